@@ -1,0 +1,13 @@
+#!/usr/bin/env bash
+# Installs what is needed, builds the analyser and starts it.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+bash tools/install-deps.sh
+cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=Release -DDURNEX_TESTS=OFF -DDURNEX_BENCH=OFF >/dev/null
+cmake --build build -j "$(nproc)"
+if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ] && [ "${QT_QPA_PLATFORM:-}" != "offscreen" ]; then
+  echo "No display found. Start the analyser under a virtual display with:"
+  echo "  xvfb-run -s '-screen 0 1920x1080x24' ./build/Durnex"
+  exit 1
+fi
+exec ./build/Durnex "$@"
