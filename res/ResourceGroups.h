@@ -1,0 +1,4 @@
+// The resource groups of res/, one function each; RegisterBuiltInResources() calls them all.
+#pragma once
+
+void RegisterStringTable();
