@@ -10,5 +10,6 @@ void RegisterBuiltInResources()
     static std::once_flag once;
     std::call_once(once, [] {
         RegisterStringTable();
+        RegisterPinkWave();
     });
 }
