@@ -50,8 +50,8 @@ class CWinApp;
 class CFrameWnd;
 class CWndHook;
 
-// ---- Handles. Opaque and distinct, so overloads on them are unambiguous. GDI headers declare
-// the GDI ones the same way (struct X__; using X = X__*;), which is a harmless redeclaration.
+// ---- Handles. Opaque and distinct, so overloads on them are unambiguous. The GDI ones repeat
+// platform/ui/GdiTypes.h's declarations exactly (a harmless redeclaration).
 struct HWND__;
 using HWND = HWND__*;
 struct HMENU__;
@@ -66,10 +66,10 @@ struct HINSTANCE__;
 using HINSTANCE = HINSTANCE__*;
 struct HDC__;
 using HDC = HDC__*;
-struct HBRUSH__;
-using HBRUSH = HBRUSH__*;
-struct HFONT__;
-using HFONT = HFONT__*;
+struct HGDIOBJ__;
+using HGDIOBJ = HGDIOBJ__*;
+using HBRUSH = HGDIOBJ;
+using HFONT = HGDIOBJ;
 
 #define MAKEINTRESOURCEA(i) (reinterpret_cast<LPCSTR>(static_cast<std::uintptr_t>(static_cast<WORD>(i))))
 #define MAKEINTRESOURCE(i) MAKEINTRESOURCEA(i)
@@ -1004,7 +1004,6 @@ BOOL ReleaseCapture();
 HCURSOR SetCursor(HCURSOR hCursor);
 HCURSOR LoadCursor(HINSTANCE hInstance, LPCSTR lpCursorName);
 HCURSOR LoadCursor(HINSTANCE hInstance, UINT nIDResource);
-DWORD GetSysColor(int nIndex);
 int GetSystemMetrics(int nIndex);
 constexpr int SM_CXSCREEN = 0;
 constexpr int SM_CYSCREEN = 1;
@@ -1018,27 +1017,7 @@ constexpr int SM_CXFULLSCREEN = 16;
 constexpr int SM_CYFULLSCREEN = 17;
 constexpr int SM_CXFRAME = 32;
 constexpr int SM_CYFRAME = 33;
-// System colours (GetSysColor)
-constexpr int COLOR_SCROLLBAR = 0;
-constexpr int COLOR_BACKGROUND = 1;
-constexpr int COLOR_ACTIVECAPTION = 2;
-constexpr int COLOR_WINDOW = 5;
-constexpr int COLOR_WINDOWFRAME = 6;
-constexpr int COLOR_WINDOWTEXT = 8;
-constexpr int COLOR_HIGHLIGHT = 13;
-constexpr int COLOR_HIGHLIGHTTEXT = 14;
-constexpr int COLOR_BTNFACE = 15;
-constexpr int COLOR_3DFACE = 15;
-constexpr int COLOR_BTNSHADOW = 16;
-constexpr int COLOR_3DSHADOW = 16;
-constexpr int COLOR_GRAYTEXT = 17;
-constexpr int COLOR_BTNTEXT = 18;
-constexpr int COLOR_BTNHIGHLIGHT = 20;
-constexpr int COLOR_3DHILIGHT = 20;
-constexpr int COLOR_3DDKSHADOW = 21;
-constexpr int COLOR_3DLIGHT = 22;
-constexpr int COLOR_INFOTEXT = 23;
-constexpr int COLOR_INFOBK = 24;
+// System colours and GetSysColor are the GDI layer's (platform/ui/GdiTypes.h, GdiObjects.h).
 
 // Registers (or finds) a window class by its attributes and returns its name; the name stays
 // valid for the life of the process.
