@@ -105,8 +105,9 @@ bool ReadCalibrationFile(const char* name, ChannelCalibration* record, bool show
                          const char* calFolder);
 
 // Writes section "Calibration" of the file at path; nothing for a null path or a record in
-// direct mode (CalCreateMode 0). Sets the record's IsEnabled.
-void WriteCalibrationFile(const char* path, ChannelCalibration* record);
+// direct mode (CalCreateMode 0). Otherwise sets the record's IsEnabled and returns whether
+// every key was written.
+bool WriteCalibrationFile(const char* path, ChannelCalibration* record);
 
 // True when the record needs no file (direct mode) or agrees with its file in calFolder.
 // opMode is the frame's operating mode (DTGain is compared only in Recorder and Post Process).
