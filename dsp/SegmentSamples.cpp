@@ -1,0 +1,62 @@
+#include "dsp/SegmentSamples.h"
+
+#include "wave/TWaveData.h"
+
+#include <algorithm>
+#include <cmath>
+
+std::int32_t DecodeSample(const TPcmFormat& format, const std::uint8_t* b)
+{
+    switch (format.BytesPerSample) {
+    case 1:
+        return b[0]; // unsigned, 0..255
+    case 2:
+        return static_cast<std::int16_t>(b[0] | (b[1] << 8));
+    case 3:
+        return format.SignExtend24(static_cast<DWORD>(b[0] | (b[1] << 8) | (b[2] << 16)));
+    default:
+        return static_cast<std::int32_t>(static_cast<std::uint32_t>(b[0]) | (static_cast<std::uint32_t>(b[1]) << 8) |
+                                         (static_cast<std::uint32_t>(b[2]) << 16) |
+                                         (static_cast<std::uint32_t>(b[3]) << 24));
+    }
+}
+
+void EncodeSample(const TPcmFormat& format, std::int32_t value, std::uint8_t* bytes)
+{
+    const DWORD u = format.BytesPerSample == 3 ? format.To24Bit(value) : static_cast<DWORD>(value);
+    for (int b = 0; b < format.BytesPerSample; ++b)
+        bytes[b] = static_cast<std::uint8_t>(u >> (8 * b));
+}
+
+bool ReadSegmentSamples(TWaveData& wave, DWORD first, int channel, std::span<double> out)
+{
+    std::fill(out.begin(), out.end(), 0.0);
+    const DWORD length = wave.GetLength();
+    if (first >= length || out.empty())
+        return false;
+    // The wave refuses a read that runs past its end; read what is there.
+    const DWORD count = static_cast<DWORD>(std::min<std::uint64_t>(out.size(), length - first));
+    const TPcmFormat format = wave.GetFormat();
+    std::vector<std::uint8_t> bytes(static_cast<std::size_t>(count) * format.BytesPerSample);
+    if (!wave.ReadSamples(bytes.data(), first, count, channel))
+        return false;
+    const double zero = format.ZeroValue;
+    for (DWORD i = 0; i < count; ++i)
+        out[i] = DecodeSample(format, bytes.data() + static_cast<std::size_t>(i) * format.BytesPerSample) - zero;
+    return true;
+}
+
+bool WriteSegmentSamples(TWaveData& wave, DWORD first, int channel, std::span<const double> values)
+{
+    if (values.empty())
+        return true;
+    const TPcmFormat format = wave.GetFormat();
+    std::vector<std::uint8_t> bytes(values.size() * format.BytesPerSample);
+    for (std::size_t i = 0; i < values.size(); ++i) {
+        // Clipped rather than wrapped: the store keeps only the low bytes of a value.
+        double v = std::trunc(values[i]) + format.ZeroValue;
+        v = std::clamp(v, static_cast<double>(format.MinValue), static_cast<double>(format.MaxValue));
+        EncodeSample(format, static_cast<std::int32_t>(v), bytes.data() + i * format.BytesPerSample);
+    }
+    return wave.WriteSamples(bytes.data(), first, static_cast<DWORD>(values.size()), channel);
+}
