@@ -1,0 +1,154 @@
+#include "platform/core/Profile.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+class ProfileFile : public ::testing::Test {
+protected:
+    fs::path dir;
+    fs::path file;
+    void SetUp() override
+    {
+        char tmpl[] = "/tmp/durnex-ini-XXXXXX";
+        dir = mkdtemp(tmpl);
+        file = dir / "Test.ini";
+    }
+    void TearDown() override { fs::remove_all(dir); }
+
+    void Put(const std::string& text)
+    {
+        std::ofstream out(file, std::ios::binary);
+        out << text;
+    }
+    std::string Text() const
+    {
+        std::ifstream in(file, std::ios::binary);
+        std::stringstream ss;
+        ss << in.rdbuf();
+        return ss.str();
+    }
+    std::string Get(const char* section, const char* key, const char* def = "dflt", DWORD size = 256)
+    {
+        std::vector<char> buf(size + 1, '#');
+        GetPrivateProfileStringA(section, key, def, buf.data(), size, file.c_str());
+        return buf.data();
+    }
+};
+
+} // namespace
+
+TEST_F(ProfileFile, MissingFileSectionOrKeyGivesTheDefault)
+{
+    EXPECT_EQ(Get("Paths", "Wav", "/data/wave"), "/data/wave");
+    char buf[16];
+    EXPECT_EQ(GetPrivateProfileStringA("Paths", "Wav", nullptr, buf, sizeof buf, file.c_str()), 0u);
+    EXPECT_STREQ(buf, "");
+    EXPECT_EQ(GetPrivateProfileStringA("Paths", "Wav", "x  ", buf, sizeof buf, file.c_str()), 1u);
+    EXPECT_EQ(GetPrivateProfileIntA("FileIO", "WaveFileMode", 7, file.c_str()), 7u);
+
+    Put("[Paths]\r\nWav=/a\r\n");
+    EXPECT_EQ(Get("Other", "Wav"), "dflt");
+    EXPECT_EQ(Get("Paths", "Tmp"), "dflt");
+}
+
+TEST_F(ProfileFile, ReadsLikeWindows)
+{
+    Put("\xEF\xBB\xBF; a comment line\r\n"
+        "orphan=before any section\n"
+        "[ Paths ]\r\n"
+        "  WAV =  C:\\Data\\wave  \r\n"
+        ";Tmp=commented out\n"
+        "Quoted=\"  spaced  \"\n"
+        "Half=\"open\n"
+        "Empty=\n"
+        "Eq=a=b\n"
+        "[paths]\n"
+        "Wav=second section ignored\n"
+        "[Last]\n"
+        "Key=no line end");
+    EXPECT_EQ(Get("paths", "wav"), "C:\\Data\\wave");
+    EXPECT_EQ(Get("PATHS", "Tmp"), "dflt");
+    EXPECT_EQ(Get("Paths", "Quoted"), "  spaced  ");
+    EXPECT_EQ(Get("Paths", "Half"), "\"open");
+    EXPECT_EQ(Get("Paths", "Empty"), "");
+    EXPECT_EQ(Get("Paths", "Eq"), "a=b");
+    EXPECT_EQ(Get("Last", "key"), "no line end");
+    EXPECT_EQ(Get("", "orphan"), "dflt");
+}
+
+TEST_F(ProfileFile, BufferTruncationAndLists)
+{
+    Put("[A]\nk1=abcdefgh\nk2=x\n[B]\n[C]\n");
+    char buf[8];
+    EXPECT_EQ(GetPrivateProfileStringA("A", "k1", "", buf, 5, file.c_str()), 4u);
+    EXPECT_STREQ(buf, "abcd");
+    EXPECT_EQ(GetPrivateProfileStringA("A", "k1", "", buf, 0, file.c_str()), 0u);
+
+    char list[32];
+    DWORD n = GetPrivateProfileSectionNamesA(list, sizeof list, file.c_str());
+    EXPECT_EQ(n, 6u);
+    EXPECT_EQ(std::string(list, n + 1), std::string("A\0B\0C\0\0", 7).substr(0, 7));
+    n = GetPrivateProfileStringA("A", nullptr, "", list, sizeof list, file.c_str());
+    EXPECT_EQ(std::string(list, n + 1), std::string("k1\0k2\0\0", 7));
+    // A cut list still ends in two zeros and reports size - 2.
+    n = GetPrivateProfileStringA(nullptr, nullptr, "", list, 4, file.c_str());
+    EXPECT_EQ(n, 2u);
+    EXPECT_EQ(list[2], '\0');
+    EXPECT_EQ(list[3], '\0');
+}
+
+TEST_F(ProfileFile, IntegersParseLikeWindows)
+{
+    Put("[N]\na=  42abc\nb=-5\nc=0x1F\nd=abc\ne=\nf=+7\ng=99999999999\n");
+    auto get = [&](const char* k) { return GetPrivateProfileIntA("N", k, 11, file.c_str()); };
+    EXPECT_EQ(get("a"), 42u);
+    EXPECT_EQ(static_cast<INT>(get("b")), -5);
+    EXPECT_EQ(get("c"), 31u);
+    EXPECT_EQ(get("d"), 0u);
+    EXPECT_EQ(get("e"), 11u); // an empty value counts as missing
+    EXPECT_EQ(get("f"), 7u);
+    EXPECT_EQ(get("missing"), 11u);
+    EXPECT_EQ(get("g"), static_cast<UINT>(99999999999ULL & 0xFFFFFFFFu)); // 32-bit wrap, no overflow
+}
+
+TEST_F(ProfileFile, WritesUpdateInPlaceAndKeepForeignKeys)
+{
+    Put("; profile\n[Install]\nDefault=1\n\n[FileIO]\nHideLogo=TRUE\nwavefilemode=0\n\n[Other]\nx=1");
+    ASSERT_TRUE(WritePrivateProfileStringA("FILEIO", "WaveFileMode", "1", file.c_str()));
+    ASSERT_TRUE(WritePrivateProfileStringA("FileIO", "MakeBackup", "0", file.c_str()));
+    ASSERT_TRUE(WritePrivateProfileStringA("Paths", "Wav", "/home/u/Durnex/wave", file.c_str()));
+    EXPECT_EQ(Text(), "; profile\r\n[Install]\r\nDefault=1\r\n\r\n[FileIO]\r\nHideLogo=TRUE\r\n"
+                      "wavefilemode=1\r\nMakeBackup=0\r\n\r\n[Other]\r\nx=1\r\n[Paths]\r\n"
+                      "Wav=/home/u/Durnex/wave\r\n");
+    EXPECT_EQ(Get("fileio", "hidelogo"), "TRUE");
+
+    ASSERT_TRUE(WritePrivateProfileStringA("FileIO", "HideLogo", nullptr, file.c_str()));
+    EXPECT_EQ(Get("FileIO", "HideLogo"), "dflt");
+    ASSERT_TRUE(WritePrivateProfileStringA("Other", nullptr, nullptr, file.c_str()));
+    EXPECT_EQ(Get("Other", "x"), "dflt");
+    EXPECT_EQ(Get("Paths", "Wav"), "/home/u/Durnex/wave");
+    EXPECT_EQ(Get("Install", "Default"), "1");
+
+    // A value cannot smuggle in lines of its own.
+    ASSERT_TRUE(WritePrivateProfileStringA("Paths", "Tmp", "a\r\n[Install]\r\nDefault=0", file.c_str()));
+    EXPECT_EQ(Get("Install", "Default"), "1");
+}
+
+TEST_F(ProfileFile, WriteCreatesTheFileAndFailsWithoutAFolder)
+{
+    ASSERT_TRUE(WritePrivateProfileStringA("S", "k", "v", file.c_str()));
+    EXPECT_EQ(Text(), "[S]\r\nk=v\r\n");
+    fs::path missing = dir / "no" / "such.ini";
+    EXPECT_FALSE(WritePrivateProfileStringA("S", "k", "v", missing.c_str()));
+    EXPECT_FALSE(WritePrivateProfileStringA(nullptr, "k", "v", file.c_str()));
+}
