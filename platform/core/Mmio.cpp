@@ -191,6 +191,13 @@ std::int64_t mmioSize(HMMIO h)
     return static_cast<std::int64_t>(st.st_size);
 }
 
+bool mmioSetSize(HMMIO h, std::int64_t bytes)
+{
+    if (h == nullptr || h->memory || !h->writable || bytes < 0)
+        return false;
+    return ::ftruncate(h->fd, static_cast<off_t>(bytes)) == 0;
+}
+
 std::int64_t mmioSeek64(HMMIO h, std::int64_t offset, int origin)
 {
     if (h == nullptr)

@@ -102,6 +102,8 @@ LONG mmioSeek(HMMIO h, LONG offset, int origin);
 std::int64_t mmioSeek64(HMMIO h, std::int64_t offset, int origin);
 // Current size of the file or buffer in bytes, -1 on error.
 std::int64_t mmioSize(HMMIO h);
+// Cuts or extends a file to `bytes` (memory buffers keep their size); false on failure.
+bool mmioSetSize(HMMIO h, std::int64_t bytes);
 
 // Finds a chunk from the current position: with MMIO_FINDCHUNK the id in ck->ckid, with
 // MMIO_FINDRIFF / MMIO_FINDLIST a RIFF / LIST chunk of form ck->fccType, with no flag the

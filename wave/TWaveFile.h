@@ -1,0 +1,157 @@
+// A TWaveData bound to storage. Mode 0 holds the whole file in memory and writes it whole on
+// save; mode 1 streams from and to an open file (recordings, large files, undo and clipboard
+// scratch files), optionally on a temporary working copy so that the user's file changes only
+// on save; mode 2 is read-only data from a wave image compiled into the program.
+//
+// Objects are made on the heap and owned by whoever made them; used on the user-interface
+// thread only. Messages shown begin with "TWaveFile - ".
+#pragma once
+
+#include "platform/core/Mmio.h"
+#include "platform/core/WinTypes.h"
+#include "wave/TWaveData.h"
+
+#include <cstdint>
+#include <span>
+#include <string>
+#include <string_view>
+
+class TWaveFile : public TWaveData {
+public:
+    enum Mode : WORD { kMemory = 0, kStreamed = 1, kResource = 2 };
+    enum UndoKind : DWORD { kUndoInserted = 0, kUndoOverwritten = 1, kUndoRemoved = 2 };
+    static constexpr DWORD kPieceFrames = 4096; // frames moved at a time by the segment copies
+
+    // Opens an existing file. An empty temporary folder means the system's.
+    TWaveFile(const std::string& name, WORD mode, bool makeBackup, const std::string& tempDir);
+    // A new, untitled wave in memory of the given length (end frame 0).
+    TWaveFile(DWORD frames, const TPcmFormat& format, const std::string& tempDir);
+    // A new, untitled streamed wave with no frames, on a temporary working copy.
+    TWaveFile(const TPcmFormat& format, bool makeBackup, const std::string& tempDir);
+    // Read-only data from a RIFF WAVE image (a compiled-in resource); the image is copied.
+    explicit TWaveFile(std::span<const std::uint8_t> image);
+    // The wave resource of the given type and name ("PinkWave", "PINKWAVE").
+    static TWaveFile* FromResource(std::string_view type, std::string_view name);
+    ~TWaveFile() override;
+
+    // Names and state.
+    void SetFileName(const std::string& name);
+    const std::string& GetFileName() const { return fileName_; }
+    const std::string& GetWorkingCopy() const { return workingCopy_; }
+    const std::string& GetTempFolder() const { return tempDir_; }
+    WORD GetMode() const { return mode_; }
+    bool IsUntitled() const { return untitled_ != 0; }
+    bool IsCalibrationPresent() const { return calPresent_ != 0; }
+    bool IsCalibrationChanged() const { return calChanged_ != 0; }
+    bool IsUndoAvailable() const { return undoAvailable_ != 0; }
+    DWORD GetUndoKind() const { return undoKind_; }
+    DWORD GetDataOffset() const { return dataOffset_; }
+    double GetRemainingSeconds() const;
+
+    // Storage.
+    bool Save();
+    bool WriteWholeFile();
+    bool SaveStreamed();
+    bool SaveStreamedAs();
+    static bool CopyWaveFile(const std::string& source, const std::string& target, DWORD frames,
+                             const std::string& tempDir = {});
+    static bool CopyDiskFile(const std::string& from, const std::string& to);
+    // Unchecked reads and writes at the file's current position (mode 1).
+    LONG ReadRaw(void* buffer, LONG bytes);
+    LONG WriteRaw(const void* buffer, LONG bytes);
+
+    // Mode-aware sample operations.
+    void SetPosition(DWORD frame) override;
+    double GetSample(DWORD frame, int channel, bool calibrated) override;
+    bool SetSample(std::int32_t value, DWORD frame, int channel) override;
+    bool ReadSamples(void* destination, DWORD first, DWORD count, int channel) override;
+    bool WriteSamples(const void* source, DWORD first, DWORD count, int channel) override;
+    bool ReadBytes(void* destination, DWORD bytes) override;
+    bool WriteBytes(const void* source, DWORD bytes) override;
+    void ReadBlockScaled(DWORD first, DWORD end, float& maximum, float& minimum, int channel, bool calibrated,
+                         bool rms);
+    void MuteFrames(DWORD first, DWORD end) override;
+    void MuteFromFrame(DWORD first) { MuteFrames(first, length_); }
+    void MuteToFrame(DWORD end) { MuteFrames(0, end); }
+    void MuteSeconds(float from, float to) { MuteFrames(SecondsToFrames(from), SecondsToFrames(to)); }
+    double IntegrateSegment(DWORD first, DWORD end, int channel);
+    double IntegrateSeconds(float from, float to, int channel);
+
+    // Calibration.
+    bool ReadCalibrationChunk();
+    bool WriteCalibrationChunk();
+    bool AppendCalibrationChunk(const std::string& fileName);
+    void SetCalibration(WaveCalibrationBlock block);
+    void SetCalibrationFrom(WaveCalibrationBlock block);
+    void GetCalibrationBlock(WaveCalibrationBlock& out) const { out = calibration_; }
+    void GetChannelCalibration(ChannelCalibration& out, int channel) const;
+    void ClearCalibration();
+
+    // Undo and segments.
+    void SaveUndo(WORD kind, DWORD first, DWORD end);
+    void SaveUndoSeconds(WORD kind, float from, float to);
+    void DiscardUndo();
+    void Undo();
+    void GetUndoRange(DWORD& first, DWORD& end) const;
+    void GetUndoSeconds(float& first, float& end) const;
+    bool CopySegment(TWaveFile* source, TWaveFile* target, DWORD sourceFirst, DWORD targetFirst, DWORD count);
+    bool CopySegmentSeconds(TWaveFile* source, TWaveFile* target, float sourceFrom, float targetFrom,
+                            float seconds);
+    bool InsertSegment(TWaveFile* source, TWaveFile* target, DWORD sourceFirst, DWORD targetFirst, DWORD count);
+    bool InsertSegmentSeconds(TWaveFile* source, TWaveFile* target, float sourceFrom, float targetFrom,
+                              float seconds);
+    void DeleteSegment(TWaveFile* target, DWORD first, DWORD end);
+    void DeleteSeconds(TWaveFile* target, float from, float to);
+    void ScaleSeconds(float from, float to, double factor, bool saveUndo);
+
+    // The wave clipboard image: a RIFF WAVE image of frames [first, end) without calibration,
+    // in a movable global memory block the caller owns (null on failure, after a message).
+    HGLOBAL MakeClipboardImage(DWORD first, DWORD end);
+    HGLOBAL MakeClipboardImageSeconds(float from, float to);
+    // Pastes a clipboard image over or into the wave at a frame; false when nothing changed.
+    bool PasteOver(std::span<const std::uint8_t> image, DWORD frame);
+    bool PasteOverSeconds(std::span<const std::uint8_t> image, float seconds);
+    bool PasteInsert(std::span<const std::uint8_t> image, DWORD frame);
+    bool PasteInsertSeconds(std::span<const std::uint8_t> image, float seconds);
+    // Cut = image of the segment (the caller puts it on the clipboard), undo kind 2, delete.
+    HGLOBAL Cut(DWORD first, DWORD end);
+    HGLOBAL CutSeconds(float from, float to);
+
+private:
+    void InitDefaults(const std::string& tempDir);
+    bool ReadWholeFile();
+    bool OpenStreamed();
+    bool CreateStreamed();
+    bool ReadImage(std::span<const std::uint8_t> image);
+    // Brings the header of the open file up to date for `endFrame_` frames, cuts off what lies
+    // past the data and writes the calibration chunk after it when present.
+    bool FinishStreamedFile();
+    bool CloseFile();
+    // Mode-1 frame I/O at explicit frames; the object's position is not changed.
+    bool ReadFramesAt(DWORD frame, void* buffer, DWORD frames);
+    bool WriteFramesAt(DWORD frame, const void* buffer, DWORD frames);
+    std::int64_t FrameOffset(DWORD frame) const;
+    bool MoveWorkingCopyTo(const std::string& target, const char* failureText);
+    // Opens a pasted image as a streamed wave through a temporary file; null on failure.
+    TWaveFile* OpenImage(std::span<const std::uint8_t> image, std::string& tempName);
+    void ShowError(const std::string& text) const;
+
+    BYTE untitled_ = 0;
+    BYTE undoAvailable_ = 0;
+    BYTE calPresent_ = 0;
+    BYTE calChanged_ = 0;
+    WORD mode_ = kMemory;
+    BYTE tempWorking_ = 0;
+    BYTE makeBackup_ = 0;
+    std::string tempDir_;
+    std::string fileName_;
+    std::string workingCopy_;
+    std::string undoFile_;
+    DWORD undoFirst_ = 0;
+    DWORD undoEnd_ = 0;
+    DWORD undoKind_ = 0;
+    DWORD dataOffset_ = 44;
+    HMMIO file_ = nullptr;
+    MMCKINFO riffCk_{};
+    MMCKINFO dataCk_{};
+};

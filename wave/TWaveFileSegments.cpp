@@ -1,0 +1,287 @@
+// One level of undo and the frame-copy primitives. Every copy moves 4096 frames at a time
+// through one small block, so segments of any length work alike in memory and on disk.
+#include "wave/TWaveFile.h"
+
+#include "platform/core/FileSystem.h"
+#include "platform/core/MessageBox.h"
+
+#include <algorithm>
+#include <cmath>
+#include <new>
+#include <vector>
+
+namespace {
+
+bool AllocatePiece(std::vector<BYTE>& piece, std::size_t bytes)
+{
+    try {
+        piece.assign(bytes, 0);
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+    return true;
+}
+
+// Moves `count` frames of one wave from `from` to `to`, front to back or back to front so
+// that overlapping ranges stay intact.
+bool MoveFrames(TWaveFile* wave, DWORD from, DWORD to, DWORD count, std::vector<BYTE>& piece)
+{
+    const DWORD align = wave->FramesToBytes(1);
+    bool ok = true;
+    if (to <= from) {
+        for (DWORD done = 0; done < count;) {
+            DWORD n = std::min(TWaveFile::kPieceFrames, count - done);
+            wave->Seek(from + done);
+            ok = wave->ReadBytes(piece.data(), n * align) && ok;
+            wave->Seek(to + done);
+            ok = wave->WriteBytes(piece.data(), n * align) && ok;
+            done += n;
+        }
+    } else {
+        for (DWORD remaining = count; remaining > 0;) {
+            DWORD n = std::min(TWaveFile::kPieceFrames, remaining);
+            remaining -= n;
+            wave->Seek(from + remaining);
+            ok = wave->ReadBytes(piece.data(), n * align) && ok;
+            wave->Seek(to + remaining);
+            ok = wave->WriteBytes(piece.data(), n * align) && ok;
+        }
+    }
+    return ok;
+}
+
+} // namespace
+
+void TWaveFile::SaveUndo(WORD kind, DWORD first, DWORD end)
+{
+    end = std::min(end, endFrame_);
+    if (end < first)
+        return;
+    DiscardUndo();
+    std::string name = MakeTempFile(tempDir_, "wav");
+    if (name.empty())
+        return;
+    auto* undo = new (std::nothrow) TWaveFile(format_, false, tempDir_);
+    if (undo == nullptr || undo->IsError()) {
+        delete undo;
+        DeleteFileA(name.c_str());
+        return;
+    }
+    undo->SetFileName(name);
+    bool ok = CopySegment(this, undo, first, 0, end - first) && undo->Save();
+    delete undo;
+    if (!ok && end > first) {
+        DeleteFileA(name.c_str());
+        return;
+    }
+    undoFile_ = name;
+    undoAvailable_ = 1;
+    undoFirst_ = first;
+    undoEnd_ = end;
+    undoKind_ = kind;
+}
+
+void TWaveFile::SaveUndoSeconds(WORD kind, float from, float to)
+{
+    SaveUndo(kind, SecondsToFrames(from), SecondsToFrames(to));
+}
+
+void TWaveFile::DiscardUndo()
+{
+    if (!undoFile_.empty())
+        DeleteFileA(undoFile_.c_str());
+    undoFile_.clear();
+    undoFirst_ = undoEnd_ = 0;
+    undoAvailable_ = 0;
+}
+
+void TWaveFile::Undo()
+{
+    if (!undoAvailable_)
+        return;
+    TWaveFile* saved = nullptr;
+    if (!undoFile_.empty())
+        saved = new (std::nothrow) TWaveFile(undoFile_, kStreamed, false, tempDir_);
+    const DWORD count = undoEnd_ - undoFirst_;
+    switch (undoKind_) {
+    case kUndoInserted:
+        DeleteSegment(this, undoFirst_, undoEnd_);
+        break;
+    case kUndoOverwritten:
+        if (saved && !saved->IsError())
+            CopySegment(saved, this, 0, undoFirst_, std::min(count, saved->GetEndFrame()));
+        break;
+    case kUndoRemoved:
+        if (saved && !saved->IsError())
+            InsertSegment(saved, this, 0, undoFirst_, std::min(count, saved->GetEndFrame()));
+        break;
+    default:
+        break;
+    }
+    delete saved;
+    DiscardUndo();
+}
+
+void TWaveFile::GetUndoRange(DWORD& first, DWORD& end) const
+{
+    first = undoFirst_;
+    end = undoEnd_;
+}
+
+void TWaveFile::GetUndoSeconds(float& first, float& end) const
+{
+    first = static_cast<float>(FramesToSeconds(undoFirst_));
+    end = static_cast<float>(FramesToSeconds(undoEnd_));
+}
+
+bool TWaveFile::CopySegment(TWaveFile* source, TWaveFile* target, DWORD sourceFirst, DWORD targetFirst,
+                            DWORD count)
+{
+    if (source == nullptr || target == nullptr)
+        return false;
+    const DWORD align = format_.BlockAlign();
+    // Pieces are sized by this wave's format; waves of another frame size would be garbled.
+    if (source->GetFormat().BlockAlign() != align || target->GetFormat().BlockAlign() != align)
+        return false;
+    if (target->mode_ == kMemory && static_cast<std::uint64_t>(targetFirst) + count > target->length_) {
+        if (static_cast<std::uint64_t>(targetFirst) + count > 0xFFFFFFFFull ||
+            !target->Resize(targetFirst + count)) {
+            AfxMessageBox("TWaveFile - insufficient memory available for copying wave data", MB_OK | MB_ICONERROR);
+            return false;
+        }
+    }
+    std::vector<BYTE> piece;
+    if (!AllocatePiece(piece, static_cast<std::size_t>(kPieceFrames) * align)) {
+        AfxMessageBox("TWaveFile - insufficient memory available for copying wave data", MB_OK | MB_ICONERROR);
+        return false;
+    }
+    const DWORD sourcePosition = source->GetPosition();
+    const DWORD targetPosition = target->GetPosition();
+    bool ok = true;
+    for (DWORD done = 0; done < count;) {
+        DWORD n = std::min(kPieceFrames, count - done);
+        source->Seek(sourceFirst + done);
+        if (source->GetPosition() != sourceFirst + done || !source->ReadBytes(piece.data(), n * align)) {
+            // Frames the source does not have arrive as silence, never as stale bytes.
+            std::fill(piece.begin(), piece.end(), static_cast<BYTE>(format_.BytesPerSample == 1 ? 127 : 0));
+            ok = false;
+        }
+        target->Seek(targetFirst + done);
+        ok = target->GetPosition() == targetFirst + done && target->WriteBytes(piece.data(), n * align) && ok;
+        done += n;
+    }
+    source->Seek(std::min(sourcePosition, source->GetLength()));
+    target->Seek(std::min(targetPosition, target->GetLength()));
+    return ok;
+}
+
+bool TWaveFile::CopySegmentSeconds(TWaveFile* source, TWaveFile* target, float sourceFrom, float targetFrom,
+                                   float seconds)
+{
+    return CopySegment(source, target, SecondsToFrames(sourceFrom), SecondsToFrames(targetFrom),
+                       SecondsToFrames(seconds));
+}
+
+bool TWaveFile::InsertSegment(TWaveFile* source, TWaveFile* target, DWORD sourceFirst, DWORD targetFirst,
+                              DWORD count)
+{
+    if (source == nullptr || target == nullptr)
+        return false;
+    const DWORD align = format_.BlockAlign();
+    if (source->GetFormat().BlockAlign() != align || target->GetFormat().BlockAlign() != align)
+        return false;
+    const DWORD oldEnd = target->endFrame_;
+    if (static_cast<std::uint64_t>(oldEnd) + count > 0xFFFFFFFFull)
+        return false;
+    if (target->mode_ == kMemory && oldEnd + count > target->length_ && !target->Resize(oldEnd + count)) {
+        AfxMessageBox("TWaveFile - insufficient memory available to insert segment", MB_OK | MB_ICONERROR);
+        return false;
+    }
+    std::vector<BYTE> piece;
+    if (!AllocatePiece(piece, static_cast<std::size_t>(kPieceFrames) * align)) {
+        AfxMessageBox("TWaveFile - insufficient memory available to insert segment", MB_OK | MB_ICONERROR);
+        return false;
+    }
+    const DWORD targetPosition = target->GetPosition();
+    targetFirst = std::min(targetFirst, oldEnd);
+    bool ok = MoveFrames(target, targetFirst, targetFirst + count, oldEnd - targetFirst, piece);
+    ok = CopySegment(source, target, sourceFirst, targetFirst, count) && ok;
+    target->endFrame_ = oldEnd + count;
+    target->modified_ = 1;
+    target->Seek(std::min(targetPosition, target->GetLength()));
+    return ok;
+}
+
+bool TWaveFile::InsertSegmentSeconds(TWaveFile* source, TWaveFile* target, float sourceFrom, float targetFrom,
+                                     float seconds)
+{
+    return InsertSegment(source, target, SecondsToFrames(sourceFrom), SecondsToFrames(targetFrom),
+                         SecondsToFrames(seconds));
+}
+
+void TWaveFile::DeleteSegment(TWaveFile* target, DWORD first, DWORD end)
+{
+    if (target == nullptr)
+        return;
+    if (calPresent_ && target != this) {
+        target->UpdateCalibrationGains(calibration_);
+        target->SetCalibrationFrom(calibration_);
+    }
+    const DWORD oldEnd = target->endFrame_;
+    end = std::min(end, oldEnd);
+    if (first >= end)
+        return;
+    std::vector<BYTE> piece;
+    if (!AllocatePiece(piece, static_cast<std::size_t>(kPieceFrames) * target->FramesToBytes(1)))
+        return;
+    const DWORD targetPosition = target->GetPosition();
+    MoveFrames(target, end, first, oldEnd - end, piece);
+    target->endFrame_ = oldEnd - (end - first);
+    if (target->mode_ == kStreamed) {
+        // The frames past the new end are stale; the file is cut there on save.
+        target->length_ = target->endFrame_;
+        target->dataBytes_ = target->FramesToBytes(target->length_);
+    }
+    target->modified_ = 1;
+    target->Seek(std::min(targetPosition, target->GetLength()));
+}
+
+void TWaveFile::DeleteSeconds(TWaveFile* target, float from, float to)
+{
+    DeleteSegment(target, SecondsToFrames(from), SecondsToFrames(to));
+}
+
+void TWaveFile::ScaleSeconds(float from, float to, double factor, bool saveUndo)
+{
+    DWORD first = SecondsToFrames(from);
+    DWORD end = std::min(SecondsToFrames(to), endFrame_);
+    if (first >= end || !std::isfinite(factor))
+        return;
+    if (saveUndo)
+        SaveUndo(kUndoOverwritten, first, end);
+    TWaveData piece(std::min(kPieceFrames, end - first), format_);
+    if (piece.IsError())
+        return;
+    const DWORD align = format_.BlockAlign();
+    const DWORD position = position_;
+    for (DWORD f = first; f < end;) {
+        DWORD n = std::min(kPieceFrames, end - f);
+        Seek(f);
+        ReadBytes(piece.GetData(), n * align);
+        for (DWORD i = 0; i < n; ++i) {
+            BYTE* frame = piece.GetData() + static_cast<std::size_t>(i) * align;
+            for (int c = 0; c < format_.Channels; ++c) {
+                double v = (static_cast<double>(RawSample(frame, c)) - format_.ZeroValue) * factor + format_.ZeroValue;
+                // Clipped at the format's limits rather than wrapped.
+                v = std::clamp(std::trunc(v), static_cast<double>(format_.MinValue),
+                               static_cast<double>(format_.MaxValue));
+                StoreSample(frame, c, static_cast<std::int32_t>(v));
+            }
+        }
+        Seek(f);
+        WriteBytes(piece.GetData(), n * align);
+        f += n;
+    }
+    Seek(std::min(position, length_));
+    modified_ = 1;
+}

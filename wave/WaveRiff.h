@@ -1,0 +1,52 @@
+// The RIFF WAVE layout: finding the format, the samples and the calibration chunk in a file
+// or memory image, and writing the canonical 44-byte header. Sizes read from a file are
+// checked against the bytes that are really there.
+#pragma once
+
+#include "platform/core/Mmio.h"
+#include "platform/core/WinTypes.h"
+#include "wave/TPcmFormat.h"
+#include "wave/WaveCalibrationBlock.h"
+
+#include <cstdint>
+#include <string>
+
+enum class WaveLayoutResult {
+    Ok,
+    NotWave,     // no RIFF chunk of form WAVE
+    NoFormat,    // no "fmt " chunk, or one too short to read
+    BadFormat,   // zero channels or block align, or a block align that is not whole samples
+    Unsupported, // not integer PCM of 1 to 4 bytes per sample
+    NoData,      // no "data" chunk
+    EmptyData,   // a data chunk of size 0
+};
+
+struct WaveLayout {
+    TPcmFormat format;
+    WORD formatTag = 0;
+    WORD blockAlign = 0;
+    WORD bitsPerSample = 0;
+    MMCKINFO riff{};
+    MMCKINFO data{};
+    DWORD statedBytes = 0;    // the data chunk's size field
+    DWORD availableBytes = 0; // the sample bytes the file really holds, at most statedBytes
+    bool truncated = false;   // the file ends before its data chunk does
+};
+
+// Reads the layout from the start of the file; on Ok the position is at the first sample.
+WaveLayoutResult ReadWaveLayout(HMMIO h, WaveLayout& out);
+
+// Searches the top-level chunks for the calibration chunk (then the older one) and reads it
+// into `block`. True when a calibration was found and read; the position returns to 0.
+bool ReadWaveCalibration(HMMIO h, WaveCalibrationBlock& block);
+
+// Writes "RIFF", "WAVE", a 16-byte "fmt " chunk and the "data" chunk header for dataBytes of
+// samples at the current position (the start of the file); the chunk records are left dirty
+// for mmioAscend. The position ends at the first sample.
+bool WriteWaveHeader(HMMIO h, const TPcmFormat& format, DWORD dataBytes, MMCKINFO& riff, MMCKINFO& data);
+
+// Writes the calibration chunk (id 102, 2048 bytes) at the current position.
+MMRESULT WriteCalibrationChunkAt(HMMIO h, const WaveCalibrationBlock& block);
+
+// A clear text for a layout failure that the Part leaves without a message, or empty.
+std::string WaveLayoutMessage(WaveLayoutResult result);
