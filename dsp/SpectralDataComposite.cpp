@@ -1,0 +1,142 @@
+// Composite-channel mathematics of SpectralData: sums, cross spectra, transfer functions and
+// coherence, bin by bin, into this (result) engine from buffers of engines of the same size.
+#include "dsp/SpectralData.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace {
+
+inline float Power(float re, float im) { return re * re + im * im; }
+inline float Phase(float re, float im) { return (re == 0.0f && im == 0.0f) ? 0.0f : std::atan2(im, re); }
+
+} // namespace
+
+void SpectralData::UpdateMagnitudeDb()
+{
+    if (AmpScaleType != 1 || !magnitudeDb || !magnitude)
+        return;
+    for (UINT k = 0; k < bins; ++k)
+        magnitudeDb[k] = magnitude[k] > 0.0f ? 10.0f * std::log10(magnitude[k]) : kNoLevelDb;
+}
+
+void SpectralData::ComplexSum(const float* const* spectra, int count)
+{
+    if (!spectra || count <= 0 || !frame)
+        return;
+    float* out = frame.get();
+    for (UINT k = 0; k < bins; ++k) {
+        float re = 0.0f, im = 0.0f;
+        for (int i = 0; i < count; ++i) {
+            if (!spectra[i])
+                continue;
+            re += spectra[i][2 * k];
+            im += spectra[i][2 * k + 1];
+        }
+        out[2 * k] = re;
+        out[2 * k + 1] = im;
+    }
+}
+
+void SpectralData::RealSum(const float* const* spectra, int count)
+{
+    if (!spectra || count <= 0 || !frame)
+        return;
+    float* out = frame.get();
+    if (count == 1) {
+        if (spectra[0] && spectra[0] != out)
+            std::copy_n(spectra[0], 2 * std::size_t{bins}, out);
+        return;
+    }
+    for (UINT k = 0; k < bins; ++k) {
+        double power = 0.0, phase = 0.0;
+        for (int i = 0; i < count; ++i) {
+            if (!spectra[i])
+                continue;
+            const float re = spectra[i][2 * k], im = spectra[i][2 * k + 1];
+            power += Power(re, im);
+            phase += Phase(re, im);
+        }
+        const double a = power > 0.0 ? std::sqrt(power) : power;
+        out[2 * k] = static_cast<float>(a * std::cos(phase));
+        out[2 * k + 1] = static_cast<float>(a * std::sin(phase));
+    }
+}
+
+void SpectralData::PolarMean(const float* a, const float* b)
+{
+    if (!a || !b || !frame)
+        return;
+    float* out = frame.get();
+    for (UINT k = 0; k < bins; ++k) {
+        const double mean = (Power(a[2 * k], a[2 * k + 1]) + Power(b[2 * k], b[2 * k + 1])) / 2.0;
+        const double amp = mean > 0.0 ? std::sqrt(mean) : mean;
+        const double phi = (Phase(a[2 * k], a[2 * k + 1]) + Phase(b[2 * k], b[2 * k + 1])) / 2.0;
+        out[2 * k] = static_cast<float>(amp * std::cos(phi));
+        out[2 * k + 1] = static_cast<float>(amp * std::sin(phi));
+    }
+}
+
+void SpectralData::CrossSpectrum(const float* x, const float* y)
+{
+    if (!x || !y || !frame)
+        return;
+    float* out = frame.get();
+    for (UINT k = 0; k < bins; ++k) {
+        const float xr = x[2 * k], xi = x[2 * k + 1];
+        const float yr = y[2 * k], yi = y[2 * k + 1];
+        // x * conj(y)
+        out[2 * k] = xr * yr + xi * yi;
+        out[2 * k + 1] = xi * yr - xr * yi;
+    }
+    crossKind = 1;
+}
+
+void SpectralData::RealTransferFunction(const float* num, const float* den, const void*, const void*)
+{
+    if (!num || !den || !magnitude)
+        return;
+    for (UINT k = 0; k < bins; ++k)
+        if (den[k] > 0.0f)
+            magnitude[k] = num[k] / den[k];
+    UpdateMagnitudeDb();
+    ratioKind = 1;
+    if (IsOctave())
+        BuildOctaveBands(true);
+}
+
+void SpectralData::CrossOverAuto(const float* referencePower)
+{
+    if (!referencePower || !magnitude || !averaged)
+        return;
+    float v = 0.0f;
+    for (UINT k = 0; k < bins; ++k) {
+        const float den = referencePower[k];
+        if (den > 0.0f) {
+            const float re = averaged[2 * k] / den, im = averaged[2 * k + 1] / den;
+            v = Power(re, im);
+        }
+        magnitude[k] = peakDecay != 0 ? std::max(magnitude[k], v) : v;
+    }
+    UpdateMagnitudeDb();
+    transferKind = 1;
+    if (IsOctave())
+        BuildOctaveBands(true);
+}
+
+void SpectralData::Coherence(const float* gx, const float* gy)
+{
+    if (!gx || !gy || !magnitude || !averaged)
+        return;
+    float v = 0.0f;
+    for (UINT k = 0; k < bins; ++k) {
+        const double d = static_cast<double>(gx[k]) * gy[k];
+        if (d != 0.0)
+            v = static_cast<float>(Power(averaged[2 * k], averaged[2 * k + 1]) / d);
+        magnitude[k] = peakDecay != 0 ? std::max(magnitude[k], v) : v;
+    }
+    UpdateMagnitudeDb();
+    coherenceKind = 1;
+    if (IsOctave())
+        BuildOctaveBands(true);
+}

@@ -1,0 +1,530 @@
+// Distortion, noise and level measures of SpectralData, all from the averaged power per bin.
+#include "dsp/SpectralData.h"
+
+#include "dsp/CubicSpline.h"
+#include "platform/core/MessageBox.h"
+
+#include <algorithm>
+#include <cmath>
+#include <new>
+#include <vector>
+
+namespace {
+
+float Db10(double p)
+{
+    return p > 0.0 ? static_cast<float>(10.0 * std::log10(p)) : kNoLevelDb;
+}
+
+} // namespace
+
+double SpectralData::PowerOfLevel(double level) const
+{
+    // Displayed levels are dB on a logarithmic scale and amplitudes on a linear one.
+    if (AmpScaleType == 1)
+        return std::pow(10.0, level / 10.0);
+    return level * level;
+}
+
+float SpectralData::NoiseBandwidthFactor() const
+{
+    if (densityFlag)
+        return 1.0f;
+    double e;
+    switch (windowType) {
+    case 0:
+    case 9:
+        e = -0.125;
+        break;
+    case 1:
+        e = -0.23804;
+        break;
+    case 3:
+        e = -0.534;
+        break;
+    case 4:
+        e = -0.3;
+        break;
+    case 5:
+        e = -0.1335;
+        break;
+    case 6:
+        e = -0.1755;
+        break;
+    case 7:
+        e = -0.36;
+        break;
+    case 8:
+        e = -0.635;
+        break;
+    case 11:
+        e = -0.45;
+        break;
+    default:
+        return 1.0f; // exponential, uniform: no correction
+    }
+    return static_cast<float>(std::pow(10.0, e));
+}
+
+float SpectralData::TotalLevel(UINT first, UINT last, WORD ampType, int weighting)
+{
+    if (!magnitude || bins == 0)
+        return 0.0f;
+    double sum = 0.0;
+    if (weighting == -1) {
+        if (IsOctave()) {
+            if (bandCount == 0)
+                return 0.0f;
+            last = std::min(last, bandCount - 1);
+            for (UINT b = first; b <= last; ++b) {
+                double L = GetLevel(static_cast<int>(b));
+                if (AmpScaleType == 1)
+                    L = std::pow(10.0, L / 20.0);
+                sum += L * L;
+            }
+        } else {
+            first = std::max(first, NarrowbandBin(lowFrequency));
+            last = std::min(last, bins - 1);
+            for (UINT k = first; k <= last; ++k) {
+                double L = GetLevel(static_cast<int>(k));
+                if (AmpScaleType == 1)
+                    L = std::pow(10.0, L / 20.0);
+                sum += L * L;
+            }
+            sum *= NoiseBandwidthFactor();
+        }
+        if (!(sum > 0.0))
+            return 0.0f;
+        return ampType == 1 ? static_cast<float>(10.0 * std::log10(sum)) : static_cast<float>(std::sqrt(sum));
+    }
+
+    const float* t = nullptr;
+    if (weighting >= 1 && weighting <= 3) {
+        if (!totalWeighting[weighting - 1])
+            BuildWeightingTable(weighting, weighting);
+        t = totalWeighting[weighting - 1].get();
+    }
+    if (IsOctave()) {
+        if (!bandTable || bandCount == 0)
+            return ampType == 1 ? -999.0f : 0.0f;
+        first = std::min(first, bandCount - 1);
+        last = std::min(last, bandCount - 1);
+        first = NarrowbandBin(bandTable[first].lower);
+        last = NarrowbandBin(bandTable[last].upper);
+    }
+    first = std::max(first, NarrowbandBin(lowFrequency));
+    first = std::min(first, bins - 1);
+    last = std::min(last, bins - 1);
+    for (UINT k = first; k <= last; ++k) {
+        double p = magnitude[k];
+        if (this->weighting && this->weighting[k] != 0.0f)
+            p /= static_cast<double>(this->weighting[k]) * this->weighting[k];
+        if (t)
+            p *= static_cast<double>(t[k]) * t[k];
+        sum += p;
+    }
+    if (!IsOctave())
+        sum *= NoiseBandwidthFactor();
+    float result;
+    if (sum > 0.0)
+        result = ampType == 1 ? static_cast<float>(10.0 * std::log10(sum)) : static_cast<float>(std::sqrt(sum));
+    else
+        return -999.0f;
+    if (ampType == 1 && IsCalibrated() && IsPlain())
+        result += UnitOffset();
+    return result;
+}
+
+void SpectralData::FindRankedPeak(int lo, int hi, float* freq, float* level, int rank) const
+{
+    if (rank < 0 || rank > 10 || !freq || !level)
+        return;
+    int found[11] = {};
+    if (IsOctave()) {
+        if (!bandLevels)
+            return;
+        lo = std::max(lo, static_cast<int>(GetFirstBand()));
+        hi = std::min(hi, static_cast<int>(bandCount));
+        for (int r = 0; r <= rank; ++r) {
+            float best = kNoLevelDb;
+            found[r] = 0;
+            for (int b = lo; b < hi; ++b) {
+                if (std::find(found, found + r, b) != found + r)
+                    continue;
+                const float v = GetLevel(b);
+                if (v > best) {
+                    best = v;
+                    found[r] = b;
+                }
+            }
+        }
+        *freq = GetBandCentre(static_cast<UINT>(found[rank]));
+        *level = GetLevel(found[rank]);
+        return;
+    }
+    if (!magnitude)
+        return;
+    const int n = static_cast<int>(bins);
+    lo = std::max({lo, static_cast<int>(NarrowbandBin(lowFrequency)), 5});
+    lo = std::min(lo, n - 6);
+    hi = std::min(hi, n - 6);
+    const float* mag = magnitude.get();
+    for (int r = 0; r <= rank; ++r) {
+        float best = -10000000.0f;
+        found[r] = 0;
+        for (int k = lo; k <= hi; ++k) {
+            if (k < 5 || k + 5 >= n)
+                continue;
+            if (std::find(found, found + r, k) != found + r)
+                continue;
+            const float v = mag[k];
+            if (!(v > best))
+                continue;
+            bool localMax = true;
+            for (int j = 1; j <= 5 && localMax; ++j)
+                localMax = v > mag[k - j] && v > mag[k + j];
+            if (localMax) {
+                best = v;
+                found[r] = k;
+            }
+        }
+    }
+    if (windowType == 11)
+        *freq = GaussianPeakFrequency(found[rank]);
+    else
+        *freq = GetBinFrequency(static_cast<UINT>(found[rank]));
+    *level = GetLevel(found[rank]);
+}
+
+float SpectralData::RankedPeakFrequency(float f1, float f2, UINT rank, bool fromPeakHold) const
+{
+    const int lo = FrequencyToBin(f1), hi = FrequencyToBin(f2);
+    if (fromPeakHold)
+        return static_cast<float>(PeakHoldFrequency(lo, hi));
+    float freq = 0.0f, level = 0.0f;
+    FindRankedPeak(lo, hi, &freq, &level, static_cast<int>(rank));
+    return freq;
+}
+
+float SpectralData::MagnitudeAtFrequency(float f) const
+{
+    if (!magnitude)
+        return 0.0f;
+    const UINT b = NarrowbandBin(f);
+    if (b < 3 || b + 3 > bins)
+        return 0.0f;
+    return magnitude[b];
+}
+
+namespace {
+
+// THD of a fundamental at bin pb, harmonics searched up to bin hi.
+float ThdOf(const float* mag, UINT bins, UINT pb, float binWidth, float highFrequency, UINT hi)
+{
+    const double p1 = mag[pb];
+    if (p1 == 0.0)
+        return 0.0f;
+    const double a1 = std::sqrt(p1);
+    const double f0 = pb * static_cast<double>(binWidth);
+    if (f0 <= 1.0)
+        return 0.0f;
+    const int harmonics = std::min(static_cast<int>(std::trunc(highFrequency / f0)) + 1, 40);
+    double sum = 0.0;
+    for (int h = 2; h <= harmonics; ++h) {
+        const long from = std::max<long>(1, static_cast<long>(h) * pb - 2 * h);
+        const long to = std::min<long>(std::min<long>(bins - 1, hi), static_cast<long>(h) * pb + 2 * h);
+        float best = 0.0f;
+        for (long k = from; k <= to; ++k)
+            best = std::max(best, mag[k]);
+        sum += best;
+    }
+    if (sum == 0.0)
+        return 0.0f;
+    return static_cast<float>(100.0 * std::sqrt(sum) / a1);
+}
+
+} // namespace
+
+float SpectralData::ComputeThd() const
+{
+    if (!magnitude || bins == 0)
+        return 0.0f;
+    return ThdOf(magnitude.get(), bins, peakBin, binWidth, highFrequency, bins - 1);
+}
+
+float SpectralData::ComputeThdInRange(float f1, float f2) const
+{
+    if (!magnitude || bins == 0)
+        return 0.0f;
+    const UINT lo = NarrowbandBin(f1), hi = NarrowbandBin(f2);
+    UINT pb = lo;
+    for (UINT k = lo; k <= hi && k < bins; ++k)
+        if (magnitude[k] > magnitude[pb])
+            pb = k;
+    return ThdOf(magnitude.get(), bins, pb, binWidth, highFrequency, hi);
+}
+
+namespace {
+
+struct NoiseParts {
+    double p0 = 0.0;
+    double sum = 0.0;
+};
+
+} // namespace
+
+// Fundamental power and the power of the ten next-strongest peaks between two bins.
+static NoiseParts NoiseOf(const SpectralData& s, int lo, int hi, int firstOthers)
+{
+    NoiseParts parts;
+    float f0 = 0.0f, level = 0.0f;
+    s.FindRankedPeak(lo, hi, &f0, &level, 0);
+    parts.p0 = s.MagnitudeAtFrequency(f0);
+    for (int r = 1; r <= 10; ++r) {
+        float f = 0.0f;
+        s.FindRankedPeak(firstOthers, hi, &f, &level, r);
+        parts.sum += s.MagnitudeAtFrequency(f);
+    }
+    return parts;
+}
+
+float SpectralData::ComputeThdN() const
+{
+    if (!magnitude || bins == 0)
+        return 0.0f;
+    const NoiseParts n = NoiseOf(*this, 3, static_cast<int>(bins) - 1, static_cast<int>(NarrowbandBin(lowFrequency)));
+    const double a0 = n.p0 > 0.0 ? std::sqrt(n.p0) : 0.0;
+    if (a0 == 0.0)
+        return 0.0f;
+    return static_cast<float>(100.0 * std::sqrt(n.sum) / a0);
+}
+
+float SpectralData::ComputeThdNInRange(float f1, float f2) const
+{
+    if (!magnitude || bins == 0)
+        return 0.0f;
+    const int lo = static_cast<int>(NarrowbandBin(f1)), hi = static_cast<int>(NarrowbandBin(f2));
+    const NoiseParts n = NoiseOf(*this, lo, hi, lo);
+    const double a0 = n.p0 > 0.0 ? std::sqrt(n.p0) : 0.0;
+    if (a0 == 0.0)
+        return 0.0f;
+    return static_cast<float>(100.0 * std::sqrt(n.sum) / a0);
+}
+
+float SpectralData::ComputeSnr() const
+{
+    if (!magnitude || bins == 0)
+        return 0.0f;
+    const NoiseParts n = NoiseOf(*this, 3, static_cast<int>(bins) - 1, static_cast<int>(NarrowbandBin(lowFrequency)));
+    return Db10(n.p0) - Db10(n.sum);
+}
+
+float SpectralData::ComputeSnrInRange(float f1, float f2) const
+{
+    if (!magnitude || bins == 0)
+        return 0.0f;
+    const int lo = static_cast<int>(NarrowbandBin(f1)), hi = static_cast<int>(NarrowbandBin(f2));
+    const NoiseParts n = NoiseOf(*this, lo, hi, lo);
+    return Db10(n.p0) - Db10(n.sum);
+}
+
+float SpectralData::ComputeSinad() const
+{
+    if (!magnitude || bins == 0)
+        return 0.0f;
+    const NoiseParts n = NoiseOf(*this, 3, static_cast<int>(bins) - 1, static_cast<int>(NarrowbandBin(lowFrequency)));
+    return Db10(n.p0 + n.sum) - Db10(n.sum);
+}
+
+float SpectralData::ComputeSinadInRange(float f1, float f2) const
+{
+    if (!magnitude || bins == 0)
+        return 0.0f;
+    const int lo = static_cast<int>(NarrowbandBin(f1)), hi = static_cast<int>(NarrowbandBin(f2));
+    const NoiseParts n = NoiseOf(*this, lo, hi, lo);
+    return Db10(n.p0 + n.sum) - Db10(n.sum);
+}
+
+void SpectralData::FindValleys(UINT peak, UINT* lo, UINT* hi) const
+{
+    if (!magnitude || !lo || !hi || bins == 0)
+        return;
+    const float* mag = magnitude.get();
+    const int n = static_cast<int>(bins);
+    int start = std::max(static_cast<int>(peak) - 5, 3);
+    start = std::min(start, n - 1);
+    int minBin = start;
+    float minVal = mag[start];
+    for (int k = start - 1; k >= 4; --k) {
+        if (mag[k] <= minVal) {
+            minVal = mag[k];
+            minBin = k;
+        } else if (mag[k] > 2.0f * minVal) {
+            break;
+        }
+    }
+    *lo = static_cast<UINT>(minBin);
+    start = std::min(static_cast<int>(peak) + 5, n - 1);
+    minBin = start;
+    minVal = mag[start];
+    for (int k = start + 1; k < n; ++k) {
+        if (mag[k] <= minVal) {
+            minVal = mag[k];
+            minBin = k;
+        } else if (mag[k] > 2.0f * minVal) {
+            break;
+        }
+    }
+    *hi = static_cast<UINT>(minBin);
+}
+
+float SpectralData::ComputeSfdr() const
+{
+    if (!magnitude || bins == 0)
+        return 0.0f;
+    UINT lo = 0, hi = 0;
+    FindValleys(peakBin, &lo, &hi);
+    double spur = -999999.9;
+    for (UINT k = 4; k < lo; ++k)
+        spur = std::max(spur, static_cast<double>(magnitude[k]));
+    for (UINT k = hi; k < bins; ++k)
+        spur = std::max(spur, static_cast<double>(magnitude[k]));
+    return Db10(magnitude[peakBin]) - Db10(spur);
+}
+
+float SpectralData::ComputeImd() const
+{
+    if (!magnitude || bins == 0)
+        return 0.0f;
+    const float f1 = BinFrequency(peakBin);
+    const int lowBin = static_cast<int>(NarrowbandBin(lowFrequency));
+    const int highBin = static_cast<int>(NarrowbandBin(highFrequency));
+    double best = -9999.0;
+    int second = 0;
+    for (int k = lowBin + 1; k < highBin; ++k) {
+        if (std::abs(k - static_cast<int>(peakBin)) <= 3)
+            continue;
+        const double v = GetLevel(k);
+        if (v > best) {
+            best = v;
+            second = k;
+        }
+    }
+    const float f2 = BinFrequency(static_cast<UINT>(second));
+    const int b2 = static_cast<int>(NarrowbandBin(f2)), b1 = static_cast<int>(NarrowbandBin(f1));
+    const double a1 = PowerOfLevel(MaxLevel(b2 - 3, b2 + 3));
+    const double a2 = PowerOfLevel(MaxLevel(b1 - 3, b1 + 3));
+    if (a1 == 0.0 || a2 == 0.0 || a1 + a2 == 0.0)
+        return 0.0f;
+    const float products[9] = {f2 + f1,         f2 - f1,         f2 + 2 * f1,     f2 - 2 * f1, 2 * (f2 + f1),
+                               2 * f2 + f1,     2 * f2 - f1,     2 * f2 + 2 * f1, 2 * f2 - 2 * f1};
+    double sum = 0.0;
+    for (float f : products) {
+        if (!(f > 0.0f))
+            continue;
+        const int b = static_cast<int>(NarrowbandBin(f));
+        if (b > 0 && b + 3 < static_cast<int>(bins))
+            sum += PowerOfLevel(MaxLevel(b - 3, b + 3));
+    }
+    const double root = sum > 0.0 ? std::sqrt(sum) : 0.0;
+    return static_cast<float>(100.0 * root / std::sqrt(a1 + a2));
+}
+
+void SpectralData::FindMinimumInRange(UINT lo, UINT hi, float* freq, float* level) const
+{
+    if (!freq || !level)
+        return;
+    if (IsOctave()) {
+        hi = std::min(hi, bandCount);
+        double best = 1e14;
+        UINT found = lo;
+        for (UINT b = lo; b < hi; ++b) {
+            const double v = GetLevel(static_cast<int>(b));
+            if (v < best) {
+                best = v;
+                found = b;
+            }
+        }
+        *freq = GetBandCentre(found);
+        *level = static_cast<float>(best);
+        return;
+    }
+    if (bins == 0)
+        return;
+    lo = std::max(lo, NarrowbandBin(lowFrequency));
+    lo = std::min(lo, bins - 1);
+    hi = std::min(hi, bins - 1);
+    double best = 1e14;
+    UINT found = lo;
+    for (UINT k = lo; k <= hi; ++k) {
+        const double v = GetLevel(static_cast<int>(k));
+        if (v < best) {
+            best = v;
+            found = k;
+        }
+    }
+    *freq = GetBinFrequency(found);
+    *level = static_cast<float>(best);
+}
+
+float SpectralData::HalfPowerBandwidth(float f1, float f2, bool fromPeakHold) const
+{
+    if (!magnitude || bins == 0)
+        return 0.0f;
+    if (fromPeakHold && (!peakHold || peakHoldCount < bins))
+        return 0.0f;
+    const UINT lo = NarrowbandBin(f1), hi = NarrowbandBin(f2);
+    if (hi < lo + 2)
+        return 0.0f;
+    std::vector<float> table;
+    try {
+        table.resize(2 * static_cast<std::size_t>(hi - lo + 1));
+    } catch (const std::bad_alloc&) {
+        AfxMessageBox("SpectralData - Insufficient memory available for working memory", MB_ICONSTOP);
+        return 0.0f;
+    }
+    for (UINT k = lo; k <= hi; ++k) {
+        table[2 * (k - lo)] = BinFrequency(k);
+        table[2 * (k - lo) + 1] = fromPeakHold ? std::pow(10.0f, peakHold[k].level / 10.0f) : magnitude[k];
+    }
+    CubicSpline spline;
+    spline.Init(table.data(), hi - lo + 1, CubicSpline::kCubic);
+    const float fp = RankedPeakFrequency(f1, f2, 0, fromPeakHold);
+    const float v = spline.Evaluate(fp);
+    if (!(v > 0.0f))
+        return 0.0f;
+    float lower = 0.0f, upper = 0.0f;
+    bool haveLower = false, haveUpper = false;
+    for (int i = 0;; ++i) {
+        const float f = fp - 0.1f * static_cast<float>(i);
+        if (spline.Evaluate(f) <= v / 2.0f) {
+            lower = f;
+            haveLower = true;
+            break;
+        }
+        if (f - 0.1f <= f1)
+            break;
+    }
+    for (int i = 0;; ++i) {
+        const float f = fp + 0.1f * static_cast<float>(i);
+        if (spline.Evaluate(f) <= v / 2.0f) {
+            upper = f;
+            haveUpper = true;
+            break;
+        }
+        if (f + 0.1f >= f2)
+            break;
+    }
+    // Without a half-power point on both sides there is no bandwidth to report.
+    if (!haveLower || !haveUpper)
+        return 0.0f;
+    return upper - lower;
+}
+
+float SpectralData::QualityFactor(float f1, float f2, bool fromPeakHold) const
+{
+    const float bw = HalfPowerBandwidth(f1, f2, fromPeakHold);
+    if (bw <= 0.0f)
+        return 0.0f;
+    return RankedPeakFrequency(f1, f2, 0, fromPeakHold) / bw;
+}
