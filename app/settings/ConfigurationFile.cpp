@@ -1,0 +1,747 @@
+#include "app/settings/ConfigurationFile.h"
+
+#include "app/settings/CommonRoutines.h"
+#include "app/settings/NumberText.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cstring>
+#include <fstream>
+#include <iterator>
+#include <type_traits>
+#include <unordered_map>
+
+namespace {
+
+// ---------------------------------------------------------------------------------------------
+// Line table
+
+void CopyBounded(char* dest, std::size_t destSize, const char* src, std::size_t n)
+{
+    if (n > destSize - 1)
+        n = destSize - 1;
+    std::memcpy(dest, src, n);
+    dest[n] = '\0';
+}
+
+ConfigurationLine ParseLine(const std::string& line)
+{
+    ConfigurationLine e{};
+    if (!line.empty() && line[0] == '[') {
+        e.IsSection = 1;
+        std::size_t close = line.find(']', 1);
+        std::size_t end = close == std::string::npos ? line.size() : close;
+        CopyBounded(e.Section, sizeof e.Section, line.data() + 1, end - 1);
+        return e;
+    }
+    std::size_t eq = line.find('=');
+    if (eq != std::string::npos && eq >= 1) {
+        CopyBounded(e.Key, sizeof e.Key, line.data(), eq);
+        CopyBounded(e.Value, sizeof e.Value, line.data() + eq + 1, line.size() - eq - 1);
+    }
+    return e;
+}
+
+std::string Lower(const char* s, std::size_t max)
+{
+    std::string out;
+    for (std::size_t i = 0; i < max && s[i] != '\0'; ++i)
+        out += static_cast<char>(std::tolower(static_cast<unsigned char>(s[i])));
+    return out;
+}
+
+bool SameName(const char* a, const char* b)
+{
+    for (std::size_t i = 0; i < 40; ++i) {
+        int ca = std::tolower(static_cast<unsigned char>(a[i]));
+        int cb = std::tolower(static_cast<unsigned char>(b[i]));
+        if (ca != cb)
+            return false;
+        if (ca == 0)
+            return true;
+    }
+    return true;
+}
+
+// The table with an index of the first entry of every section name.
+class Table {
+public:
+    explicit Table(std::vector<ConfigurationLine> lines) : lines_(std::move(lines))
+    {
+        for (std::size_t i = 0; i < lines_.size(); ++i)
+            if (lines_[i].IsSection)
+                first_.try_emplace(Lower(lines_[i].Section, 40), i);
+    }
+
+    // The value of [section] key, or null.
+    const char* Find(const char* section, const char* key) const
+    {
+        auto it = first_.find(Lower(section, 40));
+        if (it == first_.end())
+            return nullptr;
+        for (std::size_t i = it->second + 1; i < lines_.size() && !lines_[i].IsSection; ++i)
+            if (SameName(lines_[i].Key, key))
+                return lines_[i].Value;
+        return nullptr;
+    }
+
+private:
+    std::vector<ConfigurationLine> lines_;
+    std::unordered_map<std::string, std::size_t> first_;
+};
+
+// ---------------------------------------------------------------------------------------------
+// Visiting every key of a section, for writing and for reading.
+
+enum class Fmt { D, LD, F, E, F9, ReadOnly };
+
+std::string FormatInt(long long v, std::size_t width)
+{
+    // "%d" and "%ld" print 32-bit values as signed numbers; narrower ones as they are.
+    if (width == 4)
+        return std::to_string(static_cast<std::int32_t>(static_cast<std::uint32_t>(v)));
+    return std::to_string(v);
+}
+
+class Writer {
+public:
+    static constexpr bool kReading = false;
+    explicit Writer(ConfigurationWriter& out) : out_(out) {}
+
+    void Section(const std::string& name) { section_ = name; }
+
+    template <class T>
+    void Num(const char* key, T& field, T /*missing*/, Fmt fmt)
+    {
+        if (fmt == Fmt::ReadOnly)
+            return;
+        std::string text;
+        if constexpr (std::is_floating_point_v<T>) {
+            double v = static_cast<double>(field);
+            text = fmt == Fmt::E ? FormatExponent(v) : FormatFixed(v, fmt == Fmt::F9 ? 9 : 6);
+        } else {
+            text = FormatInt(static_cast<long long>(field), sizeof(T));
+        }
+        out_.WriteProfileLine(section_.c_str(), key, text);
+    }
+    void Flag(const char* key, BYTE& field, BYTE /*missing*/)
+    {
+        out_.WriteProfileLine(section_.c_str(), key, std::to_string(static_cast<int>(field)));
+    }
+    template <std::size_t N>
+    void Text(const char* key, char (&field)[N], const char* /*missing*/)
+    {
+        out_.WriteProfileLine(section_.c_str(), key, std::string(field, strnlen(field, N)));
+    }
+
+private:
+    ConfigurationWriter& out_;
+    std::string section_;
+};
+
+class Reader {
+public:
+    static constexpr bool kReading = true;
+    explicit Reader(const Table& table) : table_(table) {}
+
+    void Section(const std::string& name) { section_ = name; }
+
+    template <class T>
+    void Num(const char* key, T& field, T missing, Fmt /*fmt*/)
+    {
+        const char* v = table_.Find(section_.c_str(), key);
+        if (v == nullptr) {
+            field = missing;
+            return;
+        }
+        if constexpr (std::is_floating_point_v<T>)
+            field = static_cast<T>(ParseDecimalFloat(v, static_cast<double>(missing)));
+        else
+            field = static_cast<T>(static_cast<std::uint64_t>(ParseDecimalInteger(v))); // cut to width
+    }
+    void Flag(const char* key, BYTE& field, BYTE missing)
+    {
+        const char* v = table_.Find(section_.c_str(), key);
+        field = v == nullptr ? missing : (ParseDecimalInteger(v) != 0 ? 1 : 0);
+    }
+    template <std::size_t N>
+    void Text(const char* key, char (&field)[N], const char* missing)
+    {
+        const char* v = table_.Find(section_.c_str(), key);
+        CopyField(field, v != nullptr ? v : missing);
+    }
+
+private:
+    const Table& table_;
+    std::string section_;
+};
+
+std::string Indexed(const char* name, int i)
+{
+    return std::string(name) + "_" + std::to_string(i);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Sections
+
+template <class Io>
+void VisitDevice(Io& io, FrameSettings& s)
+{
+    io.Section("Device");
+    long long in = s.DTInputDeviceIndex, out = s.DTOutputDeviceIndex;
+    long long rate = s.Device.SamplingRate, bits = s.Device.BitsPerSample;
+    io.Num("DTInputDeviceIndex", in, 0LL, Fmt::D);
+    io.Num("DTOutputDeviceIndex", out, 0LL, Fmt::D);
+    io.Num("SamplingRate", rate, 4000LL, Fmt::D);
+    io.Num("BitsPerSample", bits, 24LL, Fmt::D);
+    io.Num("AnalogInputType", s.Device.AnalogInputType, WORD{0}, Fmt::D);
+    io.Flag("UseSoundCardForOutput", s.UseSoundCardForOutput, 0);
+    io.Num("SoundCardDeviceIndex", s.SoundCardDeviceIndex, DWORD{0}, Fmt::D);
+    io.Num("SigGenSamplingRate", s.Output.SigGenSamplingRate, DWORD{50000}, Fmt::D);
+    io.Num("SigGenNumChannels", s.Output.SigGenNumChannels, DWORD{1}, Fmt::D);
+    io.Num("SigGenBitsPerSample", s.Output.SigGenBitsPerSample, DWORD{24}, Fmt::D);
+    if constexpr (Io::kReading) {
+        // Values are judged as the signed numbers written, then cut to their fields.
+        s.DTInputDeviceIndex = in < 0 || in > INT32_MAX ? 0 : static_cast<INT>(in);
+        s.DTOutputDeviceIndex = out < 0 || out > INT32_MAX ? 0 : static_cast<INT>(out);
+        s.Device.SamplingRate = rate <= 0 || rate > UINT32_MAX ? 4000u : static_cast<DWORD>(rate);
+        s.Device.BitsPerSample = bits < 8 || bits > 32 ? 24u : static_cast<DWORD>(bits);
+        if (s.Device.AnalogInputType > 1)
+            s.Device.AnalogInputType = 0;
+    }
+}
+
+template <class Io>
+void VisitChannelInfo(Io& io, UsbChannelSettings& c, int ch)
+{
+    io.Section(Indexed("ChannelInfo", ch));
+    if constexpr (Io::kReading)
+        c.ChannelNumber = static_cast<DWORD>(ch);
+    io.Flag("bIsEnabled", c.bIsEnabled, 0);
+    io.Num("Gain", c.Gain, 10.0, Fmt::F);
+    io.Num("CouplingType", c.CouplingType, WORD{0}, Fmt::D);
+    io.Num("IEPESource", c.IEPESource, WORD{0}, Fmt::D);
+    io.Num("IEPECurrent", c.IEPECurrent, 1.0, Fmt::F);
+    io.Num("FilterType", c.FilterType, WORD{0}, Fmt::D);
+    io.Num("FilterFreq", c.FilterFreq, 200.0, Fmt::F);
+    if constexpr (Io::kReading)
+        if (!(c.Gain > 0.0))
+            c.Gain = 1.0;
+}
+
+template <class Io>
+void VisitToolbarsPrintModeMain(Io& io, FrameSettings& s)
+{
+    io.Section("Toolbars");
+    io.Flag("Main", s.Main, 1);
+    io.Flag("Buttons", s.Buttons, 0);
+    io.Flag("Statusbar", s.Statusbar, 0);
+
+    io.Section("PrintOpts");
+    PrintSettings& p = s.Print;
+    io.Text("Annotation1", p.Annotation1, "");
+    io.Text("Annotation2", p.Annotation2, "");
+    io.Num("MarginLeft", p.MarginLeft, 0.50f, Fmt::F);
+    io.Num("MarginRight", p.MarginRight, 0.50f, Fmt::F);
+    io.Num("MarginTop", p.MarginTop, 0.50f, Fmt::F);
+    io.Num("MarginBottom", p.MarginBottom, 0.50f, Fmt::F);
+    io.Flag("EnableCommentBlock", p.EnableCommentBlock, 0);
+    for (int i = 0; i < 10; ++i)
+        io.Text(("Comment" + std::to_string(i + 1)).c_str(), p.Comment[i], "");
+
+    io.Section("Mode");
+    io.Num("OpMode", s.OpMode, WORD{0}, Fmt::D);
+    io.Section("Main");
+    io.Num("MasterDisplayGain", s.MasterDisplayGain, INT{0}, Fmt::D);
+    if constexpr (Io::kReading) {
+        // Modes and gains outside what the user interface can set would index past its tables.
+        if (s.OpMode > 2)
+            s.OpMode = 0;
+        s.MasterDisplayGain = std::clamp(s.MasterDisplayGain, -20, 20);
+    }
+}
+
+template <class Io>
+void VisitProcessing(Io& io, ChannelProcessingSettings& p, int ch)
+{
+    io.Section(Indexed("Settings", ch));
+    long long fft = p.FFTsize;
+    long long blocks = p.AverageBlocks;
+    DWORD rate = p.SampleFormat.SampleRate;
+    WORD channels = p.SampleFormat.Channels;
+    WORD bytes = p.SampleFormat.BytesPerSample;
+    io.Num("FFTsize", fft, 1024LL, Fmt::LD);
+    io.Num("SamplingRate", rate, DWORD{4000}, Fmt::LD);
+    io.Num("NumChannels", channels, WORD{1}, Fmt::ReadOnly);
+    io.Num("BytesPerSample", bytes, WORD{3}, Fmt::D);
+    io.Num("AverageBlocks", blocks, 3LL, Fmt::LD);
+    io.Num("AverageType", p.AverageType, WORD{0}, Fmt::D);
+    io.Num("AverageMode", p.AverageMode, WORD{0}, Fmt::D);
+    io.Num("AverageSpeed", p.AverageSpeed, WORD{0}, Fmt::D);
+    io.Num("DecimationRatio", p.DecimationRatio, WORD{1}, Fmt::D);
+    io.Flag("ApplyLowPassFilter", p.ApplyLowPassFilter, 1);
+    io.Num("SmoothingWindow", p.SmoothingWindow, WORD{6}, Fmt::D);
+    io.Num("OverlapPercent", p.OverlapPercent, WORD{90}, Fmt::D);
+    io.Num("ChannelProcessing", p.ChannelProcessing, WORD{0}, Fmt::ReadOnly);
+    io.Num("DelayChannel", p.DelayChannel, WORD{0}, Fmt::ReadOnly);
+    io.Num("DelayTimeMsec", p.DelayTimeMsec, 0.0f, Fmt::ReadOnly);
+    if constexpr (Io::kReading) {
+        BYTE overload = 0, exclude = 0, independent = 0;
+        io.Flag("EnableOverloadDetection", overload, 1);
+        io.Flag("ExcludeOverloadFlag", exclude, 0);
+        io.Flag("IndependentScalingAndCalibration", independent, 0);
+        p.EnableOverloadDetection = overload;
+        p.ExcludeOverloadFlag = exclude;
+        p.IndependentScalingAndCalibration = independent;
+        p.SampleFormat.Set(rate, channels, bytes);
+        // A damaged file must not ask for a transform that cannot be built or never ends.
+        p.FFTsize = ValidFftSize(fft);
+        p.AverageBlocks = blocks < 1 ? 1u : (blocks > UINT32_MAX ? UINT32_MAX : static_cast<DWORD>(blocks));
+        p.DecimationRatio = std::clamp<WORD>(p.DecimationRatio, 1, 50);
+        if (p.OverlapPercent > 99)
+            p.OverlapPercent = 99;
+        if (p.SmoothingWindow > 11)
+            p.SmoothingWindow = 6;
+    } else {
+        (void)channels;
+    }
+}
+
+template <class Io>
+void VisitScaling(Io& io, ChannelScalingSettings& c, int ch)
+{
+    io.Section(Indexed("Scaling", ch));
+    io.Num("AmpScaleType", c.AmpScaleType, WORD{1}, Fmt::D);
+    io.Num("FreqScaleType", c.FreqScaleType, WORD{0}, Fmt::D);
+    io.Num("OctaveNumber", c.OctaveNumber, WORD{3}, Fmt::D);
+    io.Flag("SpectralDensityFlag", c.SpectralDensityFlag, 0);
+    io.Num("SpectralDensityType", c.SpectralDensityType, WORD{0}, Fmt::D);
+    io.Num("StandardWeighting", c.StandardWeighting, WORD{0}, Fmt::D);
+    io.Num("TotalPowerWeighting", c.TotalPowerWeighting, WORD{0}, Fmt::D);
+    io.Flag("MicCompEnable", c.MicCompEnable, 0);
+    io.Text("MicCompFilename", c.MicCompFilename, "");
+    if constexpr (Io::kReading)
+        if (c.OctaveNumber == 0) // 1/0-octave bands have no width
+            c.OctaveNumber = 3;
+}
+
+// The calibration record is packed: its members are copied through locals.
+template <class Io>
+void VisitCalibration(Io& io, ChannelCalibration& c, int ch)
+{
+    io.Section(Indexed("Calibration", ch));
+    char channelName[40];
+    std::snprintf(channelName, sizeof channelName, "Channel %d", ch);
+#define CAL_NUM(field, key, missing, fmt)                                                                              \
+    do {                                                                                                               \
+        auto v = c.field;                                                                                              \
+        io.Num(key, v, static_cast<decltype(v)>(missing), fmt);                                                        \
+        c.field = v;                                                                                                   \
+    } while (0)
+#define CAL_TEXT(field, key, missing)                                                                                  \
+    do {                                                                                                               \
+        char v[sizeof c.field];                                                                                        \
+        std::memcpy(v, c.field, sizeof v);                                                                             \
+        io.Text(key, v, missing);                                                                                      \
+        std::memcpy(c.field, v, sizeof v);                                                                             \
+    } while (0)
+    CAL_TEXT(Filename, "Filename", "EEG");
+    CAL_NUM(IsEnabled, "IsEnabled", 1, Fmt::D);
+    CAL_NUM(RefLevel, "RefLevel", 20.0f, Fmt::F);
+    CAL_NUM(RefType, "RefType", 0, Fmt::D);
+    CAL_NUM(RefUnits, "RefUnits", 4, Fmt::D);
+    CAL_NUM(ConversionType, "ConversionType", 0, Fmt::D);
+    CAL_NUM(IntegrationType, "IntegrationType", 0, Fmt::D);
+    CAL_TEXT(LabelLinear, "LabelLinear", "millivolts");
+    CAL_TEXT(LabelLog, "LabelLog", "dBmV rms");
+    CAL_NUM(LabelType, "LabelType", 1, Fmt::D);
+    CAL_NUM(PctFullScale, "PctFullScale", 0.053033f, Fmt::F);
+    CAL_NUM(DTGain, "DTGain", 1.0f, Fmt::F);
+    CAL_NUM(DTCalVersion, "DTCalVersion", 1000, Fmt::D);
+    CAL_NUM(CalRatio, "CalRatio", 377.123627f, Fmt::F);
+    CAL_TEXT(ChannelName, "ChannelName", channelName);
+    CAL_NUM(CalCreateMode, "CalCreateMode", 2, Fmt::D);
+    CAL_NUM(TransducerSensitivityVolts, "TransducerSensitivityVolts", 0.100f, Fmt::E);
+    CAL_NUM(MeasuredInputVoltage, "MeasuredInputVoltage", 0.375f, Fmt::F);
+    CAL_NUM(RefOffset, "RefOffset", 0.0f, Fmt::F);
+#undef CAL_NUM
+#undef CAL_TEXT
+}
+
+template <class Io>
+void VisitMarkers(Io& io, MarkerSettings& m, const std::string& section, bool composite)
+{
+    io.Section(section);
+    for (int j = 0; j < MarkerSettings::kMarkers; ++j) {
+        io.Num(Indexed("Enabled", j).c_str(), m.Enabled[j], DWORD{0}, Fmt::D);
+        io.Num(Indexed("Freq", j).c_str(), m.Freq[j], 500.0f, Fmt::F);
+        io.Num(Indexed("LabelType", j).c_str(), m.LabelType[j], DWORD{composite ? 0u : 1u}, Fmt::D);
+        io.Text(Indexed("CustomLabel", j).c_str(), m.CustomLabel[j], "");
+    }
+    io.Flag("MarkPeakHoldFlag", m.MarkPeakHoldFlag, 0);
+}
+
+template <class Io>
+void VisitTimeSeries(Io& io, TimeSeriesPlotSettings& t, int ch)
+{
+    io.Section(Indexed("TimeSeriesOpts", ch));
+    io.Flag("ShowToolbar", t.ShowToolbar, 1);
+    io.Num("AmpScaleType", t.AmpScaleType, WORD{0}, Fmt::D);
+    io.Flag("GridXEnabled", t.GridXEnabled, 1);
+    io.Flag("GridYEnabled", t.GridYEnabled, 1);
+    io.Num("PlotTop", t.PlotTop, 100.0f, Fmt::F);
+    io.Num("PlotRange", t.PlotRange, 100.0f, Fmt::F);
+    io.Num("PlotCenter", t.PlotCenter, 0.0f, Fmt::F);
+    io.Num("PlotChannel", t.PlotChannel, WORD{0}, Fmt::D);
+    io.Num("LineColor", t.LineColor, COLORREF{0x0000FF}, Fmt::LD);
+    io.Num("BackgroundColor", t.BackgroundColor, COLORREF{0xFFFFFF}, Fmt::LD);
+    io.Num("GridColor", t.GridColor, COLORREF{0x808080}, Fmt::LD);
+    io.Num("StartTime", t.StartTime, 0.0f, Fmt::F);
+    io.Num("StopTime", t.StopTime, 1.0f, Fmt::F);
+    io.Num("OrderNumber", t.OrderNumber, 3.0f, Fmt::F);
+    io.Num("ThresholdMarkPercentage", t.ThresholdMarkPercentage, DWORD{25}, Fmt::D);
+    io.Flag("DisplayMaxMinRangeAsRMS", t.DisplayMaxMinRangeAsRMS, 0);
+    io.Flag("IntervalFlag", t.IntervalFlag, 0);
+    io.Num("IntervalSecs", t.IntervalSecs, 0.1f, Fmt::F);
+    io.Flag("GrabCursorFlag", t.GrabCursorFlag, 0);
+}
+
+template <class Io>
+void VisitSpectrum(Io& io, SpectrumPlotSettings& p, const std::string& section, bool composite)
+{
+    io.Section(section);
+    io.Num("PlotType", p.PlotType, WORD{0}, Fmt::D);
+    io.Flag("ShowToolbar", p.ShowToolbar, 1);
+    io.Flag("GridXEnabled", p.GridXEnabled, 1);
+    io.Flag("GridYEnabled", p.GridYEnabled, 1);
+    io.Num("PlotTop", p.PlotTop, -55.0f, Fmt::F);
+    io.Num("PlotRange", p.PlotRange, 45.0, composite ? Fmt::F : Fmt::F9);
+    io.Num("StartFreq", p.StartFreq, 400.0f, Fmt::F);
+    io.Num("StopFreq", p.StopFreq, 1200.0f, Fmt::F);
+    io.Num("LineColor", p.LineColor, COLORREF{0xFF0000}, Fmt::LD);
+    io.Num("PeakColor", p.PeakColor, COLORREF{0x0000FF}, Fmt::LD);
+    io.Num("BackgroundColor", p.BackgroundColor, COLORREF{0xDCFFFF}, Fmt::LD);
+    io.Num("GridColor", p.GridColor, COLORREF{0x808080}, Fmt::LD);
+    io.Num("MarkerColor", p.MarkerColor, COLORREF{0x000000}, Fmt::LD);
+    io.Flag("ShowRMSLevel", p.ShowRMSLevel, 0);
+    io.Flag("ShowPowerMeter", p.ShowPowerMeter, 1);
+    io.Flag("ShowOverlayControls", p.ShowOverlayControls, 1);
+    io.Flag("GrabCursorFlag", p.GrabCursorFlag, 1);
+    io.Num("rpm", p.rpm, 1000.0f, Fmt::F);
+    io.Flag("IntervalFlag", p.IntervalFlag, 1);
+    io.Num("IntervalSecs", p.IntervalSecs, 0.02f, Fmt::F);
+    io.Num("PeakHold", p.PeakHold, WORD{2}, Fmt::D);
+    for (int k = 0; k < SpectrumPlotSettings::kOverlays; ++k) {
+        SpectrumOverlaySlot& o = p.Overlays[k];
+        io.Flag(Indexed("Show1", k).c_str(), o.Show1, 0);
+        io.Flag(Indexed("Show2", k).c_str(), o.Show2, 0);
+        io.Num(Indexed("Color", k).c_str(), o.Color, kInputOverlayColors[k], Fmt::LD);
+        io.Num(Indexed("Offset1", k).c_str(), o.Offset1, 0.0f, Fmt::F);
+        io.Num(Indexed("Offset2", k).c_str(), o.Offset2, 0.0f, Fmt::F);
+        io.Flag(Indexed("IncludeInAverage1", k).c_str(), p.IncludeInAverage1[k], 1);
+        io.Flag(Indexed("IncludeInAverage2", k).c_str(), p.IncludeInAverage2[k], 1);
+    }
+    io.Num("OverlayLegendSize", p.OverlayLegendSize, WORD{8}, Fmt::D);
+    io.Num("CompositeType1", p.CompositeType1, WORD{0}, Fmt::D);
+    io.Num("DifferenceIndex1_1", p.DifferenceIndex1_1, WORD{0}, Fmt::D);
+    io.Num("DifferenceIndex1_2", p.DifferenceIndex1_2, WORD{1}, Fmt::D);
+    io.Num("CompositeType2", p.CompositeType2, WORD{0}, Fmt::D);
+    io.Num("DifferenceIndex2_1", p.DifferenceIndex2_1, WORD{0}, Fmt::D);
+    io.Num("DifferenceIndex2_2", p.DifferenceIndex2_2, WORD{1}, Fmt::D);
+    if constexpr (Io::kReading) {
+        // The difference indexes name overlay slots: one past the seven would read past them.
+        WORD* idx[4] = {&p.DifferenceIndex1_1, &p.DifferenceIndex1_2, &p.DifferenceIndex2_1, &p.DifferenceIndex2_2};
+        WORD fallback[4] = {0, 1, 0, 1};
+        for (int i = 0; i < 4; ++i)
+            if (*idx[i] >= SpectrumPlotSettings::kOverlays)
+                *idx[i] = fallback[i];
+    }
+}
+
+template <class Io>
+void VisitPhase(Io& io, PhasePlotSettings& p, const std::string& section)
+{
+    io.Section(section);
+    io.Flag("ShowToolbar", p.ShowToolbar, 1);
+    io.Flag("GridXEnabled", p.GridXEnabled, 1);
+    io.Flag("GridYEnabled", p.GridYEnabled, 1);
+    io.Num("PlotTop", p.PlotTop, 180.0f, Fmt::F);
+    io.Num("PlotRange", p.PlotRange, 360.0f, Fmt::F);
+    io.Num("StartFreq", p.StartFreq, 20.0f, Fmt::F);
+    io.Num("StopFreq", p.StopFreq, 22000.0f, Fmt::F);
+    io.Num("LineColor", p.LineColor, COLORREF{0x000000}, Fmt::LD);
+    io.Num("BackgroundColor", p.BackgroundColor, COLORREF{0xFFFF00}, Fmt::LD);
+    io.Num("GridColor", p.GridColor, COLORREF{0x808080}, Fmt::LD);
+    io.Num("MarkerColor", p.MarkerColor, COLORREF{0x0000FF}, Fmt::LD);
+    io.Flag("GrabCursorFlag", p.GrabCursorFlag, 1);
+    io.Flag("IntervalFlag", p.IntervalFlag, 0);
+    io.Num("IntervalSecs", p.IntervalSecs, 0.1f, Fmt::F);
+}
+
+template <class Io>
+void VisitSpectrogram(Io& io, SpectrogramPlotSettings& p, const std::string& section)
+{
+    io.Section(section);
+    io.Flag("ShowToolbar", p.ShowToolbar, 1);
+    io.Flag("IntervalFlag", p.IntervalFlag, 0);
+    io.Num("IntervalSecs", p.IntervalSecs, 2.0f, Fmt::F);
+    io.Num("PlotTop", p.PlotTop, -55.0f, Fmt::F);
+    io.Num("PlotRange", p.PlotRange, 45.0f, Fmt::F);
+    io.Flag("UseFullSpan", p.UseFullSpan, 0);
+    io.Num("StartFreq", p.StartFreq, 400.0f, Fmt::F);
+    io.Num("StopFreq", p.StopFreq, 1200.0f, Fmt::F);
+    io.Num("ColorMode", p.ColorMode, WORD{0}, Fmt::D);
+    io.Num("Direction", p.Direction, WORD{0}, Fmt::D);
+    io.Num("Intensity", p.Intensity, DWORD{0}, Fmt::D);
+    io.Num("ScrollType", p.ScrollType, WORD{0}, Fmt::D);
+    io.Num("MinCustomColor", p.MinCustomColor, COLORREF{0x00FFFF}, Fmt::LD);
+    io.Num("MaxCustomColor", p.MaxCustomColor, COLORREF{0x0000FF}, Fmt::LD);
+}
+
+template <class Io>
+void VisitSurface(Io& io, SurfacePlotSettings& p, const std::string& section, bool composite)
+{
+    io.Section(section);
+    io.Flag("ShowToolbar", p.ShowToolbar, 0);
+    io.Flag("IntervalFlag", p.IntervalFlag, 0);
+    io.Num("IntervalSecs", p.IntervalSecs, 2.0f, Fmt::F);
+    io.Num("PlotTop", p.PlotTop, -55.0f, Fmt::F);
+    io.Num("PlotRange", p.PlotRange, 45.0f, Fmt::F);
+    io.Flag("UseFullSpan", p.UseFullSpan, 0);
+    io.Num("StartFreq", p.StartFreq, 400.0f, Fmt::F);
+    io.Num("StopFreq", p.StopFreq, composite ? 1200.0f : 1002.0f, Fmt::F);
+    io.Num("BackgroundColor", p.BackgroundColor, COLORREF{0x000000}, Fmt::LD);
+    io.Num("LineColor", p.LineColor, COLORREF{0xFF0000}, Fmt::LD);
+    io.Num("MinCustomColor", p.MinCustomColor, COLORREF{0x00FFFF}, Fmt::LD);
+    io.Num("MaxCustomColor", p.MaxCustomColor, COLORREF{0x0000FF}, Fmt::LD);
+    io.Num("ColorMode", p.ColorMode, WORD{0}, Fmt::D);
+    io.Num("Intensity", p.Intensity, DWORD{0}, Fmt::D);
+}
+
+template <class Io>
+void VisitComposite(Io& io, CompositeChannelSettings& c, int i)
+{
+    io.Section(Indexed("CompositeSettings", i));
+    char name[80];
+    std::snprintf(name, sizeof name, "Composite Ch %c", GetChannelLetter(i));
+    io.Flag("bIsEnabled", c.bIsEnabled, 0);
+    io.Num("CompositeType", c.CompositeType, WORD{0}, Fmt::D);
+    io.Num("ReferenceChannel", c.ReferenceChannel, DWORD{0}, Fmt::D);
+    io.Num("TransferChannel", c.TransferChannel, DWORD{1}, Fmt::D);
+    for (int k = 0; k < 16; ++k)
+        io.Flag(Indexed("IncludeInAverage", k).c_str(), c.IncludeInAverage[k], 0);
+    io.Text("LabelLinear", c.LabelLinear, "");
+    io.Text("labelLog", c.LabelLog, "");
+    io.Text("ChannelName", c.ChannelName, name);
+    if constexpr (Io::kReading) {
+        // Member channels index the eight input channels' engines.
+        if (c.ReferenceChannel > 7)
+            c.ReferenceChannel = 0;
+        if (c.TransferChannel > 7)
+            c.TransferChannel = 1;
+    }
+}
+
+template <class Io>
+void VisitLoggingMain(Io& io, DataLoggingBlock& b)
+{
+    if constexpr (Io::kReading)
+        b.IsLogging = 0;
+    io.Section("DataLoggingMain");
+    io.Num("FilenameFormat", b.FilenameFormat, DWORD{0}, Fmt::D);
+    io.Flag("OverwriteFlag", b.OverwriteFlag, 1);
+    io.Flag("IncludeHeaderFlag", b.IncludeHeaderFlag, 1);
+    io.Flag("IncludeTimeStampFlag", b.IncludeTimeStampFlag, 1);
+    io.Text("ViewerProgram", b.ViewerProgram, "Notepad.exe");
+}
+
+template <class Io>
+void VisitLogging(Io& io, DataLoggingSettings& d, const std::string& section)
+{
+    io.Section(section);
+    io.Flag("Enable", d.Enable, 0);
+    io.Flag("IntervalFlag", d.IntervalFlag, 1);
+    io.Num("IntervalSecs", d.IntervalSecs, 1.0f, Fmt::F);
+    io.Num("Threshold", d.Threshold, -999.0f, Fmt::F);
+    for (int k = 0; k < DataLoggingSettings::kDataItems; ++k)
+        io.Flag(Indexed("DataItem", k).c_str(), d.DataItem[k], 0);
+}
+
+template <class Io>
+void VisitPlacements(Io& io, WindowPlacementRecord (&records)[kWindowPlacementCount])
+{
+    io.Section("PlotStatus");
+    for (WindowPlacementRecord& r : records) {
+        char key[256];
+        CopyField(key, r.WindowName);
+        io.Flag(key, r.IsOpen, 0);
+    }
+    io.Section("PlotPlacement");
+    for (WindowPlacementRecord& r : records) {
+        char key[256];
+        CopyField(key, r.WindowName);
+        io.Text(key, r.PlacementText, "");
+    }
+}
+
+template <class Io>
+void VisitAll(Io& io, FrameSettings& s)
+{
+    constexpr int N = FrameSettings::kChannels;
+    constexpr int C = FrameSettings::kComposites;
+    VisitDevice(io, s);
+    for (int ch = 0; ch < N; ++ch)
+        VisitChannelInfo(io, s.Device.Channels[ch], ch);
+    if constexpr (Io::kReading)
+        ApplyFixedChannels(s);
+    VisitToolbarsPrintModeMain(io, s);
+    for (int ch = 0; ch < N; ++ch)
+        VisitProcessing(io, s.Processing[ch], ch);
+    for (int ch = 0; ch < N; ++ch)
+        VisitScaling(io, s.Scaling[ch], ch);
+    for (int ch = 0; ch < N; ++ch)
+        VisitCalibration(io, s.Calibration[ch], ch);
+    if constexpr (Io::kReading)
+        ApplyFixedChannels(s);
+    for (int ch = 0; ch < N; ++ch)
+        VisitMarkers(io, s.Markers[ch], Indexed("Marker", ch), false);
+    for (int ch = 0; ch < N; ++ch)
+        VisitTimeSeries(io, s.TimeSeriesOpts[ch], ch);
+    for (int ch = 0; ch < N; ++ch)
+        VisitSpectrum(io, s.SpectrumOpts[ch], Indexed("SpectrumOpts", ch), false);
+    for (int ch = 0; ch < N; ++ch)
+        VisitPhase(io, s.PhaseOpts[ch], Indexed("PhaseOpts", ch));
+    for (int ch = 0; ch < N; ++ch)
+        VisitSpectrogram(io, s.SpectrogramOpts[ch], Indexed("SpectrogramOpts", ch));
+    for (int ch = 0; ch < N; ++ch)
+        VisitSurface(io, s.SurfaceOpts[ch], Indexed("SurfaceOpts", ch), false);
+    for (int i = 0; i < C; ++i)
+        VisitComposite(io, s.Composite[i], i);
+    for (int i = 0; i < C; ++i)
+        VisitMarkers(io, s.CompositeMarkers[i], Indexed("CompositeMarker", i), true);
+    for (int i = 0; i < C; ++i)
+        VisitSpectrum(io, s.CompositeSpectrumOpts[i], Indexed("CompositeSpectrumOpts", i), true);
+    for (int i = 0; i < C; ++i)
+        VisitPhase(io, s.CompositePhaseOpts[i], Indexed("CompositePhaseOpts", i));
+    for (int i = 0; i < C; ++i)
+        VisitSpectrogram(io, s.CompositeSpectrogramOpts[i], Indexed("CompositeSpectrogramOpts", i));
+    for (int i = 0; i < C; ++i)
+        VisitSurface(io, s.CompositeSurfaceOpts[i], Indexed("CompositeSurfaceOpts", i), true);
+    VisitLoggingMain(io, s.Logging);
+    for (int ch = 0; ch < N; ++ch)
+        VisitLogging(io, s.Logging.Channel[ch], Indexed("DataLoggingOpts", ch));
+    for (int i = 0; i < C; ++i)
+        VisitLogging(io, s.Logging.Composite[i], Indexed("DataLoggingCompositeOpts", i));
+    VisitPlacements(io, s.Placements);
+}
+
+} // namespace
+
+bool LoadConfigurationTable(const char* path, std::vector<ConfigurationLine>& table)
+{
+    table.clear();
+    if (path == nullptr)
+        return false;
+    std::ifstream in(path, std::ios::binary);
+    if (!in)
+        return false;
+    std::string line;
+    while (table.size() < kMaxConfigurationLines && std::getline(in, line)) {
+        if (!line.empty() && line.back() == '\r')
+            line.pop_back();
+        table.push_back(ParseLine(line));
+    }
+    return true;
+}
+
+void LookupConfigurationValue(const char* section, const char* key, const char* def, char* out,
+                              std::size_t outSize, const ConfigurationLine* table, std::size_t count)
+{
+    if (out == nullptr || outSize == 0)
+        return;
+    const char* value = def != nullptr ? def : "";
+    if (section != nullptr && key != nullptr && table != nullptr) {
+        std::size_t i = 0;
+        while (i < count && !(table[i].IsSection && SameName(table[i].Section, section)))
+            ++i;
+        for (++i; i < count && !table[i].IsSection; ++i) {
+            if (SameName(table[i].Key, key)) {
+                value = table[i].Value;
+                break;
+            }
+        }
+    }
+    CopyBounded(out, outSize, value, std::strlen(value));
+}
+
+void ConfigurationWriter::WriteProfileLine(const char* section, const char* key, const std::string& value)
+{
+    std::string text;
+    if (lastSection_ != section) {
+        text += "[";
+        text += section;
+        text += "]\r\n";
+        lastSection_ = section;
+    }
+    text += key;
+    text += "=";
+    // A value is one line: a line end inside it would make keys of its own.
+    for (char c : value)
+        text += (c == '\r' || c == '\n') ? ' ' : c;
+    text += "\r\n";
+    if (std::fwrite(text.data(), 1, text.size(), file_) != text.size())
+        failed_ = true;
+}
+
+bool WriteConfigurationFile(const FrameSettings& settings, const char* path)
+{
+    if (path == nullptr)
+        return false;
+    std::FILE* f = std::fopen(path, "wb");
+    if (f == nullptr)
+        return false;
+    ConfigurationWriter out(f);
+    Writer io(out);
+    // The writer only reads the records; the visitors are shared with the reader.
+    VisitAll(io, const_cast<FrameSettings&>(settings));
+    bool ok = !out.Failed();
+    if (std::fclose(f) != 0)
+        ok = false;
+    return ok;
+}
+
+bool ReadConfigurationFile(FrameSettings& settings, const char* path)
+{
+    std::vector<ConfigurationLine> lines;
+    try {
+        if (!LoadConfigurationTable(path, lines))
+            return false;
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+    Table table(std::move(lines));
+    Reader io(table);
+    VisitAll(io, settings);
+    return true;
+}
+
+void ApplyFixedChannels(FrameSettings& settings)
+{
+    for (int ch = 0; ch < 7; ++ch) {
+        settings.Device.Channels[ch].bIsEnabled = 1;
+        CopyField(settings.Calibration[ch].ChannelName, GetChannelLocationName(ch));
+    }
+}
+
+DWORD ValidFftSize(long long requested)
+{
+    constexpr long long kMin = 32, kMax = 1048576;
+    if (requested <= kMin)
+        return static_cast<DWORD>(kMin);
+    if (requested >= kMax)
+        return static_cast<DWORD>(kMax);
+    long long size = kMin;
+    while (size * 2 <= requested)
+        size *= 2;
+    return static_cast<DWORD>(size);
+}

@@ -1,0 +1,61 @@
+// Configuration files (*.cfg): the whole working state as INI text. The writer puts out every
+// section and key in a fixed order and format; the reader takes the file into a table of
+// lines and looks every key up with its missing-key default, so an empty or foreign file
+// reads to those defaults and section or key spelling may differ in case.
+#pragma once
+
+#include "app/settings/FrameSettings.h"
+
+#include <cstddef>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+// One parsed line of a configuration file.
+struct ConfigurationLine {
+    BYTE IsSection;     // 1 for a section line
+    char Section[40];   // section name without the brackets
+    char Key[40];       // text before the first '='
+    char Value[256];    // text after the first '=', without the line end
+};
+
+// The reader keeps at most this many lines of a file.
+constexpr std::size_t kMaxConfigurationLines = 12000;
+
+// Reads a file into the line table (at most kMaxConfigurationLines entries, one per line,
+// CRLF or LF line ends, the last line with or without one). False when it cannot be read.
+bool LoadConfigurationTable(const char* path, std::vector<ConfigurationLine>& table);
+
+// Copies the value of [section] key, or def when there is none, into out (at most
+// outSize - 1 characters, terminated). The first section of that name counts, and within it
+// the first key; names compare without regard to case.
+void LookupConfigurationValue(const char* section, const char* key, const char* def, char* out,
+                              std::size_t outSize, const ConfigurationLine* table, std::size_t count);
+
+// Writes key lines, each preceded by its section line when the section differs from the last
+// one written. Lines end in CRLF, as files written on Windows do.
+class ConfigurationWriter {
+public:
+    explicit ConfigurationWriter(std::FILE* file) : file_(file) {}
+    void WriteProfileLine(const char* section, const char* key, const std::string& value);
+    bool Failed() const { return failed_; }
+
+private:
+    std::FILE* file_;
+    std::string lastSection_;
+    bool failed_ = false;
+};
+
+// Writes the whole state to path; false (and nothing reported) when it cannot be written.
+bool WriteConfigurationFile(const FrameSettings& settings, const char* path);
+
+// Reads path into the records of the configuration; a file that cannot be read changes
+// nothing and returns false. Rebuilding objects and windows is the caller's business.
+bool ReadConfigurationFile(FrameSettings& settings, const char* path);
+
+// The rules that follow every load: channels 0..6 are enabled and carry their location names.
+void ApplyFixedChannels(FrameSettings& settings);
+
+// FFT sizes the system can transform: powers of two from 32 to 1048576. Any other value is
+// brought to the nearest such size at or below it (32 for anything smaller).
+DWORD ValidFftSize(long long requested);

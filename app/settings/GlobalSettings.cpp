@@ -1,0 +1,88 @@
+#include "app/settings/GlobalSettings.h"
+
+#include "app/settings/NumberText.h"
+#include "platform/core/Profile.h"
+
+#include <algorithm>
+
+namespace {
+
+long long ReadInteger(const char* profile, const char* section, const char* key, const char* def)
+{
+    char buf[256];
+    GetPrivateProfileStringA(section, key, def, buf, sizeof buf, profile);
+    return ParseDecimalInteger(buf);
+}
+
+// Counts and times read from the profile: a negative value, which only a damaged file holds,
+// takes the default instead of wrapping to four billion.
+DWORD ReadCount(const char* profile, const char* key, DWORD def)
+{
+    long long v = ReadInteger(profile, "FileIO", key, std::to_string(def).c_str());
+    if (v < 0)
+        return def;
+    return v > UINT32_MAX ? UINT32_MAX : static_cast<DWORD>(v);
+}
+
+BYTE ReadFlag(const char* profile, const char* key, const char* def)
+{
+    return ReadInteger(profile, "FileIO", key, def) != 0 ? 1 : 0;
+}
+
+// "%d" and "%ld" of a 32-bit value.
+std::string Signed32(DWORD v) { return std::to_string(static_cast<std::int32_t>(v)); }
+
+} // namespace
+
+int ReadInstallProfile(const char* installProfilePath)
+{
+    return static_cast<int>(ReadInteger(installProfilePath, "Install", "WindowsInstall", "0"));
+}
+
+void ReadGlobalSettings(const char* profilePath, const std::string& dataFolder, bool windowsInstall,
+                        PathSettings& paths, PathSettings& workingPaths, FileIOSettings& fileIO)
+{
+    long long useDefaults = ReadInteger(profilePath, "Install", "Default", "0");
+    paths.SetDefaults(dataFolder);
+    if (!(useDefaults != 0 && windowsInstall)) {
+        for (int i = 0; i < PathSettings::kCount; ++i) {
+            char* folder = paths.Folder(i);
+            std::string def(folder);
+            GetPrivateProfileStringA("Paths", PathSettings::Key(i), def.c_str(), folder, 260, profilePath);
+        }
+    }
+    workingPaths = paths;
+
+    fileIO.WaveFileMode = ReadCount(profilePath, "WaveFileMode", 1);
+    fileIO.MaxRamRecordingTimeSecs = ReadCount(profilePath, "MaxRamRecordingTimeSecs", 3600);
+    fileIO.MakeBackup = ReadFlag(profilePath, "MakeBackup", "1");
+    fileIO.IncludeCalibrationData = ReadFlag(profilePath, "IncludeCalibrationData", "1");
+    long long size = ReadInteger(profilePath, "FileIO", "MaxDiskRecordingSizeBytes", "2000000000");
+    fileIO.MaxDiskRecordingSizeBytes = static_cast<DWORD>(std::clamp<long long>(
+        size, FileIOSettings::kMinDiskRecordingBytes, FileIOSettings::kMaxDiskRecordingBytes));
+    fileIO.RealTimeWaveBufferEnableFlag = ReadFlag(profilePath, "RealTimeWaveBufferEnableFlag", "1");
+    fileIO.RealTimeWaveBufferLengthSecs = ReadCount(profilePath, "RealTimeWaveBufferLengthSecs", 3600);
+    fileIO.AutoReopenOnLaunch = ReadFlag(profilePath, "AutoReopenOnLaunch", "1");
+}
+
+bool WriteGlobalSettings(const char* profilePath, const PathSettings& paths, const FileIOSettings& fileIO)
+{
+    bool ok = true;
+    for (int i = 0; i < PathSettings::kCount; ++i) {
+        const char* folder = paths.Folder(i);
+        std::string text(folder, strnlen(folder, 260));
+        ok &= WritePrivateProfileStringA("Paths", PathSettings::Key(i), text.c_str(), profilePath) != FALSE;
+    }
+    auto put = [&](const char* key, const std::string& value) {
+        ok &= WritePrivateProfileStringA("FileIO", key, value.c_str(), profilePath) != FALSE;
+    };
+    put("WaveFileMode", Signed32(fileIO.WaveFileMode));
+    put("MaxRamRecordingTimeSecs", Signed32(fileIO.MaxRamRecordingTimeSecs));
+    put("MakeBackup", std::to_string(fileIO.MakeBackup));
+    put("IncludeCalibrationData", std::to_string(fileIO.IncludeCalibrationData));
+    put("RealTimeWaveBufferEnableFlag", std::to_string(fileIO.RealTimeWaveBufferEnableFlag));
+    put("RealTimeWaveBufferLengthSecs", Signed32(fileIO.RealTimeWaveBufferLengthSecs));
+    put("MaxDiskRecordingSizeBytes", Signed32(fileIO.MaxDiskRecordingSizeBytes));
+    put("AutoReopenOnLaunch", std::to_string(fileIO.AutoReopenOnLaunch));
+    return ok;
+}
