@@ -20,9 +20,10 @@ float Db10(double p)
 
 double SpectralData::PowerOfLevel(double level) const
 {
-    // Displayed levels are dB on a logarithmic scale and amplitudes on a linear one.
+    // Displayed levels are dB on a logarithmic scale and amplitudes on a linear one; a level
+    // with no value carries no power.
     if (AmpScaleType == 1)
-        return std::pow(10.0, level / 10.0);
+        return level <= -999.0 ? 0.0 : std::pow(10.0, level / 10.0);
     return level * level;
 }
 
@@ -79,7 +80,7 @@ float SpectralData::TotalLevel(UINT first, UINT last, WORD ampType, int weightin
             for (UINT b = first; b <= last; ++b) {
                 double L = GetLevel(static_cast<int>(b));
                 if (AmpScaleType == 1)
-                    L = std::pow(10.0, L / 20.0);
+                    L = L <= -999.0 ? 0.0 : std::pow(10.0, L / 20.0);
                 sum += L * L;
             }
         } else {
@@ -88,7 +89,7 @@ float SpectralData::TotalLevel(UINT first, UINT last, WORD ampType, int weightin
             for (UINT k = first; k <= last; ++k) {
                 double L = GetLevel(static_cast<int>(k));
                 if (AmpScaleType == 1)
-                    L = std::pow(10.0, L / 20.0);
+                    L = L <= -999.0 ? 0.0 : std::pow(10.0, L / 20.0);
                 sum += L * L;
             }
             sum *= NoiseBandwidthFactor();
