@@ -124,7 +124,7 @@ TWaveFile::~TWaveFile()
     }
     if (closed) {
         // A temporary working copy goes with the object; the user's own file never does.
-        if ((makeBackup_ || untitled_) && !workingCopy_.empty() && workingCopy_ != fileName_ &&
+        if ((makeBackup_ || untitled_ || tempWorking_) && !workingCopy_.empty() && workingCopy_ != fileName_ &&
             FileExists(workingCopy_) && !DeleteFileA(workingCopy_.c_str()))
             ShowError("TWaveFile - failure deleting temporary file");
         DiscardUndo();

@@ -202,6 +202,15 @@ bool TWaveFile::InsertSegment(TWaveFile* source, TWaveFile* target, DWORD source
         AfxMessageBox("TWaveFile - insufficient memory available to insert segment", MB_OK | MB_ICONERROR);
         return false;
     }
+    if (target->mode_ == kStreamed && oldEnd + count > target->length_) {
+        // The file grows first, so the tail can be moved up into frames that exist.
+        std::int64_t needed = target->FrameOffset(oldEnd + count);
+        if (target->file_ == nullptr || needed > 0xFFFFFFF0ll ||
+            (mmioSize(target->file_) < needed && !mmioSetSize(target->file_, needed)))
+            return false;
+        target->length_ = oldEnd + count;
+        target->dataBytes_ = target->FramesToBytes(target->length_);
+    }
     const DWORD targetPosition = target->GetPosition();
     targetFirst = std::min(targetFirst, oldEnd);
     bool ok = MoveFrames(target, targetFirst, targetFirst + count, oldEnd - targetFirst, piece);

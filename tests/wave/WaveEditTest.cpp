@@ -1,0 +1,225 @@
+// One level of undo, the 4096-frame segment copies and the clipboard image.
+#include "platform/core/FileSystem.h"
+#include "support/ScriptedUser.h"
+#include "wave/TWaveFile.h"
+#include "WaveTestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <memory>
+
+using namespace wavetest;
+
+namespace {
+
+// Frame values 0, 1, 2, ... in every channel, so positions can be read back from samples.
+void FillRamp(TWaveFile& w, DWORD frames, std::int32_t offset = 0)
+{
+    w.Rewind();
+    for (DWORD i = 0; i < frames; ++i) {
+        for (int c = 0; c < w.GetChannels(); ++c) {
+            w.SetSample(static_cast<std::int32_t>((i + offset) % 30000) * (c == 0 ? 1 : -1), i, c);
+            if (w.GetMode() == TWaveFile::kMemory)
+                w.Seek(i); // the memory wave's SetSample advances the position once per sample
+        }
+    }
+    w.Rewind();
+}
+
+std::vector<std::int32_t> Column(TWaveFile& w, int channel = 0)
+{
+    std::vector<std::int32_t> out;
+    for (DWORD i = 0; i < w.GetEndFrame(); ++i)
+        out.push_back(static_cast<std::int32_t>(w.GetSample(i, channel, false)));
+    return out;
+}
+
+std::vector<std::int32_t> Ramp(DWORD first, DWORD end)
+{
+    std::vector<std::int32_t> out;
+    for (DWORD i = first; i < end; ++i)
+        out.push_back(static_cast<std::int32_t>(i % 30000));
+    return out;
+}
+
+std::vector<std::int32_t> Concat(std::initializer_list<std::vector<std::int32_t>> parts)
+{
+    std::vector<std::int32_t> out;
+    for (const auto& p : parts)
+        out.insert(out.end(), p.begin(), p.end());
+    return out;
+}
+
+std::span<const std::uint8_t> Bytes(HGLOBAL h)
+{
+    return {static_cast<const std::uint8_t*>(GlobalLock(h)), GlobalSize(h)};
+}
+
+class WaveEdit : public ::testing::TestWithParam<WORD> {
+protected:
+    // A 10000-frame stereo 16-bit wave in the mode under test.
+    std::unique_ptr<TWaveFile> Make(DWORD frames = 10000)
+    {
+        TPcmFormat f(8000, 2, 2);
+        std::unique_ptr<TWaveFile> w;
+        if (GetParam() == TWaveFile::kMemory) {
+            w = std::make_unique<TWaveFile>(frames, f, dir.path());
+        } else {
+            w = std::make_unique<TWaveFile>(f, false, dir.path());
+            std::vector<std::uint8_t> zeros(w->FramesToBytes(frames), 0);
+            w->WriteBytes(zeros.data(), static_cast<DWORD>(zeros.size()));
+        }
+        FillRamp(*w, frames);
+        w->Seek(0);
+        EXPECT_EQ(w->GetEndFrame(), frames);
+        return w;
+    }
+    TempFolder dir;
+};
+
+} // namespace
+
+TEST_P(WaveEdit, CutThenUndoRestoresTheExactFrames)
+{
+    auto w = Make();
+    HGLOBAL image = w->Cut(1000, 5097);
+    ASSERT_NE(image, nullptr);
+    EXPECT_EQ(GlobalSize(image), 44u + 4097 * 4);
+    EXPECT_EQ(w->GetEndFrame(), 10000u - 4097);
+    EXPECT_EQ(Column(*w), Concat({Ramp(0, 1000), Ramp(5097, 10000)}));
+    EXPECT_EQ(w->GetUndoKind(), static_cast<DWORD>(TWaveFile::kUndoRemoved));
+    w->Undo();
+    EXPECT_EQ(w->GetEndFrame(), 10000u);
+    EXPECT_EQ(Column(*w), Ramp(0, 10000));
+    EXPECT_EQ(Column(*w, 1)[4000], -4000);
+    EXPECT_FALSE(w->IsUndoAvailable());
+    GlobalFree(image);
+}
+
+TEST_P(WaveEdit, PasteInsertThenUndoRemovesExactlyTheInsertedFrames)
+{
+    auto w = Make();
+    HGLOBAL image = w->MakeClipboardImage(0, 4096 * 2);
+    ASSERT_NE(image, nullptr);
+    ASSERT_TRUE(w->PasteInsert(Bytes(image), 0));
+    GlobalUnlock(image);
+    EXPECT_EQ(w->GetEndFrame(), 10000u + 8192);
+    EXPECT_EQ(Column(*w), Concat({Ramp(0, 8192), Ramp(0, 10000)})) << "inserting at 0 moves the whole wave up";
+    EXPECT_EQ(w->GetUndoKind(), static_cast<DWORD>(TWaveFile::kUndoInserted));
+    w->Undo();
+    EXPECT_EQ(Column(*w), Ramp(0, 10000));
+    GlobalFree(image);
+}
+
+TEST_P(WaveEdit, CopyThenPasteOverTheSamePlaceChangesNothingAndRecordsUndo)
+{
+    auto w = Make();
+    HGLOBAL image = w->MakeClipboardImage(3000, 4000);
+    ASSERT_NE(image, nullptr);
+    EXPECT_EQ(GlobalSize(image), 44u + 4000) << "1000 stereo 16-bit frames";
+    ASSERT_TRUE(w->PasteOver(Bytes(image), 3000));
+    GlobalUnlock(image);
+    EXPECT_EQ(Column(*w), Ramp(0, 10000));
+    EXPECT_EQ(w->GetUndoKind(), static_cast<DWORD>(TWaveFile::kUndoOverwritten));
+    // Pasting elsewhere overwrites, and undo puts the old frames back.
+    ASSERT_TRUE(w->PasteOver(Bytes(image), 0));
+    GlobalUnlock(image);
+    EXPECT_EQ(Column(*w)[10], 3010);
+    w->Undo();
+    EXPECT_EQ(Column(*w), Ramp(0, 10000));
+    GlobalFree(image);
+}
+
+TEST_P(WaveEdit, PasteOfAnotherFormatIsRefused)
+{
+    auto w = Make(100);
+    TWaveFile mono(50, TPcmFormat(8000, 1, 2), dir.path());
+    FillRamp(mono, 50);
+    HGLOBAL image = mono.MakeClipboardImage(0, 50);
+    ASSERT_NE(image, nullptr);
+    {
+        ScriptedUser user;
+        user.ExpectBox(IDOK, "Cannot Paste the data - the wave data on the clipboard has a different format");
+        user.ExpectBox(IDOK, "different format (rate, bits etc)");
+        EXPECT_FALSE(w->PasteOver(Bytes(image), 0));
+        EXPECT_FALSE(w->PasteInsert(Bytes(image), 0));
+    }
+    GlobalUnlock(image);
+    EXPECT_EQ(Column(*w), Ramp(0, 100));
+    GlobalFree(image);
+    // Garbage on the clipboard changes nothing and says nothing.
+    std::vector<std::uint8_t> junk(64, 0x11);
+    EXPECT_FALSE(w->PasteOver(junk, 0));
+    // A 12-bit image in 2-byte samples has the same frame layout and is accepted.
+    std::vector<std::uint8_t> body;
+    PutChunk(body, "fmt ", FmtBody(1, 2, 8000, 4, 12));
+    PutChunk(body, "data", std::vector<std::uint8_t>(8, 0));
+    ASSERT_TRUE(w->PasteOver(Riff(body), 5));
+    EXPECT_EQ(Column(*w)[5], 0);
+    EXPECT_EQ(Column(*w)[7], 7);
+}
+
+TEST_P(WaveEdit, UndoFilesAreReplacedAndSavedOnlyUpToTheEndFrame)
+{
+    auto w = Make(500);
+    std::size_t before = dir.count();
+    w->SaveUndo(TWaveFile::kUndoOverwritten, 100, 900);
+    DWORD first = 0, end = 0;
+    w->GetUndoRange(first, end);
+    EXPECT_EQ(first, 100u);
+    EXPECT_EQ(end, 500u);
+    EXPECT_EQ(dir.count(), before + 1);
+    w->SaveUndo(TWaveFile::kUndoOverwritten, 0, 10);
+    EXPECT_EQ(dir.count(), before + 1) << "the first undo file is deleted";
+    w->DiscardUndo();
+    EXPECT_EQ(dir.count(), before);
+}
+
+TEST_P(WaveEdit, SegmentCopiesAtPieceBoundaries)
+{
+    auto w = Make(3 * 4096 + 10);
+    TWaveFile target(0, TPcmFormat(8000, 2, 2), dir.path());
+    for (DWORD count : {4096u * 2, 4097u, 1u}) {
+        ASSERT_TRUE(w->CopySegment(w.get(), &target, 5, 0, count));
+        EXPECT_EQ(target.GetEndFrame(), std::max<DWORD>(count, 8192));
+        std::vector<std::int32_t> got = Column(target);
+        EXPECT_EQ(std::vector<std::int32_t>(got.begin(), got.begin() + count), Ramp(5, 5 + count));
+    }
+    // Deleting a range that runs past the end only removes what is there.
+    w->DeleteSegment(w.get(), 3 * 4096, 999999);
+    EXPECT_EQ(w->GetEndFrame(), 3u * 4096);
+    EXPECT_TRUE(w->IsModified());
+}
+
+INSTANTIATE_TEST_SUITE_P(Modes, WaveEdit, ::testing::Values(TWaveFile::kMemory, TWaveFile::kStreamed),
+                         [](const ::testing::TestParamInfo<WORD>& i) {
+                             return i.param == TWaveFile::kMemory ? std::string("Memory") : std::string("Streamed");
+                         });
+
+TEST(WaveEditStreamed, EditsOnAStreamedFileSurviveSaveAndReopen)
+{
+    TempFolder dir;
+    std::string path = dir.file("edited.wav");
+    {
+        TWaveFile w(TPcmFormat(8000, 1, 2), false, dir.path());
+        std::vector<std::uint8_t> zeros(2 * 6000, 0);
+        w.WriteBytes(zeros.data(), static_cast<DWORD>(zeros.size()));
+        FillRamp(w, 6000);
+        WaveCalibrationBlock cal;
+        cal.Channel[0].CalRatio = 2.0f;
+        w.SetCalibration(cal);
+        w.SetFileName(path);
+        ASSERT_TRUE(w.Save());
+        HGLOBAL image = w.Cut(0, 1000); // the file shrinks on the next save
+        ASSERT_NE(image, nullptr);
+        GlobalFree(image);
+        ASSERT_TRUE(w.Save());
+    }
+    TWaveFile back(path, TWaveFile::kMemory, false, dir.path());
+    ASSERT_FALSE(back.IsError());
+    EXPECT_EQ(Column(back), Ramp(1000, 6000));
+    EXPECT_TRUE(back.IsCalibrationPresent()) << "the calibration chunk is rewritten after the shorter data";
+    EXPECT_EQ(+back.CalibrationBlock().Channel[0].CalRatio, 2.0f);
+    EXPECT_EQ(GetFileSizeOf(path), 44 + 10000 + 8 + 2048);
+}

@@ -1,0 +1,262 @@
+// Saving: working copies, backups, in-place editing and failures that must not lose data.
+#include "platform/core/FileSystem.h"
+#include "support/ScriptedUser.h"
+#include "wave/TWaveFile.h"
+#include "WaveTestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <cstring>
+#include <memory>
+
+#include <sys/resource.h>
+
+using namespace wavetest;
+
+namespace {
+
+std::string MakeWave(const TempFolder& dir, const std::string& name, const TPcmFormat& f, DWORD frames,
+                     std::uint32_t seed = 1)
+{
+    std::string path = dir.file(name);
+    TWaveFile w(frames, f, dir.path());
+    std::vector<std::uint8_t> bytes = PatternBytes(f, frames, seed);
+    w.WriteBytes(bytes.data(), static_cast<DWORD>(bytes.size()));
+    w.SetFileName(path);
+    EXPECT_TRUE(w.Save());
+    return path;
+}
+
+std::vector<std::uint8_t> Frames(TWaveFile& w, DWORD first, DWORD count)
+{
+    std::vector<std::uint8_t> out(w.FramesToBytes(count));
+    DWORD keep = w.GetPosition();
+    w.Seek(first);
+    w.ReadBytes(out.data(), static_cast<DWORD>(out.size()));
+    w.Seek(keep);
+    return out;
+}
+
+// Limits the size of files this process may write, so that a write fails half-way.
+class FileSizeLimit {
+public:
+    explicit FileSizeLimit(rlim_t bytes)
+    {
+        getrlimit(RLIMIT_FSIZE, &old_);
+        previous_ = std::signal(SIGXFSZ, SIG_IGN);
+        rlimit l = old_;
+        l.rlim_cur = bytes;
+        setrlimit(RLIMIT_FSIZE, &l);
+    }
+    ~FileSizeLimit()
+    {
+        setrlimit(RLIMIT_FSIZE, &old_);
+        std::signal(SIGXFSZ, previous_);
+    }
+
+private:
+    rlimit old_{};
+    void (*previous_)(int) = nullptr;
+};
+
+} // namespace
+
+TEST(WaveFileModes, UntitledMemoryWaveCannotBeSavedWithoutAName)
+{
+    TWaveFile w(10, TPcmFormat(), "");
+    EXPECT_TRUE(w.IsUntitled());
+    EXPECT_FALSE(w.Save());
+}
+
+TEST(WaveFileModes, BackupLeavesTheUserFileUntouchedUntilSaveAndCleansUp)
+{
+    TempFolder dir;
+    TPcmFormat f(8000, 2, 2);
+    std::string path = MakeWave(dir, "user.wav", f, 5000);
+    std::vector<std::uint8_t> original = ReadFile(path);
+    {
+        TWaveFile w(path, TWaveFile::kStreamed, true, dir.path());
+        ASSERT_FALSE(w.IsError());
+        EXPECT_NE(w.GetWorkingCopy(), path);
+        EXPECT_TRUE(FileExists(w.GetWorkingCopy()));
+        w.MuteFrames(100, 200);
+        EXPECT_TRUE(w.IsModified());
+        EXPECT_EQ(ReadFile(path), original) << "edits go to the working copy";
+        WaveCalibrationBlock cal;
+        cal.Channel[0] = ChannelCalibration(0);
+        cal.Channel[0].CalRatio = 3.5f;
+        w.SetCalibration(cal);
+        ASSERT_TRUE(w.Save());
+        EXPECT_FALSE(w.IsModified());
+        EXPECT_NE(ReadFile(path), original);
+        // Further edits after a save stay in the working copy again.
+        std::vector<std::uint8_t> saved = ReadFile(path);
+        w.MuteFrames(300, 400);
+        EXPECT_EQ(ReadFile(path), saved);
+    }
+    EXPECT_EQ(dir.count(), 1u) << "working copy and undo file deleted";
+    TWaveFile back(path, TWaveFile::kMemory, false, dir.path());
+    ASSERT_FALSE(back.IsError());
+    EXPECT_EQ(back.GetEndFrame(), 5000u);
+    EXPECT_EQ(back.GetSample(150, 1, false), 0);
+    EXPECT_NE(back.GetSample(350, 1, false), 0);
+    ASSERT_TRUE(back.IsCalibrationPresent());
+    EXPECT_EQ(+back.CalibrationBlock().Channel[0].CalRatio, 3.5f);
+}
+
+TEST(WaveFileModes, NewStreamedWaveIsRenamedOnFirstSaveThenEditedInPlace)
+{
+    TempFolder dir;
+    TPcmFormat f(4000, 1, 3);
+    std::string path = dir.file("recording.wav");
+    {
+        TWaveFile w(f, false, dir.path());
+        ASSERT_FALSE(w.IsError());
+        std::string temp = w.GetWorkingCopy();
+        std::vector<std::uint8_t> bytes = PatternBytes(f, 3000);
+        ASSERT_TRUE(w.WriteBytes(bytes.data(), static_cast<DWORD>(bytes.size())));
+        EXPECT_EQ(w.GetEndFrame(), 3000u);
+        w.SetFileName(path);
+        ASSERT_TRUE(w.Save());
+        EXPECT_EQ(w.GetWorkingCopy(), path);
+        EXPECT_FALSE(FileExists(temp));
+        EXPECT_EQ(GetFileSizeOf(path), 44 + 9000);
+        // Now in place: an edit reaches the file at once.
+        ASSERT_TRUE(w.SetSample(-5, 10, 0));
+        EXPECT_EQ(w.GetSample(10, 0, false), -5);
+        ASSERT_TRUE(w.Save());
+    }
+    TWaveFile back(path, TWaveFile::kMemory, false, dir.path());
+    ASSERT_FALSE(back.IsError());
+    EXPECT_EQ(back.GetSample(10, 0, false), -5);
+    EXPECT_EQ(dir.count(), 1u);
+}
+
+TEST(WaveFileModes, FinishedRecordingLeavesAFileAndAnEmptyObject)
+{
+    TempFolder dir;
+    TPcmFormat f(4000, 1, 2);
+    std::string path = dir.file("take1.wav");
+    TWaveFile w(f, false, dir.path());
+    std::vector<std::uint8_t> bytes = PatternBytes(f, 777);
+    w.WriteBytes(bytes.data(), static_cast<DWORD>(bytes.size()));
+    w.SetFileName(path);
+    ASSERT_TRUE(w.SaveStreamedAs());
+    EXPECT_EQ(w.GetLength(), 0u);
+    EXPECT_TRUE(w.GetFileName().empty());
+    std::vector<std::uint8_t> file = ReadFile(path);
+    ASSERT_EQ(file.size(), 44u + bytes.size());
+    EXPECT_TRUE(std::equal(bytes.begin(), bytes.end(), file.begin() + 44));
+}
+
+TEST(WaveFileModes, MuteRoundsToEvenFramesOnlyWhenStreamed)
+{
+    TempFolder dir;
+    TPcmFormat f(1000, 1, 2);
+    std::string path = MakeWave(dir, "mute.wav", f, 20, 5);
+    auto silenced = [](TWaveFile& w) {
+        std::vector<DWORD> out;
+        for (DWORD i = 0; i < 20; ++i)
+            if (w.GetSample(i, 0, false) == 0)
+                out.push_back(i);
+        return out;
+    };
+    {
+        TWaveFile w(path, TWaveFile::kStreamed, true, dir.path());
+        w.MuteFrames(3, 10);
+        EXPECT_EQ(silenced(w), (std::vector<DWORD>{4, 5, 6, 7, 8, 9}));
+        EXPECT_EQ(w.GetUndoKind(), static_cast<DWORD>(TWaveFile::kUndoOverwritten));
+        w.Undo();
+        EXPECT_TRUE(silenced(w).empty());
+        w.MuteFrames(4, 11);
+        EXPECT_EQ(silenced(w), (std::vector<DWORD>{4, 5, 6, 7, 8, 9}));
+    }
+    TWaveFile m(path, TWaveFile::kMemory, false, dir.path());
+    m.MuteFrames(3, 10);
+    EXPECT_EQ(silenced(m), (std::vector<DWORD>{3, 4, 5, 6, 7, 8, 9}));
+}
+
+TEST(WaveFileModes, CalibrationOfAnEmptyWaveDoesNotMarkItModified)
+{
+    TWaveFile empty(0, TPcmFormat(), "");
+    WaveCalibrationBlock cal;
+    cal.Channel[0].CalRatio = 9.0f;
+    empty.SetCalibration(cal);
+    EXPECT_FALSE(empty.IsModified());
+    EXPECT_FALSE(empty.IsCalibrationChanged());
+    EXPECT_TRUE(empty.IsCalibrationPresent());
+
+    TWaveFile full(10, TPcmFormat(), "");
+    full.SetModified(false);
+    full.SetCalibration(cal);
+    EXPECT_TRUE(full.IsModified());
+    EXPECT_TRUE(full.IsCalibrationChanged());
+    full.SetModified(false);
+    full.SetCalibration(cal);
+    EXPECT_FALSE(full.IsModified()) << "the same block again changes nothing";
+    full.ClearCalibration();
+    EXPECT_FALSE(full.IsCalibrationPresent());
+    EXPECT_TRUE(full.IsModified());
+}
+
+TEST(WaveFileModes, FailedWritesLeaveTheOriginalIntact)
+{
+    TempFolder dir;
+    TPcmFormat f(8000, 2, 2);
+    std::string path = MakeWave(dir, "precious.wav", f, 1000, 3);
+    std::vector<std::uint8_t> original = ReadFile(path);
+
+    // A whole-file save that runs out of room half-way.
+    {
+        TWaveFile big(200000, f, dir.path());
+        std::vector<std::uint8_t> bytes = PatternBytes(f, 200000, 4);
+        big.WriteBytes(bytes.data(), static_cast<DWORD>(bytes.size()));
+        big.SetFileName(path);
+        FileSizeLimit limit(64 * 1024);
+        EXPECT_FALSE(big.Save());
+        EXPECT_TRUE(big.IsError());
+    }
+    EXPECT_EQ(ReadFile(path), original);
+
+    // A streamed save with backup whose copy to the user's file fails half-way.
+    {
+        TWaveFile w(path, TWaveFile::kStreamed, true, dir.path());
+        ASSERT_FALSE(w.IsError());
+        std::vector<std::uint8_t> more = PatternBytes(f, 100000, 5);
+        w.SeekEnd();
+        ASSERT_TRUE(w.WriteBytes(more.data(), static_cast<DWORD>(more.size())));
+        {
+            ScriptedUser user;
+            user.ExpectBox(IDOK, "failure copying temporary backup file.");
+            FileSizeLimit limit(64 * 1024);
+            EXPECT_FALSE(w.Save());
+        }
+        EXPECT_EQ(ReadFile(path), original);
+        // The edits are still in the working copy and a later save succeeds.
+        EXPECT_EQ(w.GetEndFrame(), 101000u);
+        ASSERT_TRUE(w.Save());
+    }
+    TWaveFile back(path, TWaveFile::kMemory, false, dir.path());
+    EXPECT_EQ(back.GetEndFrame(), 101000u);
+    EXPECT_EQ(dir.count(), 1u);
+}
+
+TEST(WaveFileModes, SavingIntoAMissingFolderFailsAndKeepsTheData)
+{
+    TempFolder dir;
+    TPcmFormat f(8000, 1, 2);
+    TWaveFile w(f, false, dir.path());
+    std::vector<std::uint8_t> bytes = PatternBytes(f, 100);
+    w.WriteBytes(bytes.data(), static_cast<DWORD>(bytes.size()));
+    w.SetFileName(dir.file("no/such/folder.wav"));
+    {
+        ScriptedUser user;
+        user.ExpectBox(IDOK, "failure copying temporary backup file.");
+        EXPECT_FALSE(w.Save());
+    }
+    EXPECT_TRUE(FileExists(w.GetWorkingCopy()));
+    EXPECT_EQ(Frames(w, 0, 100), bytes);
+    w.SetFileName(dir.file("found.wav"));
+    EXPECT_TRUE(w.Save());
+}
