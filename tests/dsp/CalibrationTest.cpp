@@ -64,35 +64,35 @@ ChannelCalibration MeasuredSplRecord()
 TEST(CalibrationRecord, DefaultsAndDirectModeFactors)
 {
     ChannelCalibration r(5);
-    EXPECT_EQ(r.IsEnabled, 1u);
+    EXPECT_EQ(+r.IsEnabled, 1u);
     EXPECT_STREQ(r.LabelLinear, "Volts rms");
     EXPECT_STREQ(r.LabelLog, "dBV rms");
     EXPECT_STREQ(r.ChannelName, "Channel 5");
     EXPECT_STREQ(r.Filename, "Volts");
-    EXPECT_EQ(r.DTCalVersion, 1000);
-    EXPECT_FLOAT_EQ(r.CalRatio, 10.0f);
+    EXPECT_EQ(+r.DTCalVersion, 1000);
+    EXPECT_FLOAT_EQ(+r.CalRatio, 10.0f);
     for (BYTE b : r.Reserved)
         ASSERT_EQ(b, 0);
 
     ComputeCalibrationFactors(r);
-    EXPECT_FLOAT_EQ(r.CalRatio, 10.0f);
-    EXPECT_NEAR(r.PctFullScale, 0.1414, 1e-4);
+    EXPECT_FLOAT_EQ(+r.CalRatio, 10.0f);
+    EXPECT_NEAR(+r.PctFullScale, 0.1414, 1e-4);
 
     r.RefUnits = kUnitMillivolts;
     r.DTGain = 10.0f;
     ComputeCalibrationFactors(r);
-    EXPECT_FLOAT_EQ(r.CalRatio, 1000.0f);
-    EXPECT_NEAR(r.PctFullScale, std::sqrt(2.0) / 1000.0, 1e-7);
+    EXPECT_FLOAT_EQ(+r.CalRatio, 1000.0f);
+    EXPECT_NEAR(+r.PctFullScale, std::sqrt(2.0) / 1000.0, 1e-7);
 
     r.RefUnits = kUnitRpm;
     ComputeCalibrationFactors(r);
-    EXPECT_FLOAT_EQ(r.CalRatio, 0.01f);
+    EXPECT_FLOAT_EQ(+r.CalRatio, 0.01f);
 
     r.DTGain = -3.0f; // a damaged gain is taken as 1
     r.RefUnits = kUnitVolts;
     ComputeCalibrationFactors(r);
-    EXPECT_FLOAT_EQ(r.DTGain, 1.0f);
-    EXPECT_FLOAT_EQ(r.CalRatio, 10.0f);
+    EXPECT_FLOAT_EQ(+r.DTGain, 1.0f);
+    EXPECT_FLOAT_EQ(+r.CalRatio, 10.0f);
 }
 
 TEST(CalibrationRecord, CreationModes)
@@ -100,8 +100,8 @@ TEST(CalibrationRecord, CreationModes)
     ChannelCalibration r = MeasuredSplRecord();
     ComputeCalibrationFactors(r);
     // L = 10^(94/20) * 20e-6 Pa = 1.0024 Pa; CalRatio = L * 10 / 0.05.
-    EXPECT_NEAR(r.CalRatio, 200.47, 0.01);
-    EXPECT_NEAR(r.PctFullScale, std::sqrt(2.0) * 0.05 / 10.0, 1e-7);
+    EXPECT_NEAR(+r.CalRatio, 200.47, 0.01);
+    EXPECT_NEAR(+r.PctFullScale, std::sqrt(2.0) * 0.05 / 10.0, 1e-7);
 
     ChannelCalibration s(0);
     s.CalCreateMode = 1;
@@ -111,14 +111,14 @@ TEST(CalibrationRecord, CreationModes)
     s.DTGain = 2.0f;
     s.ConversionType = 5;
     ComputeCalibrationFactors(s);
-    EXPECT_NEAR(s.CalRatio, 10.0 / (0.1 * 0.707106781 * 2.0), 1e-3);
-    EXPECT_EQ(s.IntegrationType, 2u);
+    EXPECT_NEAR(+s.CalRatio, 10.0 / (0.1 * 0.707106781 * 2.0), 1e-3);
+    EXPECT_EQ(+s.IntegrationType, 2u);
 
     // Non-positive sensitivity leaves the derived fields alone.
     s.TransducerSensitivityVolts = 0.0f;
     s.CalRatio = 123.0f;
     ComputeCalibrationFactors(s);
-    EXPECT_FLOAT_EQ(s.CalRatio, 123.0f);
+    EXPECT_FLOAT_EQ(+s.CalRatio, 123.0f);
 
     ChannelCalibration p(0);
     p.CalCreateMode = 3;
@@ -128,9 +128,9 @@ TEST(CalibrationRecord, CreationModes)
     p.PctFullScale = 0.25f;
     p.ConversionType = 3;
     ComputeCalibrationFactors(p);
-    EXPECT_FLOAT_EQ(p.CalRatio, 2.0f * 0.5f / 0.25f);
-    EXPECT_EQ(p.ConversionType, 0u); // only acceleration keeps a conversion
-    EXPECT_EQ(p.IntegrationType, 0u);
+    EXPECT_FLOAT_EQ(+p.CalRatio, 2.0f * 0.5f / 0.25f);
+    EXPECT_EQ(+p.ConversionType, 0u); // only acceleration keeps a conversion
+    EXPECT_EQ(+p.IntegrationType, 0u);
 
     // A record from before versioning becomes a measurement record.
     ChannelCalibration old(0);
@@ -139,9 +139,9 @@ TEST(CalibrationRecord, CreationModes)
     old.RefLevel = 1.0f;
     old.CalRatio = 20.0f;
     ComputeCalibrationFactors(old);
-    EXPECT_EQ(old.CalCreateMode, 2);
-    EXPECT_NEAR(old.MeasuredInputVoltage, 0.5, 1e-6);
-    EXPECT_NEAR(old.CalRatio, 20.0, 1e-4);
+    EXPECT_EQ(+old.CalCreateMode, 2);
+    EXPECT_NEAR(+old.MeasuredInputVoltage, 0.5, 1e-6);
+    EXPECT_NEAR(+old.CalRatio, 20.0, 1e-4);
 }
 
 TEST(CalibrationRecord, ByteImageMatchesIndependentPacking)
@@ -194,19 +194,19 @@ TEST(CalibrationFile, BuiltInNamesNeverTouchTheDisk)
     ChannelCalibration r;
     r.Clear();
     ASSERT_TRUE(ReadCalibrationFile("Voltsish", &r, true, tmp.str().c_str()));
-    EXPECT_EQ(r.RefUnits, kUnitVolts);
+    EXPECT_EQ(+r.RefUnits, kUnitVolts);
     EXPECT_STREQ(r.LabelLinear, "Volts rms");
-    EXPECT_FLOAT_EQ(r.CalRatio, 10.0f); // a cleared record counts as gain 1, never 10/0
+    EXPECT_FLOAT_EQ(+r.CalRatio, 10.0f); // a cleared record counts as gain 1, never 10/0
 
     r.DTGain = 4.0f;
     ASSERT_TRUE(ReadCalibrationFile("Millivolts", &r, true, nullptr));
-    EXPECT_EQ(r.RefUnits, kUnitMillivolts);
+    EXPECT_EQ(+r.RefUnits, kUnitMillivolts);
     EXPECT_STREQ(r.LabelLog, "dBmV rms");
-    EXPECT_FLOAT_EQ(r.CalRatio, 2500.0f);
+    EXPECT_FLOAT_EQ(+r.CalRatio, 2500.0f);
     ASSERT_TRUE(ReadCalibrationFile("RPM", &r, true, nullptr));
-    EXPECT_EQ(r.RefUnits, kUnitRpm);
+    EXPECT_EQ(+r.RefUnits, kUnitRpm);
     EXPECT_STREQ(r.LabelLinear, "RPM");
-    EXPECT_FLOAT_EQ(r.CalRatio, 0.01f);
+    EXPECT_FLOAT_EQ(+r.CalRatio, 0.01f);
 }
 
 TEST(CalibrationFile, MissingFileIsReportedOnlyWhenAsked)
@@ -216,14 +216,14 @@ TEST(CalibrationFile, MissingFileIsReportedOnlyWhenAsked)
     {
         ScriptedUser user;
         EXPECT_FALSE(ReadCalibrationFile("Voltage", &r, false, tmp.str().c_str()));
-        EXPECT_EQ(r.IsEnabled, 1u);
+        EXPECT_EQ(+r.IsEnabled, 1u);
     }
     {
         ScriptedUser user;
         user.ExpectBox(IDOK, "Failure opening calibration file: \"" + tmp.str() + "/Voltage.cal\".  "
                                                                                    "Calibration will be disabled.");
         EXPECT_FALSE(ReadCalibrationFile("Voltage", &r, true, tmp.str().c_str()));
-        EXPECT_EQ(r.IsEnabled, 0u);
+        EXPECT_EQ(+r.IsEnabled, 0u);
     }
     EXPECT_FALSE(ReadCalibrationFile(nullptr, &r, true, tmp.str().c_str()));
     EXPECT_FALSE(ReadCalibrationFile("Volts", nullptr, true, tmp.str().c_str()));
@@ -237,7 +237,7 @@ TEST(CalibrationFile, WriteThenReadRoundTrips)
     r.IsEnabled = 0;
     fs::path file = tmp.path / "Mic94.cal";
     ASSERT_TRUE(WriteCalibrationFile(file.c_str(), &r));
-    EXPECT_EQ(r.IsEnabled, 1u);
+    EXPECT_EQ(+r.IsEnabled, 1u);
 
     std::string text = ReadText(file);
     EXPECT_EQ(text, "[Calibration]\r\n"
@@ -298,18 +298,18 @@ TEST(CalibrationFile, MissingAndDamagedKeysTakeTheirDefaults)
     ChannelCalibration r;
     r.Clear();
     ASSERT_TRUE(ReadCalibrationFile("Odd", &r, true, tmp.str().c_str()));
-    EXPECT_FLOAT_EQ(r.RefLevel, 1.0f);  // not a number: the default
-    EXPECT_FLOAT_EQ(r.DTGain, 0.0f);    // no digits read as 0, as decimal text does
-    EXPECT_FLOAT_EQ(r.CalRatio, 1.0f);  // overflow: the default
-    EXPECT_EQ(r.RefUnits, 0xFFFFFFFFu); // cut to the field's width
+    EXPECT_FLOAT_EQ(+r.RefLevel, 1.0f);  // not a number: the default
+    EXPECT_FLOAT_EQ(+r.DTGain, 0.0f);    // no digits read as 0, as decimal text does
+    EXPECT_FLOAT_EQ(+r.CalRatio, 1.0f);  // overflow: the default
+    EXPECT_EQ(+r.RefUnits, 0xFFFFFFFFu); // cut to the field's width
     EXPECT_EQ(std::strlen(r.LabelLinear), 59u);
     EXPECT_STREQ(r.LabelLog, "dBV rms");
-    EXPECT_FLOAT_EQ(r.MeasuredInputVoltage, 0.25f); // last line without a line end
-    EXPECT_EQ(r.RefType, 1u);
-    EXPECT_EQ(r.DTCalVersion, 0);
-    EXPECT_FLOAT_EQ(r.TransducerSensitivityVolts, 0.1f);
+    EXPECT_FLOAT_EQ(+r.MeasuredInputVoltage, 0.25f); // last line without a line end
+    EXPECT_EQ(+r.RefType, 1u);
+    EXPECT_EQ(+r.DTCalVersion, 0);
+    EXPECT_FLOAT_EQ(+r.TransducerSensitivityVolts, 0.1f);
     ComputeCalibrationFactors(r);
-    EXPECT_FLOAT_EQ(r.DTGain, 1.0f);
+    EXPECT_FLOAT_EQ(+r.DTGain, 1.0f);
     EXPECT_TRUE(std::isfinite(r.CalRatio));
 }
 
