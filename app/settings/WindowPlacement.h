@@ -5,6 +5,8 @@
 #pragma once
 
 #include "app/settings/WindowPlacementRecord.h"
+// WINDOWPLACEMENT and the SW_ show commands (types and constants only; nothing is linked).
+#include "platform/ui/Wnd.h"
 
 #include <cstddef>
 

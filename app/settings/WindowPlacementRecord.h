@@ -5,38 +5,6 @@
 #include "app/settings/RecordBytes.h"
 #include "platform/core/WinTypes.h"
 
-// The platform's window placement, in the Windows layout. Defined here, where placements are
-// parsed and formatted, so that the headless settings code needs no window library.
-#ifndef DURNEX_WINDOWPLACEMENT_DEFINED
-#define DURNEX_WINDOWPLACEMENT_DEFINED
-struct WINDOWPLACEMENT {
-    UINT length = 0;
-    UINT flags = 0;
-    UINT showCmd = 0;
-    POINT ptMinPosition;
-    POINT ptMaxPosition;
-    RECT rcNormalPosition;
-};
-static_assert(sizeof(WINDOWPLACEMENT) == 44, "Windows layout");
-#endif
-
-#ifndef SW_HIDE
-constexpr int SW_HIDE = 0;
-constexpr int SW_SHOWNORMAL = 1;
-constexpr int SW_NORMAL = 1;
-constexpr int SW_SHOWMINIMIZED = 2;
-constexpr int SW_SHOWMAXIMIZED = 3;
-constexpr int SW_MAXIMIZE = 3;
-constexpr int SW_SHOWNOACTIVATE = 4;
-constexpr int SW_SHOW = 5;
-constexpr int SW_MINIMIZE = 6;
-constexpr int SW_SHOWMINNOACTIVE = 7;
-constexpr int SW_SHOWNA = 8;
-constexpr int SW_RESTORE = 9;
-constexpr int SW_SHOWDEFAULT = 10;
-#define SW_HIDE SW_HIDE
-#endif
-
 enum WindowKind : int {
     WK_MainWindow = 0,
     WK_TimeSeriesPlot = 1,
