@@ -197,9 +197,11 @@ void VisitDevice(Io& io, FrameSettings& s)
     io.Num("AnalogInputType", s.Device.AnalogInputType, WORD{0}, Fmt::D);
     io.Flag("UseSoundCardForOutput", s.UseSoundCardForOutput, 0);
     io.Num("SoundCardDeviceIndex", s.SoundCardDeviceIndex, DWORD{0}, Fmt::D);
-    io.Num("SigGenSamplingRate", s.Output.SigGenSamplingRate, DWORD{50000}, Fmt::D);
-    io.Num("SigGenNumChannels", s.Output.SigGenNumChannels, DWORD{1}, Fmt::D);
-    io.Num("SigGenBitsPerSample", s.Output.SigGenBitsPerSample, DWORD{24}, Fmt::D);
+    long long genRate = s.Output.SigGenSamplingRate, genChannels = s.Output.SigGenNumChannels;
+    long long genBits = s.Output.SigGenBitsPerSample;
+    io.Num("SigGenSamplingRate", genRate, 50000LL, Fmt::D);
+    io.Num("SigGenNumChannels", genChannels, 1LL, Fmt::D);
+    io.Num("SigGenBitsPerSample", genBits, 24LL, Fmt::D);
     if constexpr (Io::kReading) {
         // Values are judged as the signed numbers written, then cut to their fields.
         s.DTInputDeviceIndex = in < 0 || in > INT32_MAX ? 0 : static_cast<INT>(in);
@@ -208,6 +210,11 @@ void VisitDevice(Io& io, FrameSettings& s)
         s.Device.BitsPerSample = bits < 8 || bits > 32 ? 24u : static_cast<DWORD>(bits);
         if (s.Device.AnalogInputType > 1)
             s.Device.AnalogInputType = 0;
+        // The generator's format gets the same care as the input device's: one or two output
+        // channels, a positive rate and a width the sample code knows.
+        s.Output.SigGenSamplingRate = genRate <= 0 || genRate > UINT32_MAX ? 50000u : static_cast<DWORD>(genRate);
+        s.Output.SigGenNumChannels = genChannels == 2 ? 2u : 1u;
+        s.Output.SigGenBitsPerSample = genBits < 8 || genBits > 32 ? 24u : static_cast<DWORD>(genBits);
     }
 }
 
@@ -267,12 +274,12 @@ void VisitProcessing(Io& io, ChannelProcessingSettings& p, int ch)
     io.Section(Indexed("Settings", ch));
     long long fft = p.FFTsize;
     long long blocks = p.AverageBlocks;
-    DWORD rate = p.SampleFormat.SampleRate;
-    WORD channels = p.SampleFormat.Channels;
+    long long rate = p.SampleFormat.SampleRate;
+    long long channels = p.SampleFormat.Channels;
     WORD bytes = p.SampleFormat.BytesPerSample;
     io.Num("FFTsize", fft, 1024LL, Fmt::LD);
-    io.Num("SamplingRate", rate, DWORD{4000}, Fmt::LD);
-    io.Num("NumChannels", channels, WORD{1}, Fmt::ReadOnly);
+    io.Num("SamplingRate", rate, 4000LL, Fmt::LD);
+    io.Num("NumChannels", channels, 1LL, Fmt::ReadOnly);
     io.Num("BytesPerSample", bytes, WORD{3}, Fmt::D);
     io.Num("AverageBlocks", blocks, 3LL, Fmt::LD);
     io.Num("AverageType", p.AverageType, WORD{0}, Fmt::D);
@@ -293,7 +300,12 @@ void VisitProcessing(Io& io, ChannelProcessingSettings& p, int ch)
         p.EnableOverloadDetection = overload;
         p.ExcludeOverloadFlag = exclude;
         p.IndependentScalingAndCalibration = independent;
-        p.SampleFormat.Set(rate, channels, bytes);
+        // A negative rate or channel count would wrap to billions of samples or channels.
+        if (rate < 0 || rate > UINT32_MAX)
+            rate = 4000;
+        if (channels < 1 || channels > 0xFFFF)
+            channels = 1;
+        p.SampleFormat.Set(static_cast<DWORD>(rate), static_cast<WORD>(channels), bytes);
         // A damaged file must not ask for a transform that cannot be built or never ends.
         p.FFTsize = ValidFftSize(fft);
         p.AverageBlocks = blocks < 1 ? 1u : (blocks > UINT32_MAX ? UINT32_MAX : static_cast<DWORD>(blocks));

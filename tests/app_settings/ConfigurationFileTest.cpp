@@ -573,7 +573,7 @@ TEST_F(ConfigFile, HandWrittenWindowsFile)
 TEST_F(ConfigFile, DamagedValuesGetSoundSettings)
 {
     Put("[Device]\nDTInputDeviceIndex=-3\nDTOutputDeviceIndex=abc\nSamplingRate=-4000\nBitsPerSample=7\n"
-        "AnalogInputType=2\n"
+        "AnalogInputType=2\nSigGenSamplingRate=-5\nSigGenNumChannels=3\nSigGenBitsPerSample=40\n"
         "[ChannelInfo_0]\nGain=-2\n"
         "[ChannelInfo_1]\nGain=nan\n"
         "[Settings_0]\nFFTsize=1000\nAverageBlocks=-5\nDecimationRatio=0\nOverlapPercent=150\nSmoothingWindow=40\n"
@@ -589,7 +589,8 @@ TEST_F(ConfigFile, DamagedValuesGetSoundSettings)
         "[PrintOpts]\nAnnotation1=" + std::string(400, 'A') + "\nAnnotation2=after a long line\n"
         "[CompositeSettings_0]\nReferenceChannel=9\nTransferChannel=-1\n"
         "[SpectrumOpts_0]\nDifferenceIndex1_2=7\n"
-        "[Settings_5]\nDecimationRatio=70000\n");
+        "[Settings_5]\nDecimationRatio=70000\n"
+        "[Settings_6]\nSamplingRate=-8000\nNumChannels=-1\n");
     auto s = Fresh();
     ASSERT_TRUE(ReadConfigurationFile(*s, file.c_str()));
     EXPECT_EQ(s->DTInputDeviceIndex, 0);
@@ -612,6 +613,11 @@ TEST_F(ConfigFile, DamagedValuesGetSoundSettings)
     EXPECT_EQ(s->Processing[3].FFTsize, 32u);
     EXPECT_EQ(s->Processing[4].FFTsize, 65536u);
     EXPECT_EQ(s->Processing[5].DecimationRatio, 50); // 70000 cut to 16 bits is 4464, then clamped
+    EXPECT_EQ(s->Processing[6].SampleFormat.SampleRate, 4000u);
+    EXPECT_EQ(s->Processing[6].SampleFormat.Channels, 1);
+    EXPECT_EQ(s->Output.SigGenSamplingRate, 50000u);
+    EXPECT_EQ(s->Output.SigGenNumChannels, 1u);
+    EXPECT_EQ(s->Output.SigGenBitsPerSample, 24u);
     EXPECT_EQ(s->OpMode, 0);
     EXPECT_EQ(s->MasterDisplayGain, 20);
     EXPECT_FLOAT_EQ(s->TimeSeriesOpts[0].PlotTop, 100.0f);
