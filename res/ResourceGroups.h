@@ -3,3 +3,5 @@
 
 void RegisterStringTable();
 void RegisterPinkWave();
+void RegisterMainMenu();
+void RegisterCursors();

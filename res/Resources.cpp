@@ -11,5 +11,7 @@ void RegisterBuiltInResources()
     std::call_once(once, [] {
         RegisterStringTable();
         RegisterPinkWave();
+        RegisterMainMenu();
+        RegisterCursors();
     });
 }

@@ -5,4 +5,6 @@
 void RegisterStringTable()
 {
     RegisterString(AFX_IDS_APP_TITLE, "KDR-5200");
+    // The main frame's title (LoadFrame takes it up to the first line break).
+    RegisterString(IDR_MAINFRAME, "QLM436 - Quenrith Analyzer");
 }

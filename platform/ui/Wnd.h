@@ -539,6 +539,7 @@ private:
     {                                                                                             \
         using ThisClass = theClass;                                                               \
         using TheBaseClass = baseClass;                                                           \
+        static_assert(sizeof(ThisClass) > 0, "complete class");                                   \
         static const AFX_MSGMAP_ENTRY _messageEntries[] = {
 
 #define END_MESSAGE_MAP()                                                                         \
@@ -874,6 +875,8 @@ public:
     bool TakeErasePending();
     // Background of the window's class (AfxRegisterWndClass brush), or null for COLOR_WINDOW.
     HBRUSH GetClassBackgroundBrush() const { return m_classBrush; }
+    HCURSOR GetClassCursor() const { return m_classCursor; }
+    UINT GetClassStyle() const { return m_classStyle; }
 
     // ---- Focus, capture, relations.
     CWnd* SetFocus();
@@ -951,6 +954,8 @@ public:
     // ---- Layer internals (used by the frame, dialog and control code of the layer).
     // Makes the wrapper own `widget` (deleting it with the window); used by Create and frames.
     void AdoptWidget(QWidget* widget, HWND parentHint = nullptr);
+    // The same for a window whose client area is a widget inside it (frames, MDI children).
+    void AdoptWidgets(QWidget* outer, QWidget* client);
     // Sends an input message after PreTranslateMessage; returns whether it was consumed.
     bool DispatchInput(UINT message, WPARAM wParam, LPARAM lParam);
     // The QWidget holding the client area (the same as GetQWidget() except for frames).
@@ -960,6 +965,9 @@ public:
     void HandlePaintEvent(const QRect& rect);
     void HandleResize();
     void HandleDestroyedWidget();
+    void MarkCustomDrawn() { m_customDrawn = true; }
+    // The outer widget moved or changed size (MDI children keep their restored rectangle).
+    virtual void OnLayerGeometryChanged() {}
 
 protected:
     static const AFX_MSGMAP* GetThisMessageMap();

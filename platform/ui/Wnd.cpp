@@ -1,0 +1,1506 @@
+#include "platform/ui/Wnd.h"
+
+#include "platform/ui/FrameWnd.h"
+#include "platform/ui/WinApp.h"
+#include "platform/ui/WndInternal.h"
+
+#include <QApplication>
+#include <QCursor>
+#include <QElapsedTimer>
+#include <QMdiSubWindow>
+#include <QPainter>
+#include <QScreen>
+#include <QWindow>
+
+#include <atomic>
+#include <clocale>
+#include <cstring>
+#include <mutex>
+#include <unordered_map>
+
+// ---- Handle registry --------------------------------------------------------------------
+
+namespace {
+std::mutex& HandleMutex()
+{
+    static std::mutex m;
+    return m;
+}
+std::unordered_map<std::uintptr_t, CWnd*>& Handles()
+{
+    static std::unordered_map<std::uintptr_t, CWnd*> h;
+    return h;
+}
+// Handles are serial numbers, never reused, so a stale handle can't reach a new window.
+std::atomic<std::uintptr_t> g_nextHandle{0x10000};
+
+CWnd* g_capture = nullptr;
+
+struct WndClassInfo {
+    WNDCLASSA cls;
+    std::string name;
+};
+std::map<std::string, WndClassInfo>& WndClasses()
+{
+    static std::map<std::string, WndClassInfo> c;
+    return c;
+}
+} // namespace
+
+HWND RegisterWindowHandle(CWnd* wnd)
+{
+    const std::uintptr_t id = g_nextHandle.fetch_add(4);
+    std::lock_guard lock(HandleMutex());
+    Handles()[id] = wnd;
+    return reinterpret_cast<HWND>(id);
+}
+
+void UnregisterWindowHandle(HWND h)
+{
+    std::lock_guard lock(HandleMutex());
+    Handles().erase(reinterpret_cast<std::uintptr_t>(h));
+}
+
+CWnd* CWnd::FromHandle(HWND hWnd)
+{
+    if (!hWnd)
+        return nullptr;
+    std::lock_guard lock(HandleMutex());
+    auto it = Handles().find(reinterpret_cast<std::uintptr_t>(hWnd));
+    return it == Handles().end() ? nullptr : it->second;
+}
+
+BOOL IsWindow(HWND hWnd) { return CWnd::FromHandle(hWnd) != nullptr; }
+
+CWnd* CWnd::FromWidget(const QWidget* widget, bool walkUp)
+{
+    for (const QWidget* w = widget; w; w = walkUp ? w->parentWidget() : nullptr) {
+        const QVariant v = w->property(kWndProperty);
+        if (v.isValid()) {
+            auto* wnd = static_cast<CWnd*>(v.value<void*>());
+            if (wnd)
+                return wnd;
+        }
+        if (!walkUp)
+            break;
+    }
+    return nullptr;
+}
+
+QWidget* ClientWidgetOf(const CWnd* wnd) { return wnd ? wnd->GetClientWidget() : nullptr; }
+
+// ---- Qt application ----------------------------------------------------------------------
+
+void AfxEnsureQtApplication()
+{
+    if (QCoreApplication::instance())
+        return;
+    static int argc = 1;
+    static char name[] = "Durnex";
+    static char* argv[] = {name, nullptr};
+    new QApplication(argc, argv);
+    // Qt sets the locale from the environment; numbers are read and written the C way.
+    std::setlocale(LC_NUMERIC, "C");
+}
+
+void AfxPumpMessages(int ms)
+{
+    if (!QCoreApplication::instance())
+        return;
+    QCoreApplication::sendPostedEvents();
+    QCoreApplication::processEvents(QEventLoop::AllEvents, ms);
+    if (ms > 0) {
+        QElapsedTimer t;
+        t.start();
+        while (t.elapsed() < ms)
+            QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents,
+                                            int(ms - t.elapsed()));
+    }
+    QCoreApplication::sendPostedEvents();
+}
+
+// ---- Window classes ------------------------------------------------------------------------
+
+LPCSTR AfxRegisterWndClass(UINT nClassStyle, HCURSOR hCursor, HBRUSH hbrBackground, HICON hIcon)
+{
+    char name[128];
+    std::snprintf(name, sizeof name, "Afx:%x:%p:%p:%p", nClassStyle, static_cast<void*>(hCursor),
+                  static_cast<void*>(hbrBackground), static_cast<void*>(hIcon));
+    auto& classes = WndClasses();
+    auto it = classes.find(name);
+    if (it == classes.end()) {
+        WndClassInfo info;
+        info.name = name;
+        info.cls.style = nClassStyle;
+        info.cls.hCursor = hCursor;
+        info.cls.hbrBackground = hbrBackground;
+        info.cls.hIcon = hIcon;
+        it = classes.emplace(name, std::move(info)).first;
+        it->second.cls.lpszClassName = it->second.name.c_str();
+    }
+    return it->second.name.c_str();
+}
+
+BOOL AfxRegisterClass(const WNDCLASSA* lpWndClass)
+{
+    if (!lpWndClass || !lpWndClass->lpszClassName || !*lpWndClass->lpszClassName)
+        return FALSE;
+    auto& classes = WndClasses();
+    if (classes.count(lpWndClass->lpszClassName))
+        return FALSE; // as RegisterClass: a name is registered once
+    WndClassInfo info;
+    info.cls = *lpWndClass;
+    info.name = lpWndClass->lpszClassName;
+    auto it = classes.emplace(info.name, std::move(info)).first;
+    it->second.cls.lpszClassName = it->second.name.c_str();
+    return TRUE;
+}
+
+BOOL GetClassInfo(HINSTANCE, LPCSTR lpClassName, WNDCLASSA* lpWndClass)
+{
+    if (!lpClassName || IS_INTRESOURCE(lpClassName))
+        return FALSE;
+    auto it = WndClasses().find(lpClassName);
+    if (it == WndClasses().end())
+        return FALSE;
+    if (lpWndClass)
+        *lpWndClass = it->second.cls;
+    return TRUE;
+}
+
+// ---- CWnd ------------------------------------------------------------------------------------
+
+CWnd::CWnd() : d(std::make_unique<Impl>()) {}
+
+CWnd::~CWnd()
+{
+    if (g_capture == this)
+        g_capture = nullptr;
+    d->timers.clear();
+    if (d->hook)
+        d->hook->ReleaseOwner();
+    if (m_hWnd)
+        UnregisterWindowHandle(m_hWnd);
+    m_hWnd = nullptr;
+    for (QWidget* w : {d->outer.data(), d->client.data()}) {
+        if (!w)
+            continue;
+        w->setProperty(kWndProperty, QVariant());
+        if (auto* cw = dynamic_cast<CWndWidget*>(w))
+            cw->ReleaseOwner();
+    }
+    if (d->ownsWidget && d->outer) {
+        d->outer->hide();
+        delete d->outer.data();
+    } else if (d->hook && d->outer) {
+        d->outer->removeEventFilter(d->hook);
+        if (d->client)
+            d->client->removeEventFilter(d->hook);
+        delete d->hook;
+    }
+    d->hook = nullptr;
+}
+
+QWidget* CWnd::GetQWidget() const { return d->outer.data(); }
+QWidget* CWnd::GetClientWidget() const { return d->client ? d->client.data() : d->outer.data(); }
+
+void CWnd::AdoptWidgets(QWidget* outer, QWidget* client)
+{
+    d->client = client;
+    AdoptWidget(outer);
+}
+
+void CWnd::AdoptWidget(QWidget* widget, HWND)
+{
+    d->outer = widget;
+    if (!d->client)
+        d->client = widget;
+    d->ownsWidget = true;
+    if (!m_hWnd)
+        m_hWnd = RegisterWindowHandle(this);
+    widget->setProperty(kWndProperty, QVariant::fromValue<void*>(this));
+    if (d->client && d->client != widget)
+        d->client->setProperty(kWndProperty, QVariant::fromValue<void*>(this));
+    if (m_nID)
+        widget->setProperty(kCtrlIdProperty, m_nID);
+    if (!d->hook) {
+        d->hook = new CWndHook(this, d->outer, d->client);
+        d->hook->setParent(widget);
+        widget->installEventFilter(d->hook);
+        if (d->client != widget)
+            d->client->installEventFilter(d->hook);
+    }
+}
+
+namespace {
+Qt::WindowFlags TopLevelFlags(DWORD style, DWORD exStyle, bool owned)
+{
+    Qt::WindowFlags f;
+    if ((exStyle & WS_EX_TOOLWINDOW) || ((style & WS_POPUP) && owned))
+        f = Qt::Tool;
+    else
+        f = Qt::Window;
+    if ((style & WS_CAPTION) != WS_CAPTION && (style & WS_POPUP))
+        f |= Qt::FramelessWindowHint;
+    if (exStyle & WS_EX_TOPMOST)
+        f |= Qt::WindowStaysOnTopHint;
+    return f;
+}
+} // namespace
+
+BOOL CWnd::Create(LPCSTR lpszClassName, LPCSTR lpszWindowName, DWORD dwStyle, const RECT& rect,
+                  CWnd* pParentWnd, UINT nID, void* pContext)
+{
+    return CreateEx(0, lpszClassName, lpszWindowName, dwStyle | WS_CHILD, rect, pParentWnd, nID, pContext);
+}
+
+BOOL CWnd::CreateEx(DWORD dwExStyle, LPCSTR lpszClassName, LPCSTR lpszWindowName, DWORD dwStyle, int x, int y,
+                    int nWidth, int nHeight, HWND hWndParent, HMENU nIDorHMenu, void* lpParam)
+{
+    const RECT r{x, y, x + nWidth, y + nHeight};
+    const UINT id = (dwStyle & WS_CHILD) ? static_cast<UINT>(reinterpret_cast<std::uintptr_t>(nIDorHMenu)) : 0;
+    return CreateEx(dwExStyle, lpszClassName, lpszWindowName, dwStyle, r, FromHandle(hWndParent), id, lpParam);
+}
+
+BOOL CWnd::CreateEx(DWORD dwExStyle, LPCSTR lpszClassName, LPCSTR lpszWindowName, DWORD dwStyle,
+                    const RECT& rect, CWnd* pParentWnd, UINT nID, void* lpParam)
+{
+    if (m_hWnd)
+        return FALSE;
+    AfxEnsureQtApplication();
+    CREATESTRUCT cs;
+    cs.dwExStyle = dwExStyle;
+    cs.lpszClass = lpszClassName;
+    cs.lpszName = lpszWindowName;
+    cs.style = static_cast<LONG>(dwStyle);
+    cs.x = rect.left;
+    cs.y = rect.top;
+    cs.cx = rect.right - rect.left;
+    cs.cy = rect.bottom - rect.top;
+    cs.hwndParent = pParentWnd ? pParentWnd->m_hWnd : nullptr;
+    cs.lpCreateParams = lpParam;
+    if (!PreCreateWindow(cs))
+        return FALSE;
+    m_dwStyle = static_cast<DWORD>(cs.style);
+    m_dwExStyle = cs.dwExStyle;
+    m_nID = (m_dwStyle & WS_CHILD) ? nID : 0;
+    WNDCLASSA cls;
+    if (cs.lpszClass && GetClassInfo(nullptr, cs.lpszClass, &cls)) {
+        m_classStyle = cls.style;
+        m_classBrush = cls.hbrBackground;
+        m_classCursor = cls.hCursor;
+    }
+
+    const bool child = (m_dwStyle & WS_CHILD) != 0;
+    QWidget* parentWidget = nullptr;
+    if (pParentWnd)
+        parentWidget = child ? pParentWnd->GetClientWidget() : pParentWnd->GetQWidget();
+    if (child && !parentWidget)
+        return FALSE;
+    Qt::WindowFlags flags = child ? Qt::Widget : TopLevelFlags(m_dwStyle, m_dwExStyle, parentWidget != nullptr);
+    auto* w = new CWndWidget(this, parentWidget, flags);
+    m_customDrawn = true;
+    if (!child)
+        m_pOwner = pParentWnd;
+    AdoptWidget(w);
+    if (cs.lpszName)
+        w->setWindowTitle(QString::fromLocal8Bit(cs.lpszName));
+    if (child)
+        w->setGeometry(cs.x, cs.y, qMax(0, cs.cx), qMax(0, cs.cy));
+    else
+        w->setGeometry(cs.x, cs.y, qMax(1, cs.cx), qMax(1, cs.cy));
+    if (m_dwStyle & WS_DISABLED)
+        w->setEnabled(false);
+    ApplyClassCursor(this);
+
+    MINMAXINFO mmi{};
+    mmi.ptMaxTrackSize = {32767, 32767};
+    if (FindMessageEntry(WM_GETMINMAXINFO)) {
+        SendMessage(WM_GETMINMAXINFO, 0, reinterpret_cast<LPARAM>(&mmi));
+        if (mmi.ptMinTrackSize.x > 0 || mmi.ptMinTrackSize.y > 0)
+            w->setMinimumSize(mmi.ptMinTrackSize.x, mmi.ptMinTrackSize.y);
+        if (mmi.ptMaxTrackSize.x < 32767 || mmi.ptMaxTrackSize.y < 32767)
+            w->setMaximumSize(mmi.ptMaxTrackSize.x, mmi.ptMaxTrackSize.y);
+    }
+    d->invalid = QRegion(0, 0, w->width(), w->height());
+    d->erasePending = true;
+    if (SendMessage(WM_CREATE, 0, reinterpret_cast<LPARAM>(&cs)) == -1) {
+        DestroyWindow();
+        return FALSE;
+    }
+    if (!m_hWnd)
+        return FALSE;
+    // Windows sends the first WM_SIZE at creation.
+    SendMessage(WM_SIZE, SIZE_RESTORED, MAKELPARAM(WORD(w->width()), WORD(w->height())));
+    if (m_dwStyle & WS_VISIBLE)
+        w->show();
+    return TRUE;
+}
+
+BOOL CWnd::Attach(QWidget* widget, UINT nID)
+{
+    if (!widget || m_hWnd)
+        return FALSE;
+    if (CWnd* other = FromWidget(widget))
+        if (other != this)
+            return FALSE;
+    d->outer = widget;
+    d->client = widget;
+    d->ownsWidget = false;
+    m_hWnd = RegisterWindowHandle(this);
+    if (nID)
+        SetDlgCtrlID(static_cast<int>(nID));
+    else
+        m_nID = widget->property(kCtrlIdProperty).toUInt();
+    m_dwStyle = (widget->isWindow() ? 0 : WS_CHILD) | (widget->isVisible() ? WS_VISIBLE : 0);
+    widget->setProperty(kWndProperty, QVariant::fromValue<void*>(this));
+    d->hook = new CWndHook(this, widget, widget);
+    widget->installEventFilter(d->hook);
+    QObject::connect(widget, &QObject::destroyed, d->hook, [this] { HandleDestroyedWidget(); });
+    return TRUE;
+}
+
+QWidget* CWnd::Detach()
+{
+    QWidget* w = d->outer.data();
+    if (!m_hWnd)
+        return nullptr;
+    d->timers.clear();
+    if (d->hook) {
+        d->hook->ReleaseOwner();
+        if (w)
+            w->removeEventFilter(d->hook);
+        if (d->client && d->client != w)
+            d->client->removeEventFilter(d->hook);
+        d->hook->deleteLater();
+        d->hook = nullptr;
+    }
+    if (w)
+        w->setProperty(kWndProperty, QVariant());
+    UnregisterWindowHandle(m_hWnd);
+    m_hWnd = nullptr;
+    d->outer = nullptr;
+    d->client = nullptr;
+    d->ownsWidget = false;
+    return w;
+}
+
+BOOL CWnd::SubclassDlgItem(UINT nID, CWnd* pParent)
+{
+    if (!pParent)
+        return FALSE;
+    CWnd* item = pParent->GetDlgItem(static_cast<int>(nID));
+    if (!item)
+        return FALSE;
+    if (item == this)
+        return TRUE;
+    return SubclassWindow(item->m_hWnd);
+}
+
+BOOL CWnd::SubclassWindow(HWND hWnd)
+{
+    CWnd* other = FromHandle(hWnd);
+    if (!other || m_hWnd)
+        return FALSE;
+    const bool temp = other->d->temporary;
+    const UINT id = other->m_nID;
+    QWidget* w = other->Detach();
+    if (temp)
+        delete other;
+    return w ? Attach(w, id) : FALSE;
+}
+
+HWND CWnd::UnsubclassWindow()
+{
+    HWND old = m_hWnd;
+    Detach();
+    return old;
+}
+
+BOOL CWnd::PreCreateWindow(CREATESTRUCT&) { return TRUE; }
+BOOL CWnd::PreTranslateMessage(MSG*) { return FALSE; }
+void CWnd::PostNcDestroy() {}
+
+BOOL CWnd::DestroyWindow()
+{
+    if (!m_hWnd || d->destroying)
+        return FALSE;
+    d->destroying = true;
+    SendMessage(WM_DESTROY);
+    d->timers.clear();
+    if (g_capture == this) {
+        g_capture = nullptr;
+        if (QWidget* c = GetClientWidget())
+            c->releaseMouse();
+    }
+    QWidget* outer = d->outer.data();
+    QWidget* client = d->client.data();
+    if (auto* cw = dynamic_cast<CWndWidget*>(client))
+        cw->ReleaseOwner();
+    if (d->hook) {
+        d->hook->ReleaseOwner();
+        if (!d->ownsWidget) {
+            if (outer)
+                outer->removeEventFilter(d->hook);
+            delete d->hook;
+        }
+        d->hook = nullptr;
+    }
+    for (QWidget* w : {outer, client})
+        if (w)
+            w->setProperty(kWndProperty, QVariant());
+    d->outer = nullptr;
+    d->client = nullptr;
+    d->surface.reset();
+    UnregisterWindowHandle(m_hWnd);
+    m_hWnd = nullptr;
+    if (outer) {
+        outer->hide();
+        outer->deleteLater(); // Qt may be inside one of this widget's events
+        outer->setParent(nullptr);
+    }
+    d->destroying = false;
+    OnNcDestroy();
+    PostNcDestroy(); // may delete this
+    return TRUE;
+}
+
+void CWnd::HandleDestroyedWidget()
+{
+    if (!m_hWnd || d->destroying)
+        return;
+    d->destroying = true;
+    d->outer = nullptr;
+    d->client = nullptr;
+    d->timers.clear();
+    if (g_capture == this)
+        g_capture = nullptr;
+    SendMessage(WM_DESTROY);
+    if (d->hook) {
+        d->hook->ReleaseOwner();
+        if (!d->ownsWidget)
+            d->hook->deleteLater(); // an owned widget's hook goes with the widget
+        d->hook = nullptr;
+    }
+    d->surface.reset();
+    UnregisterWindowHandle(m_hWnd);
+    m_hWnd = nullptr;
+    d->destroying = false;
+    const bool temp = d->temporary;
+    OnNcDestroy();
+    if (temp) {
+        delete this;
+        return;
+    }
+    PostNcDestroy();
+}
+
+// ---- Dispatch ------------------------------------------------------------------------------
+
+LRESULT CWnd::SendMessage(UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (!m_hWnd && message != WM_NCDESTROY)
+        return 0;
+    return WindowProc(message, wParam, lParam);
+}
+
+LRESULT SendMessage(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    CWnd* w = CWnd::FromHandle(hWnd);
+    return w ? w->SendMessage(message, wParam, lParam) : 0;
+}
+
+BOOL PostMessage(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (!IsWindow(hWnd))
+        return FALSE;
+    QCoreApplication* app = QCoreApplication::instance();
+    if (!app)
+        return FALSE;
+    // Runs on the application's thread; the handle is checked again on arrival.
+    QMetaObject::invokeMethod(
+        app,
+        [hWnd, message, wParam, lParam] {
+            if (PeekFilterActive()) {
+                DeferPostedMessage(hWnd, message, wParam, lParam);
+                return;
+            }
+            if (CWnd* w = CWnd::FromHandle(hWnd))
+                w->SendMessage(message, wParam, lParam);
+        },
+        Qt::QueuedConnection);
+    return TRUE;
+}
+
+BOOL CWnd::PostMessage(UINT message, WPARAM wParam, LPARAM lParam)
+{
+    return ::PostMessage(m_hWnd, message, wParam, lParam);
+}
+
+void PostQuitMessage(int nExitCode)
+{
+    if (QCoreApplication* app = QCoreApplication::instance())
+        QMetaObject::invokeMethod(app, [nExitCode] { QCoreApplication::exit(nExitCode); }, Qt::QueuedConnection);
+}
+
+void CWnd::SendMessageToDescendants(UINT message, WPARAM wParam, LPARAM lParam, BOOL bDeep)
+{
+    QWidget* c = GetClientWidget();
+    if (!c)
+        return;
+    const auto children = c->findChildren<QWidget*>(Qt::FindDirectChildrenOnly);
+    for (QWidget* w : children) {
+        CWnd* wnd = FromWidget(w);
+        if (!wnd)
+            continue;
+        HWND h = wnd->m_hWnd;
+        wnd->SendMessage(message, wParam, lParam);
+        if (bDeep && (wnd = FromHandle(h)))
+            wnd->SendMessageToDescendants(message, wParam, lParam, TRUE);
+    }
+}
+
+LRESULT CWnd::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
+{
+    LRESULT result = 0;
+    if (!OnWndMsg(message, wParam, lParam, &result))
+        result = DefWindowProc(message, wParam, lParam);
+    return result;
+}
+
+BOOL CWnd::OnWndMsg(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* pResult)
+{
+    if (message == WM_COMMAND) {
+        const BOOL handled = OnCommand(wParam, lParam);
+        if (pResult)
+            *pResult = handled;
+        return handled;
+    }
+    if (message == WM_NOTIFY) {
+        LRESULT r = 0;
+        const BOOL handled = OnNotify(wParam, lParam, &r);
+        if (pResult)
+            *pResult = r;
+        return handled;
+    }
+    const AFX_MSGMAP_ENTRY* entry = FindMessageEntry(message);
+    if (!entry)
+        return FALSE;
+    const UINT savedMsg = d->curMessage;
+    const WPARAM savedW = d->curWParam;
+    const LPARAM savedL = d->curLParam;
+    d->curMessage = message;
+    d->curWParam = wParam;
+    d->curLParam = lParam;
+    AFX_MSGARGS args;
+    args.message = message;
+    args.wParam = wParam;
+    args.lParam = lParam;
+    const HWND self = m_hWnd;
+    entry->pfn(this, args);
+    // The handler may have destroyed (and deleted) this window.
+    if (FromHandle(self) == this || (!self && d)) {
+        d->curMessage = savedMsg;
+        d->curWParam = savedW;
+        d->curLParam = savedL;
+    }
+    if (pResult)
+        *pResult = args.result;
+    return TRUE;
+}
+
+BOOL CWnd::OnCommand(WPARAM wParam, LPARAM lParam)
+{
+    const UINT nID = LOWORD(wParam);
+    const int nCode = HIWORD(wParam);
+    if (lParam == 0 && (nCode == 0 || nCode == 1)) {
+        // A menu item or accelerator: a command its update handler disables does not run.
+        CTestCmdUI state;
+        state.m_nID = nID;
+        OnCmdMsg(nID, CN_UPDATE_COMMAND_UI, &state, nullptr);
+        if (!state.m_bEnabled)
+            return TRUE;
+        return OnCmdMsg(nID, CN_COMMAND, nullptr, nullptr);
+    }
+    return OnCmdMsg(nID, nCode, nullptr, nullptr);
+}
+
+BOOL CWnd::OnNotify(WPARAM, LPARAM lParam, LRESULT* pResult)
+{
+    auto* hdr = reinterpret_cast<NMHDR*>(lParam);
+    if (!hdr)
+        return FALSE;
+    AFX_MSGARGS args;
+    args.message = WM_NOTIFY;
+    args.lParam = lParam;
+    args.nID = static_cast<UINT>(hdr->idFrom);
+    args.nCode = static_cast<int>(hdr->code);
+    args.pExtra = hdr;
+    const BOOL handled = OnCmdMsg(static_cast<UINT>(hdr->idFrom), CN_NOTIFY_FLAG, &args, nullptr);
+    if (pResult)
+        *pResult = args.result;
+    return handled;
+}
+
+LRESULT CWnd::DefWindowProc(UINT message, WPARAM wParam, LPARAM lParam)
+{
+    switch (message) {
+    case WM_CLOSE:
+        DestroyWindow();
+        return 0;
+    case WM_SETCURSOR:
+        // The parent may decide first, as Windows asks it.
+        if (m_dwStyle & WS_CHILD)
+            if (CWnd* p = GetParent())
+                if (p->SendMessage(WM_SETCURSOR, wParam, lParam))
+                    return TRUE;
+        ApplyClassCursor(this);
+        return FALSE;
+    case WM_SETTEXT:
+        SetWindowText(reinterpret_cast<LPCSTR>(lParam));
+        return TRUE;
+    case WM_GETTEXT:
+        return GetWindowText(reinterpret_cast<LPSTR>(lParam), static_cast<int>(wParam));
+    case WM_GETTEXTLENGTH:
+        return GetWindowTextLength();
+    case WM_CTLCOLOR:
+        return 0;
+    case WM_MOUSEWHEEL:
+        // Unhandled wheel turns go to the parent, as in Windows.
+        if (m_dwStyle & WS_CHILD)
+            if (CWnd* p = GetParent())
+                return p->SendMessage(message, wParam, lParam);
+        return 0;
+    default:
+        return 0;
+    }
+}
+
+LRESULT CWnd::Default()
+{
+    m_defaultRequested = true;
+    return DefWindowProc(d->curMessage, d->curWParam, d->curLParam);
+}
+
+bool CWnd::DispatchInput(UINT message, WPARAM wParam, LPARAM lParam)
+{
+    MSG msg;
+    msg.hwnd = m_hWnd;
+    msg.message = message;
+    msg.wParam = wParam;
+    msg.lParam = lParam;
+    const HWND self = m_hWnd;
+    for (CWnd* w = this; w; w = w->GetParent()) {
+        if (w->PreTranslateMessage(&msg))
+            return true;
+        if (!FromHandle(self))
+            return true;
+        if (!(w->m_dwStyle & WS_CHILD))
+            break;
+    }
+    if (!FindMessageEntry(message))
+        return false;
+    const bool saved = m_defaultRequested;
+    m_defaultRequested = false;
+    SendMessage(message, wParam, lParam);
+    if (FromHandle(self) != this)
+        return true;
+    const bool consumed = !m_defaultRequested;
+    m_defaultRequested = saved;
+    return consumed;
+}
+
+void CWnd::NotifyParent(UINT nCode)
+{
+    CWnd* parent = (m_dwStyle & WS_CHILD) ? GetParent() : GetOwner();
+    if (parent)
+        parent->SendMessage(WM_COMMAND, MAKEWPARAM(WORD(m_nID), WORD(nCode)), reinterpret_cast<LPARAM>(m_hWnd));
+}
+
+LRESULT CWnd::NotifyParent(NMHDR& hdr)
+{
+    hdr.hwndFrom = m_hWnd;
+    hdr.idFrom = m_nID;
+    CWnd* parent = (m_dwStyle & WS_CHILD) ? GetParent() : GetOwner();
+    return parent ? parent->SendMessage(WM_NOTIFY, m_nID, reinterpret_cast<LPARAM>(&hdr)) : 0;
+}
+
+// ---- Text, state ---------------------------------------------------------------------------
+
+void CWnd::SetWindowText(LPCSTR lpszString)
+{
+    if (QWidget* w = GetQWidget()) {
+        const QString text = QString::fromLocal8Bit(lpszString ? lpszString : "");
+        if (w->metaObject()->indexOfProperty("text") >= 0 && !w->isWindow())
+            w->setProperty("text", text);
+        else
+            w->setWindowTitle(text);
+    }
+}
+
+std::string CWnd::GetWindowTextString() const
+{
+    QWidget* w = GetQWidget();
+    if (!w)
+        return {};
+    QString t;
+    if (w->metaObject()->indexOfProperty("text") >= 0 && !w->isWindow())
+        t = w->property("text").toString();
+    else
+        t = w->windowTitle();
+    return t.toLocal8Bit().toStdString();
+}
+
+void CWnd::GetWindowText(std::string& rString) const { rString = GetWindowTextString(); }
+
+int CWnd::GetWindowText(LPSTR buf, int nMaxCount) const
+{
+    if (!buf || nMaxCount <= 0)
+        return 0;
+    const std::string s = GetWindowTextString();
+    const int n = std::min<int>(static_cast<int>(s.size()), nMaxCount - 1);
+    std::memcpy(buf, s.data(), size_t(n));
+    buf[n] = '\0';
+    return n;
+}
+
+int CWnd::GetWindowTextLength() const { return static_cast<int>(GetWindowTextString().size()); }
+
+BOOL CWnd::ShowWindow(int nCmdShow)
+{
+    QWidget* w = GetQWidget();
+    if (!w)
+        return FALSE;
+    const BOOL was = w->isVisible();
+    switch (nCmdShow) {
+    case SW_HIDE:
+        w->hide();
+        m_dwStyle &= ~WS_VISIBLE;
+        break;
+    case SW_SHOWMINIMIZED:
+    case SW_MINIMIZE:
+    case SW_SHOWMINNOACTIVE:
+        w->showMinimized();
+        m_dwStyle |= WS_VISIBLE;
+        break;
+    case SW_SHOWMAXIMIZED:
+        w->showMaximized();
+        m_dwStyle |= WS_VISIBLE;
+        break;
+    case SW_SHOWNORMAL:
+    case SW_RESTORE:
+        if (w->isMinimized() || w->isMaximized())
+            w->showNormal();
+        else
+            w->show();
+        m_dwStyle |= WS_VISIBLE;
+        break;
+    default:
+        w->show();
+        m_dwStyle |= WS_VISIBLE;
+        break;
+    }
+    return was;
+}
+
+BOOL CWnd::IsWindowVisible() const
+{
+    QWidget* w = GetQWidget();
+    return w && w->isVisible();
+}
+
+BOOL CWnd::EnableWindow(BOOL bEnable)
+{
+    QWidget* w = GetQWidget();
+    if (!w)
+        return FALSE;
+    const BOOL wasDisabled = !w->isEnabled();
+    w->setEnabled(bEnable != 0);
+    if (bEnable)
+        m_dwStyle &= ~WS_DISABLED;
+    else
+        m_dwStyle |= WS_DISABLED;
+    return wasDisabled;
+}
+
+BOOL CWnd::IsWindowEnabled() const
+{
+    QWidget* w = GetQWidget();
+    return w && w->isEnabled();
+}
+
+BOOL CWnd::IsIconic() const
+{
+    QWidget* w = GetQWidget();
+    return w && w->isMinimized();
+}
+
+BOOL CWnd::IsZoomed() const
+{
+    QWidget* w = GetQWidget();
+    return w && w->isMaximized();
+}
+
+BOOL CWnd::ModifyStyle(DWORD dwRemove, DWORD dwAdd, UINT)
+{
+    const DWORD old = m_dwStyle;
+    m_dwStyle = (m_dwStyle & ~dwRemove) | dwAdd;
+    if ((old ^ m_dwStyle) & WS_VISIBLE)
+        ShowWindow((m_dwStyle & WS_VISIBLE) ? SW_SHOW : SW_HIDE);
+    if ((old ^ m_dwStyle) & WS_DISABLED)
+        EnableWindow(!(m_dwStyle & WS_DISABLED));
+    return old != m_dwStyle;
+}
+
+BOOL CWnd::ModifyStyleEx(DWORD dwRemove, DWORD dwAdd, UINT)
+{
+    const DWORD old = m_dwExStyle;
+    m_dwExStyle = (m_dwExStyle & ~dwRemove) | dwAdd;
+    return old != m_dwExStyle;
+}
+
+int CWnd::SetDlgCtrlID(int nID)
+{
+    const int old = static_cast<int>(m_nID);
+    m_nID = static_cast<UINT>(nID);
+    if (QWidget* w = GetQWidget())
+        w->setProperty(kCtrlIdProperty, m_nID);
+    return old;
+}
+
+CWnd* CWnd::GetDlgItem(int nID) const
+{
+    QWidget* c = GetClientWidget();
+    if (!c)
+        return nullptr;
+    QWidget* found = nullptr;
+    const auto all = c->findChildren<QWidget*>();
+    for (QWidget* w : all) {
+        const QVariant v = w->property(kCtrlIdProperty);
+        if (v.isValid() && v.toInt() == nID) {
+            // The nearest one wins: a direct child before a grandchild.
+            if (!found || w->parentWidget() == c) {
+                found = w;
+                if (w->parentWidget() == c)
+                    break;
+            }
+        }
+    }
+    if (!found)
+        return nullptr;
+    if (CWnd* wnd = FromWidget(found))
+        return wnd;
+    // A control without a wrapper yet: a temporary one that lives as long as the control.
+    auto* temp = new CWnd;
+    temp->d->temporary = true;
+    temp->Attach(found, static_cast<UINT>(nID));
+    return temp;
+}
+
+void CWnd::CenterWindow(CWnd* pAlternateOwner)
+{
+    QWidget* w = GetQWidget();
+    if (!w)
+        return;
+    CWnd* owner = pAlternateOwner ? pAlternateOwner : GetOwner();
+    QRect area;
+    if (owner && owner->GetQWidget() && owner->GetQWidget()->isVisible())
+        area = QRect(owner->GetQWidget()->mapToGlobal(QPoint(0, 0)), owner->GetQWidget()->size());
+    else if (QScreen* s = QGuiApplication::primaryScreen())
+        area = s->availableGeometry();
+    if (w->isWindow())
+        w->move(area.center() - QPoint(w->width() / 2, w->height() / 2));
+}
+
+// ---- Geometry ------------------------------------------------------------------------------
+
+void CWnd::MoveWindow(int x, int y, int nWidth, int nHeight, BOOL bRepaint)
+{
+    SetWindowPos(nullptr, x, y, nWidth, nHeight, SWP_NOZORDER | SWP_NOACTIVATE | (bRepaint ? 0 : SWP_NOREDRAW));
+}
+
+void CWnd::MoveWindow(LPCRECT r, BOOL bRepaint)
+{
+    if (r)
+        MoveWindow(r->left, r->top, r->right - r->left, r->bottom - r->top, bRepaint);
+}
+
+BOOL CWnd::SetWindowPos(const CWnd* pWndInsertAfter, int x, int y, int cx, int cy, UINT nFlags)
+{
+    QWidget* w = GetQWidget();
+    if (!w)
+        return FALSE;
+    WINDOWPOS pos;
+    pos.hwnd = m_hWnd;
+    pos.x = x;
+    pos.y = y;
+    pos.cx = cx;
+    pos.cy = cy;
+    pos.flags = nFlags;
+    if (FindMessageEntry(WM_WINDOWPOSCHANGING))
+        SendMessage(WM_WINDOWPOSCHANGING, 0, reinterpret_cast<LPARAM>(&pos));
+    QRect g = w->geometry();
+    if (w->isWindow())
+        g.moveTopLeft(w->pos()); // frame position, as Windows measures top-level windows
+    if (!(pos.flags & SWP_NOMOVE))
+        g.moveTopLeft(QPoint(pos.x, pos.y));
+    if (!(pos.flags & SWP_NOSIZE))
+        g.setSize(QSize(qMax(0, pos.cx), qMax(0, pos.cy)));
+    if (w->isWindow()) {
+        w->move(g.topLeft());
+        w->resize(g.size());
+    } else {
+        w->setGeometry(g);
+    }
+    if (!(pos.flags & SWP_NOZORDER)) {
+        if (pWndInsertAfter == reinterpret_cast<const CWnd*>(HWND_BOTTOM))
+            w->lower();
+        else if (!pWndInsertAfter || pWndInsertAfter == reinterpret_cast<const CWnd*>(HWND_TOP) ||
+                 pWndInsertAfter == reinterpret_cast<const CWnd*>(HWND_TOPMOST))
+            w->raise();
+        else if (QWidget* after = pWndInsertAfter->GetQWidget())
+            w->stackUnder(after);
+    }
+    if (pos.flags & SWP_SHOWWINDOW)
+        ShowWindow(SW_SHOW);
+    if (pos.flags & SWP_HIDEWINDOW)
+        ShowWindow(SW_HIDE);
+    return TRUE;
+}
+
+void CWnd::GetClientRect(LPRECT r) const
+{
+    if (!r)
+        return;
+    QWidget* c = GetClientWidget();
+    *r = RECT{0, 0, c ? c->width() : 0, c ? c->height() : 0};
+}
+
+void CWnd::GetWindowRect(LPRECT r) const
+{
+    if (!r)
+        return;
+    QWidget* w = GetQWidget();
+    if (!w) {
+        *r = RECT{};
+        return;
+    }
+    if (w->isWindow()) {
+        const QRect f = w->frameGeometry();
+        *r = RECT{f.left(), f.top(), f.left() + f.width(), f.top() + f.height()};
+    } else {
+        const QPoint tl = w->mapToGlobal(QPoint(0, 0));
+        *r = RECT{tl.x(), tl.y(), tl.x() + w->width(), tl.y() + w->height()};
+    }
+}
+
+void CWnd::ClientToScreen(LPPOINT p) const
+{
+    QWidget* c = GetClientWidget();
+    if (!p || !c)
+        return;
+    const QPoint g = c->mapToGlobal(QPoint(p->x, p->y));
+    p->x = g.x();
+    p->y = g.y();
+}
+
+void CWnd::ClientToScreen(LPRECT r) const
+{
+    if (!r)
+        return;
+    POINT a{r->left, r->top}, b{r->right, r->bottom};
+    ClientToScreen(&a);
+    ClientToScreen(&b);
+    *r = RECT{a.x, a.y, b.x, b.y};
+}
+
+void CWnd::ScreenToClient(LPPOINT p) const
+{
+    QWidget* c = GetClientWidget();
+    if (!p || !c)
+        return;
+    const QPoint l = c->mapFromGlobal(QPoint(p->x, p->y));
+    p->x = l.x();
+    p->y = l.y();
+}
+
+void CWnd::ScreenToClient(LPRECT r) const
+{
+    if (!r)
+        return;
+    POINT a{r->left, r->top}, b{r->right, r->bottom};
+    ScreenToClient(&a);
+    ScreenToClient(&b);
+    *r = RECT{a.x, a.y, b.x, b.y};
+}
+
+BOOL CWnd::GetWindowPlacement(WINDOWPLACEMENT* wp) const
+{
+    QWidget* w = GetQWidget();
+    if (!w || !wp)
+        return FALSE;
+    wp->length = sizeof(WINDOWPLACEMENT);
+    wp->flags = 0;
+    wp->showCmd = w->isMinimized() ? SW_SHOWMINIMIZED : w->isMaximized() ? SW_SHOWMAXIMIZED : SW_SHOWNORMAL;
+    wp->ptMinPosition = POINT{-1, -1};
+    wp->ptMaxPosition = POINT{-1, -1};
+    QRect n = w->isWindow() ? w->normalGeometry() : w->geometry();
+    if (w->isWindow()) {
+        if (!n.isValid())
+            n = w->geometry();
+        // The normal rectangle counts the window frame, as Windows does.
+        const QRect f = w->frameGeometry(), g = w->geometry();
+        n.adjust(f.left() - g.left(), f.top() - g.top(), f.right() - g.right(), f.bottom() - g.bottom());
+    }
+    wp->rcNormalPosition = RECT{n.left(), n.top(), n.left() + n.width(), n.top() + n.height()};
+    return TRUE;
+}
+
+BOOL CWnd::SetWindowPlacement(const WINDOWPLACEMENT* wp)
+{
+    QWidget* w = GetQWidget();
+    if (!w || !wp)
+        return FALSE;
+    const RECT& r = wp->rcNormalPosition;
+    if (w->isVisible() && (w->isMaximized() || w->isMinimized()))
+        w->showNormal();
+    if (w->isWindow()) {
+        const QRect f = w->frameGeometry(), g = w->geometry();
+        const int dl = g.left() - f.left(), dt = g.top() - f.top();
+        const int dw = f.width() - g.width(), dh = f.height() - g.height();
+        w->move(r.left, r.top);
+        w->resize(qMax(1, int(r.right - r.left) - dw), qMax(1, int(r.bottom - r.top) - dh));
+        (void)dl;
+        (void)dt;
+    } else {
+        w->setGeometry(r.left, r.top, r.right - r.left, r.bottom - r.top);
+    }
+    switch (wp->showCmd) {
+    case SW_HIDE:
+        w->hide();
+        break;
+    case SW_SHOWMINIMIZED:
+    case SW_MINIMIZE:
+    case SW_SHOWMINNOACTIVE:
+        w->showMinimized();
+        break;
+    case SW_SHOWMAXIMIZED:
+        w->showMaximized();
+        break;
+    default:
+        w->show();
+        break;
+    }
+    return TRUE;
+}
+
+// ---- Painting ------------------------------------------------------------------------------
+
+CSurface* CWnd::GetSurface()
+{
+    QWidget* c = GetClientWidget();
+    if (!d->surface) {
+        d->surface = std::make_unique<CSurface>();
+        const HWND self = m_hWnd;
+        d->surface->onChanged = [this, self](const QRect& r) {
+            // Drawing outside WM_PAINT shows at once, as drawing on a window DC does.
+            if (m_inPaint || FromHandle(self) != this)
+                return;
+            if (QWidget* cw = GetClientWidget())
+                r.isNull() ? cw->update() : cw->update(r);
+        };
+    }
+    if (c)
+        d->surface->Resize(c->width(), c->height(), c->devicePixelRatioF());
+    else if (d->surface->Image().isNull())
+        d->surface->Resize(1, 1);
+    return d->surface.get();
+}
+
+void CWnd::Invalidate(BOOL bErase) { InvalidateRect(nullptr, bErase); }
+
+void CWnd::InvalidateRect(LPCRECT r, BOOL bErase)
+{
+    QWidget* c = GetClientWidget();
+    if (!c)
+        return;
+    const QRect q = r ? QRect(r->left, r->top, r->right - r->left, r->bottom - r->top) : c->rect();
+    const QRect clipped = q.intersected(c->rect());
+    if (clipped.isEmpty())
+        return;
+    d->invalid += clipped;
+    if (bErase)
+        d->erasePending = true;
+    c->update(clipped);
+}
+
+void CWnd::ValidateRect(LPCRECT r)
+{
+    if (!r)
+        d->invalid = QRegion();
+    else
+        d->invalid -= QRect(r->left, r->top, r->right - r->left, r->bottom - r->top);
+}
+
+void CWnd::UpdateWindow()
+{
+    QWidget* c = GetClientWidget();
+    if (!c || d->invalid.isEmpty())
+        return;
+    if (c->isVisible())
+        c->repaint(d->invalid);
+}
+
+BOOL CWnd::RedrawWindow(LPCRECT r, void*, UINT flags)
+{
+    if (flags & RDW_INVALIDATE)
+        InvalidateRect(r, (flags & RDW_ERASE) != 0);
+    if (flags & RDW_UPDATENOW)
+        UpdateWindow();
+    return TRUE;
+}
+
+bool CWnd::TakeErasePending()
+{
+    const bool e = d->erasePending;
+    d->erasePending = false;
+    return e;
+}
+
+void CWnd::HandlePaintEvent(const QRect& rect)
+{
+    QWidget* c = GetClientWidget();
+    if (!c)
+        return;
+    CSurface* surface = GetSurface();
+    const HWND self = m_hWnd;
+    if (!d->invalid.isEmpty()) {
+        const QRect r = d->invalid.boundingRect();
+        d->invalid = QRegion();
+        m_paintRect = RECT{r.left(), r.top(), r.left() + r.width(), r.top() + r.height()};
+        m_inPaint = true;
+        SendMessage(WM_PAINT);
+        if (FromHandle(self) != this)
+            return;
+        m_inPaint = false;
+        d->erasePending = false;
+        GetClientRect(&m_paintRect);
+        surface = GetSurface();
+    }
+    QPainter p(c);
+    p.setClipRect(rect);
+    p.drawImage(QPointF(0, 0), surface->Image());
+}
+
+void CWnd::HandleResize()
+{
+    QWidget* c = GetClientWidget();
+    if (!c)
+        return;
+    if (m_customDrawn) {
+        const int oldW = d->surface ? d->surface->Width() : 0, oldH = d->surface ? d->surface->Height() : 0;
+        GetSurface();
+        // The uncovered area always needs painting; all of it with CS_HREDRAW/CS_VREDRAW.
+        QRegion add(c->rect());
+        if (!(m_classStyle & (CS_HREDRAW | CS_VREDRAW)))
+            add -= QRect(0, 0, oldW, oldH);
+        if (!add.isEmpty()) {
+            d->invalid += add;
+            d->erasePending = true;
+        }
+    }
+    const UINT type = GetQWidget() && GetQWidget()->isMaximized() ? SIZE_MAXIMIZED
+                      : GetQWidget() && GetQWidget()->isMinimized() ? SIZE_MINIMIZED
+                                                                     : SIZE_RESTORED;
+    SendMessage(WM_SIZE, type, MAKELPARAM(WORD(c->width()), WORD(c->height())));
+}
+
+// ---- Focus, capture, relations ---------------------------------------------------------------
+
+CWnd* CWnd::SetFocus()
+{
+    CWnd* old = GetFocus();
+    if (QWidget* c = GetClientWidget()) {
+        if (c->focusPolicy() == Qt::NoFocus)
+            c->setFocusPolicy(Qt::ClickFocus);
+        c->setFocus(Qt::OtherFocusReason);
+    }
+    return old;
+}
+
+CWnd* CWnd::GetFocus() { return FromWidget(QApplication::focusWidget(), true); }
+
+CWnd* CWnd::SetCapture()
+{
+    CWnd* old = g_capture;
+    if (QWidget* c = GetClientWidget()) {
+        if (c->isVisible())
+            c->grabMouse();
+        g_capture = this;
+    }
+    if (old && old != this)
+        old->SendMessage(WM_CAPTURECHANGED, 0, reinterpret_cast<LPARAM>(m_hWnd));
+    return old;
+}
+
+CWnd* CWnd::GetCapture() { return g_capture; }
+
+BOOL ReleaseCapture()
+{
+    CWnd* old = g_capture;
+    g_capture = nullptr;
+    if (old) {
+        if (QWidget* c = old->GetClientWidget())
+            c->releaseMouse();
+        old->SendMessage(WM_CAPTURECHANGED, 0, 0);
+    }
+    return TRUE;
+}
+
+CWnd* CWnd::GetParent() const
+{
+    QWidget* w = GetQWidget();
+    if (!w)
+        return nullptr;
+    if (w->isWindow())
+        return m_pOwner && m_pOwner->m_hWnd ? m_pOwner : FromWidget(w->parentWidget(), true);
+    return FromWidget(w->parentWidget(), true);
+}
+
+CWnd* CWnd::SetParent(CWnd* pWndNewParent)
+{
+    CWnd* old = GetParent();
+    QWidget* w = GetQWidget();
+    if (w && pWndNewParent && pWndNewParent->GetClientWidget()) {
+        const bool vis = w->isVisible();
+        w->setParent(pWndNewParent->GetClientWidget(), w->windowFlags());
+        if (vis)
+            w->show();
+    }
+    return old;
+}
+
+CWnd* CWnd::GetOwner() const { return m_pOwner ? m_pOwner : GetParent(); }
+void CWnd::SetOwner(CWnd* pOwnerWnd) { m_pOwner = pOwnerWnd; }
+
+CFrameWnd* CWnd::GetParentFrame() const
+{
+    for (CWnd* p = GetParent(); p; p = p->GetParent())
+        if (auto* f = dynamic_cast<CFrameWnd*>(p))
+            return f;
+    return nullptr;
+}
+
+CWnd* CWnd::GetTopLevelParent() const
+{
+    const CWnd* w = this;
+    while (w->GetQWidget() && !w->GetQWidget()->isWindow()) {
+        CWnd* p = w->GetParent();
+        if (!p)
+            break;
+        w = p;
+    }
+    return const_cast<CWnd*>(w);
+}
+
+BOOL CWnd::IsChild(const CWnd* pWnd) const
+{
+    for (CWnd* p = pWnd ? pWnd->GetParent() : nullptr; p; p = p->GetParent())
+        if (p == this)
+            return TRUE;
+    return FALSE;
+}
+
+void CWnd::BringWindowToTop()
+{
+    if (QWidget* w = GetQWidget()) {
+        w->raise();
+        if (w->isWindow())
+            w->activateWindow();
+    }
+}
+
+CWnd* CWnd::SetActiveWindow()
+{
+    CWnd* old = GetActiveWindow();
+    if (QWidget* w = GetQWidget())
+        w->window()->activateWindow();
+    return old;
+}
+
+BOOL CWnd::SetForegroundWindow()
+{
+    SetActiveWindow();
+    return TRUE;
+}
+
+CWnd* CWnd::GetActiveWindow() { return FromWidget(QApplication::activeWindow(), true); }
+
+// ---- Timers --------------------------------------------------------------------------------
+
+UINT_PTR CWnd::SetTimer(UINT_PTR nIDEvent, UINT nElapse, void*)
+{
+    if (!m_hWnd || !GetQWidget())
+        return 0;
+    auto& t = d->timers[nIDEvent];
+    if (!t) {
+        t = std::make_unique<QTimer>();
+        const HWND self = m_hWnd;
+        QObject::connect(t.get(), &QTimer::timeout, [self, nIDEvent] {
+            // A tick during a long operation is skipped, as Windows coalesces WM_TIMER.
+            if (PeekFilterActive())
+                return;
+            if (CWnd* w = CWnd::FromHandle(self))
+                w->SendMessage(WM_TIMER, nIDEvent, 0);
+        });
+    }
+    // Windows never fires faster than every 10 ms.
+    t->start(static_cast<int>(std::max<UINT>(nElapse, 10)));
+    return nIDEvent ? nIDEvent : 1;
+}
+
+BOOL CWnd::KillTimer(UINT_PTR nIDEvent)
+{
+    auto it = d->timers.find(nIDEvent);
+    if (it == d->timers.end())
+        return FALSE;
+    // The timer may be the one whose tick is being handled.
+    it->second->stop();
+    it->second.release()->deleteLater();
+    d->timers.erase(it);
+    return TRUE;
+}
+
+// ---- Menus (frames override) ---------------------------------------------------------------
+
+CMenu* CWnd::GetMenu() const { return nullptr; }
+BOOL CWnd::SetMenu(CMenu*) { return FALSE; }
+void CWnd::DrawMenuBar()
+{
+    if (auto* f = dynamic_cast<CFrameWnd*>(this))
+        f->RebuildMenuBar();
+}
+
+// ---- Default handlers ------------------------------------------------------------------------
+
+int CWnd::OnCreate(LPCREATESTRUCT) { return static_cast<int>(Default()); }
+void CWnd::OnDestroy() { Default(); }
+void CWnd::OnNcDestroy() {}
+void CWnd::OnClose() { Default(); }
+void CWnd::OnSize(UINT, int, int) { Default(); }
+void CWnd::OnMove(int, int) { Default(); }
+void CWnd::OnPaint() { Default(); }
+BOOL CWnd::OnEraseBkgnd(CDC*) { return static_cast<BOOL>(Default()); }
+void CWnd::OnTimer(UINT_PTR) { Default(); }
+void CWnd::OnMouseMove(UINT, CPoint) { Default(); }
+void CWnd::OnLButtonDown(UINT, CPoint) { Default(); }
+void CWnd::OnLButtonUp(UINT, CPoint) { Default(); }
+void CWnd::OnLButtonDblClk(UINT, CPoint) { Default(); }
+void CWnd::OnRButtonDown(UINT, CPoint) { Default(); }
+void CWnd::OnRButtonUp(UINT, CPoint) { Default(); }
+void CWnd::OnRButtonDblClk(UINT, CPoint) { Default(); }
+void CWnd::OnMButtonDown(UINT, CPoint) { Default(); }
+void CWnd::OnMButtonUp(UINT, CPoint) { Default(); }
+BOOL CWnd::OnMouseWheel(UINT, short, CPoint) { return static_cast<BOOL>(Default()); }
+void CWnd::OnKeyDown(UINT, UINT, UINT) { Default(); }
+void CWnd::OnKeyUp(UINT, UINT, UINT) { Default(); }
+void CWnd::OnChar(UINT, UINT, UINT) { Default(); }
+void CWnd::OnSysKeyDown(UINT, UINT, UINT) { Default(); }
+void CWnd::OnHScroll(UINT, UINT, CScrollBar*) { Default(); }
+void CWnd::OnVScroll(UINT, UINT, CScrollBar*) { Default(); }
+BOOL CWnd::OnSetCursor(CWnd*, UINT, UINT) { return static_cast<BOOL>(Default()); }
+void CWnd::OnGetMinMaxInfo(MINMAXINFO*) { Default(); }
+void CWnd::OnWindowPosChanging(WINDOWPOS*) { Default(); }
+void CWnd::OnMDIActivate(BOOL, CWnd*, CWnd*) { Default(); }
+HBRUSH CWnd::OnCtlColor(CDC*, CWnd*, UINT) { return reinterpret_cast<HBRUSH>(Default()); }
+void CWnd::OnDrawItem(int, LPDRAWITEMSTRUCT) { Default(); }
+void CWnd::OnMeasureItem(int, LPMEASUREITEMSTRUCT) { Default(); }
+void CWnd::OnSetFocus(CWnd*) { Default(); }
+void CWnd::OnKillFocus(CWnd*) { Default(); }
+void CWnd::OnShowWindow(BOOL, UINT) { Default(); }
+void CWnd::OnActivate(UINT, CWnd*, BOOL) { Default(); }
+void CWnd::OnSysColorChange() { Default(); }
+BOOL CWnd::OnDeviceChange(UINT, DWORD_PTR) { return TRUE; }
+void CWnd::OnContextMenu(CWnd*, CPoint) { Default(); }
+void CWnd::OnCaptureChanged(CWnd*) { Default(); }
+void CWnd::OnInitMenuPopup(CMenu*, UINT, BOOL) { Default(); }
+
+// The base map is empty: a CWnd without a map entry does the default processing.
+const AFX_MSGMAP* CWnd::GetThisMessageMap()
+{
+    static const AFX_MSGMAP_ENTRY entries[] = {{0, 0, 0, 0, nullptr}};
+    static const AFX_MSGMAP map = {&CCmdTarget::GetThisMessageMap, &entries[0]};
+    return &map;
+}
+const AFX_MSGMAP* CWnd::GetMessageMap() const { return GetThisMessageMap(); }
+
+// ---- CCmdTarget -----------------------------------------------------------------------------
+
+const AFX_MSGMAP* CCmdTarget::GetThisMessageMap()
+{
+    static const AFX_MSGMAP_ENTRY entries[] = {{0, 0, 0, 0, nullptr}};
+    static const AFX_MSGMAP map = {nullptr, &entries[0]};
+    return &map;
+}
+const AFX_MSGMAP* CCmdTarget::GetMessageMap() const { return GetThisMessageMap(); }
+
+const AFX_MSGMAP_ENTRY* CCmdTarget::FindMessageEntry(UINT message) const
+{
+    for (const AFX_MSGMAP* map = GetMessageMap(); map; map = map->pfnGetBaseMap ? map->pfnGetBaseMap() : nullptr)
+        for (const AFX_MSGMAP_ENTRY* e = map->lpEntries; e && e->pfn; ++e)
+            if (e->nMessage == message && message != WM_COMMAND && message != WM_NOTIFY)
+                return e;
+    return nullptr;
+}
+
+const AFX_MSGMAP_ENTRY* CCmdTarget::FindCommandEntry(UINT message, UINT nCode, UINT nID) const
+{
+    for (const AFX_MSGMAP* map = GetMessageMap(); map; map = map->pfnGetBaseMap ? map->pfnGetBaseMap() : nullptr)
+        for (const AFX_MSGMAP_ENTRY* e = map->lpEntries; e && e->pfn; ++e)
+            if (e->nMessage == message && e->nCode == nCode && nID >= e->nID && nID <= e->nLastID)
+                return e;
+    return nullptr;
+}
+
+BOOL CCmdTarget::OnCmdMsg(UINT nID, int nCode, void* pExtra, void* pHandlerInfo)
+{
+    if (nCode == CN_NOTIFY_FLAG || (nCode & 0xFFFF0000) == CN_NOTIFY_FLAG) {
+        auto* args = static_cast<AFX_MSGARGS*>(pExtra);
+        if (!args)
+            return FALSE;
+        const AFX_MSGMAP_ENTRY* e = FindCommandEntry(WM_NOTIFY, static_cast<UINT>(args->nCode), nID);
+        if (!e)
+            return FALSE;
+        if (pHandlerInfo)
+            return TRUE;
+        e->pfn(this, *args);
+        return TRUE;
+    }
+    const AFX_MSGMAP_ENTRY* e = FindCommandEntry(WM_COMMAND, static_cast<UINT>(nCode), nID);
+    if (!e)
+        return FALSE;
+    if (pHandlerInfo)
+        return TRUE;
+    AFX_MSGARGS args;
+    args.message = WM_COMMAND;
+    args.nID = nID;
+    args.nCode = nCode;
+    args.pExtra = pExtra;
+    if (nCode == CN_UPDATE_COMMAND_UI) {
+        auto* ui = static_cast<CCmdUI*>(pExtra);
+        if (!ui)
+            return FALSE;
+        ui->m_bContinueRouting = FALSE;
+        e->pfn(this, args);
+        return !ui->m_bContinueRouting;
+    }
+    return e->pfn(this, args);
+}
+
+// ---- Application queries ---------------------------------------------------------------------
+
+CWnd* AfxGetMainWnd()
+{
+    CWinApp* app = AfxGetApp();
+    return app ? app->m_pMainWnd : nullptr;
+}

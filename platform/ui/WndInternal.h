@@ -1,0 +1,52 @@
+// State of a CWnd that only the layer's sources see.
+#pragma once
+
+#include "platform/ui/Surface.h"
+#include "platform/ui/Wnd.h"
+#include "platform/ui/WndWidget.h"
+
+#include <QPointer>
+#include <QRegion>
+#include <QTimer>
+#include <QWidget>
+
+#include <map>
+#include <memory>
+
+struct CWnd::Impl {
+    QPointer<QWidget> outer;  // the window as a whole (what moves, shows, closes)
+    QPointer<QWidget> client; // its client area (what paints and takes input)
+    bool ownsWidget = false;
+    bool temporary = false; // a wrapper made by GetDlgItem; deleted with its widget
+    CWndHook* hook = nullptr;
+    std::unique_ptr<CSurface> surface;
+    QRegion invalid; // what WM_PAINT still has to draw
+    bool erasePending = false;
+    std::map<UINT_PTR, std::unique_ptr<QTimer>> timers;
+    // The message being handled, for Default().
+    UINT curMessage = 0;
+    WPARAM curWParam = 0;
+    LPARAM curLParam = 0;
+    bool destroying = false;
+};
+
+// Handle registry (thread-safe).
+HWND RegisterWindowHandle(CWnd* wnd);
+void UnregisterWindowHandle(HWND h);
+// Property names on widgets.
+inline constexpr const char* kWndProperty = "durnexCWnd";
+inline constexpr const char* kCtrlIdProperty = "durnexCtrlId";
+// The widget of a window's client area, or null.
+QWidget* ClientWidgetOf(const CWnd* wnd);
+// The cursor a window shows by default (its class cursor, else the arrow).
+void ApplyClassCursor(CWnd* wnd);
+// Sets the widget that ::SetCursor applies to while a message is handled.
+void SetCursorTarget(QWidget* w);
+QWidget* CursorTarget();
+// The Qt cursor of a handle.
+struct HCURSOR__;
+const QCursor* CursorOf(HCURSOR h);
+// Called by the event filter: input held back while a long operation peeks at the queue.
+bool PeekFilterActive();
+// A posted message arriving while a long operation peeks waits until it is over (UI thread).
+void DeferPostedMessage(HWND h, UINT message, WPARAM wParam, LPARAM lParam);
