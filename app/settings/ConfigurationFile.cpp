@@ -657,11 +657,31 @@ bool LoadConfigurationTable(const char* path, std::vector<ConfigurationLine>& ta
     std::ifstream in(path, std::ios::binary);
     if (!in)
         return false;
+    // An entry keeps at most 255 characters of a value; the rest of a longer line is skipped
+    // (not taken as a line of its own), and a huge line costs no more memory than this.
+    constexpr std::size_t kKeep = 1024;
+    std::streambuf* buf = in.rdbuf();
     std::string line;
-    while (table.size() < kMaxConfigurationLines && std::getline(in, line)) {
-        if (!line.empty() && line.back() == '\r')
-            line.pop_back();
-        table.push_back(ParseLine(line));
+    bool any = false;
+    for (;;) {
+        if (table.size() >= kMaxConfigurationLines)
+            break;
+        int c = buf->sbumpc();
+        if (c == std::char_traits<char>::eof()) {
+            if (any) // the last line, without a line end
+                table.push_back(ParseLine(line));
+            break;
+        }
+        any = true;
+        if (c == '\n') {
+            if (!line.empty() && line.back() == '\r')
+                line.pop_back();
+            table.push_back(ParseLine(line));
+            line.clear();
+            any = false;
+        } else if (line.size() < kKeep) {
+            line += static_cast<char>(c);
+        }
     }
     return true;
 }

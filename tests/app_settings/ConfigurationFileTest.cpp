@@ -685,3 +685,15 @@ TEST(FftSize, ValidSizes)
     EXPECT_EQ(ValidFftSize(1048576), 1048576u);
     EXPECT_EQ(ValidFftSize(1LL << 40), 1048576u);
 }
+
+TEST_F(ConfigFile, OverLongLinesStayOneEntry)
+{
+    // The tail of a long line must not turn into a key line of its own.
+    std::string tail(300, 'y');
+    Put("[Mode]\r\nJunk=" + std::string(5000000, 'x') + "\r\n" + tail + "=2\r\nOpMode=1\r\n[Main]\r\nMasterDisplayGain=" +
+        std::string(250, ' ') + "OpMode=2\r\n");
+    auto s = Fresh();
+    ASSERT_TRUE(ReadConfigurationFile(*s, file.c_str()));
+    EXPECT_EQ(s->OpMode, 1);
+    EXPECT_EQ(s->MasterDisplayGain, 0);
+}
