@@ -1,0 +1,171 @@
+// The drawing layer's own objects behind the GDI handles. Included by the layer's sources
+// only; the rest of the program sees the handles and the C++ wrappers.
+#pragma once
+
+#include "platform/ui/GdiObjects.h"
+#include "platform/ui/Surface.h"
+
+#include <QFont>
+#include <QImage>
+#include <QRegion>
+
+#include <memory>
+#include <span>
+#include <vector>
+
+class QPainter;
+class QPrinter;
+
+enum class GdiKind { Pen, Brush, Font, Bitmap, Region, Palette };
+
+struct GdiObjectData {
+    explicit GdiObjectData(GdiKind k);
+    virtual ~GdiObjectData();
+    GdiKind kind;
+    HGDIOBJ Handle() { return reinterpret_cast<HGDIOBJ>(this); }
+};
+
+struct PenData : GdiObjectData {
+    PenData() : GdiObjectData(GdiKind::Pen) {}
+    int style = PS_SOLID;
+    int width = 0;
+    COLORREF color = 0;
+    int Style() const { return style & PS_STYLE_MASK; }
+};
+
+struct BrushData : GdiObjectData {
+    BrushData() : GdiObjectData(GdiKind::Brush) {}
+    UINT style = BS_SOLID;
+    COLORREF color = 0;
+    int hatch = 0;
+};
+
+struct FontData : GdiObjectData {
+    FontData() : GdiObjectData(GdiKind::Font) {}
+    LOGFONTA lf;
+};
+
+// Pixels are kept as 32-bit RGB whatever the bit depth; a monochrome bitmap holds only
+// black and white and says so in bitsPixel.
+struct BitmapData : GdiObjectData {
+    BitmapData() : GdiObjectData(GdiKind::Bitmap) {}
+    QImage image;
+    int bitsPixel = 32;
+};
+
+struct RegionData : GdiObjectData {
+    RegionData() : GdiObjectData(GdiKind::Region) {}
+    QRegion region;
+};
+
+struct PaletteData : GdiObjectData {
+    PaletteData() : GdiObjectData(GdiKind::Palette) {}
+    std::vector<PALETTEENTRY> entries;
+};
+
+namespace gdi {
+
+// The live object behind a handle, or null for an unknown or freed handle.
+std::shared_ptr<GdiObjectData> Lookup(HGDIOBJ handle);
+template <class T> std::shared_ptr<T> LookupAs(HGDIOBJ handle, GdiKind kind)
+{
+    auto d = Lookup(handle);
+    if (!d || d->kind != kind)
+        return nullptr;
+    return std::static_pointer_cast<T>(d);
+}
+// Keeps a detached object alive until DeleteObject(handle) or Release().
+void KeepDetached(std::shared_ptr<GdiObjectData> data);
+// Takes a detached object's keep-alive reference (null when it was not detached).
+std::shared_ptr<GdiObjectData> TakeDetached(HGDIOBJ handle);
+
+std::shared_ptr<GdiObjectData> StockObject(int index);
+CGdiObject* StockWrapper(int index);
+
+// Colour conversions: COLORREF 0x00BBGGRR <-> QRgb 0xFFRRGGBB.
+inline QRgb ToRgb(COLORREF c) { return 0xFF000000u | ((c & 0xFF) << 16) | (c & 0xFF00) | ((c >> 16) & 0xFF); }
+inline COLORREF ToColorRef(QRgb q) { return ((q >> 16) & 0xFF) | (q & 0xFF00) | ((q & 0xFF) << 16); }
+
+// A new white bitmap, or null when the size is out of range or memory is short.
+std::shared_ptr<BitmapData> NewBitmap(int width, int height, int bitsPixel);
+
+// Reads a packed DIB (BITMAPINFOHEADER, colour table, rows); a null image when malformed.
+// Accepts 1, 4, 8, 16, 24 and 32 bits per pixel, uncompressed (and 16/32 with bit fields).
+QImage DecodeDib(std::span<const BYTE> dib, std::span<const BYTE> separateBits = {});
+// A packed DIB of the image: 40-byte header and bottom-up rows, 24 or 32 bits per pixel.
+std::vector<BYTE> EncodeDib(const QImage& image, int bitCount = 24);
+// A .bmp or .png file image; null when it is neither.
+QImage DecodeImageFile(std::span<const BYTE> bytes);
+
+// The font as Qt draws it, for a height already converted to device pixels.
+QFont RealizeFont(const LOGFONTA& lf, double deviceHeight);
+std::string MapFaceName(const char* face);
+
+} // namespace gdi
+
+// Everything a device context carries. SaveDC copies it whole.
+struct DcState {
+    std::shared_ptr<PenData> pen;
+    CPen* penObj = nullptr;
+    std::shared_ptr<BrushData> brush;
+    CBrush* brushObj = nullptr;
+    std::shared_ptr<FontData> font;
+    CFont* fontObj = nullptr;
+    std::shared_ptr<BitmapData> bitmap;
+    CBitmap* bitmapObj = nullptr;
+    std::shared_ptr<PaletteData> palette;
+    CPalette* paletteObj = nullptr;
+
+    COLORREF textColor = RGB(0, 0, 0);
+    COLORREF bkColor = RGB(255, 255, 255);
+    int bkMode = OPAQUE;
+    int rop2 = R2_COPYPEN;
+    UINT textAlign = TA_LEFT | TA_TOP;
+    int stretchMode = BLACKONWHITE;
+    int polyFillMode = ALTERNATE;
+
+    int mapMode = MM_TEXT;
+    POINT windowOrg{};
+    POINT viewportOrg{};
+    SIZE windowExt{1, 1};
+    SIZE viewportExt{1, 1};
+
+    POINT current{};
+    bool hasClip = false;
+    QRegion clip; // device coordinates
+};
+
+// The object behind an HDC.
+struct DeviceContext {
+    enum class Kind { Surface, Memory, Printer };
+    Kind kind = Kind::Memory;
+
+    CSurface* surface = nullptr;
+    // A fixed clip of the device itself in device coordinates (a paint DC's update area);
+    // empty means none.
+    QRegion metaClip;
+    bool hasMetaClip = false;
+
+    // Printer contexts.
+    std::unique_ptr<QPrinter> printer;
+    std::unique_ptr<QPainter> painter;
+    bool docStarted = false;
+    bool pageOpen = false;
+    int pagesStarted = 0;
+    bool monochrome = false;
+    std::string outputFile;
+
+    DcState st;
+    std::vector<DcState> saved;
+
+    DeviceContext();
+    ~DeviceContext();
+    HDC Handle() { return reinterpret_cast<HDC>(this); }
+};
+
+namespace gdi {
+// A context behind a handle, or null for an unknown or deleted one.
+DeviceContext* LookupDC(HDC dc);
+HDC NewDC(std::unique_ptr<DeviceContext> dc);
+void FreeDC(HDC dc);
+} // namespace gdi

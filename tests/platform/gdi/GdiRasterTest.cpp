@@ -1,0 +1,385 @@
+// Pixel-exact drawing on surfaces and bitmaps: raster operations, Windows' line and
+// rectangle rules, clipping, mapping modes and blits.
+#include "GdiTestSupport.h"
+
+#include "platform/ui/GdiObjects.h"
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+using gditest::At;
+
+namespace {
+
+class GdiRaster : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        gditest::EnsureApp();
+        surface.Resize(64, 48);
+        surface.onChanged = [this](const QRect& r) { changes.push_back(r); };
+    }
+    CSurface surface;
+    std::vector<QRect> changes;
+};
+
+TEST_F(GdiRaster, XorAndNotFiguresDrawnTwiceRestoreEveryPixel)
+{
+    gditest::FillNoise(surface);
+    const QImage before = surface.Image().copy();
+    CSurfaceDC dc(&surface);
+    CPen pen(PS_SOLID, 1, RGB(0x5A, 0xC3, 0x0F));
+    dc.SelectObject(&pen);
+    dc.SelectStockObject(NULL_BRUSH);
+    const POINT poly[] = {{3, 3}, {60, 5}, {30, 40}, {3, 3}, {50, 44}};
+    for (int rop : {R2_XORPEN, R2_NOT, R2_NOTXORPEN}) {
+        for (int pass = 0; pass < 2; ++pass) {
+            dc.SetROP2(rop);
+            dc.MoveTo(0, 20);
+            dc.LineTo(63, 21); // crosshair: horizontal and vertical through the same point
+            dc.MoveTo(31, 0);
+            dc.LineTo(31, 47);
+            dc.Polyline(poly, 5);
+            dc.Rectangle(10, 10, 40, 30);
+        }
+        EXPECT_EQ(surface.Image(), before) << "raster operation " << rop;
+    }
+    // Something was drawn in between: the first pass changes pixels.
+    dc.SetROP2(R2_NOT);
+    dc.MoveTo(0, 20);
+    dc.LineTo(63, 20);
+    EXPECT_EQ(At(surface.Image(), 5, 20), (~At(before, 5, 20)) & 0xFFFFFF);
+    EXPECT_FALSE(changes.empty());
+}
+
+TEST_F(GdiRaster, LineToLeavesOutTheLastPixelAndPolylineVerticesOnce)
+{
+    surface.Image().fill(Qt::white);
+    CSurfaceDC dc(&surface);
+    dc.MoveTo(10, 5);
+    dc.LineTo(20, 5);
+    EXPECT_EQ(At(surface.Image(), 10, 5), RGB(0, 0, 0));
+    EXPECT_EQ(At(surface.Image(), 19, 5), RGB(0, 0, 0));
+    EXPECT_EQ(At(surface.Image(), 20, 5), RGB(255, 255, 255));
+    EXPECT_EQ(dc.GetCurrentPosition(), CPoint(20, 5));
+    // Diagonal: from (0,10) to (8,18) covers (0,10)..(7,17), not (8,18).
+    dc.MoveTo(0, 10);
+    dc.LineTo(8, 18);
+    EXPECT_EQ(gditest::CountNear(surface.Image(), 0, 10, 9, 19, RGB(0, 0, 0)), 8);
+    EXPECT_EQ(At(surface.Image(), 8, 18), RGB(255, 255, 255));
+
+    // With XOR each vertex of a polyline is touched once: a closed square inverts its corners.
+    surface.Image().fill(Qt::white);
+    dc.SetROP2(R2_NOT);
+    const POINT sq[] = {{30, 30}, {40, 30}, {40, 40}, {30, 40}, {30, 30}};
+    dc.Polyline(sq, 5);
+    for (auto [x, y] : {std::pair{30, 30}, {40, 30}, {40, 40}, {30, 40}})
+        EXPECT_EQ(At(surface.Image(), x, y), RGB(0, 0, 0)) << x << "," << y;
+    EXPECT_EQ(gditest::CountNear(surface.Image(), 0, 0, 64, 48, RGB(0, 0, 0)), 40);
+}
+
+TEST_F(GdiRaster, RectangleFramesInsideAndFillsInterior)
+{
+    surface.Image().fill(Qt::white);
+    CSurfaceDC dc(&surface);
+    CPen pen(PS_SOLID, 1, RGB(255, 0, 0));
+    CBrush brush(RGB(0, 0, 255));
+    CPen* oldPen = dc.SelectObject(&pen);
+    CBrush* oldBrush = dc.SelectObject(&brush);
+    ASSERT_NE(oldPen, nullptr);
+    ASSERT_NE(oldBrush, nullptr);
+    dc.Rectangle(10, 10, 20, 16);
+    const QImage& img = surface.Image();
+    EXPECT_EQ(At(img, 10, 10), RGB(255, 0, 0));
+    EXPECT_EQ(At(img, 19, 15), RGB(255, 0, 0));
+    EXPECT_EQ(At(img, 20, 12), RGB(255, 255, 255)); // right edge outside
+    EXPECT_EQ(At(img, 12, 16), RGB(255, 255, 255)); // bottom edge outside
+    EXPECT_EQ(gditest::CountNear(img, 0, 0, 64, 48, RGB(0, 0, 255)), 8 * 4);
+    EXPECT_EQ(gditest::CountNear(img, 0, 0, 64, 48, RGB(255, 0, 0)), 10 * 6 - 8 * 4);
+    // The previous objects go back in.
+    EXPECT_EQ(dc.SelectObject(oldPen), &pen);
+    EXPECT_EQ(dc.SelectObject(oldBrush), &brush);
+    // With no pen the filled area is one pixel smaller in each direction.
+    surface.Image().fill(Qt::white);
+    dc.SelectStockObject(NULL_PEN);
+    dc.SelectObject(&brush);
+    dc.Rectangle(30, 30, 40, 35);
+    EXPECT_EQ(gditest::CountNear(img, 0, 0, 64, 48, RGB(0, 0, 255)), 9 * 4);
+    EXPECT_EQ(At(img, 30, 30), RGB(0, 0, 255));
+    EXPECT_EQ(At(img, 39, 30), RGB(255, 255, 255));
+}
+
+TEST_F(GdiRaster, DottedPenFollowsItsPatternAndBackgroundMode)
+{
+    surface.Image().fill(Qt::white);
+    CSurfaceDC dc(&surface);
+    CPen dot(PS_DOT, 1, RGB(0, 0, 0));
+    dc.SelectObject(&dot);
+    dc.SetBkMode(TRANSPARENT);
+    dc.MoveTo(0, 1);
+    dc.LineTo(12, 1);
+    const COLORREF k = RGB(0, 0, 0), w = RGB(255, 255, 255);
+    const COLORREF expect[12] = {k, k, k, w, w, w, k, k, k, w, w, w};
+    for (int x = 0; x < 12; ++x)
+        EXPECT_EQ(At(surface.Image(), x, 1), expect[x]) << x;
+    dc.SetBkMode(OPAQUE);
+    dc.SetBkColor(RGB(0, 255, 0));
+    dc.MoveTo(0, 3);
+    dc.LineTo(6, 3);
+    EXPECT_EQ(At(surface.Image(), 4, 3), RGB(0, 255, 0));
+}
+
+TEST_F(GdiRaster, ClippingKeepsEverythingInside)
+{
+    gditest::FillNoise(surface);
+    const QImage before = surface.Image().copy();
+    CSurfaceDC dc(&surface);
+    CBrush red(RGB(255, 0, 0));
+    CPen pen(PS_SOLID, 3, RGB(0, 255, 0));
+    dc.SelectObject(&pen);
+    dc.SelectObject(&red);
+
+    const int saved = dc.SaveDC();
+    EXPECT_EQ(dc.IntersectClipRect(10, 10, 30, 20), SIMPLEREGION);
+    EXPECT_EQ(dc.ExcludeClipRect(15, 12, 18, 14), COMPLEXREGION);
+    const RECT all{0, 0, 64, 48};
+    dc.FillRect(&all, &red);
+    dc.MoveTo(0, 0);
+    dc.LineTo(63, 47);
+    dc.Ellipse(0, 0, 64, 48);
+    dc.TextOut(0, 12, "WWWWWWWWWWWWWWWW");
+    dc.SetPixel(5, 5, RGB(1, 2, 3));
+    dc.InvertRect(&all);
+    RECT box;
+    EXPECT_EQ(dc.GetClipBox(&box), COMPLEXREGION);
+    EXPECT_EQ(box, (RECT{10, 10, 30, 20}));
+    for (int y = 0; y < 48; ++y)
+        for (int x = 0; x < 64; ++x) {
+            const bool inside = x >= 10 && x < 30 && y >= 10 && y < 20 && !(x >= 15 && x < 18 && y >= 12 && y < 14);
+            if (!inside)
+                ASSERT_EQ(surface.Image().pixel(x, y), before.pixel(x, y)) << x << "," << y;
+        }
+    EXPECT_EQ(dc.GetPixel(5, 5), CLR_INVALID); // outside the clip
+
+    // A region clip in device coordinates, and RestoreDC gives the whole surface back.
+    EXPECT_TRUE(dc.RestoreDC(saved));
+    CRgn rgn;
+    ASSERT_TRUE(rgn.CreateEllipticRgn(40, 20, 60, 40));
+    dc.SelectClipRgn(&rgn);
+    const RECT far{0, 0, 30, 48};
+    surface.Image().fill(Qt::white);
+    dc.FillRect(&far, &red);
+    EXPECT_EQ(gditest::CountNear(surface.Image(), 0, 0, 64, 48, RGB(255, 0, 0)), 0);
+    dc.SelectClipRgn(nullptr);
+    dc.FillRect(&far, &red);
+    EXPECT_EQ(gditest::CountNear(surface.Image(), 0, 0, 64, 48, RGB(255, 0, 0)), 30 * 48);
+}
+
+TEST_F(GdiRaster, BlitRasterOperationsGiveTheBitwiseResults)
+{
+    // Source pixels and destination pixels with every bit pattern that matters.
+    const COLORREF src = RGB(0xF0, 0x0F, 0xAA), dst = RGB(0xCC, 0x33, 0x55), pat = RGB(0x12, 0x34, 0x56);
+    CDC mem;
+    ASSERT_TRUE(mem.CreateCompatibleDC(nullptr));
+    CBitmap bmp;
+    ASSERT_TRUE(bmp.CreateCompatibleBitmap(&mem, 4, 4));
+    mem.SelectObject(&bmp);
+    mem.FillSolidRect(0, 0, 4, 4, src);
+    CSurfaceDC dc(&surface);
+    CBrush brush(pat);
+    dc.SelectObject(&brush);
+    struct Case {
+        DWORD rop;
+        std::uint32_t expect;
+    };
+    const std::uint32_t S = src, D = dst, P = pat;
+    const Case cases[] = {{SRCCOPY, S},        {SRCAND, S & D},     {SRCPAINT, S | D},   {SRCINVERT, S ^ D},
+                          {NOTSRCCOPY, ~S},    {DSTINVERT, ~D},     {PATCOPY, P},        {BLACKNESS, 0},
+                          {WHITENESS, ~0u},    {SRCERASE, S & ~D},  {MERGEPAINT, ~S | D}, {PATINVERT, P ^ D},
+                          {MERGECOPY, P & S}};
+    for (const Case& c : cases) {
+        dc.FillSolidRect(0, 0, 64, 48, dst);
+        changes.clear();
+        EXPECT_TRUE(dc.BitBlt(8, 8, 4, 4, &mem, 0, 0, c.rop));
+        EXPECT_EQ(dc.GetPixel(9, 9), c.expect & 0xFFFFFF) << std::hex << c.rop;
+        EXPECT_EQ(dc.GetPixel(12, 9), dst) << "outside the blit";
+        ASSERT_FALSE(changes.empty());
+        EXPECT_TRUE(changes.back().contains(QRect(8, 8, 4, 4)));
+    }
+}
+
+TEST_F(GdiRaster, MemoryBitmapBlitsAndStretchesOntoSurface)
+{
+    CDC mem;
+    ASSERT_TRUE(mem.CreateCompatibleDC(nullptr));
+    CBitmap bmp;
+    ASSERT_TRUE(bmp.CreateCompatibleBitmap(&mem, 2, 2));
+    CBitmap* first = mem.SelectObject(&bmp);
+    ASSERT_NE(first, nullptr); // the context's own 1 x 1 bitmap
+    mem.SetPixel(0, 0, RGB(255, 0, 0));
+    mem.SetPixel(1, 0, RGB(0, 255, 0));
+    mem.SetPixel(0, 1, RGB(0, 0, 255));
+    mem.SetPixel(1, 1, RGB(9, 9, 9));
+    surface.Image().fill(Qt::white);
+    CSurfaceDC dc(&surface);
+    dc.BitBlt(5, 6, 2, 2, &mem, 0, 0, SRCCOPY);
+    EXPECT_EQ(dc.GetPixel(5, 6), RGB(255, 0, 0));
+    EXPECT_EQ(dc.GetPixel(6, 7), RGB(9, 9, 9));
+    // Doubling: each source pixel becomes a 2 x 2 block; a negative width mirrors.
+    dc.StretchBlt(20, 20, 4, 4, &mem, 0, 0, 2, 2, SRCCOPY);
+    EXPECT_EQ(dc.GetPixel(21, 21), RGB(255, 0, 0));
+    EXPECT_EQ(dc.GetPixel(22, 20), RGB(0, 255, 0));
+    EXPECT_EQ(dc.GetPixel(23, 23), RGB(9, 9, 9));
+    dc.StretchBlt(33, 30, -2, 2, &mem, 0, 0, 2, 2, SRCCOPY);
+    EXPECT_EQ(dc.GetPixel(31, 30), RGB(0, 255, 0));
+    EXPECT_EQ(dc.GetPixel(32, 30), RGB(255, 0, 0));
+    // The bitmap reads back what was drawn into it, and survives its C++ object's deletion
+    // while it is still selected.
+    BITMAP bm;
+    ASSERT_TRUE(bmp.GetBitmap(&bm));
+    EXPECT_EQ(bm.bmWidth, 2);
+    EXPECT_EQ(bm.bmBitsPixel, 32);
+    bmp.DeleteObject();
+    mem.SetPixel(0, 0, RGB(1, 1, 1));
+    EXPECT_EQ(mem.GetPixel(0, 0), RGB(1, 1, 1));
+    mem.SelectObject(first);
+}
+
+TEST_F(GdiRaster, MonochromeBitmapsTakeTextAndBackgroundColours)
+{
+    const BYTE bits[] = {0xA0, 0x00}; // one row: 1 0 1 0, padded to two bytes
+    CBitmap mono;
+    ASSERT_TRUE(mono.CreateBitmap(4, 1, 1, 1, bits));
+    CDC mem;
+    mem.CreateCompatibleDC(nullptr);
+    mem.SelectObject(&mono);
+    CSurfaceDC dc(&surface);
+    dc.SetTextColor(RGB(200, 0, 0));
+    dc.SetBkColor(RGB(0, 0, 200));
+    dc.BitBlt(0, 0, 4, 1, &mem, 0, 0, SRCCOPY);
+    EXPECT_EQ(dc.GetPixel(0, 0), RGB(0, 0, 200)); // white (1) -> background colour
+    EXPECT_EQ(dc.GetPixel(1, 0), RGB(200, 0, 0)); // black (0) -> text colour
+    BYTE back[2] = {};
+    EXPECT_EQ(mono.GetBitmapBits(2, back), 2u);
+    EXPECT_EQ(back[0], 0xA0);
+}
+
+TEST_F(GdiRaster, AnisotropicMappingMapsAsComputed)
+{
+    CSurfaceDC dc(&surface);
+    EXPECT_EQ(dc.SetMapMode(MM_ANISOTROPIC), MM_TEXT);
+    dc.SetWindowOrg(100, 200);
+    dc.SetWindowExt(1000, 500);
+    dc.SetViewportOrg(4, 40);
+    dc.SetViewportExt(50, -25);
+    // Device = (logical - window origin) * viewport extent / window extent + viewport origin.
+    POINT p[] = {{100, 200}, {300, 600}, {1100, 700}, {-60, 100}};
+    dc.LPtoDP(p, 4);
+    EXPECT_EQ(p[0], (POINT{4, 40}));
+    EXPECT_EQ(p[1], (POINT{14, 20}));
+    EXPECT_EQ(p[2], (POINT{54, 15}));
+    EXPECT_EQ(p[3], (POINT{-4, 45}));
+    POINT back = p[1];
+    dc.DPtoLP(&back);
+    EXPECT_EQ(back, (POINT{300, 600}));
+    // Drawing lands where the mapping says.
+    surface.Image().fill(Qt::white);
+    dc.SetPixel(300, 600, RGB(7, 8, 9));
+    EXPECT_EQ(At(surface.Image(), 14, 20), RGB(7, 8, 9));
+    CBrush b(RGB(0, 0, 0));
+    const RECT r{100, 200, 300, 600}; // device (4,40)-(14,20)
+    dc.FillRect(&r, &b);
+    EXPECT_EQ(gditest::CountNear(surface.Image(), 0, 0, 64, 48, RGB(0, 0, 0)), 10 * 20);
+    EXPECT_EQ(At(surface.Image(), 4, 21), RGB(0, 0, 0));
+    EXPECT_EQ(At(surface.Image(), 13, 39), RGB(0, 0, 0));
+    // Back to MM_TEXT the extents reset to one to one.
+    dc.SetMapMode(MM_TEXT);
+    EXPECT_EQ(dc.GetWindowExt(), CSize(1, 1));
+    POINT q{10, 10};
+    dc.LPtoDP(&q);
+    EXPECT_EQ(q, (POINT{10 - 100 + 4, 10 - 200 + 40}));
+}
+
+TEST_F(GdiRaster, ScrollDCMovesPixelsAndReportsTheUncoveredStrip)
+{
+    CDC mem;
+    mem.CreateCompatibleDC(nullptr);
+    CBitmap bmp;
+    bmp.CreateCompatibleBitmap(&mem, 10, 4);
+    mem.SelectObject(&bmp);
+    for (int x = 0; x < 10; ++x)
+        for (int y = 0; y < 4; ++y)
+            mem.SetPixel(x, y, RGB(x * 10, y * 10, 0));
+    const RECT all{0, 0, 10, 4};
+    RECT update{};
+    EXPECT_TRUE(mem.ScrollDC(-3, 0, &all, &all, nullptr, &update));
+    EXPECT_EQ(update, (RECT{7, 0, 10, 4}));
+    EXPECT_EQ(mem.GetPixel(0, 1), RGB(30, 10, 0));
+    EXPECT_EQ(mem.GetPixel(6, 2), RGB(90, 20, 0));
+    EXPECT_EQ(mem.GetPixel(7, 2), RGB(70, 20, 0)); // uncovered: left as it was
+}
+
+TEST_F(GdiRaster, HighDensitySurfaceStaysExact)
+{
+    surface.Resize(40, 30, 2.0);
+    gditest::FillNoise(surface, 99);
+    const QImage before = surface.Image().copy();
+    ASSERT_EQ(before.width(), 80);
+    CSurfaceDC dc(&surface);
+    dc.SetROP2(R2_NOT);
+    dc.MoveTo(0, 10);
+    dc.LineTo(39, 10);
+    // One logical pixel is a 2 x 2 block of the image.
+    EXPECT_EQ(surface.Image().pixel(10, 20), (~before.pixel(10, 20) & 0xFFFFFF) | 0xFF000000u);
+    EXPECT_EQ(surface.Image().pixel(11, 21), (~before.pixel(11, 21) & 0xFFFFFF) | 0xFF000000u);
+    EXPECT_EQ(surface.Image().pixel(10, 22), before.pixel(10, 22));
+    dc.MoveTo(0, 10);
+    dc.LineTo(39, 10);
+    const RECT r{3, 3, 17, 9};
+    dc.InvertRect(&r);
+    dc.InvertRect(&r);
+    EXPECT_EQ(surface.Image(), before);
+}
+
+TEST_F(GdiRaster, PalettesTakeTheTrueColourRoad)
+{
+    CSurfaceDC dc(&surface);
+    EXPECT_EQ(dc.GetDeviceCaps(RASTERCAPS) & RC_PALETTE, 0);
+    EXPECT_EQ(dc.GetDeviceCaps(BITSPIXEL), 32);
+    EXPECT_EQ(dc.GetNearestColor(RGB(1, 2, 3)), RGB(1, 2, 3));
+    std::vector<BYTE> raw(sizeof(LOGPALETTE) + 2 * sizeof(PALETTEENTRY));
+    auto* lp = reinterpret_cast<LOGPALETTE*>(raw.data());
+    lp->palVersion = 0x300;
+    lp->palNumEntries = 3;
+    lp->palPalEntry[0] = {10, 20, 30, 0};
+    lp->palPalEntry[1] = {40, 50, 60, PC_RESERVED};
+    lp->palPalEntry[2] = {70, 80, 90, 0};
+    CPalette pal;
+    ASSERT_TRUE(pal.CreatePalette(lp));
+    EXPECT_EQ(pal.GetEntryCount(), 3);
+    CPalette* old = dc.SelectPalette(&pal, FALSE);
+    EXPECT_NE(old, nullptr);
+    EXPECT_EQ(dc.RealizePalette(), 0u);
+    dc.SetPixel(1, 1, PALETTEINDEX(1));
+    EXPECT_EQ(dc.GetPixel(1, 1), RGB(40, 50, 60));
+    EXPECT_EQ(pal.GetNearestPaletteIndex(RGB(69, 81, 88)), 2u);
+    dc.SelectPalette(old, FALSE);
+}
+
+TEST(GdiSysColor, KnownSystemColoursAndStockObjects)
+{
+    EXPECT_EQ(GetSysColor(COLOR_WINDOW), RGB(255, 255, 255));
+    EXPECT_EQ(GetSysColor(COLOR_BTNHIGHLIGHT), RGB(255, 255, 255));
+    EXPECT_NE(GetSysColor(COLOR_BTNFACE), GetSysColor(COLOR_BTNSHADOW));
+    LOGBRUSH lb;
+    ASSERT_TRUE(GetSysColorBrush(COLOR_BTNFACE)->GetLogBrush(&lb));
+    EXPECT_EQ(lb.lbColor, GetSysColor(COLOR_BTNFACE));
+    CPen stock;
+    ASSERT_TRUE(stock.CreateStockObject(NULL_PEN));
+    LOGPEN lp;
+    ASSERT_TRUE(stock.GetLogPen(&lp));
+    EXPECT_EQ(int(lp.lopnStyle), PS_NULL);
+}
+
+} // namespace
