@@ -697,3 +697,28 @@ TEST_F(ConfigFile, OverLongLinesStayOneEntry)
     EXPECT_EQ(s->OpMode, 1);
     EXPECT_EQ(s->MasterDisplayGain, 0);
 }
+
+TEST_F(ConfigFile, PythonReadsTheWrittenFileStrictly)
+{
+    auto s = Fresh();
+    Scramble(*s);
+    ASSERT_TRUE(WriteConfigurationFile(*s, file.c_str()));
+    fs::path out = dir / "py.txt";
+    // configparser in strict mode refuses duplicate sections and keys.
+    std::string cmd = "python3 -c \"import configparser;c=configparser.ConfigParser(strict=True,interpolation=None);"
+                      "c.optionxform=str;c.read('" + file.string() + "');"
+                      "print(len(c.sections()),sum(len(c[x]) for x in c.sections()),"
+                      "c['Calibration_7']['ChannelName'],c['SpectrumOpts_3']['PlotRange'],"
+                      "c['CompositeSettings_15']['labelLog'],c['PlotPlacement']['UtilityRPM'].replace(' ',''))\" > " +
+                      out.string() + " 2>&1";
+    if (std::system(cmd.c_str()) != 0)
+        GTEST_SKIP() << "python3 not available or refused the file: " << cmd;
+    std::ifstream in(out);
+    std::string line;
+    std::getline(in, line);
+    // 1 + 8 + 4 + 8*9 + 16*6 + 1 + 8 + 16 + 2 sections; keys summed from the sections' key lists
+    // (Device 10, ChannelInfo 7, Toolbars 3, PrintOpts 17, Mode 1, Main 1, Settings 11, Scaling 9,
+    // Calibration 19, Marker 33, TimeSeriesOpts 19, SpectrumOpts 77, PhaseOpts 14, SpectrogramOpts 14,
+    // SurfaceOpts 14, CompositeSettings 23, DataLoggingMain 5, DataLoggingOpts 39, 119 + 119 placements).
+    EXPECT_EQ(line, "208 5747 Spare 37.125000000 dB re ref 0,1,{-1,-1},{-4,-23},{117,22,657,451}");
+}
