@@ -757,6 +757,13 @@ bool ReadConfigurationFile(FrameSettings& settings, const char* path)
     return true;
 }
 
+void ApplyMissingKeyDefaults(FrameSettings& settings)
+{
+    Table empty{std::vector<ConfigurationLine>()};
+    Reader io(empty);
+    VisitAll(io, settings);
+}
+
 void ApplyFixedChannels(FrameSettings& settings)
 {
     for (int ch = 0; ch < 7; ++ch) {

@@ -53,6 +53,10 @@ bool WriteConfigurationFile(const FrameSettings& settings, const char* path);
 // nothing and returns false. Rebuilding objects and windows is the caller's business.
 bool ReadConfigurationFile(FrameSettings& settings, const char* path);
 
+// Sets every stored field to the value a configuration without that key gives it (the second
+// default of every record), as reading an empty file does.
+void ApplyMissingKeyDefaults(FrameSettings& settings);
+
 // The rules that follow every load: channels 0..6 are enabled and carry their location names.
 void ApplyFixedChannels(FrameSettings& settings);
 

@@ -525,6 +525,12 @@ TEST_F(ConfigFile, EmptyOrForeignFileReadsToMissingKeyDefaults)
     }
     EXPECT_STREQ(s->Composite[2].ChannelName, "Composite Ch C");
     EXPECT_FLOAT_EQ(s->Print.MarginTop, 0.5f);
+    // The same second defaults without a file.
+    auto direct = Fresh();
+    ApplyMissingKeyDefaults(*direct);
+    EXPECT_TRUE(SameRecordBytes(direct->Calibration[3], s->Calibration[3]));
+    EXPECT_TRUE(SameRecordBytes(direct->CompositeSpectrumOpts[9], s->CompositeSpectrumOpts[9]));
+    EXPECT_TRUE(SameRecordBytes(direct->Logging, s->Logging));
     EXPECT_STREQ(s->Logging.ViewerProgram, "Notepad.exe");
     for (const WindowPlacementRecord& r : s->Placements) {
         EXPECT_EQ(r.IsOpen, 0);
