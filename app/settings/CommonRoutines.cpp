@@ -156,7 +156,7 @@ const char* GetChannelLocationName(int index)
 bool FloatsEqualToDecimals(float a, float b, int decimals)
 {
     // p is an integer power of ten, the products are taken in float as the callers' values are.
-    float p = static_cast<float>(static_cast<long long>(std::pow(10.0, decimals)));
+    float p = static_cast<float>(std::trunc(std::pow(10.0, decimals)));
     return std::trunc(p * a) == std::trunc(p * b);
 }
 

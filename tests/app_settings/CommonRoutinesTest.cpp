@@ -87,6 +87,8 @@ TEST(Numbers, FloatsEqualAndSort)
 {
     EXPECT_TRUE(FloatsEqualToDecimals(1.234f, 1.239f, 2));
     EXPECT_FALSE(FloatsEqualToDecimals(1.234f, 1.239f, 3));
+    EXPECT_TRUE(FloatsEqualToDecimals(1.0f, 1.0f, 60)); // no integer overflow for many decimals
+    EXPECT_TRUE(FloatsEqualToDecimals(1.0f, 2.0f, -1)); // p truncates to 0
     float v[] = {3.0f, -1.0f, 2.5f, 2.5f, 0.0f};
     SortFloats(v, 5);
     EXPECT_EQ(v[0], -1.0f);
