@@ -16,7 +16,8 @@ struct ConfigurationLine {
     BYTE IsSection;     // 1 for a section line
     char Section[40];   // section name without the brackets
     char Key[40];       // text before the first '='
-    char Value[256];    // text after the first '=', without the line end
+    char Value[260];    // text after the first '=', without the line end; as long as the
+                        // longest field (260-character paths), so every value reloads whole
 };
 
 // The reader keeps at most this many lines of a file.

@@ -358,6 +358,16 @@ TEST_F(ConfigFile, WriteThenReadGivesEqualRecords)
     std::string first = Text();
     ASSERT_TRUE(WriteConfigurationFile(*dst, file.c_str()));
     EXPECT_EQ(Text(), first);
+
+    // The longest paths survive too.
+    std::string longPath = "/" + std::string(258, 'p');
+    CopyField(src->Scaling[4].MicCompFilename, longPath.c_str());
+    CopyField(src->Logging.ViewerProgram, longPath.c_str());
+    ASSERT_TRUE(WriteConfigurationFile(*src, file.c_str()));
+    auto again = Fresh();
+    ASSERT_TRUE(ReadConfigurationFile(*again, file.c_str()));
+    EXPECT_EQ(std::string(again->Scaling[4].MicCompFilename), longPath);
+    EXPECT_EQ(std::string(again->Logging.ViewerProgram), longPath);
 }
 
 TEST_F(ConfigFile, NeverWrittenValuesReturnToTheirDefaults)
