@@ -1,5 +1,7 @@
 #include "dsp/DtmfDetector.h"
 
+#include "dsp/SpectralData.h"
+
 #include <algorithm>
 #include <cctype>
 #include <cstring>
@@ -114,6 +116,14 @@ bool DtmfDetector::DetectLevels(const std::array<float, ToneCount>& levelsDb, st
         tones_[first].Flag = 1;
         tones_[second].Flag = 1;
         valid = tones_[first].Level >= threshold_ && tones_[second].Level >= threshold_;
+        // A key's two tones stand well above the other six; in noise, whichever two bins
+        // happen to be strongest do not, and would otherwise be taken for keys.
+        float others = kNoLevel;
+        for (int i = 0; i < ToneCount; ++i)
+            if (i != first && i != second)
+                others = std::max(others, tones_[i].Level);
+        if (tones_[second].Level - others < StandOutDb)
+            valid = false;
         // One row and one column make a key; two rows or two columns make none.
         const int lo = std::min(first, second);
         const int hi = std::max(first, second);
@@ -161,4 +171,14 @@ void DtmfDetector::CopyKeys(char* buffer) const
     if (buffer == nullptr)
         return;
     std::memcpy(buffer, keys_.c_str(), keys_.size() + 1);
+}
+
+bool DtmfDetector::DetectBlock(const SpectralData* engine, std::int32_t timeMs)
+{
+    if (engine == nullptr)
+        return false;
+    std::array<float, ToneCount> levels{};
+    for (int i = 0; i < ToneCount; ++i)
+        levels[i] = engine->GetLevel(engine->FrequencyToBin(tones_[i].Frequency));
+    return DetectLevels(levels, timeMs);
 }

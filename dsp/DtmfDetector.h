@@ -15,6 +15,8 @@ class DtmfDetector {
 public:
     static constexpr int ToneCount = 8;
     static constexpr int MaxKeys = 999; // the key string keeps the newest 999
+    // How far (dB) both tones of a key must stand above each of the other six tones.
+    static constexpr float StandOutDb = 10.0f;
 
     struct Tone {
         float Frequency; // Hz

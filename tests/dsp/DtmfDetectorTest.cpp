@@ -99,6 +99,27 @@ TEST(DtmfBlocks, BelowThresholdIsNoKey)
     EXPECT_EQ(d.GetKeyCount(), 0);
 }
 
+TEST(DtmfBlocks, TonesThatDoNotStandOutAreNoKey)
+{
+    // Noise: all eight levels alike; whichever two are strongest form no key.
+    DtmfDetector d(-30.0f, 20, 20);
+    Levels noise{-20.0f, -22.0f, -25.0f, -21.0f, -19.0f, -23.0f, -26.0f, -24.0f};
+    for (int t = 30; t < 100; ++t)
+        d.DetectLevels(noise, t);
+    EXPECT_FALSE(d.DetectLevels(Silence(), 100));
+    // A key 9 dB above the third tone is not enough, 10 dB is.
+    Levels key = KeyLevels('8');
+    key[0] = -9.0f;
+    for (int t = 200; t < 260; ++t)
+        d.DetectLevels(key, t);
+    EXPECT_FALSE(d.DetectLevels(Silence(), 260));
+    key[0] = -10.0f;
+    for (int t = 300; t < 360; ++t)
+        d.DetectLevels(key, t);
+    EXPECT_TRUE(d.DetectLevels(Silence(), 360));
+    EXPECT_EQ(d.GetKeys(), "8");
+}
+
 TEST(DtmfTiming, MinimumDuration)
 {
     DtmfDetector d(-30.0f, 20, 20);
