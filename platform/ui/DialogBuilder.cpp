@@ -1,0 +1,180 @@
+#include "platform/ui/DialogBuilder.h"
+
+#include "platform/ui/Controls.h"
+#include "platform/ui/ControlsQt.h"
+
+#include <QBoxLayout>
+#include <QGridLayout>
+#include <QWidget>
+
+#include <algorithm>
+#include <map>
+
+namespace {
+
+// What a node became: a widget, a layout, or room.
+struct Item {
+    QWidget* widget = nullptr;
+    QLayout* layout = nullptr;
+    int stretch = -1; // a stretch factor
+    int space = -1;   // fixed room in pixels
+};
+
+struct Context {
+    QWidget* host;
+    BuiltControls* out;
+    // Controls in declaration order, for radio groups.
+    std::vector<std::pair<const dlg::ControlSpec*, QWidget*>> made;
+};
+
+Item Build(const dlg::Node& n, Context& cx);
+
+void AddToBox(QBoxLayout* box, const Item& it)
+{
+    if (it.widget)
+        box->addWidget(it.widget);
+    else if (it.layout)
+        box->addLayout(it.layout);
+    else if (it.stretch >= 0)
+        box->addStretch(it.stretch);
+    else if (it.space >= 0)
+        box->addSpacing(it.space);
+}
+
+void AddToGrid(QGridLayout* grid, const Item& it, int row, int col, int span)
+{
+    if (it.widget)
+        grid->addWidget(it.widget, row, col, 1, span);
+    else if (it.layout)
+        grid->addLayout(it.layout, row, col, 1, span);
+    else if (it.stretch >= 0)
+        grid->addItem(new QSpacerItem(0, 0, QSizePolicy::Expanding, QSizePolicy::Minimum), row, col, 1, span);
+    else if (it.space > 0)
+        grid->addItem(new QSpacerItem(it.space, it.space, QSizePolicy::Fixed, QSizePolicy::Fixed), row, col, 1, span);
+}
+
+QWidget* MakeControl(const dlg::ControlSpec& spec, Context& cx)
+{
+    QWidget* w = CControlWnd::CreateControlWidget(spec, cx.host);
+    if (w)
+        cx.made.emplace_back(&spec, w);
+    return w;
+}
+
+Item Build(const dlg::Node& n, Context& cx)
+{
+    Item it;
+    switch (n.kind) {
+    case dlg::NodeKind::Control:
+        it.widget = MakeControl(n.ctl, cx);
+        break;
+    case dlg::NodeKind::Row:
+    case dlg::NodeKind::Column: {
+        auto* box = new QBoxLayout(n.kind == dlg::NodeKind::Row ? QBoxLayout::LeftToRight : QBoxLayout::TopToBottom);
+        for (const dlg::Node& c : n.children)
+            AddToBox(box, Build(c, cx));
+        it.layout = box;
+        break;
+    }
+    case dlg::NodeKind::Grid: {
+        auto* grid = new QGridLayout;
+        int row = 0, col = 0;
+        for (const dlg::Node& c : n.children) {
+            const int span = std::clamp(c.span, 1, n.columns);
+            if (col + span > n.columns) {
+                ++row;
+                col = 0;
+            }
+            AddToGrid(grid, Build(c, cx), row, col, span);
+            col += span;
+            if (col >= n.columns) {
+                ++row;
+                col = 0;
+            }
+        }
+        it.layout = grid;
+        break;
+    }
+    case dlg::NodeKind::Group: {
+        // The frame is a sibling drawn behind the controls: a grid cell holds both.
+        QWidget* frame = MakeControl(n.ctl, cx);
+        auto* cell = new QGridLayout;
+        cell->setContentsMargins(0, 0, 0, 0);
+        auto* inner = new QBoxLayout(QBoxLayout::TopToBottom);
+        const int title = frame ? frame->fontMetrics().height() : 12;
+        inner->setContentsMargins(10, title + 6, 10, 8);
+        if (frame) {
+            frame->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Preferred);
+            cell->addWidget(frame, 0, 0);
+        }
+        for (const dlg::Node& c : n.children)
+            AddToBox(inner, Build(c, cx));
+        cell->addLayout(inner, 0, 0);
+        it.layout = cell;
+        break;
+    }
+    case dlg::NodeKind::Stretch:
+        it.stretch = std::max(0, n.size);
+        break;
+    case dlg::NodeKind::Space:
+        it.space = std::max(0, n.size);
+        break;
+    }
+    return it;
+}
+
+// Auto radio buttons that clear each other: runs of consecutive radios (a radio marked Group()
+// starts a new run), or every radio of the same explicit group name.
+void GroupRadios(Context& cx)
+{
+    using Members = std::shared_ptr<std::vector<QPointer<ctlqt::RadioButton>>>;
+    std::map<std::string, Members> named;
+    Members run;
+    for (auto& [spec, w] : cx.made) {
+        auto* radio = dynamic_cast<ctlqt::RadioButton*>(w);
+        if (!radio) {
+            if (spec->kind != dlg::Ctl::GroupBox)
+                run.reset();
+            continue;
+        }
+        Members* target = nullptr;
+        if (!spec->radioGroup.empty()) {
+            Members& m = named[spec->radioGroup];
+            if (!m)
+                m = std::make_shared<std::vector<QPointer<ctlqt::RadioButton>>>();
+            target = &m;
+        } else {
+            if (!run || spec->group)
+                run = std::make_shared<std::vector<QPointer<ctlqt::RadioButton>>>();
+            target = &run;
+        }
+        (*target)->push_back(radio);
+        radio->group = *target;
+    }
+}
+
+} // namespace
+
+BuiltControls BuildTemplateControls(const DialogTemplate& t, QWidget* host)
+{
+    BuiltControls out;
+    if (!host)
+        return out;
+    Context cx{host, &out, {}};
+    auto* top = new QVBoxLayout;
+    top->setContentsMargins(11, 11, 11, 11);
+    AddToBox(top, Build(t.body, cx));
+    delete host->layout();
+    host->setLayout(top);
+    GroupRadios(cx);
+    for (auto& [spec, w] : cx.made) {
+        if (spec->kind == dlg::Ctl::DefPushButton && out.defaultId == 0 && spec->id > 0)
+            out.defaultId = static_cast<UINT>(spec->id);
+        if (spec->id < 0 || spec->id == 0xFFFF)
+            continue;
+        std::unique_ptr<CWnd> wrapper = CControlWnd::NewWrapper(spec->kind);
+        if (wrapper->Attach(w, static_cast<UINT>(spec->id)))
+            out.wrappers.push_back(std::move(wrapper));
+    }
+    return out;
+}
