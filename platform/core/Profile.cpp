@@ -167,6 +167,11 @@ DWORD CopyList(const std::vector<std::string>& names, LPSTR buf, DWORD size)
         buf[0] = '\0';
         return 0;
     }
+    if (names.empty()) {
+        buf[0] = '\0';
+        buf[1] = '\0';
+        return 0;
+    }
     std::size_t pos = 0;
     for (const std::string& name : names) {
         if (pos + name.size() + 1 > size - 1) {
