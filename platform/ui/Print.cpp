@@ -232,7 +232,7 @@ std::string DefaultPdfPath(const std::string& docName)
 std::string DevNamesDevice(HGLOBAL devNames) { return DevNamesString(devNames, 1); }
 std::string DevNamesOutput(HGLOBAL devNames) { return DevNamesString(devNames, 2); }
 
-DWORD CommDlgExtendedError() { return g_lastError; }
+DWORD PrintDlgLastError() { return g_lastError; }
 
 HDC CreatePrinterDC(HGLOBAL devMode, HGLOBAL devNames)
 {
@@ -252,7 +252,7 @@ BOOL PrintDlgA(PRINTDLGA* pd)
 {
     g_lastError = 0;
     if (!pd || pd->lStructSize < sizeof(PRINTDLGA)) {
-        g_lastError = CDERR_INITIALIZATION;
+        g_lastError = PDERR_SETUPFAILURE;
         return FALSE;
     }
     pd->hDC = nullptr;
@@ -263,7 +263,7 @@ BOOL PrintDlgA(PRINTDLGA* pd)
             return FALSE;
         }
         if (!WriteSelection(DefaultSelection(), pd->hDevMode, pd->hDevNames)) {
-            g_lastError = CDERR_INITIALIZATION;
+            g_lastError = PDERR_SETUPFAILURE;
             return FALSE;
         }
     } else {
@@ -306,7 +306,7 @@ BOOL PrintDlgA(PRINTDLGA* pd)
         if (!ok)
             return FALSE;
         if (!WriteSelection(s, pd->hDevMode, pd->hDevNames)) {
-            g_lastError = CDERR_INITIALIZATION;
+            g_lastError = PDERR_SETUPFAILURE;
             return FALSE;
         }
     }

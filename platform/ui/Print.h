@@ -106,8 +106,9 @@ struct PRINTDLGA {
 };
 using PRINTDLG = PRINTDLGA;
 
-// Error codes of CommDlgExtendedError.
-constexpr DWORD CDERR_INITIALIZATION = 0x0002;
+// Error codes of the last PrintDlgA (CommDlgExtendedError's values; that function belongs to
+// the file dialogs, so the print dialog reports through PrintDlgLastError).
+constexpr DWORD PDERR_SETUPFAILURE = 0x1001;
 constexpr DWORD PDERR_RETDEFFAILURE = 0x1009;
 constexpr DWORD PDERR_NODEFAULTPRN = 0x1008;
 constexpr DWORD PDERR_CREATEICFAILURE = 0x100A;
@@ -121,7 +122,8 @@ inline constexpr const char* kPdfPrinterName = "Print to File (PDF)";
 // caller deletes. Cancelling leaves the handles as they were and returns FALSE.
 BOOL PrintDlgA(PRINTDLGA* dialog);
 inline BOOL PrintDlg(PRINTDLGA* dialog) { return PrintDlgA(dialog); }
-DWORD CommDlgExtendedError();
+// 0 after a success or a cancel, else one of the PDERR_ codes.
+DWORD PrintDlgLastError();
 
 // A printer context for the printer the two blocks describe (the default printer when both
 // are null); null when it cannot be made.
