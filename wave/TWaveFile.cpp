@@ -6,7 +6,6 @@
 #include "wave/WaveRiff.h"
 
 #include <algorithm>
-#include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <new>
@@ -536,7 +535,6 @@ bool TWaveFile::SaveStreamedAs()
 bool TWaveFile::CopyWaveFile(const std::string& source, const std::string& target, DWORD frames,
                              const std::string& tempDir)
 {
-    auto started = std::chrono::steady_clock::now();
     TWaveFile src(source, kStreamed, false, tempDir);
     if (src.IsError())
         return false;
@@ -549,11 +547,7 @@ bool TWaveFile::CopyWaveFile(const std::string& source, const std::string& targe
     frames = std::min(frames, src.GetEndFrame());
     if (!dst.CopySegment(&src, &dst, 0, 0, frames))
         return false;
-    bool ok = dst.Save();
-    long ms = static_cast<long>(
-        std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - started).count());
-    (void)ms; // "CopyWaveFile time" is diagnostic output only; there is no debugger channel here.
-    return ok;
+    return dst.Save();
 }
 
 bool TWaveFile::CopyDiskFile(const std::string& from, const std::string& to)

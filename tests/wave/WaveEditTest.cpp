@@ -192,6 +192,23 @@ TEST_P(WaveEdit, SegmentCopiesAtPieceBoundaries)
     EXPECT_TRUE(w->IsModified());
 }
 
+TEST_P(WaveEdit, ScaleClipsAtFullScaleAndIntegrateMatchesTheClosedForm)
+{
+    auto w = Make(8000); // 1 s at 8 kHz, channel 0 holds the frame index
+    // A new wave's cleared calibration (CalRatio 0) scales by 2 / full scale, so the mean
+    // square of 2i / 32767 over [0, n) is 4 (n-1)(2n-1)/6 / 32767^2.
+    const double n = 4000, expected = 4 * (n - 1) * (2 * n - 1) / 6 / (32767.0 * 32767.0);
+    EXPECT_NEAR(w->IntegrateSegment(0, 4000, 0), expected, 1e-9);
+    EXPECT_NEAR(w->IntegrateSeconds(0.0f, 0.5f, 0), expected, 1e-9);
+    w->ScaleSeconds(0.5f, 1.0f, 5.0, true);
+    EXPECT_EQ(w->GetSample(4000, 0, false), 20000);
+    EXPECT_EQ(w->GetSample(7999, 0, false), 32767) << "clipped, not wrapped";
+    EXPECT_EQ(w->GetSample(7999, 1, false), -32767);
+    EXPECT_EQ(w->GetSample(3999, 0, false), 3999);
+    w->Undo();
+    EXPECT_EQ(Column(*w), Ramp(0, 8000));
+}
+
 INSTANTIATE_TEST_SUITE_P(Modes, WaveEdit, ::testing::Values(TWaveFile::kMemory, TWaveFile::kStreamed),
                          [](const ::testing::TestParamInfo<WORD>& i) {
                              return i.param == TWaveFile::kMemory ? std::string("Memory") : std::string("Streamed");

@@ -305,3 +305,23 @@ TEST(WaveFileFormat, ResourceImageReadsAndRefusesGarbage)
     TWaveFile bad{std::span<const std::uint8_t>(junk)};
     EXPECT_TRUE(bad.IsError());
 }
+
+TEST(WaveFileFormat, AppendedCalibrationReplacesAnEarlierOne)
+{
+    TempFolder dir;
+    std::string path = dir.file("append.wav");
+    WritePatternWave(path, TPcmFormat(8000, 1, 2), 10, nullptr);
+    TWaveFile source(10, TPcmFormat(8000, 1, 2), dir.path());
+    WaveCalibrationBlock cal = SomeCalibration();
+    source.SetCalibration(cal);
+    ASSERT_TRUE(source.AppendCalibrationChunk(path));
+    std::int64_t size = static_cast<std::int64_t>(ReadFile(path).size());
+    EXPECT_EQ(size, 64 + 8 + 2048);
+    cal.Channel[0].CalRatio = 99.0f;
+    source.SetCalibration(cal);
+    ASSERT_TRUE(source.AppendCalibrationChunk(path));
+    EXPECT_EQ(static_cast<std::int64_t>(ReadFile(path).size()), size) << "overwritten in place";
+    TWaveFile back(path, TWaveFile::kMemory, false, dir.path());
+    ASSERT_TRUE(back.IsCalibrationPresent());
+    EXPECT_EQ(+back.CalibrationBlock().Channel[0].CalRatio, 99.0f);
+}
