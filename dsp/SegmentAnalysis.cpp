@@ -1,7 +1,10 @@
 #include "dsp/SegmentAnalysis.h"
 
+#include "app/settings/ChannelProcessingSettings.h"
 #include "dsp/ChannelCalibration.h"
-#include "dsp/TFft.h"
+#include "platform/core/MessageBox.h"
+#include "wave/TSampleBuffer.h"
+#include "wave/TWaveData.h"
 
 #include <algorithm>
 #include <cmath>
@@ -43,85 +46,67 @@ std::vector<float> ZeroPaddedFrame(std::span<const float> samples, std::size_t n
     return frame;
 }
 
-bool HilbertEnvelope(std::span<double> samples)
+bool HilbertInPieces(TSampleBuffer& buffer, DWORD count, const SegmentProgress& hooks)
 {
-    const std::size_t count = samples.size();
-    if (count == 0)
-        return true;
-    std::size_t n = 32;
-    while (n < count)
-        n *= 2;
-    std::vector<float> z;
-    try {
-        z.assign(2 * n, 0.0f);
-    } catch (const std::bad_alloc&) {
-        return false;
-    }
-    for (std::size_t i = 0; i < count; ++i)
-        z[2 * i] = static_cast<float>(samples[i]);
-    if (!TFft::ComplexTransform(z.data(), static_cast<int>(n), +1))
-        return false;
-    // Hilbert transform in the frequency domain: positive frequencies turned by -90 degrees,
-    // negative ones by +90; DC and Nyquist have no quadrature part.
-    for (std::size_t k = 0; k < n; ++k) {
-        const float re = z[2 * k];
-        const float im = z[2 * k + 1];
-        if (k == 0 || k == n / 2) {
-            z[2 * k] = z[2 * k + 1] = 0.0f;
-        } else if (k < n / 2) {
-            z[2 * k] = im; // (re + i im) * -i
-            z[2 * k + 1] = -re;
-        } else {
-            z[2 * k] = -im; // (re + i im) * i
-            z[2 * k + 1] = re;
-        }
-    }
-    if (!TFft::ComplexTransform(z.data(), static_cast<int>(n), -1))
-        return false;
-    for (std::size_t i = 0; i < count; ++i) {
-        const double x = samples[i];
-        const double h = z[2 * i];
-        samples[i] = std::sqrt(x * x + h * h);
-    }
-    return true;
-}
-
-bool SegmentHilbertEnvelope(std::span<double> samples, const SegmentProgress& hooks)
-{
-    const std::size_t m = samples.size();
-    const std::size_t pieces = m / kHilbertPiece;
+    count = std::min(count, buffer.GetCount());
+    const DWORD pieces = count / kHilbertPiece;
     bool cancelled = false;
-    for (std::size_t p = 0; p < pieces; ++p) {
-        hooks.Report(static_cast<int>(p * 100 / pieces));
-        if (!HilbertEnvelope(samples.subspan(p * kHilbertPiece, kHilbertPiece)))
+    for (DWORD p = 0; p < pieces; ++p) {
+        hooks.Report(static_cast<int>(static_cast<std::uint64_t>(p) * 100 / pieces));
+        if (!buffer.HilbertEnvelope(p * kHilbertPiece, kHilbertPiece))
             return false;
         if (hooks.Cancelled()) {
             cancelled = true;
             break;
         }
     }
-    // The rest after the whole pieces, counted from all of them also after a cancel, as the
-    // last piece; only the samples that exist are transformed.
-    const std::size_t rest = m - pieces * kHilbertPiece;
-    if (rest > 0 && !HilbertEnvelope(samples.subspan(m - rest, rest)))
+    // The rest after all the whole pieces, also after a cancel; only samples that exist are
+    // transformed (the buffer pads the piece with silence).
+    const DWORD rest = count - pieces * kHilbertPiece;
+    if (rest > 0 && !buffer.HilbertEnvelope(count - rest, rest))
         return false;
     return !cancelled;
 }
 
-bool BackwardIntegrate(std::span<double> samples, double fullScale)
+bool ApplySegmentSignal(SegmentSignal kind, TSampleBuffer& buffer, DWORD fftSize)
 {
-    double total = 0.0;
-    for (double x : samples)
-        total += std::fabs(x);
-    if (!(total > 0.0))
-        return false;
-    const double scale = fullScale / total;
-    double run = 0.0;
-    for (std::size_t i = samples.size(); i-- > 0;) {
-        run += std::fabs(samples[i]);
-        samples[i] = run * scale;
+    if (kind == SegmentSignal::Hilbert)
+        return buffer.HilbertEnvelope(0, std::min(fftSize, buffer.GetCount()));
+    return buffer.BackwardIntegrate(buffer.GetCount());
+}
+
+std::unique_ptr<TSampleBuffer> ComputeSegmentSignal(SegmentSignal kind, TWaveData& wave, int fileChannel, DWORD first,
+                                                    DWORD end, const ChannelProcessingSettings& processing,
+                                                    const ChannelCalibration& calibration,
+                                                    const SegmentProgress& hooks)
+{
+    if (end <= first)
+        return nullptr;
+    const DWORD frames = end - first;
+    const DWORD ratio = std::max<DWORD>(processing.DecimationRatio, 1);
+    const TPcmFormat own = wave.GetFormat();
+    const TPcmFormat format(own.SampleRate * ratio, own.Channels, own.BytesPerSample);
+    std::unique_ptr<TSampleBuffer> buffer;
+    const std::uint64_t count = static_cast<std::uint64_t>(frames) * ratio;
+    if (count <= 0xFFFFFFFFull)
+        buffer.reset(new (std::nothrow) TSampleBuffer(static_cast<DWORD>(count), format, 1, false));
+    if (!buffer || buffer->IsError()) {
+        AfxMessageBox(kind == SegmentSignal::Hilbert ? "Hilbert Transform - insufficient memory available"
+                                                     : "Schroeder Integration - insufficient memory available",
+                      MB_OK | MB_ICONERROR);
+        return nullptr;
     }
-    return true;
+    buffer->SetScaling(&calibration);
+    hooks.Report(0);
+    // Frames past the wave's end stay silent.
+    const DWORD available = first < wave.GetLength() ? std::min(frames, wave.GetLength() - first) : 0;
+    if (available > 0)
+        wave.ReadSamples(buffer->GetSamplePtr(0), first, available, fileChannel);
+    if (kind == SegmentSignal::Hilbert)
+        HilbertInPieces(*buffer, frames, hooks);
+    else
+        buffer->BackwardIntegrate(frames); // one call, no cancel
+    return buffer;
 }
 
 double RmsFromMeanSquare(double meanSquare)

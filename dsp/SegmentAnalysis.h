@@ -1,17 +1,22 @@
-// The arithmetic of the analyses of a selected time segment: block counts of a segment
-// average, the zero-padded frame of a short segment, the Hilbert envelope, the Schroeder
-// backward integration, RMS level and crest factor, and the texts that report them. The
-// frame's commands read the wave file, drive the plots and call these.
+// The analyses of a selected time segment that need no spectrum engine: block counts of a
+// segment average, the zero-padded frame of a short segment, the Hilbert envelope and the
+// Schroeder backward integration of a segment, RMS level and crest factor, and the texts
+// that report them. The frame's commands drive the plots, captions and progress.
 #pragma once
 
 #include "dsp/SegmentProgress.h"
+#include "platform/core/WinTypes.h"
 
 #include <cstdint>
+#include <memory>
 #include <span>
 #include <string>
 #include <vector>
 
 struct ChannelCalibration;
+struct ChannelProcessingSettings;
+class TSampleBuffer;
+class TWaveData;
 
 // What the user chose when the segment is shorter than one block.
 enum SegmentZeroPadChoice : int {
@@ -39,21 +44,29 @@ std::int64_t CentredBlockStart(std::int64_t startFrame, std::int64_t frames, std
 // both sides.
 std::vector<float> ZeroPaddedFrame(std::span<const float> samples, std::size_t n);
 
-// Replaces the samples (relative to the zero value) by their Hilbert envelope, the modulus
-// of the analytic signal. Lengths that are no power of two are padded with silence for the
-// transform; the padding's results are dropped. False when the work memory can't be had.
-bool HilbertEnvelope(std::span<double> samples);
+// The computed signals of the time-series plot: the Hilbert envelope and the Schroeder
+// backward integration of a segment.
+enum class SegmentSignal { Hilbert, Schroeder };
+constexpr DWORD kHilbertPiece = 8192;
 
-// The envelope of a whole segment in pieces of 8192 samples, so a long segment can be
-// cancelled between pieces; what is left after the whole pieces (also after a cancel) is
-// done as one shorter piece. False when cancelled or out of memory.
-bool SegmentHilbertEnvelope(std::span<double> samples, const SegmentProgress& hooks);
-constexpr std::size_t kHilbertPiece = 8192;
+// A new sample buffer holding the signal computed from frames [first, end) of a channel of
+// the wave, in the channel's format (its rate times its decimation ratio, as the plot reads
+// the channel's computed signals) with the channel's calibration. The envelope is taken in
+// pieces of 8192 samples, so that a cancel can come between pieces; the rest after the
+// whole pieces (also after a cancel) is one shorter piece. Null for an empty segment, or
+// after "Hilbert Transform - insufficient memory available" / "Schroeder Integration -
+// insufficient memory available" when the buffer can't be had.
+std::unique_ptr<TSampleBuffer> ComputeSegmentSignal(SegmentSignal kind, TWaveData& wave, int fileChannel, DWORD first,
+                                                    DWORD end, const ChannelProcessingSettings& processing,
+                                                    const ChannelCalibration& calibration,
+                                                    const SegmentProgress& hooks);
 
-// Schroeder's backward integration of |x|, scaled so that the start of the curve is full
-// scale (maximum - zero value): each sample becomes the sum of |x| from it to the end.
-// False when the segment holds nothing but silence.
-bool BackwardIntegrate(std::span<double> samples, double fullScale);
+// The same transform applied again to a computed signal already in the buffer: the envelope
+// of its first FFTsize samples, or the integration of all of them.
+bool ApplySegmentSignal(SegmentSignal kind, TSampleBuffer& buffer, DWORD fftSize);
+
+// The envelope of the first `count` samples in pieces; false when cancelled or refused.
+bool HilbertInPieces(TSampleBuffer& buffer, DWORD count, const SegmentProgress& hooks);
 
 // RMS of a segment from its mean square (0 for a mean square not above 0).
 double RmsFromMeanSquare(double meanSquare);

@@ -2,12 +2,17 @@
 // an AM tone, Schroeder integration of an exponential decay, RMS and crest factor.
 #include "dsp/SegmentAnalysis.h"
 
+#include "app/settings/ChannelProcessingSettings.h"
 #include "dsp/ChannelCalibration.h"
+#include "dsp/SegmentSamples.h"
+#include "wave/TSampleBuffer.h"
+#include "wave/TWaveData.h"
 
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <cstring>
+#include <memory>
 #include <numbers>
 #include <random>
 #include <vector>
@@ -98,59 +103,88 @@ TEST(SegmentShortBlocks, CentredBlockStartsNoEarlierThanTheFile)
     EXPECT_EQ(CentredBlockStart(10000, 200, 1024), 10000 + 100 - 512);
 }
 
+// A 24-bit mono wave at the given rate holding the signal (values relative to zero).
+std::unique_ptr<TWaveData> WaveOf(const std::vector<double>& x, DWORD rate)
+{
+    auto w = std::make_unique<TWaveData>(static_cast<DWORD>(x.size()), TPcmFormat(rate, 1, 3));
+    EXPECT_TRUE(WriteSegmentSamples(*w, 0, 0, x));
+    return w;
+}
+
+std::vector<double> BufferSamples(const TSampleBuffer& b, DWORD count)
+{
+    std::vector<double> x(count);
+    for (DWORD i = 0; i < count; ++i)
+        x[i] = b.GetSample(i, false);
+    return x;
+}
+
 TEST(SegmentHilbert, EnvelopeOfAnAmToneFollowsTheModulation)
 {
-    const double rate = 8000, fc = 1000, fm = 31.25, m = 0.5, a = 8000;
-    const std::size_t n = 4096;
-    std::vector<double> x = AmTone(n, fc, fm, m, a, rate);
-    ASSERT_TRUE(HilbertEnvelope(x));
-    // fc and fm fit the block a whole number of times, so there is no edge effect at all.
-    for (std::size_t i = 0; i < n; ++i)
-        ASSERT_NEAR(x[i], AmEnvelope(i, fm, m, a, rate), 0.01 * a) << i;
-}
-
-TEST(SegmentHilbert, ASineHasAFlatEnvelope)
-{
-    std::vector<double> x(1000);
-    for (std::size_t i = 0; i < x.size(); ++i)
-        x[i] = 1000.0 * std::sin(2 * kPi * 440.0 * static_cast<double>(i) / 8000.0);
-    ASSERT_TRUE(HilbertEnvelope(x)); // 1000 samples: padded to 1024 for the transform
-    for (std::size_t i = 100; i < 900; ++i)
-        ASSERT_NEAR(x[i], 1000.0, 30.0) << i;
-}
-
-TEST(SegmentHilbert, PiecesCoverALongSegmentAndItsRest)
-{
-    const double rate = 8192, fc = 1024, fm = 8, m = 0.3, a = 1000;
-    const std::size_t n = 10000; // one piece of 8192, then a rest of 1808
-    std::vector<double> x = AmTone(n, fc, fm, m, a, rate);
+    const double rate = 8192, fc = 1024, fm = 8, m = 0.5, a = 2e6;
+    // 10000 frames: one piece of 8192 samples, then the last 1808 as a piece of their own.
+    const std::vector<double> x = AmTone(12000, fc, fm, m, a, rate);
+    auto w = WaveOf(x, 8192);
+    ChannelProcessingSettings proc;
+    ChannelCalibration cal;
     std::vector<int> reports;
     SegmentProgress hooks;
     hooks.progress = [&](int p) { reports.push_back(p); };
-    ASSERT_TRUE(SegmentHilbertEnvelope(x, hooks));
-    EXPECT_EQ(reports, std::vector<int>{0});
-    for (std::size_t i = 0; i < 8192; ++i)
-        ASSERT_NEAR(x[i], AmEnvelope(i, fm, m, a, rate), 0.01 * a) << i;
-    // The rest is an incomplete stretch; its middle still follows the envelope.
-    for (std::size_t i = 8192 + 300; i < n - 300; ++i)
-        ASSERT_NEAR(x[i], AmEnvelope(i, fm, m, a, rate), 0.05 * a) << i;
+    auto b = ComputeSegmentSignal(SegmentSignal::Hilbert, *w, 0, 1000, 11000, proc, cal, hooks);
+    ASSERT_TRUE(b);
+    ASSERT_EQ(b->GetCount(), 10000u);
+    EXPECT_EQ(reports, (std::vector<int>{0, 0}));
+    const std::vector<double> env = BufferSamples(*b, 10000);
+    // Whole periods of carrier and modulation fit the first piece: no edge effects there.
+    for (DWORD i = 0; i < 8192; ++i)
+        ASSERT_NEAR(env[i], AmEnvelope(i + 1000, fm, m, a, rate), 0.01 * a) << i;
+    // The rest is an incomplete stretch; away from its ends it still follows the envelope.
+    for (DWORD i = 8192 + 300; i < 10000 - 300; ++i)
+        ASSERT_NEAR(env[i], AmEnvelope(i + 1000, fm, m, a, rate), 0.05 * a) << i;
+}
+
+TEST(SegmentHilbert, ASineHasAFlatEnvelopeAlsoWhenAppliedAgain)
+{
+    std::vector<double> x(1000);
+    for (std::size_t i = 0; i < x.size(); ++i)
+        x[i] = 1e6 * std::sin(2 * kPi * 440.0 * static_cast<double>(i) / 8000.0);
+    auto w = WaveOf(x, 8000);
+    auto b = ComputeSegmentSignal(SegmentSignal::Hilbert, *w, 0, 0, 1000, ChannelProcessingSettings(),
+                                  ChannelCalibration(), {});
+    ASSERT_TRUE(b);
+    for (DWORD i = 100; i < 900; ++i)
+        ASSERT_NEAR(b->GetSample(i, false), 1e6, 3e4) << i;
+    // The envelope of an envelope stays (a flat signal has no quadrature part).
+    ASSERT_TRUE(ApplySegmentSignal(SegmentSignal::Hilbert, *b, 512));
+    for (DWORD i = 100; i < 400; ++i)
+        ASSERT_NEAR(b->GetSample(i, false), 1e6, 1e5) << i;
 }
 
 TEST(SegmentHilbert, CancelStopsBetweenPiecesButDoesTheRest)
 {
-    std::vector<double> x(3 * kHilbertPiece + 100, 0.0);
+    std::vector<double> x(3 * kHilbertPiece + 100);
     for (std::size_t i = 0; i < x.size(); ++i)
-        x[i] = (i % 2 == 0) ? 100.0 : -100.0;
+        x[i] = (i % 2 == 0) ? 1000.0 : -1000.0; // Nyquist: its envelope is |x|
+    auto w = WaveOf(x, 8000);
     int pieces = 0;
     SegmentProgress hooks;
     hooks.progress = [&](int) { ++pieces; };
     hooks.cancelled = [] { return true; };
-    EXPECT_FALSE(SegmentHilbertEnvelope(x, hooks));
-    EXPECT_EQ(pieces, 1);
+    auto b = ComputeSegmentSignal(SegmentSignal::Hilbert, *w, 0, 0, static_cast<DWORD>(x.size()),
+                                  ChannelProcessingSettings(), ChannelCalibration(), hooks);
+    ASSERT_TRUE(b);
+    EXPECT_EQ(pieces, 2); // the start, and the first piece
     // The first piece and the rest are done, the pieces in between untouched.
-    EXPECT_NEAR(x[100], 100.0, 1.0);
-    EXPECT_EQ(x[kHilbertPiece + 1], -100.0);
-    EXPECT_NEAR(x[x.size() - 50], 100.0, 1.0);
+    EXPECT_NEAR(b->GetSample(101, false), 1000.0, 1.0);
+    EXPECT_EQ(b->GetSample(kHilbertPiece + 1, false), -1000.0);
+    EXPECT_NEAR(b->GetSample(static_cast<DWORD>(x.size()) - 49, false), 1000.0, 1.0);
+}
+
+TEST(SegmentHilbert, EmptySegmentGivesNothing)
+{
+    auto w = WaveOf(std::vector<double>(100, 5.0), 8000);
+    EXPECT_FALSE(ComputeSegmentSignal(SegmentSignal::Hilbert, *w, 0, 50, 50, ChannelProcessingSettings(),
+                                      ChannelCalibration(), {}));
 }
 
 TEST(SegmentSchroeder, ExponentialDecayGivesAStraightLineOfTheDecaySlope)
@@ -163,26 +197,29 @@ TEST(SegmentSchroeder, ExponentialDecayGivesAStraightLineOfTheDecaySlope)
     std::normal_distribution<double> noise(0.0, 1.0);
     std::vector<double> x(n);
     for (std::size_t i = 0; i < n; ++i)
-        x[i] = 10000.0 * noise(gen) * std::exp(-static_cast<double>(i) / rate / tau);
-    ASSERT_TRUE(BackwardIntegrate(x, 32767.0));
-    EXPECT_NEAR(x[0], 32767.0, 1e-6);
+        x[i] = 2e6 * noise(gen) * std::exp(-static_cast<double>(i) / rate / tau);
+    auto w = WaveOf(x, 8000);
+    auto b = ComputeSegmentSignal(SegmentSignal::Schroeder, *w, 0, 0, static_cast<DWORD>(n),
+                                  ChannelProcessingSettings(), ChannelCalibration(), {});
+    ASSERT_TRUE(b);
+    const std::vector<double> y = BufferSamples(*b, static_cast<DWORD>(n));
+    EXPECT_NEAR(y[0], 8388607.0, 1.0); // starts at full scale
     // Least-squares line through 20 log10 of the curve over its first half.
     double sx = 0, sy = 0, sxx = 0, sxy = 0;
     const std::size_t half = n / 2;
     for (std::size_t i = 0; i < half; ++i) {
         const double t = static_cast<double>(i) / rate;
-        const double y = 20.0 * std::log10(x[i]);
+        const double v = 20.0 * std::log10(y[i]);
         sx += t;
-        sy += y;
+        sy += v;
         sxx += t * t;
-        sxy += t * y;
+        sxy += t * v;
     }
     const double slope = (half * sxy - sx * sy) / (half * sxx - sx * sx);
     EXPECT_NEAR(slope, -60.0 / t60, 0.02 * 60.0 / t60);
-    // Straight: no point strays far from the line.
     const double icept = (sy - slope * sx) / half;
     for (std::size_t i = 0; i < half; i += 97)
-        ASSERT_NEAR(20.0 * std::log10(x[i]), icept + slope * static_cast<double>(i) / rate, 0.6) << i;
+        ASSERT_NEAR(20.0 * std::log10(y[i]), icept + slope * static_cast<double>(i) / rate, 0.6) << i;
 }
 
 TEST(SegmentSchroeder, PureExponentialMatchesTheClosedForm)
@@ -191,15 +228,22 @@ TEST(SegmentSchroeder, PureExponentialMatchesTheClosedForm)
     const double r = std::exp(-1.0 / 200.0);
     std::vector<double> x(n);
     for (std::size_t i = 0; i < n; ++i)
-        x[i] = std::pow(r, static_cast<double>(i));
-    ASSERT_TRUE(BackwardIntegrate(x, 1.0));
-    // sum_{k>=i} r^k over a finite tail, normalised by the whole sum.
-    for (std::size_t i = 0; i < n; i += 250) {
-        const double expected = (std::pow(r, i) - std::pow(r, n)) / (1.0 - std::pow(r, n));
-        ASSERT_NEAR(x[i], expected, 1e-9) << i;
+        x[i] = 1e6 * std::pow(r, static_cast<double>(i));
+    auto w = WaveOf(x, 8000);
+    auto b = ComputeSegmentSignal(SegmentSignal::Schroeder, *w, 0, 0, static_cast<DWORD>(n),
+                                  ChannelProcessingSettings(), ChannelCalibration(), {});
+    ASSERT_TRUE(b);
+    // sum_{k>=i} r^k over a finite tail, normalised by the whole sum, at full scale; the
+    // samples were stored as whole numbers, hence the relative tolerance.
+    for (DWORD i = 0; i < n; i += 250) {
+        const double expected = 8388607.0 * (std::pow(r, i) - std::pow(r, n)) / (1.0 - std::pow(r, n));
+        ASSERT_NEAR(b->GetSample(i, false), expected, 2e-5 * 8388607.0) << i;
     }
-    std::vector<double> silence(100, 0.0);
-    EXPECT_FALSE(BackwardIntegrate(silence, 1.0));
+    auto silent = WaveOf(std::vector<double>(100, 0.0), 8000);
+    auto s = ComputeSegmentSignal(SegmentSignal::Schroeder, *silent, 0, 0, 100, ChannelProcessingSettings(),
+                                  ChannelCalibration(), {});
+    ASSERT_TRUE(s);
+    EXPECT_EQ(s->GetSample(0, false), 0.0); // nothing to integrate: left silent
 }
 
 TEST(SegmentLevels, SineRmsAndCrestFactor)
