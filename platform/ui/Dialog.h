@@ -17,6 +17,7 @@
 
 #include "platform/ui/Controls.h"
 #include "platform/ui/DialogTemplate.h"
+#include "platform/ui/GdiObjects.h"
 #include "platform/ui/Wnd.h"
 
 #include <cstdint>
@@ -27,7 +28,6 @@
 
 using INT_PTR = std::intptr_t;
 
-class CFont;
 class QWidget;
 
 class CDialog : public CWnd {

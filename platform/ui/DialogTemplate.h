@@ -239,6 +239,17 @@ inline Node OkCancel(std::string ok = "OK", std::string cancel = "Cancel")
 
 // A dialog or property page template. A page's caption is its tab text.
 struct DialogTemplate {
+    DialogTemplate() = default;
+    DialogTemplate(UINT id_, std::string caption_, dlg::Node body_)
+        : id(id_), caption(std::move(caption_)), body(std::move(body_))
+    {
+    }
+    // A template the code names by string rather than by number.
+    DialogTemplate(std::string name_, std::string caption_, dlg::Node body_)
+        : caption(std::move(caption_)), body(std::move(body_)), name(std::move(name_))
+    {
+    }
+
     UINT id = 0;           // numeric resource id; 0 when the template goes by name only
     std::string caption;
     dlg::Node body;

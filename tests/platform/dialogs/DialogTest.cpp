@@ -195,7 +195,7 @@ TEST(DialogTemplateModel, ControlsInDeclarationOrderAndLookupByIdOrName)
     EXPECT_EQ(t->Find(IDC_HIGH)->text, "&High");
     EXPECT_EQ(t->Find(4242), nullptr);
 
-    RegisterDialogTemplate({0, "Named", dlg::OkCancel(), "Test Named Dialog"});
+    RegisterDialogTemplate({std::string("Test Named Dialog"), "Named", dlg::OkCancel()});
     EXPECT_NE(FindDialogTemplate("test named DIALOG"), nullptr);
     EXPECT_EQ(FindDialogTemplate("other"), nullptr);
 }
