@@ -168,7 +168,7 @@ struct Xform {
 Xform XformOf(const DcState& s)
 {
     Xform t;
-    if (s.mapMode == MM_ANISOTROPIC || s.mapMode == MM_ISOTROPIC) {
+    if (s.mapMode != MM_TEXT) {
         const double wx = s.windowExt.cx ? s.windowExt.cx : 1, wy = s.windowExt.cy ? s.windowExt.cy : 1;
         t.sx = s.viewportExt.cx / wx;
         t.sy = s.viewportExt.cy / wy;
@@ -499,23 +499,31 @@ template <class Fn> void PaintDev(const Target& t, int rop, const QRect& bound, 
         fn(p);
         return;
     }
-    QImage mask(t.img->size(), QImage::Format_ARGB32_Premultiplied);
+    // The figure is drawn into a mask over its bounding box only, then combined.
+    QRect area(QPoint(0, 0), t.devSize);
+    if (!bound.isNull())
+        area &= bound.adjusted(-2, -2, 2, 2);
+    if (area.isEmpty())
+        return;
+    const QPoint physOrigin(PhysLo(area.left(), t.ratio), PhysLo(area.top(), t.ratio));
+    const QRect phys = QRect(physOrigin, QPoint(PhysLo(area.right() + 1, t.ratio) - 1, PhysLo(area.bottom() + 1, t.ratio) - 1))
+                           .intersected(QRect(QPoint(0, 0), t.img->size()));
+    if (phys.isEmpty())
+        return;
+    QImage mask(phys.size(), QImage::Format_ARGB32_Premultiplied);
     if (mask.isNull())
         return;
     mask.setDevicePixelRatio(t.ratio);
     mask.fill(0);
     {
         QPainter p(&mask);
+        p.translate(-physOrigin.x() / t.ratio, -physOrigin.y() / t.ratio);
         p.setClipRegion(t.clip);
         p.setRenderHint(QPainter::Antialiasing, false);
         fn(p);
     }
-    QRect phys(QPoint(0, 0), t.img->size());
-    if (!bound.isNull())
-        phys &= QRect(QPoint(PhysLo(bound.left(), t.ratio) - 2, PhysLo(bound.top(), t.ratio) - 2),
-                      QPoint(PhysLo(bound.right() + 1, t.ratio) + 2, PhysLo(bound.bottom() + 1, t.ratio) + 2));
     for (int py = phys.top(); py <= phys.bottom(); ++py) {
-        const QRgb* m = reinterpret_cast<const QRgb*>(mask.constScanLine(py));
+        const QRgb* m = reinterpret_cast<const QRgb*>(mask.constScanLine(py - phys.top())) - phys.left();
         QRgb* row = reinterpret_cast<QRgb*>(t.img->scanLine(py));
         for (int px = phys.left(); px <= phys.right(); ++px) {
             if (qAlpha(m[px]) < 128)
@@ -814,7 +822,6 @@ int CDC::SetMapMode(int mode)
         case MM_HIENGLISH: unitsPerInch = 1000; break;
         case MM_TWIPS: unitsPerInch = 1440; break;
         }
-        dc->st.mapMode = MM_ANISOTROPIC;
         dc->st.windowExt = {LONG(unitsPerInch * 100), LONG(unitsPerInch * 100)};
         dc->st.viewportExt = {LONG(dpiX * 100), LONG(-dpiY * 100)};
         break;
@@ -1702,7 +1709,7 @@ BOOL CDC::ScrollDC(int dx, int dy, const RECT* scroll, const RECT* clipRect, CRg
     const QRect all(QPoint(0, 0), t.devSize);
     QRect src = scroll ? DevRectOf(dc, scroll) & all : all;
     QRect lim = clipRect ? DevRectOf(dc, clipRect) & all : all;
-    const int ddx = int(std::lround(dx * x.sx)), ddy = int(std::lround(dy * x.sy));
+    const int ddx = dx, ddy = dy; // device units, as on Windows
     const QRect area = src & lim;
     const QRect dst = src.translated(ddx, ddy) & lim;
     QRegion uncovered = QRegion(area) - QRegion(dst);
@@ -1725,7 +1732,7 @@ BOOL CDC::ScrollDC(int dx, int dy, const RECT* scroll, const RECT* clipRect, CRg
             }
         Touched(t, area);
     }
-    // The uncovered area is reported in logical coordinates, as the caller gave them.
+    // The uncovered area, in device (client) coordinates.
     if (updateRegion) {
         auto r = As<RegionData>(updateRegion, GdiKind::Region);
         if (r)
@@ -1733,12 +1740,7 @@ BOOL CDC::ScrollDC(int dx, int dy, const RECT* scroll, const RECT* clipRect, CRg
     }
     if (updateRect) {
         const QRect b = uncovered.boundingRect();
-        if (b.isEmpty()) {
-            *updateRect = RECT{};
-        } else {
-            const QPoint a = ToLog(x, b.left(), b.top()), c = ToLog(x, b.right() + 1, b.bottom() + 1);
-            *updateRect = RECT{std::min(a.x(), c.x()), std::min(a.y(), c.y()), std::max(a.x(), c.x()), std::max(a.y(), c.y())};
-        }
+        *updateRect = b.isEmpty() ? RECT{} : RECT{b.left(), b.top(), b.right() + 1, b.bottom() + 1};
     }
     return TRUE;
 }
@@ -2000,8 +2002,6 @@ BOOL CDC::ExtTextOut(int x, int y, UINT options, const RECT* rect, std::string_v
         clip = QRegion(devRect);
     TextDev(dc, ref, q, dc->st.textAlign, f, dx ? ddx.data() : nullptr, (rect && (options & ETO_CLIPPED)) ? &clip : nullptr,
             (rect && (options & ETO_OPAQUE) && !devRect.isEmpty()) ? &devRect : nullptr);
-    if (q.isEmpty() && rect && (options & ETO_OPAQUE) && !devRect.isEmpty() && !TargetOf(dc).ok())
-        return TRUE;
     if (update) {
         const double w = dx ? [&] {
             double s = 0;

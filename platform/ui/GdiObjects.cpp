@@ -433,18 +433,9 @@ BOOL CBrush::CreateSolidBrush(COLORREF color)
     return CreateBrushIndirect(&lb);
 }
 
-BOOL CBrush::CreateHatchBrush(int hatch, COLORREF color)
-{
-    LOGBRUSH lb;
-    lb.lbStyle = BS_HATCHED;
-    lb.lbColor = color;
-    lb.lbHatch = std::uintptr_t(hatch);
-    return CreateBrushIndirect(&lb);
-}
-
 BOOL CBrush::CreateBrushIndirect(const LOGBRUSH* brush)
 {
-    if (data_ || !brush)
+    if (data_ || !brush || (brush->lbStyle != BS_SOLID && brush->lbStyle != BS_NULL))
         return FALSE;
     auto b = std::make_shared<BrushData>();
     b->style = brush->lbStyle;
@@ -600,10 +591,17 @@ BOOL CBitmap::CreateBitmap(int width, int height, UINT planes, UINT bitsPerPixel
         return FALSE;
     Adopt(b);
     if (bitsPerPixel == 24) {
-        // Kept as colour; the bits follow the 24-bit device layout.
+        // Kept as 32-bit colour; the bits follow the 24-bit device layout (B, G, R).
         if (bits) {
-            const LONG stride = ((width * 24 + 15) / 16) * 2;
-            SetBitmapBits(DWORD(stride * height), bits);
+            auto d = std::static_pointer_cast<BitmapData>(data_);
+            const size_t stride = size_t(((width * 24 + 15) / 16) * 2);
+            const auto* in = static_cast<const BYTE*>(bits);
+            for (int y = 0; y < height; ++y) {
+                QRgb* row = reinterpret_cast<QRgb*>(d->image.scanLine(y));
+                const BYTE* s = in + stride * size_t(y);
+                for (int x = 0; x < width; ++x)
+                    row[x] = qRgb(s[3 * x + 2], s[3 * x + 1], s[3 * x]);
+            }
         }
         return TRUE;
     }

@@ -67,7 +67,7 @@ public:
     CBrush() = default;
     explicit CBrush(COLORREF color) { CreateSolidBrush(color); }
     BOOL CreateSolidBrush(COLORREF color);
-    BOOL CreateHatchBrush(int hatch, COLORREF color);
+    // Solid and null brushes (the program draws with no others).
     BOOL CreateBrushIndirect(const LOGBRUSH* brush);
     BOOL CreateSysColorBrush(int index);
     int GetLogBrush(LOGBRUSH* brush) const { return GetObject(sizeof(LOGBRUSH), brush); }

@@ -45,13 +45,6 @@ constexpr int PS_GEOMETRIC = 0x00010000;
 constexpr UINT BS_SOLID = 0;
 constexpr UINT BS_NULL = 1;
 constexpr UINT BS_HOLLOW = BS_NULL;
-constexpr UINT BS_HATCHED = 2;
-constexpr int HS_HORIZONTAL = 0;
-constexpr int HS_VERTICAL = 1;
-constexpr int HS_FDIAGONAL = 2;
-constexpr int HS_BDIAGONAL = 3;
-constexpr int HS_CROSS = 4;
-constexpr int HS_DIAGCROSS = 5;
 
 // Binary raster operations (SetROP2).
 constexpr int R2_BLACK = 1;
@@ -131,7 +124,6 @@ constexpr UINT DT_EXPANDTABS = 0x00000040;
 constexpr UINT DT_NOCLIP = 0x00000100;
 constexpr UINT DT_CALCRECT = 0x00000400;
 constexpr UINT DT_NOPREFIX = 0x00000800;
-constexpr UINT DT_END_ELLIPSIS = 0x00008000;
 
 // Mapping modes.
 constexpr int MM_TEXT = 1;

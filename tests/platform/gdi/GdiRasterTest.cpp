@@ -30,6 +30,8 @@ TEST_F(GdiRaster, XorAndNotFiguresDrawnTwiceRestoreEveryPixel)
     const QImage before = surface.Image().copy();
     CSurfaceDC dc(&surface);
     CPen pen(PS_SOLID, 1, RGB(0x5A, 0xC3, 0x0F));
+    CPen wide(PS_SOLID, 5, RGB(0x11, 0x22, 0x33));
+    CBrush brush(RGB(0x80, 0x40, 0xF0));
     dc.SelectObject(&pen);
     dc.SelectStockObject(NULL_BRUSH);
     const POINT poly[] = {{3, 3}, {60, 5}, {30, 40}, {3, 3}, {50, 44}};
@@ -42,6 +44,14 @@ TEST_F(GdiRaster, XorAndNotFiguresDrawnTwiceRestoreEveryPixel)
             dc.LineTo(31, 47);
             dc.Polyline(poly, 5);
             dc.Rectangle(10, 10, 40, 30);
+            dc.Ellipse(5, 5, 50, 40);
+            CPen* thin = dc.SelectObject(&wide);
+            CBrush* hollow = dc.SelectObject(&brush);
+            dc.Polygon(poly, 4);
+            dc.MoveTo(2, 45);
+            dc.LineTo(60, 2);
+            dc.SelectObject(thin);
+            dc.SelectObject(hollow);
         }
         EXPECT_EQ(surface.Image(), before) << "raster operation " << rop;
     }
@@ -263,6 +273,14 @@ TEST_F(GdiRaster, MonochromeBitmapsTakeTextAndBackgroundColours)
     BYTE back[2] = {};
     EXPECT_EQ(mono.GetBitmapBits(2, back), 2u);
     EXPECT_EQ(back[0], 0xA0);
+
+    // 24-bit device bits: B, G, R per pixel, rows padded to two bytes.
+    const BYTE rgb[] = {1, 2, 3, 4, 5, 6, 7, 8, 9, 0, 10, 11, 12, 13, 14, 15, 16, 17, 18, 0};
+    CBitmap colour;
+    ASSERT_TRUE(colour.CreateBitmap(3, 2, 1, 24, rgb));
+    mem.SelectObject(&colour);
+    EXPECT_EQ(mem.GetPixel(0, 0), RGB(3, 2, 1));
+    EXPECT_EQ(mem.GetPixel(2, 1), RGB(18, 17, 16));
 }
 
 TEST_F(GdiRaster, AnisotropicMappingMapsAsComputed)

@@ -45,7 +45,8 @@ protected:
         auto* dm = static_cast<DEVMODE*>(GlobalLock(pd.hDevMode));
         dm->dmOrientation = DMORIENT_LANDSCAPE;
         dm->dmColor = color;
-        dm->dmFields |= DM_ORIENTATION | DM_COLOR;
+        dm->dmPaperSize = DMPAPER_LETTER;
+        dm->dmFields |= DM_ORIENTATION | DM_COLOR | DM_PAPERSIZE;
         GlobalUnlock(pd.hDevMode);
     }
 
