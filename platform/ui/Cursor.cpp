@@ -12,6 +12,7 @@
 #include <QPixmap>
 
 #include <map>
+#include <memory>
 #include <mutex>
 #include <sstream>
 
@@ -24,10 +25,10 @@ QPointer<QWidget> g_cursorTarget;
 
 HCURSOR StandardCursor(std::uintptr_t id)
 {
-    static std::map<std::uintptr_t, HCURSOR__*> cache;
+    static std::map<std::uintptr_t, std::unique_ptr<HCURSOR__>> cache;
     auto it = cache.find(id);
     if (it != cache.end())
-        return it->second;
+        return it->second.get();
     Qt::CursorShape shape = Qt::ArrowCursor;
     switch (id) {
     case 32513: shape = Qt::IBeamCursor; break;
@@ -45,9 +46,9 @@ HCURSOR StandardCursor(std::uintptr_t id)
     case 32512: shape = Qt::ArrowCursor; break;
     default: return nullptr;
     }
-    auto* c = new HCURSOR__{QCursor(shape)};
-    cache[id] = c;
-    return c;
+    auto& c = cache[id];
+    c = std::make_unique<HCURSOR__>(HCURSOR__{QCursor(shape)});
+    return c.get();
 }
 
 // Parses the text form above; null when the data is malformed.
@@ -90,17 +91,17 @@ HCURSOR__* ParseCursor(std::span<const std::uint8_t> bytes)
 HCURSOR ResourceCursor(UINT id)
 {
     static std::mutex m;
-    static std::map<UINT, HCURSOR__*> cache;
+    static std::map<UINT, std::unique_ptr<HCURSOR__>> cache;
     std::lock_guard lock(m);
     auto it = cache.find(id);
     if (it != cache.end())
-        return it->second;
+        return it->second.get();
     const auto bytes = FindResourceBytes(ResType::Cursor, id);
     if (bytes.empty())
         return nullptr;
     HCURSOR__* c = ParseCursor(bytes);
     if (c)
-        cache[id] = c;
+        cache[id].reset(c);
     return c;
 }
 } // namespace

@@ -254,23 +254,26 @@ HACCEL ParseAcceleratorText(std::string_view text)
             return nullptr;
         table->entries.push_back(AccelEntry{keys, static_cast<UINT>(v)});
     }
-    return table.release(); // tables live as long as the process, as loaded resources do
+    return table.release();
 }
 
 HACCEL LoadAccelerators(HINSTANCE, UINT nIDResource)
 {
-    static std::map<UINT, HACCEL> cache;
+    // Loaded tables live as long as the process, as loaded resources do.
+    static std::map<UINT, std::unique_ptr<HACCEL__>> cache;
     auto it = cache.find(nIDResource);
     if (it != cache.end())
-        return it->second;
+        return it->second.get();
     const auto bytes = FindResourceBytes(ResType::Accelerator, nIDResource);
     if (bytes.empty())
         return nullptr;
     HACCEL h = ParseAcceleratorText(std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
     if (h)
-        cache[nIDResource] = h;
+        cache[nIDResource].reset(h);
     return h;
 }
+
+void DestroyAcceleratorTable(HACCEL h) { delete h; }
 
 std::vector<AccelEntry> GetAcceleratorEntries(HACCEL h) { return h ? h->entries : std::vector<AccelEntry>{}; }
 

@@ -122,5 +122,7 @@ struct AccelEntry {
 };
 HACCEL LoadAccelerators(HINSTANCE hInstance, UINT nIDResource);
 std::vector<AccelEntry> GetAcceleratorEntries(HACCEL hAccel);
-// Parses accelerator resource text; null on a malformed line.
+// Parses accelerator resource text; null on a malformed line. The caller owns the table
+// (DestroyAcceleratorTable); LoadAccelerators' tables belong to the layer.
 HACCEL ParseAcceleratorText(std::string_view text);
+void DestroyAcceleratorTable(HACCEL hAccel);

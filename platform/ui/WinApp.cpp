@@ -6,6 +6,7 @@
 #include "platform/core/SystemFolders.h"
 
 #include <QApplication>
+#include <QEventLoop>
 #include <QMessageBox>
 #include <QPushButton>
 
@@ -14,6 +15,10 @@
 
 namespace {
 CWinApp* g_app = nullptr;
+// The message loop of CWinApp::Run; WM_QUIT ends it and nothing else (not a modal loop).
+QEventLoop* g_mainLoop = nullptr;
+bool g_quitPending = false;
+int g_quitCode = 0;
 constexpr UINT kAppTitleId = 57344; // AFX_IDS_APP_TITLE
 } // namespace
 
@@ -44,9 +49,31 @@ int CWinApp::Run()
 {
     if (!QCoreApplication::instance())
         return -1;
-    if (!m_pMainWnd)
-        return 0;
-    return QApplication::exec();
+    if (g_quitPending || !m_pMainWnd) {
+        g_quitPending = false;
+        return g_quitCode;
+    }
+    QEventLoop loop;
+    g_mainLoop = &loop;
+    const int code = loop.exec();
+    g_mainLoop = nullptr;
+    g_quitPending = false;
+    return code;
+}
+
+void PostQuitMessage(int nExitCode)
+{
+    // Queued like WM_QUIT, so that what is being handled finishes first.
+    g_quitPending = true;
+    g_quitCode = nExitCode;
+    if (QCoreApplication* app = QCoreApplication::instance())
+        QMetaObject::invokeMethod(
+            app,
+            [nExitCode] {
+                if (g_mainLoop)
+                    g_mainLoop->exit(nExitCode);
+            },
+            Qt::QueuedConnection);
 }
 
 HCURSOR CWinApp::LoadStandardCursor(LPCSTR name) const { return ::LoadCursor(nullptr, name); }

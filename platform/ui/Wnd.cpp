@@ -12,6 +12,7 @@
 #include <QScreen>
 #include <QWindow>
 
+#include <algorithm>
 #include <atomic>
 #include <clocale>
 #include <cstring>
@@ -428,6 +429,19 @@ BOOL CWnd::DestroyWindow()
     d->destroying = true;
     SendMessage(WM_DESTROY);
     d->timers.clear();
+    // Child and owned windows go first, at once, as Windows destroys them with their parent.
+    if (QWidget* outer = d->outer.data()) {
+        std::vector<HWND> children;
+        for (QWidget* w : outer->findChildren<QWidget*>()) {
+            CWnd* c = FromWidget(w);
+            if (c && c != this && c->m_hWnd &&
+                std::find(children.begin(), children.end(), c->m_hWnd) == children.end())
+                children.push_back(c->m_hWnd);
+        }
+        for (HWND h : children)
+            if (CWnd* c = FromHandle(h))
+                c->DestroyWindow();
+    }
     if (g_capture == this) {
         g_capture = nullptr;
         if (QWidget* c = GetClientWidget())
@@ -461,6 +475,10 @@ BOOL CWnd::DestroyWindow()
     }
     d->destroying = false;
     OnNcDestroy();
+    if (d->temporary) {
+        delete this;
+        return TRUE;
+    }
     PostNcDestroy(); // may delete this
     return TRUE;
 }
@@ -537,11 +555,6 @@ BOOL CWnd::PostMessage(UINT message, WPARAM wParam, LPARAM lParam)
     return ::PostMessage(m_hWnd, message, wParam, lParam);
 }
 
-void PostQuitMessage(int nExitCode)
-{
-    if (QCoreApplication* app = QCoreApplication::instance())
-        QMetaObject::invokeMethod(app, [nExitCode] { QCoreApplication::exit(nExitCode); }, Qt::QueuedConnection);
-}
 
 void CWnd::SendMessageToDescendants(UINT message, WPARAM wParam, LPARAM lParam, BOOL bDeep)
 {
