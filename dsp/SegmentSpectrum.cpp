@@ -1,0 +1,163 @@
+#include "dsp/SegmentSpectrum.h"
+
+#include "app/settings/ChannelProcessingSettings.h"
+#include "dsp/SpectralData.h"
+#include "dsp/TSmoothing.h"
+#include "wave/TSampleBuffer.h"
+#include "wave/TWaveData.h"
+
+#include <algorithm>
+#include <cmath>
+#include <vector>
+
+namespace {
+
+// Reads up to `frames` frames at `frame` into the work block; what is not read stays silent.
+void ReadWork(TWaveData& wave, int fileChannel, DWORD frame, DWORD frames, TSampleBuffer& work)
+{
+    work.Clear();
+    frames = std::min(frames, work.GetCount());
+    const DWORD length = wave.GetLength();
+    if (frame >= length)
+        return;
+    const DWORD n = std::min(frames, length - frame);
+    if (n > 0)
+        wave.ReadSamples(work.GetSamplePtr(0), frame, n, fileChannel);
+}
+
+// The rest of a block once the work block holds its samples.
+void TransformWork(TSampleBuffer& work, SpectralData& engine, const TSmoothing& window)
+{
+    work.CompactChannels();
+    const UINT n = static_cast<UINT>(engine.GetFftSize());
+    for (UINT i = 0; i < n; ++i)
+        engine.SetTimeSample(i, static_cast<float>(work.GetSample(i, false)));
+    window.Apply(engine.GetFrame());
+    engine.ComputeSpectrum();
+    engine.Average(false);
+    engine.UpdatePeakHold();
+}
+
+} // namespace
+
+void ProcessSegmentBlock(TWaveData& wave, int fileChannel, DWORD frame, TSampleBuffer& work, SpectralData& engine,
+                         const TSmoothing& window)
+{
+    ReadWork(wave, fileChannel, frame, work.GetCount(), work);
+    TransformWork(work, engine, window);
+}
+
+SegmentAverageResult ComputeSegmentAverage(TWaveData& wave, int fileChannel, DWORD startFrame, DWORD endFrame,
+                                           DWORD hopFrames, TSampleBuffer& work, SpectralData& engine,
+                                           const TSmoothing& window, const ChannelProcessingSettings& processing,
+                                           const std::function<int()>& askZeroPad, const SegmentProgress& hooks)
+{
+    if (endFrame <= startFrame)
+        return SegmentAverageResult::Nothing;
+    const DWORD ratio = std::max<DWORD>(processing.DecimationRatio, 1);
+    const std::int64_t blockFrames = static_cast<std::int64_t>(ratio) * engine.GetFftSize();
+    const std::int64_t frames = static_cast<std::int64_t>(endFrame) - startFrame;
+    const SegmentAveragePlan plan = PlanSegmentAverage(frames, blockFrames, hopFrames);
+    const std::int64_t hop = hopFrames > 0 ? hopFrames : blockFrames;
+
+    int choice = SEGMENT_ZEROPAD;
+    if (plan.blocks == 0) {
+        choice = askZeroPad ? askZeroPad() : SEGMENT_ZEROPAD_CANCEL;
+        if (choice != SEGMENT_ZEROPAD && choice != SEGMENT_INCLUDE_NEIGHBOURS)
+            return SegmentAverageResult::Cancelled;
+    }
+
+    engine.SetAveraging(4, 100000);
+    engine.ResetAverages();
+    std::int64_t frame = startFrame;
+    for (std::int64_t i = 0; i < plan.blocks; ++i) {
+        hooks.Report(static_cast<int>(i * 100 / plan.blocks));
+        ProcessSegmentBlock(wave, fileChannel, static_cast<DWORD>(frame), work, engine, window);
+        frame += hop;
+        if (hooks.Cancelled())
+            break;
+    }
+
+    // The last block, also after a cancel.
+    if (plan.finalBlock) {
+        if (plan.blocks >= 1) {
+            ProcessSegmentBlock(wave, fileChannel, static_cast<DWORD>(endFrame - blockFrames), work, engine, window);
+        } else if (choice == SEGMENT_INCLUDE_NEIGHBOURS) {
+            const std::int64_t first = CentredBlockStart(startFrame, frames, blockFrames);
+            std::int64_t count = blockFrames;
+            const std::int64_t left = static_cast<std::int64_t>(wave.GetLength()) - first;
+            if (left < blockFrames)
+                count = std::max<std::int64_t>(left - 1, 0);
+            ReadWork(wave, fileChannel, static_cast<DWORD>(first), static_cast<DWORD>(count), work);
+            TransformWork(work, engine, window);
+        } else {
+            // The segment's samples in the middle of a frame of silence. After decimation the
+            // R frames are R / ratio samples; only those are placed.
+            ReadWork(wave, fileChannel, startFrame, static_cast<DWORD>(plan.remainder), work);
+            work.CompactChannels();
+            const std::size_t read = static_cast<std::size_t>(plan.remainder / ratio);
+            std::vector<float> samples(read);
+            for (std::size_t j = 0; j < read; ++j)
+                samples[j] = static_cast<float>(work.GetSample(static_cast<DWORD>(j), false));
+            const std::vector<float> padded = ZeroPaddedFrame(samples, static_cast<std::size_t>(engine.GetFftSize()));
+            for (std::size_t j = 0; j < padded.size(); ++j)
+                engine.SetTimeSample(static_cast<UINT>(j), padded[j]);
+            window.Apply(engine.GetFrame());
+            engine.ComputeSpectrum();
+            engine.Average(false);
+            engine.UpdatePeakHold();
+        }
+    }
+    engine.SetAveraging(processing.AverageSpeed, processing.AverageBlocks);
+    return SegmentAverageResult::Done;
+}
+
+float ComputeSegmentSpectrumAtTime(TWaveData& wave, int fileChannel, float seconds, TSampleBuffer& work,
+                                   SpectralData& engine, const TSmoothing& window,
+                                   const ChannelProcessingSettings& processing)
+{
+    const DWORD ratio = std::max<DWORD>(processing.DecimationRatio, 1);
+    const DWORD blockFrames = ratio * static_cast<DWORD>(engine.GetFftSize());
+    float start = seconds - static_cast<float>(wave.FramesToSeconds(blockFrames / 2));
+    if (start < 0.0f)
+        start = 0.0f;
+    engine.ResetAverages();
+    engine.SetAveraging(processing.AverageSpeed, processing.AverageBlocks);
+    ProcessSegmentBlock(wave, fileChannel, wave.SecondsToFrames(start), work, engine, window);
+    return start;
+}
+
+bool InverseSpectrumToSamples(SpectralData& engine, const TSmoothing& window, TSampleBuffer& buffer)
+{
+    engine.ComputeInverse();
+    float* inverse = engine.GetInverseBuffer();
+    if (inverse == nullptr)
+        return false;
+    window.RemoveInPlace(inverse);
+    const TPcmFormat& format = buffer.GetFormat();
+    const UINT n = static_cast<UINT>(engine.GetFftSize());
+    for (UINT i = 0; i < n; ++i) {
+        // Clipped: the buffer keeps only the low bytes of a value beyond its range.
+        const double v = format.ZeroValue + std::trunc(static_cast<double>(engine.GetTimeSample(i)));
+        buffer.SetSample(i, static_cast<std::int32_t>(std::clamp(v, static_cast<double>(format.MinValue),
+                                                                 static_cast<double>(format.MaxValue))));
+    }
+    return true;
+}
+
+void ComputeSpectrumCepstrum(SpectralData& engine, const TSmoothing& window)
+{
+    engine.LevelsToTimeFrame();
+    window.Apply(engine.GetFrame());
+    engine.ComputeSpectrum();
+    engine.Average(false);
+    engine.UpdatePeakHold();
+}
+
+std::string QualityFactorReport(const SpectralData& engine, float f1, float f2, bool fromPeakHold)
+{
+    const float peak = engine.RankedPeakFrequency(f1, f2, 0, fromPeakHold);
+    const float bandwidth = engine.HalfPowerBandwidth(f1, f2, fromPeakHold);
+    const float q = engine.QualityFactor(f1, f2, fromPeakHold);
+    return FormatQualityFactorMessage(peak, bandwidth, q);
+}
