@@ -10,7 +10,10 @@
 #include <cstring>
 #include <memory>
 
+#include <filesystem>
+
 #include <sys/resource.h>
+#include <unistd.h>
 
 using namespace wavetest;
 
@@ -259,4 +262,41 @@ TEST(WaveFileModes, SavingIntoAMissingFolderFailsAndKeepsTheData)
     EXPECT_EQ(Frames(w, 0, 100), bytes);
     w.SetFileName(dir.file("found.wav"));
     EXPECT_TRUE(w.Save());
+}
+
+TEST(WaveFileModes, TemporaryFolderOnAnotherFileSystem)
+{
+    if (!FolderExists("/dev/shm"))
+        GTEST_SKIP() << "no second file system";
+    TempFolder dir;
+    std::string shm = "/dev/shm/durnex-wave-" + std::to_string(::getpid());
+    ASSERT_TRUE(std::filesystem::create_directory(shm));
+    TPcmFormat f(8000, 2, 3);
+    std::vector<std::uint8_t> bytes = PatternBytes(f, 5000, 9);
+    std::string path = dir.file("crossed.wav");
+    {
+        TWaveFile w(f, false, shm); // working copy on tmpfs, the user's file elsewhere
+        w.WriteBytes(bytes.data(), static_cast<DWORD>(bytes.size()));
+        w.SetFileName(path);
+        ASSERT_TRUE(w.Save());
+        EXPECT_EQ(w.GetWorkingCopy(), path);
+        w.MuteFrames(0, 10); // undo file on tmpfs, edit in place
+        ASSERT_TRUE(w.Save());
+    }
+    {
+        TWaveFile w(path, TWaveFile::kStreamed, true, shm); // backup copy on tmpfs
+        ASSERT_FALSE(w.IsError());
+        w.SetSample(123, 20, 1);
+        ASSERT_TRUE(w.Save());
+    }
+    TWaveFile back(path, TWaveFile::kMemory, false, dir.path());
+    ASSERT_FALSE(back.IsError());
+    EXPECT_EQ(back.GetEndFrame(), 5000u);
+    EXPECT_EQ(back.GetSample(5, 0, false), 0);
+    EXPECT_EQ(back.GetSample(20, 1, false), 123);
+    EXPECT_EQ(Frames(back, 30, 10), std::vector<std::uint8_t>(bytes.begin() + 30 * 6, bytes.begin() + 40 * 6));
+    std::error_code ec;
+    EXPECT_TRUE(std::filesystem::is_empty(shm, ec)) << "no temporary file left on the other file system";
+    std::filesystem::remove_all(shm, ec);
+    EXPECT_EQ(dir.count(), 1u);
 }
