@@ -607,6 +607,7 @@ BOOL CDC::CreateCompatibleDC(CDC*)
     if (!dc->st.bitmap)
         return FALSE;
     dc->st.bitmap->image.fill(0xFF000000u);
+    dc->initialBitmap = dc->st.bitmap;
     m_hDC = gdi::NewDC(std::move(dc));
     owns_ = true;
     return TRUE;
@@ -1102,7 +1103,7 @@ int CDC::GetDeviceCaps(int index) const
     if (auto* app = qobject_cast<QGuiApplication*>(QCoreApplication::instance()))
         if (QScreen* s = app->primaryScreen())
             screen = s->size();
-    const bool monoBitmap = dc->kind == DeviceContext::Kind::Memory && dc->st.bitmap && dc->st.bitmap->bitsPixel == 1;
+    // A memory context answers for the display it is compatible with, whatever bitmap it holds.
     switch (index) {
     case TECHNOLOGY: return DT_RASDISPLAY;
     case HORZRES: return screen.width();
@@ -1111,9 +1112,9 @@ int CDC::GetDeviceCaps(int index) const
     case VERTSIZE: return int(std::lround(screen.height() * 25.4 / 96));
     case LOGPIXELSX:
     case LOGPIXELSY: return 96;
-    case BITSPIXEL: return monoBitmap ? 1 : 32;
+    case BITSPIXEL: return 32;
     case PLANES: return 1;
-    case NUMCOLORS: return monoBitmap ? 2 : -1;
+    case NUMCOLORS: return -1;
     case NUMBRUSHES:
     case NUMPENS: return -1;
     case RASTERCAPS: return RC_BITBLT | RC_BITMAP64 | RC_DI_BITMAP | RC_DIBTODEV | RC_STRETCHBLT | RC_STRETCHDIB;

@@ -97,7 +97,9 @@ std::vector<BYTE> EncodeDib(const QImage& image, int bitCount = 24);
 // A .bmp or .png file image; null when it is neither.
 QImage DecodeImageFile(std::span<const BYTE> bytes);
 
-// The font as Qt draws it, for a height already converted to device pixels.
+// The font as Qt draws it. deviceHeight is lfHeight converted to device pixels with its sign
+// kept: negative = character (em) height, positive = cell height (ascent + descent), 0 = the
+// default; every other field comes from lf.
 QFont RealizeFont(const LOGFONTA& lf, double deviceHeight);
 std::string MapFaceName(const char* face);
 
@@ -141,6 +143,8 @@ struct DeviceContext {
     Kind kind = Kind::Memory;
 
     CSurface* surface = nullptr;
+    // A memory context's own first bitmap, kept so that it can be selected back.
+    std::shared_ptr<BitmapData> initialBitmap;
     // A fixed clip of the device itself in device coordinates (a paint DC's update area);
     // empty means none.
     QRegion metaClip;

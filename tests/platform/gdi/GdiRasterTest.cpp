@@ -253,7 +253,9 @@ TEST_F(GdiRaster, MemoryBitmapBlitsAndStretchesOntoSurface)
     bmp.DeleteObject();
     mem.SetPixel(0, 0, RGB(1, 1, 1));
     EXPECT_EQ(mem.GetPixel(0, 0), RGB(1, 1, 1));
-    mem.SelectObject(first);
+    EXPECT_EQ(mem.SelectObject(first), &bmp);
+    EXPECT_EQ(mem.GetPixel(0, 0), RGB(0, 0, 0)); // the 1 x 1 monochrome bitmap again
+    EXPECT_EQ(mem.GetPixel(1, 1), CLR_INVALID);
 }
 
 TEST_F(GdiRaster, MonochromeBitmapsTakeTextAndBackgroundColours)
