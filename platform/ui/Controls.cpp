@@ -502,8 +502,9 @@ void CControlWnd::SetFont(CFont* pFont, BOOL bRedraw)
     LOGFONTA lf;
     if (!pFont->GetLogFont(&lf))
         return;
-    const double height = lf.lfHeight < 0 ? -lf.lfHeight : lf.lfHeight > 0 ? lf.lfHeight * 0.8 : 0;
-    QFont f = height > 0 ? gdi::RealizeFont(lf, height) : w->font();
+    // Negative heights are character heights, positive ones cell heights; 0 keeps the size.
+    const double height = lf.lfHeight != 0 ? double(lf.lfHeight) : -double(QFontInfo(w->font()).pixelSize());
+    const QFont f = gdi::RealizeFont(lf, height);
     w->setFont(f);
     font_.reset();
     if (bRedraw)
@@ -528,6 +529,20 @@ CFont* CControlWnd::GetFont() const
         font_->CreateFontIndirect(&lf);
     }
     return font_.get();
+}
+
+LRESULT CControlWnd::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (message == WM_SETFONT) {
+        if (CFont* f = CFont::FromHandle(reinterpret_cast<HFONT>(wParam)))
+            SetFont(f, static_cast<BOOL>(lParam));
+        return 0;
+    }
+    if (message == WM_GETFONT) {
+        CFont* f = GetFont();
+        return f ? reinterpret_cast<LRESULT>(f->GetSafeHandle()) : 0;
+    }
+    return CWnd::WindowProc(message, wParam, lParam);
 }
 
 // ---- Buttons ----------------------------------------------------------------------------------
@@ -595,7 +610,14 @@ void CButton::DrawItem(LPDRAWITEMSTRUCT) {}
 
 BOOL CEdit::Create(DWORD dwStyle, const RECT& rect, CWnd* pParentWnd, UINT nID)
 {
-    return CreateControl(SpecFromStyle(dlg::Ctl::Edit, dwStyle, ""), dwStyle, rect, pParentWnd, nID);
+    if (!CreateControl(SpecFromStyle(dlg::Ctl::Edit, dwStyle, ""), dwStyle, rect, pParentWnd, nID))
+        return FALSE;
+    // An edit the code creates has a border only when asked for one.
+    if (auto* e = Widget<QLineEdit>())
+        e->setFrame((dwStyle & WS_BORDER) != 0);
+    else if (auto* t = Widget<QPlainTextEdit>())
+        t->setFrameStyle((dwStyle & WS_BORDER) ? QFrame::Box | QFrame::Plain : QFrame::NoFrame);
+    return TRUE;
 }
 
 void CEdit::SetLimitText(UINT nMax)

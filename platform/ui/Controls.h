@@ -214,6 +214,9 @@ public:
     // A wrapper object of the class that matches the template item's kind.
     static std::unique_ptr<CWnd> NewWrapper(dlg::Ctl kind);
 
+    // WM_SETFONT (wParam: HFONT) and WM_GETFONT.
+    LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
+
 protected:
     // Makes the control from a template item at the rectangle; used by each class's Create.
     BOOL CreateControl(const dlg::ControlSpec& spec, DWORD dwStyle, const RECT& rect, CWnd* pParentWnd, UINT nID);
