@@ -5,6 +5,7 @@
 #include "platform/core/MessageBox.h"
 #include "wave/TSampleBuffer.h"
 #include "wave/TWaveData.h"
+#include "wave/TWaveFile.h"
 
 #include <algorithm>
 #include <cmath>
@@ -156,6 +157,25 @@ void SegmentLevelLabels(const ChannelCalibration& cal, std::string& linear, std:
         break;
     }
     }
+}
+
+std::string SegmentRmsLevelReport(TWaveFile& wave, int fileChannel, float from, float to,
+                                  const ChannelCalibration& calibration)
+{
+    const double rms = RmsFromMeanSquare(wave.IntegrateSeconds(from, to, fileChannel));
+    const double db = ConvertToDecibels(calibration, static_cast<float>(rms));
+    std::string linear, log;
+    SegmentLevelLabels(calibration, linear, log);
+    return FormatRmsLevelMessage(rms, db, linear, log);
+}
+
+std::string SegmentCrestFactorReport(TWaveFile& wave, int fileChannel, float from, float to)
+{
+    const double rms = RmsFromMeanSquare(wave.IntegrateSeconds(from, to, fileChannel));
+    float maximum = 0.0f, minimum = 0.0f;
+    wave.ReadBlockScaled(wave.SecondsToFrames(from), wave.SecondsToFrames(to), maximum, minimum, fileChannel, true,
+                         false);
+    return FormatCrestFactorMessage(ComputeCrestFactor(maximum, minimum, rms));
 }
 
 std::string FormatRmsLevelMessage(double rms, double db, const std::string& linear, const std::string& log)

@@ -17,6 +17,7 @@ struct ChannelCalibration;
 struct ChannelProcessingSettings;
 class TSampleBuffer;
 class TWaveData;
+class TWaveFile;
 
 // What the user chose when the segment is shorter than one block.
 enum SegmentZeroPadChoice : int {
@@ -79,6 +80,12 @@ CrestFactor ComputeCrestFactor(double maximum, double minimum, double rms);
 
 // The labels of the RMS report for a channel's calibration record.
 void SegmentLevelLabels(const ChannelCalibration& cal, std::string& linear, std::string& log);
+
+// The reports of the RMS level and the crest factor of [from, to) seconds of a channel of a
+// wave file (calibrated values), as the time-series plot's commands show them.
+std::string SegmentRmsLevelReport(TWaveFile& wave, int fileChannel, float from, float to,
+                                  const ChannelCalibration& calibration);
+std::string SegmentCrestFactorReport(TWaveFile& wave, int fileChannel, float from, float to);
 
 std::string FormatRmsLevelMessage(double rms, double db, const std::string& linear, const std::string& log);
 std::string FormatCrestFactorMessage(const CrestFactor& c);

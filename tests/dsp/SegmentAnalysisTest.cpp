@@ -7,11 +7,15 @@
 #include "dsp/SegmentSamples.h"
 #include "wave/TSampleBuffer.h"
 #include "wave/TWaveData.h"
+#include "wave/TWaveFile.h"
 
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
+#include <filesystem>
+#include <fstream>
 #include <memory>
 #include <numbers>
 #include <random>
@@ -302,4 +306,56 @@ TEST(SegmentLevels, LabelsAndTexts)
     EXPECT_EQ(FormatRmsLevelMessage(0.70711, -3.0103, "Volts", "dBV"), "RMS Level:\r0.7071\tVolts\r -3.01\tdBV");
     EXPECT_EQ(FormatQualityFactorMessage(1000.0, 50.0, 20.0),
               "Peak Frequency = 1000.000 Hz\rBandwidth (-3dB) = 50.000 Hz\rQuality Factor = 20.000");
+}
+
+// ---- RMS and crest factor of a segment of a file written by Python's wave module ----
+
+namespace {
+
+// Writes a 16-bit mono file: 0.25 s silence, then a 997 Hz sine of 0.5 full scale, then a
+// full-scale square wave; returns false when python3 is not there.
+bool WritePythonWave(const std::string& path)
+{
+    const std::string script =
+        "import wave, struct, math\n"
+        "w = wave.open('" + path + "', 'wb')\n"
+        "w.setnchannels(1); w.setsampwidth(2); w.setframerate(8000)\n"
+        "f = [0] * 2000\n"
+        "f += [int(round(16383 * math.sin(2 * math.pi * 997 * i / 8000 + 0.3))) for i in range(8000)]\n"
+        "f += [32767 if (i // 8) % 2 == 0 else -32767 for i in range(8000)]\n"
+        "w.writeframes(b''.join(struct.pack('<h', v) for v in f))\n"
+        "w.close()\n";
+    const std::string py = path + ".py";
+    std::ofstream(py) << script;
+    const int rc = std::system(("python3 '" + py + "'").c_str());
+    std::filesystem::remove(py);
+    return rc == 0 && std::filesystem::exists(path);
+}
+
+} // namespace
+
+TEST(SegmentLevels, ReportsOfAFileWrittenByPython)
+{
+    const std::filesystem::path dir = std::filesystem::temp_directory_path() / "durnex-segment-levels";
+    std::filesystem::create_directories(dir);
+    const std::string path = (dir / "tones.wav").string();
+    if (!WritePythonWave(path))
+        GTEST_SKIP() << "python3 is not available";
+    for (WORD mode : {TWaveFile::kMemory, TWaveFile::kStreamed}) {
+        TWaveFile w(path, mode, false, dir.string());
+        ASSERT_FALSE(w.IsError());
+        ChannelCalibration cal;
+        cal.IsEnabled = 0;
+        // The sine from 0.25 s to 1.25 s: 16383 / sqrt 2 in raw units, crest factor sqrt 2.
+        const std::string rms = SegmentRmsLevelReport(w, 0, 0.25f, 1.25f, cal);
+        double value = 0, db = 0;
+        ASSERT_EQ(std::sscanf(rms.c_str(), "RMS Level:\r%lf\tPercent Full Scale\r%lf\tdBFS", &value, &db), 2) << rms;
+        const double gain = w.GetGain(0); // raw units to the file's calibrated units
+        EXPECT_NEAR(value, 16383.0 / std::sqrt(2.0) * gain, 1e-3 * value);
+        EXPECT_NEAR(db, 20 * std::log10(value), 0.01);
+        EXPECT_EQ(SegmentCrestFactorReport(w, 0, 0.25f, 1.25f), "Crest Factor =   1.41   (  3.01 dB)");
+        EXPECT_EQ(SegmentCrestFactorReport(w, 0, 1.25f, 2.25f), "Crest Factor =   1.00   (  0.00 dB)");
+        EXPECT_EQ(SegmentCrestFactorReport(w, 0, 0.0f, 0.25f), "Crest Factor =   0.00   (-999.90 dB)");
+    }
+    std::filesystem::remove_all(dir);
 }
