@@ -183,14 +183,24 @@ Xform XformOf(const DcState& s)
     return t;
 }
 
+// Coordinates are kept within +-2^29 so that sizes and differences of them cannot overflow;
+// a value that is not a number (a mapping gone wrong) becomes 0.
+constexpr double kCoordLimit = double(1 << 29);
+inline int Round(double v)
+{
+    if (!std::isfinite(v))
+        return 0;
+    return int(std::lround(std::clamp(v, -kCoordLimit, kCoordLimit)));
+}
+
 inline QPoint ToDev(const Xform& t, double x, double y)
 {
-    return QPoint(int(std::lround(x * t.sx + t.ox)), int(std::lround(y * t.sy + t.oy)));
+    return QPoint(Round(x * t.sx + t.ox), Round(y * t.sy + t.oy));
 }
 
 inline QPoint ToLog(const Xform& t, double x, double y)
 {
-    return QPoint(int(std::lround((x - t.ox) / t.sx)), int(std::lround((y - t.oy) / t.sy)));
+    return QPoint(Round((x - t.ox) / t.sx), Round((y - t.oy) / t.sy));
 }
 
 // A rectangle given by two logical corners, in device coordinates, normalised. Right and
@@ -422,9 +432,49 @@ DevBrush BrushOf(const DcState& s)
 
 // A one-pixel line from a to b in device coordinates, without its last pixel (Windows'
 // rule), styled and with the binary raster operation.
+// Cuts a segment to the box so that far-away end points cost nothing; the pixels inside the
+// box are those of the whole line up to rounding of the new end points.
+bool ClipSegment(QPoint& a, QPoint& b, const QRect& box)
+{
+    double t0 = 0, t1 = 1;
+    const double x0 = a.x(), y0 = a.y(), dx = double(b.x()) - x0, dy = double(b.y()) - y0;
+    auto edge = [&](double p, double q) {
+        if (p == 0)
+            return q >= 0;
+        const double r = q / p;
+        if (p < 0) {
+            if (r > t1)
+                return false;
+            t0 = std::max(t0, r);
+        } else {
+            if (r < t0)
+                return false;
+            t1 = std::min(t1, r);
+        }
+        return true;
+    };
+    if (!edge(-dx, x0 - box.left()) || !edge(dx, box.right() - x0) || !edge(-dy, y0 - box.top()) ||
+        !edge(dy, box.bottom() - y0))
+        return false;
+    const QPoint na(Round(x0 + t0 * dx), Round(y0 + t0 * dy));
+    const QPoint nb(Round(x0 + t1 * dx), Round(y0 + t1 * dy));
+    // The last pixel stays excluded only when the true end point was kept.
+    if (t1 < 1)
+        b = QPoint(nb.x() + (dx > 0) - (dx < 0), nb.y() + (dy > 0) - (dy < 0));
+    else
+        b = nb;
+    a = na;
+    return true;
+}
+
 void LineDev(const Target& t, const PixClip& clip, QPoint a, QPoint b, const DevPen& pen, const DcState& s,
              StyleState& style)
 {
+    const QRect box(QPoint(-1, -1), t.devSize + QSize(1, 1));
+    if (!box.contains(a) || !box.contains(b)) {
+        if (!ClipSegment(a, b, box.adjusted(-2, -2, 2, 2)))
+            return;
+    }
     const std::span<const int> pattern = DashPattern(pen.style);
     const QRgb bk = gdi::ToRgb(Resolve(s, s.bkColor));
     const QRgb penColor = t.mono ? Mono(pen.color) : pen.color;
@@ -909,8 +959,8 @@ void CDC::LPtoDP(SIZE* s) const
     if (!dc || !s)
         return;
     const Xform t = XformOf(dc->st);
-    s->cx = LONG(std::lround(s->cx * t.sx));
-    s->cy = LONG(std::lround(s->cy * t.sy));
+    s->cx = Round(s->cx * t.sx);
+    s->cy = Round(s->cy * t.sy);
 }
 
 void CDC::DPtoLP(POINT* pts, int count) const
@@ -933,8 +983,8 @@ void CDC::DPtoLP(SIZE* s) const
     if (!dc || !s)
         return;
     const Xform t = XformOf(dc->st);
-    s->cx = LONG(std::lround(s->cx / t.sx));
-    s->cy = LONG(std::lround(s->cy / t.sy));
+    s->cx = Round(s->cx / t.sx);
+    s->cy = Round(s->cy / t.sy);
 }
 
 // ---------------------------------------------------------------------------------------------

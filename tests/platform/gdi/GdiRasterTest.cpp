@@ -89,6 +89,35 @@ TEST_F(GdiRaster, LineToLeavesOutTheLastPixelAndPolylineVerticesOnce)
     EXPECT_EQ(gditest::CountNear(surface.Image(), 0, 0, 64, 48, RGB(0, 0, 0)), 40);
 }
 
+TEST_F(GdiRaster, FarAwayCoordinatesAreCutNotWalked)
+{
+    // Plots map levels of -999.9 dB and worse far off the window; such lines must neither
+    // overflow nor take time, and XOR drawing must still undo itself.
+    gditest::FillNoise(surface);
+    const QImage before = surface.Image().copy();
+    CSurfaceDC dc(&surface);
+    dc.SetROP2(R2_NOT);
+    for (int pass = 0; pass < 2; ++pass) {
+        dc.MoveTo(-2000000000, 10);
+        dc.LineTo(2000000000, 30);
+        dc.MoveTo(32, -2147483647);
+        dc.LineTo(33, 2147483647);
+        if (pass == 0)
+            EXPECT_NE(surface.Image(), before);
+    }
+    EXPECT_EQ(surface.Image(), before);
+    // A mapping with a huge scale does the same.
+    dc.SetMapMode(MM_ANISOTROPIC);
+    dc.SetWindowExt(1, 1);
+    dc.SetViewportExt(1000000, 1000000);
+    dc.MoveTo(-5000, 0);
+    dc.LineTo(5000, 0);
+    dc.Ellipse(-5000, -5000, 5000, 5000);
+    const RECT huge{-5000, -5000, 5000, 5000};
+    dc.InvertRect(&huge);
+    SUCCEED();
+}
+
 TEST_F(GdiRaster, RectangleFramesInsideAndFillsInterior)
 {
     surface.Image().fill(Qt::white);
