@@ -149,6 +149,30 @@ TEST_F(GdiRaster, RectangleFramesInsideAndFillsInterior)
     EXPECT_EQ(At(img, 39, 30), RGB(255, 255, 255));
 }
 
+TEST_F(GdiRaster, FramesAndSunkenEdges)
+{
+    surface.Image().fill(Qt::white);
+    CSurfaceDC dc(&surface);
+    const COLORREF tl = RGB(140, 140, 140), br = RGB(230, 230, 230);
+    dc.Draw3dRect(10, 10, 5, 4, tl, br);
+    const QImage& img = surface.Image();
+    EXPECT_EQ(At(img, 10, 10), tl);
+    EXPECT_EQ(At(img, 13, 10), tl);
+    EXPECT_EQ(At(img, 14, 10), br); // top-right corner belongs to the right edge
+    EXPECT_EQ(At(img, 10, 12), tl);
+    EXPECT_EQ(At(img, 10, 13), br);
+    EXPECT_EQ(At(img, 14, 13), br);
+    EXPECT_EQ(At(img, 12, 11), RGB(255, 255, 255));
+    EXPECT_EQ(At(img, 15, 10), RGB(255, 255, 255));
+    EXPECT_EQ(dc.GetBkColor(), br); // as the class library leaves it
+    CBrush red(RGB(255, 0, 0));
+    const RECT r{30, 30, 34, 33};
+    dc.FrameRect(&r, &red);
+    EXPECT_EQ(gditest::CountNear(img, 0, 0, 64, 48, RGB(255, 0, 0)), 4 * 3 - 2);
+    EXPECT_EQ(At(img, 33, 32), RGB(255, 0, 0));
+    EXPECT_EQ(At(img, 31, 31), RGB(255, 255, 255));
+}
+
 TEST_F(GdiRaster, DottedPenFollowsItsPatternAndBackgroundMode)
 {
     surface.Image().fill(Qt::white);
