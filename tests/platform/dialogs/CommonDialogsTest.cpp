@@ -6,6 +6,11 @@
 
 #include <gtest/gtest.h>
 
+#include <QApplication>
+#include <QColorDialog>
+#include <QFileDialog>
+#include <QTimer>
+
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -240,4 +245,54 @@ TEST(ColorDialog, CancelKeepsTheColourAndBlackNeedsRgbInit)
     CColorDialog asked(RGB(0, 0, 0), CC_RGBINIT | CC_FULLOPEN);
     EXPECT_TRUE(asked.m_cc.Flags & CC_RGBINIT);
     EXPECT_EQ(CColorDialog::GetSavedCustomColors()[15], RGB(255, 255, 255));
+}
+
+// Without a responder the real Qt dialogs come up; here a timer plays the user in front of them.
+TEST(CommonDialogsOnScreen, FileDialogShowsTheTranslatedFilterAndStartFolder)
+{
+    AfxEnsureQtApplication();
+    ASSERT_EQ(Responder::Current(), nullptr);
+    TempFolder dir;
+    const std::string file = dir.File("r.wav", true);
+    QStringList filters;
+    QString folderShown;
+    bool saw = false;
+    QTimer::singleShot(0, [&] {
+        auto* d = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+        if (!d)
+            return;
+        saw = true;
+        filters = d->nameFilters();
+        folderShown = d->directory().absolutePath();
+        d->selectFile(QString::fromStdString(file));
+        QMetaObject::invokeMethod(d, "accept");
+    });
+    CFileDialog dlg(TRUE, "wav", "*.wav", OFN_FILEMUSTEXIST, "Wave Files (*.wav)|*.wav|All Files (*.*)|*.*||");
+    const std::string folder = dir.Path();
+    dlg.m_ofn.lpstrInitialDir = folder.c_str();
+    ASSERT_EQ(dlg.DoModal(), IDOK);
+    ASSERT_TRUE(saw);
+    EXPECT_EQ(filters, QStringList({"Wave Files (*.wav) (*.wav)", "All Files (*.*) (*)"}));
+    EXPECT_EQ(folderShown.toStdString(), fs::canonical(folder).string());
+    EXPECT_EQ(fs::canonical(dlg.GetPathName()), fs::canonical(file));
+}
+
+TEST(CommonDialogsOnScreen, ColourDialogStartsAtTheColourAndKeepsCustomColours)
+{
+    AfxEnsureQtApplication();
+    QColor shown;
+    QTimer::singleShot(0, [&] {
+        auto* d = qobject_cast<QColorDialog*>(QApplication::activeModalWidget());
+        if (!d)
+            return;
+        shown = d->currentColor();
+        QColorDialog::setCustomColor(3, QColor(1, 2, 3));
+        d->setCurrentColor(QColor(255, 0, 0));
+        d->accept();
+    });
+    CColorDialog dlg(RGB(0, 255, 225), CC_FULLOPEN | CC_ANYCOLOR);
+    ASSERT_EQ(dlg.DoModal(), IDOK);
+    EXPECT_EQ(shown, QColor(0, 255, 225));
+    EXPECT_EQ(dlg.GetColor(), RGB(255, 0, 0));
+    EXPECT_EQ(CColorDialog::GetSavedCustomColors()[3], RGB(1, 2, 3));
 }
