@@ -1,13 +1,14 @@
 #include "dsp/FirFilter.h"
 
-#include "platform/core/MessageBox.h"
 #include "dsp/SegmentSamples.h"
 #include "dsp/TSmoothing.h"
+#include "platform/core/MessageBox.h"
 #include "wave/TWaveData.h"
 
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <new>
 
 namespace {
 
@@ -162,7 +163,6 @@ void TFilter::Flush(std::span<double> out)
     const std::size_t c = history_.size() / 2;
     std::vector<double> silence(c, 0.0);
     std::vector<double> tail(c, 0.0);
-    // Silence is fed unscaled: the gain of zero is zero.
     Process(silence, tail);
     std::copy_n(tail.begin(), std::min(out.size(), c), out.begin());
     std::fill(history_.begin(), history_.end(), 0.0);
@@ -176,7 +176,14 @@ bool TFilter::ApplyBlock(TWaveData* wave, std::uint32_t startFrame, std::int32_t
     if (stretchStart_ >= 0 && static_cast<std::int64_t>(startFrame) != nextFrame_)
         Finish(wave); // a block was skipped: end that stream before starting another
 
-    std::vector<double> in(static_cast<std::size_t>(count)), out(static_cast<std::size_t>(count));
+    std::vector<double> in, out;
+    try {
+        in.resize(static_cast<std::size_t>(count));
+        out.resize(static_cast<std::size_t>(count));
+        work_.reserve(history_.size() + in.size());
+    } catch (const std::bad_alloc&) {
+        return false; // the block stays as it is
+    }
     if (!ReadSegmentSamples(*wave, startFrame, 0, in))
         return false;
     if (stretchStart_ < 0) {

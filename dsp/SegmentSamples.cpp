@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <new>
 
 std::int32_t DecodeSample(const TPcmFormat& format, const std::uint8_t* b)
 {
@@ -37,7 +38,12 @@ bool ReadSegmentSamples(TWaveData& wave, DWORD first, int channel, std::span<dou
     // The wave refuses a read that runs past its end; read what is there.
     const DWORD count = static_cast<DWORD>(std::min<std::uint64_t>(out.size(), length - first));
     const TPcmFormat format = wave.GetFormat();
-    std::vector<std::uint8_t> bytes(static_cast<std::size_t>(count) * format.BytesPerSample);
+    std::vector<std::uint8_t> bytes;
+    try {
+        bytes.resize(static_cast<std::size_t>(count) * format.BytesPerSample);
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
     if (!wave.ReadSamples(bytes.data(), first, count, channel))
         return false;
     const double zero = format.ZeroValue;
@@ -51,7 +57,12 @@ bool WriteSegmentSamples(TWaveData& wave, DWORD first, int channel, std::span<co
     if (values.empty())
         return true;
     const TPcmFormat format = wave.GetFormat();
-    std::vector<std::uint8_t> bytes(values.size() * format.BytesPerSample);
+    std::vector<std::uint8_t> bytes;
+    try {
+        bytes.resize(values.size() * format.BytesPerSample);
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
     for (std::size_t i = 0; i < values.size(); ++i) {
         // Clipped rather than wrapped: the store keeps only the low bytes of a value.
         double v = std::trunc(values[i]) + format.ZeroValue;

@@ -22,6 +22,7 @@ struct ChannelProcessingSettings;
 // Processes one block into the engine: reads the work block's length of frames of a channel
 // at `frame` (frames past the wave's end read as silence), decimates, stores the engine's
 // FFTsize samples relative to the zero value, windows, transforms, averages and holds peaks.
+// The work block is in the wave's sample format with the channel's decimation.
 void ProcessSegmentBlock(TWaveData& wave, int fileChannel, DWORD frame, TSampleBuffer& work, SpectralData& engine,
                          const TSmoothing& window);
 
