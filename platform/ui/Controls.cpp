@@ -2,6 +2,7 @@
 
 #include "platform/core/Resources.h"
 #include "platform/ui/ControlsQt.h"
+#include "platform/ui/Dialog.h"
 #include "platform/ui/GdiDC.h"
 #include "platform/ui/GdiInternal.h"
 #include "platform/ui/WndInternal.h"
@@ -516,18 +517,8 @@ CFont* CControlWnd::GetFont() const
     QWidget* w = GetQWidget();
     if (!w)
         return nullptr;
-    if (!font_) {
-        const QFont f = w->font();
-        LOGFONTA lf;
-        const int px = f.pixelSize() > 0 ? f.pixelSize() : QFontInfo(f).pixelSize();
-        lf.lfHeight = -px;
-        lf.lfWeight = f.bold() ? 700 : 400;
-        lf.lfItalic = f.italic() ? 1 : 0;
-        const std::string face = f.family().toStdString();
-        std::strncpy(lf.lfFaceName, face.c_str(), sizeof lf.lfFaceName - 1);
-        font_ = std::make_unique<CFont>();
-        font_->CreateFontIndirect(&lf);
-    }
+    if (!font_)
+        font_ = MakeFontOfWidget(w);
     return font_.get();
 }
 

@@ -450,3 +450,23 @@ TEST_F(ControlsTest, DialogItemIntegersReadAsWindowsReadsThem)
     EXPECT_EQ(dlg.GetDlgItemText(4242, buf, sizeof buf), 0);
     EXPECT_STREQ(buf, "");
 }
+
+TEST_F(ControlsTest, StaticShowsABitmap)
+{
+    // A 4 x 2 bitmap, 24 bits, rows padded to 2 bytes: blue left half, green right half.
+    std::vector<BYTE> bits;
+    for (int y = 0; y < 2; ++y)
+        for (int x = 0; x < 4; ++x) {
+            const bool left = x < 2;
+            bits.insert(bits.end(), {BYTE(left ? 255 : 0), BYTE(left ? 0 : 255), 0});
+        }
+    CBitmap bmp;
+    ASSERT_TRUE(bmp.CreateBitmap(4, 2, 1, 24, bits.data()));
+    CStatic image;
+    ASSERT_TRUE(image.Create("", WS_CHILD | WS_VISIBLE | SS_BITMAP, CRect(0, 0, 4, 2), &dlg, 610));
+    EXPECT_EQ(image.SetBitmap(static_cast<HBITMAP>(bmp.GetSafeHandle())), nullptr);
+    EXPECT_EQ(image.GetBitmap(), static_cast<HBITMAP>(bmp.GetSafeHandle()));
+    const QImage shot = image.GetQWidget()->grab().toImage();
+    EXPECT_EQ(Pixel(shot, 0, 0), RGB(0, 0, 255));
+    EXPECT_EQ(Pixel(shot, 3, 1), RGB(0, 255, 0));
+}
