@@ -167,8 +167,8 @@ short PaperOf(const QPageSize& ps)
     }
 }
 
-// A printer's unprintable edge, as paper printers have; also given to PDF pages so that
-// both print alike.
+// PDF pages get the unprintable edge paper printers have, so that both print alike; a real
+// printer keeps its own.
 constexpr double kEdgeMm = 6.35;
 
 void Configure(QPrinter& p, const Selection& s)
@@ -185,7 +185,8 @@ void Configure(QPrinter& p, const Selection& s)
     p.setFullPage(false);
     p.setPageSize(QPageSize(PageOf(s.paper)));
     p.setPageOrientation(s.orientation == DMORIENT_LANDSCAPE ? QPageLayout::Landscape : QPageLayout::Portrait);
-    p.setPageMargins(QMarginsF(kEdgeMm, kEdgeMm, kEdgeMm, kEdgeMm), QPageLayout::Millimeter);
+    if (IsPdf(s.device))
+        p.setPageMargins(QMarginsF(kEdgeMm, kEdgeMm, kEdgeMm, kEdgeMm), QPageLayout::Millimeter);
     p.setColorMode(s.color == DMCOLOR_MONOCHROME ? QPrinter::GrayScale : QPrinter::Color);
     p.setCopyCount(s.copies);
 }
