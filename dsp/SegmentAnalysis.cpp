@@ -47,6 +47,34 @@ std::vector<float> ZeroPaddedFrame(std::span<const float> samples, std::size_t n
     return frame;
 }
 
+SegmentRebuildPlan PlanSegmentRebuild(const TWaveData& wave, float start, float end, DWORD blockFrames, int lines)
+{
+    SegmentRebuildPlan plan;
+    const float half = static_cast<float>(wave.FramesToSeconds(blockFrames / 2));
+    start = std::max(start - half, 0.0f);
+    end = std::max(end - half, 0.0f);
+    if (!(end - start > 0.0f) || lines <= 0)
+        return plan;
+    plan.run = true;
+    plan.startFrame = wave.SecondsToFrames(start);
+    const DWORD frames = std::max<DWORD>(wave.SecondsToFrames(end - start), 1);
+    plan.step = frames / static_cast<DWORD>(lines);
+    if (plan.step == 0) {
+        plan.step = 1;
+        plan.resolutionNote = true;
+    }
+    return plan;
+}
+
+int SegmentRebuildLine(int step, int lines, int orientation)
+{
+    if (orientation == 0)
+        return lines - 1 - step;
+    if (orientation == 1)
+        return step;
+    return 0;
+}
+
 bool HilbertInPieces(TSampleBuffer& buffer, DWORD count, const SegmentProgress& hooks)
 {
     count = std::min(count, buffer.GetCount());

@@ -45,6 +45,21 @@ std::int64_t CentredBlockStart(std::int64_t startFrame, std::int64_t frames, std
 // both sides.
 std::vector<float> ZeroPaddedFrame(std::span<const float> samples, std::size_t n);
 
+// How a spectrogram or 3-D surface history of `lines` lines is rebuilt over a segment of an
+// input channel: the history times are block centres, so the segment moves back by half a
+// block; one line per `step` frames, at least one frame (then `resolutionNote` is set and
+// the note "Note: You have reached the maximum time resolution ..." is due).
+struct SegmentRebuildPlan {
+    bool run = false;       // false: nothing to rebuild (an empty segment or no lines)
+    DWORD startFrame = 0;   // first block's first frame
+    DWORD step = 1;         // frames between lines
+    bool resolutionNote = false;
+};
+SegmentRebuildPlan PlanSegmentRebuild(const TWaveData& wave, float start, float end, DWORD blockFrames, int lines);
+// The history line that rebuild step i fills: the spectrogram's orientation 0 fills from the
+// last line back, 1 from the first on; any other value fills line 0.
+int SegmentRebuildLine(int step, int lines, int orientation);
+
 // The computed signals of the time-series plot: the Hilbert envelope and the Schroeder
 // backward integration of a segment.
 enum class SegmentSignal { Hilbert, Schroeder };

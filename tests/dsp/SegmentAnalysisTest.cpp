@@ -82,6 +82,29 @@ TEST(SegmentAveragePlan, ShortSegmentsAndBadInput)
     EXPECT_EQ(PlanSegmentAverage(4096, 1024, 0).blocks, 4); // no hop: one block per length
 }
 
+TEST(SegmentRebuild, LinesOverASegment)
+{
+    const TWaveData wave(80000, TPcmFormat(8000, 1, 2));
+    // 2 s from 1 s, blocks of 1024 frames: moved back by 64 ms, 16000 frames over 100 lines.
+    SegmentRebuildPlan p = PlanSegmentRebuild(wave, 1.0f, 3.0f, 1024, 100);
+    EXPECT_TRUE(p.run);
+    EXPECT_NEAR(p.startFrame, 8000.0 - 512.0, 1.0); // seconds in single precision, truncated
+    EXPECT_EQ(p.step, 160u);
+    EXPECT_FALSE(p.resolutionNote);
+    // Fewer frames than lines: one frame a line, with the note.
+    p = PlanSegmentRebuild(wave, 1.0f, 1.005f, 1024, 100);
+    EXPECT_TRUE(p.run);
+    EXPECT_EQ(p.step, 1u);
+    EXPECT_TRUE(p.resolutionNote);
+    // Near the start both ends clamp to 0: nothing to do.
+    EXPECT_FALSE(PlanSegmentRebuild(wave, 0.01f, 0.05f, 1024, 100).run);
+    EXPECT_FALSE(PlanSegmentRebuild(wave, 1.0f, 3.0f, 1024, 0).run);
+    EXPECT_EQ(SegmentRebuildLine(0, 100, 0), 99);
+    EXPECT_EQ(SegmentRebuildLine(99, 100, 0), 0);
+    EXPECT_EQ(SegmentRebuildLine(7, 100, 1), 7);
+    EXPECT_EQ(SegmentRebuildLine(7, 100, 2), 0);
+}
+
 TEST(SegmentShortBlocks, ZeroPaddingCentresTheSamples)
 {
     const std::size_t n = 1024;
