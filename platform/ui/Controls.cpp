@@ -335,7 +335,8 @@ QWidget* CControlWnd::CreateControlWidget(const dlg::ControlSpec& spec, QWidget*
             e->setVerticalScrollBarPolicy(spec.vscroll ? Qt::ScrollBarAsNeeded : Qt::ScrollBarAlwaysOff);
             e->notify = [e](UINT code) { Notify(e, code); };
             const int lines = spec.heightLines > 0 ? spec.heightLines : 3;
-            e->setMinimumHeight(e->fontMetrics().lineSpacing() * lines + 2 * e->frameWidth() + 8);
+            // As tall as its lines ask, not as tall as Qt's default.
+            e->setFixedHeight(e->fontMetrics().lineSpacing() * lines + 2 * e->frameWidth() + 8);
             w = e;
         } else {
             auto* e = new ctlqt::LineEdit(parent);
@@ -367,7 +368,7 @@ QWidget* CControlWnd::CreateControlWidget(const dlg::ControlSpec& spec, QWidget*
         l->setSelectionMode(spec.multiSelect ? QAbstractItemView::MultiSelection : QAbstractItemView::SingleSelection);
         l->notify = [l](UINT code) { Notify(l, code); };
         if (spec.heightLines > 0)
-            l->setMinimumHeight(l->fontMetrics().lineSpacing() * spec.heightLines + 2 * l->frameWidth() + 4);
+            l->setFixedHeight(l->fontMetrics().lineSpacing() * spec.heightLines + 2 * l->frameWidth() + 4);
         w = l;
         break;
     }
@@ -425,7 +426,7 @@ QWidget* CControlWnd::CreateControlWidget(const dlg::ControlSpec& spec, QWidget*
             NotifyHeader(r, n.hdr);
         };
         if (spec.heightLines > 0)
-            r->setMinimumHeight(r->fontMetrics().lineSpacing() * (spec.heightLines + 1) + 8);
+            r->setFixedHeight(r->fontMetrics().lineSpacing() * (spec.heightLines + 2) + 8);
         w = r;
         break;
     }
