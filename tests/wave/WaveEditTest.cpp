@@ -240,3 +240,22 @@ TEST(WaveEditStreamed, EditsOnAStreamedFileSurviveSaveAndReopen)
     EXPECT_EQ(+back.CalibrationBlock().Channel[0].CalRatio, 2.0f);
     EXPECT_EQ(GetFileSizeOf(path), 44 + 10000 + 8 + 2048);
 }
+
+TEST(WaveEditMemory, TargetsThatCannotGrowAreLeftUnchangedWithAMessage)
+{
+    TempFolder dir;
+    TPcmFormat f(8000, 2, 2);
+    TWaveFile source(100, f, dir.path());
+    FillRamp(source, 100);
+    TWaveFile target(100, f, dir.path());
+    FillRamp(target, 100, 7);
+    std::vector<std::int32_t> before = Column(target);
+    ScriptedUser user;
+    user.ExpectBox(IDOK, "TWaveFile - insufficient memory available for copying wave data");
+    user.ExpectBox(IDOK, "TWaveFile - insufficient memory available to insert segment");
+    // Both would need more than the 4 GB a wave's data can span.
+    EXPECT_FALSE(source.CopySegment(&source, &target, 0, 0xF0000000u, 10));
+    EXPECT_FALSE(source.InsertSegment(&source, &target, 0, 0, 0x7FFFFFFFu));
+    EXPECT_EQ(target.GetLength(), 100u);
+    EXPECT_EQ(Column(target), before);
+}
