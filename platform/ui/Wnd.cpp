@@ -369,8 +369,10 @@ QWidget* CWnd::Detach()
     d->timers.clear();
     if (d->hook) {
         d->hook->ReleaseOwner();
-        if (w)
+        if (w) {
             w->removeEventFilter(d->hook);
+            QObject::disconnect(w, nullptr, d->hook, nullptr);
+        }
         if (d->client && d->client != w)
             d->client->removeEventFilter(d->hook);
         d->hook->deleteLater();

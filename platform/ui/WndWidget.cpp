@@ -142,7 +142,7 @@ bool CWndHook::ClientEvent(QEvent* event)
             return false;
         // Without CS_DBLCLKS a second click is a plain button-down, as Windows sends it.
         if (event->type() == QEvent::MouseButtonDblClick && w->IsCustomDrawn() && !(w->GetClassStyle() & CS_DBLCLKS))
-            msg = msg - 1;
+            msg = msg - (WM_LBUTTONDBLCLK - WM_LBUTTONDOWN);
         SetCursorTarget(client_);
         UINT flags = MouseKeyFlags(me->buttons(), me->modifiers());
         if (event->type() == QEvent::MouseButtonRelease) {
