@@ -18,6 +18,7 @@ struct Item {
     QLayout* layout = nullptr;
     int stretch = -1; // a stretch factor
     int space = -1;   // fixed room in pixels
+    int spaceH = -1;  // with a height: an area of space x spaceH pixels
 };
 
 struct Context {
@@ -37,6 +38,8 @@ void AddToBox(QBoxLayout* box, const Item& it)
         box->addLayout(it.layout);
     else if (it.stretch >= 0)
         box->addStretch(it.stretch);
+    else if (it.spaceH >= 0)
+        box->addItem(new QSpacerItem(it.space, it.spaceH, QSizePolicy::Fixed, QSizePolicy::Fixed));
     else if (it.space >= 0)
         box->addSpacing(it.space);
 }
@@ -49,8 +52,10 @@ void AddToGrid(QGridLayout* grid, const Item& it, int row, int col, int span)
         grid->addLayout(it.layout, row, col, 1, span);
     else if (it.stretch >= 0)
         grid->addItem(new QSpacerItem(0, 0, QSizePolicy::Expanding, QSizePolicy::Minimum), row, col, 1, span);
-    else if (it.space > 0)
-        grid->addItem(new QSpacerItem(it.space, it.space, QSizePolicy::Fixed, QSizePolicy::Fixed), row, col, 1, span);
+    else if (it.space > 0 || it.spaceH > 0)
+        grid->addItem(new QSpacerItem(std::max(0, it.space), it.spaceH >= 0 ? it.spaceH : it.space, QSizePolicy::Fixed,
+                                      QSizePolicy::Fixed),
+                      row, col, 1, span);
 }
 
 QWidget* MakeControl(const dlg::ControlSpec& spec, Context& cx)
@@ -118,6 +123,8 @@ Item Build(const dlg::Node& n, Context& cx)
         break;
     case dlg::NodeKind::Space:
         it.space = std::max(0, n.size);
+        if (n.height >= 0)
+            it.spaceH = n.height;
         break;
     }
     return it;

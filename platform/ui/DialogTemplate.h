@@ -119,6 +119,7 @@ struct Node {
     int columns = 1;           // NodeKind::Grid
     int span = 1;              // columns taken in a grid
     int size = 0;              // NodeKind::Space: pixels; NodeKind::Stretch: factor
+    int height = -1;           // NodeKind::Space made by Area(): the height in pixels
 
     // Modifiers, chainable on builders: Edit(1001).Chars(10).ReadOnly().
     Node& Hidden() { ctl.hidden = true; return *this; }
@@ -228,6 +229,13 @@ inline Node Space(int pixels)
     return n;
 }
 inline Node Empty() { return Space(0); }
+// Room of a fixed size, for a control the code creates and places itself (a logo, a grid).
+inline Node Area(int width, int height)
+{
+    Node n = Space(width);
+    n.height = height;
+    return n;
+}
 
 // The usual button row at the bottom right.
 inline Node OkCancel(std::string ok = "OK", std::string cancel = "Cancel")

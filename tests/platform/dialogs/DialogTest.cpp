@@ -452,3 +452,22 @@ TEST_F(DialogTest, ModelessDialogShowsAndHidesOnEndDialog)
     EXPECT_FALSE(dlg.GetQWidget()->isVisible());
     dlg.DestroyWindow();
 }
+
+TEST_F(DialogTest, AreaLeavesRoomForAControlTheCodePlaces)
+{
+    using namespace dlg;
+    RegisterDialogTemplate({9002u, "Version information",
+                            Column({Row({Area(245 + 24, 227 + 24), Label("QLM436", 1813)}), OkCancel()})});
+    CDialog about(9002u);
+    ASSERT_TRUE(about.Create(9002u));
+    CButton logo;
+    ASSERT_TRUE(logo.Create("", WS_CHILD | WS_VISIBLE | BS_OWNERDRAW, CRect(0, 0, 1, 1), &about, 102));
+    logo.MoveWindow(24, 24, 245, 227);
+    CRect l, ok, text;
+    logo.GetWindowRect(&l);
+    about.GetDlgItem(IDOK)->GetWindowRect(&ok);
+    about.GetDlgItem(1813)->GetWindowRect(&text);
+    EXPECT_GE(ok.top, l.bottom);
+    EXPECT_GE(text.left, l.right);
+    about.DestroyWindow();
+}
