@@ -2035,7 +2035,12 @@ BOOL CDC::ExtTextOut(int x, int y, UINT options, const RECT* rect, std::string_v
     if (!dc)
         return FALSE;
     const Xform xf = XformOf(dc->st);
-    const QString q = ToQString(text);
+    // Control characters (the newline ctime leaves at the end of its text) show as nothing.
+    QString q = ToQString(text);
+    for (QChar& c : q)
+        if (c.unicode() < 0x20)
+            c = c == '\t' ? QChar(' ') : QChar(0x200B);
+    q.remove(QChar(0x200B));
     const TextSetup f = FontFor(*dc);
     QRect devRect;
     if (rect)

@@ -141,6 +141,13 @@ TEST_F(GdiText, OpaqueBackgroundAndClippedExtTextOut)
     EXPECT_EQ(gditest::CountDark(img, 0, 0, 50, 200) + gditest::CountDark(img, 70, 0, 300, 200), 0);
     EXPECT_EQ(gditest::At(img, 50, 79), RGB(0, 255, 0));
     EXPECT_GT(gditest::CountNear(img, 50, 50, 70, 80, RGB(0, 0, 255), 40), 10);
+
+    // A date as ctime gives it, newline included, right-aligned: the newline takes no room.
+    surface.Image().fill(Qt::white);
+    dc.SetTextAlign(TA_RIGHT);
+    dc.TextOut(290, 120, "Mon Dec  7 04:36:37 2026\n");
+    const QRect box = gditest::DarkBox(surface.Image());
+    EXPECT_NEAR(box.right(), 289, 2);
 }
 
 TEST_F(GdiText, DrawTextMeasuresAndCentres)
