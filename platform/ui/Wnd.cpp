@@ -10,6 +10,7 @@
 #include <QMdiSubWindow>
 #include <QPainter>
 #include <QScreen>
+#include <QStyle>
 #include <QWindow>
 
 #include <algorithm>
@@ -224,6 +225,8 @@ void CWnd::AdoptWidget(QWidget* widget, HWND)
         d->client->setProperty(kWndProperty, QVariant::fromValue<void*>(this));
     if (m_nID)
         widget->setProperty(kCtrlIdProperty, m_nID);
+    if (d->client && (FindMessageEntry(WM_MOUSEMOVE) || FindMessageEntry(WM_SETCURSOR)))
+        d->client->setMouseTracking(true);
     if (!d->hook) {
         d->hook = new CWndHook(this, d->outer, d->client);
         d->hook->setParent(widget);
@@ -355,6 +358,9 @@ BOOL CWnd::Attach(QWidget* widget, UINT nID)
         m_nID = widget->property(kCtrlIdProperty).toUInt();
     m_dwStyle = (widget->isWindow() ? 0 : WS_CHILD) | (widget->isVisible() ? WS_VISIBLE : 0);
     widget->setProperty(kWndProperty, QVariant::fromValue<void*>(this));
+    // Windows sends moves without a button held; Qt does so only with tracking on.
+    if (FindMessageEntry(WM_MOUSEMOVE) || FindMessageEntry(WM_SETCURSOR))
+        widget->setMouseTracking(true);
     d->hook = new CWndHook(this, widget, widget);
     widget->installEventFilter(d->hook);
     QObject::connect(widget, &QObject::destroyed, d->hook, [this] { HandleDestroyedWidget(); });
@@ -1350,6 +1356,46 @@ BOOL CWnd::SetForegroundWindow()
 }
 
 CWnd* CWnd::GetActiveWindow() { return FromWidget(QApplication::activeWindow(), true); }
+
+CWnd* CWnd::GetDesktopWindow()
+{
+    static CWnd* desktop = nullptr;
+    AfxEnsureQtApplication();
+    if (!desktop) {
+        desktop = new CWnd;
+        auto* w = new QWidget(nullptr, Qt::Window); // never shown; it only has the screen's size
+        desktop->Attach(w);
+    }
+    QRect screen(0, 0, 1024, 768);
+    if (QScreen* s = QGuiApplication::primaryScreen())
+        screen = s->geometry();
+    if (QWidget* w = desktop->GetQWidget())
+        w->setGeometry(screen);
+    return desktop;
+}
+
+int GetSystemMetrics(int nIndex)
+{
+    AfxEnsureQtApplication();
+    QScreen* s = QGuiApplication::primaryScreen();
+    const QRect full = s ? s->geometry() : QRect(0, 0, 1024, 768);
+    const QRect avail = s ? s->availableGeometry() : full;
+    switch (nIndex) {
+    case SM_CXSCREEN: return full.width();
+    case SM_CYSCREEN: return full.height();
+    case SM_CXFULLSCREEN: return avail.width();
+    case SM_CYFULLSCREEN: return avail.height();
+    case SM_CXVSCROLL:
+    case SM_CYHSCROLL: return QApplication::style() ? QApplication::style()->pixelMetric(QStyle::PM_ScrollBarExtent) : 16;
+    case SM_CYCAPTION: return QApplication::style() ? QApplication::style()->pixelMetric(QStyle::PM_TitleBarHeight) : 20;
+    case SM_CYMENU: return 20;
+    case SM_CXBORDER:
+    case SM_CYBORDER: return 1;
+    case SM_CXFRAME:
+    case SM_CYFRAME: return 4;
+    default: return 0;
+    }
+}
 
 // ---- Timers --------------------------------------------------------------------------------
 

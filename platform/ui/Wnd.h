@@ -895,6 +895,8 @@ public:
     CWnd* SetActiveWindow();
     BOOL SetForegroundWindow();
     static CWnd* GetActiveWindow();
+    // The screen as a window: its rectangles are the primary screen's.
+    static CWnd* GetDesktopWindow();
 
     // ---- Timers: WM_TIMER with the id, every nElapse ms, until killed or the window goes.
     UINT_PTR SetTimer(UINT_PTR nIDEvent, UINT nElapse, void* lpfnTimer = nullptr);

@@ -269,3 +269,23 @@ TEST_F(Frames, OwnedToolWindowIsATopLevelToolOfTheFrame)
     EXPECT_FALSE(IsWindow(h));
     delete tool;
 }
+
+TEST_F(Frames, FramePlacementRoundTripsAndTheDesktopHasTheScreensSize)
+{
+    WINDOWPLACEMENT set{};
+    set.showCmd = SW_SHOWNORMAL;
+    set.rcNormalPosition = CRect(30, 40, 830, 640);
+    ASSERT_TRUE(frame->SetWindowPlacement(&set));
+    AfxPumpMessages();
+    WINDOWPLACEMENT got{};
+    ASSERT_TRUE(frame->GetWindowPlacement(&got));
+    EXPECT_EQ(got.length, sizeof(WINDOWPLACEMENT));
+    EXPECT_EQ(got.showCmd, UINT(SW_SHOWNORMAL));
+    EXPECT_EQ(CRect(got.rcNormalPosition), CRect(30, 40, 830, 640));
+
+    CRect desk;
+    CWnd::GetDesktopWindow()->GetWindowRect(&desk);
+    EXPECT_EQ(desk.Width(), GetSystemMetrics(SM_CXSCREEN));
+    EXPECT_EQ(desk.Height(), GetSystemMetrics(SM_CYSCREEN));
+    EXPECT_GT(desk.Width(), 0);
+}
