@@ -23,9 +23,11 @@ function(durnex_test_dir name dir)
   add_executable(test_${name} ${_src})
   target_include_directories(test_${name} PRIVATE ${PROJECT_SOURCE_DIR} ${PROJECT_SOURCE_DIR}/tests)
   target_link_libraries(test_${name} PRIVATE ${ARGN} GTest::gtest GTest::gmock GTest::gtest_main)
+  # Where the tests find the source tree and their data files.
+  target_compile_definitions(test_${name} PRIVATE
+    DURNEX_SOURCE_DIR="${PROJECT_SOURCE_DIR}" DURNEX_TEST_DATA="${PROJECT_SOURCE_DIR}/tests/data")
   gtest_discover_tests(test_${name}
     DISCOVERY_MODE PRE_TEST
     DISCOVERY_TIMEOUT 60
-    PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen;DURNEX_TEST_DATA=${PROJECT_SOURCE_DIR}/tests/data;DURNEX_SOURCE_DIR=${PROJECT_SOURCE_DIR}"
-               TIMEOUT 600)
+    PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen" TIMEOUT 600)
 endfunction()

@@ -15,6 +15,7 @@ echo "Build took $((built - start)) s"
 export ASAN_OPTIONS=detect_leaks=1:abort_on_error=0
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 export QT_QPA_PLATFORM=offscreen
+export DURNEX_SOURCE_DIR="$PWD" DURNEX_TEST_DATA="$PWD/tests/data"
 status=0
 ctest --test-dir build-test -j "$jobs" --output-on-failure --timeout 600 || status=$?
 echo "Tests took $(( $(date +%s) - built )) s"
