@@ -85,7 +85,12 @@ SpectralData::SpectralData(const ChannelProcessingSettings* processing, const Ch
     bins = N / 2;
     // A decimation ratio of 0 means no decimation (and no division by zero).
     const double ratio = processing->DecimationRatio == 0 ? 1.0 : processing->DecimationRatio;
-    span = static_cast<float>(format.SampleRate * static_cast<double>(processing->RateMultiplier) / 2.0 / ratio);
+    // The rate factor is 1.0 unless set from outside; one that is not a positive number would
+    // leave the engine without a frequency axis, so it counts as 1.0.
+    double rateFactor = processing->RateMultiplier;
+    if (!(rateFactor > 0.0) || !std::isfinite(rateFactor))
+        rateFactor = 1.0;
+    span = static_cast<float>(format.SampleRate * rateFactor / 2.0 / ratio);
     binWidth = span / static_cast<float>(bins);
     lowFrequency = 2.0f * binWidth;
     highFrequency = 0.99f * span;

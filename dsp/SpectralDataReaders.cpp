@@ -208,7 +208,7 @@ int SpectralData::FrequencyToBin(float f) const
 
 UINT SpectralData::NarrowbandBin(float f) const
 {
-    if (bins == 0 || !(f >= 0.0f))
+    if (bins == 0 || !(f >= 0.0f) || !(binWidth > 0.0f))
         return 0;
     if (f > span)
         return bins - 1;

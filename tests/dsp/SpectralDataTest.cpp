@@ -42,6 +42,11 @@ TEST(SpectralDataConstruction, DecimationAndRateMultiplierNarrowTheSpan)
     p.RateMultiplier = 1.0f;
     SpectralData z(&p, &s, false);
     EXPECT_FLOAT_EQ(z.GetSpan(), 24000.0f);
+    // So does a rate factor that is no positive number.
+    p.RateMultiplier = 0.0f;
+    SpectralData r(&p, &s, false);
+    EXPECT_FLOAT_EQ(r.GetSpan(), 24000.0f);
+    EXPECT_EQ(r.NarrowbandBin(0.0f), 0u);
 }
 
 TEST(SpectralDataConstruction, ZeroOrBrokenSizeGivesAnEngineWithoutBuffers)
