@@ -3,6 +3,7 @@
 #include "platform/core/Responder.h"
 #include "platform/ui/ControlsQt.h"
 #include "platform/ui/DialogBuilder.h"
+#include "platform/ui/GdiInternal.h"
 #include "platform/ui/GdiObjects.h"
 #include "platform/ui/WndInternal.h"
 
@@ -135,8 +136,8 @@ bool CDialog::CreateDialogWindow(bool modal)
     AdoptWidget(w);
     if (!template_->fontFace.empty() || template_->fontPoints > 0) {
         QFont f = w->font();
-        if (!template_->fontFace.empty())
-            f.setFamily(QString::fromLocal8Bit(template_->fontFace.c_str()));
+        if (!template_->fontFace.empty()) // "MS Sans Serif" and kin map to the installed stand-ins
+            f.setFamily(QString::fromStdString(gdi::MapFaceName(template_->fontFace.c_str())));
         if (template_->fontPoints > 0)
             f.setPointSize(template_->fontPoints);
         w->setFont(f);

@@ -471,3 +471,20 @@ TEST_F(DialogTest, AreaLeavesRoomForAControlTheCodePlaces)
     EXPECT_GE(text.left, l.right);
     about.DestroyWindow();
 }
+
+TEST_F(DialogTest, TemplateFontIsMappedToAnInstalledFace)
+{
+    DialogTemplate t(9003u, "Fonts", dlg::Column({dlg::Label("Text", 10), dlg::OkCancel()}));
+    t.fontFace = "MS Sans Serif";
+    t.fontPoints = 8;
+    RegisterDialogTemplate(t);
+    CDialog d(9003u);
+    ASSERT_TRUE(d.Create(9003u));
+    const QFont f = d.GetDlgItem(10)->GetQWidget()->font();
+    EXPECT_EQ(f.pointSize(), 8);
+    EXPECT_NE(f.family(), "MS Sans Serif");
+    LOGFONTA lf;
+    ASSERT_TRUE(d.GetFont()->GetLogFont(&lf));
+    EXPECT_STREQ(lf.lfFaceName, f.family().toStdString().c_str());
+    d.DestroyWindow();
+}
