@@ -380,12 +380,6 @@ void SpectralData::SetWhiteningScale()
 
 // ---------------------------------------------------------------- per block
 
-void SpectralData::SetTimeSample(UINT index, float value)
-{
-    if (frame && index < N)
-        frame[index] = value;
-}
-
 void SpectralData::ZeroTimeSamples(UINT from, UINT to)
 {
     if (!frame || to <= from)

@@ -76,7 +76,11 @@ public:
     bool HasError() const { return error != 0; }
 
     // --- per block ---
-    void SetTimeSample(UINT index, float value);
+    void SetTimeSample(UINT index, float value)
+    {
+        if (frame && index < N)
+            frame[index] = value;
+    }
     float* GetFrame() { return frame.get(); }
     float* GetTimeBuffer() { return frame.get(); }
     void ZeroTimeSamples(UINT from, UINT to);
