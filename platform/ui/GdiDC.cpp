@@ -1649,6 +1649,28 @@ void BlitDev(DeviceContext* dst, const QRect& dRect, bool flipX, bool flipY, con
             copy = src.img->copy();
             s2.img = &copy;
         }
+        // The common case, a one-to-one copy between pixels of the same density: whole rows.
+        const bool integral = t.ratio == std::floor(t.ratio);
+        if (useSrc && !flipX && !flipY && !sFlipX && !sFlipY && sRect.size() == dRect.size() && src.ratio == t.ratio &&
+            integral && src.mono == t.mono) {
+            const int r = int(t.ratio);
+            const QPoint shift = (sRect.topLeft() - dRect.topLeft()) * r;
+            const QRect srcPhys = QRect(QPoint(0, 0), s2.devSize * r).intersected(QRect(QPoint(0, 0), s2.img->size()));
+            const QRect area = phys.intersected(srcPhys.translated(-shift));
+            for (int py = area.top(); py <= area.bottom(); ++py) {
+                QRgb* d = reinterpret_cast<QRgb*>(t.img->scanLine(py));
+                const QRgb* sp = reinterpret_cast<const QRgb*>(s2.img->constScanLine(py + shift.y())) + shift.x();
+                if (rop == SRCCOPY && !clip.complex) {
+                    std::memcpy(d + area.left(), sp + area.left(), size_t(area.width()) * sizeof(QRgb));
+                    continue;
+                }
+                for (int px = area.left(); px <= area.right(); ++px)
+                    if (!clip.complex || clip.has(px, py))
+                        d[px] = kOpaque | (Rop3(rop, P, sp[px], d[px]) & 0xFFFFFF);
+            }
+            Touched(t, dRect);
+            return;
+        }
         for (int py = phys.top(); py <= phys.bottom(); ++py) {
             const int dy = t.ratio == 1 ? py : int(std::floor((py + 0.5) / t.ratio));
             int ry = dy - dRect.top();

@@ -413,6 +413,28 @@ TEST_F(GdiRaster, HighDensitySurfaceStaysExact)
     dc.InvertRect(&r);
     dc.InvertRect(&r);
     EXPECT_EQ(surface.Image(), before);
+
+    // A bitmap lands as blocks, and copying the window back into a bitmap (the clipboard
+    // picture) reads one pixel per logical pixel.
+    CDC mem;
+    mem.CreateCompatibleDC(nullptr);
+    CBitmap bmp;
+    bmp.CreateCompatibleBitmap(&mem, 2, 1);
+    CBitmap* old = mem.SelectObject(&bmp);
+    mem.SetPixel(0, 0, RGB(255, 0, 0));
+    mem.SetPixel(1, 0, RGB(0, 0, 255));
+    dc.BitBlt(5, 5, 2, 1, &mem, 0, 0, SRCCOPY);
+    EXPECT_EQ(gditest::At(surface.Image(), 10, 10), RGB(255, 0, 0));
+    EXPECT_EQ(gditest::At(surface.Image(), 11, 11), RGB(255, 0, 0));
+    EXPECT_EQ(gditest::At(surface.Image(), 12, 11), RGB(0, 0, 255));
+    CBitmap grab;
+    grab.CreateCompatibleBitmap(&mem, 4, 2);
+    mem.SelectObject(&grab);
+    mem.BitBlt(0, 0, 4, 2, &dc, 4, 5, SRCCOPY);
+    EXPECT_EQ(mem.GetPixel(1, 0), RGB(255, 0, 0));
+    EXPECT_EQ(mem.GetPixel(2, 0), RGB(0, 0, 255));
+    EXPECT_EQ(mem.GetPixel(1, 1), dc.GetPixel(5, 6));
+    mem.SelectObject(old);
 }
 
 TEST_F(GdiRaster, PalettesTakeTheTrueColourRoad)
