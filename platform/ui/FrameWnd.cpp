@@ -47,7 +47,8 @@ public:
         if (!ours)
             return false;
         auto* ke = static_cast<QKeyEvent*>(ev);
-        const QKeySequence pressed(ke->keyCombination());
+        // The keypad's keys are the same virtual keys to Windows.
+        const QKeySequence pressed(QKeyCombination(ke->modifiers() & ~Qt::KeypadModifier, Qt::Key(ke->key())));
         for (const AccelEntry& e : GetAcceleratorEntries(frame_->m_hAccelTable)) {
             if (QKeySequence(QString::fromStdString(e.keys), QKeySequence::PortableText) == pressed) {
                 frame_->ExecuteCommand(e.id, true);
