@@ -376,7 +376,11 @@ QWidget* CControlWnd::CreateControlWidget(const dlg::ControlSpec& spec, QWidget*
     case Ctl::VScrollBar: {
         const bool vertical = spec.kind == Ctl::VScrollBar;
         auto* s = new ctlqt::ScrollBar(vertical ? Qt::Vertical : Qt::Horizontal, parent);
-        s->setRange(0, 0);
+        // An empty range, as a new control has; Qt is given one step of room so that the
+        // arrows still work, since a spin-like bar is clicked without any range set.
+        s->setRange(0, 1);
+        s->setProperty("durnexMax", 0);
+        s->setProperty("durnexLimit", 0);
         s->scroll = [s, vertical](UINT code, int pos) { SendScroll(s, vertical ? WM_VSCROLL : WM_HSCROLL, code, pos); };
         w = s;
         break;
@@ -1178,17 +1182,25 @@ HBITMAP CStatic::GetBitmap() const
 // ---- Scroll bars ------------------------------------------------------------------------------
 
 namespace {
-// Windows keeps (min, max, page); Qt's maximum is the largest position, max - page + 1.
+// Windows keeps (min, max, page): the largest position is max - page + 1. Qt keeps the range
+// of positions, given at least one step so that an empty range still has working arrows.
 void ApplyScroll(ctlqt::ScrollBar* s, int nMin, int nMax, UINT page, int pos)
 {
     ctlqt::Guard g(s->guard);
-    const int top = page > 0 ? std::max(nMin, nMax - static_cast<int>(page) + 1) : nMax;
-    s->setRange(nMin, std::max(nMin, top));
+    const int limit = std::max(nMin, page > 0 ? nMax - static_cast<int>(page) + 1 : nMax);
+    s->setRange(nMin, std::max(nMin + 1, limit));
     s->setPageStep(page > 0 ? static_cast<int>(page) : std::max(1, (nMax - nMin) / 10));
     s->setProperty("durnexMax", nMax);
     s->setProperty("durnexPage", page);
-    s->setValue(std::clamp(pos, s->minimum(), s->maximum()));
+    s->setProperty("durnexLimit", limit);
+    s->setValue(std::clamp(pos, nMin, limit));
     s->setSliderPosition(s->value());
+}
+
+int ScrollLimit(const QScrollBar* s)
+{
+    const QVariant v = s->property("durnexLimit");
+    return v.isValid() ? v.toInt() : s->maximum();
 }
 } // namespace
 
@@ -1210,7 +1222,7 @@ int CScrollBar::SetScrollPos(int nPos, BOOL)
         return 0;
     const int old = s->value();
     ctlqt::Guard g(s->guard);
-    s->setValue(std::clamp(nPos, s->minimum(), s->maximum()));
+    s->setValue(std::clamp(nPos, s->minimum(), ScrollLimit(s)));
     s->setSliderPosition(s->value());
     return old;
 }
@@ -1267,7 +1279,7 @@ BOOL CScrollBar::GetScrollInfo(LPSCROLLINFO info, UINT nMask) const
 int CScrollBar::GetScrollLimit() const
 {
     auto* s = Widget<QScrollBar>();
-    return s ? s->maximum() : 0;
+    return s ? ScrollLimit(s) : 0;
 }
 
 void CScrollBar::ShowScrollBar(BOOL bShow) { ShowWindow(bShow ? SW_SHOW : SW_HIDE); }

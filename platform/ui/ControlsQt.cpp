@@ -339,7 +339,7 @@ ScrollBar::ScrollBar(Qt::Orientation o, QWidget* parent) : QScrollBar(o, parent)
     setTracking(false);
     connect(this, &QAbstractSlider::actionTriggered, this, [this](int action) { OnAction(action); });
     connect(this, &QAbstractSlider::sliderReleased, this, [this] {
-        const int pos = sliderPosition();
+        const int pos = std::min(sliderPosition(), Limit());
         {
             Guard g(guard);
             setSliderPosition(value()); // the owner moves it, if it wants to
@@ -366,7 +366,7 @@ void ScrollBar::OnAction(int action)
     case SliderMove: code = kSbThumbTrack; break;
     default: return;
     }
-    const int pos = sliderPosition();
+    const int pos = std::min(sliderPosition(), Limit());
     if (code != kSbThumbTrack) {
         // The control itself stays put: moving it is the owner's answer to the message.
         Guard g(guard);
@@ -377,6 +377,12 @@ void ScrollBar::OnAction(int action)
         if (code != kSbThumbTrack)
             scroll(kSbEndScroll, 0);
     }
+}
+
+int ScrollBar::Limit() const
+{
+    const QVariant v = property("durnexLimit");
+    return v.isValid() ? v.toInt() : maximum();
 }
 
 // ---- Up-down arrows.

@@ -179,6 +179,7 @@ public:
 
 private:
     void OnAction(int action);
+    int Limit() const; // the owner's largest position (the Qt range may be one step larger)
 };
 
 // A group box: a frame with a title drawn behind its controls, which stay the dialog's children.

@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <QDateTimeEdit>
+#include <QMouseEvent>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPlainTextEdit>
@@ -469,4 +470,30 @@ TEST_F(ControlsTest, StaticShowsABitmap)
     const QImage shot = image.GetQWidget()->grab().toImage();
     EXPECT_EQ(Pixel(shot, 0, 0), RGB(0, 0, 255));
     EXPECT_EQ(Pixel(shot, 3, 1), RGB(0, 255, 0));
+}
+
+TEST_F(ControlsTest, ScrollBarWithoutARangeStillReportsItsArrows)
+{
+    // Spin-like bars are clicked without any range set; their owner steps a number.
+    CScrollBar spin;
+    ASSERT_TRUE(spin.Create(WS_CHILD | WS_VISIBLE | SBS_VERT, CRect(0, 0, 16, 60), &dlg, 620));
+    int mn = -1, mx = -1;
+    spin.GetScrollRange(&mn, &mx);
+    EXPECT_EQ(mn, 0);
+    EXPECT_EQ(mx, 0);
+    QWidget* w = spin.GetQWidget();
+    for (const QPoint at : {QPoint(8, 57), QPoint(8, 3)}) {
+        QMouseEvent press(QEvent::MouseButtonPress, at, w->mapToGlobal(at), Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(w, &press);
+        QMouseEvent release(QEvent::MouseButtonRelease, at, w->mapToGlobal(at), Qt::LeftButton, Qt::NoButton, Qt::NoModifier);
+        QApplication::sendEvent(w, &release);
+    }
+    std::vector<UINT> codes;
+    for (auto& v : dlg.vscrolls)
+        if (v.first != SB_ENDSCROLL)
+            codes.push_back(v.first);
+    EXPECT_EQ(codes, (std::vector<UINT>{SB_LINEDOWN, SB_LINEUP}));
+    EXPECT_EQ(spin.GetScrollPos(), 0);
+    spin.SetScrollPos(5);
+    EXPECT_EQ(spin.GetScrollPos(), 0); // nowhere to go in an empty range
 }
