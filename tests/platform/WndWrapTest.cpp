@@ -231,6 +231,7 @@ TEST(Cursors, ResourceCursorsLoadAndWmSetCursorAppliesThem)
 
 TEST(MenuResources, ParseErrorsAreRefusedAndRemovedPopupsStayUsable)
 {
+    RegisterBuiltInResources();
     EXPECT_EQ(ParseMenuText("POPUP \"&File\"\n MENUITEM \"Open\", 12\n"), nullptr) << "missing END";
     EXPECT_EQ(ParseMenuText("MENUITEM \"Open\", twelve\n"), nullptr);
     EXPECT_EQ(ParseAcceleratorText("Ctrl+O\n"), nullptr);
