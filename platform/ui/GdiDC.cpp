@@ -1789,20 +1789,25 @@ BOOL CDC::ScrollDC(int dx, int dy, const RECT* scroll, const RECT* clipRect, CRg
     if (t.img && !dst.isEmpty()) {
         const QImage old = t.img->copy();
         const PixClip clip(t);
-        for (int yy = dst.top(); yy <= dst.bottom(); ++yy)
-            for (int xx = dst.left(); xx <= dst.right(); ++xx) {
-                const int sx = xx - ddx, sy = yy - ddy;
-                if (!src.contains(sx, sy))
-                    continue;
-                const int spx = PhysLo(sx, t.ratio), spy = PhysLo(sy, t.ratio);
-                const int x0 = PhysLo(xx, t.ratio), x1 = t.ratio == 1 ? xx + 1 : PhysLo(xx + 1, t.ratio);
-                const int y0 = PhysLo(yy, t.ratio), y1 = t.ratio == 1 ? yy + 1 : PhysLo(yy + 1, t.ratio);
-                for (int py = y0; py < y1; ++py)
-                    for (int px = x0; px < x1; ++px)
-                        if (clip.has(px, py))
-                            reinterpret_cast<QRgb*>(t.img->scanLine(py))[px] =
-                                reinterpret_cast<const QRgb*>(old.constScanLine(spy + (py - y0)))[spx + (px - x0)];
+        // Work on the image's pixels: the shift scaled by the density, the areas by their blocks.
+        auto physRect = [&](const QRect& r) {
+            return QRect(QPoint(PhysLo(r.left(), t.ratio), PhysLo(r.top(), t.ratio)),
+                         QPoint(PhysLo(r.right() + 1, t.ratio) - 1, PhysLo(r.bottom() + 1, t.ratio) - 1));
+        };
+        const int sx = Round(ddx * t.ratio), sy = Round(ddy * t.ratio);
+        const QRect srcPhys = physRect(src).intersected(old.rect());
+        const QRect dstPhys = physRect(dst).intersected(srcPhys.translated(sx, sy)).intersected(clip.box);
+        for (int py = dstPhys.top(); py <= dstPhys.bottom(); ++py) {
+            QRgb* d = reinterpret_cast<QRgb*>(t.img->scanLine(py));
+            const QRgb* o = reinterpret_cast<const QRgb*>(old.constScanLine(py - sy)) - sx;
+            if (!clip.complex) {
+                std::memcpy(d + dstPhys.left(), o + dstPhys.left(), size_t(dstPhys.width()) * sizeof(QRgb));
+                continue;
             }
+            for (int px = dstPhys.left(); px <= dstPhys.right(); ++px)
+                if (clip.has(px, py))
+                    d[px] = o[px];
+        }
         Touched(t, area);
     }
     // The uncovered area, in device (client) coordinates.

@@ -391,6 +391,28 @@ TEST_F(GdiRaster, ScrollDCMovesPixelsAndReportsTheUncoveredStrip)
     EXPECT_EQ(mem.GetPixel(0, 1), RGB(30, 10, 0));
     EXPECT_EQ(mem.GetPixel(6, 2), RGB(90, 20, 0));
     EXPECT_EQ(mem.GetPixel(7, 2), RGB(70, 20, 0)); // uncovered: left as it was
+
+    // Up by one row, limited to the left half: the right half stays.
+    const RECT left{0, 0, 5, 4};
+    CRgn uncovered;
+    uncovered.CreateRectRgn(0, 0, 0, 0);
+    EXPECT_TRUE(mem.ScrollDC(0, -1, &all, &left, &uncovered, &update));
+    EXPECT_EQ(update, (RECT{0, 3, 5, 4}));
+    RECT box;
+    EXPECT_EQ(uncovered.GetRgnBox(&box), SIMPLEREGION);
+    EXPECT_EQ(box, update);
+    EXPECT_EQ(mem.GetPixel(0, 0), RGB(30, 10, 0));
+    EXPECT_EQ(mem.GetPixel(4, 2), RGB(70, 30, 0));
+    EXPECT_EQ(mem.GetPixel(5, 0), RGB(80, 0, 0));
+
+    // On a high-density surface the shift is in logical pixels.
+    CSurface dense;
+    dense.Resize(8, 4, 2.0);
+    CSurfaceDC sdc(&dense);
+    sdc.SetPixel(6, 1, RGB(1, 2, 3));
+    EXPECT_TRUE(sdc.ScrollDC(-2, 1, nullptr, nullptr, nullptr, nullptr));
+    EXPECT_EQ(sdc.GetPixel(4, 2), RGB(1, 2, 3));
+    EXPECT_EQ(gditest::At(dense.Image(), 9, 5), RGB(1, 2, 3));
 }
 
 TEST_F(GdiRaster, HighDensitySurfaceStaysExact)
