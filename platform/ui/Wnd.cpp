@@ -315,6 +315,7 @@ BOOL CWnd::CreateEx(DWORD dwExStyle, LPCSTR lpszClassName, LPCSTR lpszWindowName
         w->setGeometry(cs.x, cs.y, qMax(1, cs.cx), qMax(1, cs.cy));
     if (m_dwStyle & WS_DISABLED)
         w->setEnabled(false);
+    GetClientRect(&m_paintRect);
     ApplyClassCursor(this);
 
     MINMAXINFO mmi{};
@@ -1218,6 +1219,8 @@ void CWnd::HandleResize()
     QWidget* c = GetClientWidget();
     if (!c)
         return;
+    if (!m_inPaint)
+        GetClientRect(&m_paintRect);
     if (m_customDrawn) {
         const int oldW = d->surface ? d->surface->Width() : 0, oldH = d->surface ? d->surface->Height() : 0;
         GetSurface();
