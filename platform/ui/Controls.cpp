@@ -382,6 +382,10 @@ QWidget* CControlWnd::CreateControlWidget(const dlg::ControlSpec& spec, QWidget*
         s->setProperty("durnexMax", 0);
         s->setProperty("durnexLimit", 0);
         s->scroll = [s, vertical](UINT code, int pos) { SendScroll(s, vertical ? WM_VSCROLL : WM_HSCROLL, code, pos); };
+        // A vertical bar in a template is mostly a spin beside an edit: as tall as one.
+        if (vertical)
+            s->setFixedHeight(spec.heightLines > 0 ? s->fontMetrics().lineSpacing() * spec.heightLines + 4
+                                                   : QLineEdit().sizeHint().height());
         w = s;
         break;
     }
@@ -490,6 +494,9 @@ BOOL CControlWnd::CreateControl(const dlg::ControlSpec& spec, DWORD dwStyle, con
     QWidget* w = CreateControlWidget(s, pParentWnd->GetClientWidget());
     if (!w)
         return FALSE;
+    // The code places this control in pixels: the template's size hints do not apply.
+    w->setMinimumSize(0, 0);
+    w->setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
     w->setGeometry(rect.left, rect.top, std::max(0, int(rect.right - rect.left)), std::max(0, int(rect.bottom - rect.top)));
     m_nID = nID;
     m_dwStyle = dwStyle | WS_CHILD;

@@ -368,6 +368,13 @@ TEST_F(ControlsTest, ControlsMadeByCodeFollowTheirStyles)
     EXPECT_EQ(a, 0);
     EXPECT_EQ(b, 4);
 
+    CEdit notes; // placed in pixels: the rectangle holds, whatever a template would ask
+    ASSERT_TRUE(notes.Create(WS_CHILD | WS_VISIBLE | ES_MULTILINE, CRect(0, 100, 300, 300), &dlg, 605));
+    CRect nr;
+    notes.GetWindowRect(&nr);
+    EXPECT_EQ(nr.Height(), 200);
+    EXPECT_EQ(nr.Width(), 300);
+
     CScrollBar bar;
     ASSERT_TRUE(bar.Create(WS_CHILD | WS_VISIBLE | SBS_VERT, CRect(100, 0, 116, 60), &dlg, 603));
     SCROLLINFO si;
