@@ -7,6 +7,7 @@
 
 #include <cmath>
 #include <filesystem>
+#include <random>
 #include <fstream>
 #include <string>
 #include <unistd.h>
@@ -333,4 +334,34 @@ TEST(SpectralDataResponseFiles, FilterResponseBuildsASymmetricImpulse)
     const auto [lo, hi] = std::minmax_element(taps.begin(), taps.end());
     EXPECT_NEAR(*hi - *lo, 0.5f, 1e-4f);
     EXPECT_FALSE(d.LoadFilterResponse(f.c_str(), 10, taps.data())); // fewer taps than bins
+}
+
+TEST(SpectralDataResponseFiles, RandomTextNeverCrashesAndNeverYieldsNonFiniteLevels)
+{
+    Responder anyAnswer; // every box gets its default answer; the texts do not matter here
+    auto p = Processing(4000, 1024);
+    const auto s = Scaling(1);
+    SpectralData d(&p, &s, false);
+    std::mt19937 gen(77);
+    const char* tokens[] = {"100", "-3.5", "1e9", "-1e30", "nan", "inf", ";", ";SPLINE OFF", "abc", "\t", " ",
+                            "\r", "0", "0.0001", "250.5", "1e-40", "99999999999999999999", "-", "+", "."};
+    for (int round = 0; round < 300; ++round) {
+        std::string text;
+        const int lines = static_cast<int>(gen() % 40);
+        for (int l = 0; l < lines; ++l) {
+            const int parts = static_cast<int>(gen() % 4);
+            for (int k = 0; k < parts; ++k) {
+                text += tokens[gen() % std::size(tokens)];
+                text += (gen() % 3) ? " " : "\t";
+            }
+            if (gen() % 50 == 0)
+                text += std::string(gen() % 500, static_cast<char>('0' + gen() % 10));
+            text += "\n";
+        }
+        TempFile f(text);
+        std::vector<float> out(512, 0.0f);
+        if (d.LoadCompensationFile(f.c_str(), out.data()))
+            for (float v : out)
+                ASSERT_TRUE(std::isfinite(v) && v >= -240.0f && v <= 240.0f) << text;
+    }
 }
