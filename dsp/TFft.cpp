@@ -16,7 +16,7 @@
 
 namespace {
 
-constexpr int kMaxLog2 = 25; // complex sizes up to 2^24, real sizes up to 2^25
+constexpr int kMaxLog2 = 25; // complex sizes below 2^24, real sizes below 2^25
 constexpr double kTwoPi = 6.283185307179586;
 
 bool IsPowerOfTwo(int n) { return n > 0 && (n & (n - 1)) == 0; }
