@@ -748,6 +748,22 @@ CBitmap* CDC::SelectObject(CBitmap* bitmap)
 
 int CDC::SelectObject(CRgn* region) { return SelectClipRgn(region); }
 
+CGdiObject* CDC::SelectObject(CGdiObject* object)
+{
+    auto d = object ? gdi::Lookup(object->GetSafeHandle()) : nullptr;
+    if (!d)
+        return nullptr;
+    switch (d->kind) {
+    case GdiKind::Pen: return SelectObject(static_cast<CPen*>(object));
+    case GdiKind::Brush: return SelectObject(static_cast<CBrush*>(object));
+    case GdiKind::Font: return SelectObject(static_cast<CFont*>(object));
+    case GdiKind::Bitmap: return SelectObject(static_cast<CBitmap*>(object));
+    case GdiKind::Palette: return SelectPalette(static_cast<CPalette*>(object), FALSE);
+    case GdiKind::Region: SelectClipRgn(static_cast<CRgn*>(object)); return nullptr;
+    }
+    return nullptr;
+}
+
 CGdiObject* CDC::SelectStockObject(int index)
 {
     CGdiObject* o = gdi::StockWrapper(index);
@@ -1497,6 +1513,34 @@ void CDC::InvertRect(const RECT* rect)
     if (!dc || !rect)
         return;
     PatDev(dc, DevRectOf(dc, rect), 0, DSTINVERT);
+}
+
+void CDC::DrawFocusRect(const RECT* rect)
+{
+    auto* dc = Context();
+    if (!dc || !rect)
+        return;
+    const QRect d = DevRectOf(dc, rect);
+    Target t = TargetOf(dc);
+    if (!t.img || d.isEmpty())
+        return;
+    const PixClip clip(t);
+    // Pixels on the frame whose x + y is even, as the checkered focus pattern has them.
+    auto dot = [&](int x, int y) {
+        if (((x + y) & 1) == 0)
+            PlotDev(t, clip, x, y, 0, R2_NOT);
+    };
+    for (int x = d.left(); x <= d.right(); ++x) {
+        dot(x, d.top());
+        if (d.bottom() != d.top())
+            dot(x, d.bottom());
+    }
+    for (int y = d.top() + 1; y < d.bottom(); ++y) {
+        dot(d.left(), y);
+        if (d.right() != d.left())
+            dot(d.right(), y);
+    }
+    Touched(t, d);
 }
 
 BOOL CDC::FillRgn(CRgn* region, CBrush* brush)

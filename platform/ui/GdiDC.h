@@ -51,6 +51,8 @@ public:
     CFont* SelectObject(CFont* font);
     CBitmap* SelectObject(CBitmap* bitmap);
     int SelectObject(CRgn* region); // as SelectClipRgn
+    // Any object, by its kind (what SelectStockObject returned goes back this way).
+    CGdiObject* SelectObject(CGdiObject* object);
     CGdiObject* SelectStockObject(int index);
     CPalette* SelectPalette(CPalette* palette, BOOL forceBackground);
     UINT RealizePalette();
@@ -136,6 +138,8 @@ public:
     void Draw3dRect(const RECT* rect, COLORREF topLeft, COLORREF bottomRight);
     void Draw3dRect(int x, int y, int cx, int cy, COLORREF topLeft, COLORREF bottomRight);
     void InvertRect(const RECT* rect);
+    // A dotted frame drawn by inverting every other pixel; drawing it again removes it.
+    void DrawFocusRect(const RECT* rect);
     BOOL FillRgn(CRgn* region, CBrush* brush);
     BOOL InvertRgn(CRgn* region);
     COLORREF SetPixel(int x, int y, COLORREF color);

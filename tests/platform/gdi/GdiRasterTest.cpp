@@ -171,6 +171,22 @@ TEST_F(GdiRaster, FramesAndSunkenEdges)
     EXPECT_EQ(gditest::CountNear(img, 0, 0, 64, 48, RGB(255, 0, 0)), 4 * 3 - 2);
     EXPECT_EQ(At(img, 33, 32), RGB(255, 0, 0));
     EXPECT_EQ(At(img, 31, 31), RGB(255, 255, 255));
+
+    // A focus frame is dotted and goes away when drawn again.
+    const QImage before = img.copy();
+    const RECT focus{40, 5, 50, 12};
+    dc.DrawFocusRect(&focus);
+    EXPECT_EQ(At(img, 41, 5), RGB(0, 0, 0)); // the dots follow the device's checkerboard
+    EXPECT_EQ(At(img, 40, 5), RGB(255, 255, 255));
+    EXPECT_EQ(At(img, 45, 8), RGB(255, 255, 255));
+    dc.DrawFocusRect(&focus);
+    EXPECT_EQ(img, before);
+
+    // What SelectStockObject hands back goes back in as a plain object.
+    CGdiObject* old = dc.SelectStockObject(NULL_BRUSH);
+    ASSERT_NE(old, nullptr);
+    EXPECT_EQ(dc.SelectObject(old), gditest::Stock(NULL_BRUSH));
+    EXPECT_EQ(dc.GetCurrentBrush(), static_cast<CBrush*>(old));
 }
 
 TEST_F(GdiRaster, DottedPenFollowsItsPatternAndBackgroundMode)

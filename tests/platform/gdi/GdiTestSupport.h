@@ -17,6 +17,15 @@ namespace gditest {
 // The Qt application every test here needs (fonts, clipboard, printing).
 inline void EnsureApp() { AfxEnsureQtApplication(); }
 
+// The stock object's wrapper, as SelectStockObject returns it.
+inline CGdiObject* Stock(int index)
+{
+    CDC mem;
+    mem.CreateCompatibleDC(nullptr);
+    mem.SelectStockObject(index);
+    return index == NULL_BRUSH ? static_cast<CGdiObject*>(mem.GetCurrentBrush()) : nullptr;
+}
+
 inline COLORREF At(const QImage& img, int x, int y)
 {
     const QRgb q = img.pixel(x, y);
