@@ -325,3 +325,31 @@ TEST_F(PropertySheetTest, SheetRearrangesItsStripAndHandlesItsOwnControls)
     EXPECT_EQ(settings.rate, 48000);
     EXPECT_EQ(display.oks, 1);
 }
+
+TEST_F(PropertySheetTest, SheetOwningItsPagesAsMembersEndsCleanly)
+{
+    struct COwnSheet : CPropertySheet {
+        explicit COwnSheet(Settings* s) : CPropertySheet("Own"), g(s), d(s)
+        {
+            AddPage(&g);
+            AddPage(&d);
+        }
+        CGeneralPage g;
+        CDisplayPage d;
+    };
+    {
+        COwnSheet never(&settings); // destroyed without ever being shown
+        EXPECT_EQ(never.GetPageCount(), 2);
+    }
+    auto sheet = std::make_unique<COwnSheet>(&settings);
+    CDialog::ScriptModal([](CWnd& w) {
+        auto& s = static_cast<COwnSheet&>(w);
+        ClickTab(s, 1);
+        s.d.SetDlgItemText(IDC_STYLE, "ignored by a list-only combo");
+        Click(s, IDCANCEL);
+    });
+    EXPECT_EQ(sheet->DoModal(), IDCANCEL);
+    EXPECT_EQ(sheet->g.cancels, 1);
+    sheet.reset();
+    SUCCEED();
+}
