@@ -19,7 +19,13 @@
 //
 // Tab order is declaration order. Consecutive auto radio buttons form one group (a radio
 // marked Group() starts a new one); radios given the same InGroup(name) form a group wherever
-// they stand, for grids whose radio columns are interleaved with other controls.
+// they stand, for grids whose radio columns are interleaved with other controls. Tables of
+// controls are easiest built in a loop into a std::vector<dlg::Node> handed to Grid().
+//
+// A static the code addresses gets an id: Label("Plot Range", 1865). Group boxes are drawn
+// behind their controls, which stay the dialog's own children (as on Windows). Hidden controls
+// keep their place. Area(w, h) keeps room for a control the code creates and places itself.
+// A property page's template is written the same way; its caption is the tab's text.
 #pragma once
 
 #include "platform/core/MessageBox.h"
