@@ -188,7 +188,8 @@ protected:
 };
 
 // A context on a window's surface (or any standalone surface, as tests use). The update
-// area, when given, clips everything drawn (a paint context's invalid rectangle).
+// area, when given, clips everything drawn (a paint context's invalid rectangle). The surface
+// must outlive the context; it may be resized meanwhile.
 class CSurfaceDC : public CDC {
 public:
     explicit CSurfaceDC(CSurface* surface, const RECT* updateArea = nullptr);
