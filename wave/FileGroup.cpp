@@ -1,0 +1,235 @@
+#include "wave/FileGroup.h"
+
+#include "app/settings/ChannelFileState.h"
+#include "app/settings/CommonRoutines.h"
+#include "app/settings/NumberText.h"
+#include "dsp/ChannelCalibration.h"
+#include "platform/core/FileSystem.h"
+#include "platform/core/MessageBox.h"
+#include "platform/core/Profile.h"
+#include "wave/TWaveFile.h"
+
+#include <algorithm>
+#include <cinttypes>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <new>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr const char* kInfoSection = "TestInfo";
+constexpr const char* kFilesSection = "Filenames";
+
+std::string FolderOf(const std::string& path)
+{
+    std::size_t slash = path.find_last_of('/');
+    if (slash == std::string::npos || slash == 0)
+        return slash == 0 ? std::string("/") : std::string();
+    return path.substr(0, slash);
+}
+
+std::string ReadString(const std::string& file, const char* section, const char* key)
+{
+    char buf[260] = {};
+    GetPrivateProfileStringA(section, key, "", buf, sizeof buf, file.c_str());
+    return buf;
+}
+
+void DeleteChannelFile(ChannelFileState& state)
+{
+    delete state.File;
+    state.File = nullptr;
+    state.FileChannel = 0;
+    CopyField(state.FilePath, "");
+}
+
+} // namespace
+
+bool FileGroupInfo::IsUntitled() const
+{
+    return strnlen(GroupPath, sizeof GroupPath) < 3;
+}
+
+std::string FileGroupEntryFor(const std::string& groupPath, const std::string& wavePath)
+{
+    const std::string folder = FolderOf(groupPath);
+    if (folder.empty() || wavePath.empty() || wavePath[0] != '/' || folder[0] != '/')
+        return wavePath;
+    fs::path relative = fs::path(wavePath).lexically_normal().lexically_relative(fs::path(folder).lexically_normal());
+    if (relative.empty() || *relative.begin() == "..")
+        return wavePath;
+    return relative.generic_string();
+}
+
+std::string ResolveFileGroupEntry(const std::string& groupPath, const std::string& value)
+{
+    if (value.empty())
+        return value;
+    // Absolute paths, drive letters and UNC names are taken as they stand; a Windows path that
+    // does not exist here is then reported missing when it is opened.
+    if (value[0] == '/' || value[0] == '\\' || (value.size() >= 2 && value[1] == ':'))
+        return value;
+    std::string relative = value;
+    std::replace(relative.begin(), relative.end(), '\\', '/');
+    const std::string folder = FolderOf(groupPath);
+    if (folder.empty())
+        return relative;
+    return folder == "/" ? "/" + relative : folder + "/" + relative;
+}
+
+std::string FileGroupChannelFileName(const std::string& groupPath, int channel)
+{
+    std::string folder = FolderOf(groupPath);
+    std::string title = fs::path(groupPath).stem().string();
+    std::string name = title + "_" + GetChannelLocationName(channel) + ".wav";
+    return folder.empty() ? name : (folder == "/" ? "/" + name : folder + "/" + name);
+}
+
+bool WriteFileGroupInfo(const std::string& groupPath, const FileGroupInfo& info)
+{
+    const char* file = groupPath.c_str();
+    auto text = [](const char (&field)[260]) { return std::string(field, strnlen(field, sizeof field)); };
+    char date[32];
+    std::snprintf(date, sizeof date, "%" PRId64, info.TestDate);
+    bool ok = WritePrivateProfileStringA(kInfoSection, "TestName", text(info.TestName).c_str(), file) != FALSE;
+    ok = WritePrivateProfileStringA(kInfoSection, "Technician", text(info.Technician).c_str(), file) != FALSE && ok;
+    ok = WritePrivateProfileStringA(kInfoSection, "Comments", text(info.Comments).c_str(), file) != FALSE && ok;
+    ok = WritePrivateProfileStringA(kInfoSection, "TestDate", date, file) != FALSE && ok;
+    return ok;
+}
+
+void ReadFileGroupInfo(const std::string& groupPath, FileGroupInfo& info)
+{
+    CopyField(info.TestName, ReadString(groupPath, kInfoSection, "TestName").c_str());
+    CopyField(info.Technician, ReadString(groupPath, kInfoSection, "Technician").c_str());
+    CopyField(info.Comments, ReadString(groupPath, kInfoSection, "Comments").c_str());
+    info.TestDate = ParseDecimalInteger(ReadString(groupPath, kInfoSection, "TestDate").c_str());
+}
+
+bool WriteFileGroupEntry(const std::string& groupPath, int channel, const std::string& wavePath)
+{
+    if (channel < 0 || channel >= kFileGroupChannels)
+        return false;
+    return WritePrivateProfileStringA(kFilesSection, GetChannelLocationName(channel),
+                                      FileGroupEntryFor(groupPath, wavePath).c_str(), groupPath.c_str()) != FALSE;
+}
+
+std::string ReadFileGroupEntry(const std::string& groupPath, int channel)
+{
+    if (channel < 0 || channel >= kFileGroupChannels)
+        return {};
+    return ResolveFileGroupEntry(groupPath, ReadString(groupPath, kFilesSection, GetChannelLocationName(channel)));
+}
+
+int CountUnsavedWaveFiles(const ChannelFileState* files, int channels)
+{
+    int count = 0;
+    for (int c = 0; c < channels; ++c) {
+        const TWaveFile* file = files[c].File;
+        if (file == nullptr)
+            continue;
+        if (file->IsUntitled()) {
+            ++count;
+            continue;
+        }
+        // Edits of a streamed file without backup are already in the file itself.
+        bool editsElsewhere = file->GetMode() == TWaveFile::kMemory || file->GetWorkingCopy() != file->GetFileName();
+        if (file->IsModified() && editsElsewhere)
+            ++count;
+    }
+    return count;
+}
+
+bool SaveFileGroup(const std::string& groupPath, FileGroupInfo& info, ChannelFileState* files)
+{
+    if (!WriteFileGroupInfo(groupPath, info)) {
+        char buf[400];
+        std::snprintf(buf, sizeof buf, "Failure writing file group %s", groupPath.c_str());
+        AfxMessageBox(buf, MB_ICONSTOP);
+        return false;
+    }
+    CopyField(info.GroupPath, groupPath.c_str());
+    bool ok = true;
+    for (int c = 0; c < kFileGroupChannels; ++c) {
+        TWaveFile* file = files[c].File;
+        if (file == nullptr)
+            continue;
+        if (file->IsUntitled()) {
+            std::string name = FileGroupChannelFileName(groupPath, c);
+            CopyField(files[c].FilePath, name.c_str());
+            file->SetFileName(name);
+            file->Save();
+        }
+        if (file->IsModified())
+            file->Save();
+        ok = WriteFileGroupEntry(groupPath, c, file->GetFileName()) && ok;
+    }
+    return ok;
+}
+
+int OpenFileGroup(const std::string& groupPath, FileGroupInfo& info, ChannelFileState* files,
+                  ChannelCalibration* calibrations, WORD waveMode, bool makeBackup, const std::string& waveFolder)
+{
+    ReadFileGroupInfo(groupPath, info);
+    CopyField(info.GroupPath, groupPath.c_str());
+    int opened = 0;
+    for (int c = 0; c < kFileGroupChannels; ++c) {
+        ChannelFileState& state = files[c];
+        if (state.File != nullptr)
+            DeleteChannelFile(state);
+        std::string path = ReadFileGroupEntry(groupPath, c);
+        CopyField(state.FilePath, path.c_str());
+        if (path.empty())
+            continue;
+        TWaveFile* file = nullptr;
+        if (FileExists(path))
+            file = new (std::nothrow) TWaveFile(path, waveMode, makeBackup, waveFolder);
+        if (file == nullptr || file->IsError()) {
+            delete file;
+            char buf[600];
+            std::snprintf(buf, sizeof buf,
+                          "Failure opening wave file %s.  Please check that the wave file path is valid and is not "
+                          "write protected",
+                          path.c_str());
+            AfxMessageBox(buf, MB_ICONSTOP);
+            state.File = nullptr;
+            state.FileChannel = 0;
+            continue;
+        }
+        state.File = file;
+        ++opened;
+        ChannelCalibration calibration;
+        file->GetChannelCalibration(calibration, static_cast<int>(state.FileChannel));
+        ComputeCalibrationFactors(calibration);
+        calibrations[c] = calibration;
+        // Taking the file's own calibration is no edit of the file.
+        const bool modified = file->IsModified();
+        if (calibration.IsEnabled == 0) {
+            file->ClearCalibration();
+        } else {
+            WaveCalibrationBlock block;
+            file->GetCalibrationBlock(block);
+            block.Channel[0] = calibration;
+            block.Channel[1] = calibration;
+            file->TWaveData::SetCalibration(block);
+        }
+        file->SetModified(modified);
+    }
+    return opened;
+}
+
+bool CloseFileGroup(FileGroupInfo& info, ChannelFileState* files, int channels)
+{
+    if (CountUnsavedWaveFiles(files, channels) > 0 &&
+        AfxMessageBox("The file has not been saved.  Do you want to continue without saving?",
+                      MB_YESNO | MB_ICONQUESTION) != IDYES)
+        return false;
+    for (int c = 0; c < channels; ++c)
+        if (files[c].File != nullptr)
+            DeleteChannelFile(files[c]);
+    info.Clear();
+    return true;
+}
