@@ -7,6 +7,7 @@
 #include "platform/core/WinTypes.h"
 
 #include <cstdint>
+#include <string>
 
 struct ImportSettings {
     // Source types, in the order of the options dialog's list.
@@ -58,3 +59,33 @@ struct ImportSettings {
 };
 
 static_assert(sizeof(ImportSettings) == 156, "fixed-size record");
+
+// The units the options dialog offers: list text, RefUnits code, and the two axis labels that
+// choosing the entry fills in.
+struct ImportUnitChoice {
+    const char* Text;
+    WORD Code;
+    const char* LabelLinear;
+    const char* LabelLog;
+};
+inline constexpr ImportUnitChoice kImportUnitChoices[] = {
+    {"Volts", 0, "Volts", "dBV"},
+    {"Millivolts", 1, "Millivolts", "dBmV"},
+    {"Pascals (in air)", 8, "Pascals", "SPL (dB ref 20uPA)"},
+    {"Pascals (in water)", 11, "Pascals", "SPL (dB ref 1uPA)"},
+    {"Acceleration (G)", 3, "Acceleration (G)", "Acceleration (G dB)"},
+    {"Custom", 4, "", ""},
+};
+
+// The options dialog's checks of the values it read, in its order: the message to show with
+// the stop icon, or an empty string when the record is accepted.
+inline std::string CheckImportSettings(const ImportSettings& s)
+{
+    if (s.SampleRate == 0)
+        return "Sampling Rate must be greater than zero";
+    if (s.HasHeader && s.HeaderSize < 0)
+        return "Header Size cannot be less than zero";
+    if (s.IsText() && (s.Column < 1 || s.Column > ImportSettings::kMaxColumn))
+        return "Column Index value must be 1 to 16";
+    return {};
+}

@@ -283,4 +283,27 @@ TEST_F(Import, ConversionIsLimitedNotWrapped)
     EXPECT_EQ(process.Convert(1e300), 8388607);
 }
 
+TEST(ImportSettingsRecord, StartValuesAndChecks)
+{
+    ImportSettings s;
+    EXPECT_EQ(s.SampleRate, 48000u);
+    EXPECT_EQ(s.ScalingMode, ImportSettings::kRescale);
+    EXPECT_STREQ(s.LabelLog, "dBV");
+    EXPECT_EQ(CheckImportSettings(s), "");
+    s.HasHeader = 1;
+    s.HeaderSize = -1;
+    EXPECT_EQ(CheckImportSettings(s), "Header Size cannot be less than zero");
+    s.HasHeader = 0;
+    s.Column = 17;
+    EXPECT_EQ(CheckImportSettings(s), "Column Index value must be 1 to 16");
+    s.Format = ImportSettings::kBinary32; // no column limit for binary sources
+    EXPECT_EQ(CheckImportSettings(s), "");
+    s.SampleRate = 0;
+    EXPECT_EQ(CheckImportSettings(s), "Sampling Rate must be greater than zero");
+    ImportSettings a, b;
+    a.DataValue = 2.0f;
+    a.SetStartValues();
+    EXPECT_TRUE(SameRecordBytes(a, b));
+}
+
 } // namespace
