@@ -11,6 +11,7 @@
 #include <QPainter>
 #include <QScreen>
 #include <QStyle>
+#include <QThread>
 #include <QWindow>
 
 #include <algorithm>
@@ -528,6 +529,21 @@ LRESULT CWnd::SendMessage(UINT message, WPARAM wParam, LPARAM lParam)
 {
     if (!m_hWnd && message != WM_NCDESTROY)
         return 0;
+    QCoreApplication* app = QCoreApplication::instance();
+    if (app && QThread::currentThread() != app->thread()) {
+        // From another thread the message is handled on the window's thread, and the sender
+        // waits for the result, as Windows does.
+        LRESULT result = 0;
+        const HWND self = m_hWnd;
+        QMetaObject::invokeMethod(
+            app,
+            [self, message, wParam, lParam, &result] {
+                if (CWnd* w = FromHandle(self))
+                    result = w->WindowProc(message, wParam, lParam);
+            },
+            Qt::BlockingQueuedConnection);
+        return result;
+    }
     return WindowProc(message, wParam, lParam);
 }
 

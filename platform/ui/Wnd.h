@@ -20,7 +20,8 @@
 //
 // Threads: everything here belongs to the user-interface thread, except ::PostMessage /
 // CWnd::PostMessage, which any thread may call (the message is queued through Qt's event loop
-// and dropped if the window is gone by then).
+// and dropped if the window is gone by then), and SendMessage, which from another thread
+// waits until the user-interface thread has handled the message.
 //
 // Drawing: a custom-drawn window (one made by Create/CreateEx) owns a CSurface at its client
 // size and device pixel ratio. Device contexts draw on it at any time; Qt's paint event runs the

@@ -320,3 +320,29 @@ TEST_F(WindowCore, ClosingAFrameDestroysItAndItsChildren)
     EXPECT_EQ(app.m_pMainWnd, nullptr);
     AfxPumpMessages();
 }
+
+TEST_F(WindowCore, SendFromAnotherThreadRunsOnTheWindowsThreadAndWaits)
+{
+    struct Job {
+        CWnd* target;
+        LRESULT result = 0;
+    } job{child};
+    CWinThread* t = AfxBeginThread(
+        [](LPVOID p) -> UINT {
+            auto* j = static_cast<Job*>(p);
+            j->result = j->target->SendMessage(WM_TEST_PING, 3, 99);
+            return 0;
+        },
+        &job, THREAD_PRIORITY_NORMAL, 0, CREATE_SUSPENDED);
+    t->m_bAutoDelete = FALSE;
+    t->ResumeThread();
+    QElapsedTimer clock;
+    clock.start();
+    while (!t->IsFinished() && clock.elapsed() < 5000)
+        AfxPumpMessages(5);
+    ASSERT_TRUE(t->Join(1000));
+    delete t;
+    EXPECT_EQ(job.result, 100);
+    ASSERT_EQ(child->pings, (std::vector<int>{3}));
+    EXPECT_TRUE(child->pingThreads[0]);
+}
