@@ -20,7 +20,8 @@ std::string Printf(const char* format, const std::string& text)
     return buf;
 }
 
-bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\v' || c == '\f'; }
+// The end-of-file mark some Windows programs still append counts as blank.
+bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\v' || c == '\f' || c == '\x1a'; }
 
 // A signed decimal integer at the start of the field (after blanks); what follows the digits
 // is ignored, as a C scanf would. Saturates at the 32-bit range.
@@ -182,6 +183,9 @@ bool TImportProcess::ReadLine()
         return false;
     if (!line_.empty() && line_.back() == '\r')
         line_.pop_back();
+    // A UTF-8 byte-order mark before the first line is no part of its text.
+    if (lineNumber_ == 0 && line_.rfind("\xEF\xBB\xBF", 0) == 0)
+        line_.erase(0, 3);
     ++lineNumber_;
     return true;
 }

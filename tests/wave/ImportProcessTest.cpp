@@ -73,6 +73,7 @@ TEST_F(Import, LastLineWithoutLineEndAndBlankLinesAndCrLf)
     // The last value counts even without a line end; empty lines hold no sample.
     EXPECT_EQ(ImportText("1\n2\n3"), (V{1, 2, 3}));
     EXPECT_EQ(ImportText("1\r\n\r\n2\r\n3\r\n\r\n"), (V{1, 2, 3}));
+    EXPECT_EQ(ImportText("\xEF\xBB\xBF-4\r\n5\r\n\x1a"), (V{-4, 5}));
 }
 
 TEST_F(Import, ColumnsAreRunsOfTabs)
