@@ -80,6 +80,29 @@ std::vector<CFrameWnd*>& Frames()
 }
 } // namespace
 
+void NotifyMenuBarChanged(HMENU root)
+{
+    for (CFrameWnd* f : Frames()) {
+        CMenu* m = f->GetMenu();
+        if (!m || m->GetSafeHmenu() != root || !f->GetMainWindow())
+            continue;
+        const HWND h = f->GetSafeHwnd();
+        // Queued and coalesced: a run of removals rebuilds the bar once, after the caller is done.
+        if (f->m_rebuildPending)
+            continue;
+        f->m_rebuildPending = true;
+        QMetaObject::invokeMethod(
+            f->GetMainWindow(),
+            [f, h] {
+                if (CWnd::FromHandle(h) != f)
+                    return;
+                f->m_rebuildPending = false;
+                f->RebuildMenuBar();
+            },
+            Qt::QueuedConnection);
+    }
+}
+
 // ---- CFrameWnd -------------------------------------------------------------------------------
 
 BEGIN_MESSAGE_MAP(CFrameWnd, CWnd)

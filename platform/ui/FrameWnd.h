@@ -54,6 +54,7 @@ public:
     BOOL LoadAccelTable(UINT nIDResource);
     HACCEL m_hAccelTable = nullptr;
     BOOL m_bAutoMenuEnable = TRUE;
+    bool m_rebuildPending = false;
 
     void SetTitle(LPCSTR lpszTitle);
     const std::string& GetTitle() const { return m_strTitle; }

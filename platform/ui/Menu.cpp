@@ -79,6 +79,14 @@ bool Locate(HMENU h, UINT nItem, UINT nFlags, HMENU* owner, int* pos)
     return FindMenuItem(h, nItem, owner, pos);
 }
 
+// A change to a menu bar's own items shows at once, as Windows shows it (pop-ups are rebuilt
+// whenever they open anyway).
+void Changed(HMENU owner)
+{
+    if (HMENU__* m = Valid(owner); m && !m->popup)
+        NotifyMenuBarChanged(owner);
+}
+
 CMenu::PopupChooser& Chooser()
 {
     static CMenu::PopupChooser c;
@@ -449,6 +457,7 @@ BOOL CMenu::AppendMenu(UINT nFlags, UINT_PTR nIDNewItem, LPCSTR lpszNewItem)
     if ((nFlags & MF_POPUP) && !Valid(reinterpret_cast<HMENU>(nIDNewItem)))
         return FALSE;
     m->items.push_back(MakeNode(nFlags, nIDNewItem, lpszNewItem));
+    Changed(m_hMenu);
     return TRUE;
 }
 
@@ -466,6 +475,7 @@ BOOL CMenu::InsertMenu(UINT nPosition, UINT nFlags, UINT_PTR nIDNewItem, LPCSTR 
     }
     auto& items = Valid(owner)->items;
     items.insert(items.begin() + pos, MakeNode(nFlags & ~MF_BYPOSITION, nIDNewItem, lpszNewItem));
+    Changed(owner);
     return TRUE;
 }
 
@@ -480,6 +490,7 @@ BOOL CMenu::ModifyMenu(UINT nPosition, UINT nFlags, UINT_PTR nIDNewItem, LPCSTR 
     n = MakeNode(nFlags & ~MF_BYPOSITION, nIDNewItem, lpszNewItem);
     if (oldSub && oldSub != n.sub)
         DestroyTree(oldSub);
+    Changed(owner);
     return TRUE;
 }
 
@@ -491,6 +502,7 @@ BOOL CMenu::RemoveMenu(UINT nPosition, UINT nFlags)
         return FALSE;
     auto& items = Valid(owner)->items;
     items.erase(items.begin() + pos);
+    Changed(owner);
     return TRUE;
 }
 
@@ -505,6 +517,7 @@ BOOL CMenu::DeleteMenu(UINT nPosition, UINT nFlags)
     items.erase(items.begin() + pos);
     if (sub)
         DestroyTree(sub);
+    Changed(owner);
     return TRUE;
 }
 

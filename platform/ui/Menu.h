@@ -112,6 +112,9 @@ struct MenuItemInfo {
 std::vector<MenuItemInfo> GetMenuItems(HMENU hMenu);
 // Finds the menu and position holding command nID (searching pop-ups too).
 bool FindMenuItem(HMENU root, UINT nID, HMENU* owner, int* pos);
+// Called when the items of a menu bar (a menu that is not a pop-up) change; frames showing it
+// rebuild their bar.
+void NotifyMenuBarChanged(HMENU root);
 // Parses menu resource text; null on a syntax error.
 HMENU ParseMenuText(std::string_view text);
 
