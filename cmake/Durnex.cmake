@@ -20,7 +20,7 @@ function(durnex_test_dir name dir)
   if(NOT _src)
     return()
   endif()
-  add_executable(test_${name} ${_src})
+  add_executable(test_${name} ${_src} ${PROJECT_SOURCE_DIR}/tests/support/LeakSuppressions.cpp)
   target_include_directories(test_${name} PRIVATE ${PROJECT_SOURCE_DIR} ${PROJECT_SOURCE_DIR}/tests)
   target_link_libraries(test_${name} PRIVATE ${ARGN} GTest::gtest GTest::gmock GTest::gtest_main)
   # Where the tests find the source tree and their data files.
