@@ -1,5 +1,6 @@
 #include "platform/core/SystemFolders.h"
 
+#include <cctype>
 #include <cstdlib>
 #include <fcntl.h>
 #include <thread>
@@ -142,4 +143,42 @@ bool OpenInDesktopViewer(const std::string& path)
         waitpid(pid, &status, 0);
     }).detach();
     return true;
+}
+
+UINT WinExec(LPCSTR lpCmdLine, UINT)
+{
+    if (!lpCmdLine)
+        return 2;
+    std::string line = lpCmdLine;
+    std::string program, rest;
+    size_t i = line.find_first_not_of(' ');
+    if (i == std::string::npos)
+        return 2;
+    if (line[i] == '"') {
+        const size_t end = line.find('"', i + 1);
+        if (end == std::string::npos)
+            return 2;
+        program = line.substr(i + 1, end - i - 1);
+        i = end + 1;
+    } else {
+        const size_t end = line.find(' ', i);
+        program = line.substr(i, end == std::string::npos ? std::string::npos : end - i);
+        i = end == std::string::npos ? line.size() : end;
+    }
+    rest = line.substr(std::min(i, line.size()));
+    const size_t b = rest.find_first_not_of(' ');
+    rest = b == std::string::npos ? std::string() : rest.substr(b);
+    while (!rest.empty() && rest.back() == ' ')
+        rest.pop_back();
+    // The program's base name, whatever the separators, compared without regard to case.
+    const size_t slash = program.find_last_of("\\/");
+    std::string base = slash == std::string::npos ? program : program.substr(slash + 1);
+    for (char& c : base)
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    if (base != "notepad.exe" && base != "explorer.exe" && base != "iexplore.exe" && base != "notepad" &&
+        base != "explorer")
+        return 2;
+    if (rest.empty())
+        return 2;
+    return OpenInDesktopViewer(rest) ? 33 : 2;
 }

@@ -30,3 +30,9 @@ std::string GetCommonAppDataFolder();
 // Opens a file in the desktop's text viewer or a folder in its file manager (xdg-open),
 // without waiting. Returns false when the viewer could not be started.
 bool OpenInDesktopViewer(const std::string& path);
+
+// WinExec of the Windows viewers the program starts ("notepad.exe <file>", "explorer.exe
+// <folder>", "...\\iexplore.exe <address>"): the rest of the command line after the program is
+// one path or address, opened with OpenInDesktopViewer. Returns a value above 31 when the
+// viewer started, 2 for any other program (nothing else is started).
+UINT WinExec(LPCSTR lpCmdLine, UINT uCmdShow);

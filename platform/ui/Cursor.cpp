@@ -162,6 +162,29 @@ BOOL GetCursorPos(LPPOINT p)
     return TRUE;
 }
 
+namespace {
+bool g_suppressMove = false;
+QPoint g_suppressAt;
+} // namespace
+
+BOOL SetCursorPos(int x, int y)
+{
+    if (!QCoreApplication::instance())
+        return FALSE;
+    g_suppressMove = true;
+    g_suppressAt = QPoint(x, y);
+    QCursor::setPos(x, y);
+    return TRUE;
+}
+
+bool TakeSuppressedMove(const QPoint& global)
+{
+    if (!g_suppressMove || global != g_suppressAt)
+        return false;
+    g_suppressMove = false;
+    return true;
+}
+
 SHORT GetKeyState(int nVirtKey)
 {
     if (!QApplication::instance())

@@ -1011,6 +1011,9 @@ BOOL PeekMessage(LPMSG lpMsg, HWND hWnd, UINT wMsgFilterMin, UINT wMsgFilterMax,
 SHORT GetKeyState(int nVirtKey);
 SHORT GetAsyncKeyState(int vKey);
 BOOL GetCursorPos(LPPOINT lpPoint);
+// Moves the mouse pointer (screen coordinates). The mouse move this causes is not reported as
+// WM_MOUSEMOVE, so a window that pulls the pointer does not see its own pull.
+BOOL SetCursorPos(int x, int y);
 BOOL ReleaseCapture();
 HCURSOR SetCursor(HCURSOR hCursor);
 HCURSOR LoadCursor(HINSTANCE hInstance, LPCSTR lpCursorName);

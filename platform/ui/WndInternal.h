@@ -43,6 +43,8 @@ void ApplyClassCursor(CWnd* wnd);
 // Sets the widget that ::SetCursor applies to while a message is handled.
 void SetCursorTarget(QWidget* w);
 QWidget* CursorTarget();
+// True (once) for the mouse move SetCursorPos caused.
+bool TakeSuppressedMove(const QPoint& global);
 // The Qt cursor of a handle.
 struct HCURSOR__;
 const QCursor* CursorOf(HCURSOR h);

@@ -126,6 +126,8 @@ bool CWndHook::ClientEvent(QEvent* event)
     switch (event->type()) {
     case QEvent::MouseMove: {
         auto* me = static_cast<QMouseEvent*>(event);
+        if (TakeSuppressedMove(me->globalPosition().toPoint()))
+            return true;
         SetCursorTarget(client_);
         const HWND self = w->m_hWnd;
         w->SendMessage(WM_SETCURSOR, reinterpret_cast<WPARAM>(self), MAKELPARAM(HTCLIENT, WM_MOUSEMOVE));

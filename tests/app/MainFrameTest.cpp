@@ -5,7 +5,6 @@
 #include "platform/core/Resources.h"
 #include "res/resource.h"
 
-#include "support/FontconfigLeaks.h"
 
 #include <gtest/gtest.h>
 

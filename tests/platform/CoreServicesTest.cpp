@@ -12,6 +12,12 @@
 #include <ctime>
 #include <filesystem>
 #include <string>
+#include <algorithm>
+#include <chrono>
+#include <fstream>
+#include <thread>
+#include <vector>
+#include <unistd.h>
 
 TEST(CrtRand, MatchesTheMicrosoftRunTimeSequence)
 {
@@ -116,4 +122,36 @@ TEST(Threads, AutoDeletingThreadRunsAndJoinableThreadReportsItsExitCode)
     EXPECT_EQ(t->GetExitCode(), 21u);
     delete t;
     EXPECT_EQ(AfxBeginThread(nullptr, nullptr), nullptr);
+}
+
+TEST(SystemFolders, WinExecOfWindowsViewersOpensThePathAndRefusesOtherPrograms)
+{
+    namespace fs = std::filesystem;
+    const fs::path dir = fs::temp_directory_path() / ("durnex-winexec-" + std::to_string(::getpid()));
+    fs::create_directories(dir);
+    const fs::path log = dir / "args.txt";
+    {
+        std::ofstream script(dir / "xdg-open");
+        script << "#!/bin/sh\nprintf '%s\\n' \"$1\" >> '" << log.string() << "'\n";
+    }
+    fs::permissions(dir / "xdg-open", fs::perms::owner_all);
+    const std::string oldPath = std::getenv("PATH") ? std::getenv("PATH") : "";
+    setenv("PATH", (dir.string() + ":" + oldPath).c_str(), 1);
+    EXPECT_GT(WinExec("notepad.exe /data/Durnex/readme.txt", 1), 31u);
+    EXPECT_GT(WinExec("\"C:\\Program Files\\Internet Explorer\\iexplore.exe\" https://example.org", 1), 31u);
+    EXPECT_GT(WinExec("Notepad.exe /tmp/a b.flt", 1), 31u) << "the rest of the line is one path";
+    EXPECT_EQ(WinExec("rm -rf /tmp/nothing", 1), 2u);
+    EXPECT_EQ(WinExec("notepad.exe", 1), 2u);
+    setenv("PATH", oldPath.c_str(), 1);
+    std::vector<std::string> lines;
+    for (int i = 0; i < 300 && lines.size() < 3; ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        lines.clear();
+        std::ifstream in(log);
+        for (std::string l; std::getline(in, l);)
+            lines.push_back(l);
+    }
+    std::sort(lines.begin(), lines.end());
+    EXPECT_EQ(lines, (std::vector<std::string>{"/data/Durnex/readme.txt", "/tmp/a b.flt", "https://example.org"}));
+    fs::remove_all(dir);
 }

@@ -1,4 +1,3 @@
-#include "support/FontconfigLeaks.h"
 #include "support/ScriptedUser.h"
 
 #include <gtest/gtest.h>
