@@ -5,3 +5,4 @@ void RegisterStringTable();
 void RegisterPinkWave();
 void RegisterMainMenu();
 void RegisterCursors();
+void RegisterFileDialogs(); // wave-file commands, editing, import/export, filter

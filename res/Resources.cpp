@@ -13,5 +13,6 @@ void RegisterBuiltInResources()
         RegisterPinkWave();
         RegisterMainMenu();
         RegisterCursors();
+        RegisterFileDialogs();
     });
 }
