@@ -1,15 +1,281 @@
-// The main window: an MDI frame with the main menu and accelerators (resource IDR_MAINFRAME).
-// For now it holds no state of its own; Exit closes it.
+// frame-header-ready
+// The main window and, in the same object, the whole state of the system: every settings
+// record (held in one FrameSettings aggregate, Settings), every per-channel processing object,
+// every open window, the device objects, the file records and the paths. There is one; the
+// rest of the system reaches it as the application's main window and uses its members.
+//
+// Everything here runs on the user-interface thread. The frame owns the processing objects,
+// the channels' wave files (through Settings.Files), the utility and generator windows, the
+// tool windows and the devices; plot windows are MDI children that free themselves, so the
+// plot pointers are non-owning and are cleared only by the Close*Plot members.
 #pragma once
 
+#include "app/settings/FrameSettings.h"
+#include "app/settings/WindowPlacement.h"
 #include "platform/ui/FrameWnd.h"
+#include "wave/FileGroup.h"
+
+#include <string>
+
+class CToolbar;
+class CToolbar2;
+class CStatusbar;
+class TUsbDevice;
+class TSoundOutput;
+class TSampleBuffer;
+class TSmoothing;
+class SpectralData;
+class TWaveData;
+class TWaveFile;
+class TPlotBase;
+class TSeriesPlot;
+class TSpectraPlot;
+class TPhasePlot;
+class TSpectrogram;
+class TSurfacePlot;
+class CSigGen;
+class CAnalysisView;
+class CLeqAnalysisView;
+class CSoundPowerAnalysisView;
+class TTHDFreq;
+class TReverb;
 
 class CMainFrame : public CMDIFrameWnd {
 public:
-    CMainFrame() = default;
-    ~CMainFrame() override = default;
+    static constexpr int kChannels = FrameSettings::kChannels;
+    static constexpr int kComposites = FrameSettings::kComposites;
+    static constexpr int kPlotKinds = 5;          // time series, spectrum, phase, spectrogram, surface
+    static constexpr int kCompositePlotKinds = 4; // spectrum, phase, spectrogram, surface
+    static constexpr int kUtilityKinds = 13;      // window kinds 7..19
+
+    CMainFrame();
+    ~CMainFrame() override;
+
+    BOOL PreCreateWindow(CREATESTRUCT& cs) override;
+
+    // ---- State --------------------------------------------------------------------------
+
+    // Tool windows (created in OnCreate, owned).
+    CToolbar* Toolbar = nullptr;
+    CToolbar2* Toolbar2 = nullptr;
+    CStatusbar* StatusBar = nullptr;
+
+    // Every settings record: view flags (Main, Buttons, Statusbar), OpMode, MasterDisplayGain,
+    // the channel and composite records, devices, run control, file I/O, paths and working
+    // paths, logging, printing and the 119 placement records.
+    FrameSettings Settings;
+
+    // Devices, owned: input, then output (the output is destroyed first).
+    TUsbDevice* InputDevice = nullptr;
+    TUsbDevice* OutputDevice = nullptr;
+
+    // Run state.
+    bool AcquisitionRunning = false; // a Real Time or Recorder run is active
+    DWORD RunWholeFile = 0;          // the next post-process run covers the whole file
+    bool PostProcessBusy = false;    // a post-process pass is running
+    // Kept by the acquisition, read by the status bar.
+    bool TriggerDetected = false;
+    bool PostTriggerCapture = false;
+    int CapturePercent = 0;
+    int FftsProcessed = 0;
+    float RunStartTime = 0.0f;
+    DWORD OverloadCount[kChannels] = {};
+
+    // The current file group.
+    FileGroupInfo FileGroup;
+
+    // Per-channel processing objects, owned; null when not built.
+    TSampleBuffer* SampleBuffer[kChannels] = {};
+    SpectralData* Spectral[kChannels] = {};
+    TSmoothing* Smoothing[kChannels] = {};
+    // Four engines per composite channel: reference, transfer, result, coherence.
+    SpectralData* CompositeSpectral[kComposites][4] = {};
+
+    // Open plot windows (non-owning; null when closed).
+    TSeriesPlot* TimeSeriesPlot[kChannels] = {};
+    TSpectraPlot* SpectrumPlot[kChannels] = {};
+    TPhasePlot* PhasePlot[kChannels] = {};
+    TSpectrogram* SpectrogramPlot[kChannels] = {};
+    TSurfacePlot* SurfacePlot[kChannels] = {};
+    TSpectraPlot* CompositeSpectrumPlot[kComposites] = {};
+    TPhasePlot* CompositePhasePlot[kComposites] = {};
+    TSpectrogram* CompositeSpectrogramPlot[kComposites] = {};
+    TSurfacePlot* CompositeSurfacePlot[kComposites] = {};
+
+    // Start-up paths. The data folder ends in '/' (or is empty when it can't be found).
+    std::string ProgramBaseName = "Durnex";
+    std::string InstallProfilePath;
+    bool WindowsInstall = false;
+    std::string DataFolder;
+    std::string ProfilePath;
+    std::string StartupConfigPath;
+
+    // Playback.
+    bool Playing = false;
+    DWORD PlaybackPosition = 0;
+    DWORD PlaybackRate = 0;
+    BYTE PlaybackFlags[4] = {};
+    TSoundOutput* SoundOutput = nullptr; // owned
+    TWaveData* PlaybackWave[2] = {};     // owned
+
+    // Generator and utility windows (owning).
+    CSigGen* SigGen = nullptr;
+    CAnalysisView* PeakFreqView = nullptr;
+    CAnalysisView* PeakAmpView = nullptr;
+    CAnalysisView* TotalPowerView = nullptr;
+    CAnalysisView* THDView = nullptr;
+    CAnalysisView* THDNView = nullptr;
+    CAnalysisView* IMDView = nullptr;
+    CAnalysisView* SNRView = nullptr;
+    CAnalysisView* SINADView = nullptr;
+    CLeqAnalysisView* LeqView = nullptr;
+    TTHDFreq* THDFreqWnd = nullptr;
+    TReverb* ReverbWnd = nullptr;
+    CAnalysisView* RPMView = nullptr;
+    CSoundPowerAnalysisView* SoundPowerView = nullptr;
+
+    // ---- Start-up and shutdown ----------------------------------------------------------
+
+    void BuildInstallProfilePath();
+    void ChooseDataFolder();
+    void SetDefaultPaths(PathSettings& paths) const;
+    void CopyInitialDataFolder();
+    // The module path the frame derives its names from; tests set it before constructing a
+    // frame (DURNEX_MODULE_PATH in the environment does the same for a started program).
+    static std::string ModulePath();
+
+    // Profile and start-up configuration.
+    void ReadGlobalSettings();
+    void WriteGlobalSettings();
+    bool ReadConfigurationFile(const char* path);
+    bool WriteConfigurationFile(const char* path);
+
+    // ---- Modes, Run and Stop, channel set-up --------------------------------------------
+
+    void OnModeRealTime();
+    void OnModeRecorder();
+    void OnModePostProcess();
+    void SetModeRecorder(bool ask);
+    void SetModePostProcess(bool ask);
+    void UpdateModeMenuChecks();
+    void OnRun();
+    void OnStop();
+    void StopPlayback();
+    void SetupAllChannels();
+    void InitChannelScaling(int channel);
+    void SetupChannelProcessing(int channel);
+    void ApplyChannelAveraging(int channel);
+    void ResetAllSpectralAverages();
+    void ResetChannelSpectralAverages(int channel);
+    int CountEnabledChannels() const;
+    DWORD MaxChannelBlock() const;
+    DWORD MinChannelBlock() const;
+
+    // Acquisition and post-processing entry points (acquisition/MainFrameRun.cpp).
+    BOOL StartDataAcquisition();
+    void StopDataAcquisition();
+    void StartPostProcess();
+    void StopPostProcess();
+    void ReconfigureProcessing();
+    void UpdateChannelPlots();
+    int AcquireAndProcessBlock();
+    int PostProcessStep();
+    void ProcessCompositeAndPlots();
+    static DWORD GetPostProcessHop(ChannelProcessingSettings settings);
+    bool ValidateCompositeChannels(int flag);
+    bool IsChannelInComposite(int channel, int composite) const;
+    int GetCompositeSource(int composite) const;
+    double GetChannelFileTime(int channel) const;
+    void SetChannelFileTime(int channel, float seconds);
+    void SetChannelFilePosition(int channel, DWORD frame);
+    float GetChannelFileDuration(int channel) const;
+    void RewindWaveFiles();
+    void SeekWaveFilesToEnd();
+    void CloseLogFiles();
+
+    // ---- Configurations -----------------------------------------------------------------
+
+    void OnConfigSave();
+    void OnConfigLoad();
+    LRESULT OnLoadConfigMessage(WPARAM wParam, LPARAM lParam);
+    void SaveConfiguration(const char* path);
+    void LoadConfiguration(const char* path);
+    void RecordAllWindowPlacements();
+
+    // ---- Window placement ---------------------------------------------------------------
+
+    void RecordWindowPlacement(int kind, int channel, bool composite);
+    bool IsWindowMarkedOpen(int kind, int channel, bool composite) const;
+    void RestoreWindowPlacement(int kind, int channel, bool composite);
+    void GetInitialWindowRect(RECT* rect, int kind, int channel, bool composite, bool* maximised = nullptr);
+    void GetCascadeRect(RECT* rect);
+    DesktopInfo GetDesktopInfo() const;
+    // The window of a (kind, channel, composite) triple, or null when closed or none.
+    CWnd* GetPlacementWindow(int kind, int channel, bool composite) const;
+
+    // ---- Plot and utility windows -------------------------------------------------------
+
+    void OpenTimeSeriesPlot(int channel);
+    void OpenSpectrumPlot(int channel);
+    void OpenPhasePlot(int channel);
+    void OpenSpectrogramPlot(int channel);
+    void OpenSurfacePlot(int channel);
+    void OpenCompositeSpectrumPlot(int composite);
+    void OpenCompositePhasePlot(int composite);
+    void OpenCompositeSpectrogramPlot(int composite);
+    void OpenCompositeSurfacePlot(int composite);
+    void CloseTimeSeriesPlot(int channel);
+    void CloseSpectrumPlot(int channel);
+    void ClosePhasePlot(int channel);
+    void CloseSpectrogramPlot(int channel);
+    void CloseSurfacePlot(int channel);
+    void CloseCompositeSpectrumPlot(int composite);
+    void CloseCompositePhasePlot(int composite);
+    void CloseCompositeSpectrogramPlot(int composite);
+    void CloseCompositeSurfacePlot(int composite);
+    // Opens or closes the plot of a kind 1..5 (composite: 2..5).
+    void OpenPlot(int kind, int channel, bool composite);
+    void ClosePlot(int kind, int channel, bool composite);
+    TPlotBase* GetPlot(int kind, int channel, bool composite) const;
+
+    void OnSelectSingleChannelPlots();
+    void OnSelectCompositeChannelPlots();
+    void OnCloseAllPlots();
+    LRESULT OnPlotClosing(WPARAM wParam, LPARAM lParam);
+    LRESULT OnPlotActivated(WPARAM wParam, LPARAM lParam);
+    LRESULT OnUtilityClosing(WPARAM wParam, LPARAM lParam);
+    void OnSysColorChange();
+    void RestoreWindows();
+    bool GetActivePlot(int* kind, int* channel, int* composite) const;
+    void HighlightAllPlots();
+    void UnhighlightAllPlots();
+    void ReleaseChannelProcessing(int index);
+    void ReleaseAllChannelProcessing();
+    void UpdateTitle();
+    void OnChannelWindowsChanged(int channel);
+    void CloseDisabledChannelPlots();
+    void DisableCompositesOfDisabledChannels();
+    // The utility or generator window of a kind 6..19 (null when closed).
+    CWnd* GetUtilityWindow(int kind) const;
+    // The menu command that opens or closes the window of a kind 6..19.
+    static UINT UtilityCommand(int kind);
+
+    // ---- About, splash, paths -----------------------------------------------------------
+
+    void OnAppAbout();
+    void OnSetPaths();
+    void OnAppExit();
+
+    // ---- layout: begin (owned by the layout work) ----
+    // ---- layout: end ----
+
+    // ---- files: begin (owned by the file-command work) ----
+    // ---- files: end ----
 
 protected:
-    void OnAppExit();
+    int OnCreate(LPCREATESTRUCT lpCreateStruct);
+    void OnSize(UINT nType, int cx, int cy);
+    void OnClose();
+
     DECLARE_MESSAGE_MAP()
 };
