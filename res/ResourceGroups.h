@@ -5,4 +5,6 @@ void RegisterStringTable();
 void RegisterPinkWave();
 void RegisterMainMenu();
 void RegisterCursors();
+void RegisterIcons();
 void RegisterFileDialogs(); // wave-file commands, editing, import/export, filter
+void RegisterToolBitmaps();

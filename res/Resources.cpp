@@ -13,6 +13,8 @@ void RegisterBuiltInResources()
         RegisterPinkWave();
         RegisterMainMenu();
         RegisterCursors();
+        RegisterIcons();
         RegisterFileDialogs();
+        RegisterToolBitmaps();
     });
 }

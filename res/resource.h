@@ -90,3 +90,9 @@
 #define ID_EDIT_DYNAMIC_DC_OFFSET 57869
 #define ID_EDIT_SET_FILE_POSITION 57873
 #define ID_SYSTEM_CHECK 57876
+
+// Icons of the main window and the plot windows.
+#define IDI_MAIN_APP_NAME "IDI_MAIN_APP"
+#define IDI_SPECTRUM_PLOT 106 // also the RT-60 window's
+#define IDI_SERIES_PLOT 107
+#define IDI_PHASE_PLOT 108

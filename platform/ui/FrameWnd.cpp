@@ -179,10 +179,12 @@ BOOL CFrameWnd::CreateMainWindow(LPCSTR lpszWindowName, DWORD dwStyle, const REC
     m_dwStyle = static_cast<DWORD>(cs.style) & ~WS_VISIBLE;
     m_dwExStyle = cs.dwExStyle;
     WNDCLASSA cls;
+    HICON classIcon = nullptr;
     if (cs.lpszClass && GetClassInfo(nullptr, cs.lpszClass, &cls)) {
         m_classStyle = cls.style;
         m_classBrush = cls.hbrBackground;
         m_classCursor = cls.hCursor;
+        classIcon = cls.hIcon;
     }
 
     m_mainWindow = new QMainWindow(pParentWnd ? pParentWnd->GetQWidget() : nullptr,
@@ -195,6 +197,7 @@ BOOL CFrameWnd::CreateMainWindow(LPCSTR lpszWindowName, DWORD dwStyle, const REC
     m_mainWindow->move(cs.x, cs.y);
     m_mainWindow->resize(std::max(1, cs.cx), std::max(1, cs.cy));
     AdoptWidgets(m_mainWindow, m_clientArea);
+    ApplyClassIcon(m_mainWindow, classIcon);
     if (m_menu.GetSafeHmenu())
         RebuildMenuBar();
 
@@ -233,6 +236,24 @@ BOOL CFrameWnd::CreateMainWindow(LPCSTR lpszWindowName, DWORD dwStyle, const REC
 }
 
 QWidget* CFrameWnd::GetClientWidget() const { return CWnd::GetClientWidget(); }
+
+BOOL CFrameWnd::PreCreateWindow(CREATESTRUCT& cs)
+{
+    // The framework's default frame classes, so that a frame can copy one and register its own.
+    if (!cs.lpszClass) {
+        const bool mdi = dynamic_cast<CMDIFrameWnd*>(this) != nullptr;
+        const char* name = mdi ? "AfxMDIFrame" : "AfxFrameOrView";
+        WNDCLASSA wc;
+        if (!GetClassInfo(nullptr, name, &wc)) {
+            wc.style = CS_DBLCLKS;
+            wc.hCursor = LoadCursor(nullptr, IDC_ARROW);
+            wc.lpszClassName = name;
+            AfxRegisterClass(&wc);
+        }
+        cs.lpszClass = name;
+    }
+    return TRUE;
+}
 
 void CFrameWnd::RecalcLayout(BOOL)
 {
@@ -646,12 +667,15 @@ BOOL CMDIChildWnd::Create(LPCSTR lpszClassName, LPCSTR lpszWindowName, DWORD dwS
     m_dwStyle = static_cast<DWORD>(cs.style) & ~WS_VISIBLE;
     m_dwExStyle = cs.dwExStyle;
     WNDCLASSA cls;
+    HICON classIcon = nullptr;
     if (cs.lpszClass && GetClassInfo(nullptr, cs.lpszClass, &cls)) {
         m_classStyle = cls.style;
         m_classBrush = cls.hbrBackground;
         m_classCursor = cls.hCursor;
+        classIcon = cls.hIcon;
     }
     auto* sub = new QMdiSubWindow;
+    ApplyClassIcon(sub, classIcon);
     sub->setAttribute(Qt::WA_DeleteOnClose, false);
     auto* client = new CWndWidget(this, nullptr, Qt::Widget);
     sub->setWidget(client);

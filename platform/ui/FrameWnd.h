@@ -65,6 +65,9 @@ public:
     BOOL SetWindowPlacement(const WINDOWPLACEMENT* lpwndpl) override;
     QWidget* GetClientWidget() const override;
     QMainWindow* GetMainWindow() const { return m_mainWindow; }
+    // Names the framework's default frame class ("AfxFrameOrView", MDI: "AfxMDIFrame") when no
+    // class is given, so GetClassInfo can copy its description.
+    BOOL PreCreateWindow(CREATESTRUCT& cs) override;
 
     // Fills a Qt menu from a menu tree; actions carry their command id as data. Sub-menus
     // update through `frame` as they open (when given).

@@ -79,6 +79,8 @@ void PostQuitMessage(int nExitCode)
 HCURSOR CWinApp::LoadStandardCursor(LPCSTR name) const { return ::LoadCursor(nullptr, name); }
 HCURSOR CWinApp::LoadCursor(UINT id) const { return ::LoadCursor(nullptr, MAKEINTRESOURCEA(id)); }
 HCURSOR CWinApp::LoadCursor(LPCSTR name) const { return ::LoadCursor(nullptr, name); }
+HICON CWinApp::LoadIcon(UINT id) const { return ::LoadIcon(nullptr, id); }
+HICON CWinApp::LoadIcon(LPCSTR name) const { return ::LoadIcon(nullptr, name); }
 
 std::string AfxGetModulePath() { return GetModuleFileNameString(); }
 

@@ -33,6 +33,8 @@ public:
     HCURSOR LoadStandardCursor(LPCSTR lpszCursorName) const;
     HCURSOR LoadCursor(UINT nIDResource) const;
     HCURSOR LoadCursor(LPCSTR lpszResourceName) const;
+    HICON LoadIcon(UINT nIDResource) const;
+    HICON LoadIcon(LPCSTR lpszResourceName) const;
 
     // Sets the process state from the command line (argv[0] is the program); also what tests
     // call to set up an application object without AfxWinMain.

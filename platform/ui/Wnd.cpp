@@ -290,10 +290,12 @@ BOOL CWnd::CreateEx(DWORD dwExStyle, LPCSTR lpszClassName, LPCSTR lpszWindowName
     m_dwExStyle = cs.dwExStyle;
     m_nID = (m_dwStyle & WS_CHILD) ? nID : 0;
     WNDCLASSA cls;
+    HICON classIcon = nullptr;
     if (cs.lpszClass && GetClassInfo(nullptr, cs.lpszClass, &cls)) {
         m_classStyle = cls.style;
         m_classBrush = cls.hbrBackground;
         m_classCursor = cls.hCursor;
+        classIcon = cls.hIcon;
     }
 
     const bool child = (m_dwStyle & WS_CHILD) != 0;
@@ -318,6 +320,8 @@ BOOL CWnd::CreateEx(DWORD dwExStyle, LPCSTR lpszClassName, LPCSTR lpszWindowName
         w->setEnabled(false);
     GetClientRect(&m_paintRect);
     ApplyClassCursor(this);
+    if (!child)
+        ApplyClassIcon(w, classIcon);
 
     MINMAXINFO mmi{};
     mmi.ptMaxTrackSize = {32767, 32767};

@@ -1018,6 +1018,13 @@ BOOL ReleaseCapture();
 HCURSOR SetCursor(HCURSOR hCursor);
 HCURSOR LoadCursor(HINSTANCE hInstance, LPCSTR lpCursorName);
 HCURSOR LoadCursor(HINSTANCE hInstance, UINT nIDResource);
+// Icons from resources, by name ("IDI_MAIN_APP") or id; null when there is none.
+HICON LoadIcon(HINSTANCE hInstance, LPCSTR lpIconName);
+HICON LoadIcon(HINSTANCE hInstance, UINT nIDResource);
+#define IDI_APPLICATION MAKEINTRESOURCEA(32512)
+// The module handle resources are loaded from (resources are compiled in: any value works).
+HINSTANCE AfxGetInstanceHandle();
+HINSTANCE AfxGetResourceHandle();
 int GetSystemMetrics(int nIndex);
 constexpr int SM_CXSCREEN = 0;
 constexpr int SM_CYSCREEN = 1;

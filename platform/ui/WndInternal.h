@@ -7,6 +7,7 @@
 
 #include <QPointer>
 #include <QRegion>
+#include <QIcon>
 #include <QTimer>
 #include <QWidget>
 
@@ -45,6 +46,10 @@ void SetCursorTarget(QWidget* w);
 QWidget* CursorTarget();
 // True (once) for the mouse move SetCursorPos caused.
 bool TakeSuppressedMove(const QPoint& global);
+// The Qt icon of a handle (null for none).
+const QIcon* IconOf(HICON h);
+// Gives a window the icon of its class, if the class has one.
+void ApplyClassIcon(QWidget* w, HICON icon);
 // The Qt cursor of a handle.
 struct HCURSOR__;
 const QCursor* CursorOf(HCURSOR h);

@@ -1,6 +1,7 @@
 // Wrapped widgets and child windows: control notifications to the parent, GetDlgItem and
 // subclassing, Default() handing events back to the widget, keys and cursors.
 #include "platform/core/Resources.h"
+#include "platform/ui/FrameWnd.h"
 #include "platform/ui/Menu.h"
 #include "platform/ui/WinApp.h"
 #include "res/resource.h"
@@ -259,4 +260,32 @@ TEST(MenuResources, ParseErrorsAreRefusedAndRemovedPopupsStayUsable)
     EXPECT_FALSE(menu.LoadMenu(IDR_MAINFRAME)) << "a CMenu holds one menu";
     CMenu missing;
     EXPECT_FALSE(missing.LoadMenu(4242));
+}
+
+TEST(Icons, ResourceIconsLoadByNameAndIdAndGoOnTheirWindows)
+{
+    AfxEnsureQtApplication();
+    RegisterBuiltInResources();
+    const HICON app = LoadIcon(AfxGetInstanceHandle(), "IDI_MAIN_APP");
+    ASSERT_NE(app, nullptr);
+    EXPECT_EQ(LoadIcon(nullptr, "idi_main_app"), app) << "resource names ignore case";
+    for (UINT id : {106u, 107u, 108u})
+        EXPECT_NE(LoadIcon(nullptr, id), nullptr) << id;
+    EXPECT_EQ(LoadIcon(nullptr, 4242u), nullptr);
+
+    // A frame copies the default frame class and registers its own with the icon.
+    WNDCLASSA wc;
+    CFrameWnd probe;
+    CREATESTRUCT cs;
+    ASSERT_TRUE(probe.PreCreateWindow(cs));
+    ASSERT_TRUE(GetClassInfo(AfxGetInstanceHandle(), cs.lpszClass, &wc));
+    wc.lpszClassName = "DurnexTest";
+    wc.hIcon = app;
+    ASSERT_TRUE(AfxRegisterClass(&wc));
+    EXPECT_FALSE(AfxRegisterClass(&wc)) << "a name registers once";
+    CWnd w;
+    ASSERT_TRUE(w.CreateEx(0, "DurnexTest", "Icon", WS_OVERLAPPEDWINDOW, CRect(0, 0, 50, 50), nullptr, 0));
+    EXPECT_FALSE(w.GetQWidget()->windowIcon().isNull());
+    EXPECT_EQ(w.GetQWidget()->windowIcon().pixmap(32, 32).toImage().pixelColor(0, 0), QColor(0x1F, 0x3A, 0x93));
+    w.DestroyWindow();
 }
