@@ -12,6 +12,7 @@
 
 #include <clocale>
 #include <filesystem>
+#include <memory>
 
 namespace {
 CWinApp* g_app = nullptr;
@@ -187,8 +188,9 @@ int AfxWinMain(int argc, char** argv)
         return 1;
     static int qtArgc = 0;
     qtArgc = argc;
+    std::unique_ptr<QApplication> ownApp;
     if (!QCoreApplication::instance())
-        new QApplication(qtArgc, argv);
+        ownApp = std::make_unique<QApplication>(qtArgc, argv);
     // Qt takes the locale from the environment; numbers are read and written the C way.
     std::setlocale(LC_NUMERIC, "C");
     QApplication::setQuitOnLastWindowClosed(false);
@@ -203,5 +205,8 @@ int AfxWinMain(int argc, char** argv)
     } else {
         code = app->ExitInstance();
     }
+    // Windows still pending deletion go with the Qt application, before static destruction.
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    ownApp.reset();
     return code;
 }
