@@ -1,6 +1,6 @@
 // Long operations on the user-interface thread.
 //
-// The Parts' loops look at the main window's queue between steps with PeekMessage: a key
+// Long loops look at the main window's queue between steps with PeekMessage: a key
 // message is removed and checked for Esc; a pending left-button press cancels too. Here
 // PeekMessage (platform/ui/Wnd.h) lets Qt run paints meanwhile, so windows stay drawn, while
 // every key and mouse event is held in a queue of its own instead of being dispatched; timers
@@ -20,7 +20,7 @@ public:
     void Restore();
 };
 
-// The check the Parts' loops make after each step, in one call: 1 when Esc was pressed
+// The check such loops make after each step, in one call: 1 when Esc was pressed
 // (a key message for `wnd` or its children is removed and its key is VK_ESCAPE), 2 when a
 // left-button press is pending there, else 0.
 enum class CancelRequest { None = 0, Escape = 1, Click = 2 };

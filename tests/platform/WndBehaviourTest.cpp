@@ -1,4 +1,4 @@
-// Window behaviour the Parts lean on: creation that fails, geometry and its messages,
+// Window behaviour the program leans on: creation that fails, geometry and its messages,
 // erasing, input filtering, one-shot timers, menus updated before they open, and opening
 // files in the desktop's viewer.
 #include "platform/core/Resources.h"
