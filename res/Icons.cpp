@@ -3,6 +3,7 @@
 #include "res/ResourceGroups.h"
 #include "res/resource.h"
 
+#include <algorithm>
 #include <cmath>
 #include <functional>
 #include <map>
@@ -68,30 +69,30 @@ void Register(const std::string& key, UINT id, const std::string& text)
     else
         RegisterResource(ResType::Icon, key, bytes);
 }
+
+// A connected trace of y = f(x) over the plot, drawn in colour c; jumps longer than 8 pixels
+// (a phase wrap) are not joined.
+std::function<char(int, int)> Trace(std::function<int(int)> f, char c)
+{
+    return [f, c](int x, int y) -> char {
+        if (x < 6 || x > 29)
+            return 0;
+        const int a = f(x), b = x > 6 ? f(x - 1) : a;
+        const int lo = std::abs(a - b) > 8 ? a : std::min(a, b), hi = std::abs(a - b) > 8 ? a : std::max(a, b);
+        return y >= lo && y <= hi ? c : 0;
+    };
+}
 } // namespace
 
 void RegisterIcons()
 {
     Register(IDI_MAIN_APP_NAME, 0, AppIcon());
-    // Spectrum: a falling curve of peaks.
-    Register("spectrum", IDI_SPECTRUM_PLOT, Plot([](int x, int y) -> char {
-                 if (x < 6 || x > 29)
-                     return 0;
-                 const double v = 24 - 16 * std::exp(-(x - 6) / 9.0) - ((x % 7 == 3) ? 4 : 0);
-                 return std::abs(y - int(v)) == 0 ? 'r' : 0;
-             }));
+    // Spectrum: a falling curve with peaks.
+    Register("spectrum", IDI_SPECTRUM_PLOT,
+             Plot(Trace([](int x) { return int(24 - 16 * std::exp(-(x - 6) / 9.0)) - ((x % 7 == 3) ? 5 : 0); }, 'r')));
     // Time series: a sine.
-    Register("series", IDI_SERIES_PLOT, Plot([](int x, int y) -> char {
-                 if (x < 6 || x > 29)
-                     return 0;
-                 const int v = int(std::lround(14 + 8 * std::sin((x - 6) * 0.5)));
-                 return y == v ? 'b' : 0;
-             }));
+    Register("series", IDI_SERIES_PLOT,
+             Plot(Trace([](int x) { return int(std::lround(14 + 8 * std::sin((x - 6) * 0.5))); }, 'b')));
     // Phase: a wrapping ramp.
-    Register("phase", IDI_PHASE_PLOT, Plot([](int x, int y) -> char {
-                 if (x < 6 || x > 29)
-                     return 0;
-                 const int v = 24 - ((x - 6) * 2) % 20;
-                 return y == v ? 'g' : 0;
-             }));
+    Register("phase", IDI_PHASE_PLOT, Plot(Trace([](int x) { return 24 - ((x - 6) * 2) % 20; }, 'g')));
 }
