@@ -120,9 +120,22 @@ bool CWndHook::eventFilter(QObject* watched, QEvent* event)
     return false;
 }
 
+namespace {
+// A key event the focus window ignored travels on to its parents in Qt; in Windows it belongs
+// to the focus window alone. So a window takes keys only when it has the focus itself or none
+// of its children has it.
+bool KeyIsForChild(QWidget* client)
+{
+    QWidget* focus = QApplication::focusWidget();
+    return focus && focus != client && client->isAncestorOf(focus);
+}
+} // namespace
+
 bool CWndHook::ClientEvent(QEvent* event)
 {
     CWnd* w = owner_;
+    if ((event->type() == QEvent::KeyPress || event->type() == QEvent::KeyRelease) && KeyIsForChild(client_))
+        return false;
     switch (event->type()) {
     case QEvent::MouseMove: {
         auto* me = static_cast<QMouseEvent*>(event);

@@ -289,3 +289,24 @@ TEST(Icons, ResourceIconsLoadByNameAndIdAndGoOnTheirWindows)
     EXPECT_EQ(w.GetQWidget()->windowIcon().pixmap(32, 32).toImage().pixelColor(0, 0), QColor(0x1F, 0x3A, 0x93));
     w.DestroyWindow();
 }
+
+TEST(Keys, KeysAFocusedChildIgnoresDoNotReachItsParentWindow)
+{
+    AfxEnsureQtApplication();
+    KeyWnd parent;
+    ASSERT_TRUE(parent.CreateEx(0, nullptr, "Parent", WS_OVERLAPPEDWINDOW | WS_VISIBLE, CRect(0, 0, 200, 100), nullptr, 0));
+    auto* edit = new QLineEdit(parent.GetClientWidget());
+    edit->show();
+    parent.GetQWidget()->activateWindow();
+    edit->setFocus();
+    AfxPumpMessages();
+    if (QApplication::focusWidget() != edit)
+        GTEST_SKIP() << "the platform gives no keyboard focus";
+    TypeChar(edit, Qt::Key_Return, "\r"); // QLineEdit lets Return pass on to its parent
+    EXPECT_TRUE(parent.log.empty());
+    parent.SetFocus();
+    AfxPumpMessages();
+    TypeChar(parent.GetClientWidget(), Qt::Key_Return, "\r");
+    EXPECT_FALSE(parent.log.empty());
+    parent.DestroyWindow();
+}
