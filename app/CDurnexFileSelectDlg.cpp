@@ -1,0 +1,179 @@
+#include "app/CDurnexFileSelectDlg.h"
+
+#include "app/CEnterGainAdjustDlg.h"
+#include "app/settings/RecordBytes.h"
+#include "platform/ui/CommonDialogs.h"
+#include "platform/ui/Controls.h"
+#include "platform/ui/LongOperation.h"
+#include "res/FileDialogIds.h"
+#include "wave/CompositeWave.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <ctime>
+
+BEGIN_MESSAGE_MAP(CDurnexFileSelectDlg, CDialog)
+    ON_BN_CLICKED(IDC_GROUP_SAVE, &CDurnexFileSelectDlg::OnSave)
+    ON_BN_CLICKED(IDC_GROUP_OPEN, &CDurnexFileSelectDlg::OnOpen)
+    ON_BN_CLICKED(IDC_GROUP_CLOSE, &CDurnexFileSelectDlg::OnClose)
+    ON_BN_CLICKED(IDC_GROUP_COMPOSITE, &CDurnexFileSelectDlg::OnCreateComposite)
+    ON_BN_CLICKED(IDC_HELP_BUTTON, &CDurnexFileSelectDlg::OnHelp)
+    ON_NOTIFY(DTN_DATETIMECHANGE, IDC_GROUP_DATE, &CDurnexFileSelectDlg::OnDateChanged)
+END_MESSAGE_MAP()
+
+namespace {
+
+constexpr int kChannels = 8;
+constexpr DWORD kGroupFlags = OFN_HIDEREADONLY | OFN_PATHMUSTEXIST | OFN_EXPLORER | OFN_ENABLESIZING;
+constexpr const char* kGroupFilter = "Quenrith File (*.qrx)|*.qrx||";
+
+CDateTimeCtrl* Picker(CDialog* d) { return static_cast<CDateTimeCtrl*>(d->GetDlgItem(IDC_GROUP_DATE)); }
+
+} // namespace
+
+CDurnexFileSelectDlg::CDurnexFileSelectDlg(CWnd* parent, FileGroupInfo* group, char* waveFolder,
+                                           ChannelFileState* files, ChannelCalibration* calibrations, BYTE* changed)
+    : CDialog(IDD_FILE_SELECT, parent), group_(group), waveFolder_(waveFolder), files_(files),
+      calibrations_(calibrations), changed_(changed)
+{
+}
+
+void CDurnexFileSelectDlg::SetFileOptions(WORD waveMode, bool makeBackup, std::string tempFolder)
+{
+    waveMode_ = waveMode;
+    makeBackup_ = makeBackup;
+    tempFolder_ = std::move(tempFolder);
+}
+
+BOOL CDurnexFileSelectDlg::OnInitDialog()
+{
+    CDialog::OnInitDialog();
+    ShowGroup();
+    if (CWnd* bar = GetDlgItem(IDC_PROCESS_PROGRESS))
+        bar->ShowWindow(SW_HIDE);
+    UpdateButtons();
+    return TRUE;
+}
+
+int CDurnexFileSelectDlg::CountOpenFiles() const
+{
+    int n = 0;
+    for (int c = 0; c < kChannels; ++c)
+        if (files_[c].File != nullptr)
+            ++n;
+    return n;
+}
+
+void CDurnexFileSelectDlg::UpdateButtons()
+{
+    const bool open = CountOpenFiles() > 0;
+    for (int id : {IDC_GROUP_SAVE, IDC_GROUP_CLOSE, IDC_GROUP_COMPOSITE})
+        if (CWnd* w = GetDlgItem(id))
+            w->EnableWindow(open);
+    if (CWnd* w = GetDlgItem(IDC_GROUP_OPEN))
+        w->EnableWindow(!open);
+}
+
+void CDurnexFileSelectDlg::ShowGroup()
+{
+    SetDlgItemText(IDC_GROUP_FILENAME, group_->IsUntitled() ? "[Untitled]" : group_->GroupPath);
+    SetDlgItemText(IDC_GROUP_TEST_NAME, group_->TestName);
+    SetDlgItemText(IDC_GROUP_TECHNICIAN, group_->Technician);
+    SetDlgItemText(IDC_GROUP_COMMENTS, group_->Comments);
+    if (CDateTimeCtrl* p = Picker(this))
+        p->SetTime(group_->TestDate > 0 ? group_->TestDate : std::time(nullptr));
+}
+
+void CDurnexFileSelectDlg::ReadTexts()
+{
+    GetDlgItemText(IDC_GROUP_TEST_NAME, group_->TestName, sizeof group_->TestName);
+    GetDlgItemText(IDC_GROUP_TECHNICIAN, group_->Technician, sizeof group_->Technician);
+    GetDlgItemText(IDC_GROUP_COMMENTS, group_->Comments, sizeof group_->Comments);
+}
+
+void CDurnexFileSelectDlg::OnSave()
+{
+    GetDlgItemText(IDC_GROUP_TEST_NAME, group_->TestName, sizeof group_->TestName);
+    CFileDialog dlg(FALSE, "qrx", group_->TestName, kGroupFlags | OFN_OVERWRITEPROMPT, kGroupFilter, this);
+    dlg.m_ofn.lpstrTitle = "Save Quenrith File Group";
+    dlg.m_ofn.lpstrInitialDir = waveFolder_;
+    if (dlg.DoModal() != IDOK) {
+        UpdateButtons();
+        return;
+    }
+    ReadTexts();
+    time64_t date = 0;
+    if (CDateTimeCtrl* p = Picker(this))
+        p->GetTime(date);
+    group_->TestDate = date;
+    const std::string path = dlg.GetPathName();
+    SaveFileGroup(path, *group_, files_);
+    CopyField(group_->GroupPath, path.c_str());
+    SetDlgItemText(IDC_GROUP_FILENAME, group_->GroupPath);
+    UpdateButtons();
+}
+
+void CDurnexFileSelectDlg::OnOpen()
+{
+    CFileDialog dlg(TRUE, "qrx", nullptr, kGroupFlags | OFN_FILEMUSTEXIST, kGroupFilter, this);
+    dlg.m_ofn.lpstrTitle = "Load Quenrith File Group";
+    dlg.m_ofn.lpstrInitialDir = waveFolder_;
+    if (dlg.DoModal() != IDOK)
+        return;
+    const std::string path = dlg.GetPathName();
+    OpenFileGroup(path, *group_, files_, calibrations_, waveMode_, makeBackup_,
+                  waveFolder_ ? std::string(waveFolder_) : std::string());
+    CopyField(group_->GroupPath, path.c_str());
+    ShowGroup();
+    UpdateButtons();
+    *changed_ = 1;
+}
+
+void CDurnexFileSelectDlg::OnClose()
+{
+    if (!CloseFileGroup(*group_, files_, kChannels))
+        return;
+    ShowGroup();
+    UpdateButtons();
+    *changed_ = 1;
+}
+
+void CDurnexFileSelectDlg::OnCreateComposite()
+{
+    const int reference = FindCompositeReference(files_);
+    if (reference < 0)
+        return;
+    char proposed[300];
+    std::snprintf(proposed, sizeof proposed, "%s Composite", group_->TestName);
+    CFileDialog dlg(FALSE, "wav", proposed, kGroupFlags | OFN_OVERWRITEPROMPT, "Wave File (*.wav)|*.wav||", this);
+    dlg.m_ofn.lpstrTitle = "Create Quenrith Composite File";
+    dlg.m_ofn.lpstrInitialDir = waveFolder_;
+    if (dlg.DoModal() != IDOK)
+        return;
+    float gainDb = 50.0f;
+    CEnterGainAdjustDlg gain(this, &gainDb);
+    if (gain.DoModal() != IDOK)
+        return;
+
+    CWaitCursor wait;
+    auto* bar = static_cast<CProgressCtrl*>(GetDlgItem(IDC_PROCESS_PROGRESS));
+    if (bar) {
+        bar->SetRange32(0, 100);
+        bar->SetPos(0);
+        bar->ShowWindow(SW_SHOW);
+    }
+    BuildCompositeWave(files_, reference, dlg.GetPathName(), gainDb, tempFolder_, [bar](int percent) {
+        if (bar)
+            bar->SetPos(percent);
+    });
+    if (bar)
+        bar->ShowWindow(SW_HIDE);
+}
+
+void CDurnexFileSelectDlg::OnHelp() {}
+
+void CDurnexFileSelectDlg::OnDateChanged(NMHDR*, LRESULT* result)
+{
+    if (result)
+        *result = 0;
+}

@@ -1,0 +1,48 @@
+// "File Operations": the current file group's details, and its Save, Open, Close and Create
+// Composite buttons. Works through the caller's records (group info, the eight channel file
+// records and calibrations) and sets the caller's changed flag when the channels' files were
+// opened or closed; nothing is copied back on close.
+#pragma once
+
+#include "app/settings/ChannelFileState.h"
+#include "dsp/ChannelCalibration.h"
+#include "platform/ui/Dialog.h"
+#include "wave/FileGroup.h"
+
+#include <string>
+
+class CDurnexFileSelectDlg : public CDialog {
+public:
+    CDurnexFileSelectDlg(CWnd* parent, FileGroupInfo* group, char* waveFolder, ChannelFileState* files,
+                         ChannelCalibration* calibrations, BYTE* changed);
+
+    // How the group's files are opened: streamed or in memory, with or without a working copy,
+    // and where working copies and scratch files go.
+    void SetFileOptions(WORD waveMode, bool makeBackup, std::string tempFolder);
+
+    BOOL OnInitDialog() override;
+
+protected:
+    DECLARE_MESSAGE_MAP()
+    void OnSave();
+    void OnOpen();
+    void OnClose();
+    void OnCreateComposite();
+    void OnHelp();
+    void OnDateChanged(NMHDR*, LRESULT* result);
+
+private:
+    void UpdateButtons();
+    void ShowGroup();
+    void ReadTexts();
+    int CountOpenFiles() const;
+
+    FileGroupInfo* group_;
+    char* waveFolder_;
+    ChannelFileState* files_;
+    ChannelCalibration* calibrations_;
+    BYTE* changed_;
+    WORD waveMode_ = 1;
+    bool makeBackup_ = true;
+    std::string tempFolder_;
+};
