@@ -8,3 +8,4 @@ void RegisterCursors();
 void RegisterIcons();
 void RegisterFileDialogs(); // wave-file commands, editing, import/export, filter
 void RegisterToolBitmaps();
+void RegisterPlotSelectionDialogs(); // channel and composite plot selection

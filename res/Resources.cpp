@@ -16,5 +16,6 @@ void RegisterBuiltInResources()
         RegisterIcons();
         RegisterFileDialogs();
         RegisterToolBitmaps();
+        RegisterPlotSelectionDialogs();
     });
 }

@@ -1,0 +1,42 @@
+// "Composite Channel and Plot Settings": per composite channel A..P its enable flag, its name
+// and which of its four plot windows are open. On OK the caller's working copy of the 16
+// records (enable flag and name) and the four arrays of 16 flags hold the dialog's state, once
+// the enabled composites are consistent; Cancel leaves them as they were.
+//
+// Provisional: the composite settings dialog behind each operation button is not built yet, so
+// the buttons show the operation and are disabled.
+#pragma once
+
+#include "app/settings/ChannelProcessingSettings.h"
+#include "app/settings/CompositeChannelSettings.h"
+#include "platform/ui/Dialog.h"
+
+#include <string>
+
+// The short and long operation texts of a composite record; either output may be null.
+void FormatCompositeOperation(CompositeChannelSettings record, std::string* shortText, std::string* longText);
+
+class CSelectCompositeViewDlg : public CDialog {
+public:
+    CSelectCompositeViewDlg(CWnd* parent, WORD mode, CompositeChannelSettings* records,
+                            const ChannelProcessingSettings* processing, BYTE* spectrum, BYTE* phase,
+                            BYTE* spectrogram, BYTE* surface, const BYTE* enabled);
+
+    BOOL OnInitDialog() override;
+    void OnOK() override;
+    // True when every enabled composite's channels share FFT size and decimation ratio;
+    // otherwise shows the first failure's message and returns false.
+    bool CheckCompositeConsistency();
+
+private:
+    void OnEnableClicked(UINT id);
+    void UpdateRowState(int composite);
+    DECLARE_MESSAGE_MAP()
+
+    // Handed on to the composite settings dialog once it exists.
+    [[maybe_unused]] WORD m_mode;
+    CompositeChannelSettings* m_records;
+    const ChannelProcessingSettings* m_processing;
+    BYTE* m_wanted[4];
+    [[maybe_unused]] const BYTE* m_enabled;
+};

@@ -1,0 +1,55 @@
+#include "plots/TPhasePlot.h"
+
+#include "app/settings/PhasePlotSettings.h"
+
+BOOL TPhasePlot::Create(LPCSTR title, DWORD style, const RECT* rect, ChannelProcessingSettings processing,
+                        ChannelScalingSettings scaling, MarkerSettings markers, PhasePlotSettings* settings,
+                        SpectralData* first, SpectralData* second, int channel)
+{
+    m_processing = processing;
+    m_scaling = scaling;
+    m_markers = markers;
+    m_settings = settings;
+    m_first = first;
+    m_second = second;
+    m_channel = channel;
+    m_paneMode = 1;
+    m_leftMargin = 60;
+    m_rightMargin = 40;
+    SetToolStripShown(!settings || settings->ShowToolbar != 0);
+    return CreatePlotWindow(title, style, rect);
+}
+
+void TPhasePlot::SetData(SpectralData* source, DWORD word)
+{
+    m_first = source;
+    m_word = word;
+}
+
+void TPhasePlot::ShowToolbar(bool show)
+{
+    if (m_settings)
+        m_settings->ShowToolbar = show ? 1 : 0;
+    SetToolStripShown(show);
+    UpdateLayout();
+}
+
+void TPhasePlot::UpdateLayout()
+{
+    if (m_settings)
+        SetToolStripShown(m_settings->ShowToolbar != 0);
+    TPlotBase::UpdateLayout();
+}
+
+std::string TPhasePlot::PaneCaption() const
+{
+    std::string caption = GetWindowTextString();
+    if (!m_first)
+        caption += " (no data)";
+    return caption;
+}
+
+COLORREF TPhasePlot::PlotBackgroundColor() const
+{
+    return m_settings ? m_settings->BackgroundColor : RGB(255, 255, 255);
+}

@@ -1,0 +1,63 @@
+// The device and sound-card objects the frame holds while their layers are not built: the
+// device is never found, and every stop, close and read is harmless.
+#include "acquisition/TSoundOutput.h"
+#include "acquisition/TUsbDevice.h"
+
+#include <gtest/gtest.h>
+
+#include <climits>
+
+TEST(UsbDevice, FindsNoDeviceAndStartsNothing)
+{
+    TUsbDevice device;
+    EXPECT_FALSE(device.OpenDevice(nullptr, 0, 1));
+    EXPECT_FALSE(device.OpenDevice(nullptr, -1, 1));
+    EXPECT_FALSE(device.SetDeviceConfigurationAD(UsbDeviceSettings(), 4096, false, 0));
+    EXPECT_FALSE(device.StartInput());
+    EXPECT_FALSE(device.IsInputRunning());
+    EXPECT_FALSE(device.StartOutput());
+}
+
+TEST(UsbDevice, ReadsAreZeroForEveryChannelIndex)
+{
+    TUsbDevice device;
+    for (int ch : {INT_MIN, -1, 0, 3, 7, 8, 9, INT_MAX})
+        EXPECT_EQ(device.GetChannelLevel(ch), 0u) << ch;
+    EXPECT_EQ(device.GetRingFill(), 0);
+    EXPECT_EQ(device.GetRingLength(), 0);
+}
+
+TEST(UsbDevice, StopAndCloseAreHarmlessRepeatedAndInAnyOrder)
+{
+    {
+        TUsbDevice input;
+        TUsbDevice output;
+        output.StopOutput();
+        output.CloseDevice();
+        output.CloseDevice();
+        input.StopInput();
+        input.CloseDevice();
+        EXPECT_FALSE(input.OpenDevice(nullptr, 0, 1));
+        input.CloseDevice();
+    } // destroyed without being opened: nothing to release
+    SUCCEED();
+}
+
+TEST(SoundPort, NothingPlaysSoStopResetsNothing)
+{
+    auto* out = new TSoundOutput(0);
+    EXPECT_EQ(out->GetDirection(), 1);
+    EXPECT_TRUE(out->SetFormat(8000, 1, 2));
+    EXPECT_EQ(out->GetFormat().SampleRate, 8000u);
+    EXPECT_FALSE(out->Open(nullptr, false));
+    EXPECT_FALSE(out->IsOpen());
+    short data[16] = {};
+    UINT result = 99;
+    EXPECT_FALSE(out->Write(data, sizeof data, 0, false, &result));
+    EXPECT_TRUE(out->AllHeadersDone());
+    out->Stop();
+    out->Stop();
+    EXPECT_FALSE(out->IsOpen());
+    // The frame deletes the output after stopping it.
+    delete out;
+}

@@ -1,0 +1,26 @@
+// The RT-60 reverberation-time window: an MDI child that the frame owns and deletes.
+//
+// Provisional: the window opens with its title, keeps its placement and closes through the
+// frame (WM_UTILITY_CLOSING), but runs no test and holds no results yet, so there is never
+// anything to save and QuerySave always lets it close.
+#pragma once
+
+#include "plots/TPlotBase.h"
+
+class TReverb : public TPlotBase {
+public:
+    TReverb() = default;
+
+    BOOL CreateReverbWindow(DWORD style, const RECT& rect, CWnd* frame);
+    // True: nothing has changed, so the window may close.
+    virtual bool QuerySave() { return true; }
+
+protected:
+    std::string PaneCaption() const override { return "No reverberation test has been run."; }
+    void OnClose();
+    DECLARE_MESSAGE_MAP()
+
+private:
+    using TPlotBase::Create;
+    CWnd* m_frame = nullptr;
+};
