@@ -908,7 +908,9 @@ public:
     virtual BOOL SetMenu(CMenu* pMenu);
     void DrawMenuBar();
 
-    // ---- The Qt side.
+    // ---- The Qt side. The widget of the window as a whole: what moves, shows and closes
+    // (a frame's QMainWindow, an MDI child's QMdiSubWindow); null before creation and after
+    // destruction. Drawing goes through GetSurface(), input arrives as messages.
     QWidget* GetQWidget() const;
 
     // ---- Handlers with their default processing. Derived classes redeclare those they map.
@@ -961,7 +963,8 @@ public:
     void AdoptWidgets(QWidget* outer, QWidget* client);
     // Sends an input message after PreTranslateMessage; returns whether it was consumed.
     bool DispatchInput(UINT message, WPARAM wParam, LPARAM lParam);
-    // The QWidget holding the client area (the same as GetQWidget() except for frames).
+    // The QWidget holding the client area (the same as GetQWidget() except for frames and MDI
+    // children): child windows go in it, and client coordinates are its coordinates.
     virtual QWidget* GetClientWidget() const;
     bool IsCustomDrawn() const { return m_customDrawn; }
     // Called by the layer's widgets.
