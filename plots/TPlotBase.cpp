@@ -1,13 +1,16 @@
 #include "plots/TPlotBase.h"
 
 #include "app/AppMessages.h"
+#include "app/CMainFrame.h"
 #include "app/settings/PrintSettings.h"
+#include "platform/core/Profile.h"
 #include "platform/ui/GdiObjects.h"
 #include "platform/ui/GdiWindowDC.h"
 #include "platform/ui/WinApp.h"
 #include "res/resource.h"
 
 #include <algorithm>
+#include <strings.h>
 
 namespace {
 // The logo's size; it sits one pixel inside the plot rectangle's top-right corner.
@@ -193,10 +196,22 @@ void TPlotBase::DrawBackground(CDC* dc, bool, const RECT& update)
     dc->FillSolidRect(strip.left, strip.bottom - 1, strip.Width(), 1, RGB(0, 0, 0));
 }
 
+bool TPlotBase::IsLogoHidden(const char* profilePath)
+{
+    if (!profilePath || !*profilePath)
+        return false;
+    char value[80] = {};
+    GetPrivateProfileStringA("FileIO", "HideLogo", "FALSE", value, sizeof value, profilePath);
+    return strncasecmp(value, "TRUE", 20) == 0;
+}
+
 void TPlotBase::DrawWatermark(CDC* dc, const RECT&, const RECT&)
 {
     if (m_printing || !m_watermark || m_watermarkRect.IsRectEmpty())
         return;
+    if (auto* frame = dynamic_cast<CMainFrame*>(AfxGetMainWnd()))
+        if (IsLogoHidden(frame->ProfilePath.c_str()))
+            return;
     // Our own mark: a rounded navy tag with a white wave across it.
     const CRect& r = m_watermarkRect;
     const int saved = dc->SaveDC();

@@ -69,6 +69,8 @@ public:
     static TPlotBase* FromMessageParam(LPARAM lParam) { return reinterpret_cast<TPlotBase*>(lParam); }
 
     void DrawPaneFrame(CDC* dc, const RECT& rect, int width);
+    // [FileIO] HideLogo of the profile: "TRUE" in any case hides the watermark.
+    static bool IsLogoHidden(const char* profilePath);
 
 protected:
     // Creates the MDI child (class with double clicks and the plot background) and lays it out.

@@ -1,4 +1,5 @@
-// Ids of the channel and composite plot selection dialogs and of their controls.
+// Ids of the plot dialogs (channel and composite plot selection, data source) and of their
+// controls.
 #pragma once
 
 #define IDD_SELECT_SINGLE_VIEW 240
@@ -20,3 +21,8 @@ constexpr int kCompositeNameFirstId = 2023; // .. 2038
 // The four plot boxes of composite c: kCompositePlotFirstId + 4 * c + kind (0 spectrum,
 // 1 phase, 2 spectrogram, 3 surface).
 constexpr int kCompositePlotFirstId = 2100;
+
+// "Select Data Source": peak hold or spectrum of a trace.
+#define IDD_OVERLAY_SOURCE 131
+#define IDC_SOURCE_PEAK_HOLD 1531
+#define IDC_SOURCE_SPECTRAL 1532

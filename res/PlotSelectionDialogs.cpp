@@ -1,4 +1,5 @@
-// The channel and composite plot selection dialogs.
+// The channel and composite plot selection dialogs, and the data-source question of the
+// spectrum traces.
 #include "platform/ui/DialogTemplate.h"
 #include "res/PlotSelectionDialogIds.h"
 #include "res/ResourceGroups.h"
@@ -39,4 +40,7 @@ void RegisterPlotSelectionDialogs()
         RegisterDialogTemplate({IDD_SELECT_COMPOSITE_VIEW, "Composite Channel and Plot Settings",
                                 Column({Grid(8, std::move(cells)), OkCancel()})});
     }
+    RegisterDialogTemplate({IDD_OVERLAY_SOURCE, "Select Data Source",
+                            Column({RadioButton(IDC_SOURCE_PEAK_HOLD, "Peak Hold Data"),
+                                    RadioButton(IDC_SOURCE_SPECTRAL, "Spectral Data"), OkCancel()})});
 }

@@ -12,6 +12,9 @@
 
 #include <QMdiSubWindow>
 
+#include <filesystem>
+#include <fstream>
+
 BEGIN_MESSAGE_MAP(RecordingFrame, CMDIFrameWnd)
     ON_MESSAGE(WM_PLOT_CLOSING, &RecordingFrame::OnPlotClosing)
     ON_MESSAGE(WM_PLOT_ACTIVATED, &RecordingFrame::OnPlotActivated)
@@ -224,4 +227,27 @@ TEST_F(PlotWindows, TwoPanesShareThePlotHeightAndAClientTooSmallKeepsTheLayout)
     p->UpdateLayout();
     EXPECT_EQ(p->GetPlotRect(), plot);
     EXPECT_EQ(p->GetPaneRectA(), a);
+}
+
+TEST(PlotWatermark, TheProfileCanHideTheLogo)
+{
+    const auto dir = std::filesystem::temp_directory_path() / "durnex-logo-test";
+    std::filesystem::create_directories(dir);
+    const std::string ini = (dir / "Durnex.ini").string();
+    auto write = [&](const char* text) {
+        std::ofstream f(ini, std::ios::trunc);
+        f << "[FileIO]\r\nHideLogo=" << text << "\r\n";
+    };
+    std::filesystem::remove(ini);
+    EXPECT_FALSE(TPlotBase::IsLogoHidden(ini.c_str())); // no file: the default FALSE
+    EXPECT_FALSE(TPlotBase::IsLogoHidden(""));
+    for (const char* yes : {"TRUE", "true", "True"}) {
+        write(yes);
+        EXPECT_TRUE(TPlotBase::IsLogoHidden(ini.c_str())) << yes;
+    }
+    for (const char* no : {"FALSE", "TRUEX", "1", "yes"}) {
+        write(no);
+        EXPECT_FALSE(TPlotBase::IsLogoHidden(ini.c_str())) << no;
+    }
+    std::filesystem::remove_all(dir);
 }
