@@ -1,9 +1,11 @@
 #include "plots/TSeriesPlot.h"
 
 #include "app/settings/TimeSeriesPlotSettings.h"
+#include "dsp/ChannelCalibration.h"
 #include "platform/ui/GdiObjects.h"
 #include "wave/TSampleBuffer.h"
 #include "wave/TWaveFile.h"
+#include "wave/WaveCalibrationBlock.h"
 
 #include <algorithm>
 #include <cmath>
@@ -129,7 +131,68 @@ void TSeriesPlot::ShowToolbar(bool show)
     UpdateLayout();
 }
 
-void TSeriesPlot::Autoscale() {}
+void TSeriesPlot::Autoscale()
+{
+    if (!m_settings || !m_buffer)
+        return;
+    const bool fileMode = m_file && m_settings->TimeSeriesDataSource == 0;
+    const bool rms = m_settings->DisplayMaxMinRangeAsRMS != 0;
+    float maximum = 0.0f, minimum = 0.0f;
+    ChannelCalibration calibration;
+    if (fileMode) {
+        const int slot = m_channelMode == 1 ? 1 : 0;
+        m_file->ReadBlockScaled(m_viewStart, m_viewEnd, maximum, minimum, slot, true, rms);
+        WaveCalibrationBlock block;
+        m_file->GetCalibrationBlock(block);
+        calibration = block.Channel[slot];
+    } else {
+        m_buffer->GetRangeMinMax(m_viewStart, m_viewEnd, maximum, minimum, true, rms);
+        m_buffer->GetScaling(calibration);
+    }
+    if (maximum < minimum)
+        maximum = minimum;
+    // Uncalibrated samples are fractions of full scale; the plot shows percent.
+    if (!calibration.IsEnabled) {
+        maximum *= 100.0f;
+        minimum *= 100.0f;
+    }
+    double top = 0.0, bottom = 0.0;
+    if (m_settings->AmpScaleType == 0) {
+        auto stepOf = [](double v) { return v == 0.0 ? 1.0 : std::pow(10.0, std::trunc(std::log10(std::fabs(v)))); };
+        const double topStep = stepOf(maximum);
+        top = std::trunc(maximum / topStep + 1) * topStep;
+        const double bottomStep = stepOf(minimum);
+        bottom = std::trunc(minimum / bottomStep - 1) * bottomStep;
+        if (top == 0.0)
+            top = 0.1;
+        if (calibration.IsEnabled && calibration.RefUnits == 13)
+            bottom = 0.0;
+    } else {
+        const double level = maximum > 0.0f ? ConvertToDecibels(calibration, maximum) : 0.0;
+        top = std::trunc(level / 10) * 10;
+        if (level > 0)
+            top += 10;
+        bottom = top - 100;
+    }
+    if (m_settings->PlotChannel == 5)
+        top *= 2;
+    const double range = top - bottom;
+    if (m_settings->AmpScaleType != 0) {
+        m_settings->PlotTop = static_cast<float>(top);
+        m_settings->PlotRange = static_cast<float>(std::min(range, 200.0));
+    } else {
+        m_settings->PlotTop = static_cast<float>(top);
+        const bool straddles = top > 0 && bottom < 0;
+        const double ratio = straddles ? std::fabs(top) / std::fabs(bottom) : 0.0;
+        if (straddles && ratio <= 100)
+            m_settings->PlotCenter = 0.0f;
+        else if ((top >= 0 && bottom >= 0) || (top < 0 && bottom < 0) || (straddles && ratio > 100))
+            m_settings->PlotCenter = static_cast<float>(range / 2);
+        else
+            m_settings->PlotCenter = 0.0f;
+    }
+    UpdateLayout();
+}
 
 void TSeriesPlot::UpdateLayout()
 {

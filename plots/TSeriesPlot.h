@@ -2,9 +2,10 @@
 // file, over a visible range of samples.
 //
 // Provisional: it keeps its bindings, its visible range (SetSelection, SaveView, RestoreView),
-// a whole-range selection (SelectAll) and the file position, shows or hides its tool strip,
-// and draws the plot's frame with the channel's caption and the file-position line. It draws
-// no trace yet, has no tool-strip buttons, and Autoscale leaves the scale as it is.
+// a whole-range selection (SelectAll) and the file position, autoscales the settings' Plot Top,
+// Range and Center from the visible samples, shows or hides its tool strip, and draws the
+// plot's frame with the channel's caption and the file-position line. It draws no trace yet
+// and has no tool-strip buttons.
 //
 // Threads: user-interface thread only.
 #pragma once
@@ -36,7 +37,8 @@ public:
     void SelectAll();
     void ShowTimePosition(float seconds);
     void ShowToolbar(bool show);
-    // Provisional: the scale is left as it is until the trace is drawn.
+    // Plot Top, Range (logarithmic) or Center (linear) of the settings from the visible samples
+    // of the source: the file's channel slot (the channel mode) in file mode, else the buffer.
     void Autoscale();
     // No play button is pressed yet, so there is nothing to release.
     void ReleasePlayButton() {}

@@ -7,6 +7,7 @@
 #include "wave/TSampleBuffer.h"
 #include "wave/TWaveFile.h"
 
+#include <cmath>
 #include <filesystem>
 
 namespace {
@@ -117,4 +118,34 @@ TEST_F(SeriesSelection, BindingsAreKeptAsGiven)
     p->GetSelectedSegment(a, b);
     EXPECT_EQ(a, 0.0f);
     EXPECT_EQ(b, 0.0f);
+}
+
+TEST_F(SeriesSelection, LinearAutoscaleOfAnUncalibratedSignalInPercent)
+{
+    // -0.5 and 0.73 of full scale: -50 % and 73 % give top 80 and center 0.
+    buffer.SetSample(100, -16384);
+    buffer.SetSample(200, 23920);
+    settings.AmpScaleType = 0;
+    TSeriesPlot* p = Open(&buffer, nullptr);
+    p->Autoscale();
+    EXPECT_FLOAT_EQ(settings.PlotTop, 80.0f);
+    EXPECT_FLOAT_EQ(settings.PlotCenter, 0.0f);
+
+    // A signal that stays positive (10 % to 20 %) centres between its rounded limits 0 and 30.
+    for (DWORD i = 0; i < 4000; ++i)
+        buffer.SetSample(i, 3277);
+    buffer.SetSample(20, 6554);
+    p->Autoscale();
+    EXPECT_FLOAT_EQ(settings.PlotTop, 30.0f);
+    EXPECT_FLOAT_EQ(settings.PlotCenter, 15.0f);
+}
+
+TEST_F(SeriesSelection, LogarithmicAutoscaleSpansOneHundredDecibels)
+{
+    buffer.SetSample(5, 16384);
+    settings.AmpScaleType = 1;
+    TSeriesPlot* p = Open(&buffer, nullptr);
+    p->Autoscale();
+    EXPECT_EQ(std::fmod(settings.PlotTop, 10.0f), 0.0f);
+    EXPECT_FLOAT_EQ(settings.PlotRange, 100.0f);
 }
