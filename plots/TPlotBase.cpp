@@ -24,6 +24,7 @@ BEGIN_MESSAGE_MAP(TPlotBase, CMDIChildWnd)
     ON_WM_SIZE()
     ON_WM_CLOSE()
     ON_WM_MDIACTIVATE()
+    ON_WM_KEYUP()
 END_MESSAGE_MAP()
 
 TPlotBase::TPlotBase() : m_background(GetSysColor(COLOR_BTNFACE)) {}
@@ -284,6 +285,15 @@ void TPlotBase::OnMDIActivate(BOOL bActivate, CWnd*, CWnd*)
         frame = AfxGetMainWnd();
     if (frame)
         frame->SendMessage(WM_PLOT_ACTIVATED, 0, reinterpret_cast<LPARAM>(this));
+}
+
+// Enter in a plot processes the whole file.
+void TPlotBase::OnKeyUp(UINT nChar, UINT, UINT)
+{
+    if (nChar != VK_RETURN)
+        return;
+    if (auto* frame = dynamic_cast<CMainFrame*>(AfxGetMainWnd()))
+        frame->StartWholeFileRun();
 }
 
 void TPlotBase::PrintPlot(CDC* dc, const PrintSettings* settings, bool, WORD)

@@ -86,6 +86,7 @@ protected:
     void OnSize(UINT nType, int cx, int cy);
     void OnClose();
     void OnMDIActivate(BOOL bActivate, CWnd* pActivateWnd, CWnd* pDeactivateWnd);
+    void OnKeyUp(UINT nChar, UINT nRepCnt, UINT nFlags);
     void PostNcDestroy() override;
     DECLARE_MESSAGE_MAP()
 
