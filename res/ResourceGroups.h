@@ -7,5 +7,6 @@ void RegisterMainMenu();
 void RegisterCursors();
 void RegisterIcons();
 void RegisterFileDialogs(); // wave-file commands, editing, import/export, filter
-void RegisterToolBitmaps();
+void RegisterToolBitmaps();  // tool-window button pictures
+void RegisterPrintDialogs(); // print annotations and margins
 void RegisterPlotSelectionDialogs(); // channel and composite plot selection

@@ -16,6 +16,7 @@ void RegisterBuiltInResources()
         RegisterIcons();
         RegisterFileDialogs();
         RegisterToolBitmaps();
+        RegisterPrintDialogs();
         RegisterPlotSelectionDialogs();
     });
 }

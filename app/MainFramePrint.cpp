@@ -1,0 +1,290 @@
+// Printing the active plot on one page: page header, channel box, titles, the optional
+// comment block, then the plot itself inside the margins.
+#include "app/CMainFrame.h"
+#include "app/CPrintAnnotationDialog.h"
+#include "dsp/TSmoothing.h"
+#include "platform/core/MessageBox.h"
+#include "platform/core/Resources.h"
+#include "platform/ui/Print.h"
+#include "plots/TPlotBase.h"
+#include "res/resource.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <ctime>
+#include <string>
+
+namespace {
+struct PageGeometry {
+    int W = 0, H = 0, Px = 0, Py = 0;
+    int left = 0, right = 0, top = 0, bottom = 0;
+    int fontHeight = 0, lineStep = 0;
+};
+
+PageGeometry Geometry(CDC* dc, const PrintSettings& p)
+{
+    PageGeometry g;
+    g.W = dc->GetDeviceCaps(HORZRES);
+    g.H = dc->GetDeviceCaps(VERTRES);
+    g.Px = dc->GetDeviceCaps(LOGPIXELSX);
+    g.Py = dc->GetDeviceCaps(LOGPIXELSY);
+    g.left = static_cast<int>(g.Px * p.MarginLeft);
+    g.right = static_cast<int>(g.Px * p.MarginRight);
+    g.top = static_cast<int>(g.Py * p.MarginTop);
+    g.bottom = static_cast<int>(g.Py * p.MarginBottom);
+    g.fontHeight = -(g.Py * 9 / 72);
+    g.lineStep = static_cast<int>(g.fontHeight * -1.1);
+    return g;
+}
+
+void MakeFont(CFont& font, const PageGeometry& g, bool italic)
+{
+    font.CreateFont(g.fontHeight, 0, 0, 0, 0, italic ? 1 : 0, 0, 0, 0, 0, 0, 0, 0, "Arial");
+}
+
+std::string AppName() { return LoadResourceString(AFX_IDS_APP_TITLE); }
+
+// The comment block's height: ten lines of 0.14 inch, the factor kept in single precision.
+int CommentBlockHeight(const PageGeometry& g)
+{
+    const float tenLines = 0.14f * 10.0f;
+    return static_cast<int>(g.Py * tenLines) + g.bottom;
+}
+} // namespace
+
+// ---- Page parts -----------------------------------------------------------------------
+
+void CMainFrame::PrintPageHeader(CDC* dc)
+{
+    const PageGeometry g = Geometry(dc, Settings.Print);
+    CFont font;
+    MakeFont(font, g, true);
+    CFont* old = dc->SelectObject(&font);
+    const UINT align = dc->SetTextAlign(TA_RIGHT);
+    const int x = g.W - g.right - 10;
+    dc->TextOut(x, g.top + 6, "Printed By: " + AppName());
+    const std::time_t now = std::time(nullptr);
+    std::string stamp = std::ctime(&now);
+    // The text is drawn on one line: its trailing newline has no glyph to show.
+    if (!stamp.empty() && stamp.back() == '\n')
+        stamp.pop_back();
+    dc->TextOut(x, g.top + 6 + 2 * g.lineStep, stamp);
+    dc->SetTextAlign(align);
+    dc->SelectObject(old);
+}
+
+void CMainFrame::PrintChannelInfo(CDC* dc, int channel, bool composite)
+{
+    const PageGeometry g = Geometry(dc, Settings.Print);
+    CFont font;
+    MakeFont(font, g, false);
+    CFont* old = dc->SelectObject(&font);
+    const UINT align = dc->SetTextAlign(TA_LEFT);
+
+    // A composite's box shows the input record of its index; composites past the eight input
+    // records show their source channel's.
+    int record = std::clamp(channel, 0, kChannels - 1);
+    char line[128];
+    if (composite) {
+        const int index = std::clamp(channel >= kComposites ? channel - 8 : channel, 0, kComposites - 1);
+        std::snprintf(line, sizeof line, "Composite Channel: %c", 'A' + index);
+        record = index < kChannels ? index : std::clamp(GetCompositeSource(index), 0, kChannels - 1);
+    } else {
+        std::snprintf(line, sizeof line, "Channel: %d", channel);
+    }
+    const ChannelProcessingSettings& p = Settings.Processing[record];
+    const int x = g.left + 10;
+    int k = 0;
+    auto out = [&](const char* text) { dc->TextOut(x, g.top + 6 + k++ * g.lineStep, text); };
+    out(line);
+    std::snprintf(line, sizeof line, "Sampling Rate: %d", static_cast<int>(p.SampleFormat.SampleRate));
+    out(line);
+    std::snprintf(line, sizeof line, "FFT size: %d", static_cast<int>(p.FFTsize));
+    out(line);
+    if (p.AverageBlocks <= 10000)
+        std::snprintf(line, sizeof line, "Averaging: %d", static_cast<int>(p.AverageBlocks));
+    else
+        std::snprintf(line, sizeof line, "Averaging: Infinite");
+    out(line);
+    char name[64] = {};
+    TSmoothing::GetTypeName(p.SmoothingWindow, name);
+    std::snprintf(line, sizeof line, "Window: %s", name);
+    out(line);
+
+    // The box frames the lines above; filled, it would cover them.
+    CGdiObject* oldBrush = dc->SelectStockObject(NULL_BRUSH);
+    dc->Rectangle(g.left, g.top, g.W - g.right, g.top + static_cast<int>(g.Py * 0.75));
+    dc->SelectObject(oldBrush);
+    dc->SetTextAlign(align);
+    dc->SelectObject(old);
+}
+
+void CMainFrame::PrintTitles(CDC* dc)
+{
+    const PageGeometry g = Geometry(dc, Settings.Print);
+    CFont font;
+    MakeFont(font, g, false);
+    CFont* old = dc->SelectObject(&font);
+    const UINT align = dc->SetTextAlign(TA_CENTER);
+    const int x = (g.W - g.left - g.right) / 2 + g.left;
+    dc->TextOut(x, g.top + 6, Settings.Print.Annotation1);
+    dc->TextOut(x, g.top + 6 + g.lineStep, Settings.Print.Annotation2);
+    dc->SetTextAlign(align);
+    dc->SelectObject(old);
+}
+
+void CMainFrame::PrintComments(CDC* dc)
+{
+    if (!Settings.Print.EnableCommentBlock)
+        return;
+    const PageGeometry g = Geometry(dc, Settings.Print);
+    const int B = CommentBlockHeight(g);
+    // The plot drawn afterwards ends above the block; the print command restores the margin.
+    if (g.Py > 0)
+        Settings.Print.MarginBottom = static_cast<float>(B) / static_cast<float>(g.Py);
+    CFont font;
+    MakeFont(font, g, false);
+    CFont* old = dc->SelectObject(&font);
+    const UINT align = dc->SetTextAlign(TA_LEFT);
+    for (int i = 0; i < 10; ++i)
+        dc->TextOut(g.left + 10, g.H - B + i * g.lineStep + 10, Settings.Print.Comment[i]);
+    CGdiObject* oldBrush = dc->SelectStockObject(NULL_BRUSH);
+    dc->Rectangle(g.left, g.H - B, g.W - g.right, g.H - g.bottom);
+    dc->SelectObject(oldBrush);
+    dc->SetTextAlign(align);
+    dc->SelectObject(old);
+}
+
+// ---- Printer choice -------------------------------------------------------------------
+
+// The dialog reallocates the blocks it was given and returns them: the frame keeps whatever
+// it returned.
+void CMainFrame::KeepPrinterHandles(HGLOBAL devMode, HGLOBAL devNames)
+{
+    if (devMode)
+        PrinterDevMode = devMode;
+    if (devNames)
+        PrinterDevNames = devNames;
+}
+
+bool CMainFrame::PrepareDefaultPrinter()
+{
+    if (PrinterDevMode && PrinterDevNames)
+        return true;
+    PRINTDLGA pd;
+    pd.hwndOwner = GetSafeHwnd();
+    pd.Flags = PD_RETURNDEFAULT;
+    if (!PrintDlgA(&pd) || !pd.hDevMode || !pd.hDevNames) {
+        AfxMessageBox("No printer is available.", MB_OK | MB_ICONEXCLAMATION);
+        return false;
+    }
+    if (auto* dm = static_cast<DEVMODEA*>(GlobalLock(pd.hDevMode))) {
+        dm->dmOrientation = DMORIENT_LANDSCAPE;
+        dm->dmFields |= DM_ORIENTATION;
+        GlobalUnlock(pd.hDevMode);
+    }
+    KeepPrinterHandles(pd.hDevMode, pd.hDevNames);
+    return true;
+}
+
+// ---- Commands -------------------------------------------------------------------------
+
+void CMainFrame::OnFilePrint()
+{
+    if (AcquisitionRunning)
+        OnStop();
+    int kind = 0, channel = 0, composite = 0;
+    GetActivePlot(&kind, &channel, &composite);
+    CMDIChildWnd* child = MDIGetActive();
+    if (!child)
+        return;
+    if (child->IsIconic()) {
+        child->ShowWindow(SW_RESTORE);
+        MDIActivate(child);
+    }
+    if (!PrepareDefaultPrinter())
+        return;
+
+    PRINTDLGA pd;
+    pd.hwndOwner = GetSafeHwnd();
+    pd.hDevMode = PrinterDevMode;
+    pd.hDevNames = PrinterDevNames;
+    pd.Flags = PD_NOSELECTION | PD_NOPAGENUMS | PD_RETURNDC | PD_USEDEVMODECOPIESANDCOLLATE | PD_HIDEPRINTTOFILE;
+    const BOOL ok = PrintDlgA(&pd);
+    KeepPrinterHandles(pd.hDevMode, pd.hDevNames);
+    if (!ok || !pd.hDC) {
+        if (ok)
+            AfxMessageBox("The printer could not be prepared; nothing was printed.", MB_OK | MB_ICONEXCLAMATION);
+        return;
+    }
+    CDC dc;
+    dc.Attach(pd.hDC);
+
+    {
+        CPrintAnnotationDialog dialog(this, &Settings.Print);
+        if (dialog.DoModal() != IDOK)
+            return;
+    }
+
+    // Margins that leave no room for the plot would print an empty or garbled page.
+    const PageGeometry g = Geometry(&dc, Settings.Print);
+    const PrintSettings& m = Settings.Print;
+    const int blockHeight = m.EnableCommentBlock ? CommentBlockHeight(g) : g.bottom;
+    if (m.MarginLeft < 0 || m.MarginRight < 0 || m.MarginTop < 0 || m.MarginBottom < 0 ||
+        g.left + g.right >= g.W || g.top + static_cast<int>(g.Py * 0.75) + blockHeight >= g.H) {
+        AfxMessageBox("The margins leave no room for the plot on the page.  Please change them in "
+                      "File/Annotations and Margins; nothing was printed.",
+                      MB_OK | MB_ICONEXCLAMATION);
+        return;
+    }
+
+    EnableWindow(FALSE);
+    const float savedBottom = Settings.Print.MarginBottom;
+    const std::string docName = AppName();
+    bool failed = dc.StartDoc(docName.c_str()) <= 0;
+    if (!failed)
+        failed = dc.StartPage() <= 0;
+    if (!failed) {
+        PrintPageHeader(&dc);
+        PrintChannelInfo(&dc, channel, composite != 0);
+        PrintTitles(&dc);
+        if (Settings.Print.EnableCommentBlock)
+            PrintComments(&dc);
+        if (auto* plot = dynamic_cast<TPlotBase*>(child))
+            plot->PrintPlot(&dc, &Settings.Print, kind == 1 || kind == 2, 0);
+        failed = dc.EndPage() <= 0;
+    }
+    // A failed step has been reported; the job is dropped rather than finished.
+    if (failed)
+        dc.AbortDoc();
+    else
+        dc.EndDoc();
+    Settings.Print.MarginBottom = savedBottom;
+    EnableWindow(TRUE);
+}
+
+void CMainFrame::OnFilePrintSetup()
+{
+    if (AcquisitionRunning)
+        OnStop();
+    if (!PrepareDefaultPrinter())
+        return;
+    PRINTDLGA pd;
+    pd.hwndOwner = GetSafeHwnd();
+    pd.hDevMode = PrinterDevMode;
+    pd.hDevNames = PrinterDevNames;
+    pd.Flags = PD_NOSELECTION | PD_NOPAGENUMS | PD_RETURNDC | PD_USEDEVMODECOPIESANDCOLLATE | PD_HIDEPRINTTOFILE |
+               PD_PRINTSETUP;
+    PrintDlgA(&pd);
+    if (pd.hDC)
+        DeleteDC(pd.hDC);
+    KeepPrinterHandles(pd.hDevMode, pd.hDevNames);
+}
+
+void CMainFrame::OnFileAnnotations()
+{
+    if (AcquisitionRunning)
+        OnStop();
+    CPrintAnnotationDialog dialog(this, &Settings.Print);
+    dialog.DoModal();
+}

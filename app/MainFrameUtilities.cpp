@@ -1,0 +1,180 @@
+// The Utilities menu: each utility window and the generator window open when closed and
+// close when open, with their placement kept; the menu marks and the second tool window's
+// buttons follow. Refresh and reset reach every open utility window.
+#include "app/CMainFrame.h"
+#include "app/CToolbar2.h"
+#include "platform/ui/LongOperation.h"
+#include "platform/ui/Menu.h"
+#include "res/resource.h"
+#include "siggen/CSigGen.h"
+#include "utilities/CAnalysisView.h"
+#include "utilities/CLeqAnalysisView.h"
+#include "utilities/CSoundPowerAnalysisView.h"
+#include "utilities/TReverb.h"
+#include "utilities/TTHDFreq.h"
+
+namespace {
+// Analysis type of each CAnalysisView kind.
+int AnalysisType(int kind)
+{
+    switch (kind) {
+    case 7: return 7;
+    case 8: return 8;
+    case 9: return 9;
+    case 10: return 0;
+    case 11: return 1;
+    case 12: return 2;
+    case 13: return 3;
+    case 14: return 4;
+    case 18: return 10;
+    default: return -1;
+    }
+}
+} // namespace
+
+bool CMainFrame::ToggleUtilityWindow(int kind)
+{
+    if (GetUtilityWindow(kind) != nullptr) {
+        if ((kind == 16 || kind == 17) && !QueryUtilitySave(kind)) {
+            UpdateUtilityMenuChecks();
+            return false;
+        }
+        RecordWindowPlacement(kind, 0, false);
+        DeleteUtilityWindow(kind);
+    } else {
+        RECT r{};
+        GetInitialWindowRect(&r, kind, 0, false);
+        bool created = false;
+        if (const int type = AnalysisType(kind); type >= 0) {
+            auto* view = new CAnalysisView;
+            created = view->Create(this, r.left, r.top, r.right, r.bottom, static_cast<WORD>(type));
+            CAnalysisView** slot = kind == 7    ? &PeakFreqView
+                                   : kind == 8  ? &PeakAmpView
+                                   : kind == 9  ? &TotalPowerView
+                                   : kind == 10 ? &THDView
+                                   : kind == 11 ? &THDNView
+                                   : kind == 12 ? &IMDView
+                                   : kind == 13 ? &SNRView
+                                   : kind == 14 ? &SINADView
+                                                : &RPMView;
+            if (created)
+                *slot = view;
+            else
+                delete view;
+        } else if (kind == 15) {
+            auto* view = new CLeqAnalysisView;
+            created = view->Create(this, r.left, r.top, r.right, r.bottom);
+            if (created)
+                LeqView = view;
+            else
+                delete view;
+        } else if (kind == 19) {
+            auto* view = new CSoundPowerAnalysisView;
+            created = view->Create(this, r.left, r.top, r.right, r.bottom);
+            if (created)
+                SoundPowerView = view;
+            else
+                delete view;
+        } else if (kind == 16) {
+            // MDI children free their own objects when their windows go.
+            auto* wnd = new TTHDFreq;
+            created = wnd->Create(WS_CHILD | WS_VISIBLE | WS_OVERLAPPEDWINDOW, r, this);
+            if (created)
+                THDFreqWnd = wnd;
+            else
+                delete wnd;
+        } else if (kind == 17) {
+            auto* wnd = new TReverb;
+            created = wnd->CreateReverbWindow(WS_CHILD | WS_VISIBLE | WS_OVERLAPPEDWINDOW, r, this);
+            if (created)
+                ReverbWnd = wnd;
+            else
+                delete wnd;
+        }
+        if (created)
+            RestoreWindowPlacement(kind, 0, false);
+    }
+    RefreshUtilityButtons();
+    UpdateUtilityMenuChecks();
+    return true;
+}
+
+void CMainFrame::OnSignalGenerator()
+{
+    CWaitCursor wait;
+    if (SigGen) {
+        SigGen->StopOutput();
+        RecordWindowPlacement(6, 0, false);
+        DeleteUtilityWindow(6);
+    } else {
+        RECT r{};
+        GetInitialWindowRect(&r, 6, 0, false);
+        auto* gen = new CSigGen;
+        if (gen->CreateWnd(this, r.left, r.top, r.right, r.bottom))
+            SigGen = gen;
+        else
+            delete gen;
+    }
+    RefreshUtilityButtons();
+    UpdateUtilityMenuChecks();
+}
+
+void CMainFrame::OnUtilityPeakFreq() { ToggleUtilityWindow(7); }
+void CMainFrame::OnUtilityPeakAmp() { ToggleUtilityWindow(8); }
+void CMainFrame::OnUtilityTotalPower() { ToggleUtilityWindow(9); }
+void CMainFrame::OnUtilityTHD() { ToggleUtilityWindow(10); }
+void CMainFrame::OnUtilityTHDN() { ToggleUtilityWindow(11); }
+void CMainFrame::OnUtilityIMD() { ToggleUtilityWindow(12); }
+void CMainFrame::OnUtilitySNR() { ToggleUtilityWindow(13); }
+void CMainFrame::OnUtilitySINAD() { ToggleUtilityWindow(14); }
+void CMainFrame::OnUtilityLeq() { ToggleUtilityWindow(15); }
+void CMainFrame::OnUtilityTHDFreq() { ToggleUtilityWindow(16); }
+void CMainFrame::OnUtilityRT60() { ToggleUtilityWindow(17); }
+void CMainFrame::OnUtilityRPM() { ToggleUtilityWindow(18); }
+void CMainFrame::OnUtilitySoundPower() { ToggleUtilityWindow(19); }
+
+void CMainFrame::OnCloseAllUtilities()
+{
+    if (SigGen)
+        OnSignalGenerator();
+    // A window that refuses to close stays open; the others close all the same.
+    for (int kind = 7; kind <= 19; ++kind)
+        if (GetUtilityWindow(kind))
+            ToggleUtilityWindow(kind);
+}
+
+void CMainFrame::UpdateUtilityMenuChecks()
+{
+    CMenu* menu = GetMenu();
+    if (!menu)
+        return;
+    for (int kind = 6; kind <= 19; ++kind)
+        menu->CheckMenuItem(UtilityCommand(kind),
+                            MF_BYCOMMAND | (GetUtilityWindow(kind) ? MF_CHECKED : MF_UNCHECKED));
+}
+
+void CMainFrame::UpdateUtilityViews()
+{
+    for (CAnalysisView* v : {PeakFreqView, PeakAmpView, TotalPowerView, THDView, THDNView, IMDView, SNRView, SINADView})
+        if (v)
+            v->UpdateResults();
+    if (LeqView)
+        LeqView->Process(0);
+    if (RPMView)
+        RPMView->UpdateResults();
+    if (SoundPowerView)
+        SoundPowerView->Update(0);
+}
+
+void CMainFrame::ResetUtilityViews()
+{
+    for (CAnalysisView* v : {PeakFreqView, PeakAmpView, TotalPowerView, THDView, THDNView, IMDView, SNRView, SINADView})
+        if (v)
+            v->Reset();
+    if (LeqView)
+        LeqView->Update();
+    if (RPMView)
+        RPMView->Reset();
+    if (SoundPowerView)
+        SoundPowerView->Reset();
+}
