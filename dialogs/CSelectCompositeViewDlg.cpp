@@ -1,5 +1,6 @@
 #include "dialogs/CSelectCompositeViewDlg.h"
 
+#include "dialogs/CCompositeSettingsDlg.h"
 #include "platform/core/MessageBox.h"
 #include "res/PlotSelectionDialogIds.h"
 
@@ -77,6 +78,7 @@ void FormatCompositeOperation(CompositeChannelSettings r, std::string* shortText
 
 BEGIN_MESSAGE_MAP(CSelectCompositeViewDlg, CDialog)
     ON_CONTROL_RANGE(BN_CLICKED, 1122, 1146, &CSelectCompositeViewDlg::OnEnableClicked)
+    ON_CONTROL_RANGE(BN_CLICKED, 1353, 1428, &CSelectCompositeViewDlg::OnOperationClicked)
 END_MESSAGE_MAP()
 
 CSelectCompositeViewDlg::CSelectCompositeViewDlg(CWnd* parent, WORD mode, CompositeChannelSettings* records,
@@ -116,9 +118,25 @@ void CSelectCompositeViewDlg::UpdateRowState(int c)
     for (int k = 0; k < 4; ++k)
         if (CWnd* w = GetDlgItem(kCompositePlotFirstId + 4 * c + k))
             w->EnableWindow(on);
-    // The composite settings dialog is not built yet.
     if (CWnd* w = GetDlgItem(kCompositeOperationIds[c]))
-        w->EnableWindow(FALSE);
+        w->EnableWindow(on);
+}
+
+void CSelectCompositeViewDlg::OnOperationClicked(UINT id)
+{
+    if (!m_records)
+        return;
+    for (int c = 0; c < 16; ++c) {
+        if (kCompositeOperationIds[c] != static_cast<int>(id))
+            continue;
+        CCompositeSettingsDlg settings(this, m_mode, &m_records[c], m_enabled);
+        if (settings.DoModal() == IDOK) {
+            std::string text;
+            FormatCompositeOperation(m_records[c], &text, nullptr);
+            SetDlgItemText(kCompositeOperationIds[c], text);
+        }
+        return;
+    }
 }
 
 void CSelectCompositeViewDlg::OnEnableClicked(UINT id)

@@ -1,10 +1,8 @@
 // "Composite Channel and Plot Settings": per composite channel A..P its enable flag, its name
 // and which of its four plot windows are open. On OK the caller's working copy of the 16
 // records (enable flag and name) and the four arrays of 16 flags hold the dialog's state, once
-// the enabled composites are consistent; Cancel leaves them as they were.
-//
-// Provisional: the composite settings dialog behind each operation button is not built yet, so
-// the buttons show the operation and are disabled.
+// the enabled composites are consistent; Cancel leaves them as they were. Each operation
+// button opens the composite's measurement settings on the working copy.
 #pragma once
 
 #include "app/settings/ChannelProcessingSettings.h"
@@ -30,13 +28,13 @@ public:
 
 private:
     void OnEnableClicked(UINT id);
+    void OnOperationClicked(UINT id);
     void UpdateRowState(int composite);
     DECLARE_MESSAGE_MAP()
 
-    // Handed on to the composite settings dialog once it exists.
-    [[maybe_unused]] WORD m_mode;
+    WORD m_mode;
     CompositeChannelSettings* m_records;
     const ChannelProcessingSettings* m_processing;
     BYTE* m_wanted[4];
-    [[maybe_unused]] const BYTE* m_enabled;
+    const BYTE* m_enabled;
 };

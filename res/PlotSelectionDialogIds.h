@@ -1,5 +1,5 @@
-// Ids of the plot dialogs (channel and composite plot selection, data source) and of their
-// controls.
+// Ids of the plot dialogs (channel and composite plot selection, composite measurement
+// settings, data source) and of their controls.
 #pragma once
 
 #define IDD_SELECT_SINGLE_VIEW 240
@@ -26,3 +26,12 @@ constexpr int kCompositePlotFirstId = 2100;
 #define IDD_OVERLAY_SOURCE 131
 #define IDC_SOURCE_PEAK_HOLD 1531
 #define IDC_SOURCE_SPECTRAL 1532
+
+// "Composite Measurement Settings": one composite channel's type, channels and labels.
+#define IDD_COMPOSITE_SETTINGS 242
+#define IDC_COMPOSITE_TYPE 1488
+constexpr int kCompositeTestFirstId = 1489;      // .. 1496, channels 0..7
+constexpr int kCompositeReferenceFirstId = 1505; // .. 1512
+inline constexpr int kCompositeIncludeIds[8] = {1521, 1112, 1113, 1114, 1115, 1116, 1117, 1522};
+#define IDC_COMPOSITE_LABEL_LINEAR 2024
+#define IDC_COMPOSITE_LABEL_LOG 2025

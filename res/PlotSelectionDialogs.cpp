@@ -1,5 +1,5 @@
-// The channel and composite plot selection dialogs, and the data-source question of the
-// spectrum traces.
+// The channel and composite plot selection dialogs, the composite measurement settings, and
+// the data-source question of the spectrum traces.
 #include "platform/ui/DialogTemplate.h"
 #include "res/PlotSelectionDialogIds.h"
 #include "res/ResourceGroups.h"
@@ -43,4 +43,21 @@ void RegisterPlotSelectionDialogs()
     RegisterDialogTemplate({IDD_OVERLAY_SOURCE, "Select Data Source",
                             Column({RadioButton(IDC_SOURCE_PEAK_HOLD, "Peak Hold Data"),
                                     RadioButton(IDC_SOURCE_SPECTRAL, "Spectral Data"), OkCancel()})});
+    {
+        const char* const rows[8] = {"Crown", "Brow", "Throat", "Heart", "Solar", "Sacral", "Base", "7"};
+        std::vector<Node> test, reference, include;
+        for (int ch = 0; ch < 8; ++ch) {
+            test.push_back(RadioButton(kCompositeTestFirstId + ch, rows[ch]).InGroup("test"));
+            reference.push_back(RadioButton(kCompositeReferenceFirstId + ch, rows[ch]).InGroup("reference"));
+            include.push_back(CheckBox(kCompositeIncludeIds[ch], rows[ch]));
+        }
+        RegisterDialogTemplate(
+            {IDD_COMPOSITE_SETTINGS, "Composite Measurement Settings",
+             Column({Row({Label("Measurement Type"), ComboDropList(IDC_COMPOSITE_TYPE).Chars(36)}),
+                     Row({Group("Test Channel", std::move(test)), Group("Reference Channel", std::move(reference)),
+                          Group("Channels to include in Average or Sum", std::move(include))}),
+                     Grid(2, {Label("Linear Scaling Label"), Edit(IDC_COMPOSITE_LABEL_LINEAR).Chars(40),
+                              Label("Log Scaling Label"), Edit(IDC_COMPOSITE_LABEL_LOG).Chars(40)}),
+                     OkCancel()})});
+    }
 }
