@@ -131,8 +131,20 @@ void CDurnexFileSelectDlg::OnOpen()
 
 void CDurnexFileSelectDlg::OnClose()
 {
-    if (!CloseFileGroup(*group_, files_, kChannels))
+    const int unsaved = unsavedCounter_ ? unsavedCounter_() : CountUnsavedWaveFiles(files_, kChannels);
+    if (unsaved > 0 &&
+        AfxMessageBox("The file has not been saved.  Do you want to continue without saving?",
+                      MB_YESNO | MB_ICONQUESTION) != IDYES)
         return;
+    for (int c = 0; c < kChannels; ++c) {
+        if (files_[c].File == nullptr)
+            continue;
+        delete files_[c].File;
+        files_[c].File = nullptr;
+        files_[c].FileChannel = 0;
+        files_[c].FilePath[0] = '\0';
+    }
+    group_->Clear();
     ShowGroup();
     UpdateButtons();
     *changed_ = 1;

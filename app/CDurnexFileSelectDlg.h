@@ -9,6 +9,7 @@
 #include "platform/ui/Dialog.h"
 #include "wave/FileGroup.h"
 
+#include <functional>
 #include <string>
 
 class CDurnexFileSelectDlg : public CDialog {
@@ -19,6 +20,9 @@ public:
     // How the group's files are opened: streamed or in memory, with or without a working copy,
     // and where working copies and scratch files go.
     void SetFileOptions(WORD waveMode, bool makeBackup, std::string tempFolder);
+    // How many channel files hold work that closing would lose; by default the untitled files
+    // and the named ones with changes outside their disk file.
+    void SetUnsavedCounter(std::function<int()> counter) { unsavedCounter_ = std::move(counter); }
 
     BOOL OnInitDialog() override;
 
@@ -45,4 +49,5 @@ private:
     WORD waveMode_ = 1;
     bool makeBackup_ = true;
     std::string tempFolder_;
+    std::function<int()> unsavedCounter_;
 };

@@ -270,6 +270,89 @@ public:
     // ---- layout: end ----
 
     // ---- files: begin (owned by the file-command work) ----
+    // Per-channel wave-file commands and frame operations (MainFrameFiles.cpp).
+    void OnFileNew();
+    void OnFileOpen();
+    void OnFileSave();
+    void OnFileClose();
+    void OnFileDelete();
+    void OnUpdateFileSave(CCmdUI* pCmdUI);
+    void OnUpdateFileClose(CCmdUI* pCmdUI);
+    // Runs the file-group dialog and re-applies the channels it changed.
+    void OpenChannelFiles();
+    void ReopenAllWaveFiles();
+    bool ReopenChannelFile(int channel);
+    void ReattachChannelFile();
+    void AttachWaveFileToPlots(int channel);
+    // False when the user cancelled.
+    bool CloseAllWaveFiles();
+    int CountOpenWaveFiles() const;
+    // Files whose work would be lost on closing: untitled ones, and named ones whose edits
+    // live only in memory or in a working copy.
+    int CountUnsavedNewFiles() const;
+    // The key, MDI client and plots' "run the whole file" (the flag RunWholeFile is the state).
+    void StartWholeFileRun();
+    // The unsaved-files question: IDNO to go on (also when nothing is unsaved), IDYES after
+    // the file-group dialog has run, IDCANCEL.
+    int AskAboutUnsavedFiles();
+    void StopRunAndPlayback();
+    // The file of each channel whose samples an edit command changed (a calibration change
+    // alone is not work the user would miss); compared with the channel's current file.
+    const TWaveFile* EditedWave[kChannels] = {};
+    void NoteSampleEdit(int channel);
+
+    // Edit commands on the active plot's selection (MainFrameEdit*.cpp).
+    void OnEditUndo();
+    void OnEditCut();
+    void OnEditCopy();
+    void OnEditPasteInsert();
+    void OnEditPasteOver();
+    void OnEditMute();
+    void OnSelectAll();
+    void OnEditSetFilePosition();
+    void OnEditGainAdjust();
+    void OnEditDCOffset();
+    void OnEditDynamicDCOffset();
+    void OnEditFilter();
+    void OnUpdateEditUndo(CCmdUI* pCmdUI);
+    void OnUpdateEditCut(CCmdUI* pCmdUI);   // also Mute
+    void OnUpdateEditCopy(CCmdUI* pCmdUI);  // also Gain, DC Offset, Dynamic DC Offset
+    void OnUpdateEditPaste(CCmdUI* pCmdUI); // Paste Insert and Paste Over
+    void OnUpdateSelectAll(CCmdUI* pCmdUI);
+    void OnUpdateEditSetFilePosition(CCmdUI* pCmdUI);
+    void OnUpdateEditFilter(CCmdUI* pCmdUI);
+    // Filters frames [startFrame, endFrame) of the wave with the Edit/Filter settings; true
+    // when the whole segment was filtered, false when nothing was done or it was cancelled.
+    bool FilterWaveSegment(TWaveFile* wave, std::int32_t startFrame, std::int32_t endFrame);
+    void OnFileImport();
+    void OnFileExport();
+    // The input channel whose plot is active and whose file the edit commands change, with
+    // the plot's kind; false when there is none.
+    bool GetEditTarget(int* kind, int* channel) const;
+    void RefreshChannelPlotsAfterEdit(int channel);
+    // Caption and status-bar progress of a long operation; the caption is restored by End.
+    void BeginLongOperation(const char* caption);
+    void EndLongOperation();
+    // Progress to the status bar, cancel by Esc or a left click in the frame.
+    struct SegmentProgress LongOperationHooks();
+    std::string LongOperationCaption; // the caption a long operation replaced
+
+    // Analyses of a selected segment or time (MainFrameSegment*.cpp).
+    void ShowSegmentTimeSeries(int channel, float start, float end);
+    void ComputeSegmentAverageSpectrum(int channel, float start, float end, bool composite);
+    void ComputeSpectrumAtTime(int channel, float time);
+    void RebuildSpectrogram(int channel, bool composite, bool activate);
+    void RebuildSurface(int channel, bool composite, bool activate);
+    void RebuildSpectrogramFromSegment(int channel, float start, float end, bool composite, bool activate);
+    void RebuildSurfaceFromSegment(int channel, float start, float end, bool composite, bool activate);
+    void InverseFftToTimeSeries(int channel);
+    void ComputeCepstrum(int channel);
+    void ShowPeakQualityFactor(int channel, float lowHz, float highHz);
+    void ShowSegmentStatistics(int channel, float start, float end);
+    void ShowCrestFactor(int channel, float start, float end);
+    void ComputeHilbertTransform(int channel, float start, float end);
+    void ComputeSchroederIntegration(int channel, float start, float end);
+    void RunDtmfDetection(int channel, float start, float end);
     // ---- files: end ----
 
 protected:

@@ -1,0 +1,392 @@
+// The per-channel wave-file commands of the File menu (New, Open, Save, Close, Delete) and the
+// frame operations that bind each channel's wave file to its calibration, processing and
+// time-series plot.
+#include "app/CMainFrame.h"
+
+#include "app/CDurnexFileSelectDlg.h"
+#include "app/settings/CommonRoutines.h"
+#include "app/settings/RecordBytes.h"
+#include "dsp/ChannelCalibration.h"
+#include "platform/ui/CommonDialogs.h"
+#include "plots/TSeriesPlot.h"
+#include "wave/TSampleBuffer.h"
+#include "wave/TWaveFile.h"
+#include "wave/WaveCalibrationBlock.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <iterator>
+#include <cstring>
+#include <filesystem>
+#include <system_error>
+
+namespace {
+
+constexpr WORD kRealTime = 0;
+constexpr WORD kRecorder = 1;
+constexpr WORD kPostProcess = 2;
+// The end of "everything" for a time-series selection.
+constexpr float kWholeFileSeconds = 999999.875f;
+
+void ClearChannel(ChannelFileState& state)
+{
+    delete state.File;
+    state.File = nullptr;
+    state.FileChannel = 0;
+    state.FilePath[0] = '\0';
+}
+
+// Gives the file the channel's calibration for both of its slots, or takes its calibration
+// away when the channel's is not in use. Only the calibration changes: the file's modified
+// flag stays as it was.
+void ApplyCalibrationToFile(TWaveFile& file, const ChannelCalibration& calibration)
+{
+    const bool modified = file.IsModified();
+    if (calibration.IsEnabled == 0) {
+        file.ClearCalibration();
+    } else {
+        WaveCalibrationBlock block;
+        file.GetCalibrationBlock(block);
+        block.Channel[0] = calibration;
+        block.Channel[1] = calibration;
+        file.TWaveData::SetCalibration(block);
+    }
+    file.SetModified(modified);
+}
+
+} // namespace
+
+void CMainFrame::StopRunAndPlayback()
+{
+    // A post-process pass reads the channels' files, so it stops as a run does.
+    if (AcquisitionRunning || PostProcessBusy)
+        OnStop();
+    if (Playing)
+        StopPlayback();
+}
+
+int CMainFrame::CountOpenWaveFiles() const
+{
+    int n = 0;
+    for (const ChannelFileState& f : Settings.Files)
+        if (f.File != nullptr)
+            ++n;
+    return n;
+}
+
+int CMainFrame::CountUnsavedNewFiles() const
+{
+    int count = 0;
+    for (int c = 0; c < kChannels; ++c) {
+        const TWaveFile* file = Settings.Files[c].File;
+        if (file == nullptr)
+            continue;
+        if (file->IsUntitled()) {
+            ++count;
+            continue;
+        }
+        // A named file edited in memory or on a working copy loses its edits on closing; one
+        // streamed without a copy already holds them.
+        const bool editsElsewhere = file->GetMode() == TWaveFile::kMemory || file->GetWorkingCopy() != file->GetFileName();
+        if (EditedWave[c] == file && file->IsModified() && editsElsewhere)
+            ++count;
+    }
+    return count;
+}
+
+void CMainFrame::NoteSampleEdit(int channel)
+{
+    if (channel >= 0 && channel < kChannels)
+        EditedWave[channel] = Settings.Files[channel].File;
+}
+
+int CMainFrame::AskAboutUnsavedFiles()
+{
+    if (CountUnsavedNewFiles() <= 0)
+        return IDNO;
+    const int answer = AfxMessageBox("The file has not been saved.  \r\rDo you want to save the file before closing?",
+                                     MB_YESNOCANCEL | MB_ICONQUESTION);
+    if (answer == IDYES) {
+        OpenChannelFiles();
+        return IDYES;
+    }
+    return answer == IDNO ? IDNO : IDCANCEL;
+}
+
+void CMainFrame::OnFileNew()
+{
+    StopRunAndPlayback();
+    if (Settings.OpMode != kRecorder)
+        SetModeRecorder(true);
+    if (AskAboutUnsavedFiles() != IDNO)
+        return;
+    ReleaseAllChannelProcessing();
+    UpdateTitle();
+}
+
+void CMainFrame::OnFileOpen()
+{
+    StopRunAndPlayback();
+    if (Settings.OpMode == kRealTime)
+        SetModePostProcess(true);
+    if (AskAboutUnsavedFiles() != IDNO)
+        return;
+    OpenChannelFiles();
+    UpdateTitle();
+}
+
+void CMainFrame::OnFileSave()
+{
+    StopRunAndPlayback();
+    OpenChannelFiles();
+    UpdateTitle();
+}
+
+void CMainFrame::OnUpdateFileSave(CCmdUI* pCmdUI)
+{
+    pCmdUI->Enable(Settings.OpMode != kRealTime && CountOpenWaveFiles() > 0);
+}
+
+void CMainFrame::OnUpdateFileClose(CCmdUI* pCmdUI)
+{
+    pCmdUI->Enable(Settings.OpMode != kRealTime && CountOpenWaveFiles() > 0);
+}
+
+void CMainFrame::OnFileClose()
+{
+    StopRunAndPlayback();
+    if (AskAboutUnsavedFiles() != IDNO)
+        return;
+    for (ChannelFileState& f : Settings.Files)
+        if (f.File != nullptr)
+            ClearChannel(f);
+    std::fill(std::begin(EditedWave), std::end(EditedWave), nullptr);
+    FileGroup.Clear();
+    ReleaseAllChannelProcessing();
+    UpdateTitle();
+}
+
+void CMainFrame::OnFileDelete()
+{
+    if (AcquisitionRunning)
+        return;
+    if (Playing)
+        StopPlayback();
+    CFileDialog dlg(TRUE, "wav", nullptr,
+                    OFN_HIDEREADONLY | OFN_PATHMUSTEXIST | OFN_FILEMUSTEXIST | OFN_EXPLORER | OFN_ENABLESIZING,
+                    "Wave Files (*.wav)|*.wav||", this);
+    dlg.m_ofn.lpstrTitle = "Delete Wave Files";
+    dlg.m_ofn.lpstrInitialDir = Settings.WorkingPaths.Wav;
+    if (dlg.DoModal() != IDOK)
+        return;
+    const std::string path = dlg.GetPathName();
+    GetFolderOfPath(path.c_str(), Settings.WorkingPaths.Wav);
+
+    char text[600];
+    for (const ChannelFileState& f : Settings.Files) {
+        if (f.File == nullptr)
+            continue;
+        // File names are case-sensitive here; the same file reached by another spelling of
+        // its path (a link, "..") is caught by comparing the files themselves.
+        std::error_code ec;
+        const std::string& held = f.File->GetFileName();
+        if (held == path || (!held.empty() && std::filesystem::equivalent(held, path, ec))) {
+            std::snprintf(text, sizeof text,
+                          "The selected file: %s is currently in use.  Please close the file before deleting it",
+                          path.c_str());
+            AfxMessageBox(text, MB_OK | MB_ICONEXCLAMATION);
+            return;
+        }
+    }
+    std::snprintf(text, sizeof text, "Are you sure you want to delete: %s", path.c_str());
+    if (AfxMessageBox(text, MB_YESNO | MB_ICONQUESTION) != IDYES)
+        return;
+    std::error_code ec;
+    if (!std::filesystem::remove(path, ec)) {
+        std::snprintf(text, sizeof text, "Failure deleting wave file: %s", path.c_str());
+        AfxMessageBox(text, MB_OK | MB_ICONEXCLAMATION);
+    }
+}
+
+void CMainFrame::OpenChannelFiles()
+{
+    StopRunAndPlayback();
+    ChannelFileState before[kChannels];
+    std::memcpy(static_cast<void*>(before), Settings.Files, sizeof before);
+    BYTE changed = 0;
+    {
+        CDurnexFileSelectDlg dlg(this, &FileGroup, Settings.WorkingPaths.Wav, Settings.Files, Settings.Calibration,
+                                 &changed);
+        dlg.SetFileOptions(static_cast<WORD>(Settings.FileIO.WaveFileMode), Settings.FileIO.MakeBackup != 0,
+                           Settings.Paths.Tmp);
+        dlg.SetUnsavedCounter([this] { return CountUnsavedNewFiles(); });
+        dlg.DoModal();
+    }
+    // Files the dialog closed or replaced take their edit record with them.
+    for (int c = 0; c < kChannels; ++c)
+        if (Settings.Files[c].File != before[c].File)
+            EditedWave[c] = nullptr;
+    if (Settings.OpMode == kRecorder || Settings.OpMode == kPostProcess)
+        ReopenAllWaveFiles();
+    if (changed) {
+        for (int c = 0; c < kChannels; ++c) {
+            if (SameRecordBytes(before[c], Settings.Files[c]))
+                continue;
+            InitChannelScaling(c);
+            SetupChannelProcessing(c);
+            AttachWaveFileToPlots(c);
+            ReleaseChannelProcessing(c);
+        }
+        ReconfigureProcessing();
+        UpdateTitle();
+    }
+    ToolbarUpdateState();
+    StatusbarUpdate(2);
+    ResetUtilityViews();
+}
+
+void CMainFrame::ReopenAllWaveFiles()
+{
+    if (Settings.OpMode == kRealTime)
+        return;
+    for (int c = 0; c < kChannels; ++c) {
+        if (ReopenChannelFile(c))
+            continue;
+        ChannelFileState& f = Settings.Files[c];
+        char text[600];
+        std::snprintf(text, sizeof text,
+                      "Failure opening wave file %s on channel %d.  Please check that the wave file path is valid "
+                      "and is not write protected",
+                      f.FilePath, c);
+        AfxMessageBox(text, MB_OK | MB_ICONSTOP);
+        ClearChannel(f);
+        f.IsActive = 0;
+        EditedWave[c] = nullptr;
+    }
+}
+
+bool CMainFrame::ReopenChannelFile(int channel)
+{
+    if (Settings.OpMode == kRealTime || channel < 0 || channel >= kChannels)
+        return false;
+    ChannelFileState& f = Settings.Files[channel];
+    if (f.FilePath[0] == '\0') {
+        OnChannelWindowsChanged(channel);
+        return true;
+    }
+    bool created = false;
+    if (f.File == nullptr) {
+        f.File = new TWaveFile(f.FilePath, static_cast<WORD>(Settings.FileIO.WaveFileMode),
+                               Settings.FileIO.MakeBackup != 0, Settings.Paths.Wav);
+        created = true;
+    }
+    TSeriesPlot* plot = TimeSeriesPlot[channel];
+    if (f.File->IsError()) {
+        delete f.File;
+        f.File = nullptr;
+        f.IsActive = 0;
+        f.FileChannel = 0;
+        if (plot != nullptr) {
+            plot->SetRange(nullptr, 0);
+            plot->SetChannelMode(f.FileChannel);
+            Settings.TimeSeriesOpts[channel].TimeSeriesDataSource = 1;
+            plot->RestoreView();
+            plot->UpdateLayout();
+        }
+        return false;
+    }
+    Settings.Processing[channel].SampleFormat = f.File->GetFormat();
+    if (created) {
+        ChannelCalibration cal;
+        f.File->GetChannelCalibration(cal, static_cast<int>(f.FileChannel));
+        ComputeCalibrationFactors(cal);
+        std::memcpy(static_cast<void*>(&Settings.Calibration[channel]), &cal, sizeof cal);
+        ApplyCalibrationToFile(*f.File, cal);
+    }
+    if (plot != nullptr) {
+        plot->SetRange(f.File, 0);
+        plot->SetChannelMode(f.FileChannel);
+        Settings.TimeSeriesOpts[channel].TimeSeriesDataSource = 0;
+        plot->SetSelection(0.0f, kWholeFileSeconds);
+        plot->UpdateLayout();
+        SetChannelFileTime(channel, static_cast<float>(GetChannelFileTime(channel)));
+    }
+    OnChannelWindowsChanged(channel);
+    return true;
+}
+
+void CMainFrame::ReattachChannelFile()
+{
+    for (int c = 0; c < kChannels; ++c) {
+        AttachWaveFileToPlots(c);
+        OnChannelWindowsChanged(c);
+    }
+}
+
+void CMainFrame::AttachWaveFileToPlots(int channel)
+{
+    if (channel < 0 || channel >= kChannels)
+        return;
+    ChannelFileState& f = Settings.Files[channel];
+    TSeriesPlot* plot = TimeSeriesPlot[channel];
+    if (plot != nullptr && f.File == nullptr) {
+        plot->SetBuffer(SampleBuffer[channel], 0);
+        plot->SetRange(nullptr, 0);
+        plot->SetChannelMode(f.FileChannel);
+        Settings.TimeSeriesOpts[channel].TimeSeriesDataSource = 1;
+        plot->RestoreView();
+        plot->UpdateLayout();
+    } else if (plot != nullptr) {
+        ChannelCalibration cal;
+        std::memcpy(static_cast<void*>(&cal), &Settings.Calibration[channel], sizeof cal);
+        if (SampleBuffer[channel] != nullptr)
+            SampleBuffer[channel]->SetScaling(&cal);
+        ApplyCalibrationToFile(*f.File, cal);
+        plot->SetBuffer(SampleBuffer[channel], 0);
+        plot->SetRange(f.File, 0);
+        plot->SetChannelMode(f.FileChannel);
+        Settings.TimeSeriesOpts[channel].TimeSeriesDataSource = 0;
+        plot->SetSelection(0.0f, kWholeFileSeconds);
+        plot->UpdateLayout();
+        SetChannelFileTime(channel, static_cast<float>(GetChannelFileTime(channel)));
+    }
+    OnChannelWindowsChanged(channel);
+}
+
+bool CMainFrame::CloseAllWaveFiles()
+{
+    StopRunAndPlayback();
+    if (Settings.OpMode == kRealTime) {
+        for (ChannelFileState& f : Settings.Files)
+            ClearChannel(f);
+        std::fill(std::begin(EditedWave), std::end(EditedWave), nullptr);
+        return true;
+    }
+    if (AskAboutUnsavedFiles() != IDNO)
+        return false;
+    for (ChannelFileState& f : Settings.Files)
+        ClearChannel(f);
+    std::fill(std::begin(EditedWave), std::end(EditedWave), nullptr);
+    FileGroup.Clear();
+    for (int c = 0; c < kChannels; ++c) {
+        InitChannelScaling(c);
+        SetupChannelProcessing(c);
+        AttachWaveFileToPlots(c);
+        ReleaseChannelProcessing(c);
+    }
+    UpdateTitle();
+    return true;
+}
+
+void CMainFrame::StartWholeFileRun()
+{
+    if (Playing)
+        StopPlayback();
+    if (PostProcessBusy) {
+        // Clearing the flag ends the pass that is running.
+        PostProcessBusy = false;
+        return;
+    }
+    RunWholeFile = 1;
+    StartPostProcess();
+}

@@ -1,0 +1,461 @@
+// Analyses of a selected time segment (or one time) of an input channel's wave file: average
+// spectrum, spectrum at a time, spectrogram and surface rebuilds, inverse FFT, cepstrum,
+// quality factor, RMS level, crest factor, Hilbert envelope, Schroeder integration and DTMF
+// detection. The work is in dsp/; here are the plots, captions, progress and messages.
+#include "app/CMainFrame.h"
+
+#include "app/CAskZeroPadDlg.h"
+#include "dsp/ChannelCalibration.h"
+#include "dsp/DtmfScan.h"
+#include "dsp/SegmentAnalysis.h"
+#include "dsp/SegmentProgress.h"
+#include "dsp/SegmentSpectrum.h"
+#include "dsp/SpectralData.h"
+#include "dsp/TSmoothing.h"
+#include "platform/ui/LongOperation.h"
+#include "plots/TOverlaySourceSelectDialog.h"
+#include "plots/TSeriesPlot.h"
+#include "plots/spectrogram/TSpectrogram.h"
+#include "plots/spectrogram/TSurfacePlot.h"
+#include "plots/spectrum/TSpectraPlot.h"
+#include "wave/TSampleBuffer.h"
+#include "wave/TWaveFile.h"
+
+#include <algorithm>
+#include <cstring>
+#include <memory>
+#include <new>
+
+namespace {
+
+constexpr const char* kSelectSegment = "You must first select a time segment.";
+
+DWORD BlockFrames(const ChannelProcessingSettings& p)
+{
+    return std::max<DWORD>(p.DecimationRatio, 1) * p.FFTsize;
+}
+
+std::unique_ptr<TSampleBuffer> MakeWorkBlock(const ChannelProcessingSettings& p)
+{
+    std::unique_ptr<TSampleBuffer> work(
+        new (std::nothrow) TSampleBuffer(BlockFrames(p), p.SampleFormat, std::max<DWORD>(p.DecimationRatio, 1),
+                                         p.ApplyLowPassFilter != 0));
+    if (work && work->IsError())
+        work.reset();
+    return work;
+}
+
+// The file's calibration of a channel slot, for a temporary engine.
+void GiveFileCalibration(TWaveFile& file, int slot, SpectralData& engine)
+{
+    ChannelCalibration cal;
+    file.GetChannelCalibration(cal, slot);
+    if (cal.IsEnabled != 0)
+        engine.SetScaling(&cal);
+}
+
+void ClampTimes(float& start, float& end)
+{
+    start = std::max(start, 0.0f);
+    end = std::max(end, 0.0f);
+}
+
+} // namespace
+
+void CMainFrame::ShowSegmentTimeSeries(int channel, float start, float end)
+{
+    if (channel < 0 || channel >= kChannels || Settings.Files[channel].File == nullptr)
+        return;
+    ClampTimes(start, end);
+    if (start == end) {
+        AfxMessageBox(kSelectSegment, MB_OK | MB_ICONERROR);
+        return;
+    }
+    CWaitCursor wait;
+    if (TimeSeriesPlot[channel] == nullptr)
+        OpenTimeSeriesPlot(channel);
+    else
+        MDIActivate(TimeSeriesPlot[channel]);
+    TSeriesPlot* plot = TimeSeriesPlot[channel];
+    if (plot == nullptr)
+        return;
+    if (start > end)
+        end = start + static_cast<float>(
+                          Settings.Files[channel].File->FramesToSeconds(BlockFrames(Settings.Processing[channel])));
+    plot->SetSelection(start, end);
+    plot->UpdateLayout();
+}
+
+void CMainFrame::ComputeSegmentAverageSpectrum(int channel, float start, float end, bool composite)
+{
+    // Composite channels are not averaged over a segment (see the notes of this work).
+    if (composite || channel < 0 || channel >= kChannels)
+        return;
+    TWaveFile* file = Settings.Files[channel].File;
+    SpectralData* engine = Spectral[channel];
+    if (file == nullptr || engine == nullptr || Smoothing[channel] == nullptr)
+        return;
+    if (start == end) {
+        AfxMessageBox(kSelectSegment, MB_OK | MB_ICONERROR);
+        return;
+    }
+    ClampTimes(start, end);
+    if (!(end - start > 0.0f))
+        return;
+    if (SpectrumPlot[channel] == nullptr)
+        OpenSpectrumPlot(channel);
+    else
+        MDIActivate(SpectrumPlot[channel]);
+    CWaitCursor wait;
+    const DWORD position = file->GetPosition();
+    const ChannelProcessingSettings& p = Settings.Processing[channel];
+    std::unique_ptr<TSampleBuffer> work = MakeWorkBlock(p);
+    if (!work)
+        return;
+    const DWORD hop = GetPostProcessHop(p) * std::max<DWORD>(p.DecimationRatio, 1);
+    const auto askZeroPad = [this] {
+        int choice = IDCANCEL;
+        CAskZeroPadDlg dlg(this, &choice);
+        dlg.DoModal();
+        return choice;
+    };
+    BeginLongOperation("Computing average spectrum... press <Esc> to cancel.");
+    ComputeSegmentAverage(*file, static_cast<int>(Settings.Files[channel].FileChannel), file->SecondsToFrames(start),
+                          file->SecondsToFrames(end), hop, *work, *engine, *Smoothing[channel], p, askZeroPad,
+                          LongOperationHooks());
+    EndLongOperation();
+    if (TSpectraPlot* plot = SpectrumPlot[channel]) {
+        plot->SetTimeUnitsMsec(false);
+        plot->UpdateFrame(0.0f);
+    }
+    file->Seek(position);
+    UpdateUtilityViews();
+}
+
+void CMainFrame::ComputeSpectrumAtTime(int channel, float time)
+{
+    if (channel < 0 || channel >= kChannels)
+        return;
+    TWaveFile* file = Settings.Files[channel].File;
+    SpectralData* engine = Spectral[channel];
+    if (file == nullptr || engine == nullptr || Smoothing[channel] == nullptr)
+        return;
+    const ChannelProcessingSettings& p = Settings.Processing[channel];
+    std::unique_ptr<TSampleBuffer> work = MakeWorkBlock(p);
+    if (!work)
+        return;
+    const float blockStart = ComputeSegmentSpectrumAtTime(*file, static_cast<int>(Settings.Files[channel].FileChannel),
+                                                          time, *work, *engine, *Smoothing[channel], p);
+    if (SpectrumPlot[channel] == nullptr)
+        OpenSpectrumPlot(channel);
+    else
+        MDIActivate(SpectrumPlot[channel]);
+    if (TSpectraPlot* plot = SpectrumPlot[channel]) {
+        plot->SetTimeUnitsMsec(false);
+        plot->UpdateFrame(0.0f);
+    }
+    UpdateUtilityViews();
+    // The position stays at the block's start.
+    file->SeekSeconds(blockStart);
+    if (TimeSeriesPlot[channel] != nullptr)
+        TimeSeriesPlot[channel]->ShowTimePosition(blockStart);
+    ToolbarUpdateState();
+}
+
+void CMainFrame::RebuildSpectrogram(int channel, bool composite, bool activate)
+{
+    // Composite histories are rebuilt by the composite processing, which is not part of this work.
+    if (composite || channel < 0 || channel >= kChannels)
+        return;
+    TSpectrogram* plot = SpectrogramPlot[channel];
+    if (plot != nullptr && plot->GetHistoryEndTime() > plot->GetHistoryStartTime())
+        RebuildSpectrogramFromSegment(channel, plot->GetHistoryStartTime(), plot->GetHistoryEndTime(), false,
+                                      activate);
+}
+
+void CMainFrame::RebuildSurface(int channel, bool composite, bool activate)
+{
+    if (composite || channel < 0 || channel >= kChannels)
+        return;
+    TSurfacePlot* plot = SurfacePlot[channel];
+    if (plot != nullptr && plot->GetHistoryEndTime() > plot->GetHistoryStartTime())
+        RebuildSurfaceFromSegment(channel, plot->GetHistoryStartTime(), plot->GetHistoryEndTime(), false, activate);
+}
+
+void CMainFrame::RebuildSpectrogramFromSegment(int channel, float start, float end, bool composite, bool activate)
+{
+    if (composite || channel < 0 || channel >= kChannels)
+        return;
+    TWaveFile* file = Settings.Files[channel].File;
+    if (file == nullptr || Smoothing[channel] == nullptr)
+        return;
+    if (start == end) {
+        AfxMessageBox(kSelectSegment, MB_OK | MB_ICONERROR);
+        return;
+    }
+    const ChannelProcessingSettings& p = Settings.Processing[channel];
+    const float half = static_cast<float>(file->FramesToSeconds(BlockFrames(p) / 2));
+    if (!(std::max(end - half, 0.0f) - std::max(start - half, 0.0f) > 0.0f))
+        return;
+    if (SpectrogramPlot[channel] == nullptr)
+        OpenSpectrogramPlot(channel);
+    else if (activate)
+        MDIActivate(SpectrogramPlot[channel]);
+    TSpectrogram* plot = SpectrogramPlot[channel];
+    if (plot == nullptr)
+        return;
+    plot->UpdateLayout();
+    const int lines = plot->GetLineCapacity();
+    if (lines <= 0)
+        return;
+    const SegmentRebuildPlan plan = PlanSegmentRebuild(*file, start, end, BlockFrames(p), lines);
+    if (!plan.run)
+        return;
+    if (plan.resolutionNote)
+        AfxMessageBox("Note: You have reached the maximum time resolution that can be produced with the current "
+                      "sampling rate",
+                      MB_OK);
+    CWaitCursor wait;
+    const DWORD position = file->GetPosition();
+    std::unique_ptr<TSampleBuffer> work = MakeWorkBlock(p);
+    std::unique_ptr<SpectralData> engine(new (std::nothrow) SpectralData(&p, &Settings.Scaling[channel], true));
+    if (!work || !engine || engine->HasError())
+        return;
+    const int slot = static_cast<int>(Settings.Files[channel].FileChannel);
+    GiveFileCalibration(*file, slot, *engine);
+    BeginLongOperation("Rebuilding Spectrogram plot... press <Esc> to cancel.");
+    const SegmentProgress hooks = LongOperationHooks();
+    DWORD frame = plan.startFrame;
+    for (int i = 0; i < lines; ++i) {
+        hooks.Report(i * 100 / lines);
+        const int line = SegmentRebuildLine(i, lines, plot->GetOrientation());
+        ProcessSegmentBlock(*file, slot, frame, *work, *engine, *Smoothing[channel]);
+        plot->Rebuild(line, engine.get(), nullptr);
+        plot->SetHistoryLine(line, static_cast<float>(file->FramesToSeconds(frame)) + half);
+        frame += plan.step;
+        if (hooks.Cancelled())
+            break;
+    }
+    EndLongOperation();
+    plot->UpdateTimeStrings();
+    plot->SetHighlight();
+    file->Seek(position);
+}
+
+void CMainFrame::RebuildSurfaceFromSegment(int channel, float start, float end, bool composite, bool activate)
+{
+    if (composite || channel < 0 || channel >= kChannels)
+        return;
+    TWaveFile* file = Settings.Files[channel].File;
+    if (file == nullptr || Smoothing[channel] == nullptr)
+        return;
+    if (start == end) {
+        AfxMessageBox(kSelectSegment, MB_OK | MB_ICONERROR);
+        return;
+    }
+    const ChannelProcessingSettings& p = Settings.Processing[channel];
+    const float half = static_cast<float>(file->FramesToSeconds(BlockFrames(p) / 2));
+    if (!(std::max(end - half, 0.0f) - std::max(start - half, 0.0f) > 0.0f))
+        return;
+    if (SurfacePlot[channel] == nullptr)
+        OpenSurfacePlot(channel);
+    else if (activate)
+        MDIActivate(SurfacePlot[channel]);
+    TSurfacePlot* plot = SurfacePlot[channel];
+    if (plot == nullptr)
+        return;
+    plot->UpdateLayout();
+    const int lines = plot->GetLineCapacity();
+    if (lines <= 0)
+        return;
+    const SegmentRebuildPlan plan = PlanSegmentRebuild(*file, start, end, BlockFrames(p), lines);
+    if (!plan.run)
+        return;
+    if (plan.resolutionNote)
+        AfxMessageBox("Note: You have reached the maximum time resolution that can be produced with the current "
+                      "sampling rate",
+                      MB_OK);
+    CWaitCursor wait;
+    const DWORD position = file->GetPosition();
+    std::unique_ptr<TSampleBuffer> work = MakeWorkBlock(p);
+    std::unique_ptr<SpectralData> engine(new (std::nothrow) SpectralData(&p, &Settings.Scaling[channel], true));
+    if (!work || !engine || engine->HasError())
+        return;
+    const int slot = static_cast<int>(Settings.Files[channel].FileChannel);
+    GiveFileCalibration(*file, slot, *engine);
+    BeginLongOperation("Rebuilding 3-D Surface plot... press <Esc> to cancel.");
+    const SegmentProgress hooks = LongOperationHooks();
+    DWORD frame = plan.startFrame;
+    for (int line = lines - 1; line >= 0; --line) {
+        hooks.Report((lines - line) * 100 / lines);
+        ProcessSegmentBlock(*file, slot, frame, *work, *engine, *Smoothing[channel]);
+        plot->Rebuild(engine.get(), nullptr);
+        plot->SetHistoryLine(line, static_cast<float>(file->FramesToSeconds(frame)) + half);
+        frame += plan.step;
+        if (hooks.Cancelled())
+            break;
+    }
+    EndLongOperation();
+    plot->UpdateTimeStrings();
+    plot->SetHighlight();
+    file->Seek(position);
+}
+
+void CMainFrame::InverseFftToTimeSeries(int channel)
+{
+    if (channel < 0 || channel >= kChannels || Spectral[channel] == nullptr || Smoothing[channel] == nullptr ||
+        SampleBuffer[channel] == nullptr)
+        return;
+    StopRunAndPlayback();
+    InverseSpectrumToSamples(*Spectral[channel], *Smoothing[channel], *SampleBuffer[channel]);
+    // A plot opened now binds itself to the file; the computed signal is what it shows.
+    if (TimeSeriesPlot[channel] == nullptr)
+        OpenTimeSeriesPlot(channel);
+    else
+        MDIActivate(TimeSeriesPlot[channel]);
+    Settings.TimeSeriesOpts[channel].TimeSeriesDataSource = 1;
+    if (TSeriesPlot* plot = TimeSeriesPlot[channel]) {
+        plot->SaveView();
+        plot->UpdateLayout();
+    }
+}
+
+void CMainFrame::ComputeCepstrum(int channel)
+{
+    if (channel < 0 || channel >= kChannels || Spectral[channel] == nullptr || Smoothing[channel] == nullptr)
+        return;
+    if (AcquisitionRunning || PostProcessBusy)
+        OnStop();
+    ComputeSpectrumCepstrum(*Spectral[channel], *Smoothing[channel]);
+    if (TSpectraPlot* plot = SpectrumPlot[channel]) {
+        plot->SetTimeUnitsMsec(true);
+        plot->Autoscale();
+    }
+}
+
+void CMainFrame::ShowPeakQualityFactor(int channel, float lowHz, float highHz)
+{
+    if (channel < 0 || channel >= kChannels || Spectral[channel] == nullptr || Smoothing[channel] == nullptr)
+        return;
+    if (Settings.Scaling[channel].FreqScaleType == 2) {
+        AfxMessageBox("You must use narrowband frequency scaling for this feature.", MB_OK | MB_ICONINFORMATION);
+        return;
+    }
+    // With peak hold on the user says which spectrum to measure; the choice is offered again.
+    static BYTE fromPeakHold = 0;
+    bool peak = false;
+    if (Settings.SpectrumOpts[channel].PeakHold != 0) {
+        TOverlaySourceSelectDialog dlg(this, &fromPeakHold);
+        if (dlg.DoModal() != IDOK)
+            return;
+        peak = fromPeakHold == 1;
+    }
+    MessageBoxA(this, QualityFactorReport(*Spectral[channel], lowHz, highHz, peak), "Quality Factor", MB_OK);
+}
+
+void CMainFrame::ShowSegmentStatistics(int channel, float start, float end)
+{
+    if (channel < 0 || channel >= kChannels || Settings.Files[channel].File == nullptr)
+        return;
+    CWaitCursor wait;
+    ChannelCalibration cal;
+    std::memcpy(static_cast<void*>(&cal), &Settings.Calibration[channel], sizeof cal);
+    const std::string text = SegmentRmsLevelReport(*Settings.Files[channel].File,
+                                                   static_cast<int>(Settings.Files[channel].FileChannel), start, end, cal);
+    wait.Restore();
+    AfxMessageBox(text, MB_OK);
+}
+
+void CMainFrame::ShowCrestFactor(int channel, float start, float end)
+{
+    if (channel < 0 || channel >= kChannels || Settings.Files[channel].File == nullptr)
+        return;
+    CWaitCursor wait;
+    const std::string text = SegmentCrestFactorReport(*Settings.Files[channel].File,
+                                                      static_cast<int>(Settings.Files[channel].FileChannel), start, end);
+    wait.Restore();
+    AfxMessageBox(text, MB_OK);
+}
+
+namespace {
+
+void ComputeSignal(CMainFrame& frame, SegmentSignal kind, int channel, float start, float end)
+{
+    if (channel < 0 || channel >= CMainFrame::kChannels)
+        return;
+    TWaveFile* file = frame.Settings.Files[channel].File;
+    if (file == nullptr || frame.SampleBuffer[channel] == nullptr)
+        return;
+    CWaitCursor wait;
+    const ChannelProcessingSettings& p = frame.Settings.Processing[channel];
+    WORD& source = frame.Settings.TimeSeriesOpts[channel].TimeSeriesDataSource;
+    if (source == 1) {
+        // The plot already shows a computed signal: transform it again in place.
+        ApplySegmentSignal(kind, *frame.SampleBuffer[channel], p.FFTsize);
+    } else {
+        const DWORD first = file->SecondsToFrames(std::max(start, 0.0f));
+        const DWORD last = file->SecondsToFrames(std::max(end, 0.0f));
+        if (last <= first)
+            return;
+        ChannelCalibration cal;
+        std::memcpy(static_cast<void*>(&cal), &frame.Settings.Calibration[channel], sizeof cal);
+        frame.BeginLongOperation(kind == SegmentSignal::Hilbert
+                                     ? "Computing Hilbert Transform... press <Esc> to cancel."
+                                     : "Computing Schroeder Integration... press <Esc> to cancel.");
+        std::unique_ptr<TSampleBuffer> signal =
+            ComputeSegmentSignal(kind, *file, static_cast<int>(frame.Settings.Files[channel].FileChannel), first, last,
+                                 p, cal, frame.LongOperationHooks());
+        frame.EndLongOperation();
+        // Without memory for the new signal the channel keeps the buffer it had.
+        if (!signal)
+            return;
+        // A plot opened now binds itself to the file, so it is opened before it gets the signal.
+        if (frame.TimeSeriesPlot[channel] == nullptr)
+            frame.OpenTimeSeriesPlot(channel);
+        TSampleBuffer* old = frame.SampleBuffer[channel];
+        frame.SampleBuffer[channel] = signal.release();
+        if (TSeriesPlot* plot = frame.TimeSeriesPlot[channel])
+            plot->SetBuffer(frame.SampleBuffer[channel], 0);
+        delete old;
+        source = 1;
+    }
+    if (frame.TimeSeriesPlot[channel] == nullptr)
+        frame.OpenTimeSeriesPlot(channel);
+    else
+        frame.MDIActivate(frame.TimeSeriesPlot[channel]);
+    if (TSeriesPlot* plot = frame.TimeSeriesPlot[channel]) {
+        plot->SaveView();
+        plot->UpdateLayout();
+    }
+}
+
+} // namespace
+
+void CMainFrame::ComputeHilbertTransform(int channel, float start, float end)
+{
+    ComputeSignal(*this, SegmentSignal::Hilbert, channel, start, end);
+}
+
+void CMainFrame::ComputeSchroederIntegration(int channel, float start, float end)
+{
+    ComputeSignal(*this, SegmentSignal::Schroeder, channel, start, end);
+}
+
+void CMainFrame::RunDtmfDetection(int channel, float start, float end)
+{
+    if (channel < 0 || channel >= kChannels || Settings.Files[channel].File == nullptr)
+        return;
+    CWaitCursor wait;
+    ClampTimes(start, end);
+    if (!(end - start > 0.0f))
+        return;
+    std::string keys;
+    BeginLongOperation("Performing DTMF Analysis... press <Esc> to cancel.");
+    const bool scanned = ScanDtmfKeys(*Settings.Files[channel].File, static_cast<int>(Settings.Files[channel].FileChannel),
+                                      start, end, Settings.Processing[channel], Settings.Scaling[channel],
+                                      LongOperationHooks(), keys);
+    EndLongOperation();
+    wait.Restore();
+    if (scanned)
+        AfxMessageBox(FormatDtmfMessage(keys), MB_OK);
+}

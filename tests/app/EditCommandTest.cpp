@@ -1,0 +1,217 @@
+// The Edit commands on the active plot's selection, through the frame's command ids: the
+// clipboard as CF_WAVE bytes, one level of undo, the backup question, paste into an empty
+// channel, gain and the enable rules.
+#include "FilesFrameFixture.h"
+
+#include "app/CSetFilePositionDlg.h"
+#include "platform/core/GlobalMemory.h"
+#include "platform/ui/Clipboard.h"
+#include "res/FileDialogIds.h"
+#include "res/resource.h"
+
+#include <algorithm>
+#include <cmath>
+
+using namespace filesframe;
+
+namespace {
+
+class EditCommands : public FilesFrame {
+protected:
+    // Channel 0 holds a 16-frame 8000 Hz wave of known values, edited on a working copy.
+    TWaveFile* StartWithFile()
+    {
+        if (Start() == nullptr)
+            return nullptr;
+        frame->Settings.FileIO.WaveFileMode = 1;
+        frame->Settings.FileIO.MakeBackup = 1;
+        if (!WriteWave(Data("wave/e.wav"), 8000, original) || !OpenChannel(0, Data("wave/e.wav")))
+            return nullptr;
+        return frame->Settings.Files[0].File;
+    }
+
+    static std::size_t ClipboardWaveSize()
+    {
+        std::size_t size = 0;
+        if (OpenClipboard(nullptr)) {
+            if (HANDLE h = GetClipboardData(CF_WAVE))
+                size = GlobalSize(static_cast<HGLOBAL>(h));
+            CloseClipboard();
+        }
+        return size;
+    }
+
+    const std::vector<int> original{100, -100, 200, -200, 300, -300, 400, -400,
+                                    500, -500, 600, -600, 700, -700, 800, -800};
+    std::vector<long> Original() const { return {original.begin(), original.end()}; }
+};
+
+constexpr float kFrame = 1.0f / 8000.0f;
+
+} // namespace
+
+TEST_F(EditCommands, CopyPutsTheSegmentOnTheClipboardAndPasteOverInPlaceChangesNothing)
+{
+    TWaveFile* file = StartWithFile();
+    ASSERT_NE(file, nullptr);
+    ASSERT_NE(Select(0, 4 * kFrame, 8 * kFrame), nullptr);
+    ASSERT_TRUE(CommandEnabled(frame, ID_EDIT_COPY));
+    frame->ExecuteCommand(ID_EDIT_COPY);
+    EXPECT_EQ(ClipboardWaveSize(), 44u + 4 * 2);
+    EXPECT_FALSE(file->IsUndoAvailable());
+
+    frame->SetChannelFilePosition(0, 4);
+    ASSERT_TRUE(CommandEnabled(frame, ID_EDIT_PASTE_OVER));
+    frame->ExecuteCommand(ID_EDIT_PASTE_OVER);
+    EXPECT_EQ(Samples(file), Original());
+    EXPECT_TRUE(file->IsUndoAvailable());
+    EXPECT_EQ(file->GetUndoKind(), DWORD(TWaveFile::kUndoOverwritten));
+}
+
+TEST_F(EditCommands, CutRemovesTheSelectionAndUndoPutsItBack)
+{
+    TWaveFile* file = StartWithFile();
+    ASSERT_NE(file, nullptr);
+    ASSERT_NE(Select(0, 4 * kFrame, 8 * kFrame), nullptr);
+    frame->ExecuteCommand(ID_EDIT_CUT);
+    std::vector<long> expected = Original();
+    expected.erase(expected.begin() + 4, expected.begin() + 8);
+    EXPECT_EQ(Samples(file), expected);
+    EXPECT_EQ(ClipboardWaveSize(), 44u + 4 * 2);
+    ASSERT_TRUE(CommandEnabled(frame, ID_EDIT_UNDO));
+    frame->ExecuteCommand(ID_EDIT_UNDO);
+    EXPECT_EQ(Samples(file), Original());
+
+    // Pasted back in at frame 2, and that paste taken back again.
+    frame->SetChannelFilePosition(0, 2);
+    frame->ExecuteCommand(ID_EDIT_PASTE_INSERT);
+    EXPECT_EQ(file->GetEndFrame(), 20u);
+    EXPECT_EQ(static_cast<long>(file->GetSample(2, 0, false)), 300);
+    frame->ExecuteCommand(ID_EDIT_UNDO);
+    EXPECT_EQ(Samples(file), Original());
+}
+
+TEST_F(EditCommands, MuteSilencesTheSelectionAndCanBeUndone)
+{
+    TWaveFile* file = StartWithFile();
+    ASSERT_NE(file, nullptr);
+    ASSERT_NE(Select(0, 2 * kFrame, 6 * kFrame), nullptr);
+    frame->ExecuteCommand(ID_EDIT_MUTE);
+    std::vector<long> expected = Original();
+    std::fill(expected.begin() + 2, expected.begin() + 6, 0);
+    EXPECT_EQ(Samples(file), expected);
+    frame->ExecuteCommand(ID_EDIT_UNDO);
+    EXPECT_EQ(Samples(file), Original());
+}
+
+TEST_F(EditCommands, EditingTheDiskFileWithoutBackupAsksFirstAndNoChangesNothing)
+{
+    ASSERT_NE(Start(), nullptr);
+    frame->Settings.FileIO.WaveFileMode = 1;
+    frame->Settings.FileIO.MakeBackup = 0;
+    ASSERT_TRUE(WriteWave(Data("wave/disk.wav"), 8000, original));
+    ASSERT_TRUE(OpenChannel(0, Data("wave/disk.wav")));
+    ASSERT_NE(Select(0, 0.0f, 8 * kFrame), nullptr);
+    user.ExpectBox(IDNO, "You are about to modify the disk file and have not selected the \"Make Backup\" file "
+                         "option.\r\rDo you want to continue?");
+    frame->ExecuteCommand(ID_EDIT_CUT);
+    EXPECT_EQ(ReadWave(Data("wave/disk.wav"), Data("read.txt")), Original());
+    EXPECT_EQ(frame->Settings.Files[0].File->GetEndFrame(), 16u);
+
+    // Mute edits the disk file in place without the question.
+    frame->ExecuteCommand(ID_EDIT_MUTE);
+    std::vector<long> expected = Original();
+    std::fill(expected.begin(), expected.begin() + 8, 0);
+    EXPECT_EQ(Samples(frame->Settings.Files[0].File), expected);
+}
+
+TEST_F(EditCommands, PasteIntoAChannelWithoutAFileMakesItAnUntitledModifiedFile)
+{
+    TWaveFile* file = StartWithFile();
+    ASSERT_NE(file, nullptr);
+    ASSERT_NE(Select(0, 0.0f, 16 * kFrame), nullptr);
+    frame->ExecuteCommand(ID_EDIT_COPY);
+
+    frame->OpenTimeSeriesPlot(1);
+    ASSERT_NE(frame->TimeSeriesPlot[1], nullptr);
+    frame->MDIActivate(frame->TimeSeriesPlot[1]);
+    ASSERT_TRUE(CommandEnabled(frame, ID_EDIT_PASTE_INSERT));
+    frame->ExecuteCommand(ID_EDIT_PASTE_INSERT);
+    TWaveFile* pasted = frame->Settings.Files[1].File;
+    ASSERT_NE(pasted, nullptr);
+    EXPECT_TRUE(pasted->IsUntitled());
+    EXPECT_TRUE(pasted->IsModified());
+    EXPECT_EQ(Samples(pasted), Original());
+    EXPECT_EQ(frame->Settings.Processing[1].SampleFormat.SampleRate, 8000u);
+    // Closing now would lose it: the question protects it.
+    EXPECT_EQ(frame->CountUnsavedNewFiles(), 1);
+}
+
+TEST_F(EditCommands, EnableRulesFollowTheActivePlotAndTheUndoImage)
+{
+    TWaveFile* file = StartWithFile();
+    ASSERT_NE(file, nullptr);
+    EXPECT_TRUE(CommandEnabled(frame, ID_EDIT_SET_FILE_POSITION));
+    ASSERT_NE(Select(0, 0.0f, 4 * kFrame), nullptr);
+    EXPECT_TRUE(CommandEnabled(frame, ID_EDIT_SELECT_ALL));
+    EXPECT_TRUE(CommandEnabled(frame, ID_EDIT_GAIN));
+    EXPECT_TRUE(CommandEnabled(frame, ID_EDIT_FILTER));
+    EXPECT_FALSE(CommandEnabled(frame, ID_EDIT_UNDO)); // no undo image yet
+
+    frame->OpenSpectrumPlot(0);
+    ASSERT_NE(frame->SpectrumPlot[0], nullptr);
+    frame->MDIActivate(frame->SpectrumPlot[0]);
+    EXPECT_FALSE(CommandEnabled(frame, ID_EDIT_SELECT_ALL));
+    EXPECT_FALSE(CommandEnabled(frame, ID_EDIT_CUT));
+    EXPECT_FALSE(CommandEnabled(frame, ID_EDIT_PASTE_INSERT));
+    EXPECT_FALSE(CommandEnabled(frame, ID_EDIT_FILTER));
+}
+
+TEST_F(EditCommands, GainOfZeroDecibelsLeavesEverySampleAndSixDecibelsNearlyDoubles)
+{
+    TWaveFile* file = StartWithFile();
+    ASSERT_NE(file, nullptr);
+    ASSERT_NE(Select(0, 0.0f, 16 * kFrame), nullptr);
+    CDialog::ScriptModal([](CWnd& d) {
+        static_cast<CDialog&>(d).SetDlgItemText(IDC_GAIN_DB, "0.4");
+        dlgtest::Click(d, IDOK);
+    });
+    frame->ExecuteCommand(ID_EDIT_GAIN);
+    EXPECT_EQ(Samples(file), Original());
+    EXPECT_TRUE(file->IsUndoAvailable());
+    EXPECT_EQ(frame->GetWindowTextString().find("press <Esc>"), std::string::npos); // caption restored
+
+    ASSERT_NE(Select(0, 0.0f, 16 * kFrame), nullptr);
+    CDialog::ScriptModal([](CWnd& d) {
+        std::string shown;
+        static_cast<CDialog&>(d).GetDlgItemText(IDC_GAIN_DB, shown);
+        EXPECT_EQ(shown, "  0.00");
+        static_cast<CDialog&>(d).SetDlgItemText(IDC_GAIN_DB, "6");
+        dlgtest::Click(d, IDOK);
+    });
+    frame->ExecuteCommand(ID_EDIT_GAIN);
+    const double g = std::pow(10.0, 6.0 / 20.0);
+    const std::vector<long> doubled = Samples(file);
+    ASSERT_EQ(doubled.size(), original.size());
+    for (std::size_t i = 0; i < original.size(); ++i)
+        EXPECT_NEAR(doubled[i], original[i] * g, 0.5) << i;
+    frame->ExecuteCommand(ID_EDIT_UNDO);
+    EXPECT_EQ(Samples(file), Original());
+}
+
+TEST_F(EditCommands, SetFilePositionWithApplyToAllMovesEveryChannelThatHasAFile)
+{
+    TWaveFile* a = StartWithFile();
+    ASSERT_NE(a, nullptr);
+    ASSERT_TRUE(WriteWave(Data("wave/b.wav"), 8000, original));
+    ASSERT_TRUE(OpenChannel(5, Data("wave/b.wav")));
+    TWaveFile* b = frame->Settings.Files[5].File;
+    CDialog::ScriptModal([](CWnd& d) {
+        dlgtest::Click(d, IDC_POSITION_BY_SAMPLES);
+        static_cast<CDialog&>(d).SetDlgItemText(IDC_POSITION_SAMPLES, "9");
+        dlgtest::Click(d, IDOK);
+    });
+    frame->ExecuteCommand(ID_EDIT_SET_FILE_POSITION);
+    EXPECT_EQ(a->GetPosition(), 9u);
+    EXPECT_EQ(b->GetPosition(), 9u);
+}

@@ -1,0 +1,150 @@
+// File > New, Open, Save, Close and Delete through the frame's commands, with the scripted
+// user answering the questions and the File Operations dialog.
+#include "FilesFrameFixture.h"
+
+#include "platform/core/Profile.h"
+#include "res/FileDialogIds.h"
+#include "res/resource.h"
+
+#include <filesystem>
+
+using namespace filesframe;
+
+namespace {
+
+using FilesCommands = FilesFrame;
+
+void Done(CWnd& d) { dlgtest::Click(d, IDCANCEL); }
+
+} // namespace
+
+TEST_F(FilesCommands, OpenInRealTimeGoesToPostProcessAndLoadsTheGroupIntoTheChannels)
+{
+    ASSERT_NE(Start(), nullptr);
+    ASSERT_EQ(frame->Settings.OpMode, 0);
+    ASSERT_TRUE(WriteWave(Data("wave/take_Crown.wav"), 8000, {10, 20, 30, 40}));
+    const std::string qrx = Data("wave/Take.qrx");
+    WritePrivateProfileStringA("TestInfo", "TestName", "Bridge", qrx.c_str());
+    WritePrivateProfileStringA("Filenames", "Crown", "take_Crown.wav", qrx.c_str());
+
+    user.ExpectFile(PromptKind::FileOpen, qrx);
+    CDialog::ScriptModal([&](CWnd& d) {
+        dlgtest::Click(d, IDC_GROUP_OPEN);
+        Done(d);
+    });
+    frame->ExecuteCommand(ID_FILE_OPEN);
+    EXPECT_EQ(frame->Settings.OpMode, 2);
+    ASSERT_NE(frame->Settings.Files[0].File, nullptr);
+    EXPECT_EQ(std::string(frame->Settings.Files[0].FilePath), Data("wave/take_Crown.wav"));
+    EXPECT_EQ(frame->Settings.Processing[0].SampleFormat.SampleRate, 8000u);
+    EXPECT_STREQ(frame->FileGroup.TestName, "Bridge");
+    EXPECT_TRUE(CommandEnabled(frame, ID_FILE_SAVE));
+    EXPECT_TRUE(CommandEnabled(frame, ID_FILE_CLOSE));
+
+    // Close with nothing unsaved asks nothing and clears the channels and the group.
+    frame->ExecuteCommand(ID_FILE_CLOSE);
+    EXPECT_EQ(frame->Settings.Files[0].File, nullptr);
+    EXPECT_STREQ(frame->Settings.Files[0].FilePath, "");
+    EXPECT_STREQ(frame->FileGroup.TestName, "");
+    EXPECT_FALSE(CommandEnabled(frame, ID_FILE_CLOSE));
+}
+
+TEST_F(FilesCommands, OpenInRecorderModeStaysInRecorderAndSaveIsOffInRealTime)
+{
+    ASSERT_NE(Start(), nullptr);
+    EXPECT_FALSE(CommandEnabled(frame, ID_FILE_SAVE));
+    frame->ExecuteCommand(ID_MODE_RECORDER);
+    CDialog::ScriptModal(Done);
+    frame->ExecuteCommand(ID_FILE_OPEN);
+    EXPECT_EQ(frame->Settings.OpMode, 1);
+    EXPECT_FALSE(CommandEnabled(frame, ID_FILE_SAVE)); // no file open
+}
+
+TEST_F(FilesCommands, TheUnsavedQuestionProtectsNewFilesAndCancelKeepsEverything)
+{
+    ASSERT_NE(Start(), nullptr);
+    frame->SetModePostProcess(false);
+    auto* recording = new TWaveFile(4, TPcmFormat(8000, 1, 2), Data("temp"));
+    recording->SetSample(123, 0, 0);
+    frame->Settings.Files[2].File = recording;
+    std::strcpy(frame->FileGroup.TestName, "kept");
+
+    user.ExpectBox(IDCANCEL, "The file has not been saved.  \r\rDo you want to save the file before closing?");
+    frame->ExecuteCommand(ID_FILE_CLOSE);
+    EXPECT_EQ(frame->Settings.Files[2].File, recording);
+    EXPECT_STREQ(frame->FileGroup.TestName, "kept");
+
+    // Yes opens the File Operations dialog and does nothing else.
+    user.ExpectBox(IDYES, "Do you want to save the file before closing?");
+    CDialog::ScriptModal(Done);
+    frame->ExecuteCommand(ID_FILE_CLOSE);
+    EXPECT_EQ(frame->Settings.Files[2].File, recording);
+
+    user.ExpectBox(IDNO, "Do you want to save the file before closing?");
+    frame->ExecuteCommand(ID_FILE_CLOSE);
+    EXPECT_EQ(frame->Settings.Files[2].File, nullptr);
+    EXPECT_STREQ(frame->FileGroup.TestName, "");
+}
+
+TEST_F(FilesCommands, ANamedFileWhoseEditsLiveInItsWorkingCopyIsAskedAboutToo)
+{
+    ASSERT_NE(Start(), nullptr);
+    ASSERT_TRUE(WriteWave(Data("wave/named.wav"), 8000, {1, 2, 3, 4, 5, 6}));
+    frame->Settings.FileIO.WaveFileMode = 1;
+    frame->Settings.FileIO.MakeBackup = 1;
+    ASSERT_TRUE(OpenChannel(1, Data("wave/named.wav")));
+    TWaveFile* file = frame->Settings.Files[1].File;
+    EXPECT_EQ(frame->CountUnsavedNewFiles(), 0); // opening it changed nothing the user would miss
+    // Muted through the Edit command on the channel's time-series plot.
+    ASSERT_NE(Select(1, 0.0f, 1.0f), nullptr);
+    frame->ExecuteCommand(ID_EDIT_MUTE);
+    EXPECT_EQ(Samples(file), (std::vector<long>(6, 0)));
+    user.ExpectBox(IDCANCEL, "The file has not been saved.");
+    frame->ExecuteCommand(ID_FILE_CLOSE);
+    EXPECT_EQ(frame->Settings.Files[1].File, file);
+    // The disk file never saw the edit.
+    EXPECT_EQ(ReadWave(Data("wave/named.wav"), Data("read.txt")), (std::vector<long>{1, 2, 3, 4, 5, 6}));
+}
+
+TEST_F(FilesCommands, DeleteRefusesAFileInUseAndDeletesAnotherAfterYes)
+{
+    ASSERT_NE(Start(), nullptr);
+    ASSERT_TRUE(WriteWave(Data("wave/used.wav"), 8000, {1, 2}));
+    ASSERT_TRUE(WriteWave(Data("wave/spare.wav"), 8000, {1, 2}));
+    ASSERT_TRUE(OpenChannel(0, Data("wave/used.wav")));
+
+    user.ExpectFile(PromptKind::FileOpen, Data("wave/used.wav"));
+    user.ExpectBox(IDOK, "is currently in use.  Please close the file before deleting it");
+    frame->ExecuteCommand(ID_FILE_DELETE);
+    EXPECT_TRUE(std::filesystem::exists(Data("wave/used.wav")));
+
+    user.ExpectFile(PromptKind::FileOpen, Data("wave/spare.wav"));
+    user.ExpectBox(IDNO, "Are you sure you want to delete: " + Data("wave/spare.wav"));
+    frame->ExecuteCommand(ID_FILE_DELETE);
+    EXPECT_TRUE(std::filesystem::exists(Data("wave/spare.wav")));
+
+    user.ExpectFile(PromptKind::FileOpen, Data("wave/spare.wav"));
+    user.ExpectBox(IDYES, "Are you sure you want to delete: " + Data("wave/spare.wav"));
+    frame->ExecuteCommand(ID_FILE_DELETE);
+    EXPECT_FALSE(std::filesystem::exists(Data("wave/spare.wav")));
+    // The chosen file's folder is where the next dialog starts.
+    EXPECT_EQ(std::string(frame->Settings.WorkingPaths.Wav), Data("wave"));
+}
+
+TEST_F(FilesCommands, AMissingStoredPathIsReportedOnceAndTheChannelCleared)
+{
+    ASSERT_NE(Start(), nullptr);
+    frame->SetModePostProcess(false);
+    std::strcpy(frame->Settings.Files[4].FilePath, Data("wave/gone.wav").c_str());
+    user.ExpectBox(IDOK, "Failure opening wave file " + Data("wave/gone.wav") + " on channel 4.");
+    frame->ReopenAllWaveFiles();
+    EXPECT_STREQ(frame->Settings.Files[4].FilePath, "");
+    EXPECT_EQ(frame->Settings.Files[4].IsActive, 0);
+    frame->ReopenAllWaveFiles(); // nothing left to report
+
+    // In Real Time nothing is reopened and nothing reported.
+    frame->ExecuteCommand(ID_MODE_REALTIME);
+    std::strcpy(frame->Settings.Files[4].FilePath, Data("wave/gone.wav").c_str());
+    frame->ReopenAllWaveFiles();
+    EXPECT_EQ(frame->Settings.Files[4].File, nullptr);
+}

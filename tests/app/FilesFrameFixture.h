@@ -1,0 +1,112 @@
+// The frame started headless (FrameFixture) with helpers of the file-command tests: mono
+// 16-bit wave files written and read by Python's wave module, a channel's file opened as the
+// File commands open it, and the enabled state of a command.
+#pragma once
+
+#include "FrameFixture.h"
+
+#include "platform/ui/Wnd.h"
+#include "wave/TWaveFile.h"
+
+#include <cstring>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace filesframe {
+
+using namespace frametest;
+
+inline bool WriteWave(const std::string& path, int rate, const std::vector<int>& samples)
+{
+    std::ostringstream list;
+    for (int s : samples)
+        list << s << ",";
+    return Python("import wave, struct\n"
+                  "w = wave.open('" + path + "', 'wb')\n"
+                  "w.setnchannels(1); w.setsampwidth(2); w.setframerate(" + std::to_string(rate) + ")\n"
+                  "v = [" + list.str() + "]\n"
+                  "w.writeframes(struct.pack('<%dh' % len(v), *v))\n"
+                  "w.close()\n");
+}
+
+// A wave of `frames` frames from a Python expression in i (the frame index).
+inline bool WriteWaveOf(const std::string& path, int rate, int frames, const std::string& expression)
+{
+    return Python("import wave, struct, math\n"
+                  "w = wave.open('" + path + "', 'wb')\n"
+                  "w.setnchannels(1); w.setsampwidth(2); w.setframerate(" + std::to_string(rate) + ")\n"
+                  "w.writeframes(b''.join(struct.pack('<h', max(-32767, min(32767, int(" + expression +
+                  ")))) for i in range(" + std::to_string(frames) + ")))\n"
+                  "w.close()\n");
+}
+
+inline std::vector<long> ReadWave(const std::string& path, const std::string& scratch)
+{
+    std::vector<long> out;
+    if (!Python("import wave, struct\n"
+                "w = wave.open('" + path + "', 'rb')\n"
+                "d = w.readframes(w.getnframes())\n"
+                "open('" + scratch + "', 'w').write(' '.join(str(x) for x in struct.unpack('<%dh' % (len(d) // 2), d)))\n"))
+        return out;
+    std::ifstream in(scratch);
+    long v;
+    while (in >> v)
+        out.push_back(v);
+    return out;
+}
+
+// The samples of channel 0 of an open wave.
+inline std::vector<long> Samples(TWaveFile* f)
+{
+    std::vector<long> out;
+    for (DWORD i = 0; i < f->GetEndFrame(); ++i)
+        out.push_back(static_cast<long>(f->GetSample(i, 0, false)));
+    return out;
+}
+
+inline bool CommandEnabled(CMainFrame* frame, UINT id)
+{
+    CTestCmdUI ui;
+    ui.m_nID = id;
+    ui.DoUpdate(frame, TRUE);
+    return ui.m_bEnabled != 0;
+}
+
+class FilesFrame : public FrameFixture {
+protected:
+    // Post Process mode with the wave at `path` as channel `channel`'s file, opened as the
+    // frame reopens files (streamed, the profile's backup choice).
+    bool OpenChannel(int channel, const std::string& path)
+    {
+        if (frame->Settings.OpMode != 2)
+            frame->SetModePostProcess(false);
+        std::strncpy(frame->Settings.Files[channel].FilePath, path.c_str(), 259);
+        if (!frame->ReopenChannelFile(channel) || frame->Settings.Files[channel].File == nullptr)
+            return false;
+        // As the File commands re-apply a channel whose file changed.
+        frame->InitChannelScaling(channel);
+        frame->SetupChannelProcessing(channel);
+        frame->AttachWaveFileToPlots(channel);
+        frame->ReleaseChannelProcessing(channel);
+        return true;
+    }
+
+    // Opens (and so activates) the channel's time-series plot and selects [start, end) seconds
+    // in it, as a drag across the plot does.
+    TSeriesPlot* Select(int channel, float start, float end)
+    {
+        if (frame->TimeSeriesPlot[channel] == nullptr)
+            frame->OpenTimeSeriesPlot(channel);
+        TSeriesPlot* plot = frame->TimeSeriesPlot[channel];
+        if (plot == nullptr)
+            return nullptr;
+        frame->MDIActivate(plot);
+        plot->SetSelection(start, end);
+        plot->SelectAll();
+        return plot;
+    }
+};
+
+} // namespace filesframe

@@ -1,0 +1,92 @@
+// The segment analyses the plots call on the frame: RMS level, crest factor, DTMF keys and
+// the Hilbert envelope, checked against closed forms and the messages they show.
+#include "FilesFrameFixture.h"
+
+#include "res/resource.h"
+#include "wave/TSampleBuffer.h"
+
+#include <cmath>
+
+using namespace filesframe;
+
+namespace {
+using SegmentCommands = FilesFrame;
+}
+
+TEST_F(SegmentCommands, CrestFactorOfASquareWaveIsOneAndOfASineIsRootTwo)
+{
+    ASSERT_NE(Start(), nullptr);
+    ASSERT_TRUE(WriteWaveOf(Data("wave/square.wav"), 8000, 8000, "16000 if (i // 20) % 2 == 0 else -16000"));
+    ASSERT_TRUE(WriteWaveOf(Data("wave/sine.wav"), 8000, 8000, "round(16000 * math.sin(2 * math.pi * 100 * i / 8000))"));
+    ASSERT_TRUE(OpenChannel(0, Data("wave/square.wav")));
+    ASSERT_TRUE(OpenChannel(1, Data("wave/sine.wav")));
+    user.ExpectBox(IDOK, "Crest Factor =   1.00   (");
+    frame->ShowCrestFactor(0, 0.0f, 1.0f);
+    EXPECT_NE(user.Texts().back().find("0.00 dB)"), std::string::npos) << user.Texts().back();
+    user.ExpectBox(IDOK, "Crest Factor =   1.41   (  3.01 dB)");
+    frame->ShowCrestFactor(1, 0.0f, 1.0f);
+}
+
+TEST_F(SegmentCommands, RmsLevelWithoutCalibrationIsInPercentOfFullScale)
+{
+    ASSERT_NE(Start(), nullptr);
+    ASSERT_TRUE(WriteWaveOf(Data("wave/half.wav"), 8000, 8000, "16384 if (i // 20) % 2 == 0 else -16384"));
+    ASSERT_TRUE(OpenChannel(0, Data("wave/half.wav")));
+    frame->Settings.Calibration[0].IsEnabled = 0;
+    user.ExpectBox(IDOK, "RMS Level:");
+    frame->ShowSegmentStatistics(0, 0.0f, 1.0f);
+    const auto texts = user.Texts();
+    ASSERT_FALSE(texts.empty());
+    // Half of full scale is 6.02 dB below it.
+    EXPECT_NE(texts.back().find("Percent Full Scale"), std::string::npos) << texts.back();
+    EXPECT_NE(texts.back().find("-6.02\tdBFS"), std::string::npos) << texts.back();
+}
+
+TEST_F(SegmentCommands, DtmfDetectionListsTheKeysOfTheSegment)
+{
+    ASSERT_NE(Start(), nullptr);
+    // Key 5 (770 + 1336 Hz) for 0.2 s, silence, then key 9 (852 + 1477 Hz) for 0.2 s.
+    ASSERT_TRUE(WriteWaveOf(Data("wave/dtmf.wav"), 8000, 4800,
+                            "(6000 * (math.sin(2*math.pi*770*i/8000) + math.sin(2*math.pi*1336*i/8000)) if i < 1600 else "
+                            "0 if i < 3200 else "
+                            "6000 * (math.sin(2*math.pi*852*i/8000) + math.sin(2*math.pi*1477*i/8000)))"));
+    ASSERT_TRUE(OpenChannel(0, Data("wave/dtmf.wav")));
+    const DWORD position = frame->Settings.Files[0].File->GetPosition();
+    user.ExpectBox(IDOK, "DTMF keys = ");
+    frame->RunDtmfDetection(0, 0.0f, 0.6f);
+    const auto texts = user.Texts();
+    ASSERT_FALSE(texts.empty());
+    EXPECT_NE(texts.back().find('5'), std::string::npos) << texts.back();
+    EXPECT_NE(texts.back().find('9'), std::string::npos) << texts.back();
+    EXPECT_EQ(frame->Settings.Files[0].File->GetPosition(), position);
+    EXPECT_EQ(frame->GetWindowTextString().find("press <Esc>"), std::string::npos);
+}
+
+TEST_F(SegmentCommands, HilbertEnvelopeOfASineIsItsAmplitudeInTheTimeSeries)
+{
+    ASSERT_NE(Start(), nullptr);
+    ASSERT_TRUE(WriteWaveOf(Data("wave/tone.wav"), 8000, 10000, "round(10000 * math.sin(2 * math.pi * 500 * i / 8000))"));
+    ASSERT_TRUE(OpenChannel(0, Data("wave/tone.wav")));
+    frame->Settings.Calibration[0].IsEnabled = 0;
+    // The command comes from the channel's time-series plot, which shows the file.
+    frame->OpenTimeSeriesPlot(0);
+    ASSERT_EQ(frame->Settings.TimeSeriesOpts[0].TimeSeriesDataSource, 0);
+    frame->ComputeHilbertTransform(0, 0.0f, 1.25f);
+    EXPECT_EQ(frame->Settings.TimeSeriesOpts[0].TimeSeriesDataSource, 1);
+    ASSERT_NE(frame->TimeSeriesPlot[0], nullptr);
+    TSampleBuffer* envelope = frame->SampleBuffer[0];
+    ASSERT_NE(envelope, nullptr);
+    EXPECT_EQ(frame->TimeSeriesPlot[0]->GetBuffer(), envelope);
+    // Away from the ends of each piece the envelope is the amplitude.
+    for (DWORD i : {1000u, 4000u, 7000u, 9000u})
+        EXPECT_NEAR(envelope->GetSample(i, false), 10000.0, 300.0) << i;
+}
+
+TEST_F(SegmentCommands, AnEmptySegmentAsksForASelection)
+{
+    ASSERT_NE(Start(), nullptr);
+    ASSERT_TRUE(WriteWave(Data("wave/a.wav"), 8000, {1, 2, 3}));
+    ASSERT_TRUE(OpenChannel(0, Data("wave/a.wav")));
+    user.ExpectBox(IDOK, "You must first select a time segment.");
+    frame->ShowSegmentTimeSeries(0, 0.5f, 0.5f);
+}
