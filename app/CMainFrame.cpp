@@ -1,17 +1,417 @@
+// The frame's construction, creation, first resize, close and destruction, and the profile
+// and start-up configuration they read and write.
 #include "app/CMainFrame.h"
 
+#include "acquisition/TUsbDevice.h"
+#include "app/AppMessages.h"
+#include "app/CAboutDialog.h"
+#include "app/CSetPathsDlg.h"
+#include "app/settings/CommonRoutines.h"
+#include "app/settings/ConfigurationFile.h"
+#include "app/settings/GlobalSettings.h"
+#include "dsp/SpectralData.h"
+#include "dsp/TSmoothing.h"
+#include "platform/core/FileSystem.h"
+#include "platform/core/SystemFolders.h"
+#include "platform/ui/LongOperation.h"
+#include "platform/ui/Menu.h"
+#include "platform/ui/WinApp.h"
 #include "res/resource.h"
+#include "wave/TSampleBuffer.h"
+#include "wave/TWaveData.h"
+#include "wave/TWaveFile.h"
+
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <system_error>
 
 BEGIN_MESSAGE_MAP(CMainFrame, CMDIFrameWnd)
+    ON_WM_CREATE()
+    ON_WM_SIZE()
+    ON_WM_CLOSE()
+    ON_WM_SYSCOLORCHANGE()
+    ON_WM_TIMER()
     ON_COMMAND(ID_APP_EXIT, &CMainFrame::OnAppExit)
+    ON_COMMAND(ID_HELP_ABOUT, &CMainFrame::OnAbout)
+    ON_COMMAND(ID_FILE_SET_PATHS, &CMainFrame::OnSetPaths)
+    ON_COMMAND(ID_MODE_REALTIME, &CMainFrame::OnModeRealTime)
+    ON_COMMAND(ID_MODE_RECORDER, &CMainFrame::OnModeRecorder)
+    ON_COMMAND(ID_MODE_POSTPROCESS, &CMainFrame::OnModePostProcess)
+    ON_COMMAND(ID_RUN, &CMainFrame::OnRun)
+    ON_COMMAND(ID_STOP, &CMainFrame::OnStop)
+    ON_COMMAND(ID_CONFIG_SAVE, &CMainFrame::OnConfigSave)
+    ON_COMMAND(ID_CONFIG_LOAD, &CMainFrame::OnConfigLoad)
+    ON_COMMAND(ID_SELECT_SINGLE_PLOTS, &CMainFrame::OnSelectSingleChannelPlots)
+    ON_COMMAND(ID_SELECT_COMPOSITE_PLOTS, &CMainFrame::OnSelectCompositeChannelPlots)
+    ON_COMMAND(ID_CLOSE_ALL_PLOTS, &CMainFrame::OnCloseAllPlots)
+    ON_MESSAGE(WM_LOAD_CONFIGURATION, &CMainFrame::OnLoadConfigMessage)
+    ON_MESSAGE(WM_PLOT_CLOSING, &CMainFrame::OnPlotClosing)
+    ON_MESSAGE(WM_PLOT_ACTIVATED, &CMainFrame::OnPlotActivated)
+    ON_MESSAGE(WM_UTILITY_CLOSING, &CMainFrame::OnUtilityClosing)
 #include "app/MainFrameLayoutMap.inc"
 #include "app/MainFrameFilesMap.inc"
 END_MESSAGE_MAP()
 
-CMainFrame::CMainFrame() = default;
-CMainFrame::~CMainFrame() = default;
+bool CMainFrame::FirstResizeDone = false;
 
-BOOL CMainFrame::PreCreateWindow(CREATESTRUCT& cs) { return CMDIFrameWnd::PreCreateWindow(cs); }
+namespace {
+std::string& ModulePathOverride()
+{
+    static std::string path;
+    return path;
+}
+} // namespace
+
+void CMainFrame::SetModulePath(std::string path) { ModulePathOverride() = std::move(path); }
+
+std::string CMainFrame::ModulePath()
+{
+    if (!ModulePathOverride().empty())
+        return ModulePathOverride();
+    return AfxGetModulePath();
+}
+
+CMainFrame::CMainFrame()
+{
+    InputDevice = new TUsbDevice;
+    OutputDevice = new TUsbDevice;
+
+    Settings.DTInputDeviceIndex = 0;
+    Settings.DTOutputDeviceIndex = 0;
+    Settings.Device.SamplingRate = UsbDeviceSettings::kDefaultSamplingRate;
+    Settings.Device.BitsPerSample = UsbDeviceSettings::kDefaultBitsPerSample;
+
+    ProgramBaseName = "Durnex";
+    const std::string module = ModulePath();
+    if (!module.empty()) {
+        const std::string stem = std::filesystem::path(module).stem().string();
+        if (!stem.empty())
+            ProgramBaseName = stem;
+    }
+    BuildInstallProfilePath();
+    ChooseDataFolder();
+    ProfilePath = DataFolder + ProgramBaseName + ".ini";
+    StartupConfigPath = DataFolder + ProgramBaseName + ".cfg";
+
+    SetDefaultPaths(Settings.Paths);
+    Settings.WorkingPaths = Settings.Paths;
+
+    CopyInitialDataFolder();
+    ReadGlobalSettings();
+    // The fixed channels hold also when there is no start-up configuration yet (first start).
+    if (!ReadConfigurationFile(StartupConfigPath.c_str()))
+        ApplyFixedChannels(Settings);
+
+    // The channels' files are reopened by the file commands, never taken from a configuration.
+    for (ChannelFileState& file : Settings.Files)
+        file = ChannelFileState();
+    FileGroup = FileGroupInfo();
+
+    Settings.Buttons = 0;
+    Settings.Statusbar = 0;
+    for (int ch = 0; ch < 7; ++ch)
+        Settings.Files[ch].IsActive = 1;
+    Settings.WorkingPaths = Settings.Paths;
+}
+
+CMainFrame::~CMainFrame()
+{
+    // The frame's window and with it every MDI child is gone by now; the plot windows freed
+    // themselves, so their slots must not be used by what follows.
+    ForgetPlotWindows();
+
+    OnStop();
+    CloseLogFiles();
+    for (int ch = 0; ch < kChannels; ++ch)
+        DeleteChannelObjects(ch);
+    for (auto& engines : CompositeSpectral)
+        for (SpectralData*& engine : engines) {
+            delete engine;
+            engine = nullptr;
+        }
+    DeletePlaybackObjects();
+    DeleteUtilityObjects();
+    // Files still open here were not closed by OnClose (a frame destroyed without closing).
+    for (ChannelFileState& file : Settings.Files) {
+        delete file.File;
+        file.File = nullptr;
+    }
+
+    WriteGlobalSettings();
+    WriteConfigurationFile(StartupConfigPath.c_str());
+
+    delete OutputDevice;
+    OutputDevice = nullptr;
+    delete InputDevice;
+    InputDevice = nullptr;
+    DeleteToolWindows();
+}
+
+// ---- Names and folders ----------------------------------------------------------------
+
+void CMainFrame::BuildInstallProfilePath()
+{
+    const std::string module = ModulePath();
+    std::string folder;
+    if (!module.empty()) {
+        folder = std::filesystem::path(module).parent_path().string();
+        if (!folder.empty() && folder.back() != '/')
+            folder += '/';
+    }
+    InstallProfilePath = folder + ProgramBaseName + "Install.ini";
+}
+
+void CMainFrame::ChooseDataFolder()
+{
+    DataFolder.clear();
+    WindowsInstall = ReadInstallProfile(InstallProfilePath.c_str()) != 0;
+    if (WindowsInstall) {
+        const std::string documents = GetPersonalFolder();
+        if (!documents.empty())
+            DataFolder = JoinDataFolder(documents, "Durnex") + "/";
+        return;
+    }
+    // The program's folder; an installation keeps the executable in a "bin" folder below the
+    // data, so a trailing "bin" is dropped. Case is kept: Linux file names are case-sensitive.
+    const std::string module = ModulePath();
+    if (module.empty())
+        return;
+    std::filesystem::path folder = std::filesystem::path(module).parent_path();
+    if (folder.filename() == "bin")
+        folder = folder.parent_path();
+    DataFolder = folder.string();
+    if (DataFolder.empty() || DataFolder.back() != '/')
+        DataFolder += '/';
+}
+
+void CMainFrame::SetDefaultPaths(PathSettings& paths) const { paths.SetDefaults(DataFolder); }
+
+void CMainFrame::CopyInitialDataFolder()
+{
+    if (!WindowsInstall || DataFolder.empty() || FolderExists(DataFolder))
+        return;
+    const std::string common = GetCommonAppDataFolder();
+    if (common.empty())
+        return;
+    const std::filesystem::path source = std::filesystem::path(common) / "Durnex";
+    std::error_code ec;
+    if (!std::filesystem::is_directory(source, ec))
+        return;
+    // A failed copy is not reported: start-up goes on with whatever the folder holds.
+    std::filesystem::create_directories(DataFolder, ec);
+    std::filesystem::copy(source, DataFolder,
+                          std::filesystem::copy_options::recursive | std::filesystem::copy_options::skip_existing, ec);
+}
+
+void CMainFrame::ReadGlobalSettings()
+{
+    ::ReadGlobalSettings(ProfilePath.c_str(), DataFolder, WindowsInstall, Settings.Paths, Settings.WorkingPaths,
+                         Settings.FileIO);
+}
+
+void CMainFrame::WriteGlobalSettings()
+{
+    ::WriteGlobalSettings(ProfilePath.c_str(), Settings.Paths, Settings.FileIO);
+}
+
+bool CMainFrame::ReadConfigurationFile(const char* path) { return ::ReadConfigurationFile(Settings, path); }
+
+bool CMainFrame::WriteConfigurationFile(const char* path) { return ::WriteConfigurationFile(Settings, path); }
+
+// ---- Window creation ------------------------------------------------------------------
+
+BOOL CMainFrame::PreCreateWindow(CREATESTRUCT& cs)
+{
+    if (!CMDIFrameWnd::PreCreateWindow(cs))
+        return FALSE;
+    WNDCLASSA wc;
+    if (!GetClassInfo(AfxGetInstanceHandle(), "Durnex", &wc)) {
+        wc = WNDCLASSA();
+        wc.hIcon = ::LoadIcon(AfxGetInstanceHandle(), IDI_MAIN_APP_NAME);
+        wc.lpszClassName = "Durnex";
+        if (!AfxRegisterClass(&wc))
+            return FALSE;
+    }
+    cs.lpszClass = "Durnex";
+    return TRUE;
+}
+
+int CMainFrame::OnCreate(LPCREATESTRUCT lpCreateStruct)
+{
+    if (CMDIFrameWnd::OnCreate(lpCreateStruct) == -1)
+        return -1;
+
+    {
+        CAboutDialog splash(this, true);
+        splash.DoModal();
+    }
+
+    CreateToolWindows();
+
+    UpdateModeMenuChecks();
+    UpdateToolbarMenuChecks();
+    UpdateUtilityMenuChecks();
+    ToolbarSetMode();
+    StatusbarUpdate(2);
+
+    RemoveHiddenMenuItems();
+
+    if (Settings.OpMode != 0)
+        ReopenAllWaveFiles();
+    ReattachChannelFile();
+    SetupAllChannels();
+    ReconfigureProcessing();
+    ResetUtilityViews();
+    return 0;
+}
+
+// The Utilities and Edit pop-ups, and the File menu's File I/O Options and Delete items, are
+// reached by accelerators and tool windows only.
+void CMainFrame::RemoveHiddenMenuItems()
+{
+    CMenu* menu = GetMenu();
+    if (menu == nullptr)
+        return;
+    auto removePopup = [menu](const char* name) {
+        for (int i = 0; i < int(menu->GetMenuItemCount()); ++i)
+            if (menu->GetMenuString(UINT(i), MF_BYPOSITION) == name) {
+                menu->RemoveMenu(UINT(i), MF_BYPOSITION);
+                return;
+            }
+    };
+    removePopup("&Utilities");
+    removePopup("&Edit");
+    CMenu* file = menu->GetSubMenu(0);
+    if (file == nullptr)
+        return;
+    for (int i = 0; i < int(file->GetMenuItemCount()); ++i) {
+        const std::string text = file->GetMenuString(UINT(i), MF_BYPOSITION);
+        if (text.rfind("File I/O Options", 0) == 0) {
+            file->RemoveMenu(UINT(i), MF_BYPOSITION);
+            if (i > 0 && file->GetMenuItemID(i - 1) == 0 && file->GetSubMenu(i - 1) == nullptr)
+                file->RemoveMenu(UINT(i - 1), MF_BYPOSITION);
+            break;
+        }
+    }
+    file->RemoveMenu(ID_FILE_DELETE, MF_BYCOMMAND);
+}
+
+void CMainFrame::OnSize(UINT nType, int cx, int cy)
+{
+    CMDIFrameWnd::OnSize(nType, cx, cy);
+    RecalcLayout();
+    if (GetMDIClient() == nullptr || FirstResizeDone)
+        return;
+    FirstResizeDone = true;
+
+    const CWinApp* app = AfxGetApp();
+    const char* commandLine = app != nullptr && app->m_lpCmdLine != nullptr ? app->m_lpCmdLine : "";
+    if (std::strlen(commandLine) >= 5 && HasConfigExtension(commandLine)) {
+        LoadConfiguration(commandLine);
+    } else {
+        RestoreWindows();
+        if (Settings.OpMode != 0) {
+            ReopenAllWaveFiles();
+            for (int ch = 0; ch < kChannels; ++ch) {
+                InitChannelScaling(ch);
+                SetupChannelProcessing(ch);
+                AttachWaveFileToPlots(ch);
+                ReleaseChannelProcessing(ch);
+            }
+            ReconfigureProcessing();
+            ToolbarUpdateState();
+        }
+        ToolbarFillConfigurations();
+        ResetUtilityViews();
+    }
+    UpdateTitle();
+}
+
+// ---- Close and shutdown ---------------------------------------------------------------
+
+void CMainFrame::OnClose()
+{
+    if (!CloseAllWaveFiles())
+        return;
+    CWaitCursor wait;
+
+    RecordWindowPlacement(0, 0, false);
+    for (int ch = 0; ch < kChannels; ++ch)
+        for (int kind = 1; kind <= kPlotKinds; ++kind)
+            RecordWindowPlacement(kind, ch, false);
+    for (int c = 0; c < kComposites; ++c)
+        for (int kind = 2; kind <= kPlotKinds; ++kind)
+            RecordWindowPlacement(kind, c, true);
+
+    // The generator and the utilities up to Leq close without asking.
+    for (int kind = 6; kind <= 15; ++kind) {
+        RecordWindowPlacement(kind, 0, false);
+        DeleteUtilityWindow(kind);
+    }
+    // THD+N versus frequency and RT-60 may hold unsaved results and refuse.
+    for (int kind = 16; kind <= 17; ++kind) {
+        RecordWindowPlacement(kind, 0, false);
+        if (GetUtilityWindow(kind) != nullptr) {
+            if (!QueryUtilitySave(kind))
+                return;
+            DeleteUtilityWindow(kind);
+        }
+    }
+    for (int kind = 18; kind <= 19; ++kind) {
+        RecordWindowPlacement(kind, 0, false);
+        DeleteUtilityWindow(kind);
+    }
+    CMDIFrameWnd::OnClose();
+}
+
+void CMainFrame::DeleteChannelObjects(int channel)
+{
+    delete SampleBuffer[channel];
+    SampleBuffer[channel] = nullptr;
+    delete Spectral[channel];
+    Spectral[channel] = nullptr;
+    delete Smoothing[channel];
+    Smoothing[channel] = nullptr;
+}
+
+void CMainFrame::ForgetPlotWindows()
+{
+    for (int ch = 0; ch < kChannels; ++ch) {
+        TimeSeriesPlot[ch] = nullptr;
+        SpectrumPlot[ch] = nullptr;
+        PhasePlot[ch] = nullptr;
+        SpectrogramPlot[ch] = nullptr;
+        SurfacePlot[ch] = nullptr;
+    }
+    for (int c = 0; c < kComposites; ++c) {
+        CompositeSpectrumPlot[c] = nullptr;
+        CompositePhasePlot[c] = nullptr;
+        CompositeSpectrogramPlot[c] = nullptr;
+        CompositeSurfacePlot[c] = nullptr;
+    }
+    // The two utilities that are MDI children went with the frame's window too.
+    THDFreqWnd = nullptr;
+    ReverbWnd = nullptr;
+}
+
+// ---- About and Set Paths --------------------------------------------------------------
+
+void CMainFrame::OnAbout()
+{
+    CAboutDialog about(this, false);
+    about.DoModal();
+}
+
+void CMainFrame::OnSetPaths()
+{
+    CSetPathsDlg dialog(this, &Settings.Paths);
+    if (dialog.DoModal() != IDOK)
+        return;
+    Settings.WorkingPaths = Settings.Paths;
+    ToolbarFillConfigurations();
+    WriteGlobalSettings();
+}
 
 // File/Exit closes the main window as its close box does.
 void CMainFrame::OnAppExit() { PostMessage(WM_CLOSE); }

@@ -80,6 +80,7 @@ public:
     int FftsProcessed = 0;
     float RunStartTime = 0.0f;
     DWORD OverloadCount[kChannels] = {};
+    float PostProcessStartTime[kChannels] = {}; // each file's time when a post-process run began
 
     // The current file group.
     FileGroupInfo FileGroup;
@@ -140,9 +141,13 @@ public:
     void ChooseDataFolder();
     void SetDefaultPaths(PathSettings& paths) const;
     void CopyInitialDataFolder();
-    // The module path the frame derives its names from; tests set it before constructing a
-    // frame (DURNEX_MODULE_PATH in the environment does the same for a started program).
+    // The module path the frame derives its names from: the running executable, unless a
+    // test has named another one before constructing a frame.
     static std::string ModulePath();
+    static void SetModulePath(std::string path);
+    // The first resize's once-only work (command-line configuration or window restore) runs
+    // once per process; a test that starts a second frame clears it.
+    static bool FirstResizeDone;
 
     // Profile and start-up configuration.
     void ReadGlobalSettings();
@@ -185,6 +190,8 @@ public:
     bool ValidateCompositeChannels(int flag);
     bool IsChannelInComposite(int channel, int composite) const;
     int GetCompositeSource(int composite) const;
+    // The input channel whose processing and scaling records a composite's plots are given.
+    int CompositeRecordChannel(int composite) const;
     double GetChannelFileTime(int channel) const;
     void SetChannelFileTime(int channel, float seconds);
     void SetChannelFilePosition(int channel, DWORD frame);
@@ -192,6 +199,7 @@ public:
     void RewindWaveFiles();
     void SeekWaveFilesToEnd();
     void CloseLogFiles();
+    void OnTimer(UINT_PTR nIDEvent);
 
     // ---- Configurations -----------------------------------------------------------------
 
@@ -246,6 +254,7 @@ public:
     LRESULT OnUtilityClosing(WPARAM wParam, LPARAM lParam);
     void OnSysColorChange();
     void RestoreWindows();
+    void ReopenUtilityWindows();
     bool GetActivePlot(int* kind, int* channel, int* composite) const;
     void HighlightAllPlots();
     void UnhighlightAllPlots();
@@ -257,16 +266,78 @@ public:
     void DisableCompositesOfDisabledChannels();
     // The utility or generator window of a kind 6..19 (null when closed).
     CWnd* GetUtilityWindow(int kind) const;
+    // The lParam a window of a kind 6..19 sends with WM_UTILITY_CLOSING (0 when closed).
+    LPARAM UtilityWindowParam(int kind) const;
     // The menu command that opens or closes the window of a kind 6..19.
     static UINT UtilityCommand(int kind);
 
     // ---- About, splash, paths -----------------------------------------------------------
 
-    void OnAppAbout();
+    void OnAbout();
     void OnSetPaths();
     void OnAppExit();
 
     // ---- layout: begin (owned by the layout work) ----
+
+    // Frame layout: the two tool windows on top, the MDI client, the status bar at the bottom.
+    void RecalcLayout(BOOL bNotify = TRUE) override;
+    void UpdateToolbarMenuChecks();
+    void TilePlots();
+    void SetDisplayGainShift(int shift);
+    void OnToggleMainToolbar();
+    void OnToggleSecondaryToolbar();
+    void OnToggleStatusbar();
+    void OnToggleSeriesToolbars();
+    void OnToggleSpectrumToolbars();
+    void OnTogglePhaseToolbars();
+    void OnToggleSpectrogramToolbars();
+    void OnToggleSurfaceToolbars();
+    // kind 1..5: time series, spectrum, phase, spectrogram, surface.
+    void TogglePlotToolbars(int kind);
+    bool AnyPlotToolbarShown(int kind, int channels, int composites) const;
+    void OnAutoscaleAll();
+    void OnHelpNothing();
+    void OnHelpReleaseNotes();
+    void OnHelpWebsite();
+    void OnHelpAgreement();
+    void OnKeyUp(UINT nChar, UINT nRepCnt, UINT nFlags);
+    BOOL OnDeviceChange(UINT nEventType, DWORD_PTR dwData);
+
+    // Utilities menu: each command opens its window when closed and closes it when open.
+    void OnSignalGenerator();
+    void OnUtilityPeakFreq();
+    void OnUtilityPeakAmp();
+    void OnUtilityTotalPower();
+    void OnUtilityTHD();
+    void OnUtilityTHDN();
+    void OnUtilityIMD();
+    void OnUtilitySNR();
+    void OnUtilitySINAD();
+    void OnUtilityLeq();
+    void OnUtilityTHDFreq();
+    void OnUtilityRT60();
+    void OnUtilityRPM();
+    void OnUtilitySoundPower();
+    void OnCloseAllUtilities();
+    void UpdateUtilityMenuChecks();
+    void UpdateUtilityViews();
+    void ResetUtilityViews();
+    // Opens or closes the utility window of a kind 7..19; false when it refused to close.
+    bool ToggleUtilityWindow(int kind);
+
+    // Printing: the printer chosen in the print dialogs (movable memory, null until chosen).
+    HGLOBAL PrinterDevMode = nullptr;
+    HGLOBAL PrinterDevNames = nullptr;
+    void OnFilePrint();
+    void OnFilePrintSetup();
+    void OnFileAnnotations();
+    void PrintPageHeader(CDC* dc);
+    void PrintChannelInfo(CDC* dc, int channel, bool composite);
+    void PrintTitles(CDC* dc);
+    void PrintComments(CDC* dc);
+    // Asks for the default printer in landscape when none is chosen yet; false when there is none.
+    bool PrepareDefaultPrinter();
+    void KeepPrinterHandles(HGLOBAL devMode, HGLOBAL devNames);
     // ---- layout: end ----
 
     // ---- files: begin (owned by the file-command work) ----
@@ -355,10 +426,32 @@ public:
     void RunDtmfDetection(int channel, float start, float end);
     // ---- files: end ----
 
+    // ---- Calls into the tool windows, safe before they exist ----------------------------
+
+    void CreateToolWindows();
+    void DeleteToolWindows();
+    void ToolbarSetMode();
+    void ToolbarUpdateState();
+    void ToolbarFillConfigurations();
+    void ToolbarFillAveraging();
+    void StatusbarUpdate(int what);
+    void RefreshUtilityButtons();
+    void ReloadToolWindowBitmaps();
+
 protected:
     int OnCreate(LPCREATESTRUCT lpCreateStruct);
     void OnSize(UINT nType, int cx, int cy);
     void OnClose();
+
+    void RemoveHiddenMenuItems();
+    void DeleteChannelObjects(int channel);
+    void ForgetPlotWindows();
+    void DeletePlaybackObjects();
+    void DeleteUtilityObjects();
+    // Deletes (or, for the MDI children, destroys) the window of a kind 6..19 and clears its slot.
+    void DeleteUtilityWindow(int kind);
+    // Asks the THD+N-versus-frequency (16) or RT-60 (17) window whether it may close.
+    bool QueryUtilitySave(int kind);
 
     DECLARE_MESSAGE_MAP()
 };

@@ -9,4 +9,5 @@ void RegisterIcons();
 void RegisterFileDialogs(); // wave-file commands, editing, import/export, filter
 void RegisterToolBitmaps();  // tool-window button pictures
 void RegisterPrintDialogs(); // print annotations and margins
+void RegisterFrameDialogs(); // About box and splash, Set Paths
 void RegisterPlotSelectionDialogs(); // channel and composite plot selection

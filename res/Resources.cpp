@@ -17,6 +17,7 @@ void RegisterBuiltInResources()
         RegisterFileDialogs();
         RegisterToolBitmaps();
         RegisterPrintDialogs();
+        RegisterFrameDialogs();
         RegisterPlotSelectionDialogs();
     });
 }

@@ -1,0 +1,175 @@
+// Named configurations: save the whole working state, load it back (with "-Undo.cfg" holding
+// the state from before the load), from the Config menu, the tool window's list or the
+// command line.
+#include "app/CMainFrame.h"
+
+#include "acquisition/TUsbDevice.h"
+#include "app/settings/CommonRoutines.h"
+#include "app/settings/RecordBytes.h"
+#include "plots/spectrogram/TSurfacePlot.h"
+#include "platform/core/MessageBox.h"
+#include "platform/ui/CommonDialogs.h"
+
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+
+namespace {
+constexpr const char* kConfigFilter = "Configuration Files (*.cfg)|*.cfg||";
+
+// A name is taken relative to the configuration folder unless it names a place itself.
+std::string FullConfigurationPath(const char* path, const char* configFolder)
+{
+    const std::string text = path;
+    if (text.size() > 3 && text[0] != '/')
+        return JoinDataFolder(configFolder, text.c_str());
+    return text;
+}
+
+bool CanReadFile(const std::string& path)
+{
+    std::FILE* f = std::fopen(path.c_str(), "rb");
+    if (f == nullptr)
+        return false;
+    std::fclose(f);
+    return !std::filesystem::is_directory(path);
+}
+} // namespace
+
+void CMainFrame::OnConfigSave()
+{
+    CFileDialog dialog(FALSE, "cfg", "*.cfg", OFN_HIDEREADONLY | OFN_OVERWRITEPROMPT, kConfigFilter, this);
+    dialog.m_ofn.lpstrInitialDir = Settings.WorkingPaths.cfg;
+    dialog.m_ofn.lpstrTitle = "Save Configuration File";
+    if (dialog.DoModal() != IDOK)
+        return;
+    const std::string path = dialog.GetPathName();
+    CopyField(Settings.WorkingPaths.cfg, std::filesystem::path(path).parent_path().string().c_str());
+    SaveConfiguration(path.c_str());
+}
+
+void CMainFrame::OnConfigLoad()
+{
+    CFileDialog dialog(TRUE, "cfg", "*.cfg", OFN_HIDEREADONLY | OFN_PATHMUSTEXIST | OFN_FILEMUSTEXIST, kConfigFilter,
+                       this);
+    dialog.m_ofn.lpstrInitialDir = Settings.WorkingPaths.cfg;
+    dialog.m_ofn.lpstrTitle = "Open Configuration File";
+    if (dialog.DoModal() != IDOK)
+        return;
+    const std::string path = dialog.GetPathName();
+    CopyField(Settings.WorkingPaths.cfg, std::filesystem::path(path).parent_path().string().c_str());
+    LoadConfiguration(path.c_str());
+}
+
+LRESULT CMainFrame::OnLoadConfigMessage(WPARAM, LPARAM lParam)
+{
+    if (lParam == 0)
+        return 0;
+    char path[261] = {};
+    std::strncpy(path, reinterpret_cast<const char*>(lParam), 260);
+    LoadConfiguration(path);
+    return 1;
+}
+
+void CMainFrame::SaveConfiguration(const char* path)
+{
+    if (path == nullptr || path[0] == '\0')
+        return;
+    RecordAllWindowPlacements();
+    if (!WriteConfigurationFile(path))
+        AfxMessageBox(std::string("The configuration file \"") + path + "\" could not be written.",
+                      MB_OK | MB_ICONSTOP);
+    ToolbarFillConfigurations();
+}
+
+void CMainFrame::LoadConfiguration(const char* path)
+{
+    if (path == nullptr || path[0] == '\0')
+        return;
+    // A file that can't be read is reported before anything is stopped or closed, so a
+    // mistyped name leaves the whole working state as it was.
+    const std::string fullPath = FullConfigurationPath(path, Settings.Paths.cfg);
+    if (!CanReadFile(fullPath)) {
+        AfxMessageBox("The configuration file \"" + fullPath + "\" could not be opened.", MB_OK | MB_ICONSTOP);
+        return;
+    }
+
+    OnStop();
+    if (!CloseAllWaveFiles())
+        return;
+    ReattachChannelFile();
+
+    const std::string undoPath = JoinDataFolder(Settings.Paths.cfg, "-Undo.cfg");
+    if (std::filesystem::path(fullPath).lexically_normal() != std::filesystem::path(undoPath).lexically_normal())
+        SaveConfiguration(undoPath.c_str());
+
+    ReleaseAllChannelProcessing();
+    OnFileClose();
+    OnCloseAllPlots();
+    for (int kind = 6; kind <= 19; ++kind) {
+        if (GetUtilityWindow(kind) == nullptr)
+            continue;
+        RecordWindowPlacement(kind, 0, false);
+        if (QueryUtilitySave(kind))
+            DeleteUtilityWindow(kind);
+    }
+
+    const INT inputIndex = Settings.DTInputDeviceIndex;
+    const INT outputIndex = Settings.DTOutputDeviceIndex;
+    ReadConfigurationFile(fullPath.c_str());
+    if (inputIndex != Settings.DTInputDeviceIndex && InputDevice != nullptr)
+        InputDevice->CloseDevice();
+    if (outputIndex != Settings.DTOutputDeviceIndex && OutputDevice != nullptr)
+        OutputDevice->CloseDevice();
+
+    ReattachChannelFile();
+    for (int ch = 0; ch < kChannels; ++ch) {
+        InitChannelScaling(ch);
+        SetupChannelProcessing(ch);
+    }
+    ReconfigureProcessing();
+
+    ToolbarSetMode();
+    UpdateModeMenuChecks();
+    StatusbarUpdate(2);
+
+    for (int ch = 0; ch < kChannels; ++ch)
+        for (int kind = 1; kind <= kPlotKinds; ++kind)
+            if (IsWindowMarkedOpen(kind, ch, false))
+                OpenPlot(kind, ch, false);
+    for (int c = 0; c < kComposites; ++c)
+        for (int kind = 2; kind <= kPlotKinds; ++kind)
+            if (IsWindowMarkedOpen(kind, c, true))
+                OpenPlot(kind, c, true);
+    ReopenUtilityWindows();
+
+    if (Settings.OpMode != 0) {
+        ReopenAllWaveFiles();
+        for (int ch = 0; ch < kChannels; ++ch) {
+            InitChannelScaling(ch);
+            SetupChannelProcessing(ch);
+            AttachWaveFileToPlots(ch);
+            ReleaseChannelProcessing(ch);
+        }
+        ReconfigureProcessing();
+        ToolbarUpdateState();
+    }
+
+    UpdateTitle();
+    ResetUtilityViews();
+    bool anySurface = false;
+    for (int c = kComposites - 1; c >= 0; --c)
+        if (CompositeSurfacePlot[c] != nullptr) {
+            MDIRestore(CompositeSurfacePlot[c]);
+            MDIActivate(CompositeSurfacePlot[c]);
+            anySurface = true;
+        }
+    for (int ch = kChannels - 1; ch >= 0; --ch)
+        if (SurfacePlot[ch] != nullptr) {
+            MDIRestore(SurfacePlot[ch]);
+            MDIActivate(SurfacePlot[ch]);
+            anySurface = true;
+        }
+    if (anySurface)
+        MDITile(MDITILE_HORIZONTAL);
+}

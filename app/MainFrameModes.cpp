@@ -1,0 +1,338 @@
+// The three modes, Run and Stop, and the per-channel set-up that builds each input channel's
+// sample buffer, window table and spectrum engine and binds them to the channel's plots.
+#include "app/CMainFrame.h"
+
+#include "acquisition/TSoundOutput.h"
+#include "acquisition/TUsbDevice.h"
+#include "app/settings/CommonRoutines.h"
+#include "dsp/ChannelCalibration.h"
+#include "dsp/SpectralData.h"
+#include "dsp/TSmoothing.h"
+#include "platform/core/MessageBox.h"
+#include "platform/ui/Menu.h"
+#include "plots/TPhasePlot.h"
+#include "plots/TSeriesPlot.h"
+#include "plots/spectrogram/TSpectrogram.h"
+#include "plots/spectrogram/TSurfacePlot.h"
+#include "plots/spectrum/TSpectraPlot.h"
+#include "res/resource.h"
+#include "siggen/CSigGen.h"
+#include "wave/TSampleBuffer.h"
+#include "wave/TWaveFile.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <new>
+
+namespace {
+constexpr WORD kRealTime = 0;
+constexpr WORD kRecorder = 1;
+constexpr WORD kPostProcess = 2;
+} // namespace
+
+void CMainFrame::UpdateModeMenuChecks()
+{
+    CMenu* menu = GetMenu();
+    if (menu == nullptr)
+        return;
+    const UINT ids[3] = {ID_MODE_REALTIME, ID_MODE_RECORDER, ID_MODE_POSTPROCESS};
+    for (WORD mode = 0; mode < 3; ++mode)
+        menu->CheckMenuItem(ids[mode], MF_BYCOMMAND | (mode == Settings.OpMode ? MF_CHECKED : MF_UNCHECKED));
+}
+
+void CMainFrame::OnModeRealTime()
+{
+    if (Settings.OpMode == kRealTime)
+        return;
+    if (AcquisitionRunning)
+        OnStop();
+    if (!CloseAllWaveFiles())
+        return;
+    Settings.OpMode = kRealTime;
+    UpdateModeMenuChecks();
+    ToolbarSetMode();
+    StatusbarUpdate(2);
+
+    SetupAllChannels();
+    ReconfigureProcessing();
+    ReleaseAllChannelProcessing();
+    CloseDisabledChannelPlots();
+    DisableCompositesOfDisabledChannels();
+    ResetUtilityViews();
+    UpdateTitle();
+}
+
+void CMainFrame::OnModeRecorder() { SetModeRecorder(true); }
+
+void CMainFrame::OnModePostProcess() { SetModePostProcess(true); }
+
+// Leaving Real Time: the circular real-time buffers may be kept for processing (rewound) or
+// dropped. Returns true when they were dropped.
+static bool LeaveRealTimeBuffers(CMainFrame& frame, bool ask)
+{
+    bool anyFile = false;
+    for (const ChannelFileState& file : frame.Settings.Files)
+        anyFile = anyFile || file.File != nullptr;
+    if (!anyFile)
+        return false;
+    int answer = IDNO;
+    if (ask)
+        answer = AfxMessageBox("Data is still available in the Real-Time data buffers.\r"
+                               "Do you want to keep this data for further Processing?",
+                               MB_YESNO | MB_ICONQUESTION);
+    if (answer == IDYES) {
+        for (ChannelFileState& file : frame.Settings.Files)
+            if (file.File != nullptr)
+                file.File->Rewind();
+        return false;
+    }
+    for (ChannelFileState& file : frame.Settings.Files) {
+        delete file.File;
+        file.File = nullptr;
+    }
+    return true;
+}
+
+void CMainFrame::SetModeRecorder(bool ask)
+{
+    if (Settings.OpMode == kRecorder)
+        return;
+    if (AcquisitionRunning)
+        OnStop();
+    if (Settings.OpMode == kRealTime)
+        LeaveRealTimeBuffers(*this, ask);
+    Settings.OpMode = kRecorder;
+    UpdateModeMenuChecks();
+    ToolbarSetMode();
+    StatusbarUpdate(2);
+    UpdateTitle();
+}
+
+void CMainFrame::SetModePostProcess(bool ask)
+{
+    if (Settings.OpMode == kPostProcess)
+        return;
+    if (AcquisitionRunning)
+        OnStop();
+    if (Settings.OpMode == kRealTime && LeaveRealTimeBuffers(*this, ask))
+        ReleaseAllChannelProcessing();
+    Settings.OpMode = kPostProcess;
+    UpdateModeMenuChecks();
+    ToolbarSetMode();
+    StatusbarUpdate(2);
+    UpdateTitle();
+}
+
+void CMainFrame::OnRun()
+{
+    if (Settings.OpMode == kPostProcess)
+        StartPostProcess();
+    else
+        StartDataAcquisition();
+}
+
+void CMainFrame::OnStop()
+{
+    if (Playing)
+        StopPlayback();
+    if (Settings.OpMode == kPostProcess)
+        StopPostProcess();
+    else
+        StopDataAcquisition();
+    if (SigGen != nullptr)
+        SigGen->StopOutput();
+}
+
+void CMainFrame::StopPlayback()
+{
+    if (OutputDevice != nullptr)
+        OutputDevice->StopOutput();
+    PlaybackPosition = 0;
+    PlaybackRate = 0;
+    Playing = false;
+    std::fill(std::begin(PlaybackFlags), std::end(PlaybackFlags), BYTE(0));
+    DeletePlaybackObjects();
+    for (int ch = 0; ch < kChannels; ++ch) {
+        if (TimeSeriesPlot[ch] != nullptr)
+            TimeSeriesPlot[ch]->ReleasePlayButton();
+        if (SpectrogramPlot[ch] != nullptr)
+            SpectrogramPlot[ch]->ReleasePlayButton();
+        if (SurfacePlot[ch] != nullptr)
+            SurfacePlot[ch]->ReleasePlayButton();
+    }
+    StatusbarUpdate(1);
+}
+
+void CMainFrame::DeletePlaybackObjects()
+{
+    if (SoundOutput != nullptr) {
+        SoundOutput->Stop();
+        delete SoundOutput;
+        SoundOutput = nullptr;
+    }
+    for (TWaveData*& wave : PlaybackWave) {
+        delete wave;
+        wave = nullptr;
+    }
+}
+
+void CMainFrame::SetupAllChannels()
+{
+    for (int ch = 0; ch < kChannels; ++ch) {
+        InitChannelScaling(ch);
+        SetupChannelProcessing(ch);
+    }
+}
+
+void CMainFrame::InitChannelScaling(int channel)
+{
+    if (channel < 0 || channel >= kChannels || Settings.Files[channel].File != nullptr)
+        return;
+    ChannelCalibration& record = Settings.Calibration[channel];
+    // A calibration made directly (mode 0) is its own source; the others come from their file.
+    if (record.CalCreateMode == 0)
+        return;
+    ChannelCalibration loaded = record;
+    if (ReadCalibrationFile(record.Filename, &loaded, false, Settings.Paths.cal))
+        record = loaded;
+    else
+        record.SetDefaults(channel);
+}
+
+void CMainFrame::SetupChannelProcessing(int channel)
+{
+    if (channel < 0 || channel >= kChannels)
+        return;
+    DeleteChannelObjects(channel);
+
+    const ChannelProcessingSettings& processing = Settings.Processing[channel];
+    const ChannelScalingSettings& scaling = Settings.Scaling[channel];
+    ChannelCalibration& calibration = Settings.Calibration[channel];
+    TWaveFile* file = Settings.Files[channel].File;
+    const bool postProcess = Settings.OpMode == kPostProcess;
+
+    if (postProcess || Settings.Device.Channels[channel].bIsEnabled == 1) {
+        const DWORD block = DWORD(processing.DecimationRatio) * processing.FFTsize;
+        WORD windowOption = 2;
+        if (scaling.FreqScaleType == 2 || scaling.SpectralDensityFlag == 1)
+            windowOption = 1;
+        // Each object reports its own failures; whatever was built is kept.
+        SampleBuffer[channel] = new (std::nothrow)
+            TSampleBuffer(block, processing.SampleFormat, processing.DecimationRatio, processing.ApplyLowPassFilter != 0);
+        Smoothing[channel] = new (std::nothrow) TSmoothing(processing.FFTsize, processing.SmoothingWindow, windowOption);
+        Spectral[channel] = new (std::nothrow) SpectralData(&processing, &scaling, true);
+        if (Spectral[channel] != nullptr)
+            Spectral[channel]->SetPeakDecay(Settings.SpectrumOpts[channel].PeakHold);
+
+        char label[40];
+        std::snprintf(label, sizeof label, "Channel %d", channel);
+        if (!postProcess) {
+            if (calibration.IsEnabled == 0) {
+                if (Spectral[channel] != nullptr)
+                    Spectral[channel]->SetUnitsLabel(label);
+            } else {
+                if (Settings.OpMode == kRealTime)
+                    calibration.DTGain = static_cast<float>(Settings.Device.Channels[channel].Gain);
+                ComputeCalibrationFactors(calibration);
+                if (SampleBuffer[channel] != nullptr)
+                    SampleBuffer[channel]->SetScaling(&calibration);
+                if (Spectral[channel] != nullptr) {
+                    Spectral[channel]->SetScaling(&calibration);
+                    Spectral[channel]->SetUnitsLabel(calibration.ChannelName);
+                }
+            }
+        } else if (calibration.IsEnabled == 0) {
+            if (file != nullptr)
+                file->ClearCalibration();
+            if (Spectral[channel] != nullptr)
+                Spectral[channel]->SetUnitsLabel(label);
+        } else {
+            if (file != nullptr) {
+                WaveCalibrationBlock block;
+                block.Channel[0] = calibration;
+                block.Channel[1] = calibration;
+                file->SetCalibration(block);
+            }
+            if (SampleBuffer[channel] != nullptr)
+                SampleBuffer[channel]->SetScaling(&calibration);
+            if (Spectral[channel] != nullptr) {
+                Spectral[channel]->SetScaling(&calibration);
+                Spectral[channel]->SetUnitsLabel(calibration.ChannelName);
+            }
+        }
+    }
+
+    if (TimeSeriesPlot[channel] != nullptr) {
+        TimeSeriesPlot[channel]->SetBuffer(SampleBuffer[channel], 0);
+        TimeSeriesPlot[channel]->SetRange(file, 0);
+        TimeSeriesPlot[channel]->SetChannelMode(Settings.Files[channel].FileChannel);
+        TimeSeriesPlot[channel]->UpdateLayout();
+    }
+    if (SpectrumPlot[channel] != nullptr) {
+        SpectrumPlot[channel]->SetData(Spectral[channel], nullptr);
+        SpectrumPlot[channel]->UpdateLayout();
+    }
+    if (PhasePlot[channel] != nullptr) {
+        PhasePlot[channel]->SetData(Spectral[channel], 0);
+        PhasePlot[channel]->UpdateLayout();
+    }
+    if (SpectrogramPlot[channel] != nullptr) {
+        SpectrogramPlot[channel]->SetData(Spectral[channel], nullptr);
+        SpectrogramPlot[channel]->SetScalingSettings(scaling);
+        SpectrogramPlot[channel]->UpdateLayout();
+        SpectrogramPlot[channel]->ClearHistory();
+    }
+    if (SurfacePlot[channel] != nullptr) {
+        SurfacePlot[channel]->SetData(Spectral[channel], nullptr);
+        SurfacePlot[channel]->SetScalingSettings(scaling);
+        SurfacePlot[channel]->UpdateLayout();
+        SurfacePlot[channel]->ClearHistory();
+    }
+}
+
+void CMainFrame::ApplyChannelAveraging(int channel)
+{
+    if (channel < 0 || channel >= kChannels || Spectral[channel] == nullptr)
+        return;
+    Spectral[channel]->SetAveraging(Settings.Processing[channel].AverageSpeed,
+                                    Settings.Processing[channel].AverageBlocks);
+    UpdateChannelPlots();
+}
+
+void CMainFrame::ResetAllSpectralAverages()
+{
+    for (int ch = 0; ch < kChannels; ++ch)
+        ResetChannelSpectralAverages(ch);
+}
+
+void CMainFrame::ResetChannelSpectralAverages(int channel)
+{
+    if (channel >= 0 && channel < kChannels && Spectral[channel] != nullptr)
+        Spectral[channel]->ResetAverages();
+}
+
+int CMainFrame::CountEnabledChannels() const
+{
+    int count = 0;
+    for (const UsbChannelSettings& channel : Settings.Device.Channels)
+        count += channel.bIsEnabled == 1 ? 1 : 0;
+    return count;
+}
+
+DWORD CMainFrame::MaxChannelBlock() const
+{
+    DWORD largest = 32;
+    for (int ch = 0; ch < kChannels; ++ch)
+        if (Settings.Device.Channels[ch].bIsEnabled == 1)
+            largest = std::max(largest, Settings.Processing[ch].FFTsize * Settings.Processing[ch].DecimationRatio);
+    return largest;
+}
+
+DWORD CMainFrame::MinChannelBlock() const
+{
+    DWORD smallest = 1048576;
+    for (int ch = 0; ch < kChannels; ++ch)
+        if (Settings.Device.Channels[ch].bIsEnabled == 1)
+            smallest = std::min(smallest, Settings.Processing[ch].FFTsize * Settings.Processing[ch].DecimationRatio);
+    return smallest;
+}

@@ -1,0 +1,81 @@
+// The frame's calls into its tool windows and status bar, made safe for the moments when a
+// tool window does not exist (before OnCreate, after a failed creation, or in a frame built
+// without a window).
+#include "app/CMainFrame.h"
+
+#include "app/CStatusbar.h"
+#include "app/CToolbar.h"
+#include "app/CToolbar2.h"
+
+void CMainFrame::CreateToolWindows()
+{
+    Toolbar = new CToolbar;
+    if (!Toolbar->Create(this)) {
+        delete Toolbar;
+        Toolbar = nullptr;
+    }
+    Toolbar2 = new CToolbar2;
+    if (!Toolbar2->Create(this)) {
+        delete Toolbar2;
+        Toolbar2 = nullptr;
+    }
+    StatusBar = new CStatusbar;
+    if (!StatusBar->Create(this)) {
+        delete StatusBar;
+        StatusBar = nullptr;
+    }
+}
+
+void CMainFrame::DeleteToolWindows()
+{
+    delete StatusBar;
+    StatusBar = nullptr;
+    delete Toolbar2;
+    Toolbar2 = nullptr;
+    delete Toolbar;
+    Toolbar = nullptr;
+}
+
+void CMainFrame::ToolbarSetMode()
+{
+    if (Toolbar != nullptr && Toolbar->GetSafeHwnd() != nullptr)
+        Toolbar->SetMode(Settings.OpMode);
+}
+
+void CMainFrame::ToolbarUpdateState()
+{
+    if (Toolbar != nullptr && Toolbar->GetSafeHwnd() != nullptr)
+        Toolbar->UpdateState(true, true);
+}
+
+void CMainFrame::ToolbarFillConfigurations()
+{
+    if (Toolbar != nullptr && Toolbar->GetSafeHwnd() != nullptr)
+        Toolbar->FillConfigurations();
+}
+
+void CMainFrame::ToolbarFillAveraging()
+{
+    if (Toolbar != nullptr && Toolbar->GetSafeHwnd() != nullptr)
+        Toolbar->FillAveraging();
+}
+
+void CMainFrame::StatusbarUpdate(int what)
+{
+    if (StatusBar != nullptr && StatusBar->GetSafeHwnd() != nullptr)
+        StatusBar->Update(what);
+}
+
+void CMainFrame::RefreshUtilityButtons()
+{
+    if (Toolbar2 != nullptr && Toolbar2->GetSafeHwnd() != nullptr)
+        Toolbar2->UpdateUtilityButtons();
+}
+
+void CMainFrame::ReloadToolWindowBitmaps()
+{
+    if (Toolbar != nullptr && Toolbar->GetSafeHwnd() != nullptr)
+        Toolbar->ReloadBitmaps();
+    if (Toolbar2 != nullptr && Toolbar2->GetSafeHwnd() != nullptr)
+        Toolbar2->ReloadBitmaps();
+}

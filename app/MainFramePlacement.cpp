@@ -1,0 +1,117 @@
+// The window side of the placement records: reading a live window's placement into its
+// record, applying a record to a window, and the rectangles new windows are created in.
+#include "app/CMainFrame.h"
+
+#include "plots/TPhasePlot.h"
+#include "plots/TSeriesPlot.h"
+#include "plots/spectrogram/TSpectrogram.h"
+#include "plots/spectrogram/TSurfacePlot.h"
+#include "plots/spectrum/TSpectraPlot.h"
+#include "siggen/CSigGen.h"
+#include "utilities/CAnalysisView.h"
+#include "utilities/CLeqAnalysisView.h"
+#include "utilities/CSoundPowerAnalysisView.h"
+#include "utilities/TReverb.h"
+#include "utilities/TTHDFreq.h"
+
+#include <algorithm>
+
+namespace {
+int ClampChannel(int kind, int channel, bool composite)
+{
+    channel = std::max(channel, 0);
+    if (composite && kind >= 2 && kind <= 5)
+        return std::min(channel, 15);
+    if (kind >= 1 && kind <= 5)
+        return std::min(channel, 7);
+    return channel;
+}
+} // namespace
+
+DesktopInfo CMainFrame::GetDesktopInfo() const
+{
+    DesktopInfo desktop;
+    desktop.width = GetSystemMetrics(SM_CXSCREEN);
+    desktop.height = GetSystemMetrics(SM_CYSCREEN);
+    desktop.frameMinimized = GetSafeHwnd() != nullptr && IsIconic();
+    return desktop;
+}
+
+CWnd* CMainFrame::GetPlacementWindow(int kind, int channel, bool composite) const
+{
+    if (kind == 0)
+        return GetSafeHwnd() != nullptr ? const_cast<CMainFrame*>(this) : nullptr;
+    if (kind >= 1 && kind <= 5)
+        return GetPlot(kind, ClampChannel(kind, channel, composite), composite);
+    return GetUtilityWindow(kind);
+}
+
+void CMainFrame::RecordWindowPlacement(int kind, int channel, bool composite)
+{
+    if (WindowPlacementIndex(kind, channel, composite) < 0)
+        return;
+    CWnd* window = GetPlacementWindow(kind, channel, composite);
+    WINDOWPLACEMENT placement{};
+    placement.length = sizeof placement;
+    const bool have = window != nullptr && window->GetSafeHwnd() != nullptr && window->GetWindowPlacement(&placement);
+    ::RecordWindowPlacement(Settings.Placements, kind, channel, composite, kind == 0 || window != nullptr,
+                            have ? &placement : nullptr);
+}
+
+bool CMainFrame::IsWindowMarkedOpen(int kind, int channel, bool composite) const
+{
+    return ::IsWindowMarkedOpen(Settings.Placements, kind, channel, composite);
+}
+
+void CMainFrame::RestoreWindowPlacement(int kind, int channel, bool composite)
+{
+    WINDOWPLACEMENT placement{};
+    if (!GetRestorePlacement(Settings.Placements, kind, channel, composite, GetDesktopInfo(), &placement))
+        return;
+    CWnd* window = GetPlacementWindow(kind, channel, composite);
+    if (window == nullptr || window->GetSafeHwnd() == nullptr)
+        return;
+    if (kind == 0) {
+        SetWindowPlacement(&placement);
+    } else if (kind <= 5) {
+        window->SetWindowPlacement(&placement);
+        MDIRestore(window);
+        if (placement.showCmd == SW_SHOWMAXIMIZED)
+            MDIMaximize(window);
+    } else {
+        window->SetWindowPlacement(&placement);
+        window->ShowWindow(SW_SHOWNORMAL);
+    }
+}
+
+void CMainFrame::GetCascadeRect(RECT* rect)
+{
+    if (rect == nullptr)
+        return;
+    CRect client;
+    GetClientRect(&client);
+    *rect = ::GetCascadeRect(client.Width(), client.Height());
+}
+
+void CMainFrame::GetInitialWindowRect(RECT* rect, int kind, int channel, bool composite, bool* maximised)
+{
+    CRect client;
+    GetClientRect(&client);
+    const RECT r = ::GetInitialWindowRect(Settings.Placements, kind, channel, composite, client.Width(),
+                                          client.Height(), GetDesktopInfo(), maximised);
+    if (rect != nullptr)
+        *rect = r;
+}
+
+void CMainFrame::RecordAllWindowPlacements()
+{
+    RecordWindowPlacement(0, 0, false);
+    for (int ch = 0; ch < kChannels; ++ch)
+        for (int kind = 1; kind <= kPlotKinds; ++kind)
+            RecordWindowPlacement(kind, ch, false);
+    for (int c = 0; c < kComposites; ++c)
+        for (int kind = 2; kind <= kPlotKinds; ++kind)
+            RecordWindowPlacement(kind, c, true);
+    for (int kind = 6; kind <= 19; ++kind)
+        RecordWindowPlacement(kind, 0, false);
+}

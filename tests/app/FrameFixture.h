@@ -1,0 +1,125 @@
+// The main frame started headless in a scratch data folder: the module is taken to live in
+// <scratch>/bin/Durnex, so the data folder is <scratch>/ with its ten sub-folders. A scripted
+// user answers every message box; the splash screen is closed as soon as it is up.
+#pragma once
+
+#include "app/CMainFrame.h"
+#include "app/AppMessages.h"
+#include "app/CTervaneApp.h"
+#include "plots/TPhasePlot.h"
+#include "plots/TSeriesPlot.h"
+#include "plots/spectrogram/TSpectrogram.h"
+#include "plots/spectrogram/TSurfacePlot.h"
+#include "plots/spectrum/TSpectraPlot.h"
+#include "platform/core/Resources.h"
+#include "platform/dialogs/DialogTestSupport.h"
+#include "platform/ui/Dialog.h"
+#include "support/ScriptedUser.h"
+
+#include <gtest/gtest.h>
+
+#include <QMdiArea>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <sstream>
+#include <string>
+#include <unistd.h>
+#include <vector>
+
+namespace frametest {
+
+class FrameFixture : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        AfxEnsureQtApplication();
+        RegisterBuiltInResources();
+        CDialog::ClearModalScripts();
+        root = std::filesystem::temp_directory_path() /
+               ("durnex-frame-" + std::to_string(::getpid()) + "-" +
+                ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        std::filesystem::remove_all(root);
+        std::filesystem::create_directories(root / "bin");
+        for (const char* sub : {"wave", "temp", "config", "cal", "miccomp", "overlay", "log", "reverb", "Thd", "filter"})
+            std::filesystem::create_directories(root / sub);
+        CMainFrame::SetModulePath((root / "bin" / "Durnex").string());
+    }
+
+    void TearDown() override
+    {
+        if (frame != nullptr)
+            Close();
+        CMainFrame::SetModulePath("");
+        EXPECT_EQ(CDialog::PendingModalScripts(), 0u);
+        CDialog::ClearModalScripts();
+        std::error_code ec;
+        std::filesystem::remove_all(root, ec);
+    }
+
+    std::string Data(const std::string& name = {}) const { return root.string() + "/" + name; }
+
+    // Starts the application with the given command-line arguments.
+    CMainFrame* Start(std::vector<std::string> args = {})
+    {
+        CMainFrame::FirstResizeDone = false;
+        CDialog::ScriptModal([](CWnd& splash) { static_cast<CDialog&>(splash).EndDialog(IDOK); });
+        app = std::make_unique<CTervaneApp>();
+        args.insert(args.begin(), "Durnex");
+        std::vector<char*> argv;
+        for (std::string& a : args)
+            argv.push_back(a.data());
+        argv.push_back(nullptr);
+        app->InitApplicationState(int(args.size()), argv.data());
+        if (!app->InitInstance())
+            return nullptr;
+        frame = dynamic_cast<CMainFrame*>(app->m_pMainWnd);
+        AfxPumpMessages(20);
+        return frame;
+    }
+
+    // Closes the frame as its close box does; false when it stayed open.
+    bool Close()
+    {
+        const HWND h = frame->GetSafeHwnd();
+        frame->SendMessage(WM_CLOSE);
+        AfxPumpMessages(20);
+        if (IsWindow(h))
+            return false;
+        frame = nullptr;
+        app->ExitInstance();
+        app.reset();
+        return true;
+    }
+
+    int ChildCount() const { return int(frame->GetMdiArea()->subWindowList().size()); }
+
+    static std::string ReadFile(const std::string& path)
+    {
+        std::ifstream in(path, std::ios::binary);
+        std::ostringstream s;
+        s << in.rdbuf();
+        return s.str();
+    }
+
+    std::filesystem::path root;
+    ScriptedUser user;
+    std::unique_ptr<CTervaneApp> app;
+    CMainFrame* frame = nullptr;
+};
+
+// Runs a Python script; false when it fails.
+inline bool Python(const std::string& code)
+{
+    const std::filesystem::path script =
+        std::filesystem::temp_directory_path() / ("durnex-frame-" + std::to_string(::getpid()) + ".py");
+    { std::ofstream(script) << code; }
+    const std::string cmd = "python3 " + script.string();
+    const bool ok = std::system(cmd.c_str()) == 0;
+    std::filesystem::remove(script);
+    return ok;
+}
+
+} // namespace frametest

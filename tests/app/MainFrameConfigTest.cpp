@@ -1,0 +1,142 @@
+// Named configurations: save and load from the Config menu, from the tool window's message,
+// the undo configuration, and files that can't be read.
+#include "FrameFixture.h"
+
+#include "app/settings/ConfigurationFile.h"
+#include "plots/TPlotBase.h"
+#include "res/resource.h"
+
+using namespace frametest;
+
+namespace {
+RECT NormalRect(CWnd* w)
+{
+    WINDOWPLACEMENT wp{};
+    w->GetWindowPlacement(&wp);
+    return wp.rcNormalPosition;
+}
+
+bool SameRect(const RECT& a, const RECT& b)
+{
+    return a.left == b.left && a.top == b.top && a.right == b.right && a.bottom == b.bottom;
+}
+} // namespace
+
+using MainFrameConfigTest = FrameFixture;
+
+TEST_F(MainFrameConfigTest, SaveAndLoadBringBackTheSameWindowsAtTheSamePlacesAndSettings)
+{
+    ASSERT_NE(Start(), nullptr);
+    frame->OpenSpectrumPlot(1);
+    frame->OpenCompositePhasePlot(4);
+    frame->SpectrumPlot[1]->MoveWindow(20, 25, 330, 220);
+    frame->CompositePhasePlot[4]->MoveWindow(60, 70, 280, 190);
+    AfxPumpMessages();
+    const RECT spectrum = NormalRect(frame->SpectrumPlot[1]);
+    const RECT phase = NormalRect(frame->CompositePhasePlot[4]);
+    frame->Settings.Processing[1].AverageBlocks = 17;
+    frame->SaveConfiguration(Data("config/Bench.cfg").c_str());
+    ASSERT_TRUE(std::filesystem::exists(Data("config/Bench.cfg")));
+
+    frame->OnCloseAllPlots();
+    frame->OpenTimeSeriesPlot(5);
+    frame->Settings.Processing[1].AverageBlocks = 3;
+    frame->LoadConfiguration("Bench.cfg"); // a bare name is looked for in the configuration folder
+    AfxPumpMessages();
+    EXPECT_EQ(frame->TimeSeriesPlot[5], nullptr);
+    ASSERT_NE(frame->SpectrumPlot[1], nullptr);
+    ASSERT_NE(frame->CompositePhasePlot[4], nullptr);
+    EXPECT_EQ(ChildCount(), 2);
+    EXPECT_TRUE(SameRect(NormalRect(frame->SpectrumPlot[1]), spectrum));
+    EXPECT_TRUE(SameRect(NormalRect(frame->CompositePhasePlot[4]), phase));
+    EXPECT_EQ(frame->Settings.Processing[1].AverageBlocks, 17u);
+    // The fixed channel names follow every load.
+    EXPECT_STREQ(frame->Settings.Calibration[0].ChannelName, "Crown");
+}
+
+TEST_F(MainFrameConfigTest, TheUndoConfigurationHoldsTheStateBeforeTheLastLoad)
+{
+    ASSERT_NE(Start(), nullptr);
+    FrameSettings other;
+    other.Placements[WindowPlacementIndex(5, 2, false)].IsOpen = 1;
+    other.Scaling[0].OctaveNumber = 6;
+    ASSERT_TRUE(WriteConfigurationFile(other, Data("config/Other.cfg").c_str()));
+
+    frame->OpenPhasePlot(3);
+    const WORD octave = frame->Settings.Scaling[0].OctaveNumber;
+    frame->LoadConfiguration(Data("config/Other.cfg").c_str());
+    EXPECT_NE(frame->SurfacePlot[2], nullptr);
+    EXPECT_EQ(frame->PhasePlot[3], nullptr);
+    EXPECT_EQ(frame->Settings.Scaling[0].OctaveNumber, 6);
+    const std::string undo = Data("config/-Undo.cfg");
+    ASSERT_TRUE(std::filesystem::exists(undo));
+    const std::string undoText = ReadFile(undo);
+
+    // Loading the undo file restores the earlier state and does not overwrite it first.
+    frame->LoadConfiguration("-Undo.cfg");
+    EXPECT_NE(frame->PhasePlot[3], nullptr);
+    EXPECT_EQ(frame->SurfacePlot[2], nullptr);
+    EXPECT_EQ(frame->Settings.Scaling[0].OctaveNumber, octave);
+    EXPECT_EQ(ReadFile(undo), undoText);
+}
+
+TEST_F(MainFrameConfigTest, AMissingOrUnreadableConfigurationIsReportedAndChangesNothing)
+{
+    ASSERT_NE(Start(), nullptr);
+    frame->OpenSpectrogramPlot(1);
+    frame->Settings.Processing[2].FFTsize = 4096;
+    user.ExpectBox(IDOK, "could not be opened");
+    frame->LoadConfiguration("Missing.cfg");
+    EXPECT_NE(frame->SpectrogramPlot[1], nullptr);
+    EXPECT_EQ(frame->Settings.Processing[2].FFTsize, 4096u);
+    EXPECT_FALSE(std::filesystem::exists(Data("config/-Undo.cfg")));
+
+    // A folder in place of a file.
+    std::filesystem::create_directories(Data("config/Folder.cfg"));
+    user.ExpectBox(IDOK, "could not be opened");
+    frame->LoadConfiguration("Folder.cfg");
+    EXPECT_NE(frame->SpectrogramPlot[1], nullptr);
+    EXPECT_EQ(user.Pending(), 0u);
+}
+
+TEST_F(MainFrameConfigTest, TheConfigMenuCommandsUseTheFileDialogsAndRememberTheFolder)
+{
+    ASSERT_NE(Start(), nullptr);
+    std::filesystem::create_directories(Data("elsewhere"));
+    frame->OpenPhasePlot(6);
+    user.ExpectFile(PromptKind::FileSave, Data("elsewhere/Saved.cfg"));
+    frame->ExecuteCommand(ID_CONFIG_SAVE);
+    AfxPumpMessages();
+    ASSERT_TRUE(std::filesystem::exists(Data("elsewhere/Saved.cfg")));
+    EXPECT_STREQ(frame->Settings.WorkingPaths.cfg, Data("elsewhere").c_str());
+    const std::vector<Prompt> shown = user.Shown();
+    ASSERT_FALSE(shown.empty());
+    EXPECT_EQ(shown.back().text, "Save Configuration File");
+    EXPECT_NE(shown.back().filter.find("Configuration Files (*.cfg)"), std::string::npos);
+
+    frame->ClosePhasePlot(6);
+    user.ExpectFile(PromptKind::FileOpen, Data("elsewhere/Saved.cfg"));
+    frame->ExecuteCommand(ID_CONFIG_LOAD);
+    AfxPumpMessages();
+    EXPECT_NE(frame->PhasePlot[6], nullptr);
+    EXPECT_EQ(user.Shown().back().text, "Open Configuration File");
+
+    // Cancel does nothing.
+    user.ExpectFile(PromptKind::FileOpen, "");
+    frame->ExecuteCommand(ID_CONFIG_LOAD);
+    EXPECT_NE(frame->PhasePlot[6], nullptr);
+}
+
+TEST_F(MainFrameConfigTest, TheLoadMessageTakesThePathItPointsTo)
+{
+    ASSERT_NE(Start(), nullptr);
+    FrameSettings other;
+    other.Placements[WindowPlacementIndex(2, 7, false)].IsOpen = 1;
+    ASSERT_TRUE(WriteConfigurationFile(other, Data("config/Seven.cfg").c_str()));
+    EXPECT_EQ(frame->SendMessage(WM_LOAD_CONFIGURATION, 0, 0), 0);
+    static char path[300];
+    std::snprintf(path, sizeof path, "%s", Data("config/Seven.cfg").c_str());
+    frame->PostMessage(WM_LOAD_CONFIGURATION, 0, reinterpret_cast<LPARAM>(path));
+    AfxPumpMessages(20);
+    EXPECT_NE(frame->SpectrumPlot[7], nullptr);
+}

@@ -1,0 +1,152 @@
+// The frame's constructor: names, data folder and its first-use copy, defaults, and what the
+// constructor settles whatever the start-up configuration says. No window is created.
+#include "FrameFixture.h"
+
+#include "app/settings/ConfigurationFile.h"
+
+#include <cstdlib>
+
+using namespace frametest;
+
+namespace {
+
+// Sets an environment variable for the life of the object.
+class EnvVar {
+public:
+    EnvVar(const char* name, const std::string& value) : name_(name)
+    {
+        if (const char* old = std::getenv(name)) {
+            had_ = true;
+            old_ = old;
+        }
+        ::setenv(name, value.c_str(), 1);
+    }
+    ~EnvVar()
+    {
+        if (had_)
+            ::setenv(name_, old_.c_str(), 1);
+        else
+            ::unsetenv(name_);
+    }
+
+private:
+    const char* name_;
+    bool had_ = false;
+    std::string old_;
+};
+
+void WriteText(const std::filesystem::path& path, const std::string& text)
+{
+    std::filesystem::create_directories(path.parent_path());
+    std::ofstream(path, std::ios::binary) << text;
+}
+
+} // namespace
+
+using MainFrameStartupTest = FrameFixture;
+
+TEST_F(MainFrameStartupTest, ProgramFolderWithATrailingBinGivesTheDataFolderAndItsFiles)
+{
+    CMainFrame f;
+    EXPECT_EQ(f.ProgramBaseName, "Durnex");
+    EXPECT_FALSE(f.WindowsInstall);
+    EXPECT_EQ(f.InstallProfilePath, Data("bin/DurnexInstall.ini"));
+    EXPECT_EQ(f.DataFolder, Data());
+    EXPECT_EQ(f.ProfilePath, Data("Durnex.ini"));
+    EXPECT_EQ(f.StartupConfigPath, Data("Durnex.cfg"));
+    EXPECT_STREQ(f.Settings.Paths.Wav, Data("wave").c_str());
+    EXPECT_STREQ(f.Settings.Paths.filter, Data("filter").c_str());
+    EXPECT_STREQ(f.Settings.WorkingPaths.cfg, Data("config").c_str());
+}
+
+TEST_F(MainFrameStartupTest, AFolderWithoutATrailingBinIsKeptWithItsCase)
+{
+    // "Cabinet" holds "bin" but is not the installation's bin folder; case is never changed.
+    CMainFrame::SetModulePath(Data("Cabinet/Tools/Lab"));
+    CMainFrame f;
+    EXPECT_EQ(f.DataFolder, Data("Cabinet/Tools/"));
+    EXPECT_EQ(f.ProgramBaseName, "Lab");
+    EXPECT_EQ(f.ProfilePath, Data("Cabinet/Tools/Lab.ini"));
+    EXPECT_EQ(f.StartupConfigPath, Data("Cabinet/Tools/Lab.cfg"));
+    EXPECT_EQ(f.InstallProfilePath, Data("Cabinet/Tools/LabInstall.ini"));
+}
+
+TEST_F(MainFrameStartupTest, ADocumentsInstallationCopiesTheCommonDataFolderOnFirstUseOnly)
+{
+    EnvVar home("HOME", Data("home"));
+    EnvVar config("XDG_CONFIG_HOME", Data("home/.config"));
+    EnvVar docs("XDG_DOCUMENTS_DIR", Data("home/Docs"));
+    EnvVar share("XDG_DATA_DIRS", Data("share") + ":/usr/share");
+    WriteText(root / "bin" / "DurnexInstall.ini", "[Install]\r\nWindowsInstall=1\r\n");
+    WriteText(root / "share" / "Durnex" / "config" / "Shop.cfg", "[Settings_0]\r\n");
+    WriteText(root / "share" / "Durnex" / "wave" / "Tone.wav", "RIFF");
+
+    std::string dataFolder;
+    {
+        CMainFrame f;
+        EXPECT_TRUE(f.WindowsInstall);
+        dataFolder = f.DataFolder;
+        EXPECT_EQ(dataFolder, Data("home/Docs/Durnex/"));
+        EXPECT_EQ(f.ProfilePath, dataFolder + "Durnex.ini");
+        EXPECT_STREQ(f.Settings.Paths.cfg, (dataFolder + "config").c_str());
+    }
+    EXPECT_TRUE(std::filesystem::exists(dataFolder + "config/Shop.cfg"));
+    EXPECT_TRUE(std::filesystem::exists(dataFolder + "wave/Tone.wav"));
+
+    // An existing data folder is left alone.
+    WriteText(root / "share" / "Durnex" / "config" / "Later.cfg", "");
+    { CMainFrame f; }
+    EXPECT_FALSE(std::filesystem::exists(dataFolder + "config/Later.cfg"));
+}
+
+TEST_F(MainFrameStartupTest, AMissingInstallProfileOrCommonFolderStillStarts)
+{
+    EnvVar share("XDG_DATA_DIRS", Data("nowhere"));
+    EnvVar docs("XDG_DOCUMENTS_DIR", Data("home/Docs"));
+    WriteText(root / "bin" / "DurnexInstall.ini", "[Install]\r\nWindowsInstall=1\r\n");
+    CMainFrame f;
+    EXPECT_EQ(f.DataFolder, Data("home/Docs/Durnex/"));
+    EXPECT_FALSE(std::filesystem::exists(Data("home/Docs/Durnex")));
+}
+
+TEST_F(MainFrameStartupTest, RightAfterConstructionNothingIsBuiltOrOpen)
+{
+    FrameSettings stored;
+    stored.Placements[WindowPlacementIndex(2, 1, false)].IsOpen = 1;
+    stored.OpMode = 1;
+    ASSERT_TRUE(WriteConfigurationFile(stored, Data("Durnex.cfg").c_str()));
+    CMainFrame f;
+    EXPECT_EQ(f.Settings.OpMode, 1);
+    EXPECT_TRUE(f.IsWindowMarkedOpen(2, 1, false));
+    for (int ch = 0; ch < CMainFrame::kChannels; ++ch) {
+        EXPECT_EQ(f.SampleBuffer[ch], nullptr);
+        EXPECT_EQ(f.Spectral[ch], nullptr);
+        EXPECT_EQ(f.Smoothing[ch], nullptr);
+        for (int kind = 1; kind <= 5; ++kind)
+            EXPECT_EQ(f.GetPlot(kind, ch, false), nullptr);
+        EXPECT_EQ(f.Settings.Files[ch].File, nullptr);
+        EXPECT_EQ(f.Settings.Files[ch].FilePath[0], '\0');
+    }
+    for (int c = 0; c < CMainFrame::kComposites; ++c)
+        for (int e = 0; e < 4; ++e)
+            EXPECT_EQ(f.CompositeSpectral[c][e], nullptr);
+    for (int kind = 6; kind <= 19; ++kind)
+        EXPECT_EQ(f.GetUtilityWindow(kind), nullptr);
+    EXPECT_EQ(f.Settings.Device.SamplingRate, 4000u);
+    EXPECT_EQ(f.Settings.Device.BitsPerSample, 24u);
+    EXPECT_NE(f.InputDevice, nullptr);
+    EXPECT_NE(f.OutputDevice, nullptr);
+}
+
+TEST_F(MainFrameStartupTest, TheDestructorWritesWhatTheNextConstructorReads)
+{
+    {
+        CMainFrame f;
+        f.Settings.Scaling[2].FreqScaleType = 2;
+        f.Settings.FileIO.MaxRamRecordingTimeSecs = 120;
+        std::snprintf(f.Settings.Paths.ovl, sizeof f.Settings.Paths.ovl, "%s", Data("overlay").c_str());
+    }
+    CMainFrame g;
+    EXPECT_EQ(g.Settings.Scaling[2].FreqScaleType, 2);
+    EXPECT_EQ(g.Settings.FileIO.MaxRamRecordingTimeSecs, 120u);
+}

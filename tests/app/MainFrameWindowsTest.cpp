@@ -1,0 +1,254 @@
+// Plot windows of every kind, per input and composite channel: opened into their slots with
+// their titles, activated, highlighted, closed through the frame; the selection commands; the
+// channels whose device channel is disabled.
+#include "FrameFixture.h"
+
+#include "app/settings/CommonRoutines.h"
+#include "plots/TPlotBase.h"
+#include "plots/spectrum/TSpectraPlot.h"
+#include "res/PlotSelectionDialogIds.h"
+#include "res/resource.h"
+
+#include <QMdiSubWindow>
+
+using namespace frametest;
+using namespace dlgtest;
+
+namespace {
+const char* const kKindTitles[] = {"", "Time Series", "Spectrum", "Phase", "Spectrogram", "3-D Surface"};
+}
+
+using MainFrameWindowsTest = FrameFixture;
+
+TEST_F(MainFrameWindowsTest, EveryInputChannelPlotOpensActivatesAndClosesThroughTheFrame)
+{
+    ASSERT_NE(Start(), nullptr);
+    for (int ch = 0; ch < CMainFrame::kChannels; ++ch)
+        for (int kind = 1; kind <= 5; ++kind) {
+            SCOPED_TRACE(testing::Message() << "kind " << kind << " channel " << ch);
+            frame->OpenPlot(kind, ch, false);
+            TPlotBase* plot = frame->GetPlot(kind, ch, false);
+            ASSERT_NE(plot, nullptr);
+            EXPECT_EQ(plot->GetWindowTextString(), std::string(kKindTitles[kind]) + " - " +
+                                                        (ch < 7 ? GetChannelLocationName(ch) : "  "));
+            // A second open is a no-op.
+            frame->OpenPlot(kind, ch, false);
+            EXPECT_EQ(frame->GetPlot(kind, ch, false), plot);
+            EXPECT_EQ(ChildCount(), 1);
+
+            frame->MDIActivate(plot);
+            AfxPumpMessages();
+            int k = 0, c = -1, comp = -1;
+            ASSERT_TRUE(frame->GetActivePlot(&k, &c, &comp));
+            EXPECT_EQ(k, kind);
+            EXPECT_EQ(c, ch);
+            EXPECT_EQ(comp, 0);
+
+            frame->UnhighlightAllPlots();
+            EXPECT_FALSE(plot->IsHighlighted());
+            frame->HighlightAllPlots();
+            EXPECT_TRUE(plot->IsHighlighted());
+
+            // The plot's close box asks the frame, which records the placement and destroys it.
+            plot->SendMessage(WM_CLOSE);
+            AfxPumpMessages();
+            EXPECT_EQ(frame->GetPlot(kind, ch, false), nullptr);
+            EXPECT_EQ(ChildCount(), 0);
+            const WindowPlacementRecord& rec = frame->Settings.Placements[WindowPlacementIndex(kind, ch, false)];
+            EXPECT_EQ(rec.IsOpen, 1);
+            EXPECT_NE(rec.PlacementText[0], '\0');
+            k = 0;
+            ASSERT_FALSE(frame->GetActivePlot(&k, &c, &comp));
+        }
+}
+
+TEST_F(MainFrameWindowsTest, EveryCompositePlotOpensWithItsLetterAndClosesThroughTheFrame)
+{
+    ASSERT_NE(Start(), nullptr);
+    for (int c = 0; c < CMainFrame::kComposites; ++c)
+        for (int kind = 2; kind <= 5; ++kind) {
+            SCOPED_TRACE(testing::Message() << "kind " << kind << " composite " << c);
+            frame->OpenPlot(kind, c, true);
+            TPlotBase* plot = frame->GetPlot(kind, c, true);
+            ASSERT_NE(plot, nullptr);
+            EXPECT_EQ(plot->GetWindowTextString(), std::string("Composite ") + kKindTitles[kind] + " Channel " +
+                                                        char('A' + c));
+            frame->MDIActivate(plot);
+            AfxPumpMessages();
+            int k = 0, ch = -1, comp = -1;
+            ASSERT_TRUE(frame->GetActivePlot(&k, &ch, &comp));
+            EXPECT_EQ(k, kind);
+            EXPECT_EQ(ch, c);
+            EXPECT_EQ(comp, 1);
+            frame->SendMessage(WM_PLOT_CLOSING, 0, reinterpret_cast<LPARAM>(plot));
+            AfxPumpMessages();
+            EXPECT_EQ(frame->GetPlot(kind, c, true), nullptr);
+            EXPECT_EQ(ChildCount(), 0);
+        }
+    // Messages without a window, or from a window in no slot, change nothing.
+    frame->OpenSpectrumPlot(1);
+    EXPECT_EQ(frame->SendMessage(WM_PLOT_CLOSING, 0, 0), 1);
+    EXPECT_EQ(frame->SendMessage(WM_PLOT_CLOSING, 0, reinterpret_cast<LPARAM>(frame)), 1);
+    EXPECT_EQ(frame->SendMessage(WM_UTILITY_CLOSING, 0, reinterpret_cast<LPARAM>(frame)), 1);
+    EXPECT_NE(frame->SpectrumPlot[1], nullptr);
+}
+
+TEST_F(MainFrameWindowsTest, PlotsFollowTheirChannelsEngineThroughEveryRebuild)
+{
+    ASSERT_NE(Start(), nullptr);
+    frame->Settings.Device.Channels[6].bIsEnabled = 0;
+    frame->SetupChannelProcessing(6);
+    frame->OpenSpectrumPlot(0);
+    frame->OpenSpectrumPlot(6);
+    frame->OpenCompositeSpectrumPlot(0);
+    EXPECT_EQ(frame->SpectrumPlot[0]->GetTraceA(), frame->Spectral[0]);
+    EXPECT_NE(frame->Spectral[0], nullptr);
+    EXPECT_EQ(frame->SpectrumPlot[6]->GetTraceA(), nullptr);
+    EXPECT_EQ(frame->CompositeSpectrumPlot[0]->GetTraceA(), frame->CompositeSpectral[0][2]);
+    EXPECT_NE(frame->CompositeSpectral[0][2], nullptr);
+
+    frame->Settings.Processing[0].FFTsize = 512;
+    frame->SetupChannelProcessing(0);
+    ASSERT_NE(frame->Spectral[0], nullptr);
+    EXPECT_EQ(frame->SpectrumPlot[0]->GetTraceA(), frame->Spectral[0]);
+    frame->ReconfigureProcessing();
+    EXPECT_NE(frame->CompositeSpectral[0][2], nullptr);
+    EXPECT_EQ(frame->CompositeSpectrumPlot[0]->GetTraceA(), frame->CompositeSpectral[0][2]);
+
+    // Post Process mode builds every channel, enabled on the device or not.
+    frame->SetModePostProcess(false);
+    frame->SetupAllChannels();
+    ASSERT_NE(frame->Spectral[6], nullptr);
+    EXPECT_EQ(frame->SpectrumPlot[6]->GetTraceA(), frame->Spectral[6]);
+}
+
+TEST_F(MainFrameWindowsTest, CloseAllPlotsClosesEveryKindAndRecordsThem)
+{
+    ASSERT_NE(Start(), nullptr);
+    frame->OpenTimeSeriesPlot(3);
+    frame->OpenPhasePlot(7);
+    frame->OpenCompositeSpectrumPlot(15);
+    frame->OpenCompositeSpectrogramPlot(0);
+    EXPECT_EQ(ChildCount(), 4);
+    frame->ExecuteCommand(ID_CLOSE_ALL_PLOTS);
+    AfxPumpMessages();
+    EXPECT_EQ(ChildCount(), 0);
+    EXPECT_TRUE(frame->IsWindowMarkedOpen(1, 3, false));
+    EXPECT_TRUE(frame->IsWindowMarkedOpen(2, 15, true));
+    // The next full recording pass finds them closed.
+    frame->RecordAllWindowPlacements();
+    EXPECT_FALSE(frame->IsWindowMarkedOpen(1, 3, false));
+    EXPECT_FALSE(frame->IsWindowMarkedOpen(2, 15, true));
+}
+
+TEST_F(MainFrameWindowsTest, SelectSingleChannelPlotsOpensTickedAndClosesUntickedPlots)
+{
+    ASSERT_NE(Start(), nullptr);
+    frame->OpenPhasePlot(0);
+    CDialog::ScriptModal([](CWnd& d) {
+        Click(d, kSingleViewPhaseIds[0]);      // untick channel 0's phase plot
+        Click(d, kSingleViewSpectrumIds[2]);   // tick channel 2's spectrum
+        Click(d, kSingleViewSpectrogramIds[4]); // and channel 4's spectrogram
+        Click(d, IDOK);
+    });
+    frame->ExecuteCommand(ID_SELECT_SINGLE_PLOTS);
+    AfxPumpMessages();
+    EXPECT_EQ(frame->PhasePlot[0], nullptr);
+    EXPECT_NE(frame->SpectrumPlot[2], nullptr);
+    EXPECT_NE(frame->SpectrogramPlot[4], nullptr);
+    EXPECT_EQ(ChildCount(), 2);
+
+    // Cancel changes nothing.
+    CDialog::ScriptModal([](CWnd& d) {
+        Click(d, kSingleViewSpectrumIds[2]);
+        Click(d, IDCANCEL);
+    });
+    frame->ExecuteCommand(ID_SELECT_SINGLE_PLOTS);
+    AfxPumpMessages();
+    EXPECT_NE(frame->SpectrumPlot[2], nullptr);
+    EXPECT_EQ(ChildCount(), 2);
+}
+
+TEST_F(MainFrameWindowsTest, ACompositePlotOfADisabledCompositeStaysClosed)
+{
+    ASSERT_NE(Start(), nullptr);
+    ASSERT_EQ(frame->Settings.Composite[0].bIsEnabled, 1);
+    ASSERT_EQ(frame->Settings.Composite[1].bIsEnabled, 0);
+    CDialog::ScriptModal([](CWnd& d) {
+        Click(d, kCompositePlotFirstId + 4 * 0 + 0); // A: spectrum
+        Click(d, kCompositePlotFirstId + 4 * 1 + 2); // B (disabled): spectrogram
+        Click(d, IDOK);
+    });
+    frame->ExecuteCommand(ID_SELECT_COMPOSITE_PLOTS);
+    AfxPumpMessages();
+    EXPECT_NE(frame->CompositeSpectrumPlot[0], nullptr);
+    EXPECT_EQ(frame->CompositeSpectrogramPlot[1], nullptr);
+    EXPECT_EQ(ChildCount(), 1);
+}
+
+TEST_F(MainFrameWindowsTest, DisablingAnInputChannelClosesItsPlotsAndTheCompositesUsingIt)
+{
+    ASSERT_NE(Start(), nullptr);
+    CompositeChannelSettings& c = frame->Settings.Composite[2]; // "C": transfer function 0 -> 2
+    c.bIsEnabled = 1;
+    c.CompositeType = 1;
+    c.ReferenceChannel = 2;
+    c.TransferChannel = 0;
+    CompositeChannelSettings& d = frame->Settings.Composite[3]; // "D": sum of 1 and 0
+    d.bIsEnabled = 1;
+    d.CompositeType = 0;
+    d.IncludeInAverage[1] = 1;
+    d.IncludeInAverage[0] = 1;
+    frame->OpenSpectrumPlot(2);
+    frame->OpenCompositePhasePlot(2);
+    frame->OpenCompositePhasePlot(3);
+
+    // Post Process mode keeps them all.
+    frame->SetModePostProcess(false);
+    frame->Settings.Device.Channels[2].bIsEnabled = 0;
+    frame->CloseDisabledChannelPlots();
+    frame->DisableCompositesOfDisabledChannels();
+    EXPECT_NE(frame->SpectrumPlot[2], nullptr);
+    EXPECT_EQ(frame->Settings.Composite[2].bIsEnabled, 1);
+
+    frame->OnModeRealTime();
+    EXPECT_EQ(frame->Settings.OpMode, 0);
+    EXPECT_EQ(frame->SpectrumPlot[2], nullptr);
+    EXPECT_EQ(frame->Settings.Composite[2].bIsEnabled, 0);
+    EXPECT_EQ(frame->CompositePhasePlot[2], nullptr);
+    EXPECT_EQ(frame->Settings.Composite[3].bIsEnabled, 1);
+    EXPECT_NE(frame->CompositePhasePlot[3], nullptr);
+    // A disabled device channel has no objects in Real Time mode.
+    EXPECT_EQ(frame->Spectral[2], nullptr);
+    EXPECT_EQ(frame->SampleBuffer[2], nullptr);
+    EXPECT_EQ(frame->Smoothing[2], nullptr);
+}
+
+TEST_F(MainFrameWindowsTest, PlacementRecordsFollowTheWindowsAndChannelsAreClamped)
+{
+    ASSERT_NE(Start(), nullptr);
+    frame->OpenCompositeSpectrumPlot(12);
+    frame->CompositeSpectrumPlot[12]->MoveWindow(11, 12, 300, 200);
+    AfxPumpMessages();
+    frame->RecordWindowPlacement(2, 12, true);
+    const WindowPlacementRecord& rec = frame->Settings.Placements[53];
+    EXPECT_STREQ(rec.WindowName, "CompositeSpectrumPlot_12");
+    EXPECT_EQ(rec.IsOpen, 1);
+    EXPECT_NE(std::string(rec.PlacementText).find("{11,12,311,212}"), std::string::npos) << rec.PlacementText;
+    // Channel 20 is composite 15's record, channel -3 input channel 0's.
+    frame->RecordWindowPlacement(2, 20, true);
+    EXPECT_EQ(frame->Settings.Placements[56].IsOpen, 0);
+    frame->OpenTimeSeriesPlot(0);
+    frame->RecordWindowPlacement(1, -3, false);
+    EXPECT_EQ(frame->Settings.Placements[1].IsOpen, 1);
+    // The frame is always recorded open.
+    frame->RecordWindowPlacement(0, 0, false);
+    EXPECT_EQ(frame->Settings.Placements[0].IsOpen, 1);
+    // A new plot with a stored placement is created there.
+    frame->CloseCompositeSpectrumPlot(12);
+    frame->OpenCompositeSpectrumPlot(12);
+    WINDOWPLACEMENT wp{};
+    frame->CompositeSpectrumPlot[12]->GetWindowPlacement(&wp);
+    EXPECT_EQ(wp.rcNormalPosition.left, 11);
+    EXPECT_EQ(wp.rcNormalPosition.top, 12);
+}
