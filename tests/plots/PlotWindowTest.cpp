@@ -114,6 +114,15 @@ TEST_F(PlotWindows, TheFrameDestroysAClosingPlotWhichFreesItself)
     EXPECT_FALSE(IsWindow(h));
     EXPECT_EQ(frame->MDIGetActive(), nullptr);
     // The sanitizer reports the object if it was not freed, or freed twice.
+
+    // The same from the close box, inside Qt's close event.
+    TSeriesPlot* q = OpenSeries(s);
+    ASSERT_NE(q, nullptr);
+    const HWND hq = q->GetSafeHwnd();
+    qobject_cast<QMdiSubWindow*>(q->GetQWidget())->close();
+    AfxPumpMessages();
+    EXPECT_FALSE(IsWindow(hq));
+    EXPECT_EQ(frame->closing.size(), 2u);
 }
 
 TEST_F(PlotWindows, DeletingAPlotTakesItsWindowAlongOnce)

@@ -21,9 +21,13 @@ namespace {
 class UtilityFrame : public CMDIFrameWnd {
 public:
     std::vector<LPARAM> closing;
+    bool deleteOnClosing = false;
     LRESULT OnUtilityClosing(WPARAM, LPARAM lParam)
     {
         closing.push_back(lParam);
+        // As the frame does: the window is deleted while its close message is handled.
+        if (deleteOnClosing && lParam)
+            delete reinterpret_cast<CWnd*>(lParam);
         return 1;
     }
     DECLARE_MESSAGE_MAP()
@@ -155,4 +159,23 @@ TEST_F(UtilityWindows, ReverbAndThdFreqAreMdiChildrenThatReportClosingAsUtilitie
     AfxPumpMessages();
     EXPECT_FALSE(IsWindow(h));
     EXPECT_EQ(frame->MDIGetActive(), nullptr);
+}
+
+TEST_F(UtilityWindows, TheFrameMayDeleteAWindowWhileItReportsClosing)
+{
+    frame->deleteOnClosing = true;
+    auto* a = new CAnalysisView;
+    ASSERT_TRUE(a->Create(frame, 0, 0, 0, 0, 0));
+    const HWND ha = a->GetSafeHwnd();
+    a->SendMessage(WM_CLOSE);
+    AfxPumpMessages();
+    EXPECT_FALSE(IsWindow(ha));
+
+    auto* b = new CLeqAnalysisView;
+    ASSERT_TRUE(b->Create(frame, 0, 0, 0, 0));
+    const HWND hb = b->GetSafeHwnd();
+    b->GetQWidget()->close(); // the close box, inside Qt's close event
+    AfxPumpMessages();
+    EXPECT_FALSE(IsWindow(hb));
+    EXPECT_EQ(frame->closing.size(), 2u);
 }
