@@ -411,6 +411,9 @@ public:
     // Analyses of a selected segment or time (MainFrameSegment*.cpp).
     void ShowSegmentTimeSeries(int channel, float start, float end);
     void ComputeSegmentAverageSpectrum(int channel, float start, float end, bool composite);
+    // Summing composites (types 0 and 5); the two-channel types need the acquisition's
+    // transfer-function work and are left alone.
+    void ComputeCompositeSegmentAverageSpectrum(int composite, float start, float end);
     void ComputeSpectrumAtTime(int channel, float time);
     void RebuildSpectrogram(int channel, bool composite, bool activate);
     void RebuildSurface(int channel, bool composite, bool activate);

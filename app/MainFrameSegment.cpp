@@ -25,6 +25,7 @@
 #include <cstring>
 #include <memory>
 #include <new>
+#include <vector>
 
 namespace {
 
@@ -88,8 +89,11 @@ void CMainFrame::ShowSegmentTimeSeries(int channel, float start, float end)
 
 void CMainFrame::ComputeSegmentAverageSpectrum(int channel, float start, float end, bool composite)
 {
-    // Composite channels are not averaged over a segment (see the notes of this work).
-    if (composite || channel < 0 || channel >= kChannels)
+    if (composite) {
+        ComputeCompositeSegmentAverageSpectrum(channel, start, end);
+        return;
+    }
+    if (channel < 0 || channel >= kChannels)
         return;
     TWaveFile* file = Settings.Files[channel].File;
     SpectralData* engine = Spectral[channel];
@@ -129,6 +133,170 @@ void CMainFrame::ComputeSegmentAverageSpectrum(int channel, float start, float e
         plot->UpdateFrame(0.0f);
     }
     file->Seek(position);
+    UpdateUtilityViews();
+}
+
+namespace {
+
+// One member channel of a composite segment average: its file, window and temporary objects.
+struct CompositeMember {
+    int channel = 0;
+    TWaveFile* file = nullptr;
+    int slot = 0;
+    const TSmoothing* window = nullptr;
+    DWORD blockFrames = 0;
+    DWORD ratio = 1;
+    DWORD position = 0; // restored at the end
+    DWORD start = 0;
+    DWORD end = 0;
+    std::unique_ptr<TSampleBuffer> work;
+    std::unique_ptr<SpectralData> engine;
+};
+
+// A short segment's samples centred in a frame of silence, into the member's engine.
+void ZeroPaddedBlock(CompositeMember& m, DWORD frames)
+{
+    m.work->Clear();
+    const DWORD length = m.file->GetLength();
+    const DWORD n = m.start < length ? std::min({frames, m.work->GetCount(), length - m.start}) : 0;
+    if (n > 0)
+        m.file->ReadSamples(m.work->GetSamplePtr(0), m.start, n, m.slot);
+    m.work->CompactChannels();
+    std::vector<float> samples(frames / m.ratio);
+    for (std::size_t j = 0; j < samples.size(); ++j)
+        samples[j] = static_cast<float>(m.work->GetSample(static_cast<DWORD>(j), false));
+    const std::vector<float> padded = ZeroPaddedFrame(samples, static_cast<std::size_t>(m.engine->GetFftSize()));
+    for (std::size_t j = 0; j < padded.size(); ++j)
+        m.engine->SetTimeSample(static_cast<UINT>(j), padded[j]);
+    m.window->Apply(m.engine->GetFrame());
+    m.engine->ComputeSpectrum();
+    m.engine->Average(false);
+    m.engine->UpdatePeakHold();
+}
+
+} // namespace
+
+void CMainFrame::ComputeCompositeSegmentAverageSpectrum(int composite, float start, float end)
+{
+    if (composite < 0 || composite >= kComposites)
+        return;
+    SpectralData* result = CompositeSpectral[composite][2];
+    const CompositeChannelSettings& settings = Settings.Composite[composite];
+    if (result == nullptr || !ValidateCompositeChannels(0))
+        return;
+    if (start == end) {
+        AfxMessageBox(kSelectSegment, MB_OK | MB_ICONERROR);
+        return;
+    }
+    ClampTimes(start, end);
+    if (!(end - start > 0.0f) || (settings.CompositeType != 0 && settings.CompositeType != 5))
+        return;
+
+    std::vector<CompositeMember> members;
+    for (int ch = 0; ch < kChannels; ++ch) {
+        if (!IsChannelInComposite(ch, composite))
+            continue;
+        CompositeMember m;
+        m.channel = ch;
+        m.file = Settings.Files[ch].File;
+        m.window = Smoothing[ch];
+        if (m.file == nullptr || m.window == nullptr)
+            return;
+        const ChannelProcessingSettings& p = Settings.Processing[ch];
+        m.slot = static_cast<int>(Settings.Files[ch].FileChannel);
+        m.blockFrames = BlockFrames(p);
+        m.ratio = std::max<DWORD>(p.DecimationRatio, 1);
+        m.work = MakeWorkBlock(p);
+        m.engine.reset(new (std::nothrow) SpectralData(&p, &Settings.Scaling[ch], true));
+        if (!m.work || !m.engine || m.engine->HasError())
+            return;
+        GiveFileCalibration(*m.file, m.slot, *m.engine);
+        m.position = m.file->GetPosition();
+        m.start = m.file->SecondsToFrames(start);
+        m.end = m.file->SecondsToFrames(end);
+        members.push_back(std::move(m));
+    }
+    if (members.empty())
+        return;
+
+    // The counts come from the composite's source channel.
+    int source = GetCompositeSource(composite);
+    const CompositeMember* ref = &members.front();
+    for (const CompositeMember& m : members)
+        if (m.channel == source)
+            ref = &m;
+    source = ref->channel;
+    const DWORD hop = GetPostProcessHop(Settings.Processing[source]) * ref->ratio;
+    const std::int64_t frames = std::int64_t(ref->end) - std::int64_t(ref->start);
+    const SegmentAveragePlan plan = PlanSegmentAverage(frames, ref->blockFrames, hop);
+    int choice = SEGMENT_ZEROPAD;
+    if (plan.blocks == 0) {
+        choice = IDCANCEL;
+        CAskZeroPadDlg dlg(this, &choice);
+        dlg.DoModal();
+        if (choice != SEGMENT_ZEROPAD && choice != SEGMENT_INCLUDE_NEIGHBOURS)
+            return;
+    }
+
+    if (CompositeSpectrumPlot[composite] == nullptr)
+        OpenCompositeSpectrumPlot(composite);
+    else
+        MDIActivate(CompositeSpectrumPlot[composite]);
+    for (CompositeMember& m : members)
+        m.engine->SetAveraging(4, 100000);
+    for (SpectralData* e : CompositeSpectral[composite])
+        if (e != nullptr)
+            e->SetAveraging(4, 100000);
+    CWaitCursor wait;
+    BeginLongOperation("Computing average spectrum... press <Esc> to cancel.");
+    result->ResetAverages();
+
+    const auto combine = [&] {
+        std::vector<const float*> spectra;
+        for (CompositeMember& m : members)
+            spectra.push_back(m.engine->GetTimeBuffer());
+        if (settings.CompositeType == 0)
+            result->ComplexSum(spectra.data(), int(spectra.size()));
+        else
+            result->RealSum(spectra.data(), int(spectra.size()));
+        result->CopyAverageCount(members.front().engine.get());
+        result->Average(false);
+        result->UpdatePeakHold();
+    };
+    const SegmentProgress hooks = LongOperationHooks();
+    for (std::int64_t i = 0; i < plan.blocks; ++i) {
+        hooks.Report(static_cast<int>(i * 100 / plan.blocks));
+        for (CompositeMember& m : members)
+            ProcessSegmentBlock(*m.file, m.slot, m.start + static_cast<DWORD>(i * hop), *m.work, *m.engine, *m.window);
+        combine();
+        if (hooks.Cancelled())
+            break;
+    }
+    if (plan.finalBlock) {
+        for (CompositeMember& m : members) {
+            const DWORD count = m.end - m.start;
+            if (plan.blocks >= 1)
+                ProcessSegmentBlock(*m.file, m.slot, m.end >= m.blockFrames ? m.end - m.blockFrames : 0, *m.work,
+                                    *m.engine, *m.window);
+            else if (choice == SEGMENT_INCLUDE_NEIGHBOURS)
+                ProcessSegmentBlock(*m.file, m.slot,
+                                    static_cast<DWORD>(CentredBlockStart(m.start, count, m.blockFrames)), *m.work,
+                                    *m.engine, *m.window);
+            else
+                ZeroPaddedBlock(m, count);
+        }
+        combine();
+    }
+    EndLongOperation();
+    if (TSpectraPlot* plot = CompositeSpectrumPlot[composite]) {
+        plot->SetTimeUnitsMsec(false);
+        plot->UpdateFrame(0.0f);
+    }
+    // The result gets back the averaging of the composite's source channel (composites have
+    // no processing record of their own).
+    result->SetAveraging(Settings.Processing[source].AverageSpeed, Settings.Processing[source].AverageBlocks);
+    for (CompositeMember& m : members)
+        m.file->Seek(m.position);
     UpdateUtilityViews();
 }
 

@@ -3,6 +3,7 @@
 #include "FilesFrameFixture.h"
 
 #include "res/resource.h"
+#include "dsp/SpectralData.h"
 #include "wave/TSampleBuffer.h"
 
 #include <cmath>
@@ -89,4 +90,53 @@ TEST_F(SegmentCommands, AnEmptySegmentAsksForASelection)
     ASSERT_TRUE(OpenChannel(0, Data("wave/a.wav")));
     user.ExpectBox(IDOK, "You must first select a time segment.");
     frame->ShowSegmentTimeSeries(0, 0.5f, 0.5f);
+}
+
+TEST_F(SegmentCommands, SegmentAverageFindsTheToneAndAShortSegmentAsksAboutZeroPadding)
+{
+    ASSERT_NE(Start(), nullptr);
+    ASSERT_TRUE(WriteWaveOf(Data("wave/k.wav"), 8000, 8000, "round(12000 * math.sin(2 * math.pi * 1000 * i / 8000))"));
+    ASSERT_TRUE(OpenChannel(0, Data("wave/k.wav")));
+    SpectralData* engine = frame->Spectral[0];
+    ASSERT_NE(engine, nullptr);
+    TWaveFile* file = frame->Settings.Files[0].File;
+    file->Seek(123);
+    frame->ComputeSegmentAverageSpectrum(0, 0.0f, 1.0f, false);
+    EXPECT_GT(engine->GetAverageCount(), 1);
+    EXPECT_NEAR(engine->RankedPeakFrequency(100.0f, 3900.0f, 0, false), 1000.0f, 10.0f);
+    EXPECT_EQ(file->GetPosition(), 123u); // the position is put back
+    EXPECT_NE(frame->SpectrumPlot[0], nullptr);
+
+    // A segment shorter than one block: the question; Cancel computes nothing.
+    const int count = engine->GetAverageCount();
+    CDialog::ScriptModal([](CWnd& d) {
+        EXPECT_EQ(d.GetWindowTextString(), "Zero Padding Option");
+        dlgtest::Click(d, IDCANCEL);
+    });
+    frame->ComputeSegmentAverageSpectrum(0, 0.0f, 0.01f, false);
+    EXPECT_EQ(engine->GetAverageCount(), count);
+}
+
+TEST_F(SegmentCommands, CompositeSegmentAverageAddsTheMemberChannels)
+{
+    ASSERT_NE(Start(), nullptr);
+    ASSERT_TRUE(WriteWaveOf(Data("wave/m0.wav"), 8000, 8000, "round(6000 * math.sin(2 * math.pi * 500 * i / 8000))"));
+    ASSERT_TRUE(WriteWaveOf(Data("wave/m1.wav"), 8000, 8000, "round(6000 * math.sin(2 * math.pi * 1500 * i / 8000))"));
+    ASSERT_TRUE(OpenChannel(0, Data("wave/m0.wav")));
+    ASSERT_TRUE(OpenChannel(1, Data("wave/m1.wav")));
+    CompositeChannelSettings& c = frame->Settings.Composite[0];
+    c.bIsEnabled = 1;
+    c.CompositeType = 0;
+    c.IncludeInAverage[0] = 1;
+    c.IncludeInAverage[1] = 1;
+    frame->ReconfigureProcessing();
+    SpectralData* result = frame->CompositeSpectral[0][2];
+    ASSERT_NE(result, nullptr);
+    frame->ComputeSegmentAverageSpectrum(0, 0.0f, 1.0f, true);
+    EXPECT_GT(result->GetAverageCount(), 1);
+    // Both members' tones are in the sum.
+    EXPECT_NEAR(result->RankedPeakFrequency(100.0f, 1000.0f, 0, false), 500.0f, 10.0f);
+    EXPECT_NEAR(result->RankedPeakFrequency(1000.0f, 3900.0f, 0, false), 1500.0f, 10.0f);
+    EXPECT_NE(frame->CompositeSpectrumPlot[0], nullptr);
+    EXPECT_EQ(frame->Settings.Files[1].File->GetPosition(), 0u);
 }
