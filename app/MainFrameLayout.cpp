@@ -247,44 +247,36 @@ void CMainFrame::SetDisplayGainShift(int shift)
     Settings.MasterDisplayGain = shift;
     const float bottom = static_cast<float>(-55 - shift);
     constexpr float kRange = 45.0f;
-    auto apply = [&](SurfacePlotSettings& surface, SpectrogramPlotSettings& spectrogram,
-                     SpectrumPlotSettings& spectrum, TSurfacePlot* surfacePlot, TSpectrogram* spectrogramPlot,
-                     TSpectraPlot* spectrumPlot) {
+    auto apply = [&](int channel, bool composite, SurfacePlotSettings& surface, SpectrogramPlotSettings& spectrogram,
+                     SpectrumPlotSettings& spectrum, TSpectraPlot* spectrumPlot) {
         surface.PlotTop = bottom;
         surface.PlotRange = kRange;
+        if (!AcquisitionRunning)
+            RebuildSurface(channel, composite, false);
         spectrogram.PlotTop = bottom;
         spectrogram.PlotRange = kRange;
+        if (!AcquisitionRunning)
+            RebuildSpectrogram(channel, composite, false);
         spectrum.PlotTop = bottom;
         spectrum.PlotRange = kRange;
-        if (AcquisitionRunning)
-            return;
-        // The open histories are redrawn at the new scale.
-        if (surfacePlot)
-            surfacePlot->UpdateLayout();
-        if (spectrogramPlot)
-            spectrogramPlot->UpdateLayout();
-        if (spectrumPlot)
+        if (!AcquisitionRunning && spectrumPlot)
             spectrumPlot->UpdateLayout();
     };
     for (int ch = 0; ch < kChannels; ++ch)
-        apply(Settings.SurfaceOpts[ch], Settings.SpectrogramOpts[ch], Settings.SpectrumOpts[ch], SurfacePlot[ch],
-              SpectrogramPlot[ch], SpectrumPlot[ch]);
+        apply(ch, false, Settings.SurfaceOpts[ch], Settings.SpectrogramOpts[ch], Settings.SpectrumOpts[ch],
+              SpectrumPlot[ch]);
     for (int c = 0; c < kComposites; ++c)
-        apply(Settings.CompositeSurfaceOpts[c], Settings.CompositeSpectrogramOpts[c], Settings.CompositeSpectrumOpts[c],
-              CompositeSurfacePlot[c], CompositeSpectrogramPlot[c], CompositeSpectrumPlot[c]);
+        apply(c, true, Settings.CompositeSurfaceOpts[c], Settings.CompositeSpectrogramOpts[c],
+              Settings.CompositeSpectrumOpts[c], CompositeSpectrumPlot[c]);
 }
 
 // ---- Keys and devices -----------------------------------------------------------------
 
 void CMainFrame::OnKeyUp(UINT nChar, UINT, UINT)
 {
-    if (nChar != VK_RETURN || PostProcessBusy)
-        return;
     // Enter runs a post-process pass over the whole file.
-    if (Playing)
-        StopPlayback();
-    RunWholeFile = 1;
-    StartPostProcess();
+    if (nChar == VK_RETURN && !PostProcessBusy)
+        StartWholeFileRun();
 }
 
 BOOL CMainFrame::OnDeviceChange(UINT, DWORD_PTR) { return TRUE; }

@@ -8,6 +8,9 @@
 #include <QApplication>
 #include <QKeyEvent>
 #include <QMdiArea>
+#include <QScreen>
+
+#include <cstdlib>
 
 using namespace layouttest;
 
@@ -237,4 +240,28 @@ TEST_F(FrameLayout, TileArrangesTheOpenPlotsSideBySide)
     frame->TimeSeriesPlot[1]->GetWindowRect(&b);
     const bool apart = a.right <= b.left || b.right <= a.left || a.bottom <= b.top || b.bottom <= a.top;
     EXPECT_TRUE(apart) << RectText(a) << " " << RectText(b);
+}
+
+// On a real display, DURNEX_LAYOUT_SHOT names a PNG file for a picture of the whole screen
+// with the frame filling it, every tool window shown and a few windows open.
+TEST_F(FrameLayout, ScreenshotOnARealDisplay)
+{
+    const char* shot = std::getenv("DURNEX_LAYOUT_SHOT");
+    if (!shot)
+        GTEST_SKIP() << "no DURNEX_LAYOUT_SHOT";
+    ShowAllToolWindows();
+    QScreen* screen = QGuiApplication::primaryScreen();
+    ASSERT_NE(screen, nullptr);
+    QWidget* outer = frame->GetQWidget()->window();
+    outer->setGeometry(screen->availableGeometry());
+    AfxPumpMessages(100);
+    frame->Settings.OpMode = 2;
+    frame->Toolbar->SetMode(2);
+    frame->OpenTimeSeriesPlot(0);
+    frame->OpenSpectrumPlot(0);
+    frame->OpenSpectrumPlot(1);
+    frame->TilePlots();
+    frame->StatusBar->Update(2);
+    AfxPumpMessages(500);
+    EXPECT_TRUE(screen->grabWindow(0).save(QString::fromLocal8Bit(shot)));
 }
