@@ -21,6 +21,7 @@
 
 #include "platform/core/WinTypes.h"
 #include "platform/ui/DialogTemplate.h"
+#include "platform/ui/GdiObjects.h"
 #include "platform/ui/GdiTypes.h"
 #include "platform/ui/Wnd.h"
 
