@@ -2,6 +2,8 @@
 // configuration list, the display gain, the averaging table and the position bar.
 #include "LayoutFixture.h"
 
+#include "plots/TSeriesPlot.h"
+#include "plots/spectrum/TSpectraPlot.h"
 #include "utilities/CAnalysisView.h"
 #include "wave/TWaveFile.h"
 
@@ -341,4 +343,52 @@ TEST_F(ToolWindows, UtilityButtonsStayPressedWhileTheirWindowIsOpen)
     frame->Toolbar2->UpdateUtilityButtons();
     EXPECT_TRUE(frame->Toolbar2->Button(514)->IsPressed());
     frame->Settings.Logging.IsLogging = 0;
+}
+
+TEST_F(ToolWindows, AveragingListFollowsTheActivePlotsChannel)
+{
+    CComboBox* list = frame->Toolbar->AveragingList();
+    frame->OpenSpectrumPlot(2);
+    frame->OpenTimeSeriesPlot(2);
+    AfxPumpMessages(10);
+    ASSERT_NE(frame->SpectrumPlot[2], nullptr);
+    ASSERT_NE(frame->TimeSeriesPlot[2], nullptr);
+
+    // A time series has no averaging.
+    frame->MDIActivate(frame->TimeSeriesPlot[2]);
+    AfxPumpMessages(10);
+    frame->Toolbar->FillAveraging();
+    EXPECT_EQ(list->GetCount(), 0);
+    EXPECT_FALSE(list->IsWindowEnabled());
+
+    ChannelProcessingSettings& p = frame->Settings.Processing[2];
+    p.AverageMode = 0;
+    p.AverageBlocks = 37;
+    frame->MDIActivate(frame->SpectrumPlot[2]);
+    AfxPumpMessages(10);
+    frame->Toolbar->FillAveraging();
+    EXPECT_TRUE(list->IsWindowEnabled());
+    ASSERT_EQ(list->GetCount(), 30);
+    std::string text;
+    list->GetLBText(list->GetCurSel(), text);
+    EXPECT_EQ(text, "40");
+    list->GetLBText(29, text);
+    EXPECT_EQ(text, "Infinite");
+    EXPECT_FALSE(list->IsWindowVisible()) << "kept hidden";
+
+    list->SetCurSel(29);
+    frame->Toolbar->SendMessage(WM_COMMAND, MAKEWPARAM(CToolbar::IDC_AVERAGING, CBN_SELCHANGE),
+                                reinterpret_cast<LPARAM>(list->GetSafeHwnd()));
+    EXPECT_EQ(p.AverageBlocks, 100000u);
+
+    p.AverageMode = 1;
+    p.AverageSpeed = 3;
+    frame->Toolbar->FillAveraging();
+    ASSERT_EQ(list->GetCount(), 5);
+    list->GetLBText(list->GetCurSel(), text);
+    EXPECT_EQ(text, "Slow");
+    list->SetCurSel(1);
+    frame->Toolbar->SendMessage(WM_COMMAND, MAKEWPARAM(CToolbar::IDC_AVERAGING, CBN_SELCHANGE),
+                                reinterpret_cast<LPARAM>(list->GetSafeHwnd()));
+    EXPECT_EQ(p.AverageSpeed, 1);
 }
