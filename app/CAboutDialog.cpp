@@ -17,10 +17,11 @@ CAboutDialog::~CAboutDialog() = default;
 
 const char* CAboutDialog::VersionText()
 {
-    return "QLM436 - Quenrith Analyzer\r"
-           "Version 1.1.0.7\r"
-           "\r"
-           "Multichannel measurement and analysis\r"
+    // CR LF: a static control breaks its lines there.
+    return "QLM436 - Quenrith Analyzer\r\n"
+           "Version 1.1.0.7\r\n"
+           "\r\n"
+           "Multichannel measurement and analysis\r\n"
            "for the KDR-5200 acquisition device.";
 }
 

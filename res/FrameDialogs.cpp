@@ -114,7 +114,7 @@ void RegisterFrameDialogs()
     // The logo button is created and placed by the dialog at (24, 24), 245 x 227.
     RegisterDialogTemplate({100, "Version information",
                             Row({Area(kLogoWidth + 16, kLogoHeight + 16),
-                                 Column({Label("", 1813).Chars(34).Lines(9), Stretch(),
+                                 Column({Label("", 1813).Chars(42).Lines(9), Stretch(),
                                          Row({Stretch(), DefPushButton(IDOK, "OK")})})})});
 
     RegisterDialogTemplate({159, "Set Paths",

@@ -23,7 +23,7 @@ TEST_F(FrameDialogsTest, TheAboutBoxShowsTheVersionAndItsOkButtonAfterAMoment)
         EXPECT_FALSE(d.IsSplash());
         std::string text;
         d.GetDlgItemText(1813, text);
-        EXPECT_EQ(text.rfind("QLM436 - Quenrith Analyzer\rVersion 1.1.0.7", 0), 0u) << text;
+        EXPECT_EQ(text.rfind("QLM436 - Quenrith Analyzer\r\nVersion 1.1.0.7", 0), 0u) << text;
         ASSERT_NE(d.Logo(), nullptr);
         CRect logo;
         d.Logo()->GetWindowRect(&logo);

@@ -9,6 +9,9 @@
 #include "plots/TPlotBase.h"
 #include "plots/spectrum/TSpectraPlot.h"
 #include "res/resource.h"
+#include "siggen/CSigGen.h"
+#include "utilities/CAnalysisView.h"
+#include "utilities/TTHDFreq.h"
 
 #include "support/FontconfigLeaks.h"
 
@@ -84,6 +87,10 @@ TEST_F(MainFrameTest, TheNextStartRestoresTheSameWindowsModeAndSettings)
     frame->OpenTimeSeriesPlot(0);
     frame->OpenSpectrumPlot(2);
     frame->OpenCompositeSurfacePlot(5);
+    frame->ExecuteCommand(ID_UTIL_PEAK_FREQ);
+    frame->ExecuteCommand(ID_UTIL_SIGNAL_GENERATOR);
+    ASSERT_NE(frame->PeakFreqView, nullptr);
+    ASSERT_NE(frame->SigGen, nullptr);
     ASSERT_NE(frame->SpectrumPlot[2], nullptr);
     frame->SpectrumPlot[2]->MoveWindow(40, 30, 320, 210);
     AfxPumpMessages(20);
@@ -104,6 +111,9 @@ TEST_F(MainFrameTest, TheNextStartRestoresTheSameWindowsModeAndSettings)
     ASSERT_NE(frame->SpectrumPlot[2], nullptr);
     EXPECT_NE(frame->CompositeSurfacePlot[5], nullptr);
     EXPECT_EQ(ChildCount(), 3);
+    EXPECT_NE(frame->PeakFreqView, nullptr);
+    EXPECT_NE(frame->SigGen, nullptr);
+    EXPECT_EQ(frame->THDView, nullptr);
     WINDOWPLACEMENT after{};
     ASSERT_TRUE(frame->SpectrumPlot[2]->GetWindowPlacement(&after));
     EXPECT_EQ(after.rcNormalPosition.left, before.rcNormalPosition.left);
@@ -171,4 +181,38 @@ TEST_F(MainFrameTest, OnlyTheFirstResizeOfTheProcessRestoresWindows)
     AfxPumpMessages(20);
     EXPECT_EQ(frame->SpectrumPlot[0], nullptr);
     EXPECT_EQ(ChildCount(), 0);
+}
+
+namespace {
+// A THD+N-versus-frequency window holding results the user does not want to lose yet.
+class UnsavedTHDFreq : public TTHDFreq {
+public:
+    bool QuerySave() override { return mayClose; }
+    bool mayClose = false;
+};
+} // namespace
+
+TEST_F(MainFrameTest, AWindowWithUnsavedResultsKeepsTheFrameOpen)
+{
+    ASSERT_NE(Start(), nullptr);
+    frame->OpenSpectrumPlot(0);
+    frame->ExecuteCommand(ID_UTIL_THD);
+    frame->ExecuteCommand(ID_UTIL_SIGNAL_GENERATOR);
+    ASSERT_NE(frame->THDView, nullptr);
+    auto* results = new UnsavedTHDFreq;
+    RECT r{10, 10, 400, 300};
+    ASSERT_TRUE(results->Create(WS_CHILD | WS_VISIBLE | WS_OVERLAPPEDWINDOW, r, frame));
+    frame->THDFreqWnd = results;
+
+    EXPECT_FALSE(Close());
+    // The generator and the utilities up to Leq are closed and recorded open; plots stay.
+    EXPECT_EQ(frame->SigGen, nullptr);
+    EXPECT_EQ(frame->THDView, nullptr);
+    EXPECT_TRUE(frame->IsWindowMarkedOpen(6, 0, false));
+    EXPECT_TRUE(frame->IsWindowMarkedOpen(10, 0, false));
+    EXPECT_NE(frame->SpectrumPlot[0], nullptr);
+    EXPECT_EQ(frame->THDFreqWnd, results);
+
+    results->mayClose = true;
+    EXPECT_TRUE(Close());
 }
