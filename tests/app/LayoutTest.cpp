@@ -264,4 +264,20 @@ TEST_F(FrameLayout, ScreenshotOnARealDisplay)
     frame->StatusBar->Update(2);
     AfxPumpMessages(500);
     EXPECT_TRUE(screen->grabWindow(0).save(QString::fromLocal8Bit(shot)));
+
+    // The same in Real Time mode during a run, with eight channels' meters.
+    if (const char* live = std::getenv("DURNEX_LAYOUT_SHOT_LIVE")) {
+        frame->Settings.OpMode = 0;
+        frame->Toolbar->SetMode(0);
+        for (auto& ch : frame->Settings.Device.Channels)
+            ch.bIsEnabled = 1;
+        frame->StatusBar->DeviceLevel = [](int ch) { return ch == 5 ? 100 : 12 * ch + 8; };
+        frame->AcquisitionRunning = true;
+        frame->FftsProcessed = 1;
+        frame->StatusBar->Update(2);
+        AfxPumpMessages(300);
+        EXPECT_TRUE(screen->grabWindow(0).save(QString::fromLocal8Bit(live)));
+        frame->AcquisitionRunning = false;
+        frame->StatusBar->DeviceLevel = nullptr;
+    }
 }
