@@ -136,6 +136,29 @@ TEST_F(MainFrameModesTest, PostProcessingStepsThroughTheFileAndFindsTheTone)
     EXPECT_NEAR(frame->Spectral[0]->GetPeakFrequency(), 500.0f, 4000.0f / 1024);
     EXPECT_STREQ(frame->Spectral[0]->GetUnitsLabel(), "Channel 0");
     EXPECT_EQ(frame->SpectrumPlot[0]->GetTraceA(), frame->Spectral[0]);
+
+    // Rewound, the run goes on its timer until the file ends.
+    frame->RewindWaveFiles();
+    EXPECT_EQ(file->GetPosition(), 0u);
+    frame->ExecuteCommand(ID_RUN);
+    for (int i = 0; i < 300 && frame->PostProcessBusy; ++i)
+        AfxPumpMessages(10);
+    EXPECT_FALSE(frame->PostProcessBusy);
+    EXPECT_EQ(frame->FftsProcessed, 14);
+
+    // Stop ends a run where it stands; a single step processes one block.
+    frame->RewindWaveFiles();
+    frame->ExecuteCommand(ID_RUN);
+    frame->PostProcessStep();
+    frame->ExecuteCommand(ID_STOP);
+    EXPECT_FALSE(frame->PostProcessBusy);
+    EXPECT_EQ(file->GetPosition(), 512u);
+    frame->RunWholeFile = 1;
+    frame->StartPostProcess();
+    EXPECT_FALSE(frame->PostProcessBusy);
+    EXPECT_EQ(frame->RunWholeFile, 0u);
+    EXPECT_EQ(frame->FftsProcessed, 1);
+    EXPECT_EQ(file->GetPosition(), 1024u);
 }
 
 TEST_F(MainFrameModesTest, TheHopFollowsTheOverlap)
