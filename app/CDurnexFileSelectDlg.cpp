@@ -7,6 +7,7 @@
 #include "platform/ui/LongOperation.h"
 #include "res/FileDialogIds.h"
 #include "wave/CompositeWave.h"
+#include "wave/TWaveFile.h"
 
 #include <cstdio>
 #include <cstdlib>

@@ -66,6 +66,7 @@ TEST_F(EditCommands, CopyPutsTheSegmentOnTheClipboardAndPasteOverInPlaceChangesN
     EXPECT_EQ(Samples(file), Original());
     EXPECT_TRUE(file->IsUndoAvailable());
     EXPECT_EQ(file->GetUndoKind(), DWORD(TWaveFile::kUndoOverwritten));
+    AnswerNoOnClose();
 }
 
 TEST_F(EditCommands, CutRemovesTheSelectionAndUndoPutsItBack)
@@ -89,6 +90,7 @@ TEST_F(EditCommands, CutRemovesTheSelectionAndUndoPutsItBack)
     EXPECT_EQ(static_cast<long>(file->GetSample(2, 0, false)), 300);
     frame->ExecuteCommand(ID_EDIT_UNDO);
     EXPECT_EQ(Samples(file), Original());
+    AnswerNoOnClose();
 }
 
 TEST_F(EditCommands, MuteSilencesTheSelectionAndCanBeUndone)
@@ -102,6 +104,7 @@ TEST_F(EditCommands, MuteSilencesTheSelectionAndCanBeUndone)
     EXPECT_EQ(Samples(file), expected);
     frame->ExecuteCommand(ID_EDIT_UNDO);
     EXPECT_EQ(Samples(file), Original());
+    AnswerNoOnClose();
 }
 
 TEST_F(EditCommands, EditingTheDiskFileWithoutBackupAsksFirstAndNoChangesNothing)
@@ -145,6 +148,7 @@ TEST_F(EditCommands, PasteIntoAChannelWithoutAFileMakesItAnUntitledModifiedFile)
     EXPECT_EQ(frame->Settings.Processing[1].SampleFormat.SampleRate, 8000u);
     // Closing now would lose it: the question protects it.
     EXPECT_EQ(frame->CountUnsavedNewFiles(), 1);
+    AnswerNoOnClose();
 }
 
 TEST_F(EditCommands, EnableRulesFollowTheActivePlotAndTheUndoImage)
@@ -197,6 +201,7 @@ TEST_F(EditCommands, GainOfZeroDecibelsLeavesEverySampleAndSixDecibelsNearlyDoub
         EXPECT_NEAR(doubled[i], original[i] * g, 0.5) << i;
     frame->ExecuteCommand(ID_EDIT_UNDO);
     EXPECT_EQ(Samples(file), Original());
+    AnswerNoOnClose();
 }
 
 TEST_F(EditCommands, SetFilePositionWithApplyToAllMovesEveryChannelThatHasAFile)

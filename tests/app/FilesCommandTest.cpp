@@ -104,6 +104,7 @@ TEST_F(FilesCommands, ANamedFileWhoseEditsLiveInItsWorkingCopyIsAskedAboutToo)
     EXPECT_EQ(frame->Settings.Files[1].File, file);
     // The disk file never saw the edit.
     EXPECT_EQ(ReadWave(Data("wave/named.wav"), Data("read.txt")), (std::vector<long>{1, 2, 3, 4, 5, 6}));
+    AnswerNoOnClose();
 }
 
 TEST_F(FilesCommands, DeleteRefusesAFileInUseAndDeletesAnotherAfterYes)

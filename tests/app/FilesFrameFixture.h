@@ -93,6 +93,9 @@ protected:
         return true;
     }
 
+    // The frame's close asks about files with unsaved edits; the test's close answers No.
+    void AnswerNoOnClose() { user.ExpectBox(IDNO, "The file has not been saved."); }
+
     // Opens (and so activates) the channel's time-series plot and selects [start, end) seconds
     // in it, as a drag across the plot does.
     TSeriesPlot* Select(int channel, float start, float end)

@@ -67,6 +67,7 @@ TEST_F(FilterCommand, LowPassRemovesTheHighToneOfTheSelectionAndUndoBringsItBack
     EXPECT_EQ(frame->GetWindowTextString().find("press <Esc>"), std::string::npos);
     frame->ExecuteCommand(ID_EDIT_UNDO);
     EXPECT_NEAR(Rms(file, 2000, 14000), before, 1.0);
+    AnswerNoOnClose();
 }
 
 TEST_F(FilterCommand, EscDuringFilteringPutsTheWholeSegmentBack)
