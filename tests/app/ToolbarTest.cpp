@@ -392,3 +392,15 @@ TEST_F(ToolWindows, AveragingListFollowsTheActivePlotsChannel)
                                 reinterpret_cast<LPARAM>(list->GetSafeHwnd()));
     EXPECT_EQ(p.AverageSpeed, 1);
 }
+
+TEST_F(ToolWindows, ClosingAUtilityByItsCloseBoxReleasesItsButton)
+{
+    frame->ExecuteCommand(ID_UTIL_THD);
+    AfxPumpMessages(10);
+    ASSERT_NE(frame->THDView, nullptr);
+    EXPECT_TRUE(frame->Toolbar2->Button(505)->IsPressed());
+    frame->THDView->SendMessage(WM_CLOSE);
+    AfxPumpMessages(20);
+    EXPECT_EQ(frame->THDView, nullptr);
+    EXPECT_FALSE(frame->Toolbar2->Button(505)->IsPressed());
+}
