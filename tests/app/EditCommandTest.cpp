@@ -220,3 +220,23 @@ TEST_F(EditCommands, SetFilePositionWithApplyToAllMovesEveryChannelThatHasAFile)
     EXPECT_EQ(a->GetPosition(), 9u);
     EXPECT_EQ(b->GetPosition(), 9u);
 }
+
+TEST_F(EditCommands, AClipboardWaveOfAnotherRateIsRefusedAndTheFileKept)
+{
+    TWaveFile* file = StartWithFile();
+    ASSERT_NE(file, nullptr);
+    ASSERT_TRUE(WriteWave(Data("wave/other.wav"), 44100, {1, 2, 3, 4}));
+    {
+        TWaveFile other(Data("wave/other.wav"), TWaveFile::kStreamed, false, Data("temp"));
+        HGLOBAL image = other.MakeClipboardImage(0, 4);
+        ASSERT_NE(image, nullptr);
+        ASSERT_TRUE(OpenClipboard(nullptr));
+        EmptyClipboard();
+        SetClipboardData(CF_WAVE, image);
+        CloseClipboard();
+    }
+    ASSERT_NE(Select(0, 0.0f, 4 * kFrame), nullptr);
+    user.ExpectBox(IDOK, "Cannot Paste the data - the wave data on the clipboard has a different format");
+    frame->ExecuteCommand(ID_EDIT_PASTE_INSERT);
+    EXPECT_EQ(Samples(file), Original());
+}
