@@ -2,6 +2,7 @@
 
 #include "app/AppMessages.h"
 #include "app/CMainFrame.h"
+#include "acquisition/TUsbDevice.h"
 #include "app/settings/CommonRoutines.h"
 #include "dsp/TSmoothing.h"
 #include "platform/ui/GdiDC.h"
@@ -110,8 +111,10 @@ void CStatusbar::UpdateLevels()
         if (f) {
             const bool enabled = f->Settings.Device.Channels[ch].bIsEnabled == 1;
             if (f->Settings.OpMode != 2) {
-                if (enabled && DeviceLevel)
-                    level = DeviceLevel(ch);
+                if (enabled)
+                    level = DeviceLevel ? DeviceLevel(ch)
+                            : f->InputDevice ? static_cast<int>(f->InputDevice->GetChannelLevel(ch))
+                                             : 0;
             } else if (f->Settings.Files[ch].File && f->SampleBuffer[ch]) {
                 level = static_cast<int>(f->SampleBuffer[ch]->GetPeakLevelPercent());
             }
@@ -233,7 +236,9 @@ std::string CStatusbar::StateText(COLORREF* colour) const
         text = buf;
     } else {
         const DWORD block = f->MinChannelBlock();
-        const DWORD fill = RingFill ? RingFill() : 0;
+        const DWORD fill = RingFill                 ? RingFill()
+                           : f->InputDevice ? static_cast<DWORD>(std::max(0, f->InputDevice->GetRingFill()))
+                                            : 0;
         const int percent = block ? static_cast<int>(static_cast<unsigned long long>(fill) * 100 / block) : 0;
         std::snprintf(buf, sizeof buf, "Acquiring FFT (%d%%)", percent);
         text = buf;

@@ -4,8 +4,7 @@
 //
 // User-interface thread only. Other threads drive the progress bar by posting
 // WM_STATUS_SHOWPROGRESS, WM_STATUS_SETPROGRESS (lParam: position) and WM_STATUS_HIDEPROGRESS.
-// The bar reads the frame's state when it paints; device levels and the device's ring fill
-// come through DeviceLevel and RingFill, which the acquisition sets while a device exists.
+// The bar reads the frame's state and the input device's levels and ring fill when it paints.
 #pragma once
 
 #include "platform/ui/Controls.h"
@@ -36,8 +35,8 @@ public:
     void SetProgress(int position);
     void HideProgress();
 
-    // The input device's level of a channel in percent of full scale, and the samples held
-    // in its ring buffers; unset while there is no device (levels then read 0).
+    // When set, these stand in for the input device's level of a channel (percent of full
+    // scale) and the samples held in its rings (tests, and sources other than the device).
     std::function<int(int channel)> DeviceLevel;
     std::function<DWORD()> RingFill;
 
