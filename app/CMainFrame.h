@@ -419,6 +419,10 @@ public:
     void RebuildSurface(int channel, bool composite, bool activate);
     void RebuildSpectrogramFromSegment(int channel, float start, float end, bool composite, bool activate);
     void RebuildSurfaceFromSegment(int channel, float start, float end, bool composite, bool activate);
+    // Summing composites (types 0 and 5), as the segment average.
+    void RebuildCompositeSpectrogramFromSegment(int composite, float start, float end, bool activate);
+    void RebuildCompositeSurfaceFromSegment(int composite, float start, float end, bool activate);
+    void RebuildCompositeHistory(int composite, float start, float end, bool activate, bool surface);
     void InverseFftToTimeSeries(int channel);
     void ComputeCepstrum(int channel);
     void ShowPeakQualityFactor(int channel, float lowHz, float highHz);

@@ -332,8 +332,14 @@ void CMainFrame::ComputeSpectrumAtTime(int channel, float time)
 
 void CMainFrame::RebuildSpectrogram(int channel, bool composite, bool activate)
 {
-    // Composite histories are rebuilt by the composite processing, which is not part of this work.
-    if (composite || channel < 0 || channel >= kChannels)
+    if (composite) {
+        TSpectrogram* plot = channel >= 0 && channel < kComposites ? CompositeSpectrogramPlot[channel] : nullptr;
+        if (plot != nullptr && plot->GetHistoryEndTime() > plot->GetHistoryStartTime())
+            RebuildCompositeSpectrogramFromSegment(channel, plot->GetHistoryStartTime(), plot->GetHistoryEndTime(),
+                                                   activate);
+        return;
+    }
+    if (channel < 0 || channel >= kChannels)
         return;
     TSpectrogram* plot = SpectrogramPlot[channel];
     if (plot != nullptr && plot->GetHistoryEndTime() > plot->GetHistoryStartTime())
@@ -343,7 +349,13 @@ void CMainFrame::RebuildSpectrogram(int channel, bool composite, bool activate)
 
 void CMainFrame::RebuildSurface(int channel, bool composite, bool activate)
 {
-    if (composite || channel < 0 || channel >= kChannels)
+    if (composite) {
+        TSurfacePlot* plot = channel >= 0 && channel < kComposites ? CompositeSurfacePlot[channel] : nullptr;
+        if (plot != nullptr && plot->GetHistoryEndTime() > plot->GetHistoryStartTime())
+            RebuildCompositeSurfaceFromSegment(channel, plot->GetHistoryStartTime(), plot->GetHistoryEndTime(), activate);
+        return;
+    }
+    if (channel < 0 || channel >= kChannels)
         return;
     TSurfacePlot* plot = SurfacePlot[channel];
     if (plot != nullptr && plot->GetHistoryEndTime() > plot->GetHistoryStartTime())
@@ -352,7 +364,11 @@ void CMainFrame::RebuildSurface(int channel, bool composite, bool activate)
 
 void CMainFrame::RebuildSpectrogramFromSegment(int channel, float start, float end, bool composite, bool activate)
 {
-    if (composite || channel < 0 || channel >= kChannels)
+    if (composite) {
+        RebuildCompositeSpectrogramFromSegment(channel, start, end, activate);
+        return;
+    }
+    if (channel < 0 || channel >= kChannels)
         return;
     TWaveFile* file = Settings.Files[channel].File;
     if (file == nullptr || Smoothing[channel] == nullptr)
@@ -412,7 +428,11 @@ void CMainFrame::RebuildSpectrogramFromSegment(int channel, float start, float e
 
 void CMainFrame::RebuildSurfaceFromSegment(int channel, float start, float end, bool composite, bool activate)
 {
-    if (composite || channel < 0 || channel >= kChannels)
+    if (composite) {
+        RebuildCompositeSurfaceFromSegment(channel, start, end, activate);
+        return;
+    }
+    if (channel < 0 || channel >= kChannels)
         return;
     TWaveFile* file = Settings.Files[channel].File;
     if (file == nullptr || Smoothing[channel] == nullptr)
@@ -467,6 +487,148 @@ void CMainFrame::RebuildSurfaceFromSegment(int channel, float start, float end, 
     plot->UpdateTimeStrings();
     plot->SetHighlight();
     file->Seek(position);
+}
+
+void CMainFrame::RebuildCompositeSpectrogramFromSegment(int composite, float start, float end, bool activate)
+{
+    RebuildCompositeHistory(composite, start, end, activate, false);
+}
+
+void CMainFrame::RebuildCompositeSurfaceFromSegment(int composite, float start, float end, bool activate)
+{
+    RebuildCompositeHistory(composite, start, end, activate, true);
+}
+
+void CMainFrame::RebuildCompositeHistory(int composite, float start, float end, bool activate, bool surface)
+{
+    if (composite < 0 || composite >= kComposites)
+        return;
+    const CompositeChannelSettings& settings = Settings.Composite[composite];
+    if (settings.bIsEnabled == 0 || !ValidateCompositeChannels(0))
+        return;
+    if (start == end) {
+        AfxMessageBox(kSelectSegment, MB_OK | MB_ICONERROR);
+        return;
+    }
+    ClampTimes(start, end);
+    if (!(end - start > 0.0f) || (settings.CompositeType != 0 && settings.CompositeType != 5))
+        return;
+
+    std::vector<CompositeMember> members;
+    for (int ch = 0; ch < kChannels; ++ch) {
+        if (!IsChannelInComposite(ch, composite))
+            continue;
+        CompositeMember m;
+        m.channel = ch;
+        m.file = Settings.Files[ch].File;
+        m.window = Smoothing[ch];
+        if (m.file == nullptr || m.window == nullptr)
+            return;
+        const ChannelProcessingSettings& p = Settings.Processing[ch];
+        m.slot = static_cast<int>(Settings.Files[ch].FileChannel);
+        m.blockFrames = BlockFrames(p);
+        m.work = MakeWorkBlock(p);
+        m.engine.reset(new (std::nothrow) SpectralData(&p, &Settings.Scaling[ch], true));
+        if (!m.work || !m.engine || m.engine->HasError())
+            return;
+        GiveFileCalibration(*m.file, m.slot, *m.engine);
+        m.position = m.file->GetPosition();
+        m.start = m.file->SecondsToFrames(start);
+        members.push_back(std::move(m));
+    }
+    if (members.empty())
+        return;
+
+    TSpectrogram* spectrogram = nullptr;
+    TSurfacePlot* surfacePlot = nullptr;
+    TPlotBase* plot = nullptr;
+    if (surface) {
+        if (CompositeSurfacePlot[composite] == nullptr)
+            OpenCompositeSurfacePlot(composite);
+        else if (activate)
+            MDIActivate(CompositeSurfacePlot[composite]);
+        plot = surfacePlot = CompositeSurfacePlot[composite];
+    } else {
+        if (CompositeSpectrogramPlot[composite] == nullptr)
+            OpenCompositeSpectrogramPlot(composite);
+        else if (activate)
+            MDIActivate(CompositeSpectrogramPlot[composite]);
+        plot = spectrogram = CompositeSpectrogramPlot[composite];
+    }
+    if (plot == nullptr)
+        return;
+    plot->UpdateLayout();
+    const int lines = surface ? surfacePlot->GetLineCapacity() : spectrogram->GetLineCapacity();
+    if (lines <= 0)
+        return;
+    const CompositeMember& first = members.front();
+    const DWORD frames = std::max<DWORD>(first.file->SecondsToFrames(end) - std::min(first.start, first.file->SecondsToFrames(end)), 1);
+    const DWORD step = std::max<DWORD>(frames / DWORD(lines), 1);
+
+    // The result: the sum in the first member's settings, with the composite's labels.
+    const int lead = first.channel;
+    std::unique_ptr<SpectralData> result(
+        new (std::nothrow) SpectralData(&Settings.Processing[lead], &Settings.Scaling[lead], true));
+    if (!result || result->HasError())
+        return;
+    result->SetPeakDecay(Settings.CompositeSpectrumOpts[composite].PeakHold);
+    if (Settings.Calibration[lead].IsEnabled != 0) {
+        ChannelCalibration cal;
+        std::memcpy(static_cast<void*>(&cal), &Settings.Calibration[lead], sizeof cal);
+        std::memcpy(cal.LabelLinear, settings.LabelLinear, sizeof cal.LabelLinear);
+        std::memcpy(cal.LabelLog, settings.LabelLog, sizeof cal.LabelLog);
+        result->SetScaling(&cal);
+    }
+
+    CWaitCursor wait;
+    BeginLongOperation(surface ? "Rebuilding 3-D Surface plot... press <Esc> to cancel."
+                               : "Rebuilding Spectrogram plot... press <Esc> to cancel.");
+    const SegmentProgress hooks = LongOperationHooks();
+    for (int i = 0; i < lines; ++i) {
+        const int line = surface ? lines - 1 - i : SegmentRebuildLine(i, lines, spectrogram->GetOrientation());
+        hooks.Report(surface ? (lines - line) * 100 / lines : i * 100 / lines);
+        float time = 0.0f;
+        bool atEnd = false;
+        for (CompositeMember& m : members) {
+            const DWORD frame = m.start + static_cast<DWORD>(i) * step;
+            ProcessSegmentBlock(*m.file, m.slot, frame, *m.work, *m.engine, *m.window);
+            time = static_cast<float>(m.file->FramesToSeconds(frame + m.blockFrames / 2));
+            // The spectrogram stops at the end of the shortest file (this line is the last).
+            if (!surface && frame + step >= m.file->GetLength()) {
+                atEnd = true;
+                break;
+            }
+        }
+        std::vector<const float*> spectra;
+        for (CompositeMember& m : members)
+            spectra.push_back(m.engine->GetTimeBuffer());
+        {
+            if (settings.CompositeType == 0)
+                result->ComplexSum(spectra.data(), int(spectra.size()));
+            else
+                result->RealSum(spectra.data(), int(spectra.size()));
+            result->CopyAverageCount(members.front().engine.get());
+            result->Average(false);
+            result->UpdatePeakHold();
+            if (surface) {
+                surfacePlot->Rebuild(result.get(), nullptr);
+                surfacePlot->SetHistoryLine(line, time);
+            } else {
+                spectrogram->Rebuild(line, result.get(), nullptr);
+                spectrogram->SetHistoryLine(line, time);
+            }
+        }
+        if (hooks.Cancelled() || atEnd)
+            break;
+    }
+    EndLongOperation();
+    if (surface)
+        surfacePlot->UpdateTimeStrings();
+    else
+        spectrogram->UpdateTimeStrings();
+    plot->SetHighlight();
+    for (CompositeMember& m : members)
+        m.file->Seek(m.position);
 }
 
 void CMainFrame::InverseFftToTimeSeries(int channel)

@@ -140,3 +140,24 @@ TEST_F(SegmentCommands, CompositeSegmentAverageAddsTheMemberChannels)
     EXPECT_NE(frame->CompositeSpectrumPlot[0], nullptr);
     EXPECT_EQ(frame->Settings.Files[1].File->GetPosition(), 0u);
 }
+
+TEST_F(SegmentCommands, CompositeHistoryRebuildOpensTheCompositeWindowAndKeepsPositions)
+{
+    ASSERT_NE(Start(), nullptr);
+    ASSERT_TRUE(WriteWaveOf(Data("wave/h0.wav"), 8000, 8000, "round(6000 * math.sin(2 * math.pi * 500 * i / 8000))"));
+    ASSERT_TRUE(OpenChannel(0, Data("wave/h0.wav")));
+    CompositeChannelSettings& c = frame->Settings.Composite[2];
+    c.bIsEnabled = 1;
+    c.CompositeType = 5;
+    c.IncludeInAverage[0] = 1;
+    frame->ReconfigureProcessing();
+    user.ExpectBox(IDOK, "You must first select a time segment.");
+    frame->RebuildSpectrogramFromSegment(2, 0.25f, 0.25f, true, true);
+    frame->Settings.Files[0].File->Seek(77);
+    frame->RebuildSpectrogramFromSegment(2, 0.0f, 1.0f, true, true);
+    EXPECT_NE(frame->CompositeSpectrogramPlot[2], nullptr);
+    EXPECT_EQ(frame->Settings.Files[0].File->GetPosition(), 77u);
+    frame->RebuildSurfaceFromSegment(2, 0.0f, 1.0f, true, true);
+    EXPECT_NE(frame->CompositeSurfacePlot[2], nullptr);
+    EXPECT_EQ(frame->Settings.Files[0].File->GetPosition(), 77u);
+}
