@@ -280,4 +280,12 @@ TEST_F(FrameLayout, ScreenshotOnARealDisplay)
         frame->AcquisitionRunning = false;
         frame->StatusBar->DeviceLevel = nullptr;
     }
+    // A tooltip on the second tool window.
+    if (const char* tip = std::getenv("DURNEX_LAYOUT_SHOT_TIP")) {
+        CToolBtn* b = frame->Toolbar2->Button(506);
+        b->ShowTip();
+        AfxPumpMessages(300);
+        EXPECT_TRUE(screen->grabWindow(0).save(QString::fromLocal8Bit(tip)));
+        b->HideTip();
+    }
 }
