@@ -95,6 +95,8 @@ void RunSampleEdit(CMainFrame& frame, SampleEdit which)
     const DWORD last = file->SecondsToFrames(end);
     if (last <= first)
         return;
+    // What plays or runs from the file stops before its samples change.
+    frame.StopRunAndPlayback();
 
     static constexpr const char* kCaptions[] = {"Adjusting Signal Gain... press <Esc> to cancel.",
                                                 "Adjusting DC Offset... press <Esc> to cancel.",
