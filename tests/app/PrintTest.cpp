@@ -231,3 +231,18 @@ TEST_F(Printing, AnnotationDialogKeepsTenCommentLinesAndReadsMarginsAsNumbers)
     frame->ExecuteCommand(ID_FILE_ANNOTATIONS);
     EXPECT_EQ(std::memcmp(&before, &p, sizeof p), 0);
 }
+
+TEST_F(Printing, TheReverberationWindowPrintsWithChannelZerosBox)
+{
+    frame->Settings.Processing[0].FFTsize = 2048;
+    frame->ExecuteCommand(ID_UTIL_RT60);
+    AfxPumpMessages(10);
+    ASSERT_NE(frame->ReverbWnd, nullptr);
+    frame->MDIActivate(frame->GetUtilityWindow(17));
+    AfxPumpMessages(10);
+    const auto pdf = dir / "reverb.pdf";
+    PrintTo(pdf);
+    const std::string text = PdfText(pdf);
+    EXPECT_NE(text.find("Channel: 0"), std::string::npos) << text;
+    EXPECT_NE(text.find("FFT size: 2048"), std::string::npos) << text;
+}
