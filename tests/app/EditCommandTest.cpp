@@ -240,3 +240,34 @@ TEST_F(EditCommands, AClipboardWaveOfAnotherRateIsRefusedAndTheFileKept)
     frame->ExecuteCommand(ID_EDIT_PASTE_INSERT);
     EXPECT_EQ(Samples(file), Original());
 }
+
+TEST_F(EditCommands, DcOffsetInPercentOfFullScaleAddsItsShareOfTheRange)
+{
+    TWaveFile* file = StartWithFile();
+    ASSERT_NE(file, nullptr);
+    frame->Settings.Calibration[0].IsEnabled = 0;
+    ASSERT_NE(Select(0, 0.0f, 16 * kFrame), nullptr);
+    CDialog::ScriptModal([](CWnd& d) {
+        std::string prompt;
+        static_cast<CDialog&>(d).GetDlgItemText(IDC_DC_OFFSET_PROMPT, prompt);
+        EXPECT_EQ(prompt, "Enter offset value in \"Percent Full Scale\"");
+        static_cast<CDialog&>(d).SetDlgItemText(IDC_DC_OFFSET_VALUE, "10");
+        dlgtest::Click(d, IDOK);
+    });
+    frame->ExecuteCommand(ID_EDIT_DC_OFFSET);
+    // 10 % of half the range 32767 - (-32767) is 3276.7, rounded to nearest with the sample.
+    std::vector<long> expected;
+    for (int v : original)
+        expected.push_back(static_cast<long>(std::floor(v + 3276.7 + 0.5)));
+    EXPECT_EQ(Samples(file), expected);
+    AnswerNoOnClose();
+}
+
+TEST_F(EditCommands, NewGoesToRecorderModeAndLeavesNamedFilesAlone)
+{
+    TWaveFile* file = StartWithFile();
+    ASSERT_NE(file, nullptr);
+    frame->ExecuteCommand(ID_FILE_NEW);
+    EXPECT_EQ(frame->Settings.OpMode, 1);
+    EXPECT_EQ(frame->Settings.Files[0].File, file);
+}
