@@ -50,8 +50,14 @@ protected:
 
     void TearDown() override
     {
-        if (frame != nullptr)
-            Close();
+        // A frame that refused to close (a test that left work unsaved) is destroyed anyway.
+        if (frame != nullptr && !Close()) {
+            frame->DestroyWindow();
+            AfxPumpMessages(20);
+            frame = nullptr;
+            app->ExitInstance();
+            app.reset();
+        }
         CMainFrame::SetModulePath("");
         EXPECT_EQ(CDialog::PendingModalScripts(), 0u);
         CDialog::ClearModalScripts();

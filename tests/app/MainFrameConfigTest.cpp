@@ -140,3 +140,16 @@ TEST_F(MainFrameConfigTest, TheLoadMessageTakesThePathItPointsTo)
     AfxPumpMessages(20);
     EXPECT_NE(frame->SpectrumPlot[7], nullptr);
 }
+
+TEST_F(MainFrameConfigTest, AMaximisedPlotComesBackMaximisedAtTheNextStart)
+{
+    ASSERT_NE(Start(), nullptr);
+    frame->OpenTimeSeriesPlot(2);
+    frame->MDIMaximize(frame->TimeSeriesPlot[2]);
+    AfxPumpMessages();
+    ASSERT_TRUE(frame->TimeSeriesPlot[2]->IsZoomed());
+    ASSERT_TRUE(Close());
+    ASSERT_NE(Start(), nullptr);
+    ASSERT_NE(frame->TimeSeriesPlot[2], nullptr);
+    EXPECT_TRUE(frame->TimeSeriesPlot[2]->IsZoomed());
+}
