@@ -13,6 +13,7 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <system_error>
 
 namespace {
 constexpr const char* kConfigFilter = "Configuration Files (*.cfg)|*.cfg||";
@@ -32,7 +33,8 @@ bool CanReadFile(const std::string& path)
     if (f == nullptr)
         return false;
     std::fclose(f);
-    return !std::filesystem::is_directory(path);
+    std::error_code ec;
+    return !std::filesystem::is_directory(path, ec);
 }
 } // namespace
 

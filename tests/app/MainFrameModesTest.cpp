@@ -209,3 +209,33 @@ TEST_F(MainFrameModesTest, ACalibrationFileThatCannotBeReadFallsBackToTheDefault
     EXPECT_FLOAT_EQ(cal.RefLevel, 1.0f);
     EXPECT_STREQ(cal.ChannelName, "Channel 1");
 }
+
+TEST_F(MainFrameModesTest, ASummingCompositeOfTwoFilesShowsTheirCommonTone)
+{
+    ASSERT_NE(Start(), nullptr);
+    frame->SetModePostProcess(false);
+    ASSERT_TRUE(WriteSine(Data("wave/left.wav"), 4000, 250.0, 1.0));
+    ASSERT_TRUE(WriteSine(Data("wave/right.wav"), 4000, 250.0, 1.0));
+    const char* names[2] = {"wave/left.wav", "wave/right.wav"};
+    for (int ch = 0; ch < 2; ++ch) {
+        auto* file = new TWaveFile(Data(names[ch]), 0, false, Data("temp"));
+        ASSERT_FALSE(file->IsError());
+        frame->Settings.Files[ch].File = file;
+        frame->Settings.Processing[ch].SampleFormat = file->GetFormat();
+        frame->Settings.Processing[ch].OverlapPercent = 50;
+    }
+    CompositeChannelSettings& a = frame->Settings.Composite[0];
+    a.bIsEnabled = 1;
+    a.CompositeType = 0;
+    a.IncludeInAverage[0] = 1;
+    a.IncludeInAverage[1] = 1;
+    frame->OpenCompositeSpectrumPlot(0);
+    frame->ExecuteCommand(ID_RUN);
+    for (int i = 0; i < 100 && frame->PostProcessBusy; ++i)
+        frame->PostProcessStep();
+    EXPECT_EQ(frame->GetCompositeSource(0), 0);
+    SpectralData* sum = frame->CompositeSpectral[0][2];
+    ASSERT_NE(sum, nullptr);
+    EXPECT_EQ(frame->CompositeSpectrumPlot[0]->GetTraceA(), sum);
+    EXPECT_NEAR(sum->GetPeakFrequency(), 250.0f, 4000.0f / 1024);
+}
