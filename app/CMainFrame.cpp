@@ -307,7 +307,10 @@ void CMainFrame::OnSize(UINT nType, int cx, int cy)
 
     const CWinApp* app = AfxGetApp();
     const char* commandLine = app != nullptr && app->m_lpCmdLine != nullptr ? app->m_lpCmdLine : "";
-    if (std::strlen(commandLine) >= 5 && HasConfigExtension(commandLine)) {
+    // The extension is looked for in the file name: Linux folders often carry dots (".config").
+    const char* slash = std::strrchr(commandLine, '/');
+    const char* fileName = slash != nullptr ? slash + 1 : commandLine;
+    if (std::strlen(commandLine) >= 5 && HasConfigExtension(fileName)) {
         LoadConfiguration(commandLine);
     } else {
         RestoreWindows();

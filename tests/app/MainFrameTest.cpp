@@ -154,9 +154,10 @@ TEST_F(MainFrameTest, ACommandLineConfigurationIsLoadedInsteadOfTheRecordedWindo
     ASSERT_TRUE(WriteConfigurationFile(startup, Data("Durnex.cfg").c_str()));
     FrameSettings named;
     named.Placements[WindowPlacementIndex(4, 6, false)].IsOpen = 1;
-    ASSERT_TRUE(WriteConfigurationFile(named, Data("config/Bench.CFG").c_str()));
+    std::filesystem::create_directories(Data(".setups"));
+    ASSERT_TRUE(WriteConfigurationFile(named, Data(".setups/Bench.CFG").c_str()));
 
-    ASSERT_NE(Start({Data("config/Bench.CFG")}), nullptr);
+    ASSERT_NE(Start({Data(".setups/Bench.CFG")}), nullptr);
     EXPECT_NE(frame->SpectrogramPlot[6], nullptr);
     EXPECT_EQ(frame->PhasePlot[1], nullptr);
     EXPECT_EQ(ChildCount(), 1);
