@@ -46,6 +46,7 @@ BEGIN_MESSAGE_MAP(CMainFrame, CMDIFrameWnd)
     ON_COMMAND(ID_SELECT_COMPOSITE_PLOTS, &CMainFrame::OnSelectCompositeChannelPlots)
     ON_COMMAND(ID_CLOSE_ALL_PLOTS, &CMainFrame::OnCloseAllPlots)
     ON_MESSAGE(WM_LOAD_CONFIGURATION, &CMainFrame::OnLoadConfigMessage)
+    ON_MESSAGE(CMainFrame::kFirstResizeWork, &CMainFrame::OnFirstResizeWork)
     ON_MESSAGE(WM_PLOT_CLOSING, &CMainFrame::OnPlotClosing)
     ON_MESSAGE(WM_PLOT_ACTIVATED, &CMainFrame::OnPlotActivated)
     ON_MESSAGE(WM_UTILITY_CLOSING, &CMainFrame::OnUtilityClosing)
@@ -304,7 +305,14 @@ void CMainFrame::OnSize(UINT nType, int cx, int cy)
     if (GetMDIClient() == nullptr || FirstResizeDone)
         return;
     FirstResizeDone = true;
+    // The first size arrives while the frame is created, before its client area has its
+    // shown size; the reopened windows are placed in that area, so the work waits until the
+    // frame is up.
+    PostMessage(kFirstResizeWork);
+}
 
+LRESULT CMainFrame::OnFirstResizeWork(WPARAM, LPARAM)
+{
     const CWinApp* app = AfxGetApp();
     const char* commandLine = app != nullptr && app->m_lpCmdLine != nullptr ? app->m_lpCmdLine : "";
     // The extension is looked for in the file name: Linux folders often carry dots (".config").
@@ -329,6 +337,7 @@ void CMainFrame::OnSize(UINT nType, int cx, int cy)
         ResetUtilityViews();
     }
     UpdateTitle();
+    return 0;
 }
 
 // ---- Close and shutdown ---------------------------------------------------------------

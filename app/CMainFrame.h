@@ -148,6 +148,9 @@ public:
     // The first resize's once-only work (command-line configuration or window restore) runs
     // once per process; a test that starts a second frame clears it.
     static bool FirstResizeDone;
+    // Posted by the first resize; runs its once-only work once the frame is up.
+    static constexpr UINT kFirstResizeWork = WM_APP + 1;
+    LRESULT OnFirstResizeWork(WPARAM wParam, LPARAM lParam);
 
     // Profile and start-up configuration.
     void ReadGlobalSettings();

@@ -158,7 +158,14 @@ TEST_F(MainFrameTest, ACommandLineConfigurationIsLoadedInsteadOfTheRecordedWindo
     ASSERT_TRUE(WriteConfigurationFile(named, Data(".setups/Bench.CFG").c_str()));
 
     ASSERT_NE(Start({Data(".setups/Bench.CFG")}), nullptr);
-    EXPECT_NE(frame->SpectrogramPlot[6], nullptr);
+    ASSERT_NE(frame->SpectrogramPlot[6], nullptr);
+    // Without a stored placement it takes three quarters of the shown frame's client area.
+    CRect client;
+    frame->GetClientRect(&client);
+    WINDOWPLACEMENT wp{};
+    frame->SpectrogramPlot[6]->GetWindowPlacement(&wp);
+    EXPECT_EQ(wp.rcNormalPosition.right - wp.rcNormalPosition.left, client.Width() * 3 / 4);
+    EXPECT_GT(client.Width(), 300);
     EXPECT_EQ(frame->PhasePlot[1], nullptr);
     EXPECT_EQ(ChildCount(), 1);
     ASSERT_TRUE(Close());
