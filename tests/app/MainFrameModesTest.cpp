@@ -45,6 +45,11 @@ TEST_F(MainFrameModesTest, ModeCommandsCheckTheirMenuItemAndSetTheTitle)
     EXPECT_TRUE(Checked(frame, ID_MODE_REALTIME));
     EXPECT_FALSE(Checked(frame, ID_MODE_POSTPROCESS));
     EXPECT_EQ(frame->GetWindowTextString(), "QLM436 - Quenrith Analyzer");
+
+    // Outside Real Time the title names the file group.
+    std::snprintf(frame->FileGroup.GroupPath, sizeof frame->FileGroup.GroupPath, "%s", Data("Bench run.qrx").c_str());
+    frame->SetModePostProcess(false);
+    EXPECT_EQ(frame->GetWindowTextString(), "QLM436 - Quenrith Analyzer - [Bench run.qrx]");
 }
 
 TEST_F(MainFrameModesTest, LeavingRealTimeAsksWhetherToKeepTheBuffers)
