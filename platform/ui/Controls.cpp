@@ -256,21 +256,21 @@ template <class W> W* As(const CWnd* wnd) { return wnd ? dynamic_cast<W*>(wnd->G
 
 // ---- Widget factory ---------------------------------------------------------------------------
 
-QWidget* CControlWnd::CreateControlWidget(const dlg::ControlSpec& spec, QWidget* parent)
+QWidget* CControlWnd::CreateControlWidget(const dlg::ControlSpec& desc, QWidget* parent)
 {
     using dlg::Ctl;
     QWidget* w = nullptr;
-    const QString text = QString::fromLocal8Bit(spec.text.c_str());
-    switch (spec.kind) {
+    const QString text = QString::fromLocal8Bit(desc.text.c_str());
+    switch (desc.kind) {
     case Ctl::PushButton:
     case Ctl::DefPushButton:
     case Ctl::OwnerDrawButton: {
         auto* b = new ctlqt::PushButton(parent);
         b->setText(text);
-        b->setFlat(spec.flat);
-        b->setDefault(spec.kind == Ctl::DefPushButton);
+        b->setFlat(desc.flat);
+        b->setDefault(desc.kind == Ctl::DefPushButton);
         b->notify = [b](UINT code) { Notify(b, code); };
-        if (spec.kind == Ctl::OwnerDrawButton) {
+        if (desc.kind == Ctl::OwnerDrawButton) {
             b->ownerDraw = true;
             b->drawItem = [b](UINT state) { return DrawOwnerButton(b, state); };
         }
@@ -280,7 +280,7 @@ QWidget* CControlWnd::CreateControlWidget(const dlg::ControlSpec& spec, QWidget*
     case Ctl::CheckBox: {
         auto* b = new ctlqt::CheckBox(parent);
         b->setText(text);
-        b->manual = spec.manual;
+        b->manual = desc.manual;
         b->notify = [b](UINT code) { Notify(b, code); };
         w = b;
         break;
@@ -288,7 +288,7 @@ QWidget* CControlWnd::CreateControlWidget(const dlg::ControlSpec& spec, QWidget*
     case Ctl::RadioButton: {
         auto* b = new ctlqt::RadioButton(parent);
         b->setText(text);
-        b->manual = spec.manual;
+        b->manual = desc.manual;
         b->notify = [b](UINT code) { Notify(b, code); };
         w = b;
         break;
@@ -306,19 +306,19 @@ QWidget* CControlWnd::CreateControlWidget(const dlg::ControlSpec& spec, QWidget*
         auto* l = new ctlqt::Static(parent);
         l->setTextFormat(Qt::PlainText);
         l->setText(text);
-        l->setAlignment(AlignmentOf(spec.align) | Qt::AlignVCenter);
-        l->setWordWrap(spec.heightLines > 1);
-        if (spec.kind == Ctl::Frame || spec.sunken)
+        l->setAlignment(AlignmentOf(desc.align) | Qt::AlignVCenter);
+        l->setWordWrap(desc.heightLines > 1);
+        if (desc.kind == Ctl::Frame || desc.sunken)
             l->setFrameStyle(QFrame::Panel | QFrame::Sunken);
-        if (spec.kind == Ctl::Frame)
+        if (desc.kind == Ctl::Frame)
             l->setMinimumSize(16, 16);
-        if (spec.kind == Ctl::Image && !spec.image.empty()) {
-            const auto bytes = FindResourceBytes(ResType::Bitmap, spec.image);
+        if (desc.kind == Ctl::Image && !desc.image.empty()) {
+            const auto bytes = FindResourceBytes(ResType::Bitmap, desc.image);
             const QImage img = gdi::DecodeImageFile(bytes);
             if (!img.isNull())
                 l->setPixmap(QPixmap::fromImage(img));
         }
-        l->notifyClicks = spec.notify;
+        l->notifyClicks = desc.notify;
         l->notify = [l](UINT code) { Notify(l, code); };
         l->colors = [l] { return StaticColorsOf(l); };
         l->setFocusPolicy(Qt::NoFocus);
@@ -326,37 +326,37 @@ QWidget* CControlWnd::CreateControlWidget(const dlg::ControlSpec& spec, QWidget*
         break;
     }
     case Ctl::Edit:
-        if (spec.multiline) {
+        if (desc.multiline) {
             auto* e = new ctlqt::TextEdit(parent);
-            e->setReadOnly(spec.readOnly);
-            e->wantReturn = spec.wantReturn;
-            e->limit = spec.limit;
-            e->setLineWrapMode(spec.autoHScroll && spec.hscroll ? QPlainTextEdit::NoWrap : QPlainTextEdit::WidgetWidth);
-            e->setVerticalScrollBarPolicy(spec.vscroll ? Qt::ScrollBarAsNeeded : Qt::ScrollBarAlwaysOff);
+            e->setReadOnly(desc.readOnly);
+            e->wantReturn = desc.wantReturn;
+            e->limit = desc.limit;
+            e->setLineWrapMode(desc.autoHScroll && desc.hscroll ? QPlainTextEdit::NoWrap : QPlainTextEdit::WidgetWidth);
+            e->setVerticalScrollBarPolicy(desc.vscroll ? Qt::ScrollBarAsNeeded : Qt::ScrollBarAlwaysOff);
             e->notify = [e](UINT code) { Notify(e, code); };
-            const int lines = spec.heightLines > 0 ? spec.heightLines : 3;
+            const int lines = desc.heightLines > 0 ? desc.heightLines : 3;
             // As tall as its lines ask, not as tall as Qt's default.
             e->setFixedHeight(e->fontMetrics().lineSpacing() * lines + 2 * e->frameWidth() + 8);
             w = e;
         } else {
             auto* e = new ctlqt::LineEdit(parent);
-            e->setReadOnly(spec.readOnly);
-            if (spec.password)
+            e->setReadOnly(desc.readOnly);
+            if (desc.password)
                 e->setEchoMode(QLineEdit::Password);
-            if (spec.limit > 0)
-                e->setMaxLength(spec.limit);
-            if (spec.number)
+            if (desc.limit > 0)
+                e->setMaxLength(desc.limit);
+            if (desc.number)
                 e->setValidator(new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9]*")), e));
-            e->setAlignment(AlignmentOf(spec.align));
+            e->setAlignment(AlignmentOf(desc.align));
             e->notify = [e](UINT code) { Notify(e, code); };
             w = e;
         }
         break;
     case Ctl::ComboDropDown:
     case Ctl::ComboDropList: {
-        auto* c = new ctlqt::ComboBox(spec.kind == Ctl::ComboDropDown, parent);
-        c->sorted = spec.sort;
-        c->dropLines = spec.dropLines;
+        auto* c = new ctlqt::ComboBox(desc.kind == Ctl::ComboDropDown, parent);
+        c->sorted = desc.sort;
+        c->dropLines = desc.dropLines;
         c->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
         c->notify = [c](UINT code) { Notify(c, code); };
         w = c;
@@ -364,17 +364,17 @@ QWidget* CControlWnd::CreateControlWidget(const dlg::ControlSpec& spec, QWidget*
     }
     case Ctl::ListBox: {
         auto* l = new ctlqt::ListBox(parent);
-        l->sorted = spec.sort;
-        l->setSelectionMode(spec.multiSelect ? QAbstractItemView::MultiSelection : QAbstractItemView::SingleSelection);
+        l->sorted = desc.sort;
+        l->setSelectionMode(desc.multiSelect ? QAbstractItemView::MultiSelection : QAbstractItemView::SingleSelection);
         l->notify = [l](UINT code) { Notify(l, code); };
-        if (spec.heightLines > 0)
-            l->setFixedHeight(l->fontMetrics().lineSpacing() * spec.heightLines + 2 * l->frameWidth() + 4);
+        if (desc.heightLines > 0)
+            l->setFixedHeight(l->fontMetrics().lineSpacing() * desc.heightLines + 2 * l->frameWidth() + 4);
         w = l;
         break;
     }
     case Ctl::HScrollBar:
     case Ctl::VScrollBar: {
-        const bool vertical = spec.kind == Ctl::VScrollBar;
+        const bool vertical = desc.kind == Ctl::VScrollBar;
         auto* s = new ctlqt::ScrollBar(vertical ? Qt::Vertical : Qt::Horizontal, parent);
         // An empty range, as a new control has; Qt is given one step of room so that the
         // arrows still work, since a spin-like bar is clicked without any range set.
@@ -384,7 +384,7 @@ QWidget* CControlWnd::CreateControlWidget(const dlg::ControlSpec& spec, QWidget*
         s->scroll = [s, vertical](UINT code, int pos) { SendScroll(s, vertical ? WM_VSCROLL : WM_HSCROLL, code, pos); };
         // A vertical bar in a template is mostly a spin beside an edit: as tall as one.
         if (vertical)
-            s->setFixedHeight(spec.heightLines > 0 ? s->fontMetrics().lineSpacing() * spec.heightLines + 4
+            s->setFixedHeight(desc.heightLines > 0 ? s->fontMetrics().lineSpacing() * desc.heightLines + 4
                                                    : QLineEdit().sizeHint().height());
         w = s;
         break;
@@ -418,14 +418,14 @@ QWidget* CControlWnd::CreateControlWidget(const dlg::ControlSpec& spec, QWidget*
     }
     case Ctl::ReportList: {
         auto* r = new ctlqt::ReportList(parent);
-        r->checkBoxes = spec.checkBoxes;
+        r->checkBoxes = desc.checkBoxes;
         QStringList headings;
-        for (const auto& [heading, width] : spec.columns)
+        for (const auto& [heading, width] : desc.columns)
             headings << QString::fromLocal8Bit(heading.c_str());
         r->setColumnCount(std::max<int>(1, static_cast<int>(headings.size())));
         r->setHeaderLabels(headings);
-        for (int i = 0; i < static_cast<int>(spec.columns.size()); ++i)
-            r->setColumnWidth(i, spec.columns[size_t(i)].second * CharWidth(r));
+        for (int i = 0; i < static_cast<int>(desc.columns.size()); ++i)
+            r->setColumnWidth(i, desc.columns[size_t(i)].second * CharWidth(r));
         r->notify = [r](UINT code, int item) {
             NMLISTVIEW n;
             n.hdr.code = code;
@@ -433,26 +433,26 @@ QWidget* CControlWnd::CreateControlWidget(const dlg::ControlSpec& spec, QWidget*
             n.uChanged = 0x8; // LVIF_STATE
             NotifyHeader(r, n.hdr);
         };
-        if (spec.heightLines > 0)
-            r->setFixedHeight(r->fontMetrics().lineSpacing() * (spec.heightLines + 2) + 8);
+        if (desc.heightLines > 0)
+            r->setFixedHeight(r->fontMetrics().lineSpacing() * (desc.heightLines + 2) + 8);
         w = r;
         break;
     }
     }
     if (!w)
         return nullptr;
-    if (spec.id >= 0 && spec.id != 0xFFFF)
-        w->setProperty(kCtrlIdProperty, static_cast<UINT>(spec.id));
-    if (spec.widthChars > 0)
-        w->setMinimumWidth(spec.widthChars * CharWidth(w) + 12);
-    if (spec.tabStop == 0)
+    if (desc.id >= 0 && desc.id != 0xFFFF)
+        w->setProperty(kCtrlIdProperty, static_cast<UINT>(desc.id));
+    if (desc.widthChars > 0)
+        w->setMinimumWidth(desc.widthChars * CharWidth(w) + 12);
+    if (desc.tabStop == 0)
         w->setFocusPolicy(Qt::ClickFocus);
-    w->setEnabled(!spec.disabled);
+    w->setEnabled(!desc.disabled);
     // A control the code hides keeps its place, as on Windows.
     QSizePolicy sp = w->sizePolicy();
     sp.setRetainSizeWhenHidden(true);
     w->setSizePolicy(sp);
-    if (spec.hidden)
+    if (desc.hidden)
         w->hide();
     return w;
 }
@@ -484,12 +484,12 @@ std::unique_ptr<CWnd> CControlWnd::NewWrapper(dlg::Ctl kind)
     return std::make_unique<CWnd>();
 }
 
-BOOL CControlWnd::CreateControl(const dlg::ControlSpec& spec, DWORD dwStyle, const RECT& rect, CWnd* pParentWnd,
+BOOL CControlWnd::CreateControl(const dlg::ControlSpec& desc, DWORD dwStyle, const RECT& rect, CWnd* pParentWnd,
                                 UINT nID)
 {
     if (m_hWnd || !pParentWnd || !pParentWnd->GetClientWidget())
         return FALSE;
-    dlg::ControlSpec s = spec;
+    dlg::ControlSpec s = desc;
     s.id = static_cast<int>(nID);
     QWidget* w = CreateControlWidget(s, pParentWnd->GetClientWidget());
     if (!w)

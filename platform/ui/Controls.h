@@ -211,7 +211,7 @@ public:
     CFont* GetFont() const;
 
     // The control widget of a template item (layer use: dialogs build their controls here).
-    static QWidget* CreateControlWidget(const dlg::ControlSpec& spec, QWidget* parent);
+    static QWidget* CreateControlWidget(const dlg::ControlSpec& desc, QWidget* parent);
     // A wrapper object of the class that matches the template item's kind.
     static std::unique_ptr<CWnd> NewWrapper(dlg::Ctl kind);
 
@@ -220,7 +220,7 @@ public:
 
 protected:
     // Makes the control from a template item at the rectangle; used by each class's Create.
-    BOOL CreateControl(const dlg::ControlSpec& spec, DWORD dwStyle, const RECT& rect, CWnd* pParentWnd, UINT nID);
+    BOOL CreateControl(const dlg::ControlSpec& desc, DWORD dwStyle, const RECT& rect, CWnd* pParentWnd, UINT nID);
     template <class W> W* Widget() const;
 
 private:

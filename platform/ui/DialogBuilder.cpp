@@ -58,11 +58,11 @@ void AddToGrid(QGridLayout* grid, const Item& it, int row, int col, int span)
                       row, col, 1, span);
 }
 
-QWidget* MakeControl(const dlg::ControlSpec& spec, Context& cx)
+QWidget* MakeControl(const dlg::ControlSpec& desc, Context& cx)
 {
-    QWidget* w = CControlWnd::CreateControlWidget(spec, cx.host);
+    QWidget* w = CControlWnd::CreateControlWidget(desc, cx.host);
     if (w)
-        cx.made.emplace_back(&spec, w);
+        cx.made.emplace_back(&desc, w);
     return w;
 }
 
@@ -137,21 +137,21 @@ void GroupRadios(Context& cx)
     using Members = std::shared_ptr<std::vector<QPointer<ctlqt::RadioButton>>>;
     std::map<std::string, Members> named;
     Members run;
-    for (auto& [spec, w] : cx.made) {
+    for (auto& [desc, w] : cx.made) {
         auto* radio = dynamic_cast<ctlqt::RadioButton*>(w);
         if (!radio) {
-            if (spec->kind != dlg::Ctl::GroupBox)
+            if (desc->kind != dlg::Ctl::GroupBox)
                 run.reset();
             continue;
         }
         Members* target = nullptr;
-        if (!spec->radioGroup.empty()) {
-            Members& m = named[spec->radioGroup];
+        if (!desc->radioGroup.empty()) {
+            Members& m = named[desc->radioGroup];
             if (!m)
                 m = std::make_shared<std::vector<QPointer<ctlqt::RadioButton>>>();
             target = &m;
         } else {
-            if (!run || spec->group)
+            if (!run || desc->group)
                 run = std::make_shared<std::vector<QPointer<ctlqt::RadioButton>>>();
             target = &run;
         }
@@ -174,13 +174,13 @@ BuiltControls BuildTemplateControls(const DialogTemplate& t, QWidget* host)
     delete host->layout();
     host->setLayout(top);
     GroupRadios(cx);
-    for (auto& [spec, w] : cx.made) {
-        if (spec->kind == dlg::Ctl::DefPushButton && out.defaultId == 0 && spec->id > 0)
-            out.defaultId = static_cast<UINT>(spec->id);
-        if (spec->id < 0 || spec->id == 0xFFFF)
+    for (auto& [desc, w] : cx.made) {
+        if (desc->kind == dlg::Ctl::DefPushButton && out.defaultId == 0 && desc->id > 0)
+            out.defaultId = static_cast<UINT>(desc->id);
+        if (desc->id < 0 || desc->id == 0xFFFF)
             continue;
-        std::unique_ptr<CWnd> wrapper = CControlWnd::NewWrapper(spec->kind);
-        if (wrapper->Attach(w, static_cast<UINT>(spec->id)))
+        std::unique_ptr<CWnd> wrapper = CControlWnd::NewWrapper(desc->kind);
+        if (wrapper->Attach(w, static_cast<UINT>(desc->id)))
             out.wrappers.push_back(std::move(wrapper));
     }
     return out;
