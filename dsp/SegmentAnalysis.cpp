@@ -190,11 +190,20 @@ void SegmentLevelLabels(const ChannelCalibration& cal, std::string& linear, std:
 std::string SegmentRmsLevelReport(TWaveFile& wave, int fileChannel, float from, float to,
                                   const ChannelCalibration& calibration)
 {
-    const double rms = RmsFromMeanSquare(wave.IntegrateSeconds(from, to, fileChannel));
+    double rms = RmsFromMeanSquare(wave.IntegrateSeconds(from, to, fileChannel));
+    double shown = rms;
+    if (calibration.IsEnabled == 0) {
+        // The wave scales samples by its ratio even when calibration is off; take that back
+        // out to get a fraction of full scale, shown in percent and in dB below full scale.
+        const double toUnits = static_cast<double>(wave.GetGain(fileChannel)) * wave.GetFormat().FullScale();
+        if (toUnits > 0.0 && std::isfinite(toUnits))
+            rms /= toUnits;
+        shown = 100.0 * rms;
+    }
     const double db = ConvertToDecibels(calibration, static_cast<float>(rms));
     std::string linear, log;
     SegmentLevelLabels(calibration, linear, log);
-    return FormatRmsLevelMessage(rms, db, linear, log);
+    return FormatRmsLevelMessage(shown, db, linear, log);
 }
 
 std::string SegmentCrestFactorReport(TWaveFile& wave, int fileChannel, float from, float to)
@@ -216,7 +225,9 @@ std::string FormatRmsLevelMessage(double rms, double db, const std::string& line
 std::string FormatCrestFactorMessage(const CrestFactor& c)
 {
     char text[128];
-    std::snprintf(text, sizeof text, "Crest Factor = %6.2f   (%6.2f dB)", c.crest, c.db);
+    // A crest a rounding step below 1 would print as "-0.00 dB".
+    const double db = std::fabs(c.db) < 0.005 ? 0.0 : c.db;
+    std::snprintf(text, sizeof text, "Crest Factor = %6.2f   (%6.2f dB)", c.crest, db);
     return text;
 }
 

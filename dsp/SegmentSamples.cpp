@@ -29,6 +29,15 @@ void EncodeSample(const TPcmFormat& format, std::int32_t value, std::uint8_t* by
         bytes[b] = static_cast<std::uint8_t>(u >> (8 * b));
 }
 
+std::int32_t SampleFromValue(const TPcmFormat& format, double value)
+{
+    if (std::isnan(value))
+        value = 0.0;
+    const double v = std::trunc(value) + format.ZeroValue;
+    return static_cast<std::int32_t>(
+        std::clamp(v, static_cast<double>(format.MinValue), static_cast<double>(format.MaxValue)));
+}
+
 bool ReadSegmentSamples(TWaveData& wave, DWORD first, int channel, std::span<double> out)
 {
     std::fill(out.begin(), out.end(), 0.0);
@@ -63,11 +72,7 @@ bool WriteSegmentSamples(TWaveData& wave, DWORD first, int channel, std::span<co
     } catch (const std::bad_alloc&) {
         return false;
     }
-    for (std::size_t i = 0; i < values.size(); ++i) {
-        // Clipped rather than wrapped: the store keeps only the low bytes of a value.
-        double v = std::trunc(values[i]) + format.ZeroValue;
-        v = std::clamp(v, static_cast<double>(format.MinValue), static_cast<double>(format.MaxValue));
-        EncodeSample(format, static_cast<std::int32_t>(v), bytes.data() + i * format.BytesPerSample);
-    }
+    for (std::size_t i = 0; i < values.size(); ++i)
+        EncodeSample(format, SampleFromValue(format, values[i]), bytes.data() + i * format.BytesPerSample);
     return wave.WriteSamples(bytes.data(), first, static_cast<DWORD>(values.size()), channel);
 }

@@ -19,6 +19,10 @@ bool ReadSegmentSamples(TWaveData& wave, DWORD first, int channel, std::span<dou
 // from frame `first` on.
 bool WriteSegmentSamples(TWaveData& wave, DWORD first, int channel, std::span<const double> values);
 
+// A value relative to the zero value as a stored sample: truncated, clipped to the format's
+// range (a store keeps only the low bytes of a value beyond it); not a number is silence.
+std::int32_t SampleFromValue(const TPcmFormat& format, double value);
+
 // The packed little-endian sample bytes of a format, both ways.
 std::int32_t DecodeSample(const TPcmFormat& format, const std::uint8_t* bytes);
 void EncodeSample(const TPcmFormat& format, std::int32_t value, std::uint8_t* bytes);

@@ -1,6 +1,7 @@
 #include "dsp/SegmentSpectrum.h"
 
 #include "app/settings/ChannelProcessingSettings.h"
+#include "dsp/SegmentSamples.h"
 #include "dsp/SpectralData.h"
 #include "dsp/TSmoothing.h"
 #include "wave/TSampleBuffer.h"
@@ -136,12 +137,8 @@ bool InverseSpectrumToSamples(SpectralData& engine, const TSmoothing& window, TS
     window.RemoveInPlace(inverse);
     const TPcmFormat& format = buffer.GetFormat();
     const UINT n = static_cast<UINT>(engine.GetFftSize());
-    for (UINT i = 0; i < n; ++i) {
-        // Clipped: the buffer keeps only the low bytes of a value beyond its range.
-        const double v = format.ZeroValue + std::trunc(static_cast<double>(engine.GetTimeSample(i)));
-        buffer.SetSample(i, static_cast<std::int32_t>(std::clamp(v, static_cast<double>(format.MinValue),
-                                                                 static_cast<double>(format.MaxValue))));
-    }
+    for (UINT i = 0; i < n; ++i)
+        buffer.SetSample(i, SampleFromValue(format, engine.GetTimeSample(i)));
     return true;
 }
 

@@ -296,6 +296,8 @@ TEST(SegmentLevels, SquareWaveAndSilence)
 {
     const CrestFactor square = ComputeCrestFactor(32767.0, -32767.0, 32767.0);
     EXPECT_EQ(FormatCrestFactorMessage(square), "Crest Factor =   1.00   (  0.00 dB)");
+    // A peak read in single precision can fall a hair below the RMS: no "-0.00 dB".
+    EXPECT_EQ(FormatCrestFactorMessage(ComputeCrestFactor(0.99999994, -0.5, 1.0)), "Crest Factor =   1.00   (  0.00 dB)");
     EXPECT_EQ(RmsFromMeanSquare(0.0), 0.0);
     EXPECT_EQ(RmsFromMeanSquare(-1e-9), 0.0);
     const CrestFactor silent = ComputeCrestFactor(0.0, 0.0, 0.0);
@@ -369,13 +371,25 @@ TEST(SegmentLevels, ReportsOfAFileWrittenByPython)
         ASSERT_FALSE(w.IsError());
         ChannelCalibration cal;
         cal.IsEnabled = 0;
-        // The sine from 0.25 s to 1.25 s: 16383 / sqrt 2 in raw units, crest factor sqrt 2.
-        const std::string rms = SegmentRmsLevelReport(w, 0, 0.25f, 1.25f, cal);
+        // The sine from 0.25 s to 1.25 s: 16383 / sqrt 2 in raw units, crest factor sqrt 2;
+        // an uncalibrated channel reports it in percent of full scale (32767).
+        const double fraction = 16383.0 / std::sqrt(2.0) / 32767.0;
         double value = 0, db = 0;
+        const std::string rms = SegmentRmsLevelReport(w, 0, 0.25f, 1.25f, cal);
         ASSERT_EQ(std::sscanf(rms.c_str(), "RMS Level:\r%lf\tPercent Full Scale\r%lf\tdBFS", &value, &db), 2) << rms;
-        const double gain = w.GetGain(0); // raw units to the file's calibrated units
-        EXPECT_NEAR(value, 16383.0 / std::sqrt(2.0) * gain, 1e-3 * value);
-        EXPECT_NEAR(db, 20 * std::log10(value), 0.01);
+        EXPECT_NEAR(value, 100.0 * fraction, 1e-3);
+        EXPECT_NEAR(db, 20 * std::log10(fraction), 0.01);
+        // A disabled calibration that still carries a volts ratio scales the file's samples;
+        // the percent of full scale stays the same.
+        WaveCalibrationBlock block;
+        block.Channel[0] = cal;
+        block.Channel[0].CalRatio = 10.0f;
+        w.SetCalibration(block);
+        const std::string scaled = SegmentRmsLevelReport(w, 0, 0.25f, 1.25f, block.Channel[0]);
+        ASSERT_EQ(std::sscanf(scaled.c_str(), "RMS Level:\r%lf\tPercent Full Scale\r%lf\tdBFS", &value, &db), 2)
+            << scaled;
+        EXPECT_NEAR(value, 100.0 * fraction, 1e-3);
+        EXPECT_NEAR(db, 20 * std::log10(fraction), 0.01);
         EXPECT_EQ(SegmentCrestFactorReport(w, 0, 0.25f, 1.25f), "Crest Factor =   1.41   (  3.01 dB)");
         EXPECT_EQ(SegmentCrestFactorReport(w, 0, 1.25f, 2.25f), "Crest Factor =   1.00   (  0.00 dB)");
         EXPECT_EQ(SegmentCrestFactorReport(w, 0, 0.0f, 0.25f), "Crest Factor =   0.00   (-999.90 dB)");

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <limits>
 #include <vector>
 
 TEST(SegmentSamples, ReadsRelativeToZeroAndPastTheEndAsSilence)
@@ -38,6 +39,22 @@ TEST(SegmentSamples, WritesClipToTheFormat)
         std::vector<double> other(4, 1.0);
         ReadSegmentSamples(w, 0, 0, other);
         EXPECT_EQ(other, std::vector<double>(4, f.BytesPerSample == 1 ? -127.0 : 0.0)) << bytes;
+    }
+}
+
+TEST(SegmentSamples, NonFiniteValuesWriteAsSilenceOrTheLimits)
+{
+    for (WORD bytes : {1, 2, 3, 4}) {
+        const TPcmFormat f(8000, 1, bytes);
+        TWaveData w(3, f);
+        const double inf = std::numeric_limits<double>::infinity();
+        const std::vector<double> values{std::numeric_limits<double>::quiet_NaN(), inf, -inf};
+        ASSERT_TRUE(WriteSegmentSamples(w, 0, 0, values));
+        std::vector<double> back(3);
+        ASSERT_TRUE(ReadSegmentSamples(w, 0, 0, back));
+        EXPECT_EQ(back[0], 0.0) << bytes;
+        EXPECT_EQ(back[1], f.MaxValue - f.ZeroValue) << bytes;
+        EXPECT_EQ(back[2], f.MinValue - f.ZeroValue) << bytes;
     }
 }
 
