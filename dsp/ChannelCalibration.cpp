@@ -172,7 +172,8 @@ std::string ReadKey(const char* path, const char* key, const char* def)
 
 float ReadFloatKey(const char* path, const char* key, const char* def)
 {
-    return static_cast<float>(ParseDecimalFloat(ReadKey(path, key, def).c_str(), ParseDecimalFloat(def, 0.0)));
+    const float fallback = static_cast<float>(ParseDecimalFloat(def, 0.0));
+    return NarrowToFloat(ParseDecimalFloat(ReadKey(path, key, def).c_str(), fallback), fallback);
 }
 
 DWORD ReadU32Key(const char* path, const char* key, const char* def)

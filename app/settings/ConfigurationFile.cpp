@@ -154,7 +154,9 @@ public:
             field = missing;
             return;
         }
-        if constexpr (std::is_floating_point_v<T>)
+        if constexpr (std::is_same_v<T, float>)
+            field = NarrowToFloat(ParseDecimalFloat(v, static_cast<double>(missing)), missing);
+        else if constexpr (std::is_floating_point_v<T>)
             field = static_cast<T>(ParseDecimalFloat(v, static_cast<double>(missing)));
         else
             field = static_cast<T>(static_cast<std::uint64_t>(ParseDecimalInteger(v))); // cut to width

@@ -63,6 +63,14 @@ double ParseDecimalFloat(const char* text, double fallback)
     return negative ? -value : value;
 }
 
+float NarrowToFloat(double value, float fallback)
+{
+    constexpr double kMax = std::numeric_limits<float>::max();
+    if (!(value >= -kMax && value <= kMax))
+        return fallback;
+    return static_cast<float>(value);
+}
+
 std::string FormatFixed(double value, int decimals)
 {
     char buf[400];

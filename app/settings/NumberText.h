@@ -14,6 +14,10 @@ std::int64_t ParseDecimalInteger(const char* text);
 // gives fallback, so that a damaged file cannot feed NaN into the settings.
 double ParseDecimalFloat(const char* text, double fallback);
 
+// A parsed value for a single-precision field: fallback when it lies beyond the float range
+// (or is not a number), where a plain conversion would be undefined.
+float NarrowToFloat(double value, float fallback);
+
 // printf's "%f", "%e" and "%.9f" in the C locale.
 std::string FormatFixed(double value, int decimals = 6);
 std::string FormatExponent(double value);

@@ -600,7 +600,7 @@ TEST_F(ConfigFile, DamagedValuesGetSoundSettings)
         "[Settings_4]\nFFTsize=65536\n"
         "[Device]\nBitsPerSample=16\n"
         "[Mode]\nOpMode=9\n[Main]\nMasterDisplayGain=1000\n"
-        "[TimeSeriesOpts_0]\nPlotTop=inf\nPlotRange=1e999\nStopTime=  2.5xyz\n"
+        "[TimeSeriesOpts_0]\nPlotTop=inf\nPlotRange=1e999\nStopTime=  2.5xyz\nPlotCenter=1e300\nStartTime=-1e39\n"
         "[Marker_0]\nCustomLabel_0=" + std::string(100, 'L') + "\n"
         "[PrintOpts]\nAnnotation1=" + std::string(400, 'A') + "\nAnnotation2=after a long line\n"
         "[CompositeSettings_0]\nReferenceChannel=9\nTransferChannel=-1\n"
@@ -639,6 +639,9 @@ TEST_F(ConfigFile, DamagedValuesGetSoundSettings)
     EXPECT_FLOAT_EQ(s->TimeSeriesOpts[0].PlotTop, 100.0f);
     EXPECT_FLOAT_EQ(s->TimeSeriesOpts[0].PlotRange, 100.0f);
     EXPECT_FLOAT_EQ(s->TimeSeriesOpts[0].StopTime, 2.5f);
+    // Finite, but beyond single precision: the missing-key values, not an infinity.
+    EXPECT_FLOAT_EQ(s->TimeSeriesOpts[0].PlotCenter, 0.0f);
+    EXPECT_FLOAT_EQ(s->TimeSeriesOpts[0].StartTime, 0.0f);
     EXPECT_EQ(std::strlen(s->Markers[0].CustomLabel[0]), 29u);
     EXPECT_EQ(std::strlen(s->Print.Annotation1), 79u);
     EXPECT_STREQ(s->Print.Annotation2, "after a long line");

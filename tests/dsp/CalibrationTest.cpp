@@ -294,6 +294,7 @@ TEST(CalibrationFile, MissingAndDamagedKeysTakeTheirDefaults)
     TempFolder tmp;
     WriteText(tmp.path / "Odd.cal",
               "[calibration]\nrefLEVEL=  nan \nDTGain=abc\nCalRatioLeft=1e999\nRefUnits=-1\n"
+              "RefOffset=-3e38\nTransducerSensitivityVolts=5e38\n"
               "LabelLinear=" + std::string(300, 'x') + "\nMeasuredInputVoltage=0.25");
     ChannelCalibration r;
     r.Clear();
@@ -307,7 +308,8 @@ TEST(CalibrationFile, MissingAndDamagedKeysTakeTheirDefaults)
     EXPECT_FLOAT_EQ(+r.MeasuredInputVoltage, 0.25f); // last line without a line end
     EXPECT_EQ(+r.RefType, 1u);
     EXPECT_EQ(+r.DTCalVersion, 0);
-    EXPECT_FLOAT_EQ(+r.TransducerSensitivityVolts, 0.1f);
+    EXPECT_FLOAT_EQ(+r.TransducerSensitivityVolts, 0.1f); // beyond single precision: the default
+    EXPECT_FLOAT_EQ(+r.RefOffset, -3e38f);                  // large, but a float
     ComputeCalibrationFactors(r);
     EXPECT_FLOAT_EQ(+r.DTGain, 1.0f);
     EXPECT_TRUE(std::isfinite(r.CalRatio));
