@@ -244,3 +244,20 @@ TEST_F(MainFrameModesTest, ASummingCompositeOfTwoFilesShowsTheirCommonTone)
     EXPECT_EQ(frame->CompositeSpectrumPlot[0]->GetTraceA(), sum);
     EXPECT_NEAR(sum->GetPeakFrequency(), 250.0f, 4000.0f / 1024);
 }
+
+TEST_F(MainFrameModesTest, TheToolWindowsAveragingReachesTheChannelsEngineOnly)
+{
+    ASSERT_NE(Start(), nullptr);
+    ASSERT_NE(frame->Spectral[1], nullptr);
+    frame->Settings.Processing[1].AverageBlocks = 12;
+    frame->Settings.Processing[1].AverageSpeed = 3;
+    frame->ApplyChannelAveraging(1);
+    EXPECT_FLOAT_EQ(frame->Spectral[1]->GetAverageBlocks(), 12.0f);
+    // Indexes outside 0..7 and channels without an engine are ignored.
+    frame->ApplyChannelAveraging(8);
+    frame->ApplyChannelAveraging(-1);
+    frame->Settings.Device.Channels[5].bIsEnabled = 0;
+    frame->SetupChannelProcessing(5);
+    frame->ApplyChannelAveraging(5);
+    EXPECT_EQ(frame->Spectral[5], nullptr);
+}
