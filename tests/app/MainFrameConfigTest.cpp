@@ -5,6 +5,7 @@
 #include "app/settings/ConfigurationFile.h"
 #include "plots/TPlotBase.h"
 #include "res/resource.h"
+#include "wave/TWaveFile.h"
 
 using namespace frametest;
 
@@ -152,4 +153,26 @@ TEST_F(MainFrameConfigTest, AMaximisedPlotComesBackMaximisedAtTheNextStart)
     ASSERT_NE(Start(), nullptr);
     ASSERT_NE(frame->TimeSeriesPlot[2], nullptr);
     EXPECT_TRUE(frame->TimeSeriesPlot[2]->IsZoomed());
+}
+
+TEST_F(MainFrameConfigTest, LoadingAConfigurationStopsARunningPostProcessFirst)
+{
+    ASSERT_NE(Start(), nullptr);
+    frame->SetModePostProcess(false);
+    ASSERT_TRUE(Python("import wave\n"
+                       "w = wave.open('" + Data("wave/quiet.wav") + "', 'wb')\n"
+                       "w.setnchannels(1); w.setsampwidth(2); w.setframerate(4000)\n"
+                       "w.writeframes(bytes(2 * 40000)); w.close()\n"));
+    auto* file = new TWaveFile(Data("wave/quiet.wav"), 0, false, Data("temp"));
+    ASSERT_FALSE(file->IsError());
+    frame->Settings.Files[0].File = file;
+    frame->Settings.Processing[0].SampleFormat = file->GetFormat();
+    frame->ExecuteCommand(ID_RUN);
+    ASSERT_TRUE(frame->PostProcessBusy);
+    FrameSettings other;
+    other.OpMode = 2;
+    ASSERT_TRUE(WriteConfigurationFile(other, Data("config/Post.cfg").c_str()));
+    frame->LoadConfiguration("Post.cfg");
+    EXPECT_FALSE(frame->PostProcessBusy);
+    EXPECT_EQ(frame->Settings.OpMode, 2);
 }
