@@ -130,6 +130,8 @@ TEST_F(MainFrameWindowsTest, CloseAllPlotsClosesEveryKindAndRecordsThem)
     frame->OpenCompositeSpectrumPlot(15);
     frame->OpenCompositeSpectrogramPlot(0);
     EXPECT_EQ(ChildCount(), 4);
+    // A change of system colours reaches every open plot and the tool windows.
+    frame->SendMessage(WM_SYSCOLORCHANGE);
     frame->ExecuteCommand(ID_CLOSE_ALL_PLOTS);
     AfxPumpMessages();
     EXPECT_EQ(ChildCount(), 0);
