@@ -133,6 +133,9 @@ float SpectralData::TotalLevel(UINT first, UINT last, WORD ampType, int weightin
         return -999.0f;
     if (ampType == 1 && IsCalibrated() && IsPlain())
         result += UnitOffset();
+    // Linear levels of an uncalibrated channel are shown in percent of full scale.
+    if (ampType != 1 && !IsCalibrated() && !coherenceKind)
+        result *= 100.0f;
     return result;
 }
 

@@ -97,10 +97,11 @@ TEST(SpectralDataLevelMeasures, OverallLevelObeysParsevalWithTheNoiseBandwidth)
     FeedBlock(b, w, {{100.3, 0.5}});
     a.Average(false);
     b.Average(false);
-    EXPECT_NEAR(a.GetOverallLevel(), 0.5f, 0.005f);
+    // Uncalibrated linear levels are percent of full scale, the overall level too.
+    EXPECT_NEAR(a.GetOverallLevel(), 50.0f, 0.5f);
     EXPECT_NEAR(b.GetOverallLevel(), 20 * std::log10(0.5), 0.05f);
-    // Sum of displayed levels (weighting -1) agrees in percent.
-    EXPECT_NEAR(a.TotalLevel(a.GetFirstBin(), a.GetLastBin(), 0, -1), 50.0f, 0.5f);
+    // Sum of displayed levels (weighting -1) agrees.
+    EXPECT_NEAR(a.TotalLevel(a.GetFirstBin(), a.GetLastBin(), 0, -1), a.GetOverallLevel(), 0.01f);
     // Calibrated in pascals: the overall level carries the SPL offset.
     const auto cal = Calibration(kUnitSplAir, 2.0f, 0);
     b.SetScaling(&cal);
