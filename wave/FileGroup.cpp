@@ -157,14 +157,22 @@ bool SaveFileGroup(const std::string& groupPath, FileGroupInfo& info, ChannelFil
         TWaveFile* file = files[c].File;
         if (file == nullptr)
             continue;
+        bool saved = true;
         if (file->IsUntitled()) {
             std::string name = FileGroupChannelFileName(groupPath, c);
             CopyField(files[c].FilePath, name.c_str());
             file->SetFileName(name);
-            file->Save();
+            saved = file->Save();
         }
-        if (file->IsModified())
-            file->Save();
+        if (saved && file->IsModified())
+            saved = file->Save();
+        // The wave's own save says nothing when its file cannot be created.
+        if (!saved) {
+            char buf[400];
+            std::snprintf(buf, sizeof buf, "Failure saving wave file %s", file->GetFileName().c_str());
+            AfxMessageBox(buf, MB_ICONSTOP);
+            ok = false;
+        }
         ok = WriteFileGroupEntry(groupPath, c, file->GetFileName()) && ok;
     }
     return ok;

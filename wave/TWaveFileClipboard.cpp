@@ -122,14 +122,19 @@ bool TWaveFile::PasteInsert(std::span<const std::uint8_t> image, DWORD frame)
         if (pasted->GetFormat().Equals(format_)) {
             DWORD length = pasted->GetEndFrame();
             frame = std::min(frame, endFrame_);
+            const DWORD oldEnd = endFrame_;
             done = InsertSegment(pasted, this, 0, frame, length);
-            // Undoing an insert only removes frames, so it needs no undo file.
-            DiscardUndo();
-            undoAvailable_ = 1;
-            undoKind_ = kUndoInserted;
-            undoFirst_ = frame;
-            undoEnd_ = frame + length;
-            modified_ = 1;
+            // An insert that could not make room moved nothing: undoing it would remove real
+            // frames, so the previous undo stands.
+            if (endFrame_ != oldEnd) {
+                // Undoing an insert only removes frames, so it needs no undo file.
+                DiscardUndo();
+                undoAvailable_ = 1;
+                undoKind_ = kUndoInserted;
+                undoFirst_ = frame;
+                undoEnd_ = frame + length;
+                modified_ = 1;
+            }
         } else {
             AfxMessageBox(kFormatMismatch);
         }

@@ -1,5 +1,8 @@
 #include "platform/core/Profile.h"
 
+#include "platform/core/FileSystem.h"
+
+#include <algorithm>
 #include <cctype>
 #include <cstdio>
 #include <cstring>
@@ -9,6 +12,8 @@
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include <sys/stat.h>
 
 namespace {
 
@@ -93,16 +98,48 @@ std::optional<std::vector<std::string>> ReadLines(const char* fileName)
     return lines;
 }
 
+bool WriteAll(std::FILE* f, const std::string& text)
+{
+    bool ok = std::fwrite(text.data(), 1, text.size(), f) == text.size();
+    if (std::fflush(f) != 0)
+        ok = false;
+    return ok;
+}
+
+// The new text goes to a file beside the old one, which is renamed over it only when the
+// whole text is written: a full disk or a crash leaves the old file, never half of one.
+// A link is written through in place, so it stays a link; so is a file in a folder where no
+// new file can be made.
 bool WriteLines(const char* fileName, const std::vector<std::string>& lines)
 {
+    std::string text;
+    for (const std::string& line : lines) {
+        text += line;
+        text += "\r\n";
+    }
+    struct stat old {};
+    const bool exists = ::lstat(fileName, &old) == 0;
+    if (!exists || S_ISREG(old.st_mode)) {
+        std::string name(fileName);
+        std::size_t slash = name.find_last_of('/');
+        std::string temp = MakeTempFile(slash == std::string::npos ? std::string(".") : name.substr(0, slash + 1), "ini");
+        if (!temp.empty()) {
+            std::FILE* f = std::fopen(temp.c_str(), "wb");
+            bool ok = f != nullptr && WriteAll(f, text);
+            if (ok && exists)
+                ok = ::fchmod(::fileno(f), old.st_mode & 07777) == 0;
+            if (f != nullptr && std::fclose(f) != 0)
+                ok = false;
+            if (ok && std::rename(temp.c_str(), fileName) == 0)
+                return true;
+            std::remove(temp.c_str());
+            return false;
+        }
+    }
     std::FILE* f = std::fopen(fileName, "wb");
     if (f == nullptr)
         return false;
-    bool ok = true;
-    for (const std::string& line : lines) {
-        if (std::fwrite(line.data(), 1, line.size(), f) != line.size() || std::fwrite("\r\n", 1, 2, f) != 2)
-            ok = false;
-    }
+    bool ok = WriteAll(f, text);
     if (std::fclose(f) != 0)
         ok = false;
     return ok;
@@ -175,8 +212,9 @@ DWORD CopyList(const std::vector<std::string>& names, LPSTR buf, DWORD size)
     std::size_t pos = 0;
     for (const std::string& name : names) {
         if (pos + name.size() + 1 > size - 1) {
-            std::size_t room = size - 2 - pos;
-            std::memcpy(buf + pos, name.data(), room);
+            // The names before may already fill the buffer up to its final zero.
+            std::size_t room = pos < size - 2 ? size - 2 - pos : 0;
+            std::memcpy(buf + pos, name.data(), std::min(room, name.size()));
             buf[size - 2] = '\0';
             buf[size - 1] = '\0';
             return size - 2;

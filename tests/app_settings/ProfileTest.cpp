@@ -2,12 +2,17 @@
 
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <sstream>
 #include <string>
 #include <vector>
+
+#include <sys/resource.h>
 
 namespace fs = std::filesystem;
 
@@ -107,6 +112,23 @@ TEST_F(ProfileFile, BufferTruncationAndLists)
     EXPECT_EQ(list[3], '\0');
 }
 
+// A name that fills the buffer to its last byte, with another name after it, must neither
+// write past the buffer nor lose the two closing zeros.
+TEST_F(ProfileFile, ListThatFillsTheBufferExactlyStaysInside)
+{
+    Put("[abcdefgh]\n[x]\n[y]\n");
+    char guard[16];
+    std::memset(guard, 0x55, sizeof guard);
+    // "abcdefgh\0" takes 9 of the 10 bytes, the final zero the tenth.
+    DWORD n = GetPrivateProfileSectionNamesA(guard, 10, file.c_str());
+    EXPECT_EQ(n, 8u);
+    EXPECT_EQ(std::string(guard, 8), "abcdefgh");
+    EXPECT_EQ(guard[8], '\0');
+    EXPECT_EQ(guard[9], '\0');
+    for (std::size_t i = 10; i < sizeof guard; ++i)
+        EXPECT_EQ(static_cast<unsigned char>(guard[i]), 0x55u) << "byte " << i << " written past the buffer";
+}
+
 TEST_F(ProfileFile, IntegersParseLikeWindows)
 {
     Put("[N]\na=  42abc\nb=-5\nc=0x1F\nd=abc\ne=\nf=+7\ng=99999999999\n");
@@ -151,4 +173,41 @@ TEST_F(ProfileFile, WriteCreatesTheFileAndFailsWithoutAFolder)
     fs::path missing = dir / "no" / "such.ini";
     EXPECT_FALSE(WritePrivateProfileStringA("S", "k", "v", missing.c_str()));
     EXPECT_FALSE(WritePrivateProfileStringA(nullptr, "k", "v", file.c_str()));
+}
+
+// A write that runs out of room (here: the file-size limit) must leave the old file whole
+// rather than cut short.
+TEST_F(ProfileFile, FailedWriteKeepsTheOldFile)
+{
+    std::string text = "[A]\r\nfirst=1\r\n[B]\r\n";
+    for (int i = 0; i < 100; ++i)
+        text += "key" + std::to_string(i) + "=value " + std::to_string(i) + "\r\n";
+    Put(text);
+    rlimit old{};
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &old), 0);
+    auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit low = old;
+    low.rlim_cur = static_cast<rlim_t>(text.size());
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &low), 0);
+    const BOOL written = WritePrivateProfileStringA("A", "second", std::string(200, 'x').c_str(), file.c_str());
+    setrlimit(RLIMIT_FSIZE, &old);
+    std::signal(SIGXFSZ, oldHandler);
+    EXPECT_FALSE(written);
+    EXPECT_EQ(Text(), text);
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir), fs::directory_iterator()), 1)
+        << "no temporary file is left behind";
+}
+
+// The file keeps its permissions and stays a link when it is one.
+TEST_F(ProfileFile, RewriteKeepsModeAndLinks)
+{
+    Put("[A]\r\nk=1\r\n");
+    fs::permissions(file, fs::perms::owner_read | fs::perms::owner_write);
+    ASSERT_TRUE(WritePrivateProfileStringA("A", "k", "2", file.c_str()));
+    EXPECT_EQ(fs::status(file).permissions() & fs::perms::all, fs::perms::owner_read | fs::perms::owner_write);
+    fs::path link = dir / "Link.ini";
+    fs::create_symlink(file, link);
+    ASSERT_TRUE(WritePrivateProfileStringA("A", "k", "3", link.c_str()));
+    EXPECT_TRUE(fs::is_symlink(link));
+    EXPECT_EQ(Text(), "[A]\r\nk=3\r\n");
 }

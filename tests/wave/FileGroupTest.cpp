@@ -181,6 +181,21 @@ TEST_F(FileGroup, SavingOverAGroupKeepsItsOtherKeys)
     EXPECT_EQ(ReadFileGroupEntry(group, 7), "");
 }
 
+// A wave that cannot be written (its folder is gone) must not leave the group reported saved.
+TEST_F(FileGroup, SaveReportsAWaveThatCouldNotBeWritten)
+{
+    std::filesystem::create_directory(dir.file("gone"));
+    ASSERT_TRUE(WritePyWave(dir.file("gone/a.wav"), 8000, 2, 1, {1, 2, 3}));
+    files[1].File = new TWaveFile(dir.file("gone/a.wav"), TWaveFile::kMemory, false, dir.path());
+    ASSERT_FALSE(files[1].File->IsError());
+    files[1].File->SetSample(9, 0, 0);
+    std::filesystem::remove_all(dir.file("gone"));
+    ScriptedUser user;
+    user.ExpectBox(IDOK, "Failure saving wave file " + dir.file("gone/a.wav"));
+    EXPECT_FALSE(SaveFileGroup(dir.file("g.qrx"), info, files));
+    EXPECT_TRUE(files[1].File->IsModified()) << "the edits are still unsaved";
+}
+
 TEST_F(FileGroup, CloseAsksAboutUnsavedWork)
 {
     // Untitled: asked; No keeps everything.

@@ -6,8 +6,11 @@
 
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <cstring>
 #include <memory>
+
+#include <sys/resource.h>
 
 using namespace wavetest;
 
@@ -258,4 +261,37 @@ TEST(WaveEditMemory, TargetsThatCannotGrowAreLeftUnchangedWithAMessage)
     EXPECT_FALSE(source.InsertSegment(&source, &target, 0, 0, 0x7FFFFFFFu));
     EXPECT_EQ(target.GetLength(), 100u);
     EXPECT_EQ(Column(target), before);
+}
+
+// An insert that cannot grow the file changes nothing, so its undo must not remove frames.
+TEST(WaveEditStreamed, FailedPasteInsertLeavesNothingForUndoToRemove)
+{
+    TempFolder dir;
+    TWaveFile w(TPcmFormat(8000, 2, 2), false, dir.path());
+    std::vector<std::uint8_t> zeros(w.FramesToBytes(10000), 0);
+    ASSERT_TRUE(w.WriteBytes(zeros.data(), static_cast<DWORD>(zeros.size())));
+    FillRamp(w, 10000);
+    HGLOBAL image = w.MakeClipboardImage(0, 100);
+    ASSERT_NE(image, nullptr);
+
+    // The working copy may not grow past its present size.
+    const std::int64_t size = GetFileSizeOf(w.GetWorkingCopy());
+    ASSERT_GT(size, 0);
+    rlimit old{};
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &old), 0);
+    auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit low = old;
+    low.rlim_cur = static_cast<rlim_t>(size);
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &low), 0);
+    const bool pasted = w.PasteInsert(Bytes(image), 500);
+    setrlimit(RLIMIT_FSIZE, &old);
+    std::signal(SIGXFSZ, oldHandler);
+    GlobalUnlock(image);
+    GlobalFree(image);
+
+    EXPECT_FALSE(pasted);
+    EXPECT_EQ(w.GetEndFrame(), 10000u);
+    w.Undo();
+    EXPECT_EQ(w.GetEndFrame(), 10000u) << "undo removed frames that were never inserted";
+    EXPECT_EQ(Column(w), Ramp(0, 10000));
 }
