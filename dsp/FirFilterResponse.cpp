@@ -15,21 +15,10 @@
 bool TFilter::DesignFromResponseFile()
 {
     const int n = taps_;
+    // At least twice the power of two above the tap count, so the response has room.
     UINT fftSize = 64;
-    if (n < 32)
-        fftSize = 64;
-    else if (n < 64)
-        fftSize = 128;
-    else if (n < 128)
-        fftSize = 256;
-    else if (n < 256)
-        fftSize = 512;
-    else if (n < 512)
-        fftSize = 1024;
-    else if (n < 1024)
-        fftSize = 2048;
-    else if (n < 2048)
-        fftSize = 4096;
+    while (fftSize / 2 <= static_cast<UINT>(std::max(n, 0)) && fftSize < 4096)
+        fftSize *= 2;
 
     ChannelProcessingSettings processing;
     processing.SampleFormat.Set(format_.SampleRate, 1, 2);

@@ -194,6 +194,9 @@ private:
     float UnitOffset() const;
     float BinFrequency(UINT k) const { return static_cast<float>(k) * binWidth; }
     float GaussianPeakFrequency(int centreBin) const;
+    // The bin of the highest peak hold over lo..hi; hi alone when lo = hi - 1 or lo < 0; -1
+    // when the range holds none.
+    int PeakHoldBestBin(int lo, int hi) const;
     double PowerOfLevel(double level) const;
     void UpdateMagnitudeDb();
     void AllocateBuffers();

@@ -10,6 +10,14 @@ namespace {
 inline float Power(float re, float im) { return re * re + im * im; }
 inline float Phase(float re, float im) { return (re == 0.0f && im == 0.0f) ? 0.0f : std::atan2(im, re); }
 
+// Stores bin k from a power and a phase.
+inline void PutPolar(float* out, UINT k, double power, double phase)
+{
+    const double a = power > 0.0 ? std::sqrt(power) : power;
+    out[2 * k] = static_cast<float>(a * std::cos(phase));
+    out[2 * k + 1] = static_cast<float>(a * std::sin(phase));
+}
+
 } // namespace
 
 void SpectralData::UpdateMagnitudeDb()
@@ -57,9 +65,7 @@ void SpectralData::RealSum(const float* const* spectra, int count)
             power += Power(re, im);
             phase += Phase(re, im);
         }
-        const double a = power > 0.0 ? std::sqrt(power) : power;
-        out[2 * k] = static_cast<float>(a * std::cos(phase));
-        out[2 * k + 1] = static_cast<float>(a * std::sin(phase));
+        PutPolar(out, k, power, phase);
     }
 }
 
@@ -70,10 +76,8 @@ void SpectralData::PolarMean(const float* a, const float* b)
     float* out = frame.get();
     for (UINT k = 0; k < bins; ++k) {
         const double mean = (Power(a[2 * k], a[2 * k + 1]) + Power(b[2 * k], b[2 * k + 1])) / 2.0;
-        const double amp = mean > 0.0 ? std::sqrt(mean) : mean;
         const double phi = (Phase(a[2 * k], a[2 * k + 1]) + Phase(b[2 * k], b[2 * k + 1])) / 2.0;
-        out[2 * k] = static_cast<float>(amp * std::cos(phi));
-        out[2 * k + 1] = static_cast<float>(amp * std::sin(phi));
+        PutPolar(out, k, mean, phi);
     }
 }
 

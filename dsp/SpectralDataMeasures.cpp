@@ -73,25 +73,23 @@ float SpectralData::TotalLevel(UINT first, UINT last, WORD ampType, int weightin
         return 0.0f;
     double sum = 0.0;
     if (weighting == -1) {
-        if (IsOctave()) {
-            if (bandCount == 0)
-                return 0.0f;
-            last = std::min(last, bandCount - 1);
-            for (UINT b = first; b <= last; ++b) {
+        // The squares of the displayed levels (as amplitudes) of bins or bands from..to.
+        auto displayedPower = [this](UINT from, UINT to) {
+            double total = 0.0;
+            for (UINT b = from; b <= to; ++b) {
                 double L = GetLevel(static_cast<int>(b));
                 if (AmpScaleType == 1)
                     L = L <= -999.0 ? 0.0 : std::pow(10.0, L / 20.0);
-                sum += L * L;
+                total += L * L;
             }
+            return total;
+        };
+        if (IsOctave()) {
+            if (bandCount == 0)
+                return 0.0f;
+            sum = displayedPower(first, std::min(last, bandCount - 1));
         } else {
-            first = std::max(first, NarrowbandBin(lowFrequency));
-            last = std::min(last, bins - 1);
-            for (UINT k = first; k <= last; ++k) {
-                double L = GetLevel(static_cast<int>(k));
-                if (AmpScaleType == 1)
-                    L = L <= -999.0 ? 0.0 : std::pow(10.0, L / 20.0);
-                sum += L * L;
-            }
+            sum = displayedPower(std::max(first, NarrowbandBin(lowFrequency)), std::min(last, bins - 1));
             sum *= NoiseBandwidthFactor();
         }
         if (!(sum > 0.0))

@@ -115,29 +115,12 @@ float SpectralData::GetPeakHoldValue(UINT bin) const
     return v;
 }
 
-double SpectralData::MaxPeakHold(int lo, int hi) const
+int SpectralData::PeakHoldBestBin(int lo, int hi) const
 {
-    if (!peakHold)
-        return kNoLevelDb;
     if (lo == hi - 1 || lo < 0)
-        return GetPeakHoldValue(static_cast<UINT>(std::max(hi, 0)));
+        return std::max(hi, 0);
     double best = -999999.0;
-    for (int k = lo; k <= hi; ++k) {
-        const double v = GetPeakHoldValue(static_cast<UINT>(k));
-        if (v > best)
-            best = v;
-    }
-    return best;
-}
-
-double SpectralData::PeakHoldFrequency(int lo, int hi) const
-{
-    if (!peakHold)
-        return kNoLevelDb;
-    if (lo == hi - 1 || lo < 0)
-        return GetBinFrequency(static_cast<UINT>(std::max(hi, 0)));
-    double best = -999999.0;
-    int bestBin = lo;
+    int bestBin = -1;
     for (int k = lo; k <= hi; ++k) {
         const double v = GetPeakHoldValue(static_cast<UINT>(k));
         if (v > best) {
@@ -145,7 +128,23 @@ double SpectralData::PeakHoldFrequency(int lo, int hi) const
             bestBin = k;
         }
     }
-    return GetBinFrequency(static_cast<UINT>(bestBin));
+    return bestBin;
+}
+
+double SpectralData::MaxPeakHold(int lo, int hi) const
+{
+    if (!peakHold)
+        return kNoLevelDb;
+    const int b = PeakHoldBestBin(lo, hi);
+    return b < 0 ? -999999.0 : GetPeakHoldValue(static_cast<UINT>(b));
+}
+
+double SpectralData::PeakHoldFrequency(int lo, int hi) const
+{
+    if (!peakHold)
+        return kNoLevelDb;
+    const int b = PeakHoldBestBin(lo, hi);
+    return GetBinFrequency(static_cast<UINT>(b < 0 ? lo : b));
 }
 
 float SpectralData::GetPhaseDegrees(int bin) const

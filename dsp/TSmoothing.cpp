@@ -240,15 +240,19 @@ void TSmoothing::Apply(float* data) const
         data[i] *= t[i];
 }
 
+bool TSmoothing::CopyWhenPlain(const float* in, float* out) const
+{
+    if (table && type != kUniform)
+        return false;
+    if (in != out)
+        std::memmove(out, in, sizeof(float) * length);
+    return true;
+}
+
 void TSmoothing::ApplyTo(const float* in, float* out) const
 {
-    if (!in || !out)
+    if (!in || !out || CopyWhenPlain(in, out))
         return;
-    if (!table || type == kUniform) {
-        if (in != out)
-            std::memmove(out, in, sizeof(float) * length);
-        return;
-    }
     const float* t = table.get();
     for (UINT i = 0; i < length; ++i)
         out[i] = in[i] * t[i];
@@ -256,13 +260,8 @@ void TSmoothing::ApplyTo(const float* in, float* out) const
 
 void TSmoothing::Remove(const float* in, float* out) const
 {
-    if (!in || !out)
+    if (!in || !out || CopyWhenPlain(in, out))
         return;
-    if (!table || type == kUniform) {
-        if (in != out)
-            std::memmove(out, in, sizeof(float) * length);
-        return;
-    }
     const float* t = table.get();
     for (UINT i = 0; i < length; ++i)
         if (std::fabs(t[i]) > 1e-7f)

@@ -49,6 +49,8 @@ private:
     void Validate();
     void Allocate();
     void Compute();
+    // Without a table (or for the uniform window) copies in to out and returns true.
+    bool CopyWhenPlain(const float* in, float* out) const;
 
     UINT length = 0;
     WORD type = 0;

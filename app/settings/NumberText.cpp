@@ -8,20 +8,25 @@
 
 namespace {
 bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\v' || c == '\f'; }
+
+// The text after leading blanks and one optional sign.
+const char* SkipBlanksAndSign(const char* p, bool& negative)
+{
+    while (IsBlank(*p))
+        ++p;
+    negative = *p == '-';
+    if (*p == '-' || *p == '+')
+        ++p;
+    return p;
+}
 } // namespace
 
 std::int64_t ParseDecimalInteger(const char* text)
 {
     if (text == nullptr)
         return 0;
-    const char* p = text;
-    while (IsBlank(*p))
-        ++p;
     bool negative = false;
-    if (*p == '-' || *p == '+') {
-        negative = *p == '-';
-        ++p;
-    }
+    const char* p = SkipBlanksAndSign(text, negative);
     std::uint64_t value = 0;
     constexpr std::uint64_t kLimit = static_cast<std::uint64_t>(std::numeric_limits<std::int64_t>::max());
     bool saturated = false;
@@ -41,14 +46,8 @@ double ParseDecimalFloat(const char* text, double fallback)
 {
     if (text == nullptr)
         return 0.0;
-    const char* p = text;
-    while (IsBlank(*p))
-        ++p;
     bool negative = false;
-    if (*p == '-' || *p == '+') {
-        negative = *p == '-';
-        ++p;
-    }
+    const char* p = SkipBlanksAndSign(text, negative);
     if (*p == '-' || *p == '+')
         return 0.0;
     const char* end = p;
