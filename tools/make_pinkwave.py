@@ -3,9 +3,8 @@
 44100 Hz, from our own generator.
 
 The generator is integer-only (a 32-bit linear congruential source feeding a 16-row
-Voss-McCartney sum), so res/PinkWave.cpp, which carries the same generator and builds the
-resource when the program starts, produces exactly the same bytes. The wave test runs this
-script and compares the two byte for byte.
+Voss-McCartney sum), so the same seed always gives the same bytes. The build runs this script
+and assembles its output into the program (res/PinkWave.cpp).
 
 Usage: make_pinkwave.py OUTPUT.wav [--seconds N]
 """
