@@ -278,9 +278,8 @@ void SpectralData::AllocateLinearBuffers()
     ringIndex = 0;
     if (AverageMode == 1 && AverageType == 1)
         AverageType = 0;
-    int b = static_cast<int>(AverageBlocks);
-    if (b < 1)
-        b = 1;
+    // Counts past the slot limit need no exact value (and may not fit an int).
+    const int b = AverageBlocks < 999.0f ? std::max(static_cast<int>(AverageBlocks), 1) : 999;
     ringMagnitude.clear();
     ringComplex.clear();
     if (AverageType != 1 || bins == 0)

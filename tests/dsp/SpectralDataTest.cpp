@@ -290,6 +290,10 @@ TEST(SpectralDataAveraging, LinearSlotLimits)
     const auto s = Scaling(0);
     SpectralData big(&p, &s, false);
     EXPECT_EQ(big.GetLinearSlotCount(), 999);
+    // A count beyond the int range (a damaged configuration) still gives the 999 slots.
+    p.AverageBlocks = 4000000000u;
+    SpectralData huge(&p, &s, false);
+    EXPECT_EQ(huge.GetLinearSlotCount(), 999);
     p.AverageBlocks = 1000;
     SpectralData thousand(&p, &s, false);
     SetFrameBins(thousand, 2.0f, 0.0f);
