@@ -2,6 +2,9 @@
 
 #include "app/settings/CommonRoutines.h"
 #include "app/settings/NumberText.h"
+#include "platform/core/FileSystem.h"
+
+#include <sys/stat.h>
 
 #include <algorithm>
 #include <cctype>
@@ -727,18 +730,50 @@ void ConfigurationWriter::WriteProfileLine(const char* section, const char* key,
         failed_ = true;
 }
 
-bool WriteConfigurationFile(const FrameSettings& settings, const char* path)
+namespace {
+
+// Writes every section to an open file; false when any of it did not reach the file.
+bool WriteSettingsTo(std::FILE* f, const FrameSettings& settings)
 {
-    if (path == nullptr)
-        return false;
-    std::FILE* f = std::fopen(path, "wb");
-    if (f == nullptr)
-        return false;
     ConfigurationWriter out(f);
     Writer io(out);
     // The writer only reads the records; the visitors are shared with the reader.
     VisitAll(io, const_cast<FrameSettings&>(settings));
-    bool ok = !out.Failed();
+    return !out.Failed() && std::fflush(f) == 0;
+}
+
+} // namespace
+
+bool WriteConfigurationFile(const FrameSettings& settings, const char* path)
+{
+    if (path == nullptr)
+        return false;
+    // The new file goes beside the old one and is renamed over it only when complete, so a
+    // full disk keeps the old configuration whole. A link is written through in place, so it
+    // stays a link; so is a file in a folder where no new file can be made.
+    struct stat old {};
+    const bool exists = ::lstat(path, &old) == 0;
+    if (!exists || S_ISREG(old.st_mode)) {
+        const std::string name(path);
+        const std::size_t slash = name.find_last_of('/');
+        const std::string temp = MakeTempFile(slash == std::string::npos ? std::string(".") : name.substr(0, slash + 1), "cfg");
+        if (!temp.empty()) {
+            std::FILE* f = std::fopen(temp.c_str(), "wb");
+            bool ok = f != nullptr && WriteSettingsTo(f, settings);
+            if (ok && exists)
+                ok = ::fchmod(::fileno(f), old.st_mode & 07777) == 0;
+            if (f != nullptr && std::fclose(f) != 0)
+                ok = false;
+            if (ok && std::rename(temp.c_str(), path) == 0)
+                return true;
+            std::remove(temp.c_str());
+            return false;
+        }
+    }
+    std::FILE* f = std::fopen(path, "wb");
+    if (f == nullptr)
+        return false;
+    bool ok = WriteSettingsTo(f, settings);
     if (std::fclose(f) != 0)
         ok = false;
     return ok;

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -12,6 +13,8 @@
 #include <sstream>
 #include <string>
 #include <vector>
+
+#include <sys/resource.h>
 
 namespace fs = std::filesystem;
 
@@ -672,6 +675,34 @@ TEST_F(ConfigFile, MissingFileChangesNothing)
     EXPECT_FALSE(ReadConfigurationFile(*s, (dir / "none.cfg").c_str()));
     EXPECT_EQ(std::memcmp(static_cast<void*>(s.get()), static_cast<void*>(before.get()), sizeof(FrameSettings)), 0);
     EXPECT_FALSE(WriteConfigurationFile(*s, (dir / "no" / "x.cfg").c_str()));
+}
+
+// A save that runs out of room (here: the file-size limit) keeps the configuration that was
+// there, whole, and leaves no temporary file behind.
+TEST_F(ConfigFile, FailedWriteKeepsTheOldFile)
+{
+    auto s = Fresh();
+    ASSERT_TRUE(WriteConfigurationFile(*s, file.c_str()));
+    const std::string before = Text();
+    fs::permissions(file, fs::perms::owner_read | fs::perms::owner_write);
+    Scramble(*s);
+    rlimit old{};
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &old), 0);
+    auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit low = old;
+    low.rlim_cur = static_cast<rlim_t>(before.size() / 2);
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &low), 0);
+    const bool written = WriteConfigurationFile(*s, file.c_str());
+    setrlimit(RLIMIT_FSIZE, &old);
+    std::signal(SIGXFSZ, oldHandler);
+    EXPECT_FALSE(written);
+    EXPECT_EQ(Text(), before);
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir), fs::directory_iterator()), 1);
+    // A save that succeeds replaces the file and keeps its permissions.
+    ASSERT_TRUE(WriteConfigurationFile(*s, file.c_str()));
+    EXPECT_NE(Text(), before);
+    EXPECT_EQ(fs::status(file).permissions() & fs::perms::all, fs::perms::owner_read | fs::perms::owner_write);
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir), fs::directory_iterator()), 1);
 }
 
 TEST(ConfigurationTable, LookupRules)
