@@ -27,33 +27,28 @@ std::deque<std::function<void(CWnd&)>>& ModalScripts()
     return q;
 }
 
-// The window of a dialog: Esc, Enter and the close box become the dialog's commands.
-class DialogWidget : public QDialog {
-public:
-    DialogWidget(CDialog* owner, QWidget* parent) : QDialog(parent), owner_(owner) {}
-    void ReleaseOwner() { owner_ = nullptr; }
-
-protected:
-    void keyPressEvent(QKeyEvent* e) override
-    {
-        const UINT vk = e->key() == Qt::Key_Escape ? VK_ESCAPE
-                        : (e->key() == Qt::Key_Return || e->key() == Qt::Key_Enter) ? VK_RETURN
-                                                                                      : 0;
-        if (vk && owner_ && owner_->HandleDialogKey(vk))
-            return;
-        QWidget::keyPressEvent(e);
-    }
-    void reject() override
-    {
-        if (owner_)
-            owner_->SendMessage(WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
-    }
-
-private:
-    CDialog* owner_;
-};
-
 } // namespace
+
+CommandDialogWidget::CommandDialogWidget(CWnd* owner, std::function<bool(UINT vk)> keys, QWidget* parent)
+    : QDialog(parent), owner_(owner), keys_(std::move(keys))
+{
+}
+
+void CommandDialogWidget::keyPressEvent(QKeyEvent* e)
+{
+    const UINT vk = e->key() == Qt::Key_Escape                                  ? VK_ESCAPE
+                    : (e->key() == Qt::Key_Return || e->key() == Qt::Key_Enter) ? VK_RETURN
+                                                                                  : 0;
+    if (vk && owner_ && keys_ && keys_(vk))
+        return;
+    QWidget::keyPressEvent(e);
+}
+
+void CommandDialogWidget::reject()
+{
+    if (owner_)
+        owner_->SendMessage(WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
+}
 
 std::unique_ptr<CFont> MakeFontOfWidget(const QWidget* widget)
 {
@@ -89,7 +84,7 @@ CDialog::CDialog(LPCSTR lpszTemplateName, CWnd* pParentWnd)
 CDialog::~CDialog()
 {
     if (QWidget* w = GetQWidget())
-        if (auto* dw = dynamic_cast<DialogWidget*>(w))
+        if (auto* dw = dynamic_cast<CommandDialogWidget*>(w))
             dw->ReleaseOwner();
     wrappers_.clear();
 }
@@ -128,7 +123,7 @@ bool CDialog::CreateDialogWindow(bool modal)
     AfxEnsureQtApplication();
     CWnd* parent = m_pParentWnd ? m_pParentWnd : AfxGetMainWnd();
     QWidget* parentWidget = parent && parent->GetQWidget() ? parent->GetQWidget()->window() : nullptr;
-    auto* w = new DialogWidget(this, parentWidget);
+    auto* w = new CommandDialogWidget(this, [this](UINT vk) { return HandleDialogKey(vk); }, parentWidget);
     w->setWindowTitle(QString::fromLocal8Bit(template_->caption.c_str()));
     w->setModal(modal);
     m_dwStyle = WS_POPUP | WS_CAPTION | WS_SYSMENU | (modal ? 0 : WS_VISIBLE);
@@ -181,22 +176,18 @@ BOOL CDialog::Create(UINT nIDTemplate, CWnd* pParentWnd)
 {
     m_nIDTemplate = nIDTemplate;
     m_strTemplateName.clear();
-    if (pParentWnd)
-        m_pParentWnd = pParentWnd;
-    if (!CreateDialogWindow(false))
-        return FALSE;
-    const HWND self = m_hWnd;
-    if (OnInitDialog())
-        NextDlgCtrl();
-    if (FromHandle(self) == this && GetQWidget() && !ended_)
-        GetQWidget()->show();
-    return TRUE;
+    return CreateModeless(pParentWnd);
 }
 
 BOOL CDialog::Create(LPCSTR lpszTemplateName, CWnd* pParentWnd)
 {
     m_nIDTemplate = 0;
     m_strTemplateName = lpszTemplateName ? lpszTemplateName : "";
+    return CreateModeless(pParentWnd);
+}
+
+BOOL CDialog::CreateModeless(CWnd* pParentWnd)
+{
     if (pParentWnd)
         m_pParentWnd = pParentWnd;
     if (!CreateDialogWindow(false))
@@ -212,7 +203,7 @@ BOOL CDialog::Create(LPCSTR lpszTemplateName, CWnd* pParentWnd)
 void CDialog::DestroyDialogWindow()
 {
     if (QWidget* w = GetQWidget())
-        if (auto* dw = dynamic_cast<DialogWidget*>(w))
+        if (auto* dw = dynamic_cast<CommandDialogWidget*>(w))
             dw->ReleaseOwner();
     wrappers_.clear();
     font_.reset();

@@ -111,6 +111,8 @@ protected:
 private:
     const DialogTemplate* FindTemplate() const;
     bool CreateDialogWindow(bool modal);
+    // The template is chosen: creates the window, initialises it and shows it.
+    BOOL CreateModeless(CWnd* pParentWnd);
 
     const DialogTemplate* template_ = nullptr;
     std::vector<std::unique_ptr<CWnd>> wrappers_;

@@ -178,14 +178,7 @@ BOOL CFrameWnd::CreateMainWindow(LPCSTR lpszWindowName, DWORD dwStyle, const REC
         return FALSE;
     m_dwStyle = static_cast<DWORD>(cs.style) & ~WS_VISIBLE;
     m_dwExStyle = cs.dwExStyle;
-    WNDCLASSA cls;
-    HICON classIcon = nullptr;
-    if (cs.lpszClass && GetClassInfo(nullptr, cs.lpszClass, &cls)) {
-        m_classStyle = cls.style;
-        m_classBrush = cls.hbrBackground;
-        m_classCursor = cls.hCursor;
-        classIcon = cls.hIcon;
-    }
+    const HICON classIcon = AdoptClassInfo(cs);
 
     m_mainWindow = new QMainWindow(pParentWnd ? pParentWnd->GetQWidget() : nullptr,
                                    pParentWnd ? Qt::Tool : Qt::Window);
@@ -666,14 +659,7 @@ BOOL CMDIChildWnd::Create(LPCSTR lpszClassName, LPCSTR lpszWindowName, DWORD dwS
         return FALSE;
     m_dwStyle = static_cast<DWORD>(cs.style) & ~WS_VISIBLE;
     m_dwExStyle = cs.dwExStyle;
-    WNDCLASSA cls;
-    HICON classIcon = nullptr;
-    if (cs.lpszClass && GetClassInfo(nullptr, cs.lpszClass, &cls)) {
-        m_classStyle = cls.style;
-        m_classBrush = cls.hbrBackground;
-        m_classCursor = cls.hCursor;
-        classIcon = cls.hIcon;
-    }
+    const HICON classIcon = AdoptClassInfo(cs);
     auto* sub = new QMdiSubWindow;
     ApplyClassIcon(sub, classIcon);
     sub->setAttribute(Qt::WA_DeleteOnClose, false);
@@ -782,21 +768,6 @@ BOOL CMDIChildWnd::SetWindowPlacement(const WINDOWPLACEMENT* wp)
     w->setGeometry(r.left, r.top, std::max<LONG>(1, r.right - r.left), std::max<LONG>(1, r.bottom - r.top));
     m_rectNormal = RECT{r.left, r.top, r.left + std::max<LONG>(1, r.right - r.left),
                         r.top + std::max<LONG>(1, r.bottom - r.top)};
-    switch (wp->showCmd) {
-    case SW_HIDE:
-        w->hide();
-        break;
-    case SW_SHOWMINIMIZED:
-    case SW_MINIMIZE:
-    case SW_SHOWMINNOACTIVE:
-        w->showMinimized();
-        break;
-    case SW_SHOWMAXIMIZED:
-        w->showMaximized();
-        break;
-    default:
-        w->show();
-        break;
-    }
+    ShowForPlacement(w, wp->showCmd);
     return TRUE;
 }

@@ -528,6 +528,8 @@ QPen QtPen(const DevPen& p)
     return q;
 }
 
+QBrush QtBrush(const DevBrush& b) { return b.null ? QBrush(Qt::NoBrush) : QBrush(QColor::fromRgb(b.color)); }
+
 // Draws with Qt in device coordinates. On pixels with a raster operation other than a
 // plain copy the figure is first drawn into a mask and then combined pixel by pixel.
 template <class Fn> void PaintDev(const Target& t, int rop, const QRect& bound, Fn&& fn)
@@ -692,42 +694,31 @@ template <class D> std::shared_ptr<D> As(const CGdiObject* o, GdiKind kind)
         return nullptr;
     return std::static_pointer_cast<D>(d);
 }
-} // namespace
 
-CPen* CDC::SelectObject(CPen* pen)
+// Puts a pen, brush or font into the context and hands back the object it replaced.
+template <class Obj, class D>
+Obj* SelectInto(DeviceContext* dc, Obj* obj, GdiKind kind, std::shared_ptr<D> DcState::*data, Obj* DcState::*slot)
 {
-    auto* dc = Context();
-    auto d = As<PenData>(pen, GdiKind::Pen);
+    auto d = As<D>(obj, kind);
     if (!dc || !d)
         return nullptr;
-    CPen* prev = dc->st.penObj;
-    dc->st.pen = d;
-    dc->st.penObj = pen;
+    Obj* prev = dc->st.*slot;
+    dc->st.*data = d;
+    dc->st.*slot = obj;
     return prev;
 }
+} // namespace
+
+CPen* CDC::SelectObject(CPen* pen) { return SelectInto(Context(), pen, GdiKind::Pen, &DcState::pen, &DcState::penObj); }
 
 CBrush* CDC::SelectObject(CBrush* brush)
 {
-    auto* dc = Context();
-    auto d = As<BrushData>(brush, GdiKind::Brush);
-    if (!dc || !d)
-        return nullptr;
-    CBrush* prev = dc->st.brushObj;
-    dc->st.brush = d;
-    dc->st.brushObj = brush;
-    return prev;
+    return SelectInto(Context(), brush, GdiKind::Brush, &DcState::brush, &DcState::brushObj);
 }
 
 CFont* CDC::SelectObject(CFont* font)
 {
-    auto* dc = Context();
-    auto d = As<FontData>(font, GdiKind::Font);
-    if (!dc || !d)
-        return nullptr;
-    CFont* prev = dc->st.fontObj;
-    dc->st.font = d;
-    dc->st.fontObj = font;
-    return prev;
+    return SelectInto(Context(), font, GdiKind::Font, &DcState::font, &DcState::fontObj);
 }
 
 CBitmap* CDC::SelectObject(CBitmap* bitmap)
@@ -897,42 +888,33 @@ int CDC::SetMapMode(int mode)
     return prev;
 }
 
-CPoint CDC::SetWindowOrg(int x, int y)
+namespace {
+CPoint SwapOrigin(DeviceContext* dc, POINT DcState::*origin, int x, int y)
 {
-    auto* dc = Context();
     if (!dc)
         return {};
-    CPoint prev(dc->st.windowOrg);
-    dc->st.windowOrg = {x, y};
+    CPoint prev(dc->st.*origin);
+    dc->st.*origin = {x, y};
     return prev;
 }
 
-CPoint CDC::GetWindowOrg() const { auto* dc = Context(); return dc ? CPoint(dc->st.windowOrg) : CPoint(); }
-
-CSize CDC::SetWindowExt(int cx, int cy)
+// Extents mean something only in the scalable modes; zero is refused as on Windows.
+CSize SwapExtent(DeviceContext* dc, SIZE DcState::*extent, int cx, int cy)
 {
-    auto* dc = Context();
     if (!dc)
         return {};
-    CSize prev(dc->st.windowExt);
-    // Extents mean something only in the scalable modes; zero is refused as on Windows.
+    CSize prev(dc->st.*extent);
     if ((dc->st.mapMode == MM_ANISOTROPIC || dc->st.mapMode == MM_ISOTROPIC) && cx != 0 && cy != 0)
-        dc->st.windowExt = {cx, cy};
+        dc->st.*extent = {cx, cy};
     return prev;
 }
+} // namespace
 
+CPoint CDC::SetWindowOrg(int x, int y) { return SwapOrigin(Context(), &DcState::windowOrg, x, y); }
+CPoint CDC::GetWindowOrg() const { auto* dc = Context(); return dc ? CPoint(dc->st.windowOrg) : CPoint(); }
+CSize CDC::SetWindowExt(int cx, int cy) { return SwapExtent(Context(), &DcState::windowExt, cx, cy); }
 CSize CDC::GetWindowExt() const { auto* dc = Context(); return dc ? CSize(dc->st.windowExt) : CSize(); }
-
-CPoint CDC::SetViewportOrg(int x, int y)
-{
-    auto* dc = Context();
-    if (!dc)
-        return {};
-    CPoint prev(dc->st.viewportOrg);
-    dc->st.viewportOrg = {x, y};
-    return prev;
-}
-
+CPoint CDC::SetViewportOrg(int x, int y) { return SwapOrigin(Context(), &DcState::viewportOrg, x, y); }
 CPoint CDC::GetViewportOrg() const { auto* dc = Context(); return dc ? CPoint(dc->st.viewportOrg) : CPoint(); }
 
 CPoint CDC::OffsetViewportOrg(int dx, int dy)
@@ -942,66 +924,39 @@ CPoint CDC::OffsetViewportOrg(int dx, int dy)
     return prev;
 }
 
-CSize CDC::SetViewportExt(int cx, int cy)
-{
-    auto* dc = Context();
-    if (!dc)
-        return {};
-    CSize prev(dc->st.viewportExt);
-    if ((dc->st.mapMode == MM_ANISOTROPIC || dc->st.mapMode == MM_ISOTROPIC) && cx != 0 && cy != 0)
-        dc->st.viewportExt = {cx, cy};
-    return prev;
-}
-
+CSize CDC::SetViewportExt(int cx, int cy) { return SwapExtent(Context(), &DcState::viewportExt, cx, cy); }
 CSize CDC::GetViewportExt() const { auto* dc = Context(); return dc ? CSize(dc->st.viewportExt) : CSize(); }
 
-void CDC::LPtoDP(POINT* pts, int count) const
+namespace {
+// Converts points in place, logical to device (toDevice) or back.
+void MapPoints(const DeviceContext* dc, POINT* pts, int count, bool toDevice)
 {
-    auto* dc = Context();
     if (!dc || !pts)
         return;
     const Xform t = XformOf(dc->st);
     for (int i = 0; i < count; ++i) {
-        const QPoint d = ToDev(t, pts[i].x, pts[i].y);
-        pts[i] = {d.x(), d.y()};
+        const QPoint p = toDevice ? ToDev(t, pts[i].x, pts[i].y) : ToLog(t, pts[i].x, pts[i].y);
+        pts[i] = {p.x(), p.y()};
     }
 }
 
+// Sizes only scale: origins play no part.
+void MapSize(const DeviceContext* dc, SIZE* s, bool toDevice)
+{
+    if (!dc || !s)
+        return;
+    const Xform t = XformOf(dc->st);
+    s->cx = Round(toDevice ? s->cx * t.sx : s->cx / t.sx);
+    s->cy = Round(toDevice ? s->cy * t.sy : s->cy / t.sy);
+}
+} // namespace
+
+void CDC::LPtoDP(POINT* pts, int count) const { MapPoints(Context(), pts, count, true); }
 void CDC::LPtoDP(RECT* r) const { LPtoDP(reinterpret_cast<POINT*>(r), 2); }
-
-void CDC::LPtoDP(SIZE* s) const
-{
-    auto* dc = Context();
-    if (!dc || !s)
-        return;
-    const Xform t = XformOf(dc->st);
-    s->cx = Round(s->cx * t.sx);
-    s->cy = Round(s->cy * t.sy);
-}
-
-void CDC::DPtoLP(POINT* pts, int count) const
-{
-    auto* dc = Context();
-    if (!dc || !pts)
-        return;
-    const Xform t = XformOf(dc->st);
-    for (int i = 0; i < count; ++i) {
-        const QPoint l = ToLog(t, pts[i].x, pts[i].y);
-        pts[i] = {l.x(), l.y()};
-    }
-}
-
+void CDC::LPtoDP(SIZE* s) const { MapSize(Context(), s, true); }
+void CDC::DPtoLP(POINT* pts, int count) const { MapPoints(Context(), pts, count, false); }
 void CDC::DPtoLP(RECT* r) const { DPtoLP(reinterpret_cast<POINT*>(r), 2); }
-
-void CDC::DPtoLP(SIZE* s) const
-{
-    auto* dc = Context();
-    if (!dc || !s)
-        return;
-    const Xform t = XformOf(dc->st);
-    s->cx = Round(s->cx / t.sx);
-    s->cy = Round(s->cy / t.sy);
-}
+void CDC::DPtoLP(SIZE* s) const { MapSize(Context(), s, false); }
 
 // ---------------------------------------------------------------------------------------------
 // Clipping and saved states
@@ -1043,29 +998,22 @@ int CDC::SelectClipRgn(CRgn* region, int mode)
     return KindOf(VisibleRegion(*dc));
 }
 
-int CDC::IntersectClipRect(int l, int t, int r, int b)
+namespace {
+// The clip region after keeping (intersect) or cutting away the logical rectangle.
+int NarrowClip(DeviceContext* dc, int l, int t, int r, int b, bool intersect)
 {
-    auto* dc = Context();
     if (!dc)
         return RGN_ERROR;
-    const QRect dev = DevRect(XformOf(dc->st), l, t, r, b);
+    const QRegion dev(DevRect(XformOf(dc->st), l, t, r, b));
     const QRegion current = dc->st.hasClip ? dc->st.clip : QRegion(QRect(QPoint(0, 0), DeviceSize(*dc)));
-    dc->st.clip = current & QRegion(dev);
+    dc->st.clip = intersect ? current & dev : current - dev;
     dc->st.hasClip = true;
     return KindOf(VisibleRegion(*dc));
 }
+} // namespace
 
-int CDC::ExcludeClipRect(int l, int t, int r, int b)
-{
-    auto* dc = Context();
-    if (!dc)
-        return RGN_ERROR;
-    const QRect dev = DevRect(XformOf(dc->st), l, t, r, b);
-    const QRegion current = dc->st.hasClip ? dc->st.clip : QRegion(QRect(QPoint(0, 0), DeviceSize(*dc)));
-    dc->st.clip = current - QRegion(dev);
-    dc->st.hasClip = true;
-    return KindOf(VisibleRegion(*dc));
-}
+int CDC::IntersectClipRect(int l, int t, int r, int b) { return NarrowClip(Context(), l, t, r, b, true); }
+int CDC::ExcludeClipRect(int l, int t, int r, int b) { return NarrowClip(Context(), l, t, r, b, false); }
 
 int CDC::GetClipBox(RECT* rect) const
 {
@@ -1361,7 +1309,7 @@ BOOL CDC::Rectangle(int l, int tp, int r, int b)
             DevPen solid = pen;
             solid.style = PS_SOLID;
             p.setPen(QtPen(solid));
-            p.setBrush(brush.null ? QBrush(Qt::NoBrush) : QBrush(QColor::fromRgb(brush.color)));
+            p.setBrush(QtBrush(brush));
             p.drawRect(path);
         });
     }
@@ -1369,9 +1317,11 @@ BOOL CDC::Rectangle(int l, int tp, int r, int b)
     return TRUE;
 }
 
-BOOL CDC::Ellipse(int l, int tp, int r, int b)
+namespace {
+// An outlined, filled figure in a bounding rectangle, drawn by `shape` with the context's pen
+// and brush set; the figure's rectangle leaves out the right and bottom edges.
+template <class Fn> BOOL DrawFigure(DeviceContext* dc, int l, int tp, int r, int b, Fn&& shape)
 {
-    auto* dc = Context();
     if (!dc)
         return FALSE;
     const Xform x = XformOf(dc->st);
@@ -1384,34 +1334,24 @@ BOOL CDC::Ellipse(int l, int tp, int r, int b)
     PaintDev(t, dc->st.rop2, dev.adjusted(-int(pen.width), -int(pen.width), int(pen.width), int(pen.width)),
              [&](QPainter& p) {
                  p.setPen(QtPen(pen));
-                 p.setBrush(brush.null ? QBrush(Qt::NoBrush) : QBrush(QColor::fromRgb(brush.color)));
-                 p.drawEllipse(QRectF(dev.left(), dev.top(), dev.width() - 1, dev.height() - 1));
+                 p.setBrush(QtBrush(brush));
+                 shape(p, QRectF(dev.left(), dev.top(), dev.width() - 1, dev.height() - 1), x);
              });
     Touched(t, dev);
     return TRUE;
 }
+} // namespace
+
+BOOL CDC::Ellipse(int l, int tp, int r, int b)
+{
+    return DrawFigure(Context(), l, tp, r, b, [](QPainter& p, const QRectF& box, const Xform&) { p.drawEllipse(box); });
+}
 
 BOOL CDC::RoundRect(int l, int tp, int r, int b, int w, int h)
 {
-    auto* dc = Context();
-    if (!dc)
-        return FALSE;
-    const Xform x = XformOf(dc->st);
-    const QRect dev = DevRect(x, l, tp, r, b);
-    const DevPen pen = PenOf(dc->st, x);
-    const DevBrush brush = BrushOf(dc->st);
-    Target t = TargetOf(dc);
-    if (!t.ok() || dev.isEmpty())
-        return TRUE;
-    const double rx = std::abs(w * x.sx) / 2, ry = std::abs(h * x.sy) / 2;
-    PaintDev(t, dc->st.rop2, dev.adjusted(-int(pen.width), -int(pen.width), int(pen.width), int(pen.width)),
-             [&](QPainter& p) {
-                 p.setPen(QtPen(pen));
-                 p.setBrush(brush.null ? QBrush(Qt::NoBrush) : QBrush(QColor::fromRgb(brush.color)));
-                 p.drawRoundedRect(QRectF(dev.left(), dev.top(), dev.width() - 1, dev.height() - 1), rx, ry);
-             });
-    Touched(t, dev);
-    return TRUE;
+    return DrawFigure(Context(), l, tp, r, b, [w, h](QPainter& p, const QRectF& box, const Xform& x) {
+        p.drawRoundedRect(box, std::abs(w * x.sx) / 2, std::abs(h * x.sy) / 2);
+    });
 }
 
 namespace {
@@ -1822,7 +1762,6 @@ BOOL CDC::ScrollDC(int dx, int dy, const RECT* scroll, const RECT* clipRect, CRg
     if (!dc)
         return FALSE;
     Target t = TargetOf(dc);
-    const Xform x = XformOf(dc->st);
     const QRect all(QPoint(0, 0), t.devSize);
     QRect src = scroll ? DevRectOf(dc, scroll) & all : all;
     QRect lim = clipRect ? DevRectOf(dc, clipRect) & all : all;

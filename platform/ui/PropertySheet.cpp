@@ -23,32 +23,6 @@ constexpr int kGap = 6;
 constexpr int kStrip = kMargin + kButtonH + kMargin; // the button strip below the tabs
 } // namespace
 
-// The window of a sheet: Esc, Enter and the close box become the sheet's commands.
-class SheetWidget : public QDialog {
-public:
-    SheetWidget(CPropertySheet* owner, QWidget* parent) : QDialog(parent), owner_(owner) {}
-    void ReleaseOwner() { owner_ = nullptr; }
-
-protected:
-    void keyPressEvent(QKeyEvent* e) override
-    {
-        const UINT vk = e->key() == Qt::Key_Escape ? VK_ESCAPE
-                        : (e->key() == Qt::Key_Return || e->key() == Qt::Key_Enter) ? VK_RETURN
-                                                                                      : 0;
-        if (vk && owner_ && owner_->HandleSheetKey(vk))
-            return;
-        QWidget::keyPressEvent(e);
-    }
-    void reject() override
-    {
-        if (owner_)
-            owner_->SendMessage(WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
-    }
-
-private:
-    CPropertySheet* owner_;
-};
-
 BEGIN_MESSAGE_MAP(CPropertySheet, CWnd)
     ON_COMMAND(IDOK, &CPropertySheet::OnSheetOK)
     ON_COMMAND(IDCANCEL, &CPropertySheet::OnSheetCancel)
@@ -214,7 +188,7 @@ bool CPropertySheet::CreateSheetWindow()
     AfxEnsureQtApplication();
     CWnd* parent = parent_ ? parent_ : AfxGetMainWnd();
     QWidget* parentWidget = parent && parent->GetQWidget() ? parent->GetQWidget()->window() : nullptr;
-    auto* w = new SheetWidget(this, parentWidget);
+    auto* w = new CommandDialogWidget(this, [this](UINT vk) { return HandleSheetKey(vk); }, parentWidget);
     w->setWindowTitle(QString::fromLocal8Bit(caption_.c_str()));
     w->setModal(true);
     m_dwStyle = WS_POPUP | WS_CAPTION | WS_SYSMENU;
@@ -277,7 +251,7 @@ void CPropertySheet::DestroySheetWindow()
     buttons_.clear();
     font_.reset();
     if (QWidget* w = GetQWidget())
-        if (auto* sw = dynamic_cast<SheetWidget*>(w))
+        if (auto* sw = dynamic_cast<CommandDialogWidget*>(w))
             sw->ReleaseOwner();
     tabs_ = nullptr;
     active_ = -1;

@@ -97,5 +97,4 @@ private:
     bool ended_ = false;
     int switching_ = 0;
     mutable std::unique_ptr<CFont> font_;
-    friend class SheetWidget;
 };

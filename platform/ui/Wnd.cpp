@@ -289,14 +289,7 @@ BOOL CWnd::CreateEx(DWORD dwExStyle, LPCSTR lpszClassName, LPCSTR lpszWindowName
     m_dwStyle = static_cast<DWORD>(cs.style);
     m_dwExStyle = cs.dwExStyle;
     m_nID = (m_dwStyle & WS_CHILD) ? nID : 0;
-    WNDCLASSA cls;
-    HICON classIcon = nullptr;
-    if (cs.lpszClass && GetClassInfo(nullptr, cs.lpszClass, &cls)) {
-        m_classStyle = cls.style;
-        m_classBrush = cls.hbrBackground;
-        m_classCursor = cls.hCursor;
-        classIcon = cls.hIcon;
-    }
+    const HICON classIcon = AdoptClassInfo(cs);
 
     const bool child = (m_dwStyle & WS_CHILD) != 0;
     QWidget* parentWidget = nullptr;
@@ -1036,6 +1029,19 @@ void CWnd::GetWindowRect(LPRECT r) const
     }
 }
 
+namespace {
+// A rectangle mapped by its two corners.
+template <class Map> void MapCorners(LPRECT r, Map&& map)
+{
+    if (!r)
+        return;
+    POINT a{r->left, r->top}, b{r->right, r->bottom};
+    map(&a);
+    map(&b);
+    *r = RECT{a.x, a.y, b.x, b.y};
+}
+} // namespace
+
 void CWnd::ClientToScreen(LPPOINT p) const
 {
     QWidget* c = GetClientWidget();
@@ -1046,15 +1052,7 @@ void CWnd::ClientToScreen(LPPOINT p) const
     p->y = g.y();
 }
 
-void CWnd::ClientToScreen(LPRECT r) const
-{
-    if (!r)
-        return;
-    POINT a{r->left, r->top}, b{r->right, r->bottom};
-    ClientToScreen(&a);
-    ClientToScreen(&b);
-    *r = RECT{a.x, a.y, b.x, b.y};
-}
+void CWnd::ClientToScreen(LPRECT r) const { MapCorners(r, [this](POINT* p) { ClientToScreen(p); }); }
 
 void CWnd::ScreenToClient(LPPOINT p) const
 {
@@ -1066,15 +1064,7 @@ void CWnd::ScreenToClient(LPPOINT p) const
     p->y = l.y();
 }
 
-void CWnd::ScreenToClient(LPRECT r) const
-{
-    if (!r)
-        return;
-    POINT a{r->left, r->top}, b{r->right, r->bottom};
-    ScreenToClient(&a);
-    ScreenToClient(&b);
-    *r = RECT{a.x, a.y, b.x, b.y};
-}
+void CWnd::ScreenToClient(LPRECT r) const { MapCorners(r, [this](POINT* p) { ScreenToClient(p); }); }
 
 BOOL CWnd::GetWindowPlacement(WINDOWPLACEMENT* wp) const
 {
@@ -1098,6 +1088,17 @@ BOOL CWnd::GetWindowPlacement(WINDOWPLACEMENT* wp) const
     return TRUE;
 }
 
+HICON CWnd::AdoptClassInfo(const CREATESTRUCT& cs)
+{
+    WNDCLASSA cls;
+    if (!cs.lpszClass || !GetClassInfo(nullptr, cs.lpszClass, &cls))
+        return nullptr;
+    m_classStyle = cls.style;
+    m_classBrush = cls.hbrBackground;
+    m_classCursor = cls.hCursor;
+    return cls.hIcon;
+}
+
 BOOL CWnd::SetWindowPlacement(const WINDOWPLACEMENT* wp)
 {
     QWidget* w = GetQWidget();
@@ -1117,7 +1118,13 @@ BOOL CWnd::SetWindowPlacement(const WINDOWPLACEMENT* wp)
     } else {
         w->setGeometry(r.left, r.top, r.right - r.left, r.bottom - r.top);
     }
-    switch (wp->showCmd) {
+    ShowForPlacement(w, wp->showCmd);
+    return TRUE;
+}
+
+void ShowForPlacement(QWidget* w, UINT showCmd)
+{
+    switch (showCmd) {
     case SW_HIDE:
         w->hide();
         break;
@@ -1133,7 +1140,6 @@ BOOL CWnd::SetWindowPlacement(const WINDOWPLACEMENT* wp)
         w->show();
         break;
     }
-    return TRUE;
 }
 
 // ---- Painting ------------------------------------------------------------------------------

@@ -987,6 +987,9 @@ protected:
     UINT m_classStyle = 0;
     CWnd* m_pOwner = nullptr;
 
+    // Takes the style, brush and cursor of the registered class cs names; returns its icon.
+    HICON AdoptClassInfo(const CREATESTRUCT& cs);
+
 private:
     friend class CWndHook;
     friend class CWndWidget;

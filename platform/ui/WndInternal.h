@@ -5,12 +5,14 @@
 #include "platform/ui/Wnd.h"
 #include "platform/ui/WndWidget.h"
 
+#include <QDialog>
 #include <QPointer>
 #include <QRegion>
 #include <QIcon>
 #include <QTimer>
 #include <QWidget>
 
+#include <functional>
 #include <map>
 #include <memory>
 
@@ -30,6 +32,9 @@ struct CWnd::Impl {
     LPARAM curLParam = 0;
     bool destroying = false;
 };
+
+// Shows, hides, minimises or maximises a window as WINDOWPLACEMENT's showCmd asks.
+void ShowForPlacement(QWidget* w, UINT showCmd);
 
 // Handle registry (thread-safe).
 HWND RegisterWindowHandle(CWnd* wnd);
@@ -57,3 +62,19 @@ const QCursor* CursorOf(HCURSOR h);
 bool PeekFilterActive();
 // A posted message arriving while a long operation peeks waits until it is over (UI thread).
 void DeferPostedMessage(HWND h, UINT message, WPARAM wParam, LPARAM lParam);
+
+// The window of a dialog or property sheet: Esc and Enter go to the owner's key handler, the
+// close box becomes the owner's IDCANCEL command. The owner is released before it goes.
+class CommandDialogWidget : public QDialog {
+public:
+    CommandDialogWidget(CWnd* owner, std::function<bool(UINT vk)> keys, QWidget* parent);
+    void ReleaseOwner() { owner_ = nullptr; }
+
+protected:
+    void keyPressEvent(QKeyEvent* e) override;
+    void reject() override;
+
+private:
+    CWnd* owner_;
+    std::function<bool(UINT vk)> keys_;
+};

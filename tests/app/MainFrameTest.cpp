@@ -13,8 +13,6 @@
 #include "utilities/CAnalysisView.h"
 #include "utilities/TTHDFreq.h"
 
-#include "support/FontconfigLeaks.h"
-
 #include <QApplication>
 #include <QMainWindow>
 #include <QMenuBar>
