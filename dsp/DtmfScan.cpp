@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <memory>
 #include <vector>
 
@@ -115,7 +116,9 @@ bool ScanDtmfKeys(TWaveData& wave, int fileChannel, float start, float end,
     frame = first;
     for (DWORD i = 0; i < blocks; ++i) {
         hooks.Report(static_cast<int>(static_cast<std::uint64_t>(i) * 100 / blocks));
-        const auto timeMs = static_cast<std::int32_t>(static_cast<float>(wave.FramesToSeconds(frame)) * 1000.0f);
+        // Milliseconds past the int range (beyond 24 days into a file) are held at its end.
+        const double ms = std::trunc(static_cast<double>(static_cast<float>(wave.FramesToSeconds(frame)) * 1000.0f));
+        const auto timeMs = static_cast<std::int32_t>(std::min(ms, static_cast<double>(INT32_MAX)));
         ProcessBlock(wave, fileChannel, frame, block, window, *engine);
         detector.DetectBlock(engine.get(), timeMs);
         frame += hop;

@@ -164,3 +164,16 @@ TEST(DtmfScan, CancelKeepsTheKeysFoundSoFar)
     EXPECT_FALSE(ScanDtmfKeys(*w, 0, 0.5f, 0.5f, proc, scal, {}, keys));
     EXPECT_EQ(keys, "");
 }
+
+// Block times past 2^31 ms (a slow rate, far into a long file) stay in range.
+TEST(DtmfScan, TimesBeyondTheMillisecondRangeDoNotOverflow)
+{
+    const TPcmFormat fmt(1, 1, 2);
+    TWaveData w(2200200, fmt);
+    ChannelProcessingSettings proc;
+    proc.SampleFormat.Set(1, 1, 2);
+    ChannelScalingSettings scal;
+    std::string keys = "x";
+    EXPECT_TRUE(ScanDtmfKeys(w, 0, 2200000.0f, 2200100.0f, proc, scal, {}, keys));
+    EXPECT_EQ(keys, "");
+}
