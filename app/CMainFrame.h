@@ -360,6 +360,8 @@ public:
     void AttachWaveFileToPlots(int channel);
     // False when the user cancelled.
     bool CloseAllWaveFiles();
+    // Deletes every channel's file and lets its plots go back to the live buffer.
+    void DropAllWaveFiles();
     int CountOpenWaveFiles() const;
     // Files whose work would be lost on closing: untitled ones, and named ones whose edits
     // live only in memory or in a working copy.

@@ -157,10 +157,7 @@ void CMainFrame::OnFileClose()
     StopRunAndPlayback();
     if (AskAboutUnsavedFiles() != IDNO)
         return;
-    for (ChannelFileState& f : Settings.Files)
-        if (f.File != nullptr)
-            ClearChannel(f);
-    std::fill(std::begin(EditedWave), std::end(EditedWave), nullptr);
+    DropAllWaveFiles();
     FileGroup.Clear();
     ReleaseAllChannelProcessing();
     UpdateTitle();
@@ -353,20 +350,28 @@ void CMainFrame::AttachWaveFileToPlots(int channel)
     OnChannelWindowsChanged(channel);
 }
 
+void CMainFrame::DropAllWaveFiles()
+{
+    for (int c = 0; c < kChannels; ++c) {
+        const bool held = Settings.Files[c].File != nullptr;
+        ClearChannel(Settings.Files[c]);
+        // The time-series plot drew from the deleted file; it goes back to the channel's buffer.
+        if (held)
+            AttachWaveFileToPlots(c);
+    }
+    std::fill(std::begin(EditedWave), std::end(EditedWave), nullptr);
+}
+
 bool CMainFrame::CloseAllWaveFiles()
 {
     StopRunAndPlayback();
     if (Settings.OpMode == kRealTime) {
-        for (ChannelFileState& f : Settings.Files)
-            ClearChannel(f);
-        std::fill(std::begin(EditedWave), std::end(EditedWave), nullptr);
+        DropAllWaveFiles();
         return true;
     }
     if (AskAboutUnsavedFiles() != IDNO)
         return false;
-    for (ChannelFileState& f : Settings.Files)
-        ClearChannel(f);
-    std::fill(std::begin(EditedWave), std::end(EditedWave), nullptr);
+    DropAllWaveFiles();
     FileGroup.Clear();
     for (int c = 0; c < kChannels; ++c) {
         InitChannelScaling(c);

@@ -149,3 +149,22 @@ TEST_F(FilesCommands, AMissingStoredPathIsReportedOnceAndTheChannelCleared)
     frame->ReopenAllWaveFiles();
     EXPECT_EQ(frame->Settings.Files[4].File, nullptr);
 }
+
+TEST_F(FilesCommands, CloseTakesTheFileAwayFromItsOpenTimeSeriesPlot)
+{
+    ASSERT_NE(Start(), nullptr);
+    ASSERT_TRUE(WriteWave(Data("wave/held.wav"), 8000, {1, 2, 3, 4, 5, 6, 7, 8}));
+    ASSERT_TRUE(OpenChannel(0, Data("wave/held.wav")));
+    frame->OpenTimeSeriesPlot(0);
+    TSeriesPlot* plot = frame->TimeSeriesPlot[0];
+    ASSERT_NE(plot, nullptr);
+    ASSERT_EQ(plot->GetWaveFile(), frame->Settings.Files[0].File);
+
+    frame->ExecuteCommand(ID_FILE_CLOSE);
+    EXPECT_EQ(frame->Settings.Files[0].File, nullptr);
+    // The plot no longer draws from the deleted file: it shows the channel's buffer.
+    EXPECT_EQ(plot->GetWaveFile(), nullptr);
+    EXPECT_EQ(frame->Settings.TimeSeriesOpts[0].TimeSeriesDataSource, 1);
+    plot->RedrawWindow();
+    AfxPumpMessages(5);
+}
