@@ -8,12 +8,14 @@
 #include <cstring>
 #include <fstream>
 #include <iterator>
+#include <new>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -78,24 +80,29 @@ std::optional<std::vector<std::string>> ReadLines(const char* fileName)
     std::ifstream in(fileName, std::ios::binary);
     if (!in)
         return std::nullopt;
-    std::string data((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    if (data.size() >= 3 && static_cast<unsigned char>(data[0]) == 0xEF &&
-        static_cast<unsigned char>(data[1]) == 0xBB && static_cast<unsigned char>(data[2]) == 0xBF)
-        data.erase(0, 3);
-    std::vector<std::string> lines;
-    std::size_t start = 0;
-    while (start < data.size()) {
-        std::size_t nl = data.find('\n', start);
-        std::size_t end = nl == std::string::npos ? data.size() : nl;
-        std::size_t textEnd = end;
-        if (textEnd > start && data[textEnd - 1] == '\r')
-            --textEnd;
-        lines.emplace_back(data, start, textEnd - start);
-        if (nl == std::string::npos)
-            break;
-        start = nl + 1;
+    // No settings file is large enough to run out of memory; one that does counts as unreadable.
+    try {
+        std::string data((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        if (data.size() >= 3 && static_cast<unsigned char>(data[0]) == 0xEF &&
+            static_cast<unsigned char>(data[1]) == 0xBB && static_cast<unsigned char>(data[2]) == 0xBF)
+            data.erase(0, 3);
+        std::vector<std::string> lines;
+        std::size_t start = 0;
+        while (start < data.size()) {
+            std::size_t nl = data.find('\n', start);
+            std::size_t end = nl == std::string::npos ? data.size() : nl;
+            std::size_t textEnd = end;
+            if (textEnd > start && data[textEnd - 1] == '\r')
+                --textEnd;
+            lines.emplace_back(data, start, textEnd - start);
+            if (nl == std::string::npos)
+                break;
+            start = nl + 1;
+        }
+        return lines;
+    } catch (const std::bad_alloc&) {
+        return std::nullopt;
     }
-    return lines;
 }
 
 bool WriteAll(std::FILE* f, const std::string& text)
@@ -323,6 +330,8 @@ BOOL WritePrivateProfileStringA(LPCSTR section, LPCSTR key, LPCSTR value, LPCSTR
     std::vector<std::string> lines;
     if (std::optional<std::vector<std::string>> read = ReadLines(fileName))
         lines = std::move(*read);
+    else if (::access(fileName, F_OK) == 0)
+        return FALSE; // there but unreadable: a rewrite would drop everything it holds
 
     long s = FindSection(lines, section);
     if (key == nullptr) {

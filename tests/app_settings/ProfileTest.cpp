@@ -13,6 +13,7 @@
 #include <vector>
 
 #include <sys/resource.h>
+#include <unistd.h>
 
 namespace fs = std::filesystem;
 
@@ -210,4 +211,16 @@ TEST_F(ProfileFile, RewriteKeepsModeAndLinks)
     ASSERT_TRUE(WritePrivateProfileStringA("A", "k", "3", link.c_str()));
     EXPECT_TRUE(fs::is_symlink(link));
     EXPECT_EQ(Text(), "[A]\r\nk=3\r\n");
+}
+
+// A file that is there but cannot be read is not taken for an empty one and overwritten.
+TEST_F(ProfileFile, UnreadableFileIsNotReplaced)
+{
+    if (::geteuid() == 0)
+        GTEST_SKIP() << "permissions do not bind the superuser";
+    Put("[A]\r\nk=1\r\n");
+    fs::permissions(file, fs::perms::owner_write);
+    EXPECT_FALSE(WritePrivateProfileStringA("A", "j", "2", file.c_str()));
+    fs::permissions(file, fs::perms::owner_read | fs::perms::owner_write);
+    EXPECT_EQ(Text(), "[A]\r\nk=1\r\n");
 }
