@@ -82,6 +82,32 @@ struct TPcmFormat {
         return static_cast<DWORD>(value);
     }
 
+    // One stored sample as a value: 8-bit unsigned as stored, 16-bit signed, 24-bit
+    // sign-extended, 32-bit signed. Little-endian whatever the machine.
+    std::int32_t DecodeSample(const BYTE* p) const
+    {
+        switch (BytesPerSample) {
+        case 1:
+            return p[0];
+        case 2:
+            return static_cast<std::int16_t>(static_cast<std::uint16_t>(p[0] | (p[1] << 8)));
+        case 3:
+            return SignExtend24(static_cast<DWORD>(p[0]) | (static_cast<DWORD>(p[1]) << 8) |
+                                (static_cast<DWORD>(p[2]) << 16));
+        default:
+            return static_cast<std::int32_t>(static_cast<DWORD>(p[0]) | (static_cast<DWORD>(p[1]) << 8) |
+                                             (static_cast<DWORD>(p[2]) << 16) | (static_cast<DWORD>(p[3]) << 24));
+        }
+    }
+
+    // A value stored as one sample, its low BytesPerSample bytes little-endian.
+    void EncodeSample(BYTE* p, std::int32_t value) const
+    {
+        DWORD v = BytesPerSample >= 3 ? To24Bit(value) : static_cast<DWORD>(value);
+        for (int i = 0; i < BytesPerSample; ++i)
+            p[i] = static_cast<BYTE>(v >> (8 * i));
+    }
+
     DWORD GetSampleRate() const { return SampleRate; }
     WORD GetChannels() const { return Channels; }
     WORD GetBytesPerSample() const { return BytesPerSample; }

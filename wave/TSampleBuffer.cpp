@@ -3,6 +3,7 @@
 #include "app/settings/TriggerSettings.h"
 #include "dsp/TFft.h"
 #include "dsp/TSmoothing.h"
+#include "wave/RangeLevels.h"
 
 #include <algorithm>
 #include <cmath>
@@ -104,27 +105,12 @@ DWORD TSampleBuffer::TimeToIndex(float seconds) const
 
 std::int32_t TSampleBuffer::Raw(DWORD index) const
 {
-    const BYTE* p = samples_ + static_cast<std::size_t>(index) * format_.BytesPerSample;
-    switch (format_.BytesPerSample) {
-    case 1:
-        return p[0];
-    case 2:
-        return static_cast<std::int16_t>(static_cast<std::uint16_t>(p[0] | (p[1] << 8)));
-    case 3:
-        return format_.SignExtend24(static_cast<DWORD>(p[0]) | (static_cast<DWORD>(p[1]) << 8) |
-                                    (static_cast<DWORD>(p[2]) << 16));
-    default:
-        return static_cast<std::int32_t>(static_cast<DWORD>(p[0]) | (static_cast<DWORD>(p[1]) << 8) |
-                                         (static_cast<DWORD>(p[2]) << 16) | (static_cast<DWORD>(p[3]) << 24));
-    }
+    return format_.DecodeSample(samples_ + static_cast<std::size_t>(index) * format_.BytesPerSample);
 }
 
 void TSampleBuffer::Store(DWORD index, std::int32_t value)
 {
-    BYTE* p = samples_ + static_cast<std::size_t>(index) * format_.BytesPerSample;
-    DWORD v = format_.BytesPerSample >= 3 ? format_.To24Bit(value) : static_cast<DWORD>(value);
-    for (int i = 0; i < format_.BytesPerSample; ++i)
-        p[i] = static_cast<BYTE>(v >> (8 * i));
+    format_.EncodeSample(samples_ + static_cast<std::size_t>(index) * format_.BytesPerSample, value);
 }
 
 double TSampleBuffer::Scaled(std::int32_t raw) const
@@ -216,29 +202,13 @@ void TSampleBuffer::GetRangeMinMax(DWORD first, DWORD end, float& maximum, float
     if (first >= count_)
         first = count_ >= 2 ? count_ - 2 : 0;
     end = std::min(end, count_);
-    maximum = static_cast<float>(format_.MinValue);
-    minimum = static_cast<float>(format_.MaxValue);
-    double sums[2] = {0, 0};
-    DWORD counts[2] = {0, 0};
-    for (DWORD i = first; i < end; ++i) {
-        std::int32_t raw = Raw(i);
-        maximum = std::max(maximum, static_cast<float>(raw));
-        minimum = std::min(minimum, static_cast<float>(raw));
-        double d = raw;
-        if (raw > 0) {
-            sums[0] += d * d;
-            ++counts[0];
-        } else if (raw < 0) {
-            sums[1] += d * d;
-            ++counts[1];
-        }
-    }
-    if (rms) {
-        if (sums[0] > 0 && counts[0] > 0)
-            maximum = static_cast<float>(std::sqrt(sums[0] / counts[0]));
-        if (sums[1] > 0 && counts[1] > 0)
-            minimum = static_cast<float>(-std::sqrt(sums[1] / counts[1]));
-    }
+    RangeLevels levels(format_);
+    for (DWORD i = first; i < end; ++i)
+        levels.Add(Raw(i));
+    if (rms)
+        levels.UseRms();
+    maximum = levels.maximum;
+    minimum = levels.minimum;
     if (scaled) {
         double offset = (scaling_.RefUnits == kUnitProximity || scaling_.RefUnits == kUnitTemperature)
                             ? static_cast<double>(scaling_.RefOffset)

@@ -182,27 +182,12 @@ int TWaveData::ChannelIndex(int channel) const
 
 std::int32_t TWaveData::RawSample(const BYTE* frameBytes, int channel) const
 {
-    const BYTE* p = frameBytes + static_cast<std::size_t>(ChannelIndex(channel)) * format_.BytesPerSample;
-    switch (format_.BytesPerSample) {
-    case 1:
-        return p[0];
-    case 2:
-        return static_cast<std::int16_t>(static_cast<std::uint16_t>(p[0] | (p[1] << 8)));
-    case 3:
-        return format_.SignExtend24(static_cast<DWORD>(p[0]) | (static_cast<DWORD>(p[1]) << 8) |
-                                    (static_cast<DWORD>(p[2]) << 16));
-    default:
-        return static_cast<std::int32_t>(static_cast<DWORD>(p[0]) | (static_cast<DWORD>(p[1]) << 8) |
-                                         (static_cast<DWORD>(p[2]) << 16) | (static_cast<DWORD>(p[3]) << 24));
-    }
+    return format_.DecodeSample(frameBytes + static_cast<std::size_t>(ChannelIndex(channel)) * format_.BytesPerSample);
 }
 
 void TWaveData::StoreSample(BYTE* frameBytes, int channel, std::int32_t value) const
 {
-    BYTE* p = frameBytes + static_cast<std::size_t>(ChannelIndex(channel)) * format_.BytesPerSample;
-    DWORD v = format_.BytesPerSample >= 3 ? format_.To24Bit(value) : static_cast<DWORD>(value);
-    for (int i = 0; i < format_.BytesPerSample; ++i)
-        p[i] = static_cast<BYTE>(v >> (8 * i));
+    format_.EncodeSample(frameBytes + static_cast<std::size_t>(ChannelIndex(channel)) * format_.BytesPerSample, value);
 }
 
 double TWaveData::Calibrated(std::int32_t raw, int channel) const
@@ -330,26 +315,12 @@ bool TWaveData::WriteFloatSamples(const std::int32_t* values, DWORD count)
     return WriteBytes(packed.data(), static_cast<DWORD>(bytes));
 }
 
-void TWaveData::RangeMinMax(const TWaveData& wave, const BYTE* frames, DWORD count, int channel, float& maximum,
-                            float& minimum, double* sums, DWORD* counts)
+void TWaveData::RangeMinMax(const TWaveData& wave, const BYTE* frames, DWORD count, int channel,
+                            RangeLevels& levels)
 {
     const std::size_t align = wave.format_.BlockAlign();
-    for (DWORD i = 0; i < count; ++i) {
-        std::int32_t raw = wave.RawSample(frames + static_cast<std::size_t>(i) * align, channel);
-        float v = static_cast<float>(raw);
-        if (v > maximum)
-            maximum = v;
-        if (v < minimum)
-            minimum = v;
-        double d = static_cast<double>(raw);
-        if (raw > 0) {
-            sums[0] += d * d;
-            ++counts[0];
-        } else if (raw < 0) {
-            sums[1] += d * d;
-            ++counts[1];
-        }
-    }
+    for (DWORD i = 0; i < count; ++i)
+        levels.Add(wave.RawSample(frames + static_cast<std::size_t>(i) * align, channel));
 }
 
 void TWaveData::GetRangeMinMax(DWORD first, DWORD end, float& maximum, float& minimum, int channel, bool calibrated,
@@ -358,19 +329,20 @@ void TWaveData::GetRangeMinMax(DWORD first, DWORD end, float& maximum, float& mi
     if (data_ == nullptr || length_ == 0 || first > length_ - 1)
         return;
     end = std::min(end, length_);
-    maximum = static_cast<float>(format_.MinValue);
-    minimum = static_cast<float>(format_.MaxValue);
-    double sums[2] = {0, 0};
-    DWORD counts[2] = {0, 0};
+    RangeLevels levels(format_);
     if (end > first)
         RangeMinMax(*this, data_ + static_cast<std::size_t>(first) * format_.BlockAlign(), end - first, channel,
-                    maximum, minimum, sums, counts);
-    if (rms) {
-        if (sums[0] > 0 && counts[0] > 0)
-            maximum = static_cast<float>(std::sqrt(sums[0] / counts[0]));
-        if (sums[1] > 0 && counts[1] > 0)
-            minimum = static_cast<float>(-std::sqrt(sums[1] / counts[1]));
-    }
+                    levels);
+    FinishRange(levels, channel, calibrated, rms, maximum, minimum);
+}
+
+void TWaveData::FinishRange(RangeLevels& levels, int channel, bool calibrated, bool rms, float& maximum,
+                            float& minimum) const
+{
+    if (rms)
+        levels.UseRms();
+    maximum = levels.maximum;
+    minimum = levels.minimum;
     if (calibrated) {
         int slot = Slot(ChannelIndex(channel));
         maximum = static_cast<float>((maximum - format_.ZeroValue) * gain_[slot] + offset_[slot]);

@@ -9,6 +9,7 @@
 
 #include "platform/core/GlobalMemory.h"
 #include "platform/core/WinTypes.h"
+#include "wave/RangeLevels.h"
 #include "wave/TPcmFormat.h"
 #include "wave/WaveCalibrationBlock.h"
 
@@ -116,8 +117,11 @@ protected:
     void ReleaseBlock();
     // Allocates a zeroed block of `frames` frames in place of the current one.
     bool AllocateBlock(DWORD frames);
-    static void RangeMinMax(const TWaveData& wave, const BYTE* frames, DWORD count, int channel, float& maximum,
-                            float& minimum, double* sums, DWORD* counts);
+    static void RangeMinMax(const TWaveData& wave, const BYTE* frames, DWORD count, int channel,
+                            RangeLevels& levels);
+    // The reported pair of a range: its RMS levels when asked, then in calibrated units when asked.
+    void FinishRange(RangeLevels& levels, int channel, bool calibrated, bool rms, float& maximum,
+                     float& minimum) const;
 
     BYTE error_ = 0;
     BYTE modified_ = 1;

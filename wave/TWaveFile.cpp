@@ -159,35 +159,42 @@ bool TWaveFile::CloseFile()
 
 // ---- reading ----
 
-bool TWaveFile::ReadWholeFile()
+HMMIO TWaveFile::OpenWithLayout(const std::string& name, DWORD flags, WaveLayout& layout, DWORD& frames)
 {
+    frames = 0;
     MMIOINFO info{};
-    HMMIO h = mmioOpenA(fileName_.c_str(), &info, MMIO_READ);
+    HMMIO h = mmioOpenA(name.c_str(), &info, flags);
     if (h == nullptr)
-        return false;
+        return nullptr;
     WaveCalibrationBlock block;
-    calPresent_ = ReadWaveCalibration(h, block) ? 1 : 0;
-    WaveLayout layout;
+    const bool present = ReadWaveCalibration(h, block);
     WaveLayoutResult r = ReadWaveLayout(h, layout);
-    if (r != WaveLayoutResult::Ok) {
+    frames = r == WaveLayoutResult::Ok ? layout.availableBytes / layout.blockAlign : 0;
+    if (frames == 0) {
         std::string text = WaveLayoutMessage(r);
         if (!text.empty())
             ShowError(text);
+        else if (r == WaveLayoutResult::Ok && layout.truncated)
+            ShowError(TruncationText(0));
         mmioClose(h, 0);
-        return false;
+        return nullptr;
     }
+    calPresent_ = present ? 1 : 0;
     format_ = layout.format;
-    if (calPresent_)
+    if (present)
         UpdateCalibrationGains(block);
     else
         ResetCalibration();
-    DWORD frames = layout.availableBytes / layout.blockAlign;
-    if (frames == 0) {
-        if (layout.truncated)
-            ShowError(TruncationText(0));
-        mmioClose(h, 0);
+    return h;
+}
+
+bool TWaveFile::ReadWholeFile()
+{
+    WaveLayout layout;
+    DWORD frames = 0;
+    HMMIO h = OpenWithLayout(fileName_, MMIO_READ, layout, frames);
+    if (h == nullptr)
         return false;
-    }
     if (!AllocateBlock(frames)) {
         ShowError("WAVE_DATA_MEMORY");
         mmioClose(h, 0);
@@ -214,30 +221,12 @@ bool TWaveFile::ReadWholeFile()
 
 bool TWaveFile::OpenStreamed()
 {
-    MMIOINFO info{};
-    HMMIO h = mmioOpenA(workingCopy_.c_str(), &info, MMIO_READWRITE);
+    WaveLayout layout;
+    DWORD frames = 0;
+    HMMIO h = OpenWithLayout(workingCopy_, MMIO_READWRITE, layout, frames);
     if (h == nullptr)
         return false;
-    WaveCalibrationBlock block;
-    calPresent_ = ReadWaveCalibration(h, block) ? 1 : 0;
-    WaveLayout layout;
-    WaveLayoutResult r = ReadWaveLayout(h, layout);
-    DWORD frames = r == WaveLayoutResult::Ok ? layout.availableBytes / layout.blockAlign : 0;
-    if (r != WaveLayoutResult::Ok || frames == 0) {
-        std::string text = WaveLayoutMessage(r);
-        if (!text.empty())
-            ShowError(text);
-        else if (r == WaveLayoutResult::Ok && layout.truncated)
-            ShowError(TruncationText(0));
-        mmioClose(h, 0);
-        return false;
-    }
     file_ = h;
-    format_ = layout.format;
-    if (calPresent_)
-        UpdateCalibrationGains(block);
-    else
-        ResetCalibration();
     riffCk_ = layout.riff;
     dataCk_ = layout.data;
     dataOffset_ = layout.data.dwDataOffset;

@@ -16,6 +16,8 @@
 #include <string>
 #include <string_view>
 
+struct WaveLayout;
+
 class TWaveFile : public TWaveData {
 public:
     enum Mode : WORD { kMemory = 0, kStreamed = 1, kResource = 2 };
@@ -119,6 +121,10 @@ public:
 
 private:
     void InitDefaults(const std::string& tempDir);
+    // Opens a wave file, reads its calibration and RIFF layout and takes its format and
+    // calibration; `frames` gets the whole frames present. Null (after any message) when the
+    // file cannot be opened or holds no frames.
+    HMMIO OpenWithLayout(const std::string& name, DWORD flags, WaveLayout& layout, DWORD& frames);
     bool ReadWholeFile();
     bool OpenStreamed();
     bool CreateStreamed();
@@ -134,6 +140,10 @@ private:
     bool MoveWorkingCopyTo(const std::string& target, const char* failureText);
     // Opens a pasted image as a streamed wave through a temporary file; null on failure.
     TWaveFile* OpenImage(std::span<const std::uint8_t> image, std::string& tempName);
+    // Opens a pasted image and, when its format is this wave's, runs apply(pasted, frames);
+    // the scratch file goes afterwards. False when nothing was pasted.
+    template <class Apply>
+    bool PasteImage(std::span<const std::uint8_t> image, Apply apply);
     void ShowError(const std::string& text) const;
 
     BYTE untitled_ = 0;

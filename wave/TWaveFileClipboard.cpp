@@ -87,25 +87,31 @@ const char* const kFormatMismatch = "Cannot Paste the data - the wave data on th
 
 } // namespace
 
-bool TWaveFile::PasteOver(std::span<const std::uint8_t> image, DWORD frame)
+template <class Apply>
+bool TWaveFile::PasteImage(std::span<const std::uint8_t> image, Apply apply)
 {
     std::string temp;
     TWaveFile* pasted = OpenImage(image, temp);
     bool done = false;
     if (pasted != nullptr) {
-        if (pasted->GetFormat().Equals(format_)) {
-            DWORD length = pasted->GetEndFrame();
-            SaveUndo(kUndoOverwritten, frame, frame + length);
-            done = CopySegment(pasted, this, 0, frame, length);
-            modified_ = 1;
-        } else {
+        if (pasted->GetFormat().Equals(format_))
+            done = apply(*pasted, pasted->GetEndFrame());
+        else
             AfxMessageBox(kFormatMismatch);
-        }
         delete pasted;
     }
     if (!temp.empty())
         DeleteFileA(temp.c_str());
     return done;
+}
+
+bool TWaveFile::PasteOver(std::span<const std::uint8_t> image, DWORD frame)
+{
+    return PasteImage(image, [&](TWaveFile& pasted, DWORD length) {
+        SaveUndo(kUndoOverwritten, frame, frame + length);
+        modified_ = 1;
+        return CopySegment(&pasted, this, 0, frame, length);
+    });
 }
 
 bool TWaveFile::PasteOverSeconds(std::span<const std::uint8_t> image, float seconds)
@@ -115,34 +121,23 @@ bool TWaveFile::PasteOverSeconds(std::span<const std::uint8_t> image, float seco
 
 bool TWaveFile::PasteInsert(std::span<const std::uint8_t> image, DWORD frame)
 {
-    std::string temp;
-    TWaveFile* pasted = OpenImage(image, temp);
-    bool done = false;
-    if (pasted != nullptr) {
-        if (pasted->GetFormat().Equals(format_)) {
-            DWORD length = pasted->GetEndFrame();
-            frame = std::min(frame, endFrame_);
-            const DWORD oldEnd = endFrame_;
-            done = InsertSegment(pasted, this, 0, frame, length);
-            // An insert that could not make room moved nothing: undoing it would remove real
-            // frames, so the previous undo stands.
-            if (endFrame_ != oldEnd) {
-                // Undoing an insert only removes frames, so it needs no undo file.
-                DiscardUndo();
-                undoAvailable_ = 1;
-                undoKind_ = kUndoInserted;
-                undoFirst_ = frame;
-                undoEnd_ = frame + length;
-                modified_ = 1;
-            }
-        } else {
-            AfxMessageBox(kFormatMismatch);
+    return PasteImage(image, [&](TWaveFile& pasted, DWORD length) {
+        frame = std::min(frame, endFrame_);
+        const DWORD oldEnd = endFrame_;
+        const bool done = InsertSegment(&pasted, this, 0, frame, length);
+        // An insert that could not make room moved nothing: undoing it would remove real
+        // frames, so the previous undo stands.
+        if (endFrame_ != oldEnd) {
+            // Undoing an insert only removes frames, so it needs no undo file.
+            DiscardUndo();
+            undoAvailable_ = 1;
+            undoKind_ = kUndoInserted;
+            undoFirst_ = frame;
+            undoEnd_ = frame + length;
+            modified_ = 1;
         }
-        delete pasted;
-    }
-    if (!temp.empty())
-        DeleteFileA(temp.c_str());
-    return done;
+        return done;
+    });
 }
 
 bool TWaveFile::PasteInsertSeconds(std::span<const std::uint8_t> image, float seconds)

@@ -215,31 +215,18 @@ void TWaveFile::ReadBlockScaled(DWORD first, DWORD end, float& maximum, float& m
     if (file_ == nullptr || length_ == 0 || first > length_ - 1)
         return;
     end = std::min(end, length_);
-    maximum = static_cast<float>(format_.MinValue);
-    minimum = static_cast<float>(format_.MaxValue);
-    double sums[2] = {0, 0};
-    DWORD counts[2] = {0, 0};
+    RangeLevels levels(format_);
     std::vector<BYTE> piece;
     if (end > first && Allocate(piece, static_cast<std::uint64_t>(kPieceFrames) * format_.BlockAlign())) {
         for (DWORD f = first; f < end;) {
             DWORD n = std::min(kPieceFrames, end - f);
             ReadFramesAt(f, piece.data(), n);
-            RangeMinMax(*this, piece.data(), n, channel, maximum, minimum, sums, counts);
+            RangeMinMax(*this, piece.data(), n, channel, levels);
             f += n;
         }
     }
     SetPosition(position_);
-    if (rms) {
-        if (sums[0] > 0 && counts[0] > 0)
-            maximum = static_cast<float>(std::sqrt(sums[0] / counts[0]));
-        if (sums[1] > 0 && counts[1] > 0)
-            minimum = static_cast<float>(-std::sqrt(sums[1] / counts[1]));
-    }
-    if (calibrated) {
-        int slot = Slot(ChannelIndex(channel));
-        maximum = static_cast<float>((maximum - format_.ZeroValue) * gain_[slot] + offset_[slot]);
-        minimum = static_cast<float>((minimum - format_.ZeroValue) * gain_[slot] + offset_[slot]);
-    }
+    FinishRange(levels, channel, calibrated, rms, maximum, minimum);
 }
 
 void TWaveFile::MuteFrames(DWORD first, DWORD end)

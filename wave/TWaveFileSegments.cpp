@@ -12,15 +12,28 @@
 
 namespace {
 
-bool AllocatePiece(std::vector<BYTE>& piece, std::size_t bytes)
+// The block the copies move frames through; on failure the text, when given, is shown.
+bool AllocatePiece(std::vector<BYTE>& piece, std::size_t bytes, const char* failureText = nullptr)
 {
     try {
         piece.assign(bytes, 0);
     } catch (const std::bad_alloc&) {
+        if (failureText != nullptr)
+            AfxMessageBox(failureText, MB_OK | MB_ICONERROR);
         return false;
     }
     return true;
 }
+
+// Pieces are sized by the calling wave's format; waves of another frame size would be garbled.
+bool FramesFit(const TWaveFile* source, const TWaveFile* target, DWORD align)
+{
+    return source != nullptr && target != nullptr && source->GetFormat().BlockAlign() == align &&
+           target->GetFormat().BlockAlign() == align;
+}
+
+constexpr const char* kCopyMemoryText = "TWaveFile - insufficient memory available for copying wave data";
+constexpr const char* kInsertMemoryText = "TWaveFile - insufficient memory available to insert segment";
 
 // Moves `count` frames of one wave from `from` to `to`, front to back or back to front so
 // that overlapping ranges stay intact.
@@ -137,24 +150,19 @@ void TWaveFile::GetUndoSeconds(float& first, float& end) const
 bool TWaveFile::CopySegment(TWaveFile* source, TWaveFile* target, DWORD sourceFirst, DWORD targetFirst,
                             DWORD count)
 {
-    if (source == nullptr || target == nullptr)
-        return false;
     const DWORD align = format_.BlockAlign();
-    // Pieces are sized by this wave's format; waves of another frame size would be garbled.
-    if (source->GetFormat().BlockAlign() != align || target->GetFormat().BlockAlign() != align)
+    if (!FramesFit(source, target, align))
         return false;
     if (target->mode_ == kMemory && static_cast<std::uint64_t>(targetFirst) + count > target->length_) {
         if (static_cast<std::uint64_t>(targetFirst) + count > 0xFFFFFFFFull ||
             !target->Resize(targetFirst + count)) {
-            AfxMessageBox("TWaveFile - insufficient memory available for copying wave data", MB_OK | MB_ICONERROR);
+            AfxMessageBox(kCopyMemoryText, MB_OK | MB_ICONERROR);
             return false;
         }
     }
     std::vector<BYTE> piece;
-    if (!AllocatePiece(piece, static_cast<std::size_t>(kPieceFrames) * align)) {
-        AfxMessageBox("TWaveFile - insufficient memory available for copying wave data", MB_OK | MB_ICONERROR);
+    if (!AllocatePiece(piece, static_cast<std::size_t>(kPieceFrames) * align, kCopyMemoryText))
         return false;
-    }
     const DWORD sourcePosition = source->GetPosition();
     const DWORD targetPosition = target->GetPosition();
     bool ok = true;
@@ -185,29 +193,28 @@ bool TWaveFile::CopySegmentSeconds(TWaveFile* source, TWaveFile* target, float s
 bool TWaveFile::InsertSegment(TWaveFile* source, TWaveFile* target, DWORD sourceFirst, DWORD targetFirst,
                               DWORD count)
 {
-    if (source == nullptr || target == nullptr)
-        return false;
     const DWORD align = format_.BlockAlign();
-    if (source->GetFormat().BlockAlign() != align || target->GetFormat().BlockAlign() != align)
+    if (!FramesFit(source, target, align))
         return false;
     const DWORD oldEnd = target->endFrame_;
     if (static_cast<std::uint64_t>(oldEnd) + count > 0xFFFFFFFFull)
         return false;
     if (target->mode_ == kMemory && oldEnd + count > target->length_ && !target->Resize(oldEnd + count)) {
-        AfxMessageBox("TWaveFile - insufficient memory available to insert segment", MB_OK | MB_ICONERROR);
+        AfxMessageBox(kInsertMemoryText, MB_OK | MB_ICONERROR);
         return false;
     }
     std::vector<BYTE> piece;
-    if (!AllocatePiece(piece, static_cast<std::size_t>(kPieceFrames) * align)) {
-        AfxMessageBox("TWaveFile - insufficient memory available to insert segment", MB_OK | MB_ICONERROR);
+    if (!AllocatePiece(piece, static_cast<std::size_t>(kPieceFrames) * align, kInsertMemoryText))
         return false;
-    }
     if (target->mode_ == kStreamed && oldEnd + count > target->length_) {
         // The file grows first, so the tail can be moved up into frames that exist.
         std::int64_t needed = target->FrameOffset(oldEnd + count);
         if (target->file_ == nullptr || needed > 0xFFFFFFF0ll ||
-            (mmioSize(target->file_) < needed && !mmioSetSize(target->file_, needed)))
+            (mmioSize(target->file_) < needed && !mmioSetSize(target->file_, needed))) {
+            AfxMessageBox("TWaveFile - the wave file cannot grow to take the inserted segment; it is unchanged",
+                          MB_OK | MB_ICONERROR);
             return false;
+        }
         target->length_ = oldEnd + count;
         target->dataBytes_ = target->FramesToBytes(target->length_);
     }

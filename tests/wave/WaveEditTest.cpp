@@ -283,6 +283,8 @@ TEST(WaveEditStreamed, FailedPasteInsertLeavesNothingForUndoToRemove)
     rlimit low = old;
     low.rlim_cur = static_cast<rlim_t>(size);
     ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &low), 0);
+    ScriptedUser user;
+    user.ExpectBox(IDOK, "TWaveFile - the wave file cannot grow");
     const bool pasted = w.PasteInsert(Bytes(image), 500);
     setrlimit(RLIMIT_FSIZE, &old);
     std::signal(SIGXFSZ, oldHandler);
