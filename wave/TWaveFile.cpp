@@ -598,7 +598,8 @@ bool TWaveFile::AppendCalibrationChunk(const std::string& name)
     if (h == nullptr)
         return false;
     // An existing calibration chunk after the RIFF chunk is overwritten in place, so that the
-    // reader, which takes the first one, sees the new calibration; otherwise one is appended.
+    // reader, which takes the block after the first one's header whatever its size field says,
+    // sees the new calibration; otherwise one is appended.
     std::int64_t at = mmioSize(h);
     MMCKINFO riff{};
     riff.fccType = mmioFOURCC('W', 'A', 'V', 'E');
@@ -607,7 +608,7 @@ bool TWaveFile::AppendCalibrationChunk(const std::string& name)
         MMCKINFO cal{};
         cal.ckid = WaveCalibrationBlock::kChunkId;
         MMRESULT r = mmioDescend(h, &cal, nullptr, MMIO_FINDCHUNK);
-        if (r == MMSYSERR_NOERROR && cal.cksize >= WaveCalibrationBlock::kSize)
+        if (r == MMSYSERR_NOERROR || r == MMIOERR_CHUNKPASTEND)
             at = static_cast<std::int64_t>(cal.dwDataOffset) - 8;
     }
     bool ok = mmioSeek64(h, at, SEEK_SET) == at && WriteCalibrationChunkAt(h, calibration_) == MMSYSERR_NOERROR;

@@ -325,3 +325,30 @@ TEST(WaveFileFormat, AppendedCalibrationReplacesAnEarlierOne)
     ASSERT_TRUE(back.IsCalibrationPresent());
     EXPECT_EQ(+back.CalibrationBlock().Channel[0].CalRatio, 99.0f);
 }
+
+// The reader takes the block after the first calibration chunk's header whatever its size
+// field says, so a new calibration has to go there, not behind it.
+TEST(WaveFileFormat, AppendedCalibrationReplacesOneWithASizeOfZero)
+{
+    TempFolder dir;
+    TPcmFormat f(8000, 1, 2);
+    std::array<std::uint8_t, 2048> calBytes{};
+    SomeCalibration().WriteToBytes(calBytes);
+    std::vector<std::uint8_t> body;
+    PutChunk(body, "fmt ", FmtBody(1, 1, 8000, 2, 16));
+    PutChunk(body, "data", PatternBytes(f, 10));
+    std::vector<std::uint8_t> file = Riff(body);
+    PutChunk(file, "\x66\0\0\0", std::vector<std::uint8_t>(calBytes.begin(), calBytes.end()), 0);
+    const std::string path = dir.file("zero.wav");
+    WriteFile(path, file);
+
+    TWaveFile source(10, f, dir.path());
+    WaveCalibrationBlock cal = SomeCalibration();
+    cal.Channel[0].CalRatio = 99.0f;
+    source.SetCalibration(cal);
+    ASSERT_TRUE(source.AppendCalibrationChunk(path));
+    EXPECT_EQ(ReadFile(path).size(), file.size()) << "overwritten in place";
+    TWaveFile back(path, TWaveFile::kMemory, false, dir.path());
+    ASSERT_TRUE(back.IsCalibrationPresent());
+    EXPECT_EQ(+back.CalibrationBlock().Channel[0].CalRatio, 99.0f);
+}
