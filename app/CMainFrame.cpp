@@ -323,15 +323,7 @@ LRESULT CMainFrame::OnFirstResizeWork(WPARAM, LPARAM)
     } else {
         RestoreWindows();
         if (Settings.OpMode != 0) {
-            ReopenAllWaveFiles();
-            for (int ch = 0; ch < kChannels; ++ch) {
-                InitChannelScaling(ch);
-                SetupChannelProcessing(ch);
-                AttachWaveFileToPlots(ch);
-                ReleaseChannelProcessing(ch);
-            }
-            ReconfigureProcessing();
-            ToolbarUpdateState();
+            ReopenAndApplyAllWaveFiles();
         }
         ToolbarFillConfigurations();
         ResetUtilityViews();
@@ -348,32 +340,22 @@ void CMainFrame::OnClose()
         return;
     CWaitCursor wait;
 
-    RecordWindowPlacement(0, 0, false);
-    for (int ch = 0; ch < kChannels; ++ch)
-        for (int kind = 1; kind <= kPlotKinds; ++kind)
-            RecordWindowPlacement(kind, ch, false);
-    for (int c = 0; c < kComposites; ++c)
-        for (int kind = 2; kind <= kPlotKinds; ++kind)
-            RecordWindowPlacement(kind, c, true);
+    // Every window's placement, and whether it is open, is recorded while it still exists.
+    RecordAllWindowPlacements();
 
     // The generator and the utilities up to Leq close without asking.
-    for (int kind = 6; kind <= 15; ++kind) {
-        RecordWindowPlacement(kind, 0, false);
+    for (int kind = 6; kind <= 15; ++kind)
         DeleteUtilityWindow(kind);
-    }
     // THD+N versus frequency and RT-60 may hold unsaved results and refuse.
     for (int kind = 16; kind <= 17; ++kind) {
-        RecordWindowPlacement(kind, 0, false);
         if (GetUtilityWindow(kind) != nullptr) {
             if (!QueryUtilitySave(kind))
                 return;
             DeleteUtilityWindow(kind);
         }
     }
-    for (int kind = 18; kind <= 19; ++kind) {
-        RecordWindowPlacement(kind, 0, false);
+    for (int kind = 18; kind <= 19; ++kind)
         DeleteUtilityWindow(kind);
-    }
     CMDIFrameWnd::OnClose();
 }
 

@@ -357,6 +357,10 @@ public:
     void ReopenAllWaveFiles();
     bool ReopenChannelFile(int channel);
     void ReattachChannelFile();
+    // A channel whose file changed takes it up: calibration, processing objects, plots.
+    void ApplyChannelFile(int channel);
+    // Reopens every channel's stored file and applies them all.
+    void ReopenAndApplyAllWaveFiles();
     void AttachWaveFileToPlots(int channel);
     // False when the user cancelled.
     bool CloseAllWaveFiles();
@@ -428,6 +432,7 @@ public:
     void RebuildCompositeSpectrogramFromSegment(int composite, float start, float end, bool activate);
     void RebuildCompositeSurfaceFromSegment(int composite, float start, float end, bool activate);
     void RebuildCompositeHistory(int composite, float start, float end, bool activate, bool surface);
+    void RebuildChannelHistory(int channel, float start, float end, bool activate, bool surface);
     void InverseFftToTimeSeries(int channel);
     void ComputeCepstrum(int channel);
     void ShowPeakQualityFactor(int channel, float lowHz, float highHz);

@@ -125,10 +125,7 @@ void CMainFrame::LoadConfiguration(const char* path)
         OutputDevice->CloseDevice();
 
     ReattachChannelFile();
-    for (int ch = 0; ch < kChannels; ++ch) {
-        InitChannelScaling(ch);
-        SetupChannelProcessing(ch);
-    }
+    SetupAllChannels();
     ReconfigureProcessing();
 
     ToolbarSetMode();
@@ -146,15 +143,7 @@ void CMainFrame::LoadConfiguration(const char* path)
     ReopenUtilityWindows();
 
     if (Settings.OpMode != 0) {
-        ReopenAllWaveFiles();
-        for (int ch = 0; ch < kChannels; ++ch) {
-            InitChannelScaling(ch);
-            SetupChannelProcessing(ch);
-            AttachWaveFileToPlots(ch);
-            ReleaseChannelProcessing(ch);
-        }
-        ReconfigureProcessing();
-        ToolbarUpdateState();
+        ReopenAndApplyAllWaveFiles();
     }
 
     UpdateTitle();

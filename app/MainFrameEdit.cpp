@@ -151,26 +151,29 @@ void CMainFrame::OnUpdateEditUndo(CCmdUI* pCmdUI)
     pCmdUI->Enable(GetEditTarget(&kind, &channel) && Settings.Files[channel].File->IsUndoAvailable());
 }
 
-void CMainFrame::OnUpdateEditCut(CCmdUI* pCmdUI)
+namespace {
+
+// The active plot when it is an input channel's time series, spectrogram or surface.
+TPlotBase* ActiveSegmentPlot(const CMainFrame& frame)
 {
     int kind = 0, channel = -1, composite = 0;
-    bool on = GetActivePlot(&kind, &channel, &composite) && composite == 0 && IsSegmentKind(kind);
-    if (on) {
-        TPlotBase* plot = GetPlot(kind, channel, false);
-        on = plot != nullptr && plot->CanCut();
-    }
-    pCmdUI->Enable(on);
+    if (!frame.GetActivePlot(&kind, &channel, &composite) || composite != 0 || !IsSegmentKind(kind))
+        return nullptr;
+    return frame.GetPlot(kind, channel, false);
+}
+
+} // namespace
+
+void CMainFrame::OnUpdateEditCut(CCmdUI* pCmdUI)
+{
+    TPlotBase* plot = ActiveSegmentPlot(*this);
+    pCmdUI->Enable(plot != nullptr && plot->CanCut());
 }
 
 void CMainFrame::OnUpdateEditCopy(CCmdUI* pCmdUI)
 {
-    int kind = 0, channel = -1, composite = 0;
-    bool on = GetActivePlot(&kind, &channel, &composite) && composite == 0 && IsSegmentKind(kind);
-    if (on) {
-        TPlotBase* plot = GetPlot(kind, channel, false);
-        on = plot != nullptr && plot->CanCopy();
-    }
-    pCmdUI->Enable(on);
+    TPlotBase* plot = ActiveSegmentPlot(*this);
+    pCmdUI->Enable(plot != nullptr && plot->CanCopy());
 }
 
 void CMainFrame::OnUpdateEditPaste(CCmdUI* pCmdUI)
@@ -194,13 +197,8 @@ void CMainFrame::OnUpdateEditSetFilePosition(CCmdUI* pCmdUI) { pCmdUI->Enable(Co
 
 void CMainFrame::OnUpdateEditFilter(CCmdUI* pCmdUI)
 {
-    int kind = 0, channel = -1, composite = 0;
-    bool on = GetActivePlot(&kind, &channel, &composite) && composite == 0 && IsSegmentKind(kind);
-    if (on) {
-        TPlotBase* plot = GetPlot(kind, channel, false);
-        on = plot != nullptr && plot->CanPlayOrFilter();
-    }
-    pCmdUI->Enable(on);
+    TPlotBase* plot = ActiveSegmentPlot(*this);
+    pCmdUI->Enable(plot != nullptr && plot->CanPlayOrFilter());
 }
 
 // ---- Commands ------------------------------------------------------------------------------
@@ -284,8 +282,28 @@ void CMainFrame::OnEditMute()
 }
 
 namespace {
+
 enum class PasteKind { Insert, Over };
+
+// Pastes the clipboard wave into the channel's open file at its position.
+void PasteClipboardWave(CMainFrame& frame, int channel, PasteKind how)
+{
+    if (!ConfirmDiskEdit(frame.Settings.FileIO) || !OpenClipboard(&frame))
+        return;
+    const std::vector<std::uint8_t> image = ClipboardWaveBytes();
+    CloseClipboard();
+    if (image.empty())
+        return;
+    TWaveFile* file = frame.Settings.Files[channel].File;
+    const std::span<const std::uint8_t> bytes(image);
+    const float at = static_cast<float>(file->GetPositionSeconds());
+    if (how == PasteKind::Insert ? file->PasteInsertSeconds(bytes, at) : file->PasteOverSeconds(bytes, at))
+        frame.NoteSampleEdit(channel);
+    frame.ToolbarUpdateState();
+    frame.RefreshChannelPlotsAfterEdit(channel);
 }
+
+} // namespace
 
 void CMainFrame::OnEditPasteInsert()
 {
@@ -354,25 +372,12 @@ void CMainFrame::OnEditPasteInsert()
         f.File->TWaveData::SetCalibration(block);
         // The channel is processed in its file's format, or its samples would be misread.
         Settings.Processing[channel].SampleFormat = f.File->GetFormat();
-        InitChannelScaling(channel);
-        SetupChannelProcessing(channel);
-        AttachWaveFileToPlots(channel);
-        ReleaseChannelProcessing(channel);
+        ApplyChannelFile(channel);
         ToolbarUpdateState();
         return;
     }
-    if (!IsSegmentKind(kind) || !ConfirmDiskEdit(Settings.FileIO))
-        return;
-    if (!OpenClipboard(this))
-        return;
-    const std::vector<std::uint8_t> image = ClipboardWaveBytes();
-    CloseClipboard();
-    if (image.empty())
-        return;
-    if (f.File->PasteInsertSeconds(std::span<const std::uint8_t>(image), static_cast<float>(f.File->GetPositionSeconds())))
-        NoteSampleEdit(channel);
-    ToolbarUpdateState();
-    RefreshChannelPlotsAfterEdit(channel);
+    if (IsSegmentKind(kind))
+        PasteClipboardWave(*this, channel, PasteKind::Insert);
 }
 
 void CMainFrame::OnEditPasteOver()
@@ -388,18 +393,8 @@ void CMainFrame::OnEditPasteOver()
         OnEditPasteInsert();
         return;
     }
-    if (!IsSegmentKind(kind) || !ConfirmDiskEdit(Settings.FileIO))
-        return;
-    if (!OpenClipboard(this))
-        return;
-    const std::vector<std::uint8_t> image = ClipboardWaveBytes();
-    CloseClipboard();
-    if (image.empty())
-        return;
-    if (f.File->PasteOverSeconds(std::span<const std::uint8_t>(image), static_cast<float>(f.File->GetPositionSeconds())))
-        NoteSampleEdit(channel);
-    ToolbarUpdateState();
-    RefreshChannelPlotsAfterEdit(channel);
+    if (IsSegmentKind(kind))
+        PasteClipboardWave(*this, channel, PasteKind::Over);
 }
 
 void CMainFrame::OnSelectAll()

@@ -227,12 +227,8 @@ void CMainFrame::OpenChannelFiles()
         ReopenAllWaveFiles();
     if (changed) {
         for (int c = 0; c < kChannels; ++c) {
-            if (SameRecordBytes(before[c], Settings.Files[c]))
-                continue;
-            InitChannelScaling(c);
-            SetupChannelProcessing(c);
-            AttachWaveFileToPlots(c);
-            ReleaseChannelProcessing(c);
+            if (!SameRecordBytes(before[c], Settings.Files[c]))
+                ApplyChannelFile(c);
         }
         ReconfigureProcessing();
         UpdateTitle();
@@ -312,6 +308,23 @@ bool CMainFrame::ReopenChannelFile(int channel)
     return true;
 }
 
+void CMainFrame::ApplyChannelFile(int channel)
+{
+    InitChannelScaling(channel);
+    SetupChannelProcessing(channel);
+    AttachWaveFileToPlots(channel);
+    ReleaseChannelProcessing(channel);
+}
+
+void CMainFrame::ReopenAndApplyAllWaveFiles()
+{
+    ReopenAllWaveFiles();
+    for (int c = 0; c < kChannels; ++c)
+        ApplyChannelFile(c);
+    ReconfigureProcessing();
+    ToolbarUpdateState();
+}
+
 void CMainFrame::ReattachChannelFile()
 {
     for (int c = 0; c < kChannels; ++c) {
@@ -373,12 +386,8 @@ bool CMainFrame::CloseAllWaveFiles()
         return false;
     DropAllWaveFiles();
     FileGroup.Clear();
-    for (int c = 0; c < kChannels; ++c) {
-        InitChannelScaling(c);
-        SetupChannelProcessing(c);
-        AttachWaveFileToPlots(c);
-        ReleaseChannelProcessing(c);
-    }
+    for (int c = 0; c < kChannels; ++c)
+        ApplyChannelFile(c);
     UpdateTitle();
     return true;
 }

@@ -174,6 +174,134 @@ void ZeroPaddedBlock(CompositeMember& m, DWORD frames)
     m.engine->UpdatePeakHold();
 }
 
+// The member channels of a composite over [start, end) seconds, each with its own work block
+// and engine; false when one of them has no file or window, or no memory.
+bool GatherCompositeMembers(CMainFrame& frame, int composite, float start, float end,
+                            std::vector<CompositeMember>& members)
+{
+    for (int ch = 0; ch < CMainFrame::kChannels; ++ch) {
+        if (!frame.IsChannelInComposite(ch, composite))
+            continue;
+        CompositeMember m;
+        m.channel = ch;
+        m.file = frame.Settings.Files[ch].File;
+        m.window = frame.Smoothing[ch];
+        if (m.file == nullptr || m.window == nullptr)
+            return false;
+        const ChannelProcessingSettings& p = frame.Settings.Processing[ch];
+        m.slot = static_cast<int>(frame.Settings.Files[ch].FileChannel);
+        m.blockFrames = BlockFrames(p);
+        m.ratio = std::max<DWORD>(p.DecimationRatio, 1);
+        m.work = MakeWorkBlock(p);
+        m.engine.reset(new (std::nothrow) SpectralData(&p, &frame.Settings.Scaling[ch], true));
+        if (!m.work || !m.engine || m.engine->HasError())
+            return false;
+        GiveFileCalibration(*m.file, m.slot, *m.engine);
+        m.position = m.file->GetPosition();
+        m.start = m.file->SecondsToFrames(start);
+        m.end = m.file->SecondsToFrames(end);
+        members.push_back(std::move(m));
+    }
+    return true;
+}
+
+// The members' current spectra summed into the result (complex for a complex sum, else real)
+// and taken into its average and peak hold.
+void CombineMembers(SpectralData& result, std::vector<CompositeMember>& members, WORD compositeType)
+{
+    std::vector<const float*> spectra;
+    for (CompositeMember& m : members)
+        spectra.push_back(m.engine->GetTimeBuffer());
+    if (compositeType == 0)
+        result.ComplexSum(spectra.data(), int(spectra.size()));
+    else
+        result.RealSum(spectra.data(), int(spectra.size()));
+    result.CopyAverageCount(members.front().engine.get());
+    result.Average(false);
+    result.UpdatePeakHold();
+}
+
+// A spectrogram or a 3-D surface plot, as the history rebuilds drive either one.
+struct HistoryTarget {
+    TSpectrogram* spectrogram = nullptr;
+    TSurfacePlot* surface = nullptr;
+
+    TPlotBase* Plot() const { return surface != nullptr ? static_cast<TPlotBase*>(surface) : spectrogram; }
+    float HistoryStart() const
+    {
+        return surface != nullptr ? surface->GetHistoryStartTime() : spectrogram->GetHistoryStartTime();
+    }
+    float HistoryEnd() const { return surface != nullptr ? surface->GetHistoryEndTime() : spectrogram->GetHistoryEndTime(); }
+    int Lines() const { return surface != nullptr ? surface->GetLineCapacity() : spectrogram->GetLineCapacity(); }
+    // The plot line of the i-th block: the surface fills from its back line forward.
+    int Line(int i, int lines) const
+    {
+        return surface != nullptr ? lines - 1 - i : SegmentRebuildLine(i, lines, spectrogram->GetOrientation());
+    }
+    int Percent(int i, int lines) const { return (surface != nullptr ? i + 1 : i) * 100 / lines; }
+    const char* Caption() const
+    {
+        return surface != nullptr ? "Rebuilding 3-D Surface plot... press <Esc> to cancel."
+                                  : "Rebuilding Spectrogram plot... press <Esc> to cancel.";
+    }
+    void Draw(int line, SpectralData* spectrum, float time) const
+    {
+        if (surface != nullptr) {
+            surface->Rebuild(spectrum, nullptr);
+            surface->SetHistoryLine(line, time);
+        } else {
+            spectrogram->Rebuild(line, spectrum, nullptr);
+            spectrogram->SetHistoryLine(line, time);
+        }
+    }
+    void Finish() const
+    {
+        if (surface != nullptr)
+            surface->UpdateTimeStrings();
+        else
+            spectrogram->UpdateTimeStrings();
+        Plot()->SetHighlight();
+    }
+};
+
+constexpr int kSpectrogramKind = 4;
+constexpr int kSurfaceKind = 5;
+
+HistoryTarget HistoryPlotOf(const CMainFrame& frame, int index, bool composite, bool surface)
+{
+    HistoryTarget target;
+    if (surface)
+        target.surface = static_cast<TSurfacePlot*>(frame.GetPlot(kSurfaceKind, index, composite));
+    else
+        target.spectrogram = static_cast<TSpectrogram*>(frame.GetPlot(kSpectrogramKind, index, composite));
+    return target;
+}
+
+// The history plot, opened when it is not yet (a new plot comes up active).
+HistoryTarget OpenHistoryPlot(CMainFrame& frame, int index, bool composite, bool surface, bool activate)
+{
+    const int kind = surface ? kSurfaceKind : kSpectrogramKind;
+    if (TPlotBase* plot = frame.GetPlot(kind, index, composite)) {
+        if (activate)
+            frame.MDIActivate(plot);
+    } else {
+        frame.OpenPlot(kind, index, composite);
+    }
+    return HistoryPlotOf(frame, index, composite, surface);
+}
+
+// Rebuilds a history plot over the time span it shows now.
+void RebuildShownHistory(CMainFrame& frame, int index, bool composite, bool activate, bool surface)
+{
+    const HistoryTarget target = HistoryPlotOf(frame, index, composite, surface);
+    if (target.Plot() == nullptr || !(target.HistoryEnd() > target.HistoryStart()))
+        return;
+    if (composite)
+        frame.RebuildCompositeHistory(index, target.HistoryStart(), target.HistoryEnd(), activate, surface);
+    else
+        frame.RebuildChannelHistory(index, target.HistoryStart(), target.HistoryEnd(), activate, surface);
+}
+
 } // namespace
 
 void CMainFrame::ComputeCompositeSegmentAverageSpectrum(int composite, float start, float end)
@@ -193,30 +321,7 @@ void CMainFrame::ComputeCompositeSegmentAverageSpectrum(int composite, float sta
         return;
 
     std::vector<CompositeMember> members;
-    for (int ch = 0; ch < kChannels; ++ch) {
-        if (!IsChannelInComposite(ch, composite))
-            continue;
-        CompositeMember m;
-        m.channel = ch;
-        m.file = Settings.Files[ch].File;
-        m.window = Smoothing[ch];
-        if (m.file == nullptr || m.window == nullptr)
-            return;
-        const ChannelProcessingSettings& p = Settings.Processing[ch];
-        m.slot = static_cast<int>(Settings.Files[ch].FileChannel);
-        m.blockFrames = BlockFrames(p);
-        m.ratio = std::max<DWORD>(p.DecimationRatio, 1);
-        m.work = MakeWorkBlock(p);
-        m.engine.reset(new (std::nothrow) SpectralData(&p, &Settings.Scaling[ch], true));
-        if (!m.work || !m.engine || m.engine->HasError())
-            return;
-        GiveFileCalibration(*m.file, m.slot, *m.engine);
-        m.position = m.file->GetPosition();
-        m.start = m.file->SecondsToFrames(start);
-        m.end = m.file->SecondsToFrames(end);
-        members.push_back(std::move(m));
-    }
-    if (members.empty())
+    if (!GatherCompositeMembers(*this, composite, start, end, members) || members.empty())
         return;
 
     // The counts come from the composite's source channel.
@@ -251,18 +356,7 @@ void CMainFrame::ComputeCompositeSegmentAverageSpectrum(int composite, float sta
     BeginLongOperation("Computing average spectrum... press <Esc> to cancel.");
     result->ResetAverages();
 
-    const auto combine = [&] {
-        std::vector<const float*> spectra;
-        for (CompositeMember& m : members)
-            spectra.push_back(m.engine->GetTimeBuffer());
-        if (settings.CompositeType == 0)
-            result->ComplexSum(spectra.data(), int(spectra.size()));
-        else
-            result->RealSum(spectra.data(), int(spectra.size()));
-        result->CopyAverageCount(members.front().engine.get());
-        result->Average(false);
-        result->UpdatePeakHold();
-    };
+    const auto combine = [&] { CombineMembers(*result, members, settings.CompositeType); };
     const SegmentProgress hooks = LongOperationHooks();
     for (std::int64_t i = 0; i < plan.blocks; ++i) {
         hooks.Report(static_cast<int>(i * 100 / plan.blocks));
@@ -332,106 +426,32 @@ void CMainFrame::ComputeSpectrumAtTime(int channel, float time)
 
 void CMainFrame::RebuildSpectrogram(int channel, bool composite, bool activate)
 {
-    if (composite) {
-        TSpectrogram* plot = channel >= 0 && channel < kComposites ? CompositeSpectrogramPlot[channel] : nullptr;
-        if (plot != nullptr && plot->GetHistoryEndTime() > plot->GetHistoryStartTime())
-            RebuildCompositeSpectrogramFromSegment(channel, plot->GetHistoryStartTime(), plot->GetHistoryEndTime(),
-                                                   activate);
-        return;
-    }
-    if (channel < 0 || channel >= kChannels)
-        return;
-    TSpectrogram* plot = SpectrogramPlot[channel];
-    if (plot != nullptr && plot->GetHistoryEndTime() > plot->GetHistoryStartTime())
-        RebuildSpectrogramFromSegment(channel, plot->GetHistoryStartTime(), plot->GetHistoryEndTime(), false,
-                                      activate);
+    RebuildShownHistory(*this, channel, composite, activate, false);
 }
 
 void CMainFrame::RebuildSurface(int channel, bool composite, bool activate)
 {
-    if (composite) {
-        TSurfacePlot* plot = channel >= 0 && channel < kComposites ? CompositeSurfacePlot[channel] : nullptr;
-        if (plot != nullptr && plot->GetHistoryEndTime() > plot->GetHistoryStartTime())
-            RebuildCompositeSurfaceFromSegment(channel, plot->GetHistoryStartTime(), plot->GetHistoryEndTime(), activate);
-        return;
-    }
-    if (channel < 0 || channel >= kChannels)
-        return;
-    TSurfacePlot* plot = SurfacePlot[channel];
-    if (plot != nullptr && plot->GetHistoryEndTime() > plot->GetHistoryStartTime())
-        RebuildSurfaceFromSegment(channel, plot->GetHistoryStartTime(), plot->GetHistoryEndTime(), false, activate);
+    RebuildShownHistory(*this, channel, composite, activate, true);
 }
 
 void CMainFrame::RebuildSpectrogramFromSegment(int channel, float start, float end, bool composite, bool activate)
 {
-    if (composite) {
-        RebuildCompositeSpectrogramFromSegment(channel, start, end, activate);
-        return;
-    }
-    if (channel < 0 || channel >= kChannels)
-        return;
-    TWaveFile* file = Settings.Files[channel].File;
-    if (file == nullptr || Smoothing[channel] == nullptr)
-        return;
-    if (start == end) {
-        AfxMessageBox(kSelectSegment, MB_OK | MB_ICONERROR);
-        return;
-    }
-    const ChannelProcessingSettings& p = Settings.Processing[channel];
-    const float half = static_cast<float>(file->FramesToSeconds(BlockFrames(p) / 2));
-    if (!(std::max(end - half, 0.0f) - std::max(start - half, 0.0f) > 0.0f))
-        return;
-    if (SpectrogramPlot[channel] == nullptr)
-        OpenSpectrogramPlot(channel);
-    else if (activate)
-        MDIActivate(SpectrogramPlot[channel]);
-    TSpectrogram* plot = SpectrogramPlot[channel];
-    if (plot == nullptr)
-        return;
-    plot->UpdateLayout();
-    const int lines = plot->GetLineCapacity();
-    if (lines <= 0)
-        return;
-    const SegmentRebuildPlan plan = PlanSegmentRebuild(*file, start, end, BlockFrames(p), lines);
-    if (!plan.run)
-        return;
-    if (plan.resolutionNote)
-        AfxMessageBox("Note: You have reached the maximum time resolution that can be produced with the current "
-                      "sampling rate",
-                      MB_OK);
-    CWaitCursor wait;
-    const DWORD position = file->GetPosition();
-    std::unique_ptr<TSampleBuffer> work = MakeWorkBlock(p);
-    std::unique_ptr<SpectralData> engine(new (std::nothrow) SpectralData(&p, &Settings.Scaling[channel], true));
-    if (!work || !engine || engine->HasError())
-        return;
-    const int slot = static_cast<int>(Settings.Files[channel].FileChannel);
-    GiveFileCalibration(*file, slot, *engine);
-    BeginLongOperation("Rebuilding Spectrogram plot... press <Esc> to cancel.");
-    const SegmentProgress hooks = LongOperationHooks();
-    DWORD frame = plan.startFrame;
-    for (int i = 0; i < lines; ++i) {
-        hooks.Report(i * 100 / lines);
-        const int line = SegmentRebuildLine(i, lines, plot->GetOrientation());
-        ProcessSegmentBlock(*file, slot, frame, *work, *engine, *Smoothing[channel]);
-        plot->Rebuild(line, engine.get(), nullptr);
-        plot->SetHistoryLine(line, static_cast<float>(file->FramesToSeconds(frame)) + half);
-        frame += plan.step;
-        if (hooks.Cancelled())
-            break;
-    }
-    EndLongOperation();
-    plot->UpdateTimeStrings();
-    plot->SetHighlight();
-    file->Seek(position);
+    if (composite)
+        RebuildCompositeHistory(channel, start, end, activate, false);
+    else
+        RebuildChannelHistory(channel, start, end, activate, false);
 }
 
 void CMainFrame::RebuildSurfaceFromSegment(int channel, float start, float end, bool composite, bool activate)
 {
-    if (composite) {
-        RebuildCompositeSurfaceFromSegment(channel, start, end, activate);
-        return;
-    }
+    if (composite)
+        RebuildCompositeHistory(channel, start, end, activate, true);
+    else
+        RebuildChannelHistory(channel, start, end, activate, true);
+}
+
+void CMainFrame::RebuildChannelHistory(int channel, float start, float end, bool activate, bool surface)
+{
     if (channel < 0 || channel >= kChannels)
         return;
     TWaveFile* file = Settings.Files[channel].File;
@@ -445,15 +465,11 @@ void CMainFrame::RebuildSurfaceFromSegment(int channel, float start, float end, 
     const float half = static_cast<float>(file->FramesToSeconds(BlockFrames(p) / 2));
     if (!(std::max(end - half, 0.0f) - std::max(start - half, 0.0f) > 0.0f))
         return;
-    if (SurfacePlot[channel] == nullptr)
-        OpenSurfacePlot(channel);
-    else if (activate)
-        MDIActivate(SurfacePlot[channel]);
-    TSurfacePlot* plot = SurfacePlot[channel];
-    if (plot == nullptr)
+    const HistoryTarget plot = OpenHistoryPlot(*this, channel, false, surface, activate);
+    if (plot.Plot() == nullptr)
         return;
-    plot->UpdateLayout();
-    const int lines = plot->GetLineCapacity();
+    plot.Plot()->UpdateLayout();
+    const int lines = plot.Lines();
     if (lines <= 0)
         return;
     const SegmentRebuildPlan plan = PlanSegmentRebuild(*file, start, end, BlockFrames(p), lines);
@@ -471,21 +487,20 @@ void CMainFrame::RebuildSurfaceFromSegment(int channel, float start, float end, 
         return;
     const int slot = static_cast<int>(Settings.Files[channel].FileChannel);
     GiveFileCalibration(*file, slot, *engine);
-    BeginLongOperation("Rebuilding 3-D Surface plot... press <Esc> to cancel.");
+    BeginLongOperation(plot.Caption());
     const SegmentProgress hooks = LongOperationHooks();
     DWORD frame = plan.startFrame;
-    for (int line = lines - 1; line >= 0; --line) {
-        hooks.Report((lines - line) * 100 / lines);
+    for (int i = 0; i < lines; ++i) {
+        hooks.Report(plot.Percent(i, lines));
+        const int line = plot.Line(i, lines);
         ProcessSegmentBlock(*file, slot, frame, *work, *engine, *Smoothing[channel]);
-        plot->Rebuild(engine.get(), nullptr);
-        plot->SetHistoryLine(line, static_cast<float>(file->FramesToSeconds(frame)) + half);
+        plot.Draw(line, engine.get(), static_cast<float>(file->FramesToSeconds(frame)) + half);
         frame += plan.step;
         if (hooks.Cancelled())
             break;
     }
     EndLongOperation();
-    plot->UpdateTimeStrings();
-    plot->SetHighlight();
+    plot.Finish();
     file->Seek(position);
 }
 
@@ -515,54 +530,18 @@ void CMainFrame::RebuildCompositeHistory(int composite, float start, float end, 
         return;
 
     std::vector<CompositeMember> members;
-    for (int ch = 0; ch < kChannels; ++ch) {
-        if (!IsChannelInComposite(ch, composite))
-            continue;
-        CompositeMember m;
-        m.channel = ch;
-        m.file = Settings.Files[ch].File;
-        m.window = Smoothing[ch];
-        if (m.file == nullptr || m.window == nullptr)
-            return;
-        const ChannelProcessingSettings& p = Settings.Processing[ch];
-        m.slot = static_cast<int>(Settings.Files[ch].FileChannel);
-        m.blockFrames = BlockFrames(p);
-        m.work = MakeWorkBlock(p);
-        m.engine.reset(new (std::nothrow) SpectralData(&p, &Settings.Scaling[ch], true));
-        if (!m.work || !m.engine || m.engine->HasError())
-            return;
-        GiveFileCalibration(*m.file, m.slot, *m.engine);
-        m.position = m.file->GetPosition();
-        m.start = m.file->SecondsToFrames(start);
-        members.push_back(std::move(m));
-    }
-    if (members.empty())
+    if (!GatherCompositeMembers(*this, composite, start, end, members) || members.empty())
         return;
 
-    TSpectrogram* spectrogram = nullptr;
-    TSurfacePlot* surfacePlot = nullptr;
-    TPlotBase* plot = nullptr;
-    if (surface) {
-        if (CompositeSurfacePlot[composite] == nullptr)
-            OpenCompositeSurfacePlot(composite);
-        else if (activate)
-            MDIActivate(CompositeSurfacePlot[composite]);
-        plot = surfacePlot = CompositeSurfacePlot[composite];
-    } else {
-        if (CompositeSpectrogramPlot[composite] == nullptr)
-            OpenCompositeSpectrogramPlot(composite);
-        else if (activate)
-            MDIActivate(CompositeSpectrogramPlot[composite]);
-        plot = spectrogram = CompositeSpectrogramPlot[composite];
-    }
-    if (plot == nullptr)
+    const HistoryTarget plot = OpenHistoryPlot(*this, composite, true, surface, activate);
+    if (plot.Plot() == nullptr)
         return;
-    plot->UpdateLayout();
-    const int lines = surface ? surfacePlot->GetLineCapacity() : spectrogram->GetLineCapacity();
+    plot.Plot()->UpdateLayout();
+    const int lines = plot.Lines();
     if (lines <= 0)
         return;
     const CompositeMember& first = members.front();
-    const DWORD frames = std::max<DWORD>(first.file->SecondsToFrames(end) - std::min(first.start, first.file->SecondsToFrames(end)), 1);
+    const DWORD frames = std::max<DWORD>(first.end - std::min(first.start, first.end), 1);
     const DWORD step = std::max<DWORD>(frames / DWORD(lines), 1);
 
     // The result: the sum in the first member's settings, with the composite's labels.
@@ -581,12 +560,11 @@ void CMainFrame::RebuildCompositeHistory(int composite, float start, float end, 
     }
 
     CWaitCursor wait;
-    BeginLongOperation(surface ? "Rebuilding 3-D Surface plot... press <Esc> to cancel."
-                               : "Rebuilding Spectrogram plot... press <Esc> to cancel.");
+    BeginLongOperation(plot.Caption());
     const SegmentProgress hooks = LongOperationHooks();
     for (int i = 0; i < lines; ++i) {
-        const int line = surface ? lines - 1 - i : SegmentRebuildLine(i, lines, spectrogram->GetOrientation());
-        hooks.Report(surface ? (lines - line) * 100 / lines : i * 100 / lines);
+        const int line = plot.Line(i, lines);
+        hooks.Report(plot.Percent(i, lines));
         float time = 0.0f;
         bool atEnd = false;
         for (CompositeMember& m : members) {
@@ -599,34 +577,13 @@ void CMainFrame::RebuildCompositeHistory(int composite, float start, float end, 
                 break;
             }
         }
-        std::vector<const float*> spectra;
-        for (CompositeMember& m : members)
-            spectra.push_back(m.engine->GetTimeBuffer());
-        {
-            if (settings.CompositeType == 0)
-                result->ComplexSum(spectra.data(), int(spectra.size()));
-            else
-                result->RealSum(spectra.data(), int(spectra.size()));
-            result->CopyAverageCount(members.front().engine.get());
-            result->Average(false);
-            result->UpdatePeakHold();
-            if (surface) {
-                surfacePlot->Rebuild(result.get(), nullptr);
-                surfacePlot->SetHistoryLine(line, time);
-            } else {
-                spectrogram->Rebuild(line, result.get(), nullptr);
-                spectrogram->SetHistoryLine(line, time);
-            }
-        }
+        CombineMembers(*result, members, settings.CompositeType);
+        plot.Draw(line, result.get(), time);
         if (hooks.Cancelled() || atEnd)
             break;
     }
     EndLongOperation();
-    if (surface)
-        surfacePlot->UpdateTimeStrings();
-    else
-        spectrogram->UpdateTimeStrings();
-    plot->SetHighlight();
+    plot.Finish();
     for (CompositeMember& m : members)
         m.file->Seek(m.position);
 }
