@@ -16,7 +16,7 @@ BOOL TPhasePlot::Create(LPCSTR title, DWORD style, const RECT* rect, ChannelProc
     m_paneMode = 1;
     m_leftMargin = 60;
     m_rightMargin = 40;
-    SetToolStripShown(!settings || settings->ShowToolbar != 0);
+    UseSettings(settings);
     return CreatePlotWindow(title, style, rect);
 }
 
@@ -24,21 +24,6 @@ void TPhasePlot::SetData(SpectralData* source, DWORD word)
 {
     m_first = source;
     m_word = word;
-}
-
-void TPhasePlot::ShowToolbar(bool show)
-{
-    if (m_settings)
-        m_settings->ShowToolbar = show ? 1 : 0;
-    SetToolStripShown(show);
-    UpdateLayout();
-}
-
-void TPhasePlot::UpdateLayout()
-{
-    if (m_settings)
-        SetToolStripShown(m_settings->ShowToolbar != 0);
-    TPlotBase::UpdateLayout();
 }
 
 std::string TPhasePlot::PaneCaption() const

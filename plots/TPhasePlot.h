@@ -9,12 +9,11 @@
 #include "app/settings/ChannelProcessingSettings.h"
 #include "app/settings/ChannelScalingSettings.h"
 #include "app/settings/MarkerSettings.h"
-#include "plots/TPlotBase.h"
+#include "plots/TSettingsPlot.h"
 
-struct PhasePlotSettings;
 class SpectralData;
 
-class TPhasePlot : public TPlotBase {
+class TPhasePlot : public TSettingsPlot<PhasePlotSettings> {
 public:
     TPhasePlot() = default;
 
@@ -25,13 +24,9 @@ public:
 
     // Binds the engine (null unbinds); the word is kept as given.
     void SetData(SpectralData* source, DWORD word);
-    void ShowToolbar(bool show);
-
-    void UpdateLayout() override;
 
     SpectralData* GetData() const { return m_first; }
     SpectralData* GetSecondData() const { return m_second; }
-    PhasePlotSettings* GetSettings() const { return m_settings; }
     int GetChannel() const { return m_channel; }
     const ChannelProcessingSettings& GetProcessing() const { return m_processing; }
 
@@ -44,7 +39,6 @@ private:
     ChannelProcessingSettings m_processing;
     ChannelScalingSettings m_scaling;
     MarkerSettings m_markers;
-    PhasePlotSettings* m_settings = nullptr;
     SpectralData* m_first = nullptr;
     SpectralData* m_second = nullptr;
     DWORD m_word = 0;

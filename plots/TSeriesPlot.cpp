@@ -20,7 +20,7 @@ BOOL TSeriesPlot::Create(LPCSTR title, DWORD style, const RECT* rect, TimeSeries
     m_fileWord = fileWord;
     m_channel = channel;
     m_paneMode = 1;
-    SetToolStripShown(!settings || settings->ShowToolbar != 0);
+    UseSettings(settings);
     m_viewEnd = Extent();
     return CreatePlotWindow(title, style, rect);
 }
@@ -123,14 +123,6 @@ void TSeriesPlot::ShowTimePosition(float seconds)
         InvalidateRect(&m_plotRect, FALSE);
 }
 
-void TSeriesPlot::ShowToolbar(bool show)
-{
-    if (m_settings)
-        m_settings->ShowToolbar = show ? 1 : 0;
-    SetToolStripShown(show);
-    UpdateLayout();
-}
-
 void TSeriesPlot::Autoscale()
 {
     if (!m_settings || !m_buffer)
@@ -196,10 +188,8 @@ void TSeriesPlot::Autoscale()
 
 void TSeriesPlot::UpdateLayout()
 {
-    if (m_settings)
-        SetToolStripShown(m_settings->ShowToolbar != 0);
     m_hasSelection = false;
-    TPlotBase::UpdateLayout();
+    TSettingsPlot::UpdateLayout();
 }
 
 std::string TSeriesPlot::PaneCaption() const

@@ -10,13 +10,12 @@
 // Threads: user-interface thread only.
 #pragma once
 
-#include "plots/TPlotBase.h"
+#include "plots/TSettingsPlot.h"
 
-struct TimeSeriesPlotSettings;
 class TSampleBuffer;
 class TWaveFile;
 
-class TSeriesPlot : public TPlotBase {
+class TSeriesPlot : public TSettingsPlot<TimeSeriesPlotSettings> {
 public:
     TSeriesPlot() = default;
 
@@ -36,7 +35,6 @@ public:
     // Selects the whole visible range.
     void SelectAll();
     void ShowTimePosition(float seconds);
-    void ShowToolbar(bool show);
     // Plot Top, Range (logarithmic) or Center (linear) of the settings from the visible samples
     // of the source: the file's channel slot (the channel mode) in file mode, else the buffer.
     void Autoscale();
@@ -50,7 +48,6 @@ public:
     bool CanPlayOrFilter() override { return m_hasSelection; }
     void DrawPlot(CDC* dc, bool full, const RECT& update) override;
 
-    TimeSeriesPlotSettings* GetSettings() const { return m_settings; }
     TSampleBuffer* GetBuffer() const { return m_buffer; }
     TWaveFile* GetWaveFile() const { return m_file; }
     UINT GetChannelMode() const { return m_channelMode; }
@@ -70,7 +67,6 @@ private:
     DWORD SecondsToIndex(float seconds) const;
     float IndexToSeconds(DWORD index) const;
 
-    TimeSeriesPlotSettings* m_settings = nullptr;
     TSampleBuffer* m_buffer = nullptr;
     DWORD m_sampleCount = 0;
     TWaveFile* m_file = nullptr;

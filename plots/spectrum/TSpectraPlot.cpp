@@ -16,7 +16,7 @@ BOOL TSpectraPlot::Create(LPCSTR title, DWORD style, const RECT* rect, ChannelPr
     m_settings = settings;
     m_channel = channel;
     SetData(traceA, traceB);
-    SetToolStripShown(!settings || settings->ShowToolbar != 0);
+    UseSettings(settings);
     return CreatePlotWindow(title, style, rect);
 }
 
@@ -27,27 +27,12 @@ void TSpectraPlot::SetData(SpectralData* traceA, SpectralData* traceB)
     SetPaneMode(traceB ? 2 : 1);
 }
 
-void TSpectraPlot::ShowToolbar(bool show)
-{
-    if (m_settings)
-        m_settings->ShowToolbar = show ? 1 : 0;
-    SetToolStripShown(show);
-    UpdateLayout();
-}
-
 void TSpectraPlot::SetTimeUnitsMsec(bool on)
 {
     if (on == m_quefrency)
         return;
     m_quefrency = on;
     UpdateLayout();
-}
-
-void TSpectraPlot::UpdateLayout()
-{
-    if (m_settings)
-        SetToolStripShown(m_settings->ShowToolbar != 0);
-    TPlotBase::UpdateLayout();
 }
 
 bool TSpectraPlot::FindAutoscaleLimits(const SpectralData* spectrum, int first, int last, double* top,

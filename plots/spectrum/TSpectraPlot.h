@@ -8,15 +8,14 @@
 // Threads: user-interface thread only.
 #pragma once
 
-#include "plots/TPlotBase.h"
+#include "plots/TSettingsPlot.h"
 
 struct ChannelProcessingSettings;
 struct ChannelScalingSettings;
 struct MarkerSettings;
-struct SpectrumPlotSettings;
 class SpectralData;
 
-class TSpectraPlot : public TPlotBase {
+class TSpectraPlot : public TSettingsPlot<SpectrumPlotSettings> {
 public:
     TSpectraPlot() = default;
 
@@ -29,18 +28,14 @@ public:
     // PlotTop and PlotRange of the settings from the data; unchanged when the data give no
     // usable span.
     void Autoscale();
-    void ShowToolbar(bool show);
     // true: the x axis is quefrency in " msec" (a cepstrum); false: frequency in " Hz".
     void SetTimeUnitsMsec(bool on);
 
     // The rounded limits of one spectrum over bins first..last; false when nothing usable.
     bool FindAutoscaleLimits(const SpectralData* spectrum, int first, int last, double* top, double* bottom) const;
 
-    void UpdateLayout() override;
-
     SpectralData* GetTraceA() const { return m_traceA; }
     SpectralData* GetTraceB() const { return m_traceB; }
-    SpectrumPlotSettings* GetSettings() const { return m_settings; }
     int GetChannel() const { return m_channel; }
     bool IsQuefrencyMode() const { return m_quefrency; }
     const char* GetXUnit() const { return m_quefrency ? " msec" : " Hz"; }
@@ -54,7 +49,6 @@ private:
     ChannelProcessingSettings* m_processing = nullptr;
     ChannelScalingSettings* m_scaling = nullptr;
     MarkerSettings* m_markers = nullptr;
-    SpectrumPlotSettings* m_settings = nullptr;
     SpectralData* m_traceA = nullptr;
     SpectralData* m_traceB = nullptr;
     int m_channel = 0;
