@@ -1,10 +1,7 @@
 // Frames, MDI children and menus: placement round trips, MDI activation and tiling, menus
 // from resources with removal by position, accelerators that outlive their menu items,
 // pop-up menus.
-#include "platform/core/Resources.h"
-#include "platform/ui/FrameWnd.h"
-#include "platform/ui/WinApp.h"
-#include "res/resource.h"
+#include "support/MdiFrameFixture.h"
 
 #include <gtest/gtest.h>
 
@@ -50,31 +47,13 @@ BEGIN_MESSAGE_MAP(PlotChild, CMDIChildWnd)
     ON_WM_MDIACTIVATE()
 END_MESSAGE_MAP()
 
-class Frames : public ::testing::Test {
+class Frames : public MdiFrameTest<MenuFrame, 900, 700> {
 protected:
-    static void SetUpTestSuite()
-    {
-        AfxEnsureQtApplication();
-        RegisterBuiltInResources();
-    }
     void SetUp() override
     {
         g_commands.clear();
         g_activations.clear();
-        frame = new MenuFrame;
-        ASSERT_TRUE(frame->LoadFrame(IDR_MAINFRAME));
-        app.m_pMainWnd = frame;
-        frame->MoveWindow(0, 0, 900, 700);
-        frame->ShowWindow(SW_SHOW);
-        hFrame = frame->GetSafeHwnd();
-        AfxPumpMessages();
-    }
-    void TearDown() override
-    {
-        if (CWnd::FromHandle(hFrame))
-            frame->DestroyWindow();
-        app.m_pMainWnd = nullptr;
-        AfxPumpMessages();
+        MdiFrameTest::SetUp();
     }
     PlotChild* NewChild(const char* title, CRect r)
     {
@@ -91,9 +70,6 @@ protected:
         QApplication::sendEvent(target, &release);
         AfxPumpMessages();
     }
-    CWinApp app;
-    MenuFrame* frame = nullptr;
-    HWND hFrame = nullptr;
 };
 
 std::vector<std::string> TopLevelTexts(CMenu* m)

@@ -3,12 +3,7 @@
 #pragma once
 
 #include "app/AppMessages.h"
-#include "platform/core/Resources.h"
-#include "platform/ui/FrameWnd.h"
-#include "platform/ui/WinApp.h"
-#include "res/resource.h"
-
-#include <gtest/gtest.h>
+#include "support/MdiFrameFixture.h"
 
 #include <vector>
 
@@ -33,32 +28,7 @@ public:
     DECLARE_MESSAGE_MAP()
 };
 
-class PlotWindows : public ::testing::Test {
+class PlotWindows : public MdiFrameTest<RecordingFrame, 1000, 800> {
 protected:
-    static void SetUpTestSuite()
-    {
-        AfxEnsureQtApplication();
-        RegisterBuiltInResources();
-    }
-    void SetUp() override
-    {
-        frame = new RecordingFrame;
-        ASSERT_TRUE(frame->LoadFrame(IDR_MAINFRAME));
-        app.m_pMainWnd = frame;
-        frame->MoveWindow(0, 0, 1000, 800);
-        frame->ShowWindow(SW_SHOW);
-        hFrame = frame->GetSafeHwnd();
-        AfxPumpMessages();
-    }
-    void TearDown() override
-    {
-        if (CWnd::FromHandle(hFrame))
-            frame->DestroyWindow();
-        app.m_pMainWnd = nullptr;
-        AfxPumpMessages();
-    }
     static constexpr DWORD kStyle = WS_CHILD | WS_VISIBLE | WS_OVERLAPPEDWINDOW;
-    CWinApp app;
-    RecordingFrame* frame = nullptr;
-    HWND hFrame = nullptr;
 };

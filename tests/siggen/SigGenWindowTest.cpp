@@ -1,11 +1,8 @@
 // The generator window as the frame uses it: a tool window that asks the frame to close it,
 // plays nothing, and refuses to pretend it saved a signal.
 #include "app/AppMessages.h"
-#include "platform/core/Resources.h"
-#include "platform/ui/FrameWnd.h"
-#include "platform/ui/WinApp.h"
-#include "res/resource.h"
 #include "siggen/CSigGen.h"
+#include "support/MdiFrameFixture.h"
 #include "support/ScriptedUser.h"
 
 #include <gtest/gtest.h>
@@ -33,33 +30,7 @@ BEGIN_MESSAGE_MAP(GenFrame, CMDIFrameWnd)
 END_MESSAGE_MAP()
 
 namespace {
-class Generator : public ::testing::Test {
-protected:
-    static void SetUpTestSuite()
-    {
-        AfxEnsureQtApplication();
-        RegisterBuiltInResources();
-    }
-    void SetUp() override
-    {
-        frame = new GenFrame;
-        ASSERT_TRUE(frame->LoadFrame(IDR_MAINFRAME));
-        app.m_pMainWnd = frame;
-        frame->ShowWindow(SW_SHOW);
-        hFrame = frame->GetSafeHwnd();
-        AfxPumpMessages();
-    }
-    void TearDown() override
-    {
-        if (CWnd::FromHandle(hFrame))
-            frame->DestroyWindow();
-        app.m_pMainWnd = nullptr;
-        AfxPumpMessages();
-    }
-    CWinApp app;
-    GenFrame* frame = nullptr;
-    HWND hFrame = nullptr;
-};
+class Generator : public MdiFrameTest<GenFrame> {};
 } // namespace
 
 TEST_F(Generator, OpensAsAToolWindowAndAsksTheFrameToCloseIt)

@@ -1,14 +1,11 @@
 // Utility windows as the frame uses them: tool windows it owns that ask it to close them
 // (WM_UTILITY_CLOSING) and say plainly that they compute nothing yet.
 #include "app/AppMessages.h"
-#include "platform/core/Resources.h"
-#include "platform/ui/FrameWnd.h"
-#include "platform/ui/WinApp.h"
-#include "res/resource.h"
 #include "utilities/CAnalysisView.h"
 #include "utilities/CLeqAnalysisView.h"
 #include "utilities/CSoundPowerAnalysisView.h"
 #include "utilities/TReverb.h"
+#include "support/MdiFrameFixture.h"
 #include "utilities/TTHDFreq.h"
 
 #include <gtest/gtest.h>
@@ -39,34 +36,7 @@ BEGIN_MESSAGE_MAP(UtilityFrame, CMDIFrameWnd)
 END_MESSAGE_MAP()
 
 namespace {
-class UtilityWindows : public ::testing::Test {
-protected:
-    static void SetUpTestSuite()
-    {
-        AfxEnsureQtApplication();
-        RegisterBuiltInResources();
-    }
-    void SetUp() override
-    {
-        frame = new UtilityFrame;
-        ASSERT_TRUE(frame->LoadFrame(IDR_MAINFRAME));
-        app.m_pMainWnd = frame;
-        frame->MoveWindow(0, 0, 900, 700);
-        frame->ShowWindow(SW_SHOW);
-        hFrame = frame->GetSafeHwnd();
-        AfxPumpMessages();
-    }
-    void TearDown() override
-    {
-        if (CWnd::FromHandle(hFrame))
-            frame->DestroyWindow();
-        app.m_pMainWnd = nullptr;
-        AfxPumpMessages();
-    }
-    CWinApp app;
-    UtilityFrame* frame = nullptr;
-    HWND hFrame = nullptr;
-};
+class UtilityWindows : public MdiFrameTest<UtilityFrame, 900, 700> {};
 } // namespace
 
 TEST_F(UtilityWindows, AnAnalysisViewOpensWithItsKindsTitleAndAsksTheFrameToCloseIt)
