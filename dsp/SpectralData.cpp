@@ -282,7 +282,8 @@ void SpectralData::AllocateLinearBuffers()
     const int b = AverageBlocks < 999.0f ? std::max(static_cast<int>(AverageBlocks), 1) : 999;
     ringMagnitude.clear();
     ringComplex.clear();
-    if (AverageType != 1 || bins == 0)
+    // Beyond 1000 blocks Average keeps a running mean and never reads the slots.
+    if (AverageType != 1 || bins == 0 || AverageBlocks > 1000.0f)
         return;
     const int slots = std::min(b, 999);
     try {

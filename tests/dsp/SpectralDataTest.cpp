@@ -288,12 +288,18 @@ TEST(SpectralDataAveraging, LinearSlotLimits)
     p.AverageType = 1;
     p.AverageBlocks = 5000;
     const auto s = Scaling(0);
+    // Beyond 1000 blocks the running average stands in for the ring: no slots are held
+    // (999 of them would be memory never read, gigabytes at the largest sizes).
     SpectralData big(&p, &s, false);
-    EXPECT_EQ(big.GetLinearSlotCount(), 999);
-    // A count beyond the int range (a damaged configuration) still gives the 999 slots.
-    p.AverageBlocks = 4000000000u;
+    EXPECT_EQ(big.GetLinearSlotCount(), 0);
+    SetFrameBins(big, 2.0f, 0.0f);
+    big.Average(false);
+    EXPECT_NEAR(big.GetMagnitudeBuffer()[5], 4.0f, 1e-5f);
+    p.AverageBlocks = 4000000000u; // beyond the int range too
     SpectralData huge(&p, &s, false);
-    EXPECT_EQ(huge.GetLinearSlotCount(), 999);
+    EXPECT_EQ(huge.GetLinearSlotCount(), 0);
+    big.SetAveraging(0, 999);
+    EXPECT_EQ(big.GetLinearSlotCount(), 999);
     p.AverageBlocks = 1000;
     SpectralData thousand(&p, &s, false);
     SetFrameBins(thousand, 2.0f, 0.0f);
