@@ -6,6 +6,7 @@
 // black follow the button-text colour; coloured glyphs keep their colour. The "Dn" picture is
 // the same glyph sunk by one pixel, the "Gr" picture an embossed dark-grey copy.
 #include "platform/core/Resources.h"
+#include "res/BmpFile.h"
 #include "res/ResourceGroups.h"
 
 #include <array>
@@ -37,7 +38,7 @@ public:
 
     int W() const { return w_; }
     int H() const { return h_; }
-    Rgb At(int x, int y) const { return px_[static_cast<std::size_t>(y * w_ + x)]; }
+    const std::vector<Rgb>& Pixels() const { return px_; }
 
     void Set(int x, int y, Rgb c)
     {
@@ -190,49 +191,6 @@ void SunkenFrame(Canvas& c)
 
 using Glyph = std::function<void(Canvas&)>;
 
-std::vector<std::uint8_t> EncodeBmp(const Canvas& c)
-{
-    const int w = c.W(), h = c.H();
-    const int row = ((w * 24 + 31) / 32) * 4;
-    const std::uint32_t imageBytes = static_cast<std::uint32_t>(row * h);
-    std::vector<std::uint8_t> out;
-    auto u16 = [&](std::uint32_t v) {
-        out.push_back(static_cast<std::uint8_t>(v));
-        out.push_back(static_cast<std::uint8_t>(v >> 8));
-    };
-    auto u32 = [&](std::uint32_t v) {
-        u16(v & 0xFFFF);
-        u16(v >> 16);
-    };
-    out.push_back('B');
-    out.push_back('M');
-    u32(14 + 40 + imageBytes);
-    u32(0);
-    u32(14 + 40);
-    u32(40);
-    u32(static_cast<std::uint32_t>(w));
-    u32(static_cast<std::uint32_t>(h));
-    u16(1);
-    u16(24);
-    u32(0);
-    u32(imageBytes);
-    u32(2835);
-    u32(2835);
-    u32(0);
-    u32(0);
-    for (int y = h - 1; y >= 0; --y) {
-        for (int x = 0; x < w; ++x) {
-            const Rgb p = c.At(x, y);
-            out.push_back(static_cast<std::uint8_t>(p));
-            out.push_back(static_cast<std::uint8_t>(p >> 8));
-            out.push_back(static_cast<std::uint8_t>(p >> 16));
-        }
-        for (int pad = w * 3; pad < row; ++pad)
-            out.push_back(0);
-    }
-    return out;
-}
-
 // Registered bytes must outlive the registry: the store keeps them for the process.
 std::map<std::string, std::vector<std::uint8_t>>& Store()
 {
@@ -243,7 +201,7 @@ std::map<std::string, std::vector<std::uint8_t>>& Store()
 void Register(const std::string& name, const Canvas& c)
 {
     std::vector<std::uint8_t>& bytes = Store()[name];
-    bytes = EncodeBmp(c);
+    bytes = EncodeBmp24(c.W(), c.H(), c.Pixels());
     RegisterResource(ResType::Bitmap, name, std::span<const std::uint8_t>(bytes.data(), bytes.size()));
 }
 
