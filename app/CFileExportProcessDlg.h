@@ -1,9 +1,8 @@
-// "Status" of File > Export: writes one block of up to 8192 samples every 50 ms (timer 109)
-// and ends by itself with IDOK when the whole file is out. Cancel asks first and removes
-// what was written.
+// "Status" of File > Export: writes one block of up to 8192 samples a step and ends by itself
+// with IDOK when the whole file is out. Cancel asks first and removes what was written.
 #pragma once
 
-#include "platform/ui/Dialog.h"
+#include "app/CProcessStatusDlg.h"
 #include "wave/ExportProcess.h"
 
 #include <memory>
@@ -11,24 +10,21 @@
 
 class TWaveFile;
 
-class CFileExportProcessDlg : public CDialog {
+class CFileExportProcessDlg : public CProcessStatusDlg {
 public:
-    static constexpr UINT_PTR kTimerId = 109;
-    static constexpr UINT kTimerMs = 50;
-
     CFileExportProcessDlg(CWnd* parent, TWaveFile* wave, std::string output, const ExportSettings& settings);
     ~CFileExportProcessDlg() override;
 
     BOOL OnInitDialog() override;
-    void OnCancel() override;
 
     TExportProcess& GetProcess() { return *process_; }
 
 protected:
-    DECLARE_MESSAGE_MAP()
-    void OnTimer(UINT_PTR id);
+    bool StepWork() override { return process_->Step(); }
+    int WorkProgress() const override { return process_->GetProgress(); }
+    bool WorkDone() const override { return process_->GetState() == TExportProcess::State::Done; }
+    void CancelWork() override { process_->Cancel(); }
 
 private:
     std::unique_ptr<TExportProcess> process_;
-    bool timerOn_ = false;
 };
