@@ -5,6 +5,7 @@
 #include "platform/core/Resources.h"
 #include "platform/dialogs/DialogTestSupport.h"
 #include "support/ScriptedUser.h"
+#include "TestScratch.h"
 
 #include <gtest/gtest.h>
 
@@ -30,11 +31,7 @@ protected:
         EnsureApp();
         RegisterBuiltInResources();
         CDialog::ClearModalScripts();
-        dir = std::filesystem::temp_directory_path() /
-              ("durnex-files-" + std::to_string(::getpid()) + "-" +
-               ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        std::filesystem::remove_all(dir);
-        std::filesystem::create_directories(dir);
+        dir = apptest::FreshScratchFolder("files");
     }
     void TearDown() override
     {
@@ -68,16 +65,7 @@ inline bool Enabled(CWnd& dlg, int id)
 inline bool Checked(CWnd& dlg, int id) { return static_cast<CDialog&>(dlg).IsDlgButtonChecked(id) != 0; }
 
 // Runs a Python script; false when it fails.
-inline bool Python(const std::string& code)
-{
-    const std::filesystem::path script =
-        std::filesystem::temp_directory_path() / ("durnex-files-" + std::to_string(::getpid()) + ".py");
-    { std::ofstream(script) << code; }
-    const std::string cmd = "python3 " + script.string();
-    const bool ok = std::system(cmd.c_str()) == 0;
-    std::filesystem::remove(script);
-    return ok;
-}
+inline bool Python(const std::string& code) { return apptest::RunPython("files", code); }
 
 // A mono wave file of 16-bit samples written by Python's wave module.
 inline bool WritePythonWave(const std::string& path, int rate, const std::vector<int>& samples, int width = 2)

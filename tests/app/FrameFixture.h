@@ -15,6 +15,7 @@
 #include "platform/dialogs/DialogTestSupport.h"
 #include "platform/ui/Dialog.h"
 #include "support/ScriptedUser.h"
+#include "TestScratch.h"
 
 #include <gtest/gtest.h>
 
@@ -38,10 +39,7 @@ protected:
         AfxEnsureQtApplication();
         RegisterBuiltInResources();
         CDialog::ClearModalScripts();
-        root = std::filesystem::temp_directory_path() /
-               ("durnex-frame-" + std::to_string(::getpid()) + "-" +
-                ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        std::filesystem::remove_all(root);
+        root = apptest::FreshScratchFolder("frame");
         std::filesystem::create_directories(root / "bin");
         for (const char* sub : {"wave", "temp", "config", "cal", "miccomp", "overlay", "log", "reverb", "Thd", "filter"})
             std::filesystem::create_directories(root / sub);
@@ -117,15 +115,6 @@ protected:
 };
 
 // Runs a Python script; false when it fails.
-inline bool Python(const std::string& code)
-{
-    const std::filesystem::path script =
-        std::filesystem::temp_directory_path() / ("durnex-frame-" + std::to_string(::getpid()) + ".py");
-    { std::ofstream(script) << code; }
-    const std::string cmd = "python3 " + script.string();
-    const bool ok = std::system(cmd.c_str()) == 0;
-    std::filesystem::remove(script);
-    return ok;
-}
+inline bool Python(const std::string& code) { return apptest::RunPython("frame", code); }
 
 } // namespace frametest

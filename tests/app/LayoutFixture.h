@@ -15,6 +15,7 @@
 #include "res/resource.h"
 
 #include "support/ScriptedUser.h"
+#include "TestScratch.h"
 
 #include <gtest/gtest.h>
 
@@ -70,10 +71,7 @@ protected:
         AfxEnsureQtApplication();
         RegisterBuiltInResources();
         CDialog::ClearModalScripts();
-        dir = std::filesystem::temp_directory_path() /
-              ("durnex-layout-" + std::to_string(::getpid()) + "-" +
-               ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        std::filesystem::remove_all(dir);
+        dir = apptest::FreshScratchFolder("layout");
         std::filesystem::create_directories(dir / "bin");
         CMainFrame::SetModulePath((dir / "bin" / "Durnex").string());
         user = std::make_unique<Responder>();

@@ -1,0 +1,38 @@
+// Scratch space of the app tests: a fresh folder per test, and Python scripts run from a file.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <unistd.h>
+
+namespace apptest {
+
+// <temp>/durnex-<kind>-<pid>-<test name>, emptied and made again.
+inline std::filesystem::path FreshScratchFolder(const std::string& kind)
+{
+    const std::filesystem::path folder =
+        std::filesystem::temp_directory_path() /
+        ("durnex-" + kind + "-" + std::to_string(::getpid()) + "-" +
+         ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    std::filesystem::remove_all(folder);
+    std::filesystem::create_directories(folder);
+    return folder;
+}
+
+// Runs a Python script; false when it fails.
+inline bool RunPython(const std::string& kind, const std::string& code)
+{
+    const std::filesystem::path script =
+        std::filesystem::temp_directory_path() / ("durnex-" + kind + "-" + std::to_string(::getpid()) + ".py");
+    { std::ofstream(script) << code; }
+    const std::string cmd = "python3 " + script.string();
+    const bool ok = std::system(cmd.c_str()) == 0;
+    std::filesystem::remove(script);
+    return ok;
+}
+
+} // namespace apptest
