@@ -14,6 +14,9 @@
 namespace {
 
 constexpr LONG kIoChunk = 1 << 20; // bytes per mmio call when whole files move
+constexpr std::int64_t kMaxWaveFileBytes = 0xFFFFFFFFll;
+constexpr const char* kTooLargeText = "TWaveFile - the file is larger than the 4 GB a wave file can describe; it was "
+                                      "not opened, so that no save can cut it short";
 
 std::string TruncationText(DWORD frames)
 {
@@ -58,7 +61,9 @@ TWaveFile::TWaveFile(const std::string& name, WORD mode, bool makeBackup, const 
     if (mode == kMemory) {
         ok = ReadWholeFile();
     } else if (mode == kStreamed) {
-        if (makeBackup) {
+        if (makeBackup && GetFileSizeOf(name) > kMaxWaveFileBytes) {
+            ShowError(kTooLargeText); // refused before a copy of it is made
+        } else if (makeBackup) {
             std::string copy = MakeTempFile(tempDir_, "wav");
             if (!copy.empty()) {
                 workingCopy_ = copy;
@@ -166,6 +171,13 @@ HMMIO TWaveFile::OpenWithLayout(const std::string& name, DWORD flags, WaveLayout
     HMMIO h = mmioOpenA(name.c_str(), &info, flags);
     if (h == nullptr)
         return nullptr;
+    // RIFF sizes cannot name more than 4 GB: such a file's chunks describe only part of it, and
+    // a save would keep that part alone.
+    if (mmioSize(h) > kMaxWaveFileBytes) {
+        ShowError(kTooLargeText);
+        mmioClose(h, 0);
+        return nullptr;
+    }
     WaveCalibrationBlock block;
     const bool present = ReadWaveCalibration(h, block);
     WaveLayoutResult r = ReadWaveLayout(h, layout);

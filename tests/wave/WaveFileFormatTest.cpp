@@ -1,5 +1,6 @@
 // The file layout we write and the files we accept, including files other programs wrote
 // and files that are damaged.
+#include "platform/core/FileSystem.h"
 #include "support/ScriptedUser.h"
 #include "wave/TWaveFile.h"
 #include "WaveTestSupport.h"
@@ -9,6 +10,8 @@
 #include <array>
 #include <cstring>
 #include <memory>
+
+#include <unistd.h>
 
 using namespace wavetest;
 
@@ -351,4 +354,28 @@ TEST(WaveFileFormat, AppendedCalibrationReplacesOneWithASizeOfZero)
     TWaveFile back(path, TWaveFile::kMemory, false, dir.path());
     ASSERT_TRUE(back.IsCalibrationPresent());
     EXPECT_EQ(+back.CalibrationBlock().Channel[0].CalRatio, 99.0f);
+}
+
+// A file past 4 GB cannot be described by its RIFF sizes, which then name only part of it:
+// opening it would let the next save cut off everything they do not name.
+TEST(WaveFileFormat, FilesPastFourGigabytesAreRefused)
+{
+    TempFolder dir;
+    std::vector<std::uint8_t> body;
+    PutChunk(body, "fmt ", FmtBody(1, 1, 8000, 2, 16));
+    PutChunk(body, "data", std::vector<std::uint8_t>(100, 1)); // the size field wrapped round
+    std::vector<std::uint8_t> file = Riff(body);
+    const std::string path = dir.file("huge.wav");
+    WriteFile(path, file);
+    ASSERT_EQ(::truncate(path.c_str(), (std::int64_t{1} << 32) + 4096), 0); // sparse: no disk used
+    for (WORD mode : {TWaveFile::kMemory, TWaveFile::kStreamed}) {
+        for (bool backup : {false, true}) {
+            ScriptedUser user;
+            user.ExpectBox(IDOK, "larger than the 4 GB");
+            TWaveFile w(path, mode, backup, dir.path());
+            EXPECT_TRUE(w.IsError()) << "mode " << mode;
+        }
+    }
+    EXPECT_EQ(dir.count(), 1u) << "no copy was made";
+    EXPECT_EQ(GetFileSizeOf(path), (std::int64_t{1} << 32) + 4096) << "the file is left as it was";
 }
