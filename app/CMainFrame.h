@@ -361,6 +361,8 @@ public:
     void ApplyChannelFile(int channel);
     // Reopens every channel's stored file and applies them all.
     void ReopenAndApplyAllWaveFiles();
+    // The clipboard wave as the channel's new, untitled file (the pastes on a channel with none).
+    void PasteClipboardAsChannelFile(int channel);
     void AttachWaveFileToPlots(int channel);
     // False when the user cancelled.
     bool CloseAllWaveFiles();

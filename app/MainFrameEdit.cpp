@@ -305,97 +305,93 @@ void PasteClipboardWave(CMainFrame& frame, int channel, PasteKind how)
 
 } // namespace
 
-void CMainFrame::OnEditPasteInsert()
+// The clipboard wave becomes the channel's new, untitled file.
+void CMainFrame::PasteClipboardAsChannelFile(int channel)
 {
-    StopRunAndPlayback();
-    int kind = 0, channel = -1, composite = 0;
-    if (!GetActivePlot(&kind, &channel, &composite) || composite != 0 || kind < 1 || channel < 0 ||
-        channel >= kChannels)
-        return;
     ChannelFileState& f = Settings.Files[channel];
-    if (f.File == nullptr) {
-        // The clipboard wave becomes the channel's new, untitled file.
-        if (!OpenClipboard(nullptr))
+    if (!OpenClipboard(nullptr))
+        return;
+    const std::vector<std::uint8_t> image = ClipboardWaveBytes();
+    CloseClipboard();
+    if (image.empty())
+        return;
+    const std::string tempFolder = Settings.WorkingPaths.Tmp;
+    const std::string tempName = MakeTempFile(tempFolder, "wav");
+    if (tempName.empty())
+        return;
+    {
+        std::FILE* out = std::fopen(tempName.c_str(), "wb");
+        if (out == nullptr)
             return;
-        const std::vector<std::uint8_t> image = ClipboardWaveBytes();
-        CloseClipboard();
-        if (image.empty())
-            return;
-        const std::string tempFolder = Settings.WorkingPaths.Tmp;
-        const std::string tempName = MakeTempFile(tempFolder, "wav");
-        if (tempName.empty())
-            return;
-        {
-            std::FILE* out = std::fopen(tempName.c_str(), "wb");
-            if (out == nullptr)
-                return;
-            const bool written = std::fwrite(image.data(), 1, image.size(), out) == image.size();
-            if (std::fclose(out) != 0 || !written) {
-                std::remove(tempName.c_str());
-                return;
-            }
-        }
-        const WORD mode = static_cast<WORD>(Settings.FileIO.WaveFileMode);
-        const bool backup = Settings.FileIO.MakeBackup != 0;
-        std::unique_ptr<TWaveFile> pasted(new TWaveFile(tempName, TWaveFile::kStreamed, false, tempFolder));
-        if (pasted->IsError()) {
-            pasted.reset();
+        const bool written = std::fwrite(image.data(), 1, image.size(), out) == image.size();
+        if (std::fclose(out) != 0 || !written) {
             std::remove(tempName.c_str());
             return;
         }
-        // A new untitled wave receives the samples, so saving asks for a name and the scratch
-        // file can go at once.
-        const DWORD frames = pasted->GetEndFrame();
-        std::unique_ptr<TWaveFile> file(mode == TWaveFile::kMemory
-                                            ? new TWaveFile(frames, pasted->GetFormat(), tempFolder)
-                                            : new TWaveFile(pasted->GetFormat(), backup, tempFolder));
-        bool ok = !file->IsError();
-        if (ok && frames > 0)
-            ok = mode == TWaveFile::kMemory ? file->CopySegment(pasted.get(), file.get(), 0, 0, frames)
-                                             : file->InsertSegment(pasted.get(), file.get(), 0, 0, frames);
-        WaveCalibrationBlock block;
-        pasted->GetCalibrationBlock(block);
+    }
+    const WORD mode = static_cast<WORD>(Settings.FileIO.WaveFileMode);
+    const bool backup = Settings.FileIO.MakeBackup != 0;
+    std::unique_ptr<TWaveFile> pasted(new TWaveFile(tempName, TWaveFile::kStreamed, false, tempFolder));
+    if (pasted->IsError()) {
         pasted.reset();
         std::remove(tempName.c_str());
-        if (!ok)
-            return;
-        file->DiscardUndo();
-        file->SetModified(true);
-        file->Rewind();
-        f.File = file.release();
-        ChannelCalibration cal;
-        f.File->GetChannelCalibration(cal, static_cast<int>(f.FileChannel));
-        ComputeCalibrationFactors(cal);
-        std::memcpy(static_cast<void*>(&Settings.Calibration[channel]), &cal, sizeof cal);
-        block.Channel[0] = cal;
-        block.Channel[1] = cal;
-        f.File->TWaveData::SetCalibration(block);
-        // The channel is processed in its file's format, or its samples would be misread.
-        Settings.Processing[channel].SampleFormat = f.File->GetFormat();
-        ApplyChannelFile(channel);
-        ToolbarUpdateState();
         return;
     }
-    if (IsSegmentKind(kind))
-        PasteClipboardWave(*this, channel, PasteKind::Insert);
+    // A new untitled wave receives the samples, so saving asks for a name and the scratch
+    // file can go at once.
+    const DWORD frames = pasted->GetEndFrame();
+    std::unique_ptr<TWaveFile> file(mode == TWaveFile::kMemory
+                                        ? new TWaveFile(frames, pasted->GetFormat(), tempFolder)
+                                        : new TWaveFile(pasted->GetFormat(), backup, tempFolder));
+    bool ok = !file->IsError();
+    if (ok && frames > 0)
+        ok = mode == TWaveFile::kMemory ? file->CopySegment(pasted.get(), file.get(), 0, 0, frames)
+                                         : file->InsertSegment(pasted.get(), file.get(), 0, 0, frames);
+    WaveCalibrationBlock block;
+    pasted->GetCalibrationBlock(block);
+    pasted.reset();
+    std::remove(tempName.c_str());
+    if (!ok)
+        return;
+    file->DiscardUndo();
+    file->SetModified(true);
+    file->Rewind();
+    f.File = file.release();
+    ChannelCalibration cal;
+    f.File->GetChannelCalibration(cal, static_cast<int>(f.FileChannel));
+    ComputeCalibrationFactors(cal);
+    std::memcpy(static_cast<void*>(&Settings.Calibration[channel]), &cal, sizeof cal);
+    block.Channel[0] = cal;
+    block.Channel[1] = cal;
+    f.File->TWaveData::SetCalibration(block);
+    // The channel is processed in its file's format, or its samples would be misread.
+    Settings.Processing[channel].SampleFormat = f.File->GetFormat();
+    ApplyChannelFile(channel);
+    ToolbarUpdateState();
 }
 
-void CMainFrame::OnEditPasteOver()
+namespace {
+
+// Both pastes: into the file of the active input channel's time series, spectrogram or
+// surface; on a channel with no file the clipboard wave becomes its file.
+void PasteCommand(CMainFrame& frame, PasteKind how)
 {
-    StopRunAndPlayback();
+    frame.StopRunAndPlayback();
     int kind = 0, channel = -1, composite = 0;
-    if (!GetActivePlot(&kind, &channel, &composite) || composite != 0 || kind < 1 || channel < 0 ||
-        channel >= kChannels)
+    if (!frame.GetActivePlot(&kind, &channel, &composite) || composite != 0 || kind < 1 || channel < 0 ||
+        channel >= CMainFrame::kChannels)
         return;
-    ChannelFileState& f = Settings.Files[channel];
-    if (f.File == nullptr) {
-        // With no file the two pastes are the same: the clipboard wave becomes the file.
-        OnEditPasteInsert();
-        return;
-    }
-    if (IsSegmentKind(kind))
-        PasteClipboardWave(*this, channel, PasteKind::Over);
+    if (frame.Settings.Files[channel].File == nullptr)
+        frame.PasteClipboardAsChannelFile(channel);
+    else if (IsSegmentKind(kind))
+        PasteClipboardWave(frame, channel, how);
 }
+
+} // namespace
+
+void CMainFrame::OnEditPasteInsert() { PasteCommand(*this, PasteKind::Insert); }
+
+void CMainFrame::OnEditPasteOver() { PasteCommand(*this, PasteKind::Over); }
 
 void CMainFrame::OnSelectAll()
 {

@@ -174,11 +174,21 @@ void ZeroPaddedBlock(CompositeMember& m, DWORD frames)
     m.engine->UpdatePeakHold();
 }
 
-// The member channels of a composite over [start, end) seconds, each with its own work block
-// and engine; false when one of them has no file or window, or no memory.
-bool GatherCompositeMembers(CMainFrame& frame, int composite, float start, float end,
-                            std::vector<CompositeMember>& members)
+// The member channels of a summing composite (complex or real sum) over the selected segment,
+// each with its own work block and engine. False when no segment is selected (said so), the
+// segment is empty, the composite is of another type, or a member has no file, window or
+// memory.
+bool GatherSegmentMembers(CMainFrame& frame, int composite, float start, float end,
+                          std::vector<CompositeMember>& members)
 {
+    if (start == end) {
+        AfxMessageBox(kSelectSegment, MB_OK | MB_ICONERROR);
+        return false;
+    }
+    ClampTimes(start, end);
+    const WORD type = frame.Settings.Composite[composite].CompositeType;
+    if (!(end - start > 0.0f) || (type != 0 && type != 5))
+        return false;
     for (int ch = 0; ch < CMainFrame::kChannels; ++ch) {
         if (!frame.IsChannelInComposite(ch, composite))
             continue;
@@ -202,7 +212,7 @@ bool GatherCompositeMembers(CMainFrame& frame, int composite, float start, float
         m.end = m.file->SecondsToFrames(end);
         members.push_back(std::move(m));
     }
-    return true;
+    return !members.empty();
 }
 
 // The members' current spectra summed into the result (complex for a complex sum, else real)
@@ -312,16 +322,8 @@ void CMainFrame::ComputeCompositeSegmentAverageSpectrum(int composite, float sta
     const CompositeChannelSettings& settings = Settings.Composite[composite];
     if (result == nullptr || !ValidateCompositeChannels(0))
         return;
-    if (start == end) {
-        AfxMessageBox(kSelectSegment, MB_OK | MB_ICONERROR);
-        return;
-    }
-    ClampTimes(start, end);
-    if (!(end - start > 0.0f) || (settings.CompositeType != 0 && settings.CompositeType != 5))
-        return;
-
     std::vector<CompositeMember> members;
-    if (!GatherCompositeMembers(*this, composite, start, end, members) || members.empty())
+    if (!GatherSegmentMembers(*this, composite, start, end, members))
         return;
 
     // The counts come from the composite's source channel.
@@ -521,16 +523,8 @@ void CMainFrame::RebuildCompositeHistory(int composite, float start, float end, 
     const CompositeChannelSettings& settings = Settings.Composite[composite];
     if (settings.bIsEnabled == 0 || !ValidateCompositeChannels(0))
         return;
-    if (start == end) {
-        AfxMessageBox(kSelectSegment, MB_OK | MB_ICONERROR);
-        return;
-    }
-    ClampTimes(start, end);
-    if (!(end - start > 0.0f) || (settings.CompositeType != 0 && settings.CompositeType != 5))
-        return;
-
     std::vector<CompositeMember> members;
-    if (!GatherCompositeMembers(*this, composite, start, end, members) || members.empty())
+    if (!GatherSegmentMembers(*this, composite, start, end, members))
         return;
 
     const HistoryTarget plot = OpenHistoryPlot(*this, composite, true, surface, activate);
