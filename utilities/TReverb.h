@@ -5,22 +5,17 @@
 // anything to save and QuerySave always lets it close.
 #pragma once
 
-#include "plots/TPlotBase.h"
+#include "utilities/TUtilityPlot.h"
 
-class TReverb : public TPlotBase {
+class TReverb : public TUtilityPlot {
 public:
     TReverb() = default;
 
     BOOL CreateReverbWindow(DWORD style, const RECT& rect, CWnd* frame);
-    // True: nothing has changed, so the window may close.
-    virtual bool QuerySave() { return true; }
 
 protected:
     std::string PaneCaption() const override { return "No reverberation test has been run."; }
-    void OnClose();
-    DECLARE_MESSAGE_MAP()
 
 private:
     using TPlotBase::Create;
-    CWnd* m_frame = nullptr;
 };

@@ -1,22 +1,6 @@
 #include "utilities/TTHDFreq.h"
 
-#include "app/AppMessages.h"
-#include "platform/ui/WinApp.h"
-
-BEGIN_MESSAGE_MAP(TTHDFreq, TPlotBase)
-    ON_WM_CLOSE()
-END_MESSAGE_MAP()
-
 BOOL TTHDFreq::Create(DWORD style, const RECT& rect, CWnd* frame)
 {
-    m_frame = frame ? frame : AfxGetMainWnd();
-    m_paneMode = 1;
-    return CreatePlotWindow("THD+N vs Frequency", style, &rect);
-}
-
-// A utility window: the frame asks QuerySave, records the placement and deletes it.
-void TTHDFreq::OnClose()
-{
-    if (m_frame && m_frame->GetSafeHwnd())
-        m_frame->SendMessage(WM_UTILITY_CLOSING, 0, reinterpret_cast<LPARAM>(this));
+    return CreateUtilityWindow("THD+N vs Frequency", style, rect, frame);
 }

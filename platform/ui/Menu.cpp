@@ -79,12 +79,48 @@ bool Locate(HMENU h, UINT nItem, UINT nFlags, HMENU* owner, int* pos)
     return FindMenuItem(h, nItem, owner, pos);
 }
 
+// The located item itself, or null; owner (when asked) gets the menu holding it.
+MenuNode* LocateNode(HMENU h, UINT nItem, UINT nFlags, HMENU* owner = nullptr)
+{
+    HMENU o = nullptr;
+    int pos = 0;
+    if (!Locate(h, nItem, nFlags, &o, &pos))
+        return nullptr;
+    if (owner)
+        *owner = o;
+    return &Valid(o)->items[size_t(pos)];
+}
+
+// Sets the item's flag bits in mask as value has them; returns the bits it had.
+UINT SwapFlags(MenuNode& n, UINT mask, UINT value)
+{
+    const UINT prev = n.flags & mask;
+    n.flags = (n.flags & ~mask) | (value & mask);
+    return prev;
+}
+
 // A change to a menu bar's own items shows at once, as Windows shows it (pop-ups are rebuilt
 // whenever they open anyway).
 void Changed(HMENU owner)
 {
     if (HMENU__* m = Valid(owner); m && !m->popup)
         NotifyMenuBarChanged(owner);
+}
+
+// Takes an item out of its menu, destroying its submenu too when destroySub.
+bool EraseItem(HMENU h, UINT nItem, UINT nFlags, bool destroySub)
+{
+    HMENU owner = nullptr;
+    int pos = 0;
+    if (!Locate(h, nItem, nFlags, &owner, &pos))
+        return false;
+    auto& items = Valid(owner)->items;
+    const HMENU sub = items[size_t(pos)].sub;
+    items.erase(items.begin() + pos);
+    if (destroySub && sub)
+        DestroyTree(sub);
+    Changed(owner);
+    return true;
 }
 
 CMenu::PopupChooser& Chooser()
@@ -401,11 +437,10 @@ CMenu* CMenu::GetSubMenu(int nPos) const
 
 UINT CMenu::GetMenuState(UINT nIDItem, UINT nFlags) const
 {
-    HMENU owner = nullptr;
-    int pos = 0;
-    if (!Locate(m_hMenu, nIDItem, nFlags, &owner, &pos))
+    const MenuNode* found = LocateNode(m_hMenu, nIDItem, nFlags);
+    if (!found)
         return static_cast<UINT>(-1);
-    const MenuNode& n = Valid(owner)->items[size_t(pos)];
+    const MenuNode& n = *found;
     UINT state = n.flags & (MF_CHECKED | MF_GRAYED | MF_DISABLED | MF_SEPARATOR | MF_POPUP);
     if (n.sub)
         state |= (static_cast<UINT>(Valid(n.sub)->items.size()) << 8);
@@ -414,11 +449,8 @@ UINT CMenu::GetMenuState(UINT nIDItem, UINT nFlags) const
 
 std::string CMenu::GetMenuString(UINT nIDItem, UINT nFlags) const
 {
-    HMENU owner = nullptr;
-    int pos = 0;
-    if (!Locate(m_hMenu, nIDItem, nFlags, &owner, &pos))
-        return {};
-    return Valid(owner)->items[size_t(pos)].text;
+    const MenuNode* n = LocateNode(m_hMenu, nIDItem, nFlags);
+    return n ? n->text : std::string();
 }
 
 int CMenu::GetMenuString(UINT nIDItem, LPSTR buf, int nMaxCount, UINT nFlags) const
@@ -482,10 +514,10 @@ BOOL CMenu::InsertMenu(UINT nPosition, UINT nFlags, UINT_PTR nIDNewItem, LPCSTR 
 BOOL CMenu::ModifyMenu(UINT nPosition, UINT nFlags, UINT_PTR nIDNewItem, LPCSTR lpszNewItem)
 {
     HMENU owner = nullptr;
-    int pos = 0;
-    if (!Locate(m_hMenu, nPosition, nFlags, &owner, &pos))
+    MenuNode* found = LocateNode(m_hMenu, nPosition, nFlags, &owner);
+    if (!found)
         return FALSE;
-    MenuNode& n = Valid(owner)->items[size_t(pos)];
+    MenuNode& n = *found;
     const HMENU oldSub = n.sub;
     n = MakeNode(nFlags & ~MF_BYPOSITION, nIDNewItem, lpszNewItem);
     if (oldSub && oldSub != n.sub)
@@ -494,55 +526,20 @@ BOOL CMenu::ModifyMenu(UINT nPosition, UINT nFlags, UINT_PTR nIDNewItem, LPCSTR 
     return TRUE;
 }
 
-BOOL CMenu::RemoveMenu(UINT nPosition, UINT nFlags)
-{
-    HMENU owner = nullptr;
-    int pos = 0;
-    if (!Locate(m_hMenu, nPosition, nFlags, &owner, &pos))
-        return FALSE;
-    auto& items = Valid(owner)->items;
-    items.erase(items.begin() + pos);
-    Changed(owner);
-    return TRUE;
-}
+BOOL CMenu::RemoveMenu(UINT nPosition, UINT nFlags) { return EraseItem(m_hMenu, nPosition, nFlags, false) ? TRUE : FALSE; }
 
-BOOL CMenu::DeleteMenu(UINT nPosition, UINT nFlags)
-{
-    HMENU owner = nullptr;
-    int pos = 0;
-    if (!Locate(m_hMenu, nPosition, nFlags, &owner, &pos))
-        return FALSE;
-    auto& items = Valid(owner)->items;
-    const HMENU sub = items[size_t(pos)].sub;
-    items.erase(items.begin() + pos);
-    if (sub)
-        DestroyTree(sub);
-    Changed(owner);
-    return TRUE;
-}
+BOOL CMenu::DeleteMenu(UINT nPosition, UINT nFlags) { return EraseItem(m_hMenu, nPosition, nFlags, true) ? TRUE : FALSE; }
 
 UINT CMenu::CheckMenuItem(UINT nID, UINT nCheck)
 {
-    HMENU owner = nullptr;
-    int pos = 0;
-    if (!Locate(m_hMenu, nID, nCheck, &owner, &pos))
-        return static_cast<UINT>(-1);
-    MenuNode& n = Valid(owner)->items[size_t(pos)];
-    const UINT prev = n.flags & MF_CHECKED;
-    n.flags = (n.flags & ~MF_CHECKED) | (nCheck & MF_CHECKED);
-    return prev;
+    MenuNode* n = LocateNode(m_hMenu, nID, nCheck);
+    return n ? SwapFlags(*n, MF_CHECKED, nCheck) : static_cast<UINT>(-1);
 }
 
 UINT CMenu::EnableMenuItem(UINT nID, UINT nEnable)
 {
-    HMENU owner = nullptr;
-    int pos = 0;
-    if (!Locate(m_hMenu, nID, nEnable, &owner, &pos))
-        return static_cast<UINT>(-1);
-    MenuNode& n = Valid(owner)->items[size_t(pos)];
-    const UINT prev = n.flags & (MF_GRAYED | MF_DISABLED);
-    n.flags = (n.flags & ~(MF_GRAYED | MF_DISABLED)) | (nEnable & (MF_GRAYED | MF_DISABLED));
-    return prev;
+    MenuNode* n = LocateNode(m_hMenu, nID, nEnable);
+    return n ? SwapFlags(*n, MF_GRAYED | MF_DISABLED, nEnable) : static_cast<UINT>(-1);
 }
 
 BOOL CMenu::CheckMenuRadioItem(UINT nIDFirst, UINT nIDLast, UINT nIDItem, UINT nFlags)
