@@ -48,5 +48,5 @@ bool WriteWaveHeader(HMMIO h, const TPcmFormat& format, DWORD dataBytes, MMCKINF
 // Writes the calibration chunk (id 102, 2048 bytes) at the current position.
 MMRESULT WriteCalibrationChunkAt(HMMIO h, const WaveCalibrationBlock& block);
 
-// A clear text for a layout failure that the Part leaves without a message, or empty.
+// The message a layout failure is reported with, or empty for the failures that are silent.
 std::string WaveLayoutMessage(WaveLayoutResult result);
