@@ -167,7 +167,9 @@ int CMainFrame::PostProcessStep()
             continue;
         }
         TSampleBuffer* buffer = SampleBuffer[ch];
-        if (buffer == nullptr)
+        // A computed signal (Hilbert envelope, Schroeder integral) of a short segment may stand
+        // in the channel's buffer; a block read into it would run past its end.
+        if (buffer == nullptr || buffer->GetCount() < block)
             continue;
         const float blockTime = file->GetPositionSeconds() + static_cast<float>(file->FramesToSeconds(block / 2));
         file->ReadSamples(buffer->GetSamplePtr(0), file->GetPosition(), block, int(Settings.Files[ch].FileChannel));

@@ -6,6 +6,7 @@
 #include "dsp/SpectralData.h"
 #include "wave/TSampleBuffer.h"
 
+#include <algorithm>
 #include <cmath>
 
 using namespace filesframe;
@@ -81,6 +82,25 @@ TEST_F(SegmentCommands, HilbertEnvelopeOfASineIsItsAmplitudeInTheTimeSeries)
     // Away from the ends of each piece the envelope is the amplitude.
     for (DWORD i : {1000u, 4000u, 7000u, 9000u})
         EXPECT_NEAR(envelope->GetSample(i, false), 10000.0, 300.0) << i;
+}
+
+TEST_F(SegmentCommands, AWholeFileStepAfterTheEnvelopeOfAShortSegmentStaysInsideItsBuffer)
+{
+    ASSERT_NE(Start(), nullptr);
+    ASSERT_TRUE(WriteWaveOf(Data("wave/tone.wav"), 8000, 8000, "round(10000 * math.sin(2 * math.pi * 500 * i / 8000))"));
+    ASSERT_TRUE(OpenChannel(0, Data("wave/tone.wav")));
+    frame->OpenTimeSeriesPlot(0);
+    const ChannelProcessingSettings& p = frame->Settings.Processing[0];
+    const DWORD block = std::max<DWORD>(p.DecimationRatio, 1) * p.FFTsize;
+    ASSERT_GT(block, 80u);
+    // 80 frames: the channel's buffer is now the envelope, shorter than one block.
+    frame->ComputeHilbertTransform(0, 0.0f, 0.01f);
+    ASSERT_NE(frame->SampleBuffer[0], nullptr);
+    ASSERT_LT(frame->SampleBuffer[0]->GetCount(), block);
+    // Enter in a plot processes one step of every file; this channel's block does not fit.
+    frame->StartWholeFileRun();
+    EXPECT_FALSE(frame->PostProcessBusy);
+    EXPECT_EQ(frame->RunWholeFile, 0u);
 }
 
 TEST_F(SegmentCommands, AnEmptySegmentAsksForASelection)
