@@ -160,10 +160,7 @@ void CMainFrame::OnEditFilter()
     if (!FilterWaveSegment(file, first, last))
         return;
     NoteSampleEdit(channel);
-    if (TPlotBase* series = GetPlot(1, channel, false))
-        series->UpdateLayout();
-    RebuildSpectrogram(channel, false, false);
-    RebuildSurface(channel, false, false);
+    RefreshChannelPlotsAfterEdit(channel);
 }
 
 bool CMainFrame::FilterWaveSegment(TWaveFile* wave, std::int32_t startFrame, std::int32_t endFrame)
