@@ -272,13 +272,13 @@ LRESULT CDialog::OnNextDlgCtl(WPARAM wParam, LPARAM lParam)
     return 0;
 }
 
-bool CDialog::HandleDialogKey(UINT vk)
+std::optional<bool> CommonDialogKey(CWnd* wnd, UINT vk)
 {
-    QWidget* w = GetQWidget();
+    QWidget* w = wnd->GetQWidget();
     if (!w || !w->isEnabled())
         return false;
     if (vk == VK_ESCAPE) {
-        SendMessage(WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
+        wnd->SendMessage(WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
         return true;
     }
     if (vk != VK_RETURN)
@@ -292,6 +292,19 @@ bool CDialog::HandleDialogKey(UINT vk)
             return true;
         }
     }
+    return std::nullopt;
+}
+
+bool FocusedComboListOpen()
+{
+    auto* c = dynamic_cast<QComboBox*>(QApplication::focusWidget());
+    return c && c->view() && c->view()->isVisible();
+}
+
+bool CDialog::HandleDialogKey(UINT vk)
+{
+    if (const std::optional<bool> settled = CommonDialogKey(this, vk))
+        return *settled;
     const UINT id = LOWORD(GetDefID());
     CWnd* button = GetDlgItem(static_cast<int>(id));
     if (button && button->GetQWidget()) {
@@ -310,9 +323,7 @@ bool CDialog::HandleDialogKey(UINT vk)
 BOOL CDialog::PreTranslateMessage(MSG* pMsg)
 {
     if (pMsg && pMsg->message == WM_KEYDOWN && (pMsg->wParam == VK_RETURN || pMsg->wParam == VK_ESCAPE)) {
-        // A combo box with its list open keeps Enter and Esc for the list.
-        QWidget* focus = QApplication::focusWidget();
-        if (auto* c = dynamic_cast<QComboBox*>(focus); c && c->view() && c->view()->isVisible())
+        if (FocusedComboListOpen())
             return FALSE;
         return HandleDialogKey(static_cast<UINT>(pMsg->wParam)) ? TRUE : FALSE;
     }

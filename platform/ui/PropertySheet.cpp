@@ -359,24 +359,8 @@ BOOL CPropertySheet::PressButton(int nButton)
 
 bool CPropertySheet::HandleSheetKey(UINT vk)
 {
-    QWidget* w = GetQWidget();
-    if (!w || !w->isEnabled())
-        return false;
-    if (vk == VK_ESCAPE) {
-        SendMessage(WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
-        return true;
-    }
-    if (vk != VK_RETURN)
-        return false;
-    QWidget* focus = QApplication::focusWidget();
-    if (focus && w->isAncestorOf(focus)) {
-        if (auto* t = dynamic_cast<ctlqt::TextEdit*>(focus); t && t->wantReturn)
-            return false;
-        if (auto* b = dynamic_cast<ctlqt::PushButton*>(focus); b && b->isEnabled() && b->isVisible()) {
-            b->click();
-            return true;
-        }
-    }
+    if (const std::optional<bool> settled = CommonDialogKey(this, vk))
+        return *settled;
     if (CWnd* ok = GetDlgItem(IDOK))
         if (auto* b = dynamic_cast<QAbstractButton*>(ok->GetQWidget())) {
             if (b->isEnabled())
@@ -390,8 +374,7 @@ bool CPropertySheet::HandleSheetKey(UINT vk)
 BOOL CPropertySheet::PreTranslateMessage(MSG* pMsg)
 {
     if (pMsg && pMsg->message == WM_KEYDOWN && (pMsg->wParam == VK_RETURN || pMsg->wParam == VK_ESCAPE)) {
-        QWidget* focus = QApplication::focusWidget();
-        if (auto* c = dynamic_cast<QComboBox*>(focus); c && c->view() && c->view()->isVisible())
+        if (FocusedComboListOpen())
             return FALSE;
         return HandleSheetKey(static_cast<UINT>(pMsg->wParam)) ? TRUE : FALSE;
     }

@@ -15,6 +15,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <optional>
 
 struct CWnd::Impl {
     QPointer<QWidget> outer;  // the window as a whole (what moves, shows, closes)
@@ -78,3 +79,10 @@ private:
     CWnd* owner_;
     std::function<bool(UINT vk)> keys_;
 };
+
+// Esc and Enter as dialogs and property sheets both take them: Esc sends IDCANCEL; Enter clicks
+// a focused push button and is left to a multi-line edit that wants it. Returns whether the
+// key was handled, or nothing when Enter should go to the window's default button.
+std::optional<bool> CommonDialogKey(CWnd* wnd, UINT vk);
+// A focused combo box with its list open keeps Enter and Esc for the list.
+bool FocusedComboListOpen();
