@@ -145,6 +145,8 @@ void CDurnexFileSelectDlg::OnClose()
         files_[c].FileChannel = 0;
         files_[c].FilePath[0] = '\0';
     }
+    if (filesClosed_)
+        filesClosed_();
     group_->Clear();
     ShowGroup();
     UpdateButtons();

@@ -23,6 +23,9 @@ public:
     // How many channel files hold work that closing would lose; by default the untitled files
     // and the named ones with changes outside their disk file.
     void SetUnsavedCounter(std::function<int()> counter) { unsavedCounter_ = std::move(counter); }
+    // Called as soon as Close has deleted the channels' files, while the dialog is still up,
+    // so that nothing behind it keeps drawing from them.
+    void SetFilesClosedHandler(std::function<void()> handler) { filesClosed_ = std::move(handler); }
 
     BOOL OnInitDialog() override;
 
@@ -50,4 +53,5 @@ private:
     bool makeBackup_ = true;
     std::string tempFolder_;
     std::function<int()> unsavedCounter_;
+    std::function<void()> filesClosed_;
 };

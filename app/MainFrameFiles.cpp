@@ -217,6 +217,15 @@ void CMainFrame::OpenChannelFiles()
         dlg.SetFileOptions(static_cast<WORD>(Settings.FileIO.WaveFileMode), Settings.FileIO.MakeBackup != 0,
                            Settings.Paths.Tmp);
         dlg.SetUnsavedCounter([this] { return CountUnsavedNewFiles(); });
+        dlg.SetFilesClosedHandler([this, &before] {
+            for (int c = 0; c < kChannels; ++c) {
+                if (Settings.Files[c].File == before[c].File)
+                    continue;
+                EditedWave[c] = nullptr;
+                if (Settings.Files[c].File == nullptr)
+                    AttachWaveFileToPlots(c);
+            }
+        });
         dlg.DoModal();
     }
     // Files the dialog closed or replaced take their edit record with them.

@@ -168,3 +168,28 @@ TEST_F(FilesCommands, CloseTakesTheFileAwayFromItsOpenTimeSeriesPlot)
     plot->RedrawWindow();
     AfxPumpMessages(5);
 }
+
+TEST_F(FilesCommands, ClosingTheGroupInFileOperationsFreesNoFileAPlotStillDraws)
+{
+    ASSERT_NE(Start(), nullptr);
+    ASSERT_TRUE(WriteWave(Data("wave/shown.wav"), 8000, {1, 2, 3, 4, 5, 6, 7, 8}));
+    ASSERT_TRUE(OpenChannel(0, Data("wave/shown.wav")));
+    frame->OpenTimeSeriesPlot(0);
+    TSeriesPlot* plot = frame->TimeSeriesPlot[0];
+    ASSERT_NE(plot, nullptr);
+    ASSERT_NE(plot->GetWaveFile(), nullptr);
+
+    TWaveFile* seenWhileOpen = reinterpret_cast<TWaveFile*>(1);
+    CDialog::ScriptModal([&](CWnd& d) {
+        dlgtest::Click(d, IDC_GROUP_CLOSE);
+        // The dialog stays up; the plot behind it may be painted at any moment.
+        seenWhileOpen = plot->GetWaveFile();
+        plot->RedrawWindow();
+        AfxPumpMessages(5);
+        Done(d);
+    });
+    frame->ExecuteCommand(ID_FILE_SAVE);
+    EXPECT_EQ(seenWhileOpen, nullptr);
+    EXPECT_EQ(frame->Settings.Files[0].File, nullptr);
+    EXPECT_EQ(plot->GetWaveFile(), nullptr);
+}
