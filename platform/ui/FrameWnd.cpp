@@ -213,14 +213,8 @@ BOOL CFrameWnd::CreateMainWindow(LPCSTR lpszWindowName, DWORD dwStyle, const REC
     filter->setParent(m_mainWindow);
     qApp->installEventFilter(filter);
 
-    m_creating = true;
-    const LRESULT created = SendMessage(WM_CREATE, 0, reinterpret_cast<LPARAM>(&cs));
-    if (created == -1 || !m_hWnd) {
-        DestroyWindow();
-        m_creating = false;
+    if (!SendCreateMessage(cs))
         return FALSE;
-    }
-    m_creating = false;
     RecalcLayout();
     SendMessage(WM_SIZE, SIZE_RESTORED, MAKELPARAM(WORD(m_clientArea->width()), WORD(m_clientArea->height())));
     if (dwStyle & WS_VISIBLE)
@@ -229,6 +223,19 @@ BOOL CFrameWnd::CreateMainWindow(LPCSTR lpszWindowName, DWORD dwStyle, const REC
 }
 
 QWidget* CFrameWnd::GetClientWidget() const { return CWnd::GetClientWidget(); }
+
+bool CFrameWnd::SendCreateMessage(CREATESTRUCT& cs)
+{
+    m_creating = true;
+    const LRESULT created = SendMessage(WM_CREATE, 0, reinterpret_cast<LPARAM>(&cs));
+    if (created == -1 || !m_hWnd) {
+        DestroyWindow();
+        m_creating = false;
+        return false;
+    }
+    m_creating = false;
+    return true;
+}
 
 BOOL CFrameWnd::PreCreateWindow(CREATESTRUCT& cs)
 {
@@ -674,14 +681,8 @@ BOOL CMDIChildWnd::Create(LPCSTR lpszClassName, LPCSTR lpszWindowName, DWORD dwS
     m_rectNormal = RECT{cs.x, cs.y, cs.x + std::max(1, cs.cx), cs.y + std::max(1, cs.cy)};
     AdoptWidgets(sub, client);
     ApplyClassCursor(this);
-    m_creating = true;
-    const LRESULT created = SendMessage(WM_CREATE, 0, reinterpret_cast<LPARAM>(&cs));
-    if (created == -1 || !m_hWnd) {
-        DestroyWindow();
-        m_creating = false;
+    if (!SendCreateMessage(cs))
         return FALSE;
-    }
-    m_creating = false;
     SendMessage(WM_SIZE, SIZE_RESTORED, MAKELPARAM(WORD(client->width()), WORD(client->height())));
     if (dwStyle & WS_VISIBLE) {
         if (dwStyle & WS_MAXIMIZE)

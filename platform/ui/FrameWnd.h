@@ -93,6 +93,8 @@ protected:
     CMenu m_menu;
     // While Create runs: a failed creation leaves the object to its creator to delete.
     bool m_creating = false;
+    // Sends WM_CREATE while m_creating is set; a refusal (-1) destroys the window: false.
+    bool SendCreateMessage(CREATESTRUCT& cs);
 };
 
 // The MDI client: the area holding the children. It answers WM_MDI* messages.
