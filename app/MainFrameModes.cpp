@@ -86,9 +86,15 @@ static bool LeaveRealTimeBuffers(CMainFrame& frame, bool ask)
                 file.File->Rewind();
         return false;
     }
-    for (ChannelFileState& file : frame.Settings.Files) {
+    // The stored paths stay; only the files go, and the plots that drew them let go first.
+    for (int ch = 0; ch < CMainFrame::kChannels; ++ch) {
+        ChannelFileState& file = frame.Settings.Files[ch];
+        if (file.File == nullptr)
+            continue;
         delete file.File;
         file.File = nullptr;
+        frame.EditedWave[ch] = nullptr;
+        frame.AttachWaveFileToPlots(ch);
     }
     return true;
 }

@@ -271,3 +271,30 @@ TEST_F(EditCommands, NewGoesToRecorderModeAndLeavesNamedFilesAlone)
     EXPECT_EQ(frame->Settings.OpMode, 1);
     EXPECT_EQ(frame->Settings.Files[0].File, file);
 }
+
+TEST_F(EditCommands, DroppingTheRealTimeDataLeavesNoPlotOnAFreedFile)
+{
+    TWaveFile* file = StartWithFile();
+    ASSERT_NE(file, nullptr);
+    ASSERT_NE(Select(0, 0.0f, 16 * kFrame), nullptr);
+    frame->ExecuteCommand(ID_EDIT_COPY);
+    frame->ExecuteCommand(ID_MODE_REALTIME);
+    ASSERT_EQ(frame->Settings.OpMode, 0);
+
+    // In Real Time the pasted wave becomes channel 1's file, shown by its time series.
+    frame->OpenTimeSeriesPlot(1);
+    TSeriesPlot* plot = frame->TimeSeriesPlot[1];
+    ASSERT_NE(plot, nullptr);
+    frame->MDIActivate(plot);
+    frame->ExecuteCommand(ID_EDIT_PASTE_INSERT);
+    ASSERT_NE(frame->Settings.Files[1].File, nullptr);
+    ASSERT_EQ(plot->GetWaveFile(), frame->Settings.Files[1].File);
+
+    user.ExpectBox(IDNO, "Data is still available in the Real-Time data buffers.");
+    frame->SetModeRecorder(true);
+    EXPECT_EQ(frame->Settings.Files[1].File, nullptr);
+    EXPECT_EQ(plot->GetWaveFile(), nullptr);
+    EXPECT_EQ(frame->CountUnsavedNewFiles(), 0);
+    plot->RedrawWindow();
+    AfxPumpMessages(5);
+}
