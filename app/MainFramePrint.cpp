@@ -42,6 +42,39 @@ void MakeFont(CFont& font, const PageGeometry& g, bool italic)
     font.CreateFont(g.fontHeight, 0, 0, 0, 0, italic ? 1 : 0, 0, 0, 0, 0, 0, 0, 0, "Arial");
 }
 
+// The page font and a text alignment for one part of the page, both put back when the part
+// is drawn.
+class PageText {
+public:
+    PageText(CDC* dc, const PageGeometry& g, bool italic, UINT align) : dc_(dc)
+    {
+        MakeFont(font_, g, italic);
+        oldFont_ = dc_->SelectObject(&font_);
+        oldAlign_ = dc_->SetTextAlign(align);
+    }
+    ~PageText()
+    {
+        dc_->SetTextAlign(oldAlign_);
+        dc_->SelectObject(oldFont_);
+    }
+    PageText(const PageText&) = delete;
+    PageText& operator=(const PageText&) = delete;
+
+private:
+    CDC* dc_;
+    CFont font_;
+    CFont* oldFont_ = nullptr;
+    UINT oldAlign_ = 0;
+};
+
+// A box drawn as its outline only: filled, it would cover the lines inside it.
+void OutlineBox(CDC* dc, int left, int top, int right, int bottom)
+{
+    CGdiObject* oldBrush = dc->SelectStockObject(NULL_BRUSH);
+    dc->Rectangle(left, top, right, bottom);
+    dc->SelectObject(oldBrush);
+}
+
 std::string AppName() { return LoadResourceString(AFX_IDS_APP_TITLE); }
 
 // The comment block's height: ten lines of 0.14 inch, the factor kept in single precision.
@@ -57,10 +90,7 @@ int CommentBlockHeight(const PageGeometry& g)
 void CMainFrame::PrintPageHeader(CDC* dc)
 {
     const PageGeometry g = Geometry(dc, Settings.Print);
-    CFont font;
-    MakeFont(font, g, true);
-    CFont* old = dc->SelectObject(&font);
-    const UINT align = dc->SetTextAlign(TA_RIGHT);
+    const PageText text(dc, g, true, TA_RIGHT);
     const int x = g.W - g.right - 10;
     dc->TextOut(x, g.top + 6, "Printed By: " + AppName());
     const std::time_t now = std::time(nullptr);
@@ -69,17 +99,12 @@ void CMainFrame::PrintPageHeader(CDC* dc)
     if (!stamp.empty() && stamp.back() == '\n')
         stamp.pop_back();
     dc->TextOut(x, g.top + 6 + 2 * g.lineStep, stamp);
-    dc->SetTextAlign(align);
-    dc->SelectObject(old);
 }
 
 void CMainFrame::PrintChannelInfo(CDC* dc, int channel, bool composite)
 {
     const PageGeometry g = Geometry(dc, Settings.Print);
-    CFont font;
-    MakeFont(font, g, false);
-    CFont* old = dc->SelectObject(&font);
-    const UINT align = dc->SetTextAlign(TA_LEFT);
+    const PageText text(dc, g, false, TA_LEFT);
 
     // A composite's box shows the input record of its index; composites past the eight input
     // records show their source channel's.
@@ -111,26 +136,16 @@ void CMainFrame::PrintChannelInfo(CDC* dc, int channel, bool composite)
     std::snprintf(line, sizeof line, "Window: %s", name);
     out(line);
 
-    // The box frames the lines above; filled, it would cover them.
-    CGdiObject* oldBrush = dc->SelectStockObject(NULL_BRUSH);
-    dc->Rectangle(g.left, g.top, g.W - g.right, g.top + static_cast<int>(g.Py * 0.75));
-    dc->SelectObject(oldBrush);
-    dc->SetTextAlign(align);
-    dc->SelectObject(old);
+    OutlineBox(dc, g.left, g.top, g.W - g.right, g.top + static_cast<int>(g.Py * 0.75));
 }
 
 void CMainFrame::PrintTitles(CDC* dc)
 {
     const PageGeometry g = Geometry(dc, Settings.Print);
-    CFont font;
-    MakeFont(font, g, false);
-    CFont* old = dc->SelectObject(&font);
-    const UINT align = dc->SetTextAlign(TA_CENTER);
+    const PageText text(dc, g, false, TA_CENTER);
     const int x = (g.W - g.left - g.right) / 2 + g.left;
     dc->TextOut(x, g.top + 6, Settings.Print.Annotation1);
     dc->TextOut(x, g.top + 6 + g.lineStep, Settings.Print.Annotation2);
-    dc->SetTextAlign(align);
-    dc->SelectObject(old);
 }
 
 void CMainFrame::PrintComments(CDC* dc)
@@ -142,17 +157,10 @@ void CMainFrame::PrintComments(CDC* dc)
     // The plot drawn afterwards ends above the block; the print command restores the margin.
     if (g.Py > 0)
         Settings.Print.MarginBottom = static_cast<float>(B) / static_cast<float>(g.Py);
-    CFont font;
-    MakeFont(font, g, false);
-    CFont* old = dc->SelectObject(&font);
-    const UINT align = dc->SetTextAlign(TA_LEFT);
+    const PageText text(dc, g, false, TA_LEFT);
     for (int i = 0; i < 10; ++i)
         dc->TextOut(g.left + 10, g.H - B + i * g.lineStep + 10, Settings.Print.Comment[i]);
-    CGdiObject* oldBrush = dc->SelectStockObject(NULL_BRUSH);
-    dc->Rectangle(g.left, g.H - B, g.W - g.right, g.H - g.bottom);
-    dc->SelectObject(oldBrush);
-    dc->SetTextAlign(align);
-    dc->SelectObject(old);
+    OutlineBox(dc, g.left, g.H - B, g.W - g.right, g.H - g.bottom);
 }
 
 // ---- Printer choice -------------------------------------------------------------------
