@@ -17,13 +17,9 @@ constexpr UINT kOdsDisabled = 0x0004;
 constexpr UINT kOdsFocus = 0x0010;
 // Notification codes used here; the control classes pass them on unchanged.
 constexpr UINT kBnClicked = 0;
-constexpr UINT kEnSetFocus = 0x0100;
-constexpr UINT kEnKillFocus = 0x0200;
 constexpr UINT kEnChange = 0x0300;
 constexpr UINT kEnMaxText = 0x0501;
 constexpr UINT kCbnSelChange = 1;
-constexpr UINT kCbnSetFocus = 3;
-constexpr UINT kCbnKillFocus = 4;
 constexpr UINT kCbnEditChange = 5;
 constexpr UINT kCbnDropDown = 7;
 constexpr UINT kCbnCloseUp = 8;
@@ -134,7 +130,7 @@ void RadioButton::nextCheckState()
 
 // ---- Edits.
 
-LineEdit::LineEdit(QWidget* parent) : QLineEdit(parent)
+LineEdit::LineEdit(QWidget* parent) : LineEditBase(parent)
 {
     setMaxLength(30000); // the Windows default limit
     connect(this, &QLineEdit::textChanged, this, [this] {
@@ -156,19 +152,7 @@ void LineEdit::SetTextFromCode(const QString& text)
     Send(notify, kEnChange);
 }
 
-void LineEdit::focusInEvent(QFocusEvent* e)
-{
-    QLineEdit::focusInEvent(e);
-    Send(notify, kEnSetFocus);
-}
-
-void LineEdit::focusOutEvent(QFocusEvent* e)
-{
-    QLineEdit::focusOutEvent(e);
-    Send(notify, kEnKillFocus);
-}
-
-TextEdit::TextEdit(QWidget* parent) : QPlainTextEdit(parent)
+TextEdit::TextEdit(QWidget* parent) : TextEditBase(parent)
 {
     setTabChangesFocus(true);
     connect(this, &QPlainTextEdit::textChanged, this, [this] {
@@ -225,21 +209,9 @@ void TextEdit::keyPressEvent(QKeyEvent* e)
     QPlainTextEdit::keyPressEvent(e);
 }
 
-void TextEdit::focusInEvent(QFocusEvent* e)
-{
-    QPlainTextEdit::focusInEvent(e);
-    Send(notify, kEnSetFocus);
-}
-
-void TextEdit::focusOutEvent(QFocusEvent* e)
-{
-    QPlainTextEdit::focusOutEvent(e);
-    Send(notify, kEnKillFocus);
-}
-
 // ---- Lists.
 
-ComboBox::ComboBox(bool editable, QWidget* parent) : QComboBox(parent)
+ComboBox::ComboBox(bool editable, QWidget* parent) : ComboBoxBase(parent)
 {
     setEditable(editable);
     setInsertPolicy(QComboBox::NoInsert);
@@ -268,18 +240,6 @@ void ComboBox::hidePopup()
 {
     QComboBox::hidePopup();
     Send(notify, kCbnCloseUp);
-}
-
-void ComboBox::focusInEvent(QFocusEvent* e)
-{
-    QComboBox::focusInEvent(e);
-    Send(notify, kCbnSetFocus);
-}
-
-void ComboBox::focusOutEvent(QFocusEvent* e)
-{
-    QComboBox::focusOutEvent(e);
-    Send(notify, kCbnKillFocus);
 }
 
 ListBox::ListBox(QWidget* parent) : QListWidget(parent)

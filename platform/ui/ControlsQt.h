@@ -51,6 +51,37 @@ private:
 // Notifications of the WM_COMMAND kind: the code (BN_CLICKED, EN_CHANGE, ...).
 using NotifyHook = std::function<void(UINT code)>;
 
+// The focus notifications of edits (EN_SETFOCUS, EN_KILLFOCUS) and combo boxes (CBN_*).
+inline constexpr UINT kEnSetFocus = 0x0100;
+inline constexpr UINT kEnKillFocus = 0x0200;
+inline constexpr UINT kCbnSetFocus = 3;
+inline constexpr UINT kCbnKillFocus = 4;
+
+// A control that tells its owner when the focus arrives and leaves, once Qt has moved it.
+template <class Widget, UINT SetFocusCode, UINT KillFocusCode> class FocusNotifying : public Widget {
+public:
+    explicit FocusNotifying(QWidget* parent) : Widget(parent) {}
+    NotifyHook notify;
+    int guard = 0;
+
+protected:
+    void focusInEvent(QFocusEvent* e) override
+    {
+        Widget::focusInEvent(e);
+        if (notify)
+            notify(SetFocusCode);
+    }
+    void focusOutEvent(QFocusEvent* e) override
+    {
+        Widget::focusOutEvent(e);
+        if (notify)
+            notify(KillFocusCode);
+    }
+};
+using LineEditBase = FocusNotifying<QLineEdit, kEnSetFocus, kEnKillFocus>;
+using TextEditBase = FocusNotifying<QPlainTextEdit, kEnSetFocus, kEnKillFocus>;
+using ComboBoxBase = FocusNotifying<QComboBox, kCbnSetFocus, kCbnKillFocus>;
+
 // The colours a static control is drawn with, as its parent answers WM_CTLCOLOR.
 struct StaticColors {
     std::optional<QColor> background; // the brush; none means the dialog's own background
@@ -97,27 +128,19 @@ protected:
 // The "text" properties below are what CWnd's Get/SetWindowText reach: text set that way is
 // set from code (one EN_CHANGE), multi-line text keeps Windows' "\r\n" line breaks, and a
 // combo box's text is its edit's text or its selected item.
-class LineEdit : public QLineEdit {
+class LineEdit : public LineEditBase {
     Q_OBJECT
     Q_PROPERTY(QString text READ text WRITE SetTextFromCode)
 public:
     explicit LineEdit(QWidget* parent = nullptr);
-    NotifyHook notify;
-    int guard = 0;
     void SetTextFromCode(const QString& text); // sends one EN_CHANGE, as Windows does
-
-protected:
-    void focusInEvent(QFocusEvent* e) override;
-    void focusOutEvent(QFocusEvent* e) override;
 };
 
-class TextEdit : public QPlainTextEdit {
+class TextEdit : public TextEditBase {
     Q_OBJECT
     Q_PROPERTY(QString text READ WindowsText WRITE SetTextFromCode)
 public:
     explicit TextEdit(QWidget* parent = nullptr);
-    NotifyHook notify;
-    int guard = 0;
     int limit = 0;          // characters; 0: none
     bool wantReturn = false; // without it Enter belongs to the dialog's default button
     void SetTextFromCode(const QString& text); // "\r\n" or "\n" line breaks
@@ -125,17 +148,13 @@ public:
 
 protected:
     void keyPressEvent(QKeyEvent* e) override;
-    void focusInEvent(QFocusEvent* e) override;
-    void focusOutEvent(QFocusEvent* e) override;
 };
 
-class ComboBox : public QComboBox {
+class ComboBox : public ComboBoxBase {
     Q_OBJECT
     Q_PROPERTY(QString text READ currentText WRITE SetTextFromCode)
 public:
     explicit ComboBox(bool editable, QWidget* parent = nullptr);
-    NotifyHook notify;
-    int guard = 0;
     bool sorted = false;
     int dropLines = 0;
     void SetTextFromCode(const QString& text); // the edit of a drop-down; a list-only box keeps its item
@@ -143,8 +162,6 @@ public:
 protected:
     void showPopup() override;
     void hidePopup() override;
-    void focusOutEvent(QFocusEvent* e) override;
-    void focusInEvent(QFocusEvent* e) override;
 };
 
 class ListBox : public QListWidget {

@@ -504,3 +504,17 @@ TEST_F(ControlsTest, ScrollBarWithoutARangeStillReportsItsArrows)
     spin.SetScrollPos(5);
     EXPECT_EQ(spin.GetScrollPos(), 0); // nowhere to go in an empty range
 }
+
+TEST_F(ControlsTest, EditsAndComboBoxesReportTheFocusArrivingAndLeaving)
+{
+    dlg.ShowWindow(SW_SHOW);
+    dlg.commands.clear();
+    Focus(W(dlg, IDC_NOTES));
+    EXPECT_TRUE(dlg.Saw(IDC_NOTES, EN_SETFOCUS));
+    Focus(W(dlg, IDC_DROP));
+    EXPECT_TRUE(dlg.Saw(IDC_NOTES, EN_KILLFOCUS));
+    EXPECT_TRUE(dlg.Saw(IDC_DROP, CBN_SETFOCUS));
+    Focus(W(dlg, IDC_BUDDY));
+    EXPECT_TRUE(dlg.Saw(IDC_DROP, CBN_KILLFOCUS));
+    EXPECT_TRUE(dlg.Saw(IDC_BUDDY, EN_SETFOCUS));
+}
