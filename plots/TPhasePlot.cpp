@@ -6,9 +6,7 @@ BOOL TPhasePlot::Create(LPCSTR title, DWORD style, const RECT* rect, ChannelProc
                         ChannelScalingSettings scaling, MarkerSettings markers, PhasePlotSettings* settings,
                         SpectralData* first, SpectralData* second, int channel)
 {
-    m_processing = processing;
-    m_scaling = scaling;
-    m_markers = markers;
+    KeepChannelRecords(processing, scaling, markers);
     m_settings = settings;
     m_first = first;
     m_second = second;

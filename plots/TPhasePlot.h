@@ -6,14 +6,11 @@
 // Threads: user-interface thread only.
 #pragma once
 
-#include "app/settings/ChannelProcessingSettings.h"
-#include "app/settings/ChannelScalingSettings.h"
-#include "app/settings/MarkerSettings.h"
-#include "plots/TSettingsPlot.h"
+#include "plots/TChannelPlot.h"
 
 class SpectralData;
 
-class TPhasePlot : public TSettingsPlot<PhasePlotSettings> {
+class TPhasePlot : public TChannelPlot<PhasePlotSettings> {
 public:
     TPhasePlot() = default;
 
@@ -36,9 +33,6 @@ protected:
 
 private:
     using TPlotBase::Create; // the plot's own Create replaces the frame-window one
-    ChannelProcessingSettings m_processing;
-    ChannelScalingSettings m_scaling;
-    MarkerSettings m_markers;
     SpectralData* m_first = nullptr;
     SpectralData* m_second = nullptr;
     DWORD m_word = 0;

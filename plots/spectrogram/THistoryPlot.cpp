@@ -8,9 +8,7 @@ BOOL THistoryPlot<Settings>::Create(LPCSTR title, DWORD style, const RECT* rect,
                                     ChannelScalingSettings scaling, MarkerSettings markers, Settings* settings,
                                     SpectralData* source, DWORD, int channel, int composite)
 {
-    m_processing = processing;
-    m_scaling = scaling;
-    m_markers = markers;
+    this->KeepChannelRecords(processing, scaling, markers);
     m_channel = channel;
     m_composite = composite;
     this->m_settings = settings;

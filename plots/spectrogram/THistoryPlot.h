@@ -7,16 +7,13 @@
 // Threads: user-interface thread only.
 #pragma once
 
-#include "app/settings/ChannelProcessingSettings.h"
-#include "app/settings/ChannelScalingSettings.h"
-#include "app/settings/MarkerSettings.h"
-#include "plots/TSettingsPlot.h"
+#include "plots/TChannelPlot.h"
 
 #include <string>
 
 class SpectralData;
 
-template <class Settings> class THistoryPlot : public TSettingsPlot<Settings> {
+template <class Settings> class THistoryPlot : public TChannelPlot<Settings> {
 public:
     // channel: input 0 to 7 or composite 0 to 15, as composite says.
     BOOL Create(LPCSTR title, DWORD style, const RECT* rect, ChannelProcessingSettings processing,
@@ -24,7 +21,7 @@ public:
                 DWORD word, int channel, int composite);
 
     void SetData(SpectralData* traceA, SpectralData* traceB);
-    void SetScalingSettings(ChannelScalingSettings scaling) { m_scaling = scaling; }
+    void SetScalingSettings(ChannelScalingSettings scaling) { this->m_scaling = scaling; }
     void ClearHistory();
     // Scales from the history, so without one it leaves the scale as it is.
     void Autoscale() {}
@@ -44,7 +41,7 @@ public:
 
     SpectralData* GetTraceA() const { return m_traceA; }
     SpectralData* GetTraceB() const { return m_traceB; }
-    const ChannelScalingSettings& GetScalingSettings() const { return m_scaling; }
+    const ChannelScalingSettings& GetScalingSettings() const { return this->m_scaling; }
     int GetChannel() const { return m_channel; }
     bool IsComposite() const { return m_composite != 0; }
 
@@ -54,9 +51,6 @@ protected:
 
 private:
     using TPlotBase::Create; // the plot's own Create replaces the frame-window one
-    ChannelProcessingSettings m_processing;
-    ChannelScalingSettings m_scaling;
-    MarkerSettings m_markers;
     SpectralData* m_traceA = nullptr;
     SpectralData* m_traceB = nullptr;
     int m_channel = 0;
