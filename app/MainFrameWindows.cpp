@@ -57,6 +57,47 @@ Plot* CreatePlot(Plot*& slot, CreateFn create)
     }
     return slot;
 }
+
+// An input channel's plot of one kind (the caller has checked the channel) at its stored
+// place, maximised when it was left so. `create` makes the window from the title and rectangle; `prepare` runs on the new plot
+// before it is maximised.
+template <class Plot, class CreateFn, class PrepareFn>
+void OpenInputPlot(CMainFrame& frame, Plot*& slot, int kind, const char* kindText, int channel, CreateFn create,
+                   PrepareFn prepare)
+{
+    if (slot != nullptr)
+        return;
+    const std::string title = InputTitle(kindText, channel);
+    RECT rect;
+    bool maximised = false;
+    frame.GetInitialWindowRect(&rect, kind, channel, false, &maximised);
+    Plot* plot = CreatePlot(slot, [&](Plot& p) { return create(p, title.c_str(), &rect); });
+    if (plot == nullptr)
+        return;
+    prepare(*plot);
+    if (maximised)
+        plot->ShowWindow(SW_MAXIMIZE);
+    frame.OnChannelWindowsChanged(channel);
+}
+
+template <class Plot, class CreateFn>
+void OpenInputPlot(CMainFrame& frame, Plot*& slot, int kind, const char* kindText, int channel, CreateFn create)
+{
+    OpenInputPlot(frame, slot, kind, kindText, channel, create, [](Plot&) {});
+}
+
+// A composite's plot of one kind (the caller has checked the index) at its stored place.
+template <class Plot, class CreateFn>
+void OpenCompositePlot(CMainFrame& frame, Plot*& slot, int kind, const char* kindText, int composite,
+                       CreateFn create)
+{
+    if (slot != nullptr)
+        return;
+    const std::string title = CompositeTitle(kindText, composite);
+    RECT rect;
+    frame.GetInitialWindowRect(&rect, kind, composite, true);
+    CreatePlot(slot, [&](Plot& p) { return create(p, title.c_str(), &rect); });
+}
 } // namespace
 
 // ---- Slots ----------------------------------------------------------------------------
@@ -190,107 +231,67 @@ void CMainFrame::DeleteUtilityObjects()
 
 void CMainFrame::OpenTimeSeriesPlot(int i)
 {
-    if (!ValidChannel(i) || TimeSeriesPlot[i] != nullptr)
+    if (!ValidChannel(i))
         return;
-    const std::string title = InputTitle("Time Series", i);
-    RECT rect;
-    bool maximised = false;
-    GetInitialWindowRect(&rect, 1, i, false, &maximised);
     TWaveFile* file = Settings.Files[i].File;
-    TSeriesPlot* plot = CreatePlot(TimeSeriesPlot[i], [&](TSeriesPlot& p) {
-        return p.Create(title.c_str(), kPlotStyle, &rect, &Settings.TimeSeriesOpts[i], SampleBuffer[i], 0, file, 0, i);
-    });
-    if (plot == nullptr)
-        return;
-    if (file != nullptr) {
-        plot->SetRange(file, 0);
-        plot->SetChannelMode(Settings.Files[i].FileChannel);
-        if (!AcquisitionRunning) {
-            Settings.TimeSeriesOpts[i].TimeSeriesDataSource = 0;
-            plot->SetSelection(0.0f, 999999.9f);
-            SetChannelFileTime(i, static_cast<float>(GetChannelFileTime(i)));
-            plot->UpdateLayout();
-        }
-    }
-    if (maximised)
-        plot->ShowWindow(SW_MAXIMIZE);
-    OnChannelWindowsChanged(i);
+    OpenInputPlot(
+        *this, TimeSeriesPlot[i], 1, "Time Series", i,
+        [&](TSeriesPlot& p, const char* title, const RECT* rect) {
+            return p.Create(title, kPlotStyle, rect, &Settings.TimeSeriesOpts[i], SampleBuffer[i], 0, file, 0, i);
+        },
+        [&](TSeriesPlot& plot) {
+            if (file == nullptr)
+                return;
+            plot.SetRange(file, 0);
+            plot.SetChannelMode(Settings.Files[i].FileChannel);
+            if (!AcquisitionRunning) {
+                Settings.TimeSeriesOpts[i].TimeSeriesDataSource = 0;
+                plot.SetSelection(0.0f, 999999.9f);
+                SetChannelFileTime(i, static_cast<float>(GetChannelFileTime(i)));
+                plot.UpdateLayout();
+            }
+        });
 }
 
 void CMainFrame::OpenSpectrumPlot(int i)
 {
-    if (!ValidChannel(i) || SpectrumPlot[i] != nullptr)
+    if (!ValidChannel(i))
         return;
-    const std::string title = InputTitle("Spectrum", i);
-    RECT rect;
-    bool maximised = false;
-    GetInitialWindowRect(&rect, 2, i, false, &maximised);
-    TSpectraPlot* plot = CreatePlot(SpectrumPlot[i], [&](TSpectraPlot& p) {
-        return p.Create(title.c_str(), kPlotStyle, &rect, &Settings.Processing[i], &Settings.Scaling[i],
-                        &Settings.Markers[i], &Settings.SpectrumOpts[i], Spectral[i], nullptr, i);
+    OpenInputPlot(*this, SpectrumPlot[i], 2, "Spectrum", i, [&](TSpectraPlot& p, const char* title, const RECT* rect) {
+        return p.Create(title, kPlotStyle, rect, &Settings.Processing[i], &Settings.Scaling[i], &Settings.Markers[i],
+                        &Settings.SpectrumOpts[i], Spectral[i], nullptr, i);
     });
-    if (plot == nullptr)
-        return;
-    if (maximised)
-        plot->ShowWindow(SW_MAXIMIZE);
-    OnChannelWindowsChanged(i);
 }
 
 void CMainFrame::OpenPhasePlot(int i)
 {
-    if (!ValidChannel(i) || PhasePlot[i] != nullptr)
+    if (!ValidChannel(i))
         return;
-    const std::string title = InputTitle("Phase", i);
-    RECT rect;
-    bool maximised = false;
-    GetInitialWindowRect(&rect, 3, i, false, &maximised);
-    TPhasePlot* plot = CreatePlot(PhasePlot[i], [&](TPhasePlot& p) {
-        return p.Create(title.c_str(), kPlotStyle, &rect, Settings.Processing[i], Settings.Scaling[i],
-                        Settings.Markers[i], &Settings.PhaseOpts[i], Spectral[i], nullptr, i);
+    OpenInputPlot(*this, PhasePlot[i], 3, "Phase", i, [&](TPhasePlot& p, const char* title, const RECT* rect) {
+        return p.Create(title, kPlotStyle, rect, Settings.Processing[i], Settings.Scaling[i], Settings.Markers[i],
+                        &Settings.PhaseOpts[i], Spectral[i], nullptr, i);
     });
-    if (plot == nullptr)
-        return;
-    if (maximised)
-        plot->ShowWindow(SW_MAXIMIZE);
-    OnChannelWindowsChanged(i);
 }
 
 void CMainFrame::OpenSpectrogramPlot(int i)
 {
-    if (!ValidChannel(i) || SpectrogramPlot[i] != nullptr)
+    if (!ValidChannel(i))
         return;
-    const std::string title = InputTitle("Spectrogram", i);
-    RECT rect;
-    bool maximised = false;
-    GetInitialWindowRect(&rect, 4, i, false, &maximised);
-    TSpectrogram* plot = CreatePlot(SpectrogramPlot[i], [&](TSpectrogram& p) {
-        return p.Create(title.c_str(), kPlotStyle, &rect, Settings.Processing[i], Settings.Scaling[i],
-                        Settings.Markers[i], &Settings.SpectrogramOpts[i], Spectral[i], 0, i, 0);
-    });
-    if (plot == nullptr)
-        return;
-    if (maximised)
-        plot->ShowWindow(SW_MAXIMIZE);
-    OnChannelWindowsChanged(i);
+    OpenInputPlot(*this, SpectrogramPlot[i], 4, "Spectrogram", i,
+                  [&](TSpectrogram& p, const char* title, const RECT* rect) {
+                      return p.Create(title, kPlotStyle, rect, Settings.Processing[i], Settings.Scaling[i],
+                                      Settings.Markers[i], &Settings.SpectrogramOpts[i], Spectral[i], 0, i, 0);
+                  });
 }
 
 void CMainFrame::OpenSurfacePlot(int i)
 {
-    if (!ValidChannel(i) || SurfacePlot[i] != nullptr)
+    if (!ValidChannel(i))
         return;
-    const std::string title = InputTitle("3-D Surface", i);
-    RECT rect;
-    bool maximised = false;
-    GetInitialWindowRect(&rect, 5, i, false, &maximised);
-    TSurfacePlot* plot = CreatePlot(SurfacePlot[i], [&](TSurfacePlot& p) {
-        return p.Create(title.c_str(), kPlotStyle, &rect, Settings.Processing[i], Settings.Scaling[i],
-                        Settings.Markers[i], &Settings.SurfaceOpts[i], Spectral[i], 0, i, 0);
+    OpenInputPlot(*this, SurfacePlot[i], 5, "3-D Surface", i, [&](TSurfacePlot& p, const char* title, const RECT* rect) {
+        return p.Create(title, kPlotStyle, rect, Settings.Processing[i], Settings.Scaling[i], Settings.Markers[i],
+                        &Settings.SurfaceOpts[i], Spectral[i], 0, i, 0);
     });
-    if (plot == nullptr)
-        return;
-    if (maximised)
-        plot->ShowWindow(SW_MAXIMIZE);
-    OnChannelWindowsChanged(i);
 }
 
 // The frame holds processing and scaling records for the 8 input channels only; a composite
@@ -304,62 +305,54 @@ int CMainFrame::CompositeRecordChannel(int composite) const
 
 void CMainFrame::OpenCompositeSpectrumPlot(int c)
 {
-    if (!ValidComposite(c) || CompositeSpectrumPlot[c] != nullptr)
+    if (!ValidComposite(c))
         return;
-    const std::string title = CompositeTitle("Spectrum", c);
-    const int src = CompositeRecordChannel(c);
-    RECT rect;
-    GetInitialWindowRect(&rect, 2, c, true);
-    CreatePlot(CompositeSpectrumPlot[c], [&](TSpectraPlot& p) {
-        return p.Create(title.c_str(), kPlotStyle, &rect, &Settings.Processing[src], &Settings.Scaling[src],
-                        &Settings.CompositeMarkers[c], &Settings.CompositeSpectrumOpts[c], CompositeSpectral[c][2],
-                        CompositeSpectral[c][3], c + 8);
-    });
+    OpenCompositePlot(*this, CompositeSpectrumPlot[c], 2, "Spectrum", c,
+                      [&](TSpectraPlot& p, const char* title, const RECT* rect) {
+                          const int src = CompositeRecordChannel(c);
+                          return p.Create(title, kPlotStyle, rect, &Settings.Processing[src], &Settings.Scaling[src],
+                                          &Settings.CompositeMarkers[c], &Settings.CompositeSpectrumOpts[c],
+                                          CompositeSpectral[c][2], CompositeSpectral[c][3], c + 8);
+                      });
 }
 
 void CMainFrame::OpenCompositePhasePlot(int c)
 {
-    if (!ValidComposite(c) || CompositePhasePlot[c] != nullptr)
+    if (!ValidComposite(c))
         return;
-    const std::string title = CompositeTitle("Phase", c);
-    const int src = CompositeRecordChannel(c);
-    RECT rect;
-    GetInitialWindowRect(&rect, 3, c, true);
-    CreatePlot(CompositePhasePlot[c], [&](TPhasePlot& p) {
-        return p.Create(title.c_str(), kPlotStyle, &rect, Settings.Processing[src], Settings.Scaling[src],
-                        Settings.CompositeMarkers[c], &Settings.CompositePhaseOpts[c], CompositeSpectral[c][2],
-                        CompositeSpectral[c][3], c + 8);
-    });
+    OpenCompositePlot(*this, CompositePhasePlot[c], 3, "Phase", c,
+                      [&](TPhasePlot& p, const char* title, const RECT* rect) {
+                          const int src = CompositeRecordChannel(c);
+                          return p.Create(title, kPlotStyle, rect, Settings.Processing[src], Settings.Scaling[src],
+                                          Settings.CompositeMarkers[c], &Settings.CompositePhaseOpts[c],
+                                          CompositeSpectral[c][2], CompositeSpectral[c][3], c + 8);
+                      });
 }
 
 void CMainFrame::OpenCompositeSpectrogramPlot(int c)
 {
-    if (!ValidComposite(c) || CompositeSpectrogramPlot[c] != nullptr)
+    if (!ValidComposite(c))
         return;
-    const std::string title = CompositeTitle("Spectrogram", c);
-    const int src = CompositeRecordChannel(c);
-    RECT rect;
-    GetInitialWindowRect(&rect, 4, c, true);
-    CreatePlot(CompositeSpectrogramPlot[c], [&](TSpectrogram& p) {
-        return p.Create(title.c_str(), kPlotStyle, &rect, Settings.Processing[src], Settings.Scaling[src],
-                        Settings.CompositeMarkers[c], &Settings.CompositeSpectrogramOpts[c], CompositeSpectral[c][2],
-                        0, c, 1);
-    });
+    OpenCompositePlot(*this, CompositeSpectrogramPlot[c], 4, "Spectrogram", c,
+                      [&](TSpectrogram& p, const char* title, const RECT* rect) {
+                          const int src = CompositeRecordChannel(c);
+                          return p.Create(title, kPlotStyle, rect, Settings.Processing[src], Settings.Scaling[src],
+                                          Settings.CompositeMarkers[c], &Settings.CompositeSpectrogramOpts[c],
+                                          CompositeSpectral[c][2], 0, c, 1);
+                      });
 }
 
 void CMainFrame::OpenCompositeSurfacePlot(int c)
 {
-    if (!ValidComposite(c) || CompositeSurfacePlot[c] != nullptr)
+    if (!ValidComposite(c))
         return;
-    const std::string title = CompositeTitle("3-D Surface", c);
-    const int src = CompositeRecordChannel(c);
-    RECT rect;
-    GetInitialWindowRect(&rect, 5, c, true);
-    CreatePlot(CompositeSurfacePlot[c], [&](TSurfacePlot& p) {
-        return p.Create(title.c_str(), kPlotStyle, &rect, Settings.Processing[src], Settings.Scaling[src],
-                        Settings.CompositeMarkers[c], &Settings.CompositeSurfaceOpts[c], CompositeSpectral[c][2], 0,
-                        c, 1);
-    });
+    OpenCompositePlot(*this, CompositeSurfacePlot[c], 5, "3-D Surface", c,
+                      [&](TSurfacePlot& p, const char* title, const RECT* rect) {
+                          const int src = CompositeRecordChannel(c);
+                          return p.Create(title, kPlotStyle, rect, Settings.Processing[src], Settings.Scaling[src],
+                                          Settings.CompositeMarkers[c], &Settings.CompositeSurfaceOpts[c],
+                                          CompositeSpectral[c][2], 0, c, 1);
+                      });
 }
 
 void CMainFrame::OpenPlot(int kind, int channel, bool composite)
