@@ -248,6 +248,27 @@ public:
     void OpenPlot(int kind, int channel, bool composite);
     void ClosePlot(int kind, int channel, bool composite);
     TPlotBase* GetPlot(int kind, int channel, bool composite) const;
+    // Calls fn(kind, index, composite) for every plot slot: kinds 1..5 of each input channel,
+    // then kinds 2..5 of each composite.
+    template <class Fn>
+    void ForEachPlotSlot(Fn&& fn) const
+    {
+        for (int ch = 0; ch < kChannels; ++ch)
+            for (int kind = 1; kind <= kPlotKinds; ++kind)
+                fn(kind, ch, false);
+        for (int c = 0; c < kComposites; ++c)
+            for (int kind = 2; kind <= kPlotKinds; ++kind)
+                fn(kind, c, true);
+    }
+    // Calls fn(plot) for every open plot, in the order of ForEachPlotSlot.
+    template <class Fn>
+    void ForEachOpenPlot(Fn&& fn) const
+    {
+        ForEachPlotSlot([&](int kind, int index, bool composite) {
+            if (TPlotBase* plot = GetPlot(kind, index, composite))
+                fn(plot);
+        });
+    }
 
     void OnSelectSingleChannelPlots();
     void OnSelectCompositeChannelPlots();

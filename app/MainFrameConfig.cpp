@@ -132,14 +132,10 @@ void CMainFrame::LoadConfiguration(const char* path)
     UpdateModeMenuChecks();
     StatusbarUpdate(2);
 
-    for (int ch = 0; ch < kChannels; ++ch)
-        for (int kind = 1; kind <= kPlotKinds; ++kind)
-            if (IsWindowMarkedOpen(kind, ch, false))
-                OpenPlot(kind, ch, false);
-    for (int c = 0; c < kComposites; ++c)
-        for (int kind = 2; kind <= kPlotKinds; ++kind)
-            if (IsWindowMarkedOpen(kind, c, true))
-                OpenPlot(kind, c, true);
+    ForEachPlotSlot([this](int kind, int index, bool composite) {
+        if (IsWindowMarkedOpen(kind, index, composite))
+            OpenPlot(kind, index, composite);
+    });
     ReopenUtilityWindows();
 
     if (Settings.OpMode != 0) {

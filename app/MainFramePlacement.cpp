@@ -106,12 +106,8 @@ void CMainFrame::GetInitialWindowRect(RECT* rect, int kind, int channel, bool co
 void CMainFrame::RecordAllWindowPlacements()
 {
     RecordWindowPlacement(0, 0, false);
-    for (int ch = 0; ch < kChannels; ++ch)
-        for (int kind = 1; kind <= kPlotKinds; ++kind)
-            RecordWindowPlacement(kind, ch, false);
-    for (int c = 0; c < kComposites; ++c)
-        for (int kind = 2; kind <= kPlotKinds; ++kind)
-            RecordWindowPlacement(kind, c, true);
+    ForEachPlotSlot(
+        [this](int kind, int index, bool composite) { RecordWindowPlacement(kind, index, composite); });
     for (int kind = 6; kind <= 19; ++kind)
         RecordWindowPlacement(kind, 0, false);
 }

@@ -426,12 +426,7 @@ void CMainFrame::ClosePlot(int kind, int channel, bool composite)
 
 void CMainFrame::OnCloseAllPlots()
 {
-    for (int ch = 0; ch < kChannels; ++ch)
-        for (int kind = 1; kind <= kPlotKinds; ++kind)
-            ClosePlot(kind, ch, false);
-    for (int c = 0; c < kComposites; ++c)
-        for (int kind = 2; kind <= kPlotKinds; ++kind)
-            ClosePlot(kind, c, true);
+    ForEachPlotSlot([this](int kind, int index, bool composite) { ClosePlot(kind, index, composite); });
 }
 
 // ---- Selection dialogs ----------------------------------------------------------------
@@ -494,14 +489,11 @@ LRESULT CMainFrame::OnPlotClosing(WPARAM, LPARAM lParam)
     if (lParam == 0)
         return 1;
     // The plots send their TPlotBase address.
-    for (int ch = 0; ch < kChannels; ++ch)
-        for (int kind = 1; kind <= kPlotKinds; ++kind)
-            if (GetPlot(kind, ch, false) != nullptr && reinterpret_cast<LPARAM>(GetPlot(kind, ch, false)) == lParam)
-                ClosePlot(kind, ch, false);
-    for (int c = 0; c < kComposites; ++c)
-        for (int kind = 2; kind <= kPlotKinds; ++kind)
-            if (GetPlot(kind, c, true) != nullptr && reinterpret_cast<LPARAM>(GetPlot(kind, c, true)) == lParam)
-                ClosePlot(kind, c, true);
+    ForEachPlotSlot([this, lParam](int kind, int index, bool composite) {
+        TPlotBase* plot = GetPlot(kind, index, composite);
+        if (plot != nullptr && reinterpret_cast<LPARAM>(plot) == lParam)
+            ClosePlot(kind, index, composite);
+    });
     if (SigGen != nullptr && UtilityWindowParam(6) == lParam)
         SendMessage(WM_COMMAND, UtilityCommand(6), 0);
     ToolbarFillAveraging();
@@ -534,14 +526,7 @@ LRESULT CMainFrame::OnUtilityClosing(WPARAM, LPARAM lParam)
 void CMainFrame::OnSysColorChange()
 {
     CMDIFrameWnd::OnSysColorChange();
-    for (int ch = 0; ch < kChannels; ++ch)
-        for (int kind = 1; kind <= kPlotKinds; ++kind)
-            if (TPlotBase* plot = GetPlot(kind, ch, false))
-                plot->RefreshSysColors();
-    for (int c = 0; c < kComposites; ++c)
-        for (int kind = 2; kind <= kPlotKinds; ++kind)
-            if (TPlotBase* plot = GetPlot(kind, c, true))
-                plot->RefreshSysColors();
+    ForEachOpenPlot([](TPlotBase* plot) { plot->RefreshSysColors(); });
     ReloadToolWindowBitmaps();
 }
 
@@ -550,18 +535,12 @@ void CMainFrame::OnSysColorChange()
 void CMainFrame::RestoreWindows()
 {
     RestoreWindowPlacement(0, 0, false);
-    for (int ch = 0; ch < kChannels; ++ch)
-        for (int kind = 1; kind <= kPlotKinds; ++kind)
-            if (IsWindowMarkedOpen(kind, ch, false)) {
-                OpenPlot(kind, ch, false);
-                RestoreWindowPlacement(kind, ch, false);
-            }
-    for (int c = 0; c < kComposites; ++c)
-        for (int kind = 2; kind <= kPlotKinds; ++kind)
-            if (IsWindowMarkedOpen(kind, c, true)) {
-                OpenPlot(kind, c, true);
-                RestoreWindowPlacement(kind, c, true);
-            }
+    ForEachPlotSlot([this](int kind, int index, bool composite) {
+        if (IsWindowMarkedOpen(kind, index, composite)) {
+            OpenPlot(kind, index, composite);
+            RestoreWindowPlacement(kind, index, composite);
+        }
+    });
     ReopenUtilityWindows();
     UpdateTitle();
 }
@@ -606,26 +585,12 @@ bool CMainFrame::GetActivePlot(int* kind, int* channel, int* composite) const
 
 void CMainFrame::HighlightAllPlots()
 {
-    for (int ch = 0; ch < kChannels; ++ch)
-        for (int kind = 1; kind <= kPlotKinds; ++kind)
-            if (TPlotBase* plot = GetPlot(kind, ch, false))
-                plot->SetHighlight();
-    for (int c = 0; c < kComposites; ++c)
-        for (int kind = 2; kind <= kPlotKinds; ++kind)
-            if (TPlotBase* plot = GetPlot(kind, c, true))
-                plot->SetHighlight();
+    ForEachOpenPlot([](TPlotBase* plot) { plot->SetHighlight(); });
 }
 
 void CMainFrame::UnhighlightAllPlots()
 {
-    for (int ch = 0; ch < kChannels; ++ch)
-        for (int kind = 1; kind <= kPlotKinds; ++kind)
-            if (TPlotBase* plot = GetPlot(kind, ch, false))
-                plot->ClearHighlight();
-    for (int c = 0; c < kComposites; ++c)
-        for (int kind = 2; kind <= kPlotKinds; ++kind)
-            if (TPlotBase* plot = GetPlot(kind, c, true))
-                plot->ClearHighlight();
+    ForEachOpenPlot([](TPlotBase* plot) { plot->ClearHighlight(); });
 }
 
 void CMainFrame::ReleaseChannelProcessing(int index)
