@@ -39,10 +39,6 @@ std::string& PostedPath()
     return path;
 }
 
-struct AveragingEntry {
-    DWORD blocks;
-    const char* text;
-};
 constexpr DWORD kBlockCounts[30] = {1,  2,  3,  4,  5,  6,  7,  8,   9,   10,  15,  20,  30,  40,  50,
                                     60, 70, 80, 90, 100, 200, 300, 400, 500, 600, 700, 800, 900, 1000, 100000};
 constexpr const char* kSpeeds[5] = {"Off", "Fast", "Medium", "Slow", "Forever"};
@@ -55,6 +51,17 @@ bool EndsWithCfg(const std::string& name)
     for (char& c : ext)
         c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
     return ext == ".cfg";
+}
+
+// The input channel whose averaging the active plot shows (a composite's source channel), or
+// -1 when no plot is active or the active one is a time series.
+int AveragingChannel(const CMainFrame& f)
+{
+    int kind = 0, channel = 0, composite = 0;
+    if (!f.GetActivePlot(&kind, &channel, &composite) || kind == 1)
+        return -1;
+    const int ch = composite ? f.GetCompositeSource(channel >= 8 ? channel - 8 : channel) : channel;
+    return std::clamp(ch, 0, 7);
 }
 
 bool LessNoCase(const std::string& a, const std::string& b)
@@ -418,16 +425,13 @@ int CToolbar::FindAveragingIndex(DWORD blocks)
 void CToolbar::FillAveraging()
 {
     CMainFrame* f = Frame();
-    int kind = 0, channel = 0, composite = 0;
-    const bool active = f && f->GetActivePlot(&kind, &channel, &composite);
-    if (!active || kind == 1) {
+    const int ch = f != nullptr ? AveragingChannel(*f) : -1;
+    if (ch < 0) {
         averaging_->ResetContent();
         averaging_->EnableWindow(FALSE);
         averaging_->Invalidate();
         return;
     }
-    int ch = composite ? f->GetCompositeSource(channel >= 8 ? channel - 8 : channel) : channel;
-    ch = std::clamp(ch, 0, 7);
     const ChannelProcessingSettings& p = f->Settings.Processing[ch];
     averaging_->ResetContent();
     averaging_->EnableWindow(TRUE);
@@ -451,14 +455,12 @@ void CToolbar::OnAveraging()
     CMainFrame* f = Frame();
     if (!created_ || !f)
         return;
-    int kind = 0, channel = 0, composite = 0;
-    if (!f->GetActivePlot(&kind, &channel, &composite) || kind == 1) {
+    const int ch = AveragingChannel(*f);
+    if (ch < 0) {
         averaging_->ResetContent();
         averaging_->EnableWindow(FALSE);
         return;
     }
-    int ch = composite ? f->GetCompositeSource(channel >= 8 ? channel - 8 : channel) : channel;
-    ch = std::clamp(ch, 0, 7);
     ChannelProcessingSettings& p = f->Settings.Processing[ch];
     const int sel = averaging_->GetCurSel();
     if (sel < 0)
