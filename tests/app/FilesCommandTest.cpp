@@ -12,7 +12,21 @@ using namespace filesframe;
 
 namespace {
 
-using FilesCommands = FilesFrame;
+class FilesCommands : public FilesFrame {
+protected:
+    // Channel 0 holds a short wave and its time-series plot draws it; null when that failed.
+    TSeriesPlot* ShowChannelZeroFile(const std::string& name)
+    {
+        if (!WriteWave(Data("wave/" + name), 8000, {1, 2, 3, 4, 5, 6, 7, 8}) ||
+            !OpenChannel(0, Data("wave/" + name)))
+            return nullptr;
+        frame->OpenTimeSeriesPlot(0);
+        TSeriesPlot* plot = frame->TimeSeriesPlot[0];
+        if (plot == nullptr || plot->GetWaveFile() != frame->Settings.Files[0].File)
+            return nullptr;
+        return plot;
+    }
+};
 
 void Done(CWnd& d) { dlgtest::Click(d, IDCANCEL); }
 
@@ -153,12 +167,8 @@ TEST_F(FilesCommands, AMissingStoredPathIsReportedOnceAndTheChannelCleared)
 TEST_F(FilesCommands, CloseTakesTheFileAwayFromItsOpenTimeSeriesPlot)
 {
     ASSERT_NE(Start(), nullptr);
-    ASSERT_TRUE(WriteWave(Data("wave/held.wav"), 8000, {1, 2, 3, 4, 5, 6, 7, 8}));
-    ASSERT_TRUE(OpenChannel(0, Data("wave/held.wav")));
-    frame->OpenTimeSeriesPlot(0);
-    TSeriesPlot* plot = frame->TimeSeriesPlot[0];
+    TSeriesPlot* plot = ShowChannelZeroFile("held.wav");
     ASSERT_NE(plot, nullptr);
-    ASSERT_EQ(plot->GetWaveFile(), frame->Settings.Files[0].File);
 
     frame->ExecuteCommand(ID_FILE_CLOSE);
     EXPECT_EQ(frame->Settings.Files[0].File, nullptr);
@@ -172,12 +182,8 @@ TEST_F(FilesCommands, CloseTakesTheFileAwayFromItsOpenTimeSeriesPlot)
 TEST_F(FilesCommands, ClosingTheGroupInFileOperationsFreesNoFileAPlotStillDraws)
 {
     ASSERT_NE(Start(), nullptr);
-    ASSERT_TRUE(WriteWave(Data("wave/shown.wav"), 8000, {1, 2, 3, 4, 5, 6, 7, 8}));
-    ASSERT_TRUE(OpenChannel(0, Data("wave/shown.wav")));
-    frame->OpenTimeSeriesPlot(0);
-    TSeriesPlot* plot = frame->TimeSeriesPlot[0];
+    TSeriesPlot* plot = ShowChannelZeroFile("shown.wav");
     ASSERT_NE(plot, nullptr);
-    ASSERT_NE(plot->GetWaveFile(), nullptr);
 
     TWaveFile* seenWhileOpen = reinterpret_cast<TWaveFile*>(1);
     CDialog::ScriptModal([&](CWnd& d) {
