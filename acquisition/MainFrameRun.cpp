@@ -456,6 +456,19 @@ void CMainFrame::ReconfigureProcessing()
     }
 }
 
+void CMainFrame::SumCompositeSpectra(SpectralData& result, const std::vector<const float*>& spectra,
+                                     WORD compositeType, const SpectralData* countFrom)
+{
+    if (compositeType == 0)
+        result.ComplexSum(spectra.data(), int(spectra.size()));
+    else
+        result.RealSum(spectra.data(), int(spectra.size()));
+    if (countFrom != nullptr)
+        result.CopyAverageCount(countFrom);
+    result.Average(false);
+    result.UpdatePeakHold();
+}
+
 // The sums of channels (types 0 and 5) are computed here; the transfer-function, coherence and
 // cross-spectrum types need the two-channel spectra of the acquisition work and stay empty.
 void CMainFrame::ProcessCompositeAndPlots()
@@ -473,14 +486,7 @@ void CMainFrame::ProcessCompositeAndPlots()
                 if (first < 0)
                     first = ch;
             }
-        if (c.CompositeType == 0)
-            C->ComplexSum(frames.data(), int(frames.size()));
-        else
-            C->RealSum(frames.data(), int(frames.size()));
-        if (first >= 0)
-            C->CopyAverageCount(Spectral[first]);
-        C->Average(false);
-        C->UpdatePeakHold();
+        SumCompositeSpectra(*C, frames, c.CompositeType, first >= 0 ? Spectral[first] : nullptr);
         float t = 0.0f;
         if (first >= 0 && Settings.Files[first].File != nullptr)
             t = Settings.Files[first].File->GetPositionSeconds();

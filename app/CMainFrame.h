@@ -16,6 +16,7 @@
 #include "wave/FileGroup.h"
 
 #include <string>
+#include <vector>
 
 class CToolbar;
 class CToolbar2;
@@ -189,6 +190,11 @@ public:
     int AcquireAndProcessBlock();
     int PostProcessStep();
     void ProcessCompositeAndPlots();
+    // A summing composite's next spectrum: the members' frames summed into `result` (complex
+    // for type 0, else real), the average count taken from `countFrom` when there is one, then
+    // averaged and peak-held.
+    static void SumCompositeSpectra(SpectralData& result, const std::vector<const float*>& spectra, WORD compositeType,
+                                    const SpectralData* countFrom);
     static DWORD GetPostProcessHop(ChannelProcessingSettings settings);
     bool ValidateCompositeChannels(int flag);
     bool IsChannelInComposite(int channel, int composite) const;

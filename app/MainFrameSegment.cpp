@@ -215,20 +215,13 @@ bool GatherSegmentMembers(CMainFrame& frame, int composite, float start, float e
     return !members.empty();
 }
 
-// The members' current spectra summed into the result (complex for a complex sum, else real)
-// and taken into its average and peak hold.
+// The members' current spectra summed into the result, which counts as the first member.
 void CombineMembers(SpectralData& result, std::vector<CompositeMember>& members, WORD compositeType)
 {
     std::vector<const float*> spectra;
     for (CompositeMember& m : members)
         spectra.push_back(m.engine->GetTimeBuffer());
-    if (compositeType == 0)
-        result.ComplexSum(spectra.data(), int(spectra.size()));
-    else
-        result.RealSum(spectra.data(), int(spectra.size()));
-    result.CopyAverageCount(members.front().engine.get());
-    result.Average(false);
-    result.UpdatePeakHold();
+    CMainFrame::SumCompositeSpectra(result, spectra, compositeType, members.front().engine.get());
 }
 
 // A spectrogram or a 3-D surface plot, as the history rebuilds drive either one.
