@@ -357,9 +357,12 @@ void CToolbar::FillConfigurations()
     if (CMainFrame* f = Frame()) {
         std::error_code ec;
         std::vector<std::string> names;
-        for (const auto& entry : std::filesystem::directory_iterator(f->Settings.Paths.cfg, ec)) {
-            const std::string name = entry.path().filename().string();
-            if (EndsWithCfg(name) && entry.is_regular_file(ec))
+        // Stepped with an error code so a folder that fails part-way ends the list quietly.
+        std::filesystem::directory_iterator it(f->Settings.Paths.cfg, ec);
+        for (; !ec && it != std::filesystem::directory_iterator(); it.increment(ec)) {
+            const std::string name = it->path().filename().string();
+            std::error_code typeError;
+            if (EndsWithCfg(name) && it->is_regular_file(typeError))
                 names.push_back(name);
         }
         // Listed as the Windows folder search returns them: by name, without regard to case.
