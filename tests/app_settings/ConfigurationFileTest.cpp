@@ -3,6 +3,8 @@
 #include "app/settings/CommonRoutines.h"
 #include "app/settings/WindowPlacement.h"
 
+#include "support/ScratchFileTest.h"
+
 #include <gtest/gtest.h>
 
 #include <csignal>
@@ -20,29 +22,9 @@ namespace fs = std::filesystem;
 
 namespace {
 
-class ConfigFile : public ::testing::Test {
+class ConfigFile : public ScratchFileTest {
 protected:
-    fs::path dir;
-    fs::path file;
-    void SetUp() override
-    {
-        char tmpl[] = "/tmp/durnex-cfg-XXXXXX";
-        dir = mkdtemp(tmpl);
-        file = dir / "Durnex.cfg";
-    }
-    void TearDown() override { fs::remove_all(dir); }
-    void Put(const std::string& text)
-    {
-        std::ofstream out(file, std::ios::binary);
-        out << text;
-    }
-    std::string Text() const
-    {
-        std::ifstream in(file, std::ios::binary);
-        std::stringstream ss;
-        ss << in.rdbuf();
-        return ss.str();
-    }
+    ConfigFile() : ScratchFileTest("Durnex.cfg") {}
     // Frame settings are large: keep them off the stack.
     static std::unique_ptr<FrameSettings> Fresh() { return std::make_unique<FrameSettings>(); }
 };

@@ -1,5 +1,7 @@
 #include "platform/core/Profile.h"
 
+#include "support/ScratchFileTest.h"
+
 #include <gtest/gtest.h>
 
 #include <csignal>
@@ -19,30 +21,9 @@ namespace fs = std::filesystem;
 
 namespace {
 
-class ProfileFile : public ::testing::Test {
+class ProfileFile : public ScratchFileTest {
 protected:
-    fs::path dir;
-    fs::path file;
-    void SetUp() override
-    {
-        char tmpl[] = "/tmp/durnex-ini-XXXXXX";
-        dir = mkdtemp(tmpl);
-        file = dir / "Test.ini";
-    }
-    void TearDown() override { fs::remove_all(dir); }
-
-    void Put(const std::string& text)
-    {
-        std::ofstream out(file, std::ios::binary);
-        out << text;
-    }
-    std::string Text() const
-    {
-        std::ifstream in(file, std::ios::binary);
-        std::stringstream ss;
-        ss << in.rdbuf();
-        return ss.str();
-    }
+    ProfileFile() : ScratchFileTest("Test.ini") {}
     std::string Get(const char* section, const char* key, const char* def = "dflt", DWORD size = 256)
     {
         std::vector<char> buf(size + 1, '#');
