@@ -4,7 +4,6 @@
 #include "app/settings/NumberText.h"
 #include "platform/core/FileSystem.h"
 
-#include <sys/stat.h>
 
 #include <algorithm>
 #include <cctype>
@@ -746,37 +745,8 @@ bool WriteSettingsTo(std::FILE* f, const FrameSettings& settings)
 
 bool WriteConfigurationFile(const FrameSettings& settings, const char* path)
 {
-    if (path == nullptr)
-        return false;
-    // The new file goes beside the old one and is renamed over it only when complete, so a
-    // full disk keeps the old configuration whole. A link is written through in place, so it
-    // stays a link; so is a file in a folder where no new file can be made.
-    struct stat old {};
-    const bool exists = ::lstat(path, &old) == 0;
-    if (!exists || S_ISREG(old.st_mode)) {
-        const std::string name(path);
-        const std::size_t slash = name.find_last_of('/');
-        const std::string temp = MakeTempFile(slash == std::string::npos ? std::string(".") : name.substr(0, slash + 1), "cfg");
-        if (!temp.empty()) {
-            std::FILE* f = std::fopen(temp.c_str(), "wb");
-            bool ok = f != nullptr && WriteSettingsTo(f, settings);
-            if (ok && exists)
-                ok = ::fchmod(::fileno(f), old.st_mode & 07777) == 0;
-            if (f != nullptr && std::fclose(f) != 0)
-                ok = false;
-            if (ok && std::rename(temp.c_str(), path) == 0)
-                return true;
-            std::remove(temp.c_str());
-            return false;
-        }
-    }
-    std::FILE* f = std::fopen(path, "wb");
-    if (f == nullptr)
-        return false;
-    bool ok = WriteSettingsTo(f, settings);
-    if (std::fclose(f) != 0)
-        ok = false;
-    return ok;
+    // A full disk keeps the old configuration whole: the file is replaced only when complete.
+    return ReplaceFileContent(path, [&settings](std::FILE* f) { return WriteSettingsTo(f, settings); });
 }
 
 bool ReadConfigurationFile(FrameSettings& settings, const char* path)

@@ -9,6 +9,7 @@
 #include <system_error>
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace fs = std::filesystem;
@@ -178,4 +179,37 @@ std::int64_t GetFileSizeOf(const std::string& path)
     if (ec)
         return -1;
     return static_cast<std::int64_t>(n);
+}
+
+bool ReplaceFileContent(const char* path, const std::function<bool(std::FILE*)>& write)
+{
+    if (path == nullptr)
+        return false;
+    struct stat old {};
+    const bool exists = ::lstat(path, &old) == 0;
+    if (!exists || S_ISREG(old.st_mode)) {
+        const std::string name(path);
+        const std::size_t slash = name.find_last_of('/');
+        const std::string temp =
+            MakeTempFile(slash == std::string::npos ? std::string(".") : name.substr(0, slash + 1), "new");
+        if (!temp.empty()) {
+            std::FILE* f = std::fopen(temp.c_str(), "wb");
+            bool ok = f != nullptr && write(f) && std::fflush(f) == 0;
+            if (ok && exists)
+                ok = ::fchmod(::fileno(f), old.st_mode & 07777) == 0;
+            if (f != nullptr && std::fclose(f) != 0)
+                ok = false;
+            if (ok && std::rename(temp.c_str(), path) == 0)
+                return true;
+            std::remove(temp.c_str());
+            return false;
+        }
+    }
+    std::FILE* f = std::fopen(path, "wb");
+    if (f == nullptr)
+        return false;
+    bool ok = write(f) && std::fflush(f) == 0;
+    if (std::fclose(f) != 0)
+        ok = false;
+    return ok;
 }

@@ -4,7 +4,9 @@
 
 #include "platform/core/WinTypes.h"
 
+#include <cstdio>
 #include <cstdint>
+#include <functional>
 #include <string>
 
 // The system's temporary folder with a trailing '/'. Returns its length, 0 on failure.
@@ -33,3 +35,10 @@ bool FileExists(const std::string& path);      // a regular file exists there
 bool FolderExists(const std::string& path);    // a folder exists there
 // Size in bytes, or -1 when the file is missing or unreadable.
 std::int64_t GetFileSizeOf(const std::string& path);
+
+// Replaces a file's whole content with what `write` puts into the stream it is handed. The
+// new content goes to a file beside the old one, which is renamed over it only when all of it
+// is written, keeping the old file's permissions: a full disk or a crash leaves the old file,
+// never half of one. A link is written through in place, so it stays a link; so is a file in
+// a folder where no new file can be made. `write` returns false when it failed.
+bool ReplaceFileContent(const char* path, const std::function<bool(std::FILE*)>& write);

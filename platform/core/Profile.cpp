@@ -113,10 +113,7 @@ bool WriteAll(std::FILE* f, const std::string& text)
     return ok;
 }
 
-// The new text goes to a file beside the old one, which is renamed over it only when the
-// whole text is written: a full disk or a crash leaves the old file, never half of one.
-// A link is written through in place, so it stays a link; so is a file in a folder where no
-// new file can be made.
+// Written through ReplaceFileContent, so a failed write leaves the old file whole.
 bool WriteLines(const char* fileName, const std::vector<std::string>& lines)
 {
     std::string text;
@@ -124,32 +121,7 @@ bool WriteLines(const char* fileName, const std::vector<std::string>& lines)
         text += line;
         text += "\r\n";
     }
-    struct stat old {};
-    const bool exists = ::lstat(fileName, &old) == 0;
-    if (!exists || S_ISREG(old.st_mode)) {
-        std::string name(fileName);
-        std::size_t slash = name.find_last_of('/');
-        std::string temp = MakeTempFile(slash == std::string::npos ? std::string(".") : name.substr(0, slash + 1), "ini");
-        if (!temp.empty()) {
-            std::FILE* f = std::fopen(temp.c_str(), "wb");
-            bool ok = f != nullptr && WriteAll(f, text);
-            if (ok && exists)
-                ok = ::fchmod(::fileno(f), old.st_mode & 07777) == 0;
-            if (f != nullptr && std::fclose(f) != 0)
-                ok = false;
-            if (ok && std::rename(temp.c_str(), fileName) == 0)
-                return true;
-            std::remove(temp.c_str());
-            return false;
-        }
-    }
-    std::FILE* f = std::fopen(fileName, "wb");
-    if (f == nullptr)
-        return false;
-    bool ok = WriteAll(f, text);
-    if (std::fclose(f) != 0)
-        ok = false;
-    return ok;
+    return ReplaceFileContent(fileName, [&text](std::FILE* f) { return WriteAll(f, text); });
 }
 
 // Index of the first section line named section, or -1.
