@@ -4,7 +4,6 @@
 #include "app/settings/NumberText.h"
 #include "platform/core/FileSystem.h"
 
-
 #include <algorithm>
 #include <cctype>
 #include <cstring>
