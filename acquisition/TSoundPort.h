@@ -7,7 +7,7 @@
 #pragma once
 
 #include "platform/core/WinTypes.h"
-#include "wave/TPcmFormat.h"
+#include "records/TPcmFormat.h"
 
 class CWnd;
 

@@ -8,7 +8,7 @@
 // Threads: user-interface thread only (there is no reader thread yet).
 #pragma once
 
-#include "app/settings/UsbDeviceSettings.h"
+#include "records/UsbDeviceSettings.h"
 #include "platform/core/WinTypes.h"
 
 class CWnd;

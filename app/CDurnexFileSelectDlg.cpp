@@ -1,7 +1,7 @@
 #include "app/CDurnexFileSelectDlg.h"
 
 #include "app/CEnterGainAdjustDlg.h"
-#include "app/settings/RecordBytes.h"
+#include "records/RecordBytes.h"
 #include "platform/ui/CommonDialogs.h"
 #include "platform/ui/Controls.h"
 #include "platform/ui/LongOperation.h"

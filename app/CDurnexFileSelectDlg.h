@@ -4,8 +4,8 @@
 // opened or closed; nothing is copied back on close.
 #pragma once
 
-#include "app/settings/ChannelFileState.h"
-#include "dsp/ChannelCalibration.h"
+#include "records/ChannelFileState.h"
+#include "records/ChannelCalibration.h"
 #include "platform/ui/Dialog.h"
 #include "wave/FileGroup.h"
 

@@ -2,9 +2,9 @@
 // (the prompt names them) or in percent of full scale. Zero is refused.
 #pragma once
 
-#include "dsp/ChannelCalibration.h"
+#include "records/ChannelCalibration.h"
 #include "platform/ui/Dialog.h"
-#include "wave/TPcmFormat.h"
+#include "records/TPcmFormat.h"
 
 class CEnterDCOffsetDlg : public CDialog {
 public:

@@ -1,6 +1,6 @@
 #include "app/CFileExportDlg.h"
 
-#include "app/settings/CommonRoutines.h"
+#include "records/CommonRoutines.h"
 #include "platform/ui/Controls.h"
 #include "res/FileDialogIds.h"
 

@@ -1,7 +1,7 @@
 #include "app/CFilterDialog.h"
 
-#include "app/settings/CommonRoutines.h"
-#include "app/settings/RecordBytes.h"
+#include "records/CommonRoutines.h"
+#include "records/RecordBytes.h"
 #include "platform/core/SystemFolders.h"
 #include "platform/ui/CommonDialogs.h"
 #include "res/FileDialogIds.h"

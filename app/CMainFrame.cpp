@@ -3,14 +3,14 @@
 #include "app/CMainFrame.h"
 
 #include "acquisition/TUsbDevice.h"
-#include "app/AppMessages.h"
+#include "records/AppMessages.h"
 #include "app/CAboutDialog.h"
 #include "app/CSetPathsDlg.h"
-#include "app/settings/CommonRoutines.h"
+#include "records/CommonRoutines.h"
 #include "app/settings/ConfigurationFile.h"
 #include "app/settings/GlobalSettings.h"
 #include "dsp/SpectralData.h"
-#include "dsp/TSmoothing.h"
+#include "numerics/TSmoothing.h"
 #include "platform/core/FileSystem.h"
 #include "platform/core/SystemFolders.h"
 #include "platform/ui/LongOperation.h"
@@ -49,6 +49,7 @@ BEGIN_MESSAGE_MAP(CMainFrame, CMDIFrameWnd)
     ON_MESSAGE(CMainFrame::kFirstResizeWork, &CMainFrame::OnFirstResizeWork)
     ON_MESSAGE(WM_PLOT_CLOSING, &CMainFrame::OnPlotClosing)
     ON_MESSAGE(WM_PLOT_ACTIVATED, &CMainFrame::OnPlotActivated)
+    ON_MESSAGE(WM_RUN_WHOLE_FILE, &CMainFrame::OnRunWholeFileMessage)
     ON_MESSAGE(WM_UTILITY_CLOSING, &CMainFrame::OnUtilityClosing)
 #include "app/MainFrameLayoutMap.inc"
 #include "app/MainFrameFilesMap.inc"

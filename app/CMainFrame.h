@@ -152,6 +152,10 @@ public:
     // Posted by the first resize; runs its once-only work once the frame is up.
     static constexpr UINT kFirstResizeWork = WM_APP + 1;
     LRESULT OnFirstResizeWork(WPARAM wParam, LPARAM lParam);
+    // Enter released in a plot window.
+    LRESULT OnRunWholeFileMessage(WPARAM wParam, LPARAM lParam);
+    // What a plot window needs of the frame beyond its records, handed over when it opens.
+    void HandOverPlotSettings(TPlotBase& plot);
 
     // Profile and start-up configuration.
     void ReadGlobalSettings();

@@ -2,7 +2,7 @@
 // inches, the comment block) when closed with OK; Cancel changes nothing.
 #pragma once
 
-#include "app/settings/PrintSettings.h"
+#include "records/PrintSettings.h"
 #include "platform/ui/Dialog.h"
 
 class CPrintAnnotationDialog : public CDialog {

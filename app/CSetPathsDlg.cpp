@@ -1,7 +1,7 @@
 #include "app/CSetPathsDlg.h"
 
 #include "app/CMainFrame.h"
-#include "app/settings/CommonRoutines.h"
+#include "records/CommonRoutines.h"
 
 #include <cstdio>
 

@@ -4,7 +4,7 @@
 // User-interface thread only.
 #pragma once
 
-#include "app/settings/PathSettings.h"
+#include "records/PathSettings.h"
 #include "platform/ui/Dialog.h"
 
 #include <string>

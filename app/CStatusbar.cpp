@@ -1,10 +1,10 @@
 #include "app/CStatusbar.h"
 
-#include "app/AppMessages.h"
+#include "records/AppMessages.h"
 #include "app/CMainFrame.h"
 #include "acquisition/TUsbDevice.h"
-#include "app/settings/CommonRoutines.h"
-#include "dsp/TSmoothing.h"
+#include "records/CommonRoutines.h"
+#include "numerics/TSmoothing.h"
 #include "platform/ui/GdiDC.h"
 #include "platform/ui/GdiWindowDC.h"
 #include "wave/TSampleBuffer.h"

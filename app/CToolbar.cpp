@@ -1,8 +1,8 @@
 #include "app/CToolbar.h"
 
-#include "app/AppMessages.h"
+#include "records/AppMessages.h"
 #include "app/CMainFrame.h"
-#include "app/settings/CommonRoutines.h"
+#include "records/CommonRoutines.h"
 #include "platform/ui/GdiDC.h"
 #include "platform/ui/GdiWindowDC.h"
 #include "res/resource.h"

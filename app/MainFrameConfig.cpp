@@ -4,8 +4,8 @@
 #include "app/CMainFrame.h"
 
 #include "acquisition/TUsbDevice.h"
-#include "app/settings/CommonRoutines.h"
-#include "app/settings/RecordBytes.h"
+#include "records/CommonRoutines.h"
+#include "records/RecordBytes.h"
 #include "plots/spectrogram/TSurfacePlot.h"
 #include "platform/core/MessageBox.h"
 #include "platform/ui/CommonDialogs.h"

@@ -6,7 +6,7 @@
 #include "app/CSetFilePositionDlg.h"
 #include "app/CStatusbar.h"
 #include "app/CToolbar.h"
-#include "dsp/ChannelCalibration.h"
+#include "records/ChannelCalibration.h"
 #include "dsp/SegmentProgress.h"
 #include "platform/core/FileSystem.h"
 #include "platform/core/GlobalMemory.h"

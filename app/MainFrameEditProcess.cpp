@@ -10,7 +10,7 @@
 #include "app/CFileImportDlg.h"
 #include "app/CFileImportProcessDlg.h"
 #include "app/CFilterDialog.h"
-#include "app/settings/CommonRoutines.h"
+#include "records/CommonRoutines.h"
 #include "dsp/FilterSegment.h"
 #include "dsp/FilterSettings.h"
 #include "dsp/SegmentProgress.h"

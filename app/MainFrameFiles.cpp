@@ -4,9 +4,9 @@
 #include "app/CMainFrame.h"
 
 #include "app/CDurnexFileSelectDlg.h"
-#include "app/settings/CommonRoutines.h"
-#include "app/settings/RecordBytes.h"
-#include "dsp/ChannelCalibration.h"
+#include "records/CommonRoutines.h"
+#include "records/RecordBytes.h"
+#include "records/ChannelCalibration.h"
 #include "platform/ui/CommonDialogs.h"
 #include "plots/TSeriesPlot.h"
 #include "wave/TSampleBuffer.h"

@@ -4,10 +4,10 @@
 
 #include "acquisition/TSoundOutput.h"
 #include "acquisition/TUsbDevice.h"
-#include "app/settings/CommonRoutines.h"
-#include "dsp/ChannelCalibration.h"
+#include "records/CommonRoutines.h"
+#include "records/ChannelCalibration.h"
 #include "dsp/SpectralData.h"
-#include "dsp/TSmoothing.h"
+#include "numerics/TSmoothing.h"
 #include "platform/core/MessageBox.h"
 #include "platform/ui/Menu.h"
 #include "plots/TPhasePlot.h"

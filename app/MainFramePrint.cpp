@@ -2,7 +2,7 @@
 // comment block, then the plot itself inside the margins.
 #include "app/CMainFrame.h"
 #include "app/CPrintAnnotationDialog.h"
-#include "dsp/TSmoothing.h"
+#include "numerics/TSmoothing.h"
 #include "platform/core/MessageBox.h"
 #include "platform/core/Resources.h"
 #include "platform/ui/Print.h"

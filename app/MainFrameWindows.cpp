@@ -2,7 +2,7 @@
 // the selection commands, re-opening what was open, the active plot and the main title.
 #include "app/CMainFrame.h"
 
-#include "app/settings/CommonRoutines.h"
+#include "records/CommonRoutines.h"
 #include "dialogs/CSelectCompositeViewDlg.h"
 #include "dialogs/CSelectSingleViewDlg.h"
 #include "dsp/SpectralData.h"
@@ -74,6 +74,7 @@ void OpenInputPlot(CMainFrame& frame, Plot*& slot, int kind, const char* kindTex
     Plot* plot = CreatePlot(slot, [&](Plot& p) { return create(p, title.c_str(), &rect); });
     if (plot == nullptr)
         return;
+    frame.HandOverPlotSettings(*plot);
     prepare(*plot);
     if (maximised)
         plot->ShowWindow(SW_MAXIMIZE);
@@ -96,7 +97,8 @@ void OpenCompositePlot(CMainFrame& frame, Plot*& slot, int kind, const char* kin
     const std::string title = CompositeTitle(kindText, composite);
     RECT rect;
     frame.GetInitialWindowRect(&rect, kind, composite, true);
-    CreatePlot(slot, [&](Plot& p) { return create(p, title.c_str(), &rect); });
+    if (Plot* plot = CreatePlot(slot, [&](Plot& p) { return create(p, title.c_str(), &rect); }))
+        frame.HandOverPlotSettings(*plot);
 }
 } // namespace
 
@@ -467,6 +469,7 @@ void CMainFrame::OnSelectCompositeChannelPlots()
         work[c] = Settings.Composite[c];
     CSelectCompositeViewDlg dialog(this, Settings.OpMode, work, Settings.Processing, wanted[0], wanted[1], wanted[2],
                                    wanted[3], enabled);
+    dialog.SetCalibrations(Settings.Calibration);
     if (dialog.DoModal() != IDOK)
         return;
     for (int c = 0; c < kComposites; ++c)
@@ -669,4 +672,15 @@ void CMainFrame::DisableCompositesOfDisabledChannels()
                 ClosePlot(kind, c, true);
         }
     }
+}
+
+void CMainFrame::HandOverPlotSettings(TPlotBase& plot)
+{
+    plot.SetLogoHidden(TPlotBase::IsLogoHidden(ProfilePath.c_str()));
+}
+
+LRESULT CMainFrame::OnRunWholeFileMessage(WPARAM, LPARAM)
+{
+    StartWholeFileRun();
+    return 0;
 }

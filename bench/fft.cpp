@@ -2,7 +2,7 @@
 // Each of our cases reports "vs_fftw": our time per transform divided by FFTW's. The two are
 // timed alternately in short rounds and the best round of each is kept, so that load from
 // other processes on a shared machine does not tilt the ratio.
-#include "dsp/TFft.h"
+#include "numerics/TFft.h"
 
 #include <benchmark/benchmark.h>
 

@@ -2,10 +2,10 @@
 // per second of signal: "x_realtime" is how many seconds of 4 kHz or 48 kHz input one
 // processor second handles at each FFT size, with a new block every N/10 samples (90 %
 // overlap, the channel default).
-#include "app/settings/ChannelProcessingSettings.h"
-#include "app/settings/ChannelScalingSettings.h"
+#include "records/ChannelProcessingSettings.h"
+#include "records/ChannelScalingSettings.h"
 #include "dsp/SpectralData.h"
-#include "dsp/TSmoothing.h"
+#include "numerics/TSmoothing.h"
 
 #include <benchmark/benchmark.h>
 

@@ -1,6 +1,5 @@
 #include "dialogs/CCompositeSettingsDlg.h"
 
-#include "app/CMainFrame.h"
 #include "platform/core/MessageBox.h"
 #include "platform/ui/WinApp.h"
 #include "res/PlotSelectionDialogIds.h"
@@ -65,8 +64,6 @@ CCompositeSettingsDlg::CCompositeSettingsDlg(CWnd* parent, WORD mode, CompositeC
                                              const BYTE* enabled)
     : CDialog(IDD_COMPOSITE_SETTINGS, parent), m_mode(mode), m_record(record), m_enabled(enabled)
 {
-    if (auto* frame = dynamic_cast<CMainFrame*>(AfxGetMainWnd()))
-        m_calibrations = frame->Settings.Calibration;
 }
 
 void CCompositeSettingsDlg::DeriveLabels(WORD type, int test, int reference, const BYTE include[8],

@@ -2,8 +2,8 @@
 // channels, and the amplitude labels of its plots. Edits the caller's record in place.
 #pragma once
 
-#include "app/settings/CompositeChannelSettings.h"
-#include "dsp/ChannelCalibration.h"
+#include "records/CompositeChannelSettings.h"
+#include "records/ChannelCalibration.h"
 #include "platform/ui/Dialog.h"
 
 #include <string>

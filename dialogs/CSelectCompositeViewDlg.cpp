@@ -130,6 +130,7 @@ void CSelectCompositeViewDlg::OnOperationClicked(UINT id)
         if (kCompositeOperationIds[c] != static_cast<int>(id))
             continue;
         CCompositeSettingsDlg settings(this, m_mode, &m_records[c], m_enabled);
+        settings.SetCalibrations(m_calibrations);
         if (settings.DoModal() == IDOK) {
             std::string text;
             FormatCompositeOperation(m_records[c], &text, nullptr);

@@ -5,8 +5,9 @@
 // button opens the composite's measurement settings on the working copy.
 #pragma once
 
-#include "app/settings/ChannelProcessingSettings.h"
-#include "app/settings/CompositeChannelSettings.h"
+#include "records/ChannelProcessingSettings.h"
+#include "records/ChannelCalibration.h"
+#include "records/CompositeChannelSettings.h"
 #include "platform/ui/Dialog.h"
 
 #include <string>
@@ -19,6 +20,9 @@ public:
     CSelectCompositeViewDlg(CWnd* parent, WORD mode, CompositeChannelSettings* records,
                             const ChannelProcessingSettings* processing, BYTE* spectrum, BYTE* phase,
                             BYTE* spectrogram, BYTE* surface, const BYTE* enabled);
+
+    // The channels' calibration records (8), from which the composite settings derive labels.
+    void SetCalibrations(const ChannelCalibration* records) { m_calibrations = records; }
 
     BOOL OnInitDialog() override;
     void OnOK() override;
@@ -37,4 +41,5 @@ private:
     const ChannelProcessingSettings* m_processing;
     BYTE* m_wanted[4];
     const BYTE* m_enabled;
+    const ChannelCalibration* m_calibrations = nullptr;
 };

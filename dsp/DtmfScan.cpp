@@ -1,11 +1,11 @@
 #include "dsp/DtmfScan.h"
 
-#include "app/settings/ChannelProcessingSettings.h"
-#include "app/settings/ChannelScalingSettings.h"
+#include "records/ChannelProcessingSettings.h"
+#include "records/ChannelScalingSettings.h"
 #include "dsp/DtmfDetector.h"
 #include "dsp/SegmentSamples.h"
 #include "dsp/SpectralData.h"
-#include "dsp/TSmoothing.h"
+#include "numerics/TSmoothing.h"
 #include "wave/TWaveData.h"
 
 #include <algorithm>

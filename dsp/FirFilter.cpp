@@ -1,7 +1,7 @@
 #include "dsp/FirFilter.h"
 
 #include "dsp/SegmentSamples.h"
-#include "dsp/TSmoothing.h"
+#include "numerics/TSmoothing.h"
 #include "platform/core/MessageBox.h"
 #include "wave/TWaveData.h"
 

@@ -11,7 +11,7 @@
 #pragma once
 
 #include "dsp/FilterSettings.h"
-#include "wave/TPcmFormat.h"
+#include "records/TPcmFormat.h"
 
 #include <cstdint>
 #include <span>

@@ -2,10 +2,10 @@
 // turned into a symmetric impulse response by the spectrum engine's inverse transform.
 #include "dsp/FirFilter.h"
 
-#include "app/settings/ChannelProcessingSettings.h"
-#include "app/settings/ChannelScalingSettings.h"
+#include "records/ChannelProcessingSettings.h"
+#include "records/ChannelScalingSettings.h"
 #include "dsp/SpectralData.h"
-#include "dsp/TSmoothing.h"
+#include "numerics/TSmoothing.h"
 
 #include <algorithm>
 #include <cmath>

@@ -1,7 +1,7 @@
 #include "dsp/SegmentAnalysis.h"
 
-#include "app/settings/ChannelProcessingSettings.h"
-#include "dsp/ChannelCalibration.h"
+#include "records/ChannelProcessingSettings.h"
+#include "records/ChannelCalibration.h"
 #include "platform/core/MessageBox.h"
 #include "wave/TSampleBuffer.h"
 #include "wave/TWaveData.h"

@@ -3,7 +3,7 @@
 #pragma once
 
 #include "platform/core/WinTypes.h"
-#include "wave/TPcmFormat.h"
+#include "records/TPcmFormat.h"
 
 #include <cstdint>
 #include <span>

@@ -1,9 +1,9 @@
 #include "dsp/SegmentSpectrum.h"
 
-#include "app/settings/ChannelProcessingSettings.h"
+#include "records/ChannelProcessingSettings.h"
 #include "dsp/SegmentSamples.h"
 #include "dsp/SpectralData.h"
-#include "dsp/TSmoothing.h"
+#include "numerics/TSmoothing.h"
 #include "wave/TSampleBuffer.h"
 #include "wave/TWaveData.h"
 

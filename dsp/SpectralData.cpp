@@ -1,7 +1,7 @@
 // Construction, settings, memory, the scale table, and the per-block path of SpectralData.
 #include "dsp/SpectralData.h"
 
-#include "dsp/TFft.h"
+#include "numerics/TFft.h"
 #include "platform/core/MessageBox.h"
 
 #include <algorithm>

@@ -12,9 +12,9 @@
 // 0 / -999.9.
 #pragma once
 
-#include "app/settings/ChannelProcessingSettings.h"
-#include "app/settings/ChannelScalingSettings.h"
-#include "dsp/ChannelCalibration.h"
+#include "records/ChannelProcessingSettings.h"
+#include "records/ChannelScalingSettings.h"
+#include "records/ChannelCalibration.h"
 #include "platform/core/WinTypes.h"
 
 #include <memory>

@@ -2,7 +2,7 @@
 // (*.mic microphone compensation, *.flt filter response) of SpectralData.
 #include "dsp/SpectralData.h"
 
-#include "dsp/CubicSpline.h"
+#include "numerics/CubicSpline.h"
 #include "platform/core/MessageBox.h"
 
 #include <algorithm>

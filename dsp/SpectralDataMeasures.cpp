@@ -1,7 +1,7 @@
 // Distortion, noise and level measures of SpectralData, all from the averaged power per bin.
 #include "dsp/SpectralData.h"
 
-#include "dsp/CubicSpline.h"
+#include "numerics/CubicSpline.h"
 #include "platform/core/MessageBox.h"
 
 #include <algorithm>

@@ -4,9 +4,9 @@
 // Threads: user-interface thread only.
 #pragma once
 
-#include "app/settings/ChannelProcessingSettings.h"
-#include "app/settings/ChannelScalingSettings.h"
-#include "app/settings/MarkerSettings.h"
+#include "records/ChannelProcessingSettings.h"
+#include "records/ChannelScalingSettings.h"
+#include "records/MarkerSettings.h"
 #include "plots/TSettingsPlot.h"
 
 template <class Settings> class TChannelPlot : public TSettingsPlot<Settings> {

@@ -1,6 +1,6 @@
 #include "plots/TPhasePlot.h"
 
-#include "app/settings/PhasePlotSettings.h"
+#include "records/PhasePlotSettings.h"
 
 BOOL TPhasePlot::Create(LPCSTR title, DWORD style, const RECT* rect, ChannelProcessingSettings processing,
                         ChannelScalingSettings scaling, MarkerSettings markers, PhasePlotSettings* settings,

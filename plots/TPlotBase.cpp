@@ -1,8 +1,7 @@
 #include "plots/TPlotBase.h"
 
-#include "app/AppMessages.h"
-#include "app/CMainFrame.h"
-#include "app/settings/PrintSettings.h"
+#include "records/AppMessages.h"
+#include "records/PrintSettings.h"
 #include "platform/core/Profile.h"
 #include "platform/ui/GdiObjects.h"
 #include "platform/ui/GdiWindowDC.h"
@@ -210,9 +209,8 @@ void TPlotBase::DrawWatermark(CDC* dc, const RECT&, const RECT&)
 {
     if (m_printing || !m_watermark || m_watermarkRect.IsRectEmpty())
         return;
-    if (auto* frame = dynamic_cast<CMainFrame*>(AfxGetMainWnd()))
-        if (IsLogoHidden(frame->ProfilePath.c_str()))
-            return;
+    if (m_logoHidden)
+        return;
     // Our own mark: a rounded navy tag with a white wave across it.
     const CRect& r = m_watermarkRect;
     const int saved = dc->SaveDC();
@@ -292,8 +290,11 @@ void TPlotBase::OnKeyUp(UINT nChar, UINT, UINT)
 {
     if (nChar != VK_RETURN)
         return;
-    if (auto* frame = dynamic_cast<CMainFrame*>(AfxGetMainWnd()))
-        frame->StartWholeFileRun();
+    CWnd* frame = GetMDIFrame();
+    if (!frame)
+        frame = AfxGetMainWnd();
+    if (frame)
+        frame->SendMessage(WM_RUN_WHOLE_FILE, 0, reinterpret_cast<LPARAM>(this));
 }
 
 void TPlotBase::PrintPlot(CDC* dc, const PrintSettings* settings, bool, WORD)

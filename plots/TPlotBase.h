@@ -71,6 +71,8 @@ public:
     void DrawPaneFrame(CDC* dc, const RECT& rect, int width);
     // [FileIO] HideLogo of the profile: "TRUE" in any case hides the watermark.
     static bool IsLogoHidden(const char* profilePath);
+    // The frame reads that key and hands the answer to every plot it opens.
+    void SetLogoHidden(bool hidden) { m_logoHidden = hidden; }
 
 protected:
     // Creates the MDI child (class with double clicks and the plot background) and lays it out.
@@ -94,6 +96,7 @@ protected:
     COLORREF m_background = 0;
     BYTE m_printing = 0;
     BYTE m_watermark = 1;
+    bool m_logoHidden = false;
     int m_paneMode = 2;
     CRect m_plotRect;
     CRect m_paneA;

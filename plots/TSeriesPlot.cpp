@@ -1,7 +1,7 @@
 #include "plots/TSeriesPlot.h"
 
-#include "app/settings/TimeSeriesPlotSettings.h"
-#include "dsp/ChannelCalibration.h"
+#include "records/TimeSeriesPlotSettings.h"
+#include "records/ChannelCalibration.h"
 #include "platform/ui/GdiObjects.h"
 #include "wave/TSampleBuffer.h"
 #include "wave/TWaveFile.h"

@@ -1,10 +1,10 @@
 #include "plots/TSettingsPlot.h"
 
-#include "app/settings/PhasePlotSettings.h"
-#include "app/settings/SpectrogramPlotSettings.h"
-#include "app/settings/SpectrumPlotSettings.h"
-#include "app/settings/SurfacePlotSettings.h"
-#include "app/settings/TimeSeriesPlotSettings.h"
+#include "records/PhasePlotSettings.h"
+#include "records/SpectrogramPlotSettings.h"
+#include "records/SpectrumPlotSettings.h"
+#include "records/SurfacePlotSettings.h"
+#include "records/TimeSeriesPlotSettings.h"
 
 template <class Settings> void TSettingsPlot<Settings>::ShowToolbar(bool show)
 {

@@ -1,6 +1,6 @@
 #include "utilities/CUtilityWindow.h"
 
-#include "app/AppMessages.h"
+#include "records/AppMessages.h"
 #include "platform/ui/GdiObjects.h"
 #include "platform/ui/GdiWindowDC.h"
 #include "platform/ui/WinApp.h"

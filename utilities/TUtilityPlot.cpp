@@ -1,6 +1,6 @@
 #include "utilities/TUtilityPlot.h"
 
-#include "app/AppMessages.h"
+#include "records/AppMessages.h"
 #include "platform/ui/WinApp.h"
 
 BEGIN_MESSAGE_MAP(TUtilityPlot, TPlotBase)

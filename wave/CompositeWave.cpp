@@ -1,6 +1,6 @@
 #include "wave/CompositeWave.h"
 
-#include "app/settings/ChannelFileState.h"
+#include "records/ChannelFileState.h"
 #include "platform/core/MessageBox.h"
 #include "wave/FileGroup.h"
 #include "wave/TSampleBuffer.h"

@@ -1,8 +1,8 @@
 #include "wave/ExportProcess.h"
 
-#include "app/settings/CommonRoutines.h"
-#include "app/settings/NumberText.h"
-#include "dsp/ChannelCalibration.h"
+#include "records/CommonRoutines.h"
+#include "records/NumberText.h"
+#include "records/ChannelCalibration.h"
 #include "platform/core/FileSystem.h"
 #include "platform/core/MessageBox.h"
 #include "wave/TSampleBuffer.h"

@@ -2,7 +2,7 @@
 // process (never written to a file). The export process works on a copy.
 #pragma once
 
-#include "app/settings/RecordBytes.h"
+#include "records/RecordBytes.h"
 #include "platform/core/WinTypes.h"
 
 struct ExportSettings {

@@ -1,9 +1,9 @@
 #include "wave/FileGroup.h"
 
-#include "app/settings/ChannelFileState.h"
-#include "app/settings/CommonRoutines.h"
-#include "app/settings/NumberText.h"
-#include "dsp/ChannelCalibration.h"
+#include "records/ChannelFileState.h"
+#include "records/CommonRoutines.h"
+#include "records/NumberText.h"
+#include "records/ChannelCalibration.h"
 #include "platform/core/FileSystem.h"
 #include "platform/core/MessageBox.h"
 #include "platform/core/Profile.h"

@@ -8,7 +8,7 @@
 // records are written through. User-interface thread only.
 #pragma once
 
-#include "app/settings/RecordBytes.h"
+#include "records/RecordBytes.h"
 #include "platform/core/WinTypes.h"
 
 #include <cstdint>

@@ -1,6 +1,6 @@
 #include "wave/GainOffset.h"
 
-#include "app/settings/NumberText.h"
+#include "records/NumberText.h"
 #include "platform/core/MessageBox.h"
 #include "wave/TSampleBuffer.h"
 #include "wave/TWaveFile.h"

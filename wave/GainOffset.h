@@ -7,9 +7,9 @@
 // callback connected to their Esc-cancel loop. User-interface thread only.
 #pragma once
 
-#include "dsp/ChannelCalibration.h"
+#include "records/ChannelCalibration.h"
 #include "platform/core/WinTypes.h"
-#include "wave/TPcmFormat.h"
+#include "records/TPcmFormat.h"
 
 #include <cstdint>
 #include <functional>

@@ -12,7 +12,7 @@
 
 #include "platform/core/WinTypes.h"
 #include "wave/ImportSettings.h"
-#include "wave/TPcmFormat.h"
+#include "records/TPcmFormat.h"
 #include "wave/WaveCalibrationBlock.h"
 
 #include <cstdio>

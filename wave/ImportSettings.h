@@ -3,7 +3,7 @@
 // works on a copy. A plain fixed-size record, zeroed whole so byte comparison is meaningful.
 #pragma once
 
-#include "app/settings/RecordBytes.h"
+#include "records/RecordBytes.h"
 #include "platform/core/WinTypes.h"
 
 #include <cstdint>

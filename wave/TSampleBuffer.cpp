@@ -1,8 +1,8 @@
 #include "wave/TSampleBuffer.h"
 
-#include "app/settings/TriggerSettings.h"
-#include "dsp/TFft.h"
-#include "dsp/TSmoothing.h"
+#include "records/TriggerSettings.h"
+#include "numerics/TFft.h"
+#include "numerics/TSmoothing.h"
 #include "wave/RangeLevels.h"
 
 #include <algorithm>

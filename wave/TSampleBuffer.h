@@ -4,10 +4,10 @@
 // the zero value, optionally scaled to the calibrated unit. One thread at a time.
 #pragma once
 
-#include "dsp/ChannelCalibration.h"
+#include "records/ChannelCalibration.h"
 #include "platform/core/GlobalMemory.h"
 #include "platform/core/WinTypes.h"
-#include "wave/TPcmFormat.h"
+#include "records/TPcmFormat.h"
 
 #include <cstdint>
 

@@ -1,6 +1,6 @@
 #include "wave/TWaveData.h"
 
-#include "app/settings/TriggerSettings.h"
+#include "records/TriggerSettings.h"
 
 #include <algorithm>
 #include <cmath>

@@ -10,7 +10,7 @@
 #include "platform/core/GlobalMemory.h"
 #include "platform/core/WinTypes.h"
 #include "wave/RangeLevels.h"
-#include "wave/TPcmFormat.h"
+#include "records/TPcmFormat.h"
 #include "wave/WaveCalibrationBlock.h"
 
 #include <cstdint>

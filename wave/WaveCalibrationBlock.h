@@ -3,7 +3,7 @@
 // by field, little-endian; files written on Windows read back byte for byte.
 #pragma once
 
-#include "dsp/ChannelCalibration.h"
+#include "records/ChannelCalibration.h"
 #include "platform/core/WinTypes.h"
 
 #include <cstddef>

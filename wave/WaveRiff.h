@@ -5,7 +5,7 @@
 
 #include "platform/core/Mmio.h"
 #include "platform/core/WinTypes.h"
-#include "wave/TPcmFormat.h"
+#include "records/TPcmFormat.h"
 #include "wave/WaveCalibrationBlock.h"
 
 #include <cstdint>

@@ -1,7 +1,7 @@
 #include "app/settings/ConfigurationFile.h"
 
-#include "app/settings/CommonRoutines.h"
-#include "app/settings/NumberText.h"
+#include "records/CommonRoutines.h"
+#include "records/NumberText.h"
 #include "platform/core/FileSystem.h"
 
 #include <algorithm>

@@ -3,7 +3,7 @@
 // are read into it and written from it, so all of that works without a window.
 #pragma once
 
-#include "app/settings/SettingsRecords.h"
+#include "records/SettingsRecords.h"
 
 struct FrameSettings {
     static constexpr int kChannels = 8;

@@ -1,6 +1,6 @@
 #include "app/settings/GlobalSettings.h"
 
-#include "app/settings/NumberText.h"
+#include "records/NumberText.h"
 #include "platform/core/Profile.h"
 
 #include <algorithm>

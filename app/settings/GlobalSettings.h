@@ -3,8 +3,8 @@
 // written through the private-profile functions so that keys of others survive.
 #pragma once
 
-#include "app/settings/FileIOSettings.h"
-#include "app/settings/PathSettings.h"
+#include "records/FileIOSettings.h"
+#include "records/PathSettings.h"
 
 #include <string>
 

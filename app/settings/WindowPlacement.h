@@ -4,9 +4,9 @@
 // which calls these with what it reads from its windows.
 #pragma once
 
-#include "app/settings/WindowPlacementRecord.h"
+#include "records/WindowPlacementRecord.h"
 // WINDOWPLACEMENT and the SW_ show commands (types and constants only; nothing is linked).
-#include "platform/ui/Wnd.h"
+#include "platform/core/WinTypes.h"
 
 #include <cstddef>
 

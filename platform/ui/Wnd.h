@@ -348,17 +348,6 @@ struct WINDOWPOS {
     UINT flags = 0;
 };
 
-struct WINDOWPLACEMENT {
-    UINT length = sizeof(WINDOWPLACEMENT);
-    UINT flags = 0;
-    UINT showCmd = 0;
-    POINT ptMinPosition;
-    POINT ptMaxPosition;
-    RECT rcNormalPosition;
-};
-static_assert(sizeof(WINDOWPLACEMENT) == 44, "Windows layout");
-constexpr UINT WPF_SETMINPOSITION = 0x0001;
-constexpr UINT WPF_RESTORETOMAXIMIZED = 0x0002;
 
 struct DRAWITEMSTRUCT {
     UINT CtlType = 0;
@@ -442,20 +431,6 @@ constexpr UINT CS_DBLCLKS = 0x0008;
 constexpr UINT CS_OWNDC = 0x0020;
 constexpr UINT CS_NOCLOSE = 0x0200;
 
-// ShowWindow commands
-constexpr int SW_HIDE = 0;
-constexpr int SW_SHOWNORMAL = 1;
-constexpr int SW_NORMAL = 1;
-constexpr int SW_SHOWMINIMIZED = 2;
-constexpr int SW_SHOWMAXIMIZED = 3;
-constexpr int SW_MAXIMIZE = 3;
-constexpr int SW_SHOWNOACTIVATE = 4;
-constexpr int SW_SHOW = 5;
-constexpr int SW_MINIMIZE = 6;
-constexpr int SW_SHOWMINNOACTIVE = 7;
-constexpr int SW_SHOWNA = 8;
-constexpr int SW_RESTORE = 9;
-constexpr int SW_SHOWDEFAULT = 10;
 
 // SetWindowPos flags and insert-after values
 constexpr UINT SWP_NOSIZE = 0x0001;

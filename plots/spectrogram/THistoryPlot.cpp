@@ -1,7 +1,7 @@
 #include "plots/spectrogram/THistoryPlot.h"
 
-#include "app/settings/SpectrogramPlotSettings.h"
-#include "app/settings/SurfacePlotSettings.h"
+#include "records/SpectrogramPlotSettings.h"
+#include "records/SurfacePlotSettings.h"
 
 template <class Settings>
 BOOL THistoryPlot<Settings>::Create(LPCSTR title, DWORD style, const RECT* rect, ChannelProcessingSettings processing,

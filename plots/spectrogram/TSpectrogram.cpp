@@ -1,6 +1,6 @@
 #include "plots/spectrogram/TSpectrogram.h"
 
-#include "app/settings/SpectrogramPlotSettings.h"
+#include "records/SpectrogramPlotSettings.h"
 
 void TSpectrogram::AddSpectrum(float) {}
 

@@ -1,6 +1,6 @@
 #include "plots/spectrum/TSpectraPlot.h"
 
-#include "app/settings/SpectrumPlotSettings.h"
+#include "records/SpectrumPlotSettings.h"
 #include "dsp/SpectralData.h"
 
 #include <algorithm>

@@ -3,7 +3,7 @@
 #include "DialogFixture.h"
 
 #include "app/CDurnexFileSelectDlg.h"
-#include "app/settings/ChannelFileState.h"
+#include "records/ChannelFileState.h"
 #include "platform/core/Profile.h"
 #include "res/FileDialogIds.h"
 #include "wave/TWaveFile.h"

@@ -7,7 +7,7 @@
 #include "app/CFileExportProcessDlg.h"
 #include "app/CFileImportDlg.h"
 #include "app/CFileImportProcessDlg.h"
-#include "app/settings/ChannelFileState.h"
+#include "records/ChannelFileState.h"
 #include "platform/ui/Controls.h"
 #include "res/FileDialogIds.h"
 #include "wave/TWaveFile.h"

@@ -4,7 +4,7 @@
 #pragma once
 
 #include "app/CMainFrame.h"
-#include "app/AppMessages.h"
+#include "records/AppMessages.h"
 #include "app/CTervaneApp.h"
 #include "plots/TPhasePlot.h"
 #include "plots/TSeriesPlot.h"

@@ -3,7 +3,7 @@
 // and not run (so that their dialogs do not open).
 #pragma once
 
-#include "app/AppMessages.h"
+#include "records/AppMessages.h"
 #include "app/CMainFrame.h"
 #include "app/CStatusbar.h"
 #include "app/CToolbar.h"

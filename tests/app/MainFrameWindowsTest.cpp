@@ -3,7 +3,7 @@
 // channels whose device channel is disabled.
 #include "FrameFixture.h"
 
-#include "app/settings/CommonRoutines.h"
+#include "records/CommonRoutines.h"
 #include "plots/TPlotBase.h"
 #include "plots/spectrum/TSpectraPlot.h"
 #include "res/PlotSelectionDialogIds.h"

@@ -1,4 +1,4 @@
-#include "app/settings/CommonRoutines.h"
+#include "records/CommonRoutines.h"
 
 #include "support/ScriptedUser.h"
 

@@ -1,6 +1,6 @@
 #include "app/settings/ConfigurationFile.h"
 
-#include "app/settings/CommonRoutines.h"
+#include "records/CommonRoutines.h"
 #include "app/settings/WindowPlacement.h"
 
 #include "support/ScratchFileTest.h"

@@ -1,4 +1,4 @@
-#include "app/settings/NumberText.h"
+#include "records/NumberText.h"
 
 #include <gtest/gtest.h>
 

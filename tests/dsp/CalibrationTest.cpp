@@ -1,6 +1,6 @@
-#include "dsp/ChannelCalibration.h"
+#include "records/ChannelCalibration.h"
 
-#include "app/settings/RecordBytes.h"
+#include "records/RecordBytes.h"
 #include "support/ScriptedUser.h"
 
 #include <gtest/gtest.h>

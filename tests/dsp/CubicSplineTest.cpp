@@ -1,4 +1,4 @@
-#include "dsp/CubicSpline.h"
+#include "numerics/CubicSpline.h"
 
 #include <gtest/gtest.h>
 

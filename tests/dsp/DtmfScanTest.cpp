@@ -2,8 +2,8 @@
 // samples per second, timed as the detector times keys (20 ms minimum tone and gap).
 #include "dsp/DtmfScan.h"
 
-#include "app/settings/ChannelProcessingSettings.h"
-#include "app/settings/ChannelScalingSettings.h"
+#include "records/ChannelProcessingSettings.h"
+#include "records/ChannelScalingSettings.h"
 #include "dsp/DtmfDetector.h"
 #include "wave/TWaveData.h"
 

@@ -2,8 +2,8 @@
 // an AM tone, Schroeder integration of an exponential decay, RMS and crest factor.
 #include "dsp/SegmentAnalysis.h"
 
-#include "app/settings/ChannelProcessingSettings.h"
-#include "dsp/ChannelCalibration.h"
+#include "records/ChannelProcessingSettings.h"
+#include "records/ChannelCalibration.h"
 #include "dsp/SegmentSamples.h"
 #include "wave/TSampleBuffer.h"
 #include "wave/TWaveData.h"

@@ -3,11 +3,11 @@
 // cepstrum of an echo, and the quality factor of a resonance.
 #include "dsp/SegmentSpectrum.h"
 
-#include "app/settings/ChannelProcessingSettings.h"
-#include "app/settings/ChannelScalingSettings.h"
+#include "records/ChannelProcessingSettings.h"
+#include "records/ChannelScalingSettings.h"
 #include "dsp/SegmentSamples.h"
 #include "dsp/SpectralData.h"
-#include "dsp/TSmoothing.h"
+#include "numerics/TSmoothing.h"
 #include "wave/TSampleBuffer.h"
 #include "wave/TWaveData.h"
 

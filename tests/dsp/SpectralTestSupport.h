@@ -1,11 +1,11 @@
 // Helpers for the spectrum-engine tests: settings records, synthetic blocks, a fake clock.
 #pragma once
 
-#include "app/settings/ChannelProcessingSettings.h"
-#include "app/settings/ChannelScalingSettings.h"
-#include "dsp/ChannelCalibration.h"
+#include "records/ChannelProcessingSettings.h"
+#include "records/ChannelScalingSettings.h"
+#include "records/ChannelCalibration.h"
 #include "dsp/SpectralData.h"
-#include "dsp/TSmoothing.h"
+#include "numerics/TSmoothing.h"
 
 #include <cmath>
 #include <cstring>

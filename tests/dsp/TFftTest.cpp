@@ -1,4 +1,4 @@
-#include "dsp/TFft.h"
+#include "numerics/TFft.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "dsp/TSmoothing.h"
+#include "numerics/TSmoothing.h"
 
 #include "support/ScriptedUser.h"
 

@@ -2,7 +2,7 @@
 // tell it, and, like the real frame, destroys a plot when it reports closing (if asked to).
 #pragma once
 
-#include "app/AppMessages.h"
+#include "records/AppMessages.h"
 #include "support/MdiFrameFixture.h"
 
 #include <vector>

@@ -3,8 +3,8 @@
 // themselves idle with a visible watermark.
 #include "PlotTestSupport.h"
 
-#include "app/settings/PhasePlotSettings.h"
-#include "app/settings/TimeSeriesPlotSettings.h"
+#include "records/PhasePlotSettings.h"
+#include "records/TimeSeriesPlotSettings.h"
 #include "platform/ui/GdiObjects.h"
 #include "platform/ui/GdiWindowDC.h"
 #include "plots/TPhasePlot.h"

@@ -2,7 +2,7 @@
 // limited to the data's extent.
 #include "PlotTestSupport.h"
 
-#include "app/settings/TimeSeriesPlotSettings.h"
+#include "records/TimeSeriesPlotSettings.h"
 #include "plots/TSeriesPlot.h"
 #include "wave/TSampleBuffer.h"
 #include "wave/TWaveFile.h"

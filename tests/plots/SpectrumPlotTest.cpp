@@ -2,9 +2,9 @@
 // engine's levels, and the history they do not keep yet.
 #include "PlotTestSupport.h"
 
-#include "app/settings/SpectrogramPlotSettings.h"
-#include "app/settings/SpectrumPlotSettings.h"
-#include "app/settings/SurfacePlotSettings.h"
+#include "records/SpectrogramPlotSettings.h"
+#include "records/SpectrumPlotSettings.h"
+#include "records/SurfacePlotSettings.h"
 #include "dsp/SpectralTestSupport.h"
 #include "plots/spectrogram/TSpectrogram.h"
 #include "plots/spectrogram/TSurfacePlot.h"

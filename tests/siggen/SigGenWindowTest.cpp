@@ -1,6 +1,6 @@
 // The generator window as the frame uses it: a tool window that asks the frame to close it,
 // plays nothing, and refuses to pretend it saved a signal.
-#include "app/AppMessages.h"
+#include "records/AppMessages.h"
 #include "siggen/CSigGen.h"
 #include "support/MdiFrameFixture.h"
 #include "support/ScriptedUser.h"

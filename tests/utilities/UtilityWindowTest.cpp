@@ -1,6 +1,6 @@
 // Utility windows as the frame uses them: tool windows it owns that ask it to close them
 // (WM_UTILITY_CLOSING) and say plainly that they compute nothing yet.
-#include "app/AppMessages.h"
+#include "records/AppMessages.h"
 #include "utilities/CAnalysisView.h"
 #include "utilities/CLeqAnalysisView.h"
 #include "utilities/CSoundPowerAnalysisView.h"

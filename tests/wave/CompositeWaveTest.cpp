@@ -1,7 +1,7 @@
 // The composite wave of a file group: the channels' first channels summed as raw values,
 // times the gain, limited to the sample range; the result read back with Python.
 #include "ImportExportSupport.h"
-#include "app/settings/ChannelFileState.h"
+#include "records/ChannelFileState.h"
 #include "platform/core/FileSystem.h"
 #include "support/ScriptedUser.h"
 #include "wave/CompositeWave.h"

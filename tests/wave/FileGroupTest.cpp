@@ -1,8 +1,8 @@
 // File groups: the *.qrx keys (checked with Python's configparser), paths relative to the
 // group, Windows-written groups, and saving, opening and closing the channels' files.
 #include "ImportExportSupport.h"
-#include "app/settings/ChannelFileState.h"
-#include "dsp/ChannelCalibration.h"
+#include "records/ChannelFileState.h"
+#include "records/ChannelCalibration.h"
 #include "platform/core/FileSystem.h"
 #include "platform/core/Profile.h"
 #include "support/ScriptedUser.h"

@@ -1,5 +1,5 @@
 // The embedded pink-noise wave: what the maker script writes, in the stated format, and pink.
-#include "dsp/TFft.h"
+#include "numerics/TFft.h"
 #include "platform/core/Resources.h"
 #include "res/ResourceGroups.h"
 #include "wave/TWaveFile.h"

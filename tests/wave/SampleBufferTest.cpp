@@ -1,6 +1,6 @@
 // Sample buffers: scaling, the decimating low-pass filter and the block measures, checked
 // against closed forms.
-#include "app/settings/TriggerSettings.h"
+#include "records/TriggerSettings.h"
 #include "wave/TSampleBuffer.h"
 
 #include <gtest/gtest.h>

@@ -1,6 +1,6 @@
 // The sample format and the in-memory wave.
-#include "app/settings/TriggerSettings.h"
-#include "wave/TPcmFormat.h"
+#include "records/TriggerSettings.h"
+#include "records/TPcmFormat.h"
 #include "wave/TWaveData.h"
 
 #include <gtest/gtest.h>

@@ -2,7 +2,7 @@
 // readers and writers (sox, Python's wave module), and small file builders.
 #pragma once
 
-#include "wave/TPcmFormat.h"
+#include "records/TPcmFormat.h"
 
 #include <gtest/gtest.h>
 

@@ -103,8 +103,11 @@ public:
         painted.SubclassDlgItem(IDC_PAINTED, this);
         SetDlgItemText(IDC_NAME, name);
         auto* kind = static_cast<CComboBox*>(GetDlgItem(IDC_KIND));
-        for (const char* k : {"Volts", "Millivolts", "RPM"})
-            kind->SetItemData(kind->AddString(k), 100 + kind->GetCount());
+        for (const char* k : {"Volts", "Millivolts", "RPM"}) {
+            // Added first, so the data is 100 + the count including this item.
+            const int index = kind->AddString(k);
+            kind->SetItemData(index, 100 + kind->GetCount());
+        }
         kind->SetCurSel(1);
         CheckRadioButton(IDC_LOW, IDC_HIGH, IDC_LOW + level);
         auto* pos = static_cast<CScrollBar*>(GetDlgItem(IDC_POS));

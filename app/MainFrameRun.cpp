@@ -1,0 +1,563 @@
+// Runs: the start and stop of a device run, the post-process driver that steps through the
+// channels' wave files, the composite channels' engines, and the file-position operations.
+//
+// The device layer finds no device in this build, so a Real Time or Recorder run stops at the
+// device check with its message. Post-processing analyses the channels' files block by block;
+// triggering, data logging and the two-channel composite types are not computed here.
+#include "app/CMainFrame.h"
+
+#include "acquisition/TUsbDevice.h"
+#include "records/CommonRoutines.h"
+#include "dsp/SpectralData.h"
+#include "numerics/TSmoothing.h"
+#include "platform/core/MessageBox.h"
+#include "platform/ui/LongOperation.h"
+#include "plots/TPhasePlot.h"
+#include "plots/TSeriesPlot.h"
+#include "plots/spectrogram/TSpectrogram.h"
+#include "plots/spectrogram/TSurfacePlot.h"
+#include "plots/spectrum/TSpectraPlot.h"
+#include "wave/TSampleBuffer.h"
+#include "wave/TWaveFile.h"
+
+#include <cstdio>
+#include <new>
+#include <vector>
+
+namespace {
+constexpr UINT_PTR kTimerProcess = 101;
+constexpr WORD kPostProcess = 2;
+constexpr const char* kDeviceNotFound =
+    "A Durnex KDR-5200 device was not found on your system.  Please make sure that the drivers are installed and "
+    "the device is plugged into a USB port.";
+
+bool IsSumType(WORD type) { return type == 0 || type == 5; }
+} // namespace
+
+// ---- Device runs ----------------------------------------------------------------------
+
+BOOL CMainFrame::StartDataAcquisition()
+{
+    if (Settings.OpMode == kPostProcess || AcquisitionRunning)
+        return FALSE;
+    FftsProcessed = 0;
+    if (Settings.OpMode == 1)
+        for (int ch = 0; ch < 7; ++ch) {
+            Settings.Device.Channels[ch].bIsEnabled = 1;
+            Settings.Files[ch].IsActive = 1;
+        }
+    if (!CheckFolderExists(Settings.Paths.Tmp))
+        return FALSE;
+    if (!ValidateCompositeChannels(true))
+        return FALSE;
+    if (CountEnabledChannels() == 0) {
+        AfxMessageBox("Please enable one or more device channels", MB_OK | MB_ICONSTOP);
+        return FALSE;
+    }
+    if (Settings.DTInputDeviceIndex < 0 || InputDevice == nullptr ||
+        !InputDevice->OpenDevice(this, Settings.DTInputDeviceIndex, 1)) {
+        AfxMessageBox(kDeviceNotFound, MB_OK | MB_ICONSTOP);
+        return FALSE;
+    }
+    if (!InputDevice->SetDeviceConfigurationAD(Settings.Device, int(MaxChannelBlock()), Settings.Trigger.TriggerEnabled != 0,
+                                               int(Settings.Trigger.TriggerSource))) {
+        AfxMessageBox("Unable to open the device.  It may already be in use by another program", MB_OK | MB_ICONSTOP);
+        InputDevice->CloseDevice();
+        return FALSE;
+    }
+    // A device that opens is read by the acquisition timers, which this build does not have.
+    AfxMessageBox("Acquisition from the device is not available in this version.", MB_OK | MB_ICONSTOP);
+    InputDevice->CloseDevice();
+    return FALSE;
+}
+
+void CMainFrame::StopDataAcquisition()
+{
+    if (Settings.OpMode == kPostProcess || !AcquisitionRunning)
+        return;
+    CWaitCursor wait;
+    KillTimer(kTimerProcess);
+    KillTimer(102);
+    if (InputDevice != nullptr)
+        InputDevice->StopInput();
+    AcquisitionRunning = false;
+    StatusbarUpdate(2);
+    HighlightAllPlots();
+}
+
+// ---- Post-processing ------------------------------------------------------------------
+
+DWORD CMainFrame::GetPostProcessHop(ChannelProcessingSettings settings)
+{
+    const long long hop = (100LL - settings.OverlapPercent) * settings.FFTsize / 100;
+    return hop > 0 ? DWORD(hop) : 1;
+}
+
+void CMainFrame::StartPostProcess()
+{
+    if (Playing)
+        StopPlayback();
+    if (!ValidateCompositeChannels(true))
+        return;
+    bool anyFile = false;
+    for (const ChannelFileState& file : Settings.Files)
+        anyFile = anyFile || file.File != nullptr;
+    const bool singleStep = RunWholeFile != 0;
+    if (!anyFile) {
+        if (!singleStep)
+            AfxMessageBox("Please Open a file for Processing", MB_OK | MB_ICONSTOP);
+        return;
+    }
+    for (int ch = 0; ch < kChannels; ++ch) {
+        if (TimeSeriesPlot[ch] != nullptr) {
+            Settings.TimeSeriesOpts[ch].TimeSeriesDataSource = 1;
+            TimeSeriesPlot[ch]->SaveView();
+            TimeSeriesPlot[ch]->UpdateLayout();
+        }
+        if (SpectrumPlot[ch] != nullptr)
+            SpectrumPlot[ch]->SetTimeUnitsMsec(false);
+    }
+    if (!singleStep) {
+        SetupAllChannels();
+        ReconfigureProcessing();
+        ResetAllSpectralAverages();
+        ToolbarUpdateState();
+    }
+    FftsProcessed = 0;
+    for (int ch = 0; ch < kChannels; ++ch) {
+        OverloadCount[ch] = 0;
+        const TWaveFile* file = Settings.Files[ch].File;
+        PostProcessStartTime[ch] = file != nullptr ? file->GetPositionSeconds() : 0.0f;
+    }
+    if (singleStep) {
+        PostProcessBusy = true;
+        PostProcessStep();
+        StopPostProcess();
+        RunWholeFile = 0;
+        return;
+    }
+    SetTimer(kTimerProcess, 10, nullptr);
+    PostProcessBusy = true;
+    StatusbarUpdate(2);
+    UnhighlightAllPlots();
+}
+
+int CMainFrame::PostProcessStep()
+{
+    if (!PostProcessBusy)
+        return 0;
+    const RunControlSettings& run = Settings.RunControl;
+    if (run.RunMode == 1 && DWORD(FftsProcessed) >= run.FftLimit) {
+        StopPostProcess();
+        return 0;
+    }
+    bool processed = false;
+    for (int ch = 0; ch < kChannels; ++ch) {
+        TWaveFile* file = Settings.Files[ch].File;
+        if (file == nullptr)
+            continue;
+        const ChannelProcessingSettings& p = Settings.Processing[ch];
+        const DWORD block = DWORD(p.DecimationRatio) * p.FFTsize;
+        if (file->GetEndFrame() < block || file->GetPosition() >= file->GetEndFrame() - block) {
+            file->SeekEnd();
+            continue;
+        }
+        if (run.RunMode == 2 && file->GetPositionSeconds() - PostProcessStartTime[ch] >= run.TimeLimitSecs) {
+            file->SeekSeconds(PostProcessStartTime[ch] + run.TimeLimitSecs);
+            continue;
+        }
+        TSampleBuffer* buffer = SampleBuffer[ch];
+        // A computed signal (Hilbert envelope, Schroeder integral) of a short segment may stand
+        // in the channel's buffer; a block read into it would run past its end.
+        if (buffer == nullptr || buffer->GetCount() < block)
+            continue;
+        const float blockTime = file->GetPositionSeconds() + static_cast<float>(file->FramesToSeconds(block / 2));
+        file->ReadSamples(buffer->GetSamplePtr(0), file->GetPosition(), block, int(Settings.Files[ch].FileChannel));
+        file->SeekRelative(GetPostProcessHop(p) * p.DecimationRatio);
+        SpectralData* engine = Spectral[ch];
+        if (engine == nullptr || Smoothing[ch] == nullptr)
+            continue;
+        buffer->CompactChannels();
+        for (UINT i = 0; i < p.FFTsize; ++i)
+            engine->SetTimeSample(i, static_cast<float>(buffer->GetSample(i, false)));
+        Smoothing[ch]->Apply(engine->GetFrame());
+        engine->ComputeSpectrum();
+        engine->UpdateTimeAverage(blockTime);
+        engine->Average(false);
+        engine->UpdatePeakHold();
+        processed = true;
+        if (TimeSeriesPlot[ch] != nullptr)
+            TimeSeriesPlot[ch]->UpdateFrame(blockTime);
+        if (SpectrumPlot[ch] != nullptr)
+            SpectrumPlot[ch]->UpdateFrame(blockTime);
+        if (PhasePlot[ch] != nullptr)
+            PhasePlot[ch]->UpdateFrame(blockTime);
+        if (SpectrogramPlot[ch] != nullptr)
+            SpectrogramPlot[ch]->AddSpectrum(blockTime);
+        if (SurfacePlot[ch] != nullptr)
+            SurfacePlot[ch]->AddSpectrum(blockTime);
+    }
+    if (processed) {
+        ++FftsProcessed;
+        ProcessCompositeAndPlots();
+    }
+    int result = 1;
+    if (FftsProcessed == 0) {
+        RunStartTime = -1.0f;
+        result = 0;
+    }
+    if (!processed)
+        StopPostProcess();
+    ToolbarUpdateState();
+    StatusbarUpdate(1);
+    return result;
+}
+
+void CMainFrame::StopPostProcess()
+{
+    if (Settings.OpMode != kPostProcess || !PostProcessBusy)
+        return;
+    CWaitCursor wait;
+    KillTimer(kTimerProcess);
+    PostProcessBusy = false;
+    for (int ch = 0; ch < kChannels && RunWholeFile == 0; ++ch) {
+        TSeriesPlot* plot = TimeSeriesPlot[ch];
+        if (plot == nullptr)
+            continue;
+        Settings.TimeSeriesOpts[ch].TimeSeriesDataSource = 0;
+        if (Settings.Files[ch].File != nullptr)
+            plot->SetSelection(0.0f, 999999.9f);
+        else
+            plot->RestoreView();
+        plot->UpdateLayout();
+        SetChannelFileTime(ch, static_cast<float>(GetChannelFileTime(ch)));
+    }
+    for (int ch = 0; ch < kChannels; ++ch) {
+        if (SpectrogramPlot[ch] != nullptr)
+            SpectrogramPlot[ch]->UpdateTimeStrings();
+        if (SurfacePlot[ch] != nullptr)
+            SurfacePlot[ch]->UpdateTimeStrings();
+    }
+    for (int c = 0; c < kComposites; ++c) {
+        if (CompositeSpectrogramPlot[c] != nullptr)
+            CompositeSpectrogramPlot[c]->UpdateTimeStrings();
+        if (CompositeSurfacePlot[c] != nullptr)
+            CompositeSurfacePlot[c]->UpdateTimeStrings();
+    }
+    StatusbarUpdate(2);
+    HighlightAllPlots();
+}
+
+void CMainFrame::OnTimer(UINT_PTR nIDEvent)
+{
+    if (nIDEvent == kTimerProcess && Settings.OpMode == kPostProcess)
+        PostProcessStep();
+}
+
+int CMainFrame::AcquireAndProcessBlock()
+{
+    // Blocks come from the device's rings; without a device none is ever ready.
+    return 0;
+}
+
+void CMainFrame::UpdateChannelPlots()
+{
+    for (int ch = 0; ch < kChannels; ++ch)
+        if (SpectrumPlot[ch] != nullptr)
+            SpectrumPlot[ch]->UpdateLayout();
+}
+
+void CMainFrame::CloseLogFiles()
+{
+    // Data logging opens no files in this version.
+}
+
+// ---- Composite channels ---------------------------------------------------------------
+
+bool CMainFrame::IsChannelInComposite(int channel, int composite) const
+{
+    if (channel < 0 || channel >= kChannels || composite < 0 || composite >= kComposites)
+        return false;
+    const CompositeChannelSettings& k = Settings.Composite[composite];
+    if (k.bIsEnabled == 0 || k.CompositeType > 5)
+        return false;
+    if (IsSumType(k.CompositeType))
+        return k.IncludeInAverage[channel] == 1;
+    return k.ReferenceChannel == DWORD(channel) || k.TransferChannel == DWORD(channel);
+}
+
+int CMainFrame::GetCompositeSource(int composite) const
+{
+    if (composite < 0 || composite >= kComposites)
+        return -1;
+    const CompositeChannelSettings& k = Settings.Composite[composite];
+    if (!IsSumType(k.CompositeType))
+        return k.TransferChannel < DWORD(kChannels) ? int(k.TransferChannel) : -1;
+    for (int ch = 0; ch < kChannels; ++ch)
+        if (k.IncludeInAverage[ch] == 1)
+            return ch;
+    return -1;
+}
+
+bool CMainFrame::ValidateCompositeChannels(int checkFilePositions)
+{
+    const bool post = Settings.OpMode == kPostProcess;
+    auto fail = [](int k, const char* text) {
+        char message[300];
+        std::snprintf(message, sizeof message, text, GetChannelLetter(k));
+        AfxMessageBox(message, MB_OK | MB_ICONSTOP);
+        return false;
+    };
+    auto position = [this](int ch) -> long long {
+        const TWaveFile* f = Settings.Files[ch].File;
+        return f != nullptr ? (long long)f->GetPosition() : -1;
+    };
+    for (int k = 0; k < kComposites; ++k) {
+        const CompositeChannelSettings& c = Settings.Composite[k];
+        if (c.bIsEnabled == 0)
+            continue;
+        if (!IsSumType(c.CompositeType)) {
+            const int r = int(c.ReferenceChannel), t = int(c.TransferChannel);
+            if (r < 0 || r >= kChannels || t < 0 || t >= kChannels)
+                continue;
+            const ChannelProcessingSettings &pr = Settings.Processing[r], &pt = Settings.Processing[t];
+            if (!post && Settings.Device.Channels[r].bIsEnabled == 0)
+                return fail(k, "Composite Channel %c: The Reference Channel is not enabled.  Check the Device settings.");
+            if (!post && Settings.Device.Channels[t].bIsEnabled == 0)
+                return fail(k, "Composite Channel %c: The Transfer Channel is not enabled.  Check the Device settings.");
+            if (pr.FFTsize != pt.FFTsize)
+                return fail(k, "Composite Channel %c: The Transfer Channel and Reference Channels must use the same FFT size.");
+            if (post && pr.OverlapPercent != pt.OverlapPercent)
+                return fail(k, "Composite Channel %c: The Transfer Channel and Reference Channels must use the same Overlap Percentage.");
+            if (post && checkFilePositions && position(r) >= 0 && position(t) >= 0 && position(r) != position(t))
+                return fail(k, "Composite Channel %c:  The Transfer Channel and Reference Channels must have the same file "
+                               "position.  Please rewind or use the <Edit><Set File Postion> menu command.");
+            if (pr.DecimationRatio != pt.DecimationRatio)
+                return fail(k, "Composite Channel %c: The Transfer Channel and Reference Channels must use the same Decimation Ratio.");
+            continue;
+        }
+        int first = -1;
+        long long firstPosition = -1;
+        for (int i = 0; i < kChannels; ++i) {
+            if (c.IncludeInAverage[i] != 1)
+                continue;
+            if (!post && Settings.Device.Channels[i].bIsEnabled == 0) {
+                char text[200];
+                std::snprintf(text, sizeof text,
+                              "Composite Channel %%c: Input Channel %d is not enabled.  Check the Device settings.", i);
+                return fail(k, text);
+            }
+            if (first < 0)
+                first = i;
+            const ChannelProcessingSettings &p0 = Settings.Processing[first], &pi = Settings.Processing[i];
+            if (pi.FFTsize != p0.FFTsize)
+                return fail(k, "Composite Channel %c:  All of the Channels included in the Average must use the same FFT size.");
+            if (post && pi.OverlapPercent != p0.OverlapPercent)
+                return fail(k, "Composite Channel %c:  All of the Channels included in the Average must use the same Overlap "
+                               "Percentage.");
+            if (post && checkFilePositions && position(i) >= 0) {
+                if (firstPosition < 0)
+                    firstPosition = position(i);
+                else if (position(i) != firstPosition)
+                    return fail(k, "Composite Channel %c:  All of the Channels included in the Average must have the same "
+                                   "file position.  Please rewind or use the <Edit><Set File Postion> menu command.");
+            }
+            if (pi.DecimationRatio != p0.DecimationRatio)
+                return fail(k, "Composite Channel %c:  All of the Channels included in the Average must use the same "
+                               "Decimation Ratio.");
+        }
+    }
+    return true;
+}
+
+void CMainFrame::ReconfigureProcessing()
+{
+    for (int k = 0; k < kComposites; ++k) {
+        for (SpectralData*& engine : CompositeSpectral[k]) {
+            delete engine;
+            engine = nullptr;
+        }
+        const CompositeChannelSettings& c = Settings.Composite[k];
+        SpectralData*& R = CompositeSpectral[k][0];
+        SpectralData*& T = CompositeSpectral[k][1];
+        SpectralData*& C = CompositeSpectral[k][2];
+        SpectralData*& H = CompositeSpectral[k][3];
+        const WORD decay = Settings.CompositeSpectrumOpts[k].PeakHold;
+        int source = 0;
+        if (c.bIsEnabled != 0) {
+            auto make = [this, decay](int ch) {
+                SpectralData* e = new (std::nothrow) SpectralData(&Settings.Processing[ch], &Settings.Scaling[ch], true);
+                if (e != nullptr)
+                    e->SetPeakDecay(decay);
+                return e;
+            };
+            auto labelled = [&c](const ChannelCalibration& cal) {
+                ChannelCalibration copy = cal;
+                CopyField(copy.LabelLinear, c.LabelLinear);
+                CopyField(copy.LabelLog, c.LabelLog);
+                return copy;
+            };
+            if (IsSumType(c.CompositeType)) {
+                source = GetCompositeSource(k) < 0 ? 0 : GetCompositeSource(k);
+                C = make(source);
+                if (C != nullptr && Settings.Calibration[source].IsEnabled != 0) {
+                    const ChannelCalibration copy = labelled(Settings.Calibration[source]);
+                    C->SetScaling(&copy);
+                }
+            } else if (c.ReferenceChannel < DWORD(kChannels) && c.TransferChannel < DWORD(kChannels)) {
+                const int r = int(c.ReferenceChannel), t = int(c.TransferChannel);
+                source = t;
+                C = make(t);
+                R = make(r);
+                T = make(t);
+                if (R != nullptr && Settings.Calibration[r].IsEnabled != 0)
+                    R->SetScaling(&Settings.Calibration[r]);
+                if (T != nullptr && Settings.Calibration[t].IsEnabled != 0)
+                    T->SetScaling(&Settings.Calibration[t]);
+                if (C != nullptr) {
+                    const ChannelCalibration copy = labelled(Settings.Calibration[t]);
+                    C->SetScaling(&copy);
+                }
+                if (c.CompositeType == 3) {
+                    H = make(t);
+                    if (H != nullptr) {
+                        H->SetUnitsLabel("Coherence");
+                        H->SetPeakDecay(0);
+                    }
+                }
+            }
+            if (C != nullptr)
+                C->SetUnitsLabel(c.ChannelName);
+            if (Spectral[source] != nullptr)
+                for (SpectralData* engine : CompositeSpectral[k])
+                    if (engine != nullptr)
+                        engine->CopyAverageCount(Spectral[source]);
+        }
+        if (CompositeSpectrumPlot[k] != nullptr) {
+            CompositeSpectrumPlot[k]->SetData(C, H);
+            CompositeSpectrumPlot[k]->UpdateLayout();
+        }
+        if (CompositePhasePlot[k] != nullptr) {
+            CompositePhasePlot[k]->SetData(C, 0);
+            CompositePhasePlot[k]->UpdateLayout();
+        }
+        if (CompositeSpectrogramPlot[k] != nullptr) {
+            CompositeSpectrogramPlot[k]->SetData(C, nullptr);
+            CompositeSpectrogramPlot[k]->SetScalingSettings(Settings.Scaling[source]);
+            CompositeSpectrogramPlot[k]->UpdateLayout();
+            CompositeSpectrogramPlot[k]->ClearHistory();
+        }
+        if (CompositeSurfacePlot[k] != nullptr) {
+            CompositeSurfacePlot[k]->SetData(C, nullptr);
+            CompositeSurfacePlot[k]->SetScalingSettings(Settings.Scaling[source]);
+            CompositeSurfacePlot[k]->UpdateLayout();
+            CompositeSurfacePlot[k]->ClearHistory();
+        }
+    }
+}
+
+void CMainFrame::SumCompositeSpectra(SpectralData& result, const std::vector<const float*>& spectra,
+                                     WORD compositeType, const SpectralData* countFrom)
+{
+    if (compositeType == 0)
+        result.ComplexSum(spectra.data(), int(spectra.size()));
+    else
+        result.RealSum(spectra.data(), int(spectra.size()));
+    if (countFrom != nullptr)
+        result.CopyAverageCount(countFrom);
+    result.Average(false);
+    result.UpdatePeakHold();
+}
+
+// The sums of channels (types 0 and 5) are computed here; the transfer-function, coherence and
+// cross-spectrum types need the two-channel spectra of the acquisition work and stay empty.
+void CMainFrame::ProcessCompositeAndPlots()
+{
+    for (int k = 0; k < kComposites; ++k) {
+        const CompositeChannelSettings& c = Settings.Composite[k];
+        SpectralData* C = CompositeSpectral[k][2];
+        if (c.bIsEnabled == 0 || C == nullptr || !IsSumType(c.CompositeType))
+            continue;
+        std::vector<const float*> frames;
+        int first = -1;
+        for (int ch = 0; ch < kChannels; ++ch)
+            if (c.IncludeInAverage[ch] == 1 && Spectral[ch] != nullptr) {
+                frames.push_back(Spectral[ch]->GetTimeBuffer());
+                if (first < 0)
+                    first = ch;
+            }
+        SumCompositeSpectra(*C, frames, c.CompositeType, first >= 0 ? Spectral[first] : nullptr);
+        float t = 0.0f;
+        if (first >= 0 && Settings.Files[first].File != nullptr)
+            t = Settings.Files[first].File->GetPositionSeconds();
+        if (CompositeSpectrumPlot[k] != nullptr)
+            CompositeSpectrumPlot[k]->UpdateFrame(t);
+        if (CompositePhasePlot[k] != nullptr)
+            CompositePhasePlot[k]->UpdateFrame(t);
+        if (CompositeSpectrogramPlot[k] != nullptr)
+            CompositeSpectrogramPlot[k]->AddSpectrum(t);
+        if (CompositeSurfacePlot[k] != nullptr)
+            CompositeSurfacePlot[k]->AddSpectrum(t);
+    }
+}
+
+// ---- File positions -------------------------------------------------------------------
+
+double CMainFrame::GetChannelFileTime(int channel) const
+{
+    if (channel < 0 || channel >= kChannels || Settings.Files[channel].File == nullptr)
+        return 0.0;
+    return Settings.Files[channel].File->GetPositionSeconds();
+}
+
+void CMainFrame::SetChannelFileTime(int channel, float seconds)
+{
+    if (channel < 0 || channel >= kChannels || Settings.Files[channel].File == nullptr)
+        return;
+    Settings.Files[channel].File->SeekSeconds(seconds);
+    if (TimeSeriesPlot[channel] != nullptr)
+        TimeSeriesPlot[channel]->ShowTimePosition(seconds);
+}
+
+void CMainFrame::SetChannelFilePosition(int channel, DWORD frame)
+{
+    if (channel < 0 || channel >= kChannels || Settings.Files[channel].File == nullptr)
+        return;
+    TWaveFile* file = Settings.Files[channel].File;
+    file->Seek(frame);
+    if (TimeSeriesPlot[channel] != nullptr)
+        TimeSeriesPlot[channel]->ShowTimePosition(static_cast<float>(file->FramesToSeconds(frame)));
+}
+
+float CMainFrame::GetChannelFileDuration(int channel) const
+{
+    if (channel < 0 || channel >= kChannels || Settings.Files[channel].File == nullptr)
+        return 0.0f;
+    return Settings.Files[channel].File->GetEndSeconds();
+}
+
+void CMainFrame::RewindWaveFiles()
+{
+    for (int ch = 0; ch < kChannels; ++ch) {
+        TWaveFile* file = Settings.Files[ch].File;
+        if (file == nullptr)
+            continue;
+        file->Rewind();
+        if (TimeSeriesPlot[ch] != nullptr)
+            TimeSeriesPlot[ch]->ShowTimePosition(0.0f);
+    }
+    ToolbarUpdateState();
+}
+
+void CMainFrame::SeekWaveFilesToEnd()
+{
+    for (int ch = 0; ch < kChannels; ++ch) {
+        TWaveFile* file = Settings.Files[ch].File;
+        if (file == nullptr)
+            continue;
+        file->SeekEnd();
+        if (TimeSeriesPlot[ch] != nullptr)
+            TimeSeriesPlot[ch]->ShowTimePosition(file->GetLengthSeconds());
+    }
+    ToolbarUpdateState();
+}

@@ -1,0 +1,28 @@
+// The program's own window messages, shared by the frame, the plot, utility and generator
+// windows, the tool windows and the status bar.
+#pragma once
+
+#include "platform/core/WinTypes.h"
+
+// Plot, utility and generator windows tell the frame they are closing or were activated;
+// the frame records the placement, destroys the window and clears its pointer.
+constexpr UINT WM_PLOT_CLOSING = 0x59B;
+constexpr UINT WM_PLOT_ACTIVATED = 0x59C;
+constexpr UINT WM_UTILITY_CLOSING = 0x5A4;
+
+// Posted by the main tool window's configuration list to the frame. The generator window
+// receives the same value as WM_WAVEFORM_BUILT from its builder thread.
+constexpr UINT WM_LOAD_CONFIGURATION = 0x4C9;
+constexpr UINT WM_WAVEFORM_BUILT = 0x4C9;
+
+// Drive the status bar's progress control from any thread.
+constexpr UINT WM_STATUS_SHOWPROGRESS = 0x659;
+constexpr UINT WM_STATUS_HIDEPROGRESS = 0x65A;
+constexpr UINT WM_STATUS_SETPROGRESS = 0x65B;
+
+// Enter released in a plot window: the frame runs one post-process step over the whole file
+// (lParam = the plot).
+constexpr UINT WM_RUN_WHOLE_FILE = 0x8010;
+
+// A value window tells its plot it is closing.
+constexpr UINT WM_DATAVIEW_CLOSING = 0x465;
