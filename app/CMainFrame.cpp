@@ -141,7 +141,9 @@ CMainFrame::~CMainFrame()
     }
 
     WriteGlobalSettings();
-    WriteConfigurationFile(StartupConfigPath.c_str());
+    if (!WriteConfigurationFile(StartupConfigPath.c_str()))
+        AfxMessageBox("The configuration file \"" + StartupConfigPath + "\" could not be written.",
+                      MB_OK | MB_ICONSTOP);
 
     delete OutputDevice;
     OutputDevice = nullptr;

@@ -160,8 +160,8 @@ public:
     // Profile and start-up configuration.
     void ReadGlobalSettings();
     void WriteGlobalSettings();
-    bool ReadConfigurationFile(const char* path);
-    bool WriteConfigurationFile(const char* path);
+    [[nodiscard]] bool ReadConfigurationFile(const char* path);
+    [[nodiscard]] bool WriteConfigurationFile(const char* path);
 
     // ---- Modes, Run and Stop, channel set-up --------------------------------------------
 
@@ -219,7 +219,8 @@ public:
     void OnConfigSave();
     void OnConfigLoad();
     LRESULT OnLoadConfigMessage(WPARAM wParam, LPARAM lParam);
-    void SaveConfiguration(const char* path);
+    // False (reported) when the file can't be written.
+    bool SaveConfiguration(const char* path);
     void LoadConfiguration(const char* path);
     void RecordAllWindowPlacements();
 

@@ -43,6 +43,6 @@ void CSetPathsDlg::OnOK()
             return;
     if (paths_ != nullptr)
         for (int i = 0; i < kShown; ++i)
-            std::snprintf(paths_->Folder(i), sizeof texts[i], "%s", texts[i]);
+            std::snprintf(paths_->Folder(i), sizeof texts[i], "%.259s", texts[i]);
     CDialog::OnOK();
 }

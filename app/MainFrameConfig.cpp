@@ -73,15 +73,17 @@ LRESULT CMainFrame::OnLoadConfigMessage(WPARAM, LPARAM lParam)
     return 1;
 }
 
-void CMainFrame::SaveConfiguration(const char* path)
+bool CMainFrame::SaveConfiguration(const char* path)
 {
     if (path == nullptr || path[0] == '\0')
-        return;
+        return false;
     RecordAllWindowPlacements();
-    if (!WriteConfigurationFile(path))
+    const bool written = WriteConfigurationFile(path);
+    if (!written)
         AfxMessageBox(std::string("The configuration file \"") + path + "\" could not be written.",
                       MB_OK | MB_ICONSTOP);
     ToolbarFillConfigurations();
+    return written;
 }
 
 void CMainFrame::LoadConfiguration(const char* path)
@@ -102,8 +104,10 @@ void CMainFrame::LoadConfiguration(const char* path)
     ReattachChannelFile();
 
     const std::string undoPath = JoinDataFolder(Settings.Paths.cfg, "-Undo.cfg");
-    if (std::filesystem::path(fullPath).lexically_normal() != std::filesystem::path(undoPath).lexically_normal())
-        SaveConfiguration(undoPath.c_str());
+    // Without its undo copy the state the load replaces could not be had back: stop here.
+    if (std::filesystem::path(fullPath).lexically_normal() != std::filesystem::path(undoPath).lexically_normal() &&
+        !SaveConfiguration(undoPath.c_str()))
+        return;
 
     ReleaseAllChannelProcessing();
     OnFileClose();
@@ -118,7 +122,9 @@ void CMainFrame::LoadConfiguration(const char* path)
 
     const INT inputIndex = Settings.DTInputDeviceIndex;
     const INT outputIndex = Settings.DTOutputDeviceIndex;
-    ReadConfigurationFile(fullPath.c_str());
+    if (!ReadConfigurationFile(fullPath.c_str()))
+        AfxMessageBox("The configuration file \"" + fullPath + "\" could not be read completely.",
+                      MB_OK | MB_ICONSTOP);
     if (inputIndex != Settings.DTInputDeviceIndex && InputDevice != nullptr)
         InputDevice->CloseDevice();
     if (outputIndex != Settings.DTOutputDeviceIndex && OutputDevice != nullptr)

@@ -172,7 +172,13 @@ int CMainFrame::PostProcessStep()
         if (buffer == nullptr || buffer->GetCount() < block)
             continue;
         const float blockTime = file->GetPositionSeconds() + static_cast<float>(file->FramesToSeconds(block / 2));
-        file->ReadSamples(buffer->GetSamplePtr(0), file->GetPosition(), block, int(Settings.Files[ch].FileChannel));
+        if (!file->ReadSamples(buffer->GetSamplePtr(0), file->GetPosition(), block,
+                               int(Settings.Files[ch].FileChannel))) {
+            // Stop rather than analyse a block of silence as if it had been read.
+            ReportWaveReadFailure(*file);
+            StopPostProcess();
+            return 0;
+        }
         file->SeekRelative(GetPostProcessHop(p) * p.DecimationRatio);
         SpectralData* engine = Spectral[ch];
         if (engine == nullptr || Smoothing[ch] == nullptr)

@@ -124,10 +124,15 @@ void CMainFrame::ComputeSegmentAverageSpectrum(int channel, float start, float e
         return choice;
     };
     BeginLongOperation("Computing average spectrum... press <Esc> to cancel.");
-    ComputeSegmentAverage(*file, static_cast<int>(Settings.Files[channel].FileChannel), file->SecondsToFrames(start),
-                          file->SecondsToFrames(end), hop, *work, *engine, *Smoothing[channel], p, askZeroPad,
-                          LongOperationHooks());
+    const SegmentAverageResult result =
+        ComputeSegmentAverage(*file, static_cast<int>(Settings.Files[channel].FileChannel),
+                              file->SecondsToFrames(start), file->SecondsToFrames(end), hop, *work, *engine,
+                              *Smoothing[channel], p, askZeroPad, LongOperationHooks());
     EndLongOperation();
+    if (result == SegmentAverageResult::ReadFailed) {
+        file->Seek(position);
+        return;
+    }
     if (TSpectraPlot* plot = SpectrumPlot[channel]) {
         plot->SetTimeUnitsMsec(false);
         plot->UpdateFrame(0.0f);
@@ -154,13 +159,15 @@ struct CompositeMember {
 };
 
 // A short segment's samples centred in a frame of silence, into the member's engine.
-void ZeroPaddedBlock(CompositeMember& m, DWORD frames)
+bool ZeroPaddedBlock(CompositeMember& m, DWORD frames)
 {
     m.work->Clear();
     const DWORD length = m.file->GetLength();
     const DWORD n = m.start < length ? std::min({frames, m.work->GetCount(), length - m.start}) : 0;
-    if (n > 0)
-        m.file->ReadSamples(m.work->GetSamplePtr(0), m.start, n, m.slot);
+    if (n > 0 && !m.file->ReadSamples(m.work->GetSamplePtr(0), m.start, n, m.slot)) {
+        ReportWaveReadFailure(*m.file);
+        return false;
+    }
     m.work->CompactChannels();
     std::vector<float> samples(frames / m.ratio);
     for (std::size_t j = 0; j < samples.size(); ++j)
@@ -172,6 +179,7 @@ void ZeroPaddedBlock(CompositeMember& m, DWORD frames)
     m.engine->ComputeSpectrum();
     m.engine->Average(false);
     m.engine->UpdatePeakHold();
+    return true;
 }
 
 // The member channels of a summing composite (complex or real sum) over the selected segment,
@@ -353,31 +361,40 @@ void CMainFrame::ComputeCompositeSegmentAverageSpectrum(int composite, float sta
 
     const auto combine = [&] { CombineMembers(*result, members, settings.CompositeType); };
     const SegmentProgress hooks = LongOperationHooks();
-    for (std::int64_t i = 0; i < plan.blocks; ++i) {
+    // A member that can't be read (reported once) stops the average: it would not be valid.
+    bool read = true;
+    for (std::int64_t i = 0; read && i < plan.blocks; ++i) {
         hooks.Report(static_cast<int>(i * 100 / plan.blocks));
         for (CompositeMember& m : members)
-            ProcessSegmentBlock(*m.file, m.slot, m.start + static_cast<DWORD>(i * hop), *m.work, *m.engine, *m.window);
-        combine();
+            if (!(read = ProcessSegmentBlock(*m.file, m.slot, m.start + static_cast<DWORD>(i * hop), *m.work,
+                                             *m.engine, *m.window)))
+                break;
+        if (read)
+            combine();
         if (hooks.Cancelled())
             break;
     }
-    if (plan.finalBlock) {
+    if (read && plan.finalBlock) {
         for (CompositeMember& m : members) {
             const DWORD count = m.end - m.start;
             if (plan.blocks >= 1)
-                ProcessSegmentBlock(*m.file, m.slot, m.end >= m.blockFrames ? m.end - m.blockFrames : 0, *m.work,
-                                    *m.engine, *m.window);
+                read = ProcessSegmentBlock(*m.file, m.slot, m.end >= m.blockFrames ? m.end - m.blockFrames : 0,
+                                           *m.work, *m.engine, *m.window);
             else if (choice == SEGMENT_INCLUDE_NEIGHBOURS)
-                ProcessSegmentBlock(*m.file, m.slot,
-                                    static_cast<DWORD>(CentredBlockStart(m.start, count, m.blockFrames)), *m.work,
-                                    *m.engine, *m.window);
+                read = ProcessSegmentBlock(*m.file, m.slot,
+                                           static_cast<DWORD>(CentredBlockStart(m.start, count, m.blockFrames)),
+                                           *m.work, *m.engine, *m.window);
             else
-                ZeroPaddedBlock(m, count);
+                read = ZeroPaddedBlock(m, count);
+            if (!read)
+                break;
         }
-        combine();
+        if (read)
+            combine();
     }
     EndLongOperation();
-    if (TSpectraPlot* plot = CompositeSpectrumPlot[composite]) {
+    TSpectraPlot* plot = read ? CompositeSpectrumPlot[composite] : nullptr;
+    if (plot != nullptr) {
         plot->SetTimeUnitsMsec(false);
         plot->UpdateFrame(0.0f);
     }
@@ -401,8 +418,11 @@ void CMainFrame::ComputeSpectrumAtTime(int channel, float time)
     std::unique_ptr<TSampleBuffer> work = MakeWorkBlock(p);
     if (!work)
         return;
-    const float blockStart = ComputeSegmentSpectrumAtTime(*file, static_cast<int>(Settings.Files[channel].FileChannel),
-                                                          time, *work, *engine, *Smoothing[channel], p);
+    const std::optional<float> start = ComputeSegmentSpectrumAtTime(
+        *file, static_cast<int>(Settings.Files[channel].FileChannel), time, *work, *engine, *Smoothing[channel], p);
+    if (!start)
+        return;
+    const float blockStart = *start;
     if (SpectrumPlot[channel] == nullptr)
         OpenSpectrumPlot(channel);
     else
@@ -488,7 +508,8 @@ void CMainFrame::RebuildChannelHistory(int channel, float start, float end, bool
     for (int i = 0; i < lines; ++i) {
         hooks.Report(plot.Percent(i, lines));
         const int line = plot.Line(i, lines);
-        ProcessSegmentBlock(*file, slot, frame, *work, *engine, *Smoothing[channel]);
+        if (!ProcessSegmentBlock(*file, slot, frame, *work, *engine, *Smoothing[channel]))
+            break; // reported; the lines so far stay
         plot.Draw(line, engine.get(), static_cast<float>(file->FramesToSeconds(frame)) + half);
         frame += plan.step;
         if (hooks.Cancelled())
@@ -554,9 +575,11 @@ void CMainFrame::RebuildCompositeHistory(int composite, float start, float end, 
         hooks.Report(plot.Percent(i, lines));
         float time = 0.0f;
         bool atEnd = false;
+        bool read = true;
         for (CompositeMember& m : members) {
             const DWORD frame = m.start + static_cast<DWORD>(i) * step;
-            ProcessSegmentBlock(*m.file, m.slot, frame, *m.work, *m.engine, *m.window);
+            if (!(read = ProcessSegmentBlock(*m.file, m.slot, frame, *m.work, *m.engine, *m.window)))
+                break; // reported; the lines so far stay
             time = static_cast<float>(m.file->FramesToSeconds(frame + m.blockFrames / 2));
             // The spectrogram stops at the end of the shortest file (this line is the last).
             if (!surface && frame + step >= m.file->GetLength()) {
@@ -564,6 +587,8 @@ void CMainFrame::RebuildCompositeHistory(int composite, float start, float end, 
                 break;
             }
         }
+        if (!read)
+            break;
         CombineMembers(*result, members, settings.CompositeType);
         plot.Draw(line, result.get(), time);
         if (hooks.Cancelled() || atEnd)

@@ -33,9 +33,9 @@ struct Files {
         std::vector<BYTE> bytes(w.FramesToBytes(kFrames));
         for (std::size_t i = 0; i < bytes.size(); ++i)
             bytes[i] = static_cast<BYTE>(i * 2654435761u >> 24);
-        w.WriteBytes(bytes.data(), static_cast<DWORD>(bytes.size()));
+        (void)(w.WriteBytes(bytes.data(), static_cast<DWORD>(bytes.size())));
         w.SetFileName(wave);
-        w.Save();
+        (void)(w.Save());
         int fd = ::open(raw.c_str(), O_CREAT | O_TRUNC | O_WRONLY, 0644);
         ::write(fd, bytes.data(), bytes.size());
         ::close(fd);
@@ -109,7 +109,7 @@ void BM_WaveReadStreamed(benchmark::State& state)
         TWaveFile w(f.wave, TWaveFile::kStreamed, false, f.folder);
         for (DWORD first = 0; first < w.GetEndFrame(); first += TWaveFile::kPieceFrames) {
             w.Seek(first);
-            w.ReadBytes(piece.data(), static_cast<DWORD>(piece.size()));
+            (void)(w.ReadBytes(piece.data(), static_cast<DWORD>(piece.size())));
         }
         benchmark::DoNotOptimize(piece.data());
     }
@@ -144,7 +144,7 @@ void BM_WaveWriteStreamed(benchmark::State& state)
     for (auto _ : state) {
         TWaveFile w(kFormat, false, f.folder);
         for (DWORD first = 0; first < kFrames; first += TWaveFile::kPieceFrames)
-            w.WriteBytes(piece.data(), static_cast<DWORD>(piece.size()));
+            (void)(w.WriteBytes(piece.data(), static_cast<DWORD>(piece.size())));
         w.SetFileName(f.folder + "/rec.wav");
         benchmark::DoNotOptimize(w.SaveStreamedAs());
     }

@@ -129,8 +129,10 @@ std::unique_ptr<TSampleBuffer> ComputeSegmentSignal(SegmentSignal kind, TWaveDat
     hooks.Report(0);
     // Frames past the wave's end stay silent.
     const DWORD available = first < wave.GetLength() ? std::min(frames, wave.GetLength() - first) : 0;
-    if (available > 0)
-        wave.ReadSamples(buffer->GetSamplePtr(0), first, available, fileChannel);
+    if (available > 0 && !wave.ReadSamples(buffer->GetSamplePtr(0), first, available, fileChannel)) {
+        ReportWaveReadFailure(wave);
+        return nullptr;
+    }
     if (kind == SegmentSignal::Hilbert)
         HilbertInPieces(*buffer, frames, hooks);
     else

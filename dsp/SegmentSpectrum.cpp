@@ -14,16 +14,20 @@
 namespace {
 
 // Reads up to `frames` frames at `frame` into the work block; what is not read stays silent.
-void ReadWork(TWaveData& wave, int fileChannel, DWORD frame, DWORD frames, TSampleBuffer& work)
+// False when the wave cannot be read; the failure is reported once, here.
+bool ReadWork(TWaveData& wave, int fileChannel, DWORD frame, DWORD frames, TSampleBuffer& work)
 {
     work.Clear();
     frames = std::min(frames, work.GetCount());
     const DWORD length = wave.GetLength();
     if (frame >= length)
-        return;
+        return true;
     const DWORD n = std::min(frames, length - frame);
-    if (n > 0)
-        wave.ReadSamples(work.GetSamplePtr(0), frame, n, fileChannel);
+    if (n > 0 && !wave.ReadSamples(work.GetSamplePtr(0), frame, n, fileChannel)) {
+        ReportWaveReadFailure(wave);
+        return false;
+    }
+    return true;
 }
 
 // The rest of a block once the work block holds its samples.
@@ -41,11 +45,13 @@ void TransformWork(TSampleBuffer& work, SpectralData& engine, const TSmoothing& 
 
 } // namespace
 
-void ProcessSegmentBlock(TWaveData& wave, int fileChannel, DWORD frame, TSampleBuffer& work, SpectralData& engine,
+bool ProcessSegmentBlock(TWaveData& wave, int fileChannel, DWORD frame, TSampleBuffer& work, SpectralData& engine,
                          const TSmoothing& window)
 {
-    ReadWork(wave, fileChannel, frame, work.GetCount(), work);
+    if (!ReadWork(wave, fileChannel, frame, work.GetCount(), work))
+        return false;
     TransformWork(work, engine, window);
+    return true;
 }
 
 SegmentAverageResult ComputeSegmentAverage(TWaveData& wave, int fileChannel, DWORD startFrame, DWORD endFrame,
@@ -73,28 +79,38 @@ SegmentAverageResult ComputeSegmentAverage(TWaveData& wave, int fileChannel, DWO
     std::int64_t frame = startFrame;
     for (std::int64_t i = 0; i < plan.blocks; ++i) {
         hooks.Report(static_cast<int>(i * 100 / plan.blocks));
-        ProcessSegmentBlock(wave, fileChannel, static_cast<DWORD>(frame), work, engine, window);
+        if (!ProcessSegmentBlock(wave, fileChannel, static_cast<DWORD>(frame), work, engine, window)) {
+            engine.SetAveraging(processing.AverageSpeed, processing.AverageBlocks);
+            return SegmentAverageResult::ReadFailed;
+        }
         frame += hop;
         if (hooks.Cancelled())
             break;
     }
 
     // The last block, also after a cancel.
+    bool read = true;
     if (plan.finalBlock) {
         if (plan.blocks >= 1) {
-            ProcessSegmentBlock(wave, fileChannel, static_cast<DWORD>(endFrame - blockFrames), work, engine, window);
+            read = ProcessSegmentBlock(wave, fileChannel, static_cast<DWORD>(endFrame - blockFrames), work, engine,
+                                       window);
         } else if (choice == SEGMENT_INCLUDE_NEIGHBOURS) {
             const std::int64_t first = CentredBlockStart(startFrame, frames, blockFrames);
             std::int64_t count = blockFrames;
             const std::int64_t left = static_cast<std::int64_t>(wave.GetLength()) - first;
             if (left < blockFrames)
                 count = std::max<std::int64_t>(left - 1, 0);
-            ReadWork(wave, fileChannel, static_cast<DWORD>(first), static_cast<DWORD>(count), work);
-            TransformWork(work, engine, window);
+            read = ReadWork(wave, fileChannel, static_cast<DWORD>(first), static_cast<DWORD>(count), work);
+            if (read)
+                TransformWork(work, engine, window);
         } else {
             // The segment's samples in the middle of a frame of silence. After decimation the
             // R frames are R / ratio samples; only those are placed.
-            ReadWork(wave, fileChannel, startFrame, static_cast<DWORD>(plan.remainder), work);
+            read = ReadWork(wave, fileChannel, startFrame, static_cast<DWORD>(plan.remainder), work);
+            if (!read) {
+                engine.SetAveraging(processing.AverageSpeed, processing.AverageBlocks);
+                return SegmentAverageResult::ReadFailed;
+            }
             work.CompactChannels();
             const std::size_t read = static_cast<std::size_t>(plan.remainder / ratio);
             std::vector<float> samples(read);
@@ -110,10 +126,10 @@ SegmentAverageResult ComputeSegmentAverage(TWaveData& wave, int fileChannel, DWO
         }
     }
     engine.SetAveraging(processing.AverageSpeed, processing.AverageBlocks);
-    return SegmentAverageResult::Done;
+    return read ? SegmentAverageResult::Done : SegmentAverageResult::ReadFailed;
 }
 
-float ComputeSegmentSpectrumAtTime(TWaveData& wave, int fileChannel, float seconds, TSampleBuffer& work,
+std::optional<float> ComputeSegmentSpectrumAtTime(TWaveData& wave, int fileChannel, float seconds, TSampleBuffer& work,
                                    SpectralData& engine, const TSmoothing& window,
                                    const ChannelProcessingSettings& processing)
 {
@@ -124,7 +140,8 @@ float ComputeSegmentSpectrumAtTime(TWaveData& wave, int fileChannel, float secon
         start = 0.0f;
     engine.ResetAverages();
     engine.SetAveraging(processing.AverageSpeed, processing.AverageBlocks);
-    ProcessSegmentBlock(wave, fileChannel, wave.SecondsToFrames(start), work, engine, window);
+    if (!ProcessSegmentBlock(wave, fileChannel, wave.SecondsToFrames(start), work, engine, window))
+        return std::nullopt;
     return start;
 }
 

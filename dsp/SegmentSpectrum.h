@@ -11,6 +11,7 @@
 #include "platform/core/WinTypes.h"
 
 #include <functional>
+#include <optional>
 #include <string>
 
 class SpectralData;
@@ -22,14 +23,16 @@ struct ChannelProcessingSettings;
 // Processes one block into the engine: reads the work block's length of frames of a channel
 // at `frame` (frames past the wave's end read as silence), decimates, stores the engine's
 // FFTsize samples relative to the zero value, windows, transforms, averages and holds peaks.
-// The work block is in the wave's sample format with the channel's decimation.
-void ProcessSegmentBlock(TWaveData& wave, int fileChannel, DWORD frame, TSampleBuffer& work, SpectralData& engine,
+// The work block is in the wave's sample format with the channel's decimation. False, with
+// nothing transformed, when the wave cannot be read.
+[[nodiscard]] bool ProcessSegmentBlock(TWaveData& wave, int fileChannel, DWORD frame, TSampleBuffer& work, SpectralData& engine,
                          const TSmoothing& window);
 
 enum class SegmentAverageResult {
     Nothing,   // an empty segment
     Cancelled, // the user declined the zero-padding question
     Done,      // averaged (possibly cut short by Esc: the blocks so far stay)
+    ReadFailed, // the wave could not be read: reported, and the average is not valid
 };
 
 // The average spectrum of frames [startFrame, endFrame): whole blocks of the work block's
@@ -43,8 +46,9 @@ SegmentAverageResult ComputeSegmentAverage(TWaveData& wave, int fileChannel, DWO
                                            const std::function<int()>& askZeroPad, const SegmentProgress& hooks);
 
 // The spectrum of the block centred on `seconds` (not starting before the wave's start).
-// Returns the block's start in seconds, where the caller leaves the wave's position.
-float ComputeSegmentSpectrumAtTime(TWaveData& wave, int fileChannel, float seconds, TSampleBuffer& work,
+// Returns the block's start in seconds, where the caller leaves the wave's position; nothing
+// when the wave cannot be read (reported).
+std::optional<float> ComputeSegmentSpectrumAtTime(TWaveData& wave, int fileChannel, float seconds, TSampleBuffer& work,
                                    SpectralData& engine, const TSmoothing& window,
                                    const ChannelProcessingSettings& processing);
 

@@ -48,7 +48,7 @@ void ReadStreamed(const std::uint8_t* data, std::size_t size)
     std::vector<std::uint8_t> piece(static_cast<std::size_t>(TWaveFile::kPieceFrames) * wave.FramesToBytes(1));
     for (DWORD first = 0; first < wave.GetEndFrame(); first += TWaveFile::kPieceFrames) {
         wave.Seek(first);
-        wave.ReadBytes(piece.data(), static_cast<DWORD>(piece.size()));
+        (void)(wave.ReadBytes(piece.data(), static_cast<DWORD>(piece.size())));
     }
 }
 

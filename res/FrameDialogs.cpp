@@ -27,7 +27,7 @@ std::vector<std::uint8_t> DrawLogo()
     for (int y = 0; y < h; ++y)
         for (int x = 0; x < w; ++x) {
             const int shade = 40 + (y * 60) / h;
-            set(x, y, static_cast<std::uint32_t>((10 << 16) | (20 + shade / 3) << 8 | shade + 40));
+            set(x, y, static_cast<std::uint32_t>((10 << 16) | ((20 + shade / 3) << 8) | (shade + 40)));
         }
     for (int x = 12; x < w - 12; x += 24)
         for (int y = 12; y < h - 12; ++y)

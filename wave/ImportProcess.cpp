@@ -425,7 +425,8 @@ bool TImportProcess::Step()
         double v = 0.0;
         Read r = ReadValue(v);
         if (r == Read::Value) {
-            block_->SetSample(Convert(v), i, 0);
+            // The block holds kBlockFrames frames of one channel, so the index is always inside it.
+            (void)block_->SetSample(Convert(v), i, 0);
             continue;
         }
         if (r == Read::End)

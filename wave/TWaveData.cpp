@@ -1,6 +1,7 @@
 #include "wave/TWaveData.h"
 
 #include "records/TriggerSettings.h"
+#include "platform/core/MessageBox.h"
 
 #include <algorithm>
 #include <cmath>
@@ -462,3 +463,15 @@ void TWaveData::UpdateCalibrationGains(WaveCalibrationBlock block)
         gain_[slot] = static_cast<float>(gain);
     }
 }
+
+namespace {
+void ReportWaveFailure(const TWaveData& wave, const char* verb)
+{
+    const std::string name = wave.SourceName();
+    std::string text = std::string("Failure ") + verb + " wave " + (name.empty() ? "data" : "file " + name);
+    AfxMessageBox(text.c_str(), MB_OK | MB_ICONERROR);
+}
+} // namespace
+
+void ReportWaveReadFailure(const TWaveData& wave) { ReportWaveFailure(wave, "reading"); }
+void ReportWaveWriteFailure(const TWaveData& wave) { ReportWaveFailure(wave, "writing"); }

@@ -14,6 +14,7 @@
 #include "wave/WaveCalibrationBlock.h"
 
 #include <cstdint>
+#include <string>
 
 struct TriggerSettings;
 
@@ -29,10 +30,12 @@ public:
     // and after I/O.
     bool IsError() const { return error_ != 0; }
     bool IsModified() const { return modified_ != 0; }
+    // The file the samples come from, for messages; empty for data held only in memory.
+    virtual std::string SourceName() const { return {}; }
     void SetModified(bool modified) { modified_ = modified ? 1 : 0; }
 
     // Storage.
-    bool Resize(DWORD frames);
+    [[nodiscard]] bool Resize(DWORD frames);
     bool TrimToEnd() { return Resize(endFrame_); }
 
     // Format and counts.
@@ -73,15 +76,15 @@ public:
 
     // Samples. The file-backed wave overrides these to work on its open file.
     virtual double GetSample(DWORD frame, int channel, bool calibrated);
-    virtual bool SetSample(std::int32_t value, DWORD frame, int channel);
+    [[nodiscard]] virtual bool SetSample(std::int32_t value, DWORD frame, int channel);
     // One channel, packed at bytes per sample.
-    virtual bool ReadSamples(void* destination, DWORD first, DWORD count, int channel);
-    virtual bool WriteSamples(const void* source, DWORD first, DWORD count, int channel);
+    [[nodiscard]] virtual bool ReadSamples(void* destination, DWORD first, DWORD count, int channel);
+    [[nodiscard]] virtual bool WriteSamples(const void* source, DWORD first, DWORD count, int channel);
     // Raw interleaved bytes at the position, advancing it.
-    virtual bool ReadBytes(void* destination, DWORD bytes);
-    virtual bool WriteBytes(const void* source, DWORD bytes);
+    [[nodiscard]] virtual bool ReadBytes(void* destination, DWORD bytes);
+    [[nodiscard]] virtual bool WriteBytes(const void* source, DWORD bytes);
     // Packs the low bytes of each 32-bit value and writes them at the position.
-    bool WriteFloatSamples(const std::int32_t* values, DWORD count);
+    [[nodiscard]] bool WriteFloatSamples(const std::int32_t* values, DWORD count);
     void GetRangeMinMax(DWORD first, DWORD end, float& maximum, float& minimum, int channel, bool calibrated,
                         bool rms);
     double MeanSquare(DWORD first, DWORD end, int channel);
@@ -136,3 +139,8 @@ protected:
     float gain_[2] = {1.0f, 1.0f};
     float offset_[2] = {0.0f, 0.0f};
 };
+
+// Tells the user, once, that samples of `wave` could not be read; the caller then stops.
+void ReportWaveReadFailure(const TWaveData& wave);
+// The same for samples that could not be written.
+void ReportWaveWriteFailure(const TWaveData& wave);

@@ -39,6 +39,7 @@ public:
     // Names and state.
     void SetFileName(const std::string& name);
     const std::string& GetFileName() const { return fileName_; }
+    std::string SourceName() const override { return fileName_; }
     const std::string& GetWorkingCopy() const { return workingCopy_; }
     const std::string& GetTempFolder() const { return tempDir_; }
     WORD GetMode() const { return mode_; }
@@ -51,10 +52,10 @@ public:
     double GetRemainingSeconds() const;
 
     // Storage.
-    bool Save();
-    bool WriteWholeFile();
-    bool SaveStreamed();
-    bool SaveStreamedAs();
+    [[nodiscard]] bool Save();
+    [[nodiscard]] bool WriteWholeFile();
+    [[nodiscard]] bool SaveStreamed();
+    [[nodiscard]] bool SaveStreamedAs();
     static bool CopyWaveFile(const std::string& source, const std::string& target, DWORD frames,
                              const std::string& tempDir = {});
     static bool CopyDiskFile(const std::string& from, const std::string& to);
@@ -65,11 +66,11 @@ public:
     // Mode-aware sample operations.
     void SetPosition(DWORD frame) override;
     double GetSample(DWORD frame, int channel, bool calibrated) override;
-    bool SetSample(std::int32_t value, DWORD frame, int channel) override;
-    bool ReadSamples(void* destination, DWORD first, DWORD count, int channel) override;
-    bool WriteSamples(const void* source, DWORD first, DWORD count, int channel) override;
-    bool ReadBytes(void* destination, DWORD bytes) override;
-    bool WriteBytes(const void* source, DWORD bytes) override;
+    [[nodiscard]] bool SetSample(std::int32_t value, DWORD frame, int channel) override;
+    [[nodiscard]] bool ReadSamples(void* destination, DWORD first, DWORD count, int channel) override;
+    [[nodiscard]] bool WriteSamples(const void* source, DWORD first, DWORD count, int channel) override;
+    [[nodiscard]] bool ReadBytes(void* destination, DWORD bytes) override;
+    [[nodiscard]] bool WriteBytes(const void* source, DWORD bytes) override;
     void ReadBlockScaled(DWORD first, DWORD end, float& maximum, float& minimum, int channel, bool calibrated,
                          bool rms);
     void MuteFrames(DWORD first, DWORD end) override;
@@ -80,9 +81,9 @@ public:
     double IntegrateSeconds(float from, float to, int channel);
 
     // Calibration.
-    bool ReadCalibrationChunk();
-    bool WriteCalibrationChunk();
-    bool AppendCalibrationChunk(const std::string& fileName);
+    [[nodiscard]] bool ReadCalibrationChunk();
+    [[nodiscard]] bool WriteCalibrationChunk();
+    [[nodiscard]] bool AppendCalibrationChunk(const std::string& fileName);
     void SetCalibration(WaveCalibrationBlock block);
     void SetCalibrationFrom(WaveCalibrationBlock block);
     void GetCalibrationBlock(WaveCalibrationBlock& out) const { out = calibration_; }
@@ -96,11 +97,11 @@ public:
     void Undo();
     void GetUndoRange(DWORD& first, DWORD& end) const;
     void GetUndoSeconds(float& first, float& end) const;
-    bool CopySegment(TWaveFile* source, TWaveFile* target, DWORD sourceFirst, DWORD targetFirst, DWORD count);
-    bool CopySegmentSeconds(TWaveFile* source, TWaveFile* target, float sourceFrom, float targetFrom,
+    [[nodiscard]] bool CopySegment(TWaveFile* source, TWaveFile* target, DWORD sourceFirst, DWORD targetFirst, DWORD count);
+    [[nodiscard]] bool CopySegmentSeconds(TWaveFile* source, TWaveFile* target, float sourceFrom, float targetFrom,
                             float seconds);
-    bool InsertSegment(TWaveFile* source, TWaveFile* target, DWORD sourceFirst, DWORD targetFirst, DWORD count);
-    bool InsertSegmentSeconds(TWaveFile* source, TWaveFile* target, float sourceFrom, float targetFrom,
+    [[nodiscard]] bool InsertSegment(TWaveFile* source, TWaveFile* target, DWORD sourceFirst, DWORD targetFirst, DWORD count);
+    [[nodiscard]] bool InsertSegmentSeconds(TWaveFile* source, TWaveFile* target, float sourceFrom, float targetFrom,
                               float seconds);
     void DeleteSegment(TWaveFile* target, DWORD first, DWORD end);
     void DeleteSeconds(TWaveFile* target, float from, float to);
@@ -111,10 +112,10 @@ public:
     HGLOBAL MakeClipboardImage(DWORD first, DWORD end);
     HGLOBAL MakeClipboardImageSeconds(float from, float to);
     // Pastes a clipboard image over or into the wave at a frame; false when nothing changed.
-    bool PasteOver(std::span<const std::uint8_t> image, DWORD frame);
-    bool PasteOverSeconds(std::span<const std::uint8_t> image, float seconds);
-    bool PasteInsert(std::span<const std::uint8_t> image, DWORD frame);
-    bool PasteInsertSeconds(std::span<const std::uint8_t> image, float seconds);
+    [[nodiscard]] bool PasteOver(std::span<const std::uint8_t> image, DWORD frame);
+    [[nodiscard]] bool PasteOverSeconds(std::span<const std::uint8_t> image, float seconds);
+    [[nodiscard]] bool PasteInsert(std::span<const std::uint8_t> image, DWORD frame);
+    [[nodiscard]] bool PasteInsertSeconds(std::span<const std::uint8_t> image, float seconds);
     // Cut = image of the segment (the caller puts it on the clipboard), undo kind 2, delete.
     HGLOBAL Cut(DWORD first, DWORD end);
     HGLOBAL CutSeconds(float from, float to);
@@ -134,8 +135,8 @@ private:
     bool FinishStreamedFile();
     bool CloseFile();
     // Mode-1 frame I/O at explicit frames; the object's position is not changed.
-    bool ReadFramesAt(DWORD frame, void* buffer, DWORD frames);
-    bool WriteFramesAt(DWORD frame, const void* buffer, DWORD frames);
+    [[nodiscard]] bool ReadFramesAt(DWORD frame, void* buffer, DWORD frames);
+    [[nodiscard]] bool WriteFramesAt(DWORD frame, const void* buffer, DWORD frames);
     std::int64_t FrameOffset(DWORD frame) const;
     bool MoveWorkingCopyTo(const std::string& target, const char* failureText);
     // Opens a pasted image as a streamed wave through a temporary file; null on failure.

@@ -220,7 +220,10 @@ void TWaveFile::ReadBlockScaled(DWORD first, DWORD end, float& maximum, float& m
     if (end > first && Allocate(piece, static_cast<std::uint64_t>(kPieceFrames) * format_.BlockAlign())) {
         for (DWORD f = first; f < end;) {
             DWORD n = std::min(kPieceFrames, end - f);
-            ReadFramesAt(f, piece.data(), n);
+            if (!ReadFramesAt(f, piece.data(), n)) {
+                ReportWaveReadFailure(*this); // the levels of what was read stand
+                break;
+            }
             RangeMinMax(*this, piece.data(), n, channel, levels);
             f += n;
         }
@@ -249,7 +252,11 @@ void TWaveFile::MuteFrames(DWORD first, DWORD end)
     silence.Silence();
     for (DWORD f = first; f < end;) {
         DWORD n = std::min(kPieceFrames, end - f);
-        WriteFramesAt(f, silence.GetData(), n);
+        if (!WriteFramesAt(f, silence.GetData(), n)) {
+            ReportWaveWriteFailure(*this);
+            end = f;
+            break;
+        }
         f += n;
     }
     SetPosition(position_);
@@ -275,7 +282,11 @@ double TWaveFile::IntegrateSegment(DWORD first, DWORD end, int channel)
     const std::size_t align = format_.BlockAlign();
     for (DWORD f = first; f < end;) {
         DWORD n = std::min(kPieceFrames, end - f);
-        ReadFramesAt(f, piece.data(), n);
+        if (!ReadFramesAt(f, piece.data(), n)) {
+            ReportWaveReadFailure(*this);
+            SetPosition(position_);
+            return 0.0;
+        }
         for (DWORD i = 0; i < n; ++i) {
             double v = Calibrated(RawSample(piece.data() + i * align, channel), channel);
             sum += v * v;

@@ -116,21 +116,27 @@ void TWaveFile::Undo()
     if (!undoFile_.empty())
         saved = new (std::nothrow) TWaveFile(undoFile_, kStreamed, false, tempDir_);
     const DWORD count = undoEnd_ - undoFirst_;
-    switch (undoKind_) {
-    case kUndoInserted:
-        DeleteSegment(this, undoFirst_, undoEnd_);
-        break;
-    case kUndoOverwritten:
-        if (saved && !saved->IsError())
-            CopySegment(saved, this, 0, undoFirst_, std::min(count, saved->GetEndFrame()));
-        break;
-    case kUndoRemoved:
-        if (saved && !saved->IsError())
-            InsertSegment(saved, this, 0, undoFirst_, std::min(count, saved->GetEndFrame()));
-        break;
-    default:
-        break;
+    const bool needsSaved = undoKind_ == kUndoOverwritten || undoKind_ == kUndoRemoved;
+    bool restored = true;
+    if (needsSaved && (saved == nullptr || saved->IsError())) {
+        restored = false;
+    } else {
+        switch (undoKind_) {
+        case kUndoInserted:
+            DeleteSegment(this, undoFirst_, undoEnd_);
+            break;
+        case kUndoOverwritten:
+            restored = CopySegment(saved, this, 0, undoFirst_, std::min(count, saved->GetEndFrame()));
+            break;
+        case kUndoRemoved:
+            restored = InsertSegment(saved, this, 0, undoFirst_, std::min(count, saved->GetEndFrame()));
+            break;
+        default:
+            break;
+        }
     }
+    if (!restored)
+        AfxMessageBox("The previous contents of " + fileName_ + " could not be restored.", MB_OK | MB_ICONERROR);
     delete saved;
     DiscardUndo();
 }
@@ -283,7 +289,10 @@ void TWaveFile::ScaleSeconds(float from, float to, double factor, bool saveUndo)
     for (DWORD f = first; f < end;) {
         DWORD n = std::min(kPieceFrames, end - f);
         Seek(f);
-        ReadBytes(piece.GetData(), n * align);
+        if (!ReadBytes(piece.GetData(), n * align)) {
+            ReportWaveReadFailure(*this); // the frames before f are scaled, the rest untouched
+            break;
+        }
         for (DWORD i = 0; i < n; ++i) {
             BYTE* frame = piece.GetData() + static_cast<std::size_t>(i) * align;
             for (int c = 0; c < format_.Channels; ++c) {
@@ -295,7 +304,10 @@ void TWaveFile::ScaleSeconds(float from, float to, double factor, bool saveUndo)
             }
         }
         Seek(f);
-        WriteBytes(piece.GetData(), n * align);
+        if (!WriteBytes(piece.GetData(), n * align)) {
+            ReportWaveWriteFailure(*this);
+            break;
+        }
         f += n;
     }
     Seek(std::min(position, length_));

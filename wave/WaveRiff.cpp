@@ -121,7 +121,8 @@ bool ReadWaveCalibration(HMMIO h, WaveCalibrationBlock& block)
             present = true;
         }
     }
-    mmioSeek(h, 0, SEEK_SET);
+    // A file that cannot seek back fails the caller's next read, which reports it.
+    (void)mmioSeek(h, 0, SEEK_SET);
     return present;
 }
 

@@ -89,15 +89,15 @@ using LPMMIOINFO = MMIOINFO*;
 
 // Opens a file (or a memory buffer, see MMIOINFO). Null on failure, with the reason in
 // info->wErrorRet when info is given.
-HMMIO mmioOpenA(LPCSTR name, LPMMIOINFO info, DWORD flags);
+[[nodiscard]] HMMIO mmioOpenA(LPCSTR name, LPMMIOINFO info, DWORD flags);
 // Closes and frees the handle; MMIOERR_CANNOTCLOSE when the file could not be closed cleanly.
 MMRESULT mmioClose(HMMIO h, UINT flags = 0);
 // Bytes read (fewer at the end), -1 on error.
-LONG mmioRead(HMMIO h, HPSTR buffer, LONG bytes);
+[[nodiscard]] LONG mmioRead(HMMIO h, HPSTR buffer, LONG bytes);
 // Bytes written, -1 on error (a memory buffer that is too small is an error).
-LONG mmioWrite(HMMIO h, const char* buffer, LONG bytes);
+[[nodiscard]] LONG mmioWrite(HMMIO h, const char* buffer, LONG bytes);
 // New position, -1 on error. Origins are SEEK_SET, SEEK_CUR, SEEK_END.
-LONG mmioSeek(HMMIO h, LONG offset, int origin);
+[[nodiscard]] LONG mmioSeek(HMMIO h, LONG offset, int origin);
 // The same with 64-bit offsets, for files past 2 GB.
 std::int64_t mmioSeek64(HMMIO h, std::int64_t offset, int origin);
 // Current size of the file or buffer in bytes, -1 on error.
@@ -109,10 +109,10 @@ bool mmioSetSize(HMMIO h, std::int64_t bytes);
 // MMIO_FINDRIFF / MMIO_FINDLIST a RIFF / LIST chunk of form ck->fccType, with no flag the
 // next chunk. The search stays within `parent` when given. On success the position is at the
 // chunk's data (after the form type for RIFF and LIST).
-MMRESULT mmioDescend(HMMIO h, LPMMCKINFO ck, const MMCKINFO* parent, UINT flags);
+[[nodiscard]] MMRESULT mmioDescend(HMMIO h, LPMMCKINFO ck, const MMCKINFO* parent, UINT flags);
 // Leaves a chunk: a created (dirty) chunk gets its size written and a pad byte when odd;
 // the position moves past the chunk and its pad byte.
-MMRESULT mmioAscend(HMMIO h, LPMMCKINFO ck, UINT flags);
+[[nodiscard]] MMRESULT mmioAscend(HMMIO h, LPMMCKINFO ck, UINT flags);
 // Writes a chunk header at the current position (with the form type for MMIO_CREATERIFF /
 // MMIO_CREATELIST) and marks the chunk dirty.
-MMRESULT mmioCreateChunk(HMMIO h, LPMMCKINFO ck, UINT flags);
+[[nodiscard]] MMRESULT mmioCreateChunk(HMMIO h, LPMMCKINFO ck, UINT flags);

@@ -98,7 +98,7 @@ TEST_F(FileGroupDialog, SaveNamesUntitledRecordingsAfterTheGroupAndLocation)
 {
     auto* recording = new TWaveFile(3, TPcmFormat(8000, 1, 2), dir.string());
     for (int v : {100, -200, 300})
-        recording->SetSample(v, recording->GetPosition(), 0);
+        EXPECT_TRUE(recording->SetSample(v, recording->GetPosition(), 0));
     ASSERT_TRUE(recording->IsUntitled());
     files[3].File = recording;
     std::strcpy(group.TestName, "Run2");
@@ -136,7 +136,7 @@ TEST_F(FileGroupDialog, SaveNamesUntitledRecordingsAfterTheGroupAndLocation)
 TEST_F(FileGroupDialog, CloseAsksOnlyForUnsavedWorkAndAnythingButYesKeepsEverything)
 {
     files[2].File = new TWaveFile(10, TPcmFormat(8000, 1, 2), dir.string());
-    files[2].File->SetSample(5, 0, 0);
+    EXPECT_TRUE(files[2].File->SetSample(5, 0, 0));
     std::strcpy(group.TestName, "kept");
     ScriptedUser user;
     user.ExpectBox(IDNO, "The file has not been saved.  Do you want to continue without saving?");

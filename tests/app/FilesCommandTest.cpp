@@ -79,7 +79,7 @@ TEST_F(FilesCommands, TheUnsavedQuestionProtectsNewFilesAndCancelKeepsEverything
     ASSERT_NE(Start(), nullptr);
     frame->SetModePostProcess(false);
     auto* recording = new TWaveFile(4, TPcmFormat(8000, 1, 2), Data("temp"));
-    recording->SetSample(123, 0, 0);
+    EXPECT_TRUE(recording->SetSample(123, 0, 0));
     frame->Settings.Files[2].File = recording;
     std::strcpy(frame->FileGroup.TestName, "kept");
 

@@ -100,6 +100,24 @@ TEST_F(MainFrameConfigTest, AMissingOrUnreadableConfigurationIsReportedAndChange
     EXPECT_EQ(user.Pending(), 0u);
 }
 
+// Without its undo copy the loaded configuration would replace the working state for good:
+// the load stops after saying so.
+TEST_F(MainFrameConfigTest, ALoadWhoseUndoCopyCannotBeWrittenChangesNothing)
+{
+    ASSERT_NE(Start(), nullptr);
+    FrameSettings other;
+    other.Scaling[0].OctaveNumber = 6;
+    ASSERT_TRUE(WriteConfigurationFile(other, Data("config/Other.cfg").c_str()));
+    std::filesystem::create_directories(Data("config/-Undo.cfg")); // a folder where the copy goes
+    frame->OpenPhasePlot(3);
+    const WORD octave = frame->Settings.Scaling[0].OctaveNumber;
+    ASSERT_NE(octave, 6);
+    user.ExpectBox(IDOK, "-Undo.cfg\" could not be written.");
+    frame->LoadConfiguration(Data("config/Other.cfg").c_str());
+    EXPECT_NE(frame->PhasePlot[3], nullptr);
+    EXPECT_EQ(frame->Settings.Scaling[0].OctaveNumber, octave);
+}
+
 TEST_F(MainFrameConfigTest, TheConfigMenuCommandsUseTheFileDialogsAndRememberTheFolder)
 {
     ASSERT_NE(Start(), nullptr);

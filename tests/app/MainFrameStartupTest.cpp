@@ -63,6 +63,9 @@ TEST_F(MainFrameStartupTest, AFolderWithoutATrailingBinIsKeptWithItsCase)
 {
     // "Cabinet" holds "bin" but is not the installation's bin folder; case is never changed.
     CMainFrame::SetModulePath(Data("Cabinet/Tools/Lab"));
+    ScriptedUser user;
+    // The folder does not exist, so the settings can't be kept at exit: the user is told.
+    user.ExpectBox(IDOK, "Lab.cfg\" could not be written.");
     CMainFrame f;
     EXPECT_EQ(f.DataFolder, Data("Cabinet/Tools/"));
     EXPECT_EQ(f.ProgramBaseName, "Lab");
@@ -104,6 +107,8 @@ TEST_F(MainFrameStartupTest, AMissingInstallProfileOrCommonFolderStillStarts)
     EnvVar share("XDG_DATA_DIRS", Data("nowhere"));
     EnvVar docs("XDG_DOCUMENTS_DIR", Data("home/Docs"));
     WriteText(root / "bin" / "DurnexInstall.ini", "[Install]\r\nWindowsInstall=1\r\n");
+    ScriptedUser user;
+    user.ExpectBox(IDOK, "Durnex.cfg\" could not be written.");
     CMainFrame f;
     EXPECT_EQ(f.DataFolder, Data("home/Docs/Durnex/"));
     EXPECT_FALSE(std::filesystem::exists(Data("home/Docs/Durnex")));

@@ -181,3 +181,19 @@ TEST_F(SegmentCommands, CompositeHistoryRebuildOpensTheCompositeWindowAndKeepsPo
     EXPECT_NE(frame->CompositeSurfacePlot[2], nullptr);
     EXPECT_EQ(frame->Settings.Files[0].File->GetPosition(), 77u);
 }
+
+// A channel file cut short on disk while it is open: the post-process step says so and the
+// run stops, instead of analysing silence as if it had been read.
+TEST_F(SegmentCommands, AFileThatCannotBeReadStopsThePostProcessRunWithAMessage)
+{
+    ASSERT_NE(Start(), nullptr);
+    frame->Settings.FileIO.WaveFileMode = 1; // streamed
+    frame->Settings.FileIO.MakeBackup = 0;   // straight from the file
+    const std::string path = Data("wave/tone.wav");
+    ASSERT_TRUE(WriteWaveOf(path, 8000, 40000, "round(10000 * math.sin(2 * math.pi * 500 * i / 8000))"));
+    ASSERT_TRUE(OpenChannel(0, path));
+    std::filesystem::resize_file(path, 44 + 2 * 100);
+    user.ExpectBox(IDOK, "Failure reading wave file " + path);
+    frame->StartWholeFileRun();
+    EXPECT_FALSE(frame->PostProcessBusy);
+}

@@ -54,7 +54,7 @@ std::unique_ptr<TWaveData> Dial(const std::string& keys, const Dialling& d)
         }
     }
     for (DWORD i = 0; i < frames; ++i)
-        w->SetSample(static_cast<std::int32_t>(std::clamp(std::lround(x[i] + noise(gen)), -32767L, 32767L)), i, 0);
+        EXPECT_TRUE(w->SetSample(static_cast<std::int32_t>(std::clamp(std::lround(x[i] + noise(gen)), -32767L, 32767L)), i, 0));
     return w;
 }
 

@@ -34,9 +34,9 @@ protected:
         // Sample by sample, so the wave's end frame follows, as in a file that was read.
         w->Seek(0);
         for (DWORD i = 0; i < frames; ++i)
-            w->SetSample(static_cast<std::int32_t>(std::lround(8000 * std::sin(2 * std::numbers::pi * 300 * i / 8000.0) +
+            EXPECT_TRUE(w->SetSample(static_cast<std::int32_t>(std::lround(8000 * std::sin(2 * std::numbers::pi * 300 * i / 8000.0) +
                                                                8000 * std::sin(2 * std::numbers::pi * 2500 * i / 8000.0))),
-                         i, 0);
+                         i, 0));
         EXPECT_EQ(w->GetEndFrame(), frames);
         w->Seek(1234);
         return w;

@@ -285,7 +285,7 @@ std::unique_ptr<TWaveData> SineWave(const TPcmFormat& fmt, DWORD frames, double 
 {
     auto w = std::make_unique<TWaveData>(frames, fmt);
     for (DWORD i = 0; i < frames; ++i)
-        w->SetSample(static_cast<std::int32_t>(std::lround(fmt.ZeroValue + amplitude * std::sin(2 * std::numbers::pi * hz * i / fmt.SampleRate))), i, 0);
+        EXPECT_TRUE(w->SetSample(static_cast<std::int32_t>(std::lround(fmt.ZeroValue + amplitude * std::sin(2 * std::numbers::pi * hz * i / fmt.SampleRate))), i, 0));
     return w;
 }
 
@@ -397,7 +397,7 @@ TEST(FirFilterWave, AFailedReadSkipsOnlyThatBlock)
     const TPcmFormat fmt(8000, 1, 2);
     FlakyWave w(24000, fmt);
     for (DWORD i = 0; i < 24000; ++i)
-        w.SetSample(static_cast<std::int32_t>(8000 * std::sin(2 * std::numbers::pi * 2500 * i / 8000.0)), i, 0);
+        EXPECT_TRUE(w.SetSample(static_cast<std::int32_t>(8000 * std::sin(2 * std::numbers::pi * 2500 * i / 8000.0)), i, 0));
     w.failAt = 8000;
     FilterSettings s = Settings(FILTER_LOWPASS);
     s.LowPassCutoff = 1000;

@@ -13,7 +13,7 @@ TEST(SegmentSamples, ReadsRelativeToZeroAndPastTheEndAsSilence)
     const TPcmFormat u8(8000, 1, 1);
     TWaveData w(10, u8);
     for (DWORD i = 0; i < 10; ++i)
-        w.SetSample(static_cast<std::int32_t>(100 + i), i, 0);
+        EXPECT_TRUE(w.SetSample(static_cast<std::int32_t>(100 + i), i, 0));
     std::vector<double> out(6, -1.0);
     ASSERT_TRUE(ReadSegmentSamples(w, 7, 0, out));
     EXPECT_EQ(out, (std::vector<double>{107 - 127, 108 - 127, 109 - 127, 0, 0, 0}));

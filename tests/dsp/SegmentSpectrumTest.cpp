@@ -9,11 +9,14 @@
 #include "dsp/SpectralData.h"
 #include "numerics/TSmoothing.h"
 #include "wave/TSampleBuffer.h"
+#include "support/ScriptedUser.h"
 #include "wave/TWaveData.h"
+#include "wave/TWaveFile.h"
 
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <filesystem>
 #include <memory>
 #include <numbers>
 #include <random>
@@ -205,7 +208,7 @@ TEST(SegmentSpectrumAtTime, BlockIsCentredButNotBeforeTheStart)
     auto w = ToneInNoise(8000);
     EXPECT_EQ(ComputeSegmentSpectrumAtTime(*w, 0, 0.0f, *c.work, *c.engine, *c.window, c.proc), 0.0f);
     ExpectSpectraEqual(*c.engine, BlockPower(Frames(*w, 0, 1024)));
-    const float start = ComputeSegmentSpectrumAtTime(*w, 0, 0.5f, *c.work, *c.engine, *c.window, c.proc);
+    const float start = ComputeSegmentSpectrumAtTime(*w, 0, 0.5f, *c.work, *c.engine, *c.window, c.proc).value();
     EXPECT_NEAR(start, 0.5f - 512 / 8000.0f, 1e-6);
     ExpectSpectraEqual(*c.engine, BlockPower(Frames(*w, 3488, 1024)));
 }
@@ -281,4 +284,39 @@ TEST(SegmentQualityFactor, ResonanceOfKnownWidth)
     EXPECT_NEAR(peak, 1000.0, width);
     EXPECT_NEAR(bw, 50.0, 1.0);
     EXPECT_NEAR(q, 20.0, 0.5);
+}
+
+// A streamed file cut short after it was opened: the average stops with a message instead
+// of averaging silence and showing the spectrum as valid.
+TEST(SegmentAverageSpectrum, AFileThatCannotBeReadStopsTheAverageWithAMessage)
+{
+    const std::filesystem::path dir =
+        std::filesystem::temp_directory_path() /
+        ("durnex-segread-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()));
+    std::filesystem::create_directories(dir);
+    const std::string path = (dir / "cut.wav").string();
+    {
+        auto tone = ToneInNoise(20000);
+        TWaveFile w(20000, tone->GetFormat(), dir.string());
+        std::vector<BYTE> bytes(tone->FramesToBytes(20000));
+        tone->Seek(0);
+        ASSERT_TRUE(tone->ReadBytes(bytes.data(), static_cast<DWORD>(bytes.size())));
+        ASSERT_TRUE(w.WriteBytes(bytes.data(), static_cast<DWORD>(bytes.size())));
+        w.SetFileName(path);
+        ASSERT_TRUE(w.Save());
+    }
+    {
+        TWaveFile streamed(path, TWaveFile::kStreamed, false, dir.string());
+        ASSERT_FALSE(streamed.IsError());
+        std::filesystem::resize_file(path, 44 + 2 * 3000);
+        Channel c;
+        ScriptedUser user;
+        user.ExpectBox(IDOK, "Failure reading wave file " + path);
+        EXPECT_EQ(ComputeSegmentAverage(streamed, 0, 0, 20000, 1024, *c.work, *c.engine, *c.window, c.proc, Never,
+                                        {}),
+                  SegmentAverageResult::ReadFailed);
+        // The channel gets its own averaging back.
+        EXPECT_EQ(c.engine->GetAverageBlocks(), 3.0f);
+    }
+    std::filesystem::remove_all(dir);
 }

@@ -37,7 +37,7 @@ protected:
     {
         auto* w = new TWaveFile(n, TPcmFormat(8000, 1, 2), dir.path());
         for (DWORD i = 0; i < n; ++i)
-            w->SetSample(value, i, 0);
+            EXPECT_TRUE(w->SetSample(value, i, 0));
         return w;
     }
 
@@ -188,7 +188,7 @@ TEST_F(FileGroup, SaveReportsAWaveThatCouldNotBeWritten)
     ASSERT_TRUE(WritePyWave(dir.file("gone/a.wav"), 8000, 2, 1, {1, 2, 3}));
     files[1].File = new TWaveFile(dir.file("gone/a.wav"), TWaveFile::kMemory, false, dir.path());
     ASSERT_FALSE(files[1].File->IsError());
-    files[1].File->SetSample(9, 0, 0);
+    EXPECT_TRUE(files[1].File->SetSample(9, 0, 0));
     std::filesystem::remove_all(dir.file("gone"));
     ScriptedUser user;
     user.ExpectBox(IDOK, "Failure saving wave file " + dir.file("gone/a.wav"));
@@ -215,7 +215,7 @@ TEST_F(FileGroup, CloseAsksAboutUnsavedWork)
     files[2].File = new TWaveFile(dir.file("a.wav"), TWaveFile::kStreamed, true, dir.path());
     ASSERT_FALSE(files[2].File->IsError());
     EXPECT_EQ(CountUnsavedWaveFiles(files, 8), 0);
-    files[2].File->SetSample(9, 0, 0);
+    EXPECT_TRUE(files[2].File->SetSample(9, 0, 0));
     EXPECT_EQ(CountUnsavedWaveFiles(files, 8), 1);
     {
         ScriptedUser user;
@@ -225,7 +225,7 @@ TEST_F(FileGroup, CloseAsksAboutUnsavedWork)
     // Edits of a streamed file without backup are in the file already: no question.
     delete files[2].File;
     files[2].File = new TWaveFile(dir.file("a.wav"), TWaveFile::kStreamed, false, dir.path());
-    files[2].File->SetSample(9, 0, 0);
+    EXPECT_TRUE(files[2].File->SetSample(9, 0, 0));
     files[7].File = new TWaveFile(dir.file("a.wav"), TWaveFile::kStreamed, false, dir.path());
     EXPECT_EQ(CountUnsavedWaveFiles(files, 8), 0);
     {

@@ -19,7 +19,7 @@ constexpr DWORD kFrames = 60 * 1024 * 1024; // 240 MB of samples
 std::int32_t At(TWaveFile& w, DWORD frame)
 {
     std::int32_t v = -1;
-    w.ReadSamples(&v, frame, 1, 0);
+    EXPECT_TRUE(w.ReadSamples(&v, frame, 1, 0));
     return v;
 }
 

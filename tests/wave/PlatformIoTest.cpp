@@ -55,12 +55,12 @@ TEST(Mmio, DescendFindsChunksByIdInsideTheirParentAndSkipsPadBytes)
     EXPECT_EQ(two[0], 9);
 
     // A chunk outside the parent is not found from within it.
-    mmioSeek(h, 12, SEEK_SET);
+    EXPECT_EQ(mmioSeek(h, 12, SEEK_SET), 12);
     MMCKINFO tail{};
     tail.ckid = mmioFOURCC('t', 'a', 'i', 'l');
     EXPECT_EQ(mmioDescend(h, &tail, &riff, MMIO_FINDCHUNK), MMIOERR_CHUNKNOTFOUND);
     // ... but at the top level, past the RIFF chunk.
-    mmioSeek(h, 0, SEEK_SET);
+    EXPECT_EQ(mmioSeek(h, 0, SEEK_SET), 0);
     EXPECT_EQ(mmioDescend(h, &tail, nullptr, MMIO_FINDCHUNK), MMSYSERR_NOERROR);
     EXPECT_EQ(mmioClose(h), MMSYSERR_NOERROR);
 }
@@ -80,7 +80,7 @@ TEST(Mmio, ChunkSizesPastTheEndAreReportedNotTrusted)
     EXPECT_EQ(mmioDescend(h, &ck, &riff, MMIO_FINDCHUNK), MMIOERR_CHUNKPASTEND);
     EXPECT_EQ(ck.cksize, 0x7FFFFFF0u);
     // Searching past it finds nothing rather than wandering off.
-    mmioSeek(h, 12, SEEK_SET);
+    EXPECT_EQ(mmioSeek(h, 12, SEEK_SET), 12);
     MMCKINFO other{};
     other.ckid = mmioFOURCC('n', 'o', 'n', 'e');
     EXPECT_EQ(mmioDescend(h, &other, &riff, MMIO_FINDCHUNK), MMIOERR_CHUNKNOTFOUND);

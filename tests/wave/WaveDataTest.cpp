@@ -104,7 +104,7 @@ TEST(WaveData, CalibrationGains)
     EXPECT_FLOAT_EQ(w.GetGain(0), static_cast<float>(2.0 / 32767.0));
     EXPECT_FLOAT_EQ(w.GetGain(1), static_cast<float>(10.0 / 32767.0));
     EXPECT_FLOAT_EQ(w.GetOffset(1), 20.0f);
-    w.SetSample(32767, 0, 1);
+    EXPECT_TRUE(w.SetSample(32767, 0, 1));
     EXPECT_NEAR(w.GetSample(0, 1, true), 30.0, 1e-4);
     // RPM of an enabled slot is used as it is.
     b.Channel[0].IsEnabled = 1;
@@ -126,8 +126,8 @@ TEST(WaveData, ResizeKeepsDataAndFillsSilence)
 {
     TWaveData w(2, TPcmFormat(1000, 1, 1));
     w.Silence();
-    w.SetSample(10, 0, 0);
-    w.SetSample(20, 1, 0);
+    EXPECT_TRUE(w.SetSample(10, 0, 0));
+    EXPECT_TRUE(w.SetSample(20, 1, 0));
     ASSERT_TRUE(w.Resize(6));
     EXPECT_EQ(w.GetLength(), 6u);
     EXPECT_EQ(w.GetSample(1, 0, false), 20);
@@ -185,7 +185,7 @@ TEST(WaveData, MuteDecimateAndTrigger)
 {
     TWaveData w(8, TPcmFormat(1000, 1, 2));
     for (DWORD f = 0; f < 8; ++f)
-        w.SetSample(static_cast<std::int32_t>(f * 1000), f, 0);
+        EXPECT_TRUE(w.SetSample(static_cast<std::int32_t>(f * 1000), f, 0));
     w.MuteFrames(2, 4);
     EXPECT_EQ(w.GetSample(1, 0, false), 1000);
     EXPECT_EQ(w.GetSample(2, 0, false), 0);

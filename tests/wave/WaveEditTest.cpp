@@ -8,7 +8,9 @@
 
 #include <csignal>
 #include <cstring>
+#include <filesystem>
 #include <memory>
+#include <set>
 
 #include <sys/resource.h>
 
@@ -22,7 +24,7 @@ void FillRamp(TWaveFile& w, DWORD frames, std::int32_t offset = 0)
     w.Rewind();
     for (DWORD i = 0; i < frames; ++i) {
         for (int c = 0; c < w.GetChannels(); ++c) {
-            w.SetSample(static_cast<std::int32_t>((i + offset) % 30000) * (c == 0 ? 1 : -1), i, c);
+            EXPECT_TRUE(w.SetSample(static_cast<std::int32_t>((i + offset) % 30000) * (c == 0 ? 1 : -1), i, c));
             if (w.GetMode() == TWaveFile::kMemory)
                 w.Seek(i); // the memory wave's SetSample advances the position once per sample
         }
@@ -71,7 +73,7 @@ protected:
         } else {
             w = std::make_unique<TWaveFile>(f, false, dir.path());
             std::vector<std::uint8_t> zeros(w->FramesToBytes(frames), 0);
-            w->WriteBytes(zeros.data(), static_cast<DWORD>(zeros.size()));
+            EXPECT_TRUE(w->WriteBytes(zeros.data(), static_cast<DWORD>(zeros.size())));
         }
         FillRamp(*w, frames);
         w->Seek(0);
@@ -163,6 +165,27 @@ TEST_P(WaveEdit, PasteOfAnotherFormatIsRefused)
     EXPECT_EQ(Column(*w)[7], 7);
 }
 
+// The saved frames gone from the temporary folder: Undo says it could not restore them and
+// leaves the wave as it is.
+TEST_P(WaveEdit, UndoWhoseSavedFramesAreGoneSaysSo)
+{
+    auto w = Make();
+    std::set<std::filesystem::path> before;
+    for (const auto& e : std::filesystem::directory_iterator(dir.path()))
+        before.insert(e.path());
+    HGLOBAL image = w->Cut(1000, 5097);
+    ASSERT_NE(image, nullptr);
+    for (const auto& e : std::filesystem::directory_iterator(dir.path()))
+        if (!before.count(e.path()))
+            std::filesystem::remove(e.path());
+    ScriptedUser user;
+    user.ExpectBox(IDOK, "could not be restored.");
+    w->Undo();
+    EXPECT_EQ(w->GetEndFrame(), 10000u - 4097);
+    EXPECT_FALSE(w->IsUndoAvailable());
+    GlobalFree(image);
+}
+
 TEST_P(WaveEdit, UndoFilesAreReplacedAndSavedOnlyUpToTheEndFrame)
 {
     auto w = Make(500);
@@ -224,7 +247,7 @@ TEST(WaveEditStreamed, EditsOnAStreamedFileSurviveSaveAndReopen)
     {
         TWaveFile w(TPcmFormat(8000, 1, 2), false, dir.path());
         std::vector<std::uint8_t> zeros(2 * 6000, 0);
-        w.WriteBytes(zeros.data(), static_cast<DWORD>(zeros.size()));
+        EXPECT_TRUE(w.WriteBytes(zeros.data(), static_cast<DWORD>(zeros.size())));
         FillRamp(w, 6000);
         WaveCalibrationBlock cal;
         cal.Channel[0].CalRatio = 2.0f;

@@ -25,7 +25,7 @@ std::string MakeWave(const TempFolder& dir, const std::string& name, const TPcmF
     std::string path = dir.file(name);
     TWaveFile w(frames, f, dir.path());
     std::vector<std::uint8_t> bytes = PatternBytes(f, frames, seed);
-    w.WriteBytes(bytes.data(), static_cast<DWORD>(bytes.size()));
+    EXPECT_TRUE(w.WriteBytes(bytes.data(), static_cast<DWORD>(bytes.size())));
     w.SetFileName(path);
     EXPECT_TRUE(w.Save());
     return path;
@@ -36,7 +36,7 @@ std::vector<std::uint8_t> Frames(TWaveFile& w, DWORD first, DWORD count)
     std::vector<std::uint8_t> out(w.FramesToBytes(count));
     DWORD keep = w.GetPosition();
     w.Seek(first);
-    w.ReadBytes(out.data(), static_cast<DWORD>(out.size()));
+    EXPECT_TRUE(w.ReadBytes(out.data(), static_cast<DWORD>(out.size())));
     w.Seek(keep);
     return out;
 }
@@ -143,7 +143,7 @@ TEST(WaveFileModes, FinishedRecordingLeavesAFileAndAnEmptyObject)
     std::string path = dir.file("take1.wav");
     TWaveFile w(f, false, dir.path());
     std::vector<std::uint8_t> bytes = PatternBytes(f, 777);
-    w.WriteBytes(bytes.data(), static_cast<DWORD>(bytes.size()));
+    EXPECT_TRUE(w.WriteBytes(bytes.data(), static_cast<DWORD>(bytes.size())));
     w.SetFileName(path);
     ASSERT_TRUE(w.SaveStreamedAs());
     EXPECT_EQ(w.GetLength(), 0u);
@@ -214,7 +214,7 @@ TEST(WaveFileModes, FailedWritesLeaveTheOriginalIntact)
     {
         TWaveFile big(200000, f, dir.path());
         std::vector<std::uint8_t> bytes = PatternBytes(f, 200000, 4);
-        big.WriteBytes(bytes.data(), static_cast<DWORD>(bytes.size()));
+        EXPECT_TRUE(big.WriteBytes(bytes.data(), static_cast<DWORD>(bytes.size())));
         big.SetFileName(path);
         FileSizeLimit limit(64 * 1024);
         EXPECT_FALSE(big.Save());
@@ -251,7 +251,7 @@ TEST(WaveFileModes, SavingIntoAMissingFolderFailsAndKeepsTheData)
     TPcmFormat f(8000, 1, 2);
     TWaveFile w(f, false, dir.path());
     std::vector<std::uint8_t> bytes = PatternBytes(f, 100);
-    w.WriteBytes(bytes.data(), static_cast<DWORD>(bytes.size()));
+    EXPECT_TRUE(w.WriteBytes(bytes.data(), static_cast<DWORD>(bytes.size())));
     w.SetFileName(dir.file("no/such/folder.wav"));
     {
         ScriptedUser user;
@@ -276,7 +276,7 @@ TEST(WaveFileModes, TemporaryFolderOnAnotherFileSystem)
     std::string path = dir.file("crossed.wav");
     {
         TWaveFile w(f, false, shm); // working copy on tmpfs, the user's file elsewhere
-        w.WriteBytes(bytes.data(), static_cast<DWORD>(bytes.size()));
+        EXPECT_TRUE(w.WriteBytes(bytes.data(), static_cast<DWORD>(bytes.size())));
         w.SetFileName(path);
         ASSERT_TRUE(w.Save());
         EXPECT_EQ(w.GetWorkingCopy(), path);
@@ -286,7 +286,7 @@ TEST(WaveFileModes, TemporaryFolderOnAnotherFileSystem)
     {
         TWaveFile w(path, TWaveFile::kStreamed, true, shm); // backup copy on tmpfs
         ASSERT_FALSE(w.IsError());
-        w.SetSample(123, 20, 1);
+        EXPECT_TRUE(w.SetSample(123, 20, 1));
         ASSERT_TRUE(w.Save());
     }
     TWaveFile back(path, TWaveFile::kMemory, false, dir.path());
