@@ -133,6 +133,12 @@ CMainFrame::~CMainFrame()
             engine = nullptr;
         }
     DeletePlaybackObjects();
+    // The printer choice the print dialogs handed back.
+    if (PrinterDevMode)
+        GlobalFree(PrinterDevMode);
+    if (PrinterDevNames)
+        GlobalFree(PrinterDevNames);
+    PrinterDevMode = PrinterDevNames = nullptr;
     DeleteUtilityObjects();
     // Files still open here were not closed by OnClose (a frame destroyed without closing).
     for (ChannelFileState& file : Settings.Files) {

@@ -158,6 +158,7 @@ struct DeviceContext {
     int pagesStarted = 0;
     bool monochrome = false;
     std::string outputFile;
+    bool askedOutput = false; // the PDF file was chosen when the job started
 
     DcState st;
     std::vector<DcState> saved;

@@ -2,6 +2,7 @@
 
 #include "platform/core/MessageBox.h"
 #include "platform/core/Responder.h"
+#include "platform/ui/CommonDialogs.h"
 #include "platform/ui/GdiInternal.h"
 
 #include <QApplication>
@@ -12,6 +13,8 @@
 #include <QPrintDialog>
 #include <QPrinter>
 #include <QPrinterInfo>
+#include <QPushButton>
+#include <QTimer>
 #include <QStandardPaths>
 
 #include <cstring>
@@ -216,16 +219,33 @@ bool HasScreen()
     return platform != "offscreen" && platform != "minimal";
 }
 
-std::string DefaultPdfPath(const std::string& docName)
+// A PDF printout with no file yet: the user names it (and is asked before one is replaced).
+// False when the choice is cancelled.
+bool AskPdfFileName(const std::string& docName, std::string& chosen)
 {
     QString dir = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
-    if (dir.isEmpty())
+    if (dir.isEmpty() || !QDir(dir).exists())
         dir = QDir::homePath();
     std::string name = docName.empty() ? "Printout" : docName;
     for (char& c : name)
         if (c == '/')
             c = '_';
-    return (dir + '/').toStdString() + name + ".pdf";
+    char file[1024] = {};
+    std::snprintf(file, sizeof file, "%s.pdf", name.c_str());
+    const std::string initialDir = dir.toStdString();
+    OPENFILENAMEA ofn{};
+    ofn.lStructSize = sizeof ofn;
+    ofn.lpstrFilter = "PDF Files (*.pdf)\0*.pdf\0All Files (*.*)\0*.*\0";
+    ofn.lpstrFile = file;
+    ofn.nMaxFile = sizeof file;
+    ofn.lpstrInitialDir = initialDir.c_str();
+    ofn.lpstrTitle = "Print to File";
+    ofn.lpstrDefExt = "pdf";
+    ofn.Flags = OFN_OVERWRITEPROMPT | OFN_PATHMUSTEXIST | OFN_HIDEREADONLY;
+    if (!GetSaveFileNameA(&ofn))
+        return false;
+    chosen = file;
+    return true;
 }
 
 } // namespace
@@ -293,10 +313,20 @@ BOOL PrintDlgA(PRINTDLGA* pd)
                 options |= QAbstractPrintDialog::PrintSelection;
             if (!(pd->Flags & PD_NOPAGENUMS))
                 options |= QAbstractPrintDialog::PrintPageRange;
-            if (!(pd->Flags & PD_HIDEPRINTTOFILE) && !(pd->Flags & PD_DISABLEPRINTTOFILE))
+            // Without any printer, a file is the only place a printout can go.
+            if ((!(pd->Flags & PD_HIDEPRINTTOFILE) && !(pd->Flags & PD_DISABLEPRINTTOFILE)) ||
+                QPrinterInfo::availablePrinters().isEmpty())
                 options |= QAbstractPrintDialog::PrintToFile;
             options |= QAbstractPrintDialog::PrintShowPageSize;
             dialog.setOptions(options);
+            if (setup) {
+                // Setting up prints nothing: the accepting button says OK.
+                QTimer::singleShot(0, &dialog, [&dialog] {
+                    for (QPushButton* b : dialog.findChildren<QPushButton*>())
+                        if (b->text().remove('&') == "Print")
+                            b->setText("OK");
+                });
+            }
             ok = dialog.exec() == QDialog::Accepted;
             if (ok)
                 s = FromPrinter(printer, s);
@@ -344,7 +374,11 @@ int CDC::StartDoc(const DOCINFOA* info)
         dc->printer->setOutputFormat(QPrinter::PdfFormat);
         dc->printer->setOutputFileName(QString::fromUtf8(info->lpszOutput));
     } else if (dc->printer->outputFormat() == QPrinter::PdfFormat && dc->printer->outputFileName().isEmpty()) {
-        dc->printer->setOutputFileName(QString::fromStdString(DefaultPdfPath(name)));
+        std::string chosen;
+        if (!AskPdfFileName(name, chosen))
+            return -1; // cancelled: nothing is printed
+        dc->printer->setOutputFileName(QString::fromStdString(chosen));
+        dc->askedOutput = true;
     }
     dc->outputFile = dc->printer->outputFileName().toStdString();
     dc->painter = std::make_unique<QPainter>();
@@ -396,6 +430,10 @@ int CDC::EndDoc()
     if (!ended || dc->printer->printerState() == QPrinter::Error) {
         AfxMessageBox("The printer reported an error; the printout may be incomplete.", MB_OK | MB_ICONERROR);
         return -1;
+    }
+    if (dc->askedOutput) {
+        dc->askedOutput = false;
+        AfxMessageBox("The printout was saved as \"" + dc->outputFile + "\".", MB_OK | MB_ICONINFORMATION);
     }
     return 1;
 }

@@ -9,6 +9,8 @@
 
 #include <gtest/gtest.h>
 
+#include <fstream>
+
 #include <cstdlib>
 #include <unistd.h>
 #include <filesystem>
@@ -258,3 +260,35 @@ TEST_F(Printing, PlotStylePrintingMapsAWindowOntoThePage)
 }
 
 } // namespace
+
+// With no printer the printout goes to a PDF file the user names; replacing a file is asked
+// about, and the user is told where the printout went. Cancelling the name prints nothing.
+TEST_F(Printing, APdfWithoutAFileNameAsksForOneAndSaysWhereItWent)
+{
+    DefaultLandscape();
+    if (DevNamesDevice(pd.hDevNames) != kPdfPrinterName)
+        GTEST_SKIP() << "a real printer is the default here";
+    const fs::path pdf = dir / "report.pdf";
+    {
+        std::ofstream(pdf) << "old";
+    }
+    ScriptedUser user;
+    user.Expect({PromptKind::Print, IDOK, ""});
+    pd.Flags = PD_RETURNDC;
+    ASSERT_TRUE(PrintDlg(&pd));
+    CDC dc;
+    ASSERT_TRUE(dc.Attach(pd.hDC));
+
+    user.ExpectFile(PromptKind::FileSave, "");
+    EXPECT_LT(dc.StartDoc("KDR-5200"), 0);
+
+    user.ExpectFile(PromptKind::FileSave, pdf.string());
+    user.ExpectBox(IDYES, "already exists");
+    ASSERT_GT(dc.StartDoc("KDR-5200"), 0);
+    ASSERT_GT(dc.StartPage(), 0);
+    dc.FillSolidRect(0, 0, 100, 100, RGB(0, 0, 0));
+    ASSERT_GT(dc.EndPage(), 0);
+    user.ExpectBox(IDOK, "The printout was saved as \"" + pdf.string() + "\".");
+    ASSERT_GT(dc.EndDoc(), 0);
+    EXPECT_GT(fs::file_size(pdf), 100u);
+}
