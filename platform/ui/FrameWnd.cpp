@@ -191,6 +191,11 @@ BOOL CFrameWnd::CreateMainWindow(LPCSTR lpszWindowName, DWORD dwStyle, const REC
     m_mainWindow->resize(std::max(1, cs.cx), std::max(1, cs.cy));
     AdoptWidgets(m_mainWindow, m_clientArea);
     ApplyClassIcon(m_mainWindow, classIcon);
+    // The application's main window lends its icon to every window that has none of its own
+    // (plot and tool windows), as the program's icon on the desktop.
+    if (classIcon && AfxGetMainWnd() == nullptr)
+        if (const QIcon* icon = IconOf(classIcon))
+            QApplication::setWindowIcon(*icon);
     if (m_menu.GetSafeHmenu())
         RebuildMenuBar();
 

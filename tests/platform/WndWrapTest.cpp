@@ -288,6 +288,23 @@ TEST(Icons, ResourceIconsLoadByNameAndIdAndGoOnTheirWindows)
     EXPECT_FALSE(w.GetQWidget()->windowIcon().isNull());
     EXPECT_EQ(w.GetQWidget()->windowIcon().pixmap(32, 32).toImage().pixelColor(0, 0), QColor(0x1F, 0x3A, 0x93));
     w.DestroyWindow();
+
+    // The main frame's icon becomes that of every window without one of its own (tool and
+    // plot windows), not the toolkit's logo.
+    ASSERT_EQ(AfxGetMainWnd(), nullptr);
+    struct IconFrame : CFrameWnd {
+        BOOL PreCreateWindow(CREATESTRUCT& cs) override
+        {
+            cs.lpszClass = "DurnexTest";
+            return TRUE;
+        }
+    };
+    auto* frame = new IconFrame;
+    ASSERT_TRUE(frame->Create(nullptr, "Main", WS_OVERLAPPEDWINDOW, CRect(0, 0, 200, 100)));
+    CWnd tool;
+    ASSERT_TRUE(tool.CreateEx(WS_EX_TOOLWINDOW, nullptr, "Tool", WS_POPUP | WS_CAPTION, CRect(0, 0, 50, 50), frame, 0));
+    EXPECT_EQ(tool.GetQWidget()->windowIcon().pixmap(32, 32).toImage().pixelColor(0, 0), QColor(0x1F, 0x3A, 0x93));
+    frame->DestroyWindow();
 }
 
 TEST(Keys, KeysAFocusedChildIgnoresDoNotReachItsParentWindow)
