@@ -283,7 +283,25 @@ std::string ToQtFilter(const std::vector<FilterEntry>& entries)
         std::string pats;
         for (const std::string& p : e.patterns)
             pats += (pats.empty() ? "" : " ") + p;
-        out += e.description + " (" + pats + ")";
+        // Windows descriptions name their patterns, "Wave Files (*.wav)"; Qt reads the last
+        // group as the patterns, so that group is replaced rather than followed by a second.
+        std::string description = e.description;
+        const std::size_t open = description.rfind('(');
+        if (!description.empty() && description.back() == ')' && open != std::string::npos) {
+            const std::string inner = description.substr(open + 1, description.size() - open - 2);
+            bool wildcards = !Trim(inner).empty();
+            std::size_t at = 0;
+            while (wildcards && at < inner.size()) {
+                const std::size_t end = inner.find_first_of("; ,", at);
+                const std::string token = inner.substr(at, end == std::string::npos ? std::string::npos : end - at);
+                if (!token.empty() && token.find_first_of("*?") == std::string::npos)
+                    wildcards = false;
+                at = end == std::string::npos ? inner.size() : end + 1;
+            }
+            if (wildcards)
+                description = Trim(description.substr(0, open));
+        }
+        out += description + " (" + pats + ")";
     }
     return out;
 }

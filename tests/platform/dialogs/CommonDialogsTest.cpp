@@ -53,10 +53,12 @@ TEST(FileDialogFilters, WindowsFiltersBecomeQtFilters)
 {
     using filedlg::ParseFilter;
     using filedlg::ToQtFilter;
-    EXPECT_EQ(ToQtFilter(ParseFilter("Wave Files (*.wav)|*.wav||")), "Wave Files (*.wav) (*.wav)");
+    // The description's own pattern group is not doubled.
+    EXPECT_EQ(ToQtFilter(ParseFilter("Wave Files (*.wav)|*.wav||")), "Wave Files (*.wav)");
+    EXPECT_EQ(ToQtFilter(ParseFilter("Text (tab separated)|*.txt||")), "Text (tab separated) (*.txt)");
     // Several patterns, separated by semicolons and blanks; "*.*" means every file.
     EXPECT_EQ(ToQtFilter(ParseFilter("Overlay|*.ovl; *.mic;*.flt|All files (*.*)|*.*||")),
-              "Overlay (*.ovl *.mic *.flt);;All files (*.*) (*)");
+              "Overlay (*.ovl *.mic *.flt);;All files (*)");
     // A description without a pattern lists what it names.
     const auto noPattern = ParseFilter("Filter Response Files (*.flt); Overlay Files (*.ovl); Mic Comp (*.mic)||");
     ASSERT_EQ(noPattern.size(), 1u);
