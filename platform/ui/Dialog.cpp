@@ -8,7 +8,10 @@
 #include "platform/ui/WndInternal.h"
 
 #include <QApplication>
+#include <QBoxLayout>
 #include <QDialog>
+#include <QFontMetrics>
+#include <QGridLayout>
 #include <QKeyEvent>
 #include <QLayout>
 #include <QPointer>
@@ -110,6 +113,26 @@ BOOL CDialog::BuildControls(QWidget* host)
     return TRUE;
 }
 
+namespace {
+// A fixed-size dialog narrower than its caption shows the caption cut short in the title bar;
+// the layout gets at least the caption's width (bold, as window managers draw it) plus room
+// for the title bar's buttons.
+void KeepCaptionVisible(QLayout& layout, const QString& caption, QFont font)
+{
+    if (caption.isEmpty())
+        return;
+    font.setBold(true);
+    const int width = QFontMetrics(font).horizontalAdvance(caption) + 110;
+    auto* spacer = new QSpacerItem(width, 0, QSizePolicy::Fixed, QSizePolicy::Minimum);
+    if (auto* grid = qobject_cast<QGridLayout*>(&layout))
+        grid->addItem(spacer, grid->rowCount(), 0, 1, std::max(1, grid->columnCount()));
+    else if (auto* box = qobject_cast<QBoxLayout*>(&layout); box && box->direction() == QBoxLayout::TopToBottom)
+        box->addItem(spacer);
+    else
+        delete spacer; // a row of controls is at least as wide as its own items
+}
+} // namespace
+
 bool CDialog::CreateDialogWindow(bool modal)
 {
     if (m_hWnd)
@@ -138,8 +161,10 @@ bool CDialog::CreateDialogWindow(bool modal)
         w->setFont(f);
     }
     BuildControls(w);
-    if (QLayout* l = w->layout())
+    if (QLayout* l = w->layout()) {
+        KeepCaptionVisible(*l, w->windowTitle(), w->font());
         l->setSizeConstraint(QLayout::SetFixedSize); // dialogs keep their size, as on Windows
+    }
     modal_ = modal;
     ended_ = false;
     result_ = IDCANCEL;

@@ -475,6 +475,22 @@ TEST_F(DialogTest, AreaLeavesRoomForAControlTheCodePlaces)
     about.DestroyWindow();
 }
 
+// A small dialog with a long caption is wide enough for the title bar to show it whole.
+TEST_F(DialogTest, ASmallDialogIsAsWideAsItsCaption)
+{
+    using namespace dlg;
+    const char* caption = "Enter Gain Adjustment For Every Selected Channel";
+    RegisterDialogTemplate({9004u, caption, Column({Edit(10), OkCancel()})});
+    CDialog d(9004u);
+    ASSERT_TRUE(d.Create(9004u));
+    QFont bold = d.GetQWidget()->font();
+    bold.setBold(true);
+    CRect r;
+    d.GetWindowRect(&r);
+    EXPECT_GT(r.Width(), QFontMetrics(bold).horizontalAdvance(caption));
+    d.DestroyWindow();
+}
+
 TEST_F(DialogTest, TemplateFontIsMappedToAnInstalledFace)
 {
     DialogTemplate t(9003u, "Fonts", dlg::Column({dlg::Label("Text", 10), dlg::OkCancel()}));
