@@ -317,6 +317,7 @@ public:
     // Frame layout: the two tool windows on top, the MDI client, the status bar at the bottom.
     void RecalcLayout(BOOL bNotify = TRUE) override;
     void UpdateToolbarMenuChecks();
+    void ApplyToolWindowFlags();
     void TilePlots();
     void SetDisplayGainShift(int shift);
     void OnToggleMainToolbar();

@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -23,6 +24,7 @@ BEGIN_MESSAGE_MAP(CToolbar, CWnd)
     ON_BN_CLICKED(CToolbar::IDC_FORWARD, &CToolbar::OnForward)
     ON_BN_CLICKED(CToolbar::IDC_TILE, &CToolbar::OnTile)
     ON_EN_CHANGE(CToolbar::IDC_GAIN, &CToolbar::OnEditChange)
+    ON_EN_KILLFOCUS(CToolbar::IDC_GAIN, &CToolbar::OnGainKillFocus)
     ON_CBN_SELCHANGE(CToolbar::IDC_AVERAGING, &CToolbar::OnAveraging)
     ON_CBN_SELCHANGE(CToolbar::IDC_CONFIGURATION, &CToolbar::OnConfiguration)
     ON_WM_HSCROLL()
@@ -343,9 +345,38 @@ void CToolbar::OnTimer(UINT_PTR nIDEvent)
     KillTimer(kTimerEdit);
     char text[257] = {};
     gain_->GetWindowText(text, 256);
-    if (CMainFrame* f = Frame())
-        f->SetDisplayGainShift(std::atoi(text));
+    CMainFrame* f = Frame();
+    if (!f)
+        return;
+    // Text that is no whole number (yet: "-" while typing "-5") changes nothing; the box
+    // shows the gain in force again when it loses the focus.
+    char* end = nullptr;
+    errno = 0;
+    const long value = std::strtol(text, &end, 10);
+    while (end && (*end == ' ' || *end == '\t'))
+        ++end;
+    if (end == text || !end || *end != '\0')
+        return;
+    f->SetDisplayGainShift(errno == ERANGE ? (value < 0 ? -20 : 20) : static_cast<int>(std::clamp(value, -1000L, 1000L)));
+    // A value outside -20..+20 was clamped: show what is in force.
+    if (value != f->Settings.MasterDisplayGain)
+        ShowDisplayGain();
 }
+
+void CToolbar::ShowDisplayGain()
+{
+    CMainFrame* f = Frame();
+    if (!f || !gain_)
+        return;
+    char text[16];
+    std::snprintf(text, sizeof text, "%d", f->Settings.MasterDisplayGain);
+    char shown[257] = {};
+    gain_->GetWindowText(shown, 256);
+    if (std::strcmp(shown, text) != 0)
+        gain_->SetWindowText(text);
+}
+
+void CToolbar::OnGainKillFocus() { ShowDisplayGain(); }
 
 // ---- Configuration list ---------------------------------------------------------------
 

@@ -34,6 +34,8 @@ public:
     void SetMode(WORD mode);
     void UpdateState(bool redrawPosition, bool redrawLength);
     void UpdateRunButtons();
+    // Shows the frame's display gain in the gain box (after a load, or a clamped entry).
+    void ShowDisplayGain();
     void FillConfigurations();
     void FillAveraging();
     void ReloadBitmaps();
@@ -60,6 +62,7 @@ protected:
     void OnForward();
     void OnTile();
     void OnEditChange();
+    void OnGainKillFocus();
     void OnAveraging();
     void OnConfiguration();
     void OnHScroll(UINT nSBCode, UINT nPos, CScrollBar* pScrollBar);

@@ -135,6 +135,7 @@ void CMainFrame::LoadConfiguration(const char* path)
     ReconfigureProcessing();
 
     ToolbarSetMode();
+    ApplyToolWindowFlags();
     UpdateModeMenuChecks();
     StatusbarUpdate(2);
 

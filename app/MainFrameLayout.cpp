@@ -61,6 +61,23 @@ void ToggleWindow(CWnd* wnd, BYTE& flag)
 }
 } // namespace
 
+// After a configuration is loaded: the tool windows and the status bar as it records them,
+// with the layout, the menu marks and the display gain box in step.
+void CMainFrame::ApplyToolWindowFlags()
+{
+    const auto show = [](CWnd* wnd, BYTE flag) {
+        if (wnd && IsWindow(wnd->GetSafeHwnd()))
+            wnd->ShowWindow(flag ? SW_SHOWNORMAL : SW_HIDE);
+    };
+    show(Toolbar, Settings.Main);
+    show(Toolbar2, Settings.Buttons);
+    show(StatusBar, Settings.Statusbar);
+    RecalcLayout();
+    UpdateToolbarMenuChecks();
+    if (Toolbar && IsWindow(Toolbar->GetSafeHwnd()))
+        Toolbar->ShowDisplayGain();
+}
+
 void CMainFrame::OnToggleMainToolbar()
 {
     ToggleWindow(Toolbar, Settings.Main);

@@ -2,6 +2,9 @@
 // the undo configuration, and files that can't be read.
 #include "FrameFixture.h"
 
+#include "app/CStatusbar.h"
+#include "app/CToolbar.h"
+#include "app/CToolbar2.h"
 #include "app/settings/ConfigurationFile.h"
 #include "plots/TPlotBase.h"
 #include "res/resource.h"
@@ -116,6 +119,28 @@ TEST_F(MainFrameConfigTest, ALoadWhoseUndoCopyCannotBeWrittenChangesNothing)
     frame->LoadConfiguration(Data("config/Other.cfg").c_str());
     EXPECT_NE(frame->PhasePlot[3], nullptr);
     EXPECT_EQ(frame->Settings.Scaling[0].OctaveNumber, octave);
+}
+
+// The loaded tool-window and status-bar flags are put in force: shown, laid out, marked in
+// the menu, and the display gain box shows the loaded gain.
+TEST_F(MainFrameConfigTest, ALoadShowsTheToolWindowsAndGainItRecords)
+{
+    ASSERT_NE(Start(), nullptr);
+    ASSERT_EQ(frame->Settings.Statusbar, 0);
+    FrameSettings other;
+    other.Main = 1;
+    other.Buttons = 1;
+    other.Statusbar = 1;
+    other.MasterDisplayGain = 7;
+    ASSERT_TRUE(WriteConfigurationFile(other, Data("config/Tools.cfg").c_str()));
+    frame->LoadConfiguration("Tools.cfg");
+    EXPECT_TRUE(frame->Toolbar2->IsWindowVisible());
+    EXPECT_TRUE(frame->StatusBar->IsWindowVisible());
+    EXPECT_TRUE(frame->GetMenu()->GetMenuState(ID_VIEW_STATUSBAR, MF_BYCOMMAND) & MF_CHECKED);
+    EXPECT_EQ(frame->Toolbar->GainBox()->GetWindowTextString(), "7");
+    CRect status;
+    frame->StatusBar->GetWindowRect(&status);
+    EXPECT_EQ(status.Height(), CStatusbar::kHeight);
 }
 
 TEST_F(MainFrameConfigTest, TheConfigMenuCommandsUseTheFileDialogsAndRememberTheFolder)

@@ -239,6 +239,26 @@ TEST_F(ToolWindows, GainBoxAppliesItsValueAfterTypingAndTheSpinnerSteps)
     EXPECT_EQ(frame->Settings.MasterDisplayGain, -3);
 }
 
+// Text that is no number changes nothing and gives way to the gain in force when the box is
+// left; a number out of range shows the limit it was held at.
+TEST_F(ToolWindows, GainBoxRefusesTextAndShowsAClampedValue)
+{
+    CEdit* box = frame->Toolbar->GainBox();
+    box->SetWindowText("5");
+    AfxPumpMessages(800);
+    ASSERT_EQ(frame->Settings.MasterDisplayGain, 5);
+    box->SetWindowText("abc");
+    AfxPumpMessages(800);
+    EXPECT_EQ(frame->Settings.MasterDisplayGain, 5);
+    frame->Toolbar->SendMessage(WM_COMMAND, MAKEWPARAM(CToolbar::IDC_GAIN, EN_KILLFOCUS),
+                                reinterpret_cast<LPARAM>(box->GetSafeHwnd()));
+    EXPECT_EQ(box->GetWindowTextString(), "5");
+    box->SetWindowText("99");
+    AfxPumpMessages(800);
+    EXPECT_EQ(frame->Settings.MasterDisplayGain, 20);
+    EXPECT_EQ(box->GetWindowTextString(), "20");
+}
+
 TEST(AveragingTable, CountsSnapToTheNearestEntry)
 {
     const std::vector<std::pair<DWORD, int>> cases = {
