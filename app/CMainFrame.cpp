@@ -100,10 +100,12 @@ CMainFrame::CMainFrame()
     Settings.WorkingPaths = Settings.Paths;
 
     CopyInitialDataFolder();
+    CreateStandardFolders();
     ReadGlobalSettings();
-    // The fixed channels hold also when there is no start-up configuration yet (first start).
+    // The fixed channel names hold also when there is no start-up configuration yet (first
+    // start); the channels in use are then the defaults (0 to 4).
     if (!ReadConfigurationFile(StartupConfigPath.c_str()))
-        ApplyFixedChannels(Settings);
+        ApplyFixedChannelNames(Settings);
 
     // The channels' files are reopened by the file commands, never taken from a configuration.
     for (ChannelFileState& file : Settings.Files)
@@ -212,6 +214,21 @@ void CMainFrame::CopyInitialDataFolder()
     std::filesystem::create_directories(DataFolder, ec);
     std::filesystem::copy(source, DataFolder,
                           std::filesystem::copy_options::recursive | std::filesystem::copy_options::skip_existing, ec);
+}
+
+// The data folder and its standard sub-folders (wave, temp, config, ...), as an installation
+// leaves them: without them a first run has nowhere to put its temporary and saved files.
+// Folders that can't be made are left to the commands that use them, which report it.
+void CMainFrame::CreateStandardFolders()
+{
+    if (DataFolder.empty())
+        return;
+    PathSettings defaults;
+    defaults.SetDefaults(DataFolder);
+    std::error_code ec;
+    std::filesystem::create_directories(DataFolder, ec);
+    for (int i = 0; i < PathSettings::kCount; ++i)
+        std::filesystem::create_directories(defaults.Folder(i), ec);
 }
 
 void CMainFrame::ReadGlobalSettings()
@@ -323,13 +340,18 @@ void CMainFrame::OnSize(UINT nType, int cx, int cy)
 LRESULT CMainFrame::OnFirstResizeWork(WPARAM, LPARAM)
 {
     const CWinApp* app = AfxGetApp();
-    const char* commandLine = app != nullptr && app->m_lpCmdLine != nullptr ? app->m_lpCmdLine : "";
+    std::string commandLine = app != nullptr && app->m_lpCmdLine != nullptr ? app->m_lpCmdLine : "";
+    // One argument with blanks comes quoted, as Windows hands it on.
+    if (commandLine.size() >= 2 && commandLine.front() == '"' && commandLine.back() == '"')
+        commandLine = commandLine.substr(1, commandLine.size() - 2);
     // The extension is looked for in the file name: Linux folders often carry dots (".config").
-    const char* slash = std::strrchr(commandLine, '/');
-    const char* fileName = slash != nullptr ? slash + 1 : commandLine;
-    if (std::strlen(commandLine) >= 5 && HasConfigExtension(fileName)) {
-        LoadConfiguration(commandLine);
-    } else {
+    const std::size_t slash = commandLine.rfind('/');
+    const std::string fileName = slash != std::string::npos ? commandLine.substr(slash + 1) : commandLine;
+    // A configuration that can't be loaded has been reported; the windows of the last
+    // session come back as they would without one, so that their layout is not lost.
+    const bool loaded = commandLine.size() >= 5 && HasConfigExtension(fileName.c_str()) &&
+                        LoadConfiguration(commandLine.c_str());
+    if (!loaded) {
         RestoreWindows();
         if (Settings.OpMode != 0) {
             ReopenAndApplyAllWaveFiles();

@@ -142,6 +142,7 @@ public:
     void ChooseDataFolder();
     void SetDefaultPaths(PathSettings& paths) const;
     void CopyInitialDataFolder();
+    void CreateStandardFolders();
     // The module path the frame derives its names from: the running executable, unless a
     // test has named another one before constructing a frame.
     static std::string ModulePath();
@@ -221,7 +222,8 @@ public:
     LRESULT OnLoadConfigMessage(WPARAM wParam, LPARAM lParam);
     // False (reported) when the file can't be written.
     bool SaveConfiguration(const char* path);
-    void LoadConfiguration(const char* path);
+    // True when the file was loaded; false, with nothing changed, when it could not be.
+    bool LoadConfiguration(const char* path);
     void RecordAllWindowPlacements();
 
     // ---- Window placement ---------------------------------------------------------------

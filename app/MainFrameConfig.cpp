@@ -86,28 +86,28 @@ bool CMainFrame::SaveConfiguration(const char* path)
     return written;
 }
 
-void CMainFrame::LoadConfiguration(const char* path)
+bool CMainFrame::LoadConfiguration(const char* path)
 {
     if (path == nullptr || path[0] == '\0')
-        return;
+        return false;
     // A file that can't be read is reported before anything is stopped or closed, so a
     // mistyped name leaves the whole working state as it was.
     const std::string fullPath = FullConfigurationPath(path, Settings.Paths.cfg);
     if (!CanReadFile(fullPath)) {
         AfxMessageBox("The configuration file \"" + fullPath + "\" could not be opened.", MB_OK | MB_ICONSTOP);
-        return;
+        return false;
     }
 
     OnStop();
     if (!CloseAllWaveFiles())
-        return;
+        return false;
     ReattachChannelFile();
 
     const std::string undoPath = JoinDataFolder(Settings.Paths.cfg, "-Undo.cfg");
     // Without its undo copy the state the load replaces could not be had back: stop here.
     if (std::filesystem::path(fullPath).lexically_normal() != std::filesystem::path(undoPath).lexically_normal() &&
         !SaveConfiguration(undoPath.c_str()))
-        return;
+        return false;
 
     ReleaseAllChannelProcessing();
     OnFileClose();
@@ -166,4 +166,5 @@ void CMainFrame::LoadConfiguration(const char* path)
         }
     if (anySurface)
         MDITile(MDITILE_HORIZONTAL);
+    return true;
 }

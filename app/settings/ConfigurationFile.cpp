@@ -772,10 +772,15 @@ void ApplyMissingKeyDefaults(FrameSettings& settings)
 
 void ApplyFixedChannels(FrameSettings& settings)
 {
-    for (int ch = 0; ch < 7; ++ch) {
+    for (int ch = 0; ch < 7; ++ch)
         settings.Device.Channels[ch].bIsEnabled = 1;
+    ApplyFixedChannelNames(settings);
+}
+
+void ApplyFixedChannelNames(FrameSettings& settings)
+{
+    for (int ch = 0; ch < 7; ++ch)
         CopyField(settings.Calibration[ch].ChannelName, GetChannelLocationName(ch));
-    }
 }
 
 DWORD ValidFftSize(long long requested)

@@ -60,6 +60,8 @@ void ApplyMissingKeyDefaults(FrameSettings& settings);
 
 // The rules that follow every load: channels 0..6 are enabled and carry their location names.
 void ApplyFixedChannels(FrameSettings& settings);
+// Only the names of channels 0 to 6 (a first start, with no configuration read).
+void ApplyFixedChannelNames(FrameSettings& settings);
 
 // FFT sizes the system can transform: powers of two from 32 to 1048576. Any other value is
 // brought to the nearest such size at or below it (32 for anything smaller).

@@ -222,3 +222,25 @@ TEST_F(MainFrameTest, AWindowWithUnsavedResultsKeepsTheFrameOpen)
     results->mayClose = true;
     EXPECT_TRUE(Close());
 }
+
+// A configuration named on the command line that can't be loaded is reported, and the
+// windows of the last session come back (their layout would be lost at the next close
+// otherwise); a path with blanks is taken as one file.
+TEST_F(MainFrameTest, ABadCommandLineConfigurationIsReportedAndTheWindowsComeBack)
+{
+    FrameSettings startup;
+    startup.Placements[WindowPlacementIndex(3, 1, false)].IsOpen = 1;
+    ASSERT_TRUE(WriteConfigurationFile(startup, Data("Durnex.cfg").c_str()));
+    user.ExpectBox(IDOK, "could not be opened");
+    ASSERT_NE(Start({Data("no such/Bench.cfg")}), nullptr);
+    EXPECT_NE(frame->PhasePlot[1], nullptr);
+    ASSERT_TRUE(Close());
+
+    FrameSettings named;
+    named.Placements[WindowPlacementIndex(4, 6, false)].IsOpen = 1;
+    std::filesystem::create_directories(Data("my setups"));
+    ASSERT_TRUE(WriteConfigurationFile(named, Data("my setups/Bench Two.cfg").c_str()));
+    ASSERT_NE(Start({Data("my setups/Bench Two.cfg")}), nullptr);
+    EXPECT_NE(frame->SpectrogramPlot[6], nullptr);
+    EXPECT_EQ(frame->PhasePlot[1], nullptr);
+}
