@@ -74,6 +74,8 @@ public:
     bool AcquisitionRunning = false; // a Real Time or Recorder run is active
     DWORD RunWholeFile = 0;          // the next post-process run covers the whole file
     bool PostProcessBusy = false;    // a post-process pass is running
+    // A run of either kind: what the run buttons, the state pane and the meters show.
+    bool IsRunning() const { return AcquisitionRunning || PostProcessBusy; }
     // Kept by the acquisition, read by the status bar.
     bool TriggerDetected = false;
     bool PostTriggerCapture = false;
@@ -486,6 +488,7 @@ public:
     void DeleteToolWindows();
     void ToolbarSetMode();
     void ToolbarUpdateState();
+    void ToolbarUpdateRunButtons();
     void ToolbarFillConfigurations();
     void ToolbarFillAveraging();
     void StatusbarUpdate(int what);

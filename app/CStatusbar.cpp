@@ -118,7 +118,7 @@ void CStatusbar::UpdateLevels()
             } else if (f->Settings.Files[ch].File && f->SampleBuffer[ch]) {
                 level = static_cast<int>(f->SampleBuffer[ch]->GetPeakLevelPercent());
             }
-            if (!f->AcquisitionRunning)
+            if (!f->IsRunning())
                 level = 0;
             if (level >= 100)
                 ++f->OverloadCount[ch];
@@ -212,7 +212,7 @@ std::string CStatusbar::StateText(COLORREF* colour) const
     CMainFrame* f = Frame();
     if (!f) {
         text = "Stopped";
-    } else if (!f->AcquisitionRunning) {
+    } else if (!f->IsRunning()) {
         text = f->Playing ? "Playing..." : "Stopped";
     } else if (f->Settings.Trigger.TriggerEnabled) {
         c = kRed;

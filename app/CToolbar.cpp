@@ -246,7 +246,7 @@ void CToolbar::OnTile()
 void CToolbar::UpdateRunButtons()
 {
     CMainFrame* f = Frame();
-    const bool running = f && f->AcquisitionRunning;
+    const bool running = f && f->IsRunning();
     run_->SetPressed(running);
     record_->SetPressed(running);
     stop_->SetPressed(!running);

@@ -45,6 +45,7 @@ public:
     WORD Mode() const { return mode_; }
     CToolBtn* Button(UINT id) const;
     CEdit* GainBox() const { return gain_.get(); }
+    CToolBtn* RunButton() const { return run_.get(); }
     CScrollBar* GainSpinner() const { return spinner_.get(); }
     CComboBox* AveragingList() const { return averaging_.get(); }
     CComboBox* ConfigurationList() const { return configs_.get(); }

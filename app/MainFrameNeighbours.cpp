@@ -48,6 +48,12 @@ void CMainFrame::ToolbarUpdateState()
         Toolbar->UpdateState(true, true);
 }
 
+void CMainFrame::ToolbarUpdateRunButtons()
+{
+    if (Toolbar != nullptr && Toolbar->GetSafeHwnd() != nullptr)
+        Toolbar->UpdateRunButtons();
+}
+
 void CMainFrame::ToolbarFillConfigurations()
 {
     if (Toolbar != nullptr && Toolbar->GetSafeHwnd() != nullptr)

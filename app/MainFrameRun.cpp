@@ -81,6 +81,7 @@ void CMainFrame::StopDataAcquisition()
     if (InputDevice != nullptr)
         InputDevice->StopInput();
     AcquisitionRunning = false;
+    ToolbarUpdateRunButtons();
     StatusbarUpdate(2);
     HighlightAllPlots();
 }
@@ -97,12 +98,15 @@ void CMainFrame::StartPostProcess()
 {
     if (Playing)
         StopPlayback();
+    // A single-step request (Enter in a plot) is for this start only: left set by a start
+    // that did not run, it would turn the next Run into one silent step.
+    const bool singleStep = RunWholeFile != 0;
+    RunWholeFile = 0;
     if (!ValidateCompositeChannels(true))
         return;
     bool anyFile = false;
     for (const ChannelFileState& file : Settings.Files)
         anyFile = anyFile || file.File != nullptr;
-    const bool singleStep = RunWholeFile != 0;
     if (!anyFile) {
         if (!singleStep)
             AfxMessageBox("Please Open a file for Processing", MB_OK | MB_ICONSTOP);
@@ -130,6 +134,8 @@ void CMainFrame::StartPostProcess()
         PostProcessStartTime[ch] = file != nullptr ? file->GetPositionSeconds() : 0.0f;
     }
     if (singleStep) {
+        // The stop leaves the time-series plots as the step drew them while the request is set.
+        RunWholeFile = 1;
         PostProcessBusy = true;
         PostProcessStep();
         StopPostProcess();
@@ -138,6 +144,7 @@ void CMainFrame::StartPostProcess()
     }
     SetTimer(kTimerProcess, 10, nullptr);
     PostProcessBusy = true;
+    ToolbarUpdateRunButtons();
     StatusbarUpdate(2);
     UnhighlightAllPlots();
 }
@@ -250,6 +257,7 @@ void CMainFrame::StopPostProcess()
         if (CompositeSurfacePlot[c] != nullptr)
             CompositeSurfacePlot[c]->UpdateTimeStrings();
     }
+    ToolbarUpdateRunButtons();
     StatusbarUpdate(2);
     HighlightAllPlots();
 }

@@ -2,6 +2,9 @@
 // the Hilbert envelope, checked against closed forms and the messages they show.
 #include "FilesFrameFixture.h"
 
+#include "app/CStatusbar.h"
+#include "app/CToolBtn.h"
+#include "app/CToolbar.h"
 #include "res/resource.h"
 #include "dsp/SpectralData.h"
 #include "wave/TSampleBuffer.h"
@@ -196,4 +199,38 @@ TEST_F(SegmentCommands, AFileThatCannotBeReadStopsThePostProcessRunWithAMessage)
     user.ExpectBox(IDOK, "Failure reading wave file " + path);
     frame->StartWholeFileRun();
     EXPECT_FALSE(frame->PostProcessBusy);
+}
+
+// A Post Process run shows as running: the Run button pressed and the state pane not
+// "Stopped"; Stop releases both.
+TEST_F(SegmentCommands, APostProcessRunShowsAsRunning)
+{
+    ASSERT_NE(Start(), nullptr);
+    ASSERT_TRUE(WriteWaveOf(Data("wave/tone.wav"), 8000, 80000, "round(10000 * math.sin(2 * math.pi * 500 * i / 8000))"));
+    ASSERT_TRUE(OpenChannel(0, Data("wave/tone.wav")));
+    frame->SendMessage(WM_COMMAND, ID_RUN);
+    ASSERT_TRUE(frame->PostProcessBusy);
+    AfxPumpMessages(100);
+    EXPECT_TRUE(frame->IsRunning());
+    EXPECT_NE(frame->StatusBar->StateText(), "Stopped");
+    EXPECT_TRUE(frame->Toolbar->RunButton()->IsPressed());
+    frame->SendMessage(WM_COMMAND, ID_STOP);
+    EXPECT_EQ(frame->StatusBar->StateText(), "Stopped");
+    EXPECT_FALSE(frame->Toolbar->RunButton()->IsPressed());
+}
+
+// Enter with no file open starts nothing, and must not turn the next Run into one silent step.
+TEST_F(SegmentCommands, EnterWithoutAFileLeavesTheNextRunWhole)
+{
+    ASSERT_NE(Start(), nullptr);
+    frame->SetModePostProcess(false);
+    frame->StartWholeFileRun();
+    EXPECT_FALSE(frame->PostProcessBusy);
+    ASSERT_TRUE(WriteWaveOf(Data("wave/tone.wav"), 8000, 80000, "round(10000 * math.sin(2 * math.pi * 500 * i / 8000))"));
+    ASSERT_TRUE(OpenChannel(0, Data("wave/tone.wav")));
+    frame->SendMessage(WM_COMMAND, ID_RUN);
+    AfxPumpMessages(200);
+    EXPECT_TRUE(frame->PostProcessBusy);
+    EXPECT_GT(frame->FftsProcessed, 1);
+    frame->SendMessage(WM_COMMAND, ID_STOP);
 }
