@@ -12,6 +12,8 @@
 #include <QScreen>
 #include <QStyle>
 #include <QThread>
+#include <QTimer>
+#include <QVariant>
 #include <QWindow>
 
 #include <algorithm>
@@ -1109,17 +1111,56 @@ BOOL CWnd::SetWindowPlacement(const WINDOWPLACEMENT* wp)
         w->showNormal();
     if (w->isWindow()) {
         const QRect f = w->frameGeometry(), g = w->geometry();
-        const int dl = g.left() - f.left(), dt = g.top() - f.top();
         const int dw = f.width() - g.width(), dh = f.height() - g.height();
         w->move(r.left, r.top);
         w->resize(qMax(1, int(r.right - r.left) - dw), qMax(1, int(r.bottom - r.top) - dh));
-        (void)dl;
-        (void)dt;
+        // Before the window manager has framed the window its frame is unknown, and the
+        // rectangle above is taken for the client area: set it right once the frame is known.
+        const QRect outer(QPoint(r.left, r.top), QSize(qMax(1, int(r.right - r.left)), qMax(1, int(r.bottom - r.top))));
+        w->setProperty(kPendingFrameProperty, f == g ? QVariant(outer) : QVariant());
+        if (f == g && w->isVisible())
+            SettlePendingFrame(w);
     } else {
         w->setGeometry(r.left, r.top, r.right - r.left, r.bottom - r.top);
     }
     ShowForPlacement(w, wp->showCmd);
     return TRUE;
+}
+
+void SettlePendingFrame(QWidget* window)
+{
+    // The frame extents arrive from the window manager some time after the window is mapped;
+    // without a window manager they never do, and the rectangle stays the client's.
+    struct Try {
+        static void Later(QPointer<QWidget> w, int left)
+        {
+            QTimer::singleShot(25, [w, left] {
+                if (!w)
+                    return;
+                const QVariant pending = w->property(kPendingFrameProperty);
+                if (!pending.isValid())
+                    return;
+                const QRect f = w->frameGeometry(), g = w->geometry();
+                if (f == g) {
+                    if (left > 0)
+                        Later(w, left - 1);
+                    else
+                        w->setProperty(kPendingFrameProperty, QVariant());
+                    return;
+                }
+                w->setProperty(kPendingFrameProperty, QVariant());
+                if (w->isMaximized() || w->isMinimized() || w->isFullScreen())
+                    return;
+                const QRect outer = pending.toRect();
+                const int dl = g.left() - f.left(), dt = g.top() - f.top();
+                const int dw = f.width() - g.width(), dh = f.height() - g.height();
+                w->setGeometry(outer.left() + dl, outer.top() + dt, qMax(1, outer.width() - dw),
+                               qMax(1, outer.height() - dh));
+            });
+        }
+    };
+    if (window && window->property(kPendingFrameProperty).isValid())
+        Try::Later(window, 40);
 }
 
 void ShowForPlacement(QWidget* w, UINT showCmd)

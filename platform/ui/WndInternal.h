@@ -36,6 +36,10 @@ struct CWnd::Impl {
 
 // Shows, hides, minimises or maximises a window as WINDOWPLACEMENT's showCmd asks.
 void ShowForPlacement(QWidget* w, UINT showCmd);
+// A top-level window placed before it was first shown, when its frame was not known yet:
+// once the window manager has framed it, its outer rectangle becomes the one asked for.
+inline constexpr const char* kPendingFrameProperty = "durnexPendingFrame";
+void SettlePendingFrame(QWidget* window);
 
 // Handle registry (thread-safe).
 HWND RegisterWindowHandle(CWnd* wnd);

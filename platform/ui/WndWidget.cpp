@@ -245,6 +245,8 @@ bool CWndHook::OuterEvent(QEvent* event)
         return false;
     }
     case QEvent::Show:
+        if (outer_->isWindow())
+            SettlePendingFrame(outer_);
         w->SendMessage(WM_SHOWWINDOW, TRUE, 0);
         return false;
     case QEvent::Hide:

@@ -1,0 +1,96 @@
+// The main window under a real window manager (openbox on its own Xvfb display): the place it
+// is closed at is the place it comes back at, start after start. Skipped where the two
+// programs are not installed.
+#include "FrameFixture.h"
+
+#include <QGuiApplication>
+
+#include <chrono>
+#include <csignal>
+#include <sys/wait.h>
+#include <thread>
+
+using namespace frametest;
+
+namespace {
+
+pid_t Spawn(std::vector<std::string> args)
+{
+    const pid_t pid = fork();
+    if (pid == 0) {
+        std::vector<char*> argv;
+        for (std::string& a : args)
+            argv.push_back(a.data());
+        argv.push_back(nullptr);
+        ::freopen("/dev/null", "w", stderr);
+        ::execvp(argv[0], argv.data());
+        ::_exit(127);
+    }
+    return pid;
+}
+
+bool Installed(const char* program)
+{
+    const std::string cmd = std::string("command -v ") + program + " >/dev/null 2>&1";
+    return std::system(cmd.c_str()) == 0;
+}
+
+class WindowManager : public FrameFixture {
+protected:
+    void SetUp() override
+    {
+        if (!Installed("Xvfb") || !Installed("openbox"))
+            GTEST_SKIP() << "Xvfb and openbox are needed";
+        // Qt picks its platform once per process: this test runs in a process of its own.
+        if (QGuiApplication::instance() != nullptr)
+            GTEST_SKIP() << "the toolkit is already up on another platform";
+        const int display = 40 + static_cast<int>(::getpid() % 400);
+        const std::string name = ":" + std::to_string(display);
+        xvfb_ = Spawn({"Xvfb", name, "-screen", "0", "1280x800x24", "-nolisten", "tcp"});
+        const std::string socket = "/tmp/.X11-unix/X" + std::to_string(display);
+        for (int i = 0; i < 100 && !std::filesystem::exists(socket); ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        ASSERT_TRUE(std::filesystem::exists(socket));
+        ::setenv("DISPLAY", name.c_str(), 1);
+        ::setenv("QT_QPA_PLATFORM", "xcb", 1);
+        wm_ = Spawn({"openbox", "--sm-disable"});
+        std::this_thread::sleep_for(std::chrono::milliseconds(700));
+        FrameFixture::SetUp();
+    }
+    void TearDown() override
+    {
+        FrameFixture::TearDown();
+        for (pid_t p : {wm_, xvfb_})
+            if (p > 0) {
+                ::kill(p, SIGTERM);
+                ::waitpid(p, nullptr, 0);
+            }
+    }
+    pid_t xvfb_ = -1, wm_ = -1;
+};
+
+RECT NormalRect(CWnd& w)
+{
+    WINDOWPLACEMENT wp{};
+    w.GetWindowPlacement(&wp);
+    return wp.rcNormalPosition;
+}
+
+} // namespace
+
+TEST_F(WindowManager, TheMainWindowComesBackWhereItWasClosed)
+{
+    std::vector<RECT> rects;
+    for (int i = 0; i < 10; ++i) {
+        ASSERT_NE(Start(), nullptr) << i;
+        AfxPumpMessages(400); // the window manager frames and places the window
+        rects.push_back(NormalRect(*frame));
+        ASSERT_TRUE(Close()) << i;
+    }
+    for (std::size_t i = 1; i < rects.size(); ++i) {
+        EXPECT_EQ(rects[i].left, rects[1].left) << i;
+        EXPECT_EQ(rects[i].top, rects[1].top) << i;
+        EXPECT_EQ(rects[i].right, rects[1].right) << i;
+        EXPECT_EQ(rects[i].bottom, rects[1].bottom) << i;
+    }
+}
