@@ -2,6 +2,7 @@
 #include "dsp/SpectralData.h"
 
 #include "numerics/TFft.h"
+#include "numerics/TSmoothing.h"
 #include "platform/core/MessageBox.h"
 
 #include <algorithm>
@@ -105,6 +106,7 @@ SpectralData::SpectralData(const ChannelProcessingSettings* processing, const Ch
     AllocateLinearBuffers();
     lastBlockTime = 0.0f;
     windowType = processing->SmoothingWindow;
+    noiseBandwidth = static_cast<float>(TSmoothing::NoiseBandwidthFactor(windowType, N));
 
     peakBin = 0;
     peakDecay = 0;

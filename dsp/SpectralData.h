@@ -242,6 +242,7 @@ private:
     WORD StandardWeighting = 0;
     WORD TotalPowerWeighting = 0;
     WORD windowType = 0;
+    float noiseBandwidth = 1.0f; // the window's 1/ENBW, fixed with the window and N
     float densityDivisor = 1.0f;
     BYTE densityFlag = 0;
     BYTE densityAmplitude = 0;

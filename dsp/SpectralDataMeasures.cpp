@@ -29,42 +29,7 @@ double SpectralData::PowerOfLevel(double level) const
 
 float SpectralData::NoiseBandwidthFactor() const
 {
-    if (densityFlag)
-        return 1.0f;
-    double e;
-    switch (windowType) {
-    case 0:
-    case 9:
-        e = -0.125;
-        break;
-    case 1:
-        e = -0.23804;
-        break;
-    case 3:
-        e = -0.534;
-        break;
-    case 4:
-        e = -0.3;
-        break;
-    case 5:
-        e = -0.1335;
-        break;
-    case 6:
-        e = -0.1755;
-        break;
-    case 7:
-        e = -0.36;
-        break;
-    case 8:
-        e = -0.635;
-        break;
-    case 11:
-        e = -0.45;
-        break;
-    default:
-        return 1.0f; // exponential, uniform: no correction
-    }
-    return static_cast<float>(std::pow(10.0, e));
+    return densityFlag ? 1.0f : noiseBandwidth;
 }
 
 float SpectralData::TotalLevel(UINT first, UINT last, WORD ampType, int weighting)

@@ -40,8 +40,13 @@ public:
     void Remove(const float* in, float* out) const;      // out[n] = in[n] / table[n]
     void RemoveInPlace(float* data) const;               // data[n] /= table[n]
 
-    // The correction factor of a type and option (1.0 where none applies).
-    static double CorrectionFactor(WORD type, WORD option);
+    // The correction factor of a type and option for a table of `length` (1.0 where none
+    // applies).
+    static double CorrectionFactor(WORD type, WORD option, UINT length);
+    // 1/ENBW (the equivalent noise bandwidth in bins) of the type's table of `length`: summed
+    // bin powers of amplitude-corrected noise times this give its power. 1.0 for the
+    // Exponential and Uniform windows and unknown types.
+    static double NoiseBandwidthFactor(WORD type, UINT length);
 
     BYTE error = 0;
 
@@ -49,6 +54,8 @@ private:
     void Validate();
     void Allocate();
     void Compute();
+    // The factor for an uncorrected table `shape` of the type (null: computed when needed).
+    static double CorrectionFactor(const float* shape, UINT length, WORD type, WORD option);
     // Without a table (or for the uniform window) copies in to out and returns true.
     bool CopyWhenPlain(const float* in, float* out) const;
 

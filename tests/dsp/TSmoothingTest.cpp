@@ -53,18 +53,34 @@ TEST(TSmoothingTextbook, CoherentGainAndNoiseBandwidthMatchHarris1978)
     }
 }
 
-TEST(TSmoothingTextbook, AmplitudeCorrectionRestoresUnitCoherentGain)
+TEST(TSmoothingTextbook, CorrectionFactorsMatchEachTablesOwnMoments)
 {
-    for (WORD t : {TSmoothing::kHanning, TSmoothing::kHamming, TSmoothing::kBlackman, TSmoothing::kBartlett}) {
-        const auto w = Table(4096, t, TSmoothing::kAmplitudeCorrection);
-        EXPECT_NEAR(CoherentGain(w), 1.0, 0.003) << t;
+    // Amplitude correction makes the mean 1, energy correction the mean square 1, and the
+    // engine's noise-bandwidth factor is 1/ENBW: each within 0.1 dB of the table's own value.
+    // Exponential and Uniform carry no correction by design.
+    for (UINT n : {1024u, 4096u, 65536u}) {
+        for (WORD t = 0; t < TSmoothing::kTypeCount; ++t) {
+            if (t == TSmoothing::kExponential || t == TSmoothing::kUniform)
+                continue;
+            const auto a = Table(n, t, TSmoothing::kAmplitudeCorrection);
+            EXPECT_NEAR(20 * std::log10(CoherentGain(a)), 0.0, 0.1) << "type " << t << " N " << n;
+            const auto e = Table(n, t, TSmoothing::kEnergyCorrection);
+            double ms = 0;
+            for (float v : e)
+                ms += static_cast<double>(v) * v;
+            EXPECT_NEAR(10 * std::log10(ms / n), 0.0, 0.1) << "type " << t << " N " << n;
+            const auto plain = Table(n, t, TSmoothing::kNoCorrection);
+            EXPECT_NEAR(10 * std::log10(TSmoothing::NoiseBandwidthFactor(t, n) * Enbw(plain)), 0.0, 0.1)
+                << "type " << t << " N " << n;
+        }
     }
-    // Energy correction makes the mean square 1 for the Hanning window (1/sqrt(3/8)).
-    const auto e = Table(4096, TSmoothing::kHanning, TSmoothing::kEnergyCorrection);
-    double ms = 0;
-    for (float v : e)
-        ms += static_cast<double>(v) * v;
-    EXPECT_NEAR(ms / e.size(), 1.0, 0.002);
+    EXPECT_EQ(TSmoothing::NoiseBandwidthFactor(TSmoothing::kUniform, 1024), 1.0);
+    EXPECT_EQ(TSmoothing::NoiseBandwidthFactor(TSmoothing::kExponential, 1024), 1.0);
+    // Where the long-standing constants agree they stay: Hanning is exactly doubled.
+    const auto h = Table(1024, TSmoothing::kHanning, TSmoothing::kNoCorrection);
+    const auto h2 = Table(1024, TSmoothing::kHanning, TSmoothing::kAmplitudeCorrection);
+    for (int i = 0; i < 1024; ++i)
+        ASSERT_FLOAT_EQ(h2[i], 2.0f * h[i]);
 }
 
 TEST(TSmoothingShapes, HanningEndsAndCentre)
@@ -73,9 +89,6 @@ TEST(TSmoothingShapes, HanningEndsAndCentre)
     EXPECT_NEAR(w[0], 0.0f, 1e-7f);
     EXPECT_NEAR(w[1023], 0.0f, 1e-7f);
     EXPECT_NEAR(w[511], 1.0f, 1e-5f);
-    const auto w2 = Table(1024, TSmoothing::kHanning, TSmoothing::kAmplitudeCorrection);
-    for (int i = 0; i < 1024; ++i)
-        ASSERT_FLOAT_EQ(w2[i], 2.0f * w[i]);
 }
 
 TEST(TSmoothingShapes, FlattopPeakAndFirstCoefficient)
