@@ -23,6 +23,10 @@ bool WriteSegmentSamples(TWaveData& wave, DWORD first, int channel, std::span<co
 // range (a store keeps only the low bytes of a value beyond it); not a number is silence.
 std::int32_t SampleFromValue(const TPcmFormat& format, double value);
 
+// count packed samples as floats relative to the zero value, exactly as
+// TSampleBuffer::GetSample(i, false) gives them.
+void DecodeValues(const TPcmFormat& format, const std::uint8_t* bytes, std::size_t count, float* out);
+
 // The packed little-endian sample bytes of a format, both ways.
 std::int32_t DecodeSample(const TPcmFormat& format, const std::uint8_t* bytes);
 void EncodeSample(const TPcmFormat& format, std::int32_t value, std::uint8_t* bytes);

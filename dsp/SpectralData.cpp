@@ -515,6 +515,16 @@ void SpectralData::Average(bool meanBands)
             av[2 * k + 1] *= inv;
             mag[k] *= inv;
         }
+    } else if (AverageType != 2 && !crossKind) {
+        // The common case without per-bin choices, so that the loop runs in vectors.
+        const float a = static_cast<float>(n - 1);
+        const float inv = 1.0f / static_cast<float>(n);
+        for (UINT k = 0; k < last; ++k) {
+            const float re = x[2 * k], im = x[2 * k + 1];
+            av[2 * k] = (a * av[2 * k] + re) * inv;
+            av[2 * k + 1] = (a * av[2 * k + 1] + im) * inv;
+            mag[k] = (a * mag[k] + (re * re + im * im)) * inv;
+        }
     } else {
         const float a = static_cast<float>(n - 1);
         const float inv = 1.0f / static_cast<float>(n);
@@ -577,8 +587,20 @@ void SpectralData::UpdatePeakHold()
             count = std::min(bandCount, peakHoldCount);
         else if (!IsOctave() && magnitude)
             count = std::min(bins, peakHoldCount);
+        // A narrowband dB level is the stored dB value (plus the unit's offset): read it
+        // directly rather than through GetLevel's choices for every bin.
+        const bool plainDb = !IsOctave() && AmpScaleType == 1 && magnitudeDb && !densityFlag && !coherenceKind;
+        const bool addOffset = IsCalibrated() && IsPlain();
+        const float offset = addOffset ? UnitOffset() : 0.0f;
         for (UINT i = 0; i < count; ++i) {
-            const float level = GetLevel(static_cast<int>(i));
+            float level;
+            if (plainDb) {
+                level = magnitudeDb[i];
+                if (addOffset)
+                    level += offset;
+            } else {
+                level = GetLevel(static_cast<int>(i));
+            }
             PeakEntry& e = peakHold[i];
             if (e.level <= level) {
                 e.level = level;

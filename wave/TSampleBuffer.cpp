@@ -173,10 +173,7 @@ BYTE* TSampleBuffer::GetSamplePtr(DWORD index) const
 
 void TSampleBuffer::Clear()
 {
-    if (samples_ == nullptr)
-        return;
-    for (DWORD i = 0; i < count_; ++i)
-        Store(i, format_.ZeroValue);
+    ClearRange(0, count_);
 }
 
 void TSampleBuffer::ClearRange(DWORD first, DWORD end)
@@ -184,8 +181,25 @@ void TSampleBuffer::ClearRange(DWORD first, DWORD end)
     if (samples_ == nullptr || end <= first)
         return;
     end = std::min(end, count_);
-    for (DWORD i = first; i < end; ++i)
-        Store(i, format_.ZeroValue);
+    if (end <= first)
+        return;
+    // Silence is all zero bytes but for unsigned 8-bit: a fill either way, not a store per
+    // sample (blocks are cleared before every read).
+    const std::size_t bps = format_.BytesPerSample;
+    BYTE* p = samples_ + first * bps;
+    const std::size_t bytes = static_cast<std::size_t>(end - first) * bps;
+    Store(first, format_.ZeroValue);
+    bool zeroBytes = true;
+    for (std::size_t b = 0; b < bps; ++b)
+        zeroBytes = zeroBytes && p[b] == 0;
+    if (zeroBytes) {
+        std::memset(p, 0, bytes);
+    } else if (bps == 1) {
+        std::memset(p, p[0], bytes);
+    } else {
+        for (std::size_t at = bps; at < bytes; at += bps)
+            std::memcpy(p + at, p, bps);
+    }
 }
 
 void TSampleBuffer::GetRangeMinMax(DWORD first, DWORD end, float& maximum, float& minimum, bool scaled,

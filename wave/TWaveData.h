@@ -122,6 +122,10 @@ protected:
     bool AllocateBlock(DWORD frames);
     static void RangeMinMax(const TWaveData& wave, const BYTE* frames, DWORD count, int channel,
                             RangeLevels& levels);
+    // Copies the bps-byte sample at byte `offset` of each of `count` frames of `align` bytes to
+    // consecutive places in out.
+    static void GatherSamples(BYTE* out, const BYTE* frames, DWORD count, std::size_t align, std::size_t offset,
+                              int bps);
     // The reported pair of a range: its RMS levels when asked, then in calibrated units when asked.
     void FinishRange(RangeLevels& levels, int channel, bool calibrated, bool rms, float& maximum,
                      float& minimum) const;

@@ -123,8 +123,7 @@ bool TWaveFile::ReadSamples(void* destination, DWORD first, DWORD count, int cha
     for (DWORD done = 0; done < count;) {
         DWORD n = std::min(kPieceFrames, count - done);
         ok = ReadFramesAt(first + done, piece.data(), n) && ok;
-        for (DWORD i = 0; i < n; ++i)
-            std::memcpy(out + static_cast<std::size_t>(done + i) * bps, piece.data() + i * align + offset, bps);
+        GatherSamples(out + static_cast<std::size_t>(done) * bps, piece.data(), n, align, offset, bps);
         done += n;
     }
     SetPosition(position_);
