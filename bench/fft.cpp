@@ -1,14 +1,20 @@
-// TFft against FFTW (float, real-to-complex, FFTW_MEASURE) for N = 1024 .. 65536 in one run.
-// Each of our cases reports "vs_fftw": our time per transform divided by FFTW's. The two are
-// timed alternately in short rounds and the best round of each is kept, so that load from
-// other processes on a shared machine does not tilt the ratio.
+// TFft against FFTW (float, real-to-complex and complex-to-real, FFTW_MEASURE plans) for
+// N = 1024 .. 65536 in one run, forward and inverse.
+//
+// Each case reports "vs_fftw": our time per transform divided by FFTW's in the same direction.
+// The two are timed alternately in short rounds (DURNEX_BENCH_ROUNDS, default 15) and the
+// best round of each is kept, so that load from other processes on a shared machine does not
+// tilt the ratio. Every timed call starts from the same input: both sides copy it in first
+// (our transform works in place, FFTW's inverse destroys its input), and the time of that
+// copy, measured alike, is taken off both.
 #include "numerics/TFft.h"
 
 #include <benchmark/benchmark.h>
 
-#include <chrono>
-#include <cmath>
 #include <algorithm>
+#include <chrono>
+#include <cstdlib>
+#include <cstring>
 #include <random>
 #include <vector>
 
@@ -18,9 +24,9 @@
 
 namespace {
 
-std::vector<float> Signal(std::size_t n)
+std::vector<float> Signal(std::size_t n, unsigned seed)
 {
-    std::mt19937 gen(42);
+    std::mt19937 gen(seed);
     std::uniform_real_distribution<float> d(-1.0f, 1.0f);
     std::vector<float> x(n);
     for (float& v : x)
@@ -28,7 +34,14 @@ std::vector<float> Signal(std::size_t n)
     return x;
 }
 
-// Best time per call in ns over short rounds of about 10 ms.
+int Rounds()
+{
+    const char* v = std::getenv("DURNEX_BENCH_ROUNDS");
+    const int n = v ? std::atoi(v) : 0;
+    return n > 0 ? n : 15;
+}
+
+// Time per call in ns over one round of reps calls.
 template <typename F>
 double RoundTime(F&& f, int reps)
 {
@@ -40,87 +53,120 @@ double RoundTime(F&& f, int reps)
 }
 
 #ifdef DURNEX_HAVE_FFTW
-struct FftwCase {
-    float* in = nullptr;
-    fftwf_complex* out = nullptr;
-    fftwf_plan plan = nullptr;
-    explicit FftwCase(int n)
+// FFTW's plans of both directions on their own aligned buffers. Our packing of the N floats
+// (DC, Nyquist, then re/im of bins 1 .. N/2-1) holds the same numbers as FFTW's N/2+1
+// complex values, so the inverse inputs are the same spectrum in the two layouts.
+struct Fftw {
+    int n;
+    float* real;
+    fftwf_complex* spectrum;
+    fftwf_plan forward;
+    fftwf_plan inverse;
+    explicit Fftw(int size) : n(size)
     {
-        in = fftwf_alloc_real(n);
-        out = fftwf_alloc_complex(n / 2 + 1);
-        plan = fftwf_plan_dft_r2c_1d(n, in, out, FFTW_MEASURE);
-        const std::vector<float> x = Signal(n);
-        std::copy(x.begin(), x.end(), in);
+        real = fftwf_alloc_real(static_cast<std::size_t>(n));
+        spectrum = fftwf_alloc_complex(static_cast<std::size_t>(n / 2 + 1));
+        forward = fftwf_plan_dft_r2c_1d(n, real, spectrum, FFTW_MEASURE);
+        inverse = fftwf_plan_dft_c2r_1d(n, spectrum, real, FFTW_MEASURE);
     }
-    ~FftwCase()
+    ~Fftw()
     {
-        fftwf_destroy_plan(plan);
-        fftwf_free(in);
-        fftwf_free(out);
-    }
-    void Run()
-    {
-        fftwf_execute(plan);
-        benchmark::DoNotOptimize(out);
+        fftwf_destroy_plan(forward);
+        fftwf_destroy_plan(inverse);
+        fftwf_free(real);
+        fftwf_free(spectrum);
     }
 };
 #endif
 
-#ifdef DURNEX_HAVE_FFTW
-void BM_Fftw(benchmark::State& state)
+// direction +1 forward, -1 inverse.
+void Race(benchmark::State& state, int direction)
 {
     const int n = static_cast<int>(state.range(0));
-    float* in = fftwf_alloc_real(n);
-    fftwf_complex* out = fftwf_alloc_complex(n / 2 + 1);
-    fftwf_plan plan = fftwf_plan_dft_r2c_1d(n, in, out, FFTW_MEASURE);
-    const std::vector<float> x = Signal(n);
-    std::copy(x.begin(), x.end(), in);
-    for (auto _ : state) {
-        fftwf_execute(plan);
-        benchmark::DoNotOptimize(out);
-    }
-    fftwf_destroy_plan(plan);
-    fftwf_free(in);
-    fftwf_free(out);
-}
-BENCHMARK(BM_Fftw)->RangeMultiplier(2)->Range(1024, 65536);
-#endif
-
-void BM_TFft(benchmark::State& state)
-{
-    const int n = static_cast<int>(state.range(0));
-    std::vector<float> x = Signal(n);
+    const std::vector<float> signal = Signal(static_cast<std::size_t>(n), 42);
+    std::vector<float> packed = signal;
+    TFft::Transform(packed.data(), n, 1); // also builds the tables, outside the timing
+    const std::vector<float>& input = direction == 1 ? signal : packed;
+    std::vector<float> work(input);
     TFft fft(static_cast<UINT>(n));
-    fft.Forward(x.data()); // builds the tables once, outside the timing
-    for (auto _ : state) {
-        fft.Forward(x.data());
-        benchmark::DoNotOptimize(x.data());
-    }
+    auto ours = [&] {
+        std::memcpy(work.data(), input.data(), sizeof(float) * static_cast<std::size_t>(n));
+        if (direction == 1)
+            fft.Forward(work.data());
+        else
+            fft.Inverse(work.data());
+        benchmark::DoNotOptimize(work.data());
+    };
+    for (auto _ : state)
+        ours();
 #ifdef DURNEX_HAVE_FFTW
-    FftwCase ref(n);
-    const int reps = std::max(1, 10000000 / (n * 10));
-    double best = 1e300, bestRef = 1e300;
-    for (int round = 0; round < 30; ++round) {
-        bestRef = std::min(bestRef, RoundTime([&] { ref.Run(); }, reps));
-        best = std::min(best, RoundTime([&] { fft.Forward(x.data()); benchmark::DoNotOptimize(x.data()); }, reps));
+    Fftw ref(n);
+    // FFTW's inputs in its layout: the real signal, or the N/2+1 bins of the same spectrum.
+    std::vector<float> refInput;
+    if (direction == 1) {
+        refInput = signal;
+    } else {
+        refInput.assign(static_cast<std::size_t>(n) + 2, 0.0f);
+        refInput[0] = packed[0] / 2;
+        refInput[static_cast<std::size_t>(n)] = packed[1] / 2;
+        for (int k = 1; k < n / 2; ++k) {
+            refInput[2 * static_cast<std::size_t>(k)] = packed[2 * static_cast<std::size_t>(k)] / 2;
+            refInput[2 * static_cast<std::size_t>(k) + 1] = packed[2 * static_cast<std::size_t>(k) + 1] / 2;
+        }
     }
-    state.counters["vs_fftw"] = best / bestRef;
+    float* refTarget = direction == 1 ? ref.real : reinterpret_cast<float*>(ref.spectrum);
+    auto theirs = [&] {
+        std::memcpy(refTarget, refInput.data(), sizeof(float) * refInput.size());
+        fftwf_execute(direction == 1 ? ref.forward : ref.inverse);
+        benchmark::DoNotOptimize(ref.real);
+        benchmark::DoNotOptimize(ref.spectrum);
+    };
+    auto copyOurs = [&] {
+        std::memcpy(work.data(), input.data(), sizeof(float) * static_cast<std::size_t>(n));
+        benchmark::DoNotOptimize(work.data());
+    };
+    auto copyTheirs = [&] {
+        std::memcpy(refTarget, refInput.data(), sizeof(float) * refInput.size());
+        benchmark::DoNotOptimize(refTarget);
+    };
+    const int reps = std::max(4, 2000000 / n);
+    double best = 1e300, bestRef = 1e300, copy = 1e300, copyRef = 1e300;
+    const int rounds = Rounds();
+    for (int round = 0; round < rounds; ++round) {
+        bestRef = std::min(bestRef, RoundTime(theirs, reps));
+        best = std::min(best, RoundTime(ours, reps));
+        copyRef = std::min(copyRef, RoundTime(copyTheirs, reps));
+        copy = std::min(copy, RoundTime(copyOurs, reps));
+    }
+    state.counters["ours_ns"] = best - copy;
+    state.counters["fftw_ns"] = bestRef - copyRef;
+    state.counters["vs_fftw"] = (best - copy) / (bestRef - copyRef);
+    // Both sides must have done the same transform, or the race compared different work:
+    // FFTW's forward is half our packed values, its inverse N times ours.
+    theirs();
+    ours();
+    const float* out = direction == 1 ? reinterpret_cast<const float*>(ref.spectrum) : ref.real;
+    double worst = 0.0, size = 0.0;
+    for (int i = 2; i < n; ++i) {
+        const double theirsValue = direction == 1 ? 2.0 * out[i] : out[i] / static_cast<double>(n);
+        worst = std::max(worst, std::abs(work[static_cast<std::size_t>(i)] - theirsValue));
+        size = std::max(size, std::abs(theirsValue));
+    }
+    if (worst > 1e-5 * size)
+        state.SkipWithError("TFft and FFTW disagree");
 #endif
 }
-BENCHMARK(BM_TFft)->RangeMultiplier(2)->Range(1024, 65536);
 
+void BM_TFftForward(benchmark::State& state)
+{
+    Race(state, 1);
+}
 void BM_TFftInverse(benchmark::State& state)
 {
-    const int n = static_cast<int>(state.range(0));
-    std::vector<float> x = Signal(n);
-    TFft fft(static_cast<UINT>(n));
-    fft.Inverse(x.data());
-    for (auto _ : state) {
-        fft.Inverse(x.data());
-        benchmark::DoNotOptimize(x.data());
-    }
+    Race(state, -1);
 }
-BENCHMARK(BM_TFftInverse)->RangeMultiplier(4)->Range(1024, 65536);
+BENCHMARK(BM_TFftForward)->RangeMultiplier(2)->Range(1024, 65536);
+BENCHMARK(BM_TFftInverse)->RangeMultiplier(2)->Range(1024, 65536);
 
 } // namespace
 

@@ -12,6 +12,13 @@
 #if defined(__SSE2__) && !defined(DURNEX_FFT_SCALAR)
 #include <emmintrin.h>
 #define DURNEX_FFT_SSE2 1
+// Processors with AVX run the strided passes four complex values at a time. The same adds
+// and multiplies in the same order as the two-wide code (no fused multiply-add), so results
+// are the same bit for bit on either road.
+#if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
+#include <immintrin.h>
+#define DURNEX_FFT_AVX 1
+#endif
 #endif
 
 namespace {
@@ -243,6 +250,108 @@ void Stage4Strided(const float* x, float* y, int len, int s, const float* tw)
 }
 #endif
 
+#if DURNEX_FFT_AVX
+#define DURNEX_AVX __attribute__((target("avx")))
+
+bool HasAvx()
+{
+    static const bool has = __builtin_cpu_supports("avx");
+    return has;
+}
+
+DURNEX_AVX inline __m256 CMul4(__m256 x, __m256 wr, __m256 wi)
+{
+    const __m256 xs = _mm256_permute_ps(x, _MM_SHUFFLE(2, 3, 0, 1));
+    return _mm256_add_ps(_mm256_mul_ps(x, wr), _mm256_mul_ps(xs, wi));
+}
+
+DURNEX_AVX inline __m256 MinusI4(__m256 v)
+{
+    const __m256 negOdd =
+        _mm256_castsi256_ps(_mm256_set_epi32(INT32_MIN, 0, INT32_MIN, 0, INT32_MIN, 0, INT32_MIN, 0));
+    return _mm256_xor_ps(_mm256_permute_ps(v, _MM_SHUFFLE(2, 3, 0, 1)), negOdd);
+}
+
+// Stage4Strided for strides that are multiples of four.
+DURNEX_AVX void Stage4StridedAvx(const float* x, float* y, int len, int s, const float* tw)
+{
+    const int n4 = len / 4;
+    for (int p = 0; p < n4; ++p) {
+        const float* e = tw + 6 * p;
+        const __m256 w1r = _mm256_set1_ps(e[0]), w1i = _mm256_set_ps(e[1], -e[1], e[1], -e[1], e[1], -e[1], e[1], -e[1]);
+        const __m256 w2r = _mm256_set1_ps(e[2]), w2i = _mm256_set_ps(e[3], -e[3], e[3], -e[3], e[3], -e[3], e[3], -e[3]);
+        const __m256 w3r = _mm256_set1_ps(e[4]), w3i = _mm256_set_ps(e[5], -e[5], e[5], -e[5], e[5], -e[5], e[5], -e[5]);
+        const float* xa = x + 2 * s * p;
+        const float* xb = x + 2 * s * (p + n4);
+        const float* xc = x + 2 * s * (p + 2 * n4);
+        const float* xd = x + 2 * s * (p + 3 * n4);
+        float* o0 = y + 2 * s * 4 * p;
+        float* o1 = o0 + 2 * s;
+        float* o2 = o1 + 2 * s;
+        float* o3 = o2 + 2 * s;
+        for (int q = 0; q < 2 * s; q += 8) {
+            const __m256 a = _mm256_loadu_ps(xa + q), b = _mm256_loadu_ps(xb + q);
+            const __m256 c = _mm256_loadu_ps(xc + q), d = _mm256_loadu_ps(xd + q);
+            const __m256 apc = _mm256_add_ps(a, c), amc = _mm256_sub_ps(a, c);
+            const __m256 bpd = _mm256_add_ps(b, d), mib = MinusI4(_mm256_sub_ps(b, d));
+            _mm256_storeu_ps(o0 + q, _mm256_add_ps(apc, bpd));
+            _mm256_storeu_ps(o1 + q, CMul4(_mm256_add_ps(amc, mib), w1r, w1i));
+            _mm256_storeu_ps(o2 + q, CMul4(_mm256_sub_ps(apc, bpd), w2r, w2i));
+            _mm256_storeu_ps(o3 + q, CMul4(_mm256_sub_ps(amc, mib), w3r, w3i));
+        }
+    }
+}
+
+// FinalVector for strides that are multiples of four.
+DURNEX_AVX void FinalVectorAvx(const float* src, float* dst, int len, int s, bool conjugate)
+{
+    const __m256 r = _mm256_set1_ps(0.70710678118654752f);
+    const __m256 flip = conjugate ? _mm256_castsi256_ps(
+                                        _mm256_set_epi32(INT32_MIN, 0, INT32_MIN, 0, INT32_MIN, 0, INT32_MIN, 0))
+                                  : _mm256_setzero_ps();
+    const int st = 2 * s;
+    for (int q = 0; q < 2 * s; q += 8) {
+        __m256 x[8];
+        for (int k = 0; k < len; ++k)
+            x[k] = _mm256_loadu_ps(src + q + st * k);
+        if (len == 2) {
+            _mm256_storeu_ps(dst + q, _mm256_xor_ps(_mm256_add_ps(x[0], x[1]), flip));
+            _mm256_storeu_ps(dst + q + st, _mm256_xor_ps(_mm256_sub_ps(x[0], x[1]), flip));
+            continue;
+        }
+        const int h = len / 2;
+        __m256 a[4], b[4];
+        for (int k = 0; k < h; ++k) {
+            a[k] = _mm256_add_ps(x[k], x[k + h]);
+            b[k] = _mm256_sub_ps(x[k], x[k + h]);
+        }
+        if (len == 4) {
+            const __m256 mib = MinusI4(b[1]);
+            _mm256_storeu_ps(dst + q, _mm256_xor_ps(_mm256_add_ps(a[0], a[1]), flip));
+            _mm256_storeu_ps(dst + q + 2 * st, _mm256_xor_ps(_mm256_sub_ps(a[0], a[1]), flip));
+            _mm256_storeu_ps(dst + q + st, _mm256_xor_ps(_mm256_add_ps(b[0], mib), flip));
+            _mm256_storeu_ps(dst + q + 3 * st, _mm256_xor_ps(_mm256_sub_ps(b[0], mib), flip));
+            continue;
+        }
+        const __m256 mib1 = MinusI4(b[1]);
+        b[1] = _mm256_mul_ps(_mm256_add_ps(b[1], mib1), r);
+        b[2] = MinusI4(b[2]);
+        const __m256 mib3 = MinusI4(b[3]);
+        b[3] = _mm256_mul_ps(_mm256_sub_ps(mib3, b[3]), r);
+        const __m256* v[2] = {a, b};
+        for (int o = 0; o < 2; ++o) {
+            const __m256* c = v[o];
+            const __m256 pp = _mm256_add_ps(c[0], c[2]), mm = _mm256_sub_ps(c[0], c[2]);
+            const __m256 ss = _mm256_add_ps(c[1], c[3]), md = MinusI4(_mm256_sub_ps(c[1], c[3]));
+            _mm256_storeu_ps(dst + q + st * (o + 0), _mm256_xor_ps(_mm256_add_ps(pp, ss), flip));
+            _mm256_storeu_ps(dst + q + st * (o + 4), _mm256_xor_ps(_mm256_sub_ps(pp, ss), flip));
+            _mm256_storeu_ps(dst + q + st * (o + 2), _mm256_xor_ps(_mm256_add_ps(mm, md), flip));
+            _mm256_storeu_ps(dst + q + st * (o + 6), _mm256_xor_ps(_mm256_sub_ps(mm, md), flip));
+        }
+    }
+}
+#endif
+
 // The first stage from the paired twiddle table, without vectors.
 [[maybe_unused]] void Stage4FirstScalar(const float* x, float* y, int len, const float* tw)
 {
@@ -252,10 +361,12 @@ void Stage4Strided(const float* x, float* y, int len, int s, const float* tw)
     });
 }
 
-// The last pass: butterflies of length 2, 4 or 8 without twiddles (p = 0 only) at stride s.
+// The last pass: butterflies of length 2, 4 or 8 without twiddles (p = 0 only) at stride s,
+// conjugating the results when asked (the inverse transform's last step, saving a pass).
 // Each butterfly reads all its inputs before writing, so src may equal dst.
-void FinalScalar(const float* src, float* dst, int len, int s)
+void FinalScalar(const float* src, float* dst, int len, int s, bool conjugate)
 {
+    const float imSign = conjugate ? -1.0f : 1.0f;
     for (int q = 0; q < s; ++q) {
         float xr[8], xi[8];
         for (int k = 0; k < len; ++k) {
@@ -308,24 +419,26 @@ void FinalScalar(const float* src, float* dst, int len, int s)
         }
         for (int k = 0; k < len; ++k) {
             dst[2 * (q + s * k)] = yr[k];
-            dst[2 * (q + s * k) + 1] = yi[k];
+            dst[2 * (q + s * k) + 1] = imSign * yi[k];
         }
     }
 }
 
 #if DURNEX_FFT_SSE2
 // The last pass with vectors along the stride (s >= 2).
-void FinalVector(const float* src, float* dst, int len, int s)
+void FinalVector(const float* src, float* dst, int len, int s, bool conjugate)
 {
     const __m128 r = _mm_set1_ps(0.70710678118654752f);
+    const __m128 flip = conjugate ? _mm_castsi128_ps(_mm_set_epi32(INT32_MIN, 0, INT32_MIN, 0)) : _mm_setzero_ps();
+    auto store = [flip](float* at, __m128 v) { _mm_storeu_ps(at, _mm_xor_ps(v, flip)); };
     const int st = 2 * s;
     for (int q = 0; q < 2 * s; q += 4) {
         __m128 x[8];
         for (int k = 0; k < len; ++k)
             x[k] = _mm_loadu_ps(src + q + st * k);
         if (len == 2) {
-            _mm_storeu_ps(dst + q, _mm_add_ps(x[0], x[1]));
-            _mm_storeu_ps(dst + q + st, _mm_sub_ps(x[0], x[1]));
+            store(dst + q, _mm_add_ps(x[0], x[1]));
+            store(dst + q + st, _mm_sub_ps(x[0], x[1]));
             continue;
         }
         const int h = len / 2;
@@ -336,10 +449,10 @@ void FinalVector(const float* src, float* dst, int len, int s)
         }
         if (len == 4) {
             const __m128 mib = MinusI(b[1]);
-            _mm_storeu_ps(dst + q, _mm_add_ps(a[0], a[1]));
-            _mm_storeu_ps(dst + q + 2 * st, _mm_sub_ps(a[0], a[1]));
-            _mm_storeu_ps(dst + q + st, _mm_add_ps(b[0], mib));
-            _mm_storeu_ps(dst + q + 3 * st, _mm_sub_ps(b[0], mib));
+            store(dst + q, _mm_add_ps(a[0], a[1]));
+            store(dst + q + 2 * st, _mm_sub_ps(a[0], a[1]));
+            store(dst + q + st, _mm_add_ps(b[0], mib));
+            store(dst + q + 3 * st, _mm_sub_ps(b[0], mib));
             continue;
         }
         // b1 *= (1 - i)/sqrt2 = (b1 + (-i)b1) r; b2 *= -i; b3 *= (-1 - i)/sqrt2 = ((-i)b3 - b3) r
@@ -353,35 +466,59 @@ void FinalVector(const float* src, float* dst, int len, int s)
             const __m128* c = v[o];
             const __m128 pp = _mm_add_ps(c[0], c[2]), mm = _mm_sub_ps(c[0], c[2]);
             const __m128 ss = _mm_add_ps(c[1], c[3]), md = MinusI(_mm_sub_ps(c[1], c[3]));
-            _mm_storeu_ps(dst + q + st * (o + 0), _mm_add_ps(pp, ss));
-            _mm_storeu_ps(dst + q + st * (o + 4), _mm_sub_ps(pp, ss));
-            _mm_storeu_ps(dst + q + st * (o + 2), _mm_add_ps(mm, md));
-            _mm_storeu_ps(dst + q + st * (o + 6), _mm_sub_ps(mm, md));
+            store(dst + q + st * (o + 0), _mm_add_ps(pp, ss));
+            store(dst + q + st * (o + 4), _mm_sub_ps(pp, ss));
+            store(dst + q + st * (o + 2), _mm_add_ps(mm, md));
+            store(dst + q + st * (o + 6), _mm_sub_ps(mm, md));
         }
     }
 }
 #endif
 
-bool ForwardComplex(float* d, int n)
+// The per-thread buffer the radix-4 passes ping-pong with; sized once, before any data are
+// touched, so that a transform either runs whole or leaves its data alone.
+std::vector<float>& Scratch()
 {
-    if (n == 1)
-        return true;
-    const ComplexPlan* plan = GetComplexPlan(Log2Of(n));
-    if (!plan)
-        return false;
-    // Radix-4 passes run out of place while the length exceeds 8, ping-ponging between the
-    // data and a per-thread scratch buffer (sized once); the last pass (length 2, 4 or 8,
-    // no twiddles) writes back into the data, in place when the data already hold it.
     thread_local std::vector<float> scratch;
+    return scratch;
+}
+
+// At least the size of the largest spectrum transform (65536 real points), so that the buffer
+// is sized once and keeps one place: transforms whose data and scratch met at unlucky
+// relative addresses ran at half speed, depending on where earlier sizes had left it.
+constexpr std::size_t kMinScratch = 65536;
+
+bool PrepareScratch(int n)
+{
+    std::vector<float>& scratch = Scratch();
     if (n > 8 && scratch.size() < 2 * static_cast<std::size_t>(n)) {
         try {
-            scratch.resize(2 * static_cast<std::size_t>(n));
+            scratch.resize(std::max(2 * static_cast<std::size_t>(n), kMinScratch));
         } catch (const std::bad_alloc&) {
             return false;
         }
     }
+    return true;
+}
+
+// The forward complex DFT in place; with `conjugate` the conjugate of it. Needs its plan and
+// PrepareScratch(n).
+void ForwardComplex(float* d, int n, const ComplexPlan* plan, bool conjugate)
+{
+    if (n == 1) {
+        if (conjugate)
+            d[1] = -d[1];
+        return;
+    }
+    // Radix-4 passes run out of place while the length exceeds 8, ping-ponging between the
+    // data and the scratch buffer; the last pass (length 2, 4 or 8, no twiddles) writes back
+    // into the data, in place when the data already hold it.
+    float* scratch = Scratch().data();
+#if DURNEX_FFT_AVX
+    const bool avx = HasAvx();
+#endif
     const float* src = d;
-    float* dst = scratch.data();
+    float* dst = scratch;
     int len = n, s = 1, later = 0;
     for (; len > 8; len /= 4, s *= 4) {
         if (s == 1) {
@@ -392,24 +529,94 @@ bool ForwardComplex(float* d, int n)
 #endif
         } else {
             const float* tw = plan->later[static_cast<std::size_t>(later++)].data();
-#if DURNEX_FFT_SSE2
+#if DURNEX_FFT_AVX
+            if (s % 4 == 0 && avx)
+                Stage4StridedAvx(src, dst, len, s, tw);
+            else
+                Stage4Strided(src, dst, len, s, tw);
+#elif DURNEX_FFT_SSE2
             Stage4Strided(src, dst, len, s, tw);
 #else
             Stage4Scalar(src, dst, len, s, [tw](int p, float* w) { std::memcpy(w, tw + 6 * p, 6 * sizeof(float)); });
 #endif
         }
         const float* done = dst;
-        dst = (dst == d) ? scratch.data() : d;
+        dst = (dst == d) ? scratch : d;
         src = done;
     }
-#if DURNEX_FFT_SSE2
-    if (s >= 2) {
-        FinalVector(src, d, len, s);
-        return true;
+#if DURNEX_FFT_AVX
+    if (s % 4 == 0 && avx) {
+        FinalVectorAvx(src, d, len, s, conjugate);
+        return;
     }
 #endif
-    FinalScalar(src, d, len, s);
-    return true;
+#if DURNEX_FFT_SSE2
+    if (s >= 2) {
+        FinalVector(src, d, len, s, conjugate);
+        return;
+    }
+#endif
+    FinalScalar(src, d, len, s, conjugate);
+}
+
+// The real split of TFft::RealSplit with every output's real part multiplied by reScale and
+// its imaginary part by imScale (the inverse transform folds its scaling and the conjugation
+// of its complex pass in here).
+void Split(float* data, int count, const SplitPlan* plan, bool forward, float reScale, float imScale)
+{
+    const float* cs = plan->cs.data();
+    const float f = forward ? 2.0f : 1.0f;
+    const float d0 = data[0], d1 = data[1];
+    data[1] = (d0 - d1) * f * imScale;
+    data[0] = (d0 + d1) * f * reScale;
+    int t = 1;
+#if DURNEX_FFT_SSE2
+    // Two pairs (k, m) at a time while the mirrored pair stays clear of the forward one.
+    {
+        const float* vt = forward ? plan->forwardPairs.data() : plan->inversePairs.data();
+        const __m128 signOdd = _mm_castsi128_ps(_mm_set_epi32(INT32_MIN, 0, INT32_MIN, 0));
+        const __m128 signEven = _mm_castsi128_ps(_mm_set_epi32(0, INT32_MIN, 0, INT32_MIN));
+        const __m128 evenMask = _mm_castsi128_ps(_mm_set_epi32(0, -1, 0, -1));
+        const __m128 scale = _mm_set_ps(imScale, reScale, imScale, reScale);
+        for (; t + 1 < count / 4; t += 2) {
+            const float* w = vt + 4 * (t - 1);
+            float* pk = data + 2 * t;
+            float* pm = data + count - 2 * t - 2;
+            const __m128 a = _mm_loadu_ps(pk);
+            const __m128 b0 = _mm_loadu_ps(pm);
+            const __m128 b = _mm_shuffle_ps(b0, b0, _MM_SHUFFLE(1, 0, 3, 2));
+            const __m128 sum = _mm_add_ps(a, b), diff = _mm_sub_ps(a, b);
+            const __m128 imsum = _mm_shuffle_ps(sum, sum, _MM_SHUFFLE(3, 3, 1, 1));
+            const __m128 rediff = _mm_shuffle_ps(diff, diff, _MM_SHUFFLE(2, 2, 0, 0));
+            const __m128 u = _mm_add_ps(_mm_mul_ps(imsum, _mm_loadu_ps(w)), _mm_mul_ps(rediff, _mm_loadu_ps(w + 4)));
+            const __m128 v = _mm_or_ps(_mm_and_ps(evenMask, sum), _mm_andnot_ps(evenMask, diff));
+            const __m128 outK = _mm_mul_ps(_mm_add_ps(v, u), scale);
+            const __m128 outM = _mm_mul_ps(_mm_add_ps(_mm_xor_ps(v, signOdd), _mm_xor_ps(u, signEven)), scale);
+            _mm_storeu_ps(pk, outK);
+            _mm_storeu_ps(pm, _mm_shuffle_ps(outM, outM, _MM_SHUFFLE(1, 0, 3, 2)));
+        }
+    }
+#endif
+    for (int k = 2 * t; k < count / 2 + 1; k += 2, ++t) {
+        const int m = count - k;
+        const float wr = cs[2 * t], wi = cs[2 * t + 1];
+        const float resum = data[k] + data[m];
+        const float rediff = data[k] - data[m];
+        const float imsum = data[k + 1] + data[m + 1];
+        const float imdiff = data[k + 1] - data[m + 1];
+        float p, q;
+        if (forward) {
+            p = wr * imsum - wi * rediff;
+            q = -wi * imsum - wr * rediff;
+        } else {
+            p = -wr * imsum - wi * rediff;
+            q = -wi * imsum + wr * rediff;
+        }
+        data[k] = (resum + p) * reScale;
+        data[m] = (resum - p) * reScale;
+        data[k + 1] = (q + imdiff) * imScale;
+        data[m + 1] = (q - imdiff) * imScale;
+    }
 }
 
 } // namespace
@@ -434,24 +641,21 @@ bool TFft::ComplexTransform(float* data, int count, int direction)
 {
     if (!data || !IsPowerOfTwo(count) || count >= (1 << (kMaxLog2 - 1)))
         return false;
-    if (direction == 1)
-        return ForwardComplex(data, count);
-    // Inverse through the conjugate: conj(DFT(conj(x)))/n.
+    const ComplexPlan* plan = GetComplexPlan(Log2Of(count));
+    if (!plan || !PrepareScratch(count))
+        return false;
+    if (direction == 1) {
+        ForwardComplex(data, count, plan, false);
+        return true;
+    }
+    // Inverse through the conjugate: conj(DFT(conj(x)))/n, the last conjugation done by the
+    // transform's last pass.
     const float inv = 1.0f / static_cast<float>(count);
     for (int i = 0; i < count; ++i) {
         data[2 * i] *= inv;
         data[2 * i + 1] *= -inv;
     }
-    if (!ForwardComplex(data, count)) {
-        // Nothing was transformed: put the data back as they came.
-        for (int i = 0; i < count; ++i) {
-            data[2 * i] *= static_cast<float>(count);
-            data[2 * i + 1] *= -static_cast<float>(count);
-        }
-        return false;
-    }
-    for (int i = 0; i < count; ++i)
-        data[2 * i + 1] = -data[2 * i + 1];
+    ForwardComplex(data, count, plan, true);
     return true;
 }
 
@@ -462,59 +666,7 @@ bool TFft::RealSplit(float* data, int count, int direction)
     const SplitPlan* plan = GetSplitPlan(Log2Of(count));
     if (!plan)
         return false;
-    const float* cs = plan->cs.data();
-    const float f = direction == 1 ? 2.0f : 1.0f;
-    const float d0 = data[0], d1 = data[1];
-    data[1] = (d0 - d1) * f;
-    data[0] = (d0 + d1) * f;
-    const bool forward = direction == 1;
-    int t = 1;
-#if DURNEX_FFT_SSE2
-    // Two pairs (k, m) at a time while the mirrored pair stays clear of the forward one.
-    {
-        const float* vt = forward ? plan->forwardPairs.data() : plan->inversePairs.data();
-        const __m128 signOdd = _mm_castsi128_ps(_mm_set_epi32(INT32_MIN, 0, INT32_MIN, 0));
-        const __m128 signEven = _mm_castsi128_ps(_mm_set_epi32(0, INT32_MIN, 0, INT32_MIN));
-        const __m128 evenMask = _mm_castsi128_ps(_mm_set_epi32(0, -1, 0, -1));
-        for (; t + 1 < count / 4; t += 2) {
-            const float* w = vt + 4 * (t - 1);
-            float* pk = data + 2 * t;
-            float* pm = data + count - 2 * t - 2;
-            const __m128 a = _mm_loadu_ps(pk);
-            const __m128 b0 = _mm_loadu_ps(pm);
-            const __m128 b = _mm_shuffle_ps(b0, b0, _MM_SHUFFLE(1, 0, 3, 2));
-            const __m128 sum = _mm_add_ps(a, b), diff = _mm_sub_ps(a, b);
-            const __m128 imsum = _mm_shuffle_ps(sum, sum, _MM_SHUFFLE(3, 3, 1, 1));
-            const __m128 rediff = _mm_shuffle_ps(diff, diff, _MM_SHUFFLE(2, 2, 0, 0));
-            const __m128 u = _mm_add_ps(_mm_mul_ps(imsum, _mm_loadu_ps(w)), _mm_mul_ps(rediff, _mm_loadu_ps(w + 4)));
-            const __m128 v = _mm_or_ps(_mm_and_ps(evenMask, sum), _mm_andnot_ps(evenMask, diff));
-            const __m128 outK = _mm_add_ps(v, u);
-            const __m128 outM = _mm_add_ps(_mm_xor_ps(v, signOdd), _mm_xor_ps(u, signEven));
-            _mm_storeu_ps(pk, outK);
-            _mm_storeu_ps(pm, _mm_shuffle_ps(outM, outM, _MM_SHUFFLE(1, 0, 3, 2)));
-        }
-    }
-#endif
-    for (int k = 2 * t; k < count / 2 + 1; k += 2, ++t) {
-        const int m = count - k;
-        const float wr = cs[2 * t], wi = cs[2 * t + 1];
-        const float resum = data[k] + data[m];
-        const float rediff = data[k] - data[m];
-        const float imsum = data[k + 1] + data[m + 1];
-        const float imdiff = data[k + 1] - data[m + 1];
-        float p, q;
-        if (forward) {
-            p = wr * imsum - wi * rediff;
-            q = -wi * imsum - wr * rediff;
-        } else {
-            p = -wr * imsum - wi * rediff;
-            q = -wi * imsum + wr * rediff;
-        }
-        data[k] = resum + p;
-        data[m] = resum - p;
-        data[k + 1] = q + imdiff;
-        data[m + 1] = q - imdiff;
-    }
+    Split(data, count, plan, direction == 1, 1.0f, 1.0f);
     return true;
 }
 
@@ -522,14 +674,21 @@ bool TFft::Transform(float* data, int count, int direction)
 {
     if (!data || !IsPowerOfTwo(count) || count < 4 || count >= (1 << kMaxLog2))
         return false;
-    // Tables first, so that a transform either runs whole or leaves the data alone.
-    if (!GetSplitPlan(Log2Of(count)) || !GetComplexPlan(Log2Of(count / 2)))
+    // Tables and scratch first, so that a transform either runs whole or leaves the data alone.
+    const SplitPlan* split = GetSplitPlan(Log2Of(count));
+    const ComplexPlan* plan = GetComplexPlan(Log2Of(count / 2));
+    if (!split || !plan || !PrepareScratch(count / 2))
         return false;
-    if (direction == 1)
-        return ComplexTransform(data, count / 2, 1) && RealSplit(data, count, 1);
-    if (!RealSplit(data, count, direction) || !ComplexTransform(data, count / 2, direction))
-        return false;
-    for (int i = 0; i < count; ++i)
-        data[i] *= 0.25f;
+    if (direction == 1) {
+        ForwardComplex(data, count / 2, plan, false);
+        Split(data, count, split, true, 1.0f, 1.0f);
+        return true;
+    }
+    // The inverse is the split, the complex inverse (1/(N/2) and two conjugations) and a
+    // factor of 1/4: the split scales by 1/(2N) and conjugates, the last complex pass
+    // conjugates back. Powers of two, so the result is the same as in separate passes.
+    const float c = 0.5f / static_cast<float>(count);
+    Split(data, count, split, false, c, -c);
+    ForwardComplex(data, count / 2, plan, true);
     return true;
 }
