@@ -1,6 +1,7 @@
 // Construction, settings, memory, the scale table, and the per-block path of SpectralData.
 #include "dsp/SpectralData.h"
 
+#include "dsp/PowerDb.h"
 #include "numerics/TFft.h"
 #include "numerics/TSmoothing.h"
 #include "platform/core/MessageBox.h"
@@ -549,8 +550,7 @@ void SpectralData::Average(bool meanBands)
         }
     }
     if (AmpScaleType == 1 && magnitudeDb)
-        for (UINT k = 0; k < last; ++k)
-            magnitudeDb[k] = mag[k] > 0.0f ? 10.0f * std::log10(mag[k]) : kNoLevelDb;
+        PowerToDb(mag, magnitudeDb.get(), last, kNoLevelDb);
 
     if (IsOctave())
         BuildOctaveBands(meanBands);
