@@ -79,13 +79,25 @@ float SpectralData::TotalLevel(UINT first, UINT last, WORD ampType, int weightin
     first = std::max(first, NarrowbandBin(lowFrequency));
     first = std::min(first, bins - 1);
     last = std::min(last, bins - 1);
-    for (UINT k = first; k <= last; ++k) {
-        double p = magnitude[k];
-        if (this->weighting && this->weighting[k] != 0.0f)
-            p /= static_cast<double>(this->weighting[k]) * this->weighting[k];
-        if (t)
-            p *= static_cast<double>(t[k]) * t[k];
-        sum += p;
+    if (!this->weighting && !t) {
+        // The plain sum, every block: four running sums instead of one long chain of adds.
+        double part[4] = {0.0, 0.0, 0.0, 0.0};
+        UINT k = first;
+        for (; k + 3 <= last; k += 4)
+            for (int j = 0; j < 4; ++j)
+                part[j] += magnitude[k + j];
+        for (; k <= last; ++k)
+            part[0] += magnitude[k];
+        sum = (part[0] + part[1]) + (part[2] + part[3]);
+    } else {
+        for (UINT k = first; k <= last; ++k) {
+            double p = magnitude[k];
+            if (this->weighting && this->weighting[k] != 0.0f)
+                p /= static_cast<double>(this->weighting[k]) * this->weighting[k];
+            if (t)
+                p *= static_cast<double>(t[k]) * t[k];
+            sum += p;
+        }
     }
     if (!IsOctave())
         sum *= NoiseBandwidthFactor();
