@@ -320,7 +320,7 @@ DURNEX_AVX void FinalVectorAvx(const float* src, float* dst, int len, int s, boo
             continue;
         }
         const int h = len / 2;
-        __m256 a[4], b[4];
+        __m256 a[4] = {}, b[4] = {};
         for (int k = 0; k < h; ++k) {
             a[k] = _mm256_add_ps(x[k], x[k + h]);
             b[k] = _mm256_sub_ps(x[k], x[k + h]);
@@ -442,7 +442,7 @@ void FinalVector(const float* src, float* dst, int len, int s, bool conjugate)
             continue;
         }
         const int h = len / 2;
-        __m128 a[4], b[4];
+        __m128 a[4] = {}, b[4] = {};
         for (int k = 0; k < h; ++k) {
             a[k] = _mm_add_ps(x[k], x[k + h]);
             b[k] = _mm_sub_ps(x[k], x[k + h]);
