@@ -334,7 +334,7 @@ TEST(SegmentAverageSpectrum, LongSegmentsMatchBlockByBlockReadsExactly)
         std::uniform_int_distribution<std::int32_t> sample(w.GetMinValue(), w.GetMaxValue());
         for (DWORD i = 0; i < frames; ++i)
             for (int ch = 0; ch < k.channels; ++ch)
-                w.SetSample(sample(gen), i, ch);
+                ASSERT_TRUE(w.SetSample(sample(gen), i, ch));
         Channel streamed(8000, fft), blockwise(8000, fft);
         for (Channel* c : {&streamed, &blockwise}) {
             c->proc.SampleFormat.Set(8000, 1, k.bytes);
