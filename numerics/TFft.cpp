@@ -272,6 +272,41 @@ DURNEX_AVX inline __m256 MinusI4(__m256 v)
     return _mm256_xor_ps(_mm256_permute_ps(v, _MM_SHUFFLE(2, 3, 0, 1)), negOdd);
 }
 
+// Four floats from lo and four from hi.
+DURNEX_AVX inline __m256 Join(const float* lo, const float* hi)
+{
+    return _mm256_insertf128_ps(_mm256_castps128_ps256(_mm_loadu_ps(lo)), _mm_loadu_ps(hi), 1);
+}
+
+// Stage4First four butterflies at a time (len >= 16, so n4 is a multiple of four). The
+// twiddles of butterflies p .. p+3 are the halves of two consecutive pair blocks.
+DURNEX_AVX void Stage4FirstAvx(const float* x, float* y, int len, const float* tw)
+{
+    const int n4 = len / 4;
+    for (int p = 0; p < n4; p += 4, tw += 48) {
+        const __m256 a = _mm256_loadu_ps(x + 2 * p);
+        const __m256 b = _mm256_loadu_ps(x + 2 * (p + n4));
+        const __m256 c = _mm256_loadu_ps(x + 2 * (p + 2 * n4));
+        const __m256 d = _mm256_loadu_ps(x + 2 * (p + 3 * n4));
+        const __m256 apc = _mm256_add_ps(a, c), amc = _mm256_sub_ps(a, c);
+        const __m256 bpd = _mm256_add_ps(b, d), mib = MinusI4(_mm256_sub_ps(b, d));
+        const __m256 o0 = _mm256_add_ps(apc, bpd);
+        const __m256 o1 = CMul4(_mm256_add_ps(amc, mib), Join(tw, tw + 24), Join(tw + 4, tw + 28));
+        const __m256 o2 = CMul4(_mm256_sub_ps(apc, bpd), Join(tw + 8, tw + 32), Join(tw + 12, tw + 36));
+        const __m256 o3 = CMul4(_mm256_sub_ps(amc, mib), Join(tw + 16, tw + 40), Join(tw + 20, tw + 44));
+        // A 4x4 transpose of complex values: butterfly q's four outputs lie together.
+        const __m256d t0 = _mm256_unpacklo_pd(_mm256_castps_pd(o0), _mm256_castps_pd(o1));
+        const __m256d t1 = _mm256_unpackhi_pd(_mm256_castps_pd(o0), _mm256_castps_pd(o1));
+        const __m256d t2 = _mm256_unpacklo_pd(_mm256_castps_pd(o2), _mm256_castps_pd(o3));
+        const __m256d t3 = _mm256_unpackhi_pd(_mm256_castps_pd(o2), _mm256_castps_pd(o3));
+        float* o = y + 8 * p;
+        _mm256_storeu_ps(o, _mm256_castpd_ps(_mm256_permute2f128_pd(t0, t2, 0x20)));
+        _mm256_storeu_ps(o + 8, _mm256_castpd_ps(_mm256_permute2f128_pd(t1, t3, 0x20)));
+        _mm256_storeu_ps(o + 16, _mm256_castpd_ps(_mm256_permute2f128_pd(t0, t2, 0x31)));
+        _mm256_storeu_ps(o + 24, _mm256_castpd_ps(_mm256_permute2f128_pd(t1, t3, 0x31)));
+    }
+}
+
 // Stage4Strided for strides that are multiples of four.
 DURNEX_AVX void Stage4StridedAvx(const float* x, float* y, int len, int s, const float* tw)
 {
@@ -522,7 +557,12 @@ void ForwardComplex(float* d, int n, const ComplexPlan* plan, bool conjugate)
     int len = n, s = 1, later = 0;
     for (; len > 8; len /= 4, s *= 4) {
         if (s == 1) {
-#if DURNEX_FFT_SSE2
+#if DURNEX_FFT_AVX
+            if (avx)
+                Stage4FirstAvx(src, dst, len, plan->first.data());
+            else
+                Stage4First(src, dst, len, plan->first.data());
+#elif DURNEX_FFT_SSE2
             Stage4First(src, dst, len, plan->first.data());
 #else
             Stage4FirstScalar(src, dst, len, plan->first.data());
