@@ -88,7 +88,8 @@ bool BuildCompositeWave(const ChannelFileState* files, int reference, const std:
                 progress(static_cast<int>(static_cast<std::uint64_t>(at + i) * 100 / length));
             // Rounded to the nearest value and limited to the range instead of wrapping around.
             double v = std::clamp(std::floor(sums[i] * factor + 0.5), minimum, maximum);
-            composite->SetSample(static_cast<std::int32_t>(v), at + i, 0);
+            if (!composite->SetSample(static_cast<std::int32_t>(v), at + i, 0))
+                return report("Failure writing the composite file %s");
         }
     }
     composite->SetFileName(path);
