@@ -31,5 +31,7 @@ function(durnex_test_dir name dir)
   gtest_discover_tests(test_${name}
     DISCOVERY_MODE PRE_TEST
     DISCOVERY_TIMEOUT 60
-    PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen" TIMEOUT 600)
+    # Sound goes to ALSA's file plugin (tests/data/asound-file.conf), never to a real card.
+    PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen;ALSA_CONFIG_PATH=${PROJECT_SOURCE_DIR}/tests/data/asound-file.conf"
+    TIMEOUT 600)
 endfunction()
