@@ -78,7 +78,7 @@ protected:
         dir = mkdtemp(tmpl);
         soundFile = dir / "played.raw";
         setenv("DURNEX_SOUND_FILE", soundFile.c_str(), 1);
-        ASSERT_GE(waveOutGetNumDevs(), 1u) << "the test sound configuration is not in force";
+        ASSERT_GE(waveOutGetNumDevs(), 1u);
         SetWaveOutTap([this](const WaveOutTapBlock& block) {
             std::lock_guard lock(tapMutex);
             tapped.insert(tapped.end(), block.Data, block.Data + block.Bytes);
