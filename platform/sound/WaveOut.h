@@ -22,6 +22,7 @@
 // the header is done (or the device is reset or closed).
 #pragma once
 
+#include "platform/core/Mmio.h"
 #include "platform/core/WinTypes.h"
 
 #include <cstddef>
@@ -29,9 +30,8 @@
 
 struct HWAVEOUT__;
 using HWAVEOUT = HWAVEOUT__*;
-using MMRESULT = UINT;
 
-constexpr MMRESULT MMSYSERR_NOERROR = 0;
+// MMRESULT, MMSYSERR_NOERROR and MMSYSERR_INVALPARAM come with the mmio functions.
 constexpr MMRESULT MMSYSERR_ERROR = 1;
 constexpr MMRESULT MMSYSERR_BADDEVICEID = 2;
 constexpr MMRESULT MMSYSERR_ALLOCATED = 4;
@@ -39,7 +39,6 @@ constexpr MMRESULT MMSYSERR_INVALHANDLE = 5;
 constexpr MMRESULT MMSYSERR_NODRIVER = 6;
 constexpr MMRESULT MMSYSERR_NOMEM = 7;
 constexpr MMRESULT MMSYSERR_INVALFLAG = 10;
-constexpr MMRESULT MMSYSERR_INVALPARAM = 11;
 constexpr MMRESULT WAVERR_BADFORMAT = 32;
 constexpr MMRESULT WAVERR_STILLPLAYING = 33;
 constexpr MMRESULT WAVERR_UNPREPARED = 34;
