@@ -5,7 +5,6 @@
 
 #include "acquisition/TSoundOutput.h"
 #include "acquisition/TUsbDevice.h"
-#include "app/AppMessages.h"
 #include "app/CEnterPlaybackRateDlg.h"
 #include "platform/core/MessageBox.h"
 #include "platform/sound/WaveOut.h"
@@ -13,6 +12,7 @@
 #include "plots/TSeriesPlot.h"
 #include "plots/spectrogram/TSpectrogram.h"
 #include "plots/spectrogram/TSurfacePlot.h"
+#include "records/AppMessages.h"
 #include "wave/TWaveData.h"
 #include "wave/TWaveFile.h"
 

@@ -1,6 +1,6 @@
 #include "platform/sound/WaveOut.h"
 
-#include "platform/ui/Wnd.h"
+#include "platform/core/PostedMessage.h"
 
 #include <portaudio.h>
 
@@ -24,10 +24,6 @@ namespace {
 using Clock = std::chrono::steady_clock;
 
 constexpr std::size_t kMaxDevices = 64;
-// Completions travel from the writer threads to the relay window as this message; the other
-// one asks the relay to go once nothing is open.
-constexpr UINT kRelayMessage = WM_APP + 0x3BD;
-constexpr UINT kRelayIdleMessage = WM_APP + 0x3BE;
 
 // The sound system's diagnostics go to the diagnostic output (stderr).
 void Log(const char* format, ...)
@@ -108,7 +104,6 @@ class Device {
 public:
     HWAVEOUT Handle = nullptr;
     HWND Window = nullptr;
-    HWND Relay = nullptr;
     PaStream* Stream = nullptr;
     WAVEFORMATEX Format;
     double Latency = 0.0;
@@ -150,11 +145,20 @@ std::shared_ptr<const WaveOutTap> CurrentTap()
     return g_tap;
 }
 
+bool DeliverNotice(HWAVEOUT handle, std::uint64_t id);
+
 void Device::PostNotice(WAVEHDR* header, bool alreadyDone)
 {
     const std::uint64_t id = NextNotice++;
     Notices[id] = Notice{header, alreadyDone};
-    ::PostMessage(Relay, kRelayMessage, reinterpret_cast<WPARAM>(Handle), static_cast<LPARAM>(id));
+    const HWAVEOUT handle = Handle;
+    if (PostMessageIf(Window, MM_WOM_DONE, reinterpret_cast<WPARAM>(handle), reinterpret_cast<LPARAM>(header),
+                      [handle, id] { return DeliverNotice(handle, id); }))
+        return;
+    // No user interface to run the notice: the done flag is set here, on this thread.
+    Notices.erase(id);
+    if (!alreadyDone)
+        std::atomic_ref<DWORD>(header->dwFlags).store((header->dwFlags | WHDR_DONE) & ~WHDR_INQUEUE);
 }
 
 // Called with the mutex held.
@@ -287,48 +291,26 @@ Device* Find(HWAVEOUT handle)
     return it == devices.end() ? nullptr : it->second.get();
 }
 
-class RelayWnd;
-RelayWnd* g_relay = nullptr;
-
-// Brings completions from the writer threads to the user-interface thread, where the header
-// flags change and the owner's window is told. It lives while anything is open; it is
-// destroyed from a message of its own, never inside a completion it is delivering.
-class RelayWnd : public CWnd {
-public:
-    LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override
+// On the user-interface thread, as a completion is about to reach its window: a closed device
+// or a notice a reset has taken back drops it; otherwise the header is done from now on.
+bool DeliverNotice(HWAVEOUT handle, std::uint64_t id)
+{
+    Device* device = Find(handle);
+    if (device == nullptr)
+        return false; // closed meanwhile
+    Notice notice;
     {
-        if (message == kRelayIdleMessage) {
-            if (OpenDevices().empty() && g_relay == this) {
-                g_relay = nullptr;
-                DestroyWindow(); // deletes this
-            }
-            return 0;
-        }
-        if (message != kRelayMessage)
-            return CWnd::WindowProc(message, wParam, lParam);
-        Device* device = Find(reinterpret_cast<HWAVEOUT>(wParam));
-        if (device == nullptr)
-            return 0; // closed meanwhile
-        Notice notice;
-        {
-            std::lock_guard lock(device->Mutex);
-            auto it = device->Notices.find(static_cast<std::uint64_t>(lParam));
-            if (it == device->Notices.end())
-                return 0;
-            notice = it->second;
-            device->Notices.erase(it);
-        }
-        if (!notice.AlreadyDone)
-            notice.Header->dwFlags = (notice.Header->dwFlags | WHDR_DONE) & ~WHDR_INQUEUE;
-        if (device->Window != nullptr && ::IsWindow(device->Window))
-            ::SendMessage(device->Window, MM_WOM_DONE, wParam, reinterpret_cast<LPARAM>(notice.Header));
-        return 0;
+        std::lock_guard lock(device->Mutex);
+        auto it = device->Notices.find(id);
+        if (it == device->Notices.end())
+            return false;
+        notice = it->second;
+        device->Notices.erase(it);
     }
-
-protected:
-    void PostNcDestroy() override { delete this; }
-};
-
+    if (!notice.AlreadyDone)
+        notice.Header->dwFlags = (notice.Header->dwFlags | WHDR_DONE) & ~WHDR_INQUEUE;
+    return true;
+}
 
 thread_local std::string g_lastOpenFailure;
 
@@ -363,12 +345,6 @@ PaSampleFormat SampleFormatOf(WORD containerBits)
     default:
         return paInt32;
     }
-}
-
-void DropRelayWhenIdle()
-{
-    if (OpenDevices().empty() && g_relay != nullptr)
-        g_relay->PostMessage(kRelayIdleMessage);
 }
 
 } // namespace
@@ -449,20 +425,9 @@ MMRESULT waveOutOpen(HWAVEOUT* handle, UINT deviceId, const WAVEFORMATEX* format
         return fail(code, output.Name + ": " + PaErrorText(error));
     }
 
-    if (g_relay == nullptr) {
-        g_relay = new RelayWnd;
-        if (!g_relay->CreateEx(0, nullptr, "waveOut", 0, 0, 0, 0, 0, nullptr, nullptr, nullptr)) {
-            delete g_relay; // never created, so PostNcDestroy won't run
-            g_relay = nullptr;
-            Pa_CloseStream(stream);
-            return fail(MMSYSERR_NOMEM, "no window for completions");
-        }
-    }
-
     auto device = std::make_unique<Device>();
     device->Handle = reinterpret_cast<HWAVEOUT>(g_nextHandle += 4);
     device->Window = (flags & CALLBACK_WINDOW) ? reinterpret_cast<HWND>(callback) : nullptr;
-    device->Relay = g_relay->GetSafeHwnd();
     device->Stream = stream;
     device->Format = *format;
     device->Format.wBitsPerSample = container;
@@ -493,7 +458,6 @@ MMRESULT waveOutClose(HWAVEOUT handle)
     device->Writer.join();
     Pa_CloseStream(device->Stream);
     OpenDevices().erase(reinterpret_cast<std::uintptr_t>(handle));
-    DropRelayWhenIdle();
     return MMSYSERR_NOERROR;
 }
 

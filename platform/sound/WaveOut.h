@@ -5,17 +5,19 @@
 // 0 is what the desktop calls the default; at most 64, names cut to 31 characters. The list is
 // read again whenever no output is open, so a device plugged in later is seen at the next open.
 //
-// Formats: PCM, 8-bit unsigned, 16, 24 (packed) and 32-bit signed, 1 or 2 channels, any positive
-// rate the device takes; WAVE_FORMAT_PCM or WAVE_FORMAT_EXTENSIBLE with the PCM sub-format.
+// Formats: PCM, 8-bit unsigned, 16, 24 (packed) and 32-bit signed, as many channels and any
+// positive rate as the device takes; WAVE_FORMAT_PCM or WAVE_FORMAT_EXTENSIBLE with the PCM
+// sub-format.
 //
 // Playing: each open device has its own writer thread that hands the queued headers' bytes to
 // the device in order, gapless, honouring WHDR_BEGINLOOP/WHDR_ENDLOOP and dwLoops. A header is
 // done once its last frame has been handed over and the device's output latency has passed
 // (it has been heard). Then, with CALLBACK_WINDOW, MM_WOM_DONE (wParam the device, lParam the
-// header) reaches the window on the user-interface thread, one per finished header, and only
-// then is WHDR_DONE set, so the flags change on the user-interface thread alone. A completion
-// that would arrive after waveOutClose, or after the window is gone, is dropped.
-// waveOutReset returns every queued header at once (done, with its completion as above).
+// header) reaches the window on the user-interface thread through the window layer's posted
+// messages (platform/core/PostedMessage.h), one per finished header, and only then is WHDR_DONE
+// set, so the flags change on the user-interface thread alone. A completion that would arrive
+// after waveOutClose, or after the window is gone, is dropped. waveOutReset returns every
+// queued header at once (done, with its completion as above).
 //
 // Threads: every function here is for the user-interface thread, except the tap below, which is
 // called on the writer threads. Header memory and data belong to the caller and must live until
