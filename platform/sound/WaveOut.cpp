@@ -157,8 +157,11 @@ void Device::PostNotice(WAVEHDR* header, bool alreadyDone)
         return;
     // No user interface to run the notice: the done flag is set here, on this thread.
     Notices.erase(id);
-    if (!alreadyDone)
-        std::atomic_ref<DWORD>(header->dwFlags).store((header->dwFlags | WHDR_DONE) & ~WHDR_INQUEUE);
+    if (!alreadyDone) {
+        std::atomic_ref<DWORD> flags(header->dwFlags);
+        flags.fetch_or(WHDR_DONE);
+        flags.fetch_and(~WHDR_INQUEUE);
+    }
 }
 
 // Called with the mutex held.
