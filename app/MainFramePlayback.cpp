@@ -126,7 +126,7 @@ bool CMainFrame::StartSegmentPlayback(int channel, float start, float end)
         PlaybackLoop = false;
         return false;
     };
-    if (AcquisitionRunning || PostProcessBusy)
+    if (IsRunning())
         OnStop();
     if (Playing) {
         StopPlayback(); // a second Play stops the first
@@ -230,13 +230,16 @@ LRESULT CMainFrame::OnWaveOutDone(WPARAM, LPARAM)
                 continue; // this header stays idle
             PlaybackCurrentFrame = PlaybackStartFrame;
         }
+        const DWORD first = DWORD(PlaybackCurrentFrame);
         const DWORD frames = std::min<DWORD>(buffer->GetLength(), DWORD(PlaybackEndFrame - PlaybackCurrentFrame));
-        const int slot = int(PlaybackFileSlot);
-        // One read of the channel's samples; past the file's end, sample by sample (silence).
-        if (!PlaybackFile->ReadSamples(buffer->GetData(), DWORD(PlaybackCurrentFrame), frames, slot))
-            for (DWORD f = 0; f < frames; ++f)
-                buffer->SetSample(static_cast<std::int32_t>(PlaybackFile->GetSample(DWORD(PlaybackCurrentFrame) + f, slot, false)),
-                                  f, 0);
+        // The channel's samples in one read; frames past the file's end stay silent.
+        const DWORD length = PlaybackFile->GetLength();
+        const DWORD inFile = first < length ? std::min(frames, length - first) : 0;
+        if (inFile > 0 && !PlaybackFile->ReadSamples(buffer->GetData(), first, inFile, int(PlaybackFileSlot))) {
+            ReportWaveReadFailure(*PlaybackFile);
+            StopPlayback();
+            return 0;
+        }
         PlaybackCurrentFrame += std::int32_t(frames);
         if (PlaybackCurrentFrame >= PlaybackEndFrame)
             std::fputs("Playback Segment Limit Reached\n", stderr);

@@ -186,6 +186,25 @@ TEST_F(Playback, RefusalsSayWhyAndLeavePlaybackIdle)
     EXPECT_EQ(frame->PlaybackFile, nullptr);
 }
 
+TEST_F(Playback, AFileThatCanNoLongerBeReadStopsPlaybackWithOneMessage)
+{
+    ASSERT_NE(Start(), nullptr);
+    frame->Settings.FileIO.WaveFileMode = 1; // streamed
+    frame->Settings.FileIO.MakeBackup = 0;   // straight from the file
+    frame->Settings.UseSoundCardForOutput = 1;
+    ASSERT_TRUE(WriteWaveOf(Data("wave/ramp.wav"), 8000, 16000, kSampleExpression));
+    ASSERT_TRUE(OpenChannel(0, Data("wave/ramp.wav")));
+    ASSERT_NE(Select(0, 0.0f, 1.5f), nullptr);
+    // The file loses its samples on disk after it was opened.
+    std::filesystem::resize_file(Data("wave/ramp.wav"), 44 + 200);
+    user.ExpectBox(IDOK, "Failure reading wave file");
+    Command(ID_EDIT_PLAY);
+    ASSERT_TRUE(PumpUntil([&] { return !frame->Playing; }));
+    EXPECT_EQ(frame->SoundOutput, nullptr);
+    AfxPumpMessages(100);
+    EXPECT_EQ(user.Texts().size(), 1u);
+}
+
 TEST_F(Playback, ClosingTheFrameMidPlaybackEndsItCleanly)
 {
     ASSERT_TRUE(StartWithFile(8000, 16000));
