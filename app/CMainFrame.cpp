@@ -13,6 +13,7 @@
 #include "numerics/TSmoothing.h"
 #include "platform/core/FileSystem.h"
 #include "platform/core/SystemFolders.h"
+#include "platform/sound/WaveOut.h"
 #include "platform/ui/LongOperation.h"
 #include "platform/ui/Menu.h"
 #include "platform/ui/WinApp.h"
@@ -53,6 +54,7 @@ BEGIN_MESSAGE_MAP(CMainFrame, CMDIFrameWnd)
     ON_MESSAGE(WM_UTILITY_CLOSING, &CMainFrame::OnUtilityClosing)
 #include "app/MainFrameLayoutMap.inc"
 #include "app/MainFrameFilesMap.inc"
+#include "app/MainFramePlaybackMap.inc"
 END_MESSAGE_MAP()
 
 bool CMainFrame::FirstResizeDone = false;

@@ -15,6 +15,7 @@
 #include "platform/ui/FrameWnd.h"
 #include "wave/FileGroup.h"
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -114,13 +115,19 @@ public:
     std::string ProfilePath;
     std::string StartupConfigPath;
 
-    // Playback.
+    // Playback of a selected segment (MainFramePlayback.cpp).
     bool Playing = false;
-    DWORD PlaybackPosition = 0;
-    DWORD PlaybackRate = 0;
-    BYTE PlaybackFlags[4] = {};
-    TSoundOutput* SoundOutput = nullptr; // owned
-    TWaveData* PlaybackWave[2] = {};     // owned
+    TWaveFile* PlaybackFile = nullptr; // the channel's file, null when idle
+    std::int32_t PlaybackStartFrame = 0;
+    std::int32_t PlaybackEndFrame = 0;
+    std::int32_t PlaybackCurrentFrame = 0; // the next frame to copy
+    DWORD PlaybackFileSlot = 0;            // the channel's slot within its file
+    DWORD PlaybackRate = 0;                // handed to the sound card; 0: the file's own rate
+    bool PlaybackLoop = false;
+    TSoundOutput* SoundOutput = nullptr; // owned; shared with the generator and test windows
+    TWaveData* PlaybackWave[2] = {};     // owned; one second each
+    // The rate last typed for Arbitrary Speed, offered again until the program ends.
+    static DWORD LastArbitraryRate;
 
     // Generator and utility windows (owning).
     CSigGen* SigGen = nullptr;
@@ -177,6 +184,20 @@ public:
     void OnRun();
     void OnStop();
     void StopPlayback();
+
+    // Segment playback (MainFramePlayback.cpp).
+    void OnPlay();
+    void OnPlayLoop();
+    void OnPlayHalfSpeed();
+    void OnPlayDoubleSpeed();
+    void OnPlayArbitrarySpeed();
+    void OnUpdatePlayback(CCmdUI* pCmdUI);
+    // Plays the channel's file from `start` to `end` seconds; false when nothing plays (a
+    // second call while playing stops the playback and returns false).
+    bool StartSegmentPlayback(int channel, float start, float end);
+    LRESULT OnWaveOutDone(WPARAM wParam, LPARAM lParam);
+    // WM_PLAY_SEGMENT from a plot's Play button: a PlaySegmentRequest in lParam.
+    LRESULT OnPlaySegmentMessage(WPARAM wParam, LPARAM lParam);
     void SetupAllChannels();
     void InitChannelScaling(int channel);
     void SetupChannelProcessing(int channel);
@@ -504,6 +525,13 @@ protected:
     void DeleteChannelObjects(int channel);
     void ForgetPlotWindows();
     void DeletePlaybackObjects();
+    // The active plot the playback commands act on (an input channel's time series,
+    // spectrogram or surface, kinds 1, 4, 5) with the channel's file; null when none.
+    TPlotBase* PlaybackPlot(int* channel) const;
+    // Sets the rate (0: the file's own) and loop flag, then calls the plot's Play operation.
+    void PlayActivePlot(TPlotBase* plot, DWORD rate, bool loop);
+    bool OpenSoundCardPlayback();
+    bool OpenDevicePlayback();
     void DeleteUtilityObjects();
     // Deletes (or, for the MDI children, destroys) the window of a kind 6..19 and clears its slot.
     void DeleteUtilityWindow(int kind);

@@ -2,7 +2,6 @@
 // sample buffer, window table and spectrum engine and binds them to the channel's plots.
 #include "app/CMainFrame.h"
 
-#include "acquisition/TSoundOutput.h"
 #include "acquisition/TUsbDevice.h"
 #include "records/CommonRoutines.h"
 #include "records/ChannelCalibration.h"
@@ -147,39 +146,6 @@ void CMainFrame::OnStop()
         StopDataAcquisition();
     if (SigGen != nullptr)
         SigGen->StopOutput();
-}
-
-void CMainFrame::StopPlayback()
-{
-    if (OutputDevice != nullptr)
-        OutputDevice->StopOutput();
-    PlaybackPosition = 0;
-    PlaybackRate = 0;
-    Playing = false;
-    std::fill(std::begin(PlaybackFlags), std::end(PlaybackFlags), BYTE(0));
-    DeletePlaybackObjects();
-    for (int ch = 0; ch < kChannels; ++ch) {
-        if (TimeSeriesPlot[ch] != nullptr)
-            TimeSeriesPlot[ch]->ReleasePlayButton();
-        if (SpectrogramPlot[ch] != nullptr)
-            SpectrogramPlot[ch]->ReleasePlayButton();
-        if (SurfacePlot[ch] != nullptr)
-            SurfacePlot[ch]->ReleasePlayButton();
-    }
-    StatusbarUpdate(1);
-}
-
-void CMainFrame::DeletePlaybackObjects()
-{
-    if (SoundOutput != nullptr) {
-        SoundOutput->Stop();
-        delete SoundOutput;
-        SoundOutput = nullptr;
-    }
-    for (TWaveData*& wave : PlaybackWave) {
-        delete wave;
-        wave = nullptr;
-    }
 }
 
 void CMainFrame::SetupAllChannels()

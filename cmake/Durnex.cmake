@@ -20,7 +20,8 @@ function(durnex_test_dir name dir)
   if(NOT _src)
     return()
   endif()
-  add_executable(test_${name} ${_src} ${PROJECT_SOURCE_DIR}/tests/support/LeakSuppressions.cpp)
+  add_executable(test_${name} ${_src} ${PROJECT_SOURCE_DIR}/tests/support/LeakSuppressions.cpp
+                 ${PROJECT_SOURCE_DIR}/tests/support/TestSoundCard.cpp)
   target_include_directories(test_${name} PRIVATE ${PROJECT_SOURCE_DIR} ${PROJECT_SOURCE_DIR}/tests)
   # GoogleTest's EXPECT macros are if-else statements; an unbraced loop or if around one is fine.
   target_compile_options(test_${name} PRIVATE $<$<CXX_COMPILER_ID:GNU>:-Wno-dangling-else>)
@@ -31,5 +32,7 @@ function(durnex_test_dir name dir)
   gtest_discover_tests(test_${name}
     DISCOVERY_MODE PRE_TEST
     DISCOVERY_TIMEOUT 60
-    PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen" TIMEOUT 600)
+    # Sound goes to ALSA's file plugin (tests/data/asound-file.conf), never to a real card.
+    PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen;ALSA_CONFIG_PATH=${PROJECT_SOURCE_DIR}/tests/data/asound-file.conf"
+    TIMEOUT 600)
 endfunction()

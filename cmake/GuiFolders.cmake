@@ -15,3 +15,5 @@ foreach(_lib ${DURNEX_GUI_LIBS})
   target_link_libraries(${_lib} PUBLIC ${_others})
 endforeach()
 target_link_libraries(app PUBLIC ${DURNEX_GUI_LIBS})
+# The sound-card ports play through the platform's sound output.
+target_link_libraries(acquisition PUBLIC platform_sound)

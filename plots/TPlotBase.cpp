@@ -274,6 +274,18 @@ void TPlotBase::OnClose()
         frame->SendMessage(WM_PLOT_CLOSING, 0, reinterpret_cast<LPARAM>(this));
 }
 
+bool TPlotBase::RequestSegmentPlayback(int channel, float start, float end)
+{
+    CWnd* frame = GetMDIFrame();
+    if (!frame)
+        frame = AfxGetMainWnd();
+    PlaySegmentRequest request;
+    request.Channel = channel;
+    request.Start = start;
+    request.End = end;
+    return frame != nullptr && frame->SendMessage(WM_PLAY_SEGMENT, 0, reinterpret_cast<LPARAM>(&request)) != 0;
+}
+
 void TPlotBase::OnMDIActivate(BOOL bActivate, CWnd*, CWnd*)
 {
     if (!bActivate)

@@ -79,6 +79,8 @@ protected:
     BOOL CreatePlotWindow(LPCSTR title, DWORD style, const RECT* rect);
     // Shows (30 pixels, top margin 50) or hides (0, top margin 20) the tool strip.
     void SetToolStripShown(bool shown);
+    // Asks the frame to play the channel's file between the two times; false when it didn't start.
+    bool RequestSegmentPlayback(int channel, float start, float end);
     // The caption drawn in a pane: the title when a derived window has nothing better.
     virtual std::string PaneCaption() const;
     // Colour of the plot area.

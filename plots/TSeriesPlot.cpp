@@ -116,6 +116,16 @@ void TSeriesPlot::GetSelectedSegment(float& start, float& end)
     end = IndexToSeconds(m_selEnd);
 }
 
+void TSeriesPlot::OnPlaySegment()
+{
+    if (!CanPlayOrFilter())
+        return;
+    float start = 0.0f, end = 0.0f;
+    GetSelectedSegment(start, end);
+    if (!RequestSegmentPlayback(m_channel, start, end))
+        ReleasePlayButton();
+}
+
 void TSeriesPlot::ShowTimePosition(float seconds)
 {
     m_timePosition = seconds;

@@ -38,6 +38,9 @@ public:
     // Plot Top, Range (logarithmic) or Center (linear) of the settings from the visible samples
     // of the source: the file's channel slot (the channel mode) in file mode, else the buffer.
     void Autoscale();
+    // Play (button, pop-up entry and the frame's Play commands): plays the selection through
+    // the frame when there is one.
+    void OnPlaySegment();
     // No play button is pressed yet, so there is nothing to release.
     void ReleasePlayButton() {}
 

@@ -26,3 +26,12 @@ constexpr UINT WM_RUN_WHOLE_FILE = 0x8010;
 
 // A value window tells its plot it is closing.
 constexpr UINT WM_DATAVIEW_CLOSING = 0x465;
+
+// A plot's Play button asks the frame to play its selection (sent; the result is TRUE when the
+// playback started, FALSE when the plot should release its button). lParam: PlaySegmentRequest*.
+constexpr UINT WM_PLAY_SEGMENT = 0x5A6;
+struct PlaySegmentRequest {
+    int Channel = 0;     // input channel 0 to 7
+    float Start = 0.0f;  // seconds
+    float End = 0.0f;
+};

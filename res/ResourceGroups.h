@@ -11,3 +11,4 @@ void RegisterToolBitmaps();  // tool-window button pictures
 void RegisterPrintDialogs(); // print annotations and margins
 void RegisterFrameDialogs(); // About box and splash, Set Paths
 void RegisterPlotSelectionDialogs(); // channel and composite plot selection
+void RegisterPlaybackDialogs(); // the playback rate

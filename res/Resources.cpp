@@ -19,5 +19,6 @@ void RegisterBuiltInResources()
         RegisterPrintDialogs();
         RegisterFrameDialogs();
         RegisterPlotSelectionDialogs();
+        RegisterPlaybackDialogs();
     });
 }

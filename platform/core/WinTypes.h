@@ -115,3 +115,8 @@ constexpr int SW_SHOWMINNOACTIVE = 7;
 constexpr int SW_SHOWNA = 8;
 constexpr int SW_RESTORE = 9;
 constexpr int SW_SHOWDEFAULT = 10;
+
+// Window handles, so that layers below the windows can name a window to notify
+// (platform/ui/Wnd.h repeats this declaration).
+struct HWND__;
+using HWND = HWND__*;

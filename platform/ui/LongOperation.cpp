@@ -15,7 +15,11 @@
 namespace {
 int g_inPeek = 0;
 std::deque<MSG> g_input;
-std::deque<MSG> g_deferredPosts;
+struct DeferredPost {
+    MSG msg;
+    std::function<bool()> gate;
+};
+std::deque<DeferredPost> g_deferredPosts;
 bool g_afterPeekArmed = false;
 int g_waitCount = 0;
 
@@ -30,11 +34,14 @@ void AfterPeek()
     }
     // The operation is over: input it did not take is stale; posted messages go now.
     g_input.clear();
-    std::deque<MSG> posts;
+    std::deque<DeferredPost> posts;
     posts.swap(g_deferredPosts);
-    for (const MSG& m : posts)
-        if (CWnd* w = CWnd::FromHandle(m.hwnd))
-            w->SendMessage(m.message, m.wParam, m.lParam);
+    for (const DeferredPost& p : posts) {
+        if (p.gate && !p.gate())
+            continue;
+        if (CWnd* w = CWnd::FromHandle(p.msg.hwnd))
+            w->SendMessage(p.msg.message, p.msg.wParam, p.msg.lParam);
+    }
 }
 
 void ArmAfterPeek()
@@ -158,14 +165,14 @@ bool Matches(const MSG& m, HWND hWnd, UINT lo, UINT hi)
 
 bool PeekFilterActive() { return g_inPeek > 0; }
 
-void DeferPostedMessage(HWND h, UINT message, WPARAM wParam, LPARAM lParam)
+void DeferPostedMessage(HWND h, UINT message, WPARAM wParam, LPARAM lParam, std::function<bool()> gate)
 {
     MSG m;
     m.hwnd = h;
     m.message = message;
     m.wParam = wParam;
     m.lParam = lParam;
-    g_deferredPosts.push_back(m);
+    g_deferredPosts.push_back({m, std::move(gate)});
     ArmAfterPeek();
 }
 

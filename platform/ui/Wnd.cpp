@@ -4,6 +4,8 @@
 #include "platform/ui/WinApp.h"
 #include "platform/ui/WndInternal.h"
 
+#include "platform/core/PostedMessage.h"
+
 #include <QApplication>
 #include <QCursor>
 #include <QElapsedTimer>
@@ -96,8 +98,12 @@ QWidget* ClientWidgetOf(const CWnd* wnd) { return wnd ? wnd->GetClientWidget() :
 
 // ---- Qt application ----------------------------------------------------------------------
 
+static bool PostMessageIfImpl(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam, MessageGate gate);
+
 void AfxEnsureQtApplication()
 {
+    // Layers below the windows post through the window layer's queue.
+    SetMessagePoster(&PostMessageIfImpl);
     if (QCoreApplication::instance())
         return;
     static int argc = 1;
@@ -572,6 +578,28 @@ BOOL PostMessage(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam)
         },
         Qt::QueuedConnection);
     return TRUE;
+}
+
+// The poster of platform/core/PostedMessage.h: ::PostMessage with a gate that runs on arrival.
+static bool PostMessageIfImpl(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam, MessageGate gate)
+{
+    QCoreApplication* app = QCoreApplication::instance();
+    if (!app)
+        return false;
+    QMetaObject::invokeMethod(
+        app,
+        [hWnd, message, wParam, lParam, gate = std::move(gate)] {
+            if (PeekFilterActive()) {
+                DeferPostedMessage(hWnd, message, wParam, lParam, gate);
+                return;
+            }
+            if (gate && !gate())
+                return;
+            if (CWnd* w = CWnd::FromHandle(hWnd))
+                w->SendMessage(message, wParam, lParam);
+        },
+        Qt::QueuedConnection);
+    return true;
 }
 
 BOOL CWnd::PostMessage(UINT message, WPARAM wParam, LPARAM lParam)

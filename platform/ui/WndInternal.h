@@ -65,8 +65,9 @@ struct HCURSOR__;
 const QCursor* CursorOf(HCURSOR h);
 // Called by the event filter: input held back while a long operation peeks at the queue.
 bool PeekFilterActive();
-// A posted message arriving while a long operation peeks waits until it is over (UI thread).
-void DeferPostedMessage(HWND h, UINT message, WPARAM wParam, LPARAM lParam);
+// A posted message arriving while a long operation peeks waits until it is over (UI thread);
+// its gate, if any, runs when it is finally delivered.
+void DeferPostedMessage(HWND h, UINT message, WPARAM wParam, LPARAM lParam, std::function<bool()> gate = {});
 
 // The window of a dialog or property sheet: Esc and Enter go to the owner's key handler, the
 // close box becomes the owner's IDCANCEL command. The owner is released before it goes.

@@ -44,6 +44,16 @@ template <class Settings> void THistoryPlot<Settings>::GetSelectedSegment(float&
     end = 0.0f;
 }
 
+template <class Settings> void THistoryPlot<Settings>::OnPlaySegment()
+{
+    if (m_composite != 0 || !this->CanPlayOrFilter())
+        return;
+    float start = 0.0f, end = 0.0f;
+    GetSelectedSegment(start, end);
+    if (!this->RequestSegmentPlayback(m_channel, start, end))
+        ReleasePlayButton();
+}
+
 template <class Settings> std::string THistoryPlot<Settings>::PaneCaption() const
 {
     std::string caption = this->GetWindowTextString();

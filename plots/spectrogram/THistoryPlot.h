@@ -25,6 +25,9 @@ public:
     void ClearHistory();
     // Scales from the history, so without one it leaves the scale as it is.
     void Autoscale() {}
+    // Play (button, pop-up entry and the frame's Play commands): plays the selected time
+    // segment of an input channel through the frame.
+    void OnPlaySegment();
     // No play button is pressed yet, so there is nothing to release.
     void ReleasePlayButton() {}
     // No history, so nothing to select.

@@ -1,6 +1,5 @@
-// The device and sound-card objects the frame holds while their layers are not built: the
-// device is never found, and every stop, close and read is harmless.
-#include "acquisition/TSoundOutput.h"
+// The device object the frame holds while its layer is not built: the device is never found,
+// and every stop, close and read is harmless.
 #include "acquisition/TUsbDevice.h"
 
 #include <gtest/gtest.h>
@@ -41,23 +40,4 @@ TEST(UsbDevice, StopAndCloseAreHarmlessRepeatedAndInAnyOrder)
         input.CloseDevice();
     } // destroyed without being opened: nothing to release
     SUCCEED();
-}
-
-TEST(SoundPort, NothingPlaysSoStopResetsNothing)
-{
-    auto* out = new TSoundOutput(0);
-    EXPECT_EQ(out->GetDirection(), 1);
-    EXPECT_TRUE(out->SetFormat(8000, 1, 2));
-    EXPECT_EQ(out->GetFormat().SampleRate, 8000u);
-    EXPECT_FALSE(out->Open(nullptr, false));
-    EXPECT_FALSE(out->IsOpen());
-    short data[16] = {};
-    UINT result = 99;
-    EXPECT_FALSE(out->Write(data, sizeof data, 0, false, &result));
-    EXPECT_TRUE(out->AllHeadersDone());
-    out->Stop();
-    out->Stop();
-    EXPECT_FALSE(out->IsOpen());
-    // The frame deletes the output after stopping it.
-    delete out;
 }

@@ -1,5 +1,6 @@
 // The long-operation loop: Esc and clicks reach PeekMessage, other input is held back, the
 // window keeps painting, timers and posted messages wait.
+#include "platform/core/PostedMessage.h"
 #include "platform/core/Resources.h"
 #include "platform/ui/LongOperation.h"
 #include "platform/ui/Surface.h"
@@ -11,6 +12,9 @@
 #include <QElapsedTimer>
 #include <QPainter>
 #include <QWidget>
+
+#include <thread>
+#include <vector>
 
 namespace {
 class BusyWnd : public CWnd {
@@ -102,6 +106,37 @@ TEST_F(LongOperation, WindowsRepaintWhileTimersAndPostsWait)
     AfxPumpMessages(60);
     EXPECT_EQ(wnd.posted, 1) << "posted messages arrive once the loop is over";
     EXPECT_GE(wnd.ticks, 1);
+}
+
+// Layers below the windows post with a gate that decides on arrival, also after a long
+// operation held the message back; the gate runs on the user-interface thread, in order.
+TEST_F(LongOperation, GatedPostsDecideOnArrivalInOrder)
+{
+    std::vector<int> gates;
+    bool open = true;
+    auto gate = [&](int n) {
+        return [&, n] {
+            gates.push_back(n);
+            return open;
+        };
+    };
+    ASSERT_TRUE(PostMessageIf(wnd.GetSafeHwnd(), WM_APP + 1, 0, 0, gate(1)));
+    ASSERT_TRUE(PostMessageIf(nullptr, WM_APP + 1, 0, 0, gate(2))); // no window: only the gate runs
+    std::thread([&] { PostMessageIf(wnd.GetSafeHwnd(), WM_APP + 1, 0, 0, gate(3)); }).join();
+    QElapsedTimer t;
+    t.start();
+    while (t.elapsed() < 50)
+        AfxCheckCancel(&wnd);
+    EXPECT_TRUE(gates.empty()) << "held back by the long operation";
+    open = false; // what the gate sees when the messages finally arrive
+    PostMessageIf(wnd.GetSafeHwnd(), WM_APP + 1, 0, 0, gate(4));
+    AfxPumpMessages(60);
+    EXPECT_EQ(gates, (std::vector<int>{1, 2, 3, 4}));
+    EXPECT_EQ(wnd.posted, 0) << "a gate that says no drops its message";
+    open = true;
+    PostMessageIf(wnd.GetSafeHwnd(), WM_APP + 1, 0, 0, gate(5));
+    AfxPumpMessages(10);
+    EXPECT_EQ(wnd.posted, 1);
 }
 
 TEST(WaitCursor, NestsAndRestores)
