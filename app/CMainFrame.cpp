@@ -53,6 +53,7 @@ BEGIN_MESSAGE_MAP(CMainFrame, CMDIFrameWnd)
     ON_MESSAGE(WM_UTILITY_CLOSING, &CMainFrame::OnUtilityClosing)
 #include "app/MainFrameLayoutMap.inc"
 #include "app/MainFrameFilesMap.inc"
+#include "app/MainFrameSeriesMap.inc"
 END_MESSAGE_MAP()
 
 bool CMainFrame::FirstResizeDone = false;

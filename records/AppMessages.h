@@ -26,3 +26,34 @@ constexpr UINT WM_RUN_WHOLE_FILE = 0x8010;
 
 // A value window tells its plot it is closing.
 constexpr UINT WM_DATAVIEW_CLOSING = 0x465;
+
+// A time-series plot asks the frame to act on the segment selected in it (SendMessage;
+// wParam = a SeriesSegmentAction, lParam = SeriesSegmentRequest*). The frame makes the plot
+// active and runs the command on the channel's wave file. Returns 1 when the frame took the
+// request (for playback: when playback started), 0 when it refused.
+constexpr UINT WM_SERIES_SEGMENT_COMMAND = 0x8020;
+
+enum SeriesSegmentAction : WPARAM {
+    kSeriesSelectAll = 1,
+    kSeriesCut,
+    kSeriesCopyWave,
+    kSeriesMute,
+    kSeriesFilter,
+    kSeriesPlay,
+    kSeriesAverageSpectrum,
+    kSeriesSpectrogram,
+    kSeriesSurface,
+    kSeriesReverb,
+    kSeriesDtmf,
+    kSeriesRmsLevel,
+    kSeriesCrestFactor,
+    kSeriesHilbertEnvelope,
+    kSeriesSchroeder,
+    kSeriesSpectrumAtTime, // start = the time clicked
+};
+
+struct SeriesSegmentRequest {
+    int channel = 0;
+    float start = 0.0f; // seconds
+    float end = 0.0f;
+};

@@ -106,7 +106,7 @@ protected:
         if (plot == nullptr)
             return nullptr;
         frame->MDIActivate(plot);
-        plot->SetSelection(start, end);
+        plot->SetTimeRange(start, end);
         plot->SelectAll();
         return plot;
     }
