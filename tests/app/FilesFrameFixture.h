@@ -107,6 +107,7 @@ protected:
             return nullptr;
         frame->MDIActivate(plot);
         plot->SetTimeRange(start, end);
+        plot->UpdateLayout();
         plot->SelectAll();
         return plot;
     }
