@@ -112,7 +112,7 @@ protected:
         file_ = std::make_unique<TWaveFile>(frames, TPcmFormat(rate, 1, 2), dir_.string());
         EXPECT_FALSE(file_->IsError());
         for (DWORD i = 0; i < frames; ++i)
-            file_->SetSample(0, i, 0);
+            EXPECT_TRUE(file_->SetSample(0, i, 0));
         file_->ClearCalibration(); // as the frame leaves an uncalibrated channel's file
         settings.TimeSeriesDataSource = 0;
         return file_.get();
@@ -302,7 +302,7 @@ TEST_F(SeriesPlots, ScaleBoxesKeepTopAboveCenterAndRangeAtLeastATenth)
 TEST_F(SeriesPlots, ADecimatedViewStillShowsASingleSampleSpike)
 {
     TWaveFile* file = MakeFile(400000, 4000);
-    file->SetSample(32767, 123457, 0); // one full-scale sample
+    EXPECT_TRUE(file->SetSample(32767, 123457, 0)); // one full-scale sample
     settings.BackgroundColor = RGB(255, 255, 255);
     settings.LineColor = RGB(255, 0, 0);
     settings.GridXEnabled = settings.GridYEnabled = 0;
@@ -422,7 +422,7 @@ TEST_F(SeriesPlots, TimeTicksFallOnRoundSecondsWithinTheView)
 TEST_F(SeriesPlots, CopyAsTextListsTheSelectionInMillisecondsAndPercent)
 {
     TWaveFile* file = MakeFile(4000, 4000);
-    file->SetSample(16384, 2000, 0); // 16384 of a full scale of 32767.5: 50.001526 %
+    EXPECT_TRUE(file->SetSample(16384, 2000, 0)); // 16384 of a full scale of 32767.5: 50.001526 %
     TSeriesPlot* p = Open(&buffer, file);
     p->SetTimeRange(0.5f, 0.50075f); // samples 2000..2003: three samples when all selected
     p->UpdateLayout();
