@@ -288,6 +288,12 @@ TEST_F(SeriesPlots, ScaleBoxesKeepTopAboveCenterAndRangeAtLeastATenth)
     EXPECT_FLOAT_EQ(settings.PlotCenter, 0.0f);
     EXPECT_EQ(p->GetEdit(TSeriesPlot::kCenterEdit)->GetWindowTextString(), "0.000000");
 
+    // A centre typed at or above a negative top lifts the top just above it, not below.
+    settings.PlotTop = -20.0f;
+    p->GetEdit(TSeriesPlot::kCenterEdit)->SetWindowText("-10");
+    EXPECT_FLOAT_EQ(settings.PlotCenter, -10.0f);
+    EXPECT_FLOAT_EQ(settings.PlotTop, -9.0f);
+
     settings.AmpScaleType = 1;
     p->UpdateLayout();
     p->GetEdit(TSeriesPlot::kRangeEdit)->SetWindowText("0.05");
@@ -437,6 +443,34 @@ TEST_F(SeriesPlots, CopyAsTextListsTheSelectionInMillisecondsAndPercent)
     // In dB, silence is the no-level value as a single-precision number.
     settings.AmpScaleType = 1;
     EXPECT_NE(p->BuildTextTable().find("500.250000\t-999.900024\r\n"), std::string::npos);
+}
+
+// Rows are as wide as their numbers: a calibrated value of 1e30 units does not run into the
+// next row or past the end of the table.
+TEST_F(SeriesPlots, TextRowsGrowWithTheirNumbers)
+{
+    TSampleBuffer big(3, TPcmFormat(4000, 1, 2), 1, false);
+    ChannelCalibration cal(0);
+    cal.IsEnabled = 1;
+    cal.CalRatio = 1e30f;
+    big.SetScaling(&cal);
+    big.SetSample(0, 32767);
+    big.SetSample(1, -32767);
+    TSeriesPlot* p = Open(&big);
+    const std::string text = p->BuildTextTable();
+    std::vector<std::string> rows;
+    for (std::size_t at = 0; at < text.size();) {
+        const std::size_t end = text.find("\r\n", at);
+        ASSERT_NE(end, std::string::npos);
+        rows.push_back(text.substr(at, end - at));
+        at = end + 2;
+    }
+    ASSERT_EQ(rows.size(), 3u);
+    EXPECT_GT(rows[0].size(), 40u);
+    char expected[128];
+    std::snprintf(expected, sizeof expected, "0.000000\t%f", static_cast<float>(big.GetSample(0, true)));
+    EXPECT_EQ(rows[0], expected);
+    EXPECT_EQ(rows[2], "0.500000\t0.000000");
 }
 
 // ---- Commands to the frame -------------------------------------------------------------------
