@@ -5,6 +5,7 @@
 #include "plots/TLimitScroll.h"
 #include "records/AppMessages.h"
 #include "records/ChannelCalibration.h"
+#include "records/PrintSettings.h"
 #include "records/TimeSeriesPlotSettings.h"
 #include "platform/core/GlobalMemory.h"
 #include "platform/ui/Clipboard.h"
@@ -1015,7 +1016,8 @@ std::string TSeriesPlot::TimeAxisTitle() const
 void TSeriesPlot::DrawAxes(CDC* dc, const CRect& pane, int paneIndex, bool timeLabels)
 {
     const int saved = dc->SaveDC();
-    dc->SelectObject(&m_font);
+    CFont& font = m_printing ? m_printFont : m_font;
+    dc->SelectObject(&font);
     dc->SetBkMode(TRANSPARENT);
     dc->SetTextColor(RGB(0, 0, 0));
     CPen black(PS_SOLID, 1, RGB(0, 0, 0));
@@ -1041,9 +1043,9 @@ void TSeriesPlot::DrawAxes(CDC* dc, const CRect& pane, int paneIndex, bool timeL
     dc->SetTextAlign(TA_CENTER | TA_TOP);
     dc->TextOut(m_printing ? pane.left - dc->GetDeviceCaps(LOGPIXELSX) * 65 / 100 : client.left + 4,
                 pane.top + pane.Height() / 2, AmplitudeAxisTitle(paneIndex != 0));
-    dc->SelectObject(&m_font);
+    dc->SelectObject(&font);
     if (timeLabels) {
-        const int below = pane.bottom + (m_scroll && m_scroll->IsWindowVisible() ? kScrollHeight + 1 : 0) +
+        const int below = pane.bottom + (!m_printing && m_scroll && m_scroll->IsWindowVisible() ? kScrollHeight + 1 : 0) +
                           (m_printing ? 20 : 0);
         dc->SetTextAlign(TA_CENTER | TA_TOP);
         for (const TimeTick& t : m_timeTicks) {
@@ -1135,6 +1137,65 @@ void TSeriesPlot::DrawPlot(CDC* dc, bool full, const RECT& update)
         InvertSelection(dc);
     }
     DrawWatermark(dc, m_plotRect, update);
+}
+
+void TSeriesPlot::ScaleForPrinter(CDC* dc, PrintSettings settings)
+{
+    const int dpiX = dc->GetDeviceCaps(LOGPIXELSX), dpiY = dc->GetDeviceCaps(LOGPIXELSY);
+    const int pageW = dc->GetDeviceCaps(HORZRES), pageH = dc->GetDeviceCaps(VERTRES);
+    const CRect plot(static_cast<int>(dpiX * (settings.MarginLeft + 0.75f)),
+                     static_cast<int>(dpiY * (settings.MarginTop + 1.2f)),
+                     pageW - static_cast<int>(dpiX * (settings.MarginRight + 0.5f)),
+                     pageH - static_cast<int>(dpiY * (settings.MarginBottom + 0.5f)));
+    if (plot.IsRectEmpty())
+        return;
+    m_plotRect = plot;
+    m_paneA = plot;
+    m_paneB.SetRectEmpty();
+    if (m_paneMode == 2) {
+        const int h = (plot.Height() - dpiY) / 2;
+        m_paneA.bottom = plot.top + h;
+        m_paneB = CRect(plot.left, plot.bottom - h, plot.right, plot.bottom);
+    }
+    UpdateScrollRange();
+    AllocatePointArrays();
+    const std::vector<CRect> panes = Panes();
+    for (std::size_t i = 0; i < panes.size(); ++i)
+        if (!BuildTrace(panes[i], i == 0 ? m_pointsA : m_pointsB))
+            break;
+}
+
+void TSeriesPlot::PrintPlot(CDC* dc, const PrintSettings* settings, bool, WORD)
+{
+    if (!dc || !m_settings)
+        return;
+    const PrintSettings margins = settings ? *settings : PrintSettings();
+    const int dpiX = dc->GetDeviceCaps(LOGPIXELSX), dpiY = dc->GetDeviceCaps(LOGPIXELSY);
+    const int pageW = dc->GetDeviceCaps(HORZRES), pageH = dc->GetDeviceCaps(VERTRES);
+    // The frame of the printable area, below the header band.
+    const int left = static_cast<int>(dpiX * margins.MarginLeft);
+    const int right = pageW - static_cast<int>(dpiX * margins.MarginRight);
+    const int top = static_cast<int>(dpiY * margins.MarginTop) + static_cast<int>(dpiY * 0.75);
+    const int bottom = pageH - static_cast<int>(dpiY * margins.MarginBottom);
+    dc->MoveTo(left, top);
+    dc->LineTo(right, top);
+    dc->LineTo(right, bottom);
+    dc->LineTo(left, bottom);
+    dc->LineTo(left, top);
+    m_screenFontHeight = m_fontHeight;
+    m_fontHeight = std::max(dpiY / 8, 1);
+    m_printFont.DeleteObject();
+    m_printFont.CreateFont(m_fontHeight, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, "Arial");
+    m_printing = 1;
+    ScaleForPrinter(dc, margins);
+    CRect client;
+    GetClientRect(&client);
+    DrawPlot(dc, true, client);
+    m_printing = 0;
+    m_fontHeight = m_screenFontHeight;
+    m_printFont.DeleteObject();
+    // Back to the screen's layout and trace.
+    UpdateLayout();
 }
 
 void TSeriesPlot::OnPaint()

@@ -97,6 +97,10 @@ public:
     bool CanCopy() override { return HasTimeSelection(); }
     bool CanPlayOrFilter() override { return HasTimeSelection(); }
     void RefreshSysColors() override;
+    // Prints the plot laid out at the printer's resolution (the frame prepares the page).
+    void PrintPlot(CDC* dc, const PrintSettings* settings, bool selfScaled, WORD position) override;
+    // The layout and trace for a printer page inside the margins (inches) of `settings`.
+    virtual void ScaleForPrinter(CDC* dc, PrintSettings settings);
     bool HasTimeSelection() const { return !m_selection.IsRectEmpty(); }
     bool IsTimeView() const { return true; }
     // The finished drag rectangle in selection mode (zoom or select).
@@ -247,6 +251,9 @@ private:
     std::unique_ptr<CScrollBar> m_scroll;
     CFont m_font;
     int m_fontHeight = 14;
+    // While printing: a font of an eighth of an inch at the printer's resolution.
+    CFont m_printFont;
+    int m_screenFontHeight = 14;
 
     CRect m_selection;
     CRect m_invertedSelection;
