@@ -843,8 +843,14 @@ bool TSeriesPlot::BuildTrace(const CRect& pane, std::vector<POINT>& points)
                 e = ReadExtremes(s, end);
             if (cache)
                 m_extremes[static_cast<std::size_t>(c)] = e;
-            points.push_back({x, pane.bottom - ValueToY(e.maximum * percent, h)});
-            points.push_back({x, pane.bottom - ValueToY(e.minimum * percent, h)});
+            // Each column is a vertical stroke from its maximum to its minimum. Strokes run
+            // down and up in turn, so the joins between columns stay short and a dense view
+            // draws each pixel about once rather than along long diagonals.
+            const int top = pane.bottom - ValueToY(e.maximum * percent, h);
+            const int bottom = pane.bottom - ValueToY(e.minimum * percent, h);
+            const bool down = (points.size() / 2) % 2 == 0;
+            points.push_back({x, down ? top : bottom});
+            points.push_back({x, down ? bottom : top});
         } else {
             points.push_back({x, pane.bottom - ValueToY(SampleScaled(s) * percent, h)});
         }
