@@ -10,6 +10,7 @@
 #include "platform/ui/LongOperation.h"
 #include "platform/ui/Wnd.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 
@@ -17,7 +18,7 @@ std::array<char, 128> BuildPlotLinkBlock(const char* linkTemplate)
 {
     std::array<char, 128> block{};
     if (linkTemplate)
-        std::strncpy(block.data(), linkTemplate, block.size() - 1);
+        std::memcpy(block.data(), linkTemplate, std::min(std::strlen(linkTemplate), block.size() - 1));
     for (std::size_t i = 0; i < 120; ++i)
         if (block[i] == ';')
             block[i] = '\0';

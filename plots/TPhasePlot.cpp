@@ -23,10 +23,10 @@
 namespace {
 constexpr int kScrollHeight = 12;
 
-void SetLabel(char (&to)[12], const char* text, std::size_t maxChars)
+void SetLabel(char (&to)[12], const char* from, std::size_t maxChars)
 {
     std::memset(to, 0, sizeof to);
-    std::strncpy(to, text, std::min(maxChars, sizeof to - 1));
+    std::memcpy(to, from, std::min({std::strlen(from), maxChars, sizeof to - 1}));
 }
 } // namespace
 

@@ -79,7 +79,7 @@ int SpinPrecisionForStep(float step)
 void CopyLabel(char (&to)[12], const char* from, std::size_t maxChars)
 {
     std::memset(to, 0, sizeof to);
-    std::strncpy(to, from, std::min(maxChars, sizeof to - 1));
+    std::memcpy(to, from, std::min({std::strlen(from), maxChars, sizeof to - 1}));
 }
 
 } // namespace
