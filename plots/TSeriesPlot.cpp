@@ -197,18 +197,40 @@ void TSeriesPlot::SetBuffer(TSampleBuffer* bufferA, TSampleBuffer* bufferB)
     m_bufferA = bufferA;
     m_bufferB = bufferB;
     m_extremesValid = false;
+    UpdateDataViewSource();
 }
 
 void TSeriesPlot::SetWaveFile(TWaveFile* waveFile, DWORD)
 {
     m_waveFile = waveFile;
     m_extremesValid = false;
+    UpdateDataViewSource();
 }
 
 void TSeriesPlot::SetFileChannel(UINT slot)
 {
     m_fileChannel = slot;
     m_extremesValid = false;
+    UpdateDataViewSource();
+}
+
+void TSeriesPlot::SetCalibration(const ChannelCalibration* calibration)
+{
+    m_calibration = calibration;
+    UpdateDataViewSource();
+}
+
+void TSeriesPlot::UpdateDataViewSource()
+{
+    if (!m_dataView)
+        return;
+    DataViewSeriesSource series;
+    series.buffer = m_bufferA;
+    series.file = m_waveFile;
+    series.fileChannel = static_cast<int>(m_fileChannel);
+    series.settings = m_settings;
+    series.calibration = m_calibration;
+    m_dataView->SetSeriesSource(series);
 }
 
 bool TSeriesPlot::IsFileMode() const
@@ -808,9 +830,6 @@ bool TSeriesPlot::BuildTrace(const CRect& pane, std::vector<POINT>& points)
             return true;
     if (mode == 6 || mode == 7)
         return BuildXYTrace(pane, points);
-    std::unique_ptr<CWaitCursor> wait;
-    if (file)
-        wait = std::make_unique<CWaitCursor>();
     const bool linear = m_settings->AmpScaleType == 0;
     if (linear && m_settings->PlotCenter >= m_settings->PlotTop)
         m_settings->PlotCenter = m_settings->PlotTop - 1.0f;
@@ -824,6 +843,10 @@ bool TSeriesPlot::BuildTrace(const CRect& pane, std::vector<POINT>& points)
         m_extremes.assign(static_cast<std::size_t>(w), ColumnExtremes{});
         m_extremesValid = false;
     }
+    // Reading a file may take a while; drawing from the kept extremes does not.
+    std::unique_ptr<CWaitCursor> wait;
+    if (file && !(cache && m_extremesValid))
+        wait = std::make_unique<CWaitCursor>();
     long long prev = -1;
     for (int c = 0; c < w; ++c) {
         const DWORD s = m_columns[static_cast<std::size_t>(c)].sample;
@@ -1883,15 +1906,9 @@ void TSeriesPlot::OnViewDataValues()
     auto view = std::make_unique<CDataView>();
     if (!view->Create(this, r, nullptr, m_channel, false, 1))
         return;
-    DataViewSeriesSource series;
-    series.buffer = m_bufferA;
-    series.file = m_waveFile;
-    series.fileChannel = static_cast<int>(m_fileChannel);
-    series.settings = m_settings;
-    series.calibration = m_calibration;
-    view->SetSeriesSource(series);
     view->ShowWindow(SW_SHOW);
     m_dataView = std::move(view);
+    UpdateDataViewSource();
 }
 
 LRESULT TSeriesPlot::OnDataViewClosing(WPARAM, LPARAM)

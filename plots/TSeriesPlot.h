@@ -76,7 +76,7 @@ public:
     void SetFileChannel(UINT slot);
     // The frame's calibration record of the channel (text export and pull-cursor levels);
     // without one the sample buffer's copy is used.
-    void SetCalibration(const ChannelCalibration* calibration) { m_calibration = calibration; }
+    void SetCalibration(const ChannelCalibration* calibration);
     // The visible range in seconds; only with buffer A and stop > start.
     void SetTimeRange(float start, float stop);
     void SaveView();
@@ -204,6 +204,8 @@ private:
     };
 
     void CreateControls();
+    // Hands the value window the sources it lists, so it never reads one the frame replaced.
+    void UpdateDataViewSource();
     void PlaceToolbarControls();
     void ApplyToolbarVisibility(bool shown);
     void PlaceSeriesScrollBar();

@@ -547,6 +547,16 @@ TEST_F(SeriesPlots, TheValueWindowTogglesAndGoesWhenItClosesItself)
     EXPECT_EQ(view->CellText(1, 0), "0.000000");
     EXPECT_EQ(view->CellText(1, 1), "50.001526"); // 16384 of 32767.5
     EXPECT_EQ(view->ItemCount(), 4001);
+    // The frame replaces the channel's buffer (as the envelope and integration commands do):
+    // the open window lists the new one, never the freed one.
+    {
+        auto replacement = std::make_unique<TSampleBuffer>(10, TPcmFormat(4000, 1, 2), 1, false);
+        replacement->SetSample(0, -16384);
+        p->SetBuffer(replacement.get(), nullptr);
+        EXPECT_EQ(view->CellText(1, 1), "-50.001526");
+        EXPECT_EQ(view->ItemCount(), 11);
+        p->SetBuffer(&buffer, nullptr);
+    }
     view->SendMessage(WM_CLOSE);
     EXPECT_EQ(p->GetDataView(), nullptr);
     p->SendMessage(WM_COMMAND, TSeriesPlot::kViewDataValues, 0);
