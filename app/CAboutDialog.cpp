@@ -1,6 +1,6 @@
 #include "app/CAboutDialog.h"
 
-#include "app/CToolBtn.h"
+#include "plots/CToolBtn.h"
 
 BEGIN_MESSAGE_MAP(CAboutDialog, CDialog)
     ON_WM_TIMER()

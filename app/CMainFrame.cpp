@@ -55,6 +55,7 @@ BEGIN_MESSAGE_MAP(CMainFrame, CMDIFrameWnd)
 #include "app/MainFrameLayoutMap.inc"
 #include "app/MainFrameFilesMap.inc"
 #include "app/MainFramePlaybackMap.inc"
+#include "app/MainFrameSeriesMap.inc"
 END_MESSAGE_MAP()
 
 bool CMainFrame::FirstResizeDone = false;

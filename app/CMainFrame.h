@@ -503,6 +503,12 @@ public:
     void RunDtmfDetection(int channel, float start, float end);
     // ---- files: end ----
 
+    // ---- series: begin (time-series plot segment commands, MainFrameSeriesCommands.cpp) ----
+    // WM_SERIES_SEGMENT_COMMAND from a time-series plot: wParam a SeriesSegmentAction,
+    // lParam the SeriesSegmentRequest; 1 when the frame took the request.
+    LRESULT OnSeriesSegmentCommand(WPARAM wParam, LPARAM lParam);
+    // ---- series: end ----
+
     // ---- Calls into the tool windows, safe before they exist ----------------------------
 
     void CreateToolWindows();

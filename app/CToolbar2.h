@@ -6,7 +6,7 @@
 // User-interface thread only. The frame owns it and creates it with itself.
 #pragma once
 
-#include "app/CToolBtn.h"
+#include "plots/CToolBtn.h"
 #include "platform/ui/Wnd.h"
 
 #include <memory>

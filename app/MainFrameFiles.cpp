@@ -289,8 +289,8 @@ bool CMainFrame::ReopenChannelFile(int channel)
         f.IsActive = 0;
         f.FileChannel = 0;
         if (plot != nullptr) {
-            plot->SetRange(nullptr, 0);
-            plot->SetChannelMode(f.FileChannel);
+            plot->SetWaveFile(nullptr, 0);
+            plot->SetFileChannel(f.FileChannel);
             Settings.TimeSeriesOpts[channel].TimeSeriesDataSource = 1;
             plot->RestoreView();
             plot->UpdateLayout();
@@ -306,10 +306,10 @@ bool CMainFrame::ReopenChannelFile(int channel)
         ApplyCalibrationToFile(*f.File, cal);
     }
     if (plot != nullptr) {
-        plot->SetRange(f.File, 0);
-        plot->SetChannelMode(f.FileChannel);
+        plot->SetWaveFile(f.File, 0);
+        plot->SetFileChannel(f.FileChannel);
         Settings.TimeSeriesOpts[channel].TimeSeriesDataSource = 0;
-        plot->SetSelection(0.0f, kWholeFileSeconds);
+        plot->SetTimeRange(0.0f, kWholeFileSeconds);
         plot->UpdateLayout();
         SetChannelFileTime(channel, static_cast<float>(GetChannelFileTime(channel)));
     }
@@ -350,8 +350,8 @@ void CMainFrame::AttachWaveFileToPlots(int channel)
     TSeriesPlot* plot = TimeSeriesPlot[channel];
     if (plot != nullptr && f.File == nullptr) {
         plot->SetBuffer(SampleBuffer[channel], 0);
-        plot->SetRange(nullptr, 0);
-        plot->SetChannelMode(f.FileChannel);
+        plot->SetWaveFile(nullptr, 0);
+        plot->SetFileChannel(f.FileChannel);
         Settings.TimeSeriesOpts[channel].TimeSeriesDataSource = 1;
         plot->RestoreView();
         plot->UpdateLayout();
@@ -362,10 +362,10 @@ void CMainFrame::AttachWaveFileToPlots(int channel)
             SampleBuffer[channel]->SetScaling(&cal);
         ApplyCalibrationToFile(*f.File, cal);
         plot->SetBuffer(SampleBuffer[channel], 0);
-        plot->SetRange(f.File, 0);
-        plot->SetChannelMode(f.FileChannel);
+        plot->SetWaveFile(f.File, 0);
+        plot->SetFileChannel(f.FileChannel);
         Settings.TimeSeriesOpts[channel].TimeSeriesDataSource = 0;
-        plot->SetSelection(0.0f, kWholeFileSeconds);
+        plot->SetTimeRange(0.0f, kWholeFileSeconds);
         plot->UpdateLayout();
         SetChannelFileTime(channel, static_cast<float>(GetChannelFileTime(channel)));
     }

@@ -236,8 +236,8 @@ void CMainFrame::SetupChannelProcessing(int channel)
 
     if (TimeSeriesPlot[channel] != nullptr) {
         TimeSeriesPlot[channel]->SetBuffer(SampleBuffer[channel], 0);
-        TimeSeriesPlot[channel]->SetRange(file, 0);
-        TimeSeriesPlot[channel]->SetChannelMode(Settings.Files[channel].FileChannel);
+        TimeSeriesPlot[channel]->SetWaveFile(file, 0);
+        TimeSeriesPlot[channel]->SetFileChannel(Settings.Files[channel].FileChannel);
         TimeSeriesPlot[channel]->UpdateLayout();
     }
     if (SpectrumPlot[channel] != nullptr) {
@@ -245,7 +245,7 @@ void CMainFrame::SetupChannelProcessing(int channel)
         SpectrumPlot[channel]->UpdateLayout();
     }
     if (PhasePlot[channel] != nullptr) {
-        PhasePlot[channel]->SetData(Spectral[channel], 0);
+        PhasePlot[channel]->SetData(Spectral[channel], nullptr);
         PhasePlot[channel]->UpdateLayout();
     }
     if (SpectrogramPlot[channel] != nullptr) {

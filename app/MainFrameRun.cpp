@@ -239,7 +239,7 @@ void CMainFrame::StopPostProcess()
             continue;
         Settings.TimeSeriesOpts[ch].TimeSeriesDataSource = 0;
         if (Settings.Files[ch].File != nullptr)
-            plot->SetSelection(0.0f, 999999.9f);
+            plot->SetTimeRange(0.0f, 999999.9f);
         else
             plot->RestoreView();
         plot->UpdateLayout();
@@ -452,7 +452,7 @@ void CMainFrame::ReconfigureProcessing()
             CompositeSpectrumPlot[k]->UpdateLayout();
         }
         if (CompositePhasePlot[k] != nullptr) {
-            CompositePhasePlot[k]->SetData(C, 0);
+            CompositePhasePlot[k]->SetData(C, nullptr);
             CompositePhasePlot[k]->UpdateLayout();
         }
         if (CompositeSpectrogramPlot[k] != nullptr) {

@@ -83,7 +83,7 @@ void CMainFrame::ShowSegmentTimeSeries(int channel, float start, float end)
     if (start > end)
         end = start + static_cast<float>(
                           Settings.Files[channel].File->FramesToSeconds(BlockFrames(Settings.Processing[channel])));
-    plot->SetSelection(start, end);
+    plot->SetTimeRange(start, end);
     plot->UpdateLayout();
 }
 

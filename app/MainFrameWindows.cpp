@@ -239,16 +239,17 @@ void CMainFrame::OpenTimeSeriesPlot(int i)
     OpenInputPlot(
         *this, TimeSeriesPlot[i], 1, "Time Series", i,
         [&](TSeriesPlot& p, const char* title, const RECT* rect) {
-            return p.Create(title, kPlotStyle, rect, &Settings.TimeSeriesOpts[i], SampleBuffer[i], 0, file, 0, i);
+            return p.Create(title, kPlotStyle, rect, &Settings.TimeSeriesOpts[i], SampleBuffer[i], nullptr, file, 0, i);
         },
         [&](TSeriesPlot& plot) {
+            plot.SetCalibration(&Settings.Calibration[i]);
             if (file == nullptr)
                 return;
-            plot.SetRange(file, 0);
-            plot.SetChannelMode(Settings.Files[i].FileChannel);
+            plot.SetWaveFile(file, 0);
+            plot.SetFileChannel(Settings.Files[i].FileChannel);
             if (!AcquisitionRunning) {
                 Settings.TimeSeriesOpts[i].TimeSeriesDataSource = 0;
-                plot.SetSelection(0.0f, 999999.9f);
+                plot.SetTimeRange(0.0f, 999999.9f);
                 SetChannelFileTime(i, static_cast<float>(GetChannelFileTime(i)));
                 plot.UpdateLayout();
             }

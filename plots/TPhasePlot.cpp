@@ -1,38 +1,986 @@
 #include "plots/TPhasePlot.h"
 
+#include "dsp/SpectralData.h"
+#include "plots/CToolBtn.h"
+#include "plots/PlotTextClipboard.h"
+#include "plots/TLimitScroll.h"
+#include "records/AppMessages.h"
 #include "records/PhasePlotSettings.h"
+#include "platform/core/GlobalMemory.h"
+#include "platform/ui/Clipboard.h"
+#include "platform/ui/GdiDC.h"
+#include "platform/ui/GdiWindowDC.h"
+#include "platform/ui/Menu.h"
+#include "platform/ui/WinApp.h"
+#include "utilities/CDataView.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+namespace {
+constexpr int kScrollHeight = 12;
+
+void SetLabel(char (&to)[12], const char* from, std::size_t maxChars)
+{
+    std::memset(to, 0, sizeof to);
+    std::memcpy(to, from, std::min({std::strlen(from), maxChars, sizeof to - 1}));
+}
+} // namespace
+
+BEGIN_MESSAGE_MAP(TPhasePlot, TChannelPlot<PhasePlotSettings>)
+    ON_WM_PAINT()
+    ON_WM_SIZE()
+    ON_WM_HSCROLL()
+    ON_WM_VSCROLL()
+    ON_WM_LBUTTONDOWN()
+    ON_WM_LBUTTONUP()
+    ON_WM_MOUSEMOVE()
+    ON_WM_RBUTTONDOWN()
+    ON_WM_RBUTTONUP()
+    ON_MESSAGE(WM_DATAVIEW_CLOSING, &TPhasePlot::OnDataViewClosing)
+    ON_COMMAND(kZoomIn, &TPhasePlot::OnZoomIn)
+    ON_COMMAND(kZoomFull, &TPhasePlot::OnZoomFull)
+    ON_COMMAND(kZoom2xIn, &TPhasePlot::OnZoomIn2x)
+    ON_COMMAND(kZoom2xOut, &TPhasePlot::OnZoomOut2x)
+    ON_COMMAND(kOptions, &TPhasePlot::OnProperties)
+    ON_COMMAND(kProperties, &TPhasePlot::OnProperties)
+    ON_COMMAND(kHelp, &TPhasePlot::OnHelp)
+    ON_EN_CHANGE(kTopEdit, &TPhasePlot::OnEditTop)
+    ON_COMMAND(kCopyText, &TPhasePlot::OnCopyText)
+    ON_COMMAND(kViewDataValues, &TPhasePlot::OnViewDataValues)
+    ON_COMMAND(kPullCursor, &TPhasePlot::OnPullCursor)
+    ON_COMMAND(kCopyBitmap, &TPhasePlot::CopyBitmap)
+    ON_BN_CLICKED(kToggle, &TPhasePlot::OnToolbarToggle)
+END_MESSAGE_MAP()
+
+TPhasePlot::TPhasePlot()
+{
+    m_leftMargin = 60;
+    m_rightMargin = 40;
+    m_topMargin = 50;
+    // Room for the frequency labels and title under the scroll bar.
+    m_bottomMargin = 30 + kScrollHeight;
+    m_paneGap = 20;
+    m_paneMode = 1;
+}
+
+TPhasePlot::~TPhasePlot() { m_dataView.reset(); }
 
 BOOL TPhasePlot::Create(LPCSTR title, DWORD style, const RECT* rect, ChannelProcessingSettings processing,
                         ChannelScalingSettings scaling, MarkerSettings markers, PhasePlotSettings* settings,
-                        SpectralData* first, SpectralData* second, int channel)
+                        SpectralData* sourceA, SpectralData* sourceB, int channel)
 {
     KeepChannelRecords(processing, scaling, markers);
+    m_title = title ? std::string(title).substr(0, 259) : std::string();
     m_settings = settings;
-    m_first = first;
-    m_second = second;
+    m_sourceA = sourceA;
+    m_sourceB = sourceB;
     m_channel = channel;
-    m_paneMode = 1;
-    m_leftMargin = 60;
-    m_rightMargin = 40;
+    m_initialising = true;
     UseSettings(settings);
-    return CreatePlotWindow(title, style, rect);
+    if (!CreatePlotWindow(m_title.c_str(), style, rect)) {
+        m_initialising = false;
+        return FALSE;
+    }
+    CreateControls();
+    return TRUE;
 }
 
-void TPhasePlot::SetData(SpectralData* source, DWORD word)
+void TPhasePlot::CreateControls()
 {
-    m_first = source;
-    m_word = word;
+    m_initialising = true;
+    m_font.CreateFont(m_fontHeight, 0, 0, 0, 400, 0, 0, 0, 0, 0, 0, 0, 0, "Arial");
+    m_zoomInBtn = std::make_unique<CToolBtn>(this, kZoomIn, "ZoomInUp", "ZoomInDn", "ZoomInGry",
+                                             "Zoom in along frequency axis");
+    m_zoomFullBtn = std::make_unique<CToolBtn>(this, kZoomFull, "ZoomFullUp", "ZoomFullDn", "ZoomFullGry",
+                                               "Zoom out to show full frequency span");
+    m_zoom2xInBtn = std::make_unique<CToolBtn>(this, kZoom2xIn, "Zoom2XInUp", "Zoom2XInDn", "Zoom2XInGry",
+                                               "Zoom in by a factor of 2x");
+    m_zoom2xOutBtn = std::make_unique<CToolBtn>(this, kZoom2xOut, "Zoom2XOutUp", "Zoom2XOutDn", "Zoom2XOutGry",
+                                                "Zoom out by a factor of 2x");
+    m_optionsBtn = std::make_unique<CToolBtn>(this, kOptions, "OptionsUp", "OptionsDn", nullptr,
+                                              "Set additional phase display options");
+    m_topEdit = std::make_unique<CEdit>();
+    m_topEdit->Create(WS_CHILD | WS_VISIBLE | WS_BORDER, CRect(224, 5, 280, 25), this, kTopEdit);
+    m_topEdit->SetFont(&m_font);
+    m_topSpin = std::make_unique<TLimitScroll>(this, kTopSpin, m_topEdit.get(), 180.0f, -180.0f, 5.0f);
+    m_toggle = std::make_unique<CButton>();
+    m_toggle->Create("-", WS_CHILD | WS_VISIBLE | BS_FLAT, CRect(4, 34, 14, 44), this, kToggle);
+    m_toggle->SetFont(&m_font);
+    m_scroll = std::make_unique<CScrollBar>();
+    m_scroll->Create(WS_CHILD | SBS_HORZ, CRect(0, 0, 10, kScrollHeight), this, kScrollBarId);
+    if (m_settings) {
+        char text[32];
+        std::snprintf(text, sizeof text, "%3.1f", static_cast<double>(m_settings->PlotTop));
+        m_topEdit->SetWindowText(text);
+    }
+    m_initialising = false;
+    if (m_settings)
+        SetFrequencyRange(m_settings->StartFreq, m_settings->StopFreq);
+    SetWindowText(m_title);
+    UpdateLayout();
 }
 
-std::string TPhasePlot::PaneCaption() const
+CToolBtn* TPhasePlot::GetButton(UINT id) const
 {
-    std::string caption = GetWindowTextString();
-    if (!m_first)
-        caption += " (no data)";
-    return caption;
+    switch (id) {
+    case kZoomIn: return m_zoomInBtn.get();
+    case kZoomFull: return m_zoomFullBtn.get();
+    case kZoom2xIn: return m_zoom2xInBtn.get();
+    case kZoom2xOut: return m_zoom2xOutBtn.get();
+    case kOptions: return m_optionsBtn.get();
+    default: return nullptr;
+    }
 }
 
 COLORREF TPhasePlot::PlotBackgroundColor() const
 {
     return m_settings ? m_settings->BackgroundColor : RGB(255, 255, 255);
+}
+
+void TPhasePlot::SetData(SpectralData* sourceA, SpectralData* sourceB)
+{
+    m_sourceA = sourceA;
+    m_sourceB = sourceB;
+    if (m_dataView)
+        m_dataView->SetSource(sourceA);
+}
+
+void TPhasePlot::SetScalingSettings(ChannelScalingSettings scaling) { m_scaling = scaling; }
+
+// ---- Tool strip and layout -------------------------------------------------------------------
+
+void TPhasePlot::LayoutToolbar()
+{
+    if (!m_zoomInBtn || !m_settings || !m_settings->ShowToolbar)
+        return;
+    m_zoomInBtn->MoveWindow(2, 1, 28, 28);
+    m_zoom2xInBtn->MoveWindow(32, 1, 28, 28);
+    m_zoom2xOutBtn->MoveWindow(62, 1, 28, 28);
+    m_zoomFullBtn->MoveWindow(92, 1, 28, 28);
+    m_optionsBtn->MoveWindow(136, 1, 28, 28);
+    const int y = 30 / 2 - 10;
+    m_topEdit->MoveWindow(224, y, 56, 20);
+    m_topSpin->MoveWindow(282, y, 12, 20);
+    if (m_zoomInBtn->IsPressed()) {
+        m_zoomInBtn->Release();
+        m_selectionMode = false;
+    }
+    CRect strip;
+    GetClientRect(&strip);
+    strip.bottom = strip.top + m_toolStripHeight;
+    InvalidateRect(&strip, TRUE);
+}
+
+void TPhasePlot::ShowToolbar(bool show)
+{
+    if (m_settings)
+        m_settings->ShowToolbar = show ? 1 : 0;
+    SetToolStripShown(show);
+    if (m_zoomInBtn) {
+        const int cmd = show ? SW_SHOW : SW_HIDE;
+        for (CWnd* w : {static_cast<CWnd*>(m_zoomInBtn.get()), static_cast<CWnd*>(m_zoomFullBtn.get()),
+                        static_cast<CWnd*>(m_zoom2xInBtn.get()), static_cast<CWnd*>(m_zoom2xOutBtn.get()),
+                        static_cast<CWnd*>(m_optionsBtn.get()), static_cast<CWnd*>(m_topEdit.get()),
+                        static_cast<CWnd*>(m_topSpin.get())})
+            w->ShowWindow(cmd);
+        if (show)
+            LayoutToolbar();
+    }
+    UpdateLayout();
+}
+
+void TPhasePlot::OnSize(UINT nType, int cx, int cy)
+{
+    TPlotBase::OnSize(nType, cx, cy);
+    if (!m_initialising)
+        LayoutToolbar();
+}
+
+void TPhasePlot::UpdateLayout()
+{
+    if (m_initialising || m_layingOut || !m_hWnd)
+        return;
+    m_layingOut = true;
+    if (m_dataView && m_dataView->GetSafeHwnd())
+        m_dataView->Invalidate();
+    ShowToolbar(!m_settings || m_settings->ShowToolbar != 0);
+    SetPaneMode(m_sourceA && m_sourceB ? 2 : 1);
+    if (m_settings) {
+        SetFrequencyRange(m_settings->StartFreq, m_settings->StopFreq);
+        const float boxed = static_cast<float>(std::atof(m_topEdit->GetWindowTextString().substr(0, 20).c_str()));
+        if (boxed != m_settings->PlotTop) {
+            char text[32];
+            std::snprintf(text, sizeof text, "%3.1f", static_cast<double>(m_settings->PlotTop));
+            m_topEdit->SetWindowText(text);
+        }
+    }
+    m_lastFrameTime = 0.0f;
+    RecalcLayout();
+    if (m_scroll && !m_plotRect.IsRectEmpty())
+        m_scroll->MoveWindow(m_plotRect.left, m_plotRect.bottom + 1, m_plotRect.Width(), kScrollHeight);
+    UpdateScrollRange();
+    if (m_zoomInBtn && m_zoomInBtn->IsPressed())
+        m_zoomInBtn->Release();
+    m_selectionMode = false;
+    const bool shown = !m_settings || m_settings->ShowToolbar != 0;
+    if (m_toggle) {
+        m_toggle->MoveWindow(4, m_toolStripHeight + 4, 10, 10);
+        m_toggle->SetWindowText(shown ? "-" : "+");
+    }
+    Invalidate();
+    SetWindowText(m_title);
+    m_layingOut = false;
+}
+
+void TPhasePlot::SetFrequencyRange(float low, float high)
+{
+    if (!m_sourceA)
+        return;
+    low = std::max(low, m_sourceA->GetLowFrequency());
+    high = std::min(high, m_sourceA->GetHighFrequency());
+    if (high <= low) {
+        low = m_sourceA->GetLowFrequency();
+        high = m_sourceA->GetHighFrequency();
+    }
+    m_visibleStart = m_sourceA->FrequencyToBin(low);
+    m_visibleEnd = m_sourceA->FrequencyToBin(high);
+    UpdateLayout();
+}
+
+void TPhasePlot::UpdateScrollRange()
+{
+    if (!m_sourceA || !m_settings)
+        return;
+    const int first = m_sourceA->GetFirstBin(), last = m_sourceA->GetLastBin();
+    m_visibleStart = std::max(m_visibleStart, first);
+    m_visibleEnd = std::min(m_visibleEnd, last);
+    if (m_visibleStart >= m_visibleEnd) {
+        m_visibleStart = first;
+        m_visibleEnd = last;
+    }
+    const bool whole = m_visibleStart == first && m_visibleEnd == last;
+    if (m_zoomInBtn) {
+        m_zoomInBtn->Enable();
+        m_zoom2xInBtn->Enable();
+        if (whole) {
+            m_zoom2xOutBtn->Disable();
+            m_zoomFullBtn->Disable();
+        } else {
+            m_zoom2xOutBtn->Enable();
+            m_zoomFullBtn->Enable();
+        }
+    }
+    if (m_scroll) {
+        if (whole) {
+            m_scroll->ShowScrollBar(FALSE);
+        } else {
+            const int room = std::max((last - first) - (m_visibleEnd - m_visibleStart), 0);
+            m_scroll->SetScrollRange(0, room, FALSE);
+            m_scroll->SetScrollPos(m_visibleStart - first, TRUE);
+            m_scroll->ShowScrollBar(TRUE);
+        }
+    }
+    if (m_visibleStart == first)
+        m_settings->StartFreq = m_sourceA->GetLowFrequency();
+    if (m_visibleEnd == last)
+        m_settings->StopFreq = m_sourceA->GetHighFrequency();
+    m_settings->StopFreq = std::min(m_settings->StopFreq, m_sourceA->GetHighFrequency());
+    m_settings->StartFreq = std::max(m_settings->StartFreq, m_sourceA->GetLowFrequency());
+    BuildColumnMap();
+    BuildFrequencyTicks();
+    BuildPhaseTicks();
+}
+
+void TPhasePlot::BuildColumnMap()
+{
+    const int w = m_plotRect.Width();
+    m_columns.assign(static_cast<std::size_t>(std::max(w, 0)), ColumnEntry{});
+    if (!m_sourceA || !m_settings || w <= 0)
+        return;
+    const double start = m_settings->StartFreq, stop = m_settings->StopFreq;
+    const WORD scale = m_scaling.FreqScaleType;
+    if (scale == 0) {
+        for (int i = 0; i < w; ++i) {
+            const float f = static_cast<float>(start + i * (stop - start) / w);
+            m_columns[static_cast<std::size_t>(i)] = {static_cast<UINT>(std::max(m_sourceA->FrequencyToBin(f), 0)), f};
+        }
+    } else if (scale == 1 || scale == 2) {
+        const double l0 = start > 0 ? std::log10(start) : 0.0;
+        const double l1 = stop > 0 ? std::log10(stop) : 0.0;
+        for (int i = 0; i < w; ++i) {
+            const float f = static_cast<float>(std::pow(10.0, l0 + i * (l1 - l0) / w));
+            m_columns[static_cast<std::size_t>(i)] = {static_cast<UINT>(std::max(m_sourceA->FrequencyToBin(f), 0)), f};
+        }
+        m_columns.back().bin += 1;
+    }
+}
+
+int TPhasePlot::FrequencyToColumn(float frequency) const
+{
+    for (std::size_t i = 0; i + 1 < m_columns.size(); ++i)
+        if (m_columns[i].frequency <= frequency && frequency <= m_columns[i + 1].frequency)
+            return static_cast<int>(i);
+    return kNoColumn;
+}
+
+float TPhasePlot::ColumnFrequency(int x) const
+{
+    const int i = x - m_plotRect.left;
+    if (i < 0 || i >= static_cast<int>(m_columns.size()))
+        return 0.0f;
+    return m_columns[static_cast<std::size_t>(i)].frequency;
+}
+
+UINT TPhasePlot::ColumnBin(int x) const
+{
+    const int i = x - m_plotRect.left;
+    if (i < 0 || i >= static_cast<int>(m_columns.size()))
+        return 0;
+    return m_columns[static_cast<std::size_t>(i)].bin;
+}
+
+void TPhasePlot::BuildFrequencyTicks()
+{
+    m_xTicks.clear();
+    if (!m_settings || m_columns.empty())
+        return;
+    const double start = m_settings->StartFreq, stop = m_settings->StopFreq;
+    const double span = stop - start;
+    const bool logAxis = m_scaling.FreqScaleType == 1 || m_scaling.FreqScaleType == 2;
+    const std::size_t capacity = m_columns.size();
+    auto linearStep = [&]() {
+        for (double s : {10000.0, 5000.0, 1000.0, 500.0, 200.0, 100.0, 50.0, 20.0, 10.0, 5.0, 2.0, 1.0})
+            if (span / s >= 4)
+                return s;
+        return 1.0;
+    };
+    bool secondPass = false;
+    double f = 0.0;
+    for (;;) {
+        if (start <= f && m_xTicks.size() < capacity) {
+            const int c = FrequencyToColumn(static_cast<float>(f));
+            if (c != kNoColumn) {
+                const char* below = span < 10 ? "%1.3f" : span < 100 ? "%1.2f" : "%1.0f";
+                const char* above = span < 10 ? "%1.3fk" : span < 100 ? "%1.2fk" : "%1.1fk";
+                char text[32];
+                if (f == 0.0)
+                    std::snprintf(text, sizeof text, "0.0");
+                else if (f < 1000)
+                    std::snprintf(text, sizeof text, below, f);
+                else
+                    std::snprintf(text, sizeof text, above, f / 1000.0);
+                Tick t;
+                t.offset = c;
+                SetLabel(t.label, text, 11);
+                m_xTicks.push_back(t);
+            }
+        }
+        double step = 1.0;
+        if (!logAxis || secondPass)
+            step = linearStep();
+        else
+            step = f < 10 ? 1 : f < 100 ? 10 : f < 1000 ? 100 : f < 10000 ? 1000 : f < 100000 ? 10000 : 100000;
+        f += step;
+        if (f > stop) {
+            if (logAxis && !secondPass && m_xTicks.size() < 4) {
+                secondPass = true;
+                f = 0.0;
+                m_xTicks.clear();
+                continue;
+            }
+            break;
+        }
+    }
+    // Labels closer than 30 pixels to the next kept one on their right are blanked.
+    int lastKept = 1 << 30;
+    for (auto it = m_xTicks.rbegin(); it != m_xTicks.rend(); ++it) {
+        if (it->offset <= lastKept - 30)
+            lastKept = it->offset;
+        else
+            it->label[0] = '\0';
+    }
+}
+
+void TPhasePlot::BuildPhaseTicks()
+{
+    if (!m_settings || !(m_settings->PlotRange > 0))
+        return;
+    const double range = m_settings->PlotRange, top = m_settings->PlotTop;
+    const double step = range <= 1 ? 0.1 : range <= 10 ? 1 : range <= 30 ? 5 : range <= 90 ? 10 : range <= 180 ? 30 : 45;
+    const std::size_t capacity = static_cast<std::size_t>(std::lround(range / step + 1));
+    const int h = (m_paneMode == 2 ? m_paneA : m_plotRect).Height();
+    m_yTicks.clear();
+    int lastKept = -1000;
+    for (int k = 0; m_yTicks.size() < capacity; ++k) {
+        const double v = top - k * step;
+        if (v < top - range - step * 1e-6)
+            break;
+        Tick t;
+        t.offset = static_cast<int>(std::lround((top - v) * h / range));
+        if (t.offset >= lastKept + 10) {
+            char text[32];
+            std::snprintf(text, sizeof text, "%3.1f", std::fabs(v) < step * 1e-6 ? 0.0 : v);
+            SetLabel(t.label, text, 10);
+            lastKept = t.offset;
+        }
+        m_yTicks.push_back(t);
+    }
+}
+
+// ---- Drawing -------------------------------------------------------------------------------
+
+void TPhasePlot::FillRectIfVisible(CDC* dc, const RECT& rect, const RECT& update)
+{
+    CRect meet, r(rect), u(update);
+    if (m_printing || !m_settings || !meet.IntersectRect(&r, &u))
+        return;
+    dc->FillSolidRect(&rect, m_settings->BackgroundColor);
+}
+
+int TPhasePlot::PhaseToY(float phase, const CRect& pane) const
+{
+    const double range = m_settings->PlotRange, top = m_settings->PlotTop;
+    const int h = pane.Height();
+    const long y = std::lround(h * (phase - top + range) / range);
+    return static_cast<int>(std::clamp<long>(y, 1, std::max(h, 1)));
+}
+
+void TPhasePlot::DrawTrace(CDC* dc, const CRect& pane, const RECT& update, SpectralData* source)
+{
+    const int w = pane.Width();
+    CRect meet, u(update);
+    if (!source || w <= 0 || static_cast<int>(m_columns.size()) < w || (!m_printing && !meet.IntersectRect(&u, &pane)))
+        return;
+    if (m_settings->PlotRange == 0.0f)
+        m_settings->PlotRange = 1.0f;
+    std::vector<POINT> points;
+    points.reserve(static_cast<std::size_t>(w) + 2);
+    UINT runBin = m_columns[0].bin;
+    int runLength = 0;
+    points.push_back({pane.left, pane.bottom - PhaseToY(source->GetPhaseDegrees(static_cast<int>(runBin)), pane)});
+    for (int x = 0; x < w; ++x) {
+        const UINT bin = m_columns[static_cast<std::size_t>(x)].bin;
+        if (bin != runBin) {
+            const int y = PhaseToY(source->GetPhaseDegrees(static_cast<int>(runBin)), pane);
+            points.push_back({pane.left + x - runLength / 2, pane.bottom - y});
+            runBin = bin;
+            runLength = 0;
+        }
+        ++runLength;
+        if (x == w - 1) {
+            const int y = PhaseToY(source->GetPhaseDegrees(static_cast<int>(runBin)), pane);
+            points.push_back({pane.left + x + 1 - runLength / 2, pane.bottom - y});
+        }
+    }
+    const int saved = dc->SaveDC();
+    CPen pen(PS_SOLID, m_printing ? -1 : 1, m_settings->LineColor);
+    dc->SelectObject(&pen);
+    if (!m_printing)
+        dc->IntersectClipRect(&pane);
+    dc->Polyline(points.data(), static_cast<int>(points.size()));
+    dc->RestoreDC(saved);
+}
+
+void TPhasePlot::DrawPane(CDC* dc, const CRect& pane, const RECT& update, SpectralData* source, bool frequencyAxis,
+                          bool titleFirst)
+{
+    const int saved = dc->SaveDC();
+    FillRectIfVisible(dc, pane, update);
+    dc->SelectObject(&m_font);
+    dc->SetBkMode(TRANSPARENT);
+    dc->SetTextColor(RGB(0, 0, 0));
+    CPen black(PS_SOLID, 1, RGB(0, 0, 0));
+    dc->SelectObject(&black);
+    CRect client;
+    GetClientRect(&client);
+    auto title = [&]() {
+        dc->SetTextAlign(TA_CENTER | TA_TOP);
+        dc->TextOut(client.left + client.Width() / 2, pane.top - m_fontHeight - 3, source->GetUnitsLabel());
+    };
+    if (titleFirst)
+        title();
+    // Phase axis.
+    CFont rotated;
+    rotated.CreateFont(m_fontHeight, 0, 900, 900, 400, 0, 0, 0, 0, 0, 0, 0, 0, "Arial");
+    dc->SelectObject(&rotated);
+    dc->SetTextAlign(TA_CENTER | TA_TOP);
+    dc->TextOut(4, m_plotRect.top + m_plotRect.Height() / 2 + 6, "Phase (degrees)");
+    dc->SelectObject(&m_font);
+    dc->SetTextAlign(TA_RIGHT | TA_TOP);
+    for (const Tick& t : m_yTicks) {
+        dc->MoveTo(pane.left - 3, pane.top + t.offset);
+        dc->LineTo(pane.left, pane.top + t.offset);
+        if (t.label[0])
+            dc->TextOut(pane.left - 6, pane.top + t.offset - m_fontHeight / 2, t.label);
+    }
+    if (frequencyAxis) {
+        const int below = pane.bottom + (m_scroll && m_scroll->IsWindowVisible() ? kScrollHeight + 1 : 0);
+        dc->SetTextAlign(TA_CENTER | TA_TOP);
+        for (const Tick& t : m_xTicks) {
+            dc->MoveTo(pane.left + t.offset, below);
+            dc->LineTo(pane.left + t.offset, below + 3);
+            if (t.label[0])
+                dc->TextOut(pane.left + t.offset, below + 3, t.label);
+        }
+        dc->TextOut(client.left + client.Width() / 2, client.bottom - m_fontHeight, "Frequency (Hz)");
+    }
+    // Grids.
+    {
+        CPen grid(PS_SOLID, 1, m_printing ? RGB(128, 128, 128) : m_settings->GridColor);
+        dc->SelectObject(&grid);
+        if (m_settings->GridXEnabled)
+            for (const Tick& t : m_xTicks) {
+                dc->MoveTo(pane.left + t.offset, pane.top);
+                dc->LineTo(pane.left + t.offset, pane.bottom);
+            }
+        if (m_settings->GridYEnabled)
+            for (const Tick& t : m_yTicks) {
+                dc->MoveTo(pane.left, pane.top + t.offset);
+                dc->LineTo(pane.right, pane.top + t.offset);
+            }
+        dc->SelectObject(&black);
+    }
+    if (!titleFirst)
+        title();
+    dc->RestoreDC(saved);
+    DrawTrace(dc, pane, update, source);
+}
+
+void TPhasePlot::DrawPlot(CDC* dc, bool full, const RECT& update)
+{
+    TPlotBase::DrawPlot(dc, full, update);
+    if (!m_sourceA || !m_settings)
+        return;
+    if (m_paneMode == 1) {
+        DrawPane(dc, m_plotRect, update, m_sourceA, true, false);
+    } else {
+        DrawPane(dc, m_paneA, update, m_sourceA, false, true);
+        DrawPane(dc, m_paneB, update, m_sourceB, true, true);
+    }
+    DrawWatermark(dc, m_plotRect, update);
+}
+
+void TPhasePlot::DrawBackground(CDC* dc, bool full, const RECT& update)
+{
+    if (m_printing || update.top >= m_toolStripHeight)
+        return;
+    TPlotBase::DrawBackground(dc, full, update);
+    if (!m_settings || !m_settings->ShowToolbar || !m_topEdit)
+        return;
+    const int saved = dc->SaveDC();
+    dc->SelectObject(&m_font);
+    dc->SetBkMode(TRANSPARENT);
+    dc->SetTextColor(GetSysColor(COLOR_BTNTEXT));
+    dc->SetTextAlign(TA_RIGHT | TA_TOP);
+    dc->TextOut(224 - 3, 5 + m_fontHeight / 2 - 4, "Plot Top");
+    dc->RestoreDC(saved);
+}
+
+void TPhasePlot::OnPaint()
+{
+    CPaintDC dc(this);
+    CRect client;
+    GetClientRect(&client);
+    DrawPlot(&dc, true, client);
+}
+
+void TPhasePlot::RefreshSysColors()
+{
+    TPlotBase::RefreshSysColors();
+    for (UINT id : {kZoomIn, kZoomFull, kZoom2xIn, kZoom2xOut, kOptions})
+        if (CToolBtn* b = GetButton(id))
+            b->LoadBitmaps();
+}
+
+void TPhasePlot::UpdateFrame(float time)
+{
+    if (m_settings && m_settings->IntervalFlag && time > 0.0f) {
+        if (time >= m_lastFrameTime + m_settings->IntervalSecs) {
+            m_lastFrameTime = time;
+        } else {
+            if (m_lastFrameTime > time)
+                m_lastFrameTime = 0.0f;
+            return;
+        }
+    }
+    if (m_dataView)
+        m_dataView->Refresh();
+    TPlotBase::UpdateFrame(time);
+}
+
+// ---- Zoom, scroll, Plot Top ----------------------------------------------------------------
+
+void TPhasePlot::SetRangeFromBins()
+{
+    m_settings->StartFreq = m_sourceA->GetBinFrequency(static_cast<UINT>(m_visibleStart));
+    m_settings->StopFreq = m_sourceA->GetBinFrequency(static_cast<UINT>(m_visibleEnd));
+    UpdateLayout();
+}
+
+void TPhasePlot::OnZoomIn()
+{
+    if (!m_sourceA || !m_zoomInBtn || m_zoomInBtn->IsDisabled())
+        return;
+    if (m_zoomInBtn->IsPressed()) {
+        m_zoomInBtn->Release();
+        m_selectionMode = false;
+        return;
+    }
+    m_selectionMode = true;
+    m_zoomInBtn->Press();
+}
+
+void TPhasePlot::SetSelectionRect(const RECT& rect)
+{
+    if (!m_sourceA || !m_settings)
+        return;
+    CRect r(rect);
+    r.NormalizeRect();
+    const float fl = ColumnFrequency(r.left), fh = ColumnFrequency(std::min(r.right, m_plotRect.right - 1));
+    const int bl = m_sourceA->FrequencyToBin(fl), bh = m_sourceA->FrequencyToBin(fh);
+    if (bh - bl < 8)
+        return;
+    m_visibleStart = bl;
+    m_visibleEnd = bh;
+    m_settings->StartFreq = fl;
+    m_settings->StopFreq = fh;
+    UpdateLayout();
+    if (m_zoomInBtn)
+        m_zoomInBtn->Release();
+    m_selectionMode = false;
+}
+
+void TPhasePlot::OnZoomIn2x()
+{
+    if (!m_sourceA || !m_settings || (m_zoom2xInBtn && m_zoom2xInBtn->IsDisabled()))
+        return;
+    const int span = m_visibleEnd - m_visibleStart;
+    if (span < 8)
+        return;
+    m_visibleStart += span / 4;
+    m_visibleEnd -= span / 4;
+    SetRangeFromBins();
+}
+
+void TPhasePlot::OnZoomOut2x()
+{
+    if (!m_sourceA || !m_settings || (m_zoom2xOutBtn && m_zoom2xOutBtn->IsDisabled()))
+        return;
+    const int first = m_sourceA->GetFirstBin(), last = m_sourceA->GetLastBin();
+    const int span = m_visibleEnd - m_visibleStart;
+    if (span >= last - first)
+        return;
+    const int q = span / 4;
+    m_visibleStart = q >= m_visibleStart ? first : m_visibleStart - q;
+    m_visibleStart = std::max(m_visibleStart, first);
+    m_visibleEnd = std::min(m_visibleEnd + q, last);
+    SetRangeFromBins();
+}
+
+void TPhasePlot::OnZoomFull()
+{
+    if (!m_sourceA || !m_settings || (m_zoomFullBtn && m_zoomFullBtn->IsDisabled()))
+        return;
+    const int first = m_sourceA->GetFirstBin(), last = m_sourceA->GetLastBin();
+    if (m_visibleStart == first && m_visibleEnd == last)
+        return;
+    m_visibleStart = first;
+    m_visibleEnd = last;
+    SetRangeFromBins();
+}
+
+void TPhasePlot::ScrollView(UINT code, UINT position)
+{
+    if (!m_sourceA || !m_settings || !m_scroll)
+        return;
+    const int span = m_visibleEnd - m_visibleStart;
+    int p = m_scroll->GetScrollPos();
+    switch (code) {
+    case SB_LINELEFT: p -= 1; break;
+    case SB_LINERIGHT: p += 1; break;
+    case SB_PAGELEFT: p -= static_cast<int>(static_cast<unsigned>(span) >> 2); break;
+    case SB_PAGERIGHT: p += static_cast<int>(static_cast<unsigned>(span) >> 2); break;
+    case SB_THUMBPOSITION: p = static_cast<int>(position); break;
+    default: return;
+    }
+    int lo = 0, hi = 0;
+    m_scroll->GetScrollRange(&lo, &hi);
+    m_scroll->SetScrollPos(std::clamp(p, lo, std::max(lo, hi)), FALSE);
+    m_visibleStart = m_sourceA->GetFirstBin() + m_scroll->GetScrollPos();
+    m_visibleEnd = m_visibleStart + span;
+    SetRangeFromBins();
+}
+
+void TPhasePlot::OnHScroll(UINT nSBCode, UINT nPos, CScrollBar* pScrollBar)
+{
+    if (pScrollBar && pScrollBar != m_scroll.get())
+        return;
+    ScrollView(nSBCode, nPos);
+}
+
+void TPhasePlot::OnVScroll(UINT nSBCode, UINT, CScrollBar* pScrollBar)
+{
+    if (!m_topSpin || pScrollBar != m_topSpin.get())
+        return;
+    if (nSBCode == SB_LINEUP)
+        m_topSpin->StepUp();
+    else if (nSBCode == SB_LINEDOWN)
+        m_topSpin->StepDown();
+}
+
+void TPhasePlot::OnEditTop()
+{
+    if (m_initialising || !m_settings || !m_topEdit)
+        return;
+    const float value = static_cast<float>(std::atof(m_topEdit->GetWindowTextString().substr(0, 20).c_str()));
+    m_topSpin->SetPrecision(1);
+    m_settings->PlotTop = value;
+    BuildPhaseTicks();
+    Invalidate();
+    UpdateWindow();
+}
+
+void TPhasePlot::OnToolbarToggle()
+{
+    if (m_initialising || !m_settings)
+        return;
+    m_settings->ShowToolbar = m_settings->ShowToolbar ? 0 : 1;
+    UpdateLayout();
+    if (m_zoomInBtn)
+        m_zoomInBtn->SetFocus();
+}
+
+void TPhasePlot::OnProperties()
+{
+    CWnd* frame = GetMDIFrame();
+    if (!frame)
+        frame = AfxGetMainWnd();
+    if (frame)
+        frame->PostMessage(WM_COMMAND, kPlotOptionsCommand, 0);
+}
+
+void TPhasePlot::OnHelp() {}
+
+// ---- Read-outs -----------------------------------------------------------------------------
+
+const CRect* TPhasePlot::PaneAt(CPoint point) const
+{
+    if (m_paneMode == 1)
+        return m_plotRect.PtInRect(point) ? &m_plotRect : nullptr;
+    if (m_paneA.PtInRect(point))
+        return &m_paneA;
+    if (m_paneB.PtInRect(point))
+        return &m_paneB;
+    return nullptr;
+}
+
+float TPhasePlot::PixelToXValue(int x, int)
+{
+    return m_sourceA ? ColumnFrequency(x) : 0.0f;
+}
+
+float TPhasePlot::PixelToYValue(int x, int y)
+{
+    const CRect* pane = PaneAt(CPoint(x, y));
+    if (!m_sourceA || !pane || !m_settings)
+        return 0.0f;
+    if (!m_settings->GrabCursorFlag)
+        return static_cast<float>((pane->bottom - y) * static_cast<double>(m_settings->PlotRange) / pane->Height() +
+                                  (m_settings->PlotTop - m_settings->PlotRange));
+    SpectralData* source = pane == &m_paneB && m_sourceB ? m_sourceB : m_sourceA;
+    return source->GetPhaseDegrees(static_cast<int>(ColumnBin(x)));
+}
+
+WORD TPhasePlot::GetHarmonicCount(int x, int)
+{
+    const float f = ColumnFrequency(x);
+    if (!m_sourceA || f == 0.0f)
+        return 0;
+    return static_cast<WORD>(std::lround(m_sourceA->GetHighFrequency() / f));
+}
+
+POINT TPhasePlot::GetHarmonicPoint(int k, int x, int y)
+{
+    const int c = FrequencyToColumn(static_cast<float>(k) * ColumnFrequency(x));
+    return POINT{c == kNoColumn ? kNoColumn : m_plotRect.left + c, y};
+}
+
+bool TPhasePlot::MoveCursorToTrace(POINT& point)
+{
+    if (!m_settings || !m_settings->GrabCursorFlag || !m_sourceA)
+        return false;
+    const CRect* pane = PaneAt(CPoint(point));
+    if (!pane)
+        pane = &m_plotRect;
+    SpectralData* source = pane == &m_paneB && m_sourceB ? m_sourceB : m_sourceA;
+    const float phase = source->GetPhaseDegrees(static_cast<int>(ColumnBin(point.x)));
+    const int h = pane->Height();
+    const long y = pane->bottom - std::lround(h * (phase - m_settings->PlotTop + m_settings->PlotRange) /
+                                              m_settings->PlotRange);
+    point.y = static_cast<int>(std::clamp<long>(y, pane->top, pane->bottom));
+    CPoint screen(point);
+    ClientToScreen(&screen);
+    SetCursorPos(screen.x, screen.y);
+    return true;
+}
+
+// ---- Mouse (the zoom drag) -----------------------------------------------------------------
+
+void TPhasePlot::OnLButtonDown(UINT, CPoint point)
+{
+    if (!m_selectionMode || !PaneAt(point))
+        return;
+    m_dragging = true;
+    m_dragStart = point;
+    m_dragNow = point;
+    SetCapture();
+}
+
+void TPhasePlot::OnMouseMove(UINT, CPoint point)
+{
+    if (!m_dragging)
+        return;
+    m_dragNow.x = std::clamp(static_cast<int>(point.x), static_cast<int>(m_plotRect.left),
+                             static_cast<int>(m_plotRect.right) - 1);
+    m_dragNow.y = point.y;
+}
+
+void TPhasePlot::OnLButtonUp(UINT nFlags, CPoint point)
+{
+    if (!m_dragging)
+        return;
+    OnMouseMove(nFlags, point);
+    m_dragging = false;
+    ReleaseCapture();
+    SetSelectionRect(CRect(m_dragStart.x, m_plotRect.top, m_dragNow.x, m_plotRect.bottom));
+}
+
+void TPhasePlot::OnRButtonUp(UINT, CPoint) {}
+
+void TPhasePlot::OnRButtonDown(UINT, CPoint point)
+{
+    CPoint screen(point);
+    ClientToScreen(&screen);
+    if (m_dragging) {
+        if (CMDIFrameWnd* frame = GetMDIFrame())
+            frame->MDIActivate(this);
+        CMenu menu;
+        menu.CreatePopupMenu();
+        menu.AppendMenu(MF_STRING, kCopyCursor, "Copy measurement cursor Values to clipboard");
+        menu.AppendMenu(MF_STRING, kCopyBitmap, "Copy to clipboard as Bitmap");
+        const UINT chosen = static_cast<UINT>(
+            menu.TrackPopupMenu(TPM_LEFTALIGN | TPM_RIGHTBUTTON | TPM_RETURNCMD | TPM_NONOTIFY, screen.x, screen.y, this));
+        if (chosen == kCopyCursor) {
+            char text[80];
+            std::snprintf(text, sizeof text, "Freq=\t%5.4f\r\nPhase=\t%5.4f\r\n",
+                          static_cast<double>(PixelToXValue(m_dragNow.x, m_dragNow.y)),
+                          static_cast<double>(PixelToYValue(m_dragNow.x, m_dragNow.y)));
+            if (OpenClipboard(this)) {
+                EmptyClipboard();
+                if (HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, sizeof text)) {
+                    std::memcpy(GlobalLock(block), text, sizeof text);
+                    GlobalUnlock(block);
+                    SetClipboardData(CF_TEXT, block);
+                }
+                CloseClipboard();
+            }
+        } else if (chosen == kCopyBitmap) {
+            CopyBitmap();
+        }
+        OnLButtonUp(0, point);
+        return;
+    }
+    if (!PaneAt(point))
+        return;
+    if (CMDIFrameWnd* frame = GetMDIFrame())
+        frame->MDIActivate(this);
+    CMenu menu;
+    menu.CreatePopupMenu();
+    menu.AppendMenu(MF_STRING, kCopyText, "&Copy As Text");
+    menu.AppendMenu(MF_STRING, kCopyBitmap, "Copy As &Bitmap");
+    menu.AppendMenu(MF_SEPARATOR);
+    menu.AppendMenu(MF_STRING | (m_settings && m_settings->GrabCursorFlag ? MF_CHECKED : 0), kPullCursor,
+                    "Pull Cursor To Trace");
+    menu.AppendMenu(MF_SEPARATOR);
+    menu.AppendMenu(MF_STRING | (m_dataView ? MF_CHECKED : 0), kViewDataValues, "&View Data Values");
+    menu.AppendMenu(MF_SEPARATOR);
+    menu.AppendMenu(MF_STRING, kProperties, "&Properties");
+    menu.AppendMenu(MF_STRING, kHelp, "&Help");
+    menu.TrackPopupMenu(TPM_LEFTALIGN | TPM_RIGHTBUTTON, screen.x, screen.y, this);
+}
+
+void TPhasePlot::OnPullCursor()
+{
+    if (m_settings)
+        m_settings->GrabCursorFlag = m_settings->GrabCursorFlag ? 0 : 1;
+}
+
+void TPhasePlot::OnViewDataValues()
+{
+    if (m_dataView) {
+        m_dataView.reset();
+        return;
+    }
+    const bool composite = m_channel >= 8;
+    const int index = composite ? m_channel - 8 : m_channel;
+    CRect r = m_plotRect;
+    r.left += 20;
+    r.top += 20;
+    ClientToScreen(&r);
+    auto view = std::make_unique<CDataView>();
+    if (!view->Create(this, r, m_sourceA, index, composite, 3))
+        return;
+    view->ShowWindow(SW_SHOW);
+    m_dataView = std::move(view);
+}
+
+LRESULT TPhasePlot::OnDataViewClosing(WPARAM, LPARAM)
+{
+    m_dataView.reset();
+    return 1;
+}
+
+// ---- Copies --------------------------------------------------------------------------------
+
+std::string TPhasePlot::BuildTextTable() const
+{
+    if (!m_sourceA)
+        return {};
+    std::string text = ";Freq(Hz)\tPhase (deg) ";
+    text += m_sourceA->GetUnitsLabel();
+    text += "\r\n";
+    for (int bin = m_visibleStart; bin < m_visibleEnd; ++bin) {
+        text += FormatPlotNumber("%6.6f", m_sourceA->GetBinFrequency(static_cast<UINT>(bin)));
+        text += '\t';
+        text += FormatPlotNumber("%f", m_sourceA->GetPhaseDegrees(bin));
+        if (m_sourceB) {
+            text += '\t';
+            text += FormatPlotNumber("%f", m_sourceB->GetPhaseDegrees(bin));
+        }
+        text += "\r\n";
+    }
+    return text;
+}
+
+void TPhasePlot::CopyDataToClipboard()
+{
+    if (!m_sourceA)
+        return;
+    CopyPlotTextToClipboard(this, BuildTextTable(), "Vesterin;Data;Phase;;",
+                            "Phase Plot - Insufficient memory to load clipboard", 0);
+}
+
+void TPhasePlot::OnCopyText() { CopyDataToClipboard(); }
+
+void TPhasePlot::CopyBitmap()
+{
+    if (m_toggle)
+        m_toggle->ShowWindow(SW_HIDE);
+    CopyPlotBitmapToClipboard(this, m_toolStripHeight);
+    if (m_toggle)
+        m_toggle->ShowWindow(SW_SHOW);
 }

@@ -1,40 +1,177 @@
-// The phase plot of an input or composite channel.
-//
-// Provisional: it keeps its records and its bound engines and shows or hides its tool strip;
-// it draws the plot's frame and the channel's caption, and no phase trace yet.
+// The phase plot of an input or composite channel: the phase of the averaged spectrum, in
+// degrees, against frequency. Source A fills the upper (or only) pane; with a second source B
+// a lower pane shows B. The window has no data of its own: it redraws from the engines
+// (SpectralData, owned by the frame) whenever the frame reports a block. Zooming, scrolling,
+// the Plot Top box, the tool-strip toggle and "Pull Cursor To Trace" write straight into the
+// frame's PhasePlotSettings record, so they persist with the configuration.
 //
 // Threads: user-interface thread only.
 #pragma once
 
 #include "plots/TChannelPlot.h"
 
+#include "platform/ui/Controls.h"
+#include "platform/ui/GdiObjects.h"
+
+#include <memory>
+#include <string>
+#include <vector>
+
+class CDataView;
+class CToolBtn;
 class SpectralData;
+class TLimitScroll;
 
 class TPhasePlot : public TChannelPlot<PhasePlotSettings> {
 public:
-    TPhasePlot() = default;
+    enum : UINT {
+        kZoomIn = 401, kZoomFull = 402, kZoom2xIn = 403, kZoom2xOut = 404, kOptions = 420, kTopEdit = 450,
+        kTopSpin = 451, kCopyText = 802, kViewDataValues = 804, kPullCursor = 870, kToggle = 1410,
+        kProperties = 1500, kHelp = 1501, kCopyBitmap = 1502, kCopyCursor = 1503, kScrollBarId = 1420,
+    };
+    static constexpr UINT kPlotOptionsCommand = 57768;
+    static constexpr int kNoColumn = -999;
 
-    // channel: the input channel 0 to 7, or 8 + the composite index.
+    struct Tick {
+        int offset = 0;
+        char label[12] = {};
+    };
+    struct ColumnEntry {
+        UINT bin = 0;
+        float frequency = 0.0f;
+    };
+
+    TPhasePlot();
+    ~TPhasePlot() override;
+
+    // channel: the input channel 0 to 7, or 8 + the composite index. The processing and
+    // marker records are kept as given; the window reads only the scaling record's frequency
+    // scale (a composite passes the record of the input channel its engines were built from).
     BOOL Create(LPCSTR title, DWORD style, const RECT* rect, ChannelProcessingSettings processing,
                 ChannelScalingSettings scaling, MarkerSettings markers, PhasePlotSettings* settings,
-                SpectralData* first, SpectralData* second, int channel);
+                SpectralData* sourceA, SpectralData* sourceB, int channel);
 
-    // Binds the engine (null unbinds); the word is kept as given.
-    void SetData(SpectralData* source, DWORD word);
+    // Replaces both sources and hands source A to an open value window.
+    void SetData(SpectralData* sourceA, SpectralData* sourceB);
+    void ShowToolbar(bool show);
+    virtual void SetFrequencyRange(float low, float high);
+    virtual void SetScalingSettings(ChannelScalingSettings scaling);
+    virtual void CopyDataToClipboard();
+    virtual void ScrollView(UINT code, UINT position);
+    virtual void FillRectIfVisible(CDC* dc, const RECT& rect, const RECT& update);
+    virtual void ReservedHook(int, int) {}
 
-    SpectralData* GetData() const { return m_first; }
-    SpectralData* GetSecondData() const { return m_second; }
+    void UpdateLayout() override;
+    void UpdateFrame(float time) override;
+    void DrawPlot(CDC* dc, bool full, const RECT& update) override;
+    void DrawBackground(CDC* dc, bool full, const RECT& update) override;
+    void RefreshSysColors() override;
+    bool CanCopy() override { return true; }
+    void GetSelectedSegment(float& start, float& end) override
+    {
+        start = 0.0f;
+        end = 0.0f;
+    }
+    bool IsFrequencyAxisVertical() const { return false; }
+
+    // The finished drag rectangle of a zoom.
+    void SetSelectionRect(const RECT& rect);
+    // Cursor read-outs and harmonic markers.
+    float PixelToXValue(int x, int y);
+    float PixelToYValue(int x, int y);
+    WORD GetHarmonicCount(int x, int y);
+    POINT GetHarmonicPoint(int k, int x, int y);
+    // With "Pull Cursor To Trace" on, moves point (client) onto the trace; false otherwise.
+    bool MoveCursorToTrace(POINT& point);
+
+    // The column map: frequency to column (kNoColumn when outside), column to frequency and bin.
+    int FrequencyToColumn(float frequency) const;
+    float ColumnFrequency(int x) const;
+    UINT ColumnBin(int x) const;
+    // The text table "Copy As Text" places.
+    std::string BuildTextTable() const;
+
+    SpectralData* GetData() const { return m_sourceA; }
+    SpectralData* GetSecondData() const { return m_sourceB; }
     int GetChannel() const { return m_channel; }
     const ChannelProcessingSettings& GetProcessing() const { return m_processing; }
+    int GetVisibleStart() const { return m_visibleStart; }
+    int GetVisibleEnd() const { return m_visibleEnd; }
+    const std::vector<Tick>& GetXTicks() const { return m_xTicks; }
+    const std::vector<Tick>& GetYTicks() const { return m_yTicks; }
+    const std::vector<ColumnEntry>& GetColumnMap() const { return m_columns; }
+    CDataView* GetDataView() const { return m_dataView.get(); }
+    CToolBtn* GetButton(UINT id) const;
+    CEdit* GetTopEdit() const { return m_topEdit.get(); }
+    CScrollBar* GetPlotScrollBar() const { return m_scroll.get(); }
+    bool IsSelectionMode() const { return m_selectionMode; }
 
 protected:
-    std::string PaneCaption() const override;
+    std::string PaneCaption() const override { return {}; }
     COLORREF PlotBackgroundColor() const override;
+    void OnPaint();
+    void OnSize(UINT nType, int cx, int cy);
+    void OnHScroll(UINT nSBCode, UINT nPos, CScrollBar* pScrollBar);
+    void OnVScroll(UINT nSBCode, UINT nPos, CScrollBar* pScrollBar);
+    void OnLButtonDown(UINT nFlags, CPoint point);
+    void OnLButtonUp(UINT nFlags, CPoint point);
+    void OnMouseMove(UINT nFlags, CPoint point);
+    void OnRButtonDown(UINT nFlags, CPoint point);
+    void OnRButtonUp(UINT nFlags, CPoint point);
+    LRESULT OnDataViewClosing(WPARAM wParam, LPARAM lParam);
+    void OnZoomIn();
+    void OnZoomFull();
+    void OnZoomIn2x();
+    void OnZoomOut2x();
+    void OnProperties();
+    void OnHelp();
+    void OnEditTop();
+    void OnCopyText();
+    void OnViewDataValues();
+    void OnPullCursor();
+    void OnToolbarToggle();
+    void CopyBitmap();
+    DECLARE_MESSAGE_MAP()
 
 private:
     using TPlotBase::Create; // the plot's own Create replaces the frame-window one
-    SpectralData* m_first = nullptr;
-    SpectralData* m_second = nullptr;
-    DWORD m_word = 0;
+    void CreateControls();
+    void LayoutToolbar();
+    void UpdateScrollRange();
+    void BuildColumnMap();
+    void BuildFrequencyTicks();
+    void BuildPhaseTicks();
+    void SetRangeFromBins();
+    void DrawTrace(CDC* dc, const CRect& pane, const RECT& update, SpectralData* source);
+    void DrawPane(CDC* dc, const CRect& pane, const RECT& update, SpectralData* source, bool frequencyAxis,
+                  bool titleFirst);
+    const CRect* PaneAt(CPoint point) const;
+    int PhaseToY(float phase, const CRect& pane) const;
+
+    std::unique_ptr<CDataView> m_dataView;
+    std::unique_ptr<CToolBtn> m_zoomInBtn, m_zoomFullBtn, m_zoom2xInBtn, m_zoom2xOutBtn, m_optionsBtn;
+    std::unique_ptr<CEdit> m_topEdit;
+    std::unique_ptr<TLimitScroll> m_topSpin;
+    std::unique_ptr<CButton> m_toggle;
+    // The horizontal scroll bar, the read-out font and the zoom drag: the window's own until
+    // the plot base provides them.
+    std::unique_ptr<CScrollBar> m_scroll;
+    CFont m_font;
+    int m_fontHeight = 14;
+    bool m_selectionMode = false;
+    bool m_dragging = false;
+    CPoint m_dragStart;
+    CPoint m_dragNow;
+
+    SpectralData* m_sourceA = nullptr;
+    SpectralData* m_sourceB = nullptr;
     int m_channel = 0;
+    int m_visibleStart = 0;
+    int m_visibleEnd = 0;
+    std::vector<Tick> m_xTicks;
+    std::vector<Tick> m_yTicks;
+    std::vector<ColumnEntry> m_columns;
+    bool m_initialising = false;
+    bool m_layingOut = false;
+    std::string m_title;
 };

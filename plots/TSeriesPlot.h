@@ -1,87 +1,290 @@
-// The time-series plot of an input channel: the channel's live sample buffer, or its wave
-// file, over a visible range of samples.
+// The time-series plot of an input channel: the samples of the channel against time, live
+// from its sample buffer (source mode 1) or from its wave file (source mode 0).
 //
-// Provisional: it keeps its bindings, its visible range (SetSelection, SaveView, RestoreView),
-// a whole-range selection (SelectAll) and the file position, autoscales the settings' Plot Top,
-// Range and Center from the visible samples, shows or hides its tool strip, and draws the
-// plot's frame with the channel's caption and the file-position line. It draws no trace yet
-// and has no tool-strip buttons.
+// The window reads everything through pointers into the frame's records and the channel's
+// objects (settings record, sample buffer, wave file, calibration) and owns only what it
+// derives for display: a column table (one entry per pixel column), the tick tables and the
+// point arrays of the drawn trace. Zooming, scrolling and the scale boxes write straight into
+// the settings record. The selected segment feeds the frame's edit, analysis, filter and
+// playback commands through WM_SERIES_SEGMENT_COMMAND; the frame acts on its own files.
+//
+// Drawing: a full paint draws the stored trace; a block update (UpdateFrame) rebuilds it,
+// erases the old one by redrawing it in the background colour and draws the new one, so a
+// block never repaints the window. The column extremes read from a wave file are kept until
+// the view, the pane or the data change (UpdateLayout), so repeated block updates of a long
+// file do not read the file again.
 //
 // Threads: user-interface thread only.
 #pragma once
 
 #include "plots/TSettingsPlot.h"
 
+#include "platform/ui/Controls.h"
+#include "platform/ui/GdiObjects.h"
+
+#include <memory>
+#include <string>
+#include <vector>
+
+class CDataView;
+class CToolBtn;
+class TLimitScroll;
 class TSampleBuffer;
 class TWaveFile;
+struct ChannelCalibration;
 
 class TSeriesPlot : public TSettingsPlot<TimeSeriesPlotSettings> {
 public:
-    TSeriesPlot() = default;
+    // Command and control ids of the window.
+    enum : UINT {
+        kZoomIn = 401, kZoomFull = 402, kZoom2xIn = 403, kZoom2xOut = 404,
+        kSelect = 410, kPlay = 411, kFilter = 412, kOptions = 420,
+        kTopEdit = 450, kTopSpin = 451, kRangeEdit = 452, kRangeSpin = 453, kCenterEdit = 454, kCenterSpin = 455,
+        kAutoscale = 480, kSelectAll = 800, kCut = 801, kMute = 803, kFilterMenu = 804, kPlayMenu = 805,
+        kRmsLevel = 806, kAverageSpectrum = 807, kSpectrogram = 808, kSurface = 809, kDtmf = 811, kRt60 = 812,
+        kAutoscaleMenu = 820, kCrestFactor = 821, kPullCursor = 870, kCopyWave = 902, kCopyText = 903,
+        kViewDataValues = 904, kHilbert = 905, kSchroeder = 906, kToggle = 1410, kProperties = 1500, kHelp = 1501,
+        kCopyBitmap = 1502, kCopyCursor = 1503, kScrollBarId = 1420,
+    };
+    static constexpr UINT kPlotOptionsCommand = 57768;
 
+    struct TimeTick {
+        int x = 0;
+        char label[12] = {};
+    };
+    struct AmpTick {
+        int y = 0;
+        char label[12] = {};
+    };
+    struct Column {
+        DWORD sample = 0;
+        float time = 0.0f;
+        float number = 0.0f;
+    };
+
+    TSeriesPlot();
+    ~TSeriesPlot() override;
+
+    // bufferB is a second source for the two-source display modes (no caller has one);
+    // reserved is 0.
     BOOL Create(LPCSTR title, DWORD style, const RECT* rect, TimeSeriesPlotSettings* settings,
-                TSampleBuffer* buffer, DWORD bufferWord, TWaveFile* file, DWORD fileWord, int channel);
+                TSampleBuffer* bufferA, TSampleBuffer* bufferB, TWaveFile* waveFile, DWORD reserved, int channel);
 
-    // The live source and its sample count (0: the buffer's own).
-    void SetBuffer(TSampleBuffer* buffer, DWORD count);
-    // The wave file drawn instead of the live buffer (null for none).
-    void SetRange(TWaveFile* file, DWORD word);
-    void SetChannelMode(UINT mode);
-    // Visible range in seconds, limited to the data's extent; nothing without a sample buffer
-    // or when end < start.
-    void SetSelection(float start, float end);
+    // Store only; the caller follows with UpdateLayout.
+    void SetBuffer(TSampleBuffer* bufferA, TSampleBuffer* bufferB);
+    void SetWaveFile(TWaveFile* waveFile, DWORD reserved);
+    void SetFileChannel(UINT slot);
+    // The frame's calibration record of the channel (text export and pull-cursor levels);
+    // without one the sample buffer's copy is used.
+    void SetCalibration(const ChannelCalibration* calibration);
+    // The visible range in seconds; only with buffer A and stop > start.
+    void SetTimeRange(float start, float stop);
     void SaveView();
     void RestoreView();
-    // Selects the whole visible range.
-    void SelectAll();
     void ShowTimePosition(float seconds);
-    // Plot Top, Range (logarithmic) or Center (linear) of the settings from the visible samples
-    // of the source: the file's channel slot (the channel mode) in file mode, else the buffer.
+    void ShowToolbar(bool show);
+    void SelectAll();
     void Autoscale();
     // Play (button, pop-up entry and the frame's Play commands): plays the selection through
-    // the frame when there is one.
+    // the frame; the button springs back when the frame does not play it.
     void OnPlaySegment();
-    // No play button is pressed yet, so there is nothing to release.
-    void ReleasePlayButton() {}
+    void ReleasePlayButton();
 
+    // Overrides of the plot base.
     void UpdateLayout() override;
-    void GetSelectedSegment(float& start, float& end) override;
-    bool CanCut() override { return m_hasSelection; }
-    bool CanCopy() override { return m_hasSelection; }
-    bool CanPlayOrFilter() override { return m_hasSelection; }
+    void UpdateFrame(float time) override;
     void DrawPlot(CDC* dc, bool full, const RECT& update) override;
+    void DrawBackground(CDC* dc, bool full, const RECT& update) override;
+    void GetSelectedSegment(float& start, float& end) override;
+    bool CanCut() override { return HasTimeSelection(); }
+    bool CanCopy() override { return HasTimeSelection(); }
+    bool CanPlayOrFilter() override { return HasTimeSelection(); }
+    void RefreshSysColors() override;
+    // Prints the plot laid out at the printer's resolution (the frame prepares the page).
+    void PrintPlot(CDC* dc, const PrintSettings* settings, bool selfScaled, WORD position) override;
+    // The layout and trace for a printer page inside the margins (inches) of `settings`.
+    virtual void ScaleForPrinter(CDC* dc, PrintSettings settings);
+    bool HasTimeSelection() const { return !m_selection.IsRectEmpty(); }
+    bool IsTimeView() const { return true; }
+    // The finished drag rectangle in selection mode (zoom or select).
+    void SetSelectionRect(const RECT& rect);
+    void ClearSelection();
+    // Cursor read-outs: time (ms in live mode) at x, amplitude at y.
+    float PixelToXValue(int x, int y);
+    float PixelToYValue(int x, int y);
+    // With "Pull Cursor To Trace" on, moves point (client) onto the trace; false otherwise.
+    bool MoveCursorToTrace(POINT& point);
+    virtual void ScrollView(UINT code, UINT position);
+    virtual void FillRectIfVisible(CDC* dc, const RECT& rect, const RECT& update);
+    virtual void ReservedHook() {}
 
-    TSampleBuffer* GetBuffer() const { return m_buffer; }
-    TWaveFile* GetWaveFile() const { return m_file; }
-    UINT GetChannelMode() const { return m_channelMode; }
+    // Conversions.
+    DWORD LastIndex() const;
+    DWORD TimeToSample(float seconds) const;
+    float ColumnToTime(int x) const;
+    int TimeToColumn(float seconds) const;
+    bool IsFileMode() const;
+
+    // State for the frame and tests.
+    TSampleBuffer* GetBuffer() const { return m_bufferA; }
+    TWaveFile* GetWaveFile() const { return m_waveFile; }
+    UINT GetFileChannel() const { return m_fileChannel; }
     int GetChannel() const { return m_channel; }
     DWORD GetViewStart() const { return m_viewStart; }
     DWORD GetViewEnd() const { return m_viewEnd; }
-    float GetTimePosition() const { return m_timePosition; }
+    float GetTimePosition() const { return m_positionTime; }
+    const std::vector<Column>& GetColumns() const { return m_columns; }
+    const std::vector<TimeTick>& GetTimeTicks() const { return m_timeTicks; }
+    const std::vector<AmpTick>& GetAmpTicks() const { return m_ampTicks; }
+    const std::vector<POINT>& GetTracePoints() const { return m_pointsA; }
+    const CRect& GetSelectionRect() const { return m_selection; }
+    bool IsSelectionMode() const { return m_selectionMode; }
+    CDataView* GetDataView() const { return m_dataView.get(); }
+    CToolBtn* GetButton(UINT id) const;
+    CEdit* GetEdit(UINT id) const;
+    CScrollBar* GetPlotScrollBar() const { return m_scroll.get(); }
+    std::string TimeAxisTitle() const;
+    std::string AmplitudeAxisTitle(bool secondPane) const;
+    std::string PaneCaptionText(int pane) const;
+    // Reads of the wave file made to build traces (tests and benchmarks).
+    unsigned long long GetFileReads() const { return m_fileReads; }
+    // The text table that "Copy as Text" puts on the clipboard.
+    std::string BuildTextTable() const;
 
 protected:
     std::string PaneCaption() const override;
     COLORREF PlotBackgroundColor() const override;
+    void OnPaint();
+    void OnSize(UINT nType, int cx, int cy);
+    void OnHScroll(UINT nSBCode, UINT nPos, CScrollBar* pScrollBar);
+    void OnVScroll(UINT nSBCode, UINT nPos, CScrollBar* pScrollBar);
+    void OnLButtonDown(UINT nFlags, CPoint point);
+    void OnLButtonUp(UINT nFlags, CPoint point);
+    void OnMouseMove(UINT nFlags, CPoint point);
+    void OnLButtonDblClk(UINT nFlags, CPoint point);
+    void OnRButtonDown(UINT nFlags, CPoint point);
+    void OnRButtonUp(UINT nFlags, CPoint point);
+    LRESULT OnDataViewClosing(WPARAM wParam, LPARAM lParam);
+    void OnZoomIn();
+    void OnZoomFull();
+    void OnZoomIn2x();
+    void OnZoomOut2x();
+    void OnSelectButton();
+    void OnFilter();
+    void OnProperties();
+    void OnHelp();
+    void OnEditTop();
+    void OnEditRange();
+    void OnEditCenter();
+    void OnAutoscaleCommand();
+    void OnSelectAll();
+    void OnCut();
+    void OnCopyWave();
+    void OnCopyText();
+    void OnCopyBitmap();
+    void OnMute();
+    void OnAverageSpectrum();
+    void OnSpectrogram();
+    void OnSurface();
+    void OnRt60();
+    void OnDtmf();
+    void OnRmsLevel();
+    void OnCrestFactor();
+    void OnHilbertEnvelope();
+    void OnSchroederIntegration();
+    void OnPullCursorToTrace();
+    void OnViewDataValues();
+    void OnToolbarToggle();
+    void OnUpdatePopupCommand(CCmdUI* pCmdUI);
+    DECLARE_MESSAGE_MAP()
 
 private:
     using TPlotBase::Create; // the plot's own Create replaces the frame-window one
-    // Samples (frames) of the file, or of the buffer when there is no file.
-    DWORD Extent() const;
-    DWORD SecondsToIndex(float seconds) const;
-    float IndexToSeconds(DWORD index) const;
+    struct ColumnExtremes {
+        float maximum = 0.0f;
+        float minimum = 0.0f;
+    };
 
-    TSampleBuffer* m_buffer = nullptr;
-    DWORD m_sampleCount = 0;
-    TWaveFile* m_file = nullptr;
-    DWORD m_fileWord = 0;
-    UINT m_channelMode = 0;
+    void CreateControls();
+    // Hands the value window the sources it lists, so it never reads one the frame replaced.
+    void UpdateDataViewSource();
+    void PlaceToolbarControls();
+    void ApplyToolbarVisibility(bool shown);
+    void PlaceSeriesScrollBar();
+    void UpdateScrollRange();
+    void BuildColumnTable();
+    void BuildTimeTicks();
+    void BuildAmplitudeTicks();
+    void AllocatePointArrays();
+    bool BuildTrace(const CRect& pane, std::vector<POINT>& points);
+    bool BuildXYTrace(const CRect& pane, std::vector<POINT>& points);
+    void DrawTrace(CDC* dc, const CRect& pane, const RECT& update, const std::vector<POINT>& points, COLORREF colour);
+    void DrawGrid(CDC* dc, const CRect& pane);
+    void DrawAxes(CDC* dc, const CRect& pane, int paneIndex, bool timeLabels);
+    void InvertBand(CDC* dc, int left, int right);
+    void InvertSelection(CDC* dc);
+    void InvertPositionLine(CDC* dc, float seconds);
+    void SendSegment(WPARAM action);
+    LRESULT SendToFrame(WPARAM action, float start, float end);
+    void WriteEdit(CEdit* edit, const char* format, float value);
+    float ReadEdit(CEdit* edit, int maxChars) const;
+    ChannelCalibration CalibrationOfA() const;
+    ChannelCalibration FrameCalibration() const;
+    float SampleScaled(DWORD index) const;
+    int ValueToY(float value, int h) const;
+    // The extremes of samples [first, end) of source A (file or buffer), with the RMS flag.
+    ColumnExtremes ReadExtremes(DWORD first, DWORD end);
+    std::vector<CRect> Panes() const;
+    CWnd* Frame() const;
+
+    std::string m_title;
+    TSampleBuffer* m_bufferA = nullptr;
+    TSampleBuffer* m_bufferB = nullptr;
+    TWaveFile* m_waveFile = nullptr;
+    UINT m_fileChannel = 0;
     int m_channel = 0;
+    const ChannelCalibration* m_calibration = nullptr;
+
+    std::unique_ptr<CToolBtn> m_selectBtn, m_playBtn, m_filterBtn, m_zoomInBtn, m_zoomFullBtn, m_zoom2xInBtn,
+        m_zoom2xOutBtn, m_optionsBtn, m_autoscaleBtn;
+    std::unique_ptr<CEdit> m_topEdit, m_rangeEdit, m_centerEdit;
+    std::unique_ptr<TLimitScroll> m_topSpin, m_rangeSpin, m_centerSpin;
+    std::unique_ptr<CButton> m_toggle;
+    // The horizontal scroll bar and the read-out font: the window's own until the plot base
+    // provides them.
+    std::unique_ptr<CScrollBar> m_scroll;
+    CFont m_font;
+    int m_fontHeight = 14;
+    // While printing: a font of an eighth of an inch at the printer's resolution.
+    CFont m_printFont;
+    int m_screenFontHeight = 14;
+
+    CRect m_selection;
+    CRect m_invertedSelection;
+    bool m_selectionMode = false;
+    // The drag that makes a selection: the window's own until the base's mouse handling lands.
+    bool m_dragging = false;
+    CPoint m_dragStart;
+    CPoint m_dragNow;
+
     DWORD m_viewStart = 0;
     DWORD m_viewEnd = 0;
     DWORD m_savedStart = 0;
     DWORD m_savedEnd = 0;
-    bool m_hasSelection = false;
-    DWORD m_selStart = 0;
-    DWORD m_selEnd = 0;
-    float m_timePosition = -1.0f;
+    bool m_creating = false;
+    bool m_inLayout = false;
+    float m_frameTime = 0.0f;
+    float m_positionTime = -999.9f;
+
+    std::vector<TimeTick> m_timeTicks;
+    std::vector<AmpTick> m_ampTicks;
+    std::vector<Column> m_columns;
+    size_t m_pointCapacity = 0;
+    std::vector<POINT> m_pointsA, m_pointsB, m_prevPointsA, m_prevPointsB;
+    std::unique_ptr<CDataView> m_dataView;
+
+    // Column extremes of the wave file for the current view and pane, and what they were read for.
+    std::vector<ColumnExtremes> m_extremes;
+    bool m_extremesValid = false;
+    unsigned long long m_fileReads = 0;
 };

@@ -29,9 +29,40 @@ constexpr UINT WM_DATAVIEW_CLOSING = 0x465;
 
 // A plot's Play button asks the frame to play its selection (sent; the result is TRUE when the
 // playback started, FALSE when the plot should release its button). lParam: PlaySegmentRequest*.
-constexpr UINT WM_PLAY_SEGMENT = 0x5A6;
+constexpr UINT WM_PLAY_SEGMENT = 0x8012;
 struct PlaySegmentRequest {
     int Channel = 0;     // input channel 0 to 7
     float Start = 0.0f;  // seconds
     float End = 0.0f;
+};
+
+// A time-series plot asks the frame to act on the segment selected in it (SendMessage;
+// wParam = a SeriesSegmentAction, lParam = SeriesSegmentRequest*). The frame makes the plot
+// active and runs the command on the channel's wave file. Returns 1 when the frame took the
+// request (for playback: when playback started), 0 when it refused.
+constexpr UINT WM_SERIES_SEGMENT_COMMAND = 0x8020;
+
+enum SeriesSegmentAction : WPARAM {
+    kSeriesSelectAll = 1,
+    kSeriesCut,
+    kSeriesCopyWave,
+    kSeriesMute,
+    kSeriesFilter,
+    kSeriesPlay,
+    kSeriesAverageSpectrum,
+    kSeriesSpectrogram,
+    kSeriesSurface,
+    kSeriesReverb,
+    kSeriesDtmf,
+    kSeriesRmsLevel,
+    kSeriesCrestFactor,
+    kSeriesHilbertEnvelope,
+    kSeriesSchroeder,
+    kSeriesSpectrumAtTime, // start = the time clicked
+};
+
+struct SeriesSegmentRequest {
+    int channel = 0;
+    float start = 0.0f; // seconds
+    float end = 0.0f;
 };

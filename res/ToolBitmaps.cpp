@@ -442,10 +442,94 @@ void SecondToolButtons()
     });
 }
 
+// ---- The plots' tool strips: 28 x 28.
+void PlotStripButtons()
+{
+    constexpr int S = 28;
+    auto btn = [&](const std::string& up, const std::string& down, const std::string& grey, const Glyph& g) {
+        Button(S, S, up, down, grey, g);
+    };
+    // A dashed bracket over a bit of trace: a time segment.
+    auto segment = [](Canvas& c) {
+        for (int x = 6; x < 22; x += 2) {
+            c.Set(x, 6, kBlack);
+            c.Set(x, 21, kBlack);
+        }
+        c.Fill(6, 6, 1, 16, kBlack);
+        c.Fill(21, 6, 1, 16, kBlack);
+        c.Line(8, 14, 11, 9, kBlue);
+        c.Line(11, 9, 15, 18, kBlue);
+        c.Line(15, 18, 19, 12, kBlue);
+    };
+    btn("SelectUp", "SelectDn", "SelectGry", segment);
+    auto play = [](Canvas& c) {
+        c.Triangle(10, 7, 10, 20, 20, 13, kGreen);
+        c.Line(10, 7, 20, 13, kBlack);
+        c.Line(10, 20, 20, 13, kBlack);
+        c.Line(10, 7, 10, 20, kBlack);
+    };
+    btn("SelectPlayUp", "SelectPlayDn", "SelectPlayGry", play);
+    // Held down while a segment plays: the stop symbol.
+    btn("SelectStopUp", "SelectStopDn", "", [](Canvas& c) {
+        c.Fill(9, 9, 10, 10, kRed);
+        c.Frame(9, 9, 10, 10, kBlack);
+    });
+    btn("SelectFilterUp", "SelectFilterDn", "SelectFilterGry", [](Canvas& c) {
+        c.Triangle(6, 7, 21, 7, 14, 15, kTeal);
+        c.Line(6, 7, 21, 7, kBlack);
+        c.Line(6, 7, 13, 15, kBlack);
+        c.Line(21, 7, 14, 15, kBlack);
+        c.Fill(13, 15, 2, 7, kBlack);
+    });
+    auto glass = [](Canvas& c, bool plus, bool minus) {
+        c.Circle(12, 12, 6, kBlack);
+        c.Line(16, 16, 21, 21, kBlack);
+        c.Line(17, 16, 22, 21, kBlack);
+        if (plus || minus)
+            c.Fill(9, 12, 7, 1, kBlack);
+        if (plus)
+            c.Fill(12, 9, 1, 7, kBlack);
+    };
+    btn("ZoomInUp", "ZoomInDn", "ZoomInGry", [glass](Canvas& c) { glass(c, true, false); });
+    btn("Zoom2XInUp", "Zoom2XInDn", "Zoom2XInGry", [glass](Canvas& c) {
+        glass(c, true, false);
+        c.Text(19, 4, "2", kBlack);
+    });
+    btn("Zoom2XOutUp", "Zoom2XOutDn", "Zoom2XOutGry", [glass](Canvas& c) {
+        glass(c, false, true);
+        c.Text(19, 4, "2", kBlack);
+    });
+    btn("ZoomFullUp", "ZoomFullDn", "ZoomFullGry", [](Canvas& c) {
+        c.Line(5, 13, 22, 13, kBlack);
+        c.Line(5, 13, 9, 9, kBlack);
+        c.Line(5, 13, 9, 17, kBlack);
+        c.Line(22, 13, 18, 9, kBlack);
+        c.Line(22, 13, 18, 17, kBlack);
+    });
+    btn("OptionsUp", "OptionsDn", "", [](Canvas& c) {
+        for (int k = 0; k < 3; ++k) {
+            c.Fill(6, 8 + k * 5, 16, 1, kBlack);
+            c.Fill(9 + k * 4, 6 + k * 5, 3, 5, kBlue);
+        }
+    });
+    btn("AutoScaleUp", "AutoScaleDn", "AutoGr", [](Canvas& c) {
+        c.Line(13, 4, 13, 23, kBlack);
+        c.Line(13, 4, 10, 7, kBlack);
+        c.Line(13, 4, 16, 7, kBlack);
+        c.Line(13, 23, 10, 20, kBlack);
+        c.Line(13, 23, 16, 20, kBlack);
+        c.Line(5, 14, 8, 9, kRed);
+        c.Line(8, 9, 11, 18, kRed);
+        c.Line(15, 10, 18, 17, kRed);
+        c.Line(18, 17, 22, 12, kRed);
+    });
+}
+
 } // namespace
 
 void RegisterToolBitmaps()
 {
     MainToolButtons();
     SecondToolButtons();
+    PlotStripButtons();
 }

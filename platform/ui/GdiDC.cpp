@@ -360,6 +360,15 @@ void FillDev(const Target& t, const QRect& dev, QRgb P, DWORD rop)
     const QRect phys = QRect(QPoint(PhysLo(dev.left(), t.ratio), PhysLo(dev.top(), t.ratio)),
                              QPoint(PhysLo(dev.right() + 1, t.ratio) - 1, PhysLo(dev.bottom() + 1, t.ratio) - 1))
                            .intersected(clip.box);
+    // A plain copy into a rectangular clip is a row fill: the common case of every background.
+    if (rop == PATCOPY && !clip.complex) {
+        const QRgb value = kOpaque | (P & 0xFFFFFF);
+        for (int py = phys.top(); py <= phys.bottom(); ++py) {
+            QRgb* row = reinterpret_cast<QRgb*>(t.img->scanLine(py));
+            std::fill(row + phys.left(), row + phys.right() + 1, value);
+        }
+        return;
+    }
     for (int py = phys.top(); py <= phys.bottom(); ++py) {
         QRgb* row = reinterpret_cast<QRgb*>(t.img->scanLine(py));
         for (int px = phys.left(); px <= phys.right(); ++px)
@@ -483,6 +492,28 @@ void LineDev(const Target& t, const PixClip& clip, QPoint a, QPoint b, const Dev
     const int dx = std::abs(b.x() - x), dy = -std::abs(b.y() - y);
     const int sx = x < b.x() ? 1 : -1, sy = y < b.y() ? 1 : -1;
     int err = dx + dy;
+    // Solid copy pens on unscaled pixels with a rectangular clip (traces, grids, axes): the
+    // same pixels as below, written straight into the image.
+    if (pattern.empty() && s.rop2 == R2_COPYPEN && t.ratio == 1 && !clip.complex) {
+        const QRgb value = kOpaque | (penColor & 0xFFFFFF);
+        uchar* bits = t.img->bits();
+        const qsizetype stride = t.img->bytesPerLine();
+        const QRect& box = clip.box;
+        while (!(x == b.x() && y == b.y())) {
+            if (x >= box.left() && x <= box.right() && y >= box.top() && y <= box.bottom())
+                reinterpret_cast<QRgb*>(bits + y * stride)[x] = value;
+            const int e2 = 2 * err;
+            if (e2 >= dy) {
+                err += dy;
+                x += sx;
+            }
+            if (e2 <= dx) {
+                err += dx;
+                y += sy;
+            }
+        }
+        return;
+    }
     while (!(x == b.x() && y == b.y())) {
         if (pattern.empty()) {
             PlotDev(t, clip, x, y, penColor, s.rop2);

@@ -106,7 +106,8 @@ protected:
         if (plot == nullptr)
             return nullptr;
         frame->MDIActivate(plot);
-        plot->SetSelection(start, end);
+        plot->SetTimeRange(start, end);
+        plot->UpdateLayout();
         plot->SelectAll();
         return plot;
     }

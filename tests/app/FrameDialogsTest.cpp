@@ -3,7 +3,7 @@
 
 #include "app/CAboutDialog.h"
 #include "app/CSetPathsDlg.h"
-#include "app/CToolBtn.h"
+#include "plots/CToolBtn.h"
 #include "platform/core/Profile.h"
 #include "res/resource.h"
 

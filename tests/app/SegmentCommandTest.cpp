@@ -3,7 +3,7 @@
 #include "FilesFrameFixture.h"
 
 #include "app/CStatusbar.h"
-#include "app/CToolBtn.h"
+#include "plots/CToolBtn.h"
 #include "app/CToolbar.h"
 #include "res/resource.h"
 #include "dsp/SpectralData.h"

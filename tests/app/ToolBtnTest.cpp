@@ -1,6 +1,6 @@
 // The tool button: its pictures and their colour mapping, the up, down and grey states, the
 // command it sends, and the tooltip driven by timers 201 and 202.
-#include "app/CToolBtn.h"
+#include "plots/CToolBtn.h"
 #include "app/CToolbar2.h"
 #include "platform/core/Resources.h"
 #include "platform/ui/GdiDC.h"

@@ -210,11 +210,18 @@ TEST_F(PlotWindows, ToolStripShowsAndHidesThroughTheSettings)
     EXPECT_EQ(p->GetPlotRect().top, client.top + 50);
 }
 
+namespace {
+// The base alone: the series and phase plots choose their own pane mode.
+class BarePlot : public TPlotBase {
+public:
+    BOOL Open(const RECT& r) { return CreatePlotWindow("Bare", WS_CHILD | WS_VISIBLE | WS_OVERLAPPEDWINDOW, &r); }
+};
+} // namespace
+
 TEST_F(PlotWindows, TwoPanesShareThePlotHeightAndAClientTooSmallKeepsTheLayout)
 {
-    TimeSeriesPlotSettings s;
-    TSeriesPlot* p = OpenSeries(s);
-    ASSERT_NE(p, nullptr);
+    auto* p = new BarePlot;
+    ASSERT_TRUE(p->Open(CRect(10, 10, 410, 310)));
     p->SetPaneMode(2);
     p->SetPaneMode(7); // ignored
     EXPECT_EQ(p->GetPaneMode(), 2);

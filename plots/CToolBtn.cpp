@@ -1,4 +1,4 @@
-#include "app/CToolBtn.h"
+#include "plots/CToolBtn.h"
 
 #include "platform/ui/GdiDC.h"
 #include "platform/ui/GdiWindowDC.h"

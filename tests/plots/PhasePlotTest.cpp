@@ -1,0 +1,253 @@
+// The phase plot: its ticks, panes, zoom limits, throttle, read-outs, the trace at known
+// pixels, the text copy and the value window.
+#include "PlotTestSupport.h"
+
+#include "records/PhasePlotSettings.h"
+#include "dsp/SpectralTestSupport.h"
+#include "platform/core/GlobalMemory.h"
+#include "platform/ui/Clipboard.h"
+#include "platform/ui/GdiWindowDC.h"
+#include "platform/ui/Menu.h"
+#include "plots/TPhasePlot.h"
+#include "utilities/CDataView.h"
+
+#include <cmath>
+#include <string>
+#include <vector>
+
+using namespace spectral_test;
+
+namespace {
+class PhasePlots : public PlotWindows {
+protected:
+    TPhasePlot* Open(SpectralData* a, SpectralData* b = nullptr, int channel = 0)
+    {
+        auto* p = new TPhasePlot;
+        CRect r(0, 0, 700, 420);
+        EXPECT_TRUE(p->Create("Phase - Crown", kStyle, &r, processing, scaling, markers, &settings, a, b, channel));
+        AfxPumpMessages();
+        return p;
+    }
+    // Every bin of the engine's averaged spectrum at the given phase (degrees).
+    static void SetPhase(SpectralData& d, double degrees)
+    {
+        float* c = d.GetComplexBuffer();
+        const double r = degrees * 3.14159265358979323846 / 180.0;
+        for (int k = 0; k < d.GetFftSize() / 2; ++k) {
+            c[2 * k] = static_cast<float>(std::cos(r));
+            c[2 * k + 1] = static_cast<float>(std::sin(r));
+        }
+    }
+    std::vector<std::string> Labels(const std::vector<TPhasePlot::Tick>& ticks)
+    {
+        std::vector<std::string> out;
+        for (const auto& t : ticks)
+            if (t.label[0])
+                out.push_back(t.label);
+        return out;
+    }
+
+    ChannelProcessingSettings processing = Processing(48000, 8192);
+    ChannelScalingSettings scaling = Scaling(1);
+    MarkerSettings markers;
+    PhasePlotSettings settings;
+    SpectralData engine{&processing, &scaling, false};
+    SpectralData second{&processing, &scaling, false};
+};
+} // namespace
+
+TEST_F(PhasePlots, PhaseTicksStepWithTheRange)
+{
+    TPhasePlot* p = Open(&engine);
+    EXPECT_EQ(Labels(p->GetYTicks()),
+              (std::vector<std::string>{"180.0", "135.0", "90.0", "45.0", "0.0", "-45.0", "-90.0", "-135.0", "-180.0"}));
+    settings.PlotTop = 90.0f;
+    settings.PlotRange = 90.0f;
+    p->UpdateLayout();
+    ASSERT_GE(p->GetYTicks().size(), 2u);
+    EXPECT_STREQ(p->GetYTicks()[1].label, "80.0");
+    settings.PlotRange = 0.5f;
+    p->UpdateLayout();
+    EXPECT_EQ(p->GetYTicks().size(), 6u); // 90.0 down to 89.5 in tenths
+}
+
+TEST_F(PhasePlots, FrequencyTicksOnLinearAndLogarithmicAxes)
+{
+    settings.StartFreq = 20.0f;
+    settings.StopFreq = 20000.0f;
+    TPhasePlot* p = Open(&engine);
+    // Linear: 1000 Hz steps; 20 kHz itself lies beyond the last column.
+    const auto& ticks = p->GetXTicks();
+    ASSERT_EQ(ticks.size(), 19u);
+    std::vector<std::string> labels = Labels(ticks);
+    ASSERT_FALSE(labels.empty());
+    EXPECT_EQ(labels.back(), "19.0k");
+
+    settings.StartFreq = 5.0f;
+    settings.StopFreq = 100.0f;
+    p->UpdateLayout();
+    ASSERT_GE(p->GetXTicks().size(), 2u);
+    EXPECT_EQ(Labels(p->GetXTicks()).front(), "20.00"); // span 95: two decimals, 20 Hz steps
+
+    p->SetScalingSettings(Scaling(1, 1));
+    settings.StartFreq = 20.0f;
+    settings.StopFreq = 20000.0f;
+    p->UpdateLayout();
+    // 20..90, 100..900, 1000..9000, 10000: 27 ticks, labels thinned to 30 pixels.
+    EXPECT_EQ(p->GetXTicks().size(), 27u);
+    int lastLabelled = 1 << 30;
+    for (auto it = p->GetXTicks().rbegin(); it != p->GetXTicks().rend(); ++it)
+        if (it->label[0]) {
+            EXPECT_LE(it->offset, lastLabelled - 30);
+            lastLabelled = it->offset;
+        }
+}
+
+TEST_F(PhasePlots, TwoSourcesMakeTwoPanes)
+{
+    TPhasePlot* one = Open(&engine);
+    EXPECT_EQ(one->GetPaneMode(), 1);
+    TPhasePlot* two = Open(&engine, &second);
+    EXPECT_EQ(two->GetPaneMode(), 2);
+    EXPECT_FALSE(two->GetPaneRectB().IsRectEmpty());
+    two->SetData(&engine, nullptr);
+    two->UpdateLayout();
+    EXPECT_EQ(two->GetPaneMode(), 1);
+}
+
+TEST_F(PhasePlots, ZoomStepsBelowEightBinsAndOutAtFullSpanDoNothing)
+{
+    TPhasePlot* p = Open(&engine);
+    p->SendMessage(WM_COMMAND, TPhasePlot::kZoomFull, 0);
+    const int start = p->GetVisibleStart(), end = p->GetVisibleEnd();
+    ASSERT_EQ(start, engine.GetFirstBin());
+    ASSERT_EQ(end, engine.GetLastBin());
+    p->SendMessage(WM_COMMAND, TPhasePlot::kZoom2xOut, 0);
+    EXPECT_EQ(p->GetVisibleStart(), start);
+    EXPECT_EQ(p->GetVisibleEnd(), end);
+    p->SendMessage(WM_COMMAND, TPhasePlot::kZoom2xIn, 0);
+    EXPECT_EQ(p->GetVisibleEnd() - p->GetVisibleStart(), (end - start) - 2 * ((end - start) / 4));
+    settings.StartFreq = engine.GetBinFrequency(100);
+    settings.StopFreq = engine.GetBinFrequency(107);
+    p->UpdateLayout();
+    ASSERT_EQ(p->GetVisibleEnd() - p->GetVisibleStart(), 7);
+    p->SendMessage(WM_COMMAND, TPhasePlot::kZoom2xIn, 0);
+    EXPECT_EQ(p->GetVisibleEnd() - p->GetVisibleStart(), 7);
+}
+
+TEST_F(PhasePlots, TheIntervalThrottleDrawsEveryFourthQuarterSecondBlock)
+{
+    settings.IntervalFlag = 1;
+    settings.IntervalSecs = 1.0f;
+    TPhasePlot* p = Open(&engine);
+    std::vector<float> drawn;
+    for (int i = 1; i <= 8; ++i) {
+        const float before = p->GetLastFrameTime();
+        p->UpdateFrame(0.25f * i);
+        if (p->GetLastFrameTime() != before)
+            drawn.push_back(p->GetLastFrameTime());
+    }
+    EXPECT_EQ(drawn, (std::vector<float>{1.0f, 2.0f}));
+    p->UpdateFrame(0.5f); // a new run
+    EXPECT_EQ(p->GetLastFrameTime(), 0.0f);
+}
+
+TEST_F(PhasePlots, TheTraceSitsAtItsPhaseAndPullCursorReadsIt)
+{
+    SetPhase(engine, 90.0);
+    settings.LineColor = RGB(0, 0, 0);
+    settings.BackgroundColor = RGB(255, 255, 255);
+    settings.GridXEnabled = settings.GridYEnabled = 0;
+    TPhasePlot* p = Open(&engine);
+    p->ClearHighlight();
+    const CRect pane = p->GetPlotRect();
+    const int h = pane.Height();
+    const int y = pane.bottom - static_cast<int>(std::lround(h * (90.0 - 180.0 + 360.0) / 360.0));
+    p->UpdateWindow();
+    AfxPumpMessages();
+    CClientDC dc(p);
+    const int x = pane.left + pane.Width() / 2;
+    EXPECT_EQ(dc.GetPixel(x, y), RGB(0, 0, 0));
+    EXPECT_EQ(dc.GetPixel(x, y - 20), RGB(255, 255, 255));
+
+    // Without the pull the read-out is the cursor's height; with it, the trace's phase.
+    EXPECT_NEAR(p->PixelToYValue(x, pane.bottom - h / 4), -90.0f, 360.0f / h + 1e-3f);
+    settings.GrabCursorFlag = 1;
+    EXPECT_NEAR(p->PixelToYValue(x, pane.bottom - h / 4), 90.0f, 1e-3f);
+    POINT pt{x, pane.top + 3};
+    ASSERT_TRUE(p->MoveCursorToTrace(pt));
+    EXPECT_EQ(pt.y, y);
+}
+
+TEST_F(PhasePlots, CopyAsTextHasAHeaderAndOneLinePerVisibleBin)
+{
+    SetPhase(engine, 45.0);
+    SetPhase(second, -30.0);
+    engine.SetUnitsLabel("Crown");
+    TPhasePlot* p = Open(&engine);
+    settings.StartFreq = engine.GetBinFrequency(10);
+    settings.StopFreq = engine.GetBinFrequency(20);
+    p->UpdateLayout();
+    ASSERT_EQ(p->GetVisibleStart(), 10);
+    ASSERT_EQ(p->GetVisibleEnd(), 20);
+    p->SendMessage(WM_COMMAND, TPhasePlot::kCopyText, 0);
+    ASSERT_TRUE(OpenClipboard(nullptr));
+    const char* text = static_cast<const char*>(GlobalLock(GetClipboardData(CF_TEXT)));
+    const std::string table = text ? text : "";
+    HANDLE link = GetClipboardData(RegisterClipboardFormatA("Link"));
+    ASSERT_NE(link, nullptr);
+    const std::string linkBytes(static_cast<const char*>(GlobalLock(link)), 21);
+    CloseClipboard();
+    EXPECT_EQ(linkBytes, std::string("Vesterin\0Data\0Phase\0\0", 21));
+    std::vector<std::string> lines;
+    for (std::size_t at = 0; at < table.size();) {
+        const std::size_t end = table.find("\r\n", at);
+        lines.push_back(table.substr(at, end - at));
+        at = end + 2;
+    }
+    ASSERT_EQ(lines.size(), 11u);
+    EXPECT_EQ(lines[0], ";Freq(Hz)\tPhase (deg) Crown");
+    char first[64];
+    std::snprintf(first, sizeof first, "%6.6f\t%f", engine.GetBinFrequency(10), engine.GetPhaseDegrees(10));
+    EXPECT_EQ(lines[1], first);
+
+    p->SetData(&engine, &second);
+    p->UpdateLayout();
+    const std::string both = p->BuildTextTable();
+    const std::string row = both.substr(both.find("\r\n") + 2);
+    EXPECT_EQ(std::count(row.begin(), row.begin() + static_cast<long>(row.find("\r\n")), '\t'), 2);
+}
+
+TEST_F(PhasePlots, ACompositeValueWindowTakesTheCompositeIndexAndLetter)
+{
+    TPhasePlot* p = Open(&engine, nullptr, 8 + 2);
+    p->SendMessage(WM_COMMAND, TPhasePlot::kViewDataValues, 0);
+    CDataView* view = p->GetDataView();
+    ASSERT_NE(view, nullptr);
+    EXPECT_EQ(view->GetChannel(), 2);
+    EXPECT_TRUE(view->IsComposite());
+    EXPECT_EQ(view->GetKind(), 3);
+    EXPECT_EQ(view->GetWindowTextString(), "Phase Data - Ch C");
+    EXPECT_EQ(view->GetSource(), &engine);
+    p->SetData(&second, nullptr);
+    EXPECT_EQ(view->GetSource(), &second);
+    view->SendMessage(WM_CLOSE);
+    EXPECT_EQ(p->GetDataView(), nullptr);
+}
+
+TEST_F(PhasePlots, RightClickOutsideThePanesOpensNoMenu)
+{
+    TPhasePlot* p = Open(&engine, &second);
+    int menus = 0;
+    auto previous = CMenu::SetPopupChooser([&](CMenu&) {
+        ++menus;
+        return 0u;
+    });
+    const CRect a = p->GetPaneRectA();
+    const CRect b = p->GetPaneRectB();
+    p->SendMessage(WM_RBUTTONDOWN, 0, MAKELPARAM(a.left + 5, a.bottom + (b.top - a.bottom) / 2));
+    EXPECT_EQ(menus, 0);
+    p->SendMessage(WM_RBUTTONDOWN, 0, MAKELPARAM(b.left + 5, b.top + 5));
+    EXPECT_EQ(menus, 1);
+    CMenu::SetPopupChooser(previous);
+}

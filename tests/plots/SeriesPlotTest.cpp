@@ -1,0 +1,598 @@
+// The time-series plot: its view of a buffer or file, zoom and scroll, scale boxes, the
+// traces it draws (checked at pixels), its block updates, text export, and the requests it
+// sends the frame.
+#include "PlotTestSupport.h"
+
+#include "records/ChannelCalibration.h"
+#include "records/TimeSeriesPlotSettings.h"
+#include "platform/core/GlobalMemory.h"
+#include "platform/ui/Clipboard.h"
+#include "platform/ui/GdiWindowDC.h"
+#include "platform/ui/Menu.h"
+#include "plots/CToolBtn.h"
+#include "plots/TSeriesPlot.h"
+#include "utilities/CDataView.h"
+#include "wave/TSampleBuffer.h"
+#include "wave/TWaveFile.h"
+
+#include <cmath>
+#include <cstring>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+namespace {
+
+// A frame that also records the segment requests of its time-series plots and can refuse them.
+class SeriesFrame : public RecordingFrame {
+public:
+    struct Request {
+        WPARAM action;
+        SeriesSegmentRequest request;
+    };
+    std::vector<Request> requests;
+    LRESULT answer = 0;
+    LRESULT OnSeriesRequest(WPARAM wParam, LPARAM lParam)
+    {
+        requests.push_back({wParam, *reinterpret_cast<const SeriesSegmentRequest*>(lParam)});
+        return answer;
+    }
+    DECLARE_MESSAGE_MAP()
+};
+
+std::string ClipboardText()
+{
+    std::string text;
+    if (!OpenClipboard(nullptr))
+        return text;
+    if (HANDLE h = GetClipboardData(CF_TEXT)) {
+        const char* p = static_cast<const char*>(GlobalLock(h));
+        if (p)
+            text = p;
+        GlobalUnlock(h);
+    }
+    CloseClipboard();
+    return text;
+}
+
+std::vector<char> ClipboardLink()
+{
+    std::vector<char> bytes;
+    if (!OpenClipboard(nullptr))
+        return bytes;
+    if (HANDLE h = GetClipboardData(RegisterClipboardFormatA("Link"))) {
+        const char* p = static_cast<const char*>(GlobalLock(h));
+        bytes.assign(p, p + GlobalSize(h));
+        GlobalUnlock(h);
+    }
+    CloseClipboard();
+    return bytes;
+}
+
+} // namespace
+
+BEGIN_MESSAGE_MAP(SeriesFrame, RecordingFrame)
+    ON_MESSAGE(WM_SERIES_SEGMENT_COMMAND, &SeriesFrame::OnSeriesRequest)
+END_MESSAGE_MAP()
+
+namespace {
+class SeriesPlots : public MdiFrameTest<SeriesFrame, 1000, 800> {
+protected:
+    static constexpr DWORD kStyle = WS_CHILD | WS_VISIBLE | WS_OVERLAPPEDWINDOW;
+    void SetUp() override
+    {
+        MdiFrameTest::SetUp();
+        settings.PlotTop = 100.0f;
+        settings.PlotCenter = 0.0f;
+        settings.StartTime = 0.0f;
+        settings.StopTime = 999999.9f;
+    }
+    void TearDown() override
+    {
+        if (file_)
+            file_.reset();
+        if (!dir_.empty())
+            std::filesystem::remove_all(dir_);
+        MdiFrameTest::TearDown();
+    }
+    TSeriesPlot* Open(TSampleBuffer* buffer, TWaveFile* file = nullptr)
+    {
+        auto* p = new TSeriesPlot;
+        CRect r(0, 0, 700, 420);
+        EXPECT_TRUE(p->Create("Time Series - Crown", kStyle, &r, &settings, buffer, nullptr, file, 0, 0));
+        p->UpdateLayout();
+        AfxPumpMessages();
+        return p;
+    }
+    // A wave in memory of `frames` frames at `rate`, shown in file mode.
+    TWaveFile* MakeFile(DWORD frames, DWORD rate)
+    {
+        dir_ = std::filesystem::temp_directory_path() / "durnex-series-plot";
+        std::filesystem::create_directories(dir_);
+        file_ = std::make_unique<TWaveFile>(frames, TPcmFormat(rate, 1, 2), dir_.string());
+        EXPECT_FALSE(file_->IsError());
+        for (DWORD i = 0; i < frames; ++i)
+            EXPECT_TRUE(file_->SetSample(0, i, 0));
+        file_->ClearCalibration(); // as the frame leaves an uncalibrated channel's file
+        settings.TimeSeriesDataSource = 0;
+        return file_.get();
+    }
+    static COLORREF Pixel(CWnd* w, int x, int y)
+    {
+        w->UpdateWindow();
+        AfxPumpMessages();
+        CClientDC dc(w);
+        return dc.GetPixel(x, y);
+    }
+    // The pane rows (from the top) where the trace shows in column x.
+    static std::vector<int> TraceRows(TSeriesPlot* p, int x, COLORREF colour)
+    {
+        std::vector<int> rows;
+        const CRect pane = p->GetPaneRectA();
+        p->UpdateWindow();
+        AfxPumpMessages();
+        CClientDC dc(p);
+        for (int y = pane.top; y < pane.bottom; ++y)
+            if (dc.GetPixel(x, y) == colour)
+                rows.push_back(y);
+        return rows;
+    }
+
+    TimeSeriesPlotSettings settings;
+    TSampleBuffer buffer{4000, TPcmFormat(4000, 1, 2), 1, false};
+    std::filesystem::path dir_;
+    std::unique_ptr<TWaveFile> file_;
+};
+} // namespace
+
+// ---- View and selection ----------------------------------------------------------------------
+
+TEST_F(SeriesPlots, SecondsBecomeSamplesWithinTheSourceAndBadRangesChangeNothing)
+{
+    TSeriesPlot* p = Open(&buffer);
+    EXPECT_EQ(p->GetViewStart(), 0u);
+    EXPECT_EQ(p->GetViewEnd(), 4000u);
+    p->SetTimeRange(0.25f, 0.5f);
+    EXPECT_EQ(p->GetViewStart(), 1000u);
+    EXPECT_EQ(p->GetViewEnd(), 2000u);
+    p->SetTimeRange(0.5f, 0.25f); // reversed: ignored
+    EXPECT_EQ(p->GetViewStart(), 1000u);
+    p->SetTimeRange(5.0f, 6.0f); // beyond the data: start 0, end the last
+    EXPECT_EQ(p->GetViewStart(), 0u);
+    EXPECT_EQ(p->GetViewEnd(), 4000u);
+
+    p->SetTimeRange(0.1f, 0.2f);
+    p->SaveView();
+    p->SetTimeRange(0.0f, 1.0f);
+    p->RestoreView();
+    EXPECT_EQ(p->GetViewStart(), 400u);
+    EXPECT_EQ(p->GetViewEnd(), 800u);
+}
+
+// Select All covers every sample of the view, the last one included, so a cut or a filter of
+// "everything" leaves nothing behind.
+TEST_F(SeriesPlots, SelectAllOfAFileCoversItToItsLastSample)
+{
+    TWaveFile* file = MakeFile(16000, 8000);
+    TSeriesPlot* p = Open(&buffer, file);
+    EXPECT_FALSE(p->CanCut());
+    p->SelectAll();
+    ASSERT_TRUE(p->CanPlayOrFilter());
+    EXPECT_FALSE(p->GetButton(TSeriesPlot::kPlay)->IsDisabled());
+    float a = -1.0f, b = -1.0f;
+    p->GetSelectedSegment(a, b);
+    EXPECT_FLOAT_EQ(a, 0.0f);
+    EXPECT_FLOAT_EQ(b, 2.0f);
+    EXPECT_EQ(file->SecondsToFrames(b), 16000u);
+
+    // A part of the file: the selection is that part, seconds back as given.
+    p->SetTimeRange(0.5f, 1.5f);
+    p->UpdateLayout();
+    p->SelectAll();
+    p->GetSelectedSegment(a, b);
+    EXPECT_FLOAT_EQ(a, 0.5f);
+    EXPECT_FLOAT_EQ(b, 1.5f);
+
+    // Any new layout drops the selection and greys Play and Filter.
+    p->UpdateLayout();
+    EXPECT_FALSE(p->CanCopy());
+    EXPECT_TRUE(p->GetButton(TSeriesPlot::kPlay)->IsDisabled());
+    p->GetSelectedSegment(a, b);
+    EXPECT_EQ(a, 0.0f);
+    EXPECT_EQ(b, 0.0f);
+}
+
+TEST_F(SeriesPlots, ADragInSelectModeSelectsAndInvertsTheBand)
+{
+    TWaveFile* file = MakeFile(8000, 4000);
+    TSeriesPlot* p = Open(&buffer, file);
+    const CRect pane = p->GetPaneRectA();
+    const int y = pane.top + 5; // above any trace of a silent file
+    const COLORREF before = Pixel(p, pane.left + 60, y);
+    p->SendMessage(WM_COMMAND, TSeriesPlot::kSelect, 0);
+    ASSERT_TRUE(p->IsSelectionMode());
+    p->SendMessage(WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(pane.left + 50, pane.top + 20));
+    p->SendMessage(WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(pane.left + 100, pane.top + 30));
+    p->SendMessage(WM_LBUTTONUP, 0, MAKELPARAM(pane.left + 100, pane.top + 30));
+    EXPECT_FALSE(p->IsSelectionMode());
+    ASSERT_TRUE(p->CanPlayOrFilter());
+    float a = 0.0f, b = 0.0f;
+    p->GetSelectedSegment(a, b);
+    const float perColumn = 2.0f / pane.Width();
+    EXPECT_NEAR(a, 50 * perColumn, 1e-4);
+    EXPECT_NEAR(b, 100 * perColumn, 1e-4);
+    EXPECT_EQ(Pixel(p, pane.left + 60, y), before ^ 0xFFFFFF);
+    EXPECT_EQ(Pixel(p, pane.left + 120, y), before);
+    p->SendMessage(WM_COMMAND, TSeriesPlot::kZoom2xIn, 0); // a view command clears it
+    EXPECT_FALSE(p->CanPlayOrFilter());
+    EXPECT_EQ(Pixel(p, pane.left + 60, y), before);
+}
+
+// ---- Zoom and scroll -------------------------------------------------------------------------
+
+TEST_F(SeriesPlots, ZoomCommandsKeepTheirLimits)
+{
+    // At 1024 samples per second these sample times are exact in binary.
+    TSampleBuffer exact(4096, TPcmFormat(1024, 1, 2), 1, false);
+    TSeriesPlot* p = Open(&exact);
+    p->SetTimeRange(10.0f / 1024, 110.0f / 1024); // start 10, span 100
+    p->UpdateLayout();
+    ASSERT_EQ(p->GetViewStart(), 10u);
+    ASSERT_EQ(p->GetViewEnd(), 110u);
+    p->SendMessage(WM_COMMAND, TSeriesPlot::kZoom2xOut, 0);
+    EXPECT_EQ(p->GetViewStart(), 0u);
+    EXPECT_EQ(p->GetViewEnd(), 135u);
+
+    p->SetTimeRange(0.0f, 19.0f / 1024);
+    p->UpdateLayout();
+    p->SendMessage(WM_COMMAND, TSeriesPlot::kZoom2xIn, 0); // 19 samples: no further
+    EXPECT_EQ(p->GetViewEnd() - p->GetViewStart(), 19u);
+
+    // A drag-zoom narrower than 20 samples keeps zoom mode and the view.
+    p->SendMessage(WM_COMMAND, TSeriesPlot::kZoomFull, 0);
+    ASSERT_EQ(p->GetViewEnd(), 4096u);
+    p->SendMessage(WM_COMMAND, TSeriesPlot::kZoomIn, 0);
+    const CRect pane = p->GetPaneRectA();
+    p->SetSelectionRect(CRect(pane.left + 10, pane.top, pane.left + 11, pane.bottom));
+    EXPECT_TRUE(p->GetButton(TSeriesPlot::kZoomIn)->IsPressed());
+    EXPECT_EQ(p->GetViewEnd(), 4096u);
+    p->SetSelectionRect(CRect(pane.left + 100, pane.top, pane.left + 200, pane.bottom));
+    EXPECT_FALSE(p->GetButton(TSeriesPlot::kZoomIn)->IsPressed());
+    EXPECT_LT(p->GetViewEnd() - p->GetViewStart(), 4096u);
+    EXPECT_TRUE(p->GetPlotScrollBar()->IsWindowVisible());
+}
+
+TEST_F(SeriesPlots, ThumbTrackingMovesOnlySourcesBelowAMillionSamples)
+{
+    TWaveFile* file = MakeFile(1000000, 4000);
+    TSeriesPlot* p = Open(&buffer, file);
+    p->SetTimeRange(0.0f, 10.0f);
+    p->UpdateLayout();
+    p->ScrollView(SB_THUMBTRACK, 5000);
+    EXPECT_EQ(p->GetViewStart(), 0u);
+    p->ScrollView(SB_THUMBPOSITION, 5000);
+    EXPECT_EQ(p->GetViewStart(), (1000000u - 40000u) / 2);
+    EXPECT_EQ(p->GetViewEnd() - p->GetViewStart(), 40000u);
+    p->ScrollView(SB_THUMBPOSITION, 10000); // to the end, never past it
+    EXPECT_EQ(p->GetViewEnd(), 1000000u);
+}
+
+// ---- Scale boxes ---------------------------------------------------------------------------
+
+TEST_F(SeriesPlots, ScaleBoxesKeepTopAboveCenterAndRangeAtLeastATenth)
+{
+    settings.PlotCenter = 20.0f;
+    TSeriesPlot* p = Open(&buffer);
+    p->GetEdit(TSeriesPlot::kTopEdit)->SetWindowText("10");
+    EXPECT_FLOAT_EQ(settings.PlotTop, 10.0f);
+    EXPECT_FLOAT_EQ(settings.PlotCenter, 0.0f);
+    EXPECT_EQ(p->GetEdit(TSeriesPlot::kCenterEdit)->GetWindowTextString(), "0.000000");
+
+    // A centre typed at or above a negative top lifts the top just above it, not below.
+    settings.PlotTop = -20.0f;
+    p->GetEdit(TSeriesPlot::kCenterEdit)->SetWindowText("-10");
+    EXPECT_FLOAT_EQ(settings.PlotCenter, -10.0f);
+    EXPECT_FLOAT_EQ(settings.PlotTop, -9.0f);
+
+    settings.AmpScaleType = 1;
+    p->UpdateLayout();
+    p->GetEdit(TSeriesPlot::kRangeEdit)->SetWindowText("0.05");
+    EXPECT_FLOAT_EQ(settings.PlotRange, 0.1f);
+    EXPECT_EQ(p->GetEdit(TSeriesPlot::kRangeEdit)->GetWindowTextString(), "0.1");
+}
+
+// ---- Traces at known pixels ------------------------------------------------------------------
+
+// More samples than columns: every column is a min-max stroke, so a single sample of a long
+// view still shows.
+TEST_F(SeriesPlots, ADecimatedViewStillShowsASingleSampleSpike)
+{
+    TWaveFile* file = MakeFile(400000, 4000);
+    EXPECT_TRUE(file->SetSample(32767, 123457, 0)); // one full-scale sample
+    settings.BackgroundColor = RGB(255, 255, 255);
+    settings.LineColor = RGB(255, 0, 0);
+    settings.GridXEnabled = settings.GridYEnabled = 0;
+    TSeriesPlot* p = Open(&buffer, file);
+    p->ClearHighlight();
+    const CRect pane = p->GetPaneRectA();
+    const int h = pane.Height();
+    // The column holding sample 123457 reaches the top clamp (100 % on a 100 % top).
+    const int column = p->TimeToColumn(file->FramesToSeconds(123457));
+    ASSERT_GE(column, 0);
+    const std::vector<int> rows = TraceRows(p, pane.left + column, RGB(255, 0, 0));
+    ASSERT_FALSE(rows.empty());
+    EXPECT_LE(rows.front(), pane.bottom - (h - 1));
+    // Silence elsewhere: the mid line only.
+    const std::vector<int> quiet = TraceRows(p, pane.left + column + 40, RGB(255, 0, 0));
+    ASSERT_EQ(quiet.size(), 1u);
+    EXPECT_EQ(quiet.front(), pane.bottom - h / 2);
+}
+
+TEST_F(SeriesPlots, FewerSamplesThanColumnsDrawOnePointPerSampleAtItsLevel)
+{
+    TSampleBuffer small(100, TPcmFormat(4000, 1, 2), 1, false);
+    for (DWORD i = 0; i < 100; ++i)
+        small.SetSample(i, 16384); // half of full scale: 50 %
+    settings.LineColor = RGB(0, 0, 255);
+    settings.GridXEnabled = settings.GridYEnabled = 0;
+    TSeriesPlot* p = Open(&small);
+    p->ClearHighlight();
+    // One point per sample, and the last column again so the trace reaches the right edge.
+    const std::vector<POINT>& points = p->GetTracePoints();
+    ASSERT_EQ(points.size(), 101u);
+    EXPECT_EQ(points[100].y, points[99].y);
+    EXPECT_EQ(points[100].x, p->GetPaneRectA().right - 1);
+    const CRect pane = p->GetPaneRectA();
+    const int h = pane.Height();
+    const int expected = pane.bottom - static_cast<int>(std::trunc(h / 2.0 + (50.0 * h / 2.0) / 100.0));
+    EXPECT_EQ(TraceRows(p, pane.left + pane.Width() / 2, RGB(0, 0, 255)), std::vector<int>{expected});
+}
+
+TEST_F(SeriesPlots, CenterAtOrAboveTopIsPutOneBelowIt)
+{
+    settings.PlotTop = 50.0f;
+    settings.PlotCenter = 50.0f;
+    TSeriesPlot* p = Open(&buffer);
+    (void)p;
+    EXPECT_FLOAT_EQ(settings.PlotCenter, 49.0f);
+}
+
+// ---- Block updates ---------------------------------------------------------------------------
+
+TEST_F(SeriesPlots, BlockUpdatesOfAFileReuseTheColumnsReadOnce)
+{
+    TWaveFile* file = MakeFile(200000, 4000);
+    TSeriesPlot* p = Open(&buffer, file);
+    const auto afterLayout = p->GetFileReads();
+    ASSERT_GT(afterLayout, 0u);
+    for (int i = 1; i <= 5; ++i)
+        p->UpdateFrame(0.1f * i);
+    EXPECT_EQ(p->GetFileReads(), afterLayout);
+    p->UpdateLayout(); // the data may have changed: read again
+    EXPECT_GT(p->GetFileReads(), afterLayout);
+}
+
+TEST_F(SeriesPlots, TheIntervalThrottleRestartsWhenTimeGoesBack)
+{
+    settings.IntervalFlag = 1;
+    settings.IntervalSecs = 1.0f;
+    TSeriesPlot* p = Open(&buffer);
+    p->UpdateFrame(1.0f);
+    EXPECT_FLOAT_EQ(p->GetLastFrameTime(), 1.0f);
+    p->UpdateFrame(1.5f); // too soon
+    EXPECT_FLOAT_EQ(p->GetLastFrameTime(), 1.0f);
+    p->UpdateFrame(0.5f); // a new run: skipped, throttle from 0
+    EXPECT_FLOAT_EQ(p->GetLastFrameTime(), 0.0f);
+    p->UpdateFrame(1.0f);
+    EXPECT_FLOAT_EQ(p->GetLastFrameTime(), 1.0f);
+}
+
+// ---- Axes ------------------------------------------------------------------------------------
+
+TEST_F(SeriesPlots, AxisTitlesFollowTheSpanAndTheCalibration)
+{
+    TSampleBuffer longer(10000, TPcmFormat(4000, 1, 2), 1, false);
+    TSeriesPlot* p = Open(&longer);
+    p->SetTimeRange(0.0f, 1.5f);
+    p->UpdateLayout();
+    EXPECT_EQ(p->TimeAxisTitle(), "Time (milliseconds)");
+    p->SetTimeRange(0.0f, 2.5f);
+    p->UpdateLayout();
+    EXPECT_EQ(p->TimeAxisTitle(), "Time (seconds)");
+    EXPECT_EQ(p->AmplitudeAxisTitle(false), "Percent Full Scale");
+
+    ChannelCalibration cal(0);
+    cal.IsEnabled = 1;
+    cal.RefUnits = kUnitVelocity;
+    longer.SetScaling(&cal);
+    EXPECT_EQ(p->AmplitudeAxisTitle(false), "Velocity (in/sec)");
+    EXPECT_EQ(p->AmplitudeAxisTitle(true), "Velocity (in/sec)");
+    settings.AmpScaleType = 1;
+    EXPECT_EQ(p->AmplitudeAxisTitle(false), "Velocity (in/sec dB)");
+}
+
+TEST_F(SeriesPlots, TimeTicksFallOnRoundSecondsWithinTheView)
+{
+    TSampleBuffer longer(40000, TPcmFormat(4000, 1, 2), 1, false);
+    settings.TimeSeriesDataSource = 1;
+    TSeriesPlot* p = Open(&longer);
+    // 10 s: one-second steps, 1..10 on columns, 0 itself left out.
+    const auto& ticks = p->GetTimeTicks();
+    ASSERT_GE(ticks.size(), 8u);
+    EXPECT_STREQ(ticks.front().label, "1.000");
+    EXPECT_EQ(ticks.front().x, p->TimeToColumn(1.0f));
+}
+
+// ---- Text export -----------------------------------------------------------------------------
+
+TEST_F(SeriesPlots, CopyAsTextListsTheSelectionInMillisecondsAndPercent)
+{
+    TWaveFile* file = MakeFile(4000, 4000);
+    EXPECT_TRUE(file->SetSample(16384, 2000, 0)); // 16384 of a full scale of 32767.5: 50.001526 %
+    TSeriesPlot* p = Open(&buffer, file);
+    p->SetTimeRange(0.5f, 0.50075f); // samples 2000..2003: three samples when all selected
+    p->UpdateLayout();
+    p->SelectAll();
+    p->SendMessage(WM_COMMAND, TSeriesPlot::kCopyText, 0);
+    const std::string text = ClipboardText();
+    EXPECT_EQ(text, "500.000000\t50.001526\r\n500.250000\t0.000000\r\n500.500000\t0.000000\r\n");
+    const std::vector<char> link = ClipboardLink();
+    ASSERT_EQ(link.size(), 128u);
+    EXPECT_EQ(std::string(link.data(), 26), std::string("QorinDT\0Data\0Time Series\0\0", 26));
+
+    // In dB, silence is the no-level value as a single-precision number.
+    settings.AmpScaleType = 1;
+    EXPECT_NE(p->BuildTextTable().find("500.250000\t-999.900024\r\n"), std::string::npos);
+}
+
+// Rows are as wide as their numbers: a calibrated value of 1e30 units does not run into the
+// next row or past the end of the table.
+TEST_F(SeriesPlots, TextRowsGrowWithTheirNumbers)
+{
+    TSampleBuffer big(3, TPcmFormat(4000, 1, 2), 1, false);
+    ChannelCalibration cal(0);
+    cal.IsEnabled = 1;
+    cal.CalRatio = 1e30f;
+    big.SetScaling(&cal);
+    big.SetSample(0, 32767);
+    big.SetSample(1, -32767);
+    TSeriesPlot* p = Open(&big);
+    const std::string text = p->BuildTextTable();
+    std::vector<std::string> rows;
+    for (std::size_t at = 0; at < text.size();) {
+        const std::size_t end = text.find("\r\n", at);
+        ASSERT_NE(end, std::string::npos);
+        rows.push_back(text.substr(at, end - at));
+        at = end + 2;
+    }
+    ASSERT_EQ(rows.size(), 3u);
+    EXPECT_GT(rows[0].size(), 40u);
+    char expected[128];
+    std::snprintf(expected, sizeof expected, "0.000000\t%f", static_cast<float>(big.GetSample(0, true)));
+    EXPECT_EQ(rows[0], expected);
+    EXPECT_EQ(rows[2], "0.500000\t0.000000");
+}
+
+// ---- Commands to the frame -------------------------------------------------------------------
+
+TEST_F(SeriesPlots, SegmentCommandsReachTheFrameAndARefusedPlaySpringsBack)
+{
+    TWaveFile* file = MakeFile(8000, 4000);
+    TSeriesPlot* p = Open(&buffer, file);
+    p->SelectAll();
+    p->SendMessage(WM_COMMAND, TSeriesPlot::kMute, 0);
+    ASSERT_EQ(frame->requests.size(), 1u);
+    EXPECT_EQ(frame->requests[0].action, static_cast<WPARAM>(kSeriesMute));
+    EXPECT_EQ(frame->requests[0].request.channel, 0);
+    EXPECT_FLOAT_EQ(frame->requests[0].request.end, 2.0f);
+
+    frame->answer = 0;
+    p->SendMessage(WM_COMMAND, TSeriesPlot::kPlay, 0);
+    EXPECT_EQ(frame->requests.back().action, static_cast<WPARAM>(kSeriesPlay));
+    EXPECT_FALSE(p->GetButton(TSeriesPlot::kPlay)->IsPressed());
+    frame->answer = 1;
+    p->SendMessage(WM_COMMAND, TSeriesPlot::kPlay, 0);
+    EXPECT_TRUE(p->GetButton(TSeriesPlot::kPlay)->IsPressed());
+    p->ReleasePlayButton();
+    EXPECT_FALSE(p->GetButton(TSeriesPlot::kPlay)->IsPressed());
+
+    // A double click asks for the spectrum at the clicked time.
+    const CRect pane = p->GetPaneRectA();
+    p->SendMessage(WM_LBUTTONDBLCLK, 0, MAKELPARAM(pane.left + pane.Width() / 2, pane.top + 10));
+    EXPECT_EQ(frame->requests.back().action, static_cast<WPARAM>(kSeriesSpectrumAtTime));
+    EXPECT_NEAR(frame->requests.back().request.start, 1.0f, 2.0f / pane.Width());
+}
+
+TEST_F(SeriesPlots, ThePopUpMenuOpensOnlyInThePaneWithSelectionItemsGreyedWithout)
+{
+    TWaveFile* file = MakeFile(8000, 4000);
+    TSeriesPlot* p = Open(&buffer, file);
+    std::vector<MenuItemInfo> shown;
+    int menus = 0;
+    auto previous = CMenu::SetPopupChooser([&](CMenu& m) {
+        ++menus;
+        shown = GetMenuItems(m.GetSafeHmenu());
+        return 0u;
+    });
+    p->SendMessage(WM_RBUTTONDOWN, 0, MAKELPARAM(2, 2));
+    EXPECT_EQ(menus, 0);
+    const CRect pane = p->GetPaneRectA();
+    p->SendMessage(WM_RBUTTONDOWN, 0, MAKELPARAM(pane.left + 10, pane.top + 10));
+    ASSERT_EQ(menus, 1);
+    auto flagsOf = [&](UINT id) {
+        for (const MenuItemInfo& i : shown)
+            if (i.id == id)
+                return i.flags;
+        return 0xFFFFFFFFu;
+    };
+    EXPECT_TRUE(flagsOf(TSeriesPlot::kCut) & MF_GRAYED);
+    EXPECT_FALSE(flagsOf(TSeriesPlot::kCopyBitmap) & MF_GRAYED);
+    EXPECT_FALSE(flagsOf(TSeriesPlot::kSelectAll) & MF_GRAYED);
+    p->SelectAll();
+    p->SendMessage(WM_RBUTTONDOWN, 0, MAKELPARAM(pane.left + 10, pane.top + 10));
+    EXPECT_FALSE(flagsOf(TSeriesPlot::kCut) & MF_GRAYED);
+    EXPECT_FALSE(flagsOf(TSeriesPlot::kSchroeder) & MF_GRAYED);
+    CMenu::SetPopupChooser(previous);
+}
+
+TEST_F(SeriesPlots, TheValueWindowTogglesAndGoesWhenItClosesItself)
+{
+    buffer.SetSample(0, 16384);
+    TSeriesPlot* p = Open(&buffer);
+    p->SendMessage(WM_COMMAND, TSeriesPlot::kViewDataValues, 0);
+    CDataView* view = p->GetDataView();
+    ASSERT_NE(view, nullptr);
+    EXPECT_EQ(view->GetKind(), 1);
+    EXPECT_EQ(view->GetWindowTextString(), "Time Series - Ch 0");
+    EXPECT_EQ(view->CellText(1, 0), "0.000000");
+    EXPECT_EQ(view->CellText(1, 1), "50.001526"); // 16384 of 32767.5
+    EXPECT_EQ(view->ItemCount(), 4001);
+    // The frame replaces the channel's buffer (as the envelope and integration commands do):
+    // the open window lists the new one, never the freed one.
+    {
+        auto replacement = std::make_unique<TSampleBuffer>(10, TPcmFormat(4000, 1, 2), 1, false);
+        replacement->SetSample(0, -16384);
+        p->SetBuffer(replacement.get(), nullptr);
+        EXPECT_EQ(view->CellText(1, 1), "-50.001526");
+        EXPECT_EQ(view->ItemCount(), 11);
+        p->SetBuffer(&buffer, nullptr);
+    }
+    view->SendMessage(WM_CLOSE);
+    EXPECT_EQ(p->GetDataView(), nullptr);
+    p->SendMessage(WM_COMMAND, TSeriesPlot::kViewDataValues, 0);
+    ASSERT_NE(p->GetDataView(), nullptr);
+    p->SendMessage(WM_COMMAND, TSeriesPlot::kViewDataValues, 0);
+    EXPECT_EQ(p->GetDataView(), nullptr);
+}
+
+// ---- Autoscale -------------------------------------------------------------------------------
+
+TEST_F(SeriesPlots, LinearAutoscaleFramesTheSignalInPercent)
+{
+    // -0.5 and 0.73 of full scale: -50 % and 73 % give top 80 and center 0.
+    buffer.SetSample(100, -16384);
+    buffer.SetSample(200, 23920);
+    TSeriesPlot* p = Open(&buffer);
+    p->Autoscale();
+    EXPECT_FLOAT_EQ(settings.PlotTop, 80.0f);
+    EXPECT_FLOAT_EQ(settings.PlotCenter, 0.0f);
+
+    // All below zero (-20 % to -50 %): the centre sits between the limits, under the top.
+    for (DWORD i = 0; i < 4000; ++i)
+        buffer.SetSample(i, -6554);
+    buffer.SetSample(20, -16384);
+    p->Autoscale();
+    EXPECT_FLOAT_EQ(settings.PlotTop, -10.0f);
+    EXPECT_FLOAT_EQ(settings.PlotCenter, -35.0f);
+    EXPECT_LT(settings.PlotCenter, settings.PlotTop);
+}
+
+TEST_F(SeriesPlots, LogarithmicAutoscaleSpansOneHundredDecibels)
+{
+    buffer.SetSample(5, 16384);
+    settings.AmpScaleType = 1;
+    TSeriesPlot* p = Open(&buffer);
+    p->Autoscale();
+    EXPECT_EQ(std::fmod(settings.PlotTop, 10.0f), 0.0f);
+    EXPECT_FLOAT_EQ(settings.PlotRange, 100.0f);
+}
