@@ -198,7 +198,7 @@ void VisitDevice(Io& io, FrameSettings& s)
     io.Num("SamplingRate", rate, 4000LL, Fmt::D);
     io.Num("BitsPerSample", bits, 24LL, Fmt::D);
     io.Num("AnalogInputType", s.Device.AnalogInputType, WORD{0}, Fmt::D);
-    io.Flag("UseSoundCardForOutput", s.UseSoundCardForOutput, 0);
+    io.Flag("UseSoundCardForOutput", s.UseSoundCardForOutput, 1);
     io.Num("SoundCardDeviceIndex", s.SoundCardDeviceIndex, DWORD{0}, Fmt::D);
     long long genRate = s.Output.SigGenSamplingRate, genChannels = s.Output.SigGenNumChannels;
     long long genBits = s.Output.SigGenBitsPerSample;

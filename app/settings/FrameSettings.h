@@ -42,7 +42,9 @@ struct FrameSettings {
     UsbDeviceSettings Device;
     TriggerSettings Trigger;
     RunControlSettings RunControl;
-    BYTE UseSoundCardForOutput = 0;
+    // The KDR-5200 has no analog output: playback, generator and tests go to the sound card
+    // unless a configuration says otherwise.
+    BYTE UseSoundCardForOutput = 1;
     DWORD SoundCardDeviceIndex = 0;
     OutputDeviceSettings Output;
     SigGenChannelSettings SigGen[2];

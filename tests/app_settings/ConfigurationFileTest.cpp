@@ -384,7 +384,7 @@ TEST_F(ConfigFile, SectionsKeysAndFormatsAsWritten)
     std::string text = Text();
     const std::string head("[Device]\r\nDTInputDeviceIndex=0\r\nDTOutputDeviceIndex=0\r\n"
                                                "SamplingRate=4000\r\nBitsPerSample=24\r\nAnalogInputType=0\r\n"
-                                               "UseSoundCardForOutput=0\r\nSoundCardDeviceIndex=0\r\n"
+                                               "UseSoundCardForOutput=1\r\nSoundCardDeviceIndex=0\r\n"
                                                "SigGenSamplingRate=50000\r\nSigGenNumChannels=1\r\n"
                                                "SigGenBitsPerSample=24\r\n[ChannelInfo_0]\r\nbIsEnabled=1\r\n"
                                                "Gain=1.000000\r\nCouplingType=0\r\n");
@@ -462,6 +462,8 @@ TEST_F(ConfigFile, EmptyOrForeignFileReadsToMissingKeyDefaults)
     EXPECT_EQ(s->Main, 1);
     EXPECT_EQ(s->Buttons, 0);
     EXPECT_EQ(s->Statusbar, 0);
+    // The device has no analog output: without a choice, output goes to the sound card.
+    EXPECT_EQ(s->UseSoundCardForOutput, 1);
     for (int ch = 0; ch < 8; ++ch) {
         SCOPED_TRACE(ch);
         const UsbChannelSettings& c = s->Device.Channels[ch];
@@ -545,12 +547,14 @@ TEST_F(ConfigFile, HandWrittenWindowsFile)
         "[CompositeSettings_4]\r\nLabelLog=dB\r\n"
         "[Settings_3]\r\nFFTsize=2048\r\n[Settings_3]\r\nFFTsize=512\r\nAverageBlocks=7\r\n"
         "[Mode]\r\nOpMode=1\r\nOpMode=2\r\n"
+        "[Device]\r\nUseSoundCardForOutput=0\r\n"
         "[PlotStatus]\r\nSpectrumPlot_3=5\r\n"
         "[PlotPlacement]\r\nSpectrumPlot_3=0, 1, {-1,-1}, {-4,-23}, {22,22,657,451}");
     auto s = Fresh();
     ASSERT_TRUE(ReadConfigurationFile(*s, file.c_str()));
     EXPECT_EQ(s->Processing[0].FFTsize, 4096u);
     EXPECT_EQ(s->Processing[0].AverageBlocks, 10u);
+    EXPECT_EQ(s->UseSoundCardForOutput, 0) << "a stored choice stands";
     EXPECT_DOUBLE_EQ(s->Device.Channels[2].Gain, 1.0);
     EXPECT_EQ(s->Device.Channels[2].bIsEnabled, 1);
     EXPECT_EQ(s->Device.Channels[7].bIsEnabled, 1);
