@@ -17,3 +17,5 @@ endforeach()
 target_link_libraries(app PUBLIC ${DURNEX_GUI_LIBS})
 # The sound-card ports play through the platform's sound output.
 target_link_libraries(acquisition PUBLIC platform_sound)
+# The device layer reads the USB device through the platform's WinUSB functions.
+target_link_libraries(acquisition PUBLIC platform_usb)
