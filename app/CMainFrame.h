@@ -183,6 +183,8 @@ public:
     void UpdateModeMenuChecks();
     void OnRun();
     void OnStop();
+    // Options > System Check: stops a run and shows the modal check on the input device.
+    void OnSystemCheck();
     void StopPlayback();
 
     // Segment playback (MainFramePlayback.cpp).

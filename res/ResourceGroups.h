@@ -12,3 +12,4 @@ void RegisterPrintDialogs(); // print annotations and margins
 void RegisterFrameDialogs(); // About box and splash, Set Paths
 void RegisterPlotSelectionDialogs(); // channel and composite plot selection
 void RegisterPlaybackDialogs(); // the playback rate
+void RegisterDeviceDialogs(); // system check

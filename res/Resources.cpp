@@ -20,5 +20,6 @@ void RegisterBuiltInResources()
         RegisterFrameDialogs();
         RegisterPlotSelectionDialogs();
         RegisterPlaybackDialogs();
+        RegisterDeviceDialogs();
     });
 }

@@ -1,6 +1,7 @@
 #include "platform/usb/KdrSimulator.h"
 
 #include "platform/core/MessageBox.h"
+#include "platform/core/SoundLoopback.h"
 #include "platform/core/SysTime.h"
 #include "platform/usb/SimulatorBus.h"
 #include "platform/usb/WinUsb.h"
@@ -418,6 +419,19 @@ Simulator& Sim()
     static Simulator* sim = new Simulator; // lives to the end of the process: readers may outlive statics
     return *sim;
 }
+
+void PlayedToLoopback(const void* frames, unsigned frameCount, unsigned channels, unsigned bitsPerSample,
+                      unsigned sampleRate, bool isFloat)
+{
+    LoopbackPlay(frames, frameCount, channels, bitsPerSample, sampleRate, isFloat);
+}
+
+// The sound output reports what it plays through the core; the loopback source listens from the
+// start, so a tone that begins before the device is opened is heard too.
+const bool g_listening = [] {
+    SetPlayedFramesListener({&PlayedToLoopback, &LoopbackReset});
+    return true;
+}();
 
 } // namespace
 
