@@ -3,6 +3,7 @@
 #include "platform/core/MessageBox.h"
 #include "platform/core/SysTime.h"
 #include "platform/core/Thread.h"
+#include "platform/usb/Kdr5200.h"
 #include "platform/usb/WinUsb.h"
 
 #include <algorithm>
@@ -14,8 +15,7 @@
 #include <vector>
 
 namespace {
-// {05f588b8-5641-4ff6-baff-b32357ba3884}
-constexpr GUID kDeviceInterfaceClass = {0x05f588b8, 0x5641, 0x4ff6, {0xba, 0xff, 0xb3, 0x23, 0x57, 0xba, 0x38, 0x84}};
+constexpr GUID kDeviceInterfaceClass = kKdr5200InterfaceClass;
 constexpr ULONG kReadTimeoutMs = 100; // a stop never waits longer than this for a read
 constexpr int kBehindLive = 256;      // the newest block ends this many samples behind live
 

@@ -13,4 +13,9 @@ if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ] && [ "${QT_QPA_PLATFOR
   echo "  xvfb-run -s '-screen 0 1920x1080x24' ./build/Durnex"
   exit 1
 fi
+# Without a KDR-5200 on the bus, the analyser runs on its built-in simulator.
+if [ -z "${DURNEX_DEVICE:-}" ] && ! ./build/durnex-usbprobe; then
+  echo "No KDR-5200 found on the USB bus: starting on the built-in simulator (DURNEX_DEVICE=simulator)."
+  export DURNEX_DEVICE=simulator
+fi
 exec ./build/Durnex "$@"
