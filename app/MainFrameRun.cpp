@@ -1,8 +1,9 @@
 // Runs: the start and stop of a device run, the post-process driver that steps through the
 // channels' wave files, the composite channels' engines, and the file-position operations.
 //
-// The device layer finds no device in this build, so a Real Time or Recorder run stops at the
-// device check with its message. Post-processing analyses the channels' files block by block;
+// A Real Time or Recorder run checks for the device (a KDR-5200 or the built-in simulator) and
+// configures it, but the timers that would read it are not built yet, so the run stops there
+// with a message. Post-processing analyses the channels' files block by block;
 // triggering, data logging and the two-channel composite types are not computed here.
 #include "app/CMainFrame.h"
 
