@@ -83,6 +83,11 @@ public:
     int CapturePercent = 0;
     int FftsProcessed = 0;
     float RunStartTime = 0.0f;
+    // A live run's limits and start delay count on a monotonic clock from this tick (ms); 0 until
+    // the run's first block, so they survive midnight.
+    ULONGLONG RunStartTick = 0;
+    // The processing timer's interval in a live run, kept from run to run (10..100 ms).
+    static DWORD ProcessIntervalMs;
     DWORD OverloadCount[kChannels] = {};
     float PostProcessStartTime[kChannels] = {}; // each file's time when a post-process run began
 

@@ -1,9 +1,10 @@
 // Runs: the start and stop of a device run, the post-process driver that steps through the
 // channels' wave files, the composite channels' engines, and the file-position operations.
 //
-// A Real Time or Recorder run checks for the device (a KDR-5200 or the built-in simulator) and
-// configures it, but the timers that would read it are not built yet, so the run stops there
-// with a message. Post-processing analyses the channels' files block by block;
+// A Real Time run reads the device (a KDR-5200 or the built-in simulator): every processing
+// tick turns the newest block of each enabled channel into its spectrum and tells the plots.
+// The real-time buffer files, Recorder runs, triggering and data logging are not built yet; a
+// Recorder run stops after the device check with a message. Post-processing analyses the channels' files block by block;
 // triggering, data logging and the two-channel composite types are not computed here.
 #include "app/CMainFrame.h"
 
@@ -12,8 +13,10 @@
 #include "dsp/SpectralData.h"
 #include "numerics/TSmoothing.h"
 #include "platform/core/MessageBox.h"
+#include "platform/core/SysTime.h"
 #include "platform/ui/LongOperation.h"
 #include "plots/TPhasePlot.h"
+#include "siggen/CSigGen.h"
 #include "plots/TSeriesPlot.h"
 #include "plots/spectrogram/TSpectrogram.h"
 #include "plots/spectrogram/TSurfacePlot.h"
@@ -66,10 +69,40 @@ BOOL CMainFrame::StartDataAcquisition()
         InputDevice->CloseDevice();
         return FALSE;
     }
-    // A device that opens is read by the acquisition timers, which this build does not have.
-    AfxMessageBox("Acquisition from the device is not available in this version.", MB_OK | MB_ICONSTOP);
-    InputDevice->CloseDevice();
-    return FALSE;
+    if (Settings.OpMode == 1) {
+        // Recorder runs write recording files, which this build does not have yet.
+        AfxMessageBox("Recording from the device is not available in this version.", MB_OK | MB_ICONSTOP);
+        InputDevice->CloseDevice();
+        return FALSE;
+    }
+    const WORD bytes = WORD(Settings.Device.BitsPerSample / 8);
+    for (int ch = 0; ch < kChannels; ++ch)
+        Settings.Processing[ch].SampleFormat.Set(Settings.Device.SamplingRate, 1, bytes);
+    for (int ch = 0; ch < kChannels; ++ch)
+        if (TimeSeriesPlot[ch] != nullptr) {
+            Settings.TimeSeriesOpts[ch].TimeSeriesDataSource = 1;
+            TimeSeriesPlot[ch]->SaveView();
+            TimeSeriesPlot[ch]->UpdateLayout();
+        }
+    SetupAllChannels();
+    ReconfigureProcessing();
+    ReleaseAllChannelProcessing();
+    ToolbarUpdateState();
+    FftsProcessed = 0;
+    RunStartTime = -1.0f;
+    RunStartTick = 0;
+    if (!InputDevice->StartInput()) {
+        InputDevice->CloseDevice();
+        if (SigGen != nullptr)
+            SigGen->StopOutput();
+        return FALSE;
+    }
+    AcquisitionRunning = true;
+    SetTimer(kTimerProcess, 10, nullptr);
+    ToolbarUpdateRunButtons();
+    StatusbarUpdate(2);
+    UnhighlightAllPlots();
+    return TRUE;
 }
 
 void CMainFrame::StopDataAcquisition()
@@ -85,6 +118,22 @@ void CMainFrame::StopDataAcquisition()
     ToolbarUpdateRunButtons();
     StatusbarUpdate(2);
     HighlightAllPlots();
+    for (int ch = 0; ch < kChannels; ++ch) {
+        if (TSeriesPlot* plot = TimeSeriesPlot[ch]) {
+            plot->RestoreView();
+            plot->UpdateLayout();
+        }
+        if (SpectrogramPlot[ch] != nullptr)
+            SpectrogramPlot[ch]->UpdateTimeStrings();
+        if (SurfacePlot[ch] != nullptr)
+            SurfacePlot[ch]->UpdateTimeStrings();
+    }
+    for (int c = 0; c < kComposites; ++c) {
+        if (CompositeSpectrogramPlot[c] != nullptr)
+            CompositeSpectrogramPlot[c]->UpdateTimeStrings();
+        if (CompositeSurfacePlot[c] != nullptr)
+            CompositeSurfacePlot[c]->UpdateTimeStrings();
+    }
 }
 
 // ---- Post-processing ------------------------------------------------------------------
@@ -263,16 +312,104 @@ void CMainFrame::StopPostProcess()
     HighlightAllPlots();
 }
 
+DWORD CMainFrame::ProcessIntervalMs = 0;
+
 void CMainFrame::OnTimer(UINT_PTR nIDEvent)
 {
-    if (nIDEvent == kTimerProcess && Settings.OpMode == kPostProcess)
+    if (nIDEvent != kTimerProcess)
+        return;
+    if (Settings.OpMode == kPostProcess) {
         PostProcessStep();
+        return;
+    }
+    KillTimer(kTimerProcess);
+    const int processed = AcquireAndProcessBlock();
+    // Speeds up to 10 ms while blocks are ready and backs off to 100 ms while they are not.
+    const long next = long(ProcessIntervalMs) + (processed ? -10 : 10);
+    ProcessIntervalMs = DWORD(next < 10 ? 10 : next > 100 ? 100 : next);
+    if (AcquisitionRunning)
+        SetTimer(kTimerProcess, ProcessIntervalMs, nullptr);
 }
 
 int CMainFrame::AcquireAndProcessBlock()
 {
-    // Blocks come from the device's rings; without a device none is ever ready.
-    return 0;
+    if (!AcquisitionRunning || InputDevice == nullptr)
+        return 0;
+    const ULONGLONG nowTick = GetTickCount64();
+    if (RunStartTick == 0)
+        RunStartTick = nowTick;
+    const RunControlSettings& run = Settings.RunControl;
+    if (run.RunMode == 1 && FftsProcessed >= 0 && DWORD(FftsProcessed) >= run.FftLimit) {
+        StopDataAcquisition();
+        return 0;
+    }
+    double elapsed = double(nowTick - RunStartTick) / 1000.0;
+    if (run.StartDelayFlag == 1) {
+        if (elapsed < double(run.StartDelaySecs)) {
+            StatusbarUpdate(1);
+            return 0;
+        }
+        elapsed -= double(run.StartDelaySecs);
+    }
+    if (run.RunMode == 2 && elapsed >= double(run.TimeLimitSecs) && FftsProcessed > 0) {
+        StopDataAcquisition();
+        return 0;
+    }
+    std::vector<int> block;
+    try {
+        block.resize(MaxChannelBlock());
+    } catch (const std::bad_alloc&) {
+        return 0;
+    }
+    const DWORD nowMs = TUsbDevice::Now();
+    const float now = GetSecondsOfDay();
+    bool processed = false;
+    for (int ch = 0; ch < kChannels; ++ch) {
+        if (Settings.Device.Channels[ch].bIsEnabled != 1)
+            continue;
+        const ChannelProcessingSettings& p = Settings.Processing[ch];
+        const DWORD length = DWORD(p.DecimationRatio) * p.FFTsize;
+        TSampleBuffer* buffer = SampleBuffer[ch];
+        SpectralData* engine = Spectral[ch];
+        if (length > block.size() || !InputDevice->ReadRingBlock(ch, int(length), block.data(), nowMs))
+            continue;
+        if (buffer == nullptr || engine == nullptr || Smoothing[ch] == nullptr || buffer->GetCount() < length)
+            continue;
+        for (DWORD i = 0; i < length; ++i)
+            buffer->SetSample(i, block[i]);
+        buffer->CompactChannels();
+        for (UINT i = 0; i < p.FFTsize; ++i)
+            engine->SetTimeSample(i, static_cast<float>(buffer->GetSample(i, false)));
+        Smoothing[ch]->Apply(engine->GetFrame());
+        engine->ComputeSpectrum();
+        engine->UpdateTimeAverage(now);
+        engine->Average(false);
+        engine->UpdatePeakHold();
+        processed = true;
+        if (TimeSeriesPlot[ch] != nullptr)
+            TimeSeriesPlot[ch]->UpdateFrame(now);
+        if (SpectrumPlot[ch] != nullptr)
+            SpectrumPlot[ch]->UpdateFrame(now);
+        if (PhasePlot[ch] != nullptr)
+            PhasePlot[ch]->UpdateFrame(now);
+        if (SpectrogramPlot[ch] != nullptr)
+            SpectrogramPlot[ch]->AddSpectrum(now);
+        if (SurfacePlot[ch] != nullptr)
+            SurfacePlot[ch]->AddSpectrum(now);
+    }
+    if (processed) {
+        ++FftsProcessed;
+        ProcessCompositeAndPlots();
+    }
+    int result = processed ? 1 : 0;
+    if (FftsProcessed == 0) {
+        result = 0;
+        RunStartTick = 0;
+    }
+    StatusbarUpdate(1);
+    StatusbarUpdate(3);
+    UpdateUtilityViews();
+    return result;
 }
 
 void CMainFrame::UpdateChannelPlots()
