@@ -82,6 +82,7 @@ CMainFrame::CMainFrame()
 {
     InputDevice = new TUsbDevice;
     OutputDevice = new TUsbDevice;
+    ConnectSoundLoopback();
 
     Settings.DTInputDeviceIndex = 0;
     Settings.DTOutputDeviceIndex = 0;

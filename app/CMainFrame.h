@@ -190,6 +190,8 @@ public:
     void OnStop();
     // Options > System Check: stops a run and shows the modal check on the input device.
     void OnSystemCheck();
+    // The simulator's loopback source hears what the sound output plays.
+    static void ConnectSoundLoopback();
     void StopPlayback();
 
     // Segment playback (MainFramePlayback.cpp).

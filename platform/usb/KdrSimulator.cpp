@@ -1,7 +1,6 @@
 #include "platform/usb/KdrSimulator.h"
 
 #include "platform/core/MessageBox.h"
-#include "platform/core/SoundLoopback.h"
 #include "platform/core/SysTime.h"
 #include "platform/usb/SimulatorBus.h"
 #include "platform/usb/WinUsb.h"
@@ -420,18 +419,6 @@ Simulator& Sim()
     return *sim;
 }
 
-void PlayedToLoopback(const void* frames, unsigned frameCount, unsigned channels, unsigned bitsPerSample,
-                      unsigned sampleRate, bool isFloat)
-{
-    LoopbackPlay(frames, frameCount, channels, bitsPerSample, sampleRate, isFloat);
-}
-
-// The sound output reports what it plays through the core; the loopback source listens from the
-// start, so a tone that begins before the device is opened is heard too.
-const bool g_listening = [] {
-    SetPlayedFramesListener({&PlayedToLoopback, &LoopbackReset});
-    return true;
-}();
 
 } // namespace
 

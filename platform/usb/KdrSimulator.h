@@ -56,9 +56,7 @@ void Plug();                                   // back on the bus (handles opene
 long long PacketsSent();
 long long StartCommands();
 
-// The loopback entry. A sound output reports its frames through NotifyFramesPlayed
-// (platform/core/SoundLoopback.h), which reaches this; it may also be called directly. Frames
-// as they are played
+// The loopback entry: the frames a sound output hands to its device, as they are played
 // (interleaved, little-endian PCM of 8, 16, 24 or 32 bits, or 32-bit float when bitsPerSample
 // is 32 and isFloat). They are resampled to 4000 Hz and queued per output channel (at most
 // 10 s); a loopback source takes them in order and dithers silence when the queue is empty.
