@@ -1188,7 +1188,7 @@ void SettlePendingFrame(QWidget* window)
         }
     };
     if (window && window->property(kPendingFrameProperty).isValid())
-        Try::Later(window, 40);
+        Try::Later(window, 200); // up to 5 s: a busy window manager can be slow
 }
 
 void ShowForPlacement(QWidget* w, UINT showCmd)

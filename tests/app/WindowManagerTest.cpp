@@ -6,6 +6,7 @@
 #include <QGuiApplication>
 
 #include <chrono>
+#include <cstring>
 #include <csignal>
 #include <sys/wait.h>
 #include <thread>
@@ -83,8 +84,15 @@ TEST_F(WindowManager, TheMainWindowComesBackWhereItWasClosed)
     std::vector<RECT> rects;
     for (int i = 0; i < 10; ++i) {
         ASSERT_NE(Start(), nullptr) << i;
-        AfxPumpMessages(400); // the window manager frames and places the window
-        rects.push_back(NormalRect(*frame));
+        // The window manager frames and places the window: wait until it stays put.
+        RECT last = NormalRect(*frame);
+        for (int settled = 0, tries = 0; settled < 3 && tries < 60; ++tries) {
+            AfxPumpMessages(100);
+            const RECT now = NormalRect(*frame);
+            settled = std::memcmp(&now, &last, sizeof now) == 0 ? settled + 1 : 0;
+            last = now;
+        }
+        rects.push_back(last);
         ASSERT_TRUE(Close()) << i;
     }
     for (std::size_t i = 1; i < rects.size(); ++i) {
