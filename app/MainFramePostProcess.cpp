@@ -1,0 +1,259 @@
+// The post-process driver: a run over the channels' wave files, block by block, analysed as a
+// live block is (triggering and data logging are not computed here yet); and the file-position operations of the tool strip, the plots and the wave
+// commands.
+#include "app/CMainFrame.h"
+
+#include "dsp/SpectralData.h"
+#include "numerics/TSmoothing.h"
+#include "platform/core/MessageBox.h"
+#include "platform/ui/LongOperation.h"
+#include "plots/TPhasePlot.h"
+#include "plots/TSeriesPlot.h"
+#include "plots/spectrogram/TSpectrogram.h"
+#include "plots/spectrogram/TSurfacePlot.h"
+#include "plots/spectrum/TSpectraPlot.h"
+#include "wave/TSampleBuffer.h"
+#include "wave/TWaveFile.h"
+
+namespace {
+constexpr UINT_PTR kTimerProcess = 101;
+constexpr WORD kPostProcess = 2;
+} // namespace
+
+// ---- Post-processing ------------------------------------------------------------------
+
+DWORD CMainFrame::GetPostProcessHop(ChannelProcessingSettings settings)
+{
+    const long long hop = (100LL - settings.OverlapPercent) * settings.FFTsize / 100;
+    return hop > 0 ? DWORD(hop) : 1;
+}
+
+void CMainFrame::StartPostProcess()
+{
+    if (Playing)
+        StopPlayback();
+    // A single-step request (Enter in a plot) is for this start only: left set by a start
+    // that did not run, it would turn the next Run into one silent step.
+    const bool singleStep = RunWholeFile != 0;
+    RunWholeFile = 0;
+    if (!ValidateCompositeChannels(true))
+        return;
+    bool anyFile = false;
+    for (const ChannelFileState& file : Settings.Files)
+        anyFile = anyFile || file.File != nullptr;
+    if (!anyFile) {
+        if (!singleStep)
+            AfxMessageBox("Please Open a file for Processing", MB_OK | MB_ICONSTOP);
+        return;
+    }
+    for (int ch = 0; ch < kChannels; ++ch) {
+        if (TimeSeriesPlot[ch] != nullptr) {
+            Settings.TimeSeriesOpts[ch].TimeSeriesDataSource = 1;
+            TimeSeriesPlot[ch]->SaveView();
+            TimeSeriesPlot[ch]->UpdateLayout();
+        }
+        if (SpectrumPlot[ch] != nullptr)
+            SpectrumPlot[ch]->SetTimeUnitsMsec(false);
+    }
+    if (!singleStep) {
+        SetupAllChannels();
+        ReconfigureProcessing();
+        ResetAllSpectralAverages();
+        ToolbarUpdateState();
+    }
+    FftsProcessed = 0;
+    for (int ch = 0; ch < kChannels; ++ch) {
+        OverloadCount[ch] = 0;
+        const TWaveFile* file = Settings.Files[ch].File;
+        PostProcessStartTime[ch] = file != nullptr ? file->GetPositionSeconds() : 0.0f;
+    }
+    if (singleStep) {
+        // The stop leaves the time-series plots as the step drew them while the request is set.
+        RunWholeFile = 1;
+        PostProcessBusy = true;
+        PostProcessStep();
+        StopPostProcess();
+        RunWholeFile = 0;
+        return;
+    }
+    SetTimer(kTimerProcess, 10, nullptr);
+    PostProcessBusy = true;
+    ToolbarUpdateRunButtons();
+    StatusbarUpdate(2);
+    UnhighlightAllPlots();
+}
+
+int CMainFrame::PostProcessStep()
+{
+    if (!PostProcessBusy)
+        return 0;
+    const RunControlSettings& run = Settings.RunControl;
+    if (run.RunMode == 1 && DWORD(FftsProcessed) >= run.FftLimit) {
+        StopPostProcess();
+        return 0;
+    }
+    bool processed = false;
+    for (int ch = 0; ch < kChannels; ++ch) {
+        TWaveFile* file = Settings.Files[ch].File;
+        if (file == nullptr)
+            continue;
+        const ChannelProcessingSettings& p = Settings.Processing[ch];
+        const DWORD block = DWORD(p.DecimationRatio) * p.FFTsize;
+        if (file->GetEndFrame() < block || file->GetPosition() >= file->GetEndFrame() - block) {
+            file->SeekEnd();
+            continue;
+        }
+        if (run.RunMode == 2 && file->GetPositionSeconds() - PostProcessStartTime[ch] >= run.TimeLimitSecs) {
+            file->SeekSeconds(PostProcessStartTime[ch] + run.TimeLimitSecs);
+            continue;
+        }
+        TSampleBuffer* buffer = SampleBuffer[ch];
+        // A computed signal (Hilbert envelope, Schroeder integral) of a short segment may stand
+        // in the channel's buffer; a block read into it would run past its end.
+        if (buffer == nullptr || buffer->GetCount() < block)
+            continue;
+        const float blockTime = file->GetPositionSeconds() + static_cast<float>(file->FramesToSeconds(block / 2));
+        if (!file->ReadSamples(buffer->GetSamplePtr(0), file->GetPosition(), block,
+                               int(Settings.Files[ch].FileChannel))) {
+            // Stop rather than analyse a block of silence as if it had been read.
+            ReportWaveReadFailure(*file);
+            StopPostProcess();
+            return 0;
+        }
+        file->SeekRelative(GetPostProcessHop(p) * p.DecimationRatio);
+        SpectralData* engine = Spectral[ch];
+        if (engine == nullptr || Smoothing[ch] == nullptr)
+            continue;
+        buffer->CompactChannels();
+        for (UINT i = 0; i < p.FFTsize; ++i)
+            engine->SetTimeSample(i, static_cast<float>(buffer->GetSample(i, false)));
+        Smoothing[ch]->Apply(engine->GetFrame());
+        engine->ComputeSpectrum();
+        engine->UpdateTimeAverage(blockTime);
+        engine->Average(false);
+        engine->UpdatePeakHold();
+        processed = true;
+        if (TimeSeriesPlot[ch] != nullptr)
+            TimeSeriesPlot[ch]->UpdateFrame(blockTime);
+        if (SpectrumPlot[ch] != nullptr)
+            SpectrumPlot[ch]->UpdateFrame(blockTime);
+        if (PhasePlot[ch] != nullptr)
+            PhasePlot[ch]->UpdateFrame(blockTime);
+        if (SpectrogramPlot[ch] != nullptr)
+            SpectrogramPlot[ch]->AddSpectrum(blockTime);
+        if (SurfacePlot[ch] != nullptr)
+            SurfacePlot[ch]->AddSpectrum(blockTime);
+    }
+    if (processed) {
+        ++FftsProcessed;
+        ProcessCompositeAndPlots();
+    }
+    int result = 1;
+    if (FftsProcessed == 0) {
+        RunStartTime = -1.0f;
+        result = 0;
+    }
+    if (!processed)
+        StopPostProcess();
+    ToolbarUpdateState();
+    StatusbarUpdate(1);
+    return result;
+}
+
+void CMainFrame::StopPostProcess()
+{
+    if (Settings.OpMode != kPostProcess || !PostProcessBusy)
+        return;
+    CWaitCursor wait;
+    KillTimer(kTimerProcess);
+    PostProcessBusy = false;
+    for (int ch = 0; ch < kChannels && RunWholeFile == 0; ++ch) {
+        TSeriesPlot* plot = TimeSeriesPlot[ch];
+        if (plot == nullptr)
+            continue;
+        Settings.TimeSeriesOpts[ch].TimeSeriesDataSource = 0;
+        if (Settings.Files[ch].File != nullptr)
+            plot->SetTimeRange(0.0f, 999999.9f);
+        else
+            plot->RestoreView();
+        plot->UpdateLayout();
+        SetChannelFileTime(ch, static_cast<float>(GetChannelFileTime(ch)));
+    }
+    for (int ch = 0; ch < kChannels; ++ch) {
+        if (SpectrogramPlot[ch] != nullptr)
+            SpectrogramPlot[ch]->UpdateTimeStrings();
+        if (SurfacePlot[ch] != nullptr)
+            SurfacePlot[ch]->UpdateTimeStrings();
+    }
+    for (int c = 0; c < kComposites; ++c) {
+        if (CompositeSpectrogramPlot[c] != nullptr)
+            CompositeSpectrogramPlot[c]->UpdateTimeStrings();
+        if (CompositeSurfacePlot[c] != nullptr)
+            CompositeSurfacePlot[c]->UpdateTimeStrings();
+    }
+    ToolbarUpdateRunButtons();
+    StatusbarUpdate(2);
+    HighlightAllPlots();
+}
+
+
+// ---- File positions -------------------------------------------------------------------
+
+double CMainFrame::GetChannelFileTime(int channel) const
+{
+    if (channel < 0 || channel >= kChannels || Settings.Files[channel].File == nullptr)
+        return 0.0;
+    return Settings.Files[channel].File->GetPositionSeconds();
+}
+
+void CMainFrame::SetChannelFileTime(int channel, float seconds)
+{
+    if (channel < 0 || channel >= kChannels || Settings.Files[channel].File == nullptr)
+        return;
+    Settings.Files[channel].File->SeekSeconds(seconds);
+    if (TimeSeriesPlot[channel] != nullptr)
+        TimeSeriesPlot[channel]->ShowTimePosition(seconds);
+}
+
+void CMainFrame::SetChannelFilePosition(int channel, DWORD frame)
+{
+    if (channel < 0 || channel >= kChannels || Settings.Files[channel].File == nullptr)
+        return;
+    TWaveFile* file = Settings.Files[channel].File;
+    file->Seek(frame);
+    if (TimeSeriesPlot[channel] != nullptr)
+        TimeSeriesPlot[channel]->ShowTimePosition(static_cast<float>(file->FramesToSeconds(frame)));
+}
+
+float CMainFrame::GetChannelFileDuration(int channel) const
+{
+    if (channel < 0 || channel >= kChannels || Settings.Files[channel].File == nullptr)
+        return 0.0f;
+    return Settings.Files[channel].File->GetEndSeconds();
+}
+
+void CMainFrame::RewindWaveFiles()
+{
+    for (int ch = 0; ch < kChannels; ++ch) {
+        TWaveFile* file = Settings.Files[ch].File;
+        if (file == nullptr)
+            continue;
+        file->Rewind();
+        if (TimeSeriesPlot[ch] != nullptr)
+            TimeSeriesPlot[ch]->ShowTimePosition(0.0f);
+    }
+    ToolbarUpdateState();
+}
+
+void CMainFrame::SeekWaveFilesToEnd()
+{
+    for (int ch = 0; ch < kChannels; ++ch) {
+        TWaveFile* file = Settings.Files[ch].File;
+        if (file == nullptr)
+            continue;
+        file->SeekEnd();
+        if (TimeSeriesPlot[ch] != nullptr)
+            TimeSeriesPlot[ch]->ShowTimePosition(file->GetLengthSeconds());
+    }
+    ToolbarUpdateState();
+}
