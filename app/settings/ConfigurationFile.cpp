@@ -9,6 +9,7 @@
 #include <cstring>
 #include <type_traits>
 #include <unordered_map>
+#include <unordered_set>
 
 namespace {
 
@@ -43,9 +44,9 @@ ConfigurationLine ParseLine(const std::string& line)
 
 std::string Lower(const char* s, std::size_t max)
 {
-    std::string out;
-    for (std::size_t i = 0; i < max && s[i] != '\0'; ++i)
-        out += static_cast<char>(std::tolower(static_cast<unsigned char>(s[i])));
+    std::string out(s, strnlen(s, max));
+    for (char& c : out)
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
     return out;
 }
 
@@ -62,31 +63,36 @@ bool SameName(const char* a, const char* b)
     return true;
 }
 
-// The table with an index of the first entry of every section name.
+// The table with an index of every key of the first occurrence of its section; within it the
+// first line of a key counts. Names compare without regard to case.
 class Table {
 public:
     explicit Table(std::vector<ConfigurationLine> lines) : lines_(std::move(lines))
     {
-        for (std::size_t i = 0; i < lines_.size(); ++i)
-            if (lines_[i].IsSection)
-                first_.try_emplace(Lower(lines_[i].Section, 40), i);
+        std::unordered_set<std::string> seen;
+        std::string section;
+        bool first = false;
+        for (std::size_t i = 0; i < lines_.size(); ++i) {
+            const ConfigurationLine& line = lines_[i];
+            if (line.IsSection) {
+                section = Lower(line.Section, 40);
+                first = seen.insert(section).second;
+            } else if (first && line.Key[0] != '\0') {
+                index_.try_emplace(section + '\n' + Lower(line.Key, 40), i);
+            }
+        }
     }
 
     // The value of [section] key, or null.
     const char* Find(const char* section, const char* key) const
     {
-        auto it = first_.find(Lower(section, 40));
-        if (it == first_.end())
-            return nullptr;
-        for (std::size_t i = it->second + 1; i < lines_.size() && !lines_[i].IsSection; ++i)
-            if (SameName(lines_[i].Key, key))
-                return lines_[i].Value;
-        return nullptr;
+        auto it = index_.find(Lower(section, 40) + '\n' + Lower(key, 40));
+        return it == index_.end() ? nullptr : lines_[it->second].Value;
     }
 
 private:
     std::vector<ConfigurationLine> lines_;
-    std::unordered_map<std::string, std::size_t> first_;
+    std::unordered_map<std::string, std::size_t> index_;
 };
 
 // ---------------------------------------------------------------------------------------------
@@ -689,24 +695,21 @@ bool LoadConfigurationTable(const char* path, std::vector<ConfigurationLine>& ta
         table.push_back(entry);
         line.clear();
     };
+    table.reserve(std::min<std::size_t>(std::count(data.begin(), data.end(), '\n') + 1, kMaxConfigurationLines));
     std::string line;
-    std::size_t i = 0;
-    for (; i < data.size(); ++i) {
-        if (table.size() >= kMaxConfigurationLines)
-            break;
-        const char c = data[i];
-        if (c == '\n')
-            take(line);
-        else if (line.size() < kKeep)
-            line += c;
+    std::size_t start = 0;
+    while (start < data.size() && table.size() < kMaxConfigurationLines) {
+        const std::size_t nl = data.find('\n', start);
+        const std::size_t end = nl == std::string::npos ? data.size() : nl;
+        line.assign(data, start, std::min(end - start, kKeep));
+        if (end - start > kKeep)
+            found.damaged = true; // cut
+        take(line);
+        start = nl == std::string::npos ? data.size() : nl + 1;
     }
-    if (table.size() >= kMaxConfigurationLines) {
-        // Lines past the table are not read at all.
-        if (data.find_first_not_of(" \t\r\n", i) != std::string::npos)
-            found.damaged = true;
-    } else if (!line.empty()) {
-        take(line); // the last line, without a line end
-    }
+    // Lines past the table are not read at all.
+    if (start < data.size() && data.find_first_not_of(" \t\r\n", start) != std::string::npos)
+        found.damaged = true;
     return true;
 }
 
