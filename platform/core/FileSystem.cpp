@@ -323,8 +323,8 @@ bool ReplaceFileContent(const char* path, const std::function<bool(std::FILE*)>&
                      (code != 0 ? std::error_code(code, std::generic_category()).message() : "no room") + ")");
         return false;
     }
-    std::FILE* f = std::fopen(temp.c_str(), "wb");
     errno = 0;
+    std::FILE* f = std::fopen(temp.c_str(), "wb");
     bool ok = f != nullptr && write(f) && std::fflush(f) == 0;
     int code = ok ? 0 : errno;
     if (ok && exists && ::fchmod(::fileno(f), old.st_mode & 07777) != 0) {
