@@ -44,10 +44,14 @@ void Edit(TWaveFile& wave, FuzzedDataProvider& in)
         const DWORD a = in.ConsumeIntegralInRange<DWORD>(0, end - 1);
         const DWORD b = in.ConsumeIntegralInRange<DWORD>(a, end);
         switch (in.ConsumeIntegralInRange(0, 5)) {
-        case 0:
+        case 0: {
+            const int value = in.ConsumeIntegralInRange(-100, 100);
+            const int channel = in.ConsumeIntegralInRange(0, 1);
             wave.SaveUndo(TWaveFile::kUndoOverwritten, a, a + 1);
-            wave.SetSample(in.ConsumeIntegralInRange(-100, 100), a, in.ConsumeIntegralInRange(0, 1));
+            // A refused sample (out of its range) is part of what is fuzzed.
+            (void)wave.SetSample(value, a, channel);
             break;
+        }
         case 1:
             wave.SaveUndo(TWaveFile::kUndoOverwritten, a, b);
             wave.MuteFrames(a, b);
@@ -62,10 +66,11 @@ void Edit(TWaveFile& wave, FuzzedDataProvider& in)
                 const auto* p = static_cast<const std::uint8_t*>(GlobalLock(image));
                 const std::span<const std::uint8_t> bytes(p, GlobalSize(image));
                 const DWORD at = in.ConsumeIntegralInRange<DWORD>(0, end);
+                // Whether anything was pasted shows in the frames compared after the save.
                 if (in.ConsumeBool())
-                    wave.PasteInsert(bytes, at);
+                    (void)wave.PasteInsert(bytes, at);
                 else
-                    wave.PasteOver(bytes, at);
+                    (void)wave.PasteOver(bytes, at);
                 GlobalUnlock(image);
                 GlobalFree(image);
             }
