@@ -12,6 +12,7 @@
 #include "dsp/SpectralData.h"
 #include "numerics/TSmoothing.h"
 #include "platform/core/FileSystem.h"
+#include "platform/core/MessageBox.h"
 #include "platform/core/SystemFolders.h"
 #include "platform/sound/WaveOut.h"
 #include "platform/ui/LongOperation.h"
@@ -67,6 +68,34 @@ std::string& ModulePathOverride()
     static std::string path;
     return path;
 }
+
+// Reports a settings file that is there but cannot be read (a folder or a FIFO in its place,
+// no permission, an I/O error); true when it is so. The caller goes on with the defaults.
+bool ReportUnreadableSettingsFile(const std::string& path, const std::string& what, const char* consequence)
+{
+    std::string ignored;
+    if (ReadSmallFile(path, kMaxSettingsFileBytes, ignored) != FileReadResult::Unreadable)
+        return false;
+    AfxMessageBox("The " + what + " " + path + " cannot be read: " + GetLastFileError() + ".\r\r" + consequence,
+                  MB_OK | MB_ICONEXCLAMATION);
+    return true;
+}
+
+// Copies a file to a new name beside it (<name>.damaged, then .damaged-2 ...); the new name,
+// or empty when no copy could be made.
+std::string KeepCopyBeside(const std::string& path)
+{
+    for (int n = 1; n < 100; ++n) {
+        const std::string copy = path + ".damaged" + (n == 1 ? std::string() : "-" + std::to_string(n));
+        std::error_code ec;
+        if (std::filesystem::symlink_status(copy, ec).type() != std::filesystem::file_type::not_found)
+            continue;
+        if (CopyFileA(path.c_str(), copy.c_str(), TRUE))
+            return copy;
+        return {};
+    }
+    return {};
+}
 } // namespace
 
 void CMainFrame::SetModulePath(std::string path) { ModulePathOverride() = std::move(path); }
@@ -97,6 +126,8 @@ CMainFrame::CMainFrame()
             ProgramBaseName = stem;
     }
     BuildInstallProfilePath();
+    ReportUnreadableSettingsFile(InstallProfilePath, "install profile",
+                                 "The data folder is taken from the program's folder.");
     ChooseDataFolder();
     ProfilePath = DataFolder + ProgramBaseName + ".ini";
     StartupConfigPath = DataFolder + ProgramBaseName + ".cfg";
@@ -106,11 +137,11 @@ CMainFrame::CMainFrame()
 
     CopyInitialDataFolder();
     CreateStandardFolders();
+    KeepProfile = ReportUnreadableSettingsFile(
+        ProfilePath, "profile",
+        "The analyser starts with its default folders and file options, and leaves the file as it is.");
     ReadGlobalSettings();
-    // The fixed channel names hold also when there is no start-up configuration yet (first
-    // start); the channels in use are then the defaults (0 to 4).
-    if (!ReadConfigurationFile(StartupConfigPath.c_str()))
-        ApplyFixedChannelNames(Settings);
+    ReadStartupConfiguration();
 
     // The channels' files are reopened by the file commands, never taken from a configuration.
     for (ChannelFileState& file : Settings.Files)
@@ -153,10 +184,7 @@ CMainFrame::~CMainFrame()
         file.File = nullptr;
     }
 
-    WriteGlobalSettings();
-    if (!WriteConfigurationFile(StartupConfigPath.c_str()))
-        AfxMessageBox("The configuration file \"" + StartupConfigPath + "\" could not be written.",
-                      MB_OK | MB_ICONSTOP);
+    WriteSettingsAtExit();
 
     delete OutputDevice;
     OutputDevice = nullptr;
@@ -242,9 +270,58 @@ void CMainFrame::ReadGlobalSettings()
                          Settings.FileIO);
 }
 
-void CMainFrame::WriteGlobalSettings()
+bool CMainFrame::WriteGlobalSettings()
 {
-    ::WriteGlobalSettings(ProfilePath.c_str(), Settings.Paths, Settings.FileIO);
+    return ::WriteGlobalSettings(ProfilePath.c_str(), Settings.Paths, Settings.FileIO);
+}
+
+void CMainFrame::ReadStartupConfiguration()
+{
+    ConfigurationCheck check;
+    if (!::ReadConfigurationFile(Settings, StartupConfigPath.c_str(), &check)) {
+        // The fixed channel names hold also when there is no start-up configuration yet (first
+        // start); the channels in use are then the defaults (0 to 4).
+        ApplyFixedChannelNames(Settings);
+        if (check.result == FileReadResult::Unreadable) {
+            KeepStartupConfig = true;
+            AfxMessageBox("The start-up configuration " + StartupConfigPath + " cannot be read: " +
+                              GetLastFileError() +
+                              ".\r\rThe analyser starts with its default settings, and leaves the file as it is.",
+                          MB_OK | MB_ICONEXCLAMATION);
+        }
+        return;
+    }
+    if (!check.damaged)
+        return;
+    // The file is replaced at exit; what the reader could not use stays in a copy.
+    const std::string copy = KeepCopyBeside(StartupConfigPath);
+    std::string text = "The start-up configuration " + StartupConfigPath +
+                       " is damaged: some of its lines could not be read, and the settings they held take their "
+                       "defaults.\r\r";
+    if (copy.empty()) {
+        KeepStartupConfig = true;
+        text += "No copy of it could be made (" + GetLastFileError() + "), so it is left as it is.";
+    } else {
+        text += "The file as it was is kept as " + copy + ".";
+    }
+    AfxMessageBox(text, MB_OK | MB_ICONEXCLAMATION);
+}
+
+void CMainFrame::WriteSettingsAtExit()
+{
+    // A write-protected file is the user's choice and stays as it is, as does one that could
+    // not be read at start-up. Any other failure (a full disk, a file-size limit) loses this
+    // session's settings, so the user is told.
+    auto report = [](const std::string& path) {
+        AfxMessageBox("The settings could not be saved in " + path + ": " + GetLastFileError() +
+                          ".\r\rThe file there was left as it was.",
+                      MB_OK | MB_ICONEXCLAMATION);
+    };
+    if (!KeepProfile && !IsWriteProtectedFile(ProfilePath) && !WriteGlobalSettings())
+        report(ProfilePath);
+    if (!KeepStartupConfig && !IsWriteProtectedFile(StartupConfigPath) &&
+        !WriteConfigurationFile(StartupConfigPath.c_str()))
+        report(StartupConfigPath);
 }
 
 bool CMainFrame::ReadConfigurationFile(const char* path) { return ::ReadConfigurationFile(Settings, path); }
@@ -440,7 +517,8 @@ void CMainFrame::OnSetPaths()
         return;
     Settings.WorkingPaths = Settings.Paths;
     ToolbarFillConfigurations();
-    WriteGlobalSettings();
+    if (!KeepProfile)
+        WriteGlobalSettings();
 }
 
 // File/Exit closes the main window as its close box does.

@@ -119,6 +119,10 @@ public:
     std::string DataFolder;
     std::string ProfilePath;
     std::string StartupConfigPath;
+    // A profile or start-up configuration that was there but could not be read at start-up is
+    // left as it is at exit, not replaced by defaults.
+    bool KeepProfile = false;
+    bool KeepStartupConfig = false;
 
     // Playback of a selected segment (MainFramePlayback.cpp).
     bool Playing = false;
@@ -174,9 +178,13 @@ public:
 
     // Profile and start-up configuration.
     void ReadGlobalSettings();
-    void WriteGlobalSettings();
+    bool WriteGlobalSettings();
     [[nodiscard]] bool ReadConfigurationFile(const char* path);
     [[nodiscard]] bool WriteConfigurationFile(const char* path);
+    // Reads the start-up configuration, reporting one that cannot be read or is damaged.
+    void ReadStartupConfiguration();
+    // Writes the profile and the start-up configuration at exit, reporting what failed.
+    void WriteSettingsAtExit();
 
     // ---- Modes, Run and Stop, channel set-up --------------------------------------------
 

@@ -7,6 +7,7 @@
 #include "records/CommonRoutines.h"
 #include "records/RecordBytes.h"
 #include "plots/spectrogram/TSurfacePlot.h"
+#include "platform/core/FileSystem.h"
 #include "platform/core/MessageBox.h"
 #include "platform/ui/CommonDialogs.h"
 
@@ -27,14 +28,11 @@ std::string FullConfigurationPath(const char* path, const char* configFolder)
     return text;
 }
 
+// Only regular files are read: a FIFO in a configuration's place must not hold the program up.
 bool CanReadFile(const std::string& path)
 {
-    std::FILE* f = std::fopen(path.c_str(), "rb");
-    if (f == nullptr)
-        return false;
-    std::fclose(f);
-    std::error_code ec;
-    return !std::filesystem::is_directory(path, ec);
+    std::string ignored;
+    return ReadSmallFile(path, kMaxSettingsFileBytes, ignored) == FileReadResult::Ok;
 }
 } // namespace
 

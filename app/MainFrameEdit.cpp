@@ -56,17 +56,18 @@ std::vector<std::uint8_t> ClipboardWaveBytes()
 }
 
 // Hands a wave image to the clipboard, which owns it from then on; frees it when the
-// clipboard can't be had.
+// clipboard can't be had. Without an image (the copy failed, or the selection was empty) the
+// clipboard is emptied, so that a following paste cannot insert what was there before.
 void PutWaveOnClipboard(CWnd* owner, HGLOBAL image)
 {
-    if (image == nullptr)
-        return;
     if (!OpenClipboard(owner)) {
-        GlobalFree(image);
+        if (image != nullptr)
+            GlobalFree(image);
         return;
     }
     EmptyClipboard();
-    SetClipboardData(CF_WAVE, image);
+    if (image != nullptr)
+        SetClipboardData(CF_WAVE, image);
     CloseClipboard();
 }
 

@@ -232,8 +232,19 @@ void CMainFrame::OpenChannelFiles()
     for (int c = 0; c < kChannels; ++c)
         if (Settings.Files[c].File != before[c].File)
             EditedWave[c] = nullptr;
-    if (Settings.OpMode == kRecorder || Settings.OpMode == kPostProcess)
+    if (Settings.OpMode == kRecorder || Settings.OpMode == kPostProcess) {
+        // A file the dialog could not open it has reported already: its channel is cleared
+        // as the reopen would clear it, without reporting it a second time.
+        for (int c = 0; c < kChannels; ++c) {
+            ChannelFileState& f = Settings.Files[c];
+            if (f.File == nullptr && f.FilePath[0] != '\0' && !SameRecordBytes(before[c], f)) {
+                ClearChannel(f);
+                f.IsActive = 0;
+                EditedWave[c] = nullptr;
+            }
+        }
         ReopenAllWaveFiles();
+    }
     if (changed) {
         for (int c = 0; c < kChannels; ++c) {
             if (!SameRecordBytes(before[c], Settings.Files[c]))

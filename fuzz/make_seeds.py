@@ -1,5 +1,6 @@
 #!/usr/bin/env python3
-"""Writes the seed corpus of the wave reader's fuzz target into the folder given."""
+"""Writes the seed corpora of the fuzz targets into fuzz/corpus/<target> (or below the folder
+given). The corpora are kept in the repository; run this again after changing the seeds."""
 import os
 import struct
 import sys
@@ -22,13 +23,12 @@ def riff(body, size=None):
     return b'RIFF' + struct.pack('<I', len(body) if size is None else size) + body
 
 
-def main(folder):
-    os.makedirs(folder, exist_ok=True)
+def wave_seeds():
     pcm16 = fmt(1, 2, 8000, 4, 16)
     samples = bytes(range(256)) * 2
     cal = bytearray(2048)
     cal[0:5] = b'seed\0'
-    seeds = {
+    return {
         'stereo16': riff(pcm16 + chunk(b'data', samples)),
         'mono8_odd': riff(fmt(1, 1, 8000, 1, 8) + chunk(b'data', samples[:33])),
         'mono24_list': riff(fmt(1, 1, 4000, 3, 24) + chunk(b'LIST', b'INFOxxxx') + chunk(b'data', samples[:300])),
@@ -38,11 +38,102 @@ def main(folder):
         'legacy_cal': riff(pcm16 + chunk(b'data', samples)) + chunk(b'\x65\0\0\0', bytes(1024)),
         'truncated': riff(pcm16 + chunk(b'data', samples, 100000), 0xFFFFFFFF)[:400],
         'float': riff(fmt(3, 1, 8000, 4, 32) + chunk(b'data', samples)),
+        'late_fmt': riff(chunk(b'data', samples[:400]) + pcm16),
     }
-    for name, data in seeds.items():
-        with open(os.path.join(folder, name + '.wav'), 'wb') as f:
-            f.write(data)
+
+
+def crlf(lines):
+    return ('\r\n'.join(lines) + '\r\n').encode()
+
+
+def configuration_seeds():
+    device = ['[Device]', 'DTInputDeviceIndex=0', 'DTOutputDeviceIndex=0', 'SamplingRate=4000', 'BitsPerSample=24',
+              'AnalogInputType=0', 'UseSoundCardForOutput=0', 'SoundCardDeviceIndex=0', 'SigGenSamplingRate=50000',
+              'SigGenNumChannels=1', 'SigGenBitsPerSample=24']
+    channel = ['[ChannelInfo_2]', 'bIsEnabled=0', 'Gain=0.000000', 'CouplingType=0', 'FilterFreq=1000.000000']
+    settings = ['[Settings_3]', 'FFTsize=2048', 'SamplingRate=8000', 'BytesPerSample=3', 'AverageBlocks=10',
+                'DecimationRatio=4', 'SmoothingWindow=2', 'OverlapPercent=50']
+    calibration = ['[Calibration_0]', 'Filename=EEG', 'IsEnabled=1', 'RefLevel=20.000000', 'LabelLinear=millivolts',
+                   'CalRatio=377.123627', 'TransducerSensitivityVolts=1.000000e-01', 'ChannelName=Channel 0']
+    placements = ['[PlotStatus]', 'Main Window=1', 'Time Series Plot 1=1', '[PlotPlacement]',
+                  'Main Window=0, 1, {-1,-1}, {-1,-1}, {10,10,800,600}',
+                  'Time Series Plot 1=0, 1, {-1,-1}, {-1,-1}, {0,0,400,300}']
+    return {
+        'start': crlf(device + channel + settings + calibration + ['[Mode]', 'OpMode=2', '[Main]',
+                                                                    'MasterDisplayGain=-3'] + placements),
+        'lower_case': '\n'.join(l.lower() for l in settings + ['[mode]', 'opmode=1']).encode(),
+        'twice': crlf(settings + ['[Settings_3]', 'FFTsize=64']),
+        'markers': crlf(['[Marker_1]', 'Enabled_0=1', 'Freq_0=1000.000000', 'LabelType_0=2',
+                         'CustomLabel_0=a very long custom label that does not fit its field', 'MarkPeakHoldFlag=1',
+                         '[SpectrumOpts_4]', 'PlotRange=60.000000000', 'Show1_3=1', 'Color_3=255']),
+        'damaged': crlf(device[:4]) + b'\x00\x01binary\xff\r\n=novalue\r\n[unclosed\r\n',
+    }
+
+
+def profile_seeds():
+    return {
+        'profile': crlf(['[Install]', 'Default=0', '[Paths]', 'Wav=/data/wave', 'Tmp=/data/temp', 'cfg=/data/config',
+                         '[FileIO]', 'WaveFileMode=1', 'MaxRamRecordingTimeSecs=3600', 'MakeBackup=1',
+                         'MaxDiskRecordingSizeBytes=500', 'AutoReopenOnLaunch=0', 'HideLogo=TRUE']),
+        'quoted': b'\xef\xbb\xbf; comment\n[paths]\n  wav = "C:\\Data\\wave"  \n[FILEIO]\nmakebackup=0x10\n',
+        'install': crlf(['[Install]', 'WindowsInstall=1', 'Default=1']),
+    }
+
+
+def import_seeds():
+    # The first byte chooses the source type and options; the rest is the source file.
+    return {
+        'integers': b'\x00' + b'1\n-2\n3\n-4\n32767\n-32768\n',
+        'columns': b'\x21' + b'time\tvalue\n0.0\t1.5\n0.1\t-2.25\n0.2\t3e2\n',
+        'floats_header': b'\x51' + b'header line\n0.5\n-0.25\n1e-3\n',
+        'binary16': b'\x03' + struct.pack('<8h', 0, 1, -1, 1000, -1000, 32767, -32768, 5),
+        'binary_float': b'\x05' + struct.pack('<4f', 0.5, -0.5, 1e10, -1e-10),
+        'malformed': b'\x01' + b'1.0\nabc\n2.0\n',
+    }
+
+
+def group_seeds():
+    return {
+        'group': crlf(['[TestInfo]', 'TestName=Bridge', 'Technician=Ada', 'Comments=first run',
+                       'TestDate=1700000000', '[Filenames]', 'Crown=take_Crown.wav', 'Heart=sub/take_Heart.wav',
+                       'Base=/abs/take_Base.wav', 'Throat=C:\\Data\\old.wav', 'Brow=..\\up.wav']),
+        'negative_date': crlf(['[TestInfo]', 'TestDate=-5', '[Filenames]', 'Solar=./a/../b.wav']),
+    }
+
+
+def calibration_seeds():
+    return {
+        'measured': crlf(['[Calibration]', 'IsEnabled=1', 'RefLevel=94.000000', 'RefUnits=4', 'RefType=1',
+                          'ConversionType=0', 'IntegrationType=0', 'LabelLinear=Pascals', 'LabelLog=dB SPL',
+                          'LabelType=1', 'PctFullScaleLeft=0.053033', 'CalRatioLeft=377.123627',
+                          'DTGain=1.000000', 'DTCalVersion=1000', 'Filename=Mic', 'CalCreateMode=2',
+                          'TransducerSensitivityVolts=5.000000e-02', 'MeasuredInputVoltage=0.375000',
+                          'RefOffset=0.000000']),
+        'sensitivity': crlf(['[Calibration]', 'CalCreateMode=1', 'RefUnits=99', 'TransducerSensitivityVolts=0',
+                             'DTGain=-1', 'RefType=7']),
+        'percent': crlf(['[calibration]', 'calcreatemode=3', 'pctfullscaleleft=1e40', 'reflevel=nan']),
+    }
+
+
+def main(folder):
+    targets = {
+        'wave_reader': (wave_seeds(), '.wav'),
+        # Three bytes choose the open mode and the edits before the file.
+        'wave_editor': ({name: bytes([i % 3, 8, i * 37 % 256]) + b'\x11\x22\x33\x44\x55\x66\x77\x88' + data
+                         for i, (name, data) in enumerate(wave_seeds().items())}, '.bin'),
+        'configuration': (configuration_seeds(), '.cfg'),
+        'profile': (profile_seeds(), '.ini'),
+        'import_text': (import_seeds(), '.bin'),
+        'file_group': (group_seeds(), '.qrx'),
+        'calibration': (calibration_seeds(), '.cal'),
+    }
+    for target, (seeds, ext) in targets.items():
+        out = os.path.join(folder, target)
+        os.makedirs(out, exist_ok=True)
+        for name, data in seeds.items():
+            with open(os.path.join(out, name + ext), 'wb') as f:
+                f.write(data)
 
 
 if __name__ == '__main__':
-    main(sys.argv[1])
+    main(sys.argv[1] if len(sys.argv) > 1 else os.path.join(os.path.dirname(os.path.abspath(__file__)), 'corpus'))

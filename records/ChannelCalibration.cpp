@@ -4,6 +4,7 @@
 #include "records/NumberText.h"
 #include "records/PathSettings.h"
 #include "records/RecordBytes.h"
+#include "platform/core/FileSystem.h"
 #include "platform/core/MessageBox.h"
 #include "platform/core/Profile.h"
 
@@ -328,8 +329,10 @@ bool ReadCalibrationFile(const char* name, ChannelCalibration* record, bool show
     }
 
     std::string path = JoinDataFolder(calFolder != nullptr ? calFolder : "", name) + ".cal";
-    std::FILE* probe = std::fopen(path.c_str(), "rb");
-    if (probe == nullptr) {
+    // Only a regular file is read: a folder or a FIFO in its place is no calibration, and a
+    // FIFO would hold the program up.
+    std::string content;
+    if (ReadSmallFile(path, kMaxSettingsFileBytes, content) != FileReadResult::Ok) {
         if (showError) {
             AfxMessageBox("Failure opening calibration file: \"" + path + "\".  Calibration will be disabled.",
                           MB_OK | MB_ICONEXCLAMATION);
@@ -337,7 +340,6 @@ bool ReadCalibrationFile(const char* name, ChannelCalibration* record, bool show
         }
         return false;
     }
-    std::fclose(probe);
 
     const char* p = path.c_str();
     r.IsEnabled = 1;

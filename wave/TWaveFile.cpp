@@ -48,6 +48,7 @@ void TWaveFile::InitDefaults(const std::string& tempDir)
     undoFile_.clear();
     undoFirst_ = undoEnd_ = undoKind_ = 0;
     dataOffset_ = 44;
+    trailingFormat_.clear();
     tempDir_ = tempDir.empty() ? GetSystemTempFolder() : tempDir;
 }
 
@@ -239,6 +240,10 @@ bool TWaveFile::OpenStreamed()
     if (h == nullptr)
         return false;
     file_ = h;
+    if (!KeepTrailingFormat(layout)) {
+        CloseFile();
+        return false;
+    }
     riffCk_ = layout.riff;
     dataCk_ = layout.data;
     dataOffset_ = layout.data.dwDataOffset;
@@ -250,6 +255,30 @@ bool TWaveFile::OpenStreamed()
     if (layout.truncated)
         ShowError(TruncationText(frames));
     return true;
+}
+
+bool TWaveFile::KeepTrailingFormat(const WaveLayout& layout)
+{
+    trailingFormat_.clear();
+    const MMCKINFO& fmt = layout.formatChunk;
+    if (fmt.dwDataOffset < layout.data.dwDataOffset)
+        return true;
+    // Only the first 40 bytes of a format mean anything; an oversized chunk is cut to them.
+    constexpr DWORD kMaxKept = 4096, kMeaningful = 40;
+    const DWORD size = fmt.cksize <= kMaxKept ? fmt.cksize : kMeaningful;
+    std::vector<std::uint8_t> chunk(8 + size + (size & 1u), 0);
+    const std::int64_t at = fmt.dwDataOffset;
+    if (mmioSeek64(file_, at, SEEK_SET) != at ||
+        mmioRead(file_, reinterpret_cast<HPSTR>(chunk.data() + 8), static_cast<LONG>(size)) != static_cast<LONG>(size))
+        return false;
+    const DWORD id = mmioFOURCC('f', 'm', 't', ' ');
+    for (int i = 0; i < 4; ++i) {
+        chunk[static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(id >> (8 * i));
+        chunk[static_cast<std::size_t>(4 + i)] = static_cast<std::uint8_t>(size >> (8 * i));
+    }
+    trailingFormat_ = std::move(chunk);
+    const std::int64_t first = layout.data.dwDataOffset;
+    return mmioSeek64(file_, first, SEEK_SET) == first;
 }
 
 bool TWaveFile::CreateStreamed()
@@ -393,7 +422,7 @@ bool TWaveFile::FinishStreamedFile()
         return mmioSeek64(file_, at, SEEK_SET) == at && mmioWrite(file_, reinterpret_cast<const char*>(le), 4) == 4;
     };
     // Everything after the samples is dropped and the calibration chunk written anew, so the
-    // file holds exactly one, current calibration.
+    // file holds exactly one, current calibration; only a format chunk there is kept.
     if (!mmioSetSize(file_, dataEnd + pad))
         return false;
     if (pad) {
@@ -401,9 +430,19 @@ bool TWaveFile::FinishStreamedFile()
         if (mmioSeek64(file_, dataEnd, SEEK_SET) != dataEnd || mmioWrite(file_, &zero, 1) != 1)
             return false;
     }
+    // A format chunk that followed the samples goes after them again: without it the file
+    // would no longer open.
+    std::int64_t riffEnd = dataEnd + pad;
+    if (!trailingFormat_.empty()) {
+        const LONG n = static_cast<LONG>(trailingFormat_.size());
+        if (riffEnd + n > 0xFFFFFFFFll || mmioSeek64(file_, riffEnd, SEEK_SET) != riffEnd ||
+            mmioWrite(file_, reinterpret_cast<const char*>(trailingFormat_.data()), n) != n)
+            return false;
+        riffEnd += n;
+    }
     if (!put32(static_cast<std::int64_t>(dataOffset_) - 4, bytes))
         return false;
-    DWORD riffSize = static_cast<DWORD>(dataEnd + pad - static_cast<std::int64_t>(riffCk_.dwDataOffset));
+    DWORD riffSize = static_cast<DWORD>(riffEnd - static_cast<std::int64_t>(riffCk_.dwDataOffset));
     if (!put32(static_cast<std::int64_t>(riffCk_.dwDataOffset) - 4, riffSize))
         return false;
     riffCk_.cksize = riffSize;
@@ -411,14 +450,14 @@ bool TWaveFile::FinishStreamedFile()
     length_ = endFrame_;
     dataBytes_ = bytes;
     if (calPresent_) {
-        if (mmioSeek64(file_, dataEnd + pad, SEEK_SET) != dataEnd + pad)
+        if (mmioSeek64(file_, riffEnd, SEEK_SET) != riffEnd)
             return false;
         MMRESULT r = WriteCalibrationChunkAt(file_, calibration_);
         if (r != MMSYSERR_NOERROR) {
             ShowError(r == MMIOERR_CANNOTWRITE ? "Error writing Calibration data to wave file"
                                                : "Error on mmioCreateChunk() for Calibration data");
             calPresent_ = 0;
-            mmioSetSize(file_, dataEnd + pad);
+            mmioSetSize(file_, riffEnd);
         }
     }
     calChanged_ = 0;
@@ -530,6 +569,7 @@ bool TWaveFile::SaveStreamedAs()
     tempWorking_ = 0;
     length_ = dataBytes_ = position_ = endFrame_ = 0;
     dataOffset_ = 44;
+    trailingFormat_.clear();
     return true;
 }
 

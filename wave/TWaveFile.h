@@ -15,6 +15,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 struct WaveLayout;
 
@@ -128,6 +129,8 @@ private:
     HMMIO OpenWithLayout(const std::string& name, DWORD flags, WaveLayout& layout, DWORD& frames);
     bool ReadWholeFile();
     bool OpenStreamed();
+    // Keeps the open file's "fmt " chunk when it follows the samples; false when it cannot.
+    bool KeepTrailingFormat(const WaveLayout& layout);
     bool CreateStreamed();
     bool ReadImage(std::span<const std::uint8_t> image);
     // Brings the header of the open file up to date for `endFrame_` frames, cuts off what lies
@@ -163,6 +166,9 @@ private:
     DWORD undoKind_ = 0;
     DWORD dataOffset_ = 44;
     HMMIO file_ = nullptr;
+    // A "fmt " chunk that stood after the data chunk of the open file, header and all: the
+    // samples may grow over it, so a save writes it again after them.
+    std::vector<std::uint8_t> trailingFormat_;
     MMCKINFO riffCk_{};
     MMCKINFO dataCk_{};
 };

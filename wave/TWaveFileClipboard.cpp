@@ -15,9 +15,19 @@ HGLOBAL TWaveFile::MakeClipboardImage(DWORD first, DWORD end)
     end = std::min(end, endFrame_);
     if (first >= end)
         return nullptr;
+    // The image passes through a file in the temporary folder; a full one must not make the
+    // copy fail unseen.
+    const auto reportNoTempFile = [this] {
+        AfxMessageBox("TWaveFile - the selection could not be copied to the clipboard: no temporary file could be "
+                      "written in " +
+                          tempDir_ + " (the folder may be full or write-protected).",
+                      MB_OK | MB_ICONERROR);
+    };
     std::string temp = MakeTempFile(tempDir_, "wav");
-    if (temp.empty())
+    if (temp.empty()) {
+        reportNoTempFile();
         return nullptr;
+    }
     auto* segment = new (std::nothrow) TWaveFile(format_, false, tempDir_);
     bool ok = segment != nullptr && !segment->IsError();
     if (ok) {
@@ -26,6 +36,8 @@ HGLOBAL TWaveFile::MakeClipboardImage(DWORD first, DWORD end)
     }
     delete segment;
     HGLOBAL block = nullptr;
+    if (!ok)
+        reportNoTempFile();
     if (ok) {
         std::uint64_t bytes = 44 + static_cast<std::uint64_t>(end - first) * format_.BlockAlign();
         block = bytes <= 0x7FFFFFFFull ? GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, static_cast<SIZE_T>(bytes))
@@ -44,6 +56,7 @@ HGLOBAL TWaveFile::MakeClipboardImage(DWORD first, DWORD end)
             if (!read) {
                 GlobalFree(block);
                 block = nullptr;
+                reportNoTempFile();
             }
         }
     }

@@ -58,6 +58,7 @@ WaveLayoutResult ReadWaveLayout(HMMIO h, WaveLayout& out)
     r = mmioDescend(h, &fmt, &out.riff, MMIO_FINDCHUNK);
     if (r != MMSYSERR_NOERROR || fmt.cksize < 14)
         return WaveLayoutResult::NoFormat;
+    out.formatChunk = fmt;
     std::array<unsigned char, 40> f{};
     LONG want = fmt.cksize < f.size() ? static_cast<LONG>(fmt.cksize) : static_cast<LONG>(f.size());
     LONG got = mmioRead(h, reinterpret_cast<HPSTR>(f.data()), want);

@@ -27,6 +27,7 @@ struct WaveLayout {
     WORD blockAlign = 0;
     WORD bitsPerSample = 0;
     MMCKINFO riff{};
+    MMCKINFO formatChunk{}; // the "fmt " chunk; it may stand after the data chunk
     MMCKINFO data{};
     DWORD statedBytes = 0;    // the data chunk's size field
     DWORD availableBytes = 0; // the sample bytes the file really holds, at most statedBytes

@@ -7,10 +7,9 @@
 #include <algorithm>
 #include <cctype>
 #include <cstring>
-#include <fstream>
-#include <iterator>
 #include <type_traits>
 #include <unordered_map>
+#include <unordered_set>
 
 namespace {
 
@@ -45,9 +44,9 @@ ConfigurationLine ParseLine(const std::string& line)
 
 std::string Lower(const char* s, std::size_t max)
 {
-    std::string out;
-    for (std::size_t i = 0; i < max && s[i] != '\0'; ++i)
-        out += static_cast<char>(std::tolower(static_cast<unsigned char>(s[i])));
+    std::string out(s, strnlen(s, max));
+    for (char& c : out)
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
     return out;
 }
 
@@ -64,31 +63,36 @@ bool SameName(const char* a, const char* b)
     return true;
 }
 
-// The table with an index of the first entry of every section name.
+// The table with an index of every key of the first occurrence of its section; within it the
+// first line of a key counts. Names compare without regard to case.
 class Table {
 public:
     explicit Table(std::vector<ConfigurationLine> lines) : lines_(std::move(lines))
     {
-        for (std::size_t i = 0; i < lines_.size(); ++i)
-            if (lines_[i].IsSection)
-                first_.try_emplace(Lower(lines_[i].Section, 40), i);
+        std::unordered_set<std::string> seen;
+        std::string section;
+        bool first = false;
+        for (std::size_t i = 0; i < lines_.size(); ++i) {
+            const ConfigurationLine& line = lines_[i];
+            if (line.IsSection) {
+                section = Lower(line.Section, 40);
+                first = seen.insert(section).second;
+            } else if (first && line.Key[0] != '\0') {
+                index_.try_emplace(section + '\n' + Lower(line.Key, 40), i);
+            }
+        }
     }
 
     // The value of [section] key, or null.
     const char* Find(const char* section, const char* key) const
     {
-        auto it = first_.find(Lower(section, 40));
-        if (it == first_.end())
-            return nullptr;
-        for (std::size_t i = it->second + 1; i < lines_.size() && !lines_[i].IsSection; ++i)
-            if (SameName(lines_[i].Key, key))
-                return lines_[i].Value;
-        return nullptr;
+        auto it = index_.find(Lower(section, 40) + '\n' + Lower(key, 40));
+        return it == index_.end() ? nullptr : lines_[it->second].Value;
     }
 
 private:
     std::vector<ConfigurationLine> lines_;
-    std::unordered_map<std::string, std::size_t> first_;
+    std::unordered_map<std::string, std::size_t> index_;
 };
 
 // ---------------------------------------------------------------------------------------------
@@ -146,11 +150,13 @@ public:
     explicit Reader(const Table& table) : table_(table) {}
 
     void Section(const std::string& name) { section_ = name; }
+    // How many keys the file supplied.
+    std::size_t Found() const { return found_; }
 
     template <class T>
     void Num(const char* key, T& field, T missing, Fmt /*fmt*/)
     {
-        const char* v = table_.Find(section_.c_str(), key);
+        const char* v = Find(key);
         if (v == nullptr) {
             field = missing;
             return;
@@ -164,19 +170,28 @@ public:
     }
     void Flag(const char* key, BYTE& field, BYTE missing)
     {
-        const char* v = table_.Find(section_.c_str(), key);
+        const char* v = Find(key);
         field = v == nullptr ? missing : (ParseDecimalInteger(v) != 0 ? 1 : 0);
     }
     template <std::size_t N>
     void Text(const char* key, char (&field)[N], const char* missing)
     {
-        const char* v = table_.Find(section_.c_str(), key);
+        const char* v = Find(key);
         CopyField(field, v != nullptr ? v : missing);
     }
 
 private:
+    const char* Find(const char* key)
+    {
+        const char* v = table_.Find(section_.c_str(), key);
+        if (v != nullptr)
+            ++found_;
+        return v;
+    }
+
     const Table& table_;
     std::string section_;
+    std::size_t found_ = 0;
 };
 
 std::string Indexed(const char* name, int i)
@@ -652,40 +667,49 @@ void VisitAll(Io& io, FrameSettings& s)
 
 } // namespace
 
-bool LoadConfigurationTable(const char* path, std::vector<ConfigurationLine>& table)
+bool LoadConfigurationTable(const char* path, std::vector<ConfigurationLine>& table, ConfigurationCheck* check)
 {
+    ConfigurationCheck local;
+    ConfigurationCheck& found = check != nullptr ? *check : local;
+    found = ConfigurationCheck();
     table.clear();
-    if (path == nullptr)
-        return false;
-    std::ifstream in(path, std::ios::binary);
-    if (!in)
+    std::string data;
+    found.result = path != nullptr ? ReadSmallFile(path, kMaxSettingsFileBytes, data) : FileReadResult::Missing;
+    if (found.result != FileReadResult::Ok)
         return false;
     // An entry keeps at most 255 characters of a value; the rest of a longer line is skipped
     // (not taken as a line of its own), and a huge line costs no more memory than this.
     constexpr std::size_t kKeep = 1024;
-    std::streambuf* buf = in.rdbuf();
+    auto take = [&](std::string& line) {
+        if (!line.empty() && line.back() == '\r')
+            line.pop_back();
+        const ConfigurationLine entry = ParseLine(line);
+        // Every line the system writes is a section or a key line; blank lines do no harm.
+        const bool blank = line.find_first_not_of(" \t") == std::string::npos;
+        const bool understood = entry.IsSection ? line.find(']') != std::string::npos : entry.Key[0] != '\0';
+        const bool binary = std::any_of(line.begin(), line.end(), [](char c) {
+            return static_cast<unsigned char>(c) < 0x20 && c != '\t';
+        });
+        if ((!blank && !understood) || binary || line.size() >= kKeep)
+            found.damaged = true;
+        table.push_back(entry);
+        line.clear();
+    };
+    table.reserve(std::min<std::size_t>(std::count(data.begin(), data.end(), '\n') + 1, kMaxConfigurationLines));
     std::string line;
-    bool any = false;
-    for (;;) {
-        if (table.size() >= kMaxConfigurationLines)
-            break;
-        int c = buf->sbumpc();
-        if (c == std::char_traits<char>::eof()) {
-            if (any) // the last line, without a line end
-                table.push_back(ParseLine(line));
-            break;
-        }
-        any = true;
-        if (c == '\n') {
-            if (!line.empty() && line.back() == '\r')
-                line.pop_back();
-            table.push_back(ParseLine(line));
-            line.clear();
-            any = false;
-        } else if (line.size() < kKeep) {
-            line += static_cast<char>(c);
-        }
+    std::size_t start = 0;
+    while (start < data.size() && table.size() < kMaxConfigurationLines) {
+        const std::size_t nl = data.find('\n', start);
+        const std::size_t end = nl == std::string::npos ? data.size() : nl;
+        line.assign(data, start, std::min(end - start, kKeep));
+        if (end - start > kKeep)
+            found.damaged = true; // cut
+        take(line);
+        start = nl == std::string::npos ? data.size() : nl + 1;
     }
+    // Lines past the table are not read at all.
+    if (start < data.size() && data.find_first_not_of(" \t\r\n", start) != std::string::npos)
+        found.damaged = true;
     return true;
 }
 
@@ -745,21 +769,30 @@ bool WriteSettingsTo(std::FILE* f, const FrameSettings& settings)
 bool WriteConfigurationFile(const FrameSettings& settings, const char* path)
 {
     // A full disk keeps the old configuration whole: the file is replaced only when complete.
+    // A file that is unreadable or write-protected is refused there too.
     return ReplaceFileContent(path, [&settings](std::FILE* f) { return WriteSettingsTo(f, settings); });
 }
 
-bool ReadConfigurationFile(FrameSettings& settings, const char* path)
+bool ReadConfigurationFile(FrameSettings& settings, const char* path, ConfigurationCheck* check)
 {
+    ConfigurationCheck local;
+    ConfigurationCheck& found = check != nullptr ? *check : local;
     std::vector<ConfigurationLine> lines;
+    bool keyLines = false;
     try {
-        if (!LoadConfigurationTable(path, lines))
+        if (!LoadConfigurationTable(path, lines, &found))
             return false;
+        keyLines = std::any_of(lines.begin(), lines.end(), [](const ConfigurationLine& l) { return l.Key[0] != 0; });
+        Table table(std::move(lines));
+        Reader io(table);
+        VisitAll(io, settings);
+        // A file of key lines none of which is a configuration's is another kind of file.
+        if (keyLines && io.Found() == 0)
+            found.damaged = true;
     } catch (const std::bad_alloc&) {
+        found.result = FileReadResult::Unreadable;
         return false;
     }
-    Table table(std::move(lines));
-    Reader io(table);
-    VisitAll(io, settings);
     return true;
 }
 

@@ -5,6 +5,7 @@
 #pragma once
 
 #include "app/settings/FrameSettings.h"
+#include "platform/core/FileSystem.h"
 
 #include <cstddef>
 #include <cstdio>
@@ -23,9 +24,19 @@ struct ConfigurationLine {
 // The reader keeps at most this many lines of a file.
 constexpr std::size_t kMaxConfigurationLines = 12000;
 
+// What reading a configuration found besides its values.
+struct ConfigurationCheck {
+    FileReadResult result = FileReadResult::Missing; // Unreadable: GetLastFileError() says why
+    // Lines the reader could not use (binary or foreign text, lines cut or beyond the table):
+    // replacing the file would lose them.
+    bool damaged = false;
+};
+
 // Reads a file into the line table (at most kMaxConfigurationLines entries, one per line,
-// CRLF or LF line ends, the last line with or without one). False when it cannot be read.
-bool LoadConfigurationTable(const char* path, std::vector<ConfigurationLine>& table);
+// CRLF or LF line ends, the last line with or without one). False when it cannot be read;
+// only regular files of at most kMaxSettingsFileBytes are read.
+bool LoadConfigurationTable(const char* path, std::vector<ConfigurationLine>& table,
+                            ConfigurationCheck* check = nullptr);
 
 // Copies the value of [section] key, or def when there is none, into out (at most
 // outSize - 1 characters, terminated). The first section of that name counts, and within it
@@ -47,12 +58,13 @@ private:
     bool failed_ = false;
 };
 
-// Writes the whole state to path; false (and nothing reported) when it cannot be written.
+// Writes the whole state to path; false (and nothing reported) when it cannot be written. A
+// file there that cannot be read, or is write-protected, is left alone (false).
 bool WriteConfigurationFile(const FrameSettings& settings, const char* path);
 
 // Reads path into the records of the configuration; a file that cannot be read changes
 // nothing and returns false. Rebuilding objects and windows is the caller's business.
-bool ReadConfigurationFile(FrameSettings& settings, const char* path);
+bool ReadConfigurationFile(FrameSettings& settings, const char* path, ConfigurationCheck* check = nullptr);
 
 // Sets every stored field to the value a configuration without that key gives it (the second
 // default of every record), as reading an empty file does.

@@ -8,6 +8,9 @@
 #include <filesystem>
 #include <system_error>
 
+#include <csignal>
+#include <new>
+
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -15,6 +18,33 @@
 namespace fs = std::filesystem;
 
 namespace {
+
+thread_local std::string lastFileError;
+
+void SetFileError(std::string why) { lastFileError = std::move(why); }
+void SetFileErrno(int code)
+{
+    SetFileError(code != 0 ? std::error_code(code, std::generic_category()).message() : "the write failed");
+}
+
+// The file a path finally names: links are followed (relative ones from their own folder).
+// A loop of links ends on a link, which the caller then refuses as no regular file.
+std::string FollowLinks(std::string path)
+{
+    for (int depth = 0; depth < 40; ++depth) {
+        struct stat st {};
+        if (::lstat(path.c_str(), &st) != 0 || !S_ISLNK(st.st_mode))
+            return path;
+        std::error_code ec;
+        fs::path target = fs::read_symlink(path, ec);
+        if (ec)
+            return path;
+        if (target.is_relative())
+            target = fs::path(path).parent_path() / target;
+        path = target.string();
+    }
+    return path;
+}
 
 std::string WithSlash(std::string folder)
 {
@@ -181,35 +211,137 @@ std::int64_t GetFileSizeOf(const std::string& path)
     return static_cast<std::int64_t>(n);
 }
 
+FileReadResult ReadSmallFile(const std::string& path, std::size_t maxBytes, std::string& out)
+{
+    out.clear();
+    if (path.empty())
+        return FileReadResult::Missing;
+    // Non-blocking, so that a FIFO in the file's place cannot hold the caller up.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        const int code = errno;
+        if (code == ENOENT || code == ENOTDIR)
+            return FileReadResult::Missing;
+        SetFileErrno(code);
+        return FileReadResult::Unreadable;
+    }
+    struct Closer {
+        int fd;
+        ~Closer() { ::close(fd); }
+    } closer{fd};
+    struct stat st {};
+    if (::fstat(fd, &st) != 0) {
+        SetFileErrno(errno);
+        return FileReadResult::Unreadable;
+    }
+    if (S_ISDIR(st.st_mode)) {
+        SetFileError("it is a folder");
+        return FileReadResult::Unreadable;
+    }
+    if (!S_ISREG(st.st_mode)) {
+        SetFileError("it is not a regular file");
+        return FileReadResult::Unreadable;
+    }
+    const std::string tooLarge = "it is larger than the " + std::to_string(maxBytes) + " bytes a settings file may have";
+    if (st.st_size < 0 || static_cast<std::uint64_t>(st.st_size) > maxBytes) {
+        SetFileError(tooLarge);
+        return FileReadResult::Unreadable;
+    }
+    try {
+        out.reserve(static_cast<std::size_t>(st.st_size));
+        // Files under /proc say they are empty and are not: the bound counts what is read.
+        char buf[65536];
+        for (;;) {
+            const ssize_t got = ::read(fd, buf, sizeof buf);
+            if (got < 0) {
+                if (errno == EINTR)
+                    continue;
+                SetFileErrno(errno);
+                out.clear();
+                return FileReadResult::Unreadable;
+            }
+            if (got == 0)
+                break;
+            if (out.size() + static_cast<std::size_t>(got) > maxBytes) {
+                SetFileError(tooLarge);
+                out.clear();
+                return FileReadResult::Unreadable;
+            }
+            out.append(buf, static_cast<std::size_t>(got));
+        }
+    } catch (const std::bad_alloc&) {
+        out.clear();
+        SetFileError("there is not enough memory to read it");
+        return FileReadResult::Unreadable;
+    }
+    return FileReadResult::Ok;
+}
+
+const std::string& GetLastFileError() { return lastFileError; }
+
+bool IsWriteProtectedFile(const std::string& path)
+{
+    struct stat st {};
+    return !path.empty() && ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) && (st.st_mode & 0222) == 0;
+}
+
 bool ReplaceFileContent(const char* path, const std::function<bool(std::FILE*)>& write)
 {
-    if (path == nullptr)
+    if (path == nullptr || *path == '\0') {
+        SetFileError("no file name was given");
         return false;
+    }
+    const std::string target = FollowLinks(path);
     struct stat old {};
-    const bool exists = ::lstat(path, &old) == 0;
-    if (!exists || S_ISREG(old.st_mode)) {
-        const std::string name(path);
-        const std::size_t slash = name.find_last_of('/');
-        const std::string temp =
-            MakeTempFile(slash == std::string::npos ? std::string(".") : name.substr(0, slash + 1), "new");
-        if (!temp.empty()) {
-            std::FILE* f = std::fopen(temp.c_str(), "wb");
-            bool ok = f != nullptr && write(f) && std::fflush(f) == 0;
-            if (ok && exists)
-                ok = ::fchmod(::fileno(f), old.st_mode & 07777) == 0;
-            if (f != nullptr && std::fclose(f) != 0)
-                ok = false;
-            if (ok && std::rename(temp.c_str(), path) == 0)
-                return true;
-            std::remove(temp.c_str());
+    const bool exists = ::lstat(target.c_str(), &old) == 0;
+    if (!exists && errno != ENOENT) {
+        SetFileErrno(errno);
+        return false;
+    }
+    if (exists) {
+        if (!S_ISREG(old.st_mode)) {
+            SetFileError(S_ISDIR(old.st_mode) ? "it is a folder" : "it is not a regular file");
+            return false;
+        }
+        if ((old.st_mode & 0222) == 0) {
+            SetFileError("the file is write-protected");
+            return false;
+        }
+        // What cannot be read is not replaced unseen.
+        if (::access(target.c_str(), R_OK) != 0) {
+            SetFileErrno(errno);
             return false;
         }
     }
-    std::FILE* f = std::fopen(path, "wb");
-    if (f == nullptr)
+    const std::size_t slash = target.find_last_of('/');
+    const std::string folder = slash == std::string::npos ? std::string(".") : target.substr(0, slash + 1);
+    errno = 0;
+    const std::string temp = MakeTempFile(folder, "new");
+    if (temp.empty()) {
+        const int code = errno;
+        SetFileError("no new file can be made in " + folder + " (" +
+                     (code != 0 ? std::error_code(code, std::generic_category()).message() : "no room") + ")");
         return false;
-    bool ok = write(f) && std::fflush(f) == 0;
-    if (std::fclose(f) != 0)
+    }
+    errno = 0;
+    std::FILE* f = std::fopen(temp.c_str(), "wb");
+    bool ok = f != nullptr && write(f) && std::fflush(f) == 0;
+    int code = ok ? 0 : errno;
+    if (ok && exists && ::fchmod(::fileno(f), old.st_mode & 07777) != 0) {
         ok = false;
-    return ok;
+        code = errno;
+    }
+    if (f != nullptr && std::fclose(f) != 0 && ok) {
+        ok = false;
+        code = errno;
+    }
+    if (ok && std::rename(temp.c_str(), target.c_str()) == 0)
+        return true;
+    if (ok)
+        code = errno;
+    SetFileErrno(code);
+    std::remove(temp.c_str());
+    return false;
 }
+
+void KeepProcessAliveAtFileSizeLimit() { std::signal(SIGXFSZ, SIG_IGN); }

@@ -36,9 +36,38 @@ bool FolderExists(const std::string& path);    // a folder exists there
 // Size in bytes, or -1 when the file is missing or unreadable.
 std::int64_t GetFileSizeOf(const std::string& path);
 
+// What reading a settings file found.
+enum class FileReadResult {
+    Ok,         // the whole file was read
+    Missing,    // nothing is there (a link that leads nowhere counts as nothing)
+    Unreadable, // something is there that cannot be read as a file: see GetLastFileError()
+};
+// Settings files (profiles, configurations, groups, calibrations) are never larger than this.
+constexpr std::size_t kMaxSettingsFileBytes = 16u << 20;
+
+// Reads a whole regular file of at most maxBytes into `out`. A folder, a FIFO, a device, a
+// file larger than maxBytes or one whose read fails (no permission, an I/O error) is
+// Unreadable; nothing here blocks on a FIFO or reads a device without end.
+FileReadResult ReadSmallFile(const std::string& path, std::size_t maxBytes, std::string& out);
+
+// Why the last file call of this thread that failed did so ("Is a directory", "No space left
+// on device"), for messages.
+const std::string& GetLastFileError();
+
+// True when a regular file (or a link to one) is there and carries no write permission: the
+// user marked it read-only, and the system does not replace it.
+bool IsWriteProtectedFile(const std::string& path);
+
 // Replaces a file's whole content with what `write` puts into the stream it is handed. The
 // new content goes to a file beside the old one, which is renamed over it only when all of it
-// is written, keeping the old file's permissions: a full disk or a crash leaves the old file,
-// never half of one. A link is written through in place, so it stays a link; so is a file in
-// a folder where no new file can be made. `write` returns false when it failed.
+// is written, keeping the old file's permissions: a full disk, a file-size limit or a crash
+// leaves the old file, never half of one, and no temporary file. A link is followed, so it
+// stays a link and its target is replaced the same way. Nothing is written, and false
+// returned, when the new file cannot be made beside the old one (never in place), or when the
+// old one is write-protected, unreadable or not a regular file. `write` returns false when it
+// failed. GetLastFileError() tells why a replacement failed.
 bool ReplaceFileContent(const char* path, const std::function<bool(std::FILE*)>& write);
+
+// File-size limits (ulimit -f) make writes past them fail instead of ending the process, so
+// that a save can report the failure and clean up. Called once at start.
+void KeepProcessAliveAtFileSizeLimit();

@@ -121,7 +121,9 @@ HMMIO mmioOpenA(LPCSTR name, LPMMIOINFO info, DWORD flags)
     }
     if (name == nullptr || *name == '\0')
         return fail(MMIOERR_FILENOTFOUND);
-    int oflags = O_CLOEXEC;
+    // Non-blocking only so that a FIFO in a wave file's place is refused, not waited on;
+    // regular files ignore the flag.
+    int oflags = O_CLOEXEC | O_NONBLOCK;
     if (flags & MMIO_READWRITE)
         oflags |= O_RDWR;
     else if (flags & MMIO_WRITE)

@@ -6,16 +6,12 @@
 #include <cctype>
 #include <cstdio>
 #include <cstring>
-#include <fstream>
-#include <iterator>
 #include <new>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace {
 
@@ -72,17 +68,20 @@ ParsedLine Parse(std::string_view raw)
     return out;
 }
 
-// The file's lines without their line ends; nullopt when the file cannot be read.
-std::optional<std::vector<std::string>> ReadLines(const char* fileName)
+// The file's lines without their line ends; nullopt when the file is missing or cannot be
+// read (then `result` tells which).
+std::optional<std::vector<std::string>> ReadLines(const char* fileName, FileReadResult* result = nullptr)
 {
-    if (fileName == nullptr || *fileName == '\0')
-        return std::nullopt;
-    std::ifstream in(fileName, std::ios::binary);
-    if (!in)
+    FileReadResult r = FileReadResult::Missing;
+    std::string data;
+    if (fileName != nullptr && *fileName != '\0')
+        r = ReadSmallFile(fileName, kMaxSettingsFileBytes, data);
+    if (result != nullptr)
+        *result = r;
+    if (r != FileReadResult::Ok)
         return std::nullopt;
     // No settings file is large enough to run out of memory; one that does counts as unreadable.
     try {
-        std::string data((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
         if (data.size() >= 3 && static_cast<unsigned char>(data[0]) == 0xEF &&
             static_cast<unsigned char>(data[1]) == 0xBB && static_cast<unsigned char>(data[2]) == 0xBF)
             data.erase(0, 3);
@@ -101,6 +100,8 @@ std::optional<std::vector<std::string>> ReadLines(const char* fileName)
         }
         return lines;
     } catch (const std::bad_alloc&) {
+        if (result != nullptr)
+            *result = FileReadResult::Unreadable;
         return std::nullopt;
     }
 }
@@ -300,9 +301,10 @@ BOOL WritePrivateProfileStringA(LPCSTR section, LPCSTR key, LPCSTR value, LPCSTR
     if (section == nullptr || fileName == nullptr || *fileName == '\0')
         return FALSE;
     std::vector<std::string> lines;
-    if (std::optional<std::vector<std::string>> read = ReadLines(fileName))
+    FileReadResult found = FileReadResult::Missing;
+    if (std::optional<std::vector<std::string>> read = ReadLines(fileName, &found))
         lines = std::move(*read);
-    else if (::access(fileName, F_OK) == 0)
+    else if (found != FileReadResult::Missing)
         return FALSE; // there but unreadable: a rewrite would drop everything it holds
 
     long s = FindSection(lines, section);

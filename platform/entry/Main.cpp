@@ -1,5 +1,6 @@
 // The process entry: the application object already exists (static initialisation); the
 // resources are registered and the object runs.
+#include "platform/core/FileSystem.h"
 #include "platform/core/Resources.h"
 #include "platform/ui/WinApp.h"
 
@@ -12,6 +13,8 @@ extern "C" const char* __lsan_default_suppressions()
 
 int main(int argc, char** argv)
 {
+    // Saves past a file-size limit fail and are reported instead of ending the program.
+    KeepProcessAliveAtFileSizeLimit();
     RegisterBuiltInResources();
     return AfxWinMain(argc, argv);
 }

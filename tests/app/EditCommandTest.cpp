@@ -11,6 +11,10 @@
 
 #include <algorithm>
 #include <cmath>
+#include <csignal>
+#include <filesystem>
+
+#include <sys/resource.h>
 
 using namespace filesframe;
 
@@ -297,4 +301,41 @@ TEST_F(EditCommands, DroppingTheRealTimeDataLeavesNoPlotOnAFreedFile)
     EXPECT_EQ(frame->CountUnsavedNewFiles(), 0);
     plot->RedrawWindow();
     AfxPumpMessages(5);
+}
+
+// Copy with a temporary folder that cannot take the image (here: past a file-size limit, as on
+// a full disk) reports it and leaves an empty clipboard, so the next Paste inserts nothing
+// stale; no temporary file stays behind.
+TEST_F(EditCommands, ACopyThatCannotBeMadeIsReportedAndPastesNothingStale)
+{
+    TWaveFile* file = StartWithFile();
+    ASSERT_NE(file, nullptr);
+    ASSERT_NE(Select(0, 4 * kFrame, 8 * kFrame), nullptr);
+    frame->ExecuteCommand(ID_EDIT_COPY);
+    ASSERT_EQ(ClipboardWaveSize(), 44u + 4 * 2);
+    const auto files = [this] {
+        return std::distance(std::filesystem::directory_iterator(Data("wave")), std::filesystem::directory_iterator());
+    };
+    const auto before = files();
+
+    ASSERT_NE(Select(0, 0.0f, 12 * kFrame), nullptr);
+    user.ExpectBox(IDOK, "could not be copied to the clipboard");
+    {
+        rlimit old{};
+        ::getrlimit(RLIMIT_FSIZE, &old);
+        auto previous = std::signal(SIGXFSZ, SIG_IGN);
+        rlimit low = old;
+        low.rlim_cur = 40;
+        ::setrlimit(RLIMIT_FSIZE, &low);
+        frame->ExecuteCommand(ID_EDIT_COPY);
+        ::setrlimit(RLIMIT_FSIZE, &old);
+        std::signal(SIGXFSZ, previous);
+    }
+    EXPECT_EQ(ClipboardWaveSize(), 0u);
+    EXPECT_FALSE(CommandEnabled(frame, ID_EDIT_PASTE_INSERT));
+    frame->SetChannelFilePosition(0, 2);
+    frame->ExecuteCommand(ID_EDIT_PASTE_INSERT);
+    EXPECT_EQ(Samples(file), Original());
+    EXPECT_FALSE(file->IsUndoAvailable());
+    EXPECT_EQ(files(), before);
 }

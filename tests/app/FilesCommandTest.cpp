@@ -199,3 +199,28 @@ TEST_F(FilesCommands, ClosingTheGroupInFileOperationsFreesNoFileAPlotStillDraws)
     EXPECT_EQ(frame->Settings.Files[0].File, nullptr);
     EXPECT_EQ(plot->GetWaveFile(), nullptr);
 }
+
+// A broken wave in a group is reported once, when the group opens: not again when the dialog
+// closes and the channels are reopened. Its channel ends without a file.
+TEST_F(FilesCommands, ABrokenWaveInAGroupIsReportedOnce)
+{
+    ASSERT_NE(Start(), nullptr);
+    ASSERT_TRUE(WriteWave(Data("wave/take_Crown.wav"), 8000, {10, 20, 30, 40}));
+    std::ofstream(Data("wave/take_Heart.wav"), std::ios::binary) << std::string("RIFF\x10\0\0\0WAVEjunkjunk", 20);
+    const std::string qrx = Data("wave/Take.qrx");
+    WritePrivateProfileStringA("Filenames", "Crown", "take_Crown.wav", qrx.c_str());
+    WritePrivateProfileStringA("Filenames", "Heart", "take_Heart.wav", qrx.c_str());
+
+    user.ExpectFile(PromptKind::FileOpen, qrx);
+    user.ExpectBox(IDOK, "Failure opening wave file " + Data("wave/take_Heart.wav"));
+    CDialog::ScriptModal([&](CWnd& d) {
+        dlgtest::Click(d, IDC_GROUP_OPEN);
+        Done(d);
+    });
+    frame->ExecuteCommand(ID_FILE_OPEN);
+    EXPECT_TRUE(user.Unexpected().empty());
+    EXPECT_NE(frame->Settings.Files[0].File, nullptr);
+    EXPECT_EQ(frame->Settings.Files[3].File, nullptr);
+    EXPECT_STREQ(frame->Settings.Files[3].FilePath, "");
+    EXPECT_EQ(frame->Settings.Files[3].IsActive, 0);
+}

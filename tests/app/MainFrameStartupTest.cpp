@@ -3,8 +3,14 @@
 #include "FrameFixture.h"
 
 #include "app/settings/ConfigurationFile.h"
+#include "platform/core/FileSystem.h"
 
+#include <csignal>
 #include <cstdlib>
+#include <functional>
+
+#include <sys/resource.h>
+#include <sys/stat.h>
 
 using namespace frametest;
 
@@ -155,4 +161,97 @@ TEST_F(MainFrameStartupTest, TheDestructorWritesWhatTheNextConstructorReads)
     CMainFrame g;
     EXPECT_EQ(g.Settings.Scaling[2].FreqScaleType, 2);
     EXPECT_EQ(g.Settings.FileIO.MaxRamRecordingTimeSecs, 120u);
+}
+
+// A settings file that is there but cannot be read (a folder, a FIFO, a file whose read fails
+// with an I/O error) gives a message and the defaults, never an abort or a wait, and is left
+// as it is at exit instead of being replaced by those defaults.
+TEST_F(MainFrameStartupTest, UnreadableSettingsFilesAreReportedAndLeftAlone)
+{
+    namespace fs = std::filesystem;
+    struct Case {
+        const char* file;
+        std::function<void(const fs::path&)> make;
+        fs::file_type type;
+    };
+    const std::vector<Case> cases = {
+        {"bin/DurnexInstall.ini", [](const fs::path& p) { fs::create_directory(p); }, fs::file_type::directory},
+        {"Durnex.ini", [](const fs::path& p) { ::mkfifo(p.c_str(), 0644); }, fs::file_type::fifo},
+        {"Durnex.cfg", [](const fs::path& p) { fs::create_symlink("/proc/self/mem", p); }, fs::file_type::symlink},
+        {"Durnex.cfg", [](const fs::path& p) { fs::create_directory(p); }, fs::file_type::directory},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.file);
+        const fs::path p = root / c.file;
+        c.make(p);
+        user.ExpectBox(IDOK, "cannot be read");
+        {
+            CMainFrame f;
+            EXPECT_EQ(f.Settings.OpMode, 0);
+            EXPECT_STREQ(f.Settings.Calibration[2].ChannelName, "Throat");
+            f.Settings.OpMode = 2;
+        }
+        EXPECT_EQ(fs::symlink_status(p).type(), c.type);
+        EXPECT_TRUE(user.Unexpected().empty());
+        // The next case starts from nothing again.
+        for (const char* name : {c.file, "Durnex.ini", "Durnex.cfg"})
+            fs::remove_all(root / name);
+    }
+}
+
+// A damaged start-up configuration is reported; its readable settings are used, and the file
+// as it was is kept beside the one written at exit.
+TEST_F(MainFrameStartupTest, ADamagedStartupConfigurationIsKeptAsACopy)
+{
+    {
+        CMainFrame f;
+        f.Settings.OpMode = 2;
+    }
+    const std::string damaged = ReadFile(Data("Durnex.cfg")) + std::string("\x01\x02\0binary tail\xfe\r\n", 17);
+    WriteText(root / "Durnex.cfg", damaged);
+    user.ExpectBox(IDOK, Data("Durnex.cfg.damaged"));
+    {
+        CMainFrame f;
+        EXPECT_EQ(f.Settings.OpMode, 2);
+    }
+    EXPECT_EQ(ReadFile(Data("Durnex.cfg.damaged")), damaged);
+    auto s = std::make_unique<FrameSettings>();
+    ConfigurationCheck check;
+    ASSERT_TRUE(ReadConfigurationFile(*s, Data("Durnex.cfg").c_str(), &check));
+    EXPECT_FALSE(check.damaged);
+    EXPECT_EQ(s->OpMode, 2);
+}
+
+// Settings that cannot be saved at exit (here past a file-size limit) are reported, the old
+// file stays whole and no temporary file is left; a write-protected file is left silently.
+TEST_F(MainFrameStartupTest, SettingsThatCannotBeSavedAtExitAreReported)
+{
+    namespace fs = std::filesystem;
+    { CMainFrame f; }
+    const std::string before = ReadFile(Data("Durnex.cfg"));
+    auto* f = new CMainFrame;
+    f->Settings.OpMode = 2;
+    user.ExpectBox(IDOK, "could not be saved in " + Data("Durnex.cfg"));
+    {
+        rlimit old{};
+        ::getrlimit(RLIMIT_FSIZE, &old);
+        auto previous = std::signal(SIGXFSZ, SIG_DFL);
+        KeepProcessAliveAtFileSizeLimit();
+        rlimit low = old;
+        low.rlim_cur = 2048;
+        ::setrlimit(RLIMIT_FSIZE, &low);
+        delete f;
+        ::setrlimit(RLIMIT_FSIZE, &old);
+        std::signal(SIGXFSZ, previous);
+    }
+    EXPECT_EQ(ReadFile(Data("Durnex.cfg")), before);
+    for (const auto& e : fs::directory_iterator(root))
+        EXPECT_EQ(e.path().filename().string().rfind("new", 0), std::string::npos) << e.path();
+
+    fs::permissions(Data("Durnex.cfg"), fs::perms::owner_read | fs::perms::group_read);
+    {
+        CMainFrame g;
+        g.Settings.OpMode = 1;
+    }
+    EXPECT_EQ(ReadFile(Data("Durnex.cfg")), before);
 }

@@ -300,3 +300,63 @@ TEST(WaveFileModes, TemporaryFolderOnAnotherFileSystem)
     std::filesystem::remove_all(shm, ec);
     EXPECT_EQ(dir.count(), 1u);
 }
+
+// A valid file whose format chunk follows its samples (an extensible one, kept byte for byte),
+// edited in place and saved, with and without its samples growing over where the format
+// stood: the file always reopens with every sample, and a backup copy saves whole too.
+TEST(WaveFileModes, AFormatChunkAfterTheSamplesIsKeptBySaves)
+{
+    TempFolder dir;
+    const TPcmFormat f(8000, 2, 2);
+    const std::vector<std::uint8_t> samples = PatternBytes(f, 1001);
+    std::vector<std::uint8_t> fmt = FmtBody(0xFFFE, 2, 8000, 4, 16, 24);
+    fmt[24] = 1; // sub-format PCM
+    std::vector<std::uint8_t> chunks;
+    PutChunk(chunks, "data", samples);
+    PutChunk(chunks, "fmt ", fmt);
+    const std::string path = dir.file("late-format.wav");
+    WriteFile(path, Riff(chunks));
+
+    const std::vector<std::uint8_t> grown = PatternBytes(f, 500, 7);
+    {
+        TWaveFile w(path, TWaveFile::kStreamed, false, dir.path());
+        ASSERT_FALSE(w.IsError());
+        ASSERT_EQ(w.GetEndFrame(), 1001u);
+        ASSERT_TRUE(w.SetSample(-77, 3, 1));
+        ASSERT_TRUE(w.Save());
+        w.Seek(w.GetEndFrame());
+        ASSERT_TRUE(w.WriteBytes(grown.data(), static_cast<DWORD>(grown.size())));
+        ASSERT_TRUE(w.Save());
+    }
+    std::vector<std::uint8_t> expected = samples;
+    expected[3 * 4 + 2] = static_cast<std::uint8_t>(-77 & 0xFF);
+    expected[3 * 4 + 3] = static_cast<std::uint8_t>((-77 >> 8) & 0xFF);
+    expected.insert(expected.end(), grown.begin(), grown.end());
+    {
+        TWaveFile back(path, TWaveFile::kMemory, false, dir.path());
+        ASSERT_FALSE(back.IsError());
+        ASSERT_EQ(back.GetEndFrame(), 1501u);
+        EXPECT_EQ(Frames(back, 0, 1501), expected);
+    }
+    // The format chunk itself, after the (padded) samples and inside the RIFF chunk.
+    const std::vector<std::uint8_t> file = ReadFile(path);
+    ASSERT_GE(file.size(), 8u + 1501u * 4u + 8u + fmt.size());
+    const std::size_t at = 12 + 8 + 1501 * 4;
+    EXPECT_EQ(std::string(file.begin() + at, file.begin() + at + 4), "fmt ");
+    EXPECT_TRUE(std::equal(fmt.begin(), fmt.end(), file.begin() + static_cast<long>(at + 8)));
+    EXPECT_EQ(file[4] | (file[5] << 8) | (file[6] << 16) | (file[7] << 24), static_cast<int>(at + 8 + fmt.size() - 8));
+
+    // Through a backup working copy the user's file is written anew, canonically.
+    {
+        TWaveFile w(path, TWaveFile::kStreamed, true, dir.path());
+        ASSERT_FALSE(w.IsError());
+        ASSERT_TRUE(w.SetSample(5, 0, 0));
+        ASSERT_TRUE(w.Save());
+    }
+    TWaveFile again(path, TWaveFile::kMemory, false, dir.path());
+    ASSERT_FALSE(again.IsError());
+    EXPECT_EQ(again.GetEndFrame(), 1501u);
+    EXPECT_EQ(again.GetSample(0, 0, false), 5);
+    EXPECT_EQ(Frames(again, 1, 1500), std::vector<std::uint8_t>(expected.begin() + 4, expected.end()));
+    EXPECT_EQ(dir.count(), 1u);
+}
