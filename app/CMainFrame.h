@@ -41,6 +41,7 @@ class CLeqAnalysisView;
 class CSoundPowerAnalysisView;
 class TTHDFreq;
 class TReverb;
+struct CalibrationContext;
 
 class CMainFrame : public CMDIFrameWnd {
 public:
@@ -325,6 +326,13 @@ public:
 
     void OnSelectSingleChannelPlots();
     void OnSelectCompositeChannelPlots();
+    // Processing settings (F4 and the tool-window buttons): the sheet on working copies, then
+    // the apply-and-rebuild sequence after OK. pageCode: -1 last used, 1 FFT, 2 Scaling,
+    // 4 Calibration (others open the sheet on its first page).
+    void OnProcessingSettings();
+    void ShowProcessingSettings(int pageCode);
+    // What the calibration dialogs need of the frame: folders, the input device, the generator.
+    CalibrationContext MakeCalibrationContext() const;
     void OnCloseAllPlots();
     LRESULT OnPlotClosing(WPARAM wParam, LPARAM lParam);
     LRESULT OnPlotActivated(WPARAM wParam, LPARAM lParam);

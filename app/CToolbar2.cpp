@@ -118,9 +118,11 @@ void CToolbar2::SendFrameCommand(UINT command)
         f->SendMessage(WM_COMMAND, MAKEWPARAM(command, 0), 0);
 }
 
-// The settings sheet opens through its menu command; the page a button names is left to
-// the sheet's own memory of the page last used.
-void CToolbar2::ShowSettingsPage(int) { SendFrameCommand(ID_PROCESSING_SETTINGS); }
+void CToolbar2::ShowSettingsPage(int page)
+{
+    if (CMainFrame* f = Frame())
+        f->ShowProcessingSettings(page);
+}
 
 void CToolbar2::OnFileNew() { SendFrameCommand(ID_FILE_NEW); }
 void CToolbar2::OnFileOpen() { SendFrameCommand(ID_FILE_OPEN); }

@@ -184,21 +184,24 @@ void CCompositeSettingsDlg::OnOK()
         CDialog::OnOK();
         return;
     }
+    // Checked on a copy: a refused OK leaves the record as it was, so a Cancel after it
+    // keeps nothing of the refused choice.
+    CompositeChannelSettings chosen = *m_record;
     const WORD type = SelectedType();
     const int test = CheckedChannel(kCompositeTestFirstId);
     const int reference = CheckedChannel(kCompositeReferenceFirstId);
-    m_record->CompositeType = type;
+    chosen.CompositeType = type;
     if (test >= 0)
-        m_record->TransferChannel = static_cast<DWORD>(test);
+        chosen.TransferChannel = static_cast<DWORD>(test);
     if (reference >= 0)
-        m_record->ReferenceChannel = static_cast<DWORD>(reference);
+        chosen.ReferenceChannel = static_cast<DWORD>(reference);
     for (int ch = 0; ch < 8; ++ch)
-        m_record->IncludeInAverage[ch] = IsDlgButtonChecked(kCompositeIncludeIds[ch]) ? 1 : 0;
+        chosen.IncludeInAverage[ch] = IsDlgButtonChecked(kCompositeIncludeIds[ch]) ? 1 : 0;
     if (m_mode != 2) {
         auto enabled = [&](int ch) { return ch >= 0 && ch < 8 && m_enabled && m_enabled[ch]; };
         const char* problem = nullptr;
-        const int t = static_cast<int>(m_record->TransferChannel);
-        const int r = static_cast<int>(m_record->ReferenceChannel);
+        const int t = static_cast<int>(chosen.TransferChannel);
+        const int r = static_cast<int>(chosen.ReferenceChannel);
         if (!IsSum(type)) {
             if (t == r)
                 problem = "The Test Channel must be different than the Reference Channel.";
@@ -206,7 +209,7 @@ void CCompositeSettingsDlg::OnOK()
                 problem = "Please select a valid Test Channel.";
             else if (!enabled(r))
                 problem = "Please select a valid Reference Channel.";
-        } else if (std::none_of(std::begin(m_record->IncludeInAverage), std::end(m_record->IncludeInAverage),
+        } else if (std::none_of(std::begin(chosen.IncludeInAverage), std::end(chosen.IncludeInAverage),
                                 [](BYTE f) { return f != 0; })) {
             problem = "You must select at least one channel.";
         }
@@ -218,7 +221,8 @@ void CCompositeSettingsDlg::OnOK()
     std::string linear, log;
     GetDlgItemText(IDC_COMPOSITE_LABEL_LINEAR, linear);
     GetDlgItemText(IDC_COMPOSITE_LABEL_LOG, log);
-    Store(m_record->LabelLinear, sizeof m_record->LabelLinear, linear);
-    Store(m_record->LabelLog, sizeof m_record->LabelLog, log);
+    Store(chosen.LabelLinear, sizeof chosen.LabelLinear, linear);
+    Store(chosen.LabelLog, sizeof chosen.LabelLog, log);
+    *m_record = chosen;
     CDialog::OnOK();
 }

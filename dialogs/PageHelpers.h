@@ -1,0 +1,93 @@
+// Small helpers the processing-settings pages and dialogs share: their controls by id and
+// fixed-size text fields of the records.
+#pragma once
+
+#include "platform/ui/Controls.h"
+#include "platform/ui/Dialog.h"
+
+#include <algorithm>
+#include <cstring>
+#include <string>
+
+namespace sheet {
+
+inline CComboBox* Combo(const CWnd& dialog, int id) { return static_cast<CComboBox*>(dialog.GetDlgItem(id)); }
+
+inline int Selection(const CWnd& dialog, int id)
+{
+    const CComboBox* c = Combo(dialog, id);
+    return c ? c->GetCurSel() : CB_ERR;
+}
+
+// The item data of the selected entry, or fallback when nothing is selected.
+inline DWORD_PTR SelectedData(const CWnd& dialog, int id, DWORD_PTR fallback)
+{
+    const CComboBox* c = Combo(dialog, id);
+    const int sel = c ? c->GetCurSel() : CB_ERR;
+    return sel == CB_ERR ? fallback : c->GetItemData(sel);
+}
+
+inline std::string SelectedText(const CWnd& dialog, int id)
+{
+    std::string text;
+    const CComboBox* c = Combo(dialog, id);
+    const int sel = c ? c->GetCurSel() : CB_ERR;
+    if (sel != CB_ERR)
+        c->GetLBText(sel, text);
+    return text;
+}
+
+// Selects the entry whose item data is value; returns false (nothing selected) when none has it.
+inline bool SelectData(const CWnd& dialog, int id, DWORD_PTR value)
+{
+    CComboBox* c = Combo(dialog, id);
+    if (!c)
+        return false;
+    for (int i = 0; i < c->GetCount(); ++i)
+        if (c->GetItemData(i) == value) {
+            c->SetCurSel(i);
+            return true;
+        }
+    return false;
+}
+
+inline void Show(const CWnd& dialog, int id, bool show)
+{
+    if (CWnd* w = dialog.GetDlgItem(id))
+        w->ShowWindow(show ? SW_SHOW : SW_HIDE);
+}
+
+inline void Enable(const CWnd& dialog, int id, bool enable)
+{
+    if (CWnd* w = dialog.GetDlgItem(id))
+        w->EnableWindow(enable ? TRUE : FALSE);
+}
+
+inline std::string Field(const char* text, std::size_t size) { return std::string(text, strnlen(text, size)); }
+
+// Stores text into a fixed field, cut to fit and terminated, the rest zeroed.
+inline void Store(char* field, std::size_t size, const std::string& text)
+{
+    std::memset(field, 0, size);
+    std::memcpy(field, text.data(), std::min(text.size(), size - 1));
+}
+
+// Text as a decimal integer the way atoi reads it: leading blanks, a sign, digits; 0 otherwise.
+inline long ParseInteger(const std::string& text)
+{
+    std::size_t i = text.find_first_not_of(" \t");
+    if (i == std::string::npos)
+        return 0;
+    bool negative = false;
+    if (text[i] == '+' || text[i] == '-')
+        negative = text[i++] == '-';
+    long value = 0;
+    for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) {
+        value = value * 10 + (text[i] - '0');
+        if (value > 1000000000L)
+            break;
+    }
+    return negative ? -value : value;
+}
+
+} // namespace sheet
