@@ -1,0 +1,289 @@
+// The processing-settings sheet: its FFT, Scaling and Calibration pages on working copies,
+// the copy dialog, and page changes and OK refused by a page.
+#include "dialogs/COptionsMain.h"
+#include "dialogs/CCopyProcessingSettingsDlg.h"
+#include "platform/core/Resources.h"
+#include "platform/dialogs/DialogTestSupport.h"
+#include "res/ProcessingDialogIds.h"
+#include "support/ScriptedUser.h"
+
+#include <gtest/gtest.h>
+
+#include <QComboBox>
+#include <QLineEdit>
+#include <QTabWidget>
+
+#include <filesystem>
+#include <fstream>
+#include <unistd.h>
+
+using namespace dlgtest;
+
+namespace {
+std::string Shown(CWnd& d, int id)
+{
+    auto* c = As<QComboBox>(d, id);
+    return c ? c->currentText().toStdString() : std::string("<none>");
+}
+
+void PickText(CWnd& d, int id, const char* text)
+{
+    auto* c = As<QComboBox>(d, id);
+    ASSERT_NE(c, nullptr) << id;
+    const int at = c->findText(text);
+    ASSERT_GE(at, 0) << text;
+    c->setCurrentIndex(at);
+}
+
+void SetText(CWnd& d, int id, const char* text)
+{
+    if (auto* e = As<QLineEdit>(d, id))
+        e->setText(text);
+}
+
+void ClickTab(CWnd& sheet, int index) { sheet.GetQWidget()->findChild<QTabWidget*>()->setCurrentIndex(index); }
+
+class ProcessingSheet : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        EnsureApp();
+        RegisterBuiltInResources();
+        CDialog::ClearModalScripts();
+        folder = std::filesystem::temp_directory_path() / ("durnex-sheet-" + std::to_string(::getpid()));
+        std::filesystem::create_directories(folder / "mic");
+        std::filesystem::create_directories(folder / "cal");
+        for (int ch = 0; ch < 8; ++ch)
+            calibration[ch].SetDefaults(ch);
+        COptionsMain::CopySource() = 0;
+        std::fill_n(COptionsMain::CopyDestinations(), 8, BYTE(0));
+    }
+    void TearDown() override
+    {
+        EXPECT_EQ(CDialog::PendingModalScripts(), 0u);
+        std::error_code ec;
+        std::filesystem::remove_all(folder, ec);
+    }
+    std::unique_ptr<COptionsMain> Sheet(WORD mode = 0, int page = 1)
+    {
+        auto sheet = std::make_unique<COptionsMain>("Processing Settings", nullptr, mode, processing, scaling, &device,
+                                                    calibration, &inputIndex, page);
+        sheet->m_ScalingPage.m_CompensationFolder = (folder / "mic").string();
+        sheet->m_CalibrationPage.m_Context.CalibrationFolder = (folder / "cal").string();
+        return sheet;
+    }
+
+    std::filesystem::path folder;
+    ChannelProcessingSettings processing[8];
+    ChannelScalingSettings scaling[8];
+    UsbDeviceSettings device;
+    ChannelCalibration calibration[8];
+    INT inputIndex = 0;
+};
+} // namespace
+
+TEST_F(ProcessingSheet, AveragingCountsSnapToTheListAndLargeOnesAreInfinite)
+{
+    EXPECT_EQ(CSettingsDlg::SnapCount(0), 1u);
+    EXPECT_EQ(CSettingsDlg::SnapCount(7), 7u);
+    EXPECT_EQ(CSettingsDlg::SnapCount(12), 10u);
+    EXPECT_EQ(CSettingsDlg::SnapCount(13), 15u);
+    EXPECT_EQ(CSettingsDlg::SnapCount(149), 100u);
+    EXPECT_EQ(CSettingsDlg::SnapCount(1999), 1000u);
+    // 2000 is past the last finite step: an unbounded average, not a single block.
+    EXPECT_EQ(CSettingsDlg::SnapCount(2000), 100000u);
+    EXPECT_EQ(CSettingsDlg::SnapCount(2001), 100000u);
+}
+
+TEST_F(ProcessingSheet, FftPageShowsStoresClampsAndCopiesRows)
+{
+    processing[0].AverageBlocks = 12;
+    processing[1].AverageBlocks = 2000;
+    processing[2].AverageMode = 1;
+    processing[2].AverageSpeed = 3;
+    processing[3].FFTsize = 1000; // not a listed size: shows the first
+    processing[7].OverlapPercent = 42;
+    CDialog::ScriptModal([&](CWnd& w) {
+        auto& s = static_cast<COptionsMain&>(w);
+        CSettingsDlg& p = s.m_FftPage;
+        EXPECT_EQ(s.GetWindowTextString(), "Processing Settings");
+        EXPECT_EQ(s.GetActiveIndex(), 0);
+        EXPECT_EQ(s.GetPageCount(), 3);
+        EXPECT_EQ(Shown(p, kFftCountIds[0]), "10");
+        EXPECT_EQ(Shown(p, kFftCountIds[1]), "Infinite");
+        EXPECT_EQ(Shown(p, kFftCountIds[2]), "Slow");
+        EXPECT_EQ(Shown(p, kFftSizeIds[3]), "32");
+        EXPECT_EQ(Shown(p, kFftWindowIds[0]), "Hanning");
+        EXPECT_TRUE(W(p, kFftSizeIds[7])->isHidden());
+        EXPECT_TRUE(W(p, kFftDecimationIds[0])->isHidden());
+        // Sound Level Meter replaces the counts by the speeds at once.
+        processing[4].AverageSpeed = 2;
+        PickText(p, kFftModeIds[4], "Sound Level Meter");
+        EXPECT_EQ(processing[4].AverageMode, 1);
+        EXPECT_EQ(As<QComboBox>(p, kFftCountIds[4])->count(), 5);
+        EXPECT_EQ(Shown(p, kFftCountIds[4]), "Medium");
+        SetText(p, kFftOverlapIds[0], "150");
+        SetText(p, kFftOverlapIds[1], "-5");
+        // Copy row 2 (Sound Level Meter) into row 0: row 0's list follows the copied mode.
+        CDialog::ScriptModal([](CWnd& copy) {
+            EXPECT_EQ(copy.GetWindowTextString(), "Copy Processing Settings");
+            Click(copy, kCopySourceFirstId + 2);
+            Click(copy, kCopyDestinationFirstId + 0);
+            Click(copy, IDOK);
+        });
+        Click(s, IDC_SHEET_COPY);
+        EXPECT_EQ(As<QComboBox>(p, kFftCountIds[0])->count(), 5);
+        EXPECT_EQ(Shown(p, kFftCountIds[0]), "Slow");
+        EXPECT_EQ(Shown(p, kFftModeIds[0]), "Sound Level Meter");
+        SetText(p, kFftOverlapIds[2], "abc");
+        Click(s, IDOK);
+    });
+    auto sheet = Sheet();
+    ASSERT_EQ(sheet->DoModal(), IDOK);
+    EXPECT_EQ(processing[0].AverageMode, 1);
+    EXPECT_EQ(processing[0].AverageSpeed, 3);
+    EXPECT_EQ(processing[0].OverlapPercent, 90); // copied from row 2 over the typed 150
+    EXPECT_EQ(processing[1].OverlapPercent, 0);
+    EXPECT_EQ(processing[1].AverageBlocks, 100000u);
+    EXPECT_EQ(processing[2].OverlapPercent, 0);
+    EXPECT_EQ(processing[3].FFTsize, 32u);
+    EXPECT_EQ(processing[4].AverageSpeed, 2);
+    EXPECT_EQ(processing[7].OverlapPercent, 42); // the hidden row is stored too
+}
+
+TEST_F(ProcessingSheet, ScalingPageRefusesDensityWithOctavesAndListsCompensationFiles)
+{
+    std::ofstream(folder / "mic" / "Mic1.mic") << "0 0\n";
+    std::ofstream(folder / "mic" / "notes.txt") << "x";
+    scaling[2].FreqScaleType = 2;
+    scaling[2].OctaveNumber = 5; // not a listed band: shows Linear and keeps 5
+    scaling[1].MicCompEnable = 1;
+    std::snprintf(scaling[1].MicCompFilename, sizeof scaling[1].MicCompFilename, "%s",
+                  (folder / "mic" / "Gone.mic").string().c_str());
+    ScriptedUser user;
+    user.ExpectBox(IDOK, "PSD cannot be used with Octave frequency scaling!");
+    user.ExpectBox(IDOK, "PSD cannot be used with Octave frequency scaling!");
+    CDialog::ScriptModal([&](CWnd& w) {
+        auto& s = static_cast<COptionsMain&>(w);
+        ClickTab(s, 1);
+        ASSERT_EQ(s.GetActiveIndex(), 1);
+        CScalingDlg& p = s.m_ScalingPage;
+        EXPECT_EQ(Shown(p, kFreqScaleIds[2]), "Linear");
+        EXPECT_EQ(Shown(p, kCompensationIds[1]), "None"); // its file is gone
+        EXPECT_EQ(As<QComboBox>(p, kCompensationIds[0])->count(), 2);
+        PickText(p, kCompensationIds[0], "Mic1");
+        PickText(p, kAmpScaleIds[1], "Log Magnitude");
+        PickText(p, kDensityIds[3], "Units/Sqrt(Hz)");
+        PickText(p, kFreqScaleIds[3], "1/3 Octave");
+        ClickTab(s, 0); // leaving is refused
+        EXPECT_EQ(s.GetActiveIndex(), 1);
+        Click(s, IDOK); // and so is OK
+        EXPECT_TRUE(s.IsModalRunning());
+        EXPECT_EQ(scaling[1].AmpScaleType, 2); // rows before the refused one are stored
+        PickText(p, kDensityIds[3], "Off");
+        Click(s, IDOK);
+    });
+    auto sheet = Sheet();
+    ASSERT_EQ(sheet->DoModal(), IDOK);
+    EXPECT_EQ(scaling[0].MicCompEnable, 1);
+    EXPECT_EQ(std::string(scaling[0].MicCompFilename), (folder / "mic" / "Mic1.mic").string());
+    EXPECT_EQ(scaling[1].MicCompEnable, 0);
+    EXPECT_NE(std::string(scaling[1].MicCompFilename).find("Gone.mic"), std::string::npos);
+    EXPECT_EQ(scaling[2].FreqScaleType, 0);
+    EXPECT_EQ(scaling[2].OctaveNumber, 5);
+    EXPECT_EQ(scaling[3].FreqScaleType, 2);
+    EXPECT_EQ(scaling[3].OctaveNumber, 3);
+    EXPECT_EQ(scaling[3].SpectralDensityFlag, 0);
+}
+
+TEST_F(ProcessingSheet, CopyDialogChecksItsChoiceAndCancelCopiesNothing)
+{
+    int source = 6; // a hidden channel given by the caller
+    BYTE flags[8] = {};
+    ScriptedUser user;
+    user.ExpectBox(IDOK, "You must select at least one Destination channel");
+    user.ExpectBox(IDOK, "The Source and Destination channels must be different");
+    CDialog::ScriptModal([](CWnd& d) {
+        EXPECT_TRUE(W(d, kCopySourceFirstId + 6)->isHidden());
+        Click(d, IDOK);
+        Click(d, kCopyDestinationFirstId + 6); // hidden, so the user can only reach it by Select All
+        Click(d, IDC_COPY_SELECT_ALL);
+        Click(d, IDC_COPY_CLEAR_ALL);
+        Click(d, kCopySourceFirstId + 1);
+        Click(d, kCopyDestinationFirstId + 1);
+        Click(d, IDOK);
+        Click(d, IDC_COPY_SELECT_ALL);
+        Click(d, IDOK); // several destinations, the source among them: accepted
+    });
+    CCopyProcessingSettingsDlg dialog(nullptr, "This will only copy the FFT page settings", &source, flags);
+    ASSERT_EQ(dialog.DoModal(), IDOK);
+    EXPECT_EQ(source, 1);
+    for (int ch = 0; ch < 8; ++ch)
+        EXPECT_EQ(flags[ch], 1) << ch;
+
+    // Cancel in the sheet's copy dialog leaves the page as it was.
+    processing[1].FFTsize = 4096;
+    CDialog::ScriptModal([&](CWnd& w) {
+        auto& s = static_cast<COptionsMain&>(w);
+        CDialog::ScriptModal([](CWnd& copy) {
+            Click(copy, kCopySourceFirstId + 1);
+            Click(copy, kCopyDestinationFirstId + 0);
+            Click(copy, IDCANCEL);
+        });
+        Click(s, IDC_SHEET_COPY);
+        EXPECT_EQ(Shown(s.m_FftPage, kFftSizeIds[0]), "1024");
+        Click(s, IDOK);
+    });
+    auto sheet = Sheet();
+    ASSERT_EQ(sheet->DoModal(), IDOK);
+    EXPECT_EQ(processing[0].FFTsize, 1024u);
+}
+
+TEST_F(ProcessingSheet, CalibrationPageAppliesPresetsAndTheWaveFilesCalibration)
+{
+    calibration[0].DTGain = 2.0f;
+    // Channel 1 carries a calibration of its file that matches no entry of the list.
+    calibration[1].CalCreateMode = 2;
+    calibration[1].RefUnits = kUnitSplAir;
+    calibration[1].RefLevel = 94.0f;
+    std::snprintf(calibration[1].Filename, sizeof calibration[1].Filename, "Embedded");
+    const ChannelCalibration entry1 = calibration[1];
+    CDialog::ScriptModal([&](CWnd& w) {
+        auto& s = static_cast<COptionsMain&>(w);
+        EXPECT_EQ(s.GetActiveIndex(), 2); // the Calibration page was asked for
+        CCalibrationDlg& p = s.m_CalibrationPage;
+        EXPECT_EQ(Shown(p, kCalComboFirstId + 0), "Volts");
+        EXPECT_EQ(Shown(p, kCalComboFirstId + 1), "Embedded in wave file");
+        EXPECT_EQ(Shown(p, kCalComboFirstId + 2), "Volts"); // no file open on channel 2
+        PickText(p, kCalComboFirstId + 0, "Millivolts");
+        EXPECT_FLOAT_EQ(calibration[0].CalRatio, 5000.0f);
+        EXPECT_STREQ(calibration[0].LabelLog, "dBmV rms");
+        PickText(p, kCalComboFirstId + 1, "Volts");
+        EXPECT_EQ(+calibration[1].RefUnits, kUnitVolts);
+        PickText(p, kCalComboFirstId + 1, "Embedded in wave file");
+        EXPECT_EQ(std::memcmp(&calibration[1], &entry1, sizeof entry1), 0);
+        // Unticking a row disables its controls; OK still applies its entry.
+        Click(p, kCalEnableFirstId + 3);
+        EXPECT_FALSE(W(p, kCalComboFirstId + 3)->isEnabled());
+        EXPECT_FALSE(W(p, kCalNewFirstId + 3)->isEnabled());
+        // Copying "Embedded in wave file" goes only where that entry exists.
+        CDialog::ScriptModal([](CWnd& copy) {
+            Click(copy, kCopySourceFirstId + 1);
+            Click(copy, kCopyDestinationFirstId + 2);
+            Click(copy, IDOK);
+        });
+        Click(s, IDC_SHEET_COPY);
+        EXPECT_EQ(Shown(p, kCalComboFirstId + 2), "Volts");
+        SetText(p, kCalNameFirstId + 0, "Left ear");
+        Click(s, IDOK);
+    });
+    auto sheet = Sheet(2, 4);
+    sheet->m_CalibrationPage.m_HasWaveFile[1] = 1;
+    ASSERT_EQ(sheet->DoModal(), IDOK);
+    EXPECT_EQ(+calibration[0].RefUnits, kUnitMillivolts);
+    EXPECT_STREQ(calibration[0].ChannelName, "Left ear");
+    EXPECT_FLOAT_EQ(calibration[1].RefLevel, 94.0f);
+    EXPECT_EQ(+calibration[3].IsEnabled, 0u);
+    EXPECT_EQ(+calibration[3].RefUnits, kUnitVolts);
+    EXPECT_EQ(COptionsMain::LastPageCode(), 4);
+}
