@@ -231,6 +231,15 @@ BOOL CCalibrationDetailsDlg::OnInitDialog()
     sheet::Show(*this, IDC_CAL_HINT, false);
     m_filling = false;
 
+    // "Changed" at Cancel means changed by the user: the baseline is what the untouched
+    // dialog makes of the record (a new record gains its method's defaults that way).
+    const ChannelCalibration given = *m_record;
+    m_quiet = true;
+    if (ApplyToRecord())
+        m_opened = *m_record;
+    m_quiet = false;
+    *m_record = given;
+
     if (m_automatic) {
         if (r.CalCreateMode != 2)
             EndDialog(IDOK);
@@ -295,7 +304,7 @@ void CCalibrationDetailsDlg::OnConversion() { WriteLabels(3); }
 
 void CCalibrationDetailsDlg::Refuse(const std::string& text, const char* caption)
 {
-    if (!m_automatic)
+    if (!m_automatic && !m_quiet)
         MessageBoxA(this, text, caption, MB_OK | MB_ICONSTOP);
 }
 

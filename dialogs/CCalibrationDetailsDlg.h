@@ -92,6 +92,7 @@ private:
     float m_presetLevel;
     CalibrationContext m_context;
     bool m_filling = false;
+    bool m_quiet = false; // refusals say nothing (the baseline taken at opening)
     bool m_measuring = false;
     bool m_deviceStarted = false;
     float m_measuredVolts = 0.0f;
