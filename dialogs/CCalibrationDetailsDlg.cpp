@@ -103,14 +103,25 @@ bool LevelMustBePositive(DWORD units)
     }
 }
 
-bool StartDeviceInput(TUsbDevice& device) { return device.StartInput(); }
-
-// The channel's newest `count` samples as fractions of full scale; false until the ring holds them.
+// The channel's newest `count` samples as fractions of full scale (24-bit values); false
+// until the ring holds that many.
 bool ReadLatestSamples(TUsbDevice& device, int channel, int count, std::vector<float>& out)
 {
-    (void)channel;
     out.clear();
-    return count > 0 && device.GetRingFill() >= count && false;
+    if (count <= 0 || device.GetRingFill() < count)
+        return false;
+    std::vector<int> raw;
+    try {
+        raw.resize(static_cast<std::size_t>(count));
+        out.resize(raw.size());
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+    if (!device.ReadRingBlock(channel, count, raw.data(), TUsbDevice::Now()))
+        return false;
+    for (std::size_t i = 0; i < raw.size(); ++i)
+        out[i] = static_cast<float>(raw[i] / 8388607.0);
+    return true;
 }
 
 bool IsReservedName(std::string name)
@@ -597,13 +608,21 @@ void CCalibrationDetailsDlg::OnMeasure()
 void CCalibrationDetailsDlg::StartMeasurement()
 {
     TUsbDevice* device = m_context.InputDevice;
-    if (m_inputDeviceIndex < 0 || device == nullptr) {
+    if (m_inputDeviceIndex < 0 || device == nullptr || !device->IsPresent()) {
         Refuse("There are no Durnex KDR-5200 Series data acquisition devices available on your system.");
         return;
     }
     UsbDeviceSettings settings = m_device;
     for (int ch = 0; ch < UsbDeviceSettings::kChannels; ++ch)
         settings.Channels[ch].bIsEnabled = ch == m_channel ? 1 : 0;
+    for (DWORD bits : {24u, 16u, 8u})
+        if (device->IsResolutionSupported(static_cast<int>(bits))) {
+            settings.BitsPerSample = bits;
+            break;
+        }
+    // The device runs at the rates it has; the analysis needs the one it delivers.
+    settings.SamplingRate = static_cast<DWORD>(std::clamp(static_cast<int>(settings.SamplingRate),
+                                                           device->GetMinSamplingRate(), device->GetMaxSamplingRate()));
     if (!device->OpenDevice(this, m_inputDeviceIndex, 0)) {
         Refuse("Failure opening data acquisition module.");
         return;
@@ -613,7 +632,7 @@ void CCalibrationDetailsDlg::StartMeasurement()
         device->CloseDevice();
         return;
     }
-    if (!StartDeviceInput(*device)) {
+    if (!device->StartInput()) {
         device->CloseDevice();
         return;
     }

@@ -1,6 +1,10 @@
 // "Calibration Parameters": a calibration entered as a sensitivity, measured from a wave file
 // written by Python's wave module, saved as a *.cal file the record reads back from.
 #include "dialogs/CCalibrationDetailsDlg.h"
+#include "acquisition/TUsbDevice.h"
+#include "dsp/SpectralData.h"
+#include "numerics/TSmoothing.h"
+#include "platform/usb/KdrSimulator.h"
 #include "platform/core/Resources.h"
 #include "platform/dialogs/DialogTestSupport.h"
 #include "res/ProcessingDialogIds.h"
@@ -206,4 +210,80 @@ TEST_F(CalibrationDetails, WaveFileCalibrationMeasuresThePeakOfTheSignal)
     // the square root of two over the signal's share of full scale.
     const double pascals = std::pow(10.0, 94.0 / 20.0) * 20e-6;
     EXPECT_NEAR(record.CalRatio, pascals * std::sqrt(2.0) / record.PctFullScale, 1e-4);
+}
+
+// A 94 dB SPL, 1 kHz calibrator on a 50 mV/Pa microphone gives 50.1 mV rms: 43 dB below the
+// device's 10 V full scale. Measured through the simulated device, the calibration makes the
+// channel read 94.0 dB.
+TEST_F(CalibrationDetails, CalibratorMeasuredThroughTheDeviceMakesTheChannelRead94dB)
+{
+    kdrsim::Reset();
+    kdrsim::SelectSimulator(true);
+    kdrsim::UseTestClock(true);
+    const double volts = std::pow(10.0, 94.0 / 20.0) * 20e-6 * 0.050;
+    const double dBFS = 20.0 * std::log10(volts * std::sqrt(2.0) / 10.0);
+    std::string error;
+    ASSERT_TRUE(kdrsim::ConfigureSources("0=sine:1000:" + std::to_string(dBFS), &error)) << error;
+    TUsbDevice device;
+    context.InputDevice = &device;
+    record.CalCreateMode = 2;
+    record.RefLevel = 94.0f;
+    std::strcpy(record.Filename, "Calibrator");
+    auto run = [](DWORD ms) {
+        for (; ms > 0; ms -= 500) {
+            kdrsim::AdvanceClock(500);
+            ASSERT_TRUE(kdrsim::WaitUntilDelivered(20000));
+        }
+    };
+    std::string status;
+    CDialog::ScriptModal([&](CWnd& w) {
+        auto& d = static_cast<CCalibrationDetailsDlg&>(w);
+        EXPECT_TRUE(W(d, IDC_CAL_MEASURE)->isEnabled());
+        EXPECT_EQ(As<QComboBox>(d, IDC_CAL_EXTERNAL_UNITS)->currentText().toStdString(), "SPL dB (in air)");
+        Click(d, IDC_CAL_MEASURE);
+        ASSERT_TRUE(d.IsMeasuring());
+        ASSERT_TRUE(kdrsim::WaitUntilStreaming(5000));
+        run(3000);
+        d.SendMessage(WM_TIMER, 201);
+        d.GetDlgItemText(IDC_CAL_STATUS, status);
+        Click(d, IDC_CAL_MEASURE); // stop: a good signal, no complaint
+        EXPECT_FALSE(d.IsMeasuring());
+        EXPECT_NEAR(std::atof(Text(d, IDC_CAL_MEASURED_VOLTAGE).c_str()), volts * 1000.0, 0.2);
+        Click(d, IDC_CAL_SAVE);
+    });
+    ASSERT_EQ(Run(false), IDOK);
+    EXPECT_NEAR(std::atof(status.c_str()), 1000.0, 2.0);
+    EXPECT_NEAR(record.MeasuredInputVoltage, volts, 2e-4);
+    EXPECT_TRUE(LoadCalibration(record, context.CalibrationFolder.c_str(), 0));
+
+    // The channel's spectrum, calibrated so, reads the calibrator's level.
+    ChannelProcessingSettings processing;
+    processing.SampleFormat.Set(TUsbDevice::kRingSampleRate, 1, 3);
+    processing.FFTsize = 4096;
+    processing.SmoothingWindow = TSmoothing::kFlattop;
+    ChannelScalingSettings scaling;
+    scaling.AmpScaleType = 1;
+    SpectralData engine(&processing, &scaling, false);
+    engine.SetScaling(&record);
+    const TSmoothing window(4096, TSmoothing::kFlattop, TSmoothing::kAmplitudeCorrection);
+    ASSERT_TRUE(device.OpenDevice(nullptr, 0, 0));
+    UsbDeviceSettings only;
+    for (int ch = 0; ch < 8; ++ch)
+        only.Channels[ch].bIsEnabled = ch == 0 ? 1 : 0;
+    ASSERT_TRUE(device.SetDeviceConfigurationAD(only, 4096, false, 0));
+    ASSERT_TRUE(device.StartInput());
+    ASSERT_TRUE(kdrsim::WaitUntilStreaming(5000));
+    run(2000);
+    std::vector<int> samples(4096);
+    ASSERT_TRUE(device.ReadRingBlock(0, 4096, samples.data(), TUsbDevice::Now()));
+    for (int i = 0; i < 4096; ++i)
+        engine.SetTimeSample(UINT(i), float(samples[std::size_t(i)]));
+    window.Apply(engine.GetFrame());
+    engine.ComputeSpectrum();
+    engine.Average(false);
+    device.CloseDevice();
+    const UINT lo = UINT(engine.FrequencyToBin(20.0f));
+    EXPECT_NEAR(engine.TotalLevel(lo, UINT(engine.GetBinCount() - 1), 1, 0), 94.0f, 0.1f);
+    kdrsim::Reset();
+    kdrsim::SelectSimulator(false);
 }

@@ -196,3 +196,23 @@ TEST_F(CompositeSettings, TheCompositeDialogsOperationButtonOpensItAndShowsTheNe
     EXPECT_EQ(records[0].ReferenceChannel, 0u);
     EXPECT_EQ(shown, "Real T/F: 3 vs 0");
 }
+
+TEST_F(CompositeSettings, ARefusedOkThenCancelLeavesTheRecordAsItWas)
+{
+    CompositeChannelSettings record;
+    record.CompositeType = 1;
+    record.TransferChannel = 1;
+    record.ReferenceChannel = 0;
+    const CompositeChannelSettings before = record;
+    ScriptedUser user;
+    user.ExpectBox(IDOK, "You must select at least one channel.");
+    CDialog::ScriptModal([&](CWnd& d) {
+        PickType(d, "Sum Channels (Complex)");
+        Click(d, IDOK); // refused: nothing included
+        Click(d, IDCANCEL);
+    });
+    CCompositeSettingsDlg dialog(nullptr, 0, &record, enabled);
+    dialog.SetCalibrations(cal);
+    EXPECT_EQ(dialog.DoModal(), IDCANCEL);
+    EXPECT_EQ(std::memcmp(&record, &before, sizeof record), 0);
+}
