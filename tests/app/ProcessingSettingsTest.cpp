@@ -1,17 +1,18 @@
 // Processing Settings from the frame: the advanced-user question, the sheet on working
 // copies, and what OK puts in force.
-#include "FrameFixture.h"
+#include "FilesFrameFixture.h"
 
 #include "app/CToolbar2.h"
-#include "app/CToolBtn.h"
+#include "plots/CToolBtn.h"
 #include "dialogs/COptionsMain.h"
 #include "dsp/SpectralData.h"
 #include "res/ProcessingDialogIds.h"
 #include "res/resource.h"
+#include "wave/WaveCalibrationBlock.h"
 
 #include <QComboBox>
 
-using namespace frametest;
+using namespace filesframe;
 
 namespace {
 void PickText(CWnd& d, int id, const char* text)
@@ -21,7 +22,7 @@ void PickText(CWnd& d, int id, const char* text)
     c->setCurrentIndex(c->findText(text));
 }
 
-class ProcessingSettings : public FrameFixture {};
+class ProcessingSettings : public FilesFrame {};
 } // namespace
 
 TEST_F(ProcessingSettings, NoLeavesEverythingAndOkPutsTheSheetsChoicesInForce)
@@ -98,4 +99,33 @@ TEST_F(ProcessingSettings, ChangingTheUnitsOfACompositeSourceWarnsAboutItsLabels
     frame->SendMessage(WM_COMMAND, ID_PROCESSING_SETTINGS);
     EXPECT_EQ(+frame->Settings.Calibration[1].RefUnits, kUnitMillivolts);
     EXPECT_EQ(+frame->Settings.Calibration[2].RefUnits, kUnitRpm);
+}
+
+TEST_F(ProcessingSettings, AChangedCalibrationGoesIntoTheChannelsWaveFile)
+{
+    ASSERT_NE(Start(), nullptr);
+    ASSERT_TRUE(WriteWave(Data("wave/take.wav"), 8000, std::vector<int>(800, 100)));
+    ASSERT_TRUE(OpenChannel(0, Data("wave/take.wav")));
+    auto fileUnits = [this] {
+        WaveCalibrationBlock block;
+        frame->Settings.Files[0].File->GetCalibrationBlock(block);
+        return DWORD(block.Channel[0].RefUnits);
+    };
+    auto choose = [this](const char* entry) {
+        user.ExpectBox(IDYES, "advanced users");
+        CDialog::ScriptModal([entry](CWnd& w) {
+            auto& s = static_cast<COptionsMain&>(w);
+            s.SetActivePage(2);
+            PickText(s.m_CalibrationPage, kCalComboFirstId + 0, entry);
+            dlgtest::Click(s, IDOK);
+        });
+        frame->SendMessage(WM_COMMAND, ID_PROCESSING_SETTINGS);
+    };
+    frame->Settings.Calibration[0].IsEnabled = 1;
+    frame->Settings.FileIO.IncludeCalibrationData = 1;
+    choose("Millivolts");
+    EXPECT_EQ(+frame->Settings.Calibration[0].RefUnits, kUnitMillivolts);
+    EXPECT_EQ(fileUnits(), DWORD(kUnitMillivolts));
+    choose("RPM");
+    EXPECT_EQ(fileUnits(), DWORD(kUnitRpm));
 }
