@@ -13,3 +13,4 @@ void RegisterFrameDialogs(); // About box and splash, Set Paths
 void RegisterPlotSelectionDialogs(); // channel and composite plot selection
 void RegisterPlaybackDialogs(); // the playback rate
 void RegisterDeviceDialogs(); // system check
+void RegisterSigGenDialogs(); // signal generator parameters and signal length

@@ -21,5 +21,6 @@ void RegisterBuiltInResources()
         RegisterPlotSelectionDialogs();
         RegisterPlaybackDialogs();
         RegisterDeviceDialogs();
+        RegisterSigGenDialogs();
     });
 }
