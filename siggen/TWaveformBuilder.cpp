@@ -37,7 +37,7 @@ bool ReadUserFile(const SigGenChannelSettings& s, const std::string& tempFolder,
 
 } // namespace
 
-SigGenOutputFormat PrepareOutputFormat(const SigGenOutputChoice& choice, bool (*openDevice)(int index))
+SigGenOutputFormat PrepareOutputFormat(const SigGenOutputChoice& choice, const std::function<bool(int)>& openDevice)
 {
     SigGenOutputFormat f;
     if (!choice.Output)
@@ -205,7 +205,7 @@ LPARAM TWaveformBuilder::Start(const SigGenBuildRequest& request, HWND notify, H
     m_reports.clear();
     m_request = request;
     m_notify = notify;
-    m_status = status;
+    m_statusWnd = status;
     ++m_serial;
     m_abort.store(0);
     m_building.store(1);
@@ -218,6 +218,7 @@ LPARAM TWaveformBuilder::Start(const SigGenBuildRequest& request, HWND notify, H
         m_thread.reset();
     }
     if (!m_thread) {
+        m_status.store(kBuildNoMemory);
         m_building.store(0);
         if (m_notify)
             ::PostMessage(m_notify, WM_WAVEFORM_BUILT, kBuildNoMemory, m_serial);
@@ -231,11 +232,12 @@ UINT TWaveformBuilder::ThreadProc(LPVOID param)
     const LPARAM serial = self->m_serial;
     BuildStatus status = kBuildAborted;
     try {
-        status = self->BuildNow(self->m_request, self->m_status);
+        status = self->BuildNow(self->m_request, self->m_statusWnd);
     } catch (const std::exception&) {
         self->m_wave.reset();
         status = kBuildNoMemory;
     }
+    self->m_status.store(status);
     self->m_building.store(0);
     if (self->m_notify)
         ::PostMessage(self->m_notify, WM_WAVEFORM_BUILT, status, serial);

@@ -19,6 +19,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -57,7 +58,8 @@ struct SigGenOutputChoice {
 
 // Decides rate, bits and channel count from the output settings and any user-defined wave
 // files; the D/A branch asks `openDevice` whether the device can be opened.
-SigGenOutputFormat PrepareOutputFormat(const SigGenOutputChoice& choice, bool (*openDevice)(int index) = nullptr);
+SigGenOutputFormat PrepareOutputFormat(const SigGenOutputChoice& choice,
+                                       const std::function<bool(int index)>& openDevice = {});
 
 // Frames of one channel's waveform before the wave is made (see the builder).
 std::int64_t GetWaveformLength(const SigGenChannelSettings& settings, const TPcmFormat& format,
@@ -94,6 +96,8 @@ public:
     // Messages the build wants shown on the user-interface thread (user files that did not
     // open), handed over once after it ended.
     std::vector<std::string> TakeReports();
+    // How the last build ended.
+    BuildStatus LastStatus() const { return m_status.load(); }
 
     // The build itself, on the calling thread: makes the wave and synthesises both channels.
     // Used by the worker and by tests.
@@ -104,10 +108,11 @@ private:
 
     std::atomic<BYTE> m_abort{0};
     std::atomic<BYTE> m_building{0};
+    std::atomic<BuildStatus> m_status{kBuildDone};
     std::unique_ptr<CWinThread> m_thread;
     SigGenBuildRequest m_request;
     HWND m_notify = nullptr;
-    HWND m_status = nullptr;
+    HWND m_statusWnd = nullptr;
     LPARAM m_serial = 0;
     std::unique_ptr<TWaveData> m_wave;
     std::vector<std::string> m_reports;
