@@ -265,7 +265,14 @@ void CSigGen::Layout()
         if (!m_builder.IsBuilding() || m_buildCollected)
             SetWindowText("Signal Generator");
     }
-    SetWindowPos(nullptr, 0, 0, width, height, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    // The sizes are the window's outer ones; the platform sizes the client area, so the frame
+    // it adds around it is taken off first.
+    CRect outer, client;
+    GetWindowRect(&outer);
+    GetClientRect(&client);
+    const int frameX = std::max(0, outer.Width() - client.Width());
+    const int frameY = std::max(0, outer.Height() - client.Height());
+    SetWindowPos(nullptr, 0, 0, width - frameX, height - frameY, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
     Invalidate();
     UpdateDetailsButtons();
 }
