@@ -2,7 +2,7 @@
 // save-signal command and the window's request for the output settings.
 #include "app/CMainFrame.h"
 #include "app/CStatusbar.h"
-#include "app/settings/CommonRoutines.h"
+#include "records/CommonRoutines.h"
 #include "platform/core/MessageBox.h"
 #include "platform/ui/CommonDialogs.h"
 #include "platform/ui/LongOperation.h"

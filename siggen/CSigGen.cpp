@@ -1,6 +1,6 @@
 #include "siggen/CSigGen.h"
 
-#include "app/AppMessages.h"
+#include "records/AppMessages.h"
 #include "platform/core/MessageBox.h"
 #include "platform/core/SysTime.h"
 #include "platform/ui/GdiWindowDC.h"

@@ -12,8 +12,8 @@
 
 #include "acquisition/TSoundOutput.h"
 #include "acquisition/TUsbDevice.h"
-#include "app/settings/OutputDeviceSettings.h"
-#include "app/settings/SigGenChannelSettings.h"
+#include "records/OutputDeviceSettings.h"
+#include "records/SigGenChannelSettings.h"
 #include "platform/ui/Controls.h"
 #include "platform/ui/GdiObjects.h"
 #include "platform/ui/Wnd.h"

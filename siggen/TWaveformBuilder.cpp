@@ -1,6 +1,6 @@
 #include "siggen/TWaveformBuilder.h"
 
-#include "app/AppMessages.h"
+#include "records/AppMessages.h"
 #include "platform/core/Thread.h"
 #include "platform/ui/Wnd.h"
 #include "wave/TWaveFile.h"

@@ -11,11 +11,11 @@
 // build itself on its own thread. The flags are atomic.
 #pragma once
 
-#include "app/settings/OutputDeviceSettings.h"
-#include "app/settings/SigGenChannelSettings.h"
+#include "records/OutputDeviceSettings.h"
+#include "records/SigGenChannelSettings.h"
 #include "platform/core/WinTypes.h"
 #include "siggen/WaveformSynthesis.h"
-#include "wave/TPcmFormat.h"
+#include "records/TPcmFormat.h"
 
 #include <atomic>
 #include <cstdint>

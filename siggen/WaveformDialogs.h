@@ -9,7 +9,7 @@
 // Threads: user-interface thread only.
 #pragma once
 
-#include "app/settings/SigGenChannelSettings.h"
+#include "records/SigGenChannelSettings.h"
 #include "platform/ui/Dialog.h"
 
 #include <string>

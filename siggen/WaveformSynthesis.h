@@ -8,9 +8,9 @@
 // Threads: any one thread per wave; the abort flag may be set from another thread.
 #pragma once
 
-#include "app/settings/SigGenChannelSettings.h"
+#include "records/SigGenChannelSettings.h"
 #include "platform/core/WinTypes.h"
-#include "wave/TPcmFormat.h"
+#include "records/TPcmFormat.h"
 
 #include <atomic>
 #include <cstdint>

@@ -1,7 +1,7 @@
 // The generator window driven as the user drives it: its layout for one and two output
 // channels, the waveform combos and their dialogs, builds, output paths that fail with their
 // messages, saving, and closing through the frame (also in the middle of a build).
-#include "app/AppMessages.h"
+#include "records/AppMessages.h"
 #include "platform/ui/Dialog.h"
 #include "siggen/CSigGen.h"
 #include "support/MdiFrameFixture.h"

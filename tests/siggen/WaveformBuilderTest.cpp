@@ -1,6 +1,6 @@
 // The builder: output format, wave length per waveform, channel amplitude from the level unit,
 // progress, and a build on its thread that can be aborted and replaced.
-#include "app/AppMessages.h"
+#include "records/AppMessages.h"
 #include "platform/core/Rand.h"
 #include "platform/ui/WinApp.h"
 #include "siggen/TWaveformBuilder.h"
