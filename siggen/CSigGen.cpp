@@ -242,6 +242,10 @@ void CSigGen::Layout()
         w.ShowWindow(shown ? SW_SHOW : SW_HIDE);
     };
     const bool two = ChannelCount() == 2;
+    // A combo's given height (400) is that of its drop-down list; the box stays one line high.
+    CRect box;
+    m_combo[0].GetWindowRect(&box);
+    const int comboHeight = box.Height() > 0 ? box.Height() : 23;
     int width = 216, height = two ? 120 : 88;
     if (m_running) {
         place(m_run, false, 0, 0, 0, 0);
@@ -258,9 +262,9 @@ void CSigGen::Layout()
         place(m_run, true, 4, 4, 106, 26);
         place(m_stop, false, 0, 0, 0, 0);
         place(m_io, true, 116, 4, 90, 26);
-        place(m_combo[0], true, two ? 20 : 4, 36, two ? 90 : 106, 400);
+        place(m_combo[0], true, two ? 20 : 4, 36, two ? 90 : 106, comboHeight);
         place(m_details[0], true, 116, 36, 90, 23);
-        place(m_combo[1], two, 20, 64, 90, 400);
+        place(m_combo[1], two, 20, 64, 90, comboHeight);
         place(m_details[1], two, 116, 64, 90, 23);
         if (!m_builder.IsBuilding() || m_buildCollected)
             SetWindowText("Signal Generator");
