@@ -167,6 +167,25 @@ void CSigGen::BuildWaveform()
     request.Channel[0] = m_links.Channel[0];
     request.Channel[1] = m_links.Channel[1];
     request.TempFolder = m_links.TempFolder;
+    // User wave files are read here: a file that fails may show its own message, and message
+    // boxes belong to this thread.
+    request.UserWaveLoaded = true;
+    for (int c = 0; c < static_cast<int>(m_format.Channels) && c < 2; ++c) {
+        const SigGenChannelSettings& s = request.Channel[c];
+        if (s.Type != SigGenType::UserDefined)
+            continue;
+        const std::string path(s.UserWave.Path, strnlen(s.UserWave.Path, sizeof s.UserWave.Path));
+        std::shared_ptr<TWaveFile> file;
+        try {
+            file = std::make_shared<TWaveFile>(path, TWaveFile::kMemory, false, m_links.TempFolder);
+        } catch (const std::bad_alloc&) {
+            file.reset();
+        }
+        if (file && !file->IsError())
+            request.UserWave[c] = file;
+        else
+            Stop("Generator - Failure opening file: " + path);
+    }
     m_wave.reset();
     m_length = 0;
     m_position = 0;
@@ -303,7 +322,7 @@ void CSigGen::OnPaint()
     CFont* old = dc.SelectObject(&m_font);
     dc.SetTextAlign(TA_LEFT | TA_TOP);
     dc.SetBkMode(TRANSPARENT);
-    if (m_format.Channels == 2 && !m_running) {
+    if (m_format.Channels == 2) {
         const bool card = !m_links.UseSoundCard || *m_links.UseSoundCard != 0;
         dc.TextOut(6, 40, card ? "L" : "0");
         dc.TextOut(6, 68, card ? "R" : "1");

@@ -267,8 +267,13 @@ BuildStatus TWaveformBuilder::BuildNow(const SigGenBuildRequest& r, HWND status)
         return kBuildAborted;
     const WORD channels = r.Format.Channels >= 2 ? 2 : 1;
     const TPcmFormat format(r.Format.SamplingRate, channels, static_cast<WORD>(r.Format.BitsPerSample / 8));
-    const std::int64_t l1 = GetWaveformLength(r.Channel[0], format, m_pink, r.TempFolder);
-    const std::int64_t l2 = GetWaveformLength(r.Channel[1], format, m_pink, r.TempFolder);
+    auto length_of = [&](int c) -> std::int64_t {
+        if (r.UserWaveLoaded && r.Channel[c].Type == SigGenType::UserDefined)
+            return r.UserWave[c] ? r.UserWave[c]->GetLength() : 0;
+        return GetWaveformLength(r.Channel[c], format, m_pink, r.TempFolder);
+    };
+    const std::int64_t l1 = length_of(0);
+    const std::int64_t l2 = length_of(1);
     std::int64_t length = l1;
     if (channels > 1 && l2 > l1)
         length = l2;
@@ -296,7 +301,9 @@ BuildStatus TWaveformBuilder::BuildNow(const SigGenBuildRequest& r, HWND status)
     if (status)
         ctx.progress = [status](int percent) { ::PostMessage(status, WM_STATUS_SETPROGRESS, 0, percent); };
     ctx.report = [this](const std::string& text) { m_reports.push_back(text); };
+    ctx.userWaveLoaded = r.UserWaveLoaded;
     for (WORD c = 0; c < channels; ++c) {
+        ctx.userWave = r.UserWave[c].get();
         if (SynthesisRoutine routine = RoutineFor(r.Channel[c]))
             routine(wave.get(), r.Channel[c], c, ComputeOutputAmplitude(r.Output, c), ctx);
     }

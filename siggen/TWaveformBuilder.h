@@ -45,6 +45,10 @@ struct SigGenBuildRequest {
     OutputDeviceSettings Output;
     SigGenChannelSettings Channel[2];
     std::string TempFolder;
+    // User wave files read beforehand on the user-interface thread (null where a file did not
+    // open); without UserWaveLoaded the build opens them itself.
+    std::shared_ptr<const TWaveData> UserWave[2];
+    bool UserWaveLoaded = false;
 };
 
 // The settings that decide the output format.

@@ -407,22 +407,27 @@ void GeneratePulse(TWaveData* wave, const SigGenChannelSettings& s, WORD c, doub
 void GenerateUserWave(TWaveData* wave, const SigGenChannelSettings& s, WORD c, double a, const SynthesisContext& ctx)
 {
     const std::string path(s.UserWave.Path, strnlen(s.UserWave.Path, sizeof s.UserWave.Path));
-    std::unique_ptr<TWaveFile> file;
-    try {
-        file = std::make_unique<TWaveFile>(path, TWaveFile::kMemory, false, ctx.tempFolder);
-    } catch (const std::bad_alloc&) {
-        file.reset();
+    std::unique_ptr<TWaveFile> opened;
+    const TWaveData* file = ctx.userWave;
+    if (!ctx.userWaveLoaded) {
+        try {
+            opened = std::make_unique<TWaveFile>(path, TWaveFile::kMemory, false, ctx.tempFolder);
+        } catch (const std::bad_alloc&) {
+            opened.reset();
+        }
+        if (opened && !opened->IsError())
+            file = opened.get();
+        else if (ctx.report)
+            ctx.report("Generator - Failure opening file: " + path);
     }
     // A file that does not open leaves the channel silent rather than repeating one sample.
-    if (!file || file->IsError() || file->GetLength() == 0) {
-        if (ctx.report)
-            ctx.report("Generator - Failure opening file: " + path);
+    if (!file || file->GetLength() == 0)
         return;
-    }
+    auto* source = const_cast<TWaveData*>(file); // GetSample only reads
     const DWORD length = file->GetLength();
     DWORD k = 0;
     FrameLoop(wave, c, ctx, [&](DWORD) {
-        const double r = file->GetSample(k, c, false);
+        const double r = source->GetSample(k, c, false);
         if (++k >= length)
             k = 0;
         return Shaped(r, a);

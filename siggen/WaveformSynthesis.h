@@ -32,6 +32,11 @@ struct SynthesisContext {
     std::function<void(const std::string& text)> report;
     // Where a user wave file's working copy may go; empty for the system's.
     std::string tempFolder;
+    // The channel's user wave file, read beforehand on the user-interface thread (opening a
+    // file may show a message, which only that thread can do); null when it did not open.
+    // Without it, the routine opens the file itself.
+    const TWaveData* userWave = nullptr;
+    bool userWaveLoaded = false;
 
     bool Aborted() const { return abort != nullptr && abort->load(std::memory_order_relaxed) != 0; }
 };

@@ -259,3 +259,27 @@ TEST_F(Generator, IoSettingsAndCloseGoToTheFrameAndClosingMidBuildIsSafe)
     delete busy;
     AfxPumpMessages();
 }
+
+TEST_F(Generator, AUserWaveIsReadBeforeTheBuildAndAMissingOneLeavesSilence)
+{
+    const auto path = std::filesystem::temp_directory_path() / ("durnex-siggen-user-" + std::to_string(::getpid()) + ".wav");
+    {
+        CSigGen* source = Open(); // a 1 kHz tone saved as the user's file
+        ASSERT_TRUE(source->SaveSignalToFile(path.c_str(), 1));
+        delete source;
+    }
+    channel[0].Type = 13;
+    std::snprintf(channel[0].UserWave.Path, sizeof channel[0].UserWave.Path, "%s", path.c_str());
+    CSigGen* gen = Open();
+    ASSERT_NE(gen->GetWaveform(), nullptr);
+    EXPECT_EQ(gen->GetWaveform()->GetLength(), 80000u);
+    EXPECT_NE(const_cast<TWaveData*>(gen->GetWaveform())->GetSample(2, 0, false), 0.0);
+    delete gen;
+
+    std::filesystem::remove(path);
+    ScriptedUser user;
+    user.ExpectBox(IDOK, "Generator - Failure opening file: " + path.string());
+    gen = Open();
+    EXPECT_EQ(gen->GetWaveform()->GetLength(), 0u);
+    delete gen;
+}
