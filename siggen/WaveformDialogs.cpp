@@ -2,6 +2,7 @@
 
 #include "platform/core/MessageBox.h"
 #include "platform/ui/CommonDialogs.h"
+#include "records/CommonRoutines.h"
 #include "res/SigGenDialogIds.h"
 
 #include <algorithm>
@@ -432,11 +433,8 @@ void CUserWaveDialog::OnPick()
     if (dialog.DoModal() != IDOK)
         return;
     const std::string path = dialog.GetPathName();
-    if (m_waveFolder) {
-        const std::size_t slash = path.find_last_of('/');
-        if (slash != std::string::npos)
-            StoreText(m_waveFolder, 260, path.substr(0, slash + 1));
-    }
+    if (m_waveFolder)
+        GetFolderOfPath(path.c_str(), m_waveFolder, 260);
     StoreText(m_record->Path, sizeof m_record->Path, path);
     SetDlgItemText(IDC_USER_PATH, std::string(m_record->Path));
 }

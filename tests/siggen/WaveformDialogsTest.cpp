@@ -283,7 +283,7 @@ TEST_F(WaveformDialogs, DtmfAndUserWaveStoreTheirTexts)
     });
     EXPECT_EQ(pick.DoModal(), IDOK);
     EXPECT_EQ(std::string(user.Path), file);
-    EXPECT_EQ(std::string(folder), dir.string() + "/");
+    EXPECT_EQ(std::string(folder), dir.string());
     std::filesystem::remove_all(dir);
 }
 
