@@ -136,9 +136,11 @@ TEST(SignalTruth, DtmfKeysCarryTheirQ23FrequencyPairs)
         // Each tone at half of 0.999 full scale; every other pair frequency at least 20 dB down.
         EXPECT_NEAR(level[row], 0.999 * 32767 / 2, 300.0);
         EXPECT_NEAR(level[4 + col], 0.999 * 32767 / 2, 300.0);
-        for (int j = 0; j < 8; ++j)
-            if (j != row && j != 4 + col)
+        for (int j = 0; j < 8; ++j) {
+            if (j != row && j != 4 + col) {
                 EXPECT_LT(level[j], level[row] / 10.0) << j;
+            }
+        }
         // The gap after the key is silent but for the dither.
         EXPECT_LT(Goertzel(*wave, k * 800 + 400, 400, rows[row]), 5.0);
     }
