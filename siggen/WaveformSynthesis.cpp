@@ -52,7 +52,10 @@ void FrameLoop(TWaveData* wave, WORD channel, const SynthesisContext& ctx, Value
         std::int32_t v = value(i);
         if (f.BytesPerSample == 3)
             v = static_cast<std::int32_t>(f.To24Bit(v));
-        wave->SetSample(v, i, channel);
+        // Every frame is inside the wave and every value fits its width; a refusal means the
+        // wave has no sample block, and nothing more can be written.
+        if (!wave->SetSample(v, i, channel))
+            return;
     }
 }
 
@@ -117,16 +120,19 @@ void RepeatPass(TWaveData* wave, WORD channel, std::int64_t pass, const Synthesi
         if (ctx.Aborted())
             return;
         const double v = wave->GetSample(static_cast<DWORD>(i % pass), channel, false);
-        wave->SetSample(static_cast<std::int32_t>(v), static_cast<DWORD>(i), channel);
+        if (!wave->SetSample(static_cast<std::int32_t>(v), static_cast<DWORD>(i), channel))
+            return;
     }
 }
 
 // A frame index of a pass stored directly (sweep and step passes write out of order).
 // (SetSample packs 3-byte values as 24-bit two's complement itself.)
-void StoreAt(TWaveData* wave, WORD channel, std::int64_t frame, std::int32_t v)
+// A frame past the wave (a pass longer than a single-shot wave) is passed over.
+bool StoreAt(TWaveData* wave, WORD channel, std::int64_t frame, std::int32_t v)
 {
-    if (frame >= 0 && frame < static_cast<std::int64_t>(wave->GetLength()))
-        wave->SetSample(v, static_cast<DWORD>(frame), channel);
+    if (frame < 0 || frame >= static_cast<std::int64_t>(wave->GetLength()))
+        return true;
+    return wave->SetSample(v, static_cast<DWORD>(frame), channel);
 }
 
 bool Progress(const SynthesisContext& ctx, std::int64_t i, std::int64_t n)
@@ -547,9 +553,9 @@ void GenerateFreqSweep(TWaveData* wave, const SigGenChannelSettings& s, WORD c, 
         const double f = logarithmic ? std::pow(10.0, std::clamp(l1 + static_cast<double>(i) * k, -200.0, 200.0))
                                      : f1 + static_cast<double>(i) * k;
         const std::int32_t v = Dithered(l, a, SineAt(static_cast<double>(i), f, l.rate));
-        StoreAt(wave, c, reversed ? frames - 1 - i : i, v);
-        if (p.SweepBack)
-            StoreAt(wave, c, reversed ? frames + i : 2 * frames - 1 - i, v);
+        if (!StoreAt(wave, c, reversed ? frames - 1 - i : i, v) ||
+            (p.SweepBack && !StoreAt(wave, c, reversed ? frames + i : 2 * frames - 1 - i, v)))
+            return;
     }
     RepeatPass(wave, c, p.SweepBack ? 2 * frames : frames, ctx);
 }
@@ -589,9 +595,8 @@ void GenerateFreqStep(TWaveData* wave, const SigGenChannelSettings& s, WORD c, d
             return;
         const std::int32_t v =
             Dithered(l, a, SineAt(static_cast<double>(counter), table[static_cast<std::size_t>(m)], l.rate));
-        StoreAt(wave, c, i, v);
-        if (p.StepBack)
-            StoreAt(wave, c, 2 * frames - 1 - i, v);
+        if (!StoreAt(wave, c, i, v) || (p.StepBack && !StoreAt(wave, c, 2 * frames - 1 - i, v)))
+            return;
         if (++counter >= dwell) {
             counter = 0;
             m = std::min(m + 1, tableSize - 1);
