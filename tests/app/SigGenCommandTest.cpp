@@ -11,7 +11,11 @@
 
 using namespace frametest;
 
-TEST_F(FrameFixture, SaveSignalWritesTheChosenNumberOfCopiesWhereTheUserSaid)
+namespace {
+class SigGenCommand : public FrameFixture {};
+} // namespace
+
+TEST_F(SigGenCommand, SaveSignalWritesTheChosenNumberOfCopiesWhereTheUserSaid)
 {
     ASSERT_NE(Start(), nullptr);
     frame->Settings.Output.SigGenSamplingRate = 8000;
