@@ -36,6 +36,7 @@ class TPhasePlot;
 class TSpectrogram;
 class TSurfacePlot;
 class CSigGen;
+struct SigGenLinks;
 class CAnalysisView;
 class CLeqAnalysisView;
 class CSoundPowerAnalysisView;
@@ -391,6 +392,11 @@ public:
 
     // Utilities menu: each command opens its window when closed and closes it when open.
     void OnSignalGenerator();
+    // The generator window's links to the frame's records, folders and status bar.
+    SigGenLinks MakeSigGenLinks();
+    void OnSaveSignalToWaveFile();
+    void OnUpdateSaveSignal(CCmdUI* pCmdUI);
+    LRESULT OnSigGenIoSettings(WPARAM page, LPARAM window);
     void OnUtilityPeakFreq();
     void OnUtilityPeakAmp();
     void OnUtilityTotalPower();

@@ -8,6 +8,7 @@
 #include "dialogs/COptionsMain.h"
 #include "platform/core/MessageBox.h"
 #include "platform/ui/LongOperation.h"
+#include "siggen/CSigGen.h"
 #include "wave/TWaveFile.h"
 #include "wave/WaveCalibrationBlock.h"
 
@@ -129,8 +130,8 @@ void CMainFrame::ShowProcessingSettings(int pageCode)
     Settings.Trigger = w.Trigger;
     Settings.RunControl = w.RunControl;
 
-    // The generator is told of a changed output once it plays (it has no refresh yet).
-    [[maybe_unused]] const bool outputChanged = w.UseSoundCardForOutput != Settings.UseSoundCardForOutput ||
+    // The generator rebuilds for a changed output.
+    const bool outputChanged = w.UseSoundCardForOutput != Settings.UseSoundCardForOutput ||
                                w.SoundCardDeviceIndex != Settings.SoundCardDeviceIndex ||
                                w.DTOutputDeviceIndex != Settings.DTOutputDeviceIndex ||
                                !SameBytes(w.Output, Settings.Output);
@@ -148,4 +149,6 @@ void CMainFrame::ShowProcessingSettings(int pageCode)
     ResetUtilityViews();
     ToolbarFillAveraging();
     StatusbarUpdate(2);
+    if (outputChanged && SigGen != nullptr)
+        SigGen->Refresh();
 }

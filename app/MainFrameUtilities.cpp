@@ -110,7 +110,7 @@ void CMainFrame::OnSignalGenerator()
         RECT r{};
         GetInitialWindowRect(&r, 6, 0, false);
         auto* gen = new CSigGen;
-        if (gen->CreateWnd(this, r.left, r.top, r.right, r.bottom))
+        if (gen->CreateWnd(this, r.left, r.top, MakeSigGenLinks()))
             SigGen = gen;
         else
             delete gen;

@@ -19,3 +19,7 @@ target_link_libraries(app PUBLIC ${DURNEX_GUI_LIBS})
 target_link_libraries(acquisition PUBLIC platform_sound)
 # The device layer reads the USB device through the platform's WinUSB functions.
 target_link_libraries(acquisition PUBLIC platform_usb)
+# The window libraries call one another in a cycle; the linker needs the cycle repeated.
+foreach(_lib ${DURNEX_GUI_LIBS})
+  set_property(TARGET ${_lib} PROPERTY LINK_INTERFACE_MULTIPLICITY 4)
+endforeach()

@@ -15,6 +15,10 @@ constexpr UINT WM_UTILITY_CLOSING = 0x5A4;
 constexpr UINT WM_LOAD_CONFIGURATION = 0x4C9;
 constexpr UINT WM_WAVEFORM_BUILT = 0x4C9;
 
+// The generator's I/O Settings button asks the frame for the processing-settings sheet
+// (wParam the page code, 6 Output; lParam the generator window).
+constexpr UINT WM_SIGGEN_IO_SETTINGS = 0x8014;
+
 // Drive the status bar's progress control from any thread.
 constexpr UINT WM_STATUS_SHOWPROGRESS = 0x659;
 constexpr UINT WM_STATUS_HIDEPROGRESS = 0x65A;

@@ -1,0 +1,575 @@
+#include "siggen/WaveformDialogs.h"
+
+#include "platform/core/MessageBox.h"
+#include "platform/ui/CommonDialogs.h"
+#include "records/CommonRoutines.h"
+#include "res/SigGenDialogIds.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdarg>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+namespace {
+// Texts longer than this are cut before parsing, as the edit reads stop there.
+constexpr std::size_t kNumberChars = 100;
+
+void StoreText(char* field, std::size_t size, const std::string& text)
+{
+    std::memset(field, 0, size);
+    std::memcpy(field, text.data(), std::min(text.size(), size - 1));
+}
+} // namespace
+
+BEGIN_MESSAGE_MAP(CSigGenParamDialog, CDialog)
+    ON_BN_CLICKED(IDC_SIGGEN_HELP, &CSigGenParamDialog::OnHelp)
+END_MESSAGE_MAP()
+
+CSigGenParamDialog::CSigGenParamDialog(UINT templateId, CWnd* parent, int limit)
+    : CDialog(templateId, parent), m_limit(limit)
+{
+}
+
+std::string CSigGenParamDialog::ReadText(int id, std::size_t most) const
+{
+    std::string text;
+    GetDlgItemText(id, text);
+    if (text.size() > most)
+        text.resize(most);
+    return text;
+}
+
+int CSigGenParamDialog::ReadInt(int id) const
+{
+    const long v = std::strtol(ReadText(id, kNumberChars).c_str(), nullptr, 10);
+    return static_cast<int>(std::clamp<long>(v, INT32_MIN, INT32_MAX));
+}
+
+float CSigGenParamDialog::ReadFloat(int id) const
+{
+    const double v = std::strtod(ReadText(id, kNumberChars).c_str(), nullptr);
+    // Out-of-range text becomes a value every range check refuses rather than infinity.
+    return std::isfinite(v) ? static_cast<float>(std::clamp(v, -1.0e30, 1.0e30)) : 1.0e30f;
+}
+
+void CSigGenParamDialog::ShowInt(int id, long value) { SetDlgItemText(id, Format("%ld", value)); }
+
+void CSigGenParamDialog::ShowFloat(int id, double value, const char* format) { SetDlgItemText(id, Format(format, value)); }
+
+std::string CSigGenParamDialog::Format(const char* format, ...)
+{
+    char text[512];
+    va_list args;
+    va_start(args, format);
+    std::vsnprintf(text, sizeof text, format, args);
+    va_end(args);
+    return text;
+}
+
+bool CSigGenParamDialog::Refuse(const std::string& text)
+{
+    AfxMessageBox(text, MB_OK | MB_ICONSTOP);
+    return false;
+}
+
+int CSigGenParamDialog::CheckedCode(std::initializer_list<std::pair<int, int>> idsAndCodes, int keep) const
+{
+    for (const auto& [id, code] : idsAndCodes)
+        if (IsDlgButtonChecked(id))
+            return code;
+    return keep;
+}
+
+void CSigGenParamDialog::CheckCode(std::initializer_list<std::pair<int, int>> idsAndCodes, int code)
+{
+    for (const auto& [id, c] : idsAndCodes)
+        CheckDlgButton(id, c == code ? 1 : 0);
+}
+
+// Noise burst.
+CNoiseBurst::CNoiseBurst(CWnd* parent, SigGenNoiseBurst* record)
+    : CSigGenParamDialog(IDD_SIGGEN_NOISE_BURST, parent, 0), m_record(record)
+{
+}
+
+BOOL CNoiseBurst::OnInitDialog()
+{
+    CDialog::OnInitDialog();
+    CheckCode({{IDC_NOISE_WHITE, 0}, {IDC_NOISE_PINK, 1}}, m_record->NoiseType);
+    ShowInt(IDC_BURST_MSEC, m_record->BurstMsec);
+    ShowInt(IDC_CYCLE_MSEC, m_record->CycleMsec);
+    return TRUE;
+}
+
+void CNoiseBurst::OnOK()
+{
+    const int burst = ReadInt(IDC_BURST_MSEC), cycle = ReadInt(IDC_CYCLE_MSEC);
+    if (burst < 1)
+        return (void)Refuse("Burst time must be greater than 0");
+    if (cycle < 1)
+        return (void)Refuse("Cycle time must be greater than 0");
+    if (burst >= cycle)
+        return (void)Refuse("Burst time must be less than the cycle time.");
+    m_record->NoiseType = IsDlgButtonChecked(IDC_NOISE_WHITE) ? 0 : 1;
+    m_record->BurstMsec = burst;
+    m_record->CycleMsec = cycle;
+    EndDialog(IDOK);
+}
+
+// Multiple tones.
+CTones::CTones(CWnd* parent, SigGenTones* record, int limit)
+    : CSigGenParamDialog(IDD_SIGGEN_TONES, parent, limit), m_record(record)
+{
+}
+
+BOOL CTones::OnInitDialog()
+{
+    CDialog::OnInitDialog();
+    for (int r = 0; r < 10; ++r) {
+        const SigGenTone& t = m_record->Tone[r];
+        CheckDlgButton(kToneEnableFirstId + r, t.Enabled ? 1 : 0);
+        ShowFloat(kToneFreqFirstId + r, t.Frequency);
+        ShowFloat(kToneLevelFirstId + r, t.LevelDb);
+        ShowFloat(kTonePhaseFirstId + r, t.PhaseDeg);
+    }
+    return TRUE;
+}
+
+void CTones::OnOK()
+{
+    SigGenTones rows = *m_record;
+    bool any = false;
+    for (int r = 0; r < 10; ++r) {
+        SigGenTone& t = rows.Tone[r];
+        t.Enabled = IsDlgButtonChecked(kToneEnableFirstId + r) ? 1 : 0;
+        t.Frequency = ReadFloat(kToneFreqFirstId + r);
+        t.LevelDb = ReadFloat(kToneLevelFirstId + r);
+        t.PhaseDeg = ReadFloat(kTonePhaseFirstId + r);
+        if (!t.Enabled)
+            continue;
+        any = true;
+        if (t.Frequency <= 0.0f || t.Frequency > m_limit)
+            return (void)Refuse(Format("Frequency must be between 0 and %d Hz.", m_limit));
+        if (t.LevelDb > 0.0f || t.LevelDb < -96.0f)
+            return (void)Refuse(Format("Relative Level must be between %d and %d dB.", -96, 0));
+        if (t.PhaseDeg > 180.0f || t.PhaseDeg < -180.0f)
+            return (void)Refuse("Phase must be between -180 and 180.");
+    }
+    if (!any)
+        return (void)Refuse("At least one tone must be enabled.");
+    for (SigGenTone& t : rows.Tone)
+        t.Amplitude = static_cast<float>(std::pow(10.0, t.LevelDb / 20.0));
+    *m_record = rows;
+    EndDialog(IDOK);
+}
+
+// Tone burst.
+CToneBurst::CToneBurst(CWnd* parent, SigGenToneBurst* record, int limit)
+    : CSigGenParamDialog(IDD_SIGGEN_TONE_BURST, parent, limit), m_record(record)
+{
+}
+
+BOOL CToneBurst::OnInitDialog()
+{
+    CDialog::OnInitDialog();
+    ShowInt(IDC_TONE_BURST_FREQ, m_record->Frequency);
+    ShowInt(IDC_BURST_MSEC, m_record->BurstMsec);
+    ShowInt(IDC_CYCLE_MSEC, m_record->CycleMsec);
+    return TRUE;
+}
+
+void CToneBurst::OnOK()
+{
+    const int f = ReadInt(IDC_TONE_BURST_FREQ), burst = ReadInt(IDC_BURST_MSEC), cycle = ReadInt(IDC_CYCLE_MSEC);
+    if (f < 1 || f > m_limit)
+        return (void)Refuse(Format("Frequency must be between 0 and %d Hz.", m_limit));
+    if (cycle < 1)
+        return (void)Refuse("Cycle time must be greater than 0");
+    if (burst >= cycle)
+        return (void)Refuse("Burst time must be less than the cycle time.");
+    *m_record = {f, burst, cycle};
+    EndDialog(IDOK);
+}
+
+// IMD tones.
+CIMDtones::CIMDtones(CWnd* parent, SigGenImdTones* record, int limit)
+    : CSigGenParamDialog(IDD_SIGGEN_IMD_TONES, parent, limit), m_record(record)
+{
+}
+
+BOOL CIMDtones::OnInitDialog()
+{
+    CDialog::OnInitDialog();
+    CheckCode({{IDC_IMD_SET1, 0}, {IDC_IMD_SET2, 1}, {IDC_IMD_CUSTOM, 2}}, m_record->ToneSet);
+    ShowFloat(IDC_IMD_LOW, m_record->LowFreq, "%6.1f");
+    ShowFloat(IDC_IMD_HIGH, m_record->HighFreq, "%6.1f");
+    ShowInt(IDC_IMD_RATIO, std::lround(m_record->PowerRatio));
+    return TRUE;
+}
+
+void CIMDtones::OnOK()
+{
+    const int set = CheckedCode({{IDC_IMD_SET1, 0}, {IDC_IMD_SET2, 1}, {IDC_IMD_CUSTOM, 2}}, m_record->ToneSet);
+    const float low = ReadFloat(IDC_IMD_LOW), high = ReadFloat(IDC_IMD_HIGH), ratio = ReadFloat(IDC_IMD_RATIO);
+    if (set == 2) {
+        if (low <= 0.0f || low >= m_limit)
+            return (void)Refuse(Format("Low Frequency must be between 0.0 and %ld", static_cast<long>(m_limit)));
+        if (high <= 1000.0f || high >= m_limit)
+            return (void)Refuse(Format("High Frequency must be between 1000.0 and %ld", static_cast<long>(m_limit)));
+        if (low >= high)
+            return (void)Refuse("High Frequency must be greater than the Low Frequency");
+        if (ratio < 1.0f || ratio > 10.0f)
+            return (void)Refuse("Power Ratio must be between 1 and 10");
+    }
+    *m_record = {set, low, high, ratio};
+    EndDialog(IDOK);
+}
+
+// Frequency sweep.
+CFreqSweep::CFreqSweep(CWnd* parent, SigGenFreqSweep* record, int limit)
+    : CSigGenParamDialog(IDD_SIGGEN_FREQ_SWEEP, parent, limit), m_record(record)
+{
+}
+
+BOOL CFreqSweep::OnInitDialog()
+{
+    CDialog::OnInitDialog();
+    ShowFloat(IDC_SWEEP_START, m_record->StartFreq);
+    ShowFloat(IDC_SWEEP_STOP, m_record->StopFreq);
+    CheckCode({{IDC_SWEEP_LINEAR, 1}, {IDC_SWEEP_LOG, 2}}, m_record->SweepType);
+    CheckCode({{IDC_SWEEP_JUMP_BACK, 0}, {IDC_SWEEP_SWEEP_BACK, 1}}, m_record->SweepBack);
+    CheckDlgButton(IDC_SWEEP_SINGLE, m_record->SingleSweep ? 1 : 0);
+    ShowInt(IDC_SWEEP_MSEC, m_record->SweepMsec);
+    return TRUE;
+}
+
+void CFreqSweep::OnOK()
+{
+    const float start = ReadFloat(IDC_SWEEP_START), stop = ReadFloat(IDC_SWEEP_STOP);
+    const int time = ReadInt(IDC_SWEEP_MSEC);
+    if (start < 0.0f || start > m_limit)
+        return (void)Refuse(Format("Start Frequency must be between %6.2f and %6.2f Hz.", 0.0, double(m_limit)));
+    if (stop < 0.0f || stop > m_limit)
+        return (void)Refuse(Format("Stop Frequency must be between %6.2f and %6.2f Hz.", 0.0, double(m_limit)));
+    if (time < 1 || time > 600000)
+        return (void)Refuse(Format("Sweep time must be between %ld and %ld Milliseconds.", 1L, 600000L));
+    m_record->StartFreq = start;
+    m_record->StopFreq = stop;
+    m_record->SweepMsec = time;
+    m_record->SweepType = CheckedCode({{IDC_SWEEP_LINEAR, 1}, {IDC_SWEEP_LOG, 2}}, m_record->SweepType);
+    m_record->SweepBack = static_cast<BYTE>(
+        CheckedCode({{IDC_SWEEP_JUMP_BACK, 0}, {IDC_SWEEP_SWEEP_BACK, 1}}, m_record->SweepBack));
+    m_record->SingleSweep = IsDlgButtonChecked(IDC_SWEEP_SINGLE) ? 1 : 0;
+    EndDialog(IDOK);
+}
+
+// Level sweep.
+CLevelSweep::CLevelSweep(CWnd* parent, SigGenLevelSweep* record, int limit)
+    : CSigGenParamDialog(IDD_SIGGEN_LEVEL_SWEEP, parent, limit), m_record(record)
+{
+}
+
+BOOL CLevelSweep::OnInitDialog()
+{
+    CDialog::OnInitDialog();
+    ShowFloat(IDC_LEVEL_START, m_record->StartLevelDb);
+    ShowFloat(IDC_LEVEL_STOP, m_record->StopLevelDb);
+    ShowFloat(IDC_LEVEL_FREQ, m_record->Frequency);
+    ShowInt(IDC_SWEEP_MSEC, m_record->SweepMsec);
+    return TRUE;
+}
+
+void CLevelSweep::OnOK()
+{
+    const float start = ReadFloat(IDC_LEVEL_START), stop = ReadFloat(IDC_LEVEL_STOP), f = ReadFloat(IDC_LEVEL_FREQ);
+    const int time = ReadInt(IDC_SWEEP_MSEC);
+    if (start > 0.0f || start < -96.0f)
+        return (void)Refuse(Format("Start Level must be between %6.2f and %6.2f dB.", 0.0, -96.0));
+    if (stop > 0.0f || stop < -96.0f)
+        return (void)Refuse(Format("Stop Level must be between %6.2f and %6.2f dB.", 0.0, -96.0));
+    if (f <= 0.0f || f > m_limit)
+        return (void)Refuse(Format("Frequency must be between 0 and %d Hz.", m_limit));
+    if (time < 1 || time > 600000)
+        return (void)Refuse(Format("Sweep time must be between %ld and %ld Milliseconds.", 1L, 600000L));
+    *m_record = {start, stop, f, time};
+    EndDialog(IDOK);
+}
+
+// Sawtooth, triangle and square.
+CSawtooth::CSawtooth(CWnd* parent, SigGenSawtooth* record, int limit)
+    : CSigGenParamDialog(IDD_SIGGEN_SAWTOOTH, parent, limit), m_record(record)
+{
+}
+
+BOOL CSawtooth::OnInitDialog()
+{
+    CDialog::OnInitDialog();
+    ShowFloat(IDC_SAW_FREQ, m_record->Frequency);
+    CheckCode({{IDC_SAW_POSITIVE, 1}, {IDC_SAW_NEGATIVE, -1}}, m_record->Slope);
+    return TRUE;
+}
+
+void CSawtooth::OnOK()
+{
+    const float f = ReadFloat(IDC_SAW_FREQ);
+    if (f <= 0.0f || f > m_limit)
+        return (void)Refuse(Format("Frequency must be between 0 and %d Hz.", m_limit));
+    m_record->Frequency = f;
+    m_record->Slope = CheckedCode({{IDC_SAW_POSITIVE, 1}, {IDC_SAW_NEGATIVE, -1}}, m_record->Slope);
+    EndDialog(IDOK);
+}
+
+CTriangular::CTriangular(CWnd* parent, SigGenTriangular* record, int limit)
+    : CSigGenParamDialog(IDD_SIGGEN_TRIANGULAR, parent, limit), m_record(record)
+{
+}
+
+BOOL CTriangular::OnInitDialog()
+{
+    CDialog::OnInitDialog();
+    ShowFloat(IDC_TRIANGLE_FREQ, m_record->Frequency);
+    return TRUE;
+}
+
+void CTriangular::OnOK()
+{
+    const float f = ReadFloat(IDC_TRIANGLE_FREQ);
+    if (f <= 0.0f || f > m_limit)
+        return (void)Refuse(Format("Frequency must be between 0 and %d Hz.", m_limit));
+    m_record->Frequency = f;
+    EndDialog(IDOK);
+}
+
+CSquare::CSquare(CWnd* parent, SigGenSquare* record, int limit)
+    : CSigGenParamDialog(IDD_SIGGEN_SQUARE, parent, limit), m_record(record)
+{
+}
+
+BOOL CSquare::OnInitDialog()
+{
+    CDialog::OnInitDialog();
+    ShowFloat(IDC_SQUARE_FREQ, m_record->Frequency);
+    ShowInt(IDC_SQUARE_DUTY, m_record->DutyPercent);
+    return TRUE;
+}
+
+void CSquare::OnOK()
+{
+    const float f = ReadFloat(IDC_SQUARE_FREQ);
+    const int duty = ReadInt(IDC_SQUARE_DUTY);
+    if (f <= 0.0f || f > m_limit)
+        return (void)Refuse(Format("Frequency must be between 0 and %d Hz.", m_limit));
+    if (duty < 1 || duty > 99)
+        return (void)Refuse(Format("Duty cycle must be between %ld and %ld Percent.", 1L, 99L));
+    *m_record = {f, duty};
+    EndDialog(IDOK);
+}
+
+// Pulse.
+CPulse::CPulse(CWnd* parent, SigGenPulse* record, int limit)
+    : CSigGenParamDialog(IDD_SIGGEN_PULSE, parent, limit), m_record(record)
+{
+}
+
+BOOL CPulse::OnInitDialog()
+{
+    CDialog::OnInitDialog();
+    ShowInt(IDC_PULSE_WIDTH, m_record->WidthUsec);
+    ShowInt(IDC_PULSE_INTERVAL, m_record->IntervalUsec);
+    CheckDlgButton(IDC_PULSE_SINGLE, m_record->SingleShot ? 1 : 0);
+    return TRUE;
+}
+
+void CPulse::OnOK()
+{
+    // One sample at the output rate is the shortest pulse; the longest interval is 100 times
+    // the longest pulse. Taken in 64 bits: at low rates the longest interval passes 2^31.
+    long long shortest = 200, longest = 20000000;
+    if (m_limit > 0) {
+        shortest = 1000000LL / (2LL * m_limit);
+        longest = shortest * 100000LL;
+    }
+    const long long width = ReadInt(IDC_PULSE_WIDTH), interval = ReadInt(IDC_PULSE_INTERVAL);
+    if (width < shortest || width > longest)
+        return (void)Refuse(Format("Pulse Width must be between %ld and %ld Micro Seconds.", long(shortest), long(longest)));
+    if (interval < shortest || interval > longest * 100)
+        return (void)Refuse(Format("Repitition interval must be between %ld and %ld Micro Seconds.", long(shortest),
+                                   long(longest * 100)));
+    if (width >= interval)
+        return (void)Refuse("Pulse Width must be less than the repitition interval");
+    m_record->WidthUsec = static_cast<INT>(width);
+    m_record->IntervalUsec = static_cast<INT>(interval);
+    m_record->SingleShot = IsDlgButtonChecked(IDC_PULSE_SINGLE) ? 1 : 0;
+    EndDialog(IDOK);
+}
+
+// User-defined wave.
+BEGIN_MESSAGE_MAP(CUserWaveDialog, CSigGenParamDialog)
+    ON_BN_CLICKED(IDC_USER_PICK, &CUserWaveDialog::OnPick)
+END_MESSAGE_MAP()
+
+CUserWaveDialog::CUserWaveDialog(CWnd* parent, SigGenUserWave* record, char* waveFolder)
+    : CSigGenParamDialog(IDD_SIGGEN_USER_WAVE, parent, 0), m_record(record), m_waveFolder(waveFolder)
+{
+}
+
+BOOL CUserWaveDialog::OnInitDialog()
+{
+    CDialog::OnInitDialog();
+    SetDlgItemText(IDC_USER_PATH, std::string(m_record->Path, strnlen(m_record->Path, sizeof m_record->Path)));
+    CheckDlgButton(IDC_USER_REPEAT, m_record->Repeat ? 1 : 0);
+    return TRUE;
+}
+
+void CUserWaveDialog::OnPick()
+{
+    CFileDialog dialog(TRUE, "wav", nullptr, OFN_HIDEREADONLY | OFN_FILEMUSTEXIST | OFN_PATHMUSTEXIST,
+                       "Wave Files (*.wav)|*.wav||", this);
+    dialog.m_ofn.lpstrTitle = "Open Wave File";
+    if (m_waveFolder)
+        dialog.m_ofn.lpstrInitialDir = m_waveFolder;
+    if (dialog.DoModal() != IDOK)
+        return;
+    const std::string path = dialog.GetPathName();
+    if (m_waveFolder)
+        GetFolderOfPath(path.c_str(), m_waveFolder, 260);
+    StoreText(m_record->Path, sizeof m_record->Path, path);
+    SetDlgItemText(IDC_USER_PATH, std::string(m_record->Path));
+}
+
+void CUserWaveDialog::OnOK()
+{
+    StoreText(m_record->Path, sizeof m_record->Path, ReadText(IDC_USER_PATH, sizeof m_record->Path - 1));
+    m_record->Repeat = IsDlgButtonChecked(IDC_USER_REPEAT) ? 1 : 0;
+    EndDialog(IDOK);
+}
+
+// DTMF.
+CDTMF::CDTMF(CWnd* parent, SigGenDtmf* record) : CSigGenParamDialog(IDD_SIGGEN_DTMF, parent, 0), m_record(record) {}
+
+BOOL CDTMF::OnInitDialog()
+{
+    CDialog::OnInitDialog();
+    SetDlgItemText(IDC_DTMF_KEYS, std::string(m_record->Keys, strnlen(m_record->Keys, sizeof m_record->Keys)));
+    ShowInt(IDC_DTMF_WIDTH, m_record->PulseMsec);
+    ShowInt(IDC_DTMF_SPACING, m_record->SpacingMsec);
+    ShowFloat(IDC_DTMF_TWIST, m_record->TwistDb);
+    CheckDlgButton(IDC_DTMF_REPEAT, m_record->Repeat ? 1 : 0);
+    return TRUE;
+}
+
+void CDTMF::OnOK()
+{
+    const int width = ReadInt(IDC_DTMF_WIDTH), spacing = ReadInt(IDC_DTMF_SPACING);
+    const float twist = ReadFloat(IDC_DTMF_TWIST);
+    if (width < 1 || width > 10000)
+        return (void)Refuse(Format("Pulse Width must be between %ld and %ld Milliseconds.", 1L, 10000L));
+    if (spacing < 1 || spacing > 10000)
+        return (void)Refuse(Format("Interpulse Spacing Width must be between %ld and %ld Milliseconds.", 1L, 10000L));
+    if (twist > 30.0f || twist < -30.0f)
+        return (void)Refuse("Twist must be between -30 and +30 dB");
+    StoreText(m_record->Keys, sizeof m_record->Keys, ReadText(IDC_DTMF_KEYS, sizeof m_record->Keys - 1));
+    m_record->PulseMsec = width;
+    m_record->SpacingMsec = spacing;
+    m_record->TwistDb = twist;
+    m_record->Repeat = IsDlgButtonChecked(IDC_DTMF_REPEAT) ? 1 : 0;
+    EndDialog(IDOK);
+}
+
+// Frequency step.
+namespace {
+constexpr struct {
+    const char* text;
+    int fraction;
+} kFractions[] = {{"1/1 Octave", 1},   {"1/3 Octave", 3},   {"1/6 Octave", 6},   {"1/9 Octave", 9},
+                  {"1/12 Octave", 12}, {"1/24 Octave", 24}, {"1/48 Octave", 48}, {"1/96 Octave", 96}};
+}
+
+CFreqStep::CFreqStep(CWnd* parent, SigGenFreqStep* record, int limit)
+    : CSigGenParamDialog(IDD_SIGGEN_FREQ_STEP, parent, limit), m_record(record)
+{
+}
+
+BOOL CFreqStep::OnInitDialog()
+{
+    CDialog::OnInitDialog();
+    ShowFloat(IDC_SWEEP_START, m_record->StartFreq);
+    ShowFloat(IDC_SWEEP_STOP, m_record->StopFreq);
+    CheckCode({{IDC_STEP_LINEAR, 1}, {IDC_STEP_OCTAVE, 2}}, m_record->StepType);
+    ShowFloat(IDC_STEP_SIZE, m_record->StepFreq);
+    if (auto* combo = static_cast<CComboBox*>(GetDlgItem(IDC_STEP_FRACTION))) {
+        for (const auto& f : kFractions) {
+            const int at = combo->AddString(f.text);
+            combo->SetItemData(at, static_cast<DWORD_PTR>(f.fraction));
+            if (f.fraction == m_record->OctaveFraction)
+                combo->SetCurSel(at);
+        }
+    }
+    CheckCode({{IDC_SWEEP_JUMP_BACK, 0}, {IDC_STEP_STEP_BACK, 1}}, m_record->StepBack);
+    CheckDlgButton(IDC_STEP_SINGLE, m_record->SinglePass ? 1 : 0);
+    ShowInt(IDC_STEP_DWELL, m_record->DwellMsec);
+    return TRUE;
+}
+
+void CFreqStep::OnOK()
+{
+    const float start = ReadFloat(IDC_SWEEP_START), stop = ReadFloat(IDC_SWEEP_STOP), step = ReadFloat(IDC_STEP_SIZE);
+    const int dwell = ReadInt(IDC_STEP_DWELL);
+    if (start < 0.0f || start > m_limit)
+        return (void)Refuse(Format("Start Frequency must be between %6.2f and %6.2f Hz.", 0.0, double(m_limit)));
+    if (stop < 0.0f || stop > m_limit)
+        return (void)Refuse(Format("Stop Frequency must be between %6.2f and %6.2f Hz.", 0.0, double(m_limit)));
+    if (step <= 0.0f)
+        return (void)Refuse("The Step Size must be greater than zero.");
+    if (dwell < 1 || dwell > 600000)
+        return (void)Refuse(Format("Step time must be between %ld and %ld Milliseconds.", 1L, 600000L));
+    m_record->StartFreq = start;
+    m_record->StopFreq = stop;
+    m_record->StepFreq = step;
+    m_record->DwellMsec = dwell;
+    m_record->StepType = CheckedCode({{IDC_STEP_LINEAR, 1}, {IDC_STEP_OCTAVE, 2}}, m_record->StepType);
+    if (auto* combo = static_cast<CComboBox*>(GetDlgItem(IDC_STEP_FRACTION))) {
+        const int sel = combo->GetCurSel();
+        if (sel != CB_ERR)
+            m_record->OctaveFraction = static_cast<INT>(combo->GetItemData(sel));
+    }
+    m_record->StepBack = static_cast<BYTE>(
+        CheckedCode({{IDC_SWEEP_JUMP_BACK, 0}, {IDC_STEP_STEP_BACK, 1}}, m_record->StepBack));
+    m_record->SinglePass = IsDlgButtonChecked(IDC_STEP_SINGLE) ? 1 : 0;
+    EndDialog(IDOK);
+}
+
+// Signal length.
+CSaveSignalLengthDlg::CSaveSignalLengthDlg(CWnd* parent, double signalSeconds, DWORD* multiplier)
+    : CDialog(IDD_SIGGEN_SAVE_LENGTH, parent), m_seconds(signalSeconds), m_multiplier(multiplier)
+{
+}
+
+BOOL CSaveSignalLengthDlg::OnInitDialog()
+{
+    CDialog::OnInitDialog();
+    char text[64];
+    std::snprintf(text, sizeof text, "%6.2f", m_seconds);
+    SetDlgItemText(IDC_SAVE_DEFAULT_LENGTH, text);
+    const DWORD multiplier = std::clamp<DWORD>(*m_multiplier, 1, 20);
+    if (auto* combo = static_cast<CComboBox*>(GetDlgItem(IDC_SAVE_MULTIPLIER))) {
+        for (int i = 1; i <= 20; ++i)
+            combo->AddString(std::to_string(i).c_str());
+        combo->SetCurSel(static_cast<int>(multiplier) - 1);
+    }
+    std::snprintf(text, sizeof text, "%6.2f", multiplier * m_seconds);
+    SetDlgItemText(IDC_SAVE_TOTAL_LENGTH, text);
+    return TRUE;
+}
+
+void CSaveSignalLengthDlg::OnOK()
+{
+    if (auto* combo = static_cast<CComboBox*>(GetDlgItem(IDC_SAVE_MULTIPLIER))) {
+        const int sel = combo->GetCurSel();
+        if (sel != CB_ERR)
+            *m_multiplier = static_cast<DWORD>(sel + 1);
+    }
+    EndDialog(IDOK);
+}

@@ -1,0 +1,42 @@
+// The frame's side of the generator: it opens the window on its own records and saves the
+// generated signal through the signal-length question and the save dialog.
+#include "FrameFixture.h"
+
+#include "res/SigGenDialogIds.h"
+#include "res/resource.h"
+#include "siggen/CSigGen.h"
+#include "wave/TWaveData.h"
+
+#include <QComboBox>
+
+using namespace frametest;
+
+namespace {
+class SigGenCommand : public FrameFixture {};
+} // namespace
+
+TEST_F(SigGenCommand, SaveSignalWritesTheChosenNumberOfCopiesWhereTheUserSaid)
+{
+    ASSERT_NE(Start(), nullptr);
+    frame->Settings.Output.SigGenSamplingRate = 8000;
+    frame->Settings.Output.SigGenBitsPerSample = 16;
+    frame->SendMessage(WM_COMMAND, ID_UTIL_SIGNAL_GENERATOR, 0);
+    ASSERT_NE(frame->SigGen, nullptr);
+    for (int i = 0; i < 2000 && (frame->SigGen->IsBuilding() || !frame->SigGen->GetWaveform()); ++i)
+        AfxPumpMessages(5);
+    ASSERT_NE(frame->SigGen->GetWaveform(), nullptr);
+    EXPECT_EQ(frame->SigGen->GetWaveform()->GetLength(), 80000u); // the frame's 1 kHz tone, 10 s
+
+    const std::string path = Data("wave/generated.wav");
+    CDialog::ScriptModal([](CWnd& d) {
+        EXPECT_EQ(d.GetWindowTextString(), "Signal Length Options");
+        qobject_cast<QComboBox*>(d.GetDlgItem(IDC_SAVE_MULTIPLIER)->GetQWidget())->setCurrentIndex(1);
+        d.SendMessage(WM_COMMAND, IDOK, 0);
+    });
+    user.ExpectFile(PromptKind::FileSave, path);
+    frame->SendMessage(WM_COMMAND, ID_UTIL_SAVE_SIGNAL, 0);
+    EXPECT_STREQ(frame->Settings.WorkingPaths.Wav, Data("wave").c_str());
+    EXPECT_TRUE(Python("import wave,sys\nw = wave.open('" + path +
+                       "')\nsys.exit(0 if (w.getnframes(), w.getframerate(), w.getnchannels()) == (160000, 8000, 1) "
+                       "else 1)\n"));
+}
