@@ -229,6 +229,10 @@ void CMainFrame::OnEditCut()
         return;
     float start = 0.0f, end = 0.0f;
     GetPlot(kind, channel, false)->GetSelectedSegment(start, end);
+    // A segment the plot refused (it crosses a sweeping spectrogram's write position) is not
+    // edited.
+    if (end < start)
+        return;
     // The segment is cut only when the clipboard can take it, so a cut never loses data.
     if (!OpenClipboard(this))
         return;
@@ -273,6 +277,10 @@ void CMainFrame::OnEditMute()
         return;
     float start = 0.0f, end = 0.0f;
     GetPlot(kind, channel, false)->GetSelectedSegment(start, end);
+    // A segment the plot refused (it crosses a sweeping spectrogram's write position) is not
+    // edited.
+    if (end < start)
+        return;
     TWaveFile* file = Settings.Files[channel].File;
     // Like every other edit, a mute can be taken back once.
     file->SaveUndoSeconds(TWaveFile::kUndoOverwritten, start, end);
