@@ -9,9 +9,11 @@ void TLineHistory::Resize(int rows)
         rows = 0;
     try {
         m_rows.resize(static_cast<std::size_t>(rows));
+        m_hasLevels.resize(static_cast<std::size_t>(rows), 0);
     } catch (const std::bad_alloc&) {
         m_rows.clear();
         m_rows.shrink_to_fit();
+        m_hasLevels.clear();
     }
     RecomputeTimes();
 }
@@ -19,6 +21,7 @@ void TLineHistory::Resize(int rows)
 void TLineHistory::Clear()
 {
     std::fill(m_rows.begin(), m_rows.end(), LineHistoryEntry{});
+    std::fill(m_hasLevels.begin(), m_hasLevels.end(), 0);
     m_start = 0.0f;
     m_end = 0.0f;
 }
@@ -29,13 +32,16 @@ void TLineHistory::Record(float time, int at, bool scroll, float peak, float flo
     if (count == 0)
         return;
     if (scroll)
-        for (int i = count - 1; i >= m_thickness; --i)
+        for (int i = count - 1; i >= m_thickness; --i) {
             m_rows[static_cast<std::size_t>(i)] = m_rows[static_cast<std::size_t>(i - m_thickness)];
+            m_hasLevels[static_cast<std::size_t>(i)] = m_hasLevels[static_cast<std::size_t>(i - m_thickness)];
+        }
     for (int k = 0; k < m_thickness; ++k) {
         const int row = at + k;
         if (row < 0 || row >= count)
             continue;
         m_rows[static_cast<std::size_t>(row)] = LineHistoryEntry{static_cast<DWORD>(k), time, 0.0f, peak, floor};
+        m_hasLevels[static_cast<std::size_t>(row)] = 1;
     }
     RecomputeTimes();
 }
@@ -62,6 +68,7 @@ void TLineHistory::SetLevels(int line, float peak, float floor)
     for (int k = 0; k < m_thickness && first + k < Count(); ++k) {
         m_rows[static_cast<std::size_t>(first + k)].peak = peak;
         m_rows[static_cast<std::size_t>(first + k)].floor = floor;
+        m_hasLevels[static_cast<std::size_t>(first + k)] = 1;
     }
 }
 
@@ -77,9 +84,11 @@ void TLineHistory::LevelExtent(float* maxPeak, float* minFloor) const
 {
     float hi = -999.9f;
     float lo = 999.9f;
-    for (const LineHistoryEntry& e : m_rows) {
-        hi = std::max(hi, e.peak);
-        lo = std::min(lo, e.floor);
+    for (std::size_t i = 0; i < m_rows.size(); ++i) {
+        if (!m_hasLevels[i])
+            continue;
+        hi = std::max(hi, m_rows[i].peak);
+        lo = std::min(lo, m_rows[i].floor);
     }
     *maxPeak = hi;
     *minFloor = lo;

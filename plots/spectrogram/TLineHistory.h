@@ -50,7 +50,8 @@ public:
     const LineHistoryEntry& Row(int k) const { return m_rows[static_cast<std::size_t>(k)]; }
     float StartTime() const { return m_start; }
     float EndTime() const { return m_end; }
-    // Largest peak (from -999.9) and smallest floor (from 999.9) over every row.
+    // Largest peak (from -999.9) and smallest floor (from 999.9) over the rows that hold a
+    // spectrum's levels (an empty row's zeros are no level).
     void LevelExtent(float* maxPeak, float* minFloor) const;
 
 private:
@@ -58,6 +59,7 @@ private:
 
     int m_thickness;
     std::vector<LineHistoryEntry> m_rows;
+    std::vector<char> m_hasLevels; // per row: levels were written
     float m_start = 0.0f;
     float m_end = 0.0f;
 };

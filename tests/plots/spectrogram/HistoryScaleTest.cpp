@@ -47,7 +47,7 @@ TEST(HistoryColours, LevelToIndexByScaleType)
     EXPECT_EQ(history::ScaleLevel(0.01, 200, 199, 2, logTop, 1e-4f), 100);
     // A logarithmic scale without span draws nothing.
     float tiny = 1e-7f;
-    EXPECT_EQ(history::ScaleLevel(0.5, 200, 199, 2, tiny, 1.0f), 0);
+    EXPECT_EQ(history::ScaleLevel(0.5, 200, 199, 2, tiny, 1.0f), -1);
     // Index back to level: the dB scale's bottom and middle.
     EXPECT_FLOAT_EQ(history::IndexToLevel(0, 200, 1, -55.0f, 45.0f), -100.0f);
     EXPECT_FLOAT_EQ(history::IndexToLevel(100, 200, 1, -55.0f, 45.0f), -77.5f);
@@ -112,6 +112,7 @@ TEST(LineHistory, CapacityTimesAndLinesOutsideIt)
     EXPECT_EQ(h.RowTime(1), 2.0f);
     EXPECT_EQ(h.RowTime(2), 1.0f);
     EXPECT_EQ(h.Row(1).tag, 1u);
+    // Rows never written do not count as levels of 0.
     float peak = 0, floor = 0;
     h.LevelExtent(&peak, &floor);
     EXPECT_EQ(peak, -10.0f);

@@ -241,16 +241,19 @@ TEST_F(HistoryWindows, SweepModeWritesOverTheOldestLineAndWraps)
     const auto wrap = std::find(positions.begin() + 1, positions.end(), 0);
     ASSERT_NE(wrap, positions.end());
     EXPECT_EQ(*(wrap - 1), ((count - 2 - 1) / 2) * 2);
-    // Each line's times sit where it was painted: row 2 holds the second spectrum.
-    EXPECT_FLOAT_EQ(p->GetHistory().RowTime(2), 2.0f);
+    // Each line's time sits where it was painted: row 2 holds the last spectrum swept there.
+    const auto last = std::find(positions.rbegin(), positions.rend(), 2);
+    ASSERT_NE(last, positions.rend());
+    EXPECT_FLOAT_EQ(p->GetHistory().RowTime(2), 1.0f + static_cast<float>(positions.rend() - last - 1));
 }
 
 TEST_F(HistoryWindows, SelectionBecomesTheTimesOfItsEdgeRows)
 {
     spectrogram.Direction = 1;
     TSpectrogram* p = OpenSpectrogram();
+    // Line 0 is the newest.
     for (int line = 0; line < p->GetLineCapacity(); ++line)
-        p->SetHistoryLine(line, 0.1f * line);
+        p->SetHistoryLine(line, 100.0f - 0.1f * line);
     const CRect area = p->GetPlotRect();
     // Dragged from x = left + 100 back to left + 20.
     p->SendMessage(WM_COMMAND, IDC_HISTORY_SELECT, 0);
