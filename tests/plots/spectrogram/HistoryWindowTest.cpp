@@ -11,6 +11,8 @@
 #include "dsp/SpectralTestSupport.h"
 #include "plots/spectrogram/TSpectrogram.h"
 #include "plots/spectrogram/TSurfacePlot.h"
+#include "platform/core/GlobalMemory.h"
+#include "platform/ui/Clipboard.h"
 #include "platform/ui/Surface.h"
 #include "support/MdiFrameFixture.h"
 
@@ -413,7 +415,18 @@ TEST_F(HistoryWindows, LevelBoxReadsThePictureAndSaysUnderAtTheBottom)
     p->SendMessage(WM_LBUTTONDOWN, MK_LBUTTON | MK_CONTROL, MAKELPARAM(area.left + 5, area.top + 5));
     EXPECT_EQ(p->GetLevelBoxPosition(), CPoint(area.right + 19, area.top + area.Height() / 2));
     EXPECT_EQ(p->GetLevelBoxText(), "0.000");
+    // The cursor's values go to the clipboard as text: time vertical, so frequency first.
+    p->SendMessage(WM_COMMAND, ID_HISTORY_COPY_VALUES, 0);
     p->SendMessage(WM_LBUTTONUP, 0, MAKELPARAM(area.left + 5, area.top + 5));
+    ASSERT_TRUE(OpenClipboard(nullptr));
+    HANDLE text = GetClipboardData(CF_TEXT);
+    ASSERT_NE(text, nullptr);
+    const std::string copied = static_cast<const char*>(GlobalLock(text));
+    GlobalUnlock(text);
+    CloseClipboard();
+    EXPECT_EQ(copied, Format("Freq=\t%5.4f\r\n", p->GetCursorX()) + Format("Time=\t%5.4f\r\n", p->GetCursorY()) +
+                          Format("Amp=\t%5.4f\r\n", spectrogram.PlotTop - spectrogram.PlotRange));
+    EXPECT_FLOAT_EQ(p->GetCursorY(), 0.0f); // an empty row has no time yet
 }
 
 TEST_F(HistoryWindows, SurfaceWaterfallRecedesOnePixelRightAndOneLineUpPerSpectrum)
