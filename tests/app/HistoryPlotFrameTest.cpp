@@ -6,6 +6,8 @@
 
 #include "dsp/SpectralData.h"
 #include "records/CommonRoutines.h"
+#include "platform/core/GlobalMemory.h"
+#include "platform/ui/Clipboard.h"
 #include "records/SpectrogramPlotSettings.h"
 #include "wave/TWaveFile.h"
 
@@ -126,6 +128,35 @@ TEST_F(HistoryPlots, ASegmentCrossingTheSweepBoundaryIsRefusedAndNotMuted)
     frame->OnEditMute();
     EXPECT_EQ(Samples(frame->Settings.Files[0].File), before);
     EXPECT_EQ(frame->Settings.Files[0].File->IsModified(), modified);
+}
+
+TEST_F(HistoryPlots, CopyAsWaveCopiesTheSelectedSegment)
+{
+    ASSERT_NE(Start(), nullptr);
+    ASSERT_TRUE(WriteWaveOf(Data("wave/tone.wav"), kRate, kRate * 2, "round(8000 * math.sin(2 * math.pi * 700 * i / 8000))"));
+    ASSERT_TRUE(OpenChannel(0, Data("wave/tone.wav")));
+    frame->RebuildSpectrogramFromSegment(0, 0.0f, 2.0f, false, true);
+    TSpectrogram* plot = frame->SpectrogramPlot[0];
+    ASSERT_NE(plot, nullptr);
+    frame->MDIActivate(plot);
+    AfxPumpMessages();
+    plot->SelectAll();
+    float start = 0, end = 0;
+    plot->GetSelectedSegment(start, end);
+    ASSERT_LT(start, end);
+    ASSERT_TRUE(OpenClipboard(nullptr));
+    EmptyClipboard();
+    CloseClipboard();
+    plot->SendMessage(WM_COMMAND, ID_HISTORY_COPY_WAVE, 0);
+    std::size_t bytes = 0;
+    ASSERT_TRUE(OpenClipboard(nullptr));
+    if (HANDLE h = GetClipboardData(CF_WAVE))
+        bytes = GlobalSize(static_cast<HGLOBAL>(h));
+    CloseClipboard();
+    // 16-bit mono: two bytes a frame, plus the RIFF headers and calibration chunk.
+    const double frames = (end - start) * kRate;
+    EXPECT_GT(static_cast<double>(bytes), 2.0 * frames);
+    EXPECT_LT(static_cast<double>(bytes), 2.0 * frames + 4096.0);
 }
 
 TEST_F(HistoryPlots, DoubleClickAndSegmentCommandsReachTheFrame)
