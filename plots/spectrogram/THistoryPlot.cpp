@@ -890,6 +890,7 @@ template <class Settings> void THistoryPlot<Settings>::OnRButtonDown(UINT, CPoin
 
 template <class Settings> void THistoryPlot<Settings>::TrackMeasurementMenu(CPoint point)
 {
+    m_menuPoint = point;
     CMenu menu;
     menu.CreatePopupMenu();
     menu.AppendMenu(MF_STRING, ID_HISTORY_COPY_VALUES, "Copy measurement cursor Values to clipboard");

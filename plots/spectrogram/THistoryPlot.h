@@ -233,7 +233,8 @@ public:
     void OnPlotTopChanged();
     void OnPlotRangeChanged();
     void OnCopyCursorValues() { CopyCursorValues(); }
-    void OnAnnotateCommand() {}
+    // The menu's Annotate entry, for the point the measurement menu was opened at.
+    void OnAnnotateCommand() { Annotate(m_menuPoint); }
     void OnUpdatePopupCommand(CCmdUI* pCmdUI);
     void OnVScroll(UINT code, int pos, CScrollBar* bar);
     void OnLButtonDown(UINT flags, CPoint point);
@@ -301,6 +302,7 @@ protected:
     float m_cursorLevel = history::kNoLevel;
     float m_reference = 0.0f;
     CPoint m_levelBox;
+    CPoint m_menuPoint;
     bool m_levelBoxShown = false;
     std::string m_levelBoxText;
     std::unique_ptr<CBitmap> m_levelBoxSaved;

@@ -13,6 +13,7 @@
 #include "plots/spectrogram/TSurfacePlot.h"
 #include "platform/core/GlobalMemory.h"
 #include "platform/ui/Clipboard.h"
+#include "platform/ui/Menu.h"
 #include "platform/ui/Surface.h"
 #include "support/MdiFrameFixture.h"
 
@@ -427,6 +428,31 @@ TEST_F(HistoryWindows, LevelBoxReadsThePictureAndSaysUnderAtTheBottom)
     EXPECT_EQ(copied, Format("Freq=\t%5.4f\r\n", p->GetCursorX()) + Format("Time=\t%5.4f\r\n", p->GetCursorY()) +
                           Format("Amp=\t%5.4f\r\n", spectrogram.PlotTop - spectrogram.PlotRange));
     EXPECT_FLOAT_EQ(p->GetCursorY(), 0.0f); // an empty row has no time yet
+}
+
+TEST_F(HistoryWindows, AnnotationFromTheMeasurementMenuMarksThePicture)
+{
+    spectrogram.MaxCustomColor = RGB(255, 0, 255);
+    TSpectrogram* p = OpenSpectrogram();
+    p->AddSpectrum(1.0f);
+    const CRect area = p->GetPlotRect();
+    const CPoint at(area.left + 100, area.top + 100);
+    std::vector<UINT> offered;
+    const auto previous = CMenu::SetPopupChooser([&](CMenu& menu) {
+        for (UINT i = 0; i < menu.GetMenuItemCount(); ++i)
+            offered.push_back(menu.GetMenuItemID(static_cast<int>(i)));
+        return static_cast<UINT>(ID_HISTORY_ANNOTATE);
+    });
+    const int before = TSpectrogram::AnnotationCount();
+    p->SendMessage(WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(at.x, at.y));
+    p->SendMessage(WM_RBUTTONDOWN, MK_RBUTTON, MAKELPARAM(at.x, at.y));
+    CMenu::SetPopupChooser(previous);
+    EXPECT_EQ(offered, (std::vector<UINT>{ID_HISTORY_COPY_VALUES, ID_HISTORY_COPY_BITMAP, ID_HISTORY_ANNOTATE}));
+    EXPECT_EQ(TSpectrogram::AnnotationCount(), before + 1);
+    // The circle of radius 10 around the point is drawn into the picture in the custom colour.
+    EXPECT_EQ(Pixel(p->GetPaneBitmap(0), at.x - area.left - 10, at.y - area.top), RGB(255, 0, 255));
+    // The right button ended the measurement.
+    EXPECT_FALSE(p->IsLevelBoxShown());
 }
 
 TEST_F(HistoryWindows, SurfaceWaterfallRecedesOnePixelRightAndOneLineUpPerSpectrum)
