@@ -11,7 +11,10 @@
 #include "records/SpectrogramPlotSettings.h"
 #include "wave/TWaveFile.h"
 
+#include <chrono>
 #include <cmath>
+#include <cstdlib>
+#include <filesystem>
 
 using namespace filesframe;
 
@@ -157,6 +160,33 @@ TEST_F(HistoryPlots, CopyAsWaveCopiesTheSelectedSegment)
     const double frames = (end - start) * kRate;
     EXPECT_GT(static_cast<double>(bytes), 2.0 * frames);
     EXPECT_LT(static_cast<double>(bytes), 2.0 * frames + 4096.0);
+}
+
+TEST_F(HistoryPlots, PlayButtonPlaysTheSegmentAndIsReleasedAtItsEnd)
+{
+    const std::filesystem::path sound = root / "played.raw";
+    setenv("DURNEX_SOUND_FILE", sound.c_str(), 1);
+    ASSERT_NE(Start(), nullptr);
+    ASSERT_TRUE(WriteWaveOf(Data("wave/tone.wav"), kRate, kRate * 2, "round(8000 * math.sin(2 * math.pi * 700 * i / 8000))"));
+    ASSERT_TRUE(OpenChannel(0, Data("wave/tone.wav")));
+    frame->Settings.UseSoundCardForOutput = 1;
+    frame->RebuildSpectrogramFromSegment(0, 0.0f, 2.0f, false, true);
+    TSpectrogram* plot = frame->SpectrogramPlot[0];
+    ASSERT_NE(plot, nullptr);
+    plot->SelectAll();
+    float start = 0, end = 0;
+    plot->GetSelectedSegment(start, end);
+    plot->SendMessage(WM_COMMAND, IDC_HISTORY_PLAY, 0);
+    EXPECT_TRUE(frame->Playing);
+    EXPECT_TRUE(plot->GetToolButton(IDC_HISTORY_PLAY)->IsPressed());
+    const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    while (frame->Playing && std::chrono::steady_clock::now() < until)
+        AfxPumpMessages(5);
+    EXPECT_FALSE(frame->Playing);
+    EXPECT_FALSE(plot->GetToolButton(IDC_HISTORY_PLAY)->IsPressed());
+    // 16-bit mono at the file's rate: at least the segment's samples reached the card.
+    EXPECT_GE(static_cast<double>(std::filesystem::file_size(sound)), 2.0 * (end - start) * kRate);
+    unsetenv("DURNEX_SOUND_FILE");
 }
 
 TEST_F(HistoryPlots, DoubleClickAndSegmentCommandsReachTheFrame)
