@@ -76,13 +76,16 @@ template <class Settings> void THistoryPlot<Settings>::CreateControls()
         dc.SelectObject(old);
     }
     const std::string kind = IsSurface() ? "3-D Surface" : "spectrogram";
-    m_select = std::make_unique<TStripButton>(this, IDC_HISTORY_SELECT, "Sel", "Select a time segment for editing");
-    m_play = std::make_unique<TStripButton>(this, IDC_HISTORY_PLAY, "Play", "Playback currently selected time segment");
-    m_filter = std::make_unique<TStripButton>(this, IDC_HISTORY_FILTER, "Filt", "Filter currently selected time segment");
-    m_options = std::make_unique<TStripButton>(this, IDC_HISTORY_OPTIONS, "Opt",
-                                               ("Set additional " + kind + " display options").c_str());
-    m_autoscale = std::make_unique<TStripButton>(this, IDC_HISTORY_AUTOSCALE, "Auto",
-                                                 IsSurface() ? "Autoscale 3-D Surface" : "Autoscale Spectrogram");
+    m_select = std::make_unique<CToolBtn>(this, IDC_HISTORY_SELECT, "SelectUp", "SelectDn", "SelectGry",
+                                          "Select a time segment for editing");
+    m_play = std::make_unique<CToolBtn>(this, IDC_HISTORY_PLAY, "SelectPlayUp", "SelectStopUp", "SelectPlayGry",
+                                        "Playback currently selected time segment");
+    m_filter = std::make_unique<CToolBtn>(this, IDC_HISTORY_FILTER, "SelectFilterUp", "SelectFilterDn",
+                                          "SelectFilterGry", "Filter currently selected time segment");
+    m_options = std::make_unique<CToolBtn>(this, IDC_HISTORY_OPTIONS, "OptionsUp", "OptionsDn", nullptr,
+                                           ("Set additional " + kind + " display options").c_str());
+    m_autoscale = std::make_unique<CToolBtn>(this, IDC_HISTORY_AUTOSCALE, "AutoScaleUp", "AutoScaleDn", "AutoGr",
+                                             IsSurface() ? "Autoscale 3-D Surface" : "Autoscale Spectrogram");
     m_topEdit = std::make_unique<CEdit>();
     m_topEdit->Create(WS_CHILD | WS_VISIBLE | WS_BORDER, CRect(0, 0, 1, 1), this, IDC_HISTORY_TOP);
     m_rangeEdit = std::make_unique<CEdit>();
@@ -257,7 +260,7 @@ template <class Settings> void THistoryPlot<Settings>::PlaceStrip()
     if (!m_select)
         return;
     const int x[] = {2, 32, 62, 106, 138};
-    TStripButton* buttons[] = {m_select.get(), m_play.get(), m_filter.get(), m_options.get(), m_autoscale.get()};
+    CToolBtn* buttons[] = {m_select.get(), m_play.get(), m_filter.get(), m_options.get(), m_autoscale.get()};
     for (int i = 0; i < 5; ++i) {
         buttons[i]->MoveWindow(x[i], 1, 28, 28);
         buttons[i]->Invalidate();
@@ -276,7 +279,7 @@ template <class Settings> void THistoryPlot<Settings>::Relayout()
     if (!this->m_settings || !this->m_settings->ShowToolbar || !m_select)
         return;
     PlaceStrip();
-    for (TStripButton* b : {m_select.get(), m_play.get(), m_filter.get()})
+    for (CToolBtn* b : {m_select.get(), m_play.get(), m_filter.get()})
         if (b->IsPressed())
             b->Release();
     m_selectMode = false;
@@ -291,9 +294,9 @@ template <class Settings> void THistoryPlot<Settings>::Relayout()
 template <class Settings> void THistoryPlot<Settings>::RefreshSysColors()
 {
     TPlotBase::RefreshSysColors();
-    for (TStripButton* b : {m_select.get(), m_play.get(), m_filter.get(), m_options.get(), m_autoscale.get()})
+    for (CToolBtn* b : {m_select.get(), m_play.get(), m_filter.get(), m_options.get(), m_autoscale.get()})
         if (b)
-            b->Invalidate();
+            b->LoadBitmaps();
 }
 
 template <class Settings> void THistoryPlot<Settings>::OnSize(UINT nType, int cx, int cy)
@@ -557,7 +560,7 @@ template <class Settings> void THistoryPlot<Settings>::OnProperties()
         frame->PostMessage(WM_COMMAND, ID_FRAME_PLOT_OPTIONS, 0);
 }
 
-template <class Settings> TStripButton* THistoryPlot<Settings>::GetToolButton(UINT id) const
+template <class Settings> CToolBtn* THistoryPlot<Settings>::GetToolButton(UINT id) const
 {
     switch (id) {
     case IDC_HISTORY_SELECT: return m_select.get();

@@ -8,17 +8,17 @@
 // run state through the pointers it binds (BindFrameState).
 //
 // Stand-ins until the plot base has them: the left-button drag selection, the measurement
-// flags and the cursor values are kept here (see "Mouse" below), and the tool buttons are a
-// small TStripButton of this folder.
+// flags and the cursor values are kept here (see "Mouse" below).
+// small CToolBtn of this folder.
 //
 // Threads: user-interface thread only.
 #pragma once
 
+#include "plots/CToolBtn.h"
 #include "plots/TChannelPlot.h"
 #include "plots/TLimitScroll.h"
 #include "plots/spectrogram/HistoryScale.h"
 #include "plots/spectrogram/TLineHistory.h"
-#include "plots/spectrogram/TStripButton.h"
 #include "platform/ui/GdiObjects.h"
 
 #include <memory>
@@ -132,7 +132,7 @@ public:
     const ChannelScalingSettings& GetScalingSettings() const { return this->m_scaling; }
     int GetChannel() const { return m_channel; }
     bool IsComposite() const { return m_composite != 0; }
-    TStripButton* GetToolButton(UINT id) const;
+    CToolBtn* GetToolButton(UINT id) const;
     CEdit* GetTopEdit() const { return m_topEdit.get(); }
     CEdit* GetRangeEdit() const { return m_rangeEdit.get(); }
     TLimitScroll* GetTopSpin() const { return m_topSpin.get(); }
@@ -269,7 +269,7 @@ protected:
     bool m_keepPicture = false;
     bool m_resizePending = false;
 
-    std::unique_ptr<TStripButton> m_select, m_play, m_filter, m_options, m_autoscale;
+    std::unique_ptr<CToolBtn> m_select, m_play, m_filter, m_options, m_autoscale;
     std::unique_ptr<CEdit> m_topEdit, m_rangeEdit;
     std::unique_ptr<TLimitScroll> m_topSpin, m_rangeSpin;
     std::unique_ptr<CButton> m_toggle;
