@@ -225,7 +225,7 @@ template <class Settings> void THistoryPlot<Settings>::UpdateLayout()
         m_toggle->MoveWindow(4, this->m_toolStripHeight + 4, 10, 10);
         m_toggle->SetWindowText(this->m_settings->ShowToolbar ? "-" : "+");
     }
-    m_selectionAxis = IsFrequencyAxisVertical() ? 0 : 1;
+    m_selectionAxis = FrequencyVertical() ? 0 : 1;
     Relayout();
     BuildPalette();
     CreatePaneBitmaps();
@@ -793,8 +793,8 @@ template <class Settings> void THistoryPlot<Settings>::OnLButtonDown(UINT flags,
     m_harmonic = shift && !ctrl;
     m_sideband = ctrl && shift;
     m_measureStart = point;
-    m_cursorX = PixelToXValue(point.x, point.y);
-    m_cursorY = PixelToYValue(point.x, point.y);
+    m_cursorX = static_cast<float>(PixelToXValue(point.x, point.y));
+    m_cursorY = static_cast<float>(PixelToYValue(point.x, point.y));
     this->SetCapture();
     if (!ShowsLevelBox())
         return;
@@ -831,8 +831,8 @@ template <class Settings> void THistoryPlot<Settings>::OnMouseMove(UINT, CPoint 
     }
     if (!m_held || m_selectMode || PaneAt(point) < 0)
         return;
-    m_cursorX = PixelToXValue(point.x, point.y);
-    m_cursorY = PixelToYValue(point.x, point.y);
+    m_cursorX = static_cast<float>(PixelToXValue(point.x, point.y));
+    m_cursorY = static_cast<float>(PixelToYValue(point.x, point.y));
     if (!ShowsLevelBox())
         return;
     CClientDC dc(this);
@@ -872,7 +872,8 @@ template <class Settings> void THistoryPlot<Settings>::OnLButtonDblClk(UINT, CPo
         ClearSelection();
     if (!this->m_plotRect.PtInRect(point))
         return;
-    const float time = IsFrequencyAxisVertical() ? PixelToXValue(point.x, point.y) : PixelToYValue(point.x, point.y);
+    const float time = static_cast<float>(FrequencyVertical() ? PixelToXValue(point.x, point.y)
+                                                              : PixelToYValue(point.x, point.y));
     AskFrame(PLOT_SEGMENT_SPECTRUM_AT, time, 0.0f);
     this->MDIActivate();
 }

@@ -111,9 +111,11 @@ public:
     const CRect& GetPaneSelection(int pane) const { return m_paneSelection[pane != 0 ? 1 : 0]; }
 
     // ---- Coordinates and measurement.
-    virtual float PixelToXValue(int x, int y) = 0;
-    virtual float PixelToYValue(int x, int y) = 0;
-    virtual bool IsFrequencyAxisVertical() const = 0;
+    virtual double PixelToXValue(int x, int y) = 0;
+    virtual double PixelToYValue(int x, int y) = 0;
+    WORD IsFrequencyAxisVertical() { return FrequencyVertical() ? 1 : 0; }
+    // The spectrogram's Direction 0 and 1; never the surface's.
+    virtual bool FrequencyVertical() const = 0;
     // The level the picture shows at a client point; -999.9 outside the panes.
     float GetLevelAtPoint(int x, int y);
     WORD GetHarmonicCount(int x, int y);
@@ -208,7 +210,10 @@ protected:
     std::string LevelText(float level, bool relative) const;
     void CopyCursorValues();
     // The frequency under a point: the X value when the frequency axis is horizontal.
-    float FrequencyAt(CPoint p) { return IsFrequencyAxisVertical() ? PixelToYValue(p.x, p.y) : PixelToXValue(p.x, p.y); }
+    float FrequencyAt(CPoint p)
+    {
+        return static_cast<float>(FrequencyVertical() ? PixelToYValue(p.x, p.y) : PixelToXValue(p.x, p.y));
+    }
     virtual int ColumnOfFrequency(float f) const = 0;
     void TrackPlotMenu(CPoint point);
     void TrackMeasurementMenu(CPoint point);

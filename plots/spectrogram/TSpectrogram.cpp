@@ -73,7 +73,7 @@ int TSpectrogram::GetOrientation() const { return m_settings ? m_settings->Direc
 
 WORD TSpectrogram::GetScrollType() const { return m_settings ? m_settings->ScrollType : 0; }
 
-bool TSpectrogram::IsFrequencyAxisVertical() const { return GetOrientation() <= 1; }
+bool TSpectrogram::FrequencyVertical() const { return GetOrientation() <= 1; }
 
 bool TSpectrogram::ScrollsHistory() const { return GetScrollType() == 0; }
 
@@ -91,12 +91,12 @@ COLORREF TSpectrogram::PictureBackground() const
 int TSpectrogram::HistoryRows() const
 {
     const CRect pane = PaneRect(0);
-    return std::max<int>(IsFrequencyAxisVertical() ? pane.Width() : pane.Height(), 0);
+    return std::max<int>(FrequencyVertical() ? pane.Width() : pane.Height(), 0);
 }
 
 int TSpectrogram::FrequencyAxisLength() const
 {
-    return std::max<int>(IsFrequencyAxisVertical() ? PaneRect(0).Height() : m_plotRect.Width(), 0);
+    return std::max<int>(FrequencyVertical() ? PaneRect(0).Height() : m_plotRect.Width(), 0);
 }
 
 // ---- Palette, pictures and scales ------------------------------------------------------------
@@ -214,7 +214,7 @@ void TSpectrogram::BuildScales()
     const float high = m_settings->UseFullSpan ? m_traceA->GetHighFrequency() : m_settings->StopFreq;
     m_frequencyMap = history::BuildFrequencyMap(*m_traceA, FrequencyAxisLength(), low, high, m_scaling.FreqScaleType);
     m_frequencyLabels = history::BuildFrequencyLabels(m_frequencyMap, low, high, m_scaling.FreqScaleType,
-                                                      IsFrequencyAxisVertical() ? m_textHeight + 2 : 30);
+                                                      FrequencyVertical() ? m_textHeight + 2 : 30);
 }
 
 // ---- Lines ---------------------------------------------------------------------------------
@@ -361,7 +361,7 @@ float TSpectrogram::FrequencyAtColumn(int c) const
     return m_frequencyMap[static_cast<std::size_t>(c)].frequency;
 }
 
-float TSpectrogram::PixelToXValue(int x, int)
+double TSpectrogram::PixelToXValue(int x, int)
 {
     if (!m_traceA)
         return 0.0f;
@@ -372,7 +372,7 @@ float TSpectrogram::PixelToXValue(int x, int)
     }
 }
 
-float TSpectrogram::PixelToYValue(int x, int y)
+double TSpectrogram::PixelToYValue(int x, int y)
 {
     const int at = PaneAt(CPoint(x, y));
     const CRect p = PaneRect(at < 0 ? 0 : at);
@@ -387,7 +387,7 @@ float TSpectrogram::PixelToYValue(int x, int y)
 std::string TSpectrogram::CursorValuesText() const
 {
     char text[128];
-    const char* format = IsFrequencyAxisVertical() ? "Time=\t%5.4f\r\nFreq=\t%5.4f\r\nAmp=\t%5.4f\r\n"
+    const char* format = FrequencyVertical() ? "Time=\t%5.4f\r\nFreq=\t%5.4f\r\nAmp=\t%5.4f\r\n"
                                                    : "Freq=\t%5.4f\r\nTime=\t%5.4f\r\nAmp=\t%5.4f\r\n";
     std::snprintf(text, sizeof text, format, m_cursorX, m_cursorY, m_cursorLevel);
     return text;
@@ -412,7 +412,7 @@ void TSpectrogram::GetSelectedSegment(float& start, float& end)
     CRect s = m_selection;
     s.NormalizeRect();
     CRect pane = m_plotRect;
-    if (PaneCount() == 2 && !IsFrequencyAxisVertical())
+    if (PaneCount() == 2 && !FrequencyVertical())
         pane = PaneRect(PaneAt(s.TopLeft()) == 1 ? 1 : 0);
     int startRow = 0, endRow = 0;
     const bool sweep = GetScrollType() == 1;
@@ -449,7 +449,7 @@ void TSpectrogram::InvalidateTimeLabels()
     CRect client;
     GetClientRect(&client);
     CRect r;
-    if (IsFrequencyAxisVertical())
+    if (FrequencyVertical())
         r = CRect(m_plotRect.left - m_leftMargin / 2, m_plotRect.bottom, m_plotRect.right + m_leftMargin / 2,
                   client.bottom);
     else
@@ -499,7 +499,7 @@ void TSpectrogram::DrawTimeAxis(CDC* dc, int pane)
     const char* suffix = "";
     const double division = history::TimeDivision(span, &suffix);
     const std::string caption = std::string("Time (sec)") + (span > 0.0 ? suffix : "");
-    const bool horizontal = IsFrequencyAxisVertical();
+    const bool horizontal = FrequencyVertical();
     if (horizontal) {
         dc->SetTextAlign(TA_CENTER | TA_TOP);
         dc->TextOut(client.Width() / 2, client.bottom - m_textHeight, caption);
@@ -551,7 +551,7 @@ void TSpectrogram::DrawFrequencyAxis(CDC* dc, int pane)
     const CRect p = PaneRect(pane);
     CRect client;
     GetClientRect(&client);
-    const bool vertical = IsFrequencyAxisVertical();
+    const bool vertical = FrequencyVertical();
     for (const history::AxisLabel& l : m_frequencyLabels) {
         if (vertical) {
             const int y = p.bottom - 1 - l.pixel;
@@ -591,7 +591,7 @@ void TSpectrogram::DrawMarkerArrows(CDC* dc, int pane)
         const int column = ColumnOfFrequency(m_markers.Freq[m]);
         if (column < 0)
             continue;
-        if (IsFrequencyAxisVertical()) {
+        if (FrequencyVertical()) {
             const int y = p.bottom - 1 - column;
             const int tip = p.left - 2;
             dc->MoveTo(tip - 6, y - 4);
@@ -688,7 +688,7 @@ void TSpectrogram::DrawPlot(CDC* dc, bool full, const RECT& update)
         DrawMarkerArrows(dc, 0);
         DrawImage(dc, 0, update);
     } else {
-        if (IsFrequencyAxisVertical()) {
+        if (FrequencyVertical()) {
             DrawFrequencyAxis(dc, 0);
             DrawFrequencyAxis(dc, 1);
             DrawTimeAxis(dc, 1);
@@ -738,7 +738,7 @@ void TSpectrogram::Annotate(CPoint point)
     const int pane = PaneAt(point);
     if (pane < 0 || !m_paneBitmap[0] || !m_settings)
         return;
-    const bool vertical = IsFrequencyAxisVertical();
+    const bool vertical = FrequencyVertical();
     const float frequency = vertical ? m_cursorY : m_cursorX;
     const float time = vertical ? m_cursorX : m_cursorY;
     const int number = ++s_annotations;

@@ -25,9 +25,9 @@ public:
     int GetSweepPosition() const { return m_sweep; }
 
     void GetSelectedSegment(float& start, float& end) override;
-    float PixelToXValue(int x, int y) override;
-    float PixelToYValue(int x, int y) override;
-    bool IsFrequencyAxisVertical() const override;
+    double PixelToXValue(int x, int y) override;
+    double PixelToYValue(int x, int y) override;
+    bool FrequencyVertical() const override;
     std::string CursorValuesText() const override;
 
     void DrawPlot(CDC* dc, bool full, const RECT& update) override;

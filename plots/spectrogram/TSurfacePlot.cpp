@@ -288,7 +288,7 @@ float TSurfacePlot::FrequencyAtColumn(int c) const
     return m_frequencyMap[static_cast<std::size_t>(c)].frequency;
 }
 
-float TSurfacePlot::PixelToYValue(int x, int y)
+double TSurfacePlot::PixelToYValue(int x, int y)
 {
     const int at = PaneAt(CPoint(x, y));
     const CRect p = PaneRect(at < 0 ? 0 : at);
@@ -296,7 +296,7 @@ float TSurfacePlot::PixelToYValue(int x, int y)
     return RowTime(p.bottom - 1 - y - h);
 }
 
-float TSurfacePlot::PixelToXValue(int x, int y)
+double TSurfacePlot::PixelToXValue(int x, int y)
 {
     if (!m_traceA)
         return 0.0f;

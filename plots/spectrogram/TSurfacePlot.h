@@ -21,9 +21,9 @@ public:
     void Rebuild(SpectralData* traceA, SpectralData* traceB);
 
     void GetSelectedSegment(float& start, float& end) override;
-    float PixelToXValue(int x, int y) override;
-    float PixelToYValue(int x, int y) override;
-    bool IsFrequencyAxisVertical() const override { return false; }
+    double PixelToXValue(int x, int y) override;
+    double PixelToYValue(int x, int y) override;
+    bool FrequencyVertical() const override { return false; }
     std::string CursorValuesText() const override;
     COLORREF GetBackgroundColor() const { return PictureBackground(); }
     COLORREF GetOutlineColor() const;
