@@ -55,6 +55,7 @@ BEGIN_MESSAGE_MAP(CMainFrame, CMDIFrameWnd)
     ON_MESSAGE(WM_PLOT_ACTIVATED, &CMainFrame::OnPlotActivated)
     ON_MESSAGE(WM_RUN_WHOLE_FILE, &CMainFrame::OnRunWholeFileMessage)
     ON_MESSAGE(WM_UTILITY_CLOSING, &CMainFrame::OnUtilityClosing)
+    ON_MESSAGE(WM_PLOT_SEGMENT, &CMainFrame::OnPlotSegmentMessage)
 #include "app/MainFrameLayoutMap.inc"
 #include "app/MainFrameFilesMap.inc"
 #include "app/MainFramePlaybackMap.inc"

@@ -515,6 +515,8 @@ public:
     // transfer-function work and are left alone.
     void ComputeCompositeSegmentAverageSpectrum(int composite, float start, float end);
     void ComputeSpectrumAtTime(int channel, float time);
+    // A spectrogram or 3-D surface window's request (WM_PLOT_SEGMENT).
+    LRESULT OnPlotSegmentMessage(WPARAM code, LPARAM lParam);
     void RebuildSpectrogram(int channel, bool composite, bool activate);
     void RebuildSurface(int channel, bool composite, bool activate);
     void RebuildSpectrogramFromSegment(int channel, float start, float end, bool composite, bool activate);

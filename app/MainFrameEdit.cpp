@@ -229,6 +229,10 @@ void CMainFrame::OnEditCut()
         return;
     float start = 0.0f, end = 0.0f;
     GetPlot(kind, channel, false)->GetSelectedSegment(start, end);
+    // A segment the plot refused (it crosses a sweeping spectrogram's write position) is not
+    // edited.
+    if (end < start)
+        return;
     // The segment is cut only when the clipboard can take it, so a cut never loses data.
     if (!OpenClipboard(this))
         return;
@@ -244,21 +248,18 @@ void CMainFrame::OnEditCopy()
     int kind = 0, channel = -1, composite = 0;
     if (!GetActivePlot(&kind, &channel, &composite) || composite != 0 || channel < 0 || channel >= kChannels)
         return;
-    if (kind == 4) {
-        if (SpectrogramPlot[channel] != nullptr)
-            SpectrogramPlot[channel]->ReservedHook();
-        return;
-    }
-    if (kind == 5) {
-        if (SurfacePlot[channel] != nullptr)
-            SurfacePlot[channel]->ReservedHook();
-        return;
-    }
+    // The spectrogram and 3-D surface copy their selected segment as the time series does;
+    // their "Copy as Wave" would otherwise do nothing at all.
     TWaveFile* file = Settings.Files[channel].File;
-    if (kind != 1 || file == nullptr || TimeSeriesPlot[channel] == nullptr)
+    TPlotBase* plot = IsSegmentKind(kind) ? GetPlot(kind, channel, false) : nullptr;
+    if (file == nullptr || plot == nullptr)
         return;
     float start = 0.0f, end = 0.0f;
-    TimeSeriesPlot[channel]->GetSelectedSegment(start, end);
+    plot->GetSelectedSegment(start, end);
+    // A segment the plot refused (it crosses a sweeping spectrogram's write position) is not
+    // copied.
+    if (end < start)
+        return;
     if (!OpenClipboard(this))
         return;
     CloseClipboard();
@@ -273,6 +274,10 @@ void CMainFrame::OnEditMute()
         return;
     float start = 0.0f, end = 0.0f;
     GetPlot(kind, channel, false)->GetSelectedSegment(start, end);
+    // A segment the plot refused (it crosses a sweeping spectrogram's write position) is not
+    // edited.
+    if (end < start)
+        return;
     TWaveFile* file = Settings.Files[channel].File;
     // Like every other edit, a mute can be taken back once.
     file->SaveUndoSeconds(TWaveFile::kUndoOverwritten, start, end);

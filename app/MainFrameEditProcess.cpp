@@ -147,6 +147,10 @@ void CMainFrame::OnEditFilter()
     const TPcmFormat format = file->GetFormat();
     float start = 0.0f, end = 0.0f;
     GetPlot(kind, channel, false)->GetSelectedSegment(start, end);
+    // A segment the plot refused (it crosses a sweeping spectrogram's write position) is not
+    // edited.
+    if (end < start)
+        return;
     // A filtering rewrites the file as the other edits do, so what plays or runs from it stops.
     StopRunAndPlayback();
     {

@@ -15,6 +15,7 @@
 #include "platform/ui/LongOperation.h"
 #include "plots/TOverlaySourceSelectDialog.h"
 #include "plots/TSeriesPlot.h"
+#include "records/AppMessages.h"
 #include "plots/spectrogram/TSpectrogram.h"
 #include "plots/spectrogram/TSurfacePlot.h"
 #include "plots/spectrum/TSpectraPlot.h"
@@ -247,7 +248,7 @@ struct HistoryTarget {
     // The plot line of the i-th block: the surface fills from its back line forward.
     int Line(int i, int lines) const
     {
-        return surface != nullptr ? lines - 1 - i : SegmentRebuildLine(i, lines, spectrogram->GetOrientation());
+        return surface != nullptr ? lines - 1 - i : SegmentRebuildLine(i, lines, spectrogram->GetScrollType());
     }
     int Percent(int i, int lines) const { return (surface != nullptr ? i + 1 : i) * 100 / lines; }
     const char* Caption() const
@@ -437,6 +438,49 @@ void CMainFrame::ComputeSpectrumAtTime(int channel, float time)
     if (TimeSeriesPlot[channel] != nullptr)
         TimeSeriesPlot[channel]->ShowTimePosition(blockStart);
     ToolbarUpdateState();
+}
+
+LRESULT CMainFrame::OnPlotSegmentMessage(WPARAM code, LPARAM lParam)
+{
+    const auto* request = reinterpret_cast<const PlotSegmentRequest*>(lParam);
+    if (request == nullptr)
+        return 0;
+    const int channel = request->Channel;
+    const bool composite = request->Composite != 0;
+    const float start = request->Start;
+    const float end = request->End;
+    switch (code) {
+    case PLOT_SEGMENT_REBUILD:
+        if (request->Surface != 0)
+            RebuildSurface(channel, composite, false);
+        else
+            RebuildSpectrogram(channel, composite, false);
+        return 1;
+    case PLOT_SEGMENT_SPECTRUM_AT:
+        // A composite's index is no input channel: its windows have no spectrum at a time.
+        if (composite)
+            return 0;
+        ComputeSpectrumAtTime(channel, start);
+        ShowSegmentTimeSeries(channel, start, 0.0f);
+        return 1;
+    case 801: OnEditCut(); return 1;
+    case 802: OnEditCopy(); return 1;
+    case 803: OnEditMute(); return 1;
+    case 804: OnEditFilter(); return 1;
+    case 805:
+        if (composite)
+            return 0;
+        return StartSegmentPlayback(channel, start, end) ? 1 : 0;
+    case 806:
+        if (composite)
+            return 0;
+        ShowSegmentTimeSeries(channel, start, end);
+        return 1;
+    case 807: ComputeSegmentAverageSpectrum(channel, start, end, composite); return 1;
+    case 808: RebuildSpectrogramFromSegment(channel, start, end, composite, true); return 1;
+    case 809: RebuildSurfaceFromSegment(channel, start, end, composite, true); return 1;
+    default: return 0;
+    }
 }
 
 void CMainFrame::RebuildSpectrogram(int channel, bool composite, bool activate)

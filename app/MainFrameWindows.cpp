@@ -282,6 +282,7 @@ void CMainFrame::OpenSpectrogramPlot(int i)
         return;
     OpenInputPlot(*this, SpectrogramPlot[i], 4, "Spectrogram", i,
                   [&](TSpectrogram& p, const char* title, const RECT* rect) {
+                      p.BindFrameState(&AcquisitionRunning, &PostProcessBusy, &Settings.OpMode);
                       return p.Create(title, kPlotStyle, rect, Settings.Processing[i], Settings.Scaling[i],
                                       Settings.Markers[i], &Settings.SpectrogramOpts[i], Spectral[i], 0, i, 0);
                   });
@@ -292,6 +293,7 @@ void CMainFrame::OpenSurfacePlot(int i)
     if (!ValidChannel(i))
         return;
     OpenInputPlot(*this, SurfacePlot[i], 5, "3-D Surface", i, [&](TSurfacePlot& p, const char* title, const RECT* rect) {
+        p.BindFrameState(&AcquisitionRunning, &PostProcessBusy, &Settings.OpMode);
         return p.Create(title, kPlotStyle, rect, Settings.Processing[i], Settings.Scaling[i], Settings.Markers[i],
                         &Settings.SurfaceOpts[i], Spectral[i], 0, i, 0);
     });
@@ -338,6 +340,7 @@ void CMainFrame::OpenCompositeSpectrogramPlot(int c)
         return;
     OpenCompositePlot(*this, CompositeSpectrogramPlot[c], 4, "Spectrogram", c,
                       [&](TSpectrogram& p, const char* title, const RECT* rect) {
+                          p.BindFrameState(&AcquisitionRunning, &PostProcessBusy, &Settings.OpMode);
                           const int src = CompositeRecordChannel(c);
                           return p.Create(title, kPlotStyle, rect, Settings.Processing[src], Settings.Scaling[src],
                                           Settings.CompositeMarkers[c], &Settings.CompositeSpectrogramOpts[c],
@@ -351,6 +354,7 @@ void CMainFrame::OpenCompositeSurfacePlot(int c)
         return;
     OpenCompositePlot(*this, CompositeSurfacePlot[c], 5, "3-D Surface", c,
                       [&](TSurfacePlot& p, const char* title, const RECT* rect) {
+                          p.BindFrameState(&AcquisitionRunning, &PostProcessBusy, &Settings.OpMode);
                           const int src = CompositeRecordChannel(c);
                           return p.Create(title, kPlotStyle, rect, Settings.Processing[src], Settings.Scaling[src],
                                           Settings.CompositeMarkers[c], &Settings.CompositeSurfaceOpts[c],

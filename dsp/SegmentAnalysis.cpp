@@ -66,11 +66,11 @@ SegmentRebuildPlan PlanSegmentRebuild(const TWaveData& wave, float start, float 
     return plan;
 }
 
-int SegmentRebuildLine(int step, int lines, int orientation)
+int SegmentRebuildLine(int step, int lines, int scrollType)
 {
-    if (orientation == 0)
+    if (scrollType == 0)
         return lines - 1 - step;
-    if (orientation == 1)
+    if (scrollType == 1)
         return step;
     return 0;
 }

@@ -56,9 +56,10 @@ struct SegmentRebuildPlan {
     bool resolutionNote = false;
 };
 SegmentRebuildPlan PlanSegmentRebuild(const TWaveData& wave, float start, float end, DWORD blockFrames, int lines);
-// The history line that rebuild step i fills: the spectrogram's orientation 0 fills from the
-// last line back, 1 from the first on; any other value fills line 0.
-int SegmentRebuildLine(int step, int lines, int orientation);
+// The history line that rebuild step i fills: a scrolling spectrogram (scroll type 0) fills
+// from the last line back, so the newest block lands at the entry edge; a sweeping one (1)
+// from the first on; any other value fills line 0.
+int SegmentRebuildLine(int step, int lines, int scrollType);
 
 // The computed signals of the time-series plot: the Hilbert envelope and the Schroeder
 // backward integration of a segment.

@@ -70,3 +70,20 @@ struct SeriesSegmentRequest {
     float start = 0.0f; // seconds
     float end = 0.0f;
 };
+
+// A spectrogram or 3-D surface window hands a request about its channel's wave data to the
+// frame (sent; wParam = the request code, lParam = const PlotSegmentRequest*). The codes are
+// the windows' segment command ids 801-809, PLOT_SEGMENT_REBUILD (rebuild the window's history
+// over the times it shows) and PLOT_SEGMENT_SPECTRUM_AT (the spectrum and time series at
+// Start). For 805 (play; the windows' own Play goes by WM_PLAY_SEGMENT) the result is nonzero
+// when playback started.
+constexpr UINT WM_PLOT_SEGMENT = 0x8030;
+constexpr WPARAM PLOT_SEGMENT_REBUILD = 1;
+constexpr WPARAM PLOT_SEGMENT_SPECTRUM_AT = 2;
+struct PlotSegmentRequest {
+    int Channel = 0;     // input channel 0 to 7, or composite 0 to 15
+    float Start = 0.0f;  // seconds
+    float End = 0.0f;
+    BYTE Composite = 0;  // 1: Channel is a composite channel
+    BYTE Surface = 0;    // 1: the request comes from the 3-D surface window
+};

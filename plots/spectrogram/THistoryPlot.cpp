@@ -1,68 +1,1095 @@
 #include "plots/spectrogram/THistoryPlot.h"
 
+#include "dsp/SpectralData.h"
+#include "records/AppMessages.h"
+#include "records/CommonRoutines.h"
 #include "records/SpectrogramPlotSettings.h"
 #include "records/SurfacePlotSettings.h"
+#include "platform/core/GlobalMemory.h"
+#include "platform/ui/Clipboard.h"
+#include "platform/ui/GdiWindowDC.h"
+#include "platform/ui/Menu.h"
+#include "platform/ui/WinApp.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+namespace {
+constexpr int kLevelBoxWidth = 52;
+constexpr int kLevelBoxHeight = 17;
+
+std::string Printf(const char* format, double v)
+{
+    char text[64];
+    std::snprintf(text, sizeof text, format, v);
+    return text;
+}
+} // namespace
+
+// ---- Creation ----------------------------------------------------------------------------
 
 template <class Settings>
 BOOL THistoryPlot<Settings>::Create(LPCSTR title, DWORD style, const RECT* rect, ChannelProcessingSettings processing,
                                     ChannelScalingSettings scaling, MarkerSettings markers, Settings* settings,
                                     SpectralData* source, DWORD, int channel, int composite)
 {
+    std::snprintf(m_title, sizeof m_title, "%s", title ? title : "");
     this->KeepChannelRecords(processing, scaling, markers);
     m_channel = channel;
     m_composite = composite;
-    this->m_settings = settings;
-    SetData(source, nullptr);
+    m_traceA = source;
+    m_traceB = nullptr;
     this->UseSettings(settings);
-    return this->CreatePlotWindow(title, style, rect);
+    m_creating = true;
+    m_inLayout = false;
+    const BOOL created = this->CreatePlotWindow(m_title, style, rect);
+    CreateControls();
+    return created;
+}
+
+template <class Settings>
+void THistoryPlot<Settings>::BindFrameState(const bool* acquiring, const bool* postProcessing, const WORD* opMode)
+{
+    m_acquiring = acquiring;
+    m_postProcessing = postProcessing;
+    m_opMode = opMode;
+}
+
+template <class Settings> THistoryPlot<Settings>::~THistoryPlot() = default;
+
+template <class Settings> void THistoryPlot<Settings>::CreateControls()
+{
+    if (!this->m_hWnd) {
+        m_creating = false;
+        return;
+    }
+    m_plotFont.CreatePointFont(80, "Arial");
+    {
+        CClientDC dc(this);
+        CFont* old = dc.SelectObject(&m_plotFont);
+        TEXTMETRICA tm{};
+        if (dc.GetTextMetrics(&tm) && tm.tmHeight > 0)
+            m_textHeight = tm.tmHeight;
+        dc.SelectObject(old);
+    }
+    const std::string kind = IsSurface() ? "3-D Surface" : "spectrogram";
+    m_select = std::make_unique<CToolBtn>(this, IDC_HISTORY_SELECT, "SelectUp", "SelectDn", "SelectGry",
+                                          "Select a time segment for editing");
+    m_play = std::make_unique<CToolBtn>(this, IDC_HISTORY_PLAY, "SelectPlayUp", "SelectStopUp", "SelectPlayGry",
+                                        "Playback currently selected time segment");
+    m_filter = std::make_unique<CToolBtn>(this, IDC_HISTORY_FILTER, "SelectFilterUp", "SelectFilterDn",
+                                          "SelectFilterGry", "Filter currently selected time segment");
+    m_options = std::make_unique<CToolBtn>(this, IDC_HISTORY_OPTIONS, "OptionsUp", "OptionsDn", nullptr,
+                                           ("Set additional " + kind + " display options").c_str());
+    m_autoscale = std::make_unique<CToolBtn>(this, IDC_HISTORY_AUTOSCALE, "AutoScaleUp", "AutoScaleDn", "AutoGr",
+                                             IsSurface() ? "Autoscale 3-D Surface" : "Autoscale Spectrogram");
+    m_topEdit = std::make_unique<CEdit>();
+    m_topEdit->Create(WS_CHILD | WS_VISIBLE | WS_BORDER, CRect(0, 0, 1, 1), this, IDC_HISTORY_TOP);
+    m_rangeEdit = std::make_unique<CEdit>();
+    m_rangeEdit->Create(WS_CHILD | WS_VISIBLE | WS_BORDER, CRect(0, 0, 1, 1), this, IDC_HISTORY_RANGE);
+    m_topEdit->SetFont(&m_plotFont);
+    m_rangeEdit->SetFont(&m_plotFont);
+    m_topSpin = std::make_unique<TLimitScroll>(this, IDC_HISTORY_TOP_SPIN, m_topEdit.get(), 300.0f, -300.0f, 5.0f);
+    m_rangeSpin = std::make_unique<TLimitScroll>(this, IDC_HISTORY_RANGE_SPIN, m_rangeEdit.get(), 200.0f, -200.0f, 5.0f);
+    ApplyAmpScaleToEdits();
+    m_toggle = std::make_unique<CButton>();
+    m_toggle->Create("+", WS_CHILD | WS_VISIBLE | BS_PUSHBUTTON | BS_FLAT, CRect(0, 0, 1, 1), this, IDC_HISTORY_TOGGLE);
+    m_toggle->SetFont(&m_plotFont);
+    this->SetWindowText(m_title);
+    m_creating = false;
+    UpdateLayout();
+}
+
+template <class Settings> void THistoryPlot<Settings>::ApplyAmpScaleToEdits()
+{
+    if (!this->m_settings || !m_topEdit)
+        return;
+    const Settings& s = *this->m_settings;
+    switch (this->m_scaling.AmpScaleType) {
+    case 0:
+        m_topEdit->SetWindowText(Printf("%3.3f", s.PlotTop));
+        m_topSpin->SetPrecision(3);
+        m_topSpin->SetStep(1.0f, 0);
+        m_topSpin->SetLimits(1e7f, 1e-9f);
+        m_rangeEdit->SetWindowText("N/A");
+        m_rangeEdit->EnableWindow(FALSE);
+        m_rangeSpin->EnableWindow(FALSE);
+        break;
+    case 1:
+        m_topEdit->SetWindowText(Printf("%3.1f", s.PlotTop));
+        m_topSpin->SetStep(5.0f, 0);
+        m_topSpin->SetLimits(300.0f, -400.0f);
+        m_rangeEdit->SetWindowText(Printf("%3.1f", s.PlotRange));
+        m_rangeEdit->EnableWindow(TRUE);
+        m_rangeSpin->EnableWindow(TRUE);
+        m_rangeSpin->SetPrecision(2);
+        m_rangeSpin->SetStep(5.0f, 0);
+        m_rangeSpin->SetLimits(400.0f, -400.0f);
+        break;
+    case 2:
+        m_topEdit->SetWindowText(Printf("%3.3f", s.PlotTop));
+        m_topSpin->SetPrecision(4);
+        m_topSpin->SetStep(2.0f, 1);
+        m_topSpin->SetLimits(1e4f, 1e-5f);
+        m_rangeEdit->SetWindowText(Printf("%3.6f", s.PlotRange));
+        m_rangeEdit->EnableWindow(TRUE);
+        m_rangeSpin->EnableWindow(TRUE);
+        m_rangeSpin->SetPrecision(6);
+        m_rangeSpin->SetStep(2.0f, 1);
+        m_rangeSpin->SetLimits(100.0f, 1e-6f);
+        break;
+    default: break;
+    }
+}
+
+template <class Settings> void THistoryPlot<Settings>::SetPlotTitle(const char* text)
+{
+    std::snprintf(m_title, sizeof m_title, "%s", text ? text : "");
+    if (this->m_hWnd)
+        this->SetWindowText(m_title);
 }
 
 template <class Settings> void THistoryPlot<Settings>::SetData(SpectralData* traceA, SpectralData* traceB)
 {
     m_traceA = traceA;
     m_traceB = traceB;
-    this->SetPaneMode(traceB ? 2 : 1);
 }
 
-template <class Settings> void THistoryPlot<Settings>::ClearHistory()
+template <class Settings> void THistoryPlot<Settings>::SetSources(SpectralData* traceA, SpectralData* traceB)
 {
-    m_historyStart = 0.0f;
-    m_historyEnd = 0.0f;
+    SetData(traceA, traceB);
 }
 
-template <class Settings> void THistoryPlot<Settings>::SetHistoryLine(int, float) {}
+template <class Settings> bool THistoryPlot<Settings>::IsRunning() const
+{
+    return (m_acquiring != nullptr && *m_acquiring) || (m_postProcessing != nullptr && *m_postProcessing);
+}
+
+template <class Settings> LRESULT THistoryPlot<Settings>::AskFrame(WPARAM code, float start, float end)
+{
+    PlotSegmentRequest request;
+    request.Channel = m_channel;
+    request.Start = start;
+    request.End = end;
+    request.Composite = static_cast<BYTE>(m_composite != 0 ? 1 : 0);
+    request.Surface = static_cast<BYTE>(IsSurface() ? 1 : 0);
+    CWnd* frame = this->GetMDIFrame();
+    if (!frame)
+        frame = AfxGetMainWnd();
+    if (!frame || frame == this)
+        return 0;
+    return frame->SendMessage(WM_PLOT_SEGMENT, code, reinterpret_cast<LPARAM>(&request));
+}
+
+template <class Settings> void THistoryPlot<Settings>::RequestRebuild() { AskFrame(PLOT_SEGMENT_REBUILD, 0.0f, 0.0f); }
+
+// ---- Layout --------------------------------------------------------------------------------
+
+template <class Settings> void THistoryPlot<Settings>::UpdateLayout()
+{
+    if (m_creating || m_inLayout || !this->m_settings)
+        return;
+    m_inLayout = true;
+    m_lastLineTime = 0.0f;
+    ShowToolbar(this->m_settings->ShowToolbar != 0);
+
+    const ChannelProcessingSettings& p = this->m_processing;
+    const bool twoPanes = p.SampleFormat.Channels == 2 &&
+                          (p.ChannelProcessing == 2 || p.ChannelProcessing == 11 || p.ChannelProcessing == 12) &&
+                          p.IndependentScalingAndCalibration == 0;
+    this->SetPaneMode(twoPanes ? 2 : 1);
+
+    if (m_topEdit) {
+        const WORD amp = this->m_scaling.AmpScaleType;
+        char text[20] = {};
+        m_topEdit->GetWindowText(text, sizeof text);
+        if (static_cast<float>(std::strtod(text, nullptr)) != this->m_settings->PlotTop)
+            m_topEdit->SetWindowText(Printf(amp == 0 ? "%3.3f" : amp == 1 ? "%3.1f" : "%3.4f", this->m_settings->PlotTop));
+        ApplyAmpScaleToEdits();
+        if (amp == 2)
+            m_topEdit->SetWindowText(Printf("%3.4f", this->m_settings->PlotTop));
+    }
+    if (m_select) {
+        m_select->Release();
+        m_selectMode = false;
+        m_select->Enable();
+        m_play->Disable();
+        m_filter->Disable();
+    }
+    TPlotBase::UpdateLayout();
+    ClearSelection();
+    if (m_toggle) {
+        m_toggle->MoveWindow(4, this->m_toolStripHeight + 4, 10, 10);
+        m_toggle->SetWindowText(this->m_settings->ShowToolbar ? "-" : "+");
+    }
+    m_selectionAxis = FrequencyVertical() ? 0 : 1;
+    Relayout();
+    BuildPalette();
+    CreatePaneBitmaps();
+    m_history.Resize(HistoryRows());
+    UpdateTimeStrings();
+    BuildScales();
+    FinishLayout();
+    if (this->m_hWnd) {
+        this->Invalidate();
+        this->UpdateWindow();
+    }
+    m_inLayout = false;
+}
+
+template <class Settings> void THistoryPlot<Settings>::ShowToolbar(bool show)
+{
+    if (this->m_settings)
+        this->m_settings->ShowToolbar = show ? 1 : 0;
+    this->SetToolStripShown(show);
+    CWnd* controls[] = {m_select.get(),  m_play.get(),    m_filter.get(),  m_options.get(), m_autoscale.get(),
+                        m_topEdit.get(), m_topSpin.get(), m_rangeEdit.get(), m_rangeSpin.get()};
+    for (CWnd* c : controls)
+        if (c && c->m_hWnd)
+            c->ShowWindow(show ? SW_SHOW : SW_HIDE);
+    if (show)
+        PlaceStrip();
+    UpdateLayout();
+}
+
+template <class Settings> void THistoryPlot<Settings>::PlaceStrip()
+{
+    if (!m_select)
+        return;
+    const int x[] = {2, 32, 62, 106, 138};
+    CToolBtn* buttons[] = {m_select.get(), m_play.get(), m_filter.get(), m_options.get(), m_autoscale.get()};
+    for (int i = 0; i < 5; ++i) {
+        buttons[i]->MoveWindow(x[i], 1, 28, 28);
+        buttons[i]->Invalidate();
+    }
+    const int top = this->m_toolStripHeight / 2 - 10;
+    m_topEdit->MoveWindow(228, top, 56, 20);
+    m_topSpin->MoveWindow(228 + 56 + 2, top, 12, 20);
+    m_topSpin->ShowWindow(SW_SHOW);
+    m_rangeEdit->MoveWindow(374, top, 56, 20);
+    m_rangeSpin->MoveWindow(374 + 56 + 2, top, 12, 20);
+    m_rangeSpin->ShowWindow(SW_SHOW);
+}
+
+template <class Settings> void THistoryPlot<Settings>::Relayout()
+{
+    if (!this->m_settings || !this->m_settings->ShowToolbar || !m_select)
+        return;
+    PlaceStrip();
+    for (CToolBtn* b : {m_select.get(), m_play.get(), m_filter.get()})
+        if (b->IsPressed())
+            b->Release();
+    m_selectMode = false;
+    if (this->m_hWnd) {
+        CRect strip;
+        this->GetClientRect(&strip);
+        strip.bottom = strip.top + this->m_toolStripHeight;
+        this->InvalidateRect(&strip, TRUE);
+    }
+}
+
+template <class Settings> void THistoryPlot<Settings>::RefreshSysColors()
+{
+    TPlotBase::RefreshSysColors();
+    for (CToolBtn* b : {m_select.get(), m_play.get(), m_filter.get(), m_options.get(), m_autoscale.get()})
+        if (b)
+            b->LoadBitmaps();
+}
+
+template <class Settings> void THistoryPlot<Settings>::OnSize(UINT nType, int cx, int cy)
+{
+    m_keepPicture = true;
+    TPlotBase::OnSize(nType, cx, cy);
+    m_keepPicture = false;
+    if (m_creating)
+        return;
+    // Each size change restarts the timer, so a drag ends in one rebuild after the last change.
+    if (nType != SIZE_MINIMIZED && !IsRunning() && !m_inLayout && this->m_hWnd) {
+        this->KillTimer(ID_TIMER_PLOT_RESIZE);
+        this->SetTimer(ID_TIMER_PLOT_RESIZE, 500);
+        m_resizePending = true;
+    }
+    Relayout();
+    ClearSelection();
+}
+
+template <class Settings> void THistoryPlot<Settings>::OnTimer(UINT_PTR id)
+{
+    if (id != ID_TIMER_PLOT_RESIZE)
+        return;
+    this->KillTimer(ID_TIMER_PLOT_RESIZE);
+    m_resizePending = false;
+    RequestRebuild();
+}
+
+// ---- History -------------------------------------------------------------------------------
+
+template <class Settings> void THistoryPlot<Settings>::ClearHistory() { m_history.Clear(); }
+
+template <class Settings> void THistoryPlot<Settings>::SetHistoryLine(int line, float time)
+{
+    m_history.SetLine(line, time);
+}
+
+template <class Settings> void THistoryPlot<Settings>::TakeLevels(SpectralData* trace, float* peak, float* floor) const
+{
+    *peak = 0.0f;
+    *floor = 0.0f;
+    if (!trace || !this->m_settings)
+        return;
+    float low = 0.0f, high = 0.0f;
+    history::DisplayedBand(*trace, this->m_settings->UseFullSpan != 0, this->m_settings->StartFreq,
+                           this->m_settings->StopFreq, &low, &high);
+    const int first = trace->FrequencyToBin(low);
+    const int last = trace->FrequencyToBin(high);
+    float f = 0.0f;
+    trace->FindRankedPeak(first, last, &f, peak, 0);
+    trace->FindMinimumInRange(static_cast<UINT>(std::max(first, 0)), static_cast<UINT>(std::max(last, 0)), &f, floor);
+}
+
+template <class Settings> bool THistoryPlot<Settings>::AcceptLine(float time)
+{
+    if (!m_traceA || !this->m_settings)
+        return false;
+    const Settings& s = *this->m_settings;
+    if (s.IntervalFlag) {
+        if (time < m_lastLineTime + s.IntervalSecs) {
+            if (m_lastLineTime > time) // a new run began
+                m_lastLineTime = 0.0f;
+            return false;
+        }
+        m_lastLineTime = time;
+    }
+    // A post-process pass that starts again from the files' beginning starts a fresh picture,
+    // before its first line is drawn.
+    if (ScrollsHistory() && !m_history.Empty() && m_history.Row(0).time > time && IsPostProcessMode())
+        UpdateLayout();
+    ClearSelection();
+    return true;
+}
+
+template <class Settings> void THistoryPlot<Settings>::RecordNewLine(float time)
+{
+    if (m_history.Empty() || !m_traceA)
+        return;
+    float peak = 0.0f, floor = 0.0f;
+    TakeLevels(m_traceA, &peak, &floor);
+    m_history.Record(time, NewLineRow(), ScrollsHistory(), peak, floor);
+}
 
 template <class Settings> void THistoryPlot<Settings>::UpdateTimeStrings()
 {
-    if (this->m_hWnd)
-        this->InvalidateRect(&this->m_plotRect, FALSE);
+    if (!m_history.Empty()) {
+        std::snprintf(m_entryText, sizeof m_entryText, "%s", FormatTime(m_history.Row(0).time, true, true));
+        const int far = std::max(m_history.Count() - m_history.Thickness(), 0);
+        std::snprintf(m_farText, sizeof m_farText, "%s", FormatTime(m_history.Row(far).time, true, true));
+    }
+    if (this->m_hWnd && !m_creating) {
+        InvalidateTimeLabels();
+        this->UpdateWindow();
+    }
 }
 
-template <class Settings> void THistoryPlot<Settings>::GetSelectedSegment(float& start, float& end)
+// ---- Level scale ---------------------------------------------------------------------------
+
+template <class Settings> void THistoryPlot<Settings>::RebuildLevelScale() { BuildScales(); }
+
+template <class Settings> void THistoryPlot<Settings>::InvalidateLegend()
 {
-    start = 0.0f;
-    end = 0.0f;
+    if (!this->m_hWnd)
+        return;
+    CRect client;
+    this->GetClientRect(&client);
+    client.left = this->m_plotRect.right + 1;
+    this->InvalidateRect(&client, TRUE);
+}
+
+template <class Settings> void THistoryPlot<Settings>::Autoscale()
+{
+    if (!m_traceA || m_history.Empty() || !this->m_settings || (PaneCount() == 2 && !m_traceB))
+        return;
+    float maxLevel = 0.0f, minLevel = 0.0f;
+    m_history.LevelExtent(&maxLevel, &minLevel);
+    Settings& s = *this->m_settings;
+    float top = s.PlotTop;
+    float range = s.PlotRange;
+    const WORD amp = this->m_scaling.AmpScaleType;
+    if (!history::Autoscale(amp, maxLevel, minLevel, &top, &range))
+        return;
+    if (top == s.PlotTop && range == s.PlotRange)
+        return;
+    s.PlotTop = top;
+    s.PlotRange = range;
+    if (!IsRunning()) {
+        UpdateLayout();
+        RequestRebuild();
+        return;
+    }
+    RebuildLevelScale();
+    InvalidateLegend();
+    this->UpdateWindow();
+    if (m_topEdit) {
+        m_inLayout = true; // the window writes its own edits
+        m_topEdit->SetWindowText(Printf(amp == 0 ? "%3.3f" : amp == 1 ? "%3.1f" : "%3.5f", s.PlotTop));
+        if (amp == 1)
+            m_rangeEdit->SetWindowText(Printf("%3.1f", s.PlotRange));
+        else if (amp == 2)
+            m_rangeEdit->SetWindowText(Printf("%3.6f", s.PlotRange));
+        m_inLayout = false;
+    }
+}
+
+template <class Settings> void THistoryPlot<Settings>::OnPlotTopChanged()
+{
+    if (m_creating || m_inLayout || !m_topEdit || !this->m_settings)
+        return;
+    char text[20] = {};
+    m_topEdit->GetWindowText(text, sizeof text);
+    double value = std::strtod(text, nullptr);
+    Settings& s = *this->m_settings;
+    switch (this->m_scaling.AmpScaleType) {
+    case 0: {
+        float step = 1.0f;
+        int decimals = 3;
+        history::LinearTopStep(value, &step, &decimals);
+        m_topSpin->SetStep(step, 0);
+        m_topSpin->SetPrecision(decimals);
+        m_topSpin->SetLimits(1000.0f, 0.00001f);
+        s.PlotTop = static_cast<float>(value);
+        break;
+    }
+    case 1:
+        m_topSpin->SetPrecision(0);
+        m_topSpin->SetStep(5.0f, 0);
+        m_topSpin->SetLimits(300.0f, -300.0f);
+        s.PlotTop = static_cast<float>(value);
+        break;
+    case 2:
+        m_topSpin->SetPrecision(4);
+        m_topSpin->SetStep(2.0f, 1);
+        m_topSpin->SetLimits(10000.0f, 10.0f * s.PlotRange);
+        value = std::clamp(value, 0.000001, 10000.0);
+        s.PlotTop = static_cast<float>(value);
+        break;
+    default: return;
+    }
+    RebuildLevelScale();
+    InvalidateLegend();
+    this->UpdateWindow();
+    if (!IsRunning()) {
+        UpdateLayout();
+        RequestRebuild();
+    }
+}
+
+template <class Settings> void THistoryPlot<Settings>::OnPlotRangeChanged()
+{
+    if (m_creating || m_inLayout || !m_rangeEdit || !this->m_settings)
+        return;
+    char text[20] = {};
+    m_rangeEdit->GetWindowText(text, sizeof text);
+    double value = std::strtod(text, nullptr);
+    Settings& s = *this->m_settings;
+    switch (this->m_scaling.AmpScaleType) {
+    case 1:
+        m_rangeSpin->SetPrecision(0);
+        m_rangeSpin->SetStep(5.0f, 0);
+        m_rangeSpin->SetLimits(200.0f, 1.0f);
+        if (value < 1.0) {
+            value = 1.0;
+            m_inLayout = true;
+            m_rangeEdit->SetWindowText("1.0");
+            m_inLayout = false;
+        }
+        s.PlotRange = static_cast<float>(value);
+        break;
+    case 2:
+        m_rangeSpin->SetPrecision(6);
+        m_rangeSpin->SetStep(2.0f, 1);
+        m_rangeSpin->SetLimits(s.PlotTop / 10.0f, 0.000001f);
+        value = std::max(value, 0.000001);
+        s.PlotRange = static_cast<float>(value);
+        break;
+    default: break; // linear: the range is not used
+    }
+    RebuildLevelScale();
+    InvalidateLegend();
+    this->UpdateWindow();
+    if (!IsRunning()) {
+        UpdateLayout();
+        RequestRebuild();
+    }
+}
+
+template <class Settings> void THistoryPlot<Settings>::OnVScroll(UINT code, int, CScrollBar* bar)
+{
+    if (!bar)
+        return;
+    TLimitScroll* spin = nullptr;
+    if (m_topSpin && bar->GetSafeHwnd() == m_topSpin->GetSafeHwnd())
+        spin = m_topSpin.get();
+    else if (m_rangeSpin && bar->GetSafeHwnd() == m_rangeSpin->GetSafeHwnd())
+        spin = m_rangeSpin.get();
+    if (!spin)
+        return;
+    if (code == SB_LINEUP)
+        spin->StepUp();
+    else if (code == SB_LINEDOWN)
+        spin->StepDown();
+}
+
+template <class Settings> void THistoryPlot<Settings>::OnToggle1410()
+{
+    if (m_creating || m_inLayout || !this->m_settings)
+        return;
+    ShowToolbar(this->m_settings->ShowToolbar == 0);
+    if (!IsRunning())
+        RequestRebuild();
+    this->Invalidate();
+}
+
+template <class Settings> void THistoryPlot<Settings>::OnProperties()
+{
+    CWnd* frame = this->GetMDIFrame();
+    if (!frame)
+        frame = AfxGetMainWnd();
+    if (frame && frame != this)
+        frame->PostMessage(WM_COMMAND, ID_FRAME_PLOT_OPTIONS, 0);
+}
+
+template <class Settings> CToolBtn* THistoryPlot<Settings>::GetToolButton(UINT id) const
+{
+    switch (id) {
+    case IDC_HISTORY_SELECT: return m_select.get();
+    case IDC_HISTORY_PLAY: return m_play.get();
+    case IDC_HISTORY_FILTER: return m_filter.get();
+    case IDC_HISTORY_OPTIONS: return m_options.get();
+    case IDC_HISTORY_AUTOSCALE: return m_autoscale.get();
+    default: return nullptr;
+    }
+}
+
+// ---- Selection -----------------------------------------------------------------------------
+
+template <class Settings> int THistoryPlot<Settings>::PaneAt(CPoint p) const
+{
+    if (this->m_paneMode != 2)
+        return this->m_plotRect.PtInRect(p) ? 0 : -1;
+    if (this->m_paneA.PtInRect(p))
+        return 0;
+    if (this->m_paneB.PtInRect(p))
+        return 1;
+    return -1;
+}
+
+template <class Settings> void THistoryPlot<Settings>::InvertSelection(CDC* dc)
+{
+    for (CRect& r : m_drawnSelection) {
+        if (!r.IsRectEmpty())
+            dc->InvertRect(&r);
+        r.SetRectEmpty();
+    }
+}
+
+template <class Settings> void THistoryPlot<Settings>::PaintSelection(CDC* dc)
+{
+    for (int p = 0; p < PaneCount(); ++p) {
+        if (m_paneSelection[p].IsRectEmpty())
+            continue;
+        const CRect shape = SelectionShape(p);
+        if (shape.IsRectEmpty())
+            continue;
+        dc->InvertRect(&shape);
+        m_drawnSelection[p] = shape;
+    }
+}
+
+template <class Settings> void THistoryPlot<Settings>::ClearSelection()
+{
+    if (m_selection.IsRectEmpty())
+        return;
+    m_selectMode = false;
+    m_selection.SetRectEmpty();
+    if (m_play)
+        m_play->Disable();
+    if (m_filter)
+        m_filter->Disable();
+    if (this->m_hWnd) {
+        CClientDC dc(this);
+        InvertSelection(&dc);
+    }
+    for (int p = 0; p < 2; ++p) {
+        m_paneSelection[p].SetRectEmpty();
+        m_drawnSelection[p].SetRectEmpty();
+    }
+}
+
+template <class Settings> void THistoryPlot<Settings>::SetSelectionRect(CRect rect)
+{
+    rect.NormalizeRect();
+    m_selection = rect;
+    if (m_select)
+        m_select->Release();
+    m_selectMode = false;
+    if (!m_composite && m_play) {
+        m_play->Enable();
+        m_filter->Enable();
+    }
+    if (PaneCount() == 1) {
+        m_paneSelection[0] = rect;
+        m_paneSelection[1].SetRectEmpty();
+    } else if (!IsSurface() && m_selectionAxis == 0) {
+        m_paneSelection[0].IntersectRect(&rect, &this->m_paneA);
+        m_paneSelection[1].IntersectRect(&rect, &this->m_paneB);
+    } else {
+        const int distance = this->m_paneB.top - this->m_paneA.top;
+        if (PaneAt(rect.TopLeft()) != 1) {
+            m_paneSelection[0] = rect;
+            m_paneSelection[1] = rect;
+            m_paneSelection[1].OffsetRect(0, distance);
+        } else {
+            m_paneSelection[1] = rect;
+            m_paneSelection[0] = rect;
+            m_paneSelection[0].OffsetRect(0, -distance);
+        }
+    }
+    if (this->m_hWnd) {
+        CClientDC dc(this);
+        InvertSelection(&dc);
+        PaintSelection(&dc);
+    }
+}
+
+template <class Settings> void THistoryPlot<Settings>::SelectAll()
+{
+    ClearSelection();
+    if (IsSurface())
+        m_selectionAxis = 0;
+    m_selectMode = true;
+    m_selection.SetRectEmpty();
+    if (m_select)
+        m_select->Press();
+    m_selection = this->m_plotRect;
+    SetSelectionRect(m_selection);
+}
+
+template <class Settings> void THistoryPlot<Settings>::OnSelectSegment()
+{
+    ClearSelection();
+    if (!m_select || m_select->IsDisabled())
+        return;
+    if (!m_select->IsPressed()) {
+        m_selectMode = true;
+        m_select->Press();
+        m_selection.SetRectEmpty();
+    } else {
+        m_select->Release();
+        m_selectMode = false;
+        m_play->Disable();
+        m_filter->Disable();
+    }
 }
 
 template <class Settings> void THistoryPlot<Settings>::OnPlaySegment()
 {
-    if (m_composite != 0 || !this->CanPlayOrFilter())
+    if (!m_play || m_play->IsDisabled() || m_composite)
         return;
     float start = 0.0f, end = 0.0f;
-    GetSelectedSegment(start, end);
+    this->GetSelectedSegment(start, end);
+    // A segment that crosses the sweep boundary was refused with a message; nothing plays.
+    if (end < start)
+        return;
+    m_play->Press();
     if (!this->RequestSegmentPlayback(m_channel, start, end))
-        ReleasePlayButton();
+        m_play->Release();
 }
 
-template <class Settings> std::string THistoryPlot<Settings>::PaneCaption() const
+template <class Settings> void THistoryPlot<Settings>::ReleasePlayButton()
 {
-    std::string caption = this->GetWindowTextString();
-    if (!m_traceA)
-        caption += " (no data)";
-    return caption;
+    if (m_play)
+        m_play->Release();
 }
 
-template <class Settings> COLORREF THistoryPlot<Settings>::PlotBackgroundColor() const { return RGB(0, 0, 0); }
+template <class Settings> void THistoryPlot<Settings>::OnFilterSegment()
+{
+    if (!m_filter || m_filter->IsDisabled() || m_composite)
+        return;
+    AskFrame(ID_HISTORY_FILTER, 0.0f, 0.0f);
+}
+
+// The frame's edit commands take the segment from the active plot themselves.
+template <class Settings> void THistoryPlot<Settings>::OnCut() { AskFrame(ID_HISTORY_CUT, 0.0f, 0.0f); }
+template <class Settings> void THistoryPlot<Settings>::OnCopyAsWave() { AskFrame(ID_HISTORY_COPY_WAVE, 0.0f, 0.0f); }
+template <class Settings> void THistoryPlot<Settings>::OnMute() { AskFrame(ID_HISTORY_MUTE, 0.0f, 0.0f); }
+
+#define DURNEX_SEGMENT_COMMAND(Name, Code)                                                        \
+    template <class Settings> void THistoryPlot<Settings>::Name()                                 \
+    {                                                                                             \
+        float start = 0.0f, end = 0.0f;                                                           \
+        this->GetSelectedSegment(start, end);                                                     \
+        if (end < start)                                                                          \
+            return;                                                                               \
+        AskFrame(Code, start, end);                                                               \
+    }
+DURNEX_SEGMENT_COMMAND(OnDisplayTimeSeries, ID_HISTORY_TIME_SERIES)
+DURNEX_SEGMENT_COMMAND(OnAverageSpectrum, ID_HISTORY_AVERAGE)
+DURNEX_SEGMENT_COMMAND(OnShowSpectrogram, ID_HISTORY_SPECTROGRAM)
+DURNEX_SEGMENT_COMMAND(OnShowSurface, ID_HISTORY_SURFACE)
+#undef DURNEX_SEGMENT_COMMAND
+
+template <class Settings> void THistoryPlot<Settings>::OnCopyAsBitmap()
+{
+    if (m_toggle)
+        m_toggle->ShowWindow(SW_HIDE);
+    // The plot base does not copy pictures yet: the client area goes to the clipboard here.
+    if (this->m_hWnd && OpenClipboard(this)) {
+        EmptyClipboard();
+        CClientDC dc(this);
+        CRect client;
+        this->GetClientRect(&client);
+        CDC mem;
+        mem.CreateCompatibleDC(&dc);
+        CBitmap picture;
+        if (picture.CreateCompatibleBitmap(&dc, client.Width(), client.Height())) {
+            CBitmap* old = mem.SelectObject(&picture);
+            this->DrawPlot(&mem, true, client);
+            mem.SelectObject(old);
+            SetClipboardData(CF_BITMAP, picture.Detach());
+        }
+        CloseClipboard();
+    }
+    if (m_toggle)
+        m_toggle->ShowWindow(SW_SHOW);
+}
+
+template <class Settings> void THistoryPlot<Settings>::OnUpdatePopupCommand(CCmdUI* pCmdUI)
+{
+    pCmdUI->Enable(CanPlayOrFilter());
+}
+
+// ---- Mouse ---------------------------------------------------------------------------------
+// Kept here until the plot base drags selections and holds measurement cursors itself.
+
+template <class Settings> void THistoryPlot<Settings>::OnLButtonDown(UINT flags, CPoint point)
+{
+    const int pane = PaneAt(point);
+    if (pane < 0)
+        return;
+    if (m_selectMode) {
+        m_dragging = true;
+        m_dragStart = point;
+        m_dragPane = pane;
+        m_selection.SetRectEmpty();
+        this->SetCapture();
+        return;
+    }
+    const bool ctrl = (flags & MK_CONTROL) != 0;
+    const bool shift = (flags & MK_SHIFT) != 0;
+    m_held = 1;
+    m_relative = ctrl && !shift;
+    m_harmonic = shift && !ctrl;
+    m_sideband = ctrl && shift;
+    m_measureStart = point;
+    m_cursorX = static_cast<float>(PixelToXValue(point.x, point.y));
+    m_cursorY = static_cast<float>(PixelToYValue(point.x, point.y));
+    this->SetCapture();
+    if (!ShowsLevelBox())
+        return;
+    const float level = GetLevelAtPoint(point.x, point.y);
+    m_cursorLevel = level;
+    float shown = level;
+    if (m_relative) {
+        m_reference = level;
+        shown = 0.0f;
+    }
+    CClientDC dc(this);
+    DrawLevelBox(&dc, LevelBoxPosition(shown), LevelText(shown, m_relative));
+}
+
+template <class Settings> void THistoryPlot<Settings>::OnMouseMove(UINT, CPoint point)
+{
+    if (m_dragging) {
+        const CRect pane = this->m_plotRect;
+        CRect r;
+        if (m_selectionAxis == 0) {
+            r.left = std::clamp<LONG>(std::min(m_dragStart.x, point.x), pane.left, pane.right);
+            r.right = std::clamp<LONG>(std::max(m_dragStart.x, point.x), pane.left, pane.right);
+            r.top = pane.top;
+            r.bottom = pane.bottom;
+        } else {
+            const CRect own = PaneRect(m_dragPane);
+            r.top = std::clamp<LONG>(std::min(m_dragStart.y, point.y), own.top, own.bottom);
+            r.bottom = std::clamp<LONG>(std::max(m_dragStart.y, point.y), own.top, own.bottom);
+            r.left = pane.left;
+            r.right = pane.right;
+        }
+        m_selection = r;
+        return;
+    }
+    if (!m_held || m_selectMode || PaneAt(point) < 0)
+        return;
+    m_cursorX = static_cast<float>(PixelToXValue(point.x, point.y));
+    m_cursorY = static_cast<float>(PixelToYValue(point.x, point.y));
+    if (!ShowsLevelBox())
+        return;
+    CClientDC dc(this);
+    EraseLevelBox(&dc);
+    float level = GetLevelAtPoint(point.x, point.y);
+    m_cursorLevel = level;
+    if (m_relative)
+        level -= m_reference;
+    DrawLevelBox(&dc, LevelBoxPosition(level), LevelText(level, m_relative));
+}
+
+template <class Settings> void THistoryPlot<Settings>::OnLButtonUp(UINT flags, CPoint point)
+{
+    if (m_dragging) {
+        m_dragging = false;
+        ReleaseCapture();
+        OnMouseMove(flags, point);
+        if (m_selection.Width() > 0 && m_selection.Height() > 0)
+            SetSelectionRect(m_selection);
+        else
+            m_selection.SetRectEmpty();
+        return;
+    }
+    if (!m_held)
+        return;
+    m_held = 0;
+    ReleaseCapture();
+    if (this->m_hWnd) {
+        CClientDC dc(this);
+        EraseLevelBox(&dc);
+    }
+}
+
+template <class Settings> void THistoryPlot<Settings>::OnLButtonDblClk(UINT, CPoint point)
+{
+    if (!IsSurface())
+        ClearSelection();
+    if (!this->m_plotRect.PtInRect(point))
+        return;
+    const float time = static_cast<float>(FrequencyVertical() ? PixelToXValue(point.x, point.y)
+                                                              : PixelToYValue(point.x, point.y));
+    AskFrame(PLOT_SEGMENT_SPECTRUM_AT, time, 0.0f);
+    this->MDIActivate();
+}
+
+template <class Settings> void THistoryPlot<Settings>::OnRButtonDown(UINT, CPoint point)
+{
+    if (m_held) {
+        this->MDIActivate();
+        TrackMeasurementMenu(point);
+        OnLButtonUp(0, point);
+        return;
+    }
+    if (PaneAt(point) < 0)
+        return;
+    this->MDIActivate();
+    TrackPlotMenu(point);
+}
+
+template <class Settings> void THistoryPlot<Settings>::TrackMeasurementMenu(CPoint point)
+{
+    m_menuPoint = point;
+    CMenu menu;
+    menu.CreatePopupMenu();
+    menu.AppendMenu(MF_STRING, ID_HISTORY_COPY_VALUES, "Copy measurement cursor Values to clipboard");
+    menu.AppendMenu(MF_STRING, ID_HISTORY_COPY_BITMAP, "Copy to clipboard as Bitmap");
+    AddMeasurementEntries(menu);
+    CPoint screen = point;
+    this->ClientToScreen(&screen);
+    const UINT chosen = menu.TrackPopupMenu(TPM_RIGHTBUTTON | TPM_RETURNCMD, screen.x, screen.y, this);
+    if (chosen == ID_HISTORY_COPY_VALUES)
+        CopyCursorValues();
+    else if (chosen == ID_HISTORY_COPY_BITMAP)
+        OnCopyAsBitmap();
+    else if (chosen == ID_HISTORY_ANNOTATE)
+        Annotate(point);
+}
+
+template <class Settings> void THistoryPlot<Settings>::TrackPlotMenu(CPoint point)
+{
+    const bool surface = IsSurface();
+    const UINT grey = CanPlayOrFilter() ? MF_STRING : (MF_STRING | MF_GRAYED);
+    CMenu menu;
+    menu.CreatePopupMenu();
+    if (!m_composite) {
+        menu.AppendMenu(grey, ID_HISTORY_CUT, "Cu&t");
+        menu.AppendMenu(grey, ID_HISTORY_COPY_WAVE, surface ? "&Copy As Wave" : "&Copy as Wave");
+        menu.AppendMenu(MF_STRING, ID_HISTORY_COPY_BITMAP, "Copy As &Bitmap");
+        menu.AppendMenu(grey, ID_HISTORY_MUTE, "&Mute");
+        menu.AppendMenu(MF_SEPARATOR, 0, nullptr);
+        menu.AppendMenu(grey, ID_HISTORY_FILTER, "&Filter...");
+        menu.AppendMenu(grey, ID_HISTORY_PLAY, "P&lay");
+        menu.AppendMenu(MF_SEPARATOR, 0, nullptr);
+    } else {
+        menu.AppendMenu(MF_STRING, ID_HISTORY_COPY_BITMAP, "Copy As &Bitmap");
+    }
+    menu.AppendMenu(MF_STRING, ID_HISTORY_AUTOSCALE, surface ? "&Autoscale 3-D Surface" : "&Autoscale Spectrogram");
+    menu.AppendMenu(MF_SEPARATOR, 0, nullptr);
+    if (!m_composite)
+        menu.AppendMenu(grey, ID_HISTORY_TIME_SERIES, "Display Time Se&ries");
+    menu.AppendMenu(grey, ID_HISTORY_AVERAGE, "Compute and Display &Average Spectrum");
+    menu.AppendMenu(grey, ID_HISTORY_SPECTROGRAM, surface ? "Compute and Display Spectro&gram" : "Expand Spectro&gram");
+    menu.AppendMenu(grey, ID_HISTORY_SURFACE, surface ? "Expand 3-&D Surface" : "Compute and Display 3-D S&urface");
+    menu.AppendMenu(MF_SEPARATOR, 0, nullptr);
+    menu.AppendMenu(MF_STRING, ID_HISTORY_PROPERTIES, "&Properties");
+    menu.AppendMenu(MF_STRING, ID_HISTORY_HELP, "&Help");
+    CPoint screen = point;
+    this->ClientToScreen(&screen);
+    menu.TrackPopupMenu(TPM_LEFTALIGN | TPM_RIGHTBUTTON, screen.x, screen.y, this);
+}
+
+// ---- Levels at the cursor ------------------------------------------------------------------
+
+template <class Settings> float THistoryPlot<Settings>::GetLevelAtPoint(int x, int y)
+{
+    const int pane = PaneAt(CPoint(x, y));
+    if (pane < 0 || !this->m_settings)
+        return history::kNoLevel;
+    CBitmap* bitmap = m_paneBitmap[pane].get();
+    if (!bitmap || !bitmap->GetSafeHandle())
+        return history::kNoLevel;
+    const CRect r = PaneRect(pane);
+    CDC mem;
+    mem.CreateCompatibleDC(nullptr);
+    CBitmap* old = mem.SelectObject(bitmap);
+    const int px = x - r.left;
+    const int py = y - r.top;
+    COLORREF colour = mem.GetPixel(px, py);
+    if (LooksPastBackground() && colour == PictureBackground()) {
+        // Between two lines of the waterfall: the nearest line within four rows.
+        for (int dy : {4, 3, -3, -4, 2, -2, 1, -1}) {
+            const COLORREF probe = mem.GetPixel(px, py + dy);
+            if (probe != CLR_INVALID && probe != PictureBackground())
+                colour = probe;
+        }
+    }
+    mem.SelectObject(old);
+    const int n = static_cast<int>(m_colours.size());
+    int index = 0;
+    for (int i = 0; i < n; ++i)
+        if (m_colours[static_cast<std::size_t>(i)] == colour) {
+            index = i;
+            break;
+        }
+    return history::IndexToLevel(index, n, this->m_scaling.AmpScaleType, this->m_settings->PlotTop,
+                                 this->m_settings->PlotRange);
+}
+
+template <class Settings> WORD THistoryPlot<Settings>::GetHarmonicCount(int x, int y)
+{
+    if (!m_traceA)
+        return 0;
+    const float f = FrequencyAt(CPoint(x, y));
+    if (!(f > 0.0f))
+        return 0;
+    const double count = std::trunc(m_traceA->GetHighFrequency() / f);
+    return static_cast<WORD>(std::clamp(count, 0.0, 65535.0));
+}
+
+template <class Settings> CPoint THistoryPlot<Settings>::LevelBoxPosition(float v) const
+{
+    const CRect& area = this->m_plotRect;
+    const int height = area.Height();
+    if (m_relative)
+        return CPoint(area.right + 19, area.top + height / 2);
+    const Settings& s = *this->m_settings;
+    double position = 0.0;
+    if (this->m_scaling.AmpScaleType == 2) {
+        const history::LogScale log = history::LogScaleOf(s.PlotTop, s.PlotRange);
+        if (log.lt - log.lb <= 0.0)
+            return CPoint(area.right, area.top);
+        const double clamped = std::clamp(static_cast<double>(v), static_cast<double>(log.bottom), static_cast<double>(log.top));
+        position = (10.0 * std::log10(clamped) - log.lb) / (log.lt - log.lb);
+    } else {
+        const double top = s.PlotTop;
+        const double bottom = this->m_scaling.AmpScaleType == 1 ? s.PlotTop - s.PlotRange : 0.0;
+        if (top - bottom == 0.0)
+            return CPoint(area.right, area.top);
+        position = (std::clamp(static_cast<double>(v), std::min(bottom, top), std::max(bottom, top)) - bottom) / (top - bottom);
+    }
+    return CPoint(area.right + 19, static_cast<int>(area.bottom - std::trunc(height * position)));
+}
+
+template <class Settings> std::string THistoryPlot<Settings>::LevelText(float level, bool) const
+{
+    return Printf(this->m_scaling.AmpScaleType == 1 ? "%4.3f" : "%4.5f", level);
+}
+
+template <class Settings> void THistoryPlot<Settings>::DrawLevelBox(CDC* dc, CPoint at, const std::string& value)
+{
+    EraseLevelBox(dc);
+    const CRect& area = this->m_plotRect;
+    std::string text = value;
+    if (at.y < area.top + 2)
+        text = "Over";
+    else if (at.y > area.bottom - 1)
+        text = "Under";
+    const CRect box(at.x, at.y - kLevelBoxHeight / 2, at.x + kLevelBoxWidth, at.y + kLevelBoxHeight / 2);
+    m_levelBoxSaved = std::make_unique<CBitmap>();
+    CDC mem;
+    mem.CreateCompatibleDC(dc);
+    if (m_levelBoxSaved->CreateCompatibleBitmap(dc, box.Width(), box.Height())) {
+        CBitmap* old = mem.SelectObject(m_levelBoxSaved.get());
+        mem.BitBlt(0, 0, box.Width(), box.Height(), dc, box.left, box.top, SRCCOPY);
+        mem.SelectObject(old);
+    }
+    const int saved = dc->SaveDC();
+    dc->SelectObject(&m_plotFont);
+    CBrush face(RGB(255, 255, 255));
+    CPen edge(PS_SOLID, 1, RGB(0, 0, 0));
+    dc->SelectObject(&face);
+    dc->SelectObject(&edge);
+    dc->Rectangle(&box);
+    dc->SetBkMode(TRANSPARENT);
+    dc->SetTextColor(RGB(0, 0, 0));
+    dc->SetTextAlign(TA_CENTER | TA_TOP);
+    dc->TextOut(box.left + kLevelBoxWidth / 2, box.top + 1, text);
+    dc->RestoreDC(saved);
+    m_levelBox = at;
+    m_levelBoxShown = true;
+    m_levelBoxText = text;
+}
+
+template <class Settings> void THistoryPlot<Settings>::EraseLevelBox(CDC* dc)
+{
+    if (!m_levelBoxShown)
+        return;
+    m_levelBoxShown = false;
+    if (!m_levelBoxSaved || !m_levelBoxSaved->GetSafeHandle())
+        return;
+    const CRect box(m_levelBox.x, m_levelBox.y - kLevelBoxHeight / 2, m_levelBox.x + kLevelBoxWidth,
+                    m_levelBox.y + kLevelBoxHeight / 2);
+    CDC mem;
+    mem.CreateCompatibleDC(dc);
+    CBitmap* old = mem.SelectObject(m_levelBoxSaved.get());
+    dc->BitBlt(box.left, box.top, box.Width(), box.Height(), &mem, 0, 0, SRCCOPY);
+    mem.SelectObject(old);
+}
+
+template <class Settings> void THistoryPlot<Settings>::CopyCursorValues()
+{
+    if (!OpenClipboard(this))
+        return;
+    EmptyClipboard();
+    const std::string text = CursorValuesText();
+    HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, 80);
+    if (block == nullptr) {
+        CloseClipboard();
+        AfxMessageBox("Copy measurement cursor values - insufficient memory available", MB_OK | MB_ICONSTOP);
+        return;
+    }
+    char* bytes = static_cast<char*>(GlobalLock(block));
+    std::snprintf(bytes, 80, "%s", text.c_str());
+    GlobalUnlock(block);
+    SetClipboardData(CF_TEXT, block);
+    CloseClipboard();
+}
 
 template class THistoryPlot<SpectrogramPlotSettings>;
 template class THistoryPlot<SurfacePlotSettings>;

@@ -1,17 +1,63 @@
 // What the spectrogram and the 3-D surface share: the records and engines of an input or
-// composite channel, and a history of spectra with its times.
+// composite channel, the line history of the spectra they were given, the tool strip with
+// its level-scale edits, the layout and resize rebuild, time-segment selection with its
+// commands, the measurement cursor's level read back from the picture, and autoscale.
 //
-// Provisional: the history's line capacity is 0, so SetHistoryLine stores nothing and the
-// history times stay 0.
+// The windows never call the frame: they hand it their requests by WM_PLOT_SEGMENT with a
+// PlotSegmentRequest (channel, start and end seconds, composite flag), and read the frame's
+// run state through the pointers it binds (BindFrameState).
+//
+// Stand-ins until the plot base has them: the left-button drag selection, the measurement
+// flags and the cursor values are kept here (see "Mouse" below).
+// small CToolBtn of this folder.
 //
 // Threads: user-interface thread only.
 #pragma once
 
+#include "plots/CToolBtn.h"
 #include "plots/TChannelPlot.h"
+#include "plots/TLimitScroll.h"
+#include "plots/spectrogram/HistoryScale.h"
+#include "plots/spectrogram/TLineHistory.h"
+#include "platform/ui/GdiObjects.h"
 
+#include <memory>
 #include <string>
+#include <vector>
 
 class SpectralData;
+
+// Ids of the tool strip and the pop-up menus.
+enum HistoryPlotIds : UINT {
+    IDC_HISTORY_SELECT = 410,
+    IDC_HISTORY_PLAY = 411,
+    IDC_HISTORY_FILTER = 412,
+    IDC_HISTORY_OPTIONS = 420,
+    IDC_HISTORY_TOP = 450,
+    IDC_HISTORY_TOP_SPIN = 451,
+    IDC_HISTORY_RANGE = 452,
+    IDC_HISTORY_RANGE_SPIN = 453,
+    IDC_HISTORY_AUTOSCALE = 480,
+    IDC_HISTORY_TOGGLE = 1410,
+    ID_HISTORY_CUT = 801,
+    ID_HISTORY_COPY_WAVE = 802,
+    ID_HISTORY_MUTE = 803,
+    ID_HISTORY_FILTER = 804,
+    ID_HISTORY_PLAY = 805,
+    ID_HISTORY_TIME_SERIES = 806,
+    ID_HISTORY_AVERAGE = 807,
+    ID_HISTORY_SPECTROGRAM = 808,
+    ID_HISTORY_SURFACE = 809,
+    ID_HISTORY_AUTOSCALE = 820,
+    ID_HISTORY_PROPERTIES = 1500,
+    ID_HISTORY_HELP = 1501,
+    ID_HISTORY_COPY_BITMAP = 1502,
+    ID_HISTORY_COPY_VALUES = 1503,
+    ID_HISTORY_ANNOTATE = 1504,
+};
+constexpr UINT_PTR ID_TIMER_PLOT_RESIZE = 111;
+// The frame's "Plot Options..." command, posted for Properties.
+constexpr UINT ID_FRAME_PLOT_OPTIONS = 57768;
 
 template <class Settings> class THistoryPlot : public TChannelPlot<Settings> {
 public:
@@ -19,47 +65,252 @@ public:
     BOOL Create(LPCSTR title, DWORD style, const RECT* rect, ChannelProcessingSettings processing,
                 ChannelScalingSettings scaling, MarkerSettings markers, Settings* settings, SpectralData* source,
                 DWORD word, int channel, int composite);
+    // The frame's run flags (acquisition, post-process run) and its mode (2 Post Process);
+    // unbound, the window acts as if nothing runs.
+    void BindFrameState(const bool* acquiring, const bool* postProcessing, const WORD* opMode);
 
+    void SetPlotTitle(const char* text);
     void SetData(SpectralData* traceA, SpectralData* traceB);
+    virtual void SetSources(SpectralData* traceA, SpectralData* traceB);
     void SetScalingSettings(ChannelScalingSettings scaling) { this->m_scaling = scaling; }
-    void ClearHistory();
-    // Scales from the history, so without one it leaves the scale as it is.
-    void Autoscale() {}
-    // Play (button, pop-up entry and the frame's Play commands): plays the selected time
-    // segment of an input channel through the frame.
-    void OnPlaySegment();
-    // No play button is pressed yet, so there is nothing to release.
-    void ReleasePlayButton() {}
-    // No history, so nothing to select.
-    void SelectAll() {}
     virtual void ReservedHook() {}
 
-    float GetHistoryStartTime() const { return m_historyStart; }
-    float GetHistoryEndTime() const { return m_historyEnd; }
-    int GetLineCapacity() const { return 0; }
+    // ---- Layout and tool strip.
+    void UpdateLayout() override;
+    void ShowToolbar(bool show);
+    void RefreshSysColors() override;
+
+    // ---- History.
+    void ClearHistory();
     void SetHistoryLine(int line, float time);
-    void UpdateTimeStrings();
+    int GetLineCapacity() const { return m_history.LineCapacity(); }
+    float GetHistoryStartTime() const { return m_history.StartTime(); }
+    float GetHistoryEndTime() const { return m_history.EndTime(); }
+    const TLineHistory& GetHistory() const { return m_history; }
+    virtual void UpdateTimeStrings();
+    const char* GetEntryEdgeText() const { return m_entryText; }
+    const char* GetFarEdgeText() const { return m_farText; }
 
-    void GetSelectedSegment(float& start, float& end) override;
+    // ---- Level scale.
+    void Autoscale();
 
+    // ---- Selection and segment commands.
+    void SelectAll();
+    void OnPlaySegment();
+    void ReleasePlayButton();
+    bool CanCut() override { return HasSelection(); }
+    bool CanCopy() override { return HasSelection(); }
+    bool CanPlayOrFilter() override { return HasSelection(); }
+    virtual bool HasTimeSelection() { return HasSelection(); }
+    virtual bool IsTimeView() { return true; }
+    virtual void SetSelectionRect(CRect rect);
+    virtual void ClearSelection();
+    bool IsSelectMode() const { return m_selectMode; }
+    bool HasSelection() const { return !m_selection.IsRectEmpty(); }
+    const CRect& GetSelection() const { return m_selection; }
+    const CRect& GetPaneSelection(int pane) const { return m_paneSelection[pane != 0 ? 1 : 0]; }
+
+    // ---- Coordinates and measurement.
+    virtual double PixelToXValue(int x, int y) = 0;
+    virtual double PixelToYValue(int x, int y) = 0;
+    WORD IsFrequencyAxisVertical() { return FrequencyVertical() ? 1 : 0; }
+    // The spectrogram's Direction 0 and 1; never the surface's.
+    virtual bool FrequencyVertical() const = 0;
+    // The level the picture shows at a client point; -999.9 outside the panes.
+    float GetLevelAtPoint(int x, int y);
+    WORD GetHarmonicCount(int x, int y);
+    float GetCursorX() const { return m_cursorX; }
+    float GetCursorY() const { return m_cursorY; }
+    float GetCursorLevel() const { return m_cursorLevel; }
+    // The text copied by "Copy measurement cursor Values to clipboard".
+    virtual std::string CursorValuesText() const = 0;
+    CPoint GetLevelBoxPosition() const { return m_levelBox; }
+    const std::string& GetLevelBoxText() const { return m_levelBoxText; }
+    bool IsLevelBoxShown() const { return m_levelBoxShown; }
+
+    // ---- What tests and the frame read.
     SpectralData* GetTraceA() const { return m_traceA; }
     SpectralData* GetTraceB() const { return m_traceB; }
     const ChannelScalingSettings& GetScalingSettings() const { return this->m_scaling; }
     int GetChannel() const { return m_channel; }
     bool IsComposite() const { return m_composite != 0; }
+    CToolBtn* GetToolButton(UINT id) const;
+    CEdit* GetTopEdit() const { return m_topEdit.get(); }
+    CEdit* GetRangeEdit() const { return m_rangeEdit.get(); }
+    TLimitScroll* GetTopSpin() const { return m_topSpin.get(); }
+    TLimitScroll* GetRangeSpin() const { return m_rangeSpin.get(); }
+    CButton* GetToggleButton() const { return m_toggle.get(); }
+    const std::vector<COLORREF>& GetColours() const { return m_colours; }
+    CBitmap* GetPaneBitmap(int pane) const { return m_paneBitmap[pane != 0 ? 1 : 0].get(); }
+    int GetSelectionAxis() const { return m_selectionAxis; }
+    bool IsResizeTimerPending() const { return m_resizePending; }
 
 protected:
-    std::string PaneCaption() const override;
-    COLORREF PlotBackgroundColor() const override;
+    explicit THistoryPlot(int thickness) : m_history(thickness) {}
+    ~THistoryPlot() override;
 
-private:
+    // ---- What each twin says.
+    virtual const char* KindName() const = 0; // "Spectrogram" or "3-D Surface"
+    virtual bool IsSurface() const = 0;
+    // Rows along the time axis for the current layout.
+    virtual int HistoryRows() const = 0;
+    virtual void BuildPalette() = 0;
+    virtual void CreatePaneBitmaps() = 0;
+    // Rebuilds the frequency map, labels and level ticks.
+    virtual void BuildScales() = 0;
+    // After the history is sized: the spectrogram clears its images, the surface allocates
+    // its polygon buffer.
+    virtual void FinishLayout() = 0;
+    // Draws one new spectrum into a pane.
+    virtual void PaintNewSpectrum(int pane, SpectralData* trace) = 0;
+    // Row of the history the line being added lands on (the sweep position, or 0).
+    virtual int NewLineRow() const { return 0; }
+    virtual bool ScrollsHistory() const { return true; }
+    virtual void AdvanceSweep() {}
+    // The inverted area of a pane's selection.
+    virtual CRect SelectionShape(int pane) const = 0;
+    virtual void InvalidateTimeLabels() = 0;
+    // The colour the picture has where nothing is drawn (the surface looks past it).
+    virtual bool LooksPastBackground() const { return false; }
+    virtual COLORREF PictureBackground() const = 0;
+    virtual bool ShowsLevelBox() const { return true; }
+    // Extra entry of the measurement menu (the spectrogram's Annotate).
+    virtual void AddMeasurementEntries(CMenu&) {}
+    virtual void Annotate(CPoint) {}
+
+    // ---- Shared work.
+    void CreateControls();
+    void Relayout();
+    void PlaceStrip();
+    void ApplyAmpScaleToEdits();
+    // The interval throttle, and a new post-process pass starting the picture again; false
+    // when the spectrum is dropped.
+    bool AcceptLine(float time);
+    void RecordNewLine(float time);
+    void TakeLevels(SpectralData* trace, float* peak, float* floor) const;
+    bool IsRunning() const;
+    bool IsPostProcessMode() const { return m_opMode != nullptr && *m_opMode == 2; }
+    // Sends a request to the frame; its answer.
+    LRESULT AskFrame(WPARAM code, float start, float end);
+    void RequestRebuild();
+    void RebuildLevelScale();
+    void InvalidateLegend();
+    CRect PaneRect(int pane) const { return pane == 0 ? (this->m_paneMode == 1 ? this->m_plotRect : this->m_paneA) : this->m_paneB; }
+    int PaneCount() const { return this->m_paneMode == 2 ? 2 : 1; }
+    // The pane holding a point: 0 or 1, -1 for none.
+    int PaneAt(CPoint p) const;
+    float RowTime(int k) const { return m_history.RowTime(k); }
+    void PaintSelection(CDC* dc);
+    void InvertSelection(CDC* dc);
+    std::string PaneCaption() const override { return {}; }
+    COLORREF PlotBackgroundColor() const override { return PictureBackground(); }
+    void DrawLevelBox(CDC* dc, CPoint at, const std::string& text);
+    void EraseLevelBox(CDC* dc);
+    CPoint LevelBoxPosition(float level) const;
+    std::string LevelText(float level, bool relative) const;
+    void CopyCursorValues();
+    // The frequency under a point: the X value when the frequency axis is horizontal.
+    float FrequencyAt(CPoint p)
+    {
+        return static_cast<float>(FrequencyVertical() ? PixelToYValue(p.x, p.y) : PixelToXValue(p.x, p.y));
+    }
+    virtual int ColumnOfFrequency(float f) const = 0;
+    void TrackPlotMenu(CPoint point);
+    void TrackMeasurementMenu(CPoint point);
+
+public:
+    // ---- Message handlers.
+    void OnSize(UINT nType, int cx, int cy);
+    void OnTimer(UINT_PTR id);
+    void OnSelectSegment();
+    void OnFilterSegment();
+    void OnCut();
+    void OnCopyAsWave();
+    void OnMute();
+    void OnDisplayTimeSeries();
+    void OnAverageSpectrum();
+    void OnShowSpectrogram();
+    void OnShowSurface();
+    void OnCopyAsBitmap();
+    void OnHelp() {}
+    void OnProperties();
+    void OnToggle1410();
+    void OnPlotTopChanged();
+    void OnPlotRangeChanged();
+    void OnCopyCursorValues() { CopyCursorValues(); }
+    // The menu's Annotate entry, for the point the measurement menu was opened at.
+    void OnAnnotateCommand() { Annotate(m_menuPoint); }
+    void OnUpdatePopupCommand(CCmdUI* pCmdUI);
+    void OnVScroll(UINT code, int pos, CScrollBar* bar);
+    void OnLButtonDown(UINT flags, CPoint point);
+    void OnLButtonUp(UINT flags, CPoint point);
+    void OnMouseMove(UINT flags, CPoint point);
+    void OnLButtonDblClk(UINT flags, CPoint point);
+    void OnRButtonDown(UINT flags, CPoint point);
+    void OnRButtonUp(UINT, CPoint) {}
+    BOOL OnQueryNewPalette() { return FALSE; }
+    void OnPaletteChanged(CWnd*) {}
+
+protected:
     using TPlotBase::Create; // the plot's own Create replaces the frame-window one
+
     SpectralData* m_traceA = nullptr;
     SpectralData* m_traceB = nullptr;
     int m_channel = 0;
     int m_composite = 0;
-    float m_historyStart = 0.0f;
-    float m_historyEnd = 0.0f;
+    char m_title[260] = {};
+    const bool* m_acquiring = nullptr;
+    const bool* m_postProcessing = nullptr;
+    const WORD* m_opMode = nullptr;
+
+    TLineHistory m_history;
+    char m_entryText[20] = "00:00:00.00";
+    char m_farText[20] = "00:00:00.00";
+    float m_lastLineTime = 0.0f;
+    bool m_creating = false;
+    bool m_inLayout = false;
+    // Set while a size change lays the window out: the old picture is kept (stretched or
+    // dropped by the twin) instead of cleared.
+    bool m_keepPicture = false;
+    bool m_resizePending = false;
+
+    std::unique_ptr<CToolBtn> m_select, m_play, m_filter, m_options, m_autoscale;
+    std::unique_ptr<CEdit> m_topEdit, m_rangeEdit;
+    std::unique_ptr<TLimitScroll> m_topSpin, m_rangeSpin;
+    std::unique_ptr<CButton> m_toggle;
+    CFont m_plotFont;
+    int m_textHeight = 13;
+
+    std::vector<COLORREF> m_colours;
+    std::unique_ptr<CBitmap> m_paneBitmap[2];
+    std::vector<history::AxisLabel> m_levelTicks;
+
+    // Selection.
+    bool m_selectMode = false;
+    int m_selectionAxis = 0; // 0 along the horizontal axis, 1 along the vertical
+    CRect m_selection;        // what the user dragged, client pixels
+    CRect m_paneSelection[2];
+    CRect m_drawnSelection[2];
+    bool m_selectionShown = false;
+
+    // Mouse: the drag and the measurement cursor.
+    bool m_dragging = false;
+    CPoint m_dragStart;
+    int m_dragPane = -1;
+    DWORD m_held = 0;
+    bool m_relative = false;
+    bool m_harmonic = false;
+    bool m_sideband = false;
+    CPoint m_measureStart;
+    float m_cursorX = 0.0f;
+    float m_cursorY = 0.0f;
+    float m_cursorLevel = history::kNoLevel;
+    float m_reference = 0.0f;
+    CPoint m_levelBox;
+    CPoint m_menuPoint;
+    bool m_levelBoxShown = false;
+    std::string m_levelBoxText;
+    std::unique_ptr<CBitmap> m_levelBoxSaved;
 };
 
 // Defined once, in THistoryPlot.cpp.

@@ -1,9 +1,781 @@
 #include "plots/spectrogram/TSpectrogram.h"
 
+#include "dsp/SpectralData.h"
 #include "records/SpectrogramPlotSettings.h"
+#include "platform/core/MessageBox.h"
+#include "platform/ui/GdiWindowDC.h"
+#include "platform/ui/Menu.h"
 
-void TSpectrogram::AddSpectrum(float) {}
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+
+int TSpectrogram::s_annotations = 0;
+
+namespace {
+constexpr int kThickness = 2;
+constexpr int kMaxPaneWidth = 3000;
+constexpr int kMaxPaneHeight = 2999;
+
+std::string Format(const char* format, double v)
+{
+    char text[64];
+    std::snprintf(text, sizeof text, format, v);
+    return text;
+}
+} // namespace
+
+BEGIN_MESSAGE_MAP(TSpectrogram, TPlotBase)
+    ON_WM_SIZE()
+    ON_WM_TIMER()
+    ON_WM_VSCROLL()
+    ON_WM_LBUTTONDOWN()
+    ON_WM_LBUTTONUP()
+    ON_WM_MOUSEMOVE()
+    ON_WM_LBUTTONDBLCLK()
+    ON_WM_RBUTTONDOWN()
+    ON_WM_RBUTTONUP()
+    ON_COMMAND(IDC_HISTORY_SELECT, &TSpectrogram::OnSelectSegment)
+    ON_COMMAND(IDC_HISTORY_PLAY, &TSpectrogram::OnPlaySegment)
+    ON_COMMAND(ID_HISTORY_PLAY, &TSpectrogram::OnPlaySegment)
+    ON_COMMAND(IDC_HISTORY_FILTER, &TSpectrogram::OnFilterSegment)
+    ON_COMMAND(ID_HISTORY_FILTER, &TSpectrogram::OnFilterSegment)
+    ON_COMMAND(ID_HISTORY_CUT, &TSpectrogram::OnCut)
+    ON_COMMAND(ID_HISTORY_COPY_WAVE, &TSpectrogram::OnCopyAsWave)
+    ON_COMMAND(ID_HISTORY_MUTE, &TSpectrogram::OnMute)
+    ON_COMMAND(ID_HISTORY_TIME_SERIES, &TSpectrogram::OnDisplayTimeSeries)
+    ON_COMMAND(ID_HISTORY_AVERAGE, &TSpectrogram::OnAverageSpectrum)
+    ON_COMMAND(ID_HISTORY_SPECTROGRAM, &TSpectrogram::OnShowSpectrogram)
+    ON_COMMAND(ID_HISTORY_SURFACE, &TSpectrogram::OnShowSurface)
+    ON_COMMAND(ID_HISTORY_COPY_BITMAP, &TSpectrogram::OnCopyAsBitmap)
+    ON_COMMAND(ID_HISTORY_COPY_VALUES, &TSpectrogram::OnCopyCursorValues)
+    ON_COMMAND(ID_HISTORY_ANNOTATE, &TSpectrogram::OnAnnotateCommand)
+    ON_COMMAND(ID_HISTORY_HELP, &TSpectrogram::OnHelp)
+    ON_COMMAND(IDC_HISTORY_AUTOSCALE, &TSpectrogram::Autoscale)
+    ON_COMMAND(ID_HISTORY_AUTOSCALE, &TSpectrogram::Autoscale)
+    ON_COMMAND(IDC_HISTORY_OPTIONS, &TSpectrogram::OnProperties)
+    ON_COMMAND(ID_HISTORY_PROPERTIES, &TSpectrogram::OnProperties)
+    ON_COMMAND(IDC_HISTORY_TOGGLE, &TSpectrogram::OnToggle1410)
+    ON_EN_CHANGE(IDC_HISTORY_TOP, &TSpectrogram::OnPlotTopChanged)
+    ON_EN_CHANGE(IDC_HISTORY_RANGE, &TSpectrogram::OnPlotRangeChanged)
+    ON_UPDATE_COMMAND_UI_RANGE(ID_HISTORY_CUT, ID_HISTORY_SURFACE, &TSpectrogram::OnUpdatePopupCommand)
+END_MESSAGE_MAP()
+
+TSpectrogram::TSpectrogram() : THistoryPlot(kThickness)
+{
+    m_bottomMargin = 30;
+    m_leftMargin = 84;
+    m_rightMargin = 76;
+    m_paneGap = 20;
+}
 
 int TSpectrogram::GetOrientation() const { return m_settings ? m_settings->Direction : 0; }
 
-void TSpectrogram::Rebuild(int, SpectralData*, SpectralData*) {}
+WORD TSpectrogram::GetScrollType() const { return m_settings ? m_settings->ScrollType : 0; }
+
+bool TSpectrogram::FrequencyVertical() const { return GetOrientation() <= 1; }
+
+bool TSpectrogram::ScrollsHistory() const { return GetScrollType() == 0; }
+
+COLORREF TSpectrogram::PictureBackground() const
+{
+    if (!m_settings)
+        return RGB(0, 0, 0);
+    switch (m_settings->ColorMode) {
+    case 1: return RGB(255, 255, 255);
+    case 2: return m_settings->MinCustomColor;
+    default: return RGB(0, 0, 0);
+    }
+}
+
+int TSpectrogram::HistoryRows() const
+{
+    const CRect pane = PaneRect(0);
+    return std::max<int>(FrequencyVertical() ? pane.Width() : pane.Height(), 0);
+}
+
+int TSpectrogram::FrequencyAxisLength() const
+{
+    return std::max<int>(FrequencyVertical() ? PaneRect(0).Height() : m_plotRect.Width(), 0);
+}
+
+// ---- Palette, pictures and scales ------------------------------------------------------------
+
+void TSpectrogram::BuildPalette()
+{
+    if (!m_settings)
+        return;
+    const std::vector<COLORREF> scale =
+        history::BuildColourScale(m_settings->ColorMode, m_settings->MinCustomColor, m_settings->MaxCustomColor);
+    // A true-colour display has no palette: the scale is what the display can show of it.
+    if (m_hWnd) {
+        CClientDC dc(this);
+        m_colours = history::KeepDistinctColours(scale, [&](COLORREF c) { return dc.GetNearestColor(c); });
+    } else {
+        m_colours = history::KeepDistinctColours(scale, [](COLORREF c) { return c; });
+    }
+}
+
+void TSpectrogram::CreatePaneBitmap(int pane)
+{
+    std::unique_ptr<CBitmap>& slot = m_paneBitmap[pane];
+    const CRect r = PaneRect(pane);
+    const int w = r.Width();
+    const int h = r.Height();
+    if (w <= 0 || h <= 0 || w > kMaxPaneWidth || h > kMaxPaneHeight || !m_hWnd) {
+        slot.reset();
+        return;
+    }
+    auto bitmap = std::make_unique<CBitmap>();
+    CClientDC dc(this);
+    if (!bitmap->CreateCompatibleBitmap(&dc, w, h)) {
+        slot.reset();
+        AfxMessageBox("Spectrogram Plot - Insufficient memory available for bitmap image", MB_OK | MB_ICONSTOP);
+        return;
+    }
+    CDC mem;
+    mem.CreateCompatibleDC(&dc);
+    CBitmap* oldNew = mem.SelectObject(bitmap.get());
+    mem.FillSolidRect(0, 0, w, h, PictureBackground());
+    if (slot && slot->GetSafeHandle() && m_keepPicture) {
+        // The time axis keeps its pixel scale (the newest lines stay at the entry edge); the
+        // frequency axis stretches to the new size.
+        BITMAP old{};
+        slot->GetBitmap(&old);
+        const int dw = w - old.bmWidth;
+        const int dh = h - old.bmHeight;
+        CRect to;
+        switch (GetOrientation()) {
+        case 0: to = CRect(dw, 0, old.bmWidth + dw, h); break;
+        case 1: to = CRect(0, 0, old.bmWidth, h); break;
+        case 2: to = CRect(0, dh, w, old.bmHeight + dh); break;
+        default: to = CRect(0, 0, w, old.bmHeight); break;
+        }
+        CDC src;
+        src.CreateCompatibleDC(&dc);
+        CBitmap* oldSrc = src.SelectObject(slot.get());
+        mem.SetStretchBltMode(COLORONCOLOR);
+        mem.StretchBlt(to.left, to.top, to.Width(), to.Height(), &src, 0, 0, old.bmWidth, old.bmHeight, SRCCOPY);
+        src.SelectObject(oldSrc);
+    }
+    mem.SelectObject(oldNew);
+    slot = std::move(bitmap);
+}
+
+void TSpectrogram::CreatePaneBitmaps()
+{
+    CreatePaneBitmap(0);
+    if (PaneCount() == 2)
+        CreatePaneBitmap(1);
+    else
+        m_paneBitmap[1].reset();
+}
+
+void TSpectrogram::ClearPaneImages()
+{
+    for (auto& bitmap : m_paneBitmap) {
+        if (!bitmap || !bitmap->GetSafeHandle())
+            continue;
+        BITMAP info{};
+        bitmap->GetBitmap(&info);
+        CDC mem;
+        mem.CreateCompatibleDC(nullptr);
+        CBitmap* old = mem.SelectObject(bitmap.get());
+        mem.FillSolidRect(0, 0, info.bmWidth, info.bmHeight, PictureBackground());
+        mem.SelectObject(old);
+    }
+    m_sweep = 0;
+}
+
+void TSpectrogram::FinishLayout()
+{
+    if (!m_keepPicture)
+        ClearPaneImages();
+    if (m_sweep >= m_history.Count())
+        m_sweep = 0;
+}
+
+void TSpectrogram::BuildScales()
+{
+    m_frequencyMap.clear();
+    m_frequencyLabels.clear();
+    m_levelTicks.clear();
+    if (!m_settings)
+        return;
+    const WORD amp = m_scaling.AmpScaleType;
+    if (amp == 2)
+        m_levelTicks = history::BuildLogAmplitudeTicks(m_settings->PlotTop, m_settings->PlotRange, PaneRect(0).Height(),
+                                                       m_printing ? 120 : 12);
+    else
+        m_levelTicks = history::BuildAmplitudeScale(amp, m_settings->PlotTop, m_settings->PlotRange, m_plotRect.Height());
+    if (!m_traceA)
+        return;
+    const float low = m_settings->UseFullSpan ? m_traceA->GetLowFrequency() : m_settings->StartFreq;
+    const float high = m_settings->UseFullSpan ? m_traceA->GetHighFrequency() : m_settings->StopFreq;
+    m_frequencyMap = history::BuildFrequencyMap(*m_traceA, FrequencyAxisLength(), low, high, m_scaling.FreqScaleType);
+    m_frequencyLabels = history::BuildFrequencyLabels(m_frequencyMap, low, high, m_scaling.FreqScaleType,
+                                                      FrequencyVertical() ? m_textHeight + 2 : 30);
+}
+
+// ---- Lines ---------------------------------------------------------------------------------
+
+bool TSpectrogram::LineColours(SpectralData* trace, std::vector<COLORREF>& colours)
+{
+    const int n = static_cast<int>(m_colours.size());
+    if (!trace || !m_settings || n == 0 || m_frequencyMap.empty())
+        return false;
+    colours.resize(m_frequencyMap.size());
+    int previousBin = -1;
+    COLORREF previous = 0;
+    for (std::size_t p = 0; p < m_frequencyMap.size(); ++p) {
+        const int bin = m_frequencyMap[p].bin;
+        if (p > 0 && bin == previousBin) {
+            colours[p] = previous;
+            continue;
+        }
+        // The band a pixel covers runs from the previous pixel's bin to its own.
+        const double level = trace->MaxLevel(p == 0 ? -1 : previousBin, bin);
+        const int index = history::ScaleLevel(level, n, n - 1, m_scaling.AmpScaleType, m_settings->PlotTop,
+                                              m_settings->PlotRange);
+        if (index < 0)
+            return false;
+        previous = m_colours[static_cast<std::size_t>(index)];
+        colours[p] = previous;
+        previousBin = bin;
+    }
+    return true;
+}
+
+CPoint TSpectrogram::PicturePoint(int p, int r, int width, int height) const
+{
+    switch (GetOrientation()) {
+    case 0: return CPoint(width - 1 - r, height - 1 - p);
+    case 1: return CPoint(r, height - 1 - p);
+    case 2: return CPoint(p, height - 1 - r);
+    default: return CPoint(p, r);
+    }
+}
+
+void TSpectrogram::PaintNewSpectrum(int pane, SpectralData* trace)
+{
+    CBitmap* bitmap = m_paneBitmap[pane].get();
+    std::vector<COLORREF> colours;
+    if (!bitmap || !bitmap->GetSafeHandle() || !LineColours(trace, colours))
+        return;
+    BITMAP info{};
+    bitmap->GetBitmap(&info);
+    const int w = info.bmWidth;
+    const int h = info.bmHeight;
+    CDC mem;
+    mem.CreateCompatibleDC(nullptr);
+    CBitmap* old = mem.SelectObject(bitmap);
+    int row = m_sweep;
+    if (GetScrollType() == 0) {
+        row = 0;
+        const CRect all(0, 0, w, h);
+        const int t = kThickness;
+        const int dx = GetOrientation() == 0 ? -t : GetOrientation() == 1 ? t : 0;
+        const int dy = GetOrientation() == 2 ? -t : GetOrientation() == 3 ? t : 0;
+        mem.ScrollDC(dx, dy, &all, &all, nullptr, nullptr);
+    }
+    for (std::size_t p = 0; p < colours.size(); ++p)
+        for (int k = 0; k < kThickness; ++k) {
+            const CPoint at = PicturePoint(static_cast<int>(p), row + k, w, h);
+            mem.SetPixelV(at.x, at.y, colours[p]);
+        }
+    mem.SelectObject(old);
+    if (m_hWnd && IsWindowVisible()) {
+        CClientDC dc(this);
+        CDC src;
+        src.CreateCompatibleDC(&dc);
+        CBitmap* was = src.SelectObject(bitmap);
+        const CRect r = PaneRect(pane);
+        dc.BitBlt(r.left, r.top, w, h, &src, 0, 0, SRCCOPY);
+        src.SelectObject(was);
+    }
+}
+
+void TSpectrogram::PaintLineAt(int row, int pane, SpectralData* trace)
+{
+    CBitmap* bitmap = m_paneBitmap[pane].get();
+    std::vector<COLORREF> colours;
+    if (!bitmap || !bitmap->GetSafeHandle() || !LineColours(trace, colours))
+        return;
+    BITMAP info{};
+    bitmap->GetBitmap(&info);
+    CDC mem;
+    mem.CreateCompatibleDC(nullptr);
+    CBitmap* old = mem.SelectObject(bitmap);
+    const CRect r = PaneRect(pane);
+    const bool show = m_hWnd && IsWindowVisible();
+    std::unique_ptr<CClientDC> dc;
+    if (show)
+        dc = std::make_unique<CClientDC>(this);
+    // Drawn on the window too, so that a rebuild shows its progress.
+    for (std::size_t p = 0; p < colours.size(); ++p)
+        for (int k = 0; k < kThickness; ++k) {
+            const CPoint at = PicturePoint(static_cast<int>(p), row + k, info.bmWidth, info.bmHeight);
+            mem.SetPixelV(at.x, at.y, colours[p]);
+            if (dc && at.x >= 0 && at.y >= 0 && at.x < info.bmWidth && at.y < info.bmHeight)
+                dc->SetPixelV(r.left + at.x, r.top + at.y, colours[p]);
+        }
+    mem.SelectObject(old);
+}
+
+void TSpectrogram::AddSpectrum(float time)
+{
+    if (!AcceptLine(time))
+        return;
+    PaintNewSpectrum(0, m_traceA);
+    if (PaneCount() == 2)
+        PaintNewSpectrum(1, m_traceB);
+    // The line is recorded where it was painted; the sweep then moves on.
+    RecordNewLine(time);
+    if (GetScrollType() == 0) {
+        m_sweep = 0;
+    } else {
+        m_sweep += kThickness;
+        if (m_sweep >= m_history.Count() - kThickness)
+            m_sweep = 0;
+    }
+    UpdateTimeStrings();
+}
+
+void TSpectrogram::Rebuild(int line, SpectralData* traceA, SpectralData* traceB)
+{
+    ClearSelection();
+    PaintLineAt(line * kThickness, 0, traceA);
+    if (PaneCount() == 2)
+        PaintLineAt(line * kThickness, 1, traceB);
+    float peak = 0.0f, floor = 0.0f;
+    TakeLevels(traceA, &peak, &floor);
+    m_history.SetLevels(line, peak, floor);
+}
+
+// ---- Coordinates ---------------------------------------------------------------------------
+
+float TSpectrogram::FrequencyAtColumn(int c) const
+{
+    if (!m_traceA || c < 0 || c >= static_cast<int>(m_frequencyMap.size()))
+        return 0.0f;
+    return m_frequencyMap[static_cast<std::size_t>(c)].frequency;
+}
+
+double TSpectrogram::PixelToXValue(int x, int)
+{
+    if (!m_traceA)
+        return 0.0f;
+    switch (GetOrientation()) {
+    case 0: return RowTime(m_plotRect.right - 1 - x);
+    case 1: return RowTime(x - m_plotRect.left);
+    default: return FrequencyAtColumn(x - m_plotRect.left);
+    }
+}
+
+double TSpectrogram::PixelToYValue(int x, int y)
+{
+    const int at = PaneAt(CPoint(x, y));
+    const CRect p = PaneRect(at < 0 ? 0 : at);
+    switch (GetOrientation()) {
+    case 0:
+    case 1: return FrequencyAtColumn(p.bottom - 1 - y);
+    case 2: return RowTime(p.bottom - 1 - y);
+    default: return RowTime(y - p.top);
+    }
+}
+
+std::string TSpectrogram::CursorValuesText() const
+{
+    char text[128];
+    const char* format = FrequencyVertical() ? "Time=\t%5.4f\r\nFreq=\t%5.4f\r\nAmp=\t%5.4f\r\n"
+                                                   : "Freq=\t%5.4f\r\nTime=\t%5.4f\r\nAmp=\t%5.4f\r\n";
+    std::snprintf(text, sizeof text, format, m_cursorX, m_cursorY, m_cursorLevel);
+    return text;
+}
+
+// ---- Selection -----------------------------------------------------------------------------
+
+CRect TSpectrogram::SelectionShape(int pane) const
+{
+    CRect shape;
+    const CRect area = PaneRect(pane);
+    shape.IntersectRect(&m_paneSelection[pane], &area);
+    return shape;
+}
+
+void TSpectrogram::GetSelectedSegment(float& start, float& end)
+{
+    start = 0.0f;
+    end = 0.0f;
+    if (m_selection.IsRectEmpty())
+        return;
+    CRect s = m_selection;
+    s.NormalizeRect();
+    CRect pane = m_plotRect;
+    if (PaneCount() == 2 && !FrequencyVertical())
+        pane = PaneRect(PaneAt(s.TopLeft()) == 1 ? 1 : 0);
+    int startRow = 0, endRow = 0;
+    const bool sweep = GetScrollType() == 1;
+    switch (GetOrientation()) {
+    case 0:
+        startRow = pane.right - 1 - (sweep ? s.right : s.left);
+        endRow = pane.right - 1 - (sweep ? s.left : s.right);
+        break;
+    case 1:
+        startRow = (sweep ? s.left : s.right) - pane.left;
+        endRow = (sweep ? s.right : s.left) - pane.left;
+        break;
+    case 2:
+        startRow = pane.bottom - 1 - (sweep ? s.bottom : s.top);
+        endRow = pane.bottom - 1 - (sweep ? s.top : s.bottom);
+        break;
+    default:
+        startRow = (sweep ? s.top : s.bottom) - pane.top;
+        endRow = (sweep ? s.bottom : s.top) - pane.top;
+        break;
+    }
+    start = RowTime(startRow);
+    end = RowTime(endRow);
+    if (sweep && end < start)
+        AfxMessageBox("Spectrogram View: The selected time segment cannot cross the scroll boundary.  Please "
+                      "reselect the time segment.",
+                      MB_OK | MB_ICONERROR);
+}
+
+// ---- Drawing -------------------------------------------------------------------------------
+
+void TSpectrogram::InvalidateTimeLabels()
+{
+    CRect client;
+    GetClientRect(&client);
+    CRect r;
+    if (FrequencyVertical())
+        r = CRect(m_plotRect.left - m_leftMargin / 2, m_plotRect.bottom, m_plotRect.right + m_leftMargin / 2,
+                  client.bottom);
+    else
+        r = CRect(client.left, m_plotRect.top - m_textHeight / 2, m_plotRect.left, m_plotRect.bottom + m_textHeight / 2);
+    InvalidateRect(&r, FALSE);
+}
+
+void TSpectrogram::DrawVerticalText(CDC* dc, int x, int centreY, const std::string& text)
+{
+    CFont font;
+    font.CreateFont(m_textHeight, 0, 900, 900, FW_NORMAL, 0, 0, 0, ANSI_CHARSET, OUT_DEFAULT_PRECIS,
+                    CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH, "Arial");
+    CFont* old = dc->SelectObject(&font);
+    dc->SetTextAlign(TA_CENTER | TA_TOP);
+    dc->TextOut(x, centreY, text);
+    dc->SelectObject(old);
+}
+
+void TSpectrogram::DrawTitle(CDC* dc, int pane, SpectralData* trace)
+{
+    if (!trace)
+        return;
+    const CRect p = PaneRect(pane);
+    const int y = p.top - m_textHeight - 3;
+    const std::string units = trace->GetUnitsLabel() ? trace->GetUnitsLabel() : "";
+    CRect client;
+    GetClientRect(&client);
+    if (m_scaling.SpectralDensityFlag == 1) {
+        dc->SetTextAlign(TA_LEFT | TA_TOP);
+        dc->TextOut(p.left, y, units);
+        dc->SetTextAlign(TA_RIGHT | TA_TOP);
+        dc->TextOut(p.right, y, m_scaling.SpectralDensityType == 0 ? "PSD: Units^2/Hz" : "PSD: Units/sqrt(Hz)");
+    } else {
+        dc->SetTextAlign(TA_CENTER | TA_TOP);
+        dc->TextOut(client.Width() / 2, y, units);
+    }
+}
+
+void TSpectrogram::DrawTimeAxis(CDC* dc, int pane)
+{
+    if (m_history.Empty())
+        return;
+    const CRect p = PaneRect(pane);
+    CRect client;
+    GetClientRect(&client);
+    const double span = static_cast<double>(m_history.EndTime()) - m_history.StartTime();
+    const char* suffix = "";
+    const double division = history::TimeDivision(span, &suffix);
+    const std::string caption = std::string("Time (sec)") + (span > 0.0 ? suffix : "");
+    const bool horizontal = FrequencyVertical();
+    if (horizontal) {
+        dc->SetTextAlign(TA_CENTER | TA_TOP);
+        dc->TextOut(client.Width() / 2, client.bottom - m_textHeight, caption);
+    } else {
+        DrawVerticalText(dc, 8, p.top + p.Height() / 2, caption);
+    }
+    const int rows = m_history.Count();
+    const int w = horizontal ? p.Width() : p.Height();
+    auto tick = [&](int row) {
+        if (horizontal) {
+            const int x = GetOrientation() == 0 ? p.right - 1 - row : p.left + row;
+            dc->MoveTo(x, p.bottom);
+            dc->LineTo(x, p.bottom + 6);
+        } else {
+            const int y = GetOrientation() == 2 ? p.bottom - 1 - row : p.top + row;
+            dc->MoveTo(p.left - 6, y);
+            dc->LineTo(p.left, y);
+        }
+    };
+    auto label = [&](int row, const char* text) {
+        tick(row);
+        if (horizontal) {
+            const int x = GetOrientation() == 0 ? p.right - 1 - row : p.left + row;
+            dc->SetTextAlign(TA_CENTER | TA_TOP);
+            dc->TextOut(x, p.bottom + 9, text);
+        } else {
+            const int y = GetOrientation() == 2 ? p.bottom - 1 - row : p.top + row;
+            dc->SetTextAlign(TA_RIGHT | TA_TOP);
+            dc->TextOut(p.left - 8, y - m_textHeight / 2, text);
+        }
+    };
+    label(0, m_entryText);
+    label(std::max(w - 1, 0), m_farText);
+    if (span > 0.0 && division > 0.0) {
+        long previous = 0;
+        for (int k = 0; k < std::min(rows, w); ++k) {
+            const long index = static_cast<long>(std::trunc(RowTime(k) / division));
+            if (k > 0 && index != previous)
+                tick(k);
+            previous = index;
+        }
+    }
+}
+
+void TSpectrogram::DrawFrequencyAxis(CDC* dc, int pane)
+{
+    if (!m_traceA || m_frequencyLabels.empty())
+        return;
+    const CRect p = PaneRect(pane);
+    CRect client;
+    GetClientRect(&client);
+    const bool vertical = FrequencyVertical();
+    for (const history::AxisLabel& l : m_frequencyLabels) {
+        if (vertical) {
+            const int y = p.bottom - 1 - l.pixel;
+            dc->MoveTo(p.left - 3, y);
+            dc->LineTo(p.left, y);
+            if (!l.text.empty()) {
+                dc->SetTextAlign(TA_RIGHT | TA_TOP);
+                dc->TextOut(p.left - 4, y - m_textHeight / 2, l.text);
+            }
+        } else {
+            const int x = p.left + l.pixel;
+            dc->MoveTo(x, p.bottom);
+            dc->LineTo(x, p.bottom + 3);
+            if (!l.text.empty()) {
+                dc->SetTextAlign(TA_CENTER | TA_TOP);
+                dc->TextOut(x, p.bottom + 4, l.text);
+            }
+        }
+    }
+    const std::string caption = "Frequency (Hz)";
+    if (vertical) {
+        DrawVerticalText(dc, 8, p.top + p.Height() / 2, caption);
+    } else {
+        dc->SetTextAlign(TA_CENTER | TA_TOP);
+        dc->TextOut(client.Width() / 2, client.bottom - m_textHeight, caption);
+    }
+}
+
+void TSpectrogram::DrawMarkerArrows(CDC* dc, int pane)
+{
+    const CRect p = PaneRect(pane);
+    CPen red(PS_SOLID, 1, RGB(255, 0, 0));
+    CPen* old = dc->SelectObject(&red);
+    for (int m = 0; m < MarkerSettings::kMarkers; ++m) {
+        if (!m_markers.Enabled[m])
+            continue;
+        const int column = ColumnOfFrequency(m_markers.Freq[m]);
+        if (column < 0)
+            continue;
+        if (FrequencyVertical()) {
+            const int y = p.bottom - 1 - column;
+            const int tip = p.left - 2;
+            dc->MoveTo(tip - 6, y - 4);
+            dc->LineTo(tip, y);
+            dc->LineTo(tip - 6, y + 4);
+            dc->MoveTo(tip, y);
+            dc->LineTo(tip - 14, y);
+        } else {
+            const int x = p.left + column;
+            const int tip = p.bottom + 2;
+            dc->MoveTo(x - 4, tip + 6);
+            dc->LineTo(x, tip);
+            dc->LineTo(x + 4, tip + 6);
+            dc->MoveTo(x, tip);
+            dc->LineTo(x, tip + 14);
+        }
+    }
+    dc->SelectObject(old);
+}
+
+void TSpectrogram::DrawLegend(CDC* dc, const RECT& update)
+{
+    if (!m_traceA || m_colours.empty())
+        return;
+    CRect client;
+    GetClientRect(&client);
+    const CRect band(m_plotRect.right + 10, client.top, client.right, client.bottom);
+    CRect meet;
+    CRect u(update);
+    if (!m_printing && !meet.IntersectRect(&u, &band))
+        return;
+    const int x0 = m_plotRect.right + 10;
+    const int height = m_plotRect.Height();
+    const int n = static_cast<int>(m_colours.size());
+    for (int k = 0; k < height; ++k) {
+        const int index = std::min(k * n / std::max(height, 1), n - 1);
+        dc->FillSolidRect(x0, m_plotRect.bottom - 1 - k, 8, 1, m_colours[static_cast<std::size_t>(index)]);
+    }
+    CBrush black(RGB(0, 0, 0));
+    const CRect frame(x0, m_plotRect.top, x0 + 8, m_plotRect.bottom);
+    dc->FrameRect(&frame, &black);
+    dc->SetTextAlign(TA_LEFT | TA_TOP);
+    for (const history::AxisLabel& t : m_levelTicks) {
+        const int y = m_plotRect.top + t.pixel;
+        dc->MoveTo(x0 + 8, y);
+        dc->LineTo(x0 + 10, y);
+        if (!t.text.empty())
+            dc->TextOut(x0 + 12, y - m_textHeight / 2, t.text);
+    }
+    if (const char* label = m_traceA->GetAmplitudeLabel())
+        DrawVerticalText(dc, client.right - m_textHeight - 2, m_plotRect.top + height / 2, label);
+}
+
+void TSpectrogram::DrawImage(CDC* dc, int pane, const RECT& update)
+{
+    CBitmap* bitmap = m_paneBitmap[pane].get();
+    if (!bitmap || !bitmap->GetSafeHandle())
+        return;
+    const CRect p = PaneRect(pane);
+    CRect meet;
+    CRect u(update);
+    if (!m_printing && !meet.IntersectRect(&u, &p))
+        return;
+    BITMAP info{};
+    bitmap->GetBitmap(&info);
+    CDC src;
+    src.CreateCompatibleDC(dc);
+    CBitmap* old = src.SelectObject(bitmap);
+    if (m_printing) {
+        dc->SetStretchBltMode(COLORONCOLOR);
+        dc->StretchBlt(p.left, p.top, p.Width(), p.Height(), &src, 0, 0, info.bmWidth, info.bmHeight, SRCCOPY);
+    } else {
+        dc->BitBlt(p.left, p.top, info.bmWidth, info.bmHeight, &src, 0, 0, SRCCOPY);
+    }
+    src.SelectObject(old);
+}
+
+void TSpectrogram::DrawPlot(CDC* dc, bool full, const RECT& update)
+{
+    TPlotBase::DrawPlot(dc, full, update);
+    if (!m_traceA)
+        return;
+    const int saved = dc->SaveDC();
+    dc->SelectObject(&m_plotFont);
+    dc->SetBkMode(TRANSPARENT);
+    dc->SetTextColor(RGB(0, 0, 0));
+    CPen black(PS_SOLID, 1, RGB(0, 0, 0));
+    dc->SelectObject(&black);
+    DrawLegend(dc, update);
+    if (PaneCount() == 1) {
+        DrawTitle(dc, 0, m_traceA);
+        DrawTimeAxis(dc, 0);
+        DrawFrequencyAxis(dc, 0);
+        DrawMarkerArrows(dc, 0);
+        DrawImage(dc, 0, update);
+    } else {
+        if (FrequencyVertical()) {
+            DrawFrequencyAxis(dc, 0);
+            DrawFrequencyAxis(dc, 1);
+            DrawTimeAxis(dc, 1);
+        } else {
+            DrawTimeAxis(dc, 0);
+            DrawTimeAxis(dc, 1);
+            DrawFrequencyAxis(dc, 1);
+        }
+        DrawMarkerArrows(dc, 0);
+        DrawMarkerArrows(dc, 1);
+        DrawTitle(dc, 0, m_traceA);
+        DrawImage(dc, 0, update);
+        DrawTitle(dc, 1, m_traceB);
+        DrawImage(dc, 1, update);
+    }
+    dc->RestoreDC(saved);
+    if (!m_printing && !m_selection.IsRectEmpty()) {
+        m_drawnSelection[0].SetRectEmpty();
+        m_drawnSelection[1].SetRectEmpty();
+        PaintSelection(dc);
+    }
+    DrawWatermark(dc, m_plotRect, update);
+}
+
+void TSpectrogram::DrawBackground(CDC* dc, bool full, const RECT& update)
+{
+    TPlotBase::DrawBackground(dc, full, update);
+    if (m_printing || !m_settings || !m_settings->ShowToolbar || m_toolStripHeight <= 0)
+        return;
+    const int saved = dc->SaveDC();
+    dc->SelectObject(&m_plotFont);
+    dc->SetBkMode(TRANSPARENT);
+    dc->SetTextColor(GetSysColor(COLOR_BTNTEXT));
+    dc->SetTextAlign(TA_RIGHT | TA_TOP);
+    const int y = m_toolStripHeight / 2 - m_textHeight / 2;
+    dc->TextOut(228 - 3, y, "Plot Top");
+    dc->TextOut(374 - 3, y, m_scaling.AmpScaleType == 2 ? "Plot Bottom:" : "Plot Range:");
+    dc->RestoreDC(saved);
+}
+
+// ---- Annotation ----------------------------------------------------------------------------
+
+void TSpectrogram::AddMeasurementEntries(CMenu& menu) { menu.AppendMenu(MF_STRING, ID_HISTORY_ANNOTATE, "&Annotate"); }
+
+void TSpectrogram::Annotate(CPoint point)
+{
+    const int pane = PaneAt(point);
+    if (pane < 0 || !m_paneBitmap[0] || !m_settings)
+        return;
+    const bool vertical = FrequencyVertical();
+    const float frequency = vertical ? m_cursorY : m_cursorX;
+    const float time = vertical ? m_cursorX : m_cursorY;
+    const int number = ++s_annotations;
+    const std::string texts[4] = {
+        Format("%6.2f Hz", frequency), Format("%6.2f sec", time),
+        Format(m_scaling.AmpScaleType == 1 ? "%6.2f dB" : "%6.2f %%", m_cursorLevel), "#" + std::to_string(number)};
+    CFont font;
+    font.CreateFont(13, 0, 0, 0, FW_NORMAL, 0, 0, 0, ANSI_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS,
+                    DEFAULT_QUALITY, DEFAULT_PITCH, "Arial");
+    auto draw = [&](CDC& dc, int x, int y) {
+        const int saved = dc.SaveDC();
+        CPen pen(PS_SOLID, 1, m_settings->MaxCustomColor);
+        dc.SelectObject(&pen);
+        dc.SelectStockObject(HOLLOW_BRUSH);
+        dc.SelectObject(&font);
+        dc.SetTextColor(m_settings->MaxCustomColor);
+        dc.SetBkMode(TRANSPARENT);
+        dc.Ellipse(x - 10, y - 10, x + 10, y + 10);
+        dc.SetTextAlign(TA_LEFT | TA_TOP);
+        dc.TextOut(x + 13, y - 11, texts[0]);
+        dc.TextOut(x + 13, y - 1, texts[2]);
+        dc.SetTextAlign(TA_RIGHT | TA_TOP);
+        dc.TextOut(x - 13, y - 11, texts[3]);
+        dc.TextOut(x - 13, y - 1, texts[1]);
+        dc.RestoreDC(saved);
+    };
+    {
+        CClientDC dc(this);
+        draw(dc, point.x, point.y);
+    }
+    CBitmap* bitmap = m_paneBitmap[pane].get();
+    if (!bitmap)
+        bitmap = m_paneBitmap[0].get();
+    const CRect r = PaneRect(pane);
+    CDC mem;
+    mem.CreateCompatibleDC(nullptr);
+    CBitmap* old = mem.SelectObject(bitmap);
+    draw(mem, point.x - r.left, point.y - r.top);
+    mem.SelectObject(old);
+}

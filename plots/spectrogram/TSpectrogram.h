@@ -1,11 +1,10 @@
-// The spectrogram of an input or composite channel: a history of spectra drawn as a colour
-// image.
+// The spectrogram of an input or composite channel: one line of coloured pixels per spectrum
+// in an off-screen picture per pane (time along one axis, frequency along the other, level as
+// colour), with its frequency and time axes, colour legend and marker arrows.
 //
-// Provisional: it keeps its records, its bound engines and its own copy of the scaling
-// record, shows or hides its tool strip, and draws the plot's frame and the channel's
-// caption. It keeps no history of spectra yet: its line capacity is 0, so AddSpectrum,
-// Rebuild and SetHistoryLine store nothing and the history times stay 0. Autoscale scales
-// from the history, so without one it leaves the scale as it is.
+// Direction 0..3 turns the picture: time runs horizontally with new lines entering at the
+// right (0) or left (1), or vertically entering at the bottom (2) or top (3). ScrollType 0
+// scrolls the picture by a line per spectrum; 1 writes over it at a sweeping position.
 //
 // Threads: user-interface thread only.
 #pragma once
@@ -14,10 +13,73 @@
 
 class TSpectrogram : public THistoryPlot<SpectrogramPlotSettings> {
 public:
-    TSpectrogram() = default;
+    TSpectrogram();
 
+    // One new spectrum of the bound engines at the given time (seconds).
     void AddSpectrum(float time);
-    // The Direction of the plot settings (0..3).
-    int GetOrientation() const;
+    // The engines' current spectrum drawn as history line `line` (the rebuild road).
     void Rebuild(int line, SpectralData* traceA, SpectralData* traceB);
+    // Direction and ScrollType of the plot settings.
+    int GetOrientation() const;
+    WORD GetScrollType() const;
+    int GetSweepPosition() const { return m_sweep; }
+
+    void GetSelectedSegment(float& start, float& end) override;
+    double PixelToXValue(int x, int y) override;
+    double PixelToYValue(int x, int y) override;
+    bool FrequencyVertical() const override;
+    std::string CursorValuesText() const override;
+
+    void DrawPlot(CDC* dc, bool full, const RECT& update) override;
+    void DrawBackground(CDC* dc, bool full, const RECT& update) override;
+
+    const std::vector<history::FrequencyPixel>& GetFrequencyMap() const { return m_frequencyMap; }
+    const std::vector<history::AxisLabel>& GetFrequencyLabels() const { return m_frequencyLabels; }
+    const std::vector<history::AxisLabel>& GetLevelTicks() const { return m_levelTicks; }
+    // Annotations made since the program started (they number from 1).
+    static int AnnotationCount() { return s_annotations; }
+
+protected:
+    const char* KindName() const override { return "Spectrogram"; }
+    bool IsSurface() const override { return false; }
+    int HistoryRows() const override;
+    void BuildPalette() override;
+    void CreatePaneBitmaps() override;
+    void BuildScales() override;
+    void FinishLayout() override;
+    void PaintNewSpectrum(int pane, SpectralData* trace) override;
+    int NewLineRow() const override { return m_sweep; }
+    bool ScrollsHistory() const override;
+    CRect SelectionShape(int pane) const override;
+    void InvalidateTimeLabels() override;
+    COLORREF PictureBackground() const override;
+    int ColumnOfFrequency(float f) const override { return history::FrequencyToColumn(m_frequencyMap, f); }
+    void AddMeasurementEntries(CMenu& menu) override;
+    void Annotate(CPoint point) override;
+
+    DECLARE_MESSAGE_MAP()
+
+private:
+    int FrequencyAxisLength() const;
+    float FrequencyAtColumn(int c) const;
+    // The colour of each frequency pixel of a line; false when the line is not drawn.
+    bool LineColours(SpectralData* trace, std::vector<COLORREF>& colours);
+    // The client point of frequency pixel p on row r (counted from the entry edge) of a pane.
+    CPoint PicturePoint(int p, int r, int width, int height) const;
+    void CreatePaneBitmap(int pane);
+    void ClearPaneImages();
+    void PaintLineAt(int row, int pane, SpectralData* trace);
+
+    void DrawTitle(CDC* dc, int pane, SpectralData* trace);
+    void DrawTimeAxis(CDC* dc, int pane);
+    void DrawFrequencyAxis(CDC* dc, int pane);
+    void DrawMarkerArrows(CDC* dc, int pane);
+    void DrawLegend(CDC* dc, const RECT& update);
+    void DrawImage(CDC* dc, int pane, const RECT& update);
+    void DrawVerticalText(CDC* dc, int x, int centreY, const std::string& text);
+
+    int m_sweep = 0;
+    std::vector<history::FrequencyPixel> m_frequencyMap;
+    std::vector<history::AxisLabel> m_frequencyLabels;
+    static int s_annotations;
 };

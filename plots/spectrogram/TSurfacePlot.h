@@ -1,11 +1,10 @@
-// The 3-D surface of an input or composite channel: a history of spectra drawn as a
-// waterfall.
+// The 3-D surface of an input or composite channel: the history of spectra as a waterfall.
+// The newest spectrum is a filled outline along the bottom of a pane; every older one sits
+// one pixel further right and three rows higher, partly hidden by the newer ones, so each
+// new spectrum costs one scroll of the pane's picture and one polygon.
 //
-// Provisional: it keeps its records, its bound engines and its own copy of the scaling
-// record, shows or hides its tool strip, and draws the plot's frame and the channel's
-// caption. It keeps no history of spectra yet: its line capacity is 0, so AddSpectrum,
-// Rebuild and SetHistoryLine store nothing and the history times stay 0. Autoscale scales
-// from the history, so without one it leaves the scale as it is.
+// ColorMode 0 colours the outline by height on the spectrum scale, 1 draws it in LineColor
+// on BackgroundColor, 2 uses the custom scale, 3 the grey scale on white.
 //
 // Threads: user-interface thread only.
 #pragma once
@@ -14,9 +13,60 @@
 
 class TSurfacePlot : public THistoryPlot<SurfacePlotSettings> {
 public:
-    TSurfacePlot() = default;
+    TSurfacePlot();
 
+    // One new spectrum of the bound engines at the given time (seconds).
     virtual void AddSpectrum(float time);
-    // Appends the engine's current spectrum as the next history line.
+    // The engines' current spectrum drawn as the newest line in front of the waterfall.
     void Rebuild(SpectralData* traceA, SpectralData* traceB);
+
+    void GetSelectedSegment(float& start, float& end) override;
+    double PixelToXValue(int x, int y) override;
+    double PixelToYValue(int x, int y) override;
+    bool FrequencyVertical() const override { return false; }
+    std::string CursorValuesText() const override;
+    COLORREF GetBackgroundColor() const { return PictureBackground(); }
+    COLORREF GetOutlineColor() const;
+
+    void DrawPlot(CDC* dc, bool full, const RECT& update) override;
+    void DrawBackground(CDC* dc, bool full, const RECT& update) override;
+
+    const std::vector<history::FrequencyPixel>& GetFrequencyMap() const { return m_frequencyMap; }
+    const std::vector<POINT>& GetOutline() const { return m_outline; }
+    bool HasPolygonBuffer() const { return m_polygonCapacity > 0; }
+
+protected:
+    const char* KindName() const override { return "3-D Surface"; }
+    bool IsSurface() const override { return true; }
+    int HistoryRows() const override { return std::max<int>(PaneRect(0).Height(), 0); }
+    void BuildPalette() override;
+    void CreatePaneBitmaps() override;
+    void BuildScales() override;
+    void FinishLayout() override;
+    void PaintNewSpectrum(int pane, SpectralData* trace) override;
+    CRect SelectionShape(int pane) const override;
+    void InvalidateTimeLabels() override;
+    COLORREF PictureBackground() const override;
+    bool LooksPastBackground() const override { return true; }
+    bool ShowsLevelBox() const override;
+    int ColumnOfFrequency(float f) const override { return history::FrequencyToColumn(m_frequencyMap, f); }
+
+    DECLARE_MESSAGE_MAP()
+
+private:
+    // Height in pixels of a level in a pane whose spectra may rise `most` pixels; -1 when the
+    // scale has no span.
+    int LevelHeight(double level, int most);
+    float FrequencyAtColumn(int c) const;
+    void DrawTimeAxis(CDC* dc, int pane);
+    void DrawFrequencyAxis(CDC* dc, int pane);
+    void DrawMarkerArrows(CDC* dc, int pane);
+    void DrawTitle(CDC* dc, int pane, SpectralData* trace);
+    void DrawImage(CDC* dc, int pane, const RECT& update);
+    void DrawVerticalText(CDC* dc, int x, int centreY, const std::string& text);
+
+    std::vector<history::FrequencyPixel> m_frequencyMap;
+    std::vector<history::AxisLabel> m_frequencyLabels;
+    std::vector<POINT> m_outline;
+    int m_polygonCapacity = 0;
 };

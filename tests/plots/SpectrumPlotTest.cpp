@@ -1,13 +1,9 @@
-// Spectrum, spectrogram and surface windows: bindings, autoscale of the spectrum from its
-// engine's levels, and the history they do not keep yet.
+// Spectrum windows: bindings and autoscale of the spectrum from its engine's levels.
 #include "PlotTestSupport.h"
 
-#include "records/SpectrogramPlotSettings.h"
+#include "records/MarkerSettings.h"
 #include "records/SpectrumPlotSettings.h"
-#include "records/SurfacePlotSettings.h"
 #include "dsp/SpectralTestSupport.h"
-#include "plots/spectrogram/TSpectrogram.h"
-#include "plots/spectrogram/TSurfacePlot.h"
 #include "plots/spectrum/TSpectraPlot.h"
 
 #include <cmath>
@@ -106,45 +102,4 @@ TEST_F(SpectrumWindows, BindingsUnitsAndToolStrip)
     EXPECT_EQ(p->GetToolStripHeight(), 0);
     EXPECT_FALSE(p->CanCut());
     EXPECT_FALSE(p->CanPlayOrFilter());
-}
-
-TEST_F(SpectrumWindows, SpectrogramAndSurfaceKeepTheirBindingsAndNoHistoryYet)
-{
-    SpectrogramPlotSettings gs;
-    SurfacePlotSettings ss;
-    SpectralData a(&processing, &scaling, false);
-    CRect r(0, 0, 400, 300);
-    auto* g = new TSpectrogram;
-    ASSERT_TRUE(g->Create("Spectrogram - Crown", kStyle, &r, processing, scaling, markers, &gs, &a, 0, 3, 0));
-    auto* s = new TSurfacePlot;
-    ASSERT_TRUE(s->Create("Composite 3-D Surface Channel B", kStyle, &r, processing, scaling, markers, &ss, &a, 0, 1, 1));
-    EXPECT_EQ(g->GetTraceA(), &a);
-    EXPECT_EQ(g->GetChannel(), 3);
-    EXPECT_FALSE(g->IsComposite());
-    EXPECT_TRUE(s->IsComposite());
-
-    ChannelScalingSettings other = Scaling(0);
-    g->SetScalingSettings(other);
-    EXPECT_EQ(g->GetScalingSettings().AmpScaleType, 0);
-
-    // Nothing is recorded, and nothing pretends to be.
-    g->AddSpectrum(1.5f);
-    g->SetHistoryLine(0, 2.0f);
-    g->Rebuild(0, &a, nullptr);
-    s->Rebuild(&a, nullptr);
-    EXPECT_LE(g->GetLineCapacity(), 0);
-    EXPECT_LE(s->GetLineCapacity(), 0);
-    EXPECT_EQ(g->GetHistoryStartTime(), 0.0f);
-    EXPECT_EQ(g->GetHistoryEndTime(), 0.0f);
-    float t0 = 0, t1 = 0;
-    g->GetSelectedSegment(t0, t1);
-    EXPECT_EQ(t1, 0.0f);
-    EXPECT_FALSE(g->CanCut());
-
-    gs.Direction = 1;
-    EXPECT_EQ(g->GetOrientation(), 1);
-    g->ShowToolbar(false);
-    EXPECT_EQ(gs.ShowToolbar, 0);
-    s->ShowToolbar(false);
-    EXPECT_EQ(ss.ShowToolbar, 0);
 }

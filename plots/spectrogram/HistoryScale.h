@@ -1,0 +1,91 @@
+// The numeric rules the spectrogram and 3-D surface windows share: the colour scale, level to
+// colour index or height, the pixel-to-bin map of the frequency axis, the frequency and level
+// labels, the time-axis division and the autoscale rule. Plain functions of their arguments,
+// so that they are checked without a window.
+#pragma once
+
+#include "platform/core/WinTypes.h"
+
+#include <string>
+#include <vector>
+
+class SpectralData;
+
+namespace history {
+
+constexpr int kColours = 200;
+constexpr float kNoLevel = -999.9f;
+
+// The 200 colours of a scale: 0 spectrum (black, blue, cyan, green, yellow, red), 1 grey
+// (white to black), 2 custom (low colour to high colour).
+std::vector<COLORREF> BuildColourScale(WORD scheme, COLORREF low, COLORREF high);
+// The scale as a display shows it: each colour replaced by the nearest the device has, and a
+// colour equal to the one kept before it dropped.
+template <class NearestFn> std::vector<COLORREF> KeepDistinctColours(const std::vector<COLORREF>& colours, NearestFn nearest)
+{
+    std::vector<COLORREF> kept;
+    for (COLORREF c : colours) {
+        const COLORREF n = nearest(c);
+        if (kept.empty() || kept.back() != n)
+            kept.push_back(n);
+    }
+    return kept;
+}
+
+// A level on a scale of n steps by the amplitude scale type (0 linear, 1 dB, 2 logarithmic of
+// a linear quantity), truncated and clamped to 0..maxIndex; -1 when the logarithmic scale has
+// no span (nothing is drawn). A linear top of 0 or below becomes 1.0 in `top` first.
+int ScaleLevel(double level, int n, int maxIndex, WORD ampType, float& top, float range);
+// The level that colour index i of n stands for; -999.0 for an unknown scale type.
+float IndexToLevel(int i, int n, WORD ampType, float top, float range);
+// Top and bottom of a logarithmic scale as drawn: top 10 when not positive, bottom 1e-6 when
+// not positive or not under the top; and their decibel values (0 for a value not positive).
+struct LogScale {
+    float top, bottom;
+    double lt, lb;
+};
+LogScale LogScaleOf(float top, float range);
+
+// The band a window shows: Start..Stop of its settings, or the engine's whole range; raised
+// and lowered to the engine's range; the whole range when nothing is left.
+void DisplayedBand(const SpectralData& engine, bool fullSpan, float startHz, float stopHz, float* low, float* high);
+
+// One pixel of the frequency axis: the bin it reads up to and its frequency.
+struct FrequencyPixel {
+    int bin;
+    float frequency;
+};
+// `count` pixels from low to high, linear (freqScale 0) or logarithmic (1, 2; the last
+// pixel's bin raised by one).
+std::vector<FrequencyPixel> BuildFrequencyMap(const SpectralData& engine, int count, float low, float high,
+                                              WORD freqScale);
+// The first pixel c with map[c] <= f <= map[c + 1]; -999 when none.
+int FrequencyToColumn(const std::vector<FrequencyPixel>& map, float f);
+
+struct AxisLabel {
+    int pixel;
+    std::string text;
+};
+// Frequency ticks at whole hertz between low and high, thinned from the highest down so that
+// no two kept labels are closer than `spacing` pixels (a thinned label is blank).
+std::vector<AxisLabel> BuildFrequencyLabels(const std::vector<FrequencyPixel>& map, float low, float high,
+                                            WORD freqScale, int spacing);
+// Level ticks of a linear (0) or dB (1) scale over `height` pixels from the top.
+std::vector<AxisLabel> BuildAmplitudeScale(WORD ampType, float top, float range, int height);
+// Decade ticks of a logarithmic scale (2) over `height` pixels; labels closer than
+// `spacing` pixels to the last kept one are blanked.
+std::vector<AxisLabel> BuildLogAmplitudeTicks(float top, float range, int height, int spacing);
+// The text of a level tick: as few decimals as the value needs, at most six.
+std::string FormatTick(double value);
+
+// Seconds per division of a time axis spanning `span` seconds, with the caption's suffix.
+double TimeDivision(double span, const char** suffix);
+
+// The new top and range of a level scale from the highest peak and lowest floor of a
+// history; false when the history gives no usable span (nothing changes).
+bool Autoscale(WORD ampType, float maxLevel, float minLevel, float* top, float* range);
+
+// Step and decimals of the Plot Top spinner in linear mode for a typed value.
+void LinearTopStep(double value, float* step, int* decimals);
+
+} // namespace history

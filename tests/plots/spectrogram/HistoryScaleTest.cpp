@@ -1,0 +1,127 @@
+// The rules the spectrogram and surface share, checked against hand-worked values: the colour
+// scales at their ends, level to colour index, autoscale, the line history's capacity and
+// times.
+#include "plots/spectrogram/HistoryScale.h"
+#include "plots/spectrogram/TLineHistory.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+constexpr COLORREF Rgb(int r, int g, int b) { return static_cast<COLORREF>(r | (g << 8) | (b << 16)); }
+} // namespace
+
+TEST(HistoryColours, SpectrumAndGreyScalesAtTheirEndsAndSeams)
+{
+    const auto spectrum = history::BuildColourScale(0, 0, 0);
+    ASSERT_EQ(spectrum.size(), 200u);
+    EXPECT_EQ(spectrum[0], Rgb(0, 0, 0));
+    EXPECT_EQ(spectrum[39], Rgb(0, 0, 249));
+    EXPECT_EQ(spectrum[40], Rgb(0, 0, 255));
+    EXPECT_EQ(spectrum[80], Rgb(0, 255, 255));
+    EXPECT_EQ(spectrum[199], Rgb(255, 5, 0));
+    const auto grey = history::BuildColourScale(1, 0, 0);
+    EXPECT_EQ(grey[0], Rgb(255, 255, 255));
+    EXPECT_EQ(grey[199], Rgb(0, 0, 0));
+    // Yellow to red: every step differs, so a true-colour display keeps all 200.
+    const auto custom = history::BuildColourScale(2, Rgb(255, 255, 0), Rgb(255, 0, 0));
+    EXPECT_EQ(custom[0], Rgb(255, 255, 0));
+    EXPECT_EQ(history::KeepDistinctColours(custom, [](COLORREF c) { return c; }).size(), 200u);
+    // One colour for both ends leaves a scale of one colour.
+    const auto flat = history::BuildColourScale(2, Rgb(9, 9, 9), Rgb(9, 9, 9));
+    EXPECT_EQ(history::KeepDistinctColours(flat, [](COLORREF c) { return c; }).size(), 1u);
+}
+
+TEST(HistoryColours, LevelToIndexByScaleType)
+{
+    float top = -55.0f;
+    EXPECT_EQ(history::ScaleLevel(-100.0, 200, 199, 1, top, 45.0f), 0);
+    EXPECT_EQ(history::ScaleLevel(-55.0, 200, 199, 1, top, 45.0f), 199);
+    EXPECT_EQ(history::ScaleLevel(-77.5, 200, 199, 1, top, 45.0f), 100);
+    EXPECT_EQ(history::ScaleLevel(-999.9, 200, 199, 1, top, 45.0f), 0);
+    // Linear: a top of 0 becomes 1.0 in the settings.
+    float linearTop = 0.0f;
+    EXPECT_EQ(history::ScaleLevel(0.5, 200, 199, 0, linearTop, 0.0f), 100);
+    EXPECT_EQ(linearTop, 1.0f);
+    // Logarithmic over 1e-4..1 (40 dB): 0.01 is halfway.
+    float logTop = 1.0f;
+    EXPECT_EQ(history::ScaleLevel(0.01, 200, 199, 2, logTop, 1e-4f), 100);
+    // A logarithmic scale without span draws nothing.
+    float tiny = 1e-7f;
+    EXPECT_EQ(history::ScaleLevel(0.5, 200, 199, 2, tiny, 1.0f), -1);
+    // Index back to level: the dB scale's bottom and middle.
+    EXPECT_FLOAT_EQ(history::IndexToLevel(0, 200, 1, -55.0f, 45.0f), -100.0f);
+    EXPECT_FLOAT_EQ(history::IndexToLevel(100, 200, 1, -55.0f, 45.0f), -77.5f);
+}
+
+TEST(HistoryAutoscale, WorkedExamples)
+{
+    float top = -55.0f, range = 45.0f;
+    ASSERT_TRUE(history::Autoscale(1, -31.0f, -72.4f, &top, &range));
+    EXPECT_FLOAT_EQ(top, -30.0f);
+    EXPECT_FLOAT_EQ(range, 50.0f);
+    // Less than about a dB of span: the range falls back to 10.
+    ASSERT_TRUE(history::Autoscale(1, -31.0f, -31.5f, &top, &range));
+    EXPECT_FLOAT_EQ(range, 10.0f);
+    // A flat history changes nothing.
+    EXPECT_FALSE(history::Autoscale(1, -40.0f, -40.0f, &top, &range));
+    float linear = 5.0f, unused = 7.0f;
+    ASSERT_TRUE(history::Autoscale(0, 0.0372f, 0.0f, &linear, &unused));
+    EXPECT_NEAR(linear, 0.1f, 1e-6);
+    EXPECT_FLOAT_EQ(unused, 7.0f);
+    float logTop = 1.0f, bottom = 1e-6f;
+    ASSERT_TRUE(history::Autoscale(2, 0.5f, 0.00002f, &logTop, &bottom));
+    EXPECT_NEAR(bottom, 0.0001f, 1e-9);
+    EXPECT_FLOAT_EQ(logTop, 1.0f);
+}
+
+TEST(HistoryScales, FrequencyLabelsAndLevelTicks)
+{
+    // A 400..1200 Hz linear axis over 800 pixels (one per Hz) gets labels every 200 Hz.
+    std::vector<history::FrequencyPixel> map;
+    for (int p = 0; p < 800; ++p)
+        map.push_back({p, 400.0f + p});
+    const auto labels = history::BuildFrequencyLabels(map, 400.0f, 1200.0f, 0, 30);
+    ASSERT_EQ(labels.size(), 4u);
+    EXPECT_EQ(labels[0].pixel, 0);
+    EXPECT_EQ(labels[0].text, "400");
+    EXPECT_EQ(labels[3].text, "1.0k");
+    // dB: 45 dB over 300 pixels in 5 dB steps from the top down.
+    const auto ticks = history::BuildAmplitudeScale(1, -55.0f, 45.0f, 300);
+    ASSERT_EQ(ticks.size(), 10u);
+    EXPECT_EQ(ticks.front().text, "-55");
+    EXPECT_EQ(ticks.back().pixel, 300);
+    EXPECT_EQ(ticks.back().text, "-100");
+    const char* suffix = nullptr;
+    EXPECT_DOUBLE_EQ(history::TimeDivision(15.0, &suffix), 1.0);
+    EXPECT_STREQ(suffix, " (1 sec/div)");
+}
+
+TEST(LineHistory, CapacityTimesAndLinesOutsideIt)
+{
+    TLineHistory h(2);
+    h.Resize(600);
+    EXPECT_EQ(h.LineCapacity(), 301);
+    h.SetLine(300, 9.0f); // beyond the last row: ignored
+    EXPECT_EQ(h.EndTime(), 0.0f);
+    // Per block, newest first: a history not yet full starts at 0.
+    h.Record(1.0f, 0, true, -20.0f, -80.0f);
+    h.Record(2.0f, 0, true, -10.0f, -90.0f);
+    EXPECT_EQ(h.StartTime(), 0.0f);
+    EXPECT_EQ(h.EndTime(), 2.0f);
+    EXPECT_EQ(h.RowTime(0), 2.0f);
+    EXPECT_EQ(h.RowTime(1), 2.0f);
+    EXPECT_EQ(h.RowTime(2), 1.0f);
+    EXPECT_EQ(h.Row(1).tag, 1u);
+    // Rows never written do not count as levels of 0.
+    float peak = 0, floor = 0;
+    h.LevelExtent(&peak, &floor);
+    EXPECT_EQ(peak, -10.0f);
+    EXPECT_EQ(floor, -90.0f);
+    // A resize keeps the rows that still fit.
+    h.Resize(3);
+    EXPECT_EQ(h.RowTime(2), 1.0f);
+    EXPECT_EQ(h.RowTime(99), 1.0f); // clamped to the last row
+    h.Clear();
+    EXPECT_EQ(h.EndTime(), 0.0f);
+    EXPECT_EQ(h.RowTime(0), 0.0f);
+}

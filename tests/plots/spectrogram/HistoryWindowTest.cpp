@@ -1,0 +1,501 @@
+// The spectrogram and 3-D surface windows headless: where a new line lands in each direction,
+// the interval throttle, the waterfall's geometry, selections turned into times, the level
+// edits, autoscale and the resize timer, and what the windows ask of their frame.
+//
+// With DURNEX_SCREENSHOT_DIR set, the windows of every direction and colour mode are saved
+// there as PNG files to be looked at.
+#include "records/AppMessages.h"
+#include "records/MarkerSettings.h"
+#include "records/SpectrogramPlotSettings.h"
+#include "records/SurfacePlotSettings.h"
+#include "dsp/SpectralTestSupport.h"
+#include "plots/spectrogram/TSpectrogram.h"
+#include "plots/spectrogram/TSurfacePlot.h"
+#include "platform/core/GlobalMemory.h"
+#include "platform/ui/Clipboard.h"
+#include "platform/ui/Menu.h"
+#include "platform/ui/Surface.h"
+#include "support/MdiFrameFixture.h"
+
+#include <QImage>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <thread>
+#include <vector>
+
+using namespace spectral_test;
+
+namespace {
+
+// A frame that records the windows' requests.
+class SegmentFrame : public CMDIFrameWnd {
+public:
+    std::vector<WPARAM> codes;
+    std::vector<PlotSegmentRequest> requests;
+    LRESULT OnPlotSegment(WPARAM code, LPARAM lParam)
+    {
+        codes.push_back(code);
+        requests.push_back(*reinterpret_cast<const PlotSegmentRequest*>(lParam));
+        return 1;
+    }
+    LRESULT OnPlotClosing(WPARAM, LPARAM lParam)
+    {
+        reinterpret_cast<CWnd*>(lParam)->DestroyWindow();
+        return 1;
+    }
+    DECLARE_MESSAGE_MAP()
+};
+
+BEGIN_MESSAGE_MAP(SegmentFrame, CMDIFrameWnd)
+    ON_MESSAGE(WM_PLOT_SEGMENT, &SegmentFrame::OnPlotSegment)
+    ON_MESSAGE(WM_PLOT_CLOSING, &SegmentFrame::OnPlotClosing)
+END_MESSAGE_MAP()
+
+std::string Format(const char* format, double v)
+{
+    char text[64];
+    std::snprintf(text, sizeof text, format, v);
+    return text;
+}
+
+constexpr DWORD kStyle = WS_CHILD | WS_VISIBLE | WS_OVERLAPPEDWINDOW;
+constexpr int kRate = 8000;
+constexpr int kFft = 1024;
+
+class HistoryWindows : public MdiFrameTest<SegmentFrame, 1000, 800> {
+protected:
+    void SetUp() override
+    {
+        MdiFrameTest::SetUp();
+        engine = std::make_unique<SpectralData>(&processing, &scaling, false);
+        quiet = std::make_unique<SpectralData>(&processing, &scaling, false);
+        // A tone of 1000 Hz at half of full scale; the quiet engine barely anything.
+        FeedBlock(*engine, window, {{1000.0 * kFft / kRate, 0.5}});
+        engine->Average(false);
+        FeedBlock(*quiet, window, {{1000.0 * kFft / kRate, 1e-6}});
+        quiet->Average(false);
+        spectrogram.StartFreq = 0.0f;
+        spectrogram.StopFreq = 4000.0f;
+        spectrogram.PlotTop = 50.0f;
+        spectrogram.PlotRange = 150.0f;
+        surface.StartFreq = 0.0f;
+        surface.StopFreq = 4000.0f;
+        surface.PlotTop = 50.0f;
+        surface.PlotRange = 150.0f;
+    }
+    TSpectrogram* OpenSpectrogram(int composite = 0)
+    {
+        auto* p = new TSpectrogram;
+        CRect r(0, 0, 640, 480);
+        EXPECT_TRUE(p->Create("Spectrogram - Crown", kStyle, &r, processing, scaling, markers, &spectrogram,
+                              engine.get(), 0, 0, composite));
+        AfxPumpMessages();
+        return p;
+    }
+    TSurfacePlot* OpenSurface()
+    {
+        auto* p = new TSurfacePlot;
+        CRect r(0, 0, 640, 480);
+        EXPECT_TRUE(p->Create("3-D Surface - Crown", kStyle, &r, processing, scaling, markers, &surface, engine.get(),
+                              0, 0, 0));
+        AfxPumpMessages();
+        return p;
+    }
+    static COLORREF Pixel(CBitmap* bitmap, int x, int y)
+    {
+        CDC mem;
+        mem.CreateCompatibleDC(nullptr);
+        CBitmap* old = mem.SelectObject(bitmap);
+        const COLORREF c = mem.GetPixel(x, y);
+        mem.SelectObject(old);
+        return c;
+    }
+    static void Save(CWnd* wnd, const std::string& name)
+    {
+        const char* dir = std::getenv("DURNEX_SCREENSHOT_DIR");
+        if (!dir || !*dir)
+            return;
+        wnd->Invalidate();
+        wnd->UpdateWindow();
+        AfxPumpMessages();
+        wnd->GetSurface()->Image().save(QString::fromStdString(std::string(dir) + "/" + name + ".png"));
+    }
+
+    ChannelProcessingSettings processing = Processing(kRate, kFft);
+    ChannelScalingSettings scaling = Scaling(1);
+    MarkerSettings markers;
+    SpectrogramPlotSettings spectrogram;
+    SurfacePlotSettings surface;
+    TSmoothing window{kFft, TSmoothing::kHanning, 2};
+    std::unique_ptr<SpectralData> engine;
+    std::unique_ptr<SpectralData> quiet;
+};
+
+} // namespace
+
+TEST_F(HistoryWindows, NewLinesEnterAtTheEdgeOfTheirDirectionWithTheToneAtItsFrequency)
+{
+    for (WORD direction = 0; direction < 4; ++direction) {
+        spectrogram.Direction = direction;
+        TSpectrogram* p = OpenSpectrogram();
+        ASSERT_NE(p->GetPaneBitmap(0), nullptr);
+        for (int i = 1; i <= 40; ++i) {
+            p->SetData(i % 8 == 0 ? engine.get() : quiet.get(), nullptr);
+            p->AddSpectrum(0.1f * i);
+        }
+        BITMAP b{};
+        p->GetPaneBitmap(0)->GetBitmap(&b);
+        const int column = history::FrequencyToColumn(p->GetFrequencyMap(), 1000.0f);
+        ASSERT_GE(column, 0);
+        // The newest line (row 0, a tone) sits at the entry edge; the tone is the brightest.
+        auto at = [&](int p0, int row) {
+            switch (direction) {
+            case 0: return CPoint(b.bmWidth - 1 - row, b.bmHeight - 1 - p0);
+            case 1: return CPoint(row, b.bmHeight - 1 - p0);
+            case 2: return CPoint(p0, b.bmHeight - 1 - row);
+            default: return CPoint(p0, row);
+            }
+        };
+        const auto& colours = p->GetColours();
+        const CPoint tone = at(column, 0);
+        const CPoint beside = at(column + 40, 0);
+        const CPoint older = at(column, 4); // row 4..5: a quiet line
+        auto index = [&](CPoint q) {
+            const COLORREF c = Pixel(p->GetPaneBitmap(0), q.x, q.y);
+            return static_cast<int>(std::find(colours.begin(), colours.end(), c) - colours.begin());
+        };
+        EXPECT_GT(index(tone), index(beside) + 40) << "direction " << direction;
+        EXPECT_GT(index(tone), index(older) + 40) << "direction " << direction;
+        // Every 8th line of 2 rows had the tone: row 16 does too.
+        EXPECT_EQ(index(at(column, 16)), index(tone)) << "direction " << direction;
+        EXPECT_FLOAT_EQ(p->GetHistory().RowTime(0), 4.0f);
+        EXPECT_STREQ(p->GetEntryEdgeText(), "00:00:04.00");
+        Save(p, "spectrogram_direction_" + std::to_string(direction));
+        p->DestroyWindow();
+        AfxPumpMessages();
+    }
+}
+
+TEST_F(HistoryWindows, ScreenshotsOfColourModes)
+{
+    for (WORD mode = 0; mode < 3; ++mode) {
+        spectrogram.ColorMode = mode;
+        spectrogram.Direction = 0;
+        TSpectrogram* p = OpenSpectrogram();
+        for (int i = 1; i <= 100; ++i) {
+            FeedBlock(*engine, window, {{(500.0 + 25.0 * i) * kFft / kRate, 0.3}}, 0.001, nullptr);
+            engine->Average(false);
+            p->AddSpectrum(0.05f * i);
+        }
+        EXPECT_EQ(p->GetColours().size(), 200u);
+        Save(p, "spectrogram_mode_" + std::to_string(mode));
+        p->DestroyWindow();
+        AfxPumpMessages();
+    }
+    for (WORD mode = 0; mode < 4; ++mode) {
+        surface.ColorMode = mode;
+        TSurfacePlot* s = OpenSurface();
+        for (int i = 1; i <= 100; ++i) {
+            FeedBlock(*engine, window, {{(500.0 + 25.0 * i) * kFft / kRate, 0.3}}, 0.001, nullptr);
+            engine->Average(false);
+            s->AddSpectrum(0.05f * i);
+        }
+        Save(s, "surface_mode_" + std::to_string(mode));
+        s->DestroyWindow();
+        AfxPumpMessages();
+    }
+}
+
+TEST_F(HistoryWindows, IntervalThrottleDropsSpectraUntilTheIntervalHasPassed)
+{
+    spectrogram.IntervalFlag = 1;
+    spectrogram.IntervalSecs = 2.0f;
+    TSpectrogram* p = OpenSpectrogram();
+    std::vector<float> drawn;
+    for (float t : {0.5f, 1.0f, 1.5f, 2.0f, 3.0f, 4.0f, 0.2f}) {
+        const float before = p->GetHistory().RowTime(0);
+        p->AddSpectrum(t);
+        if (p->GetHistory().RowTime(0) != before)
+            drawn.push_back(t);
+    }
+    EXPECT_EQ(drawn, (std::vector<float>{2.0f, 4.0f}));
+    // The 0.2 s spectrum reset the throttle: the next one at 2.2 s is drawn.
+    p->AddSpectrum(2.2f);
+    EXPECT_FLOAT_EQ(p->GetHistory().RowTime(0), 2.2f);
+}
+
+TEST_F(HistoryWindows, SweepModeWritesOverTheOldestLineAndWraps)
+{
+    spectrogram.ScrollType = 1;
+    spectrogram.Direction = 3;
+    TSpectrogram* p = OpenSpectrogram();
+    const int count = p->GetHistory().Count();
+    std::vector<int> positions;
+    for (int i = 0; i < count / 2 + 2; ++i) {
+        positions.push_back(p->GetSweepPosition());
+        p->AddSpectrum(1.0f + i);
+    }
+    EXPECT_EQ(positions[0], 0);
+    EXPECT_EQ(positions[1], 2);
+    // It wraps once it reaches count - thickness.
+    const auto wrap = std::find(positions.begin() + 1, positions.end(), 0);
+    ASSERT_NE(wrap, positions.end());
+    EXPECT_EQ(*(wrap - 1), ((count - 2 - 1) / 2) * 2);
+    // Each line's time sits where it was painted: row 2 holds the last spectrum swept there.
+    const auto last = std::find(positions.rbegin(), positions.rend(), 2);
+    ASSERT_NE(last, positions.rend());
+    EXPECT_FLOAT_EQ(p->GetHistory().RowTime(2), 1.0f + static_cast<float>(positions.rend() - last - 1));
+}
+
+TEST_F(HistoryWindows, SelectionBecomesTheTimesOfItsEdgeRows)
+{
+    spectrogram.Direction = 1;
+    TSpectrogram* p = OpenSpectrogram();
+    // Line 0 is the newest.
+    for (int line = 0; line < p->GetLineCapacity(); ++line)
+        p->SetHistoryLine(line, 100.0f - 0.1f * line);
+    const CRect area = p->GetPlotRect();
+    // Dragged from x = left + 100 back to left + 20.
+    p->SendMessage(WM_COMMAND, IDC_HISTORY_SELECT, 0);
+    EXPECT_TRUE(p->IsSelectMode());
+    p->SendMessage(WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(area.left + 100, area.top + 10));
+    p->SendMessage(WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(area.left + 20, area.top + 20));
+    p->SendMessage(WM_LBUTTONUP, 0, MAKELPARAM(area.left + 20, area.top + 20));
+    EXPECT_FALSE(p->IsSelectMode());
+    float start = 0, end = 0;
+    p->GetSelectedSegment(start, end);
+    EXPECT_FLOAT_EQ(start, p->GetHistory().RowTime(100));
+    EXPECT_FLOAT_EQ(end, p->GetHistory().RowTime(20));
+    EXPECT_TRUE(p->CanPlayOrFilter());
+    EXPECT_FALSE(p->GetToolButton(IDC_HISTORY_PLAY)->IsDisabled());
+    // The picture under the selection is shown inverted.
+    EXPECT_FALSE(p->GetPaneSelection(0).IsRectEmpty());
+    // Average Spectrum hands the frame the channel and the two times.
+    p->SendMessage(WM_COMMAND, ID_HISTORY_AVERAGE, 0);
+    ASSERT_FALSE(frame->codes.empty());
+    EXPECT_EQ(frame->codes.back(), static_cast<WPARAM>(ID_HISTORY_AVERAGE));
+    EXPECT_FLOAT_EQ(frame->requests.back().Start, start);
+    EXPECT_FLOAT_EQ(frame->requests.back().End, end);
+    // Toggling select mode on and off leaves play and filter disabled.
+    p->SendMessage(WM_COMMAND, IDC_HISTORY_SELECT, 0);
+    p->SendMessage(WM_COMMAND, IDC_HISTORY_SELECT, 0);
+    EXPECT_TRUE(p->GetToolButton(IDC_HISTORY_PLAY)->IsDisabled());
+    EXPECT_TRUE(p->GetToolButton(IDC_HISTORY_FILTER)->IsDisabled());
+    p->GetSelectedSegment(start, end);
+    EXPECT_EQ(start, 0.0f);
+    EXPECT_EQ(end, 0.0f);
+}
+
+TEST_F(HistoryWindows, CompositeSelectionKeepsPlayAndFilterOff)
+{
+    TSpectrogram* p = OpenSpectrogram(1);
+    p->SelectAll();
+    EXPECT_TRUE(p->CanPlayOrFilter());
+    EXPECT_TRUE(p->GetToolButton(IDC_HISTORY_PLAY)->IsDisabled());
+    p->OnPlaySegment();
+    EXPECT_TRUE(frame->codes.empty());
+}
+
+TEST_F(HistoryWindows, LevelEditsFollowTheAmplitudeScale)
+{
+    TSpectrogram* p = OpenSpectrogram();
+    p->GetRangeEdit()->SetWindowText("0.5");
+    EXPECT_FLOAT_EQ(spectrogram.PlotRange, 1.0f);
+    EXPECT_EQ(p->GetRangeEdit()->GetWindowTextString(), "1.0");
+    // Not running: the new scale asks the frame for a rebuild.
+    ASSERT_FALSE(frame->codes.empty());
+    EXPECT_EQ(frame->codes.back(), PLOT_SEGMENT_REBUILD);
+    p->DestroyWindow();
+    AfxPumpMessages();
+
+    scaling = Scaling(0);
+    p = OpenSpectrogram();
+    EXPECT_EQ(p->GetRangeEdit()->GetWindowTextString(), "N/A");
+    EXPECT_FALSE(p->GetRangeEdit()->IsWindowEnabled());
+    p->DestroyWindow();
+    AfxPumpMessages();
+
+    scaling = Scaling(2);
+    spectrogram.PlotRange = 1e-5f;
+    p = OpenSpectrogram();
+    p->GetTopEdit()->SetWindowText("0");
+    EXPECT_FLOAT_EQ(spectrogram.PlotTop, 0.000001f);
+}
+
+TEST_F(HistoryWindows, AutoscaleFramesTheHistoryAndAsksForARebuild)
+{
+    bool running = false;
+    WORD mode = 2;
+    TSpectrogram* p = OpenSpectrogram();
+    p->BindFrameState(&running, &running, &mode);
+    for (int i = 1; i <= 10; ++i)
+        p->AddSpectrum(0.1f * i);
+    float peak = 0, floor = 0;
+    p->GetHistory().LevelExtent(&peak, &floor);
+    frame->codes.clear();
+    p->SendMessage(WM_COMMAND, IDC_HISTORY_AUTOSCALE, 0);
+    EXPECT_GE(spectrogram.PlotTop, peak);
+    EXPECT_LE(spectrogram.PlotRange, 100.0f);
+    ASSERT_EQ(frame->codes.size(), 1u);
+    EXPECT_EQ(frame->codes.back(), PLOT_SEGMENT_REBUILD);
+    // Again: nothing changes, nothing is asked.
+    p->Autoscale();
+    EXPECT_EQ(frame->codes.size(), 1u);
+    // While the frame runs, the scale changes without a rebuild and the edit shows it.
+    spectrogram.PlotTop = 80.0f;
+    running = true;
+    p->Autoscale();
+    EXPECT_EQ(frame->codes.size(), 1u);
+    EXPECT_EQ(p->GetTopEdit()->GetWindowTextString(), Format("%3.1f", spectrogram.PlotTop));
+}
+
+TEST_F(HistoryWindows, SizeChangesEndInOneRebuildRequest)
+{
+    TSpectrogram* p = OpenSpectrogram();
+    frame->codes.clear();
+    for (int w : {600, 620, 640}) {
+        p->MoveWindow(0, 0, w, 400);
+        AfxPumpMessages();
+    }
+    EXPECT_TRUE(p->IsResizeTimerPending());
+    EXPECT_TRUE(frame->codes.empty());
+    const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    while (frame->codes.empty() && std::chrono::steady_clock::now() < until) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        AfxPumpMessages();
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(600));
+    AfxPumpMessages();
+    EXPECT_EQ(frame->codes, std::vector<WPARAM>{PLOT_SEGMENT_REBUILD});
+    // While the frame runs, a resize asks for nothing.
+    bool running = true;
+    WORD mode = 0;
+    p->BindFrameState(&running, &running, &mode);
+    p->MoveWindow(0, 0, 500, 380);
+    AfxPumpMessages();
+    EXPECT_FALSE(p->IsResizeTimerPending());
+}
+
+TEST_F(HistoryWindows, ResizeKeepsTheNewestLinesAtTheEntryEdge)
+{
+    spectrogram.Direction = 0;
+    TSpectrogram* p = OpenSpectrogram();
+    for (int i = 1; i <= 20; ++i) {
+        p->SetData(i == 20 ? engine.get() : quiet.get(), nullptr);
+        p->AddSpectrum(0.1f * i);
+    }
+    p->MoveWindow(0, 0, 700, 520);
+    AfxPumpMessages();
+    BITMAP b{};
+    p->GetPaneBitmap(0)->GetBitmap(&b);
+    const int column = history::FrequencyToColumn(p->GetFrequencyMap(), 1000.0f);
+    const auto& colours = p->GetColours();
+    const COLORREF newest = Pixel(p->GetPaneBitmap(0), b.bmWidth - 1, b.bmHeight - 1 - column);
+    const COLORREF older = Pixel(p->GetPaneBitmap(0), b.bmWidth - 5, b.bmHeight - 1 - column);
+    const auto index = [&](COLORREF c) { return std::find(colours.begin(), colours.end(), c) - colours.begin(); };
+    EXPECT_GT(index(newest), index(older) + 40);
+}
+
+TEST_F(HistoryWindows, LevelBoxReadsThePictureAndSaysUnderAtTheBottom)
+{
+    TSpectrogram* p = OpenSpectrogram();
+    p->SetData(quiet.get(), nullptr);
+    p->AddSpectrum(1.0f);
+    const CRect area = p->GetPlotRect();
+    // An empty part of the picture is the bottom colour: the bottom of the scale.
+    p->SendMessage(WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(area.left + 5, area.top + 5));
+    EXPECT_FLOAT_EQ(p->GetCursorLevel(), spectrogram.PlotTop - spectrogram.PlotRange);
+    EXPECT_TRUE(p->IsLevelBoxShown());
+    EXPECT_EQ(p->GetLevelBoxText(), "Under");
+    p->SendMessage(WM_LBUTTONUP, 0, MAKELPARAM(area.left + 5, area.top + 5));
+    EXPECT_FALSE(p->IsLevelBoxShown());
+    // Ctrl: relative to the press, the box in the middle of the legend showing 0.
+    p->SendMessage(WM_LBUTTONDOWN, MK_LBUTTON | MK_CONTROL, MAKELPARAM(area.left + 5, area.top + 5));
+    EXPECT_EQ(p->GetLevelBoxPosition(), CPoint(area.right + 19, area.top + area.Height() / 2));
+    EXPECT_EQ(p->GetLevelBoxText(), "0.000");
+    // The cursor's values go to the clipboard as text: time vertical, so frequency first.
+    p->SendMessage(WM_COMMAND, ID_HISTORY_COPY_VALUES, 0);
+    p->SendMessage(WM_LBUTTONUP, 0, MAKELPARAM(area.left + 5, area.top + 5));
+    ASSERT_TRUE(OpenClipboard(nullptr));
+    HANDLE text = GetClipboardData(CF_TEXT);
+    ASSERT_NE(text, nullptr);
+    const std::string copied = static_cast<const char*>(GlobalLock(text));
+    GlobalUnlock(text);
+    CloseClipboard();
+    EXPECT_EQ(copied, Format("Freq=\t%5.4f\r\n", p->GetCursorX()) + Format("Time=\t%5.4f\r\n", p->GetCursorY()) +
+                          Format("Amp=\t%5.4f\r\n", spectrogram.PlotTop - spectrogram.PlotRange));
+    EXPECT_FLOAT_EQ(p->GetCursorY(), 0.0f); // an empty row has no time yet
+}
+
+TEST_F(HistoryWindows, AnnotationFromTheMeasurementMenuMarksThePicture)
+{
+    spectrogram.MaxCustomColor = RGB(255, 0, 255);
+    TSpectrogram* p = OpenSpectrogram();
+    p->AddSpectrum(1.0f);
+    const CRect area = p->GetPlotRect();
+    const CPoint at(area.left + 100, area.top + 100);
+    std::vector<UINT> offered;
+    const auto previous = CMenu::SetPopupChooser([&](CMenu& menu) {
+        for (UINT i = 0; i < menu.GetMenuItemCount(); ++i)
+            offered.push_back(menu.GetMenuItemID(static_cast<int>(i)));
+        return static_cast<UINT>(ID_HISTORY_ANNOTATE);
+    });
+    const int before = TSpectrogram::AnnotationCount();
+    p->SendMessage(WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(at.x, at.y));
+    p->SendMessage(WM_RBUTTONDOWN, MK_RBUTTON, MAKELPARAM(at.x, at.y));
+    CMenu::SetPopupChooser(previous);
+    EXPECT_EQ(offered, (std::vector<UINT>{ID_HISTORY_COPY_VALUES, ID_HISTORY_COPY_BITMAP, ID_HISTORY_ANNOTATE}));
+    EXPECT_EQ(TSpectrogram::AnnotationCount(), before + 1);
+    // The circle of radius 10 around the point is drawn into the picture in the custom colour.
+    EXPECT_EQ(Pixel(p->GetPaneBitmap(0), at.x - area.left - 10, at.y - area.top), RGB(255, 0, 255));
+    // The right button ended the measurement.
+    EXPECT_FALSE(p->IsLevelBoxShown());
+}
+
+TEST_F(HistoryWindows, SurfaceWaterfallRecedesOnePixelRightAndOneLineUpPerSpectrum)
+{
+    TSurfacePlot* s = OpenSurface();
+    const CRect area = s->GetPlotRect();
+    const int lines = area.Height() / 3;
+    ASSERT_TRUE(s->HasPolygonBuffer());
+    EXPECT_EQ(static_cast<int>(s->GetFrequencyMap().size()), area.Width() - lines);
+    s->AddSpectrum(0.1f);
+    CBitmap* bitmap = s->GetPaneBitmap(0);
+    ASSERT_NE(bitmap, nullptr);
+    BITMAP b{};
+    bitmap->GetBitmap(&b);
+    // The tone's peak: the highest drawn pixel, at most a third of the pane above the bottom.
+    auto highest = [&]() {
+        for (int y = 0; y < b.bmHeight; ++y)
+            for (int x = 0; x < b.bmWidth; ++x)
+                if (Pixel(bitmap, x, y) != s->GetBackgroundColor())
+                    return CPoint(x, y);
+        return CPoint(-1, -1);
+    };
+    const CPoint first = highest();
+    ASSERT_GE(first.y, b.bmHeight - 1 - b.bmHeight / 3);
+    s->SetData(quiet.get(), nullptr);
+    for (int i = 0; i < 10; ++i)
+        s->AddSpectrum(0.2f + 0.1f * i);
+    const CPoint moved = highest();
+    EXPECT_EQ(moved.y, first.y - 30);
+    EXPECT_NEAR(moved.x, first.x + 10, 1);
+    // Surface in single-colour mode: no level box and no amplitude in the copied values.
+    surface.ColorMode = 1;
+    EXPECT_EQ(s->CursorValuesText().find("Amp="), std::string::npos);
+}
+
+TEST_F(HistoryWindows, SurfaceSelectionInTheLowerPaneIsCopiedIntoTheUpper)
+{
+    processing.SampleFormat.Set(kRate, 2, 2);
+    processing.ChannelProcessing = 2;
+    TSurfacePlot* s = OpenSurface();
+    ASSERT_EQ(s->GetPaneMode(), 2);
+    const CRect a = s->GetPaneRectA();
+    const CRect b = s->GetPaneRectB();
+    s->SetSelectionRect(CRect(b.left, b.top + 10, b.right, b.top + 40));
+    EXPECT_EQ(s->GetPaneSelection(0), CRect(b.left, a.top + 10, b.right, a.top + 40));
+}
