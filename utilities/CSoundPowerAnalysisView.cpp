@@ -126,6 +126,8 @@ void CSoundPowerAnalysisView::WriteValues()
         const std::string problem = CheckSources(k);
         if (!problem.empty())
             m_grid->SetCellText(row, 1, problem.c_str());
+        else if (m_host.composites && m_host.composites[k].CompositeType == 5)
+            m_grid->SetCellText(row, 1, "N/A"); // a real-valued sum has no power spectrum to take Lp from
         else
             m_grid->SetCellValue(row, 1, m_levels[k], 3);
         ++row;
