@@ -177,35 +177,32 @@ void CAnalysisView::UpdateResults()
 
 // Rows keep a height of 16..48 pixels: the window is made tall enough for whole rows and
 // never narrower than the columns need.
-void CAnalysisView::ApplySizeRule()
+void CAnalysisView::ApplySizeRule(int cx, int cy)
 {
     if (!m_grid || !GetSafeHwnd() || m_sizing)
         return;
     m_sizing = true;
     RECT client{};
-    RECT window{};
     GetClientRect(&client);
-    GetWindowRect(&window);
-    const int cx = client.right - client.left;
-    const int cy = client.bottom - client.top;
+    if (cx < 0 || cy < 0) {
+        cx = client.right - client.left;
+        cy = client.bottom - client.top;
+    }
     const int rows = std::max<int>(1, m_grid->GetRowCount());
     const int columns = m_grid->GetColumnCount() == 0 ? 2 : m_grid->GetColumnCount();
     m_rowHeight = std::clamp(cy / rows, m_minRowHeight, m_maxRowHeight);
     const int minWidth = (m_rowHeight * 4 + 90) * columns;
-    const int frameHeight = (window.bottom - window.top) - cy;
     const int wantedClient = m_rowHeight * rows;
-    if (cx < minWidth || cy != wantedClient) {
-        const int width = cx < minWidth ? minWidth + (window.right - window.left) - cx : window.right - window.left;
-        SetWindowPos(nullptr, 0, 0, width, wantedClient + frameHeight, SWP_NOMOVE | SWP_NOZORDER);
-    }
+    if (cx < minWidth || cy != wantedClient)
+        SetClientSize(this, std::max(cx, minWidth), wantedClient);
     Invalidate();
     m_sizing = false;
     FillGrid();
 }
 
-void CAnalysisView::OnSize(UINT, int, int)
+void CAnalysisView::OnSize(UINT, int cx, int cy)
 {
-    ApplySizeRule();
+    ApplySizeRule(cx, cy);
 }
 
 LRESULT CAnalysisView::OnGridRButton(WPARAM wParam, LPARAM lParam)

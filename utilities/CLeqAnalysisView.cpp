@@ -223,26 +223,24 @@ const TLeqCalc* CLeqAnalysisView::GetCalculator(int channel) const
     return c.computed ? c.calc.get() : nullptr;
 }
 
-void CLeqAnalysisView::ApplySizeRule()
+void CLeqAnalysisView::ApplySizeRule(int cx, int cy)
 {
     if (!m_grid || !GetSafeHwnd() || m_sizing)
         return;
     m_sizing = true;
     RECT client{};
-    RECT window{};
     GetClientRect(&client);
-    GetWindowRect(&window);
-    const int cx = client.right - client.left;
-    const int cy = client.bottom - client.top;
+    if (cx < 0 || cy < 0) {
+        cx = client.right - client.left;
+        cy = client.bottom - client.top;
+    }
     const int rows = std::max<int>(1, m_grid->GetRowCount());
     const int columns = m_grid->GetColumnCount() == 0 ? 2 : m_grid->GetColumnCount();
     m_rowHeight = std::clamp((cy - 20) / rows, m_minRowHeight, m_maxRowHeight);
     const int minWidth = (m_rowHeight * 2 + 10) * columns;
     const int wantedClient = rows * m_rowHeight + 20;
     if (cx < minWidth || cy != wantedClient) {
-        const int width = cx < minWidth ? minWidth + (window.right - window.left) - cx : window.right - window.left;
-        SetWindowPos(nullptr, 0, 0, width, wantedClient + (window.bottom - window.top) - cy,
-                     SWP_NOMOVE | SWP_NOZORDER);
+        SetClientSize(this, std::max(cx, minWidth), wantedClient);
         GetClientRect(&client);
     }
     const int gridBottom = std::max(0, static_cast<int>(client.bottom) - 20);
@@ -255,9 +253,9 @@ void CLeqAnalysisView::ApplySizeRule()
     m_sizing = false;
 }
 
-void CLeqAnalysisView::OnSize(UINT, int, int)
+void CLeqAnalysisView::OnSize(UINT, int cx, int cy)
 {
-    ApplySizeRule();
+    ApplySizeRule(cx, cy);
     FillGrid();
 }
 

@@ -59,7 +59,8 @@ protected:
 
 private:
     using CUtilityWindow::Create; // the window's own Create replaces the generic one
-    void ApplySizeRule();
+    // Sizes the window by the rule of its rows; cx, cy: the client size (-1: as it is now).
+    void ApplySizeRule(int cx = -1, int cy = -1);
     double Now(int channel) const;
 
     struct Channel {

@@ -57,3 +57,25 @@ std::string Printf(const char* format, ...)
     va_end(args);
     return text;
 }
+
+void SetClientSize(CWnd* wnd, int width, int height)
+{
+    // The frame's share is measured, not assumed; the second request corrects by what the
+    // first one actually gave (a platform may size a top-level window by its client area).
+    RECT client{};
+    RECT window{};
+    wnd->GetClientRect(&client);
+    wnd->GetWindowRect(&window);
+    int w = (window.right - window.left) + width - (client.right - client.left);
+    int h = (window.bottom - window.top) + height - (client.bottom - client.top);
+    for (int pass = 0; pass < 2; ++pass) {
+        wnd->SetWindowPos(nullptr, 0, 0, w, h, SWP_NOMOVE | SWP_NOZORDER);
+        wnd->GetClientRect(&client);
+        const int dw = width - (client.right - client.left);
+        const int dh = height - (client.bottom - client.top);
+        if (dw == 0 && dh == 0)
+            return;
+        w += dw;
+        h += dh;
+    }
+}

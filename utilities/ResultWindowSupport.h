@@ -18,5 +18,8 @@ bool TrackCopyPopup(CWnd* grid, int x, int y);
 // `memoryMessage` and nothing is copied. False when nothing was placed.
 bool CopyResultText(const void* owner, const std::string& text, std::size_t blockBytes, const char* memoryMessage);
 
+// Sizes a window so that its client area is width x height, keeping its top-left corner.
+void SetClientSize(CWnd* wnd, int width, int height);
+
 // printf into a std::string.
 std::string Printf(const char* format, ...) __attribute__((format(printf, 1, 2)));
