@@ -5,7 +5,11 @@
 #include "app/CToolbar2.h"
 #include "records/CommonRoutines.h"
 #include "utilities/UtilityHost.h"
+#include "acquisition/TUsbDevice.h"
 #include "wave/TWaveFile.h"
+
+#include <new>
+#include <vector>
 #include "platform/ui/LongOperation.h"
 #include "platform/ui/Menu.h"
 #include "res/resource.h"
@@ -223,8 +227,7 @@ UtilityHost CMainFrame::MakeUtilityHost()
 
 int CMainFrame::GetTachometerChannel() const
 {
-    // No input of this build is set up as a tachometer.
-    return -1;
+    return InputDevice != nullptr ? InputDevice->GetTachometerChannel() : -1;
 }
 
 float CMainFrame::GetTachometerValue(int, float) const
@@ -236,8 +239,23 @@ bool CMainFrame::ReadUtilitySamples(int channel, DWORD count, float* out)
 {
     if (channel < 0 || channel >= kChannels || out == nullptr)
         return false;
-    if (Settings.OpMode != kPostProcessMode)
-        return false; // live samples come from the device's rings, which this build does not read
+    if (Settings.OpMode != kPostProcessMode) {
+        if (!AcquisitionRunning || InputDevice == nullptr)
+            return false;
+        std::vector<int> block;
+        try {
+            block.resize(count);
+        } catch (const std::bad_alloc&) {
+            return false;
+        }
+        if (!InputDevice->ReadRingBlock(channel, static_cast<int>(count), block.data(), TUsbDevice::Now()))
+            return false;
+        // Relative to the format's zero, as the channel's own engine is fed.
+        const double zero = Settings.Processing[channel].SampleFormat.ZeroValue;
+        for (DWORD i = 0; i < count; ++i)
+            out[i] = static_cast<float>(block[i] - zero);
+        return true;
+    }
     TWaveFile* file = Settings.Files[channel].File;
     if (file == nullptr || file->GetEndFrame() < count || file->GetPosition() > file->GetEndFrame() - count)
         return false;
