@@ -213,7 +213,9 @@ GridCell CDataGrid::GetCell(WORD row, WORD column) const
 {
     if (!Valid(row, column)) {
         GridCell zero;
-        std::memset(&zero, 0, sizeof zero);
+        zero.TextColor = 0;
+        zero.BackColor = 0;
+        zero.Left = zero.Top = zero.Right = zero.Bottom = 0;
         return zero;
     }
     return m_cells[row][column];
