@@ -12,6 +12,7 @@
 
 #include "app/settings/FrameSettings.h"
 #include "app/settings/WindowPlacement.h"
+#include "records/UtilitySettings.h"
 #include "platform/ui/FrameWnd.h"
 #include "wave/FileGroup.h"
 
@@ -43,6 +44,7 @@ class CSoundPowerAnalysisView;
 class TTHDFreq;
 class TReverb;
 struct CalibrationContext;
+struct UtilityHost;
 
 class CMainFrame : public CMDIFrameWnd {
 public:
@@ -541,6 +543,38 @@ public:
     // lParam the SeriesSegmentRequest; 1 when the frame took the request.
     LRESULT OnSeriesSegmentCommand(WPARAM wParam, LPARAM lParam);
     // ---- series: end ----
+
+    // ---- utilities: begin (results windows and data logging, MainFrameUtilities.cpp and
+    // MainFrameLogging.cpp) ----
+    // Settings of the Leq and sound power windows, kept for the session (never stored).
+    LeqChannelSettings LeqSettings[kChannels];
+    SoundPowerChannelSettings SoundPowerSettings[kComposites];
+    float LatestTachometerValue = 0.0f; // written by the RPM window
+    // What a results window reads of the frame.
+    UtilityHost MakeUtilityHost();
+    // The tachometer channel (-1: none) and its latest value (RPM; 0 without one).
+    int GetTachometerChannel() const;
+    float GetTachometerValue(int flag, float time) const;
+    // The Leq window's source: the channel's newest samples in a live run, the next ones from
+    // its file in Post Process mode.
+    bool ReadUtilitySamples(int channel, DWORD count, float* out);
+    // A run starts: the results windows reset and, while logging is on, the log files open.
+    void BeginUtilityRun();
+    // A run ends: Leq's final recalculation, and the log files close.
+    void EndUtilityRun();
+
+    void OnDataLoggingOn();
+    void OnDataLoggingOff();
+    void OnDataLoggingSetup();
+    void OpenLogFiles();
+    // After each block of an input channel (0..7) / composite channel (0..15); time is the
+    // time of day in a live run, the file position in Post Process mode.
+    void WriteLogRows(int channel, float time);
+    void WriteCompositeLogRows(int composite, float time);
+    // The header text and the value of a data item; false when the item gives no column.
+    bool GetLogItemName(int channel, bool composite, int item, std::string& out) const;
+    bool FormatLogValue(int channel, float time, bool composite, int item, std::string& out) const;
+    // ---- utilities: end ----
 
     // ---- Calls into the tool windows, safe before they exist ----------------------------
 

@@ -62,6 +62,7 @@ void CMainFrame::StartPostProcess()
         ToolbarUpdateState();
     }
     FftsProcessed = 0;
+    BeginUtilityRun();
     for (int ch = 0; ch < kChannels; ++ch) {
         OverloadCount[ch] = 0;
         const TWaveFile* file = Settings.Files[ch].File;
@@ -112,7 +113,8 @@ int CMainFrame::PostProcessStep()
         // in the channel's buffer; a block read into it would run past its end.
         if (buffer == nullptr || buffer->GetCount() < block)
             continue;
-        const float blockTime = file->GetPositionSeconds() + static_cast<float>(file->FramesToSeconds(block / 2));
+        const float fileTime = file->GetPositionSeconds();
+        const float blockTime = fileTime + static_cast<float>(file->FramesToSeconds(block / 2));
         if (!file->ReadSamples(buffer->GetSamplePtr(0), file->GetPosition(), block,
                                int(Settings.Files[ch].FileChannel))) {
             // Stop rather than analyse a block of silence as if it had been read.
@@ -143,10 +145,12 @@ int CMainFrame::PostProcessStep()
             SpectrogramPlot[ch]->AddSpectrum(blockTime);
         if (SurfacePlot[ch] != nullptr)
             SurfacePlot[ch]->AddSpectrum(blockTime);
+        WriteLogRows(ch, fileTime);
     }
     if (processed) {
         ++FftsProcessed;
         ProcessCompositeAndPlots();
+        UpdateUtilityViews();
     }
     int result = 1;
     if (FftsProcessed == 0) {
@@ -167,6 +171,7 @@ void CMainFrame::StopPostProcess()
     CWaitCursor wait;
     KillTimer(kTimerProcess);
     PostProcessBusy = false;
+    EndUtilityRun();
     for (int ch = 0; ch < kChannels && RunWholeFile == 0; ++ch) {
         TSeriesPlot* plot = TimeSeriesPlot[ch];
         if (plot == nullptr)

@@ -90,7 +90,9 @@ BOOL CMainFrame::StartDataAcquisition()
     FftsProcessed = 0;
     RunStartTime = -1.0f;
     RunStartTick = 0;
+    BeginUtilityRun();
     if (!InputDevice->StartInput()) {
+        CloseLogFiles();
         InputDevice->CloseDevice();
         if (SigGen != nullptr)
             SigGen->StopOutput();
@@ -114,6 +116,7 @@ void CMainFrame::StopDataAcquisition()
     if (InputDevice != nullptr)
         InputDevice->StopInput();
     AcquisitionRunning = false;
+    EndUtilityRun();
     ToolbarUpdateRunButtons();
     StatusbarUpdate(2);
     HighlightAllPlots();
@@ -219,6 +222,7 @@ int CMainFrame::AcquireAndProcessBlock()
             SpectrogramPlot[ch]->AddSpectrum(now);
         if (SurfacePlot[ch] != nullptr)
             SurfacePlot[ch]->AddSpectrum(now);
+        WriteLogRows(ch, now);
     }
     if (processed) {
         ++FftsProcessed;
@@ -240,11 +244,6 @@ void CMainFrame::UpdateChannelPlots()
     for (int ch = 0; ch < kChannels; ++ch)
         if (SpectrumPlot[ch] != nullptr)
             SpectrumPlot[ch]->UpdateLayout();
-}
-
-void CMainFrame::CloseLogFiles()
-{
-    // Data logging opens no files in this version.
 }
 
 // ---- Composite channels ---------------------------------------------------------------
@@ -473,6 +472,7 @@ void CMainFrame::ProcessCompositeAndPlots()
             CompositeSpectrogramPlot[k]->AddSpectrum(t);
         if (CompositeSurfacePlot[k] != nullptr)
             CompositeSurfacePlot[k]->AddSpectrum(t);
+        WriteCompositeLogRows(k, Settings.OpMode == kPostProcess ? t : GetSecondsOfDay());
     }
 }
 

@@ -3,6 +3,13 @@
 // buttons follow. Refresh and reset reach every open utility window.
 #include "app/CMainFrame.h"
 #include "app/CToolbar2.h"
+#include "records/CommonRoutines.h"
+#include "utilities/UtilityHost.h"
+#include "acquisition/TUsbDevice.h"
+#include "wave/TWaveFile.h"
+
+#include <new>
+#include <vector>
 #include "platform/ui/LongOperation.h"
 #include "platform/ui/Menu.h"
 #include "res/resource.h"
@@ -14,6 +21,8 @@
 #include "utilities/TTHDFreq.h"
 
 namespace {
+constexpr WORD kPostProcessMode = 2;
+
 // Analysis type of each CAnalysisView kind.
 int AnalysisType(int kind)
 {
@@ -47,6 +56,7 @@ bool CMainFrame::ToggleUtilityWindow(int kind)
         bool created = false;
         if (const int type = AnalysisType(kind); type >= 0) {
             auto* view = new CAnalysisView;
+            view->SetHost(MakeUtilityHost());
             created = view->Create(this, r.left, r.top, r.right, r.bottom, static_cast<WORD>(type));
             CAnalysisView** slot = kind == 7    ? &PeakFreqView
                                    : kind == 8  ? &PeakAmpView
@@ -63,6 +73,7 @@ bool CMainFrame::ToggleUtilityWindow(int kind)
                 delete view;
         } else if (kind == 15) {
             auto* view = new CLeqAnalysisView;
+            view->SetHost(MakeUtilityHost());
             created = view->Create(this, r.left, r.top, r.right, r.bottom);
             if (created)
                 LeqView = view;
@@ -70,6 +81,7 @@ bool CMainFrame::ToggleUtilityWindow(int kind)
                 delete view;
         } else if (kind == 19) {
             auto* view = new CSoundPowerAnalysisView;
+            view->SetHost(MakeUtilityHost());
             created = view->Create(this, r.left, r.top, r.right, r.bottom);
             if (created)
                 SoundPowerView = view;
@@ -155,26 +167,101 @@ void CMainFrame::UpdateUtilityMenuChecks()
 
 void CMainFrame::UpdateUtilityViews()
 {
-    for (CAnalysisView* v : {PeakFreqView, PeakAmpView, TotalPowerView, THDView, THDNView, IMDView, SNRView, SINADView})
+    for (CAnalysisView* v : {PeakFreqView, PeakAmpView, TotalPowerView, THDView, THDNView, IMDView, SNRView, SINADView, RPMView})
         if (v)
             v->UpdateResults();
     if (LeqView)
-        LeqView->Process(0);
-    if (RPMView)
-        RPMView->UpdateResults();
+        LeqView->Process(false);
     if (SoundPowerView)
-        SoundPowerView->Update(0);
+        SoundPowerView->Update();
 }
 
 void CMainFrame::ResetUtilityViews()
 {
-    for (CAnalysisView* v : {PeakFreqView, PeakAmpView, TotalPowerView, THDView, THDNView, IMDView, SNRView, SINADView})
+    for (CAnalysisView* v : {PeakFreqView, PeakAmpView, TotalPowerView, THDView, THDNView, IMDView, SNRView, SINADView, RPMView})
         if (v)
             v->Reset();
     if (LeqView)
-        LeqView->Update();
-    if (RPMView)
-        RPMView->Reset();
+        LeqView->Reset();
     if (SoundPowerView)
         SoundPowerView->Reset();
+}
+
+void CMainFrame::BeginUtilityRun()
+{
+    ResetUtilityViews();
+    if (Settings.Logging.IsLogging)
+        OpenLogFiles();
+}
+
+void CMainFrame::EndUtilityRun()
+{
+    if (LeqView)
+        LeqView->Process(true);
+    CloseLogFiles();
+}
+
+UtilityHost CMainFrame::MakeUtilityHost()
+{
+    UtilityHost h;
+    h.opMode = &Settings.OpMode;
+    h.device = &Settings.Device;
+    h.files = Settings.Files;
+    h.composites = Settings.Composite;
+    h.processing = Settings.Processing;
+    h.scaling = Settings.Scaling;
+    h.calibration = Settings.Calibration;
+    h.leq = LeqSettings;
+    h.soundPower = SoundPowerSettings;
+    h.spectral = [this](int ch) { return ch >= 0 && ch < kChannels ? Spectral[ch] : nullptr; };
+    h.compositeSpectral = [this](int k) { return k >= 0 && k < kComposites ? CompositeSpectral[k][2] : nullptr; };
+    h.tachometerChannel = [this] { return GetTachometerChannel(); };
+    h.tachometerValue = [this] { return GetTachometerValue(0, GetSecondsOfDay()); };
+    h.latestTachometer = &LatestTachometerValue;
+    h.channelTime = [this](int ch) {
+        return Settings.OpMode == kPostProcessMode ? GetChannelFileTime(ch) : static_cast<double>(GetSecondsOfDay());
+    };
+    h.readSamples = [this](int ch, DWORD count, float* out) { return ReadUtilitySamples(ch, count, out); };
+    return h;
+}
+
+int CMainFrame::GetTachometerChannel() const
+{
+    return InputDevice != nullptr ? InputDevice->GetTachometerChannel() : -1;
+}
+
+float CMainFrame::GetTachometerValue(int, float) const
+{
+    return GetTachometerChannel() < 0 ? 0.0f : LatestTachometerValue;
+}
+
+bool CMainFrame::ReadUtilitySamples(int channel, DWORD count, float* out)
+{
+    if (channel < 0 || channel >= kChannels || out == nullptr)
+        return false;
+    if (Settings.OpMode != kPostProcessMode) {
+        if (!AcquisitionRunning || InputDevice == nullptr)
+            return false;
+        std::vector<int> block;
+        try {
+            block.resize(count);
+        } catch (const std::bad_alloc&) {
+            return false;
+        }
+        if (!InputDevice->ReadRingBlock(channel, static_cast<int>(count), block.data(), TUsbDevice::Now()))
+            return false;
+        // Relative to the format's zero, as the channel's own engine is fed.
+        const double zero = Settings.Processing[channel].SampleFormat.ZeroValue;
+        for (DWORD i = 0; i < count; ++i)
+            out[i] = static_cast<float>(block[i] - zero);
+        return true;
+    }
+    TWaveFile* file = Settings.Files[channel].File;
+    if (file == nullptr || file->GetEndFrame() < count || file->GetPosition() > file->GetEndFrame() - count)
+        return false;
+    const DWORD first = file->GetPosition();
+    const int slot = static_cast<int>(Settings.Files[channel].FileChannel);
+    for (DWORD i = 0; i < count; ++i)
+        out[i] = file->GetSample(first + i, static_cast<WORD>(slot), false);
+    return true;
 }

@@ -103,7 +103,11 @@ POPUP "&Utilities"
     MENUITEM "Total Harmonic Distortion + Noise (THD+N) vs Frequency", 57818
     MENUITEM "Rever&beration Time (RT-60)", 57823
     MENUITEM SEPARATOR
-    MENUITEM "Data Logging...", 57828
+    POPUP "&Data Logging"
+        MENUITEM "&On", 57826
+        MENUITEM "O&ff", 57827
+        MENUITEM "&Setup...", 57828
+    END
     MENUITEM SEPARATOR
     MENUITEM "Close All Utilities", 57830
 END

@@ -15,3 +15,4 @@ void RegisterPlaybackDialogs(); // the playback rate
 void RegisterDeviceDialogs(); // system check
 void RegisterProcessingDialogs(); // processing-settings pages, copy and calibration details
 void RegisterSigGenDialogs(); // signal generator parameters and signal length
+void RegisterUtilityDialogs(); // Leq and sound power options, data logging

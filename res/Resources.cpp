@@ -23,5 +23,6 @@ void RegisterBuiltInResources()
         RegisterDeviceDialogs();
         RegisterProcessingDialogs();
         RegisterSigGenDialogs();
+        RegisterUtilityDialogs();
     });
 }

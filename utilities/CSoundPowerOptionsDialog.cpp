@@ -1,0 +1,105 @@
+#include "utilities/CSoundPowerOptionsDialog.h"
+
+#include "platform/core/MessageBox.h"
+#include "platform/ui/Controls.h"
+#include "res/UtilityDialogIds.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+BEGIN_MESSAGE_MAP(CSoundPowerOptionsDialog, CDialog)
+    ON_CBN_SELCHANGE(IDC_UTIL_CHANNEL, &CSoundPowerOptionsDialog::OnChannelChange)
+    ON_BN_CLICKED(IDC_UTIL_DEFAULTS, &CSoundPowerOptionsDialog::OnDefaults)
+    ON_BN_CLICKED(IDC_UTIL_COPY_ALL, &CSoundPowerOptionsDialog::OnCopyAll)
+    ON_BN_CLICKED(IDC_UTIL_HELP, &CSoundPowerOptionsDialog::OnHelpButton)
+END_MESSAGE_MAP()
+
+CSoundPowerOptionsDialog::CSoundPowerOptionsDialog(CWnd* parent, SoundPowerChannelSettings* settings)
+    : CDialog(IDD_SOUNDPOWER_OPTIONS, parent), m_target(settings)
+{
+    for (int k = 0; k < 16; ++k)
+        m_work[static_cast<std::size_t>(k)] = settings[k];
+}
+
+BOOL CSoundPowerOptionsDialog::OnInitDialog()
+{
+    CDialog::OnInitDialog();
+    if (auto* c = static_cast<CComboBox*>(GetDlgItem(IDC_UTIL_CHANNEL))) {
+        for (char letter = 'A'; letter <= 'P'; ++letter)
+            c->AddString((std::string("Channel ") + letter).c_str());
+        c->SetCurSel(m_channel);
+    }
+    Load();
+    return TRUE;
+}
+
+void CSoundPowerOptionsDialog::Load()
+{
+    const SoundPowerChannelSettings& s = m_work[static_cast<std::size_t>(m_channel)];
+    char text[32];
+    std::snprintf(text, sizeof text, "%6.2f", static_cast<double>(s.EnvironmentalCorrection));
+    SetDlgItemText(IDC_SP_ENVIRONMENT, text);
+    std::snprintf(text, sizeof text, "%6.2f", static_cast<double>(s.BackgroundCorrection));
+    SetDlgItemText(IDC_SP_BACKGROUND, text);
+    std::snprintf(text, sizeof text, "%6.2f", static_cast<double>(s.SurfaceArea));
+    SetDlgItemText(IDC_SP_AREA, text);
+}
+
+bool CSoundPowerOptionsDialog::Store()
+{
+    SoundPowerChannelSettings& s = m_work[static_cast<std::size_t>(m_channel)];
+    auto number = [&](int id) {
+        std::string text;
+        GetDlgItemText(id, text);
+        return static_cast<float>(std::strtod(text.substr(0, 256).c_str(), nullptr));
+    };
+    s.EnvironmentalCorrection = number(IDC_SP_ENVIRONMENT);
+    s.BackgroundCorrection = number(IDC_SP_BACKGROUND);
+    const float area = number(IDC_SP_AREA);
+    if (!(area > 0.0f)) {
+        AfxMessageBox("The Surface Area must be greater than zero", MB_OK | MB_ICONEXCLAMATION);
+        return false;
+    }
+    s.SurfaceArea = area;
+    return true;
+}
+
+void CSoundPowerOptionsDialog::OnChannelChange()
+{
+    auto* c = static_cast<CComboBox*>(GetDlgItem(IDC_UTIL_CHANNEL));
+    if (!c)
+        return;
+    const int next = c->GetCurSel();
+    if (!Store()) {
+        c->SetCurSel(m_channel);
+        return;
+    }
+    if (next >= 0 && next < 16)
+        m_channel = next;
+    Load();
+}
+
+void CSoundPowerOptionsDialog::OnDefaults()
+{
+    SetDlgItemText(IDC_SP_ENVIRONMENT, "0.0");
+    SetDlgItemText(IDC_SP_BACKGROUND, "0.0");
+    SetDlgItemText(IDC_SP_AREA, "10.0");
+}
+
+void CSoundPowerOptionsDialog::OnCopyAll()
+{
+    if (!Store())
+        return;
+    for (auto& s : m_work)
+        s = m_work[static_cast<std::size_t>(m_channel)];
+}
+
+void CSoundPowerOptionsDialog::OnOK()
+{
+    if (!Store())
+        return;
+    for (int k = 0; k < 16; ++k)
+        m_target[k] = m_work[static_cast<std::size_t>(k)];
+    CDialog::OnOK();
+}
