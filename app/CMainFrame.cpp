@@ -59,6 +59,7 @@ BEGIN_MESSAGE_MAP(CMainFrame, CMDIFrameWnd)
 #include "app/MainFrameFilesMap.inc"
 #include "app/MainFramePlaybackMap.inc"
 #include "app/MainFrameSeriesMap.inc"
+#include "app/MainFrameReverbMap.inc"
 END_MESSAGE_MAP()
 
 bool CMainFrame::FirstResizeDone = false;

@@ -66,3 +66,12 @@ struct SeriesSegmentRequest {
     float start = 0.0f; // seconds
     float end = 0.0f;
 };
+
+// From the RT-60 window to the frame: wParam one of the requests below.
+constexpr UINT WM_REVERB_REQUEST = 0x80A0;
+enum ReverbRequest : WPARAM {
+    kReverbStopActivity = 1,  // a test starts: stop a run, a playback and the generator's output
+    kReverbShowSettings = 2,  // lParam: the processing-settings page code (0 input, 6 output)
+    kReverbPrint = 3,         // lParam: 1 with the print and annotation dialogs, 0 without
+    kReverbDeviceStopped = 4, // the test stopped the input device: the frame no longer acquires
+};
