@@ -206,6 +206,9 @@ bool ReverbAnalysis::LoadFile(const std::string& path)
     maxDecayTime = static_cast<float>(static_cast<int>(records[static_cast<std::size_t>(count - 1)].Time + 0.5f));
     Settings().TimeExtent = maxDecayTime;
     SetTestTiming();
+    // The records keep the spacing they were taken with, whatever the FFT settings are now.
+    if (RecordSpacing() > 0.0f)
+        recordInterval = RecordSpacing();
     fileName = path;
     if (Settings().StartOffset < 0 || Settings().StartOffset > 1000)
         Settings().StartOffset = 0;

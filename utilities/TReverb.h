@@ -150,5 +150,4 @@ private:
     std::unique_ptr<CComboBox> m_selection;
     std::unique_ptr<CEdit> m_offsetEdit;
     std::unique_ptr<TLimitScroll> m_spin;
-    CRect m_printPlot; // the plot area on a printer page while printing
 };

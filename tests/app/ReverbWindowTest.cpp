@@ -173,6 +173,20 @@ TEST_F(ReverbWindow, YesToTheSaveQuestionKeepsTheWindowUntilTheDataAreSaved)
     EXPECT_EQ(frame->ReverbWnd->Analysis().modified, 0);
     EXPECT_EQ(std::string(frame->Settings.WorkingPaths.rvb), Data("reverb").substr(0, Data("reverb").size()));
     EXPECT_NEAR(frame->ReverbWnd->Analysis().results[frame->ReverbWnd->Analysis().bandCount - 1].Rt[5], 0.5f, 0.03f);
+
+    // "Print...": the page names the methods and shows the view's title.
+    const auto pdf = root / "reverb.pdf";
+    user.Expect({PromptKind::Print, IDOK, pdf.string()});
+    CDialog::ScriptModal([](CWnd& d) { d.SendMessage(WM_COMMAND, IDOK, 0); });
+    frame->ReverbWnd->SendMessage(WM_COMMAND, TReverb::kPrint, 0);
+    AfxPumpMessages(10);
+    const auto txt = root / "reverb.txt";
+    ASSERT_EQ(std::system(("pdftotext -layout '" + pdf.string() + "' '" + txt.string() + "'").c_str()), 0);
+    const std::string text = ReadFile(txt.string());
+    for (const char* want : {"Extrapolation Method: RT 20", "Smoothing Method: Averaging",
+                             "RT-60 Reverberation Time versus Frequency", "Frequency (Hz)", "Wide"})
+        EXPECT_NE(text.find(want), std::string::npos) << want << "\n" << text;
+    EXPECT_TRUE(frame->ReverbWnd->IsWindowEnabled());
 }
 
 TEST_F(ReverbWindow, OptionsAreCheckedInOrderAndCancelLeavesTheRecord)

@@ -274,6 +274,7 @@ TEST_F(ReverbFiles, SavedLayoutReadsBackInPythonAndInTheAnalysis)
     EXPECT_EQ(b.modified, 0);
     EXPECT_EQ(b.fileName, file.string());
     EXPECT_EQ(b.records[1].Level[2], -17.0f);
+    EXPECT_FLOAT_EQ(b.recordInterval, 4.8f); // the stored spacing, not today's FFT settings
 }
 
 TEST_F(ReverbFiles, OldLayoutAndDamagedFiles)
