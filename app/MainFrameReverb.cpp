@@ -73,7 +73,7 @@ LRESULT CMainFrame::OnReverbRequest(WPARAM wParam, LPARAM lParam)
             StatusBar->Update(2);
         return 1;
     case kReverbPrint: PrintReverbWindow(lParam != 0); return 1;
-    case kReverbShowSettings:
+    case kReverbShowSettings: ShowProcessingSettings(static_cast<int>(lParam)); return 1;
     default: return 0;
     }
 }

@@ -249,6 +249,17 @@ TEST_F(ReverbWindow, OptionsAreCheckedInOrderAndCancelLeavesTheRecord)
     EXPECT_EQ(s.SelectedBand, 4u);
     EXPECT_EQ(s.PlotRange, 80.0f);
     EXPECT_EQ(s.StartOffset, 0);
+
+    // The device buttons lead to the processing settings; input only outside Post Process.
+    CDialog::ScriptModal([](CWnd& d) {
+        d.SendMessage(WM_COMMAND, IDC_REVERB_ADJUST_OUTPUT, 0);
+        d.SendMessage(WM_COMMAND, IDC_REVERB_ADJUST_INPUT, 0);
+        d.SendMessage(WM_COMMAND, IDCANCEL, 0);
+    });
+    user.ExpectBox(IDNO, "advanced users");
+    user.ExpectBox(IDOK, "The analyzer is currently in the Post Processing mode and the input device settings cannot be changed.");
+    frame->Settings.OpMode = 2;
+    w->SendMessage(WM_COMMAND, TReverb::kOptions, 0);
 }
 
 TEST_F(ReverbWindow, TheLiveTestRefusesRatesOutsideItsRange)
