@@ -61,6 +61,7 @@ BEGIN_MESSAGE_MAP(CMainFrame, CMDIFrameWnd)
 #include "app/MainFramePlaybackMap.inc"
 #include "app/MainFrameSeriesMap.inc"
 #include "app/MainFrameUtilityMap.inc"
+#include "app/MainFrameReverbMap.inc"
 END_MESSAGE_MAP()
 
 bool CMainFrame::FirstResizeDone = false;

@@ -11,6 +11,7 @@
 #pragma once
 
 #include "app/settings/FrameSettings.h"
+#include "utilities/ReverbLinks.h"
 #include "app/settings/WindowPlacement.h"
 #include "records/UtilitySettings.h"
 #include "platform/ui/FrameWnd.h"
@@ -418,6 +419,14 @@ public:
     void ResetUtilityViews();
     // Opens or closes the utility window of a kind 7..19; false when it refused to close.
     bool ToggleUtilityWindow(int kind);
+
+    // The RT-60 window (MainFrameReverb.cpp): what it gets of the frame, the segment road from
+    // a time-series selection, its requests and its printout.
+    ReverbLinks ReverbHandOver();
+    // False when the channel has no file or nothing is selected; else analyses the segment.
+    bool AnalyzeReverbSegment(int channel, float start, float end);
+    LRESULT OnReverbRequest(WPARAM wParam, LPARAM lParam);
+    void PrintReverbWindow(bool withDialogs);
 
     // Printing: the printer chosen in the print dialogs (movable memory, null until chosen).
     HGLOBAL PrinterDevMode = nullptr;

@@ -32,9 +32,7 @@ LRESULT CMainFrame::OnSeriesSegmentCommand(WPARAM wParam, LPARAM lParam)
     case kSeriesSchroeder: ComputeSchroederIntegration(channel, start, end); return 1;
     case kSeriesSpectrumAtTime: ComputeSpectrumAtTime(channel, start); return 1;
     case kSeriesPlay: return StartSegmentPlayback(channel, start, end) ? 1 : 0;
-    // The RT-60 analysis of a segment comes with the RT-60 window; until then the frame
-    // declines.
-    case kSeriesReverb:
+    case kSeriesReverb: return AnalyzeReverbSegment(channel, start, end) ? 1 : 0;
     default: return 0;
     }
 }

@@ -97,7 +97,9 @@ bool CMainFrame::ToggleUtilityWindow(int kind)
                 delete wnd;
         } else if (kind == 17) {
             auto* wnd = new TReverb;
-            created = wnd->CreateReverbWindow(WS_CHILD | WS_VISIBLE | WS_OVERLAPPEDWINDOW, r, this);
+            HandOverPlotSettings(*wnd);
+            const ReverbLinks links = ReverbHandOver();
+            created = wnd->CreateReverbWindow(WS_CHILD | WS_VISIBLE | WS_OVERLAPPEDWINDOW, r, this, &links);
             if (created)
                 ReverbWnd = wnd;
             else

@@ -87,3 +87,12 @@ struct PlotSegmentRequest {
     BYTE Composite = 0;  // 1: Channel is a composite channel
     BYTE Surface = 0;    // 1: the request comes from the 3-D surface window
 };
+
+// From the RT-60 window to the frame: wParam one of the requests below.
+constexpr UINT WM_REVERB_REQUEST = 0x80A0;
+enum ReverbRequest : WPARAM {
+    kReverbStopActivity = 1,  // a test starts: stop a run, a playback and the generator's output
+    kReverbShowSettings = 2,  // lParam: the processing-settings page code (0 input, 6 output)
+    kReverbPrint = 3,         // lParam: 1 with the print and annotation dialogs, 0 without
+    kReverbDeviceStopped = 4, // the test stopped the input device: the frame no longer acquires
+};

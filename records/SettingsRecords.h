@@ -12,6 +12,7 @@
 #include "records/PathSettings.h"
 #include "records/PhasePlotSettings.h"
 #include "records/PrintSettings.h"
+#include "records/ReverbSettings.h"
 #include "records/RunControlSettings.h"
 #include "records/SigGenChannelSettings.h"
 #include "records/SpectrogramPlotSettings.h"

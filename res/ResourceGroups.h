@@ -16,3 +16,4 @@ void RegisterDeviceDialogs(); // system check
 void RegisterProcessingDialogs(); // processing-settings pages, copy and calibration details
 void RegisterSigGenDialogs(); // signal generator parameters and signal length
 void RegisterUtilityDialogs(); // Leq and sound power options, data logging
+void RegisterReverbDialogs();   // the reverberation options

@@ -24,5 +24,6 @@ void RegisterBuiltInResources()
         RegisterProcessingDialogs();
         RegisterSigGenDialogs();
         RegisterUtilityDialogs();
+        RegisterReverbDialogs();
     });
 }

@@ -1,21 +1,153 @@
-// The RT-60 reverberation-time window: an MDI child that the frame owns and deletes.
+// The RT-60 reverberation window: an MDI child that the frame owns and deletes. It runs the
+// live test (a 1 kHz synchronisation tone and a pink-noise burst played through the sound card
+// while one device input channel is captured), analyses a segment of a recording handed over
+// by the frame, and shows the results three ways: reverberation time per one-third-octave band
+// as bars, the decay curve of one band, and a waterfall of all bands. Results are saved to and
+// loaded from *.rvb files and copied as text or as a bitmap.
 //
-// Provisional: the window opens with its title, keeps its placement and closes through the
-// frame (WM_UTILITY_CLOSING), but runs no test and holds no results yet, so there is never
-// anything to save and QuerySave always lets it close.
+// The measurement itself lives in ReverbAnalysis; the settings are the frame's ReverbSettings
+// record and the devices and sound output the frame's, handed over in ReverbLinks.
+//
+// Threads: user-interface thread only. A test and an analysis run on it and look for Esc
+// between steps; the main frame is disabled meanwhile.
 #pragma once
 
+#include "dsp/ReverbAnalysis.h"
+#include "platform/ui/Controls.h"
+#include "platform/ui/GdiObjects.h"
+#include "utilities/ReverbLinks.h"
 #include "utilities/TUtilityPlot.h"
+
+#include <memory>
+#include <string>
+
+class TLimitScroll;
+class TWaveData;
 
 class TReverb : public TUtilityPlot {
 public:
-    TReverb() = default;
+    enum : UINT {
+        kStart = 701, kReverbTimes = 702, kDecayPlot = 703, kSurface = 704, kProgress = 705, kSelection = 706,
+        kLoad = 707, kSave = 708, kPrint = 709, kOptions = 710, kExtent = 711, kOffsetEdit = 720, kOffsetSpin = 721,
+        kCopyText = 801, kCopyBitmap = 802, kProperties = 804, kHelpMenu = 805, kSetOffset = 810,
+        kClearOffset = 811, kPropertiesCommand = 1500, kHelpCommand = 1501,
+    };
 
-    BOOL CreateReverbWindow(DWORD style, const RECT& rect, CWnd* frame);
+    TReverb();
+    ~TReverb() override;
+
+    // links: the frame's records and objects; without them the window keeps settings of its own
+    // and has no devices.
+    BOOL CreateReverbWindow(DWORD style, const RECT& rect, CWnd* frame, const ReverbLinks* links = nullptr);
+
+    // Asks to save changed data; false when the user cancels.
+    bool QuerySave() override;
+
+    // The frame's segment road: analyses seconds t0..t1 of the first channel of a wave.
+    void AnalyzeSegment(TWaveData& wave, float t0, float t1);
+    // Live test.
+    void OnStart();
+    void StopTest();
+    void FinishTest();
+    // Results.
+    bool LoadReverbFile(const std::string& name);
+    bool SaveReverbFile(const std::string& name);
+    void CopyAsText();
+    void CopyAsBitmap();
+    void SetStartOffset(int milliseconds);
+    void OnOptions();
+    void OnReverbTimes();
+    void OnDecayPlot();
+    void OnSurface();
+    void OnLoad();
+    void OnSave();
+    // Draws the plot on a printer page inside the margins of `settings`; the frame prints the
+    // page around it.
+    void PrintPlot(CDC* dc, const PrintSettings* settings, bool timeOrSpectrum, WORD position) override;
+    void PrintMethodLines(CDC* dc, const PrintSettings& settings);
+
+    void UpdateLayout() override;
+    void DrawPlot(CDC* dc, bool full, const RECT& update) override;
+    float PixelToXValue(int x, int y) const;
+    float PixelToYValue(int x, int y) const;
+
+    // State for the frame and tests.
+    ReverbAnalysis& Analysis() { return *m_analysis; }
+    const ReverbLinks& Links() const { return m_links; }
+    DWORD GetViewMode() const { return m_analysis->viewMode; }
+    bool IsRunning() const { return m_analysis->running != 0; }
+    std::string TitleText() const;
+    std::string StatusText() const;
+    CButton* GetButton(UINT id) const;
+    CComboBox* GetExtentCombo() const { return m_extent.get(); }
+    CComboBox* GetSelectionCombo() const { return m_selection.get(); }
+    CEdit* GetOffsetEdit() const { return m_offsetEdit.get(); }
+    CProgressCtrl* GetProgressBar() const { return m_progress.get(); }
+    TLimitScroll* GetOffsetSpin() const { return m_spin.get(); }
+    const std::string& GetProgressText() const { return m_progressText; }
 
 protected:
-    std::string PaneCaption() const override { return "No reverberation test has been run."; }
+    std::string PaneCaption() const override { return {}; }
+    COLORREF PlotBackgroundColor() const override;
+
+    void CreateControls();
+    void LayoutControls();
+    void UpdateControls();
+    void ShowProgress();
+    void SetProgress(int percent, const char* text);
+    void HideProgress();
+    void OnSelectionChanged();
+    void OnExtentChanged();
+    void OnStartOffsetEdited();
+    void OnPrintButton();
+    void OnHelp() {}
+    void OnCopyTextCommand() { CopyAsText(); }
+    void OnCopyBitmapCommand() { CopyAsBitmap(); }
+    void OnClearOffset();
+    void OnClose();
+    void OnSize(UINT nType, int cx, int cy);
+    void OnChar(UINT nChar, UINT nRepCnt, UINT nFlags);
+    void OnLButtonDblClk(UINT nFlags, CPoint point);
+    void OnRButtonDown(UINT nFlags, CPoint point);
+    void OnVScroll(UINT nSBCode, UINT nPos, CScrollBar* pScrollBar);
+    LRESULT OnWaveOutDone(WPARAM wParam, LPARAM lParam);
+    DECLARE_MESSAGE_MAP()
 
 private:
-    using TPlotBase::Create;
+    ReverbSettings& Settings() const { return *m_links.settings; }
+    // Test steps.
+    void SetTestTiming();
+    bool BuildTestSignal();
+    void PlayThroughSoundCard();
+    void PlayThroughDeviceOutput();
+    void StartCapture();
+    void StopDevices();
+    void DeleteSoundOutput();
+    void EnableFrame(bool enable);
+    // Drawing.
+    void DrawTitleAndLabels(CDC* dc);
+    void DrawStatusMessage(CDC* dc);
+    void DrawReverbTimes(CDC* dc);
+    void DrawDecay(CDC* dc);
+    void DrawSurface(CDC* dc);
+    void DrawTimeGrid(CDC* dc, bool vertical);
+    void DrawFrequencyLabel(CDC* dc, int band, int x, int bottom);
+    int TimeSteps() const;
+    std::string TimeLabel(float seconds) const;
+    std::string SelectionText() const;
+    void SelectExtentEntry();
+
+    ReverbSettings m_ownSettings;
+    ReverbLinks m_links;
+    std::unique_ptr<ReverbAnalysis> m_analysis;
+    BYTE m_initialising = 1;
+    std::string m_progressText;
+    CFont m_font;
+    int m_fontHeight = 14;
+    std::unique_ptr<CButton> m_buttons[8]; // Start, Reverb Times, Decay Plot, 3-D Surface, Load, Save, Print, Options
+    std::unique_ptr<CProgressCtrl> m_progress;
+    std::unique_ptr<CComboBox> m_extent;
+    std::unique_ptr<CComboBox> m_selection;
+    std::unique_ptr<CEdit> m_offsetEdit;
+    std::unique_ptr<TLimitScroll> m_spin;
 };

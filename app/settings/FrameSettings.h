@@ -55,6 +55,7 @@ struct FrameSettings {
     PathSettings WorkingPaths; // the folders the file dialogs start in and remember
     DataLoggingBlock Logging;
     PrintSettings Print;
+    ReverbSettings Reverb; // the RT-60 window's; not in configuration files
 
     // Where every window stands.
     WindowPlacementRecord Placements[kWindowPlacementCount];

@@ -1,0 +1,463 @@
+#include "dsp/ReverbAnalysis.h"
+
+#include "dsp/SegmentSamples.h"
+#include "dsp/SpectralData.h"
+#include "numerics/TSmoothing.h"
+#include "platform/core/MessageBox.h"
+#include "wave/TWaveData.h"
+
+#include <algorithm>
+#include <cmath>
+#include <new>
+
+namespace {
+
+constexpr float kNoBest = -999.0f;
+
+// A private spectrum engine over one channel of the capture: N samples per block, the given
+// window, scale and averaging.
+struct BlockEngine {
+    ChannelProcessingSettings processing;
+    ChannelScalingSettings scaling;
+    std::unique_ptr<SpectralData> engine;
+    std::unique_ptr<TSmoothing> window;
+    std::vector<double> values;
+
+    BlockEngine(const TPcmFormat& format, UINT n, WORD windowType, WORD freqScale, DWORD averageBlocks,
+                UINT overlap)
+    {
+        processing.SampleFormat = format;
+        processing.SampleFormat.Set(format.SampleRate, 1, format.BytesPerSample);
+        processing.FFTsize = n;
+        processing.DecimationRatio = 1;
+        processing.ApplyLowPassFilter = 0;
+        processing.AverageBlocks = averageBlocks;
+        processing.AverageType = 0;
+        processing.AverageMode = 0;
+        processing.AverageSpeed = 4;
+        processing.SmoothingWindow = windowType;
+        processing.OverlapPercent = static_cast<WORD>(overlap);
+        scaling.AmpScaleType = 1;
+        scaling.FreqScaleType = freqScale;
+        scaling.OctaveNumber = 3;
+        // Bands carry the window's energy correction, narrowband levels its amplitude one.
+        const WORD option = freqScale == 2 ? TSmoothing::kEnergyCorrection : TSmoothing::kAmplitudeCorrection;
+        engine.reset(new (std::nothrow) SpectralData(&processing, &scaling, false));
+        window.reset(new (std::nothrow) TSmoothing(n, windowType, option));
+        try {
+            values.resize(n);
+        } catch (const std::bad_alloc&) {
+            values.clear();
+        }
+    }
+
+    bool Ok() const
+    {
+        return engine && !engine->HasError() && engine->GetFrame() && window && !window->HasError() &&
+               !values.empty();
+    }
+
+    // Reads N samples of channel 0 at `frame` (silence past the end), windows and transforms
+    // them and averages. `peak` grows to the largest magnitude read.
+    bool Process(TWaveData& wave, DWORD frame, double* peak = nullptr)
+    {
+        if (!ReadSegmentSamples(wave, frame, 0, values) && frame < wave.GetLength())
+            return false;
+        float* out = engine->GetFrame();
+        for (std::size_t i = 0; i < values.size(); ++i) {
+            out[i] = static_cast<float>(values[i]);
+            if (peak)
+                *peak = std::max(*peak, std::fabs(values[i]));
+        }
+        window->Apply(out);
+        engine->ComputeSpectrum();
+        engine->Average(false);
+        return true;
+    }
+};
+
+int BandCountOf(const SpectralData& engine)
+{
+    const int n = engine.GetLastBin() - engine.GetFirstBin() + 2;
+    return std::clamp(n, 0, ReverbRecord::kBands);
+}
+
+DWORD FramesOf(double seconds, DWORD rate)
+{
+    if (!(seconds > 0.0))
+        return 0;
+    return static_cast<DWORD>(seconds * rate);
+}
+
+} // namespace
+
+ReverbAnalysis::ReverbAnalysis(ReverbSettings* settings) : settings_(settings) {}
+
+ReverbAnalysis::~ReverbAnalysis() = default;
+
+template <class Engine>
+void ReverbAnalysis::FillRecord(int index, Engine& engine, int first, int last, float time)
+{
+    ReverbRecord& r = records[static_cast<std::size_t>(index)];
+    for (int b = 0; b < bandCount - 1; ++b) {
+        r.Frequency[b] = engine.GetBinFrequency(static_cast<UINT>(first + b));
+        r.Level[b] = engine.GetLevel(first + b);
+    }
+    if (bandCount > 0) {
+        r.Frequency[bandCount - 1] = ReverbRecord::kWideband;
+        r.Level[bandCount - 1] = engine.TotalLevel(static_cast<UINT>(first), static_cast<UINT>(last), 1, 0);
+    }
+    r.Time = time;
+}
+
+void ReverbAnalysis::SegmentBlockSize(DWORD rate, UINT& n, UINT& percent)
+{
+    if (rate < 32001) {
+        n = 4096;
+        percent = 90;
+    } else if (rate < 88200) {
+        n = 8192;
+        percent = 95;
+    } else if (rate < 120000) {
+        n = 16384;
+        percent = 97;
+    } else {
+        n = 32768;
+        percent = 95;
+    }
+}
+
+void ReverbAnalysis::SetTestTiming()
+{
+    leadIn = 0.8f;
+    toneLength = 0.1f;
+    gap = 0.5f;
+    noiseLength = maxDecayTime > 4.0f ? maxDecayTime : 4.0f;
+    totalLength = leadIn + toneLength + gap + noiseLength + maxDecayTime;
+    const float rate = inputFormat.SampleRate > 0 ? static_cast<float>(inputFormat.SampleRate) : 44100.0f;
+    recordInterval = ((100.0f - static_cast<float>(overlap)) / 100.0f * static_cast<float>(fftSize)) / rate;
+    capacity = recordInterval > 0.0f ? static_cast<int>((maxDecayTime + 1.0f) / recordInterval) : 0;
+}
+
+void ReverbAnalysis::FreeRecords()
+{
+    records.clear();
+    records.shrink_to_fit();
+    bandCount = 0;
+    recordCount = 0;
+}
+
+bool ReverbAnalysis::AllocateRecords()
+{
+    FreeRecords();
+    try {
+        if (capacity <= 0)
+            throw std::bad_alloc();
+        records.resize(static_cast<std::size_t>(capacity));
+    } catch (const std::bad_alloc&) {
+        records.clear();
+        AfxMessageBox("Reverb Error - insufficient memory avaiable to continue processing.", MB_OK);
+        return false;
+    }
+    for (ReverbRecord& r : records)
+        r.Clear();
+    return true;
+}
+
+float ReverbAnalysis::RecordSpacing() const
+{
+    if (recordCount < 2)
+        return 0.0f;
+    return records[1].Time - records[0].Time;
+}
+
+int ReverbAnalysis::StartRecord() const
+{
+    const float spacing = RecordSpacing();
+    if (!(spacing > 0.0f) || recordCount <= 0)
+        return 0;
+    const int s = static_cast<int>(static_cast<float>(settings_->StartOffset) / 1000.0f / spacing + 0.5f);
+    // An offset beyond the decay would start past the last record.
+    return std::clamp(s, 0, recordCount - 1);
+}
+
+void ReverbAnalysis::Synchronize()
+{
+    if (cancel || !HasRecords() || !capture)
+        return;
+    BlockEngine e(inputFormat, fftSize, TSmoothing::kHanning, 0, 1, 50);
+    if (!e.Ok()) {
+        cancel = 1;
+        return;
+    }
+    const DWORD rate = capture->GetSampleRate();
+    const DWORD hop = std::max<DWORD>(fftSize / 2, 1);
+    const DWORD blocks = FramesOf(1.5 * leadIn, rate) / hop;
+    float best = kNoBest;
+    float found = -1.0f;
+    for (DWORD i = 0; i < blocks; ++i) {
+        const DWORD p = i * hop;
+        if (!e.Process(*capture, p)) {
+            ReportWaveReadFailure(*capture);
+            cancel = 1;
+            return;
+        }
+        const float snr = e.engine->ComputeSnr();
+        const float peak = e.engine->GetPeakFrequency();
+        if (peak > 900.0f && peak < 1100.0f && snr > best) {
+            best = snr;
+            found = static_cast<float>(p) / static_cast<float>(rate);
+        }
+        Progress(static_cast<int>(i * 100 / blocks), "Synchronizing...");
+        if (cancel)
+            return;
+    }
+    detectedToneTime = (found < 0.0f || std::fabs(found - leadIn) > 0.5f) ? leadIn : found;
+}
+
+void ReverbAnalysis::EvaluateLevels()
+{
+    if (cancel || !HasRecords() || !capture)
+        return;
+    BlockEngine e(inputFormat, fftSize, TSmoothing::kFlattop, 2, 1000000, 50);
+    if (!e.Ok()) {
+        cancel = 1;
+        return;
+    }
+    const DWORD rate = capture->GetSampleRate();
+    const DWORD hop = std::max<DWORD>(fftSize / 2, 1);
+    const DWORD from = FramesOf(detectedToneTime + gap + noiseLength / 2.0, rate);
+    const DWORD to = FramesOf(detectedToneTime + gap + noiseLength, rate);
+    const DWORD blocks = to > from ? (to - from) / hop : 0;
+    double peak = 0.0;
+    for (DWORD i = 0; i < blocks; ++i) {
+        if (!e.Process(*capture, from + i * hop, &peak)) {
+            ReportWaveReadFailure(*capture);
+            cancel = 1;
+            return;
+        }
+        Progress(static_cast<int>(i * 100 / blocks), "Evaluating Levels...");
+        if (cancel)
+            return;
+    }
+    const int first = e.engine->GetFirstBin(), last = e.engine->GetLastBin();
+    bandCount = BandCountOf(*e.engine);
+    FillRecord(0, *e.engine, first, last, 0.0f);
+
+    // The noise's largest sample against full scale, in dB: a sample at full scale has
+    // clipped, one below -40 dB leaves too little room above the floor for a 30 dB decay.
+    const double fullScale = static_cast<double>(inputFormat.MaxValue) - inputFormat.ZeroValue;
+    noisePeakDbfs = (peak > 0.0 && fullScale > 0.0) ? static_cast<float>(20.0 * std::log10(peak / fullScale)) : -999.0f;
+    if (peak >= fullScale) {
+        AfxMessageBox("The detected signal is overloading (clipping) the input.\rReduce the amplifier volume or "
+                      "decrease the sound card input gain and repeat the measurement.",
+                      MB_OK | MB_ICONINFORMATION);
+        cancel = 1;
+    } else if (noisePeakDbfs < -40.0f) {
+        AfxMessageBox("The detected signal is to low for accurate measurements.\rIncrease the amplifier volume or "
+                      "increase the sound card input gain and repeat the measurement.",
+                      MB_OK | MB_ICONINFORMATION);
+        cancel = 1;
+    }
+}
+
+void ReverbAnalysis::AnalyzeDecay()
+{
+    if (cancel || !HasRecords() || !capture)
+        return;
+    BlockEngine e(inputFormat, fftSize, TSmoothing::kFlattop, 2, 1, overlap);
+    if (!e.Ok()) {
+        cancel = 1;
+        return;
+    }
+    const int first = e.engine->GetFirstBin(), last = e.engine->GetLastBin();
+    bandCount = BandCountOf(*e.engine);
+    const DWORD rate = capture->GetSampleRate();
+    const DWORD hop = std::max<DWORD>(static_cast<DWORD>(fftSize * (1.0 - overlap / 100.0)), 1);
+    const double margin = segment ? 0.0 : -0.06;
+    const DWORD start = FramesOf(margin + detectedToneTime + toneLength + gap + noiseLength, rate);
+    const DWORD length = capture->GetLength();
+    const DWORD blocks = length > start + fftSize ? (length - start - fftSize) / hop : 0;
+    for (DWORD i = 0; i < blocks; ++i) {
+        const DWORD p = start + i * hop;
+        if (!e.Process(*capture, p)) {
+            ReportWaveReadFailure(*capture);
+            cancel = 1;
+            return;
+        }
+        const float time = static_cast<float>(p - start) / static_cast<float>(rate);
+        FillRecord(recordCount, *e.engine, first, last, time);
+        ++recordCount;
+        if (recordCount >= capacity) {
+            recordCount = capacity - 1;
+            break;
+        }
+        if (i % 10 == 0)
+            Progress(static_cast<int>(i * 100 / blocks), "Analyzing Reverberation...");
+        if (cancel)
+            return;
+        if (time > maxDecayTime + 0.1f)
+            break;
+    }
+    Progress(100, "");
+    recordInterval = static_cast<float>(hop) / static_cast<float>(rate);
+}
+
+void ReverbAnalysis::NormalizeLevels()
+{
+    if (cancel || !HasRecords() || recordCount <= 0)
+        return;
+    const int s = StartRecord();
+    for (int b = 0; b < bandCount; ++b) {
+        const float reference = records[static_cast<std::size_t>(s)].Level[b];
+        for (int r = s; r < recordCount; ++r)
+            records[static_cast<std::size_t>(r)].Level[b] -= reference;
+    }
+}
+
+void ReverbAnalysis::SmoothDecay()
+{
+    if (cancel || !HasRecords() || recordCount <= 0)
+        return;
+    const int s = StartRecord();
+    for (int r = s; r < recordCount; ++r)
+        for (int b = 0; b < bandCount; ++b)
+            records[static_cast<std::size_t>(r)].Smoothed[b] = records[static_cast<std::size_t>(r)].Level[b];
+    const DWORD method = settings_->SmoothingMethod;
+    if (method == 1) {
+        int w = recordInterval > 0.0f ? static_cast<int>(0.1f / recordInterval) : 2;
+        if (w <= 1)
+            w = 2;
+        if (w >= 50)
+            w = 50;
+        // The start record is averaged like the rest: a forward average reads a constant few dB
+        // below the level it starts at, so measuring from the unsmoothed start would count that
+        // offset as decay and give times up to a sixth too short.
+        for (int b = 0; b < bandCount; ++b) {
+            for (int r = s; r < recordCount - w; ++r) {
+                double sum = 0.0;
+                for (int k = r; k < r + w; ++k)
+                    sum += std::pow(10.0, records[static_cast<std::size_t>(k)].Level[b] / 10.0);
+                records[static_cast<std::size_t>(r)].Smoothed[b] = static_cast<float>(10.0 * std::log10(sum / w));
+            }
+        }
+    } else if (method == 2) {
+        ComputeDecayTimes();
+        for (int b = 0; b < bandCount; ++b) {
+            int e = recordInterval > 0.0f ? static_cast<int>((results[b].Rt[5] + 0.1f) / recordInterval) : 0;
+            if (e >= recordCount || e <= 0)
+                e = recordCount - 1;
+            if (e < s)
+                continue;
+            double total = 0.0;
+            for (int r = s; r <= e; ++r)
+                total += std::pow(10.0, records[static_cast<std::size_t>(r)].Level[b] / 20.0);
+            if (!(total > 0.0))
+                total = 1.0;
+            const float floor = records[static_cast<std::size_t>(e)].Level[b];
+            double running = 0.0;
+            for (int r = e; r >= s; --r) {
+                running += std::pow(10.0, records[static_cast<std::size_t>(r)].Level[b] / 20.0);
+                const double v = 20.0 * std::log10(running / total);
+                if (v > floor)
+                    records[static_cast<std::size_t>(r)].Smoothed[b] = static_cast<float>(v);
+            }
+        }
+    }
+    ComputeDecayTimes();
+}
+
+void ComputeReverbDecayTimes(const ReverbRecord* recs, int count, int bandCount, int s, float D, DWORD method,
+                             ReverbBandResult (&out)[ReverbRecord::kBands])
+{
+    for (ReverbBandResult& r : out)
+        r = ReverbBandResult{};
+    bandCount = std::clamp(bandCount, 0, ReverbRecord::kBands);
+    if (recs == nullptr || count <= 0 || s < 0 || s >= count)
+        return;
+    for (int r = s; r < count; ++r) {
+        const float t = recs[r].Time - recs[s].Time;
+        for (int b = 0; b < bandCount; ++b) {
+            out[b].Frequency = recs[r].Frequency[b];
+            const float drop = recs[s].Smoothed[b] - recs[r].Smoothed[b];
+            for (int k = 1; k <= 6; ++k) {
+                if (out[b].Rt[k - 1] < 0.0f && drop >= 10.0f * k) {
+                    out[b].Rt[k - 1] = t;
+                    out[b].NotMeasured[k - 1] = 0;
+                }
+            }
+        }
+    }
+    for (int b = 0; b < bandCount; ++b) {
+        float* rt = out[b].Rt;
+        if (rt[0] >= D)
+            rt[0] = 0.0f;
+        if (rt[1] >= D)
+            rt[1] = 2.0f * rt[0];
+        if (method == 0) {
+            for (int k = 1; k < 6; ++k)
+                rt[k] = static_cast<float>(k + 1) * rt[0];
+        } else if (method == 1) {
+            if (rt[1] < 0.0f)
+                rt[1] = 2.0f * rt[0];
+            rt[2] = 1.5f * rt[1];
+            rt[3] = 2.0f * rt[1];
+            rt[4] = 2.5f * rt[1];
+            rt[5] = 3.0f * rt[1];
+        } else {
+            if (rt[1] < 0.0f)
+                rt[1] = 2.0f * rt[0];
+            if (rt[2] < 0.0f)
+                rt[2] = 1.5f * rt[1];
+            rt[3] = 1.33333f * rt[2];
+            rt[4] = 1.66666f * rt[2];
+            rt[5] = 2.0f * rt[2];
+        }
+        for (int k = 0; k < 6; ++k)
+            if (rt[k] >= 2.0f * D || rt[k] < 0.0f)
+                rt[k] = 0.0f;
+    }
+}
+
+void ReverbAnalysis::ComputeDecayTimes()
+{
+    if (cancel || !HasRecords())
+        return;
+    ComputeReverbDecayTimes(records.data(), recordCount, bandCount, StartRecord(), maxDecayTime,
+                            settings_->ExtrapolationMethod, results);
+}
+
+void ReverbAnalysis::MarkDataPresent()
+{
+    if (cancel || !HasRecords() || recordCount <= 0)
+        viewMode = 0;
+    else if (viewMode == 0)
+        viewMode = 1;
+}
+
+bool ReverbAnalysis::AnalyzeCaptureAsSegment()
+{
+    if (!capture)
+        return false;
+    inputFormat = capture->GetFormat();
+    SegmentBlockSize(inputFormat.SampleRate, fftSize, overlap);
+    const float length = capture->GetLengthSeconds();
+    maxDecayTime = length;
+    leadIn = toneLength = gap = noiseLength = 0.0f;
+    totalLength = length;
+    recordInterval = ((100.0f - static_cast<float>(overlap)) / 100.0f * static_cast<float>(fftSize)) /
+                     static_cast<float>(inputFormat.SampleRate);
+    capacity = static_cast<int>((length + 1.0f) / recordInterval);
+    if (!AllocateRecords()) {
+        cancel = 1;
+        return false;
+    }
+    detectedToneTime = 0.0f;
+    recordCount = 0;
+    AnalyzeDecay();
+    NormalizeLevels();
+    SmoothDecay();
+    ComputeDecayTimes();
+    MarkDataPresent();
+    return viewMode != 0;
+}

@@ -1,0 +1,437 @@
+// The two roads to an RT-60 analysis: a segment of a recording handed over by the frame, and
+// the live test (stimulus out through the sound card, one device input channel captured, the
+// chain run on the capture once playback has ended).
+#include "utilities/TReverb.h"
+
+#include "acquisition/TSoundOutput.h"
+#include "acquisition/TUsbDevice.h"
+#include "dsp/SegmentSamples.h"
+#include "records/AppMessages.h"
+#include "records/OutputDeviceSettings.h"
+#include "records/UsbDeviceSettings.h"
+#include "platform/core/MessageBox.h"
+#include "platform/core/Resources.h"
+#include "platform/ui/LongOperation.h"
+#include "platform/ui/WinApp.h"
+#include "wave/TWaveData.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <new>
+#include <vector>
+
+namespace {
+
+// The samples of the data chunk of the embedded pink-noise wave (mono, 16-bit); empty when the
+// resource is missing or damaged.
+std::span<const std::uint8_t> PinkNoiseData()
+{
+    const auto bytes = FindResourceBytes("PinkWave", "PINKWAVE");
+    if (bytes.size() < 12 || std::memcmp(bytes.data(), "RIFF", 4) != 0 || std::memcmp(bytes.data() + 8, "WAVE", 4) != 0)
+        return {};
+    std::size_t at = 12;
+    while (at + 8 <= bytes.size()) {
+        const std::uint32_t size = std::uint32_t(bytes[at + 4]) | std::uint32_t(bytes[at + 5]) << 8 |
+                                   std::uint32_t(bytes[at + 6]) << 16 | std::uint32_t(bytes[at + 7]) << 24;
+        if (std::memcmp(bytes.data() + at, "data", 4) == 0) {
+            const std::size_t n = std::min<std::size_t>(size, bytes.size() - at - 8) & ~std::size_t(1);
+            return bytes.subspan(at + 8, n);
+        }
+        at += 8 + size + (size & 1);
+    }
+    return {};
+}
+
+} // namespace
+
+void TReverb::EnableFrame(bool enable)
+{
+    if (m_links.frame && m_links.frame->GetSafeHwnd())
+        m_links.frame->EnableWindow(enable ? TRUE : FALSE);
+}
+
+void TReverb::SetTestTiming() { m_analysis->SetTestTiming(); }
+
+// ---- Segment of a recording -----------------------------------------------------------------
+
+void TReverb::AnalyzeSegment(TWaveData& wave, float t0, float t1)
+{
+    ReverbAnalysis& a = *m_analysis;
+    if (a.running)
+        return;
+    if (a.modified && !QuerySave())
+        return;
+    a.fileName.clear();
+    const DWORD rate = wave.GetSampleRate();
+    const DWORD start = wave.SecondsToFrames(t0);
+    const DWORD end = std::min(wave.SecondsToFrames(t1), wave.GetLength());
+    const DWORD length = end > start ? end - start : 0;
+    // Times come from pixel columns: a hair's breadth either side of the limits still counts.
+    const float duration = t1 - t0;
+    if (duration < 0.9995f || duration > 30.0005f) {
+        AfxMessageBox(duration < 1.0f ? "The selected time segment is too short.  It must be at least 1.0 second in duration."
+                                      : "The selected time segment is too long.  It cannot be greater than 30.0 seconds in duration.",
+                      MB_OK | MB_ICONSTOP);
+        a.segment = 0;
+        a.cutoffHint = 0;
+        a.running = 0;
+        return;
+    }
+    if (Settings().ClearOffsetOnNewTest)
+        SetStartOffset(0);
+    CWaitCursor wait;
+    ShowProgress();
+    a.segment = 1;
+    a.cutoffHint = 0;
+    a.running = 1;
+    a.cancel = 0;
+    UpdateLayout();
+
+    TPcmFormat format = wave.GetFormat();
+    format.Set(rate, 1, format.BytesPerSample);
+    a.capture.reset(new (std::nothrow) TWaveData(length, format));
+    bool ok = a.capture && !a.capture->IsError() && length > 0;
+    if (ok) {
+        EnableFrame(false);
+        std::vector<double> values;
+        try {
+            values.resize(length);
+        } catch (const std::bad_alloc&) {
+            ok = false;
+        }
+        ok = ok && ReadSegmentSamples(wave, start, 0, values) && WriteSegmentSamples(*a.capture, 0, 0, values);
+        if (!ok)
+            AfxMessageBox("Reverb Error - insufficient memory avaiable to continue processing.", MB_OK);
+    }
+    if (!ok) {
+        a.capture.reset();
+        a.cancel = 1;
+        a.MarkDataPresent();
+    } else {
+        a.AnalyzeCaptureAsSegment();
+    }
+    HideProgress();
+    a.running = 0;
+    a.modified = (ok && !a.cancel) ? 1 : 0;
+    EnableFrame(true);
+
+    ReverbSettings& st = Settings();
+    st.TimeExtent = static_cast<float>(length) / static_cast<float>(rate) + 1.0f;
+    st.SelectedBand = a.bandCount > 0 ? static_cast<DWORD>(a.bandCount - 1) : 0;
+    float peak = 10.0f;
+    if (a.bandCount > 0)
+        for (int r = 0; r < a.recordCount; ++r)
+            peak = std::max(peak, a.records[static_cast<std::size_t>(r)].Smoothed[a.bandCount - 1]);
+    if (peak > 20.0f)
+        a.cutoffHint = 1;
+    st.PlotTop = 10.0f * static_cast<float>(static_cast<int>(peak / 10.0f)) + 10.0f;
+    UpdateLayout();
+    OnDecayPlot();
+}
+
+// ---- Live test ------------------------------------------------------------------------------
+
+void TReverb::OnStart()
+{
+    ReverbAnalysis& a = *m_analysis;
+    if (a.running)
+        return;
+    a.segment = 0;
+    a.cutoffHint = 0;
+    if (m_links.frame)
+        m_links.frame->SendMessage(WM_REVERB_REQUEST, kReverbStopActivity, 0);
+    if (a.modified && !QuerySave())
+        return;
+    a.fileName.clear();
+
+    const UsbDeviceSettings device = m_links.device ? *m_links.device : UsbDeviceSettings();
+    const TPcmFormat input(device.SamplingRate, 1, static_cast<WORD>(device.BitsPerSample / 8));
+    if (device.SamplingRate < 20000 || device.SamplingRate > 100000) {
+        AfxMessageBox("The Input Sampling rate must be between 20,000 Hz and 100,000 Hz.  Please check the Input "
+                      "Device settings.",
+                      MB_OK | MB_ICONSTOP);
+        return;
+    }
+    const OutputDeviceSettings output = m_links.output ? *m_links.output : OutputDeviceSettings();
+    const TPcmFormat out(output.SigGenSamplingRate, static_cast<WORD>(output.SigGenNumChannels),
+                         static_cast<WORD>(output.SigGenBitsPerSample / 8));
+    if (output.SigGenSamplingRate < device.SamplingRate) {
+        AfxMessageBox("The Output Sampling rate cannot be less than the input sampling rate.  Please check the "
+                      "Output Device settings.",
+                      MB_OK | MB_ICONSTOP);
+        return;
+    }
+    a.inputFormat = input;
+    a.outputFormat = out;
+
+    CWaitCursor wait;
+    ShowProgress();
+    a.running = 1;
+    a.cancel = 0;
+    a.viewMode = 0;
+    UpdateLayout();
+    a.fftSize = 8192;
+    a.overlap = 95;
+    if (Settings().ClearOffsetOnNewTest)
+        SetStartOffset(0);
+    a.maxDecayTime = Settings().MaxDecayTime;
+    SetTestTiming();
+    if (!a.AllocateRecords())
+        a.cancel = 1;
+    if (!a.cancel && !BuildTestSignal())
+        a.cancel = 1;
+    if (!a.cancel) {
+        if (m_links.useSoundCard && *m_links.useSoundCard)
+            PlayThroughSoundCard();
+        else
+            PlayThroughDeviceOutput();
+    }
+    if (!a.cancel)
+        StartCapture();
+    SetFocus();
+    EnableFrame(false);
+    if (a.cancel)
+        StopTest();
+}
+
+bool TReverb::BuildTestSignal()
+{
+    ReverbAnalysis& a = *m_analysis;
+    a.testSignal.reset();
+    const TPcmFormat& f = a.outputFormat;
+    const auto frames = static_cast<DWORD>(a.totalLength * 1.1f * static_cast<float>(f.SampleRate));
+    std::unique_ptr<TWaveData> wave(new (std::nothrow) TWaveData(frames, f));
+    if (!wave || wave->IsError()) {
+        AfxMessageBox("Reverb Error - insufficient memory avaiable to continue processing.", MB_OK);
+        return false;
+    }
+    const DWORD toneStart = wave->SecondsToFrames(a.leadIn);
+    const DWORD toneEnd = std::min(toneStart + wave->SecondsToFrames(a.toneLength), frames - 1);
+    const double amplitude = (static_cast<double>(f.MaxValue) - f.ZeroValue) * 0.25;
+    bool ok = true;
+    for (DWORD n = toneStart, k = 0; ok && n <= toneEnd; ++n, ++k) {
+        const double v = f.ZeroValue + amplitude * std::sin(2.0 * 3.14159265358979323846 * 1000.0 * k / f.SampleRate);
+        ok = wave->SetSample(static_cast<std::int32_t>(v), n, 0);
+    }
+    const auto noise = PinkNoiseData();
+    const std::size_t samples = noise.size() / 2;
+    const DWORD noiseStart = toneStart + wave->SecondsToFrames(a.toneLength) + wave->SecondsToFrames(a.gap);
+    const DWORD noiseEnd = std::min(noiseStart + wave->SecondsToFrames(a.noiseLength), frames);
+    // One recording sample a frame: the noise keeps the spectrum it was made with at 44.1 kHz.
+    std::size_t at = 0;
+    for (DWORD n = noiseStart; ok && samples > 0 && n < noiseEnd; ++n) {
+        const auto s = static_cast<std::int16_t>(noise[2 * at] | noise[2 * at + 1] << 8);
+        const auto v = static_cast<std::int32_t>(static_cast<double>(s) * f.MaxValue / 32768.0);
+        ok = wave->SetSample(v, n, 0);
+        if (++at >= samples)
+            at = 0;
+    }
+    if (!ok) {
+        AfxMessageBox("Reverb Error - insufficient memory avaiable to continue processing.", MB_OK);
+        return false;
+    }
+    a.testSignal = std::move(wave);
+    return true;
+}
+
+void TReverb::DeleteSoundOutput()
+{
+    if (!m_links.soundOutput || !*m_links.soundOutput)
+        return;
+    (*m_links.soundOutput)->Stop();
+    delete *m_links.soundOutput;
+    *m_links.soundOutput = nullptr;
+}
+
+void TReverb::PlayThroughSoundCard()
+{
+    ReverbAnalysis& a = *m_analysis;
+    if (!m_links.soundOutput || !a.testSignal) {
+        a.cancel = 1;
+        return;
+    }
+    DeleteSoundOutput();
+    auto* output = new (std::nothrow) TSoundOutput(m_links.soundCardIndex ? static_cast<int>(*m_links.soundCardIndex) : 0);
+    *m_links.soundOutput = output;
+    const TPcmFormat& f = a.testSignal->GetFormat();
+    if (!output || output->IsError() ||
+        !output->SetFormatEx(f.Channels, f.SampleRate, f.BytesPerSample, f.BitsPerSample, f.MaxValue, f.MinValue) ||
+        !output->Open(this, false)) {
+        AfxMessageBox("Failure opening Sound Card for output.", MB_OK | MB_ICONSTOP);
+        a.cancel = 1;
+        return;
+    }
+    if (!output->Write(a.testSignal->GetData(), a.testSignal->GetDataBytes(), 0, false, nullptr) ||
+        !output->Restart()) {
+        AfxMessageBox("Failure Playing signal through Sound Card", MB_OK | MB_ICONSTOP);
+        a.cancel = 1;
+    }
+}
+
+void TReverb::PlayThroughDeviceOutput()
+{
+    ReverbAnalysis& a = *m_analysis;
+    TUsbDevice* device = m_links.outputDevice ? *m_links.outputDevice : nullptr;
+    if (device) {
+        device->StopOutput();
+        device->CloseDevice();
+    }
+    if (!device || !m_links.outputDeviceIndex || *m_links.outputDeviceIndex < 0) {
+        AfxMessageBox("There are no Durnex KDR-5200 Series data acquisition devices available on your system for output.",
+                      MB_OK | MB_ICONSTOP);
+        a.cancel = 1;
+        return;
+    }
+    if (!device->OpenDevice(this, *m_links.outputDeviceIndex, 1)) {
+        AfxMessageBox("Failure opening the Durnex KDR-5200 Series data acquisition device for output.  Please check "
+                      "the cabling and retry.",
+                      MB_OK | MB_ICONSTOP);
+        a.cancel = 1;
+        return;
+    }
+    // The KDR-5200 has no analog output: configuring it always fails.
+    AfxMessageBox("Failure Configuring KDR5200 Output subsystem.", MB_OK | MB_ICONSTOP);
+    a.cancel = 1;
+}
+
+void TReverb::StartCapture()
+{
+    ReverbAnalysis& a = *m_analysis;
+    UsbDeviceSettings settings = m_links.device ? *m_links.device : UsbDeviceSettings();
+    const DWORD channel = std::min<DWORD>(Settings().InputChannel, UsbDeviceSettings::kChannels - 1);
+    for (auto& c : settings.Channels)
+        c.bIsEnabled = 0;
+    settings.Channels[channel].bIsEnabled = 1;
+    a.segment = 0;
+    const auto frames = static_cast<DWORD>(a.totalLength * 1.1f * static_cast<float>(a.inputFormat.SampleRate));
+    a.capture.reset(new (std::nothrow) TWaveData(frames, a.inputFormat));
+    if (!a.capture || a.capture->IsError()) {
+        a.capture.reset();
+        AfxMessageBox("Reverb Error - insufficient memory avaiable to continue processing.", MB_OK);
+        a.cancel = 1;
+        return;
+    }
+    TUsbDevice* device = m_links.inputDevice ? *m_links.inputDevice : nullptr;
+    if (!device || !m_links.inputDeviceIndex || *m_links.inputDeviceIndex < 0 || !device->IsPresent()) {
+        AfxMessageBox("There are no Durnex KDR-5200 Series data acquisition devices available on your system for input.",
+                      MB_OK | MB_ICONSTOP);
+        a.cancel = 1;
+        return;
+    }
+    if (!device->IsOpen() && !device->OpenDevice(this, *m_links.inputDeviceIndex, 1)) {
+        AfxMessageBox("Failure opening data acquisition module for input", MB_OK | MB_ICONSTOP);
+        a.cancel = 1;
+        return;
+    }
+    // The rings hold the whole capture, so that nothing of the decay is overwritten.
+    if (!device->SetDeviceConfigurationAD(settings, static_cast<int>(frames / 20 + 1), false, 0)) {
+        AfxMessageBox("Failure setting the input configuration.  It may already be in use by another program",
+                      MB_OK | MB_ICONSTOP);
+        device->CloseDevice();
+        a.cancel = 1;
+        return;
+    }
+    if (!device->StartInput()) {
+        device->CloseDevice();
+        a.cancel = 1;
+    }
+}
+
+void TReverb::StopDevices()
+{
+    if (m_links.outputDevice && *m_links.outputDevice)
+        (*m_links.outputDevice)->StopOutput();
+    if (m_links.inputDevice && *m_links.inputDevice)
+        (*m_links.inputDevice)->StopInput();
+    if (m_links.frame && m_links.frame->GetSafeHwnd())
+        m_links.frame->SendMessage(WM_REVERB_REQUEST, kReverbDeviceStopped, 0);
+}
+
+LRESULT TReverb::OnWaveOutDone(WPARAM, LPARAM)
+{
+    ReverbAnalysis& a = *m_analysis;
+    if (!a.running)
+        return 1;
+    // Only the end of the whole buffer ends the test.
+    if (m_links.soundOutput && *m_links.soundOutput && !(*m_links.soundOutput)->AllHeadersDone())
+        return 1;
+    DeleteSoundOutput();
+    if (a.cancel)
+        StopTest();
+    else
+        FinishTest();
+    return 1;
+}
+
+void TReverb::StopTest()
+{
+    ReverbAnalysis& a = *m_analysis;
+    StopDevices();
+    if (m_links.outputDevice && *m_links.outputDevice)
+        (*m_links.outputDevice)->CloseDevice();
+    DeleteSoundOutput();
+    a.capture.reset();
+    a.testSignal.reset();
+    a.FreeRecords();
+    HideProgress();
+    a.modified = 0;
+    a.running = 0;
+    a.viewMode = 0;
+    EnableFrame(true);
+    UpdateLayout();
+}
+
+void TReverb::FinishTest()
+{
+    ReverbAnalysis& a = *m_analysis;
+    StopDevices();
+    TUsbDevice* device = m_links.inputDevice ? *m_links.inputDevice : nullptr;
+    const DWORD channel = std::min<DWORD>(Settings().InputChannel, UsbDeviceSettings::kChannels - 1);
+    if (device && a.capture && !a.cancel) {
+        const long long held = device->GetSampleCounter();
+        const int n = static_cast<int>(std::min<long long>(held, a.capture->GetLength()));
+        std::vector<int> samples;
+        try {
+            samples.resize(static_cast<std::size_t>(std::max(n, 0)));
+        } catch (const std::bad_alloc&) {
+            a.cancel = 1;
+        }
+        if (!a.cancel && n > 0) {
+            const auto got = device->ReadSamples(static_cast<int>(channel), 0, n, samples.data());
+            if (got != TUsbDevice::RingRead::Ok) {
+                AfxMessageBox("The capture could not be read from the device's buffer; nothing was analysed.",
+                              MB_OK | MB_ICONSTOP);
+                a.cancel = 1;
+            }
+        }
+        // The device's 24-bit values as samples of the capture's width.
+        const int shift = 24 - a.inputFormat.BitsPerSample;
+        for (int i = 0; !a.cancel && i < n; ++i) {
+            const std::int32_t v = shift >= 0 ? samples[static_cast<std::size_t>(i)] >> shift
+                                              : samples[static_cast<std::size_t>(i)] * (1 << -shift);
+            if (!a.capture->SetSample(v, static_cast<DWORD>(i), 0))
+                a.cancel = 1;
+        }
+    }
+    if (m_links.outputDevice && *m_links.outputDevice)
+        (*m_links.outputDevice)->CloseDevice();
+    if (!a.capture)
+        a.cancel = 1;
+    a.Synchronize();
+    a.EvaluateLevels();
+    a.recordCount = 0;
+    a.AnalyzeDecay();
+    a.NormalizeLevels();
+    a.SmoothDecay();
+    a.ComputeDecayTimes();
+    a.MarkDataPresent();
+    if (!a.cancel)
+        a.modified = 1;
+    a.running = 0;
+    a.cancel = 0;
+    EnableFrame(true);
+    Settings().TimeExtent = a.maxDecayTime;
+    HideProgress();
+    UpdateLayout();
+}
