@@ -14,3 +14,4 @@ void RegisterPlotSelectionDialogs(); // channel and composite plot selection
 void RegisterPlaybackDialogs(); // the playback rate
 void RegisterDeviceDialogs(); // system check
 void RegisterProcessingDialogs(); // processing-settings pages, copy and calibration details
+void RegisterPlotBitmaps(); // watermark logo and the plot tool-strip buttons

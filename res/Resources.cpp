@@ -22,5 +22,6 @@ void RegisterBuiltInResources()
         RegisterPlaybackDialogs();
         RegisterDeviceDialogs();
         RegisterProcessingDialogs();
+        RegisterPlotBitmaps();
     });
 }
