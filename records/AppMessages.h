@@ -66,3 +66,8 @@ struct SeriesSegmentRequest {
     float start = 0.0f; // seconds
     float end = 0.0f;
 };
+
+// A spectrum window asks the frame for one of its channel commands that work on the channel's
+// processing objects: wParam 801 (cepstrum), 803 (inverse FFT to the time series) or 821
+// (bandwidth and Q factor of the visible range); lParam = the window (a TSpectraPlot).
+constexpr UINT WM_SPECTRUM_COMMAND = 0x8031;

@@ -392,7 +392,7 @@ TEST_F(PlotBase, PrintingPutsTheFrameBelowTheHeaderBandAndScalesTheFont)
     const fs::path pdf = dir / "plot.pdf";
 
     ScriptedUser user;
-    user.Expect({PromptKind::Print, IDOK, pdf.string(), {}});
+    user.Expect({PromptKind::Print, IDOK, pdf.string(), 0, {}});
     PRINTDLG pd;
     pd.Flags = PD_RETURNDC;
     ASSERT_TRUE(PrintDlg(&pd));
