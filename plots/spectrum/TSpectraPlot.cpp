@@ -261,6 +261,8 @@ void TSpectraPlot::CreateControls()
         m_peakHoldCombo->SetCurSel(std::min<int>(m_settings->PeakHold, 4));
     m_markerButton = std::make_unique<CToolBtn>(this, kMarkerOptions, "MarkerUp", "MarkerDown", nullptr,
                                                 "Marker Options");
+    // The marker options dialog comes with the plot options; until then the button takes no clicks.
+    m_markerButton->EnableWindow(FALSE);
     m_auxEdit = std::make_unique<CEdit>();
     m_auxEdit->Create(WS_CHILD | WS_BORDER, CRect(0, 0, 56, 16), this, kAuxEdit);
     m_plotTopEdit->SetFont(font);

@@ -13,6 +13,8 @@
 #include "platform/ui/Controls.h"
 #include "platform/ui/GdiWindowDC.h"
 #include "platform/ui/Menu.h"
+#include "platform/ui/Print.h"
+#include "records/PrintSettings.h"
 #include "platform/ui/Surface.h"
 #include "plots/CToolBtn.h"
 #include "plots/PlotClipboard.h"
@@ -27,6 +29,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <string>
 #include <unistd.h>
 
@@ -567,6 +570,45 @@ TEST_F(SpectrumWindows, SpectrogramAndSurfaceKeepTheirBindingsAndNoHistoryYet)
     EXPECT_EQ(gs.ShowToolbar, 0);
     s->ShowToolbar(false);
     EXPECT_EQ(ss.ShowToolbar, 0);
+}
+
+TEST_F(SpectrumWindows, PrintedOnAPageItKeepsItsAxesAndTraceAndComesBackOnScreen)
+{
+    auto e = Engine(128.0, 0.5);
+    TSpectraPlot* p = Open(e.get());
+    const CRect screenPlot = p->GetPlotRect();
+    const fs::path dir = fs::temp_directory_path() / ("spectrum-print-" + std::to_string(::getpid()));
+    fs::create_directories(dir);
+    const fs::path pdf = dir / "spectrum.pdf";
+    ScriptedUser user;
+    user.Expect({PromptKind::Print, IDOK, pdf.string(), 0, {}});
+    PRINTDLG pd;
+    pd.Flags = PD_RETURNDC;
+    ASSERT_TRUE(PrintDlg(&pd));
+    CDC dc;
+    ASSERT_TRUE(dc.Attach(pd.hDC));
+    PrintSettings margins;
+    margins.MarginLeft = margins.MarginRight = margins.MarginTop = margins.MarginBottom = 0.5f;
+    ASSERT_GT(dc.StartDoc("spectrum"), 0);
+    ASSERT_GT(dc.StartPage(), 0);
+    p->PrintPlot(&dc, &margins, true, 0);
+    ASSERT_GT(dc.EndPage(), 0);
+    ASSERT_GT(dc.EndDoc(), 0);
+    dc.DeleteDC();
+    GlobalFree(pd.hDevMode);
+    GlobalFree(pd.hDevNames);
+    // The window lays itself out for the screen again.
+    EXPECT_EQ(p->GetPlotRect(), screenPlot);
+
+    const std::string txt = (dir / "page.txt").string();
+    ASSERT_EQ(std::system(("pdftotext -layout '" + pdf.string() + "' '" + txt + "'").c_str()), 0);
+    std::ifstream f(txt);
+    const std::string text((std::istreambuf_iterator<char>(f)), std::istreambuf_iterator<char>());
+    EXPECT_NE(text.find("Frequency (Hz)"), std::string::npos);
+    EXPECT_NE(text.find("-50.0"), std::string::npos);
+    if (const char* keep = std::getenv("DURNEX_SPECTRUM_SHOTS"))
+        fs::copy_file(pdf, fs::path(keep) / "printed.pdf", fs::copy_options::overwrite_existing);
+    fs::remove_all(dir);
 }
 
 // On a real display (xvfb-run), DURNEX_SPECTRUM_SHOTS names a folder that receives a picture of
