@@ -393,7 +393,10 @@ void TSpectraPlot::LayoutToolStrip()
     m_plotTopSpin->ShowWindow(SW_SHOW);
     m_plotRangeEdit->MoveWindow(527, h / 2 - 10, 86, 20, TRUE);
     m_plotRangeSpin->MoveWindow(615, h / 2 - 10, 12, 20, TRUE);
-    m_peakHoldCombo->MoveWindow(703, h / 2 - 12, 100, 200, TRUE);
+    // The list drops 200 pixels; the box itself keeps its one-line height.
+    CRect box;
+    m_peakHoldCombo->GetWindowRect(&box);
+    m_peakHoldCombo->MoveWindow(703, h / 2 - 12, 100, box.Height(), TRUE);
     if (m_zoomIn->IsPressed()) {
         m_zoomIn->Release();
         m_selectionMode = 0;

@@ -24,6 +24,7 @@
 #include "support/ScriptedUser.h"
 
 #include <QImage>
+#include <QWidget>
 
 #include <cmath>
 #include <cstdlib>
@@ -652,4 +653,17 @@ TEST_F(SpectrumWindows, ScreenshotsOfEveryStyleAndScaleOnARealDisplay)
                 delete p;
             }
         }
+    // The whole window with its controls, during a Shift-drag of the measuring cursor.
+    scaling = Scaling(1, 0);
+    auto e = Engine(128.0, 0.5);
+    settings.PlotType = 0;
+    settings.PlotTop = 0.0f;
+    settings.PlotRange = 100.0;
+    TSpectraPlot* p = Open(e.get(), nullptr, CRect(0, 0, 900, 560));
+    const CRect pane = p->GetPlotRect();
+    const int x = pane.left + p->FrequencyToColumn(250.0f);
+    p->SendMessage(WM_LBUTTONDOWN, MK_LBUTTON | MK_SHIFT, MAKELPARAM(x, pane.top + 100));
+    AfxPumpMessages(50);
+    EXPECT_TRUE(p->GetQWidget()->grab().save(QString::fromStdString(std::string(dir) + "/window-drag.png")));
+    p->SendMessage(WM_LBUTTONUP, 0, MAKELPARAM(x, pane.top + 100));
 }
