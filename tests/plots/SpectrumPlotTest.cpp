@@ -127,6 +127,42 @@ TEST_F(SpectrumWindows, LevelsMapToHeightsExactlyForEveryScale)
     EXPECT_EQ(h, static_cast<int>(200 * (-40.0 + 90.0) / 100.0));
 }
 
+TEST_F(SpectrumWindows, PixelsReadBackAsLevelsOnEveryScale)
+{
+    auto a = Engine();
+    auto b = Engine();
+    settings.GrabCursorFlag = 0;
+    TSpectraPlot* p = Open(a.get());
+    const CRect pane = p->GetPlotRect();
+    const int x = pane.left + 40;
+    const int y = pane.bottom - pane.Height() / 2;
+    const double half = static_cast<double>(pane.bottom - y) / pane.Height(); // 0.5 or just over
+    EXPECT_NEAR(p->PixelToYValue(x, y), -100.0 + 100.0 * half, 1e-9);
+    EXPECT_NEAR(p->PixelToYValue(x, pane.bottom), -100.0, 1e-9);
+    scaling.AmpScaleType = 0;
+    settings.PlotTop = 2.0f;
+    p->UpdateLayout();
+    EXPECT_NEAR(p->PixelToYValue(x, y), 2.0 * half, 1e-9);
+    scaling.AmpScaleType = 2;
+    settings.PlotTop = 10.0f;
+    settings.PlotRange = 0.001;
+    p->UpdateLayout();
+    EXPECT_NEAR(p->PixelToYValue(x, y), std::pow(10.0, (40.0 * half - 30.0) / 10.0), 1e-9);
+    // Outside every pane of a two-trace window there is nothing to read.
+    scaling.AmpScaleType = 1;
+    p->SetData(a.get(), b.get());
+    p->UpdateLayout();
+    const CRect lower = p->GetPaneRectB();
+    EXPECT_NEAR(p->PixelToYValue(x, lower.bottom - lower.Height() / 2),
+                1.2 * (lower.Height() / 2) / lower.Height(), 1e-9);
+    EXPECT_EQ(p->PixelToYValue(x, p->GetPaneRectA().bottom + 2), 0.0);
+    // With "Pull Cursor To Trace" the reading is the trace's level, not the pointer's.
+    settings.GrabCursorFlag = 1;
+    const int x500 = p->GetPaneRectA().left + p->FrequencyToColumn(500.0f);
+    EXPECT_DOUBLE_EQ(p->PixelToYValue(x500, p->GetPaneRectA().top + 3),
+                     a->MaxLevel(p->ColumnToBin(x500 - 1), p->ColumnToBin(x500)));
+}
+
 TEST_F(SpectrumWindows, ColumnsAndFrequenciesRoundTripOnLinearAndLogarithmicAxes)
 {
     auto e = Engine();
