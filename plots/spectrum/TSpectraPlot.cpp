@@ -1206,9 +1206,12 @@ void TSpectraPlot::WriteTextFile()
     ofn.Flags = OFN_OVERWRITEPROMPT | OFN_PATHMUSTEXIST;
     if (!GetSaveFileNameA(&ofn))
         return;
+    // A file that cannot be made or written is said so: the user would take silence for success.
     std::ofstream file(path, std::ios::binary | std::ios::trunc);
-    if (!file)
+    if (!file) {
+        MessageBoxA(this, std::string("Unable to create the file ") + path + ".", "", MB_OK | MB_ICONSTOP);
         return;
+    }
     char header[400];
     std::snprintf(header, sizeof header, ";Channel: %d %s\r\n", m_channel, m_traceA->GetUnitsLabel());
     file << header;
@@ -1216,6 +1219,9 @@ void TSpectraPlot::WriteTextFile()
     SpectralData* b = m_traceCount == 2 ? m_traceB : nullptr;
     for (int bin = m_visibleStart; bin <= m_visibleEnd; ++bin)
         file << DataRow(m_traceA, b, bin, false);
+    file.close();
+    if (file.fail())
+        MessageBoxA(this, std::string("Unable to write the file ") + path + ".", "", MB_OK | MB_ICONSTOP);
 }
 
 // ---------------------------------------------------------------------------------------------

@@ -541,6 +541,11 @@ TEST_F(SpectrumWindows, WriteToTextFileWritesTheHeaderAndTheRows)
     }
     EXPECT_EQ(rows, 5);
     fs::remove(out);
+
+    // A file that cannot be made is reported, not passed over in silence.
+    user.Expect({PromptKind::FileSave, IDOK, "/proc/durnex-spectrum.txt", 0, {}});
+    user.Expect({PromptKind::MessageBox, IDOK, {}, 0, "Unable to create the file"});
+    p->SendMessage(WM_COMMAND, 1520);
 }
 
 TEST_F(SpectrumWindows, AutoscaleInDecibelsFramesTheVisibleSpectrumOnTenDecibelSteps)
