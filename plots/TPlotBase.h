@@ -60,7 +60,10 @@ public:
     void CopyBitmapToClipboard();
 
     // ---- Drawing.
-    // Draws the whole plot; the paint handler calls it with the client rectangle.
+    // Draws the whole plot; the paint handler calls it with the client rectangle. The base draws
+    // the pane frames and the tool strip; a window that shows only its caption (PaneCaption not
+    // empty) gets a plain plot area with the caption and the watermark too. Windows that draw
+    // their own plot return an empty caption and call DrawWatermark last.
     virtual void DrawPlot(CDC* dc, bool full, const RECT& update);
     virtual void DrawPanes(CDC* dc, bool full, const RECT& update);
     virtual void DrawBackground(CDC* dc, bool full, const RECT& update);
@@ -171,7 +174,7 @@ protected:
     virtual std::string PaneCaption() const;
     // Colour of the plot area behind that caption.
     virtual COLORREF PlotBackgroundColor() const;
-    // A client context ready for R2_NOT marks, between the palette brackets.
+    // The four read-out bitmaps at the current box sizes, made again at every button-down.
     void RecreateReadoutBitmaps();
 
     void OnPaint();
