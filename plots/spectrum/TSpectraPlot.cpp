@@ -110,6 +110,31 @@ BEGIN_MESSAGE_MAP(TSpectraPlot, TSettingsPlot<SpectrumPlotSettings>)
     ON_WM_RBUTTONUP()
     ON_WM_HSCROLL()
     ON_WM_VSCROLL()
+    ON_COMMAND_RANGE(kZoomIn, kZoom2xOut, &TSpectraPlot::OnZoom)
+    ON_COMMAND_RANGE(kLine, kStepBar, &TSpectraPlot::OnStyleCommand)
+    ON_COMMAND(kOptions, &TSpectraPlot::OnProperties)
+    ON_COMMAND(kProperties, &TSpectraPlot::OnProperties)
+    ON_COMMAND(kAutoscale, &TSpectraPlot::OnAutoscaleCommand)
+    ON_COMMAND(kAutoscaleMenu, &TSpectraPlot::OnAutoscaleCommand)
+    ON_COMMAND(kCopyText, &TSpectraPlot::OnCopyText)
+    ON_COMMAND(kWriteText, &TSpectraPlot::OnWriteText)
+    ON_COMMAND(kCopyBitmap, &TSpectraPlot::OnCopyBitmap)
+    ON_COMMAND(kClearSpectrum, &TSpectraPlot::OnClearSpectrum)
+    ON_COMMAND(kClearPeakHold, &TSpectraPlot::OnClearPeakHold)
+    ON_COMMAND_RANGE(kSetMarker1, kSetMarker6, &TSpectraPlot::OnSetMarker)
+    ON_COMMAND_RANGE(kSetMarker7, kSetMarker8, &TSpectraPlot::OnSetMarker)
+    ON_COMMAND_RANGE(kClearMarker1, kClearMarker8, &TSpectraPlot::OnClearMarker)
+    ON_COMMAND(kClearMarkerAll, &TSpectraPlot::OnClearAllMarkers)
+    ON_COMMAND(kPullCursor, &TSpectraPlot::OnPullCursor)
+    ON_COMMAND_RANGE(kCepstrum, kCepstrum, &TSpectraPlot::OnChannelCommand)
+    ON_COMMAND_RANGE(kInverseFft, kInverseFft, &TSpectraPlot::OnChannelCommand)
+    ON_COMMAND_RANGE(kQualityFactor, kQualityFactor, &TSpectraPlot::OnChannelCommand)
+    ON_COMMAND(kHelp, &TSpectraPlot::OnHelp)
+    ON_COMMAND_RANGE(kSmoothNone, kSmooth15, &TSpectraPlot::OnSmooth)
+    ON_COMMAND_RANGE(kToolbarToggle, kOverlayToggle, &TSpectraPlot::OnToggle)
+    ON_EN_CHANGE(kPlotTopEdit, &TSpectraPlot::OnPlotTopChanged)
+    ON_EN_CHANGE(kPlotRangeEdit, &TSpectraPlot::OnPlotRangeChanged)
+    ON_CBN_SELCHANGE(kPeakHold, &TSpectraPlot::OnPeakHoldChanged)
 END_MESSAGE_MAP()
 
 TSpectraPlot::TSpectraPlot()
@@ -941,93 +966,72 @@ COLORREF TSpectraPlot::PlotBackgroundColor() const
 // ---------------------------------------------------------------------------------------------
 // Commands and menus
 
-BOOL TSpectraPlot::OnCommand(WPARAM wParam, LPARAM lParam)
+void TSpectraPlot::OnStyleCommand(UINT id) { OnStyle(static_cast<WORD>(id == kLine ? 0 : id == kBar ? 1 : 2)); }
+
+void TSpectraPlot::OnProperties()
 {
-    const UINT id = LOWORD(wParam);
-    const UINT code = HIWORD(wParam);
-    if (lParam != 0 && code != BN_CLICKED) {
-        // Notifications of the edits and the list.
-        if (id == kPlotTopEdit && code == EN_CHANGE)
-            OnPlotTopChanged();
-        else if (id == kPlotRangeEdit && code == EN_CHANGE)
-            OnPlotRangeChanged();
-        else if (id == kPeakHold && code == CBN_SELCHANGE)
-            OnPeakHoldChanged();
-        else
-            return TPlotBase::OnCommand(wParam, lParam);
-        return TRUE;
-    }
-    switch (id) {
-    case kZoomIn:
-    case kZoomFull:
-    case kZoom2xIn:
-    case kZoom2xOut: OnZoom(id); return TRUE;
-    case kLine: OnStyle(0); return TRUE;
-    case kBar: OnStyle(1); return TRUE;
-    case kStepBar: OnStyle(2); return TRUE;
-    case kOptions:
-    case kProperties:
+    if (CWnd* frame = AfxGetMainWnd())
+        frame->PostMessage(WM_COMMAND, ID_PLOT_OPTIONS, 0);
+}
+
+void TSpectraPlot::OnAutoscaleCommand() { Autoscale(); }
+void TSpectraPlot::OnCopyText() { CopyDataToClipboard(); }
+void TSpectraPlot::OnWriteText() { WriteTextFile(); }
+void TSpectraPlot::OnCopyBitmap() { CopyBitmapWithoutToggles(); }
+void TSpectraPlot::OnClearSpectrum() { ClearSpectrum(); }
+void TSpectraPlot::OnClearPeakHold() { ClearPeakHold(); }
+
+void TSpectraPlot::OnSetMarker(UINT id)
+{
+    SetMarker(id == kSetMarker7 ? 6 : id == kSetMarker8 ? 7 : static_cast<int>(id - kSetMarker1));
+}
+
+void TSpectraPlot::OnClearMarker(UINT id) { ClearMarker(static_cast<int>(id - kClearMarker1)); }
+
+void TSpectraPlot::OnClearAllMarkers()
+{
+    for (int i = 0; i < MarkerSettings::kMarkers; ++i)
+        ClearMarker(i);
+}
+
+void TSpectraPlot::OnPullCursor()
+{
+    if (m_settings)
+        m_settings->GrabCursorFlag = m_settings->GrabCursorFlag == 1 ? 0 : 1;
+}
+
+// Cepstrum, inverse FFT and Q factor work on the channel's processing objects, which the
+// frame owns; composite windows do not offer them.
+void TSpectraPlot::OnChannelCommand(UINT id)
+{
+    if (m_channel < 8)
         if (CWnd* frame = AfxGetMainWnd())
-            frame->PostMessage(WM_COMMAND, ID_PLOT_OPTIONS, 0);
-        return TRUE;
-    case kAutoscale:
-    case kAutoscaleMenu: Autoscale(); return TRUE;
-    case kCopyText: CopyDataToClipboard(); return TRUE;
-    case kWriteText: WriteTextFile(); return TRUE;
-    case kCopyBitmap: CopyBitmapWithoutToggles(); return TRUE;
-    case kClearSpectrum: ClearSpectrum(); return TRUE;
-    case kClearPeakHold: ClearPeakHold(); return TRUE;
-    case kSetMarker7: SetMarker(6); return TRUE;
-    case kSetMarker8: SetMarker(7); return TRUE;
-    case kClearMarkerAll:
-        for (int i = 0; i < MarkerSettings::kMarkers; ++i)
-            ClearMarker(i);
-        return TRUE;
-    case kPullCursor:
-        if (m_settings)
-            m_settings->GrabCursorFlag = m_settings->GrabCursorFlag == 1 ? 0 : 1;
-        return TRUE;
-    case kCepstrum:
-    case kInverseFft:
-    case kQualityFactor:
-        if (m_channel < 8)
-            if (CWnd* frame = AfxGetMainWnd())
-                frame->SendMessage(WM_SPECTRUM_COMMAND, id, reinterpret_cast<LPARAM>(this));
-        return TRUE;
-    case kHelp: return TRUE;
-    case kToolbarToggle:
-        if (!m_creatingControls && !m_inLayout && m_settings) {
-            m_settings->ShowToolbar = m_settings->ShowToolbar ? 0 : 1;
-            UpdateLayout();
-            LayoutToolStrip();
-        }
-        return TRUE;
-    case kMeterToggle:
-    case kOverlayToggle:
-        if (!m_creatingControls && !m_inLayout && m_settings) {
-            BYTE& flag = id == kMeterToggle ? m_settings->ShowPowerMeter : m_settings->ShowOverlayControls;
-            flag = flag ? 0 : 1;
-            UpdateLayout();
-            LayoutOverlayControls();
-            if (m_zoomIn)
-                m_zoomIn->SetFocus();
-        }
-        return TRUE;
-    default: break;
+            frame->SendMessage(WM_SPECTRUM_COMMAND, id, reinterpret_cast<LPARAM>(this));
+}
+
+void TSpectraPlot::OnHelp() {}
+
+void TSpectraPlot::OnSmooth(UINT id)
+{
+    SmoothSpectrum(id == kSmoothNone ? 1 : static_cast<int>(2 * (id - kSmoothNone) + 1));
+}
+
+void TSpectraPlot::OnToggle(UINT id)
+{
+    if (m_creatingControls || m_inLayout || !m_settings)
+        return;
+    if (id == kToolbarToggle) {
+        m_settings->ShowToolbar = m_settings->ShowToolbar ? 0 : 1;
+        UpdateLayout();
+        LayoutToolStrip();
+        return;
     }
-    if (id >= kSetMarker1 && id <= kSetMarker6) {
-        SetMarker(static_cast<int>(id - kSetMarker1));
-        return TRUE;
-    }
-    if (id >= kClearMarker1 && id <= kClearMarker8) {
-        ClearMarker(static_cast<int>(id - kClearMarker1));
-        return TRUE;
-    }
-    if (id >= kSmoothNone && id <= kSmooth15) {
-        SmoothSpectrum(id == kSmoothNone ? 1 : static_cast<int>(2 * (id - kSmoothNone) + 1));
-        return TRUE;
-    }
-    return TPlotBase::OnCommand(wParam, lParam);
+    BYTE& flag = id == kMeterToggle ? m_settings->ShowPowerMeter : m_settings->ShowOverlayControls;
+    flag = flag ? 0 : 1;
+    UpdateLayout();
+    LayoutOverlayControls();
+    if (m_zoomIn)
+        m_zoomIn->SetFocus();
 }
 
 void TSpectraPlot::CopyBitmapWithoutToggles()
@@ -1065,7 +1069,9 @@ void TSpectraPlot::ShowCursorMenu(CPoint client)
     menu.AppendMenu(MF_STRING, kCopyBitmap, "Copy to clipboard as Bitmap");
     CPoint screen = client;
     ClientToScreen(&screen);
-    const UINT chosen = static_cast<UINT>(menu.TrackPopupMenu(TPM_RETURNCMD | TPM_LEFTALIGN, screen.x, screen.y, this));
+    // The choice comes back here rather than as a command, so no item waits for a handler.
+    const UINT chosen =
+        static_cast<UINT>(menu.TrackPopupMenu(TPM_RETURNCMD | TPM_NONOTIFY | TPM_LEFTALIGN, screen.x, screen.y, this));
     menu.DestroyMenu();
     if (chosen == kCopyCursor) {
         char text[80];

@@ -153,7 +153,24 @@ protected:
     void OnRButtonUp(UINT nFlags, CPoint point);
     void OnHScroll(UINT nSBCode, UINT nPos, CScrollBar* pScrollBar);
     void OnVScroll(UINT nSBCode, UINT nPos, CScrollBar* pScrollBar);
-    BOOL OnCommand(WPARAM wParam, LPARAM lParam) override;
+    // Command handlers: each command has its entry, so that menus show the items enabled.
+    void OnZoom(UINT id);
+    void OnStyleCommand(UINT id);
+    void OnProperties();
+    void OnAutoscaleCommand();
+    void OnCopyText();
+    void OnWriteText();
+    void OnCopyBitmap();
+    void OnClearSpectrum();
+    void OnClearPeakHold();
+    void OnSetMarker(UINT id);
+    void OnClearMarker(UINT id);
+    void OnClearAllMarkers();
+    void OnPullCursor();
+    void OnChannelCommand(UINT id);
+    void OnHelp();
+    void OnSmooth(UINT id);
+    void OnToggle(UINT id);
     DECLARE_MESSAGE_MAP()
 
 private:
@@ -166,7 +183,6 @@ private:
     void OnPlotRangeChanged();
     void AfterLimitChange();
     void OnPeakHoldChanged();
-    void OnZoom(UINT id);
     void OnStyle(WORD type);
     void ShowPlotMenu(CPoint client);
     void ShowCursorMenu(CPoint client);

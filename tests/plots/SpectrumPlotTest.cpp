@@ -605,6 +605,10 @@ TEST_F(SpectrumWindows, TheMenuSetsAMarkerUnderTheClickAndOutsideThePanesOpensNo
     auto previous = CMenu::SetPopupChooser([&](CMenu& menu) -> UINT {
         ++menus;
         hasCepstrum = menu.GetMenuState(801, MF_BYCOMMAND) != 0xFFFFFFFF;
+        // The items the window handles are offered enabled; those that wait for later dialogs are grey.
+        for (UINT id : {802u, 1520u, 1502u, 818u, 819u, 820u, 870u, 801u, 803u, 821u, 1500u, 1501u})
+            EXPECT_EQ(menu.GetMenuState(id, MF_BYCOMMAND) & MF_GRAYED, 0u) << id;
+        EXPECT_NE(menu.GetMenuState(804, MF_BYCOMMAND) & MF_GRAYED, 0u);
         return 811;
     });
     p->SendMessage(WM_RBUTTONDOWN, MK_RBUTTON, MAKELPARAM(plot.left - 10, plot.top + 5));
@@ -616,6 +620,29 @@ TEST_F(SpectrumWindows, TheMenuSetsAMarkerUnderTheClickAndOutsideThePanesOpensNo
     EXPECT_TRUE(hasCepstrum);
     EXPECT_EQ(markers.Enabled[0], 1u);
     EXPECT_FLOAT_EQ(markers.Freq[0], p->ColumnToFrequency(plot.left + 150));
+
+    // During a cursor drag the right button offers the cursor's values, and ends the drag.
+    int cursorMenus = 0;
+    CMenu::SetPopupChooser([&](CMenu& menu) -> UINT {
+        ++cursorMenus;
+        EXPECT_NE(menu.GetMenuState(1503, MF_BYCOMMAND), 0xFFFFFFFFu);
+        return 1503;
+    });
+    settings.GrabCursorFlag = 0;
+    p->SendMessage(WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(plot.left + 150, plot.top + 40));
+    EXPECT_TRUE(p->IsTracking());
+    p->SendMessage(WM_RBUTTONDOWN, MK_RBUTTON | MK_LBUTTON, MAKELPARAM(plot.left + 150, plot.top + 40));
+    EXPECT_FALSE(p->IsTracking());
+    EXPECT_EQ(cursorMenus, 1);
+    ASSERT_TRUE(OpenClipboard(p));
+    ASSERT_TRUE(IsClipboardFormatAvailable(CF_TEXT));
+    const std::string text = static_cast<const char*>(GlobalLock(GetClipboardData(CF_TEXT)));
+    CloseClipboard();
+    char want[80];
+    std::snprintf(want, sizeof want, "Freq=\t%5.4f\r\nAmp=\t%5.4f\r\n", static_cast<double>(p->GetXReadoutValue()),
+                  static_cast<double>(p->GetYReadoutValue()));
+    EXPECT_EQ(text, want);
+    EXPECT_EQ(text.rfind("Freq=\t", 0), 0u);
     CMenu::SetPopupChooser(previous);
 }
 
