@@ -456,6 +456,12 @@ TEST_F(SpectrumWindows, ToolStripEditsAndListKeepTheirLimits)
     EXPECT_EQ(p->GetPlotRangeEdit()->GetWindowTextString(), "0.1");
     p->GetPlotTopEdit()->SetWindowText("-12.5");
     EXPECT_FLOAT_EQ(settings.PlotTop, -12.5f);
+    // The spin beside it steps the text by 5 dB, and the record follows the text.
+    CWnd* spin = p->GetDlgItem(451);
+    ASSERT_NE(spin, nullptr);
+    p->SendMessage(WM_VSCROLL, MAKEWPARAM(SB_LINEUP, 0), reinterpret_cast<LPARAM>(spin->GetSafeHwnd()));
+    EXPECT_EQ(p->GetPlotTopEdit()->GetWindowTextString(), "-7.50");
+    EXPECT_FLOAT_EQ(settings.PlotTop, -7.5f);
 
     scaling.AmpScaleType = 2;
     settings.PlotTop = 1.0f;
