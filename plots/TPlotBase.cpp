@@ -67,12 +67,11 @@ BOOL TPlotBase::CreatePlotWindow(LPCSTR title, DWORD style, const RECT* rect)
     HCURSOR cross = LoadCursor(nullptr, static_cast<UINT>(IDC_PLOT_CROSS));
     if (!cross)
         cross = LoadCursor(nullptr, IDC_CROSS);
-    CBrush* face = GetSysColorBrush(COLOR_BTNFACE);
-    LPCSTR cls = AfxRegisterWndClass(CS_DBLCLKS, cross, face ? static_cast<HBRUSH>(face->GetSafeHandle()) : nullptr,
-                                     nullptr);
+    LPCSTR cls = AfxRegisterWndClass(CS_DBLCLKS, cross, nullptr, nullptr);
     if (!CMDIChildWnd::Create(cls, title, style, rect ? *rect : rectDefault, nullptr))
         return FALSE;
-    CreateControls();
+    // The base's part only: derived windows create their controls after this returns.
+    TPlotBase::CreateControls();
     Invalidate();
     return TRUE;
 }
@@ -439,8 +438,9 @@ void TPlotBase::DrawPlot(CDC* dc, bool full, const RECT& update)
     }
     DrawPanes(dc, full, update);
     DrawBackground(dc, full, update);
-    if (!caption.empty())
-        DrawWatermark(dc, m_plotRect, update);
+    // Windows with nothing to draw yet still show whether they are idle; a window that paints
+    // its plot over this draws the mark again last.
+    DrawWatermark(dc, m_plotRect, update);
 }
 
 void TPlotBase::OnPaint()

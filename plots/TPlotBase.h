@@ -46,8 +46,8 @@ public:
     virtual bool CanCut() { return false; }
     virtual bool CanCopy() { return false; }
     virtual bool CanPlayOrFilter() { return false; }
-    virtual bool IsTimeView() { return false; }
-    virtual bool HasTimeSelection() { return false; }
+    virtual bool IsTimeView() const { return false; }
+    virtual bool HasTimeSelection() const { return false; }
     // Re-creates the background brush from the current system colours.
     virtual void RefreshSysColors();
     // Draws the plot on a printer page inside the margins of `settings` (inches), below a
@@ -61,9 +61,9 @@ public:
 
     // ---- Drawing.
     // Draws the whole plot; the paint handler calls it with the client rectangle. The base draws
-    // the pane frames and the tool strip; a window that shows only its caption (PaneCaption not
-    // empty) gets a plain plot area with the caption and the watermark too. Windows that draw
-    // their own plot return an empty caption and call DrawWatermark last.
+    // the pane frames, the tool strip and the watermark; a window that shows only its caption
+    // (PaneCaption not empty) gets a plain plot area with the caption too. Windows that draw
+    // their own plot return an empty caption and call DrawWatermark again last.
     virtual void DrawPlot(CDC* dc, bool full, const RECT& update);
     virtual void DrawPanes(CDC* dc, bool full, const RECT& update);
     virtual void DrawBackground(CDC* dc, bool full, const RECT& update);
@@ -144,7 +144,7 @@ public:
     virtual CPoint GetHarmonicPoint(WORD k, int x, int y);
     virtual CPoint GetUpperSidebandPoint(WORD k, CPoint anchor, int x, int y);
     virtual CPoint GetLowerSidebandPoint(WORD k, CPoint anchor, int x, int y);
-    virtual WORD IsFrequencyAxisVertical() { return 0; }
+    virtual WORD IsFrequencyAxisVertical() const { return 0; }
     virtual void MoveCursorToTrace(CPoint& point);
     virtual void SelectPlotPalette(CDC*) {}
     virtual void RestorePlotPalette(CDC*) {}
@@ -162,7 +162,7 @@ public:
 
 protected:
     // Creates the MDI child (class with double clicks, the cross cursor and the background
-    // brush) and calls CreateControls.
+    // brush) and sets up the base's own controls; derived windows then create theirs.
     BOOL CreatePlotWindow(LPCSTR title, DWORD style, const RECT* rect);
     // Cursors, the read-out font and bitmaps, the watermark, then UpdateLayout.
     virtual void CreateControls();

@@ -18,7 +18,7 @@
 #include "platform/ui/Menu.h"
 #include "platform/ui/WinApp.h"
 #include "plots/CToolBtn.h"
-#include "plots/PlotClipboard.h"
+#include "plots/PlotTextClipboard.h"
 #include "plots/TLimitScroll.h"
 #include "plots/TOverlaySourceSelectDialog.h"
 #include "res/resource.h"
@@ -1160,9 +1160,9 @@ namespace {
 std::string DataRow(SpectralData* a, SpectralData* b, int bin, bool peak)
 {
     auto level = [&](SpectralData* s) {
-        return LocalizedNumber("%f", peak ? s->GetPeakHoldValue(static_cast<UINT>(bin)) : s->GetLevel(bin));
+        return FormatPlotNumber("%f", peak ? s->GetPeakHoldValue(static_cast<UINT>(bin)) : s->GetLevel(bin));
     };
-    std::string row = LocalizedNumber("%6.6f", a->GetBinFrequency(static_cast<UINT>(bin)));
+    std::string row = FormatPlotNumber("%6.6f", a->GetBinFrequency(static_cast<UINT>(bin)));
     row += '\t';
     row += level(a);
     if (b) {
@@ -1193,7 +1193,7 @@ void TSpectraPlot::CopyDataToClipboard()
     text += "\r\n";
     for (int bin = m_visibleStart; bin <= m_visibleEnd; ++bin)
         text += DataRow(m_traceA, b, bin, s_copySource == 1);
-    CopyTableToClipboard(this, text, kSpectrumLink, kMemoryMessage, MB_ICONSTOP);
+    CopyPlotTextToClipboard(this, text, "QorinDT;Data;Spectrum;;", kMemoryMessage, MB_ICONSTOP);
 }
 
 void TSpectraPlot::WriteTextFile()

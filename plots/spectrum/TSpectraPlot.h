@@ -89,7 +89,7 @@ public:
     CPoint GetHarmonicPoint(WORD k, int x, int y) override;
     CPoint GetUpperSidebandPoint(WORD k, CPoint anchor, int x, int y) override;
     CPoint GetLowerSidebandPoint(WORD k, CPoint anchor, int x, int y) override;
-    WORD IsFrequencyAxisVertical() override { return 0; }
+    WORD IsFrequencyAxisVertical() const override { return 0; }
     void MoveCursorToTrace(CPoint& point) override;
     void UpdateScrollRange() override;
     void UpdateScrollPos() override;

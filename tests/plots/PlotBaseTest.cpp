@@ -12,7 +12,7 @@
 #include "platform/ui/GdiWindowDC.h"
 #include "platform/ui/Print.h"
 #include "platform/ui/Surface.h"
-#include "plots/PlotClipboard.h"
+#include "plots/PlotTextClipboard.h"
 #include "plots/TPlotBase.h"
 #include "support/ScriptedUser.h"
 
@@ -310,14 +310,14 @@ TEST(PlotText, ReadoutsAndTickLabelsAsThePlotsWriteThem)
 
 TEST(PlotClipboardFormats, LinkBlocksAreByteExact)
 {
-    const auto phase = MakeLinkBlock(kPhaseLink);
+    const auto phase = BuildPlotLinkBlock("Vesterin;Data;Phase;;");
     const char phaseHead[] = "Vesterin\0Data\0Phase\0";
     EXPECT_EQ(std::memcmp(phase.data(), phaseHead, 21), 0);
     EXPECT_TRUE(std::all_of(phase.begin() + 21, phase.end(), [](char c) { return c == 0; }));
-    const auto spectrum = MakeLinkBlock(kSpectrumLink);
+    const auto spectrum = BuildPlotLinkBlock("QorinDT;Data;Spectrum;;");
     EXPECT_EQ(std::memcmp(spectrum.data(), "QorinDT\0Data\0Spectrum\0", 23), 0);
     EXPECT_TRUE(std::all_of(spectrum.begin() + 23, spectrum.end(), [](char c) { return c == 0; }));
-    const auto series = MakeLinkBlock(kTimeSeriesLink);
+    const auto series = BuildPlotLinkBlock("QorinDT;Data;Time Series;;");
     EXPECT_EQ(std::memcmp(series.data(), "QorinDT\0Data\0Time Series\0", 26), 0);
     EXPECT_TRUE(std::all_of(series.begin() + 26, series.end(), [](char c) { return c == 0; }));
 }
@@ -327,8 +327,8 @@ TEST_F(PlotBase, ATableCopyLeavesTextAndLinkAndALongRowIsWhole)
     ProbePlot* p = Open();
     // A row far wider than any fixed row size: nothing is cut or written past its block.
     const std::string row = "1.000000\t" + std::string(300, '9') + "\r\n";
-    ASSERT_TRUE(CopyTableToClipboard(p, "first\r\n", kTimeSeriesLink, "no memory", MB_ICONSTOP));
-    ASSERT_TRUE(CopyTableToClipboard(p, row, kSpectrumLink, "no memory", MB_ICONSTOP));
+    ASSERT_TRUE(CopyPlotTextToClipboard(p, "first\r\n", "QorinDT;Data;Time Series;;", "no memory", MB_ICONSTOP));
+    ASSERT_TRUE(CopyPlotTextToClipboard(p, row, "QorinDT;Data;Spectrum;;", "no memory", MB_ICONSTOP));
     ASSERT_TRUE(OpenClipboard(p));
     std::set<UINT> formats;
     for (UINT f = EnumClipboardFormats(0); f; f = EnumClipboardFormats(f))
@@ -343,7 +343,7 @@ TEST_F(PlotBase, ATableCopyLeavesTextAndLinkAndALongRowIsWhole)
     HANDLE block = GetClipboardData(link);
     ASSERT_NE(block, nullptr);
     EXPECT_EQ(GlobalSize(block), 128u);
-    EXPECT_EQ(std::memcmp(GlobalLock(block), MakeLinkBlock(kSpectrumLink).data(), 128), 0);
+    EXPECT_EQ(std::memcmp(GlobalLock(block), BuildPlotLinkBlock("QorinDT;Data;Spectrum;;").data(), 128), 0);
     GlobalUnlock(block);
     CloseClipboard();
 }

@@ -17,7 +17,7 @@
 #include "records/PrintSettings.h"
 #include "platform/ui/Surface.h"
 #include "plots/CToolBtn.h"
-#include "plots/PlotClipboard.h"
+#include "plots/PlotTextClipboard.h"
 #include "plots/spectrogram/TSpectrogram.h"
 #include "plots/spectrogram/TSurfacePlot.h"
 #include "plots/spectrum/TSpectraPlot.h"
@@ -511,7 +511,7 @@ TEST_F(SpectrumWindows, CopyAsTextListsTheVisibleBinsBesideTheLinkBlock)
     const std::string text = static_cast<const char*>(GlobalLock(GetClipboardData(CF_TEXT)));
     HANDLE link = GetClipboardData(RegisterClipboardFormat("Link"));
     ASSERT_NE(link, nullptr);
-    EXPECT_EQ(std::memcmp(GlobalLock(link), MakeLinkBlock(kSpectrumLink).data(), 128), 0);
+    EXPECT_EQ(std::memcmp(GlobalLock(link), BuildPlotLinkBlock("QorinDT;Data;Spectrum;;").data(), 128), 0);
     CloseClipboard();
     size_t rows = 0;
     for (size_t at = 0; (at = text.find("\r\n", at)) != std::string::npos; at += 2)
