@@ -54,6 +54,7 @@ BEGIN_MESSAGE_MAP(CMainFrame, CMDIFrameWnd)
     ON_MESSAGE(WM_PLOT_CLOSING, &CMainFrame::OnPlotClosing)
     ON_MESSAGE(WM_PLOT_ACTIVATED, &CMainFrame::OnPlotActivated)
     ON_MESSAGE(WM_RUN_WHOLE_FILE, &CMainFrame::OnRunWholeFileMessage)
+    ON_MESSAGE(WM_SPECTRUM_COMMAND, &CMainFrame::OnSpectrumCommand)
     ON_MESSAGE(WM_UTILITY_CLOSING, &CMainFrame::OnUtilityClosing)
     ON_MESSAGE(WM_PLOT_SEGMENT, &CMainFrame::OnPlotSegmentMessage)
 #include "app/MainFrameLayoutMap.inc"

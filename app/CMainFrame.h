@@ -178,6 +178,8 @@ public:
     LRESULT OnFirstResizeWork(WPARAM wParam, LPARAM lParam);
     // Enter released in a plot window.
     LRESULT OnRunWholeFileMessage(WPARAM wParam, LPARAM lParam);
+    // The channel commands of a spectrum window's menu (cepstrum, inverse FFT, Q factor).
+    LRESULT OnSpectrumCommand(WPARAM wParam, LPARAM lParam);
     // What a plot window needs of the frame beyond its records, handed over when it opens.
     void HandOverPlotSettings(TPlotBase& plot);
 

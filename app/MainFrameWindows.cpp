@@ -689,3 +689,29 @@ LRESULT CMainFrame::OnRunWholeFileMessage(WPARAM, LPARAM)
     StartWholeFileRun();
     return 0;
 }
+
+LRESULT CMainFrame::OnSpectrumCommand(WPARAM wParam, LPARAM lParam)
+{
+    // Only an open input channel's spectrum window asks; anything else is not ours to act on.
+    auto* plot = reinterpret_cast<TSpectraPlot*>(lParam);
+    int channel = -1;
+    for (int ch = 0; ch < kChannels; ++ch)
+        if (plot != nullptr && SpectrumPlot[ch] == plot)
+            channel = ch;
+    if (channel < 0)
+        return 0;
+    switch (wParam) {
+    case 801:
+        ComputeCepstrum(channel);
+        break;
+    case 803:
+        InverseFftToTimeSeries(channel);
+        break;
+    case 821:
+        ShowPeakQualityFactor(channel, Settings.SpectrumOpts[channel].StartFreq, Settings.SpectrumOpts[channel].StopFreq);
+        break;
+    default:
+        break;
+    }
+    return 0;
+}

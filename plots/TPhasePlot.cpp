@@ -634,7 +634,7 @@ void TPhasePlot::OnZoomIn()
     m_zoomInBtn->Press();
 }
 
-void TPhasePlot::SetSelectionRect(const RECT& rect)
+void TPhasePlot::SetSelectionRect(CRect rect)
 {
     if (!m_sourceA || !m_settings)
         return;
@@ -778,12 +778,12 @@ const CRect* TPhasePlot::PaneAt(CPoint point) const
     return nullptr;
 }
 
-float TPhasePlot::PixelToXValue(int x, int)
+double TPhasePlot::PixelToXValue(int x, int)
 {
     return m_sourceA ? ColumnFrequency(x) : 0.0f;
 }
 
-float TPhasePlot::PixelToYValue(int x, int y)
+double TPhasePlot::PixelToYValue(int x, int y)
 {
     const CRect* pane = PaneAt(CPoint(x, y));
     if (!m_sourceA || !pane || !m_settings)
@@ -803,13 +803,13 @@ WORD TPhasePlot::GetHarmonicCount(int x, int)
     return static_cast<WORD>(std::lround(m_sourceA->GetHighFrequency() / f));
 }
 
-POINT TPhasePlot::GetHarmonicPoint(int k, int x, int y)
+CPoint TPhasePlot::GetHarmonicPoint(WORD k, int x, int y)
 {
     const int c = FrequencyToColumn(static_cast<float>(k) * ColumnFrequency(x));
     return POINT{c == kNoColumn ? kNoColumn : m_plotRect.left + c, y};
 }
 
-bool TPhasePlot::MoveCursorToTrace(POINT& point)
+bool TPhasePlot::PullCursorToTrace(POINT& point)
 {
     if (!m_settings || !m_settings->GrabCursorFlag || !m_sourceA)
         return false;

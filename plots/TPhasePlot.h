@@ -72,17 +72,17 @@ public:
         start = 0.0f;
         end = 0.0f;
     }
-    bool IsFrequencyAxisVertical() const { return false; }
+    WORD IsFrequencyAxisVertical() const override { return 0; }
 
     // The finished drag rectangle of a zoom.
-    void SetSelectionRect(const RECT& rect);
+    void SetSelectionRect(CRect rect) override;
     // Cursor read-outs and harmonic markers.
-    float PixelToXValue(int x, int y);
-    float PixelToYValue(int x, int y);
-    WORD GetHarmonicCount(int x, int y);
-    POINT GetHarmonicPoint(int k, int x, int y);
+    double PixelToXValue(int x, int y) override;
+    double PixelToYValue(int x, int y) override;
+    WORD GetHarmonicCount(int x, int y) override;
+    CPoint GetHarmonicPoint(WORD k, int x, int y) override;
     // With "Pull Cursor To Trace" on, moves point (client) onto the trace; false otherwise.
-    bool MoveCursorToTrace(POINT& point);
+    bool PullCursorToTrace(POINT& point);
 
     // The column map: frequency to column (kNoColumn when outside), column to frequency and bin.
     int FrequencyToColumn(float frequency) const;
@@ -135,9 +135,9 @@ protected:
 
 private:
     using TPlotBase::Create; // the plot's own Create replaces the frame-window one
-    void CreateControls();
+    void CreateControls() override;
     void LayoutToolbar();
-    void UpdateScrollRange();
+    void UpdateScrollRange() override;
     void BuildColumnMap();
     void BuildFrequencyTicks();
     void BuildPhaseTicks();

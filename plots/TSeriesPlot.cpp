@@ -1324,7 +1324,7 @@ void TSeriesPlot::GetSelectedSegment(float& start, float& end)
                                              : ColumnToTime(m_selection.right);
 }
 
-void TSeriesPlot::SetSelectionRect(const RECT& rect)
+void TSeriesPlot::SetSelectionRect(CRect rect)
 {
     CRect r(rect);
     r.NormalizeRect();
@@ -1629,7 +1629,7 @@ void TSeriesPlot::Autoscale()
 
 // ---- Read-outs and mouse ---------------------------------------------------------------------
 
-float TSeriesPlot::PixelToXValue(int x, int)
+double TSeriesPlot::PixelToXValue(int x, int)
 {
     const WORD mode = m_settings ? m_settings->PlotChannel : 0;
     if (mode == 6 || mode == 7) {
@@ -1640,7 +1640,7 @@ float TSeriesPlot::PixelToXValue(int x, int)
     return IsFileMode() ? t : t * 1000.0f;
 }
 
-float TSeriesPlot::PixelToYValue(int x, int y)
+double TSeriesPlot::PixelToYValue(int x, int y)
 {
     if (!m_settings)
         return 0.0f;
@@ -1660,7 +1660,7 @@ float TSeriesPlot::PixelToYValue(int x, int y)
                               (m_settings->PlotTop - m_settings->PlotRange));
 }
 
-bool TSeriesPlot::MoveCursorToTrace(POINT& point)
+bool TSeriesPlot::PullCursorToTrace(POINT& point)
 {
     if (m_pointCapacity == 0 || !m_settings || !m_settings->GrabCursorFlag)
         return false;

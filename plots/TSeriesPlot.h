@@ -103,17 +103,17 @@ public:
     // Prints the plot laid out at the printer's resolution (the frame prepares the page).
     void PrintPlot(CDC* dc, const PrintSettings* settings, bool selfScaled, WORD position) override;
     // The layout and trace for a printer page inside the margins (inches) of `settings`.
-    virtual void ScaleForPrinter(CDC* dc, PrintSettings settings);
-    bool HasTimeSelection() const { return !m_selection.IsRectEmpty(); }
-    bool IsTimeView() const { return true; }
+    void ScaleForPrinter(CDC* dc, PrintSettings settings) override;
+    bool HasTimeSelection() const override { return !m_selection.IsRectEmpty(); }
+    bool IsTimeView() const override { return true; }
     // The finished drag rectangle in selection mode (zoom or select).
-    void SetSelectionRect(const RECT& rect);
-    void ClearSelection();
+    void SetSelectionRect(CRect rect) override;
+    void ClearSelection() override;
     // Cursor read-outs: time (ms in live mode) at x, amplitude at y.
-    float PixelToXValue(int x, int y);
-    float PixelToYValue(int x, int y);
+    double PixelToXValue(int x, int y) override;
+    double PixelToYValue(int x, int y) override;
     // With "Pull Cursor To Trace" on, moves point (client) onto the trace; false otherwise.
-    bool MoveCursorToTrace(POINT& point);
+    bool PullCursorToTrace(POINT& point);
     virtual void ScrollView(UINT code, UINT position);
     virtual void FillRectIfVisible(CDC* dc, const RECT& rect, const RECT& update);
     virtual void ReservedHook() {}
@@ -205,13 +205,13 @@ private:
         float minimum = 0.0f;
     };
 
-    void CreateControls();
+    void CreateControls() override;
     // Hands the value window the sources it lists, so it never reads one the frame replaced.
     void UpdateDataViewSource();
     void PlaceToolbarControls();
     void ApplyToolbarVisibility(bool shown);
     void PlaceSeriesScrollBar();
-    void UpdateScrollRange();
+    void UpdateScrollRange() override;
     void BuildColumnTable();
     void BuildTimeTicks();
     void BuildAmplitudeTicks();

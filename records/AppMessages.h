@@ -96,3 +96,8 @@ enum ReverbRequest : WPARAM {
     kReverbPrint = 3,         // lParam: 1 with the print and annotation dialogs, 0 without
     kReverbDeviceStopped = 4, // the test stopped the input device: the frame no longer acquires
 };
+
+// A spectrum window asks the frame for one of its channel commands that work on the channel's
+// processing objects: wParam 801 (cepstrum), 803 (inverse FFT to the time series) or 821
+// (bandwidth and Q factor of the visible range); lParam = the window (a TSpectraPlot).
+constexpr UINT WM_SPECTRUM_COMMAND = 0x8031;

@@ -17,3 +17,4 @@ void RegisterProcessingDialogs(); // processing-settings pages, copy and calibra
 void RegisterSigGenDialogs(); // signal generator parameters and signal length
 void RegisterUtilityDialogs(); // Leq and sound power options, data logging
 void RegisterReverbDialogs();   // the reverberation options
+void RegisterPlotBitmaps(); // watermark logo and the plot tool-strip buttons

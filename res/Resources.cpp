@@ -25,5 +25,6 @@ void RegisterBuiltInResources()
         RegisterSigGenDialogs();
         RegisterUtilityDialogs();
         RegisterReverbDialogs();
+        RegisterPlotBitmaps();
     });
 }

@@ -175,7 +175,7 @@ TEST_F(PhasePlots, TheTraceSitsAtItsPhaseAndPullCursorReadsIt)
     settings.GrabCursorFlag = 1;
     EXPECT_NEAR(p->PixelToYValue(x, pane.bottom - h / 4), 90.0f, 1e-3f);
     POINT pt{x, pane.top + 3};
-    ASSERT_TRUE(p->MoveCursorToTrace(pt));
+    ASSERT_TRUE(p->PullCursorToTrace(pt));
     EXPECT_EQ(pt.y, y);
 }
 
