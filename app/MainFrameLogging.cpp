@@ -41,7 +41,7 @@ std::string TimeStamp()
     const std::time_t now = std::time(nullptr);
     std::tm local{};
     localtime_r(&now, &local);
-    char text[32];
+    char text[64];
     std::snprintf(text, sizeof text, "%04d_%02d_%02d_%02d%02d%02d", local.tm_year + 1900, local.tm_mon + 1,
                   local.tm_mday, local.tm_hour, local.tm_min, local.tm_sec);
     return text;

@@ -60,10 +60,15 @@ void SelectOr(CWnd& dialog, int id, DWORD code, DWORD fallback)
         sheet::SelectData(dialog, id, fallback);
 }
 
+// Sized to the text: the messages that use it are longer than any fixed row would be.
 std::string Format(const char* format, double value)
 {
-    char text[64];
-    std::snprintf(text, sizeof text, format, value);
+    const int n = std::snprintf(nullptr, 0, format, value);
+    if (n <= 0)
+        return {};
+    std::string text(static_cast<std::size_t>(n) + 1, '\0');
+    std::snprintf(text.data(), text.size(), format, value);
+    text.resize(static_cast<std::size_t>(n));
     return text;
 }
 
