@@ -94,3 +94,25 @@ bool CopyPlotBitmapToClipboard(CWnd* wnd, int top)
     CloseClipboard();
     return placed;
 }
+
+bool CopyCursorValuesToClipboard(const void* owner, const char* xName, double x, const char* yName, double y)
+{
+    char text[160];
+    std::snprintf(text, sizeof text, "%s=\t%5.4f\r\n%s=\t%5.4f\r\n", xName, x, yName, y);
+    if (!OpenClipboard(owner))
+        return false;
+    EmptyClipboard();
+    bool placed = false;
+    const std::size_t size = std::strlen(text) + 1;
+    if (HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, size)) {
+        if (char* p = static_cast<char*>(GlobalLock(block))) {
+            std::memcpy(p, text, size);
+            GlobalUnlock(block);
+            placed = SetClipboardData(CF_TEXT, block) != nullptr;
+        } else {
+            GlobalFree(block);
+        }
+    }
+    CloseClipboard();
+    return placed;
+}

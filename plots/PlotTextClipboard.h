@@ -21,6 +21,10 @@ std::array<char, 128> BuildPlotLinkBlock(const char* linkTemplate);
 bool CopyPlotTextToClipboard(const void* owner, const std::string& text, const char* linkTemplate,
                              const char* memoryMessage, UINT icon);
 
+// The measurement cursor's two values ("<xName>=\t%5.4f\r\n<yName>=\t%5.4f\r\n") as CF_TEXT alone.
+// False when the clipboard could not be opened or the text not placed.
+bool CopyCursorValuesToClipboard(const void* owner, const char* xName, double x, const char* yName, double y);
+
 // One number of a plot's text table: printf-formatted, then localised for a decimal comma.
 std::string FormatPlotNumber(const char* format, double value);
 

@@ -875,19 +875,8 @@ void TPhasePlot::OnRButtonDown(UINT, CPoint point)
         const UINT chosen = static_cast<UINT>(
             menu.TrackPopupMenu(TPM_LEFTALIGN | TPM_RIGHTBUTTON | TPM_RETURNCMD | TPM_NONOTIFY, screen.x, screen.y, this));
         if (chosen == kCopyCursor) {
-            char text[80];
-            std::snprintf(text, sizeof text, "Freq=\t%5.4f\r\nPhase=\t%5.4f\r\n",
-                          static_cast<double>(PixelToXValue(m_dragNow.x, m_dragNow.y)),
-                          static_cast<double>(PixelToYValue(m_dragNow.x, m_dragNow.y)));
-            if (OpenClipboard(this)) {
-                EmptyClipboard();
-                if (HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, sizeof text)) {
-                    std::memcpy(GlobalLock(block), text, sizeof text);
-                    GlobalUnlock(block);
-                    SetClipboardData(CF_TEXT, block);
-                }
-                CloseClipboard();
-            }
+            CopyCursorValuesToClipboard(this, "Freq", PixelToXValue(m_dragNow.x, m_dragNow.y), "Phase",
+                                        PixelToYValue(m_dragNow.x, m_dragNow.y));
         } else if (chosen == kCopyBitmap) {
             CopyBitmap();
         }

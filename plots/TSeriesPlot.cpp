@@ -1758,19 +1758,8 @@ void TSeriesPlot::OnRButtonDown(UINT, CPoint point)
         const UINT chosen = static_cast<UINT>(
             menu.TrackPopupMenu(TPM_LEFTALIGN | TPM_RIGHTBUTTON | TPM_RETURNCMD | TPM_NONOTIFY, screen.x, screen.y, this));
         if (chosen == kCopyCursor) {
-            char text[80];
-            std::snprintf(text, sizeof text, "Time=\t%5.4f\r\nLevel=\t%5.4f\r\n",
-                          static_cast<double>(PixelToXValue(m_dragNow.x, m_dragNow.y)),
-                          static_cast<double>(PixelToYValue(m_dragNow.x, m_dragNow.y)));
-            if (OpenClipboard(this)) {
-                EmptyClipboard();
-                if (HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, sizeof text)) {
-                    std::memcpy(GlobalLock(block), text, sizeof text);
-                    GlobalUnlock(block);
-                    SetClipboardData(CF_TEXT, block);
-                }
-                CloseClipboard();
-            }
+            CopyCursorValuesToClipboard(this, "Time", PixelToXValue(m_dragNow.x, m_dragNow.y), "Level",
+                                        PixelToYValue(m_dragNow.x, m_dragNow.y));
         } else if (chosen == kCopyBitmap) {
             OnCopyBitmap();
         }

@@ -1074,19 +1074,7 @@ void TSpectraPlot::ShowCursorMenu(CPoint client)
         static_cast<UINT>(menu.TrackPopupMenu(TPM_RETURNCMD | TPM_NONOTIFY | TPM_LEFTALIGN, screen.x, screen.y, this));
     menu.DestroyMenu();
     if (chosen == kCopyCursor) {
-        char text[80];
-        std::snprintf(text, sizeof text, "Freq=\t%5.4f\r\nAmp=\t%5.4f\r\n", static_cast<double>(m_xValue),
-                      static_cast<double>(m_yValue));
-        if (OpenClipboard(this)) {
-            EmptyClipboard();
-            if (HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, 80)) {
-                if (char* p = static_cast<char*>(GlobalLock(block)))
-                    std::memcpy(p, text, std::strlen(text) + 1);
-                GlobalUnlock(block);
-                SetClipboardData(CF_TEXT, block);
-            }
-            CloseClipboard();
-        }
+        CopyCursorValuesToClipboard(this, "Freq", static_cast<double>(m_xValue), "Amp", static_cast<double>(m_yValue));
     } else if (chosen == kCopyBitmap) {
         CopyBitmapWithoutToggles();
     }
