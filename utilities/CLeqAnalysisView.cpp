@@ -228,23 +228,10 @@ void CLeqAnalysisView::ApplySizeRule(int cx, int cy)
     if (!m_grid || !GetSafeHwnd() || m_sizing)
         return;
     m_sizing = true;
-    RECT client{};
-    GetClientRect(&client);
-    if (cx < 0 || cy < 0) {
-        cx = client.right - client.left;
-        cy = client.bottom - client.top;
-    }
-    const int rows = std::max<int>(1, m_grid->GetRowCount());
     const int columns = m_grid->GetColumnCount() == 0 ? 2 : m_grid->GetColumnCount();
-    m_rowHeight = std::clamp((cy - 20) / rows, m_minRowHeight, m_maxRowHeight);
-    const int minWidth = (m_rowHeight * 2 + 10) * columns;
-    const int wantedClient = rows * m_rowHeight + 20;
-    if (cx < minWidth || cy != wantedClient) {
-        SetClientSize(this, std::max(cx, minWidth), wantedClient);
-        GetClientRect(&client);
-    }
+    const RECT client = FitGridToWholeRows(this, m_grid.get(), m_grid->GetRowCount(), columns, cx, cy, m_minRowHeight,
+                                           m_maxRowHeight, 10, m_rowHeight);
     const int gridBottom = std::max(0, static_cast<int>(client.bottom) - 20);
-    m_grid->MoveWindow(0, 0, client.right, gridBottom, FALSE);
     const int xs[4] = {1, 81, 161, 321};
     for (int i = 0; i < 3; ++i)
         if (m_buttons[i])

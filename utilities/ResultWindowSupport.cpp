@@ -79,3 +79,25 @@ void SetClientSize(CWnd* wnd, int width, int height)
         h += dh;
     }
 }
+
+RECT FitGridToWholeRows(CWnd* wnd, CWnd* grid, int rows, int columns, int cx, int cy, int minRow, int maxRow,
+                        int columnPadding, int& rowHeight)
+{
+    RECT client{};
+    wnd->GetClientRect(&client);
+    if (cx < 0 || cy < 0) {
+        cx = client.right - client.left;
+        cy = client.bottom - client.top;
+    }
+    rows = std::max(1, rows);
+    rowHeight = std::clamp((cy - 20) / rows, minRow, maxRow);
+    const int minWidth = (rowHeight * 2 + columnPadding) * columns;
+    const int wantedClient = rows * rowHeight + 20;
+    if (cx < minWidth || cy != wantedClient) {
+        SetClientSize(wnd, std::max(cx, minWidth), wantedClient);
+        wnd->GetClientRect(&client);
+    }
+    const int gridBottom = std::max(0, static_cast<int>(client.bottom) - 20);
+    grid->MoveWindow(0, 0, client.right, gridBottom, FALSE);
+    return client;
+}
