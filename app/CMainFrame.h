@@ -95,6 +95,10 @@ public:
     static DWORD ProcessIntervalMs;
     DWORD OverloadCount[kChannels] = {};
     float PostProcessStartTime[kChannels] = {}; // each file's time when a post-process run began
+    // Post-process triggering: the frame in the trigger channel's file the next search reads
+    // from, and a request to take the next searched piece as an event.
+    long long TriggerSearchFrame = 0;
+    bool TriggerForce = false;
 
     // The current file group.
     FileGroupInfo FileGroup;
@@ -241,6 +245,10 @@ public:
     void UpdateChannelPlots();
     int AcquireAndProcessBlock();
     int PostProcessStep();
+    // One trigger search of a post-process step: 1 found (files at the event), 0 nothing found,
+    // -1 the step ends here (prompt refused or cancelled, search past the end).
+    int PostProcessTriggerSearch();
+    int CountTachometerFiles() const;
     void ProcessCompositeAndPlots();
     // A summing composite's next spectrum: the members' frames summed into `result` (complex
     // for type 0, else real), the average count taken from `countFrom` when there is one, then

@@ -1,6 +1,6 @@
 // The post-process driver: a run over the channels' wave files, block by block, analysed as a
-// live block is (triggering and data logging are not computed here yet); and the file-position operations of the tool strip, the plots and the wave
-// commands.
+// live block is, optionally only at trigger events found in one channel's file; and the
+// file-position operations of the tool strip, the plots and the wave commands.
 #include "app/CMainFrame.h"
 
 #include "dsp/SpectralData.h"
@@ -14,6 +14,9 @@
 #include "plots/spectrum/TSpectraPlot.h"
 #include "wave/TSampleBuffer.h"
 #include "wave/TWaveFile.h"
+
+#include <algorithm>
+#include <cmath>
 
 namespace {
 constexpr UINT_PTR kTimerProcess = 101;
@@ -38,12 +41,27 @@ void CMainFrame::StartPostProcess()
     RunWholeFile = 0;
     if (!ValidateCompositeChannels(true))
         return;
+    TriggerDetected = false;
+    PostTriggerCapture = false;
+    CapturePercent = 0;
+    TriggerForce = false;
+    TriggerSearchFrame = 0;
+    const TriggerSettings& trig = Settings.Trigger;
+    if (trig.TriggerEnabled && trig.TriggerChannel < DWORD(kChannels) &&
+        Settings.Files[trig.TriggerChannel].File != nullptr)
+        TriggerSearchFrame = Settings.Files[trig.TriggerChannel].File->GetPosition();
     bool anyFile = false;
     for (const ChannelFileState& file : Settings.Files)
         anyFile = anyFile || file.File != nullptr;
     if (!anyFile) {
         if (!singleStep)
             AfxMessageBox("Please Open a file for Processing", MB_OK | MB_ICONSTOP);
+        return;
+    }
+    if (CountTachometerFiles() >= 2) {
+        AfxMessageBox("Multiple files contain tachometer data.  Only 1 tachometer channel is allowed at a time.\r\r"
+                      "Either close the additional tach files or change their calibration settings.",
+                      MB_OK | MB_ICONSTOP);
         return;
     }
     for (int ch = 0; ch < kChannels; ++ch) {
@@ -62,6 +80,7 @@ void CMainFrame::StartPostProcess()
         ToolbarUpdateState();
     }
     FftsProcessed = 0;
+    LatestTachometerValue = 0.0f;
     BeginUtilityRun();
     for (int ch = 0; ch < kChannels; ++ch) {
         OverloadCount[ch] = 0;
@@ -92,6 +111,27 @@ int CMainFrame::PostProcessStep()
     if (run.RunMode == 1 && DWORD(FftsProcessed) >= run.FftLimit) {
         StopPostProcess();
         return 0;
+    }
+    const TriggerSettings& trig = Settings.Trigger;
+    if (trig.TriggerEnabled && trig.TriggerChannel < DWORD(kChannels) &&
+        Settings.Files[trig.TriggerChannel].File != nullptr) {
+        const int found = PostProcessTriggerSearch();
+        if (found < 0)
+            return 0;
+        if (found == 0) {
+            TriggerForce = false;
+            for (int ch = 0; ch < kChannels; ++ch) {
+                TWaveFile* file = Settings.Files[ch].File;
+                if (file == nullptr)
+                    continue;
+                const ChannelProcessingSettings& p = Settings.Processing[ch];
+                file->SeekRelative(GetPostProcessHop(p) * p.DecimationRatio);
+            }
+            ToolbarUpdateState();
+            StatusbarUpdate(1);
+            StatusbarUpdate(3);
+            return 0;
+        }
     }
     bool processed = false;
     for (int ch = 0; ch < kChannels; ++ch) {
@@ -201,6 +241,103 @@ void CMainFrame::StopPostProcess()
     HighlightAllPlots();
 }
 
+
+int CMainFrame::CountTachometerFiles() const
+{
+    int count = 0;
+    for (int ch = 0; ch < kChannels; ++ch) {
+        const ChannelCalibration& cal = Settings.Calibration[ch];
+        if (Settings.Files[ch].File != nullptr && cal.IsEnabled == 1 && cal.RefUnits == kUnitRpm)
+            ++count;
+    }
+    return count;
+}
+
+int CMainFrame::PostProcessTriggerSearch()
+{
+    const TriggerSettings& trig = Settings.Trigger;
+    const int t = int(trig.TriggerChannel);
+    TWaveFile* tfile = Settings.Files[t].File;
+    const ChannelProcessingSettings& tp = Settings.Processing[t];
+    const long long endFrame = tfile->GetEndFrame();
+    const long long block = (long long)tp.DecimationRatio * tp.FFTsize;
+    TriggerDetected = false;
+    StatusbarUpdate(1);
+    // The search position is kept within the file: a read never starts past its end.
+    TriggerSearchFrame = std::clamp(TriggerSearchFrame, 0LL, endFrame);
+    if (tfile->GetPosition() >= endFrame - block || TriggerSearchFrame >= endFrame) {
+        StopPostProcess();
+        return 0;
+    }
+    const DWORD count = DWORD(std::min<long long>(2LL * tp.FFTsize, endFrame - TriggerSearchFrame));
+    TSampleBuffer piece(count, tfile->GetFormat(), 1, false);
+    if (piece.IsError())
+        return 0;
+    ChannelCalibration volts;
+    ZeroRecord(volts);
+    volts.IsEnabled = 1; // volts at the channel's gain: the threshold is in volts
+    volts.DTGain = Settings.Calibration[t].DTGain;
+    volts.DTCalVersion = 1000;
+    ComputeCalibrationFactors(volts);
+    piece.SetScaling(&volts);
+    if (!tfile->ReadSamples(piece.GetSamplePtr(0), DWORD(TriggerSearchFrame), count,
+                            int(Settings.Files[t].FileChannel))) {
+        ReportWaveReadFailure(*tfile);
+        StopPostProcess();
+        return -1;
+    }
+    TriggerSearchFrame += count;
+    DWORD index = 0;
+    const bool hit = piece.FindTrigger(trig, 0, count, index) || TriggerForce;
+    if (!hit)
+        return 0;
+    TriggerDetected = true;
+    StatusbarUpdate(1);
+    // Rounded: 10 ms at 8 kHz is 80 frames, where a truncated float product gives 79.
+    const double delayFrames = std::max(0.0, double(trig.DelayMsec) * piece.GetSampleRate() / 1000.0);
+    const long long delay = std::isfinite(delayFrames) ? std::llround(std::min(delayFrames, 4.0e9)) : 0;
+    long long event = TriggerSearchFrame - count + index + (trig.DelayType == 0 ? -delay : delay);
+    // A pre-trigger span reaching before the file's start begins the block at its first frame.
+    event = std::max(event, 0LL);
+    for (int ch = 0; ch < kChannels; ++ch) {
+        TWaveFile* file = Settings.Files[ch].File;
+        if (file != nullptr)
+            file->Seek(DWORD(std::min<long long>(event, file->GetEndFrame())));
+    }
+    if (!trig.PromptToAccept)
+        return 1;
+    for (int ch = 0; ch < kChannels; ++ch) {
+        TWaveFile* file = Settings.Files[ch].File;
+        TSampleBuffer* buffer = SampleBuffer[ch];
+        const ChannelProcessingSettings& p = Settings.Processing[ch];
+        const DWORD b = DWORD(p.DecimationRatio) * p.FFTsize;
+        if (file == nullptr || buffer == nullptr || buffer->GetCount() < b ||
+            file->GetPosition() + (long long)b > file->GetEndFrame())
+            continue;
+        if (!file->ReadSamples(buffer->GetSamplePtr(0), file->GetPosition(), b, int(Settings.Files[ch].FileChannel))) {
+            ReportWaveReadFailure(*file);
+            StopPostProcess();
+            return -1;
+        }
+        if (TimeSeriesPlot[ch] != nullptr)
+            TimeSeriesPlot[ch]->UpdateFrame(0.0f);
+    }
+    if (TimeSeriesPlot[t] == nullptr)
+        OpenTimeSeriesPlot(t);
+    if (TimeSeriesPlot[t] != nullptr) {
+        if (TimeSeriesPlot[t]->IsIconic())
+            TimeSeriesPlot[t]->ShowWindow(SW_RESTORE);
+        MDIActivate(TimeSeriesPlot[t]);
+    }
+    const int answer = AfxMessageBox("Accept This Trigger Event?", MB_YESNOCANCEL | MB_ICONQUESTION);
+    if (answer == IDYES)
+        return 1;
+    TriggerDetected = false;
+    StatusbarUpdate(1);
+    if (answer == IDCANCEL)
+        StopPostProcess();
+    return -1;
+}
 
 // ---- File positions -------------------------------------------------------------------
 
