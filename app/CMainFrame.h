@@ -245,6 +245,13 @@ public:
     void UpdateChannelPlots();
     int AcquireAndProcessBlock();
     int PostProcessStep();
+    // Recorder runs: the recording files are made or checked before the run; every wave-writing
+    // tick appends what the rings hold since the last one, by absolute sample number.
+    bool PrepareRecordingFiles();
+    void WriteRecordingBlock();
+    bool SplitRecordingFile(int channel);
+    std::string RecordingFileName(int channel) const;
+    long long RecordedSamples = 0;
     // One trigger search of a post-process step: 1 found (files at the event), 0 nothing found,
     // -1 the step ends here (prompt refused or cancelled, search past the end).
     int PostProcessTriggerSearch();

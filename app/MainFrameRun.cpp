@@ -3,8 +3,8 @@
 //
 // A Real Time run reads the device (a KDR-5200 or the built-in simulator): every processing
 // tick turns the newest block of each enabled channel into its spectrum and tells the plots.
-// The real-time buffer files, Recorder runs, triggering and data logging are not built yet; a
-// Recorder run stops after the device check with a message.
+// A Recorder run also appends the rings to the channels' recording files. The real-time buffer
+// files, live triggering and data logging are not built yet.
 #include "app/CMainFrame.h"
 
 #include "acquisition/TUsbDevice.h"
@@ -68,15 +68,13 @@ BOOL CMainFrame::StartDataAcquisition()
         InputDevice->CloseDevice();
         return FALSE;
     }
-    if (Settings.OpMode == 1) {
-        // Recorder runs write recording files, which this build does not have yet.
-        AfxMessageBox("Recording from the device is not available in this version.", MB_OK | MB_ICONSTOP);
-        InputDevice->CloseDevice();
-        return FALSE;
-    }
     const WORD bytes = WORD(Settings.Device.BitsPerSample / 8);
     for (int ch = 0; ch < kChannels; ++ch)
         Settings.Processing[ch].SampleFormat.Set(Settings.Device.SamplingRate, 1, bytes);
+    if (Settings.OpMode == 1 && !PrepareRecordingFiles()) {
+        InputDevice->CloseDevice();
+        return FALSE;
+    }
     for (int ch = 0; ch < kChannels; ++ch)
         if (TimeSeriesPlot[ch] != nullptr) {
             Settings.TimeSeriesOpts[ch].TimeSeriesDataSource = 1;
@@ -100,6 +98,8 @@ BOOL CMainFrame::StartDataAcquisition()
     }
     AcquisitionRunning = true;
     SetTimer(kTimerProcess, 10, nullptr);
+    if (Settings.OpMode == 1)
+        SetTimer(102, 40, nullptr);
     ToolbarUpdateRunButtons();
     StatusbarUpdate(2);
     UnhighlightAllPlots();
@@ -142,6 +142,11 @@ DWORD CMainFrame::ProcessIntervalMs = 0;
 
 void CMainFrame::OnTimer(UINT_PTR nIDEvent)
 {
+    if (nIDEvent == 102) {
+        if (Settings.OpMode == 1 && AcquisitionRunning)
+            WriteRecordingBlock();
+        return;
+    }
     if (nIDEvent != kTimerProcess)
         return;
     if (Settings.OpMode == kPostProcess) {

@@ -1,0 +1,131 @@
+// Recorder runs on the simulator: every sample reaches its channel's recording files once and
+// in order across more than one ring length and several size splits, checked by Python's wave
+// module; a run with no channel that can record does not start.
+#include "app/FrameFixture.h"
+
+#include "acquisition/TUsbDevice.h"
+#include "platform/core/MessageBox.h"
+#include "platform/usb/KdrSimulator.h"
+#include "res/resource.h"
+#include "wave/TWaveFile.h"
+
+#include <cmath>
+#include <fstream>
+
+namespace {
+
+class RecorderRun : public frametest::FrameFixture {
+protected:
+    MessageBoxPresenter saved;
+    std::vector<std::string> asked;
+
+    void SetUp() override
+    {
+        FrameFixture::SetUp();
+        kdrsim::Reset();
+        kdrsim::SelectSimulator(true);
+        kdrsim::UseTestClock(true);
+        saved = SetMessageBoxPresenter([this](const MessageBoxRequest& r) {
+            asked.push_back(r.text);
+            return DefaultMessageBoxAnswer(r.type);
+        });
+    }
+    void TearDown() override
+    {
+        FrameFixture::TearDown();
+        SetMessageBoxPresenter(saved);
+        kdrsim::Reset();
+        kdrsim::SelectSimulator(false);
+    }
+    void Prepare(const std::string& sources)
+    {
+        std::string error;
+        ASSERT_TRUE(kdrsim::ConfigureSources(sources, &error)) << error;
+        ASSERT_NE(Start(), nullptr);
+        frame->Settings.OpMode = 1;
+        for (auto& c : frame->Settings.Composite)
+            c.bIsEnabled = 0;
+        CopyField(frame->Settings.Paths.Wav, Data("wave").c_str());
+    }
+};
+
+} // namespace
+
+TEST_F(RecorderRun, EverySampleLandsOnceInOrderInItsChannelFilesAcrossRingWrapsAndSplits)
+{
+    Prepare("0=sine:1000:-6;1=sine:1000:-12");
+    frame->Settings.FileIO.WaveFileMode = 1;
+    frame->Settings.FileIO.MaxDiskRecordingSizeBytes = 300000; // about 25 s of 24-bit samples
+    frame->ExecuteCommand(ID_RUN);
+    ASSERT_TRUE(frame->AcquisitionRunning);
+    ASSERT_TRUE(kdrsim::WaitUntilStreaming(5000));
+    const int ring = frame->InputDevice->GetRingLength();
+    const int seconds = ring / 4000 + 5;
+    for (int s = 0; s < seconds; ++s) {
+        kdrsim::AdvanceClock(1000);
+        ASSERT_TRUE(kdrsim::WaitUntilDelivered(20000));
+        frame->WriteRecordingBlock();
+        ASSERT_TRUE(frame->AcquisitionRunning) << (asked.empty() ? "" : asked.back());
+    }
+    const long long recorded = frame->RecordedSamples;
+    EXPECT_GT(recorded, ring);
+    frame->ExecuteCommand(ID_STOP);
+    // The open remainder is saved as the user would.
+    for (int ch : {0, 1}) {
+        TWaveFile* file = frame->Settings.Files[ch].File;
+        ASSERT_NE(file, nullptr);
+        file->SetFileName(frame->RecordingFileName(ch));
+        ASSERT_TRUE(file->SaveStreamedAs());
+    }
+    const long a0 = std::lround(8388607.0 * std::pow(10.0, -6.0 / 20.0));
+    const long a1 = std::lround(8388607.0 * std::pow(10.0, -12.0 / 20.0));
+    // Split files of one second are told apart by a counter after the stamp: order by both.
+    ASSERT_TRUE(frametest::Python(
+        "import wave, glob, re, os\n"
+        "out = []\n"
+        "def key(p):\n"
+        "    m = re.match(r'.*Ch_\\d_(\\d{4}_\\d\\d_\\d\\d_\\d{6})(?:_(\\d+))?\\.wav$', p)\n"
+        "    return (m.group(1), int(m.group(2) or 1))\n"
+        "for ch, a in ((0, " + std::to_string(a0) + "), (1, " + std::to_string(a1) + ")):\n"
+        "    files = sorted(glob.glob('" + Data("wave") + "/Ch_%d_*.wav' % ch), key=key)\n"
+        "    n = 0\n"
+        "    for p in files:\n"
+        "        w = wave.open(p)\n"
+        "        assert w.getnchannels() == 1 and w.getsampwidth() == 3 and w.getframerate() == 4000, p\n"
+        "        d = w.readframes(w.getnframes())\n"
+        "        for i in range(0, len(d), 3):\n"
+        "            v = int.from_bytes(d[i:i+3], 'little', signed=True)\n"
+        "            want = 0 if n % 2 == 0 else (a if n % 4 == 1 else -a)\n"
+        "            assert v == want, (p, n, v, want)\n"
+        "            n += 1\n"
+        "    out.append('%d %d' % (len(files), n))\n"
+        "open('" + Data("result.txt") + "', 'w').write(' '.join(out))\n"));
+    std::ifstream in(Data("result.txt"));
+    int files0 = 0, files1 = 0;
+    long long n0 = 0, n1 = 0;
+    in >> files0 >> n0 >> files1 >> n1;
+    EXPECT_GE(files0, 3);
+    EXPECT_EQ(files1, files0);
+    EXPECT_GE(n0, recorded);
+    EXPECT_EQ(n1, n0);
+}
+
+TEST_F(RecorderRun, ARunWhoseEveryChosenFileIsRefusedDoesNotStart)
+{
+    Prepare("0=sine:1000:-6");
+    // A stereo file chosen on every channel the Recorder run records.
+    ASSERT_TRUE(frametest::Python("import wave\n"
+                                  "w = wave.open('" + Data("wave/st.wav") + "', 'wb')\n"
+                                  "w.setnchannels(2); w.setsampwidth(3); w.setframerate(4000)\n"
+                                  "w.writeframes(bytes(600)); w.close()\n"));
+    for (int ch = 0; ch < 8; ++ch) {
+        auto* file = new TWaveFile(Data("wave/st.wav"), 0, false, Data("temp"));
+        ASSERT_FALSE(file->IsError());
+        frame->Settings.Files[ch].File = file;
+    }
+    CDialog::ClearModalScripts();
+    frame->ExecuteCommand(ID_RUN);
+    EXPECT_FALSE(frame->AcquisitionRunning);
+    ASSERT_FALSE(asked.empty());
+    EXPECT_EQ(asked.back(), "Recording must be enabled for at least one device channel.");
+}
