@@ -10,7 +10,9 @@
 #include "wave/TWaveFile.h"
 
 #include <cmath>
+#include <csignal>
 #include <fstream>
+#include <sys/resource.h>
 
 namespace {
 
@@ -128,4 +130,45 @@ TEST_F(RecorderRun, ARunWhoseEveryChosenFileIsRefusedDoesNotStart)
     EXPECT_FALSE(frame->AcquisitionRunning);
     ASSERT_FALSE(asked.empty());
     EXPECT_EQ(asked.back(), "Recording must be enabled for at least one device channel.");
+}
+
+TEST_F(RecorderRun, AFullDiskStopsTheRunWithAMessageAndKeepsAReadableFile)
+{
+    Prepare("0=sine:1000:-6");
+    frame->Settings.FileIO.WaveFileMode = 1;
+    frame->ExecuteCommand(ID_RUN);
+    ASSERT_TRUE(frame->AcquisitionRunning);
+    ASSERT_TRUE(kdrsim::WaitUntilStreaming(5000));
+    // A file-size limit stands in for a full disk: writes past it fail as on a full disk.
+    rlimit old{};
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &old), 0);
+    const auto previous = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit small = old;
+    small.rlim_cur = 100000;
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+    for (int s = 0; s < 20 && frame->AcquisitionRunning; ++s) {
+        kdrsim::AdvanceClock(1000);
+        ASSERT_TRUE(kdrsim::WaitUntilDelivered(20000));
+        frame->WriteRecordingBlock();
+    }
+    setrlimit(RLIMIT_FSIZE, &old);
+    std::signal(SIGXFSZ, previous);
+    EXPECT_FALSE(frame->AcquisitionRunning);
+    ASSERT_FALSE(asked.empty());
+    EXPECT_NE(asked.back().find("could not be written (the disk may be full)"), std::string::npos) << asked.back();
+    TWaveFile* file = frame->Settings.Files[0].File;
+    ASSERT_NE(file, nullptr);
+    const DWORD frames = file->GetEndFrame();
+    EXPECT_GT(frames, 20000u);
+    file->SetFileName(Data("wave/kept.wav"));
+    ASSERT_TRUE(file->SaveStreamedAs());
+    const long a = std::lround(8388607.0 * std::pow(10.0, -6.0 / 20.0));
+    ASSERT_TRUE(frametest::Python(
+        "import wave\n"
+        "w = wave.open('" + Data("wave/kept.wav") + "')\n"
+        "d = w.readframes(w.getnframes())\n"
+        "assert w.getnframes() == " + std::to_string(frames) + " and len(d) == 3 * w.getnframes()\n"
+        "for n in range(w.getnframes()):\n"
+        "    v = int.from_bytes(d[3*n:3*n+3], 'little', signed=True)\n"
+        "    assert v == (0 if n % 2 == 0 else (" + std::to_string(a) + " if n % 4 == 1 else -" + std::to_string(a) + ")), n\n"));
 }
