@@ -247,6 +247,9 @@ public:
     int AcquireAndProcessBlock();
     int PostProcessStep();
     void ProcessCompositeAndPlots();
+    // One block of a channel (decimation ratio x FFT size samples) through its sample buffer,
+    // window and spectrum engine; false when the channel's objects are missing.
+    bool ProcessChannelBlock(int channel, const int* samples, float now);
     // One frame of a two-channel composite (types 1..4) from the input channels' blocks in
     // `buffers` into R, T, C and H (H only for type 3); false when an object is missing or
     // the sizes do not agree.

@@ -276,22 +276,10 @@ int CMainFrame::AcquireAndProcessBlock()
             continue;
         const ChannelProcessingSettings& p = Settings.Processing[ch];
         const DWORD length = DWORD(p.DecimationRatio) * p.FFTsize;
-        TSampleBuffer* buffer = SampleBuffer[ch];
-        SpectralData* engine = Spectral[ch];
         if (length > block.size() || !InputDevice->ReadRingBlock(ch, int(length), block.data(), nowMs))
             continue;
-        if (buffer == nullptr || engine == nullptr || Smoothing[ch] == nullptr || buffer->GetCount() < length)
+        if (!ProcessChannelBlock(ch, block.data(), now))
             continue;
-        for (DWORD i = 0; i < length; ++i)
-            buffer->SetSample(i, block[i]);
-        buffer->CompactChannels();
-        for (UINT i = 0; i < p.FFTsize; ++i)
-            engine->SetTimeSample(i, static_cast<float>(buffer->GetSample(i, false)));
-        Smoothing[ch]->Apply(engine->GetFrame());
-        engine->ComputeSpectrum();
-        engine->UpdateTimeAverage(now);
-        engine->Average(false);
-        engine->UpdatePeakHold();
         processed = true;
         // The history plots of a channel with a buffer file label a block by its middle's
         // place in the recording.
@@ -323,6 +311,29 @@ int CMainFrame::AcquireAndProcessBlock()
     StatusbarUpdate(3);
     UpdateUtilityViews();
     return result;
+}
+
+bool CMainFrame::ProcessChannelBlock(int channel, const int* samples, float now)
+{
+    if (channel < 0 || channel >= kChannels)
+        return false;
+    const ChannelProcessingSettings& p = Settings.Processing[channel];
+    const DWORD length = DWORD(p.DecimationRatio) * p.FFTsize;
+    TSampleBuffer* buffer = SampleBuffer[channel];
+    SpectralData* engine = Spectral[channel];
+    if (buffer == nullptr || engine == nullptr || Smoothing[channel] == nullptr || buffer->GetCount() < length)
+        return false;
+    for (DWORD i = 0; i < length; ++i)
+        buffer->SetSample(i, samples[i]);
+    buffer->CompactChannels();
+    for (UINT i = 0; i < p.FFTsize; ++i)
+        engine->SetTimeSample(i, static_cast<float>(buffer->GetSample(i, false)));
+    Smoothing[channel]->Apply(engine->GetFrame());
+    engine->ComputeSpectrum();
+    engine->UpdateTimeAverage(now);
+    engine->Average(false);
+    engine->UpdatePeakHold();
+    return true;
 }
 
 void CMainFrame::WriteRealTimeBuffers(bool drain)
