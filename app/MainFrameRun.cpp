@@ -41,16 +41,6 @@ constexpr const char* kDeviceNotFound =
 
 bool IsSumType(WORD type) { return type == 0 || type == 5; }
 
-// The generator's output starts with a run when its window is open. A generator window that
-// cannot play (no StartOutput) is left alone.
-template <class Generator>
-void StartGeneratorOutput([[maybe_unused]] Generator* generator)
-{
-    if constexpr (requires { generator->StartOutput(); })
-        if (generator != nullptr)
-            generator->StartOutput();
-}
-
 // The span after which the real-time buffer files wrap: the buffer length less a second, but
 // never under a second, so that a short (or zero) length still keeps a playable file.
 double RealTimeWrapSeconds(DWORD bufferSeconds)
@@ -170,7 +160,8 @@ BOOL CMainFrame::StartDataAcquisition()
             Settings.Files[ch].FileChannel = 0;
         }
     }
-    StartGeneratorOutput(SigGen);
+    if (SigGen != nullptr)
+        SigGen->StartOutput();
     if (!InputDevice->StartInput()) {
         CloseLogFiles();
         InputDevice->CloseDevice();
