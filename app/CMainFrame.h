@@ -93,6 +93,11 @@ public:
     ULONGLONG RunStartTick = 0;
     // The processing timer's interval in a live run, kept from run to run (10..100 ms).
     static DWORD ProcessIntervalMs;
+    // The real-time buffer files: the ring index the wave-writing timer reads next (the same
+    // for every channel), and the frame count at which the files last wrapped (0: never).
+    int WaveWritePosition = 0;
+    DWORD RealTimeWrapPoint = 0;
+    bool RealTimeWriteFailed = false; // reported once a run
     DWORD OverloadCount[kChannels] = {};
     float PostProcessStartTime[kChannels] = {}; // each file's time when a post-process run began
     // Post-process triggering: the frame in the trigger channel's file the next search reads
@@ -257,6 +262,19 @@ public:
     int PostProcessTriggerSearch();
     int CountTachometerFiles() const;
     void ProcessCompositeAndPlots();
+    // One block of a channel (decimation ratio x FFT size samples) through its sample buffer,
+    // window and spectrum engine; false when the channel's objects are missing.
+    bool ProcessChannelBlock(int channel, const int* samples, float now);
+    // One frame of a two-channel composite (types 1..4) from the input channels' blocks in
+    // `buffers` into R, T, C and H (H only for type 3); false when an object is missing or
+    // the sizes do not agree.
+    bool ComputeTwoChannelComposite(int composite, TSampleBuffer* const buffers[], SpectralData* const inputs[],
+                                    SpectralData* R, SpectralData* T, SpectralData* C, SpectralData* H);
+    // The wave-writing tick of a Real Time run: moves the rings' new samples into the
+    // real-time buffer files, all channels in step; `drain` writes every whole piece there is.
+    void WriteRealTimeBuffers(bool drain);
+    // At Stop: the circular buffer files into time order, cut to the frames they really hold.
+    void UnrollRealTimeBuffers();
     // A summing composite's next spectrum: the members' frames summed into `result` (complex
     // for type 0, else real), the average count taken from `countFrom` when there is one, then
     // averaged and peak-held.

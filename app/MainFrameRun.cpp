@@ -1,10 +1,11 @@
-// Runs: the start and stop of a device run, the processing timer and the composite channels'
-// engines.
+// Runs: the start and stop of a device run, the processing and wave-writing timers and the
+// composite channels' engines.
 //
 // A Real Time run reads the device (a KDR-5200 or the built-in simulator): every processing
-// tick turns the newest block of each enabled channel into its spectrum and tells the plots.
-// A Recorder run also appends the rings to the channels' recording files. The real-time buffer
-// files, live triggering and data logging are not built yet.
+// tick turns the newest block of each enabled channel into its spectrum, computes the composite
+// channels and tells the plots; every wave-writing tick moves the new samples into the
+// channels' circular real-time buffer files (Real Time), which Stop puts back into time order,
+// or appends them to the channels' recording files (Recorder). Live triggering is not built yet.
 #include "app/CMainFrame.h"
 
 #include "acquisition/TUsbDevice.h"
@@ -23,18 +24,65 @@
 #include "wave/TSampleBuffer.h"
 #include "wave/TWaveFile.h"
 
+#include <cstdint>
 #include <cstdio>
 #include <new>
 #include <vector>
 
 namespace {
 constexpr UINT_PTR kTimerProcess = 101;
+constexpr UINT_PTR kTimerWaveWrite = 102;
+constexpr int kWavePiece = 256;
 constexpr WORD kPostProcess = 2;
 constexpr const char* kDeviceNotFound =
     "A Durnex KDR-5200 device was not found on your system.  Please make sure that the drivers are installed and "
     "the device is plugged into a USB port.";
 
 bool IsSumType(WORD type) { return type == 0 || type == 5; }
+
+// The span after which the real-time buffer files wrap: the buffer length less a second, but
+// never under a second, so that a short (or zero) length still keeps a playable file.
+double RealTimeWrapSeconds(DWORD bufferSeconds)
+{
+    const double span = double(bufferSeconds) - 1.0;
+    return span < 1.0 ? 1.0 : span;
+}
+
+// The file gets the channel's calibration in both slots when it is in use and wanted in
+// files; otherwise none.
+void GiveFileCalibration(TWaveFile& file, const ChannelCalibration& calibration, bool include)
+{
+    if (calibration.IsEnabled == 0 || !include) {
+        file.ClearCalibration();
+        return;
+    }
+    WaveCalibrationBlock block;
+    file.GetCalibrationBlock(block);
+    block.Channel[0] = calibration;
+    block.Channel[1] = calibration;
+    file.TWaveData::SetCalibration(block);
+}
+
+// A composite engine takes a channel's averaging count. Taking it rebuilds the engine's linear
+// averaging slots, so it is taken only when it changed: rebuilt every block, a linear average
+// would keep one block and read the rest as zero.
+void TakeAverageCount(SpectralData& engine, const SpectralData* from)
+{
+    if (from != nullptr && engine.GetAverageBlocks() != from->GetAverageBlocks())
+        engine.CopyAverageCount(from);
+}
+
+// A fresh real-time buffer file in the channel's format; null when it cannot be made.
+TWaveFile* NewRealTimeFile(const TPcmFormat& format, const FileIOSettings& io, const char* folder, DWORD frames)
+{
+    TWaveFile* file = io.WaveFileMode == 0 ? new (std::nothrow) TWaveFile(frames, format, folder)
+                                           : new (std::nothrow) TWaveFile(format, false, folder);
+    if (file != nullptr && file->IsError()) {
+        delete file;
+        file = nullptr;
+    }
+    return file;
+}
 } // namespace
 
 // ---- Device runs ----------------------------------------------------------------------
@@ -89,6 +137,28 @@ BOOL CMainFrame::StartDataAcquisition()
     RunStartTime = -1.0f;
     RunStartTick = 0;
     BeginUtilityRun();
+    RealTimeWrapPoint = 0;
+    WaveWritePosition = 0;
+    RealTimeWriteFailed = false;
+    if (Settings.OpMode == 0) {
+        // The last run's buffer files make way for this run's.
+        DropAllWaveFiles();
+        const FileIOSettings& io = Settings.FileIO;
+        for (int ch = 0; ch < kChannels; ++ch) {
+            if (io.RealTimeWaveBufferEnableFlag != 1 || Settings.Device.Channels[ch].bIsEnabled == 0)
+                continue;
+            const TPcmFormat& format = Settings.Processing[ch].SampleFormat;
+            const double frames = RealTimeWrapSeconds(io.RealTimeWaveBufferLengthSecs) * 1.1 * format.SampleRate;
+            TWaveFile* file = NewRealTimeFile(format, io, Settings.Paths.Wav, DWORD(frames));
+            if (file == nullptr)
+                continue; // the run goes on without this channel's buffer
+            GiveFileCalibration(*file, Settings.Calibration[ch], io.IncludeCalibrationData != 0);
+            Settings.Files[ch].File = file;
+            Settings.Files[ch].FileChannel = 0;
+        }
+    }
+    if (SigGen != nullptr)
+        SigGen->StartOutput();
     if (!InputDevice->StartInput()) {
         CloseLogFiles();
         InputDevice->CloseDevice();
@@ -98,8 +168,7 @@ BOOL CMainFrame::StartDataAcquisition()
     }
     AcquisitionRunning = true;
     SetTimer(kTimerProcess, 10, nullptr);
-    if (Settings.OpMode == 1)
-        SetTimer(102, 40, nullptr);
+    SetTimer(kTimerWaveWrite, 40, nullptr);
     ToolbarUpdateRunButtons();
     StatusbarUpdate(2);
     UnhighlightAllPlots();
@@ -111,8 +180,10 @@ void CMainFrame::StopDataAcquisition()
     if (Settings.OpMode == kPostProcess || !AcquisitionRunning)
         return;
     CWaitCursor wait;
+    if (SigGen != nullptr)
+        SigGen->StopOutput();
     KillTimer(kTimerProcess);
-    KillTimer(102);
+    KillTimer(kTimerWaveWrite);
     if (InputDevice != nullptr)
         InputDevice->StopInput();
     AcquisitionRunning = false;
@@ -120,11 +191,15 @@ void CMainFrame::StopDataAcquisition()
     ToolbarUpdateRunButtons();
     StatusbarUpdate(2);
     HighlightAllPlots();
+    if (Settings.OpMode == 0) {
+        // What reached the rings since the last tick belongs in the files too.
+        WriteRealTimeBuffers(true);
+        UnrollRealTimeBuffers();
+    }
     for (int ch = 0; ch < kChannels; ++ch) {
-        if (TSeriesPlot* plot = TimeSeriesPlot[ch]) {
-            plot->RestoreView();
-            plot->UpdateLayout();
-        }
+        // The plot shows the channel's file now (or its live block again when it has none).
+        if (TimeSeriesPlot[ch] != nullptr)
+            AttachWaveFileToPlots(ch);
         if (SpectrogramPlot[ch] != nullptr)
             SpectrogramPlot[ch]->UpdateTimeStrings();
         if (SurfacePlot[ch] != nullptr)
@@ -142,8 +217,10 @@ DWORD CMainFrame::ProcessIntervalMs = 0;
 
 void CMainFrame::OnTimer(UINT_PTR nIDEvent)
 {
-    if (nIDEvent == 102) {
-        if (Settings.OpMode == 1 && AcquisitionRunning)
+    if (nIDEvent == kTimerWaveWrite) {
+        if (Settings.OpMode == 0 && AcquisitionRunning)
+            WriteRealTimeBuffers(false);
+        else if (Settings.OpMode == 1 && AcquisitionRunning)
             WriteRecordingBlock();
         return;
     }
@@ -200,23 +277,16 @@ int CMainFrame::AcquireAndProcessBlock()
             continue;
         const ChannelProcessingSettings& p = Settings.Processing[ch];
         const DWORD length = DWORD(p.DecimationRatio) * p.FFTsize;
-        TSampleBuffer* buffer = SampleBuffer[ch];
-        SpectralData* engine = Spectral[ch];
         if (length > block.size() || !InputDevice->ReadRingBlock(ch, int(length), block.data(), nowMs))
             continue;
-        if (buffer == nullptr || engine == nullptr || Smoothing[ch] == nullptr || buffer->GetCount() < length)
+        if (!ProcessChannelBlock(ch, block.data(), now))
             continue;
-        for (DWORD i = 0; i < length; ++i)
-            buffer->SetSample(i, block[i]);
-        buffer->CompactChannels();
-        for (UINT i = 0; i < p.FFTsize; ++i)
-            engine->SetTimeSample(i, static_cast<float>(buffer->GetSample(i, false)));
-        Smoothing[ch]->Apply(engine->GetFrame());
-        engine->ComputeSpectrum();
-        engine->UpdateTimeAverage(now);
-        engine->Average(false);
-        engine->UpdatePeakHold();
         processed = true;
+        // The history plots of a channel with a buffer file label a block by its middle's
+        // place in the recording.
+        float blockTime = now;
+        if (const TWaveFile* file = Settings.Files[ch].File)
+            blockTime = float(file->FramesToSeconds(DWORD(InputDevice->GetSampleCounter())) - file->FramesToSeconds(length / 2));
         if (TimeSeriesPlot[ch] != nullptr)
             TimeSeriesPlot[ch]->UpdateFrame(now);
         if (SpectrumPlot[ch] != nullptr)
@@ -224,9 +294,9 @@ int CMainFrame::AcquireAndProcessBlock()
         if (PhasePlot[ch] != nullptr)
             PhasePlot[ch]->UpdateFrame(now);
         if (SpectrogramPlot[ch] != nullptr)
-            SpectrogramPlot[ch]->AddSpectrum(now);
+            SpectrogramPlot[ch]->AddSpectrum(blockTime);
         if (SurfacePlot[ch] != nullptr)
-            SurfacePlot[ch]->AddSpectrum(now);
+            SurfacePlot[ch]->AddSpectrum(blockTime);
         WriteLogRows(ch, now);
     }
     if (processed) {
@@ -242,6 +312,124 @@ int CMainFrame::AcquireAndProcessBlock()
     StatusbarUpdate(3);
     UpdateUtilityViews();
     return result;
+}
+
+bool CMainFrame::ProcessChannelBlock(int channel, const int* samples, float now)
+{
+    if (channel < 0 || channel >= kChannels)
+        return false;
+    const ChannelProcessingSettings& p = Settings.Processing[channel];
+    const DWORD length = DWORD(p.DecimationRatio) * p.FFTsize;
+    TSampleBuffer* buffer = SampleBuffer[channel];
+    SpectralData* engine = Spectral[channel];
+    if (buffer == nullptr || engine == nullptr || Smoothing[channel] == nullptr || buffer->GetCount() < length)
+        return false;
+    for (DWORD i = 0; i < length; ++i)
+        buffer->SetSample(i, samples[i]);
+    buffer->CompactChannels();
+    for (UINT i = 0; i < p.FFTsize; ++i)
+        engine->SetTimeSample(i, static_cast<float>(buffer->GetSample(i, false)));
+    Smoothing[channel]->Apply(engine->GetFrame());
+    engine->ComputeSpectrum();
+    engine->UpdateTimeAverage(now);
+    engine->Average(false);
+    engine->UpdatePeakHold();
+    return true;
+}
+
+void CMainFrame::WriteRealTimeBuffers(bool drain)
+{
+    if (InputDevice == nullptr || InputDevice->GetRingLength() <= 0)
+        return;
+    const int ringLength = InputDevice->GetRingLength();
+    std::vector<std::int32_t> pieces;
+    try {
+        pieces.resize(std::size_t(kChannels) * kWavePiece);
+    } catch (const std::bad_alloc&) {
+        return;
+    }
+    // A tick writes what has come since the last one (a late tick catches up); draining at
+    // Stop takes every whole piece the rings still hold.
+    const int most = drain ? ringLength / kWavePiece : 4;
+    for (int n = 0; n < most; ++n) {
+        bool any = false;
+        for (int ch = 0; ch < kChannels; ++ch) {
+            if (Settings.Files[ch].File == nullptr)
+                continue;
+            any = true;
+            // Every file takes the piece or none does, so that the files stay in step.
+            if (!InputDevice->ReadRing(ch, WaveWritePosition, kWavePiece, &pieces[std::size_t(ch) * kWavePiece]))
+                return;
+        }
+        if (!any)
+            return;
+        for (int ch = 0; ch < kChannels; ++ch) {
+            TWaveFile* file = Settings.Files[ch].File;
+            if (file == nullptr)
+                continue;
+            if (!file->WriteFloatSamples(&pieces[std::size_t(ch) * kWavePiece], kWavePiece) && !RealTimeWriteFailed) {
+                RealTimeWriteFailed = true;
+                char text[200];
+                std::snprintf(text, sizeof text,
+                              "The real-time buffer file of channel %d could not be written; its samples from now on are "
+                              "not kept.",
+                              ch);
+                AfxMessageBox(text, MB_OK | MB_ICONSTOP);
+            }
+            const DWORD wrapAt = file->SecondsToFrames(float(RealTimeWrapSeconds(Settings.FileIO.RealTimeWaveBufferLengthSecs)));
+            if (file->GetPosition() > wrapAt) {
+                RealTimeWrapPoint = file->GetPosition();
+                file->Rewind();
+            }
+        }
+        // Wrapping by the ring's length keeps the position on the sample that follows, where a
+        // reset to 0 would take samples again that were already written.
+        WaveWritePosition += kWavePiece;
+        if (WaveWritePosition >= ringLength)
+            WaveWritePosition -= ringLength;
+    }
+}
+
+void CMainFrame::UnrollRealTimeBuffers()
+{
+    const FileIOSettings& io = Settings.FileIO;
+    const DWORD W = RealTimeWrapPoint;
+    bool reported = false;
+    for (int ch = 0; ch < kChannels; ++ch) {
+        TWaveFile* old = Settings.Files[ch].File;
+        if (old == nullptr)
+            continue;
+        TWaveFile* kept = old;
+        const DWORD P = old->GetPosition();
+        if (W > 0 && P <= W) {
+            // The oldest part runs from P to W, the newest from 0 to P.
+            TWaveFile* file = NewRealTimeFile(old->GetFormat(), io, Settings.Paths.Wav, io.WaveFileMode == 0 ? W : 0);
+            if (file != nullptr) {
+                const bool ok = file->CopySegment(old, file, P, 0, W - P) && file->CopySegment(old, file, 0, W - P, P);
+                if (ok) {
+                    delete old;
+                    kept = file;
+                } else {
+                    delete file;
+                    if (!reported)
+                        AfxMessageBox("The real-time buffer could not be put into time order; it is kept as it was "
+                                      "written, its newest part first.",
+                                      MB_OK | MB_ICONSTOP);
+                    reported = true;
+                }
+            }
+        }
+        // A file in memory was made longer than it would fill: it ends where its samples end.
+        if (kept->GetMode() == TWaveFile::kMemory && kept->GetEndFrame() < kept->GetLength() && !kept->TrimToEnd() &&
+            !reported) {
+            AfxMessageBox("The real-time buffer could not be cut to its length.", MB_OK | MB_ICONSTOP);
+            reported = true;
+        }
+        kept->Rewind();
+        GiveFileCalibration(*kept, Settings.Calibration[ch], io.IncludeCalibrationData != 0);
+        Settings.Files[ch].File = kept;
+    }
+    RealTimeWrapPoint = 0;
 }
 
 void CMainFrame::UpdateChannelPlots()
@@ -442,33 +630,112 @@ void CMainFrame::SumCompositeSpectra(SpectralData& result, const std::vector<con
         result.ComplexSum(spectra.data(), int(spectra.size()));
     else
         result.RealSum(spectra.data(), int(spectra.size()));
-    if (countFrom != nullptr)
-        result.CopyAverageCount(countFrom);
+    TakeAverageCount(result, countFrom);
     result.Average(false);
     result.UpdatePeakHold();
 }
 
-// The sums of channels (types 0 and 5) are computed here; the transfer-function, coherence and
-// cross-spectrum types need the two-channel spectra of the acquisition work and stay empty.
+bool CMainFrame::ComputeTwoChannelComposite(int composite, TSampleBuffer* const buffers[], SpectralData* const inputs[],
+                                            SpectralData* R, SpectralData* T, SpectralData* C, SpectralData* H)
+{
+    if (composite < 0 || composite >= kComposites)
+        return false;
+    const CompositeChannelSettings& k = Settings.Composite[composite];
+    // Stored settings may name any channel; only 0..7 index the channel arrays.
+    if (k.ReferenceChannel >= DWORD(kChannels) || k.TransferChannel >= DWORD(kChannels))
+        return false;
+    const int r = int(k.ReferenceChannel), t = int(k.TransferChannel);
+    const WORD type = k.CompositeType;
+    if (type < 1 || type > 4 || R == nullptr || T == nullptr || C == nullptr || (type == 3 && H == nullptr))
+        return false;
+    TSampleBuffer* rb = buffers[r];
+    TSampleBuffer* tb = buffers[t];
+    const DWORD n = Settings.Processing[r].FFTsize;
+    if (rb == nullptr || tb == nullptr || Smoothing[r] == nullptr || Smoothing[t] == nullptr ||
+        rb->GetSamplesPerChannel() < n || tb->GetSamplesPerChannel() < n || R->GetFftSize() != int(n) ||
+        T->GetFftSize() != int(n) || C->GetFftSize() != int(n) || (H != nullptr && H->GetFftSize() != int(n)))
+        return false;
+    for (DWORD i = 0; i < n; ++i) {
+        R->SetTimeSample(i, float(rb->GetSample(i, false)));
+        T->SetTimeSample(i, float(tb->GetSample(i, false)));
+    }
+    Smoothing[r]->Apply(R->GetFrame());
+    Smoothing[t]->Apply(T->GetFrame());
+    R->ComputeSpectrum();
+    T->ComputeSpectrum();
+    auto average = [&](SpectralData* engine, int channel) {
+        TakeAverageCount(*engine, inputs[channel]);
+        engine->Average(false);
+    };
+    // The cross spectrum of transfer against reference, so that a transfer channel that lags
+    // reads a falling phase.
+    auto cross = [&](SpectralData* engine) { engine->CrossSpectrum(T->GetFrame(), R->GetFrame()); };
+    switch (type) {
+    case 1:
+        average(R, r);
+        average(T, t);
+        cross(C);
+        average(C, t);
+        C->RealTransferFunction(T->GetMagnitudeBuffer(), R->GetMagnitudeBuffer());
+        break;
+    case 2:
+        cross(C);
+        average(C, t);
+        average(T, t);
+        average(R, r);
+        C->CrossOverAuto(R->GetMagnitudeBuffer());
+        break;
+    case 3:
+        cross(H);
+        H->Average(false);
+        R->Average(false);
+        T->Average(false);
+        H->Coherence(T->GetMagnitudeBuffer(), R->GetMagnitudeBuffer());
+        cross(C);
+        average(C, t);
+        C->CrossOverAuto(R->GetMagnitudeBuffer());
+        break;
+    default:
+        cross(C);
+        average(C, t);
+        break;
+    }
+    C->UpdatePeakHold();
+    return true;
+}
+
 void CMainFrame::ProcessCompositeAndPlots()
 {
     for (int k = 0; k < kComposites; ++k) {
         const CompositeChannelSettings& c = Settings.Composite[k];
         SpectralData* C = CompositeSpectral[k][2];
-        if (c.bIsEnabled == 0 || C == nullptr || !IsSumType(c.CompositeType))
+        if (c.bIsEnabled == 0 || C == nullptr || c.CompositeType > 5)
             continue;
-        std::vector<const float*> frames;
-        int first = -1;
-        for (int ch = 0; ch < kChannels; ++ch)
-            if (c.IncludeInAverage[ch] == 1 && Spectral[ch] != nullptr) {
-                frames.push_back(Spectral[ch]->GetTimeBuffer());
-                if (first < 0)
-                    first = ch;
-            }
-        SumCompositeSpectra(*C, frames, c.CompositeType, first >= 0 ? Spectral[first] : nullptr);
         float t = 0.0f;
-        if (first >= 0 && Settings.Files[first].File != nullptr)
-            t = Settings.Files[first].File->GetPositionSeconds();
+        if (IsSumType(c.CompositeType)) {
+            std::vector<const float*> frames;
+            int first = -1;
+            for (int ch = 0; ch < kChannels; ++ch)
+                if (c.IncludeInAverage[ch] == 1 && Spectral[ch] != nullptr) {
+                    frames.push_back(Spectral[ch]->GetTimeBuffer());
+                    if (first < 0)
+                        first = ch;
+                }
+            SumCompositeSpectra(*C, frames, c.CompositeType, first >= 0 ? Spectral[first] : nullptr);
+            if (first >= 0 && Settings.Files[first].File != nullptr)
+                t = Settings.Files[first].File->GetPositionSeconds();
+        } else {
+            SpectralData* const* e = CompositeSpectral[k];
+            if (!ComputeTwoChannelComposite(k, SampleBuffer, Spectral, e[0], e[1], C, e[3]))
+                continue;
+            if (const TWaveFile* f = Settings.Files[c.ReferenceChannel].File)
+                t = f->GetPositionSeconds();
+        }
+        // In a live run the time is the block's middle in the recording, as for the channels.
+        if (Settings.OpMode == 0 && InputDevice != nullptr)
+            if (const TWaveFile* f = Settings.Files[0].File)
+                t = float(f->FramesToSeconds(DWORD(InputDevice->GetSampleCounter())) -
+                          f->FramesToSeconds(Settings.Processing[0].FFTsize / 2));
         if (CompositeSpectrumPlot[k] != nullptr)
             CompositeSpectrumPlot[k]->UpdateFrame(t);
         if (CompositePhasePlot[k] != nullptr)
@@ -480,4 +747,3 @@ void CMainFrame::ProcessCompositeAndPlots()
         WriteCompositeLogRows(k, Settings.OpMode == kPostProcess ? t : GetSecondsOfDay());
     }
 }
-

@@ -1,14 +1,18 @@
-// A Real Time run on the simulator: Run starts the device and the processing timer, every
-// tick turns the newest block into a spectrum, the run limits stop it, and Stop joins the
-// device's thread.
+// A Real Time run on the simulator: Run starts the device and the timers, every processing tick
+// turns the newest block into a spectrum and the composite channels, the run limits stop it,
+// the real-time buffer files keep the samples, and Stop joins the device's thread.
 #include "app/FrameFixture.h"
 
 #include "acquisition/TUsbDevice.h"
 #include "dsp/SpectralData.h"
+#include "numerics/TSmoothing.h"
+#include "wave/TWaveFile.h"
 #include "platform/usb/KdrSimulator.h"
 #include "res/resource.h"
 
 #include <cmath>
+#include <fstream>
+#include <vector>
 
 namespace {
 
@@ -42,13 +46,50 @@ protected:
         frame->Settings.Processing[0].DecimationRatio = 1;
         frame->Settings.Processing[0].SmoothingWindow = 3;
     }
-    // Moves the device clock in 20 ms steps while the frame's timers run.
-    void Play(int milliseconds)
+    // Moves the device clock in steps while the frame's timers run.
+    void Play(int milliseconds, DWORD step = 20)
     {
-        for (int t = 0; t < milliseconds && frame->AcquisitionRunning; t += 20) {
-            kdrsim::AdvanceClock(20);
+        for (int t = 0; t < milliseconds && frame->AcquisitionRunning; t += int(step)) {
+            kdrsim::AdvanceClock(step);
             ASSERT_TRUE(kdrsim::WaitUntilDelivered(20000));
             AfxPumpMessages(25);
+        }
+    }
+    // A 24-bit mono wave at 4000 Hz written by Python, and its samples: `expression` gives
+    // v, a list of ints, from x, seeded Gaussian noise of `frames` samples.
+    std::vector<std::int32_t> WriteSource(const std::string& name, int frames, const std::string& expression)
+    {
+        const std::string wav = (root / name).string(), txt = wav + ".txt";
+        EXPECT_TRUE(apptest::RunPython("frame", "import random, wave\n"
+                                                "random.seed(11)\n"
+                                                "x = [max(-8388607, min(8388607, round(random.gauss(0, 1500000)))) for _ in range(" +
+                                                    std::to_string(frames) + ")]\n"
+                                                "v = " + expression + "\n"
+                                                "w = wave.open('" + wav + "', 'wb')\n"
+                                                "w.setnchannels(1); w.setsampwidth(3); w.setframerate(4000)\n"
+                                                "w.writeframes(b''.join(s.to_bytes(3, 'little', signed=True) for s in v))\n"
+                                                "w.close()\n"
+                                                "open('" + txt + "', 'w').write('\\n'.join(map(str, v)))\n"));
+        std::vector<std::int32_t> samples;
+        std::ifstream in(txt);
+        for (long long v; in >> v;)
+            samples.push_back(std::int32_t(v));
+        return samples;
+    }
+    // The channel's buffer file after Stop holds the run's samples [end - length, end) in
+    // order, `end` being every whole 256-sample piece the rings held.
+    void ExpectRunSamples(int channel, const std::vector<std::int32_t>& sent, DWORD expectedLength)
+    {
+        TWaveFile* file = frame->Settings.Files[channel].File;
+        ASSERT_NE(file, nullptr) << channel;
+        ASSERT_EQ(file->GetLength(), expectedLength) << channel;
+        const long long counter = frame->InputDevice->GetSampleCounter();
+        const long long end = (counter - 1) / 256 * 256;
+        ASSERT_GE(end, (long long)expectedLength);
+        for (DWORD i = 0; i < expectedLength; ++i) {
+            const long long n = end - expectedLength + i;
+            ASSERT_EQ(std::int32_t(file->GetSample(i, 0, false)), sent[std::size_t(n % (long long)sent.size())])
+                << "channel " << channel << " frame " << i;
         }
     }
 };
@@ -92,4 +133,127 @@ TEST_F(LiveRun, AnFftLimitStopsTheRunAfterExactlyThatManyBlocks)
     EXPECT_FALSE(frame->InputDevice->IsReading());
     EXPECT_GE(CMainFrame::ProcessIntervalMs, 10u);
     EXPECT_LE(CMainFrame::ProcessIntervalMs, 100u);
+}
+
+TEST_F(LiveRun, TheRealTimeBufferHoldsTheLastSamplesSentInOrderAcrossRingAndFileWraps)
+{
+    // 2 s of circle (a 3 s buffer) in memory: it wraps at 8192 frames, many times over 64 s,
+    // and the device's 60 s ring wraps once on the way.
+    const std::vector<std::int32_t> sent = WriteSource("take.wav", 997, "x");
+    const std::string take = (root / "take.wav").string();
+    Prepare("0=file:" + take + ";3=file:" + take);
+    frame->Settings.Device.Channels[3].bIsEnabled = 1;
+    frame->Settings.Processing[3] = frame->Settings.Processing[0];
+    frame->Settings.FileIO.RealTimeWaveBufferEnableFlag = 1;
+    frame->Settings.FileIO.WaveFileMode = 0;
+    frame->Settings.FileIO.RealTimeWaveBufferLengthSecs = 3;
+    frame->ExecuteCommand(ID_RUN);
+    ASSERT_TRUE(frame->AcquisitionRunning);
+    ASSERT_TRUE(kdrsim::WaitUntilStreaming(5000));
+    Play(64000, 100);
+    ASSERT_GT(frame->InputDevice->GetSampleCounter(), frame->InputDevice->GetRingLength());
+    frame->ExecuteCommand(ID_STOP);
+    ExpectRunSamples(0, sent, 8192);
+    ExpectRunSamples(3, sent, 8192);
+    EXPECT_EQ(frame->Settings.Files[1].File, nullptr); // not enabled, no buffer
+}
+
+TEST_F(LiveRun, AOneSecondBufferOnDiskStillKeepsASecondOfSamples)
+{
+    const std::vector<std::int32_t> sent = WriteSource("take.wav", 1201, "x");
+    Prepare("0=file:" + (root / "take.wav").string());
+    frame->Settings.FileIO.RealTimeWaveBufferEnableFlag = 1;
+    frame->Settings.FileIO.WaveFileMode = 1;
+    frame->Settings.FileIO.RealTimeWaveBufferLengthSecs = 1;
+    frame->ExecuteCommand(ID_RUN);
+    ASSERT_TRUE(kdrsim::WaitUntilStreaming(5000));
+    Play(3000);
+    frame->ExecuteCommand(ID_STOP);
+    ExpectRunSamples(0, sent, 4096);
+    // A run that stops before the circle closes keeps what it has, cut to its length.
+    frame->Settings.FileIO.WaveFileMode = 0;
+    frame->Settings.FileIO.RealTimeWaveBufferLengthSecs = 10;
+    frame->ExecuteCommand(ID_RUN);
+    ASSERT_TRUE(kdrsim::WaitUntilStreaming(5000));
+    Play(2000);
+    frame->ExecuteCommand(ID_STOP);
+    const DWORD written = DWORD((frame->InputDevice->GetSampleCounter() - 1) / 256 * 256);
+    ExpectRunSamples(0, sent, written);
+}
+
+TEST_F(LiveRun, TransferFunctionsReadAKnownGainAndDelayAndNoiseIsIncoherent)
+{
+    // Channel 1 is channel 0 at half the amplitude, 2 samples (0.5 ms) later; 2 and 3 are
+    // independent noise.
+    const int frames = 40000;
+    WriteSource("x.wav", frames, "x");
+    WriteSource("y.wav", frames, "[round(0.5 * x[(i - 2) % len(x)]) for i in range(len(x))]");
+    Prepare("0=file:" + (root / "x.wav").string() + ";1=file:" + (root / "y.wav").string() +
+            ";2=noise:-20;3=noise:-20");
+    for (int ch = 0; ch < 4; ++ch) {
+        frame->Settings.Device.Channels[ch].bIsEnabled = 1;
+        ChannelProcessingSettings& p = frame->Settings.Processing[ch];
+        p = frame->Settings.Processing[0];
+        p.SmoothingWindow = TSmoothing::kHanning;
+        p.AverageType = 1; // linear, so that a composite that lost its averaging slots shows
+        p.AverageBlocks = 100;
+    }
+    frame->Settings.FileIO.RealTimeWaveBufferEnableFlag = 0;
+    // A: transfer function and coherence, B: real transfer function, C: cross spectrum,
+    // D: complex transfer function, all of 1 against 0; E: coherence of 3 against 2.
+    const WORD types[5] = {3, 1, 4, 2, 3};
+    for (int k = 0; k < 5; ++k) {
+        CompositeChannelSettings& c = frame->Settings.Composite[k];
+        c.bIsEnabled = 1;
+        c.CompositeType = types[k];
+        c.ReferenceChannel = k == 4 ? 2 : 0;
+        c.TransferChannel = k == 4 ? 3 : 1;
+    }
+    frame->OpenCompositeSpectrumPlot(0);
+    frame->ExecuteCommand(ID_RUN);
+    ASSERT_TRUE(frame->AcquisitionRunning);
+    ASSERT_TRUE(kdrsim::WaitUntilStreaming(5000));
+    // Steps of a whole block, so that the blocks averaged hardly overlap.
+    Play(40000, 256);
+    frame->ExecuteCommand(ID_STOP);
+    ASSERT_GT(frame->FftsProcessed, 60);
+    SpectralData* const* A = frame->CompositeSpectral[0];
+    ASSERT_NE(A[3], nullptr);
+    for (int bin = 20; bin < 480; bin += 23) {
+        const double f = A[2]->GetBinFrequency(UINT(bin));
+        double phase = -360.0 * f * 0.0005;
+        phase -= 360.0 * std::floor((phase + 180.0) / 360.0);
+        EXPECT_NEAR(A[3]->GetMagnitudeBuffer()[bin], 1.0, 0.01) << f;   // coherence
+        EXPECT_NEAR(A[2]->GetMagnitudeBuffer()[bin], 0.25, 0.01) << f;  // |H|^2 of a gain of 0.5
+        EXPECT_NEAR(A[2]->GetPhaseDegrees(bin), phase, 1.0) << f;
+        EXPECT_NEAR(frame->CompositeSpectral[1][2]->GetMagnitudeBuffer()[bin], 0.25, 0.01) << f;
+        EXPECT_NEAR(frame->CompositeSpectral[2][2]->GetPhaseDegrees(bin), phase, 1.0) << f;
+        EXPECT_NEAR(frame->CompositeSpectral[3][2]->GetMagnitudeBuffer()[bin], 0.25, 0.01) << f;
+        EXPECT_NEAR(frame->CompositeSpectral[3][2]->GetPhaseDegrees(bin), phase, 1.0) << f;
+    }
+    const SpectralData* noise = frame->CompositeSpectral[4][3];
+    double mean = 0.0;
+    for (int bin = 10; bin < 500; ++bin)
+        mean += noise->GetMagnitudeBuffer()[bin];
+    mean /= 490;
+    EXPECT_LT(mean, 0.1);
+    // The composite's plot was fed: its trace A is the transfer function.
+    ASSERT_NE(frame->CompositeSpectrumPlot[0], nullptr);
+}
+
+TEST_F(LiveRun, CompositeChannelsNamingChannelsPastTheEighthAreSkipped)
+{
+    Prepare("0=noise:-20");
+    CompositeChannelSettings& c = frame->Settings.Composite[0];
+    c.bIsEnabled = 1;
+    c.CompositeType = 2;
+    c.ReferenceChannel = 0;
+    c.TransferChannel = 9; // from a damaged configuration
+    frame->ExecuteCommand(ID_RUN);
+    ASSERT_TRUE(frame->AcquisitionRunning);
+    ASSERT_TRUE(kdrsim::WaitUntilStreaming(5000));
+    Play(1000);
+    EXPECT_GT(frame->FftsProcessed, 0);
+    frame->ExecuteCommand(ID_STOP);
+    EXPECT_FALSE(frame->IsChannelInComposite(9, 0));
 }
