@@ -90,7 +90,11 @@ bool CMainFrame::ToggleUtilityWindow(int kind)
         } else if (kind == 16) {
             // MDI children free their own objects when their windows go.
             auto* wnd = new TTHDFreq;
-            created = wnd->Create(WS_CHILD | WS_VISIBLE | WS_OVERLAPPEDWINDOW, r, this);
+            ThdFreqLinks links;
+            links.settings = &Settings.ThdFreq;
+            links.paths = &Settings.Paths;
+            links.workingPaths = &Settings.WorkingPaths;
+            created = wnd->Create(WS_CHILD | WS_VISIBLE | WS_OVERLAPPEDWINDOW, r, this, &links);
             if (created)
                 THDFreqWnd = wnd;
             else

@@ -13,6 +13,7 @@
 #include "records/PhasePlotSettings.h"
 #include "records/PrintSettings.h"
 #include "records/ReverbSettings.h"
+#include "records/ThdFreqSettings.h"
 #include "records/RunControlSettings.h"
 #include "records/SigGenChannelSettings.h"
 #include "records/SpectrogramPlotSettings.h"

@@ -56,6 +56,7 @@ struct FrameSettings {
     DataLoggingBlock Logging;
     PrintSettings Print;
     ReverbSettings Reverb; // the RT-60 window's; not in configuration files
+    ThdFreqSettings ThdFreq; // the THD+N-versus-frequency window's; not in configuration files
 
     // Where every window stands.
     WindowPlacementRecord Placements[kWindowPlacementCount];
