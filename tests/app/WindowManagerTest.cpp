@@ -86,7 +86,7 @@ TEST_F(WindowManager, TheMainWindowComesBackWhereItWasClosed)
         ASSERT_NE(Start(), nullptr) << i;
         // The window manager frames and places the window: wait until it stays put.
         RECT last = NormalRect(*frame);
-        for (int settled = 0, tries = 0; settled < 3 && tries < 60; ++tries) {
+        for (int settled = 0, tries = 0; settled < 5 && tries < 100; ++tries) {
             AfxPumpMessages(100);
             const RECT now = NormalRect(*frame);
             settled = std::memcmp(&now, &last, sizeof now) == 0 ? settled + 1 : 0;
@@ -95,10 +95,12 @@ TEST_F(WindowManager, TheMainWindowComesBackWhereItWasClosed)
         rects.push_back(last);
         ASSERT_TRUE(Close()) << i;
     }
+    // A loaded machine may leave a pixel or two to the window manager's timing; the fault this
+    // guards against moved the window 20 pixels and grew it 25 at every start.
     for (std::size_t i = 1; i < rects.size(); ++i) {
-        EXPECT_EQ(rects[i].left, rects[1].left) << i;
-        EXPECT_EQ(rects[i].top, rects[1].top) << i;
-        EXPECT_EQ(rects[i].right, rects[1].right) << i;
-        EXPECT_EQ(rects[i].bottom, rects[1].bottom) << i;
+        EXPECT_NEAR(rects[i].left, rects[1].left, 2) << i;
+        EXPECT_NEAR(rects[i].top, rects[1].top, 2) << i;
+        EXPECT_NEAR(rects[i].right, rects[1].right, 2) << i;
+        EXPECT_NEAR(rects[i].bottom, rects[1].bottom, 2) << i;
     }
 }
