@@ -45,6 +45,7 @@ BOOL THistoryPlot<Settings>::Create(LPCSTR title, DWORD style, const RECT* rect,
     this->UseSettings(settings);
     m_creating = true;
     m_inLayout = false;
+    // The base makes only its own controls while the window is created; these follow.
     const BOOL created = this->CreatePlotWindow(m_title, style, rect);
     CreateControls();
     return created;
@@ -56,6 +57,18 @@ void THistoryPlot<Settings>::BindFrameState(const bool* acquiring, const bool* p
     m_acquiring = acquiring;
     m_postProcessing = postProcessing;
     m_opMode = opMode;
+}
+
+template <class Settings> THistoryPlot<Settings>::THistoryPlot(int thickness) : m_history(thickness)
+{
+    this->m_xBoxWidth = 78;
+    this->m_xBoxHeight = 17;
+    this->m_yBoxWidth = 74;
+    this->m_yBoxHeight = 17;
+    this->m_xFormat = 2;
+    this->m_yFormat = 201;
+    std::snprintf(this->m_xUnit, sizeof this->m_xUnit, " Hz");
+    std::snprintf(this->m_yUnit, sizeof this->m_yUnit, " Hz");
 }
 
 template <class Settings> THistoryPlot<Settings>::~THistoryPlot() = default;
@@ -214,7 +227,7 @@ template <class Settings> void THistoryPlot<Settings>::UpdateLayout()
     }
     if (m_select) {
         m_select->Release();
-        m_selectMode = false;
+        this->m_selectionMode = 0;
         m_select->Enable();
         m_play->Disable();
         m_filter->Disable();
@@ -225,7 +238,11 @@ template <class Settings> void THistoryPlot<Settings>::UpdateLayout()
         m_toggle->MoveWindow(4, this->m_toolStripHeight + 4, 10, 10);
         m_toggle->SetWindowText(this->m_settings->ShowToolbar ? "-" : "+");
     }
-    m_selectionAxis = FrequencyVertical() ? 0 : 1;
+    // Time horizontal: selections and the X read-out are along time; else along frequency.
+    const bool timeHorizontal = FrequencyVertical();
+    this->m_selectionAxis = timeHorizontal ? 0 : 1;
+    this->m_xFormat = timeHorizontal ? 201 : 2;
+    this->m_yFormat = timeHorizontal ? 2 : 201;
     Relayout();
     BuildPalette();
     CreatePaneBitmaps();
@@ -282,7 +299,7 @@ template <class Settings> void THistoryPlot<Settings>::Relayout()
     for (CToolBtn* b : {m_select.get(), m_play.get(), m_filter.get()})
         if (b->IsPressed())
             b->Release();
-    m_selectMode = false;
+    this->m_selectionMode = 0;
     if (this->m_hWnd) {
         CRect strip;
         this->GetClientRect(&strip);
@@ -609,10 +626,10 @@ template <class Settings> void THistoryPlot<Settings>::PaintSelection(CDC* dc)
 
 template <class Settings> void THistoryPlot<Settings>::ClearSelection()
 {
-    if (m_selection.IsRectEmpty())
+    if (this->m_selection.IsRectEmpty())
         return;
-    m_selectMode = false;
-    m_selection.SetRectEmpty();
+    this->m_selectionMode = 0;
+    this->m_selection.SetRectEmpty();
     if (m_play)
         m_play->Disable();
     if (m_filter)
@@ -630,10 +647,10 @@ template <class Settings> void THistoryPlot<Settings>::ClearSelection()
 template <class Settings> void THistoryPlot<Settings>::SetSelectionRect(CRect rect)
 {
     rect.NormalizeRect();
-    m_selection = rect;
+    this->m_selection = rect;
     if (m_select)
         m_select->Release();
-    m_selectMode = false;
+    this->m_selectionMode = 0;
     if (!m_composite && m_play) {
         m_play->Enable();
         m_filter->Enable();
@@ -641,7 +658,7 @@ template <class Settings> void THistoryPlot<Settings>::SetSelectionRect(CRect re
     if (PaneCount() == 1) {
         m_paneSelection[0] = rect;
         m_paneSelection[1].SetRectEmpty();
-    } else if (!IsSurface() && m_selectionAxis == 0) {
+    } else if (!IsSurface() && this->m_selectionAxis == 0) {
         m_paneSelection[0].IntersectRect(&rect, &this->m_paneA);
         m_paneSelection[1].IntersectRect(&rect, &this->m_paneB);
     } else {
@@ -667,13 +684,13 @@ template <class Settings> void THistoryPlot<Settings>::SelectAll()
 {
     ClearSelection();
     if (IsSurface())
-        m_selectionAxis = 0;
-    m_selectMode = true;
-    m_selection.SetRectEmpty();
+        this->m_selectionAxis = 0;
+    this->m_selectionMode = 1;
+    this->m_selection.SetRectEmpty();
     if (m_select)
         m_select->Press();
-    m_selection = this->m_plotRect;
-    SetSelectionRect(m_selection);
+    this->m_selection = this->m_plotRect;
+    SetSelectionRect(this->m_selection);
 }
 
 template <class Settings> void THistoryPlot<Settings>::OnSelectSegment()
@@ -682,12 +699,12 @@ template <class Settings> void THistoryPlot<Settings>::OnSelectSegment()
     if (!m_select || m_select->IsDisabled())
         return;
     if (!m_select->IsPressed()) {
-        m_selectMode = true;
+        this->m_selectionMode = 1;
         m_select->Press();
-        m_selection.SetRectEmpty();
+        this->m_selection.SetRectEmpty();
     } else {
         m_select->Release();
-        m_selectMode = false;
+        this->m_selectionMode = 0;
         m_play->Disable();
         m_filter->Disable();
     }
@@ -744,23 +761,7 @@ template <class Settings> void THistoryPlot<Settings>::OnCopyAsBitmap()
 {
     if (m_toggle)
         m_toggle->ShowWindow(SW_HIDE);
-    // The plot base does not copy pictures yet: the client area goes to the clipboard here.
-    if (this->m_hWnd && OpenClipboard(this)) {
-        EmptyClipboard();
-        CClientDC dc(this);
-        CRect client;
-        this->GetClientRect(&client);
-        CDC mem;
-        mem.CreateCompatibleDC(&dc);
-        CBitmap picture;
-        if (picture.CreateCompatibleBitmap(&dc, client.Width(), client.Height())) {
-            CBitmap* old = mem.SelectObject(&picture);
-            this->DrawPlot(&mem, true, client);
-            mem.SelectObject(old);
-            SetClipboardData(CF_BITMAP, picture.Detach());
-        }
-        CloseClipboard();
-    }
+    this->CopyBitmapToClipboard();
     if (m_toggle)
         m_toggle->ShowWindow(SW_SHOW);
 }
@@ -771,96 +772,45 @@ template <class Settings> void THistoryPlot<Settings>::OnUpdatePopupCommand(CCmd
 }
 
 // ---- Mouse ---------------------------------------------------------------------------------
-// Kept here until the plot base drags selections and holds measurement cursors itself.
+// The base drags the selection and the measurement cursor; the level box follows the cursor.
 
 template <class Settings> void THistoryPlot<Settings>::OnLButtonDown(UINT flags, CPoint point)
 {
-    const int pane = PaneAt(point);
-    if (pane < 0)
-        return;
-    if (m_selectMode) {
-        m_dragging = true;
-        m_dragStart = point;
-        m_dragPane = pane;
-        m_selection.SetRectEmpty();
-        this->SetCapture();
-        return;
-    }
-    const bool ctrl = (flags & MK_CONTROL) != 0;
-    const bool shift = (flags & MK_SHIFT) != 0;
-    m_held = 1;
-    m_relative = ctrl && !shift;
-    m_harmonic = shift && !ctrl;
-    m_sideband = ctrl && shift;
-    m_measureStart = point;
-    m_cursorX = static_cast<float>(PixelToXValue(point.x, point.y));
-    m_cursorY = static_cast<float>(PixelToYValue(point.x, point.y));
-    this->SetCapture();
-    if (!ShowsLevelBox())
+    TPlotBase::OnLButtonDown(flags, point);
+    if (this->m_selectionMode || !this->m_tracking || PaneAt(point) < 0 || !ShowsLevelBox())
         return;
     const float level = GetLevelAtPoint(point.x, point.y);
     m_cursorLevel = level;
     float shown = level;
-    if (m_relative) {
+    if (this->m_deltaMode) {
         m_reference = level;
         shown = 0.0f;
     }
     CClientDC dc(this);
-    DrawLevelBox(&dc, LevelBoxPosition(shown), LevelText(shown, m_relative));
+    DrawLevelBox(&dc, LevelBoxPosition(shown), LevelText(shown, this->m_deltaMode != 0));
 }
 
-template <class Settings> void THistoryPlot<Settings>::OnMouseMove(UINT, CPoint point)
+template <class Settings> void THistoryPlot<Settings>::HandleMouseMove(UINT flags, CPoint point)
 {
-    if (m_dragging) {
-        const CRect pane = this->m_plotRect;
-        CRect r;
-        if (m_selectionAxis == 0) {
-            r.left = std::clamp<LONG>(std::min(m_dragStart.x, point.x), pane.left, pane.right);
-            r.right = std::clamp<LONG>(std::max(m_dragStart.x, point.x), pane.left, pane.right);
-            r.top = pane.top;
-            r.bottom = pane.bottom;
-        } else {
-            const CRect own = PaneRect(m_dragPane);
-            r.top = std::clamp<LONG>(std::min(m_dragStart.y, point.y), own.top, own.bottom);
-            r.bottom = std::clamp<LONG>(std::max(m_dragStart.y, point.y), own.top, own.bottom);
-            r.left = pane.left;
-            r.right = pane.right;
-        }
-        m_selection = r;
+    TPlotBase::HandleMouseMove(flags, point);
+    if (this->m_selectionMode || !this->m_tracking || !ShowsLevelBox())
         return;
-    }
-    if (!m_held || m_selectMode || PaneAt(point) < 0)
-        return;
-    m_cursorX = static_cast<float>(PixelToXValue(point.x, point.y));
-    m_cursorY = static_cast<float>(PixelToYValue(point.x, point.y));
-    if (!ShowsLevelBox())
+    point = this->m_lastPoint; // where the base put the cursor, inside the drag's pane
+    if (PaneAt(point) < 0)
         return;
     CClientDC dc(this);
     EraseLevelBox(&dc);
     float level = GetLevelAtPoint(point.x, point.y);
     m_cursorLevel = level;
-    if (m_relative)
+    if (this->m_deltaMode)
         level -= m_reference;
-    DrawLevelBox(&dc, LevelBoxPosition(level), LevelText(level, m_relative));
+    DrawLevelBox(&dc, LevelBoxPosition(level), LevelText(level, this->m_deltaMode != 0));
 }
 
 template <class Settings> void THistoryPlot<Settings>::OnLButtonUp(UINT flags, CPoint point)
 {
-    if (m_dragging) {
-        m_dragging = false;
-        ReleaseCapture();
-        OnMouseMove(flags, point);
-        if (m_selection.Width() > 0 && m_selection.Height() > 0)
-            SetSelectionRect(m_selection);
-        else
-            m_selection.SetRectEmpty();
-        return;
-    }
-    if (!m_held)
-        return;
-    m_held = 0;
-    ReleaseCapture();
-    if (this->m_hWnd) {
+    TPlotBase::OnLButtonUp(flags, point);
+    if (this->m_hWnd && m_levelBoxShown) {
         CClientDC dc(this);
         EraseLevelBox(&dc);
     }
@@ -880,7 +830,7 @@ template <class Settings> void THistoryPlot<Settings>::OnLButtonDblClk(UINT, CPo
 
 template <class Settings> void THistoryPlot<Settings>::OnRButtonDown(UINT, CPoint point)
 {
-    if (m_held) {
+    if (this->m_tracking && !this->m_selectionMode) {
         this->MDIActivate();
         TrackMeasurementMenu(point);
         OnLButtonUp(0, point);
@@ -992,11 +942,35 @@ template <class Settings> WORD THistoryPlot<Settings>::GetHarmonicCount(int x, i
     return static_cast<WORD>(std::clamp(count, 0.0, 65535.0));
 }
 
+template <class Settings> CPoint THistoryPlot<Settings>::GetHarmonicPoint(WORD k, int x, int y)
+{
+    const int column = ColumnOfFrequency(static_cast<float>(k) * FrequencyAt(CPoint(x, y)));
+    return CPoint(column, column);
+}
+
+template <class Settings>
+CPoint THistoryPlot<Settings>::GetUpperSidebandPoint(WORD k, CPoint anchor, int x, int y)
+{
+    const float f1 = FrequencyAt(anchor);
+    const float d = std::fabs(FrequencyAt(CPoint(x, y)) - f1);
+    const int column = ColumnOfFrequency(f1 + static_cast<float>(k) * d);
+    return CPoint(column, column);
+}
+
+template <class Settings>
+CPoint THistoryPlot<Settings>::GetLowerSidebandPoint(WORD k, CPoint anchor, int x, int y)
+{
+    const float f1 = FrequencyAt(anchor);
+    const float d = std::fabs(FrequencyAt(CPoint(x, y)) - f1);
+    const int column = ColumnOfFrequency(f1 - static_cast<float>(k) * d);
+    return CPoint(column, column);
+}
+
 template <class Settings> CPoint THistoryPlot<Settings>::LevelBoxPosition(float v) const
 {
     const CRect& area = this->m_plotRect;
     const int height = area.Height();
-    if (m_relative)
+    if (this->m_deltaMode)
         return CPoint(area.right + 19, area.top + height / 2);
     const Settings& s = *this->m_settings;
     double position = 0.0;

@@ -7,9 +7,9 @@
 // PlotSegmentRequest (channel, start and end seconds, composite flag), and read the frame's
 // run state through the pointers it binds (BindFrameState).
 //
-// Stand-ins until the plot base has them: the left-button drag selection, the measurement
-// flags and the cursor values are kept here (see "Mouse" below).
-// small CToolBtn of this folder.
+// The plot base drags the selection and the measurement cursor; these windows turn the drag
+// into pane selections and times, and show the level under the cursor beside the legend.
+// The tool buttons are the plots' bitmap tool buttons (CToolBtn).
 //
 // Threads: user-interface thread only.
 #pragma once
@@ -101,26 +101,30 @@ public:
     bool CanCut() override { return HasSelection(); }
     bool CanCopy() override { return HasSelection(); }
     bool CanPlayOrFilter() override { return HasSelection(); }
-    virtual bool HasTimeSelection() { return HasSelection(); }
-    virtual bool IsTimeView() { return true; }
-    virtual void SetSelectionRect(CRect rect);
-    virtual void ClearSelection();
-    bool IsSelectMode() const { return m_selectMode; }
-    bool HasSelection() const { return !m_selection.IsRectEmpty(); }
-    const CRect& GetSelection() const { return m_selection; }
+    bool HasTimeSelection() const override { return HasSelection(); }
+    bool IsTimeView() const override { return true; }
+    void SetSelectionRect(CRect rect) override;
+    void ClearSelection() override;
+    bool IsSelectMode() const { return this->m_selectionMode != 0; }
+    bool HasSelection() const { return !this->m_selection.IsRectEmpty(); }
     const CRect& GetPaneSelection(int pane) const { return m_paneSelection[pane != 0 ? 1 : 0]; }
 
     // ---- Coordinates and measurement.
-    virtual double PixelToXValue(int x, int y) = 0;
-    virtual double PixelToYValue(int x, int y) = 0;
-    WORD IsFrequencyAxisVertical() { return FrequencyVertical() ? 1 : 0; }
+    double PixelToXValue(int x, int y) override = 0;
+    double PixelToYValue(int x, int y) override = 0;
+    WORD IsFrequencyAxisVertical() const override { return FrequencyVertical() ? 1 : 0; }
     // The spectrogram's Direction 0 and 1; never the surface's.
     virtual bool FrequencyVertical() const = 0;
     // The level the picture shows at a client point; -999.9 outside the panes.
     float GetLevelAtPoint(int x, int y);
-    WORD GetHarmonicCount(int x, int y);
-    float GetCursorX() const { return m_cursorX; }
-    float GetCursorY() const { return m_cursorY; }
+    WORD GetHarmonicCount(int x, int y) override;
+    // Harmonic and sideband columns on the frequency axis (from the pane's low end).
+    CPoint GetHarmonicPoint(WORD k, int x, int y) override;
+    CPoint GetUpperSidebandPoint(WORD k, CPoint anchor, int x, int y) override;
+    CPoint GetLowerSidebandPoint(WORD k, CPoint anchor, int x, int y) override;
+    void HandleMouseMove(UINT flags, CPoint point) override;
+    float GetCursorX() const { return this->m_xValue; }
+    float GetCursorY() const { return this->m_yValue; }
     float GetCursorLevel() const { return m_cursorLevel; }
     // The text copied by "Copy measurement cursor Values to clipboard".
     virtual std::string CursorValuesText() const = 0;
@@ -142,11 +146,11 @@ public:
     CButton* GetToggleButton() const { return m_toggle.get(); }
     const std::vector<COLORREF>& GetColours() const { return m_colours; }
     CBitmap* GetPaneBitmap(int pane) const { return m_paneBitmap[pane != 0 ? 1 : 0].get(); }
-    int GetSelectionAxis() const { return m_selectionAxis; }
+    int GetSelectionAxis() const { return this->m_selectionAxis; }
     bool IsResizeTimerPending() const { return m_resizePending; }
 
 protected:
-    explicit THistoryPlot(int thickness) : m_history(thickness) {}
+    explicit THistoryPlot(int thickness);
     ~THistoryPlot() override;
 
     // ---- What each twin says.
@@ -179,7 +183,10 @@ protected:
     virtual void Annotate(CPoint) {}
 
     // ---- Shared work.
-    void CreateControls();
+    void CreateControls() override;
+    void UpdateScrollRange() override { BuildScales(); }
+    // The font of labels: the plot font on screen, the base's printer font when printing.
+    CFont* LabelFont() { return this->m_printing ? this->m_font : &m_plotFont; }
     void Relayout();
     void PlaceStrip();
     void ApplyAmpScaleToEdits();
@@ -244,7 +251,6 @@ public:
     void OnVScroll(UINT code, int pos, CScrollBar* bar);
     void OnLButtonDown(UINT flags, CPoint point);
     void OnLButtonUp(UINT flags, CPoint point);
-    void OnMouseMove(UINT flags, CPoint point);
     void OnLButtonDblClk(UINT flags, CPoint point);
     void OnRButtonDown(UINT flags, CPoint point);
     void OnRButtonUp(UINT, CPoint) {}
@@ -285,25 +291,12 @@ protected:
     std::unique_ptr<CBitmap> m_paneBitmap[2];
     std::vector<history::AxisLabel> m_levelTicks;
 
-    // Selection.
-    bool m_selectMode = false;
-    int m_selectionAxis = 0; // 0 along the horizontal axis, 1 along the vertical
-    CRect m_selection;        // what the user dragged, client pixels
+    // Selection: the base's selection rectangle as it falls in each pane.
     CRect m_paneSelection[2];
     CRect m_drawnSelection[2];
     bool m_selectionShown = false;
 
-    // Mouse: the drag and the measurement cursor.
-    bool m_dragging = false;
-    CPoint m_dragStart;
-    int m_dragPane = -1;
-    DWORD m_held = 0;
-    bool m_relative = false;
-    bool m_harmonic = false;
-    bool m_sideband = false;
-    CPoint m_measureStart;
-    float m_cursorX = 0.0f;
-    float m_cursorY = 0.0f;
+    // The measurement cursor's level box.
     float m_cursorLevel = history::kNoLevel;
     float m_reference = 0.0f;
     CPoint m_levelBox;

@@ -31,7 +31,6 @@ BEGIN_MESSAGE_MAP(TSpectrogram, TPlotBase)
     ON_WM_VSCROLL()
     ON_WM_LBUTTONDOWN()
     ON_WM_LBUTTONUP()
-    ON_WM_MOUSEMOVE()
     ON_WM_LBUTTONDBLCLK()
     ON_WM_RBUTTONDOWN()
     ON_WM_RBUTTONUP()
@@ -389,7 +388,7 @@ std::string TSpectrogram::CursorValuesText() const
     char text[128];
     const char* format = FrequencyVertical() ? "Time=\t%5.4f\r\nFreq=\t%5.4f\r\nAmp=\t%5.4f\r\n"
                                                    : "Freq=\t%5.4f\r\nTime=\t%5.4f\r\nAmp=\t%5.4f\r\n";
-    std::snprintf(text, sizeof text, format, m_cursorX, m_cursorY, m_cursorLevel);
+    std::snprintf(text, sizeof text, format, m_xValue, m_yValue, m_cursorLevel);
     return text;
 }
 
@@ -675,7 +674,7 @@ void TSpectrogram::DrawPlot(CDC* dc, bool full, const RECT& update)
     if (!m_traceA)
         return;
     const int saved = dc->SaveDC();
-    dc->SelectObject(&m_plotFont);
+    dc->SelectObject(LabelFont());
     dc->SetBkMode(TRANSPARENT);
     dc->SetTextColor(RGB(0, 0, 0));
     CPen black(PS_SOLID, 1, RGB(0, 0, 0));
@@ -739,8 +738,8 @@ void TSpectrogram::Annotate(CPoint point)
     if (pane < 0 || !m_paneBitmap[0] || !m_settings)
         return;
     const bool vertical = FrequencyVertical();
-    const float frequency = vertical ? m_cursorY : m_cursorX;
-    const float time = vertical ? m_cursorX : m_cursorY;
+    const float frequency = vertical ? m_yValue : m_xValue;
+    const float time = vertical ? m_xValue : m_yValue;
     const int number = ++s_annotations;
     const std::string texts[4] = {
         Format("%6.2f Hz", frequency), Format("%6.2f sec", time),

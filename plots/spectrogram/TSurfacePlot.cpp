@@ -22,7 +22,6 @@ BEGIN_MESSAGE_MAP(TSurfacePlot, TPlotBase)
     ON_WM_VSCROLL()
     ON_WM_LBUTTONDOWN()
     ON_WM_LBUTTONUP()
-    ON_WM_MOUSEMOVE()
     ON_WM_LBUTTONDBLCLK()
     ON_WM_RBUTTONDOWN()
     ON_WM_RBUTTONUP()
@@ -310,11 +309,121 @@ std::string TSurfacePlot::CursorValuesText() const
 {
     char text[128];
     if (m_settings && m_settings->ColorMode == 1)
-        std::snprintf(text, sizeof text, "Freq=\t%5.4f\r\nTime=\t%5.4f\r\n", m_cursorX, m_cursorY);
+        std::snprintf(text, sizeof text, "Freq=\t%5.4f\r\nTime=\t%5.4f\r\n", m_xValue, m_yValue);
     else
-        std::snprintf(text, sizeof text, "Freq=\t%5.4f\r\nTime=\t%5.4f\r\nAmp=\t%5.4f\r\n", m_cursorX, m_cursorY,
+        std::snprintf(text, sizeof text, "Freq=\t%5.4f\r\nTime=\t%5.4f\r\nAmp=\t%5.4f\r\n", m_xValue, m_yValue,
                       m_cursorLevel);
     return text;
+}
+
+// ---- Cursor marks ----------------------------------------------------------------------------
+
+void TSurfacePlot::DrawSlantedLine(CDC* dc, const CRect& pane, int x)
+{
+    dc->MoveTo(x, pane.bottom);
+    dc->LineTo(x + (pane.bottom - pane.top) / kThickness, pane.top);
+}
+
+void TSurfacePlot::DrawCrosshair(CDC* dc, const CRect& pane, int x, int y)
+{
+    const int saved = dc->SaveDC();
+    dc->IntersectClipRect(&pane);
+    dc->MoveTo(pane.left, y);
+    dc->LineTo(pane.right, y);
+    dc->MoveTo(x - (pane.bottom - y) / kThickness, pane.bottom);
+    dc->LineTo(x + (y - pane.top) / kThickness, pane.top);
+    dc->RestoreDC(saved);
+}
+
+void TSurfacePlot::DrawHarmonicMarkers(CDC* dc, const CRect& pane, int x, int y)
+{
+    const int count = std::min<int>(GetHarmonicCount(x, y), 1000);
+    if (count <= 1)
+        return;
+    const int saved = dc->SaveDC();
+    dc->IntersectClipRect(&pane);
+    for (int k = 2; k <= count; ++k)
+        DrawSlantedLine(dc, pane, GetHarmonicPoint(static_cast<WORD>(k), x, y).x);
+    dc->RestoreDC(saved);
+}
+
+void TSurfacePlot::DrawSidebandMarkers(CDC* dc, const CRect& pane, int x, int y)
+{
+    const int saved = dc->SaveDC();
+    dc->IntersectClipRect(&pane);
+    const CPoint a = m_anchorPoint;
+    dc->MoveTo(a.x - (pane.bottom - a.y) / kThickness, pane.bottom);
+    dc->LineTo(a.x + (a.y - pane.top) / kThickness, pane.top);
+    dc->MoveTo(pane.left, y);
+    dc->LineTo(pane.right, y);
+    for (int k = 1; k <= 12; ++k) {
+        DrawSlantedLine(dc, pane, GetUpperSidebandPoint(static_cast<WORD>(k), a, x, y).x);
+        DrawSlantedLine(dc, pane, GetLowerSidebandPoint(static_cast<WORD>(k), a, x, y).x);
+    }
+    dc->RestoreDC(saved);
+}
+
+CPoint TSurfacePlot::GetHarmonicPoint(WORD k, int x, int y)
+{
+    const int column = ColumnOfFrequency(static_cast<float>(k) * static_cast<float>(PixelToXValue(x, y)));
+    return CPoint(m_plotRect.left + column, y);
+}
+
+CPoint TSurfacePlot::GetUpperSidebandPoint(WORD k, CPoint anchor, int x, int y)
+{
+    const float f1 = static_cast<float>(PixelToXValue(anchor.x, anchor.y));
+    const float d = std::fabs(static_cast<float>(PixelToXValue(x, y)) - f1);
+    return CPoint(m_plotRect.left + ColumnOfFrequency(f1 + static_cast<float>(k) * d), y);
+}
+
+CPoint TSurfacePlot::GetLowerSidebandPoint(WORD k, CPoint anchor, int x, int y)
+{
+    const float f1 = static_cast<float>(PixelToXValue(anchor.x, anchor.y));
+    const float d = std::fabs(static_cast<float>(PixelToXValue(x, y)) - f1);
+    return CPoint(m_plotRect.left + ColumnOfFrequency(f1 - static_cast<float>(k) * d), y);
+}
+
+int TSurfacePlot::XReadoutLeft(const CRect& pane, int x, int y) const
+{
+    const int column = std::clamp<int>(x + (y - pane.top) / kThickness, pane.left, pane.right);
+    return column - m_xBoxWidth / 2;
+}
+
+void TSurfacePlot::DrawXReadout(CDC* dc, const CRect& pane, int x, int y, float value)
+{
+    if (!m_xBoxImage || !m_xBoxBack)
+        return;
+    const int left = XReadoutLeft(pane, x, y);
+    const int w = m_xBoxWidth, h = m_xBoxHeight;
+    const int top = pane.top - 1 - h;
+    std::snprintf(m_xUnit, sizeof m_xUnit, " Hz");
+    std::string text;
+    FormatAxisValue(text, value, m_xFormat, m_xUnit);
+    CDC memory;
+    if (!memory.CreateCompatibleDC(dc))
+        return;
+    CBitmap* old = memory.SelectObject(m_xBoxBack.get());
+    memory.BitBlt(0, 0, w, h, dc, left, top, SRCCOPY);
+    memory.SelectObject(m_xBoxImage.get());
+    memory.Rectangle(0, 0, w, h);
+    memory.SelectObject(m_font);
+    memory.SetTextAlign(TA_CENTER);
+    memory.TextOut(w / 2, 1, text);
+    dc->BitBlt(left, top, w, h, &memory, 0, 0, SRCCOPY);
+    memory.SelectObject(old);
+}
+
+void TSurfacePlot::EraseXReadout(CDC* dc, const CRect& pane, int x, int y)
+{
+    if (!m_xBoxBack)
+        return;
+    const int left = XReadoutLeft(pane, x, y);
+    CDC memory;
+    if (!memory.CreateCompatibleDC(dc))
+        return;
+    CBitmap* old = memory.SelectObject(m_xBoxBack.get());
+    dc->BitBlt(left, pane.top - 1 - m_xBoxHeight, m_xBoxWidth, m_xBoxHeight, &memory, 0, 0, SRCCOPY);
+    memory.SelectObject(old);
 }
 
 // ---- Selection -----------------------------------------------------------------------------
@@ -469,7 +578,7 @@ void TSurfacePlot::DrawPlot(CDC* dc, bool full, const RECT& update)
     if (!m_traceA)
         return;
     const int saved = dc->SaveDC();
-    dc->SelectObject(&m_plotFont);
+    dc->SelectObject(LabelFont());
     dc->SetBkMode(TRANSPARENT);
     dc->SetTextColor(RGB(0, 0, 0));
     CPen black(PS_SOLID, 1, RGB(0, 0, 0));

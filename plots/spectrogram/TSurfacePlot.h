@@ -26,6 +26,16 @@ public:
     bool FrequencyVertical() const override { return false; }
     std::string CursorValuesText() const override;
     COLORREF GetBackgroundColor() const { return PictureBackground(); }
+    // The cursor's marks follow the waterfall's slant: one pixel right per three rows up.
+    void DrawCrosshair(CDC* dc, const CRect& pane, int x, int y) override;
+    void DrawHarmonicMarkers(CDC* dc, const CRect& pane, int x, int y) override;
+    void DrawSidebandMarkers(CDC* dc, const CRect& pane, int x, int y) override;
+    void DrawXReadout(CDC* dc, const CRect& pane, int x, int y, float value) override;
+    void EraseXReadout(CDC* dc, const CRect& pane, int x, int y) override;
+    // Client x of the harmonic's or sideband's column on the front line.
+    CPoint GetHarmonicPoint(WORD k, int x, int y) override;
+    CPoint GetUpperSidebandPoint(WORD k, CPoint anchor, int x, int y) override;
+    CPoint GetLowerSidebandPoint(WORD k, CPoint anchor, int x, int y) override;
     COLORREF GetOutlineColor() const;
 
     void DrawPlot(CDC* dc, bool full, const RECT& update) override;
@@ -64,6 +74,9 @@ private:
     void DrawTitle(CDC* dc, int pane, SpectralData* trace);
     void DrawImage(CDC* dc, int pane, const RECT& update);
     void DrawVerticalText(CDC* dc, int x, int centreY, const std::string& text);
+    void DrawSlantedLine(CDC* dc, const CRect& pane, int x);
+    // Left edge of the X read-out box for a cursor point.
+    int XReadoutLeft(const CRect& pane, int x, int y) const;
 
     std::vector<history::FrequencyPixel> m_frequencyMap;
     std::vector<history::AxisLabel> m_frequencyLabels;

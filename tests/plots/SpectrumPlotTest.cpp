@@ -5,6 +5,7 @@
 #include "PlotTestSupport.h"
 
 #include "records/SpectrogramPlotSettings.h"
+#include "records/MarkerSettings.h"
 #include "records/SpectrumPlotSettings.h"
 #include "records/SurfacePlotSettings.h"
 #include "dsp/SpectralTestSupport.h"
