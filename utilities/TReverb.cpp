@@ -517,7 +517,7 @@ void TReverb::CopyAsBitmap() { CopyPlotBitmapToClipboard(this, m_toolStripHeight
 
 // ---- Mouse and keys -----------------------------------------------------------------------
 
-float TReverb::PixelToXValue(int x, int) const
+float TReverb::ReverbXValueAt(int x, int) const
 {
     const ReverbAnalysis& a = *m_analysis;
     const int W = m_plotRect.Width();
@@ -536,7 +536,7 @@ float TReverb::PixelToXValue(int x, int) const
     return 0.0f;
 }
 
-float TReverb::PixelToYValue(int, int y) const
+float TReverb::ReverbYValueAt(int, int y) const
 {
     const ReverbAnalysis& a = *m_analysis;
     const int H = m_plotRect.Height();
@@ -603,7 +603,7 @@ void TReverb::OnRButtonDown(UINT, CPoint point)
                                                               screen.x, screen.y, this));
     if (chosen == kSetOffset) {
         // The curve starts at the current offset, so the clicked point lies that much further on.
-        const float seconds = PixelToXValue(point.x, point.y);
+        const float seconds = ReverbXValueAt(point.x, point.y);
         SetStartOffset(Settings().StartOffset + static_cast<int>(seconds * 1000.0f));
     } else if (chosen != 0) {
         SendMessage(WM_COMMAND, chosen, 0);

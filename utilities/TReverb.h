@@ -68,8 +68,8 @@ public:
 
     void UpdateLayout() override;
     void DrawPlot(CDC* dc, bool full, const RECT& update) override;
-    float PixelToXValue(int x, int y) const;
-    float PixelToYValue(int x, int y) const;
+    float ReverbXValueAt(int x, int y) const;
+    float ReverbYValueAt(int x, int y) const;
 
     // State for the frame and tests.
     ReverbAnalysis& Analysis() { return *m_analysis; }
@@ -90,7 +90,7 @@ protected:
     std::string PaneCaption() const override { return {}; }
     COLORREF PlotBackgroundColor() const override;
 
-    void CreateControls();
+    void CreateControls() override;
     void LayoutControls();
     void UpdateControls();
     void ShowProgress();
