@@ -63,17 +63,17 @@ BOOL COptionsMain::OnInitDialog()
             cancel->MoveWindow(client.right - 166, client.bottom - r.Height() - 4, c.Width(), c.Height());
         }
     }
-    struct Spec {
+    struct ButtonPlace {
         std::unique_ptr<CButton>* button;
         const char* text;
         int width;
         UINT id;
     };
-    const Spec specs[3] = {{&m_help, "Help", 80, IDC_SHEET_HELP},
+    const ButtonPlace places[3] = {{&m_help, "Help", 80, IDC_SHEET_HELP},
                            {&m_copy, "Copy Channels...", 160, IDC_SHEET_COPY},
                            {&m_defaults, "&Defaults", 80, IDC_SHEET_DEFAULTS}};
     int x = 10;
-    for (const Spec& s : specs) {
+    for (const ButtonPlace& s : places) {
         *s.button = std::make_unique<CButton>();
         (*s.button)->Create(s.text, WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON,
                             CRect(x, client.bottom - 28, x + s.width, client.bottom - 4), this, s.id);

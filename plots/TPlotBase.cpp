@@ -535,9 +535,9 @@ void TPlotBase::FormatAxisValue(std::string& text, float value, int format, cons
     case 4:
     case 5:
     case 6: {
-        char spec[16];
-        std::snprintf(spec, sizeof spec, "%%4.%df%%s", format);
-        std::snprintf(buffer, sizeof buffer, spec, static_cast<double>(value), u);
+        char pattern[16];
+        std::snprintf(pattern, sizeof pattern, "%%4.%df%%s", format);
+        std::snprintf(buffer, sizeof buffer, pattern, static_cast<double>(value), u);
         break;
     }
     case 100:
@@ -548,8 +548,8 @@ void TPlotBase::FormatAxisValue(std::string& text, float value, int format, cons
         return;
     default: {
         const double m = std::fabs(value);
-        const char* spec = m < 1 ? "%4.3f%s" : m < 10 ? "%4.2f%s" : m < 100 ? "%4.1f%s" : "%4.0f%s";
-        std::snprintf(buffer, sizeof buffer, spec, static_cast<double>(value), u);
+        const char* pattern = m < 1 ? "%4.3f%s" : m < 10 ? "%4.2f%s" : m < 100 ? "%4.1f%s" : "%4.0f%s";
+        std::snprintf(buffer, sizeof buffer, pattern, static_cast<double>(value), u);
         break;
     }
     }
@@ -561,7 +561,7 @@ void TPlotBase::FormatTickLabel(double value, char* buffer, int length)
     if (!buffer || length < 10)
         return;
     const double m = std::fabs(value);
-    const char* spec = m < 1e-10  ? nullptr
+    const char* pattern = m < 1e-10  ? nullptr
                        : m < 0.001 ? "%3.1e"
                        : m < 0.01  ? "%1.3f"
                        : m < 0.1   ? "%1.2f"
@@ -569,11 +569,11 @@ void TPlotBase::FormatTickLabel(double value, char* buffer, int length)
                        : m < 1000  ? "%3.1f"
                        : m < 10000 ? "%3.0f"
                                    : "%3.1e";
-    if (!spec) {
+    if (!pattern) {
         std::snprintf(buffer, static_cast<size_t>(length), "0.0");
         return;
     }
-    std::snprintf(buffer, static_cast<size_t>(length), spec, value);
+    std::snprintf(buffer, static_cast<size_t>(length), pattern, value);
     // Exponents lose their leading zeros: e-05 (e-005 elsewhere) becomes e-5.
     char* e = std::strchr(buffer, 'e');
     if (!e || std::strlen(e) < 3)

@@ -264,10 +264,10 @@ bool ParseSource(const std::string& text, Source* src, std::string* error)
     return true;
 }
 
-bool ParseSpec(const std::string& spec, Source (&out)[kBlocks], std::string* error)
+bool ParseSources(const std::string& text, Source (&out)[kBlocks], std::string* error)
 {
     Source parsed[kBlocks];
-    for (const std::string& raw : Split(spec, ';')) {
+    for (const std::string& raw : Split(text, ';')) {
         const std::string item = Trim(raw);
         if (item.empty())
             continue;
@@ -438,12 +438,12 @@ bool IsSimulatorSelected()
     return Sim().selected;
 }
 
-bool ConfigureSources(const std::string& spec, std::string* error)
+bool ConfigureSources(const std::string& text, std::string* error)
 {
     bus::EnsureStarted();
     Source parsed[kBlocks];
     std::string message;
-    if (!ParseSpec(spec, parsed, &message)) { // file loading happens outside the lock
+    if (!ParseSources(text, parsed, &message)) { // file loading happens outside the lock
         if (error != nullptr)
             *error = message;
         return false;
@@ -627,9 +627,9 @@ void Reset()
     {
         std::lock_guard lock(s.m);
         std::string error;
-        const char* spec = std::getenv("DURNEX_SIMULATOR");
-        if (spec == nullptr || !ParseSpec(spec, s.sources, &error))
-            ParseSpec(kDefaultSources, s.sources, &error);
+        const char* text = std::getenv("DURNEX_SIMULATOR");
+        if (text == nullptr || !ParseSources(text, s.sources, &error))
+            ParseSources(kDefaultSources, s.sources, &error);
         s.testClock = false;
         s.testNow = 1000;
         s.plugged = true;
@@ -656,11 +656,11 @@ void EnsureStarted()
     const char* device = std::getenv("DURNEX_DEVICE");
     s.selected = device != nullptr && std::string(device) == "simulator";
     std::string error;
-    ParseSpec(kDefaultSources, s.sources, &error);
+    ParseSources(kDefaultSources, s.sources, &error);
     lock.unlock();
-    const char* spec = std::getenv("DURNEX_SIMULATOR");
-    if (spec != nullptr && !ConfigureSources(spec, &error))
-        AfxMessageBox("The KDR-5200 simulator cannot use DURNEX_SIMULATOR=\"" + std::string(spec) + "\": " + error +
+    const char* text = std::getenv("DURNEX_SIMULATOR");
+    if (text != nullptr && !ConfigureSources(text, &error))
+        AfxMessageBox("The KDR-5200 simulator cannot use DURNEX_SIMULATOR=\"" + std::string(text) + "\": " + error +
                           ".\nIt uses its default sources instead.",
                       MB_OK | MB_ICONEXCLAMATION);
 }

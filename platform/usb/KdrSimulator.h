@@ -32,7 +32,7 @@ bool IsSimulatorSelected();
 
 // Sets the channel sources from a DURNEX_SIMULATOR-style text; false with a message (and the
 // old sources kept) when the text cannot be used. Takes effect at the next start command.
-bool ConfigureSources(const std::string& spec, std::string* error);
+bool ConfigureSources(const std::string& text, std::string* error);
 
 // The clock: the real monotonic clock unless a test clock is in use. A test clock starts at
 // 1000 ms and moves only by AdvanceClock; readers waiting for a packet wake when it moves.

@@ -25,10 +25,10 @@ protected:
         kdrsim::SelectSimulator(false);
     }
 
-    static void Sources(const std::string& spec)
+    static void Sources(const std::string& sources)
     {
         std::string error;
-        ASSERT_TRUE(kdrsim::ConfigureSources(spec, &error)) << error;
+        ASSERT_TRUE(kdrsim::ConfigureSources(sources, &error)) << error;
     }
 
     // Moves the clock in steps of at most a second and waits until the reader has every packet.
