@@ -248,6 +248,7 @@ public:
     void StopPostProcess();
     void ReconfigureProcessing();
     void UpdateChannelPlots();
+    void FeedChannelPlots(int channel, float frameTime, float historyTime);
     int AcquireAndProcessBlock();
     int PostProcessStep();
     // Recorder runs: the recording files are made or checked before the run; every wave-writing

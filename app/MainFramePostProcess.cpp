@@ -175,16 +175,7 @@ int CMainFrame::PostProcessStep()
         engine->Average(false);
         engine->UpdatePeakHold();
         processed = true;
-        if (TimeSeriesPlot[ch] != nullptr)
-            TimeSeriesPlot[ch]->UpdateFrame(blockTime);
-        if (SpectrumPlot[ch] != nullptr)
-            SpectrumPlot[ch]->UpdateFrame(blockTime);
-        if (PhasePlot[ch] != nullptr)
-            PhasePlot[ch]->UpdateFrame(blockTime);
-        if (SpectrogramPlot[ch] != nullptr)
-            SpectrogramPlot[ch]->AddSpectrum(blockTime);
-        if (SurfacePlot[ch] != nullptr)
-            SurfacePlot[ch]->AddSpectrum(blockTime);
+        FeedChannelPlots(ch, blockTime, blockTime);
         WriteLogRows(ch, fileTime);
     }
     if (processed) {

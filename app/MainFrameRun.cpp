@@ -287,16 +287,7 @@ int CMainFrame::AcquireAndProcessBlock()
         float blockTime = now;
         if (const TWaveFile* file = Settings.Files[ch].File)
             blockTime = float(file->FramesToSeconds(DWORD(InputDevice->GetSampleCounter())) - file->FramesToSeconds(length / 2));
-        if (TimeSeriesPlot[ch] != nullptr)
-            TimeSeriesPlot[ch]->UpdateFrame(now);
-        if (SpectrumPlot[ch] != nullptr)
-            SpectrumPlot[ch]->UpdateFrame(now);
-        if (PhasePlot[ch] != nullptr)
-            PhasePlot[ch]->UpdateFrame(now);
-        if (SpectrogramPlot[ch] != nullptr)
-            SpectrogramPlot[ch]->AddSpectrum(blockTime);
-        if (SurfacePlot[ch] != nullptr)
-            SurfacePlot[ch]->AddSpectrum(blockTime);
+        FeedChannelPlots(ch, now, blockTime);
         WriteLogRows(ch, now);
     }
     if (processed) {
@@ -746,4 +737,20 @@ void CMainFrame::ProcessCompositeAndPlots()
             CompositeSurfacePlot[k]->AddSpectrum(t);
         WriteCompositeLogRows(k, Settings.OpMode == kPostProcess ? t : GetSecondsOfDay());
     }
+}
+
+// A processed block of a channel reaches its plots: the time of the block for the time series,
+// spectrum and phase, and the history time for the spectrogram and surface lines.
+void CMainFrame::FeedChannelPlots(int ch, float frameTime, float historyTime)
+{
+    if (TimeSeriesPlot[ch] != nullptr)
+        TimeSeriesPlot[ch]->UpdateFrame(frameTime);
+    if (SpectrumPlot[ch] != nullptr)
+        SpectrumPlot[ch]->UpdateFrame(frameTime);
+    if (PhasePlot[ch] != nullptr)
+        PhasePlot[ch]->UpdateFrame(frameTime);
+    if (SpectrogramPlot[ch] != nullptr)
+        SpectrogramPlot[ch]->AddSpectrum(historyTime);
+    if (SurfacePlot[ch] != nullptr)
+        SurfacePlot[ch]->AddSpectrum(historyTime);
 }
