@@ -261,6 +261,7 @@ void CMainFrame::OpenSpectrumPlot(int i)
     if (!ValidChannel(i))
         return;
     OpenInputPlot(*this, SpectrumPlot[i], 2, "Spectrum", i, [&](TSpectraPlot& p, const char* title, const RECT* rect) {
+        p.SetPaths(&Settings.Paths, &Settings.WorkingPaths);
         return p.Create(title, kPlotStyle, rect, &Settings.Processing[i], &Settings.Scaling[i], &Settings.Markers[i],
                         &Settings.SpectrumOpts[i], Spectral[i], nullptr, i);
     });
@@ -314,6 +315,7 @@ void CMainFrame::OpenCompositeSpectrumPlot(int c)
         return;
     OpenCompositePlot(*this, CompositeSpectrumPlot[c], 2, "Spectrum", c,
                       [&](TSpectraPlot& p, const char* title, const RECT* rect) {
+                          p.SetPaths(&Settings.Paths, &Settings.WorkingPaths);
                           const int src = CompositeRecordChannel(c);
                           return p.Create(title, kPlotStyle, rect, &Settings.Processing[src], &Settings.Scaling[src],
                                           &Settings.CompositeMarkers[c], &Settings.CompositeSpectrumOpts[c],

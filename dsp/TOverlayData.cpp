@@ -96,6 +96,15 @@ OverlayCompositeSettings OverlayCompositeSettings::FromPlot(const SpectrumPlotSe
     return c;
 }
 
+void OverlayCompositeSettings::ApplyTo(SpectrumPlotSettings& s, int trace) const
+{
+    const bool second = trace == 2;
+    (second ? s.CompositeType2 : s.CompositeType1) = CompositeType;
+    std::memcpy(second ? s.IncludeInAverage2 : s.IncludeInAverage1, IncludeInAverage, sizeof IncludeInAverage);
+    (second ? s.DifferenceIndex2_1 : s.DifferenceIndex1_1) = DifferenceIndex1;
+    (second ? s.DifferenceIndex2_2 : s.DifferenceIndex1_2) = DifferenceIndex2;
+}
+
 TOverlayData::TOverlayData() = default;
 
 TOverlayData::TOverlayData(const char* path, WORD freqScaleType, float offset, BYTE nameOnly, BYTE defaultSplineOff)
@@ -168,6 +177,7 @@ void TOverlayData::Clear()
     m_offset = 0.0f;
     m_splineOff = 0;
     m_bandSearchStart = 0;
+    m_errorReported = false;
 }
 
 bool TOverlayData::AllocateTable(size_t entries, const char* failureText)
@@ -178,6 +188,7 @@ bool TOverlayData::AllocateTable(size_t entries, const char* failureText)
     } catch (const std::bad_alloc&) {
         m_entries = {};
         m_error = 1;
+        m_errorReported = true;
         AfxMessageBox(failureText, MB_OK | MB_ICONSTOP);
         return false;
     }
@@ -265,6 +276,7 @@ bool TOverlayData::ReadTable(const char* path, float* table, UINT* count, char* 
                 AfxMessageBox("Overlay data error - values must be in ascending order by frequency!",
                               MB_OK | MB_ICONSTOP);
                 m_error = 1;
+                m_errorReported = true;
                 return false;
             }
             n = i;
@@ -380,6 +392,41 @@ bool TOverlayData::WriteFile(const char* path, const char* name)
     }
     // A full disk shows up at the close; a file cut short must not count as saved.
     return std::fclose(f.release()) == 0 && ok;
+}
+
+bool TOverlayData::WriteName(const char* path, const char* name)
+{
+    if (!path || path[0] == '\0')
+        return false;
+    char newName[kNameSize] = {};
+    if (name)
+        std::strncpy(newName, name, kNameSize - 1);
+    std::string text = std::string(";") + newName + "\n";
+    try {
+        if (FilePtr in{std::fopen(path, "r")}) {
+            std::string line;
+            while (ReadLine(in.get(), line)) {
+                // Name lines go (the new one leads); the spline switch, rows and anything
+                // else stay byte for byte.
+                if (!line.empty() && line[0] == ';' && !IsSplineOffLine(line))
+                    continue;
+                text += line;
+                text += '\n';
+            }
+        }
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+    const std::string temp = std::string(path) + ".new";
+    FilePtr out(std::fopen(temp.c_str(), "w"));
+    if (!out)
+        return false;
+    const bool written = std::fwrite(text.data(), 1, text.size(), out.get()) == text.size();
+    if (std::fclose(out.release()) != 0 || !written || std::rename(temp.c_str(), path) != 0) {
+        std::remove(temp.c_str());
+        return false;
+    }
+    return true;
 }
 
 void TOverlayData::BuildFromSpectrum(const SpectralData* source, const TOverlayData* const overlays[kCompositeSources],

@@ -25,6 +25,7 @@ struct OverlayCompositeSettings {
 
     // trace 1 (A) or 2 (B) of a spectrum plot's settings.
     static OverlayCompositeSettings FromPlot(const SpectrumPlotSettings& s, int trace);
+    void ApplyTo(SpectrumPlotSettings& s, int trace) const;
 };
 
 class TOverlayData {
@@ -60,7 +61,13 @@ public:
     // Writes the curve under the given name (cut to 23 characters), which it also takes.
     bool WriteFile(const char* path, const char* name);
 
+    // Gives a slot file a new legend name and keeps every other line as it is; a missing file
+    // becomes one that holds only the name line. The old file stays whole if writing fails.
+    static bool WriteName(const char* path, const char* name);
+
     BYTE ErrorFlag() const { return m_error; }
+    // True when the error was already told to the user (the ordering or memory message).
+    bool ErrorReported() const { return m_errorReported; }
     const char* GetName() const { return m_name; }
     float GetOffset() const { return m_offset; }
     BYTE GetSplineOff() const { return m_splineOff; }
@@ -93,6 +100,7 @@ private:
     char m_name[kNameSize] = {};
     float m_offset = 0.0f;
     BYTE m_splineOff = 0;
+    bool m_errorReported = false;
     // Where the next band search starts; each curve keeps its own, so plots sweeping
     // different curves in turn do not restart each other's searches.
     mutable int m_bandSearchStart = 0;

@@ -17,4 +17,5 @@ void RegisterProcessingDialogs(); // processing-settings pages, copy and calibra
 void RegisterSigGenDialogs(); // signal generator parameters and signal length
 void RegisterUtilityDialogs(); // Leq and sound power options, data logging
 void RegisterReverbDialogs();   // the reverberation options
+void RegisterOverlayDialogs(); // overlay options and composite overlay setup
 void RegisterPlotBitmaps(); // watermark logo and the plot tool-strip buttons

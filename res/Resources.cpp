@@ -25,6 +25,7 @@ void RegisterBuiltInResources()
         RegisterSigGenDialogs();
         RegisterUtilityDialogs();
         RegisterReverbDialogs();
+        RegisterOverlayDialogs();
         RegisterPlotBitmaps();
     });
 }

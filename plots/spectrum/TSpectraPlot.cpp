@@ -9,6 +9,7 @@
 #include "records/MarkerSettings.h"
 #include "records/SpectrumPlotSettings.h"
 #include "dsp/SpectralData.h"
+#include "dsp/TOverlayData.h"
 #include "platform/core/GlobalMemory.h"
 #include "platform/core/MessageBox.h"
 #include "platform/ui/Clipboard.h"
@@ -21,6 +22,7 @@
 #include "plots/PlotTextClipboard.h"
 #include "plots/TLimitScroll.h"
 #include "plots/TOverlaySourceSelectDialog.h"
+#include "records/PathSettings.h"
 #include "res/resource.h"
 
 #include <algorithm>
@@ -132,6 +134,11 @@ BEGIN_MESSAGE_MAP(TSpectraPlot, TSettingsPlot<SpectrumPlotSettings>)
     ON_COMMAND(kHelp, &TSpectraPlot::OnHelp)
     ON_COMMAND_RANGE(kSmoothNone, kSmooth15, &TSpectraPlot::OnSmooth)
     ON_COMMAND_RANGE(kToolbarToggle, kOverlayToggle, &TSpectraPlot::OnToggle)
+    ON_COMMAND_RANGE(kStoreA, kStoreA + kOverlaySlots - 1, &TSpectraPlot::OnStoreOverlay)
+    ON_COMMAND_RANGE(kStoreB, kStoreB + kOverlaySlots - 1, &TSpectraPlot::OnStoreOverlay)
+    ON_COMMAND_RANGE(kShowA, kShowA + kOverlaySlots - 1, &TSpectraPlot::OnShowOverlay)
+    ON_COMMAND_RANGE(kShowB, kShowB + kOverlaySlots - 1, &TSpectraPlot::OnShowOverlay)
+    ON_COMMAND_RANGE(kOverlayDialogA, kOverlayDialogB, &TSpectraPlot::OnOverlayDialog)
     ON_EN_CHANGE(kPlotTopEdit, &TSpectraPlot::OnPlotTopChanged)
     ON_EN_CHANGE(kPlotRangeEdit, &TSpectraPlot::OnPlotRangeChanged)
     ON_CBN_SELCHANGE(kPeakHold, &TSpectraPlot::OnPeakHoldChanged)
@@ -187,6 +194,8 @@ BOOL TSpectraPlot::Create(LPCSTR title, DWORD style, const RECT* rect, ChannelPr
     m_traceCount = (traceA && traceB) ? 2 : 1;
     m_paneMode = m_traceCount;
     UseSettings(settings);
+    m_tempFolder = m_paths ? m_paths->Tmp : "";
+    m_overlayFolder = m_workingPaths ? m_workingPaths->ovl : "";
     m_rightMargin = RightMargin();
     m_creatingControls = 1;
     m_inLayout = 0;
@@ -305,13 +314,7 @@ void TSpectraPlot::CreateControls()
             m_showA[i]->SetCheck(m_settings->Overlays[i].Show1 ? BST_CHECKED : BST_UNCHECKED);
             m_showB[i]->SetCheck(m_settings->Overlays[i].Show2 ? BST_CHECKED : BST_UNCHECKED);
         }
-        // The overlay curves come with the overlay commands; until then their controls are
-        // shown greyed, so that nothing looks as if it worked.
-        for (CButton* b : {m_storeA[i].get(), m_storeB[i].get(), m_showA[i].get(), m_showB[i].get()})
-            b->EnableWindow(FALSE);
     }
-    m_overlayDialogA->EnableWindow(FALSE);
-    m_overlayDialogB->EnableWindow(FALSE);
     m_auxEdit->ShowWindow(SW_HIDE);
     button(m_toolbarToggle, "+", kToolbarToggle, BS_PUSHBUTTON | BS_FLAT | WS_VISIBLE);
     button(m_meterToggle, "+", kMeterToggle, BS_PUSHBUTTON | BS_FLAT | WS_VISIBLE);
@@ -509,6 +512,7 @@ void TSpectraPlot::UpdateLayout()
     }
     PlaceToggles();
     AllocatePointArrays();
+    ReloadOverlays();
     UpdateFrame(0.0f);
     SetWindowText(m_title.c_str());
     LoadWatermark();
@@ -847,6 +851,7 @@ void TSpectraPlot::AfterLimitChange()
 {
     BuildAmplitudeLabels();
     BuildAmplitudeLabelsB();
+    ReloadOverlays();
     UpdateFrame(0.0f);
     Invalidate();
     UpdateWindow();

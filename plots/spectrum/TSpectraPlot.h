@@ -14,8 +14,9 @@
 // The records and spectra are the frame's; a composite's window is handed the records of the
 // composite's source channel and never looks up records by its own channel number.
 //
-// Overlay curves are drawn by a later addition; until then the overlay controls, legend rows
-// and slots are present and empty.
+// Each trace has seven overlay slots kept as files in the temporary folder ("Ch_%d_%d.ovl"
+// for trace A, "Ch2_%d_%d.ovl" for trace B): six stored snapshots of the trace and a seventh
+// computed from them. Shown slots are read back and turned into polylines on every layout.
 //
 // Threads: user-interface thread only.
 #pragma once
@@ -30,7 +31,9 @@
 struct ChannelProcessingSettings;
 struct ChannelScalingSettings;
 struct MarkerSettings;
+struct PathSettings;
 class SpectralData;
+class TOverlayData;
 class CToolBtn;
 class CEdit;
 class CButton;
@@ -57,6 +60,9 @@ public:
     BOOL Create(LPCSTR title, DWORD style, const RECT* rect, ChannelProcessingSettings* processing,
                 ChannelScalingSettings* scaling, MarkerSettings* markers, SpectrumPlotSettings* settings,
                 SpectralData* traceA, SpectralData* traceB, int channel);
+    // The folders of the frame: the temporary folder (overlay slot files, taken at Create) and
+    // the working overlay folder (where the overlay file dialogs start). Call before Create.
+    void SetPaths(const PathSettings* paths, PathSettings* workingPaths);
     void SetTitle(const char* text);
     // Binds the spectra; the caller lays the window out afterwards (UpdateLayout).
     void SetData(SpectralData* traceA, SpectralData* traceB);
@@ -108,6 +114,19 @@ public:
     // The per-block redraw into a window or printer context.
     void RedrawFrame(CDC* dc);
 
+    // ---- Overlays. trace: 1 (A) or 2 (B); slot 0..6 (the seventh is the composite).
+    void StoreOverlay(int trace, int slot);
+    void StoreAutoOverlay(int trace);
+    void ShowOverlay(int trace, int slot);
+    void UpdateAutoOverlay(int trace);
+    void ReloadOverlays();
+    // A curve as a polyline across a pane, one point a pixel column; points stay as they
+    // were when the column table does not cover the pane.
+    void BuildOverlayPoints(const TOverlayData* overlay, const CRect& pane, std::vector<POINT>& points);
+    const TOverlayData* GetOverlay(int trace, int slot) const;
+    const std::vector<POINT>& GetOverlayPoints(int trace, int slot) const;
+    std::string OverlaySlotPath(int trace, int slot) const;
+
     // ---- Geometry between spectra and pixels.
     // The first column whose frequency is at most f while the next one's is at least f,
     // relative to the plot's left edge; -999 when there is none.
@@ -142,6 +161,8 @@ public:
     // The choice of the "Select Data Source" dialog for Copy As Text, kept for the program's
     // life: 1 copies peak-hold values.
     static BYTE s_copySource;
+    // The same choice for storing overlays.
+    static BYTE s_storeSource;
 
 protected:
     void CreateControls() override;
@@ -171,6 +192,9 @@ protected:
     void OnHelp();
     void OnSmooth(UINT id);
     void OnToggle(UINT id);
+    void OnStoreOverlay(UINT id);
+    void OnShowOverlay(UINT id);
+    void OnOverlayDialog(UINT id);
     DECLARE_MESSAGE_MAP()
 
 private:
@@ -211,6 +235,14 @@ private:
                       COLORREF color, int style);
     void RedrawPane(CDC* dc, SpectralData* spectrum, const CRect& pane, int trace);
     void DrawBarsPane(CDC* dc, SpectralData* spectrum, const CRect& pane, int trace);
+
+    // Overlays.
+    bool OverlayTraceValid(int trace) const;
+    const CRect& OverlayPane(int trace) const;
+    void LoadOverlay(int trace, int slot);
+    void FreeOverlay(int trace, int slot);
+    void DrawOverlays(CDC* dc, const CRect& pane, const RECT& update);
+    void RepaintOverlayPane(int trace);
 
     // Decorations.
     void DrawTitle(CDC* dc, const CRect& pane, const RECT& update, const char* units);
@@ -279,4 +311,10 @@ private:
     RECT m_markerRectA[8] = {}, m_markerRectB[8] = {}, m_markerRect[8] = {};
     CPoint m_cursorPoint;
     CDC* m_printDC = nullptr; // the printer context while printing
+
+    // Overlays: index 0 trace A, 1 trace B; null when not shown.
+    const PathSettings* m_paths = nullptr;
+    PathSettings* m_workingPaths = nullptr;
+    std::unique_ptr<TOverlayData> m_overlays[2][kOverlaySlots];
+    std::vector<POINT> m_overlayPoints[2][kOverlaySlots];
 };

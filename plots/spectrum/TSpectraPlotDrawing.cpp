@@ -9,7 +9,7 @@
 #include "records/PrintSettings.h"
 #include "records/SpectrumPlotSettings.h"
 #include "dsp/SpectralData.h"
-#include "numerics/CubicSpline.h"
+#include "dsp/TOverlayData.h"
 #include "platform/ui/Controls.h"
 #include "platform/ui/GdiObjects.h"
 #include "platform/ui/GdiWindowDC.h"
@@ -34,37 +34,6 @@ int ClampHeight(double h, int lo, int hi)
     return static_cast<int>(h);
 }
 
-// Trace values of an octave spectrum as a curve that runs flat through each band centre, for
-// drawing a band spectrum along a logarithmic axis.
-class BandCurve {
-public:
-    BandCurve(SpectralData& s, bool peakHold)
-    {
-        const int first = s.GetFirstBin();
-        const int last = s.GetLastBin();
-        for (int b = first; b <= last; ++b) {
-            const float f = s.GetBinFrequency(static_cast<UINT>(b));
-            const float v = peakHold ? s.GetPeakHoldValue(static_cast<UINT>(b)) : s.GetLevel(b);
-            for (float x : {f * 0.99999f, f, f * 1.00001f}) {
-                entries_.push_back(x);
-                entries_.push_back(v);
-            }
-        }
-        if (entries_.size() >= 6)
-            spline_.Init(entries_.data(), static_cast<UINT>(entries_.size() / 2), CubicSpline::kCubic);
-    }
-    bool Empty() const { return entries_.size() < 6; }
-    float ValueAt(float f) const
-    {
-        const float lo = entries_.front();
-        const float hi = entries_[entries_.size() - 2];
-        return spline_.Evaluate(std::clamp(f, lo, hi));
-    }
-
-private:
-    std::vector<float> entries_;
-    CubicSpline spline_;
-};
 } // namespace
 
 // ---------------------------------------------------------------------------------------------
@@ -446,40 +415,14 @@ void TSpectraPlot::BuildTracePoints(SpectralData* spectrum, const CRect& pane, s
 void TSpectraPlot::BuildBandPoints(SpectralData* spectrum, const CRect& pane, std::vector<POINT>& points,
                                    bool peakHold)
 {
-    const int W = pane.Width();
-    if (!spectrum || !m_settings || m_columns.empty() || static_cast<int>(m_columns.size()) < W || W <= 0)
+    // A band spectrum is drawn as a curve through its band centres, the same way as an
+    // overlay stored from it.
+    if (!spectrum)
         return;
-    if (m_scaling && m_scaling->AmpScaleType == 0 && m_settings->PlotTop <= 0.0f)
-        m_settings->PlotTop = 1.0f;
-    const BandCurve curve(*spectrum, peakHold);
-    if (curve.Empty())
+    const TOverlayData curve(spectrum, 0.0f, peakHold ? 1 : 0);
+    if (curve.ErrorFlag() || curve.GetEntryCount() == 0)
         return;
-    std::vector<POINT> out;
-    out.reserve(static_cast<size_t>(2 * W + 2));
-    const int bottom = pane.bottom;
-    int hPrev = 0;
-    const bool steps = m_settings->PlotType == 1 || m_settings->PlotType == 2;
-    int prevBin = -1;
-    for (int c = 0; c < W; ++c) {
-        const int x = pane.left + c - 1;
-        const Column& col = m_columns[static_cast<size_t>(c)];
-        if (steps && col.bin == prevBin && c != W - 1)
-            continue;
-        const float f = steps ? spectrum->GetBinFrequency(static_cast<UINT>(std::max(col.bin, 0))) : col.frequency;
-        int h = 0;
-        if (!LevelToHeight(curve.ValueAt(f), pane, h))
-            return;
-        if (c == 0) {
-            out.push_back({x, bottom - h});
-            hPrev = h;
-        }
-        out.push_back({x, bottom - hPrev});
-        if (steps)
-            out.push_back({x, bottom - h});
-        hPrev = h;
-        prevBin = col.bin;
-    }
-    points.swap(out);
+    BuildOverlayPoints(&curve, pane, points);
 }
 
 void TSpectraPlot::BuildTrace(SpectralData* spectrum, const CRect& pane, std::vector<POINT>& points, bool peakHold)
@@ -577,6 +520,7 @@ void TSpectraPlot::RedrawPane(CDC* dc, SpectralData* spectrum, const CRect& pane
     if (peak)
         DrawPolyline(dc, pane, update, m_peakPoints, m_settings->PeakColor, -2);
     DrawPolyline(dc, pane, update, current, m_settings->LineColor, -1);
+    DrawOverlays(dc, pane, update);
     DrawMarkers(dc, spectrum, markerPoints, markerRects, pane, update);
     dc->RestoreDC(saved);
     if (m_settings->ShowRMSLevel)
@@ -646,6 +590,7 @@ void TSpectraPlot::DrawBarsPane(CDC* dc, SpectralData* spectrum, const CRect& pa
     DrawPolyline(dc, pane, update, current, m_settings->LineColor, -1);
     DrawFrequencyGrid(dc, pane, update);
     DrawAmplitudeGrid(dc, pane, update);
+    DrawOverlays(dc, pane, update);
     DrawMarkers(dc, spectrum, markerPoints, markerRects, pane, update);
     dc->RestoreDC(saved);
     if (m_settings->ShowRMSLevel)
@@ -708,6 +653,7 @@ void TSpectraPlot::DrawPlot(CDC* dc, bool full, const RECT& update)
             DrawAmplitudeGrid(dc, pane, update);
         }
         DrawOverlayLegend(dc, full, pane, update);
+        DrawOverlays(dc, pane, update);
         POINT* points = nullptr;
         RECT* rects = nullptr;
         MarkersOf(pane, points, rects);
@@ -732,6 +678,7 @@ void TSpectraPlot::DrawPlot(CDC* dc, bool full, const RECT& update)
                 DrawAmplitudeGrid(dc, pane, update);
             }
             DrawOverlayLegend(dc, full, pane, update);
+            DrawOverlays(dc, pane, update);
             DrawMarkers(dc, m_traceB, m_markerPosB, m_markerRectB, pane, update);
         }
     }
@@ -764,6 +711,7 @@ void TSpectraPlot::ScaleForPrinter(CDC* dc, PrintSettings settings)
     }
     UpdateScrollRange();
     AllocatePointArrays();
+    ReloadOverlays();
     RedrawFrame(dc);
 }
 
@@ -1048,27 +996,76 @@ void TSpectraPlot::DrawOverlayLegend(CDC* dc, bool, const CRect& pane, const REC
         return;
     if (!m_printing && update.right <= pane.right)
         return;
-    // The rows name the curves stored in the overlay slots; until overlays can be stored the
-    // slots are empty, so only the header and the column captions are drawn.
-    if (m_printing || IsPaneB(pane))
-        return;
+    const bool paneB = IsPaneB(pane);
+    const int trace = paneB ? 2 : 1;
     const int saved = dc->SaveDC();
     dc->SetBkMode(TRANSPARENT);
     dc->SetTextColor(RGB(0, 0, 0));
-    CFont header;
-    header.CreateFont(m_fontHeight, 0, 0, 0, 0, 0, 1, 0, 0, 0, 0, 0, 0, "Arial");
-    dc->SelectObject(&header);
-    dc->SetTextAlign(TA_CENTER | TA_TOP);
-    const int x = pane.right + m_rightMargin / 2 + (m_settings->ShowPowerMeter ? 36 : 0);
-    dc->TextOut(x, pane.top - m_fontHeight, "Overlays");
-    if (m_storeA[0] && m_storeA[0]->GetSafeHwnd()) {
+    if (!m_printing && !paneB) {
+        CFont header;
+        header.CreateFont(m_fontHeight, 0, 0, 0, 0, 0, 1, 0, 0, 0, 0, 0, 0, "Arial");
+        dc->SelectObject(&header);
+        dc->SetTextAlign(TA_CENTER | TA_TOP);
+        const int x = pane.right + m_rightMargin / 2 + (m_settings->ShowPowerMeter ? 36 : 0);
+        dc->TextOut(x, pane.top - m_fontHeight, "Overlays");
+    }
+
+    // On screen the rows stand beside the pane's show boxes; on paper, where there are no
+    // boxes, beside the pane itself.
+    CButton* firstBox = (paneB ? m_showB : m_showA)[0].get();
+    int x = pane.right;
+    int y = pane.top;
+    if (!m_printing) {
+        if (!firstBox || !firstBox->GetSafeHwnd()) {
+            dc->RestoreDC(saved);
+            return;
+        }
+        CRect box;
+        firstBox->GetWindowRect(&box);
+        ScreenToClient(&box);
+        x = box.left;
+        y = box.top;
+    }
+    dc->SelectObject(m_font);
+    dc->SetTextAlign(TA_LEFT | TA_TOP);
+    const int px = m_printing ? dc->GetDeviceCaps(LOGPIXELSX) : 0;
+    const int py = m_printing ? dc->GetDeviceCaps(LOGPIXELSY) : 0;
+    const bool colourPrinter = m_printing && !IsMonochrome(dc);
+    int row = 0;
+    for (int k = 0; k < kOverlaySlots; ++k) {
+        const SpectrumOverlaySlot& s = m_settings->Overlays[k];
+        const bool shown = trace == 1 ? s.Show1 : s.Show2;
+        if (m_printing && !shown)
+            continue;
+        const std::string path = OverlaySlotPath(trace, k);
+        const TOverlayData slot(path.c_str(), 0, 0.0f, 1);
+        const COLORREF colour = PrintColor(dc, s.Color);
+        dc->SetTextColor(colour);
+        if (!m_printing) {
+            dc->TextOut(x + 16, y + 16 * k - 8 + m_fontHeight / 2, slot.GetName());
+            continue;
+        }
+        const int rowY = y + static_cast<int>(0.15 * py * row);
+        static const int styles[kOverlaySlots] = {PS_DASH, PS_DOT, PS_DASHDOT, PS_DASHDOTDOT,
+                                                  PS_DASH, PS_DOT, PS_DASHDOTDOT};
+        CPen pen(colourPrinter ? PS_SOLID : styles[k], 1, colour);
+        CPen* old = dc->SelectObject(&pen);
+        const int lineY = rowY + static_cast<int>(0.1 * py);
+        dc->MoveTo(x + static_cast<int>(0.55 * px), lineY);
+        dc->LineTo(x + static_cast<int>(0.58 * px), lineY);
+        dc->SelectObject(old);
+        dc->TextOut(x + static_cast<int>(0.6 * px), rowY, slot.GetName());
+        ++row;
+    }
+
+    if (!m_printing && !paneB && m_storeA[0] && m_storeA[0]->GetSafeHwnd()) {
         CRect store;
         m_storeA[0]->GetWindowRect(&store);
         ScreenToClient(&store);
         CFont caption;
         caption.CreateFont(m_fontHeight - 2, 0, 900, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, "Arial");
         dc->SelectObject(&caption);
-        dc->SetTextAlign(TA_LEFT | TA_TOP);
+        dc->SetTextColor(RGB(0, 0, 0));
         dc->TextOut(store.left + 1, store.top - 10 + m_fontHeight / 2, "Set");
         dc->TextOut(store.left + 16, store.top - 10 + m_fontHeight / 2, "On");
     }
