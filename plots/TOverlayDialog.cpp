@@ -46,12 +46,7 @@ bool ParseNumber(const char* text, double& value)
 } // namespace
 
 BEGIN_MESSAGE_MAP(TOverlayDialog, CDialog)
-    ON_CONTROL_RANGE(BN_CLICKED, IDC_OVERLAY_SAVE, IDC_OVERLAY_SAVE + kLastSlotId - IDC_OVERLAY_NAME,
-                     &TOverlayDialog::OnSave)
-    ON_CONTROL_RANGE(BN_CLICKED, IDC_OVERLAY_LOAD, IDC_OVERLAY_LOAD + kLastSlotId - IDC_OVERLAY_NAME,
-                     &TOverlayDialog::OnLoad)
-    ON_CONTROL_RANGE(BN_CLICKED, IDC_OVERLAY_COLOR, IDC_OVERLAY_COLOR + kLastSlotId - IDC_OVERLAY_NAME,
-                     &TOverlayDialog::OnChangeColor)
+    ON_CONTROL_RANGE(BN_CLICKED, IDC_OVERLAY_NAME, kLastSlotId + kStride - 1, &TOverlayDialog::OnSlotButton)
     ON_BN_CLICKED(IDC_OVERLAY_DEFAULTS, &TOverlayDialog::OnDefaults)
     ON_BN_CLICKED(IDC_OVERLAY_HELP, &TOverlayDialog::OnHelp)
     ON_WM_VSCROLL()
@@ -133,6 +128,17 @@ HBRUSH TOverlayDialog::OnCtlColor(CDC* pDC, CWnd* pWnd, UINT nCtlColor)
         }
     }
     return CDialog::OnCtlColor(pDC, pWnd, nCtlColor);
+}
+
+// The slots' buttons interleave, so one range takes them all and the place in the row decides.
+void TOverlayDialog::OnSlotButton(UINT id)
+{
+    switch (static_cast<int>(id) - IDC_OVERLAY_NAME - kStride * SlotOf(id, IDC_OVERLAY_NAME)) {
+    case IDC_OVERLAY_SAVE - IDC_OVERLAY_NAME: OnSave(id); break;
+    case IDC_OVERLAY_LOAD - IDC_OVERLAY_NAME: OnLoad(id); break;
+    case IDC_OVERLAY_COLOR - IDC_OVERLAY_NAME: OnChangeColor(id); break;
+    default: break;
+    }
 }
 
 void TOverlayDialog::OnChangeColor(UINT id)

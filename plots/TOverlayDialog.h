@@ -34,6 +34,7 @@ public:
     void OnOK() override;
 
 protected:
+    void OnSlotButton(UINT id);
     void OnSave(UINT id);
     void OnLoad(UINT id);
     void OnChangeColor(UINT id);

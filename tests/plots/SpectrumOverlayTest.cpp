@@ -1,0 +1,254 @@
+// The spectrum window's overlays: a stored spectrum drawn where the live trace was, the data
+// source question, slot names kept across stores, the composite slot, the overlay dialog's
+// copy taken only on OK, and trace B's commands in a one-pane window.
+#include "PlotTestSupport.h"
+
+#include "dsp/SpectralTestSupport.h"
+#include "dsp/TOverlayData.h"
+#include "platform/ui/Controls.h"
+#include "platform/ui/GdiWindowDC.h"
+#include "plots/TOverlayDialog.h"
+#include "plots/spectrum/TSpectraPlot.h"
+#include "records/MarkerSettings.h"
+#include "records/PathSettings.h"
+#include "records/SpectrumPlotSettings.h"
+#include "res/OverlayDialogIds.h"
+#include "support/ScriptedUser.h"
+
+#include <QAbstractButton>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+using namespace spectral_test;
+namespace fs = std::filesystem;
+
+namespace {
+
+QAbstractButton* Button(CWnd& d, int id)
+{
+    CWnd* c = d.GetDlgItem(id);
+    return c ? qobject_cast<QAbstractButton*>(c->GetQWidget()) : nullptr;
+}
+
+std::string Slurp(const fs::path& p)
+{
+    std::ifstream in(p, std::ios::binary);
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+class SpectrumOverlays : public PlotWindows {
+protected:
+    void SetUp() override
+    {
+        PlotWindows::SetUp();
+        char tmpl[] = "/tmp/durnex-overlay-XXXXXX";
+        dir = mkdtemp(tmpl);
+        std::snprintf(paths.Tmp, sizeof paths.Tmp, "%s", dir.c_str());
+        std::snprintf(working.ovl, sizeof working.ovl, "%s", dir.c_str());
+        settings.StartFreq = 0.0f;
+        settings.StopFreq = 2000.0f;
+        settings.PlotTop = 0.0f;
+        settings.PlotRange = 100.0;
+        settings.PeakHold = 0;
+        settings.ShowPowerMeter = 0;
+        settings.Overlays[0].Color = RGB(0, 200, 0);
+    }
+    void TearDown() override
+    {
+        PlotWindows::TearDown();
+        fs::remove_all(dir);
+    }
+    TSpectraPlot* Open(SpectralData* a, SpectralData* b = nullptr)
+    {
+        auto* p = new TSpectraPlot;
+        p->SetPaths(&paths, &working);
+        CRect r(0, 0, 900, 500);
+        EXPECT_TRUE(p->Create("Spectrum - Crown", kStyle, &r, &processing, &scaling, &markers, &settings, a, b, 0));
+        p->UpdateWindow();
+        AfxPumpMessages();
+        return p;
+    }
+    std::unique_ptr<SpectralData> Engine(double bin, double amplitude)
+    {
+        auto e = std::make_unique<SpectralData>(&processing, &scaling, false);
+        TSmoothing window(processing.FFTsize, TSmoothing::kHanning, 2);
+        FeedBlock(*e, window, {{bin, amplitude}});
+        e->Average(false);
+        return e;
+    }
+    static CPoint TopOf(CWnd* w, const CRect& pane, COLORREF colour)
+    {
+        CClientDC dc(w);
+        for (int y = pane.top; y < pane.bottom; ++y)
+            for (int x = pane.left; x < pane.right; ++x)
+                if (dc.GetPixel(x, y) == colour)
+                    return CPoint(x, y);
+        return CPoint(-1, -1);
+    }
+    void Command(CWnd* w, UINT id) { w->SendMessage(WM_COMMAND, id, 0); }
+    void Check(TSpectraPlot* p, UINT id, bool on)
+    {
+        auto* box = static_cast<CButton*>(p->GetDlgItem(static_cast<int>(id)));
+        ASSERT_NE(box, nullptr);
+        box->SetCheck(on ? BST_CHECKED : BST_UNCHECKED);
+        Command(p, id);
+    }
+
+    fs::path dir;
+    PathSettings paths, working;
+    ChannelProcessingSettings processing = Processing(4000, 1024);
+    ChannelScalingSettings scaling = Scaling(1);
+    MarkerSettings markers;
+    SpectrumPlotSettings settings;
+};
+
+} // namespace
+
+TEST_F(SpectrumOverlays, AStoredSineDrawsItsPeakOnTheLiveTracesPixel)
+{
+    // Several bins to a pixel column, as a spectrum is usually shown: each column shows the
+    // largest level among its bins, in the live trace and in the overlay alike.
+    processing = Processing(4000, 8192);
+    for (WORD style : {0, 2}) {
+        for (WORD freqScale : {0, 1}) {
+            settings.PlotType = style;
+            scaling.FreqScaleType = freqScale;
+            auto e = Engine(800.0, 0.5);  // 390.625 Hz
+            TSpectraPlot* p = Open(e.get());
+            const CRect pane = p->GetPlotRect();
+            const CPoint live = TopOf(p, pane, settings.LineColor);
+            ASSERT_GE(live.x, 0);
+
+            Command(p, 1201);
+            ASSERT_TRUE(fs::exists(dir / "Ch_0_1.ovl"));
+            EXPECT_EQ(settings.Overlays[0].Show1, 1);
+            ASSERT_NE(p->GetOverlay(1, 0), nullptr);
+            p->Invalidate();
+            p->UpdateWindow();
+            EXPECT_EQ(TopOf(p, pane, RGB(0, 200, 0)), live) << "style " << style << " scale " << freqScale;
+
+            // The file reads back as the engine's levels.
+            TOverlayData back((dir / "Ch_0_1.ovl").c_str(), 0, 0.0f);
+            ASSERT_EQ(back.ErrorFlag(), 0);
+            EXPECT_NEAR(back.ValueAt(e->GetBinFrequency(800)), e->GetLevel(800), 1e-4);
+            p->DestroyWindow();
+            AfxPumpMessages();
+            fs::remove(dir / "Ch_0_1.ovl");
+            settings.Overlays[0].Show1 = 0;
+        }
+    }
+}
+
+TEST_F(SpectrumOverlays, StoringAsksForTheSourceOnlyWithPeakHoldAndKeepsTheSlotsName)
+{
+    auto e = Engine(100.0, 0.5);
+    settings.PeakHold = 4;
+    TSpectraPlot* p = Open(e.get());
+    // Cancel stores nothing.
+    CDialog::ScriptModal([](CWnd& d) { Button(d, IDCANCEL)->click(); });
+    Command(p, 1202);
+    EXPECT_FALSE(fs::exists(dir / "Ch_0_2.ovl"));
+    EXPECT_EQ(settings.Overlays[1].Show1, 0);
+
+    // A name given to the slot survives the next store.
+    ASSERT_TRUE(TOverlayData::WriteName((dir / "Ch_0_2.ovl").c_str(), "Before repair"));
+    CDialog::ScriptModal([](CWnd& d) { Button(d, IDOK)->click(); });
+    Command(p, 1202);
+    TOverlayData stored((dir / "Ch_0_2.ovl").c_str(), 0, 0.0f);
+    EXPECT_EQ(stored.ErrorFlag(), 0);
+    EXPECT_STREQ(stored.GetName(), "Before repair");
+    EXPECT_EQ(CDialog::PendingModalScripts(), 0u);
+
+    // Hiding frees the curve and keeps the file.
+    Check(p, 1222, false);
+    EXPECT_EQ(settings.Overlays[1].Show1, 0);
+    EXPECT_EQ(p->GetOverlay(1, 1), nullptr);
+    EXPECT_TRUE(fs::exists(dir / "Ch_0_2.ovl"));
+
+    // A one-pane window has no trace B: its commands do nothing.
+    Command(p, 1211);
+    Command(p, 1231);
+    EXPECT_FALSE(fs::exists(dir / "Ch2_0_1.ovl"));
+    EXPECT_EQ(CDialog::PendingModalScripts(), 0u);
+}
+
+TEST_F(SpectrumOverlays, TheCompositeSlotAveragesOrSubtractsTheStoredSlots)
+{
+    auto loud = Engine(100.0, 0.5);
+    auto quiet = Engine(100.0, 0.05);  // 20 dB lower everywhere the tone dominates
+    TSpectraPlot* p = Open(loud.get());
+    Command(p, 1201);
+    p->SetData(quiet.get(), nullptr);
+    Command(p, 1202);
+    const float f = loud->GetBinFrequency(100);
+
+    // 1 minus 2, chosen in the setup dialog.
+    CDialog::ScriptModal([](CWnd& d) {
+        Button(d, IDC_COMPOSITE_SUBTRACT)->click();
+        Button(d, kCompositeFromIds[0])->click();
+        Button(d, kCompositeMinusIds[1])->click();
+        Button(d, IDOK)->click();
+    });
+    Command(p, 1207);
+    EXPECT_EQ(settings.CompositeType1, 1);
+    EXPECT_EQ(settings.Overlays[6].Show1, 1);
+    const TOverlayData* c = p->GetOverlay(1, 6);
+    ASSERT_NE(c, nullptr);
+    ASSERT_EQ(c->ErrorFlag(), 0);
+    EXPECT_NEAR(c->ValueAt(f), loud->GetLevel(100) - quiet->GetLevel(100), 1e-3);
+    EXPECT_NEAR(c->ValueAt(f), 20.0, 1e-2);
+
+    // An average may not include only one slot; Cancel after the refusal changes nothing.
+    ScriptedUser user;
+    user.ExpectBox(IDOK, "At least 2 overlays must be selected for averaging");
+    CDialog::ScriptModal([](CWnd& d) {
+        Button(d, IDC_COMPOSITE_AVERAGE)->click();
+        Button(d, IDC_COMPOSITE_INCLUDE_1 + 1)->click();
+        Button(d, IDOK)->click();
+        Button(d, IDCANCEL)->click();
+    });
+    Command(p, 1207);
+    EXPECT_EQ(settings.CompositeType1, 1);
+    EXPECT_EQ(settings.DifferenceIndex1_2, 1);
+}
+
+TEST_F(SpectrumOverlays, TheOverlayDialogsChangesReachThePlotOnlyOnOk)
+{
+    settings.ShowOverlayControls = 1;
+    auto e = Engine(100.0, 0.5);
+    TSpectraPlot* p = Open(e.get());
+    Command(p, 1201);
+    const std::string stored = Slurp(dir / "Ch_0_1.ovl");
+    const COLORREF before = settings.Overlays[2].Color;
+
+    // Defaults, then Cancel: colours unchanged.
+    CDialog::ScriptModal([](CWnd& d) {
+        Button(d, IDC_OVERLAY_DEFAULTS)->click();
+        Button(d, IDCANCEL)->click();
+    });
+    Command(p, 1400);
+    EXPECT_EQ(settings.Overlays[2].Color, before);
+
+    // A new name and offset on OK: the slot file's rows stay as stored, the curve moves up.
+    CDialog::ScriptModal([](CWnd& d) {
+        d.GetDlgItem(IDC_OVERLAY_NAME)->SetWindowText("Reference");
+        d.GetDlgItem(IDC_OVERLAY_OFFSET)->SetWindowText("10");
+        d.GetDlgItem(IDC_OVERLAY_LEGEND_SIZE)->SetWindowText("12");
+        Button(d, IDOK)->click();
+    });
+    Command(p, 1400);
+    EXPECT_EQ(settings.Overlays[0].Offset1, 10.0f);
+    EXPECT_EQ(settings.OverlayLegendSize, 12);
+    const std::string renamed = Slurp(dir / "Ch_0_1.ovl");
+    EXPECT_EQ(renamed, ";Reference\n" + stored.substr(stored.find('\n') + 1));
+    const float f = e->GetBinFrequency(100);
+    ASSERT_NE(p->GetOverlay(1, 0), nullptr);
+    EXPECT_NEAR(p->GetOverlay(1, 0)->ValueAt(f), e->GetLevel(100) + 10.0f, 1e-3);
+    // Every slot now has a file; the empty ones hold only their name line.
+    EXPECT_EQ(Slurp(dir / "Ch_0_4.ovl"), ";\n");
+}
