@@ -180,6 +180,15 @@ void TOverlayData::Clear()
     m_errorReported = false;
 }
 
+void TOverlayData::FailComposite()
+{
+    // The provisional levels are the live spectrum, not a composite: written out they would
+    // pass for one, so the slot file gets only its name.
+    m_error = 1;
+    m_count = 0;
+    m_entries.clear();
+}
+
 bool TOverlayData::AllocateTable(size_t entries, const char* failureText)
 {
     try {
@@ -463,7 +472,7 @@ void TOverlayData::BuildFromSpectrum(const SpectralData* source, const TOverlayD
         }
         // Missing curves are left out of the mean rather than counted as silence.
         if (included < 2 || present == 0) {
-            m_error = 1;
+            FailComposite();
             return;
         }
         for (UINT i = 0; i < m_count; ++i) {
@@ -478,7 +487,7 @@ void TOverlayData::BuildFromSpectrum(const SpectralData* source, const TOverlayD
     } else if (settings.CompositeType == OverlayCompositeSettings::kSubtract) {
         const int a = settings.DifferenceIndex1, b = settings.DifferenceIndex2;
         if (a >= kCompositeSources || b >= kCompositeSources || a == b || !exists(a) || !exists(b)) {
-            m_error = 1;
+            FailComposite();
             return;
         }
         for (UINT i = 0; i < m_count; ++i) {

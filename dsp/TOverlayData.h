@@ -85,6 +85,7 @@ public:
 
 private:
     void Clear();
+    void FailComposite();
     bool AllocateTable(size_t entries, const char* failureText);
     void AppendEntry(float f, float v);
     void BuildSpline(BYTE mode);

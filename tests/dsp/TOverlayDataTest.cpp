@@ -299,6 +299,13 @@ TEST(OverlayFromSpectrum, TraceAndCompositeCurvesFollowTheSource)
         EXPECT_EQ(composite.ErrorFlag(), 1) << i << "," << j;
         EXPECT_EQ(composite.ValueAt(800.0f), 0.0f);
     }
+    // A composite that cannot be formed is not written as the source's spectrum.
+    char tmpl2[] = "/tmp/durnex-test-XXXXXX";
+    const std::filesystem::path out = std::filesystem::path(mkdtemp(tmpl2)) / "Ch_0_7.ovl";
+    ASSERT_TRUE(composite.WriteFile(out.c_str(), "Composite"));
+    std::ifstream written(out);
+    EXPECT_EQ(std::string((std::istreambuf_iterator<char>(written)), {}), ";Composite\n");
+    std::filesystem::remove_all(out.parent_path());
     OverlayCompositeSettings lone;
     lone.IncludeInAverage[1] = 1;
     composite.BuildFromSpectrum(&d, six, lone);
