@@ -299,37 +299,19 @@ void TSurfacePlot::DrawXReadout(CDC* dc, const CRect& pane, int x, int y, float 
 {
     if (!m_xBoxImage || !m_xBoxBack)
         return;
-    const int left = XReadoutLeft(pane, x, y);
-    const int w = m_xBoxWidth, h = m_xBoxHeight;
-    const int top = pane.top - 1 - h;
     std::snprintf(m_xUnit, sizeof m_xUnit, " Hz");
     std::string text;
     FormatAxisValue(text, value, m_xFormat, m_xUnit);
-    CDC memory;
-    if (!memory.CreateCompatibleDC(dc))
-        return;
-    CBitmap* old = memory.SelectObject(m_xBoxBack.get());
-    memory.BitBlt(0, 0, w, h, dc, left, top, SRCCOPY);
-    memory.SelectObject(m_xBoxImage.get());
-    memory.Rectangle(0, 0, w, h);
-    memory.SelectObject(m_font);
-    memory.SetTextAlign(TA_CENTER);
-    memory.TextOut(w / 2, 1, text);
-    dc->BitBlt(left, top, w, h, &memory, 0, 0, SRCCOPY);
-    memory.SelectObject(old);
+    DrawReadoutBox(dc, XReadoutLeft(pane, x, y), pane.top - 1 - m_xBoxHeight, m_xBoxWidth, m_xBoxHeight,
+                   m_xBoxImage.get(), m_xBoxBack.get(), text);
 }
 
 void TSurfacePlot::EraseXReadout(CDC* dc, const CRect& pane, int x, int y)
 {
     if (!m_xBoxBack)
         return;
-    const int left = XReadoutLeft(pane, x, y);
-    CDC memory;
-    if (!memory.CreateCompatibleDC(dc))
-        return;
-    CBitmap* old = memory.SelectObject(m_xBoxBack.get());
-    dc->BitBlt(left, pane.top - 1 - m_xBoxHeight, m_xBoxWidth, m_xBoxHeight, &memory, 0, 0, SRCCOPY);
-    memory.SelectObject(old);
+    EraseReadoutBox(dc, XReadoutLeft(pane, x, y), pane.top - 1 - m_xBoxHeight, m_xBoxWidth, m_xBoxHeight,
+                    m_xBoxBack.get());
 }
 
 // ---- Selection -----------------------------------------------------------------------------
