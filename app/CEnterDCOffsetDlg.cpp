@@ -8,7 +8,7 @@
 
 CEnterDCOffsetDlg::CEnterDCOffsetDlg(CWnd* parent, const ChannelCalibration& calibration, const TPcmFormat& format,
                                      float* offset)
-    : CDialog(IDD_DC_OFFSET, parent), format_(format), offset_(offset)
+    : CValueEntryDlg(IDD_DC_OFFSET, parent, IDC_DC_OFFSET_VALUE), format_(format), offset_(offset)
 {
     // The record is packed: copy its bytes rather than binding to its fields.
     std::memcpy(static_cast<void*>(&calibration_), &calibration, sizeof calibration_);
@@ -16,24 +16,23 @@ CEnterDCOffsetDlg::CEnterDCOffsetDlg(CWnd* parent, const ChannelCalibration& cal
 
 BOOL CEnterDCOffsetDlg::OnInitDialog()
 {
-    CDialog::OnInitDialog();
-    char text[32];
-    std::snprintf(text, sizeof text, "%6.3f", double(*offset_));
-    SetDlgItemText(IDC_DC_OFFSET_VALUE, text);
+    CValueEntryDlg::OnInitDialog();
     SetDlgItemText(IDC_DC_OFFSET_PROMPT, DcOffsetPrompt(calibration_));
     return TRUE;
 }
 
-void CEnterDCOffsetDlg::OnOK()
+std::string CEnterDCOffsetDlg::ShownText() const
 {
-    char text[257] = {};
-    GetDlgItemText(IDC_DC_OFFSET_VALUE, text, sizeof text);
+    char text[32];
+    std::snprintf(text, sizeof text, "%6.3f", double(*offset_));
+    return text;
+}
+
+std::string CEnterDCOffsetDlg::Take(const char* text)
+{
     float value = 0.0f;
-    const std::string refusal = CheckDcOffsetEntry(text, &value);
-    if (!refusal.empty()) {
-        AfxMessageBox(refusal, MB_OK | MB_ICONSTOP);
-        return;
-    }
-    *offset_ = value;
-    CDialog::OnOK();
+    std::string refusal = CheckDcOffsetEntry(text, &value);
+    if (refusal.empty())
+        *offset_ = value;
+    return refusal;
 }

@@ -2,18 +2,20 @@
 // (the prompt names them) or in percent of full scale. Zero is refused.
 #pragma once
 
+#include "app/CValueEntryDlg.h"
 #include "records/ChannelCalibration.h"
-#include "platform/ui/Dialog.h"
 #include "records/TPcmFormat.h"
 
-class CEnterDCOffsetDlg : public CDialog {
+class CEnterDCOffsetDlg : public CValueEntryDlg {
 public:
     CEnterDCOffsetDlg(CWnd* parent, const ChannelCalibration& calibration, const TPcmFormat& format, float* offset);
 
     BOOL OnInitDialog() override;
-    void OnOK() override;
 
 private:
+    std::string ShownText() const override;
+    std::string Take(const char* text) override;
+
     ChannelCalibration calibration_;
     TPcmFormat format_;
     float* offset_;

@@ -6,29 +6,22 @@
 #include <cstdio>
 
 CEnterGainAdjustDlg::CEnterGainAdjustDlg(CWnd* parent, float* gainDb)
-    : CDialog(IDD_GAIN_ADJUST, parent), gain_(gainDb)
+    : CValueEntryDlg(IDD_GAIN_ADJUST, parent, IDC_GAIN_DB), gain_(gainDb)
 {
 }
 
-BOOL CEnterGainAdjustDlg::OnInitDialog()
+std::string CEnterGainAdjustDlg::ShownText() const
 {
-    CDialog::OnInitDialog();
     char text[32];
     std::snprintf(text, sizeof text, "%6.2f", double(*gain_));
-    SetDlgItemText(IDC_GAIN_DB, text);
-    return TRUE;
+    return text;
 }
 
-void CEnterGainAdjustDlg::OnOK()
+std::string CEnterGainAdjustDlg::Take(const char* text)
 {
-    char text[257] = {};
-    GetDlgItemText(IDC_GAIN_DB, text, sizeof text);
     float gain = 0.0f;
-    const std::string refusal = CheckGainEntry(text, &gain);
-    if (!refusal.empty()) {
-        AfxMessageBox(refusal, MB_OK | MB_ICONSTOP);
-        return;
-    }
-    *gain_ = gain;
-    CDialog::OnOK();
+    std::string refusal = CheckGainEntry(text, &gain);
+    if (refusal.empty())
+        *gain_ = gain;
+    return refusal;
 }

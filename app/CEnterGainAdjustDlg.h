@@ -2,15 +2,15 @@
 // caller's value in place on OK.
 #pragma once
 
-#include "platform/ui/Dialog.h"
+#include "app/CValueEntryDlg.h"
 
-class CEnterGainAdjustDlg : public CDialog {
+class CEnterGainAdjustDlg : public CValueEntryDlg {
 public:
     CEnterGainAdjustDlg(CWnd* parent, float* gainDb);
 
-    BOOL OnInitDialog() override;
-    void OnOK() override;
-
 private:
+    std::string ShownText() const override;
+    std::string Take(const char* text) override;
+
     float* gain_;
 };

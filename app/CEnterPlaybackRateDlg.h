@@ -2,18 +2,18 @@
 // per second. Edits the caller's rate in place on OK.
 #pragma once
 
-#include "platform/ui/Dialog.h"
+#include "app/CValueEntryDlg.h"
 
-class CEnterPlaybackRateDlg : public CDialog {
+class CEnterPlaybackRateDlg : public CValueEntryDlg {
 public:
     // The largest rate taken: a second of it must still fit a playback buffer.
     static constexpr long kMaxRate = 1000000;
 
     CEnterPlaybackRateDlg(CWnd* parent, DWORD* rate);
 
-    BOOL OnInitDialog() override;
-    void OnOK() override;
-
 private:
+    std::string ShownText() const override;
+    std::string Take(const char* text) override;
+
     DWORD* m_rate;
 };

@@ -20,16 +20,6 @@
 #include <cstdlib>
 #include <cstring>
 
-namespace {
-constexpr int kScrollHeight = 12;
-
-void SetLabel(char (&to)[12], const char* from, std::size_t maxChars)
-{
-    std::memset(to, 0, sizeof to);
-    std::memcpy(to, from, std::min({std::strlen(from), maxChars, sizeof to - 1}));
-}
-} // namespace
-
 BEGIN_MESSAGE_MAP(TPhasePlot, TChannelPlot<PhasePlotSettings>)
     ON_WM_PAINT()
     ON_WM_SIZE()
@@ -52,7 +42,7 @@ BEGIN_MESSAGE_MAP(TPhasePlot, TChannelPlot<PhasePlotSettings>)
     ON_COMMAND(kCopyText, &TPhasePlot::OnCopyText)
     ON_COMMAND(kViewDataValues, &TPhasePlot::OnViewDataValues)
     ON_COMMAND(kPullCursor, &TPhasePlot::OnPullCursor)
-    ON_COMMAND(kCopyBitmap, &TPhasePlot::CopyBitmap)
+    ON_COMMAND(kCopyBitmap, &TPhasePlot::OnCopyBitmap)
     ON_BN_CLICKED(kToggle, &TPhasePlot::OnToolbarToggle)
 END_MESSAGE_MAP()
 
@@ -67,31 +57,23 @@ TPhasePlot::TPhasePlot()
     m_paneMode = 1;
 }
 
-TPhasePlot::~TPhasePlot() { m_dataView.reset(); }
+TPhasePlot::~TPhasePlot() = default;
 
 BOOL TPhasePlot::Create(LPCSTR title, DWORD style, const RECT* rect, ChannelProcessingSettings processing,
                         ChannelScalingSettings scaling, MarkerSettings markers, PhasePlotSettings* settings,
                         SpectralData* sourceA, SpectralData* sourceB, int channel)
 {
     KeepChannelRecords(processing, scaling, markers);
-    m_title = title ? std::string(title).substr(0, 259) : std::string();
     m_settings = settings;
     m_sourceA = sourceA;
     m_sourceB = sourceB;
     m_channel = channel;
-    m_initialising = true;
-    UseSettings(settings);
-    if (!CreatePlotWindow(m_title.c_str(), style, rect)) {
-        m_initialising = false;
-        return FALSE;
-    }
-    CreateControls();
-    return TRUE;
+    return CreateWithControls(title, style, rect);
 }
 
 void TPhasePlot::CreateControls()
 {
-    m_initialising = true;
+    m_creating = true;
     m_font.CreateFont(m_fontHeight, 0, 0, 0, 400, 0, 0, 0, 0, 0, 0, 0, 0, "Arial");
     m_zoomInBtn = std::make_unique<CToolBtn>(this, kZoomIn, "ZoomInUp", "ZoomInDn", "ZoomInGry",
                                              "Zoom in along frequency axis");
@@ -107,17 +89,13 @@ void TPhasePlot::CreateControls()
     m_topEdit->Create(WS_CHILD | WS_VISIBLE | WS_BORDER, CRect(224, 5, 280, 25), this, kTopEdit);
     m_topEdit->SetFont(&m_font);
     m_topSpin = std::make_unique<TLimitScroll>(this, kTopSpin, m_topEdit.get(), 180.0f, -180.0f, 5.0f);
-    m_toggle = std::make_unique<CButton>();
-    m_toggle->Create("-", WS_CHILD | WS_VISIBLE | BS_FLAT, CRect(4, 34, 14, 44), this, kToggle);
-    m_toggle->SetFont(&m_font);
-    m_scroll = std::make_unique<CScrollBar>();
-    m_scroll->Create(WS_CHILD | SBS_HORZ, CRect(0, 0, 10, kScrollHeight), this, kScrollBarId);
+    CreateToggleAndScroll();
     if (m_settings) {
         char text[32];
         std::snprintf(text, sizeof text, "%3.1f", static_cast<double>(m_settings->PlotTop));
         m_topEdit->SetWindowText(text);
     }
-    m_initialising = false;
+    m_creating = false;
     if (m_settings)
         SetFrequencyRange(m_settings->StartFreq, m_settings->StopFreq);
     SetWindowText(m_title);
@@ -196,13 +174,13 @@ void TPhasePlot::ShowToolbar(bool show)
 void TPhasePlot::OnSize(UINT nType, int cx, int cy)
 {
     TPlotBase::OnSize(nType, cx, cy);
-    if (!m_initialising)
+    if (!m_creating)
         LayoutToolbar();
 }
 
 void TPhasePlot::UpdateLayout()
 {
-    if (m_initialising || m_layingOut || !m_hWnd)
+    if (m_creating || m_layingOut || !m_hWnd)
         return;
     m_layingOut = true;
     if (m_dataView && m_dataView->GetSafeHwnd())
@@ -375,7 +353,7 @@ void TPhasePlot::BuildFrequencyTicks()
                     std::snprintf(text, sizeof text, above, f / 1000.0);
                 Tick t;
                 t.offset = c;
-                SetLabel(t.label, text, 11);
+                CopyTickLabel(t.label, text, 11);
                 m_xTicks.push_back(t);
             }
         }
@@ -424,7 +402,7 @@ void TPhasePlot::BuildPhaseTicks()
         if (t.offset >= lastKept + 10) {
             char text[32];
             std::snprintf(text, sizeof text, "%3.1f", std::fabs(v) < step * 1e-6 ? 0.0 : v);
-            SetLabel(t.label, text, 10);
+            CopyTickLabel(t.label, text, 10);
             lastKept = t.offset;
         }
         m_yTicks.push_back(t);
@@ -580,14 +558,6 @@ void TPhasePlot::DrawBackground(CDC* dc, bool full, const RECT& update)
     dc->RestoreDC(saved);
 }
 
-void TPhasePlot::OnPaint()
-{
-    CPaintDC dc(this);
-    CRect client;
-    GetClientRect(&client);
-    DrawPlot(&dc, true, client);
-}
-
 void TPhasePlot::RefreshSysColors()
 {
     TPlotBase::RefreshSysColors();
@@ -734,7 +704,7 @@ void TPhasePlot::OnVScroll(UINT nSBCode, UINT, CScrollBar* pScrollBar)
 
 void TPhasePlot::OnEditTop()
 {
-    if (m_initialising || !m_settings || !m_topEdit)
+    if (m_creating || !m_settings || !m_topEdit)
         return;
     const float value = static_cast<float>(std::atof(m_topEdit->GetWindowTextString().substr(0, 20).c_str()));
     m_topSpin->SetPrecision(1);
@@ -746,24 +716,13 @@ void TPhasePlot::OnEditTop()
 
 void TPhasePlot::OnToolbarToggle()
 {
-    if (m_initialising || !m_settings)
+    if (m_creating || !m_settings)
         return;
     m_settings->ShowToolbar = m_settings->ShowToolbar ? 0 : 1;
     UpdateLayout();
     if (m_zoomInBtn)
         m_zoomInBtn->SetFocus();
 }
-
-void TPhasePlot::OnProperties()
-{
-    CWnd* frame = GetMDIFrame();
-    if (!frame)
-        frame = AfxGetMainWnd();
-    if (frame)
-        frame->PostMessage(WM_COMMAND, kPlotOptionsCommand, 0);
-}
-
-void TPhasePlot::OnHelp() {}
 
 // ---- Read-outs -----------------------------------------------------------------------------
 
@@ -832,12 +791,8 @@ bool TPhasePlot::PullCursorToTrace(POINT& point)
 
 void TPhasePlot::OnLButtonDown(UINT, CPoint point)
 {
-    if (!m_selectionMode || !PaneAt(point))
-        return;
-    m_dragging = true;
-    m_dragStart = point;
-    m_dragNow = point;
-    SetCapture();
+    if (m_selectionMode && PaneAt(point))
+        StartDrag(point);
 }
 
 void TPhasePlot::OnMouseMove(UINT, CPoint point)
@@ -854,12 +809,8 @@ void TPhasePlot::OnLButtonUp(UINT nFlags, CPoint point)
     if (!m_dragging)
         return;
     OnMouseMove(nFlags, point);
-    m_dragging = false;
-    ReleaseCapture();
-    SetSelectionRect(CRect(m_dragStart.x, m_plotRect.top, m_dragNow.x, m_plotRect.bottom));
+    EndDrag(m_plotRect);
 }
-
-void TPhasePlot::OnRButtonUp(UINT, CPoint) {}
 
 void TPhasePlot::OnRButtonDown(UINT, CPoint point)
 {
@@ -868,18 +819,7 @@ void TPhasePlot::OnRButtonDown(UINT, CPoint point)
     if (m_dragging) {
         if (CMDIFrameWnd* frame = GetMDIFrame())
             frame->MDIActivate(this);
-        CMenu menu;
-        menu.CreatePopupMenu();
-        menu.AppendMenu(MF_STRING, kCopyCursor, "Copy measurement cursor Values to clipboard");
-        menu.AppendMenu(MF_STRING, kCopyBitmap, "Copy to clipboard as Bitmap");
-        const UINT chosen = static_cast<UINT>(
-            menu.TrackPopupMenu(TPM_LEFTALIGN | TPM_RIGHTBUTTON | TPM_RETURNCMD | TPM_NONOTIFY, screen.x, screen.y, this));
-        if (chosen == kCopyCursor) {
-            CopyCursorValuesToClipboard(this, "Freq", PixelToXValue(m_dragNow.x, m_dragNow.y), "Phase",
-                                        PixelToYValue(m_dragNow.x, m_dragNow.y));
-        } else if (chosen == kCopyBitmap) {
-            CopyBitmap();
-        }
+        TrackDragMenu(screen, "Freq", "Phase");
         OnLButtonUp(0, point);
         return;
     }
@@ -902,35 +842,10 @@ void TPhasePlot::OnRButtonDown(UINT, CPoint point)
     menu.TrackPopupMenu(TPM_LEFTALIGN | TPM_RIGHTBUTTON, screen.x, screen.y, this);
 }
 
-void TPhasePlot::OnPullCursor()
-{
-    if (m_settings)
-        m_settings->GrabCursorFlag = m_settings->GrabCursorFlag ? 0 : 1;
-}
-
 void TPhasePlot::OnViewDataValues()
 {
-    if (m_dataView) {
-        m_dataView.reset();
-        return;
-    }
     const bool composite = m_channel >= 8;
-    const int index = composite ? m_channel - 8 : m_channel;
-    CRect r = m_plotRect;
-    r.left += 20;
-    r.top += 20;
-    ClientToScreen(&r);
-    auto view = std::make_unique<CDataView>();
-    if (!view->Create(this, r, m_sourceA, index, composite, 3))
-        return;
-    view->ShowWindow(SW_SHOW);
-    m_dataView = std::move(view);
-}
-
-LRESULT TPhasePlot::OnDataViewClosing(WPARAM, LPARAM)
-{
-    m_dataView.reset();
-    return 1;
+    ToggleDataView(m_sourceA, composite ? m_channel - 8 : m_channel, composite, 3);
 }
 
 // ---- Copies --------------------------------------------------------------------------------
@@ -965,11 +880,3 @@ void TPhasePlot::CopyDataToClipboard()
 
 void TPhasePlot::OnCopyText() { CopyDataToClipboard(); }
 
-void TPhasePlot::CopyBitmap()
-{
-    if (m_toggle)
-        m_toggle->ShowWindow(SW_HIDE);
-    CopyPlotBitmapToClipboard(this, m_toolStripHeight);
-    if (m_toggle)
-        m_toggle->ShowWindow(SW_SHOW);
-}

@@ -9,27 +9,21 @@
 #pragma once
 
 #include "plots/TChannelPlot.h"
-
-#include "platform/ui/Controls.h"
-#include "platform/ui/GdiObjects.h"
+#include "plots/TToolStripPlot.h"
 
 #include <memory>
 #include <string>
 #include <vector>
 
-class CDataView;
 class CToolBtn;
-class SpectralData;
 class TLimitScroll;
 
-class TPhasePlot : public TChannelPlot<PhasePlotSettings> {
+class TPhasePlot : public TToolStripPlot<TChannelPlot<PhasePlotSettings>> {
 public:
     enum : UINT {
         kZoomIn = 401, kZoomFull = 402, kZoom2xIn = 403, kZoom2xOut = 404, kOptions = 420, kTopEdit = 450,
-        kTopSpin = 451, kCopyText = 802, kViewDataValues = 804, kPullCursor = 870, kToggle = 1410,
-        kProperties = 1500, kHelp = 1501, kCopyBitmap = 1502, kCopyCursor = 1503, kScrollBarId = 1420,
+        kTopSpin = 451, kCopyText = 802, kViewDataValues = 804, kPullCursor = 870,
     };
-    static constexpr UINT kPlotOptionsCommand = 57768;
     static constexpr int kNoColumn = -999;
 
     struct Tick {
@@ -100,16 +94,12 @@ public:
     const std::vector<Tick>& GetXTicks() const { return m_xTicks; }
     const std::vector<Tick>& GetYTicks() const { return m_yTicks; }
     const std::vector<ColumnEntry>& GetColumnMap() const { return m_columns; }
-    CDataView* GetDataView() const { return m_dataView.get(); }
     CToolBtn* GetButton(UINT id) const;
     CEdit* GetTopEdit() const { return m_topEdit.get(); }
-    CScrollBar* GetPlotScrollBar() const { return m_scroll.get(); }
-    bool IsSelectionMode() const { return m_selectionMode; }
 
 protected:
     std::string PaneCaption() const override { return {}; }
     COLORREF PlotBackgroundColor() const override;
-    void OnPaint();
     void OnSize(UINT nType, int cx, int cy);
     void OnHScroll(UINT nSBCode, UINT nPos, CScrollBar* pScrollBar);
     void OnVScroll(UINT nSBCode, UINT nPos, CScrollBar* pScrollBar);
@@ -117,20 +107,14 @@ protected:
     void OnLButtonUp(UINT nFlags, CPoint point);
     void OnMouseMove(UINT nFlags, CPoint point);
     void OnRButtonDown(UINT nFlags, CPoint point);
-    void OnRButtonUp(UINT nFlags, CPoint point);
-    LRESULT OnDataViewClosing(WPARAM wParam, LPARAM lParam);
     void OnZoomIn();
     void OnZoomFull();
     void OnZoomIn2x();
     void OnZoomOut2x();
-    void OnProperties();
-    void OnHelp();
     void OnEditTop();
     void OnCopyText();
     void OnViewDataValues();
-    void OnPullCursor();
     void OnToolbarToggle();
-    void CopyBitmap();
     DECLARE_MESSAGE_MAP()
 
 private:
@@ -148,20 +132,9 @@ private:
     const CRect* PaneAt(CPoint point) const;
     int PhaseToY(float phase, const CRect& pane) const;
 
-    std::unique_ptr<CDataView> m_dataView;
     std::unique_ptr<CToolBtn> m_zoomInBtn, m_zoomFullBtn, m_zoom2xInBtn, m_zoom2xOutBtn, m_optionsBtn;
     std::unique_ptr<CEdit> m_topEdit;
     std::unique_ptr<TLimitScroll> m_topSpin;
-    std::unique_ptr<CButton> m_toggle;
-    // The horizontal scroll bar, the read-out font and the zoom drag: the window's own until
-    // the plot base provides them.
-    std::unique_ptr<CScrollBar> m_scroll;
-    CFont m_font;
-    int m_fontHeight = 14;
-    bool m_selectionMode = false;
-    bool m_dragging = false;
-    CPoint m_dragStart;
-    CPoint m_dragNow;
 
     SpectralData* m_sourceA = nullptr;
     SpectralData* m_sourceB = nullptr;
@@ -171,7 +144,5 @@ private:
     std::vector<Tick> m_xTicks;
     std::vector<Tick> m_yTicks;
     std::vector<ColumnEntry> m_columns;
-    bool m_initialising = false;
     bool m_layingOut = false;
-    std::string m_title;
 };

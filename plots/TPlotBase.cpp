@@ -588,22 +588,10 @@ void TPlotBase::DrawXReadout(CDC* dc, const CRect& pane, int x, int y, float val
 {
     if (x == 0 || y == 0 || !m_xBoxImage || !m_xBoxBack)
         return;
-    const int w = m_xBoxWidth, h = m_xBoxHeight;
-    const CRect box(x - w / 2, pane.top - 1 - h, x + w / 2, pane.top - 1);
     std::string text;
     FormatAxisValue(text, value, m_xFormat, m_xUnit);
-    CDC memory;
-    if (!memory.CreateCompatibleDC(dc))
-        return;
-    CBitmap* old = memory.SelectObject(m_xBoxBack.get());
-    memory.BitBlt(0, 0, w, h, dc, box.left, box.top, SRCCOPY);
-    memory.SelectObject(m_xBoxImage.get());
-    memory.Rectangle(0, 0, w, h);
-    memory.SelectObject(m_font);
-    memory.SetTextAlign(TA_CENTER);
-    memory.TextOut(w / 2, 1, text);
-    dc->BitBlt(box.left, box.top, w, h, &memory, 0, 0, SRCCOPY);
-    memory.SelectObject(old);
+    const int w = m_xBoxWidth, h = m_xBoxHeight;
+    DrawReadoutBox(dc, x - w / 2, pane.top - 1 - h, w, h, m_xBoxImage.get(), m_xBoxBack.get(), text);
 }
 
 void TPlotBase::EraseXReadout(CDC* dc, const CRect& pane, int x, int y)
@@ -611,34 +599,17 @@ void TPlotBase::EraseXReadout(CDC* dc, const CRect& pane, int x, int y)
     if (x == 0 || y == 0 || !m_xBoxImage || !m_xBoxBack)
         return;
     const int w = m_xBoxWidth, h = m_xBoxHeight;
-    CDC memory;
-    if (!memory.CreateCompatibleDC(dc))
-        return;
-    CBitmap* old = memory.SelectObject(m_xBoxBack.get());
-    dc->BitBlt(x - w / 2, pane.top - 1 - h, w, h, &memory, 0, 0, SRCCOPY);
-    memory.SelectObject(old);
+    EraseReadoutBox(dc, x - w / 2, pane.top - 1 - h, w, h, m_xBoxBack.get());
 }
 
 void TPlotBase::DrawYReadout(CDC* dc, const CRect& pane, int x, int y, float value)
 {
     if (x == 0 || y == 0 || !m_yBoxImage || !m_yBoxBack)
         return;
-    const int w = m_yBoxWidth, h = m_yBoxHeight;
-    const CRect box(pane.left - 1 - w, y - h / 2, pane.left - 1, y + h / 2);
     std::string text;
     FormatAxisValue(text, value, m_yFormat, m_yUnit);
-    CDC memory;
-    if (!memory.CreateCompatibleDC(dc))
-        return;
-    CBitmap* old = memory.SelectObject(m_yBoxBack.get());
-    memory.BitBlt(0, 0, w, h, dc, box.left, box.top, SRCCOPY);
-    memory.SelectObject(m_yBoxImage.get());
-    memory.Rectangle(0, 0, w, h);
-    memory.SelectObject(m_font);
-    memory.SetTextAlign(TA_CENTER);
-    memory.TextOut(w / 2, 1, text);
-    dc->BitBlt(box.left, box.top, w, h, &memory, 0, 0, SRCCOPY);
-    memory.SelectObject(old);
+    const int w = m_yBoxWidth, h = m_yBoxHeight;
+    DrawReadoutBox(dc, pane.left - 1 - w, y - h / 2, w, h, m_yBoxImage.get(), m_yBoxBack.get(), text);
 }
 
 void TPlotBase::EraseYReadout(CDC* dc, const CRect& pane, int x, int y)
@@ -646,11 +617,33 @@ void TPlotBase::EraseYReadout(CDC* dc, const CRect& pane, int x, int y)
     if (x == 0 || y == 0 || !m_yBoxImage || !m_yBoxBack)
         return;
     const int w = m_yBoxWidth, h = m_yBoxHeight;
+    EraseReadoutBox(dc, pane.left - 1 - w, y - h / 2, w, h, m_yBoxBack.get());
+}
+
+void TPlotBase::DrawReadoutBox(CDC* dc, int left, int top, int w, int h, CBitmap* image, CBitmap* back,
+                               const std::string& text)
+{
     CDC memory;
     if (!memory.CreateCompatibleDC(dc))
         return;
-    CBitmap* old = memory.SelectObject(m_yBoxBack.get());
-    dc->BitBlt(pane.left - 1 - w, y - h / 2, w, h, &memory, 0, 0, SRCCOPY);
+    CBitmap* old = memory.SelectObject(back);
+    memory.BitBlt(0, 0, w, h, dc, left, top, SRCCOPY);
+    memory.SelectObject(image);
+    memory.Rectangle(0, 0, w, h);
+    memory.SelectObject(m_font);
+    memory.SetTextAlign(TA_CENTER);
+    memory.TextOut(w / 2, 1, text);
+    dc->BitBlt(left, top, w, h, &memory, 0, 0, SRCCOPY);
+    memory.SelectObject(old);
+}
+
+void TPlotBase::EraseReadoutBox(CDC* dc, int left, int top, int w, int h, CBitmap* back)
+{
+    CDC memory;
+    if (!memory.CreateCompatibleDC(dc))
+        return;
+    CBitmap* old = memory.SelectObject(back);
+    dc->BitBlt(left, top, w, h, &memory, 0, 0, SRCCOPY);
     memory.SelectObject(old);
 }
 

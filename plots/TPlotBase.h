@@ -176,6 +176,11 @@ protected:
     virtual COLORREF PlotBackgroundColor() const;
     // The four read-out bitmaps at the current box sizes, made again at every button-down.
     void RecreateReadoutBitmaps();
+    // A read-out box of w by h at (left, top): what lies there is kept in `back`, the framed
+    // text is drawn through `image`. Erasing puts `back` again.
+    void DrawReadoutBox(CDC* dc, int left, int top, int w, int h, CBitmap* image, CBitmap* back,
+                        const std::string& text);
+    void EraseReadoutBox(CDC* dc, int left, int top, int w, int h, CBitmap* back);
 
     void OnPaint();
     void OnSize(UINT nType, int cx, int cy);

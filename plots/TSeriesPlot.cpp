@@ -27,7 +27,6 @@
 
 namespace {
 
-constexpr int kScrollHeight = 12;
 constexpr float kNoPosition = -999.9f;
 
 // First step whose bound is not less than the span; `fallback` beyond the table.
@@ -76,12 +75,6 @@ int SpinPrecisionForStep(float step)
     return 0;
 }
 
-void CopyLabel(char (&to)[12], const char* from, std::size_t maxChars)
-{
-    std::memset(to, 0, sizeof to);
-    std::memcpy(to, from, std::min({std::strlen(from), maxChars, sizeof to - 1}));
-}
-
 } // namespace
 
 BEGIN_MESSAGE_MAP(TSeriesPlot, TSettingsPlot<TimeSeriesPlotSettings>)
@@ -128,7 +121,7 @@ BEGIN_MESSAGE_MAP(TSeriesPlot, TSettingsPlot<TimeSeriesPlotSettings>)
     ON_COMMAND(kCrestFactor, &TSeriesPlot::OnCrestFactor)
     ON_COMMAND(kHilbert, &TSeriesPlot::OnHilbertEnvelope)
     ON_COMMAND(kSchroeder, &TSeriesPlot::OnSchroederIntegration)
-    ON_COMMAND(kPullCursor, &TSeriesPlot::OnPullCursorToTrace)
+    ON_COMMAND(kPullCursor, &TSeriesPlot::OnPullCursor)
     ON_COMMAND(kViewDataValues, &TSeriesPlot::OnViewDataValues)
     ON_BN_CLICKED(kToggle, &TSeriesPlot::OnToolbarToggle)
     ON_UPDATE_COMMAND_UI(kCut, &TSeriesPlot::OnUpdatePopupCommand)
@@ -159,35 +152,18 @@ TSeriesPlot::TSeriesPlot()
     m_paneMode = 1;
 }
 
-TSeriesPlot::~TSeriesPlot()
-{
-    m_dataView.reset();
-}
+TSeriesPlot::~TSeriesPlot() = default;
 
 BOOL TSeriesPlot::Create(LPCSTR title, DWORD style, const RECT* rect, TimeSeriesPlotSettings* settings,
                          TSampleBuffer* bufferA, TSampleBuffer* bufferB, TWaveFile* waveFile, DWORD, int channel)
 {
-    m_title = title ? std::string(title).substr(0, 259) : std::string();
     m_settings = settings;
     m_bufferA = bufferA;
     m_bufferB = bufferB;
     m_waveFile = waveFile;
     m_fileChannel = 0;
     m_channel = channel;
-    m_creating = true;
-    UseSettings(settings);
-    if (!CreatePlotWindow(m_title.c_str(), style, rect)) {
-        m_creating = false;
-        return FALSE;
-    }
-    CreateControls();
-    return TRUE;
-}
-
-CWnd* TSeriesPlot::Frame() const
-{
-    CWnd* frame = GetMDIFrame();
-    return frame ? frame : AfxGetMainWnd();
+    return CreateWithControls(title, style, rect);
 }
 
 // ---- Bindings and view ---------------------------------------------------------------------
@@ -343,11 +319,7 @@ void TSeriesPlot::CreateControls()
     edit(m_centerEdit, kCenterEdit);
     m_centerSpin = std::make_unique<TLimitScroll>(this, kCenterSpin, m_centerEdit.get(), 400.0f, -400.0f, 1.0f);
     button(m_autoscaleBtn, kAutoscale, "AutoScaleUp", "AutoScaleDn", "AutoGr", "Autoscale Time Series display");
-    m_toggle = std::make_unique<CButton>();
-    m_toggle->Create("-", WS_CHILD | WS_VISIBLE | BS_FLAT, CRect(4, 34, 14, 44), this, kToggle);
-    m_toggle->SetFont(&m_font);
-    m_scroll = std::make_unique<CScrollBar>();
-    m_scroll->Create(WS_CHILD | SBS_HORZ, CRect(0, 0, 10, kScrollHeight), this, kScrollBarId);
+    CreateToggleAndScroll();
     m_scroll->SetScrollRange(0, 10000, FALSE);
 
     if (m_settings) {
@@ -649,7 +621,7 @@ void TSeriesPlot::BuildTimeTicks()
             t.x = xs[i];
             char text[32];
             std::snprintf(text, sizeof text, "%3.1f", static_cast<double>(values[i]));
-            CopyLabel(t.label, text, 6);
+            CopyTickLabel(t.label, text, 6);
             m_timeTicks.push_back(t);
         }
         return;
@@ -680,7 +652,7 @@ void TSeriesPlot::BuildTimeTicks()
         if (c > lastLabel + gap) {
             char text[32];
             std::snprintf(text, sizeof text, "%3.3f", milliseconds ? t * 1000.0 : t);
-            CopyLabel(tick.label, text, 11);
+            CopyTickLabel(tick.label, text, 11);
             lastLabel = c;
         }
         m_timeTicks.push_back(tick);
@@ -703,7 +675,7 @@ void TSeriesPlot::BuildAmplitudeTicks()
             t.y = ys[i];
             char text[32];
             std::snprintf(text, sizeof text, "%3.1f", values[i]);
-            CopyLabel(t.label, text, 10);
+            CopyTickLabel(t.label, text, 10);
             m_ampTicks.push_back(t);
         }
         return;
@@ -727,7 +699,7 @@ void TSeriesPlot::BuildAmplitudeTicks()
         if (t.y >= lastLabel + gap) {
             char text[32];
             FormatTickValue(v, step, text, sizeof text);
-            CopyLabel(t.label, text, 10);
+            CopyTickLabel(t.label, text, 10);
             lastLabel = t.y;
         }
         m_ampTicks.push_back(t);
@@ -1227,14 +1199,6 @@ void TSeriesPlot::PrintPlot(CDC* dc, const PrintSettings* settings, bool, WORD)
     UpdateLayout();
 }
 
-void TSeriesPlot::OnPaint()
-{
-    CPaintDC dc(this);
-    CRect client;
-    GetClientRect(&client);
-    DrawPlot(&dc, true, client);
-}
-
 std::string TSeriesPlot::PaneCaption() const { return {}; }
 
 COLORREF TSeriesPlot::PlotBackgroundColor() const
@@ -1707,12 +1671,8 @@ bool TSeriesPlot::PullCursorToTrace(POINT& point)
 
 void TSeriesPlot::OnLButtonDown(UINT, CPoint point)
 {
-    if (!m_selectionMode || !m_paneA.PtInRect(point))
-        return;
-    m_dragging = true;
-    m_dragStart = point;
-    m_dragNow = point;
-    SetCapture();
+    if (m_selectionMode && m_paneA.PtInRect(point))
+        StartDrag(point);
 }
 
 void TSeriesPlot::OnMouseMove(UINT, CPoint point)
@@ -1729,9 +1689,7 @@ void TSeriesPlot::OnLButtonUp(UINT nFlags, CPoint point)
     if (!m_dragging)
         return;
     OnMouseMove(nFlags, point);
-    m_dragging = false;
-    ReleaseCapture();
-    SetSelectionRect(CRect(m_dragStart.x, m_paneA.top, m_dragNow.x, m_paneA.bottom));
+    EndDrag(m_paneA);
 }
 
 void TSeriesPlot::OnLButtonDblClk(UINT, CPoint point)
@@ -1742,8 +1700,6 @@ void TSeriesPlot::OnLButtonDblClk(UINT, CPoint point)
     SendToFrame(kSeriesSpectrumAtTime, ColumnToTime(point.x), 0.0f);
 }
 
-void TSeriesPlot::OnRButtonUp(UINT, CPoint) {}
-
 void TSeriesPlot::OnRButtonDown(UINT, CPoint point)
 {
     if (CMDIFrameWnd* frame = GetMDIFrame())
@@ -1751,18 +1707,7 @@ void TSeriesPlot::OnRButtonDown(UINT, CPoint point)
     CPoint screen(point);
     ClientToScreen(&screen);
     if (m_dragging) {
-        CMenu menu;
-        menu.CreatePopupMenu();
-        menu.AppendMenu(MF_STRING, kCopyCursor, "Copy measurement cursor Values to clipboard");
-        menu.AppendMenu(MF_STRING, kCopyBitmap, "Copy to clipboard as Bitmap");
-        const UINT chosen = static_cast<UINT>(
-            menu.TrackPopupMenu(TPM_LEFTALIGN | TPM_RIGHTBUTTON | TPM_RETURNCMD | TPM_NONOTIFY, screen.x, screen.y, this));
-        if (chosen == kCopyCursor) {
-            CopyCursorValuesToClipboard(this, "Time", PixelToXValue(m_dragNow.x, m_dragNow.y), "Level",
-                                        PixelToYValue(m_dragNow.x, m_dragNow.y));
-        } else if (chosen == kCopyBitmap) {
-            OnCopyBitmap();
-        }
+        TrackDragMenu(screen, "Time", "Level");
         OnLButtonUp(0, point);
         return;
     }
@@ -1868,42 +1813,10 @@ void TSeriesPlot::ReleasePlayButton()
         m_playBtn->Release();
 }
 
-void TSeriesPlot::OnProperties()
-{
-    if (CWnd* frame = Frame())
-        frame->PostMessage(WM_COMMAND, kPlotOptionsCommand, 0);
-}
-
-void TSeriesPlot::OnHelp() {}
-
-void TSeriesPlot::OnPullCursorToTrace()
-{
-    if (m_settings)
-        m_settings->GrabCursorFlag = m_settings->GrabCursorFlag ? 0 : 1;
-}
-
 void TSeriesPlot::OnViewDataValues()
 {
-    if (m_dataView) {
-        m_dataView.reset();
-        return;
-    }
-    CRect r = m_plotRect;
-    r.left += 20;
-    r.top += 20;
-    ClientToScreen(&r);
-    auto view = std::make_unique<CDataView>();
-    if (!view->Create(this, r, nullptr, m_channel, false, 1))
-        return;
-    view->ShowWindow(SW_SHOW);
-    m_dataView = std::move(view);
-    UpdateDataViewSource();
-}
-
-LRESULT TSeriesPlot::OnDataViewClosing(WPARAM, LPARAM)
-{
-    m_dataView.reset();
-    return 1;
+    if (ToggleDataView(nullptr, m_channel, false, 1))
+        UpdateDataViewSource();
 }
 
 // ---- Copies --------------------------------------------------------------------------------
@@ -1955,11 +1868,3 @@ void TSeriesPlot::OnCopyText()
                             "Time Series Plot - Insufficient memory available for clipboard operation", 0);
 }
 
-void TSeriesPlot::OnCopyBitmap()
-{
-    if (m_toggle)
-        m_toggle->ShowWindow(SW_HIDE);
-    CopyPlotBitmapToClipboard(this, m_toolStripHeight);
-    if (m_toggle)
-        m_toggle->ShowWindow(SW_SHOW);
-}

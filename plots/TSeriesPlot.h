@@ -18,22 +18,19 @@
 #pragma once
 
 #include "plots/TSettingsPlot.h"
-
-#include "platform/ui/Controls.h"
-#include "platform/ui/GdiObjects.h"
+#include "plots/TToolStripPlot.h"
 
 #include <memory>
 #include <string>
 #include <vector>
 
-class CDataView;
 class CToolBtn;
 class TLimitScroll;
 class TSampleBuffer;
 class TWaveFile;
 struct ChannelCalibration;
 
-class TSeriesPlot : public TSettingsPlot<TimeSeriesPlotSettings> {
+class TSeriesPlot : public TToolStripPlot<TSettingsPlot<TimeSeriesPlotSettings>> {
 public:
     // Command and control ids of the window.
     enum : UINT {
@@ -43,10 +40,8 @@ public:
         kAutoscale = 480, kSelectAll = 800, kCut = 801, kMute = 803, kFilterMenu = 804, kPlayMenu = 805,
         kRmsLevel = 806, kAverageSpectrum = 807, kSpectrogram = 808, kSurface = 809, kDtmf = 811, kRt60 = 812,
         kAutoscaleMenu = 820, kCrestFactor = 821, kPullCursor = 870, kCopyWave = 902, kCopyText = 903,
-        kViewDataValues = 904, kHilbert = 905, kSchroeder = 906, kToggle = 1410, kProperties = 1500, kHelp = 1501,
-        kCopyBitmap = 1502, kCopyCursor = 1503, kScrollBarId = 1420,
+        kViewDataValues = 904, kHilbert = 905, kSchroeder = 906,
     };
-    static constexpr UINT kPlotOptionsCommand = 57768;
 
     struct TimeTick {
         int x = 0;
@@ -138,11 +133,8 @@ public:
     const std::vector<AmpTick>& GetAmpTicks() const { return m_ampTicks; }
     const std::vector<POINT>& GetTracePoints() const { return m_pointsA; }
     const CRect& GetSelectionRect() const { return m_selection; }
-    bool IsSelectionMode() const { return m_selectionMode; }
-    CDataView* GetDataView() const { return m_dataView.get(); }
     CToolBtn* GetButton(UINT id) const;
     CEdit* GetEdit(UINT id) const;
-    CScrollBar* GetPlotScrollBar() const { return m_scroll.get(); }
     std::string TimeAxisTitle() const;
     std::string AmplitudeAxisTitle(bool secondPane) const;
     std::string PaneCaptionText(int pane) const;
@@ -154,7 +146,6 @@ public:
 protected:
     std::string PaneCaption() const override;
     COLORREF PlotBackgroundColor() const override;
-    void OnPaint();
     void OnSize(UINT nType, int cx, int cy);
     void OnHScroll(UINT nSBCode, UINT nPos, CScrollBar* pScrollBar);
     void OnVScroll(UINT nSBCode, UINT nPos, CScrollBar* pScrollBar);
@@ -163,16 +154,12 @@ protected:
     void OnMouseMove(UINT nFlags, CPoint point);
     void OnLButtonDblClk(UINT nFlags, CPoint point);
     void OnRButtonDown(UINT nFlags, CPoint point);
-    void OnRButtonUp(UINT nFlags, CPoint point);
-    LRESULT OnDataViewClosing(WPARAM wParam, LPARAM lParam);
     void OnZoomIn();
     void OnZoomFull();
     void OnZoomIn2x();
     void OnZoomOut2x();
     void OnSelectButton();
     void OnFilter();
-    void OnProperties();
-    void OnHelp();
     void OnEditTop();
     void OnEditRange();
     void OnEditCenter();
@@ -181,7 +168,6 @@ protected:
     void OnCut();
     void OnCopyWave();
     void OnCopyText();
-    void OnCopyBitmap();
     void OnMute();
     void OnAverageSpectrum();
     void OnSpectrogram();
@@ -192,7 +178,6 @@ protected:
     void OnCrestFactor();
     void OnHilbertEnvelope();
     void OnSchroederIntegration();
-    void OnPullCursorToTrace();
     void OnViewDataValues();
     void OnToolbarToggle();
     void OnUpdatePopupCommand(CCmdUI* pCmdUI);
@@ -235,9 +220,7 @@ private:
     // The extremes of samples [first, end) of source A (file or buffer), with the RMS flag.
     ColumnExtremes ReadExtremes(DWORD first, DWORD end);
     std::vector<CRect> Panes() const;
-    CWnd* Frame() const;
 
-    std::string m_title;
     TSampleBuffer* m_bufferA = nullptr;
     TSampleBuffer* m_bufferB = nullptr;
     TWaveFile* m_waveFile = nullptr;
@@ -249,29 +232,17 @@ private:
         m_zoom2xOutBtn, m_optionsBtn, m_autoscaleBtn;
     std::unique_ptr<CEdit> m_topEdit, m_rangeEdit, m_centerEdit;
     std::unique_ptr<TLimitScroll> m_topSpin, m_rangeSpin, m_centerSpin;
-    std::unique_ptr<CButton> m_toggle;
-    // The horizontal scroll bar and the read-out font: the window's own until the plot base
-    // provides them.
-    std::unique_ptr<CScrollBar> m_scroll;
-    CFont m_font;
-    int m_fontHeight = 14;
     // While printing: a font of an eighth of an inch at the printer's resolution.
     CFont m_printFont;
     int m_screenFontHeight = 14;
 
     CRect m_selection;
     CRect m_invertedSelection;
-    bool m_selectionMode = false;
-    // The drag that makes a selection: the window's own until the base's mouse handling lands.
-    bool m_dragging = false;
-    CPoint m_dragStart;
-    CPoint m_dragNow;
 
     DWORD m_viewStart = 0;
     DWORD m_viewEnd = 0;
     DWORD m_savedStart = 0;
     DWORD m_savedEnd = 0;
-    bool m_creating = false;
     bool m_inLayout = false;
     float m_frameTime = 0.0f;
     float m_positionTime = -999.9f;
@@ -281,7 +252,6 @@ private:
     std::vector<Column> m_columns;
     size_t m_pointCapacity = 0;
     std::vector<POINT> m_pointsA, m_pointsB, m_prevPointsA, m_prevPointsB;
-    std::unique_ptr<CDataView> m_dataView;
 
     // Column extremes of the wave file for the current view and pane, and what they were read for.
     std::vector<ColumnExtremes> m_extremes;

@@ -32,6 +32,13 @@ CSigGenParamDialog::CSigGenParamDialog(UINT templateId, CWnd* parent, int limit)
 {
 }
 
+BOOL CSigGenParamDialog::OnInitDialog()
+{
+    CDialog::OnInitDialog();
+    ShowFields();
+    return TRUE;
+}
+
 std::string CSigGenParamDialog::ReadText(int id, std::size_t most) const
 {
     std::string text;
@@ -74,6 +81,30 @@ bool CSigGenParamDialog::Refuse(const std::string& text)
     return false;
 }
 
+bool CSigGenParamDialog::Accept(std::initializer_list<Check> checks)
+{
+    for (const Check& c : checks)
+        if (c.refused)
+            return Refuse(c.message);
+    return true;
+}
+
+CSigGenParamDialog::Check CSigGenParamDialog::IntRange(long long value, long long low, long long high,
+                                                       const char* format)
+{
+    return {value < low || value > high, Format(format, static_cast<long>(low), static_cast<long>(high))};
+}
+
+CSigGenParamDialog::Check CSigGenParamDialog::FloatRange(double value, double low, double high, const char* format)
+{
+    return {value < low || value > high, Format(format, low, high)};
+}
+
+CSigGenParamDialog::Check CSigGenParamDialog::Frequency(double f) const
+{
+    return {f <= 0.0 || f > m_limit, Format("Frequency must be between 0 and %d Hz.", m_limit)};
+}
+
 int CSigGenParamDialog::CheckedCode(std::initializer_list<std::pair<int, int>> idsAndCodes, int keep) const
 {
     for (const auto& [id, code] : idsAndCodes)
@@ -90,28 +121,24 @@ void CSigGenParamDialog::CheckCode(std::initializer_list<std::pair<int, int>> id
 
 // Noise burst.
 CNoiseBurst::CNoiseBurst(CWnd* parent, SigGenNoiseBurst* record)
-    : CSigGenParamDialog(IDD_SIGGEN_NOISE_BURST, parent, 0), m_record(record)
+    : TRecordDialog(IDD_SIGGEN_NOISE_BURST, parent, record, 0)
 {
 }
 
-BOOL CNoiseBurst::OnInitDialog()
+void CNoiseBurst::ShowFields()
 {
-    CDialog::OnInitDialog();
     CheckCode({{IDC_NOISE_WHITE, 0}, {IDC_NOISE_PINK, 1}}, m_record->NoiseType);
     ShowInt(IDC_BURST_MSEC, m_record->BurstMsec);
     ShowInt(IDC_CYCLE_MSEC, m_record->CycleMsec);
-    return TRUE;
 }
 
 void CNoiseBurst::OnOK()
 {
     const int burst = ReadInt(IDC_BURST_MSEC), cycle = ReadInt(IDC_CYCLE_MSEC);
-    if (burst < 1)
-        return (void)Refuse("Burst time must be greater than 0");
-    if (cycle < 1)
-        return (void)Refuse("Cycle time must be greater than 0");
-    if (burst >= cycle)
-        return (void)Refuse("Burst time must be less than the cycle time.");
+    if (!Accept({{burst < 1, "Burst time must be greater than 0"},
+                 {cycle < 1, "Cycle time must be greater than 0"},
+                 {burst >= cycle, "Burst time must be less than the cycle time."}}))
+        return;
     m_record->NoiseType = IsDlgButtonChecked(IDC_NOISE_WHITE) ? 0 : 1;
     m_record->BurstMsec = burst;
     m_record->CycleMsec = cycle;
@@ -120,13 +147,12 @@ void CNoiseBurst::OnOK()
 
 // Multiple tones.
 CTones::CTones(CWnd* parent, SigGenTones* record, int limit)
-    : CSigGenParamDialog(IDD_SIGGEN_TONES, parent, limit), m_record(record)
+    : TRecordDialog(IDD_SIGGEN_TONES, parent, record, limit)
 {
 }
 
-BOOL CTones::OnInitDialog()
+void CTones::ShowFields()
 {
-    CDialog::OnInitDialog();
     for (int r = 0; r < 10; ++r) {
         const SigGenTone& t = m_record->Tone[r];
         CheckDlgButton(kToneEnableFirstId + r, t.Enabled ? 1 : 0);
@@ -134,7 +160,6 @@ BOOL CTones::OnInitDialog()
         ShowFloat(kToneLevelFirstId + r, t.LevelDb);
         ShowFloat(kTonePhaseFirstId + r, t.PhaseDeg);
     }
-    return TRUE;
 }
 
 void CTones::OnOK()
@@ -150,15 +175,14 @@ void CTones::OnOK()
         if (!t.Enabled)
             continue;
         any = true;
-        if (t.Frequency <= 0.0f || t.Frequency > m_limit)
-            return (void)Refuse(Format("Frequency must be between 0 and %d Hz.", m_limit));
-        if (t.LevelDb > 0.0f || t.LevelDb < -96.0f)
-            return (void)Refuse(Format("Relative Level must be between %d and %d dB.", -96, 0));
-        if (t.PhaseDeg > 180.0f || t.PhaseDeg < -180.0f)
-            return (void)Refuse("Phase must be between -180 and 180.");
+        if (!Accept({Frequency(t.Frequency),
+                     {t.LevelDb > 0.0f || t.LevelDb < -96.0f,
+                      Format("Relative Level must be between %d and %d dB.", -96, 0)},
+                     {t.PhaseDeg > 180.0f || t.PhaseDeg < -180.0f, "Phase must be between -180 and 180."}}))
+            return;
     }
-    if (!any)
-        return (void)Refuse("At least one tone must be enabled.");
+    if (!Accept({{!any, "At least one tone must be enabled."}}))
+        return;
     for (SigGenTone& t : rows.Tone)
         t.Amplitude = static_cast<float>(std::pow(10.0, t.LevelDb / 20.0));
     *m_record = rows;
@@ -167,94 +191,81 @@ void CTones::OnOK()
 
 // Tone burst.
 CToneBurst::CToneBurst(CWnd* parent, SigGenToneBurst* record, int limit)
-    : CSigGenParamDialog(IDD_SIGGEN_TONE_BURST, parent, limit), m_record(record)
+    : TRecordDialog(IDD_SIGGEN_TONE_BURST, parent, record, limit)
 {
 }
 
-BOOL CToneBurst::OnInitDialog()
+void CToneBurst::ShowFields()
 {
-    CDialog::OnInitDialog();
     ShowInt(IDC_TONE_BURST_FREQ, m_record->Frequency);
     ShowInt(IDC_BURST_MSEC, m_record->BurstMsec);
     ShowInt(IDC_CYCLE_MSEC, m_record->CycleMsec);
-    return TRUE;
 }
 
 void CToneBurst::OnOK()
 {
     const int f = ReadInt(IDC_TONE_BURST_FREQ), burst = ReadInt(IDC_BURST_MSEC), cycle = ReadInt(IDC_CYCLE_MSEC);
-    if (f < 1 || f > m_limit)
-        return (void)Refuse(Format("Frequency must be between 0 and %d Hz.", m_limit));
-    if (cycle < 1)
-        return (void)Refuse("Cycle time must be greater than 0");
-    if (burst >= cycle)
-        return (void)Refuse("Burst time must be less than the cycle time.");
+    if (!Accept({Frequency(f), {cycle < 1, "Cycle time must be greater than 0"},
+                 {burst >= cycle, "Burst time must be less than the cycle time."}}))
+        return;
     *m_record = {f, burst, cycle};
     EndDialog(IDOK);
 }
 
 // IMD tones.
 CIMDtones::CIMDtones(CWnd* parent, SigGenImdTones* record, int limit)
-    : CSigGenParamDialog(IDD_SIGGEN_IMD_TONES, parent, limit), m_record(record)
+    : TRecordDialog(IDD_SIGGEN_IMD_TONES, parent, record, limit)
 {
 }
 
-BOOL CIMDtones::OnInitDialog()
+void CIMDtones::ShowFields()
 {
-    CDialog::OnInitDialog();
     CheckCode({{IDC_IMD_SET1, 0}, {IDC_IMD_SET2, 1}, {IDC_IMD_CUSTOM, 2}}, m_record->ToneSet);
     ShowFloat(IDC_IMD_LOW, m_record->LowFreq, "%6.1f");
     ShowFloat(IDC_IMD_HIGH, m_record->HighFreq, "%6.1f");
     ShowInt(IDC_IMD_RATIO, std::lround(m_record->PowerRatio));
-    return TRUE;
 }
 
 void CIMDtones::OnOK()
 {
     const int set = CheckedCode({{IDC_IMD_SET1, 0}, {IDC_IMD_SET2, 1}, {IDC_IMD_CUSTOM, 2}}, m_record->ToneSet);
     const float low = ReadFloat(IDC_IMD_LOW), high = ReadFloat(IDC_IMD_HIGH), ratio = ReadFloat(IDC_IMD_RATIO);
-    if (set == 2) {
-        if (low <= 0.0f || low >= m_limit)
-            return (void)Refuse(Format("Low Frequency must be between 0.0 and %ld", static_cast<long>(m_limit)));
-        if (high <= 1000.0f || high >= m_limit)
-            return (void)Refuse(Format("High Frequency must be between 1000.0 and %ld", static_cast<long>(m_limit)));
-        if (low >= high)
-            return (void)Refuse("High Frequency must be greater than the Low Frequency");
-        if (ratio < 1.0f || ratio > 10.0f)
-            return (void)Refuse("Power Ratio must be between 1 and 10");
-    }
+    // Only custom tones are the user's; the sets are fixed.
+    if (set == 2 &&
+        !Accept({{low <= 0.0f || low >= m_limit, Format("Low Frequency must be between 0.0 and %ld", long(m_limit))},
+                 {high <= 1000.0f || high >= m_limit,
+                  Format("High Frequency must be between 1000.0 and %ld", long(m_limit))},
+                 {low >= high, "High Frequency must be greater than the Low Frequency"},
+                 {ratio < 1.0f || ratio > 10.0f, "Power Ratio must be between 1 and 10"}}))
+        return;
     *m_record = {set, low, high, ratio};
     EndDialog(IDOK);
 }
 
 // Frequency sweep.
 CFreqSweep::CFreqSweep(CWnd* parent, SigGenFreqSweep* record, int limit)
-    : CSigGenParamDialog(IDD_SIGGEN_FREQ_SWEEP, parent, limit), m_record(record)
+    : TRecordDialog(IDD_SIGGEN_FREQ_SWEEP, parent, record, limit)
 {
 }
 
-BOOL CFreqSweep::OnInitDialog()
+void CFreqSweep::ShowFields()
 {
-    CDialog::OnInitDialog();
     ShowFloat(IDC_SWEEP_START, m_record->StartFreq);
     ShowFloat(IDC_SWEEP_STOP, m_record->StopFreq);
     CheckCode({{IDC_SWEEP_LINEAR, 1}, {IDC_SWEEP_LOG, 2}}, m_record->SweepType);
     CheckCode({{IDC_SWEEP_JUMP_BACK, 0}, {IDC_SWEEP_SWEEP_BACK, 1}}, m_record->SweepBack);
     CheckDlgButton(IDC_SWEEP_SINGLE, m_record->SingleSweep ? 1 : 0);
     ShowInt(IDC_SWEEP_MSEC, m_record->SweepMsec);
-    return TRUE;
 }
 
 void CFreqSweep::OnOK()
 {
     const float start = ReadFloat(IDC_SWEEP_START), stop = ReadFloat(IDC_SWEEP_STOP);
     const int time = ReadInt(IDC_SWEEP_MSEC);
-    if (start < 0.0f || start > m_limit)
-        return (void)Refuse(Format("Start Frequency must be between %6.2f and %6.2f Hz.", 0.0, double(m_limit)));
-    if (stop < 0.0f || stop > m_limit)
-        return (void)Refuse(Format("Stop Frequency must be between %6.2f and %6.2f Hz.", 0.0, double(m_limit)));
-    if (time < 1 || time > 600000)
-        return (void)Refuse(Format("Sweep time must be between %ld and %ld Milliseconds.", 1L, 600000L));
+    if (!Accept({FloatRange(start, 0.0, m_limit, "Start Frequency must be between %6.2f and %6.2f Hz."),
+                 FloatRange(stop, 0.0, m_limit, "Stop Frequency must be between %6.2f and %6.2f Hz."),
+                 IntRange(time, 1, 600000, "Sweep time must be between %ld and %ld Milliseconds.")}))
+        return;
     m_record->StartFreq = start;
     m_record->StopFreq = stop;
     m_record->SweepMsec = time;
@@ -267,119 +278,105 @@ void CFreqSweep::OnOK()
 
 // Level sweep.
 CLevelSweep::CLevelSweep(CWnd* parent, SigGenLevelSweep* record, int limit)
-    : CSigGenParamDialog(IDD_SIGGEN_LEVEL_SWEEP, parent, limit), m_record(record)
+    : TRecordDialog(IDD_SIGGEN_LEVEL_SWEEP, parent, record, limit)
 {
 }
 
-BOOL CLevelSweep::OnInitDialog()
+void CLevelSweep::ShowFields()
 {
-    CDialog::OnInitDialog();
     ShowFloat(IDC_LEVEL_START, m_record->StartLevelDb);
     ShowFloat(IDC_LEVEL_STOP, m_record->StopLevelDb);
     ShowFloat(IDC_LEVEL_FREQ, m_record->Frequency);
     ShowInt(IDC_SWEEP_MSEC, m_record->SweepMsec);
-    return TRUE;
 }
 
 void CLevelSweep::OnOK()
 {
     const float start = ReadFloat(IDC_LEVEL_START), stop = ReadFloat(IDC_LEVEL_STOP), f = ReadFloat(IDC_LEVEL_FREQ);
     const int time = ReadInt(IDC_SWEEP_MSEC);
-    if (start > 0.0f || start < -96.0f)
-        return (void)Refuse(Format("Start Level must be between %6.2f and %6.2f dB.", 0.0, -96.0));
-    if (stop > 0.0f || stop < -96.0f)
-        return (void)Refuse(Format("Stop Level must be between %6.2f and %6.2f dB.", 0.0, -96.0));
-    if (f <= 0.0f || f > m_limit)
-        return (void)Refuse(Format("Frequency must be between 0 and %d Hz.", m_limit));
-    if (time < 1 || time > 600000)
-        return (void)Refuse(Format("Sweep time must be between %ld and %ld Milliseconds.", 1L, 600000L));
+    // The level messages name the top first.
+    if (!Accept({{start > 0.0f || start < -96.0f,
+                  Format("Start Level must be between %6.2f and %6.2f dB.", 0.0, -96.0)},
+                 {stop > 0.0f || stop < -96.0f, Format("Stop Level must be between %6.2f and %6.2f dB.", 0.0, -96.0)},
+                 Frequency(f), IntRange(time, 1, 600000, "Sweep time must be between %ld and %ld Milliseconds.")}))
+        return;
     *m_record = {start, stop, f, time};
     EndDialog(IDOK);
 }
 
 // Sawtooth, triangle and square.
 CSawtooth::CSawtooth(CWnd* parent, SigGenSawtooth* record, int limit)
-    : CSigGenParamDialog(IDD_SIGGEN_SAWTOOTH, parent, limit), m_record(record)
+    : TRecordDialog(IDD_SIGGEN_SAWTOOTH, parent, record, limit)
 {
 }
 
-BOOL CSawtooth::OnInitDialog()
+void CSawtooth::ShowFields()
 {
-    CDialog::OnInitDialog();
     ShowFloat(IDC_SAW_FREQ, m_record->Frequency);
     CheckCode({{IDC_SAW_POSITIVE, 1}, {IDC_SAW_NEGATIVE, -1}}, m_record->Slope);
-    return TRUE;
 }
 
 void CSawtooth::OnOK()
 {
     const float f = ReadFloat(IDC_SAW_FREQ);
-    if (f <= 0.0f || f > m_limit)
-        return (void)Refuse(Format("Frequency must be between 0 and %d Hz.", m_limit));
+    if (!Accept({Frequency(f)}))
+        return;
     m_record->Frequency = f;
     m_record->Slope = CheckedCode({{IDC_SAW_POSITIVE, 1}, {IDC_SAW_NEGATIVE, -1}}, m_record->Slope);
     EndDialog(IDOK);
 }
 
 CTriangular::CTriangular(CWnd* parent, SigGenTriangular* record, int limit)
-    : CSigGenParamDialog(IDD_SIGGEN_TRIANGULAR, parent, limit), m_record(record)
+    : TRecordDialog(IDD_SIGGEN_TRIANGULAR, parent, record, limit)
 {
 }
 
-BOOL CTriangular::OnInitDialog()
+void CTriangular::ShowFields()
 {
-    CDialog::OnInitDialog();
     ShowFloat(IDC_TRIANGLE_FREQ, m_record->Frequency);
-    return TRUE;
 }
 
 void CTriangular::OnOK()
 {
     const float f = ReadFloat(IDC_TRIANGLE_FREQ);
-    if (f <= 0.0f || f > m_limit)
-        return (void)Refuse(Format("Frequency must be between 0 and %d Hz.", m_limit));
+    if (!Accept({Frequency(f)}))
+        return;
     m_record->Frequency = f;
     EndDialog(IDOK);
 }
 
 CSquare::CSquare(CWnd* parent, SigGenSquare* record, int limit)
-    : CSigGenParamDialog(IDD_SIGGEN_SQUARE, parent, limit), m_record(record)
+    : TRecordDialog(IDD_SIGGEN_SQUARE, parent, record, limit)
 {
 }
 
-BOOL CSquare::OnInitDialog()
+void CSquare::ShowFields()
 {
-    CDialog::OnInitDialog();
     ShowFloat(IDC_SQUARE_FREQ, m_record->Frequency);
     ShowInt(IDC_SQUARE_DUTY, m_record->DutyPercent);
-    return TRUE;
 }
 
 void CSquare::OnOK()
 {
     const float f = ReadFloat(IDC_SQUARE_FREQ);
     const int duty = ReadInt(IDC_SQUARE_DUTY);
-    if (f <= 0.0f || f > m_limit)
-        return (void)Refuse(Format("Frequency must be between 0 and %d Hz.", m_limit));
-    if (duty < 1 || duty > 99)
-        return (void)Refuse(Format("Duty cycle must be between %ld and %ld Percent.", 1L, 99L));
+    if (!Accept({Frequency(f), IntRange(duty, 1, 99, "Duty cycle must be between %ld and %ld Percent.")}))
+        return;
     *m_record = {f, duty};
     EndDialog(IDOK);
 }
 
 // Pulse.
 CPulse::CPulse(CWnd* parent, SigGenPulse* record, int limit)
-    : CSigGenParamDialog(IDD_SIGGEN_PULSE, parent, limit), m_record(record)
+    : TRecordDialog(IDD_SIGGEN_PULSE, parent, record, limit)
 {
 }
 
-BOOL CPulse::OnInitDialog()
+void CPulse::ShowFields()
 {
-    CDialog::OnInitDialog();
     ShowInt(IDC_PULSE_WIDTH, m_record->WidthUsec);
     ShowInt(IDC_PULSE_INTERVAL, m_record->IntervalUsec);
     CheckDlgButton(IDC_PULSE_SINGLE, m_record->SingleShot ? 1 : 0);
-    return TRUE;
 }
 
 void CPulse::OnOK()
@@ -392,13 +389,11 @@ void CPulse::OnOK()
         longest = shortest * 100000LL;
     }
     const long long width = ReadInt(IDC_PULSE_WIDTH), interval = ReadInt(IDC_PULSE_INTERVAL);
-    if (width < shortest || width > longest)
-        return (void)Refuse(Format("Pulse Width must be between %ld and %ld Micro Seconds.", long(shortest), long(longest)));
-    if (interval < shortest || interval > longest * 100)
-        return (void)Refuse(Format("Repitition interval must be between %ld and %ld Micro Seconds.", long(shortest),
-                                   long(longest * 100)));
-    if (width >= interval)
-        return (void)Refuse("Pulse Width must be less than the repitition interval");
+    if (!Accept({IntRange(width, shortest, longest, "Pulse Width must be between %ld and %ld Micro Seconds."),
+                 IntRange(interval, shortest, longest * 100,
+                          "Repitition interval must be between %ld and %ld Micro Seconds."),
+                 {width >= interval, "Pulse Width must be less than the repitition interval"}}))
+        return;
     m_record->WidthUsec = static_cast<INT>(width);
     m_record->IntervalUsec = static_cast<INT>(interval);
     m_record->SingleShot = IsDlgButtonChecked(IDC_PULSE_SINGLE) ? 1 : 0;
@@ -411,16 +406,14 @@ BEGIN_MESSAGE_MAP(CUserWaveDialog, CSigGenParamDialog)
 END_MESSAGE_MAP()
 
 CUserWaveDialog::CUserWaveDialog(CWnd* parent, SigGenUserWave* record, char* waveFolder)
-    : CSigGenParamDialog(IDD_SIGGEN_USER_WAVE, parent, 0), m_record(record), m_waveFolder(waveFolder)
+    : TRecordDialog(IDD_SIGGEN_USER_WAVE, parent, record, 0), m_waveFolder(waveFolder)
 {
 }
 
-BOOL CUserWaveDialog::OnInitDialog()
+void CUserWaveDialog::ShowFields()
 {
-    CDialog::OnInitDialog();
     SetDlgItemText(IDC_USER_PATH, std::string(m_record->Path, strnlen(m_record->Path, sizeof m_record->Path)));
     CheckDlgButton(IDC_USER_REPEAT, m_record->Repeat ? 1 : 0);
-    return TRUE;
 }
 
 void CUserWaveDialog::OnPick()
@@ -447,29 +440,25 @@ void CUserWaveDialog::OnOK()
 }
 
 // DTMF.
-CDTMF::CDTMF(CWnd* parent, SigGenDtmf* record) : CSigGenParamDialog(IDD_SIGGEN_DTMF, parent, 0), m_record(record) {}
+CDTMF::CDTMF(CWnd* parent, SigGenDtmf* record) : TRecordDialog(IDD_SIGGEN_DTMF, parent, record, 0) {}
 
-BOOL CDTMF::OnInitDialog()
+void CDTMF::ShowFields()
 {
-    CDialog::OnInitDialog();
     SetDlgItemText(IDC_DTMF_KEYS, std::string(m_record->Keys, strnlen(m_record->Keys, sizeof m_record->Keys)));
     ShowInt(IDC_DTMF_WIDTH, m_record->PulseMsec);
     ShowInt(IDC_DTMF_SPACING, m_record->SpacingMsec);
     ShowFloat(IDC_DTMF_TWIST, m_record->TwistDb);
     CheckDlgButton(IDC_DTMF_REPEAT, m_record->Repeat ? 1 : 0);
-    return TRUE;
 }
 
 void CDTMF::OnOK()
 {
     const int width = ReadInt(IDC_DTMF_WIDTH), spacing = ReadInt(IDC_DTMF_SPACING);
     const float twist = ReadFloat(IDC_DTMF_TWIST);
-    if (width < 1 || width > 10000)
-        return (void)Refuse(Format("Pulse Width must be between %ld and %ld Milliseconds.", 1L, 10000L));
-    if (spacing < 1 || spacing > 10000)
-        return (void)Refuse(Format("Interpulse Spacing Width must be between %ld and %ld Milliseconds.", 1L, 10000L));
-    if (twist > 30.0f || twist < -30.0f)
-        return (void)Refuse("Twist must be between -30 and +30 dB");
+    if (!Accept({IntRange(width, 1, 10000, "Pulse Width must be between %ld and %ld Milliseconds."),
+                 IntRange(spacing, 1, 10000, "Interpulse Spacing Width must be between %ld and %ld Milliseconds."),
+                 {twist > 30.0f || twist < -30.0f, "Twist must be between -30 and +30 dB"}}))
+        return;
     StoreText(m_record->Keys, sizeof m_record->Keys, ReadText(IDC_DTMF_KEYS, sizeof m_record->Keys - 1));
     m_record->PulseMsec = width;
     m_record->SpacingMsec = spacing;
@@ -488,13 +477,12 @@ constexpr struct {
 }
 
 CFreqStep::CFreqStep(CWnd* parent, SigGenFreqStep* record, int limit)
-    : CSigGenParamDialog(IDD_SIGGEN_FREQ_STEP, parent, limit), m_record(record)
+    : TRecordDialog(IDD_SIGGEN_FREQ_STEP, parent, record, limit)
 {
 }
 
-BOOL CFreqStep::OnInitDialog()
+void CFreqStep::ShowFields()
 {
-    CDialog::OnInitDialog();
     ShowFloat(IDC_SWEEP_START, m_record->StartFreq);
     ShowFloat(IDC_SWEEP_STOP, m_record->StopFreq);
     CheckCode({{IDC_STEP_LINEAR, 1}, {IDC_STEP_OCTAVE, 2}}, m_record->StepType);
@@ -510,21 +498,17 @@ BOOL CFreqStep::OnInitDialog()
     CheckCode({{IDC_SWEEP_JUMP_BACK, 0}, {IDC_STEP_STEP_BACK, 1}}, m_record->StepBack);
     CheckDlgButton(IDC_STEP_SINGLE, m_record->SinglePass ? 1 : 0);
     ShowInt(IDC_STEP_DWELL, m_record->DwellMsec);
-    return TRUE;
 }
 
 void CFreqStep::OnOK()
 {
     const float start = ReadFloat(IDC_SWEEP_START), stop = ReadFloat(IDC_SWEEP_STOP), step = ReadFloat(IDC_STEP_SIZE);
     const int dwell = ReadInt(IDC_STEP_DWELL);
-    if (start < 0.0f || start > m_limit)
-        return (void)Refuse(Format("Start Frequency must be between %6.2f and %6.2f Hz.", 0.0, double(m_limit)));
-    if (stop < 0.0f || stop > m_limit)
-        return (void)Refuse(Format("Stop Frequency must be between %6.2f and %6.2f Hz.", 0.0, double(m_limit)));
-    if (step <= 0.0f)
-        return (void)Refuse("The Step Size must be greater than zero.");
-    if (dwell < 1 || dwell > 600000)
-        return (void)Refuse(Format("Step time must be between %ld and %ld Milliseconds.", 1L, 600000L));
+    if (!Accept({FloatRange(start, 0.0, m_limit, "Start Frequency must be between %6.2f and %6.2f Hz."),
+                 FloatRange(stop, 0.0, m_limit, "Stop Frequency must be between %6.2f and %6.2f Hz."),
+                 {step <= 0.0f, "The Step Size must be greater than zero."},
+                 IntRange(dwell, 1, 600000, "Step time must be between %ld and %ld Milliseconds.")}))
+        return;
     m_record->StartFreq = start;
     m_record->StopFreq = stop;
     m_record->StepFreq = step;

@@ -17,8 +17,11 @@
 class CSigGenParamDialog : public CDialog {
 public:
     CSigGenParamDialog(UINT templateId, CWnd* parent, int limit);
+    BOOL OnInitDialog() override;
 
 protected:
+    // Fills the controls from the record.
+    virtual void ShowFields() = 0;
     // The control's text read as the C library's integer and float parsers read it.
     int ReadInt(int id) const;
     float ReadFloat(int id) const;
@@ -27,6 +30,19 @@ protected:
     void ShowFloat(int id, double value, const char* format = "%6.2f");
     // Shows a refused value's message (application caption, stop icon); false.
     bool Refuse(const std::string& text);
+    // One row of OnOK's table of checks: the field is refused when `refused`, with `message`.
+    struct Check {
+        bool refused;
+        std::string message;
+    };
+    // Refuses with the first refused row, in the table's order; true when none is refused.
+    bool Accept(std::initializer_list<Check> checks);
+    // A value outside [low, high], its message formatted from the bounds ("%ld" pairs for
+    // whole numbers, "%6.2f" pairs for fractional ones).
+    static Check IntRange(long long value, long long low, long long high, const char* format);
+    static Check FloatRange(double value, double low, double high, const char* format);
+    // A frequency above 0 and at most the limit.
+    Check Frequency(double f) const;
     static std::string Format(const char* format, ...);
     // The code of the checked radio of a group, or `keep` when none is checked.
     int CheckedCode(std::initializer_list<std::pair<int, int>> idsAndCodes, int keep) const;
@@ -39,140 +55,115 @@ protected:
     int m_limit;
 };
 
-class CNoiseBurst : public CSigGenParamDialog {
+// A dialog that edits one record of the channel's settings.
+template <class Record> class TRecordDialog : public CSigGenParamDialog {
+public:
+    TRecordDialog(UINT templateId, CWnd* parent, Record* record, int limit)
+        : CSigGenParamDialog(templateId, parent, limit), m_record(record)
+    {
+    }
+
+protected:
+    Record* m_record;
+};
+
+class CNoiseBurst : public TRecordDialog<SigGenNoiseBurst> {
 public:
     CNoiseBurst(CWnd* parent, SigGenNoiseBurst* record);
-    BOOL OnInitDialog() override;
+    void ShowFields() override;
     void OnOK() override;
-
-private:
-    SigGenNoiseBurst* m_record;
 };
 
-class CTones : public CSigGenParamDialog {
+class CTones : public TRecordDialog<SigGenTones> {
 public:
     CTones(CWnd* parent, SigGenTones* record, int limit);
-    BOOL OnInitDialog() override;
+    void ShowFields() override;
     void OnOK() override;
-
-private:
-    SigGenTones* m_record;
 };
 
-class CToneBurst : public CSigGenParamDialog {
+class CToneBurst : public TRecordDialog<SigGenToneBurst> {
 public:
     CToneBurst(CWnd* parent, SigGenToneBurst* record, int limit);
-    BOOL OnInitDialog() override;
+    void ShowFields() override;
     void OnOK() override;
-
-private:
-    SigGenToneBurst* m_record;
 };
 
-class CIMDtones : public CSigGenParamDialog {
+class CIMDtones : public TRecordDialog<SigGenImdTones> {
 public:
     CIMDtones(CWnd* parent, SigGenImdTones* record, int limit);
-    BOOL OnInitDialog() override;
+    void ShowFields() override;
     void OnOK() override;
-
-private:
-    SigGenImdTones* m_record;
 };
 
-class CFreqSweep : public CSigGenParamDialog {
+class CFreqSweep : public TRecordDialog<SigGenFreqSweep> {
 public:
     CFreqSweep(CWnd* parent, SigGenFreqSweep* record, int limit);
-    BOOL OnInitDialog() override;
+    void ShowFields() override;
     void OnOK() override;
-
-private:
-    SigGenFreqSweep* m_record;
 };
 
-class CLevelSweep : public CSigGenParamDialog {
+class CLevelSweep : public TRecordDialog<SigGenLevelSweep> {
 public:
     CLevelSweep(CWnd* parent, SigGenLevelSweep* record, int limit);
-    BOOL OnInitDialog() override;
+    void ShowFields() override;
     void OnOK() override;
-
-private:
-    SigGenLevelSweep* m_record;
 };
 
-class CSawtooth : public CSigGenParamDialog {
+class CSawtooth : public TRecordDialog<SigGenSawtooth> {
 public:
     CSawtooth(CWnd* parent, SigGenSawtooth* record, int limit);
-    BOOL OnInitDialog() override;
+    void ShowFields() override;
     void OnOK() override;
-
-private:
-    SigGenSawtooth* m_record;
 };
 
-class CTriangular : public CSigGenParamDialog {
+class CTriangular : public TRecordDialog<SigGenTriangular> {
 public:
     CTriangular(CWnd* parent, SigGenTriangular* record, int limit);
-    BOOL OnInitDialog() override;
+    void ShowFields() override;
     void OnOK() override;
-
-private:
-    SigGenTriangular* m_record;
 };
 
-class CSquare : public CSigGenParamDialog {
+class CSquare : public TRecordDialog<SigGenSquare> {
 public:
     CSquare(CWnd* parent, SigGenSquare* record, int limit);
-    BOOL OnInitDialog() override;
+    void ShowFields() override;
     void OnOK() override;
-
-private:
-    SigGenSquare* m_record;
 };
 
-class CPulse : public CSigGenParamDialog {
+class CPulse : public TRecordDialog<SigGenPulse> {
 public:
     CPulse(CWnd* parent, SigGenPulse* record, int limit);
-    BOOL OnInitDialog() override;
+    void ShowFields() override;
     void OnOK() override;
-
-private:
-    SigGenPulse* m_record;
 };
 
-class CUserWaveDialog : public CSigGenParamDialog {
+class CUserWaveDialog : public TRecordDialog<SigGenUserWave> {
 public:
     // waveFolder: the frame's wave folder (260 characters), where Pick starts and which it
     // updates; may be null.
     CUserWaveDialog(CWnd* parent, SigGenUserWave* record, char* waveFolder);
-    BOOL OnInitDialog() override;
+    void ShowFields() override;
     void OnOK() override;
 
 private:
     void OnPick();
     DECLARE_MESSAGE_MAP()
 
-    SigGenUserWave* m_record;
     char* m_waveFolder;
 };
 
-class CDTMF : public CSigGenParamDialog {
+class CDTMF : public TRecordDialog<SigGenDtmf> {
 public:
     CDTMF(CWnd* parent, SigGenDtmf* record);
-    BOOL OnInitDialog() override;
+    void ShowFields() override;
     void OnOK() override;
-
-private:
-    SigGenDtmf* m_record;
 };
 
-class CFreqStep : public CSigGenParamDialog {
+class CFreqStep : public TRecordDialog<SigGenFreqStep> {
 public:
     CFreqStep(CWnd* parent, SigGenFreqStep* record, int limit);
-    BOOL OnInitDialog() override;
+    void ShowFields() override;
     void OnOK() override;
-
-private:
-    SigGenFreqStep* m_record;
 };
 
 // "Signal Length Options": how many copies of the generated signal a saved file holds.

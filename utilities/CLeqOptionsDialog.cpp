@@ -38,10 +38,8 @@ CComboBox* Combo(CDialog& d, int id)
 } // namespace
 
 CLeqOptionsDialog::CLeqOptionsDialog(CWnd* parent, LeqChannelSettings* settings)
-    : CDialog(IDD_LEQ_OPTIONS, parent), m_target(settings)
+    : TChannelRecordsDialog(IDD_LEQ_OPTIONS, parent, settings)
 {
-    for (int ch = 0; ch < 8; ++ch)
-        m_work[static_cast<std::size_t>(ch)] = settings[ch];
 }
 
 BOOL CLeqOptionsDialog::OnInitDialog()
@@ -72,7 +70,7 @@ void CLeqOptionsDialog::SelectValue(int id, WORD value)
 
 void CLeqOptionsDialog::Load()
 {
-    const LeqChannelSettings& s = m_work[static_cast<std::size_t>(m_channel)];
+    const LeqChannelSettings& s = Shown();
     for (int g = 0; g < 6; ++g) {
         if (AveragingId(g) >= 0)
             SelectValue(AveragingId(g), s.Averaging[g]);
@@ -88,7 +86,7 @@ void CLeqOptionsDialog::Load()
 
 bool CLeqOptionsDialog::Store()
 {
-    LeqChannelSettings& s = m_work[static_cast<std::size_t>(m_channel)];
+    LeqChannelSettings& s = Shown();
     std::string text;
     GetDlgItemText(IDC_LEQ_REFTIME, text);
     const long reference = std::strtol(text.substr(0, 80).c_str(), nullptr, 10);
@@ -114,21 +112,6 @@ bool CLeqOptionsDialog::Store()
     return true;
 }
 
-void CLeqOptionsDialog::OnChannelChange()
-{
-    CComboBox* c = Combo(*this, IDC_UTIL_CHANNEL);
-    if (!c)
-        return;
-    const int next = c->GetCurSel();
-    if (!Store()) {
-        c->SetCurSel(m_channel);
-        return;
-    }
-    if (next >= 0 && next < 8)
-        m_channel = next;
-    Load();
-}
-
 void CLeqOptionsDialog::OnDefaults()
 {
     for (int g : {0, 1, 2})
@@ -143,25 +126,8 @@ void CLeqOptionsDialog::OnDefaults()
     OnIntervalsChoice();
 }
 
-void CLeqOptionsDialog::OnCopyAll()
-{
-    if (!Store())
-        return;
-    for (auto& s : m_work)
-        s = m_work[static_cast<std::size_t>(m_channel)];
-}
-
 void CLeqOptionsDialog::OnIntervalsChoice()
 {
     if (CWnd* edit = GetDlgItem(IDC_LEQ_INTERVAL))
         edit->EnableWindow(IsDlgButtonChecked(IDC_LEQ_INTERVALS) ? TRUE : FALSE);
-}
-
-void CLeqOptionsDialog::OnOK()
-{
-    if (!Store())
-        return;
-    for (int ch = 0; ch < 8; ++ch)
-        m_target[ch] = m_work[static_cast<std::size_t>(ch)];
-    CDialog::OnOK();
 }

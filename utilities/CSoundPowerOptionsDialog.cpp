@@ -16,10 +16,8 @@ BEGIN_MESSAGE_MAP(CSoundPowerOptionsDialog, CDialog)
 END_MESSAGE_MAP()
 
 CSoundPowerOptionsDialog::CSoundPowerOptionsDialog(CWnd* parent, SoundPowerChannelSettings* settings)
-    : CDialog(IDD_SOUNDPOWER_OPTIONS, parent), m_target(settings)
+    : TChannelRecordsDialog(IDD_SOUNDPOWER_OPTIONS, parent, settings)
 {
-    for (int k = 0; k < 16; ++k)
-        m_work[static_cast<std::size_t>(k)] = settings[k];
 }
 
 BOOL CSoundPowerOptionsDialog::OnInitDialog()
@@ -36,7 +34,7 @@ BOOL CSoundPowerOptionsDialog::OnInitDialog()
 
 void CSoundPowerOptionsDialog::Load()
 {
-    const SoundPowerChannelSettings& s = m_work[static_cast<std::size_t>(m_channel)];
+    const SoundPowerChannelSettings& s = Shown();
     char text[32];
     std::snprintf(text, sizeof text, "%6.2f", static_cast<double>(s.EnvironmentalCorrection));
     SetDlgItemText(IDC_SP_ENVIRONMENT, text);
@@ -48,7 +46,7 @@ void CSoundPowerOptionsDialog::Load()
 
 bool CSoundPowerOptionsDialog::Store()
 {
-    SoundPowerChannelSettings& s = m_work[static_cast<std::size_t>(m_channel)];
+    SoundPowerChannelSettings& s = Shown();
     auto number = [&](int id) {
         std::string text;
         GetDlgItemText(id, text);
@@ -65,41 +63,9 @@ bool CSoundPowerOptionsDialog::Store()
     return true;
 }
 
-void CSoundPowerOptionsDialog::OnChannelChange()
-{
-    auto* c = static_cast<CComboBox*>(GetDlgItem(IDC_UTIL_CHANNEL));
-    if (!c)
-        return;
-    const int next = c->GetCurSel();
-    if (!Store()) {
-        c->SetCurSel(m_channel);
-        return;
-    }
-    if (next >= 0 && next < 16)
-        m_channel = next;
-    Load();
-}
-
 void CSoundPowerOptionsDialog::OnDefaults()
 {
     SetDlgItemText(IDC_SP_ENVIRONMENT, "0.0");
     SetDlgItemText(IDC_SP_BACKGROUND, "0.0");
     SetDlgItemText(IDC_SP_AREA, "10.0");
-}
-
-void CSoundPowerOptionsDialog::OnCopyAll()
-{
-    if (!Store())
-        return;
-    for (auto& s : m_work)
-        s = m_work[static_cast<std::size_t>(m_channel)];
-}
-
-void CSoundPowerOptionsDialog::OnOK()
-{
-    if (!Store())
-        return;
-    for (int k = 0; k < 16; ++k)
-        m_target[k] = m_work[static_cast<std::size_t>(k)];
-    CDialog::OnOK();
 }

@@ -4,31 +4,20 @@
 // Threads: user-interface thread only.
 #pragma once
 
-#include "platform/ui/Dialog.h"
 #include "records/UtilitySettings.h"
+#include "utilities/TChannelRecordsDialog.h"
 
-#include <array>
-
-class CSoundPowerOptionsDialog : public CDialog {
+class CSoundPowerOptionsDialog : public TChannelRecordsDialog<SoundPowerChannelSettings, 16> {
 public:
     CSoundPowerOptionsDialog(CWnd* parent, SoundPowerChannelSettings* settings);
 
     BOOL OnInitDialog() override;
-    void OnOK() override;
-    const SoundPowerChannelSettings& Working(int composite) const { return m_work[static_cast<std::size_t>(composite)]; }
 
 protected:
-    void OnChannelChange();
     void OnDefaults();
-    void OnCopyAll();
-    void OnHelpButton() {}
     DECLARE_MESSAGE_MAP()
 
 private:
-    bool Store();
-    void Load();
-
-    SoundPowerChannelSettings* m_target;
-    std::array<SoundPowerChannelSettings, 16> m_work;
-    int m_channel = 0;
+    bool Store() override;
+    void Load() override;
 };

@@ -6,6 +6,7 @@
 #include "records/SpectrogramPlotSettings.h"
 #include "records/SurfacePlotSettings.h"
 #include "platform/core/GlobalMemory.h"
+#include "platform/core/MessageBox.h"
 #include "platform/ui/Clipboard.h"
 #include "platform/ui/GdiWindowDC.h"
 #include "platform/ui/Menu.h"
@@ -28,6 +29,49 @@ std::string Printf(const char* format, double v)
     return text;
 }
 } // namespace
+
+// The map of a class template: what BEGIN_MESSAGE_MAP opens, under the template's head.
+template <class Settings> const AFX_MSGMAP* THistoryPlot<Settings>::GetMessageMap() const
+{
+    return GetThisMessageMap();
+}
+template <class Settings> const AFX_MSGMAP* THistoryPlot<Settings>::GetThisMessageMap()
+{
+    using ThisClass = THistoryPlot<Settings>;
+    using TheBaseClass = TPlotBase;
+    static const AFX_MSGMAP_ENTRY _messageEntries[] = {
+    ON_WM_SIZE()
+    ON_WM_TIMER()
+    ON_WM_VSCROLL()
+    ON_WM_LBUTTONDOWN()
+    ON_WM_LBUTTONUP()
+    ON_WM_LBUTTONDBLCLK()
+    ON_WM_RBUTTONDOWN()
+    ON_WM_RBUTTONUP()
+    ON_COMMAND(IDC_HISTORY_SELECT, &THistoryPlot::OnSelectSegment)
+    ON_COMMAND(IDC_HISTORY_PLAY, &THistoryPlot::OnPlaySegment)
+    ON_COMMAND(ID_HISTORY_PLAY, &THistoryPlot::OnPlaySegment)
+    ON_COMMAND(IDC_HISTORY_FILTER, &THistoryPlot::OnFilterSegment)
+    ON_COMMAND(ID_HISTORY_FILTER, &THistoryPlot::OnFilterSegment)
+    ON_COMMAND(ID_HISTORY_CUT, &THistoryPlot::OnCut)
+    ON_COMMAND(ID_HISTORY_COPY_WAVE, &THistoryPlot::OnCopyAsWave)
+    ON_COMMAND(ID_HISTORY_MUTE, &THistoryPlot::OnMute)
+    ON_COMMAND(ID_HISTORY_TIME_SERIES, &THistoryPlot::OnDisplayTimeSeries)
+    ON_COMMAND(ID_HISTORY_AVERAGE, &THistoryPlot::OnAverageSpectrum)
+    ON_COMMAND(ID_HISTORY_SPECTROGRAM, &THistoryPlot::OnShowSpectrogram)
+    ON_COMMAND(ID_HISTORY_SURFACE, &THistoryPlot::OnShowSurface)
+    ON_COMMAND(ID_HISTORY_COPY_BITMAP, &THistoryPlot::OnCopyAsBitmap)
+    ON_COMMAND(ID_HISTORY_COPY_VALUES, &THistoryPlot::OnCopyCursorValues)
+    ON_COMMAND(ID_HISTORY_HELP, &THistoryPlot::OnHelp)
+    ON_COMMAND(IDC_HISTORY_AUTOSCALE, &THistoryPlot::Autoscale)
+    ON_COMMAND(ID_HISTORY_AUTOSCALE, &THistoryPlot::Autoscale)
+    ON_COMMAND(IDC_HISTORY_OPTIONS, &THistoryPlot::OnProperties)
+    ON_COMMAND(ID_HISTORY_PROPERTIES, &THistoryPlot::OnProperties)
+    ON_COMMAND(IDC_HISTORY_TOGGLE, &THistoryPlot::OnToggle1410)
+    ON_EN_CHANGE(IDC_HISTORY_TOP, &THistoryPlot::OnPlotTopChanged)
+    ON_EN_CHANGE(IDC_HISTORY_RANGE, &THistoryPlot::OnPlotRangeChanged)
+    ON_UPDATE_COMMAND_UI_RANGE(ID_HISTORY_CUT, ID_HISTORY_SURFACE, &THistoryPlot::OnUpdatePopupCommand)
+END_MESSAGE_MAP()
 
 // ---- Creation ----------------------------------------------------------------------------
 
@@ -351,6 +395,26 @@ template <class Settings> void THistoryPlot<Settings>::SetHistoryLine(int line, 
     m_history.SetLine(line, time);
 }
 
+template <class Settings> void THistoryPlot<Settings>::AddSpectrum(float time)
+{
+    if (!AcceptLine(time))
+        return;
+    PaintNewSpectrum(0, m_traceA);
+    if (PaneCount() == 2)
+        PaintNewSpectrum(1, m_traceB);
+    // The line is recorded where it was painted; the sweep then moves on.
+    RecordNewLine(time);
+    AdvanceSweep();
+    UpdateTimeStrings();
+}
+
+template <class Settings> void THistoryPlot<Settings>::KeepLineLevels(int line, SpectralData* trace)
+{
+    float peak = 0.0f, floor = 0.0f;
+    TakeLevels(trace, &peak, &floor);
+    m_history.SetLevels(line, peak, floor);
+}
+
 template <class Settings> void THistoryPlot<Settings>::TakeLevels(SpectralData* trace, float* peak, float* floor) const
 {
     *peak = 0.0f;
@@ -424,6 +488,17 @@ template <class Settings> void THistoryPlot<Settings>::InvalidateLegend()
     this->InvalidateRect(&client, TRUE);
 }
 
+template <class Settings> void THistoryPlot<Settings>::ApplyLevelScale()
+{
+    RebuildLevelScale();
+    InvalidateLegend();
+    this->UpdateWindow();
+    if (!IsRunning()) {
+        UpdateLayout();
+        RequestRebuild();
+    }
+}
+
 template <class Settings> void THistoryPlot<Settings>::Autoscale()
 {
     if (!m_traceA || m_history.Empty() || !this->m_settings || (PaneCount() == 2 && !m_traceB))
@@ -493,13 +568,7 @@ template <class Settings> void THistoryPlot<Settings>::OnPlotTopChanged()
         break;
     default: return;
     }
-    RebuildLevelScale();
-    InvalidateLegend();
-    this->UpdateWindow();
-    if (!IsRunning()) {
-        UpdateLayout();
-        RequestRebuild();
-    }
+    ApplyLevelScale();
 }
 
 template <class Settings> void THistoryPlot<Settings>::OnPlotRangeChanged()
@@ -532,13 +601,7 @@ template <class Settings> void THistoryPlot<Settings>::OnPlotRangeChanged()
         break;
     default: break; // linear: the range is not used
     }
-    RebuildLevelScale();
-    InvalidateLegend();
-    this->UpdateWindow();
-    if (!IsRunning()) {
-        UpdateLayout();
-        RequestRebuild();
-    }
+    ApplyLevelScale();
 }
 
 template <class Settings> void THistoryPlot<Settings>::OnVScroll(UINT code, int, CScrollBar* bar)
@@ -600,6 +663,24 @@ template <class Settings> int THistoryPlot<Settings>::PaneAt(CPoint p) const
     if (this->m_paneB.PtInRect(p))
         return 1;
     return -1;
+}
+
+template <class Settings> CRect THistoryPlot<Settings>::PaneUnder(int x, int y) const
+{
+    const int at = PaneAt(CPoint(x, y));
+    return PaneRect(at < 0 ? 0 : at);
+}
+
+template <class Settings> bool THistoryPlot<Settings>::SelectedArea(CRect* selection, CRect* pane) const
+{
+    if (this->m_selection.IsRectEmpty())
+        return false;
+    *selection = this->m_selection;
+    selection->NormalizeRect();
+    *pane = this->m_plotRect;
+    if (PaneCount() == 2 && !FrequencyVertical())
+        *pane = PaneRect(PaneAt(selection->TopLeft()) == 1 ? 1 : 0);
+    return true;
 }
 
 template <class Settings> void THistoryPlot<Settings>::InvertSelection(CDC* dc)
@@ -1063,6 +1144,249 @@ template <class Settings> void THistoryPlot<Settings>::CopyCursorValues()
     GlobalUnlock(block);
     SetClipboardData(CF_TEXT, block);
     CloseClipboard();
+}
+
+// ---- Pictures, scales and drawing -----------------------------------------------------------
+
+template <class Settings> void THistoryPlot<Settings>::KeepDisplayableColours(const std::vector<COLORREF>& scale)
+{
+    // A true-colour display has no palette: the scale is what the display can show of it.
+    if (this->m_hWnd) {
+        CClientDC dc(this);
+        m_colours = history::KeepDistinctColours(scale, [&](COLORREF c) { return dc.GetNearestColor(c); });
+    } else {
+        m_colours = history::KeepDistinctColours(scale, [](COLORREF c) { return c; });
+    }
+}
+
+template <class Settings> std::unique_ptr<CBitmap> THistoryPlot<Settings>::NewPaneBitmap(int pane)
+{
+    constexpr int kMaxPaneWidth = 3000;
+    constexpr int kMaxPaneHeight = 2999;
+    const CRect r = PaneRect(pane);
+    const int w = r.Width();
+    const int h = r.Height();
+    if (w <= 0 || h <= 0 || w > kMaxPaneWidth || h > kMaxPaneHeight || !this->m_hWnd)
+        return nullptr;
+    auto bitmap = std::make_unique<CBitmap>();
+    CClientDC dc(this);
+    if (!bitmap->CreateCompatibleBitmap(&dc, w, h)) {
+        AfxMessageBox(std::string(KindName()) + " Plot - Insufficient memory available for bitmap image",
+                      MB_OK | MB_ICONSTOP);
+        return nullptr;
+    }
+    CDC mem;
+    mem.CreateCompatibleDC(&dc);
+    CBitmap* old = mem.SelectObject(bitmap.get());
+    mem.FillSolidRect(0, 0, w, h, PictureBackground());
+    mem.SelectObject(old);
+    return bitmap;
+}
+
+template <class Settings> void THistoryPlot<Settings>::PresentPane(int pane, CBitmap* bitmap, int width, int height)
+{
+    if (!this->m_hWnd || !this->IsWindowVisible())
+        return;
+    CClientDC dc(this);
+    CDC src;
+    src.CreateCompatibleDC(&dc);
+    CBitmap* was = src.SelectObject(bitmap);
+    const CRect r = PaneRect(pane);
+    dc.BitBlt(r.left, r.top, width, height, &src, 0, 0, SRCCOPY);
+    src.SelectObject(was);
+}
+
+template <class Settings> void THistoryPlot<Settings>::BuildFrequencyScale(int length, int labelSpacing)
+{
+    const Settings& s = *this->m_settings;
+    const float low = s.UseFullSpan ? m_traceA->GetLowFrequency() : s.StartFreq;
+    const float high = s.UseFullSpan ? m_traceA->GetHighFrequency() : s.StopFreq;
+    const WORD type = this->m_scaling.FreqScaleType;
+    m_frequencyMap = history::BuildFrequencyMap(*m_traceA, length, low, high, type);
+    m_frequencyLabels = history::BuildFrequencyLabels(m_frequencyMap, low, high, type, labelSpacing);
+}
+
+template <class Settings> float THistoryPlot<Settings>::FrequencyAtColumn(int c) const
+{
+    if (!m_traceA || c < 0 || c >= static_cast<int>(m_frequencyMap.size()))
+        return 0.0f;
+    return m_frequencyMap[static_cast<std::size_t>(c)].frequency;
+}
+
+template <class Settings>
+void THistoryPlot<Settings>::DrawVerticalText(CDC* dc, int x, int centreY, const std::string& text)
+{
+    CFont font;
+    font.CreateFont(m_textHeight, 0, 900, 900, FW_NORMAL, 0, 0, 0, ANSI_CHARSET, OUT_DEFAULT_PRECIS,
+                    CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH, "Arial");
+    CFont* old = dc->SelectObject(&font);
+    dc->SetTextAlign(TA_CENTER | TA_TOP);
+    dc->TextOut(x, centreY, text);
+    dc->SelectObject(old);
+}
+
+template <class Settings> void THistoryPlot<Settings>::DrawTitle(CDC* dc, int pane, SpectralData* trace)
+{
+    if (!trace)
+        return;
+    const CRect p = PaneRect(pane);
+    const int y = p.top - m_textHeight - 3;
+    const std::string units = trace->GetUnitsLabel() ? trace->GetUnitsLabel() : "";
+    CRect client;
+    this->GetClientRect(&client);
+    const ChannelScalingSettings& scaling = this->m_scaling;
+    if (scaling.SpectralDensityFlag == 1) {
+        dc->SetTextAlign(TA_LEFT | TA_TOP);
+        dc->TextOut(p.left, y, units);
+        dc->SetTextAlign(TA_RIGHT | TA_TOP);
+        dc->TextOut(p.right, y, scaling.SpectralDensityType == 0 ? "PSD: Units^2/Hz" : "PSD: Units/sqrt(Hz)");
+    } else {
+        dc->SetTextAlign(TA_CENTER | TA_TOP);
+        dc->TextOut(client.Width() / 2, y, units);
+    }
+}
+
+template <class Settings> void THistoryPlot<Settings>::DrawFrequencyAxis(CDC* dc, int pane)
+{
+    const CRect p = PaneRect(pane);
+    const bool vertical = FrequencyVertical();
+    for (const history::AxisLabel& l : m_frequencyLabels) {
+        if (vertical) {
+            const int y = p.bottom - 1 - l.pixel;
+            dc->MoveTo(p.left - 3, y);
+            dc->LineTo(p.left, y);
+            if (!l.text.empty()) {
+                dc->SetTextAlign(TA_RIGHT | TA_TOP);
+                dc->TextOut(p.left - 4, y - m_textHeight / 2, l.text);
+            }
+        } else {
+            const int x = p.left + l.pixel;
+            dc->MoveTo(x, p.bottom);
+            dc->LineTo(x, p.bottom + 3);
+            if (!l.text.empty()) {
+                dc->SetTextAlign(TA_CENTER | TA_TOP);
+                dc->TextOut(x, p.bottom + 4, l.text);
+            }
+        }
+    }
+}
+
+template <class Settings> void THistoryPlot<Settings>::DrawMarkerArrows(CDC* dc, int pane)
+{
+    const CRect p = PaneRect(pane);
+    CPen red(PS_SOLID, 1, RGB(255, 0, 0));
+    CPen* old = dc->SelectObject(&red);
+    for (int m = 0; m < MarkerSettings::kMarkers; ++m) {
+        if (!this->m_markers.Enabled[m])
+            continue;
+        const int column = ColumnOfFrequency(this->m_markers.Freq[m]);
+        if (column < 0)
+            continue;
+        if (FrequencyVertical()) {
+            const int y = p.bottom - 1 - column;
+            const int tip = p.left - 2;
+            dc->MoveTo(tip - 6, y - 4);
+            dc->LineTo(tip, y);
+            dc->LineTo(tip - 6, y + 4);
+            dc->MoveTo(tip, y);
+            dc->LineTo(tip - 14, y);
+        } else {
+            const int x = p.left + column;
+            const int tip = p.bottom + 2;
+            dc->MoveTo(x - 4, tip + 6);
+            dc->LineTo(x, tip);
+            dc->LineTo(x + 4, tip + 6);
+            dc->MoveTo(x, tip);
+            dc->LineTo(x, tip + 14);
+        }
+    }
+    dc->SelectObject(old);
+}
+
+template <class Settings> void THistoryPlot<Settings>::DrawImage(CDC* dc, int pane, const RECT& update)
+{
+    CBitmap* bitmap = m_paneBitmap[pane].get();
+    if (!bitmap || !bitmap->GetSafeHandle())
+        return;
+    const CRect p = PaneRect(pane);
+    CRect meet;
+    CRect u(update);
+    if (!this->m_printing && !meet.IntersectRect(&u, &p))
+        return;
+    BITMAP info{};
+    bitmap->GetBitmap(&info);
+    CDC src;
+    src.CreateCompatibleDC(dc);
+    CBitmap* old = src.SelectObject(bitmap);
+    if (this->m_printing) {
+        dc->SetStretchBltMode(COLORONCOLOR);
+        dc->StretchBlt(p.left, p.top, p.Width(), p.Height(), &src, 0, 0, info.bmWidth, info.bmHeight, SRCCOPY);
+    } else {
+        dc->BitBlt(p.left, p.top, info.bmWidth, info.bmHeight, &src, 0, 0, SRCCOPY);
+    }
+    src.SelectObject(old);
+}
+
+template <class Settings> void THistoryPlot<Settings>::DrawPlot(CDC* dc, bool full, const RECT& update)
+{
+    TPlotBase::DrawPlot(dc, full, update);
+    if (!m_traceA)
+        return;
+    const int saved = dc->SaveDC();
+    dc->SelectObject(LabelFont());
+    dc->SetBkMode(TRANSPARENT);
+    dc->SetTextColor(RGB(0, 0, 0));
+    CPen black(PS_SOLID, 1, RGB(0, 0, 0));
+    dc->SelectObject(&black);
+    DrawLegend(dc, update);
+    if (PaneCount() == 1) {
+        DrawTitle(dc, 0, m_traceA);
+        DrawTimeAxis(dc, 0);
+        DrawFrequencyAxis(dc, 0);
+        DrawMarkerArrows(dc, 0);
+        DrawImage(dc, 0, update);
+    } else {
+        // The axis the panes share is drawn once, beside or below the last pane.
+        if (FrequencyVertical()) {
+            DrawFrequencyAxis(dc, 0);
+            DrawFrequencyAxis(dc, 1);
+            DrawTimeAxis(dc, 1);
+        } else {
+            DrawTimeAxis(dc, 0);
+            DrawTimeAxis(dc, 1);
+            DrawFrequencyAxis(dc, 1);
+        }
+        DrawMarkerArrows(dc, 0);
+        DrawMarkerArrows(dc, 1);
+        DrawTitle(dc, 0, m_traceA);
+        DrawImage(dc, 0, update);
+        DrawTitle(dc, 1, m_traceB);
+        DrawImage(dc, 1, update);
+    }
+    dc->RestoreDC(saved);
+    if (!this->m_printing && !this->m_selection.IsRectEmpty()) {
+        m_drawnSelection[0].SetRectEmpty();
+        m_drawnSelection[1].SetRectEmpty();
+        PaintSelection(dc);
+    }
+    this->DrawWatermark(dc, this->m_plotRect, update);
+}
+
+template <class Settings> void THistoryPlot<Settings>::DrawBackground(CDC* dc, bool full, const RECT& update)
+{
+    TPlotBase::DrawBackground(dc, full, update);
+    const int strip = this->m_toolStripHeight;
+    if (this->m_printing || !this->m_settings || !this->m_settings->ShowToolbar || strip <= 0)
+        return;
+    const int saved = dc->SaveDC();
+    dc->SelectObject(&m_plotFont);
+    dc->SetBkMode(TRANSPARENT);
+    dc->SetTextColor(GetSysColor(COLOR_BTNTEXT));
+    dc->SetTextAlign(TA_RIGHT | TA_TOP);
+    const int y = strip / 2 - m_textHeight / 2;
+    dc->TextOut(228 - 3, y, "Plot Top");
+    dc->TextOut(374 - 3, y, this->m_scaling.AmpScaleType == 2 ? "Plot Bottom:" : "Plot Range:");
+    dc->RestoreDC(saved);
 }
 
 template class THistoryPlot<SpectrogramPlotSettings>;

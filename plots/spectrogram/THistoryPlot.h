@@ -1,7 +1,9 @@
 // What the spectrogram and the 3-D surface share: the records and engines of an input or
 // composite channel, the line history of the spectra they were given, the tool strip with
 // its level-scale edits, the layout and resize rebuild, time-segment selection with its
-// commands, the measurement cursor's level read back from the picture, and autoscale.
+// commands, the measurement cursor's level read back from the picture, autoscale, the pane
+// pictures, the frequency scale, and the drawing around the pictures (titles, frequency
+// labels, marker arrows); each twin draws its own time axis.
 //
 // The windows never call the frame: they hand it their requests by WM_PLOT_SEGMENT with a
 // PlotSegmentRequest (channel, start and end seconds, composite flag), and read the frame's
@@ -81,6 +83,8 @@ public:
     void RefreshSysColors() override;
 
     // ---- History.
+    // One new spectrum of the bound engines at the given time (seconds).
+    void AddSpectrum(float time);
     void ClearHistory();
     void SetHistoryLine(int line, float time);
     int GetLineCapacity() const { return m_history.LineCapacity(); }
@@ -132,7 +136,11 @@ public:
     const std::string& GetLevelBoxText() const { return m_levelBoxText; }
     bool IsLevelBoxShown() const { return m_levelBoxShown; }
 
+    void DrawPlot(CDC* dc, bool full, const RECT& update) override;
+    void DrawBackground(CDC* dc, bool full, const RECT& update) override;
+
     // ---- What tests and the frame read.
+    const std::vector<history::FrequencyPixel>& GetFrequencyMap() const { return m_frequencyMap; }
     SpectralData* GetTraceA() const { return m_traceA; }
     SpectralData* GetTraceB() const { return m_traceB; }
     const ChannelScalingSettings& GetScalingSettings() const { return this->m_scaling; }
@@ -170,6 +178,7 @@ protected:
     // Row of the history the line being added lands on (the sweep position, or 0).
     virtual int NewLineRow() const { return 0; }
     virtual bool ScrollsHistory() const { return true; }
+    // After a new line is recorded (the spectrogram's sweep moves on).
     virtual void AdvanceSweep() {}
     // The inverted area of a pane's selection.
     virtual CRect SelectionShape(int pane) const = 0;
@@ -181,6 +190,11 @@ protected:
     // Extra entry of the measurement menu (the spectrogram's Annotate).
     virtual void AddMeasurementEntries(CMenu&) {}
     virtual void Annotate(CPoint) {}
+    // Axes of a pane, and the spectrogram's colour legend.
+    virtual void DrawTimeAxis(CDC* dc, int pane) = 0;
+    // Ticks and labels; the spectrogram adds a caption.
+    virtual void DrawFrequencyAxis(CDC* dc, int pane);
+    virtual void DrawLegend(CDC*, const RECT&) {}
 
     // ---- Shared work.
     void CreateControls() override;
@@ -202,10 +216,30 @@ protected:
     void RequestRebuild();
     void RebuildLevelScale();
     void InvalidateLegend();
+    // A changed level scale: new scales and legend now, and a new picture unless a run
+    // draws one anyway.
+    void ApplyLevelScale();
+    // The displayable colours of a scale (a palette display may merge some).
+    void KeepDisplayableColours(const std::vector<COLORREF>& scale);
+    // A new picture the size of a pane, filled with the background; null when the pane has
+    // no size, is too large or the window does not exist (memory failure says so).
+    std::unique_ptr<CBitmap> NewPaneBitmap(int pane);
+    // Copies a pane's picture to the window when it shows.
+    void PresentPane(int pane, CBitmap* bitmap, int width, int height);
+    // The frequency map and labels of trace A over `length` pixels; labels at least
+    // `labelSpacing` pixels apart.
+    void BuildFrequencyScale(int length, int labelSpacing);
+    float FrequencyAtColumn(int c) const;
+    // The peak and floor of a rebuilt line.
+    void KeepLineLevels(int line, SpectralData* trace);
+    // The normalised selection and the pane it was made in; false without a selection.
+    bool SelectedArea(CRect* selection, CRect* pane) const;
     CRect PaneRect(int pane) const { return pane == 0 ? (this->m_paneMode == 1 ? this->m_plotRect : this->m_paneA) : this->m_paneB; }
     int PaneCount() const { return this->m_paneMode == 2 ? 2 : 1; }
     // The pane holding a point: 0 or 1, -1 for none.
     int PaneAt(CPoint p) const;
+    // The pane under a point, the first when none is.
+    CRect PaneUnder(int x, int y) const;
     float RowTime(int k) const { return m_history.RowTime(k); }
     void PaintSelection(CDC* dc);
     void InvertSelection(CDC* dc);
@@ -221,7 +255,11 @@ protected:
     {
         return static_cast<float>(FrequencyVertical() ? PixelToYValue(p.x, p.y) : PixelToXValue(p.x, p.y));
     }
-    virtual int ColumnOfFrequency(float f) const = 0;
+    int ColumnOfFrequency(float f) const { return history::FrequencyToColumn(m_frequencyMap, f); }
+    void DrawVerticalText(CDC* dc, int x, int centreY, const std::string& text);
+    void DrawTitle(CDC* dc, int pane, SpectralData* trace);
+    void DrawImage(CDC* dc, int pane, const RECT& update);
+    void DrawMarkerArrows(CDC* dc, int pane);
     void TrackPlotMenu(CPoint point);
     void TrackMeasurementMenu(CPoint point);
 
@@ -260,6 +298,9 @@ public:
 protected:
     using TPlotBase::Create; // the plot's own Create replaces the frame-window one
 
+    DECLARE_MESSAGE_MAP()
+protected:
+
     SpectralData* m_traceA = nullptr;
     SpectralData* m_traceB = nullptr;
     int m_channel = 0;
@@ -290,6 +331,8 @@ protected:
     std::vector<COLORREF> m_colours;
     std::unique_ptr<CBitmap> m_paneBitmap[2];
     std::vector<history::AxisLabel> m_levelTicks;
+    std::vector<history::FrequencyPixel> m_frequencyMap;
+    std::vector<history::AxisLabel> m_frequencyLabels;
 
     // Selection: the base's selection rectangle as it falls in each pane.
     CRect m_paneSelection[2];

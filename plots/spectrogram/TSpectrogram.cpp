@@ -14,8 +14,6 @@ int TSpectrogram::s_annotations = 0;
 
 namespace {
 constexpr int kThickness = 2;
-constexpr int kMaxPaneWidth = 3000;
-constexpr int kMaxPaneHeight = 2999;
 
 std::string Format(const char* format, double v)
 {
@@ -25,39 +23,9 @@ std::string Format(const char* format, double v)
 }
 } // namespace
 
-BEGIN_MESSAGE_MAP(TSpectrogram, TPlotBase)
-    ON_WM_SIZE()
-    ON_WM_TIMER()
-    ON_WM_VSCROLL()
-    ON_WM_LBUTTONDOWN()
-    ON_WM_LBUTTONUP()
-    ON_WM_LBUTTONDBLCLK()
-    ON_WM_RBUTTONDOWN()
-    ON_WM_RBUTTONUP()
-    ON_COMMAND(IDC_HISTORY_SELECT, &TSpectrogram::OnSelectSegment)
-    ON_COMMAND(IDC_HISTORY_PLAY, &TSpectrogram::OnPlaySegment)
-    ON_COMMAND(ID_HISTORY_PLAY, &TSpectrogram::OnPlaySegment)
-    ON_COMMAND(IDC_HISTORY_FILTER, &TSpectrogram::OnFilterSegment)
-    ON_COMMAND(ID_HISTORY_FILTER, &TSpectrogram::OnFilterSegment)
-    ON_COMMAND(ID_HISTORY_CUT, &TSpectrogram::OnCut)
-    ON_COMMAND(ID_HISTORY_COPY_WAVE, &TSpectrogram::OnCopyAsWave)
-    ON_COMMAND(ID_HISTORY_MUTE, &TSpectrogram::OnMute)
-    ON_COMMAND(ID_HISTORY_TIME_SERIES, &TSpectrogram::OnDisplayTimeSeries)
-    ON_COMMAND(ID_HISTORY_AVERAGE, &TSpectrogram::OnAverageSpectrum)
-    ON_COMMAND(ID_HISTORY_SPECTROGRAM, &TSpectrogram::OnShowSpectrogram)
-    ON_COMMAND(ID_HISTORY_SURFACE, &TSpectrogram::OnShowSurface)
-    ON_COMMAND(ID_HISTORY_COPY_BITMAP, &TSpectrogram::OnCopyAsBitmap)
-    ON_COMMAND(ID_HISTORY_COPY_VALUES, &TSpectrogram::OnCopyCursorValues)
+// The twins' shared commands are in the base's map.
+BEGIN_MESSAGE_MAP(TSpectrogram, THistoryPlot<SpectrogramPlotSettings>)
     ON_COMMAND(ID_HISTORY_ANNOTATE, &TSpectrogram::OnAnnotateCommand)
-    ON_COMMAND(ID_HISTORY_HELP, &TSpectrogram::OnHelp)
-    ON_COMMAND(IDC_HISTORY_AUTOSCALE, &TSpectrogram::Autoscale)
-    ON_COMMAND(ID_HISTORY_AUTOSCALE, &TSpectrogram::Autoscale)
-    ON_COMMAND(IDC_HISTORY_OPTIONS, &TSpectrogram::OnProperties)
-    ON_COMMAND(ID_HISTORY_PROPERTIES, &TSpectrogram::OnProperties)
-    ON_COMMAND(IDC_HISTORY_TOGGLE, &TSpectrogram::OnToggle1410)
-    ON_EN_CHANGE(IDC_HISTORY_TOP, &TSpectrogram::OnPlotTopChanged)
-    ON_EN_CHANGE(IDC_HISTORY_RANGE, &TSpectrogram::OnPlotRangeChanged)
-    ON_UPDATE_COMMAND_UI_RANGE(ID_HISTORY_CUT, ID_HISTORY_SURFACE, &TSpectrogram::OnUpdatePopupCommand)
 END_MESSAGE_MAP()
 
 TSpectrogram::TSpectrogram() : THistoryPlot(kThickness)
@@ -104,39 +72,22 @@ void TSpectrogram::BuildPalette()
 {
     if (!m_settings)
         return;
-    const std::vector<COLORREF> scale =
-        history::BuildColourScale(m_settings->ColorMode, m_settings->MinCustomColor, m_settings->MaxCustomColor);
-    // A true-colour display has no palette: the scale is what the display can show of it.
-    if (m_hWnd) {
-        CClientDC dc(this);
-        m_colours = history::KeepDistinctColours(scale, [&](COLORREF c) { return dc.GetNearestColor(c); });
-    } else {
-        m_colours = history::KeepDistinctColours(scale, [](COLORREF c) { return c; });
-    }
+    KeepDisplayableColours(
+        history::BuildColourScale(m_settings->ColorMode, m_settings->MinCustomColor, m_settings->MaxCustomColor));
 }
 
 void TSpectrogram::CreatePaneBitmap(int pane)
 {
     std::unique_ptr<CBitmap>& slot = m_paneBitmap[pane];
-    const CRect r = PaneRect(pane);
-    const int w = r.Width();
-    const int h = r.Height();
-    if (w <= 0 || h <= 0 || w > kMaxPaneWidth || h > kMaxPaneHeight || !m_hWnd) {
+    std::unique_ptr<CBitmap> bitmap = NewPaneBitmap(pane);
+    if (!bitmap) {
         slot.reset();
         return;
     }
-    auto bitmap = std::make_unique<CBitmap>();
-    CClientDC dc(this);
-    if (!bitmap->CreateCompatibleBitmap(&dc, w, h)) {
-        slot.reset();
-        AfxMessageBox("Spectrogram Plot - Insufficient memory available for bitmap image", MB_OK | MB_ICONSTOP);
-        return;
-    }
-    CDC mem;
-    mem.CreateCompatibleDC(&dc);
-    CBitmap* oldNew = mem.SelectObject(bitmap.get());
-    mem.FillSolidRect(0, 0, w, h, PictureBackground());
     if (slot && slot->GetSafeHandle() && m_keepPicture) {
+        const CRect r = PaneRect(pane);
+        const int w = r.Width();
+        const int h = r.Height();
         // The time axis keeps its pixel scale (the newest lines stay at the entry edge); the
         // frequency axis stretches to the new size.
         BITMAP old{};
@@ -150,14 +101,17 @@ void TSpectrogram::CreatePaneBitmap(int pane)
         case 2: to = CRect(0, dh, w, old.bmHeight + dh); break;
         default: to = CRect(0, 0, w, old.bmHeight); break;
         }
+        CDC mem;
+        mem.CreateCompatibleDC(nullptr);
+        CBitmap* oldNew = mem.SelectObject(bitmap.get());
         CDC src;
-        src.CreateCompatibleDC(&dc);
+        src.CreateCompatibleDC(nullptr);
         CBitmap* oldSrc = src.SelectObject(slot.get());
         mem.SetStretchBltMode(COLORONCOLOR);
         mem.StretchBlt(to.left, to.top, to.Width(), to.Height(), &src, 0, 0, old.bmWidth, old.bmHeight, SRCCOPY);
         src.SelectObject(oldSrc);
+        mem.SelectObject(oldNew);
     }
-    mem.SelectObject(oldNew);
     slot = std::move(bitmap);
 }
 
@@ -207,13 +161,8 @@ void TSpectrogram::BuildScales()
                                                        m_printing ? 120 : 12);
     else
         m_levelTicks = history::BuildAmplitudeScale(amp, m_settings->PlotTop, m_settings->PlotRange, m_plotRect.Height());
-    if (!m_traceA)
-        return;
-    const float low = m_settings->UseFullSpan ? m_traceA->GetLowFrequency() : m_settings->StartFreq;
-    const float high = m_settings->UseFullSpan ? m_traceA->GetHighFrequency() : m_settings->StopFreq;
-    m_frequencyMap = history::BuildFrequencyMap(*m_traceA, FrequencyAxisLength(), low, high, m_scaling.FreqScaleType);
-    m_frequencyLabels = history::BuildFrequencyLabels(m_frequencyMap, low, high, m_scaling.FreqScaleType,
-                                                      FrequencyVertical() ? m_textHeight + 2 : 30);
+    if (m_traceA)
+        BuildFrequencyScale(FrequencyAxisLength(), FrequencyVertical() ? m_textHeight + 2 : 30);
 }
 
 // ---- Lines ---------------------------------------------------------------------------------
@@ -283,15 +232,7 @@ void TSpectrogram::PaintNewSpectrum(int pane, SpectralData* trace)
             mem.SetPixelV(at.x, at.y, colours[p]);
         }
     mem.SelectObject(old);
-    if (m_hWnd && IsWindowVisible()) {
-        CClientDC dc(this);
-        CDC src;
-        src.CreateCompatibleDC(&dc);
-        CBitmap* was = src.SelectObject(bitmap);
-        const CRect r = PaneRect(pane);
-        dc.BitBlt(r.left, r.top, w, h, &src, 0, 0, SRCCOPY);
-        src.SelectObject(was);
-    }
+    PresentPane(pane, bitmap, w, h);
 }
 
 void TSpectrogram::PaintLineAt(int row, int pane, SpectralData* trace)
@@ -321,15 +262,8 @@ void TSpectrogram::PaintLineAt(int row, int pane, SpectralData* trace)
     mem.SelectObject(old);
 }
 
-void TSpectrogram::AddSpectrum(float time)
+void TSpectrogram::AdvanceSweep()
 {
-    if (!AcceptLine(time))
-        return;
-    PaintNewSpectrum(0, m_traceA);
-    if (PaneCount() == 2)
-        PaintNewSpectrum(1, m_traceB);
-    // The line is recorded where it was painted; the sweep then moves on.
-    RecordNewLine(time);
     if (GetScrollType() == 0) {
         m_sweep = 0;
     } else {
@@ -337,7 +271,6 @@ void TSpectrogram::AddSpectrum(float time)
         if (m_sweep >= m_history.Count() - kThickness)
             m_sweep = 0;
     }
-    UpdateTimeStrings();
 }
 
 void TSpectrogram::Rebuild(int line, SpectralData* traceA, SpectralData* traceB)
@@ -346,19 +279,10 @@ void TSpectrogram::Rebuild(int line, SpectralData* traceA, SpectralData* traceB)
     PaintLineAt(line * kThickness, 0, traceA);
     if (PaneCount() == 2)
         PaintLineAt(line * kThickness, 1, traceB);
-    float peak = 0.0f, floor = 0.0f;
-    TakeLevels(traceA, &peak, &floor);
-    m_history.SetLevels(line, peak, floor);
+    KeepLineLevels(line, traceA);
 }
 
 // ---- Coordinates ---------------------------------------------------------------------------
-
-float TSpectrogram::FrequencyAtColumn(int c) const
-{
-    if (!m_traceA || c < 0 || c >= static_cast<int>(m_frequencyMap.size()))
-        return 0.0f;
-    return m_frequencyMap[static_cast<std::size_t>(c)].frequency;
-}
 
 double TSpectrogram::PixelToXValue(int x, int)
 {
@@ -373,8 +297,7 @@ double TSpectrogram::PixelToXValue(int x, int)
 
 double TSpectrogram::PixelToYValue(int x, int y)
 {
-    const int at = PaneAt(CPoint(x, y));
-    const CRect p = PaneRect(at < 0 ? 0 : at);
+    const CRect p = PaneUnder(x, y);
     switch (GetOrientation()) {
     case 0:
     case 1: return FrequencyAtColumn(p.bottom - 1 - y);
@@ -406,13 +329,9 @@ void TSpectrogram::GetSelectedSegment(float& start, float& end)
 {
     start = 0.0f;
     end = 0.0f;
-    if (m_selection.IsRectEmpty())
+    CRect s, pane;
+    if (!SelectedArea(&s, &pane))
         return;
-    CRect s = m_selection;
-    s.NormalizeRect();
-    CRect pane = m_plotRect;
-    if (PaneCount() == 2 && !FrequencyVertical())
-        pane = PaneRect(PaneAt(s.TopLeft()) == 1 ? 1 : 0);
     int startRow = 0, endRow = 0;
     const bool sweep = GetScrollType() == 1;
     switch (GetOrientation()) {
@@ -454,37 +373,6 @@ void TSpectrogram::InvalidateTimeLabels()
     else
         r = CRect(client.left, m_plotRect.top - m_textHeight / 2, m_plotRect.left, m_plotRect.bottom + m_textHeight / 2);
     InvalidateRect(&r, FALSE);
-}
-
-void TSpectrogram::DrawVerticalText(CDC* dc, int x, int centreY, const std::string& text)
-{
-    CFont font;
-    font.CreateFont(m_textHeight, 0, 900, 900, FW_NORMAL, 0, 0, 0, ANSI_CHARSET, OUT_DEFAULT_PRECIS,
-                    CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH, "Arial");
-    CFont* old = dc->SelectObject(&font);
-    dc->SetTextAlign(TA_CENTER | TA_TOP);
-    dc->TextOut(x, centreY, text);
-    dc->SelectObject(old);
-}
-
-void TSpectrogram::DrawTitle(CDC* dc, int pane, SpectralData* trace)
-{
-    if (!trace)
-        return;
-    const CRect p = PaneRect(pane);
-    const int y = p.top - m_textHeight - 3;
-    const std::string units = trace->GetUnitsLabel() ? trace->GetUnitsLabel() : "";
-    CRect client;
-    GetClientRect(&client);
-    if (m_scaling.SpectralDensityFlag == 1) {
-        dc->SetTextAlign(TA_LEFT | TA_TOP);
-        dc->TextOut(p.left, y, units);
-        dc->SetTextAlign(TA_RIGHT | TA_TOP);
-        dc->TextOut(p.right, y, m_scaling.SpectralDensityType == 0 ? "PSD: Units^2/Hz" : "PSD: Units/sqrt(Hz)");
-    } else {
-        dc->SetTextAlign(TA_CENTER | TA_TOP);
-        dc->TextOut(client.Width() / 2, y, units);
-    }
 }
 
 void TSpectrogram::DrawTimeAxis(CDC* dc, int pane)
@@ -547,68 +435,17 @@ void TSpectrogram::DrawFrequencyAxis(CDC* dc, int pane)
 {
     if (!m_traceA || m_frequencyLabels.empty())
         return;
+    THistoryPlot::DrawFrequencyAxis(dc, pane);
     const CRect p = PaneRect(pane);
     CRect client;
     GetClientRect(&client);
-    const bool vertical = FrequencyVertical();
-    for (const history::AxisLabel& l : m_frequencyLabels) {
-        if (vertical) {
-            const int y = p.bottom - 1 - l.pixel;
-            dc->MoveTo(p.left - 3, y);
-            dc->LineTo(p.left, y);
-            if (!l.text.empty()) {
-                dc->SetTextAlign(TA_RIGHT | TA_TOP);
-                dc->TextOut(p.left - 4, y - m_textHeight / 2, l.text);
-            }
-        } else {
-            const int x = p.left + l.pixel;
-            dc->MoveTo(x, p.bottom);
-            dc->LineTo(x, p.bottom + 3);
-            if (!l.text.empty()) {
-                dc->SetTextAlign(TA_CENTER | TA_TOP);
-                dc->TextOut(x, p.bottom + 4, l.text);
-            }
-        }
-    }
     const std::string caption = "Frequency (Hz)";
-    if (vertical) {
+    if (FrequencyVertical()) {
         DrawVerticalText(dc, 8, p.top + p.Height() / 2, caption);
     } else {
         dc->SetTextAlign(TA_CENTER | TA_TOP);
         dc->TextOut(client.Width() / 2, client.bottom - m_textHeight, caption);
     }
-}
-
-void TSpectrogram::DrawMarkerArrows(CDC* dc, int pane)
-{
-    const CRect p = PaneRect(pane);
-    CPen red(PS_SOLID, 1, RGB(255, 0, 0));
-    CPen* old = dc->SelectObject(&red);
-    for (int m = 0; m < MarkerSettings::kMarkers; ++m) {
-        if (!m_markers.Enabled[m])
-            continue;
-        const int column = ColumnOfFrequency(m_markers.Freq[m]);
-        if (column < 0)
-            continue;
-        if (FrequencyVertical()) {
-            const int y = p.bottom - 1 - column;
-            const int tip = p.left - 2;
-            dc->MoveTo(tip - 6, y - 4);
-            dc->LineTo(tip, y);
-            dc->LineTo(tip - 6, y + 4);
-            dc->MoveTo(tip, y);
-            dc->LineTo(tip - 14, y);
-        } else {
-            const int x = p.left + column;
-            const int tip = p.bottom + 2;
-            dc->MoveTo(x - 4, tip + 6);
-            dc->LineTo(x, tip);
-            dc->LineTo(x + 4, tip + 6);
-            dc->MoveTo(x, tip);
-            dc->LineTo(x, tip + 14);
-        }
-    }
-    dc->SelectObject(old);
 }
 
 void TSpectrogram::DrawLegend(CDC* dc, const RECT& update)
@@ -642,90 +479,6 @@ void TSpectrogram::DrawLegend(CDC* dc, const RECT& update)
     }
     if (const char* label = m_traceA->GetAmplitudeLabel())
         DrawVerticalText(dc, client.right - m_textHeight - 2, m_plotRect.top + height / 2, label);
-}
-
-void TSpectrogram::DrawImage(CDC* dc, int pane, const RECT& update)
-{
-    CBitmap* bitmap = m_paneBitmap[pane].get();
-    if (!bitmap || !bitmap->GetSafeHandle())
-        return;
-    const CRect p = PaneRect(pane);
-    CRect meet;
-    CRect u(update);
-    if (!m_printing && !meet.IntersectRect(&u, &p))
-        return;
-    BITMAP info{};
-    bitmap->GetBitmap(&info);
-    CDC src;
-    src.CreateCompatibleDC(dc);
-    CBitmap* old = src.SelectObject(bitmap);
-    if (m_printing) {
-        dc->SetStretchBltMode(COLORONCOLOR);
-        dc->StretchBlt(p.left, p.top, p.Width(), p.Height(), &src, 0, 0, info.bmWidth, info.bmHeight, SRCCOPY);
-    } else {
-        dc->BitBlt(p.left, p.top, info.bmWidth, info.bmHeight, &src, 0, 0, SRCCOPY);
-    }
-    src.SelectObject(old);
-}
-
-void TSpectrogram::DrawPlot(CDC* dc, bool full, const RECT& update)
-{
-    TPlotBase::DrawPlot(dc, full, update);
-    if (!m_traceA)
-        return;
-    const int saved = dc->SaveDC();
-    dc->SelectObject(LabelFont());
-    dc->SetBkMode(TRANSPARENT);
-    dc->SetTextColor(RGB(0, 0, 0));
-    CPen black(PS_SOLID, 1, RGB(0, 0, 0));
-    dc->SelectObject(&black);
-    DrawLegend(dc, update);
-    if (PaneCount() == 1) {
-        DrawTitle(dc, 0, m_traceA);
-        DrawTimeAxis(dc, 0);
-        DrawFrequencyAxis(dc, 0);
-        DrawMarkerArrows(dc, 0);
-        DrawImage(dc, 0, update);
-    } else {
-        if (FrequencyVertical()) {
-            DrawFrequencyAxis(dc, 0);
-            DrawFrequencyAxis(dc, 1);
-            DrawTimeAxis(dc, 1);
-        } else {
-            DrawTimeAxis(dc, 0);
-            DrawTimeAxis(dc, 1);
-            DrawFrequencyAxis(dc, 1);
-        }
-        DrawMarkerArrows(dc, 0);
-        DrawMarkerArrows(dc, 1);
-        DrawTitle(dc, 0, m_traceA);
-        DrawImage(dc, 0, update);
-        DrawTitle(dc, 1, m_traceB);
-        DrawImage(dc, 1, update);
-    }
-    dc->RestoreDC(saved);
-    if (!m_printing && !m_selection.IsRectEmpty()) {
-        m_drawnSelection[0].SetRectEmpty();
-        m_drawnSelection[1].SetRectEmpty();
-        PaintSelection(dc);
-    }
-    DrawWatermark(dc, m_plotRect, update);
-}
-
-void TSpectrogram::DrawBackground(CDC* dc, bool full, const RECT& update)
-{
-    TPlotBase::DrawBackground(dc, full, update);
-    if (m_printing || !m_settings || !m_settings->ShowToolbar || m_toolStripHeight <= 0)
-        return;
-    const int saved = dc->SaveDC();
-    dc->SelectObject(&m_plotFont);
-    dc->SetBkMode(TRANSPARENT);
-    dc->SetTextColor(GetSysColor(COLOR_BTNTEXT));
-    dc->SetTextAlign(TA_RIGHT | TA_TOP);
-    const int y = m_toolStripHeight / 2 - m_textHeight / 2;
-    dc->TextOut(228 - 3, y, "Plot Top");
-    dc->TextOut(374 - 3, y, m_scaling.AmpScaleType == 2 ? "Plot Bottom:" : "Plot Range:");
-    dc->RestoreDC(saved);
 }
 
 // ---- Annotation ----------------------------------------------------------------------------

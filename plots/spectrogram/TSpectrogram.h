@@ -15,8 +15,6 @@ class TSpectrogram : public THistoryPlot<SpectrogramPlotSettings> {
 public:
     TSpectrogram();
 
-    // One new spectrum of the bound engines at the given time (seconds).
-    void AddSpectrum(float time);
     // The engines' current spectrum drawn as history line `line` (the rebuild road).
     void Rebuild(int line, SpectralData* traceA, SpectralData* traceB);
     // Direction and ScrollType of the plot settings.
@@ -30,10 +28,6 @@ public:
     bool FrequencyVertical() const override;
     std::string CursorValuesText() const override;
 
-    void DrawPlot(CDC* dc, bool full, const RECT& update) override;
-    void DrawBackground(CDC* dc, bool full, const RECT& update) override;
-
-    const std::vector<history::FrequencyPixel>& GetFrequencyMap() const { return m_frequencyMap; }
     const std::vector<history::AxisLabel>& GetFrequencyLabels() const { return m_frequencyLabels; }
     const std::vector<history::AxisLabel>& GetLevelTicks() const { return m_levelTicks; }
     // Annotations made since the program started (they number from 1).
@@ -50,10 +44,10 @@ protected:
     void PaintNewSpectrum(int pane, SpectralData* trace) override;
     int NewLineRow() const override { return m_sweep; }
     bool ScrollsHistory() const override;
+    void AdvanceSweep() override;
     CRect SelectionShape(int pane) const override;
     void InvalidateTimeLabels() override;
     COLORREF PictureBackground() const override;
-    int ColumnOfFrequency(float f) const override { return history::FrequencyToColumn(m_frequencyMap, f); }
     void AddMeasurementEntries(CMenu& menu) override;
     void Annotate(CPoint point) override;
 
@@ -61,7 +55,6 @@ protected:
 
 private:
     int FrequencyAxisLength() const;
-    float FrequencyAtColumn(int c) const;
     // The colour of each frequency pixel of a line; false when the line is not drawn.
     bool LineColours(SpectralData* trace, std::vector<COLORREF>& colours);
     // The client point of frequency pixel p on row r (counted from the entry edge) of a pane.
@@ -70,16 +63,10 @@ private:
     void ClearPaneImages();
     void PaintLineAt(int row, int pane, SpectralData* trace);
 
-    void DrawTitle(CDC* dc, int pane, SpectralData* trace);
-    void DrawTimeAxis(CDC* dc, int pane);
-    void DrawFrequencyAxis(CDC* dc, int pane);
-    void DrawMarkerArrows(CDC* dc, int pane);
-    void DrawLegend(CDC* dc, const RECT& update);
-    void DrawImage(CDC* dc, int pane, const RECT& update);
-    void DrawVerticalText(CDC* dc, int x, int centreY, const std::string& text);
+    void DrawTimeAxis(CDC* dc, int pane) override;
+    void DrawFrequencyAxis(CDC* dc, int pane) override;
+    void DrawLegend(CDC* dc, const RECT& update) override;
 
     int m_sweep = 0;
-    std::vector<history::FrequencyPixel> m_frequencyMap;
-    std::vector<history::AxisLabel> m_frequencyLabels;
     static int s_annotations;
 };

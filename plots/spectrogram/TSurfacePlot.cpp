@@ -11,44 +11,8 @@
 
 namespace {
 constexpr int kThickness = 3; // rows per line, and rows of depth per pixel of slant
-constexpr int kMaxPaneWidth = 3000;
-constexpr int kMaxPaneHeight = 2999;
 constexpr int kMaxPolygonPoints = 4000;
 } // namespace
-
-BEGIN_MESSAGE_MAP(TSurfacePlot, TPlotBase)
-    ON_WM_SIZE()
-    ON_WM_TIMER()
-    ON_WM_VSCROLL()
-    ON_WM_LBUTTONDOWN()
-    ON_WM_LBUTTONUP()
-    ON_WM_LBUTTONDBLCLK()
-    ON_WM_RBUTTONDOWN()
-    ON_WM_RBUTTONUP()
-    ON_COMMAND(IDC_HISTORY_SELECT, &TSurfacePlot::OnSelectSegment)
-    ON_COMMAND(IDC_HISTORY_PLAY, &TSurfacePlot::OnPlaySegment)
-    ON_COMMAND(ID_HISTORY_PLAY, &TSurfacePlot::OnPlaySegment)
-    ON_COMMAND(IDC_HISTORY_FILTER, &TSurfacePlot::OnFilterSegment)
-    ON_COMMAND(ID_HISTORY_FILTER, &TSurfacePlot::OnFilterSegment)
-    ON_COMMAND(ID_HISTORY_CUT, &TSurfacePlot::OnCut)
-    ON_COMMAND(ID_HISTORY_COPY_WAVE, &TSurfacePlot::OnCopyAsWave)
-    ON_COMMAND(ID_HISTORY_MUTE, &TSurfacePlot::OnMute)
-    ON_COMMAND(ID_HISTORY_TIME_SERIES, &TSurfacePlot::OnDisplayTimeSeries)
-    ON_COMMAND(ID_HISTORY_AVERAGE, &TSurfacePlot::OnAverageSpectrum)
-    ON_COMMAND(ID_HISTORY_SPECTROGRAM, &TSurfacePlot::OnShowSpectrogram)
-    ON_COMMAND(ID_HISTORY_SURFACE, &TSurfacePlot::OnShowSurface)
-    ON_COMMAND(ID_HISTORY_COPY_BITMAP, &TSurfacePlot::OnCopyAsBitmap)
-    ON_COMMAND(ID_HISTORY_COPY_VALUES, &TSurfacePlot::OnCopyCursorValues)
-    ON_COMMAND(ID_HISTORY_HELP, &TSurfacePlot::OnHelp)
-    ON_COMMAND(IDC_HISTORY_AUTOSCALE, &TSurfacePlot::Autoscale)
-    ON_COMMAND(ID_HISTORY_AUTOSCALE, &TSurfacePlot::Autoscale)
-    ON_COMMAND(IDC_HISTORY_OPTIONS, &TSurfacePlot::OnProperties)
-    ON_COMMAND(ID_HISTORY_PROPERTIES, &TSurfacePlot::OnProperties)
-    ON_COMMAND(IDC_HISTORY_TOGGLE, &TSurfacePlot::OnToggle1410)
-    ON_EN_CHANGE(IDC_HISTORY_TOP, &TSurfacePlot::OnPlotTopChanged)
-    ON_EN_CHANGE(IDC_HISTORY_RANGE, &TSurfacePlot::OnPlotRangeChanged)
-    ON_UPDATE_COMMAND_UI_RANGE(ID_HISTORY_CUT, ID_HISTORY_SURFACE, &TSurfacePlot::OnUpdatePopupCommand)
-END_MESSAGE_MAP()
 
 TSurfacePlot::TSurfacePlot() : THistoryPlot(kThickness)
 {
@@ -85,41 +49,16 @@ void TSurfacePlot::BuildPalette()
     if (!m_settings || m_settings->ColorMode == 1)
         return;
     const WORD scheme = m_settings->ColorMode == 3 ? 1 : m_settings->ColorMode == 2 ? 2 : 0;
-    const std::vector<COLORREF> scale =
-        history::BuildColourScale(scheme, m_settings->MinCustomColor, m_settings->MaxCustomColor);
-    if (m_hWnd) {
-        CClientDC dc(this);
-        m_colours = history::KeepDistinctColours(scale, [&](COLORREF c) { return dc.GetNearestColor(c); });
-    } else {
-        m_colours = history::KeepDistinctColours(scale, [](COLORREF c) { return c; });
-    }
+    KeepDisplayableColours(history::BuildColourScale(scheme, m_settings->MinCustomColor, m_settings->MaxCustomColor));
 }
 
 void TSurfacePlot::CreatePaneBitmaps()
 {
     for (int pane = 0; pane < 2; ++pane) {
-        std::unique_ptr<CBitmap>& slot = m_paneBitmap[pane];
         // The old picture is not carried over: the waterfall's geometry follows the size.
-        slot.reset();
-        if (pane == 1 && PaneCount() == 1)
-            continue;
-        const CRect r = PaneRect(pane);
-        const int w = r.Width();
-        const int h = r.Height();
-        if (w <= 0 || h <= 0 || w > kMaxPaneWidth || h > kMaxPaneHeight || !m_hWnd)
-            continue;
-        auto bitmap = std::make_unique<CBitmap>();
-        CClientDC dc(this);
-        if (!bitmap->CreateCompatibleBitmap(&dc, w, h)) {
-            AfxMessageBox("3-D Surface Plot - Insufficient memory available for bitmap image", MB_OK | MB_ICONSTOP);
-            continue;
-        }
-        CDC mem;
-        mem.CreateCompatibleDC(&dc);
-        CBitmap* old = mem.SelectObject(bitmap.get());
-        mem.FillSolidRect(0, 0, w, h, PictureBackground());
-        mem.SelectObject(old);
-        slot = std::move(bitmap);
+        m_paneBitmap[pane].reset();
+        if (pane == 0 || PaneCount() == 2)
+            m_paneBitmap[pane] = NewPaneBitmap(pane);
     }
 }
 
@@ -141,12 +80,9 @@ void TSurfacePlot::BuildScales()
     m_levelTicks.clear();
     if (!m_traceA || !m_settings)
         return;
+    // The front line is as wide as the plot less the slant of the lines behind it.
     const int lines = PaneRect(0).Height() / kThickness;
-    const int count = m_plotRect.Width() - lines;
-    const float low = m_settings->UseFullSpan ? m_traceA->GetLowFrequency() : m_settings->StartFreq;
-    const float high = m_settings->UseFullSpan ? m_traceA->GetHighFrequency() : m_settings->StopFreq;
-    m_frequencyMap = history::BuildFrequencyMap(*m_traceA, count, low, high, m_scaling.FreqScaleType);
-    m_frequencyLabels = history::BuildFrequencyLabels(m_frequencyMap, low, high, m_scaling.FreqScaleType, 30);
+    BuildFrequencyScale(m_plotRect.Width() - lines, 30);
 }
 
 int TSurfacePlot::LevelHeight(double level, int most)
@@ -245,26 +181,7 @@ void TSurfacePlot::PaintNewSpectrum(int pane, SpectralData* trace)
         }
     }
     mem.SelectObject(oldBitmap);
-    if (m_hWnd && IsWindowVisible()) {
-        CClientDC dc(this);
-        CDC src;
-        src.CreateCompatibleDC(&dc);
-        CBitmap* was = src.SelectObject(bitmap);
-        const CRect r = PaneRect(pane);
-        dc.BitBlt(r.left, r.top, w, hb, &src, 0, 0, SRCCOPY);
-        src.SelectObject(was);
-    }
-}
-
-void TSurfacePlot::AddSpectrum(float time)
-{
-    if (!AcceptLine(time))
-        return;
-    PaintNewSpectrum(0, m_traceA);
-    if (PaneCount() == 2)
-        PaintNewSpectrum(1, m_traceB);
-    RecordNewLine(time);
-    UpdateTimeStrings();
+    PresentPane(pane, bitmap, w, hb);
 }
 
 void TSurfacePlot::Rebuild(SpectralData* traceA, SpectralData* traceB)
@@ -273,24 +190,14 @@ void TSurfacePlot::Rebuild(SpectralData* traceA, SpectralData* traceB)
     PaintNewSpectrum(0, traceA);
     if (PaneCount() == 2)
         PaintNewSpectrum(1, traceB);
-    float peak = 0.0f, floor = 0.0f;
-    TakeLevels(traceA, &peak, &floor);
-    m_history.SetLevels(0, peak, floor);
+    KeepLineLevels(0, traceA);
 }
 
 // ---- Coordinates ---------------------------------------------------------------------------
 
-float TSurfacePlot::FrequencyAtColumn(int c) const
-{
-    if (!m_traceA || c < 0 || c >= static_cast<int>(m_frequencyMap.size()))
-        return 0.0f;
-    return m_frequencyMap[static_cast<std::size_t>(c)].frequency;
-}
-
 double TSurfacePlot::PixelToYValue(int x, int y)
 {
-    const int at = PaneAt(CPoint(x, y));
-    const CRect p = PaneRect(at < 0 ? 0 : at);
+    const CRect p = PaneUnder(x, y);
     const int h = std::max(LevelHeight(GetLevelAtPoint(x, y), PaneRect(0).Height() / 3), 0);
     return RowTime(p.bottom - 1 - y - h);
 }
@@ -299,8 +206,7 @@ double TSurfacePlot::PixelToXValue(int x, int y)
 {
     if (!m_traceA)
         return 0.0f;
-    const int at = PaneAt(CPoint(x, y));
-    const CRect p = PaneRect(at < 0 ? 0 : at);
+    const CRect p = PaneUnder(x, y);
     const int h = std::max(LevelHeight(GetLevelAtPoint(x, y), PaneRect(0).Height() / 3), 0);
     return FrequencyAtColumn(x - (p.bottom - y) / kThickness - p.left + h / kThickness);
 }
@@ -393,37 +299,19 @@ void TSurfacePlot::DrawXReadout(CDC* dc, const CRect& pane, int x, int y, float 
 {
     if (!m_xBoxImage || !m_xBoxBack)
         return;
-    const int left = XReadoutLeft(pane, x, y);
-    const int w = m_xBoxWidth, h = m_xBoxHeight;
-    const int top = pane.top - 1 - h;
     std::snprintf(m_xUnit, sizeof m_xUnit, " Hz");
     std::string text;
     FormatAxisValue(text, value, m_xFormat, m_xUnit);
-    CDC memory;
-    if (!memory.CreateCompatibleDC(dc))
-        return;
-    CBitmap* old = memory.SelectObject(m_xBoxBack.get());
-    memory.BitBlt(0, 0, w, h, dc, left, top, SRCCOPY);
-    memory.SelectObject(m_xBoxImage.get());
-    memory.Rectangle(0, 0, w, h);
-    memory.SelectObject(m_font);
-    memory.SetTextAlign(TA_CENTER);
-    memory.TextOut(w / 2, 1, text);
-    dc->BitBlt(left, top, w, h, &memory, 0, 0, SRCCOPY);
-    memory.SelectObject(old);
+    DrawReadoutBox(dc, XReadoutLeft(pane, x, y), pane.top - 1 - m_xBoxHeight, m_xBoxWidth, m_xBoxHeight,
+                   m_xBoxImage.get(), m_xBoxBack.get(), text);
 }
 
 void TSurfacePlot::EraseXReadout(CDC* dc, const CRect& pane, int x, int y)
 {
     if (!m_xBoxBack)
         return;
-    const int left = XReadoutLeft(pane, x, y);
-    CDC memory;
-    if (!memory.CreateCompatibleDC(dc))
-        return;
-    CBitmap* old = memory.SelectObject(m_xBoxBack.get());
-    dc->BitBlt(left, pane.top - 1 - m_xBoxHeight, m_xBoxWidth, m_xBoxHeight, &memory, 0, 0, SRCCOPY);
-    memory.SelectObject(old);
+    EraseReadoutBox(dc, XReadoutLeft(pane, x, y), pane.top - 1 - m_xBoxHeight, m_xBoxWidth, m_xBoxHeight,
+                    m_xBoxBack.get());
 }
 
 // ---- Selection -----------------------------------------------------------------------------
@@ -442,13 +330,9 @@ void TSurfacePlot::GetSelectedSegment(float& start, float& end)
 {
     start = 0.0f;
     end = 0.0f;
-    if (m_selection.IsRectEmpty())
+    CRect s, pane;
+    if (!SelectedArea(&s, &pane))
         return;
-    CRect s = m_selection;
-    s.NormalizeRect();
-    CRect pane = m_plotRect;
-    if (PaneCount() == 2)
-        pane = PaneRect(PaneAt(s.TopLeft()) == 1 ? 1 : 0);
     CRect first = m_paneSelection[0];
     first.NormalizeRect();
     start = RowTime(pane.bottom - 1 - first.top);
@@ -463,37 +347,6 @@ void TSurfacePlot::InvalidateTimeLabels()
         const CRect p = PaneRect(pane);
         CRect r(p.left - m_leftMargin, p.top - m_textHeight, p.left, p.bottom + m_textHeight);
         InvalidateRect(&r, FALSE);
-    }
-}
-
-void TSurfacePlot::DrawVerticalText(CDC* dc, int x, int centreY, const std::string& text)
-{
-    CFont font;
-    font.CreateFont(m_textHeight, 0, 900, 900, FW_NORMAL, 0, 0, 0, ANSI_CHARSET, OUT_DEFAULT_PRECIS,
-                    CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH, "Arial");
-    CFont* old = dc->SelectObject(&font);
-    dc->SetTextAlign(TA_CENTER | TA_TOP);
-    dc->TextOut(x, centreY, text);
-    dc->SelectObject(old);
-}
-
-void TSurfacePlot::DrawTitle(CDC* dc, int pane, SpectralData* trace)
-{
-    if (!trace)
-        return;
-    const CRect p = PaneRect(pane);
-    const int y = p.top - m_textHeight - 3;
-    const std::string units = trace->GetUnitsLabel() ? trace->GetUnitsLabel() : "";
-    CRect client;
-    GetClientRect(&client);
-    if (m_scaling.SpectralDensityFlag == 1) {
-        dc->SetTextAlign(TA_LEFT | TA_TOP);
-        dc->TextOut(p.left, y, units);
-        dc->SetTextAlign(TA_RIGHT | TA_TOP);
-        dc->TextOut(p.right, y, m_scaling.SpectralDensityType == 0 ? "PSD: Units^2/Hz" : "PSD: Units/sqrt(Hz)");
-    } else {
-        dc->SetTextAlign(TA_CENTER | TA_TOP);
-        dc->TextOut(client.Width() / 2, y, units);
     }
 }
 
@@ -513,114 +366,3 @@ void TSurfacePlot::DrawTimeAxis(CDC* dc, int pane)
     }
 }
 
-void TSurfacePlot::DrawFrequencyAxis(CDC* dc, int pane)
-{
-    const CRect p = PaneRect(pane);
-    dc->SetTextAlign(TA_CENTER | TA_TOP);
-    for (const history::AxisLabel& l : m_frequencyLabels) {
-        const int x = p.left + l.pixel;
-        dc->MoveTo(x, p.bottom);
-        dc->LineTo(x, p.bottom + 3);
-        if (!l.text.empty())
-            dc->TextOut(x, p.bottom + 4, l.text);
-    }
-}
-
-void TSurfacePlot::DrawMarkerArrows(CDC* dc, int pane)
-{
-    const CRect p = PaneRect(pane);
-    CPen red(PS_SOLID, 1, RGB(255, 0, 0));
-    CPen* old = dc->SelectObject(&red);
-    for (int m = 0; m < MarkerSettings::kMarkers; ++m) {
-        if (!m_markers.Enabled[m])
-            continue;
-        const int column = ColumnOfFrequency(m_markers.Freq[m]);
-        if (column < 0)
-            continue;
-        const int x = p.left + column;
-        const int tip = p.bottom + 2;
-        dc->MoveTo(x - 4, tip + 6);
-        dc->LineTo(x, tip);
-        dc->LineTo(x + 4, tip + 6);
-        dc->MoveTo(x, tip);
-        dc->LineTo(x, tip + 14);
-    }
-    dc->SelectObject(old);
-}
-
-void TSurfacePlot::DrawImage(CDC* dc, int pane, const RECT& update)
-{
-    CBitmap* bitmap = m_paneBitmap[pane].get();
-    if (!bitmap || !bitmap->GetSafeHandle())
-        return;
-    const CRect p = PaneRect(pane);
-    CRect meet;
-    CRect u(update);
-    if (!m_printing && !meet.IntersectRect(&u, &p))
-        return;
-    BITMAP info{};
-    bitmap->GetBitmap(&info);
-    CDC src;
-    src.CreateCompatibleDC(dc);
-    CBitmap* old = src.SelectObject(bitmap);
-    if (m_printing) {
-        dc->SetStretchBltMode(COLORONCOLOR);
-        dc->StretchBlt(p.left, p.top, p.Width(), p.Height(), &src, 0, 0, info.bmWidth, info.bmHeight, SRCCOPY);
-    } else {
-        dc->BitBlt(p.left, p.top, info.bmWidth, info.bmHeight, &src, 0, 0, SRCCOPY);
-    }
-    src.SelectObject(old);
-}
-
-void TSurfacePlot::DrawPlot(CDC* dc, bool full, const RECT& update)
-{
-    TPlotBase::DrawPlot(dc, full, update);
-    if (!m_traceA)
-        return;
-    const int saved = dc->SaveDC();
-    dc->SelectObject(LabelFont());
-    dc->SetBkMode(TRANSPARENT);
-    dc->SetTextColor(RGB(0, 0, 0));
-    CPen black(PS_SOLID, 1, RGB(0, 0, 0));
-    dc->SelectObject(&black);
-    if (PaneCount() == 1) {
-        DrawTitle(dc, 0, m_traceA);
-        DrawTimeAxis(dc, 0);
-        DrawFrequencyAxis(dc, 0);
-        DrawMarkerArrows(dc, 0);
-        DrawImage(dc, 0, update);
-    } else {
-        DrawTimeAxis(dc, 0);
-        DrawTimeAxis(dc, 1);
-        DrawFrequencyAxis(dc, 1);
-        DrawMarkerArrows(dc, 0);
-        DrawMarkerArrows(dc, 1);
-        DrawTitle(dc, 0, m_traceA);
-        DrawImage(dc, 0, update);
-        DrawTitle(dc, 1, m_traceB);
-        DrawImage(dc, 1, update);
-    }
-    dc->RestoreDC(saved);
-    if (!m_printing && !m_selection.IsRectEmpty()) {
-        m_drawnSelection[0].SetRectEmpty();
-        m_drawnSelection[1].SetRectEmpty();
-        PaintSelection(dc);
-    }
-    DrawWatermark(dc, m_plotRect, update);
-}
-
-void TSurfacePlot::DrawBackground(CDC* dc, bool full, const RECT& update)
-{
-    TPlotBase::DrawBackground(dc, full, update);
-    if (m_printing || !m_settings || !m_settings->ShowToolbar || m_toolStripHeight <= 0)
-        return;
-    const int saved = dc->SaveDC();
-    dc->SelectObject(&m_plotFont);
-    dc->SetBkMode(TRANSPARENT);
-    dc->SetTextColor(GetSysColor(COLOR_BTNTEXT));
-    dc->SetTextAlign(TA_RIGHT | TA_TOP);
-    const int y = m_toolStripHeight / 2 - m_textHeight / 2;
-    dc->TextOut(228 - 3, y, "Plot Top");
-    dc->TextOut(374 - 3, y, m_scaling.AmpScaleType == 2 ? "Plot Bottom:" : "Plot Range:");
-    dc->RestoreDC(saved);
-}

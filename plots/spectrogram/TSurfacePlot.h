@@ -15,8 +15,6 @@ class TSurfacePlot : public THistoryPlot<SurfacePlotSettings> {
 public:
     TSurfacePlot();
 
-    // One new spectrum of the bound engines at the given time (seconds).
-    virtual void AddSpectrum(float time);
     // The engines' current spectrum drawn as the newest line in front of the waterfall.
     void Rebuild(SpectralData* traceA, SpectralData* traceB);
 
@@ -38,10 +36,6 @@ public:
     CPoint GetLowerSidebandPoint(WORD k, CPoint anchor, int x, int y) override;
     COLORREF GetOutlineColor() const;
 
-    void DrawPlot(CDC* dc, bool full, const RECT& update) override;
-    void DrawBackground(CDC* dc, bool full, const RECT& update) override;
-
-    const std::vector<history::FrequencyPixel>& GetFrequencyMap() const { return m_frequencyMap; }
     const std::vector<POINT>& GetOutline() const { return m_outline; }
     bool HasPolygonBuffer() const { return m_polygonCapacity > 0; }
 
@@ -59,27 +53,16 @@ protected:
     COLORREF PictureBackground() const override;
     bool LooksPastBackground() const override { return true; }
     bool ShowsLevelBox() const override;
-    int ColumnOfFrequency(float f) const override { return history::FrequencyToColumn(m_frequencyMap, f); }
-
-    DECLARE_MESSAGE_MAP()
 
 private:
     // Height in pixels of a level in a pane whose spectra may rise `most` pixels; -1 when the
     // scale has no span.
     int LevelHeight(double level, int most);
-    float FrequencyAtColumn(int c) const;
-    void DrawTimeAxis(CDC* dc, int pane);
-    void DrawFrequencyAxis(CDC* dc, int pane);
-    void DrawMarkerArrows(CDC* dc, int pane);
-    void DrawTitle(CDC* dc, int pane, SpectralData* trace);
-    void DrawImage(CDC* dc, int pane, const RECT& update);
-    void DrawVerticalText(CDC* dc, int x, int centreY, const std::string& text);
+    void DrawTimeAxis(CDC* dc, int pane) override;
     void DrawSlantedLine(CDC* dc, const CRect& pane, int x);
     // Left edge of the X read-out box for a cursor point.
     int XReadoutLeft(const CRect& pane, int x, int y) const;
 
-    std::vector<history::FrequencyPixel> m_frequencyMap;
-    std::vector<history::AxisLabel> m_frequencyLabels;
     std::vector<POINT> m_outline;
     int m_polygonCapacity = 0;
 };
