@@ -67,7 +67,8 @@ protected:
     std::unique_ptr<COptionsMain> Sheet(WORD mode = 0, int page = 1)
     {
         auto sheet = std::make_unique<COptionsMain>("Processing Settings", nullptr, mode, processing, scaling, &device,
-                                                    calibration, &inputIndex, page);
+                                                    calibration, &trigger, &runControl, &inputIndex, &outputIndex,
+                                                    &soundCardIndex, &useSoundCard, &output, page);
         sheet->m_ScalingPage.m_CompensationFolder = (folder / "mic").string();
         sheet->m_CalibrationPage.m_Context.CalibrationFolder = (folder / "cal").string();
         return sheet;
@@ -78,7 +79,13 @@ protected:
     ChannelScalingSettings scaling[8];
     UsbDeviceSettings device;
     ChannelCalibration calibration[8];
+    TriggerSettings trigger;
+    RunControlSettings runControl;
     INT inputIndex = 0;
+    INT outputIndex = 0;
+    DWORD soundCardIndex = 0;
+    BYTE useSoundCard = 1;
+    OutputDeviceSettings output;
 };
 } // namespace
 
@@ -107,8 +114,8 @@ TEST_F(ProcessingSheet, FftPageShowsStoresClampsAndCopiesRows)
         auto& s = static_cast<COptionsMain&>(w);
         CSettingsDlg& p = s.m_FftPage;
         EXPECT_EQ(s.GetWindowTextString(), "Processing Settings");
-        EXPECT_EQ(s.GetActiveIndex(), 0);
-        EXPECT_EQ(s.GetPageCount(), 3);
+        EXPECT_EQ(s.GetActiveIndex(), COptionsMain::kFftPage);
+        EXPECT_EQ(s.GetPageCount(), 7);
         EXPECT_EQ(Shown(p, kFftCountIds[0]), "10");
         EXPECT_EQ(Shown(p, kFftCountIds[1]), "Infinite");
         EXPECT_EQ(Shown(p, kFftCountIds[2]), "Slow");
@@ -165,8 +172,8 @@ TEST_F(ProcessingSheet, ScalingPageRefusesDensityWithOctavesAndListsCompensation
     user.ExpectBox(IDOK, "PSD cannot be used with Octave frequency scaling!");
     CDialog::ScriptModal([&](CWnd& w) {
         auto& s = static_cast<COptionsMain&>(w);
-        ClickTab(s, 1);
-        ASSERT_EQ(s.GetActiveIndex(), 1);
+        ClickTab(s, COptionsMain::kScalingPage);
+        ASSERT_EQ(s.GetActiveIndex(), COptionsMain::kScalingPage);
         CScalingDlg& p = s.m_ScalingPage;
         EXPECT_EQ(Shown(p, kFreqScaleIds[2]), "Linear");
         EXPECT_EQ(Shown(p, kCompensationIds[1]), "None"); // its file is gone
@@ -175,8 +182,8 @@ TEST_F(ProcessingSheet, ScalingPageRefusesDensityWithOctavesAndListsCompensation
         PickText(p, kAmpScaleIds[1], "Log Magnitude");
         PickText(p, kDensityIds[3], "Units/Sqrt(Hz)");
         PickText(p, kFreqScaleIds[3], "1/3 Octave");
-        ClickTab(s, 0); // leaving is refused
-        EXPECT_EQ(s.GetActiveIndex(), 1);
+        ClickTab(s, COptionsMain::kFftPage); // leaving is refused
+        EXPECT_EQ(s.GetActiveIndex(), COptionsMain::kScalingPage);
         Click(s, IDOK); // and so is OK
         EXPECT_TRUE(s.IsModalRunning());
         EXPECT_EQ(scaling[1].AmpScaleType, 2); // rows before the refused one are stored
@@ -250,7 +257,7 @@ TEST_F(ProcessingSheet, CalibrationPageAppliesPresetsAndTheWaveFilesCalibration)
     const ChannelCalibration entry1 = calibration[1];
     CDialog::ScriptModal([&](CWnd& w) {
         auto& s = static_cast<COptionsMain&>(w);
-        EXPECT_EQ(s.GetActiveIndex(), 2); // the Calibration page was asked for
+        EXPECT_EQ(s.GetActiveIndex(), COptionsMain::kCalibrationPage); // the page asked for
         CCalibrationDlg& p = s.m_CalibrationPage;
         EXPECT_EQ(Shown(p, kCalComboFirstId + 0), "Volts");
         EXPECT_EQ(Shown(p, kCalComboFirstId + 1), "Embedded in wave file");
