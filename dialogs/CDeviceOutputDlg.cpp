@@ -301,10 +301,11 @@ bool CDeviceOutputDlg::ValidateAndStore()
     if (!m_Output || !m_UseSoundCard || !GetSafeHwnd())
         return true;
     const bool sound = SoundCardChosen();
-    *m_UseSoundCard = sound ? 1 : 0;
     const CComboBox* channelList = sheet::Combo(*this, IDC_OUT_CHANNELS);
-    if ((!sound && m_deviceCount == 0) || (sound && m_soundCount == 0) || !channelList || channelList->GetCount() == 0)
+    if ((!sound && m_deviceCount == 0) || (sound && m_soundCount == 0) || !channelList || channelList->GetCount() == 0) {
+        *m_UseSoundCard = sound ? 1 : 0; // nothing on that side to check
         return true;
+    }
 
     // Checked first, stored after: a refusal leaves the working copies as they were.
     std::string typed;
@@ -369,6 +370,7 @@ bool CDeviceOutputDlg::ValidateAndStore()
             return false;
         }
     }
+    *m_UseSoundCard = sound ? 1 : 0;
     if (m_OutputDeviceIndex && m_deviceCount > 0)
         *m_OutputDeviceIndex = static_cast<INT>(sheet::SelectedData(*this, IDC_OUT_DEVICE_LIST, 0));
     if (m_SoundCardIndex && m_soundCount > 0)
