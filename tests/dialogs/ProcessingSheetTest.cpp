@@ -471,7 +471,13 @@ TEST_F(ProcessingSheet, PostProcessModeLeavesTheDeviceAloneAndDefaultsFillThePag
     runControl.FftLimit = 7;
     CDialog::ScriptModal([&](CWnd& w) {
         auto& s = static_cast<COptionsMain&>(w);
-        EXPECT_EQ(s.GetActiveIndex(), COptionsMain::kOutputPage); // the last OK's page
+        s.SetActivePage(COptionsMain::kRunControlPage);
+        Click(s, IDOK);
+    });
+    ASSERT_EQ(Sheet(2, COptionsMain::kFftPage)->DoModal(), IDOK);
+    CDialog::ScriptModal([&](CWnd& w) {
+        auto& s = static_cast<COptionsMain&>(w);
+        EXPECT_EQ(s.GetActiveIndex(), COptionsMain::kRunControlPage); // the last OK's page
         CDeviceInputDlg& in = s.m_InputPage;
         EXPECT_FALSE(W(in, kInputEnableFirstId + 0)->isEnabled());
         EXPECT_FALSE(W(in, IDC_INPUT_RATE)->isEnabled());
