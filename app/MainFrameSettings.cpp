@@ -1,5 +1,6 @@
-// The processing-settings sheet: the one editor of the channels' processing, scaling and
-// calibration records outside configuration loading, and the rebuild after it.
+// The processing-settings sheet: the one editor of the channels' processing, scaling,
+// calibration, device, trigger, run-control and output records outside configuration loading,
+// and the rebuild after it.
 #include "app/CMainFrame.h"
 #include "app/CStatusbar.h"
 #include "app/CToolbar.h"
@@ -74,9 +75,12 @@ void CMainFrame::ShowProcessingSettings(int pageCode)
     w.Output = Settings.Output;
 
     {
-        auto sheet = std::make_unique<COptionsMain>("Processing Settings", this, Settings.OpMode, w.Processing,
-                                                    w.Scaling, &w.Device, w.Calibration, &w.DTInputDeviceIndex,
-                                                    pageCode);
+        auto sheet = std::make_unique<COptionsMain>(
+            "Processing Settings", this, Settings.OpMode, w.Processing, w.Scaling, &w.Device, w.Calibration, &w.Trigger,
+            &w.RunControl, &w.DTInputDeviceIndex, &w.DTOutputDeviceIndex, &w.SoundCardDeviceIndex,
+            &w.UseSoundCardForOutput, &w.Output, pageCode);
+        sheet->m_InputPage.m_InputDevice = InputDevice;
+        sheet->m_OutputPage.m_Device = OutputDevice;
         sheet->m_ScalingPage.m_CompensationFolder = Settings.Paths.mic;
         sheet->m_CalibrationPage.m_Context = MakeCalibrationContext();
         for (int ch = 0; ch < kChannels; ++ch)

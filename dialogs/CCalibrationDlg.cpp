@@ -169,7 +169,11 @@ void CCalibrationDlg::UpdateRowStates()
     if (m_pageInitialising)
         return;
     for (int r = 0; r < 8; ++r) {
-        const bool on = IsDlgButtonChecked(kCalEnableFirstId + r) != 0;
+        // A channel the device does not acquire has nothing to calibrate.
+        const bool row = ChannelRowEnabled(r);
+        sheet::Enable(*this, kCalEnableFirstId + r, row);
+        sheet::Enable(*this, kCalNameFirstId + r, row);
+        const bool on = row && IsDlgButtonChecked(kCalEnableFirstId + r) != 0;
         const DWORD kind = static_cast<DWORD>(sheet::SelectedData(*this, kCalComboFirstId + r, kVolts));
         sheet::Enable(*this, kCalComboFirstId + r, on);
         sheet::Enable(*this, kCalNewFirstId + r, on);

@@ -34,6 +34,7 @@ public:
     void FillList(int row);
     void ApplySelection(int row);
     void UpdateRowStates();
+    void ApplyChannelEnables() override { UpdateRowStates(); }
 
 private:
     void OnEnableClicked(UINT id);

@@ -3,6 +3,9 @@
 #include "dialogs/CCopyProcessingSettingsDlg.h"
 #include "platform/ui/Rect.h"
 #include "res/ProcessingDialogIds.h"
+#include "res/SheetPageDialogIds.h"
+
+#include <algorithm>
 
 namespace {
 int g_lastPageCode = 1;
@@ -19,22 +22,43 @@ END_MESSAGE_MAP()
 
 COptionsMain::COptionsMain(LPCSTR caption, CWnd* parent, WORD mode, ChannelProcessingSettings* processing,
                            ChannelScalingSettings* scaling, UsbDeviceSettings* device, ChannelCalibration* calibration,
-                           INT* inputDeviceIndex, int pageCode)
+                           TriggerSettings* trigger, RunControlSettings* runControl, INT* inputDeviceIndex,
+                           INT* outputDeviceIndex, DWORD* soundCardIndex, BYTE* useSoundCard,
+                           OutputDeviceSettings* output, int pageCode)
     : CPropertySheet(caption, parent, 0), m_pageCode(pageCode)
 {
-    for (CSheetPage* page : {static_cast<CSheetPage*>(&m_FftPage), static_cast<CSheetPage*>(&m_ScalingPage),
-                             static_cast<CSheetPage*>(&m_CalibrationPage)}) {
-        page->m_OpMode = mode;
-        page->m_SheetInitialising = &m_initialising;
-    }
     m_FftPage.m_Processing = processing;
     m_ScalingPage.m_Scaling = scaling;
+    m_TriggerPage.m_Trigger = trigger;
     m_CalibrationPage.m_Calibration = calibration;
     m_CalibrationPage.m_Device = device;
     m_CalibrationPage.m_InputDeviceIndex = inputDeviceIndex;
-    AddPage(&m_FftPage);
-    AddPage(&m_ScalingPage);
-    AddPage(&m_CalibrationPage);
+    m_InputPage.m_Device = device;
+    m_OutputPage.m_OutputDeviceIndex = outputDeviceIndex;
+    m_OutputPage.m_SoundCardIndex = soundCardIndex;
+    m_OutputPage.m_UseSoundCard = useSoundCard;
+    m_OutputPage.m_Output = output;
+    m_RunControlPage.m_RunControl = runControl;
+    // Added in page-code order, so that a page's index is its code.
+    for (int code = kInputPage; code <= kOutputPage; ++code) {
+        CSheetPage* page = PageOfCode(code);
+        page->m_OpMode = mode;
+        page->m_SheetInitialising = &m_initialising;
+        AddPage(page);
+    }
+}
+
+CSheetPage* COptionsMain::PageOfCode(int code)
+{
+    switch (code) {
+    case kInputPage: return &m_InputPage;
+    case kScalingPage: return &m_ScalingPage;
+    case kTriggerPage: return &m_TriggerPage;
+    case kCalibrationPage: return &m_CalibrationPage;
+    case kRunControlPage: return &m_RunControlPage;
+    case kOutputPage: return &m_OutputPage;
+    default: return &m_FftPage;
+    }
 }
 
 int COptionsMain::LastPageCode() { return g_lastPageCode; }
@@ -81,16 +105,18 @@ BOOL COptionsMain::OnInitDialog()
         (*s.button)->SetFont(GetFont());
         x += s.width + 10;
     }
-    // Every page's window is made and filled now; the sheet opens on the FFT page.
-    SetActivePage(&m_CalibrationPage);
-    SetActivePage(&m_ScalingPage);
-    SetActivePage(&m_FftPage);
+    // Every page's window is made and filled now, so OK can validate pages never shown.
+    for (int code = kOutputPage; code >= kInputPage; --code)
+        SetActivePage(PageOfCode(code));
+    // The channel rows of these pages follow the device-input page's channel boxes.
+    for (CSheetPage* page : {static_cast<CSheetPage*>(&m_FftPage), static_cast<CSheetPage*>(&m_ScalingPage),
+                             static_cast<CSheetPage*>(&m_CalibrationPage)}) {
+        for (int r = 0; r < 8; ++r)
+            page->m_ChannelEnable[r] = m_InputPage.GetDlgItem(kInputEnableFirstId + r);
+        page->ApplyChannelEnables();
+    }
     // A caller that names a page (a tool-window button) gets that page; -1 the one last used.
-    const int code = m_pageCode == -1 ? g_lastPageCode : m_pageCode;
-    if (code == 2)
-        SetActivePage(&m_ScalingPage);
-    else if (code == 4)
-        SetActivePage(&m_CalibrationPage);
+    SetActivePage(PageOfCode(m_pageCode == -1 ? g_lastPageCode : m_pageCode));
     m_initialising = 0;
     return result;
 }
@@ -99,15 +125,15 @@ CSheetPage* COptionsMain::ActiveSheetPage() const { return dynamic_cast<CSheetPa
 
 void COptionsMain::OnSheetOk()
 {
-    CSheetPage* pages[3] = {&m_FftPage, &m_ScalingPage, &m_CalibrationPage};
-    for (CSheetPage* page : pages)
+    for (int code = kInputPage; code <= kOutputPage; ++code) {
+        CSheetPage* page = PageOfCode(code);
         if (!page->ValidateAndStore()) {
             if (GetActivePage() != page)
                 SetActivePage(page);
             return;
         }
-    CSheetPage* active = ActiveSheetPage();
-    g_lastPageCode = active == &m_ScalingPage ? 2 : active == &m_CalibrationPage ? 4 : 1;
+    }
+    g_lastPageCode = std::max(0, GetActiveIndex());
     EndDialog(IDOK);
 }
 
@@ -122,9 +148,17 @@ void COptionsMain::OnCopyChannels()
     CSheetPage* page = ActiveSheetPage();
     if (!page)
         return;
-    const char* prompt = page == &m_FftPage       ? "This will only copy the FFT page settings"
-                         : page == &m_ScalingPage ? "This will only copy the Scaling settings"
-                                                  : "This will copy the Calibration settings (except the Channel Name)";
+    const char* prompt = nullptr;
+    if (page == &m_FftPage)
+        prompt = "This will only copy the FFT page settings";
+    else if (page == &m_ScalingPage)
+        prompt = "This will only copy the Scaling settings";
+    else if (page == &m_CalibrationPage)
+        prompt = "This will copy the Calibration settings (except the Channel Name)";
+    else if (page == &m_InputPage)
+        prompt = "This will only copy the Device Input settings";
+    else
+        return; // the other pages hold no channel rows
     CCopyProcessingSettingsDlg dialog(this, prompt, &g_copySource, g_copyDestinations);
     if (dialog.DoModal() == IDOK)
         page->Copy(g_copySource, g_copyDestinations);

@@ -188,3 +188,11 @@ void CScalingDlg::Copy(int s, const BYTE flags[8])
                 c->SetCurSel(sheet::Selection(*this, ids[s]));
     }
 }
+
+void CScalingDlg::ApplyChannelEnables()
+{
+    for (int r = 0; r < 7; ++r)
+        for (const int* ids : {kFreqScaleIds, kAmpScaleIds, kSpectrumWeightingIds, kWidebandWeightingIds, kDensityIds,
+                               kCompensationIds})
+            sheet::Enable(*this, ids[r], ChannelRowEnabled(r));
+}

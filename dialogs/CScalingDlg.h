@@ -20,6 +20,7 @@ public:
     void Defaults() override;
     bool ValidateAndStore() override;
     void Copy(int source, const BYTE destinations[8]) override;
+    void ApplyChannelEnables() override;
 
     // The frequency-scale list position of a record, and back.
     static int FrequencyScaleIndex(WORD type, WORD octave);

@@ -221,3 +221,10 @@ void CSettingsDlg::Copy(int s, const BYTE flags[8])
         SetDlgItemText(kFftDecimationIds[d], text.substr(0, 80));
     }
 }
+
+void CSettingsDlg::ApplyChannelEnables()
+{
+    for (int r = 0; r < 7; ++r)
+        for (const int* ids : {kFftSizeIds, kFftWindowIds, kFftModeIds, kFftTypeIds, kFftCountIds, kFftOverlapIds})
+            sheet::Enable(*this, ids[r], ChannelRowEnabled(r));
+}

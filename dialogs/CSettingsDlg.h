@@ -16,6 +16,7 @@ public:
     void Defaults() override;
     bool ValidateAndStore() override;
     void Copy(int source, const BYTE destinations[8]) override;
+    void ApplyChannelEnables() override;
 
     // The averaging count list's entry for a count: the entries near it, 1 for 0 and
     // "Infinite" (100000) from 2000 up.

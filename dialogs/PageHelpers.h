@@ -6,6 +6,9 @@
 #include "platform/ui/Dialog.h"
 
 #include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 
@@ -88,6 +91,29 @@ inline long ParseInteger(const std::string& text)
             break;
     }
     return negative ? -value : value;
+}
+
+} // namespace sheet
+
+namespace sheet {
+
+// printf formatting of one number, sized to the text.
+inline std::string FormatNumber(const char* format, double value)
+{
+    char text[64];
+    const int n = std::snprintf(text, sizeof text, format, value);
+    return n > 0 ? std::string(text, static_cast<std::size_t>(std::min(n, static_cast<int>(sizeof text) - 1))) : std::string();
+}
+
+// A control's text as a finite number; false when it holds none.
+inline bool ReadNumber(const CDialog& dialog, int id, double& value)
+{
+    std::string text;
+    dialog.GetDlgItemText(id, text);
+    const char* begin = text.c_str();
+    char* end = nullptr;
+    value = std::strtod(begin, &end);
+    return end != begin && std::isfinite(value);
 }
 
 } // namespace sheet

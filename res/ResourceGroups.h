@@ -14,6 +14,7 @@ void RegisterPlotSelectionDialogs(); // channel and composite plot selection
 void RegisterPlaybackDialogs(); // the playback rate
 void RegisterDeviceDialogs(); // system check
 void RegisterProcessingDialogs(); // processing-settings pages, copy and calibration details
+void RegisterSheetPageDialogs(); // the sheet's device input, triggering, run control and output pages
 void RegisterSigGenDialogs(); // signal generator parameters and signal length
 void RegisterUtilityDialogs(); // Leq and sound power options, data logging
 void RegisterReverbDialogs();   // the reverberation options

@@ -22,6 +22,7 @@ void RegisterBuiltInResources()
         RegisterPlaybackDialogs();
         RegisterDeviceDialogs();
         RegisterProcessingDialogs();
+        RegisterSheetPageDialogs();
         RegisterSigGenDialogs();
         RegisterUtilityDialogs();
         RegisterReverbDialogs();

@@ -62,7 +62,7 @@ TEST_F(ProcessingSettings, SettingsButtonsOpenTheirPage)
 {
     ASSERT_NE(Start(), nullptr);
     std::vector<int> shown;
-    for (UINT button : {403u, 402u, 401u}) {
+    for (UINT button : {403u, 402u, 401u, 404u, 406u, 407u}) {
         user.ExpectBox(IDYES, "advanced users");
         CDialog::ScriptModal([&](CWnd& w) {
             auto& s = static_cast<COptionsMain&>(w);
@@ -74,7 +74,8 @@ TEST_F(ProcessingSettings, SettingsButtonsOpenTheirPage)
         qb->click();
         AfxPumpMessages();
     }
-    EXPECT_EQ(shown, (std::vector<int>{2, 1, 0})); // Calibration, Scaling, FFT
+    // Calibration, Scaling, FFT, Triggering, Device Input, Run Control
+    EXPECT_EQ(shown, (std::vector<int>{4, 2, 1, 3, 0, 5}));
 }
 
 TEST_F(ProcessingSettings, ChangingTheUnitsOfACompositeSourceWarnsAboutItsLabels)
@@ -90,7 +91,7 @@ TEST_F(ProcessingSettings, ChangingTheUnitsOfACompositeSourceWarnsAboutItsLabels
     user.ExpectBox(IDOK, "You have changed the calibration of one or more source channels for a composite channel.");
     CDialog::ScriptModal([](CWnd& w) {
         auto& s = static_cast<COptionsMain&>(w);
-        s.SetActivePage(2);
+        s.SetActivePage(COptionsMain::kCalibrationPage);
         PickText(s.m_CalibrationPage, kCalComboFirstId + 1, "Millivolts");
         // Channel 2 feeds no composite: no warning of its own.
         PickText(s.m_CalibrationPage, kCalComboFirstId + 2, "RPM");
@@ -115,7 +116,7 @@ TEST_F(ProcessingSettings, AChangedCalibrationGoesIntoTheChannelsWaveFile)
         user.ExpectBox(IDYES, "advanced users");
         CDialog::ScriptModal([entry](CWnd& w) {
             auto& s = static_cast<COptionsMain&>(w);
-            s.SetActivePage(2);
+            s.SetActivePage(COptionsMain::kCalibrationPage);
             PickText(s.m_CalibrationPage, kCalComboFirstId + 0, entry);
             dlgtest::Click(s, IDOK);
         });

@@ -4,7 +4,9 @@
 #include "dialogs/CCopyProcessingSettingsDlg.h"
 #include "platform/core/Resources.h"
 #include "platform/dialogs/DialogTestSupport.h"
+#include "acquisition/TUsbDevice.h"
 #include "res/ProcessingDialogIds.h"
+#include "res/SheetPageDialogIds.h"
 #include "support/ScriptedUser.h"
 
 #include <gtest/gtest.h>
@@ -13,6 +15,7 @@
 #include <QLineEdit>
 #include <QTabWidget>
 
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <unistd.h>
@@ -67,7 +70,8 @@ protected:
     std::unique_ptr<COptionsMain> Sheet(WORD mode = 0, int page = 1)
     {
         auto sheet = std::make_unique<COptionsMain>("Processing Settings", nullptr, mode, processing, scaling, &device,
-                                                    calibration, &inputIndex, page);
+                                                    calibration, &trigger, &runControl, &inputIndex, &outputIndex,
+                                                    &soundCardIndex, &useSoundCard, &output, page);
         sheet->m_ScalingPage.m_CompensationFolder = (folder / "mic").string();
         sheet->m_CalibrationPage.m_Context.CalibrationFolder = (folder / "cal").string();
         return sheet;
@@ -78,7 +82,13 @@ protected:
     ChannelScalingSettings scaling[8];
     UsbDeviceSettings device;
     ChannelCalibration calibration[8];
+    TriggerSettings trigger;
+    RunControlSettings runControl;
     INT inputIndex = 0;
+    INT outputIndex = 0;
+    DWORD soundCardIndex = 0;
+    BYTE useSoundCard = 1;
+    OutputDeviceSettings output;
 };
 } // namespace
 
@@ -107,8 +117,8 @@ TEST_F(ProcessingSheet, FftPageShowsStoresClampsAndCopiesRows)
         auto& s = static_cast<COptionsMain&>(w);
         CSettingsDlg& p = s.m_FftPage;
         EXPECT_EQ(s.GetWindowTextString(), "Processing Settings");
-        EXPECT_EQ(s.GetActiveIndex(), 0);
-        EXPECT_EQ(s.GetPageCount(), 3);
+        EXPECT_EQ(s.GetActiveIndex(), COptionsMain::kFftPage);
+        EXPECT_EQ(s.GetPageCount(), 7);
         EXPECT_EQ(Shown(p, kFftCountIds[0]), "10");
         EXPECT_EQ(Shown(p, kFftCountIds[1]), "Infinite");
         EXPECT_EQ(Shown(p, kFftCountIds[2]), "Slow");
@@ -165,8 +175,8 @@ TEST_F(ProcessingSheet, ScalingPageRefusesDensityWithOctavesAndListsCompensation
     user.ExpectBox(IDOK, "PSD cannot be used with Octave frequency scaling!");
     CDialog::ScriptModal([&](CWnd& w) {
         auto& s = static_cast<COptionsMain&>(w);
-        ClickTab(s, 1);
-        ASSERT_EQ(s.GetActiveIndex(), 1);
+        ClickTab(s, COptionsMain::kScalingPage);
+        ASSERT_EQ(s.GetActiveIndex(), COptionsMain::kScalingPage);
         CScalingDlg& p = s.m_ScalingPage;
         EXPECT_EQ(Shown(p, kFreqScaleIds[2]), "Linear");
         EXPECT_EQ(Shown(p, kCompensationIds[1]), "None"); // its file is gone
@@ -175,8 +185,8 @@ TEST_F(ProcessingSheet, ScalingPageRefusesDensityWithOctavesAndListsCompensation
         PickText(p, kAmpScaleIds[1], "Log Magnitude");
         PickText(p, kDensityIds[3], "Units/Sqrt(Hz)");
         PickText(p, kFreqScaleIds[3], "1/3 Octave");
-        ClickTab(s, 0); // leaving is refused
-        EXPECT_EQ(s.GetActiveIndex(), 1);
+        ClickTab(s, COptionsMain::kFftPage); // leaving is refused
+        EXPECT_EQ(s.GetActiveIndex(), COptionsMain::kScalingPage);
         Click(s, IDOK); // and so is OK
         EXPECT_TRUE(s.IsModalRunning());
         EXPECT_EQ(scaling[1].AmpScaleType, 2); // rows before the refused one are stored
@@ -250,7 +260,7 @@ TEST_F(ProcessingSheet, CalibrationPageAppliesPresetsAndTheWaveFilesCalibration)
     const ChannelCalibration entry1 = calibration[1];
     CDialog::ScriptModal([&](CWnd& w) {
         auto& s = static_cast<COptionsMain&>(w);
-        EXPECT_EQ(s.GetActiveIndex(), 2); // the Calibration page was asked for
+        EXPECT_EQ(s.GetActiveIndex(), COptionsMain::kCalibrationPage); // the page asked for
         CCalibrationDlg& p = s.m_CalibrationPage;
         EXPECT_EQ(Shown(p, kCalComboFirstId + 0), "Volts");
         EXPECT_EQ(Shown(p, kCalComboFirstId + 1), "Embedded in wave file");
@@ -286,4 +296,209 @@ TEST_F(ProcessingSheet, CalibrationPageAppliesPresetsAndTheWaveFilesCalibration)
     EXPECT_EQ(+calibration[3].IsEnabled, 0u);
     EXPECT_EQ(+calibration[3].RefUnits, kUnitVolts);
     EXPECT_EQ(COptionsMain::LastPageCode(), 4);
+}
+
+namespace {
+template <class T>
+bool Same(const T& a, const T& b)
+{
+    return std::memcmp(static_cast<const void*>(&a), static_cast<const void*>(&b), sizeof(T)) == 0;
+}
+} // namespace
+
+// Every refusal of the device input, triggering, run control and output pages keeps the sheet
+// on the page and leaves the working records as they were; the corrected values are stored.
+TEST_F(ProcessingSheet, NewPagesRefuseBadValuesWithoutStoringAndStoreGoodOnes)
+{
+    TUsbDevice input, outputDevice;
+    useSoundCard = 0;
+    const UsbDeviceSettings device0 = device;
+    const TriggerSettings trigger0 = trigger;
+    const RunControlSettings run0 = runControl;
+    const OutputDeviceSettings output0 = output;
+    ScriptedUser user;
+    for (const char* refusal :
+         {"Sampling Rate must be greater than zero!",
+          "The Sampling Rate is greater than the maximum supported sampling rate of 4000 Hz",
+          "The Sampling Rate is less than the minimum supported sampling rate of 4000 Hz", "No channels are enabled!",
+          "The Trigger Threshold must be greater than 0 and less than 10 Volts.",
+          "The Trigger Delay must be at least 0 and less than 1000 milliseconds.",
+          "Only Post Trigger Delay is supported when using External TTL Triggering.",
+          "The FFT run limit must be greater than zero.", "The run time limit must be greater than zero.",
+          "The start delay time limit must be greater than zero.",
+          "The Output Sampling Rate must be greater than zero!", "The Output Sampling Rate cannot exceed 192000 Hz",
+          "Output Level must be between 0.0 and -96 dB"})
+        user.ExpectBox(IDOK, refusal);
+    // The record of the page that refuses is as it was (OK stores the pages before it).
+    auto unchanged = [&](int page) {
+        switch (page) {
+        case COptionsMain::kInputPage: return Same(device, device0);
+        case COptionsMain::kTriggerPage: return Same(trigger, trigger0);
+        case COptionsMain::kRunControlPage: return Same(runControl, run0);
+        default: return Same(output, output0) && useSoundCard == 0;
+        }
+    };
+    CDialog::ScriptModal([&](CWnd& w) {
+        auto& s = static_cast<COptionsMain&>(w);
+        auto refused = [&](int page) {
+            Click(s, IDOK);
+            EXPECT_TRUE(s.IsModalRunning());
+            EXPECT_EQ(s.GetActiveIndex(), page);
+            EXPECT_TRUE(unchanged(page)) << page;
+        };
+        ASSERT_EQ(s.GetActiveIndex(), COptionsMain::kInputPage);
+        CDeviceInputDlg& in = s.m_InputPage;
+        EXPECT_EQ(W(in, IDC_INPUT_SAMPLING)->property("text").toString().toStdString(), "Simultaneous");
+        EXPECT_EQ(As<QComboBox>(in, IDC_INPUT_BITS)->count(), 1); // the device samples 24 bits only
+        // The stored 20 kHz filter is not one the device offers: it stays listed and chosen.
+        EXPECT_EQ(Shown(in, kInputFilterFirstId + 0), "20000.0 Hz");
+        SetText(in, IDC_INPUT_RATE, "0");
+        ClickTab(s, COptionsMain::kFftPage);
+        EXPECT_EQ(s.GetActiveIndex(), COptionsMain::kInputPage);
+        SetText(in, IDC_INPUT_RATE, "5000");
+        refused(COptionsMain::kInputPage);
+        SetText(in, IDC_INPUT_RATE, "3000");
+        refused(COptionsMain::kInputPage);
+        SetText(in, IDC_INPUT_RATE, "4000");
+        for (int ch = 0; ch < 5; ++ch)
+            Click(in, kInputEnableFirstId + ch);
+        refused(COptionsMain::kInputPage);
+        Click(in, kInputEnableFirstId + 0);
+        PickText(in, kInputFilterFirstId + 0, " 200.0 Hz");
+
+        // The other pages' rows follow the channel boxes.
+        ClickTab(s, COptionsMain::kFftPage);
+        ASSERT_EQ(s.GetActiveIndex(), COptionsMain::kFftPage);
+        EXPECT_TRUE(W(s.m_FftPage, kFftSizeIds[0])->isEnabled());
+        EXPECT_FALSE(W(s.m_FftPage, kFftSizeIds[2])->isEnabled());
+        s.SetActivePage(COptionsMain::kCalibrationPage);
+        EXPECT_FALSE(W(s.m_CalibrationPage, kCalEnableFirstId + 2)->isEnabled());
+        EXPECT_FALSE(W(s.m_CalibrationPage, kCalComboFirstId + 2)->isEnabled());
+        EXPECT_TRUE(W(s.m_CalibrationPage, kCalComboFirstId + 0)->isEnabled());
+        const UsbDeviceSettings stored = device; // the input page was left: its values are in
+        EXPECT_EQ(stored.Channels[2].bIsEnabled, 0);
+
+        s.SetActivePage(COptionsMain::kTriggerPage);
+        CTriggeringDlg& tp = s.m_TriggerPage;
+        Click(tp, IDC_TRIG_ENABLE);
+        SetText(tp, IDC_TRIG_THRESHOLD, "10");
+        refused(COptionsMain::kTriggerPage);
+        SetText(tp, IDC_TRIG_THRESHOLD, "0.25");
+        SetText(tp, IDC_TRIG_DELAY, "1000");
+        refused(COptionsMain::kTriggerPage);
+        SetText(tp, IDC_TRIG_DELAY, "12.5");
+        PickText(tp, IDC_TRIG_SOURCE, "External Trigger (TTL)");
+        Click(tp, IDC_TRIG_PRE);
+        refused(COptionsMain::kTriggerPage);
+        PickText(tp, IDC_TRIG_SOURCE, "Analog Input Channel");
+        PickText(tp, IDC_TRIG_CHANNEL, "Throat");
+        Click(tp, IDC_TRIG_NEGATIVE);
+
+        s.SetActivePage(COptionsMain::kRunControlPage);
+        CRunControlDlg& rp = s.m_RunControlPage;
+        EXPECT_FALSE(W(rp, IDC_RUN_INTERVAL_MSEC)->isEnabled()); // files only
+        Click(rp, IDC_RUN_FFTS);
+        SetText(rp, IDC_RUN_FFT_LIMIT, "0");
+        refused(COptionsMain::kRunControlPage);
+        SetText(rp, IDC_RUN_FFT_LIMIT, "25");
+        Click(rp, IDC_RUN_SECONDS);
+        SetText(rp, IDC_RUN_TIME_LIMIT, "-1");
+        refused(COptionsMain::kRunControlPage);
+        SetText(rp, IDC_RUN_TIME_LIMIT, "7.5");
+        Click(rp, IDC_RUN_START_DELAY);
+        SetText(rp, IDC_RUN_START_DELAY_SECS, "x");
+        refused(COptionsMain::kRunControlPage);
+        SetText(rp, IDC_RUN_START_DELAY_SECS, "1.5");
+
+        s.SetActivePage(COptionsMain::kOutputPage);
+        CDeviceOutputDlg& op = s.m_OutputPage;
+        EXPECT_EQ(W(op, IDC_OUT_DEVICE_NOTE)->property("text").toString().toStdString(),
+                  "This model does not support D/A output operations.");
+        Click(op, IDC_OUT_SOUND);
+        // The sound card's units replace the device's; the stored dB level fits them.
+        EXPECT_EQ(Shown(op, IDC_OUT_UNITS), "dB Full Scale");
+        EXPECT_FALSE(W(op, IDC_OUT_LEVEL2)->isEnabled());
+        SetText(op, IDC_OUT_RATE, "0");
+        refused(COptionsMain::kOutputPage);
+        SetText(op, IDC_OUT_RATE, "200000");
+        refused(COptionsMain::kOutputPage);
+        SetText(op, IDC_OUT_RATE, "44100");
+        PickText(op, IDC_OUT_BITS, "16");
+        SetText(op, IDC_OUT_LEVEL1, "3.0");
+        refused(COptionsMain::kOutputPage);
+        SetText(op, IDC_OUT_LEVEL1, "-96");
+        Click(s, IDOK);
+    });
+    auto sheet = Sheet(0, COptionsMain::kInputPage);
+    sheet->m_InputPage.m_InputDevice = &input;
+    sheet->m_OutputPage.m_Device = &outputDevice;
+    ASSERT_EQ(sheet->DoModal(), IDOK);
+    EXPECT_EQ(device.Channels[0].bIsEnabled, 1);
+    EXPECT_EQ(device.Channels[1].bIsEnabled, 0);
+    EXPECT_DOUBLE_EQ(device.Channels[0].FilterFreq, 200.0);
+    EXPECT_DOUBLE_EQ(device.Channels[1].FilterFreq, 20000.0);
+    EXPECT_EQ(device.SamplingRate, 4000u);
+    EXPECT_EQ(trigger.TriggerEnabled, 1);
+    EXPECT_EQ(trigger.TriggerChannel, 2u);
+    EXPECT_EQ(trigger.TriggerSource, 0u);
+    EXPECT_EQ(trigger.Polarity, 1);
+    EXPECT_EQ(trigger.DelayType, 0);
+    EXPECT_FLOAT_EQ(trigger.ThresholdVolts, 0.25f);
+    EXPECT_FLOAT_EQ(trigger.DelayMsec, 12.5f);
+    EXPECT_EQ(runControl.RunMode, 2);
+    EXPECT_EQ(runControl.FftLimit, 25u);
+    EXPECT_FLOAT_EQ(runControl.TimeLimitSecs, 7.5f);
+    EXPECT_EQ(runControl.StartDelayFlag, 1);
+    EXPECT_FLOAT_EQ(runControl.StartDelaySecs, 1.5f);
+    EXPECT_EQ(useSoundCard, 1);
+    EXPECT_EQ(output.SigGenSamplingRate, 44100u);
+    EXPECT_EQ(output.SigGenBitsPerSample, 16u);
+    EXPECT_EQ(output.SigGenNumChannels, 1u);
+    EXPECT_FLOAT_EQ(output.OutputLevel1, -96.0f);
+    EXPECT_EQ(output.OutputLevelUnit, 0u);
+    EXPECT_EQ(COptionsMain::LastPageCode(), COptionsMain::kOutputPage);
+}
+
+// In Post Process mode the device input page shows the device but edits nothing, and every
+// channel row of the other pages stays open; the page last used is where -1 opens.
+TEST_F(ProcessingSheet, PostProcessModeLeavesTheDeviceAloneAndDefaultsFillThePages)
+{
+    TUsbDevice input;
+    device.Channels[2].bIsEnabled = 0;
+    device.SamplingRate = 8000;
+    const UsbDeviceSettings device0 = device;
+    trigger.ThresholdVolts = 3.0f;
+    runControl.FftLimit = 7;
+    CDialog::ScriptModal([&](CWnd& w) {
+        auto& s = static_cast<COptionsMain&>(w);
+        s.SetActivePage(COptionsMain::kRunControlPage);
+        Click(s, IDOK);
+    });
+    ASSERT_EQ(Sheet(2, COptionsMain::kFftPage)->DoModal(), IDOK);
+    CDialog::ScriptModal([&](CWnd& w) {
+        auto& s = static_cast<COptionsMain&>(w);
+        EXPECT_EQ(s.GetActiveIndex(), COptionsMain::kRunControlPage); // the last OK's page
+        CDeviceInputDlg& in = s.m_InputPage;
+        EXPECT_FALSE(W(in, kInputEnableFirstId + 0)->isEnabled());
+        EXPECT_FALSE(W(in, IDC_INPUT_RATE)->isEnabled());
+        EXPECT_TRUE(W(s.m_FftPage, kFftSizeIds[2])->isEnabled());
+        s.SetActivePage(COptionsMain::kInputPage);
+        Click(s, IDC_SHEET_DEFAULTS);
+        s.SetActivePage(COptionsMain::kTriggerPage);
+        EXPECT_EQ(Shown(s.m_TriggerPage, IDC_TRIG_SOURCE), "Wave File");
+        EXPECT_FALSE(W(s, IDC_SHEET_COPY)->isEnabled());
+        Click(s, IDC_SHEET_DEFAULTS);
+        s.SetActivePage(COptionsMain::kRunControlPage);
+        EXPECT_TRUE(W(s.m_RunControlPage, IDC_RUN_INTERVAL_MSEC)->isEnabled());
+        Click(s, IDC_SHEET_DEFAULTS);
+        Click(s, IDOK);
+    });
+    auto sheet = Sheet(2, -1);
+    sheet->m_InputPage.m_InputDevice = &input;
+    ASSERT_EQ(sheet->DoModal(), IDOK);
+    EXPECT_TRUE(Same(device, device0));
+    EXPECT_FLOAT_EQ(trigger.ThresholdVolts, 1.0f);
+    EXPECT_FLOAT_EQ(trigger.DelayMsec, 5.0f);
+    EXPECT_EQ(runControl.FftLimit, 100u);
+    EXPECT_EQ(runControl.RunMode, 0);
 }
