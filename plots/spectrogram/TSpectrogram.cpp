@@ -372,7 +372,7 @@ void TSpectrogram::InvalidateTimeLabels()
                   client.bottom);
     else
         r = CRect(client.left, m_plotRect.top - m_textHeight / 2, m_plotRect.left, m_plotRect.bottom + m_textHeight / 2);
-    InvalidateRect(&r, FALSE);
+    InvalidateRect(&r, TRUE); // the labels are drawn transparently: the old text must go first
 }
 
 void TSpectrogram::DrawTimeAxis(CDC* dc, int pane)

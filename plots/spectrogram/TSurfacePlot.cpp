@@ -346,7 +346,7 @@ void TSurfacePlot::InvalidateTimeLabels()
     for (int pane = 0; pane < PaneCount(); ++pane) {
         const CRect p = PaneRect(pane);
         CRect r(p.left - m_leftMargin, p.top - m_textHeight, p.left, p.bottom + m_textHeight);
-        InvalidateRect(&r, FALSE);
+        InvalidateRect(&r, TRUE); // the labels are drawn transparently: the old text must go first
     }
 }
 

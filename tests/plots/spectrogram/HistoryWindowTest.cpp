@@ -499,3 +499,32 @@ TEST_F(HistoryWindows, SurfaceSelectionInTheLowerPaneIsCopiedIntoTheUpper)
     s->SetSelectionRect(CRect(b.left, b.top + 10, b.right, b.top + 40));
     EXPECT_EQ(s->GetPaneSelection(0), CRect(b.left, a.top + 10, b.right, a.top + 40));
 }
+
+// The time labels change with every line; redrawing them must leave exactly what a full repaint
+// draws, not the new text over the old.
+TEST_F(HistoryWindows, TimeLabelsRedrawnDuringARunMatchAFullRepaint)
+{
+    for (int kind = 0; kind < 2; ++kind) {
+        TSpectrogram* p = kind == 0 ? OpenSpectrogram() : nullptr;
+        TSurfacePlot* s = kind == 1 ? OpenSurface() : nullptr;
+        CWnd* w = p ? static_cast<CWnd*>(p) : static_cast<CWnd*>(s);
+        for (int i = 1; i <= 30; ++i) {
+            if (p) {
+                p->SetData(engine.get(), nullptr);
+                p->AddSpectrum(0.37f * i);
+            } else {
+                s->SetData(engine.get(), nullptr);
+                s->AddSpectrum(0.37f * i);
+            }
+            AfxPumpMessages();
+        }
+        const QRect margin(0, 0, 60, w->GetSurface()->Image().height()); // left of the panes
+        const QImage during = w->GetSurface()->Image().copy(margin);
+        w->Invalidate();
+        w->UpdateWindow();
+        AfxPumpMessages();
+        EXPECT_TRUE(during == w->GetSurface()->Image().copy(margin)) << (p ? "spectrogram" : "surface");
+        w->DestroyWindow();
+        AfxPumpMessages();
+    }
+}
