@@ -54,8 +54,11 @@ public:
     static const char* LiveRateProblem(DWORD inputRate, DWORD outputRate);
     void PrepareTest(const TPcmFormat& input, const TPcmFormat& output);
     void PlayThroughSoundCard();
+    void StartCapture();
     void StopTest();
     void FinishTest();
+    // Copies what the device has captured into the capture wave (after the input has stopped).
+    void CollectCapture();
     void AnalyzeTestCapture();
     // Results.
     bool LoadReverbFile(const std::string& name);
@@ -134,7 +137,6 @@ private:
     void SetTestTiming();
     bool BuildTestSignal();
     void PlayThroughDeviceOutput();
-    void StartCapture();
     void StopDevices();
     void DeleteSoundOutput();
     void EnableFrame(bool enable);

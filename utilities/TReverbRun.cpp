@@ -404,8 +404,16 @@ void TReverb::StopTest()
 
 void TReverb::FinishTest()
 {
-    ReverbAnalysis& a = *m_analysis;
     StopDevices();
+    CollectCapture();
+    if (m_links.outputDevice && *m_links.outputDevice)
+        (*m_links.outputDevice)->CloseDevice();
+    AnalyzeTestCapture();
+}
+
+void TReverb::CollectCapture()
+{
+    ReverbAnalysis& a = *m_analysis;
     TUsbDevice* device = m_links.inputDevice ? *m_links.inputDevice : nullptr;
     const DWORD channel = std::min<DWORD>(Settings().InputChannel, UsbDeviceSettings::kChannels - 1);
     if (device && a.capture && m_captureStarted && !a.cancel) {
@@ -438,9 +446,6 @@ void TReverb::FinishTest()
         a.capture.reset();
     }
     m_captureStarted = false;
-    if (m_links.outputDevice && *m_links.outputDevice)
-        (*m_links.outputDevice)->CloseDevice();
-    AnalyzeTestCapture();
 }
 
 void TReverb::AnalyzeTestCapture()

@@ -517,6 +517,8 @@ TEST_F(ReverbLiveTest, StartIsRefusedOnADeviceThatSamplesAt4000Hz)
     TReverb* w = Prepare(1.0f);
     ASSERT_NE(w, nullptr);
     // The device's own rate, and a configured rate it cannot deliver: both are 4000 Hz captures.
+    std::filesystem::remove(soundFile);
+    const long long starts = kdrsim::StartCommands();
     for (DWORD configured : {4000u, 48000u}) {
         frame->Settings.Device.SamplingRate = configured;
         user.ExpectBox(IDOK, "The Input Sampling rate must be between 20,000 Hz and 100,000 Hz.");
@@ -524,7 +526,7 @@ TEST_F(ReverbLiveTest, StartIsRefusedOnADeviceThatSamplesAt4000Hz)
         AfxPumpMessages(5);
         ExpectIdleFrame(w);
         EXPECT_EQ(w->Analysis().testSignal, nullptr);
-        EXPECT_EQ(kdrsim::StartCommands(), 0);
+        EXPECT_EQ(kdrsim::StartCommands(), starts);
         EXPECT_FALSE(std::filesystem::exists(soundFile) && std::filesystem::file_size(soundFile) > 0);
     }
 }
@@ -624,4 +626,52 @@ TEST_F(ReverbLiveTest, ARecordedCaptureIsSynchronisedLevelCheckedAndAnalysed)
     EXPECT_EQ(w->GetViewMode(), 0u);
     EXPECT_LT(a.noisePeakDbfs, -40.0f);
     ExpectIdleFrame(w);
+}
+
+TEST_F(ReverbLiveTest, TheDeviceCapturesTheStimulusLoopedBackAtItsOwnRate)
+{
+    // At the 4000 Hz the device really samples at, channel 3 hears the sound output; the
+    // simulator's clock moves only when told, so the whole stimulus is queued before it is heard.
+    TReverb* w = Prepare(1.0f);
+    ASSERT_NE(w, nullptr);
+    std::string error;
+    ASSERT_TRUE(kdrsim::ConfigureSources("3=loopback", &error)) << error;
+    kdrsim::UseTestClock(true);
+    frame->Settings.Reverb.InputChannel = 3;
+    w->PrepareTest(TPcmFormat(4000, 1, 3), TPcmFormat(48000, 1, 2));
+    w->PlayThroughSoundCard();
+    // Played all but the sound card's last period, which is silence.
+    const auto played = static_cast<std::uintmax_t>((6.4f * 1.1f - 0.1f) * 48000) * 2;
+    for (int i = 0; i < 500 && !(std::filesystem::exists(soundFile) && std::filesystem::file_size(soundFile) >= played); ++i)
+        usleep(10000);
+    ASSERT_GE(std::filesystem::file_size(soundFile), played);
+    w->StartCapture();
+    ASSERT_TRUE(kdrsim::WaitUntilStreaming(2000));
+    for (int ms = 0; ms < 7200; ms += 400) {
+        kdrsim::AdvanceClock(400);
+        ASSERT_TRUE(kdrsim::WaitUntilDelivered(2000));
+    }
+    frame->InputDevice->StopInput();
+    w->CollectCapture();
+    TWaveData* capture = w->Analysis().capture.get();
+    ASSERT_NE(capture, nullptr);
+    // RMS in dB re full scale of a stretch of the capture.
+    auto level = [&](double from, double to) {
+        double sum = 0;
+        const DWORD a = capture->SecondsToFrames(static_cast<float>(from)), b = capture->SecondsToFrames(static_cast<float>(to));
+        for (DWORD i = a; i < b; ++i) {
+            const double v = capture->GetSample(i, 0, false) / 8388607.0;
+            sum += v * v;
+        }
+        return 10 * std::log10(sum / (b - a) + 1e-30);
+    };
+    EXPECT_LT(level(0.1, 0.75), -100.0);                         // lead-in: the device's dither
+    EXPECT_NEAR(level(0.82, 0.88), 20 * std::log10(0.25 / std::sqrt(2.0)), 1.0); // the tone
+    EXPECT_LT(level(0.95, 1.35), -100.0);                        // the gap
+    EXPECT_GT(level(1.5, 5.3), -40.0);                           // the pink noise
+    EXPECT_LT(level(5.5, 7.0), -100.0);                          // silence for the decay
+    w->StopTest();
+    ExpectIdleFrame(w);
+    AfxPumpMessages(20); // the end of playback finds no test
+    EXPECT_EQ(w->GetViewMode(), 0u);
 }
