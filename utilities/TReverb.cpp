@@ -41,6 +41,8 @@ BEGIN_MESSAGE_MAP(TReverb, TUtilityPlot)
     ON_WM_CLOSE()
     ON_WM_SIZE()
     ON_WM_CHAR()
+    ON_WM_LBUTTONDOWN()
+    ON_WM_LBUTTONUP()
     ON_WM_LBUTTONDBLCLK()
     ON_WM_RBUTTONDOWN()
     ON_WM_VSCROLL()
@@ -90,6 +92,8 @@ BOOL TReverb::CreateReverbWindow(DWORD style, const RECT& rect, CWnd* frame, con
     m_rightMargin = 80;
     m_paneGap = 20;
     m_paneMode = 1;
+    m_xBoxWidth = 78;
+    m_yBoxWidth = 58;
     ReverbAnalysis& a = *m_analysis;
     a.fftSize = 8192;
     a.overlap = 95;
@@ -181,6 +185,7 @@ void TReverb::UpdateLayout()
         if (CButton* b = GetButton(id))
             b->EnableWindow(!IsRunning());
     m_bottomMargin = m_analysis->viewMode == 1 ? 45 : 30;
+    SetReadoutFormats();
     TPlotBase::UpdateLayout();
     SetPaneMode(1);
     RecalcLayout();
@@ -550,6 +555,59 @@ float TReverb::ReverbYValueAt(int, int y) const
     return 0.0f;
 }
 
+double TReverb::PixelToXValue(int x, int y) { return ReverbXValueAt(x, y); }
+
+double TReverb::PixelToYValue(int x, int y) { return ReverbYValueAt(x, y); }
+
+void TReverb::SetReadoutFormats()
+{
+    const DWORD view = m_analysis->viewMode;
+    const char* xUnit = view == 2 ? " sec" : " Hz";
+    const char* yUnit = view == 1 ? " sec" : view == 2 ? " dB" : " Sec";
+    m_xFormat = view == 2 ? 3 : 2;
+    m_yFormat = 2;
+    std::snprintf(m_xUnit, sizeof m_xUnit, "%s", xUnit);
+    std::snprintf(m_yUnit, sizeof m_yUnit, "%s", yUnit);
+}
+
+void TReverb::OnLButtonDown(UINT nFlags, CPoint point)
+{
+    if (IsRunning() || !HasCursor())
+        return;
+    // Harmonic and sideband marks mean nothing on these axes; Ctrl still measures a difference.
+    TPlotBase::OnLButtonDown(nFlags & ~static_cast<UINT>(MK_SHIFT), point);
+}
+
+void TReverb::OnLButtonUp(UINT nFlags, CPoint point)
+{
+    // A cursor already on screen is always taken away, whatever the view has become.
+    if (HasCursor() || IsTracking())
+        TPlotBase::OnLButtonUp(nFlags, point);
+}
+
+void TReverb::HandleMouseMove(UINT flags, CPoint point)
+{
+    if (HasCursor() || IsTracking())
+        TPlotBase::HandleMouseMove(flags, point);
+}
+
+void TReverb::TrackCursorMenu(CPoint point)
+{
+    CMenu menu;
+    menu.CreatePopupMenu();
+    menu.AppendMenu(MF_STRING, kCopyCursorValues, "Copy measurement cursor Values to clipboard");
+    menu.AppendMenu(MF_STRING, kCopyCursorBitmap, "Copy to clipboard as Bitmap");
+    CPoint screen = point;
+    ClientToScreen(&screen);
+    const auto chosen = static_cast<UINT>(menu.TrackPopupMenu(TPM_LEFTALIGN | TPM_RIGHTBUTTON | TPM_RETURNCMD |
+                                                                   TPM_NONOTIFY,
+                                                               screen.x, screen.y, this));
+    if (chosen == kCopyCursorValues)
+        CopyCursorValuesToClipboard(this, "Freq", GetXReadoutValue(), "Amp", GetYReadoutValue());
+    else if (chosen == kCopyCursorBitmap)
+        CopyAsBitmap();
+}
+
 void TReverb::OnLButtonDblClk(UINT, CPoint point)
 {
     ReverbAnalysis& a = *m_analysis;
@@ -585,6 +643,11 @@ void TReverb::OnRButtonDown(UINT, CPoint point)
 {
     if (!m_plotRect.PtInRect(point) || IsRunning())
         return;
+    if (IsTracking() && !IsSelectionMode()) {
+        TrackCursorMenu(point);
+        OnLButtonUp(0, point);
+        return;
+    }
     CMenu menu;
     menu.CreatePopupMenu();
     menu.AppendMenu(MF_STRING, kCopyText, "Copy as &Text");

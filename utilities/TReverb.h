@@ -30,7 +30,8 @@ public:
         kStart = 701, kReverbTimes = 702, kDecayPlot = 703, kSurface = 704, kProgress = 705, kSelection = 706,
         kLoad = 707, kSave = 708, kPrint = 709, kOptions = 710, kExtent = 711, kOffsetEdit = 720, kOffsetSpin = 721,
         kCopyText = 801, kCopyBitmap = 802, kProperties = 804, kHelpMenu = 805, kSetOffset = 810,
-        kClearOffset = 811, kPropertiesCommand = 1500, kHelpCommand = 1501,
+        kClearOffset = 811, kPropertiesCommand = 1500, kHelpCommand = 1501, kCopyCursorBitmap = 1502,
+        kCopyCursorValues = 1503,
     };
 
     TReverb();
@@ -45,10 +46,20 @@ public:
 
     // The frame's segment road: analyses seconds t0..t1 of the first channel of a wave.
     void AnalyzeSegment(TWaveData& wave, float t0, float t1);
-    // Live test.
+    // Live test: Start checks the rates and runs the steps below in turn. A test may also be
+    // driven step by step: PrepareTest (running, timing, records, test signal), the playback,
+    // and AnalyzeTestCapture on the capture the test holds.
     void OnStart();
+    // The message that refuses these rates, or null when a test may run.
+    static const char* LiveRateProblem(DWORD inputRate, DWORD outputRate);
+    void PrepareTest(const TPcmFormat& input, const TPcmFormat& output);
+    void PlayThroughSoundCard();
+    void StartCapture();
     void StopTest();
     void FinishTest();
+    // Copies what the device has captured into the capture wave (after the input has stopped).
+    void CollectCapture();
+    void AnalyzeTestCapture();
     // Results.
     bool LoadReverbFile(const std::string& name);
     bool SaveReverbFile(const std::string& name);
@@ -70,6 +81,11 @@ public:
     void DrawPlot(CDC* dc, bool full, const RECT& update) override;
     float ReverbXValueAt(int x, int y) const;
     float ReverbYValueAt(int x, int y) const;
+    // The measurement cursor reads the current view's values: a bar's frequency and seconds,
+    // or seconds and decibels along the decay.
+    double PixelToXValue(int x, int y) override;
+    double PixelToYValue(int x, int y) override;
+    void HandleMouseMove(UINT flags, CPoint point) override;
 
     // State for the frame and tests.
     ReverbAnalysis& Analysis() { return *m_analysis; }
@@ -107,6 +123,8 @@ protected:
     void OnClose();
     void OnSize(UINT nType, int cx, int cy);
     void OnChar(UINT nChar, UINT nRepCnt, UINT nFlags);
+    void OnLButtonDown(UINT nFlags, CPoint point);
+    void OnLButtonUp(UINT nFlags, CPoint point);
     void OnLButtonDblClk(UINT nFlags, CPoint point);
     void OnRButtonDown(UINT nFlags, CPoint point);
     void OnVScroll(UINT nSBCode, UINT nPos, CScrollBar* pScrollBar);
@@ -118,9 +136,7 @@ private:
     // Test steps.
     void SetTestTiming();
     bool BuildTestSignal();
-    void PlayThroughSoundCard();
     void PlayThroughDeviceOutput();
-    void StartCapture();
     void StopDevices();
     void DeleteSoundOutput();
     void EnableFrame(bool enable);
@@ -136,11 +152,16 @@ private:
     std::string TimeLabel(float seconds) const;
     std::string SelectionText() const;
     void SelectExtentEntry();
+    // Only the bars and the decay curve have a cursor.
+    bool HasCursor() const { return m_analysis->viewMode == 1 || m_analysis->viewMode == 2; }
+    void SetReadoutFormats();
+    void TrackCursorMenu(CPoint point);
 
     ReverbSettings m_ownSettings;
     ReverbLinks m_links;
     std::unique_ptr<ReverbAnalysis> m_analysis;
     BYTE m_initialising = 1;
+    bool m_captureStarted = false; // the device input runs for the current test
     std::string m_progressText;
     CFont m_font;
     int m_fontHeight = 14;

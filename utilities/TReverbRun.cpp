@@ -132,6 +132,17 @@ void TReverb::AnalyzeSegment(TWaveData& wave, float t0, float t1)
 
 // ---- Live test ------------------------------------------------------------------------------
 
+const char* TReverb::LiveRateProblem(DWORD inputRate, DWORD outputRate)
+{
+    if (inputRate < 20000 || inputRate > 100000)
+        return "The Input Sampling rate must be between 20,000 Hz and 100,000 Hz.  Please check the Input Device "
+               "settings.";
+    if (outputRate < inputRate)
+        return "The Output Sampling rate cannot be less than the input sampling rate.  Please check the Output "
+               "Device settings.";
+    return nullptr;
+}
+
 void TReverb::OnStart()
 {
     ReverbAnalysis& a = *m_analysis;
@@ -146,41 +157,22 @@ void TReverb::OnStart()
     a.fileName.clear();
 
     const UsbDeviceSettings device = m_links.device ? *m_links.device : UsbDeviceSettings();
-    const TPcmFormat input(device.SamplingRate, 1, static_cast<WORD>(device.BitsPerSample / 8));
-    if (device.SamplingRate < 20000 || device.SamplingRate > 100000) {
-        AfxMessageBox("The Input Sampling rate must be between 20,000 Hz and 100,000 Hz.  Please check the Input "
-                      "Device settings.",
-                      MB_OK | MB_ICONSTOP);
+    // The capture has the rate the device really samples at: a configured rate the device
+    // cannot deliver would label its samples wrongly and give wrong times.
+    DWORD inputRate = device.SamplingRate;
+    if (const TUsbDevice* usb = m_links.inputDevice ? *m_links.inputDevice : nullptr)
+        inputRate = std::clamp<DWORD>(inputRate, static_cast<DWORD>(usb->GetMinSamplingRate()),
+                                      static_cast<DWORD>(usb->GetMaxSamplingRate()));
+    const OutputDeviceSettings output = m_links.output ? *m_links.output : OutputDeviceSettings();
+    if (const char* problem = LiveRateProblem(inputRate, output.SigGenSamplingRate)) {
+        AfxMessageBox(problem, MB_OK | MB_ICONSTOP);
         return;
     }
-    const OutputDeviceSettings output = m_links.output ? *m_links.output : OutputDeviceSettings();
+    const TPcmFormat input(inputRate, 1, static_cast<WORD>(device.BitsPerSample / 8));
     const TPcmFormat out(output.SigGenSamplingRate, static_cast<WORD>(output.SigGenNumChannels),
                          static_cast<WORD>(output.SigGenBitsPerSample / 8));
-    if (output.SigGenSamplingRate < device.SamplingRate) {
-        AfxMessageBox("The Output Sampling rate cannot be less than the input sampling rate.  Please check the "
-                      "Output Device settings.",
-                      MB_OK | MB_ICONSTOP);
-        return;
-    }
-    a.inputFormat = input;
-    a.outputFormat = out;
-
     CWaitCursor wait;
-    ShowProgress();
-    a.running = 1;
-    a.cancel = 0;
-    a.viewMode = 0;
-    UpdateLayout();
-    a.fftSize = 8192;
-    a.overlap = 95;
-    if (Settings().ClearOffsetOnNewTest)
-        SetStartOffset(0);
-    a.maxDecayTime = Settings().MaxDecayTime;
-    SetTestTiming();
-    if (!a.AllocateRecords())
-        a.cancel = 1;
-    if (!a.cancel && !BuildTestSignal())
-        a.cancel = 1;
+    PrepareTest(input, out);
     if (!a.cancel) {
         if (m_links.useSoundCard && *m_links.useSoundCard)
             PlayThroughSoundCard();
@@ -193,6 +185,31 @@ void TReverb::OnStart()
     EnableFrame(false);
     if (a.cancel)
         StopTest();
+}
+
+void TReverb::PrepareTest(const TPcmFormat& input, const TPcmFormat& output)
+{
+    ReverbAnalysis& a = *m_analysis;
+    a.inputFormat = input;
+    a.outputFormat = output;
+    m_captureStarted = false;
+    ShowProgress();
+    a.running = 1;
+    a.cancel = 0;
+    // The earlier results go with the new records: nothing is left unsaved if this test fails.
+    a.viewMode = 0;
+    a.modified = 0;
+    UpdateLayout();
+    a.fftSize = 8192;
+    a.overlap = 95;
+    if (Settings().ClearOffsetOnNewTest)
+        SetStartOffset(0);
+    a.maxDecayTime = Settings().MaxDecayTime;
+    SetTestTiming();
+    if (!a.AllocateRecords())
+        a.cancel = 1;
+    if (!a.cancel && !BuildTestSignal())
+        a.cancel = 1;
 }
 
 bool TReverb::BuildTestSignal()
@@ -335,7 +352,9 @@ void TReverb::StartCapture()
     if (!device->StartInput()) {
         device->CloseDevice();
         a.cancel = 1;
+        return;
     }
+    m_captureStarted = true;
 }
 
 void TReverb::StopDevices()
@@ -368,6 +387,7 @@ void TReverb::StopTest()
 {
     ReverbAnalysis& a = *m_analysis;
     StopDevices();
+    m_captureStarted = false;
     if (m_links.outputDevice && *m_links.outputDevice)
         (*m_links.outputDevice)->CloseDevice();
     DeleteSoundOutput();
@@ -384,11 +404,19 @@ void TReverb::StopTest()
 
 void TReverb::FinishTest()
 {
-    ReverbAnalysis& a = *m_analysis;
     StopDevices();
+    CollectCapture();
+    if (m_links.outputDevice && *m_links.outputDevice)
+        (*m_links.outputDevice)->CloseDevice();
+    AnalyzeTestCapture();
+}
+
+void TReverb::CollectCapture()
+{
+    ReverbAnalysis& a = *m_analysis;
     TUsbDevice* device = m_links.inputDevice ? *m_links.inputDevice : nullptr;
     const DWORD channel = std::min<DWORD>(Settings().InputChannel, UsbDeviceSettings::kChannels - 1);
-    if (device && a.capture && !a.cancel) {
+    if (device && a.capture && m_captureStarted && !a.cancel) {
         const long long held = device->GetSampleCounter();
         const int n = static_cast<int>(std::min<long long>(held, a.capture->GetLength()));
         std::vector<int> samples;
@@ -413,9 +441,16 @@ void TReverb::FinishTest()
             if (!a.capture->SetSample(v, static_cast<DWORD>(i), 0))
                 a.cancel = 1;
         }
+    } else if (!m_captureStarted) {
+        // Playback ended without a capture behind it: there is nothing to analyse.
+        a.capture.reset();
     }
-    if (m_links.outputDevice && *m_links.outputDevice)
-        (*m_links.outputDevice)->CloseDevice();
+    m_captureStarted = false;
+}
+
+void TReverb::AnalyzeTestCapture()
+{
+    ReverbAnalysis& a = *m_analysis;
     if (!a.capture)
         a.cancel = 1;
     a.Synchronize();
