@@ -9,6 +9,7 @@
 #include "records/CommonRoutines.h"
 #include "wave/TWaveFile.h"
 
+#include <algorithm>
 #include <ctime>
 #include <filesystem>
 #include <new>
@@ -172,7 +173,14 @@ bool CMainFrame::SplitRecordingFile(int channel)
 
 void CMainFrame::WriteRecordingBlock()
 {
-    if (Settings.OpMode != kRecorder || !AcquisitionRunning || InputDevice == nullptr)
+    if (Settings.OpMode != kRecorder || !AcquisitionRunning)
+        return;
+    WriteRecordedSamples(false);
+}
+
+void CMainFrame::WriteRecordedSamples(bool final)
+{
+    if (Settings.OpMode != kRecorder || InputDevice == nullptr || IsRecordingHeldForTrigger())
         return;
     std::vector<int> piece;
     try {
@@ -184,15 +192,21 @@ void CMainFrame::WriteRecordingBlock()
     char text[300];
     // Everything whole that has arrived since the last tick: 256 samples a tick would fall
     // behind the device. Samples are read by their absolute number, so a position can neither
-    // leave the ring nor be read twice.
-    const int most = std::max(1, InputDevice->GetRingLength() / kPiece);
+    // leave the ring nor be read twice. At Stop the device no longer writes, and the rest, a
+    // piece shorter than 256, is taken too.
+    const int most = std::max(1, InputDevice->GetRingLength() / kPiece) + (final ? 1 : 0);
     for (int n = 0; n < most; ++n) {
+        int count = kPiece;
+        if (final)
+            count = int(std::clamp<long long>(InputDevice->GetSampleCounter() - RecordedSamples, 0, kPiece));
+        if (count == 0)
+            return;
         bool wrote = false;
         for (int ch = 0; ch < kChannels; ++ch) {
             ChannelFileState& f = Settings.Files[ch];
             if (Settings.Device.Channels[ch].bIsEnabled == 0 || f.IsActive == 0 || f.File == nullptr)
                 continue;
-            const TUsbDevice::RingRead r = InputDevice->ReadSamples(ch, RecordedSamples, kPiece, piece.data());
+            const TUsbDevice::RingRead r = InputDevice->ReadSamples(ch, RecordedSamples, count, piece.data());
             if (r == TUsbDevice::RingRead::NotYet)
                 return;
             if (r == TUsbDevice::RingRead::Overrun) {
@@ -204,7 +218,7 @@ void CMainFrame::WriteRecordingBlock()
             }
             if (r != TUsbDevice::RingRead::Ok)
                 continue;
-            if (!f.File->WriteFloatSamples(piece.data(), kPiece)) {
+            if (!f.File->WriteFloatSamples(piece.data(), DWORD(count))) {
                 OnStop();
                 std::snprintf(text, sizeof text,
                               "The recording file of channel %d could not be written (the disk may be full).  Recording has "
@@ -227,6 +241,6 @@ void CMainFrame::WriteRecordingBlock()
         }
         if (!wrote)
             return;
-        RecordedSamples += kPiece;
+        RecordedSamples += count;
     }
 }
