@@ -95,7 +95,7 @@ public:
     // The processing timer's interval in a live run, kept from run to run (10..100 ms).
     static DWORD ProcessIntervalMs;
     // The real-time buffer files: the ring index the wave-writing timer reads next (the same
-    // for every channel), and the frame count at which the files last wrapped (0: never).
+    // for every channel; RecordedSamples in the ring), and the frame count at which the files last wrapped (0: never).
     int WaveWritePosition = 0;
     DWORD RealTimeWrapPoint = 0;
     bool RealTimeWriteFailed = false; // reported once a run
@@ -265,6 +265,7 @@ public:
     void WriteRecordingBlock();
     bool SplitRecordingFile(int channel);
     std::string RecordingFileName(int channel) const;
+    // The device's number of the next sample the wave-writing timer moves into the files.
     long long RecordedSamples = 0;
     // One trigger search of a post-process step: 1 found (files at the event), 0 nothing found,
     // -1 the step ends here (prompt refused or cancelled, search past the end).

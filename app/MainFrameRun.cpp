@@ -148,6 +148,7 @@ BOOL CMainFrame::StartDataAcquisition()
     BeginUtilityRun();
     RealTimeWrapPoint = 0;
     WaveWritePosition = 0;
+    RecordedSamples = 0;
     RealTimeWriteFailed = false;
     if (Settings.OpMode == 0) {
         // The last run's buffer files make way for this run's.
@@ -395,16 +396,24 @@ void CMainFrame::WriteRealTimeBuffers(bool drain)
         return;
     }
     // A tick writes what has come since the last one (a late tick catches up); draining at
-    // Stop takes every whole piece the rings still hold.
-    const int most = drain ? ringLength / kWavePiece : 4;
+    // Stop, with the device stopped, takes everything up to its last sample, the last piece
+    // shorter than 256 too. Samples are read by their absolute number.
+    const int most = drain ? ringLength / kWavePiece + 1 : 4;
     for (int n = 0; n < most; ++n) {
+        const long long counter = InputDevice->GetSampleCounter();
+        // A buffer keeps the newest samples: what the ring no longer holds is passed over.
+        RecordedSamples = std::max(RecordedSamples, counter - ringLength);
+        const int count = drain ? int(std::clamp<long long>(counter - RecordedSamples, 0, kWavePiece)) : kWavePiece;
+        if (count == 0)
+            return;
         bool any = false;
         for (int ch = 0; ch < kChannels; ++ch) {
             if (Settings.Files[ch].File == nullptr)
                 continue;
             any = true;
             // Every file takes the piece or none does, so that the files stay in step.
-            if (!InputDevice->ReadRing(ch, WaveWritePosition, kWavePiece, &pieces[std::size_t(ch) * kWavePiece]))
+            if (InputDevice->ReadSamples(ch, RecordedSamples, count, &pieces[std::size_t(ch) * kWavePiece]) !=
+                TUsbDevice::RingRead::Ok)
                 return;
         }
         if (!any)
@@ -413,7 +422,7 @@ void CMainFrame::WriteRealTimeBuffers(bool drain)
             TWaveFile* file = Settings.Files[ch].File;
             if (file == nullptr)
                 continue;
-            if (!file->WriteFloatSamples(&pieces[std::size_t(ch) * kWavePiece], kWavePiece) && !RealTimeWriteFailed) {
+            if (!file->WriteFloatSamples(&pieces[std::size_t(ch) * kWavePiece], DWORD(count)) && !RealTimeWriteFailed) {
                 RealTimeWriteFailed = true;
                 char text[200];
                 std::snprintf(text, sizeof text,
@@ -428,11 +437,8 @@ void CMainFrame::WriteRealTimeBuffers(bool drain)
                 file->Rewind();
             }
         }
-        // Wrapping by the ring's length keeps the position on the sample that follows, where a
-        // reset to 0 would take samples again that were already written.
-        WaveWritePosition += kWavePiece;
-        if (WaveWritePosition >= ringLength)
-            WaveWritePosition -= ringLength;
+        RecordedSamples += count;
+        WaveWritePosition = int(RecordedSamples % ringLength);
     }
 }
 
