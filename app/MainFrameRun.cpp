@@ -291,7 +291,7 @@ int CMainFrame::AcquireAndProcessBlock()
     if (analogTrigger) {
         if (!WaitForTrigger())
             return 0;
-        if (!RecordingTriggered) {
+        if (Settings.OpMode == 1 && !RecordingTriggered) {
             // The recording begins with the first accepted event's block, pre-trigger samples
             // and all (as far as the ring still holds them).
             RecordingTriggered = true;
@@ -341,9 +341,10 @@ int CMainFrame::AcquireAndProcessBlock()
     if (processed) {
         ++FftsProcessed;
         ProcessCompositeAndPlots();
-        if (externalTrigger && !RecordingTriggered) {
-            // The device's samples begin at the external trigger: the recording from the first.
+        if (externalTrigger)
             TriggerDetected = true;
+        if (externalTrigger && Settings.OpMode == 1 && !RecordingTriggered) {
+            // The device's samples begin at the external trigger: the recording from the first.
             RecordingTriggered = true;
             RecordedSamples = std::max(0LL, InputDevice->GetSampleCounter() - InputDevice->GetRingLength());
         }
