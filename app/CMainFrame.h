@@ -112,6 +112,8 @@ public:
     // A triggered Recorder run records from the first accepted event's block on; until then
     // nothing is written.
     bool RecordingTriggered = false;
+    // A recording write failed: the run stops and nothing more is written to the files.
+    bool RecordingHalted = false;
 
     // The current file group.
     FileGroupInfo FileGroup;

@@ -180,7 +180,7 @@ void CMainFrame::WriteRecordingBlock()
 
 void CMainFrame::WriteRecordedSamples(bool final)
 {
-    if (Settings.OpMode != kRecorder || InputDevice == nullptr || IsRecordingHeldForTrigger())
+    if (Settings.OpMode != kRecorder || InputDevice == nullptr || IsRecordingHeldForTrigger() || RecordingHalted)
         return;
     std::vector<int> piece;
     try {
@@ -210,6 +210,7 @@ void CMainFrame::WriteRecordedSamples(bool final)
             if (r == TUsbDevice::RingRead::NotYet)
                 return;
             if (r == TUsbDevice::RingRead::Overrun) {
+                RecordingHalted = true;
                 OnStop();
                 AfxMessageBox("The recording could not keep up with the device and samples were lost.  Recording has "
                               "stopped; the samples recorded before the gap are kept.",
@@ -219,6 +220,9 @@ void CMainFrame::WriteRecordedSamples(bool final)
             if (r != TUsbDevice::RingRead::Ok)
                 continue;
             if (!f.File->WriteFloatSamples(piece.data(), DWORD(count))) {
+                // Nothing more is written, Stop's last writes neither: a piece some files took
+                // and others refused would be written twice or leave a gap.
+                RecordingHalted = true;
                 OnStop();
                 std::snprintf(text, sizeof text,
                               "The recording file of channel %d could not be written (the disk may be full).  Recording has "
@@ -230,6 +234,7 @@ void CMainFrame::WriteRecordedSamples(bool final)
             wrote = true;
             if (io.WaveFileMode == 1 && f.File->GetPositionBytes() > io.MaxDiskRecordingSizeBytes &&
                 !SplitRecordingFile(ch)) {
+                RecordingHalted = true;
                 OnStop();
                 std::snprintf(text, sizeof text,
                               "The full recording file of channel %d could not be saved in the wave folder, or no new one "

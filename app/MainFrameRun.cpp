@@ -128,6 +128,7 @@ BOOL CMainFrame::StartDataAcquisition()
     TriggerEventSample = 0;
     TriggerSearchFrame = 0;
     RecordingTriggered = false;
+    RecordingHalted = false;
     if (Settings.OpMode == 1 && !PrepareRecordingFiles()) {
         InputDevice->CloseDevice();
         return FALSE;
