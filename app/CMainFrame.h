@@ -18,6 +18,7 @@
 #include "wave/FileGroup.h"
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -94,7 +95,7 @@ public:
     // The processing timer's interval in a live run, kept from run to run (10..100 ms).
     static DWORD ProcessIntervalMs;
     // The real-time buffer files: the ring index the wave-writing timer reads next (the same
-    // for every channel), and the frame count at which the files last wrapped (0: never).
+    // for every channel; RecordedSamples in the ring), and the frame count at which the files last wrapped (0: never).
     int WaveWritePosition = 0;
     DWORD RealTimeWrapPoint = 0;
     bool RealTimeWriteFailed = false; // reported once a run
@@ -102,8 +103,17 @@ public:
     float PostProcessStartTime[kChannels] = {}; // each file's time when a post-process run began
     // Post-process triggering: the frame in the trigger channel's file the next search reads
     // from, and a request to take the next searched piece as an event.
+    // In a live run the search position is the device's sample number (counted from the run's
+    // first sample), as are the event and the start of the block to analyse.
     long long TriggerSearchFrame = 0;
     bool TriggerForce = false;
+    long long TriggerEventSample = 0;
+    long long TriggerBlockStart = 0;
+    // A triggered Recorder run records from the first accepted event's block on; until then
+    // nothing is written.
+    bool RecordingTriggered = false;
+    // A recording write failed: the run stops and nothing more is written to the files.
+    bool RecordingHalted = false;
 
     // The current file group.
     FileGroupInfo FileGroup;
@@ -257,10 +267,28 @@ public:
     void WriteRecordingBlock();
     bool SplitRecordingFile(int channel);
     std::string RecordingFileName(int channel) const;
+    // The device's number of the next sample the wave-writing timer moves into the files.
     long long RecordedSamples = 0;
     // One trigger search of a post-process step: 1 found (files at the event), 0 nothing found,
     // -1 the step ends here (prompt refused or cancelled, search past the end).
     int PostProcessTriggerSearch();
+    // Live triggering: true when the processing step may read its blocks (from the block start
+    // when an analog trigger is searched); the accept prompt of a found event.
+    bool WaitForTrigger();
+    bool AcceptTriggerEvent();
+    // An analog trigger searched on an enabled channel of a live run.
+    bool IsAnalogTriggerLive() const;
+    // Whether a Recorder run still holds its recording back for the trigger.
+    bool IsRecordingHeldForTrigger() const;
+    // Shared by live and post-process triggering: a piece of `count` samples of the trigger
+    // channel scaled to volts at `gain` (null when it cannot be made); the delay in samples,
+    // negative for a pre-trigger delay; and the accept question over the channel's plot.
+    std::unique_ptr<TSampleBuffer> NewTriggerPiece(DWORD count, const TPcmFormat& format, float gain) const;
+    long long TriggerDelaySamples(DWORD sampleRate) const;
+    int AskToAcceptTrigger(int channel, const char* question);
+    // Appends what the rings hold since the last write to the recording files; `final` (at
+    // Stop, the device stopped) also takes the last piece shorter than 256 samples.
+    void WriteRecordedSamples(bool final);
     int CountTachometerFiles() const;
     void ProcessCompositeAndPlots();
     // One block of a channel (decimation ratio x FFT size samples) through its sample buffer,

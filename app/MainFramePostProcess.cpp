@@ -261,17 +261,10 @@ int CMainFrame::PostProcessTriggerSearch()
         return 0;
     }
     const DWORD count = DWORD(std::min<long long>(2LL * tp.FFTsize, endFrame - TriggerSearchFrame));
-    TSampleBuffer piece(count, tfile->GetFormat(), 1, false);
-    if (piece.IsError())
+    const std::unique_ptr<TSampleBuffer> piece = NewTriggerPiece(count, tfile->GetFormat(), Settings.Calibration[t].DTGain);
+    if (piece == nullptr)
         return 0;
-    ChannelCalibration volts;
-    ZeroRecord(volts);
-    volts.IsEnabled = 1; // volts at the channel's gain: the threshold is in volts
-    volts.DTGain = Settings.Calibration[t].DTGain;
-    volts.DTCalVersion = 1000;
-    ComputeCalibrationFactors(volts);
-    piece.SetScaling(&volts);
-    if (!tfile->ReadSamples(piece.GetSamplePtr(0), DWORD(TriggerSearchFrame), count,
+    if (!tfile->ReadSamples(piece->GetSamplePtr(0), DWORD(TriggerSearchFrame), count,
                             int(Settings.Files[t].FileChannel))) {
         ReportWaveReadFailure(*tfile);
         StopPostProcess();
@@ -279,15 +272,12 @@ int CMainFrame::PostProcessTriggerSearch()
     }
     TriggerSearchFrame += count;
     DWORD index = 0;
-    const bool hit = piece.FindTrigger(trig, 0, count, index) || TriggerForce;
+    const bool hit = piece->FindTrigger(trig, 0, count, index) || TriggerForce;
     if (!hit)
         return 0;
     TriggerDetected = true;
     StatusbarUpdate(1);
-    // Rounded: 10 ms at 8 kHz is 80 frames, where a truncated float product gives 79.
-    const double delayFrames = std::max(0.0, double(trig.DelayMsec) * piece.GetSampleRate() / 1000.0);
-    const long long delay = std::isfinite(delayFrames) ? std::llround(std::min(delayFrames, 4.0e9)) : 0;
-    long long event = TriggerSearchFrame - count + index + (trig.DelayType == 0 ? -delay : delay);
+    long long event = TriggerSearchFrame - count + index + TriggerDelaySamples(piece->GetSampleRate());
     // A pre-trigger span reaching before the file's start begins the block at its first frame.
     event = std::max(event, 0LL);
     for (int ch = 0; ch < kChannels; ++ch) {
@@ -313,14 +303,7 @@ int CMainFrame::PostProcessTriggerSearch()
         if (TimeSeriesPlot[ch] != nullptr)
             TimeSeriesPlot[ch]->UpdateFrame(0.0f);
     }
-    if (TimeSeriesPlot[t] == nullptr)
-        OpenTimeSeriesPlot(t);
-    if (TimeSeriesPlot[t] != nullptr) {
-        if (TimeSeriesPlot[t]->IsIconic())
-            TimeSeriesPlot[t]->ShowWindow(SW_RESTORE);
-        MDIActivate(TimeSeriesPlot[t]);
-    }
-    const int answer = AfxMessageBox("Accept This Trigger Event?", MB_YESNOCANCEL | MB_ICONQUESTION);
+    const int answer = AskToAcceptTrigger(t, "Accept This Trigger Event?");
     if (answer == IDYES)
         return 1;
     TriggerDetected = false;

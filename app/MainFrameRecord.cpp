@@ -9,6 +9,7 @@
 #include "records/CommonRoutines.h"
 #include "wave/TWaveFile.h"
 
+#include <algorithm>
 #include <ctime>
 #include <filesystem>
 #include <new>
@@ -172,7 +173,14 @@ bool CMainFrame::SplitRecordingFile(int channel)
 
 void CMainFrame::WriteRecordingBlock()
 {
-    if (Settings.OpMode != kRecorder || !AcquisitionRunning || InputDevice == nullptr)
+    if (Settings.OpMode != kRecorder || !AcquisitionRunning)
+        return;
+    WriteRecordedSamples(false);
+}
+
+void CMainFrame::WriteRecordedSamples(bool final)
+{
+    if (Settings.OpMode != kRecorder || InputDevice == nullptr || IsRecordingHeldForTrigger() || RecordingHalted)
         return;
     std::vector<int> piece;
     try {
@@ -184,18 +192,25 @@ void CMainFrame::WriteRecordingBlock()
     char text[300];
     // Everything whole that has arrived since the last tick: 256 samples a tick would fall
     // behind the device. Samples are read by their absolute number, so a position can neither
-    // leave the ring nor be read twice.
-    const int most = std::max(1, InputDevice->GetRingLength() / kPiece);
+    // leave the ring nor be read twice. At Stop the device no longer writes, and the rest, a
+    // piece shorter than 256, is taken too.
+    const int most = std::max(1, InputDevice->GetRingLength() / kPiece) + (final ? 1 : 0);
     for (int n = 0; n < most; ++n) {
+        int count = kPiece;
+        if (final)
+            count = int(std::clamp<long long>(InputDevice->GetSampleCounter() - RecordedSamples, 0, kPiece));
+        if (count == 0)
+            return;
         bool wrote = false;
         for (int ch = 0; ch < kChannels; ++ch) {
             ChannelFileState& f = Settings.Files[ch];
             if (Settings.Device.Channels[ch].bIsEnabled == 0 || f.IsActive == 0 || f.File == nullptr)
                 continue;
-            const TUsbDevice::RingRead r = InputDevice->ReadSamples(ch, RecordedSamples, kPiece, piece.data());
+            const TUsbDevice::RingRead r = InputDevice->ReadSamples(ch, RecordedSamples, count, piece.data());
             if (r == TUsbDevice::RingRead::NotYet)
                 return;
             if (r == TUsbDevice::RingRead::Overrun) {
+                RecordingHalted = true;
                 OnStop();
                 AfxMessageBox("The recording could not keep up with the device and samples were lost.  Recording has "
                               "stopped; the samples recorded before the gap are kept.",
@@ -204,7 +219,10 @@ void CMainFrame::WriteRecordingBlock()
             }
             if (r != TUsbDevice::RingRead::Ok)
                 continue;
-            if (!f.File->WriteFloatSamples(piece.data(), kPiece)) {
+            if (!f.File->WriteFloatSamples(piece.data(), DWORD(count))) {
+                // Nothing more is written, Stop's last writes neither: a piece some files took
+                // and others refused would be written twice or leave a gap.
+                RecordingHalted = true;
                 OnStop();
                 std::snprintf(text, sizeof text,
                               "The recording file of channel %d could not be written (the disk may be full).  Recording has "
@@ -216,6 +234,7 @@ void CMainFrame::WriteRecordingBlock()
             wrote = true;
             if (io.WaveFileMode == 1 && f.File->GetPositionBytes() > io.MaxDiskRecordingSizeBytes &&
                 !SplitRecordingFile(ch)) {
+                RecordingHalted = true;
                 OnStop();
                 std::snprintf(text, sizeof text,
                               "The full recording file of channel %d could not be saved in the wave folder, or no new one "
@@ -227,6 +246,6 @@ void CMainFrame::WriteRecordingBlock()
         }
         if (!wrote)
             return;
-        RecordedSamples += kPiece;
+        RecordedSamples += count;
     }
 }

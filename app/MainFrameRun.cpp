@@ -5,7 +5,8 @@
 // tick turns the newest block of each enabled channel into its spectrum, computes the composite
 // channels and tells the plots; every wave-writing tick moves the new samples into the
 // channels' circular real-time buffer files (Real Time), which Stop puts back into time order,
-// or appends them to the channels' recording files (Recorder). Live triggering is not built yet.
+// or appends them to the channels' recording files (Recorder). With triggering on, a processing
+// tick analyses the block at a trigger event instead of the newest one (app/MainFrameTrigger.cpp).
 #include "app/CMainFrame.h"
 
 #include "acquisition/TUsbDevice.h"
@@ -24,6 +25,7 @@
 #include "wave/TSampleBuffer.h"
 #include "wave/TWaveFile.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <new>
@@ -119,6 +121,14 @@ BOOL CMainFrame::StartDataAcquisition()
     const WORD bytes = WORD(Settings.Device.BitsPerSample / 8);
     for (int ch = 0; ch < kChannels; ++ch)
         Settings.Processing[ch].SampleFormat.Set(Settings.Device.SamplingRate, 1, bytes);
+    TriggerDetected = false;
+    PostTriggerCapture = false;
+    CapturePercent = 0;
+    TriggerBlockStart = 0;
+    TriggerEventSample = 0;
+    TriggerSearchFrame = 0;
+    RecordingTriggered = false;
+    RecordingHalted = false;
     if (Settings.OpMode == 1 && !PrepareRecordingFiles()) {
         InputDevice->CloseDevice();
         return FALSE;
@@ -139,6 +149,7 @@ BOOL CMainFrame::StartDataAcquisition()
     BeginUtilityRun();
     RealTimeWrapPoint = 0;
     WaveWritePosition = 0;
+    RecordedSamples = 0;
     RealTimeWriteFailed = false;
     if (Settings.OpMode == 0) {
         // The last run's buffer files make way for this run's.
@@ -195,6 +206,9 @@ void CMainFrame::StopDataAcquisition()
         // What reached the rings since the last tick belongs in the files too.
         WriteRealTimeBuffers(true);
         UnrollRealTimeBuffers();
+    } else if (Settings.OpMode == 1) {
+        // Up to the device's last sample: the last tick may have been up to 40 ms ago.
+        WriteRecordedSamples(true);
     }
     for (int ch = 0; ch < kChannels; ++ch) {
         // The plot shows the channel's file now (or its live block again when it has none).
@@ -232,6 +246,15 @@ void CMainFrame::OnTimer(UINT_PTR nIDEvent)
     }
     KillTimer(kTimerProcess);
     const int processed = AcquireAndProcessBlock();
+    const TriggerSettings& trig = Settings.Trigger;
+    if (processed == 1 && trig.TriggerEnabled != 0 && trig.TriggerSource == 1) {
+        // An external trigger gives one block a trigger; the next needs the input re-armed.
+        if (AcquisitionRunning && InputDevice != nullptr && InputDevice->IsInputRunning()) {
+            FftsProcessed = 0;
+            SetTimer(kTimerProcess, 10, nullptr);
+        }
+        return;
+    }
     // Speeds up to 10 ms while blocks are ready and backs off to 100 ms while they are not.
     const long next = long(ProcessIntervalMs) + (processed ? -10 : 10);
     ProcessIntervalMs = DWORD(next < 10 ? 10 : next > 100 ? 100 : next);
@@ -263,6 +286,19 @@ int CMainFrame::AcquireAndProcessBlock()
         StopDataAcquisition();
         return 0;
     }
+    const TriggerSettings& trig = Settings.Trigger;
+    const bool analogTrigger = IsAnalogTriggerLive();
+    const bool externalTrigger = trig.TriggerEnabled != 0 && trig.TriggerSource == 1;
+    if (analogTrigger) {
+        if (!WaitForTrigger())
+            return 0;
+        if (Settings.OpMode == 1 && !RecordingTriggered) {
+            // The recording begins with the first accepted event's block, pre-trigger samples
+            // and all (as far as the ring still holds them).
+            RecordingTriggered = true;
+            RecordedSamples = std::max({TriggerBlockStart, InputDevice->GetSampleCounter() - InputDevice->GetRingLength(), 0LL});
+        }
+    }
     std::vector<int> block;
     try {
         block.resize(MaxChannelBlock());
@@ -277,7 +313,18 @@ int CMainFrame::AcquireAndProcessBlock()
             continue;
         const ChannelProcessingSettings& p = Settings.Processing[ch];
         const DWORD length = DWORD(p.DecimationRatio) * p.FFTsize;
-        if (length > block.size() || !InputDevice->ReadRingBlock(ch, int(length), block.data(), nowMs))
+        if (length > block.size())
+            continue;
+        // A triggered block starts at the event's block start (analog) or, for an external
+        // trigger, at the run's first sample or the delay after it; else the newest block.
+        long long first = -1;
+        if (analogTrigger)
+            first = TriggerBlockStart;
+        else if (externalTrigger)
+            first = std::max(0LL, TriggerDelaySamples(p.SampleFormat.SampleRate));
+        const bool read = first >= 0 ? InputDevice->ReadSamples(ch, first, int(length), block.data()) == TUsbDevice::RingRead::Ok
+                                     : InputDevice->ReadRingBlock(ch, int(length), block.data(), nowMs);
+        if (!read || (Settings.OpMode == 1 && Settings.Files[ch].IsActive == 0))
             continue;
         if (!ProcessChannelBlock(ch, block.data(), now))
             continue;
@@ -285,15 +332,26 @@ int CMainFrame::AcquireAndProcessBlock()
         // The history plots of a channel with a buffer file label a block by its middle's
         // place in the recording.
         float blockTime = now;
-        if (const TWaveFile* file = Settings.Files[ch].File)
-            blockTime = float(file->FramesToSeconds(DWORD(InputDevice->GetSampleCounter())) - file->FramesToSeconds(length / 2));
+        if (const TWaveFile* file = Settings.Files[ch].File) {
+            const long long end = first >= 0 ? first + length : InputDevice->GetSampleCounter();
+            blockTime = float(file->FramesToSeconds(DWORD(end)) - file->FramesToSeconds(length / 2));
+        }
         FeedChannelPlots(ch, now, blockTime);
         WriteLogRows(ch, now);
     }
     if (processed) {
         ++FftsProcessed;
         ProcessCompositeAndPlots();
+        if (externalTrigger)
+            TriggerDetected = true;
+        if (externalTrigger && Settings.OpMode == 1 && !RecordingTriggered) {
+            // The device's samples begin at the external trigger: the recording from the first.
+            RecordingTriggered = true;
+            RecordedSamples = std::max(0LL, InputDevice->GetSampleCounter() - InputDevice->GetRingLength());
+        }
     }
+    if (Settings.OpMode == 1)
+        ToolbarUpdateState();
     int result = processed ? 1 : 0;
     if (FftsProcessed == 0) {
         result = 0;
@@ -340,16 +398,24 @@ void CMainFrame::WriteRealTimeBuffers(bool drain)
         return;
     }
     // A tick writes what has come since the last one (a late tick catches up); draining at
-    // Stop takes every whole piece the rings still hold.
-    const int most = drain ? ringLength / kWavePiece : 4;
+    // Stop, with the device stopped, takes everything up to its last sample, the last piece
+    // shorter than 256 too. Samples are read by their absolute number.
+    const int most = drain ? ringLength / kWavePiece + 1 : 4;
     for (int n = 0; n < most; ++n) {
+        const long long counter = InputDevice->GetSampleCounter();
+        // A buffer keeps the newest samples: what the ring no longer holds is passed over.
+        RecordedSamples = std::max(RecordedSamples, counter - ringLength);
+        const int count = drain ? int(std::clamp<long long>(counter - RecordedSamples, 0, kWavePiece)) : kWavePiece;
+        if (count == 0)
+            return;
         bool any = false;
         for (int ch = 0; ch < kChannels; ++ch) {
             if (Settings.Files[ch].File == nullptr)
                 continue;
             any = true;
             // Every file takes the piece or none does, so that the files stay in step.
-            if (!InputDevice->ReadRing(ch, WaveWritePosition, kWavePiece, &pieces[std::size_t(ch) * kWavePiece]))
+            if (InputDevice->ReadSamples(ch, RecordedSamples, count, &pieces[std::size_t(ch) * kWavePiece]) !=
+                TUsbDevice::RingRead::Ok)
                 return;
         }
         if (!any)
@@ -358,7 +424,7 @@ void CMainFrame::WriteRealTimeBuffers(bool drain)
             TWaveFile* file = Settings.Files[ch].File;
             if (file == nullptr)
                 continue;
-            if (!file->WriteFloatSamples(&pieces[std::size_t(ch) * kWavePiece], kWavePiece) && !RealTimeWriteFailed) {
+            if (!file->WriteFloatSamples(&pieces[std::size_t(ch) * kWavePiece], DWORD(count)) && !RealTimeWriteFailed) {
                 RealTimeWriteFailed = true;
                 char text[200];
                 std::snprintf(text, sizeof text,
@@ -373,11 +439,8 @@ void CMainFrame::WriteRealTimeBuffers(bool drain)
                 file->Rewind();
             }
         }
-        // Wrapping by the ring's length keeps the position on the sample that follows, where a
-        // reset to 0 would take samples again that were already written.
-        WaveWritePosition += kWavePiece;
-        if (WaveWritePosition >= ringLength)
-            WaveWritePosition -= ringLength;
+        RecordedSamples += count;
+        WaveWritePosition = int(RecordedSamples % ringLength);
     }
 }
 

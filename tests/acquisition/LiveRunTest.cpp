@@ -77,14 +77,14 @@ protected:
         return samples;
     }
     // The channel's buffer file after Stop holds the run's samples [end - length, end) in
-    // order, `end` being every whole 256-sample piece the rings held.
+    // order, `end` being the device's last sample.
     void ExpectRunSamples(int channel, const std::vector<std::int32_t>& sent, DWORD expectedLength)
     {
         TWaveFile* file = frame->Settings.Files[channel].File;
         ASSERT_NE(file, nullptr) << channel;
         ASSERT_EQ(file->GetLength(), expectedLength) << channel;
         const long long counter = frame->InputDevice->GetSampleCounter();
-        const long long end = (counter - 1) / 256 * 256;
+        const long long end = counter;
         ASSERT_GE(end, (long long)expectedLength);
         for (DWORD i = 0; i < expectedLength; ++i) {
             const long long n = end - expectedLength + i;
@@ -177,7 +177,7 @@ TEST_F(LiveRun, AOneSecondBufferOnDiskStillKeepsASecondOfSamples)
     ASSERT_TRUE(kdrsim::WaitUntilStreaming(5000));
     Play(2000);
     frame->ExecuteCommand(ID_STOP);
-    const DWORD written = DWORD((frame->InputDevice->GetSampleCounter() - 1) / 256 * 256);
+    const DWORD written = DWORD(frame->InputDevice->GetSampleCounter());
     ExpectRunSamples(0, sent, written);
 }
 

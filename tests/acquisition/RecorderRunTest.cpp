@@ -9,6 +9,7 @@
 #include "res/resource.h"
 #include "wave/TWaveFile.h"
 
+#include <algorithm>
 #include <cmath>
 #include <csignal>
 #include <fstream>
@@ -156,6 +157,9 @@ TEST_F(RecorderRun, AFullDiskStopsTheRunWithAMessageAndKeepsAReadableFile)
     EXPECT_FALSE(frame->AcquisitionRunning);
     ASSERT_FALSE(asked.empty());
     EXPECT_NE(asked.back().find("could not be written (the disk may be full)"), std::string::npos) << asked.back();
+    EXPECT_EQ(std::count_if(asked.begin(), asked.end(),
+                            [](const std::string& t) { return t.find("could not be written") != std::string::npos; }),
+              1); // Stop's last writes do not try again
     TWaveFile* file = frame->Settings.Files[0].File;
     ASSERT_NE(file, nullptr);
     const DWORD frames = file->GetEndFrame();
