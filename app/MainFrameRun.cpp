@@ -101,10 +101,13 @@ BOOL CMainFrame::StartDataAcquisition()
         }
     if (!CheckFolderExists(Settings.Paths.Tmp))
         return FALSE;
-    if (!ValidateCompositeChannels(true))
+    if (!ValidateCompositeChannels(true)) {
+        ShowProcessingSettings(-1); // where the composite channels can be put right
         return FALSE;
+    }
     if (CountEnabledChannels() == 0) {
         AfxMessageBox("Please enable one or more device channels", MB_OK | MB_ICONSTOP);
+        ShowProcessingSettings(0); // the Input page, where channels are enabled
         return FALSE;
     }
     if (Settings.DTInputDeviceIndex < 0 || InputDevice == nullptr ||

@@ -1,5 +1,6 @@
 // The three modes, Run and Stop, and the per-channel set-up.
 #include "FrameFixture.h"
+#include "dialogs/COptionsMain.h"
 
 #include "dsp/SpectralData.h"
 #include "platform/ui/Menu.h"
@@ -96,8 +97,17 @@ TEST_F(MainFrameModesTest, RunInRealTimeReportsTheMissingDeviceAndStaysStopped)
     EXPECT_EQ(frame->CountEnabledChannels(), 0);
     EXPECT_EQ(frame->MaxChannelBlock(), 32u);
     EXPECT_EQ(frame->MinChannelBlock(), 1048576u);
+    // ... and the settings sheet opens where channels are enabled.
     user.ExpectBox(IDOK, "Please enable one or more device channels");
+    user.ExpectBox(IDYES, "advanced users");
+    int openedOn = -1;
+    CDialog::ScriptModal([&openedOn](CWnd& w) {
+        auto& sheet = static_cast<COptionsMain&>(w);
+        openedOn = sheet.GetActiveIndex();
+        sheet.EndDialog(IDCANCEL);
+    });
     frame->ExecuteCommand(ID_RUN);
+    EXPECT_EQ(openedOn, COptionsMain::kInputPage);
     EXPECT_FALSE(frame->AcquisitionRunning);
 }
 
