@@ -1,6 +1,6 @@
 #include "platform/ui/Clipboard.h"
 
-#include "platform/ui/GdiInternal.h"
+#include "platform/ui/qt/GdiInternal.h"
 
 #include <QClipboard>
 #include <QGuiApplication>

@@ -2,6 +2,7 @@
 
 #include "platform/core/MessageBox.h"
 #include "platform/core/Responder.h"
+#include "platform/ui/qt/QtAccess.h"
 
 #include <QColorDialog>
 #include <QFileDialog>
@@ -48,7 +49,7 @@ std::string BarsFromNulSeparated(LPCSTR filter)
 QWidget* OwnerWidget(HWND owner)
 {
     CWnd* wnd = CWnd::FromHandle(owner);
-    return wnd ? wnd->GetQWidget() : nullptr;
+    return wnd ? QtWidgetOf(wnd) : nullptr;
 }
 
 struct FileRequest {

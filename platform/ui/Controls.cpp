@@ -1,11 +1,11 @@
 #include "platform/ui/Controls.h"
 
 #include "platform/core/Resources.h"
-#include "platform/ui/ControlsQt.h"
+#include "platform/ui/qt/ControlsQt.h"
 #include "platform/ui/Dialog.h"
 #include "platform/ui/GdiDC.h"
-#include "platform/ui/GdiInternal.h"
-#include "platform/ui/WndInternal.h"
+#include "platform/ui/qt/GdiInternal.h"
+#include "platform/ui/qt/WndInternal.h"
 
 #include <QApplication>
 #include <QHeaderView>
@@ -26,20 +26,20 @@ std::string S(const QString& s) { return s.toLocal8Bit().toStdString(); }
 void Notify(QWidget* w, UINT code)
 {
     QPointer<QWidget> guard(w);
-    if (CWnd* self = CWnd::FromWidget(w))
+    if (CWnd* self = WndFromWidget(w))
         self->NotifyParent(code);
 }
 
 LRESULT NotifyHeader(QWidget* w, NMHDR& hdr)
 {
-    if (CWnd* self = CWnd::FromWidget(w))
+    if (CWnd* self = WndFromWidget(w))
         return self->NotifyParent(hdr);
     return 0;
 }
 
 void SendScroll(QWidget* w, UINT message, UINT code, int pos)
 {
-    CWnd* self = CWnd::FromWidget(w);
+    CWnd* self = WndFromWidget(w);
     if (!self)
         return;
     if (CWnd* parent = self->GetParent())
@@ -51,7 +51,7 @@ void SendScroll(QWidget* w, UINT message, UINT code, int pos)
 ctlqt::StaticColors StaticColorsOf(QWidget* w)
 {
     ctlqt::StaticColors out;
-    CWnd* self = CWnd::FromWidget(w);
+    CWnd* self = WndFromWidget(w);
     CWnd* parent = self ? self->GetParent() : nullptr;
     if (!parent || !parent->FindMessageEntry(WM_CTLCOLOR))
         return out;
@@ -77,7 +77,7 @@ ctlqt::StaticColors StaticColorsOf(QWidget* w)
 // else the button's own DrawItem, as MFC reflects it).
 CSurface* DrawOwnerButton(QWidget* w, UINT state)
 {
-    CWnd* self = CWnd::FromWidget(w);
+    CWnd* self = WndFromWidget(w);
     if (!self)
         return nullptr;
     CSurface* surface = self->GetSurface();
@@ -102,7 +102,7 @@ CSurface* DrawOwnerButton(QWidget* w, UINT state)
         else if (auto* button = dynamic_cast<CButton*>(self))
             button->DrawItem(&dis);
     }
-    if (CWnd::FromWidget(w) == self)
+    if (WndFromWidget(w) == self)
         surface->onChanged = std::move(changed);
     return surface;
 }
@@ -194,7 +194,7 @@ int SpinSetPos(ctlqt::SpinArrows* s, int nPos)
     const int old = s->pos;
     s->pos = std::clamp(nPos, std::min(s->lower, s->upper), std::max(s->lower, s->upper));
     if ((s->style & UDS_SETBUDDYINT) && s->buddy)
-        if (CWnd* b = CWnd::FromWidget(s->buddy))
+        if (CWnd* b = WndFromWidget(s->buddy))
             b->SetWindowText(std::to_string(s->pos));
     return old;
 }
@@ -250,13 +250,13 @@ void SetButtonCheck(QWidget* w, int nCheck)
     b->setChecked(nCheck != 0);
 }
 
-template <class W> W* As(const CWnd* wnd) { return wnd ? dynamic_cast<W*>(wnd->GetQWidget()) : nullptr; }
+template <class W> W* As(const CWnd* wnd) { return wnd ? dynamic_cast<W*>(QtWidgetOf(wnd)) : nullptr; }
 
 } // namespace
 
 // ---- Widget factory ---------------------------------------------------------------------------
 
-QWidget* CControlWnd::CreateControlWidget(const dlg::ControlSpec& desc, QWidget* parent)
+QWidget* CreateControlWidget(const dlg::ControlSpec& desc, QWidget* parent)
 {
     using dlg::Ctl;
     QWidget* w = nullptr;
@@ -487,11 +487,11 @@ std::unique_ptr<CWnd> CControlWnd::NewWrapper(dlg::Ctl kind)
 BOOL CControlWnd::CreateControl(const dlg::ControlSpec& desc, DWORD dwStyle, const RECT& rect, CWnd* pParentWnd,
                                 UINT nID)
 {
-    if (m_hWnd || !pParentWnd || !pParentWnd->GetClientWidget())
+    if (m_hWnd || !pParentWnd || !QtClientWidgetOf(pParentWnd))
         return FALSE;
     dlg::ControlSpec s = desc;
     s.id = static_cast<int>(nID);
-    QWidget* w = CreateControlWidget(s, pParentWnd->GetClientWidget());
+    QWidget* w = CreateControlWidget(s, QtClientWidgetOf(pParentWnd));
     if (!w)
         return FALSE;
     // The code places this control in pixels: the template's size hints do not apply.
@@ -500,7 +500,7 @@ BOOL CControlWnd::CreateControl(const dlg::ControlSpec& desc, DWORD dwStyle, con
     w->setGeometry(rect.left, rect.top, std::max(0, int(rect.right - rect.left)), std::max(0, int(rect.bottom - rect.top)));
     m_nID = nID;
     m_dwStyle = dwStyle | WS_CHILD;
-    AdoptWidget(w);
+    QtAdoptWidget(this, w);
     w->setVisible((dwStyle & WS_VISIBLE) != 0);
     return TRUE;
 }
@@ -509,7 +509,7 @@ template <class W> W* CControlWnd::Widget() const { return As<W>(this); }
 
 void CControlWnd::SetFont(CFont* pFont, BOOL bRedraw)
 {
-    QWidget* w = GetQWidget();
+    QWidget* w = QtWidgetOf(this);
     if (!w || !pFont)
         return;
     LOGFONTA lf;
@@ -526,7 +526,7 @@ void CControlWnd::SetFont(CFont* pFont, BOOL bRedraw)
 
 CFont* CControlWnd::GetFont() const
 {
-    QWidget* w = GetQWidget();
+    QWidget* w = QtWidgetOf(this);
     if (!w)
         return nullptr;
     if (!font_)
@@ -556,9 +556,9 @@ BOOL CButton::Create(LPCSTR lpszCaption, DWORD dwStyle, const RECT& rect, CWnd* 
                          rect, pParentWnd, nID);
 }
 
-int CButton::GetCheck() const { return ButtonCheck(GetQWidget()); }
+int CButton::GetCheck() const { return ButtonCheck(QtWidgetOf(this)); }
 
-void CButton::SetCheck(int nCheck) { SetButtonCheck(GetQWidget(), nCheck); }
+void CButton::SetCheck(int nCheck) { SetButtonCheck(QtWidgetOf(this), nCheck); }
 
 UINT CButton::GetState() const
 {
@@ -583,7 +583,7 @@ void CButton::SetState(BOOL bHighlight)
 
 UINT CButton::GetButtonStyle() const
 {
-    QWidget* w = GetQWidget();
+    QWidget* w = QtWidgetOf(this);
     if (auto* p = dynamic_cast<ctlqt::PushButton*>(w))
         return p->ownerDraw ? BS_OWNERDRAW : p->isDefault() ? BS_DEFPUSHBUTTON : BS_PUSHBUTTON;
     if (auto* c = dynamic_cast<ctlqt::CheckBox*>(w))
@@ -598,7 +598,7 @@ UINT CButton::GetButtonStyle() const
 void CButton::SetButtonStyle(UINT nStyle, BOOL bRedraw)
 {
     // Dialogs move the default-button look between push buttons this way.
-    if (auto* p = dynamic_cast<ctlqt::PushButton*>(GetQWidget())) {
+    if (auto* p = dynamic_cast<ctlqt::PushButton*>(QtWidgetOf(this))) {
         const UINT type = nStyle & BS_TYPEMASK;
         if (type == BS_DEFPUSHBUTTON || type == BS_PUSHBUTTON)
             p->setDefault(type == BS_DEFPUSHBUTTON);
@@ -784,7 +784,7 @@ BOOL CComboBox::Create(DWORD dwStyle, const RECT& rect, CWnd* pParentWnd, UINT n
     RECT r = rect;
     if (!pParentWnd || !CreateControl(SpecFromStyle(dlg::Ctl::ComboDropList, dwStyle, ""), dwStyle, r, pParentWnd, nID))
         return FALSE;
-    QWidget* w = GetQWidget();
+    QWidget* w = QtWidgetOf(this);
     w->resize(w->width(), w->sizeHint().height());
     return TRUE;
 }
@@ -1350,15 +1350,15 @@ CWnd* CSpinButtonCtrl::SetBuddy(CWnd* pWndBuddy)
     auto* s = Widget<ctlqt::SpinArrows>();
     if (!s)
         return nullptr;
-    CWnd* old = s->buddy ? CWnd::FromWidget(s->buddy) : nullptr;
-    s->buddy = pWndBuddy ? pWndBuddy->GetQWidget() : nullptr;
+    CWnd* old = s->buddy ? WndFromWidget(s->buddy) : nullptr;
+    s->buddy = pWndBuddy ? QtWidgetOf(pWndBuddy) : nullptr;
     return old;
 }
 
 CWnd* CSpinButtonCtrl::GetBuddy() const
 {
     auto* s = Widget<ctlqt::SpinArrows>();
-    return s && s->buddy ? CWnd::FromWidget(s->buddy) : nullptr;
+    return s && s->buddy ? WndFromWidget(s->buddy) : nullptr;
 }
 
 void CSpinButtonCtrl::Step(int delta)
@@ -1413,7 +1413,7 @@ int CProgressCtrl::OffsetPos(int nPos) { return SetPos(GetPos() + nPos); }
 
 int CProgressCtrl::SetStep(int nStep)
 {
-    QWidget* w = GetQWidget();
+    QWidget* w = QtWidgetOf(this);
     if (!w)
         return 0;
     const QVariant v = w->property("durnexStep");
@@ -1762,7 +1762,7 @@ BOOL CToolTipCtrl::Create(CWnd* pParentWnd, DWORD)
 void CToolTipCtrl::Apply(const Tool& tool) const
 {
     CWnd* w = CWnd::FromHandle(tool.hwnd);
-    QWidget* q = w ? w->GetQWidget() : nullptr;
+    QWidget* q = w ? QtWidgetOf(w) : nullptr;
     if (!q)
         return;
     QString text = active_ ? Q(tool.text.c_str()) : QString();
@@ -1773,7 +1773,7 @@ void CToolTipCtrl::Apply(const Tool& tool) const
 
 BOOL CToolTipCtrl::AddTool(CWnd* pWnd, LPCSTR lpszText, LPCRECT, UINT_PTR nIDTool)
 {
-    if (!pWnd || !pWnd->GetQWidget())
+    if (!pWnd || !QtWidgetOf(pWnd))
         return FALSE;
     DelTool(pWnd, nIDTool);
     tools_.push_back(Tool{pWnd->GetSafeHwnd(), nIDTool, lpszText ? lpszText : ""});
@@ -1787,7 +1787,7 @@ void CToolTipCtrl::DelTool(CWnd* pWnd, UINT_PTR nIDTool)
         return;
     for (auto it = tools_.begin(); it != tools_.end(); ++it) {
         if (it->hwnd == pWnd->GetSafeHwnd() && it->id == nIDTool) {
-            if (QWidget* q = pWnd->GetQWidget())
+            if (QWidget* q = QtWidgetOf(pWnd))
                 q->setToolTip(QString());
             tools_.erase(it);
             return;
@@ -1901,18 +1901,18 @@ UINT GetDlgItemInt(HWND hDlg, int nIDDlgItem, BOOL* lpTranslated, BOOL bSigned)
 BOOL CheckDlgButton(HWND hDlg, int nIDButton, UINT uCheck)
 {
     CWnd* w = Item(hDlg, nIDButton);
-    if (!w || !dynamic_cast<QAbstractButton*>(w->GetQWidget()))
+    if (!w || !dynamic_cast<QAbstractButton*>(QtWidgetOf(w)))
         return FALSE;
-    SetButtonCheck(w->GetQWidget(), static_cast<int>(uCheck));
+    SetButtonCheck(QtWidgetOf(w), static_cast<int>(uCheck));
     return TRUE;
 }
 
 UINT IsDlgButtonChecked(HWND hDlg, int nIDButton)
 {
     CWnd* w = Item(hDlg, nIDButton);
-    if (!w || !dynamic_cast<QAbstractButton*>(w->GetQWidget()))
+    if (!w || !dynamic_cast<QAbstractButton*>(QtWidgetOf(w)))
         return 0;
-    return static_cast<UINT>(ButtonCheck(w->GetQWidget()));
+    return static_cast<UINT>(ButtonCheck(QtWidgetOf(w)));
 }
 
 BOOL CheckRadioButton(HWND hDlg, int nIDFirstButton, int nIDLastButton, int nIDCheckButton)

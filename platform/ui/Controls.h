@@ -30,7 +30,6 @@
 #include <vector>
 
 class CFont;
-class QWidget;
 
 using LPINT = int*;
 
@@ -210,8 +209,6 @@ public:
     // The font the control draws with, as a CFont the control keeps.
     CFont* GetFont() const;
 
-    // The control widget of a template item (layer use: dialogs build their controls here).
-    static QWidget* CreateControlWidget(const dlg::ControlSpec& desc, QWidget* parent);
     // A wrapper object of the class that matches the template item's kind.
     static std::unique_ptr<CWnd> NewWrapper(dlg::Ctl kind);
 

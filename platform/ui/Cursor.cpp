@@ -3,7 +3,7 @@
 // A cursor resource is text: a line "hotspot X Y", then rows of equal length where '.' is
 // transparent, '#' black, 'o' white and '^' inverted (drawn black: X11 has no inversion).
 #include "platform/core/Resources.h"
-#include "platform/ui/WndInternal.h"
+#include "platform/ui/qt/WndInternal.h"
 
 #include <QApplication>
 #include <QBitmap>
@@ -145,7 +145,7 @@ HCURSOR SetCursor(HCURSOR hCursor)
 
 void ApplyClassCursor(CWnd* wnd)
 {
-    QWidget* c = wnd ? wnd->GetClientWidget() : nullptr;
+    QWidget* c = wnd ? QtClientWidgetOf(wnd) : nullptr;
     if (!c || !wnd->IsCustomDrawn())
         return;
     HCURSOR h = wnd->GetClassCursor() ? wnd->GetClassCursor() : StandardCursor(32512);

@@ -1,11 +1,11 @@
 #include "platform/ui/Dialog.h"
 
 #include "platform/core/Responder.h"
-#include "platform/ui/ControlsQt.h"
-#include "platform/ui/DialogBuilder.h"
-#include "platform/ui/GdiInternal.h"
+#include "platform/ui/qt/ControlsQt.h"
+#include "platform/ui/qt/DialogBuilder.h"
+#include "platform/ui/qt/GdiInternal.h"
 #include "platform/ui/GdiObjects.h"
-#include "platform/ui/WndInternal.h"
+#include "platform/ui/qt/WndInternal.h"
 
 #include <QApplication>
 #include <QBoxLayout>
@@ -86,7 +86,7 @@ CDialog::CDialog(LPCSTR lpszTemplateName, CWnd* pParentWnd)
 
 CDialog::~CDialog()
 {
-    if (QWidget* w = GetQWidget())
+    if (QWidget* w = QtWidgetOf(this))
         if (auto* dw = dynamic_cast<CommandDialogWidget*>(w))
             dw->ReleaseOwner();
     wrappers_.clear();
@@ -101,8 +101,9 @@ const DialogTemplate* CDialog::FindTemplate() const
     return nullptr;
 }
 
-BOOL CDialog::BuildControls(QWidget* host)
+BOOL CDialog::BuildControls()
 {
+    QWidget* host = QtClientWidgetOf(this);
     template_ = FindTemplate();
     if (!template_ || !host)
         return FALSE;
@@ -145,13 +146,13 @@ bool CDialog::CreateDialogWindow(bool modal)
     }
     AfxEnsureQtApplication();
     CWnd* parent = m_pParentWnd ? m_pParentWnd : AfxGetMainWnd();
-    QWidget* parentWidget = parent && parent->GetQWidget() ? parent->GetQWidget()->window() : nullptr;
+    QWidget* parentWidget = parent && QtWidgetOf(parent) ? QtWidgetOf(parent)->window() : nullptr;
     auto* w = new CommandDialogWidget(this, [this](UINT vk) { return HandleDialogKey(vk); }, parentWidget);
     w->setWindowTitle(QString::fromLocal8Bit(template_->caption.c_str()));
     w->setModal(modal);
     m_dwStyle = WS_POPUP | WS_CAPTION | WS_SYSMENU | (modal ? 0 : WS_VISIBLE);
     m_pOwner = parent;
-    AdoptWidget(w);
+    QtAdoptWidget(this, w);
     if (!template_->fontFace.empty() || template_->fontPoints > 0) {
         QFont f = w->font();
         if (!template_->fontFace.empty()) // "MS Sans Serif" and kin map to the installed stand-ins
@@ -160,7 +161,7 @@ bool CDialog::CreateDialogWindow(bool modal)
             f.setPointSize(template_->fontPoints);
         w->setFont(f);
     }
-    BuildControls(w);
+    BuildControls();
     if (QLayout* l = w->layout()) {
         KeepCaptionVisible(*l, w->windowTitle(), w->font());
         l->setSizeConstraint(QLayout::SetFixedSize); // dialogs keep their size, as on Windows
@@ -175,7 +176,7 @@ INT_PTR CDialog::DoModal()
 {
     if (!CreateDialogWindow(true))
         return -1;
-    QPointer<QWidget> widget = GetQWidget();
+    QPointer<QWidget> widget = QtWidgetOf(this);
     const HWND self = m_hWnd;
     if (OnInitDialog())
         NextDlgCtrl();
@@ -220,14 +221,14 @@ BOOL CDialog::CreateModeless(CWnd* pParentWnd)
     const HWND self = m_hWnd;
     if (OnInitDialog())
         NextDlgCtrl();
-    if (FromHandle(self) == this && GetQWidget() && !ended_)
-        GetQWidget()->show();
+    if (FromHandle(self) == this && QtWidgetOf(this) && !ended_)
+        QtWidgetOf(this)->show();
     return TRUE;
 }
 
 void CDialog::DestroyDialogWindow()
 {
-    if (QWidget* w = GetQWidget())
+    if (QWidget* w = QtWidgetOf(this))
         if (auto* dw = dynamic_cast<CommandDialogWidget*>(w))
             dw->ReleaseOwner();
     wrappers_.clear();
@@ -239,7 +240,7 @@ void CDialog::EndDialog(int nResult)
 {
     result_ = nResult;
     ended_ = true;
-    QWidget* w = GetQWidget();
+    QWidget* w = QtWidgetOf(this);
     if (!w)
         return;
     if (modal_) {
@@ -262,7 +263,7 @@ void CDialog::ScheduleModalScript(CWnd* dialog, std::function<void()> cancel)
             if (!w)
                 return;
             // A modal dialog is the active window, as the desktop makes it.
-            if (QWidget* q = w->GetQWidget()) {
+            if (QWidget* q = QtWidgetOf(w)) {
                 q->activateWindow();
                 QApplication::processEvents();
             }
@@ -299,7 +300,7 @@ LRESULT CDialog::OnNextDlgCtl(WPARAM wParam, LPARAM lParam)
 
 std::optional<bool> CommonDialogKey(CWnd* wnd, UINT vk)
 {
-    QWidget* w = wnd->GetQWidget();
+    QWidget* w = QtWidgetOf(wnd);
     if (!w || !w->isEnabled())
         return false;
     if (vk == VK_ESCAPE) {
@@ -332,8 +333,8 @@ bool CDialog::HandleDialogKey(UINT vk)
         return *settled;
     const UINT id = LOWORD(GetDefID());
     CWnd* button = GetDlgItem(static_cast<int>(id));
-    if (button && button->GetQWidget()) {
-        QWidget* bw = button->GetQWidget();
+    if (button && QtWidgetOf(button)) {
+        QWidget* bw = QtWidgetOf(button);
         if (!bw->isEnabled())
             return true; // a disabled default button takes no Enter
         if (auto* b = dynamic_cast<QAbstractButton*>(bw)) {
@@ -446,23 +447,23 @@ void StepFocus(QWidget* root, bool forward)
 }
 } // namespace
 
-void CDialog::NextDlgCtrl() const { StepFocus(GetQWidget(), true); }
-void CDialog::PrevDlgCtrl() const { StepFocus(GetQWidget(), false); }
+void CDialog::NextDlgCtrl() const { StepFocus(QtWidgetOf(this), true); }
+void CDialog::PrevDlgCtrl() const { StepFocus(QtWidgetOf(this), false); }
 
 void CDialog::GotoDlgCtrl(CWnd* pWndCtrl)
 {
-    if (pWndCtrl && pWndCtrl->GetQWidget())
-        pWndCtrl->GetQWidget()->setFocus(Qt::OtherFocusReason);
+    if (pWndCtrl && QtWidgetOf(pWndCtrl))
+        QtWidgetOf(pWndCtrl)->setFocus(Qt::OtherFocusReason);
 }
 
 void CDialog::SetDefID(UINT nID)
 {
     if (CWnd* old = GetDlgItem(static_cast<int>(defId_)))
-        if (auto* b = dynamic_cast<QPushButton*>(old->GetQWidget()))
+        if (auto* b = dynamic_cast<QPushButton*>(QtWidgetOf(old)))
             b->setDefault(false);
     defId_ = nID;
     if (CWnd* now = GetDlgItem(static_cast<int>(nID)))
-        if (auto* b = dynamic_cast<QPushButton*>(now->GetQWidget()))
+        if (auto* b = dynamic_cast<QPushButton*>(QtWidgetOf(now)))
             b->setDefault(true);
 }
 
@@ -470,9 +471,9 @@ DWORD CDialog::GetDefID() const { return static_cast<DWORD>(MAKELONG(WORD(defId_
 
 CFont* CDialog::GetFont() const
 {
-    if (!GetQWidget())
+    if (!QtWidgetOf(this))
         return nullptr;
     if (!font_)
-        font_ = MakeFontOfWidget(GetQWidget());
+        font_ = MakeFontOfWidget(QtWidgetOf(this));
     return font_.get();
 }

@@ -28,7 +28,6 @@
 
 using INT_PTR = std::intptr_t;
 
-class QWidget;
 
 class CDialog : public CWnd {
 public:
@@ -89,8 +88,8 @@ public:
     // Layer use: runs the queued test step (or cancels an unscripted dialog) inside the modal
     // loop of `dialog`, a dialog or property sheet.
     static void ScheduleModalScript(CWnd* dialog, std::function<void()> cancel);
-    // Layer use: builds the template into `host` (used by property pages).
-    BOOL BuildControls(QWidget* host);
+    // Layer use: builds the template into the window's client widget (dialogs, property pages).
+    BOOL BuildControls();
 
 protected:
     DECLARE_MESSAGE_MAP()
@@ -125,6 +124,3 @@ private:
 };
 
 constexpr WORD DC_HASDEFID = 0x534B;
-
-// Layer use: the CFont describing a widget's font (for GetFont of dialogs and sheets).
-std::unique_ptr<CFont> MakeFontOfWidget(const QWidget* widget);

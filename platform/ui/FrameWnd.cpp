@@ -2,7 +2,7 @@
 
 #include "platform/core/Resources.h"
 #include "platform/ui/WinApp.h"
-#include "platform/ui/WndInternal.h"
+#include "platform/ui/qt/WndInternal.h"
 
 #include <QAction>
 #include <QApplication>
@@ -37,7 +37,7 @@ public:
         if (QApplication::activeModalWidget() || QApplication::activePopupWidget())
             return false;
         auto* w = static_cast<QWidget*>(obj);
-        QWidget* top = frame_->GetQWidget();
+        QWidget* top = QtWidgetOf(frame_);
         bool ours = false;
         for (QWidget* p = w; p; p = p->parentWidget())
             if (p == top) {
@@ -84,7 +84,7 @@ void NotifyMenuBarChanged(HMENU root)
 {
     for (CFrameWnd* f : Frames()) {
         CMenu* m = f->GetMenu();
-        if (!m || m->GetSafeHmenu() != root || !f->GetMainWindow())
+        if (!m || m->GetSafeHmenu() != root || !QtMainWindowOf(f))
             continue;
         const HWND h = f->GetSafeHwnd();
         // Queued and coalesced: a run of removals rebuilds the bar once, after the caller is done.
@@ -92,7 +92,7 @@ void NotifyMenuBarChanged(HMENU root)
             continue;
         f->m_rebuildPending = true;
         QMetaObject::invokeMethod(
-            f->GetMainWindow(),
+            QtMainWindowOf(f),
             [f, h] {
                 if (CWnd::FromHandle(h) != f)
                     return;
@@ -180,17 +180,17 @@ BOOL CFrameWnd::CreateMainWindow(LPCSTR lpszWindowName, DWORD dwStyle, const REC
     m_dwExStyle = cs.dwExStyle;
     const HICON classIcon = AdoptClassInfo(cs);
 
-    m_mainWindow = new QMainWindow(pParentWnd ? pParentWnd->GetQWidget() : nullptr,
+    auto* mainWindow = new QMainWindow(pParentWnd ? QtWidgetOf(pParentWnd) : nullptr,
                                    pParentWnd ? Qt::Tool : Qt::Window);
-    m_clientArea = new QWidget(m_mainWindow);
-    m_clientArea->setObjectName("FrameClient");
-    m_mainWindow->setCentralWidget(m_clientArea);
+    auto* clientArea = new QWidget(mainWindow);
+    clientArea->setObjectName("FrameClient");
+    mainWindow->setCentralWidget(clientArea);
     if (cs.lpszName)
-        m_mainWindow->setWindowTitle(QString::fromLocal8Bit(cs.lpszName));
-    m_mainWindow->move(cs.x, cs.y);
-    m_mainWindow->resize(std::max(1, cs.cx), std::max(1, cs.cy));
-    AdoptWidgets(m_mainWindow, m_clientArea);
-    ApplyClassIcon(m_mainWindow, classIcon);
+        mainWindow->setWindowTitle(QString::fromLocal8Bit(cs.lpszName));
+    mainWindow->move(cs.x, cs.y);
+    mainWindow->resize(std::max(1, cs.cx), std::max(1, cs.cy));
+    QtAdoptWidgets(this, mainWindow, clientArea);
+    ApplyClassIcon(mainWindow, classIcon);
     // The application's main window lends its icon to every window that has none of its own
     // (plot and tool windows), as the program's icon on the desktop.
     if (classIcon && AfxGetMainWnd() == nullptr)
@@ -200,34 +200,33 @@ BOOL CFrameWnd::CreateMainWindow(LPCSTR lpszWindowName, DWORD dwStyle, const REC
         RebuildMenuBar();
 
     if (auto* mdi = dynamic_cast<CMDIFrameWnd*>(this)) {
-        auto* area = new QMdiArea(m_clientArea);
+        auto* area = new QMdiArea(clientArea);
         area->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
         area->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
-        area->setGeometry(m_clientArea->rect());
+        area->setGeometry(clientArea->rect());
         mdi->m_mdiClient = std::make_unique<CMDIClientArea>();
         mdi->m_mdiClient->m_pFrame = mdi;
-        mdi->m_mdiClient->Attach(area, 0xE900); // AFX_IDW_PANE_FIRST, as MFC numbers the client
+        QtAttach(mdi->m_mdiClient.get(), area, 0xE900); // AFX_IDW_PANE_FIRST, as MFC numbers the client
         mdi->m_hWndMDIClient = mdi->m_mdiClient->m_hWnd;
         const HWND self = m_hWnd;
         QObject::connect(area, &QMdiArea::subWindowActivated, area, [mdi, self](QMdiSubWindow* sub) {
             if (CWnd::FromHandle(self) == mdi)
-                mdi->OnSubWindowActivated(sub);
+                mdi->OnSubWindowActivated(sub != nullptr, WndFromWidget(sub));
         });
     }
     auto* filter = new AccelFilter(this);
-    filter->setParent(m_mainWindow);
+    filter->setParent(mainWindow);
     qApp->installEventFilter(filter);
 
     if (!SendCreateMessage(cs))
         return FALSE;
     RecalcLayout();
-    SendMessage(WM_SIZE, SIZE_RESTORED, MAKELPARAM(WORD(m_clientArea->width()), WORD(m_clientArea->height())));
+    SendMessage(WM_SIZE, SIZE_RESTORED, MAKELPARAM(WORD(clientArea->width()), WORD(clientArea->height())));
     if (dwStyle & WS_VISIBLE)
         ShowWindow(SW_SHOW);
     return TRUE;
 }
 
-QWidget* CFrameWnd::GetClientWidget() const { return CWnd::GetClientWidget(); }
 
 bool CFrameWnd::SendCreateMessage(CREATESTRUCT& cs)
 {
@@ -263,8 +262,8 @@ BOOL CFrameWnd::PreCreateWindow(CREATESTRUCT& cs)
 void CFrameWnd::RecalcLayout(BOOL)
 {
     if (auto* mdi = dynamic_cast<CMDIFrameWnd*>(this))
-        if (QMdiArea* area = mdi->GetMdiArea())
-            area->setGeometry(GetClientWidget()->rect());
+        if (QMdiArea* area = QtMdiAreaOf(mdi))
+            area->setGeometry(QtClientWidgetOf(this)->rect());
 }
 
 void CFrameWnd::ActivateFrame(int nCmdShow)
@@ -285,7 +284,7 @@ BOOL CFrameWnd::SetMenu(CMenu* pMenu)
     return TRUE;
 }
 
-void CFrameWnd::FillQMenu(QMenu* menu, HMENU hMenu, CFrameWnd* frame)
+void FillQMenu(QMenu* menu, HMENU hMenu, CFrameWnd* frame)
 {
     const HWND target = frame ? frame->GetSafeHwnd() : nullptr;
     for (const MenuItemInfo& item : GetMenuItems(hMenu)) {
@@ -329,9 +328,10 @@ void CFrameWnd::FillQMenu(QMenu* menu, HMENU hMenu, CFrameWnd* frame)
 
 void CFrameWnd::RebuildMenuBar()
 {
-    if (!m_mainWindow)
+    QMainWindow* mainWindow = QtMainWindowOf(this);
+    if (!mainWindow)
         return;
-    QMenuBar* bar = m_mainWindow->menuBar();
+    QMenuBar* bar = mainWindow->menuBar();
     bar->clear();
     const HMENU root = m_menu.GetSafeHmenu();
     if (!root) {
@@ -438,7 +438,6 @@ void CFrameWnd::PostNcDestroy()
 
 // ---- MDI client --------------------------------------------------------------------------------
 
-QMdiArea* CMDIClientArea::Area() const { return qobject_cast<QMdiArea*>(GetQWidget()); }
 
 LRESULT CMDIClientArea::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
 {
@@ -488,19 +487,23 @@ LRESULT CMDIClientArea::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
 CMDIFrameWnd::CMDIFrameWnd() = default;
 CMDIFrameWnd::~CMDIFrameWnd() = default;
 
-QMdiArea* CMDIFrameWnd::GetMdiArea() const { return m_mdiClient ? m_mdiClient->Area() : nullptr; }
+QMainWindow* QtMainWindowOf(const CFrameWnd* frame) { return qobject_cast<QMainWindow*>(QtWidgetOf(frame)); }
+
+QMdiArea* QtMdiAreaOf(const CMDIFrameWnd* frame)
+{
+    return frame && frame->GetMDIClient() ? qobject_cast<QMdiArea*>(QtWidgetOf(frame->GetMDIClient())) : nullptr;
+}
 
 void CMDIFrameWnd::RecalcLayout(BOOL bNotify) { CFrameWnd::RecalcLayout(bNotify); }
 
-void CMDIFrameWnd::OnSubWindowActivated(QWidget* sub)
+void CMDIFrameWnd::OnSubWindowActivated(bool anyActive, CWnd* now)
 {
-    QMdiArea* area = GetMdiArea();
-    if (!sub) {
+    QMdiArea* area = QtMdiAreaOf(this);
+    if (!anyActive) {
         // Qt reports no active child when the application loses focus; MDI keeps its child.
         if (area && !area->subWindowList().isEmpty() && CWnd::FromHandle(m_lastActive))
             return;
     }
-    CWnd* now = CWnd::FromWidget(sub);
     CWnd* before = CWnd::FromHandle(m_lastActive);
     if (now == before)
         return;
@@ -517,49 +520,49 @@ CMDIChildWnd* CMDIFrameWnd::MDIGetActive(BOOL* pbMaximized) const
 {
     CWnd* w = CWnd::FromHandle(m_lastActive);
     auto* child = dynamic_cast<CMDIChildWnd*>(w);
-    if (child && (!child->GetQWidget() || !child->GetQWidget()->isVisible()))
+    if (child && (!QtWidgetOf(child) || !QtWidgetOf(child)->isVisible()))
         child = nullptr;
     if (!child) {
         // The last one activated is gone: the area's current one, if any.
-        if (QMdiArea* area = GetMdiArea()) {
+        if (QMdiArea* area = QtMdiAreaOf(this)) {
             const auto list = area->subWindowList(QMdiArea::ActivationHistoryOrder);
             for (auto it = list.rbegin(); it != list.rend() && !child; ++it)
                 if ((*it)->isVisible())
-                    child = dynamic_cast<CMDIChildWnd*>(CWnd::FromWidget(*it));
+                    child = dynamic_cast<CMDIChildWnd*>(WndFromWidget(*it));
         }
     }
     if (pbMaximized)
-        *pbMaximized = child && child->GetQWidget()->isMaximized();
+        *pbMaximized = child && QtWidgetOf(child)->isMaximized();
     return child;
 }
 
 void CMDIFrameWnd::MDIActivate(CWnd* pWnd)
 {
-    QMdiArea* area = GetMdiArea();
-    auto* sub = pWnd ? qobject_cast<QMdiSubWindow*>(pWnd->GetQWidget()) : nullptr;
+    QMdiArea* area = QtMdiAreaOf(this);
+    auto* sub = pWnd ? qobject_cast<QMdiSubWindow*>(QtWidgetOf(pWnd)) : nullptr;
     if (!area || !sub)
         return;
     area->setActiveSubWindow(sub);
-    OnSubWindowActivated(sub);
+    OnSubWindowActivated(true, WndFromWidget(sub));
 }
 
 void CMDIFrameWnd::MDIMaximize(CWnd* pWnd)
 {
-    if (pWnd && pWnd->GetQWidget()) {
-        pWnd->GetQWidget()->showMaximized();
+    if (pWnd && QtWidgetOf(pWnd)) {
+        QtWidgetOf(pWnd)->showMaximized();
         MDIActivate(pWnd);
     }
 }
 
 void CMDIFrameWnd::MDIRestore(CWnd* pWnd)
 {
-    if (pWnd && pWnd->GetQWidget())
-        pWnd->GetQWidget()->showNormal();
+    if (pWnd && QtWidgetOf(pWnd))
+        QtWidgetOf(pWnd)->showNormal();
 }
 
 void CMDIFrameWnd::MDINext()
 {
-    if (QMdiArea* area = GetMdiArea())
+    if (QMdiArea* area = QtMdiAreaOf(this))
         area->activateNextSubWindow();
 }
 
@@ -567,7 +570,7 @@ void CMDIFrameWnd::MDITile() { MDITile(MDITILE_HORIZONTAL); }
 
 void CMDIFrameWnd::MDITile(int nType)
 {
-    QMdiArea* area = GetMdiArea();
+    QMdiArea* area = QtMdiAreaOf(this);
     if (!area)
         return;
     std::vector<QMdiSubWindow*> wins;
@@ -607,7 +610,7 @@ void CMDIFrameWnd::MDITile(int nType)
 
 void CMDIFrameWnd::MDICascade()
 {
-    if (QMdiArea* area = GetMdiArea())
+    if (QMdiArea* area = QtMdiAreaOf(this))
         area->cascadeSubWindows();
 }
 
@@ -615,7 +618,7 @@ void CMDIFrameWnd::MDICascade(int) { MDICascade(); }
 
 void CMDIFrameWnd::MDIIconArrange()
 {
-    if (QMdiArea* area = GetMdiArea()) {
+    if (QMdiArea* area = QtMdiAreaOf(this)) {
         int x = 0;
         for (QMdiSubWindow* s : area->subWindowList())
             if (s->isMinimized()) {
@@ -644,7 +647,7 @@ BOOL CMDIChildWnd::Create(LPCSTR lpszClassName, LPCSTR lpszWindowName, DWORD dwS
     if (m_hWnd)
         return FALSE;
     CMDIFrameWnd* frame = pParentWnd ? pParentWnd : dynamic_cast<CMDIFrameWnd*>(AfxGetMainWnd());
-    QMdiArea* area = frame ? frame->GetMdiArea() : nullptr;
+    QMdiArea* area = frame ? QtMdiAreaOf(frame) : nullptr;
     if (!area)
         return FALSE;
     CREATESTRUCT cs;
@@ -677,14 +680,13 @@ BOOL CMDIChildWnd::Create(LPCSTR lpszClassName, LPCSTR lpszWindowName, DWORD dwS
     sub->setAttribute(Qt::WA_DeleteOnClose, false);
     auto* client = new CWndWidget(this, nullptr, Qt::Widget);
     sub->setWidget(client);
-    m_childClient = client;
     MarkCustomDrawn();
     if (cs.lpszName)
         sub->setWindowTitle(QString::fromLocal8Bit(cs.lpszName));
     area->addSubWindow(sub);
     sub->setGeometry(cs.x, cs.y, std::max(1, cs.cx), std::max(1, cs.cy));
     m_rectNormal = RECT{cs.x, cs.y, cs.x + std::max(1, cs.cx), cs.y + std::max(1, cs.cy)};
-    AdoptWidgets(sub, client);
+    QtAdoptWidgets(this, sub, client);
     ApplyClassCursor(this);
     if (!SendCreateMessage(cs))
         return FALSE;
@@ -702,7 +704,6 @@ BOOL CMDIChildWnd::Create(LPCSTR lpszClassName, LPCSTR lpszWindowName, DWORD dwS
     return TRUE;
 }
 
-QWidget* CMDIChildWnd::GetClientWidget() const { return CWnd::GetClientWidget(); }
 
 CMDIFrameWnd* CMDIChildWnd::GetMDIFrame() const { return dynamic_cast<CMDIFrameWnd*>(GetParentFrame()); }
 
@@ -741,7 +742,7 @@ BOOL CMDIChildWnd::OnCmdMsg(UINT nID, int nCode, void* pExtra, void* pHandlerInf
 
 void CMDIChildWnd::NoteGeometry()
 {
-    QWidget* w = GetQWidget();
+    QWidget* w = QtWidgetOf(this);
     if (w && !w->isMaximized() && !w->isMinimized()) {
         const QRect g = w->geometry();
         m_rectNormal = RECT{g.left(), g.top(), g.left() + g.width(), g.top() + g.height()};
@@ -750,7 +751,7 @@ void CMDIChildWnd::NoteGeometry()
 
 BOOL CMDIChildWnd::GetWindowPlacement(WINDOWPLACEMENT* wp) const
 {
-    QWidget* w = GetQWidget();
+    QWidget* w = QtWidgetOf(this);
     if (!w || !wp)
         return FALSE;
     const_cast<CMDIChildWnd*>(this)->NoteGeometry();
@@ -765,7 +766,7 @@ BOOL CMDIChildWnd::GetWindowPlacement(WINDOWPLACEMENT* wp) const
 
 BOOL CMDIChildWnd::SetWindowPlacement(const WINDOWPLACEMENT* wp)
 {
-    QWidget* w = GetQWidget();
+    QWidget* w = QtWidgetOf(this);
     if (!w || !wp)
         return FALSE;
     if (w->isMaximized() || w->isMinimized())

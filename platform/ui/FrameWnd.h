@@ -16,9 +16,6 @@
 #include <memory>
 #include <string>
 
-class QMainWindow;
-class QMenu;
-class QMdiArea;
 class CMDIChildWnd;
 class CMDIFrameWnd;
 
@@ -63,15 +60,9 @@ public:
     BOOL OnCmdMsg(UINT nID, int nCode, void* pExtra, void* pHandlerInfo) override;
     BOOL GetWindowPlacement(WINDOWPLACEMENT* lpwndpl) const override;
     BOOL SetWindowPlacement(const WINDOWPLACEMENT* lpwndpl) override;
-    QWidget* GetClientWidget() const override;
-    QMainWindow* GetMainWindow() const { return m_mainWindow; }
     // Names the framework's default frame class ("AfxFrameOrView", MDI: "AfxMDIFrame") when no
     // class is given, so GetClassInfo can copy its description.
     BOOL PreCreateWindow(CREATESTRUCT& cs) override;
-
-    // Fills a Qt menu from a menu tree; actions carry their command id as data. Sub-menus
-    // update through `frame` as they open (when given).
-    static void FillQMenu(QMenu* menu, HMENU hMenu, CFrameWnd* frame);
 
     // Sends a command as a menu item or accelerator would (with the update-UI check).
     BOOL ExecuteCommand(UINT nID, bool fromAccelerator = false);
@@ -88,8 +79,6 @@ protected:
 
 protected:
     std::string m_strTitle;
-    QMainWindow* m_mainWindow = nullptr;
-    QWidget* m_clientArea = nullptr;
     CMenu m_menu;
     // While Create runs: a failed creation leaves the object to its creator to delete.
     bool m_creating = false;
@@ -101,7 +90,6 @@ protected:
 class CMDIClientArea : public CWnd {
 public:
     LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
-    QMdiArea* Area() const;
     CMDIFrameWnd* m_pFrame = nullptr;
 };
 
@@ -126,7 +114,6 @@ public:
 
     BOOL OnCmdMsg(UINT nID, int nCode, void* pExtra, void* pHandlerInfo) override;
     void RecalcLayout(BOOL bNotify = TRUE) override;
-    QMdiArea* GetMdiArea() const;
     CMDIClientArea* GetMDIClient() const { return m_mdiClient.get(); }
 
 protected:
@@ -135,7 +122,8 @@ protected:
     friend class CFrameWnd;
     std::unique_ptr<CMDIClientArea> m_mdiClient;
     HWND m_lastActive = nullptr;
-    void OnSubWindowActivated(QWidget* sub);
+    // The MDI area reports its active child (`now`, or none when `anyActive` is false).
+    void OnSubWindowActivated(bool anyActive, CWnd* now);
 };
 
 class CMDIChildWnd : public CFrameWnd {
@@ -158,14 +146,10 @@ public:
     BOOL OnCmdMsg(UINT nID, int nCode, void* pExtra, void* pHandlerInfo) override;
     BOOL GetWindowPlacement(WINDOWPLACEMENT* lpwndpl) const override;
     BOOL SetWindowPlacement(const WINDOWPLACEMENT* lpwndpl) override;
-    QWidget* GetClientWidget() const override;
     void RecalcLayout(BOOL bNotify = TRUE) override;
     void ActivateFrame(int nCmdShow = -1) override;
     // The restored rectangle, kept while the child is maximised or minimised.
     RECT m_rectNormal{};
     void NoteGeometry();
     void OnLayerGeometryChanged() override { NoteGeometry(); }
-
-protected:
-    QWidget* m_childClient = nullptr;
 };

@@ -1,5 +1,5 @@
 #include "platform/ui/GdiDC.h"
-#include "platform/ui/GdiInternal.h"
+#include "platform/ui/qt/GdiInternal.h"
 
 #include <QFontMetricsF>
 #include <QGuiApplication>

@@ -1,4 +1,4 @@
-#include "platform/ui/GdiInternal.h"
+#include "platform/ui/qt/GdiInternal.h"
 #include "platform/ui/GdiDC.h"
 
 #include "platform/core/Resources.h"

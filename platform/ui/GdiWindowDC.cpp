@@ -1,6 +1,6 @@
 #include "platform/ui/GdiWindowDC.h"
 
-#include "platform/ui/GdiInternal.h"
+#include "platform/ui/qt/GdiInternal.h"
 #include "platform/ui/Wnd.h"
 
 #include <QGuiApplication>

@@ -1,7 +1,7 @@
 // Icons from resources. An icon resource is text: a line "icon W H", lines "colour C RRGGBB"
 // naming the colour of character C, then H rows of W characters ('.' transparent).
 #include "platform/core/Resources.h"
-#include "platform/ui/WndInternal.h"
+#include "platform/ui/qt/WndInternal.h"
 
 #include <QImage>
 #include <QPixmap>

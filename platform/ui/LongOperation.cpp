@@ -1,7 +1,7 @@
 #include "platform/ui/LongOperation.h"
 
-#include "platform/ui/WndInternal.h"
-#include "platform/ui/WndWidget.h"
+#include "platform/ui/qt/WndInternal.h"
+#include "platform/ui/qt/WndWidget.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -85,7 +85,7 @@ public:
             return false;
         auto* w = static_cast<QWidget*>(obj);
         MSG m;
-        CWnd* wnd = CWnd::FromWidget(w, true);
+        CWnd* wnd = WndFromWidget(w, true);
         m.hwnd = wnd ? wnd->GetSafeHwnd() : nullptr;
         switch (ev->type()) {
         case QEvent::KeyPress:
@@ -157,8 +157,8 @@ bool Matches(const MSG& m, HWND hWnd, UINT lo, UINT hi)
     for (CWnd* p = from->GetParent(); p; p = p->GetParent())
         if (p == target)
             return true;
-    QWidget* tw = target->GetQWidget();
-    QWidget* fw = from->GetQWidget();
+    QWidget* tw = QtWidgetOf(target);
+    QWidget* fw = QtWidgetOf(from);
     return tw && fw && tw->isAncestorOf(fw);
 }
 } // namespace
@@ -211,7 +211,7 @@ CancelRequest AfxCheckCancel(CWnd* wnd)
 
 void AfxPostKeyPress(CWnd* wnd, UINT vk)
 {
-    QWidget* w = wnd ? wnd->GetClientWidget() : nullptr;
+    QWidget* w = wnd ? QtClientWidgetOf(wnd) : nullptr;
     if (!w)
         return;
     const Qt::Key k = VirtualKeyToQt(vk);
@@ -221,7 +221,7 @@ void AfxPostKeyPress(CWnd* wnd, UINT vk)
 
 void AfxPostLeftClick(CWnd* wnd, POINT p)
 {
-    QWidget* w = wnd ? wnd->GetClientWidget() : nullptr;
+    QWidget* w = wnd ? QtClientWidgetOf(wnd) : nullptr;
     if (!w)
         return;
     const QPointF local(p.x, p.y);

@@ -2,6 +2,7 @@
 
 #include "platform/core/Resources.h"
 #include "platform/ui/FrameWnd.h"
+#include "platform/ui/qt/QtAccess.h"
 
 #include <QAction>
 #include <QCursor>
@@ -597,7 +598,7 @@ BOOL CMenu::TrackPopupMenu(UINT nFlags, int x, int y, CWnd* pWnd, LPCRECT)
             chosen = 0;
     } else {
         QMenu menu;
-        CFrameWnd::FillQMenu(&menu, m_hMenu, nullptr);
+        FillQMenu(&menu, m_hMenu, nullptr);
         QPoint at(x, y);
         if (nFlags & TPM_RIGHTALIGN)
             at.rx() -= menu.sizeHint().width();

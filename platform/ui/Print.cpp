@@ -3,7 +3,7 @@
 #include "platform/core/MessageBox.h"
 #include "platform/core/Responder.h"
 #include "platform/ui/CommonDialogs.h"
-#include "platform/ui/GdiInternal.h"
+#include "platform/ui/qt/GdiInternal.h"
 
 #include <QApplication>
 #include <QDir>

@@ -1,7 +1,9 @@
 #include "platform/ui/PropertyPage.h"
 
 #include "platform/core/Resources.h"
-#include "platform/ui/DialogBuilder.h"
+#include "platform/ui/qt/DialogBuilder.h"
+#include "platform/ui/qt/PropertySheetQt.h"
+#include "platform/ui/qt/QtAccess.h"
 #include "platform/ui/PropertySheet.h"
 
 #include <QLayout>
@@ -69,14 +71,14 @@ BOOL CPropertyPage::PreTranslateMessage(MSG* pMsg)
     return CWnd::PreTranslateMessage(pMsg);
 }
 
-BOOL CPropertyPage::CreatePageWindow(QWidget* parent)
+BOOL CPropertyPage::CreatePageWindow(CPageHolder* parent)
 {
     if (m_hWnd || !parent)
         return FALSE;
     auto* w = new QWidget(parent);
     m_dwStyle = WS_CHILD | WS_VISIBLE;
-    AdoptWidget(w);
-    if (!BuildControls(w)) {
+    QtAdoptWidget(this, w);
+    if (!BuildControls()) {
         DestroyWindow();
         return FALSE;
     }

@@ -13,6 +13,8 @@
 
 #include <string>
 
+class CPageHolder;
+
 class CPropertySheet;
 
 struct PROPSHEETPAGEA {
@@ -52,7 +54,7 @@ public:
 
     // Layer use (CPropertySheet).
     void AttachToSheet(CPropertySheet* sheet) { sheet_ = sheet; }
-    BOOL CreatePageWindow(QWidget* parent);
+    BOOL CreatePageWindow(CPageHolder* parent);
     SIZE MeasureTemplate() const; // the size the page's controls want
     void DestroyPageWindow();
 

@@ -1,9 +1,10 @@
 #include "platform/ui/PropertySheet.h"
 
 #include "platform/core/Resources.h"
-#include "platform/ui/ControlsQt.h"
+#include "platform/ui/qt/ControlsQt.h"
+#include "platform/ui/qt/PropertySheetQt.h"
 #include "platform/ui/GdiObjects.h"
-#include "platform/ui/WndInternal.h"
+#include "platform/ui/qt/WndInternal.h"
 
 #include <QApplication>
 #include <QDialog>
@@ -59,7 +60,7 @@ void CPropertySheet::AddPage(CPropertyPage* pPage)
     pages_.push_back(pPage);
     pPage->AttachToSheet(this);
     if (tabs_) {
-        auto* holder = new QWidget;
+        auto* holder = new CPageHolder;
         auto* l = new QVBoxLayout(holder);
         l->setContentsMargins(0, 0, 0, 0);
         ++switching_;
@@ -130,7 +131,7 @@ BOOL CPropertySheet::SetActivePage(CPropertyPage* pPage) { return SetActivePage(
 void CPropertySheet::SetTitle(LPCSTR lpszText, UINT)
 {
     caption_ = lpszText ? lpszText : "";
-    if (QWidget* w = GetQWidget())
+    if (QWidget* w = QtWidgetOf(this))
         w->setWindowTitle(QString::fromLocal8Bit(caption_.c_str()));
 }
 
@@ -159,7 +160,7 @@ bool CPropertySheet::SwitchTo(int index, bool askCurrent)
         return false;
     CPropertyPage* page = pages_[size_t(index)];
     showTab(index);
-    if (!page->GetSafeHwnd() && !page->CreatePageWindow(tabs_->widget(index))) {
+    if (!page->GetSafeHwnd() && !page->CreatePageWindow(tabs_->Holder(index))) {
         showTab(active_);
         return false;
     }
@@ -187,20 +188,20 @@ bool CPropertySheet::CreateSheetWindow()
         return false;
     AfxEnsureQtApplication();
     CWnd* parent = parent_ ? parent_ : AfxGetMainWnd();
-    QWidget* parentWidget = parent && parent->GetQWidget() ? parent->GetQWidget()->window() : nullptr;
+    QWidget* parentWidget = parent && QtWidgetOf(parent) ? QtWidgetOf(parent)->window() : nullptr;
     auto* w = new CommandDialogWidget(this, [this](UINT vk) { return HandleSheetKey(vk); }, parentWidget);
     w->setWindowTitle(QString::fromLocal8Bit(caption_.c_str()));
     w->setModal(true);
     m_dwStyle = WS_POPUP | WS_CAPTION | WS_SYSMENU;
     m_pOwner = parent;
-    AdoptWidget(w);
+    QtAdoptWidget(this, w);
 
-    tabs_ = new QTabWidget(w);
+    tabs_ = new CSheetTabs(w);
     tabs_->setFocusPolicy(Qt::TabFocus);
     ++switching_;
     QSize pageSize(0, 0);
     for (CPropertyPage* p : pages_) {
-        auto* holder = new QWidget;
+        auto* holder = new CPageHolder;
         auto* l = new QVBoxLayout(holder);
         l->setContentsMargins(0, 0, 0, 0);
         tabs_->addTab(holder, QString::fromLocal8Bit(p->GetTabText().c_str()));
@@ -250,7 +251,7 @@ void CPropertySheet::DestroySheetWindow()
         p->DestroyPageWindow();
     buttons_.clear();
     font_.reset();
-    if (QWidget* w = GetQWidget())
+    if (QWidget* w = QtWidgetOf(this))
         if (auto* sw = dynamic_cast<CommandDialogWidget*>(w))
             sw->ReleaseOwner();
     tabs_ = nullptr;
@@ -275,7 +276,7 @@ INT_PTR CPropertySheet::DoModal()
     ended_ = false;
     result_ = IDCANCEL;
     const HWND self = m_hWnd;
-    QPointer<QWidget> widget = GetQWidget();
+    QPointer<QWidget> widget = QtWidgetOf(this);
     OnInitDialog();
     if (FromHandle(self) != this || !widget)
         return result_;
@@ -301,7 +302,7 @@ void CPropertySheet::EndDialog(int nEndID)
 {
     result_ = nEndID;
     ended_ = true;
-    if (auto* d = dynamic_cast<QDialog*>(GetQWidget()); d && running_)
+    if (auto* d = dynamic_cast<QDialog*>(QtWidgetOf(this)); d && running_)
         d->done(nEndID);
 }
 
@@ -362,7 +363,7 @@ bool CPropertySheet::HandleSheetKey(UINT vk)
     if (const std::optional<bool> settled = CommonDialogKey(this, vk))
         return *settled;
     if (CWnd* ok = GetDlgItem(IDOK))
-        if (auto* b = dynamic_cast<QAbstractButton*>(ok->GetQWidget())) {
+        if (auto* b = dynamic_cast<QAbstractButton*>(QtWidgetOf(ok))) {
             if (b->isEnabled())
                 b->click();
             return true;
@@ -383,9 +384,9 @@ BOOL CPropertySheet::PreTranslateMessage(MSG* pMsg)
 
 CFont* CPropertySheet::GetFont() const
 {
-    if (!GetQWidget())
+    if (!QtWidgetOf(this))
         return nullptr;
     if (!font_)
-        font_ = MakeFontOfWidget(GetQWidget());
+        font_ = MakeFontOfWidget(QtWidgetOf(this));
     return font_.get();
 }

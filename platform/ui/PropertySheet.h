@@ -19,7 +19,7 @@
 #include <string>
 #include <vector>
 
-class QTabWidget;
+class CSheetTabs;
 
 struct PROPSHEETHEADERA {
     DWORD dwSize = sizeof(PROPSHEETHEADERA);
@@ -90,7 +90,7 @@ private:
     CWnd* parent_ = nullptr;
     std::vector<CPropertyPage*> pages_;
     int active_ = -1;
-    QTabWidget* tabs_ = nullptr;
+    CSheetTabs* tabs_ = nullptr;
     std::vector<std::unique_ptr<CButton>> buttons_;
     int result_ = IDCANCEL;
     bool running_ = false;

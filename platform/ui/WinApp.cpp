@@ -4,6 +4,7 @@
 #include "platform/core/Resources.h"
 #include "platform/core/Responder.h"
 #include "platform/core/SystemFolders.h"
+#include "platform/ui/qt/QtAccess.h"
 
 #include <QApplication>
 #include <QEventLoop>
@@ -129,7 +130,7 @@ void AfxInstallMessageBoxPresenter()
         text.replace('\r', '\n');
         QWidget* owner = nullptr;
         if (CWnd* main = AfxGetMainWnd())
-            owner = main->GetQWidget();
+            owner = QtWidgetOf(main);
         QMessageBox box(owner);
         box.setWindowTitle(QString::fromLocal8Bit(req.caption.c_str()));
         box.setText(text);

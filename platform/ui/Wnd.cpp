@@ -2,7 +2,7 @@
 
 #include "platform/ui/FrameWnd.h"
 #include "platform/ui/WinApp.h"
-#include "platform/ui/WndInternal.h"
+#include "platform/ui/qt/WndInternal.h"
 
 #include "platform/core/PostedMessage.h"
 
@@ -79,7 +79,7 @@ CWnd* CWnd::FromHandle(HWND hWnd)
 
 BOOL IsWindow(HWND hWnd) { return CWnd::FromHandle(hWnd) != nullptr; }
 
-CWnd* CWnd::FromWidget(const QWidget* widget, bool walkUp)
+CWnd* WndFromWidget(const QWidget* widget, bool walkUp)
 {
     for (const QWidget* w = widget; w; w = walkUp ? w->parentWidget() : nullptr) {
         const QVariant v = w->property(kWndProperty);
@@ -94,7 +94,13 @@ CWnd* CWnd::FromWidget(const QWidget* widget, bool walkUp)
     return nullptr;
 }
 
-QWidget* ClientWidgetOf(const CWnd* wnd) { return wnd ? wnd->GetClientWidget() : nullptr; }
+QWidget* QtWidgetOf(const CWnd* wnd) { return wnd ? CWndQt::Outer(*wnd) : nullptr; }
+QWidget* QtClientWidgetOf(const CWnd* wnd) { return wnd ? CWndQt::Client(*wnd) : nullptr; }
+BOOL QtAttach(CWnd* wnd, QWidget* widget, UINT nID) { return wnd ? CWndQt::Attach(*wnd, widget, nID) : FALSE; }
+QWidget* QtDetach(CWnd* wnd) { return wnd ? CWndQt::Detach(*wnd) : nullptr; }
+void QtAdoptWidget(CWnd* wnd, QWidget* widget) { CWndQt::Adopt(*wnd, widget, nullptr); }
+void QtAdoptWidgets(CWnd* wnd, QWidget* outer, QWidget* client) { CWndQt::Adopt(*wnd, outer, client); }
+void QtHandlePaintEvent(CWnd* wnd, const QRect& rect) { CWndQt::HandlePaintEvent(*wnd, rect); }
 
 // ---- Qt application ----------------------------------------------------------------------
 
@@ -212,32 +218,29 @@ CWnd::~CWnd()
     d->hook = nullptr;
 }
 
-QWidget* CWnd::GetQWidget() const { return d->outer.data(); }
-QWidget* CWnd::GetClientWidget() const { return d->client ? d->client.data() : d->outer.data(); }
+QWidget* CWndQt::Outer(const CWnd& w) { return w.d->outer.data(); }
+QWidget* CWndQt::Client(const CWnd& w) { return w.d->client ? w.d->client.data() : w.d->outer.data(); }
 
-void CWnd::AdoptWidgets(QWidget* outer, QWidget* client)
+void CWndQt::Adopt(CWnd& w, QWidget* widget, QWidget* client)
 {
-    d->client = client;
-    AdoptWidget(outer);
-}
-
-void CWnd::AdoptWidget(QWidget* widget, HWND)
-{
+    auto& d = w.d;
+    if (client)
+        d->client = client;
     d->outer = widget;
     if (!d->client)
         d->client = widget;
     d->ownsWidget = true;
-    if (!m_hWnd)
-        m_hWnd = RegisterWindowHandle(this);
-    widget->setProperty(kWndProperty, QVariant::fromValue<void*>(this));
+    if (!w.m_hWnd)
+        w.m_hWnd = RegisterWindowHandle(&w);
+    widget->setProperty(kWndProperty, QVariant::fromValue<void*>(&w));
     if (d->client && d->client != widget)
-        d->client->setProperty(kWndProperty, QVariant::fromValue<void*>(this));
-    if (m_nID)
-        widget->setProperty(kCtrlIdProperty, m_nID);
-    if (d->client && (FindMessageEntry(WM_MOUSEMOVE) || FindMessageEntry(WM_SETCURSOR)))
+        d->client->setProperty(kWndProperty, QVariant::fromValue<void*>(&w));
+    if (w.m_nID)
+        widget->setProperty(kCtrlIdProperty, w.m_nID);
+    if (d->client && (w.FindMessageEntry(WM_MOUSEMOVE) || w.FindMessageEntry(WM_SETCURSOR)))
         d->client->setMouseTracking(true);
     if (!d->hook) {
-        d->hook = new CWndHook(this, d->outer, d->client);
+        d->hook = new CWndHook(&w, d->outer, d->client);
         d->hook->setParent(widget);
         widget->installEventFilter(d->hook);
         if (d->client != widget)
@@ -302,7 +305,7 @@ BOOL CWnd::CreateEx(DWORD dwExStyle, LPCSTR lpszClassName, LPCSTR lpszWindowName
     const bool child = (m_dwStyle & WS_CHILD) != 0;
     QWidget* parentWidget = nullptr;
     if (pParentWnd)
-        parentWidget = child ? pParentWnd->GetClientWidget() : pParentWnd->GetQWidget();
+        parentWidget = child ? QtClientWidgetOf(pParentWnd) : QtWidgetOf(pParentWnd);
     if (child && !parentWidget)
         return FALSE;
     Qt::WindowFlags flags = child ? Qt::Widget : TopLevelFlags(m_dwStyle, m_dwExStyle, parentWidget != nullptr);
@@ -310,7 +313,7 @@ BOOL CWnd::CreateEx(DWORD dwExStyle, LPCSTR lpszClassName, LPCSTR lpszWindowName
     m_customDrawn = true;
     if (!child)
         m_pOwner = pParentWnd;
-    AdoptWidget(w);
+    QtAdoptWidget(this, w);
     if (cs.lpszName)
         w->setWindowTitle(QString::fromLocal8Bit(cs.lpszName));
     if (child)
@@ -348,36 +351,39 @@ BOOL CWnd::CreateEx(DWORD dwExStyle, LPCSTR lpszClassName, LPCSTR lpszWindowName
     return TRUE;
 }
 
-BOOL CWnd::Attach(QWidget* widget, UINT nID)
+BOOL CWndQt::Attach(CWnd& w, QWidget* widget, UINT nID)
 {
-    if (!widget || m_hWnd)
+    auto& d = w.d;
+    if (!widget || w.m_hWnd)
         return FALSE;
-    if (CWnd* other = FromWidget(widget))
-        if (other != this)
+    if (CWnd* other = WndFromWidget(widget))
+        if (other != &w)
             return FALSE;
     d->outer = widget;
     d->client = widget;
     d->ownsWidget = false;
-    m_hWnd = RegisterWindowHandle(this);
+    w.m_hWnd = RegisterWindowHandle(&w);
     if (nID)
-        SetDlgCtrlID(static_cast<int>(nID));
+        w.SetDlgCtrlID(static_cast<int>(nID));
     else
-        m_nID = widget->property(kCtrlIdProperty).toUInt();
-    m_dwStyle = (widget->isWindow() ? 0 : WS_CHILD) | (widget->isVisible() ? WS_VISIBLE : 0);
-    widget->setProperty(kWndProperty, QVariant::fromValue<void*>(this));
+        w.m_nID = widget->property(kCtrlIdProperty).toUInt();
+    w.m_dwStyle = (widget->isWindow() ? 0 : WS_CHILD) | (widget->isVisible() ? WS_VISIBLE : 0);
+    widget->setProperty(kWndProperty, QVariant::fromValue<void*>(&w));
     // Windows sends moves without a button held; Qt does so only with tracking on.
-    if (FindMessageEntry(WM_MOUSEMOVE) || FindMessageEntry(WM_SETCURSOR))
+    if (w.FindMessageEntry(WM_MOUSEMOVE) || w.FindMessageEntry(WM_SETCURSOR))
         widget->setMouseTracking(true);
-    d->hook = new CWndHook(this, widget, widget);
+    d->hook = new CWndHook(&w, widget, widget);
     widget->installEventFilter(d->hook);
-    QObject::connect(widget, &QObject::destroyed, d->hook, [this] { HandleDestroyedWidget(); });
+    CWnd* self = &w;
+    QObject::connect(widget, &QObject::destroyed, d->hook, [self] { self->HandleDestroyedWidget(); });
     return TRUE;
 }
 
-QWidget* CWnd::Detach()
+QWidget* CWndQt::Detach(CWnd& wnd)
 {
+    auto& d = wnd.d;
     QWidget* w = d->outer.data();
-    if (!m_hWnd)
+    if (!wnd.m_hWnd)
         return nullptr;
     d->timers.clear();
     if (d->hook) {
@@ -393,8 +399,8 @@ QWidget* CWnd::Detach()
     }
     if (w)
         w->setProperty(kWndProperty, QVariant());
-    UnregisterWindowHandle(m_hWnd);
-    m_hWnd = nullptr;
+    UnregisterWindowHandle(wnd.m_hWnd);
+    wnd.m_hWnd = nullptr;
     d->outer = nullptr;
     d->client = nullptr;
     d->ownsWidget = false;
@@ -420,16 +426,16 @@ BOOL CWnd::SubclassWindow(HWND hWnd)
         return FALSE;
     const bool temp = other->d->temporary;
     const UINT id = other->m_nID;
-    QWidget* w = other->Detach();
+    QWidget* w = QtDetach(other);
     if (temp)
         delete other;
-    return w ? Attach(w, id) : FALSE;
+    return w ? QtAttach(this, w, id) : FALSE;
 }
 
 HWND CWnd::UnsubclassWindow()
 {
     HWND old = m_hWnd;
-    Detach();
+    QtDetach(this);
     return old;
 }
 
@@ -448,7 +454,7 @@ BOOL CWnd::DestroyWindow()
     if (QWidget* outer = d->outer.data()) {
         std::vector<HWND> children;
         for (QWidget* w : outer->findChildren<QWidget*>()) {
-            CWnd* c = FromWidget(w);
+            CWnd* c = WndFromWidget(w);
             if (c && c != this && c->m_hWnd &&
                 std::find(children.begin(), children.end(), c->m_hWnd) == children.end())
                 children.push_back(c->m_hWnd);
@@ -459,7 +465,7 @@ BOOL CWnd::DestroyWindow()
     }
     if (g_capture == this) {
         g_capture = nullptr;
-        if (QWidget* c = GetClientWidget())
+        if (QWidget* c = QtClientWidgetOf(this))
             c->releaseMouse();
     }
     QWidget* outer = d->outer.data();
@@ -610,12 +616,12 @@ BOOL CWnd::PostMessage(UINT message, WPARAM wParam, LPARAM lParam)
 
 void CWnd::SendMessageToDescendants(UINT message, WPARAM wParam, LPARAM lParam, BOOL bDeep)
 {
-    QWidget* c = GetClientWidget();
+    QWidget* c = QtClientWidgetOf(this);
     if (!c)
         return;
     const auto children = c->findChildren<QWidget*>(Qt::FindDirectChildrenOnly);
     for (QWidget* w : children) {
-        CWnd* wnd = FromWidget(w);
+        CWnd* wnd = WndFromWidget(w);
         if (!wnd)
             continue;
         HWND h = wnd->m_hWnd;
@@ -794,7 +800,7 @@ LRESULT CWnd::NotifyParent(NMHDR& hdr)
 
 void CWnd::SetWindowText(LPCSTR lpszString)
 {
-    if (QWidget* w = GetQWidget()) {
+    if (QWidget* w = QtWidgetOf(this)) {
         const QString text = QString::fromLocal8Bit(lpszString ? lpszString : "");
         if (w->metaObject()->indexOfProperty("text") >= 0 && !w->isWindow())
             w->setProperty("text", text);
@@ -805,7 +811,7 @@ void CWnd::SetWindowText(LPCSTR lpszString)
 
 std::string CWnd::GetWindowTextString() const
 {
-    QWidget* w = GetQWidget();
+    QWidget* w = QtWidgetOf(this);
     if (!w)
         return {};
     QString t;
@@ -833,7 +839,7 @@ int CWnd::GetWindowTextLength() const { return static_cast<int>(GetWindowTextStr
 
 BOOL CWnd::ShowWindow(int nCmdShow)
 {
-    QWidget* w = GetQWidget();
+    QWidget* w = QtWidgetOf(this);
     if (!w)
         return FALSE;
     const BOOL was = w->isVisible();
@@ -870,13 +876,13 @@ BOOL CWnd::ShowWindow(int nCmdShow)
 
 BOOL CWnd::IsWindowVisible() const
 {
-    QWidget* w = GetQWidget();
+    QWidget* w = QtWidgetOf(this);
     return w && w->isVisible();
 }
 
 BOOL CWnd::EnableWindow(BOOL bEnable)
 {
-    QWidget* w = GetQWidget();
+    QWidget* w = QtWidgetOf(this);
     if (!w)
         return FALSE;
     const BOOL wasDisabled = !w->isEnabled();
@@ -890,19 +896,19 @@ BOOL CWnd::EnableWindow(BOOL bEnable)
 
 BOOL CWnd::IsWindowEnabled() const
 {
-    QWidget* w = GetQWidget();
+    QWidget* w = QtWidgetOf(this);
     return w && w->isEnabled();
 }
 
 BOOL CWnd::IsIconic() const
 {
-    QWidget* w = GetQWidget();
+    QWidget* w = QtWidgetOf(this);
     return w && w->isMinimized();
 }
 
 BOOL CWnd::IsZoomed() const
 {
-    QWidget* w = GetQWidget();
+    QWidget* w = QtWidgetOf(this);
     return w && w->isMaximized();
 }
 
@@ -928,14 +934,14 @@ int CWnd::SetDlgCtrlID(int nID)
 {
     const int old = static_cast<int>(m_nID);
     m_nID = static_cast<UINT>(nID);
-    if (QWidget* w = GetQWidget())
+    if (QWidget* w = QtWidgetOf(this))
         w->setProperty(kCtrlIdProperty, m_nID);
     return old;
 }
 
 CWnd* CWnd::GetDlgItem(int nID) const
 {
-    QWidget* c = GetClientWidget();
+    QWidget* c = QtClientWidgetOf(this);
     if (!c)
         return nullptr;
     QWidget* found = nullptr;
@@ -953,24 +959,24 @@ CWnd* CWnd::GetDlgItem(int nID) const
     }
     if (!found)
         return nullptr;
-    if (CWnd* wnd = FromWidget(found))
+    if (CWnd* wnd = WndFromWidget(found))
         return wnd;
     // A control without a wrapper yet: a temporary one that lives as long as the control.
     auto* temp = new CWnd;
     temp->d->temporary = true;
-    temp->Attach(found, static_cast<UINT>(nID));
+    QtAttach(temp, found, static_cast<UINT>(nID));
     return temp;
 }
 
 void CWnd::CenterWindow(CWnd* pAlternateOwner)
 {
-    QWidget* w = GetQWidget();
+    QWidget* w = QtWidgetOf(this);
     if (!w)
         return;
     CWnd* owner = pAlternateOwner ? pAlternateOwner : GetOwner();
     QRect area;
-    if (owner && owner->GetQWidget() && owner->GetQWidget()->isVisible())
-        area = QRect(owner->GetQWidget()->mapToGlobal(QPoint(0, 0)), owner->GetQWidget()->size());
+    if (owner && QtWidgetOf(owner) && QtWidgetOf(owner)->isVisible())
+        area = QRect(QtWidgetOf(owner)->mapToGlobal(QPoint(0, 0)), QtWidgetOf(owner)->size());
     else if (QScreen* s = QGuiApplication::primaryScreen())
         area = s->availableGeometry();
     if (w->isWindow())
@@ -992,7 +998,7 @@ void CWnd::MoveWindow(LPCRECT r, BOOL bRepaint)
 
 BOOL CWnd::SetWindowPos(const CWnd* pWndInsertAfter, int x, int y, int cx, int cy, UINT nFlags)
 {
-    QWidget* w = GetQWidget();
+    QWidget* w = QtWidgetOf(this);
     if (!w)
         return FALSE;
     WINDOWPOS pos;
@@ -1023,7 +1029,7 @@ BOOL CWnd::SetWindowPos(const CWnd* pWndInsertAfter, int x, int y, int cx, int c
         else if (!pWndInsertAfter || pWndInsertAfter == reinterpret_cast<const CWnd*>(HWND_TOP) ||
                  pWndInsertAfter == reinterpret_cast<const CWnd*>(HWND_TOPMOST))
             w->raise();
-        else if (QWidget* after = pWndInsertAfter->GetQWidget())
+        else if (QWidget* after = QtWidgetOf(pWndInsertAfter))
             w->stackUnder(after);
     }
     if (pos.flags & SWP_SHOWWINDOW)
@@ -1037,7 +1043,7 @@ void CWnd::GetClientRect(LPRECT r) const
 {
     if (!r)
         return;
-    QWidget* c = GetClientWidget();
+    QWidget* c = QtClientWidgetOf(this);
     *r = RECT{0, 0, c ? c->width() : 0, c ? c->height() : 0};
 }
 
@@ -1045,7 +1051,7 @@ void CWnd::GetWindowRect(LPRECT r) const
 {
     if (!r)
         return;
-    QWidget* w = GetQWidget();
+    QWidget* w = QtWidgetOf(this);
     if (!w) {
         *r = RECT{};
         return;
@@ -1074,7 +1080,7 @@ template <class Map> void MapCorners(LPRECT r, Map&& map)
 
 void CWnd::ClientToScreen(LPPOINT p) const
 {
-    QWidget* c = GetClientWidget();
+    QWidget* c = QtClientWidgetOf(this);
     if (!p || !c)
         return;
     const QPoint g = c->mapToGlobal(QPoint(p->x, p->y));
@@ -1086,7 +1092,7 @@ void CWnd::ClientToScreen(LPRECT r) const { MapCorners(r, [this](POINT* p) { Cli
 
 void CWnd::ScreenToClient(LPPOINT p) const
 {
-    QWidget* c = GetClientWidget();
+    QWidget* c = QtClientWidgetOf(this);
     if (!p || !c)
         return;
     const QPoint l = c->mapFromGlobal(QPoint(p->x, p->y));
@@ -1098,7 +1104,7 @@ void CWnd::ScreenToClient(LPRECT r) const { MapCorners(r, [this](POINT* p) { Scr
 
 BOOL CWnd::GetWindowPlacement(WINDOWPLACEMENT* wp) const
 {
-    QWidget* w = GetQWidget();
+    QWidget* w = QtWidgetOf(this);
     if (!w || !wp)
         return FALSE;
     wp->length = sizeof(WINDOWPLACEMENT);
@@ -1131,7 +1137,7 @@ HICON CWnd::AdoptClassInfo(const CREATESTRUCT& cs)
 
 BOOL CWnd::SetWindowPlacement(const WINDOWPLACEMENT* wp)
 {
-    QWidget* w = GetQWidget();
+    QWidget* w = QtWidgetOf(this);
     if (!w || !wp)
         return FALSE;
     const RECT& r = wp->rcNormalPosition;
@@ -1215,7 +1221,7 @@ void ShowForPlacement(QWidget* w, UINT showCmd)
 
 CSurface* CWnd::GetSurface()
 {
-    QWidget* c = GetClientWidget();
+    QWidget* c = QtClientWidgetOf(this);
     if (!d->surface) {
         d->surface = std::make_unique<CSurface>();
         const HWND self = m_hWnd;
@@ -1223,7 +1229,7 @@ CSurface* CWnd::GetSurface()
             // Drawing outside WM_PAINT shows at once, as drawing on a window DC does.
             if (m_inPaint || FromHandle(self) != this)
                 return;
-            if (QWidget* cw = GetClientWidget())
+            if (QWidget* cw = QtClientWidgetOf(this))
                 r.isNull() ? cw->update() : cw->update(r);
         };
     }
@@ -1238,7 +1244,7 @@ void CWnd::Invalidate(BOOL bErase) { InvalidateRect(nullptr, bErase); }
 
 void CWnd::InvalidateRect(LPCRECT r, BOOL bErase)
 {
-    QWidget* c = GetClientWidget();
+    QWidget* c = QtClientWidgetOf(this);
     if (!c)
         return;
     const QRect q = r ? QRect(r->left, r->top, r->right - r->left, r->bottom - r->top) : c->rect();
@@ -1261,7 +1267,7 @@ void CWnd::ValidateRect(LPCRECT r)
 
 void CWnd::UpdateWindow()
 {
-    QWidget* c = GetClientWidget();
+    QWidget* c = QtClientWidgetOf(this);
     if (!c || d->invalid.isEmpty())
         return;
     if (c->isVisible())
@@ -1284,25 +1290,26 @@ bool CWnd::TakeErasePending()
     return e;
 }
 
-void CWnd::HandlePaintEvent(const QRect& rect)
+void CWndQt::HandlePaintEvent(CWnd& w, const QRect& rect)
 {
-    QWidget* c = GetClientWidget();
+    QWidget* c = Client(w);
     if (!c)
         return;
-    CSurface* surface = GetSurface();
-    const HWND self = m_hWnd;
+    auto& d = w.d;
+    CSurface* surface = w.GetSurface();
+    const HWND self = w.m_hWnd;
     if (!d->invalid.isEmpty()) {
         const QRect r = d->invalid.boundingRect();
         d->invalid = QRegion();
-        m_paintRect = RECT{r.left(), r.top(), r.left() + r.width(), r.top() + r.height()};
-        m_inPaint = true;
-        SendMessage(WM_PAINT);
-        if (FromHandle(self) != this)
+        w.m_paintRect = RECT{r.left(), r.top(), r.left() + r.width(), r.top() + r.height()};
+        w.m_inPaint = true;
+        w.SendMessage(WM_PAINT);
+        if (CWnd::FromHandle(self) != &w)
             return;
-        m_inPaint = false;
+        w.m_inPaint = false;
         d->erasePending = false;
-        GetClientRect(&m_paintRect);
-        surface = GetSurface();
+        w.GetClientRect(&w.m_paintRect);
+        surface = w.GetSurface();
     }
     QPainter p(c);
     p.setClipRect(rect);
@@ -1311,7 +1318,7 @@ void CWnd::HandlePaintEvent(const QRect& rect)
 
 void CWnd::HandleResize()
 {
-    QWidget* c = GetClientWidget();
+    QWidget* c = QtClientWidgetOf(this);
     if (!c)
         return;
     if (!m_inPaint)
@@ -1328,8 +1335,8 @@ void CWnd::HandleResize()
             d->erasePending = true;
         }
     }
-    const UINT type = GetQWidget() && GetQWidget()->isMaximized() ? SIZE_MAXIMIZED
-                      : GetQWidget() && GetQWidget()->isMinimized() ? SIZE_MINIMIZED
+    const UINT type = QtWidgetOf(this) && QtWidgetOf(this)->isMaximized() ? SIZE_MAXIMIZED
+                      : QtWidgetOf(this) && QtWidgetOf(this)->isMinimized() ? SIZE_MINIMIZED
                                                                      : SIZE_RESTORED;
     SendMessage(WM_SIZE, type, MAKELPARAM(WORD(c->width()), WORD(c->height())));
 }
@@ -1339,7 +1346,7 @@ void CWnd::HandleResize()
 CWnd* CWnd::SetFocus()
 {
     CWnd* old = GetFocus();
-    if (QWidget* c = GetClientWidget()) {
+    if (QWidget* c = QtClientWidgetOf(this)) {
         if (c->focusPolicy() == Qt::NoFocus)
             c->setFocusPolicy(Qt::ClickFocus);
         c->setFocus(Qt::OtherFocusReason);
@@ -1347,12 +1354,12 @@ CWnd* CWnd::SetFocus()
     return old;
 }
 
-CWnd* CWnd::GetFocus() { return FromWidget(QApplication::focusWidget(), true); }
+CWnd* CWnd::GetFocus() { return WndFromWidget(QApplication::focusWidget(), true); }
 
 CWnd* CWnd::SetCapture()
 {
     CWnd* old = g_capture;
-    if (QWidget* c = GetClientWidget()) {
+    if (QWidget* c = QtClientWidgetOf(this)) {
         if (c->isVisible())
             c->grabMouse();
         g_capture = this;
@@ -1369,7 +1376,7 @@ BOOL ReleaseCapture()
     CWnd* old = g_capture;
     g_capture = nullptr;
     if (old) {
-        if (QWidget* c = old->GetClientWidget())
+        if (QWidget* c = QtClientWidgetOf(old))
             c->releaseMouse();
         old->SendMessage(WM_CAPTURECHANGED, 0, 0);
     }
@@ -1378,21 +1385,21 @@ BOOL ReleaseCapture()
 
 CWnd* CWnd::GetParent() const
 {
-    QWidget* w = GetQWidget();
+    QWidget* w = QtWidgetOf(this);
     if (!w)
         return nullptr;
     if (w->isWindow())
-        return m_pOwner && m_pOwner->m_hWnd ? m_pOwner : FromWidget(w->parentWidget(), true);
-    return FromWidget(w->parentWidget(), true);
+        return m_pOwner && m_pOwner->m_hWnd ? m_pOwner : WndFromWidget(w->parentWidget(), true);
+    return WndFromWidget(w->parentWidget(), true);
 }
 
 CWnd* CWnd::SetParent(CWnd* pWndNewParent)
 {
     CWnd* old = GetParent();
-    QWidget* w = GetQWidget();
-    if (w && pWndNewParent && pWndNewParent->GetClientWidget()) {
+    QWidget* w = QtWidgetOf(this);
+    if (w && pWndNewParent && QtClientWidgetOf(pWndNewParent)) {
         const bool vis = w->isVisible();
-        w->setParent(pWndNewParent->GetClientWidget(), w->windowFlags());
+        w->setParent(QtClientWidgetOf(pWndNewParent), w->windowFlags());
         if (vis)
             w->show();
     }
@@ -1413,7 +1420,7 @@ CFrameWnd* CWnd::GetParentFrame() const
 CWnd* CWnd::GetTopLevelParent() const
 {
     const CWnd* w = this;
-    while (w->GetQWidget() && !w->GetQWidget()->isWindow()) {
+    while (QtWidgetOf(w) && !QtWidgetOf(w)->isWindow()) {
         CWnd* p = w->GetParent();
         if (!p)
             break;
@@ -1432,7 +1439,7 @@ BOOL CWnd::IsChild(const CWnd* pWnd) const
 
 void CWnd::BringWindowToTop()
 {
-    if (QWidget* w = GetQWidget()) {
+    if (QWidget* w = QtWidgetOf(this)) {
         w->raise();
         if (w->isWindow())
             w->activateWindow();
@@ -1442,7 +1449,7 @@ void CWnd::BringWindowToTop()
 CWnd* CWnd::SetActiveWindow()
 {
     CWnd* old = GetActiveWindow();
-    if (QWidget* w = GetQWidget())
+    if (QWidget* w = QtWidgetOf(this))
         w->window()->activateWindow();
     return old;
 }
@@ -1453,7 +1460,7 @@ BOOL CWnd::SetForegroundWindow()
     return TRUE;
 }
 
-CWnd* CWnd::GetActiveWindow() { return FromWidget(QApplication::activeWindow(), true); }
+CWnd* CWnd::GetActiveWindow() { return WndFromWidget(QApplication::activeWindow(), true); }
 
 CWnd* CWnd::GetDesktopWindow()
 {
@@ -1462,12 +1469,12 @@ CWnd* CWnd::GetDesktopWindow()
     if (!desktop) {
         desktop = new CWnd;
         auto* w = new QWidget(nullptr, Qt::Window); // never shown; it only has the screen's size
-        desktop->Attach(w);
+        QtAttach(desktop, w);
     }
     QRect screen(0, 0, 1024, 768);
     if (QScreen* s = QGuiApplication::primaryScreen())
         screen = s->geometry();
-    if (QWidget* w = desktop->GetQWidget())
+    if (QWidget* w = QtWidgetOf(desktop))
         w->setGeometry(screen);
     return desktop;
 }
@@ -1499,7 +1506,7 @@ int GetSystemMetrics(int nIndex)
 
 UINT_PTR CWnd::SetTimer(UINT_PTR nIDEvent, UINT nElapse, void*)
 {
-    if (!m_hWnd || !GetQWidget())
+    if (!m_hWnd || !QtWidgetOf(this))
         return 0;
     auto& t = d->timers[nIDEvent];
     if (!t) {

@@ -1,9 +1,10 @@
 // State of a CWnd that only the layer's sources see.
 #pragma once
 
-#include "platform/ui/Surface.h"
 #include "platform/ui/Wnd.h"
-#include "platform/ui/WndWidget.h"
+#include "platform/ui/qt/QtAccess.h"
+#include "platform/ui/qt/Surface.h"
+#include "platform/ui/qt/WndWidget.h"
 
 #include <QDialog>
 #include <QPointer>
@@ -47,8 +48,6 @@ void UnregisterWindowHandle(HWND h);
 // Property names on widgets.
 inline constexpr const char* kWndProperty = "durnexCWnd";
 inline constexpr const char* kCtrlIdProperty = "durnexCtrlId";
-// The widget of a window's client area, or null.
-QWidget* ClientWidgetOf(const CWnd* wnd);
 // The cursor a window shows by default (its class cursor, else the arrow).
 void ApplyClassCursor(CWnd* wnd);
 // Sets the widget that ::SetCursor applies to while a message is handled.

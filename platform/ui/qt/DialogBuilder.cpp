@@ -1,7 +1,8 @@
-#include "platform/ui/DialogBuilder.h"
+#include "platform/ui/qt/DialogBuilder.h"
 
 #include "platform/ui/Controls.h"
-#include "platform/ui/ControlsQt.h"
+#include "platform/ui/qt/ControlsQt.h"
+#include "platform/ui/qt/QtAccess.h"
 
 #include <QBoxLayout>
 #include <QGridLayout>
@@ -60,7 +61,7 @@ void AddToGrid(QGridLayout* grid, const Item& it, int row, int col, int span)
 
 QWidget* MakeControl(const dlg::ControlSpec& desc, Context& cx)
 {
-    QWidget* w = CControlWnd::CreateControlWidget(desc, cx.host);
+    QWidget* w = CreateControlWidget(desc, cx.host);
     if (w)
         cx.made.emplace_back(&desc, w);
     return w;
@@ -180,7 +181,7 @@ BuiltControls BuildTemplateControls(const DialogTemplate& t, QWidget* host)
         if (desc->id < 0 || desc->id == 0xFFFF)
             continue;
         std::unique_ptr<CWnd> wrapper = CControlWnd::NewWrapper(desc->kind);
-        if (wrapper->Attach(w, static_cast<UINT>(desc->id)))
+        if (QtAttach(wrapper.get(), w, static_cast<UINT>(desc->id)))
             out.wrappers.push_back(std::move(wrapper));
     }
     return out;

@@ -1,6 +1,6 @@
-#include "platform/ui/WndWidget.h"
+#include "platform/ui/qt/WndWidget.h"
 
-#include "platform/ui/WndInternal.h"
+#include "platform/ui/qt/WndInternal.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -29,7 +29,7 @@ CWndWidget::~CWndWidget()
 void CWndWidget::paintEvent(QPaintEvent* event)
 {
     if (owner_)
-        owner_->HandlePaintEvent(event->rect());
+        QtHandlePaintEvent(owner_, event->rect());
 }
 
 CWndHook::CWndHook(CWnd* owner, QWidget* outer, QWidget* client) : owner_(owner), outer_(outer), client_(client) {}
@@ -165,7 +165,7 @@ bool CWndHook::ClientEvent(QEvent* event)
             flags &= ~(me->button() == Qt::LeftButton ? MK_LBUTTON : me->button() == Qt::RightButton ? MK_RBUTTON : MK_MBUTTON);
         }
         const bool eaten = w->DispatchInput(msg, flags, PointParam(me->position()));
-        if (msg == WM_RBUTTONUP && CWnd::FromWidget(client_) == w && w->FindMessageEntry(WM_CONTEXTMENU)) {
+        if (msg == WM_RBUTTONUP && WndFromWidget(client_) == w && w->FindMessageEntry(WM_CONTEXTMENU)) {
             const QPointF g = me->globalPosition();
             w->SendMessage(WM_CONTEXTMENU, reinterpret_cast<WPARAM>(w->m_hWnd), PointParam(g));
         }

@@ -1,4 +1,4 @@
-#include "platform/ui/ControlsQt.h"
+#include "platform/ui/qt/ControlsQt.h"
 
 #include <QHBoxLayout>
 #include <QHeaderView>

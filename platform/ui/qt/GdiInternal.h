@@ -3,7 +3,7 @@
 #pragma once
 
 #include "platform/ui/GdiObjects.h"
-#include "platform/ui/Surface.h"
+#include "platform/ui/qt/Surface.h"
 
 #include <QFont>
 #include <QImage>

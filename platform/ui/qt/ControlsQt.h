@@ -11,7 +11,7 @@
 #pragma once
 
 #include "platform/core/WinTypes.h"
-#include "platform/ui/Surface.h"
+#include "platform/ui/qt/Surface.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -244,3 +244,13 @@ QString FromWindowsText(const std::string& text);
 std::string ToWindowsText(const QString& text, bool multiline);
 
 } // namespace ctlqt
+
+namespace dlg {
+struct ControlSpec;
+}
+class CFont;
+
+// The control widget of a dialog template item; dialogs build their controls here.
+QWidget* CreateControlWidget(const dlg::ControlSpec& desc, QWidget* parent);
+// The CFont describing a widget's font (for GetFont of dialogs and sheets).
+std::unique_ptr<CFont> MakeFontOfWidget(const QWidget* widget);
