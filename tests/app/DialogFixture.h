@@ -9,7 +9,7 @@
 
 #include <gtest/gtest.h>
 
-#include <QLineEdit>
+#include "support/QtTestAccess.h"
 
 #include <cstdio>
 #include <cstdlib>

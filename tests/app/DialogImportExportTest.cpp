@@ -12,7 +12,7 @@
 #include "res/FileDialogIds.h"
 #include "wave/TWaveFile.h"
 
-#include <QComboBox>
+#include "support/QtTestAccess.h"
 
 #include <memory>
 

@@ -19,7 +19,7 @@
 
 #include <gtest/gtest.h>
 
-#include <QMdiArea>
+#include "support/QtTestAccess.h"
 
 #include <cstdlib>
 #include <filesystem>
@@ -98,7 +98,7 @@ protected:
         return true;
     }
 
-    int ChildCount() const { return int(frame->GetMdiArea()->subWindowList().size()); }
+    int ChildCount() const { return int(QtMdiAreaOf(frame)->subWindowList().size()); }
 
     static std::string ReadFile(const std::string& path)
     {

@@ -19,9 +19,7 @@
 
 #include <gtest/gtest.h>
 
-#include <QImage>
-#include <QPixmap>
-#include <QWidget>
+#include "support/QtTestAccess.h"
 
 #include <filesystem>
 #include <set>
@@ -104,8 +102,8 @@ protected:
     // Sizes the frame so that its client area is w x h.
     void Resize(int w, int h)
     {
-        QWidget* client = frame->GetClientWidget();
-        QWidget* outer = frame->GetQWidget()->window();
+        QWidget* client = QtClientWidgetOf(frame);
+        QWidget* outer = QtWidgetOf(frame)->window();
         for (int i = 0; i < 3; ++i) {
             const int dw = outer->width() - client->width();
             const int dh = outer->height() - client->height();
@@ -126,7 +124,7 @@ protected:
     QImage ClientPicture() const
     {
         AfxPumpMessages(10);
-        return frame->GetClientWidget()->grab().toImage().convertToFormat(QImage::Format_RGB32);
+        return QtClientWidgetOf(frame)->grab().toImage().convertToFormat(QImage::Format_RGB32);
     }
     void ShowAllToolWindows()
     {

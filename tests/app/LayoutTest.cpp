@@ -5,10 +5,7 @@
 #include "plots/TSeriesPlot.h"
 #include "plots/spectrum/TSpectraPlot.h"
 
-#include <QApplication>
-#include <QKeyEvent>
-#include <QMdiArea>
-#include <QScreen>
+#include "support/QtTestAccess.h"
 
 #include <cstdlib>
 
@@ -133,7 +130,7 @@ TEST_F(FrameLayout, EveryAcceleratorReachesItsCommandWithOrWithoutItsMenuItem)
         expected.push_back(id);
     }
     for (const auto& [key, id] : keys) {
-        QWidget* target = frame->GetMdiArea();
+        QWidget* target = QtMdiAreaOf(frame);
         QKeyEvent press(QEvent::KeyPress, key.key(), key.keyboardModifiers());
         QApplication::sendEvent(target, &press);
         QKeyEvent release(QEvent::KeyRelease, key.key(), key.keyboardModifiers());
@@ -252,7 +249,7 @@ TEST_F(FrameLayout, ScreenshotOnARealDisplay)
     ShowAllToolWindows();
     QScreen* screen = QGuiApplication::primaryScreen();
     ASSERT_NE(screen, nullptr);
-    QWidget* outer = frame->GetQWidget()->window();
+    QWidget* outer = QtWidgetOf(frame)->window();
     outer->setGeometry(screen->availableGeometry());
     AfxPumpMessages(100);
     frame->Settings.OpMode = 2;

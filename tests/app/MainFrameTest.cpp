@@ -13,11 +13,7 @@
 #include "utilities/CAnalysisView.h"
 #include "utilities/TTHDFreq.h"
 
-#include <QApplication>
-#include <QMainWindow>
-#include <QMenuBar>
-#include <QPixmap>
-#include <QScreen>
+#include "support/QtTestAccess.h"
 
 using namespace frametest;
 
@@ -42,7 +38,7 @@ TEST_F(MainFrameTest, StartsWithItsMenusAndClosesWritingProfileAndStartupConfigu
     for (UINT i = 0; i < menu->GetMenuItemCount(); ++i)
         bar.push_back(menu->GetMenuString(i, MF_BYPOSITION));
     EXPECT_EQ(bar, (std::vector<std::string>{"&File", "&Mode", "&Options", "&Plots", "&Config", "&Window", "&Help"}));
-    EXPECT_EQ(frame->GetMainWindow()->menuBar()->actions().size(), int(menu->GetMenuItemCount()));
+    EXPECT_EQ(QtMainWindowOf(frame)->menuBar()->actions().size(), int(menu->GetMenuItemCount()));
     CMenu* file = menu->GetSubMenu(0);
     ASSERT_NE(file, nullptr);
     EXPECT_EQ(file->GetMenuState(ID_FILE_DELETE, MF_BYCOMMAND), 0xFFFFFFFFu);

@@ -9,7 +9,7 @@
 #include "res/PlotSelectionDialogIds.h"
 #include "res/resource.h"
 
-#include <QMdiSubWindow>
+#include "support/QtTestAccess.h"
 
 using namespace frametest;
 using namespace dlgtest;

@@ -7,7 +7,7 @@
 #include "platform/ui/Print.h"
 #include "plots/spectrum/TSpectraPlot.h"
 
-#include <QImage>
+#include "support/QtTestAccess.h"
 
 #include <cstdio>
 #include <cstdlib>

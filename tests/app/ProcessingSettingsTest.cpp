@@ -10,14 +10,14 @@
 #include "res/resource.h"
 #include "wave/WaveCalibrationBlock.h"
 
-#include <QComboBox>
+#include "support/QtTestAccess.h"
 
 using namespace filesframe;
 
 namespace {
 void PickText(CWnd& d, int id, const char* text)
 {
-    auto* c = dynamic_cast<QComboBox*>(d.GetDlgItem(id)->GetQWidget());
+    auto* c = dynamic_cast<QComboBox*>(QtWidgetOf(d.GetDlgItem(id)));
     ASSERT_NE(c, nullptr);
     c->setCurrentIndex(c->findText(text));
 }
@@ -69,7 +69,7 @@ TEST_F(ProcessingSettings, SettingsButtonsOpenTheirPage)
             shown.push_back(s.GetActiveIndex());
             dlgtest::Click(s, IDCANCEL);
         });
-        auto* qb = qobject_cast<QAbstractButton*>(frame->Toolbar2->Button(button)->GetQWidget());
+        auto* qb = qobject_cast<QAbstractButton*>(QtWidgetOf(frame->Toolbar2->Button(button)));
         ASSERT_NE(qb, nullptr);
         qb->click();
         AfxPumpMessages();

@@ -6,7 +6,7 @@
 #include "plots/TSeriesPlot.h"
 #include "wave/TSampleBuffer.h"
 
-#include <QImage>
+#include "support/QtTestAccess.h"
 
 #include <cstdlib>
 #include <fstream>

@@ -7,7 +7,7 @@
 #include "siggen/CSigGen.h"
 #include "wave/TWaveData.h"
 
-#include <QComboBox>
+#include "support/QtTestAccess.h"
 
 using namespace frametest;
 
@@ -30,7 +30,7 @@ TEST_F(SigGenCommand, SaveSignalWritesTheChosenNumberOfCopiesWhereTheUserSaid)
     const std::string path = Data("wave/generated.wav");
     CDialog::ScriptModal([](CWnd& d) {
         EXPECT_EQ(d.GetWindowTextString(), "Signal Length Options");
-        qobject_cast<QComboBox*>(d.GetDlgItem(IDC_SAVE_MULTIPLIER)->GetQWidget())->setCurrentIndex(1);
+        qobject_cast<QComboBox*>(QtWidgetOf(d.GetDlgItem(IDC_SAVE_MULTIPLIER)))->setCurrentIndex(1);
         d.SendMessage(WM_COMMAND, IDOK, 0);
     });
     user.ExpectFile(PromptKind::FileSave, path);

@@ -10,10 +10,7 @@
 
 #include <gtest/gtest.h>
 
-#include <QAbstractButton>
-#include <QImage>
-#include <QPixmap>
-#include <QWidget>
+#include "support/QtTestAccess.h"
 
 #include <cstdint>
 #include <memory>
@@ -88,7 +85,7 @@ COLORREF PixelOf(CBitmap* bitmap, int x, int y)
 QImage Grab(CWnd& w)
 {
     AfxPumpMessages(5);
-    return w.GetQWidget()->grab().toImage().convertToFormat(QImage::Format_RGB32);
+    return QtWidgetOf(&w)->grab().toImage().convertToFormat(QImage::Format_RGB32);
 }
 
 class ToolButton : public ::testing::Test {
@@ -198,7 +195,7 @@ TEST_F(ToolButton, ClickSendsItsCommandEvenWhenGreyed)
 {
     CToolBtn b(parent.get(), 920, "PrintUp", "PrintDn", "PrintGr", nullptr);
     b.MoveWindow(0, 0, 28, 28);
-    auto* qb = qobject_cast<QAbstractButton*>(b.GetQWidget());
+    auto* qb = qobject_cast<QAbstractButton*>(QtWidgetOf(&b));
     ASSERT_NE(qb, nullptr);
     qb->click();
     b.Disable();
@@ -250,7 +247,7 @@ TEST_F(ToolButton, TipShowsAfterTheCursorRestsAndGoesWhenItLeaves)
     EXPECT_EQ(shown.left, tip.left);
     EXPECT_EQ(shown.top, tip.top);
     // The tip picture: a black frame around the text on white.
-    const QImage img = b.TipWindow()->GetQWidget()->grab().toImage();
+    const QImage img = QtWidgetOf(b.TipWindow())->grab().toImage();
     EXPECT_EQ(img.pixel(0, 0) & 0xFFFFFF, 0x000000u);
     EXPECT_EQ(img.pixel(2, img.height() / 2) & 0xFFFFFF, 0xFFFFFFu);
     bool ink = false;

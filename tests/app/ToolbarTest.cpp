@@ -7,7 +7,7 @@
 #include "utilities/CAnalysisView.h"
 #include "wave/TWaveFile.h"
 
-#include <QAbstractButton>
+#include "support/QtTestAccess.h"
 
 #include <fstream>
 
@@ -19,7 +19,7 @@ protected:
     void Click(CToolBtn* b)
     {
         ASSERT_NE(b, nullptr);
-        auto* qb = qobject_cast<QAbstractButton*>(b->GetQWidget());
+        auto* qb = qobject_cast<QAbstractButton*>(QtWidgetOf(b));
         ASSERT_NE(qb, nullptr);
         qb->click();
         AfxPumpMessages();

@@ -3,7 +3,7 @@
 // programs are not installed.
 #include "FrameFixture.h"
 
-#include <QGuiApplication>
+#include "support/QtTestAccess.h"
 
 #include <chrono>
 #include <cstring>

@@ -12,7 +12,7 @@
 
 #include <gtest/gtest.h>
 
-#include <QLineEdit>
+#include "support/QtTestAccess.h"
 
 #include <cmath>
 #include <cstdlib>

@@ -8,9 +8,7 @@
 
 #include <gtest/gtest.h>
 
-#include <QAbstractButton>
-#include <QComboBox>
-#include <QLineEdit>
+#include "support/QtTestAccess.h"
 
 #include <cstring>
 
@@ -18,7 +16,7 @@ namespace {
 QWidget* Item(CWnd& d, int id)
 {
     CWnd* c = d.GetDlgItem(id);
-    return c ? c->GetQWidget() : nullptr;
+    return c ? QtWidgetOf(c) : nullptr;
 }
 void Click(CWnd& d, int id)
 {

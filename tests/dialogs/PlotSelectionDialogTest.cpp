@@ -8,9 +8,7 @@
 
 #include <gtest/gtest.h>
 
-#include <QAbstractButton>
-#include <QLineEdit>
-#include <QWidget>
+#include "support/QtTestAccess.h"
 
 #include <cstring>
 
@@ -25,7 +23,7 @@ protected:
     static QWidget* Item(CWnd& d, int id)
     {
         CWnd* c = d.GetDlgItem(id);
-        return c ? c->GetQWidget() : nullptr;
+        return c ? QtWidgetOf(c) : nullptr;
     }
     static void Click(CWnd& d, int id)
     {
@@ -190,7 +188,7 @@ TEST_F(PlotSelection, ASumOverChannelsOfDifferentFftSizesRefusesOk)
     CDialog::ScriptModal([&](CWnd& d) {
         ++steps;
         Click(d, IDOK); // refused: the dialog stays
-        EXPECT_TRUE(d.GetQWidget()->isVisible());
+        EXPECT_TRUE(QtWidgetOf(&d)->isVisible());
         Click(d, IDCANCEL);
     });
     CSelectCompositeViewDlg dialog(nullptr, 0, k.records, k.processing, k.spectrum, k.phase, k.spectrogram, k.surface,

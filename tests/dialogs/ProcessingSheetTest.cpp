@@ -11,9 +11,7 @@
 
 #include <gtest/gtest.h>
 
-#include <QComboBox>
-#include <QLineEdit>
-#include <QTabWidget>
+#include "support/QtTestAccess.h"
 
 #include <cstring>
 #include <filesystem>
@@ -44,7 +42,7 @@ void SetText(CWnd& d, int id, const char* text)
         e->setText(text);
 }
 
-void ClickTab(CWnd& sheet, int index) { sheet.GetQWidget()->findChild<QTabWidget*>()->setCurrentIndex(index); }
+void ClickTab(CWnd& sheet, int index) { QtWidgetOf(&sheet)->findChild<QTabWidget*>()->setCurrentIndex(index); }
 
 class ProcessingSheet : public ::testing::Test {
 protected:

@@ -2,6 +2,7 @@
 // from resources with removal by position, accelerators that outlive their menu items,
 // pop-up menus.
 #include "support/MdiFrameFixture.h"
+#include "support/QtTestAccess.h"
 
 #include <gtest/gtest.h>
 
@@ -63,7 +64,7 @@ protected:
     }
     void PressKeys(Qt::Key key, Qt::KeyboardModifiers mods)
     {
-        QWidget* target = frame->GetMdiArea();
+        QWidget* target = QtMdiAreaOf(frame);
         QKeyEvent press(QEvent::KeyPress, key, mods);
         QApplication::sendEvent(target, &press);
         QKeyEvent release(QEvent::KeyRelease, key, mods);
@@ -89,7 +90,7 @@ TEST_F(Frames, LoadFrameTakesTitleMenuAndAccelerators)
     EXPECT_EQ(TopLevelTexts(menu), (std::vector<std::string>{"&File", "&Edit", "&Mode", "&Options", "&Plots",
                                                              "&Utilities", "&Config", "&Window", "&Help"}));
     EXPECT_NE(frame->m_hAccelTable, nullptr);
-    EXPECT_EQ(frame->GetMainWindow()->menuBar()->actions().size(), 9);
+    EXPECT_EQ(QtMainWindowOf(frame)->menuBar()->actions().size(), 9);
 }
 
 TEST_F(Frames, RemovalByPositionLeavesTheMenusTheFrameExpects)
@@ -109,7 +110,7 @@ TEST_F(Frames, RemovalByPositionLeavesTheMenusTheFrameExpects)
     EXPECT_EQ(ids, (std::vector<UINT>{ID_FILE_NEW, ID_FILE_OPEN, ID_FILE_CLOSE, ID_FILE_SAVE, 0, ID_FILE_IMPORT,
                                       ID_FILE_EXPORT, 0, ID_FILE_PRINT, ID_FILE_PRINT_SETUP, ID_FILE_ANNOTATIONS, 0,
                                       ID_FILE_SET_PATHS, 0, ID_APP_EXIT}));
-    EXPECT_EQ(frame->GetMainWindow()->menuBar()->actions().size(), 7);
+    EXPECT_EQ(QtMainWindowOf(frame)->menuBar()->actions().size(), 7);
     // Menu lookups by command search the pop-ups; a removed command is not found.
     EXPECT_EQ(menu->CheckMenuItem(ID_MODE_RECORDER, MF_CHECKED), MF_UNCHECKED);
     EXPECT_EQ(menu->GetMenuState(ID_MODE_RECORDER, MF_BYCOMMAND) & MF_CHECKED, MF_CHECKED);
@@ -220,8 +221,8 @@ TEST_F(Frames, TileHorizontalStacksChildrenOverTheClientArea)
     frame->MDIMaximize(b);
     ::SendMessage(frame->m_hWndMDIClient, WM_MDITILE, MDITILE_HORIZONTAL, 0);
     AfxPumpMessages();
-    const QRect area = frame->GetMdiArea()->viewport()->rect();
-    const QRect ga = a->GetQWidget()->geometry(), gb = b->GetQWidget()->geometry();
+    const QRect area = QtMdiAreaOf(frame)->viewport()->rect();
+    const QRect ga = QtWidgetOf(a)->geometry(), gb = QtWidgetOf(b)->geometry();
     EXPECT_FALSE(b->IsZoomed());
     EXPECT_EQ(ga.width(), area.width());
     EXPECT_EQ(gb.width(), area.width());
@@ -235,10 +236,10 @@ TEST_F(Frames, OwnedToolWindowIsATopLevelToolOfTheFrame)
     auto* tool = new CWnd;
     ASSERT_TRUE(tool->CreateEx(WS_EX_TOOLWINDOW, nullptr, "Tools", WS_POPUP | WS_CAPTION | WS_VISIBLE,
                                CRect(0, 0, 200, 80), frame, 0));
-    QWidget* w = tool->GetQWidget();
+    QWidget* w = QtWidgetOf(tool);
     EXPECT_TRUE(w->isWindow());
     EXPECT_EQ(w->windowType(), Qt::Tool);
-    EXPECT_EQ(w->parentWidget(), frame->GetQWidget());
+    EXPECT_EQ(w->parentWidget(), QtWidgetOf(frame));
     EXPECT_EQ(tool->GetParent(), frame);
     const HWND h = tool->GetSafeHwnd();
     frame->DestroyWindow(); // owned windows go with their owner

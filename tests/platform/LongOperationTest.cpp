@@ -3,7 +3,7 @@
 #include "platform/core/PostedMessage.h"
 #include "platform/core/Resources.h"
 #include "platform/ui/LongOperation.h"
-#include "platform/ui/Surface.h"
+#include "support/QtTestAccess.h"
 #include "platform/ui/WinApp.h"
 
 #include <gtest/gtest.h>

@@ -4,7 +4,7 @@
 #include "platform/core/Resources.h"
 #include "platform/core/SystemFolders.h"
 #include "platform/ui/FrameWnd.h"
-#include "platform/ui/Surface.h"
+#include "support/QtTestAccess.h"
 #include "platform/ui/WinApp.h"
 #include "res/resource.h"
 
@@ -124,7 +124,7 @@ TEST(Creation, AWindowRefusingCreationIsNotCreated)
     Refuses w;
     EXPECT_FALSE(w.CreateEx(0, nullptr, "No", WS_OVERLAPPEDWINDOW, CRect(0, 0, 50, 50), nullptr, 0));
     EXPECT_EQ(w.GetSafeHwnd(), nullptr);
-    EXPECT_EQ(w.GetQWidget(), nullptr);
+    EXPECT_EQ(QtWidgetOf(&w), nullptr);
 }
 
 TEST(Creation, AFrameThatFailsToLoadIsLeftToItsCreatorToDelete)
@@ -147,7 +147,7 @@ TEST(Geometry, MovesSizesAndTheirMessages)
     ASSERT_TRUE(child.Create(nullptr, "Child", WS_VISIBLE, CRect(10, 20, 210, 120), &parent, 77));
     EXPECT_EQ(child.GetDlgCtrlID(), 77);
     EXPECT_EQ(parent.GetDlgItem(77), &child);
-    EXPECT_EQ(child.GetQWidget()->minimumSize(), QSize(120, 90)) << "WM_GETMINMAXINFO's tracking size";
+    EXPECT_EQ(QtWidgetOf(&child)->minimumSize(), QSize(120, 90)) << "WM_GETMINMAXINFO's tracking size";
     ASSERT_FALSE(child.sizes.empty());
     EXPECT_EQ(child.sizes.back(), CSize(200, 100)) << "WM_SIZE follows creation";
 
@@ -189,7 +189,7 @@ TEST(Geometry, EraseIsAskedOncePerInvalidationWithErase)
     Qt6App qt;
     Geometry w;
     ASSERT_TRUE(w.CreateEx(0, nullptr, "Erase", WS_OVERLAPPEDWINDOW | WS_VISIBLE, CRect(0, 0, 100, 100), nullptr, 0));
-    w.GetQWidget()->grab(); // the first paint
+    QtWidgetOf(&w)->grab(); // the first paint
     EXPECT_FALSE(w.TakeErasePending());
     w.Invalidate(FALSE);
     EXPECT_FALSE(w.TakeErasePending());
@@ -209,7 +209,7 @@ TEST(Input, PreTranslateMessageEatsInputAndOneShotTimersFireOnce)
     ASSERT_TRUE(w.CreateEx(0, nullptr, "Input", WS_OVERLAPPEDWINDOW | WS_VISIBLE, CRect(0, 0, 100, 100), nullptr, 0));
     for (Qt::Key k : {Qt::Key_Q, Qt::Key_W}) {
         QKeyEvent press(QEvent::KeyPress, k, Qt::NoModifier);
-        QApplication::sendEvent(w.GetClientWidget(), &press);
+        QApplication::sendEvent(QtClientWidgetOf(&w), &press);
     }
     EXPECT_EQ(w.keys, (std::vector<UINT>{'W'}));
 
@@ -255,7 +255,7 @@ TEST(Menus, PopupsShowWhatTheUpdateHandlersSayWhenTheyOpen)
     ASSERT_TRUE(frame->LoadFrame(IDR_MAINFRAME));
     frame->ShowWindow(SW_SHOW);
     QMenu* mode = nullptr;
-    for (QAction* a : frame->GetMainWindow()->menuBar()->actions())
+    for (QAction* a : QtMainWindowOf(frame)->menuBar()->actions())
         if (a->text() == "&Mode")
             mode = a->menu();
     ASSERT_NE(mode, nullptr);

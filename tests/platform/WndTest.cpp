@@ -3,7 +3,7 @@
 #include "platform/core/Resources.h"
 #include "platform/core/Thread.h"
 #include "platform/ui/FrameWnd.h"
-#include "platform/ui/Surface.h"
+#include "support/QtTestAccess.h"
 #include "platform/ui/WinApp.h"
 
 #include <gtest/gtest.h>
@@ -270,7 +270,7 @@ TEST_F(WindowCore, TimersTickByIdUntilKilled)
 
 TEST_F(WindowCore, PaintHandlerDrawsOnTheSurfaceWhichIsPresented)
 {
-    QWidget* client = child->GetClientWidget();
+    QWidget* client = QtClientWidgetOf(child);
     ASSERT_NE(client, nullptr);
     const QImage shown = client->grab().toImage();
     EXPECT_GE(child->paints, 1);
@@ -302,7 +302,7 @@ TEST_F(WindowCore, PaintHandlerDrawsOnTheSurfaceWhichIsPresented)
 
 TEST_F(WindowCore, MouseInputBecomesMessagesWithKeyFlags)
 {
-    QWidget* client = child->GetClientWidget();
+    QWidget* client = QtClientWidgetOf(child);
     QMouseEvent press(QEvent::MouseButtonPress, QPointF(12, 34), client->mapToGlobal(QPointF(12, 34)), Qt::LeftButton,
                       Qt::LeftButton, Qt::ControlModifier | Qt::ShiftModifier);
     QApplication::sendEvent(client, &press);

@@ -5,6 +5,7 @@
 #include "platform/ui/Menu.h"
 #include "platform/ui/WinApp.h"
 #include "res/resource.h"
+#include "support/QtTestAccess.h"
 
 #include <gtest/gtest.h>
 
@@ -96,8 +97,8 @@ protected:
     void SetUp() override
     {
         ASSERT_TRUE(host.CreateEx(0, nullptr, "Host", WS_OVERLAPPEDWINDOW | WS_VISIBLE, CRect(0, 0, 300, 200), nullptr, 0));
-        button = new QPushButton("Go", host.GetClientWidget());
-        edit = new QLineEdit(host.GetClientWidget());
+        button = new QPushButton("Go", QtClientWidgetOf(&host));
+        edit = new QLineEdit(QtClientWidgetOf(&host));
         button->setProperty("durnexCtrlId", IDC_GO);
         edit->setProperty("durnexCtrlId", IDC_NAME);
     }
@@ -133,14 +134,14 @@ TEST_F(Wrapping, ControlsNotifyTheirParentThroughItsMap)
     EXPECT_EQ(host.log, (std::vector<std::string>{"go", "name"}));
 
     CWnd spin;
-    auto* spinWidget = new QWidget(host.GetClientWidget());
-    ASSERT_TRUE(spin.Attach(spinWidget, IDC_SPIN));
+    auto* spinWidget = new QWidget(QtClientWidgetOf(&host));
+    ASSERT_TRUE(QtAttach(&spin, spinWidget, IDC_SPIN));
     NMUPDOWN ud;
     ud.hdr.code = UDN_DELTAPOS;
     ud.iDelta = -1;
     EXPECT_EQ(spin.NotifyParent(ud.hdr), 1);
     EXPECT_EQ(host.log.back(), "delta-1from1003");
-    spin.Detach();
+    QtDetach(&spin);
 
     EXPECT_EQ(host.GetDlgItem(4242), nullptr);
 }
@@ -152,7 +153,7 @@ TEST_F(Wrapping, SubclassingTakesOverAControlAndDefaultHandsEventsBack)
     FilteringEdit filter;
     ASSERT_TRUE(filter.SubclassDlgItem(IDC_NAME, &host));
     EXPECT_EQ(host.GetDlgItem(IDC_NAME), &filter);
-    EXPECT_EQ(filter.GetQWidget(), edit);
+    EXPECT_EQ(QtWidgetOf(&filter), edit);
     TypeChar(edit, Qt::Key_A, "a");
     TypeChar(edit, Qt::Key_X, "X");
     EXPECT_EQ(filter.chars, (std::vector<UINT>{'a', 'X'}));
@@ -181,7 +182,7 @@ TEST(Keys, KeyDownCharAndKeyUpInWindowsOrder)
     AfxEnsureQtApplication();
     KeyWnd w;
     ASSERT_TRUE(w.CreateEx(0, nullptr, "Keys", WS_OVERLAPPEDWINDOW | WS_VISIBLE, CRect(0, 0, 100, 100), nullptr, 0));
-    QWidget* c = w.GetClientWidget();
+    QWidget* c = QtClientWidgetOf(&w);
     TypeChar(c, Qt::Key_Return, "\r");
     TypeChar(c, Qt::Key_F5, "");
     EXPECT_EQ(w.log, (std::vector<std::string>{"down13", "char13", "up13", "down116", "up116"}));
@@ -203,7 +204,7 @@ TEST(Cursors, ResourceCursorsLoadAndWmSetCursorAppliesThem)
     KeyWnd w;
     ASSERT_TRUE(w.CreateEx(0, AfxRegisterWndClass(CS_DBLCLKS), "Cursor", WS_OVERLAPPEDWINDOW | WS_VISIBLE,
                            CRect(0, 0, 100, 100), nullptr, 0));
-    QWidget* c = w.GetClientWidget();
+    QWidget* c = QtClientWidgetOf(&w);
     QMouseEvent move(QEvent::MouseMove, QPointF(20, 20), c->mapToGlobal(QPointF(20, 20)), Qt::NoButton, Qt::NoButton,
                      Qt::NoModifier);
     QApplication::sendEvent(c, &move);
@@ -221,7 +222,7 @@ TEST(Cursors, ResourceCursorsLoadAndWmSetCursorAppliesThem)
 
     KeyWnd plain; // no CS_DBLCLKS: a plain button-down
     ASSERT_TRUE(plain.CreateEx(0, nullptr, "Plain", WS_OVERLAPPEDWINDOW | WS_VISIBLE, CRect(0, 0, 100, 100), nullptr, 0));
-    QWidget* pc = plain.GetClientWidget();
+    QWidget* pc = QtClientWidgetOf(&plain);
     QMouseEvent dbl2(QEvent::MouseButtonDblClick, QPointF(5, 5), pc->mapToGlobal(QPointF(5, 5)), Qt::LeftButton,
                      Qt::LeftButton, Qt::NoModifier);
     QApplication::sendEvent(pc, &dbl2);
@@ -285,8 +286,8 @@ TEST(Icons, ResourceIconsLoadByNameAndIdAndGoOnTheirWindows)
     EXPECT_FALSE(AfxRegisterClass(&wc)) << "a name registers once";
     CWnd w;
     ASSERT_TRUE(w.CreateEx(0, "DurnexTest", "Icon", WS_OVERLAPPEDWINDOW, CRect(0, 0, 50, 50), nullptr, 0));
-    EXPECT_FALSE(w.GetQWidget()->windowIcon().isNull());
-    EXPECT_EQ(w.GetQWidget()->windowIcon().pixmap(32, 32).toImage().pixelColor(0, 0), QColor(0x1F, 0x3A, 0x93));
+    EXPECT_FALSE(QtWidgetOf(&w)->windowIcon().isNull());
+    EXPECT_EQ(QtWidgetOf(&w)->windowIcon().pixmap(32, 32).toImage().pixelColor(0, 0), QColor(0x1F, 0x3A, 0x93));
     w.DestroyWindow();
 
     // The main frame's icon becomes that of every window without one of its own (tool and
@@ -303,7 +304,7 @@ TEST(Icons, ResourceIconsLoadByNameAndIdAndGoOnTheirWindows)
     ASSERT_TRUE(frame->Create(nullptr, "Main", WS_OVERLAPPEDWINDOW, CRect(0, 0, 200, 100)));
     CWnd tool;
     ASSERT_TRUE(tool.CreateEx(WS_EX_TOOLWINDOW, nullptr, "Tool", WS_POPUP | WS_CAPTION, CRect(0, 0, 50, 50), frame, 0));
-    EXPECT_EQ(tool.GetQWidget()->windowIcon().pixmap(32, 32).toImage().pixelColor(0, 0), QColor(0x1F, 0x3A, 0x93));
+    EXPECT_EQ(QtWidgetOf(&tool)->windowIcon().pixmap(32, 32).toImage().pixelColor(0, 0), QColor(0x1F, 0x3A, 0x93));
     frame->DestroyWindow();
 }
 
@@ -312,9 +313,9 @@ TEST(Keys, KeysAFocusedChildIgnoresDoNotReachItsParentWindow)
     AfxEnsureQtApplication();
     KeyWnd parent;
     ASSERT_TRUE(parent.CreateEx(0, nullptr, "Parent", WS_OVERLAPPEDWINDOW | WS_VISIBLE, CRect(0, 0, 200, 100), nullptr, 0));
-    auto* edit = new QLineEdit(parent.GetClientWidget());
+    auto* edit = new QLineEdit(QtClientWidgetOf(&parent));
     edit->show();
-    parent.GetQWidget()->activateWindow();
+    QtWidgetOf(&parent)->activateWindow();
     edit->setFocus();
     AfxPumpMessages();
     if (QApplication::focusWidget() != edit)
@@ -323,7 +324,7 @@ TEST(Keys, KeysAFocusedChildIgnoresDoNotReachItsParentWindow)
     EXPECT_TRUE(parent.log.empty());
     parent.SetFocus();
     AfxPumpMessages();
-    TypeChar(parent.GetClientWidget(), Qt::Key_Return, "\r");
+    TypeChar(QtClientWidgetOf(&parent), Qt::Key_Return, "\r");
     EXPECT_FALSE(parent.log.empty());
     parent.DestroyWindow();
 }

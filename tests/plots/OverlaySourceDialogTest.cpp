@@ -5,13 +5,13 @@
 
 #include <gtest/gtest.h>
 
-#include <QAbstractButton>
+#include "support/QtTestAccess.h"
 
 namespace {
 QAbstractButton* Button(CWnd& d, int id)
 {
     CWnd* c = d.GetDlgItem(id);
-    return c ? qobject_cast<QAbstractButton*>(c->GetQWidget()) : nullptr;
+    return c ? qobject_cast<QAbstractButton*>(QtWidgetOf(c)) : nullptr;
 }
 
 class OverlaySource : public ::testing::Test {

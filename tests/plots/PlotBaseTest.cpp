@@ -11,12 +11,11 @@
 #include "platform/ui/GdiObjects.h"
 #include "platform/ui/GdiWindowDC.h"
 #include "platform/ui/Print.h"
-#include "platform/ui/Surface.h"
+#include "support/QtTestAccess.h"
 #include "plots/PlotTextClipboard.h"
 #include "plots/TPlotBase.h"
 #include "support/ScriptedUser.h"
 
-#include <QImage>
 
 #include <algorithm>
 #include <cstdlib>

@@ -10,7 +10,7 @@
 #include "plots/TPhasePlot.h"
 #include "plots/TSeriesPlot.h"
 
-#include <QMdiSubWindow>
+#include "support/QtTestAccess.h"
 
 #include <filesystem>
 #include <fstream>
@@ -93,7 +93,7 @@ TEST_F(PlotWindows, CloseAsksTheFrameAndLeavesTheWindowOpen)
     EXPECT_TRUE(IsWindow(h));
 
     // The close box of the MDI child goes the same way, once.
-    auto* sub = qobject_cast<QMdiSubWindow*>(p->GetQWidget());
+    auto* sub = qobject_cast<QMdiSubWindow*>(QtWidgetOf(p));
     ASSERT_NE(sub, nullptr);
     sub->close();
     AfxPumpMessages();
@@ -119,7 +119,7 @@ TEST_F(PlotWindows, TheFrameDestroysAClosingPlotWhichFreesItself)
     TSeriesPlot* q = OpenSeries(s);
     ASSERT_NE(q, nullptr);
     const HWND hq = q->GetSafeHwnd();
-    qobject_cast<QMdiSubWindow*>(q->GetQWidget())->close();
+    qobject_cast<QMdiSubWindow*>(QtWidgetOf(q))->close();
     AfxPumpMessages();
     EXPECT_FALSE(IsWindow(hq));
     EXPECT_EQ(frame->closing.size(), 2u);

@@ -16,7 +16,7 @@
 #include "platform/ui/Menu.h"
 #include "platform/ui/Print.h"
 #include "records/PrintSettings.h"
-#include "platform/ui/Surface.h"
+#include "support/QtTestAccess.h"
 #include "plots/CToolBtn.h"
 #include "plots/PlotTextClipboard.h"
 #include "plots/spectrogram/TSpectrogram.h"
@@ -24,8 +24,6 @@
 #include "plots/spectrum/TSpectraPlot.h"
 #include "support/ScriptedUser.h"
 
-#include <QImage>
-#include <QWidget>
 
 #include <cmath>
 #include <cstdlib>
@@ -753,6 +751,6 @@ TEST_F(SpectrumWindows, ScreenshotsOfEveryStyleAndScaleOnARealDisplay)
     const int x = pane.left + p->FrequencyToColumn(250.0f);
     p->SendMessage(WM_LBUTTONDOWN, MK_LBUTTON | MK_SHIFT, MAKELPARAM(x, pane.top + 100));
     AfxPumpMessages(50);
-    EXPECT_TRUE(p->GetQWidget()->grab().save(QString::fromStdString(std::string(dir) + "/window-drag.png")));
+    EXPECT_TRUE(QtWidgetOf(p)->grab().save(QString::fromStdString(std::string(dir) + "/window-drag.png")));
     p->SendMessage(WM_LBUTTONUP, 0, MAKELPARAM(x, pane.top + 100));
 }

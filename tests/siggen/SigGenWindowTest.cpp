@@ -10,9 +10,7 @@
 
 #include <gtest/gtest.h>
 
-#include <QAbstractButton>
-#include <QComboBox>
-#include <QWidget>
+#include "support/QtTestAccess.h"
 
 #include <cstdlib>
 #include <filesystem>
@@ -73,7 +71,7 @@ protected:
             AfxPumpMessages(5);
         AfxPumpMessages();
     }
-    static QWidget* Item(CWnd* w, int id) { return w->GetDlgItem(id) ? w->GetDlgItem(id)->GetQWidget() : nullptr; }
+    static QWidget* Item(CWnd* w, int id) { return w->GetDlgItem(id) ? QtWidgetOf(w->GetDlgItem(id)) : nullptr; }
     static void Click(CWnd* w, int id) { qobject_cast<QAbstractButton*>(Item(w, id))->click(); }
     static void Pick(CWnd* w, int id, const char* text)
     {
@@ -239,7 +237,7 @@ TEST_F(Generator, IoSettingsAndCloseGoToTheFrameAndClosingMidBuildIsSafe)
     EXPECT_EQ(frame->ioSettings[0], 6u);
 
     const HWND h = gen->GetSafeHwnd();
-    gen->GetQWidget()->close();
+    QtWidgetOf(gen)->close();
     AfxPumpMessages();
     ASSERT_EQ(frame->closing.size(), 1u);
     EXPECT_EQ(frame->closing[0], reinterpret_cast<LPARAM>(gen));

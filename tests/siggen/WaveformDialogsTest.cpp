@@ -10,10 +10,7 @@
 
 #include <gtest/gtest.h>
 
-#include <QAbstractButton>
-#include <QComboBox>
-#include <QLabel>
-#include <QLineEdit>
+#include "support/QtTestAccess.h"
 
 #include <cstring>
 #include <filesystem>
@@ -21,7 +18,7 @@
 #include <functional>
 
 namespace {
-QWidget* Item(CWnd& d, int id) { return d.GetDlgItem(id) ? d.GetDlgItem(id)->GetQWidget() : nullptr; }
+QWidget* Item(CWnd& d, int id) { return d.GetDlgItem(id) ? QtWidgetOf(d.GetDlgItem(id)) : nullptr; }
 void Click(CWnd& d, int id) { qobject_cast<QAbstractButton*>(Item(d, id))->click(); }
 void Type(CWnd& d, int id, const char* text) { qobject_cast<QLineEdit*>(Item(d, id))->setText(text); }
 std::string Text(CWnd& d, int id)

@@ -10,7 +10,7 @@
 
 #include <gtest/gtest.h>
 
-#include <QWidget>
+#include "support/QtTestAccess.h"
 
 #include <vector>
 
@@ -56,7 +56,7 @@ TEST_F(UtilityWindows, AnAnalysisViewOpensWithItsKindsTitleAndAsksTheFrameToClos
     EXPECT_TRUE(IsWindow(h)); // the frame decides
 
     // The close box goes the same way.
-    view->GetQWidget()->close();
+    QtWidgetOf(view)->close();
     AfxPumpMessages();
     EXPECT_EQ(frame->closing.size(), 2u);
     EXPECT_TRUE(IsWindow(h));
@@ -144,7 +144,7 @@ TEST_F(UtilityWindows, TheFrameMayDeleteAWindowWhileItReportsClosing)
     auto* b = new CLeqAnalysisView;
     ASSERT_TRUE(b->Create(frame, 0, 0, 0, 0));
     const HWND hb = b->GetSafeHwnd();
-    b->GetQWidget()->close(); // the close box, inside Qt's close event
+    QtWidgetOf(b)->close(); // the close box, inside Qt's close event
     AfxPumpMessages();
     EXPECT_FALSE(IsWindow(hb));
     EXPECT_EQ(frame->closing.size(), 2u);

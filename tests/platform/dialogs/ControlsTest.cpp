@@ -5,6 +5,7 @@
 
 #include "platform/ui/DialogTemplate.h"
 #include "platform/ui/GdiObjects.h"
+#include "support/QtTestAccess.h"
 
 #include <gtest/gtest.h>
 
@@ -163,7 +164,7 @@ TEST_F(ControlsTest, ComboBoxKeepsWindowsSelectionRules)
     d.SetWindowText("2.5");
     EXPECT_EQ(d.GetWindowTextString(), "2.5");
     EXPECT_EQ(d.GetCurSel(), CB_ERR);
-    Focus(d.GetQWidget());
+    Focus(QtWidgetOf(&d));
     Type(As<QComboBox>(dlg, IDC_DROP)->lineEdit(), "0");
     EXPECT_TRUE(dlg.Saw(IDC_DROP, CBN_EDITCHANGE));
 }
@@ -226,11 +227,11 @@ TEST_F(ControlsTest, MultiLineEditKeepsWindowsLineBreaksAndLines)
     EXPECT_TRUE(dlg.Saw(IDC_NOTES, EN_CHANGE));
     // With ES_WANTRETURN, Enter is a line break, not the default button.
     e.SetWindowText("a");
-    Focus(e.GetQWidget());
+    Focus(QtWidgetOf(&e));
     As<QPlainTextEdit>(dlg, IDC_NOTES)->moveCursor(QTextCursor::End);
-    Key(e.GetQWidget(), Qt::Key_Return, "\r");
+    Key(QtWidgetOf(&e), Qt::Key_Return, "\r");
     EXPECT_EQ(e.GetLineCount(), 2);
-    EXPECT_TRUE(dlg.GetQWidget()->isVisible());
+    EXPECT_TRUE(QtWidgetOf(&dlg)->isVisible());
 }
 
 TEST_F(ControlsTest, UpDownStepsItsBuddyAndMayBeRefused)
@@ -244,7 +245,7 @@ TEST_F(ControlsTest, UpDownStepsItsBuddyAndMayBeRefused)
     spin.SetBuddy(dlg.GetDlgItem(IDC_BUDDY));
     EXPECT_EQ(spin.GetBuddy(), dlg.GetDlgItem(IDC_BUDDY));
     spin.SetPos32(2);
-    auto* arrows = spin.GetQWidget();
+    auto* arrows = QtWidgetOf(&spin);
     auto buttons = arrows->findChildren<QToolButton*>();
     ASSERT_EQ(buttons.size(), 2);
     buttons[0]->click(); // up
@@ -409,7 +410,7 @@ TEST_F(ControlsTest, FontsAndTooltips)
     ASSERT_TRUE(big.CreateFont(-30, 0, 0, 0, 700, 0, 0, 0, 0, 0, 0, 0, 0, "Arial"));
     auto& label = Ctl<CStatic>(IDC_LABEL);
     label.SendMessage(WM_SETFONT, reinterpret_cast<WPARAM>(big.GetSafeHandle()), TRUE);
-    EXPECT_EQ(label.GetQWidget()->font().pixelSize(), 30);
+    EXPECT_EQ(QtWidgetOf(&label)->font().pixelSize(), 30);
     LOGFONTA lf;
     ASSERT_TRUE(label.GetFont()->GetLogFont(&lf));
     EXPECT_EQ(lf.lfHeight, -30);
@@ -423,13 +424,13 @@ TEST_F(ControlsTest, FontsAndTooltips)
     ASSERT_TRUE(tips.Create(&dlg));
     CWnd* ok = dlg.GetDlgItem(IDOK);
     tips.AddTool(ok, "Accept the settings");
-    EXPECT_EQ(ok->GetQWidget()->toolTip(), "Accept the settings");
+    EXPECT_EQ(QtWidgetOf(ok)->toolTip(), "Accept the settings");
     tips.UpdateTipText("Apply", ok);
     EXPECT_EQ(tips.GetText(ok), "Apply");
     tips.Activate(FALSE);
-    EXPECT_TRUE(ok->GetQWidget()->toolTip().isEmpty());
+    EXPECT_TRUE(QtWidgetOf(ok)->toolTip().isEmpty());
     tips.Activate(TRUE);
-    EXPECT_EQ(ok->GetQWidget()->toolTip(), "Apply");
+    EXPECT_EQ(QtWidgetOf(ok)->toolTip(), "Apply");
     tips.DelTool(ok);
     EXPECT_EQ(tips.GetToolCount(), 0);
 }
@@ -474,7 +475,7 @@ TEST_F(ControlsTest, StaticShowsABitmap)
     ASSERT_TRUE(image.Create("", WS_CHILD | WS_VISIBLE | SS_BITMAP, CRect(0, 0, 4, 2), &dlg, 610));
     EXPECT_EQ(image.SetBitmap(static_cast<HBITMAP>(bmp.GetSafeHandle())), nullptr);
     EXPECT_EQ(image.GetBitmap(), static_cast<HBITMAP>(bmp.GetSafeHandle()));
-    const QImage shot = image.GetQWidget()->grab().toImage();
+    const QImage shot = QtWidgetOf(&image)->grab().toImage();
     EXPECT_EQ(Pixel(shot, 0, 0), RGB(0, 0, 255));
     EXPECT_EQ(Pixel(shot, 3, 1), RGB(0, 255, 0));
 }
@@ -488,7 +489,7 @@ TEST_F(ControlsTest, ScrollBarWithoutARangeStillReportsItsArrows)
     spin.GetScrollRange(&mn, &mx);
     EXPECT_EQ(mn, 0);
     EXPECT_EQ(mx, 0);
-    QWidget* w = spin.GetQWidget();
+    QWidget* w = QtWidgetOf(&spin);
     for (const QPoint at : {QPoint(8, 57), QPoint(8, 3)}) {
         QMouseEvent press(QEvent::MouseButtonPress, at, w->mapToGlobal(at), Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
         QApplication::sendEvent(w, &press);

@@ -6,6 +6,7 @@
 #include "platform/ui/GdiDC.h"
 #include "platform/ui/GdiObjects.h"
 #include "support/ScriptedUser.h"
+#include "support/QtTestAccess.h"
 
 #include <gtest/gtest.h>
 
@@ -268,7 +269,7 @@ TEST_F(DialogTest, EscapeAndTheCloseBoxCancel)
     }
     {
         CTestDlg dlg;
-        CDialog::ScriptModal([](CWnd& w) { w.GetQWidget()->close(); });
+        CDialog::ScriptModal([](CWnd& w) { QtWidgetOf(&w)->close(); });
         EXPECT_EQ(dlg.DoModal(), IDCANCEL);
     }
 }
@@ -450,9 +451,9 @@ TEST_F(DialogTest, ModelessDialogShowsAndHidesOnEndDialog)
     CTestDlg dlg;
     ASSERT_TRUE(dlg.Create(kTemplate));
     EXPECT_TRUE(dlg.initDone);
-    EXPECT_TRUE(dlg.GetQWidget()->isVisible());
+    EXPECT_TRUE(QtWidgetOf(&dlg)->isVisible());
     dlg.EndDialog(IDOK);
-    EXPECT_FALSE(dlg.GetQWidget()->isVisible());
+    EXPECT_FALSE(QtWidgetOf(&dlg)->isVisible());
     dlg.DestroyWindow();
 }
 
@@ -483,7 +484,7 @@ TEST_F(DialogTest, ASmallDialogIsAsWideAsItsCaption)
     RegisterDialogTemplate({9004u, caption, Column({Edit(10), OkCancel()})});
     CDialog d(9004u);
     ASSERT_TRUE(d.Create(9004u));
-    QFont bold = d.GetQWidget()->font();
+    QFont bold = QtWidgetOf(&d)->font();
     bold.setBold(true);
     CRect r;
     d.GetWindowRect(&r);
@@ -499,7 +500,7 @@ TEST_F(DialogTest, TemplateFontIsMappedToAnInstalledFace)
     RegisterDialogTemplate(t);
     CDialog d(9003u);
     ASSERT_TRUE(d.Create(9003u));
-    const QFont f = d.GetDlgItem(10)->GetQWidget()->font();
+    const QFont f = QtWidgetOf(d.GetDlgItem(10))->font();
     EXPECT_EQ(f.pointSize(), 8);
     EXPECT_NE(f.family(), "MS Sans Serif");
     LOGFONTA lf;

@@ -5,6 +5,7 @@
 #include "platform/ui/Controls.h"
 #include "platform/ui/Dialog.h"
 #include "platform/ui/Wnd.h"
+#include "support/QtTestAccess.h"
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -22,7 +23,7 @@ inline void EnsureApp() { AfxEnsureQtApplication(); }
 inline QWidget* W(CWnd& parent, int id)
 {
     CWnd* c = parent.GetDlgItem(id);
-    return c ? c->GetQWidget() : nullptr;
+    return c ? QtWidgetOf(c) : nullptr;
 }
 
 template <class T> T* As(CWnd& parent, int id) { return dynamic_cast<T*>(W(parent, id)); }

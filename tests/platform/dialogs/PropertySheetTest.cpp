@@ -4,6 +4,7 @@
 
 #include "platform/ui/PropertySheet.h"
 #include "support/ScriptedUser.h"
+#include "support/QtTestAccess.h"
 
 #include <gtest/gtest.h>
 
@@ -160,7 +161,7 @@ BEGIN_MESSAGE_MAP(CChannelSheet, CPropertySheet)
     ON_CBN_SELCHANGE(IDC_CHANNEL, &CChannelSheet::OnChannel)
 END_MESSAGE_MAP()
 
-QTabWidget* Tabs(CWnd& sheet) { return sheet.GetQWidget()->findChild<QTabWidget*>(); }
+QTabWidget* Tabs(CWnd& sheet) { return QtWidgetOf(&sheet)->findChild<QTabWidget*>(); }
 
 // The user clicks a tab.
 void ClickTab(CWnd& sheet, int index) { Tabs(sheet)->setCurrentIndex(index); }

@@ -3,7 +3,7 @@
 #pragma once
 
 #include "platform/ui/GdiDC.h"
-#include "platform/ui/Surface.h"
+#include "support/QtTestAccess.h"
 #include "platform/ui/Wnd.h"
 
 #include <QGuiApplication>

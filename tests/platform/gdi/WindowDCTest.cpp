@@ -3,6 +3,7 @@
 #include "GdiTestSupport.h"
 
 #include "platform/ui/GdiWindowDC.h"
+#include "support/QtTestAccess.h"
 
 #include <QWidget>
 
@@ -49,7 +50,7 @@ protected:
         wnd->DestroyWindow();
         AfxPumpMessages();
     }
-    QImage Shown() { return wnd->GetClientWidget()->grab().toImage().convertToFormat(QImage::Format_RGB32); }
+    QImage Shown() { return QtClientWidgetOf(wnd)->grab().toImage().convertToFormat(QImage::Format_RGB32); }
     COLORREF ShownAt(int x, int y)
     {
         const QImage img = Shown();

@@ -14,10 +14,9 @@
 #include "platform/core/GlobalMemory.h"
 #include "platform/ui/Clipboard.h"
 #include "platform/ui/Menu.h"
-#include "platform/ui/Surface.h"
+#include "support/QtTestAccess.h"
 #include "support/MdiFrameFixture.h"
 
-#include <QImage>
 
 #include <algorithm>
 #include <chrono>

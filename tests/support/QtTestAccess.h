@@ -1,0 +1,41 @@
+// The tests' way into the Qt side of windows: a window's widgets, its drawn picture, its
+// surface, clicks on its controls. Tests include this instead of Qt or platform/ui/qt headers.
+#pragma once
+
+#include "platform/ui/FrameWnd.h"
+#include "platform/ui/qt/QtAccess.h"
+#include "platform/ui/qt/Surface.h"
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QComboBox>
+#include <QElapsedTimer>
+#include <QGuiApplication>
+#include <QImage>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMainWindow>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QMenuBar>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QPixmap>
+#include <QScreen>
+#include <QTabWidget>
+#include <QTimer>
+#include <QWidget>
+
+// The window's widget as drawn on screen (frame, caption-less client, controls), in RGB32.
+QImage QtPictureOf(const CWnd* wnd);
+// The client area as drawn on screen, in RGB32.
+QImage QtClientPictureOf(const CWnd* wnd);
+// The control `id` of `parent` as the Qt class W, or null (no such control, or another kind).
+template <class W> W* QtControlOf(const CWnd* parent, int id)
+{
+    CWnd* c = parent ? parent->GetDlgItem(id) : nullptr;
+    return c ? qobject_cast<W*>(QtWidgetOf(c)) : nullptr;
+}
+// Clicks the button `id` of `parent` as the user would; false when there is no such button.
+bool QtClickButton(const CWnd* parent, int id);
