@@ -39,7 +39,6 @@ public:
     const char* GetFormat() const { return m_format; }
 
 private:
-    using CScrollBar::Attach;
     void Build(CWnd* parent, UINT id, const RECT& rect, CWnd* edit, float maximum, float minimum, float step);
     float ReadValue() const;
     void WriteValue(float v);

@@ -2,8 +2,11 @@
 """Checks that includes run one way through the layers.
 
 Every '#include "folder/..."' of the program's own code must name a folder its layer may use,
-and Qt, PortAudio and libusb headers may be included only under platform/. Prints each
-offending line and exits 1 when there is one.
+and Qt, PortAudio and libusb headers may be included only under platform/. The public headers
+of platform/ui name no Qt type; the layer's Qt side (platform/ui/qt) is included only by
+platform/ and the tests' helper library (tests/support/QtTestAccess.*). Tests outside
+tests/platform include no Qt header: they use the helper library. Prints each offending line
+and exits 1 when there is one.
 """
 import os
 import re
@@ -16,10 +19,11 @@ BELOW_WINDOWS = ["app/settings", "wave", "dsp", "records", "numerics", "res", "p
 # folder -> the folders its files may include (its own is always allowed).
 ALLOWED = {
     "platform/core": [],
-    "platform/ui": ["platform/core"],
+    "platform/ui": ["platform/ui/qt", "platform/core"],
+    "platform/ui/qt": ["platform/ui", "platform/core"],
     "platform/usb": ["platform/core"],
     "platform/sound": ["platform/core"],
-    "platform/entry": ["platform/ui", "platform/core"],
+    "platform/entry": ["platform/ui", "platform/ui/qt", "platform/core"],
     "records": ["platform/core"],
     "numerics": ["platform/core"],
     "wave": ["records", "numerics", "platform/core"],
@@ -31,6 +35,10 @@ ALLOWED = {
     "app/program": ["app"],
 }
 
+QT_SIDE = "platform/ui/qt"
+HELPER = "tests/support/QtTestAccess"
+# A Qt class named in code: a forward declaration or a use (comments are stripped first).
+QT_NAME = re.compile(r'\bQ[A-Z][a-z]\w*|\bQt::')
 FOREIGN = re.compile(r'#\s*include\s*[<"](Q[A-Za-z]*(/|>|")|qt|portaudio|pa_|libusb)', re.I)
 OWN = re.compile(r'#\s*include\s*"([^"]+)/[^/"]+"')
 
@@ -44,6 +52,47 @@ def folder_of(path):
         if path.startswith(f + "/") and (best is None or len(f) > len(best)):
             best = f
     return best
+
+
+def code_of(line):
+    """The line without its // comment."""
+    return line.split("//", 1)[0]
+
+
+def check_platform_ui_headers(root, bad):
+    """Public headers of platform/ui: no Qt header, no Qt type, no include of the Qt side."""
+    base = os.path.join(root, "platform", "ui")
+    for name in sorted(os.listdir(base)):
+        if not name.endswith(".h"):
+            continue
+        rel = f"platform/ui/{name}"
+        with open(os.path.join(base, name), encoding="utf-8", errors="replace") as f:
+            for n, line in enumerate(f, 1):
+                code = code_of(line)
+                if FOREIGN.search(code) or QT_NAME.search(code):
+                    bad.append(f"{rel}:{n}: Qt in a public header: {line.strip()}")
+                if '"' + QT_SIDE + "/" in code:
+                    bad.append(f"{rel}:{n}: a public header includes the Qt side: {line.strip()}")
+
+
+def check_tests(root, bad):
+    """Tests reach Qt through the helper library; only tests/platform includes Qt itself."""
+    base = os.path.join(root, "tests")
+    for dirpath, _, files in os.walk(base):
+        rel_dir = os.path.relpath(dirpath, root)
+        for name in files:
+            if not name.endswith((".h", ".cpp")):
+                continue
+            rel = os.path.join(rel_dir, name)
+            if rel.startswith(HELPER):
+                continue
+            in_platform = rel.startswith("tests/platform/")
+            with open(os.path.join(root, rel), encoding="utf-8", errors="replace") as f:
+                for n, line in enumerate(f, 1):
+                    if '"' + QT_SIDE + "/" in line:
+                        bad.append(f"{rel}:{n}: tests reach {QT_SIDE}/ through {HELPER}.h: {line.strip()}")
+                    elif not in_platform and FOREIGN.search(line):
+                        bad.append(f"{rel}:{n}: Qt outside tests/platform (use {HELPER}.h): {line.strip()}")
 
 
 def main():
@@ -73,6 +122,8 @@ def main():
                             continue  # a system or library header
                         if target != layer and target not in ALLOWED[layer]:
                             bad.append(f"{rel}:{n}: {layer} may not include {m.group(1)}/: {line.strip()}")
+    check_platform_ui_headers(root, bad)
+    check_tests(root, bad)
     for b in bad:
         print(b)
     if bad:
