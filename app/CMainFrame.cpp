@@ -6,6 +6,9 @@
 #include "records/AppMessages.h"
 #include "app/CAboutDialog.h"
 #include "app/CSetPathsDlg.h"
+#include "app/CStatusbar.h"
+#include "app/CToolbar.h"
+#include "app/CToolbar2.h"
 #include "records/CommonRoutines.h"
 #include "app/settings/ConfigurationFile.h"
 #include "app/settings/GlobalSettings.h"
@@ -19,6 +22,10 @@
 #include "platform/ui/Menu.h"
 #include "platform/ui/WinApp.h"
 #include "res/resource.h"
+#include "siggen/CSigGen.h"
+#include "utilities/CAnalysisView.h"
+#include "utilities/CLeqAnalysisView.h"
+#include "utilities/CSoundPowerAnalysisView.h"
 #include "wave/TSampleBuffer.h"
 #include "wave/TWaveData.h"
 #include "wave/TWaveFile.h"
@@ -114,8 +121,8 @@ std::string CMainFrame::ModulePath()
 
 CMainFrame::CMainFrame()
 {
-    InputDevice = new TUsbDevice;
-    OutputDevice = new TUsbDevice;
+    Own(m_owned.inputDevice, InputDevice, new TUsbDevice);
+    Own(m_owned.outputDevice, OutputDevice, new TUsbDevice);
     ConnectSoundLoopback();
 
     Settings.DTInputDeviceIndex = 0;
@@ -170,11 +177,9 @@ CMainFrame::~CMainFrame()
     CloseLogFiles();
     for (int ch = 0; ch < kChannels; ++ch)
         DeleteChannelObjects(ch);
-    for (auto& engines : CompositeSpectral)
-        for (SpectralData*& engine : engines) {
-            delete engine;
-            engine = nullptr;
-        }
+    for (int k = 0; k < kComposites; ++k)
+        for (int e = 0; e < 4; ++e)
+            Drop(m_owned.compositeSpectral[k][e], CompositeSpectral[k][e]);
     DeletePlaybackObjects();
     // The printer choice the print dialogs handed back.
     if (PrinterDevMode)
@@ -191,10 +196,8 @@ CMainFrame::~CMainFrame()
 
     WriteSettingsAtExit();
 
-    delete OutputDevice;
-    OutputDevice = nullptr;
-    delete InputDevice;
-    InputDevice = nullptr;
+    Drop(m_owned.outputDevice, OutputDevice);
+    Drop(m_owned.inputDevice, InputDevice);
     DeleteToolWindows();
 }
 
@@ -479,12 +482,16 @@ void CMainFrame::OnClose()
 
 void CMainFrame::DeleteChannelObjects(int channel)
 {
-    delete SampleBuffer[channel];
-    SampleBuffer[channel] = nullptr;
-    delete Spectral[channel];
-    Spectral[channel] = nullptr;
-    delete Smoothing[channel];
-    Smoothing[channel] = nullptr;
+    Drop(m_owned.sampleBuffer[channel], SampleBuffer[channel]);
+    Drop(m_owned.spectral[channel], Spectral[channel]);
+    Drop(m_owned.smoothing[channel], Smoothing[channel]);
+}
+
+std::unique_ptr<TSampleBuffer> CMainFrame::SwapSampleBuffer(int channel, std::unique_ptr<TSampleBuffer> buffer)
+{
+    std::unique_ptr<TSampleBuffer> old = std::move(m_owned.sampleBuffer[channel]);
+    Own(m_owned.sampleBuffer[channel], SampleBuffer[channel], buffer.release());
+    return old;
 }
 
 void CMainFrame::ForgetPlotWindows()

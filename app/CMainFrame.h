@@ -63,7 +63,7 @@ public:
 
     // ---- State --------------------------------------------------------------------------
 
-    // Tool windows (created in OnCreate, owned).
+    // Tool windows (created in OnCreate; the frame owns them through m_owned).
     CToolbar* Toolbar = nullptr;
     CToolbar2* Toolbar2 = nullptr;
     CStatusbar* StatusBar = nullptr;
@@ -73,7 +73,7 @@ public:
     // paths, logging, printing and the 119 placement records.
     FrameSettings Settings;
 
-    // Devices, owned: input, then output (the output is destroyed first).
+    // Devices (owned through m_owned): input, then output (the output is destroyed first).
     TUsbDevice* InputDevice = nullptr;
     TUsbDevice* OutputDevice = nullptr;
 
@@ -118,11 +118,15 @@ public:
     // The current file group.
     FileGroupInfo FileGroup;
 
-    // Per-channel processing objects, owned; null when not built.
+    // Per-channel processing objects (owned through m_owned); null when not built.
     TSampleBuffer* SampleBuffer[kChannels] = {};
     SpectralData* Spectral[kChannels] = {};
     TSmoothing* Smoothing[kChannels] = {};
-    // Four engines per composite channel: reference, transfer, result, coherence.
+    // Gives the channel a new sample buffer and hands back the one it had (deleted by the
+    // caller once nothing draws from it).
+    std::unique_ptr<TSampleBuffer> SwapSampleBuffer(int channel, std::unique_ptr<TSampleBuffer> buffer);
+    // Four engines per composite channel (owned through m_owned): reference, transfer, result,
+    // coherence.
     SpectralData* CompositeSpectral[kComposites][4] = {};
 
     // Open plot windows (non-owning; null when closed).
@@ -158,11 +162,12 @@ public:
     DWORD PlaybackRate = 0;                // handed to the sound card; 0: the file's own rate
     bool PlaybackLoop = false;
     TSoundOutput* SoundOutput = nullptr; // owned; shared with the generator and test windows
-    TWaveData* PlaybackWave[2] = {};     // owned; one second each
+    TWaveData* PlaybackWave[2] = {};     // owned through m_owned; one second each
     // The rate last typed for Arbitrary Speed, offered again until the program ends.
     static DWORD LastArbitraryRate;
 
-    // Generator and utility windows (owning).
+    // Generator and utility windows (owned through m_owned; the two MDI ones, THDFreqWnd and
+    // ReverbWnd, free themselves when their windows go).
     CSigGen* SigGen = nullptr;
     CAnalysisView* PeakFreqView = nullptr;
     CAnalysisView* PeakAmpView = nullptr;
@@ -685,4 +690,39 @@ protected:
     bool QueryUtilitySave(int kind);
 
     DECLARE_MESSAGE_MAP()
+
+private:
+    // The owners of what the public pointers above point at. Other code reads those pointers;
+    // the frame sets and clears them only through Own and Drop, so pointer and owner agree.
+    struct Owned {
+        std::unique_ptr<CToolbar> toolbar;
+        std::unique_ptr<CToolbar2> toolbar2;
+        std::unique_ptr<CStatusbar> statusBar;
+        std::unique_ptr<TUsbDevice> inputDevice;
+        std::unique_ptr<TUsbDevice> outputDevice;
+        std::unique_ptr<TSampleBuffer> sampleBuffer[kChannels];
+        std::unique_ptr<SpectralData> spectral[kChannels];
+        std::unique_ptr<TSmoothing> smoothing[kChannels];
+        std::unique_ptr<SpectralData> compositeSpectral[kComposites][4];
+        std::unique_ptr<TWaveData> playbackWave[2];
+        std::unique_ptr<CSigGen> sigGen;
+        std::unique_ptr<CAnalysisView> analysisViews[kUtilityKinds]; // by kind - 7
+        std::unique_ptr<CLeqAnalysisView> leqView;
+        std::unique_ptr<CSoundPowerAnalysisView> soundPowerView;
+    };
+    Owned m_owned;
+    // Makes `owner` own `object` (deleting what it held) and points `view` at it.
+    template <class T> static T* Own(std::unique_ptr<T>& owner, T*& view, T* object)
+    {
+        owner.reset(object);
+        return view = object;
+    }
+    // Deletes the object, then clears the pointer, as the frame has always done.
+    template <class T> static void Drop(std::unique_ptr<T>& owner, T*& view)
+    {
+        owner.reset();
+        view = nullptr;
+    }
+    // Takes over an object that was built into `view` (null: nothing to take).
+    template <class T> static void Adopt(std::unique_ptr<T>& owner, T* view) { owner.reset(view); }
 };

@@ -189,10 +189,12 @@ void CMainFrame::SetupChannelProcessing(int channel)
         if (scaling.FreqScaleType == 2 || scaling.SpectralDensityFlag == 1)
             windowOption = 1;
         // Each object reports its own failures; whatever was built is kept.
-        SampleBuffer[channel] = new (std::nothrow)
-            TSampleBuffer(block, processing.SampleFormat, processing.DecimationRatio, processing.ApplyLowPassFilter != 0);
-        Smoothing[channel] = new (std::nothrow) TSmoothing(processing.FFTsize, processing.SmoothingWindow, windowOption);
-        Spectral[channel] = new (std::nothrow) SpectralData(&processing, &scaling, true);
+        Own(m_owned.sampleBuffer[channel], SampleBuffer[channel],
+            new (std::nothrow) TSampleBuffer(block, processing.SampleFormat, processing.DecimationRatio,
+                                             processing.ApplyLowPassFilter != 0));
+        Own(m_owned.smoothing[channel], Smoothing[channel],
+            new (std::nothrow) TSmoothing(processing.FFTsize, processing.SmoothingWindow, windowOption));
+        Own(m_owned.spectral[channel], Spectral[channel], new (std::nothrow) SpectralData(&processing, &scaling, true));
         if (Spectral[channel] != nullptr)
             Spectral[channel]->SetPeakDecay(Settings.SpectrumOpts[channel].PeakHold);
 

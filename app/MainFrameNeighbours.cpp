@@ -9,31 +9,19 @@
 
 void CMainFrame::CreateToolWindows()
 {
-    Toolbar = new CToolbar;
-    if (!Toolbar->Create(this)) {
-        delete Toolbar;
-        Toolbar = nullptr;
-    }
-    Toolbar2 = new CToolbar2;
-    if (!Toolbar2->Create(this)) {
-        delete Toolbar2;
-        Toolbar2 = nullptr;
-    }
-    StatusBar = new CStatusbar;
-    if (!StatusBar->Create(this)) {
-        delete StatusBar;
-        StatusBar = nullptr;
-    }
+    if (!Own(m_owned.toolbar, Toolbar, new CToolbar)->Create(this))
+        Drop(m_owned.toolbar, Toolbar);
+    if (!Own(m_owned.toolbar2, Toolbar2, new CToolbar2)->Create(this))
+        Drop(m_owned.toolbar2, Toolbar2);
+    if (!Own(m_owned.statusBar, StatusBar, new CStatusbar)->Create(this))
+        Drop(m_owned.statusBar, StatusBar);
 }
 
 void CMainFrame::DeleteToolWindows()
 {
-    delete StatusBar;
-    StatusBar = nullptr;
-    delete Toolbar2;
-    Toolbar2 = nullptr;
-    delete Toolbar;
-    Toolbar = nullptr;
+    Drop(m_owned.statusBar, StatusBar);
+    Drop(m_owned.toolbar2, Toolbar2);
+    Drop(m_owned.toolbar, Toolbar);
 }
 
 void CMainFrame::ToolbarSetMode()

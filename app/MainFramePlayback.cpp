@@ -174,9 +174,9 @@ bool CMainFrame::OpenSoundCardPlayback()
         AfxMessageBox("Failure opening sound card for playback.", MB_OK | MB_ICONERROR);
         return false;
     }
-    for (TWaveData*& buffer : PlaybackWave) {
-        delete buffer;
-        buffer = new (std::nothrow) TWaveData(PlaybackRate, TPcmFormat(PlaybackRate, 1, bytes));
+    for (int h = 0; h < 2; ++h) {
+        TWaveData* buffer = Own(m_owned.playbackWave[h], PlaybackWave[h],
+                                new (std::nothrow) TWaveData(PlaybackRate, TPcmFormat(PlaybackRate, 1, bytes)));
         if (buffer == nullptr || buffer->IsError()) {
             AfxMessageBox("Playback Error - insufficient memory available.  Please reduce the length of the selected "
                           "time segment.",
@@ -283,8 +283,6 @@ void CMainFrame::DeletePlaybackObjects()
         delete SoundOutput;
         SoundOutput = nullptr;
     }
-    for (TWaveData*& wave : PlaybackWave) {
-        delete wave;
-        wave = nullptr;
-    }
+    for (int h = 0; h < 2; ++h)
+        Drop(m_owned.playbackWave[h], PlaybackWave[h]);
 }

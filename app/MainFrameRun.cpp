@@ -597,10 +597,8 @@ bool CMainFrame::ValidateCompositeChannels(int checkFilePositions)
 void CMainFrame::ReconfigureProcessing()
 {
     for (int k = 0; k < kComposites; ++k) {
-        for (SpectralData*& engine : CompositeSpectral[k]) {
-            delete engine;
-            engine = nullptr;
-        }
+        for (int e = 0; e < 4; ++e)
+            Drop(m_owned.compositeSpectral[k][e], CompositeSpectral[k][e]);
         const CompositeChannelSettings& c = Settings.Composite[k];
         SpectralData*& R = CompositeSpectral[k][0];
         SpectralData*& T = CompositeSpectral[k][1];
@@ -650,6 +648,8 @@ void CMainFrame::ReconfigureProcessing()
                     }
                 }
             }
+            for (int e = 0; e < 4; ++e)
+                Adopt(m_owned.compositeSpectral[k][e], CompositeSpectral[k][e]);
             if (C != nullptr)
                 C->SetUnitsLabel(c.ChannelName);
             if (Spectral[source] != nullptr)

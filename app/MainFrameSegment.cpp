@@ -755,11 +755,10 @@ void ComputeSignal(CMainFrame& frame, SegmentSignal kind, int channel, float sta
         // A plot opened now binds itself to the file, so it is opened before it gets the signal.
         if (frame.TimeSeriesPlot[channel] == nullptr)
             frame.OpenTimeSeriesPlot(channel);
-        TSampleBuffer* old = frame.SampleBuffer[channel];
-        frame.SampleBuffer[channel] = signal.release();
+        std::unique_ptr<TSampleBuffer> old = frame.SwapSampleBuffer(channel, std::move(signal));
         if (TSeriesPlot* plot = frame.TimeSeriesPlot[channel])
             plot->SetBuffer(frame.SampleBuffer[channel], 0);
-        delete old;
+        old.reset();
         source = 1;
     }
     if (frame.TimeSeriesPlot[channel] == nullptr)

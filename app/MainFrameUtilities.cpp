@@ -55,7 +55,7 @@ bool CMainFrame::ToggleUtilityWindow(int kind)
         GetInitialWindowRect(&r, kind, 0, false);
         bool created = false;
         if (const int type = AnalysisType(kind); type >= 0) {
-            auto* view = new CAnalysisView;
+            auto view = std::make_unique<CAnalysisView>();
             view->SetHost(MakeUtilityHost());
             created = view->Create(this, r.left, r.top, r.right, r.bottom, static_cast<WORD>(type));
             CAnalysisView** slot = kind == 7    ? &PeakFreqView
@@ -68,25 +68,19 @@ bool CMainFrame::ToggleUtilityWindow(int kind)
                                    : kind == 14 ? &SINADView
                                                 : &RPMView;
             if (created)
-                *slot = view;
-            else
-                delete view;
+                Own(m_owned.analysisViews[kind - 7], *slot, view.release());
         } else if (kind == 15) {
-            auto* view = new CLeqAnalysisView;
+            auto view = std::make_unique<CLeqAnalysisView>();
             view->SetHost(MakeUtilityHost());
             created = view->Create(this, r.left, r.top, r.right, r.bottom);
             if (created)
-                LeqView = view;
-            else
-                delete view;
+                Own(m_owned.leqView, LeqView, view.release());
         } else if (kind == 19) {
-            auto* view = new CSoundPowerAnalysisView;
+            auto view = std::make_unique<CSoundPowerAnalysisView>();
             view->SetHost(MakeUtilityHost());
             created = view->Create(this, r.left, r.top, r.right, r.bottom);
             if (created)
-                SoundPowerView = view;
-            else
-                delete view;
+                Own(m_owned.soundPowerView, SoundPowerView, view.release());
         } else if (kind == 16) {
             // MDI children free their own objects when their windows go.
             auto* wnd = new TTHDFreq;
@@ -127,11 +121,9 @@ void CMainFrame::OnSignalGenerator()
     } else {
         RECT r{};
         GetInitialWindowRect(&r, 6, 0, false);
-        auto* gen = new CSigGen;
+        auto gen = std::make_unique<CSigGen>();
         if (gen->CreateWnd(this, r.left, r.top, MakeSigGenLinks()))
-            SigGen = gen;
-        else
-            delete gen;
+            Own(m_owned.sigGen, SigGen, gen.release());
     }
     RefreshUtilityButtons();
     UpdateUtilityMenuChecks();

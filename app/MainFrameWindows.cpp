@@ -183,19 +183,16 @@ UINT CMainFrame::UtilityCommand(int kind)
 void CMainFrame::DeleteUtilityWindow(int kind)
 {
     switch (kind) {
-    case 6:
-        delete SigGen;
-        SigGen = nullptr;
-        break;
-    case 7: delete PeakFreqView; PeakFreqView = nullptr; break;
-    case 8: delete PeakAmpView; PeakAmpView = nullptr; break;
-    case 9: delete TotalPowerView; TotalPowerView = nullptr; break;
-    case 10: delete THDView; THDView = nullptr; break;
-    case 11: delete THDNView; THDNView = nullptr; break;
-    case 12: delete IMDView; IMDView = nullptr; break;
-    case 13: delete SNRView; SNRView = nullptr; break;
-    case 14: delete SINADView; SINADView = nullptr; break;
-    case 15: delete LeqView; LeqView = nullptr; break;
+    case 6: Drop(m_owned.sigGen, SigGen); break;
+    case 7: Drop(m_owned.analysisViews[kind - 7], PeakFreqView); break;
+    case 8: Drop(m_owned.analysisViews[kind - 7], PeakAmpView); break;
+    case 9: Drop(m_owned.analysisViews[kind - 7], TotalPowerView); break;
+    case 10: Drop(m_owned.analysisViews[kind - 7], THDView); break;
+    case 11: Drop(m_owned.analysisViews[kind - 7], THDNView); break;
+    case 12: Drop(m_owned.analysisViews[kind - 7], IMDView); break;
+    case 13: Drop(m_owned.analysisViews[kind - 7], SNRView); break;
+    case 14: Drop(m_owned.analysisViews[kind - 7], SINADView); break;
+    case 15: Drop(m_owned.leqView, LeqView); break;
     // The two MDI children free their own objects when their windows go.
     case 16:
         if (THDFreqWnd != nullptr)
@@ -207,8 +204,8 @@ void CMainFrame::DeleteUtilityWindow(int kind)
             ReverbWnd->DestroyWindow();
         ReverbWnd = nullptr;
         break;
-    case 18: delete RPMView; RPMView = nullptr; break;
-    case 19: delete SoundPowerView; SoundPowerView = nullptr; break;
+    case 18: Drop(m_owned.analysisViews[kind - 7], RPMView); break;
+    case 19: Drop(m_owned.soundPowerView, SoundPowerView); break;
     default: break;
     }
 }
