@@ -76,7 +76,7 @@ TEST_F(SystemCheck, RatesEveryChannelFromTheDeviceEveryHalfSecond)
         EXPECT_EQ(dlg.GetLevel(7), CSystemCheckDlg::kNoLevel);
         // The grid as drawn: red behind the failing verdict, green behind a good one.
         AfxPumpMessages(5);
-        const QImage picture = QtWidgetOf(&grid)->grab().toImage().convertToFormat(QImage::Format_RGB32);
+        const QImage picture = QtPictureOf(&grid);
         EXPECT_EQ(picture.pixel(picture.width() - 6, 22 + 2), qRgb(255, 0, 0));
         EXPECT_EQ(picture.pixel(picture.width() - 6, 3 * 22 + 2), qRgb(0, 200, 0));
 

@@ -124,7 +124,7 @@ protected:
     QImage ClientPicture() const
     {
         AfxPumpMessages(10);
-        return QtClientWidgetOf(frame)->grab().toImage().convertToFormat(QImage::Format_RGB32);
+        return QtClientPictureOf(frame);
     }
     void ShowAllToolWindows()
     {

@@ -22,7 +22,7 @@ protected:
     QImage BarPicture() const
     {
         AfxPumpMessages(5);
-        return QtWidgetOf(bar)->grab().toImage().convertToFormat(QImage::Format_RGB32);
+        return QtPictureOf(bar);
     }
     void EnableChannels(int count)
     {

@@ -85,7 +85,7 @@ COLORREF PixelOf(CBitmap* bitmap, int x, int y)
 QImage Grab(CWnd& w)
 {
     AfxPumpMessages(5);
-    return QtWidgetOf(&w)->grab().toImage().convertToFormat(QImage::Format_RGB32);
+    return QtPictureOf(&w);
 }
 
 class ToolButton : public ::testing::Test {

@@ -8,11 +8,7 @@
 #include "support/QtTestAccess.h"
 
 namespace {
-QAbstractButton* Button(CWnd& d, int id)
-{
-    CWnd* c = d.GetDlgItem(id);
-    return c ? qobject_cast<QAbstractButton*>(QtWidgetOf(c)) : nullptr;
-}
+QAbstractButton* Button(CWnd& d, int id) { return QtControlOf<QAbstractButton>(&d, id); }
 
 class OverlaySource : public ::testing::Test {
 protected:

@@ -72,7 +72,7 @@ protected:
         AfxPumpMessages();
     }
     static QWidget* Item(CWnd* w, int id) { return w->GetDlgItem(id) ? QtWidgetOf(w->GetDlgItem(id)) : nullptr; }
-    static void Click(CWnd* w, int id) { qobject_cast<QAbstractButton*>(Item(w, id))->click(); }
+    static void Click(CWnd* w, int id) { ASSERT_TRUE(QtClickButton(w, id)) << id; }
     static void Pick(CWnd* w, int id, const char* text)
     {
         auto* combo = qobject_cast<QComboBox*>(Item(w, id));

@@ -19,7 +19,7 @@
 
 namespace {
 QWidget* Item(CWnd& d, int id) { return d.GetDlgItem(id) ? QtWidgetOf(d.GetDlgItem(id)) : nullptr; }
-void Click(CWnd& d, int id) { qobject_cast<QAbstractButton*>(Item(d, id))->click(); }
+void Click(CWnd& d, int id) { ASSERT_TRUE(QtClickButton(&d, id)) << id; }
 void Type(CWnd& d, int id, const char* text) { qobject_cast<QLineEdit*>(Item(d, id))->setText(text); }
 std::string Text(CWnd& d, int id)
 {
