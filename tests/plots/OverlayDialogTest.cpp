@@ -10,7 +10,7 @@
 
 #include <gtest/gtest.h>
 
-#include <QAbstractButton>
+#include "support/QtTestAccess.h"
 
 #include <cstdlib>
 #include <filesystem>
@@ -24,7 +24,7 @@ namespace {
 QAbstractButton* Button(CWnd& d, int id)
 {
     CWnd* c = d.GetDlgItem(id);
-    return c ? qobject_cast<QAbstractButton*>(c->GetQWidget()) : nullptr;
+    return c ? qobject_cast<QAbstractButton*>(QtWidgetOf(c)) : nullptr;
 }
 
 std::string Text(CWnd& d, int id)

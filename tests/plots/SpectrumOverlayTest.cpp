@@ -15,7 +15,7 @@
 #include "res/OverlayDialogIds.h"
 #include "support/ScriptedUser.h"
 
-#include <QAbstractButton>
+#include "support/QtTestAccess.h"
 
 #include <cstdlib>
 #include <filesystem>
@@ -30,7 +30,7 @@ namespace {
 QAbstractButton* Button(CWnd& d, int id)
 {
     CWnd* c = d.GetDlgItem(id);
-    return c ? qobject_cast<QAbstractButton*>(c->GetQWidget()) : nullptr;
+    return c ? qobject_cast<QAbstractButton*>(QtWidgetOf(c)) : nullptr;
 }
 
 std::string Slurp(const fs::path& p)
