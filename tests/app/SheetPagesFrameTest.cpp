@@ -11,8 +11,7 @@
 #include "res/resource.h"
 #include "wave/TSampleBuffer.h"
 
-#include <QComboBox>
-#include <QLineEdit>
+#include "support/QtTestAccess.h"
 
 #include <chrono>
 #include <cstdint>
