@@ -193,7 +193,8 @@ BOOL CFrameWnd::CreateMainWindow(LPCSTR lpszWindowName, DWORD dwStyle, const REC
     ApplyClassIcon(mainWindow, classIcon);
     // The application's main window lends its icon to every window that has none of its own
     // (plot and tool windows), as the program's icon on the desktop.
-    if (classIcon && AfxGetMainWnd() == nullptr)
+    // The program makes its frame the main window before creating it.
+    if (classIcon && (AfxGetMainWnd() == nullptr || AfxGetMainWnd() == this))
         if (const QIcon* icon = IconOf(classIcon))
             QApplication::setWindowIcon(*icon);
     if (m_menu.GetSafeHmenu())

@@ -308,6 +308,50 @@ TEST(Icons, ResourceIconsLoadByNameAndIdAndGoOnTheirWindows)
     frame->DestroyWindow();
 }
 
+// The program makes its frame the main window before it creates it; plot windows opened later
+// must still draw the frame's icon in their title bars, not the toolkit's logo.
+TEST(Icons, AFrameMadeMainBeforeItIsCreatedLendsItsIconToItsChildren)
+{
+    AfxEnsureQtApplication();
+    RegisterBuiltInResources();
+    QApplication::setWindowIcon(QIcon());
+    WNDCLASSA wc;
+    CMDIFrameWnd probe;
+    CREATESTRUCT cs;
+    ASSERT_TRUE(probe.PreCreateWindow(cs));
+    ASSERT_TRUE(GetClassInfo(AfxGetInstanceHandle(), cs.lpszClass, &wc));
+    wc.lpszClassName = "DurnexMainIcon";
+    wc.hIcon = LoadIcon(AfxGetInstanceHandle(), "IDI_MAIN_APP");
+    AfxRegisterClass(&wc);
+    struct MainFrame : CMDIFrameWnd {
+        BOOL PreCreateWindow(CREATESTRUCT& c) override
+        {
+            if (!CMDIFrameWnd::PreCreateWindow(c))
+                return FALSE;
+            c.lpszClass = "DurnexMainIcon";
+            return TRUE;
+        }
+    };
+    CWinApp app;
+    auto* frame = new MainFrame;
+    app.m_pMainWnd = frame;
+    ASSERT_TRUE(frame->LoadFrame(IDR_MAINFRAME));
+    frame->MoveWindow(0, 0, 400, 300);
+    frame->ShowWindow(SW_SHOW);
+    auto* child = new CMDIChildWnd;
+    ASSERT_TRUE(child->Create(nullptr, "Plot", WS_CHILD | WS_VISIBLE | WS_OVERLAPPEDWINDOW, CRect(0, 0, 200, 150), frame));
+    AfxPumpMessages();
+    const QImage title = QtWidgetOf(child)->grab(QRect(0, 0, 200, 30)).toImage();
+    int iconPixels = 0;
+    for (int y = 0; y < title.height(); ++y)
+        for (int x = 0; x < title.width(); ++x)
+            iconPixels += title.pixelColor(x, y) == QColor(0x1F, 0x3A, 0x93);
+    EXPECT_GT(iconPixels, 20);
+    frame->DestroyWindow();
+    app.m_pMainWnd = nullptr;
+    AfxPumpMessages();
+}
+
 TEST(Keys, KeysAFocusedChildIgnoresDoNotReachItsParentWindow)
 {
     AfxEnsureQtApplication();
