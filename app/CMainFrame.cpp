@@ -70,6 +70,7 @@ BEGIN_MESSAGE_MAP(CMainFrame, CMDIFrameWnd)
 #include "app/MainFrameSeriesMap.inc"
 #include "app/MainFrameUtilityMap.inc"
 #include "app/MainFrameReverbMap.inc"
+#include "app/MainFrameThdMap.inc"
 END_MESSAGE_MAP()
 
 bool CMainFrame::FirstResizeDone = false;

@@ -12,6 +12,7 @@
 
 #include "app/settings/FrameSettings.h"
 #include "utilities/ReverbLinks.h"
+#include "utilities/ThdFreqLinks.h"
 #include "app/settings/WindowPlacement.h"
 #include "records/UtilitySettings.h"
 #include "platform/ui/FrameWnd.h"
@@ -496,6 +497,12 @@ public:
     bool AnalyzeReverbSegment(int channel, float start, float end);
     LRESULT OnReverbRequest(WPARAM wParam, LPARAM lParam);
     void PrintReverbWindow(bool withDialogs);
+
+    // The THD+N-versus-frequency window (MainFrameThd.cpp): what it gets of the frame, its
+    // requests and its printout.
+    ThdFreqLinks ThdFreqHandOver();
+    LRESULT OnThdFreqRequest(WPARAM wParam, LPARAM lParam);
+    void PrintThdFreqWindow();
 
     // Printing: the printer chosen in the print dialogs (movable memory, null until chosen).
     HGLOBAL PrinterDevMode = nullptr;

@@ -84,10 +84,8 @@ bool CMainFrame::ToggleUtilityWindow(int kind)
         } else if (kind == 16) {
             // MDI children free their own objects when their windows go.
             auto* wnd = new TTHDFreq;
-            ThdFreqLinks links;
-            links.settings = &Settings.ThdFreq;
-            links.paths = &Settings.Paths;
-            links.workingPaths = &Settings.WorkingPaths;
+            HandOverPlotSettings(*wnd);
+            const ThdFreqLinks links = ThdFreqHandOver();
             created = wnd->Create(WS_CHILD | WS_VISIBLE | WS_OVERLAPPEDWINDOW, r, this, &links);
             if (created)
                 THDFreqWnd = wnd;

@@ -337,6 +337,16 @@ void ThdFreqAnalysis::ComputeThdNPoints()
     const long long g = S / 25;
     const long long h = static_cast<long long>(N * (1.0 - kOverlap / 100.0));
     const long long nb = h > 0 ? (S - g - N - g) / h : 0;
+    if (nb < 1) {
+        // Not one analysis block fits in a step: every point would read 0 Hz and 0 %.
+        FreePoints();
+        AfxMessageBox(PrintfInt("The input sampling rate of %d Hz is too low for this test: a step is shorter than one "
+                                "analysis block.  Please increase the analyzer input sampling rate.",
+                                static_cast<int>(r)),
+                      MB_OK | MB_ICONHAND);
+        cancel = 1;
+        return;
+    }
     long long start = g + static_cast<long long>(r * (syncTime + gap + burst / 2));
     for (int k = 0; k < n; ++k) {
         a.engine->ClearSpectra();

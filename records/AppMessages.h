@@ -97,6 +97,15 @@ enum ReverbRequest : WPARAM {
     kReverbDeviceStopped = 4, // the test stopped the input device: the frame no longer acquires
 };
 
+// From the THD+N-versus-frequency window to the frame: wParam one of the requests below.
+constexpr UINT WM_THDFREQ_REQUEST = 0x80B0;
+enum ThdFreqRequest : WPARAM {
+    kThdStopActivity = 1,  // a test starts: stop a run and the generator's output
+    kThdShowSettings = 2,  // lParam: the processing-settings page code (0 input, 6 output)
+    kThdPrint = 3,         // print the window with the annotation and print dialogs
+    kThdDeviceStopped = 4, // the test stopped the input device: the frame no longer acquires
+};
+
 // A spectrum window asks the frame for one of its channel commands that work on the channel's
 // processing objects: wParam 801 (cepstrum), 803 (inverse FFT to the time series) or 821
 // (bandwidth and Q factor of the visible range); lParam = the window (a TSpectraPlot).

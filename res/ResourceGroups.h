@@ -19,4 +19,5 @@ void RegisterSigGenDialogs(); // signal generator parameters and signal length
 void RegisterUtilityDialogs(); // Leq and sound power options, data logging
 void RegisterReverbDialogs();   // the reverberation options
 void RegisterOverlayDialogs(); // overlay options and composite overlay setup
+void RegisterThdDialogs();      // the THD+N-versus-frequency options
 void RegisterPlotBitmaps(); // watermark logo and the plot tool-strip buttons

@@ -27,6 +27,7 @@ void RegisterBuiltInResources()
         RegisterUtilityDialogs();
         RegisterReverbDialogs();
         RegisterOverlayDialogs();
+        RegisterThdDialogs();
         RegisterPlotBitmaps();
     });
 }

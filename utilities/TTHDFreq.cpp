@@ -1,22 +1,35 @@
 #include "utilities/TTHDFreq.h"
 
 #include "plots/PlotTextClipboard.h"
+#include "records/AppMessages.h"
 #include "records/PathSettings.h"
 #include "platform/core/MessageBox.h"
+#include "platform/sound/WaveOut.h"
 #include "platform/ui/CommonDialogs.h"
 #include "platform/ui/Menu.h"
+#include "utilities/CTHDFreqOptionsDialog.h"
 
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 
 BEGIN_MESSAGE_MAP(TTHDFreq, TUtilityPlot)
+    ON_BN_CLICKED(kStart, &TTHDFreq::OnStart)
     ON_BN_CLICKED(kLoad, &TTHDFreq::OnLoad)
     ON_BN_CLICKED(kSave, &TTHDFreq::OnSave)
+    ON_BN_CLICKED(kPrint, &TTHDFreq::OnPrint)
+    ON_BN_CLICKED(kOptions, &TTHDFreq::OnOptions)
+    ON_COMMAND(kProperties, &TTHDFreq::OnOptions)
+    ON_COMMAND(kHelpCommand, &TTHDFreq::OnHelp)
     ON_COMMAND(kCopyText, &TTHDFreq::OnCopyText)
+    ON_COMMAND(kCopyBitmap, &TTHDFreq::OnCopyBitmap)
     ON_WM_CLOSE()
+    ON_WM_SIZE()
+    ON_WM_CHAR()
     ON_WM_RBUTTONDOWN()
+    ON_MESSAGE(MM_WOM_DONE, &TTHDFreq::OnWaveOutDone)
 END_MESSAGE_MAP()
 
 namespace {
@@ -42,7 +55,17 @@ void RememberFolder(PathSettings* paths, const std::string& file)
 } // namespace
 
 TTHDFreq::TTHDFreq() = default;
-TTHDFreq::~TTHDFreq() = default;
+
+TTHDFreq::~TTHDFreq()
+{
+    // The frame's sound output may still report to this window, and the frame is disabled:
+    // both go with the test.
+    if (IsRunning()) {
+        StopDevices();
+        DeleteSoundOutput();
+        EnableFrame(true);
+    }
+}
 
 BOOL TTHDFreq::Create(DWORD style, const RECT& rect, CWnd* frame, const ThdFreqLinks* links)
 {
@@ -50,7 +73,10 @@ BOOL TTHDFreq::Create(DWORD style, const RECT& rect, CWnd* frame, const ThdFreqL
         m_links = *links;
     if (!m_links.settings)
         m_links.settings = &m_ownSettings;
+    if (!m_links.frame)
+        m_links.frame = frame;
     m_analysis = std::make_unique<ThdFreqAnalysis>(m_links.settings);
+    m_analysis->progress = [this](int percent, const char* text) { SetProgress(percent, text); };
     Settings().StepDuration = 1000;
     m_toolStripHeight = 38;
     m_topMargin = 58;
@@ -58,25 +84,41 @@ BOOL TTHDFreq::Create(DWORD style, const RECT& rect, CWnd* frame, const ThdFreqL
     m_leftMargin = 70;
     m_rightMargin = 80;
     m_paneGap = 30;
+    strcpy(m_xUnit, " Hz");
+    strcpy(m_yUnit, " %");
     m_initialising = 1;
+    // The plot window makes the base's own controls as it is created; this window's follow.
     if (!CreateUtilityWindow(kTitle, style, rect, frame))
         return FALSE;
-    m_font.CreateFont(-12, 0, 0, 0, 400, 0, 0, 0, 0, 0, 0, 0, 0, "MS Sans Serif");
-    static const char* const names[2] = {"Load...", "Save..."};
-    static const UINT ids[2] = {kLoad, kSave};
-    for (int i = 0; i < 2; ++i) {
+    CreateControls();
+    return TRUE;
+}
+
+void TTHDFreq::CreateControls()
+{
+    m_controlFont.CreateFont(-12, 0, 0, 0, 400, 0, 0, 0, 0, 0, 0, 0, 0, "MS Sans Serif");
+    static const char* const names[5] = {"Start", "Load...", "Save...", "Print...", "Options..."};
+    static const UINT ids[5] = {kStart, kLoad, kSave, kPrint, kOptions};
+    m_progress = std::make_unique<CProgressCtrl>();
+    m_progress->Create(WS_CHILD | PBS_SMOOTH, CRect(94, 20, 304, 34), this, kProgress);
+    m_progress->SetRange(0, 100);
+    for (int i = 0; i < 5; ++i) {
         m_buttons[i] = std::make_unique<CButton>();
-        m_buttons[i]->Create(names[i], WS_CHILD | WS_VISIBLE | BS_PUSHBUTTON, CRect(0, 0, 68, 24), this, ids[i]);
-        m_buttons[i]->SetFont(&m_font);
+        m_buttons[i]->Create(names[i], WS_CHILD | WS_VISIBLE | BS_PUSHBUTTON, CRect(4, 4, 90, 34), this, ids[i]);
+        m_buttons[i]->SetFont(&m_controlFont);
     }
+    HideProgress();
     m_initialising = 0;
     UpdateLayout();
-    return TRUE;
 }
 
 CButton* TTHDFreq::GetButton(UINT id) const
 {
-    return id == kLoad ? m_buttons[0].get() : id == kSave ? m_buttons[1].get() : nullptr;
+    static const UINT ids[5] = {kStart, kLoad, kSave, kPrint, kOptions};
+    for (int i = 0; i < 5; ++i)
+        if (ids[i] == id)
+            return m_buttons[i].get();
+    return nullptr;
 }
 
 COLORREF TTHDFreq::PlotBackgroundColor() const
@@ -86,21 +128,31 @@ COLORREF TTHDFreq::PlotBackgroundColor() const
 
 void TTHDFreq::UpdateLayout()
 {
-    if (m_initialising || !m_analysis)
+    if (m_initialising || !m_analysis || !m_buttons[0])
         return;
     SetPaneMode(Settings().ChannelCount == 2 ? 2 : 1);
     TPlotBase::UpdateLayout();
     RecalcLayout();
-    for (int k = 0; k < 2; ++k)
-        if (m_buttons[k])
-            m_buttons[k]->MoveWindow(m_plotRect.right + 6, m_plotRect.top + 4 + 28 * k, m_rightMargin - 12, 24);
-    if (m_buttons[1])
-        m_buttons[1]->EnableWindow(m_analysis->PointCount() > 0);
+    HidePlotScrollBar();
+    LoadWatermark();
+    m_buttons[0]->MoveWindow(4, 4, 86, 30);
+    for (int k = 1; k < 5; ++k)
+        m_buttons[k]->MoveWindow(m_plotRect.right + 6, m_plotRect.top + 4 + 28 * (k - 1), m_rightMargin - 12, 24);
+    m_progress->MoveWindow(94, 20, 210, 14);
+    m_buttons[2]->EnableWindow(m_analysis->PointCount() > 0);
     Invalidate();
+    UpdateFrame(0.0f);
     const std::string& name = m_analysis->fileName;
     const std::string title = name.empty() ? std::string(kTitle) : std::string(kTitle) + " - " + name;
     if (GetWindowTextString() != title)
         SetWindowText(title.c_str());
+}
+
+void TTHDFreq::OnSize(UINT nType, int cx, int cy)
+{
+    TPlotBase::OnSize(nType, cx, cy);
+    if (!m_initialising)
+        UpdateLayout();
 }
 
 // ---- Axes ---------------------------------------------------------------------------------
@@ -241,10 +293,12 @@ COLORREF TTHDFreq::StatusColor() const
 }
 
 void TTHDFreq::DrawPane(CDC* dc, const CRect& pane, const std::vector<ThdPoint>& points, bool labels, bool status,
-                        const char* title)
+                        const char* title, const TOverlayData* limit)
 {
     const ThdFreqSettings& s = Settings();
     const int W = pane.Width(), H = pane.Height();
+    if (W <= 0 || H <= 0)
+        return;
     if (!m_printing)
         dc->FillSolidRect(&pane, s.BackgroundColor);
     dc->SetBkMode(TRANSPARENT);
@@ -255,25 +309,45 @@ void TTHDFreq::DrawPane(CDC* dc, const CRect& pane, const std::vector<ThdPoint>&
     }
     CPen grid(PS_SOLID, 1, m_printing ? RGB(128, 128, 128) : s.GridColor);
     CPen* old = dc->SelectObject(&grid);
+    int labelHeight = 0;
     for (const Tick& t : FrequencyTicks(W)) {
         dc->MoveTo(pane.left + t.offset, pane.top);
         dc->LineTo(pane.left + t.offset, pane.bottom);
+        if (labels) {
+            dc->MoveTo(pane.left + t.offset, pane.bottom);
+            dc->LineTo(pane.left + t.offset, pane.bottom + 4);
+        }
         if (labels && !t.label.empty()) {
             const CSize size = dc->GetTextExtent(t.label);
-            dc->TextOut(pane.left + t.offset - size.cx / 2, pane.bottom + 4, t.label);
+            labelHeight = std::max(labelHeight, static_cast<int>(size.cy));
+            dc->TextOut(pane.left + t.offset - size.cx / 2, pane.bottom + 5, t.label);
         }
     }
+    int labelWidth = 0;
     for (const Tick& t : AmplitudeTicks(H)) {
         dc->MoveTo(pane.left, pane.bottom - 1 - t.offset);
         dc->LineTo(pane.right, pane.bottom - 1 - t.offset);
         if (!t.label.empty()) {
             const CSize size = dc->GetTextExtent(t.label);
+            labelWidth = std::max(labelWidth, static_cast<int>(size.cx));
             dc->TextOut(pane.left - size.cx - 4, pane.bottom - 1 - t.offset - size.cy / 2, t.label);
         }
     }
+    // The axis title, turned by 90 degrees, left of the amplitude labels.
+    static const char* const axis[4] = {"THD+N %", "THD+N (A) %", "THD+N (B) %", "THD+N (C) %"};
+    const std::string axisTitle = axis[std::min<WORD>(s.Weighting, 3)];
+    {
+        const CSize size = dc->GetTextExtent(axisTitle);
+        CFont turned;
+        turned.CreateFont(-std::max<int>(size.cy * 3 / 4, 1), 0, 900, 900, 400, 0, 0, 0, 0, 0, 0, 0, 0, "Arial");
+        CFont* previous = dc->SelectObject(&turned);
+        dc->TextOut(std::max<int>(pane.left - labelWidth - 8 - size.cy, 0), pane.CenterPoint().y + size.cx / 2,
+                    axisTitle);
+        dc->SelectObject(previous);
+    }
     if (labels) {
         const CSize size = dc->GetTextExtent("Frequency (Hz)");
-        dc->TextOut(pane.CenterPoint().x - size.cx / 2, pane.bottom + 20, "Frequency (Hz)");
+        dc->TextOut(pane.CenterPoint().x - size.cx / 2, pane.bottom + 7 + labelHeight, "Frequency (Hz)");
     }
     if (status) {
         const std::string text = StatusText();
@@ -283,6 +357,7 @@ void TTHDFreq::DrawPane(CDC* dc, const CRect& pane, const std::vector<ThdPoint>&
             dc->DrawText(text, &r, DT_CENTER | DT_VCENTER | DT_SINGLELINE);
         }
     }
+    (void)limit; // LIMITS
     if (!m_analysis->running && !points.empty()) {
         CPen curve(PS_SOLID, 1, m_printing ? RGB(0, 0, 0) : s.CurveColor);
         dc->SelectObject(&curve);
@@ -294,6 +369,10 @@ void TTHDFreq::DrawPane(CDC* dc, const CRect& pane, const std::vector<ThdPoint>&
             else
                 dc->LineTo(x, y);
         }
+        // A single point still shows.
+        if (points.size() == 1)
+            dc->LineTo(pane.left + FrequencyToPixel(points[0].Frequency, W) + 1,
+                       pane.bottom - 1 - AmplitudeToPixel(points[0].ThdN, H));
         dc->SelectObject(&grid);
     }
     dc->SelectObject(old);
@@ -304,18 +383,61 @@ void TTHDFreq::DrawPlot(CDC* dc, bool full, const RECT& update)
     if (!m_analysis)
         return;
     const int saved = dc->SaveDC();
-    if (!m_printing)
+    if (!m_printing) {
         TPlotBase::DrawPlot(dc, full, update);
-    CFont* oldFont = dc->SelectObject(&m_font);
+        if (!m_progressText.empty()) {
+            CFont* old = dc->SelectObject(&m_controlFont);
+            dc->FillSolidRect(94, 2, 210, 18, GetSysColor(COLOR_BTNFACE));
+            dc->SetBkMode(TRANSPARENT);
+            dc->SetTextColor(GetSysColor(COLOR_BTNTEXT));
+            dc->TextOut(94, 4, m_progressText);
+            dc->SelectObject(old);
+        }
+    }
+    // While printing the base has chosen a printer font of the page's scale.
+    CFont* oldFont = dc->SelectObject(m_printing ? m_font : &m_controlFont);
     const ThdFreqAnalysis& a = *m_analysis;
+    const TOverlayData* limitA = nullptr; // LIMITS
+    const TOverlayData* limitB = nullptr;
     if (GetPaneMode() == 2) {
-        DrawPane(dc, GetPaneRectA(), a.pointsA, false, true, kTitle);
-        DrawPane(dc, GetPaneRectB(), a.pointsB, true, false, "");
+        DrawPane(dc, GetPaneRectA(), a.pointsA, false, true, kTitle, limitA);
+        DrawPane(dc, GetPaneRectB(), a.pointsB, true, false, "", limitB);
     } else {
-        DrawPane(dc, m_plotRect, a.pointsA, true, true, kTitle);
+        DrawPane(dc, m_plotRect, a.pointsA, true, true, kTitle, limitA);
     }
     dc->SelectObject(oldFont);
     dc->RestoreDC(saved);
+    if (!a.running)
+        DrawWatermark(dc, m_plotRect, update);
+}
+
+double TTHDFreq::PixelToXValue(int x, int y)
+{
+    const CRect pane = GetPaneAtPoint(CPoint(x, y));
+    if (pane.IsRectEmpty() || x < pane.left || x >= pane.right)
+        return 0.0;
+    const ThdFreqSettings& s = Settings();
+    const int W = pane.Width();
+    const double c = x - pane.left;
+    if (s.FrequencyScale == 0)
+        return s.StartFrequency + c * (s.StopFrequency - s.StartFrequency) / W;
+    const double l0 = Log10OrZero(s.StartFrequency), l1 = Log10OrZero(s.StopFrequency);
+    return std::pow(10.0, l0 + c * (l1 - l0) / W);
+}
+
+double TTHDFreq::PixelToYValue(int x, int y)
+{
+    const CRect pane = GetPaneAtPoint(CPoint(x, y));
+    if (pane.IsRectEmpty())
+        return 0.0;
+    const ThdFreqSettings& s = Settings();
+    const int H = pane.Height();
+    const double r = std::clamp(pane.bottom - 1 - y, 0, H - 1);
+    if (s.AmplitudeScale == 1) {
+        const double d0 = 10 * Log10OrZero(s.PlotBottom), d1 = 10 * Log10OrZero(s.PlotTop);
+        return std::pow(10.0, (d0 + r * (d1 - d0) / (H - 1)) / 10);
+    }
+    return s.PlotBottom + r * (s.PlotTop - s.PlotBottom) / (H - 1);
 }
 
 // ---- Results ------------------------------------------------------------------------------
@@ -341,7 +463,8 @@ bool TTHDFreq::QuerySave()
 
 void TTHDFreq::OnClose()
 {
-    if (m_analysis->running)
+    // A running test ends with its own Esc; closing in the middle would leave the frame disabled.
+    if (IsRunning())
         return;
     if (m_analysis->modified && !QuerySave())
         return;
@@ -414,14 +537,39 @@ void TTHDFreq::OnCopyText()
                             "THD+N vs Freq Plot - Insufficient memory available for clipboard operation", MB_OK);
 }
 
+void TTHDFreq::OnCopyBitmap() { CopyBitmapToClipboard(); }
+
 void TTHDFreq::OnRButtonDown(UINT, CPoint point)
 {
-    if (!GetPaneRectA().PtInRect(point) && !GetPaneRectB().PtInRect(point) && !m_plotRect.PtInRect(point))
+    if (GetPaneAtPoint(point).IsRectEmpty() || IsRunning())
         return;
+    MDIActivate();
     CMenu menu;
     if (!menu.CreatePopupMenu())
         return;
     menu.AppendMenu(MF_STRING, kCopyText, "&Copy As Text");
+    menu.AppendMenu(MF_STRING, kCopyBitmap, "Copy As &Bitmap");
+    menu.AppendMenu(MF_SEPARATOR, 0, nullptr);
+    menu.AppendMenu(MF_STRING, kProperties, "&Properties");
+    menu.AppendMenu(MF_STRING, kHelpCommand, "&Help");
     ClientToScreen(&point);
     menu.TrackPopupMenu(TPM_LEFTALIGN | TPM_RIGHTBUTTON, point.x, point.y, this);
+}
+
+void TTHDFreq::OnOptions()
+{
+    if (IsRunning())
+        return;
+    ThdFreqSettings copy = Settings();
+    CTHDFreqOptionsDialog dialog(this, &copy, m_links);
+    if (dialog.DoModal() != IDOK)
+        return;
+    Settings() = copy;
+    UpdateLayout();
+}
+
+void TTHDFreq::OnPrint()
+{
+    if (m_links.frame && !IsRunning())
+        m_links.frame->SendMessage(WM_THDFREQ_REQUEST, kThdPrint, 0);
 }

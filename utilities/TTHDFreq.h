@@ -1,37 +1,41 @@
-// The THD+N-versus-frequency window: an MDI child that the frame owns and deletes. It shows
-// the THD+N of one or two channels against frequency (channel A above, B below), reads and
-// writes *.thd result files and copies the points as text.
+// The THD+N-versus-frequency window: an MDI child that the frame owns and deletes. It runs the
+// stepped-sine test (stimulus out through the sound card while one or two device input channels
+// are captured, the analysis once playback has ended), shows the THD+N of one or two channels
+// against frequency (channel A above, B below) with optional limit curves, reads and writes
+// *.thd result files, copies the points as text or the plot as a bitmap, and prints.
 //
 // The measurement and the files live in ThdFreqAnalysis; the settings are the frame's
-// ThdFreqSettings record, handed over in ThdFreqLinks.
+// ThdFreqSettings record and the devices and sound output the frame's, handed over in
+// ThdFreqLinks.
 //
-// Threads: user-interface thread only.
+// Threads: user-interface thread only. The analysis runs on it and looks for Esc between
+// steps; the main frame is disabled while a test runs.
 #pragma once
 
 #include "dsp/ThdFreqAnalysis.h"
 #include "platform/ui/Controls.h"
 #include "platform/ui/GdiObjects.h"
+#include "utilities/ThdFreqLinks.h"
 #include "utilities/TUtilityPlot.h"
 
 #include <memory>
 #include <string>
 #include <vector>
 
-struct PathSettings;
-
-struct ThdFreqLinks {
-    ThdFreqSettings* settings = nullptr;
-    const PathSettings* paths = nullptr;  // thd: where bare result file names lie
-    PathSettings* workingPaths = nullptr; // thd: the folder the file dialogs start in
-};
+class TOverlayData;
 
 class TTHDFreq : public TUtilityPlot {
 public:
-    enum : UINT { kLoad = 107, kSave = 108, kProgress = 105, kCopyText = 802 };
+    enum : UINT {
+        kStart = 101, kProgress = 105, kLoad = 107, kSave = 108, kPrint = 109, kOptions = 110,
+        kCopyText = 802, kProperties = 1500, kHelpCommand = 1501, kCopyBitmap = 1502,
+    };
 
     TTHDFreq();
     ~TTHDFreq() override;
 
+    // links: the frame's records and objects; without them the window keeps settings of its own
+    // and has no devices.
     BOOL Create(DWORD style, const RECT& rect, CWnd* frame, const ThdFreqLinks* links = nullptr);
 
     bool QuerySave() override;
@@ -40,9 +44,18 @@ public:
     void OnLoad();
     void OnSave();
     void OnCopyText();
+    void OnCopyBitmap();
+    void OnOptions();
+
+    // The test: Start, Esc and every failure end in AbortTest; the end of playback analyses.
+    void OnStart();
+    void AbortTest();
+    void ProcessCapture();
 
     void UpdateLayout() override;
     void DrawPlot(CDC* dc, bool full, const RECT& update) override;
+    double PixelToXValue(int x, int y) override;
+    double PixelToYValue(int x, int y) override;
 
     // Mapping of a pane: column of a frequency, row (from the pane's bottom) of a value.
     int FrequencyToPixel(float f, int width) const;
@@ -55,27 +68,53 @@ public:
     std::vector<Tick> AmplitudeTicks(int height) const;
 
     ThdFreqAnalysis& Analysis() { return *m_analysis; }
+    const ThdFreqLinks& Links() const { return m_links; }
+    bool IsRunning() const { return m_analysis && m_analysis->running != 0; }
     std::string StatusText() const;
     COLORREF StatusColor() const;
     CButton* GetButton(UINT id) const;
+    CProgressCtrl* GetProgressBar() const { return m_progress.get(); }
+    const std::string& GetProgressText() const { return m_progressText; }
 
 protected:
     std::string PaneCaption() const override { return {}; }
     COLORREF PlotBackgroundColor() const override;
+    void CreateControls() override;
+    void ShowProgress();
+    void SetProgress(int percent, const char* text);
+    void HideProgress();
+    void OnPrint();
+    void OnHelp() {}
     void OnClose();
+    void OnSize(UINT nType, int cx, int cy);
+    void OnChar(UINT nChar, UINT nRepCnt, UINT nFlags);
     void OnRButtonDown(UINT nFlags, CPoint point);
+    LRESULT OnWaveOutDone(WPARAM wParam, LPARAM lParam);
     DECLARE_MESSAGE_MAP()
 
 private:
     using TPlotBase::Create;
     ThdFreqSettings& Settings() const { return *m_links.settings; }
     void DrawPane(CDC* dc, const CRect& pane, const std::vector<ThdPoint>& points, bool labels, bool status,
-                  const char* title);
+                  const char* title, const TOverlayData* limit);
+    void DrawLimitCurve(CDC* dc, const CRect& pane, const TOverlayData& limit);
+    // Test steps.
+    double OutputAmplitude(int channel) const;
+    void StartSoundCardOutput();
+    void StartDeviceOutput();
+    void StartCapture();
+    bool ReadCapture();
+    void WriteDebugCapture();
+    void StopDevices();
+    void DeleteSoundOutput();
+    void EnableFrame(bool enable);
 
     ThdFreqSettings m_ownSettings;
     ThdFreqLinks m_links;
     std::unique_ptr<ThdFreqAnalysis> m_analysis;
     BYTE m_initialising = 1;
-    CFont m_font;
-    std::unique_ptr<CButton> m_buttons[2]; // Load, Save
+    std::string m_progressText;
+    CFont m_controlFont;
+    std::unique_ptr<CButton> m_buttons[5]; // Start, Load, Save, Print, Options
+    std::unique_ptr<CProgressCtrl> m_progress;
 };
