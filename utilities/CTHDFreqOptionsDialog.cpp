@@ -45,7 +45,7 @@ constexpr int kFractions[8] = {1, 3, 6, 9, 12, 24, 48, 96};
 
 std::string Fixed(const char* format, double value)
 {
-    char text[64];
+    char text[256];
     std::snprintf(text, sizeof text, format, value);
     return text;
 }

@@ -3,7 +3,12 @@
 #include "FilesFrameFixture.h"
 
 #include "platform/ui/GdiWindowDC.h"
+#include "res/ThdDialogIds.h"
 #include "res/resource.h"
+#include "platform/ui/Clipboard.h"
+
+#include <QImage>
+#include <fstream>
 #include "utilities/TTHDFreq.h"
 
 using namespace filesframe;
@@ -95,4 +100,166 @@ TEST_F(ThdFreqWindow, ATwoChannelFileIsDrawnInTwoPanesAndUnsavedResultsAreKept)
     EXPECT_EQ(Python("import sys\nsys.exit(0 if open('" + path + "','rb').read() == open('" + copy +
                      "','rb').read() else 1)\n"),
               true);
+}
+
+namespace {
+
+// A one-channel result file of four points, written by Python.
+bool WriteResult(const std::string& path)
+{
+    std::filesystem::create_directories(std::filesystem::path(path).parent_path());
+    return Python("import struct\n"
+                  "pts = [(100.0, 0.02), (1000.0, 0.05), (5000.0, 0.2), (10000.0, 0.5)]\n"
+                  "d = struct.pack('<ii4f', 5000, 4, 100.0, 10000.0, 1.0, 0.001)\n"
+                  "d += b''.join(struct.pack('<ff', *p) for p in pts)\n"
+                  "open('" + path + "', 'wb').write(d)\n");
+}
+
+CComboBox* Combo(CWnd& d, int id) { return static_cast<CComboBox*>(static_cast<CDialog&>(d).GetDlgItem(id)); }
+
+} // namespace
+
+TEST_F(ThdFreqWindow, OptionsAreCheckedInOrderAndOnlyOkWritesThemBack)
+{
+    ASSERT_NE(Start(), nullptr);
+    TTHDFreq* w = Open();
+    ASSERT_NE(w, nullptr);
+    const ThdFreqSettings before = frame->Settings.ThdFreq;
+    ASSERT_EQ(frame->Settings.Device.SamplingRate, 4000u);
+
+    // The same channel twice is refused before any frequency is looked at; then the
+    // frequencies in order; Cancel keeps the record.
+    CDialog::ScriptModal([](CWnd& d) {
+        auto& dlg = static_cast<CDialog&>(d);
+        EXPECT_EQ(Combo(d, IDC_THD_CHANNEL_A)->GetCurSel(), 0);
+        EXPECT_EQ(Combo(d, IDC_THD_CHANNEL_B)->GetCurSel(), 0); // "Not Used"
+        EXPECT_EQ(dlg.GetDlgItem(IDC_THD_STOP)->GetWindowTextString(), "20000.00");
+        Combo(d, IDC_THD_CHANNEL_B)->SetCurSel(1); // Channel 0, as A
+        dlg.SetDlgItemText(IDC_THD_START, "5");
+        d.SendMessage(WM_COMMAND, IDOK, 0);
+        Combo(d, IDC_THD_CHANNEL_B)->SetCurSel(0);
+        d.SendMessage(WM_COMMAND, IDOK, 0);
+        dlg.SetDlgItemText(IDC_THD_START, "100");
+        dlg.SetDlgItemText(IDC_THD_STOP, "50");
+        d.SendMessage(WM_COMMAND, IDOK, 0);
+        dlg.SetDlgItemText(IDC_THD_STOP, "2000.01");
+        d.SendMessage(WM_COMMAND, IDOK, 0);
+        d.SendMessage(WM_COMMAND, IDCANCEL, 0);
+    });
+    user.ExpectBox(IDOK, "You cannot select the same channel for both inputs");
+    user.ExpectBox(IDOK, "Start Frequency cannot be less than 10 Hz.");
+    user.ExpectBox(IDOK, "Start Frequency must be less than the Stop Frequency.");
+    user.ExpectBox(IDOK, "Stop Frequency must be less than 2000.00 Hz (one half of the sampling rate).");
+    w->SendMessage(WM_COMMAND, TTHDFreq::kOptions, 0);
+    EXPECT_TRUE(SameRecordBytes(before, frame->Settings.ThdFreq));
+
+    // Octave steps, a second channel, a limit file chosen in its dialog and a stop exactly at
+    // half the input rate: OK writes them back and the window shows two panes.
+    const std::string limit = Data("thd/limit.ovl");
+    std::filesystem::create_directories(Data("thd"));
+    { std::ofstream(limit) << "Limit\n100 1\n2000 1\n"; }
+    CDialog::ScriptModal([](CWnd& d) {
+        auto& dlg = static_cast<CDialog&>(d);
+        dlg.CheckRadioButton(IDC_THD_LINEAR, IDC_THD_OCTAVE, IDC_THD_OCTAVE);
+        d.SendMessage(WM_COMMAND, IDC_THD_OCTAVE, 0);
+        EXPECT_FALSE(dlg.GetDlgItem(IDC_THD_STEP)->IsWindowEnabled());
+        EXPECT_TRUE(dlg.GetDlgItem(IDC_THD_FRACTION)->IsWindowEnabled());
+        Combo(d, IDC_THD_FRACTION)->SetCurSel(2); // 1/6
+        // Without a device the lists offer two channels.
+        EXPECT_EQ(Combo(d, IDC_THD_CHANNEL_A)->GetCount(), 2);
+        Combo(d, IDC_THD_CHANNEL_B)->SetCurSel(2); // Channel 1
+        Combo(d, IDC_THD_WEIGHTING)->SetCurSel(1);
+        dlg.SetDlgItemText(IDC_THD_START, "10");
+        dlg.SetDlgItemText(IDC_THD_STOP, "2000");
+        EXPECT_TRUE(dlg.GetDlgItem(IDC_THD_LIMIT_A_SELECT)->IsWindowEnabled());
+        d.SendMessage(WM_COMMAND, IDC_THD_LIMIT_A_SELECT, 0);
+        d.SendMessage(WM_COMMAND, IDOK, 0);
+    });
+    user.ExpectFile(PromptKind::FileOpen, limit);
+    w->SendMessage(WM_COMMAND, TTHDFreq::kOptions, 0);
+    const ThdFreqSettings& s = frame->Settings.ThdFreq;
+    EXPECT_EQ(s.StepType, 2);
+    EXPECT_EQ(s.OctaveFraction, 6);
+    EXPECT_EQ(s.InputChannelB, 1);
+    EXPECT_EQ(s.ChannelCount, 2);
+    EXPECT_EQ(s.Weighting, 1);
+    EXPECT_EQ(s.StartFrequency, 10.0f);
+    EXPECT_EQ(s.StopFrequency, 2000.0f);
+    EXPECT_EQ(std::string(s.LimitAFile), limit);
+    EXPECT_EQ(std::string(frame->Settings.WorkingPaths.thd), Data("thd"));
+    EXPECT_EQ(w->GetPaneMode(), 2);
+
+    // Defaults: the Part's values with limit A off and no files, shown in the controls.
+    CDialog::ScriptModal([](CWnd& d) {
+        auto& dlg = static_cast<CDialog&>(d);
+        d.SendMessage(WM_COMMAND, IDC_THD_DEFAULTS, 0);
+        EXPECT_EQ(dlg.GetDlgItem(IDC_THD_START)->GetWindowTextString(), " 20.00");
+        EXPECT_EQ(dlg.GetDlgItem(IDC_THD_LIMIT_A_FILE)->GetWindowTextString(), "");
+        EXPECT_FALSE(dlg.IsDlgButtonChecked(IDC_THD_LIMIT_A));
+        EXPECT_FALSE(dlg.GetDlgItem(IDC_THD_LIMIT_A_SELECT)->IsWindowEnabled());
+        EXPECT_EQ(Combo(d, IDC_THD_CHANNEL_B)->GetCurSel(), 0);
+        d.SendMessage(WM_COMMAND, IDCANCEL, 0);
+    });
+    w->SendMessage(WM_COMMAND, TTHDFreq::kOptions, 0);
+    EXPECT_EQ(s.StepType, 2);
+}
+
+TEST_F(ThdFreqWindow, PrintoutIsMonochromeAndTheIdleWindowShowsTheLogo)
+{
+    ASSERT_NE(Start(), nullptr);
+    TTHDFreq* w = Open();
+    ASSERT_NE(w, nullptr);
+    const std::string path = Data("thd/one.thd");
+    ASSERT_TRUE(WriteResult(path));
+    ASSERT_TRUE(w->LoadThdFile(path));
+
+    // The logo marks the idle window: its pixels differ from a window told to hide it.
+    const CRect logo = w->GetWatermarkRect();
+    ASSERT_FALSE(logo.IsRectEmpty());
+    EXPECT_TRUE(w->IsHighlighted());
+    auto pixels = [&] {
+        w->Invalidate();
+        w->UpdateWindow();
+        AfxPumpMessages();
+        CClientDC dc(w);
+        std::vector<COLORREF> v;
+        for (int y = logo.top; y < logo.bottom; ++y)
+            for (int x = logo.left; x < logo.right; ++x)
+                v.push_back(dc.GetPixel(x, y));
+        return v;
+    };
+    const auto shown = pixels();
+    w->SetLogoHidden(true);
+    EXPECT_NE(shown, pixels());
+    w->SetLogoHidden(false);
+
+    // The picture copy reaches the clipboard.
+    w->SendMessage(WM_COMMAND, TTHDFreq::kCopyBitmap, 0);
+    EXPECT_TRUE(IsClipboardFormatAvailable(CF_BITMAP));
+
+    // Printed: grey grid and a black curve on white, nothing in the screen's colours.
+    const std::string pdf = Data("thd/print.pdf");
+    user.Expect({PromptKind::Print, IDOK, pdf});
+    CDialog::ScriptModal([](CWnd& d) { d.SendMessage(WM_COMMAND, IDOK, 0); });
+    w->SendMessage(WM_COMMAND, TTHDFreq::kPrint, 0);
+    AfxPumpMessages(10);
+    ASSERT_TRUE(std::filesystem::exists(pdf));
+    const std::string png = Data("thd/print");
+    ASSERT_EQ(std::system(("pdftoppm -r 50 -png -singlefile '" + pdf + "' '" + png + "'").c_str()), 0);
+    QImage page(QString::fromStdString(png + ".png"));
+    ASSERT_FALSE(page.isNull());
+    int grey = 0, black = 0, yellow = 0, green = 0;
+    for (int y = 0; y < page.height(); ++y)
+        for (int x = 0; x < page.width(); ++x) {
+            const QColor c = page.pixelColor(x, y);
+            grey += std::abs(c.red() - 128) < 24 && std::abs(c.green() - 128) < 24 && std::abs(c.blue() - 128) < 24;
+            black += c.red() < 40 && c.green() < 40 && c.blue() < 40;
+            yellow += c.red() > 200 && c.green() > 200 && c.blue() < 80;
+            green += c.green() > 100 && c.red() < 60 && c.blue() < 60;
+        }
+    EXPECT_GT(grey, 100);
+    EXPECT_GT(black, 100);
+    EXPECT_EQ(yellow, 0);
+    EXPECT_EQ(green, 0);
+    EXPECT_LT(black, page.width() * page.height() / 10); // no black plot background
 }
