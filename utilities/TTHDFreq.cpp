@@ -278,18 +278,20 @@ std::string TTHDFreq::StatusText() const
     std::string text;
     if (a.PointCount() == 0)
         text = "THD+N vs Frequency data not available. Press Start to begin.";
-    if (a.running)
-        text = "THD+N vs Frequency measurement in progress.  Please wait or press the <Esc> key to abort.";
     if (a.tooLow)
         text = "The signal is too low for accurate results (<-40dBfs). Check the cables and signal level.";
     if (a.clipped)
         text = "The signal overloaded (clipped) the input. Adjust the signal level and restart";
+    // The findings are those of the last analysis: while a test runs nothing has been judged yet.
+    if (a.running)
+        text = "THD+N vs Frequency measurement in progress.  Please wait or press the <Esc> key to abort.";
     return text;
 }
 
 COLORREF TTHDFreq::StatusColor() const
 {
-    return m_analysis->clipped || m_analysis->tooLow ? RGB(200, 0, 0) : RGB(0, 0, 0);
+    const ThdFreqAnalysis& a = *m_analysis;
+    return !a.running && (a.clipped || a.tooLow) ? RGB(200, 0, 0) : RGB(0, 0, 0);
 }
 
 void TTHDFreq::DrawPane(CDC* dc, const CRect& pane, const std::vector<ThdPoint>& points, bool labels, bool status,

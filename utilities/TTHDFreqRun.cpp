@@ -390,6 +390,9 @@ void TTHDFreq::AbortTest()
     a.stimulus.reset();
     a.capture.reset();
     a.FreePoints();
+    // An abandoned test judged nothing: its findings go with its points.
+    a.clipped = 0;
+    a.tooLow = 0;
     HideProgress();
     a.modified = 0;
     a.running = 0;

@@ -6,6 +6,12 @@
 #include "res/ThdDialogIds.h"
 #include "res/resource.h"
 #include "platform/ui/Clipboard.h"
+#include "acquisition/TUsbDevice.h"
+#include "platform/core/FileSystem.h"
+#include "platform/core/Profile.h"
+#include "platform/usb/KdrSimulator.h"
+
+#include <unistd.h>
 
 #include <QImage>
 #include <fstream>
@@ -262,4 +268,148 @@ TEST_F(ThdFreqWindow, PrintoutIsMonochromeAndTheIdleWindowShowsTheLogo)
     EXPECT_EQ(yellow, 0);
     EXPECT_EQ(green, 0);
     EXPECT_LT(black, page.width() * page.height() / 10); // no black plot background
+}
+
+namespace {
+
+// The live test on the built-in simulator, whose channel 0 hears what the sound output plays.
+class ThdFreqLiveTest : public ThdFreqWindow {
+protected:
+    void SetUp() override
+    {
+        ThdFreqWindow::SetUp();
+        kdrsim::Reset();
+        kdrsim::SelectSimulator(true);
+        std::string error;
+        ASSERT_TRUE(kdrsim::ConfigureSources("0=loopback", &error)) << error;
+    }
+    void TearDown() override
+    {
+        ThdFreqWindow::TearDown();
+        kdrsim::Reset();
+        kdrsim::SelectSimulator(false);
+    }
+    TTHDFreq* Prepare()
+    {
+        if (Start() == nullptr)
+            return nullptr;
+        frame->Settings.DTInputDeviceIndex = 0;
+        frame->Settings.UseSoundCardForOutput = 1;
+        frame->Settings.Output.SigGenSamplingRate = 44100;
+        frame->Settings.Output.SigGenNumChannels = 1;
+        frame->Settings.Output.SigGenBitsPerSample = 16;
+        frame->Settings.Output.OutputLevel1 = -6.0f; // dBFS
+        frame->Settings.Output.OutputLevelUnit = 0;
+        return Open();
+    }
+    static bool WaitForEnd(TTHDFreq* w, int seconds)
+    {
+        for (int i = 0; i < seconds * 100 && w->IsRunning(); ++i) {
+            AfxPumpMessages(1);
+            usleep(10000);
+        }
+        return !w->IsRunning();
+    }
+    // The test is over and left nothing running.
+    void ExpectIdle(TTHDFreq* w)
+    {
+        EXPECT_FALSE(w->IsRunning());
+        EXPECT_TRUE(frame->IsWindowEnabled());
+        EXPECT_EQ(frame->SoundOutput, nullptr);
+        EXPECT_FALSE(frame->InputDevice->IsReading());
+        EXPECT_FALSE(frame->AcquisitionRunning);
+        EXPECT_EQ(w->Analysis().PointCount(), 0);
+        EXPECT_EQ(w->Analysis().modified, 0);
+        EXPECT_TRUE(w->IsHighlighted());
+        EXPECT_EQ(w->StatusText(), "THD+N vs Frequency data not available. Press Start to begin.");
+    }
+};
+
+} // namespace
+
+TEST_F(ThdFreqLiveTest, TheDefaultTestStopsAtTheInputRateCheck)
+{
+    TTHDFreq* w = Prepare();
+    ASSERT_NE(w, nullptr);
+    // 20 kHz cannot be measured with 4000 samples/s: refused once the device is open.
+    user.ExpectBox(IDOK, "The Stop Frequency must be less than 2000.00 Hz (one half of the input sampling rate).");
+    w->SendMessage(WM_COMMAND, TTHDFreq::kStart, 0);
+    ExpectIdle(w);
+    EXPECT_EQ(w->Analysis().stimulus, nullptr);
+    EXPECT_EQ(w->Analysis().capture, nullptr);
+    AfxPumpMessages(20); // a late buffer notice finds no test
+    EXPECT_FALSE(w->IsRunning());
+}
+
+TEST_F(ThdFreqLiveTest, EscDuringPlaybackAbandonsTheTestOnce)
+{
+    TTHDFreq* w = Prepare();
+    ASSERT_NE(w, nullptr);
+    ThdFreqSettings& s = frame->Settings.ThdFreq;
+    s.StartFrequency = 500.0f;
+    s.StopFrequency = 1500.0f;
+    s.LinearStep = 500.0f;
+    w->SendMessage(WM_COMMAND, TTHDFreq::kStart, 0);
+    ASSERT_TRUE(w->IsRunning());
+    EXPECT_FALSE(frame->IsWindowEnabled());
+    EXPECT_FALSE(w->IsHighlighted());
+    EXPECT_TRUE(frame->InputDevice->IsReading());
+    EXPECT_EQ(w->StatusText(),
+              "THD+N vs Frequency measurement in progress.  Please wait or press the <Esc> key to abort.");
+    AfxPumpMessages(5);
+    w->SendMessage(WM_CHAR, VK_ESCAPE, 0);
+    ExpectIdle(w);
+    w->SendMessage(WM_CHAR, VK_ESCAPE, 0);
+    AfxPumpMessages(20);
+    EXPECT_FALSE(w->IsRunning());
+}
+
+// The whole road below the checks: the stimulus through the sound card into the simulator's
+// input, the device's ring read into the capture (kept by DebugFlag and read by Python), the
+// burst found, and the analysis refusing a 4000 samples/s capture whose steps hold no block.
+TEST_F(ThdFreqLiveTest, TheCaptureHoldsTheStimulusAndTheAnalysisRefusesTooFewSamples)
+{
+    TTHDFreq* w = Prepare();
+    ASSERT_NE(w, nullptr);
+    ThdFreqSettings& s = frame->Settings.ThdFreq;
+    s.StartFrequency = 500.0f;
+    s.StopFrequency = 1500.0f;
+    s.LinearStep = 500.0f;
+    WritePrivateProfileStringA("THDFreqOpts", "DebugFlag", "1", frame->ProfilePath.c_str());
+    char temp[260] = {};
+    GetTempPathA(sizeof temp, temp);
+    const std::string capture = std::string(temp) + "/ThdFreqCapture.wav";
+    std::filesystem::remove(capture);
+    // The tests' sound card takes the whole stimulus at once, and the simulator's input hears
+    // it at its own pace: its clock is moved through the test before playback's end is seen.
+    kdrsim::UseTestClock(true);
+    w->SendMessage(WM_COMMAND, TTHDFreq::kStart, 0);
+    ASSERT_TRUE(w->IsRunning());
+    EXPECT_EQ(w->Analysis().stimulus->GetLength(), static_cast<DWORD>(44100 * (2.0 + 4505.6 / 44100 + 3)));
+    ASSERT_TRUE(kdrsim::WaitUntilStreaming(2000));
+    usleep(300000);
+    for (int i = 0; i < 60; ++i) {
+        kdrsim::AdvanceClock(100);
+        ASSERT_TRUE(kdrsim::WaitUntilDelivered(2000));
+    }
+    user.ExpectBox(IDOK, "The input sampling rate of 4000 Hz is too low for this test");
+    ASSERT_TRUE(WaitForEnd(w, 30));
+    ExpectIdle(w);
+    // Python: the capture is 4000 samples/s; the burst begins about a second in; one second
+    // after it ends each step's zero crossings give its frequency.
+    ASSERT_TRUE(std::filesystem::exists(capture));
+    EXPECT_TRUE(Python("import wave, sys\n"
+                       "w = wave.open('" + capture + "', 'rb')\n"
+                       "assert w.getframerate() == 4000 and w.getnchannels() == 1, w.getparams()\n"
+                       "n = w.getsampwidth(); d = w.readframes(w.getnframes())\n"
+                       "x = [int.from_bytes(d[i:i + n], 'little', signed=True) for i in range(0, len(d), n)]\n"
+                       "full = 2 ** (8 * n - 1)\n"
+                       "loud = [i for i in range(len(x)) if abs(x[i]) > 0.1 * full]\n"
+                       "onset = loud[0] / 4000.0\n"
+                       "assert 0.8 < onset < 1.6, onset\n"
+                       "for k, f in enumerate((500, 1000, 1500)):\n"
+                       "    a = int((onset + 0.1 + 1.0 + k + 0.3) * 4000); b = a + 1600\n"
+                       "    z = sum(1 for i in range(a, b) if x[i - 1] < 0 <= x[i])\n"
+                       "    assert abs(z / 0.4 - f) < 15, (k, z / 0.4)\n"));
+    std::filesystem::remove(capture);
 }
