@@ -210,7 +210,10 @@ void TTHDFreq::StartCapture()
         settings.Channels[B].bIsEnabled = 1;
     const TPcmFormat format(settings.SamplingRate, static_cast<WORD>(s.ChannelCount == 2 ? 2 : 1),
                             static_cast<WORD>(std::max<DWORD>(settings.BitsPerSample / 8, 1)));
-    const DWORD frames = a.stimulus->GetLength();
+    // As many frames as the stimulus, and never less time than it lasts (an input faster than
+    // the output would otherwise lose the last steps).
+    const double seconds = a.stimulus->FramesToSeconds(a.stimulus->GetLength());
+    const DWORD frames = std::max(a.stimulus->GetLength(), static_cast<DWORD>(seconds * settings.SamplingRate + 1));
     a.capture.reset(new (std::nothrow) TWaveData(frames, format));
     if (!a.capture || a.capture->IsError()) {
         // Without a capture the test could only end with empty results.
