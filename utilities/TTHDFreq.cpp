@@ -1,5 +1,6 @@
 #include "utilities/TTHDFreq.h"
 
+#include "dsp/TOverlayData.h"
 #include "plots/PlotTextClipboard.h"
 #include "records/AppMessages.h"
 #include "records/PathSettings.h"
@@ -14,6 +15,7 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <new>
 
 BEGIN_MESSAGE_MAP(TTHDFreq, TUtilityPlot)
     ON_BN_CLICKED(kStart, &TTHDFreq::OnStart)
@@ -359,7 +361,8 @@ void TTHDFreq::DrawPane(CDC* dc, const CRect& pane, const std::vector<ThdPoint>&
             dc->DrawText(text, &r, DT_CENTER | DT_VCENTER | DT_SINGLELINE);
         }
     }
-    (void)limit; // LIMITS
+    if (limit)
+        DrawLimitCurve(dc, pane, *limit);
     if (!m_analysis->running && !points.empty()) {
         CPen curve(PS_SOLID, 1, m_printing ? RGB(0, 0, 0) : s.CurveColor);
         dc->SelectObject(&curve);
@@ -399,8 +402,9 @@ void TTHDFreq::DrawPlot(CDC* dc, bool full, const RECT& update)
     // While printing the base has chosen a printer font of the page's scale.
     CFont* oldFont = dc->SelectObject(m_printing ? m_font : &m_controlFont);
     const ThdFreqAnalysis& a = *m_analysis;
-    const TOverlayData* limitA = nullptr; // LIMITS
-    const TOverlayData* limitB = nullptr;
+    const ThdFreqSettings& s = Settings();
+    const TOverlayData* limitA = Limit(m_limits[0], s.LimitAEnabled != 0, s.LimitAFile);
+    const TOverlayData* limitB = Limit(m_limits[1], s.LimitBEnabled != 0 && s.ChannelCount == 2, s.LimitBFile);
     if (GetPaneMode() == 2) {
         DrawPane(dc, GetPaneRectA(), a.pointsA, false, true, kTitle, limitA);
         DrawPane(dc, GetPaneRectB(), a.pointsB, true, false, "", limitB);
@@ -411,6 +415,50 @@ void TTHDFreq::DrawPlot(CDC* dc, bool full, const RECT& update)
     dc->RestoreDC(saved);
     if (!a.running)
         DrawWatermark(dc, m_plotRect, update);
+}
+
+const TOverlayData* TTHDFreq::Limit(LimitCurve& cache, bool enabled, const char* file)
+{
+    const std::string path(file, strnlen(file, 260));
+    if (!enabled || path.empty()) {
+        cache = LimitCurve();
+        return nullptr;
+    }
+    std::error_code error;
+    const auto time = std::filesystem::last_write_time(path, error);
+    const std::uintmax_t size = error ? 0 : std::filesystem::file_size(path, error);
+    if (error) {
+        cache = LimitCurve();
+        cache.path = path;
+        return nullptr;
+    }
+    if (!cache.data || cache.path != path || cache.time != time || cache.size != size) {
+        cache.path = path;
+        cache.time = time;
+        cache.size = size;
+        cache.data.reset(new (std::nothrow) TOverlayData(path.c_str(), 0, 0.0f));
+    }
+    const TOverlayData* data = cache.data.get();
+    return data && !data->ErrorFlag() && data->GetEntryCount() > 0 ? data : nullptr;
+}
+
+void TTHDFreq::DrawLimitCurve(CDC* dc, const CRect& pane, const TOverlayData& limit)
+{
+    const ThdFreqSettings& s = Settings();
+    const int W = pane.Width(), H = pane.Height();
+    CPen pen(PS_SOLID, 1, m_printing ? RGB(0, 0, 0) : s.LimitColor);
+    CPen* old = dc->SelectObject(&pen);
+    const double l0 = Log10OrZero(s.StartFrequency), l1 = Log10OrZero(s.StopFrequency);
+    for (int c = 0; c < W; ++c) {
+        const double f = s.FrequencyScale == 0 ? s.StartFrequency + c * (s.StopFrequency - s.StartFrequency) / W
+                                               : std::pow(10.0, l0 + c * (l1 - l0) / W);
+        const int y = pane.bottom - 1 - AmplitudeToPixel(limit.ValueAt(static_cast<float>(f)), H);
+        if (c == 0)
+            dc->MoveTo(pane.left, y);
+        else
+            dc->LineTo(pane.left + c, y);
+    }
+    dc->SelectObject(old);
 }
 
 double TTHDFreq::PixelToXValue(int x, int y)

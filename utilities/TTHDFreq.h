@@ -18,6 +18,8 @@
 #include "utilities/ThdFreqLinks.h"
 #include "utilities/TUtilityPlot.h"
 
+#include <cstdint>
+#include <filesystem>
 #include <memory>
 #include <string>
 #include <vector>
@@ -98,6 +100,15 @@ private:
     void DrawPane(CDC* dc, const CRect& pane, const std::vector<ThdPoint>& points, bool labels, bool status,
                   const char* title, const TOverlayData* limit);
     void DrawLimitCurve(CDC* dc, const CRect& pane, const TOverlayData& limit);
+    // A limit file read once and again only when it changes on disk, so that a damaged file
+    // is reported once rather than at every paint.
+    struct LimitCurve {
+        std::string path;
+        std::filesystem::file_time_type time{};
+        std::uintmax_t size = 0;
+        std::unique_ptr<TOverlayData> data;
+    };
+    const TOverlayData* Limit(LimitCurve& cache, bool enabled, const char* file);
     // Test steps.
     double OutputAmplitude(int channel) const;
     void StartSoundCardOutput();
@@ -117,4 +128,5 @@ private:
     CFont m_controlFont;
     std::unique_ptr<CButton> m_buttons[5]; // Start, Load, Save, Print, Options
     std::unique_ptr<CProgressCtrl> m_progress;
+    LimitCurve m_limits[2]; // channel A, channel B
 };

@@ -210,7 +210,7 @@ TEST_F(ThdFreqWindow, OptionsAreCheckedInOrderAndOnlyOkWritesThemBack)
     EXPECT_EQ(s.StepType, 2);
 }
 
-TEST_F(ThdFreqWindow, PrintoutIsMonochromeAndTheIdleWindowShowsTheLogo)
+TEST_F(ThdFreqWindow, LimitsFollowTheirFileAndThePrintoutIsMonochromeAndTheIdleWindowShowsTheLogo)
 {
     ASSERT_NE(Start(), nullptr);
     TTHDFreq* w = Open();
@@ -239,6 +239,31 @@ TEST_F(ThdFreqWindow, PrintoutIsMonochromeAndTheIdleWindowShowsTheLogo)
     EXPECT_NE(shown, pixels());
     w->SetLogoHidden(false);
 
+    // A limit file drawn as a level line in the limit colour, read again once it is edited.
+    const std::string limit = Data("thd/limit.ovl");
+    auto writeLimit = [&](const char* value) {
+        std::ofstream(limit) << ";Limit\n10\t" << value << "\n1000\t" << value << "\n20000\t" << value << "\n";
+    };
+    writeLimit("0.1");
+    ThdFreqSettings& s = frame->Settings.ThdFreq;
+    s.LimitAEnabled = 1;
+    CopyField(s.LimitAFile, limit.c_str());
+    auto limitRow = [&] {
+        w->Invalidate();
+        w->UpdateWindow();
+        AfxPumpMessages();
+        CClientDC dc(w);
+        const CRect p = w->GetPaneRectA();
+        for (int y = p.top; y < p.bottom; ++y)
+            if (dc.GetPixel(p.CenterPoint().x, y) == s.LimitColor)
+                return p.bottom - 1 - y;
+        return -1;
+    };
+    const int height = w->GetPaneRectA().Height();
+    EXPECT_EQ(limitRow(), w->AmplitudeToPixel(0.1f, height));
+    writeLimit("0.01");
+    EXPECT_EQ(limitRow(), w->AmplitudeToPixel(0.01f, height));
+
     // The picture copy reaches the clipboard.
     w->SendMessage(WM_COMMAND, TTHDFreq::kCopyBitmap, 0);
     EXPECT_TRUE(IsClipboardFormatAvailable(CF_BITMAP));
@@ -254,7 +279,7 @@ TEST_F(ThdFreqWindow, PrintoutIsMonochromeAndTheIdleWindowShowsTheLogo)
     ASSERT_EQ(std::system(("pdftoppm -r 50 -png -singlefile '" + pdf + "' '" + png + "'").c_str()), 0);
     QImage page(QString::fromStdString(png + ".png"));
     ASSERT_FALSE(page.isNull());
-    int grey = 0, black = 0, yellow = 0, green = 0;
+    int grey = 0, black = 0, yellow = 0, green = 0, red = 0;
     for (int y = 0; y < page.height(); ++y)
         for (int x = 0; x < page.width(); ++x) {
             const QColor c = page.pixelColor(x, y);
@@ -262,11 +287,13 @@ TEST_F(ThdFreqWindow, PrintoutIsMonochromeAndTheIdleWindowShowsTheLogo)
             black += c.red() < 40 && c.green() < 40 && c.blue() < 40;
             yellow += c.red() > 200 && c.green() > 200 && c.blue() < 80;
             green += c.green() > 100 && c.red() < 60 && c.blue() < 60;
+            red += c.red() > 200 && c.green() < 60 && c.blue() < 60;
         }
     EXPECT_GT(grey, 100);
     EXPECT_GT(black, 100);
     EXPECT_EQ(yellow, 0);
     EXPECT_EQ(green, 0);
+    EXPECT_EQ(red, 0); // the limit too is black
     EXPECT_LT(black, page.width() * page.height() / 10); // no black plot background
 }
 
