@@ -545,38 +545,37 @@ bool TTHDFreq::LoadThdFile(const std::string& name)
     return ok;
 }
 
+std::string TTHDFreq::AskFileName(bool open)
+{
+    CFileDialog dialog(open ? TRUE : FALSE, "thd", "*.thd",
+                       OFN_HIDEREADONLY | OFN_PATHMUSTEXIST | (open ? OFN_FILEMUSTEXIST : OFN_OVERWRITEPROMPT),
+                       open ? "THD Files (*.thd)|*.thd||" : "THD vs Frequency Data Files (*.thd)|*.thd||", this);
+    dialog.m_ofn.lpstrTitle = open ? "Open THD File" : "Save THD File";
+    const std::string initial = m_links.workingPaths ? m_links.workingPaths->thd : "";
+    dialog.m_ofn.lpstrInitialDir = initial.c_str();
+    if (dialog.DoModal() != IDOK)
+        return {};
+    const std::string path = dialog.GetPathName();
+    RememberFolder(m_links.workingPaths, path);
+    return path;
+}
+
 void TTHDFreq::OnLoad()
 {
     if (m_analysis->running)
         return;
     if (m_analysis->modified && !QuerySave())
         return;
-    CFileDialog dialog(TRUE, "thd", "*.thd", OFN_HIDEREADONLY | OFN_PATHMUSTEXIST | OFN_FILEMUSTEXIST,
-                       "THD Files (*.thd)|*.thd||", this);
-    dialog.m_ofn.lpstrTitle = "Open THD File";
-    const std::string initial = m_links.workingPaths ? m_links.workingPaths->thd : "";
-    dialog.m_ofn.lpstrInitialDir = initial.c_str();
-    if (dialog.DoModal() != IDOK)
-        return;
-    const std::string path = dialog.GetPathName();
-    RememberFolder(m_links.workingPaths, path);
-    LoadThdFile(path);
+    if (const std::string path = AskFileName(true); !path.empty())
+        LoadThdFile(path);
 }
 
 void TTHDFreq::OnSave()
 {
     if (m_analysis->PointCount() == 0)
         return;
-    CFileDialog dialog(FALSE, "thd", "*.thd", OFN_HIDEREADONLY | OFN_PATHMUSTEXIST | OFN_OVERWRITEPROMPT,
-                       "THD vs Frequency Data Files (*.thd)|*.thd||", this);
-    dialog.m_ofn.lpstrTitle = "Save THD File";
-    const std::string initial = m_links.workingPaths ? m_links.workingPaths->thd : "";
-    dialog.m_ofn.lpstrInitialDir = initial.c_str();
-    if (dialog.DoModal() != IDOK)
-        return;
-    const std::string path = dialog.GetPathName();
-    RememberFolder(m_links.workingPaths, path);
-    SaveThdFile(path);
+    if (const std::string path = AskFileName(false); !path.empty())
+        SaveThdFile(path);
 }
 
 void TTHDFreq::OnCopyText()

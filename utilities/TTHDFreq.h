@@ -97,6 +97,9 @@ protected:
 private:
     using TPlotBase::Create;
     ThdFreqSettings& Settings() const { return *m_links.settings; }
+    // The open or save dialog of result files; the chosen path (its folder remembered), or
+    // empty when cancelled.
+    std::string AskFileName(bool open);
     void DrawPane(CDC* dc, const CRect& pane, const std::vector<ThdPoint>& points, bool labels, bool status,
                   const char* title, const TOverlayData* limit);
     void DrawLimitCurve(CDC* dc, const CRect& pane, const TOverlayData& limit);
