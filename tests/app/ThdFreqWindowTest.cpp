@@ -440,3 +440,27 @@ TEST_F(ThdFreqLiveTest, TheCaptureHoldsTheStimulusAndTheAnalysisRefusesTooFewSam
                        "    assert abs(z / 0.4 - f) < 15, (k, z / 0.4)\n"));
     std::filesystem::remove(capture);
 }
+
+// A device that ran on for longer than its rings hold (playback's end seen late) has
+// overwritten the start of the capture: the test says so and ends without results.
+TEST_F(ThdFreqLiveTest, ACaptureOverrunInTheRingIsReportedNotCut)
+{
+    TTHDFreq* w = Prepare();
+    ASSERT_NE(w, nullptr);
+    ThdFreqSettings& s = frame->Settings.ThdFreq;
+    s.StartFrequency = 500.0f;
+    s.StopFrequency = 1500.0f;
+    s.LinearStep = 500.0f;
+    kdrsim::UseTestClock(true);
+    w->SendMessage(WM_COMMAND, TTHDFreq::kStart, 0);
+    ASSERT_TRUE(w->IsRunning());
+    ASSERT_TRUE(kdrsim::WaitUntilStreaming(2000));
+    const int ringSeconds = frame->InputDevice->GetRingLength() / TUsbDevice::kRingSampleRate;
+    for (int i = 0; i < ringSeconds + 2; ++i) {
+        kdrsim::AdvanceClock(1000);
+        ASSERT_TRUE(kdrsim::WaitUntilDelivered(5000));
+    }
+    user.ExpectBox(IDOK, "The capture could not be read from the device's buffer; nothing was analysed.");
+    ASSERT_TRUE(WaitForEnd(w, 30));
+    ExpectIdle(w);
+}
