@@ -4,6 +4,7 @@
 #include "dsp/ThdFreqAnalysis.h"
 
 #include "platform/core/MessageBox.h"
+#include "records/LittleEndian.h"
 
 #include <cstdint>
 #include <cstdio>
@@ -14,32 +15,6 @@ namespace {
 
 constexpr long kHeaderBytes = 24;
 constexpr long kPointBytes = 8;
-
-void PutU32(std::uint8_t* p, std::uint32_t v)
-{
-    for (int i = 0; i < 4; ++i)
-        p[i] = static_cast<std::uint8_t>(v >> (8 * i));
-}
-
-std::uint32_t GetU32(const std::uint8_t* p)
-{
-    return std::uint32_t(p[0]) | std::uint32_t(p[1]) << 8 | std::uint32_t(p[2]) << 16 | std::uint32_t(p[3]) << 24;
-}
-
-void PutFloat(std::uint8_t* p, float f)
-{
-    std::uint32_t v;
-    std::memcpy(&v, &f, 4);
-    PutU32(p, v);
-}
-
-float GetFloat(const std::uint8_t* p)
-{
-    const std::uint32_t v = GetU32(p);
-    float f;
-    std::memcpy(&f, &v, 4);
-    return f;
-}
 
 struct FileCloser {
     void operator()(std::FILE* f) const

@@ -3,29 +3,13 @@
 // window. Requests that make the frame act go by WM_REVERB_REQUEST (records/AppMessages.h).
 #pragma once
 
-#include "platform/core/WinTypes.h"
+#include "utilities/LiveTestLinks.h"
 
-class CWnd;
-class TSoundOutput;
-class TUsbDevice;
-struct OutputDeviceSettings;
 struct PathSettings;
 struct ReverbSettings;
-struct UsbDeviceSettings;
 
-struct ReverbLinks {
-    CWnd* frame = nullptr; // told of closing and asked to act
+struct ReverbLinks : LiveTestLinks {
     ReverbSettings* settings = nullptr;
-    const UsbDeviceSettings* device = nullptr;
-    const OutputDeviceSettings* output = nullptr;
-    const INT* inputDeviceIndex = nullptr; // negative: no device
-    const INT* outputDeviceIndex = nullptr;
-    const BYTE* useSoundCard = nullptr;
-    const DWORD* soundCardIndex = nullptr;
-    const WORD* opMode = nullptr; // 2: Post Process
-    TUsbDevice* const* inputDevice = nullptr;  // the frame's device objects (each may be null)
-    TUsbDevice* const* outputDevice = nullptr;
-    TSoundOutput** soundOutput = nullptr;      // the frame's one sound output, null when idle
-    const PathSettings* paths = nullptr;       // rvb: where bare result file names lie
-    PathSettings* workingPaths = nullptr;      // rvb: the folder the file dialogs start in
+    const PathSettings* paths = nullptr;  // rvb: where bare result file names lie
+    PathSettings* workingPaths = nullptr; // rvb: the folder the file dialogs start in
 };

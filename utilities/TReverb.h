@@ -15,6 +15,7 @@
 #include "dsp/ReverbAnalysis.h"
 #include "platform/ui/Controls.h"
 #include "platform/ui/GdiObjects.h"
+#include "utilities/LiveTestRoad.h"
 #include "utilities/ReverbLinks.h"
 #include "utilities/TUtilityPlot.h"
 
@@ -137,6 +138,7 @@ private:
     void SetTestTiming();
     bool BuildTestSignal();
     void PlayThroughDeviceOutput();
+    LiveTestRoad Road();
     void StopDevices();
     void DeleteSoundOutput();
     void EnableFrame(bool enable);

@@ -45,11 +45,9 @@ std::span<const std::uint8_t> PinkNoiseData()
 
 } // namespace
 
-void TReverb::EnableFrame(bool enable)
-{
-    if (m_links.frame && m_links.frame->GetSafeHwnd())
-        m_links.frame->EnableWindow(enable ? TRUE : FALSE);
-}
+LiveTestRoad TReverb::Road() { return LiveTestRoad(this, m_links, WM_REVERB_REQUEST, kReverbDeviceStopped); }
+
+void TReverb::EnableFrame(bool enable) { Road().EnableFrame(enable); }
 
 void TReverb::SetTestTiming() { m_analysis->SetTestTiming(); }
 
@@ -252,64 +250,20 @@ bool TReverb::BuildTestSignal()
     return true;
 }
 
-void TReverb::DeleteSoundOutput()
-{
-    if (!m_links.soundOutput || !*m_links.soundOutput)
-        return;
-    (*m_links.soundOutput)->Stop();
-    delete *m_links.soundOutput;
-    *m_links.soundOutput = nullptr;
-}
+void TReverb::DeleteSoundOutput() { Road().DeleteSoundOutput(); }
 
 void TReverb::PlayThroughSoundCard()
 {
     ReverbAnalysis& a = *m_analysis;
-    if (!m_links.soundOutput || !a.testSignal) {
+    if (!a.testSignal || !Road().PlayThroughSoundCard(*a.testSignal))
         a.cancel = 1;
-        return;
-    }
-    DeleteSoundOutput();
-    auto* output = new (std::nothrow) TSoundOutput(m_links.soundCardIndex ? static_cast<int>(*m_links.soundCardIndex) : 0);
-    *m_links.soundOutput = output;
-    const TPcmFormat& f = a.testSignal->GetFormat();
-    if (!output || output->IsError() ||
-        !output->SetFormatEx(f.Channels, f.SampleRate, f.BytesPerSample, f.BitsPerSample, f.MaxValue, f.MinValue) ||
-        !output->Open(this, false)) {
-        AfxMessageBox("Failure opening Sound Card for output.", MB_OK | MB_ICONSTOP);
-        a.cancel = 1;
-        return;
-    }
-    if (!output->Write(a.testSignal->GetData(), a.testSignal->GetDataBytes(), 0, false, nullptr) ||
-        !output->Restart()) {
-        AfxMessageBox("Failure Playing signal through Sound Card", MB_OK | MB_ICONSTOP);
-        a.cancel = 1;
-    }
 }
 
 void TReverb::PlayThroughDeviceOutput()
 {
     ReverbAnalysis& a = *m_analysis;
-    TUsbDevice* device = m_links.outputDevice ? *m_links.outputDevice : nullptr;
-    if (device) {
-        device->StopOutput();
-        device->CloseDevice();
-    }
-    if (!device || !m_links.outputDeviceIndex || *m_links.outputDeviceIndex < 0) {
-        AfxMessageBox("There are no Durnex KDR-5200 Series data acquisition devices available on your system for output.",
-                      MB_OK | MB_ICONSTOP);
+    if (!Road().PlayThroughDeviceOutput(a.outputFormat))
         a.cancel = 1;
-        return;
-    }
-    if (!device->OpenDevice(this, *m_links.outputDeviceIndex, 1)) {
-        AfxMessageBox("Failure opening the Durnex KDR-5200 Series data acquisition device for output.  Please check "
-                      "the cabling and retry.",
-                      MB_OK | MB_ICONSTOP);
-        a.cancel = 1;
-        return;
-    }
-    // The KDR-5200 has no analog output: configuring it always fails.
-    AfxMessageBox("Failure Configuring KDR5200 Output subsystem.", MB_OK | MB_ICONSTOP);
-    a.cancel = 1;
 }
 
 void TReverb::StartCapture()
@@ -329,43 +283,16 @@ void TReverb::StartCapture()
         a.cancel = 1;
         return;
     }
-    TUsbDevice* device = m_links.inputDevice ? *m_links.inputDevice : nullptr;
-    if (!device || !m_links.inputDeviceIndex || *m_links.inputDeviceIndex < 0 || !device->IsPresent()) {
-        AfxMessageBox("There are no Durnex KDR-5200 Series data acquisition devices available on your system for input.",
-                      MB_OK | MB_ICONSTOP);
-        a.cancel = 1;
-        return;
-    }
-    if (!device->IsOpen() && !device->OpenDevice(this, *m_links.inputDeviceIndex, 1)) {
-        AfxMessageBox("Failure opening data acquisition module for input", MB_OK | MB_ICONSTOP);
-        a.cancel = 1;
-        return;
-    }
+    LiveTestRoad road = Road();
     // The rings hold the whole capture, so that nothing of the decay is overwritten.
-    if (!device->SetDeviceConfigurationAD(settings, static_cast<int>(frames / 20 + 1), false, 0)) {
-        AfxMessageBox("Failure setting the input configuration.  It may already be in use by another program",
-                      MB_OK | MB_ICONSTOP);
-        device->CloseDevice();
-        a.cancel = 1;
-        return;
-    }
-    if (!device->StartInput()) {
-        device->CloseDevice();
+    if (!road.OpenInputDevice() || !road.StartInput(settings, static_cast<int>(frames / 20 + 1))) {
         a.cancel = 1;
         return;
     }
     m_captureStarted = true;
 }
 
-void TReverb::StopDevices()
-{
-    if (m_links.outputDevice && *m_links.outputDevice)
-        (*m_links.outputDevice)->StopOutput();
-    if (m_links.inputDevice && *m_links.inputDevice)
-        (*m_links.inputDevice)->StopInput();
-    if (m_links.frame && m_links.frame->GetSafeHwnd())
-        m_links.frame->SendMessage(WM_REVERB_REQUEST, kReverbDeviceStopped, 0);
-}
+void TReverb::StopDevices() { Road().StopDevices(); }
 
 LRESULT TReverb::OnWaveOutDone(WPARAM, LPARAM)
 {
@@ -373,7 +300,7 @@ LRESULT TReverb::OnWaveOutDone(WPARAM, LPARAM)
     if (!a.running)
         return 1;
     // Only the end of the whole buffer ends the test.
-    if (m_links.soundOutput && *m_links.soundOutput && !(*m_links.soundOutput)->AllHeadersDone())
+    if (!Road().PlaybackDone())
         return 1;
     DeleteSoundOutput();
     if (a.cancel)
@@ -388,8 +315,7 @@ void TReverb::StopTest()
     ReverbAnalysis& a = *m_analysis;
     StopDevices();
     m_captureStarted = false;
-    if (m_links.outputDevice && *m_links.outputDevice)
-        (*m_links.outputDevice)->CloseDevice();
+    Road().CloseOutputDevice();
     DeleteSoundOutput();
     a.capture.reset();
     a.testSignal.reset();
@@ -406,8 +332,7 @@ void TReverb::FinishTest()
 {
     StopDevices();
     CollectCapture();
-    if (m_links.outputDevice && *m_links.outputDevice)
-        (*m_links.outputDevice)->CloseDevice();
+    Road().CloseOutputDevice();
     AnalyzeTestCapture();
 }
 
@@ -419,28 +344,8 @@ void TReverb::CollectCapture()
     if (device && a.capture && m_captureStarted && !a.cancel) {
         const long long held = device->GetSampleCounter();
         const int n = static_cast<int>(std::min<long long>(held, a.capture->GetLength()));
-        std::vector<int> samples;
-        try {
-            samples.resize(static_cast<std::size_t>(std::max(n, 0)));
-        } catch (const std::bad_alloc&) {
+        if (Road().ReadChannel(static_cast<int>(channel), n, *a.capture, 0) != LiveTestRoad::Read::Ok)
             a.cancel = 1;
-        }
-        if (!a.cancel && n > 0) {
-            const auto got = device->ReadSamples(static_cast<int>(channel), 0, n, samples.data());
-            if (got != TUsbDevice::RingRead::Ok) {
-                AfxMessageBox("The capture could not be read from the device's buffer; nothing was analysed.",
-                              MB_OK | MB_ICONSTOP);
-                a.cancel = 1;
-            }
-        }
-        // The device's 24-bit values as samples of the capture's width.
-        const int shift = 24 - a.inputFormat.BitsPerSample;
-        for (int i = 0; !a.cancel && i < n; ++i) {
-            const std::int32_t v = shift >= 0 ? samples[static_cast<std::size_t>(i)] >> shift
-                                              : samples[static_cast<std::size_t>(i)] * (1 << -shift);
-            if (!a.capture->SetSample(v, static_cast<DWORD>(i), 0))
-                a.cancel = 1;
-        }
     } else if (!m_captureStarted) {
         // Playback ended without a capture behind it: there is nothing to analyse.
         a.capture.reset();

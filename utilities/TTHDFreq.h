@@ -15,6 +15,7 @@
 #include "dsp/ThdFreqAnalysis.h"
 #include "platform/ui/Controls.h"
 #include "platform/ui/GdiObjects.h"
+#include "utilities/LiveTestRoad.h"
 #include "utilities/ThdFreqLinks.h"
 #include "utilities/TUtilityPlot.h"
 
@@ -119,6 +120,7 @@ private:
     void StartCapture();
     bool ReadCapture();
     void WriteDebugCapture();
+    LiveTestRoad Road();
     void StopDevices();
     void DeleteSoundOutput();
     void EnableFrame(bool enable);

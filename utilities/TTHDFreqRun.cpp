@@ -3,7 +3,6 @@
 // the capture once playback has ended. Every failure sets the cancel flag and ends in AbortTest.
 #include "utilities/TTHDFreq.h"
 
-#include "acquisition/TSoundOutput.h"
 #include "acquisition/TUsbDevice.h"
 #include "records/AppMessages.h"
 #include "records/OutputDeviceSettings.h"
@@ -33,11 +32,9 @@ std::string PrintfDouble(const char* format, double value)
 
 } // namespace
 
-void TTHDFreq::EnableFrame(bool enable)
-{
-    if (m_links.frame && m_links.frame->GetSafeHwnd())
-        m_links.frame->EnableWindow(enable ? TRUE : FALSE);
-}
+LiveTestRoad TTHDFreq::Road() { return LiveTestRoad(this, m_links, WM_THDFREQ_REQUEST, kThdDeviceStopped); }
+
+void TTHDFreq::EnableFrame(bool enable) { Road().EnableFrame(enable); }
 
 // ---- Progress -----------------------------------------------------------------------------
 
@@ -125,70 +122,20 @@ void TTHDFreq::OnStart()
         AbortTest();
 }
 
-void TTHDFreq::DeleteSoundOutput()
-{
-    if (!m_links.soundOutput || !*m_links.soundOutput)
-        return;
-    (*m_links.soundOutput)->Stop();
-    delete *m_links.soundOutput;
-    *m_links.soundOutput = nullptr;
-}
+void TTHDFreq::DeleteSoundOutput() { Road().DeleteSoundOutput(); }
 
 void TTHDFreq::StartSoundCardOutput()
 {
     ThdFreqAnalysis& a = *m_analysis;
-    if (!a.stimulus || a.cancel)
-        return;
-    if (!m_links.soundOutput) {
+    if (a.stimulus && !a.cancel && !Road().PlayThroughSoundCard(*a.stimulus))
         a.cancel = 1;
-        return;
-    }
-    DeleteSoundOutput();
-    auto* output = new (std::nothrow) TSoundOutput(m_links.soundCardIndex ? static_cast<int>(*m_links.soundCardIndex) : 0);
-    *m_links.soundOutput = output;
-    const TPcmFormat& f = a.outputFormat;
-    if (!output || output->IsError() ||
-        !output->SetFormatEx(f.Channels, f.SampleRate, f.BytesPerSample, f.BitsPerSample, f.MaxValue, f.MinValue) ||
-        !output->Open(this, false)) {
-        AfxMessageBox("Failure opening Sound Card for output.", MB_OK | MB_ICONSTOP);
-        a.cancel = 1;
-        return;
-    }
-    if (!output->Write(a.stimulus->GetData(), a.stimulus->GetDataBytes(), 0, false, nullptr) || !output->Restart()) {
-        AfxMessageBox("Failure Playing signal through Sound Card", MB_OK | MB_ICONSTOP);
-        a.cancel = 1;
-    }
 }
 
 void TTHDFreq::StartDeviceOutput()
 {
     ThdFreqAnalysis& a = *m_analysis;
-    if (!a.stimulus || a.cancel)
-        return;
-    TUsbDevice* device = m_links.outputDevice ? *m_links.outputDevice : nullptr;
-    if (device) {
-        device->StopOutput();
-        device->CloseDevice();
-    }
-    if (!device || !m_links.outputDeviceIndex || *m_links.outputDeviceIndex < 0) {
-        AfxMessageBox("There are no Durnex KDR-5200 Series data acquisition devices available on your system for output.",
-                      MB_OK | MB_ICONSTOP);
+    if (a.stimulus && !a.cancel && !Road().PlayThroughDeviceOutput(a.outputFormat))
         a.cancel = 1;
-        return;
-    }
-    if (!device->OpenDevice(this, *m_links.outputDeviceIndex, 1)) {
-        AfxMessageBox("Failure opening the Durnex KDR-5200 Series data acquisition device for output.  Please check "
-                      "the cabling and retry.",
-                      MB_OK | MB_ICONSTOP);
-        a.cancel = 1;
-        return;
-    }
-    const TPcmFormat& f = a.outputFormat;
-    // The KDR-5200 has no analog output: opening it for output always fails.
-    if (!device->OpenOutput(static_cast<int>(f.SampleRate), f.BitsPerSample, f.Channels)) {
-        AfxMessageBox("Failure Configuring KDR5200 Output subsystem.", MB_OK | MB_ICONSTOP);
-        a.cancel = 1;
-    }
 }
 
 void TTHDFreq::StartCapture()
@@ -222,15 +169,8 @@ void TTHDFreq::StartCapture()
         a.cancel = 1;
         return;
     }
-    TUsbDevice* device = m_links.inputDevice ? *m_links.inputDevice : nullptr;
-    if (!device || !m_links.inputDeviceIndex || *m_links.inputDeviceIndex < 0 || !device->IsPresent()) {
-        AfxMessageBox("There are no Durnex KDR-5200 Series data acquisition devices available on your system for input.",
-                      MB_OK | MB_ICONSTOP);
-        a.cancel = 1;
-        return;
-    }
-    if (!device->IsOpen() && !device->OpenDevice(this, *m_links.inputDeviceIndex, 1)) {
-        AfxMessageBox("Failure opening data acquisition module for input", MB_OK | MB_ICONSTOP);
+    LiveTestRoad road = Road();
+    if (!road.OpenInputDevice()) {
         a.cancel = 1;
         return;
     }
@@ -247,15 +187,7 @@ void TTHDFreq::StartCapture()
     // The rings hold the whole capture, so that the start of the test is never overwritten
     // before it is read.
     const int largestBlock = static_cast<int>(std::max<DWORD>(8192, frames / 20 + 1));
-    if (!device->SetDeviceConfigurationAD(settings, largestBlock, false, 0)) {
-        AfxMessageBox("Failure setting the input configuration.  It may already be in use by another program",
-                      MB_OK | MB_ICONSTOP);
-        device->CloseDevice();
-        a.cancel = 1;
-        return;
-    }
-    if (!device->StartInput()) {
-        device->CloseDevice();
+    if (!road.StartInput(settings, largestBlock)) {
         a.cancel = 1;
         return;
     }
@@ -264,15 +196,7 @@ void TTHDFreq::StartCapture()
 
 // ---- End ----------------------------------------------------------------------------------
 
-void TTHDFreq::StopDevices()
-{
-    if (m_links.outputDevice && *m_links.outputDevice)
-        (*m_links.outputDevice)->StopOutput();
-    if (m_links.inputDevice && *m_links.inputDevice)
-        (*m_links.inputDevice)->StopInput();
-    if (m_links.frame && m_links.frame->GetSafeHwnd())
-        m_links.frame->SendMessage(WM_THDFREQ_REQUEST, kThdDeviceStopped, 0);
-}
+void TTHDFreq::StopDevices() { Road().StopDevices(); }
 
 LRESULT TTHDFreq::OnWaveOutDone(WPARAM, LPARAM)
 {
@@ -280,7 +204,7 @@ LRESULT TTHDFreq::OnWaveOutDone(WPARAM, LPARAM)
     if (!a.running)
         return 1;
     // Only the end of the whole stimulus ends the playback.
-    if (m_links.soundOutput && *m_links.soundOutput && !(*m_links.soundOutput)->AllHeadersDone())
+    if (!Road().PlaybackDone())
         return 1;
     DeleteSoundOutput();
     if (a.cancel)
@@ -293,39 +217,20 @@ LRESULT TTHDFreq::OnWaveOutDone(WPARAM, LPARAM)
 bool TTHDFreq::ReadCapture()
 {
     ThdFreqAnalysis& a = *m_analysis;
-    TUsbDevice* device = m_links.inputDevice ? *m_links.inputDevice : nullptr;
+    TUsbDevice* device = Road().InputDevice();
     if (!device || !a.capture)
         return false;
     const ThdFreqSettings& s = Settings();
     const int channels = std::min<int>(a.capture->GetFormat().Channels, 2);
     const int inputs[2] = {std::clamp(s.InputChannelA, 0, UsbDeviceSettings::kChannels - 1),
                            std::clamp(s.InputChannelB, 0, UsbDeviceSettings::kChannels - 1)};
-    const long long held = device->GetSampleCounter();
-    const int n = static_cast<int>(std::min<long long>(held, a.capture->GetLength()));
-    if (n <= 0)
-        return true;
-    std::vector<int> samples;
-    try {
-        samples.resize(static_cast<std::size_t>(n));
-    } catch (const std::bad_alloc&) {
-        AfxMessageBox("THD+N vs Freq Plot - Insufficient memory available", MB_OK);
-        return false;
-    }
-    // The device's 24-bit values as samples of the capture's width.
-    const int shift = 24 - a.capture->GetFormat().BitsPerSample;
+    const int n = static_cast<int>(std::min<long long>(device->GetSampleCounter(), a.capture->GetLength()));
     for (int c = 0; c < channels; ++c) {
-        // Read by sample number from the start of the run: a ring that has been overrun says so
-        // instead of handing over a capture with its beginning missing.
-        if (device->ReadSamples(inputs[c], 0, n, samples.data()) != TUsbDevice::RingRead::Ok) {
-            AfxMessageBox("The capture could not be read from the device's buffer; nothing was analysed.",
-                          MB_OK | MB_ICONSTOP);
+        const LiveTestRoad::Read read = Road().ReadChannel(inputs[c], n, *a.capture, c);
+        if (read == LiveTestRoad::Read::NoMemory)
+            AfxMessageBox("THD+N vs Freq Plot - Insufficient memory available", MB_OK);
+        if (read != LiveTestRoad::Read::Ok)
             return false;
-        }
-        for (int i = 0; i < n; ++i) {
-            const int v = samples[static_cast<std::size_t>(i)];
-            if (!a.capture->SetSample(shift >= 0 ? v >> shift : v * (1 << -shift), static_cast<DWORD>(i), c))
-                return false;
-        }
     }
     return true;
 }
@@ -361,8 +266,7 @@ void TTHDFreq::ProcessCapture()
     StopDevices();
     if (!ReadCapture())
         a.cancel = 1;
-    if (m_links.outputDevice && *m_links.outputDevice)
-        (*m_links.outputDevice)->CloseDevice();
+    Road().CloseOutputDevice();
     WriteDebugCapture();
     {
         CWaitCursor wait;
@@ -387,8 +291,7 @@ void TTHDFreq::AbortTest()
 {
     ThdFreqAnalysis& a = *m_analysis;
     StopDevices();
-    if (m_links.outputDevice && *m_links.outputDevice)
-        (*m_links.outputDevice)->CloseDevice();
+    Road().CloseOutputDevice();
     DeleteSoundOutput();
     a.stimulus.reset();
     a.capture.reset();

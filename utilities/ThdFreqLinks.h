@@ -4,30 +4,14 @@
 // (records/AppMessages.h).
 #pragma once
 
-#include "platform/core/WinTypes.h"
+#include "utilities/LiveTestLinks.h"
 
-class CWnd;
-class TSoundOutput;
-class TUsbDevice;
-struct OutputDeviceSettings;
 struct PathSettings;
 struct ThdFreqSettings;
-struct UsbDeviceSettings;
 
-struct ThdFreqLinks {
-    CWnd* frame = nullptr; // told of closing and asked to act
+struct ThdFreqLinks : LiveTestLinks {
     ThdFreqSettings* settings = nullptr;
-    const UsbDeviceSettings* device = nullptr;
-    const OutputDeviceSettings* output = nullptr; // rate, format and the generator's levels
-    const INT* inputDeviceIndex = nullptr;        // negative: no device
-    const INT* outputDeviceIndex = nullptr;
-    const BYTE* useSoundCard = nullptr;
-    const DWORD* soundCardIndex = nullptr;
-    const WORD* opMode = nullptr; // 2: Post Process
-    TUsbDevice* const* inputDevice = nullptr; // the frame's device objects (each may be null)
-    TUsbDevice* const* outputDevice = nullptr;
-    TSoundOutput** soundOutput = nullptr;     // the frame's one sound output, null when idle
-    const PathSettings* paths = nullptr;      // thd: where bare result file names lie
-    PathSettings* workingPaths = nullptr;     // thd: the folder the file dialogs start in
-    const char* profilePath = nullptr;        // the program's profile ([THDFreqOpts] DebugFlag)
+    const PathSettings* paths = nullptr;  // thd: where bare result file names lie
+    PathSettings* workingPaths = nullptr; // thd: the folder the file dialogs start in
+    const char* profilePath = nullptr;    // the program's profile ([THDFreqOpts] DebugFlag)
 };
