@@ -38,7 +38,6 @@ BEGIN_MESSAGE_MAP(TReverb, TUtilityPlot)
     ON_COMMAND(kHelpMenu, &TReverb::OnHelp)
     ON_COMMAND(kHelpCommand, &TReverb::OnHelp)
     ON_COMMAND(kClearOffset, &TReverb::OnClearOffset)
-    ON_WM_CLOSE()
     ON_WM_SIZE()
     ON_WM_CHAR()
     ON_WM_LBUTTONDOWN()
@@ -126,9 +125,7 @@ void TReverb::CreateControls()
         m_buttons[i]->Create(names[i], WS_CHILD | WS_VISIBLE | BS_PUSHBUTTON, CRect(0, 0, 86, 30), this, ids[i]);
         m_buttons[i]->SetFont(&m_font);
     }
-    m_progress = std::make_unique<CProgressCtrl>();
-    m_progress->Create(WS_CHILD | PBS_SMOOTH, CRect(364, 20, 574, 34), this, kProgress);
-    m_progress->SetRange(0, 100);
+    CreateProgress(CRect(364, 20, 574, 34), kProgress);
     m_extent = std::make_unique<CComboBox>();
     m_extent->Create(WS_CHILD | WS_VSCROLL | CBS_DROPDOWNLIST, CRect(364, 8, 464, 508), this, kExtent);
     m_extent->SetFont(&m_font);
@@ -164,7 +161,6 @@ void TReverb::LayoutControls()
         return;
     for (int i = 0; i < 4; ++i)
         m_buttons[i]->MoveWindow(4 + 90 * i, 4, 86, 30);
-    m_progress->MoveWindow(364, 20, 210, 14);
     m_extent->MoveWindow(364, 8, 100, 500);
     m_selection->MoveWindow(468, 8, 100, 500);
     m_offsetEdit->MoveWindow(640, 9, 43, 20);
@@ -261,39 +257,10 @@ void TReverb::OnSize(UINT nType, int cx, int cy)
 
 // ---- Progress -----------------------------------------------------------------------------
 
-void TReverb::ShowProgress()
-{
-    m_progress->SetRange(0, 100);
-    m_progress->SetPos(0);
-    m_progress->ShowWindow(SW_SHOW);
-    m_progressText.clear();
-}
-
 void TReverb::SetProgress(int percent, const char* text)
 {
-    if (m_progress) {
-        m_progress->SetPos(percent);
-        m_progress->UpdateWindow();
-    }
-    m_progressText = text ? text : "";
-    const CRect band(364, 2, 574, 20);
-    InvalidateRect(&band, FALSE);
-    UpdateWindow();
-    // Esc for this window or the main window cancels the running stage.
-    if (AfxCheckCancel(this) == CancelRequest::Escape)
+    if (SetProgressAndPoll(percent, text))
         m_analysis->Cancel();
-    if (CWnd* main = AfxGetMainWnd(); main && main != this && AfxCheckCancel(main) == CancelRequest::Escape)
-        m_analysis->Cancel();
-}
-
-void TReverb::HideProgress()
-{
-    if (m_progress) {
-        m_progress->SetPos(0);
-        m_progress->ShowWindow(SW_HIDE);
-    }
-    m_progressText.clear();
-    Invalidate();
 }
 
 // ---- Commands -----------------------------------------------------------------------------
@@ -408,30 +375,8 @@ void TReverb::OnVScroll(UINT nSBCode, UINT, CScrollBar* pScrollBar)
 bool TReverb::QuerySave()
 {
     ReverbAnalysis& a = *m_analysis;
-    if (!a.modified || !Settings().PromptToSave)
-        return true;
-    const int answer = AfxMessageBox("Reverberation Data has changed.  Do you want to save it?",
-                                     MB_YESNOCANCEL | MB_ICONQUESTION);
-    if (answer == IDCANCEL)
-        return false;
-    if (answer == IDYES) {
-        OnSave();
-        // Only a save that happened lets the data go.
-        return a.modified == 0;
-    }
-    a.modified = 0;
-    a.fileName.clear();
-    return true;
-}
-
-void TReverb::OnClose()
-{
-    // A running test ends with its own Esc; closing in the middle would leave the frame disabled.
-    if (IsRunning())
-        return;
-    if (m_analysis->modified && !QuerySave())
-        return;
-    TUtilityPlot::OnClose();
+    return AskToSaveResults("Reverberation Data has changed.  Do you want to save it?", a.modified,
+                            Settings().PromptToSave != 0, a.fileName, [this] { OnSave(); });
 }
 
 std::string TReverb::TitleText() const { return GetWindowTextString(); }

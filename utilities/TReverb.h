@@ -99,9 +99,7 @@ public:
     CComboBox* GetExtentCombo() const { return m_extent.get(); }
     CComboBox* GetSelectionCombo() const { return m_selection.get(); }
     CEdit* GetOffsetEdit() const { return m_offsetEdit.get(); }
-    CProgressCtrl* GetProgressBar() const { return m_progress.get(); }
     TLimitScroll* GetOffsetSpin() const { return m_spin.get(); }
-    const std::string& GetProgressText() const { return m_progressText; }
 
 protected:
     std::string PaneCaption() const override { return {}; }
@@ -110,9 +108,8 @@ protected:
     void CreateControls() override;
     void LayoutControls();
     void UpdateControls();
-    void ShowProgress();
+    bool IsBusy() const override { return IsRunning(); }
     void SetProgress(int percent, const char* text);
-    void HideProgress();
     void OnSelectionChanged();
     void OnExtentChanged();
     void OnStartOffsetEdited();
@@ -121,7 +118,6 @@ protected:
     void OnCopyTextCommand() { CopyAsText(); }
     void OnCopyBitmapCommand() { CopyAsBitmap(); }
     void OnClearOffset();
-    void OnClose();
     void OnSize(UINT nType, int cx, int cy);
     void OnChar(UINT nChar, UINT nRepCnt, UINT nFlags);
     void OnLButtonDown(UINT nFlags, CPoint point);
@@ -164,11 +160,9 @@ private:
     std::unique_ptr<ReverbAnalysis> m_analysis;
     BYTE m_initialising = 1;
     bool m_captureStarted = false; // the device input runs for the current test
-    std::string m_progressText;
     CFont m_font;
     int m_fontHeight = 14;
     std::unique_ptr<CButton> m_buttons[8]; // Start, Reverb Times, Decay Plot, 3-D Surface, Load, Save, Print, Options
-    std::unique_ptr<CProgressCtrl> m_progress;
     std::unique_ptr<CComboBox> m_extent;
     std::unique_ptr<CComboBox> m_selection;
     std::unique_ptr<CEdit> m_offsetEdit;

@@ -74,14 +74,7 @@ void TReverb::DrawPlot(CDC* dc, bool full, const RECT& update)
             dc->TextOut(640 - 4 - size.cx, 9 + m_fontHeight / 2 - 4, "Start Offset:");
             dc->SelectObject(old);
         }
-        if (!m_progressText.empty()) {
-            CFont* old = dc->SelectObject(&m_font);
-            dc->FillSolidRect(364, 2, 210, 18, GetSysColor(COLOR_BTNFACE));
-            dc->SetBkMode(TRANSPARENT);
-            dc->SetTextColor(GetSysColor(COLOR_BTNTEXT));
-            dc->TextOut(364, 4, m_progressText);
-            dc->SelectObject(old);
-        }
+        DrawProgressText(dc, &m_font);
     } else {
         dc->FillSolidRect(&m_plotRect, RGB(255, 255, 255));
     }

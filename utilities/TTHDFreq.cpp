@@ -27,7 +27,6 @@ BEGIN_MESSAGE_MAP(TTHDFreq, TUtilityPlot)
     ON_COMMAND(kHelpCommand, &TTHDFreq::OnHelp)
     ON_COMMAND(kCopyText, &TTHDFreq::OnCopyText)
     ON_COMMAND(kCopyBitmap, &TTHDFreq::OnCopyBitmap)
-    ON_WM_CLOSE()
     ON_WM_SIZE()
     ON_WM_CHAR()
     ON_WM_RBUTTONDOWN()
@@ -101,9 +100,7 @@ void TTHDFreq::CreateControls()
     m_controlFont.CreateFont(-12, 0, 0, 0, 400, 0, 0, 0, 0, 0, 0, 0, 0, "MS Sans Serif");
     static const char* const names[5] = {"Start", "Load...", "Save...", "Print...", "Options..."};
     static const UINT ids[5] = {kStart, kLoad, kSave, kPrint, kOptions};
-    m_progress = std::make_unique<CProgressCtrl>();
-    m_progress->Create(WS_CHILD | PBS_SMOOTH, CRect(94, 20, 304, 34), this, kProgress);
-    m_progress->SetRange(0, 100);
+    CreateProgress(CRect(94, 20, 304, 34), kProgress);
     for (int i = 0; i < 5; ++i) {
         m_buttons[i] = std::make_unique<CButton>();
         m_buttons[i]->Create(names[i], WS_CHILD | WS_VISIBLE | BS_PUSHBUTTON, CRect(4, 4, 90, 34), this, ids[i]);
@@ -140,7 +137,6 @@ void TTHDFreq::UpdateLayout()
     m_buttons[0]->MoveWindow(4, 4, 86, 30);
     for (int k = 1; k < 5; ++k)
         m_buttons[k]->MoveWindow(m_plotRect.right + 6, m_plotRect.top + 4 + 28 * (k - 1), m_rightMargin - 12, 24);
-    m_progress->MoveWindow(94, 20, 210, 14);
     m_buttons[2]->EnableWindow(m_analysis->PointCount() > 0);
     Invalidate();
     UpdateFrame(0.0f);
@@ -390,14 +386,7 @@ void TTHDFreq::DrawPlot(CDC* dc, bool full, const RECT& update)
     const int saved = dc->SaveDC();
     if (!m_printing) {
         TPlotBase::DrawPlot(dc, full, update);
-        if (!m_progressText.empty()) {
-            CFont* old = dc->SelectObject(&m_controlFont);
-            dc->FillSolidRect(94, 2, 210, 18, GetSysColor(COLOR_BTNFACE));
-            dc->SetBkMode(TRANSPARENT);
-            dc->SetTextColor(GetSysColor(COLOR_BTNTEXT));
-            dc->TextOut(94, 4, m_progressText);
-            dc->SelectObject(old);
-        }
+        DrawProgressText(dc, &m_controlFont);
     }
     // While printing the base has chosen a printer font of the page's scale.
     CFont* oldFont = dc->SelectObject(m_printing ? m_font : &m_controlFont);
@@ -495,30 +484,8 @@ double TTHDFreq::PixelToYValue(int x, int y)
 bool TTHDFreq::QuerySave()
 {
     ThdFreqAnalysis& a = *m_analysis;
-    if (!a.modified || !Settings().PromptToSave)
-        return true;
-    const int answer = AfxMessageBox("THD+N vs Frequency Data has changed.  Do you want to save it?",
-                                     MB_YESNOCANCEL | MB_ICONQUESTION);
-    if (answer == IDCANCEL)
-        return false;
-    if (answer == IDYES) {
-        OnSave();
-        // Only a save that happened lets the results go.
-        return a.modified == 0;
-    }
-    a.modified = 0;
-    a.fileName.clear();
-    return true;
-}
-
-void TTHDFreq::OnClose()
-{
-    // A running test ends with its own Esc; closing in the middle would leave the frame disabled.
-    if (IsRunning())
-        return;
-    if (m_analysis->modified && !QuerySave())
-        return;
-    TUtilityPlot::OnClose();
+    return AskToSaveResults("THD+N vs Frequency Data has changed.  Do you want to save it?", a.modified,
+                            Settings().PromptToSave != 0, a.fileName, [this] { OnSave(); });
 }
 
 bool TTHDFreq::SaveThdFile(const std::string& name)

@@ -76,19 +76,15 @@ public:
     std::string StatusText() const;
     COLORREF StatusColor() const;
     CButton* GetButton(UINT id) const;
-    CProgressCtrl* GetProgressBar() const { return m_progress.get(); }
-    const std::string& GetProgressText() const { return m_progressText; }
 
 protected:
     std::string PaneCaption() const override { return {}; }
     COLORREF PlotBackgroundColor() const override;
     void CreateControls() override;
-    void ShowProgress();
+    bool IsBusy() const override { return IsRunning(); }
     void SetProgress(int percent, const char* text);
-    void HideProgress();
     void OnPrint();
     void OnHelp() {}
-    void OnClose();
     void OnSize(UINT nType, int cx, int cy);
     void OnChar(UINT nChar, UINT nRepCnt, UINT nFlags);
     void OnRButtonDown(UINT nFlags, CPoint point);
@@ -129,9 +125,7 @@ private:
     ThdFreqLinks m_links;
     std::unique_ptr<ThdFreqAnalysis> m_analysis;
     BYTE m_initialising = 1;
-    std::string m_progressText;
     CFont m_controlFont;
     std::unique_ptr<CButton> m_buttons[5]; // Start, Load, Save, Print, Options
-    std::unique_ptr<CProgressCtrl> m_progress;
     LimitCurve m_limits[2]; // channel A, channel B
 };

@@ -38,44 +38,10 @@ void TTHDFreq::EnableFrame(bool enable) { Road().EnableFrame(enable); }
 
 // ---- Progress -----------------------------------------------------------------------------
 
-void TTHDFreq::ShowProgress()
-{
-    if (!m_progress)
-        return;
-    m_progress->SetRange(0, 100);
-    m_progress->SetPos(0);
-    m_progress->ShowWindow(SW_SHOW);
-    m_progressText.clear();
-}
-
 void TTHDFreq::SetProgress(int percent, const char* text)
 {
-    if (m_progress) {
-        m_progress->SetPos(percent);
-        m_progress->UpdateWindow();
-    }
-    const std::string now = text ? text : "";
-    if (now != m_progressText) {
-        m_progressText = now;
-        const CRect strip(94, 2, 304, 20);
-        InvalidateRect(&strip, FALSE);
-        UpdateWindow();
-    }
-    // Esc for this window or the main window cancels the running stage.
-    if (AfxCheckCancel(this) == CancelRequest::Escape)
+    if (SetProgressAndPoll(percent, text))
         m_analysis->Cancel();
-    if (CWnd* main = AfxGetMainWnd(); main && main != this && AfxCheckCancel(main) == CancelRequest::Escape)
-        m_analysis->Cancel();
-}
-
-void TTHDFreq::HideProgress()
-{
-    if (m_progress) {
-        m_progress->SetPos(0);
-        m_progress->ShowWindow(SW_HIDE);
-    }
-    m_progressText.clear();
-    Invalidate();
 }
 
 // ---- Start --------------------------------------------------------------------------------
