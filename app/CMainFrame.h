@@ -19,6 +19,7 @@
 #include "wave/FileGroup.h"
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -503,6 +504,14 @@ public:
     ThdFreqLinks ThdFreqHandOver();
     LRESULT OnThdFreqRequest(WPARAM wParam, LPARAM lParam);
     void PrintThdFreqWindow();
+    // What both test windows ask of the frame (MainFrameUtilityTests.cpp): a test starts, so
+    // a run, a playback and the generator stop; the test stopped the input device; the printer
+    // DC of the print dialog (or the default printer); one page with the frame's header,
+    // titles and comments around the window's plot (`extra` draws below the titles).
+    void StopForUtilityTest();
+    void UtilityTestStoppedDevice();
+    bool ChoosePrinterDC(CDC& dc, bool withDialog);
+    bool PrintUtilityPage(CDC& dc, TPlotBase& wnd, const char* document, const std::function<void(CDC&)>& extra);
 
     // Printing: the printer chosen in the print dialogs (movable memory, null until chosen).
     HGLOBAL PrinterDevMode = nullptr;

@@ -60,18 +60,8 @@ bool CMainFrame::AnalyzeReverbSegment(int channel, float start, float end)
 LRESULT CMainFrame::OnReverbRequest(WPARAM wParam, LPARAM lParam)
 {
     switch (wParam) {
-    case kReverbStopActivity:
-        if (AcquisitionRunning)
-            OnStop();
-        StopPlayback();
-        if (SigGen)
-            SigGen->StopOutput();
-        return 1;
-    case kReverbDeviceStopped:
-        AcquisitionRunning = false;
-        if (StatusBar)
-            StatusBar->Update(2);
-        return 1;
+    case kReverbStopActivity: StopForUtilityTest(); return 1;
+    case kReverbDeviceStopped: UtilityTestStoppedDevice(); return 1;
     case kReverbPrint: PrintReverbWindow(lParam != 0); return 1;
     case kReverbShowSettings: ShowProcessingSettings(static_cast<int>(lParam)); return 1;
     default: return 0;
@@ -80,43 +70,15 @@ LRESULT CMainFrame::OnReverbRequest(WPARAM wParam, LPARAM lParam)
 
 void CMainFrame::PrintReverbWindow(bool withDialogs)
 {
-    if (ReverbWnd == nullptr || !PrepareDefaultPrinter())
-        return;
-    PRINTDLGA pd;
-    pd.hwndOwner = GetSafeHwnd();
-    pd.hDevMode = PrinterDevMode;
-    pd.hDevNames = PrinterDevNames;
-    pd.Flags = PD_NOSELECTION | PD_NOPAGENUMS | PD_RETURNDC | PD_USEDEVMODECOPIESANDCOLLATE | PD_HIDEPRINTTOFILE;
-    if (!withDialogs)
-        pd.Flags |= PD_RETURNDEFAULT;
-    const BOOL ok = PrintDlgA(&pd);
-    KeepPrinterHandles(pd.hDevMode, pd.hDevNames);
-    if (!ok || !pd.hDC)
-        return;
     CDC dc;
-    dc.Attach(pd.hDC);
+    if (ReverbWnd == nullptr || !PrepareDefaultPrinter() || !ChoosePrinterDC(dc, withDialogs))
+        return;
     if (withDialogs) {
         CPrintAnnotationDialog dialog(this, &Settings.Print);
         if (dialog.DoModal() != IDOK)
             return;
     }
     TReverb* reverb = ReverbWnd;
-    reverb->EnableWindow(FALSE);
-    bool failed = dc.StartDoc("Reverberation Plot") <= 0;
-    if (!failed)
-        failed = dc.StartPage() <= 0;
-    if (!failed) {
-        PrintPageHeader(&dc);
-        PrintTitles(&dc);
-        reverb->PrintMethodLines(&dc, Settings.Print);
-        if (Settings.Print.EnableCommentBlock)
-            PrintComments(&dc);
-        reverb->PrintPlot(&dc, &Settings.Print, false, 0);
-        failed = dc.EndPage() <= 0;
-    }
-    if (failed)
-        dc.AbortDoc();
-    else
-        dc.EndDoc();
-    reverb->EnableWindow(TRUE);
+    PrintUtilityPage(dc, *reverb, "Reverberation Plot",
+                     [&](CDC& page) { reverb->PrintMethodLines(&page, Settings.Print); });
 }

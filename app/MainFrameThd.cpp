@@ -3,11 +3,8 @@
 // printout.
 #include "app/CMainFrame.h"
 #include "app/CPrintAnnotationDialog.h"
-#include "app/CStatusbar.h"
 #include "platform/core/MessageBox.h"
-#include "platform/ui/Print.h"
 #include "records/AppMessages.h"
-#include "siggen/CSigGen.h"
 #include "utilities/TTHDFreq.h"
 
 ThdFreqLinks CMainFrame::ThdFreqHandOver()
@@ -34,19 +31,8 @@ ThdFreqLinks CMainFrame::ThdFreqHandOver()
 LRESULT CMainFrame::OnThdFreqRequest(WPARAM wParam, LPARAM lParam)
 {
     switch (wParam) {
-    case kThdStopActivity:
-        if (AcquisitionRunning)
-            OnStop();
-        // The test plays through the one sound output that playback uses too.
-        StopPlayback();
-        if (SigGen)
-            SigGen->StopOutput();
-        return 1;
-    case kThdDeviceStopped:
-        AcquisitionRunning = false;
-        if (StatusBar)
-            StatusBar->Update(2);
-        return 1;
+    case kThdStopActivity: StopForUtilityTest(); return 1;
+    case kThdDeviceStopped: UtilityTestStoppedDevice(); return 1;
     case kThdPrint: PrintThdFreqWindow(); return 1;
     case kThdShowSettings: ShowProcessingSettings(static_cast<int>(lParam)); return 1;
     default: return 0;
@@ -60,38 +46,9 @@ void CMainFrame::PrintThdFreqWindow()
     CPrintAnnotationDialog dialog(this, &Settings.Print);
     if (dialog.DoModal() != IDOK)
         return;
-    PRINTDLGA pd;
-    pd.hwndOwner = GetSafeHwnd();
-    pd.hDevMode = PrinterDevMode;
-    pd.hDevNames = PrinterDevNames;
-    pd.Flags = PD_NOSELECTION | PD_NOPAGENUMS | PD_RETURNDC | PD_USEDEVMODECOPIESANDCOLLATE | PD_HIDEPRINTTOFILE;
-    const BOOL ok = PrintDlgA(&pd);
-    KeepPrinterHandles(pd.hDevMode, pd.hDevNames);
-    if (!ok || !pd.hDC) {
-        if (ok)
-            AfxMessageBox("The printer could not be prepared; nothing was printed.", MB_OK | MB_ICONEXCLAMATION);
-        return;
-    }
     CDC dc;
-    dc.Attach(pd.hDC);
-    TTHDFreq* thd = THDFreqWnd;
-    thd->EnableWindow(FALSE);
-    bool failed = dc.StartDoc("THD+N vs Frequency Plot") <= 0;
-    if (!failed)
-        failed = dc.StartPage() <= 0;
-    if (!failed) {
-        PrintPageHeader(&dc);
-        PrintTitles(&dc);
-        if (Settings.Print.EnableCommentBlock)
-            PrintComments(&dc);
-        thd->PrintPlot(&dc, &Settings.Print, false, 0);
-        failed = dc.EndPage() <= 0;
-    }
-    if (failed) {
-        dc.AbortDoc();
+    if (!ChoosePrinterDC(dc, true))
+        return;
+    if (!PrintUtilityPage(dc, *THDFreqWnd, "THD+N vs Frequency Plot", {}))
         AfxMessageBox("The printout could not be completed.", MB_OK | MB_ICONEXCLAMATION);
-    } else {
-        dc.EndDoc();
-    }
-    thd->EnableWindow(TRUE);
 }
