@@ -1,4 +1,5 @@
 #include "utilities/CTHDFreqOptionsDialog.h"
+#include "utilities/LiveTestRoad.h"
 
 #include "acquisition/TUsbDevice.h"
 #include "records/AppMessages.h"
@@ -74,17 +75,7 @@ BOOL CTHDFreqOptionsDialog::OnInitDialog()
 
 int CTHDFreqOptionsDialog::DeviceChannelCount()
 {
-    if (!m_links.inputDeviceIndex || *m_links.inputDeviceIndex < 0 || !m_links.inputDevice || !*m_links.inputDevice)
-        return 2;
-    TUsbDevice* device = *m_links.inputDevice;
-    if (device->IsOpen())
-        return device->GetChannelCount();
-    if (!device->IsPresent() || !device->OpenDevice(this, *m_links.inputDeviceIndex, 1))
-        return 2;
-    const int count = device->GetChannelCount();
-    // Opened only to count its channels: a run or a test opens it again for itself.
-    device->CloseDevice();
-    return count;
+    return LiveTestRoad(this, m_links, WM_THDFREQ_REQUEST, kThdDeviceStopped).InputChannelCount(2);
 }
 
 void CTHDFreqOptionsDialog::MakeBrushes()

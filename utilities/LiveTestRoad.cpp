@@ -72,6 +72,21 @@ bool LiveTestRoad::PlayThroughDeviceOutput(const TPcmFormat& format)
     return true;
 }
 
+int LiveTestRoad::InputChannelCount(int fallback)
+{
+    TUsbDevice* device = InputDevice();
+    if (!device || !m_links.inputDeviceIndex || *m_links.inputDeviceIndex < 0)
+        return fallback;
+    if (device->IsOpen())
+        return device->GetChannelCount();
+    if (!device->IsPresent() || !device->OpenDevice(m_owner, *m_links.inputDeviceIndex, 1))
+        return fallback;
+    const int count = device->GetChannelCount();
+    // A run or a test opens it again for itself.
+    device->CloseDevice();
+    return count;
+}
+
 bool LiveTestRoad::OpenInputDevice()
 {
     TUsbDevice* device = InputDevice();
