@@ -1,21 +1,22 @@
-// The THD+N-versus-frequency window through the frame: a two-channel result file written by
-// Python is loaded and drawn in two panes, and the save question keeps unsaved results.
+// The THD+N-versus-frequency window through the frame: result files written by Python drawn
+// in one or two panes, the save question, the options dialog's checks, limit curves, the
+// printout and the logo; and the live test on the device simulator through the sound road.
 #include "FilesFrameFixture.h"
 
-#include "platform/ui/GdiWindowDC.h"
-#include "res/ThdDialogIds.h"
-#include "res/resource.h"
-#include "platform/ui/Clipboard.h"
 #include "acquisition/TUsbDevice.h"
 #include "platform/core/FileSystem.h"
 #include "platform/core/Profile.h"
+#include "platform/ui/Clipboard.h"
+#include "platform/ui/GdiWindowDC.h"
 #include "platform/usb/KdrSimulator.h"
+#include "res/ThdDialogIds.h"
+#include "res/resource.h"
+#include "support/QtTestAccess.h"
+#include "utilities/TTHDFreq.h"
 
 #include <unistd.h>
 
-#include <QImage>
 #include <fstream>
-#include "utilities/TTHDFreq.h"
 
 using namespace filesframe;
 
