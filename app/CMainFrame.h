@@ -493,6 +493,8 @@ public:
 
     // The RT-60 window (MainFrameReverb.cpp): what it gets of the frame, the segment road from
     // a time-series selection, its requests and its printout.
+    // The devices and records every live-test window gets.
+    void FillLiveTestLinks(LiveTestLinks& links);
     ReverbLinks ReverbHandOver();
     // False when the channel has no file or nothing is selected; else analyses the segment.
     bool AnalyzeReverbSegment(int channel, float start, float end);

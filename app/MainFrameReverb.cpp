@@ -16,18 +16,8 @@
 ReverbLinks CMainFrame::ReverbHandOver()
 {
     ReverbLinks links;
-    links.frame = this;
+    FillLiveTestLinks(links);
     links.settings = &Settings.Reverb;
-    links.device = &Settings.Device;
-    links.output = &Settings.Output;
-    links.inputDeviceIndex = &Settings.DTInputDeviceIndex;
-    links.outputDeviceIndex = &Settings.DTOutputDeviceIndex;
-    links.useSoundCard = &Settings.UseSoundCardForOutput;
-    links.soundCardIndex = &Settings.SoundCardDeviceIndex;
-    links.opMode = &Settings.OpMode;
-    links.inputDevice = &InputDevice;
-    links.outputDevice = &OutputDevice;
-    links.soundOutput = &SoundOutput;
     links.paths = &Settings.Paths;
     links.workingPaths = &Settings.WorkingPaths;
     return links;

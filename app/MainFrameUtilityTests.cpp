@@ -5,6 +5,22 @@
 #include "platform/ui/Print.h"
 #include "plots/TPlotBase.h"
 #include "siggen/CSigGen.h"
+#include "utilities/LiveTestLinks.h"
+
+void CMainFrame::FillLiveTestLinks(LiveTestLinks& links)
+{
+    links.frame = this;
+    links.device = &Settings.Device;
+    links.output = &Settings.Output;
+    links.inputDeviceIndex = &Settings.DTInputDeviceIndex;
+    links.outputDeviceIndex = &Settings.DTOutputDeviceIndex;
+    links.useSoundCard = &Settings.UseSoundCardForOutput;
+    links.soundCardIndex = &Settings.SoundCardDeviceIndex;
+    links.opMode = &Settings.OpMode;
+    links.inputDevice = &InputDevice;
+    links.outputDevice = &OutputDevice;
+    links.soundOutput = &SoundOutput;
+}
 
 void CMainFrame::StopForUtilityTest()
 {

@@ -171,23 +171,8 @@ void CReverbOptionsDialog::OnDecayColor() { ChooseColor(m_settings->DecayColor);
 void CReverbOptionsDialog::OnGridColor() { ChooseColor(m_settings->GridColor); }
 void CReverbOptionsDialog::OnSurfaceColor() { ChooseColor(m_settings->SurfaceColor); }
 
-void CReverbOptionsDialog::OnAdjustInput()
-{
-    if (m_links.opMode && *m_links.opMode == 2) {
-        AfxMessageBox("The analyzer is currently in the Post Processing mode and the input device settings cannot "
-                      "be changed.  Please change to the Realtime mode in order to adjust the device settings.",
-                      MB_OK | MB_ICONINFORMATION);
-        return;
-    }
-    if (m_links.frame)
-        m_links.frame->SendMessage(WM_REVERB_REQUEST, kReverbShowSettings, 0);
-}
-
-void CReverbOptionsDialog::OnAdjustOutput()
-{
-    if (m_links.frame)
-        m_links.frame->SendMessage(WM_REVERB_REQUEST, kReverbShowSettings, 6);
-}
+void CReverbOptionsDialog::OnAdjustInput() { AskFrameForDeviceSettings(m_links, WM_REVERB_REQUEST, kReverbShowSettings, 0); }
+void CReverbOptionsDialog::OnAdjustOutput() { AskFrameForDeviceSettings(m_links, WM_REVERB_REQUEST, kReverbShowSettings, 6); }
 
 void CReverbOptionsDialog::OnDefaults()
 {

@@ -285,23 +285,8 @@ void CTHDFreqOptionsDialog::EditLimitFile(int editId)
 void CTHDFreqOptionsDialog::OnEditLimitA() { EditLimitFile(IDC_THD_LIMIT_A_FILE); }
 void CTHDFreqOptionsDialog::OnEditLimitB() { EditLimitFile(IDC_THD_LIMIT_B_FILE); }
 
-void CTHDFreqOptionsDialog::OnInputSettings()
-{
-    if (m_links.opMode && *m_links.opMode == 2) {
-        AfxMessageBox("The analyzer is currently in the Post Processing mode and the input device settings cannot "
-                      "be changed.  Please change to the Realtime mode in order to adjust the device settings.",
-                      MB_OK | MB_ICONINFORMATION);
-        return;
-    }
-    if (m_links.frame)
-        m_links.frame->SendMessage(WM_THDFREQ_REQUEST, kThdShowSettings, 0);
-}
-
-void CTHDFreqOptionsDialog::OnOutputSettings()
-{
-    if (m_links.frame)
-        m_links.frame->SendMessage(WM_THDFREQ_REQUEST, kThdShowSettings, 6);
-}
+void CTHDFreqOptionsDialog::OnInputSettings() { AskFrameForDeviceSettings(m_links, WM_THDFREQ_REQUEST, kThdShowSettings, 0); }
+void CTHDFreqOptionsDialog::OnOutputSettings() { AskFrameForDeviceSettings(m_links, WM_THDFREQ_REQUEST, kThdShowSettings, 6); }
 
 void CTHDFreqOptionsDialog::OnDefaults()
 {

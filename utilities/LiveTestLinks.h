@@ -23,3 +23,7 @@ struct LiveTestLinks {
     TUsbDevice* const* outputDevice = nullptr;
     TSoundOutput** soundOutput = nullptr; // the frame's one sound output, null when idle
 };
+
+// Asks the frame (by `request` with wParam `showSettings`) to open the settings sheet on `page`:
+// 0 the device input page, refused with a message in Post Process mode, 6 the output page.
+void AskFrameForDeviceSettings(const LiveTestLinks& links, UINT request, WPARAM showSettings, int page);

@@ -10,6 +10,18 @@
 #include <new>
 #include <vector>
 
+void AskFrameForDeviceSettings(const LiveTestLinks& links, UINT request, WPARAM showSettings, int page)
+{
+    if (page == 0 && links.opMode && *links.opMode == 2) {
+        AfxMessageBox("The analyzer is currently in the Post Processing mode and the input device settings cannot "
+                      "be changed.  Please change to the Realtime mode in order to adjust the device settings.",
+                      MB_OK | MB_ICONINFORMATION);
+        return;
+    }
+    if (links.frame)
+        links.frame->SendMessage(request, showSettings, page);
+}
+
 void LiveTestRoad::EnableFrame(bool enable)
 {
     if (m_links.frame && m_links.frame->GetSafeHwnd())
