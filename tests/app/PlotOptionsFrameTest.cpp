@@ -8,6 +8,7 @@
 #include "plots/TMarkerOptionsDialog.h"
 #include "res/PlotOptionsDialogIds.h"
 #include "res/resource.h"
+#include "utilities/CDataView.h"
 
 #include <QImage>
 #include <QWidget>
@@ -223,4 +224,38 @@ TEST_F(PlotOptionsInFrame, WhatTheSheetSetsSurvivesAConfigurationSaveAndLoad)
     EXPECT_FLOAT_EQ(f.PhaseOpts[2].PlotRange, 90.0f);
     EXPECT_EQ(f.SurfaceOpts[2].ColorMode, 3);
     EXPECT_FLOAT_EQ(f.TimeSeriesOpts[2].StopTime, 2.5f);
+}
+
+TEST_F(PlotOptionsInFrame, TheSpectrumWindowsMarkerOptionsAndValueWindowWork)
+{
+    ASSERT_NE(Start(), nullptr);
+    ASSERT_TRUE(WriteWaveOf(Data("wave/t.wav"), 8000, 8000, "round(12000 * math.sin(2 * math.pi * 1000 * i / 8000))"));
+    ASSERT_TRUE(OpenChannel(0, Data("wave/t.wav")));
+    frame->OpenSpectrumPlot(0);
+    TSpectraPlot* plot = frame->SpectrumPlot[0];
+    ASSERT_NE(plot, nullptr);
+    AfxPumpMessages();
+
+    plot->SendMessage(WM_COMMAND, 804);
+    ASSERT_NE(plot->GetDataView(), nullptr);
+    EXPECT_EQ(plot->GetDataView()->GetKind(), 2);
+    EXPECT_EQ(plot->GetDataView()->GetSource(), frame->Spectral[0]);
+    plot->SendMessage(WM_DATAVIEW_CLOSING, 0, 0);
+    EXPECT_EQ(plot->GetDataView(), nullptr);
+
+    // The menu item and the tool-strip button edit the window's own record.
+    CDialog::ScriptModal([](CWnd& d) {
+        dlgtest::Click(d, kMarkerEnabledFirstId + 1);
+        Set(d, kMarkerFreqFirstId + 1, "1000");
+        dlgtest::Click(d, IDOK);
+    });
+    plot->SendMessage(WM_COMMAND, 860);
+    EXPECT_EQ(frame->Settings.Markers[0].Enabled[1], 1u);
+    EXPECT_FLOAT_EQ(frame->Settings.Markers[0].Freq[1], 1000.0f);
+    CDialog::ScriptModal([](CWnd& d) {
+        Set(d, kMarkerFreqFirstId + 1, "2000");
+        dlgtest::Click(d, IDCANCEL);
+    });
+    plot->SendMessage(WM_COMMAND, 511);
+    EXPECT_FLOAT_EQ(frame->Settings.Markers[0].Freq[1], 1000.0f);
 }
