@@ -20,7 +20,7 @@ Node Number(const char* label, int edit, int spin = -1)
 
 Node ColourRow(int button, const char* text, int swatch)
 {
-    return Row({PushButton(button, text).Chars(14), Frame(swatch).Chars(4), Stretch()});
+    return Row({PushButton(button, text).Chars(14), Frame(swatch).Chars(4).Lines(1), Stretch()});
 }
 
 Node Interval(const char* group)
@@ -60,7 +60,7 @@ void RegisterPlotOptionsDialogs()
                                                ColourRow(IDC_PO_GRID_COLOR, "&Grid...", IDC_PO_GRID_SWATCH)}),
                               CheckBox(IDC_PO_GRID_X, "Show &Vertical Gridlines"),
                               CheckBox(IDC_PO_GRID_Y, "Show &Horizontal Gridlines"), CheckBox(IDC_PO_TOOLBAR, "Show Toolbar"),
-                              CheckBox(IDC_PO_PULL_CURSOR, "Pull Cursor to Trace"), Interval("interval")})}),
+                              CheckBox(IDC_PO_PULL_CURSOR, "Pull Cursor to Trace"), Interval("interval"), Stretch()})}),
                  Buttons()})});
 
     RegisterDialogTemplate(
@@ -83,7 +83,7 @@ void RegisterPlotOptionsDialogs()
                               CheckBox(IDC_PO_GRID_Y, "Show &Horizontal Gridlines"), CheckBox(IDC_PO_TOOLBAR, "Show Toolbar"),
                               CheckBox(IDC_PO_OVERLAY_CONTROLS, "Show Overlay Controls"),
                               CheckBox(IDC_PO_PULL_CURSOR, "Pull Cursor to Trace"), Interval("interval"),
-                              PushButton(IDC_PO_MARKER_OPTIONS, "Marker Options...")})}),
+                              PushButton(IDC_PO_MARKER_OPTIONS, "Marker Options..."), Stretch()})}),
                  CheckBox(IDC_PO_POWER_METER, "Show Wideband Power Meter (vertical bar to right of plot)"),
                  CheckBox(IDC_PO_RMS_LEVEL, "Show Zoomed Power Level (numeric readout on upper left of plot)"),
                  Buttons()})});
@@ -98,7 +98,7 @@ void RegisterPlotOptionsDialogs()
                                                ColourRow(IDC_PO_GRID_COLOR, "&Grid...", IDC_PO_GRID_SWATCH)}),
                               CheckBox(IDC_PO_GRID_X, "Show &Vertical Gridlines"),
                               CheckBox(IDC_PO_GRID_Y, "Show &Horizontal Gridlines"), CheckBox(IDC_PO_TOOLBAR, "Show Toolbar"),
-                              CheckBox(IDC_PO_PULL_CURSOR, "Pull Cursor to Trace"), Interval("interval")})}),
+                              CheckBox(IDC_PO_PULL_CURSOR, "Pull Cursor to Trace"), Interval("interval"), Stretch()})}),
                  Buttons()})});
 
     auto span = [] {
@@ -123,7 +123,7 @@ void RegisterPlotOptionsDialogs()
                                                    ColourRow(IDC_PO_MIN_COLOR, "Min Custom Color", IDC_PO_MIN_SWATCH)}),
                               Group("Scrolling", {RadioButton(IDC_PO_SMOOTH_SCROLL, "Smooth Continuous Scrolling").InGroup("scroll"),
                                                   RadioButton(IDC_PO_OVERLAP_SCROLL, "Overlapped Scrolling").InGroup("scroll")}),
-                              CheckBox(IDC_PO_TOOLBAR, "Show Toolbar"), Interval("interval")})}),
+                              CheckBox(IDC_PO_TOOLBAR, "Show Toolbar"), Interval("interval"), Stretch()})}),
                  Buttons()})});
 
     RegisterDialogTemplate(
@@ -138,7 +138,7 @@ void RegisterPlotOptionsDialogs()
                                                    ColourRow(IDC_PO_LINE_COLOR, "Solid Line Color", IDC_PO_LINE_SWATCH),
                                                    ColourRow(IDC_PO_MAX_COLOR, "Max Custom Color", IDC_PO_MAX_SWATCH),
                                                    ColourRow(IDC_PO_MIN_COLOR, "Min Custom Color", IDC_PO_MIN_SWATCH)}),
-                              CheckBox(IDC_PO_TOOLBAR, "Show Toolbar"), Interval("interval")})}),
+                              CheckBox(IDC_PO_TOOLBAR, "Show Toolbar"), Interval("interval"), Stretch()})}),
                  Buttons()})});
 
     std::vector<Node> cells = {Empty(), Label("Frequency (Hz)"), Label("Label Type"), Label("Custom Label")};
