@@ -10,8 +10,7 @@
 #include "res/resource.h"
 #include "utilities/CDataView.h"
 
-#include <QImage>
-#include <QWidget>
+#include "support/QtTestAccess.h"
 
 #include <cstring>
 
@@ -23,7 +22,7 @@ using PlotOptionsInFrame = FilesFrame;
 QImage Picture(CWnd* w)
 {
     AfxPumpMessages();
-    return w->GetQWidget()->grab().toImage();
+    return QtPictureOf(w);
 }
 
 int CountColour(const QImage& image, const CRect& r, COLORREF colour)
