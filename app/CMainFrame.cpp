@@ -71,6 +71,7 @@ BEGIN_MESSAGE_MAP(CMainFrame, CMDIFrameWnd)
 #include "app/MainFrameUtilityMap.inc"
 #include "app/MainFrameReverbMap.inc"
 #include "app/MainFrameThdMap.inc"
+#include "app/MainFramePlotOptionsMap.inc"
 END_MESSAGE_MAP()
 
 bool CMainFrame::FirstResizeDone = false;

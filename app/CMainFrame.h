@@ -82,6 +82,9 @@ public:
     // Run state.
     bool AcquisitionRunning = false; // a Real Time or Recorder run is active
     DWORD RunWholeFile = 0;          // the next post-process run covers the whole file
+    // Set by the plot options command: the Enter key-up that closes the sheet must not start
+    // a whole-file run where it lands; the next Enter clears it instead.
+    BYTE SkipNextEnterRun = 0;
     bool PostProcessBusy = false;    // a post-process pass is running
     // A run of either kind: what the run buttons, the state pane and the meters show.
     bool IsRunning() const { return AcquisitionRunning || PostProcessBusy; }
@@ -406,6 +409,13 @@ public:
     // 4 Calibration (others open the sheet on its first page).
     void OnProcessingSettings();
     void ShowProcessingSettings(int pageCode);
+    // Plot options (F5 and every plot's Properties): the sheet for the active plot's kind and
+    // channel on working copies of all channels' plot records; after OK the records are
+    // copied back and only the open plots whose records changed are refreshed (spectrogram
+    // and surface windows rebuilt). kind: 1 time series .. 5 surface.
+    void OnPlotOptions();
+    void ShowPlotOptions(int kind, int channel);
+    void ShowCompositePlotOptions(int kind, int composite);
     // What the calibration dialogs need of the frame: folders, the input device, the generator.
     CalibrationContext MakeCalibrationContext() const;
     void OnCloseAllPlots();

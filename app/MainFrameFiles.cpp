@@ -416,6 +416,10 @@ void CMainFrame::StartWholeFileRun()
 {
     if (Playing)
         StopPlayback();
+    if (SkipNextEnterRun) {
+        SkipNextEnterRun = 0;
+        return;
+    }
     if (PostProcessBusy) {
         // Clearing the flag ends the pass that is running.
         PostProcessBusy = false;

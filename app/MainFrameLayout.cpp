@@ -291,8 +291,15 @@ void CMainFrame::SetDisplayGainShift(int shift)
 
 void CMainFrame::OnKeyUp(UINT nChar, UINT, UINT)
 {
-    // Enter runs a post-process pass over the whole file.
-    if (nChar == VK_RETURN && !PostProcessBusy)
+    // Enter runs a post-process pass over the whole file, unless it is the key that closed the
+    // plot options sheet.
+    if (nChar != VK_RETURN)
+        return;
+    if (SkipNextEnterRun) {
+        SkipNextEnterRun = 0;
+        return;
+    }
+    if (!PostProcessBusy)
         StartWholeFileRun();
 }
 

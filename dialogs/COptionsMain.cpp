@@ -1,6 +1,7 @@
 #include "dialogs/COptionsMain.h"
 
 #include "dialogs/CCopyProcessingSettingsDlg.h"
+#include "dialogs/PageHelpers.h"
 #include "platform/ui/Rect.h"
 #include "res/ProcessingDialogIds.h"
 #include "res/SheetPageDialogIds.h"
@@ -69,24 +70,9 @@ BOOL COptionsMain::OnInitDialog()
 {
     m_initialising = 1;
     const BOOL result = CPropertySheet::OnInitDialog();
-    if (CWnd* apply = GetDlgItem(ID_APPLY_NOW))
-        apply->ShowWindow(SW_HIDE);
-    if (CWnd* help = GetDlgItem(IDHELP))
-        help->ShowWindow(SW_HIDE);
+    sheet::PlaceOkCancel(*this);
     CRect client;
     GetClientRect(&client);
-    if (CWnd* ok = GetDlgItem(IDOK)) {
-        CRect r;
-        ok->GetWindowRect(&r);
-        ScreenToClient(&r);
-        ok->MoveWindow(client.right - r.Width() - 10, client.bottom - r.Height() - 4, r.Width(), r.Height());
-        if (CWnd* cancel = GetDlgItem(IDCANCEL)) {
-            CRect c;
-            cancel->GetWindowRect(&c);
-            ScreenToClient(&c);
-            cancel->MoveWindow(client.right - 166, client.bottom - r.Height() - 4, c.Width(), c.Height());
-        }
-    }
     struct ButtonPlace {
         std::unique_ptr<CButton>* button;
         const char* text;

@@ -4,6 +4,8 @@
 
 #include "platform/ui/Controls.h"
 #include "platform/ui/Dialog.h"
+#include "platform/ui/PropertySheet.h"
+#include "platform/ui/Rect.h"
 
 #include <algorithm>
 #include <cmath>
@@ -91,6 +93,31 @@ inline long ParseInteger(const std::string& text)
             break;
     }
     return negative ? -value : value;
+}
+
+// A settings sheet without Apply and Help, its OK 10 pixels in from the right and 4 up from the
+// bottom and its Cancel 166 pixels in from the right, leaving the strip's left part free for
+// the sheet's own controls.
+inline void PlaceOkCancel(CPropertySheet& s)
+{
+    for (int id : {ID_APPLY_NOW, IDHELP})
+        if (CWnd* w = s.GetDlgItem(id))
+            w->ShowWindow(SW_HIDE);
+    CRect client;
+    s.GetClientRect(&client);
+    CWnd* ok = s.GetDlgItem(IDOK);
+    if (!ok)
+        return;
+    CRect r;
+    ok->GetWindowRect(&r);
+    s.ScreenToClient(&r);
+    ok->MoveWindow(client.right - r.Width() - 10, client.bottom - r.Height() - 4, r.Width(), r.Height());
+    if (CWnd* cancel = s.GetDlgItem(IDCANCEL)) {
+        CRect c;
+        cancel->GetWindowRect(&c);
+        s.ScreenToClient(&c);
+        cancel->MoveWindow(client.right - 166, client.bottom - r.Height() - 4, c.Width(), c.Height());
+    }
 }
 
 } // namespace sheet

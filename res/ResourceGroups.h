@@ -20,4 +20,5 @@ void RegisterUtilityDialogs(); // Leq and sound power options, data logging
 void RegisterReverbDialogs();   // the reverberation options
 void RegisterOverlayDialogs(); // overlay options and composite overlay setup
 void RegisterThdDialogs();      // the THD+N-versus-frequency options
+void RegisterPlotOptionsDialogs(); // plot options pages and marker options
 void RegisterPlotBitmaps(); // watermark logo and the plot tool-strip buttons

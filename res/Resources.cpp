@@ -28,6 +28,7 @@ void RegisterBuiltInResources()
         RegisterReverbDialogs();
         RegisterOverlayDialogs();
         RegisterThdDialogs();
+        RegisterPlotOptionsDialogs();
         RegisterPlotBitmaps();
     });
 }

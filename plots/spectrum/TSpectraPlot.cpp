@@ -21,9 +21,11 @@
 #include "plots/CToolBtn.h"
 #include "plots/PlotTextClipboard.h"
 #include "plots/TLimitScroll.h"
+#include "plots/TMarkerOptionsDialog.h"
 #include "plots/TOverlaySourceSelectDialog.h"
 #include "records/PathSettings.h"
 #include "res/resource.h"
+#include "utilities/CDataView.h"
 
 #include <algorithm>
 #include <cmath>
@@ -142,6 +144,10 @@ BEGIN_MESSAGE_MAP(TSpectraPlot, TSettingsPlot<SpectrumPlotSettings>)
     ON_EN_CHANGE(kPlotTopEdit, &TSpectraPlot::OnPlotTopChanged)
     ON_EN_CHANGE(kPlotRangeEdit, &TSpectraPlot::OnPlotRangeChanged)
     ON_CBN_SELCHANGE(kPeakHold, &TSpectraPlot::OnPeakHoldChanged)
+    ON_COMMAND(kMarkerOptions, &TSpectraPlot::OnMarkerOptions)
+    ON_COMMAND(kMarkerOptionsMenu, &TSpectraPlot::OnMarkerOptions)
+    ON_COMMAND(kViewData, &TSpectraPlot::OnViewDataValues)
+    ON_MESSAGE(WM_DATAVIEW_CLOSING, &TSpectraPlot::OnDataViewClosing)
 END_MESSAGE_MAP()
 
 TSpectraPlot::TSpectraPlot()
@@ -158,7 +164,7 @@ TSpectraPlot::TSpectraPlot()
     std::strcpy(m_xUnit, " Hz");
 }
 
-TSpectraPlot::~TSpectraPlot() = default;
+TSpectraPlot::~TSpectraPlot() { m_dataView.reset(); }
 
 CToolBtn* TSpectraPlot::GetButton(UINT id) const
 {
@@ -222,6 +228,8 @@ void TSpectraPlot::SetData(SpectralData* traceA, SpectralData* traceB)
 {
     m_traceA = traceA;
     m_traceB = traceB;
+    if (m_dataView)
+        m_dataView->SetSource(m_traceA);
 }
 
 bool TSpectraPlot::IsPaneB(const CRect& rect) const
@@ -295,8 +303,6 @@ void TSpectraPlot::CreateControls()
         m_peakHoldCombo->SetCurSel(std::min<int>(m_settings->PeakHold, 4));
     m_markerButton = std::make_unique<CToolBtn>(this, kMarkerOptions, "MarkerUp", "MarkerDown", nullptr,
                                                 "Marker Options");
-    // The marker options dialog comes with the plot options; until then the button takes no clicks.
-    m_markerButton->EnableWindow(FALSE);
     m_auxEdit = std::make_unique<CEdit>();
     m_auxEdit->Create(WS_CHILD | WS_BORDER, CRect(0, 0, 56, 16), this, kAuxEdit);
     m_plotTopEdit->SetFont(font);
@@ -505,6 +511,8 @@ void TSpectraPlot::UpdateLayout()
         m_auxEdit->ShowWindow(SW_HIDE);
     if (m_peakHoldCombo && m_settings)
         m_peakHoldCombo->SetCurSel(std::min<int>(m_settings->PeakHold, 4));
+    if (m_dataView && m_dataView->GetSafeHwnd())
+        m_dataView->Invalidate();
     TPlotBase::UpdateLayout();
     if (m_zoomIn && m_zoomIn->IsPressed()) {
         m_zoomIn->Release();
@@ -604,6 +612,8 @@ void TSpectraPlot::UpdateFrame(float time)
         }
         m_lastFrameTime = time;
     }
+    if (m_dataView)
+        m_dataView->Refresh();
     if (m_pointCapacity > 0 && !IsIconic()) {
         CClientDC dc(this);
         RedrawFrame(&dc);
@@ -979,6 +989,39 @@ void TSpectraPlot::OnProperties()
         frame->PostMessage(WM_COMMAND, ID_PLOT_OPTIONS, 0);
 }
 
+void TSpectraPlot::OnMarkerOptions()
+{
+    if (!m_markers)
+        return;
+    TMarkerOptionsDialog dialog(this, m_markers);
+    if (dialog.DoModal() != IDCANCEL)
+        InvalidateRect(&m_plotRect, TRUE);
+}
+
+void TSpectraPlot::OnViewDataValues()
+{
+    if (m_dataView) {
+        m_dataView.reset();
+        return;
+    }
+    const bool composite = m_channel >= 8;
+    CRect r = m_plotRect;
+    r.left += 20;
+    r.top += 20;
+    ClientToScreen(&r);
+    auto view = std::make_unique<CDataView>();
+    if (!view->Create(this, r, m_traceA, composite ? m_channel - 8 : m_channel, composite, 2))
+        return;
+    view->ShowWindow(SW_SHOW);
+    m_dataView = std::move(view);
+}
+
+LRESULT TSpectraPlot::OnDataViewClosing(WPARAM, LPARAM)
+{
+    m_dataView.reset();
+    return 1;
+}
+
 void TSpectraPlot::OnAutoscaleCommand() { Autoscale(); }
 void TSpectraPlot::OnCopyText() { CopyDataToClipboard(); }
 void TSpectraPlot::OnWriteText() { WriteTextFile(); }
@@ -1125,8 +1168,7 @@ void TSpectraPlot::ShowPlotMenu(CPoint client)
     }
     clearMarker.AppendMenu(MF_STRING, kClearMarkerAll, "All");
     menu.AppendMenu(MF_POPUP, reinterpret_cast<UINT_PTR>(clearMarker.Detach()), "Clear Marker");
-    // The marker options dialog comes with the plot options; until then the item is grey.
-    menu.AppendMenu(MF_STRING | MF_GRAYED, kMarkerOptionsMenu, "Marker &Options...");
+    menu.AppendMenu(MF_STRING, kMarkerOptionsMenu, "Marker &Options...");
     menu.AppendMenu(MF_SEPARATOR);
     CMenu smooth;
     smooth.CreatePopupMenu();
@@ -1135,8 +1177,7 @@ void TSpectraPlot::ShowPlotMenu(CPoint client)
         smooth.AppendMenu(MF_STRING, kSmoothNone + i, smoothNames[i]);
     menu.AppendMenu(MF_POPUP, reinterpret_cast<UINT_PTR>(smooth.Detach()), "Smooth Spectrum");
     menu.AppendMenu(MF_SEPARATOR);
-    // The data-values window belongs to the measurement utilities, which do not show one yet.
-    menu.AppendMenu(MF_STRING | MF_GRAYED, kViewData, "&View Data Values");
+    menu.AppendMenu(MF_STRING | (m_dataView ? MF_CHECKED : 0), kViewData, "&View Data Values");
     menu.AppendMenu(MF_SEPARATOR);
     menu.AppendMenu(MF_STRING, kProperties, "&Properties");
     menu.AppendMenu(MF_STRING, kHelp, "&Help");

@@ -39,6 +39,7 @@ class CEdit;
 class CButton;
 class CComboBox;
 class TLimitScroll;
+class CDataView;
 
 class TSpectraPlot : public TSettingsPlot<SpectrumPlotSettings> {
 public:
@@ -157,6 +158,7 @@ public:
     CEdit* GetPlotTopEdit() const { return m_plotTopEdit.get(); }
     CEdit* GetPlotRangeEdit() const { return m_plotRangeEdit.get(); }
     CComboBox* GetPeakHoldCombo() const { return m_peakHoldCombo.get(); }
+    CDataView* GetDataView() const { return m_dataView.get(); }
 
     // The choice of the "Select Data Source" dialog for Copy As Text, kept for the program's
     // life: 1 copies peak-hold values.
@@ -195,6 +197,9 @@ protected:
     void OnStoreOverlay(UINT id);
     void OnShowOverlay(UINT id);
     void OnOverlayDialog(UINT id);
+    void OnMarkerOptions();
+    void OnViewDataValues();
+    LRESULT OnDataViewClosing(WPARAM wParam, LPARAM lParam);
     DECLARE_MESSAGE_MAP()
 
 private:
@@ -273,6 +278,7 @@ private:
     ChannelProcessingSettings* m_processing = nullptr;
     ChannelScalingSettings* m_scaling = nullptr;
     MarkerSettings* m_markers = nullptr;
+    std::unique_ptr<CDataView> m_dataView; // "View Data Values", while open
     SpectralData* m_traceA = nullptr;
     SpectralData* m_traceB = nullptr;
     int m_channel = 0;

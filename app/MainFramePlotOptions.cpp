@@ -1,0 +1,152 @@
+// The plot options sheet: the one editor of the channels' plot records outside configuration
+// loading and the plots' own controls, and the refresh of exactly the plots it changed.
+#include "app/CMainFrame.h"
+
+#include "dsp/SpectralData.h"
+#include "plots/CPlotOptionsMain.h"
+#include "plots/TPhasePlot.h"
+#include "plots/TSeriesPlot.h"
+#include "plots/spectrogram/TSpectrogram.h"
+#include "plots/spectrogram/TSurfacePlot.h"
+#include "plots/spectrum/TSpectraPlot.h"
+
+#include <cstring>
+#include <memory>
+
+namespace {
+template <typename T>
+bool Changed(const T& a, const T& b)
+{
+    return std::memcmp(static_cast<const void*>(&a), static_cast<const void*>(&b), sizeof(T)) != 0;
+}
+
+// One channel set's plot records, as the frame holds them: 8 input channels or 16 composites.
+template <int N>
+struct PlotRecords {
+    TimeSeriesPlotSettings Series[N];
+    SpectrumPlotSettings Spectrum[N];
+    MarkerSettings Markers[N];
+    PhasePlotSettings Phase[N];
+    SpectrogramPlotSettings Spectrogram[N];
+    SurfacePlotSettings Surface[N];
+};
+} // namespace
+
+void CMainFrame::OnPlotOptions()
+{
+    SkipNextEnterRun = 1;
+    int kind = 0, channel = 0, composite = 0;
+    if (!GetActivePlot(&kind, &channel, &composite) || kind < 1 || kind > kPlotKinds)
+        ShowPlotOptions(1, 0);
+    else if (composite)
+        ShowCompositePlotOptions(kind, channel);
+    else
+        ShowPlotOptions(kind, channel);
+}
+
+void CMainFrame::ShowPlotOptions(int kind, int channel)
+{
+    SkipNextEnterRun = 1;
+    auto before = std::make_unique<PlotRecords<kChannels>>();
+    auto work = std::make_unique<PlotRecords<kChannels>>();
+    WORD scales[kChannels];
+    for (int ch = 0; ch < kChannels; ++ch) {
+        before->Series[ch] = Settings.TimeSeriesOpts[ch];
+        before->Spectrum[ch] = Settings.SpectrumOpts[ch];
+        before->Markers[ch] = Settings.Markers[ch];
+        before->Phase[ch] = Settings.PhaseOpts[ch];
+        before->Spectrogram[ch] = Settings.SpectrogramOpts[ch];
+        before->Surface[ch] = Settings.SurfaceOpts[ch];
+        scales[ch] = Settings.Scaling[ch].AmpScaleType;
+    }
+    *work = *before;
+    {
+        CPlotOptionsMain sheet("Plot Options", this, kind, channel, work->Series, work->Spectrum, work->Markers,
+                               work->Phase, work->Spectrogram, work->Surface, 0);
+        sheet.SetAmpScaleTypes(scales, kChannels);
+        if (sheet.DoModal() != IDOK)
+            return;
+    }
+    for (int ch = 0; ch < kChannels; ++ch) {
+        Settings.TimeSeriesOpts[ch] = work->Series[ch];
+        Settings.SpectrumOpts[ch] = work->Spectrum[ch];
+        Settings.Markers[ch] = work->Markers[ch];
+        Settings.PhaseOpts[ch] = work->Phase[ch];
+        Settings.SpectrogramOpts[ch] = work->Spectrogram[ch];
+        Settings.SurfaceOpts[ch] = work->Surface[ch];
+    }
+    for (int ch = 0; ch < kChannels; ++ch) {
+        if (TSeriesPlot* plot = TimeSeriesPlot[ch]; plot && Changed(Settings.TimeSeriesOpts[ch], before->Series[ch])) {
+            plot->SetTimeRange(Settings.TimeSeriesOpts[ch].StartTime, Settings.TimeSeriesOpts[ch].StopTime);
+            plot->UpdateLayout();
+        }
+        if (TSpectraPlot* plot = SpectrumPlot[ch];
+            plot && (Changed(Settings.SpectrumOpts[ch], before->Spectrum[ch]) ||
+                     Changed(Settings.Markers[ch], before->Markers[ch]))) {
+            plot->UpdateLayout();
+            if (Spectral[ch] != nullptr)
+                Spectral[ch]->SetPeakDecay(Settings.SpectrumOpts[ch].PeakHold);
+        }
+        if (TPhasePlot* plot = PhasePlot[ch]; plot && Changed(Settings.PhaseOpts[ch], before->Phase[ch]))
+            plot->UpdateLayout();
+        if (TSpectrogram* plot = SpectrogramPlot[ch];
+            plot && Changed(Settings.SpectrogramOpts[ch], before->Spectrogram[ch])) {
+            plot->UpdateLayout();
+            RebuildSpectrogram(ch, false, false);
+        }
+        if (TSurfacePlot* plot = SurfacePlot[ch]; plot && Changed(Settings.SurfaceOpts[ch], before->Surface[ch])) {
+            plot->UpdateLayout();
+            RebuildSurface(ch, false, false);
+        }
+    }
+}
+
+void CMainFrame::ShowCompositePlotOptions(int kind, int composite)
+{
+    SkipNextEnterRun = 1;
+    auto before = std::make_unique<PlotRecords<kComposites>>();
+    auto work = std::make_unique<PlotRecords<kComposites>>();
+    WORD scales[kComposites];
+    for (int c = 0; c < kComposites; ++c) {
+        before->Spectrum[c] = Settings.CompositeSpectrumOpts[c];
+        before->Markers[c] = Settings.CompositeMarkers[c];
+        before->Phase[c] = Settings.CompositePhaseOpts[c];
+        before->Spectrogram[c] = Settings.CompositeSpectrogramOpts[c];
+        before->Surface[c] = Settings.CompositeSurfaceOpts[c];
+        // A composite's plots are drawn in the amplitude scale of its source channel.
+        scales[c] = Settings.Scaling[CompositeRecordChannel(c)].AmpScaleType;
+    }
+    *work = *before;
+    {
+        CPlotOptionsMain sheet("Composite Plot Options", this, kind, composite, nullptr, work->Spectrum, work->Markers,
+                               work->Phase, work->Spectrogram, work->Surface, 1);
+        sheet.SetAmpScaleTypes(scales, kComposites);
+        if (sheet.DoModal() != IDOK)
+            return;
+    }
+    for (int c = 0; c < kComposites; ++c) {
+        Settings.CompositeSpectrumOpts[c] = work->Spectrum[c];
+        Settings.CompositeMarkers[c] = work->Markers[c];
+        Settings.CompositePhaseOpts[c] = work->Phase[c];
+        Settings.CompositeSpectrogramOpts[c] = work->Spectrogram[c];
+        Settings.CompositeSurfaceOpts[c] = work->Surface[c];
+    }
+    for (int c = 0; c < kComposites; ++c) {
+        if (TSpectraPlot* plot = CompositeSpectrumPlot[c];
+            plot && (Changed(Settings.CompositeSpectrumOpts[c], before->Spectrum[c]) ||
+                     Changed(Settings.CompositeMarkers[c], before->Markers[c])))
+            plot->UpdateLayout();
+        if (TPhasePlot* plot = CompositePhasePlot[c]; plot && Changed(Settings.CompositePhaseOpts[c], before->Phase[c]))
+            plot->UpdateLayout();
+        if (TSpectrogram* plot = CompositeSpectrogramPlot[c];
+            plot && Changed(Settings.CompositeSpectrogramOpts[c], before->Spectrogram[c])) {
+            plot->UpdateLayout();
+            RebuildSpectrogram(c, true, false);
+        }
+        if (TSurfacePlot* plot = CompositeSurfacePlot[c];
+            plot && Changed(Settings.CompositeSurfaceOpts[c], before->Surface[c])) {
+            plot->UpdateLayout();
+            RebuildSurface(c, true, false);
+        }
+    }
+}
