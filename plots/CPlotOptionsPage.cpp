@@ -225,3 +225,19 @@ void CPlotOptionsPage::OnCopyToAll()
         if (CPlotOptionsMain* sheet = Sheet())
             sheet->CopySettingsToAllChannels();
 }
+
+std::vector<CPlotOptionsPage::Colour> CPlotOptionsPage::LineBackGridColours()
+{
+    return {{IDC_PO_LINE_COLOR, IDC_PO_LINE_SWATCH}, {IDC_PO_BACK_COLOR, IDC_PO_BACK_SWATCH},
+            {IDC_PO_GRID_COLOR, IDC_PO_GRID_SWATCH}};
+}
+
+COLORREF* CPlotOptionsPage::LineBackGridField(int swatch, COLORREF* line, COLORREF* background, COLORREF* grid)
+{
+    switch (swatch) {
+    case IDC_PO_LINE_SWATCH: return line;
+    case IDC_PO_BACK_SWATCH: return background;
+    case IDC_PO_GRID_SWATCH: return grid;
+    default: return nullptr;
+    }
+}

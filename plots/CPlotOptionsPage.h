@@ -47,6 +47,9 @@ protected:
     // The page's colour buttons and their swatches, and the record field of a swatch.
     virtual std::vector<Colour> Colours() const = 0;
     virtual COLORREF* ColourField(int swatch) = 0;
+    // The line, background and grid colours most pages have, and their record fields.
+    static std::vector<Colour> LineBackGridColours();
+    static COLORREF* LineBackGridField(int swatch, COLORREF* line, COLORREF* background, COLORREF* grid);
     // Writes the default values into the controls (and the default colours into the record).
     virtual void Defaults() = 0;
 

@@ -13,22 +13,12 @@ constexpr float kStep = 5.0f;
 
 CPlotOptionsPhase::CPlotOptionsPhase() : CPlotOptionsPage(IDD_PLOTOPTS_PHASE, "Phase Plot Options") {}
 
-std::vector<CPlotOptionsPage::Colour> CPlotOptionsPhase::Colours() const
-{
-    return {{IDC_PO_LINE_COLOR, IDC_PO_LINE_SWATCH}, {IDC_PO_BACK_COLOR, IDC_PO_BACK_SWATCH},
-            {IDC_PO_GRID_COLOR, IDC_PO_GRID_SWATCH}};
-}
+std::vector<CPlotOptionsPage::Colour> CPlotOptionsPhase::Colours() const { return LineBackGridColours(); }
 
 COLORREF* CPlotOptionsPhase::ColourField(int swatch)
 {
-    if (!m_record)
-        return nullptr;
-    switch (swatch) {
-    case IDC_PO_LINE_SWATCH: return &m_record->LineColor;
-    case IDC_PO_BACK_SWATCH: return &m_record->BackgroundColor;
-    case IDC_PO_GRID_SWATCH: return &m_record->GridColor;
-    default: return nullptr;
-    }
+    return m_record ? LineBackGridField(swatch, &m_record->LineColor, &m_record->BackgroundColor, &m_record->GridColor)
+                    : nullptr;
 }
 
 void CPlotOptionsPhase::LoadSettings()

@@ -11,22 +11,12 @@ END_MESSAGE_MAP()
 
 CPlotOptionsSeries::CPlotOptionsSeries() : CPlotOptionsPage(IDD_PLOTOPTS_SERIES, "Time Series Options") {}
 
-std::vector<CPlotOptionsPage::Colour> CPlotOptionsSeries::Colours() const
-{
-    return {{IDC_PO_LINE_COLOR, IDC_PO_LINE_SWATCH}, {IDC_PO_BACK_COLOR, IDC_PO_BACK_SWATCH},
-            {IDC_PO_GRID_COLOR, IDC_PO_GRID_SWATCH}};
-}
+std::vector<CPlotOptionsPage::Colour> CPlotOptionsSeries::Colours() const { return LineBackGridColours(); }
 
 COLORREF* CPlotOptionsSeries::ColourField(int swatch)
 {
-    if (!m_record)
-        return nullptr;
-    switch (swatch) {
-    case IDC_PO_LINE_SWATCH: return &m_record->LineColor;
-    case IDC_PO_BACK_SWATCH: return &m_record->BackgroundColor;
-    case IDC_PO_GRID_SWATCH: return &m_record->GridColor;
-    default: return nullptr;
-    }
+    return m_record ? LineBackGridField(swatch, &m_record->LineColor, &m_record->BackgroundColor, &m_record->GridColor)
+                    : nullptr;
 }
 
 void CPlotOptionsSeries::LoadSettings()
