@@ -91,6 +91,12 @@ void TSpectraPlot::BuildOverlayPoints(const TOverlayData* overlay, const CRect& 
     if (!m_traceA || !overlay || !m_settings || !m_scaling || m_columns.empty() ||
         static_cast<int>(m_columns.size()) < W || W <= 0)
         return;
+    // A curve that is empty or unreadable answers 0 everywhere; drawn, it would pass for a
+    // reference at 0 dB.
+    if (overlay->ErrorFlag() || overlay->GetEntryCount() == 0) {
+        points.clear();
+        return;
+    }
     if (m_scaling->AmpScaleType == 0 && m_settings->PlotTop <= 0.0f)
         m_settings->PlotTop = 1.0f;
     std::vector<POINT> out;

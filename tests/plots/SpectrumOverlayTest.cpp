@@ -252,3 +252,19 @@ TEST_F(SpectrumOverlays, TheOverlayDialogsChangesReachThePlotOnlyOnOk)
     // Every slot now has a file; the empty ones hold only their name line.
     EXPECT_EQ(Slurp(dir / "Ch_0_4.ovl"), ";\n");
 }
+
+// A slot shown before anything was stored in it holds no curve: nothing is drawn for it (a
+// flat line at 0 dB would pass for a reference).
+TEST_F(SpectrumOverlays, AShownSlotWithNothingStoredDrawsNothing)
+{
+    auto e = Engine(100.0, 0.5);
+    settings.Overlays[1].Color = RGB(200, 0, 200);
+    TSpectraPlot* p = Open(e.get());
+    Check(p, 1222, true);
+    EXPECT_EQ(settings.Overlays[1].Show1, 1);
+    p->Invalidate();
+    p->UpdateWindow();
+    EXPECT_EQ(TopOf(p, p->GetPlotRect(), RGB(200, 0, 200)), CPoint(-1, -1));
+    p->DestroyWindow();
+    AfxPumpMessages();
+}
