@@ -238,8 +238,7 @@ private:
     void BuildTrace(SpectralData* spectrum, const CRect& pane, std::vector<POINT>& points, bool peakHold);
     void DrawPolyline(CDC* dc, const CRect& pane, const RECT& update, const std::vector<POINT>& points,
                       COLORREF color, int style);
-    void RedrawPane(CDC* dc, SpectralData* spectrum, const CRect& pane, int trace);
-    void DrawBarsPane(CDC* dc, SpectralData* spectrum, const CRect& pane, int trace);
+    void RedrawPane(CDC* dc, SpectralData* spectrum, const CRect& pane, int trace, bool bars);
 
     // Overlays.
     bool OverlayTraceValid(int trace) const;

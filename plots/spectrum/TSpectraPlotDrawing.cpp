@@ -495,7 +495,9 @@ void TSpectraPlot::MarkersOf(const CRect& pane, POINT*& points, RECT*& rects)
     }
 }
 
-void TSpectraPlot::RedrawPane(CDC* dc, SpectralData* spectrum, const CRect& pane, int trace)
+// One pane's per-block update: the old trace painted out and the new one in, without a full
+// repaint. Octave bars paint only the strip by which each bar moved.
+void TSpectraPlot::RedrawPane(CDC* dc, SpectralData* spectrum, const CRect& pane, int trace, bool bars)
 {
     if (!spectrum || !m_settings)
         return;
@@ -508,27 +510,55 @@ void TSpectraPlot::RedrawPane(CDC* dc, SpectralData* spectrum, const CRect& pane
     std::vector<POINT>& current = trace == 0 ? m_pointsA : m_pointsB;
     std::vector<POINT>& previous = trace == 0 ? m_prevA : m_prevB;
     const bool peak = trace == 0 && m_settings->PeakHold != 0;
-    BuildTrace(spectrum, pane, current, false);
-    if (peak)
-        BuildTrace(spectrum, pane, m_peakPoints, true);
+    if (bars) {
+        BuildTracePoints(spectrum, pane, current, false);
+        if (peak)
+            BuildTracePoints(spectrum, pane, m_peakPoints, true);
+    } else {
+        BuildTrace(spectrum, pane, current, false);
+        if (peak)
+            BuildTrace(spectrum, pane, m_peakPoints, true);
+    }
     const RECT& update = pane;
-    if (peak)
-        DrawPolyline(dc, pane, update, m_prevPeak, m_settings->BackgroundColor, -2);
-    DrawPolyline(dc, pane, update, previous, m_settings->BackgroundColor, -1);
-    DrawFrequencyGrid(dc, pane, update);
-    DrawAmplitudeGrid(dc, pane, update);
-    if (peak)
-        DrawPolyline(dc, pane, update, m_peakPoints, m_settings->PeakColor, -2);
-    DrawPolyline(dc, pane, update, current, m_settings->LineColor, -1);
+    if (bars) {
+        // First where bars fell (background, or the peak colour under a peak bar), then where
+        // they rose.
+        auto fallen = [](std::vector<POINT> prev, const std::vector<POINT>& next) {
+            const size_t n = std::min(prev.size(), next.size());
+            for (size_t k = 0; 3 * k + 3 < n; ++k)
+                prev[3 * k + 3].y = std::max(prev[3 * k + 2].y, next[3 * k + 2].y);
+            return prev;
+        };
+        DrawPolyline(dc, pane, update, fallen(previous, current),
+                     peak ? m_settings->PeakColor : m_settings->BackgroundColor, -1);
+        if (peak) {
+            DrawPolyline(dc, pane, update, fallen(m_prevPeak, m_peakPoints), m_settings->BackgroundColor, -2);
+            DrawPolyline(dc, pane, update, m_peakPoints, m_settings->PeakColor, -2);
+        }
+        DrawPolyline(dc, pane, update, current, m_settings->LineColor, -1);
+        DrawFrequencyGrid(dc, pane, update);
+        DrawAmplitudeGrid(dc, pane, update);
+    } else {
+        if (peak)
+            DrawPolyline(dc, pane, update, m_prevPeak, m_settings->BackgroundColor, -2);
+        DrawPolyline(dc, pane, update, previous, m_settings->BackgroundColor, -1);
+        DrawFrequencyGrid(dc, pane, update);
+        DrawAmplitudeGrid(dc, pane, update);
+        if (peak)
+            DrawPolyline(dc, pane, update, m_peakPoints, m_settings->PeakColor, -2);
+        DrawPolyline(dc, pane, update, current, m_settings->LineColor, -1);
+    }
     DrawOverlays(dc, pane, update);
     DrawMarkers(dc, spectrum, markerPoints, markerRects, pane, update);
     dc->RestoreDC(saved);
     if (m_settings->ShowRMSLevel)
         InvalidatePowerReadout(pane);
-    if (trace == 0) {
-        UpdateMeter(dc, pane, spectrum, m_meterLevel[0], m_meterPeak[0]);
-        m_meterLevelDrawn[0] = m_meterLevel[0];
-        m_meterPeakDrawn[0] = m_meterPeak[0];
+    // The line styles keep trace A's meter only; the bars keep both.
+    if (bars || trace == 0) {
+        const int slot = trace == 0 ? 0 : 1;
+        UpdateMeter(dc, pane, spectrum, m_meterLevel[slot], m_meterPeak[slot]);
+        m_meterLevelDrawn[slot] = m_meterLevel[slot];
+        m_meterPeakDrawn[slot] = m_meterPeak[slot];
     }
     previous = current;
     if (peak)
@@ -543,74 +573,18 @@ void TSpectraPlot::RedrawFrame(CDC* dc)
         DrawTraces(dc);
         return;
     }
-    RedrawPane(dc, m_traceA, m_paneMode == 1 ? m_plotRect : m_paneA, 0);
+    RedrawPane(dc, m_traceA, m_paneMode == 1 ? m_plotRect : m_paneA, 0, false);
     if (m_paneMode == 2 && m_traceB)
-        RedrawPane(dc, m_traceB, m_paneB, 1);
-}
-
-void TSpectraPlot::DrawBarsPane(CDC* dc, SpectralData* spectrum, const CRect& pane, int trace)
-{
-    if (!spectrum || !m_settings)
-        return;
-    const int saved = dc->SaveDC();
-    dc->IntersectClipRect(&pane);
-    POINT* markerPoints = nullptr;
-    RECT* markerRects = nullptr;
-    MarkersOf(pane, markerPoints, markerRects);
-    EraseMarkers(dc, markerPoints, markerRects, pane);
-    std::vector<POINT>& current = trace == 0 ? m_pointsA : m_pointsB;
-    std::vector<POINT>& previous = trace == 0 ? m_prevA : m_prevB;
-    const bool peak = trace == 0 && m_settings->PeakHold != 0;
-    BuildTracePoints(spectrum, pane, current, false);
-    if (peak)
-        BuildTracePoints(spectrum, pane, m_peakPoints, true);
-    const RECT& update = pane;
-    // Only the strip by which each bar moved is painted: first where bars fell (background,
-    // or the peak colour under a peak bar), then where they rose.
-    auto bars = [&](std::vector<POINT>& prev, const std::vector<POINT>& next, bool lower) {
-        const size_t n = std::min(prev.size(), next.size());
-        for (size_t k = 0; 3 * k + 3 < n; ++k) {
-            const LONG a = prev[3 * k + 2].y, b = next[3 * k + 2].y;
-            prev[3 * k + 3].y = lower ? std::max(a, b) : std::min(a, b);
-        }
-    };
-    std::vector<POINT> prevBars = previous, prevPeaks = m_prevPeak;
-    bars(prevBars, current, true);
-    DrawPolyline(dc, pane, update, prevBars, peak ? m_settings->PeakColor : m_settings->BackgroundColor, -1);
-    if (peak) {
-        bars(prevPeaks, m_peakPoints, true);
-        DrawPolyline(dc, pane, update, prevPeaks, m_settings->BackgroundColor, -2);
-    }
-    prevBars = current;
-    prevPeaks = m_peakPoints;
-    if (peak) {
-        std::vector<POINT> grow = m_peakPoints;
-        DrawPolyline(dc, pane, update, grow, m_settings->PeakColor, -2);
-    }
-    DrawPolyline(dc, pane, update, current, m_settings->LineColor, -1);
-    DrawFrequencyGrid(dc, pane, update);
-    DrawAmplitudeGrid(dc, pane, update);
-    DrawOverlays(dc, pane, update);
-    DrawMarkers(dc, spectrum, markerPoints, markerRects, pane, update);
-    dc->RestoreDC(saved);
-    if (m_settings->ShowRMSLevel)
-        InvalidatePowerReadout(pane);
-    const int slot = trace == 0 ? 0 : 1;
-    UpdateMeter(dc, trace == 0 ? pane : m_paneB, spectrum, m_meterLevel[slot], m_meterPeak[slot]);
-    m_meterLevelDrawn[slot] = m_meterLevel[slot];
-    m_meterPeakDrawn[slot] = m_meterPeak[slot];
-    previous = current;
-    if (peak)
-        m_prevPeak = m_peakPoints;
+        RedrawPane(dc, m_traceB, m_paneB, 1, false);
 }
 
 void TSpectraPlot::DrawTraces(CDC* dc)
 {
     if (!m_traceA || !dc)
         return;
-    DrawBarsPane(dc, m_traceA, m_paneMode == 1 ? m_plotRect : m_paneA, 0);
+    RedrawPane(dc, m_traceA, m_paneMode == 1 ? m_plotRect : m_paneA, 0, true);
     if (m_paneMode == 2 && m_traceB)
-        DrawBarsPane(dc, m_traceB, m_paneB, 1);
+        RedrawPane(dc, m_traceB, m_paneB, 1, true);
 }
 
 // ---------------------------------------------------------------------------------------------

@@ -196,7 +196,7 @@ TEST_F(ThdFreqWindow, OptionsAreCheckedInOrderAndOnlyOkWritesThemBack)
     EXPECT_EQ(std::string(frame->Settings.WorkingPaths.thd), Data("thd"));
     EXPECT_EQ(w->GetPaneMode(), 2);
 
-    // Defaults: the Part's values with limit A off and no files, shown in the controls.
+    // Defaults: the documented defaults with limit A off and no files, shown in the controls.
     CDialog::ScriptModal([](CWnd& d) {
         auto& dlg = static_cast<CDialog&>(d);
         d.SendMessage(WM_COMMAND, IDC_THD_DEFAULTS, 0);
