@@ -504,6 +504,7 @@ public:
     // The RT-60 window (MainFrameReverb.cpp): what it gets of the frame, the segment road from
     // a time-series selection, its requests and its printout.
     // The devices and records every live-test window gets.
+    void UpdateHistoryTimeLabels();
     void FillLiveTestLinks(LiveTestLinks& links);
     ReverbLinks ReverbHandOver();
     // False when the channel has no file or nothing is selected; else analyses the segment.

@@ -215,18 +215,7 @@ void CMainFrame::StopPostProcess()
         plot->UpdateLayout();
         SetChannelFileTime(ch, static_cast<float>(GetChannelFileTime(ch)));
     }
-    for (int ch = 0; ch < kChannels; ++ch) {
-        if (SpectrogramPlot[ch] != nullptr)
-            SpectrogramPlot[ch]->UpdateTimeStrings();
-        if (SurfacePlot[ch] != nullptr)
-            SurfacePlot[ch]->UpdateTimeStrings();
-    }
-    for (int c = 0; c < kComposites; ++c) {
-        if (CompositeSpectrogramPlot[c] != nullptr)
-            CompositeSpectrogramPlot[c]->UpdateTimeStrings();
-        if (CompositeSurfacePlot[c] != nullptr)
-            CompositeSurfacePlot[c]->UpdateTimeStrings();
-    }
+    UpdateHistoryTimeLabels();
     ToolbarUpdateRunButtons();
     StatusbarUpdate(2);
     HighlightAllPlots();

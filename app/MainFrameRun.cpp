@@ -217,6 +217,14 @@ void CMainFrame::StopDataAcquisition()
         // The plot shows the channel's file now (or its live block again when it has none).
         if (TimeSeriesPlot[ch] != nullptr)
             AttachWaveFileToPlots(ch);
+    }
+    UpdateHistoryTimeLabels();
+}
+
+// The spectrogram and 3-D surface windows' time labels, after their history changed hands.
+void CMainFrame::UpdateHistoryTimeLabels()
+{
+    for (int ch = 0; ch < kChannels; ++ch) {
         if (SpectrogramPlot[ch] != nullptr)
             SpectrogramPlot[ch]->UpdateTimeStrings();
         if (SurfacePlot[ch] != nullptr)
