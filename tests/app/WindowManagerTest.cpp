@@ -84,9 +84,10 @@ TEST_F(WindowManager, TheMainWindowComesBackWhereItWasClosed)
     std::vector<RECT> rects;
     for (int i = 0; i < 10; ++i) {
         ASSERT_NE(Start(), nullptr) << i;
-        // The window manager frames and places the window: wait until it stays put.
+        // The window manager frames and places the window: wait until it stays put. A loaded
+        // window manager may frame it late, after half a second without a change.
         RECT last = NormalRect(*frame);
-        for (int settled = 0, tries = 0; settled < 5 && tries < 100; ++tries) {
+        for (int settled = 0, tries = 0; settled < 15 && tries < 150; ++tries) {
             AfxPumpMessages(100);
             const RECT now = NormalRect(*frame);
             settled = std::memcmp(&now, &last, sizeof now) == 0 ? settled + 1 : 0;
