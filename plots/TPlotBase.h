@@ -198,6 +198,11 @@ protected:
     CPoint ClampToDragPane(CPoint point) const;
     // Removes every mark the drag shows at the last point.
     void RemoveDragMarks(CDC* dc, const CRect& pane);
+    // The drag's inverted figures at a point (crosshair, harmonic or sideband markers, the
+    // delta line), on a context already set to R2_NOT.
+    void DrawDragFigures(CDC* dc, const CRect& pane, CPoint at);
+    // Draws the drag's marks again after a repaint of the panes wiped them.
+    void RestoreDragMarks();
     void InvalidateReadoutAreas();
 
 protected:
