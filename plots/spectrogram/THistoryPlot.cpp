@@ -672,17 +672,19 @@ template <class Settings> void THistoryPlot<Settings>::ApplyPendingLevels()
         this->KillTimer(ID_TIMER_LEVEL_APPLY);
     if (!this->m_settings || !m_topEdit || !m_rangeEdit)
         return;
-    const bool typed = m_topTyped || m_rangeTyped;
+    const float top = this->m_settings->PlotTop, range = this->m_settings->PlotRange;
     if (m_topTyped)
         ApplyTopEdit();
     if (m_rangeTyped)
         ApplyRangeEdit();
-    if (typed) {
+    // A value typed again as it was (or set meanwhile by autoscale or the options) changes nothing.
+    const bool changed = this->m_settings->PlotTop != top || this->m_settings->PlotRange != range;
+    if (changed) {
         RebuildLevelScale();
         InvalidateLegend();
         this->UpdateWindow();
     }
-    const bool rebuild = (typed || m_levelRebuildPending) && !IsRunning();
+    const bool rebuild = (changed || m_levelRebuildPending) && !IsRunning();
     m_levelRebuildPending = false;
     if (rebuild) {
         UpdateLayout();
