@@ -166,12 +166,11 @@ void TPlotBase::UpdateFrame(float)
         InvalidateRect(&m_paneA, FALSE);
     }
     UpdateWindow();
-    RestoreDragMarks();
+    // The repaint wiped the drag's marks: drawn again, the next move finds them to remove.
+    ToggleDragMarks();
 }
 
-// A repaint under a drag (a live block) wiped the inverted marks; drawn again, the next move
-// removes them as it expects to find them.
-void TPlotBase::RestoreDragMarks()
+void TPlotBase::ToggleDragMarks()
 {
     if (!m_tracking || !m_hWnd)
         return;

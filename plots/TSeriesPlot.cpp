@@ -1229,6 +1229,8 @@ void TSeriesPlot::UpdateFrame(float time)
         m_dataView->Refresh();
     if (m_pointCapacity == 0 || !m_hWnd || IsIconic() || !m_settings)
         return;
+    // A measuring cursor held over a live trace: off while the block is drawn, then back.
+    ToggleDragMarks();
     CClientDC dc(this);
     const std::vector<CRect> panes = Panes();
     CRect client;
@@ -1245,6 +1247,7 @@ void TSeriesPlot::UpdateFrame(float time)
         DrawGrid(&dc, panes[i]);
         DrawTrace(&dc, panes[i], client, now, m_settings->LineColor);
     }
+    ToggleDragMarks();
     if (!built)
         return;
     m_prevPointsA = m_pointsA;

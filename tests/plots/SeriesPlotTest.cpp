@@ -277,6 +277,17 @@ TEST_F(SeriesPlots, TheMeasuringCursorReadsTheSineAndPullsOntoItsTrace)
     EXPECT_NEAR(p->GetYReadoutValue(), 100.0 - 200.0 * 5 / h, 1e-3);
     EXPECT_EQ(At(p, x - 56, pane.top - 18), RGB(0, 0, 0));         // the 112-wide time box
     EXPECT_EQ(At(p, pane.left - 61, y), RGB(0, 0, 0));             // the 60-wide level box
+    // A live block drawn under the cursor, then a move: the old column keeps nothing of it
+    // where the trace crossed it.
+    p->UpdateFrame(0.5f);
+    p->SendMessage(WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(x + 40, y));
+    int stale = 0;
+    for (int r = pane.top; r < pane.bottom; ++r) {
+        const COLORREF c = At(p, x, r);
+        stale += r != y && c != RGB(255, 255, 255) && c != RGB(0, 0, 255);
+    }
+    EXPECT_EQ(stale, 0);
+    p->SendMessage(WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(x, y));
     p->SendMessage(WM_LBUTTONUP, 0, MAKELPARAM(x, y));
     EXPECT_FALSE(p->IsTracking());
     EXPECT_EQ(BlackInRow(p, pane, y), 0);
