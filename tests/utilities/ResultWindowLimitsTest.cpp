@@ -217,6 +217,12 @@ TEST_F(ResultWindows, AReverbFileADayLongKeepsItsExtentListShortAndDrawsItsDecay
     // A list of tenths of a second up to a day would hold 864,000 entries.
     EXPECT_LE(w->GetExtentCombo()->GetCount(), 1000);
     EXPECT_GE(w->GetExtentCombo()->GetCount(), 300);
+    // The combos' layout height is their list's: the boxes stay one line high, off the plot.
+    for (CComboBox* combo : {w->GetExtentCombo(), w->GetSelectionCombo()}) {
+        CRect box;
+        combo->GetWindowRect(&box);
+        EXPECT_LT(box.Height(), 40);
+    }
     w->SendMessage(WM_COMMAND, TReverb::kDecayPlot, 0);
     EXPECT_GT(CountColour(w, w->GetPlotRect(), st.DecayColor), 50);
     delete w;
