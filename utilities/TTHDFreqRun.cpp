@@ -58,6 +58,9 @@ void TTHDFreq::OnStart()
     ThdFreqAnalysis& a = *m_analysis;
     if (a.running)
         return;
+    // What the input can't analyse is refused before anything plays, with one message.
+    if (!CheckInput())
+        return;
     if (m_links.frame)
         m_links.frame->SendMessage(WM_THDFREQ_REQUEST, kThdStopActivity, 0);
     if (a.modified && !QuerySave())
@@ -86,6 +89,28 @@ void TTHDFreq::OnStart()
     EnableFrame(false);
     if (a.cancel)
         AbortTest();
+}
+
+bool TTHDFreq::CheckInput()
+{
+    const ThdFreqSettings& s = Settings();
+    const DWORD rate = m_links.device ? m_links.device->SamplingRate : UsbDeviceSettings().SamplingRate;
+    if (!ThdFreqAnalysis::CheckInputRate(rate, s.StartFrequency))
+        return false;
+    const double half = rate / 2.0;
+    if (s.StopFrequency > half) {
+        StopFrequencyMessage(half);
+        return false;
+    }
+    return true;
+}
+
+void TTHDFreq::StopFrequencyMessage(double half)
+{
+    AfxMessageBox(PrintfDouble("The Stop Frequency must be less than %6.2f Hz (one half of the input sampling rate).  "
+                               "\r\nEither increase the analyzer input sampling rate or lower the stop frequency.",
+                               half),
+                  MB_OK | MB_ICONSTOP);
 }
 
 void TTHDFreq::DeleteSoundOutput() { Road().DeleteSoundOutput(); }
@@ -142,11 +167,7 @@ void TTHDFreq::StartCapture()
     }
     const double half = settings.SamplingRate / 2.0;
     if (s.StopFrequency > half) {
-        AfxMessageBox(PrintfDouble("The Stop Frequency must be less than %6.2f Hz (one half of the input sampling "
-                                   "rate).  \r\nEither increase the analyzer input sampling rate or lower the stop "
-                                   "frequency.",
-                                   half),
-                      MB_OK | MB_ICONSTOP);
+        StopFrequencyMessage(half);
         a.cancel = 1;
         return;
     }
