@@ -31,15 +31,22 @@ protected:
         return frame->THDFreqWnd;
     }
 
-    static int CountColour(TTHDFreq* w, const CRect& p, COLORREF colour)
+    // Pixels of a colour; with a tolerance, also the softened edges of text.
+    static int CountColour(TTHDFreq* w, const CRect& p, COLORREF colour, int tolerance = 0)
     {
         w->UpdateWindow();
         AfxPumpMessages();
         CClientDC dc(w);
         int n = 0;
         for (int y = p.top; y < p.bottom; ++y)
-            for (int x = p.left; x < p.right; ++x)
-                n += dc.GetPixel(x, y) == colour ? 1 : 0;
+            for (int x = p.left; x < p.right; ++x) {
+                const COLORREF c = dc.GetPixel(x, y);
+                n += std::abs(GetRValue(c) - GetRValue(colour)) <= tolerance &&
+                             std::abs(GetGValue(c) - GetGValue(colour)) <= tolerance &&
+                             std::abs(GetBValue(c) - GetBValue(colour)) <= tolerance
+                         ? 1
+                         : 0;
+            }
         return n;
     }
 };
@@ -52,6 +59,16 @@ TEST_F(ThdFreqWindow, ATwoChannelFileIsDrawnInTwoPanesAndUnsavedResultsAreKept)
     TTHDFreq* w = Open();
     ASSERT_NE(w, nullptr);
     EXPECT_EQ(w->StatusText(), "THD+N vs Frequency data not available. Press Start to begin.");
+    // The message is readable on the default black background: white, in the middle of the pane.
+    ASSERT_EQ(frame->Settings.ThdFreq.BackgroundColor, RGB(0, 0, 0));
+    const CRect pane = w->GetPaneRectA();
+    const CRect middle(pane.left, pane.CenterPoint().y - 12, pane.right, pane.CenterPoint().y + 12);
+    EXPECT_GT(CountColour(w, middle, RGB(255, 255, 255), 100), 100);
+    // On a light background it is black.
+    frame->Settings.ThdFreq.BackgroundColor = RGB(255, 255, 224);
+    w->Invalidate();
+    EXPECT_GT(CountColour(w, middle, RGB(0, 0, 0), 100), 100);
+    frame->Settings.ThdFreq.BackgroundColor = RGB(0, 0, 0);
     const std::string path = Data("thd/amp.thd");
     std::filesystem::create_directories(Data("thd"));
     ASSERT_TRUE(Python("import struct\n"
