@@ -16,7 +16,9 @@
 
 #include <unistd.h>
 
+#include <atomic>
 #include <fstream>
+#include <thread>
 
 using namespace filesframe;
 
@@ -489,6 +491,43 @@ TEST_F(ThdFreqLiveTest, TheTestRunsToItsEndAtTheDevicesRateAndAgreesWithNumpy)
     }
     std::filesystem::remove(capture);
     // New results are offered for saving when the window closes.
+    user.ExpectBox(IDNO, "THD+N vs Frequency Data has changed.  Do you want to save it?");
+}
+
+// The same on the simulator's real clock with a core kept busy: the device delivers at its own
+// pace while the end of playback waits in the queue, and the test still reads every step.
+TEST_F(ThdFreqLiveTest, OnTheRealClockUnderLoadEveryStepIsRead)
+{
+    TTHDFreq* w = Prepare();
+    ASSERT_NE(w, nullptr);
+    ThdFreqSettings& s = frame->Settings.ThdFreq;
+    s.StartFrequency = 500.0f;
+    s.StopFrequency = 1500.0f;
+    s.LinearStep = 500.0f;
+    std::atomic<bool> stop{false};
+    std::thread busy([&stop] {
+        volatile double x = 0.0;
+        while (!stop.load())
+            x = x + 1.0;
+    });
+    w->SendMessage(WM_COMMAND, TTHDFreq::kStart, 0);
+    ASSERT_TRUE(w->IsRunning());
+    ASSERT_TRUE(kdrsim::WaitUntilStreaming(5000));
+    // The whole stimulus (5.1 s) and a little more has been sampled.
+    const long long wanted = static_cast<long long>(4000 * 5.4);
+    for (int i = 0; i < 6000 && frame->InputDevice->GetSampleCounter() < wanted; ++i)
+        usleep(10000);
+    stop = true;
+    busy.join();
+    ASSERT_GE(frame->InputDevice->GetSampleCounter(), wanted);
+    ASSERT_TRUE(WaitForEnd(w, 60));
+    const ThdFreqAnalysis& a = w->Analysis();
+    ASSERT_EQ(a.PointCount(), 3);
+    for (int k = 0; k < 3; ++k) {
+        EXPECT_NEAR(a.pointsA[static_cast<std::size_t>(k)].Frequency, 500.0f * (k + 1), 4.0f) << "step " << k;
+        // A clean loopback: far below a per cent at every step.
+        EXPECT_LT(a.pointsA[static_cast<std::size_t>(k)].ThdN, 1.0f) << "step " << k;
+    }
     user.ExpectBox(IDNO, "THD+N vs Frequency Data has changed.  Do you want to save it?");
 }
 
