@@ -80,7 +80,9 @@ int CTHDFreqOptionsDialog::DeviceChannelCount()
 
 double CTHDFreqOptionsDialog::InputHalfRate() const
 {
-    return (m_links.device ? m_links.device->SamplingRate : UsbDeviceSettings().SamplingRate) / 2.0;
+    return LiveTestRoad(const_cast<CTHDFreqOptionsDialog*>(this), m_links, WM_THDFREQ_REQUEST, kThdDeviceStopped)
+               .InputRate() /
+           2.0;
 }
 
 void CTHDFreqOptionsDialog::MakeBrushes()

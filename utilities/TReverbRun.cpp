@@ -185,12 +185,8 @@ void TReverb::OnStart()
     a.fileName.clear();
 
     const UsbDeviceSettings device = m_links.device ? *m_links.device : UsbDeviceSettings();
-    // The capture has the rate the device really samples at: a configured rate the device
-    // cannot deliver would label its samples wrongly and give wrong times.
-    DWORD inputRate = device.SamplingRate;
-    if (const TUsbDevice* usb = m_links.inputDevice ? *m_links.inputDevice : nullptr)
-        inputRate = std::clamp<DWORD>(inputRate, static_cast<DWORD>(usb->GetMinSamplingRate()),
-                                      static_cast<DWORD>(usb->GetMaxSamplingRate()));
+    // The capture has the rate the device really samples at, and wrong times otherwise.
+    const DWORD inputRate = Road().InputRate();
     const OutputDeviceSettings output = m_links.output ? *m_links.output : OutputDeviceSettings();
     if (const char* problem = LiveRateProblem(inputRate, output.SigGenSamplingRate)) {
         AfxMessageBox(problem, MB_OK | MB_ICONSTOP);

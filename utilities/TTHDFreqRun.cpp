@@ -94,7 +94,7 @@ void TTHDFreq::OnStart()
 bool TTHDFreq::CheckInput()
 {
     const ThdFreqSettings& s = Settings();
-    const DWORD rate = m_links.device ? m_links.device->SamplingRate : UsbDeviceSettings().SamplingRate;
+    const DWORD rate = Road().InputRate();
     if (!ThdFreqAnalysis::CheckInputRate(rate, s.StartFrequency))
         return false;
     const double half = rate / 2.0;
@@ -137,6 +137,7 @@ void TTHDFreq::StartCapture()
     a.capture.reset();
     ThdFreqSettings& s = Settings();
     UsbDeviceSettings settings = m_links.device ? *m_links.device : UsbDeviceSettings();
+    settings.SamplingRate = Road().InputRate();
     const int A = std::clamp(s.InputChannelA, 0, UsbDeviceSettings::kChannels - 1);
     const int B = s.InputChannelB;
     if (B < 0 || B >= UsbDeviceSettings::kChannels)
