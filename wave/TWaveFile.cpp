@@ -142,6 +142,12 @@ void TWaveFile::SetFileName(const std::string& name)
     untitled_ = 0;
 }
 
+void TWaveFile::ForgetName()
+{
+    fileName_.clear();
+    untitled_ = 1;
+}
+
 double TWaveFile::GetRemainingSeconds() const
 {
     double bytes = 0;

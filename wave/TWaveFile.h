@@ -39,6 +39,8 @@ public:
 
     // Names and state.
     void SetFileName(const std::string& name);
+    // Takes back the name a failed first save gave: the wave is untitled again.
+    void ForgetName();
     const std::string& GetFileName() const { return fileName_; }
     std::string SourceName() const override { return fileName_; }
     const std::string& GetWorkingCopy() const { return workingCopy_; }
