@@ -303,7 +303,9 @@ bool TUsbDevice::ReadPacket()
     if (!ReadPipeNoting(packet, &got))
         return false;
     if (got < ULONG(kPacketBytes)) {
-        // One re-read into the same buffer; a second short read drops the packet.
+        // One re-read into the same buffer, over what the short read brought: that packet is
+        // lost either way, and a second short read drops the packet too.
+        m_lostPackets.fetch_add(1, std::memory_order_relaxed);
         if (!ReadPipeNoting(packet, &got))
             return false;
         if (got < ULONG(kPacketBytes)) {

@@ -66,8 +66,8 @@ public:
     // Samples received per channel since StartInput (steps of 16).
     long long GetSampleCounter() const { return m_counter.load(std::memory_order_acquire); }
     int GetSamplesPerPacketBlock() const { return kSamplesPerBlock; }
-    // Packets dropped since StartInput (a short read twice, or all zero): each takes 16 samples
-    // from every channel.
+    // Packets lost since StartInput (each short read, each all-zero packet): each takes 16
+    // samples from every channel.
     long long GetLostPackets() const { return m_lostPackets.load(std::memory_order_relaxed); }
     // Whether the device left the bus since StartInput.
     bool IsDeviceLost() const { return m_deviceLost.load(std::memory_order_acquire); }
