@@ -415,6 +415,7 @@ void CMainFrame::UnrollRealTimeBuffers()
             reported = true;
         }
         kept->Rewind();
+        (void)kept->UpdateHeaderSizes(); // until it is saved, a crash still leaves a readable take
         GiveChannelCalibration(*kept, ch);
         Settings.Files[ch].File = kept;
     }

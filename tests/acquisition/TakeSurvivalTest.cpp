@@ -255,7 +255,7 @@ TEST_F(Takes, ARealTimeTakeSavedAsAFileGroupKeepsItsChannelsCalibration)
         frame->Settings.Device.Channels[ch].bIsEnabled = 0;
     frame->Settings.Device.Channels[0].bIsEnabled = 1;
     frame->Settings.FileIO.RealTimeWaveBufferEnableFlag = 1;
-    frame->Settings.FileIO.RealTimeWaveBufferLengthSecs = 5;
+    frame->Settings.FileIO.RealTimeWaveBufferLengthSecs = 3; // wraps after 2 s: Stop unrolls it
     frame->Settings.FileIO.IncludeCalibrationData = 1;
     ChannelCalibration& cal = frame->Settings.Calibration[0];
     cal.IsEnabled = 1;
@@ -265,9 +265,15 @@ TEST_F(Takes, ARealTimeTakeSavedAsAFileGroupKeepsItsChannelsCalibration)
     frame->ExecuteCommand(ID_RUN);
     ASSERT_TRUE(frame->AcquisitionRunning);
     ASSERT_TRUE(kdrsim::WaitUntilStreaming(5000));
-    RunSeconds(2);
+    RunSeconds(5);
     frame->ExecuteCommand(ID_STOP);
-    ASSERT_NE(frame->Settings.Files[0].File, nullptr);
+    TWaveFile* take = frame->Settings.Files[0].File;
+    ASSERT_NE(take, nullptr);
+    // Unrolled into a fresh working file whose header already names its samples.
+    EXPECT_GE(take->GetEndFrame(), 2u * 4000);
+    ASSERT_TRUE(frametest::Python("import wave\n"
+                                  "assert wave.open('" + take->GetWorkingCopy() + "').getnframes() == " +
+                                  std::to_string(take->GetEndFrame()) + "\n"));
     ASSERT_TRUE(SaveFileGroup(Data("wave/g.qrx"), frame->FileGroup, frame->Settings.Files));
     // The chunk after the RIFF chunk: id 102, 2048 bytes, the channel's record in both slots.
     const std::size_t slot = offsetof(WaveCalibrationBlock, Channel);
