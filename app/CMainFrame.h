@@ -308,8 +308,9 @@ public:
     // At start-up: recordings a crash left in the wave folder are named in one message.
     void ReportLeftOverTakes();
     // The drain's parts: whether a channel's file takes the run's samples; pieces from the rings
-    // into the files; after a piece, a circular file's wrap or a full recording file's split
-    // (false when the take halted); a failed take's end; a device that left the bus.
+    // into the files; after a piece, the header's update, a circular file's wrap or a full
+    // recording file's split (false when the take halted); a failed take's end; a device that
+    // left the bus.
     bool DrainsChannel(int channel) const;
     void MoveRingPieces(bool final);
     // Every marked channel's file takes its piece of `count` samples, or none does (halted).

@@ -213,13 +213,13 @@ void CMainFrame::DrainRingsToFiles(bool final)
     }
     if (!RecordingHalted && !(Settings.OpMode == kRecorder && IsRecordingHeldForTrigger()))
         MoveRingPieces(final);
-    for (int ch = 0; ch < kChannels; ++ch) {
-        TWaveFile* file = DrainsChannel(ch) ? Settings.Files[ch].File : nullptr;
-        if (file != nullptr && (final || file->GetEndFrame() >= file->GetHeaderFrames() + file->GetFormat().SampleRate))
-            (void)file->UpdateHeaderSizes(); // a header that cannot be written now is written at the save
-    }
+    if (!final)
+        return;
+    for (int ch = 0; ch < kChannels; ++ch)
+        if (DrainsChannel(ch))
+            (void)Settings.Files[ch].File->UpdateHeaderSizes(); // one that fails now is written at the save
     const long long lost = InputDevice->GetLostPackets();
-    if (final && lost > 0) {
+    if (lost > 0) {
         char text[300];
         std::snprintf(text, sizeof text,
                       "The device dropped packets during this run: %lld packets lost, %lld ms missing from every "
@@ -309,6 +309,10 @@ bool CMainFrame::EndPieceOfChannel(int channel)
 {
     TWaveFile* file = Settings.Files[channel].File;
     const FileIOSettings& io = Settings.FileIO;
+    // Once a second of samples, even while a late tick catches up; one that fails now is
+    // written again a piece later, or at the save.
+    if (file->GetEndFrame() >= file->GetHeaderFrames() + file->GetFormat().SampleRate)
+        (void)file->UpdateHeaderSizes();
     if (Settings.OpMode != kRecorder) {
         const DWORD wrapAt = file->SecondsToFrames(float(RealTimeWrapSeconds(io.RealTimeWaveBufferLengthSecs)));
         if (file->GetPosition() > wrapAt) {
