@@ -166,6 +166,38 @@ void TPlotBase::UpdateFrame(float)
         InvalidateRect(&m_paneA, FALSE);
     }
     UpdateWindow();
+    // The repaint wiped the drag's marks: drawn again, the next move finds them to remove.
+    ToggleDragMarks();
+}
+
+void TPlotBase::ToggleDragMarks()
+{
+    if (!m_tracking || !m_hWnd)
+        return;
+    CClientDC dc(this);
+    SelectPlotPalette(&dc);
+    dc.SetROP2(R2_NOT);
+    if (m_selectionMode) {
+        DrawSelectionFrame(&dc, m_plotRect, m_selection);
+    } else {
+        const CRect pane = m_dragPane.IsRectEmpty() ? GetPaneAtPoint(m_lastPoint) : m_dragPane;
+        DrawDragFigures(&dc, pane, m_lastPoint);
+    }
+    RestorePlotPalette(&dc);
+}
+
+void TPlotBase::DrawDragFigures(CDC* dc, const CRect& pane, CPoint at)
+{
+    if (!m_sidebandMode)
+        DrawCrosshair(dc, pane, at.x, at.y);
+    if (m_harmonicMode)
+        DrawHarmonicMarkers(dc, pane, at.x, at.y);
+    if (m_sidebandMode)
+        DrawSidebandMarkers(dc, pane, at.x, at.y);
+    if (m_deltaMode) {
+        dc->MoveTo(m_anchorPoint);
+        dc->LineTo(at);
+    }
 }
 
 void TPlotBase::GetSelectedSegment(float& start, float& end)
@@ -865,24 +897,8 @@ void TPlotBase::HandleMouseMove(UINT, CPoint point)
     SelectPlotPalette(&dc);
     dc.SetROP2(R2_NOT);
     const CPoint last = m_lastPoint;
-    if (!m_sidebandMode) {
-        DrawCrosshair(&dc, pane, last.x, last.y);
-        DrawCrosshair(&dc, pane, point.x, point.y);
-    }
-    if (m_harmonicMode) {
-        DrawHarmonicMarkers(&dc, pane, last.x, last.y);
-        DrawHarmonicMarkers(&dc, pane, point.x, point.y);
-    }
-    if (m_sidebandMode) {
-        DrawSidebandMarkers(&dc, pane, last.x, last.y);
-        DrawSidebandMarkers(&dc, pane, point.x, point.y);
-    }
-    if (m_deltaMode) {
-        dc.MoveTo(m_anchorPoint);
-        dc.LineTo(last);
-        dc.MoveTo(m_anchorPoint);
-        dc.LineTo(point);
-    }
+    DrawDragFigures(&dc, pane, last);
+    DrawDragFigures(&dc, pane, point);
     dc.SetROP2(R2_COPYPEN);
     EraseXReadout(&dc, pane, last.x, last.y);
     EraseYReadout(&dc, pane, last.x, last.y);
@@ -904,20 +920,10 @@ void TPlotBase::RemoveDragMarks(CDC* dc, const CRect& pane)
 {
     const CPoint last = m_lastPoint;
     dc->SetROP2(R2_NOT);
-    if (!m_sidebandMode)
-        DrawCrosshair(dc, pane, last.x, last.y);
+    DrawDragFigures(dc, pane, last);
     dc->SetROP2(R2_COPYPEN);
     EraseXReadout(dc, pane, last.x, last.y);
     EraseYReadout(dc, pane, last.x, last.y);
-    dc->SetROP2(R2_NOT);
-    if (m_harmonicMode)
-        DrawHarmonicMarkers(dc, pane, last.x, last.y);
-    if (m_sidebandMode)
-        DrawSidebandMarkers(dc, pane, last.x, last.y);
-    if (m_deltaMode) {
-        dc->MoveTo(m_anchorPoint);
-        dc->LineTo(last);
-    }
 }
 
 void TPlotBase::InvalidateReadoutAreas()

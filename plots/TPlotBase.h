@@ -194,10 +194,17 @@ protected:
     void PostNcDestroy() override;
     DECLARE_MESSAGE_MAP()
 
+protected:
     // The point held inside the pane a drag began in.
     CPoint ClampToDragPane(CPoint point) const;
     // Removes every mark the drag shows at the last point.
     void RemoveDragMarks(CDC* dc, const CRect& pane);
+    // The drag's inverted figures at a point (crosshair, harmonic or sideband markers, the
+    // delta line), on a context already set to R2_NOT.
+    void DrawDragFigures(CDC* dc, const CRect& pane, CPoint at);
+    // Inverts the marks of a drag under way (nothing without one): takes them off before a
+    // block is drawn over them, or puts them back after it, or after a repaint wiped them.
+    void ToggleDragMarks();
     void InvalidateReadoutAreas();
 
 protected:
