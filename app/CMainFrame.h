@@ -84,6 +84,7 @@ public:
     // Set by the plot options command: the Enter key-up that closes the sheet must not start
     // a whole-file run where it lands; the next Enter clears it instead.
     BYTE SkipNextEnterRun = 0;
+    BYTE EnterPressedInFrame = 0; // Enter went down in the frame itself
     bool PostProcessBusy = false;    // a post-process pass is running
     // A run of either kind: what the run buttons, the state pane and the meters show.
     bool IsRunning() const { return AcquisitionRunning || PostProcessBusy; }
@@ -231,6 +232,12 @@ public:
     void UpdateModeMenuChecks();
     void OnRun();
     void OnStop();
+    // The Stop command: OnStop, then time-series plots left on a block or a computed signal
+    // show their files again (ShowLiveSeriesPlotsFiles, also done by Rewind).
+    void OnStopCommand();
+    void ShowLiveSeriesPlotsFiles();
+    // One channel's time-series plot back on its whole file (or its saved range without one).
+    void ShowSeriesPlotFile(int channel);
     // Options > System Check: stops a run and shows the modal check on the input device.
     void OnSystemCheck();
     // The simulator's loopback source hears what the sound output plays.
@@ -489,6 +496,7 @@ public:
     void OnHelpReleaseNotes();
     void OnHelpWebsite();
     void OnHelpAgreement();
+    void OnKeyDown(UINT nChar, UINT nRepCnt, UINT nFlags);
     void OnKeyUp(UINT nChar, UINT nRepCnt, UINT nFlags);
     BOOL OnDeviceChange(UINT nEventType, DWORD_PTR dwData);
 

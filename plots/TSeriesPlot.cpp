@@ -413,10 +413,10 @@ void TSeriesPlot::PlaceToolbarControls()
     m_rangeSpin->MoveWindow(609, ey, 12, 20);
     m_centerEdit->MoveWindow(531, ey, 76, 20);
     m_centerSpin->MoveWindow(609, ey, 12, 20);
-    if (m_zoomInBtn->IsPressed() || m_selectBtn->IsPressed()) {
+    // A new layout ends drag-zoom; the selection tool stays on until the user lets it go.
+    if (m_zoomInBtn->IsPressed()) {
         m_zoomInBtn->Release();
-        m_selectBtn->Release();
-        m_selectionMode = false;
+        m_selectionMode = SelectToolOn();
     }
 }
 
@@ -510,11 +510,12 @@ void TSeriesPlot::UpdateLayout()
         if (linear && ReadEdit(m_centerEdit.get(), 40) != m_settings->PlotCenter)
             WriteEdit(m_centerEdit.get(), "%3.6f", m_settings->PlotCenter);
     }
-    if (m_zoomInBtn && (m_zoomInBtn->IsPressed() || m_selectBtn->IsPressed())) {
+    if (m_zoomInBtn && m_zoomInBtn->IsPressed())
         m_zoomInBtn->Release();
+    // An edit re-lays the plot out: the selection tool stays on while there is a file to select in.
+    if (m_selectBtn && m_selectBtn->IsPressed() && !m_waveFile)
         m_selectBtn->Release();
-    }
-    m_selectionMode = false;
+    m_selectionMode = SelectToolOn();
     m_lastFrameTime = 0.0f;
     RecalcLayout();
     PlaceSeriesScrollBar();
@@ -1270,10 +1271,15 @@ void TSeriesPlot::ShowTimePosition(float seconds)
 
 // ---- Selection, zoom and scrolling -------------------------------------------------------------
 
+bool TSeriesPlot::SelectToolOn() const
+{
+    return (m_selectBtn && m_selectBtn->IsPressed()) || (m_zoomInBtn && m_zoomInBtn->IsPressed());
+}
+
 void TSeriesPlot::ClearSelection()
 {
     m_selection.SetRectEmpty();
-    m_selectionMode = false;
+    m_selectionMode = SelectToolOn();
     if (m_playBtn) {
         m_playBtn->Disable();
         m_filterBtn->Disable();
@@ -1321,13 +1327,14 @@ void TSeriesPlot::SetSelectionRect(CRect rect)
         }
         return;
     }
+    // The Select tool stays on after a selection, so the next drag selects again.
     if (m_selectBtn && m_selectBtn->IsPressed()) {
-        m_selectBtn->Release();
-        m_selectionMode = false;
         r.top = m_paneA.top;
         r.bottom = m_paneA.bottom;
         r.left = std::max(r.left, m_paneA.left);
         r.right = std::min(r.right, m_paneA.right);
+        // A new selection replaces the one shown.
+        ClearSelection();
         if (r.IsRectEmpty())
             return;
         m_selection = r;
@@ -1729,6 +1736,7 @@ void TSeriesPlot::OnRButtonDown(UINT, CPoint point)
     menu.AppendMenu(MF_SEPARATOR);
     menu.AppendMenu(MF_STRING | sel, kFilterMenu, "&Filter...");
     menu.AppendMenu(MF_STRING | sel, kPlayMenu, "P&lay");
+    AppendFrameEditCommands(menu, true, true);
     menu.AppendMenu(MF_SEPARATOR);
     menu.AppendMenu(MF_STRING, kAutoscaleMenu, "Auto&scale Display");
     menu.AppendMenu(MF_STRING | (m_settings && m_settings->GrabCursorFlag ? MF_CHECKED : 0), kPullCursor,

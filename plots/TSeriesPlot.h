@@ -104,6 +104,8 @@ public:
     // The finished drag rectangle in selection mode (zoom or select).
     void SetSelectionRect(CRect rect) override;
     void ClearSelection() override;
+    // The Select or Zoom In tool is pressed: drags select (or zoom).
+    bool SelectToolOn() const;
     // Cursor read-outs: time (ms in live mode) at x, amplitude at y.
     double PixelToXValue(int x, int y) override;
     double PixelToYValue(int x, int y) override;

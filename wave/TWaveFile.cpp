@@ -731,11 +731,17 @@ void TWaveFile::GetChannelCalibration(ChannelCalibration& out, int channel) cons
 
 void TWaveFile::ClearCalibration()
 {
-    calibration_.Clear();
-    calibration_.Channel[0].CalRatio = 1.0f;
-    calibration_.Channel[1].CalRatio = 1.0f;
-    UpdateCalibrationGains(calibration_);
+    WaveCalibrationBlock cleared;
+    cleared.Clear();
+    cleared.Channel[0].CalRatio = 1.0f;
+    cleared.Channel[1].CalRatio = 1.0f;
+    // Clearing a calibration that is already absent and clear changes nothing in the file, so
+    // it does not mark an unedited file for rewriting.
+    const bool unchanged = calPresent_ == 0 && cleared.SameBytes(calibration_);
+    UpdateCalibrationGains(cleared);
     calPresent_ = 0;
+    if (unchanged)
+        return;
     if (length_ == 0) {
         calChanged_ = 0;
         modified_ = 0;

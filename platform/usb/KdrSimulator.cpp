@@ -622,7 +622,9 @@ void LoopbackPlay(const void* frames, unsigned frameCount, unsigned channels, un
             const double at = q.pos;
             const auto i = static_cast<long long>(std::floor(at));
             const double a = i < 0 ? q.last : read(unsigned(i), c);
-            const double b = read(unsigned(i + 1), c);
+            // At the block's last frame (an exact step, as at the device's own rate) there is
+            // no next frame to read yet.
+            const double b = i + 1 < static_cast<long long>(frameCount) ? read(unsigned(i + 1), c) : a;
             q.samples.push_back(Clip((a + (b - a) * (at - double(i))) * kFullScale));
             q.pos += step;
         }

@@ -296,8 +296,8 @@ template <class Settings> void THistoryPlot<Settings>::UpdateLayout()
     // stays as typed.
     ApplyAmpScaleToEdits();
     if (m_select) {
-        m_select->Release();
-        this->m_selectionMode = 0;
+        // An edit re-lays the plot out: the selection tool stays on until the user lets it go.
+        this->m_selectionMode = m_select->IsPressed() ? 1 : 0;
         m_select->Enable();
         m_play->Disable();
         m_filter->Disable();
@@ -366,10 +366,10 @@ template <class Settings> void THistoryPlot<Settings>::Relayout()
     if (!this->m_settings || !this->m_settings->ShowToolbar || !m_select)
         return;
     PlaceStrip();
-    for (CToolBtn* b : {m_select.get(), m_play.get(), m_filter.get()})
+    for (CToolBtn* b : {m_play.get(), m_filter.get()})
         if (b->IsPressed())
             b->Release();
-    this->m_selectionMode = 0;
+    this->m_selectionMode = m_select->IsPressed() ? 1 : 0;
     if (this->m_hWnd) {
         CRect strip;
         this->GetClientRect(&strip);
@@ -804,7 +804,7 @@ template <class Settings> void THistoryPlot<Settings>::ClearSelection()
 {
     if (this->m_selection.IsRectEmpty())
         return;
-    this->m_selectionMode = 0;
+    this->m_selectionMode = m_select && m_select->IsPressed() ? 1 : 0;
     this->m_selection.SetRectEmpty();
     if (m_play)
         m_play->Disable();
@@ -823,10 +823,10 @@ template <class Settings> void THistoryPlot<Settings>::ClearSelection()
 template <class Settings> void THistoryPlot<Settings>::SetSelectionRect(CRect rect)
 {
     rect.NormalizeRect();
+    // A new selection replaces the one shown; the Select tool stays on for the next drag.
+    ClearSelection();
     this->m_selection = rect;
-    if (m_select)
-        m_select->Release();
-    this->m_selectionMode = 0;
+    this->m_selectionMode = m_select && m_select->IsPressed() ? 1 : 0;
     if (!m_composite && m_play) {
         m_play->Enable();
         m_filter->Enable();
@@ -1051,6 +1051,7 @@ template <class Settings> void THistoryPlot<Settings>::TrackPlotMenu(CPoint poin
         menu.AppendMenu(MF_SEPARATOR, 0, nullptr);
         menu.AppendMenu(grey, ID_HISTORY_FILTER, "&Filter...");
         menu.AppendMenu(grey, ID_HISTORY_PLAY, "P&lay");
+        this->AppendFrameEditCommands(menu, false, false);
         menu.AppendMenu(MF_SEPARATOR, 0, nullptr);
     } else {
         menu.AppendMenu(MF_STRING, ID_HISTORY_COPY_BITMAP, "Copy As &Bitmap");
