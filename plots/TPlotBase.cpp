@@ -1053,8 +1053,8 @@ void TPlotBase::PrintPlot(CDC* dc, const PrintSettings* settings, bool selfScale
     m_font = savedFont;
     m_fontHeight = savedHeight;
     Invalidate();
-    if (selfScaled)
-        UpdateLayout();
+    // Windows lay themselves out for the page in ScaleForPrinter: the screen's layout returns.
+    UpdateLayout();
 }
 
 void TPlotBase::CopyBitmapToClipboard()

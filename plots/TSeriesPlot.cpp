@@ -512,9 +512,7 @@ void TSeriesPlot::UpdateLayout()
     }
     m_selectionMode = false;
     m_lastFrameTime = 0.0f;
-    // Below the panes: the scroll bar (shown when zoomed), the tick marks, a line of labels
-    // and a line for the title, each whole in the window.
-    m_bottomMargin = std::max(30 + kScrollHeight, kScrollHeight + 1 + 3 + 2 * m_fontHeight + 2);
+    m_bottomMargin = AxisBottomMargin();
     RecalcLayout();
     PlaceSeriesScrollBar();
     UpdateScrollRange();

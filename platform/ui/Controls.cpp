@@ -370,7 +370,7 @@ QWidget* CreateControlWidget(const dlg::ControlSpec& desc, QWidget* parent)
         c->sorted = desc.sort;
         c->dropLines = desc.dropLines;
         // In a template's layout the box grows to its widest item, so that no item is cut
-        // whatever the font; the code places its own boxes by pixels and sizes them itself.
+        // whatever the font (CreateControl undoes it for boxes the code places by pixels).
         c->setSizeAdjustPolicy(QComboBox::AdjustToContents);
         c->notify = [c](UINT code) { Notify(c, code); };
         w = c;
@@ -508,7 +508,10 @@ BOOL CControlWnd::CreateControl(const dlg::ControlSpec& desc, DWORD dwStyle, con
     QWidget* w = CreateControlWidget(s, QtClientWidgetOf(pParentWnd));
     if (!w)
         return FALSE;
-    // The code places this control in pixels: the template's size hints do not apply.
+    // The code places this control in pixels: the template's size hints do not apply, and a
+    // combo box must not resize itself to its items.
+    if (auto* combo = qobject_cast<QComboBox*>(w))
+        combo->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
     w->setMinimumSize(0, 0);
     w->setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
     w->setGeometry(rect.left, rect.top, std::max(0, int(rect.right - rect.left)), std::max(0, int(rect.bottom - rect.top)));

@@ -266,7 +266,9 @@ TEST_F(MainFrameWindowsTest, NewPlotWindowsCascadeWhollyInsideTheMdiArea)
     ResetCascadeOffsets();
     QMdiArea* area = QtMdiAreaOf(frame);
     const QRect visible(QPoint(0, 0), area->viewport()->size());
-    ASSERT_LT(visible.height(), 700 - 60);
+    CRect client;
+    frame->GetClientRect(&client);
+    ASSERT_LT(visible.height(), client.Height());
     int opened = 0;
     for (int ch = 0; ch < CMainFrame::kChannels; ++ch)
         for (int kind = 1; kind <= 3; ++kind) {
