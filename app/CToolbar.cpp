@@ -167,14 +167,7 @@ void CToolbar::ArrangeControls()
     auto place = [this](const Place& p) {
         if (!p.wnd)
             return;
-        int h = p.h;
-        // A combo box's height includes its drop-down list; the closed box keeps its own.
-        if (p.wnd == configs_.get() || p.wnd == averaging_.get()) {
-            RECT r{};
-            p.wnd->GetWindowRect(&r);
-            h = r.bottom - r.top;
-        }
-        p.wnd->MoveWindow(p.x, p.y, p.w, h, TRUE);
+        p.wnd->MoveWindow(p.x, p.y, p.w, p.h, TRUE);
         p.wnd->ShowWindow(p.shown ? SW_SHOW : SW_HIDE);
     };
     const bool realTime = mode_ == 0;

@@ -97,8 +97,16 @@ void CMainFrame::GetInitialWindowRect(RECT* rect, int kind, int channel, bool co
 {
     CRect client;
     GetClientRect(&client);
-    const RECT r = ::GetInitialWindowRect(Settings.Placements, kind, channel, composite, client.Width(),
-                                          client.Height(), GetDesktopInfo(), maximised);
+    // A plot window is a child of the MDI area, which the tool windows and the status bar make
+    // smaller than the frame's client: its default rectangle is cascaded within that area and
+    // it opens wholly inside it, axes and all.
+    const bool plot = kind >= 1 && kind <= 5;
+    if (plot && GetMDIClient() != nullptr)
+        GetMDIClient()->GetClientRect(&client);
+    RECT r = ::GetInitialWindowRect(Settings.Placements, kind, channel, composite, client.Width(),
+                                    client.Height(), GetDesktopInfo(), maximised);
+    if (plot)
+        r = FitRectInArea(r, client.Width(), client.Height());
     if (rect != nullptr)
         *rect = r;
 }

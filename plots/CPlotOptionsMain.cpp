@@ -1,6 +1,7 @@
 #include "plots/CPlotOptionsMain.h"
 
 #include "dialogs/PageHelpers.h"
+#include "platform/ui/GdiWindowDC.h"
 #include "platform/ui/Rect.h"
 #include "records/CommonRoutines.h"
 #include "res/PlotOptionsDialogIds.h"
@@ -71,12 +72,21 @@ BOOL CPlotOptionsMain::OnInitDialog()
     m_channelList = std::make_unique<CComboBox>();
     m_channelList->Create(WS_CHILD | WS_VISIBLE | WS_TABSTOP | WS_VSCROLL | CBS_DROPDOWNLIST, CRect(10, top, 140, 2000),
                           this, IDC_PLOTOPTS_CHANNEL);
+    // 80 pixels wide, or wider where the sheet's font needs more room for the text.
+    int buttonWidth = 80;
+    {
+        CClientDC dc(this);
+        CFont* old = dc.SelectObject(GetFont());
+        for (const char* text : {"Prev Channel", "Next Channel"})
+            buttonWidth = std::max(buttonWidth, static_cast<int>(dc.GetTextExtent(text).cx) + 16);
+        dc.SelectObject(old);
+    }
     m_prev = std::make_unique<CButton>();
-    m_prev->Create("&Prev Channel", WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON, CRect(150, top, 230, top + 24),
-                   this, IDC_PLOTOPTS_PREV);
+    m_prev->Create("&Prev Channel", WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON,
+                   CRect(150, top, 150 + buttonWidth, top + 24), this, IDC_PLOTOPTS_PREV);
     m_next = std::make_unique<CButton>();
-    m_next->Create("&Next Channel", WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON, CRect(240, top, 320, top + 24),
-                   this, IDC_PLOTOPTS_NEXT);
+    m_next->Create("&Next Channel", WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON,
+                   CRect(160 + buttonWidth, top, 160 + 2 * buttonWidth, top + 24), this, IDC_PLOTOPTS_NEXT);
     m_channelList->SetFont(GetFont());
     for (CButton* b : {m_prev.get(), m_next.get()}) {
         b->ShowWindow(SW_SHOW);

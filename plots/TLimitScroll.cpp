@@ -79,13 +79,23 @@ float TLimitScroll::ReadValue() const
     return static_cast<float>(std::strtod(text, nullptr));
 }
 
+std::string TLimitScroll::FormatValue(const char* format, double value)
+{
+    char text[64];
+    std::snprintf(text, sizeof text, format, value);
+    if (text[0] != '-')
+        return text;
+    // Only the mantissa's digits count: "-0.0e+00" is a zero too.
+    for (const char* c = text + 1; *c && *c != 'e' && *c != 'E'; ++c)
+        if (*c >= '1' && *c <= '9')
+            return text;
+    return text + 1;
+}
+
 void TLimitScroll::WriteValue(float v)
 {
-    if (!m_edit)
-        return;
-    char text[64];
-    std::snprintf(text, sizeof text, m_format, static_cast<double>(v));
-    m_edit->SetWindowText(text);
+    if (m_edit)
+        m_edit->SetWindowText(FormatValue(m_format, static_cast<double>(v)).c_str());
 }
 
 void TLimitScroll::StepUp()

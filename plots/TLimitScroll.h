@@ -11,6 +11,8 @@
 #include "platform/ui/GdiObjects.h" // Controls.h needs CFont complete
 #include "platform/ui/Controls.h"
 
+#include <string>
+
 class TLimitScroll : public CScrollBar {
 public:
     TLimitScroll() = default;
@@ -37,6 +39,10 @@ public:
     float GetStep() const { return m_step; }
     int GetStepMode() const { return m_mode; }
     const char* GetFormat() const { return m_format; }
+
+    // The value in a printf format of one number, without the sign of a value that rounds to
+    // zero ("0.00", never "-0.00"): the text a tool-strip box shows.
+    static std::string FormatValue(const char* format, double value);
 
 private:
     void Build(CWnd* parent, UINT id, const RECT& rect, CWnd* edit, float maximum, float minimum, float step);

@@ -1,5 +1,7 @@
 #include "plots/TPhasePlot.h"
 
+#include "records/PrintSettings.h"
+
 #include "dsp/SpectralData.h"
 #include "plots/CToolBtn.h"
 #include "plots/PlotTextClipboard.h"
@@ -199,6 +201,8 @@ void TPhasePlot::UpdateLayout()
         }
     }
     m_lastFrameTime = 0.0f;
+    m_leftMargin = 60; // printing may have widened it
+    m_bottomMargin = AxisBottomMargin();
     RecalcLayout();
     if (m_scroll && !m_plotRect.IsRectEmpty())
         m_scroll->MoveWindow(m_plotRect.left, m_plotRect.bottom + 1, m_plotRect.Width(), kScrollHeight);
@@ -273,6 +277,40 @@ void TPhasePlot::UpdateScrollRange()
     BuildColumnMap();
     BuildFrequencyTicks();
     BuildPhaseTicks();
+}
+
+int TPhasePlot::RotatedTitleWidth(CDC* dc) const
+{
+    // Turned on its side, the title's height runs along x, where the page may scale otherwise.
+    const CSize window = dc->GetWindowExt(), viewport = dc->GetViewportExt();
+    if (!m_printing || window.cx == 0 || window.cy == 0 || viewport.cx == 0)
+        return m_fontHeight;
+    const double sx = std::abs(double(viewport.cx) / window.cx), sy = std::abs(double(viewport.cy) / window.cy);
+    return static_cast<int>(std::ceil(m_fontHeight * sy / sx));
+}
+
+int TPhasePlot::WidestPhaseLabel(CDC* dc) const
+{
+    int widest = 0;
+    for (const Tick& t : m_yTicks)
+        if (t.label[0])
+            widest = std::max(widest, static_cast<int>(dc->GetTextExtent(t.label).cx));
+    return widest;
+}
+
+void TPhasePlot::ScaleForPrinter(CDC* dc, PrintSettings)
+{
+    if (!dc)
+        return;
+    CFont* old = dc->SelectObject(TPlotBase::m_font);
+    const int title = RotatedTitleWidth(dc);
+    const int need = 6 + WidestPhaseLabel(dc) + title / 2 + title + 2;
+    dc->SelectObject(old);
+    if (need <= m_leftMargin)
+        return;
+    m_leftMargin = need;
+    RecalcLayout();
+    UpdateScrollRange(); // the columns and ticks for the narrower panes
 }
 
 void TPhasePlot::BuildColumnMap()
@@ -470,7 +508,10 @@ void TPhasePlot::DrawPane(CDC* dc, const CRect& pane, const RECT& update, Spectr
 {
     const int saved = dc->SaveDC();
     FillRectIfVisible(dc, pane, update);
-    dc->SelectObject(&m_font);
+    // While printing the texts take the page's font (an eighth of an inch), which the
+    // positions below are measured with, not the screen's.
+    CFont* font = m_printing ? TPlotBase::m_font : &m_font;
+    dc->SelectObject(font);
     dc->SetBkMode(TRANSPARENT);
     dc->SetTextColor(RGB(0, 0, 0));
     CPen black(PS_SOLID, 1, RGB(0, 0, 0));
@@ -483,13 +524,8 @@ void TPhasePlot::DrawPane(CDC* dc, const CRect& pane, const RECT& update, Spectr
     };
     if (titleFirst)
         title();
-    // Phase axis.
-    CFont rotated;
-    rotated.CreateFont(m_fontHeight, 0, 900, 900, 400, 0, 0, 0, 0, 0, 0, 0, 0, "Arial");
-    dc->SelectObject(&rotated);
-    dc->SetTextAlign(TA_CENTER | TA_TOP);
-    dc->TextOut(4, m_plotRect.top + m_plotRect.Height() / 2 + 6, "Phase (degrees)");
-    dc->SelectObject(&m_font);
+    // Phase axis: the labels right-aligned beside the pane, the title left of the widest, so
+    // that the two never meet whatever the font.
     dc->SetTextAlign(TA_RIGHT | TA_TOP);
     for (const Tick& t : m_yTicks) {
         dc->MoveTo(pane.left - 3, pane.top + t.offset);
@@ -497,6 +533,17 @@ void TPhasePlot::DrawPane(CDC* dc, const CRect& pane, const RECT& update, Spectr
         if (t.label[0])
             dc->TextOut(pane.left - 6, pane.top + t.offset - m_fontHeight / 2, t.label);
     }
+    const int widest = WidestPhaseLabel(dc);
+    const int titleWidth = RotatedTitleWidth(dc);
+    CFont rotated;
+    rotated.CreateFont(m_fontHeight, 0, 900, 900, 400, 0, 0, 0, 0, 0, 0, 0, 0, "Arial");
+    dc->SelectObject(&rotated);
+    dc->SetTextAlign(TA_CENTER | TA_TOP);
+    const int titleX = m_printing ? std::max(static_cast<int>(client.left),
+                                             pane.left - 6 - widest - titleWidth / 2 - titleWidth)
+                                  : 4;
+    dc->TextOut(titleX, m_plotRect.top + m_plotRect.Height() / 2 + 6, "Phase (degrees)");
+    dc->SelectObject(font);
     if (frequencyAxis) {
         const int below = pane.bottom + (m_scroll && m_scroll->IsWindowVisible() ? kScrollHeight + 1 : 0);
         dc->SetTextAlign(TA_CENTER | TA_TOP);
@@ -506,7 +553,10 @@ void TPhasePlot::DrawPane(CDC* dc, const CRect& pane, const RECT& update, Spectr
             if (t.label[0])
                 dc->TextOut(pane.left + t.offset, below + 3, t.label);
         }
-        dc->TextOut(client.left + client.Width() / 2, client.bottom - m_fontHeight, "Frequency (Hz)");
+        // Under the labels' line (the layout keeps room for both below the scroll bar).
+        const int titleY = std::min(below + 3 + m_fontHeight + (m_printing ? m_fontHeight / 4 : 0),
+                                    static_cast<int>(client.bottom) - m_fontHeight);
+        dc->TextOut(client.left + client.Width() / 2, titleY, "Frequency (Hz)");
     }
     // Grids.
     {

@@ -678,6 +678,15 @@ void TPlotBase::FormatTickLabel(double value, char* buffer, int length)
     std::snprintf(digits, room, "%d", exponent);
 }
 
+int TPlotBase::LabelStride(double pitch, int minimum)
+{
+    if (!(pitch > 0))
+        return 1;
+    // Offsets are whole pixels: a stride that only just fits may lose one to truncation.
+    const double ratio = (minimum + 1) / pitch;
+    return ratio >= 1e6 ? 1000000 : std::max(1, static_cast<int>(std::ceil(ratio - 1e-9)));
+}
+
 void TPlotBase::DrawXReadout(CDC* dc, const CRect& pane, int x, int y, float value)
 {
     if (x == 0 || y == 0 || !m_xBoxImage || !m_xBoxBack)
@@ -1112,8 +1121,8 @@ void TPlotBase::PrintPlot(CDC* dc, const PrintSettings* settings, bool selfScale
     m_font = savedFont;
     m_fontHeight = savedHeight;
     Invalidate();
-    if (selfScaled)
-        UpdateLayout();
+    // Windows lay themselves out for the page in ScaleForPrinter: the screen's layout returns.
+    UpdateLayout();
 }
 
 void TPlotBase::CopyBitmapToClipboard()

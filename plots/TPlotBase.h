@@ -25,6 +25,7 @@
 #include "platform/ui/FrameWnd.h"
 #include "platform/ui/GdiDC.h"
 
+#include <algorithm>
 #include <memory>
 #include <string>
 
@@ -134,6 +135,9 @@ public:
     virtual void FormatAxisValue(std::string& text, float value, int format, const char* unit);
     // An axis tick label; nothing when the buffer is missing or shorter than 10.
     static void FormatTickLabel(double value, char* buffer, int length);
+    // Every how many ticks of an axis with ticks `pitch` pixels apart one is labelled, so that
+    // labelled ticks stand evenly and at least `minimum` pixels apart (1 when every one fits).
+    static int LabelStride(double pitch, int minimum);
 
     // What derived windows give the cursor: the meaning of a client pixel, how many harmonics
     // of the cursor's frequency fit, and offsets of harmonics and sidebands (x from the pane's
@@ -190,6 +194,10 @@ protected:
     void DrawReadoutBox(CDC* dc, int left, int top, int w, int h, CBitmap* image, CBitmap* back,
                         const std::string& text);
     void EraseReadoutBox(CDC* dc, int left, int top, int w, int h, CBitmap* back);
+
+    // The least distance between two labels stacked on a vertical axis: `gap`, but never less
+    // than a line of the font in use, so that labels never overlap.
+    int VerticalLabelGap(int gap) const { return std::max(gap, m_fontHeight + 2); }
 
     void OnPaint();
     void OnSize(UINT nType, int cx, int cy);

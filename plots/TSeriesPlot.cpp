@@ -373,11 +373,8 @@ CEdit* TSeriesPlot::GetEdit(UINT id) const
 
 void TSeriesPlot::WriteEdit(CEdit* edit, const char* format, float value)
 {
-    if (!edit)
-        return;
-    char text[64];
-    std::snprintf(text, sizeof text, format, static_cast<double>(value));
-    edit->SetWindowText(text);
+    if (edit)
+        edit->SetWindowText(TLimitScroll::FormatValue(format, static_cast<double>(value)).c_str());
 }
 
 float TSeriesPlot::ReadEdit(CEdit* edit, int maxChars) const
@@ -409,10 +406,17 @@ void TSeriesPlot::PlaceToolbarControls()
     const int ey = 30 / 2 - 10;
     m_topEdit->MoveWindow(365, ey, 76, 20);
     m_topSpin->MoveWindow(365 + 76 + 2, ey, 12, 20);
-    m_rangeEdit->MoveWindow(531, ey, 76, 20);
-    m_rangeSpin->MoveWindow(609, ey, 12, 20);
-    m_centerEdit->MoveWindow(531, ey, 76, 20);
-    m_centerSpin->MoveWindow(609, ey, 12, 20);
+    {
+        CClientDC dc(this);
+        CFont* old = dc.SelectObject(&m_font);
+        const int label = std::max(dc.GetTextExtent("Plot Center").cx, dc.GetTextExtent("Plot Range").cx);
+        dc.SelectObject(old);
+        m_secondEditX = std::max(531, 365 + 76 + 2 + 12 + 4 + label + 5);
+    }
+    m_rangeEdit->MoveWindow(m_secondEditX, ey, 76, 20);
+    m_rangeSpin->MoveWindow(m_secondEditX + 78, ey, 12, 20);
+    m_centerEdit->MoveWindow(m_secondEditX, ey, 76, 20);
+    m_centerSpin->MoveWindow(m_secondEditX + 78, ey, 12, 20);
     // A new layout ends drag-zoom; the selection tool stays on until the user lets it go.
     if (m_zoomInBtn->IsPressed()) {
         m_zoomInBtn->Release();
@@ -517,6 +521,7 @@ void TSeriesPlot::UpdateLayout()
         m_selectBtn->Release();
     m_selectionMode = SelectToolOn();
     m_lastFrameTime = 0.0f;
+    m_bottomMargin = AxisBottomMargin();
     RecalcLayout();
     PlaceSeriesScrollBar();
     UpdateScrollRange();
@@ -697,19 +702,19 @@ void TSeriesPlot::BuildAmplitudeTicks()
     const double step = linear ? StepFor(span, kLinearSteps, 1e6) : StepFor(span, kLogSteps, 10.0);
     const std::size_t capacity = std::max<std::size_t>(static_cast<std::size_t>(span / step + 1), 10);
     const double k0 = std::trunc(top / step);
-    int lastLabel = -9999;
-    const int gap = m_printing ? 100 : 10;
+    // Every stride-th tick is labelled, counted from zero so that the labels stay on round
+    // values and evenly spaced, never overlapping.
+    const long long stride = LabelStride(step * h / span, VerticalLabelGap(m_printing ? 100 : 10));
     for (double k = k0;; k -= 1.0) {
         const double v = k * step;
         if (v < top - span - step * 1e-6 || m_ampTicks.size() >= capacity)
             break;
         AmpTick t;
         t.y = static_cast<int>((top - v) * h / span);
-        if (t.y >= lastLabel + gap) {
+        if (std::llround(k) % stride == 0) {
             char text[32];
             FormatTickValue(v, step, text, sizeof text);
             CopyTickLabel(t.label, text, 10);
-            lastLabel = t.y;
         }
         m_ampTicks.push_back(t);
     }
@@ -1119,9 +1124,9 @@ void TSeriesPlot::DrawBackground(CDC* dc, bool full, const RECT& update)
     const int y = 30 / 2 - m_fontHeight / 2;
     dc->TextOut(365 - 3, y, "Plot Top");
     if (m_settings->AmpScaleType == 0)
-        dc->TextOut(531 - 5, y, "Plot Center");
+        dc->TextOut(m_secondEditX - 5, y, "Plot Center");
     else
-        dc->TextOut(531 - 3, y, "Plot Range");
+        dc->TextOut(m_secondEditX - 3, y, "Plot Range");
     dc->RestoreDC(saved);
 }
 

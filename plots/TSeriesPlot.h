@@ -232,6 +232,9 @@ private:
         m_zoom2xOutBtn, m_optionsBtn, m_autoscaleBtn;
     std::unique_ptr<CEdit> m_topEdit, m_rangeEdit, m_centerEdit;
     std::unique_ptr<TLimitScroll> m_topSpin, m_rangeSpin, m_centerSpin;
+    // Where the Plot Range and Plot Center boxes stand: 531, or further right when the font
+    // needs more room for their labels between them and the Plot Top spinner.
+    int m_secondEditX = 531;
     // While printing: a font of an eighth of an inch at the printer's resolution.
     CFont m_printFont;
     int m_screenFontHeight = 14;

@@ -34,6 +34,10 @@ protected:
     TToolStripPlot();
     ~TToolStripPlot() override;
 
+    // Room below the panes for the scroll bar (shown when zoomed), the tick marks, a line of
+    // labels and a line for the axis title, each whole in the window.
+    int AxisBottomMargin() const { return std::max(30 + kScrollHeight, kScrollHeight + 1 + 3 + 2 * this->m_fontHeight + 2); }
+
     // Keeps the title, creates the window and then its controls; m_creating holds meanwhile.
     BOOL CreateWithControls(LPCSTR title, DWORD style, const RECT* rect);
     // The strip's toggle button and the scroll bar, in the read-out font.

@@ -265,12 +265,12 @@ void CSigGen::Layout()
         w.ShowWindow(shown ? SW_SHOW : SW_HIDE);
     };
     const bool two = ChannelCount() == 2;
-    // A combo's given height (400) is that of its drop-down list; the box stays one line high.
-    CRect box;
-    m_combo[0].GetWindowRect(&box);
-    const int comboHeight = box.Height() > 0 ? box.Height() : 23;
+    // The boxes get at least the room their longest waveform name needs in this font; what
+    // stands right of them moves over by as much.
+    const int boxWidth = two ? 90 : 106;
+    const int wider = std::max(0, WaveformBoxWidth() - boxWidth);
     // The save button takes one more row below the waveform rows.
-    int width = 216, height = two ? 148 : 116;
+    int width = 216 + wider, height = two ? 148 : 116;
     if (m_running) {
         place(m_run, false, 0, 0, 0, 0);
         place(m_stop, true, 4, 4, 42, 26);
@@ -284,14 +284,14 @@ void CSigGen::Layout()
         width = 56;
         height = 58;
     } else {
-        place(m_run, true, 4, 4, 106, 26);
+        place(m_run, true, 4, 4, 106 + wider, 26);
         place(m_stop, false, 0, 0, 0, 0);
-        place(m_io, true, 116, 4, 90, 26);
-        place(m_combo[0], true, two ? 20 : 4, 36, two ? 90 : 106, comboHeight);
-        place(m_details[0], true, 116, 36, 90, 23);
-        place(m_combo[1], two, 20, 64, 90, comboHeight);
-        place(m_details[1], two, 116, 64, 90, 23);
-        place(m_save, true, 4, two ? 92 : 64, 202, 23);
+        place(m_io, true, 116 + wider, 4, 90, 26);
+        place(m_combo[0], true, two ? 20 : 4, 36, boxWidth + wider, 400);
+        place(m_details[0], true, 116 + wider, 36, 90, 23);
+        place(m_combo[1], two, 20, 64, boxWidth + wider, 400);
+        place(m_details[1], two, 116 + wider, 64, 90, 23);
+        place(m_save, true, 4, two ? 92 : 64, 202 + wider, 23);
         if (!m_builder.IsBuilding() || m_buildCollected)
             SetWindowText("Signal Generator");
     }
@@ -305,6 +305,24 @@ void CSigGen::Layout()
     SetWindowPos(nullptr, 0, 0, width - frameX, height - frameY, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
     Invalidate();
     UpdateDetailsButtons();
+}
+
+int CSigGen::WaveformBoxWidth()
+{
+    COMBOBOXINFO info;
+    CRect box;
+    m_combo[0].GetWindowRect(&box);
+    if (!m_combo[0].GetComboBoxInfo(&info) || box.Width() <= 0)
+        return 0;
+    // The box's own room: its frame, the arrow and the margins around the text.
+    const int around = box.Width() - (info.rcItem.right - info.rcItem.left);
+    CClientDC dc(this);
+    CFont* old = dc.SelectObject(&m_font);
+    int widest = 0;
+    for (const WaveformItem& item : kWaveforms)
+        widest = std::max(widest, static_cast<int>(dc.GetTextExtent(item.text).cx));
+    dc.SelectObject(old);
+    return widest + around + 2;
 }
 
 void CSigGen::UpdateDetailsButtons()

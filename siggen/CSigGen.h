@@ -67,6 +67,8 @@ protected:
     void BuildWaveform();
     bool ShowDetailsDialog(int channel);
     void FillWaveformCombo(int channel);
+    // The waveform boxes' width that shows every waveform name whole.
+    int WaveformBoxWidth();
     void Layout();
     void UpdateDetailsButtons();
     void PrepareFormat();

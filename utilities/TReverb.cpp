@@ -164,12 +164,8 @@ void TReverb::LayoutControls()
         return;
     for (int i = 0; i < 4; ++i)
         m_buttons[i]->MoveWindow(4 + 90 * i, 4, 86, 30);
-    // The combos' 500 pixels are their drop-down height; the boxes themselves stay one line high.
-    for (auto [combo, x] : {std::pair{m_extent.get(), 364}, std::pair{m_selection.get(), 468}}) {
-        CRect box;
-        combo->GetWindowRect(&box);
-        combo->MoveWindow(x, 8, 100, box.Height());
-    }
+    m_extent->MoveWindow(364, 8, 100, 500);
+    m_selection->MoveWindow(468, 8, 100, 500);
     m_offsetEdit->MoveWindow(640, 9, 43, 20);
     m_spin->MoveWindow(685, 9, 12, 20);
     for (int k = 0; k < 4; ++k)

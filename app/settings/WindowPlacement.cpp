@@ -1,5 +1,6 @@
 #include "app/settings/WindowPlacement.h"
 
+#include <algorithm>
 #include <climits>
 #include <cstdio>
 #include <cstring>
@@ -225,6 +226,17 @@ RECT GetCascadeRect(int clientWidth, int clientHeight)
         g_cascadeX = 0;
         g_cascadeY = 0;
     }
+    return r;
+}
+
+RECT FitRectInArea(RECT r, int areaWidth, int areaHeight)
+{
+    const LONG width = std::min<LONG>(std::max<LONG>(0, r.right - r.left), std::max(0, areaWidth));
+    const LONG height = std::min<LONG>(std::max<LONG>(0, r.bottom - r.top), std::max(0, areaHeight));
+    r.left = std::clamp<LONG>(r.left, 0, std::max<LONG>(0, areaWidth - width));
+    r.top = std::clamp<LONG>(r.top, 0, std::max<LONG>(0, areaHeight - height));
+    r.right = r.left + width;
+    r.bottom = r.top + height;
     return r;
 }
 

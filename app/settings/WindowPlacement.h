@@ -55,6 +55,10 @@ bool GetRestorePlacement(const WindowPlacementRecord (&records)[kWindowPlacement
 RECT GetCascadeRect(int clientWidth, int clientHeight);
 void ResetCascadeOffsets();
 
+// The rectangle moved (and, only if it is larger, shrunk) to lie wholly within an area of
+// areaWidth by areaHeight whose top-left corner is (0, 0).
+RECT FitRectInArea(RECT r, int areaWidth, int areaHeight);
+
 // The rectangle in which a window of this kind is created: its stored normal rectangle when
 // its text parses (maximised set when it was stored maximised), otherwise the cascade
 // rectangle, moved to a fixed place for the generator and most utilities.

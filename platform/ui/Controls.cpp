@@ -11,6 +11,8 @@
 #include <QHeaderView>
 #include <QLocale>
 #include <QRegularExpressionValidator>
+#include <QStyle>
+#include <QStyleOptionComboBox>
 #include <QTextBlock>
 #include <QToolTip>
 
@@ -117,6 +119,16 @@ Qt::Alignment AlignmentOf(dlg::Align a)
 }
 
 int CharWidth(const QWidget* w) { return std::max(1, w->fontMetrics().averageCharWidth()); }
+
+// What a control takes beside its text: a combo box its frame and arrow (a template's width in
+// characters is the room its items get), other controls a small margin.
+int ControlRoomAroundText(QWidget* w)
+{
+    auto* c = qobject_cast<QComboBox*>(w);
+    if (!c)
+        return 12;
+    return std::max(12, 200 - ctlqt::ComboTextField(*c, QSize(200, c->sizeHint().height())).width() + 4);
+}
 
 // A template item from Windows styles, for controls the code creates.
 dlg::ControlSpec SpecFromStyle(dlg::Ctl kind, DWORD style, const std::string& text)
@@ -357,7 +369,9 @@ QWidget* CreateControlWidget(const dlg::ControlSpec& desc, QWidget* parent)
         auto* c = new ctlqt::ComboBox(desc.kind == Ctl::ComboDropDown, parent);
         c->sorted = desc.sort;
         c->dropLines = desc.dropLines;
-        c->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+        // In a template's layout the box grows to its widest item, so that no item is cut
+        // whatever the font (CreateControl undoes it for boxes the code places by pixels).
+        c->setSizeAdjustPolicy(QComboBox::AdjustToContents);
         c->notify = [c](UINT code) { Notify(c, code); };
         w = c;
         break;
@@ -444,7 +458,7 @@ QWidget* CreateControlWidget(const dlg::ControlSpec& desc, QWidget* parent)
     if (desc.id >= 0 && desc.id != 0xFFFF)
         w->setProperty(kCtrlIdProperty, static_cast<UINT>(desc.id));
     if (desc.widthChars > 0)
-        w->setMinimumWidth(desc.widthChars * CharWidth(w) + 12);
+        w->setMinimumWidth(desc.widthChars * CharWidth(w) + ControlRoomAroundText(w));
     if (desc.tabStop == 0)
         w->setFocusPolicy(Qt::ClickFocus);
     w->setEnabled(!desc.disabled);
@@ -494,7 +508,10 @@ BOOL CControlWnd::CreateControl(const dlg::ControlSpec& desc, DWORD dwStyle, con
     QWidget* w = CreateControlWidget(s, QtClientWidgetOf(pParentWnd));
     if (!w)
         return FALSE;
-    // The code places this control in pixels: the template's size hints do not apply.
+    // The code places this control in pixels: the template's size hints do not apply, and a
+    // combo box must not resize itself to its items.
+    if (auto* combo = qobject_cast<QComboBox*>(w))
+        combo->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
     w->setMinimumSize(0, 0);
     w->setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
     w->setGeometry(rect.left, rect.top, std::max(0, int(rect.right - rect.left)), std::max(0, int(rect.bottom - rect.top)));
@@ -780,12 +797,11 @@ int FindPrefix(const QStringList& items, int startAfter, const QString& text, bo
 
 BOOL CComboBox::Create(DWORD dwStyle, const RECT& rect, CWnd* pParentWnd, UINT nID)
 {
-    // The rectangle's height includes the drop-down list; the box itself is one line high.
-    RECT r = rect;
-    if (!pParentWnd || !CreateControl(SpecFromStyle(dlg::Ctl::ComboDropList, dwStyle, ""), dwStyle, r, pParentWnd, nID))
+    if (!pParentWnd || !CreateControl(SpecFromStyle(dlg::Ctl::ComboDropList, dwStyle, ""), dwStyle, rect, pParentWnd, nID))
         return FALSE;
-    QWidget* w = QtWidgetOf(this);
-    w->resize(w->width(), w->sizeHint().height());
+    // The rectangle's height includes the drop-down list; placing it again keeps the box one
+    // line high.
+    MoveWindow(&rect, FALSE);
     return TRUE;
 }
 
@@ -950,6 +966,26 @@ BOOL CComboBox::LimitText(int nMaxChars)
     if (!c || !c->isEditable() || !c->lineEdit())
         return FALSE;
     c->lineEdit()->setMaxLength(nMaxChars > 0 ? nMaxChars : 32767);
+    return TRUE;
+}
+
+BOOL CComboBox::GetComboBoxInfo(PCOMBOBOXINFO pcbi) const
+{
+    auto* c = Widget<QComboBox>();
+    if (!c || !pcbi)
+        return FALSE;
+    QStyleOptionComboBox opt;
+    opt.initFrom(c);
+    opt.editable = c->isEditable();
+    opt.rect = c->rect();
+    const QRect item = ctlqt::ComboTextField(*c, c->size());
+    const QRect arrow = c->style()->subControlRect(QStyle::CC_ComboBox, &opt, QStyle::SC_ComboBoxArrow, c);
+    pcbi->rcItem = RECT{item.left(), item.top(), item.right() + 1, item.bottom() + 1};
+    pcbi->rcButton = RECT{arrow.left(), arrow.top(), arrow.right() + 1, arrow.bottom() + 1};
+    pcbi->stateButton = c->view() && c->view()->isVisible() ? STATE_SYSTEM_PRESSED : 0;
+    pcbi->hwndCombo = m_hWnd;
+    pcbi->hwndItem = nullptr;
+    pcbi->hwndList = nullptr;
     return TRUE;
 }
 

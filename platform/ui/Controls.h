@@ -138,6 +138,18 @@ struct SCROLLINFO {
     int nTrackPos = 0;
 };
 using LPSCROLLINFO = SCROLLINFO*;
+
+constexpr DWORD STATE_SYSTEM_PRESSED = 0x00000008;
+struct COMBOBOXINFO {
+    DWORD cbSize = sizeof(COMBOBOXINFO);
+    RECT rcItem{};
+    RECT rcButton{};
+    DWORD stateButton = 0;
+    HWND hwndCombo = nullptr;
+    HWND hwndItem = nullptr;
+    HWND hwndList = nullptr;
+};
+using PCOMBOBOXINFO = COMBOBOXINFO*;
 constexpr UINT ESB_ENABLE_BOTH = 0x0000;
 constexpr UINT ESB_DISABLE_BOTH = 0x0003;
 
@@ -283,6 +295,8 @@ public:
     void ShowDropDown(BOOL bShowIt = TRUE);
     BOOL GetDroppedState() const;
     BOOL LimitText(int nMaxChars);
+    // The box's parts in its client coordinates: rcItem where the text shows, rcButton the arrow.
+    BOOL GetComboBoxInfo(PCOMBOBOXINFO pcbi) const;
 };
 
 class CListBox : public CControlWnd {

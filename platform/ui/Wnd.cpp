@@ -7,6 +7,7 @@
 #include "platform/core/PostedMessage.h"
 
 #include <QApplication>
+#include <QComboBox>
 #include <QCursor>
 #include <QElapsedTimer>
 #include <QMdiSubWindow>
@@ -985,6 +986,19 @@ void CWnd::CenterWindow(CWnd* pAlternateOwner)
 
 // ---- Geometry ------------------------------------------------------------------------------
 
+namespace {
+// A combo box's given height is that of the box with its drop-down list, as on Windows: the
+// box stays one line high and the rest sets how many items the list shows.
+int ComboBoxHeightFor(QComboBox& combo, int givenHeight)
+{
+    const int box = combo.sizeHint().height();
+    const int item = std::max(1, combo.fontMetrics().height() + 2);
+    if (givenHeight > box)
+        combo.setMaxVisibleItems(std::max(1, (givenHeight - box) / item));
+    return box;
+}
+} // namespace
+
 void CWnd::MoveWindow(int x, int y, int nWidth, int nHeight, BOOL bRepaint)
 {
     SetWindowPos(nullptr, x, y, nWidth, nHeight, SWP_NOZORDER | SWP_NOACTIVATE | (bRepaint ? 0 : SWP_NOREDRAW));
@@ -1015,8 +1029,11 @@ BOOL CWnd::SetWindowPos(const CWnd* pWndInsertAfter, int x, int y, int cx, int c
         g.moveTopLeft(w->pos()); // frame position, as Windows measures top-level windows
     if (!(pos.flags & SWP_NOMOVE))
         g.moveTopLeft(QPoint(pos.x, pos.y));
-    if (!(pos.flags & SWP_NOSIZE))
+    if (!(pos.flags & SWP_NOSIZE)) {
         g.setSize(QSize(qMax(0, pos.cx), qMax(0, pos.cy)));
+        if (auto* combo = qobject_cast<QComboBox*>(w); combo && !w->isWindow())
+            g.setHeight(ComboBoxHeightFor(*combo, pos.cy));
+    }
     if (w->isWindow()) {
         w->move(g.topLeft());
         w->resize(g.size());

@@ -100,9 +100,7 @@ double ReadNumber(CWnd* edit, int chars)
 
 void SetNumber(CWnd* edit, const char* format, double value)
 {
-    char text[64];
-    std::snprintf(text, sizeof text, format, value);
-    edit->SetWindowText(text);
+    edit->SetWindowText(TLimitScroll::FormatValue(format, value).c_str());
 }
 } // namespace
 

@@ -262,14 +262,12 @@ void TSpectraPlot::BuildAmplitudeLabels()
         FormatTickLabel(std::fabs(v) < step * 1e-6 ? 0.0 : v, label.text, sizeof label.text);
         m_ampLabels.push_back(label);
     }
-    const int gap = m_printing ? 120 : 12;
-    int kept = -100000;
-    for (Label& l : m_ampLabels) {
-        if (l.offset - kept >= gap)
-            kept = l.offset;
-        else
-            l.text[0] = '\0';
-    }
+    // Every stride-th label from the top keeps its text: evenly spaced and never overlapping,
+    // where thinning by distance alone skipped one here and two there.
+    const int stride = LabelStride(step * H / span, VerticalLabelGap(m_printing ? 120 : 12));
+    for (size_t i = 0; i < m_ampLabels.size(); ++i)
+        if (i % static_cast<size_t>(stride) != 0)
+            m_ampLabels[i].text[0] = '\0';
 }
 
 void TSpectraPlot::BuildLogMagnitudeLabels()
@@ -311,7 +309,7 @@ void TSpectraPlot::BuildLogMagnitudeLabels()
     }
     add(T);
     // Thin from the top label down: the top label is the last one built.
-    const int gap = m_printing ? 120 : 12;
+    const int gap = VerticalLabelGap(m_printing ? 120 : 12);
     int kept = -100000;
     for (size_t i = m_ampLabels.size(); i-- > 0;) {
         Label& l = m_ampLabels[i];
@@ -328,15 +326,13 @@ void TSpectraPlot::BuildAmplitudeLabelsB()
         return;
     m_ampLabelsB.clear();
     const int H = PaneHeightForLabels();
-    int kept = -100000;
+    const int stride = LabelStride(H / 12.0, VerticalLabelGap(10));
     for (int i = 0; i <= 12; ++i) {
         const double v = 1.2 - 0.1 * i;
         Label label;
         label.offset = static_cast<int>((1.2 - v) * H / 1.2 + 1e-9);
         std::snprintf(label.text, sizeof label.text, "%3.2f", std::fabs(v) < 1e-9 ? 0.0 : v);
-        if (label.offset - kept >= 10)
-            kept = label.offset;
-        else
+        if (i % stride != 0)
             label.text[0] = '\0';
         m_ampLabelsB.push_back(label);
     }

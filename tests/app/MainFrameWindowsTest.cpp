@@ -3,6 +3,7 @@
 // channels whose device channel is disabled.
 #include "FrameFixture.h"
 
+#include "app/settings/WindowPlacement.h"
 #include "records/CommonRoutines.h"
 #include "plots/TPlotBase.h"
 #include "plots/spectrum/TSpectraPlot.h"
@@ -253,4 +254,36 @@ TEST_F(MainFrameWindowsTest, PlacementRecordsFollowTheWindowsAndChannelsAreClamp
     frame->CompositeSpectrumPlot[12]->GetWindowPlacement(&wp);
     EXPECT_EQ(wp.rcNormalPosition.left, 11);
     EXPECT_EQ(wp.rcNormalPosition.top, 12);
+}
+
+TEST_F(MainFrameWindowsTest, NewPlotWindowsCascadeWhollyInsideTheMdiArea)
+{
+    ASSERT_NE(Start(), nullptr);
+    // The frame's client holds the tool windows and the status bar too: cascading by its size
+    // put the later windows' bottoms, with their time axes, below the MDI area.
+    frame->MoveWindow(0, 0, 1000, 700);
+    AfxPumpMessages();
+    ResetCascadeOffsets();
+    QMdiArea* area = QtMdiAreaOf(frame);
+    const QRect visible(QPoint(0, 0), area->viewport()->size());
+    CRect client;
+    frame->GetClientRect(&client);
+    ASSERT_LT(visible.height(), client.Height());
+    int opened = 0;
+    for (int ch = 0; ch < CMainFrame::kChannels; ++ch)
+        for (int kind = 1; kind <= 3; ++kind) {
+            frame->OpenPlot(kind, ch, false);
+            ++opened;
+        }
+    const auto windows = area->subWindowList(QMdiArea::CreationOrder);
+    ASSERT_EQ(int(windows.size()), opened);
+    int lowest = 0;
+    for (QMdiSubWindow* w : windows) {
+        EXPECT_TRUE(visible.contains(w->geometry())) << w->windowTitle().toStdString() << " at "
+            << w->geometry().x() << "," << w->geometry().y() << " " << w->geometry().width() << "x"
+            << w->geometry().height() << " in " << visible.width() << "x" << visible.height();
+        lowest = std::max(lowest, w->geometry().bottom());
+    }
+    // They are still cascaded down to near the area's bottom, not stacked at the top.
+    EXPECT_GT(lowest, visible.height() - 30);
 }

@@ -101,6 +101,15 @@ TEST_F(ReverbWindow, ASelectedDecayIsAnalysedAndDrawn)
     // The decay curve is drawn in its colour; the bars in theirs.
     EXPECT_GT(CountColour(w, frame->Settings.Reverb.DecayColor), 50);
     EXPECT_EQ(w->GetSelectionCombo()->GetCount(), a.bandCount);
+    // The two boxes are placed with their lists' 500 pixels but stay one line high, above
+    // the plot, so they hide none of it.
+    for (CComboBox* box : {w->GetExtentCombo(), w->GetSelectionCombo()}) {
+        CRect r;
+        box->GetWindowRect(&r);
+        w->ScreenToClient(&r);
+        EXPECT_EQ(r.Width(), 100);
+        EXPECT_LT(r.bottom, w->GetPlotRect().top) << r.bottom;
+    }
     w->SendMessage(WM_COMMAND, TReverb::kReverbTimes, 0);
     EXPECT_EQ(w->GetViewMode(), 1u);
     EXPECT_GT(CountColour(w, frame->Settings.Reverb.BarColor), 200);

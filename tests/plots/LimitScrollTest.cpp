@@ -41,6 +41,23 @@ TEST_F(LimitScroll, AdditiveStepsStopAtTheLimits)
     EXPECT_EQ(Text(), "1");
 }
 
+TEST_F(LimitScroll, AValueThatRoundsToZeroIsWrittenWithoutASign)
+{
+    TLimitScroll spin(&parent, 1002, &edit, 100.0f, -100.0f, 1.0f);
+    spin.SetPrecision(2);
+    edit.SetWindowText("-1.004");
+    spin.StepUp();
+    EXPECT_EQ(Text(), "0.00");
+    spin.SetPrecision(12);
+    edit.SetWindowText("-1.0");
+    spin.StepUp();
+    EXPECT_EQ(Text(), "0.0e+00");
+    // Values that do not round to zero keep their sign.
+    EXPECT_EQ(TLimitScroll::FormatValue("%3.2f", -0.005001), "-0.01");
+    EXPECT_EQ(TLimitScroll::FormatValue("%1.1e", -2e-9), "-2.0e-09");
+    EXPECT_EQ(TLimitScroll::FormatValue("%3.1f", -0.04), "0.0");
+}
+
 TEST_F(LimitScroll, MultiplicativeStepsStartFromOneAndFallToTheMinimum)
 {
     TLimitScroll spin(&parent, 1002, CRect(82, 0, 94, 20), &edit, 1000.0f, 0.001f, 2.0f);

@@ -753,3 +753,38 @@ TEST_F(SpectrumWindows, ScreenshotsOfEveryStyleAndScaleOnARealDisplay)
     EXPECT_TRUE(QtWidgetOf(p)->grab().save(QString::fromStdString(std::string(dir) + "/window-drag.png")));
     p->SendMessage(WM_LBUTTONUP, 0, MAKELPARAM(x, pane.top + 100));
 }
+
+TEST_F(SpectrumWindows, DecibelLabelsStandEvenlyAndNeverOverlapOnAnyRangeOrHeight)
+{
+    auto e = Engine();
+    TSpectraPlot* p = Open(e.get());
+    for (float top : {0.0f, -3.0f}) {
+        for (double range : {40.0, 45.0, 60.0, 70.0, 90.0}) {
+            for (int height = 160; height <= 560; height += 9) {
+                settings.PlotTop = top;
+                settings.PlotRange = range;
+                p->MoveWindow(0, 0, 800, height);
+                p->UpdateLayout();
+                std::vector<int> shown;
+                for (const auto& l : p->GetAmplitudeLabels())
+                    if (l.text[0])
+                        shown.push_back(l.offset);
+                SCOPED_TRACE(testing::Message() << "top " << top << " range " << range << " height " << height);
+                ASSERT_GE(shown.size(), 2u);
+                EXPECT_EQ(shown[0], 0); // the top is always labelled
+                // Each label is 15 pixels high: apart means at least that plus a little; evenly
+                // means one pitch throughout, give or take the pixel offsets are truncated to.
+                const int pitch = shown[1] - shown[0];
+                for (size_t i = 1; i < shown.size(); ++i) {
+                    EXPECT_GE(shown[i] - shown[i - 1], 17);
+                    EXPECT_NEAR(shown[i] - shown[i - 1], pitch, 1);
+                }
+            }
+        }
+    }
+    // A top that rounds to zero in the box's two decimals shows no minus sign.
+    settings.PlotTop = -0.001f;
+    p->UpdateLayout();
+    EXPECT_EQ(p->GetPlotTopEdit()->GetWindowTextString(), "0.00");
+    delete p;
+}

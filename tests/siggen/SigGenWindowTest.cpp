@@ -107,9 +107,16 @@ TEST_F(Generator, OneChannelShowsOnlyTheFirstRowAndBuildsAtTheOutputFormat)
     EXPECT_FALSE(Item(gen, 406)->isEnabled()); // the tone has no parameters
     CRect r;
     gen->GetWindowRect(&r);
-    EXPECT_EQ(r.Width(), 216);
+    // 216 wide, or as much wider as the box must grow to show its longest name whole; the
+    // Details button keeps its place beside the box.
+    const int wider = combo1->width() - 106;
+    EXPECT_GE(wider, 0);
+    EXPECT_EQ(r.Width(), 216 + wider);
     EXPECT_EQ(r.Height(), 116); // the waveform row and the save row
     EXPECT_FALSE(Item(gen, 408)->isHidden());
+    EXPECT_EQ(Item(gen, 406)->x(), 116 + wider);
+    const int room = Item(gen, 406)->x() - combo1->x();
+    EXPECT_GT(room, combo1->fontMetrics().horizontalAdvance("IMD Test Tones"));
     ASSERT_NE(gen->GetWaveform(), nullptr);
     EXPECT_EQ(gen->GetWaveform()->GetSampleRate(), 8000u);
     EXPECT_EQ(gen->GetWaveform()->GetLength(), 80000u); // 10 s, whole cycles

@@ -1,5 +1,11 @@
 #include "support/QtTestAccess.h"
 
+#include "platform/ui/qt/ControlsQt.h"
+
+#include <QCheckBox>
+#include <QGroupBox>
+#include <QPushButton>
+#include <QRadioButton>
 #include <QScrollBar>
 #include <QStyle>
 #include <QStyleOptionSlider>
@@ -69,4 +75,85 @@ bool QtPostScrollArrowRelease(const CWnd* bar, bool up)
     QCoreApplication::postEvent(s, new QMouseEvent(QEvent::MouseButtonRelease, at, s->mapToGlobal(at), Qt::LeftButton,
                                                    Qt::NoButton, Qt::NoModifier));
     return true;
+// What a control shows: mnemonic ampersands are not drawn ("&&" shows one).
+QString Shown(QString text)
+{
+    text.replace(QStringLiteral("&&"), QStringLiteral("\x01"));
+    text.remove(QLatin1Char('&'));
+    text.replace(QLatin1Char('\x01'), QLatin1Char('&'));
+    return text;
+}
+
+int WidestLine(const QFontMetrics& fm, const QString& text)
+{
+    int widest = 0;
+    for (const QString& line : text.split(QLatin1Char('\n')))
+        widest = std::max(widest, fm.horizontalAdvance(line));
+    return widest;
+}
+
+std::string Describe(const QWidget* w, const QString& text, int need, int room)
+{
+    const QRect g = w->geometry();
+    return std::string(w->metaObject()->className()) + " \"" + text.toStdString() + "\" needs " +
+           std::to_string(need) + " px, has " + std::to_string(room) + " (at " + std::to_string(g.x()) + "," +
+           std::to_string(g.y()) + " " + std::to_string(g.width()) + "x" + std::to_string(g.height()) + " in " +
+           (w->window() ? w->window()->windowTitle().toStdString() : std::string()) + ")";
+}
+} // namespace
+
+std::vector<std::string> QtTextsCutOff(const CWnd* wnd)
+{
+    std::vector<std::string> out;
+    QWidget* root = QtWidgetOf(wnd);
+    if (!root)
+        return out;
+    auto check = [&](const QWidget* w, const QString& text, int need, int room) {
+        if (need > room)
+            out.push_back(Describe(w, text, need, room));
+    };
+    for (QWidget* w : root->findChildren<QWidget*>()) {
+        if (!w->isVisibleTo(root) || w->width() <= 0 || w->height() <= 0)
+            continue;
+        const QFontMetrics fm = w->fontMetrics();
+        if (auto* l = qobject_cast<QLabel*>(w)) {
+            const QString text = Shown(l->text());
+            if (text.isEmpty() || !l->pixmap().isNull())
+                continue;
+            const QRect room = l->contentsRect().adjusted(l->margin(), l->margin(), -l->margin(), -l->margin());
+            if (l->wordWrap()) {
+                const QRect need = fm.boundingRect(room, Qt::TextWordWrap | int(l->alignment()), text);
+                check(w, text, need.height(), room.height());
+                check(w, text, need.width(), room.width());
+            } else {
+                check(w, text, WidestLine(fm, text), room.width());
+                check(w, text, fm.height() * int(text.count(QLatin1Char('\n')) + 1), room.height() + 2);
+            }
+        } else if (auto* c = qobject_cast<QComboBox*>(w)) {
+            const int room = ctlqt::ComboTextField(*c, c->size()).width();
+            for (int i = 0; i < c->count(); ++i)
+                check(w, c->itemText(i), fm.horizontalAdvance(c->itemText(i)), room);
+        } else if (auto* g = qobject_cast<QGroupBox*>(w)) {
+            const QString text = Shown(g->title());
+            if (!text.isEmpty())
+                check(w, text, fm.horizontalAdvance(text) + 16, g->width());
+        } else if (auto* b = qobject_cast<QAbstractButton*>(w)) {
+            const QString text = Shown(b->text());
+            // Owner-drawn buttons draw a picture, not their text.
+            const auto* own = dynamic_cast<const ctlqt::PushButton*>(w);
+            if (text.isEmpty() || !b->icon().isNull() || (own && own->ownerDraw))
+                continue;
+            int indicator = 0;
+            if (qobject_cast<QCheckBox*>(w))
+                indicator = b->style()->pixelMetric(QStyle::PM_IndicatorWidth, nullptr, b) +
+                            b->style()->pixelMetric(QStyle::PM_CheckBoxLabelSpacing, nullptr, b);
+            else if (qobject_cast<QRadioButton*>(w))
+                indicator = b->style()->pixelMetric(QStyle::PM_ExclusiveIndicatorWidth, nullptr, b) +
+                            b->style()->pixelMetric(QStyle::PM_RadioButtonLabelSpacing, nullptr, b);
+            else
+                indicator = 2 * b->style()->pixelMetric(QStyle::PM_DefaultFrameWidth, nullptr, b) + 2;
+            check(w, text, WidestLine(fm, text) + indicator, b->width());
+        }
+    }
+    return out;
 }

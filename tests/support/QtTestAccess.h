@@ -28,6 +28,9 @@
 #include <QTimer>
 #include <QWidget>
 
+#include <string>
+#include <vector>
+
 // The window's widget as drawn on screen (frame, caption-less client, controls), in RGB32.
 QImage QtPictureOf(const CWnd* wnd);
 // The client area as drawn on screen, in RGB32.
@@ -45,3 +48,7 @@ bool QtClickButton(const CWnd* parent, int id);
 // queue, as one the user makes while the program may be busy.
 bool QtPressScrollArrow(const CWnd* bar, bool up);
 bool QtPostScrollArrowRelease(const CWnd* bar, bool up);
+// The shown controls of the window (and of the windows inside it) whose text does not fit
+// them, one line each: a static, button, check box, radio, group box title or any item of a
+// combo box wider (or, wrapped, taller) than the room the control gives it.
+std::vector<std::string> QtTextsCutOff(const CWnd* wnd);

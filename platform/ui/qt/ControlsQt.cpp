@@ -1,5 +1,6 @@
 #include "platform/ui/qt/ControlsQt.h"
 
+#include <QStyleOptionComboBox>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QKeyEvent>
@@ -226,6 +227,28 @@ ComboBox::ComboBox(bool editable, QWidget* parent) : ComboBoxBase(parent)
         if (!guard)
             Send(notify, kCbnSelChange);
     });
+}
+
+QRect ComboTextField(const QComboBox& combo, const QSize& size)
+{
+    QStyleOptionComboBox opt;
+    opt.initFrom(&combo);
+    opt.editable = combo.isEditable();
+    opt.rect = QRect(QPoint(0, 0), size);
+    return combo.style()->subControlRect(QStyle::CC_ComboBox, &opt, QStyle::SC_ComboBoxEditField, &combo);
+}
+
+QSize ComboBox::sizeHint() const
+{
+    QSize hint = ComboBoxBase::sizeHint();
+    if (sizeAdjustPolicy() != QComboBox::AdjustToContents)
+        return hint;
+    const int field = ComboTextField(*this, hint).width();
+    int widest = 0;
+    for (int i = 0; i < count(); ++i)
+        widest = std::max(widest, fontMetrics().horizontalAdvance(itemText(i)));
+    hint.setWidth(std::max(hint.width(), widest + (hint.width() - field) + 2));
+    return hint;
 }
 
 void ComboBox::showPopup()

@@ -150,6 +150,9 @@ protected:
     void keyPressEvent(QKeyEvent* e) override;
 };
 
+// Where a combo box of the given size shows its text (the rest is its frame and arrow).
+QRect ComboTextField(const QComboBox& combo, const QSize& size);
+
 class ComboBox : public ComboBoxBase {
     Q_OBJECT
     Q_PROPERTY(QString text READ currentText WRITE SetTextFromCode)
@@ -158,6 +161,9 @@ public:
     bool sorted = false;
     int dropLines = 0;
     void SetTextFromCode(const QString& text); // the edit of a drop-down; a list-only box keeps its item
+    // Sized to its contents, the box leaves its widest item the whole text field (Qt's own
+    // hint falls a few pixels short of it in some styles).
+    QSize sizeHint() const override;
 
 protected:
     void showPopup() override;

@@ -402,6 +402,21 @@ TEST_F(ControlsTest, ControlsMadeByCodeFollowTheirStyles)
     CRect cr;
     combo.GetWindowRect(&cr);
     EXPECT_LT(cr.Height(), 100); // the drop-down height is not the box's
+    const int oneLine = cr.Height();
+
+    // Moved with a list's height (as the RT-60 window places its boxes, 500 pixels), the box
+    // stays one line high where it was put, and the list shows more items for the taller height.
+    combo.MoveWindow(10, 20, 100, 500);
+    combo.GetWindowRect(&cr);
+    EXPECT_EQ(cr.Width(), 100);
+    EXPECT_EQ(cr.Height(), oneLine);
+    EXPECT_EQ(QtWidgetOf(&combo)->geometry(), QRect(10, 20, 100, oneLine));
+    const int tallList = As<QComboBox>(dlg, 604)->maxVisibleItems();
+    combo.MoveWindow(10, 20, 100, oneLine + 60);
+    EXPECT_LT(As<QComboBox>(dlg, 604)->maxVisibleItems(), tallList);
+    EXPECT_GE(As<QComboBox>(dlg, 604)->maxVisibleItems(), 1);
+    combo.SetWindowPos(nullptr, 0, 0, 80, 300, SWP_NOMOVE | SWP_NOZORDER);
+    EXPECT_EQ(QtWidgetOf(&combo)->geometry(), QRect(10, 20, 80, oneLine));
 }
 
 TEST_F(ControlsTest, FontsAndTooltips)
