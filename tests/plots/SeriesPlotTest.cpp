@@ -368,7 +368,9 @@ TEST_F(SeriesPlots, DragsShowARubberBandAndAPlainDragClearsTheSelection)
     ASSERT_TRUE(p->CanPlayOrFilter());
     EXPECT_EQ(At(p, pane.left + 75, pane.top + 20), inside ^ 0xFFFFFF);
 
-    // A plain drag (not in Select mode) clears the selection and its band.
+    // The Select tool stays on after a selection; let go of it, and a plain drag clears the
+    // selection and its band.
+    p->SendMessage(WM_COMMAND, TSeriesPlot::kSelect, 0);
     p->SendMessage(WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(pane.left + 200, pane.top + 100));
     EXPECT_FALSE(p->CanPlayOrFilter());
     EXPECT_TRUE(p->GetButton(TSeriesPlot::kPlay)->IsDisabled());
@@ -764,4 +766,49 @@ TEST_F(SeriesPlots, LogarithmicAutoscaleSpansOneHundredDecibels)
     p->Autoscale();
     EXPECT_EQ(std::fmod(settings.PlotTop, 10.0f), 0.0f);
     EXPECT_FLOAT_EQ(settings.PlotRange, 100.0f);
+}
+
+TEST_F(SeriesPlots, AZoomedViewShowsItsTimeTitleWholeAndDecibelLabelsEvenly)
+{
+    TSeriesPlot* p = Open(&buffer, MakeFile(40000, 4000));
+    // Zoomed in, the scroll bar stands under the pane and the labels and title below it.
+    p->SetTimeRange(2.0f, 6.0f);
+    p->UpdateLayout();
+    p->UpdateWindow();
+    AfxPumpMessages();
+    ASSERT_EQ(p->TimeAxisTitle(), "Time (seconds)");
+    CRect client;
+    p->GetClientRect(&client);
+    const CRect pane = p->GetPaneRectA();
+    // The title's ink, in the middle columns below the tick labels: it ends above the window's
+    // last row, which stays blank, so no part of it is cut off.
+    CClientDC dc(p);
+    int lowestInk = -1;
+    for (int y = pane.bottom + 12 + 3 + 15; y < client.bottom; ++y)
+        for (int x = pane.CenterPoint().x - 50; x < pane.CenterPoint().x + 50; ++x)
+            if (dc.GetPixel(x, y) == RGB(0, 0, 0))
+                lowestInk = y;
+    ASSERT_GT(lowestInk, 0) << "no title drawn";
+    EXPECT_LT(lowestInk, client.bottom - 1);
+
+    // Decibels over ranges of 40 to 90 at any height: labels one pitch apart, never overlapping.
+    settings.AmpScaleType = 1;
+    settings.PlotTop = 0.0f;
+    for (float range : {40.0f, 60.0f, 70.0f, 90.0f})
+        for (int height = 200; height <= 600; height += 11) {
+            settings.PlotRange = range;
+            p->MoveWindow(0, 0, 700, height);
+            p->UpdateLayout();
+            std::vector<int> shown;
+            for (const auto& t : p->GetAmpTicks())
+                if (t.label[0])
+                    shown.push_back(t.y);
+            SCOPED_TRACE(testing::Message() << "range " << range << " height " << height);
+            ASSERT_GE(shown.size(), 2u);
+            const int pitch = shown[1] - shown[0];
+            for (size_t i = 1; i < shown.size(); ++i) {
+                EXPECT_GE(shown[i] - shown[i - 1], 17);
+                EXPECT_NEAR(shown[i] - shown[i - 1], pitch, 1);
+            }
+        }
 }

@@ -75,6 +75,9 @@ bool QtPostScrollArrowRelease(const CWnd* bar, bool up)
     QCoreApplication::postEvent(s, new QMouseEvent(QEvent::MouseButtonRelease, at, s->mapToGlobal(at), Qt::LeftButton,
                                                    Qt::NoButton, Qt::NoModifier));
     return true;
+}
+
+namespace {
 // What a control shows: mnemonic ampersands are not drawn ("&&" shows one).
 QString Shown(QString text)
 {
