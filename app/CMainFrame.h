@@ -94,9 +94,10 @@ public:
     int CapturePercent = 0;
     int FftsProcessed = 0;
     float RunStartTime = 0.0f;
-    // A live run's limits and start delay count on a monotonic clock from this tick (ms); 0 until
-    // the run's first block, so they survive midnight.
-    ULONGLONG RunStartTick = 0;
+    // A live run's limits and start delay count on the device's clock (TUsbDevice::Now, ms)
+    // from this tick, taken at the run's first processing step, so they survive midnight.
+    bool RunClockStarted = false;
+    DWORD RunStartTick = 0;
     // The processing timer's interval in a live run, kept from run to run (10..100 ms).
     static DWORD ProcessIntervalMs;
     // The real-time buffer files: the ring index the wave-writing timer reads next (the same
@@ -270,6 +271,11 @@ public:
     void UpdateChannelPlots();
     void FeedChannelPlots(int channel, float frameTime, float historyTime);
     int AcquireAndProcessBlock();
+    // The post-process timer's interval: the user's, within 10 ms to 10 s, when asked for.
+    DWORD PostProcessIntervalMs() const;
+    // In a Recorder run with a start delay: true while the delay lasts, and the samples that
+    // arrive meanwhile are passed over.
+    bool HoldRecordingForStartDelay();
     int PostProcessStep();
     // Recorder runs: the recording files are made or checked before the run; every wave-writing
     // tick appends what the rings hold since the last one, by absolute sample number.
@@ -301,9 +307,23 @@ public:
     void WriteRecordedSamples(bool final);
     int CountTachometerFiles() const;
     void ProcessCompositeAndPlots();
+    // Whether a composite channel may be computed this step: in Post Process mode none of its
+    // members' files has ended, and in every mode each member that has samples this run was
+    // analysed in this step.
+    bool CompositeSourcesHaveData(int composite) const;
     // One block of a channel (decimation ratio x FFT size samples) through its sample buffer,
     // window and spectrum engine; false when the channel's objects are missing.
     bool ProcessChannelBlock(int channel, const int* samples, float now);
+    // The block already in the channel's sample buffer, analysed with `time` as its time.
+    bool AnalyzeChannelBlock(int channel, float time);
+    // A channel's block: decimation ratio x FFT size samples.
+    DWORD ChannelBlockLength(int channel) const;
+    // The channels (bit per channel) whose block the current step analysed; those a live step
+    // could not read while it read others (shown on the status bar); and the device sample
+    // number the live step's blocks end at (-1 when it read none).
+    DWORD StepChannels = 0;
+    DWORD SkippedChannels = 0;
+    long long StepEndSample = -1;
     // One frame of a two-channel composite (types 1..4) from the input channels' blocks in
     // `buffers` into R, T, C and H (H only for type 3); false when an object is missing or
     // the sizes do not agree.

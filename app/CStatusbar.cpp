@@ -12,6 +12,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <string>
 
 int CStatusbar::LastProgressPosition = 0;
 
@@ -228,6 +229,15 @@ std::string CStatusbar::StateText(COLORREF* colour) const
         }
     } else if (f->FftsProcessed > 0) {
         text = f->Playing ? "Playing..." : f->Settings.OpMode == 1 ? "Recording..." : "Running...";
+        // Channels the last step could not read while it read others.
+        std::string skipped;
+        for (int ch = 0; ch < CMainFrame::kChannels; ++ch)
+            if (f->SkippedChannels & (1u << ch))
+                skipped += (skipped.empty() ? "" : ", ") + std::to_string(ch);
+        if (!skipped.empty()) {
+            text += " (skipped Ch " + skipped + ")";
+            c = kRed;
+        }
     } else if (f->Settings.RunControl.StartDelayFlag) {
         float remaining = f->Settings.RunControl.StartDelaySecs - (GetSecondsOfDay() - f->RunStartTime);
         if (remaining < 0.0f)

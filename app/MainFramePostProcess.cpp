@@ -39,8 +39,10 @@ void CMainFrame::StartPostProcess()
     // that did not run, it would turn the next Run into one silent step.
     const bool singleStep = RunWholeFile != 0;
     RunWholeFile = 0;
-    if (!ValidateCompositeChannels(true))
+    if (!ValidateCompositeChannels(true)) {
+        ShowProcessingSettings(-1); // where the composite channels can be put right
         return;
+    }
     TriggerDetected = false;
     PostTriggerCapture = false;
     CapturePercent = 0;
@@ -133,7 +135,7 @@ int CMainFrame::PostProcessStep()
             return 0;
         }
     }
-    bool processed = false;
+    StepChannels = 0;
     for (int ch = 0; ch < kChannels; ++ch) {
         TWaveFile* file = Settings.Files[ch].File;
         if (file == nullptr)
@@ -163,25 +165,15 @@ int CMainFrame::PostProcessStep()
             return 0;
         }
         file->SeekRelative(GetPostProcessHop(p) * p.DecimationRatio);
-        SpectralData* engine = Spectral[ch];
-        if (engine == nullptr || Smoothing[ch] == nullptr)
+        if (!AnalyzeChannelBlock(ch, blockTime))
             continue;
-        buffer->CompactChannels();
-        for (UINT i = 0; i < p.FFTsize; ++i)
-            engine->SetTimeSample(i, static_cast<float>(buffer->GetSample(i, false)));
-        Smoothing[ch]->Apply(engine->GetFrame());
-        engine->ComputeSpectrum();
-        engine->UpdateTimeAverage(blockTime);
-        engine->Average(false);
-        engine->UpdatePeakHold();
-        processed = true;
         FeedChannelPlots(ch, blockTime, blockTime);
         WriteLogRows(ch, fileTime);
     }
+    const bool processed = StepChannels != 0;
     if (processed) {
         ++FftsProcessed;
         ProcessCompositeAndPlots();
-        UpdateUtilityViews();
     }
     int result = 1;
     if (FftsProcessed == 0) {
@@ -192,6 +184,8 @@ int CMainFrame::PostProcessStep()
         StopPostProcess();
     ToolbarUpdateState();
     StatusbarUpdate(1);
+    StatusbarUpdate(3);
+    UpdateUtilityViews();
     return result;
 }
 

@@ -122,8 +122,15 @@ BOOL CMainFrame::StartDataAcquisition()
         return FALSE;
     }
     const WORD bytes = WORD(Settings.Device.BitsPerSample / 8);
-    for (int ch = 0; ch < kChannels; ++ch)
-        Settings.Processing[ch].SampleFormat.Set(Settings.Device.SamplingRate, 1, bytes);
+    for (int ch = 0; ch < kChannels; ++ch) {
+        // A Recorder channel that is not recorded but has a file keeps analysing that file's
+        // format; one with neither keeps its own.
+        const bool recorded = Settings.Device.Channels[ch].bIsEnabled == 1 && Settings.Files[ch].IsActive != 0;
+        if (Settings.OpMode == 0 || recorded)
+            Settings.Processing[ch].SampleFormat.Set(Settings.Device.SamplingRate, 1, bytes);
+        else if (const TWaveFile* file = Settings.Files[ch].File)
+            Settings.Processing[ch].SampleFormat = file->GetFormat();
+    }
     TriggerDetected = false;
     PostTriggerCapture = false;
     CapturePercent = 0;
@@ -148,11 +155,14 @@ BOOL CMainFrame::StartDataAcquisition()
     ToolbarUpdateState();
     FftsProcessed = 0;
     RunStartTime = -1.0f;
-    RunStartTick = 0;
+    RunClockStarted = false;
     BeginUtilityRun();
     RealTimeWrapPoint = 0;
     WaveWritePosition = 0;
     RecordedSamples = 0;
+    StepChannels = 0;
+    SkippedChannels = 0;
+    StepEndSample = -1;
     RealTimeWriteFailed = false;
     if (Settings.OpMode == 0) {
         // The last run's buffer files make way for this run's.
@@ -209,7 +219,7 @@ void CMainFrame::StopDataAcquisition()
         // What reached the rings since the last tick belongs in the files too.
         WriteRealTimeBuffers(true);
         UnrollRealTimeBuffers();
-    } else if (Settings.OpMode == 1) {
+    } else if (Settings.OpMode == 1 && !HoldRecordingForStartDelay()) {
         // Up to the device's last sample: the last tick may have been up to 40 ms ago.
         WriteRecordedSamples(true);
     }
@@ -245,14 +255,18 @@ void CMainFrame::OnTimer(UINT_PTR nIDEvent)
     if (nIDEvent == kTimerWaveWrite) {
         if (Settings.OpMode == 0 && AcquisitionRunning)
             WriteRealTimeBuffers(false);
-        else if (Settings.OpMode == 1 && AcquisitionRunning)
+        else if (Settings.OpMode == 1 && AcquisitionRunning && !HoldRecordingForStartDelay())
             WriteRecordingBlock();
         return;
     }
     if (nIDEvent != kTimerProcess)
         return;
     if (Settings.OpMode == kPostProcess) {
+        KillTimer(kTimerProcess);
         PostProcessStep();
+        // Re-armed only while the run goes on: a stopped run leaves no idle tick behind.
+        if (PostProcessBusy)
+            SetTimer(kTimerProcess, PostProcessIntervalMs(), nullptr);
         return;
     }
     KillTimer(kTimerProcess);
@@ -273,19 +287,41 @@ void CMainFrame::OnTimer(UINT_PTR nIDEvent)
         SetTimer(kTimerProcess, ProcessIntervalMs, nullptr);
 }
 
+DWORD CMainFrame::PostProcessIntervalMs() const
+{
+    const RunControlSettings& run = Settings.RunControl;
+    return run.UpdateIntervalFlag == 1 ? std::clamp<DWORD>(run.UpdateIntervalMsec, 10, 10000) : 10;
+}
+
+bool CMainFrame::HoldRecordingForStartDelay()
+{
+    const RunControlSettings& run = Settings.RunControl;
+    if (run.StartDelayFlag != 1 || InputDevice == nullptr)
+        return false;
+    // The delay counts from the run's first processing tick; until then it has not begun.
+    if (RunClockStarted && double(DWORD(TUsbDevice::Now() - RunStartTick)) / 1000.0 >= double(run.StartDelaySecs))
+        return false;
+    // What arrives during the delay is not recorded: the recording begins where it ends.
+    RecordedSamples = std::max(RecordedSamples, InputDevice->GetSampleCounter());
+    return true;
+}
+
 int CMainFrame::AcquireAndProcessBlock()
 {
     if (!AcquisitionRunning || InputDevice == nullptr)
         return 0;
-    const ULONGLONG nowTick = GetTickCount64();
-    if (RunStartTick == 0)
+    const DWORD nowTick = TUsbDevice::Now();
+    if (!RunClockStarted) {
+        RunClockStarted = true;
         RunStartTick = nowTick;
+        RunStartTime = GetSecondsOfDay(); // the start delay's countdown on the status bar
+    }
     const RunControlSettings& run = Settings.RunControl;
     if (run.RunMode == 1 && FftsProcessed >= 0 && DWORD(FftsProcessed) >= run.FftLimit) {
         StopDataAcquisition();
         return 0;
     }
-    double elapsed = double(nowTick - RunStartTick) / 1000.0;
+    double elapsed = double(DWORD(nowTick - RunStartTick)) / 1000.0;
     if (run.StartDelayFlag == 1) {
         if (elapsed < double(run.StartDelaySecs)) {
             StatusbarUpdate(1);
@@ -316,40 +352,51 @@ int CMainFrame::AcquireAndProcessBlock()
     } catch (const std::bad_alloc&) {
         return 0;
     }
-    const DWORD nowMs = TUsbDevice::Now();
     const float now = GetSecondsOfDay();
-    bool processed = false;
+    // The step's one instant: a triggered block starts at the event's block start (analog) or,
+    // for an external trigger, at the run's first sample or the delay after it; otherwise every
+    // channel's block ends at the newest end, fixed once here. Packets that arrive while the
+    // channels are processed and drawn then change nothing this step reads.
+    long long first = -1;
+    if (analogTrigger)
+        first = TriggerBlockStart;
+    else if (externalTrigger)
+        first = std::max(0LL, TriggerDelaySamples(Settings.Device.SamplingRate));
+    const long long newestEnd = first >= 0 ? -1 : InputDevice->NewestBlockEnd(TUsbDevice::Now());
+    StepChannels = 0;
+    DWORD skipped = 0;
     for (int ch = 0; ch < kChannels; ++ch) {
         if (Settings.Device.Channels[ch].bIsEnabled != 1)
             continue;
-        const ChannelProcessingSettings& p = Settings.Processing[ch];
-        const DWORD length = DWORD(p.DecimationRatio) * p.FFTsize;
-        if (length > block.size())
+        // A Recorder channel not flagged for recording is neither analysed nor plotted.
+        if (Settings.OpMode == 1 && Settings.Files[ch].IsActive == 0)
             continue;
-        // A triggered block starts at the event's block start (analog) or, for an external
-        // trigger, at the run's first sample or the delay after it; else the newest block.
-        long long first = -1;
-        if (analogTrigger)
-            first = TriggerBlockStart;
-        else if (externalTrigger)
-            first = std::max(0LL, TriggerDelaySamples(p.SampleFormat.SampleRate));
-        const bool read = first >= 0 ? InputDevice->ReadSamples(ch, first, int(length), block.data()) == TUsbDevice::RingRead::Ok
-                                     : InputDevice->ReadRingBlock(ch, int(length), block.data(), nowMs);
-        if (!read || (Settings.OpMode == 1 && Settings.Files[ch].IsActive == 0))
+        const DWORD length = ChannelBlockLength(ch);
+        if (length == 0 || length > block.size())
             continue;
+        const long long start = first >= 0 ? first : newestEnd - (long long)length;
+        if (first < 0 && newestEnd < 0)
+            continue; // no packet yet, or none for 64 ms: nothing is there for any channel
+        if (start < 0 || InputDevice->ReadSamples(ch, start, int(length), block.data()) != TUsbDevice::RingRead::Ok) {
+            skipped |= 1u << ch;
+            continue;
+        }
         if (!ProcessChannelBlock(ch, block.data(), now))
             continue;
-        processed = true;
         // The history plots of a channel with a buffer file label a block by its middle's
         // place in the recording.
         float blockTime = now;
         if (const TWaveFile* file = Settings.Files[ch].File) {
-            const long long end = first >= 0 ? first + length : InputDevice->GetSampleCounter();
+            const long long end = start + length;
             blockTime = float(file->FramesToSeconds(DWORD(end)) - file->FramesToSeconds(length / 2));
         }
         FeedChannelPlots(ch, now, blockTime);
         WriteLogRows(ch, now);
     }
+    const bool processed = StepChannels != 0;
+    // Said on the status bar while it lasts: a channel whose block was not there when others' were.
+    SkippedChannels = processed ? skipped : 0;
+    StepEndSample = first >= 0 ? first + (long long)ChannelBlockLength(0) : newestEnd;
     if (processed) {
         ++FftsProcessed;
         ProcessCompositeAndPlots();
@@ -366,7 +413,11 @@ int CMainFrame::AcquireAndProcessBlock()
     int result = processed ? 1 : 0;
     if (FftsProcessed == 0) {
         result = 0;
-        RunStartTick = 0;
+        // The run's clock starts with its first block; a start delay, once begun, runs on.
+        if (run.StartDelayFlag != 1) {
+            RunClockStarted = false;
+            RunStartTime = -1.0f;
+        }
     }
     StatusbarUpdate(1);
     StatusbarUpdate(3);
@@ -374,26 +425,43 @@ int CMainFrame::AcquireAndProcessBlock()
     return result;
 }
 
+DWORD CMainFrame::ChannelBlockLength(int channel) const
+{
+    if (channel < 0 || channel >= kChannels)
+        return 0;
+    const ChannelProcessingSettings& p = Settings.Processing[channel];
+    return DWORD(p.DecimationRatio) * p.FFTsize;
+}
+
 bool CMainFrame::ProcessChannelBlock(int channel, const int* samples, float now)
 {
     if (channel < 0 || channel >= kChannels)
         return false;
-    const ChannelProcessingSettings& p = Settings.Processing[channel];
-    const DWORD length = DWORD(p.DecimationRatio) * p.FFTsize;
+    const DWORD length = ChannelBlockLength(channel);
     TSampleBuffer* buffer = SampleBuffer[channel];
-    SpectralData* engine = Spectral[channel];
-    if (buffer == nullptr || engine == nullptr || Smoothing[channel] == nullptr || buffer->GetCount() < length)
+    if (buffer == nullptr || buffer->GetCount() < length)
         return false;
     for (DWORD i = 0; i < length; ++i)
         buffer->SetSample(i, samples[i]);
+    return AnalyzeChannelBlock(channel, now);
+}
+
+bool CMainFrame::AnalyzeChannelBlock(int channel, float time)
+{
+    const ChannelProcessingSettings& p = Settings.Processing[channel];
+    TSampleBuffer* buffer = SampleBuffer[channel];
+    SpectralData* engine = Spectral[channel];
+    if (buffer == nullptr || engine == nullptr || Smoothing[channel] == nullptr)
+        return false;
     buffer->CompactChannels();
     for (UINT i = 0; i < p.FFTsize; ++i)
         engine->SetTimeSample(i, static_cast<float>(buffer->GetSample(i, false)));
     Smoothing[channel]->Apply(engine->GetFrame());
     engine->ComputeSpectrum();
-    engine->UpdateTimeAverage(now);
+    engine->UpdateTimeAverage(time);
     engine->Average(false);
     engine->UpdatePeakHold();
+    StepChannels |= 1u << channel;
     return true;
 }
 
@@ -516,6 +584,28 @@ bool CMainFrame::IsChannelInComposite(int channel, int composite) const
     if (IsSumType(k.CompositeType))
         return k.IncludeInAverage[channel] == 1;
     return k.ReferenceChannel == DWORD(channel) || k.TransferChannel == DWORD(channel);
+}
+
+bool CMainFrame::CompositeSourcesHaveData(int composite) const
+{
+    if (composite < 0 || composite >= kComposites)
+        return false;
+    const bool post = Settings.OpMode == kPostProcess;
+    for (int ch = 0; ch < kChannels; ++ch) {
+        if (!IsChannelInComposite(ch, composite))
+            continue;
+        const TWaveFile* file = Settings.Files[ch].File;
+        if (post && file != nullptr && file->GetPosition() >= file->GetEndFrame())
+            return false;
+        // A member that has samples this run but whose block this step did not analyse would
+        // be combined with its previous block: the result would describe no instant at all.
+        const bool hasSource = post ? file != nullptr
+                                    : Settings.Device.Channels[ch].bIsEnabled == 1 &&
+                                          (Settings.OpMode != 1 || Settings.Files[ch].IsActive != 0);
+        if (hasSource && (StepChannels & (1u << ch)) == 0)
+            return false;
+    }
+    return true;
 }
 
 int CMainFrame::GetCompositeSource(int composite) const
@@ -774,7 +864,7 @@ void CMainFrame::ProcessCompositeAndPlots()
     for (int k = 0; k < kComposites; ++k) {
         const CompositeChannelSettings& c = Settings.Composite[k];
         SpectralData* C = CompositeSpectral[k][2];
-        if (c.bIsEnabled == 0 || C == nullptr || c.CompositeType > 5)
+        if (c.bIsEnabled == 0 || C == nullptr || c.CompositeType > 5 || !CompositeSourcesHaveData(k))
             continue;
         float t = 0.0f;
         if (IsSumType(c.CompositeType)) {
@@ -797,10 +887,9 @@ void CMainFrame::ProcessCompositeAndPlots()
                 t = f->GetPositionSeconds();
         }
         // In a live run the time is the block's middle in the recording, as for the channels.
-        if (Settings.OpMode == 0 && InputDevice != nullptr)
+        if (Settings.OpMode == 0 && StepEndSample >= 0)
             if (const TWaveFile* f = Settings.Files[0].File)
-                t = float(f->FramesToSeconds(DWORD(InputDevice->GetSampleCounter())) -
-                          f->FramesToSeconds(Settings.Processing[0].FFTsize / 2));
+                t = float(f->FramesToSeconds(DWORD(StepEndSample)) - f->FramesToSeconds(Settings.Processing[0].FFTsize / 2));
         if (CompositeSpectrumPlot[k] != nullptr)
             CompositeSpectrumPlot[k]->UpdateFrame(t);
         if (CompositePhasePlot[k] != nullptr)
