@@ -4,6 +4,7 @@
 #include "LiveRunFixture.h"
 
 #include "acquisition/TUsbDevice.h"
+#include "app/CStatusbar.h"
 #include "dsp/SpectralData.h"
 #include "numerics/TSmoothing.h"
 #include "wave/TWaveFile.h"
@@ -176,4 +177,30 @@ TEST_F(LiveRun, CompositeChannelsNamingChannelsPastTheEighthAreSkipped)
     EXPECT_GT(frame->FftsProcessed, 0);
     frame->ExecuteCommand(ID_STOP);
     EXPECT_FALSE(frame->IsChannelInComposite(9, 0));
+}
+
+TEST_F(LiveRun, AChannelWhoseBlockIsNotThereYetIsSkippedAndTheStatusBarSaysSo)
+{
+    // Channel 0's block is a sixteenth of channel 1's: for the run's first second only channel
+    // 0 has a whole block at the step's end.
+    Prepare("0=sine:1000:-6;1=noise:-20");
+    frame->Settings.Device.Channels[1].bIsEnabled = 1;
+    frame->Settings.Processing[1] = frame->Settings.Processing[0];
+    frame->Settings.Processing[0].FFTsize = 256;
+    frame->Settings.Processing[1].FFTsize = 4096;
+    frame->Settings.FileIO.RealTimeWaveBufferEnableFlag = 0;
+    frame->ExecuteCommand(ID_RUN);
+    ASSERT_TRUE(frame->AcquisitionRunning);
+    ASSERT_TRUE(kdrsim::WaitUntilStreaming(5000));
+    Play(300);
+    ASSERT_GT(frame->FftsProcessed, 0);
+    EXPECT_EQ(frame->SkippedChannels, 1u << 1);
+    EXPECT_EQ(frame->StatusBar->StateText(), "Running... (skipped Ch 1)");
+    EXPECT_EQ(frame->Spectral[1]->GetAverageCount(), 0);
+    // Once its block is there, every step reads both, and the note goes.
+    Play(1500);
+    EXPECT_EQ(frame->SkippedChannels, 0u);
+    EXPECT_EQ(frame->StatusBar->StateText(), "Running...");
+    EXPECT_GT(frame->Spectral[1]->GetAverageCount(), 0);
+    frame->ExecuteCommand(ID_STOP);
 }
