@@ -4,13 +4,14 @@
 // every open window, the device objects, the file records and the paths. There is one; the
 // rest of the system reaches it as the application's main window and uses its members.
 //
-// Everything here runs on the user-interface thread. The frame owns the processing objects,
-// the channels' wave files (through Settings.Files), the utility and generator windows, the
+// Everything here runs on the user-interface thread. The frame owns the channel objects (each
+// owning its channel's processing objects), the channels' wave files (through Settings.Files), the utility and generator windows, the
 // tool windows and the devices; plot windows are MDI children that free themselves, so the
 // plot pointers are non-owning and are cleared only by the Close*Plot members.
 #pragma once
 
 #include "app/settings/FrameSettings.h"
+#include "app/TChannelProcessing.h"
 #include "utilities/ReverbLinks.h"
 #include "utilities/ThdFreqLinks.h"
 #include "app/settings/WindowPlacement.h"
@@ -18,6 +19,7 @@
 #include "platform/ui/FrameWnd.h"
 #include "wave/FileGroup.h"
 
+#include <array>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -124,16 +126,20 @@ public:
     // The current file group.
     FileGroupInfo FileGroup;
 
-    // Per-channel processing objects (owned through m_owned); null when not built.
-    TSampleBuffer* SampleBuffer[kChannels] = {};
-    SpectralData* Spectral[kChannels] = {};
-    TSmoothing* Smoothing[kChannels] = {};
+    // The channels' processing objects (app/TChannelProcessing.h): each input channel's sample
+    // buffer, window table and engine, and each composite channel's four engines (reference,
+    // transfer, result, coherence), read by index; null when not built.
+    TChannelProcessing& Channel(int channel) { return m_channels[std::size_t(channel)]; }
+    const TChannelProcessing& Channel(int channel) const { return m_channels[std::size_t(channel)]; }
+    TCompositeProcessing& CompositeChannel(int composite) { return m_composites[std::size_t(composite)]; }
+    const ChannelIndex<TChannelProcessing, TSampleBuffer*> SampleBuffer{m_channels, &TChannelProcessing::Buffer};
+    const ChannelIndex<TChannelProcessing, SpectralData*> Spectral{m_channels, &TChannelProcessing::Engine};
+    const ChannelIndex<TChannelProcessing, TSmoothing*> Smoothing{m_channels, &TChannelProcessing::Window};
+    const ChannelIndex<TCompositeProcessing, std::array<SpectralData*, 4>> CompositeSpectral{m_composites,
+                                                                                            &TCompositeProcessing::Engines};
     // Gives the channel a new sample buffer and hands back the one it had (deleted by the
     // caller once nothing draws from it).
     std::unique_ptr<TSampleBuffer> SwapSampleBuffer(int channel, std::unique_ptr<TSampleBuffer> buffer);
-    // Four engines per composite channel (owned through m_owned): reference, transfer, result,
-    // coherence.
-    SpectralData* CompositeSpectral[kComposites][4] = {};
 
     // Open plot windows (non-owning; null when closed).
     TSeriesPlot* TimeSeriesPlot[kChannels] = {};
@@ -749,10 +755,6 @@ private:
         std::unique_ptr<CStatusbar> statusBar;
         std::unique_ptr<TUsbDevice> inputDevice;
         std::unique_ptr<TUsbDevice> outputDevice;
-        std::unique_ptr<TSampleBuffer> sampleBuffer[kChannels];
-        std::unique_ptr<SpectralData> spectral[kChannels];
-        std::unique_ptr<TSmoothing> smoothing[kChannels];
-        std::unique_ptr<SpectralData> compositeSpectral[kComposites][4];
         std::unique_ptr<TWaveData> playbackWave[2];
         std::unique_ptr<CSigGen> sigGen;
         std::unique_ptr<CAnalysisView> analysisViews[kUtilityKinds]; // by kind - 7
@@ -760,6 +762,8 @@ private:
         std::unique_ptr<CSoundPowerAnalysisView> soundPowerView;
     };
     Owned m_owned;
+    std::vector<TChannelProcessing> m_channels;
+    std::vector<TCompositeProcessing> m_composites;
     // Makes `owner` own `object` (deleting what it held) and points `view` at it.
     template <class T> static T* Own(std::unique_ptr<T>& owner, T*& view, T* object)
     {
@@ -772,6 +776,4 @@ private:
         owner.reset();
         view = nullptr;
     }
-    // Takes over an object that was built into `view` (null: nothing to take).
-    template <class T> static void Adopt(std::unique_ptr<T>& owner, T* view) { owner.reset(view); }
 };

@@ -229,13 +229,13 @@ std::string CStatusbar::StateText(COLORREF* colour) const
         }
     } else if (f->FftsProcessed > 0) {
         text = f->Playing ? "Playing..." : f->Settings.OpMode == 1 ? "Recording..." : "Running...";
-        // Channels the last step could not read while it read others.
+        // Channels the last step could not read while it read others, short enough for the pane.
         std::string skipped;
         for (int ch = 0; ch < CMainFrame::kChannels; ++ch)
             if (f->SkippedChannels & (1u << ch))
-                skipped += (skipped.empty() ? "" : ", ") + std::to_string(ch);
+                skipped += (skipped.empty() ? "" : ",") + std::to_string(ch);
         if (!skipped.empty()) {
-            text += " (skipped Ch " + skipped + ")";
+            text = "Skipped Ch " + skipped;
             c = kRed;
         }
     } else if (f->Settings.RunControl.StartDelayFlag) {

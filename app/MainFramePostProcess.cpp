@@ -141,7 +141,7 @@ int CMainFrame::PostProcessStep()
         if (file == nullptr)
             continue;
         const ChannelProcessingSettings& p = Settings.Processing[ch];
-        const DWORD block = DWORD(p.DecimationRatio) * p.FFTsize;
+        const DWORD block = ChannelBlockLength(ch);
         if (file->GetEndFrame() < block || file->GetPosition() >= file->GetEndFrame() - block) {
             file->SeekEnd();
             continue;
@@ -234,7 +234,7 @@ int CMainFrame::PostProcessTriggerSearch()
     TWaveFile* tfile = Settings.Files[t].File;
     const ChannelProcessingSettings& tp = Settings.Processing[t];
     const long long endFrame = tfile->GetEndFrame();
-    const long long block = (long long)tp.DecimationRatio * tp.FFTsize;
+    const long long block = ChannelBlockLength(t);
     TriggerDetected = false;
     StatusbarUpdate(1);
     // The search position is kept within the file: a read never starts past its end.
@@ -273,8 +273,7 @@ int CMainFrame::PostProcessTriggerSearch()
     for (int ch = 0; ch < kChannels; ++ch) {
         TWaveFile* file = Settings.Files[ch].File;
         TSampleBuffer* buffer = SampleBuffer[ch];
-        const ChannelProcessingSettings& p = Settings.Processing[ch];
-        const DWORD b = DWORD(p.DecimationRatio) * p.FFTsize;
+        const DWORD b = ChannelBlockLength(ch);
         if (file == nullptr || buffer == nullptr || buffer->GetCount() < b ||
             file->GetPosition() + (long long)b > file->GetEndFrame())
             continue;

@@ -374,22 +374,20 @@ int CMainFrame::AcquireAndProcessBlock()
         const DWORD length = ChannelBlockLength(ch);
         if (length == 0 || length > block.size())
             continue;
-        const long long start = first >= 0 ? first : newestEnd - (long long)length;
         if (first < 0 && newestEnd < 0)
             continue; // no packet yet, or none for 64 ms: nothing is there for any channel
-        if (start < 0 || InputDevice->ReadSamples(ch, start, int(length), block.data()) != TUsbDevice::RingRead::Ok) {
+        const long long end = first >= 0 ? first + (long long)length : newestEnd;
+        if (Channel(ch).ReadBlock(*InputDevice, end, block) != TUsbDevice::RingRead::Ok) {
             skipped |= 1u << ch;
             continue;
         }
-        if (!ProcessChannelBlock(ch, block.data(), now))
+        if (!AnalyzeChannelBlock(ch, now))
             continue;
         // The history plots of a channel with a buffer file label a block by its middle's
         // place in the recording.
         float blockTime = now;
-        if (const TWaveFile* file = Settings.Files[ch].File) {
-            const long long end = start + length;
+        if (const TWaveFile* file = Settings.Files[ch].File)
             blockTime = float(file->FramesToSeconds(DWORD(end)) - file->FramesToSeconds(length / 2));
-        }
         FeedChannelPlots(ch, now, blockTime);
         WriteLogRows(ch, now);
     }
@@ -427,40 +425,20 @@ int CMainFrame::AcquireAndProcessBlock()
 
 DWORD CMainFrame::ChannelBlockLength(int channel) const
 {
-    if (channel < 0 || channel >= kChannels)
-        return 0;
-    const ChannelProcessingSettings& p = Settings.Processing[channel];
-    return DWORD(p.DecimationRatio) * p.FFTsize;
+    return channel < 0 || channel >= kChannels ? 0 : Channel(channel).BlockLength();
 }
 
 bool CMainFrame::ProcessChannelBlock(int channel, const int* samples, float now)
 {
-    if (channel < 0 || channel >= kChannels)
+    if (channel < 0 || channel >= kChannels || !Channel(channel).StoreBlock(samples))
         return false;
-    const DWORD length = ChannelBlockLength(channel);
-    TSampleBuffer* buffer = SampleBuffer[channel];
-    if (buffer == nullptr || buffer->GetCount() < length)
-        return false;
-    for (DWORD i = 0; i < length; ++i)
-        buffer->SetSample(i, samples[i]);
     return AnalyzeChannelBlock(channel, now);
 }
 
 bool CMainFrame::AnalyzeChannelBlock(int channel, float time)
 {
-    const ChannelProcessingSettings& p = Settings.Processing[channel];
-    TSampleBuffer* buffer = SampleBuffer[channel];
-    SpectralData* engine = Spectral[channel];
-    if (buffer == nullptr || engine == nullptr || Smoothing[channel] == nullptr)
+    if (channel < 0 || channel >= kChannels || !Channel(channel).Analyze(time))
         return false;
-    buffer->CompactChannels();
-    for (UINT i = 0; i < p.FFTsize; ++i)
-        engine->SetTimeSample(i, static_cast<float>(buffer->GetSample(i, false)));
-    Smoothing[channel]->Apply(engine->GetFrame());
-    engine->ComputeSpectrum();
-    engine->UpdateTimeAverage(time);
-    engine->Average(false);
-    engine->UpdatePeakHold();
     StepChannels |= 1u << channel;
     return true;
 }
@@ -695,66 +673,12 @@ bool CMainFrame::ValidateCompositeChannels(int checkFilePositions)
 void CMainFrame::ReconfigureProcessing()
 {
     for (int k = 0; k < kComposites; ++k) {
-        for (int e = 0; e < 4; ++e)
-            Drop(m_owned.compositeSpectral[k][e], CompositeSpectral[k][e]);
-        const CompositeChannelSettings& c = Settings.Composite[k];
-        SpectralData*& R = CompositeSpectral[k][0];
-        SpectralData*& T = CompositeSpectral[k][1];
-        SpectralData*& C = CompositeSpectral[k][2];
-        SpectralData*& H = CompositeSpectral[k][3];
-        const WORD decay = Settings.CompositeSpectrumOpts[k].PeakHold;
-        int source = 0;
-        if (c.bIsEnabled != 0) {
-            auto make = [this, decay](int ch) {
-                SpectralData* e = new (std::nothrow) SpectralData(&Settings.Processing[ch], &Settings.Scaling[ch], true);
-                if (e != nullptr)
-                    e->SetPeakDecay(decay);
-                return e;
-            };
-            auto labelled = [&c](const ChannelCalibration& cal) {
-                ChannelCalibration copy = cal;
-                CopyField(copy.LabelLinear, c.LabelLinear);
-                CopyField(copy.LabelLog, c.LabelLog);
-                return copy;
-            };
-            if (IsSumType(c.CompositeType)) {
-                source = GetCompositeSource(k) < 0 ? 0 : GetCompositeSource(k);
-                C = make(source);
-                if (C != nullptr && Settings.Calibration[source].IsEnabled != 0) {
-                    const ChannelCalibration copy = labelled(Settings.Calibration[source]);
-                    C->SetScaling(&copy);
-                }
-            } else if (c.ReferenceChannel < DWORD(kChannels) && c.TransferChannel < DWORD(kChannels)) {
-                const int r = int(c.ReferenceChannel), t = int(c.TransferChannel);
-                source = t;
-                C = make(t);
-                R = make(r);
-                T = make(t);
-                if (R != nullptr && Settings.Calibration[r].IsEnabled != 0)
-                    R->SetScaling(&Settings.Calibration[r]);
-                if (T != nullptr && Settings.Calibration[t].IsEnabled != 0)
-                    T->SetScaling(&Settings.Calibration[t]);
-                if (C != nullptr) {
-                    const ChannelCalibration copy = labelled(Settings.Calibration[t]);
-                    C->SetScaling(&copy);
-                }
-                if (c.CompositeType == 3) {
-                    H = make(t);
-                    if (H != nullptr) {
-                        H->SetUnitsLabel("Coherence");
-                        H->SetPeakDecay(0);
-                    }
-                }
-            }
-            for (int e = 0; e < 4; ++e)
-                Adopt(m_owned.compositeSpectral[k][e], CompositeSpectral[k][e]);
-            if (C != nullptr)
-                C->SetUnitsLabel(c.ChannelName);
-            if (Spectral[source] != nullptr)
-                for (SpectralData* engine : CompositeSpectral[k])
-                    if (engine != nullptr)
-                        engine->CopyAverageCount(Spectral[source]);
-        }
+        TCompositeProcessing& composite = CompositeChannel(k);
+        // The engines take the averaging count of the channel the result is built from.
+        const int source = Settings.Composite[k].bIsEnabled != 0 ? composite.SourceChannel() : 0;
+        composite.Rebuild(Spectral[source]);
+        SpectralData* C = composite.Get(TCompositeProcessing::kResult);
+        SpectralData* H = composite.Get(TCompositeProcessing::kCoherence);
         if (CompositeSpectrumPlot[k] != nullptr) {
             CompositeSpectrumPlot[k]->SetData(C, H);
             CompositeSpectrumPlot[k]->UpdateLayout();
@@ -880,8 +804,14 @@ void CMainFrame::ProcessCompositeAndPlots()
             if (first >= 0 && Settings.Files[first].File != nullptr)
                 t = Settings.Files[first].File->GetPositionSeconds();
         } else {
-            SpectralData* const* e = CompositeSpectral[k];
-            if (!ComputeTwoChannelComposite(k, SampleBuffer, Spectral, e[0], e[1], C, e[3]))
+            TSampleBuffer* buffers[kChannels];
+            SpectralData* inputs[kChannels];
+            for (int ch = 0; ch < kChannels; ++ch) {
+                buffers[ch] = SampleBuffer[ch];
+                inputs[ch] = Spectral[ch];
+            }
+            const auto e = CompositeSpectral[k];
+            if (!ComputeTwoChannelComposite(k, buffers, inputs, e[0], e[1], C, e[3]))
                 continue;
             if (const TWaveFile* f = Settings.Files[c.ReferenceChannel].File)
                 t = f->GetPositionSeconds();

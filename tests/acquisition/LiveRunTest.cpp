@@ -138,7 +138,7 @@ TEST_F(LiveRun, TransferFunctionsReadAKnownGainAndDelayAndNoiseIsIncoherent)
     Play(40000, 256);
     frame->ExecuteCommand(ID_STOP);
     ASSERT_GT(frame->FftsProcessed, 60);
-    SpectralData* const* A = frame->CompositeSpectral[0];
+    const auto A = frame->CompositeSpectral[0];
     ASSERT_NE(A[3], nullptr);
     for (int bin = 20; bin < 480; bin += 23) {
         const double f = A[2]->GetBinFrequency(UINT(bin));
@@ -195,7 +195,9 @@ TEST_F(LiveRun, AChannelWhoseBlockIsNotThereYetIsSkippedAndTheStatusBarSaysSo)
     Play(300);
     ASSERT_GT(frame->FftsProcessed, 0);
     EXPECT_EQ(frame->SkippedChannels, 1u << 1);
-    EXPECT_EQ(frame->StatusBar->StateText(), "Running... (skipped Ch 1)");
+    COLORREF colour = 0;
+    EXPECT_EQ(frame->StatusBar->StateText(&colour), "Skipped Ch 1");
+    EXPECT_EQ(colour, RGB(255, 0, 0));
     EXPECT_EQ(frame->Spectral[1]->GetAverageCount(), 0);
     // Once its block is there, every step reads both, and the note goes.
     Play(1500);

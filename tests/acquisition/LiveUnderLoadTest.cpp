@@ -140,7 +140,7 @@ TEST_F(LiveUnderLoad, TwoChannelsOfOneSourceReadAsOneDuringARunOnABusyCore)
         // Read while the run goes on, once the average is full.
         for (int second = 0; second < 6 && frame->AcquisitionRunning; ++second) {
             PlayRealTime(1000);
-            SpectralData* const* A = frame->CompositeSpectral[0];
+            const auto A = frame->CompositeSpectral[0];
             ASSERT_NE(A[2], nullptr);
             ASSERT_NE(A[3], nullptr);
             if (A[2]->GetAverageCount() < 10)
