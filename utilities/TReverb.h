@@ -147,6 +147,8 @@ private:
     void DrawTimeGrid(CDC* dc, bool vertical);
     void DrawFrequencyLabel(CDC* dc, int band, int x, int bottom);
     int TimeSteps() const;
+    // A band centre in whole hertz for its label; 0 for what no band has.
+    static int WholeHz(float f);
     std::string TimeLabel(float seconds) const;
     std::string SelectionText() const;
     void SelectExtentEntry();

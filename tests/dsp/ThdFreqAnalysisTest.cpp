@@ -287,6 +287,43 @@ TEST_F(ThdFiles, DamagedFilesAreRefusedAndChangeNothing)
     EXPECT_EQ(a.modified, 1);
 }
 
+TEST_F(ThdFiles, ValuesNoTestProducesAreRefusedAndChangeNothing)
+{
+    ScriptedUser user;
+    ThdFreqAnalysis a(&settings);
+    a.pointsA = {{20.0f, 0.012f}, {1020.0f, 0.5f}};
+    ASSERT_TRUE(a.SaveFile(file.string()));
+    const std::string good = Text();
+    settings.StartFrequency = 50.0f;
+    settings.StopFrequency = 8000.0f;
+    settings.PlotTop = 5.0f;
+    const ThdFreqSettings before = settings;
+    auto patched = [&](std::vector<std::pair<std::size_t, float>> values) {
+        std::string bytes = good;
+        for (auto [at, v] : values)
+            std::memcpy(&bytes[at], &v, 4);
+        return bytes;
+    };
+    // The range that froze the window (1e30 .. 2e30 Hz), a stop past 1 MHz, a plot top that is
+    // not a number; points at 1e20 Hz, at a negative or infinite frequency, with a THD+N that
+    // is negative or not a number.
+    const std::vector<std::vector<std::pair<std::size_t, float>>> faults = {
+        {{8, 1e30f}, {12, 2e30f}}, {{12, 2e6f}}, {{16, std::nanf("")}}, {{24, 1e20f}},
+        {{32, -20.0f}}, {{24, INFINITY}}, {{28, -0.5f}}, {{36, std::nanf("")}},
+    };
+    for (const auto& fault : faults) {
+        Put(patched(fault));
+        user.ExpectBox(IDOK, "Invalid thd file: " + file.string());
+        EXPECT_FALSE(a.LoadFile(file.string())) << fault[0].first;
+        EXPECT_EQ(a.PointCount(), 0);
+        EXPECT_EQ(std::memcmp(&settings, &before, sizeof settings), 0);
+    }
+    // 1 MHz is still a frequency.
+    Put(patched({{12, 1e6f}, {32, 1e6f}}));
+    ASSERT_TRUE(a.LoadFile(file.string()));
+    EXPECT_EQ(settings.StopFrequency, 1e6f);
+}
+
 TEST(ThdFilePaths, RelativeNamesLieInTheDataFolder)
 {
     EXPECT_EQ(ThdFreqAnalysis::ThdFilePath("sub/a.thd", "/data/thd"), "/data/thd/sub/a.thd");
