@@ -399,30 +399,29 @@ int TUsbDevice::GetWriteIndex() const
     return m_ringLength > 0 ? int(GetSampleCounter() % m_ringLength) : 0;
 }
 
-bool TUsbDevice::ReadRingBlock(int channel, int count, int* destination, DWORD now) const
+long long TUsbDevice::NewestBlockEnd(DWORD now) const
 {
-    if (destination == nullptr || !m_havePacket.load(std::memory_order_acquire) || !HasRing(channel) || count <= 0)
-        return false;
-    const DWORD last = m_lastPacketTime.load(std::memory_order_acquire);
+    if (!m_havePacket.load(std::memory_order_acquire))
+        return -1;
+    // The counter before the packet time: a packet landing in between makes the time newer
+    // and so the end older, never one past what the counter says has arrived.
     const long long counter = GetSampleCounter();
-    const int fill = int(std::min<long long>(counter, m_ringLength));
-    if (count > fill)
-        return false;
-    const long long since = (long long)DWORD(now - last) * kRingSampleRate / 1000;
+    const DWORD last = m_lastPacketTime.load(std::memory_order_acquire);
+    // Signed: a packet that came after `now` was taken is a negative time since it.
+    const long long since = (long long)std::int32_t(now - last) * kRingSampleRate / 1000;
     // At 64 ms without a packet the estimate would reach samples that have not arrived.
     const long long back = kBehindLive - since;
     if (back <= 0)
+        return -1;
+    return counter - back + 1;
+}
+
+bool TUsbDevice::ReadRingBlock(int channel, int count, int* destination, DWORD now) const
+{
+    if (destination == nullptr || !HasRing(channel) || count <= 0)
         return false;
-    const long long newest = counter - back; // absolute number of the block's last sample
-    if (newest - count < 0)
-        return false;
-    int end = int(newest % m_ringLength);
-    for (int i = count - 1; i >= 0; --i) {
-        destination[i] = Sample(channel, end);
-        end = end == 0 ? m_ringLength - 1 : end - 1;
-    }
-    // The writer may have come round onto the block's start while it was copied.
-    return GetSampleCounter() - (newest - count + 1) <= m_ringLength;
+    const long long end = NewestBlockEnd(now);
+    return end >= count && ReadSamples(channel, end - count, count, destination) == RingRead::Ok;
 }
 
 bool TUsbDevice::ReadRing(int channel, int position, int count, int* destination) const

@@ -72,8 +72,14 @@ public:
     // Whether the device left the bus since StartInput.
     bool IsDeviceLost() const { return m_deviceLost.load(std::memory_order_acquire); }
 
-    // The newest `count` samples, ending 256 samples behind the live position estimated from
-    // `now` (UsbTime milliseconds); false before the first packet or 64 ms after the last one.
+    // The end (the number of its last sample + 1) of the newest block a read at `now` (UsbTime
+    // milliseconds) takes: 256 samples behind the live position estimated from the time since
+    // the last packet. A packet that came after `now` was taken gives an older end, never a
+    // refusal; -1 before the first packet or 64 ms after the last one. One end serves every
+    // channel of a processing step, so that all its blocks describe the same instant.
+    long long NewestBlockEnd(DWORD now) const;
+    // The newest `count` samples: those ending at NewestBlockEnd(now); false when there is no
+    // such end or the ring does not hold them all.
     bool ReadRingBlock(int channel, int count, int* destination, DWORD now) const;
     // `count` samples from ring index `position` (destination may be null to skip them); false
     // when the read would reach the newest sample.

@@ -123,6 +123,12 @@ std::string CMainFrame::ModulePath()
 
 CMainFrame::CMainFrame()
 {
+    m_channels.reserve(kChannels);
+    for (int ch = 0; ch < kChannels; ++ch)
+        m_channels.emplace_back(Settings, ch);
+    m_composites.reserve(kComposites);
+    for (int k = 0; k < kComposites; ++k)
+        m_composites.emplace_back(Settings, k);
     Own(m_owned.inputDevice, InputDevice, new TUsbDevice);
     Own(m_owned.outputDevice, OutputDevice, new TUsbDevice);
     ConnectSoundLoopback();
@@ -179,9 +185,8 @@ CMainFrame::~CMainFrame()
     CloseLogFiles();
     for (int ch = 0; ch < kChannels; ++ch)
         DeleteChannelObjects(ch);
-    for (int k = 0; k < kComposites; ++k)
-        for (int e = 0; e < 4; ++e)
-            Drop(m_owned.compositeSpectral[k][e], CompositeSpectral[k][e]);
+    for (TCompositeProcessing& composite : m_composites)
+        composite.Clear();
     DeletePlaybackObjects();
     // The printer choice the print dialogs handed back.
     if (PrinterDevMode)
@@ -486,16 +491,12 @@ void CMainFrame::OnClose()
 
 void CMainFrame::DeleteChannelObjects(int channel)
 {
-    Drop(m_owned.sampleBuffer[channel], SampleBuffer[channel]);
-    Drop(m_owned.spectral[channel], Spectral[channel]);
-    Drop(m_owned.smoothing[channel], Smoothing[channel]);
+    Channel(channel).Clear();
 }
 
 std::unique_ptr<TSampleBuffer> CMainFrame::SwapSampleBuffer(int channel, std::unique_ptr<TSampleBuffer> buffer)
 {
-    std::unique_ptr<TSampleBuffer> old = std::move(m_owned.sampleBuffer[channel]);
-    Own(m_owned.sampleBuffer[channel], SampleBuffer[channel], buffer.release());
-    return old;
+    return Channel(channel).SwapBuffer(std::move(buffer));
 }
 
 void CMainFrame::ForgetPlotWindows()

@@ -3,13 +3,14 @@
 // every open window, the device objects, the file records and the paths. There is one; the
 // rest of the system reaches it as the application's main window and uses its members.
 //
-// Everything here runs on the user-interface thread. The frame owns the processing objects,
-// the channels' wave files (through Settings.Files), the utility and generator windows, the
+// Everything here runs on the user-interface thread. The frame owns the channel objects (each
+// owning its channel's processing objects), the channels' wave files (through Settings.Files), the utility and generator windows, the
 // tool windows and the devices; plot windows are MDI children that free themselves, so the
 // plot pointers are non-owning and are cleared only by the Close*Plot members.
 #pragma once
 
 #include "app/settings/FrameSettings.h"
+#include "app/TChannelProcessing.h"
 #include "utilities/ReverbLinks.h"
 #include "utilities/ThdFreqLinks.h"
 #include "app/settings/WindowPlacement.h"
@@ -17,6 +18,7 @@
 #include "platform/ui/FrameWnd.h"
 #include "wave/FileGroup.h"
 
+#include <array>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -94,9 +96,10 @@ public:
     int CapturePercent = 0;
     int FftsProcessed = 0;
     float RunStartTime = 0.0f;
-    // A live run's limits and start delay count on a monotonic clock from this tick (ms); 0 until
-    // the run's first block, so they survive midnight.
-    ULONGLONG RunStartTick = 0;
+    // A live run's limits and start delay count on the device's clock (TUsbDevice::Now, ms)
+    // from this tick, taken at the run's first processing step, so they survive midnight.
+    bool RunClockStarted = false;
+    DWORD RunStartTick = 0;
     // The processing timer's interval in a live run, kept from run to run (10..100 ms).
     static DWORD ProcessIntervalMs;
     // The real-time buffer files: the ring index the wave-writing timer reads next (the same
@@ -123,16 +126,20 @@ public:
     // The current file group.
     FileGroupInfo FileGroup;
 
-    // Per-channel processing objects (owned through m_owned); null when not built.
-    TSampleBuffer* SampleBuffer[kChannels] = {};
-    SpectralData* Spectral[kChannels] = {};
-    TSmoothing* Smoothing[kChannels] = {};
+    // The channels' processing objects (app/TChannelProcessing.h): each input channel's sample
+    // buffer, window table and engine, and each composite channel's four engines (reference,
+    // transfer, result, coherence), read by index; null when not built.
+    TChannelProcessing& Channel(int channel) { return m_channels[std::size_t(channel)]; }
+    const TChannelProcessing& Channel(int channel) const { return m_channels[std::size_t(channel)]; }
+    TCompositeProcessing& CompositeChannel(int composite) { return m_composites[std::size_t(composite)]; }
+    const ChannelIndex<TChannelProcessing, TSampleBuffer*> SampleBuffer{m_channels, &TChannelProcessing::Buffer};
+    const ChannelIndex<TChannelProcessing, SpectralData*> Spectral{m_channels, &TChannelProcessing::Engine};
+    const ChannelIndex<TChannelProcessing, TSmoothing*> Smoothing{m_channels, &TChannelProcessing::Window};
+    const ChannelIndex<TCompositeProcessing, std::array<SpectralData*, 4>> CompositeSpectral{m_composites,
+                                                                                            &TCompositeProcessing::Engines};
     // Gives the channel a new sample buffer and hands back the one it had (deleted by the
     // caller once nothing draws from it).
     std::unique_ptr<TSampleBuffer> SwapSampleBuffer(int channel, std::unique_ptr<TSampleBuffer> buffer);
-    // Four engines per composite channel (owned through m_owned): reference, transfer, result,
-    // coherence.
-    SpectralData* CompositeSpectral[kComposites][4] = {};
 
     // Open plot windows (non-owning; null when closed).
     TSeriesPlot* TimeSeriesPlot[kChannels] = {};
@@ -276,6 +283,11 @@ public:
     void UpdateChannelPlots();
     void FeedChannelPlots(int channel, float frameTime, float historyTime);
     int AcquireAndProcessBlock();
+    // The post-process timer's interval: the user's, within 10 ms to 10 s, when asked for.
+    DWORD PostProcessIntervalMs() const;
+    // In a Recorder run with a start delay: true while the delay lasts, and the samples that
+    // arrive meanwhile are passed over.
+    bool HoldRecordingForStartDelay();
     int PostProcessStep();
     // Recorder runs: the recording files are made or checked before the run; every wave-writing
     // tick appends what the rings hold since the last one, by absolute sample number.
@@ -326,9 +338,23 @@ public:
     void StopForLostDevice();
     int CountTachometerFiles() const;
     void ProcessCompositeAndPlots();
+    // Whether a composite channel may be computed this step: in Post Process mode none of its
+    // members' files has ended, and in every mode each member that has samples this run was
+    // analysed in this step.
+    bool CompositeSourcesHaveData(int composite) const;
     // One block of a channel (decimation ratio x FFT size samples) through its sample buffer,
     // window and spectrum engine; false when the channel's objects are missing.
     bool ProcessChannelBlock(int channel, const int* samples, float now);
+    // The block already in the channel's sample buffer, analysed with `time` as its time.
+    bool AnalyzeChannelBlock(int channel, float time);
+    // A channel's block: decimation ratio x FFT size samples.
+    DWORD ChannelBlockLength(int channel) const;
+    // The channels (bit per channel) whose block the current step analysed; those a live step
+    // could not read while it read others (shown on the status bar); and the device sample
+    // number the live step's blocks end at (-1 when it read none).
+    DWORD StepChannels = 0;
+    DWORD SkippedChannels = 0;
+    long long StepEndSample = -1;
     // One frame of a two-channel composite (types 1..4) from the input channels' blocks in
     // `buffers` into R, T, C and H (H only for type 3); false when an object is missing or
     // the sizes do not agree.
@@ -755,10 +781,6 @@ private:
         std::unique_ptr<CStatusbar> statusBar;
         std::unique_ptr<TUsbDevice> inputDevice;
         std::unique_ptr<TUsbDevice> outputDevice;
-        std::unique_ptr<TSampleBuffer> sampleBuffer[kChannels];
-        std::unique_ptr<SpectralData> spectral[kChannels];
-        std::unique_ptr<TSmoothing> smoothing[kChannels];
-        std::unique_ptr<SpectralData> compositeSpectral[kComposites][4];
         std::unique_ptr<TWaveData> playbackWave[2];
         std::unique_ptr<CSigGen> sigGen;
         std::unique_ptr<CAnalysisView> analysisViews[kUtilityKinds]; // by kind - 7
@@ -766,6 +788,8 @@ private:
         std::unique_ptr<CSoundPowerAnalysisView> soundPowerView;
     };
     Owned m_owned;
+    std::vector<TChannelProcessing> m_channels;
+    std::vector<TCompositeProcessing> m_composites;
     // Makes `owner` own `object` (deleting what it held) and points `view` at it.
     template <class T> static T* Own(std::unique_ptr<T>& owner, T*& view, T* object)
     {
@@ -778,6 +802,4 @@ private:
         owner.reset();
         view = nullptr;
     }
-    // Takes over an object that was built into `view` (null: nothing to take).
-    template <class T> static void Adopt(std::unique_ptr<T>& owner, T* view) { owner.reset(view); }
 };

@@ -12,6 +12,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <string>
 
 int CStatusbar::LastProgressPosition = 0;
 
@@ -228,9 +229,18 @@ std::string CStatusbar::StateText(COLORREF* colour) const
         }
     } else if (f->FftsProcessed > 0) {
         text = f->Playing ? "Playing..." : f->Settings.OpMode == 1 ? "Recording..." : "Running...";
+        // Channels the last step could not read while it read others, short enough for the pane.
+        std::string skipped;
+        for (int ch = 0; ch < CMainFrame::kChannels; ++ch)
+            if (f->SkippedChannels & (1u << ch))
+                skipped += (skipped.empty() ? "" : ",") + std::to_string(ch);
+        if (!skipped.empty()) {
+            text = "Skipped Ch " + skipped;
+            c = kRed;
+        }
         // Packets the device dropped leave gaps in the take: said while it runs.
         const long long lost = f->InputDevice != nullptr ? f->InputDevice->GetLostPackets() : 0;
-        if (lost > 0 && !f->Playing) {
+        if (skipped.empty() && lost > 0 && !f->Playing) {
             std::snprintf(buf, sizeof buf, "%s - %lld lost", f->Settings.OpMode == 1 ? "Recording" : "Running", lost);
             text = buf;
             c = kRed;

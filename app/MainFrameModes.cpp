@@ -177,26 +177,13 @@ void CMainFrame::SetupChannelProcessing(int channel)
         return;
     DeleteChannelObjects(channel);
 
-    const ChannelProcessingSettings& processing = Settings.Processing[channel];
     const ChannelScalingSettings& scaling = Settings.Scaling[channel];
     ChannelCalibration& calibration = Settings.Calibration[channel];
     TWaveFile* file = Settings.Files[channel].File;
     const bool postProcess = Settings.OpMode == kPostProcess;
 
     if (postProcess || Settings.Device.Channels[channel].bIsEnabled == 1) {
-        const DWORD block = DWORD(processing.DecimationRatio) * processing.FFTsize;
-        WORD windowOption = 2;
-        if (scaling.FreqScaleType == 2 || scaling.SpectralDensityFlag == 1)
-            windowOption = 1;
-        // Each object reports its own failures; whatever was built is kept.
-        Own(m_owned.sampleBuffer[channel], SampleBuffer[channel],
-            new (std::nothrow) TSampleBuffer(block, processing.SampleFormat, processing.DecimationRatio,
-                                             processing.ApplyLowPassFilter != 0));
-        Own(m_owned.smoothing[channel], Smoothing[channel],
-            new (std::nothrow) TSmoothing(processing.FFTsize, processing.SmoothingWindow, windowOption));
-        Own(m_owned.spectral[channel], Spectral[channel], new (std::nothrow) SpectralData(&processing, &scaling, true));
-        if (Spectral[channel] != nullptr)
-            Spectral[channel]->SetPeakDecay(Settings.SpectrumOpts[channel].PeakHold);
+        Channel(channel).Rebuild();
 
         char label[40];
         std::snprintf(label, sizeof label, "Channel %d", channel);
@@ -300,7 +287,7 @@ DWORD CMainFrame::MaxChannelBlock() const
     DWORD largest = 32;
     for (int ch = 0; ch < kChannels; ++ch)
         if (Settings.Device.Channels[ch].bIsEnabled == 1)
-            largest = std::max(largest, Settings.Processing[ch].FFTsize * Settings.Processing[ch].DecimationRatio);
+            largest = std::max(largest, ChannelBlockLength(ch));
     return largest;
 }
 
@@ -309,6 +296,6 @@ DWORD CMainFrame::MinChannelBlock() const
     DWORD smallest = 1048576;
     for (int ch = 0; ch < kChannels; ++ch)
         if (Settings.Device.Channels[ch].bIsEnabled == 1)
-            smallest = std::min(smallest, Settings.Processing[ch].FFTsize * Settings.Processing[ch].DecimationRatio);
+            smallest = std::min(smallest, ChannelBlockLength(ch));
     return smallest;
 }

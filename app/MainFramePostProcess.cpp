@@ -39,8 +39,10 @@ void CMainFrame::StartPostProcess()
     // that did not run, it would turn the next Run into one silent step.
     const bool singleStep = RunWholeFile != 0;
     RunWholeFile = 0;
-    if (!ValidateCompositeChannels(true))
+    if (!ValidateCompositeChannels(true)) {
+        ShowProcessingSettings(-1); // where the composite channels can be put right
         return;
+    }
     TriggerDetected = false;
     PostTriggerCapture = false;
     CapturePercent = 0;
@@ -133,13 +135,13 @@ int CMainFrame::PostProcessStep()
             return 0;
         }
     }
-    bool processed = false;
+    StepChannels = 0;
     for (int ch = 0; ch < kChannels; ++ch) {
         TWaveFile* file = Settings.Files[ch].File;
         if (file == nullptr)
             continue;
         const ChannelProcessingSettings& p = Settings.Processing[ch];
-        const DWORD block = DWORD(p.DecimationRatio) * p.FFTsize;
+        const DWORD block = ChannelBlockLength(ch);
         if (file->GetEndFrame() < block || file->GetPosition() >= file->GetEndFrame() - block) {
             file->SeekEnd();
             continue;
@@ -163,25 +165,15 @@ int CMainFrame::PostProcessStep()
             return 0;
         }
         file->SeekRelative(GetPostProcessHop(p) * p.DecimationRatio);
-        SpectralData* engine = Spectral[ch];
-        if (engine == nullptr || Smoothing[ch] == nullptr)
+        if (!AnalyzeChannelBlock(ch, blockTime))
             continue;
-        buffer->CompactChannels();
-        for (UINT i = 0; i < p.FFTsize; ++i)
-            engine->SetTimeSample(i, static_cast<float>(buffer->GetSample(i, false)));
-        Smoothing[ch]->Apply(engine->GetFrame());
-        engine->ComputeSpectrum();
-        engine->UpdateTimeAverage(blockTime);
-        engine->Average(false);
-        engine->UpdatePeakHold();
-        processed = true;
         FeedChannelPlots(ch, blockTime, blockTime);
         WriteLogRows(ch, fileTime);
     }
+    const bool processed = StepChannels != 0;
     if (processed) {
         ++FftsProcessed;
         ProcessCompositeAndPlots();
-        UpdateUtilityViews();
     }
     int result = 1;
     if (FftsProcessed == 0) {
@@ -192,6 +184,8 @@ int CMainFrame::PostProcessStep()
         StopPostProcess();
     ToolbarUpdateState();
     StatusbarUpdate(1);
+    StatusbarUpdate(3);
+    UpdateUtilityViews();
     return result;
 }
 
@@ -230,7 +224,7 @@ int CMainFrame::PostProcessTriggerSearch()
     TWaveFile* tfile = Settings.Files[t].File;
     const ChannelProcessingSettings& tp = Settings.Processing[t];
     const long long endFrame = tfile->GetEndFrame();
-    const long long block = (long long)tp.DecimationRatio * tp.FFTsize;
+    const long long block = ChannelBlockLength(t);
     TriggerDetected = false;
     StatusbarUpdate(1);
     // The search position is kept within the file: a read never starts past its end.
@@ -269,8 +263,7 @@ int CMainFrame::PostProcessTriggerSearch()
     for (int ch = 0; ch < kChannels; ++ch) {
         TWaveFile* file = Settings.Files[ch].File;
         TSampleBuffer* buffer = SampleBuffer[ch];
-        const ChannelProcessingSettings& p = Settings.Processing[ch];
-        const DWORD b = DWORD(p.DecimationRatio) * p.FFTsize;
+        const DWORD b = ChannelBlockLength(ch);
         if (file == nullptr || buffer == nullptr || buffer->GetCount() < b ||
             file->GetPosition() + (long long)b > file->GetEndFrame())
             continue;

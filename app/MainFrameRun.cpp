@@ -105,8 +105,15 @@ BOOL CMainFrame::StartDataAcquisition()
         return FALSE;
     }
     const WORD bytes = WORD(Settings.Device.BitsPerSample / 8);
-    for (int ch = 0; ch < kChannels; ++ch)
-        Settings.Processing[ch].SampleFormat.Set(Settings.Device.SamplingRate, 1, bytes);
+    for (int ch = 0; ch < kChannels; ++ch) {
+        // A Recorder channel that is not recorded but has a file keeps analysing that file's
+        // format; one with neither keeps its own.
+        const bool recorded = Settings.Device.Channels[ch].bIsEnabled == 1 && Settings.Files[ch].IsActive != 0;
+        if (Settings.OpMode == 0 || recorded)
+            Settings.Processing[ch].SampleFormat.Set(Settings.Device.SamplingRate, 1, bytes);
+        else if (const TWaveFile* file = Settings.Files[ch].File)
+            Settings.Processing[ch].SampleFormat = file->GetFormat();
+    }
     TriggerDetected = false;
     PostTriggerCapture = false;
     CapturePercent = 0;
@@ -131,11 +138,14 @@ BOOL CMainFrame::StartDataAcquisition()
     ToolbarUpdateState();
     FftsProcessed = 0;
     RunStartTime = -1.0f;
-    RunStartTick = 0;
+    RunClockStarted = false;
     BeginUtilityRun();
     RealTimeWrapPoint = 0;
     WaveWritePosition = 0;
     RecordedSamples = 0;
+    StepChannels = 0;
+    SkippedChannels = 0;
+    StepEndSample = -1;
     if (Settings.OpMode == 0) {
         // The last run's buffer files make way for this run's.
         DropAllWaveFiles();
@@ -191,7 +201,7 @@ void CMainFrame::StopDataAcquisition()
         // What reached the rings since the last tick belongs in the files too.
         DrainRingsToFiles(true);
         UnrollRealTimeBuffers();
-    } else if (Settings.OpMode == 1) {
+    } else if (Settings.OpMode == 1 && !HoldRecordingForStartDelay()) {
         // Up to the device's last sample: the last tick may have been up to 40 ms ago.
         DrainRingsToFiles(true);
     }
@@ -227,14 +237,18 @@ void CMainFrame::OnTimer(UINT_PTR nIDEvent)
     if (nIDEvent == kTimerWaveWrite) {
         if (Settings.OpMode == 0 && AcquisitionRunning)
             DrainRingsToFiles(false);
-        else if (Settings.OpMode == 1 && AcquisitionRunning)
+        else if (Settings.OpMode == 1 && AcquisitionRunning && !HoldRecordingForStartDelay())
             WriteRecordingBlock();
         return;
     }
     if (nIDEvent != kTimerProcess)
         return;
     if (Settings.OpMode == kPostProcess) {
+        KillTimer(kTimerProcess);
         PostProcessStep();
+        // Re-armed only while the run goes on: a stopped run leaves no idle tick behind.
+        if (PostProcessBusy)
+            SetTimer(kTimerProcess, PostProcessIntervalMs(), nullptr);
         return;
     }
     KillTimer(kTimerProcess);
@@ -255,19 +269,41 @@ void CMainFrame::OnTimer(UINT_PTR nIDEvent)
         SetTimer(kTimerProcess, ProcessIntervalMs, nullptr);
 }
 
+DWORD CMainFrame::PostProcessIntervalMs() const
+{
+    const RunControlSettings& run = Settings.RunControl;
+    return run.UpdateIntervalFlag == 1 ? std::clamp<DWORD>(run.UpdateIntervalMsec, 10, 10000) : 10;
+}
+
+bool CMainFrame::HoldRecordingForStartDelay()
+{
+    const RunControlSettings& run = Settings.RunControl;
+    if (run.StartDelayFlag != 1 || InputDevice == nullptr)
+        return false;
+    // The delay counts from the run's first processing tick; until then it has not begun.
+    if (RunClockStarted && double(DWORD(TUsbDevice::Now() - RunStartTick)) / 1000.0 >= double(run.StartDelaySecs))
+        return false;
+    // What arrives during the delay is not recorded: the recording begins where it ends.
+    RecordedSamples = std::max(RecordedSamples, InputDevice->GetSampleCounter());
+    return true;
+}
+
 int CMainFrame::AcquireAndProcessBlock()
 {
     if (!AcquisitionRunning || InputDevice == nullptr)
         return 0;
-    const ULONGLONG nowTick = GetTickCount64();
-    if (RunStartTick == 0)
+    const DWORD nowTick = TUsbDevice::Now();
+    if (!RunClockStarted) {
+        RunClockStarted = true;
         RunStartTick = nowTick;
+        RunStartTime = GetSecondsOfDay(); // the start delay's countdown on the status bar
+    }
     const RunControlSettings& run = Settings.RunControl;
     if (run.RunMode == 1 && FftsProcessed >= 0 && DWORD(FftsProcessed) >= run.FftLimit) {
         StopDataAcquisition();
         return 0;
     }
-    double elapsed = double(nowTick - RunStartTick) / 1000.0;
+    double elapsed = double(DWORD(nowTick - RunStartTick)) / 1000.0;
     if (run.StartDelayFlag == 1) {
         if (elapsed < double(run.StartDelaySecs)) {
             StatusbarUpdate(1);
@@ -298,40 +334,49 @@ int CMainFrame::AcquireAndProcessBlock()
     } catch (const std::bad_alloc&) {
         return 0;
     }
-    const DWORD nowMs = TUsbDevice::Now();
     const float now = GetSecondsOfDay();
-    bool processed = false;
+    // The step's one instant: a triggered block starts at the event's block start (analog) or,
+    // for an external trigger, at the run's first sample or the delay after it; otherwise every
+    // channel's block ends at the newest end, fixed once here. Packets that arrive while the
+    // channels are processed and drawn then change nothing this step reads.
+    long long first = -1;
+    if (analogTrigger)
+        first = TriggerBlockStart;
+    else if (externalTrigger)
+        first = std::max(0LL, TriggerDelaySamples(Settings.Device.SamplingRate));
+    const long long newestEnd = first >= 0 ? -1 : InputDevice->NewestBlockEnd(TUsbDevice::Now());
+    StepChannels = 0;
+    DWORD skipped = 0;
     for (int ch = 0; ch < kChannels; ++ch) {
         if (Settings.Device.Channels[ch].bIsEnabled != 1)
             continue;
-        const ChannelProcessingSettings& p = Settings.Processing[ch];
-        const DWORD length = DWORD(p.DecimationRatio) * p.FFTsize;
-        if (length > block.size())
+        // A Recorder channel not flagged for recording is neither analysed nor plotted.
+        if (Settings.OpMode == 1 && Settings.Files[ch].IsActive == 0)
             continue;
-        // A triggered block starts at the event's block start (analog) or, for an external
-        // trigger, at the run's first sample or the delay after it; else the newest block.
-        long long first = -1;
-        if (analogTrigger)
-            first = TriggerBlockStart;
-        else if (externalTrigger)
-            first = std::max(0LL, TriggerDelaySamples(p.SampleFormat.SampleRate));
-        const bool read = first >= 0 ? InputDevice->ReadSamples(ch, first, int(length), block.data()) == TUsbDevice::RingRead::Ok
-                                     : InputDevice->ReadRingBlock(ch, int(length), block.data(), nowMs);
-        if (!read || (Settings.OpMode == 1 && Settings.Files[ch].IsActive == 0))
+        const DWORD length = ChannelBlockLength(ch);
+        if (length == 0 || length > block.size())
             continue;
-        if (!ProcessChannelBlock(ch, block.data(), now))
+        if (first < 0 && newestEnd < 0)
+            continue; // no packet yet, or none for 64 ms: nothing is there for any channel
+        const long long end = first >= 0 ? first + (long long)length : newestEnd;
+        if (Channel(ch).ReadBlock(*InputDevice, end, block) != TUsbDevice::RingRead::Ok) {
+            skipped |= 1u << ch;
             continue;
-        processed = true;
+        }
+        if (!AnalyzeChannelBlock(ch, now))
+            continue;
         // The history plots of a channel with a buffer file label a block by its middle's
         // place in the recording.
         float blockTime = now;
-        if (const TWaveFile* file = Settings.Files[ch].File) {
-            const long long end = first >= 0 ? first + length : InputDevice->GetSampleCounter();
+        if (const TWaveFile* file = Settings.Files[ch].File)
             blockTime = float(file->FramesToSeconds(DWORD(end)) - file->FramesToSeconds(length / 2));
-        }
         FeedChannelPlots(ch, now, blockTime);
         WriteLogRows(ch, now);
     }
+    const bool processed = StepChannels != 0;
+    // Said on the status bar while it lasts: a channel whose block was not there when others' were.
+    SkippedChannels = processed ? skipped : 0;
+    StepEndSample = first >= 0 ? first + (long long)ChannelBlockLength(0) : newestEnd;
     if (processed) {
         ++FftsProcessed;
         ProcessCompositeAndPlots();
@@ -348,7 +393,11 @@ int CMainFrame::AcquireAndProcessBlock()
     int result = processed ? 1 : 0;
     if (FftsProcessed == 0) {
         result = 0;
-        RunStartTick = 0;
+        // The run's clock starts with its first block; a start delay, once begun, runs on.
+        if (run.StartDelayFlag != 1) {
+            RunClockStarted = false;
+            RunStartTime = -1.0f;
+        }
     }
     StatusbarUpdate(1);
     StatusbarUpdate(3);
@@ -356,26 +405,23 @@ int CMainFrame::AcquireAndProcessBlock()
     return result;
 }
 
+DWORD CMainFrame::ChannelBlockLength(int channel) const
+{
+    return channel < 0 || channel >= kChannels ? 0 : Channel(channel).BlockLength();
+}
+
 bool CMainFrame::ProcessChannelBlock(int channel, const int* samples, float now)
 {
-    if (channel < 0 || channel >= kChannels)
+    if (channel < 0 || channel >= kChannels || !Channel(channel).StoreBlock(samples))
         return false;
-    const ChannelProcessingSettings& p = Settings.Processing[channel];
-    const DWORD length = DWORD(p.DecimationRatio) * p.FFTsize;
-    TSampleBuffer* buffer = SampleBuffer[channel];
-    SpectralData* engine = Spectral[channel];
-    if (buffer == nullptr || engine == nullptr || Smoothing[channel] == nullptr || buffer->GetCount() < length)
+    return AnalyzeChannelBlock(channel, now);
+}
+
+bool CMainFrame::AnalyzeChannelBlock(int channel, float time)
+{
+    if (channel < 0 || channel >= kChannels || !Channel(channel).Analyze(time))
         return false;
-    for (DWORD i = 0; i < length; ++i)
-        buffer->SetSample(i, samples[i]);
-    buffer->CompactChannels();
-    for (UINT i = 0; i < p.FFTsize; ++i)
-        engine->SetTimeSample(i, static_cast<float>(buffer->GetSample(i, false)));
-    Smoothing[channel]->Apply(engine->GetFrame());
-    engine->ComputeSpectrum();
-    engine->UpdateTimeAverage(now);
-    engine->Average(false);
-    engine->UpdatePeakHold();
+    StepChannels |= 1u << channel;
     return true;
 }
 
@@ -441,6 +487,28 @@ bool CMainFrame::IsChannelInComposite(int channel, int composite) const
     if (IsSumType(k.CompositeType))
         return k.IncludeInAverage[channel] == 1;
     return k.ReferenceChannel == DWORD(channel) || k.TransferChannel == DWORD(channel);
+}
+
+bool CMainFrame::CompositeSourcesHaveData(int composite) const
+{
+    if (composite < 0 || composite >= kComposites)
+        return false;
+    const bool post = Settings.OpMode == kPostProcess;
+    for (int ch = 0; ch < kChannels; ++ch) {
+        if (!IsChannelInComposite(ch, composite))
+            continue;
+        const TWaveFile* file = Settings.Files[ch].File;
+        if (post && file != nullptr && file->GetPosition() >= file->GetEndFrame())
+            return false;
+        // A member that has samples this run but whose block this step did not analyse would
+        // be combined with its previous block: the result would describe no instant at all.
+        const bool hasSource = post ? file != nullptr
+                                    : Settings.Device.Channels[ch].bIsEnabled == 1 &&
+                                          (Settings.OpMode != 1 || Settings.Files[ch].IsActive != 0);
+        if (hasSource && (StepChannels & (1u << ch)) == 0)
+            return false;
+    }
+    return true;
 }
 
 int CMainFrame::GetCompositeSource(int composite) const
@@ -530,66 +598,12 @@ bool CMainFrame::ValidateCompositeChannels(int checkFilePositions)
 void CMainFrame::ReconfigureProcessing()
 {
     for (int k = 0; k < kComposites; ++k) {
-        for (int e = 0; e < 4; ++e)
-            Drop(m_owned.compositeSpectral[k][e], CompositeSpectral[k][e]);
-        const CompositeChannelSettings& c = Settings.Composite[k];
-        SpectralData*& R = CompositeSpectral[k][0];
-        SpectralData*& T = CompositeSpectral[k][1];
-        SpectralData*& C = CompositeSpectral[k][2];
-        SpectralData*& H = CompositeSpectral[k][3];
-        const WORD decay = Settings.CompositeSpectrumOpts[k].PeakHold;
-        int source = 0;
-        if (c.bIsEnabled != 0) {
-            auto make = [this, decay](int ch) {
-                SpectralData* e = new (std::nothrow) SpectralData(&Settings.Processing[ch], &Settings.Scaling[ch], true);
-                if (e != nullptr)
-                    e->SetPeakDecay(decay);
-                return e;
-            };
-            auto labelled = [&c](const ChannelCalibration& cal) {
-                ChannelCalibration copy = cal;
-                CopyField(copy.LabelLinear, c.LabelLinear);
-                CopyField(copy.LabelLog, c.LabelLog);
-                return copy;
-            };
-            if (IsSumType(c.CompositeType)) {
-                source = GetCompositeSource(k) < 0 ? 0 : GetCompositeSource(k);
-                C = make(source);
-                if (C != nullptr && Settings.Calibration[source].IsEnabled != 0) {
-                    const ChannelCalibration copy = labelled(Settings.Calibration[source]);
-                    C->SetScaling(&copy);
-                }
-            } else if (c.ReferenceChannel < DWORD(kChannels) && c.TransferChannel < DWORD(kChannels)) {
-                const int r = int(c.ReferenceChannel), t = int(c.TransferChannel);
-                source = t;
-                C = make(t);
-                R = make(r);
-                T = make(t);
-                if (R != nullptr && Settings.Calibration[r].IsEnabled != 0)
-                    R->SetScaling(&Settings.Calibration[r]);
-                if (T != nullptr && Settings.Calibration[t].IsEnabled != 0)
-                    T->SetScaling(&Settings.Calibration[t]);
-                if (C != nullptr) {
-                    const ChannelCalibration copy = labelled(Settings.Calibration[t]);
-                    C->SetScaling(&copy);
-                }
-                if (c.CompositeType == 3) {
-                    H = make(t);
-                    if (H != nullptr) {
-                        H->SetUnitsLabel("Coherence");
-                        H->SetPeakDecay(0);
-                    }
-                }
-            }
-            for (int e = 0; e < 4; ++e)
-                Adopt(m_owned.compositeSpectral[k][e], CompositeSpectral[k][e]);
-            if (C != nullptr)
-                C->SetUnitsLabel(c.ChannelName);
-            if (Spectral[source] != nullptr)
-                for (SpectralData* engine : CompositeSpectral[k])
-                    if (engine != nullptr)
-                        engine->CopyAverageCount(Spectral[source]);
-        }
+        TCompositeProcessing& composite = CompositeChannel(k);
+        // The engines take the averaging count of the channel the result is built from.
+        const int source = Settings.Composite[k].bIsEnabled != 0 ? composite.SourceChannel() : 0;
+        composite.Rebuild(Spectral[source]);
+        SpectralData* C = composite.Get(TCompositeProcessing::kResult);
+        SpectralData* H = composite.Get(TCompositeProcessing::kCoherence);
         if (CompositeSpectrumPlot[k] != nullptr) {
             CompositeSpectrumPlot[k]->SetData(C, H);
             CompositeSpectrumPlot[k]->UpdateLayout();
@@ -699,7 +713,7 @@ void CMainFrame::ProcessCompositeAndPlots()
     for (int k = 0; k < kComposites; ++k) {
         const CompositeChannelSettings& c = Settings.Composite[k];
         SpectralData* C = CompositeSpectral[k][2];
-        if (c.bIsEnabled == 0 || C == nullptr || c.CompositeType > 5)
+        if (c.bIsEnabled == 0 || C == nullptr || c.CompositeType > 5 || !CompositeSourcesHaveData(k))
             continue;
         float t = 0.0f;
         if (IsSumType(c.CompositeType)) {
@@ -715,17 +729,22 @@ void CMainFrame::ProcessCompositeAndPlots()
             if (first >= 0 && Settings.Files[first].File != nullptr)
                 t = Settings.Files[first].File->GetPositionSeconds();
         } else {
-            SpectralData* const* e = CompositeSpectral[k];
-            if (!ComputeTwoChannelComposite(k, SampleBuffer, Spectral, e[0], e[1], C, e[3]))
+            TSampleBuffer* buffers[kChannels];
+            SpectralData* inputs[kChannels];
+            for (int ch = 0; ch < kChannels; ++ch) {
+                buffers[ch] = SampleBuffer[ch];
+                inputs[ch] = Spectral[ch];
+            }
+            const auto e = CompositeSpectral[k];
+            if (!ComputeTwoChannelComposite(k, buffers, inputs, e[0], e[1], C, e[3]))
                 continue;
             if (const TWaveFile* f = Settings.Files[c.ReferenceChannel].File)
                 t = f->GetPositionSeconds();
         }
         // In a live run the time is the block's middle in the recording, as for the channels.
-        if (Settings.OpMode == 0 && InputDevice != nullptr)
+        if (Settings.OpMode == 0 && StepEndSample >= 0)
             if (const TWaveFile* f = Settings.Files[0].File)
-                t = float(f->FramesToSeconds(DWORD(InputDevice->GetSampleCounter())) -
-                          f->FramesToSeconds(Settings.Processing[0].FFTsize / 2));
+                t = float(f->FramesToSeconds(DWORD(StepEndSample)) - f->FramesToSeconds(Settings.Processing[0].FFTsize / 2));
         if (CompositeSpectrumPlot[k] != nullptr)
             CompositeSpectrumPlot[k]->UpdateFrame(t);
         if (CompositePhasePlot[k] != nullptr)

@@ -32,10 +32,7 @@ namespace {
 
 constexpr const char* kSelectSegment = "You must first select a time segment.";
 
-DWORD BlockFrames(const ChannelProcessingSettings& p)
-{
-    return std::max<DWORD>(p.DecimationRatio, 1) * p.FFTsize;
-}
+DWORD BlockFrames(const ChannelProcessingSettings& p) { return BlockLengthOf(p); }
 
 std::unique_ptr<TSampleBuffer> MakeWorkBlock(const ChannelProcessingSettings& p)
 {
@@ -212,7 +209,7 @@ bool GatherSegmentMembers(CMainFrame& frame, int composite, float start, float e
         m.blockFrames = BlockFrames(p);
         m.ratio = std::max<DWORD>(p.DecimationRatio, 1);
         m.work = MakeWorkBlock(p);
-        m.engine.reset(new (std::nothrow) SpectralData(&p, &frame.Settings.Scaling[ch], true));
+        m.engine = MakeSpectralData(p, frame.Settings.Scaling[ch], 0);
         if (!m.work || !m.engine || m.engine->HasError())
             return false;
         GiveFileCalibration(*m.file, m.slot, *m.engine);
@@ -553,7 +550,7 @@ void CMainFrame::RebuildChannelHistory(int channel, float start, float end, bool
     CWaitCursor wait;
     const DWORD position = file->GetPosition();
     std::unique_ptr<TSampleBuffer> work = MakeWorkBlock(p);
-    std::unique_ptr<SpectralData> engine(new (std::nothrow) SpectralData(&p, &Settings.Scaling[channel], true));
+    std::unique_ptr<SpectralData> engine = MakeSpectralData(p, Settings.Scaling[channel], 0);
     if (!work || !engine || engine->HasError())
         return;
     const int slot = static_cast<int>(Settings.Files[channel].FileChannel);
@@ -611,11 +608,10 @@ void CMainFrame::RebuildCompositeHistory(int composite, float start, float end, 
 
     // The result: the sum in the first member's settings, with the composite's labels.
     const int lead = first.channel;
-    std::unique_ptr<SpectralData> result(
-        new (std::nothrow) SpectralData(&Settings.Processing[lead], &Settings.Scaling[lead], true));
+    std::unique_ptr<SpectralData> result =
+        MakeSpectralData(Settings.Processing[lead], Settings.Scaling[lead], Settings.CompositeSpectrumOpts[composite].PeakHold);
     if (!result || result->HasError())
         return;
-    result->SetPeakDecay(Settings.CompositeSpectrumOpts[composite].PeakHold);
     if (Settings.Calibration[lead].IsEnabled != 0) {
         ChannelCalibration cal;
         std::memcpy(static_cast<void*>(&cal), &Settings.Calibration[lead], sizeof cal);

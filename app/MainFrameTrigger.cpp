@@ -172,8 +172,7 @@ bool CMainFrame::AcceptTriggerEvent()
         return false;
     // The trigger channel's plot shows the block the event would analyse.
     TSampleBuffer* buffer = SampleBuffer[t];
-    const ChannelProcessingSettings& p = Settings.Processing[t];
-    const DWORD length = DWORD(p.DecimationRatio) * p.FFTsize;
+    const DWORD length = ChannelBlockLength(t);
     if (Settings.Device.Channels[t].bIsEnabled == 1 && length > 0 && buffer->GetCount() >= length) {
         std::vector<int> block;
         try {
@@ -181,11 +180,8 @@ bool CMainFrame::AcceptTriggerEvent()
         } catch (const std::bad_alloc&) {
             return false;
         }
-        if (InputDevice->ReadSamples(t, TriggerBlockStart, int(length), block.data()) == TUsbDevice::RingRead::Ok) {
-            for (DWORD i = 0; i < length; ++i)
-                buffer->SetSample(i, block[i]);
+        if (Channel(t).ReadBlock(*InputDevice, TriggerBlockStart + length, block) == TUsbDevice::RingRead::Ok)
             buffer->CompactChannels();
-        }
     }
     char question[200];
     if (Settings.RunControl.RunMode == 1)

@@ -1,9 +1,10 @@
 // A Real Time run on the simulator: Run starts the device and the timers, every processing tick
 // turns the newest block into a spectrum and the composite channels, the run limits stop it,
 // the real-time buffer files keep the samples, and Stop joins the device's thread.
-#include "app/FrameFixture.h"
+#include "LiveRunFixture.h"
 
 #include "acquisition/TUsbDevice.h"
+#include "app/CStatusbar.h"
 #include "dsp/SpectralData.h"
 #include "numerics/TSmoothing.h"
 #include "wave/TWaveFile.h"
@@ -14,87 +15,7 @@
 #include <fstream>
 #include <vector>
 
-namespace {
-
-class LiveRun : public frametest::FrameFixture {
-protected:
-    void SetUp() override
-    {
-        FrameFixture::SetUp();
-        kdrsim::Reset();
-        kdrsim::SelectSimulator(true);
-        kdrsim::UseTestClock(true);
-    }
-    void TearDown() override
-    {
-        FrameFixture::TearDown();
-        kdrsim::Reset();
-        kdrsim::SelectSimulator(false);
-    }
-    // Channel 0 alone, FFT 1024, flat-top window, Real Time mode.
-    void Prepare(const std::string& sources)
-    {
-        std::string error;
-        ASSERT_TRUE(kdrsim::ConfigureSources(sources, &error)) << error;
-        ASSERT_NE(Start(), nullptr);
-        frame->Settings.OpMode = 0;
-        for (int ch = 0; ch < 8; ++ch)
-            frame->Settings.Device.Channels[ch].bIsEnabled = ch == 0 ? 1 : 0;
-        for (auto& c : frame->Settings.Composite)
-            c.bIsEnabled = 0;
-        frame->Settings.Processing[0].FFTsize = 1024;
-        frame->Settings.Processing[0].DecimationRatio = 1;
-        frame->Settings.Processing[0].SmoothingWindow = 3;
-    }
-    // Moves the device clock in steps while the frame's timers run.
-    void Play(int milliseconds, DWORD step = 20)
-    {
-        for (int t = 0; t < milliseconds && frame->AcquisitionRunning; t += int(step)) {
-            kdrsim::AdvanceClock(step);
-            ASSERT_TRUE(kdrsim::WaitUntilDelivered(20000));
-            AfxPumpMessages(25);
-        }
-    }
-    // A 24-bit mono wave at 4000 Hz written by Python, and its samples: `expression` gives
-    // v, a list of ints, from x, seeded Gaussian noise of `frames` samples.
-    std::vector<std::int32_t> WriteSource(const std::string& name, int frames, const std::string& expression)
-    {
-        const std::string wav = (root / name).string(), txt = wav + ".txt";
-        EXPECT_TRUE(apptest::RunPython("frame", "import random, wave\n"
-                                                "random.seed(11)\n"
-                                                "x = [max(-8388607, min(8388607, round(random.gauss(0, 1500000)))) for _ in range(" +
-                                                    std::to_string(frames) + ")]\n"
-                                                "v = " + expression + "\n"
-                                                "w = wave.open('" + wav + "', 'wb')\n"
-                                                "w.setnchannels(1); w.setsampwidth(3); w.setframerate(4000)\n"
-                                                "w.writeframes(b''.join(s.to_bytes(3, 'little', signed=True) for s in v))\n"
-                                                "w.close()\n"
-                                                "open('" + txt + "', 'w').write('\\n'.join(map(str, v)))\n"));
-        std::vector<std::int32_t> samples;
-        std::ifstream in(txt);
-        for (long long v; in >> v;)
-            samples.push_back(std::int32_t(v));
-        return samples;
-    }
-    // The channel's buffer file after Stop holds the run's samples [end - length, end) in
-    // order, `end` being the device's last sample.
-    void ExpectRunSamples(int channel, const std::vector<std::int32_t>& sent, DWORD expectedLength)
-    {
-        TWaveFile* file = frame->Settings.Files[channel].File;
-        ASSERT_NE(file, nullptr) << channel;
-        ASSERT_EQ(file->GetLength(), expectedLength) << channel;
-        const long long counter = frame->InputDevice->GetSampleCounter();
-        const long long end = counter;
-        ASSERT_GE(end, (long long)expectedLength);
-        for (DWORD i = 0; i < expectedLength; ++i) {
-            const long long n = end - expectedLength + i;
-            ASSERT_EQ(std::int32_t(file->GetSample(i, 0, false)), sent[std::size_t(n % (long long)sent.size())])
-                << "channel " << channel << " frame " << i;
-        }
-    }
-};
-
-} // namespace
+using livetest::LiveRun;
 
 TEST_F(LiveRun, ASineOnChannelZeroReadsBackAtItsFrequencyAndLevel)
 {
@@ -217,7 +138,7 @@ TEST_F(LiveRun, TransferFunctionsReadAKnownGainAndDelayAndNoiseIsIncoherent)
     Play(40000, 256);
     frame->ExecuteCommand(ID_STOP);
     ASSERT_GT(frame->FftsProcessed, 60);
-    SpectralData* const* A = frame->CompositeSpectral[0];
+    const auto A = frame->CompositeSpectral[0];
     ASSERT_NE(A[3], nullptr);
     for (int bin = 20; bin < 480; bin += 23) {
         const double f = A[2]->GetBinFrequency(UINT(bin));
@@ -256,4 +177,32 @@ TEST_F(LiveRun, CompositeChannelsNamingChannelsPastTheEighthAreSkipped)
     EXPECT_GT(frame->FftsProcessed, 0);
     frame->ExecuteCommand(ID_STOP);
     EXPECT_FALSE(frame->IsChannelInComposite(9, 0));
+}
+
+TEST_F(LiveRun, AChannelWhoseBlockIsNotThereYetIsSkippedAndTheStatusBarSaysSo)
+{
+    // Channel 0's block is a sixteenth of channel 1's: for the run's first second only channel
+    // 0 has a whole block at the step's end.
+    Prepare("0=sine:1000:-6;1=noise:-20");
+    frame->Settings.Device.Channels[1].bIsEnabled = 1;
+    frame->Settings.Processing[1] = frame->Settings.Processing[0];
+    frame->Settings.Processing[0].FFTsize = 256;
+    frame->Settings.Processing[1].FFTsize = 4096;
+    frame->Settings.FileIO.RealTimeWaveBufferEnableFlag = 0;
+    frame->ExecuteCommand(ID_RUN);
+    ASSERT_TRUE(frame->AcquisitionRunning);
+    ASSERT_TRUE(kdrsim::WaitUntilStreaming(5000));
+    Play(300);
+    ASSERT_GT(frame->FftsProcessed, 0);
+    EXPECT_EQ(frame->SkippedChannels, 1u << 1);
+    COLORREF colour = 0;
+    EXPECT_EQ(frame->StatusBar->StateText(&colour), "Skipped Ch 1");
+    EXPECT_EQ(colour, RGB(255, 0, 0));
+    EXPECT_EQ(frame->Spectral[1]->GetAverageCount(), 0);
+    // Once its block is there, every step reads both, and the note goes.
+    Play(1500);
+    EXPECT_EQ(frame->SkippedChannels, 0u);
+    EXPECT_EQ(frame->StatusBar->StateText(), "Running...");
+    EXPECT_GT(frame->Spectral[1]->GetAverageCount(), 0);
+    frame->ExecuteCommand(ID_STOP);
 }

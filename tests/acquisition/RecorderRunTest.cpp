@@ -4,6 +4,7 @@
 #include "app/FrameFixture.h"
 
 #include "acquisition/TUsbDevice.h"
+#include "app/CStatusbar.h"
 #include "platform/core/MessageBox.h"
 #include "platform/usb/KdrSimulator.h"
 #include "res/resource.h"
@@ -175,6 +176,68 @@ TEST_F(RecorderRun, AFullDiskStopsTheRunWithAMessageAndKeepsAReadableFile)
         "for n in range(w.getnframes()):\n"
         "    v = int.from_bytes(d[3*n:3*n+3], 'little', signed=True)\n"
         "    assert v == (0 if n % 2 == 0 else (" + std::to_string(a) + " if n % 4 == 1 else -" + std::to_string(a) + ")), n\n"));
+}
+
+TEST_F(RecorderRun, AStartDelayKeepsItsSecondsOutOfTheFilesAndCountsDown)
+{
+    Prepare("0=sine:1000:-6;3=noise:-20");
+    frame->Settings.FileIO.WaveFileMode = 1;
+    frame->Settings.RunControl.StartDelayFlag = 1;
+    frame->Settings.RunControl.StartDelaySecs = 2.0f;
+    frame->ExecuteCommand(ID_RUN);
+    ASSERT_TRUE(frame->AcquisitionRunning);
+    ASSERT_TRUE(kdrsim::WaitUntilStreaming(5000));
+    // The first processing tick starts the run's clock (and the delay) at the device's 1000 ms.
+    for (int i = 0; i < 100 && !frame->RunClockStarted; ++i)
+        AfxPumpMessages(10);
+    ASSERT_TRUE(frame->RunClockStarted);
+    ASSERT_EQ(frame->RunStartTick, kdrsim::Now());
+    // 5 s of the device's clock; finely around the delay's end, where the recording begins.
+    bool countingDown = false;
+    for (DWORD t = 0; t < 5000;) {
+        const DWORD step = t >= 1900 && t < 2300 ? 10 : 100;
+        kdrsim::AdvanceClock(step);
+        ASSERT_TRUE(kdrsim::WaitUntilDelivered(20000));
+        AfxPumpMessages(25);
+        t += step;
+        if (t == 500) {
+            const std::string state = frame->StatusBar->StateText();
+            ASSERT_EQ(state.rfind("Start Delay (", 0), 0u) << state;
+            countingDown = state != "Start Delay (2.0)...";
+        }
+    }
+    EXPECT_TRUE(countingDown); // the pane counts the delay down instead of standing at its length
+    frame->ExecuteCommand(ID_STOP);
+    ASSERT_EQ(frame->InputDevice->GetSampleCounter(), 20000);
+    // The run's 5 s less the 2 s delay, to one wave-writing tick (40 ms, 160 samples).
+    for (int ch : {0, 3}) {
+        const TWaveFile* file = frame->Settings.Files[ch].File;
+        ASSERT_NE(file, nullptr);
+        EXPECT_NEAR(double(file->GetEndFrame()), 12000.0, 160.0) << ch;
+    }
+}
+
+TEST_F(RecorderRun, AChannelNotRecordedKeepsItsFilesFormat)
+{
+    Prepare("0=sine:1000:-6");
+    ASSERT_TRUE(frametest::Python("import wave\n"
+                                  "w = wave.open('" + Data("wave/other.wav") + "', 'wb')\n"
+                                  "w.setnchannels(1); w.setsampwidth(2); w.setframerate(8000)\n"
+                                  "w.writeframes(bytes(16000)); w.close()\n"));
+    auto* file = new TWaveFile(Data("wave/other.wav"), 0, false, Data("temp"));
+    ASSERT_FALSE(file->IsError());
+    frame->Settings.Files[7].File = file;
+    frame->Settings.Files[7].IsActive = 0;
+    frame->Settings.Device.Channels[7].bIsEnabled = 0;
+    frame->ExecuteCommand(ID_RUN);
+    ASSERT_TRUE(frame->AcquisitionRunning);
+    const TPcmFormat& kept = frame->Settings.Processing[7].SampleFormat;
+    EXPECT_EQ(kept.SampleRate, 8000u);
+    EXPECT_EQ(kept.GetBitsPerSample(), 16u);
+    const TPcmFormat& recorded = frame->Settings.Processing[0].SampleFormat;
+    EXPECT_EQ(recorded.SampleRate, 4000u);
+    EXPECT_EQ(recorded.GetBitsPerSample(), 24u);
+    frame->ExecuteCommand(ID_STOP);
 }
 
 // A full disk that one channel's file meets first (its header is longer, so its samples lie

@@ -1,0 +1,161 @@
+// Live runs on the simulator's real clock with the machine made busy: the user-interface thread,
+// the device's reader and a thread that only spins share one processor, and plot windows draw
+// every block. Each processing step must still read every enabled channel at one instant, so
+// that every channel is analysed on every step and composites combine simultaneous blocks.
+#include "LiveRunFixture.h"
+
+#include "dsp/SpectralData.h"
+#include "numerics/TSmoothing.h"
+#include "res/resource.h"
+
+#include <atomic>
+#include <chrono>
+#include <cmath>
+#include <pthread.h>
+#include <sched.h>
+#include <thread>
+
+using livetest::LiveRun;
+
+namespace {
+
+// Pins the calling thread and a spinning thread to one processor; threads the caller starts
+// meanwhile (the device's reader) inherit the pinning. Undone on destruction.
+class BusyCore {
+public:
+    BusyCore()
+    {
+        pthread_getaffinity_np(pthread_self(), sizeof m_saved, &m_saved);
+        int cpu = 0;
+        while (cpu < CPU_SETSIZE && !CPU_ISSET(cpu, &m_saved))
+            ++cpu;
+        CPU_ZERO(&m_one);
+        CPU_SET(cpu, &m_one);
+        pthread_setaffinity_np(pthread_self(), sizeof m_one, &m_one);
+        m_spinner = std::thread([this] {
+            pthread_setaffinity_np(pthread_self(), sizeof m_one, &m_one);
+            while (!m_stop.load(std::memory_order_relaxed))
+                m_spins.fetch_add(1, std::memory_order_relaxed);
+        });
+    }
+    ~BusyCore()
+    {
+        m_stop = true;
+        m_spinner.join();
+        pthread_setaffinity_np(pthread_self(), sizeof m_saved, &m_saved);
+    }
+    BusyCore(const BusyCore&) = delete;
+    BusyCore& operator=(const BusyCore&) = delete;
+
+private:
+    cpu_set_t m_saved{};
+    cpu_set_t m_one{};
+    std::atomic<bool> m_stop{false};
+    std::atomic<unsigned long long> m_spins{0};
+    std::thread m_spinner;
+};
+
+class LiveUnderLoad : public LiveRun {
+protected:
+    void SetUp() override
+    {
+        LiveRun::SetUp();
+        kdrsim::UseTestClock(false);
+    }
+    // Lets the frame's timers run for `milliseconds` of real time (or until the run stops).
+    void PlayRealTime(int milliseconds)
+    {
+        const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(milliseconds);
+        while (frame->AcquisitionRunning && std::chrono::steady_clock::now() < end)
+            AfxPumpMessages(20);
+    }
+    // Every channel enabled with the same processing: FFT 1024, Hanning, averages counted
+    // without limit (exponential, a million blocks) unless `blocks` says otherwise.
+    void EnableChannels(int count, WORD averageType = 0, DWORD blocks = 1000000)
+    {
+        for (int ch = 0; ch < 8; ++ch) {
+            frame->Settings.Device.Channels[ch].bIsEnabled = ch < count ? 1 : 0;
+            ChannelProcessingSettings& p = frame->Settings.Processing[ch];
+            p = frame->Settings.Processing[0];
+            p.SmoothingWindow = TSmoothing::kHanning;
+            p.AverageMode = 0;
+            p.AverageType = averageType;
+            p.AverageBlocks = blocks;
+        }
+        frame->Settings.FileIO.RealTimeWaveBufferEnableFlag = 0;
+    }
+};
+
+} // namespace
+
+TEST_F(LiveUnderLoad, EveryChannelIsAnalysedOnEveryStepWithPlotsOpenOnABusyCore)
+{
+    Prepare("0=noise:-20;1=sine:100:-6;2=sine:250:-12;3=noise:-30;4=sine:400:-3;5=dc:0.2;6=noise:-10;7=sine:800");
+    EnableChannels(8);
+    for (int ch = 0; ch < 8; ++ch) {
+        frame->OpenTimeSeriesPlot(ch);
+        frame->OpenSpectrumPlot(ch);
+    }
+    frame->OpenSpectrogramPlot(3);
+    frame->OpenPhasePlot(6);
+    {
+        const BusyCore busy;
+        frame->ExecuteCommand(ID_RUN);
+        ASSERT_TRUE(frame->AcquisitionRunning);
+        ASSERT_TRUE(kdrsim::WaitUntilStreaming(5000));
+        PlayRealTime(6000);
+        frame->ExecuteCommand(ID_STOP);
+    }
+    EXPECT_FALSE(frame->AcquisitionRunning);
+    ASSERT_GT(frame->FftsProcessed, 10);
+    for (int ch = 0; ch < 8; ++ch) {
+        ASSERT_NE(frame->Spectral[ch], nullptr) << ch;
+        EXPECT_EQ(frame->Spectral[ch]->GetAverageCount(), frame->FftsProcessed) << "channel " << ch;
+    }
+}
+
+TEST_F(LiveUnderLoad, TwoChannelsOfOneSourceReadAsOneDuringARunOnABusyCore)
+{
+    const int frames = 40000;
+    WriteSource("x.wav", frames, "x");
+    const std::string x = (root / "x.wav").string();
+    Prepare("1=file:" + x + ";2=file:" + x + ";3=noise:-20;4=sine:300:-6");
+    EnableChannels(5, 1, 10); // a short linear average: one block from another instant shows
+    frame->Settings.Device.Channels[0].bIsEnabled = 0;
+    CompositeChannelSettings& c = frame->Settings.Composite[0];
+    c.bIsEnabled = 1;
+    c.CompositeType = 3; // transfer function and coherence of 2 against 1
+    c.ReferenceChannel = 1;
+    c.TransferChannel = 2;
+    for (int ch = 1; ch < 5; ++ch)
+        frame->OpenSpectrumPlot(ch);
+    frame->OpenCompositeSpectrumPlot(0);
+    frame->OpenCompositePhasePlot(0);
+    int readings = 0;
+    {
+        const BusyCore busy;
+        frame->ExecuteCommand(ID_RUN);
+        ASSERT_TRUE(frame->AcquisitionRunning);
+        ASSERT_TRUE(kdrsim::WaitUntilStreaming(5000));
+        // Read while the run goes on, once the average is full.
+        for (int second = 0; second < 6 && frame->AcquisitionRunning; ++second) {
+            PlayRealTime(1000);
+            const auto A = frame->CompositeSpectral[0];
+            ASSERT_NE(A[2], nullptr);
+            ASSERT_NE(A[3], nullptr);
+            if (A[2]->GetAverageCount() < 10)
+                continue;
+            ++readings;
+            for (int bin = 4; bin < 500; bin += 7) {
+                const double f = A[2]->GetBinFrequency(UINT(bin));
+                EXPECT_NEAR(A[3]->GetMagnitudeBuffer()[bin], 1.0, 0.01) << f << " Hz, second " << second;
+                // |H|^2 of 0 dB within 0.05 dB, and no phase.
+                EXPECT_NEAR(10.0 * std::log10(A[2]->GetMagnitudeBuffer()[bin]), 0.0, 0.05) << f << " Hz";
+                EXPECT_NEAR(A[2]->GetPhaseDegrees(bin), 0.0, 1.0) << f << " Hz";
+            }
+        }
+        frame->ExecuteCommand(ID_STOP);
+    }
+    EXPECT_GE(readings, 3);
+    EXPECT_EQ(frame->Spectral[1]->GetAverageCount(), std::min(frame->FftsProcessed, 10));
+}
