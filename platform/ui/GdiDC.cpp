@@ -319,8 +319,14 @@ struct PixClip {
 
 void Touched(const Target& t, const QRect& dev = QRect())
 {
-    if (t.dc && t.dc->kind == DeviceContext::Kind::Surface && t.dc->surface)
-        t.dc->surface->Changed(dev.isNull() ? QRect() : dev.intersected(QRect(QPoint(0, 0), t.devSize)));
+    if (!t.dc || t.dc->kind != DeviceContext::Kind::Surface || !t.dc->surface)
+        return;
+    // Nothing is drawn outside the clip: a window's controls beside it (a plot's scroll bar
+    // under its trace) are not repainted for a figure whose bounds only graze them.
+    const QRect limit = t.clip.boundingRect();
+    const QRect changed = dev.isNull() ? limit : dev.intersected(limit);
+    if (!changed.isEmpty())
+        t.dc->surface->Changed(changed);
 }
 
 COLORREF Resolve(const DcState& s, COLORREF c)
@@ -1801,7 +1807,6 @@ BOOL CDC::ScrollDC(int dx, int dy, const RECT* scroll, const RECT* clipRect, CRg
     const QRect dst = src.translated(ddx, ddy) & lim;
     QRegion uncovered = QRegion(area) - QRegion(dst);
     if (t.img && !dst.isEmpty()) {
-        const QImage old = t.img->copy();
         const PixClip clip(t);
         // Work on the image's pixels: the shift scaled by the density, the areas by their blocks.
         auto physRect = [&](const QRect& r) {
@@ -1809,18 +1814,27 @@ BOOL CDC::ScrollDC(int dx, int dy, const RECT* scroll, const RECT* clipRect, CRg
                          QPoint(PhysLo(r.right() + 1, t.ratio) - 1, PhysLo(r.bottom() + 1, t.ratio) - 1));
         };
         const int sx = Round(ddx * t.ratio), sy = Round(ddy * t.ratio);
-        const QRect srcPhys = physRect(src).intersected(old.rect());
+        const QRect srcPhys = physRect(src).intersected(t.img->rect());
         const QRect dstPhys = physRect(dst).intersected(srcPhys.translated(sx, sy)).intersected(clip.box);
-        for (int py = dstPhys.top(); py <= dstPhys.bottom(); ++py) {
-            QRgb* d = reinterpret_cast<QRgb*>(t.img->scanLine(py));
-            const QRgb* o = reinterpret_cast<const QRgb*>(old.constScanLine(py - sy)) - sx;
-            if (!clip.complex) {
-                std::memcpy(d + dstPhys.left(), o + dstPhys.left(), size_t(dstPhys.width()) * sizeof(QRgb));
-                continue;
+        if (!clip.complex) {
+            // In place, rows taken in the order that reads each before it is overwritten (a
+            // spectrogram scrolls its whole picture on every block).
+            const int rows = dstPhys.height();
+            for (int i = 0; i < rows; ++i) {
+                const int py = sy > 0 ? dstPhys.bottom() - i : dstPhys.top() + i;
+                QRgb* d = reinterpret_cast<QRgb*>(t.img->scanLine(py));
+                const QRgb* o = reinterpret_cast<const QRgb*>(t.img->constScanLine(py - sy)) - sx;
+                std::memmove(d + dstPhys.left(), o + dstPhys.left(), size_t(dstPhys.width()) * sizeof(QRgb));
             }
-            for (int px = dstPhys.left(); px <= dstPhys.right(); ++px)
-                if (clip.has(px, py))
-                    d[px] = o[px];
+        } else {
+            const QImage old = t.img->copy();
+            for (int py = dstPhys.top(); py <= dstPhys.bottom(); ++py) {
+                QRgb* d = reinterpret_cast<QRgb*>(t.img->scanLine(py));
+                const QRgb* o = reinterpret_cast<const QRgb*>(old.constScanLine(py - sy)) - sx;
+                for (int px = dstPhys.left(); px <= dstPhys.right(); ++px)
+                    if (clip.has(px, py))
+                        d[px] = o[px];
+            }
         }
         Touched(t, area);
     }

@@ -12,6 +12,7 @@
 #include <QMdiSubWindow>
 #include <QPainter>
 #include <QScreen>
+#include <QScrollBar>
 #include <QStyle>
 #include <QThread>
 #include <QTimer>
@@ -100,7 +101,7 @@ BOOL QtAttach(CWnd* wnd, QWidget* widget, UINT nID) { return wnd ? CWndQt::Attac
 QWidget* QtDetach(CWnd* wnd) { return wnd ? CWndQt::Detach(*wnd) : nullptr; }
 void QtAdoptWidget(CWnd* wnd, QWidget* widget) { CWndQt::Adopt(*wnd, widget, nullptr); }
 void QtAdoptWidgets(CWnd* wnd, QWidget* outer, QWidget* client) { CWndQt::Adopt(*wnd, outer, client); }
-void QtHandlePaintEvent(CWnd* wnd, const QRect& rect) { CWndQt::HandlePaintEvent(*wnd, rect); }
+void QtHandlePaintEvent(CWnd* wnd, const QRegion& region) { CWndQt::HandlePaintEvent(*wnd, region); }
 
 // ---- Qt application ----------------------------------------------------------------------
 
@@ -127,11 +128,15 @@ void AfxPumpMessages(int ms)
     QCoreApplication::sendPostedEvents();
     QCoreApplication::processEvents(QEventLoop::AllEvents, ms);
     if (ms > 0) {
+        // Sleeps between events as the application's loop does (processEvents with a time
+        // limit returns at once when nothing is pending): a timer ends the last wait.
         QElapsedTimer t;
         t.start();
+        QTimer deadline;
+        deadline.setSingleShot(true);
+        deadline.start(ms);
         while (t.elapsed() < ms)
-            QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents,
-                                            int(ms - t.elapsed()));
+            QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
     }
     QCoreApplication::sendPostedEvents();
 }
@@ -1219,6 +1224,33 @@ void ShowForPlacement(QWidget* w, UINT showCmd)
 
 // ---- Painting ------------------------------------------------------------------------------
 
+namespace {
+// Schedules the repaint of what changed on a window's surface. Controls that paint all of their
+// own area (scroll bars, custom-drawn children) hide the surface under them: a change there is
+// not seen, and repainting them for it would cost a style's full drawing on every block.
+void UpdateBesideControls(QWidget* client, const QRect& changed)
+{
+    QRegion region;
+    bool cut = false;
+    for (QObject* o : client->children()) {
+        auto* child = qobject_cast<QWidget*>(o);
+        if (!child || child->isWindow() || !child->isVisible() || !child->geometry().intersects(changed))
+            continue;
+        if (!qobject_cast<QScrollBar*>(child) && !child->testAttribute(Qt::WA_OpaquePaintEvent))
+            continue;
+        if (!cut) {
+            region = QRegion(changed);
+            cut = true;
+        }
+        region -= child->geometry();
+    }
+    if (!cut)
+        client->update(changed);
+    else if (!region.isEmpty())
+        client->update(region);
+}
+} // namespace
+
 CSurface* CWnd::GetSurface()
 {
     QWidget* c = QtClientWidgetOf(this);
@@ -1230,7 +1262,7 @@ CSurface* CWnd::GetSurface()
             if (m_inPaint || FromHandle(self) != this)
                 return;
             if (QWidget* cw = QtClientWidgetOf(this))
-                r.isNull() ? cw->update() : cw->update(r);
+                UpdateBesideControls(cw, r.isNull() ? cw->rect() : r);
         };
     }
     if (c)
@@ -1290,7 +1322,7 @@ bool CWnd::TakeErasePending()
     return e;
 }
 
-void CWndQt::HandlePaintEvent(CWnd& w, const QRect& rect)
+void CWndQt::HandlePaintEvent(CWnd& w, const QRegion& region)
 {
     QWidget* c = Client(w);
     if (!c)
@@ -1311,9 +1343,14 @@ void CWndQt::HandlePaintEvent(CWnd& w, const QRect& rect)
         w.GetClientRect(&w.m_paintRect);
         surface = w.GetSurface();
     }
+    // One rectangle at a time: under a rectangular clip the raster engine copies the rows
+    // itself, where a clip of several rectangles would hand each band of rows to worker threads
+    // and wait for them on every block.
     QPainter p(c);
-    p.setClipRect(rect);
-    p.drawImage(QPointF(0, 0), surface->Image());
+    for (const QRect& r : region) {
+        p.setClipRect(r);
+        p.drawImage(QPointF(0, 0), surface->Image());
+    }
 }
 
 void CWnd::HandleResize()
