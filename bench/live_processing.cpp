@@ -8,9 +8,9 @@
 // KDR-5200 simulator's real clock, the frame's timers driving it) with the time series and
 // spectrum of every channel and a spectrogram open (offscreen). It runs DURNEX_BENCH_SECONDS
 // (default 10) and reports the process's processor time per second of data ("core_fraction",
-// goal: under 0.15), the steps a second, and the wake-ups (context switches) a second of the
-// UI thread, the device's reader and every other thread, so that a thread that wakes per
-// block without work shows.
+// goal: under 0.15), the steps a second and the processor time of one ("ms_per_step"), and the
+// wake-ups (context switches) a second of the UI thread, the device's reader and every other
+// thread, so that a thread that wakes per block without work shows.
 #include "BenchFrame.h"
 
 #include "app/CMainFrame.h"
@@ -219,6 +219,8 @@ void BM_LiveDrawn(benchmark::State& state)
         }
         state.counters["core_fraction"] = cpu;
         state.counters["steps_per_s"] = steps;
+        // Processor milliseconds a step (every channel's block, its windows and the status bar).
+        state.counters["ms_per_step"] = steps > 0 ? 1000.0 * cpu / steps : 0.0;
         for (const auto& [kind, w] : wakeups) {
             std::string key;
             for (char c : kind)

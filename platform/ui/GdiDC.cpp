@@ -12,6 +12,7 @@
 #include <cmath>
 #include <cstring>
 #include <mutex>
+#include <span>
 #include <unordered_map>
 
 // ---------------------------------------------------------------------------------------------
@@ -197,6 +198,19 @@ inline QPoint ToDev(const Xform& t, double x, double y)
 {
     return QPoint(Round(x * t.sx + t.ox), Round(y * t.sy + t.oy));
 }
+
+// The same for whole logical coordinates: without a scale and with a whole origin (a window's
+// usual mapping) in integers, the result being exact either way.
+inline QPoint ToDev(const Xform& t, long x, long y)
+{
+    constexpr long long limit = 1LL << 29;
+    if (t.sx == 1 && t.sy == 1 && t.ox == std::trunc(t.ox) && t.oy == std::trunc(t.oy) && std::abs(t.ox) < limit &&
+        std::abs(t.oy) < limit)
+        return QPoint(int(std::clamp(x + static_cast<long long>(t.ox), -limit, limit)),
+                      int(std::clamp(y + static_cast<long long>(t.oy), -limit, limit)));
+    return ToDev(t, double(x), double(y));
+}
+inline QPoint ToDev(const Xform& t, int x, int y) { return ToDev(t, long(x), long(y)); }
 
 inline QPoint ToLog(const Xform& t, double x, double y)
 {
@@ -1201,14 +1215,19 @@ namespace {
 
 // Draws connected segments through device points without the last pixel of each, so that
 // the shared vertices are drawn once.
-void PolylineDev(DeviceContext* dc, const std::vector<QPoint>& pts, const DevPen& pen)
+void PolylineDev(DeviceContext* dc, std::span<const QPoint> pts, const DevPen& pen)
 {
     Target t = TargetOf(dc);
     if (!t.ok() || pen.null || pts.size() < 2)
         return;
-    QRect bound = QRect(pts[0], QSize(1, 1));
-    for (const QPoint& p : pts)
-        bound |= QRect(p, QSize(1, 1));
+    int left = pts[0].x(), right = left, top = pts[0].y(), bottom = top;
+    for (const QPoint& p : pts) {
+        left = std::min(left, p.x());
+        right = std::max(right, p.x());
+        top = std::min(top, p.y());
+        bottom = std::max(bottom, p.y());
+    }
+    QRect bound(QPoint(left, top), QPoint(right, bottom));
     bound.adjust(-int(pen.width), -int(pen.width), int(pen.width), int(pen.width));
     if (t.img && pen.cosmetic) {
         const PixClip clip(t);
@@ -1245,7 +1264,8 @@ BOOL CDC::LineTo(int x, int y)
     const Xform t = XformOf(dc->st);
     const POINT from = dc->st.current;
     dc->st.current = {x, y};
-    PolylineDev(dc, {ToDev(t, from.x, from.y), ToDev(t, x, y)}, PenOf(dc->st, t));
+    const QPoint line[2] = {ToDev(t, from.x, from.y), ToDev(t, x, y)};
+    PolylineDev(dc, line, PenOf(dc->st, t));
     return TRUE;
 }
 
@@ -1255,7 +1275,9 @@ BOOL CDC::Polyline(const POINT* points, int count)
     if (!dc || !points || count < 2)
         return FALSE;
     const Xform t = XformOf(dc->st);
-    std::vector<QPoint> pts;
+    // Kept between calls: a plot's trace, drawn on every block, allocates nothing.
+    thread_local std::vector<QPoint> pts;
+    pts.clear();
     pts.reserve(size_t(count));
     for (int i = 0; i < count; ++i)
         pts.push_back(ToDev(t, points[i].x, points[i].y));
@@ -1335,7 +1357,8 @@ BOOL CDC::Rectangle(int l, int tp, int r, int b)
         }
         if (!pen.null) {
             const int x0 = dev.left(), y0 = dev.top(), x1 = dev.right(), y1 = dev.bottom();
-            PolylineDev(dc, {QPoint(x0, y0), QPoint(x1, y0), QPoint(x1, y1), QPoint(x0, y1), QPoint(x0, y0)}, pen);
+            const QPoint frame[5] = {QPoint(x0, y0), QPoint(x1, y0), QPoint(x1, y1), QPoint(x0, y1), QPoint(x0, y0)};
+            PolylineDev(dc, frame, pen);
         }
     } else {
         const double w = pen.width;
