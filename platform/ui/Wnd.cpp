@@ -1249,7 +1249,29 @@ void UpdateBesideControls(QWidget* client, const QRect& changed)
     else if (!region.isEmpty())
         client->update(region);
 }
+
+// Windows whose surfaces changed since the last flush. A block's figures (a trace, its grid
+// lines, read-outs) each report a change; they reach Qt as one repaint a window, in the next
+// round of the event loop or before a window is repainted at once.
+std::vector<HWND> g_changedWindows;
+bool g_flushPosted = false;
 } // namespace
+
+void CWndQt::FlushSurfaceChanges()
+{
+    g_flushPosted = false;
+    std::vector<HWND> windows;
+    windows.swap(g_changedWindows);
+    for (const HWND h : windows) {
+        CWnd* w = CWnd::FromHandle(h);
+        if (!w || w->d->changed.isEmpty())
+            continue;
+        const QRect r = w->d->changed;
+        w->d->changed = QRect();
+        if (QWidget* cw = QtClientWidgetOf(w))
+            UpdateBesideControls(cw, r);
+    }
+}
 
 CSurface* CWnd::GetSurface()
 {
@@ -1261,8 +1283,16 @@ CSurface* CWnd::GetSurface()
             // Drawing outside WM_PAINT shows at once, as drawing on a window DC does.
             if (m_inPaint || FromHandle(self) != this)
                 return;
-            if (QWidget* cw = QtClientWidgetOf(this))
-                UpdateBesideControls(cw, r.isNull() ? cw->rect() : r);
+            QWidget* cw = QtClientWidgetOf(this);
+            if (!cw)
+                return;
+            if (d->changed.isEmpty())
+                g_changedWindows.push_back(self);
+            d->changed |= r.isNull() ? cw->rect() : r;
+            if (!g_flushPosted) {
+                g_flushPosted = true;
+                QMetaObject::invokeMethod(qApp, [] { CWndQt::FlushSurfaceChanges(); }, Qt::QueuedConnection);
+            }
         };
     }
     if (c)
@@ -1299,6 +1329,8 @@ void CWnd::ValidateRect(LPCRECT r)
 
 void CWnd::UpdateWindow()
 {
+    // What was drawn outside WM_PAINT goes with this repaint.
+    CWndQt::FlushSurfaceChanges();
     QWidget* c = QtClientWidgetOf(this);
     if (!c || d->invalid.isEmpty())
         return;

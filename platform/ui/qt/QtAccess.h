@@ -50,6 +50,8 @@ struct CWndQt {
     static QWidget* Detach(CWnd& w);
     static void Adopt(CWnd& w, QWidget* outer, QWidget* client);
     static void HandlePaintEvent(CWnd& w, const QRegion& region);
+    // Hands the surface changes gathered since the last call to Qt as repaints.
+    static void FlushSurfaceChanges();
     static QWidget* Outer(const CWnd& w);
     static QWidget* Client(const CWnd& w);
 };
