@@ -129,14 +129,18 @@ void AfxPumpMessages(int ms)
     QCoreApplication::processEvents(QEventLoop::AllEvents, ms);
     if (ms > 0) {
         // Sleeps between events as the application's loop does (processEvents with a time
-        // limit returns at once when nothing is pending): a timer ends the last wait.
+        // limit returns at once when nothing is pending): a timer ends the last wait, armed
+        // again for what is left should it fire early.
         QElapsedTimer t;
         t.start();
         QTimer deadline;
         deadline.setSingleShot(true);
-        deadline.start(ms);
-        while (t.elapsed() < ms)
+        deadline.setTimerType(Qt::PreciseTimer);
+        for (qint64 left = ms; left > 0; left = ms - t.elapsed()) {
+            if (!deadline.isActive())
+                deadline.start(int(left));
             QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
+        }
     }
     QCoreApplication::sendPostedEvents();
 }
