@@ -1,4 +1,3 @@
-// frame-header-ready
 // The main window and, in the same object, the whole state of the system: every settings
 // record (held in one FrameSettings aggregate, Settings), every per-channel processing object,
 // every open window, the device objects, the file records and the paths. There is one; the

@@ -16,14 +16,15 @@
 
 float GetSecondsOfDay()
 {
-    std::time_t now = std::time(nullptr);
+    // One reading of the clock gives both the seconds and the milliseconds, so the time of
+    // day never steps back at a second's boundary.
+    auto now = std::chrono::system_clock::now();
+    std::time_t seconds = std::chrono::system_clock::to_time_t(now);
     std::tm local{};
-    localtime_r(&now, &local);
-    // The milliseconds come from a second reading of the clock, as the original pair of calls.
-    auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(
-                  std::chrono::system_clock::now().time_since_epoch())
-                  .count() %
-              1000;
+    localtime_r(&seconds, &local);
+    auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(now.time_since_epoch()).count() % 1000;
+    if (ms < 0)
+        ms += 1000;
     return static_cast<float>(local.tm_hour * 3600 + local.tm_min * 60 + local.tm_sec) +
            static_cast<float>(ms) / 1000.0f;
 }

@@ -1,4 +1,3 @@
-// interface-ready
 // Windows, messages and message maps.
 //
 // A CWnd owns (or wraps) one QWidget. Messages are dispatched through static per-class message
