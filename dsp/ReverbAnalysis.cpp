@@ -176,9 +176,12 @@ int ReverbAnalysis::StartRecord() const
     const float spacing = RecordSpacing();
     if (!(spacing > 0.0f) || recordCount <= 0)
         return 0;
-    const int s = static_cast<int>(static_cast<float>(settings_->StartOffset) / 1000.0f / spacing + 0.5f);
-    // An offset beyond the decay would start past the last record.
-    return std::clamp(s, 0, recordCount - 1);
+    const float s = static_cast<float>(settings_->StartOffset) / 1000.0f / spacing + 0.5f;
+    // An offset beyond the decay would start past the last record; a spacing next to nothing
+    // puts it beyond any int.
+    if (!(s >= 0.0f))
+        return 0;
+    return s >= static_cast<float>(recordCount - 1) ? recordCount - 1 : static_cast<int>(s);
 }
 
 void ReverbAnalysis::Synchronize()
@@ -202,7 +205,7 @@ void ReverbAnalysis::Synchronize()
             cancel = 1;
             return;
         }
-        const float snr = e.engine->ComputeSnr();
+        const float snr = e.engine->ComputeSnr().value_or(kNoBest);
         const float peak = e.engine->GetPeakFrequency();
         if (peak > 900.0f && peak < 1100.0f && snr > best) {
             best = snr;
@@ -325,11 +328,11 @@ void ReverbAnalysis::SmoothDecay()
             records[static_cast<std::size_t>(r)].Smoothed[b] = records[static_cast<std::size_t>(r)].Level[b];
     const DWORD method = settings_->SmoothingMethod;
     if (method == 1) {
-        int w = recordInterval > 0.0f ? static_cast<int>(0.1f / recordInterval) : 2;
+        // Limited before it becomes an int: a record interval next to nothing is no window.
+        const float span = recordInterval > 0.0f ? 0.1f / recordInterval : 2.0f;
+        int w = span >= 50.0f ? 50 : static_cast<int>(span);
         if (w <= 1)
             w = 2;
-        if (w >= 50)
-            w = 50;
         // The start record is averaged like the rest: a forward average reads a constant few dB
         // below the level it starts at, so measuring from the unsmoothed start would count that
         // offset as decay and give times up to a sixth too short.
@@ -344,9 +347,8 @@ void ReverbAnalysis::SmoothDecay()
     } else if (method == 2) {
         ComputeDecayTimes();
         for (int b = 0; b < bandCount; ++b) {
-            int e = recordInterval > 0.0f ? static_cast<int>((results[b].Rt[5] + 0.1f) / recordInterval) : 0;
-            if (e >= recordCount || e <= 0)
-                e = recordCount - 1;
+            const float end = recordInterval > 0.0f ? (results[b].Rt[5] + 0.1f) / recordInterval : 0.0f;
+            const int e = end >= 1.0f && end < static_cast<float>(recordCount) ? static_cast<int>(end) : recordCount - 1;
             if (e < s)
                 continue;
             double total = 0.0;

@@ -34,6 +34,26 @@ void DecodeRecord(const std::uint8_t* p, ReverbRecord& r)
     r.Time = GetFloat(p + 4 * 93);
 }
 
+// What an analysis can produce. Band centres up to 1 MHz (the wideband entry at -999); levels
+// of float magnitudes lie within +-900 dB and their differences within +-1800 dB; record times
+// from 0 up to a day. Anything else is damage that the views would turn into pixel and list
+// counts beyond any int.
+constexpr float kMaxFrequency = 1e6f;
+constexpr float kMaxLevel = 2000.0f;
+constexpr float kMaxTime = 86400.0f;
+
+bool PlausibleRecord(const ReverbRecord& r, int bands)
+{
+    auto level = [](float v) { return v >= -kMaxLevel && v <= kMaxLevel; };
+    for (int b = 0; b < bands; ++b) {
+        const float f = r.Frequency[b];
+        if (!(f == ReverbRecord::kWideband || (f >= 0.0f && f <= kMaxFrequency)) || !level(r.Level[b]) ||
+            !level(r.Smoothed[b]))
+            return false;
+    }
+    return r.Time >= 0.0f && r.Time <= kMaxTime;
+}
+
 struct FileCloser {
     void operator()(std::FILE* f) const
     {
@@ -158,10 +178,17 @@ bool ReverbAnalysis::LoadFile(const std::string& path)
     bandCount = bands;
     recordCount = count;
     std::uint8_t rec[kRecordBytes];
+    bool plausible = true;
     for (auto& r : records) {
         if (std::fread(rec, 1, sizeof rec, f.get()) != sizeof rec)
             break; // cannot happen: the size was checked
         DecodeRecord(rec, r);
+        plausible = plausible && PlausibleRecord(r, bands);
+    }
+    if (!plausible) {
+        FreeRecords();
+        AfxMessageBox(Format("Invalid reverb file: %s", path), MB_OK);
+        return false;
     }
     Settings().StartOffset = 0;
     bool ok = true;

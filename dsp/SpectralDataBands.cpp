@@ -18,6 +18,7 @@
 namespace {
 
 constexpr std::size_t kMaxTableEntries = 524288;
+constexpr float kMaxTableFrequency = 1e6f; // Hz
 
 // Weighting curves: (Hz, dB).
 constexpr float kWeightA[][2] = {
@@ -389,6 +390,13 @@ bool SpectralData::LoadCompensationFile(const char* fileName, float* out)
         const float fr = points[2 * i];
         if (fr < 0.0f || fr < previous) {
             AfxMessageBox("TABLE_NOT_ASCENDING", MB_ICONSTOP);
+            return false;
+        }
+        // No measurement reaches beyond 1 MHz; such a table would only overflow the spline.
+        if (fr > kMaxTableFrequency) {
+            AfxMessageBox(std::string("Failure reading mic compensation file: ") + fileName +
+                              "\rA frequency lies beyond 1 MHz.",
+                          MB_ICONSTOP);
             return false;
         }
         previous = fr;

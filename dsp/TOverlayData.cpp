@@ -274,15 +274,18 @@ bool TOverlayData::ReadTable(const char* path, float* table, UINT* count, char* 
         m_error = 1;  // a slot file with only its name line is normal: no message
         return false;
     }
+    // No measurement reaches beyond 1 MHz; a table that does would only overflow the spline.
+    const float highest = m_bandMode ? kMaxFrequency * kBandAbove : kMaxFrequency;
     float previous = 0.0f;
     for (UINT i = 0; i < n; ++i) {
         const float fi = table[2 * i];
-        if (fi < 0.0f || fi < previous) {
+        if (fi < 0.0f || fi < previous || fi > highest) {
             // A long table (a stored spectrum) keeps what came before the fault; a short
             // hand-written one is more likely mistyped and is refused. A cut that leaves
             // too few entries to draw is refused too.
             if (n < 100 || i < kMinEntries) {
-                AfxMessageBox("Overlay data error - values must be in ascending order by frequency!",
+                AfxMessageBox(fi > highest ? "Overlay data error - frequencies must not exceed 1 MHz!"
+                                           : "Overlay data error - values must be in ascending order by frequency!",
                               MB_OK | MB_ICONSTOP);
                 m_error = 1;
                 m_errorReported = true;

@@ -32,6 +32,7 @@ class TOverlayData {
 public:
     static constexpr UINT kMaxEntries = 0x80000;  // 524,288 (frequency, value) pairs
     static constexpr UINT kMinEntries = 3;
+    static constexpr float kMaxFrequency = 1e6f;  // Hz; no measurement reaches beyond
     static constexpr size_t kNameSize = 24;       // 23 characters and the NUL
     static constexpr int kCompositeSources = 6;
 

@@ -6,6 +6,8 @@
 #include "platform/core/MessageBox.h"
 #include "records/LittleEndian.h"
 
+#include <algorithm>
+#include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
@@ -48,6 +50,25 @@ void DecodePoints(const std::uint8_t* bytes, std::vector<ThdPoint>& points)
 {
     for (std::size_t i = 0; i < points.size(); ++i)
         points[i] = {GetFloat(bytes + i * kPointBytes), GetFloat(bytes + i * kPointBytes + 4)};
+}
+
+// What a test can produce: frequencies up to 1 MHz, THD+N a finite percentage. Anything else
+// is damage, and drawing it would walk its axis for ever.
+constexpr float kMaxFrequency = 1e6f;
+
+bool PlausiblePoints(const std::vector<ThdPoint>& points)
+{
+    return std::all_of(points.begin(), points.end(), [](const ThdPoint& p) {
+        return p.Frequency >= 0.0f && p.Frequency <= kMaxFrequency && p.ThdN >= 0.0f && std::isfinite(p.ThdN);
+    });
+}
+
+// The header's range: a start or stop at or below 0 is ignored as ever, but none may lie
+// beyond 1 MHz or be no number; the plot range must be numbers.
+bool PlausibleRanges(float start, float stop, float top, float bottom)
+{
+    return start <= kMaxFrequency && stop <= kMaxFrequency && std::isfinite(start) && std::isfinite(stop) &&
+           std::isfinite(top) && std::isfinite(bottom);
 }
 
 } // namespace
@@ -148,6 +169,10 @@ bool ThdFreqAnalysis::LoadFile(const std::string& path)
     ThdFreqSettings& s = *settings_;
     const float start = GetFloat(header + 8), stop = GetFloat(header + 12);
     const float top = GetFloat(header + 16), bottom = GetFloat(header + 20);
+    if (!PlausibleRanges(start, stop, top, bottom) || !PlausiblePoints(a) || !PlausiblePoints(b)) {
+        AfxMessageBox(WithName("Invalid thd file: %s", path), MB_OK);
+        return false;
+    }
     if (start > 0.0f)
         s.StartFrequency = start;
     if (stop > 0.0f && start < stop)

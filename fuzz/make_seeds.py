@@ -115,9 +115,73 @@ def calibration_seeds():
     }
 
 
+def source_seeds():
+    # The simulator's file source: the wave seeds, and headers whose rates would loop for days.
+    seeds = dict(wave_seeds())
+    seeds['one_sample_a_second'] = riff(fmt(1, 1, 1, 1, 8) + chunk(b'data', bytes(range(256)) * 16))
+    seeds['float_at_44100'] = riff(fmt(3, 1, 44100, 4, 32) + chunk(b'data', struct.pack('<4f', 0.5, -0.5, 1e30, 1.0)))
+    return seeds
+
+
+def overlay_seeds():
+    rows = ''.join('%f\t%f\n' % (20.0 * 1.05 ** i, -0.1 * i) for i in range(120))
+    return {
+        'named': b';Reference run\n20.000000\t-31.500000\n100.000000\t-10.000000\n1000.000000\t0.000000\n',
+        'spline_off': b';SPLINE OFF\r\n;Mic 4\r\n100 0\r\n200 10\r\n400 -10\r\nEnd of table\r\n',
+        'spectrum': (';stored\n' + rows).encode(),
+        'out_of_order': b'100\t1\n200\t2\n150\t3\n300\t4\n400\t5\n',
+        'beyond_1mhz': b';mic\n100\t0\n1000\t1\n1e20\t2\n',
+        'repeated': b'100 0\n200 6\n200 8\n400 0\n',
+        'wide_values': b'0 -3e38\n1 3e38\n2 -3e38\n3 1e-40\n',
+    }
+
+
+def reverb_file(bands, times, offset=0, magic=50270, level0=0.0):
+    out = struct.pack('<Iii', magic, bands, len(times))
+    for r, t in enumerate(times):
+        freqs = [125.0 * (b + 1) for b in range(bands - 1)] + [-999.0] + [0.0] * (31 - bands)
+        levels = [level0 - 12.0 * r - b for b in range(bands)] + [-999.0] * (31 - bands)
+        out += struct.pack('<94f', *(freqs + levels + levels + [t]))
+    return out + (struct.pack('<i', offset) if magic == 50270 else b'')
+
+
+def reverb_seeds():
+    return {
+        'three_records': reverb_file(4, [0.0, 4.8, 9.6], 250),
+        'old_layout': reverb_file(3, [0.0, 0.0093, 0.0186, 0.0279], magic=13211),
+        'wideband_only': reverb_file(1, [0.0, 0.5]),
+        'all_bands': reverb_file(31, [0.01 * r for r in range(12)], 1000),
+        'day_long': reverb_file(2, [0.0, 43200.0, 86400.0]),
+        'last_time_1e6': reverb_file(4, [0.0, 4.8, 1e6]),
+        'last_time_huge': reverb_file(4, [0.0, 4.8, 2.07e37]),
+        'no_offset': reverb_file(4, [0.0, 1.0])[:-4],
+    }
+
+
+def thd_file(points_a, points_b=(), start=20.0, stop=20000.0, top=10.0, bottom=0.001):
+    out = struct.pack('<ii4f', 5000, len(points_a), start, stop, top, bottom)
+    for f, v in list(points_a) + list(points_b):
+        out += struct.pack('<2f', f, v)
+    return out
+
+
+def thd_seeds():
+    a = [(20.0 * 2 ** (i / 3), 0.01 + 0.001 * i) for i in range(30)]
+    b = [(f, v * 2) for f, v in a]
+    return {
+        'one_channel': thd_file(a),
+        'two_channels': thd_file(a, b, top=1.0, bottom=0.0001),
+        'single_point': thd_file([(1000.0, 0.5)], start=1000.0, stop=1000.0),
+        'narrow_span': thd_file([(150.0, 3.0), (155.0, 2.0)], start=150.0, stop=157.0, top=5.0, bottom=0.0),
+        'damaged_range': thd_file([(1e20, 0.5), (1.5e30, 1.0)], start=1e30, stop=2e30),
+        'short': thd_file(a)[:60],
+    }
+
+
 def main(folder):
     targets = {
         'wave_reader': (wave_seeds(), '.wav'),
+        'simulator_source': (source_seeds(), '.wav'),
         # Three bytes choose the open mode and the edits before the file.
         'wave_editor': ({name: bytes([i % 3, 8, i * 37 % 256]) + b'\x11\x22\x33\x44\x55\x66\x77\x88' + data
                          for i, (name, data) in enumerate(wave_seeds().items())}, '.bin'),
@@ -126,6 +190,9 @@ def main(folder):
         'import_text': (import_seeds(), '.bin'),
         'file_group': (group_seeds(), '.qrx'),
         'calibration': (calibration_seeds(), '.cal'),
+        'overlay_table': (overlay_seeds(), '.mic'),
+        'reverb_file': (reverb_seeds(), '.rvb'),
+        'thd_file': (thd_seeds(), '.thd'),
     }
     for target, (seeds, ext) in targets.items():
         out = os.path.join(folder, target)

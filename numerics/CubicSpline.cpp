@@ -1,6 +1,22 @@
 #include "numerics/CubicSpline.h"
 
+#include <algorithm>
+#include <cfloat>
+#include <cmath>
 #include <new>
+
+namespace {
+
+// The straight line between two points, in double so that neither a width nor a rise beyond
+// the float range overflows on the way; held within the float range.
+float LineBetween(float xl, float yl, float xh, float yh, float x)
+{
+    const double d = static_cast<double>(xh) - xl;
+    const double y = d == 0.0 ? yl : yl + (static_cast<double>(x) - xl) * (static_cast<double>(yh) - yl) / d;
+    return static_cast<float>(std::clamp(y, -static_cast<double>(FLT_MAX), static_cast<double>(FLT_MAX)));
+}
+
+} // namespace
 
 CubicSpline& CubicSpline::Init(const float* pts, UINT n, BYTE m)
 {
@@ -69,13 +85,17 @@ float CubicSpline::Evaluate(float x) const
         const float a = (xh - x) / h;
         const float b = (x - xl) / h;
         const float* y2 = secondDerivatives.get();
-        return a * yl + b * yh + ((a * a * a - a) * y2[lo] + (b * b * b - b) * y2[hi]) * (h * h) / 6.0f;
+        const float y = a * yl + b * yh + ((a * a * a - a) * y2[lo] + (b * b * b - b) * y2[hi]) * (h * h) / 6.0f;
+        // An interval or curvature beyond the float range (a table from 0 Hz to 1e20 Hz)
+        // overflows into infinity or NaN: the line between the two points stands instead.
+        return std::isfinite(y) ? y : LineBetween(xl, yl, xh, yh, x);
     }
     if (mode == kLinear) {
         const float d = xh - xl;
         if (d == 0.0f)
             return yl;
-        return yl + (x - xl) * (yh - yl) / d;
+        const float y = yl + (x - xl) * (yh - yl) / d;
+        return std::isfinite(y) ? y : LineBetween(xl, yl, xh, yh, x);
     }
     return 0.0f;
 }

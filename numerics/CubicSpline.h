@@ -18,6 +18,8 @@ public:
 
     // points holds count pairs (x0, y0, x1, y1, ...).
     CubicSpline& Init(const float* points, UINT count, BYTE mode);
+    // Finite for finite points and x: where the cubic overflows, the straight line between the
+    // interval's points.
     float Evaluate(float x) const;
     void Free();
 

@@ -51,6 +51,9 @@ END_MESSAGE_MAP()
 namespace {
 
 constexpr const char* kTitle = "Reverberation Time (RT-60)";
+// The extent list holds tenths of a second up to this many seconds: a file whose decay lasts a
+// day would otherwise fill it with 864,000 entries.
+constexpr int kExtentListSeconds = 100;
 
 std::string PrintfInt(const char* format, int value)
 {
@@ -161,8 +164,12 @@ void TReverb::LayoutControls()
         return;
     for (int i = 0; i < 4; ++i)
         m_buttons[i]->MoveWindow(4 + 90 * i, 4, 86, 30);
-    m_extent->MoveWindow(364, 8, 100, 500);
-    m_selection->MoveWindow(468, 8, 100, 500);
+    // The combos' 500 pixels are their drop-down height; the boxes themselves stay one line high.
+    for (auto [combo, x] : {std::pair{m_extent.get(), 364}, std::pair{m_selection.get(), 468}}) {
+        CRect box;
+        combo->GetWindowRect(&box);
+        combo->MoveWindow(x, 8, 100, box.Height());
+    }
     m_offsetEdit->MoveWindow(640, 9, 43, 20);
     m_spin->MoveWindow(685, 9, 12, 20);
     for (int k = 0; k < 4; ++k)
@@ -196,7 +203,10 @@ void TReverb::UpdateLayout()
 
 void TReverb::SelectExtentEntry()
 {
-    const auto wanted = static_cast<DWORD_PTR>(Settings().TimeExtent * 10.0f + 0.05f);
+    const float tenths = Settings().TimeExtent * 10.0f + 0.05f;
+    if (!(tenths >= 0.0f && tenths < 10.0f * kExtentListSeconds))
+        return;
+    const auto wanted = static_cast<DWORD_PTR>(tenths);
     for (int i = 0; i < m_extent->GetCount(); ++i)
         if (m_extent->GetItemData(i) == wanted)
             m_extent->SetCurSel(i);
@@ -215,7 +225,7 @@ void TReverb::UpdateControls()
         return;
     }
     m_extent->ResetContent();
-    for (int s = 0; static_cast<float>(s) < a.maxDecayTime + 1.0f; ++s) {
+    for (int s = 0; static_cast<float>(s) < a.maxDecayTime + 1.0f && s < kExtentListSeconds; ++s) {
         for (int d = 0; d <= 9; ++d) {
             const int v = 10 * s + d;
             if (v <= 0)
@@ -242,7 +252,7 @@ void TReverb::UpdateControls()
             if (b == a.bandCount - 1)
                 m_selection->AddString("Wideband");
             else
-                m_selection->AddString(PrintfInt("%d Hz", static_cast<int>(a.results[b].Frequency)).c_str());
+                m_selection->AddString(PrintfInt("%d Hz", WholeHz(a.results[b].Frequency)).c_str());
         }
         m_selection->SetCurSel(static_cast<int>(Settings().SelectedBand));
     }

@@ -24,7 +24,35 @@ void TurnedText(CDC* dc, int x, int y, int height, int tenths, const std::string
     dc->SelectObject(old);
 }
 
+// A height or row in pixels as the views clamp it: truncated, 1 when negative, H - 1 when above
+// H. Judged before the conversion to int, so that no level or time overflows on its way.
+int ClampedPixel(float v, int H)
+{
+    if (!(v > -1.0f))
+        return 1;
+    if (v >= static_cast<float>(H) + 1.0f)
+        return H - 1;
+    return static_cast<int>(v);
+}
+
+// Grid steps of 10 dB over the plot range, at least one; a range no dialog allows draws no more
+// lines than there are pixels to hold them.
+int LevelSteps(float range)
+{
+    const float steps = range / 10.0f;
+    return steps >= 1000.0f ? 1000 : steps >= 1.0f ? static_cast<int>(steps) : 1;
+}
+
+// The record shown `q` records after the start record s, or -1 once past the last (or when the
+// time axis runs backwards).
+int RecordAt(float q, int s, int count)
+{
+    return q >= 0.0f && q < static_cast<float>(count - s) ? s + static_cast<int>(q) : -1;
+}
+
 } // namespace
+
+int TReverb::WholeHz(float f) { return f > -1e9f && f < 1e9f ? static_cast<int>(f) : 0; }
 
 int TReverb::TimeSteps() const { return Settings().TimeExtent >= 1.0f ? 4 : 10; }
 
@@ -40,8 +68,7 @@ std::string TReverb::SelectionText() const
         return "RT-" + std::to_string(10 * (std::min<DWORD>(Settings().RtChoice, 5) + 1));
     if (a.viewMode == 2 && a.bandCount > 0) {
         const int b = std::clamp(static_cast<int>(Settings().SelectedBand), 0, a.bandCount - 1);
-        return b == a.bandCount - 1 ? std::string("Wideband")
-                                    : std::to_string(static_cast<int>(a.results[b].Frequency)) + " Hz";
+        return b == a.bandCount - 1 ? std::string("Wideband") : std::to_string(WholeHz(a.results[b].Frequency)) + " Hz";
     }
     return {};
 }
@@ -153,7 +180,7 @@ void TReverb::DrawFrequencyLabel(CDC* dc, int band, int x, int bottom)
         label = "Wide";
     } else {
         const float f = a.results[band].Frequency;
-        label = f >= 1000.0f ? Printf("%6.1fk", f / 1000.0) : std::to_string(static_cast<int>(f));
+        label = f >= 1000.0f ? Printf("%6.1fk", f / 1000.0) : std::to_string(WholeHz(f));
     }
     const auto first = label.find_first_not_of(' ');
     label = first == std::string::npos ? label : label.substr(first);
@@ -202,11 +229,7 @@ void TReverb::DrawReverbTimes(CDC* dc)
     for (int b = 0; b < a.bandCount; ++b) {
         const int left = p.left + 2 + (2 + w) * b;
         const int right = std::min(left + w, static_cast<int>(p.right) - 1);
-        int h = E > 0.0f ? static_cast<int>(a.results[b].Rt[choice] / (E / static_cast<float>(H))) : 0;
-        if (h < 0)
-            h = 1;
-        if (h > H)
-            h = H - 1;
+        const int h = E > 0.0f ? ClampedPixel(a.results[b].Rt[choice] / (E / static_cast<float>(H)), H) : 0;
         if (right > left)
             dc->FillSolidRect(left, p.bottom - h, right - left, h, bar);
         const int centre = left + w / 2;
@@ -233,7 +256,7 @@ void TReverb::DrawDecay(CDC* dc)
     const float top = st.PlotTop, range = st.PlotRange, E = st.TimeExtent;
     CPen grid(PS_SOLID, 1, m_printing ? RGB(0, 0, 0) : st.GridColor);
     CPen* old = dc->SelectObject(&grid);
-    const int steps = std::max(static_cast<int>(range / 10.0f), 1);
+    const int steps = LevelSteps(range);
     for (int i = 0; i <= steps; ++i) {
         const int y = p.bottom - i * H / steps;
         dc->MoveTo(p.left, y);
@@ -253,15 +276,11 @@ void TReverb::DrawDecay(CDC* dc)
     for (int x = 0; x < W; ++x) {
         if (!(a.recordInterval > 0.0f))
             break;
-        const int r = s + static_cast<int>(static_cast<float>(x) * (E / static_cast<float>(W)) / a.recordInterval);
-        if (r >= a.recordCount)
+        const int r = RecordAt(static_cast<float>(x) * (E / static_cast<float>(W)) / a.recordInterval, s, a.recordCount);
+        if (r < 0)
             break;
-        int y = static_cast<int>(static_cast<float>(H) * (a.records[static_cast<std::size_t>(r)].Smoothed[band] - top + range) /
-                                 range);
-        if (y < 0)
-            y = 1;
-        if (y > H)
-            y = H - 1;
+        const int y = ClampedPixel(
+            static_cast<float>(H) * (a.records[static_cast<std::size_t>(r)].Smoothed[band] - top + range) / range, H);
         points.push_back({p.left + x, p.bottom - y});
     }
     if (points.size() > 1)
@@ -302,14 +321,14 @@ void TReverb::DrawSurface(CDC* dc)
     for (int i = 0; i < R; ++i) {
         const int x0 = p.left + R - i;
         const int y0 = p.top + A + 2 * i;
-        const int r = static_cast<int>(static_cast<float>(i) * perRow + 0.5f) + s;
-        if (r >= a.recordCount)
+        const int r = RecordAt(static_cast<float>(i) * perRow + 0.5f, s, a.recordCount);
+        if (r < 0)
             break;
         poly.clear();
         poly.push_back({x0, y0});
         for (int b = 0; b < a.bandCount - 1; ++b) {
             float h = static_cast<float>(A) * (a.records[static_cast<std::size_t>(r)].Smoothed[b] - top + range) / range;
-            h = std::clamp(h, 0.0f, static_cast<float>(A));
+            h = h > 0.0f ? std::min(h, static_cast<float>(A)) : 0.0f;
             const int x = b == a.bandCount - 2 ? x0 + (a.bandCount - 1) * P : x0 + b * P;
             poly.push_back({x, y0 - static_cast<int>(h)});
             if (i == 0)
@@ -348,7 +367,7 @@ void TReverb::DrawSurface(CDC* dc)
     const int ax = backX + 8;
     dc->MoveTo(ax, backY);
     dc->LineTo(ax, backY - lastHeight);
-    const int levels = std::max(static_cast<int>(range / 10.0f), 1);
+    const int levels = LevelSteps(range);
     for (int i = 0; i <= levels; ++i) {
         const int y = backY - i * A / levels;
         if (backY - y > lastHeight)

@@ -46,6 +46,9 @@ std::string Format(const char* pattern, double value)
 
 double Log10OrZero(double v) { return v > 0.0 ? std::log10(v) : 0.0; }
 
+// Steps of a frequency-tick walk: an axis up to 1 MHz takes a few hundred at most.
+constexpr int kMaxTickSteps = 100000;
+
 void RememberFolder(PathSettings* paths, const std::string& file)
 {
     if (!paths)
@@ -168,7 +171,10 @@ int TTHDFreq::FrequencyToPixel(float f, int width) const
         const double l0 = Log10OrZero(s.StartFrequency), l1 = Log10OrZero(s.StopFrequency);
         x = l1 != l0 && f > 0.0f ? (std::log10(f) - l0) / (l1 - l0) * width : 0.0;
     }
-    return std::clamp(static_cast<int>(std::floor(x)), 0, width - 1);
+    // Clamped before it becomes an int: a point far off the axis, or none, lands on an edge.
+    if (!(x >= 0.0))
+        return 0;
+    return x >= width - 1 ? width - 1 : static_cast<int>(std::floor(x));
 }
 
 int TTHDFreq::AmplitudeToPixel(float v, int height) const
@@ -184,7 +190,9 @@ int TTHDFreq::AmplitudeToPixel(float v, int height) const
         const double span = s.PlotTop - s.PlotBottom;
         y = span != 0.0 ? (v - s.PlotBottom) / span * (height - 1) : 0.0;
     }
-    return std::clamp(static_cast<int>(std::lround(y)), 0, height - 1);
+    if (!(y > 0.0))
+        return 0;
+    return y >= height - 1 ? height - 1 : static_cast<int>(std::lround(y));
 }
 
 std::vector<TTHDFreq::Tick> TTHDFreq::FrequencyTicks(int width) const
@@ -193,6 +201,10 @@ std::vector<TTHDFreq::Tick> TTHDFreq::FrequencyTicks(int width) const
     const double start = s.StartFrequency, stop = s.StopFrequency, span = stop - start;
     const char* small = span < 10 ? "%1.3f" : span < 100 ? "%1.2f" : "%1.0f";
     const char* large = span < 10 ? "%1.3fk" : span < 100 ? "%1.2fk" : "%1.1fk";
+    auto logStep = [](double v) {
+        return v < 10 ? 1.0 : v < 100 ? 10.0 : v < 1000 ? 100.0 : v < 10000 ? 1000.0 : v < 100000 ? 10000.0
+               : v < 1e6 ? 100000.0 : 10000.0;
+    };
     auto walk = [&](bool logarithmic) {
         std::vector<Tick> ticks;
         double step = 1;
@@ -202,15 +214,24 @@ std::vector<TTHDFreq::Tick> TTHDFreq::FrequencyTicks(int width) const
                     step = c;
                     break;
                 }
-        for (double v = 0; v <= stop && ticks.size() < 100000;) {
+        // The walk of whole steps from 0 meets the start at the step below it; walking there
+        // first would take longer the higher the start (for ever at 1e30 Hz). Past the
+        // precision of a double, or after more steps than any axis within 1 MHz takes, it ends.
+        double v = 0;
+        if (start > 0) {
+            const double first = logarithmic ? logStep(start) : step;
+            v = std::floor(start / first) * first;
+        }
+        for (int n = 0; v <= stop && n < kMaxTickSteps; ++n) {
             if (logarithmic)
-                step = v < 10 ? 1 : v < 100 ? 10 : v < 1000 ? 100 : v < 10000 ? 1000 : v < 100000 ? 10000
-                       : v < 1e6 ? 100000 : 10000;
+                step = logStep(v);
             if (v >= start) {
                 const int x = FrequencyToPixel(static_cast<float>(v), width);
                 if (x >= 0 && (ticks.empty() || ticks.back().offset != x))
                     ticks.push_back({x, v == 0 ? "0.0" : v < 1000 ? Format(small, v) : Format(large, v / 1000)});
             }
+            if (v + step == v)
+                break;
             v += step;
         }
         return ticks;
@@ -289,7 +310,15 @@ std::string TTHDFreq::StatusText() const
 COLORREF TTHDFreq::StatusColor() const
 {
     const ThdFreqAnalysis& a = *m_analysis;
-    return !a.running && (a.clipped || a.tooLow) ? RGB(200, 0, 0) : RGB(0, 0, 0);
+    // Black or white, whichever the background (white paper when printing) sets off; the
+    // warnings red unless the background is near red itself.
+    const COLORREF back = m_printing ? RGB(255, 255, 255) : Settings().BackgroundColor;
+    const int r = GetRValue(back), g = GetGValue(back), b = GetBValue(back);
+    const COLORREF plain = (299 * r + 587 * g + 114 * b) / 1000 < 128 ? RGB(255, 255, 255) : RGB(0, 0, 0);
+    if (a.running || !(a.clipped || a.tooLow))
+        return plain;
+    const int dr = r - 200;
+    return dr * dr + g * g + b * b < 100 * 100 ? plain : RGB(200, 0, 0);
 }
 
 void TTHDFreq::DrawPane(CDC* dc, const CRect& pane, const std::vector<ThdPoint>& points, bool labels, bool status,

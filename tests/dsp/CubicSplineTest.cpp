@@ -60,3 +60,24 @@ TEST(CubicSplineEdges, EqualAbscissasGiveAFiniteValue)
     s.Init(pts, 4, CubicSpline::kLinear);
     EXPECT_TRUE(std::isfinite(s.Evaluate(1.0f)));
 }
+
+TEST(CubicSplineEdges, AnIntervalTooWideForFloatsFallsBackToTheLineNotToNan)
+{
+    // The second interval's h * h overflows a float; the first stays an ordinary spline,
+    // which over an almost straight table is the line y = x / 1000.
+    const float pts[] = {0, 0, 1000, 1, 1e20f, 2};
+    CubicSpline s;
+    s.Init(pts, 3, CubicSpline::kCubic);
+    EXPECT_NEAR(s.Evaluate(500.0f), 0.5f, 1e-4f);
+    for (float x : {1000.0f, 2000.0f, 5e19f, 1e20f}) {
+        const float v = s.Evaluate(x);
+        EXPECT_TRUE(v >= 1.0f && v <= 2.0f) << x << " gives " << v;
+    }
+    EXPECT_NEAR(s.Evaluate(5e19f), 1.5f, 1e-3f);
+    // Values at the ends of the float range: the line between them, still finite.
+    const float wide[] = {0, -3e38f, 1, 3e38f, 2, -3e38f};
+    s.Init(wide, 3, CubicSpline::kCubic);
+    EXPECT_TRUE(std::isfinite(s.Evaluate(0.5f)));
+    s.Init(wide, 3, CubicSpline::kLinear);
+    EXPECT_NEAR(s.Evaluate(0.5f), 0.0f, 1e33f);
+}

@@ -10,6 +10,7 @@
 #include <cmath>
 #include <complex>
 #include <cstdio>
+#include <cstring>
 #include <random>
 #include <vector>
 
@@ -315,6 +316,51 @@ TEST_F(ReverbFiles, OldLayoutAndDamagedFiles)
     EXPECT_TRUE(b.records.empty());
     user.ExpectBox(IDOK, "Failure opening reverb file: ");
     EXPECT_FALSE(b.LoadFile((dir / "missing.rvb").string()));
+}
+
+TEST_F(ReverbFiles, ValuesNoAnalysisProducesAreRefusedAndLeaveNoRecords)
+{
+    ScriptedUser user;
+    ReverbAnalysis a(&settings);
+    Fill(a, 4);
+    ASSERT_TRUE(a.SaveFile(file.string()));
+    const std::string good = Text();
+    auto patched = [&](std::size_t at, float value) {
+        std::string bytes = good;
+        std::memcpy(&bytes[at], &value, 4);
+        return bytes;
+    };
+    const std::size_t record2 = 12 + 376 * 2, record1 = 12 + 376;
+    // Record times past a day (the 2 GB extent list), far past any int (the decay plot's
+    // overflow), negative or not a number; levels not a number; band frequencies past 1 MHz.
+    const std::pair<std::size_t, float> faults[] = {
+        {record2 + 4 * 93, 1e6f},          {record2 + 4 * 93, 2.07e37f},
+        {record2 + 4 * 93, -1.0f},         {record1 + 4 * 93, std::nanf("")},
+        {record1 + 4 * 31, std::nanf("")}, {record1 + 4 * 62 + 4, INFINITY},
+        {record1 + 4 * 1, 2e6f},           {record1 + 4 * 2, -5.0f},
+        {record1 + 4 * 31, 1e30f},
+    };
+    for (const auto& [at, value] : faults) {
+        Put(patched(at, value));
+        user.ExpectBox(IDOK, "Invalid reverb file: " + file.string());
+        ReverbAnalysis b(&settings);
+        EXPECT_FALSE(b.LoadFile(file.string())) << at << " " << value;
+        EXPECT_TRUE(b.records.empty());
+        EXPECT_EQ(b.recordCount, 0);
+        EXPECT_EQ(b.viewMode, 0u);
+    }
+    // A day, 1 MHz and the wideband entry's -999 are values a file may hold; slots past the
+    // band count are never read.
+    std::string edge = patched(record2 + 4 * 93, 86400.0f);
+    const float megahertz = 1e6f;
+    std::memcpy(&edge[record1 + 4 * 0], &megahertz, 4);
+    const float junk = std::nanf("");
+    std::memcpy(&edge[record1 + 4 * 10], &junk, 4);
+    Put(edge);
+    ReverbAnalysis c(&settings);
+    ASSERT_TRUE(c.LoadFile(file.string()));
+    EXPECT_EQ(c.maxDecayTime, 86400.0f);
+    EXPECT_EQ(c.records[1].Frequency[0], 1e6f);
 }
 
 TEST_F(ReverbFiles, PathsAndViewText)

@@ -274,6 +274,26 @@ TEST(SpectralDataResponseFiles, BadTablesAreReportedAndLeaveNoCompensation)
     }
 }
 
+TEST(SpectralDataResponseFiles, FrequenciesBeyondOneMegahertzAreRefusedNotSplinedIntoNan)
+{
+    auto p = Processing(4000, 1024);
+    const auto s = Scaling(1);
+    SpectralData d(&p, &s, false);
+    std::vector<float> out(512, 0.0f);
+    {
+        ScriptedUser user;
+        user.ExpectBox(IDOK, "A frequency lies beyond 1 MHz");
+        TempFile f("100 0\n1000 1\n1e20 2\n");
+        EXPECT_FALSE(d.LoadCompensationFile(f.c_str(), out.data()));
+    }
+    // The highest frequency the system measures at is still a table point.
+    ScriptedUser user;
+    TempFile f("100 0\n1000 1\n1000000 2\n");
+    ASSERT_TRUE(d.LoadCompensationFile(f.c_str(), out.data()));
+    for (float v : out)
+        ASSERT_TRUE(std::isfinite(v));
+}
+
 TEST(SpectralDataResponseFiles, RepeatedFrequencyAndTrailingTextAreAccepted)
 {
     ScriptedUser user;

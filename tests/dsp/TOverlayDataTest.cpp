@@ -124,6 +124,34 @@ TEST_F(OverlayFile, MalformedFilesAreRefusedAndAnswerNothing)
     EXPECT_EQ(TOverlayData(Path().c_str(), 0, 0.0f).ErrorFlag(), 1);
 }
 
+TEST_F(OverlayFile, FrequenciesBeyondOneMegahertzAreRefusedAndNeverAnswerNan)
+{
+    // A microphone table with a frequency no measurement reaches: refused with a message in
+    // either scale, rather than splined into NaN.
+    for (WORD scale : {WORD(0), WORD(2)}) {
+        ScriptedUser user;
+        user.ExpectBox(IDOK, "Overlay data error - frequencies must not exceed 1 MHz!");
+        Put(";mic\n100\t0\n1000\t1\n1e20\t2\n");
+        TOverlayData o(Path().c_str(), scale, 0.0f);
+        EXPECT_EQ(o.ErrorFlag(), 1);
+        EXPECT_TRUE(o.ErrorReported());
+        EXPECT_EQ(o.ValueAt(5e19f), 0.0f);
+    }
+    // 1 MHz itself is a frequency, in band mode too.
+    Put("100\t0\n1000\t1\n1000000\t2\n");
+    for (WORD scale : {WORD(0), WORD(2)}) {
+        TOverlayData o(Path().c_str(), scale, 0.0f);
+        EXPECT_EQ(o.ErrorFlag(), 0);
+        for (float f = 0.0f; f <= 1.2e6f; f += 997.0f)
+            ASSERT_TRUE(std::isfinite(o.ValueAt(f)) && std::isfinite(o.ValueOverBand(f, f + 997.0f))) << f;
+    }
+    // A stored spectrum cut where its frequencies leave the range keeps what came before.
+    Put(Rows(150) + "2e6\t0\n");
+    TOverlayData cut(Path().c_str(), 0, 0.0f);
+    EXPECT_EQ(cut.ErrorFlag(), 0);
+    EXPECT_EQ(cut.GetEntryCount(), 150u);
+}
+
 TEST_F(OverlayFile, LargestTableLoadsAndALongerOneStopsWhenFull)
 {
     std::string text = ";big\n";
