@@ -12,6 +12,7 @@
 #include <cmath>
 #include <cstring>
 #include <mutex>
+#include <span>
 #include <unordered_map>
 
 // ---------------------------------------------------------------------------------------------
@@ -198,6 +199,19 @@ inline QPoint ToDev(const Xform& t, double x, double y)
     return QPoint(Round(x * t.sx + t.ox), Round(y * t.sy + t.oy));
 }
 
+// The same for whole logical coordinates: without a scale and with a whole origin (a window's
+// usual mapping) in integers, the result being exact either way.
+inline QPoint ToDev(const Xform& t, long x, long y)
+{
+    constexpr long long limit = 1LL << 29;
+    if (t.sx == 1 && t.sy == 1 && t.ox == std::trunc(t.ox) && t.oy == std::trunc(t.oy) && std::abs(t.ox) < limit &&
+        std::abs(t.oy) < limit)
+        return QPoint(int(std::clamp(x + static_cast<long long>(t.ox), -limit, limit)),
+                      int(std::clamp(y + static_cast<long long>(t.oy), -limit, limit)));
+    return ToDev(t, double(x), double(y));
+}
+inline QPoint ToDev(const Xform& t, int x, int y) { return ToDev(t, long(x), long(y)); }
+
 inline QPoint ToLog(const Xform& t, double x, double y)
 {
     return QPoint(Round((x - t.ox) / t.sx), Round((y - t.oy) / t.sy));
@@ -319,8 +333,14 @@ struct PixClip {
 
 void Touched(const Target& t, const QRect& dev = QRect())
 {
-    if (t.dc && t.dc->kind == DeviceContext::Kind::Surface && t.dc->surface)
-        t.dc->surface->Changed(dev.isNull() ? QRect() : dev.intersected(QRect(QPoint(0, 0), t.devSize)));
+    if (!t.dc || t.dc->kind != DeviceContext::Kind::Surface || !t.dc->surface)
+        return;
+    // Nothing is drawn outside the clip: a window's controls beside it (a plot's scroll bar
+    // under its trace) are not repainted for a figure whose bounds only graze them.
+    const QRect limit = t.clip.boundingRect();
+    const QRect changed = dev.isNull() ? limit : dev.intersected(limit);
+    if (!changed.isEmpty())
+        t.dc->surface->Changed(changed);
 }
 
 COLORREF Resolve(const DcState& s, COLORREF c)
@@ -1195,14 +1215,19 @@ namespace {
 
 // Draws connected segments through device points without the last pixel of each, so that
 // the shared vertices are drawn once.
-void PolylineDev(DeviceContext* dc, const std::vector<QPoint>& pts, const DevPen& pen)
+void PolylineDev(DeviceContext* dc, std::span<const QPoint> pts, const DevPen& pen)
 {
     Target t = TargetOf(dc);
     if (!t.ok() || pen.null || pts.size() < 2)
         return;
-    QRect bound = QRect(pts[0], QSize(1, 1));
-    for (const QPoint& p : pts)
-        bound |= QRect(p, QSize(1, 1));
+    int left = pts[0].x(), right = left, top = pts[0].y(), bottom = top;
+    for (const QPoint& p : pts) {
+        left = std::min(left, p.x());
+        right = std::max(right, p.x());
+        top = std::min(top, p.y());
+        bottom = std::max(bottom, p.y());
+    }
+    QRect bound(QPoint(left, top), QPoint(right, bottom));
     bound.adjust(-int(pen.width), -int(pen.width), int(pen.width), int(pen.width));
     if (t.img && pen.cosmetic) {
         const PixClip clip(t);
@@ -1239,7 +1264,8 @@ BOOL CDC::LineTo(int x, int y)
     const Xform t = XformOf(dc->st);
     const POINT from = dc->st.current;
     dc->st.current = {x, y};
-    PolylineDev(dc, {ToDev(t, from.x, from.y), ToDev(t, x, y)}, PenOf(dc->st, t));
+    const QPoint line[2] = {ToDev(t, from.x, from.y), ToDev(t, x, y)};
+    PolylineDev(dc, line, PenOf(dc->st, t));
     return TRUE;
 }
 
@@ -1249,7 +1275,9 @@ BOOL CDC::Polyline(const POINT* points, int count)
     if (!dc || !points || count < 2)
         return FALSE;
     const Xform t = XformOf(dc->st);
-    std::vector<QPoint> pts;
+    // Kept between calls: a plot's trace, drawn on every block, allocates nothing.
+    thread_local std::vector<QPoint> pts;
+    pts.clear();
     pts.reserve(size_t(count));
     for (int i = 0; i < count; ++i)
         pts.push_back(ToDev(t, points[i].x, points[i].y));
@@ -1329,7 +1357,8 @@ BOOL CDC::Rectangle(int l, int tp, int r, int b)
         }
         if (!pen.null) {
             const int x0 = dev.left(), y0 = dev.top(), x1 = dev.right(), y1 = dev.bottom();
-            PolylineDev(dc, {QPoint(x0, y0), QPoint(x1, y0), QPoint(x1, y1), QPoint(x0, y1), QPoint(x0, y0)}, pen);
+            const QPoint frame[5] = {QPoint(x0, y0), QPoint(x1, y0), QPoint(x1, y1), QPoint(x0, y1), QPoint(x0, y0)};
+            PolylineDev(dc, frame, pen);
         }
     } else {
         const double w = pen.width;
@@ -1801,7 +1830,6 @@ BOOL CDC::ScrollDC(int dx, int dy, const RECT* scroll, const RECT* clipRect, CRg
     const QRect dst = src.translated(ddx, ddy) & lim;
     QRegion uncovered = QRegion(area) - QRegion(dst);
     if (t.img && !dst.isEmpty()) {
-        const QImage old = t.img->copy();
         const PixClip clip(t);
         // Work on the image's pixels: the shift scaled by the density, the areas by their blocks.
         auto physRect = [&](const QRect& r) {
@@ -1809,18 +1837,27 @@ BOOL CDC::ScrollDC(int dx, int dy, const RECT* scroll, const RECT* clipRect, CRg
                          QPoint(PhysLo(r.right() + 1, t.ratio) - 1, PhysLo(r.bottom() + 1, t.ratio) - 1));
         };
         const int sx = Round(ddx * t.ratio), sy = Round(ddy * t.ratio);
-        const QRect srcPhys = physRect(src).intersected(old.rect());
+        const QRect srcPhys = physRect(src).intersected(t.img->rect());
         const QRect dstPhys = physRect(dst).intersected(srcPhys.translated(sx, sy)).intersected(clip.box);
-        for (int py = dstPhys.top(); py <= dstPhys.bottom(); ++py) {
-            QRgb* d = reinterpret_cast<QRgb*>(t.img->scanLine(py));
-            const QRgb* o = reinterpret_cast<const QRgb*>(old.constScanLine(py - sy)) - sx;
-            if (!clip.complex) {
-                std::memcpy(d + dstPhys.left(), o + dstPhys.left(), size_t(dstPhys.width()) * sizeof(QRgb));
-                continue;
+        if (!clip.complex) {
+            // In place, rows taken in the order that reads each before it is overwritten (a
+            // spectrogram scrolls its whole picture on every block).
+            const int rows = dstPhys.height();
+            for (int i = 0; i < rows; ++i) {
+                const int py = sy > 0 ? dstPhys.bottom() - i : dstPhys.top() + i;
+                QRgb* d = reinterpret_cast<QRgb*>(t.img->scanLine(py));
+                const QRgb* o = reinterpret_cast<const QRgb*>(t.img->constScanLine(py - sy)) - sx;
+                std::memmove(d + dstPhys.left(), o + dstPhys.left(), size_t(dstPhys.width()) * sizeof(QRgb));
             }
-            for (int px = dstPhys.left(); px <= dstPhys.right(); ++px)
-                if (clip.has(px, py))
-                    d[px] = o[px];
+        } else {
+            const QImage old = t.img->copy();
+            for (int py = dstPhys.top(); py <= dstPhys.bottom(); ++py) {
+                QRgb* d = reinterpret_cast<QRgb*>(t.img->scanLine(py));
+                const QRgb* o = reinterpret_cast<const QRgb*>(old.constScanLine(py - sy)) - sx;
+                for (int px = dstPhys.left(); px <= dstPhys.right(); ++px)
+                    if (clip.has(px, py))
+                        d[px] = o[px];
+            }
         }
         Touched(t, area);
     }

@@ -6,6 +6,7 @@
 #include <QFontInfo>
 #include <QFontMetricsF>
 #include <QGuiApplication>
+#include <QtEndian>
 
 #include <algorithm>
 #include <cmath>
@@ -701,11 +702,14 @@ DWORD CBitmap::SetBitmapBits(DWORD count, const void* bits)
     for (int y = 0; y < h && read + DWORD(stride) <= count; ++y) {
         QRgb* row = reinterpret_cast<QRgb*>(d->image.scanLine(y));
         const BYTE* s = in + size_t(y) * size_t(stride);
-        for (int x = 0; x < w; ++x) {
-            if (bpp == 1)
+        if (bpp == 1) {
+            for (int x = 0; x < w; ++x)
                 row[x] = (s[x / 8] & (0x80 >> (x % 8))) ? 0xFFFFFFFFu : 0xFF000000u;
-            else
-                row[x] = qRgb(s[x * 4 + 2], s[x * 4 + 1], s[x * 4 + 0]);
+        } else {
+            // Blue, green, red, unused in memory: a little-endian word is the pixel's RGB.
+            std::memcpy(row, s, size_t(w) * 4);
+            for (int x = 0; x < w; ++x)
+                row[x] = qFromLittleEndian(row[x]) | 0xFF000000u;
         }
         read += DWORD(stride);
     }

@@ -13,6 +13,7 @@
 #include <QMdiSubWindow>
 #include <QPainter>
 #include <QScreen>
+#include <QScrollBar>
 #include <QStyle>
 #include <QThread>
 #include <QTimer>
@@ -101,7 +102,7 @@ BOOL QtAttach(CWnd* wnd, QWidget* widget, UINT nID) { return wnd ? CWndQt::Attac
 QWidget* QtDetach(CWnd* wnd) { return wnd ? CWndQt::Detach(*wnd) : nullptr; }
 void QtAdoptWidget(CWnd* wnd, QWidget* widget) { CWndQt::Adopt(*wnd, widget, nullptr); }
 void QtAdoptWidgets(CWnd* wnd, QWidget* outer, QWidget* client) { CWndQt::Adopt(*wnd, outer, client); }
-void QtHandlePaintEvent(CWnd* wnd, const QRect& rect) { CWndQt::HandlePaintEvent(*wnd, rect); }
+void QtHandlePaintEvent(CWnd* wnd, const QRegion& region) { CWndQt::HandlePaintEvent(*wnd, region); }
 
 // ---- Qt application ----------------------------------------------------------------------
 
@@ -128,11 +129,19 @@ void AfxPumpMessages(int ms)
     QCoreApplication::sendPostedEvents();
     QCoreApplication::processEvents(QEventLoop::AllEvents, ms);
     if (ms > 0) {
+        // Sleeps between events as the application's loop does (processEvents with a time
+        // limit returns at once when nothing is pending): a timer ends the last wait, armed
+        // again for what is left should it fire early.
         QElapsedTimer t;
         t.start();
-        while (t.elapsed() < ms)
-            QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents,
-                                            int(ms - t.elapsed()));
+        QTimer deadline;
+        deadline.setSingleShot(true);
+        deadline.setTimerType(Qt::PreciseTimer);
+        for (qint64 left = ms; left > 0; left = ms - t.elapsed()) {
+            if (!deadline.isActive())
+                deadline.start(int(left));
+            QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
+        }
     }
     QCoreApplication::sendPostedEvents();
 }
@@ -1236,6 +1245,55 @@ void ShowForPlacement(QWidget* w, UINT showCmd)
 
 // ---- Painting ------------------------------------------------------------------------------
 
+namespace {
+// Schedules the repaint of what changed on a window's surface. Controls that paint all of their
+// own area (scroll bars, custom-drawn children) hide the surface under them: a change there is
+// not seen, and repainting them for it would cost a style's full drawing on every block.
+void UpdateBesideControls(QWidget* client, const QRect& changed)
+{
+    QRegion region;
+    bool cut = false;
+    for (QObject* o : client->children()) {
+        auto* child = qobject_cast<QWidget*>(o);
+        if (!child || child->isWindow() || !child->isVisible() || !child->geometry().intersects(changed))
+            continue;
+        if (!qobject_cast<QScrollBar*>(child) && !child->testAttribute(Qt::WA_OpaquePaintEvent))
+            continue;
+        if (!cut) {
+            region = QRegion(changed);
+            cut = true;
+        }
+        region -= child->geometry();
+    }
+    if (!cut)
+        client->update(changed);
+    else if (!region.isEmpty())
+        client->update(region);
+}
+
+// Windows whose surfaces changed since the last flush. A block's figures (a trace, its grid
+// lines, read-outs) each report a change; they reach Qt as one repaint a window, in the next
+// round of the event loop or before a window is repainted at once.
+std::vector<HWND> g_changedWindows;
+bool g_flushPosted = false;
+} // namespace
+
+void CWndQt::FlushSurfaceChanges()
+{
+    g_flushPosted = false;
+    std::vector<HWND> windows;
+    windows.swap(g_changedWindows);
+    for (const HWND h : windows) {
+        CWnd* w = CWnd::FromHandle(h);
+        if (!w || w->d->changed.isEmpty())
+            continue;
+        const QRect r = w->d->changed;
+        w->d->changed = QRect();
+        if (QWidget* cw = QtClientWidgetOf(w))
+            UpdateBesideControls(cw, r);
+    }
+}
+
 CSurface* CWnd::GetSurface()
 {
     QWidget* c = QtClientWidgetOf(this);
@@ -1246,8 +1304,16 @@ CSurface* CWnd::GetSurface()
             // Drawing outside WM_PAINT shows at once, as drawing on a window DC does.
             if (m_inPaint || FromHandle(self) != this)
                 return;
-            if (QWidget* cw = QtClientWidgetOf(this))
-                r.isNull() ? cw->update() : cw->update(r);
+            QWidget* cw = QtClientWidgetOf(this);
+            if (!cw)
+                return;
+            if (d->changed.isEmpty())
+                g_changedWindows.push_back(self);
+            d->changed |= r.isNull() ? cw->rect() : r;
+            if (!g_flushPosted) {
+                g_flushPosted = true;
+                QMetaObject::invokeMethod(qApp, [] { CWndQt::FlushSurfaceChanges(); }, Qt::QueuedConnection);
+            }
         };
     }
     if (c)
@@ -1284,6 +1350,8 @@ void CWnd::ValidateRect(LPCRECT r)
 
 void CWnd::UpdateWindow()
 {
+    // What was drawn outside WM_PAINT goes with this repaint.
+    CWndQt::FlushSurfaceChanges();
     QWidget* c = QtClientWidgetOf(this);
     if (!c || d->invalid.isEmpty())
         return;
@@ -1307,7 +1375,7 @@ bool CWnd::TakeErasePending()
     return e;
 }
 
-void CWndQt::HandlePaintEvent(CWnd& w, const QRect& rect)
+void CWndQt::HandlePaintEvent(CWnd& w, const QRegion& region)
 {
     QWidget* c = Client(w);
     if (!c)
@@ -1328,9 +1396,14 @@ void CWndQt::HandlePaintEvent(CWnd& w, const QRect& rect)
         w.GetClientRect(&w.m_paintRect);
         surface = w.GetSurface();
     }
+    // One rectangle at a time: under a rectangular clip the raster engine copies the rows
+    // itself, where a clip of several rectangles would hand each band of rows to worker threads
+    // and wait for them on every block.
     QPainter p(c);
-    p.setClipRect(rect);
-    p.drawImage(QPointF(0, 0), surface->Image());
+    for (const QRect& r : region) {
+        p.setClipRect(r);
+        p.drawImage(QPointF(0, 0), surface->Image());
+    }
 }
 
 void CWnd::HandleResize()

@@ -3,7 +3,9 @@
 #include "dsp/SpectralData.h"
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 
@@ -130,28 +132,78 @@ LogScale LogScaleOf(float top, float range)
     return s;
 }
 
-int ScaleLevel(double level, int n, int maxIndex, WORD ampType, float& top, float range)
+LevelScaler::LevelScaler(int n, int maxIndex, WORD ampType, float& top, float range, bool thresholds)
+    : m_n(n), m_maxIndex(maxIndex), m_type(ampType), m_givenRange(range), m_thresholds(thresholds), m_range(range)
 {
-    switch (ampType) {
+    if (ampType == 0 && top <= 0.0f)
+        top = 1.0f;
+    m_givenTop = top;
+    m_top = top;
+    if (ampType != 2)
+        return;
+    const LogScale s = LogScaleOf(top, range);
+    m_lb = s.lb;
+    m_span = s.lt - s.lb;
+    if (!thresholds || m_span <= 0.0 || maxIndex <= 0 || maxIndex > 4096)
+        return;
+    // Positive doubles order as their bit patterns do: each least level by bisection of those.
+    const auto at = [](std::uint64_t bits) { return std::bit_cast<double>(bits); };
+    const std::uint64_t positive = 1, infinity = std::bit_cast<std::uint64_t>(HUGE_VAL);
+    m_least.resize(static_cast<std::size_t>(maxIndex));
+    std::uint64_t low = positive;
+    for (int i = 1; i <= maxIndex; ++i) {
+        std::uint64_t lo = low, hi = infinity;
+        if (Direct(at(lo)) >= i) {
+            hi = lo;
+        } else {
+            while (hi - lo > 1) {
+                const std::uint64_t mid = lo + (hi - lo) / 2;
+                (Direct(at(mid)) >= i ? hi : lo) = mid;
+            }
+        }
+        m_least[static_cast<std::size_t>(i - 1)] = at(hi);
+        low = hi;
+    }
+}
+
+void LevelScaler::Fit(int n, int maxIndex, WORD ampType, float& top, float range)
+{
+    if (ampType == 0 && top <= 0.0f)
+        top = 1.0f;
+    if (m_thresholds && n == m_n && maxIndex == m_maxIndex && ampType == m_type && top == m_givenTop &&
+        range == m_givenRange)
+        return;
+    *this = LevelScaler(n, maxIndex, ampType, top, range, true);
+}
+
+int LevelScaler::Direct(double level) const
+{
+    switch (m_type) {
     case 1:
-        if (!(range > 0.0f))
+        if (!(m_range > 0.0))
             return -1;
-        return ClampIndex(n * (level - top + range) / range, maxIndex);
-    case 0:
-        if (top <= 0.0f)
-            top = 1.0f;
-        return ClampIndex(n * level / top, maxIndex);
-    case 2: {
-        const LogScale s = LogScaleOf(top, range);
-        if (s.lt - s.lb <= 0.0)
+        return ClampIndex(m_n * (level - m_top + m_range) / m_range, m_maxIndex);
+    case 0: return ClampIndex(m_n * level / m_top, m_maxIndex);
+    case 2:
+        if (m_span <= 0.0)
             return -1;
         if (!(level > 0.0))
             return 0;
-        return ClampIndex(n * (Db(level) - s.lb) / (s.lt - s.lb), maxIndex);
+        return ClampIndex(m_n * (Db(level) - m_lb) / m_span, m_maxIndex);
+    default: return -1;
     }
-    default:
-        return -1;
-    }
+}
+
+int LevelScaler::operator()(double level) const
+{
+    if (m_least.empty() || !(level > 0.0))
+        return Direct(level);
+    return static_cast<int>(std::upper_bound(m_least.begin(), m_least.end(), level) - m_least.begin());
+}
+
+int ScaleLevel(double level, int n, int maxIndex, WORD ampType, float& top, float range)
+{
+    return LevelScaler(n, maxIndex, ampType, top, range)(level);
 }
 
 float IndexToLevel(int i, int n, WORD ampType, float top, float range)

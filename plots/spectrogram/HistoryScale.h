@@ -36,6 +36,27 @@ template <class NearestFn> std::vector<COLORREF> KeepDistinctColours(const std::
 // a linear quantity), truncated and clamped to 0..maxIndex; -1 when the logarithmic scale has
 // no span (nothing is drawn). A linear top of 0 or below becomes 1.0 in `top` first.
 int ScaleLevel(double level, int n, int maxIndex, WORD ampType, float& top, float range);
+// ScaleLevel with the scale's constants worked out once, for the many pixels of a line. With
+// `thresholds` a logarithmic scale also finds, once, the least level of every index, so that a
+// level is placed by comparisons instead of a logarithm (the same index: the scale rises with
+// the level).
+class LevelScaler {
+public:
+    LevelScaler() = default;
+    LevelScaler(int n, int maxIndex, WORD ampType, float& top, float range, bool thresholds = false);
+    int operator()(double level) const;
+    // As a scaler made for these arguments with thresholds, made anew only when they changed.
+    void Fit(int n, int maxIndex, WORD ampType, float& top, float range);
+
+private:
+    int Direct(double level) const;
+    int m_n = 0, m_maxIndex = 0;
+    WORD m_type = 0xFFFF;
+    float m_givenTop = 0.0f, m_givenRange = 0.0f;
+    bool m_thresholds = false;
+    double m_top = 0.0, m_range = 0.0, m_lb = 0.0, m_span = 0.0;
+    std::vector<double> m_least; // m_least[i - 1]: the least level of index i
+};
 // The level that colour index i of n stands for; -999.0 for an unknown scale type.
 float IndexToLevel(int i, int n, WORD ampType, float top, float range);
 // Top and bottom of a logarithmic scale as drawn: top 10 when not positive, bottom 1e-6 when

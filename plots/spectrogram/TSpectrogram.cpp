@@ -173,6 +173,7 @@ bool TSpectrogram::LineColours(SpectralData* trace, std::vector<COLORREF>& colou
     if (!trace || !m_settings || n == 0 || m_frequencyMap.empty())
         return false;
     colours.resize(m_frequencyMap.size());
+    m_scale.Fit(n, n - 1, m_scaling.AmpScaleType, m_settings->PlotTop, m_settings->PlotRange);
     int previousBin = -1;
     COLORREF previous = 0;
     for (std::size_t p = 0; p < m_frequencyMap.size(); ++p) {
@@ -183,8 +184,7 @@ bool TSpectrogram::LineColours(SpectralData* trace, std::vector<COLORREF>& colou
         }
         // The band a pixel covers runs from the previous pixel's bin to its own.
         const double level = trace->MaxLevel(p == 0 ? -1 : previousBin, bin);
-        const int index = history::ScaleLevel(level, n, n - 1, m_scaling.AmpScaleType, m_settings->PlotTop,
-                                              m_settings->PlotRange);
+        const int index = m_scale(level);
         if (index < 0)
             return false;
         previous = m_colours[static_cast<std::size_t>(index)];
@@ -204,62 +204,110 @@ CPoint TSpectrogram::PicturePoint(int p, int r, int width, int height) const
     }
 }
 
+CRect TSpectrogram::WriteLine(int pane, int row, SpectralData* trace)
+{
+    CBitmap* bitmap = m_paneBitmap[pane].get();
+    if (!bitmap || !bitmap->GetSafeHandle() || !LineColours(trace, m_lineColours) || m_lineColours.empty())
+        return CRect();
+    BITMAP info{};
+    bitmap->GetBitmap(&info);
+    const int w = info.bmWidth;
+    const int h = info.bmHeight;
+    const int n = static_cast<int>(m_lineColours.size());
+    // The line's pixels form a rectangle whose opposite corners are its first pixel on the first
+    // row and its last on the last row, in every orientation.
+    const CPoint a = PicturePoint(0, row, w, h);
+    const CPoint b = PicturePoint(n - 1, row + kThickness - 1, w, h);
+    const CRect strip(std::min(a.x, b.x), std::min(a.y, b.y), std::max(a.x, b.x) + 1, std::max(a.y, b.y) + 1);
+    const int sw = strip.Width();
+    BITMAP have{};
+    if (m_strip.GetSafeHandle())
+        m_strip.GetBitmap(&have);
+    if (have.bmWidth != sw || have.bmHeight != strip.Height()) {
+        m_strip.DeleteObject();
+        if (!m_strip.CreateBitmap(sw, strip.Height(), 1, 32, nullptr))
+            return CRect();
+        m_stripBits.assign(static_cast<std::size_t>(sw) * static_cast<std::size_t>(strip.Height()), 0);
+    }
+    // Pixel (p, k) of the line lies at first + p * along + k * across in the strip.
+    const auto index = [&](int p, int k) {
+        const CPoint at = PicturePoint(p, row + k, w, h);
+        return static_cast<std::ptrdiff_t>(at.y - strip.top) * sw + (at.x - strip.left);
+    };
+    const std::ptrdiff_t first = index(0, 0);
+    const std::ptrdiff_t along = n > 1 ? index(1, 0) - first : 0;
+    const std::ptrdiff_t across = index(0, 1) - first;
+    DWORD* bits = m_stripBits.data();
+    for (int p = 0; p < n; ++p) {
+        const std::ptrdiff_t at = first + p * along;
+        // The bitmap's bytes are blue, green, red, unused; a COLORREF's red, green, blue.
+        const COLORREF c = m_lineColours[static_cast<std::size_t>(p)];
+        const DWORD v = (DWORD(GetRValue(c)) << 16) | (DWORD(GetGValue(c)) << 8) | GetBValue(c);
+        for (int k = 0; k < kThickness; ++k)
+            bits[at + k * across] = v;
+    }
+    m_strip.SetBitmapBits(static_cast<DWORD>(m_stripBits.size() * sizeof(DWORD)), m_stripBits.data());
+    CRect written;
+    const CRect picture(0, 0, w, h);
+    if (!written.IntersectRect(&strip, &picture))
+        return CRect();
+    CDC mem;
+    mem.CreateCompatibleDC(nullptr);
+    CBitmap* old = mem.SelectObject(bitmap);
+    CDC src;
+    src.CreateCompatibleDC(nullptr);
+    CBitmap* oldStrip = src.SelectObject(&m_strip);
+    mem.BitBlt(written.left, written.top, written.Width(), written.Height(), &src, written.left - strip.left,
+               written.top - strip.top, SRCCOPY);
+    src.SelectObject(oldStrip);
+    mem.SelectObject(old);
+    return written;
+}
+
 void TSpectrogram::PaintNewSpectrum(int pane, SpectralData* trace)
 {
     CBitmap* bitmap = m_paneBitmap[pane].get();
-    std::vector<COLORREF> colours;
-    if (!bitmap || !bitmap->GetSafeHandle() || !LineColours(trace, colours))
+    if (!bitmap || !bitmap->GetSafeHandle() || !trace)
         return;
     BITMAP info{};
     bitmap->GetBitmap(&info);
     const int w = info.bmWidth;
     const int h = info.bmHeight;
-    CDC mem;
-    mem.CreateCompatibleDC(nullptr);
-    CBitmap* old = mem.SelectObject(bitmap);
     int row = m_sweep;
     if (GetScrollType() == 0) {
+        // Only a line that will be drawn moves the picture on.
+        if (!LineColours(trace, m_lineColours))
+            return;
         row = 0;
+        CDC mem;
+        mem.CreateCompatibleDC(nullptr);
+        CBitmap* old = mem.SelectObject(bitmap);
         const CRect all(0, 0, w, h);
         const int t = kThickness;
         const int dx = GetOrientation() == 0 ? -t : GetOrientation() == 1 ? t : 0;
         const int dy = GetOrientation() == 2 ? -t : GetOrientation() == 3 ? t : 0;
         mem.ScrollDC(dx, dy, &all, &all, nullptr, nullptr);
+        mem.SelectObject(old);
     }
-    for (std::size_t p = 0; p < colours.size(); ++p)
-        for (int k = 0; k < kThickness; ++k) {
-            const CPoint at = PicturePoint(static_cast<int>(p), row + k, w, h);
-            mem.SetPixelV(at.x, at.y, colours[p]);
-        }
-    mem.SelectObject(old);
+    if (WriteLine(pane, row, trace).IsRectEmpty())
+        return;
     PresentPane(pane, bitmap, w, h);
 }
 
 void TSpectrogram::PaintLineAt(int row, int pane, SpectralData* trace)
 {
-    CBitmap* bitmap = m_paneBitmap[pane].get();
-    std::vector<COLORREF> colours;
-    if (!bitmap || !bitmap->GetSafeHandle() || !LineColours(trace, colours))
+    const CRect written = WriteLine(pane, row, trace);
+    if (written.IsRectEmpty() || !m_hWnd || !IsWindowVisible())
         return;
-    BITMAP info{};
-    bitmap->GetBitmap(&info);
-    CDC mem;
-    mem.CreateCompatibleDC(nullptr);
-    CBitmap* old = mem.SelectObject(bitmap);
+    // Shown on the window too, so that a rebuild shows its progress.
+    CClientDC dc(this);
+    CDC src;
+    src.CreateCompatibleDC(&dc);
+    CBitmap* old = src.SelectObject(m_paneBitmap[pane].get());
     const CRect r = PaneRect(pane);
-    const bool show = m_hWnd && IsWindowVisible();
-    std::unique_ptr<CClientDC> dc;
-    if (show)
-        dc = std::make_unique<CClientDC>(this);
-    // Drawn on the window too, so that a rebuild shows its progress.
-    for (std::size_t p = 0; p < colours.size(); ++p)
-        for (int k = 0; k < kThickness; ++k) {
-            const CPoint at = PicturePoint(static_cast<int>(p), row + k, info.bmWidth, info.bmHeight);
-            mem.SetPixelV(at.x, at.y, colours[p]);
-            if (dc && at.x >= 0 && at.y >= 0 && at.x < info.bmWidth && at.y < info.bmHeight)
-                dc->SetPixelV(r.left + at.x, r.top + at.y, colours[p]);
-        }
-    mem.SelectObject(old);
+    dc.BitBlt(r.left + written.left, r.top + written.top, written.Width(), written.Height(), &src, written.left,
+              written.top, SRCCOPY);
+    src.SelectObject(old);
 }
 
 void TSpectrogram::AdvanceSweep()

@@ -62,11 +62,19 @@ private:
     void CreatePaneBitmap(int pane);
     void ClearPaneImages();
     void PaintLineAt(int row, int pane, SpectralData* trace);
+    // Writes a line (kThickness rows from `row`) into the pane's picture in one copy; returns the
+    // picture rectangle written, empty when nothing was.
+    CRect WriteLine(int pane, int row, SpectralData* trace);
 
     void DrawTimeAxis(CDC* dc, int pane) override;
     void DrawFrequencyAxis(CDC* dc, int pane) override;
     void DrawLegend(CDC* dc, const RECT& update) override;
 
     int m_sweep = 0;
+    // A line's colours and pixels, kept between lines so that drawing one allocates no memory.
+    std::vector<COLORREF> m_lineColours;
+    history::LevelScaler m_scale;
+    std::vector<DWORD> m_stripBits;
+    CBitmap m_strip;
     static int s_annotations;
 };

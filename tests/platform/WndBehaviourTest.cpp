@@ -3,7 +3,9 @@
 // files in the desktop's viewer.
 #include "platform/core/Resources.h"
 #include "platform/core/SystemFolders.h"
+#include "platform/ui/Controls.h"
 #include "platform/ui/FrameWnd.h"
+#include "platform/ui/GdiWindowDC.h"
 #include "support/QtTestAccess.h"
 #include "platform/ui/WinApp.h"
 #include "res/resource.h"
@@ -17,12 +19,14 @@
 #include <QMainWindow>
 #include <QMenu>
 #include <QMenuBar>
+#include <QPaintEvent>
 #include <QWidget>
 
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <sstream>
 #include <thread>
 #include <unistd.h>
@@ -331,4 +335,64 @@ TEST(DesktopViewer, PassesThePathAsOneArgumentWithoutAShell)
     EXPECT_EQ(arg, tricky);
     EXPECT_FALSE(fs::exists(dir / "pwned"));
     fs::remove_all(dir);
+}
+
+namespace {
+// Counts the paint events of widgets and the area they asked to paint.
+struct PaintSpy : QObject {
+    std::map<QObject*, int> paints;
+    std::map<QObject*, QRegion> areas;
+    bool eventFilter(QObject* o, QEvent* e) override
+    {
+        if (e->type() == QEvent::Paint) {
+            ++paints[o];
+            areas[o] += static_cast<QPaintEvent*>(e)->region();
+        }
+        return false;
+    }
+};
+} // namespace
+
+// A block's figures drawn outside WM_PAINT (trace, grid lines, read-outs) reach the screen as one
+// repaint of the window, covering every figure; a scroll bar beside the clipped figures is not
+// repainted for them, nor one drawn under (its area is hidden).
+TEST(Painting, FiguresOutsidePaintShowInOneRepaintAndLeaveTheScrollBarAlone)
+{
+    Qt6App qt;
+    CWnd w;
+    ASSERT_TRUE(w.CreateEx(0, nullptr, "Figures", WS_OVERLAPPEDWINDOW | WS_VISIBLE, CRect(0, 0, 240, 160), nullptr, 0));
+    CScrollBar bar;
+    ASSERT_TRUE(bar.Create(WS_CHILD | WS_VISIBLE | SBS_HORZ, CRect(0, 100, 200, 116), &w, 5));
+    AfxPumpMessages(50);
+    PaintSpy spy;
+    QWidget* client = QtClientWidgetOf(&w);
+    QWidget* scroll = QtWidgetOf(&bar);
+    client->installEventFilter(&spy);
+    scroll->installEventFilter(&spy);
+    std::vector<QRect> figures;
+    {
+        CClientDC dc(&w);
+        dc.IntersectClipRect(0, 0, 200, 100); // the plot area above the bar
+        CPen pen(PS_SOLID, 3, RGB(200, 0, 0));
+        dc.SelectObject(&pen);
+        for (int i = 0; i < 20; ++i) {
+            dc.FillSolidRect(5 * i, 3 * i, 6, 4, RGB(0, 10 * i, 0));
+            figures.emplace_back(5 * i, 3 * i, 6, 4);
+        }
+        dc.MoveTo(0, 99); // a trace along the bottom edge: its pen reaches into the bar
+        dc.LineTo(199, 99);
+    }
+    {
+        CClientDC dc(&w);
+        dc.FillSolidRect(20, 104, 50, 8, RGB(1, 2, 3)); // under the bar: not seen
+    }
+    AfxPumpMessages(50);
+    EXPECT_EQ(spy.paints[client], 1);
+    EXPECT_EQ(spy.paints[scroll], 0);
+    for (const QRect& f : figures)
+        EXPECT_TRUE(spy.areas[client].contains(f)) << f.x() << "," << f.y();
+    EXPECT_TRUE(spy.areas[client].contains(QRect(0, 99, 199, 1)));
+    client->removeEventFilter(&spy);
+    scroll->removeEventFilter(&spy);
+    w.DestroyWindow();
 }

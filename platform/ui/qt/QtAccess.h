@@ -34,7 +34,7 @@ void QtAdoptWidget(CWnd* wnd, QWidget* widget);
 // The same for a window whose client area is a widget inside it (frames, MDI children).
 void QtAdoptWidgets(CWnd* wnd, QWidget* outer, QWidget* client);
 // Called by the layer's widgets: runs WM_PAINT for what is invalid and presents the surface.
-void QtHandlePaintEvent(CWnd* wnd, const QRect& rect);
+void QtHandlePaintEvent(CWnd* wnd, const QRegion& region);
 
 // A frame's main window (null for MDI children and before creation).
 QMainWindow* QtMainWindowOf(const CFrameWnd* frame);
@@ -49,7 +49,9 @@ struct CWndQt {
     static BOOL Attach(CWnd& w, QWidget* widget, UINT nID);
     static QWidget* Detach(CWnd& w);
     static void Adopt(CWnd& w, QWidget* outer, QWidget* client);
-    static void HandlePaintEvent(CWnd& w, const QRect& rect);
+    static void HandlePaintEvent(CWnd& w, const QRegion& region);
+    // Hands the surface changes gathered since the last call to Qt as repaints.
+    static void FlushSurfaceChanges();
     static QWidget* Outer(const CWnd& w);
     static QWidget* Client(const CWnd& w);
 };

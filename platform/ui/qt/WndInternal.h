@@ -26,6 +26,7 @@ struct CWnd::Impl {
     CWndHook* hook = nullptr;
     std::unique_ptr<CSurface> surface;
     QRegion invalid; // what WM_PAINT still has to draw
+    QRect changed;   // drawn on the surface outside WM_PAINT, not yet handed to Qt
     bool erasePending = false;
     std::map<UINT_PTR, std::unique_ptr<QTimer>> timers;
     // The message being handled, for Default().

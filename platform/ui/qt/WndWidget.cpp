@@ -29,7 +29,7 @@ CWndWidget::~CWndWidget()
 void CWndWidget::paintEvent(QPaintEvent* event)
 {
     if (owner_)
-        QtHandlePaintEvent(owner_, event->rect());
+        QtHandlePaintEvent(owner_, event->region());
 }
 
 CWndHook::CWndHook(CWnd* owner, QWidget* outer, QWidget* client) : owner_(owner), outer_(outer), client_(client) {}

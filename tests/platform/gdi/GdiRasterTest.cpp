@@ -431,6 +431,49 @@ TEST_F(GdiRaster, ScrollDCMovesPixelsAndReportsTheUncoveredStrip)
     EXPECT_EQ(gditest::At(dense.Image(), 9, 5), RGB(1, 2, 3));
 }
 
+// Scrolling works in place (a spectrogram scrolls its whole picture on every block): every
+// direction, diagonals included, against the picture as it was; the uncovered strips keep their
+// old pixels, and a scroll limited to part of the surface leaves the rest alone.
+TEST_F(GdiRaster, ScrollDCInPlaceMatchesTheOldPictureInEveryDirection)
+{
+    CSurfaceDC dc(&surface);
+    const RECT part{5, 4, 50, 40};
+    for (const RECT* limit : {static_cast<const RECT*>(nullptr), &part})
+        for (int dx : {-3, 0, 2})
+            for (int dy : {-2, 0, 3}) {
+                gditest::FillNoise(surface, static_cast<std::uint32_t>(7 * dx + dy + 100));
+                const QImage old = surface.Image().copy();
+                ASSERT_TRUE(dc.ScrollDC(dx, dy, limit, limit, nullptr, nullptr));
+                const QRect area = limit ? QRect(part.left, part.top, part.right - part.left, part.bottom - part.top)
+                                         : old.rect();
+                for (int y = 0; y < old.height(); ++y)
+                    for (int x = 0; x < old.width(); ++x) {
+                        const bool moved = area.contains(x, y) && area.contains(x - dx, y - dy);
+                        const QRgb want = moved ? old.pixel(x - dx, y - dy) : old.pixel(x, y);
+                        ASSERT_EQ(surface.Image().pixel(x, y), want) << dx << "," << dy << " at " << x << "," << y;
+                    }
+            }
+}
+
+// A figure reports as changed only what its clip lets it touch, so that the controls beside a
+// plot's clipped trace are not repainted for it.
+TEST_F(GdiRaster, ChangesReportedStayInsideTheClip)
+{
+    CSurfaceDC dc(&surface);
+    CPen wide(PS_SOLID, 3, RGB(200, 0, 0));
+    dc.SelectObject(&wide);
+    dc.IntersectClipRect(10, 10, 40, 30);
+    changes.clear();
+    const POINT across[] = {{0, 0}, {63, 47}, {0, 47}};
+    dc.Polyline(across, 3);
+    dc.FillSolidRect(0, 0, 64, 48, RGB(1, 2, 3));
+    dc.SetPixel(5, 5, RGB(9, 9, 9)); // outside the clip: nothing drawn, nothing reported
+    ASSERT_FALSE(changes.empty());
+    for (const QRect& r : changes)
+        EXPECT_TRUE(QRect(10, 10, 30, 20).contains(r)) << r.x() << "," << r.y() << " " << r.width() << "x" << r.height();
+    EXPECT_NE(gditest::At(surface.Image(), 5, 5), RGB(9, 9, 9));
+}
+
 TEST_F(GdiRaster, HighDensitySurfaceStaysExact)
 {
     surface.Resize(40, 30, 2.0);

@@ -6,6 +6,10 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <utility>
+#include <vector>
+
 namespace {
 constexpr COLORREF Rgb(int r, int g, int b) { return static_cast<COLORREF>(r | (g << 8) | (b << 16)); }
 } // namespace
@@ -51,6 +55,51 @@ TEST(HistoryColours, LevelToIndexByScaleType)
     // Index back to level: the dB scale's bottom and middle.
     EXPECT_FLOAT_EQ(history::IndexToLevel(0, 200, 1, -55.0f, 45.0f), -100.0f);
     EXPECT_FLOAT_EQ(history::IndexToLevel(100, 200, 1, -55.0f, 45.0f), -77.5f);
+}
+
+// The threshold road (a line's thousands of pixels placed by comparisons) must give every level
+// the index the logarithm gives: a sweep across twelve decades, and every threshold and the
+// double just below it, where a wrong threshold would show.
+TEST(HistoryColours, ThresholdScalerPlacesLevelsAsTheLogarithmDoes)
+{
+    for (const auto& [top, range] : {std::pair{1.0f, 1e-4f}, std::pair{3.7f, 0.02f}, std::pair{0.0f, 5.0f}}) {
+        float settingsTop = top;
+        history::LevelScaler scale;
+        scale.Fit(200, 199, 2, settingsTop, range);
+        std::vector<double> levels{0.0, -1.0, std::nan(""), HUGE_VAL, 4.9e-324};
+        for (double v = 1e-9; v < 1e3; v *= 1.0071)
+            levels.push_back(v);
+        for (int i = 1; i <= 199; ++i) {
+            // The least level of index i, found through the direct formula's neighbours.
+            double lo = 1e-12, hi = 1e6;
+            for (int k = 0; k < 200; ++k) {
+                const double mid = std::sqrt(lo * hi);
+                float t = top;
+                (history::ScaleLevel(mid, 200, 199, 2, t, range) >= i ? hi : lo) = mid;
+            }
+            levels.push_back(hi);
+            levels.push_back(std::nextafter(hi, 0.0));
+            levels.push_back(std::nextafter(hi, HUGE_VAL));
+        }
+        for (double v : levels) {
+            float t = top;
+            ASSERT_EQ(scale(v), history::ScaleLevel(v, 200, 199, 2, t, range)) << "level " << v << " top " << top;
+        }
+    }
+    // Linear and dB scales, and a changed top: the same as the direct formula, top rule included.
+    float top = 0.0f;
+    history::LevelScaler linear;
+    linear.Fit(200, 199, 0, top, 0.0f);
+    EXPECT_EQ(top, 1.0f);
+    EXPECT_EQ(linear(0.5), 100);
+    float db = -55.0f;
+    history::LevelScaler decibels;
+    decibels.Fit(200, 199, 1, db, 45.0f);
+    EXPECT_EQ(decibels(-77.5), 100);
+    db = -65.0f;
+    decibels.Fit(200, 199, 1, db, 45.0f);
+    EXPECT_EQ(decibels(-77.5), history::ScaleLevel(-77.5, 200, 199, 1, db, 45.0f));
+    EXPECT_NE(decibels(-77.5), 100);
 }
 
 TEST(HistoryAutoscale, WorkedExamples)
