@@ -45,6 +45,17 @@ TEST(SpectralDataDistortion, ThdOfKnownHarmonics)
     EXPECT_EQ(silent.d->ComputeThd(), 0.0f);
 }
 
+TEST(SpectralDataDistortion, ThdCountsHarmonicsToTheTopOfTheSpanButNoMoreThanForty)
+{
+    // f0 on bin 64: its 7th harmonic (bin 448), near the top of the span, counts.
+    Measured top({{64, 1.0}, {448, 0.02}});
+    EXPECT_NEAR(top.d->ComputeThd(), 2.0f, 1e-3f);
+    // f0 on bin 8: the 40th harmonic's search ends at bin 400, so a tone at bin 440 (the
+    // 55th) is not distortion.
+    Measured low({{8, 1.0}, {440, 0.05}});
+    EXPECT_LT(low.d->ComputeThd(), 1e-3f);
+}
+
 TEST(SpectralDataDistortion, ThdAtHalfTheSpanSearchesOnlyTheSecondHarmonic)
 {
     // f0 = 1000 Hz (bin 256); the second harmonic's window reaches the top bins.
