@@ -14,6 +14,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <optional>
 #include <ctime>
 #include <string>
 
@@ -34,6 +35,12 @@ std::string Number(const char* format, double value)
     std::snprintf(text, sizeof text, format, value);
     IsDecimalComma(text, static_cast<int>(std::strlen(text)));
     return text;
+}
+
+// A distortion or noise measure: "N/A" in its column when there is nothing to measure.
+std::string Measure(std::optional<float> value)
+{
+    return value ? Number("%f", *value) : std::string("N/A");
 }
 
 std::string TimeStamp()
@@ -247,11 +254,11 @@ bool CMainFrame::FormatLogValue(int channel, float time, bool composite, int ite
     case 25: case 26: case 27: case 28:
         out = Number("%f", e->TotalLevel(static_cast<UINT>(lo), static_cast<UINT>(hi), amp, item - 25));
         return true;
-    case 6: out = Number("%f", e->ComputeThd()); return true;
-    case 7: out = Number("%f", e->ComputeThdN()); return true;
+    case 6: out = Measure(e->ComputeThd()); return true;
+    case 7: out = Measure(e->ComputeThdN()); return true;
     case 8: out = Number("%f", e->ComputeImd()); return true;
-    case 9: out = Number("%f", e->ComputeSnr()); return true;
-    case 10: out = Number("%f", e->ComputeSinad()); return true;
+    case 9: out = Measure(e->ComputeSnr()); return true;
+    case 10: out = Measure(e->ComputeSinad()); return true;
     case 12: case 29: out = JoinBins(lo, hi, level); return true;
     case 13: case 30: out = JoinBins(lo, hi, hold); return true;
     case 14: case 31: out = JoinBins(lo, hi, phase); return true;

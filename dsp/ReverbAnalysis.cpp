@@ -205,7 +205,7 @@ void ReverbAnalysis::Synchronize()
             cancel = 1;
             return;
         }
-        const float snr = e.engine->ComputeSnr();
+        const float snr = e.engine->ComputeSnr().value_or(kNoBest);
         const float peak = e.engine->GetPeakFrequency();
         if (peak > 900.0f && peak < 1100.0f && snr > best) {
             best = snr;

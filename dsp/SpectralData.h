@@ -18,6 +18,7 @@
 #include "platform/core/WinTypes.h"
 
 #include <memory>
+#include <optional>
 #include <vector>
 
 class SpectralData {
@@ -132,16 +133,21 @@ public:
     // --- measures ---
     float TotalLevel(UINT first, UINT last, WORD ampType, int weighting);
     float NoiseBandwidthFactor() const;
-    float ComputeThd() const;
-    float ComputeThdN() const;
-    float ComputeSnr() const;
-    float ComputeSinad() const;
+    // THD and THD+N in percent, SNR and SINAD in dB, over the analysed band (or f1..f2): the
+    // fundamental is the strongest tone, its power (and each harmonic's) the power of its main
+    // lobe; the leakage the window spreads beyond the lobe counts as the tone's. Empty when
+    // there is nothing to measure: no tone above the noise, the fundamental at DC, for THD
+    // every harmonic beyond the band.
+    std::optional<float> ComputeThd() const;
+    std::optional<float> ComputeThdN() const;
+    std::optional<float> ComputeSnr() const;
+    std::optional<float> ComputeSinad() const;
     float ComputeSfdr() const;
     float ComputeImd() const;
-    float ComputeThdInRange(float f1, float f2) const;
-    float ComputeThdNInRange(float f1, float f2) const;
-    float ComputeSnrInRange(float f1, float f2) const;
-    float ComputeSinadInRange(float f1, float f2) const;
+    std::optional<float> ComputeThdInRange(float f1, float f2) const;
+    std::optional<float> ComputeThdNInRange(float f1, float f2) const;
+    std::optional<float> ComputeSnrInRange(float f1, float f2) const;
+    std::optional<float> ComputeSinadInRange(float f1, float f2) const;
     void FindRankedPeak(int lo, int hi, float* freq, float* level, int rank) const;
     float RankedPeakFrequency(float f1, float f2, UINT rank, bool fromPeakHold) const;
     void FindMinimumInRange(UINT lo, UINT hi, float* freq, float* level) const;
@@ -198,6 +204,20 @@ private:
     // when the range holds none.
     int PeakHoldBestBin(int lo, int hi) const;
     double PowerOfLevel(double level) const;
+    // The powers a distortion measure is made of, between two bins.
+    struct ToneParts {
+        bool tone = false;       // a fundamental above the noise, clear of DC
+        double fundamental = 0.0;
+        double harmonics = 0.0;  // the harmonics' lobes as read (noise under them included)
+        int harmonicCount = 0;   // harmonics inside the band
+        double distortionAndNoise = 0.0; // everything but the fundamental
+        double noise = 0.0;      // everything but the fundamental and its harmonics
+    };
+    ToneParts AnalyseTone(UINT lo, UINT hi) const;
+    // The predicted share of a tone's power in every bin (the window's response at the tone's
+    // offset from the bin), scaled to `lobePower` over the lobe of `centre`.
+    std::vector<double> ToneLeakage(UINT centre, int halfWidth, double lobePower) const;
+    const std::vector<double>& WindowShape() const;
     void UpdateMagnitudeDb();
     void AllocateBuffers();
     void ReportWorkingMemory();
@@ -214,6 +234,7 @@ private:
     std::unique_ptr<float[]> inverse;
     std::unique_ptr<float[]> scale;
     mutable std::unique_ptr<float[]> gaussianWork;
+    mutable std::vector<double> windowShape; // the window's coefficients, made on first use
     std::unique_ptr<PeakEntry[]> peakHold;
     UINT peakHoldCount = 0;
     std::unique_ptr<float[]> totalWeighting[3];

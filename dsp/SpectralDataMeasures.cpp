@@ -2,6 +2,8 @@
 #include "dsp/SpectralData.h"
 
 #include "numerics/CubicSpline.h"
+#include "numerics/TFft.h"
+#include "numerics/TSmoothing.h"
 #include "platform/core/MessageBox.h"
 
 #include <algorithm>
@@ -197,131 +199,328 @@ float SpectralData::MagnitudeAtFrequency(float f) const
 
 namespace {
 
-// THD of a fundamental at bin pb, harmonics searched up to bin hi.
-float ThdOf(const float* mag, UINT bins, UINT pb, float binWidth, float highFrequency, UINT hi)
+// Half the main-lobe width of each window type in bins (to its first null, or where a window
+// without nulls has shed nearly all of a tone's power): Bartlett, Blackman, Exponential,
+// Flattop, Force, Hamming, Hanning, Kaiser, Parzen, Triangular, Uniform, Gaussian.
+constexpr int kLobeHalfWidth[TSmoothing::kTypeCount] = {2, 3, 8, 4, 2, 2, 2, 4, 4, 2, 1, 4};
+
+int LobeHalfWidth(WORD type)
 {
-    const double p1 = mag[pb];
-    if (p1 == 0.0)
-        return 0.0f;
-    const double a1 = std::sqrt(p1);
-    const double f0 = pb * static_cast<double>(binWidth);
-    if (f0 <= 1.0)
-        return 0.0f;
-    const int harmonics = std::min(static_cast<int>(std::trunc(highFrequency / f0)) + 1, 40);
-    double sum = 0.0;
-    for (int h = 2; h <= harmonics; ++h) {
-        const long from = std::max<long>(1, static_cast<long>(h) * pb - 2 * h);
-        const long to = std::min<long>(std::min<long>(bins - 1, hi), static_cast<long>(h) * pb + 2 * h);
-        float best = 0.0f;
-        for (long k = from; k <= to; ++k)
-            best = std::max(best, mag[k]);
-        sum += best;
+    return type < TSmoothing::kTypeCount ? kLobeHalfWidth[type] : 1;
+}
+
+// The window's response at a frequency offset x (bins) from a tone, as power.
+double ResponseAt(const std::vector<double>& w, double x)
+{
+    const double step = -2.0 * M_PI * x / static_cast<double>(w.size());
+    const double c = std::cos(step), s = std::sin(step);
+    double re = 0.0, im = 0.0, ur = 1.0, ui = 0.0;
+    for (std::size_t n = 0; n < w.size(); ++n) {
+        re += w[n] * ur;
+        im += w[n] * ui;
+        const double t = ur * c - ui * s;
+        ui = ur * s + ui * c;
+        ur = t;
+        if ((n & 1023) == 1023) {
+            // The rotation drifts over long windows: restart it from the exact angle.
+            const double a = step * static_cast<double>(n + 1);
+            ur = std::cos(a);
+            ui = std::sin(a);
+        }
     }
-    if (sum == 0.0)
-        return 0.0f;
-    return static_cast<float>(100.0 * std::sqrt(sum) / a1);
+    return re * re + im * im;
+}
+
+// The tone's offset from its strongest bin (-0.5 .. 0.5 bins): the offset whose window
+// response best matches the lobe's shape.
+double ToneOffset(const std::vector<double>& w, const float* lobe, int halfWidth)
+{
+    auto mismatch = [&](double delta) {
+        double pg = 0.0, gg = 0.0, pp = 0.0;
+        for (int m = -halfWidth; m <= halfWidth; ++m) {
+            const double gm = ResponseAt(w, m - delta), pm = lobe[m + halfWidth];
+            pg += pm * gm;
+            gg += gm * gm;
+            pp += pm * pm;
+        }
+        return gg > 0.0 ? pp - pg * pg / gg : pp;
+    };
+    // Golden-section search; the mismatch has one minimum over half a bin either way.
+    const double r = (std::sqrt(5.0) - 1.0) / 2.0;
+    double a = -0.5, b = 0.5;
+    double x1 = b - r * (b - a), x2 = a + r * (b - a);
+    double f1 = mismatch(x1), f2 = mismatch(x2);
+    for (int i = 0; i < 24; ++i) {
+        if (f1 <= f2) {
+            b = x2;
+            x2 = x1;
+            f2 = f1;
+            x1 = b - r * (b - a);
+            f1 = mismatch(x1);
+        } else {
+            a = x1;
+            x1 = x2;
+            f1 = f2;
+            x2 = a + r * (b - a);
+            f2 = mismatch(x2);
+        }
+    }
+    return (a + b) / 2.0;
 }
 
 } // namespace
 
-float SpectralData::ComputeThd() const
+const std::vector<double>& SpectralData::WindowShape() const
 {
-    if (!magnitude || bins == 0)
-        return 0.0f;
-    return ThdOf(magnitude.get(), bins, peakBin, binWidth, highFrequency, bins - 1);
+    if (windowShape.size() == N)
+        return windowShape;
+    try {
+        windowShape.assign(N, 1.0);
+        // A uniform window is never applied: its table stays all zeros.
+        if (windowType < TSmoothing::kTypeCount && windowType != TSmoothing::kUniform) {
+            const TSmoothing w(N, windowType, TSmoothing::kNoCorrection);
+            if (!w.HasError() && w.GetTable())
+                for (UINT n = 0; n < N; ++n)
+                    windowShape[n] = w.GetTable()[n];
+        }
+    } catch (const std::bad_alloc&) {
+        windowShape.clear();
+    }
+    return windowShape;
 }
 
-float SpectralData::ComputeThdInRange(float f1, float f2) const
+std::vector<double> SpectralData::ToneLeakage(UINT centre, int halfWidth, double lobePower) const
 {
-    if (!magnitude || bins == 0)
-        return 0.0f;
-    const UINT lo = NarrowbandBin(f1), hi = NarrowbandBin(f2);
-    UINT pb = lo;
-    for (UINT k = lo; k <= hi && k < bins; ++k)
-        if (magnitude[k] > magnitude[pb])
-            pb = k;
-    return ThdOf(magnitude.get(), bins, pb, binWidth, highFrequency, hi);
+    const std::vector<double>& w = WindowShape();
+    std::vector<double> leak;
+    std::vector<float> v;
+    try {
+        leak.assign(bins, 0.0);
+        v.assign(2 * static_cast<std::size_t>(N), 0.0f);
+    } catch (const std::bad_alloc&) {
+        return {};
+    }
+    if (w.size() != N || halfWidth < 1 || centre < static_cast<UINT>(halfWidth) || centre + halfWidth >= bins)
+        return leak;
+    const double delta = ToneOffset(w, &magnitude[centre - halfWidth], halfWidth);
+    // The window shifted by the offset: its transform is the response at every bin's distance
+    // from the tone.
+    for (UINT n = 0; n < N; ++n) {
+        const double a = 2.0 * M_PI * delta * n / N;
+        v[2 * n] = static_cast<float>(w[n] * std::cos(a));
+        v[2 * n + 1] = static_cast<float>(w[n] * std::sin(a));
+    }
+    if (!TFft::ComplexTransform(v.data(), static_cast<int>(N), +1))
+        return leak;
+    auto response = [&](long long m) {
+        const std::size_t i = static_cast<std::size_t>(((m % N) + N) % N);
+        return static_cast<double>(v[2 * i]) * v[2 * i] + static_cast<double>(v[2 * i + 1]) * v[2 * i + 1];
+    };
+    // A real tone is a pair at +f and -f; the mirror image leaks into the low bins too.
+    double lobe = 0.0;
+    for (UINT k = 0; k < bins; ++k) {
+        const long long m = static_cast<long long>(k) - centre;
+        leak[k] = response(m) + response(-static_cast<long long>(k) - centre);
+        if (std::llabs(m) <= halfWidth)
+            lobe += leak[k];
+    }
+    if (!(lobe > 0.0))
+        return std::vector<double>(bins, 0.0);
+    for (double& x : leak)
+        x *= lobePower / lobe;
+    return leak;
+}
+
+SpectralData::ToneParts SpectralData::AnalyseTone(UINT lo, UINT hi) const
+{
+    ToneParts parts;
+    if (!magnitude || bins < 8)
+        return parts;
+    const float* mag = magnitude.get();
+    const int W = LobeHalfWidth(windowType);
+    // DC and its lobe are never part of the band; the fundamental's lobe must clear it.
+    const UINT bandLo = std::max<UINT>(lo, 1);
+    hi = std::min(hi, bins - 1);
+    const UINT from = std::max<UINT>(bandLo, static_cast<UINT>(W));
+    const UINT searchFrom = std::max<UINT>(from, static_cast<UINT>(2 * W));
+    if (hi <= searchFrom + static_cast<UINT>(W))
+        return parts;
+    // The strongest peak that stands out as a tone's lobe does: above its neighbours and four
+    // times what lies just beyond the lobe on either side. The skirt of a DC offset, which
+    // falls away from DC, never counts.
+    UINT k0 = 0;
+    for (UINT k = searchFrom; k + W <= hi; ++k) {
+        if (!(mag[k] > mag[k - 1] && mag[k] >= mag[k + 1]) || (k0 != 0 && mag[k] <= mag[k0]))
+            continue;
+        const float beyond = std::max(mag[k - W - 1], k + W + 1 < bins ? mag[k + W + 1] : 0.0f);
+        if (mag[k] >= 4.0f * beyond)
+            k0 = k;
+    }
+    if (k0 == 0 || !(mag[k0] > 0.0f) || !(BinFrequency(k0) > 1.0f))
+        return parts;
+
+    // Bins already given to a tone: 1 fundamental, 2 harmonic.
+    std::vector<unsigned char> owner;
+    std::vector<double> leak;
+    try {
+        owner.assign(bins, 0);
+    } catch (const std::bad_alloc&) {
+        return parts;
+    }
+    for (UINT k = k0 - W; k <= k0 + W; ++k) {
+        parts.fundamental += mag[k];
+        owner[k] = 1;
+    }
+    leak = ToneLeakage(k0, W, parts.fundamental);
+    auto net = [&](UINT k) { return mag[k] - (owner[k] == 1 || leak.empty() ? 0.0 : leak[k]); };
+
+    // Harmonics h * f0, each searched within +-2h bins of h times the peak bin; only those
+    // inside the band count.
+    const double f0 = BinFrequency(k0);
+    const double top = BinFrequency(hi);
+    const int count = std::min(static_cast<int>(std::trunc(highFrequency / f0)) + 1, 40);
+    for (int h = 2; h <= count; ++h) {
+        if (h * f0 > top)
+            break;
+        const long centre = static_cast<long>(h) * k0;
+        const long a = std::max<long>(from, centre - 2 * h), b = std::min<long>(hi, centre + 2 * h);
+        long best = -1;
+        for (long k = a; k <= b; ++k)
+            if (owner[static_cast<std::size_t>(k)] == 0 && (best < 0 || mag[k] > mag[best]))
+                best = k;
+        if (best < 0)
+            continue;
+        ++parts.harmonicCount;
+        const long ka = std::max<long>(from, best - W), kb = std::min<long>(hi, best + W);
+        for (long k = ka; k <= kb; ++k) {
+            if (owner[static_cast<std::size_t>(k)] != 0)
+                continue;
+            owner[static_cast<std::size_t>(k)] = 2;
+            parts.harmonics += net(static_cast<UINT>(k));
+        }
+    }
+
+    // The noise: what the bins no tone owns hold, and for the bins under the tones' lobes and
+    // the excluded lobe of DC their typical content, so that the whole band counts. Where the
+    // window's leakage of the fundamental outweighs the noise, what is left after taking it
+    // away is only as good as the prediction: those bins are left to the typical content too.
+    // Typical: the mean of the free bins, leaving out spurs (ten times the median and more),
+    // which count once where they are.
+    std::vector<double> free;
+    try {
+        free.reserve(hi - from + 1);
+    } catch (const std::bad_alloc&) {
+        return parts;
+    }
+    auto collect = [&](double guard) {
+        free.clear();
+        for (UINT k = from; k <= hi; ++k)
+            if (owner[k] == 0 && (leak.empty() || leak[k] <= guard))
+                free.push_back(net(k));
+    };
+    collect(HUGE_VAL);
+    const std::size_t unowned = free.size();
+    double sum = 0.0;
+    for (double v : free)
+        sum += v;
+    collect(0.05 * std::max(sum, 0.0) / std::max<std::size_t>(unowned, 1));
+    // A window that leaks everywhere leaves too few bins clear of it: take all free bins.
+    if (free.size() < std::max<std::size_t>(8, unowned / 4))
+        collect(HUGE_VAL);
+    double freeSum = 0.0, typical = 0.0;
+    if (!free.empty()) {
+        for (double v : free)
+            freeSum += v;
+        std::vector<double> sorted = free;
+        std::nth_element(sorted.begin(), sorted.begin() + sorted.size() / 2, sorted.end());
+        const double limit = 10.0 * std::max(sorted[sorted.size() / 2], 0.0);
+        std::size_t n = 0;
+        for (double v : free) {
+            if (v <= limit) {
+                typical += v;
+                ++n;
+            }
+        }
+        typical = n > 0 ? std::max(typical, 0.0) / n : 0.0;
+    }
+    const UINT bandBins = hi - bandLo + 1;
+    UINT harmonicBins = 0;
+    for (UINT k = from; k <= hi; ++k)
+        harmonicBins += owner[k] == 2 ? 1 : 0;
+    parts.noise = std::max(freeSum, 0.0) + typical * (bandBins - free.size());
+    parts.distortionAndNoise = std::max(parts.harmonics - typical * harmonicBins, 0.0) + parts.noise;
+    parts.harmonics = std::max(parts.harmonics, 0.0);
+    // A tone stands 10 dB above the noise in as many bins as its lobe.
+    parts.tone = parts.fundamental > 10.0 * typical * (2 * W + 1);
+    return parts;
 }
 
 namespace {
 
-struct NoiseParts {
-    double p0 = 0.0;
-    double sum = 0.0;
-};
+std::optional<float> Percent(double part, double whole)
+{
+    return static_cast<float>(100.0 * std::sqrt(part / whole));
+}
+
+std::optional<float> RatioDb(double part, double whole)
+{
+    if (!(whole > 0.0))
+        return std::nullopt;
+    return static_cast<float>(10.0 * std::log10(part / whole));
+}
 
 } // namespace
 
-// Fundamental power and the power of the ten next-strongest peaks between two bins.
-static NoiseParts NoiseOf(const SpectralData& s, int lo, int hi, int firstOthers)
+std::optional<float> SpectralData::ComputeThd() const
 {
-    NoiseParts parts;
-    float f0 = 0.0f, level = 0.0f;
-    s.FindRankedPeak(lo, hi, &f0, &level, 0);
-    parts.p0 = s.MagnitudeAtFrequency(f0);
-    for (int r = 1; r <= 10; ++r) {
-        float f = 0.0f;
-        s.FindRankedPeak(firstOthers, hi, &f, &level, r);
-        parts.sum += s.MagnitudeAtFrequency(f);
-    }
-    return parts;
+    return ComputeThdInRange(lowFrequency, highFrequency);
 }
 
-float SpectralData::ComputeThdN() const
+std::optional<float> SpectralData::ComputeThdInRange(float f1, float f2) const
 {
-    if (!magnitude || bins == 0)
-        return 0.0f;
-    const NoiseParts n = NoiseOf(*this, 3, static_cast<int>(bins) - 1, static_cast<int>(NarrowbandBin(lowFrequency)));
-    const double a0 = n.p0 > 0.0 ? std::sqrt(n.p0) : 0.0;
-    if (a0 == 0.0)
-        return 0.0f;
-    return static_cast<float>(100.0 * std::sqrt(n.sum) / a0);
+    const ToneParts t = AnalyseTone(NarrowbandBin(f1), NarrowbandBin(f2));
+    if (!t.tone || t.harmonicCount == 0)
+        return std::nullopt;
+    return Percent(t.harmonics, t.fundamental);
 }
 
-float SpectralData::ComputeThdNInRange(float f1, float f2) const
+std::optional<float> SpectralData::ComputeThdN() const
 {
-    if (!magnitude || bins == 0)
-        return 0.0f;
-    const int lo = static_cast<int>(NarrowbandBin(f1)), hi = static_cast<int>(NarrowbandBin(f2));
-    const NoiseParts n = NoiseOf(*this, lo, hi, lo);
-    const double a0 = n.p0 > 0.0 ? std::sqrt(n.p0) : 0.0;
-    if (a0 == 0.0)
-        return 0.0f;
-    return static_cast<float>(100.0 * std::sqrt(n.sum) / a0);
+    return ComputeThdNInRange(lowFrequency, highFrequency);
 }
 
-float SpectralData::ComputeSnr() const
+std::optional<float> SpectralData::ComputeThdNInRange(float f1, float f2) const
 {
-    if (!magnitude || bins == 0)
-        return 0.0f;
-    const NoiseParts n = NoiseOf(*this, 3, static_cast<int>(bins) - 1, static_cast<int>(NarrowbandBin(lowFrequency)));
-    return Db10(n.p0) - Db10(n.sum);
+    const ToneParts t = AnalyseTone(NarrowbandBin(f1), NarrowbandBin(f2));
+    if (!t.tone)
+        return std::nullopt;
+    return Percent(t.distortionAndNoise, t.fundamental);
 }
 
-float SpectralData::ComputeSnrInRange(float f1, float f2) const
+std::optional<float> SpectralData::ComputeSnr() const
 {
-    if (!magnitude || bins == 0)
-        return 0.0f;
-    const int lo = static_cast<int>(NarrowbandBin(f1)), hi = static_cast<int>(NarrowbandBin(f2));
-    const NoiseParts n = NoiseOf(*this, lo, hi, lo);
-    return Db10(n.p0) - Db10(n.sum);
+    return ComputeSnrInRange(lowFrequency, highFrequency);
 }
 
-float SpectralData::ComputeSinad() const
+std::optional<float> SpectralData::ComputeSnrInRange(float f1, float f2) const
 {
-    if (!magnitude || bins == 0)
-        return 0.0f;
-    const NoiseParts n = NoiseOf(*this, 3, static_cast<int>(bins) - 1, static_cast<int>(NarrowbandBin(lowFrequency)));
-    return Db10(n.p0 + n.sum) - Db10(n.sum);
+    const ToneParts t = AnalyseTone(NarrowbandBin(f1), NarrowbandBin(f2));
+    if (!t.tone)
+        return std::nullopt;
+    return RatioDb(t.fundamental, t.noise);
 }
 
-float SpectralData::ComputeSinadInRange(float f1, float f2) const
+std::optional<float> SpectralData::ComputeSinad() const
 {
-    if (!magnitude || bins == 0)
-        return 0.0f;
-    const int lo = static_cast<int>(NarrowbandBin(f1)), hi = static_cast<int>(NarrowbandBin(f2));
-    const NoiseParts n = NoiseOf(*this, lo, hi, lo);
-    return Db10(n.p0 + n.sum) - Db10(n.sum);
+    return ComputeSinadInRange(lowFrequency, highFrequency);
+}
+
+std::optional<float> SpectralData::ComputeSinadInRange(float f1, float f2) const
+{
+    const ToneParts t = AnalyseTone(NarrowbandBin(f1), NarrowbandBin(f2));
+    if (!t.tone)
+        return std::nullopt;
+    return RatioDb(t.fundamental, t.distortionAndNoise);
 }
 
 void SpectralData::FindValleys(UINT peak, UINT* lo, UINT* hi) const

@@ -11,6 +11,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <new>
+#include <optional>
 
 namespace {
 
@@ -99,6 +100,18 @@ struct StepEngine {
     }
 };
 
+// The point of a step from its averaged spectrum: the measured peak and its THD+N, when the
+// tone is there to measure near the step's frequency.
+std::optional<ThdPoint> StepPoint(const SpectralData& e, double nominal)
+{
+    const std::optional<float> thdN = e.ComputeThdN();
+    const double peak = e.GetPeakFrequency();
+    const double tolerance = 3.0 * e.GetBinWidth() + 0.02 * nominal;
+    if (!thdN || std::fabs(peak - nominal) > tolerance)
+        return std::nullopt;
+    return ThdPoint{static_cast<float>(peak), *thdN};
+}
+
 } // namespace
 
 ThdFreqAnalysis::ThdFreqAnalysis(ThdFreqSettings* settings) : settings_(settings) {}
@@ -173,16 +186,64 @@ double ThdFreqAnalysis::OutputAmplitude(float level, int unit, float fullScale)
     return a;
 }
 
+namespace {
+
+constexpr UINT kOverlap = 94;
+// Blocks in one step at the lowest sound-card rate (22050 Hz, 16384 points).
+constexpr long long kMinStepBlocks = 3;
+constexpr UINT kMinStepFft = 256;
+
+struct StepPlan {
+    long long frames; // S: frames per step
+    long long guard;  // g
+    long long hop;    // h
+    long long blocks; // nb
+};
+
+StepPlan PlanSteps(double rate, double seconds, UINT n)
+{
+    StepPlan p;
+    p.frames = static_cast<long long>(rate * seconds);
+    p.guard = p.frames / 25;
+    p.hop = static_cast<long long>(n * (1.0 - kOverlap / 100.0));
+    p.blocks = p.hop > 0 ? (p.frames - p.guard - static_cast<long long>(n) - p.guard) / p.hop : 0;
+    return p;
+}
+
+// Seconds a step lasts for a start frequency (a low start holds every step twice as long).
+double StepSeconds(float start)
+{
+    return start < 19.0f ? 2.0 : 1.0;
+}
+
+} // namespace
+
 UINT ThdFreqAnalysis::StepFftSize(DWORD r, float start)
 {
     const bool low = start < 19.0f;
+    UINT n;
     if (r < 44100)
-        return 16384;
-    if (r <= 48000)
-        return low ? 32768 : 16384;
-    if (r <= 88000)
-        return low ? 65536 : 32768;
-    return low ? 131072 : 65536;
+        n = 16384;
+    else if (r <= 48000)
+        n = low ? 32768 : 16384;
+    else if (r <= 88000)
+        n = low ? 65536 : 32768;
+    else
+        n = low ? 131072 : 65536;
+    while (n >= kMinStepFft && PlanSteps(r, StepSeconds(start), n).blocks < kMinStepBlocks)
+        n /= 2;
+    return n >= kMinStepFft ? n : 0;
+}
+
+bool ThdFreqAnalysis::CheckInputRate(DWORD rate, float start)
+{
+    if (StepFftSize(rate, start) != 0)
+        return true;
+    AfxMessageBox(PrintfInt("The input sampling rate of %d Hz is too low for this test: a step is shorter than one "
+                            "analysis block.  Please increase the analyzer input sampling rate.",
+                            static_cast<int>(rate)),
+                  MB_OK | MB_ICONHAND);
+    return false;
 }
 
 bool ThdFreqAnalysis::BuildStimulus(DWORD rate, WORD channels, WORD bytes, double a0, double a1)
@@ -277,19 +338,24 @@ void ThdFreqAnalysis::FindSyncTone()
     if (cancel || !capture)
         return;
     const TPcmFormat fmt = capture->GetFormat();
-    StepEngine e(fmt, 4096, 0, settings_->Weighting, false);
+    // Blocks of 4096 at sound-card rates; a slower input takes blocks of about as many
+    // seconds (never past the 0.1 s burst), or one block would span the whole lead-in.
+    DWORD size = 4096;
+    while (size > 256 && size > fmt.SampleRate * 4096.0 / 44100.0)
+        size /= 2;
+    StepEngine e(fmt, size, 0, settings_->Weighting, false);
     if (!e.Ok())
         return;
     const DWORD span = capture->SecondsToFrames(leadIn + burst + 1.5f * gap);
-    const DWORD blocks = span / 4096;
+    const DWORD blocks = span / size;
     float best = -999.0f;
     for (DWORD b = 0; b < blocks && !cancel; ++b) {
-        (void)e.Process(*capture, b * 4096, 0);
-        const float snr = e.engine->ComputeSnr();
+        (void)e.Process(*capture, b * size, 0);
+        const float snr = e.engine->ComputeSnr().value_or(-999.0f);
         const float f = e.engine->GetPeakFrequency();
         if (f > 900.0f && f < 1100.0f && snr > best) {
             best = snr;
-            syncTime = static_cast<float>(capture->FramesToSeconds(b * 4096 + 3072));
+            syncTime = static_cast<float>(capture->FramesToSeconds(b * size + size * 3 / 4));
         }
         if (b % 10 == 0)
             Progress(static_cast<int>(b * 100 / blocks), "Synchronizing...");
@@ -312,41 +378,34 @@ void ThdFreqAnalysis::ComputeThdNPoints()
     const DWORD r = fmt.SampleRate;
     const int channels = std::min<int>(fmt.Channels, 2);
     const UINT N = StepFftSize(r, settings_->StartFrequency);
-    constexpr UINT kOverlap = 94;
+    if (N == 0) {
+        FreePoints();
+        (void)CheckInputRate(r, settings_->StartFrequency);
+        cancel = 1;
+        return;
+    }
     StepEngine a(fmt, N, kOverlap, settings_->Weighting, true);
     std::unique_ptr<StepEngine> b;
     if (channels == 2)
         b = std::make_unique<StepEngine>(fmt, N, kOverlap, settings_->Weighting, true);
     FreePoints();
-    int k0 = -1;
-    const int n = StepCount(*settings_, k0);
+    const std::vector<double> nominal = StepFrequencies(*settings_);
+    const int n = static_cast<int>(nominal.size());
     if (!a.Ok() || (b && !b->Ok())) {
         AfxMessageBox("THD+N vs Freq Plot - Insufficient memory available", MB_OK);
         return;
     }
     try {
-        pointsA.assign(static_cast<std::size_t>(n), ThdPoint{0.0f, 0.0f});
+        pointsA.reserve(static_cast<std::size_t>(n));
         if (b)
-            pointsB.assign(static_cast<std::size_t>(n), ThdPoint{0.0f, 0.0f});
+            pointsB.reserve(static_cast<std::size_t>(n));
     } catch (const std::bad_alloc&) {
         FreePoints();
         AfxMessageBox("THD+N vs Freq Plot - Insufficient memory available", MB_OK);
         return;
     }
-    const long long S = capture->SecondsToFrames(settings_->StepDuration / 1000.0f);
-    const long long g = S / 25;
-    const long long h = static_cast<long long>(N * (1.0 - kOverlap / 100.0));
-    const long long nb = h > 0 ? (S - g - N - g) / h : 0;
-    if (nb < 1) {
-        // Not one analysis block fits in a step: every point would read 0 Hz and 0 %.
-        FreePoints();
-        AfxMessageBox(PrintfInt("The input sampling rate of %d Hz is too low for this test: a step is shorter than one "
-                                "analysis block.  Please increase the analyzer input sampling rate.",
-                                static_cast<int>(r)),
-                      MB_OK | MB_ICONHAND);
-        cancel = 1;
-        return;
-    }
+    const StepPlan plan = PlanSteps(r, settings_->StepDuration / 1000.0, N);
+    const long long S = plan.frames, g = plan.guard, h = plan.hop, nb = plan.blocks;
     long long start = g + static_cast<long long>(r * (syncTime + gap + burst / 2));
     for (int k = 0; k < n; ++k) {
         a.engine->ClearSpectra();
@@ -365,9 +424,14 @@ void ThdFreqAnalysis::ComputeThdNPoints()
                     tooLow = 0;
             }
         }
-        pointsA[static_cast<std::size_t>(k)] = {a.engine->GetPeakFrequency(), a.engine->ComputeThdN()};
-        if (b)
-            pointsB[static_cast<std::size_t>(k)] = {b->engine->GetPeakFrequency(), b->engine->ComputeThdN()};
+        // A step whose tone can't be measured on channel A (none above the noise, or beyond
+        // the band) gives no point; channel B keeps the step in line with A.
+        const double f = nominal[static_cast<std::size_t>(k)];
+        if (const auto pa = StepPoint(*a.engine, f)) {
+            pointsA.push_back(*pa);
+            if (b)
+                pointsB.push_back(StepPoint(*b->engine, f).value_or(ThdPoint{static_cast<float>(f), 0.0f}));
+        }
         start += S;
         Progress(k * 100 / n, "Computing Distortion Values...");
         if (cancel) {
@@ -376,4 +440,7 @@ void ThdFreqAnalysis::ComputeThdNPoints()
         }
     }
     Progress(100, "");
+    // Nothing measurable at any step: the signal never reached the input.
+    if (pointsA.empty())
+        tooLow = 1;
 }

@@ -49,8 +49,12 @@ public:
     // Relative amplitude 0 < a <= 1 of a generator level in its unit (0 dBFS, 1 %, 2 V rms,
     // 3 mV rms, 4 dBV, 5 dBmV, 6 dBu) against the output full scale in volts.
     static double OutputAmplitude(float level, int unit, float fullScaleVolts);
-    // FFT size of the per-step analysis at a capture rate.
+    // FFT size of the per-step analysis at a capture rate: the size for sound-card rates,
+    // halved while a step would hold fewer blocks than at 22050 Hz (a slow device's steps are
+    // short in samples); 0 when no size of at least 256 fits in a step.
     static UINT StepFftSize(DWORD rate, float startFrequency);
+    // Whether a capture at `rate` can be analysed; refuses (reported) when it can't.
+    static bool CheckInputRate(DWORD rate, float startFrequency);
 
     // Builds the stimulus at the output format `rate`, channels, bytes per sample; a0 and a1
     // are the relative amplitudes of output channels 0 and 1. Refuses (reported, cancelled)

@@ -120,7 +120,7 @@ void CAnalysisView::FillGrid()
     UpdateResults();
 }
 
-float CAnalysisView::ComputeValue(SpectralData& e) const
+std::optional<float> CAnalysisView::ComputeValue(SpectralData& e) const
 {
     switch (m_kind) {
     case 0: return e.ComputeThd();
@@ -161,7 +161,7 @@ void CAnalysisView::UpdateResults()
             if (ch == tacho)
                 m_grid->SetCellText(row, 1, "N/A");
             else
-                m_grid->SetCellValue(row, 1, ComputeValue(*e), 3);
+                ShowValue(row, ComputeValue(*e));
         }
         ++row;
     }
@@ -169,10 +169,19 @@ void CAnalysisView::UpdateResults()
         if (!m_shownComposite[k])
             continue;
         if (SpectralData* e = m_host.CompositeEngine(k))
-            m_grid->SetCellValue(row, 1, ComputeValue(*e), 3);
+            ShowValue(row, ComputeValue(*e));
         ++row;
     }
     m_grid->Redraw(1);
+}
+
+void CAnalysisView::ShowValue(WORD row, std::optional<float> value)
+{
+    // A measure with nothing to measure says so rather than showing a number.
+    if (value)
+        m_grid->SetCellValue(row, 1, *value, 3);
+    else
+        m_grid->SetCellText(row, 1, "N/A");
 }
 
 // Rows keep a height of 16..48 pixels: the window is made tall enough for whole rows and

@@ -14,6 +14,7 @@
 #include "utilities/UtilityHost.h"
 
 #include <memory>
+#include <optional>
 #include <string>
 
 class CAnalysisView : public CUtilityWindow {
@@ -54,7 +55,9 @@ private:
     using CUtilityWindow::Create; // the window's own Create replaces the generic one
     // Sizes the window by the rule of its rows; cx, cy: the client size (-1: as it is now).
     void ApplySizeRule(int cx = -1, int cy = -1);
-    float ComputeValue(SpectralData& engine) const;
+    // The kind's value; empty when the measure has nothing to measure.
+    std::optional<float> ComputeValue(SpectralData& engine) const;
+    void ShowValue(WORD row, std::optional<float> value);
 
     UtilityHost m_host;
     std::unique_ptr<CDataGrid> m_grid;

@@ -78,6 +78,13 @@ int CTHDFreqOptionsDialog::DeviceChannelCount()
     return LiveTestRoad(this, m_links, WM_THDFREQ_REQUEST, kThdDeviceStopped).InputChannelCount(2);
 }
 
+double CTHDFreqOptionsDialog::InputHalfRate() const
+{
+    return LiveTestRoad(const_cast<CTHDFreqOptionsDialog*>(this), m_links, WM_THDFREQ_REQUEST, kThdDeviceStopped)
+               .InputRate() /
+           2.0;
+}
+
 void CTHDFreqOptionsDialog::MakeBrushes()
 {
     const ThdFreqSettings& s = *m_settings;
@@ -92,6 +99,10 @@ void CTHDFreqOptionsDialog::FillControls()
 {
     ThdFreqSettings& s = *m_settings;
     MakeBrushes();
+    // A stop beyond the input's band could never be measured: offer the band's top instead.
+    const double half = InputHalfRate();
+    if (s.StopFrequency > half)
+        s.StopFrequency = static_cast<float>(half);
     SetDlgItemText(IDC_THD_START, Fixed("%6.2f", s.StartFrequency));
     SetDlgItemText(IDC_THD_STOP, Fixed("%6.2f", s.StopFrequency));
     const int count = DeviceChannelCount();
@@ -220,7 +231,7 @@ bool CTHDFreqOptionsDialog::ValidateAndStore()
         AfxMessageBox("Start Frequency must be less than the Stop Frequency.", MB_OK | MB_ICONSTOP);
         return false;
     }
-    const double half = (m_links.device ? m_links.device->SamplingRate : UsbDeviceSettings().SamplingRate) / 2.0;
+    const double half = InputHalfRate();
     if (s.StopFrequency > half) {
         AfxMessageBox(Fixed("Stop Frequency must be less than %6.2f Hz (one half of the sampling rate).", half),
                       MB_OK | MB_ICONSTOP);

@@ -46,6 +46,8 @@ private:
     void SelectLimitFile(int editId, const char* title);
     void EditLimitFile(int editId);
     int DeviceChannelCount();
+    // Half the input device's sampling rate: the top of the band a test can measure.
+    double InputHalfRate() const;
     ThdFreqSettings* m_settings;
     ThdFreqLinks m_links;
     CBrush m_brushes[4]; // curve, background, grid, limit

@@ -7,6 +7,7 @@
 #include "platform/ui/Wnd.h"
 #include "wave/TWaveData.h"
 
+#include <algorithm>
 #include <new>
 #include <vector>
 
@@ -82,6 +83,15 @@ bool LiveTestRoad::PlayThroughDeviceOutput(const TPcmFormat& format)
         return false;
     }
     return true;
+}
+
+DWORD LiveTestRoad::InputRate() const
+{
+    DWORD rate = m_links.device ? m_links.device->SamplingRate : UsbDeviceSettings().SamplingRate;
+    if (const TUsbDevice* usb = m_links.inputDevice ? *m_links.inputDevice : nullptr)
+        rate = std::clamp<DWORD>(rate, static_cast<DWORD>(usb->GetMinSamplingRate()),
+                                 static_cast<DWORD>(usb->GetMaxSamplingRate()));
+    return rate;
 }
 
 int LiveTestRoad::InputChannelCount(int fallback)

@@ -27,6 +27,9 @@ public:
     // The input device's channel count, or `fallback` when there is no device to ask. A device
     // opened only to be asked is closed again.
     int InputChannelCount(int fallback);
+    // The rate the input device really samples at: the configured rate within what the device
+    // can deliver (a rate it cannot would label the samples wrongly).
+    DWORD InputRate() const;
 
     void EnableFrame(bool enable);
     // Plays the whole signal once, from a new sound output in the frame's slot.

@@ -53,6 +53,8 @@ public:
     void OnStart();
     // The message that refuses these rates, or null when a test may run.
     static const char* LiveRateProblem(DWORD inputRate, DWORD outputRate);
+    // Why the live test can't run on an input device of this rate range; empty when it can.
+    static std::string DeviceRateProblem(int minRate, int maxRate);
     void PrepareTest(const TPcmFormat& input, const TPcmFormat& output);
     void PlayThroughSoundCard();
     void StartCapture();

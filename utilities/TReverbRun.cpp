@@ -17,6 +17,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 #include <new>
 #include <vector>
@@ -141,11 +142,40 @@ const char* TReverb::LiveRateProblem(DWORD inputRate, DWORD outputRate)
     return nullptr;
 }
 
+std::string TReverb::DeviceRateProblem(int minRate, int maxRate)
+{
+    if (maxRate >= 20000 && minRate <= 100000)
+        return {};
+    char text[400];
+    if (minRate == maxRate)
+        std::snprintf(text, sizeof text,
+                      "The RT-60 test needs an input sampling rate between 20,000 Hz and 100,000 Hz.  The KDR-5200 "
+                      "samples at a fixed %d samples/s, so the test cannot run on it.  A time segment selected in a "
+                      "time-series plot can still be analysed.",
+                      minRate);
+    else
+        std::snprintf(text, sizeof text,
+                      "The RT-60 test needs an input sampling rate between 20,000 Hz and 100,000 Hz.  The KDR-5200 "
+                      "samples at %d to %d samples/s, so the test cannot run on it.  A time segment selected in a "
+                      "time-series plot can still be analysed.",
+                      minRate, maxRate);
+    return text;
+}
+
 void TReverb::OnStart()
 {
     ReverbAnalysis& a = *m_analysis;
     if (a.running)
         return;
+    // A device that can never sample fast enough is refused before anything is stopped or
+    // asked, saying why: no setting would help.
+    if (const TUsbDevice* usb = m_links.inputDevice ? *m_links.inputDevice : nullptr) {
+        const std::string problem = DeviceRateProblem(usb->GetMinSamplingRate(), usb->GetMaxSamplingRate());
+        if (!problem.empty()) {
+            AfxMessageBox(problem, MB_OK | MB_ICONSTOP);
+            return;
+        }
+    }
     a.segment = 0;
     a.cutoffHint = 0;
     if (m_links.frame)
@@ -155,12 +185,8 @@ void TReverb::OnStart()
     a.fileName.clear();
 
     const UsbDeviceSettings device = m_links.device ? *m_links.device : UsbDeviceSettings();
-    // The capture has the rate the device really samples at: a configured rate the device
-    // cannot deliver would label its samples wrongly and give wrong times.
-    DWORD inputRate = device.SamplingRate;
-    if (const TUsbDevice* usb = m_links.inputDevice ? *m_links.inputDevice : nullptr)
-        inputRate = std::clamp<DWORD>(inputRate, static_cast<DWORD>(usb->GetMinSamplingRate()),
-                                      static_cast<DWORD>(usb->GetMaxSamplingRate()));
+    // The capture has the rate the device really samples at, and wrong times otherwise.
+    const DWORD inputRate = Road().InputRate();
     const OutputDeviceSettings output = m_links.output ? *m_links.output : OutputDeviceSettings();
     if (const char* problem = LiveRateProblem(inputRate, output.SigGenSamplingRate)) {
         AfxMessageBox(problem, MB_OK | MB_ICONSTOP);

@@ -310,7 +310,15 @@ std::string TTHDFreq::StatusText() const
 COLORREF TTHDFreq::StatusColor() const
 {
     const ThdFreqAnalysis& a = *m_analysis;
-    return !a.running && (a.clipped || a.tooLow) ? RGB(200, 0, 0) : RGB(0, 0, 0);
+    // Black or white, whichever the background (white paper when printing) sets off; the
+    // warnings red unless the background is near red itself.
+    const COLORREF back = m_printing ? RGB(255, 255, 255) : Settings().BackgroundColor;
+    const int r = GetRValue(back), g = GetGValue(back), b = GetBValue(back);
+    const COLORREF plain = (299 * r + 587 * g + 114 * b) / 1000 < 128 ? RGB(255, 255, 255) : RGB(0, 0, 0);
+    if (a.running || !(a.clipped || a.tooLow))
+        return plain;
+    const int dr = r - 200;
+    return dr * dr + g * g + b * b < 100 * 100 ? plain : RGB(200, 0, 0);
 }
 
 void TTHDFreq::DrawPane(CDC* dc, const CRect& pane, const std::vector<ThdPoint>& points, bool labels, bool status,

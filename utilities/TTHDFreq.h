@@ -114,6 +114,9 @@ private:
     void StartSoundCardOutput();
     void StartDeviceOutput();
     void StartCapture();
+    // Refuses (reported) a test the input device can't analyse or whose stop lies past its band.
+    bool CheckInput();
+    void StopFrequencyMessage(double half);
     bool ReadCapture();
     void WriteDebugCapture();
     LiveTestRoad Road();

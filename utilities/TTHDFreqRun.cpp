@@ -58,6 +58,9 @@ void TTHDFreq::OnStart()
     ThdFreqAnalysis& a = *m_analysis;
     if (a.running)
         return;
+    // What the input can't analyse is refused before anything plays, with one message.
+    if (!CheckInput())
+        return;
     if (m_links.frame)
         m_links.frame->SendMessage(WM_THDFREQ_REQUEST, kThdStopActivity, 0);
     if (a.modified && !QuerySave())
@@ -88,6 +91,28 @@ void TTHDFreq::OnStart()
         AbortTest();
 }
 
+bool TTHDFreq::CheckInput()
+{
+    const ThdFreqSettings& s = Settings();
+    const DWORD rate = Road().InputRate();
+    if (!ThdFreqAnalysis::CheckInputRate(rate, s.StartFrequency))
+        return false;
+    const double half = rate / 2.0;
+    if (s.StopFrequency > half) {
+        StopFrequencyMessage(half);
+        return false;
+    }
+    return true;
+}
+
+void TTHDFreq::StopFrequencyMessage(double half)
+{
+    AfxMessageBox(PrintfDouble("The Stop Frequency must be less than %6.2f Hz (one half of the input sampling rate).  "
+                               "\r\nEither increase the analyzer input sampling rate or lower the stop frequency.",
+                               half),
+                  MB_OK | MB_ICONSTOP);
+}
+
 void TTHDFreq::DeleteSoundOutput() { Road().DeleteSoundOutput(); }
 
 void TTHDFreq::StartSoundCardOutput()
@@ -112,6 +137,7 @@ void TTHDFreq::StartCapture()
     a.capture.reset();
     ThdFreqSettings& s = Settings();
     UsbDeviceSettings settings = m_links.device ? *m_links.device : UsbDeviceSettings();
+    settings.SamplingRate = Road().InputRate();
     const int A = std::clamp(s.InputChannelA, 0, UsbDeviceSettings::kChannels - 1);
     const int B = s.InputChannelB;
     if (B < 0 || B >= UsbDeviceSettings::kChannels)
@@ -142,11 +168,7 @@ void TTHDFreq::StartCapture()
     }
     const double half = settings.SamplingRate / 2.0;
     if (s.StopFrequency > half) {
-        AfxMessageBox(PrintfDouble("The Stop Frequency must be less than %6.2f Hz (one half of the input sampling "
-                                   "rate).  \r\nEither increase the analyzer input sampling rate or lower the stop "
-                                   "frequency.",
-                                   half),
-                      MB_OK | MB_ICONSTOP);
+        StopFrequencyMessage(half);
         a.cancel = 1;
         return;
     }

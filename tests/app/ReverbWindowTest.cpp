@@ -409,6 +409,12 @@ TEST(ReverbLiveRates, TheInputMustLieIn20To100kHzAndTheOutputNotBelowIt)
     EXPECT_EQ(TReverb::LiveRateProblem(100001, 192000), input);
     EXPECT_EQ(TReverb::LiveRateProblem(4000, 44100), input);
     EXPECT_EQ(TReverb::LiveRateProblem(48000, 44100), output);
+    // A device that can't reach the range whatever it is set to is named with its rate.
+    EXPECT_EQ(TReverb::DeviceRateProblem(4000, 4000).substr(0, 156),
+              "The RT-60 test needs an input sampling rate between 20,000 Hz and 100,000 Hz.  The KDR-5200 samples at "
+              "a fixed 4000 samples/s, so the test cannot run on it.");
+    EXPECT_EQ(TReverb::DeviceRateProblem(1000, 20000), "");
+    EXPECT_NE(TReverb::DeviceRateProblem(200000, 400000).find("200000 to 400000"), std::string::npos);
 }
 
 namespace {
@@ -521,7 +527,8 @@ TEST_F(ReverbLiveTest, StartIsRefusedOnADeviceThatSamplesAt4000Hz)
     const long long starts = kdrsim::StartCommands();
     for (DWORD configured : {4000u, 48000u}) {
         frame->Settings.Device.SamplingRate = configured;
-        user.ExpectBox(IDOK, "The Input Sampling rate must be between 20,000 Hz and 100,000 Hz.");
+        user.ExpectBox(IDOK, "The RT-60 test needs an input sampling rate between 20,000 Hz and 100,000 Hz.  The "
+                             "KDR-5200 samples at a fixed 4000 samples/s");
         w->SendMessage(WM_COMMAND, TReverb::kStart, 0);
         AfxPumpMessages(5);
         ExpectIdleFrame(w);

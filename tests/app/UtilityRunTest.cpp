@@ -59,11 +59,18 @@ class UtilityRun : public FrameFixture {
 protected:
     TWaveFile* file = nullptr;
 
-    void Prepare(double seconds = 4.0)
+    // sine: the sox synth arguments of another signal than the tone with its harmonic.
+    void Prepare(double seconds = 4.0, const std::string& sine = "")
     {
         ASSERT_NE(Start(), nullptr);
         frame->SetModePostProcess(false);
-        ASSERT_TRUE(WriteToneWithHarmonic(Data("wave"), Data("wave/tone.wav"), seconds));
+        if (sine.empty())
+            ASSERT_TRUE(WriteToneWithHarmonic(Data("wave"), Data("wave/tone.wav"), seconds));
+        else
+            ASSERT_EQ(std::system(("sox -n -r 4000 -b 16 -c 1 '" + Data("wave/tone.wav") + "' synth " +
+                                   std::to_string(seconds) + " " + sine)
+                                      .c_str()),
+                      0);
         file = new TWaveFile(Data("wave/tone.wav"), 0, false, Data("temp"));
         ASSERT_FALSE(file->IsError());
         frame->Settings.Files[0].File = file;
@@ -142,6 +149,34 @@ TEST_F(UtilityRun, TheTachometerRowReadsNotApplicable)
     EXPECT_EQ(frame->GetTachometerChannel(), -1);
     frame->OnUtilityRPM();
     EXPECT_EQ(frame->RPMView->ClipboardText(), std::string(frame->RPMView->GetGrid()->GetCellText(0, 0)) + "\tRPM\r\n");
+}
+
+// A 1 kHz tone at 4000 samples/s has every harmonic past the band: its THD can't be measured
+// and says so in the window and the log, where a number near zero used to stand.
+TEST_F(UtilityRun, AMeasureWithNothingToMeasureReadsNotApplicable)
+{
+    Prepare(2.0, "sine 1000 vol 0.5");
+    frame->OnUtilityTHD();
+    frame->OnUtilityTHDN();
+    DataLoggingSettings& ch = frame->Settings.Logging.Channel[0];
+    ch = DataLoggingSettings();
+    ch.Enable = 1;
+    ch.DataItem[6] = 1; // THD
+    ch.DataItem[7] = 1; // THD+N
+    frame->ExecuteCommand(57826); // Data Logging > On
+    Run();
+    EXPECT_STREQ(frame->THDView->GetGrid()->GetCellText(1, 1), "N/A");
+    const std::string thdN = frame->THDNView->GetGrid()->GetCellText(1, 1);
+    // 16-bit samples: quantisation noise about 98 dB below the tone.
+    EXPECT_GT(std::atof(thdN.c_str()), 0.0) << thdN;
+    EXPECT_LT(std::atof(thdN.c_str()), 0.01) << thdN;
+    frame->ExecuteCommand(57827); // Off
+    const auto rows = CsvRows(Data("log/Channel_0.txt"), Data("rows.txt"));
+    ASSERT_GT(rows.size(), 2u);
+    const auto last = Fields(rows.back());
+    ASSERT_EQ(last.size(), 3u);
+    EXPECT_EQ(last[1], "N/A");
+    EXPECT_NEAR(std::atof(last[2].c_str()), std::atof(thdN.c_str()), 1e-3);
 }
 
 TEST_F(UtilityRun, LogFilesReadBackByPythonsCsvReader)

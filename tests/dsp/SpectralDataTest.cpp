@@ -62,7 +62,7 @@ TEST(SpectralDataConstruction, ZeroOrBrokenSizeGivesAnEngineWithoutBuffers)
         d.Average(false);
         d.UpdatePeakHold();
         EXPECT_EQ(d.GetLevel(3), 0.0f);
-        EXPECT_EQ(d.ComputeThd(), 0.0f);
+        EXPECT_FALSE(d.ComputeThd());
         EXPECT_EQ(d.GetTimeSample(0), 0.0f);
     }
 }
