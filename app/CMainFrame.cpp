@@ -48,7 +48,7 @@ BEGIN_MESSAGE_MAP(CMainFrame, CMDIFrameWnd)
     ON_COMMAND(ID_MODE_RECORDER, &CMainFrame::OnModeRecorder)
     ON_COMMAND(ID_MODE_POSTPROCESS, &CMainFrame::OnModePostProcess)
     ON_COMMAND(ID_RUN, &CMainFrame::OnRun)
-    ON_COMMAND(ID_STOP, &CMainFrame::OnStop)
+    ON_COMMAND(ID_STOP, &CMainFrame::OnStopCommand)
     ON_COMMAND(ID_SYSTEM_CHECK, &CMainFrame::OnSystemCheck)
     ON_COMMAND(ID_CONFIG_SAVE, &CMainFrame::OnConfigSave)
     ON_COMMAND(ID_CONFIG_LOAD, &CMainFrame::OnConfigLoad)
@@ -376,6 +376,8 @@ int CMainFrame::OnCreate(LPCREATESTRUCT lpCreateStruct)
 
     RemoveHiddenMenuItems();
 
+    // Before any working copy of this session is made in the wave folder.
+    ReportLeftOverTakes();
     if (Settings.OpMode != 0)
         ReopenAllWaveFiles();
     ReattachChannelFile();

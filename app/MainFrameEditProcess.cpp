@@ -124,7 +124,7 @@ void RunSampleEdit(CMainFrame& frame, SampleEdit which)
     }
     frame.EndLongOperation();
     wait.Restore();
-    if (result == SampleEditResult::Done || result == SampleEditResult::Stopped) {
+    if (result == SampleEditResult::Done) {
         frame.NoteSampleEdit(channel);
         frame.RefreshChannelPlotsAfterEdit(channel);
     }

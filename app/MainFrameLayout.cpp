@@ -289,13 +289,21 @@ void CMainFrame::SetDisplayGainShift(int shift)
 
 // ---- Keys and devices -----------------------------------------------------------------
 
+void CMainFrame::OnKeyDown(UINT nChar, UINT, UINT)
+{
+    if (nChar == VK_RETURN)
+        EnterPressedInFrame = 1;
+}
+
 void CMainFrame::OnKeyUp(UINT nChar, UINT, UINT)
 {
     // Enter runs a post-process pass over the whole file, unless it is the key that closed the
-    // plot options sheet.
+    // plot options sheet, a message box or a dialog: that one went down elsewhere.
     if (nChar != VK_RETURN)
         return;
-    if (SkipNextEnterRun) {
+    const bool pressedHere = EnterPressedInFrame != 0;
+    EnterPressedInFrame = 0;
+    if (SkipNextEnterRun || !pressedHere) {
         SkipNextEnterRun = 0;
         return;
     }

@@ -222,10 +222,12 @@ void CMainFrame::SetupChannelProcessing(int channel)
                 Spectral[channel]->SetUnitsLabel(label);
         } else {
             if (file != nullptr) {
+                // Only the channel records are handed over: the file's calibration name stays,
+                // and re-applying a channel's settings is no edit of its file.
                 WaveCalibrationBlock block;
                 block.Channel[0] = calibration;
                 block.Channel[1] = calibration;
-                file->SetCalibration(block);
+                file->TWaveData::SetCalibration(block);
             }
             if (SampleBuffer[channel] != nullptr)
                 SampleBuffer[channel]->SetScaling(&calibration);

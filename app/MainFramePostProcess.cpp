@@ -203,18 +203,8 @@ void CMainFrame::StopPostProcess()
     KillTimer(kTimerProcess);
     PostProcessBusy = false;
     EndUtilityRun();
-    for (int ch = 0; ch < kChannels && RunWholeFile == 0; ++ch) {
-        TSeriesPlot* plot = TimeSeriesPlot[ch];
-        if (plot == nullptr)
-            continue;
-        Settings.TimeSeriesOpts[ch].TimeSeriesDataSource = 0;
-        if (Settings.Files[ch].File != nullptr)
-            plot->SetTimeRange(0.0f, 999999.9f);
-        else
-            plot->RestoreView();
-        plot->UpdateLayout();
-        SetChannelFileTime(ch, static_cast<float>(GetChannelFileTime(ch)));
-    }
+    for (int ch = 0; ch < kChannels && RunWholeFile == 0; ++ch)
+        ShowSeriesPlotFile(ch);
     UpdateHistoryTimeLabels();
     ToolbarUpdateRunButtons();
     StatusbarUpdate(2);
@@ -337,6 +327,7 @@ float CMainFrame::GetChannelFileDuration(int channel) const
 
 void CMainFrame::RewindWaveFiles()
 {
+    ShowLiveSeriesPlotsFiles();
     for (int ch = 0; ch < kChannels; ++ch) {
         TWaveFile* file = Settings.Files[ch].File;
         if (file == nullptr)

@@ -266,8 +266,16 @@ struct HistoryTarget {
             spectrogram->SetHistoryLine(line, time);
         }
     }
-    void Finish() const
+    // After an Esc the lines drawn so far are no picture of the segment: the history is emptied.
+    void Finish(bool cancelled = false) const
     {
+        if (cancelled) {
+            if (surface != nullptr)
+                surface->ClearHistory();
+            else
+                spectrogram->ClearHistory();
+            Plot()->UpdateLayout();
+        }
         if (surface != nullptr)
             surface->UpdateTimeStrings();
         else
@@ -364,6 +372,7 @@ void CMainFrame::ComputeCompositeSegmentAverageSpectrum(int composite, float sta
     const SegmentProgress hooks = LongOperationHooks();
     // A member that can't be read (reported once) stops the average: it would not be valid.
     bool read = true;
+    bool cancelled = false;
     for (std::int64_t i = 0; read && i < plan.blocks; ++i) {
         hooks.Report(static_cast<int>(i * 100 / plan.blocks));
         for (CompositeMember& m : members)
@@ -372,10 +381,10 @@ void CMainFrame::ComputeCompositeSegmentAverageSpectrum(int composite, float sta
                 break;
         if (read)
             combine();
-        if (hooks.Cancelled())
+        if ((cancelled = hooks.Cancelled()))
             break;
     }
-    if (read && plan.finalBlock) {
+    if (read && !cancelled && plan.finalBlock) {
         for (CompositeMember& m : members) {
             const DWORD count = m.end - m.start;
             if (plan.blocks >= 1)
@@ -394,6 +403,9 @@ void CMainFrame::ComputeCompositeSegmentAverageSpectrum(int composite, float sta
             combine();
     }
     EndLongOperation();
+    // An average cut short by Esc is not the segment's: it shows nothing.
+    if (cancelled)
+        result->ResetAverages();
     TSpectraPlot* plot = read ? CompositeSpectrumPlot[composite] : nullptr;
     if (plot != nullptr) {
         plot->SetTimeUnitsMsec(false);
@@ -549,6 +561,7 @@ void CMainFrame::RebuildChannelHistory(int channel, float start, float end, bool
     BeginLongOperation(plot.Caption());
     const SegmentProgress hooks = LongOperationHooks();
     DWORD frame = plan.startFrame;
+    bool cancelled = false;
     for (int i = 0; i < lines; ++i) {
         hooks.Report(plot.Percent(i, lines));
         const int line = plot.Line(i, lines);
@@ -556,11 +569,11 @@ void CMainFrame::RebuildChannelHistory(int channel, float start, float end, bool
             break; // reported; the lines so far stay
         plot.Draw(line, engine.get(), static_cast<float>(file->FramesToSeconds(frame)) + half);
         frame += plan.step;
-        if (hooks.Cancelled())
+        if ((cancelled = hooks.Cancelled()))
             break;
     }
     EndLongOperation();
-    plot.Finish();
+    plot.Finish(cancelled);
     file->Seek(position);
 }
 
@@ -614,6 +627,7 @@ void CMainFrame::RebuildCompositeHistory(int composite, float start, float end, 
     CWaitCursor wait;
     BeginLongOperation(plot.Caption());
     const SegmentProgress hooks = LongOperationHooks();
+    bool cancelled = false;
     for (int i = 0; i < lines; ++i) {
         const int line = plot.Line(i, lines);
         hooks.Report(plot.Percent(i, lines));
@@ -635,11 +649,11 @@ void CMainFrame::RebuildCompositeHistory(int composite, float start, float end, 
             break;
         CombineMembers(*result, members, settings.CompositeType);
         plot.Draw(line, result.get(), time);
-        if (hooks.Cancelled() || atEnd)
+        if ((cancelled = hooks.Cancelled()) || atEnd)
             break;
     }
     EndLongOperation();
-    plot.Finish();
+    plot.Finish(cancelled);
     for (CompositeMember& m : members)
         m.file->Seek(m.position);
 }

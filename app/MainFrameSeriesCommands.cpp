@@ -36,3 +36,36 @@ LRESULT CMainFrame::OnSeriesSegmentCommand(WPARAM wParam, LPARAM lParam)
     default: return 0;
     }
 }
+
+void CMainFrame::ShowSeriesPlotFile(int channel)
+{
+    TSeriesPlot* plot = TimeSeriesPlot[channel];
+    if (plot == nullptr)
+        return;
+    Settings.TimeSeriesOpts[channel].TimeSeriesDataSource = 0;
+    if (Settings.Files[channel].File != nullptr)
+        plot->SetTimeRange(0.0f, 999999.9f);
+    else
+        plot->RestoreView();
+    plot->UpdateLayout();
+    SetChannelFileTime(channel, static_cast<float>(GetChannelFileTime(channel)));
+}
+
+void CMainFrame::ShowLiveSeriesPlotsFiles()
+{
+    // A single step (Enter) leaves the plots on the block it analysed, and a computed signal
+    // stays until the user asks for the file again: once no run is going, Stop and Rewind do.
+    constexpr WORD kPostProcess = 2;
+    if (Settings.OpMode != kPostProcess || PostProcessBusy)
+        return;
+    for (int ch = 0; ch < kChannels; ++ch)
+        if (TimeSeriesPlot[ch] != nullptr && Settings.Files[ch].File != nullptr &&
+            Settings.TimeSeriesOpts[ch].TimeSeriesDataSource != 0)
+            ShowSeriesPlotFile(ch);
+}
+
+void CMainFrame::OnStopCommand()
+{
+    OnStop();
+    ShowLiveSeriesPlotsFiles();
+}

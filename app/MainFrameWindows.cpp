@@ -683,8 +683,14 @@ void CMainFrame::HandOverPlotSettings(TPlotBase& plot)
     plot.SetLogoHidden(TPlotBase::IsLogoHidden(ProfilePath.c_str()));
 }
 
-LRESULT CMainFrame::OnRunWholeFileMessage(WPARAM, LPARAM)
+LRESULT CMainFrame::OnRunWholeFileMessage(WPARAM wParam, LPARAM)
 {
+    // wParam 0: the Enter was pressed elsewhere (it closed a box or dialog); it runs nothing,
+    // and the one Enter the plot options command expected has come.
+    if (wParam == 0) {
+        SkipNextEnterRun = 0;
+        return 0;
+    }
     StartWholeFileRun();
     return 0;
 }

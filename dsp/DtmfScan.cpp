@@ -104,8 +104,9 @@ bool ScanDtmfKeys(TWaveData& wave, int fileChannel, float start, float end,
             found = true;
         }
         frame += half;
+        // Keys of part of a segment are not its keys: a cancelled scan reports none.
         if (hooks.Cancelled())
-            break;
+            return false;
     }
 
     DtmfDetector detector(reference - 20.0f, 20, 20);
@@ -123,7 +124,7 @@ bool ScanDtmfKeys(TWaveData& wave, int fileChannel, float start, float end,
         detector.DetectBlock(engine.get(), timeMs);
         frame += hop;
         if (hooks.Cancelled())
-            break;
+            return false;
     }
     keys = detector.GetKeys();
     return true;

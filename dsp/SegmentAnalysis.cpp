@@ -133,10 +133,14 @@ std::unique_ptr<TSampleBuffer> ComputeSegmentSignal(SegmentSignal kind, TWaveDat
         ReportWaveReadFailure(wave);
         return nullptr;
     }
-    if (kind == SegmentSignal::Hilbert)
-        HilbertInPieces(*buffer, frames, hooks);
-    else
+    // An envelope cut short by Esc would show raw samples as envelope after the cut: the
+    // channel keeps what it had instead.
+    if (kind == SegmentSignal::Hilbert) {
+        if (!HilbertInPieces(*buffer, frames, hooks))
+            return nullptr;
+    } else {
         buffer->BackwardIntegrate(frames); // one call, no cancel
+    }
     return buffer;
 }
 

@@ -204,11 +204,15 @@ SegmentAverageResult ComputeSegmentAverage(TWaveData& wave, int fileChannel, DWO
             return SegmentAverageResult::ReadFailed;
         }
         frame += hop;
-        if (hooks.Cancelled())
-            break;
+        if (hooks.Cancelled()) {
+            // Part of a segment averaged is not its average: nothing is left to show.
+            engine.ResetAverages();
+            engine.SetAveraging(processing.AverageSpeed, processing.AverageBlocks);
+            return SegmentAverageResult::Stopped;
+        }
     }
 
-    // The last block, also after a cancel.
+    // The last block.
     bool read = true;
     if (plan.finalBlock) {
         if (plan.blocks >= 1) {

@@ -31,7 +31,8 @@ struct ChannelProcessingSettings;
 enum class SegmentAverageResult {
     Nothing,   // an empty segment
     Cancelled, // the user declined the zero-padding question
-    Done,      // averaged (possibly cut short by Esc: the blocks so far stay)
+    Done,      // averaged
+    Stopped,   // cut short by Esc: the averages are reset, so nothing shows as the segment's
     ReadFailed, // the wave could not be read: reported, and the average is not valid
 };
 

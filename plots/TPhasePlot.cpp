@@ -25,9 +25,6 @@ BEGIN_MESSAGE_MAP(TPhasePlot, TChannelPlot<PhasePlotSettings>)
     ON_WM_SIZE()
     ON_WM_HSCROLL()
     ON_WM_VSCROLL()
-    ON_WM_LBUTTONDOWN()
-    ON_WM_LBUTTONUP()
-    ON_WM_MOUSEMOVE()
     ON_WM_RBUTTONDOWN()
     ON_WM_RBUTTONUP()
     ON_MESSAGE(WM_DATAVIEW_CLOSING, &TPhasePlot::OnDataViewClosing)
@@ -55,6 +52,11 @@ TPhasePlot::TPhasePlot()
     m_bottomMargin = 30 + kScrollHeight;
     m_paneGap = 20;
     m_paneMode = 1;
+    m_xBoxWidth = 90;
+    m_yBoxWidth = 48;
+    m_xFormat = 4;
+    m_yFormat = 2;
+    std::snprintf(m_xUnit, sizeof m_xUnit, " Hz");
 }
 
 TPhasePlot::~TPhasePlot() = default;
@@ -606,6 +608,8 @@ void TPhasePlot::OnZoomIn()
 
 void TPhasePlot::SetSelectionRect(CRect rect)
 {
+    // A finished zoom drag: the phase plot keeps no selection of its own.
+    m_selection.SetRectEmpty();
     if (!m_sourceA || !m_settings)
         return;
     CRect r(rect);
@@ -764,8 +768,8 @@ WORD TPhasePlot::GetHarmonicCount(int x, int)
 
 CPoint TPhasePlot::GetHarmonicPoint(WORD k, int x, int y)
 {
-    const int c = FrequencyToColumn(static_cast<float>(k) * ColumnFrequency(x));
-    return POINT{c == kNoColumn ? kNoColumn : m_plotRect.left + c, y};
+    // A column from the pane's left edge, where the base draws it.
+    return CPoint(FrequencyToColumn(static_cast<float>(k) * ColumnFrequency(x)), y);
 }
 
 bool TPhasePlot::PullCursorToTrace(POINT& point)
@@ -787,40 +791,16 @@ bool TPhasePlot::PullCursorToTrace(POINT& point)
     return true;
 }
 
-// ---- Mouse (the zoom drag) -----------------------------------------------------------------
-
-void TPhasePlot::OnLButtonDown(UINT, CPoint point)
-{
-    if (m_selectionMode && PaneAt(point))
-        StartDrag(point);
-}
-
-void TPhasePlot::OnMouseMove(UINT, CPoint point)
-{
-    if (!m_dragging)
-        return;
-    m_dragNow.x = std::clamp(static_cast<int>(point.x), static_cast<int>(m_plotRect.left),
-                             static_cast<int>(m_plotRect.right) - 1);
-    m_dragNow.y = point.y;
-}
-
-void TPhasePlot::OnLButtonUp(UINT nFlags, CPoint point)
-{
-    if (!m_dragging)
-        return;
-    OnMouseMove(nFlags, point);
-    EndDrag(m_plotRect);
-}
+// ---- Mouse: the base drags the measuring cursor and the zoom's rubber band ----------------
 
 void TPhasePlot::OnRButtonDown(UINT, CPoint point)
 {
     CPoint screen(point);
     ClientToScreen(&screen);
-    if (m_dragging) {
+    if (m_tracking && !m_selectionMode) {
         if (CMDIFrameWnd* frame = GetMDIFrame())
             frame->MDIActivate(this);
-        TrackDragMenu(screen, "Freq", "Phase");
-        OnLButtonUp(0, point);
+        TrackCursorMenu(point, "Freq", "Phase");
         return;
     }
     if (!PaneAt(point))

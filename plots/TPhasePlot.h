@@ -77,6 +77,7 @@ public:
     CPoint GetHarmonicPoint(WORD k, int x, int y) override;
     // With "Pull Cursor To Trace" on, moves point (client) onto the trace; false otherwise.
     bool PullCursorToTrace(POINT& point);
+    void MoveCursorToTrace(CPoint& point) override { PullCursorToTrace(point); }
 
     // The column map: frequency to column (kNoColumn when outside), column to frequency and bin.
     int FrequencyToColumn(float frequency) const;
@@ -103,9 +104,6 @@ protected:
     void OnSize(UINT nType, int cx, int cy);
     void OnHScroll(UINT nSBCode, UINT nPos, CScrollBar* pScrollBar);
     void OnVScroll(UINT nSBCode, UINT nPos, CScrollBar* pScrollBar);
-    void OnLButtonDown(UINT nFlags, CPoint point);
-    void OnLButtonUp(UINT nFlags, CPoint point);
-    void OnMouseMove(UINT nFlags, CPoint point);
     void OnRButtonDown(UINT nFlags, CPoint point);
     void OnZoomIn();
     void OnZoomFull();

@@ -30,6 +30,7 @@ BEGIN_MESSAGE_MAP(TPlotBase, CMDIChildWnd)
     ON_WM_SIZE()
     ON_WM_CLOSE()
     ON_WM_MDIACTIVATE()
+    ON_WM_KEYDOWN()
     ON_WM_KEYUP()
     ON_WM_MOUSEMOVE()
     ON_WM_LBUTTONDOWN()
@@ -166,6 +167,38 @@ void TPlotBase::UpdateFrame(float)
         InvalidateRect(&m_paneA, FALSE);
     }
     UpdateWindow();
+    // The repaint wiped the drag's marks: drawn again, the next move finds them to remove.
+    ToggleDragMarks();
+}
+
+void TPlotBase::ToggleDragMarks()
+{
+    if (!m_tracking || !m_hWnd)
+        return;
+    CClientDC dc(this);
+    SelectPlotPalette(&dc);
+    dc.SetROP2(R2_NOT);
+    if (m_selectionMode) {
+        DrawSelectionFrame(&dc, m_plotRect, m_selection);
+    } else {
+        const CRect pane = m_dragPane.IsRectEmpty() ? GetPaneAtPoint(m_lastPoint) : m_dragPane;
+        DrawDragFigures(&dc, pane, m_lastPoint);
+    }
+    RestorePlotPalette(&dc);
+}
+
+void TPlotBase::DrawDragFigures(CDC* dc, const CRect& pane, CPoint at)
+{
+    if (!m_sidebandMode)
+        DrawCrosshair(dc, pane, at.x, at.y);
+    if (m_harmonicMode)
+        DrawHarmonicMarkers(dc, pane, at.x, at.y);
+    if (m_sidebandMode)
+        DrawSidebandMarkers(dc, pane, at.x, at.y);
+    if (m_deltaMode) {
+        dc->MoveTo(m_anchorPoint);
+        dc->LineTo(at);
+    }
 }
 
 void TPlotBase::GetSelectedSegment(float& start, float& end)
@@ -484,6 +517,57 @@ bool TPlotBase::RequestSegmentPlayback(int channel, float start, float end)
     return frame != nullptr && frame->SendMessage(WM_PLAY_SEGMENT, 0, reinterpret_cast<LPARAM>(&request)) != 0;
 }
 
+void TPlotBase::AppendFrameCommand(CMenu& menu, UINT id, LPCSTR text)
+{
+    CWnd* frame = GetMDIFrame();
+    if (!frame)
+        frame = AfxGetMainWnd();
+    CTestCmdUI state;
+    state.m_nID = id;
+    if (frame)
+        state.DoUpdate(frame, TRUE);
+    menu.AppendMenu(MF_STRING | (frame && state.m_bEnabled ? 0 : MF_GRAYED), id, text);
+}
+
+void TPlotBase::AppendFrameEditCommands(CMenu& menu, bool paste, bool filePosition)
+{
+    CMenu speeds;
+    speeds.CreatePopupMenu();
+    AppendFrameCommand(speeds, ID_EDIT_PLAY_HALF, "&Half Speed");
+    AppendFrameCommand(speeds, ID_EDIT_PLAY_DOUBLE, "&Double Speed");
+    AppendFrameCommand(speeds, ID_EDIT_PLAY_ARBITRARY, "&Arbitrary Speed");
+    AppendFrameCommand(speeds, ID_EDIT_PLAY_LOOP, "&Loop");
+    menu.AppendMenu(MF_POPUP, reinterpret_cast<UINT_PTR>(speeds.Detach()), "Play Special");
+    menu.AppendMenu(MF_SEPARATOR, 0, nullptr);
+    AppendFrameCommand(menu, ID_EDIT_UNDO, "&Undo Edit");
+    if (paste) {
+        AppendFrameCommand(menu, ID_EDIT_PASTE_INSERT, "Paste &Insert");
+        AppendFrameCommand(menu, ID_EDIT_PASTE_OVER, "Paste &Over");
+    }
+    AppendFrameCommand(menu, ID_EDIT_GAIN, "&Gain Adjust");
+    AppendFrameCommand(menu, ID_EDIT_DC_OFFSET, "DC O&ffset");
+    AppendFrameCommand(menu, ID_EDIT_DYNAMIC_DC_OFFSET, "D&ynamic DC Offset");
+    if (filePosition)
+        AppendFrameCommand(menu, ID_EDIT_SET_FILE_POSITION, "Set File Position...");
+}
+
+BOOL TPlotBase::OnCmdMsg(UINT nID, int nCode, void* pExtra, void* pHandlerInfo)
+{
+    if (CMDIChildWnd::OnCmdMsg(nID, nCode, pExtra, pHandlerInfo))
+        return TRUE;
+    // The frame routes through its active child (this window) first: that pass ends here.
+    CMDIFrameWnd* frame = GetMDIFrame();
+    if (nID < 0xE000 || m_routingToFrame || frame == nullptr)
+        return FALSE;
+    m_routingToFrame = true;
+    const HWND self = m_hWnd;
+    const BOOL handled = frame->OnCmdMsg(nID, nCode, pExtra, pHandlerInfo);
+    // The command may have closed this window.
+    if (CWnd::FromHandle(self) == this)
+        m_routingToFrame = false;
+    return handled;
+}
+
 void TPlotBase::OnMDIActivate(BOOL bActivate, CWnd*, CWnd*)
 {
     if (!bActivate)
@@ -496,15 +580,25 @@ void TPlotBase::OnMDIActivate(BOOL bActivate, CWnd*, CWnd*)
 }
 
 // Enter in a plot processes the whole file.
+void TPlotBase::OnKeyDown(UINT nChar, UINT, UINT)
+{
+    if (nChar == VK_RETURN)
+        m_enterDown = true;
+}
+
 void TPlotBase::OnKeyUp(UINT nChar, UINT, UINT)
 {
     if (nChar != VK_RETURN)
         return;
+    // An Enter pressed in a message box or dialog is released here once the box has closed:
+    // the frame learns it was not pressed in this window and runs nothing.
+    const bool pressedHere = m_enterDown;
+    m_enterDown = false;
     CWnd* frame = GetMDIFrame();
     if (!frame)
         frame = AfxGetMainWnd();
     if (frame)
-        frame->SendMessage(WM_RUN_WHOLE_FILE, 0, reinterpret_cast<LPARAM>(this));
+        frame->SendMessage(WM_RUN_WHOLE_FILE, pressedHere ? 1 : 0, reinterpret_cast<LPARAM>(this));
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -865,24 +959,8 @@ void TPlotBase::HandleMouseMove(UINT, CPoint point)
     SelectPlotPalette(&dc);
     dc.SetROP2(R2_NOT);
     const CPoint last = m_lastPoint;
-    if (!m_sidebandMode) {
-        DrawCrosshair(&dc, pane, last.x, last.y);
-        DrawCrosshair(&dc, pane, point.x, point.y);
-    }
-    if (m_harmonicMode) {
-        DrawHarmonicMarkers(&dc, pane, last.x, last.y);
-        DrawHarmonicMarkers(&dc, pane, point.x, point.y);
-    }
-    if (m_sidebandMode) {
-        DrawSidebandMarkers(&dc, pane, last.x, last.y);
-        DrawSidebandMarkers(&dc, pane, point.x, point.y);
-    }
-    if (m_deltaMode) {
-        dc.MoveTo(m_anchorPoint);
-        dc.LineTo(last);
-        dc.MoveTo(m_anchorPoint);
-        dc.LineTo(point);
-    }
+    DrawDragFigures(&dc, pane, last);
+    DrawDragFigures(&dc, pane, point);
     dc.SetROP2(R2_COPYPEN);
     EraseXReadout(&dc, pane, last.x, last.y);
     EraseYReadout(&dc, pane, last.x, last.y);
@@ -904,20 +982,10 @@ void TPlotBase::RemoveDragMarks(CDC* dc, const CRect& pane)
 {
     const CPoint last = m_lastPoint;
     dc->SetROP2(R2_NOT);
-    if (!m_sidebandMode)
-        DrawCrosshair(dc, pane, last.x, last.y);
+    DrawDragFigures(dc, pane, last);
     dc->SetROP2(R2_COPYPEN);
     EraseXReadout(dc, pane, last.x, last.y);
     EraseYReadout(dc, pane, last.x, last.y);
-    dc->SetROP2(R2_NOT);
-    if (m_harmonicMode)
-        DrawHarmonicMarkers(dc, pane, last.x, last.y);
-    if (m_sidebandMode)
-        DrawSidebandMarkers(dc, pane, last.x, last.y);
-    if (m_deltaMode) {
-        dc->MoveTo(m_anchorPoint);
-        dc->LineTo(last);
-    }
 }
 
 void TPlotBase::InvalidateReadoutAreas()

@@ -170,6 +170,15 @@ protected:
     void SetToolStripShown(bool shown);
     // Asks the frame to play the channel's file between the two times; false when it didn't start.
     bool RequestSegmentPlayback(int channel, float start, float end);
+    // The frame's Edit commands in a pop-up menu, greyed by the frame's own rules (the active
+    // plot is this one, so the rules read this window): Undo, Paste Insert and Paste Over when
+    // `paste` is set, Gain Adjust, DC Offset, Dynamic DC Offset, the Play Special speeds, and
+    // Set File Position when `filePosition` is set. Chosen, they reach the frame (OnCommand).
+    void AppendFrameEditCommands(CMenu& menu, bool paste, bool filePosition);
+    void AppendFrameCommand(CMenu& menu, UINT id, LPCSTR text);
+    // Commands of the frame's range that this window does not handle (their update rules too)
+    // go to the frame, as a menu choice of the frame would.
+    BOOL OnCmdMsg(UINT nID, int nCode, void* pExtra, void* pHandlerInfo) override;
     // The caption drawn in a pane by windows that draw nothing of their own; empty for none.
     virtual std::string PaneCaption() const;
     // Colour of the plot area behind that caption.
@@ -186,6 +195,7 @@ protected:
     void OnSize(UINT nType, int cx, int cy);
     void OnClose();
     void OnMDIActivate(BOOL bActivate, CWnd* pActivateWnd, CWnd* pDeactivateWnd);
+    void OnKeyDown(UINT nChar, UINT nRepCnt, UINT nFlags);
     void OnKeyUp(UINT nChar, UINT nRepCnt, UINT nFlags);
     void OnMouseMove(UINT nFlags, CPoint point);
     void OnRButtonDown(UINT nFlags, CPoint point);
@@ -194,10 +204,17 @@ protected:
     void PostNcDestroy() override;
     DECLARE_MESSAGE_MAP()
 
+protected:
     // The point held inside the pane a drag began in.
     CPoint ClampToDragPane(CPoint point) const;
     // Removes every mark the drag shows at the last point.
     void RemoveDragMarks(CDC* dc, const CRect& pane);
+    // The drag's inverted figures at a point (crosshair, harmonic or sideband markers, the
+    // delta line), on a context already set to R2_NOT.
+    void DrawDragFigures(CDC* dc, const CRect& pane, CPoint at);
+    // Inverts the marks of a drag under way (nothing without one): takes them off before a
+    // block is drawn over them, or puts them back after it, or after a repaint wiped them.
+    void ToggleDragMarks();
     void InvalidateReadoutAreas();
 
 protected:
@@ -228,6 +245,8 @@ protected:
     int m_paneGap = 20;
 
     // Read-outs.
+    bool m_enterDown = false; // Enter went down in this window (its key-up asks for a run)
+    bool m_routingToFrame = false; // the frame's routing passes through this window again
     int m_xBoxWidth = 60;
     int m_xBoxHeight = 17;
     int m_yBoxWidth = 60;

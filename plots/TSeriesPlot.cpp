@@ -82,9 +82,6 @@ BEGIN_MESSAGE_MAP(TSeriesPlot, TSettingsPlot<TimeSeriesPlotSettings>)
     ON_WM_SIZE()
     ON_WM_HSCROLL()
     ON_WM_VSCROLL()
-    ON_WM_LBUTTONDOWN()
-    ON_WM_LBUTTONUP()
-    ON_WM_MOUSEMOVE()
     ON_WM_LBUTTONDBLCLK()
     ON_WM_RBUTTONDOWN()
     ON_WM_RBUTTONUP()
@@ -150,6 +147,13 @@ TSeriesPlot::TSeriesPlot()
     m_bottomMargin = 30 + kScrollHeight;
     m_paneGap = 20;
     m_paneMode = 1;
+    m_xBoxWidth = 112;
+    m_xBoxHeight = 17;
+    m_yBoxWidth = 60;
+    m_yBoxHeight = 17;
+    m_xFormat = 4;
+    m_yFormat = 2;
+    std::snprintf(m_xUnit, sizeof m_xUnit, " sec");
 }
 
 TSeriesPlot::~TSeriesPlot() = default;
@@ -409,10 +413,10 @@ void TSeriesPlot::PlaceToolbarControls()
     m_rangeSpin->MoveWindow(609, ey, 12, 20);
     m_centerEdit->MoveWindow(531, ey, 76, 20);
     m_centerSpin->MoveWindow(609, ey, 12, 20);
-    if (m_zoomInBtn->IsPressed() || m_selectBtn->IsPressed()) {
+    // A new layout ends drag-zoom; the selection tool stays on until the user lets it go.
+    if (m_zoomInBtn->IsPressed()) {
         m_zoomInBtn->Release();
-        m_selectBtn->Release();
-        m_selectionMode = false;
+        m_selectionMode = SelectToolOn();
     }
 }
 
@@ -490,8 +494,12 @@ void TSeriesPlot::UpdateLayout()
     const bool shown = !m_settings || m_settings->ShowToolbar != 0;
     ApplyToolbarVisibility(shown);
     SetPaneMode(1);
+    m_xFormat = m_bufferA && m_bufferA->GetSampleRate() > 50000 ? 6 : 4;
+    std::snprintf(m_xUnit, sizeof m_xUnit, "%s", IsFileMode() ? " sec" : " msec");
     if (m_settings) {
         const WORD mode = m_settings->PlotChannel;
+        if (mode == 6 || mode == 7)
+            std::snprintf(m_xUnit, sizeof m_xUnit, " ");
         if ((mode == 6 || mode == 7) && m_settings->AmpScaleType != 0)
             m_settings->AmpScaleType = 0;
         const bool linear = m_settings->AmpScaleType == 0;
@@ -502,11 +510,12 @@ void TSeriesPlot::UpdateLayout()
         if (linear && ReadEdit(m_centerEdit.get(), 40) != m_settings->PlotCenter)
             WriteEdit(m_centerEdit.get(), "%3.6f", m_settings->PlotCenter);
     }
-    if (m_zoomInBtn && (m_zoomInBtn->IsPressed() || m_selectBtn->IsPressed())) {
+    if (m_zoomInBtn && m_zoomInBtn->IsPressed())
         m_zoomInBtn->Release();
+    // An edit re-lays the plot out: the selection tool stays on while there is a file to select in.
+    if (m_selectBtn && m_selectBtn->IsPressed() && !m_waveFile)
         m_selectBtn->Release();
-    }
-    m_selectionMode = false;
+    m_selectionMode = SelectToolOn();
     m_lastFrameTime = 0.0f;
     RecalcLayout();
     PlaceSeriesScrollBar();
@@ -1221,6 +1230,8 @@ void TSeriesPlot::UpdateFrame(float time)
         m_dataView->Refresh();
     if (m_pointCapacity == 0 || !m_hWnd || IsIconic() || !m_settings)
         return;
+    // A measuring cursor held over a live trace: off while the block is drawn, then back.
+    ToggleDragMarks();
     CClientDC dc(this);
     const std::vector<CRect> panes = Panes();
     CRect client;
@@ -1237,6 +1248,7 @@ void TSeriesPlot::UpdateFrame(float time)
         DrawGrid(&dc, panes[i]);
         DrawTrace(&dc, panes[i], client, now, m_settings->LineColor);
     }
+    ToggleDragMarks();
     if (!built)
         return;
     m_prevPointsA = m_pointsA;
@@ -1259,10 +1271,15 @@ void TSeriesPlot::ShowTimePosition(float seconds)
 
 // ---- Selection, zoom and scrolling -------------------------------------------------------------
 
+bool TSeriesPlot::SelectToolOn() const
+{
+    return (m_selectBtn && m_selectBtn->IsPressed()) || (m_zoomInBtn && m_zoomInBtn->IsPressed());
+}
+
 void TSeriesPlot::ClearSelection()
 {
     m_selection.SetRectEmpty();
-    m_selectionMode = false;
+    m_selectionMode = SelectToolOn();
     if (m_playBtn) {
         m_playBtn->Disable();
         m_filterBtn->Disable();
@@ -1292,6 +1309,12 @@ void TSeriesPlot::SetSelectionRect(CRect rect)
 {
     CRect r(rect);
     r.NormalizeRect();
+    // A drag is held inside the pane, so its last column stands for the pane's right edge:
+    // dragged to the end, the selection or zoom reaches the end of the view.
+    if (r.right >= m_paneA.right - 1)
+        r.right = m_paneA.right;
+    // The base leaves the drag's rectangle here; only a finished select makes it the selection.
+    m_selection.SetRectEmpty();
     if (m_zoomInBtn && m_zoomInBtn->IsPressed()) {
         const DWORD s0 = TimeToSample(ColumnToTime(r.left));
         const DWORD s1 = r.right >= m_paneA.right ? m_viewEnd : TimeToSample(ColumnToTime(r.right));
@@ -1304,13 +1327,14 @@ void TSeriesPlot::SetSelectionRect(CRect rect)
         }
         return;
     }
+    // The Select tool stays on after a selection, so the next drag selects again.
     if (m_selectBtn && m_selectBtn->IsPressed()) {
-        m_selectBtn->Release();
-        m_selectionMode = false;
         r.top = m_paneA.top;
         r.bottom = m_paneA.bottom;
         r.left = std::max(r.left, m_paneA.left);
         r.right = std::min(r.right, m_paneA.right);
+        // A new selection replaces the one shown.
+        ClearSelection();
         if (r.IsRectEmpty())
             return;
         m_selection = r;
@@ -1598,7 +1622,10 @@ double TSeriesPlot::PixelToXValue(int x, int)
     const WORD mode = m_settings ? m_settings->PlotChannel : 0;
     if (mode == 6 || mode == 7) {
         const int w = m_paneA.Width();
-        return w > 0 ? static_cast<float>((x - (m_paneA.right - 1 - w / 2)) * 2.0 * m_settings->PlotTop / w) : 0.0f;
+        const float value =
+            w > 0 ? static_cast<float>((x - (m_paneA.right - 1 - w / 2)) * 2.0 * m_settings->PlotTop / w) : 0.0f;
+        m_xFormat = std::fabs(value) >= 0.01f ? 4 : 100;
+        return value;
     }
     const float t = ColumnToTime(x);
     return IsFileMode() ? t : t * 1000.0f;
@@ -1618,8 +1645,13 @@ double TSeriesPlot::PixelToYValue(int x, int y)
     const int h = pane.Height();
     if (m_settings->AmpScaleType == 0) {
         const double top = m_settings->PlotTop, center = m_settings->PlotCenter;
-        return static_cast<float>(((pane.bottom - 1 - y) - h / 2.0) * 2.0 * (top - center) / h + center);
+        // The inverse of the trace's mapping, so the row a level is drawn on reads that level
+        // (the zero line reads 0).
+        const float value = static_cast<float>(((pane.bottom - y) - h / 2.0) * 2.0 * (top - center) / h + center);
+        m_yFormat = std::fabs(value) >= 0.01f ? 3 : 100;
+        return value;
     }
+    m_yFormat = 3;
     return static_cast<float>((pane.bottom - y) * static_cast<double>(m_settings->PlotRange) / h +
                               (m_settings->PlotTop - m_settings->PlotRange));
 }
@@ -1669,29 +1701,6 @@ bool TSeriesPlot::PullCursorToTrace(POINT& point)
     return true;
 }
 
-void TSeriesPlot::OnLButtonDown(UINT, CPoint point)
-{
-    if (m_selectionMode && m_paneA.PtInRect(point))
-        StartDrag(point);
-}
-
-void TSeriesPlot::OnMouseMove(UINT, CPoint point)
-{
-    if (!m_dragging)
-        return;
-    // The drag stays inside the pane.
-    m_dragNow.x = std::clamp(static_cast<int>(point.x), static_cast<int>(m_paneA.left), static_cast<int>(m_paneA.right));
-    m_dragNow.y = std::clamp(static_cast<int>(point.y), static_cast<int>(m_paneA.top), static_cast<int>(m_paneA.bottom));
-}
-
-void TSeriesPlot::OnLButtonUp(UINT nFlags, CPoint point)
-{
-    if (!m_dragging)
-        return;
-    OnMouseMove(nFlags, point);
-    EndDrag(m_paneA);
-}
-
 void TSeriesPlot::OnLButtonDblClk(UINT, CPoint point)
 {
     if (!IsFileMode() || !m_plotRect.PtInRect(point))
@@ -1706,9 +1715,8 @@ void TSeriesPlot::OnRButtonDown(UINT, CPoint point)
         frame->MDIActivate(this);
     CPoint screen(point);
     ClientToScreen(&screen);
-    if (m_dragging) {
-        TrackDragMenu(screen, "Time", "Level");
-        OnLButtonUp(0, point);
+    if (m_tracking && !m_selectionMode) {
+        TrackCursorMenu(point, "Time", "Level");
         return;
     }
     bool inPane = false;
@@ -1728,6 +1736,7 @@ void TSeriesPlot::OnRButtonDown(UINT, CPoint point)
     menu.AppendMenu(MF_SEPARATOR);
     menu.AppendMenu(MF_STRING | sel, kFilterMenu, "&Filter...");
     menu.AppendMenu(MF_STRING | sel, kPlayMenu, "P&lay");
+    AppendFrameEditCommands(menu, true, true);
     menu.AppendMenu(MF_SEPARATOR);
     menu.AppendMenu(MF_STRING, kAutoscaleMenu, "Auto&scale Display");
     menu.AppendMenu(MF_STRING | (m_settings && m_settings->GrabCursorFlag ? MF_CHECKED : 0), kPullCursor,

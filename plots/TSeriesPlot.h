@@ -104,11 +104,14 @@ public:
     // The finished drag rectangle in selection mode (zoom or select).
     void SetSelectionRect(CRect rect) override;
     void ClearSelection() override;
+    // The Select or Zoom In tool is pressed: drags select (or zoom).
+    bool SelectToolOn() const;
     // Cursor read-outs: time (ms in live mode) at x, amplitude at y.
     double PixelToXValue(int x, int y) override;
     double PixelToYValue(int x, int y) override;
     // With "Pull Cursor To Trace" on, moves point (client) onto the trace; false otherwise.
     bool PullCursorToTrace(POINT& point);
+    void MoveCursorToTrace(CPoint& point) override { PullCursorToTrace(point); }
     virtual void ScrollView(UINT code, UINT position);
     virtual void FillRectIfVisible(CDC* dc, const RECT& rect, const RECT& update);
     virtual void ReservedHook() {}
@@ -149,9 +152,6 @@ protected:
     void OnSize(UINT nType, int cx, int cy);
     void OnHScroll(UINT nSBCode, UINT nPos, CScrollBar* pScrollBar);
     void OnVScroll(UINT nSBCode, UINT nPos, CScrollBar* pScrollBar);
-    void OnLButtonDown(UINT nFlags, CPoint point);
-    void OnLButtonUp(UINT nFlags, CPoint point);
-    void OnMouseMove(UINT nFlags, CPoint point);
     void OnLButtonDblClk(UINT nFlags, CPoint point);
     void OnRButtonDown(UINT nFlags, CPoint point);
     void OnZoomIn();
@@ -236,7 +236,7 @@ private:
     CFont m_printFont;
     int m_screenFontHeight = 14;
 
-    CRect m_selection;
+    // The band of the selection (the base's selection rectangle) as it is shown inverted.
     CRect m_invertedSelection;
 
     DWORD m_viewStart = 0;

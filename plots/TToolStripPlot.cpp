@@ -41,35 +41,23 @@ template <class Base> CWnd* TToolStripPlot<Base>::Frame() const
     return frame ? frame : AfxGetMainWnd();
 }
 
-template <class Base> void TToolStripPlot<Base>::StartDrag(CPoint point)
-{
-    m_dragging = true;
-    m_dragStart = point;
-    m_dragNow = point;
-    this->SetCapture();
-}
-
-template <class Base> void TToolStripPlot<Base>::EndDrag(const CRect& pane)
-{
-    m_dragging = false;
-    ReleaseCapture();
-    this->SetSelectionRect(CRect(m_dragStart.x, pane.top, m_dragNow.x, pane.bottom));
-}
-
-template <class Base> void TToolStripPlot<Base>::TrackDragMenu(CPoint screen, const char* xName, const char* yName)
+template <class Base>
+void TToolStripPlot<Base>::TrackCursorMenu(CPoint client, const char* xName, const char* yName)
 {
     CMenu menu;
     menu.CreatePopupMenu();
     menu.AppendMenu(MF_STRING, kCopyCursor, "Copy measurement cursor Values to clipboard");
     menu.AppendMenu(MF_STRING, kCopyBitmap, "Copy to clipboard as Bitmap");
+    CPoint screen = client;
+    this->ClientToScreen(&screen);
     const UINT chosen = static_cast<UINT>(
         menu.TrackPopupMenu(TPM_LEFTALIGN | TPM_RIGHTBUTTON | TPM_RETURNCMD | TPM_NONOTIFY, screen.x, screen.y, this));
-    if (chosen == kCopyCursor) {
-        CopyCursorValuesToClipboard(this, xName, this->PixelToXValue(m_dragNow.x, m_dragNow.y), yName,
-                                    this->PixelToYValue(m_dragNow.x, m_dragNow.y));
-    } else if (chosen == kCopyBitmap) {
+    if (chosen == kCopyCursor)
+        CopyCursorValuesToClipboard(this, xName, static_cast<double>(this->GetXReadoutValue()), yName,
+                                    static_cast<double>(this->GetYReadoutValue()));
+    else if (chosen == kCopyBitmap)
         OnCopyBitmap();
-    }
+    this->TPlotBase::OnLButtonUp(0, client);
 }
 
 template <class Base>

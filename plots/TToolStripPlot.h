@@ -1,7 +1,7 @@
 // What the time-series and phase plots share around their pictures: the tool strip's toggle
-// button, the horizontal scroll bar, the read-out font, the zoom or selection drag, the value
-// window, the right-click menu of a drag, and the commands that only copy, toggle or ask the
-// frame.
+// button, the horizontal scroll bar, the read-out font, the value window, the right-click menu
+// of a measuring-cursor drag, and the commands that only copy, toggle or ask the frame. The
+// drags themselves (measuring cursor, zoom and selection rubber bands) are the plot base's.
 //
 // Threads: user-interface thread only.
 #pragma once
@@ -29,7 +29,6 @@ public:
 
     CDataView* GetDataView() const { return m_dataView.get(); }
     CScrollBar* GetPlotScrollBar() const { return m_scroll.get(); }
-    bool IsSelectionMode() const { return m_selectionMode; }
 
 protected:
     TToolStripPlot();
@@ -42,11 +41,10 @@ protected:
     // The MDI frame, or the main window of a window made without one.
     CWnd* Frame() const;
 
-    void StartDrag(CPoint point);
-    // Ends the drag with a selection across `pane`'s height.
-    void EndDrag(const CRect& pane);
-    // The menu a right click opens during a drag: the cursor's values or the picture to the clipboard.
-    void TrackDragMenu(CPoint screen, const char* xName, const char* yName);
+    // The menu a right click opens while the measuring cursor is held: the read-outs as they
+    // show (differences in delta mode) or the picture to the clipboard; then the drag ends as
+    // if the left button had been released at `client`.
+    void TrackCursorMenu(CPoint client, const char* xName, const char* yName);
     // Closes an open value window, or opens one on the source; the new window, or null.
     CDataView* ToggleDataView(SpectralData* source, int index, bool composite, int kind);
     // A tick label of at most maxChars characters, NUL-padded.
@@ -74,11 +72,6 @@ protected:
     std::unique_ptr<CScrollBar> m_scroll;
     CFont m_font;
     int m_fontHeight = 14;
-    bool m_selectionMode = false;
-    // The zoom or selection drag: the window's own until the base's mouse handling lands.
-    bool m_dragging = false;
-    CPoint m_dragStart;
-    CPoint m_dragNow;
 };
 
 #include "plots/TChannelPlot.h"

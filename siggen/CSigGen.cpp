@@ -6,6 +6,7 @@
 #include "platform/ui/GdiWindowDC.h"
 #include "platform/ui/LongOperation.h"
 #include "platform/ui/WinApp.h"
+#include "res/resource.h"
 #include "siggen/WaveformDialogs.h"
 #include "wave/TWaveData.h"
 #include "wave/TWaveFile.h"
@@ -19,7 +20,7 @@
 
 namespace {
 constexpr UINT kRunId = 401, kStopId = 402, kIoId = 403, kCombo1Id = 404, kCombo2Id = 405, kDetails1Id = 406,
-               kDetails2Id = 407;
+               kDetails2Id = 407, kSaveId = 408;
 
 struct WaveformItem {
     const char* text;
@@ -47,6 +48,7 @@ BEGIN_MESSAGE_MAP(CSigGen, CWnd)
     ON_BN_CLICKED(kRunId, &CSigGen::OnRun)
     ON_BN_CLICKED(kStopId, &CSigGen::OnStop)
     ON_BN_CLICKED(kIoId, &CSigGen::OnIoSettings)
+    ON_BN_CLICKED(kSaveId, &CSigGen::OnSaveSignal)
     ON_BN_CLICKED(kDetails1Id, &CSigGen::OnDetails1)
     ON_BN_CLICKED(kDetails2Id, &CSigGen::OnDetails2)
     ON_CBN_SELCHANGE(kCombo1Id, &CSigGen::OnWaveform1Changed)
@@ -96,8 +98,10 @@ void CSigGen::SetupWindow()
     m_combo[1].Create(style | CBS_DROPDOWNLIST | WS_VSCROLL, CRect(20, 64, 110, 464), this, kCombo2Id);
     m_details[0].Create("Details...", style | BS_PUSHBUTTON, CRect(116, 36, 206, 59), this, kDetails1Id);
     m_details[1].Create("Details...", style | BS_PUSHBUTTON, CRect(116, 64, 206, 87), this, kDetails2Id);
+    m_save.Create("Save Signal To Wave File...", style | BS_PUSHBUTTON, CRect(4, 64, 206, 87), this, kSaveId);
     for (CControlWnd* c : {static_cast<CControlWnd*>(&m_run), static_cast<CControlWnd*>(&m_stop),
-                           static_cast<CControlWnd*>(&m_io), static_cast<CControlWnd*>(&m_combo[0]),
+                           static_cast<CControlWnd*>(&m_io), static_cast<CControlWnd*>(&m_save),
+                           static_cast<CControlWnd*>(&m_combo[0]),
                            static_cast<CControlWnd*>(&m_combo[1]), static_cast<CControlWnd*>(&m_details[0]),
                            static_cast<CControlWnd*>(&m_details[1])})
         c->SetFont(&m_font);
@@ -265,11 +269,13 @@ void CSigGen::Layout()
     CRect box;
     m_combo[0].GetWindowRect(&box);
     const int comboHeight = box.Height() > 0 ? box.Height() : 23;
-    int width = 216, height = two ? 120 : 88;
+    // The save button takes one more row below the waveform rows.
+    int width = 216, height = two ? 148 : 116;
     if (m_running) {
         place(m_run, false, 0, 0, 0, 0);
         place(m_stop, true, 4, 4, 42, 26);
         place(m_io, false, 0, 0, 0, 0);
+        place(m_save, false, 0, 0, 0, 0);
         for (int c = 0; c < 2; ++c) {
             place(m_combo[c], false, 0, 0, 0, 0);
             place(m_details[c], false, 0, 0, 0, 0);
@@ -285,6 +291,7 @@ void CSigGen::Layout()
         place(m_details[0], true, 116, 36, 90, 23);
         place(m_combo[1], two, 20, 64, 90, comboHeight);
         place(m_details[1], two, 116, 64, 90, 23);
+        place(m_save, true, 4, two ? 92 : 64, 202, 23);
         if (!m_builder.IsBuilding() || m_buildCollected)
             SetWindowText("Signal Generator");
     }
@@ -471,6 +478,13 @@ void CSigGen::OnIoSettings()
     StopOutput();
     if (m_frame && m_frame->GetSafeHwnd())
         m_frame->SendMessage(WM_SIGGEN_IO_SETTINGS, 6, reinterpret_cast<LPARAM>(this));
+}
+
+// Saving is the frame's command: it checks the chosen file against the channels' open files.
+void CSigGen::OnSaveSignal()
+{
+    if (m_frame && m_frame->GetSafeHwnd())
+        m_frame->SendMessage(WM_COMMAND, MAKEWPARAM(ID_UTIL_SAVE_SIGNAL, 0), 0);
 }
 
 bool CSigGen::ShowDetailsDialog(int channel)

@@ -81,6 +81,7 @@ protected:
     void OnRun();
     void OnStop();
     void OnIoSettings();
+    void OnSaveSignal();
     void OnDetails1() { OnDetails(0); }
     void OnDetails2() { OnDetails(1); }
     void OnDetails(int channel);
@@ -103,7 +104,7 @@ private:
     LPARAM m_buildSerial = 0;
     bool m_buildCollected = true;
     std::unique_ptr<TWaveData> m_wave;
-    CButton m_run, m_stop, m_io;
+    CButton m_run, m_stop, m_io, m_save;
     CComboBox m_combo[2];
     CButton m_details[2];
     CFont m_font;

@@ -136,15 +136,18 @@ SampleEditResult Process(TWaveFile& file, DWORD first, DWORD end, int channel, c
         stored = std::clamp(stored, minimum, maximum);
         buffer->SetSample(i, static_cast<std::int32_t>(stored));
     }
+    // A refusal or an Esc leaves the file as it was: half a range changed is no result.
     if (refused)
         return SampleEditResult::Refused;
+    if (stopped)
+        return SampleEditResult::Stopped;
     if (!file.WriteSamples(buffer->GetSamplePtr(0), first, count, channel)) {
         AfxMessageBox(texts.writeFailure, MB_ICONSTOP);
         file.SetModified(true);
         return SampleEditResult::Failed;
     }
     file.SetModified(true);
-    return stopped ? SampleEditResult::Stopped : SampleEditResult::Done;
+    return SampleEditResult::Done;
 }
 
 } // namespace

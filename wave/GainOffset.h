@@ -28,13 +28,13 @@ struct GainOffsetValues {
 GainOffsetValues& RememberedGainOffsetValues();
 
 // Called with the progress in percent (0..99) as the work goes on; returning false stops the
-// work (Esc), keeping the samples done so far.
+// work (Esc) and leaves the file as it was.
 using SampleEditProgress = std::function<bool(int percent)>;
 
 enum class SampleEditResult {
     Unchanged, // an empty range: nothing done, no undo saved
     Done,      // the whole range was processed and written back
-    Stopped,   // stopped by the progress callback; the samples done so far were written back
+    Stopped,   // stopped by the progress callback: the file is unchanged (its undo is saved)
     Refused,   // No at the clipping question: the file is unchanged
     NoMemory,  // the buffer could not be made: the file is unchanged (its undo is saved)
     Failed,    // reading or writing the file failed: reported; not written back when reading failed

@@ -160,6 +160,21 @@ template <class Settings> void THistoryPlot<Settings>::CreateControls()
     UpdateLayout();
 }
 
+template <class Settings> void THistoryPlot<Settings>::SyncEdit(CEdit* edit, const char* format, float value)
+{
+    char text[20] = {};
+    edit->GetWindowText(text, sizeof text);
+    char* end = nullptr;
+    const double shown = std::strtod(text, &end);
+    // A box that already says the value keeps what the user wrote there.
+    if (end != text && static_cast<float>(shown) == value)
+        return;
+    const bool wasInLayout = m_inLayout;
+    m_inLayout = true; // the window writes its own edits
+    edit->SetWindowText(Printf(format, value));
+    m_inLayout = wasInLayout;
+}
+
 template <class Settings> void THistoryPlot<Settings>::ApplyAmpScaleToEdits()
 {
     if (!this->m_settings || !m_topEdit)
@@ -167,19 +182,23 @@ template <class Settings> void THistoryPlot<Settings>::ApplyAmpScaleToEdits()
     const Settings& s = *this->m_settings;
     switch (this->m_scaling.AmpScaleType) {
     case 0:
-        m_topEdit->SetWindowText(Printf("%3.3f", s.PlotTop));
+        SyncEdit(m_topEdit.get(), "%3.3f", s.PlotTop);
         m_topSpin->SetPrecision(3);
         m_topSpin->SetStep(1.0f, 0);
         m_topSpin->SetLimits(1e7f, 1e-9f);
-        m_rangeEdit->SetWindowText("N/A");
+        if (m_rangeEdit->GetWindowTextString() != "N/A") {
+            m_inLayout = true;
+            m_rangeEdit->SetWindowText("N/A");
+            m_inLayout = false;
+        }
         m_rangeEdit->EnableWindow(FALSE);
         m_rangeSpin->EnableWindow(FALSE);
         break;
     case 1:
-        m_topEdit->SetWindowText(Printf("%3.1f", s.PlotTop));
+        SyncEdit(m_topEdit.get(), "%3.1f", s.PlotTop);
         m_topSpin->SetStep(5.0f, 0);
         m_topSpin->SetLimits(300.0f, -400.0f);
-        m_rangeEdit->SetWindowText(Printf("%3.1f", s.PlotRange));
+        SyncEdit(m_rangeEdit.get(), "%3.1f", s.PlotRange);
         m_rangeEdit->EnableWindow(TRUE);
         m_rangeSpin->EnableWindow(TRUE);
         m_rangeSpin->SetPrecision(2);
@@ -187,11 +206,11 @@ template <class Settings> void THistoryPlot<Settings>::ApplyAmpScaleToEdits()
         m_rangeSpin->SetLimits(400.0f, -400.0f);
         break;
     case 2:
-        m_topEdit->SetWindowText(Printf("%3.3f", s.PlotTop));
+        SyncEdit(m_topEdit.get(), "%3.4f", s.PlotTop);
         m_topSpin->SetPrecision(4);
         m_topSpin->SetStep(2.0f, 1);
         m_topSpin->SetLimits(1e4f, 1e-5f);
-        m_rangeEdit->SetWindowText(Printf("%3.6f", s.PlotRange));
+        SyncEdit(m_rangeEdit.get(), "%3.6f", s.PlotRange);
         m_rangeEdit->EnableWindow(TRUE);
         m_rangeSpin->EnableWindow(TRUE);
         m_rangeSpin->SetPrecision(6);
@@ -241,7 +260,21 @@ template <class Settings> LRESULT THistoryPlot<Settings>::AskFrame(WPARAM code, 
     return frame->SendMessage(WM_PLOT_SEGMENT, code, reinterpret_cast<LPARAM>(&request));
 }
 
-template <class Settings> void THistoryPlot<Settings>::RequestRebuild() { AskFrame(PLOT_SEGMENT_REBUILD, 0.0f, 0.0f); }
+template <class Settings> void THistoryPlot<Settings>::RequestRebuild()
+{
+    // The frame's rebuild runs a long operation that lets timers and paints through; whatever
+    // asks for another meanwhile gets it after this one, never inside it.
+    if (m_rebuilding) {
+        m_rebuildAgain = true;
+        return;
+    }
+    m_rebuilding = true;
+    do {
+        m_rebuildAgain = false;
+        AskFrame(PLOT_SEGMENT_REBUILD, 0.0f, 0.0f);
+    } while (m_rebuildAgain && this->m_hWnd);
+    m_rebuilding = false;
+}
 
 // ---- Layout --------------------------------------------------------------------------------
 
@@ -259,19 +292,12 @@ template <class Settings> void THistoryPlot<Settings>::UpdateLayout()
                           p.IndependentScalingAndCalibration == 0;
     this->SetPaneMode(twoPanes ? 2 : 1);
 
-    if (m_topEdit) {
-        const WORD amp = this->m_scaling.AmpScaleType;
-        char text[20] = {};
-        m_topEdit->GetWindowText(text, sizeof text);
-        if (static_cast<float>(std::strtod(text, nullptr)) != this->m_settings->PlotTop)
-            m_topEdit->SetWindowText(Printf(amp == 0 ? "%3.3f" : amp == 1 ? "%3.1f" : "%3.4f", this->m_settings->PlotTop));
-        ApplyAmpScaleToEdits();
-        if (amp == 2)
-            m_topEdit->SetWindowText(Printf("%3.4f", this->m_settings->PlotTop));
-    }
+    // Each box is written only where it does not already say its value, so what the user typed
+    // stays as typed.
+    ApplyAmpScaleToEdits();
     if (m_select) {
-        m_select->Release();
-        this->m_selectionMode = 0;
+        // An edit re-lays the plot out: the selection tool stays on until the user lets it go.
+        this->m_selectionMode = m_select->IsPressed() ? 1 : 0;
         m_select->Enable();
         m_play->Disable();
         m_filter->Disable();
@@ -340,10 +366,10 @@ template <class Settings> void THistoryPlot<Settings>::Relayout()
     if (!this->m_settings || !this->m_settings->ShowToolbar || !m_select)
         return;
     PlaceStrip();
-    for (CToolBtn* b : {m_select.get(), m_play.get(), m_filter.get()})
+    for (CToolBtn* b : {m_play.get(), m_filter.get()})
         if (b->IsPressed())
             b->Release();
-    this->m_selectionMode = 0;
+    this->m_selectionMode = m_select->IsPressed() ? 1 : 0;
     if (this->m_hWnd) {
         CRect strip;
         this->GetClientRect(&strip);
@@ -379,6 +405,10 @@ template <class Settings> void THistoryPlot<Settings>::OnSize(UINT nType, int cx
 
 template <class Settings> void THistoryPlot<Settings>::OnTimer(UINT_PTR id)
 {
+    if (id == ID_TIMER_LEVEL_APPLY) {
+        OnLevelTimer();
+        return;
+    }
     if (id != ID_TIMER_PLOT_RESIZE)
         return;
     this->KillTimer(ID_TIMER_PLOT_RESIZE);
@@ -488,17 +518,6 @@ template <class Settings> void THistoryPlot<Settings>::InvalidateLegend()
     this->InvalidateRect(&client, TRUE);
 }
 
-template <class Settings> void THistoryPlot<Settings>::ApplyLevelScale()
-{
-    RebuildLevelScale();
-    InvalidateLegend();
-    this->UpdateWindow();
-    if (!IsRunning()) {
-        UpdateLayout();
-        RequestRebuild();
-    }
-}
-
 template <class Settings> void THistoryPlot<Settings>::Autoscale()
 {
     if (!m_traceA || m_history.Empty() || !this->m_settings || (PaneCount() == 2 && !m_traceB))
@@ -534,10 +553,9 @@ template <class Settings> void THistoryPlot<Settings>::Autoscale()
     }
 }
 
-template <class Settings> void THistoryPlot<Settings>::OnPlotTopChanged()
+template <class Settings> void THistoryPlot<Settings>::ApplyTopEdit()
 {
-    if (m_creating || m_inLayout || !m_topEdit || !this->m_settings)
-        return;
+    m_topTyped = false;
     char text[20] = {};
     m_topEdit->GetWindowText(text, sizeof text);
     double value = std::strtod(text, nullptr);
@@ -566,15 +584,13 @@ template <class Settings> void THistoryPlot<Settings>::OnPlotTopChanged()
         value = std::clamp(value, 0.000001, 10000.0);
         s.PlotTop = static_cast<float>(value);
         break;
-    default: return;
+    default: break;
     }
-    ApplyLevelScale();
 }
 
-template <class Settings> void THistoryPlot<Settings>::OnPlotRangeChanged()
+template <class Settings> void THistoryPlot<Settings>::ApplyRangeEdit()
 {
-    if (m_creating || m_inLayout || !m_rangeEdit || !this->m_settings)
-        return;
+    m_rangeTyped = false;
     char text[20] = {};
     m_rangeEdit->GetWindowText(text, sizeof text);
     double value = std::strtod(text, nullptr);
@@ -601,8 +617,84 @@ template <class Settings> void THistoryPlot<Settings>::OnPlotRangeChanged()
         break;
     default: break; // linear: the range is not used
     }
-    ApplyLevelScale();
 }
+
+template <class Settings> void THistoryPlot<Settings>::OnLevelEdit(bool top)
+{
+    if (m_creating || m_inLayout || !m_topEdit || !m_rangeEdit || !this->m_settings)
+        return;
+    if (!m_stepping) {
+        // Typed: applied once the typing pauses, so a half-typed number ("-", "6" of "60")
+        // neither rebuilds the picture nor gets rewritten under the caret.
+        (top ? m_topTyped : m_rangeTyped) = true;
+        ScheduleLevelApply();
+        return;
+    }
+    // A spinner step: the new scale and legend show at once; the picture is rebuilt after the
+    // button is released.
+    if (top)
+        ApplyTopEdit();
+    else
+        ApplyRangeEdit();
+    RebuildLevelScale();
+    InvalidateLegend();
+    this->UpdateWindow();
+    if (!IsRunning()) {
+        m_levelRebuildPending = true;
+        ScheduleLevelApply();
+    }
+}
+
+template <class Settings> void THistoryPlot<Settings>::ScheduleLevelApply()
+{
+    if (!this->m_hWnd)
+        return;
+    // Longer than the spinner's first auto-repeat delay, so a held button keeps putting it off.
+    this->KillTimer(ID_TIMER_LEVEL_APPLY);
+    this->SetTimer(ID_TIMER_LEVEL_APPLY, kLevelApplyDelayMs);
+}
+
+template <class Settings> void THistoryPlot<Settings>::OnLevelTimer()
+{
+    this->KillTimer(ID_TIMER_LEVEL_APPLY);
+    if (GetAsyncKeyState(VK_LBUTTON) & 0x8000) {
+        // Still held (a spinner arrow, most likely): a rebuild now would keep its release
+        // from the control, which would then step on by itself.
+        ScheduleLevelApply();
+        return;
+    }
+    ApplyPendingLevels();
+}
+
+template <class Settings> void THistoryPlot<Settings>::ApplyPendingLevels()
+{
+    if (this->m_hWnd)
+        this->KillTimer(ID_TIMER_LEVEL_APPLY);
+    if (!this->m_settings || !m_topEdit || !m_rangeEdit)
+        return;
+    const float top = this->m_settings->PlotTop, range = this->m_settings->PlotRange;
+    if (m_topTyped)
+        ApplyTopEdit();
+    if (m_rangeTyped)
+        ApplyRangeEdit();
+    // A value typed again as it was (or set meanwhile by autoscale or the options) changes nothing.
+    const bool changed = this->m_settings->PlotTop != top || this->m_settings->PlotRange != range;
+    if (changed) {
+        RebuildLevelScale();
+        InvalidateLegend();
+        this->UpdateWindow();
+    }
+    const bool rebuild = (changed || m_levelRebuildPending) && !IsRunning();
+    m_levelRebuildPending = false;
+    if (rebuild) {
+        UpdateLayout();
+        RequestRebuild();
+    }
+}
+
+template <class Settings> void THistoryPlot<Settings>::OnPlotTopChanged() { OnLevelEdit(true); }
+
+template <class Settings> void THistoryPlot<Settings>::OnPlotRangeChanged() { OnLevelEdit(false); }
 
 template <class Settings> void THistoryPlot<Settings>::OnVScroll(UINT code, int, CScrollBar* bar)
 {
@@ -613,12 +705,15 @@ template <class Settings> void THistoryPlot<Settings>::OnVScroll(UINT code, int,
         spin = m_topSpin.get();
     else if (m_rangeSpin && bar->GetSafeHwnd() == m_rangeSpin->GetSafeHwnd())
         spin = m_rangeSpin.get();
-    if (!spin)
+    // The control's auto-repeat while a rebuild holds the mouse back is no click of the user's.
+    if (!spin || m_rebuilding)
         return;
+    m_stepping = true;
     if (code == SB_LINEUP)
         spin->StepUp();
     else if (code == SB_LINEDOWN)
         spin->StepDown();
+    m_stepping = false;
 }
 
 template <class Settings> void THistoryPlot<Settings>::OnToggle1410()
@@ -709,7 +804,7 @@ template <class Settings> void THistoryPlot<Settings>::ClearSelection()
 {
     if (this->m_selection.IsRectEmpty())
         return;
-    this->m_selectionMode = 0;
+    this->m_selectionMode = m_select && m_select->IsPressed() ? 1 : 0;
     this->m_selection.SetRectEmpty();
     if (m_play)
         m_play->Disable();
@@ -728,10 +823,10 @@ template <class Settings> void THistoryPlot<Settings>::ClearSelection()
 template <class Settings> void THistoryPlot<Settings>::SetSelectionRect(CRect rect)
 {
     rect.NormalizeRect();
+    // A new selection replaces the one shown; the Select tool stays on for the next drag.
+    ClearSelection();
     this->m_selection = rect;
-    if (m_select)
-        m_select->Release();
-    this->m_selectionMode = 0;
+    this->m_selectionMode = m_select && m_select->IsPressed() ? 1 : 0;
     if (!m_composite && m_play) {
         m_play->Enable();
         m_filter->Enable();
@@ -956,6 +1051,7 @@ template <class Settings> void THistoryPlot<Settings>::TrackPlotMenu(CPoint poin
         menu.AppendMenu(MF_SEPARATOR, 0, nullptr);
         menu.AppendMenu(grey, ID_HISTORY_FILTER, "&Filter...");
         menu.AppendMenu(grey, ID_HISTORY_PLAY, "P&lay");
+        this->AppendFrameEditCommands(menu, false, false);
         menu.AppendMenu(MF_SEPARATOR, 0, nullptr);
     } else {
         menu.AppendMenu(MF_STRING, ID_HISTORY_COPY_BITMAP, "Copy As &Bitmap");
@@ -1051,8 +1147,16 @@ template <class Settings> CPoint THistoryPlot<Settings>::LevelBoxPosition(float 
 {
     const CRect& area = this->m_plotRect;
     const int height = area.Height();
+    // Beside the legend, 19 pixels right of the plot area; where the right margin is narrower
+    // than the box (the surface's), the box moves left until it shows whole.
+    int x = area.right + 19;
+    if (this->m_hWnd) {
+        CRect client;
+        this->GetClientRect(&client);
+        x = std::min(x, static_cast<int>(client.right) - kLevelBoxWidth);
+    }
     if (this->m_deltaMode)
-        return CPoint(area.right + 19, area.top + height / 2);
+        return CPoint(x, area.top + height / 2);
     const Settings& s = *this->m_settings;
     double position = 0.0;
     if (this->m_scaling.AmpScaleType == 2) {
@@ -1068,7 +1172,7 @@ template <class Settings> CPoint THistoryPlot<Settings>::LevelBoxPosition(float 
             return CPoint(area.right, area.top);
         position = (std::clamp(static_cast<double>(v), std::min(bottom, top), std::max(bottom, top)) - bottom) / (top - bottom);
     }
-    return CPoint(area.right + 19, static_cast<int>(area.bottom - std::trunc(height * position)));
+    return CPoint(x, static_cast<int>(area.bottom - std::trunc(height * position)));
 }
 
 template <class Settings> std::string THistoryPlot<Settings>::LevelText(float level, bool) const

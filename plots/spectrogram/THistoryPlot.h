@@ -58,6 +58,8 @@ enum HistoryPlotIds : UINT {
     ID_HISTORY_ANNOTATE = 1504,
 };
 constexpr UINT_PTR ID_TIMER_PLOT_RESIZE = 111;
+// Applies a typed level, and rebuilds after spinner steps, once the user pauses.
+constexpr UINT_PTR ID_TIMER_LEVEL_APPLY = 112;
 // The frame's "Plot Options..." command, posted for Properties.
 constexpr UINT ID_FRAME_PLOT_OPTIONS = 57768;
 
@@ -97,6 +99,11 @@ public:
 
     // ---- Level scale.
     void Autoscale();
+    // Applies what was typed into Plot Top / Plot Range and the rebuild spinner steps left
+    // waiting, now (the level timer does it once the user pauses).
+    void ApplyPendingLevels();
+    bool IsLevelApplyPending() const { return m_topTyped || m_rangeTyped || m_levelRebuildPending; }
+    bool IsRebuilding() const { return m_rebuilding; }
 
     // ---- Selection and segment commands.
     void SelectAll();
@@ -203,7 +210,16 @@ protected:
     CFont* LabelFont() { return this->m_printing ? this->m_font : &m_plotFont; }
     void Relayout();
     void PlaceStrip();
+    // Spinner settings by the amplitude scale; each box is written only where it does not
+    // already say its value.
     void ApplyAmpScaleToEdits();
+    void SyncEdit(CEdit* edit, const char* format, float value);
+    // The Plot Top / Plot Range box read into the settings, with the spinner's step and limits.
+    void ApplyTopEdit();
+    void ApplyRangeEdit();
+    void OnLevelEdit(bool top);
+    void ScheduleLevelApply();
+    void OnLevelTimer();
     // The interval throttle, and a new post-process pass starting the picture again; false
     // when the spectrum is dropped.
     bool AcceptLine(float time);
@@ -216,9 +232,6 @@ protected:
     void RequestRebuild();
     void RebuildLevelScale();
     void InvalidateLegend();
-    // A changed level scale: new scales and legend now, and a new picture unless a run
-    // draws one anyway.
-    void ApplyLevelScale();
     // The displayable colours of a scale (a palette display may merge some).
     void KeepDisplayableColours(const std::vector<COLORREF>& scale);
     // A new picture the size of a pane, filled with the background; null when the pane has
@@ -320,6 +333,15 @@ protected:
     // dropped by the twin) instead of cleared.
     bool m_keepPicture = false;
     bool m_resizePending = false;
+    // The level edits: a spinner step under way, typed values not yet applied, a rebuild left
+    // for when the spinner is let go, and the rebuild re-entry guard.
+    static constexpr UINT kLevelApplyDelayMs = 600;
+    bool m_stepping = false;
+    bool m_topTyped = false;
+    bool m_rangeTyped = false;
+    bool m_levelRebuildPending = false;
+    bool m_rebuilding = false;
+    bool m_rebuildAgain = false;
 
     std::unique_ptr<CToolBtn> m_select, m_play, m_filter, m_options, m_autoscale;
     std::unique_ptr<CEdit> m_topEdit, m_rangeEdit;

@@ -34,7 +34,9 @@ TEST_F(SigGenCommand, SaveSignalWritesTheChosenNumberOfCopiesWhereTheUserSaid)
         d.SendMessage(WM_COMMAND, IDOK, 0);
     });
     user.ExpectFile(PromptKind::FileSave, path);
-    frame->SendMessage(WM_COMMAND, ID_UTIL_SAVE_SIGNAL, 0);
+    // The generator window's own button is the way in.
+    ASSERT_TRUE(QtClickButton(frame->SigGen, 408));
+    AfxPumpMessages(5);
     EXPECT_STREQ(frame->Settings.WorkingPaths.Wav, Data("wave").c_str());
     EXPECT_TRUE(Python("import wave,sys\nw = wave.open('" + path +
                        "')\nsys.exit(0 if (w.getnframes(), w.getframerate(), w.getnchannels()) == (160000, 8000, 1) "

@@ -179,6 +179,103 @@ TEST_F(PhasePlots, TheTraceSitsAtItsPhaseAndPullCursorReadsIt)
     EXPECT_EQ(pt.y, y);
 }
 
+// The base's measuring cursor on the phase plot: crosshair and read-outs, harmonics at
+// multiples of the cursor's frequency, pull-to-trace onto the 90-degree trace, and Ctrl's
+// differences copied as they show.
+TEST_F(PhasePlots, TheMeasuringCursorReadsPhaseMarksHarmonicsAndPullsOntoTheTrace)
+{
+    SetPhase(engine, 90.0);
+    settings.LineColor = RGB(0, 0, 0);
+    settings.BackgroundColor = RGB(255, 255, 255);
+    settings.GridXEnabled = settings.GridYEnabled = 0;
+    settings.StartFreq = 0.0f;
+    settings.StopFreq = 24000.0f;
+    TPhasePlot* p = Open(&engine);
+    p->ClearHighlight();
+    p->UpdateWindow();
+    AfxPumpMessages();
+    const CRect pane = p->GetPlotRect();
+    const int h = pane.Height();
+    CClientDC dc(p);
+    const auto blackInRow = [&](int y) {
+        int n = 0;
+        for (int x = pane.left; x < pane.right; ++x)
+            n += dc.GetPixel(x, y) == RGB(0, 0, 0);
+        return n;
+    };
+    const int trace = pane.bottom - static_cast<int>(std::lround(h * (90.0 - 180.0 + 360.0) / 360.0));
+    ASSERT_EQ(blackInRow(trace), pane.Width());
+
+    // Plain: the crosshair over the pane, frequency and phase under the point.
+    const int x = pane.left + 97, y = pane.top + 10;
+    p->SendMessage(WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(x, y));
+    ASSERT_TRUE(p->IsTracking());
+    EXPECT_EQ(blackInRow(y), pane.Width() - 1);
+    EXPECT_EQ(blackInRow(trace), pane.Width() - 1); // the trace, less where the column crosses it
+    const float f = p->ColumnFrequency(x);
+    EXPECT_GT(f, 0.0f);
+    EXPECT_FLOAT_EQ(p->GetXReadoutValue(), f);
+    EXPECT_NEAR(p->GetYReadoutValue(), 180.0 - 360.0 * 10 / h, 1e-3);
+    // A live block repaints the pane under the drag: the crosshair comes back with it, and the
+    // next move leaves nothing of it behind.
+    p->UpdateFrame(0.0f);
+    EXPECT_EQ(blackInRow(y), pane.Width() - 1);
+    p->SendMessage(WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(x, y + 20));
+    EXPECT_EQ(blackInRow(y), 1); // the column crossing it, nothing left of the old row
+    EXPECT_EQ(blackInRow(y + 20), pane.Width() - 1);
+    p->SendMessage(WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(x, y));
+    p->SendMessage(WM_LBUTTONUP, 0, MAKELPARAM(x, y));
+    EXPECT_EQ(blackInRow(y), 0);
+    EXPECT_EQ(blackInRow(trace), pane.Width());
+
+    // Shift: lines at the columns of 2f, 3f, ... (each about k times the cursor's column).
+    p->SendMessage(WM_LBUTTONDOWN, MK_LBUTTON | MK_SHIFT, MAKELPARAM(x, y));
+    int marked = 0;
+    for (int k = 2; k * 97 < pane.Width() - 2; ++k) {
+        const int c = p->FrequencyToColumn(static_cast<float>(k) * f);
+        ASSERT_NE(c, TPhasePlot::kNoColumn);
+        EXPECT_LE(std::abs(c - k * 97), k);
+        EXPECT_EQ(dc.GetPixel(pane.left + c, pane.top + 3), RGB(0, 0, 0)) << k;
+        ++marked;
+    }
+    EXPECT_GE(marked, 3);
+    p->SendMessage(WM_LBUTTONUP, 0, MAKELPARAM(x, y));
+    EXPECT_EQ(blackInRow(pane.top + 3), 0);
+
+    // Pulled: the cursor sits on the trace and reads its phase wherever it was pressed.
+    p->SendMessage(WM_COMMAND, TPhasePlot::kPullCursor, 0);
+    ASSERT_EQ(settings.GrabCursorFlag, 1);
+    p->SendMessage(WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(x, pane.bottom - 8));
+    EXPECT_NEAR(p->GetYReadoutValue(), 90.0f, 1e-3);
+    EXPECT_EQ(blackInRow(pane.bottom - 8), 1); // only the column crosses the pressed row
+    EXPECT_EQ(blackInRow(trace), 1);            // the crosshair's row is the trace's, inverted
+    p->SendMessage(WM_LBUTTONUP, 0, MAKELPARAM(x, pane.bottom - 8));
+    p->SendMessage(WM_COMMAND, TPhasePlot::kPullCursor, 0);
+
+    // Ctrl: differences from the start; the right button copies them as shown.
+    const CPoint a(pane.left + 50, pane.top + 150), b(pane.left + 250, pane.top + 40);
+    p->SendMessage(WM_LBUTTONDOWN, MK_LBUTTON | MK_CONTROL, MAKELPARAM(a.x, a.y));
+    p->SendMessage(WM_MOUSEMOVE, MK_LBUTTON | MK_CONTROL, MAKELPARAM(b.x, b.y));
+    EXPECT_FLOAT_EQ(p->GetXReadoutValue(), p->ColumnFrequency(b.x) - p->ColumnFrequency(a.x));
+    EXPECT_NEAR(p->GetYReadoutValue(), 360.0 * (a.y - b.y) / h, 1e-3);
+    int menus = 0;
+    auto previous = CMenu::SetPopupChooser([&](CMenu&) -> UINT {
+        ++menus;
+        return 1503;
+    });
+    p->SendMessage(WM_RBUTTONDOWN, MK_RBUTTON | MK_LBUTTON, MAKELPARAM(b.x, b.y));
+    CMenu::SetPopupChooser(previous);
+    EXPECT_EQ(menus, 1);
+    EXPECT_FALSE(p->IsTracking());
+    ASSERT_TRUE(OpenClipboard(nullptr));
+    const std::string copied = static_cast<const char*>(GlobalLock(GetClipboardData(CF_TEXT)));
+    CloseClipboard();
+    char want[80];
+    std::snprintf(want, sizeof want, "Freq=\t%5.4f\r\nPhase=\t%5.4f\r\n", static_cast<double>(p->GetXReadoutValue()),
+                  static_cast<double>(p->GetYReadoutValue()));
+    EXPECT_EQ(copied, want);
+}
+
 TEST_F(PhasePlots, CopyAsTextHasAHeaderAndOneLinePerVisibleBin)
 {
     SetPhase(engine, 45.0);

@@ -15,7 +15,9 @@
 #include "wave/TSampleBuffer.h"
 #include "wave/TWaveFile.h"
 
+#include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <string>
@@ -214,7 +216,7 @@ TEST_F(SeriesPlots, ADragInSelectModeSelectsAndInvertsTheBand)
     p->SendMessage(WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(pane.left + 50, pane.top + 20));
     p->SendMessage(WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(pane.left + 100, pane.top + 30));
     p->SendMessage(WM_LBUTTONUP, 0, MAKELPARAM(pane.left + 100, pane.top + 30));
-    EXPECT_FALSE(p->IsSelectionMode());
+    EXPECT_TRUE(p->IsSelectionMode()); // the Select tool stays on for the next drag
     ASSERT_TRUE(p->CanPlayOrFilter());
     float a = 0.0f, b = 0.0f;
     p->GetSelectedSegment(a, b);
@@ -226,6 +228,173 @@ TEST_F(SeriesPlots, ADragInSelectModeSelectsAndInvertsTheBand)
     p->SendMessage(WM_COMMAND, TSeriesPlot::kZoom2xIn, 0); // a view command clears it
     EXPECT_FALSE(p->CanPlayOrFilter());
     EXPECT_EQ(Pixel(p, pane.left + 60, y), before);
+}
+
+// ---- The measuring cursor and the rubber bands ----------------------------------------------
+
+namespace {
+COLORREF At(CWnd* w, int x, int y)
+{
+    CClientDC dc(w);
+    return dc.GetPixel(x, y);
+}
+int BlackInRow(CWnd* w, const CRect& pane, int y)
+{
+    int n = 0;
+    for (int x = pane.left; x < pane.right; ++x)
+        n += At(w, x, y) == RGB(0, 0, 0);
+    return n;
+}
+} // namespace
+
+// A 2 Hz sine of half full scale, live: the crosshair and read-outs follow the mouse; with
+// "Pull Cursor To Trace" the cursor sits on the trace and reads the sine's value there.
+TEST_F(SeriesPlots, TheMeasuringCursorReadsTheSineAndPullsOntoItsTrace)
+{
+    const double pi = 3.14159265358979323846;
+    for (DWORD i = 0; i < 4000; ++i)
+        buffer.SetSample(i, static_cast<std::int32_t>(std::lround(16384.0 * std::sin(2 * pi * 2.0 * i / 4000.0))));
+    settings.TimeSeriesDataSource = 1;
+    settings.BackgroundColor = RGB(255, 255, 255);
+    settings.LineColor = RGB(0, 0, 255);
+    settings.GridXEnabled = settings.GridYEnabled = 0;
+    TSeriesPlot* p = Open(&buffer);
+    p->ClearHighlight();
+    p->UpdateWindow();
+    AfxPumpMessages();
+    const CRect pane = p->GetPaneRectA();
+    const int h = pane.Height();
+    const int x = pane.left + pane.Width() / 3;
+    const int y = pane.top + 5; // above the trace, which stays within +-50 %
+
+    p->SendMessage(WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(x, y));
+    ASSERT_TRUE(p->IsTracking());
+    EXPECT_EQ(BlackInRow(p, pane, y), pane.Width() - 1); // the crosshair's row, less its crossing
+    EXPECT_EQ(At(p, x, pane.top + 2), RGB(0, 0, 0));
+    // Read-outs: milliseconds across the one-second view, percent down from the 100 % top.
+    const double ms = 1000.0 * (x - pane.left) / pane.Width();
+    EXPECT_NEAR(p->GetXReadoutValue(), ms, 1000.0 / pane.Width() + 1e-3);
+    EXPECT_NEAR(p->GetYReadoutValue(), 100.0 - 200.0 * 5 / h, 1e-3);
+    EXPECT_EQ(At(p, x - 56, pane.top - 18), RGB(0, 0, 0));         // the 112-wide time box
+    EXPECT_EQ(At(p, pane.left - 61, y), RGB(0, 0, 0));             // the 60-wide level box
+    // A live block drawn under the cursor, then a move: the old column keeps nothing of it
+    // where the trace crossed it.
+    p->UpdateFrame(0.5f);
+    p->SendMessage(WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(x + 40, y));
+    int stale = 0;
+    for (int r = pane.top; r < pane.bottom; ++r) {
+        const COLORREF c = At(p, x, r);
+        stale += r != y && c != RGB(255, 255, 255) && c != RGB(0, 0, 255);
+    }
+    EXPECT_EQ(stale, 0);
+    p->SendMessage(WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(x, y));
+    p->SendMessage(WM_LBUTTONUP, 0, MAKELPARAM(x, y));
+    EXPECT_FALSE(p->IsTracking());
+    EXPECT_EQ(BlackInRow(p, pane, y), 0);
+    // The row the trace draws 0 on reads 0.
+    p->SendMessage(WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(pane.left + 3, pane.bottom - h / 2));
+    EXPECT_EQ(p->GetYReadoutValue(), 0.0f);
+    p->SendMessage(WM_LBUTTONUP, 0, MAKELPARAM(pane.left + 3, pane.bottom - h / 2));
+
+    // Pulled: the level is the sine's at the read-out's time, to within a pixel.
+    p->SendMessage(WM_COMMAND, TSeriesPlot::kPullCursor, 0);
+    ASSERT_EQ(settings.GrabCursorFlag, 1);
+    p->SendMessage(WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(x, y));
+    const double t = p->GetXReadoutValue() / 1000.0;
+    const double level = 100.0 * 16384.0 / 32767.5 * std::sin(2 * pi * 2.0 * t);
+    EXPECT_NEAR(p->GetYReadoutValue(), level, 200.0 / h + 0.05);
+    const int row = pane.bottom - static_cast<int>(std::trunc(h / 2.0 + level * h / 2.0 / 100.0));
+    EXPECT_EQ(BlackInRow(p, pane, y), 1); // only the crosshair's column is left on the pressed row
+    int onRow = 0;
+    for (int r = row - 1; r <= row + 1; ++r)
+        onRow = std::max(onRow, BlackInRow(p, pane, r));
+    EXPECT_GT(onRow, pane.Width() / 2); // and runs along the trace's height
+    p->SendMessage(WM_LBUTTONUP, 0, MAKELPARAM(x, y));
+    p->SendMessage(WM_COMMAND, TSeriesPlot::kPullCursor, 0);
+    EXPECT_EQ(settings.GrabCursorFlag, 0);
+}
+
+// Ctrl measures from where the drag began; the right button then copies the read-outs as they
+// show and ends the drag.
+TEST_F(SeriesPlots, CtrlMeasuresDifferencesAndTheCursorMenuCopiesThem)
+{
+    settings.TimeSeriesDataSource = 1;
+    TSeriesPlot* p = Open(&buffer);
+    const CRect pane = p->GetPaneRectA();
+    const int h = pane.Height();
+    const CPoint a(pane.left + 100, pane.top + 200), b(pane.left + 300, pane.top + 60);
+    p->SendMessage(WM_LBUTTONDOWN, MK_LBUTTON | MK_CONTROL, MAKELPARAM(a.x, a.y));
+    EXPECT_FLOAT_EQ(p->GetXReadoutValue(), 0.0f);
+    EXPECT_FLOAT_EQ(p->GetYReadoutValue(), 0.0f);
+    p->SendMessage(WM_MOUSEMOVE, MK_LBUTTON | MK_CONTROL, MAKELPARAM(b.x, b.y));
+    EXPECT_NEAR(p->GetXReadoutValue(), 1000.0 * 200 / pane.Width(), 1000.0 / pane.Width() + 1e-3);
+    EXPECT_NEAR(p->GetYReadoutValue(), 200.0 * (a.y - b.y) / h, 1e-3);
+    int menus = 0;
+    bool hasBitmap = false;
+    auto previous = CMenu::SetPopupChooser([&](CMenu& menu) -> UINT {
+        ++menus;
+        hasBitmap = menu.GetMenuState(TSeriesPlot::kCopyBitmap, MF_BYCOMMAND) != 0xFFFFFFFFu;
+        return TSeriesPlot::kCopyCursor;
+    });
+    p->SendMessage(WM_RBUTTONDOWN, MK_RBUTTON | MK_LBUTTON, MAKELPARAM(b.x, b.y));
+    CMenu::SetPopupChooser(previous);
+    EXPECT_EQ(menus, 1);
+    EXPECT_TRUE(hasBitmap);
+    EXPECT_FALSE(p->IsTracking());
+    char want[80];
+    std::snprintf(want, sizeof want, "Time=\t%5.4f\r\nLevel=\t%5.4f\r\n", static_cast<double>(p->GetXReadoutValue()),
+                  static_cast<double>(p->GetYReadoutValue()));
+    EXPECT_EQ(ClipboardText(), want);
+    EXPECT_NE(p->GetXReadoutValue(), 0.0f);
+}
+
+// Select and zoom drags show their rubber band while dragging; a plain drag afterwards drops
+// the selection it finds.
+TEST_F(SeriesPlots, DragsShowARubberBandAndAPlainDragClearsTheSelection)
+{
+    TWaveFile* file = MakeFile(8000, 4000);
+    TSeriesPlot* p = Open(&buffer, file);
+    p->ClearHighlight();
+    const CRect pane = p->GetPaneRectA();
+    const CRect plot = p->GetPlotRect();
+    const COLORREF top = Pixel(p, pane.left + 75, plot.top);
+    const COLORREF inside = Pixel(p, pane.left + 75, pane.top + 20);
+
+    p->SendMessage(WM_COMMAND, TSeriesPlot::kSelect, 0);
+    p->SendMessage(WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(pane.left + 50, pane.top + 20));
+    p->SendMessage(WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(pane.left + 100, pane.top + 30));
+    EXPECT_EQ(At(p, pane.left + 75, plot.top), top ^ 0xFFFFFF); // the band's top edge
+    p->SendMessage(WM_LBUTTONUP, 0, MAKELPARAM(pane.left + 100, pane.top + 30));
+    ASSERT_TRUE(p->CanPlayOrFilter());
+    EXPECT_EQ(At(p, pane.left + 75, pane.top + 20), inside ^ 0xFFFFFF);
+
+    // A plain drag (not in Select mode) clears the selection and its band.
+    p->SendMessage(WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(pane.left + 200, pane.top + 100));
+    EXPECT_FALSE(p->CanPlayOrFilter());
+    EXPECT_TRUE(p->GetButton(TSeriesPlot::kPlay)->IsDisabled());
+    EXPECT_EQ(At(p, pane.left + 75, pane.top + 20), inside);
+    p->SendMessage(WM_LBUTTONUP, 0, MAKELPARAM(pane.left + 200, pane.top + 100));
+
+    // Zoom In: the band shows while dragging, and the view becomes what it covered.
+    p->SendMessage(WM_COMMAND, TSeriesPlot::kZoomIn, 0);
+    p->SendMessage(WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(pane.left + 100, pane.top + 20));
+    p->SendMessage(WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(pane.left + 300, pane.top + 20));
+    EXPECT_EQ(At(p, pane.left + 200, plot.top), top ^ 0xFFFFFF);
+    const DWORD s0 = p->TimeToSample(p->ColumnToTime(pane.left + 100));
+    const DWORD s1 = p->TimeToSample(p->ColumnToTime(pane.left + 300));
+    p->SendMessage(WM_LBUTTONUP, 0, MAKELPARAM(pane.left + 300, pane.top + 20));
+    EXPECT_EQ(p->GetViewStart(), s0);
+    EXPECT_EQ(p->GetViewEnd(), s1);
+    EXPECT_FALSE(p->CanPlayOrFilter());
+
+    // Dragged past the right edge, a selection runs to the end of the view.
+    p->SendMessage(WM_COMMAND, TSeriesPlot::kZoomFull, 0);
+    p->SendMessage(WM_COMMAND, TSeriesPlot::kSelect, 0);
+    p->SendMessage(WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(pane.left + 50, pane.top + 20));
+    p->SendMessage(WM_LBUTTONUP, 0, MAKELPARAM(pane.right + 40, pane.top + 20));
+    float a = 0.0f, b = 0.0f;
+    p->GetSelectedSegment(a, b);
+    EXPECT_FLOAT_EQ(b, 2.0f);
 }
 
 // ---- Zoom and scroll -------------------------------------------------------------------------

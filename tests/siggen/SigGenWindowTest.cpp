@@ -108,7 +108,8 @@ TEST_F(Generator, OneChannelShowsOnlyTheFirstRowAndBuildsAtTheOutputFormat)
     CRect r;
     gen->GetWindowRect(&r);
     EXPECT_EQ(r.Width(), 216);
-    EXPECT_EQ(r.Height(), 88);
+    EXPECT_EQ(r.Height(), 116); // the waveform row and the save row
+    EXPECT_FALSE(Item(gen, 408)->isHidden());
     ASSERT_NE(gen->GetWaveform(), nullptr);
     EXPECT_EQ(gen->GetWaveform()->GetSampleRate(), 8000u);
     EXPECT_EQ(gen->GetWaveform()->GetLength(), 80000u); // 10 s, whole cycles
@@ -124,7 +125,7 @@ TEST_F(Generator, TwoChannelsKeepTheirOwnWaveformsInOneWave)
     EXPECT_EQ(qobject_cast<QComboBox*>(Item(gen, 405))->currentText().toStdString(), "Digital Zero");
     CRect r;
     gen->GetWindowRect(&r);
-    EXPECT_EQ(r.Height(), 120);
+    EXPECT_EQ(r.Height(), 148);
     const TWaveData* wave = gen->GetWaveform();
     ASSERT_NE(wave, nullptr);
     EXPECT_EQ(wave->GetLength(), 80000u);

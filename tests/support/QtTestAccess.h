@@ -22,6 +22,7 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPixmap>
+#include <QProgressBar>
 #include <QScreen>
 #include <QTabWidget>
 #include <QTimer>
@@ -39,3 +40,8 @@ template <class W> W* QtControlOf(const CWnd* parent, int id)
 }
 // Clicks the button `id` of `parent` as the user would; false when there is no such button.
 bool QtClickButton(const CWnd* parent, int id);
+// Presses the left button over the line-up (up) or line-down arrow of the scroll bar `bar` as
+// the user's mouse would; false when `bar` is no scroll bar. The release is posted to the event
+// queue, as one the user makes while the program may be busy.
+bool QtPressScrollArrow(const CWnd* bar, bool up);
+bool QtPostScrollArrowRelease(const CWnd* bar, bool up);

@@ -164,7 +164,7 @@ TEST_P(GainOffset, DynamicDcOffsetFollowsTheForwardMean)
     EXPECT_EQ(out[299], 1000 - 10);
 }
 
-TEST_P(GainOffset, EscapeKeepsTheSamplesDoneSoFar)
+TEST_P(GainOffset, EscapeLeavesTheFileAsItWas)
 {
     ScriptedUser user;
     V samples = Ramp(1, 1, 5000);
@@ -176,11 +176,8 @@ TEST_P(GainOffset, EscapeKeepsTheSamplesDoneSoFar)
     });
     EXPECT_EQ(result, SampleEditResult::Stopped);
     EXPECT_GT(calls, 0);
-    V out = Saved(*file);
-    EXPECT_EQ(out[0], std::llround(1 * std::pow(10.0, 0.3)));
-    EXPECT_EQ(out[2400], std::llround(2401 * std::pow(10.0, 0.3)));
-    EXPECT_EQ(out[2500], 2501); // 50 percent: untouched from here
-    EXPECT_EQ(out[4999], 5000);
+    EXPECT_FALSE(file->IsModified());
+    EXPECT_EQ(Saved(*file), samples); // no sample half-way changed
 }
 
 TEST_P(GainOffset, EmptyRangeChangesNothing)

@@ -201,6 +201,9 @@ TEST(WaveFileModes, CalibrationOfAnEmptyWaveDoesNotMarkItModified)
     full.ClearCalibration();
     EXPECT_FALSE(full.IsCalibrationPresent());
     EXPECT_TRUE(full.IsModified());
+    full.SetModified(false);
+    full.ClearCalibration();
+    EXPECT_FALSE(full.IsModified()) << "clearing an absent calibration again changes nothing";
 }
 
 TEST(WaveFileModes, FailedWritesLeaveTheOriginalIntact)

@@ -13,6 +13,8 @@
 #include "plots/spectrogram/TSurfacePlot.h"
 #include "platform/core/GlobalMemory.h"
 #include "platform/ui/Clipboard.h"
+#include "platform/ui/GdiWindowDC.h"
+#include "platform/ui/LongOperation.h"
 #include "platform/ui/Menu.h"
 #include "support/QtTestAccess.h"
 #include "support/MdiFrameFixture.h"
@@ -29,15 +31,29 @@ using namespace spectral_test;
 
 namespace {
 
-// A frame that records the windows' requests.
+// A frame that records the windows' requests. With busyMs set, a rebuild runs as the frame's
+// does: a long operation that peeks at messages (paints and timers go on, input is held back).
 class SegmentFrame : public CMDIFrameWnd {
 public:
     std::vector<WPARAM> codes;
     std::vector<PlotSegmentRequest> requests;
+    int busyMs = 0;
+    int depth = 0;
+    int deepest = 0;
     LRESULT OnPlotSegment(WPARAM code, LPARAM lParam)
     {
         codes.push_back(code);
         requests.push_back(*reinterpret_cast<const PlotSegmentRequest*>(lParam));
+        if (code == PLOT_SEGMENT_REBUILD && busyMs > 0) {
+            deepest = std::max(deepest, ++depth);
+            // A nested one is only counted: left to run, nesting would never end.
+            const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(busyMs);
+            while (depth == 1 && std::chrono::steady_clock::now() < until) {
+                AfxCheckCancel(this);
+                std::this_thread::sleep_for(std::chrono::milliseconds(10));
+            }
+            --depth;
+        }
         return 1;
     }
     LRESULT OnPlotClosing(WPARAM, LPARAM lParam)
@@ -263,7 +279,7 @@ TEST_F(HistoryWindows, SelectionBecomesTheTimesOfItsEdgeRows)
     p->SendMessage(WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(area.left + 100, area.top + 10));
     p->SendMessage(WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(area.left + 20, area.top + 20));
     p->SendMessage(WM_LBUTTONUP, 0, MAKELPARAM(area.left + 20, area.top + 20));
-    EXPECT_FALSE(p->IsSelectMode());
+    EXPECT_TRUE(p->IsSelectMode()); // the Select tool stays on for the next drag
     float start = 0, end = 0;
     p->GetSelectedSegment(start, end);
     EXPECT_FLOAT_EQ(start, p->GetHistory().RowTime(100));
@@ -302,6 +318,7 @@ TEST_F(HistoryWindows, LevelEditsFollowTheAmplitudeScale)
 {
     TSpectrogram* p = OpenSpectrogram();
     p->GetRangeEdit()->SetWindowText("0.5");
+    p->ApplyPendingLevels();
     EXPECT_FLOAT_EQ(spectrogram.PlotRange, 1.0f);
     EXPECT_EQ(p->GetRangeEdit()->GetWindowTextString(), "1.0");
     // Not running: the new scale asks the frame for a rebuild.
@@ -321,7 +338,99 @@ TEST_F(HistoryWindows, LevelEditsFollowTheAmplitudeScale)
     spectrogram.PlotRange = 1e-5f;
     p = OpenSpectrogram();
     p->GetTopEdit()->SetWindowText("0");
+    p->ApplyPendingLevels();
     EXPECT_FLOAT_EQ(spectrogram.PlotTop, 0.000001f);
+}
+
+// What a user types is applied once, when the typing pauses, and the box keeps it as typed:
+// no rebuild for "-" or "6" on the way to "-30" or "60".
+TEST_F(HistoryWindows, TypedLevelsApplyOnceAndStayAsTyped)
+{
+    TSpectrogram* p = OpenSpectrogram();
+    frame->codes.clear();
+    const auto settle = [&] {
+        const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+        while (p->IsLevelApplyPending() && std::chrono::steady_clock::now() < until) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+            AfxPumpMessages();
+        }
+    };
+    for (const char* text : {"-", "-3", "-30"})
+        p->GetTopEdit()->SetWindowText(text);
+    for (const char* text : {"6", "60"})
+        p->GetRangeEdit()->SetWindowText(text);
+    AfxPumpMessages();
+    EXPECT_TRUE(frame->codes.empty());
+    EXPECT_EQ(p->GetTopEdit()->GetWindowTextString(), "-30");
+    settle();
+    EXPECT_FLOAT_EQ(spectrogram.PlotTop, -30.0f);
+    EXPECT_FLOAT_EQ(spectrogram.PlotRange, 60.0f);
+    EXPECT_EQ(frame->codes, std::vector<WPARAM>{PLOT_SEGMENT_REBUILD});
+    EXPECT_EQ(p->GetTopEdit()->GetWindowTextString(), "-30");
+    EXPECT_EQ(p->GetRangeEdit()->GetWindowTextString(), "60");
+    // A span below 1 dB is taken as 1 and the box says so, once the value is applied.
+    p->GetRangeEdit()->SetWindowText("0");
+    EXPECT_EQ(p->GetRangeEdit()->GetWindowTextString(), "0");
+    p->GetRangeEdit()->SetWindowText("0.5");
+    settle();
+    EXPECT_FLOAT_EQ(spectrogram.PlotRange, 1.0f);
+    EXPECT_EQ(p->GetRangeEdit()->GetWindowTextString(), "1.0");
+    EXPECT_EQ(frame->codes.size(), 2u);
+}
+
+// A click on a level spinner while the frame is stopped: one step, one rebuild after the button
+// is let go, however long the rebuild holds the mouse back and however often the control's
+// auto-repeat ticks meanwhile.
+TEST_F(HistoryWindows, OneSpinnerClickIsOneStepAndRebuildsNeverNest)
+{
+    TSpectrogram* p = OpenSpectrogram();
+    frame->codes.clear();
+    frame->busyMs = 1500; // longer than the control's first repeat delay
+    for (const bool top : {true, false}) {
+        TLimitScroll* spin = top ? p->GetTopSpin() : p->GetRangeSpin();
+        const float before = top ? spectrogram.PlotTop : spectrogram.PlotRange;
+        const std::size_t asked = frame->codes.size();
+        ASSERT_TRUE(QtPressScrollArrow(spin, false));
+        ASSERT_TRUE(QtPostScrollArrowRelease(spin, false));
+        // The step shows at once (new scale and legend); the picture waits for the release.
+        EXPECT_FLOAT_EQ(top ? spectrogram.PlotTop : spectrogram.PlotRange, before - 5.0f);
+        EXPECT_EQ(frame->codes.size(), asked);
+        const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(15);
+        while ((p->IsLevelApplyPending() || frame->codes.size() == asked) && std::chrono::steady_clock::now() < until) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+            AfxPumpMessages();
+        }
+        // Long enough for a runaway control to have stepped again.
+        for (int i = 0; i < 40; ++i) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+            AfxPumpMessages();
+        }
+        EXPECT_FLOAT_EQ(top ? spectrogram.PlotTop : spectrogram.PlotRange, before - 5.0f);
+        EXPECT_EQ(frame->codes.size(), asked + 1);
+        EXPECT_EQ(frame->deepest, 1);
+        EXPECT_FALSE(p->IsRebuilding());
+    }
+}
+
+// The surface's right margin is narrower than the level box: the box moves in until it shows
+// whole, outline and all.
+TEST_F(HistoryWindows, SurfaceLevelBoxShowsWhole)
+{
+    TSurfacePlot* s = OpenSurface();
+    s->AddSpectrum(1.0f);
+    const CRect area = s->GetPlotRect();
+    CRect client;
+    s->GetClientRect(&client);
+    const CPoint at(area.left + 50, area.bottom - 5);
+    s->SendMessage(WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(at.x, at.y));
+    ASSERT_TRUE(s->IsLevelBoxShown());
+    const CPoint box = s->GetLevelBoxPosition();
+    EXPECT_LE(box.x + 52, client.right);
+    CClientDC dc(s);
+    EXPECT_EQ(dc.GetPixel(box.x, box.y), RGB(0, 0, 0));      // left edge of the outline
+    EXPECT_EQ(dc.GetPixel(box.x + 51, box.y), RGB(0, 0, 0)); // right edge
+    s->SendMessage(WM_LBUTTONUP, 0, MAKELPARAM(at.x, at.y));
+    EXPECT_FALSE(s->IsLevelBoxShown());
 }
 
 TEST_F(HistoryWindows, AutoscaleFramesTheHistoryAndAsksForARebuild)
