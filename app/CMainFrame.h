@@ -711,9 +711,13 @@ public:
     float LatestTachometerValue = 0.0f; // written by the RPM window
     // What a results window reads of the frame.
     UtilityHost MakeUtilityHost();
-    // The tachometer channel (-1: none) and its latest value (RPM; 0 without one).
+    // The tachometer channel (-1: none) and its latest value (RPM; 0 without one). In Post
+    // Process mode the tachometer is the lowest channel whose file is calibrated in RPM; with
+    // `fromFile` its speed is read from that file at `time` (seconds into the file), else from
+    // the channel's last block.
     int GetTachometerChannel() const;
-    float GetTachometerValue(int flag, float time) const;
+    float GetTachometerValue(int fromFile, float time) const;
+    bool IsTachometerFile(int channel) const;
     // The Leq window's source: the channel's newest samples in a live run, the next ones from
     // its file in Post Process mode.
     bool ReadUtilitySamples(int channel, DWORD count, float* out);

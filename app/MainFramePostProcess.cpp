@@ -209,11 +209,9 @@ void CMainFrame::StopPostProcess()
 int CMainFrame::CountTachometerFiles() const
 {
     int count = 0;
-    for (int ch = 0; ch < kChannels; ++ch) {
-        const ChannelCalibration& cal = Settings.Calibration[ch];
-        if (Settings.Files[ch].File != nullptr && cal.IsEnabled == 1 && cal.RefUnits == kUnitRpm)
+    for (int ch = 0; ch < kChannels; ++ch)
+        if (IsTachometerFile(ch))
             ++count;
-    }
     return count;
 }
 

@@ -6,8 +6,10 @@
 #include "records/CommonRoutines.h"
 #include "utilities/UtilityHost.h"
 #include "acquisition/TUsbDevice.h"
+#include "wave/TSampleBuffer.h"
 #include "wave/TWaveFile.h"
 
+#include <algorithm>
 #include <new>
 #include <vector>
 #include "platform/ui/LongOperation.h"
@@ -221,14 +223,56 @@ UtilityHost CMainFrame::MakeUtilityHost()
     return h;
 }
 
-int CMainFrame::GetTachometerChannel() const
+bool CMainFrame::IsTachometerFile(int channel) const
 {
-    return InputDevice != nullptr ? InputDevice->GetTachometerChannel() : -1;
+    const ChannelCalibration& cal = Settings.Calibration[channel];
+    return Settings.Files[channel].File != nullptr && cal.IsEnabled == 1 && cal.RefUnits == kUnitRpm;
 }
 
-float CMainFrame::GetTachometerValue(int, float) const
+int CMainFrame::GetTachometerChannel() const
 {
-    return GetTachometerChannel() < 0 ? 0.0f : LatestTachometerValue;
+    if (Settings.OpMode == kPostProcessMode) {
+        for (int ch = 0; ch < kChannels; ++ch)
+            if (IsTachometerFile(ch))
+                return ch;
+        return -1;
+    }
+    if (InputDevice == nullptr || !InputDevice->HasTachometerChannel())
+        return -1;
+    return InputDevice->GetTachometerChannel();
+}
+
+float CMainFrame::GetTachometerValue(int fromFile, float time) const
+{
+    // A speed of 0.005 RPM or less is a stopped shaft or a missing pulse, not a reading.
+    constexpr double kLeast = 0.005;
+    const int ch = GetTachometerChannel();
+    if (ch < 0 || ch >= kChannels)
+        return 0.0f;
+    TWaveFile* file = Settings.Files[ch].File;
+    if (Settings.OpMode == kPostProcessMode && fromFile != 0 && file != nullptr) {
+        const DWORD end = file->GetEndFrame();
+        if (end == 0)
+            return 0.0f;
+        const int fileChannel = static_cast<int>(Settings.Files[ch].FileChannel);
+        DWORD frame = std::min(file->SecondsToFrames(std::max(time, 0.0f)), end - 1);
+        double value = 0.0;
+        for (DWORD n = 0; n < 100000; ++n, --frame) {
+            value = file->GetSample(frame, fileChannel, true);
+            if (value > kLeast || frame == 0)
+                break;
+        }
+        return static_cast<float>(value);
+    }
+    const TSampleBuffer* buffer = SampleBuffer[ch];
+    if (buffer == nullptr)
+        return LatestTachometerValue;
+    for (DWORD i = std::min(buffer->GetSamplesPerChannel(), buffer->GetCount()); i-- > 1;) {
+        const double value = buffer->GetSample(i, true);
+        if (value > kLeast)
+            return static_cast<float>(value);
+    }
+    return LatestTachometerValue;
 }
 
 bool CMainFrame::ReadUtilitySamples(int channel, DWORD count, float* out)

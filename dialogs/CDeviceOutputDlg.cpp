@@ -296,6 +296,46 @@ void CDeviceOutputDlg::Defaults()
     FitLevels();
 }
 
+std::string CDeviceOutputDlg::LevelRefusal(DWORD unit, double fullScale, double v)
+{
+    const double fs = fullScale;
+    std::string refusal;
+    double top = 0.0;
+    switch (unit) {
+    case kDbFs:
+        if (!(v >= -96.0 && v <= 0.0))
+            refusal = "Output Level must be between 0.0 and -96 dB";
+        break;
+    case kPercent:
+        if (!(v > 0.0 && v <= 100.0))
+            refusal = "Output Level must be between 0.0 and 100 percent";
+        break;
+    case kVolts:
+        if (!(v > 0.0 && v <= fs * kRms))
+            refusal = WithValue("Output Level must be between 0.0 and %6.2f Volts rms", fs * kRms);
+        break;
+    case kMillivolts:
+        if (!(v > 0.0 && v <= fs * 1000.0 * kRms))
+            refusal = WithValue("Output Level must be between 0.0 and %6.2f Millivolts rms", fs * 1000.0 * kRms);
+        break;
+    case kDbV:
+    case kDbmV:
+    case kDbu:
+        top = unit == kDbV ? 20.0 * std::log10(fs * kRms)
+              : unit == kDbmV ? 20.0 * std::log10(fs * 1000.0 * kRms)
+                              : 20.0 * std::log10(fs * 0.7071) + 2.21395;
+        if (!(v >= top - 96.0 && v <= top))
+            refusal = WithRange(unit == kDbV    ? "Output Level must be between %6.2f and %6.2f dBV rms"
+                                : unit == kDbmV ? "Output Level must be between %6.2f and %6.2f dBmV rms"
+                                                : "Output Level must be between %6.2f and %6.2f dBu rms",
+                                top, top - 96.0);
+        break;
+    default:
+        break;
+    }
+    return refusal;
+}
+
 bool CDeviceOutputDlg::ValidateAndStore()
 {
     if (!m_Output || !m_UseSoundCard || !GetSafeHwnd())
@@ -328,43 +368,8 @@ bool CDeviceOutputDlg::ValidateAndStore()
         levels[0] = std::nan("");
     if (!sheet::ReadNumber(*this, IDC_OUT_LEVEL2, levels[1]))
         levels[1] = std::nan("");
-    const double fs = m_fullScale;
     for (int i = 0; i < (channels == 2 ? 2 : 1); ++i) {
-        const double v = levels[i];
-        std::string refusal;
-        double top = 0.0;
-        switch (unit) {
-        case kDbFs:
-            if (!(v >= -96.0 && v <= 0.0))
-                refusal = "Output Level must be between 0.0 and -96 dB";
-            break;
-        case kPercent:
-            if (!(v > 0.0 && v <= 100.0))
-                refusal = "Output Level must be between 0.0 and 100 percent";
-            break;
-        case kVolts:
-            if (!(v > 0.0 && v <= fs * kRms))
-                refusal = WithValue("Output Level must be between 0.0 and %6.2f Volts rms", fs * kRms);
-            break;
-        case kMillivolts:
-            if (!(v > 0.0 && v <= fs * 1000.0 * kRms))
-                refusal = WithValue("Output Level must be between 0.0 and %6.2f Millivolts rms", fs * 1000.0 * kRms);
-            break;
-        case kDbV:
-        case kDbmV:
-        case kDbu:
-            top = unit == kDbV ? 20.0 * std::log10(fs * kRms)
-                  : unit == kDbmV ? 20.0 * std::log10(fs * 1000.0 * kRms)
-                                  : 20.0 * std::log10(fs * 0.7071) + 2.21395;
-            if (!(v >= top - 96.0 && v <= top))
-                refusal = WithRange(unit == kDbV    ? "Output Level must be between %6.2f and %6.2f dBV rms"
-                                    : unit == kDbmV ? "Output Level must be between %6.2f and %6.2f dBmV rms"
-                                                    : "Output Level must be between %6.2f and %6.2f dBu rms",
-                                    top, top - 96.0);
-            break;
-        default:
-            break;
-        }
+        const std::string refusal = LevelRefusal(unit, m_fullScale, levels[i]);
         if (!refusal.empty()) {
             MessageBoxA(this, refusal.c_str(), kCaption, MB_OK | MB_ICONSTOP);
             return false;
@@ -383,6 +388,6 @@ bool CDeviceOutputDlg::ValidateAndStore()
     if (std::isfinite(levels[1])) // unchecked with one channel, but never made a NaN
         o.OutputLevel2 = static_cast<float>(levels[1]);
     o.OutputLevelUnit = unit;
-    o.FullScaleVolts = static_cast<float>(fs);
+    o.FullScaleVolts = static_cast<float>(m_fullScale);
     return true;
 }

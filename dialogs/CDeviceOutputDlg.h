@@ -6,6 +6,8 @@
 #include "dialogs/CSheetPage.h"
 #include "records/OutputDeviceSettings.h"
 
+#include <string>
+
 class TUsbDevice;
 
 class CDeviceOutputDlg : public CSheetPage {
@@ -25,6 +27,9 @@ public:
     bool ValidateAndStore() override;
     void Copy(int, const BYTE[8]) override {}
     BOOL OnDeviceChange(UINT eventType, DWORD_PTR data);
+    // Why a level in a unit is refused for a device of the given full scale (volts peak), or
+    // "" when it is accepted.
+    static std::string LevelRefusal(DWORD unit, double fullScale, double level);
 
 protected:
     bool OffersCopy() const override { return false; }

@@ -1,6 +1,7 @@
 // Recorder runs on the simulator: every sample reaches its channel's recording files once and
 // in order across more than one ring length and several size splits, checked by Python's wave
-// module; a run with no channel that can record does not start.
+// module; a run with no channel that can record does not start; a full disk or a writer that
+// falls a ring behind stops the run and keeps what was recorded.
 #include "app/FrameFixture.h"
 
 #include "acquisition/TUsbDevice.h"
@@ -41,6 +42,22 @@ protected:
         kdrsim::Reset();
         kdrsim::SelectSimulator(false);
     }
+    // The recording file, saved as the user would, holds `frames` samples of the -6 dB
+    // 1000 Hz sine from its start (0, a, 0, -a at 4000 samples/s), read by Python.
+    void ExpectKeptSine(TWaveFile* file, DWORD frames)
+    {
+        file->SetFileName(Data("wave/kept.wav"));
+        ASSERT_TRUE(file->SaveStreamedAs());
+        const std::string a = std::to_string(std::lround(8388607.0 * std::pow(10.0, -6.0 / 20.0)));
+        ASSERT_TRUE(frametest::Python(
+            "import wave\n"
+            "w = wave.open('" + Data("wave/kept.wav") + "')\n"
+            "d = w.readframes(w.getnframes())\n"
+            "assert w.getnframes() == " + std::to_string(frames) + " and len(d) == 3 * w.getnframes()\n"
+            "for n in range(w.getnframes()):\n"
+            "    v = int.from_bytes(d[3*n:3*n+3], 'little', signed=True)\n"
+            "    assert v == (0 if n % 2 == 0 else (" + a + " if n % 4 == 1 else -" + a + ")), n\n"));
+    }
     void Prepare(const std::string& sources)
     {
         std::string error;
@@ -74,6 +91,10 @@ TEST_F(RecorderRun, EverySampleLandsOnceInOrderInItsChannelFilesAcrossRingWrapsA
     const long long recorded = frame->RecordedSamples;
     EXPECT_GT(recorded, ring);
     frame->ExecuteCommand(ID_STOP);
+    // Stop takes the last piece, shorter than the others, too: every sample delivered.
+    const long long delivered = frame->InputDevice->GetSampleCounter();
+    EXPECT_NE(delivered % 256, 0);
+    EXPECT_EQ(frame->RecordedSamples, delivered);
     // The open remainder is saved as the user would.
     for (int ch : {0, 1}) {
         TWaveFile* file = frame->Settings.Files[ch].File;
@@ -110,7 +131,7 @@ TEST_F(RecorderRun, EverySampleLandsOnceInOrderInItsChannelFilesAcrossRingWrapsA
     in >> files0 >> n0 >> files1 >> n1;
     EXPECT_GE(files0, 3);
     EXPECT_EQ(files1, files0);
-    EXPECT_GE(n0, recorded);
+    EXPECT_EQ(n0, delivered);
     EXPECT_EQ(n1, n0);
 }
 
@@ -165,17 +186,41 @@ TEST_F(RecorderRun, AFullDiskStopsTheRunWithAMessageAndKeepsAReadableFile)
     ASSERT_NE(file, nullptr);
     const DWORD frames = file->GetEndFrame();
     EXPECT_GT(frames, 20000u);
-    file->SetFileName(Data("wave/kept.wav"));
-    ASSERT_TRUE(file->SaveStreamedAs());
-    const long a = std::lround(8388607.0 * std::pow(10.0, -6.0 / 20.0));
-    ASSERT_TRUE(frametest::Python(
-        "import wave\n"
-        "w = wave.open('" + Data("wave/kept.wav") + "')\n"
-        "d = w.readframes(w.getnframes())\n"
-        "assert w.getnframes() == " + std::to_string(frames) + " and len(d) == 3 * w.getnframes()\n"
-        "for n in range(w.getnframes()):\n"
-        "    v = int.from_bytes(d[3*n:3*n+3], 'little', signed=True)\n"
-        "    assert v == (0 if n % 2 == 0 else (" + std::to_string(a) + " if n % 4 == 1 else -" + std::to_string(a) + ")), n\n"));
+    ExpectKeptSine(file, frames);
+}
+
+TEST_F(RecorderRun, ARingOverrunStopsTheRunSayingSamplesWereLostAndKeepsThoseBefore)
+{
+    Prepare("0=sine:1000:-6");
+    frame->Settings.FileIO.WaveFileMode = 1;
+    frame->ExecuteCommand(ID_RUN);
+    ASSERT_TRUE(frame->AcquisitionRunning);
+    ASSERT_TRUE(kdrsim::WaitUntilStreaming(5000));
+    for (int s = 0; s < 3; ++s) {
+        kdrsim::AdvanceClock(1000);
+        ASSERT_TRUE(kdrsim::WaitUntilDelivered(20000));
+        frame->WriteRecordingBlock();
+    }
+    ASSERT_TRUE(frame->AcquisitionRunning);
+    const long long before = frame->RecordedSamples;
+    ASSERT_GT(before, 8000);
+    // The writer falls behind by more than the ring holds.
+    const int ringSeconds = frame->InputDevice->GetRingLength() / TUsbDevice::kRingSampleRate;
+    for (int s = 0; s < ringSeconds + 2; ++s) {
+        kdrsim::AdvanceClock(1000);
+        ASSERT_TRUE(kdrsim::WaitUntilDelivered(20000));
+    }
+    frame->WriteRecordingBlock();
+    EXPECT_FALSE(frame->AcquisitionRunning);
+    ASSERT_EQ(std::count_if(asked.begin(), asked.end(),
+                            [](const std::string& t) { return t.find("samples were lost") != std::string::npos; }),
+              1)
+        << (asked.empty() ? "" : asked.back());
+    EXPECT_EQ(frame->RecordedSamples, before);
+    TWaveFile* file = frame->Settings.Files[0].File;
+    ASSERT_NE(file, nullptr);
+    EXPECT_EQ(file->GetEndFrame(), DWORD(before));
+    ExpectKeptSine(file, DWORD(before));
 }
 
 TEST_F(RecorderRun, AStartDelayKeepsItsSecondsOutOfTheFilesAndCountsDown)

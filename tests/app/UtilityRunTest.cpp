@@ -12,6 +12,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <fstream>
+#include <set>
 #include <sstream>
 
 using namespace frametest;
@@ -292,4 +293,171 @@ TEST_F(UtilityRun, SoundPowerAddsTenDecibelsForTenSquareMetres)
     EXPECT_EQ(frame->SoundPowerView->GetGrid()->GetRowCount(), 2);
     EXPECT_STREQ(frame->SoundPowerView->GetGrid()->GetCellText(1, 1),
                  "Error: No multichannel composite average channels are enabled");
+}
+
+namespace {
+// A 24-bit mono tachometer recording at 4000 Hz written by Python, with a calibration chunk
+// holding the RPM preset (unit 13, 0.01 RPM a count): each (rpm, seconds) piece holds
+// rpm x 100 counts.
+bool WriteTachometerFile(const std::string& path, const std::vector<std::pair<int, double>>& pieces)
+{
+    std::string list;
+    for (const auto& [rpm, seconds] : pieces)
+        list += "(" + std::to_string(rpm) + ", " + std::to_string(seconds) + "),";
+    return Python("import wave, struct\n"
+                  "s = []\n"
+                  "for rpm, sec in [" + list + "]:\n"
+                  "    s += [rpm * 100] * int(sec * 4000)\n"
+                  "w = wave.open('" + path + "', 'wb')\n"
+                  "w.setnchannels(1); w.setsampwidth(3); w.setframerate(4000)\n"
+                  "w.writeframes(b''.join(struct.pack('<i', v)[:3] for v in s))\n"
+                  "w.close()\n"
+                  "def record():\n"
+                  "    r = bytearray(634)\n"
+                  "    struct.pack_into('<IfII', r, 0, 1, 1.0, 1, 13)\n"
+                  "    r[16:19] = b'RPM'; r[76:82] = b'RPM dB'\n"
+                  "    struct.pack_into('<ff', r, 140, 0.1414214, 0.01)\n"
+                  "    r[156:159] = b'Tac'\n"
+                  "    struct.pack_into('<H', r, 196, 0)\n"
+                  "    struct.pack_into('<fH', r, 462, 1.0, 1)\n"
+                  "    return bytes(r)\n"
+                  "block = bytes(260) + record() + record() + bytes(520)\n"
+                  "open('" + path + "', 'ab').write(struct.pack('<II', 102, len(block)) + block)\n");
+}
+
+// Seconds of day of a log row's "hh:mm:ss.ss".
+double RowSeconds(const std::string& text)
+{
+    int h = 0, m = 0;
+    double s = 0.0;
+    std::sscanf(text.c_str(), "%d:%d:%lf", &h, &m, &s);
+    return h * 3600.0 + m * 60.0 + s;
+}
+
+class TachometerRun : public UtilityRun {
+protected:
+    // Channel 0 the tachometer file, channel 1 an ordinary tone, both opened as the file
+    // group opens them, so the tachometer's calibration comes from its chunk.
+    void OpenPair(const std::vector<std::pair<int, double>>& pieces, double seconds)
+    {
+        Prepare(seconds);
+        frame->Settings.Files[0].File = nullptr;
+        delete file;
+        ASSERT_TRUE(WriteTachometerFile(Data("wave/tach.wav"), pieces));
+        const std::string paths[2] = {Data("wave/tach.wav"), Data("wave/tone.wav")};
+        for (int ch : {0, 1}) {
+            CopyField(frame->Settings.Files[ch].FilePath, paths[ch].c_str());
+            frame->Settings.Files[ch].IsActive = 1;
+            ASSERT_TRUE(frame->ReopenChannelFile(ch));
+            ChannelProcessingSettings& p = frame->Settings.Processing[ch];
+            p.FFTsize = 1024;
+            p.DecimationRatio = 1;
+            p.OverlapPercent = 50;
+        }
+        ASSERT_EQ(+frame->Settings.Calibration[0].RefUnits, DWORD(kUnitRpm));
+        ASSERT_EQ(+frame->Settings.Calibration[1].IsEnabled, 0u);
+        frame->Settings.Composite[0].bIsEnabled = 0;
+        DataLoggingSettings& log = frame->Settings.Logging.Channel[1];
+        log = DataLoggingSettings();
+        log.Enable = 1;
+        log.DataItem[32] = 1; // Tachometer (RPM)
+        frame->OnUtilityRPM();
+        ASSERT_NE(frame->RPMView, nullptr);
+        frame->OnDataLoggingOn();
+    }
+
+    // Runs the pass; each RPM reading against the frame its block ended on.
+    std::vector<std::pair<DWORD, double>> RunReadingRpm()
+    {
+        std::vector<std::pair<DWORD, double>> shown;
+        TWaveFile* tach = frame->Settings.Files[0].File;
+        frame->ExecuteCommand(ID_RUN);
+        for (int i = 0; i < 1000 && frame->PostProcessBusy; ++i) {
+            const DWORD at = tach->GetPosition();
+            const long long before = frame->FftsProcessed;
+            frame->PostProcessStep();
+            if (frame->FftsProcessed != before)
+                shown.emplace_back(at + 1023, std::atof(frame->RPMView->GetGrid()->GetCellText(0, 0)));
+        }
+        frame->OnDataLoggingOff();
+        return shown;
+    }
+};
+} // namespace
+
+TEST_F(TachometerRun, RecordedSpeedStepsShowInTheRpmWindowAndTheLog)
+{
+    OpenPair({{600, 2.0}, {1500, 2.0}, {3000, 2.0}}, 6.0);
+    EXPECT_EQ(frame->GetTachometerChannel(), 0);
+    const auto speedAt = [](double seconds) { return seconds < 2.0 ? 600.0 : seconds < 4.0 ? 1500.0 : 3000.0; };
+    const auto shown = RunReadingRpm();
+    ASSERT_GT(shown.size(), 30u);
+    std::set<int> seen;
+    for (const auto& [frameAt, rpm] : shown) {
+        EXPECT_NEAR(rpm, speedAt(frameAt / 4000.0), 0.5) << "block ending at frame " << frameAt;
+        seen.insert(int(std::lround(rpm)));
+    }
+    EXPECT_EQ(seen, (std::set<int>{600, 1500, 3000}));
+
+    // The ordinary channel's log reads the speed at each row's own time.
+    const auto rows = CsvRows(Data("log/Channel_1.txt"), Data("rows1.txt"));
+    ASSERT_GT(rows.size(), 30u);
+    EXPECT_EQ(Fields(rows[0]), (std::vector<std::string>{"Time", "RPM"}));
+    seen.clear();
+    for (size_t i = 1; i < rows.size(); ++i) {
+        const auto f = Fields(rows[i]);
+        ASSERT_EQ(f.size(), 2u) << rows[i];
+        const double t = RowSeconds(f[0]);
+        EXPECT_NEAR(std::atof(f[1].c_str()), speedAt(t), 0.5) << rows[i];
+        seen.insert(int(std::lround(std::atof(f[1].c_str()))));
+    }
+    EXPECT_EQ(seen, (std::set<int>{600, 1500, 3000}));
+}
+
+TEST_F(TachometerRun, ASilentTachometerKeepsTheLastSpeed)
+{
+    // The shaft's pulses stop after a second: both readers keep 600 RPM through the silence.
+    OpenPair({{600, 1.0}, {0, 2.0}}, 3.0);
+    const auto shown = RunReadingRpm();
+    ASSERT_GT(shown.size(), 10u);
+    for (const auto& [frameAt, rpm] : shown)
+        EXPECT_NEAR(rpm, 600.0, 0.5) << "block ending at frame " << frameAt;
+    const auto rows = CsvRows(Data("log/Channel_1.txt"), Data("rows1.txt"));
+    ASSERT_GT(rows.size(), 10u);
+    for (size_t i = 1; i < rows.size(); ++i)
+        EXPECT_NEAR(std::atof(Fields(rows[i])[1].c_str()), 600.0, 0.5) << rows[i];
+}
+
+TEST_F(TachometerRun, AFileOfZerosReadsTheLastValue)
+{
+    OpenPair({{0, 2.0}}, 2.0);
+    // Nothing above the least speed in a block: the last value stands, which the run's start
+    // set back to 0.
+    frame->LatestTachometerValue = 1234.0f;
+    const auto shown = RunReadingRpm();
+    ASSERT_FALSE(shown.empty());
+    for (const auto& [frameAt, rpm] : shown)
+        EXPECT_EQ(rpm, 0.0) << "block ending at frame " << frameAt;
+    frame->LatestTachometerValue = 42.0f;
+    EXPECT_EQ(frame->GetTachometerValue(0, 0.0f), 42.0f);
+    // The file road returns the last value it read.
+    EXPECT_EQ(frame->GetTachometerValue(1, 1.0f), 0.0f);
+}
+
+TEST_F(TachometerRun, TwoRpmFilesRefuseToStart)
+{
+    OpenPair({{600, 1.0}}, 1.0);
+    ASSERT_TRUE(WriteTachometerFile(Data("wave/tach2.wav"), {{900, 1.0}}));
+    delete frame->Settings.Files[1].File;
+    frame->Settings.Files[1].File = nullptr;
+    CopyField(frame->Settings.Files[1].FilePath, Data("wave/tach2.wav").c_str());
+    ASSERT_TRUE(frame->ReopenChannelFile(1));
+    frame->LatestTachometerValue = 1234.0f;
+    user.ExpectBox(IDOK, "Multiple files contain tachometer data.  Only 1 tachometer channel is allowed at a "
+                         "time.\r\rEither close the additional tach files or change their calibration settings.");
+    frame->ExecuteCommand(ID_RUN);
+    EXPECT_FALSE(frame->PostProcessBusy);
+    EXPECT_EQ(user.Pending(), 0u);
+    EXPECT_EQ(frame->FftsProcessed, 0);
+    frame->OnDataLoggingOff();
 }

@@ -13,6 +13,7 @@
 
 #include "support/QtTestAccess.h"
 
+#include <cmath>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -320,6 +321,7 @@ TEST_F(ProcessingSheet, NewPagesRefuseBadValuesWithoutStoringAndStoreGoodOnes)
           "The Sampling Rate is greater than the maximum supported sampling rate of 4000 Hz",
           "The Sampling Rate is less than the minimum supported sampling rate of 4000 Hz", "No channels are enabled!",
           "The Trigger Threshold must be greater than 0 and less than 10 Volts.",
+          "The Trigger Threshold must be greater than 0 and less than 10 Volts.",
           "The Trigger Delay must be at least 0 and less than 1000 milliseconds.",
           "Only Post Trigger Delay is supported when using External TTL Triggering.",
           "The FFT run limit must be greater than zero.", "The run time limit must be greater than zero.",
@@ -380,6 +382,8 @@ TEST_F(ProcessingSheet, NewPagesRefuseBadValuesWithoutStoringAndStoreGoodOnes)
         CTriggeringDlg& tp = s.m_TriggerPage;
         Click(tp, IDC_TRIG_ENABLE);
         SetText(tp, IDC_TRIG_THRESHOLD, "10");
+        refused(COptionsMain::kTriggerPage);
+        SetText(tp, IDC_TRIG_THRESHOLD, "0");
         refused(COptionsMain::kTriggerPage);
         SetText(tp, IDC_TRIG_THRESHOLD, "0.25");
         SetText(tp, IDC_TRIG_DELAY, "1000");
@@ -455,6 +459,27 @@ TEST_F(ProcessingSheet, NewPagesRefuseBadValuesWithoutStoringAndStoreGoodOnes)
     EXPECT_FLOAT_EQ(output.OutputLevel1, -96.0f);
     EXPECT_EQ(output.OutputLevelUnit, 0u);
     EXPECT_EQ(COptionsMain::LastPageCode(), COptionsMain::kOutputPage);
+}
+
+// A device's output levels in rms units reach up to the rms of a full-scale sine, full scale
+// over sqrt(2): that is accepted, a little more refused (the KDR-5200 itself has no output
+// channels, so the page never asks it).
+TEST(OutputLevelRange, RmsUnitsStopAtAFullScaleSine)
+{
+    constexpr DWORD kVoltsRms = 2, kMillivoltsRms = 3, kDbvRms = 4;
+    for (double fs : {1.0, 10.0}) {
+        const double rms = fs * std::sqrt(0.5);
+        EXPECT_EQ(CDeviceOutputDlg::LevelRefusal(kVoltsRms, fs, rms * 0.9999), "") << fs;
+        EXPECT_EQ(CDeviceOutputDlg::LevelRefusal(kVoltsRms, fs, rms * 1.0001),
+                  fs == 1.0 ? "Output Level must be between 0.0 and   0.71 Volts rms"
+                            : "Output Level must be between 0.0 and   7.07 Volts rms");
+        EXPECT_NE(CDeviceOutputDlg::LevelRefusal(kVoltsRms, fs, 0.0), "") << fs;
+        EXPECT_EQ(CDeviceOutputDlg::LevelRefusal(kMillivoltsRms, fs, 1000.0 * rms * 0.9999), "") << fs;
+        EXPECT_NE(CDeviceOutputDlg::LevelRefusal(kMillivoltsRms, fs, 1000.0 * rms * 1.0001), "") << fs;
+        const double top = 20.0 * std::log10(rms);
+        EXPECT_EQ(CDeviceOutputDlg::LevelRefusal(kDbvRms, fs, top - 0.001), "") << fs;
+        EXPECT_NE(CDeviceOutputDlg::LevelRefusal(kDbvRms, fs, top + 0.001), "") << fs;
+    }
 }
 
 // In Post Process mode the device input page shows the device but edits nothing, and every

@@ -103,6 +103,15 @@ TEST(CalibrationRecord, CreationModes)
     EXPECT_NEAR(+r.CalRatio, 200.47, 0.01);
     EXPECT_NEAR(+r.PctFullScale, std::sqrt(2.0) * 0.05 / 10.0, 1e-7);
 
+    // A hydrophone calibrator's level is in dB re 1 uPa: 120 dB is 1 Pa, so 0.5 V rms
+    // measured gives 1 Pa x 10 / 0.5 at full scale.
+    ChannelCalibration w = MeasuredSplRecord();
+    w.RefUnits = kUnitSplWater;
+    w.RefLevel = 120.0f;
+    w.MeasuredInputVoltage = 0.5f;
+    ComputeCalibrationFactors(w);
+    EXPECT_NEAR(+w.CalRatio, 20.0, 1e-4);
+
     ChannelCalibration s(0);
     s.CalCreateMode = 1;
     s.RefUnits = kUnitAcceleration;

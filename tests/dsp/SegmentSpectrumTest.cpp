@@ -15,6 +15,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <filesystem>
 #include <memory>
@@ -356,4 +357,33 @@ TEST(SegmentAverageSpectrum, LongSegmentsMatchBlockByBlockReadsExactly)
             ASSERT_EQ(streamed.engine->GetPeakHoldValue(b), e.GetPeakHoldValue(b)) << k.bytes << " bin " << b;
         }
     }
+}
+
+TEST(SegmentAverageSpectrum, TwentyFourBitSamplesAgreeWithSixteenBit)
+{
+    // The same sine, half its samples negative, stored in 16 bits and (256 times larger) in
+    // 24 bits: relative to full scale both segments have the same average spectrum.
+    const DWORD frames = 12000, fft = 1024;
+    std::vector<double> spectra[2];
+    for (WORD bytes : {2, 3}) {
+        const double scale = bytes == 2 ? 1.0 : 256.0;
+        std::vector<double> x(frames);
+        for (DWORD i = 0; i < frames; ++i)
+            x[i] = scale * std::round(9000 * std::sin(2 * kPi * 750.0 * i / 8000));
+        TWaveData w(frames, TPcmFormat(8000, 1, bytes));
+        ASSERT_TRUE(WriteSegmentSamples(w, 0, 0, x));
+        Channel c(8000, fft);
+        c.proc.SampleFormat.Set(8000, 1, bytes);
+        c.engine = std::make_unique<SpectralData>(&c.proc, &c.scal, false);
+        c.work = std::make_unique<TSampleBuffer>(fft, c.proc.SampleFormat, 1, false);
+        ASSERT_EQ(ComputeSegmentAverage(w, 0, 0, frames, fft / 2, *c.work, *c.engine, *c.window, c.proc, Never, {}),
+                  SegmentAverageResult::Done);
+        const float* m = c.engine->GetMagnitudeBuffer();
+        spectra[bytes - 2].assign(m, m + c.engine->GetBinCount());
+    }
+    ASSERT_EQ(spectra[0].size(), spectra[1].size());
+    const double peak = *std::max_element(spectra[0].begin(), spectra[0].end());
+    EXPECT_EQ(std::max_element(spectra[1].begin(), spectra[1].end()) - spectra[1].begin(), 96) << "750 Hz";
+    for (std::size_t k = 0; k < spectra[0].size(); ++k)
+        ASSERT_NEAR(spectra[1][k], spectra[0][k], 1e-4 * peak) << "bin " << k;
 }

@@ -119,6 +119,19 @@ TEST(SpectralDataDistortion, ThdOfHarmonicsBetweenBinsReadsTheirWholeLobes)
     }
 }
 
+TEST(SpectralDataDistortion, ThdCountsHarmonicsToTheTopOfTheSpanButNoMoreThanForty)
+{
+    // f0 on bin 64: its 7th harmonic (bin 448), near the top of the span, counts.
+    Measured top({{64, 1.0}, {448, 0.02}});
+    ASSERT_TRUE(top.d->ComputeThd());
+    EXPECT_NEAR(*top.d->ComputeThd(), 2.0f, 1e-2f);
+    // f0 on bin 8: the 40th harmonic's search ends at bin 400, so a tone at bin 440 (the
+    // 55th) is not distortion.
+    Measured low({{8, 1.0}, {440, 0.05}});
+    ASSERT_TRUE(low.d->ComputeThd());
+    EXPECT_LT(*low.d->ComputeThd(), 1e-2f);
+}
+
 TEST(SpectralDataDistortion, NothingToMeasureIsNotANumber)
 {
     unsigned seed = 5;

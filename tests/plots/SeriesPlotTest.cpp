@@ -519,6 +519,26 @@ TEST_F(SeriesPlots, FewerSamplesThanColumnsDrawOnePointPerSampleAtItsLevel)
     EXPECT_EQ(TraceRows(p, pane.left + pane.Width() / 2, RGB(0, 0, 255)), std::vector<int>{expected});
 }
 
+TEST_F(SeriesPlots, ANonZeroCenterSitsAtMidHeightWithTheTopAtTheTop)
+{
+    // 0 %, 50 % and full scale in thirds, on a scale from 0 (bottom) through 50 (centre) to
+    // 100 (top).
+    TSampleBuffer small(99, TPcmFormat(4000, 1, 2), 1, false);
+    for (DWORD i = 0; i < 99; ++i)
+        small.SetSample(i, i < 33 ? 0 : i < 66 ? 16384 : 32767);
+    settings.PlotTop = 100.0f;
+    settings.PlotCenter = 50.0f;
+    settings.LineColor = RGB(0, 0, 255);
+    settings.GridXEnabled = settings.GridYEnabled = 0;
+    TSeriesPlot* p = Open(&small);
+    p->ClearHighlight();
+    const CRect pane = p->GetPaneRectA();
+    const int w = pane.Width(), h = pane.Height();
+    EXPECT_EQ(TraceRows(p, pane.left + w / 6, RGB(0, 0, 255)), std::vector<int>{pane.bottom - 1});
+    EXPECT_EQ(TraceRows(p, pane.left + w / 2, RGB(0, 0, 255)), std::vector<int>{pane.bottom - h / 2});
+    EXPECT_EQ(TraceRows(p, pane.left + 5 * w / 6, RGB(0, 0, 255)), std::vector<int>{pane.bottom - (h - 1)});
+}
+
 TEST_F(SeriesPlots, CenterAtOrAboveTopIsPutOneBelowIt)
 {
     settings.PlotTop = 50.0f;

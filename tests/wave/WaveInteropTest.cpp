@@ -12,10 +12,12 @@ using namespace wavetest;
 
 namespace {
 
-const char* kPyDump = R"(import sys, wave
+// Also prints the fmt chunk's byte rate and block align, which the wave module ignores.
+const char* kPyDump = R"(import sys, wave, struct
 w = wave.open(sys.argv[1], 'rb')
 open(sys.argv[2], 'wb').write(w.readframes(w.getnframes()))
-print(w.getnchannels(), w.getsampwidth(), w.getframerate(), w.getnframes())
+byte_rate, block_align = struct.unpack('<IH', open(sys.argv[1], 'rb').read(34)[28:34])
+print(w.getnchannels(), w.getsampwidth(), w.getframerate(), w.getnframes(), byte_rate, block_align)
 )";
 
 const char* kPyWrite = R"(import sys, wave
@@ -75,7 +77,9 @@ TEST_P(WaveInterop, FilesWeWriteReadIdenticallyInPythonAndSox)
     EXPECT_EQ(ReadFile(dir.file("py.raw")), samples);
     std::vector<std::uint8_t> info = ReadFile(dir.file("py.txt"));
     std::string text(info.begin(), info.end());
-    EXPECT_EQ(text, std::to_string(s.channels) + " " + std::to_string(s.bytes) + " 11025 1237\n");
+    const int align = s.channels * s.bytes;
+    EXPECT_EQ(text, std::to_string(s.channels) + " " + std::to_string(s.bytes) + " 11025 1237 " +
+                        std::to_string(11025 * align) + " " + std::to_string(align) + "\n");
 
     ASSERT_EQ(RunCommand("sox -V1 " + path + " -t raw " + dir.file("sox.raw")), 0);
     EXPECT_EQ(ReadFile(dir.file("sox.raw")), samples);
