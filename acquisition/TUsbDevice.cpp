@@ -225,6 +225,8 @@ bool TUsbDevice::StartInput()
     }
     m_counter.store(0);
     m_havePacket.store(false);
+    m_lostPackets.store(0);
+    m_deviceLost.store(false);
     // The flags are set before the thread exists, so a stop that comes at once still stops it.
     m_run.store(true);
     m_exited.store(false);
@@ -282,21 +284,39 @@ void TUsbDevice::ReaderThreadLoop()
     m_exited.store(true);
 }
 
+bool TUsbDevice::ReadPipeNoting(BYTE* packet, ULONG* got)
+{
+    if (WinUsb_ReadPipe(m_interface, m_pipeIn[0], packet, kPacketBytes, got, nullptr))
+        return true;
+    // A device that left the bus never answers again: the run is told so.
+    if (UsbGetLastError() == ERROR_DEVICE_NOT_CONNECTED)
+        m_deviceLost.store(true, std::memory_order_release);
+    return false;
+}
+
 bool TUsbDevice::ReadPacket()
 {
     if (m_interface == INVALID_HANDLE_VALUE || !m_run.load())
         return false;
     BYTE packet[kPacketBytes] = {};
     ULONG got = 0;
-    if (!WinUsb_ReadPipe(m_interface, m_pipeIn[0], packet, kPacketBytes, &got, nullptr))
+    if (!ReadPipeNoting(packet, &got))
         return false;
     if (got < ULONG(kPacketBytes)) {
-        // One re-read into the same buffer; a second short read drops the packet.
-        if (!WinUsb_ReadPipe(m_interface, m_pipeIn[0], packet, kPacketBytes, &got, nullptr) || got < ULONG(kPacketBytes))
+        // One re-read into the same buffer, over what the short read brought: that packet is
+        // lost either way, and a second short read drops the packet too.
+        m_lostPackets.fetch_add(1, std::memory_order_relaxed);
+        if (!ReadPipeNoting(packet, &got))
             return false;
+        if (got < ULONG(kPacketBytes)) {
+            m_lostPackets.fetch_add(1, std::memory_order_relaxed);
+            return false;
+        }
     }
-    if (std::all_of(packet, packet + kPacketBytes, [](BYTE b) { return b == 0; }))
+    if (std::all_of(packet, packet + kPacketBytes, [](BYTE b) { return b == 0; })) {
+        m_lostPackets.fetch_add(1, std::memory_order_relaxed);
         return false; // the device's "no data"
+    }
     if (!m_run.load())
         return false;
     const long long counter = m_counter.load(std::memory_order_relaxed);

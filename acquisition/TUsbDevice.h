@@ -66,6 +66,11 @@ public:
     // Samples received per channel since StartInput (steps of 16).
     long long GetSampleCounter() const { return m_counter.load(std::memory_order_acquire); }
     int GetSamplesPerPacketBlock() const { return kSamplesPerBlock; }
+    // Packets lost since StartInput (each short read, each all-zero packet): each takes 16
+    // samples from every channel.
+    long long GetLostPackets() const { return m_lostPackets.load(std::memory_order_relaxed); }
+    // Whether the device left the bus since StartInput.
+    bool IsDeviceLost() const { return m_deviceLost.load(std::memory_order_acquire); }
 
     // The newest `count` samples, ending 256 samples behind the live position estimated from
     // `now` (UsbTime milliseconds); false before the first packet or 64 ms after the last one.
@@ -135,6 +140,7 @@ private:
     static UINT ThreadProc(LPVOID self);
     void ReaderThreadLoop();
     bool ReadPacket();
+    bool ReadPipeNoting(BYTE* packet, ULONG* got);
     void ConfigureBuffers(int largestBlock);
     bool HasRing(int channel) const { return channel >= 0 && channel < kChannels && m_rings[channel] != nullptr; }
     // Ring and packet samples are shared with the reader thread: every access is atomic.
@@ -163,4 +169,6 @@ private:
     std::atomic<std::int32_t> m_levels[kChannels] = {};
     std::atomic<DWORD> m_lastPacketTime{0};
     std::atomic<bool> m_havePacket{false};
+    std::atomic<long long> m_lostPackets{0};
+    std::atomic<bool> m_deviceLost{false};
 };

@@ -108,9 +108,9 @@ void CDurnexFileSelectDlg::OnSave()
         p->GetTime(date);
     group_->TestDate = date;
     const std::string path = dlg.GetPathName();
+    // The group takes the path only once its file is written.
     SaveFileGroup(path, *group_, files_);
-    CopyField(group_->GroupPath, path.c_str());
-    SetDlgItemText(IDC_GROUP_FILENAME, group_->GroupPath);
+    SetDlgItemText(IDC_GROUP_FILENAME, group_->IsUntitled() ? "[Untitled]" : group_->GroupPath);
     UpdateButtons();
 }
 

@@ -376,6 +376,8 @@ int CMainFrame::OnCreate(LPCREATESTRUCT lpCreateStruct)
 
     RemoveHiddenMenuItems();
 
+    // Before any working copy of this session is made in the wave folder.
+    ReportLeftOverTakes();
     if (Settings.OpMode != 0)
         ReopenAllWaveFiles();
     ReattachChannelFile();

@@ -102,7 +102,6 @@ public:
     // for every channel; RecordedSamples in the ring), and the frame count at which the files last wrapped (0: never).
     int WaveWritePosition = 0;
     DWORD RealTimeWrapPoint = 0;
-    bool RealTimeWriteFailed = false; // reported once a run
     DWORD OverloadCount[kChannels] = {};
     float PostProcessStartTime[kChannels] = {}; // each file's time when a post-process run began
     // Post-process triggering: the frame in the trigger channel's file the next search reads
@@ -116,7 +115,8 @@ public:
     // A triggered Recorder run records from the first accepted event's block on; until then
     // nothing is written.
     bool RecordingTriggered = false;
-    // A recording write failed: the run stops and nothing more is written to the files.
+    // A write to a take's files failed: nothing more is written to them this run (a Recorder
+    // run stops).
     bool RecordingHalted = false;
 
     // The current file group.
@@ -295,9 +295,28 @@ public:
     std::unique_ptr<TSampleBuffer> NewTriggerPiece(DWORD count, const TPcmFormat& format, float gain) const;
     long long TriggerDelaySamples(DWORD sampleRate) const;
     int AskToAcceptTrigger(int channel, const char* question);
-    // Appends what the rings hold since the last write to the recording files; `final` (at
-    // Stop, the device stopped) also takes the last piece shorter than 256 samples.
-    void WriteRecordedSamples(bool final);
+    // The wave-writing tick of a live run: what the rings hold since the last write goes into
+    // the channels' files (Real Time: the circular buffer files; Recorder: the recording files),
+    // every file taking each piece or none, and the files' headers follow at least once a
+    // second. `final` (at Stop, the device stopped) also takes the last piece shorter than 256
+    // samples, brings every header up to date and reports packets the device dropped.
+    void DrainRingsToFiles(bool final);
+    // The channel's calibration in both slots of a file made for it, when in use and wanted in
+    // files; else none.
+    void GiveChannelCalibration(TWaveFile& file, int channel) const;
+    // At start-up: recordings a crash left in the wave folder are named in one message.
+    void ReportLeftOverTakes();
+    // The drain's parts: whether a channel's file takes the run's samples; pieces from the rings
+    // into the files; after a piece, the header's update, a circular file's wrap or a full
+    // recording file's split (false when the take halted); a failed take's end; a device that
+    // left the bus.
+    bool DrainsChannel(int channel) const;
+    void MoveRingPieces(bool final);
+    // Every marked channel's file takes its piece of `count` samples, or none does (halted).
+    bool WritePieceToAll(const std::int32_t* pieces, int count, const bool* channels);
+    bool EndPieceOfChannel(int channel);
+    void HaltTake(const std::string& text);
+    void StopForLostDevice();
     int CountTachometerFiles() const;
     void ProcessCompositeAndPlots();
     // One block of a channel (decimation ratio x FFT size samples) through its sample buffer,
@@ -308,9 +327,9 @@ public:
     // the sizes do not agree.
     bool ComputeTwoChannelComposite(int composite, TSampleBuffer* const buffers[], SpectralData* const inputs[],
                                     SpectralData* R, SpectralData* T, SpectralData* C, SpectralData* H);
-    // The wave-writing tick of a Real Time run: moves the rings' new samples into the
-    // real-time buffer files, all channels in step; `drain` writes every whole piece there is.
-    void WriteRealTimeBuffers(bool drain);
+    // The span after which the real-time buffer files wrap: the buffer length less a second,
+    // but never under a second.
+    static double RealTimeWrapSeconds(DWORD bufferSeconds);
     // At Stop: the circular buffer files into time order, cut to the frames they really hold.
     void UnrollRealTimeBuffers();
     // A summing composite's next spectrum: the members' frames summed into `result` (complex

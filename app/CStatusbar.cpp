@@ -228,6 +228,13 @@ std::string CStatusbar::StateText(COLORREF* colour) const
         }
     } else if (f->FftsProcessed > 0) {
         text = f->Playing ? "Playing..." : f->Settings.OpMode == 1 ? "Recording..." : "Running...";
+        // Packets the device dropped leave gaps in the take: said while it runs.
+        const long long lost = f->InputDevice != nullptr ? f->InputDevice->GetLostPackets() : 0;
+        if (lost > 0 && !f->Playing) {
+            std::snprintf(buf, sizeof buf, "%s - %lld lost", f->Settings.OpMode == 1 ? "Recording" : "Running", lost);
+            text = buf;
+            c = kRed;
+        }
     } else if (f->Settings.RunControl.StartDelayFlag) {
         float remaining = f->Settings.RunControl.StartDelaySecs - (GetSecondsOfDay() - f->RunStartTime);
         if (remaining < 0.0f)

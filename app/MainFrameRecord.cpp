@@ -1,6 +1,9 @@
-// Recorder runs: each recorded channel's samples go from the device's ring into the channel's
-// recording file; a disk file that passes the configured size is saved under a time-stamped
-// name and a fresh one takes its place.
+// The takes of a live run: each channel's samples go from the device's ring into the channel's
+// file (Real Time: its circular buffer file; Recorder: its recording file, which in disk mode is
+// saved under a time-stamped name once it passes the configured size, a fresh one taking its
+// place). Every file of a take takes each piece or none, so the channels end at one sample; a
+// file on disk has a header that names its samples at least once a second, so a crash leaves a
+// readable take, and the next start names what a crash left behind.
 #include "app/CMainFrame.h"
 
 #include "acquisition/TUsbDevice.h"
@@ -10,28 +13,17 @@
 #include "wave/TWaveFile.h"
 
 #include <algorithm>
+#include <cstdint>
+#include <cstdio>
 #include <ctime>
 #include <filesystem>
 #include <new>
+#include <string>
 #include <vector>
 
 namespace {
 constexpr WORD kRecorder = 1;
 constexpr int kPiece = 256;
-
-// The channel's calibration in both slots when it is in use and wanted in files; else none.
-void GiveRecordingCalibration(TWaveFile& file, const ChannelCalibration& calibration, bool include)
-{
-    if (calibration.IsEnabled == 0 || !include) {
-        file.ResetCalibration();
-        return;
-    }
-    WaveCalibrationBlock block;
-    file.GetCalibrationBlock(block);
-    block.Channel[0] = calibration;
-    block.Channel[1] = calibration;
-    file.TWaveData::SetCalibration(block);
-}
 
 TWaveFile* NewRecordingFile(const TPcmFormat& format, const FileIOSettings& io, const char* folder)
 {
@@ -72,7 +64,7 @@ bool CMainFrame::PrepareRecordingFiles()
                 continue;
             }
             file->SetFormat(format);
-            GiveRecordingCalibration(*file, cal, io.IncludeCalibrationData != 0);
+            GiveChannelCalibration(*file, ch);
             f.File = file;
             f.FileChannel = 0;
             ++recorded;
@@ -154,7 +146,7 @@ bool CMainFrame::SplitRecordingFile(int channel)
     const TPcmFormat format = file->GetFormat();
     if (file->IsUntitled())
         file->SetFileName(RecordingFileName(channel));
-    GiveRecordingCalibration(*file, Settings.Calibration[channel], io.IncludeCalibrationData != 0);
+    GiveChannelCalibration(*file, channel);
     if (!file->SaveStreamedAs())
         return false; // the file stays the channel's, unsaved, for the user to save
     TWaveFile* next = NewRecordingFile(format, io, Settings.Paths.Wav);
@@ -167,85 +159,223 @@ bool CMainFrame::SplitRecordingFile(int channel)
         TimeSeriesPlot[channel]->UpdateLayout();
     if (next == nullptr)
         return false;
-    GiveRecordingCalibration(*next, Settings.Calibration[channel], io.IncludeCalibrationData != 0);
+    GiveChannelCalibration(*next, channel);
     return true;
+}
+
+void CMainFrame::GiveChannelCalibration(TWaveFile& file, int channel) const
+{
+    const ChannelCalibration& calibration = Settings.Calibration[channel];
+    if (calibration.IsEnabled == 0 || Settings.FileIO.IncludeCalibrationData == 0) {
+        file.ClearCalibration();
+        return;
+    }
+    WaveCalibrationBlock block;
+    file.GetCalibrationBlock(block);
+    block.Channel[0] = calibration;
+    block.Channel[1] = calibration;
+    // The file's own hand-over marks the calibration present, so that a save writes its chunk.
+    file.SetCalibration(block);
 }
 
 void CMainFrame::WriteRecordingBlock()
 {
     if (Settings.OpMode != kRecorder || !AcquisitionRunning)
         return;
-    WriteRecordedSamples(false);
+    DrainRingsToFiles(false);
 }
 
-void CMainFrame::WriteRecordedSamples(bool final)
+bool CMainFrame::DrainsChannel(int channel) const
 {
-    if (Settings.OpMode != kRecorder || InputDevice == nullptr || IsRecordingHeldForTrigger() || RecordingHalted)
+    const ChannelFileState& f = Settings.Files[channel];
+    if (f.File == nullptr)
+        return false;
+    return Settings.OpMode != kRecorder || (Settings.Device.Channels[channel].bIsEnabled != 0 && f.IsActive != 0);
+}
+
+void CMainFrame::HaltTake(const std::string& text)
+{
+    // Nothing more is written this run, Stop's last writes neither: a piece some files took and
+    // others refused would be written twice or leave a gap.
+    RecordingHalted = true;
+    if (Settings.OpMode == kRecorder)
+        OnStop();
+    AfxMessageBox(text, MB_OK | MB_ICONSTOP);
+}
+
+void CMainFrame::DrainRingsToFiles(bool final)
+{
+    if (InputDevice == nullptr || InputDevice->GetRingLength() <= 0)
         return;
-    std::vector<int> piece;
+    if (!final && InputDevice->IsDeviceLost()) {
+        StopForLostDevice();
+        return;
+    }
+    if (!RecordingHalted && !(Settings.OpMode == kRecorder && IsRecordingHeldForTrigger()))
+        MoveRingPieces(final);
+    if (!final)
+        return;
+    for (int ch = 0; ch < kChannels; ++ch)
+        if (DrainsChannel(ch))
+            (void)Settings.Files[ch].File->UpdateHeaderSizes(); // one that fails now is written at the save
+    const long long lost = InputDevice->GetLostPackets();
+    if (lost > 0) {
+        char text[300];
+        std::snprintf(text, sizeof text,
+                      "The device dropped packets during this run: %lld packets lost, %lld ms missing from every "
+                      "channel.  The files hold the samples that arrived, without marks where the gaps are.",
+                      lost, lost * TUsbDevice::kSamplesPerBlock * 1000 / TUsbDevice::kRingSampleRate);
+        AfxMessageBox(text, MB_OK | MB_ICONEXCLAMATION);
+    }
+}
+
+void CMainFrame::MoveRingPieces(bool final)
+{
+    const bool recorder = Settings.OpMode == kRecorder;
+    const int ringLength = InputDevice->GetRingLength();
+    std::vector<std::int32_t> pieces;
     try {
-        piece.resize(kPiece);
+        pieces.resize(std::size_t(kChannels) * kPiece);
     } catch (const std::bad_alloc&) {
         return;
     }
-    const FileIOSettings& io = Settings.FileIO;
-    char text[300];
-    // Everything whole that has arrived since the last tick: 256 samples a tick would fall
-    // behind the device. Samples are read by their absolute number, so a position can neither
-    // leave the ring nor be read twice. At Stop the device no longer writes, and the rest, a
-    // piece shorter than 256, is taken too.
-    const int most = std::max(1, InputDevice->GetRingLength() / kPiece) + (final ? 1 : 0);
-    for (int n = 0; n < most; ++n) {
-        int count = kPiece;
-        if (final)
-            count = int(std::clamp<long long>(InputDevice->GetSampleCounter() - RecordedSamples, 0, kPiece));
+    // Everything whole that has arrived since the last tick (a late tick catches up); at Stop,
+    // with the device stopped, the rest, a piece shorter than 256, is taken too. Samples are
+    // read by their absolute number, so a position can neither leave the ring nor be read twice.
+    for (int n = 0; n <= ringLength / kPiece; ++n) {
+        const long long counter = InputDevice->GetSampleCounter();
+        // A circular buffer keeps the newest samples: what the ring no longer holds is passed over.
+        if (!recorder)
+            RecordedSamples = std::max(RecordedSamples, counter - ringLength);
+        const int count = final ? int(std::clamp<long long>(counter - RecordedSamples, 0, kPiece)) : kPiece;
         if (count == 0)
             return;
-        bool wrote = false;
+        bool read[kChannels] = {};
+        int files = 0;
         for (int ch = 0; ch < kChannels; ++ch) {
-            ChannelFileState& f = Settings.Files[ch];
-            if (Settings.Device.Channels[ch].bIsEnabled == 0 || f.IsActive == 0 || f.File == nullptr)
+            if (!DrainsChannel(ch))
                 continue;
-            const TUsbDevice::RingRead r = InputDevice->ReadSamples(ch, RecordedSamples, count, piece.data());
-            if (r == TUsbDevice::RingRead::NotYet)
+            int* piece = &pieces[std::size_t(ch) * kPiece];
+            const TUsbDevice::RingRead r = InputDevice->ReadSamples(ch, RecordedSamples, count, piece);
+            if (r == TUsbDevice::RingRead::NotYet || (r == TUsbDevice::RingRead::Overrun && !recorder))
                 return;
             if (r == TUsbDevice::RingRead::Overrun) {
-                RecordingHalted = true;
-                OnStop();
-                AfxMessageBox("The recording could not keep up with the device and samples were lost.  Recording has "
-                              "stopped; the samples recorded before the gap are kept.",
-                              MB_OK | MB_ICONSTOP);
+                HaltTake("The recording could not keep up with the device and samples were lost.  Recording has "
+                         "stopped; the samples recorded before the gap are kept.");
                 return;
             }
-            if (r != TUsbDevice::RingRead::Ok)
-                continue;
-            if (!f.File->WriteFloatSamples(piece.data(), DWORD(count))) {
-                // Nothing more is written, Stop's last writes neither: a piece some files took
-                // and others refused would be written twice or leave a gap.
-                RecordingHalted = true;
-                OnStop();
-                std::snprintf(text, sizeof text,
-                              "The recording file of channel %d could not be written (the disk may be full).  Recording has "
-                              "stopped; the samples recorded so far are kept.",
-                              ch);
-                AfxMessageBox(text, MB_OK | MB_ICONSTOP);
-                return;
-            }
-            wrote = true;
-            if (io.WaveFileMode == 1 && f.File->GetPositionBytes() > io.MaxDiskRecordingSizeBytes &&
-                !SplitRecordingFile(ch)) {
-                RecordingHalted = true;
-                OnStop();
-                std::snprintf(text, sizeof text,
-                              "The full recording file of channel %d could not be saved in the wave folder, or no new one "
-                              "could be made.  Recording has stopped.",
-                              ch);
-                AfxMessageBox(text, MB_OK | MB_ICONSTOP);
-                return;
-            }
+            read[ch] = r == TUsbDevice::RingRead::Ok;
+            files += read[ch] ? 1 : 0;
         }
-        if (!wrote)
+        if (files == 0 || !WritePieceToAll(pieces.data(), count, read))
             return;
         RecordedSamples += count;
+        WaveWritePosition = int(RecordedSamples % ringLength);
+        for (int ch = 0; ch < kChannels; ++ch)
+            if (read[ch] && !EndPieceOfChannel(ch))
+                return;
     }
+}
+
+bool CMainFrame::WritePieceToAll(const std::int32_t* pieces, int count, const bool* channels)
+{
+    TWaveFile::WriteMark marks[kChannels];
+    for (int ch = 0; ch < kChannels; ++ch) {
+        if (!channels[ch])
+            continue;
+        TWaveFile* file = Settings.Files[ch].File;
+        marks[ch] = file->GetWriteMark();
+        if (file->WriteFloatSamples(pieces + std::size_t(ch) * kPiece, DWORD(count)))
+            continue;
+        // The piece is taken back from the files that took it: the channels end at one sample.
+        for (int c = 0; c <= ch; ++c)
+            if (channels[c])
+                Settings.Files[c].File->ReturnTo(marks[c]);
+        char text[300];
+        std::snprintf(text, sizeof text,
+                      Settings.OpMode == kRecorder
+                          ? "The recording file of channel %d could not be written (the disk may be full).  Recording "
+                            "has stopped; the samples recorded so far are kept."
+                          : "The real-time buffer file of channel %d could not be written (the disk may be full).  The "
+                            "buffer files keep the samples up to now; later ones are not kept.",
+                      ch);
+        HaltTake(text);
+        return false;
+    }
+    return true;
+}
+
+bool CMainFrame::EndPieceOfChannel(int channel)
+{
+    TWaveFile* file = Settings.Files[channel].File;
+    const FileIOSettings& io = Settings.FileIO;
+    // Once a second of samples, even while a late tick catches up; one that fails now is
+    // written again a piece later, or at the save.
+    if (file->GetEndFrame() >= file->GetHeaderFrames() + file->GetFormat().SampleRate)
+        (void)file->UpdateHeaderSizes();
+    if (Settings.OpMode != kRecorder) {
+        const DWORD wrapAt = file->SecondsToFrames(float(RealTimeWrapSeconds(io.RealTimeWaveBufferLengthSecs)));
+        if (file->GetPosition() > wrapAt) {
+            RealTimeWrapPoint = file->GetPosition();
+            file->Rewind();
+        }
+        return true;
+    }
+    if (io.WaveFileMode != 1 || file->GetPositionBytes() <= io.MaxDiskRecordingSizeBytes || SplitRecordingFile(channel))
+        return true;
+    char text[300];
+    std::snprintf(text, sizeof text,
+                  "The full recording file of channel %d could not be saved in the wave folder, or no new one could be "
+                  "made.  Recording has stopped.",
+                  channel);
+    HaltTake(text);
+    return false;
+}
+
+void CMainFrame::StopForLostDevice()
+{
+    char name[64] = {};
+    InputDevice->GetDeviceName(Settings.DTInputDeviceIndex, name, sizeof name);
+    OnStop();
+    // Released, so that a Run once the device is back opens it afresh.
+    InputDevice->CloseDevice();
+    char text[400];
+    std::snprintf(text, sizeof text,
+                  "The KDR-5200 device (%s) was disconnected during the run.  The run has stopped; the samples "
+                  "recorded before it was lost are kept.",
+                  name);
+    AfxMessageBox(text, MB_OK | MB_ICONSTOP);
+}
+
+void CMainFrame::ReportLeftOverTakes()
+{
+    namespace fs = std::filesystem;
+    std::error_code ec;
+    std::string found;
+    int count = 0;
+    for (fs::directory_iterator it(Settings.Paths.Wav, ec), end; !ec && it != end; it.increment(ec)) {
+        const std::string name = it->path().filename().string();
+        std::error_code bad;
+        if (name.size() < 8 || name.rfind("wav", 0) != 0 || !name.ends_with(".tmp") || !it->is_regular_file(bad))
+            continue;
+        // A take holds at least one frame after its header; an empty working file is no loss.
+        const std::uintmax_t size = it->file_size(bad);
+        if (bad || size <= 44)
+            continue;
+        if (++count <= 10)
+            found += "\r" + name;
+    }
+    if (count == 0)
+        return;
+    if (count > 10)
+        found += "\r...";
+    const bool one = count == 1;
+    char text[1400];
+    std::snprintf(text, sizeof text,
+                  "The wave folder %s holds %d %s from an earlier session that ended before saving %s:%s\r\r"
+                  "Nothing has been deleted.  %s: rename %s to *.wav to open %s, or delete %s.",
+                  Settings.Paths.Wav, count, one ? "recording" : "recordings", one ? "it" : "them", found.c_str(),
+                  one ? "It is a wave file" : "They are wave files", one ? "it" : "them", one ? "it" : "them",
+                  one ? "it" : "them");
+    AfxMessageBox(text, MB_OK | MB_ICONINFORMATION);
 }

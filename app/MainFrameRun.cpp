@@ -34,36 +34,12 @@
 namespace {
 constexpr UINT_PTR kTimerProcess = 101;
 constexpr UINT_PTR kTimerWaveWrite = 102;
-constexpr int kWavePiece = 256;
 constexpr WORD kPostProcess = 2;
 constexpr const char* kDeviceNotFound =
     "A Durnex KDR-5200 device was not found on your system.  Please make sure that the drivers are installed and "
     "the device is plugged into a USB port.";
 
 bool IsSumType(WORD type) { return type == 0 || type == 5; }
-
-// The span after which the real-time buffer files wrap: the buffer length less a second, but
-// never under a second, so that a short (or zero) length still keeps a playable file.
-double RealTimeWrapSeconds(DWORD bufferSeconds)
-{
-    const double span = double(bufferSeconds) - 1.0;
-    return span < 1.0 ? 1.0 : span;
-}
-
-// The file gets the channel's calibration in both slots when it is in use and wanted in
-// files; otherwise none.
-void GiveFileCalibration(TWaveFile& file, const ChannelCalibration& calibration, bool include)
-{
-    if (calibration.IsEnabled == 0 || !include) {
-        file.ClearCalibration();
-        return;
-    }
-    WaveCalibrationBlock block;
-    file.GetCalibrationBlock(block);
-    block.Channel[0] = calibration;
-    block.Channel[1] = calibration;
-    file.TWaveData::SetCalibration(block);
-}
 
 // A composite engine takes a channel's averaging count. Taking it rebuilds the engine's linear
 // averaging slots, so it is taken only when it changed: rebuilt every block, a linear average
@@ -86,6 +62,13 @@ TWaveFile* NewRealTimeFile(const TPcmFormat& format, const FileIOSettings& io, c
     return file;
 }
 } // namespace
+
+// A short (or zero) length still keeps a playable file.
+double CMainFrame::RealTimeWrapSeconds(DWORD bufferSeconds)
+{
+    const double span = double(bufferSeconds) - 1.0;
+    return span < 1.0 ? 1.0 : span;
+}
 
 // ---- Device runs ----------------------------------------------------------------------
 
@@ -153,7 +136,6 @@ BOOL CMainFrame::StartDataAcquisition()
     RealTimeWrapPoint = 0;
     WaveWritePosition = 0;
     RecordedSamples = 0;
-    RealTimeWriteFailed = false;
     if (Settings.OpMode == 0) {
         // The last run's buffer files make way for this run's.
         DropAllWaveFiles();
@@ -166,7 +148,7 @@ BOOL CMainFrame::StartDataAcquisition()
             TWaveFile* file = NewRealTimeFile(format, io, Settings.Paths.Wav, DWORD(frames));
             if (file == nullptr)
                 continue; // the run goes on without this channel's buffer
-            GiveFileCalibration(*file, Settings.Calibration[ch], io.IncludeCalibrationData != 0);
+            GiveChannelCalibration(*file, ch);
             Settings.Files[ch].File = file;
             Settings.Files[ch].FileChannel = 0;
         }
@@ -207,11 +189,11 @@ void CMainFrame::StopDataAcquisition()
     HighlightAllPlots();
     if (Settings.OpMode == 0) {
         // What reached the rings since the last tick belongs in the files too.
-        WriteRealTimeBuffers(true);
+        DrainRingsToFiles(true);
         UnrollRealTimeBuffers();
     } else if (Settings.OpMode == 1) {
         // Up to the device's last sample: the last tick may have been up to 40 ms ago.
-        WriteRecordedSamples(true);
+        DrainRingsToFiles(true);
     }
     for (int ch = 0; ch < kChannels; ++ch) {
         // The plot shows the channel's file now (or its live block again when it has none).
@@ -244,7 +226,7 @@ void CMainFrame::OnTimer(UINT_PTR nIDEvent)
 {
     if (nIDEvent == kTimerWaveWrite) {
         if (Settings.OpMode == 0 && AcquisitionRunning)
-            WriteRealTimeBuffers(false);
+            DrainRingsToFiles(false);
         else if (Settings.OpMode == 1 && AcquisitionRunning)
             WriteRecordingBlock();
         return;
@@ -397,64 +379,6 @@ bool CMainFrame::ProcessChannelBlock(int channel, const int* samples, float now)
     return true;
 }
 
-void CMainFrame::WriteRealTimeBuffers(bool drain)
-{
-    if (InputDevice == nullptr || InputDevice->GetRingLength() <= 0)
-        return;
-    const int ringLength = InputDevice->GetRingLength();
-    std::vector<std::int32_t> pieces;
-    try {
-        pieces.resize(std::size_t(kChannels) * kWavePiece);
-    } catch (const std::bad_alloc&) {
-        return;
-    }
-    // A tick writes what has come since the last one (a late tick catches up); draining at
-    // Stop, with the device stopped, takes everything up to its last sample, the last piece
-    // shorter than 256 too. Samples are read by their absolute number.
-    const int most = drain ? ringLength / kWavePiece + 1 : 4;
-    for (int n = 0; n < most; ++n) {
-        const long long counter = InputDevice->GetSampleCounter();
-        // A buffer keeps the newest samples: what the ring no longer holds is passed over.
-        RecordedSamples = std::max(RecordedSamples, counter - ringLength);
-        const int count = drain ? int(std::clamp<long long>(counter - RecordedSamples, 0, kWavePiece)) : kWavePiece;
-        if (count == 0)
-            return;
-        bool any = false;
-        for (int ch = 0; ch < kChannels; ++ch) {
-            if (Settings.Files[ch].File == nullptr)
-                continue;
-            any = true;
-            // Every file takes the piece or none does, so that the files stay in step.
-            if (InputDevice->ReadSamples(ch, RecordedSamples, count, &pieces[std::size_t(ch) * kWavePiece]) !=
-                TUsbDevice::RingRead::Ok)
-                return;
-        }
-        if (!any)
-            return;
-        for (int ch = 0; ch < kChannels; ++ch) {
-            TWaveFile* file = Settings.Files[ch].File;
-            if (file == nullptr)
-                continue;
-            if (!file->WriteFloatSamples(&pieces[std::size_t(ch) * kWavePiece], DWORD(count)) && !RealTimeWriteFailed) {
-                RealTimeWriteFailed = true;
-                char text[200];
-                std::snprintf(text, sizeof text,
-                              "The real-time buffer file of channel %d could not be written; its samples from now on are "
-                              "not kept.",
-                              ch);
-                AfxMessageBox(text, MB_OK | MB_ICONSTOP);
-            }
-            const DWORD wrapAt = file->SecondsToFrames(float(RealTimeWrapSeconds(Settings.FileIO.RealTimeWaveBufferLengthSecs)));
-            if (file->GetPosition() > wrapAt) {
-                RealTimeWrapPoint = file->GetPosition();
-                file->Rewind();
-            }
-        }
-        RecordedSamples += count;
-        WaveWritePosition = int(RecordedSamples % ringLength);
-    }
-}
-
 void CMainFrame::UnrollRealTimeBuffers()
 {
     const FileIOSettings& io = Settings.FileIO;
@@ -491,7 +415,8 @@ void CMainFrame::UnrollRealTimeBuffers()
             reported = true;
         }
         kept->Rewind();
-        GiveFileCalibration(*kept, Settings.Calibration[ch], io.IncludeCalibrationData != 0);
+        (void)kept->UpdateHeaderSizes(); // until it is saved, a crash still leaves a readable take
+        GiveChannelCalibration(*kept, ch);
         Settings.Files[ch].File = kept;
     }
     RealTimeWrapPoint = 0;

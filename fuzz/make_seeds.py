@@ -115,6 +115,14 @@ def calibration_seeds():
     }
 
 
+def source_seeds():
+    # The simulator's file source: the wave seeds, and headers whose rates would loop for days.
+    seeds = dict(wave_seeds())
+    seeds['one_sample_a_second'] = riff(fmt(1, 1, 1, 1, 8) + chunk(b'data', bytes(range(256)) * 16))
+    seeds['float_at_44100'] = riff(fmt(3, 1, 44100, 4, 32) + chunk(b'data', struct.pack('<4f', 0.5, -0.5, 1e30, 1.0)))
+    return seeds
+
+
 def overlay_seeds():
     rows = ''.join('%f\t%f\n' % (20.0 * 1.05 ** i, -0.1 * i) for i in range(120))
     return {
@@ -173,6 +181,7 @@ def thd_seeds():
 def main(folder):
     targets = {
         'wave_reader': (wave_seeds(), '.wav'),
+        'simulator_source': (source_seeds(), '.wav'),
         # Three bytes choose the open mode and the edits before the file.
         'wave_editor': ({name: bytes([i % 3, 8, i * 37 % 256]) + b'\x11\x22\x33\x44\x55\x66\x77\x88' + data
                          for i, (name, data) in enumerate(wave_seeds().items())}, '.bin'),

@@ -158,10 +158,9 @@ bool SaveFileGroup(const std::string& groupPath, FileGroupInfo& info, ChannelFil
         if (file == nullptr)
             continue;
         bool saved = true;
-        if (file->IsUntitled()) {
-            std::string name = FileGroupChannelFileName(groupPath, c);
-            CopyField(files[c].FilePath, name.c_str());
-            file->SetFileName(name);
+        const bool untitled = file->IsUntitled();
+        if (untitled) {
+            file->SetFileName(FileGroupChannelFileName(groupPath, c));
             saved = file->Save();
         }
         if (saved && file->IsModified())
@@ -172,7 +171,14 @@ bool SaveFileGroup(const std::string& groupPath, FileGroupInfo& info, ChannelFil
             std::snprintf(buf, sizeof buf, "Failure saving wave file %s", file->GetFileName().c_str());
             AfxMessageBox(buf, MB_ICONSTOP);
             ok = false;
+            if (untitled) {
+                // No file has that name: the wave stays untitled and the group names nothing.
+                file->ForgetName();
+                continue;
+            }
         }
+        if (untitled)
+            CopyField(files[c].FilePath, file->GetFileName().c_str());
         ok = WriteFileGroupEntry(groupPath, c, file->GetFileName()) && ok;
     }
     return ok;

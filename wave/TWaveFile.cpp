@@ -142,6 +142,12 @@ void TWaveFile::SetFileName(const std::string& name)
     untitled_ = 0;
 }
 
+void TWaveFile::ForgetName()
+{
+    fileName_.clear();
+    untitled_ = 1;
+}
+
 double TWaveFile::GetRemainingSeconds() const
 {
     double bytes = 0;
@@ -251,6 +257,7 @@ bool TWaveFile::OpenStreamed()
     dataBytes_ = FramesToBytes(frames);
     position_ = 0;
     endFrame_ = length_;
+    headerFrames_ = length_;
     modified_ = 0;
     if (layout.truncated)
         ShowError(TruncationText(frames));
@@ -297,6 +304,7 @@ bool TWaveFile::CreateStreamed()
     dataBytes_ = 0;
     position_ = 0;
     endFrame_ = 0;
+    headerFrames_ = 0;
     return true;
 }
 
@@ -416,11 +424,6 @@ bool TWaveFile::FinishStreamedFile()
     DWORD bytes = static_cast<DWORD>(bytes64);
     DWORD pad = bytes & 1u;
     std::int64_t dataEnd = static_cast<std::int64_t>(dataOffset_) + bytes;
-    auto put32 = [this](std::int64_t at, DWORD v) {
-        unsigned char le[4] = {static_cast<unsigned char>(v), static_cast<unsigned char>(v >> 8),
-                               static_cast<unsigned char>(v >> 16), static_cast<unsigned char>(v >> 24)};
-        return mmioSeek64(file_, at, SEEK_SET) == at && mmioWrite(file_, reinterpret_cast<const char*>(le), 4) == 4;
-    };
     // Everything after the samples is dropped and the calibration chunk written anew, so the
     // file holds exactly one, current calibration; only a format chunk there is kept.
     if (!mmioSetSize(file_, dataEnd + pad))
@@ -440,15 +443,16 @@ bool TWaveFile::FinishStreamedFile()
             return false;
         riffEnd += n;
     }
-    if (!put32(static_cast<std::int64_t>(dataOffset_) - 4, bytes))
+    if (!Put32At(static_cast<std::int64_t>(dataOffset_) - 4, bytes))
         return false;
     DWORD riffSize = static_cast<DWORD>(riffEnd - static_cast<std::int64_t>(riffCk_.dwDataOffset));
-    if (!put32(static_cast<std::int64_t>(riffCk_.dwDataOffset) - 4, riffSize))
+    if (!Put32At(static_cast<std::int64_t>(riffCk_.dwDataOffset) - 4, riffSize))
         return false;
     riffCk_.cksize = riffSize;
     dataCk_.cksize = bytes;
     length_ = endFrame_;
     dataBytes_ = bytes;
+    headerFrames_ = endFrame_;
     if (calPresent_) {
         if (mmioSeek64(file_, riffEnd, SEEK_SET) != riffEnd)
             return false;
@@ -462,6 +466,39 @@ bool TWaveFile::FinishStreamedFile()
     }
     calChanged_ = 0;
     return true;
+}
+
+bool TWaveFile::Put32At(std::int64_t at, DWORD v)
+{
+    const unsigned char le[4] = {static_cast<unsigned char>(v), static_cast<unsigned char>(v >> 8),
+                                 static_cast<unsigned char>(v >> 16), static_cast<unsigned char>(v >> 24)};
+    return mmioSeek64(file_, at, SEEK_SET) == at && mmioWrite(file_, reinterpret_cast<const char*>(le), 4) == 4;
+}
+
+bool TWaveFile::UpdateHeaderSizes()
+{
+    if (mode_ != kStreamed || file_ == nullptr || !trailingFormat_.empty())
+        return false;
+    const std::uint64_t bytes = static_cast<std::uint64_t>(endFrame_) * format_.BlockAlign();
+    const std::uint64_t riffEnd = dataOffset_ + bytes + (bytes & 1u);
+    if (riffEnd > 0xFFFFFFFFull || riffEnd < riffCk_.dwDataOffset)
+        return false;
+    // The writes are unbuffered: once the sizes are in place, so are the samples they name.
+    if (!Put32At(static_cast<std::int64_t>(dataOffset_) - 4, static_cast<DWORD>(bytes)) ||
+        !Put32At(static_cast<std::int64_t>(riffCk_.dwDataOffset) - 4, static_cast<DWORD>(riffEnd - riffCk_.dwDataOffset)))
+        return false;
+    headerFrames_ = endFrame_;
+    return true;
+}
+
+void TWaveFile::ReturnTo(const WriteMark& mark)
+{
+    endFrame_ = mark.end;
+    if (mode_ == kStreamed) {
+        length_ = mark.length;
+        dataBytes_ = FramesToBytes(length_);
+    }
+    SetPosition(std::min(mark.position, length_));
 }
 
 bool TWaveFile::MoveWorkingCopyTo(const std::string& target, const char* failureText)

@@ -39,6 +39,8 @@ public:
 
     // Names and state.
     void SetFileName(const std::string& name);
+    // Takes back the name a failed first save gave: the wave is untitled again.
+    void ForgetName();
     const std::string& GetFileName() const { return fileName_; }
     std::string SourceName() const override { return fileName_; }
     const std::string& GetWorkingCopy() const { return workingCopy_; }
@@ -59,6 +61,19 @@ public:
     static bool CopyWaveFile(const std::string& source, const std::string& target, DWORD frames,
                              const std::string& tempDir = {});
     static bool CopyDiskFile(const std::string& from, const std::string& to);
+    // While a streamed wave is being written: makes its header name the frames written so far
+    // (no chunk after them is written), so that a crash leaves a readable wave file. False
+    // when the header could not be written or the file has a format chunk after its samples.
+    [[nodiscard]] bool UpdateHeaderSizes();
+    // The frames the header named at its last update (or when the file was made or opened).
+    DWORD GetHeaderFrames() const { return headerFrames_; }
+    // Where writing stands; ReturnTo takes back everything written after it, so that the
+    // channels of a take can be brought back to one end.
+    struct WriteMark {
+        DWORD position = 0, end = 0, length = 0;
+    };
+    WriteMark GetWriteMark() const { return {position_, endFrame_, length_}; }
+    void ReturnTo(const WriteMark& mark);
     // Unchecked reads and writes at the file's current position (mode 1).
     LONG ReadRaw(void* buffer, LONG bytes);
     LONG WriteRaw(const void* buffer, LONG bytes);
@@ -135,6 +150,7 @@ private:
     // Brings the header of the open file up to date for `endFrame_` frames, cuts off what lies
     // past the data and writes the calibration chunk after it when present.
     bool FinishStreamedFile();
+    bool Put32At(std::int64_t at, DWORD value);
     bool CloseFile();
     // Mode-1 frame I/O at explicit frames; the object's position is not changed.
     [[nodiscard]] bool ReadFramesAt(DWORD frame, void* buffer, DWORD frames);
@@ -164,6 +180,7 @@ private:
     DWORD undoEnd_ = 0;
     DWORD undoKind_ = 0;
     DWORD dataOffset_ = 44;
+    DWORD headerFrames_ = 0;
     HMMIO file_ = nullptr;
     // A "fmt " chunk that stood after the data chunk of the open file, header and all: the
     // samples may grow over it, so a save writes it again after them.

@@ -132,6 +132,12 @@ public:
 
 private:
     void CompleteDue(Clock::time_point now);
+    // A loop never runs dry: on a device that takes frames faster than it plays them (a file or
+    // null sink) it would spin, so it is handed over no faster than real time, a little ahead of
+    // it. True when the writer waited (and must look at its state again). Mutex held.
+    bool PaceLoop(std::unique_lock<std::mutex>& lock);
+    Clock::time_point m_paceStart{};  // writer thread only, with the frames handed since
+    std::uint64_t m_paceFrames = 0;
     bool m_started = false; // writer thread only
     bool m_failed = false;  // writer thread only: the device stopped taking data
 };
@@ -177,6 +183,26 @@ void Device::CompleteDue(Clock::time_point now)
     }
 }
 
+bool Device::PaceLoop(std::unique_lock<std::mutex>& lock)
+{
+    using Seconds = std::chrono::duration<double>;
+    const auto now = Clock::now();
+    const Seconds lead(Latency + 0.1);
+    const Seconds handed(double(m_paceFrames) / Format.nSamplesPerSec);
+    // Far behind (a device that blocked, a slow machine): the pace starts again from now rather
+    // than rushing to catch up.
+    if (m_paceFrames == 0 || now - m_paceStart > handed + lead + Seconds(1.0)) {
+        m_paceStart = now;
+        m_paceFrames = 0;
+        return false;
+    }
+    const auto due = m_paceStart + std::chrono::duration_cast<Clock::duration>(handed - lead);
+    if (due <= now)
+        return false;
+    Wake.wait_until(lock, due);
+    return true;
+}
+
 void Device::Run()
 {
     const std::chrono::duration<double> latency(Latency);
@@ -197,6 +223,7 @@ void Device::Run()
             continue;
         }
         if (Paused || Current >= Queue.size()) {
+            m_paceFrames = 0; // the pace starts again with the next loop handed over
             // Wait for work, or for the oldest handed header to be heard.
             if (!Queue.empty() && Queue.front().Handed)
                 Wake.wait_until(lock, Queue.front().Due);
@@ -210,6 +237,9 @@ void Device::Run()
             LoopBegin = static_cast<long>(Current);
             LoopsLeft = entry.Loops ? entry.Loops : 1;
         }
+        const bool paced = LoopBegin >= 0;
+        if (paced && PaceLoop(lock))
+            continue;
         const DWORD bytes = std::min(ChunkBytes, entry.Length - Offset);
         chunk.assign(entry.Data + Offset, entry.Data + Offset + bytes);
         Offset += bytes;
@@ -247,6 +277,8 @@ void Device::Run()
                 Log("the device stopped taking sound: %s", PaErrorText(error).c_str());
                 m_failed = true;
             }
+            if (paced)
+                m_paceFrames += frames;
             if (m_failed) {
                 // Keep time, so that the owner's refills don't spin.
                 std::this_thread::sleep_for(std::chrono::duration<double>(double(frames) / Format.nSamplesPerSec));

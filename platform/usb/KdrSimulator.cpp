@@ -14,6 +14,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <deque>
+#include <filesystem>
 #include <fstream>
 #include <memory>
 #include <mutex>
@@ -70,14 +71,45 @@ std::int32_t Clip(double v)
 std::uint32_t Le32(const unsigned char* p) { return p[0] | (p[1] << 8) | (p[2] << 16) | (std::uint32_t(p[3]) << 24); }
 std::uint16_t Le16(const unsigned char* p) { return std::uint16_t(p[0] | (p[1] << 8)); }
 
-std::optional<std::vector<std::int32_t>> LoadWave(const std::string& path, std::string* error)
+// A file source is held whole at the device's rate: at most an hour of it, read from at most
+// 1 GiB of file, so that no header (a rate of 1 sample/s, a huge data size) can exhaust memory.
+constexpr std::uintmax_t kMaxSourceFileBytes = std::uintmax_t(1) << 30;
+constexpr double kMaxSourceSamples = 3600.0 * kRate;
+
+// The first channel's sample at frame i, scaled to 24 bits.
+double FirstChannelSample(const unsigned char* p, unsigned bits, bool flt)
 {
+    switch (bits) {
+    case 8: return double(int(p[0]) - 128) * 65536.0;
+    case 16: return double(std::int16_t(Le16(p))) * 256.0;
+    case 24: return double(std::int32_t(std::uint32_t(p[0] << 8 | p[1] << 16 | std::uint32_t(p[2]) << 24)) >> 8);
+    default:
+        if (flt) {
+            float f;
+            const std::uint32_t u = Le32(p);
+            std::memcpy(&f, &u, 4);
+            return std::isfinite(f) ? double(f) * kFullScale : 0.0;
+        }
+        return double(std::int32_t(Le32(p))) / 256.0;
+    }
+}
+
+std::optional<std::vector<std::int32_t>> ReadWaveBytes(const std::string& path, std::string* error)
+{
+    std::error_code ec;
+    const std::uintmax_t size = std::filesystem::file_size(path, ec);
     std::ifstream in(path, std::ios::binary);
-    if (!in) {
+    if (ec || !in) {
         *error = "cannot open \"" + path + "\"";
         return std::nullopt;
     }
-    std::vector<unsigned char> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    if (size > kMaxSourceFileBytes) {
+        *error = "\"" + path + "\" is larger than the 1 GiB the simulator reads";
+        return std::nullopt;
+    }
+    std::vector<unsigned char> bytes(static_cast<std::size_t>(size));
+    in.read(reinterpret_cast<char*>(bytes.data()), std::streamsize(bytes.size()));
+    bytes.resize(static_cast<std::size_t>(in.gcount()));
     if (bytes.size() < 12 || std::memcmp(bytes.data(), "RIFF", 4) != 0 || std::memcmp(bytes.data() + 8, "WAVE", 4) != 0) {
         *error = "\"" + path + "\" is not a wave file";
         return std::nullopt;
@@ -86,9 +118,9 @@ std::optional<std::vector<std::int32_t>> LoadWave(const std::string& path, std::
     const unsigned char* data = nullptr;
     std::size_t dataSize = 0;
     for (std::size_t pos = 12; pos + 8 <= bytes.size();) {
-        const std::uint32_t size = Le32(&bytes[pos + 4]);
+        const std::uint32_t chunk = Le32(&bytes[pos + 4]);
         const std::size_t body = pos + 8;
-        const std::size_t avail = std::min<std::size_t>(size, bytes.size() - body);
+        const std::size_t avail = std::min<std::size_t>(chunk, bytes.size() - body);
         if (std::memcmp(&bytes[pos], "fmt ", 4) == 0 && avail >= 16) {
             format = Le16(&bytes[body]);
             channels = Le16(&bytes[body + 2]);
@@ -100,7 +132,7 @@ std::optional<std::vector<std::int32_t>> LoadWave(const std::string& path, std::
             data = &bytes[body];
             dataSize = avail; // a truncated data chunk gives what it holds
         }
-        pos = body + size + (size & 1);
+        pos = body + chunk + (chunk & 1);
     }
     const bool pcm = format == 1 && (bits == 8 || bits == 16 || bits == 24 || bits == 32);
     const bool flt = format == 3 && bits == 32;
@@ -114,45 +146,34 @@ std::optional<std::vector<std::int32_t>> LoadWave(const std::string& path, std::
         *error = "\"" + path + "\" holds no samples";
         return std::nullopt;
     }
-    std::vector<double> x(frames);
-    for (std::size_t i = 0; i < frames; ++i) {
-        const unsigned char* p = data + i * frameBytes; // first channel
-        double v = 0.0;
-        switch (bits) {
-        case 8: v = double(int(p[0]) - 128) * 65536.0; break;
-        case 16: v = double(std::int16_t(Le16(p))) * 256.0; break;
-        case 24: v = double(std::int32_t(std::uint32_t(p[0] << 8 | p[1] << 16 | std::uint32_t(p[2]) << 24)) >> 8); break;
-        default:
-            if (flt) {
-                float f;
-                const std::uint32_t u = Le32(p);
-                std::memcpy(&f, &u, 4);
-                v = std::isfinite(f) ? double(f) * kFullScale : 0.0;
-            } else {
-                v = double(std::int32_t(Le32(p))) / 256.0;
-            }
-        }
-        x[i] = v;
+    // Linear interpolation to the device's rate; a file made at another rate keeps its pitch.
+    const double step = double(rate) / kRate;
+    const double wanted = std::max(1.0, std::floor(double(frames) / step));
+    if (wanted > kMaxSourceSamples) {
+        *error = "\"" + path + "\" would last more than the hour the simulator loops at its rate of " +
+                 std::to_string(rate) + " samples/s";
+        return std::nullopt;
     }
-    std::vector<std::int32_t> out;
-    if (rate == unsigned(kRate)) {
-        out.reserve(frames);
-        for (double v : x)
-            out.push_back(Clip(v));
-    } else {
-        // Linear interpolation to the device's rate; a file made at another rate keeps its pitch.
-        const double step = double(rate) / kRate;
-        const std::size_t n = std::max<std::size_t>(1, std::size_t(double(frames) / step));
-        out.reserve(n);
-        for (std::size_t k = 0; k < n; ++k) {
-            const double pos = double(k) * step;
-            const std::size_t i = std::min(std::size_t(pos), frames - 1);
-            const double f = pos - double(i);
-            const double b = i + 1 < frames ? x[i + 1] : x[0];
-            out.push_back(Clip(x[i] + (b - x[i]) * f));
-        }
+    auto at = [&](std::size_t i) { return FirstChannelSample(data + i * frameBytes, bits, flt); };
+    std::vector<std::int32_t> out(static_cast<std::size_t>(wanted));
+    for (std::size_t k = 0; k < out.size(); ++k) {
+        const double pos = double(k) * step;
+        const std::size_t i = std::min(std::size_t(pos), frames - 1);
+        const double f = pos - double(i);
+        const double a = at(i);
+        out[k] = f == 0.0 ? Clip(a) : Clip(a + ((i + 1 < frames ? at(i + 1) : at(0)) - a) * f);
     }
     return out;
+}
+
+std::optional<std::vector<std::int32_t>> LoadWave(const std::string& path, std::string* error)
+{
+    try {
+        return ReadWaveBytes(path, error);
+    } catch (const std::bad_alloc&) {
+        *error = "\"" + path + "\" does not fit in memory";
+        return std::nullopt;
+    }
 }
 
 // ---- Source text ------------------------------------------------------------------------

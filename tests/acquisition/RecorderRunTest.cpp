@@ -176,3 +176,58 @@ TEST_F(RecorderRun, AFullDiskStopsTheRunWithAMessageAndKeepsAReadableFile)
         "    v = int.from_bytes(d[3*n:3*n+3], 'little', signed=True)\n"
         "    assert v == (0 if n % 2 == 0 else (" + std::to_string(a) + " if n % 4 == 1 else -" + std::to_string(a) + ")), n\n"));
 }
+
+// A full disk that one channel's file meets first (its header is longer, so its samples lie
+// further into the file): the piece the others took is taken back, and every channel of the take
+// ends at the same sample.
+TEST_F(RecorderRun, AFullDiskLeavesEveryChannelOfTheTakeEndingAtTheSameSample)
+{
+    Prepare("0=sine:1000:-6;3=sine:500:-6");
+    frame->Settings.FileIO.WaveFileMode = 1;
+    ASSERT_TRUE(frametest::Python("import struct\n"
+                                  "fmt = struct.pack('<HHIIHH', 1, 1, 4000, 12000, 3, 24)\n"
+                                  "body = b'WAVE' + b'fmt ' + struct.pack('<I', 16) + fmt\n"
+                                  "body += b'LIST' + struct.pack('<I', 3000) + bytes(3000)\n"
+                                  "body += b'data' + struct.pack('<I', 3) + bytes(3)\n"
+                                  "open('" + Data("wave/long_header.wav") + "', 'wb').write(b'RIFF' + struct.pack('<I', len(body)) + body)\n"));
+    auto* chosen = new TWaveFile(Data("wave/long_header.wav"), TWaveFile::kStreamed, false, Data("temp"));
+    ASSERT_FALSE(chosen->IsError());
+    frame->Settings.Files[3].File = chosen;
+    CopyField(frame->Settings.Files[3].FilePath, Data("wave/long_header.wav").c_str());
+    frame->ExecuteCommand(ID_RUN);
+    ASSERT_TRUE(frame->AcquisitionRunning);
+    ASSERT_TRUE(kdrsim::WaitUntilStreaming(5000));
+    rlimit old{};
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &old), 0);
+    const auto previous = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit small = old;
+    small.rlim_cur = 100000;
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+    for (int s = 0; s < 20 && frame->AcquisitionRunning; ++s) {
+        kdrsim::AdvanceClock(1000);
+        ASSERT_TRUE(kdrsim::WaitUntilDelivered(20000));
+        frame->WriteRecordingBlock();
+    }
+    setrlimit(RLIMIT_FSIZE, &old);
+    std::signal(SIGXFSZ, previous);
+    EXPECT_FALSE(frame->AcquisitionRunning);
+    ASSERT_FALSE(asked.empty());
+    EXPECT_NE(asked.back().find("The recording file of channel 3 could not be written"), std::string::npos) << asked.back();
+    const DWORD frames = frame->Settings.Files[3].File->GetEndFrame();
+    EXPECT_GT(frames, 20000u);
+    for (int ch = 0; ch < 7; ++ch) {
+        ASSERT_NE(frame->Settings.Files[ch].File, nullptr) << ch;
+        EXPECT_EQ(frame->Settings.Files[ch].File->GetEndFrame(), frames) << ch;
+    }
+    // Each kept file reads back, on disk, as long as the take.
+    for (int ch : {0, 3}) {
+        TWaveFile* file = frame->Settings.Files[ch].File;
+        ASSERT_TRUE(frametest::Python("import wave\n"
+                                      "w = wave.open('" + file->GetWorkingCopy() + "')\n"
+                                      "assert w.getnframes() == " + std::to_string(frames) + ", w.getnframes()\n"));
+    }
+    for (int ch = 0; ch < 8; ++ch) {
+        delete frame->Settings.Files[ch].File;
+        frame->Settings.Files[ch].File = nullptr;
+    }
+}

@@ -387,4 +387,15 @@ TEST_F(SimulatorTest, SourceTextsThatCannotBeUsedSayWhy)
         EXPECT_FALSE(error.empty()) << bad;
     }
     EXPECT_TRUE(kdrsim::ConfigureSources(" 0 = sine:1000:-6 ; 1=noise:-20;2=dc:0.1;; 5=silence", &error)) << error;
+
+    // A wave whose header claims 1 sample/s: its megabyte of frames would loop for 11 days at the
+    // device's rate. Written by Python's wave module, which takes any rate.
+    const std::string slow = apptest::FreshScratchFolder("usb-slow").string() + "/slow.wav";
+    ASSERT_TRUE(apptest::RunPython("usb", "import wave\n"
+                                          "w = wave.open('" + slow + "', 'wb')\n"
+                                          "w.setnchannels(1); w.setsampwidth(1); w.setframerate(1)\n"
+                                          "w.writeframes(bytes(range(256)) * 4096); w.close()\n"));
+    error.clear();
+    EXPECT_FALSE(kdrsim::ConfigureSources("0=file:" + slow, &error));
+    EXPECT_NE(error.find("more than the hour the simulator loops"), std::string::npos) << error;
 }

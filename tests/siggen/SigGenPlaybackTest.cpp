@@ -122,3 +122,23 @@ TEST_F(GeneratorPlayback, ALoopedSignalRepeatsUntilStop)
         EXPECT_EQ(played.substr(copy * wave.size(), wave.size()), wave) << copy;
     delete gen;
 }
+
+// The tests' card takes frames as fast as they come: a looped signal must still be handed over
+// in real time, not as fast as the sink swallows it.
+TEST_F(GeneratorPlayback, ALoopedSignalKeepsRealTimeOnASinkThatNeverBlocks)
+{
+    channel[0].Pulse.SingleShot = 0;
+    CSigGen* gen = Open();
+    const auto start = std::chrono::steady_clock::now();
+    gen->StartOutput();
+    ASSERT_TRUE(gen->IsRunning());
+    PumpUntil([&] { return std::chrono::steady_clock::now() - start > std::chrono::milliseconds(1500); });
+    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    const std::uintmax_t played = PlayedSize();
+    gen->StopOutput();
+    const double bytesPerSecond = 8000.0 * 2;
+    // Real time plus the device's lead (its latency and a tenth of a second) and a block.
+    EXPECT_LT(double(played), (seconds + 1.0) * bytesPerSecond) << seconds << " s";
+    EXPECT_GT(double(played), 0.5 * bytesPerSecond); // and it does play
+    delete gen;
+}

@@ -241,3 +241,19 @@ TEST_F(FileGroup, CloseAsksAboutUnsavedWork)
 }
 
 } // namespace
+
+// An untitled wave whose group name cannot be taken (a folder stands there): the save fails, and
+// the wave stays untitled, its channel names no path and the group names no file for it.
+TEST_F(FileGroup, AFailedFirstSaveLeavesTheWaveUntitledAndUnnamed)
+{
+    std::filesystem::create_directory(dir.file("g_Crown.wav"));
+    files[0].File = NewWave(2, 3);
+    ScriptedUser user;
+    user.ExpectBox(IDOK, "Failure saving wave file " + dir.file("g_Crown.wav"));
+    EXPECT_FALSE(SaveFileGroup(dir.file("g.qrx"), info, files));
+    EXPECT_TRUE(files[0].File->IsUntitled());
+    EXPECT_EQ(files[0].File->GetFileName(), "");
+    EXPECT_STREQ(files[0].FilePath, "");
+    EXPECT_EQ(ReadFileGroupEntry(dir.file("g.qrx"), 0), "");
+    EXPECT_STREQ(info.GroupPath, dir.file("g.qrx").c_str()) << "the group file itself was written";
+}
