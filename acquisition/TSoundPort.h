@@ -46,7 +46,6 @@ public:
     // Copies the 32-character product name (with its terminating zero).
     void GetDeviceName(char* destination) const;
     int GetDeviceId() const { return m_deviceId; }
-    WORD GetDirection() const { return m_direction; }
     bool IsError() const { return m_error; }
 
 protected:

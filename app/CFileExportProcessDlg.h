@@ -17,8 +17,6 @@ public:
 
     BOOL OnInitDialog() override;
 
-    TExportProcess& GetProcess() { return *process_; }
-
 protected:
     bool StepWork() override { return process_->Step(); }
     int WorkProgress() const override { return process_->GetProgress(); }

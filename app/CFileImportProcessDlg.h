@@ -19,8 +19,6 @@ public:
 
     BOOL OnInitDialog() override;
 
-    const TImportProcess& GetProcess() const { return *process_; }
-
 protected:
     bool StepWork() override { return process_->Step(); }
     int WorkProgress() const override { return process_->GetProgress(); }

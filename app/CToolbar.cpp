@@ -74,8 +74,6 @@ bool LessNoCase(const std::string& a, const std::string& b)
 }
 } // namespace
 
-const char* CToolbar::PostedConfigurationPath() { return PostedPath().c_str(); }
-
 CToolbar::CToolbar() = default;
 
 CToolbar::~CToolbar()

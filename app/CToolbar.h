@@ -50,8 +50,6 @@ public:
     CComboBox* AveragingList() const { return averaging_.get(); }
     CComboBox* ConfigurationList() const { return configs_.get(); }
     CScrollBar* PositionBar() const { return position_.get(); }
-    // The path posted with the last WM_LOAD_CONFIGURATION.
-    static const char* PostedConfigurationPath();
 
 protected:
     virtual int OnCreate();

@@ -48,7 +48,6 @@ public:
     // Copies the key string, zero-terminated (at most MaxKeys + 1 bytes).
     void CopyKeys(char* buffer) const;
     const std::string& GetKeys() const { return keys_; }
-    const std::array<Tone, ToneCount>& GetTones() const { return tones_; }
 
 private:
     void ClearTiming();

@@ -72,7 +72,6 @@ public:
     const char* GetName() const { return m_name; }
     float GetOffset() const { return m_offset; }
     BYTE GetSplineOff() const { return m_splineOff; }
-    BYTE GetBandMode() const { return m_bandMode; }
     UINT GetEntryCount() const { return m_count; }
     // Entry i as (frequency, value) without the offset; i below GetEntryCount().
     float EntryFrequency(UINT i) const { return m_entries[2 * i]; }

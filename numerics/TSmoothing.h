@@ -26,7 +26,6 @@ public:
     void Set(UINT length, WORD type, WORD option);
     UINT GetLength() const { return length; }
     WORD GetType() const { return type; }
-    WORD GetOption() const { return option; }
     const float* GetTable() const { return table.get(); }
     bool HasError() const { return error != 0; }
 

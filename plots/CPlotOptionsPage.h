@@ -33,8 +33,6 @@ public:
     // field; true at once for a page never initialised.
     virtual bool StoreSettings() = 0;
 
-    bool IsInitialised() const { return m_initialised != 0; }
-    const std::string& MessageCaption() const { return m_caption; }
     TLimitScroll* Spin(int id) const;
 
     BOOL OnInitDialog() override;

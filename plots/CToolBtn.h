@@ -43,13 +43,10 @@ public:
     const char* TipText() const { return tipText_; }
     UINT CommandId() const { return commandId_; }
     int BitmapWidth() const { return width_; }
-    int BitmapHeight() const { return height_; }
     // The tooltip's window while it is shown (null otherwise), and its place on the screen.
     CWnd* TipWindow() const { return tipWnd_.get(); }
     RECT TipRect() const { return tipRect_; }
     CBitmap* UpBitmap() { return up_.get(); }
-    CBitmap* DownBitmap() { return down_.get(); }
-    CBitmap* GreyBitmap() { return grey_.get(); }
 
     void OnMouseMove(UINT nFlags, CPoint point);
     void OnTimer(UINT_PTR nIDEvent);

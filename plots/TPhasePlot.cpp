@@ -14,7 +14,7 @@
 #include "platform/ui/GdiWindowDC.h"
 #include "platform/ui/Menu.h"
 #include "platform/ui/WinApp.h"
-#include "utilities/CDataView.h"
+#include "plots/CDataView.h"
 
 #include <algorithm>
 #include <cmath>

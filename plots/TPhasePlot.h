@@ -87,14 +87,11 @@ public:
     std::string BuildTextTable() const;
 
     SpectralData* GetData() const { return m_sourceA; }
-    SpectralData* GetSecondData() const { return m_sourceB; }
     int GetChannel() const { return m_channel; }
-    const ChannelProcessingSettings& GetProcessing() const { return m_processing; }
     int GetVisibleStart() const { return m_visibleStart; }
     int GetVisibleEnd() const { return m_visibleEnd; }
     const std::vector<Tick>& GetXTicks() const { return m_xTicks; }
     const std::vector<Tick>& GetYTicks() const { return m_yTicks; }
-    const std::vector<ColumnEntry>& GetColumnMap() const { return m_columns; }
     CToolBtn* GetButton(UINT id) const;
     CEdit* GetTopEdit() const { return m_topEdit.get(); }
 

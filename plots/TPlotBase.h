@@ -103,8 +103,6 @@ public:
     CRect GetPaneAtPoint(CPoint point) const;
     // A client rectangle's corners in screen coordinates.
     CRect PaneToScreen(const RECT& rect) const;
-    // The window's object from the lParam of WM_PLOT_CLOSING / WM_PLOT_ACTIVATED.
-    static TPlotBase* FromMessageParam(LPARAM lParam) { return reinterpret_cast<TPlotBase*>(lParam); }
 
     // ---- Scroll bar (child id 201, under the plot rectangle).
     virtual void PlaceScrollBar();
@@ -156,7 +154,6 @@ public:
 
     bool IsTracking() const { return m_tracking != 0; }
     bool IsSelectionMode() const { return m_selectionMode != 0; }
-    const CRect& GetSelection() const { return m_selection; }
     float GetXReadoutValue() const { return m_xValue; }
     float GetYReadoutValue() const { return m_yValue; }
 

@@ -15,7 +15,7 @@
 #include "platform/ui/Menu.h"
 #include "platform/ui/WinApp.h"
 #include "res/resource.h"
-#include "utilities/CDataView.h"
+#include "plots/CDataView.h"
 #include "wave/TSampleBuffer.h"
 #include "wave/TWaveFile.h"
 

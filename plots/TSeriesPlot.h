@@ -126,16 +126,12 @@ public:
     // State for the frame and tests.
     TSampleBuffer* GetBuffer() const { return m_bufferA; }
     TWaveFile* GetWaveFile() const { return m_waveFile; }
-    UINT GetFileChannel() const { return m_fileChannel; }
     int GetChannel() const { return m_channel; }
     DWORD GetViewStart() const { return m_viewStart; }
     DWORD GetViewEnd() const { return m_viewEnd; }
-    float GetTimePosition() const { return m_positionTime; }
     const std::vector<Column>& GetColumns() const { return m_columns; }
     const std::vector<TimeTick>& GetTimeTicks() const { return m_timeTicks; }
-    const std::vector<AmpTick>& GetAmpTicks() const { return m_ampTicks; }
     const std::vector<POINT>& GetTracePoints() const { return m_pointsA; }
-    const CRect& GetSelectionRect() const { return m_selection; }
     CToolBtn* GetButton(UINT id) const;
     CEdit* GetEdit(UINT id) const;
     std::string TimeAxisTitle() const;

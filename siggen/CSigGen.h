@@ -57,8 +57,6 @@ public:
     // Seconds of the generated signal (0 without one).
     double GetSignalSeconds() const;
     const TWaveData* GetWaveform() const { return m_wave.get(); }
-    // The output format of the last build or dialog.
-    const SigGenOutputFormat& GetOutputFormat() const { return m_format; }
     // True when the builder is still busy after about 10 s of waiting.
     bool WaitWhileBuilding();
 

@@ -82,7 +82,6 @@ public:
 
     // The pink-noise recording's samples, kept for the builder's life (may be empty).
     void SetPinkNoise(std::vector<std::int16_t> samples) { m_pink = std::move(samples); }
-    bool HasPinkNoise() const { return !m_pink.empty(); }
     std::span<const std::int16_t> PinkNoise() const { return m_pink; }
 
     // Aborts and joins any running build, drops the previous wave, and starts a new build.

@@ -105,16 +105,6 @@ constexpr int kOrder[CDataLogChannelOptionsDlg::kItems] = {0,  1,  2,  3,  4,  5
                                                            23, 24, 25, 26, 27, 28, 29, 30, 31, 34, 32};
 } // namespace
 
-const char* CDataLogChannelOptionsDlg::ItemText(int item)
-{
-    return item >= 0 && item < kItems ? kItemTexts[item] : "";
-}
-
-int CDataLogChannelOptionsDlg::ListOrder(int row)
-{
-    return row >= 0 && row < kItems ? kOrder[row] : -1;
-}
-
 CDataLogChannelOptionsDlg::CDataLogChannelOptionsDlg(CDataLoggingMainDlg* sheet, DataLoggingSettings* record,
                                                      std::string caption, std::string logFolder, const char* viewer)
     : CPropertyPage(IDD_LOG_CHANNEL_OPTIONS), m_owner(sheet), m_record(record), m_logFolder(std::move(logFolder)),

@@ -34,9 +34,6 @@ private:
 class CDataLogChannelOptionsDlg : public CPropertyPage {
 public:
     static constexpr int kItems = DataLoggingSettings::kDataItems;
-    // The list texts of the data items, in list order, and the item number of each.
-    static const char* ItemText(int item);
-    static int ListOrder(int row);
 
     CDataLogChannelOptionsDlg(CDataLoggingMainDlg* sheet, DataLoggingSettings* record, std::string caption,
                               std::string logFolder, const char* viewer);

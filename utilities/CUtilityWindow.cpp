@@ -25,24 +25,12 @@ BOOL CUtilityWindow::CreateToolWindow(CWnd* frame, int x, int y, int width, int 
                     rect, m_frame, 0);
 }
 
-void CUtilityWindow::SetNote(std::string note)
-{
-    m_note = std::move(note);
-    if (m_hWnd)
-        Invalidate();
-}
-
 void CUtilityWindow::OnPaint()
 {
     CPaintDC dc(this);
     CRect client;
     GetClientRect(&client);
     dc.FillSolidRect(&client, GetSysColor(COLOR_BTNFACE));
-    dc.SetBkMode(TRANSPARENT);
-    dc.SetTextColor(GetSysColor(COLOR_BTNTEXT));
-    CRect text = client;
-    text.DeflateRect(4, 2);
-    dc.DrawText(m_note, &text, DT_CENTER | DT_VCENTER | DT_WORDBREAK);
 }
 
 // The frame records the placement and deletes the window; closing here would lose both.

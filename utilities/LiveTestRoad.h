@@ -23,7 +23,6 @@ public:
 
     TUsbDevice* InputDevice() const { return m_links.inputDevice ? *m_links.inputDevice : nullptr; }
     TUsbDevice* OutputDevice() const { return m_links.outputDevice ? *m_links.outputDevice : nullptr; }
-    bool UsesSoundCard() const { return m_links.useSoundCard && *m_links.useSoundCard; }
     // The input device's channel count, or `fallback` when there is no device to ask. A device
     // opened only to be asked is closed again.
     int InputChannelCount(int fallback);

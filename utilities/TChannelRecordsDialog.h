@@ -30,7 +30,6 @@ public:
             m_target[k] = m_work[static_cast<std::size_t>(k)];
         CDialog::OnOK();
     }
-    const Record& Working(int channel) const { return m_work[static_cast<std::size_t>(channel)]; }
 
 protected:
     // Reads the controls into the shown channel's record; false (with the message shown)

@@ -36,7 +36,6 @@ public:
 
     bool IsComplete() const;
     void SetElapsed(float seconds) { m_elapsed = seconds; }
-    float GetElapsed() const { return m_elapsed; }
     // One block of kBlock unscaled samples.
     void Accumulate(const float* samples);
     void Compute();

@@ -385,8 +385,6 @@ bool TReverb::QuerySave()
                             Settings().PromptToSave != 0, a.fileName, [this] { OnSave(); });
 }
 
-std::string TReverb::TitleText() const { return GetWindowTextString(); }
-
 bool TReverb::SaveReverbFile(const std::string& name)
 {
     if (m_analysis->records.empty() || name.empty())

@@ -95,13 +95,11 @@ public:
     const ReverbLinks& Links() const { return m_links; }
     DWORD GetViewMode() const { return m_analysis->viewMode; }
     bool IsRunning() const { return m_analysis->running != 0; }
-    std::string TitleText() const;
     std::string StatusText() const;
     CButton* GetButton(UINT id) const;
     CComboBox* GetExtentCombo() const { return m_extent.get(); }
     CComboBox* GetSelectionCombo() const { return m_selection.get(); }
     CEdit* GetOffsetEdit() const { return m_offsetEdit.get(); }
-    TLimitScroll* GetOffsetSpin() const { return m_spin.get(); }
 
 protected:
     std::string PaneCaption() const override { return {}; }

@@ -15,8 +15,6 @@ class TUtilityPlot : public TPlotBase {
 public:
     // True: nothing has changed, so the window may close.
     virtual bool QuerySave() { return true; }
-    CProgressCtrl* GetProgressBar() const { return m_progress.get(); }
-    const std::string& GetProgressText() const { return m_progressText; }
 
 protected:
     // frame: the window told of the close; null is the main window.

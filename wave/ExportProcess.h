@@ -42,7 +42,6 @@ public:
     int GetProgress() const { return progress_; }
     const char* GetStatusText() const { return "Exporting..."; }
     DWORD GetPosition() const { return position_; }
-    DWORD GetTotal() const { return total_; }
 
     // The decimal separator of "ASCII - floating point" text; the system's locale decides by
     // default.

@@ -33,7 +33,6 @@ public:
     DWORD GetCount() const { return count_; }
     DWORD GetSamplesPerChannel() const;
     DWORD GetDecimationRatio() const { return ratio_; }
-    bool UsesLowPass() const { return lowPass_ != 0; }
     float GetDuration() const { return IndexToTime(count_); }
     float IndexToTime(DWORD index) const;
     DWORD TimeToIndex(float seconds) const;

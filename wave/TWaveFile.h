@@ -44,7 +44,6 @@ public:
     const std::string& GetFileName() const { return fileName_; }
     std::string SourceName() const override { return fileName_; }
     const std::string& GetWorkingCopy() const { return workingCopy_; }
-    const std::string& GetTempFolder() const { return tempDir_; }
     WORD GetMode() const { return mode_; }
     bool IsUntitled() const { return untitled_ != 0; }
     bool IsCalibrationPresent() const { return calPresent_ != 0; }

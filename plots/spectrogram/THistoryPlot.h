@@ -95,7 +95,6 @@ public:
     const TLineHistory& GetHistory() const { return m_history; }
     virtual void UpdateTimeStrings();
     const char* GetEntryEdgeText() const { return m_entryText; }
-    const char* GetFarEdgeText() const { return m_farText; }
 
     // ---- Level scale.
     void Autoscale();
@@ -149,19 +148,13 @@ public:
     // ---- What tests and the frame read.
     const std::vector<history::FrequencyPixel>& GetFrequencyMap() const { return m_frequencyMap; }
     SpectralData* GetTraceA() const { return m_traceA; }
-    SpectralData* GetTraceB() const { return m_traceB; }
-    const ChannelScalingSettings& GetScalingSettings() const { return this->m_scaling; }
     int GetChannel() const { return m_channel; }
     bool IsComposite() const { return m_composite != 0; }
     CToolBtn* GetToolButton(UINT id) const;
     CEdit* GetTopEdit() const { return m_topEdit.get(); }
     CEdit* GetRangeEdit() const { return m_rangeEdit.get(); }
-    TLimitScroll* GetTopSpin() const { return m_topSpin.get(); }
-    TLimitScroll* GetRangeSpin() const { return m_rangeSpin.get(); }
-    CButton* GetToggleButton() const { return m_toggle.get(); }
     const std::vector<COLORREF>& GetColours() const { return m_colours; }
     CBitmap* GetPaneBitmap(int pane) const { return m_paneBitmap[pane != 0 ? 1 : 0].get(); }
-    int GetSelectionAxis() const { return this->m_selectionAxis; }
     bool IsResizeTimerPending() const { return m_resizePending; }
 
 protected:

@@ -29,7 +29,6 @@ public:
     std::string CursorValuesText() const override;
 
     const std::vector<history::AxisLabel>& GetFrequencyLabels() const { return m_frequencyLabels; }
-    const std::vector<history::AxisLabel>& GetLevelTicks() const { return m_levelTicks; }
     // Annotations made since the program started (they number from 1).
     static int AnnotationCount() { return s_annotations; }
 

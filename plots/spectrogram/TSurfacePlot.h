@@ -36,7 +36,6 @@ public:
     CPoint GetLowerSidebandPoint(WORD k, CPoint anchor, int x, int y) override;
     COLORREF GetOutlineColor() const;
 
-    const std::vector<POINT>& GetOutline() const { return m_outline; }
     bool HasPolygonBuffer() const { return m_polygonCapacity > 0; }
 
 protected:

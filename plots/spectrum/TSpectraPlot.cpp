@@ -25,7 +25,7 @@
 #include "plots/TOverlaySourceSelectDialog.h"
 #include "records/PathSettings.h"
 #include "res/resource.h"
-#include "utilities/CDataView.h"
+#include "plots/CDataView.h"
 
 #include <algorithm>
 #include <cmath>

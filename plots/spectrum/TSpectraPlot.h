@@ -125,7 +125,6 @@ public:
     // were when the column table does not cover the pane.
     void BuildOverlayPoints(const TOverlayData* overlay, const CRect& pane, std::vector<POINT>& points);
     const TOverlayData* GetOverlay(int trace, int slot) const;
-    const std::vector<POINT>& GetOverlayPoints(int trace, int slot) const;
     std::string OverlaySlotPath(int trace, int slot) const;
 
     // ---- Geometry between spectra and pixels.
@@ -141,7 +140,6 @@ public:
 
     // ---- What the window shows (for its owner and tests).
     SpectralData* GetTraceA() const { return m_traceA; }
-    SpectralData* GetTraceB() const { return m_traceB; }
     int GetChannel() const { return m_channel; }
     int GetTraceCount() const { return m_traceCount; }
     bool IsQuefrencyMode() const { return m_quefrency != 0; }
@@ -151,9 +149,6 @@ public:
     const std::vector<Label>& GetAmplitudeLabels() const { return m_ampLabels; }
     const std::vector<Label>& GetAmplitudeLabelsB() const { return m_ampLabelsB; }
     const std::vector<POINT>& GetTracePoints() const { return m_pointsA; }
-    const std::vector<POINT>& GetPeakPoints() const { return m_peakPoints; }
-    int GetMeterLevel() const { return m_meterLevel[0]; }
-    int GetMeterPeak() const { return m_meterPeak[0]; }
     CToolBtn* GetButton(UINT id) const;
     CEdit* GetPlotTopEdit() const { return m_plotTopEdit.get(); }
     CEdit* GetPlotRangeEdit() const { return m_plotRangeEdit.get(); }

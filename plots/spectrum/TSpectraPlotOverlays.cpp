@@ -52,14 +52,6 @@ const TOverlayData* TSpectraPlot::GetOverlay(int trace, int slot) const
     return m_overlays[trace - 1][slot].get();
 }
 
-const std::vector<POINT>& TSpectraPlot::GetOverlayPoints(int trace, int slot) const
-{
-    static const std::vector<POINT> none;
-    if ((trace != 1 && trace != 2) || slot < 0 || slot >= kOverlaySlots)
-        return none;
-    return m_overlayPoints[trace - 1][slot];
-}
-
 void TSpectraPlot::FreeOverlay(int trace, int slot)
 {
     m_overlays[trace - 1][slot].reset();

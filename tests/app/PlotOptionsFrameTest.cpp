@@ -8,7 +8,7 @@
 #include "plots/TMarkerOptionsDialog.h"
 #include "res/PlotOptionsDialogIds.h"
 #include "res/resource.h"
-#include "utilities/CDataView.h"
+#include "plots/CDataView.h"
 
 #include "support/QtTestAccess.h"
 

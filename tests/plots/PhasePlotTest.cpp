@@ -9,7 +9,7 @@
 #include "platform/ui/GdiWindowDC.h"
 #include "platform/ui/Menu.h"
 #include "plots/TPhasePlot.h"
-#include "utilities/CDataView.h"
+#include "plots/CDataView.h"
 
 #include <cmath>
 #include <string>

@@ -11,7 +11,7 @@
 #include "platform/ui/Menu.h"
 #include "plots/CToolBtn.h"
 #include "plots/TSeriesPlot.h"
-#include "utilities/CDataView.h"
+#include "plots/CDataView.h"
 #include "wave/TSampleBuffer.h"
 #include "wave/TWaveFile.h"
 

@@ -3,7 +3,7 @@
 #include "records/TimeSeriesPlotSettings.h"
 #include "dsp/SpectralTestSupport.h"
 #include "support/MdiFrameFixture.h"
-#include "utilities/CDataView.h"
+#include "plots/CDataView.h"
 #include "wave/TSampleBuffer.h"
 
 #include <gtest/gtest.h>

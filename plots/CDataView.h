@@ -63,7 +63,6 @@ public:
     int VisibleRows() const;
     int GetScrollPosition() const;
     CScrollBar* GetScrollBar() const { return m_scroll.get(); }
-    CWnd* GetOwnerPlot() const { return m_ownerPlot; }
     int GetKind() const { return m_kind; }
     int GetChannel() const { return static_cast<int>(m_channel); }
     bool IsComposite() const { return m_composite != 0; }

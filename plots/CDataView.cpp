@@ -1,4 +1,4 @@
-#include "utilities/CDataView.h"
+#include "plots/CDataView.h"
 
 #include "dsp/SpectralData.h"
 #include "records/AppMessages.h"
