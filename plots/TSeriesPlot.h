@@ -131,6 +131,7 @@ public:
     DWORD GetViewEnd() const { return m_viewEnd; }
     const std::vector<Column>& GetColumns() const { return m_columns; }
     const std::vector<TimeTick>& GetTimeTicks() const { return m_timeTicks; }
+    const std::vector<AmpTick>& GetAmpTicks() const { return m_ampTicks; }
     const std::vector<POINT>& GetTracePoints() const { return m_pointsA; }
     CToolBtn* GetButton(UINT id) const;
     CEdit* GetEdit(UINT id) const;

@@ -153,6 +153,8 @@ public:
     CToolBtn* GetToolButton(UINT id) const;
     CEdit* GetTopEdit() const { return m_topEdit.get(); }
     CEdit* GetRangeEdit() const { return m_rangeEdit.get(); }
+    TLimitScroll* GetTopSpin() const { return m_topSpin.get(); }
+    TLimitScroll* GetRangeSpin() const { return m_rangeSpin.get(); }
     const std::vector<COLORREF>& GetColours() const { return m_colours; }
     CBitmap* GetPaneBitmap(int pane) const { return m_paneBitmap[pane != 0 ? 1 : 0].get(); }
     bool IsResizeTimerPending() const { return m_resizePending; }
