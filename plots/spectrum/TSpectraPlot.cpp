@@ -613,8 +613,13 @@ void TSpectraPlot::UpdateFrame(float time)
     if (m_dataView)
         m_dataView->Refresh();
     if (m_pointCapacity > 0 && !IsIconic()) {
-        CClientDC dc(this);
-        RedrawFrame(&dc);
+        // A measuring cursor held over a live trace: off while the block is drawn, then back.
+        ToggleDragMarks();
+        {
+            CClientDC dc(this);
+            RedrawFrame(&dc);
+        }
+        ToggleDragMarks();
     }
 }
 

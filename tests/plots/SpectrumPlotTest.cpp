@@ -650,6 +650,31 @@ TEST_F(SpectrumWindows, TheMenuSetsAMarkerUnderTheClickAndOutsideThePanesOpensNo
     CMenu::SetPopupChooser(previous);
 }
 
+// A live block drawn while the measuring cursor is held, then a move: the column the cursor
+// left is as it was before the press.
+TEST_F(SpectrumWindows, ALiveBlockUnderAHeldCursorLeavesNoStrayPixels)
+{
+    auto e = Engine();
+    TSpectraPlot* p = Open(e.get());
+    settings.GrabCursorFlag = 0;
+    p->UpdateFrame(1.0f);
+    AfxPumpMessages();
+    const CRect plot = p->GetPlotRect();
+    const int x = plot.left + 150, y = plot.top + 40;
+    std::vector<COLORREF> before;
+    for (int r = plot.top; r < plot.bottom; ++r)
+        before.push_back(At(p, x, r));
+    p->SendMessage(WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(x, y));
+    ASSERT_TRUE(p->IsTracking());
+    p->UpdateFrame(2.0f);
+    p->SendMessage(WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(x + 40, y));
+    int stray = 0;
+    for (int r = plot.top; r < plot.bottom; ++r)
+        stray += r != y && At(p, x, r) != before[std::size_t(r - plot.top)];
+    EXPECT_EQ(stray, 0);
+    p->SendMessage(WM_LBUTTONUP, 0, MAKELPARAM(x + 40, y));
+}
+
 TEST_F(SpectrumWindows, PrintedOnAPageItKeepsItsAxesAndTraceAndComesBackOnScreen)
 {
     auto e = Engine(128.0, 0.5);
