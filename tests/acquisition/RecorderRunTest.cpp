@@ -2,7 +2,7 @@
 // in order across more than one ring length and several size splits, checked by Python's wave
 // module; a run with no channel that can record does not start; a full disk or a writer that
 // falls a ring behind stops the run and keeps what was recorded.
-#include "app/FrameFixture.h"
+#include "acquisition/SimulatedFrameFixture.h"
 
 #include "acquisition/TUsbDevice.h"
 #include "app/CStatusbar.h"
@@ -19,29 +19,8 @@
 
 namespace {
 
-class RecorderRun : public frametest::FrameFixture {
+class RecorderRun : public SimulatedFrame {
 protected:
-    MessageBoxPresenter saved;
-    std::vector<std::string> asked;
-
-    void SetUp() override
-    {
-        FrameFixture::SetUp();
-        kdrsim::Reset();
-        kdrsim::SelectSimulator(true);
-        kdrsim::UseTestClock(true);
-        saved = SetMessageBoxPresenter([this](const MessageBoxRequest& r) {
-            asked.push_back(r.text);
-            return DefaultMessageBoxAnswer(r.type);
-        });
-    }
-    void TearDown() override
-    {
-        FrameFixture::TearDown();
-        SetMessageBoxPresenter(saved);
-        kdrsim::Reset();
-        kdrsim::SelectSimulator(false);
-    }
     // The recording file, saved as the user would, holds `frames` samples of the -6 dB
     // 1000 Hz sine from its start (0, a, 0, -a at 4000 samples/s), read by Python.
     void ExpectKeptSine(TWaveFile* file, DWORD frames)

@@ -2,7 +2,7 @@
 // killed outright (its takes read by Python's wave module, and named at the next start), the
 // device leaving the bus, packets the device drops, and a Real Time take saved as a file group
 // with its calibration chunk.
-#include "app/FrameFixture.h"
+#include "acquisition/SimulatedFrameFixture.h"
 
 #include "acquisition/TUsbDevice.h"
 #include "app/CStatusbar.h"
@@ -30,22 +30,8 @@ namespace {
 
 namespace fs = std::filesystem;
 
-class Takes : public frametest::FrameFixture {
+class Takes : public SimulatedFrame {
 protected:
-    MessageBoxPresenter saved;
-    std::vector<std::string> asked;
-
-    void SetUp() override
-    {
-        FrameFixture::SetUp();
-        kdrsim::Reset();
-        kdrsim::SelectSimulator(true);
-        kdrsim::UseTestClock(true);
-        saved = SetMessageBoxPresenter([this](const MessageBoxRequest& r) {
-            asked.push_back(r.text);
-            return DefaultMessageBoxAnswer(r.type);
-        });
-    }
     void TearDown() override
     {
         // The untitled takes go with the frame, without the question about saving them.
@@ -53,10 +39,7 @@ protected:
             frame->ExecuteCommand(ID_STOP);
             frame->DropAllWaveFiles();
         }
-        FrameFixture::TearDown();
-        SetMessageBoxPresenter(saved);
-        kdrsim::Reset();
-        kdrsim::SelectSimulator(false);
+        SimulatedFrame::TearDown();
     }
     void Prepare(const std::string& sources, WORD mode)
     {
