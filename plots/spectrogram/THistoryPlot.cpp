@@ -3,6 +3,7 @@
 #include "dsp/SpectralData.h"
 #include "records/AppMessages.h"
 #include "records/CommonRoutines.h"
+#include "records/PrintSettings.h"
 #include "records/SpectrogramPlotSettings.h"
 #include "records/SurfacePlotSettings.h"
 #include "platform/core/GlobalMemory.h"
@@ -280,6 +281,20 @@ template <class Settings> void THistoryPlot<Settings>::RequestRebuild()
 
 template <class Settings> void THistoryPlot<Settings>::UpdateLayout()
 {
+    if (m_screenLayout) {
+        // Back from a page: the screen's layout returns as it was, and a new layout would
+        // clear the pictures the page was printed from.
+        this->m_leftMargin = m_screenLayout->left;
+        this->m_rightMargin = m_screenLayout->right;
+        this->m_bottomMargin = m_screenLayout->bottom;
+        m_textHeight = m_screenLayout->textHeight;
+        m_screenLayout.reset();
+        this->RecalcLayout();
+        BuildScales();
+        if (this->m_hWnd)
+            this->Invalidate();
+        return;
+    }
     if (m_creating || m_inLayout || !this->m_settings)
         return;
     m_inLayout = true;
@@ -1491,6 +1506,44 @@ template <class Settings> void THistoryPlot<Settings>::DrawBackground(CDC* dc, b
     dc->TextOut(228 - 3, y, "Plot Top");
     dc->TextOut(374 - 3, y, this->m_scaling.AmpScaleType == 2 ? "Plot Bottom:" : "Plot Range:");
     dc->RestoreDC(saved);
+}
+
+template <class Settings>
+int THistoryPlot<Settings>::WidestLabel(CDC* dc, const std::vector<history::AxisLabel>& labels)
+{
+    int widest = 0;
+    for (const history::AxisLabel& l : labels)
+        if (!l.text.empty())
+            widest = std::max(widest, static_cast<int>(dc->GetTextExtent(l.text).cx));
+    return widest;
+}
+
+template <class Settings> void THistoryPlot<Settings>::ScaleForPrinter(CDC* dc, PrintSettings)
+{
+    if (!dc)
+        return;
+    // Printing ends in UpdateLayout, which puts these back.
+    m_screenLayout = ScreenLayout{this->m_leftMargin, this->m_rightMargin, this->m_bottomMargin, m_textHeight};
+    CFont* old = dc->SelectObject(this->m_font);
+    // Captions and label offsets follow the page's font, as they follow the plot font on screen.
+    TEXTMETRICA tm{};
+    m_textHeight = dc->GetTextMetrics(&tm) && tm.tmHeight > 0 ? tm.tmHeight : this->m_fontHeight;
+    const int rotated = this->RotatedTextWidth(dc, m_textHeight);
+    const int time = std::max(dc->GetTextExtent(m_entryText).cx, dc->GetTextExtent(m_farText).cx);
+    // Left of the panes: the caption on its side at 8, then the labels ending 8 short of the pane.
+    int left = 8 + rotated + 4 + (FrequencyVertical() ? WidestLabel(dc, m_frequencyLabels) : time) + 8;
+    int right = PageRightMargin(dc, rotated);
+    if (FrequencyVertical()) {
+        // The time labels below are centred on the panes' edges.
+        left = std::max(left, time / 2 + 2);
+        right = std::max(right, time / 2 + 2);
+    }
+    dc->SelectObject(old);
+    this->m_leftMargin = std::max(this->m_leftMargin, left);
+    this->m_rightMargin = std::max(this->m_rightMargin, right);
+    this->m_bottomMargin = std::max(this->m_bottomMargin, PageBottomMargin());
+    this->RecalcLayout();
+    BuildScales();
 }
 
 template class THistoryPlot<SpectrogramPlotSettings>;

@@ -16,6 +16,9 @@
 #include "platform/ui/GdiWindowDC.h"
 #include "platform/ui/LongOperation.h"
 #include "platform/ui/Menu.h"
+#include "platform/ui/Print.h"
+#include "records/PrintSettings.h"
+#include "support/ScriptedUser.h"
 #include "support/QtTestAccess.h"
 #include "support/MdiFrameFixture.h"
 
@@ -24,6 +27,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <thread>
 #include <vector>
 
@@ -635,4 +639,56 @@ TEST_F(HistoryWindows, TimeLabelsRedrawnDuringARunMatchAFullRepaint)
         w->DestroyWindow();
         AfxPumpMessages();
     }
+}
+
+// Printing lays the window out for the page and back: the picture on screen is what it was.
+TEST_F(HistoryWindows, PrintingLeavesThePictureOnScreenAsItWas)
+{
+    const std::filesystem::path pdf =
+        std::filesystem::temp_directory_path() / ("history-print-" + std::to_string(::getpid()) + ".pdf");
+    for (int kind = 0; kind < 2; ++kind) {
+        TSpectrogram* p = kind == 0 ? OpenSpectrogram() : nullptr;
+        TSurfacePlot* s = kind == 1 ? OpenSurface() : nullptr;
+        TPlotBase* w = p ? static_cast<TPlotBase*>(p) : static_cast<TPlotBase*>(s);
+        for (int i = 1; i <= 30; ++i) {
+            if (p) {
+                p->SetData(engine.get(), nullptr);
+                p->AddSpectrum(0.37f * i);
+            } else {
+                s->SetData(engine.get(), nullptr);
+                s->AddSpectrum(0.37f * i);
+            }
+        }
+        w->Invalidate();
+        w->UpdateWindow();
+        AfxPumpMessages();
+        const CRect area = w->GetPlotRect();
+        const QRect pane(area.left, area.top, area.Width(), area.Height());
+        const QImage before = w->GetSurface()->Image().copy(pane);
+
+        ScriptedUser user;
+        user.Expect({PromptKind::Print, IDOK, pdf.string(), 0, {}});
+        PRINTDLG pd;
+        pd.Flags = PD_RETURNDC;
+        ASSERT_TRUE(PrintDlg(&pd));
+        CDC dc;
+        ASSERT_TRUE(dc.Attach(pd.hDC));
+        PrintSettings margins;
+        ASSERT_GT(dc.StartDoc("history"), 0);
+        ASSERT_GT(dc.StartPage(), 0);
+        w->PrintPlot(&dc, &margins, false, 0);
+        ASSERT_GT(dc.EndPage(), 0);
+        ASSERT_GT(dc.EndDoc(), 0);
+        dc.DeleteDC();
+        GlobalFree(pd.hDevMode);
+        GlobalFree(pd.hDevNames);
+        AfxPumpMessages();
+        w->UpdateWindow();
+
+        EXPECT_EQ(w->GetPlotRect(), area) << kind;
+        EXPECT_TRUE(before == w->GetSurface()->Image().copy(pane)) << (p ? "spectrogram" : "surface");
+        w->DestroyWindow();
+        AfxPumpMessages();
+    }
+    std::filesystem::remove(pdf);
 }
