@@ -9,6 +9,8 @@
 #include "records/ChannelCalibration.h"
 #include "platform/ui/CommonDialogs.h"
 #include "plots/TSeriesPlot.h"
+#include "plots/spectrogram/TSpectrogram.h"
+#include "plots/spectrogram/TSurfacePlot.h"
 #include "wave/TSampleBuffer.h"
 #include "wave/TWaveFile.h"
 #include "wave/WaveCalibrationBlock.h"
@@ -358,6 +360,13 @@ void CMainFrame::AttachWaveFileToPlots(int channel)
     if (channel < 0 || channel >= kChannels)
         return;
     ChannelFileState& f = Settings.Files[channel];
+    if (f.File == nullptr) {
+        // The history windows' lines came from the file just closed: their times go with it.
+        if (SpectrogramPlot[channel] != nullptr)
+            SpectrogramPlot[channel]->ClearHistory();
+        if (SurfacePlot[channel] != nullptr)
+            SurfacePlot[channel]->ClearHistory();
+    }
     TSeriesPlot* plot = TimeSeriesPlot[channel];
     if (plot != nullptr && f.File == nullptr) {
         plot->SetBuffer(SampleBuffer[channel], 0);

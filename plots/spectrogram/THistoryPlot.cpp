@@ -433,7 +433,12 @@ template <class Settings> void THistoryPlot<Settings>::OnTimer(UINT_PTR id)
 
 // ---- History -------------------------------------------------------------------------------
 
-template <class Settings> void THistoryPlot<Settings>::ClearHistory() { m_history.Clear(); }
+template <class Settings> void THistoryPlot<Settings>::ClearHistory()
+{
+    m_history.Clear();
+    // The edge labels would otherwise go on naming the times of the lines just dropped.
+    UpdateTimeStrings();
+}
 
 template <class Settings> void THistoryPlot<Settings>::SetHistoryLine(int line, float time)
 {

@@ -1,5 +1,5 @@
 // Close File takes the closed files' traces off the plot windows at once, not at their next
-// redraw.
+// redraw, and the history windows' time labels with them.
 #include "FilesFrameFixture.h"
 
 #include "res/resource.h"
@@ -35,6 +35,8 @@ TEST_F(FilesFrame, CloseFileClearsTheOldTracesAtOnce)
     ASSERT_TRUE(OpenChannel(0, Data("wave/tone.wav")));
     frame->OpenPlot(1, 0, false);
     frame->OpenPlot(2, 0, false);
+    frame->OpenPlot(4, 0, false);
+    frame->OpenPlot(5, 0, false);
     TPlotBase* series = frame->GetPlot(1, 0, false);
     TPlotBase* spectrum = frame->GetPlot(2, 0, false);
     ASSERT_NE(series, nullptr);
@@ -52,8 +54,18 @@ TEST_F(FilesFrame, CloseFileClearsTheOldTracesAtOnce)
     ASSERT_GT(RowsDrawnIn(series, seriesColour), 40);
     ASSERT_GT(RowsDrawnIn(spectrum, spectrumColour), 40);
 
+    // The history windows named the times of the lines they showed.
+    auto* spectrogram = dynamic_cast<TSpectrogram*>(frame->GetPlot(4, 0, false));
+    auto* surface = dynamic_cast<TSurfacePlot*>(frame->GetPlot(5, 0, false));
+    ASSERT_NE(spectrogram, nullptr);
+    ASSERT_NE(surface, nullptr);
+    ASSERT_STRNE(spectrogram->GetEntryEdgeText(), "00:00:00.00");
+    ASSERT_STRNE(surface->GetEntryEdgeText(), "00:00:00.00");
+
     frame->ExecuteCommand(ID_FILE_CLOSE);
     ASSERT_EQ(frame->Settings.Files[0].File, nullptr);
+    EXPECT_STREQ(spectrogram->GetEntryEdgeText(), "00:00:00.00");
+    EXPECT_STREQ(surface->GetEntryEdgeText(), "00:00:00.00");
     EXPECT_LE(RowsDrawnIn(series, seriesColour), 2);
     EXPECT_LE(RowsDrawnIn(spectrum, spectrumColour), 2);
 }

@@ -641,6 +641,47 @@ TEST_F(HistoryWindows, TimeLabelsRedrawnDuringARunMatchAFullRepaint)
     }
 }
 
+// A cleared history (a file closed, a new run) names no times of the lines it dropped, on the
+// window as drawn, without waiting for a repaint.
+TEST_F(HistoryWindows, ClearedHistoryShowsNoOldTimes)
+{
+    for (int kind = 0; kind < 2; ++kind) {
+        TSpectrogram* p = kind == 0 ? OpenSpectrogram() : nullptr;
+        TSurfacePlot* s = kind == 1 ? OpenSurface() : nullptr;
+        THistoryPlot<SpectrogramPlotSettings>* ps = p;
+        THistoryPlot<SurfacePlotSettings>* ss = s;
+        CWnd* w = p ? static_cast<CWnd*>(p) : static_cast<CWnd*>(s);
+        for (int i = 1; i <= 30; ++i) {
+            if (p) {
+                p->AddSpectrum(0.37f * i);
+            } else {
+                s->AddSpectrum(0.37f * i);
+            }
+        }
+        AfxPumpMessages();
+        ASSERT_STRNE(p ? ps->GetEntryEdgeText() : ss->GetEntryEdgeText(), "00:00:00.00");
+        if (p)
+            p->ClearHistory();
+        else
+            s->ClearHistory();
+        AfxPumpMessages();
+        EXPECT_STREQ(p ? ps->GetEntryEdgeText() : ss->GetEntryEdgeText(), "00:00:00.00");
+        // Left of and below the panes, where the time labels stand.
+        const CRect area = static_cast<TPlotBase*>(w)->GetPlotRect();
+        const int width = w->GetSurface()->Image().width(), height = w->GetSurface()->Image().height();
+        const QRect left(0, 0, area.left, height), below(0, area.bottom, width, height - area.bottom);
+        const QImage drawnLeft = w->GetSurface()->Image().copy(left);
+        const QImage drawnBelow = w->GetSurface()->Image().copy(below);
+        w->Invalidate();
+        w->UpdateWindow();
+        AfxPumpMessages();
+        EXPECT_TRUE(drawnLeft == w->GetSurface()->Image().copy(left)) << (p ? "spectrogram" : "surface");
+        EXPECT_TRUE(drawnBelow == w->GetSurface()->Image().copy(below)) << (p ? "spectrogram" : "surface");
+        w->DestroyWindow();
+        AfxPumpMessages();
+    }
+}
+
 // Printing lays the window out for the page and back: the picture on screen is what it was.
 TEST_F(HistoryWindows, PrintingLeavesThePictureOnScreenAsItWas)
 {
