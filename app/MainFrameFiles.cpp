@@ -220,13 +220,20 @@ void CMainFrame::OpenChannelFiles()
                            Settings.Paths.Tmp);
         dlg.SetUnsavedCounter([this] { return CountUnsavedNewFiles(); });
         dlg.SetFilesClosedHandler([this, &before] {
+            bool closed = false;
             for (int c = 0; c < kChannels; ++c) {
                 if (Settings.Files[c].File == before[c].File)
                     continue;
                 EditedWave[c] = nullptr;
-                if (Settings.Files[c].File == nullptr)
+                if (Settings.Files[c].File == nullptr) {
                     AttachWaveFileToPlots(c);
+                    closed = true;
+                }
             }
+            // The windows behind the dialog show what came from the closed files: it goes now,
+            // as the File menu's Close takes it, not when the dialog is done.
+            if (closed)
+                ReleaseAllChannelProcessing();
         });
         dlg.DoModal();
     }
