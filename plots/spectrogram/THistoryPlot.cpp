@@ -307,6 +307,10 @@ template <class Settings> void THistoryPlot<Settings>::UpdateLayout()
                           p.IndependentScalingAndCalibration == 0;
     this->SetPaneMode(twoPanes ? 2 : 1);
 
+    // A linear scale has no top at or below zero (a dB top carried over): it starts at full
+    // scale, as the spectrum's does, so that the picture and its colour bar have levels.
+    if (this->m_scaling.AmpScaleType == 0 && !(this->m_settings->PlotTop > 0.0f))
+        this->m_settings->PlotTop = 1.0f;
     // Each box is written only where it does not already say its value, so what the user typed
     // stays as typed.
     ApplyAmpScaleToEdits();

@@ -331,10 +331,26 @@ TEST_F(HistoryWindows, LevelEditsFollowTheAmplitudeScale)
     p->DestroyWindow();
     AfxPumpMessages();
 
+    // Linear: a dB top left at zero becomes full scale, and the colour bar is labelled.
     scaling = Scaling(0);
+    spectrogram.PlotTop = 0.0f;
     p = OpenSpectrogram();
     EXPECT_EQ(p->GetRangeEdit()->GetWindowTextString(), "N/A");
     EXPECT_FALSE(p->GetRangeEdit()->IsWindowEnabled());
+    EXPECT_FLOAT_EQ(spectrogram.PlotTop, 1.0f);
+    EXPECT_EQ(p->GetTopEdit()->GetWindowTextString(), "1.000");
+    {
+        p->RedrawWindow();
+        AfxPumpMessages();
+        // The labels stand right of the bar's ticks (10 beyond the plot, bar 8, ticks 2).
+        const QImage img = p->GetSurface()->Image();
+        const CRect area = p->GetPlotRect();
+        int ink = 0;
+        for (int y = area.top; y < area.bottom; ++y)
+            for (int x = area.right + 22; x < area.right + 45 && x < img.width(); ++x)
+                ink += qGray(img.pixel(x, y)) < 128 ? 1 : 0;
+        EXPECT_GT(ink, 20);
+    }
     p->DestroyWindow();
     AfxPumpMessages();
 
