@@ -334,50 +334,52 @@ DURNEX_AVX void Stage4StridedAvx(const float* x, float* y, int len, int s, const
 }
 
 // FinalVector for strides that are multiples of four.
-DURNEX_AVX void FinalVectorAvx(const float* src, float* dst, int len, int s, bool conjugate)
+template <int len>
+DURNEX_AVX void FinalVectorAvx(const float* src, float* dst, int s, bool conjugate)
 {
     const __m256 r = _mm256_set1_ps(0.70710678118654752f);
     const __m256 flip = conjugate ? _mm256_castsi256_ps(
                                         _mm256_set_epi32(INT32_MIN, 0, INT32_MIN, 0, INT32_MIN, 0, INT32_MIN, 0))
                                   : _mm256_setzero_ps();
+    auto store = [flip](float* at, __m256 v) DURNEX_AVX { _mm256_storeu_ps(at, _mm256_xor_ps(v, flip)); };
     const int st = 2 * s;
     for (int q = 0; q < 2 * s; q += 8) {
-        __m256 x[8];
+        __m256 x[len];
         for (int k = 0; k < len; ++k)
             x[k] = _mm256_loadu_ps(src + q + st * k);
-        if (len == 2) {
-            _mm256_storeu_ps(dst + q, _mm256_xor_ps(_mm256_add_ps(x[0], x[1]), flip));
-            _mm256_storeu_ps(dst + q + st, _mm256_xor_ps(_mm256_sub_ps(x[0], x[1]), flip));
-            continue;
-        }
-        const int h = len / 2;
-        __m256 a[4] = {}, b[4] = {};
-        for (int k = 0; k < h; ++k) {
-            a[k] = _mm256_add_ps(x[k], x[k + h]);
-            b[k] = _mm256_sub_ps(x[k], x[k + h]);
-        }
-        if (len == 4) {
-            const __m256 mib = MinusI4(b[1]);
-            _mm256_storeu_ps(dst + q, _mm256_xor_ps(_mm256_add_ps(a[0], a[1]), flip));
-            _mm256_storeu_ps(dst + q + 2 * st, _mm256_xor_ps(_mm256_sub_ps(a[0], a[1]), flip));
-            _mm256_storeu_ps(dst + q + st, _mm256_xor_ps(_mm256_add_ps(b[0], mib), flip));
-            _mm256_storeu_ps(dst + q + 3 * st, _mm256_xor_ps(_mm256_sub_ps(b[0], mib), flip));
-            continue;
-        }
-        const __m256 mib1 = MinusI4(b[1]);
-        b[1] = _mm256_mul_ps(_mm256_add_ps(b[1], mib1), r);
-        b[2] = MinusI4(b[2]);
-        const __m256 mib3 = MinusI4(b[3]);
-        b[3] = _mm256_mul_ps(_mm256_sub_ps(mib3, b[3]), r);
-        const __m256* v[2] = {a, b};
-        for (int o = 0; o < 2; ++o) {
-            const __m256* c = v[o];
-            const __m256 pp = _mm256_add_ps(c[0], c[2]), mm = _mm256_sub_ps(c[0], c[2]);
-            const __m256 ss = _mm256_add_ps(c[1], c[3]), md = MinusI4(_mm256_sub_ps(c[1], c[3]));
-            _mm256_storeu_ps(dst + q + st * (o + 0), _mm256_xor_ps(_mm256_add_ps(pp, ss), flip));
-            _mm256_storeu_ps(dst + q + st * (o + 4), _mm256_xor_ps(_mm256_sub_ps(pp, ss), flip));
-            _mm256_storeu_ps(dst + q + st * (o + 2), _mm256_xor_ps(_mm256_add_ps(mm, md), flip));
-            _mm256_storeu_ps(dst + q + st * (o + 6), _mm256_xor_ps(_mm256_sub_ps(mm, md), flip));
+        if constexpr (len == 2) {
+            store(dst + q, _mm256_add_ps(x[0], x[1]));
+            store(dst + q + st, _mm256_sub_ps(x[0], x[1]));
+        } else {
+            constexpr int h = len / 2;
+            __m256 a[h], b[h];
+            for (int k = 0; k < h; ++k) {
+                a[k] = _mm256_add_ps(x[k], x[k + h]);
+                b[k] = _mm256_sub_ps(x[k], x[k + h]);
+            }
+            if constexpr (len == 4) {
+                const __m256 mib = MinusI4(b[1]);
+                store(dst + q, _mm256_add_ps(a[0], a[1]));
+                store(dst + q + 2 * st, _mm256_sub_ps(a[0], a[1]));
+                store(dst + q + st, _mm256_add_ps(b[0], mib));
+                store(dst + q + 3 * st, _mm256_sub_ps(b[0], mib));
+            } else {
+                const __m256 mib1 = MinusI4(b[1]);
+                b[1] = _mm256_mul_ps(_mm256_add_ps(b[1], mib1), r);
+                b[2] = MinusI4(b[2]);
+                const __m256 mib3 = MinusI4(b[3]);
+                b[3] = _mm256_mul_ps(_mm256_sub_ps(mib3, b[3]), r);
+                const __m256* v[2] = {a, b};
+                for (int o = 0; o < 2; ++o) {
+                    const __m256* c = v[o];
+                    const __m256 pp = _mm256_add_ps(c[0], c[2]), mm = _mm256_sub_ps(c[0], c[2]);
+                    const __m256 ss = _mm256_add_ps(c[1], c[3]), md = MinusI4(_mm256_sub_ps(c[1], c[3]));
+                    store(dst + q + st * (o + 0), _mm256_add_ps(pp, ss));
+                    store(dst + q + st * (o + 4), _mm256_sub_ps(pp, ss));
+                    store(dst + q + st * (o + 2), _mm256_add_ps(mm, md));
+                    store(dst + q + st * (o + 6), _mm256_sub_ps(mm, md));
+                }
+            }
         }
     }
 }
@@ -489,51 +491,53 @@ void FinalScalar(const float* src, float* dst, int len, int s, bool conjugate)
 }
 
 #if DURNEX_FFT_SSE2
-// The last pass with vectors along the stride (s >= 2).
-void FinalVector(const float* src, float* dst, int len, int s, bool conjugate)
+// The last pass with vectors along the stride (s >= 2), one function per length so that the
+// values stay in registers.
+template <int len>
+void FinalVector(const float* src, float* dst, int s, bool conjugate)
 {
     const __m128 r = _mm_set1_ps(0.70710678118654752f);
     const __m128 flip = conjugate ? _mm_castsi128_ps(_mm_set_epi32(INT32_MIN, 0, INT32_MIN, 0)) : _mm_setzero_ps();
     auto store = [flip](float* at, __m128 v) { _mm_storeu_ps(at, _mm_xor_ps(v, flip)); };
     const int st = 2 * s;
     for (int q = 0; q < 2 * s; q += 4) {
-        __m128 x[8];
+        __m128 x[len];
         for (int k = 0; k < len; ++k)
             x[k] = _mm_loadu_ps(src + q + st * k);
-        if (len == 2) {
+        if constexpr (len == 2) {
             store(dst + q, _mm_add_ps(x[0], x[1]));
             store(dst + q + st, _mm_sub_ps(x[0], x[1]));
-            continue;
-        }
-        const int h = len / 2;
-        __m128 a[4] = {}, b[4] = {};
-        for (int k = 0; k < h; ++k) {
-            a[k] = _mm_add_ps(x[k], x[k + h]);
-            b[k] = _mm_sub_ps(x[k], x[k + h]);
-        }
-        if (len == 4) {
-            const __m128 mib = MinusI(b[1]);
-            store(dst + q, _mm_add_ps(a[0], a[1]));
-            store(dst + q + 2 * st, _mm_sub_ps(a[0], a[1]));
-            store(dst + q + st, _mm_add_ps(b[0], mib));
-            store(dst + q + 3 * st, _mm_sub_ps(b[0], mib));
-            continue;
-        }
-        // b1 *= (1 - i)/sqrt2 = (b1 + (-i)b1) r; b2 *= -i; b3 *= (-1 - i)/sqrt2 = ((-i)b3 - b3) r
-        const __m128 mib1 = MinusI(b[1]);
-        b[1] = _mm_mul_ps(_mm_add_ps(b[1], mib1), r);
-        b[2] = MinusI(b[2]);
-        const __m128 mib3 = MinusI(b[3]);
-        b[3] = _mm_mul_ps(_mm_sub_ps(mib3, b[3]), r);
-        const __m128* v[2] = {a, b};
-        for (int o = 0; o < 2; ++o) {
-            const __m128* c = v[o];
-            const __m128 pp = _mm_add_ps(c[0], c[2]), mm = _mm_sub_ps(c[0], c[2]);
-            const __m128 ss = _mm_add_ps(c[1], c[3]), md = MinusI(_mm_sub_ps(c[1], c[3]));
-            store(dst + q + st * (o + 0), _mm_add_ps(pp, ss));
-            store(dst + q + st * (o + 4), _mm_sub_ps(pp, ss));
-            store(dst + q + st * (o + 2), _mm_add_ps(mm, md));
-            store(dst + q + st * (o + 6), _mm_sub_ps(mm, md));
+        } else {
+            constexpr int h = len / 2;
+            __m128 a[h], b[h];
+            for (int k = 0; k < h; ++k) {
+                a[k] = _mm_add_ps(x[k], x[k + h]);
+                b[k] = _mm_sub_ps(x[k], x[k + h]);
+            }
+            if constexpr (len == 4) {
+                const __m128 mib = MinusI(b[1]);
+                store(dst + q, _mm_add_ps(a[0], a[1]));
+                store(dst + q + 2 * st, _mm_sub_ps(a[0], a[1]));
+                store(dst + q + st, _mm_add_ps(b[0], mib));
+                store(dst + q + 3 * st, _mm_sub_ps(b[0], mib));
+            } else {
+                // b1 *= (1 - i)/sqrt2 = (b1 + (-i)b1) r; b2 *= -i; b3 *= (-1 - i)/sqrt2 = ((-i)b3 - b3) r
+                const __m128 mib1 = MinusI(b[1]);
+                b[1] = _mm_mul_ps(_mm_add_ps(b[1], mib1), r);
+                b[2] = MinusI(b[2]);
+                const __m128 mib3 = MinusI(b[3]);
+                b[3] = _mm_mul_ps(_mm_sub_ps(mib3, b[3]), r);
+                const __m128* v[2] = {a, b};
+                for (int o = 0; o < 2; ++o) {
+                    const __m128* c = v[o];
+                    const __m128 pp = _mm_add_ps(c[0], c[2]), mm = _mm_sub_ps(c[0], c[2]);
+                    const __m128 ss = _mm_add_ps(c[1], c[3]), md = MinusI(_mm_sub_ps(c[1], c[3]));
+                    store(dst + q + st * (o + 0), _mm_add_ps(pp, ss));
+                    store(dst + q + st * (o + 4), _mm_sub_ps(pp, ss));
+                    store(dst + q + st * (o + 2), _mm_add_ps(mm, md));
+                    store(dst + q + st * (o + 6), _mm_sub_ps(mm, md));
+                }
+            }
         }
     }
 }
@@ -615,13 +619,23 @@ void ForwardComplex(float* d, int n, const ComplexPlan* plan, bool conjugate)
     }
 #if DURNEX_FFT_AVX
     if (s % 4 == 0 && avx) {
-        FinalVectorAvx(src, d, len, s, conjugate);
+        if (len == 2)
+            FinalVectorAvx<2>(src, d, s, conjugate);
+        else if (len == 4)
+            FinalVectorAvx<4>(src, d, s, conjugate);
+        else
+            FinalVectorAvx<8>(src, d, s, conjugate);
         return;
     }
 #endif
 #if DURNEX_FFT_SSE2
     if (s >= 2) {
-        FinalVector(src, d, len, s, conjugate);
+        if (len == 2)
+            FinalVector<2>(src, d, s, conjugate);
+        else if (len == 4)
+            FinalVector<4>(src, d, s, conjugate);
+        else
+            FinalVector<8>(src, d, s, conjugate);
         return;
     }
 #endif
