@@ -14,9 +14,9 @@
 #if defined(__SSE2__) && !defined(DURNEX_FFT_SCALAR)
 #include <emmintrin.h>
 #define DURNEX_FFT_SSE2 1
-// Processors with AVX run the strided passes four complex values at a time. The same adds
-// and multiplies in the same order as the two-wide code (no fused multiply-add), so results
-// are the same bit for bit on either road.
+// Processors with AVX run the passes and the real split four complex values at a time. The
+// same adds and multiplies in the same order as the two-wide code (no fused multiply-add), so
+// results are the same bit for bit on either road (simd::UseAvx picks it).
 #if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
 #include <immintrin.h>
 #define DURNEX_FFT_AVX 1
