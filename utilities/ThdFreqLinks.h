@@ -1,7 +1,7 @@
 // What the THD+N-versus-frequency window and its options dialog need of the frame, handed over
-// when the frame creates the window: pointers to the frame's own records and objects, which
-// outlive the window. Requests that make the frame act go by WM_THDFREQ_REQUEST
-// (records/AppMessages.h).
+// when the frame creates the window: the devices' side of the live test, and the frame's
+// THD+N and path records, which outlive the window. Requests that make the frame act go by
+// WM_THDFREQ_REQUEST (records/AppMessages.h).
 #pragma once
 
 #include "utilities/LiveTestLinks.h"
