@@ -2,10 +2,8 @@
 // channel, a tone of known sound pressure fed through the window's own clock and reader, and
 // the grid's numbers against the definitions: SPL = 20 log10(p_rms / 20 uPa), LeqT and Lsel
 // from the energy over the elapsed time.
-#include "records/ChannelFileState.h"
-#include "records/CompositeChannelSettings.h"
-#include "records/UsbDeviceSettings.h"
 #include "utilities/CLeqAnalysisView.h"
+#include "HostRecords.h"
 #include "support/MdiFrameFixture.h"
 
 #include <gtest/gtest.h>
@@ -15,44 +13,22 @@
 #include <cstdlib>
 #include <string>
 
-namespace {
-constexpr double kPi = 3.14159265358979323846;
+using namespace hosttest;
 
+namespace {
 class LeqWindow : public MdiFrameTest<CMDIFrameWnd, 900, 700> {
 protected:
-    // A 50 mV/Pa microphone on channel 0 (gain 1, the device's 10 V full scale) and a 1 kHz
-    // tone of `pascals` rms at it.
-    double pascals = 1.0;
-    static constexpr double kSensitivity = 0.05;
+    HostRecords records;
+    double pascals = 1.0; // at the microphone
     double now = 1000.0;
     int reads = 0;
     long long sample = 0;
-
-    UsbDeviceSettings device;
-    ChannelFileState files[8] = {};
-    CompositeChannelSettings composites[16];
-    ChannelProcessingSettings processing[8];
-    ChannelScalingSettings scaling[8];
-    ChannelCalibration calibration[8];
-    LeqChannelSettings leq[8];
-    WORD mode = 0; // Real Time
     CLeqAnalysisView* view = nullptr;
 
     void SetUp() override
     {
         MdiFrameTest::SetUp();
-        for (int ch = 0; ch < 8; ++ch)
-            device.Channels[ch].bIsEnabled = ch == 0 ? 1 : 0;
-        ChannelCalibration& c = calibration[0];
-        c.IsEnabled = 1;
-        c.RefUnits = kUnitSplAir;
-        c.RefType = 1; // rms
-        c.CalCreateMode = 1;
-        c.DTCalVersion = 1;
-        c.DTGain = 1.0f;
-        c.TransducerSensitivityVolts = static_cast<float>(kSensitivity);
-        ComputeCalibrationFactors(c);
-        for (LeqChannelSettings& s : leq) {
+        for (LeqChannelSettings& s : records.leq) {
             for (int g = 0; g < LeqChannelSettings::kGroups; ++g) {
                 s.Weighting[g] = 1; // A: 0 dB at 1 kHz
                 s.Averaging[g] = g == LeqChannelSettings::kLpk ? 0 : 4;
@@ -67,26 +43,14 @@ protected:
 
     void Open()
     {
-        UtilityHost host;
-        host.opMode = &mode;
-        host.device = &device;
-        host.files = files;
-        host.composites = composites;
-        host.processing = processing;
-        host.scaling = scaling;
-        host.calibration = calibration;
-        host.leq = leq;
+        UtilityHost host = records.Host();
         host.channelTime = [this](int) { return now; };
         host.readSamples = [this](int channel, DWORD count, float* out) {
             if (channel != 0)
                 return false;
             ++reads;
-            // Volts at the input as counts of the 24-bit channel: 10 V is full scale.
-            const TPcmFormat& f = processing[0].SampleFormat;
-            const double fullScale = (double(f.MaxValue) - f.MinValue) / 2.0;
-            const double peak = pascals * kSensitivity * std::sqrt(2.0) / 10.0 * fullScale;
             for (DWORD i = 0; i < count; ++i, ++sample)
-                out[i] = static_cast<float>(peak * std::sin(2.0 * kPi * 1000.0 * double(sample) / f.SampleRate));
+                out[i] = static_cast<float>(records.Tone(pascals, sample));
             return true;
         };
         delete view;
@@ -120,7 +84,7 @@ TEST_F(LeqWindow, AOnePascalToneReadsNinetyFourDecibelsAndTheTimeLevelsFollowThe
     // Six minutes on, the interval has passed: the grid shows the interval's levels.
     Step(360.0 - 0.6);
     EXPECT_EQ(reads, 6);
-    const double spl = 20.0 * std::log10(pascals / 20e-6); // 93.98 dB
+    const double spl = Spl(pascals); // 93.98 dB
     EXPECT_NEAR(Shown(TLeqCalc::kLeq), spl, 0.2);
     // LeqT spreads that energy over the 3600 s reference time, Lsel over one second.
     EXPECT_NEAR(Shown(TLeqCalc::kLeqT), spl + 10.0 * std::log10(360.0 / 3600.0), 0.2);
@@ -147,14 +111,14 @@ TEST_F(LeqWindow, AOnePascalToneReadsNinetyFourDecibelsAndTheTimeLevelsFollowThe
 
 TEST_F(LeqWindow, WhenAnalyzerStopsShowsNothingUntilTheRunEndsAndAClockTurnedBackFeedsAgain)
 {
-    leq[0].RecalcMode = 1;
+    records.leq[0].RecalcMode = 1;
     Open();
     for (int i = 0; i < 20; ++i)
         Step(0.1 + 1e-3);
     EXPECT_EQ(reads, 20);
     EXPECT_EQ(Shown(TLeqCalc::kLeq), 0.0);
     Step(0.0, true);
-    EXPECT_NEAR(Shown(TLeqCalc::kLeq), 20.0 * std::log10(pascals / 20e-6), 0.2);
+    EXPECT_NEAR(Shown(TLeqCalc::kLeq), Spl(pascals), 0.2);
 
     // Midnight: the time of day starts again from 0; feeding goes on.
     Open();
