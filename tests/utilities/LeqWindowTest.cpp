@@ -109,7 +109,7 @@ TEST_F(LeqWindow, AOnePascalToneReadsNinetyFourDecibelsAndTheTimeLevelsFollowThe
     EXPECT_NE(text.find(leqLine), std::string::npos) << text;
 }
 
-TEST_F(LeqWindow, WhenAnalyzerStopsShowsNothingUntilTheRunEndsAndAClockTurnedBackFeedsAgain)
+TEST_F(LeqWindow, WhenAnalyzerStopsShowsNothingUntilTheRunEndsAndARunGoesOnAcrossMidnight)
 {
     records.leq[0].RecalcMode = 1;
     Open();
@@ -120,14 +120,21 @@ TEST_F(LeqWindow, WhenAnalyzerStopsShowsNothingUntilTheRunEndsAndAClockTurnedBac
     Step(0.0, true);
     EXPECT_NEAR(Shown(TLeqCalc::kLeq), Spl(pascals), 0.2);
 
-    // Midnight: the time of day starts again from 0; feeding goes on.
+    // A live run across midnight: the time of day starts again from 0, feeding goes on, and
+    // LeqT and Lsel take the whole time since the start (800 s), not a clock gone backwards.
+    now = 86000.0;
     Open();
     reads = 0;
-    now = 86399.95;
-    view->Reset();
-    now = 0.2;
+    Step(399.9);
+    now = 0.2; // 00:00:00.2
     view->Process(false);
     Step(0.15);
     Step(0.15);
-    EXPECT_EQ(reads, 2);
+    Step(399.5);
+    EXPECT_EQ(reads, 4);
+    Step(0.0, true);
+    const double leq = Shown(TLeqCalc::kLeq);
+    EXPECT_NEAR(leq, Spl(pascals), 0.2);
+    EXPECT_NEAR(Shown(TLeqCalc::kLeqT), leq + 10.0 * std::log10(800.0 / 3600.0), 0.15);
+    EXPECT_NEAR(Shown(TLeqCalc::kLsel), leq + 10.0 * std::log10(800.0), 0.15);
 }
