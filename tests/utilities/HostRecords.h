@@ -2,6 +2,8 @@
 // over them; and a measurement microphone on channel 0 to feed them a known pressure.
 #pragma once
 
+#include "dsp/SpectralData.h"
+#include "numerics/TSmoothing.h"
 #include "records/ChannelCalibration.h"
 #include "records/ChannelFileState.h"
 #include "records/ChannelProcessingSettings.h"
@@ -12,6 +14,7 @@
 #include "utilities/UtilityHost.h"
 
 #include <cmath>
+#include <memory>
 
 namespace hosttest {
 
@@ -63,13 +66,34 @@ struct HostRecords {
         return host;
     }
 
-    // Sample `n` of channel 0 (in counts) with a 1 kHz tone of `pascals` rms at the microphone.
-    double Tone(double pascals, long long n) const
+    // Sample `n` of channel 0 (in counts) with a tone of `pascals` rms at the microphone.
+    double Tone(double pascals, long long n, double hz = 1000.0) const
     {
         const TPcmFormat& f = processing[0].SampleFormat;
         const double fullScale = (double(f.MaxValue) - f.MinValue) / 2.0;
         const double peak = pascals * kVoltsPerPascal * std::sqrt(2.0) / 10.0 * fullScale;
-        return peak * std::sin(2.0 * 3.14159265358979323846 * 1000.0 * double(n) / f.SampleRate);
+        return peak * std::sin(2.0 * 3.14159265358979323846 * hz * double(n) / f.SampleRate);
+    }
+
+    // Channel 0's spectrum engine after three blocks of that tone, windowed as the frame
+    // windows a spectrum of lines (amplitude-corrected).
+    std::unique_ptr<SpectralData> Spectrum(double pascals, double hz = 1000.0) const
+    {
+        const ChannelProcessingSettings& p = processing[0];
+        auto engine = std::make_unique<SpectralData>(&p, &scaling[0], false);
+        if (engine->HasError())
+            return nullptr;
+        engine->SetScaling(&calibration[0]);
+        TSmoothing window(p.FFTsize, p.SmoothingWindow, TSmoothing::kAmplitudeCorrection);
+        for (long long block = 0; block < 3; ++block) {
+            float* f = engine->GetFrame();
+            for (DWORD i = 0; i < p.FFTsize; ++i)
+                f[i] = static_cast<float>(Tone(pascals, block * p.FFTsize + i, hz));
+            window.Apply(f);
+            engine->ComputeSpectrum();
+            engine->Average(false);
+        }
+        return engine;
     }
 };
 

@@ -1,8 +1,6 @@
 // The sound power window as a user reads it: a calibrated microphone's tone of known pressure
 // behind a composite channel, and the row's level against ISO 3744's
 // Lw = Lp - K1 - K2 + 10 log10(S / 1 m^2), with the source rules that refuse a measurement.
-#include "dsp/SpectralData.h"
-#include "numerics/TSmoothing.h"
 #include "utilities/CSoundPowerAnalysisView.h"
 #include "HostRecords.h"
 #include "support/MdiFrameFixture.h"
@@ -42,24 +40,11 @@ protected:
         MdiFrameTest::TearDown();
     }
 
-    // The composite's spectrum of a 1 kHz tone of `pascals` rms at the microphone: with one
-    // source the complex sum is that channel's spectrum.
+    // With one source the composite's complex sum is that channel's spectrum.
     void Measure(double pascals)
     {
-        const ChannelProcessingSettings& p = records.processing[0];
-        engine = std::make_unique<SpectralData>(&p, &records.scaling[0], false);
-        ASSERT_FALSE(engine->HasError());
-        engine->SetScaling(&records.calibration[0]);
-        // The amplitude-corrected window, as the frame builds it for a spectrum of lines.
-        TSmoothing window(p.FFTsize, p.SmoothingWindow, TSmoothing::kAmplitudeCorrection);
-        for (long long block = 0; block < 3; ++block) {
-            float* f = engine->GetFrame();
-            for (DWORD i = 0; i < p.FFTsize; ++i)
-                f[i] = static_cast<float>(records.Tone(pascals, block * p.FFTsize + i));
-            window.Apply(f);
-            engine->ComputeSpectrum();
-            engine->Average(false);
-        }
+        engine = records.Spectrum(pascals);
+        ASSERT_NE(engine, nullptr);
     }
 
     void Open()
