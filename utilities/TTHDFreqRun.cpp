@@ -194,10 +194,10 @@ bool TTHDFreq::ReadCapture()
 void TTHDFreq::WriteDebugCapture()
 {
     const ThdFreqAnalysis& a = *m_analysis;
-    if (!m_links.profilePath || !a.capture)
+    if (m_links.profilePath.empty() || !a.capture)
         return;
     char flag[21] = {};
-    GetPrivateProfileStringA("THDFreqOpts", "DebugFlag", "0", flag, sizeof flag, m_links.profilePath);
+    GetPrivateProfileStringA("THDFreqOpts", "DebugFlag", "0", flag, sizeof flag, m_links.profilePath.c_str());
     if (std::atoi(flag) == 0)
         return;
     char temp[260] = {};

@@ -6,6 +6,8 @@
 
 #include "utilities/LiveTestLinks.h"
 
+#include <string>
+
 struct PathSettings;
 struct ThdFreqSettings;
 
@@ -13,5 +15,5 @@ struct ThdFreqLinks : LiveTestLinks {
     ThdFreqSettings* settings = nullptr;
     const PathSettings* paths = nullptr;  // thd: where bare result file names lie
     PathSettings* workingPaths = nullptr; // thd: the folder the file dialogs start in
-    const char* profilePath = nullptr;    // the program's profile ([THDFreqOpts] DebugFlag)
+    std::string profilePath;              // the program's profile ([THDFreqOpts] DebugFlag)
 };
