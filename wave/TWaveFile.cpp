@@ -68,7 +68,7 @@ TWaveFile::TWaveFile(const std::string& name, WORD mode, bool makeBackup, const 
             std::string copy = MakeTempFile(tempDir_, "wav");
             if (!copy.empty()) {
                 workingCopy_ = copy;
-                ok = CopyFileA(name.c_str(), copy.c_str(), FALSE) != 0 && OpenStreamed();
+                ok = CopyDiskFile(name, copy) && OpenStreamed();
             }
         } else {
             workingCopy_ = name;
@@ -487,7 +487,7 @@ bool TWaveFile::MoveWorkingCopyTo(const std::string& target, const char* failure
         workingCopy_ = target;
         return true;
     }
-    if (!CopyFileA(workingCopy_.c_str(), target.c_str(), FALSE)) {
+    if (!CopyDiskFile(workingCopy_, target)) {
         ShowError(failureText);
         return false;
     }
