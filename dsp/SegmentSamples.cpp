@@ -98,7 +98,7 @@ bool ReadSegmentSamples(TWaveData& wave, DWORD first, int channel, std::span<dou
     }
     if (!wave.ReadSamples(bytes.data(), first, count, channel))
         return false;
-    const double zero = format.ZeroValue;
+    const double zero = wave.GetZeroValue();
     for (DWORD i = 0; i < count; ++i)
         out[i] = DecodeSample(format, bytes.data() + static_cast<std::size_t>(i) * format.BytesPerSample) - zero;
     return true;

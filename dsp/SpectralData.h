@@ -189,6 +189,8 @@ public:
     const float* GetMagnitudeBuffer() const { return magnitude.get(); }
     const float* GetMagnitudeDbBuffer() const { return magnitudeDb.get(); }
     void SmoothSpectrum(int width);
+    // Sets one bin (clamped into range): mode 0 from an amplitude, mode 1 from a level in dB
+    // (clamped to +-999); the power and the dB level always agree. NaN is ignored.
     void SetBinLevel(int bin, float value, WORD mode);
 
     BYTE error = 0;

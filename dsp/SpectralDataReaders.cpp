@@ -347,7 +347,7 @@ void SpectralData::SmoothSpectrum(int width)
 
 void SpectralData::SetBinLevel(int bin, float value, WORD mode)
 {
-    if (!magnitude || bins == 0)
+    if (!magnitude || bins == 0 || std::isnan(value))
         return;
     const UINT b = static_cast<UINT>(std::clamp(bin, 0, static_cast<int>(bins) - 1));
     if (mode == 0) {
@@ -358,5 +358,7 @@ void SpectralData::SetBinLevel(int bin, float value, WORD mode)
     } else if (mode == 1) {
         value = std::clamp(value, -999.0f, 999.0f);
         magnitude[b] = std::pow(10.0f, value / 10.0f);
+        if (magnitudeDb)
+            magnitudeDb[b] = value;
     }
 }
