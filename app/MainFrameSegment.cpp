@@ -56,7 +56,7 @@ public:
 
 private:
     using Clock = std::chrono::steady_clock;
-    static constexpr int kLines = 16;
+    static constexpr int kLines = 32;
     static constexpr std::chrono::milliseconds kInterval{50};
     const SegmentProgress& m_hooks;
     Clock::time_point m_last;

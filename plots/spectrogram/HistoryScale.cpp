@@ -276,8 +276,7 @@ const std::vector<double>& PixelLevels::Read(const SpectralData& engine, const s
         double best = -999999.0;
         for (int k = s.first; k <= s.last; ++k) {
             const double v = row[k];
-            if (v > best)
-                best = v;
+            best = v > best ? v : best;
         }
         m_pixels[p] = best;
     }

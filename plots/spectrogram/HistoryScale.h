@@ -47,6 +47,8 @@ public:
     LevelScaler() = default;
     LevelScaler(int n, int maxIndex, WORD ampType, float& top, float range, bool thresholds = false);
     int operator()(double level) const;
+    // operator() of each of `count` levels; false (out unset) when the scale has no span.
+    bool Scale(const double* levels, int* out, std::size_t count) const;
     // As a scaler made for these arguments with thresholds, made anew only when they changed.
     void Fit(int n, int maxIndex, WORD ampType, float& top, float range);
 
@@ -138,14 +140,14 @@ void LinearTopStep(double value, float* step, int* decimals);
 
 // Inline: a line scales every one of its pixels.
 namespace scale_detail {
-// A scaled value truncated toward zero and kept inside 0..maxIndex (NaN counts as 0).
+// A scaled value truncated toward zero and kept inside 0..maxIndex (NaN counts as 0). Selects,
+// not branches: a noisy spectrum crosses the bottom of the scale at random.
 inline int ClampIndex(double v, int maxIndex)
 {
-    if (!(v > 0.0))
-        return 0;
-    if (v >= static_cast<double>(maxIndex))
-        return maxIndex;
-    return static_cast<int>(v);
+    const double top = static_cast<double>(maxIndex);
+    double c = v > 0.0 ? v : 0.0;
+    c = c < top ? c : top;
+    return static_cast<int>(c);
 }
 
 inline double Db(double v) { return v > 0.0 ? 10.0 * std::log10(v) : 0.0; }
@@ -168,6 +170,28 @@ inline int LevelScaler::Direct(double level) const
         return ClampIndex(m_n * (scale_detail::Db(level) - m_lb) / m_span, m_maxIndex);
     default: return -1;
     }
+}
+
+inline bool LevelScaler::Scale(const double* levels, int* out, std::size_t count) const
+{
+    if (count == 0)
+        return true;
+    if (Direct(levels[0]) < 0)
+        return false; // no span: no level has an index
+    // The linear and decibel scales in one loop without a branch per level.
+    using scale_detail::ClampIndex;
+    const double n = m_n, top = m_top, range = m_range;
+    if (m_type == 1) {
+        for (std::size_t i = 0; i < count; ++i)
+            out[i] = ClampIndex(n * (levels[i] - top + range) / range, m_maxIndex);
+    } else if (m_type == 0) {
+        for (std::size_t i = 0; i < count; ++i)
+            out[i] = ClampIndex(n * levels[i] / top, m_maxIndex);
+    } else {
+        for (std::size_t i = 0; i < count; ++i)
+            out[i] = (*this)(levels[i]);
+    }
+    return true;
 }
 
 inline int LevelScaler::operator()(double level) const

@@ -179,6 +179,9 @@ bool TSpectrogram::LineColours(SpectralData* trace, std::vector<COLORREF>& colou
     m_scale.Fit(n, n - 1, m_scaling.AmpScaleType, m_settings->PlotTop, m_settings->PlotRange);
     // The band a pixel covers runs from the previous pixel's bin to its own.
     const std::vector<double>& levels = m_pixelLevels.Read(*trace, m_frequencyMap);
+    m_lineIndices.resize(levels.size());
+    if (!m_scale.Scale(levels.data(), m_lineIndices.data(), levels.size()))
+        return false;
     int previousBin = -1;
     COLORREF previous = 0;
     for (std::size_t p = 0; p < m_frequencyMap.size(); ++p) {
@@ -187,10 +190,7 @@ bool TSpectrogram::LineColours(SpectralData* trace, std::vector<COLORREF>& colou
             colours[p] = previous;
             continue;
         }
-        const int index = m_scale(levels[p]);
-        if (index < 0)
-            return false;
-        previous = m_colours[static_cast<std::size_t>(index)];
+        previous = m_colours[static_cast<std::size_t>(m_lineIndices[p])];
         colours[p] = previous;
         previousBin = bin;
     }
