@@ -239,6 +239,15 @@ TEST(HistoryPixelLevels, OnePassReadsWhatPerPixelLookupsRead)
                     << what << " span " << low << ".." << high << " pixel " << x << ": " << got[x] << " vs " << want;
                 ++compared;
             }
+            // And the line's colour indices in one loop are the level-by-level ones.
+            float top = c.amp == 1 ? -20.0f : 150.0f;
+            const float range = c.amp == 1 ? 80.0f : 1e-3f;
+            history::LevelScaler scale;
+            scale.Fit(200, 199, c.amp, top, range);
+            std::vector<int> indices(got.size(), -7);
+            ASSERT_TRUE(scale.Scale(got.data(), indices.data(), got.size()));
+            for (std::size_t x = 0; x < got.size(); ++x)
+                ASSERT_EQ(indices[x], scale(got[x])) << what << " pixel " << x << " level " << got[x];
         }
     }
     EXPECT_GT(compared, 10 * 1700);
