@@ -513,9 +513,15 @@ void TSpectrogram::DrawLegend(CDC* dc, const RECT& update)
     const int x0 = m_plotRect.right + 10;
     const int height = m_plotRect.Height();
     const int n = static_cast<int>(m_colours.size());
-    for (int k = 0; k < height; ++k) {
-        const int index = std::min(k * n / std::max(height, 1), n - 1);
-        dc->FillSolidRect(x0, m_plotRect.bottom - 1 - k, 8, 1, m_colours[static_cast<std::size_t>(index)]);
+    // One fill a run of rows of one colour: a tall bar holds many rows a colour.
+    auto colourOf = [&](int k) { return m_colours[static_cast<std::size_t>(std::min(k * n / std::max(height, 1), n - 1))]; };
+    for (int k = 0; k < height;) {
+        const COLORREF colour = colourOf(k);
+        int end = k + 1;
+        while (end < height && colourOf(end) == colour)
+            ++end;
+        dc->FillSolidRect(x0, m_plotRect.bottom - end, 8, end - k, colour);
+        k = end;
     }
     CBrush black(RGB(0, 0, 0));
     const CRect frame(x0, m_plotRect.top, x0 + 8, m_plotRect.bottom);
