@@ -1229,6 +1229,12 @@ void PolylineDev(DeviceContext* dc, std::span<const QPoint> pts, const DevPen& p
     }
     QRect bound(QPoint(left, top), QPoint(right, bottom));
     bound.adjust(-int(pen.width), -int(pen.width), int(pen.width), int(pen.width));
+    // A line stays within its points' bounds widened by the pen (a mitred join of a wide
+    // pen may reach further): a repaint of a narrow strip passes over the window's other
+    // lines without setting up their clip.
+    if ((pen.cosmetic || pen.join != PS_JOIN_MITER || pts.size() == 2) &&
+        !bound.adjusted(-1, -1, 1, 1).intersects(t.clip.boundingRect()))
+        return;
     if (t.img && pen.cosmetic) {
         const PixClip clip(t);
         StyleState style;
@@ -1997,6 +2003,7 @@ namespace {
 struct TextSetup {
     QFont font;
     double ascent = 0, descent = 0, leading = 0;
+    double maxWidth = 0; // of the widest glyph
     double angle = 0; // degrees, counter-clockwise
 };
 
@@ -2010,6 +2017,7 @@ TextSetup FontFor(const DeviceContext& dc)
     s.ascent = m.ascent();
     s.descent = m.descent();
     s.leading = m.leading();
+    s.maxWidth = m.maxWidth();
     s.angle = lf.lfEscapement / 10.0;
     return s;
 }
@@ -2029,6 +2037,20 @@ void TextDev(DeviceContext* dc, QPointF ref, const QString& text, UINT align, co
         return;
     if (extraClip)
         t.clip &= *extraClip;
+    if (!opaqueRect && !dx) {
+        // Text wholly outside the clip draws nothing; a repaint of a narrow strip needn't lay
+        // out every other label of the window. The reach bounds the text box however it is
+        // aligned or turned: no glyph is wider than the widest, and an overhang stays within
+        // the height added.
+        const double height = 2.0 * (f.ascent + f.descent);
+        const double reach = double(text.size()) * f.maxWidth + height;
+        const double turn = std::fmod(std::abs(f.angle), 180.0);
+        const QRectF around = turn == 0.0    ? QRectF(ref.x() - reach, ref.y() - height, 2.0 * reach, 2.0 * height)
+                              : turn == 90.0 ? QRectF(ref.x() - height, ref.y() - reach, 2.0 * height, 2.0 * reach)
+                                             : QRectF(ref.x() - reach, ref.y() - reach, 2.0 * reach, 2.0 * reach);
+        if (!t.clip.intersects(around.toAlignedRect()))
+            return;
+    }
     const DcState& s = dc->st;
     const double width = dx ? [&] {
         double w = 0;
