@@ -636,3 +636,52 @@ TEST_F(HistoryWindows, TimeLabelsRedrawnDuringARunMatchAFullRepaint)
         AfxPumpMessages();
     }
 }
+
+// A new line repaints its picture and the time labels' strip; the titles, the frequency axis and
+// the legend stay as they were: marks drawn there survive the line, and a full repaint (which
+// wipes them) draws the strip as the line left it.
+TEST_F(HistoryWindows, ANewLineRepaintsOnlyItsTimeLabels)
+{
+    for (WORD direction : {WORD(0), WORD(2)}) {
+        spectrogram.Direction = direction;
+        TSpectrogram* p = OpenSpectrogram();
+        p->SetData(engine.get(), nullptr);
+        p->AddSpectrum(1.0f);
+        AfxPumpMessages();
+        CRect client;
+        p->GetClientRect(&client);
+        const CRect plot = p->GetPlotRect();
+        // The strip: under the plot (time across) or left of it (time down).
+        const CRect strip = direction < 2 ? CRect(plot.left - 20, plot.bottom + 3, plot.right, client.bottom)
+                                          : CRect(client.left, plot.top + 10, plot.left - 3, plot.bottom - 10);
+        const CPoint marks[3] = {CPoint(plot.left + plot.Width() / 2, plot.top - 4), // the title row
+                                 CPoint(client.right - 4, plot.top + plot.Height() / 2), // the legend
+                                 direction < 2 ? CPoint(plot.left - 4, plot.top + 2)   // frequency labels
+                                               : CPoint(plot.left + 2, client.bottom - 4)};
+        {
+            CClientDC dc(p);
+            for (const CPoint& m : marks)
+                dc.SetPixel(m.x, m.y, RGB(1, 2, 3));
+        }
+        CSurface* surface = p->GetSurface();
+        auto at = [&](CPoint m) { return surface->Image().pixel(m.x, m.y) & 0xFFFFFFu; };
+        const QRect s(strip.left, strip.top, strip.Width(), strip.Height());
+        const QImage before = surface->Image().copy(s);
+
+        p->AddSpectrum(2.5f);
+        AfxPumpMessages();
+        const QImage after = surface->Image().copy(s);
+        EXPECT_FALSE(before == after) << "the labels say the new line's time; direction " << direction;
+        for (const CPoint& m : marks)
+            EXPECT_EQ(at(m), 0x010203u) << m.x << "," << m.y << " repainted; direction " << direction;
+
+        p->Invalidate();
+        p->UpdateWindow();
+        AfxPumpMessages();
+        for (const CPoint& m : marks)
+            EXPECT_NE(at(m), 0x010203u) << "a full repaint reaches " << m.x << "," << m.y;
+        EXPECT_TRUE(after == surface->Image().copy(s)) << "direction " << direction;
+        p->DestroyWindow();
+        AfxPumpMessages();
+    }
+}
