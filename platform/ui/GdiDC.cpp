@@ -519,6 +519,32 @@ void LineDev(const Target& t, const PixClip& clip, QPoint a, QPoint b, const Dev
         uchar* bits = t.img->bits();
         const qsizetype stride = t.img->bytesPerLine();
         const QRect& box = clip.box;
+        if (a != b && (a.x() == b.x() || a.y() == b.y())) {
+            // Upright and level lines (a dense trace's column strokes, grid lines): the run
+            // from a up to b, b left out, clipped once.
+            if (a.x() == b.x()) {
+                int y0 = a.y(), y1 = b.y() - sy;
+                if (y0 > y1)
+                    std::swap(y0, y1);
+                y0 = std::max(y0, box.top());
+                y1 = std::min(y1, box.bottom());
+                if (x < box.left() || x > box.right())
+                    return;
+                for (int yy = y0; yy <= y1; ++yy)
+                    reinterpret_cast<QRgb*>(bits + yy * stride)[x] = value;
+            } else {
+                int x0 = a.x(), x1 = b.x() - sx;
+                if (x0 > x1)
+                    std::swap(x0, x1);
+                x0 = std::max(x0, box.left());
+                x1 = std::min(x1, box.right());
+                if (y < box.top() || y > box.bottom() || x0 > x1)
+                    return;
+                QRgb* row = reinterpret_cast<QRgb*>(bits + y * stride);
+                std::fill(row + x0, row + x1 + 1, value);
+            }
+            return;
+        }
         while (!(x == b.x() && y == b.y())) {
             if (x >= box.left() && x <= box.right() && y >= box.top() && y <= box.bottom())
                 reinterpret_cast<QRgb*>(bits + y * stride)[x] = value;
@@ -1233,7 +1259,7 @@ void PolylineDev(DeviceContext* dc, std::span<const QPoint> pts, const DevPen& p
     // pen may reach further): a repaint of a narrow strip passes over the window's other
     // lines without setting up their clip.
     if ((pen.cosmetic || pen.join != PS_JOIN_MITER || pts.size() == 2) &&
-        !bound.adjusted(-1, -1, 1, 1).intersects(t.clip.boundingRect()))
+        !t.clip.intersects(bound.adjusted(-1, -1, 1, 1)))
         return;
     if (t.img && pen.cosmetic) {
         const PixClip clip(t);

@@ -685,3 +685,45 @@ TEST_F(HistoryWindows, ANewLineRepaintsOnlyItsTimeLabels)
         AfxPumpMessages();
     }
 }
+
+// Line after line, with a span that grows through several division units, every direction with
+// one pane and two: what the lines leave around the pictures is what a full repaint draws.
+TEST_F(HistoryWindows, LinesLeaveTheWindowAsAFullRepaintDrawsIt)
+{
+    for (int panes = 1; panes <= 2; ++panes) {
+        processing.SampleFormat.Set(kRate, panes, 2);
+        processing.ChannelProcessing = panes == 2 ? 2 : 0;
+        for (WORD direction = 0; direction < 4; ++direction) {
+            spectrogram.Direction = direction;
+            TSpectrogram* p = OpenSpectrogram();
+            ASSERT_EQ(p->GetPaneMode(), panes);
+            for (int i = 1; i <= 60; ++i) {
+                p->SetData(i % 5 == 0 ? engine.get() : quiet.get(), panes == 2 ? engine.get() : nullptr);
+                p->AddSpectrum(0.004f * float(i * i * i) / 10.0f);
+                if (i % 7 == 0)
+                    AfxPumpMessages();
+            }
+            AfxPumpMessages();
+            const QImage during = p->GetSurface()->Image().copy();
+            p->Invalidate();
+            p->UpdateWindow();
+            AfxPumpMessages();
+            const QImage full = p->GetSurface()->Image();
+            // The pictures (their lines cover the watermark a full repaint puts back) aside.
+            const CRect plot = p->GetPlotRect();
+            int differing = 0;
+            QRect where;
+            for (int y = 0; y < full.height(); ++y)
+                for (int x = 0; x < full.width(); ++x)
+                    if (!plot.PtInRect(CPoint(x, y)) && during.pixel(x, y) != full.pixel(x, y)) {
+                        ++differing;
+                        where |= QRect(x, y, 1, 1);
+                    }
+            EXPECT_EQ(differing, 0) << "direction " << direction << ", " << panes << " pane(s), within "
+                                    << where.left() << "," << where.top() << " " << where.width() << "x"
+                                    << where.height();
+            p->DestroyWindow();
+            AfxPumpMessages();
+        }
+    }
+}
