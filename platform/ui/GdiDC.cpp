@@ -380,21 +380,29 @@ void FillDev(const Target& t, const QRect& dev, QRgb P, DWORD rop)
     const QRect phys = QRect(QPoint(PhysLo(dev.left(), t.ratio), PhysLo(dev.top(), t.ratio)),
                              QPoint(PhysLo(dev.right() + 1, t.ratio) - 1, PhysLo(dev.bottom() + 1, t.ratio) - 1))
                            .intersected(clip.box);
-    // A plain copy into a rectangular clip is a row fill: the common case of every background.
-    if (rop == PATCOPY && !clip.complex) {
-        const QRgb value = kOpaque | (P & 0xFFFFFF);
-        for (int py = phys.top(); py <= phys.bottom(); ++py) {
-            QRgb* row = reinterpret_cast<QRgb*>(t.img->scanLine(py));
-            std::fill(row + phys.left(), row + phys.right() + 1, value);
+    // Row by row over each rectangle of the clip (they do not overlap); a plain copy is a row
+    // fill, the common case of every background.
+    const auto fill = [&](const QRect& area) {
+        if (rop == PATCOPY) {
+            const QRgb value = kOpaque | (P & 0xFFFFFF);
+            for (int py = area.top(); py <= area.bottom(); ++py) {
+                QRgb* row = reinterpret_cast<QRgb*>(t.img->scanLine(py));
+                std::fill(row + area.left(), row + area.right() + 1, value);
+            }
+            return;
         }
+        for (int py = area.top(); py <= area.bottom(); ++py) {
+            QRgb* row = reinterpret_cast<QRgb*>(t.img->scanLine(py));
+            for (int px = area.left(); px <= area.right(); ++px)
+                row[px] = kOpaque | (Rop3(rop, P, 0, row[px]) & 0xFFFFFF);
+        }
+    };
+    if (!clip.complex) {
+        fill(phys);
         return;
     }
-    for (int py = phys.top(); py <= phys.bottom(); ++py) {
-        QRgb* row = reinterpret_cast<QRgb*>(t.img->scanLine(py));
-        for (int px = phys.left(); px <= phys.right(); ++px)
-            if (!clip.complex || clip.has(px, py))
-                row[px] = kOpaque | (Rop3(rop, P, 0, row[px]) & 0xFFFFFF);
-    }
+    for (const QRect& r : clip.region)
+        fill(r.intersected(phys));
 }
 
 // Cosmetic dash patterns of one-pixel pens, in pixels: on, off, on, off ...
@@ -2095,6 +2103,17 @@ void TextDev(DeviceContext* dc, QPointF ref, const QString& text, UINT align, co
         base = 0;
     else if (align & TA_BOTTOM)
         base = -f.descent;
+    // The touched area: the rotated text box, with room for a glyph's overhang. A box that
+    // misses the clip draws nothing (turned text is costly to lay out for nothing).
+    QTransform m;
+    m.translate(ref.x(), ref.y());
+    m.rotate(-f.angle);
+    const int overhang = std::max(2, int((f.ascent + f.descent) / 4));
+    QRect box = m.mapRect(QRectF(x0, base - f.ascent, width, f.ascent + f.descent))
+                    .toAlignedRect()
+                    .adjusted(-overhang, -overhang, overhang, overhang);
+    if (!opaqueRect && !t.clip.intersects(box))
+        return;
     QRgb color = gdi::ToRgb(Resolve(s, s.textColor)), bk = gdi::ToRgb(Resolve(s, s.bkColor));
     if (t.mono) {
         color = Mono(color);
@@ -2129,11 +2148,6 @@ void TextDev(DeviceContext* dc, QPointF ref, const QString& text, UINT align, co
         p.setClipRegion(t.clip);
         draw(p);
     }
-    // The touched area: the rotated text box.
-    QTransform m;
-    m.translate(ref.x(), ref.y());
-    m.rotate(-f.angle);
-    QRect box = m.mapRect(QRectF(x0, base - f.ascent, width, f.ascent + f.descent)).toAlignedRect().adjusted(-2, -2, 2, 2);
     if (opaqueRect)
         box |= *opaqueRect;
     Touched(t, box);

@@ -1,7 +1,6 @@
 #include "platform/ui/GdiWindowDC.h"
 
 #include "platform/ui/qt/GdiInternal.h"
-#include "platform/ui/qt/QtAccess.h"
 #include "platform/ui/Wnd.h"
 
 #include <QGuiApplication>
@@ -59,9 +58,6 @@ CPaintDC::CPaintDC(CWnd* wnd) : m_hWnd(wnd)
     CSurface* surface = wnd->GetSurface();
     m_ps.rcPaint = wnd->GetPaintRect();
     Attach(NewSurfaceDC(surface, &m_ps.rcPaint));
-    const QRegion region = CWndQt::PaintRegion(*wnd);
-    if (auto* dc = gdi::LookupDC(m_hDC); dc && !region.isEmpty())
-        dc->metaClip &= region;
     m_ps.hdc = m_hDC;
     if (wnd->TakeErasePending()) {
         m_ps.fErase = TRUE;

@@ -1387,8 +1387,6 @@ bool CWnd::TakeErasePending()
     return e;
 }
 
-QRegion CWndQt::PaintRegion(const CWnd& w) { return w.m_inPaint ? w.d->painting : QRegion(); }
-
 QRect CWndQt::PaintInvalid(CWnd& w)
 {
     auto& d = w.d;
@@ -1397,9 +1395,6 @@ QRect CWndQt::PaintInvalid(CWnd& w)
     w.GetSurface();
     const HWND self = w.m_hWnd;
     const QRect r = d->invalid.boundingRect();
-    // As BeginPaint clips to the update region: rectangles far apart (labels at both ends of
-    // an axis) don't repaint all that lies between them.
-    d->painting = d->invalid;
     d->invalid = QRegion();
     w.m_paintRect = RECT{r.left(), r.top(), r.left() + r.width(), r.top() + r.height()};
     w.m_inPaint = true;
@@ -1407,7 +1402,6 @@ QRect CWndQt::PaintInvalid(CWnd& w)
     if (CWnd::FromHandle(self) != &w)
         return QRect();
     w.m_inPaint = false;
-    d->painting = QRegion();
     d->erasePending = false;
     w.GetClientRect(&w.m_paintRect);
     return r;

@@ -414,51 +414,13 @@ void TSpectrogram::InvalidateTimeLabels()
 {
     CRect client;
     GetClientRect(&client);
-    CRect strip;
+    CRect r;
     if (FrequencyVertical())
-        strip = CRect(m_plotRect.left - m_leftMargin / 2, m_plotRect.bottom, m_plotRect.right + m_leftMargin / 2,
-                      client.bottom);
+        r = CRect(m_plotRect.left - m_leftMargin / 2, m_plotRect.bottom, m_plotRect.right + m_leftMargin / 2,
+                  client.bottom);
     else
-        strip = CRect(client.left, m_plotRect.top - m_textHeight / 2, m_plotRect.left,
-                      m_plotRect.bottom + m_textHeight / 2);
-    // The labels are drawn transparently: what they cover is erased first.
-    const std::string caption = TimeCaption();
-    if (caption != m_timeCaption || m_timeLabelWidth <= 0) {
-        m_timeCaption = caption;
-        InvalidateRect(&strip, TRUE);
-        return;
-    }
-    // Only what a line moves: the division ticks along the pane and the labels at its two edges.
-    const int half = std::max(m_leftMargin / 2, m_timeLabelWidth / 2 + 2);
-    auto invalidate = [&](CRect r) {
-        if (r.IntersectRect(&r, &strip))
-            InvalidateRect(&r, TRUE);
-    };
-    auto pane = [&](int index) {
-        const CRect p = PaneRect(index);
-        if (FrequencyVertical()) {
-            invalidate(CRect(p.left, p.bottom, p.right, p.bottom + 6));
-            for (int x : {p.left, p.right - 1})
-                invalidate(CRect(x - half, p.bottom + 6, x + half + 1, p.bottom + 9 + 2 * m_textHeight));
-        } else {
-            invalidate(CRect(p.left - 6, p.top, p.left, p.bottom));
-            for (int y : {p.top, p.bottom - 1})
-                invalidate(CRect(client.left, y - m_textHeight, p.left - 6, y + m_textHeight));
-        }
-    };
-    // The panes whose time axis is drawn.
-    if (PaneCount() == 1 || !FrequencyVertical())
-        pane(0);
-    if (PaneCount() == 2)
-        pane(1);
-}
-
-std::string TSpectrogram::TimeCaption() const
-{
-    const double span = static_cast<double>(m_history.EndTime()) - m_history.StartTime();
-    const char* suffix = "";
-    history::TimeDivision(span, &suffix);
-    return std::string("Time (sec)") + (span > 0.0 ? suffix : "");
+        r = CRect(client.left, m_plotRect.top - m_textHeight / 2, m_plotRect.left, m_plotRect.bottom + m_textHeight / 2);
+    InvalidateRect(&r, TRUE); // the labels are drawn transparently: the old text must go first
 }
 
 void TSpectrogram::DrawTimeAxis(CDC* dc, int pane)
@@ -471,7 +433,7 @@ void TSpectrogram::DrawTimeAxis(CDC* dc, int pane)
     const double span = static_cast<double>(m_history.EndTime()) - m_history.StartTime();
     const char* suffix = "";
     const double division = history::TimeDivision(span, &suffix);
-    const std::string caption = TimeCaption();
+    const std::string caption = std::string("Time (sec)") + (span > 0.0 ? suffix : "");
     const bool horizontal = FrequencyVertical();
     if (horizontal) {
         dc->SetTextAlign(TA_CENTER | TA_TOP);
@@ -506,9 +468,6 @@ void TSpectrogram::DrawTimeAxis(CDC* dc, int pane)
     };
     label(0, m_entryText);
     label(std::max(w - 1, 0), m_farText);
-    if (!m_printing)
-        m_timeLabelWidth = std::max({m_timeLabelWidth, static_cast<int>(dc->GetTextExtent(m_entryText).cx),
-                                     static_cast<int>(dc->GetTextExtent(m_farText).cx)});
     if (span > 0.0 && division > 0.0) {
         long previous = 0;
         for (int k = 0; k < std::min(rows, w); ++k) {

@@ -66,8 +66,6 @@ private:
     CRect WriteLine(int pane, int row, SpectralData* trace);
 
     void DrawTimeAxis(CDC* dc, int pane) override;
-    // The time axis' caption, with the unit of its divisions.
-    std::string TimeCaption() const;
     void DrawFrequencyAxis(CDC* dc, int pane) override;
     void DrawLegend(CDC* dc, const RECT& update) override;
 
@@ -77,9 +75,5 @@ private:
     history::LevelScaler m_scale;
     std::vector<DWORD> m_stripBits;
     CBitmap m_strip;
-    // The time caption last invalidated, and the widest time label drawn: a new line repaints
-    // the labels' own places unless the caption changes with it.
-    std::string m_timeCaption;
-    int m_timeLabelWidth = 0;
     static int s_annotations;
 };

@@ -53,8 +53,6 @@ struct CWndQt {
     // Sends WM_PAINT for the window's invalid region, drawing it on the surface; the rectangle
     // painted (empty when nothing was invalid or the window went away meanwhile).
     static QRect PaintInvalid(CWnd& w);
-    // The region the WM_PAINT under way draws (empty outside WM_PAINT).
-    static QRegion PaintRegion(const CWnd& w);
     // Hands the surface changes gathered since the last call to Qt as repaints.
     static void FlushSurfaceChanges();
     static QWidget* Outer(const CWnd& w);

@@ -26,7 +26,6 @@ struct CWnd::Impl {
     CWndHook* hook = nullptr;
     std::unique_ptr<CSurface> surface;
     QRegion invalid; // what WM_PAINT still has to draw
-    QRegion painting; // what the WM_PAINT under way draws: its paint DC's clip
     QRect changed;   // drawn on the surface outside WM_PAINT, not yet handed to Qt
     bool erasePending = false;
     std::map<UINT_PTR, std::unique_ptr<QTimer>> timers;
