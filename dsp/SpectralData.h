@@ -158,6 +158,9 @@ public:
 
     // --- readers ---
     float GetLevel(int bin) const;
+    // GetLevel of bins first .. first + count - 1 into out, in one pass (a bin outside the
+    // spectrum reads 0, as there).
+    void GetLevels(int first, int count, float* out) const;
     double MaxLevel(int lo, int hi) const;
     float GetPeakHoldValue(UINT bin) const;
     double MaxPeakHold(int lo, int hi) const;
