@@ -86,7 +86,7 @@ void CMainFrame::StartPostProcess()
     BeginUtilityRun();
     for (int ch = 0; ch < kChannels; ++ch) {
         OverloadCount[ch] = 0;
-        const TWaveFile* file = Settings.Files[ch].File;
+        const TWaveFile* file = Settings.Files[ch].File.get();
         PostProcessStartTime[ch] = file != nullptr ? file->GetPositionSeconds() : 0.0f;
     }
     if (singleStep) {
@@ -123,7 +123,7 @@ int CMainFrame::PostProcessStep()
         if (found == 0) {
             TriggerForce = false;
             for (int ch = 0; ch < kChannels; ++ch) {
-                TWaveFile* file = Settings.Files[ch].File;
+                TWaveFile* file = Settings.Files[ch].File.get();
                 if (file == nullptr)
                     continue;
                 const ChannelProcessingSettings& p = Settings.Processing[ch];
@@ -137,7 +137,7 @@ int CMainFrame::PostProcessStep()
     }
     StepChannels = 0;
     for (int ch = 0; ch < kChannels; ++ch) {
-        TWaveFile* file = Settings.Files[ch].File;
+        TWaveFile* file = Settings.Files[ch].File.get();
         if (file == nullptr)
             continue;
         const ChannelProcessingSettings& p = Settings.Processing[ch];
@@ -219,7 +219,7 @@ int CMainFrame::PostProcessTriggerSearch()
 {
     const TriggerSettings& trig = Settings.Trigger;
     const int t = int(trig.TriggerChannel);
-    TWaveFile* tfile = Settings.Files[t].File;
+    TWaveFile* tfile = Settings.Files[t].File.get();
     const ChannelProcessingSettings& tp = Settings.Processing[t];
     const long long endFrame = tfile->GetEndFrame();
     const long long block = ChannelBlockLength(t);
@@ -252,14 +252,14 @@ int CMainFrame::PostProcessTriggerSearch()
     // A pre-trigger span reaching before the file's start begins the block at its first frame.
     event = std::max(event, 0LL);
     for (int ch = 0; ch < kChannels; ++ch) {
-        TWaveFile* file = Settings.Files[ch].File;
+        TWaveFile* file = Settings.Files[ch].File.get();
         if (file != nullptr)
             file->Seek(DWORD(std::min<long long>(event, file->GetEndFrame())));
     }
     if (!trig.PromptToAccept)
         return 1;
     for (int ch = 0; ch < kChannels; ++ch) {
-        TWaveFile* file = Settings.Files[ch].File;
+        TWaveFile* file = Settings.Files[ch].File.get();
         TSampleBuffer* buffer = SampleBuffer[ch];
         const DWORD b = ChannelBlockLength(ch);
         if (file == nullptr || buffer == nullptr || buffer->GetCount() < b ||
@@ -305,7 +305,7 @@ void CMainFrame::SetChannelFilePosition(int channel, DWORD frame)
 {
     if (channel < 0 || channel >= kChannels || Settings.Files[channel].File == nullptr)
         return;
-    TWaveFile* file = Settings.Files[channel].File;
+    TWaveFile* file = Settings.Files[channel].File.get();
     file->Seek(frame);
     if (TimeSeriesPlot[channel] != nullptr)
         TimeSeriesPlot[channel]->ShowTimePosition(static_cast<float>(file->FramesToSeconds(frame)));
@@ -322,7 +322,7 @@ void CMainFrame::RewindWaveFiles()
 {
     ShowLiveSeriesPlotsFiles();
     for (int ch = 0; ch < kChannels; ++ch) {
-        TWaveFile* file = Settings.Files[ch].File;
+        TWaveFile* file = Settings.Files[ch].File.get();
         if (file == nullptr)
             continue;
         file->Rewind();
@@ -335,7 +335,7 @@ void CMainFrame::RewindWaveFiles()
 void CMainFrame::SeekWaveFilesToEnd()
 {
     for (int ch = 0; ch < kChannels; ++ch) {
-        TWaveFile* file = Settings.Files[ch].File;
+        TWaveFile* file = Settings.Files[ch].File.get();
         if (file == nullptr)
             continue;
         file->SeekEnd();

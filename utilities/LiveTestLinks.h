@@ -4,6 +4,8 @@
 
 #include "platform/core/WinTypes.h"
 
+#include <memory>
+
 class CWnd;
 class TSoundOutput;
 class TUsbDevice;
@@ -19,9 +21,9 @@ struct LiveTestLinks {
     const BYTE* useSoundCard = nullptr;
     const DWORD* soundCardIndex = nullptr;
     const WORD* opMode = nullptr; // 2: Post Process
-    TUsbDevice* const* inputDevice = nullptr; // the frame's device objects (each may be null)
-    TUsbDevice* const* outputDevice = nullptr;
-    TSoundOutput** soundOutput = nullptr; // the frame's one sound output, null when idle
+    const std::unique_ptr<TUsbDevice>* inputDevice = nullptr; // the frame's device objects (each may be null)
+    const std::unique_ptr<TUsbDevice>* outputDevice = nullptr;
+    std::unique_ptr<TSoundOutput>* soundOutput = nullptr; // the frame's one sound output, null when idle
 };
 
 // Asks the frame (by `request` with wParam `showSettings`) to open the settings sheet on `page`:

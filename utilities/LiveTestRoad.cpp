@@ -34,8 +34,7 @@ void LiveTestRoad::DeleteSoundOutput()
     if (!m_links.soundOutput || !*m_links.soundOutput)
         return;
     (*m_links.soundOutput)->Stop();
-    delete *m_links.soundOutput;
-    *m_links.soundOutput = nullptr;
+    m_links.soundOutput->reset();
 }
 
 bool LiveTestRoad::PlayThroughSoundCard(const TWaveData& signal)
@@ -44,7 +43,7 @@ bool LiveTestRoad::PlayThroughSoundCard(const TWaveData& signal)
         return false;
     DeleteSoundOutput();
     auto* output = new (std::nothrow) TSoundOutput(m_links.soundCardIndex ? static_cast<int>(*m_links.soundCardIndex) : 0);
-    *m_links.soundOutput = output;
+    m_links.soundOutput->reset(output);
     const TPcmFormat f = signal.GetFormat();
     if (!output || output->IsError() ||
         !output->SetFormatEx(f.Channels, f.SampleRate, f.BytesPerSample, f.BitsPerSample, f.MaxValue, f.MinValue) ||
@@ -88,7 +87,7 @@ bool LiveTestRoad::PlayThroughDeviceOutput(const TPcmFormat& format)
 DWORD LiveTestRoad::InputRate() const
 {
     DWORD rate = m_links.device ? m_links.device->SamplingRate : UsbDeviceSettings().SamplingRate;
-    if (const TUsbDevice* usb = m_links.inputDevice ? *m_links.inputDevice : nullptr)
+    if (const TUsbDevice* usb = m_links.inputDevice ? m_links.inputDevice->get() : nullptr)
         rate = std::clamp<DWORD>(rate, static_cast<DWORD>(usb->GetMinSamplingRate()),
                                  static_cast<DWORD>(usb->GetMaxSamplingRate()));
     return rate;

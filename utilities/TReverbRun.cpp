@@ -169,7 +169,7 @@ void TReverb::OnStart()
         return;
     // A device that can never sample fast enough is refused before anything is stopped or
     // asked, saying why: no setting would help.
-    if (const TUsbDevice* usb = m_links.inputDevice ? *m_links.inputDevice : nullptr) {
+    if (const TUsbDevice* usb = m_links.inputDevice ? m_links.inputDevice->get() : nullptr) {
         const std::string problem = DeviceRateProblem(usb->GetMinSamplingRate(), usb->GetMaxSamplingRate());
         if (!problem.empty()) {
             AfxMessageBox(problem, MB_OK | MB_ICONSTOP);
@@ -365,7 +365,7 @@ void TReverb::FinishTest()
 void TReverb::CollectCapture()
 {
     ReverbAnalysis& a = *m_analysis;
-    TUsbDevice* device = m_links.inputDevice ? *m_links.inputDevice : nullptr;
+    TUsbDevice* device = m_links.inputDevice ? m_links.inputDevice->get() : nullptr;
     const DWORD channel = std::min<DWORD>(Settings().InputChannel, UsbDeviceSettings::kChannels - 1);
     if (device && a.capture && m_captureStarted && !a.cancel) {
         const long long held = device->GetSampleCounter();

@@ -106,7 +106,7 @@ TEST_F(ToolWindows, MainToolButtonsReachRunAndStop)
 
 TEST_F(ToolWindows, ArrangementFollowsTheMode)
 {
-    CToolbar* t = frame->Toolbar;
+    CToolbar* t = frame->Toolbar.get();
     struct Expect {
         CWnd* wnd;
         int x, y, w, h;
@@ -273,7 +273,7 @@ TEST_F(ToolWindows, PositionBarMovesEveryChannelsFileAndClamps)
     std::vector<std::int16_t> samples(40000, 0);
     ASSERT_TRUE(file->WriteBytes(samples.data(), 80000));
     file->Rewind();
-    frame->Settings.Files[0].File = file;
+    frame->Settings.Files[0].File.reset(file);
     ASSERT_NEAR(frame->GetChannelFileDuration(0), 10.0f, 0.01f);
 
     frame->Settings.OpMode = 2;
