@@ -150,15 +150,12 @@ int CMainFrame::PostProcessStep()
             file->SeekSeconds(PostProcessStartTime[ch] + run.TimeLimitSecs);
             continue;
         }
-        TSampleBuffer* buffer = SampleBuffer[ch];
-        // A computed signal (Hilbert envelope, Schroeder integral) of a short segment may stand
-        // in the channel's buffer; a block read into it would run past its end.
-        if (buffer == nullptr || buffer->GetCount() < block)
-            continue;
         const float fileTime = file->GetPositionSeconds();
         const float blockTime = fileTime + static_cast<float>(file->FramesToSeconds(block / 2));
-        if (!file->ReadSamples(buffer->GetSamplePtr(0), file->GetPosition(), block,
-                               int(Settings.Files[ch].FileChannel))) {
+        const TChannelProcessing::FileRead read = Channel(ch).ReadFileBlock(*file, Settings.Files[ch].FileChannel);
+        if (read == TChannelProcessing::FileRead::NoBuffer)
+            continue;
+        if (read == TChannelProcessing::FileRead::Failed) {
             // Stop rather than analyse a block of silence as if it had been read.
             ReportWaveReadFailure(*file);
             StopPostProcess();
@@ -260,12 +257,12 @@ int CMainFrame::PostProcessTriggerSearch()
         return 1;
     for (int ch = 0; ch < kChannels; ++ch) {
         TWaveFile* file = Settings.Files[ch].File.get();
-        TSampleBuffer* buffer = SampleBuffer[ch];
-        const DWORD b = ChannelBlockLength(ch);
-        if (file == nullptr || buffer == nullptr || buffer->GetCount() < b ||
-            file->GetPosition() + (long long)b > file->GetEndFrame())
+        if (file == nullptr || file->GetPosition() + (long long)ChannelBlockLength(ch) > file->GetEndFrame())
             continue;
-        if (!file->ReadSamples(buffer->GetSamplePtr(0), file->GetPosition(), b, int(Settings.Files[ch].FileChannel))) {
+        const TChannelProcessing::FileRead read = Channel(ch).ReadFileBlock(*file, Settings.Files[ch].FileChannel);
+        if (read == TChannelProcessing::FileRead::NoBuffer)
+            continue;
+        if (read == TChannelProcessing::FileRead::Failed) {
             ReportWaveReadFailure(*file);
             StopPostProcess();
             return -1;
