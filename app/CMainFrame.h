@@ -57,7 +57,6 @@ public:
     static constexpr int kComposites = FrameSettings::kComposites;
     static constexpr int kPlotKinds = 5;          // time series, spectrum, phase, spectrogram, surface
     static constexpr int kCompositePlotKinds = 4; // spectrum, phase, spectrogram, surface
-    static constexpr int kUtilityKinds = 13;      // window kinds 7..19
 
     CMainFrame();
     ~CMainFrame() override;

@@ -9,10 +9,10 @@
 class TWaveFile;
 
 struct ChannelFileState {
-    BYTE IsActive = 0;         // the channel takes part in processing and file writing
-    char FilePath[260] = {};   // the channel's wave file, "" when none
+    BYTE IsActive = 0;               // the channel takes part in processing and file writing
+    char FilePath[260] = {};         // the channel's wave file, "" when none
     std::unique_ptr<TWaveFile> File; // null when no file is open
-    DWORD FileChannel = 0;     // the channel's slot within its file
+    DWORD FileChannel = 0;           // the channel's slot within its file
 
     // Out of line: TWaveFile is complete only there.
     ChannelFileState();
