@@ -18,7 +18,7 @@ protected:
     {
         FrameFixture::SetUp();
         ShowAllToolWindows();
-        bar = frame->StatusBar;
+        bar = frame->StatusBar.get();
         ASSERT_NE(bar, nullptr);
     }
     QImage BarPicture() const
