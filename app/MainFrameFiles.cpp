@@ -9,6 +9,8 @@
 #include "records/ChannelCalibration.h"
 #include "platform/ui/CommonDialogs.h"
 #include "plots/TSeriesPlot.h"
+#include "plots/spectrogram/TSpectrogram.h"
+#include "plots/spectrogram/TSurfacePlot.h"
 #include "wave/TSampleBuffer.h"
 #include "wave/TWaveFile.h"
 #include "wave/WaveCalibrationBlock.h"
@@ -233,13 +235,20 @@ void CMainFrame::OpenChannelFiles()
                            Settings.Paths.Tmp);
         dlg.SetUnsavedCounter([this] { return CountUnsavedNewFiles(); });
         dlg.SetFilesClosedHandler([this, &before] {
+            bool closed = false;
             for (int c = 0; c < kChannels; ++c) {
                 if (Settings.Files[c].File.get() == before[c].File)
                     continue;
                 EditedWave[c] = nullptr;
-                if (Settings.Files[c].File == nullptr)
+                if (Settings.Files[c].File == nullptr) {
                     AttachWaveFileToPlots(c);
+                    closed = true;
+                }
             }
+            // The windows behind the dialog show what came from the closed files: it goes now,
+            // as the File menu's Close takes it, not when the dialog is done.
+            if (closed)
+                ReleaseAllChannelProcessing();
         });
         dlg.DoModal();
     }
@@ -372,6 +381,13 @@ void CMainFrame::AttachWaveFileToPlots(int channel)
     if (channel < 0 || channel >= kChannels)
         return;
     ChannelFileState& f = Settings.Files[channel];
+    if (f.File == nullptr) {
+        // The history windows' lines came from the file just closed: their times go with it.
+        if (SpectrogramPlot[channel] != nullptr)
+            SpectrogramPlot[channel]->ClearHistory();
+        if (SurfacePlot[channel] != nullptr)
+            SurfacePlot[channel]->ClearHistory();
+    }
     TSeriesPlot* plot = TimeSeriesPlot[channel];
     if (plot != nullptr && f.File == nullptr) {
         plot->SetBuffer(SampleBuffer[channel], 0);

@@ -279,16 +279,6 @@ void TPhasePlot::UpdateScrollRange()
     BuildPhaseTicks();
 }
 
-int TPhasePlot::RotatedTitleWidth(CDC* dc) const
-{
-    // Turned on its side, the title's height runs along x, where the page may scale otherwise.
-    const CSize window = dc->GetWindowExt(), viewport = dc->GetViewportExt();
-    if (!m_printing || window.cx == 0 || window.cy == 0 || viewport.cx == 0)
-        return m_fontHeight;
-    const double sx = std::abs(double(viewport.cx) / window.cx), sy = std::abs(double(viewport.cy) / window.cy);
-    return static_cast<int>(std::ceil(m_fontHeight * sy / sx));
-}
-
 int TPhasePlot::WidestPhaseLabel(CDC* dc) const
 {
     int widest = 0;
@@ -303,7 +293,7 @@ void TPhasePlot::ScaleForPrinter(CDC* dc, PrintSettings)
     if (!dc)
         return;
     CFont* old = dc->SelectObject(TPlotBase::m_font);
-    const int title = RotatedTitleWidth(dc);
+    const int title = RotatedTextWidth(dc, m_fontHeight);
     const int need = 6 + WidestPhaseLabel(dc) + title / 2 + title + 2;
     dc->SelectObject(old);
     if (need <= m_leftMargin)
@@ -534,7 +524,7 @@ void TPhasePlot::DrawPane(CDC* dc, const CRect& pane, const RECT& update, Spectr
             dc->TextOut(pane.left - 6, pane.top + t.offset - m_fontHeight / 2, t.label);
     }
     const int widest = WidestPhaseLabel(dc);
-    const int titleWidth = RotatedTitleWidth(dc);
+    const int titleWidth = RotatedTextWidth(dc, m_fontHeight);
     CFont rotated;
     rotated.CreateFont(m_fontHeight, 0, 900, 900, 400, 0, 0, 0, 0, 0, 0, 0, 0, "Arial");
     dc->SelectObject(&rotated);

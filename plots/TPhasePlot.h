@@ -121,8 +121,6 @@ private:
     // The page's font needs more room beside the panes than the screen's layout gives when the
     // page is narrow for the window: the left margin makes room for the labels and the title.
     void ScaleForPrinter(CDC* dc, PrintSettings settings) override;
-    // How wide the rotated axis title stands, in the context's x units.
-    int RotatedTitleWidth(CDC* dc) const;
     // How wide the widest phase label is in the context's current font.
     int WidestPhaseLabel(CDC* dc) const;
     void BuildFrequencyTicks();

@@ -1062,6 +1062,15 @@ void TPlotBase::OnRButtonUp(UINT, CPoint) {}
 
 void TPlotBase::ScaleForPrinter(CDC*, PrintSettings) {}
 
+int TPlotBase::RotatedTextWidth(CDC* dc, int height) const
+{
+    const CSize window = dc->GetWindowExt(), viewport = dc->GetViewportExt();
+    if (!m_printing || window.cx == 0 || window.cy == 0 || viewport.cx == 0)
+        return height;
+    const double sx = std::abs(double(viewport.cx) / window.cx), sy = std::abs(double(viewport.cy) / window.cy);
+    return static_cast<int>(std::ceil(height * sy / sx));
+}
+
 void TPlotBase::PrintPlot(CDC* dc, const PrintSettings* settings, bool selfScaled, WORD position)
 {
     if (!dc || !settings || !m_hWnd)

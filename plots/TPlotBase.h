@@ -195,6 +195,9 @@ protected:
     // The least distance between two labels stacked on a vertical axis: `gap`, but never less
     // than a line of the font in use, so that labels never overlap.
     int VerticalLabelGap(int gap) const { return std::max(gap, m_fontHeight + 2); }
+    // How wide, in logical x units, a line of text `height` high (in logical y units) is when
+    // turned on its side: on a page scaled unequally in x and y it is not `height`.
+    int RotatedTextWidth(CDC* dc, int height) const;
 
     void OnPaint();
     void OnSize(UINT nType, int cx, int cy);

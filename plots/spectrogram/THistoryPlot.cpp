@@ -3,6 +3,7 @@
 #include "dsp/SpectralData.h"
 #include "records/AppMessages.h"
 #include "records/CommonRoutines.h"
+#include "records/PrintSettings.h"
 #include "records/SpectrogramPlotSettings.h"
 #include "records/SurfacePlotSettings.h"
 #include "platform/core/GlobalMemory.h"
@@ -280,6 +281,20 @@ template <class Settings> void THistoryPlot<Settings>::RequestRebuild()
 
 template <class Settings> void THistoryPlot<Settings>::UpdateLayout()
 {
+    if (m_screenLayout) {
+        // Back from a page: the screen's layout returns as it was, and a new layout would
+        // clear the pictures the page was printed from.
+        this->m_leftMargin = m_screenLayout->left;
+        this->m_rightMargin = m_screenLayout->right;
+        this->m_bottomMargin = m_screenLayout->bottom;
+        m_textHeight = m_screenLayout->textHeight;
+        m_screenLayout.reset();
+        this->RecalcLayout();
+        BuildScales();
+        if (this->m_hWnd)
+            this->Invalidate();
+        return;
+    }
     if (m_creating || m_inLayout || !this->m_settings)
         return;
     m_inLayout = true;
@@ -292,6 +307,10 @@ template <class Settings> void THistoryPlot<Settings>::UpdateLayout()
                           p.IndependentScalingAndCalibration == 0;
     this->SetPaneMode(twoPanes ? 2 : 1);
 
+    // A linear scale has no top at or below zero (a dB top carried over): it starts at full
+    // scale, as the spectrum's does, so that the picture and its colour bar have levels.
+    if (this->m_scaling.AmpScaleType == 0 && !(this->m_settings->PlotTop > 0.0f))
+        this->m_settings->PlotTop = 1.0f;
     // Each box is written only where it does not already say its value, so what the user typed
     // stays as typed.
     ApplyAmpScaleToEdits();
@@ -418,7 +437,12 @@ template <class Settings> void THistoryPlot<Settings>::OnTimer(UINT_PTR id)
 
 // ---- History -------------------------------------------------------------------------------
 
-template <class Settings> void THistoryPlot<Settings>::ClearHistory() { m_history.Clear(); }
+template <class Settings> void THistoryPlot<Settings>::ClearHistory()
+{
+    m_history.Clear();
+    // The edge labels would otherwise go on naming the times of the lines just dropped.
+    UpdateTimeStrings();
+}
 
 template <class Settings> void THistoryPlot<Settings>::SetHistoryLine(int line, float time)
 {
@@ -1511,6 +1535,44 @@ template <class Settings> void THistoryPlot<Settings>::DrawBackground(CDC* dc, b
     dc->TextOut(228 - 3, y, "Plot Top");
     dc->TextOut(374 - 3, y, this->m_scaling.AmpScaleType == 2 ? "Plot Bottom:" : "Plot Range:");
     dc->RestoreDC(saved);
+}
+
+template <class Settings>
+int THistoryPlot<Settings>::WidestLabel(CDC* dc, const std::vector<history::AxisLabel>& labels)
+{
+    int widest = 0;
+    for (const history::AxisLabel& l : labels)
+        if (!l.text.empty())
+            widest = std::max(widest, static_cast<int>(dc->GetTextExtent(l.text).cx));
+    return widest;
+}
+
+template <class Settings> void THistoryPlot<Settings>::ScaleForPrinter(CDC* dc, PrintSettings)
+{
+    if (!dc)
+        return;
+    // Printing ends in UpdateLayout, which puts these back.
+    m_screenLayout = ScreenLayout{this->m_leftMargin, this->m_rightMargin, this->m_bottomMargin, m_textHeight};
+    CFont* old = dc->SelectObject(this->m_font);
+    // Captions and label offsets follow the page's font, as they follow the plot font on screen.
+    TEXTMETRICA tm{};
+    m_textHeight = dc->GetTextMetrics(&tm) && tm.tmHeight > 0 ? tm.tmHeight : this->m_fontHeight;
+    const int rotated = this->RotatedTextWidth(dc, m_textHeight);
+    const int time = std::max(dc->GetTextExtent(m_entryText).cx, dc->GetTextExtent(m_farText).cx);
+    // Left of the panes: the caption on its side at 8, then the labels ending 8 short of the pane.
+    int left = 8 + rotated + 4 + (FrequencyVertical() ? WidestLabel(dc, m_frequencyLabels) : time) + 8;
+    int right = PageRightMargin(dc, rotated);
+    if (FrequencyVertical()) {
+        // The time labels below are centred on the panes' edges.
+        left = std::max(left, time / 2 + 2);
+        right = std::max(right, time / 2 + 2);
+    }
+    dc->SelectObject(old);
+    this->m_leftMargin = std::max(this->m_leftMargin, left);
+    this->m_rightMargin = std::max(this->m_rightMargin, right);
+    this->m_bottomMargin = std::max(this->m_bottomMargin, PageBottomMargin());
+    this->RecalcLayout();
+    BuildScales();
 }
 
 template class THistoryPlot<SpectrogramPlotSettings>;

@@ -24,6 +24,7 @@
 #include "platform/ui/GdiObjects.h"
 
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -144,6 +145,9 @@ public:
 
     void DrawPlot(CDC* dc, bool full, const RECT& update) override;
     void DrawBackground(CDC* dc, bool full, const RECT& update) override;
+    // The page's font needs more room beside the panes than the screen's layout gives when the
+    // page is narrow for the window: the margins grow for the labels and captions.
+    void ScaleForPrinter(CDC* dc, PrintSettings settings) override;
 
     // ---- What tests and the frame read.
     const std::vector<history::FrequencyPixel>& GetFrequencyMap() const { return m_frequencyMap; }
@@ -197,6 +201,12 @@ protected:
     // Ticks and labels; the spectrogram adds a caption.
     virtual void DrawFrequencyAxis(CDC* dc, int pane);
     virtual void DrawLegend(CDC*, const RECT&) {}
+    // The right margin the page needs; `rotated` is how wide a caption on its side stands.
+    virtual int PageRightMargin(CDC*, int /*rotated*/) { return this->m_rightMargin; }
+    // The bottom margin the page needs: the labels below the panes, 4 under them.
+    virtual int PageBottomMargin() const { return 4 + m_textHeight + 2; }
+    // How wide the widest of the labels is in the context's current font.
+    static int WidestLabel(CDC* dc, const std::vector<history::AxisLabel>& labels);
 
     // ---- Shared work.
     void CreateControls() override;
@@ -369,6 +379,11 @@ protected:
     bool m_levelBoxShown = false;
     std::string m_levelBoxText;
     std::unique_ptr<CBitmap> m_levelBoxSaved;
+    // The screen's margins and text height while the window is laid out for a page.
+    struct ScreenLayout {
+        int left, right, bottom, textHeight;
+    };
+    std::optional<ScreenLayout> m_screenLayout;
 };
 
 // Defined once, in THistoryPlot.cpp.

@@ -440,7 +440,7 @@ void TSpectrogram::DrawTimeAxis(CDC* dc, int pane)
     const bool horizontal = FrequencyVertical();
     if (horizontal) {
         dc->SetTextAlign(TA_CENTER | TA_TOP);
-        dc->TextOut(client.Width() / 2, client.bottom - m_textHeight, caption);
+        dc->TextOut(client.Width() / 2, BottomCaptionTop(client), caption);
     } else {
         DrawVerticalText(dc, 8, p.top + p.Height() / 2, caption);
     }
@@ -472,11 +472,13 @@ void TSpectrogram::DrawTimeAxis(CDC* dc, int pane)
     label(0, m_entryText);
     label(std::max(w - 1, 0), m_farText);
     if (span > 0.0 && division > 0.0) {
+        // A page stretches the history's rows over its pane; on screen a row is a pixel.
+        const bool stretched = m_printing && rows > 0;
         long previous = 0;
-        for (int k = 0; k < std::min(rows, w); ++k) {
+        for (int k = 0; k < (stretched ? rows : std::min(rows, w)); ++k) {
             const long index = static_cast<long>(std::trunc(RowTime(k) / division));
             if (k > 0 && index != previous)
-                tick(k);
+                tick(stretched ? static_cast<int>(static_cast<long long>(k) * w / rows) : k);
             previous = index;
         }
     }
@@ -495,7 +497,7 @@ void TSpectrogram::DrawFrequencyAxis(CDC* dc, int pane)
         DrawVerticalText(dc, 8, p.top + p.Height() / 2, caption);
     } else {
         dc->SetTextAlign(TA_CENTER | TA_TOP);
-        dc->TextOut(client.Width() / 2, client.bottom - m_textHeight, caption);
+        dc->TextOut(client.Width() / 2, BottomCaptionTop(client), caption);
     }
 }
 
@@ -535,7 +537,14 @@ void TSpectrogram::DrawLegend(CDC* dc, const RECT& update)
             dc->TextOut(x0 + 12, y - m_textHeight / 2, t.text);
     }
     if (const char* label = m_traceA->GetAmplitudeLabel())
-        DrawVerticalText(dc, client.right - m_textHeight - 2, m_plotRect.top + height / 2, label);
+        DrawVerticalText(dc, client.right - RotatedTextWidth(dc, m_textHeight) - 2, m_plotRect.top + height / 2,
+                         label);
+}
+
+int TSpectrogram::PageRightMargin(CDC* dc, int rotated)
+{
+    // The colour bar, its ticks and labels, then the amplitude caption on its side.
+    return 10 + 12 + WidestLabel(dc, m_levelTicks) + 4 + rotated + 2;
 }
 
 // ---- Annotation ----------------------------------------------------------------------------

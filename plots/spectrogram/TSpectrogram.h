@@ -68,6 +68,10 @@ private:
     void DrawTimeAxis(CDC* dc, int pane) override;
     void DrawFrequencyAxis(CDC* dc, int pane) override;
     void DrawLegend(CDC* dc, const RECT& update) override;
+    int PageRightMargin(CDC* dc, int rotated) override;
+    // Below the labels under the panes, the axis caption, 2 clear of the page's frame.
+    int PageBottomMargin() const override { return 9 + m_textHeight + 2 + m_textHeight + 2; }
+    int BottomCaptionTop(const CRect& client) const { return client.bottom - m_textHeight - (m_printing ? 2 : 0); }
 
     int m_sweep = 0;
     // A line's colours and pixels, kept between lines so that drawing one allocates no memory.

@@ -363,10 +363,12 @@ void TSurfacePlot::DrawTimeAxis(CDC* dc, int pane)
     dc->SetTextAlign(TA_RIGHT | TA_TOP);
     const int ys[2] = {p.bottom - 1, p.top};
     const char* texts[2] = {m_entryText, m_farText};
+    // The entry edge's label stays above the frequency labels, which start 4 below the pane.
+    const int tops[2] = {std::min(ys[0] - m_textHeight / 2, p.bottom + 3 - m_textHeight), ys[1] - m_textHeight / 2};
     for (int i = 0; i < 2; ++i) {
         dc->MoveTo(p.left - 3, ys[i]);
         dc->LineTo(p.left, ys[i]);
-        dc->TextOut(p.left - 6, ys[i] - m_textHeight / 2, texts[i]);
+        dc->TextOut(p.left - 6, tops[i], texts[i]);
     }
 }
 

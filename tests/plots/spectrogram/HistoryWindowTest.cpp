@@ -16,6 +16,7 @@
 #include "platform/ui/GdiWindowDC.h"
 #include "platform/ui/LongOperation.h"
 #include "platform/ui/Menu.h"
+#include "records/PrintSettings.h"
 #include "support/QtTestAccess.h"
 #include "support/MdiFrameFixture.h"
 
@@ -343,12 +344,29 @@ TEST_F(HistoryWindows, LevelEditsFollowTheAmplitudeScale)
     p->DestroyWindow();
     AfxPumpMessages();
 
+    // Linear: a dB top left at zero becomes full scale, and the colour bar is labelled.
     scaling = Scaling(0);
+    spectrogram.PlotTop = 0.0f;
     p = OpenSpectrogram();
     EXPECT_EQ(p->GetRangeEdit()->GetWindowTextString(), "N/A");
     EXPECT_FALSE(p->GetRangeEdit()->IsWindowEnabled());
+    EXPECT_FLOAT_EQ(spectrogram.PlotTop, 1.0f);
+    EXPECT_EQ(p->GetTopEdit()->GetWindowTextString(), "1.000");
+    {
+        p->RedrawWindow();
+        AfxPumpMessages();
+        // The labels stand right of the bar's ticks (10 beyond the plot, bar 8, ticks 2).
+        const QImage img = p->GetSurface()->Image();
+        const CRect area = p->GetPlotRect();
+        int ink = 0;
+        for (int y = area.top; y < area.bottom; ++y)
+            for (int x = area.right + 22; x < area.right + 45 && x < img.width(); ++x)
+                ink += qGray(img.pixel(x, y)) < 128 ? 1 : 0;
+        EXPECT_GT(ink, 20);
+    }
     p->DestroyWindow();
     AfxPumpMessages();
+
 
     scaling = Scaling(2);
     spectrogram.PlotRange = 1e-5f;
@@ -741,5 +759,106 @@ TEST_F(HistoryWindows, LinesLeaveTheWindowAsAFullRepaintDrawsIt)
             p->DestroyWindow();
             AfxPumpMessages();
         }
+    }
+}
+
+// A cleared history (a file closed, a new run) names no times of the lines it dropped, on the
+// window as drawn, without waiting for a repaint.
+TEST_F(HistoryWindows, ClearedHistoryShowsNoOldTimes)
+{
+    for (int kind = 0; kind < 2; ++kind) {
+        TSpectrogram* p = kind == 0 ? OpenSpectrogram() : nullptr;
+        TSurfacePlot* s = kind == 1 ? OpenSurface() : nullptr;
+        THistoryPlot<SpectrogramPlotSettings>* ps = p;
+        THistoryPlot<SurfacePlotSettings>* ss = s;
+        CWnd* w = p ? static_cast<CWnd*>(p) : static_cast<CWnd*>(s);
+        for (int i = 1; i <= 30; ++i) {
+            if (p) {
+                p->AddSpectrum(0.37f * i);
+            } else {
+                s->AddSpectrum(0.37f * i);
+            }
+        }
+        AfxPumpMessages();
+        ASSERT_STRNE(p ? ps->GetEntryEdgeText() : ss->GetEntryEdgeText(), "00:00:00.00");
+        if (p)
+            p->ClearHistory();
+        else
+            s->ClearHistory();
+        AfxPumpMessages();
+        EXPECT_STREQ(p ? ps->GetEntryEdgeText() : ss->GetEntryEdgeText(), "00:00:00.00");
+        // Left of and below the panes, where the time labels stand.
+        const CRect area = static_cast<TPlotBase*>(w)->GetPlotRect();
+        const int width = w->GetSurface()->Image().width(), height = w->GetSurface()->Image().height();
+        const QRect left(0, 0, area.left, height), below(0, area.bottom, width, height - area.bottom);
+        const QImage drawnLeft = w->GetSurface()->Image().copy(left);
+        const QImage drawnBelow = w->GetSurface()->Image().copy(below);
+        w->Invalidate();
+        w->UpdateWindow();
+        AfxPumpMessages();
+        EXPECT_TRUE(drawnLeft == w->GetSurface()->Image().copy(left)) << (p ? "spectrogram" : "surface");
+        EXPECT_TRUE(drawnBelow == w->GetSurface()->Image().copy(below)) << (p ? "spectrogram" : "surface");
+        w->DestroyWindow();
+        AfxPumpMessages();
+    }
+}
+
+// Printing lays the window out for the page and back: the picture on screen is what it was.
+// The page here is a bitmap the size of the screen, at the screen's 96 pixels an inch.
+TEST_F(HistoryWindows, PrintingLeavesThePictureOnScreenAsItWas)
+{
+    for (int kind = 0; kind < 2; ++kind) {
+        TSpectrogram* p = kind == 0 ? OpenSpectrogram() : nullptr;
+        TSurfacePlot* s = kind == 1 ? OpenSurface() : nullptr;
+        TPlotBase* w = p ? static_cast<TPlotBase*>(p) : static_cast<TPlotBase*>(s);
+        for (int i = 1; i <= 30; ++i) {
+            if (p) {
+                p->SetData(engine.get(), nullptr);
+                p->AddSpectrum(0.37f * i);
+            } else {
+                s->SetData(engine.get(), nullptr);
+                s->AddSpectrum(0.37f * i);
+            }
+        }
+        w->Invalidate();
+        w->UpdateWindow();
+        AfxPumpMessages();
+        const CRect area = w->GetPlotRect();
+        const QRect pane(area.left, area.top, area.Width(), area.Height());
+        const QImage before = w->GetSurface()->Image().copy(pane);
+        const int colours = [&] {
+            int n = 0;
+            for (int y = 0; y < before.height(); ++y)
+                for (int x = 0; x < before.width(); ++x)
+                    n += qRed(before.pixel(x, y)) != qBlue(before.pixel(x, y)) ? 1 : 0;
+            return n;
+        }();
+        ASSERT_GT(colours, 100) << "the tone's lines in colour";
+
+        CDC page;
+        ASSERT_TRUE(page.CreateCompatibleDC(nullptr));
+        const int pageW = page.GetDeviceCaps(HORZRES), pageH = page.GetDeviceCaps(VERTRES);
+        CBitmap sheet;
+        ASSERT_TRUE(sheet.CreateBitmap(pageW, pageH, 1, 32, nullptr));
+        CBitmap* old = page.SelectObject(&sheet);
+        page.FillSolidRect(0, 0, pageW, pageH, RGB(255, 255, 255));
+        PrintSettings margins;
+        margins.MarginLeft = margins.MarginRight = margins.MarginTop = margins.MarginBottom = 0.25f;
+        w->PrintPlot(&page, &margins, false, 0);
+        int printed = 0;
+        for (int y = 0; y < pageH; y += 2)
+            for (int x = 0; x < pageW; x += 2) {
+                const COLORREF c = page.GetPixel(x, y);
+                printed += GetRValue(c) != GetBValue(c) ? 1 : 0;
+            }
+        page.SelectObject(old);
+        EXPECT_GT(printed, 20) << "the page holds the picture";
+        AfxPumpMessages();
+        w->UpdateWindow();
+
+        EXPECT_EQ(w->GetPlotRect(), area) << kind;
+        EXPECT_TRUE(before == w->GetSurface()->Image().copy(pane)) << (p ? "spectrogram" : "surface");
+        w->DestroyWindow();
+        AfxPumpMessages();
     }
 }
