@@ -313,10 +313,10 @@ void RebuildShownHistory(CMainFrame& frame, int index, bool composite, bool acti
     const HistoryTarget target = HistoryPlotOf(frame, index, composite, surface);
     if (target.Plot() == nullptr || !(target.HistoryEnd() > target.HistoryStart()))
         return;
-    if (composite)
-        frame.RebuildCompositeHistory(index, target.HistoryStart(), target.HistoryEnd(), activate, surface);
+    if (surface)
+        frame.RebuildSurfaceFromSegment(index, target.HistoryStart(), target.HistoryEnd(), composite, activate);
     else
-        frame.RebuildChannelHistory(index, target.HistoryStart(), target.HistoryEnd(), activate, surface);
+        frame.RebuildSpectrogramFromSegment(index, target.HistoryStart(), target.HistoryEnd(), composite, activate);
 }
 
 } // namespace
@@ -505,7 +505,7 @@ void CMainFrame::RebuildSurface(int channel, bool composite, bool activate)
 void CMainFrame::RebuildSpectrogramFromSegment(int channel, float start, float end, bool composite, bool activate)
 {
     if (composite)
-        RebuildCompositeHistory(channel, start, end, activate, false);
+        RebuildCompositeSpectrogramFromSegment(channel, start, end, activate);
     else
         RebuildChannelHistory(channel, start, end, activate, false);
 }
@@ -513,7 +513,7 @@ void CMainFrame::RebuildSpectrogramFromSegment(int channel, float start, float e
 void CMainFrame::RebuildSurfaceFromSegment(int channel, float start, float end, bool composite, bool activate)
 {
     if (composite)
-        RebuildCompositeHistory(channel, start, end, activate, true);
+        RebuildCompositeSurfaceFromSegment(channel, start, end, activate);
     else
         RebuildChannelHistory(channel, start, end, activate, true);
 }
@@ -635,11 +635,10 @@ void CMainFrame::RebuildCompositeHistory(int composite, float start, float end, 
             if (!(read = ProcessSegmentBlock(*m.file, m.slot, frame, *m.work, *m.engine, *m.window)))
                 break; // reported; the lines so far stay
             time = static_cast<float>(m.file->FramesToSeconds(frame + m.blockFrames / 2));
-            // The spectrogram stops at the end of the shortest file (this line is the last).
-            if (!surface && frame + step >= m.file->GetLength()) {
+            // The spectrogram stops at the end of the shortest file (this line is the last);
+            // the other members still read this line's block, so that it sums one instant.
+            if (!surface && frame + step >= m.file->GetLength())
                 atEnd = true;
-                break;
-            }
         }
         if (!read)
             break;

@@ -7,10 +7,13 @@
 #include "app/CToolbar.h"
 #include "res/resource.h"
 #include "dsp/SpectralData.h"
+#include "plots/spectrogram/TSpectrogram.h"
+#include "plots/spectrogram/TSurfacePlot.h"
 #include "wave/TSampleBuffer.h"
 
 #include <algorithm>
 #include <cmath>
+#include <vector>
 
 using namespace filesframe;
 
@@ -233,4 +236,76 @@ TEST_F(SegmentCommands, EnterWithoutAFileLeavesTheNextRunWhole)
     EXPECT_TRUE(frame->PostProcessBusy);
     EXPECT_GT(frame->FftsProcessed, 1);
     frame->SendMessage(WM_COMMAND, ID_STOP);
+}
+
+// A composite's history rebuilt from a segment of a two-channel file whose right channel is
+// the left one negated: the power sum of the two stands 10 log10(2) dB above one channel, and
+// the complex sum cancels on every line, the last one at the end of the file too. The rebuild
+// also runs through the windows' own road (the span they already show), after the composites
+// were reconfigured with their history windows open.
+TEST_F(SegmentCommands, CompositeHistoriesOfOppositeChannelsArePowerDoubledOrCancelled)
+{
+    ASSERT_NE(Start(), nullptr);
+    const std::string path = Data("wave/pair.wav");
+    ASSERT_TRUE(Python("import wave, struct, math\n"
+                       "w = wave.open('" + path + "', 'wb')\n"
+                       "w.setnchannels(2); w.setsampwidth(2); w.setframerate(8000)\n"
+                       "s = [round(8000 * math.sin(2 * math.pi * 1000 * i / 8000)) for i in range(16000)]\n"
+                       "w.writeframes(b''.join(struct.pack('<hh', v, -v) for v in s))\n"
+                       "w.close()\n"));
+    frame->Settings.Files[1].FileChannel = 1;
+    ASSERT_TRUE(OpenChannel(0, path));
+    ASSERT_TRUE(OpenChannel(1, path));
+    ASSERT_EQ(frame->Settings.Files[1].FileChannel, 1u);
+
+    // The peak level of every rebuilt line; once the averaging has settled they are all equal.
+    const auto linePeaks = [](const TLineHistory& h) {
+        std::vector<float> peaks;
+        for (int k = 0; k < h.Count(); k += h.Thickness())
+            if (h.Row(k).time > 0.0f)
+                peaks.push_back(h.Row(k).peak);
+        return peaks;
+    };
+    const auto settled = [](std::vector<float> peaks) {
+        std::nth_element(peaks.begin(), peaks.begin() + peaks.size() / 2, peaks.end());
+        return peaks[peaks.size() / 2];
+    };
+    frame->RebuildSpectrogramFromSegment(0, 0.0f, 2.0f, false, true);
+    ASSERT_NE(frame->SpectrogramPlot[0], nullptr);
+    const std::vector<float> single = linePeaks(frame->SpectrogramPlot[0]->GetHistory());
+    ASSERT_GT(single.size(), 10u);
+    const float one = settled(single);
+
+    for (const int index : {1, 2}) {
+        const WORD type = index == 1 ? 5 : 0; // real (power) sum, complex sum
+        SCOPED_TRACE(type);
+        CompositeChannelSettings& c = frame->Settings.Composite[index];
+        c.bIsEnabled = 1;
+        c.CompositeType = type;
+        c.IncludeInAverage[0] = 1;
+        c.IncludeInAverage[1] = 1;
+        frame->ReconfigureProcessing();
+        for (const bool shownSpan : {false, true}) {
+            if (shownSpan) {
+                frame->RebuildSpectrogram(index, true, false);
+                frame->RebuildSurface(index, true, false);
+            } else {
+                frame->RebuildSpectrogramFromSegment(index, 0.0f, 2.0f, true, true);
+                frame->RebuildSurfaceFromSegment(index, 0.0f, 2.0f, true, true);
+            }
+            ASSERT_NE(frame->CompositeSpectrogramPlot[index], nullptr);
+            ASSERT_NE(frame->CompositeSurfacePlot[index], nullptr);
+            EXPECT_GT(linePeaks(frame->CompositeSurfacePlot[index]->GetHistory()).size(), 10u);
+            const std::vector<float> peaks = linePeaks(frame->CompositeSpectrogramPlot[index]->GetHistory());
+            ASSERT_GT(peaks.size(), 10u);
+            if (type == 5) {
+                EXPECT_NEAR(settled(peaks) - one, 10.0f * std::log10(2.0f), 0.02f);
+            } else {
+                for (const float p : peaks)
+                    EXPECT_LT(p, one - 100.0f);
+            }
+        }
+    }
+    EXPECT_EQ(frame->Settings.Files[0].File->GetPosition(), 0u);
+    EXPECT_EQ(frame->Settings.Files[1].File->GetPosition(), 0u);
 }
