@@ -1,5 +1,7 @@
 #include "numerics/TFft.h"
 
+#include "numerics/SimdDispatch.h"
+
 #include <algorithm>
 #include <array>
 #include <cmath>
@@ -12,9 +14,9 @@
 #if defined(__SSE2__) && !defined(DURNEX_FFT_SCALAR)
 #include <emmintrin.h>
 #define DURNEX_FFT_SSE2 1
-// Processors with AVX run the strided passes four complex values at a time. The same adds
-// and multiplies in the same order as the two-wide code (no fused multiply-add), so results
-// are the same bit for bit on either road.
+// Processors with AVX run the passes and the real split four complex values at a time. The
+// same adds and multiplies in the same order as the two-wide code (no fused multiply-add), so
+// results are the same bit for bit on either road (simd::UseAvx picks it).
 #if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
 #include <immintrin.h>
 #define DURNEX_FFT_AVX 1
@@ -253,12 +255,6 @@ void Stage4Strided(const float* x, float* y, int len, int s, const float* tw)
 #if DURNEX_FFT_AVX
 #define DURNEX_AVX __attribute__((target("avx")))
 
-bool HasAvx()
-{
-    static const bool has = __builtin_cpu_supports("avx");
-    return has;
-}
-
 DURNEX_AVX inline __m256 CMul4(__m256 x, __m256 wr, __m256 wi)
 {
     const __m256 xs = _mm256_permute_ps(x, _MM_SHUFFLE(2, 3, 0, 1));
@@ -338,52 +334,87 @@ DURNEX_AVX void Stage4StridedAvx(const float* x, float* y, int len, int s, const
 }
 
 // FinalVector for strides that are multiples of four.
-DURNEX_AVX void FinalVectorAvx(const float* src, float* dst, int len, int s, bool conjugate)
+template <int len>
+DURNEX_AVX void FinalVectorAvx(const float* src, float* dst, int s, bool conjugate)
 {
     const __m256 r = _mm256_set1_ps(0.70710678118654752f);
     const __m256 flip = conjugate ? _mm256_castsi256_ps(
                                         _mm256_set_epi32(INT32_MIN, 0, INT32_MIN, 0, INT32_MIN, 0, INT32_MIN, 0))
                                   : _mm256_setzero_ps();
+    auto store = [flip](float* at, __m256 v) DURNEX_AVX { _mm256_storeu_ps(at, _mm256_xor_ps(v, flip)); };
     const int st = 2 * s;
     for (int q = 0; q < 2 * s; q += 8) {
-        __m256 x[8];
+        __m256 x[len];
         for (int k = 0; k < len; ++k)
             x[k] = _mm256_loadu_ps(src + q + st * k);
-        if (len == 2) {
-            _mm256_storeu_ps(dst + q, _mm256_xor_ps(_mm256_add_ps(x[0], x[1]), flip));
-            _mm256_storeu_ps(dst + q + st, _mm256_xor_ps(_mm256_sub_ps(x[0], x[1]), flip));
-            continue;
-        }
-        const int h = len / 2;
-        __m256 a[4] = {}, b[4] = {};
-        for (int k = 0; k < h; ++k) {
-            a[k] = _mm256_add_ps(x[k], x[k + h]);
-            b[k] = _mm256_sub_ps(x[k], x[k + h]);
-        }
-        if (len == 4) {
-            const __m256 mib = MinusI4(b[1]);
-            _mm256_storeu_ps(dst + q, _mm256_xor_ps(_mm256_add_ps(a[0], a[1]), flip));
-            _mm256_storeu_ps(dst + q + 2 * st, _mm256_xor_ps(_mm256_sub_ps(a[0], a[1]), flip));
-            _mm256_storeu_ps(dst + q + st, _mm256_xor_ps(_mm256_add_ps(b[0], mib), flip));
-            _mm256_storeu_ps(dst + q + 3 * st, _mm256_xor_ps(_mm256_sub_ps(b[0], mib), flip));
-            continue;
-        }
-        const __m256 mib1 = MinusI4(b[1]);
-        b[1] = _mm256_mul_ps(_mm256_add_ps(b[1], mib1), r);
-        b[2] = MinusI4(b[2]);
-        const __m256 mib3 = MinusI4(b[3]);
-        b[3] = _mm256_mul_ps(_mm256_sub_ps(mib3, b[3]), r);
-        const __m256* v[2] = {a, b};
-        for (int o = 0; o < 2; ++o) {
-            const __m256* c = v[o];
-            const __m256 pp = _mm256_add_ps(c[0], c[2]), mm = _mm256_sub_ps(c[0], c[2]);
-            const __m256 ss = _mm256_add_ps(c[1], c[3]), md = MinusI4(_mm256_sub_ps(c[1], c[3]));
-            _mm256_storeu_ps(dst + q + st * (o + 0), _mm256_xor_ps(_mm256_add_ps(pp, ss), flip));
-            _mm256_storeu_ps(dst + q + st * (o + 4), _mm256_xor_ps(_mm256_sub_ps(pp, ss), flip));
-            _mm256_storeu_ps(dst + q + st * (o + 2), _mm256_xor_ps(_mm256_add_ps(mm, md), flip));
-            _mm256_storeu_ps(dst + q + st * (o + 6), _mm256_xor_ps(_mm256_sub_ps(mm, md), flip));
+        if constexpr (len == 2) {
+            store(dst + q, _mm256_add_ps(x[0], x[1]));
+            store(dst + q + st, _mm256_sub_ps(x[0], x[1]));
+        } else {
+            constexpr int h = len / 2;
+            __m256 a[h], b[h];
+            for (int k = 0; k < h; ++k) {
+                a[k] = _mm256_add_ps(x[k], x[k + h]);
+                b[k] = _mm256_sub_ps(x[k], x[k + h]);
+            }
+            if constexpr (len == 4) {
+                const __m256 mib = MinusI4(b[1]);
+                store(dst + q, _mm256_add_ps(a[0], a[1]));
+                store(dst + q + 2 * st, _mm256_sub_ps(a[0], a[1]));
+                store(dst + q + st, _mm256_add_ps(b[0], mib));
+                store(dst + q + 3 * st, _mm256_sub_ps(b[0], mib));
+            } else {
+                const __m256 mib1 = MinusI4(b[1]);
+                b[1] = _mm256_mul_ps(_mm256_add_ps(b[1], mib1), r);
+                b[2] = MinusI4(b[2]);
+                const __m256 mib3 = MinusI4(b[3]);
+                b[3] = _mm256_mul_ps(_mm256_sub_ps(mib3, b[3]), r);
+                const __m256* v[2] = {a, b};
+                for (int o = 0; o < 2; ++o) {
+                    const __m256* c = v[o];
+                    const __m256 pp = _mm256_add_ps(c[0], c[2]), mm = _mm256_sub_ps(c[0], c[2]);
+                    const __m256 ss = _mm256_add_ps(c[1], c[3]), md = MinusI4(_mm256_sub_ps(c[1], c[3]));
+                    store(dst + q + st * (o + 0), _mm256_add_ps(pp, ss));
+                    store(dst + q + st * (o + 4), _mm256_sub_ps(pp, ss));
+                    store(dst + q + st * (o + 2), _mm256_add_ps(mm, md));
+                    store(dst + q + st * (o + 6), _mm256_sub_ps(mm, md));
+                }
+            }
         }
     }
+}
+
+// The real split's pairs (k, m) four at a time from t = 1 while the mirrored block stays clear
+// of the forward one: Split's two-wide loop, lane for lane. Returns the first t left over.
+DURNEX_AVX int SplitAvx(float* data, int count, const float* vt, float reScale, float imScale)
+{
+    const __m256 signOdd =
+        _mm256_castsi256_ps(_mm256_set_epi32(INT32_MIN, 0, INT32_MIN, 0, INT32_MIN, 0, INT32_MIN, 0));
+    const __m256 signEven =
+        _mm256_castsi256_ps(_mm256_set_epi32(0, INT32_MIN, 0, INT32_MIN, 0, INT32_MIN, 0, INT32_MIN));
+    const __m256 scale = _mm256_set_ps(imScale, reScale, imScale, reScale, imScale, reScale, imScale, reScale);
+    int t = 1;
+    for (; t + 3 < count / 4; t += 4) {
+        const float* w = vt + 4 * (t - 1);
+        float* pk = data + 2 * t;
+        float* pm = data + count - 2 * t - 6;
+        const __m256 a = _mm256_loadu_ps(pk);
+        // The mirrored values in the forward order: four complex values reversed.
+        const __m256 b0 = _mm256_loadu_ps(pm);
+        const __m256 b = _mm256_permute_ps(_mm256_permute2f128_ps(b0, b0, 1), _MM_SHUFFLE(1, 0, 3, 2));
+        const __m256 sum = _mm256_add_ps(a, b), diff = _mm256_sub_ps(a, b);
+        const __m256 imsum = _mm256_permute_ps(sum, _MM_SHUFFLE(3, 3, 1, 1));
+        const __m256 rediff = _mm256_permute_ps(diff, _MM_SHUFFLE(2, 2, 0, 0));
+        const __m256 u =
+            _mm256_add_ps(_mm256_mul_ps(imsum, Join(w, w + 8)), _mm256_mul_ps(rediff, Join(w + 4, w + 12)));
+        const __m256 v = _mm256_blend_ps(diff, sum, 0x55);
+        const __m256 outK = _mm256_mul_ps(_mm256_add_ps(v, u), scale);
+        const __m256 outM =
+            _mm256_mul_ps(_mm256_add_ps(_mm256_xor_ps(v, signOdd), _mm256_xor_ps(u, signEven)), scale);
+        _mm256_storeu_ps(pk, outK);
+        _mm256_storeu_ps(pm, _mm256_permute_ps(_mm256_permute2f128_ps(outM, outM, 1), _MM_SHUFFLE(1, 0, 3, 2)));
+    }
+    return t;
 }
 #endif
 
@@ -460,51 +491,53 @@ void FinalScalar(const float* src, float* dst, int len, int s, bool conjugate)
 }
 
 #if DURNEX_FFT_SSE2
-// The last pass with vectors along the stride (s >= 2).
-void FinalVector(const float* src, float* dst, int len, int s, bool conjugate)
+// The last pass with vectors along the stride (s >= 2), one function per length so that the
+// values stay in registers.
+template <int len>
+void FinalVector(const float* src, float* dst, int s, bool conjugate)
 {
     const __m128 r = _mm_set1_ps(0.70710678118654752f);
     const __m128 flip = conjugate ? _mm_castsi128_ps(_mm_set_epi32(INT32_MIN, 0, INT32_MIN, 0)) : _mm_setzero_ps();
     auto store = [flip](float* at, __m128 v) { _mm_storeu_ps(at, _mm_xor_ps(v, flip)); };
     const int st = 2 * s;
     for (int q = 0; q < 2 * s; q += 4) {
-        __m128 x[8];
+        __m128 x[len];
         for (int k = 0; k < len; ++k)
             x[k] = _mm_loadu_ps(src + q + st * k);
-        if (len == 2) {
+        if constexpr (len == 2) {
             store(dst + q, _mm_add_ps(x[0], x[1]));
             store(dst + q + st, _mm_sub_ps(x[0], x[1]));
-            continue;
-        }
-        const int h = len / 2;
-        __m128 a[4] = {}, b[4] = {};
-        for (int k = 0; k < h; ++k) {
-            a[k] = _mm_add_ps(x[k], x[k + h]);
-            b[k] = _mm_sub_ps(x[k], x[k + h]);
-        }
-        if (len == 4) {
-            const __m128 mib = MinusI(b[1]);
-            store(dst + q, _mm_add_ps(a[0], a[1]));
-            store(dst + q + 2 * st, _mm_sub_ps(a[0], a[1]));
-            store(dst + q + st, _mm_add_ps(b[0], mib));
-            store(dst + q + 3 * st, _mm_sub_ps(b[0], mib));
-            continue;
-        }
-        // b1 *= (1 - i)/sqrt2 = (b1 + (-i)b1) r; b2 *= -i; b3 *= (-1 - i)/sqrt2 = ((-i)b3 - b3) r
-        const __m128 mib1 = MinusI(b[1]);
-        b[1] = _mm_mul_ps(_mm_add_ps(b[1], mib1), r);
-        b[2] = MinusI(b[2]);
-        const __m128 mib3 = MinusI(b[3]);
-        b[3] = _mm_mul_ps(_mm_sub_ps(mib3, b[3]), r);
-        const __m128* v[2] = {a, b};
-        for (int o = 0; o < 2; ++o) {
-            const __m128* c = v[o];
-            const __m128 pp = _mm_add_ps(c[0], c[2]), mm = _mm_sub_ps(c[0], c[2]);
-            const __m128 ss = _mm_add_ps(c[1], c[3]), md = MinusI(_mm_sub_ps(c[1], c[3]));
-            store(dst + q + st * (o + 0), _mm_add_ps(pp, ss));
-            store(dst + q + st * (o + 4), _mm_sub_ps(pp, ss));
-            store(dst + q + st * (o + 2), _mm_add_ps(mm, md));
-            store(dst + q + st * (o + 6), _mm_sub_ps(mm, md));
+        } else {
+            constexpr int h = len / 2;
+            __m128 a[h], b[h];
+            for (int k = 0; k < h; ++k) {
+                a[k] = _mm_add_ps(x[k], x[k + h]);
+                b[k] = _mm_sub_ps(x[k], x[k + h]);
+            }
+            if constexpr (len == 4) {
+                const __m128 mib = MinusI(b[1]);
+                store(dst + q, _mm_add_ps(a[0], a[1]));
+                store(dst + q + 2 * st, _mm_sub_ps(a[0], a[1]));
+                store(dst + q + st, _mm_add_ps(b[0], mib));
+                store(dst + q + 3 * st, _mm_sub_ps(b[0], mib));
+            } else {
+                // b1 *= (1 - i)/sqrt2 = (b1 + (-i)b1) r; b2 *= -i; b3 *= (-1 - i)/sqrt2 = ((-i)b3 - b3) r
+                const __m128 mib1 = MinusI(b[1]);
+                b[1] = _mm_mul_ps(_mm_add_ps(b[1], mib1), r);
+                b[2] = MinusI(b[2]);
+                const __m128 mib3 = MinusI(b[3]);
+                b[3] = _mm_mul_ps(_mm_sub_ps(mib3, b[3]), r);
+                const __m128* v[2] = {a, b};
+                for (int o = 0; o < 2; ++o) {
+                    const __m128* c = v[o];
+                    const __m128 pp = _mm_add_ps(c[0], c[2]), mm = _mm_sub_ps(c[0], c[2]);
+                    const __m128 ss = _mm_add_ps(c[1], c[3]), md = MinusI(_mm_sub_ps(c[1], c[3]));
+                    store(dst + q + st * (o + 0), _mm_add_ps(pp, ss));
+                    store(dst + q + st * (o + 4), _mm_sub_ps(pp, ss));
+                    store(dst + q + st * (o + 2), _mm_add_ps(mm, md));
+                    store(dst + q + st * (o + 6), _mm_sub_ps(mm, md));
+                }
+            }
         }
     }
 }
@@ -550,7 +583,7 @@ void ForwardComplex(float* d, int n, const ComplexPlan* plan, bool conjugate)
     // into the data, in place when the data already hold it.
     float* scratch = Scratch().data();
 #if DURNEX_FFT_AVX
-    const bool avx = HasAvx();
+    const bool avx = simd::UseAvx();
 #endif
     const float* src = d;
     float* dst = scratch;
@@ -586,13 +619,23 @@ void ForwardComplex(float* d, int n, const ComplexPlan* plan, bool conjugate)
     }
 #if DURNEX_FFT_AVX
     if (s % 4 == 0 && avx) {
-        FinalVectorAvx(src, d, len, s, conjugate);
+        if (len == 2)
+            FinalVectorAvx<2>(src, d, s, conjugate);
+        else if (len == 4)
+            FinalVectorAvx<4>(src, d, s, conjugate);
+        else
+            FinalVectorAvx<8>(src, d, s, conjugate);
         return;
     }
 #endif
 #if DURNEX_FFT_SSE2
     if (s >= 2) {
-        FinalVector(src, d, len, s, conjugate);
+        if (len == 2)
+            FinalVector<2>(src, d, s, conjugate);
+        else if (len == 4)
+            FinalVector<4>(src, d, s, conjugate);
+        else
+            FinalVector<8>(src, d, s, conjugate);
         return;
     }
 #endif
@@ -602,7 +645,8 @@ void ForwardComplex(float* d, int n, const ComplexPlan* plan, bool conjugate)
 // The real split of TFft::RealSplit with every output's real part multiplied by reScale and
 // its imaginary part by imScale (the inverse transform folds its scaling and the conjugation
 // of its complex pass in here).
-void Split(float* data, int count, const SplitPlan* plan, bool forward, float reScale, float imScale)
+void Split(float* data, int count, const SplitPlan* plan, bool forward, float reScale, float imScale,
+           [[maybe_unused]] bool avx)
 {
     const float* cs = plan->cs.data();
     const float f = forward ? 2.0f : 1.0f;
@@ -614,6 +658,10 @@ void Split(float* data, int count, const SplitPlan* plan, bool forward, float re
     // Two pairs (k, m) at a time while the mirrored pair stays clear of the forward one.
     {
         const float* vt = forward ? plan->forwardPairs.data() : plan->inversePairs.data();
+#if DURNEX_FFT_AVX
+        if (avx)
+            t = SplitAvx(data, count, vt, reScale, imScale);
+#endif
         const __m128 signOdd = _mm_castsi128_ps(_mm_set_epi32(INT32_MIN, 0, INT32_MIN, 0));
         const __m128 signEven = _mm_castsi128_ps(_mm_set_epi32(0, INT32_MIN, 0, INT32_MIN));
         const __m128 evenMask = _mm_castsi128_ps(_mm_set_epi32(0, -1, 0, -1));
@@ -706,7 +754,7 @@ bool TFft::RealSplit(float* data, int count, int direction)
     const SplitPlan* plan = GetSplitPlan(Log2Of(count));
     if (!plan)
         return false;
-    Split(data, count, plan, direction == 1, 1.0f, 1.0f);
+    Split(data, count, plan, direction == 1, 1.0f, 1.0f, simd::UseAvx());
     return true;
 }
 
@@ -721,14 +769,14 @@ bool TFft::Transform(float* data, int count, int direction)
         return false;
     if (direction == 1) {
         ForwardComplex(data, count / 2, plan, false);
-        Split(data, count, split, true, 1.0f, 1.0f);
+        Split(data, count, split, true, 1.0f, 1.0f, simd::UseAvx());
         return true;
     }
     // The inverse is the split, the complex inverse (1/(N/2) and two conjugations) and a
     // factor of 1/4: the split scales by 1/(2N) and conjugates, the last complex pass
     // conjugates back. Powers of two, so the result is the same as in separate passes.
     const float c = 0.5f / static_cast<float>(count);
-    Split(data, count, split, false, c, -c);
+    Split(data, count, split, false, c, -c, simd::UseAvx());
     ForwardComplex(data, count / 2, plan, true);
     return true;
 }

@@ -1,9 +1,12 @@
 #include "numerics/TFft.h"
 
+#include "numerics/SimdDispatch.h"
+
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <complex>
+#include <cstring>
 #include <random>
 #include <vector>
 
@@ -37,6 +40,48 @@ std::vector<float> RandomSignal(std::size_t n, unsigned seed)
     for (float& v : x)
         v = d(gen);
     return x;
+}
+
+// Twice the direct DFT in the packed layout, and the worst difference of `packed` from it
+// relative to the float precision a transform of log2(N) stages can keep.
+double WorstPackedError(const std::vector<float>& signal, const std::vector<float>& packed)
+{
+    const std::size_t n = signal.size();
+    const auto ref = DirectDft(signal);
+    long double power = 0;
+    for (const auto& c : ref)
+        power += std::norm(c);
+    const double rms = static_cast<double>(std::sqrt(power / ref.size()));
+    const double tol = 4.0 * std::log2(static_cast<double>(n)) * 1.2e-7 * rms * 2.0;
+    double worst = std::max(std::fabs(packed[0] - 2.0 * static_cast<double>(ref[0].real())),
+                            std::fabs(packed[1] - 2.0 * static_cast<double>(ref[n / 2].real())));
+    for (std::size_t k = 1; k < n / 2; ++k) {
+        worst = std::max(worst, std::fabs(packed[2 * k] - 2.0 * static_cast<double>(ref[k].real())));
+        worst = std::max(worst, std::fabs(packed[2 * k + 1] - 2.0 * static_cast<double>(ref[k].imag())));
+    }
+    return worst / tol;
+}
+
+// Holds the numerics on the SSE2 baseline for its lifetime.
+struct BaselineForced {
+    BaselineForced() { simd::ForceBaseline(true); }
+    ~BaselineForced() { simd::ForceBaseline(false); }
+    BaselineForced(const BaselineForced&) = delete;
+    BaselineForced& operator=(const BaselineForced&) = delete;
+};
+
+// Runs op on a copy of input, once on the road the processor picks and once on the baseline.
+template <typename Op>
+void ExpectSameBits(const std::vector<float>& input, Op op, const char* what, std::size_t n)
+{
+    std::vector<float> picked = input, baseline = input;
+    ASSERT_TRUE(op(picked.data())) << what << " N=" << n;
+    {
+        BaselineForced forced;
+        ASSERT_FALSE(simd::UseAvx());
+        ASSERT_TRUE(op(baseline.data())) << what << " N=" << n;
+    }
+    EXPECT_EQ(std::memcmp(picked.data(), baseline.data(), sizeof(float) * input.size()), 0) << what << " N=" << n;
 }
 
 } // namespace
@@ -84,24 +129,11 @@ TEST(TFftForward, MatchesTheDirectDftInTheDocumentedPacking)
 {
     for (int p = 2; p <= 12; ++p) {
         const std::size_t n = std::size_t{1} << p;
-        std::vector<float> x = RandomSignal(n, 100 + p);
-        const auto ref = DirectDft(x);
+        const std::vector<float> x = RandomSignal(n, 100 + p);
+        std::vector<float> y = x;
         TFft f(static_cast<UINT>(n));
-        ASSERT_TRUE(f.Forward(x.data()));
-        long double rms = 0;
-        for (const auto& c : ref)
-            rms += std::norm(c);
-        rms = std::sqrt(rms / ref.size());
-        // Float precision: errors grow like log2(N) * eps relative to the spectrum's size.
-        const double tol = 4.0 * p * 1.2e-7 * static_cast<double>(rms) * 2.0;
-        EXPECT_NEAR(x[0], 2.0 * static_cast<double>(ref[0].real()), tol) << "N=" << n;
-        EXPECT_NEAR(x[1], 2.0 * static_cast<double>(ref[n / 2].real()), tol) << "N=" << n;
-        double worst = 0;
-        for (std::size_t k = 1; k < n / 2; ++k) {
-            worst = std::max(worst, std::fabs(x[2 * k] - 2.0 * static_cast<double>(ref[k].real())));
-            worst = std::max(worst, std::fabs(x[2 * k + 1] - 2.0 * static_cast<double>(ref[k].imag())));
-        }
-        EXPECT_LT(worst, tol) << "N=" << n;
+        ASSERT_TRUE(f.Forward(y.data()));
+        EXPECT_LT(WorstPackedError(x, y), 1.0) << "N=" << n;
     }
 }
 
@@ -196,5 +228,69 @@ TEST(TFftComplex, ImpulseAtOneGivesTheTwiddleRow)
             ASSERT_NEAR(x[2 * k], std::cos(2 * M_PI * k / n), 1e-6) << n << " " << k;
             ASSERT_NEAR(x[2 * k + 1], -std::sin(2 * M_PI * k / n), 1e-6) << n << " " << k;
         }
+    }
+}
+
+TEST(TFftSplit, ComplexPassThenSplitIsTwiceTheDftAndTheInverseUndoesIt)
+{
+    // The real transform spelled out: the half-size complex transform of the samples read as
+    // complex pairs, then the split; back again with the split, the complex inverse and 1/4.
+    for (int p = 2; p <= 11; ++p) {
+        const std::size_t n = std::size_t{1} << p;
+        const std::vector<float> x = RandomSignal(n, 300 + p);
+        std::vector<float> y = x;
+        ASSERT_TRUE(TFft::ComplexTransform(y.data(), static_cast<int>(n / 2), 1));
+        ASSERT_TRUE(TFft::RealSplit(y.data(), static_cast<int>(n), 1));
+        EXPECT_LT(WorstPackedError(x, y), 1.0) << "N=" << n;
+        ASSERT_TRUE(TFft::RealSplit(y.data(), static_cast<int>(n), -1));
+        ASSERT_TRUE(TFft::ComplexTransform(y.data(), static_cast<int>(n / 2), -1));
+        double worst = 0;
+        for (std::size_t i = 0; i < n; ++i)
+            worst = std::max(worst, std::fabs(0.25 * y[i] - x[i]));
+        EXPECT_LT(worst, 2e-6 * p) << "N=" << n;
+    }
+    std::vector<float> odd(12, 1.0f);
+    const std::vector<float> before = odd;
+    EXPECT_FALSE(TFft::RealSplit(odd.data(), 12, 1));
+    EXPECT_FALSE(TFft::RealSplit(odd.data(), 2, 1));
+    EXPECT_EQ(odd, before);
+}
+
+TEST(TFftSimd, BaselineAndAvxGiveTheSameBitsAtEveryPowerOfTwo)
+{
+    if (!simd::ProcessorHasAvx())
+        GTEST_SKIP() << "this processor has no AVX: only the baseline road runs here";
+    for (int p = 1; p <= 16; ++p) {
+        const std::size_t n = std::size_t{1} << p;
+        const int count = static_cast<int>(n);
+        const std::vector<float> complexInput = RandomSignal(2 * n, 500 + p);
+        ExpectSameBits(complexInput, [count](float* d) { return TFft::ComplexTransform(d, count, 1); }, "complex", n);
+        ExpectSameBits(complexInput, [count](float* d) { return TFft::ComplexTransform(d, count, -1); },
+                       "complex inverse", n);
+        if (n < 4)
+            continue;
+        const std::vector<float> real = RandomSignal(n, 700 + p);
+        ExpectSameBits(real, [count](float* d) { return TFft::Transform(d, count, 1); }, "forward", n);
+        ExpectSameBits(real, [count](float* d) { return TFft::Transform(d, count, -1); }, "inverse", n);
+        ExpectSameBits(real, [count](float* d) { return TFft::RealSplit(d, count, 1); }, "split", n);
+        ExpectSameBits(real, [count](float* d) { return TFft::RealSplit(d, count, -1); }, "split inverse", n);
+    }
+}
+
+TEST(TFftSimd, TheBaselineRoadMatchesTheDirectDftAndRoundTrips)
+{
+    BaselineForced forced;
+    for (int p = 2; p <= 12; p += 2) {
+        const std::size_t n = std::size_t{1} << p;
+        const std::vector<float> x = RandomSignal(n, 40 + p);
+        std::vector<float> y = x;
+        TFft f(static_cast<UINT>(n));
+        ASSERT_TRUE(f.Forward(y.data()));
+        EXPECT_LT(WorstPackedError(x, y), 1.0) << "N=" << n;
+        ASSERT_TRUE(f.Inverse(y.data()));
+        double worst = 0;
+        for (std::size_t i = 0; i < n; ++i)
+            worst = std::max(worst, static_cast<double>(std::fabs(y[i] - x[i])));
+        EXPECT_LT(worst, 2e-6 * p) << "N=" << n;
     }
 }
