@@ -5,6 +5,7 @@
 #include "app/CMainFrame.h"
 
 #include "app/CAskZeroPadDlg.h"
+#include "app/TChannelProcessing.h"
 #include "records/ChannelCalibration.h"
 #include "dsp/DtmfScan.h"
 #include "dsp/SegmentAnalysis.h"
@@ -180,12 +181,13 @@ bool ZeroPaddedBlock(CompositeMember& m, DWORD frames)
     return true;
 }
 
-// The member channels of a summing composite (complex or real sum) over the selected segment,
-// each with its own work block and engine. False when no segment is selected (said so), the
+// The member channels of a composite over the selected segment, each with its own work block
+// and engine: those of a sum (complex or real), and with `twoChannel` also the reference and
+// transfer channels of the other types. False when no segment is selected (said so), the
 // segment is empty, the composite is of another type, or a member has no file, window or
 // memory.
 bool GatherSegmentMembers(CMainFrame& frame, int composite, float start, float end,
-                          std::vector<CompositeMember>& members)
+                          std::vector<CompositeMember>& members, bool twoChannel = false)
 {
     if (start == end) {
         AfxMessageBox(kSelectSegment, MB_OK | MB_ICONERROR);
@@ -193,7 +195,8 @@ bool GatherSegmentMembers(CMainFrame& frame, int composite, float start, float e
     }
     ClampTimes(start, end);
     const WORD type = frame.Settings.Composite[composite].CompositeType;
-    if (!(end - start > 0.0f) || (type != 0 && type != 5))
+    const bool sum = type == 0 || type == 5;
+    if (!(end - start > 0.0f) || !(sum || (twoChannel && type >= 1 && type <= 4)))
         return false;
     for (int ch = 0; ch < CMainFrame::kChannels; ++ch) {
         if (!frame.IsChannelInComposite(ch, composite))
@@ -253,13 +256,13 @@ struct HistoryTarget {
         return surface != nullptr ? "Rebuilding 3-D Surface plot... press <Esc> to cancel."
                                   : "Rebuilding Spectrogram plot... press <Esc> to cancel.";
     }
-    void Draw(int line, SpectralData* spectrum, float time) const
+    void Draw(int line, SpectralData* spectrum, SpectralData* second, float time) const
     {
         if (surface != nullptr) {
-            surface->Rebuild(spectrum, nullptr);
+            surface->Rebuild(spectrum, second);
             surface->SetHistoryLine(line, time);
         } else {
-            spectrogram->Rebuild(line, spectrum, nullptr);
+            spectrogram->Rebuild(line, spectrum, second);
             spectrogram->SetHistoryLine(line, time);
         }
     }
@@ -564,7 +567,7 @@ void CMainFrame::RebuildChannelHistory(int channel, float start, float end, bool
         const int line = plot.Line(i, lines);
         if (!ProcessSegmentBlock(*file, slot, frame, *work, *engine, *Smoothing[channel]))
             break; // reported; the lines so far stay
-        plot.Draw(line, engine.get(), static_cast<float>(file->FramesToSeconds(frame)) + half);
+        plot.Draw(line, engine.get(), nullptr, static_cast<float>(file->FramesToSeconds(frame)) + half);
         frame += plan.step;
         if ((cancelled = hooks.Cancelled()))
             break;
@@ -592,7 +595,7 @@ void CMainFrame::RebuildCompositeHistory(int composite, float start, float end, 
     if (settings.bIsEnabled == 0 || !ValidateCompositeChannels(0))
         return;
     std::vector<CompositeMember> members;
-    if (!GatherSegmentMembers(*this, composite, start, end, members))
+    if (!GatherSegmentMembers(*this, composite, start, end, members, true))
         return;
 
     const HistoryTarget plot = OpenHistoryPlot(*this, composite, true, surface, activate);
@@ -606,18 +609,19 @@ void CMainFrame::RebuildCompositeHistory(int composite, float start, float end, 
     const DWORD frames = std::max<DWORD>(first.end - std::min(first.start, first.end), 1);
     const DWORD step = std::max<DWORD>(frames / DWORD(lines), 1);
 
-    // The result: the sum in the first member's settings, with the composite's labels.
-    const int lead = first.channel;
-    std::unique_ptr<SpectralData> result =
-        MakeSpectralData(Settings.Processing[lead], Settings.Scaling[lead], Settings.CompositeSpectrumOpts[composite].PeakHold);
-    if (!result || result->HasError())
+    // The composite's engines of its own, built as the running composite's are.
+    TCompositeProcessing engines(Settings, composite);
+    engines.Rebuild(nullptr);
+    SpectralData* result = engines.Get(TCompositeProcessing::kResult);
+    SpectralData* coherence = engines.Get(TCompositeProcessing::kCoherence);
+    if (result == nullptr || result->HasError())
         return;
-    if (Settings.Calibration[lead].IsEnabled != 0) {
-        ChannelCalibration cal;
-        std::memcpy(static_cast<void*>(&cal), &Settings.Calibration[lead], sizeof cal);
-        std::memcpy(cal.LabelLinear, settings.LabelLinear, sizeof cal.LabelLinear);
-        std::memcpy(cal.LabelLog, settings.LabelLog, sizeof cal.LabelLog);
-        result->SetScaling(&cal);
+    const bool sum = settings.CompositeType == 0 || settings.CompositeType == 5;
+    TSampleBuffer* blocks[kChannels] = {};
+    SpectralData* spectra[kChannels] = {};
+    for (CompositeMember& m : members) {
+        blocks[m.channel] = m.work.get();
+        spectra[m.channel] = m.engine.get();
     }
 
     CWaitCursor wait;
@@ -642,8 +646,12 @@ void CMainFrame::RebuildCompositeHistory(int composite, float start, float end, 
         }
         if (!read)
             break;
-        CombineMembers(*result, members, settings.CompositeType);
-        plot.Draw(line, result.get(), time);
+        if (sum)
+            CombineMembers(*result, members, settings.CompositeType);
+        else if (!ComputeTwoChannelComposite(composite, blocks, spectra, engines.Get(TCompositeProcessing::kReference),
+                                             engines.Get(TCompositeProcessing::kTransfer), result, coherence))
+            break;
+        plot.Draw(line, result, coherence, time);
         if ((cancelled = hooks.Cancelled()) || atEnd)
             break;
     }

@@ -18,8 +18,26 @@
 using namespace filesframe;
 
 namespace {
-using SegmentCommands = FilesFrame;
-}
+class SegmentCommands : public FilesFrame {
+protected:
+    // A two-channel 8 kHz file whose frames are (v, right) for each v of the Python list
+    // `samples`, opened as channel 0 (left) and channel 1 (right).
+    bool OpenPair(const std::string& name, const std::string& samples, const std::string& right)
+    {
+        const std::string path = Data("wave/" + name);
+        if (!Python("import wave, struct, math, random\n"
+                    "random.seed(7)\n"
+                    "w = wave.open('" + path + "', 'wb')\n"
+                    "w.setnchannels(2); w.setsampwidth(2); w.setframerate(8000)\n"
+                    "s = " + samples + "\n"
+                    "w.writeframes(b''.join(struct.pack('<hh', v, " + right + ") for v in s))\n"
+                    "w.close()\n"))
+            return false;
+        frame->Settings.Files[1].FileChannel = 1;
+        return OpenChannel(0, path) && OpenChannel(1, path) && frame->Settings.Files[1].FileChannel == 1;
+    }
+};
+} // namespace
 
 TEST_F(SegmentCommands, CrestFactorOfASquareWaveIsOneAndOfASineIsRootTwo)
 {
@@ -246,17 +264,7 @@ TEST_F(SegmentCommands, EnterWithoutAFileLeavesTheNextRunWhole)
 TEST_F(SegmentCommands, CompositeHistoriesOfOppositeChannelsArePowerDoubledOrCancelled)
 {
     ASSERT_NE(Start(), nullptr);
-    const std::string path = Data("wave/pair.wav");
-    ASSERT_TRUE(Python("import wave, struct, math\n"
-                       "w = wave.open('" + path + "', 'wb')\n"
-                       "w.setnchannels(2); w.setsampwidth(2); w.setframerate(8000)\n"
-                       "s = [round(8000 * math.sin(2 * math.pi * 1000 * i / 8000)) for i in range(16000)]\n"
-                       "w.writeframes(b''.join(struct.pack('<hh', v, -v) for v in s))\n"
-                       "w.close()\n"));
-    frame->Settings.Files[1].FileChannel = 1;
-    ASSERT_TRUE(OpenChannel(0, path));
-    ASSERT_TRUE(OpenChannel(1, path));
-    ASSERT_EQ(frame->Settings.Files[1].FileChannel, 1u);
+    ASSERT_TRUE(OpenPair("pair.wav", "[round(8000 * math.sin(2 * math.pi * 1000 * i / 8000)) for i in range(16000)]", "-v"));
 
     // The peak level of every rebuilt line; once the averaging has settled they are all equal.
     const auto linePeaks = [](const TLineHistory& h) {
@@ -308,4 +316,34 @@ TEST_F(SegmentCommands, CompositeHistoriesOfOppositeChannelsArePowerDoubledOrCan
     }
     EXPECT_EQ(frame->Settings.Files[0].File->GetPosition(), 0u);
     EXPECT_EQ(frame->Settings.Files[1].File->GetPosition(), 0u);
+}
+
+// The two-channel composites rebuilt from a segment: with the transfer channel exactly half the
+// reference (broadband noise, so that every bin has energy), the transfer functions read half,
+// -6.02 dB, at every frequency of every line.
+TEST_F(SegmentCommands, TransferFunctionHistoriesOfAHalvedChannelReadMinusSixDecibelsEverywhere)
+{
+    ASSERT_NE(Start(), nullptr);
+    ASSERT_TRUE(OpenPair("halved.wav", "[2 * random.randint(-4000, 4000) for i in range(16000)]", "v // 2"));
+    for (const WORD type : {WORD(1), WORD(2), WORD(3)}) {
+        SCOPED_TRACE(type);
+        CompositeChannelSettings& c = frame->Settings.Composite[type];
+        c.bIsEnabled = 1;
+        c.CompositeType = type;
+        c.ReferenceChannel = 0;
+        c.TransferChannel = 1;
+        frame->ReconfigureProcessing();
+        frame->RebuildSpectrogramFromSegment(type, 0.0f, 2.0f, true, true);
+        ASSERT_NE(frame->CompositeSpectrogramPlot[type], nullptr);
+        const TLineHistory& h = frame->CompositeSpectrogramPlot[type]->GetHistory();
+        int lines = 0;
+        for (int k = 0; k < h.Count(); k += h.Thickness()) {
+            if (h.Row(k).time <= 0.0f)
+                continue;
+            ++lines;
+            EXPECT_NEAR(h.Row(k).peak, -6.02f, 0.05f);
+            EXPECT_NEAR(h.Row(k).floor, -6.02f, 0.05f);
+        }
+        EXPECT_GT(lines, 10);
+    }
 }
