@@ -14,7 +14,7 @@ ThdFreqLinks CMainFrame::ThdFreqHandOver()
     links.settings = &Settings.ThdFreq;
     links.paths = &Settings.Paths;
     links.workingPaths = &Settings.WorkingPaths;
-    links.profilePath = ProfilePath.c_str();
+    links.profilePath = ProfilePath;
     return links;
 }
 

@@ -1,6 +1,7 @@
 // The frame's side of the windows that run a test of their own (RT-60, THD+N versus
 // frequency): what stops before a test, the device the test stopped, and their printouts.
 #include "app/CMainFrame.h"
+#include "acquisition/TSoundOutput.h"
 #include "app/CStatusbar.h"
 #include "platform/ui/Print.h"
 #include "plots/TPlotBase.h"
@@ -10,16 +11,24 @@
 void CMainFrame::FillLiveTestLinks(LiveTestLinks& links)
 {
     links.frame = this;
-    links.device = &Settings.Device;
-    links.output = &Settings.Output;
-    links.inputDeviceIndex = &Settings.DTInputDeviceIndex;
-    links.outputDeviceIndex = &Settings.DTOutputDeviceIndex;
-    links.useSoundCard = &Settings.UseSoundCardForOutput;
-    links.soundCardIndex = &Settings.SoundCardDeviceIndex;
-    links.opMode = &Settings.OpMode;
-    links.inputDevice = &InputDevice;
-    links.outputDevice = &OutputDevice;
-    links.soundOutput = &SoundOutput;
+    links.setup = [this] {
+        LiveTestSetup setup;
+        setup.device = Settings.Device;
+        setup.output = Settings.Output;
+        setup.inputDeviceIndex = Settings.DTInputDeviceIndex;
+        setup.outputDeviceIndex = Settings.DTOutputDeviceIndex;
+        setup.useSoundCard = Settings.UseSoundCardForOutput != 0;
+        setup.soundCardIndex = Settings.SoundCardDeviceIndex;
+        setup.opMode = Settings.OpMode;
+        return setup;
+    };
+    links.inputDevice = [this] { return InputDevice; };
+    links.outputDevice = [this] { return OutputDevice; };
+    links.soundOutput = [this] { return SoundOutput; };
+    links.replaceSoundOutput = [this](std::unique_ptr<TSoundOutput> output) {
+        delete SoundOutput;
+        SoundOutput = output.release();
+    };
 }
 
 void CMainFrame::StopForUtilityTest()

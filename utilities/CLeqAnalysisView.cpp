@@ -173,8 +173,12 @@ void CLeqAnalysisView::Process(bool final)
             c.lastFeed = now;
             if (c.start == kNoStart)
                 c.start = now;
-            if (now - c.start >= 0.0f)
-                c.calc->SetElapsed(now - c.start);
+            float elapsed = now - c.start;
+            // A live run's time of day starts again at midnight; the run goes on across it.
+            if (elapsed < 0.0f && m_host.Mode() != 2)
+                elapsed += 86400.0f;
+            if (elapsed >= 0.0f)
+                c.calc->SetElapsed(elapsed);
             fed = m_host.readSamples && m_host.readSamples(ch, TLeqCalc::kBlock, c.buffer.data());
         }
         if (fed) {

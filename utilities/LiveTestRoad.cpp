@@ -13,7 +13,7 @@
 
 void AskFrameForDeviceSettings(const LiveTestLinks& links, UINT request, WPARAM showSettings, int page)
 {
-    if (page == 0 && links.opMode && *links.opMode == 2) {
+    if (page == 0 && links.Setup().opMode == 2) {
         AfxMessageBox("The analyzer is currently in the Post Processing mode and the input device settings cannot "
                       "be changed.  Please change to the Realtime mode in order to adjust the device settings.",
                       MB_OK | MB_ICONINFORMATION);
@@ -31,20 +31,22 @@ void LiveTestRoad::EnableFrame(bool enable)
 
 void LiveTestRoad::DeleteSoundOutput()
 {
-    if (!m_links.soundOutput || !*m_links.soundOutput)
+    TSoundOutput* output = m_links.SoundOutput();
+    if (!output || !m_links.replaceSoundOutput)
         return;
-    (*m_links.soundOutput)->Stop();
-    delete *m_links.soundOutput;
-    *m_links.soundOutput = nullptr;
+    output->Stop();
+    m_links.replaceSoundOutput(nullptr);
 }
 
 bool LiveTestRoad::PlayThroughSoundCard(const TWaveData& signal)
 {
-    if (!m_links.soundOutput)
+    if (!m_links.replaceSoundOutput)
         return false;
     DeleteSoundOutput();
-    auto* output = new (std::nothrow) TSoundOutput(m_links.soundCardIndex ? static_cast<int>(*m_links.soundCardIndex) : 0);
-    *m_links.soundOutput = output;
+    std::unique_ptr<TSoundOutput> owned(new (std::nothrow) TSoundOutput(static_cast<int>(m_links.Setup().soundCardIndex)));
+    // The frame's slot holds it even when it fails to open, so that the test's end deletes it.
+    TSoundOutput* output = owned.get();
+    m_links.replaceSoundOutput(std::move(owned));
     const TPcmFormat f = signal.GetFormat();
     if (!output || output->IsError() ||
         !output->SetFormatEx(f.Channels, f.SampleRate, f.BytesPerSample, f.BitsPerSample, f.MaxValue, f.MinValue) ||
@@ -66,12 +68,13 @@ bool LiveTestRoad::PlayThroughDeviceOutput(const TPcmFormat& format)
         device->StopOutput();
         device->CloseDevice();
     }
-    if (!device || !m_links.outputDeviceIndex || *m_links.outputDeviceIndex < 0) {
+    const INT index = m_links.Setup().outputDeviceIndex;
+    if (!device || index < 0) {
         AfxMessageBox("There are no Durnex KDR-5200 Series data acquisition devices available on your system for output.",
                       MB_OK | MB_ICONSTOP);
         return false;
     }
-    if (!device->OpenDevice(m_owner, *m_links.outputDeviceIndex, 1)) {
+    if (!device->OpenDevice(m_owner, index, 1)) {
         AfxMessageBox("Failure opening the Durnex KDR-5200 Series data acquisition device for output.  Please check "
                       "the cabling and retry.",
                       MB_OK | MB_ICONSTOP);
@@ -87,8 +90,8 @@ bool LiveTestRoad::PlayThroughDeviceOutput(const TPcmFormat& format)
 
 DWORD LiveTestRoad::InputRate() const
 {
-    DWORD rate = m_links.device ? m_links.device->SamplingRate : UsbDeviceSettings().SamplingRate;
-    if (const TUsbDevice* usb = m_links.inputDevice ? *m_links.inputDevice : nullptr)
+    DWORD rate = m_links.Setup().device.SamplingRate;
+    if (const TUsbDevice* usb = InputDevice())
         rate = std::clamp<DWORD>(rate, static_cast<DWORD>(usb->GetMinSamplingRate()),
                                  static_cast<DWORD>(usb->GetMaxSamplingRate()));
     return rate;
@@ -97,11 +100,12 @@ DWORD LiveTestRoad::InputRate() const
 int LiveTestRoad::InputChannelCount(int fallback)
 {
     TUsbDevice* device = InputDevice();
-    if (!device || !m_links.inputDeviceIndex || *m_links.inputDeviceIndex < 0)
+    const INT index = m_links.Setup().inputDeviceIndex;
+    if (!device || index < 0)
         return fallback;
     if (device->IsOpen())
         return device->GetChannelCount();
-    if (!device->IsPresent() || !device->OpenDevice(m_owner, *m_links.inputDeviceIndex, 1))
+    if (!device->IsPresent() || !device->OpenDevice(m_owner, index, 1))
         return fallback;
     const int count = device->GetChannelCount();
     // A run or a test opens it again for itself.
@@ -112,12 +116,13 @@ int LiveTestRoad::InputChannelCount(int fallback)
 bool LiveTestRoad::OpenInputDevice()
 {
     TUsbDevice* device = InputDevice();
-    if (!device || !m_links.inputDeviceIndex || *m_links.inputDeviceIndex < 0 || !device->IsPresent()) {
+    const INT index = m_links.Setup().inputDeviceIndex;
+    if (!device || index < 0 || !device->IsPresent()) {
         AfxMessageBox("There are no Durnex KDR-5200 Series data acquisition devices available on your system for input.",
                       MB_OK | MB_ICONSTOP);
         return false;
     }
-    if (!device->IsOpen() && !device->OpenDevice(m_owner, *m_links.inputDeviceIndex, 1)) {
+    if (!device->IsOpen() && !device->OpenDevice(m_owner, index, 1)) {
         AfxMessageBox("Failure opening data acquisition module for input", MB_OK | MB_ICONSTOP);
         return false;
     }
@@ -144,7 +149,8 @@ bool LiveTestRoad::StartInput(const UsbDeviceSettings& settings, int largestBloc
 
 bool LiveTestRoad::PlaybackDone() const
 {
-    return !m_links.soundOutput || !*m_links.soundOutput || (*m_links.soundOutput)->AllHeadersDone();
+    const TSoundOutput* output = m_links.SoundOutput();
+    return !output || output->AllHeadersDone();
 }
 
 void LiveTestRoad::StopDevices()

@@ -21,8 +21,8 @@ public:
     {
     }
 
-    TUsbDevice* InputDevice() const { return m_links.inputDevice ? *m_links.inputDevice : nullptr; }
-    TUsbDevice* OutputDevice() const { return m_links.outputDevice ? *m_links.outputDevice : nullptr; }
+    TUsbDevice* InputDevice() const { return m_links.InputDevice(); }
+    TUsbDevice* OutputDevice() const { return m_links.OutputDevice(); }
     // The input device's channel count, or `fallback` when there is no device to ask. A device
     // opened only to be asked is closed again.
     int InputChannelCount(int fallback);

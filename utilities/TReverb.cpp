@@ -6,7 +6,6 @@
 #include "records/PathSettings.h"
 #include "records/PrintSettings.h"
 #include "platform/core/MessageBox.h"
-#include "platform/sound/WaveOut.h"
 #include "platform/ui/CommonDialogs.h"
 #include "platform/ui/LongOperation.h"
 #include "platform/ui/Menu.h"
@@ -19,7 +18,7 @@
 #include <cstdio>
 #include <filesystem>
 
-BEGIN_MESSAGE_MAP(TReverb, TUtilityPlot)
+BEGIN_MESSAGE_MAP(TReverb, TLiveTestWindow)
     ON_BN_CLICKED(kStart, &TReverb::OnStart)
     ON_BN_CLICKED(kReverbTimes, &TReverb::OnReverbTimes)
     ON_BN_CLICKED(kDecayPlot, &TReverb::OnDecayPlot)
@@ -39,13 +38,11 @@ BEGIN_MESSAGE_MAP(TReverb, TUtilityPlot)
     ON_COMMAND(kHelpCommand, &TReverb::OnHelp)
     ON_COMMAND(kClearOffset, &TReverb::OnClearOffset)
     ON_WM_SIZE()
-    ON_WM_CHAR()
     ON_WM_LBUTTONDOWN()
     ON_WM_LBUTTONUP()
     ON_WM_LBUTTONDBLCLK()
     ON_WM_RBUTTONDOWN()
     ON_WM_VSCROLL()
-    ON_MESSAGE(MM_WOM_DONE, &TReverb::OnWaveOutDone)
 END_MESSAGE_MAP()
 
 namespace {
@@ -64,17 +61,9 @@ std::string PrintfInt(const char* format, int value)
 
 } // namespace
 
-TReverb::TReverb() = default;
+TReverb::TReverb() : TLiveTestWindow(WM_REVERB_REQUEST, kReverbStopActivity, kReverbDeviceStopped) {}
 
-TReverb::~TReverb()
-{
-    // The frame's sound output may still report to this window; it goes with the test.
-    if (m_analysis && m_analysis->running) {
-        StopDevices();
-        DeleteSoundOutput();
-        EnableFrame(true);
-    }
-}
+TReverb::~TReverb() { EndTestOnClose(); }
 
 BOOL TReverb::CreateReverbWindow(DWORD style, const RECT& rect, CWnd* frame, const ReverbLinks* links)
 {
@@ -259,14 +248,6 @@ void TReverb::OnSize(UINT nType, int cx, int cy)
     TPlotBase::OnSize(nType, cx, cy);
     if (!m_initialising)
         UpdateLayout();
-}
-
-// ---- Progress -----------------------------------------------------------------------------
-
-void TReverb::SetProgress(int percent, const char* text)
-{
-    if (SetProgressAndPoll(percent, text))
-        m_analysis->Cancel();
 }
 
 // ---- Commands -----------------------------------------------------------------------------
@@ -619,15 +600,6 @@ void TReverb::OnRButtonDown(UINT, CPoint point)
         SetStartOffset(Settings().StartOffset + static_cast<int>(seconds * 1000.0f));
     } else if (chosen != 0) {
         SendMessage(WM_COMMAND, chosen, 0);
-    }
-}
-
-void TReverb::OnChar(UINT nChar, UINT, UINT)
-{
-    ReverbAnalysis& a = *m_analysis;
-    if (nChar == VK_ESCAPE && a.running && !a.cancel) {
-        a.Cancel();
-        StopTest();
     }
 }
 

@@ -15,9 +15,8 @@
 #include "dsp/ReverbAnalysis.h"
 #include "platform/ui/Controls.h"
 #include "platform/ui/GdiObjects.h"
-#include "utilities/LiveTestRoad.h"
 #include "utilities/ReverbLinks.h"
-#include "utilities/TUtilityPlot.h"
+#include "utilities/TLiveTestWindow.h"
 
 #include <memory>
 #include <string>
@@ -25,7 +24,7 @@
 class TLimitScroll;
 class TWaveData;
 
-class TReverb : public TUtilityPlot {
+class TReverb : public TLiveTestWindow {
 public:
     enum : UINT {
         kStart = 701, kReverbTimes = 702, kDecayPlot = 703, kSurface = 704, kProgress = 705, kSelection = 706,
@@ -94,7 +93,7 @@ public:
     ReverbAnalysis& Analysis() { return *m_analysis; }
     const ReverbLinks& Links() const { return m_links; }
     DWORD GetViewMode() const { return m_analysis->viewMode; }
-    bool IsRunning() const { return m_analysis->running != 0; }
+    bool IsRunning() const { return TestRunning(); }
     std::string StatusText() const;
     CButton* GetButton(UINT id) const;
     CComboBox* GetExtentCombo() const { return m_extent.get(); }
@@ -108,8 +107,6 @@ protected:
     void CreateControls() override;
     void LayoutControls();
     void UpdateControls();
-    bool IsBusy() const override { return IsRunning(); }
-    void SetProgress(int percent, const char* text);
     void OnSelectionChanged();
     void OnExtentChanged();
     void OnStartOffsetEdited();
@@ -119,25 +116,26 @@ protected:
     void OnCopyBitmapCommand() { CopyAsBitmap(); }
     void OnClearOffset();
     void OnSize(UINT nType, int cx, int cy);
-    void OnChar(UINT nChar, UINT nRepCnt, UINT nFlags);
     void OnLButtonDown(UINT nFlags, CPoint point);
     void OnLButtonUp(UINT nFlags, CPoint point);
     void OnLButtonDblClk(UINT nFlags, CPoint point);
     void OnRButtonDown(UINT nFlags, CPoint point);
     void OnVScroll(UINT nSBCode, UINT nPos, CScrollBar* pScrollBar);
-    LRESULT OnWaveOutDone(WPARAM wParam, LPARAM lParam);
     DECLARE_MESSAGE_MAP()
 
 private:
     ReverbSettings& Settings() const { return *m_links.settings; }
+    // The live test's state and ends, for the window base.
+    const LiveTestLinks& TestLinks() const override { return m_links; }
+    bool TestRunning() const override { return m_analysis && m_analysis->running != 0; }
+    bool TestCancelled() const override { return m_analysis->IsCancelled(); }
+    void CancelTest() override { m_analysis->Cancel(); }
+    void AbandonTest() override { StopTest(); }
+    void CompleteTest() override { FinishTest(); }
     // Test steps.
     void SetTestTiming();
     bool BuildTestSignal();
     void PlayThroughDeviceOutput();
-    LiveTestRoad Road();
-    void StopDevices();
-    void DeleteSoundOutput();
-    void EnableFrame(bool enable);
     // Drawing.
     void DrawTitleAndLabels(CDC* dc);
     void DrawStatusMessage(CDC* dc);

@@ -46,10 +46,6 @@ std::span<const std::uint8_t> PinkNoiseData()
 
 } // namespace
 
-LiveTestRoad TReverb::Road() { return LiveTestRoad(this, m_links, WM_REVERB_REQUEST, kReverbDeviceStopped); }
-
-void TReverb::EnableFrame(bool enable) { Road().EnableFrame(enable); }
-
 void TReverb::SetTestTiming() { m_analysis->SetTestTiming(); }
 
 // ---- Segment of a recording -----------------------------------------------------------------
@@ -169,7 +165,7 @@ void TReverb::OnStart()
         return;
     // A device that can never sample fast enough is refused before anything is stopped or
     // asked, saying why: no setting would help.
-    if (const TUsbDevice* usb = m_links.inputDevice ? *m_links.inputDevice : nullptr) {
+    if (const TUsbDevice* usb = m_links.InputDevice()) {
         const std::string problem = DeviceRateProblem(usb->GetMinSamplingRate(), usb->GetMaxSamplingRate());
         if (!problem.empty()) {
             AfxMessageBox(problem, MB_OK | MB_ICONSTOP);
@@ -178,16 +174,16 @@ void TReverb::OnStart()
     }
     a.segment = 0;
     a.cutoffHint = 0;
-    if (m_links.frame)
-        m_links.frame->SendMessage(WM_REVERB_REQUEST, kReverbStopActivity, 0);
+    AskFrameToStopActivity();
     if (a.modified && !QuerySave())
         return;
     a.fileName.clear();
 
-    const UsbDeviceSettings device = m_links.device ? *m_links.device : UsbDeviceSettings();
+    const LiveTestSetup setup = Setup();
+    const UsbDeviceSettings& device = setup.device;
     // The capture has the rate the device really samples at, and wrong times otherwise.
     const DWORD inputRate = Road().InputRate();
-    const OutputDeviceSettings output = m_links.output ? *m_links.output : OutputDeviceSettings();
+    const OutputDeviceSettings& output = setup.output;
     if (const char* problem = LiveRateProblem(inputRate, output.SigGenSamplingRate)) {
         AfxMessageBox(problem, MB_OK | MB_ICONSTOP);
         return;
@@ -198,7 +194,7 @@ void TReverb::OnStart()
     CWaitCursor wait;
     PrepareTest(input, out);
     if (!a.cancel) {
-        if (m_links.useSoundCard && *m_links.useSoundCard)
+        if (setup.useSoundCard)
             PlayThroughSoundCard();
         else
             PlayThroughDeviceOutput();
@@ -276,8 +272,6 @@ bool TReverb::BuildTestSignal()
     return true;
 }
 
-void TReverb::DeleteSoundOutput() { Road().DeleteSoundOutput(); }
-
 void TReverb::PlayThroughSoundCard()
 {
     ReverbAnalysis& a = *m_analysis;
@@ -295,7 +289,7 @@ void TReverb::PlayThroughDeviceOutput()
 void TReverb::StartCapture()
 {
     ReverbAnalysis& a = *m_analysis;
-    UsbDeviceSettings settings = m_links.device ? *m_links.device : UsbDeviceSettings();
+    UsbDeviceSettings settings = Setup().device;
     const DWORD channel = std::min<DWORD>(Settings().InputChannel, UsbDeviceSettings::kChannels - 1);
     for (auto& c : settings.Channels)
         c.bIsEnabled = 0;
@@ -316,24 +310,6 @@ void TReverb::StartCapture()
         return;
     }
     m_captureStarted = true;
-}
-
-void TReverb::StopDevices() { Road().StopDevices(); }
-
-LRESULT TReverb::OnWaveOutDone(WPARAM, LPARAM)
-{
-    ReverbAnalysis& a = *m_analysis;
-    if (!a.running)
-        return 1;
-    // Only the end of the whole buffer ends the test.
-    if (!Road().PlaybackDone())
-        return 1;
-    DeleteSoundOutput();
-    if (a.cancel)
-        StopTest();
-    else
-        FinishTest();
-    return 1;
 }
 
 void TReverb::StopTest()
@@ -365,7 +341,7 @@ void TReverb::FinishTest()
 void TReverb::CollectCapture()
 {
     ReverbAnalysis& a = *m_analysis;
-    TUsbDevice* device = m_links.inputDevice ? *m_links.inputDevice : nullptr;
+    TUsbDevice* device = m_links.InputDevice();
     const DWORD channel = std::min<DWORD>(Settings().InputChannel, UsbDeviceSettings::kChannels - 1);
     if (device && a.capture && m_captureStarted && !a.cancel) {
         const long long held = device->GetSampleCounter();

@@ -5,7 +5,6 @@
 #include "records/AppMessages.h"
 #include "records/PathSettings.h"
 #include "platform/core/MessageBox.h"
-#include "platform/sound/WaveOut.h"
 #include "platform/ui/CommonDialogs.h"
 #include "platform/ui/Menu.h"
 #include "utilities/CTHDFreqOptionsDialog.h"
@@ -17,7 +16,7 @@
 #include <filesystem>
 #include <new>
 
-BEGIN_MESSAGE_MAP(TTHDFreq, TUtilityPlot)
+BEGIN_MESSAGE_MAP(TTHDFreq, TLiveTestWindow)
     ON_BN_CLICKED(kStart, &TTHDFreq::OnStart)
     ON_BN_CLICKED(kLoad, &TTHDFreq::OnLoad)
     ON_BN_CLICKED(kSave, &TTHDFreq::OnSave)
@@ -28,9 +27,7 @@ BEGIN_MESSAGE_MAP(TTHDFreq, TUtilityPlot)
     ON_COMMAND(kCopyText, &TTHDFreq::OnCopyText)
     ON_COMMAND(kCopyBitmap, &TTHDFreq::OnCopyBitmap)
     ON_WM_SIZE()
-    ON_WM_CHAR()
     ON_WM_RBUTTONDOWN()
-    ON_MESSAGE(MM_WOM_DONE, &TTHDFreq::OnWaveOutDone)
 END_MESSAGE_MAP()
 
 namespace {
@@ -58,18 +55,9 @@ void RememberFolder(PathSettings* paths, const std::string& file)
 
 } // namespace
 
-TTHDFreq::TTHDFreq() = default;
+TTHDFreq::TTHDFreq() : TLiveTestWindow(WM_THDFREQ_REQUEST, kThdStopActivity, kThdDeviceStopped) {}
 
-TTHDFreq::~TTHDFreq()
-{
-    // The frame's sound output may still report to this window, and the frame is disabled:
-    // both go with the test.
-    if (IsRunning()) {
-        StopDevices();
-        DeleteSoundOutput();
-        EnableFrame(true);
-    }
-}
+TTHDFreq::~TTHDFreq() { EndTestOnClose(); }
 
 BOOL TTHDFreq::Create(DWORD style, const RECT& rect, CWnd* frame, const ThdFreqLinks* links)
 {

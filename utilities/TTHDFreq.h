@@ -15,9 +15,8 @@
 #include "dsp/ThdFreqAnalysis.h"
 #include "platform/ui/Controls.h"
 #include "platform/ui/GdiObjects.h"
-#include "utilities/LiveTestRoad.h"
+#include "utilities/TLiveTestWindow.h"
 #include "utilities/ThdFreqLinks.h"
-#include "utilities/TUtilityPlot.h"
 
 #include <cstdint>
 #include <filesystem>
@@ -27,7 +26,7 @@
 
 class TOverlayData;
 
-class TTHDFreq : public TUtilityPlot {
+class TTHDFreq : public TLiveTestWindow {
 public:
     enum : UINT {
         kStart = 101, kProgress = 105, kLoad = 107, kSave = 108, kPrint = 109, kOptions = 110,
@@ -72,7 +71,7 @@ public:
 
     ThdFreqAnalysis& Analysis() { return *m_analysis; }
     const ThdFreqLinks& Links() const { return m_links; }
-    bool IsRunning() const { return m_analysis && m_analysis->running != 0; }
+    bool IsRunning() const { return TestRunning(); }
     std::string StatusText() const;
     COLORREF StatusColor() const;
     CButton* GetButton(UINT id) const;
@@ -81,19 +80,22 @@ protected:
     std::string PaneCaption() const override { return {}; }
     COLORREF PlotBackgroundColor() const override;
     void CreateControls() override;
-    bool IsBusy() const override { return IsRunning(); }
-    void SetProgress(int percent, const char* text);
     void OnPrint();
     void OnHelp() {}
     void OnSize(UINT nType, int cx, int cy);
-    void OnChar(UINT nChar, UINT nRepCnt, UINT nFlags);
     void OnRButtonDown(UINT nFlags, CPoint point);
-    LRESULT OnWaveOutDone(WPARAM wParam, LPARAM lParam);
     DECLARE_MESSAGE_MAP()
 
 private:
     using TPlotBase::Create;
     ThdFreqSettings& Settings() const { return *m_links.settings; }
+    // The live test's state and ends, for the window base.
+    const LiveTestLinks& TestLinks() const override { return m_links; }
+    bool TestRunning() const override { return m_analysis && m_analysis->running != 0; }
+    bool TestCancelled() const override { return m_analysis->IsCancelled(); }
+    void CancelTest() override { m_analysis->Cancel(); }
+    void AbandonTest() override { AbortTest(); }
+    void CompleteTest() override { ProcessCapture(); }
     // The open or save dialog of result files; the chosen path (its folder remembered), or
     // empty when cancelled.
     std::string AskFileName(bool open);
@@ -119,10 +121,6 @@ private:
     void StopFrequencyMessage(double half);
     bool ReadCapture();
     void WriteDebugCapture();
-    LiveTestRoad Road();
-    void StopDevices();
-    void DeleteSoundOutput();
-    void EnableFrame(bool enable);
 
     ThdFreqSettings m_ownSettings;
     ThdFreqLinks m_links;

@@ -32,23 +32,11 @@ std::string PrintfDouble(const char* format, double value)
 
 } // namespace
 
-LiveTestRoad TTHDFreq::Road() { return LiveTestRoad(this, m_links, WM_THDFREQ_REQUEST, kThdDeviceStopped); }
-
-void TTHDFreq::EnableFrame(bool enable) { Road().EnableFrame(enable); }
-
-// ---- Progress -----------------------------------------------------------------------------
-
-void TTHDFreq::SetProgress(int percent, const char* text)
-{
-    if (SetProgressAndPoll(percent, text))
-        m_analysis->Cancel();
-}
-
 // ---- Start --------------------------------------------------------------------------------
 
 double TTHDFreq::OutputAmplitude(int channel) const
 {
-    const OutputDeviceSettings output = m_links.output ? *m_links.output : OutputDeviceSettings();
+    const OutputDeviceSettings output = Setup().output;
     return ThdFreqAnalysis::OutputAmplitude(channel == 0 ? output.OutputLevel1 : output.OutputLevel2,
                                             static_cast<int>(output.OutputLevelUnit), output.FullScaleVolts);
 }
@@ -61,8 +49,7 @@ void TTHDFreq::OnStart()
     // What the input can't analyse is refused before anything plays, with one message.
     if (!CheckInput())
         return;
-    if (m_links.frame)
-        m_links.frame->SendMessage(WM_THDFREQ_REQUEST, kThdStopActivity, 0);
+    AskFrameToStopActivity();
     if (a.modified && !QuerySave())
         return;
     a.fileName.clear();
@@ -74,13 +61,14 @@ void TTHDFreq::OnStart()
     HideWatermark();
     UpdateLayout();
 
-    const OutputDeviceSettings output = m_links.output ? *m_links.output : OutputDeviceSettings();
+    const LiveTestSetup setup = Setup();
+    const OutputDeviceSettings& output = setup.output;
     {
         CWaitCursor wait;
         a.BuildStimulus(output.SigGenSamplingRate, static_cast<WORD>(output.SigGenNumChannels),
                         static_cast<WORD>(output.SigGenBitsPerSample / 8), OutputAmplitude(0), OutputAmplitude(1));
     }
-    if (m_links.useSoundCard && *m_links.useSoundCard)
+    if (setup.useSoundCard)
         StartSoundCardOutput();
     else
         StartDeviceOutput();
@@ -113,8 +101,6 @@ void TTHDFreq::StopFrequencyMessage(double half)
                   MB_OK | MB_ICONSTOP);
 }
 
-void TTHDFreq::DeleteSoundOutput() { Road().DeleteSoundOutput(); }
-
 void TTHDFreq::StartSoundCardOutput()
 {
     ThdFreqAnalysis& a = *m_analysis;
@@ -136,7 +122,7 @@ void TTHDFreq::StartCapture()
         return;
     a.capture.reset();
     ThdFreqSettings& s = Settings();
-    UsbDeviceSettings settings = m_links.device ? *m_links.device : UsbDeviceSettings();
+    UsbDeviceSettings settings = Setup().device;
     settings.SamplingRate = Road().InputRate();
     const int A = std::clamp(s.InputChannelA, 0, UsbDeviceSettings::kChannels - 1);
     const int B = s.InputChannelB;
@@ -184,24 +170,6 @@ void TTHDFreq::StartCapture()
 
 // ---- End ----------------------------------------------------------------------------------
 
-void TTHDFreq::StopDevices() { Road().StopDevices(); }
-
-LRESULT TTHDFreq::OnWaveOutDone(WPARAM, LPARAM)
-{
-    ThdFreqAnalysis& a = *m_analysis;
-    if (!a.running)
-        return 1;
-    // Only the end of the whole stimulus ends the playback.
-    if (!Road().PlaybackDone())
-        return 1;
-    DeleteSoundOutput();
-    if (a.cancel)
-        AbortTest();
-    else
-        ProcessCapture();
-    return 1;
-}
-
 bool TTHDFreq::ReadCapture()
 {
     ThdFreqAnalysis& a = *m_analysis;
@@ -226,10 +194,10 @@ bool TTHDFreq::ReadCapture()
 void TTHDFreq::WriteDebugCapture()
 {
     const ThdFreqAnalysis& a = *m_analysis;
-    if (!m_links.profilePath || !a.capture)
+    if (m_links.profilePath.empty() || !a.capture)
         return;
     char flag[21] = {};
-    GetPrivateProfileStringA("THDFreqOpts", "DebugFlag", "0", flag, sizeof flag, m_links.profilePath);
+    GetPrivateProfileStringA("THDFreqOpts", "DebugFlag", "0", flag, sizeof flag, m_links.profilePath.c_str());
     if (std::atoi(flag) == 0)
         return;
     char temp[260] = {};
@@ -293,13 +261,4 @@ void TTHDFreq::AbortTest()
     EnableFrame(true);
     ShowWatermark();
     UpdateLayout();
-}
-
-void TTHDFreq::OnChar(UINT nChar, UINT, UINT)
-{
-    ThdFreqAnalysis& a = *m_analysis;
-    if (nChar == VK_ESCAPE && a.running && !a.cancel) {
-        a.Cancel();
-        AbortTest();
-    }
 }

@@ -18,6 +18,7 @@
 
 #include <atomic>
 #include <fstream>
+#include <optional>
 #include <thread>
 
 using namespace filesframe;
@@ -326,6 +327,11 @@ protected:
     void SetUp() override
     {
         ThdFreqWindow::SetUp();
+        // The capture goes to the temporary folder: one of its own, so suites run side by side
+        // don't take each other's file.
+        const char* before = getenv("TMPDIR");
+        m_tmpdir = before ? std::optional<std::string>(before) : std::nullopt;
+        setenv("TMPDIR", root.c_str(), 1);
         kdrsim::Reset();
         kdrsim::SelectSimulator(true);
         std::string error;
@@ -336,7 +342,12 @@ protected:
         ThdFreqWindow::TearDown();
         kdrsim::Reset();
         kdrsim::SelectSimulator(false);
+        if (m_tmpdir)
+            setenv("TMPDIR", m_tmpdir->c_str(), 1);
+        else
+            unsetenv("TMPDIR");
     }
+    std::optional<std::string> m_tmpdir;
     TTHDFreq* Prepare()
     {
         if (Start() == nullptr)
