@@ -24,6 +24,7 @@
 #include "wave/TWaveFile.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cstring>
 #include <memory>
 #include <new>
@@ -34,6 +35,34 @@ namespace {
 constexpr const char* kSelectSegment = "You must first select a time segment.";
 
 DWORD BlockFrames(const ChannelProcessingSettings& p) { return BlockLengthOf(p); }
+
+// Showing progress and asking whether the user pressed Esc both let the window system run
+// (paints, queued input), which costs more than a history line takes to draw. A rebuild does
+// both every few lines, and sooner once a moment has passed since it last did, so that slow
+// lines still show their progress and answer Esc at once.
+class SparseProgress {
+public:
+    explicit SparseProgress(const SegmentProgress& hooks) : m_hooks(hooks), m_last(Clock::now()) {}
+    // After a line: true when the user cancelled.
+    bool Step(int percent)
+    {
+        const Clock::time_point now = Clock::now();
+        if (++m_lines < kLines && now - m_last < kInterval)
+            return false;
+        m_lines = 0;
+        m_last = now;
+        m_hooks.Report(percent);
+        return m_hooks.Cancelled();
+    }
+
+private:
+    using Clock = std::chrono::steady_clock;
+    static constexpr int kLines = 32;
+    static constexpr std::chrono::milliseconds kInterval{50};
+    const SegmentProgress& m_hooks;
+    Clock::time_point m_last;
+    int m_lines = 0;
+};
 
 std::unique_ptr<TSampleBuffer> MakeWorkBlock(const ChannelProcessingSettings& p)
 {
@@ -560,16 +589,16 @@ void CMainFrame::RebuildChannelHistory(int channel, float start, float end, bool
     GiveFileCalibration(*file, slot, *engine);
     BeginLongOperation(plot.Caption());
     const SegmentProgress hooks = LongOperationHooks();
+    SparseProgress progress(hooks);
     DWORD frame = plan.startFrame;
     bool cancelled = false;
     for (int i = 0; i < lines; ++i) {
-        hooks.Report(plot.Percent(i, lines));
         const int line = plot.Line(i, lines);
         if (!ProcessSegmentBlock(*file, slot, frame, *work, *engine, *Smoothing[channel]))
             break; // reported; the lines so far stay
         plot.Draw(line, engine.get(), nullptr, static_cast<float>(file->FramesToSeconds(frame)) + half);
         frame += plan.step;
-        if ((cancelled = hooks.Cancelled()))
+        if ((cancelled = progress.Step(plot.Percent(i, lines))))
             break;
     }
     EndLongOperation();
@@ -627,10 +656,10 @@ void CMainFrame::RebuildCompositeHistory(int composite, float start, float end, 
     CWaitCursor wait;
     BeginLongOperation(plot.Caption());
     const SegmentProgress hooks = LongOperationHooks();
+    SparseProgress progress(hooks);
     bool cancelled = false;
     for (int i = 0; i < lines; ++i) {
         const int line = plot.Line(i, lines);
-        hooks.Report(plot.Percent(i, lines));
         float time = 0.0f;
         bool atEnd = false;
         bool read = true;
@@ -652,7 +681,7 @@ void CMainFrame::RebuildCompositeHistory(int composite, float start, float end, 
                                              engines.Get(TCompositeProcessing::kTransfer), result, coherence))
             break;
         plot.Draw(line, result, coherence, time);
-        if ((cancelled = hooks.Cancelled()) || atEnd)
+        if ((cancelled = progress.Step(plot.Percent(i, lines))) || atEnd)
             break;
     }
     EndLongOperation();

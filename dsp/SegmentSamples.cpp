@@ -36,7 +36,8 @@ void DecodeLoop(const TPcmFormat& format, const std::uint8_t* b, std::size_t cou
         else if constexpr (Bytes == 2)
             raw = static_cast<std::int16_t>(b[0] | (b[1] << 8));
         else if constexpr (Bytes == 3)
-            raw = format.SignExtend24(static_cast<DWORD>(b[0] | (b[1] << 8) | (b[2] << 16)));
+            // Sign-extended by shifts: a branch on the sign bit mispredicts on every zero crossing.
+            raw = static_cast<std::int32_t>(static_cast<std::uint32_t>(b[0] | (b[1] << 8) | (b[2] << 16)) << 8) >> 8;
         else
             raw = static_cast<std::int32_t>(static_cast<std::uint32_t>(b[0]) | (static_cast<std::uint32_t>(b[1]) << 8) |
                                             (static_cast<std::uint32_t>(b[2]) << 16) |
@@ -98,7 +99,7 @@ bool ReadSegmentSamples(TWaveData& wave, DWORD first, int channel, std::span<dou
     }
     if (!wave.ReadSamples(bytes.data(), first, count, channel))
         return false;
-    const double zero = format.ZeroValue;
+    const double zero = wave.GetZeroValue();
     for (DWORD i = 0; i < count; ++i)
         out[i] = DecodeSample(format, bytes.data() + static_cast<std::size_t>(i) * format.BytesPerSample) - zero;
     return true;

@@ -158,6 +158,9 @@ public:
 
     // --- readers ---
     float GetLevel(int bin) const;
+    // GetLevel of bins first .. first + count - 1 into out, in one pass (a bin outside the
+    // spectrum reads 0, as there).
+    void GetLevels(int first, int count, float* out) const;
     double MaxLevel(int lo, int hi) const;
     float GetPeakHoldValue(UINT bin) const;
     double MaxPeakHold(int lo, int hi) const;
@@ -189,6 +192,8 @@ public:
     const float* GetMagnitudeBuffer() const { return magnitude.get(); }
     const float* GetMagnitudeDbBuffer() const { return magnitudeDb.get(); }
     void SmoothSpectrum(int width);
+    // Sets one bin (clamped into range): mode 0 from an amplitude, mode 1 from a level in dB
+    // (clamped to +-999); the power and the dB level always agree. NaN is ignored.
     void SetBinLevel(int bin, float value, WORD mode);
 
     BYTE error = 0;

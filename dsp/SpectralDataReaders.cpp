@@ -90,6 +90,71 @@ float SpectralData::GetLevel(int bin) const
     return result;
 }
 
+void SpectralData::GetLevels(int first, int count, float* out) const
+{
+    if (count <= 0)
+        return;
+    // Whatever lies outside the bins this pass reads directly goes through GetLevel, so that
+    // the two never disagree.
+    const auto fallback = [&] {
+        for (int i = 0; i < count; ++i)
+            out[i] = GetLevel(first + i);
+    };
+    if (IsOctave() || first < 0 || (AmpScaleType != 0 && AmpScaleType != 1 && AmpScaleType != 2)) {
+        fallback();
+        return;
+    }
+    const UINT end = static_cast<UINT>(std::min<long long>(static_cast<long long>(first) + count, bins));
+    const UINT begin = static_cast<UINT>(first);
+    float* o = out;
+    if (AmpScaleType == 0 || AmpScaleType == 2) {
+        if (!magnitude) {
+            fallback();
+            return;
+        }
+        const float* m = magnitude.get();
+        const bool power = densityFlag && !densityAmplitude;
+        const bool percent = !coherenceKind && !IsCalibrated();
+        for (UINT b = begin; b < end; ++b, ++o) {
+            const float p = m[b];
+            float r = 0.0f;
+            if (power)
+                r = p;
+            else if (p > 0.0f)
+                r = std::sqrt(p);
+            if (percent)
+                r *= 100.0f;
+            *o = r;
+        }
+    } else {
+        if (!magnitudeDb) {
+            fallback();
+            return;
+        }
+        const float* m = magnitude.get();
+        const float* db = magnitudeDb.get();
+        const bool offset = IsCalibrated() && IsPlain();
+        const float unit = offset ? UnitOffset() : 0.0f;
+        for (UINT b = begin; b < end; ++b, ++o) {
+            float r = 0.0f;
+            if (densityFlag) {
+                const float p = m ? m[b] : 0.0f;
+                r = p > 0.0f ? 10.0f * std::log10(p) : kNoLevelDb;
+            } else {
+                r = db[b];
+            }
+            if (offset)
+                r += unit;
+            if (coherenceKind && m && m[b] > 0.0f)
+                r = std::sqrt(m[b]);
+            *o = r;
+        }
+    }
+    // Bins beyond the spectrum.
+    for (float* stop = out + count; o < stop; ++o)
+        *o = 0.0f;
+}
+
 double SpectralData::MaxLevel(int lo, int hi) const
 {
     if (lo == hi - 1 || lo < 0)
@@ -347,7 +412,7 @@ void SpectralData::SmoothSpectrum(int width)
 
 void SpectralData::SetBinLevel(int bin, float value, WORD mode)
 {
-    if (!magnitude || bins == 0)
+    if (!magnitude || bins == 0 || std::isnan(value))
         return;
     const UINT b = static_cast<UINT>(std::clamp(bin, 0, static_cast<int>(bins) - 1));
     if (mode == 0) {
@@ -358,5 +423,7 @@ void SpectralData::SetBinLevel(int bin, float value, WORD mode)
     } else if (mode == 1) {
         value = std::clamp(value, -999.0f, 999.0f);
         magnitude[b] = std::pow(10.0f, value / 10.0f);
+        if (magnitudeDb)
+            magnitudeDb[b] = value;
     }
 }

@@ -2,6 +2,7 @@
 
 #include "platform/core/MessageBox.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <memory>
@@ -305,6 +306,9 @@ void TSmoothing::Compute()
         return;
     float* t = table.get();
     const UINT n = length;
+    // SetType computes into the table it has: what the new shape does not write (all of it for
+    // Uniform) must not keep the old window's coefficients.
+    std::fill(t, t + n, 0.0f);
     FillShape(type, n, t);
     if (type == kUniform || option == kNoCorrection)
         return;

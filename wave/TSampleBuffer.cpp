@@ -386,19 +386,20 @@ bool TSampleBuffer::BackwardIntegrate(DWORD count)
 
 bool TSampleBuffer::HasNoQuietRun(const TriggerSettings& trigger, DWORD milliseconds, DWORD first) const
 {
-    if (format_.BytesPerSample > 2 || samples_ == nullptr)
+    if (samples_ == nullptr)
         return true;
     DWORD window = static_cast<DWORD>(static_cast<std::uint64_t>(format_.SampleRate) * milliseconds / 1000);
     DWORD hold = static_cast<DWORD>(format_.SampleRate * 0.002);
     double t = trigger.ThresholdVolts;
     if (!std::isfinite(t) || std::fabs(t) > 1e6)
         return true;
-    double threshold = std::trunc(t) * (static_cast<double>(format_.MaxValue) - format_.ZeroValue) / 100.0 +
-                       format_.ZeroValue;
+    // Quiet is measured from the zero value, so that the low half of 8-bit samples (below 127)
+    // is loud, and 24- and 32-bit samples are judged like the others.
+    const double threshold = std::trunc(t) * (static_cast<double>(format_.MaxValue) - format_.ZeroValue) / 100.0;
     DWORD end = static_cast<DWORD>(std::min<std::uint64_t>(static_cast<std::uint64_t>(first) + window, count_));
     DWORD run = 0;
     for (DWORD i = first; i < end; ++i) {
-        if (std::abs(Raw(i)) < threshold) {
+        if (std::fabs(static_cast<double>(Raw(i)) - format_.ZeroValue) < threshold) {
             if (++run > hold)
                 return false;
         } else {

@@ -33,7 +33,9 @@ public:
     DWORD GetCount() const { return count_; }
     DWORD GetSamplesPerChannel() const;
     DWORD GetDecimationRatio() const { return ratio_; }
-    float GetDuration() const { return IndexToTime(count_); }
+    // The time the channel's samples span at the analysed rate (count is of undecimated samples
+    // and holds the filter's lead-in).
+    float GetDuration() const { return IndexToTime(GetSamplesPerChannel()); }
     float IndexToTime(DWORD index) const;
     DWORD TimeToIndex(float seconds) const;
 
@@ -55,6 +57,8 @@ public:
     // transform of the piece, computed through the FFT.
     bool HilbertEnvelope(DWORD first, DWORD count);
     bool BackwardIntegrate(DWORD count);
+    // False when samples [first, first + milliseconds) hold a run longer than 2 ms of samples
+    // closer to the zero value than the trigger's threshold (percent of full scale).
     bool HasNoQuietRun(const TriggerSettings& trigger, DWORD milliseconds, DWORD first) const;
 
 private:

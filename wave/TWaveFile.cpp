@@ -68,7 +68,7 @@ TWaveFile::TWaveFile(const std::string& name, WORD mode, bool makeBackup, const 
             std::string copy = MakeTempFile(tempDir_, "wav");
             if (!copy.empty()) {
                 workingCopy_ = copy;
-                ok = CopyFileA(name.c_str(), copy.c_str(), FALSE) != 0 && OpenStreamed();
+                ok = CopyDiskFile(name, copy) && OpenStreamed();
             }
         } else {
             workingCopy_ = name;
@@ -185,8 +185,6 @@ HMMIO TWaveFile::OpenWithLayout(const std::string& name, DWORD flags, WaveLayout
         mmioClose(h, 0);
         return nullptr;
     }
-    WaveCalibrationBlock block;
-    const bool present = ReadWaveCalibration(h, block);
     WaveLayoutResult r = ReadWaveLayout(h, layout);
     frames = r == WaveLayoutResult::Ok ? layout.availableBytes / layout.blockAlign : 0;
     if (frames == 0) {
@@ -198,12 +196,14 @@ HMMIO TWaveFile::OpenWithLayout(const std::string& name, DWORD flags, WaveLayout
         mmioClose(h, 0);
         return nullptr;
     }
-    calPresent_ = present ? 1 : 0;
+    // The gains follow the format, so the calibration is taken after it.
     format_ = layout.format;
-    if (present)
-        UpdateCalibrationGains(block);
-    else
-        ResetCalibration();
+    TakeCalibrationChunk(h);
+    const std::int64_t first = layout.data.dwDataOffset;
+    if (mmioSeek64(h, first, SEEK_SET) != first) {
+        mmioClose(h, 0);
+        return nullptr;
+    }
     return h;
 }
 
@@ -320,15 +320,13 @@ bool TWaveFile::ReadImage(std::span<const std::uint8_t> image)
     HMMIO h = mmioOpenA(nullptr, &info, MMIO_READ);
     if (h == nullptr)
         return false;
-    WaveCalibrationBlock block;
-    calPresent_ = ReadWaveCalibration(h, block) ? 1 : 0;
     WaveLayout layout;
     bool ok = ReadWaveLayout(h, layout) == WaveLayoutResult::Ok && layout.availableBytes >= layout.blockAlign;
     if (ok) {
         format_ = layout.format;
-        if (calPresent_)
-            UpdateCalibrationGains(block);
-        ok = AllocateBlock(layout.availableBytes / layout.blockAlign) &&
+        TakeCalibrationChunk(h);
+        const std::int64_t first = layout.data.dwDataOffset;
+        ok = mmioSeek64(h, first, SEEK_SET) == first && AllocateBlock(layout.availableBytes / layout.blockAlign) &&
              mmioRead(h, reinterpret_cast<HPSTR>(data_), static_cast<LONG>(dataBytes_)) ==
                  static_cast<LONG>(dataBytes_);
         if (!ok)
@@ -391,17 +389,8 @@ bool TWaveFile::WriteWholeFile()
     }
     if (mmioAscend(h, &data, 0) != MMSYSERR_NOERROR || mmioAscend(h, &riff, 0) != MMSYSERR_NOERROR)
         return fail(h);
-    if (calPresent_) {
-        MMRESULT r = WriteCalibrationChunkAt(h, calibration_);
-        if (r != MMSYSERR_NOERROR) {
-            ShowError(r == MMIOERR_CANNOTWRITE ? "Error writing Calibration data to wave file"
-                                               : "Error on mmioCreateChunk() for Calibration data");
-            calPresent_ = 0;
-            std::int64_t cut = static_cast<std::int64_t>(riff.dwDataOffset) + riff.cksize + (riff.cksize & 1u);
-            if (!mmioSetSize(h, cut))
-                return fail(h);
-        }
-    }
+    if (calPresent_ && !WriteCalibrationAfter(h, riff))
+        return fail(h);
     if (mmioClose(h, 0) != MMSYSERR_NOERROR) {
         ShowError("TWaveFile - failure on mmioClose()");
         return fail(nullptr);
@@ -453,17 +442,8 @@ bool TWaveFile::FinishStreamedFile()
     length_ = endFrame_;
     dataBytes_ = bytes;
     headerFrames_ = endFrame_;
-    if (calPresent_) {
-        if (mmioSeek64(file_, riffEnd, SEEK_SET) != riffEnd)
-            return false;
-        MMRESULT r = WriteCalibrationChunkAt(file_, calibration_);
-        if (r != MMSYSERR_NOERROR) {
-            ShowError(r == MMIOERR_CANNOTWRITE ? "Error writing Calibration data to wave file"
-                                               : "Error on mmioCreateChunk() for Calibration data");
-            calPresent_ = 0;
-            mmioSetSize(file_, riffEnd);
-        }
-    }
+    if (!WriteCalibrationChunk())
+        return false;
     calChanged_ = 0;
     return true;
 }
@@ -507,7 +487,7 @@ bool TWaveFile::MoveWorkingCopyTo(const std::string& target, const char* failure
         workingCopy_ = target;
         return true;
     }
-    if (!CopyFileA(workingCopy_.c_str(), target.c_str(), FALSE)) {
+    if (!CopyDiskFile(workingCopy_, target)) {
         ShowError(failureText);
         return false;
     }
@@ -649,35 +629,54 @@ LONG TWaveFile::WriteRaw(const void* buffer, LONG bytes)
 
 // ---- calibration ----
 
-bool TWaveFile::ReadCalibrationChunk()
+void TWaveFile::TakeCalibrationChunk(HMMIO h)
 {
-    HMMIO h = file_;
-    bool own = false;
-    if (h == nullptr) {
-        const std::string& name = workingCopy_.empty() ? fileName_ : workingCopy_;
-        MMIOINFO info{};
-        h = mmioOpenA(name.c_str(), &info, MMIO_READ);
-        if (h == nullptr)
-            return false;
-        own = true;
-    }
     WaveCalibrationBlock block;
-    bool present = ReadWaveCalibration(h, block);
-    if (own)
-        mmioClose(h, 0);
-    else
-        SetPosition(position_);
+    const bool present = ReadWaveCalibration(h, block);
     calPresent_ = present ? 1 : 0;
     if (present)
         UpdateCalibrationGains(block);
-    return present;
+    else
+        ResetCalibration();
+}
+
+bool TWaveFile::ReadCalibrationChunk()
+{
+    if (file_ != nullptr) {
+        TakeCalibrationChunk(file_);
+        SetPosition(position_);
+        return calPresent_ != 0;
+    }
+    const std::string& name = workingCopy_.empty() ? fileName_ : workingCopy_;
+    MMIOINFO info{};
+    HMMIO h = mmioOpenA(name.c_str(), &info, MMIO_READ);
+    if (h == nullptr)
+        return false;
+    TakeCalibrationChunk(h);
+    mmioClose(h, 0);
+    return calPresent_ != 0;
 }
 
 bool TWaveFile::WriteCalibrationChunk()
 {
-    if (file_ == nullptr || !calPresent_)
+    if (file_ == nullptr)
         return false;
-    return WriteCalibrationChunkAt(file_, calibration_) == MMSYSERR_NOERROR;
+    return calPresent_ == 0 || WriteCalibrationAfter(file_, riffCk_);
+}
+
+bool TWaveFile::WriteCalibrationAfter(HMMIO h, const MMCKINFO& riff)
+{
+    const std::int64_t riffEnd = static_cast<std::int64_t>(riff.dwDataOffset) + riff.cksize + (riff.cksize & 1u);
+    MMRESULT r = MMIOERR_CANNOTSEEK;
+    if (mmioSeek64(h, riffEnd, SEEK_SET) == riffEnd)
+        r = WriteCalibrationChunkAt(h, calibration_);
+    if (r == MMSYSERR_NOERROR)
+        return true;
+    ShowError(r == MMIOERR_CANNOTWRITE ? "Error writing Calibration data to wave file"
+                                       : "Error on mmioCreateChunk() for Calibration data");
+    // The save goes on without it: a part-written chunk would be read as a calibration.
+    calPresent_ = 0;
+    return mmioSetSize(h, riffEnd);
 }
 
 bool TWaveFile::AppendCalibrationChunk(const std::string& name)

@@ -89,13 +89,16 @@ public:
     void ReadBlockScaled(DWORD first, DWORD end, float& maximum, float& minimum, int channel, bool calibrated,
                          bool rms);
     void MuteFrames(DWORD first, DWORD end) override;
-    void MuteFromFrame(DWORD first) { MuteFrames(first, length_); }
+    void MuteFromFrame(DWORD first);
     void MuteToFrame(DWORD end) { MuteFrames(0, end); }
     void MuteSeconds(float from, float to) { MuteFrames(SecondsToFrames(from), SecondsToFrames(to)); }
     double IntegrateSegment(DWORD first, DWORD end, int channel);
     double IntegrateSeconds(float from, float to, int channel);
 
-    // Calibration.
+    // Calibration. ReadCalibrationChunk takes the calibration the file carries (true when it
+    // carries one); without a chunk the block is cleared. WriteCalibrationChunk writes a present
+    // calibration right after the open file's RIFF chunk; one that cannot be written is reported
+    // and marked absent. False without an open file or when a part-written chunk stays.
     [[nodiscard]] bool ReadCalibrationChunk();
     [[nodiscard]] bool WriteCalibrationChunk();
     [[nodiscard]] bool AppendCalibrationChunk(const std::string& fileName);
@@ -145,6 +148,12 @@ private:
     bool OpenStreamed();
     // Keeps the open file's "fmt " chunk when it follows the samples; false when it cannot.
     bool KeepTrailingFormat(const WaveLayout& layout);
+    // Reads the calibration chunk of h and takes it, or clears the block when there is none;
+    // h's position returns to 0.
+    void TakeCalibrationChunk(HMMIO h);
+    // Writes the calibration chunk right after the RIFF chunk. One that cannot be written is
+    // reported, marked absent and cut off; false only when the file could not be cut back.
+    bool WriteCalibrationAfter(HMMIO h, const MMCKINFO& riff);
     bool CreateStreamed();
     bool ReadImage(std::span<const std::uint8_t> image);
     // Brings the header of the open file up to date for `endFrame_` frames, cuts off what lies
@@ -156,6 +165,8 @@ private:
     [[nodiscard]] bool ReadFramesAt(DWORD frame, void* buffer, DWORD frames);
     [[nodiscard]] bool WriteFramesAt(DWORD frame, const void* buffer, DWORD frames);
     std::int64_t FrameOffset(DWORD frame) const;
+    // Mode-1 muting of [first, end) with an odd first frame raised by one, undo saved.
+    void MuteStreamed(DWORD first, DWORD end);
     bool MoveWorkingCopyTo(const std::string& target, const char* failureText);
     // Opens a pasted image as a streamed wave through a temporary file; null on failure.
     TWaveFile* OpenImage(std::span<const std::uint8_t> image, std::string& tempName);

@@ -237,10 +237,23 @@ void TWaveFile::MuteFrames(DWORD first, DWORD end)
         TWaveData::MuteFrames(first, end);
         return;
     }
+    MuteStreamed(first, end & 1u ? end - 1 : end);
+}
+
+void TWaveFile::MuteFromFrame(DWORD first)
+{
+    // On disk an odd end is rounded down, but the wave's own end is no choice of the caller's:
+    // muting to the end leaves no frame at the end sounding.
+    if (mode_ == kStreamed)
+        MuteStreamed(first, length_);
+    else
+        TWaveData::MuteFrames(first, length_);
+}
+
+void TWaveFile::MuteStreamed(DWORD first, DWORD end)
+{
     if (first & 1u)
         ++first;
-    if (end & 1u)
-        --end;
     if (file_ == nullptr || !(first < end) || first > length_)
         return;
     end = std::min(end, length_);

@@ -270,7 +270,8 @@ void TWaveFile::DeleteSegment(TWaveFile* target, DWORD first, DWORD end)
 
 void TWaveFile::DeleteSeconds(TWaveFile* target, float from, float to)
 {
-    DeleteSegment(target, SecondsToFrames(from), SecondsToFrames(to));
+    // A negative time would wrap to a frame past the end and delete up to it; it means the start.
+    DeleteSegment(target, SecondsToFrames(std::max(from, 0.0f)), SecondsToFrames(std::max(to, 0.0f)));
 }
 
 void TWaveFile::ScaleSeconds(float from, float to, double factor, bool saveUndo)

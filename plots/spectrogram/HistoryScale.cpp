@@ -22,17 +22,7 @@ constexpr COLORREF Rgb(int r, int g, int b)
 
 int Trunc(double v) { return static_cast<int>(std::trunc(v)); }
 
-// A scaled value truncated toward zero and kept inside 0..maxIndex (NaN counts as 0).
-int ClampIndex(double v, int maxIndex)
-{
-    if (!(v > 0.0))
-        return 0;
-    if (v >= static_cast<double>(maxIndex))
-        return maxIndex;
-    return static_cast<int>(v);
-}
-
-double Db(double v) { return v > 0.0 ? 10.0 * std::log10(v) : 0.0; }
+using scale_detail::Db;
 
 std::string Label(double f, double span)
 {
@@ -176,31 +166,6 @@ void LevelScaler::Fit(int n, int maxIndex, WORD ampType, float& top, float range
     *this = LevelScaler(n, maxIndex, ampType, top, range, true);
 }
 
-int LevelScaler::Direct(double level) const
-{
-    switch (m_type) {
-    case 1:
-        if (!(m_range > 0.0))
-            return -1;
-        return ClampIndex(m_n * (level - m_top + m_range) / m_range, m_maxIndex);
-    case 0: return ClampIndex(m_n * level / m_top, m_maxIndex);
-    case 2:
-        if (m_span <= 0.0)
-            return -1;
-        if (!(level > 0.0))
-            return 0;
-        return ClampIndex(m_n * (Db(level) - m_lb) / m_span, m_maxIndex);
-    default: return -1;
-    }
-}
-
-int LevelScaler::operator()(double level) const
-{
-    if (m_least.empty() || !(level > 0.0))
-        return Direct(level);
-    return static_cast<int>(std::upper_bound(m_least.begin(), m_least.end(), level) - m_least.begin());
-}
-
 int ScaleLevel(double level, int n, int maxIndex, WORD ampType, float& top, float range)
 {
     return LevelScaler(n, maxIndex, ampType, top, range)(level);
@@ -258,6 +223,64 @@ std::vector<FrequencyPixel> BuildFrequencyMap(const SpectralData& engine, int co
     if (freqScale != 0)
         map.back().bin += 1;
     return map;
+}
+
+// The pixels of a map read the same bins line after line: which ones is worked out once.
+void PixelLevels::Plan(const std::vector<FrequencyPixel>& map)
+{
+    m_planned.resize(map.size());
+    m_spans.resize(map.size());
+    int low = 0;
+    for (std::size_t p = 0; p < map.size(); ++p) {
+        m_planned[p] = map[p].bin;
+        low = p == 0 ? map[p].bin : std::min(low, map[p].bin);
+    }
+    m_lowBin = std::max(low, 0);
+    const auto slot = [&](int bin) { return bin < 0 ? 0 : bin - m_lowBin + 1; };
+    m_highestSlot = 0;
+    int previous = -1;
+    for (std::size_t p = 0; p < map.size(); ++p) {
+        const int lo = previous;
+        const int hi = map[p].bin;
+        previous = hi;
+        m_highestSlot = std::max(m_highestSlot, slot(hi));
+        // As SpectralData::MaxLevel(lo, hi): hi alone after its neighbour or without a lower
+        // bin; else every bin from lo to hi (none when lo lies above hi).
+        if (lo == hi - 1 || lo < 0)
+            m_spans[p] = {slot(hi), slot(hi), true};
+        else
+            m_spans[p] = {slot(lo), slot(hi), false};
+    }
+}
+
+const std::vector<double>& PixelLevels::Read(const SpectralData& engine, const std::vector<FrequencyPixel>& map)
+{
+    const bool same = m_planned.size() == map.size() &&
+                      std::equal(map.begin(), map.end(), m_planned.begin(),
+                                 [](const FrequencyPixel& a, int bin) { return a.bin == bin; });
+    if (!same)
+        Plan(map);
+    m_pixels.resize(map.size());
+    if (map.empty())
+        return m_pixels;
+    m_row.resize(static_cast<std::size_t>(m_highestSlot) + 1);
+    m_row[0] = 0.0f;
+    engine.GetLevels(m_lowBin, m_highestSlot, m_row.data() + 1);
+    const float* row = m_row.data();
+    for (std::size_t p = 0; p < m_spans.size(); ++p) {
+        const Span s = m_spans[p];
+        if (s.alone) {
+            m_pixels[p] = row[s.first];
+            continue;
+        }
+        double best = -999999.0;
+        for (int k = s.first; k <= s.last; ++k) {
+            const double v = row[k];
+            best = v > best ? v : best;
+        }
+        m_pixels[p] = best;
+    }
+    return m_pixels;
 }
 
 int FrequencyToColumn(const std::vector<FrequencyPixel>& map, float f)

@@ -6,6 +6,8 @@
 
 #include "platform/core/WinTypes.h"
 
+#include <algorithm>
+#include <cmath>
 #include <string>
 #include <vector>
 
@@ -45,6 +47,8 @@ public:
     LevelScaler() = default;
     LevelScaler(int n, int maxIndex, WORD ampType, float& top, float range, bool thresholds = false);
     int operator()(double level) const;
+    // operator() of each of `count` levels; false (out unset) when the scale has no span.
+    bool Scale(const double* levels, int* out, std::size_t count) const;
     // As a scaler made for these arguments with thresholds, made anew only when they changed.
     void Fit(int n, int maxIndex, WORD ampType, float& top, float range);
 
@@ -80,6 +84,31 @@ struct FrequencyPixel {
 // pixel's bin raised by one).
 std::vector<FrequencyPixel> BuildFrequencyMap(const SpectralData& engine, int count, float low, float high,
                                               WORD freqScale);
+// The level each pixel of a frequency axis shows of a spectrum: the highest
+// (SpectralData::MaxLevel) from the previous pixel's bin to its own; the first pixel's is its
+// bin's. The spectrum is read once per line over the bins the map spans, into buffers kept
+// from line to line.
+class PixelLevels {
+public:
+    // One level per pixel of `map`, valid until the next call.
+    const std::vector<double>& Read(const SpectralData& engine, const std::vector<FrequencyPixel>& map);
+
+private:
+    void Plan(const std::vector<FrequencyPixel>& map);
+
+    // What each pixel reads of the row of levels: slot `first` alone (`alone`), or the highest
+    // of slots first .. last. Slot 0 is a bin below 0 (level 0); slot s > 0 is bin m_lowBin + s - 1.
+    struct Span {
+        int first, last;
+        bool alone;
+    };
+    std::vector<int> m_planned; // the bins of the map the spans were worked out for
+    std::vector<Span> m_spans;
+    int m_lowBin = 0;
+    int m_highestSlot = 0;
+    std::vector<float> m_row;
+    std::vector<double> m_pixels;
+};
 // The first pixel c with map[c] <= f <= map[c + 1]; -999 when none.
 int FrequencyToColumn(const std::vector<FrequencyPixel>& map, float f);
 
@@ -108,5 +137,68 @@ bool Autoscale(WORD ampType, float maxLevel, float minLevel, float* top, float* 
 
 // Step and decimals of the Plot Top spinner in linear mode for a typed value.
 void LinearTopStep(double value, float* step, int* decimals);
+
+// Inline: a line scales every one of its pixels.
+namespace scale_detail {
+// A scaled value truncated toward zero and kept inside 0..maxIndex (NaN counts as 0). Selects,
+// not branches: a noisy spectrum crosses the bottom of the scale at random.
+inline int ClampIndex(double v, int maxIndex)
+{
+    const double top = static_cast<double>(maxIndex);
+    double c = v > 0.0 ? v : 0.0;
+    c = c < top ? c : top;
+    return static_cast<int>(c);
+}
+
+inline double Db(double v) { return v > 0.0 ? 10.0 * std::log10(v) : 0.0; }
+} // namespace scale_detail
+
+inline int LevelScaler::Direct(double level) const
+{
+    using scale_detail::ClampIndex;
+    switch (m_type) {
+    case 1:
+        if (!(m_range > 0.0))
+            return -1;
+        return ClampIndex(m_n * (level - m_top + m_range) / m_range, m_maxIndex);
+    case 0: return ClampIndex(m_n * level / m_top, m_maxIndex);
+    case 2:
+        if (m_span <= 0.0)
+            return -1;
+        if (!(level > 0.0))
+            return 0;
+        return ClampIndex(m_n * (scale_detail::Db(level) - m_lb) / m_span, m_maxIndex);
+    default: return -1;
+    }
+}
+
+inline bool LevelScaler::Scale(const double* levels, int* out, std::size_t count) const
+{
+    if (count == 0)
+        return true;
+    if (Direct(levels[0]) < 0)
+        return false; // no span: no level has an index
+    // The linear and decibel scales in one loop without a branch per level.
+    using scale_detail::ClampIndex;
+    const double n = m_n, top = m_top, range = m_range;
+    if (m_type == 1) {
+        for (std::size_t i = 0; i < count; ++i)
+            out[i] = ClampIndex(n * (levels[i] - top + range) / range, m_maxIndex);
+    } else if (m_type == 0) {
+        for (std::size_t i = 0; i < count; ++i)
+            out[i] = ClampIndex(n * levels[i] / top, m_maxIndex);
+    } else {
+        for (std::size_t i = 0; i < count; ++i)
+            out[i] = (*this)(levels[i]);
+    }
+    return true;
+}
+
+inline int LevelScaler::operator()(double level) const
+{
+    if (m_least.empty() || !(level > 0.0))
+        return Direct(level);
+    return static_cast<int>(std::upper_bound(m_least.begin(), m_least.end(), level) - m_least.begin());
+}
 
 } // namespace history

@@ -1287,6 +1287,26 @@ template <class Settings> std::unique_ptr<CBitmap> THistoryPlot<Settings>::NewPa
     return bitmap;
 }
 
+template <class Settings> bool THistoryPlot<Settings>::KeepPaneBitmap(int pane, bool clear)
+{
+    CBitmap* bitmap = m_paneBitmap[pane].get();
+    if (!bitmap || !bitmap->GetSafeHandle() || !this->m_hWnd)
+        return false;
+    BITMAP info{};
+    bitmap->GetBitmap(&info);
+    const CRect r = PaneRect(pane);
+    if (info.bmWidth != r.Width() || info.bmHeight != r.Height())
+        return false;
+    if (clear) {
+        CDC mem;
+        mem.CreateCompatibleDC(nullptr);
+        CBitmap* old = mem.SelectObject(bitmap);
+        mem.FillSolidRect(0, 0, info.bmWidth, info.bmHeight, PictureBackground());
+        mem.SelectObject(old);
+    }
+    return true;
+}
+
 template <class Settings> void THistoryPlot<Settings>::PresentPane(int pane, CBitmap* bitmap, int width, int height)
 {
     if (!this->m_hWnd || !this->IsWindowVisible())

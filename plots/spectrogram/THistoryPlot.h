@@ -232,6 +232,10 @@ protected:
     // A new picture the size of a pane, filled with the background; null when the pane has
     // no size, is too large or the window does not exist (memory failure says so).
     std::unique_ptr<CBitmap> NewPaneBitmap(int pane);
+    // True when the pane's picture already has the pane's size and stays (filled with the
+    // background with `clear`): a rebuild lays the window out again at its size, and a new
+    // picture each time costs more than drawing its lines.
+    bool KeepPaneBitmap(int pane, bool clear);
     // Copies a pane's picture to the window when it shows.
     void PresentPane(int pane, CBitmap* bitmap, int width, int height);
     // The frequency map and labels of trace A over `length` pixels; labels at least
@@ -350,6 +354,7 @@ protected:
     std::vector<history::AxisLabel> m_levelTicks;
     std::vector<history::FrequencyPixel> m_frequencyMap;
     std::vector<history::AxisLabel> m_frequencyLabels;
+    history::PixelLevels m_pixelLevels; // a line's levels per pixel of the frequency axis
 
     // Selection: the base's selection rectangle as it falls in each pane.
     CRect m_paneSelection[2];

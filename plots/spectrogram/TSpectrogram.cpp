@@ -78,6 +78,9 @@ void TSpectrogram::BuildPalette()
 
 void TSpectrogram::CreatePaneBitmap(int pane)
 {
+    // At the same size the picture stays as it is (the layout clears it unless it is kept).
+    if (KeepPaneBitmap(pane, false))
+        return;
     std::unique_ptr<CBitmap>& slot = m_paneBitmap[pane];
     std::unique_ptr<CBitmap> bitmap = NewPaneBitmap(pane);
     if (!bitmap) {
@@ -174,6 +177,11 @@ bool TSpectrogram::LineColours(SpectralData* trace, std::vector<COLORREF>& colou
         return false;
     colours.resize(m_frequencyMap.size());
     m_scale.Fit(n, n - 1, m_scaling.AmpScaleType, m_settings->PlotTop, m_settings->PlotRange);
+    // The band a pixel covers runs from the previous pixel's bin to its own.
+    const std::vector<double>& levels = m_pixelLevels.Read(*trace, m_frequencyMap);
+    m_lineIndices.resize(levels.size());
+    if (!m_scale.Scale(levels.data(), m_lineIndices.data(), levels.size()))
+        return false;
     int previousBin = -1;
     COLORREF previous = 0;
     for (std::size_t p = 0; p < m_frequencyMap.size(); ++p) {
@@ -182,12 +190,7 @@ bool TSpectrogram::LineColours(SpectralData* trace, std::vector<COLORREF>& colou
             colours[p] = previous;
             continue;
         }
-        // The band a pixel covers runs from the previous pixel's bin to its own.
-        const double level = trace->MaxLevel(p == 0 ? -1 : previousBin, bin);
-        const int index = m_scale(level);
-        if (index < 0)
-            return false;
-        previous = m_colours[static_cast<std::size_t>(index)];
+        previous = m_colours[static_cast<std::size_t>(m_lineIndices[p])];
         colours[p] = previous;
         previousBin = bin;
     }
@@ -510,9 +513,15 @@ void TSpectrogram::DrawLegend(CDC* dc, const RECT& update)
     const int x0 = m_plotRect.right + 10;
     const int height = m_plotRect.Height();
     const int n = static_cast<int>(m_colours.size());
-    for (int k = 0; k < height; ++k) {
-        const int index = std::min(k * n / std::max(height, 1), n - 1);
-        dc->FillSolidRect(x0, m_plotRect.bottom - 1 - k, 8, 1, m_colours[static_cast<std::size_t>(index)]);
+    // One fill a run of rows of one colour: a tall bar holds many rows a colour.
+    auto colourOf = [&](int k) { return m_colours[static_cast<std::size_t>(std::min(k * n / std::max(height, 1), n - 1))]; };
+    for (int k = 0; k < height;) {
+        const COLORREF colour = colourOf(k);
+        int end = k + 1;
+        while (end < height && colourOf(end) == colour)
+            ++end;
+        dc->FillSolidRect(x0, m_plotRect.bottom - end, 8, end - k, colour);
+        k = end;
     }
     CBrush black(RGB(0, 0, 0));
     const CRect frame(x0, m_plotRect.top, x0 + 8, m_plotRect.bottom);

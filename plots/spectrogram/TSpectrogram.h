@@ -72,6 +72,7 @@ private:
     int m_sweep = 0;
     // A line's colours and pixels, kept between lines so that drawing one allocates no memory.
     std::vector<COLORREF> m_lineColours;
+    std::vector<int> m_lineIndices;
     history::LevelScaler m_scale;
     std::vector<DWORD> m_stripBits;
     CBitmap m_strip;

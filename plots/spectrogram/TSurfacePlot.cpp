@@ -56,8 +56,11 @@ void TSurfacePlot::CreatePaneBitmaps()
 {
     for (int pane = 0; pane < 2; ++pane) {
         // The old picture is not carried over: the waterfall's geometry follows the size.
+        const bool shown = pane == 0 || PaneCount() == 2;
+        if (shown && KeepPaneBitmap(pane, true))
+            continue;
         m_paneBitmap[pane].reset();
-        if (pane == 0 || PaneCount() == 2)
+        if (shown)
             m_paneBitmap[pane] = NewPaneBitmap(pane);
     }
 }
@@ -120,6 +123,8 @@ void TSurfacePlot::PaintNewSpectrum(int pane, SpectralData* trace)
         m_outline.push_back({0, hb + 1});
         const bool bands = m_scaling.FreqScaleType == 2;
         const bool singleColour = m_settings->ColorMode == 1;
+        const std::vector<double>& levels = m_pixelLevels.Read(*trace, m_frequencyMap);
+        m_scale.Fit(most, most, m_scaling.AmpScaleType, m_settings->PlotTop, m_settings->PlotRange);
         int previousBin = -1;
         int previousHeight = 0;
         int duplicates = 1;
@@ -129,8 +134,7 @@ void TSurfacePlot::PaintNewSpectrum(int pane, SpectralData* trace)
                 ++duplicates;
                 continue;
             }
-            const double level = trace->MaxLevel(x == 0 ? -1 : previousBin, bin);
-            const int h = LevelHeight(level, most);
+            const int h = m_scale(levels[x]);
             if (h < 0) {
                 drawn = false;
                 break;

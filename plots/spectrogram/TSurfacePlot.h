@@ -64,4 +64,5 @@ private:
 
     std::vector<POINT> m_outline;
     int m_polygonCapacity = 0;
+    history::LevelScaler m_scale; // LevelHeight's scale, worked out once for a line's pixels
 };

@@ -1,11 +1,14 @@
-// Long edits and analyses on a 10-minute recording: the status bar's progress moves, an Esc
-// pressed while it moves cancels, and after the cancel the file is exactly as it was and no
-// analysis result is left showing as if it were the segment's.
+// Long edits, analyses and rebuilds on a 10-minute recording: the status bar's progress moves,
+// an Esc pressed while it moves cancels, and after the cancel the file is exactly as it was and
+// no analysis result or picture is left showing as if it were the segment's.
 #include "FilesFrameFixture.h"
 
 #include "app/CStatusbar.h"
 #include "platform/ui/LongOperation.h"
 #include "dsp/SpectralData.h"
+#include "platform/ui/GdiWindowDC.h"
+#include "plots/spectrogram/TSpectrogram.h"
+#include "records/SpectrogramPlotSettings.h"
 #include "res/FileDialogIds.h"
 #include "res/resource.h"
 #include "support/QtTestAccess.h"
@@ -115,4 +118,52 @@ TEST_F(LongOperationCancel, EscDuringTheSegmentAverageLeavesNoSpectrumToRead)
     for (int k = 0; k < engine->GetFftSize() / 2; ++k)
         peak = std::max(peak, m[k]);
     EXPECT_GT(peak, 0.0f);
+}
+
+TEST_F(LongOperationCancel, EscDuringASpectrogramRebuildLeavesNoPictureAndARebuildWithoutItSpansTheFile)
+{
+    ASSERT_NE(StartWithLongFile(), nullptr);
+    SpectrogramPlotSettings& s = frame->Settings.SpectrogramOpts[0];
+    s.Direction = 3;
+    s.ScrollType = 0;
+    s.UseFullSpan = 1;
+    const std::string caption = frame->GetWindowTextString();
+    {
+        EscWhenProgressReaches esc(frame, 20);
+        frame->RebuildSpectrogramFromSegment(0, 0.0f, float(kSeconds), false, true);
+        EXPECT_TRUE(esc.pressed);
+        EXPECT_GE(esc.seen.size(), 2u) << "the progress moved";
+        EXPECT_LT(*esc.seen.rbegin(), 60) << "Esc stopped it";
+    }
+    EXPECT_EQ(frame->GetWindowTextString(), caption);
+    TSpectrogram* plot = frame->SpectrogramPlot[0];
+    ASSERT_NE(plot, nullptr);
+    EXPECT_EQ(plot->GetHistoryEndTime(), 0.0f);
+    const auto pictureColours = [&] {
+        std::set<COLORREF> colours;
+        CBitmap* bitmap = plot->GetPaneBitmap(0);
+        if (bitmap == nullptr)
+            return colours;
+        BITMAP info{};
+        bitmap->GetBitmap(&info);
+        CDC mem;
+        mem.CreateCompatibleDC(nullptr);
+        CBitmap* old = mem.SelectObject(bitmap);
+        for (int y = 0; y < info.bmHeight; y += 5)
+            for (int x = 0; x < info.bmWidth; x += 5)
+                colours.insert(mem.GetPixel(x, y));
+        mem.SelectObject(old);
+        return colours;
+    };
+    EXPECT_EQ(pictureColours(), std::set<COLORREF>{RGB(0, 0, 0)}) << "the cancelled lines are gone";
+
+    // Left alone the rebuild covers the file, and its progress reaches the last lines.
+    {
+        EscWhenProgressReaches never(frame, 1000);
+        frame->RebuildSpectrogramFromSegment(0, 0.0f, float(kSeconds), false, true);
+        ASSERT_FALSE(never.seen.empty());
+        EXPECT_GE(*never.seen.rbegin(), 80);
+    }
+    EXPECT_GT(plot->GetHistoryEndTime(), float(kSeconds) * 0.95f);
+    EXPECT_GT(pictureColours().size(), 3u);
 }

@@ -4,9 +4,12 @@
 #include "plots/spectrogram/HistoryScale.h"
 #include "plots/spectrogram/TLineHistory.h"
 
+#include "dsp/SpectralTestSupport.h"
+
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstring>
 #include <utility>
 #include <vector>
 
@@ -173,4 +176,96 @@ TEST(LineHistory, CapacityTimesAndLinesOutsideIt)
     h.Clear();
     EXPECT_EQ(h.EndTime(), 0.0f);
     EXPECT_EQ(h.RowTime(0), 0.0f);
+}
+
+// A line's levels read in one pass per line must be, bit for bit, the per-pixel
+// SpectralData::MaxLevel reads they replace: every amplitude scale, density and calibrated
+// units, linear, logarithmic and band frequency axes, full span, zoomed in (many pixels per bin)
+// and coarse (many bins per pixel).
+TEST(HistoryPixelLevels, OnePassReadsWhatPerPixelLookupsRead)
+{
+    using namespace spectral_test;
+    struct Case {
+        WORD amp, freq;
+        bool density, calibrated;
+    };
+    const Case cases[] = {{0, 0, false, false}, {1, 0, false, false}, {2, 0, false, false}, {1, 1, false, false},
+                          {0, 1, false, true},  {1, 0, true, false},  {1, 0, false, true},  {2, 1, true, false},
+                          {1, 2, false, false}, {0, 2, false, true}};
+    struct Span {
+        float low, high;
+        int pixels;
+    };
+    const Span spans[] = {{0.0f, 0.0f, 900}, {100.0f, 140.0f, 700}, {20.0f, 1900.0f, 150}, {0.0f, 0.0f, 1}};
+    history::PixelLevels reader;
+    int compared = 0;
+    for (const Case& c : cases) {
+        auto p = Processing(4000, 1024);
+        auto scaling = Scaling(c.amp, c.freq);
+        scaling.SpectralDensityFlag = c.density ? 1 : 0;
+        SpectralData engine(&p, &scaling, false);
+        if (c.calibrated) {
+            const auto cal = Calibration(kUnitSplAir, 4.0f, 1);
+            engine.SetScaling(&cal);
+        }
+        TSmoothing w(1024, TSmoothing::kHanning, TSmoothing::kAmplitudeCorrection);
+        unsigned seed = 7;
+        FeedBlock(engine, w, {{40.0, 0.5}, {201.5, 0.01}}, 1e-4, &seed);
+        engine.Average(false);
+        const std::string what = "amp " + std::to_string(c.amp) + " freq " + std::to_string(c.freq) +
+                                 (c.density ? " density" : "") + (c.calibrated ? " calibrated" : "");
+        // The row read against GetLevel itself, past both ends of the spectrum.
+        const int bins = engine.GetBinCount();
+        for (const int first : {-3, 0, bins - 4}) {
+            std::vector<float> row(12, -1.0f);
+            engine.GetLevels(first, 12, row.data());
+            for (int i = 0; i < 12; ++i) {
+                const float want = engine.GetLevel(first + i);
+                ASSERT_EQ(std::memcmp(&row[i], &want, sizeof want), 0) << what << " bin " << first + i;
+            }
+        }
+        for (const Span& span : spans) {
+            float low = span.low, high = span.high;
+            if (!(high > low)) {
+                low = engine.GetLowFrequency();
+                high = engine.GetHighFrequency();
+            }
+            const auto map = history::BuildFrequencyMap(engine, span.pixels, low, high, c.freq);
+            const std::vector<double>& got = reader.Read(engine, map);
+            ASSERT_EQ(got.size(), map.size());
+            for (std::size_t x = 0; x < map.size(); ++x) {
+                const double want = engine.MaxLevel(x == 0 ? -1 : map[x - 1].bin, map[x].bin);
+                ASSERT_EQ(std::memcmp(&got[x], &want, sizeof want), 0)
+                    << what << " span " << low << ".." << high << " pixel " << x << ": " << got[x] << " vs " << want;
+                ++compared;
+            }
+            // And the line's colour indices in one loop are the level-by-level ones.
+            float top = c.amp == 1 ? -20.0f : 150.0f;
+            const float range = c.amp == 1 ? 80.0f : 1e-3f;
+            history::LevelScaler scale;
+            scale.Fit(200, 199, c.amp, top, range);
+            std::vector<int> indices(got.size(), -7);
+            ASSERT_TRUE(scale.Scale(got.data(), indices.data(), got.size()));
+            for (std::size_t x = 0; x < got.size(); ++x)
+                ASSERT_EQ(indices[x], scale(got[x])) << what << " pixel " << x << " level " << got[x];
+        }
+    }
+    EXPECT_GT(compared, 10 * 1700);
+
+    // A map no axis makes (bins below 0, falling, past the end) follows MaxLevel's rules too;
+    // and a new spectrum on the same map is read anew.
+    auto p = Processing(4000, 256);
+    const auto scaling = Scaling(1);
+    SpectralData engine(&p, &scaling, false);
+    TSmoothing w(256, TSmoothing::kHanning, TSmoothing::kAmplitudeCorrection);
+    const std::vector<history::FrequencyPixel> odd = {{-2, 0.0f}, {-1, 0.0f}, {3, 0.0f}, {3, 0.0f},  {7, 0.0f},
+                                                       {5, 0.0f},  {6, 0.0f},  {9, 0.0f}, {200, 0.0f}};
+    for (const double bin : {4.0, 8.0}) {
+        engine.ClearSpectra();
+        FeedBlock(engine, w, {{bin, 0.5}});
+        engine.Average(false);
+        const std::vector<double>& got = reader.Read(engine, odd);
+        for (std::size_t x = 0; x < odd.size(); ++x)
+            EXPECT_EQ(got[x], engine.MaxLevel(x == 0 ? -1 : odd[x - 1].bin, odd[x].bin)) << "tone " << bin << " pixel " << x;
+    }
 }

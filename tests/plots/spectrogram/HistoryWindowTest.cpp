@@ -206,6 +206,22 @@ TEST_F(HistoryWindows, ScreenshotsOfColourModes)
             p->AddSpectrum(0.05f * i);
         }
         EXPECT_EQ(p->GetColours().size(), 200u);
+        // The colour bar beside the plot: the first colour at the bottom, the last at the top, in
+        // even steps (its first and last rows are the frame).
+        p->Invalidate();
+        p->UpdateWindow();
+        AfxPumpMessages();
+        {
+            CClientDC dc(p);
+            const CRect area = p->GetPlotRect();
+            const auto& colours = p->GetColours();
+            const int h = area.Height(), n = static_cast<int>(colours.size());
+            int wrong = 0;
+            for (int k = 1; k < h - 1; ++k)
+                wrong += dc.GetPixel(area.right + 14, area.bottom - 1 - k) !=
+                         colours[static_cast<std::size_t>(std::min(k * n / h, n - 1))];
+            EXPECT_EQ(wrong, 0) << "mode " << mode;
+        }
         Save(p, "spectrogram_mode_" + std::to_string(mode));
         p->DestroyWindow();
         AfxPumpMessages();
