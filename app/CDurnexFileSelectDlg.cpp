@@ -137,14 +137,9 @@ void CDurnexFileSelectDlg::OnClose()
         AfxMessageBox("The file has not been saved.  Do you want to continue without saving?",
                       MB_YESNO | MB_ICONQUESTION) != IDYES)
         return;
-    for (int c = 0; c < kChannels; ++c) {
-        if (files_[c].File == nullptr)
-            continue;
-        delete files_[c].File;
-        files_[c].File = nullptr;
-        files_[c].FileChannel = 0;
-        files_[c].FilePath[0] = '\0';
-    }
+    for (int c = 0; c < kChannels; ++c)
+        if (files_[c].File != nullptr)
+            files_[c].Clear();
     if (filesClosed_)
         filesClosed_();
     group_->Clear();

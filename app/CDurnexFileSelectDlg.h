@@ -4,7 +4,7 @@
 // opened or closed; nothing is copied back on close.
 #pragma once
 
-#include "records/ChannelFileState.h"
+#include "wave/ChannelFileState.h"
 #include "records/ChannelCalibration.h"
 #include "platform/ui/Dialog.h"
 #include "wave/FileGroup.h"

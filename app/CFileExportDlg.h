@@ -2,7 +2,7 @@
 // File > Export. Edits the caller's record on OK.
 #pragma once
 
-#include "records/ChannelFileState.h"
+#include "wave/ChannelFileState.h"
 #include "platform/ui/Dialog.h"
 #include "wave/ExportSettings.h"
 

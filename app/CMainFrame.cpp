@@ -129,8 +129,8 @@ CMainFrame::CMainFrame()
     m_composites.reserve(kComposites);
     for (int k = 0; k < kComposites; ++k)
         m_composites.emplace_back(Settings, k);
-    Own(m_owned.inputDevice, InputDevice, new TUsbDevice);
-    Own(m_owned.outputDevice, OutputDevice, new TUsbDevice);
+    InputDevice = std::make_unique<TUsbDevice>();
+    OutputDevice = std::make_unique<TUsbDevice>();
     ConnectSoundLoopback();
 
     Settings.DTInputDeviceIndex = 0;
@@ -196,15 +196,13 @@ CMainFrame::~CMainFrame()
     PrinterDevMode = PrinterDevNames = nullptr;
     DeleteUtilityObjects();
     // Files still open here were not closed by OnClose (a frame destroyed without closing).
-    for (ChannelFileState& file : Settings.Files) {
-        delete file.File;
-        file.File = nullptr;
-    }
+    for (ChannelFileState& file : Settings.Files)
+        file.File.reset();
 
     WriteSettingsAtExit();
 
-    Drop(m_owned.outputDevice, OutputDevice);
-    Drop(m_owned.inputDevice, InputDevice);
+    OutputDevice.reset();
+    InputDevice.reset();
     DeleteToolWindows();
 }
 

@@ -57,7 +57,6 @@ public:
     static constexpr int kComposites = FrameSettings::kComposites;
     static constexpr int kPlotKinds = 5;          // time series, spectrum, phase, spectrogram, surface
     static constexpr int kCompositePlotKinds = 4; // spectrum, phase, spectrogram, surface
-    static constexpr int kUtilityKinds = 13;      // window kinds 7..19
 
     CMainFrame();
     ~CMainFrame() override;
@@ -66,19 +65,19 @@ public:
 
     // ---- State --------------------------------------------------------------------------
 
-    // Tool windows (created in OnCreate; the frame owns them through m_owned).
-    CToolbar* Toolbar = nullptr;
-    CToolbar2* Toolbar2 = nullptr;
-    CStatusbar* StatusBar = nullptr;
+    // Tool windows (created in OnCreate; null when one could not be made).
+    std::unique_ptr<CToolbar> Toolbar;
+    std::unique_ptr<CToolbar2> Toolbar2;
+    std::unique_ptr<CStatusbar> StatusBar;
 
     // Every settings record: view flags (Main, Buttons, Statusbar), OpMode, MasterDisplayGain,
     // the channel and composite records, devices, run control, file I/O, paths and working
     // paths, logging, printing and the 119 placement records.
     FrameSettings Settings;
 
-    // Devices (owned through m_owned): input, then output (the output is destroyed first).
-    TUsbDevice* InputDevice = nullptr;
-    TUsbDevice* OutputDevice = nullptr;
+    // Devices: input, then output (the output is destroyed first).
+    std::unique_ptr<TUsbDevice> InputDevice;
+    std::unique_ptr<TUsbDevice> OutputDevice;
 
     // Run state.
     bool AcquisitionRunning = false; // a Real Time or Recorder run is active
@@ -141,7 +140,8 @@ public:
     // caller once nothing draws from it).
     std::unique_ptr<TSampleBuffer> SwapSampleBuffer(int channel, std::unique_ptr<TSampleBuffer> buffer);
 
-    // Open plot windows (non-owning; null when closed).
+    // Open plot windows: observers, not owners. They are MDI children that the window system
+    // destroys (each frees itself), so the frame only clears a slot when its window goes.
     TSeriesPlot* TimeSeriesPlot[kChannels] = {};
     TSpectraPlot* SpectrumPlot[kChannels] = {};
     TPhasePlot* PhasePlot[kChannels] = {};
@@ -166,34 +166,34 @@ public:
 
     // Playback of a selected segment (MainFramePlayback.cpp).
     bool Playing = false;
-    TWaveFile* PlaybackFile = nullptr; // the channel's file, null when idle
+    TWaveFile* PlaybackFile = nullptr; // observes the channel's file (Settings.Files owns it), null when idle
     std::int32_t PlaybackStartFrame = 0;
     std::int32_t PlaybackEndFrame = 0;
     std::int32_t PlaybackCurrentFrame = 0; // the next frame to copy
     DWORD PlaybackFileSlot = 0;            // the channel's slot within its file
     DWORD PlaybackRate = 0;                // handed to the sound card; 0: the file's own rate
     bool PlaybackLoop = false;
-    TSoundOutput* SoundOutput = nullptr; // owned; shared with the generator and test windows
-    TWaveData* PlaybackWave[2] = {};     // owned through m_owned; one second each
+    std::unique_ptr<TSoundOutput> SoundOutput; // shared with the generator and test windows
+    std::unique_ptr<TWaveData> PlaybackWave[2]; // one second each
     // The rate last typed for Arbitrary Speed, offered again until the program ends.
     static DWORD LastArbitraryRate;
 
-    // Generator and utility windows (owned through m_owned; the two MDI ones, THDFreqWnd and
-    // ReverbWnd, free themselves when their windows go).
-    CSigGen* SigGen = nullptr;
-    CAnalysisView* PeakFreqView = nullptr;
-    CAnalysisView* PeakAmpView = nullptr;
-    CAnalysisView* TotalPowerView = nullptr;
-    CAnalysisView* THDView = nullptr;
-    CAnalysisView* THDNView = nullptr;
-    CAnalysisView* IMDView = nullptr;
-    CAnalysisView* SNRView = nullptr;
-    CAnalysisView* SINADView = nullptr;
-    CLeqAnalysisView* LeqView = nullptr;
+    // Generator and utility windows, null when closed. The two MDI ones, THDFreqWnd and
+    // ReverbWnd, are observers: the window system destroys them and they free themselves.
+    std::unique_ptr<CSigGen> SigGen;
+    std::unique_ptr<CAnalysisView> PeakFreqView;
+    std::unique_ptr<CAnalysisView> PeakAmpView;
+    std::unique_ptr<CAnalysisView> TotalPowerView;
+    std::unique_ptr<CAnalysisView> THDView;
+    std::unique_ptr<CAnalysisView> THDNView;
+    std::unique_ptr<CAnalysisView> IMDView;
+    std::unique_ptr<CAnalysisView> SNRView;
+    std::unique_ptr<CAnalysisView> SINADView;
+    std::unique_ptr<CLeqAnalysisView> LeqView;
     TTHDFreq* THDFreqWnd = nullptr;
     TReverb* ReverbWnd = nullptr;
-    CAnalysisView* RPMView = nullptr;
-    CSoundPowerAnalysisView* SoundPowerView = nullptr;
+    std::unique_ptr<CAnalysisView> RPMView;
+    std::unique_ptr<CSoundPowerAnalysisView> SoundPowerView;
 
     // ---- Start-up and shutdown ----------------------------------------------------------
 
@@ -769,6 +769,8 @@ protected:
     bool OpenSoundCardPlayback();
     bool OpenDevicePlayback();
     void DeleteUtilityObjects();
+    // The owner of the analysis view of a kind (7..14, 18); null for the other kinds.
+    std::unique_ptr<CAnalysisView>* AnalysisViewSlot(int kind);
     // Deletes (or, for the MDI children, destroys) the window of a kind 6..19 and clears its slot.
     void DeleteUtilityWindow(int kind);
     // Asks the THD+N-versus-frequency (16) or RT-60 (17) window whether it may close.
@@ -777,33 +779,6 @@ protected:
     DECLARE_MESSAGE_MAP()
 
 private:
-    // The owners of what the public pointers above point at. Other code reads those pointers;
-    // the frame sets and clears them only through Own and Drop, so pointer and owner agree.
-    struct Owned {
-        std::unique_ptr<CToolbar> toolbar;
-        std::unique_ptr<CToolbar2> toolbar2;
-        std::unique_ptr<CStatusbar> statusBar;
-        std::unique_ptr<TUsbDevice> inputDevice;
-        std::unique_ptr<TUsbDevice> outputDevice;
-        std::unique_ptr<TWaveData> playbackWave[2];
-        std::unique_ptr<CSigGen> sigGen;
-        std::unique_ptr<CAnalysisView> analysisViews[kUtilityKinds]; // by kind - 7
-        std::unique_ptr<CLeqAnalysisView> leqView;
-        std::unique_ptr<CSoundPowerAnalysisView> soundPowerView;
-    };
-    Owned m_owned;
     std::vector<TChannelProcessing> m_channels;
     std::vector<TCompositeProcessing> m_composites;
-    // Makes `owner` own `object` (deleting what it held) and points `view` at it.
-    template <class T> static T* Own(std::unique_ptr<T>& owner, T*& view, T* object)
-    {
-        owner.reset(object);
-        return view = object;
-    }
-    // Deletes the object, then clears the pointer, as the frame has always done.
-    template <class T> static void Drop(std::unique_ptr<T>& owner, T*& view)
-    {
-        owner.reset();
-        view = nullptr;
-    }
 };

@@ -135,7 +135,9 @@ void CStatusbar::Update(int mode)
     if (!IsWindow(GetSafeHwnd()))
         return;
     if (mode == 1) {
-        InvalidateRect(&StatePane, FALSE);
+        COLORREF colour = 0;
+        if (StateText(&colour) != m_paintedState || colour != m_paintedStateColour)
+            InvalidateRect(&StatePane, FALSE);
     } else if (mode == 2) {
         RecalcLayout();
         UpdateLevels();
@@ -401,28 +403,46 @@ void CStatusbar::OnPaint()
     for (int c = 0; c < MeterColumnCount; ++c)
         DrawPaneFrame(dc, MeterColumns[c]);
 
-    CFont font;
-    font.CreateFont(15, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, "Arial");
-    CFont* oldFont = dc.SelectObject(&font);
+    if (!m_font.GetSafeHandle())
+        m_font.CreateFont(15, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, "Arial");
+    CFont* oldFont = dc.SelectObject(&m_font);
     dc.SetBkMode(TRANSPARENT);
 
+    // Texts are laid out only where they are painted: a step's meters repaint their columns
+    // alone. A text may run past its pane's right edge; where it last ended says whether a
+    // partial repaint reaches it (the texts change only with a repaint of the whole bar).
+    const CRect paint(dc.m_ps.rcPaint);
     COLORREF colour = 0;
     const std::string state = StateText(&colour);
-    dc.SaveDC();
-    dc.IntersectClipRect(&StatePane);
-    dc.SetTextColor(colour);
-    dc.TextOut(StatePane.left + 4, 4, state);
-    dc.RestoreDC(-1);
+    m_paintedState = state;
+    m_paintedStateColour = colour;
+    CRect meet;
+    if (meet.IntersectRect(&paint, &StatePane)) {
+        dc.SaveDC();
+        dc.IntersectClipRect(&StatePane);
+        dc.SetTextColor(colour);
+        dc.TextOut(StatePane.left + 4, 4, state);
+        dc.RestoreDC(-1);
+    }
     dc.SetTextColor(RGB(0, 0, 0));
 
-    dc.TextOut(ModePane.left + 4, 4, ModeText());
-    std::string rate, bits, channel, fft, window;
-    InfoTexts(rate, bits, channel, fft, window);
-    dc.TextOut(RatePane.left + 4, 4, rate);
-    dc.TextOut(BitsPane.left + 4, 4, bits);
-    dc.TextOut(ChannelPane.left + 4, 4, channel);
-    dc.TextOut(FftPane.left + 4, 4, fft);
-    dc.TextOut(WindowPane.left + 4, 4, window);
+    const RECT* panes[6] = {&ModePane, &RatePane, &BitsPane, &ChannelPane, &FftPane, &WindowPane};
+    bool reached[6] = {};
+    for (int i = 0; i < 6; ++i) {
+        const CRect reach(panes[i]->left, 0, std::max<int>(panes[i]->right, m_textRight[i]), kHeight);
+        reached[i] = meet.IntersectRect(&paint, &reach) != FALSE;
+    }
+    if (std::find(std::begin(reached), std::end(reached), true) != std::end(reached)) {
+        std::string texts[6];
+        texts[0] = ModeText();
+        InfoTexts(texts[1], texts[2], texts[3], texts[4], texts[5]);
+        for (int i = 0; i < 6; ++i) {
+            if (!reached[i])
+                continue;
+            dc.TextOut(panes[i]->left + 4, 4, texts[i]);
+            m_textRight[i] = panes[i]->left + 4 + dc.GetTextExtent(texts[i]).cx;
+        }
+    }
     dc.SelectObject(oldFont);
 
     DrawMeters(dc);

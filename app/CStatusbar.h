@@ -8,6 +8,7 @@
 #pragma once
 
 #include "platform/ui/Controls.h"
+#include "platform/ui/GdiObjects.h"
 #include "platform/ui/Wnd.h"
 
 #include <functional>
@@ -75,4 +76,11 @@ private:
     void DrawMeterBar(CDC& dc, const RECT& column, int level, bool upper);
 
     std::unique_ptr<CProgressCtrl> progress_;
+    // The run-state text and colour last painted: a step that leaves them as they were
+    // repaints nothing.
+    std::string m_paintedState;
+    COLORREF m_paintedStateColour = 0;
+    CFont m_font; // the panes' Arial 15
+    // Where the mode and the five channel texts ended when last drawn.
+    int m_textRight[6]{};
 };

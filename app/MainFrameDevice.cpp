@@ -9,7 +9,7 @@
 void CMainFrame::OnSystemCheck()
 {
     OnStop();
-    CSystemCheckDlg dialog(this, InputDevice, Settings.Device, &Settings.Calibration[0]);
+    CSystemCheckDlg dialog(this, InputDevice.get(), Settings.Device, &Settings.Calibration[0]);
     dialog.DoModal();
 }
 

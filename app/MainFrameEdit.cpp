@@ -210,7 +210,7 @@ void CMainFrame::OnEditUndo()
     int kind = 0, channel = 0;
     if (!GetEditTarget(&kind, &channel))
         return;
-    TWaveFile* file = Settings.Files[channel].File;
+    TWaveFile* file = Settings.Files[channel].File.get();
     if (file->IsUndoAvailable()) {
         file->Undo();
         NoteSampleEdit(channel);
@@ -256,7 +256,7 @@ void CMainFrame::OnEditCopy()
         static_cast<TSurfacePlot*>(plot)->ReservedHook();
     // The spectrogram and 3-D surface copy their selected segment as the time series does;
     // their "Copy as Wave" would otherwise do nothing at all.
-    TWaveFile* file = Settings.Files[channel].File;
+    TWaveFile* file = Settings.Files[channel].File.get();
     if (file == nullptr || plot == nullptr)
         return;
     float start = 0.0f, end = 0.0f;
@@ -283,7 +283,7 @@ void CMainFrame::OnEditMute()
     // edited.
     if (end < start)
         return;
-    TWaveFile* file = Settings.Files[channel].File;
+    TWaveFile* file = Settings.Files[channel].File.get();
     // Like every other edit, a mute can be taken back once.
     file->SaveUndoSeconds(TWaveFile::kUndoOverwritten, start, end);
     file->MuteSeconds(start, end);
@@ -305,7 +305,7 @@ void PasteClipboardWave(CMainFrame& frame, int channel, PasteKind how)
     CloseClipboard();
     if (image.empty())
         return;
-    TWaveFile* file = frame.Settings.Files[channel].File;
+    TWaveFile* file = frame.Settings.Files[channel].File.get();
     const std::span<const std::uint8_t> bytes(image);
     const float at = static_cast<float>(file->GetPositionSeconds());
     if (how == PasteKind::Insert ? file->PasteInsertSeconds(bytes, at) : file->PasteOverSeconds(bytes, at))
@@ -367,7 +367,7 @@ void CMainFrame::PasteClipboardAsChannelFile(int channel)
     file->DiscardUndo();
     file->SetModified(true);
     file->Rewind();
-    f.File = file.release();
+    f.File = std::move(file);
     ChannelCalibration cal;
     f.File->GetChannelCalibration(cal, static_cast<int>(f.FileChannel));
     ComputeCalibrationFactors(cal);

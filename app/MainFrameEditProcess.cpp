@@ -63,7 +63,7 @@ void RunSampleEdit(CMainFrame& frame, SampleEdit which)
     int kind = 0, channel = 0;
     if (!frame.GetEditTarget(&kind, &channel) || !IsSegmentKind(kind))
         return;
-    TWaveFile* file = frame.Settings.Files[channel].File;
+    TWaveFile* file = frame.Settings.Files[channel].File.get();
     const TPcmFormat format = file->GetFormat();
     float start = 0.0f, end = 0.0f;
     frame.GetPlot(kind, channel, false)->GetSelectedSegment(start, end);
@@ -143,7 +143,7 @@ void CMainFrame::OnEditFilter()
     int kind = 0, channel = 0;
     if (!GetEditTarget(&kind, &channel) || !IsSegmentKind(kind))
         return;
-    TWaveFile* file = Settings.Files[channel].File;
+    TWaveFile* file = Settings.Files[channel].File.get();
     const TPcmFormat format = file->GetFormat();
     float start = 0.0f, end = 0.0f;
     GetPlot(kind, channel, false)->GetSelectedSegment(start, end);
@@ -232,7 +232,7 @@ void CMainFrame::OnFileExport()
         if (dlg.DoModal() != IDOK)
             return;
     }
-    TWaveFile* wave = settings.Channel < kChannels ? Settings.Files[settings.Channel].File : nullptr;
+    TWaveFile* wave = settings.Channel < kChannels ? Settings.Files[settings.Channel].File.get() : nullptr;
     if (wave == nullptr)
         return;
     // A save dialog whose file must already exist could never make a new export file, so

@@ -28,13 +28,27 @@ constexpr WORD kPostProcess = 2;
 // The end of "everything" for a time-series selection.
 constexpr float kWholeFileSeconds = 999999.875f;
 
-void ClearChannel(ChannelFileState& state)
-{
-    delete state.File;
-    state.File = nullptr;
-    state.FileChannel = 0;
-    state.FilePath[0] = '\0';
-}
+
+// What the file dialog may change of a channel, kept to see afterwards what it did.
+struct ChannelFileSnapshot {
+    BYTE IsActive = 0;
+    char FilePath[260] = {};
+    const TWaveFile* File = nullptr;
+    DWORD FileChannel = 0;
+
+    void Take(const ChannelFileState& f)
+    {
+        IsActive = f.IsActive;
+        std::memcpy(FilePath, f.FilePath, sizeof FilePath);
+        File = f.File.get();
+        FileChannel = f.FileChannel;
+    }
+    bool SameAs(const ChannelFileState& f) const
+    {
+        return IsActive == f.IsActive && std::memcmp(FilePath, f.FilePath, sizeof FilePath) == 0 &&
+               File == f.File.get() && FileChannel == f.FileChannel;
+    }
+};
 
 // Gives the file the channel's calibration for both of its slots, or takes its calibration
 // away when the channel's is not in use. Only the calibration changes: the file's modified
@@ -78,7 +92,7 @@ int CMainFrame::CountUnsavedNewFiles() const
 {
     int count = 0;
     for (int c = 0; c < kChannels; ++c) {
-        const TWaveFile* file = Settings.Files[c].File;
+        const TWaveFile* file = Settings.Files[c].File.get();
         if (file == nullptr)
             continue;
         if (file->IsUntitled()) {
@@ -97,7 +111,7 @@ int CMainFrame::CountUnsavedNewFiles() const
 void CMainFrame::NoteSampleEdit(int channel)
 {
     if (channel >= 0 && channel < kChannels)
-        EditedWave[channel] = Settings.Files[channel].File;
+        EditedWave[channel] = Settings.Files[channel].File.get();
 }
 
 int CMainFrame::AskAboutUnsavedFiles()
@@ -208,8 +222,9 @@ void CMainFrame::OnFileDelete()
 void CMainFrame::OpenChannelFiles()
 {
     StopRunAndPlayback();
-    ChannelFileState before[kChannels];
-    std::memcpy(static_cast<void*>(before), Settings.Files, sizeof before);
+    ChannelFileSnapshot before[kChannels];
+    for (int c = 0; c < kChannels; ++c)
+        before[c].Take(Settings.Files[c]);
     BYTE changed = 0;
     {
         CDurnexFileSelectDlg dlg(this, &FileGroup, Settings.WorkingPaths.Wav, Settings.Files, Settings.Calibration,
@@ -219,7 +234,7 @@ void CMainFrame::OpenChannelFiles()
         dlg.SetUnsavedCounter([this] { return CountUnsavedNewFiles(); });
         dlg.SetFilesClosedHandler([this, &before] {
             for (int c = 0; c < kChannels; ++c) {
-                if (Settings.Files[c].File == before[c].File)
+                if (Settings.Files[c].File.get() == before[c].File)
                     continue;
                 EditedWave[c] = nullptr;
                 if (Settings.Files[c].File == nullptr)
@@ -230,15 +245,15 @@ void CMainFrame::OpenChannelFiles()
     }
     // Files the dialog closed or replaced take their edit record with them.
     for (int c = 0; c < kChannels; ++c)
-        if (Settings.Files[c].File != before[c].File)
+        if (Settings.Files[c].File.get() != before[c].File)
             EditedWave[c] = nullptr;
     if (Settings.OpMode == kRecorder || Settings.OpMode == kPostProcess) {
         // A file the dialog could not open it has reported already: its channel is cleared
         // as the reopen would clear it, without reporting it a second time.
         for (int c = 0; c < kChannels; ++c) {
             ChannelFileState& f = Settings.Files[c];
-            if (f.File == nullptr && f.FilePath[0] != '\0' && !SameRecordBytes(before[c], f)) {
-                ClearChannel(f);
+            if (f.File == nullptr && f.FilePath[0] != '\0' && !before[c].SameAs(f)) {
+                f.Clear();
                 f.IsActive = 0;
                 EditedWave[c] = nullptr;
             }
@@ -247,7 +262,7 @@ void CMainFrame::OpenChannelFiles()
     }
     if (changed) {
         for (int c = 0; c < kChannels; ++c) {
-            if (!SameRecordBytes(before[c], Settings.Files[c]))
+            if (!before[c].SameAs(Settings.Files[c]))
                 ApplyChannelFile(c);
         }
         ReconfigureProcessing();
@@ -272,7 +287,7 @@ void CMainFrame::ReopenAllWaveFiles()
                       "and is not write protected",
                       f.FilePath, c);
         AfxMessageBox(text, MB_OK | MB_ICONSTOP);
-        ClearChannel(f);
+        f.Clear();
         f.IsActive = 0;
         EditedWave[c] = nullptr;
     }
@@ -289,14 +304,13 @@ bool CMainFrame::ReopenChannelFile(int channel)
     }
     bool created = false;
     if (f.File == nullptr) {
-        f.File = new TWaveFile(f.FilePath, static_cast<WORD>(Settings.FileIO.WaveFileMode),
-                               Settings.FileIO.MakeBackup != 0, Settings.Paths.Wav);
+        f.File = std::make_unique<TWaveFile>(f.FilePath, static_cast<WORD>(Settings.FileIO.WaveFileMode),
+                                             Settings.FileIO.MakeBackup != 0, Settings.Paths.Wav);
         created = true;
     }
     TSeriesPlot* plot = TimeSeriesPlot[channel];
     if (f.File->IsError()) {
-        delete f.File;
-        f.File = nullptr;
+        f.File.reset();
         f.IsActive = 0;
         f.FileChannel = 0;
         if (plot != nullptr) {
@@ -317,7 +331,7 @@ bool CMainFrame::ReopenChannelFile(int channel)
         ApplyCalibrationToFile(*f.File, cal);
     }
     if (plot != nullptr) {
-        plot->SetWaveFile(f.File, 0);
+        plot->SetWaveFile(f.File.get(), 0);
         plot->SetFileChannel(f.FileChannel);
         Settings.TimeSeriesOpts[channel].TimeSeriesDataSource = 0;
         plot->SetTimeRange(0.0f, kWholeFileSeconds);
@@ -373,7 +387,7 @@ void CMainFrame::AttachWaveFileToPlots(int channel)
             SampleBuffer[channel]->SetScaling(&cal);
         ApplyCalibrationToFile(*f.File, cal);
         plot->SetBuffer(SampleBuffer[channel], 0);
-        plot->SetWaveFile(f.File, 0);
+        plot->SetWaveFile(f.File.get(), 0);
         plot->SetFileChannel(f.FileChannel);
         Settings.TimeSeriesOpts[channel].TimeSeriesDataSource = 0;
         plot->SetTimeRange(0.0f, kWholeFileSeconds);
@@ -387,7 +401,7 @@ void CMainFrame::DropAllWaveFiles()
 {
     for (int c = 0; c < kChannels; ++c) {
         const bool held = Settings.Files[c].File != nullptr;
-        ClearChannel(Settings.Files[c]);
+        Settings.Files[c].Clear();
         // The time-series plot drew from the deleted file; it goes back to the channel's buffer.
         if (held)
             AttachWaveFileToPlots(c);

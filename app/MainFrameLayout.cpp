@@ -69,9 +69,9 @@ void CMainFrame::ApplyToolWindowFlags()
         if (wnd && IsWindow(wnd->GetSafeHwnd()))
             wnd->ShowWindow(flag ? SW_SHOWNORMAL : SW_HIDE);
     };
-    show(Toolbar, Settings.Main);
-    show(Toolbar2, Settings.Buttons);
-    show(StatusBar, Settings.Statusbar);
+    show(Toolbar.get(), Settings.Main);
+    show(Toolbar2.get(), Settings.Buttons);
+    show(StatusBar.get(), Settings.Statusbar);
     RecalcLayout();
     UpdateToolbarMenuChecks();
     if (Toolbar && IsWindow(Toolbar->GetSafeHwnd()))
@@ -80,21 +80,21 @@ void CMainFrame::ApplyToolWindowFlags()
 
 void CMainFrame::OnToggleMainToolbar()
 {
-    ToggleWindow(Toolbar, Settings.Main);
+    ToggleWindow(Toolbar.get(), Settings.Main);
     RecalcLayout();
     UpdateToolbarMenuChecks();
 }
 
 void CMainFrame::OnToggleSecondaryToolbar()
 {
-    ToggleWindow(Toolbar2, Settings.Buttons);
+    ToggleWindow(Toolbar2.get(), Settings.Buttons);
     RecalcLayout();
     UpdateToolbarMenuChecks();
 }
 
 void CMainFrame::OnToggleStatusbar()
 {
-    ToggleWindow(StatusBar, Settings.Statusbar);
+    ToggleWindow(StatusBar.get(), Settings.Statusbar);
     RecalcLayout();
     UpdateToolbarMenuChecks();
 }

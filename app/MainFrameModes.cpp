@@ -90,8 +90,7 @@ static bool LeaveRealTimeBuffers(CMainFrame& frame, bool ask)
         ChannelFileState& file = frame.Settings.Files[ch];
         if (file.File == nullptr)
             continue;
-        delete file.File;
-        file.File = nullptr;
+        file.File.reset();
         frame.EditedWave[ch] = nullptr;
         frame.AttachWaveFileToPlots(ch);
     }
@@ -179,7 +178,7 @@ void CMainFrame::SetupChannelProcessing(int channel)
 
     const ChannelScalingSettings& scaling = Settings.Scaling[channel];
     ChannelCalibration& calibration = Settings.Calibration[channel];
-    TWaveFile* file = Settings.Files[channel].File;
+    TWaveFile* file = Settings.Files[channel].File.get();
     const bool postProcess = Settings.OpMode == kPostProcess;
 
     if (postProcess || Settings.Device.Channels[channel].bIsEnabled == 1) {

@@ -9,19 +9,23 @@
 
 void CMainFrame::CreateToolWindows()
 {
-    if (!Own(m_owned.toolbar, Toolbar, new CToolbar)->Create(this))
-        Drop(m_owned.toolbar, Toolbar);
-    if (!Own(m_owned.toolbar2, Toolbar2, new CToolbar2)->Create(this))
-        Drop(m_owned.toolbar2, Toolbar2);
-    if (!Own(m_owned.statusBar, StatusBar, new CStatusbar)->Create(this))
-        Drop(m_owned.statusBar, StatusBar);
+    // Each is in place before it is created: creation may already call back into the frame.
+    Toolbar = std::make_unique<CToolbar>();
+    if (!Toolbar->Create(this))
+        Toolbar.reset();
+    Toolbar2 = std::make_unique<CToolbar2>();
+    if (!Toolbar2->Create(this))
+        Toolbar2.reset();
+    StatusBar = std::make_unique<CStatusbar>();
+    if (!StatusBar->Create(this))
+        StatusBar.reset();
 }
 
 void CMainFrame::DeleteToolWindows()
 {
-    Drop(m_owned.statusBar, StatusBar);
-    Drop(m_owned.toolbar2, Toolbar2);
-    Drop(m_owned.toolbar, Toolbar);
+    StatusBar.reset();
+    Toolbar2.reset();
+    Toolbar.reset();
 }
 
 void CMainFrame::ToolbarSetMode()

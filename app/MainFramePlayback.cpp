@@ -143,7 +143,7 @@ bool CMainFrame::StartSegmentPlayback(int channel, float start, float end)
     if (!(end - start > 0.0f))
         return refuse();
 
-    TWaveFile* file = Settings.Files[channel].File;
+    TWaveFile* file = Settings.Files[channel].File.get();
     PlaybackFile = file;
     PlaybackStartFrame = static_cast<std::int32_t>(file->SecondsToFrames(start));
     PlaybackEndFrame = static_cast<std::int32_t>(file->SecondsToFrames(end));
@@ -165,7 +165,7 @@ bool CMainFrame::OpenSoundCardPlayback()
     if (PlaybackFile == nullptr)
         return false;
     DeletePlaybackObjects();
-    SoundOutput = new (std::nothrow) TSoundOutput(int(Settings.SoundCardDeviceIndex));
+    SoundOutput.reset(new (std::nothrow) TSoundOutput(int(Settings.SoundCardDeviceIndex)));
     if (SoundOutput == nullptr || SoundOutput->IsError())
         return false;
     const WORD bytes = PlaybackFile->GetBytesPerSample();
@@ -175,8 +175,8 @@ bool CMainFrame::OpenSoundCardPlayback()
         return false;
     }
     for (int h = 0; h < 2; ++h) {
-        TWaveData* buffer = Own(m_owned.playbackWave[h], PlaybackWave[h],
-                                new (std::nothrow) TWaveData(PlaybackRate, TPcmFormat(PlaybackRate, 1, bytes)));
+        PlaybackWave[h].reset(new (std::nothrow) TWaveData(PlaybackRate, TPcmFormat(PlaybackRate, 1, bytes)));
+        const TWaveData* buffer = PlaybackWave[h].get();
         if (buffer == nullptr || buffer->IsError()) {
             AfxMessageBox("Playback Error - insufficient memory available.  Please reduce the length of the selected "
                           "time segment.",
@@ -226,7 +226,7 @@ LRESULT CMainFrame::OnWaveOutDone(WPARAM, LPARAM)
     if (!Playing || PlaybackFile == nullptr || SoundOutput == nullptr)
         return 0;
     for (int h = 0; h < 2; ++h) {
-        TWaveData* buffer = PlaybackWave[h];
+        TWaveData* buffer = PlaybackWave[h].get();
         if (buffer == nullptr || !SoundOutput->IsHeaderDone(h))
             continue;
         buffer->Silence();
@@ -285,9 +285,8 @@ void CMainFrame::DeletePlaybackObjects()
 {
     if (SoundOutput != nullptr) {
         SoundOutput->Stop();
-        delete SoundOutput;
-        SoundOutput = nullptr;
+        SoundOutput.reset();
     }
-    for (int h = 0; h < 2; ++h)
-        Drop(m_owned.playbackWave[h], PlaybackWave[h]);
+    for (std::unique_ptr<TWaveData>& wave : PlaybackWave)
+        wave.reset();
 }

@@ -86,7 +86,7 @@ void CMainFrame::StartPostProcess()
     BeginUtilityRun();
     for (int ch = 0; ch < kChannels; ++ch) {
         OverloadCount[ch] = 0;
-        const TWaveFile* file = Settings.Files[ch].File;
+        const TWaveFile* file = Settings.Files[ch].File.get();
         PostProcessStartTime[ch] = file != nullptr ? file->GetPositionSeconds() : 0.0f;
     }
     if (singleStep) {
@@ -123,7 +123,7 @@ int CMainFrame::PostProcessStep()
         if (found == 0) {
             TriggerForce = false;
             for (int ch = 0; ch < kChannels; ++ch) {
-                TWaveFile* file = Settings.Files[ch].File;
+                TWaveFile* file = Settings.Files[ch].File.get();
                 if (file == nullptr)
                     continue;
                 const ChannelProcessingSettings& p = Settings.Processing[ch];
@@ -137,7 +137,7 @@ int CMainFrame::PostProcessStep()
     }
     StepChannels = 0;
     for (int ch = 0; ch < kChannels; ++ch) {
-        TWaveFile* file = Settings.Files[ch].File;
+        TWaveFile* file = Settings.Files[ch].File.get();
         if (file == nullptr)
             continue;
         const ChannelProcessingSettings& p = Settings.Processing[ch];
@@ -150,15 +150,12 @@ int CMainFrame::PostProcessStep()
             file->SeekSeconds(PostProcessStartTime[ch] + run.TimeLimitSecs);
             continue;
         }
-        TSampleBuffer* buffer = SampleBuffer[ch];
-        // A computed signal (Hilbert envelope, Schroeder integral) of a short segment may stand
-        // in the channel's buffer; a block read into it would run past its end.
-        if (buffer == nullptr || buffer->GetCount() < block)
-            continue;
         const float fileTime = file->GetPositionSeconds();
         const float blockTime = fileTime + static_cast<float>(file->FramesToSeconds(block / 2));
-        if (!file->ReadSamples(buffer->GetSamplePtr(0), file->GetPosition(), block,
-                               int(Settings.Files[ch].FileChannel))) {
+        const TChannelProcessing::FileRead read = Channel(ch).ReadFileBlock(*file, Settings.Files[ch].FileChannel);
+        if (read == TChannelProcessing::FileRead::NoBuffer)
+            continue;
+        if (read == TChannelProcessing::FileRead::Failed) {
             // Stop rather than analyse a block of silence as if it had been read.
             ReportWaveReadFailure(*file);
             StopPostProcess();
@@ -219,7 +216,7 @@ int CMainFrame::PostProcessTriggerSearch()
 {
     const TriggerSettings& trig = Settings.Trigger;
     const int t = int(trig.TriggerChannel);
-    TWaveFile* tfile = Settings.Files[t].File;
+    TWaveFile* tfile = Settings.Files[t].File.get();
     const ChannelProcessingSettings& tp = Settings.Processing[t];
     const long long endFrame = tfile->GetEndFrame();
     const long long block = ChannelBlockLength(t);
@@ -252,20 +249,20 @@ int CMainFrame::PostProcessTriggerSearch()
     // A pre-trigger span reaching before the file's start begins the block at its first frame.
     event = std::max(event, 0LL);
     for (int ch = 0; ch < kChannels; ++ch) {
-        TWaveFile* file = Settings.Files[ch].File;
+        TWaveFile* file = Settings.Files[ch].File.get();
         if (file != nullptr)
             file->Seek(DWORD(std::min<long long>(event, file->GetEndFrame())));
     }
     if (!trig.PromptToAccept)
         return 1;
     for (int ch = 0; ch < kChannels; ++ch) {
-        TWaveFile* file = Settings.Files[ch].File;
-        TSampleBuffer* buffer = SampleBuffer[ch];
-        const DWORD b = ChannelBlockLength(ch);
-        if (file == nullptr || buffer == nullptr || buffer->GetCount() < b ||
-            file->GetPosition() + (long long)b > file->GetEndFrame())
+        TWaveFile* file = Settings.Files[ch].File.get();
+        if (file == nullptr || file->GetPosition() + (long long)ChannelBlockLength(ch) > file->GetEndFrame())
             continue;
-        if (!file->ReadSamples(buffer->GetSamplePtr(0), file->GetPosition(), b, int(Settings.Files[ch].FileChannel))) {
+        const TChannelProcessing::FileRead read = Channel(ch).ReadFileBlock(*file, Settings.Files[ch].FileChannel);
+        if (read == TChannelProcessing::FileRead::NoBuffer)
+            continue;
+        if (read == TChannelProcessing::FileRead::Failed) {
             ReportWaveReadFailure(*file);
             StopPostProcess();
             return -1;
@@ -305,7 +302,7 @@ void CMainFrame::SetChannelFilePosition(int channel, DWORD frame)
 {
     if (channel < 0 || channel >= kChannels || Settings.Files[channel].File == nullptr)
         return;
-    TWaveFile* file = Settings.Files[channel].File;
+    TWaveFile* file = Settings.Files[channel].File.get();
     file->Seek(frame);
     if (TimeSeriesPlot[channel] != nullptr)
         TimeSeriesPlot[channel]->ShowTimePosition(static_cast<float>(file->FramesToSeconds(frame)));
@@ -322,7 +319,7 @@ void CMainFrame::RewindWaveFiles()
 {
     ShowLiveSeriesPlotsFiles();
     for (int ch = 0; ch < kChannels; ++ch) {
-        TWaveFile* file = Settings.Files[ch].File;
+        TWaveFile* file = Settings.Files[ch].File.get();
         if (file == nullptr)
             continue;
         file->Rewind();
@@ -335,7 +332,7 @@ void CMainFrame::RewindWaveFiles()
 void CMainFrame::SeekWaveFilesToEnd()
 {
     for (int ch = 0; ch < kChannels; ++ch) {
-        TWaveFile* file = Settings.Files[ch].File;
+        TWaveFile* file = Settings.Files[ch].File.get();
         if (file == nullptr)
             continue;
         file->SeekEnd();

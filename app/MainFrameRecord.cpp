@@ -25,15 +25,14 @@ namespace {
 constexpr WORD kRecorder = 1;
 constexpr int kPiece = 256;
 
-TWaveFile* NewRecordingFile(const TPcmFormat& format, const FileIOSettings& io, const char* folder)
+std::unique_ptr<TWaveFile> NewRecordingFile(const TPcmFormat& format, const FileIOSettings& io, const char* folder)
 {
-    TWaveFile* file = io.WaveFileMode == 0
-                          ? new (std::nothrow) TWaveFile(DWORD(std::min<double>(double(io.MaxRamRecordingTimeSecs) * format.SampleRate, 4.0e9)), format, folder)
-                          : new (std::nothrow) TWaveFile(format, io.MakeBackup != 0, folder);
-    if (file != nullptr && file->IsError()) {
-        delete file;
-        file = nullptr;
-    }
+    std::unique_ptr<TWaveFile> file(
+        io.WaveFileMode == 0
+            ? new (std::nothrow) TWaveFile(DWORD(std::min<double>(double(io.MaxRamRecordingTimeSecs) * format.SampleRate, 4.0e9)), format, folder)
+            : new (std::nothrow) TWaveFile(format, io.MakeBackup != 0, folder));
+    if (file != nullptr && file->IsError())
+        file.reset();
     return file;
 }
 } // namespace
@@ -53,7 +52,7 @@ bool CMainFrame::PrepareRecordingFiles()
         ChannelCalibration& cal = Settings.Calibration[ch];
         if (f.File == nullptr) {
             const TPcmFormat& format = Settings.Processing[ch].SampleFormat;
-            TWaveFile* file = NewRecordingFile(format, io, Settings.Paths.Wav);
+            std::unique_ptr<TWaveFile> file = NewRecordingFile(format, io, Settings.Paths.Wav);
             if (file == nullptr) {
                 AfxMessageBox("Failure creating temporary wave file.  Please check that the wave file path is valid and is "
                               "not write protected",
@@ -65,7 +64,7 @@ bool CMainFrame::PrepareRecordingFiles()
             }
             file->SetFormat(format);
             GiveChannelCalibration(*file, ch);
-            f.File = file;
+            f.File = std::move(file);
             f.FileChannel = 0;
             ++recorded;
             continue;
@@ -141,7 +140,7 @@ std::string CMainFrame::RecordingFileName(int channel) const
 bool CMainFrame::SplitRecordingFile(int channel)
 {
     ChannelFileState& f = Settings.Files[channel];
-    TWaveFile* file = f.File;
+    TWaveFile* file = f.File.get();
     const FileIOSettings& io = Settings.FileIO;
     const TPcmFormat format = file->GetFormat();
     if (file->IsUntitled())
@@ -149,11 +148,11 @@ bool CMainFrame::SplitRecordingFile(int channel)
     GiveChannelCalibration(*file, channel);
     if (!file->SaveStreamedAs())
         return false; // the file stays the channel's, unsaved, for the user to save
-    TWaveFile* next = NewRecordingFile(format, io, Settings.Paths.Wav);
+    std::unique_ptr<TWaveFile> owned = NewRecordingFile(format, io, Settings.Paths.Wav);
+    TWaveFile* next = owned.get();
     if (TimeSeriesPlot[channel] != nullptr)
         TimeSeriesPlot[channel]->SetWaveFile(next, 0);
-    delete file;
-    f.File = next;
+    f.File = std::move(owned); // the saved file goes
     f.FilePath[0] = '\0';
     if (TimeSeriesPlot[channel] != nullptr)
         TimeSeriesPlot[channel]->UpdateLayout();
@@ -283,7 +282,7 @@ bool CMainFrame::WritePieceToAll(const std::int32_t* pieces, int count, const bo
     for (int ch = 0; ch < kChannels; ++ch) {
         if (!channels[ch])
             continue;
-        TWaveFile* file = Settings.Files[ch].File;
+        TWaveFile* file = Settings.Files[ch].File.get();
         marks[ch] = file->GetWriteMark();
         if (file->WriteFloatSamples(pieces + std::size_t(ch) * kPiece, DWORD(count)))
             continue;
@@ -307,7 +306,7 @@ bool CMainFrame::WritePieceToAll(const std::int32_t* pieces, int count, const bo
 
 bool CMainFrame::EndPieceOfChannel(int channel)
 {
-    TWaveFile* file = Settings.Files[channel].File;
+    TWaveFile* file = Settings.Files[channel].File.get();
     const FileIOSettings& io = Settings.FileIO;
     // Once a second of samples, even while a late tick catches up; one that fails now is
     // written again a piece later, or at the save.

@@ -37,7 +37,7 @@ bool CMainFrame::AnalyzeReverbSegment(int channel, float start, float end)
         return false;
     MDIActivate(ReverbWnd);
     ReverbWnd->SetFocus();
-    TWaveFile* file = Settings.Files[channel].File;
+    TWaveFile* file = Settings.Files[channel].File.get();
     const DWORD position = file->GetPosition();
     {
         CWaitCursor wait;

@@ -51,14 +51,13 @@ void TakeAverageCount(SpectralData& engine, const SpectralData* from)
 }
 
 // A fresh real-time buffer file in the channel's format; null when it cannot be made.
-TWaveFile* NewRealTimeFile(const TPcmFormat& format, const FileIOSettings& io, const char* folder, DWORD frames)
+std::unique_ptr<TWaveFile> NewRealTimeFile(const TPcmFormat& format, const FileIOSettings& io, const char* folder,
+                                           DWORD frames)
 {
-    TWaveFile* file = io.WaveFileMode == 0 ? new (std::nothrow) TWaveFile(frames, format, folder)
-                                           : new (std::nothrow) TWaveFile(format, false, folder);
-    if (file != nullptr && file->IsError()) {
-        delete file;
-        file = nullptr;
-    }
+    std::unique_ptr<TWaveFile> file(io.WaveFileMode == 0 ? new (std::nothrow) TWaveFile(frames, format, folder)
+                                                         : new (std::nothrow) TWaveFile(format, false, folder));
+    if (file != nullptr && file->IsError())
+        file.reset();
     return file;
 }
 } // namespace
@@ -111,7 +110,7 @@ BOOL CMainFrame::StartDataAcquisition()
         const bool recorded = Settings.Device.Channels[ch].bIsEnabled == 1 && Settings.Files[ch].IsActive != 0;
         if (Settings.OpMode == 0 || recorded)
             Settings.Processing[ch].SampleFormat.Set(Settings.Device.SamplingRate, 1, bytes);
-        else if (const TWaveFile* file = Settings.Files[ch].File)
+        else if (const TWaveFile* file = Settings.Files[ch].File.get())
             Settings.Processing[ch].SampleFormat = file->GetFormat();
     }
     TriggerDetected = false;
@@ -155,11 +154,11 @@ BOOL CMainFrame::StartDataAcquisition()
                 continue;
             const TPcmFormat& format = Settings.Processing[ch].SampleFormat;
             const double frames = RealTimeWrapSeconds(io.RealTimeWaveBufferLengthSecs) * 1.1 * format.SampleRate;
-            TWaveFile* file = NewRealTimeFile(format, io, Settings.Paths.Wav, DWORD(frames));
+            std::unique_ptr<TWaveFile> file = NewRealTimeFile(format, io, Settings.Paths.Wav, DWORD(frames));
             if (file == nullptr)
                 continue; // the run goes on without this channel's buffer
             GiveChannelCalibration(*file, ch);
-            Settings.Files[ch].File = file;
+            Settings.Files[ch].File = std::move(file);
             Settings.Files[ch].FileChannel = 0;
         }
     }
@@ -368,7 +367,7 @@ int CMainFrame::AcquireAndProcessBlock()
         // The history plots of a channel with a buffer file label a block by its middle's
         // place in the recording.
         float blockTime = now;
-        if (const TWaveFile* file = Settings.Files[ch].File)
+        if (const TWaveFile* file = Settings.Files[ch].File.get())
             blockTime = float(file->FramesToSeconds(DWORD(end)) - file->FramesToSeconds(length / 2));
         FeedChannelPlots(ch, now, blockTime);
         WriteLogRows(ch, now);
@@ -431,21 +430,25 @@ void CMainFrame::UnrollRealTimeBuffers()
     const DWORD W = RealTimeWrapPoint;
     bool reported = false;
     for (int ch = 0; ch < kChannels; ++ch) {
-        TWaveFile* old = Settings.Files[ch].File;
+        TWaveFile* old = Settings.Files[ch].File.get();
         if (old == nullptr)
             continue;
         TWaveFile* kept = old;
         const DWORD P = old->GetPosition();
         if (W > 0 && P <= W) {
             // The oldest part runs from P to W, the newest from 0 to P.
-            TWaveFile* file = NewRealTimeFile(old->GetFormat(), io, Settings.Paths.Wav, io.WaveFileMode == 0 ? W : 0);
+            std::unique_ptr<TWaveFile> file =
+                NewRealTimeFile(old->GetFormat(), io, Settings.Paths.Wav, io.WaveFileMode == 0 ? W : 0);
             if (file != nullptr) {
-                const bool ok = file->CopySegment(old, file, P, 0, W - P) && file->CopySegment(old, file, 0, W - P, P);
+                const bool ok = file->CopySegment(old, file.get(), P, 0, W - P) &&
+                                file->CopySegment(old, file.get(), 0, W - P, P);
                 if (ok) {
-                    delete old;
-                    kept = file;
+                    // The channel takes the ordered copy at once (the old buffer goes), so no
+                    // message box below runs while the channel points at a deleted file.
+                    kept = file.get();
+                    Settings.Files[ch].File = std::move(file);
                 } else {
-                    delete file;
+                    file.reset();
                     if (!reported)
                         AfxMessageBox("The real-time buffer could not be put into time order; it is kept as it was "
                                       "written, its newest part first.",
@@ -463,7 +466,6 @@ void CMainFrame::UnrollRealTimeBuffers()
         kept->Rewind();
         (void)kept->UpdateHeaderSizes(); // until it is saved, a crash still leaves a readable take
         GiveChannelCalibration(*kept, ch);
-        Settings.Files[ch].File = kept;
     }
     RealTimeWrapPoint = 0;
 }
@@ -497,7 +499,7 @@ bool CMainFrame::CompositeSourcesHaveData(int composite) const
     for (int ch = 0; ch < kChannels; ++ch) {
         if (!IsChannelInComposite(ch, composite))
             continue;
-        const TWaveFile* file = Settings.Files[ch].File;
+        const TWaveFile* file = Settings.Files[ch].File.get();
         if (post && file != nullptr && file->GetPosition() >= file->GetEndFrame())
             return false;
         // A member that has samples this run but whose block this step did not analyse would
@@ -534,7 +536,7 @@ bool CMainFrame::ValidateCompositeChannels(int checkFilePositions)
         return false;
     };
     auto position = [this](int ch) -> long long {
-        const TWaveFile* f = Settings.Files[ch].File;
+        const TWaveFile* f = Settings.Files[ch].File.get();
         return f != nullptr ? (long long)f->GetPosition() : -1;
     };
     for (int k = 0; k < kComposites; ++k) {
@@ -742,12 +744,12 @@ void CMainFrame::ProcessCompositeAndPlots()
             const auto e = CompositeSpectral[k];
             if (!ComputeTwoChannelComposite(k, buffers, inputs, e[0], e[1], C, e[3]))
                 continue;
-            if (const TWaveFile* f = Settings.Files[c.ReferenceChannel].File)
+            if (const TWaveFile* f = Settings.Files[c.ReferenceChannel].File.get())
                 t = f->GetPositionSeconds();
         }
         // In a live run the time is the block's middle in the recording, as for the channels.
         if (Settings.OpMode == 0 && StepEndSample >= 0)
-            if (const TWaveFile* f = Settings.Files[0].File)
+            if (const TWaveFile* f = Settings.Files[0].File.get())
                 t = float(f->FramesToSeconds(DWORD(StepEndSample)) - f->FramesToSeconds(Settings.Processing[0].FFTsize / 2));
         if (CompositeSpectrumPlot[k] != nullptr)
             CompositeSpectrumPlot[k]->UpdateFrame(t);

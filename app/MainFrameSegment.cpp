@@ -123,7 +123,7 @@ void CMainFrame::ComputeSegmentAverageSpectrum(int channel, float start, float e
     }
     if (channel < 0 || channel >= kChannels)
         return;
-    TWaveFile* file = Settings.Files[channel].File;
+    TWaveFile* file = Settings.Files[channel].File.get();
     SpectralData* engine = Spectral[channel];
     if (file == nullptr || engine == nullptr || Smoothing[channel] == nullptr)
         return;
@@ -232,7 +232,7 @@ bool GatherSegmentMembers(CMainFrame& frame, int composite, float start, float e
             continue;
         CompositeMember m;
         m.channel = ch;
-        m.file = frame.Settings.Files[ch].File;
+        m.file = frame.Settings.Files[ch].File.get();
         m.window = frame.Smoothing[ch];
         if (m.file == nullptr || m.window == nullptr)
             return false;
@@ -452,7 +452,7 @@ void CMainFrame::ComputeSpectrumAtTime(int channel, float time)
 {
     if (channel < 0 || channel >= kChannels)
         return;
-    TWaveFile* file = Settings.Files[channel].File;
+    TWaveFile* file = Settings.Files[channel].File.get();
     SpectralData* engine = Spectral[channel];
     if (file == nullptr || engine == nullptr || Smoothing[channel] == nullptr)
         return;
@@ -554,7 +554,7 @@ void CMainFrame::RebuildChannelHistory(int channel, float start, float end, bool
 {
     if (channel < 0 || channel >= kChannels)
         return;
-    TWaveFile* file = Settings.Files[channel].File;
+    TWaveFile* file = Settings.Files[channel].File.get();
     if (file == nullptr || Smoothing[channel] == nullptr)
         return;
     if (start == end) {
@@ -772,7 +772,7 @@ void ComputeSignal(CMainFrame& frame, SegmentSignal kind, int channel, float sta
 {
     if (channel < 0 || channel >= CMainFrame::kChannels)
         return;
-    TWaveFile* file = frame.Settings.Files[channel].File;
+    TWaveFile* file = frame.Settings.Files[channel].File.get();
     if (file == nullptr || frame.SampleBuffer[channel] == nullptr)
         return;
     CWaitCursor wait;

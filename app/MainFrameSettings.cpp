@@ -39,8 +39,8 @@ CalibrationContext CMainFrame::MakeCalibrationContext() const
     CalibrationContext context;
     context.CalibrationFolder = Settings.Paths.cal;
     context.WaveFolder = Settings.Paths.Wav;
-    context.InputDevice = InputDevice;
-    context.Generator = SigGen;
+    context.InputDevice = InputDevice.get();
+    context.Generator = SigGen.get();
     return context;
 }
 
@@ -79,8 +79,8 @@ void CMainFrame::ShowProcessingSettings(int pageCode)
             "Processing Settings", this, Settings.OpMode, w.Processing, w.Scaling, &w.Device, w.Calibration, &w.Trigger,
             &w.RunControl, &w.DTInputDeviceIndex, &w.DTOutputDeviceIndex, &w.SoundCardDeviceIndex,
             &w.UseSoundCardForOutput, &w.Output, pageCode);
-        sheet->m_InputPage.m_InputDevice = InputDevice;
-        sheet->m_OutputPage.m_Device = OutputDevice;
+        sheet->m_InputPage.m_InputDevice = InputDevice.get();
+        sheet->m_OutputPage.m_Device = OutputDevice.get();
         sheet->m_ScalingPage.m_CompensationFolder = Settings.Paths.mic;
         sheet->m_CalibrationPage.m_Context = MakeCalibrationContext();
         for (int ch = 0; ch < kChannels; ++ch)
@@ -91,7 +91,7 @@ void CMainFrame::ShowProcessingSettings(int pageCode)
 
     // A changed calibration goes into the channel's wave file when the file carried one.
     for (int ch = 0; ch < kChannels; ++ch) {
-        TWaveFile* file = Settings.Files[ch].File;
+        TWaveFile* file = Settings.Files[ch].File.get();
         if (file == nullptr || SameBytes(w.Calibration[ch], Settings.Calibration[ch]))
             continue;
         if (Settings.Calibration[ch].IsEnabled == 0 || Settings.FileIO.IncludeCalibrationData == 0)

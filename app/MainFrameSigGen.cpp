@@ -24,7 +24,7 @@ SigGenLinks CMainFrame::MakeSigGenLinks()
     links.DaOutputIndex = &Settings.DTOutputDeviceIndex;
     links.WaveFolder = Settings.WorkingPaths.Wav;
     links.TempFolder = Settings.WorkingPaths.Tmp;
-    links.StatusBar = StatusBar;
+    links.StatusBar = StatusBar.get();
     return links;
 }
 
@@ -51,7 +51,7 @@ void CMainFrame::OnSaveSignalToWaveFile()
     GetFolderOfPath(path.c_str(), Settings.WorkingPaths.Wav);
     // File names are case-sensitive here: only the very same path is the channel's file.
     for (int ch = 0; ch < kChannels; ++ch) {
-        const TWaveFile* file = Settings.Files[ch].File;
+        const TWaveFile* file = Settings.Files[ch].File.get();
         if (file && file->GetFileName() == path) {
             char text[600];
             std::snprintf(text, sizeof text,

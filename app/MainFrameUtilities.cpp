@@ -60,29 +60,20 @@ bool CMainFrame::ToggleUtilityWindow(int kind)
             auto view = std::make_unique<CAnalysisView>();
             view->SetHost(MakeUtilityHost());
             created = view->Create(this, r.left, r.top, r.right, r.bottom, static_cast<WORD>(type));
-            CAnalysisView** slot = kind == 7    ? &PeakFreqView
-                                   : kind == 8  ? &PeakAmpView
-                                   : kind == 9  ? &TotalPowerView
-                                   : kind == 10 ? &THDView
-                                   : kind == 11 ? &THDNView
-                                   : kind == 12 ? &IMDView
-                                   : kind == 13 ? &SNRView
-                                   : kind == 14 ? &SINADView
-                                                : &RPMView;
             if (created)
-                Own(m_owned.analysisViews[kind - 7], *slot, view.release());
+                *AnalysisViewSlot(kind) = std::move(view);
         } else if (kind == 15) {
             auto view = std::make_unique<CLeqAnalysisView>();
             view->SetHost(MakeUtilityHost());
             created = view->Create(this, r.left, r.top, r.right, r.bottom);
             if (created)
-                Own(m_owned.leqView, LeqView, view.release());
+                LeqView = std::move(view);
         } else if (kind == 19) {
             auto view = std::make_unique<CSoundPowerAnalysisView>();
             view->SetHost(MakeUtilityHost());
             created = view->Create(this, r.left, r.top, r.right, r.bottom);
             if (created)
-                Own(m_owned.soundPowerView, SoundPowerView, view.release());
+                SoundPowerView = std::move(view);
         } else if (kind == 16) {
             // MDI children free their own objects when their windows go.
             auto* wnd = new TTHDFreq;
@@ -123,7 +114,7 @@ void CMainFrame::OnSignalGenerator()
         GetInitialWindowRect(&r, 6, 0, false);
         auto gen = std::make_unique<CSigGen>();
         if (gen->CreateWnd(this, r.left, r.top, MakeSigGenLinks()))
-            Own(m_owned.sigGen, SigGen, gen.release());
+            SigGen = std::move(gen);
     }
     RefreshUtilityButtons();
     UpdateUtilityMenuChecks();
@@ -165,9 +156,9 @@ void CMainFrame::UpdateUtilityMenuChecks()
 
 void CMainFrame::UpdateUtilityViews()
 {
-    for (CAnalysisView* v : {PeakFreqView, PeakAmpView, TotalPowerView, THDView, THDNView, IMDView, SNRView, SINADView, RPMView})
-        if (v)
-            v->UpdateResults();
+    for (int kind = 7; kind <= 18; ++kind)
+        if (const std::unique_ptr<CAnalysisView>* v = AnalysisViewSlot(kind); v && *v)
+            (*v)->UpdateResults();
     if (LeqView)
         LeqView->Process(false);
     if (SoundPowerView)
@@ -176,9 +167,9 @@ void CMainFrame::UpdateUtilityViews()
 
 void CMainFrame::ResetUtilityViews()
 {
-    for (CAnalysisView* v : {PeakFreqView, PeakAmpView, TotalPowerView, THDView, THDNView, IMDView, SNRView, SINADView, RPMView})
-        if (v)
-            v->Reset();
+    for (int kind = 7; kind <= 18; ++kind)
+        if (const std::unique_ptr<CAnalysisView>* v = AnalysisViewSlot(kind); v && *v)
+            (*v)->Reset();
     if (LeqView)
         LeqView->Reset();
     if (SoundPowerView)
@@ -249,7 +240,7 @@ float CMainFrame::GetTachometerValue(int fromFile, float time) const
     const int ch = GetTachometerChannel();
     if (ch < 0 || ch >= kChannels)
         return 0.0f;
-    TWaveFile* file = Settings.Files[ch].File;
+    TWaveFile* file = Settings.Files[ch].File.get();
     if (Settings.OpMode == kPostProcessMode && fromFile != 0 && file != nullptr) {
         const DWORD end = file->GetEndFrame();
         if (end == 0)
@@ -296,7 +287,7 @@ bool CMainFrame::ReadUtilitySamples(int channel, DWORD count, float* out)
             out[i] = static_cast<float>(block[i] - zero);
         return true;
     }
-    TWaveFile* file = Settings.Files[channel].File;
+    TWaveFile* file = Settings.Files[channel].File.get();
     if (file == nullptr || file->GetEndFrame() < count || file->GetPosition() > file->GetEndFrame() - count)
         return false;
     const DWORD first = file->GetPosition();

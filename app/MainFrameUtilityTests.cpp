@@ -22,13 +22,10 @@ void CMainFrame::FillLiveTestLinks(LiveTestLinks& links)
         setup.opMode = Settings.OpMode;
         return setup;
     };
-    links.inputDevice = [this] { return InputDevice; };
-    links.outputDevice = [this] { return OutputDevice; };
-    links.soundOutput = [this] { return SoundOutput; };
-    links.replaceSoundOutput = [this](std::unique_ptr<TSoundOutput> output) {
-        delete SoundOutput;
-        SoundOutput = output.release();
-    };
+    links.inputDevice = [this] { return InputDevice.get(); };
+    links.outputDevice = [this] { return OutputDevice.get(); };
+    links.soundOutput = [this] { return SoundOutput.get(); };
+    links.replaceSoundOutput = [this](std::unique_ptr<TSoundOutput> output) { SoundOutput = std::move(output); };
 }
 
 void CMainFrame::StopForUtilityTest()

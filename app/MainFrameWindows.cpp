@@ -132,20 +132,36 @@ TPlotBase* CMainFrame::GetPlot(int kind, int channel, bool composite) const
 CWnd* CMainFrame::GetUtilityWindow(int kind) const
 {
     switch (kind) {
-    case 6: return SigGen;
-    case 7: return PeakFreqView;
-    case 8: return PeakAmpView;
-    case 9: return TotalPowerView;
-    case 10: return THDView;
-    case 11: return THDNView;
-    case 12: return IMDView;
-    case 13: return SNRView;
-    case 14: return SINADView;
-    case 15: return LeqView;
+    case 6: return SigGen.get();
+    case 7: return PeakFreqView.get();
+    case 8: return PeakAmpView.get();
+    case 9: return TotalPowerView.get();
+    case 10: return THDView.get();
+    case 11: return THDNView.get();
+    case 12: return IMDView.get();
+    case 13: return SNRView.get();
+    case 14: return SINADView.get();
+    case 15: return LeqView.get();
     case 16: return THDFreqWnd;
     case 17: return ReverbWnd;
-    case 18: return RPMView;
-    case 19: return SoundPowerView;
+    case 18: return RPMView.get();
+    case 19: return SoundPowerView.get();
+    default: return nullptr;
+    }
+}
+
+std::unique_ptr<CAnalysisView>* CMainFrame::AnalysisViewSlot(int kind)
+{
+    switch (kind) {
+    case 7: return &PeakFreqView;
+    case 8: return &PeakAmpView;
+    case 9: return &TotalPowerView;
+    case 10: return &THDView;
+    case 11: return &THDNView;
+    case 12: return &IMDView;
+    case 13: return &SNRView;
+    case 14: return &SINADView;
+    case 18: return &RPMView;
     default: return nullptr;
     }
 }
@@ -154,20 +170,20 @@ CWnd* CMainFrame::GetUtilityWindow(int kind) const
 LPARAM CMainFrame::UtilityWindowParam(int kind) const
 {
     switch (kind) {
-    case 6: return reinterpret_cast<LPARAM>(SigGen);
-    case 7: return reinterpret_cast<LPARAM>(PeakFreqView);
-    case 8: return reinterpret_cast<LPARAM>(PeakAmpView);
-    case 9: return reinterpret_cast<LPARAM>(TotalPowerView);
-    case 10: return reinterpret_cast<LPARAM>(THDView);
-    case 11: return reinterpret_cast<LPARAM>(THDNView);
-    case 12: return reinterpret_cast<LPARAM>(IMDView);
-    case 13: return reinterpret_cast<LPARAM>(SNRView);
-    case 14: return reinterpret_cast<LPARAM>(SINADView);
-    case 15: return reinterpret_cast<LPARAM>(LeqView);
+    case 6: return reinterpret_cast<LPARAM>(SigGen.get());
+    case 7: return reinterpret_cast<LPARAM>(PeakFreqView.get());
+    case 8: return reinterpret_cast<LPARAM>(PeakAmpView.get());
+    case 9: return reinterpret_cast<LPARAM>(TotalPowerView.get());
+    case 10: return reinterpret_cast<LPARAM>(THDView.get());
+    case 11: return reinterpret_cast<LPARAM>(THDNView.get());
+    case 12: return reinterpret_cast<LPARAM>(IMDView.get());
+    case 13: return reinterpret_cast<LPARAM>(SNRView.get());
+    case 14: return reinterpret_cast<LPARAM>(SINADView.get());
+    case 15: return reinterpret_cast<LPARAM>(LeqView.get());
     case 16: return reinterpret_cast<LPARAM>(THDFreqWnd);
     case 17: return reinterpret_cast<LPARAM>(ReverbWnd);
-    case 18: return reinterpret_cast<LPARAM>(RPMView);
-    case 19: return reinterpret_cast<LPARAM>(SoundPowerView);
+    case 18: return reinterpret_cast<LPARAM>(RPMView.get());
+    case 19: return reinterpret_cast<LPARAM>(SoundPowerView.get());
     default: return 0;
     }
 }
@@ -183,16 +199,8 @@ UINT CMainFrame::UtilityCommand(int kind)
 void CMainFrame::DeleteUtilityWindow(int kind)
 {
     switch (kind) {
-    case 6: Drop(m_owned.sigGen, SigGen); break;
-    case 7: Drop(m_owned.analysisViews[kind - 7], PeakFreqView); break;
-    case 8: Drop(m_owned.analysisViews[kind - 7], PeakAmpView); break;
-    case 9: Drop(m_owned.analysisViews[kind - 7], TotalPowerView); break;
-    case 10: Drop(m_owned.analysisViews[kind - 7], THDView); break;
-    case 11: Drop(m_owned.analysisViews[kind - 7], THDNView); break;
-    case 12: Drop(m_owned.analysisViews[kind - 7], IMDView); break;
-    case 13: Drop(m_owned.analysisViews[kind - 7], SNRView); break;
-    case 14: Drop(m_owned.analysisViews[kind - 7], SINADView); break;
-    case 15: Drop(m_owned.leqView, LeqView); break;
+    case 6: SigGen.reset(); break;
+    case 15: LeqView.reset(); break;
     // The two MDI children free their own objects when their windows go.
     case 16:
         if (THDFreqWnd != nullptr)
@@ -204,9 +212,11 @@ void CMainFrame::DeleteUtilityWindow(int kind)
             ReverbWnd->DestroyWindow();
         ReverbWnd = nullptr;
         break;
-    case 18: Drop(m_owned.analysisViews[kind - 7], RPMView); break;
-    case 19: Drop(m_owned.soundPowerView, SoundPowerView); break;
-    default: break;
+    case 19: SoundPowerView.reset(); break;
+    default:
+        if (std::unique_ptr<CAnalysisView>* view = AnalysisViewSlot(kind))
+            view->reset();
+        break;
     }
 }
 
@@ -232,7 +242,7 @@ void CMainFrame::OpenTimeSeriesPlot(int i)
 {
     if (!ValidChannel(i))
         return;
-    TWaveFile* file = Settings.Files[i].File;
+    TWaveFile* file = Settings.Files[i].File.get();
     OpenInputPlot(
         *this, TimeSeriesPlot[i], 1, "Time Series", i,
         [&](TSeriesPlot& p, const char* title, const RECT* rect) {

@@ -4,6 +4,7 @@
 #include "numerics/TSmoothing.h"
 #include "records/CommonRoutines.h"
 #include "wave/TSampleBuffer.h"
+#include "wave/TWaveFile.h"
 
 #include <algorithm>
 #include <new>
@@ -84,6 +85,17 @@ TUsbDevice::RingRead TChannelProcessing::ReadBlock(const TUsbDevice& device, lon
     if (read == TUsbDevice::RingRead::Ok && !StoreBlock(scratch.data()))
         return TUsbDevice::RingRead::NoRing;
     return read;
+}
+
+TChannelProcessing::FileRead TChannelProcessing::ReadFileBlock(TWaveFile& file, DWORD slot)
+{
+    const DWORD length = BlockLength();
+    // A computed signal (Hilbert envelope, Schroeder integral) of a short segment may stand
+    // in the buffer; a block read into it would run past its end.
+    if (m_buffer == nullptr || m_buffer->GetCount() < length)
+        return FileRead::NoBuffer;
+    return file.ReadSamples(m_buffer->GetSamplePtr(0), file.GetPosition(), length, int(slot)) ? FileRead::Ok
+                                                                                               : FileRead::Failed;
 }
 
 bool TChannelProcessing::Analyze(float time)

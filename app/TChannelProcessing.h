@@ -16,6 +16,7 @@
 class SpectralData;
 class TSampleBuffer;
 class TSmoothing;
+class TWaveFile;
 
 // A spectrum engine from a channel's processing and scaling records, with compensation loaded,
 // holding peaks as `peakDecay` says; null when it cannot be allocated (the engine reports its
@@ -56,6 +57,10 @@ public:
     // has that many samples, the ring's answer otherwise (NoRing also when the sample buffer
     // cannot take the block).
     TUsbDevice::RingRead ReadBlock(const TUsbDevice& device, long long end, std::vector<int>& scratch);
+    // The channel's block read from slot `slot` of its wave file at the file's position into
+    // the sample buffer; the position stays. NoBuffer when the buffer cannot take a block.
+    enum class FileRead { Ok, NoBuffer, Failed };
+    FileRead ReadFileBlock(TWaveFile& file, DWORD slot);
     // The block in the sample buffer decimated, windowed, transformed and averaged as of `time`;
     // false when an object is missing.
     bool Analyze(float time);

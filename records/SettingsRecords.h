@@ -1,7 +1,6 @@
 // Every settings record the frame holds.
 #pragma once
 
-#include "records/ChannelFileState.h"
 #include "records/ChannelProcessingSettings.h"
 #include "records/ChannelScalingSettings.h"
 #include "records/CompositeChannelSettings.h"

@@ -30,7 +30,7 @@ ALLOWED = {
     "numerics": ["platform/core"],
     "wave": ["records", "numerics", "platform/core"],
     "dsp": ["wave", "records", "numerics", "platform/core"],
-    "app/settings": ["records", "platform/core"],
+    "app/settings": ["wave", "records", "platform/core"],
     "res": ["platform/ui", "platform/core"],
     "acquisition": ["dsp", "wave", "records", "numerics", "res", "platform/ui", "platform/sound", "platform/usb",
                     "platform/core"],

@@ -1,6 +1,6 @@
 #include "utilities/UtilityHost.h"
 
-#include "records/ChannelFileState.h"
+#include "wave/ChannelFileState.h"
 #include "records/CompositeChannelSettings.h"
 #include "records/UsbDeviceSettings.h"
 

@@ -1,6 +1,6 @@
 #include "wave/CompositeWave.h"
 
-#include "records/ChannelFileState.h"
+#include "wave/ChannelFileState.h"
 #include "platform/core/MessageBox.h"
 #include "wave/FileGroup.h"
 #include "wave/TSampleBuffer.h"
@@ -57,7 +57,7 @@ bool BuildCompositeWave(const ChannelFileState* files, int reference, const std:
     };
     std::vector<Source> sources;
     for (int c = 0; c < kFileGroupChannels; ++c) {
-        TWaveFile* file = files[c].File;
+        TWaveFile* file = files[c].File.get();
         if (file == nullptr)
             continue;
         TPcmFormat f = file->GetFormat();

@@ -1,6 +1,6 @@
 #include "wave/FileGroup.h"
 
-#include "records/ChannelFileState.h"
+#include "wave/ChannelFileState.h"
 #include "records/CommonRoutines.h"
 #include "records/NumberText.h"
 #include "records/ChannelCalibration.h"
@@ -36,14 +36,6 @@ std::string ReadString(const std::string& file, const char* section, const char*
     char buf[260] = {};
     GetPrivateProfileStringA(section, key, "", buf, sizeof buf, file.c_str());
     return buf;
-}
-
-void DeleteChannelFile(ChannelFileState& state)
-{
-    delete state.File;
-    state.File = nullptr;
-    state.FileChannel = 0;
-    CopyField(state.FilePath, "");
 }
 
 } // namespace
@@ -128,7 +120,7 @@ int CountUnsavedWaveFiles(const ChannelFileState* files, int channels)
 {
     int count = 0;
     for (int c = 0; c < channels; ++c) {
-        const TWaveFile* file = files[c].File;
+        const TWaveFile* file = files[c].File.get();
         if (file == nullptr)
             continue;
         if (file->IsUntitled()) {
@@ -154,7 +146,7 @@ bool SaveFileGroup(const std::string& groupPath, FileGroupInfo& info, ChannelFil
     CopyField(info.GroupPath, groupPath.c_str());
     bool ok = true;
     for (int c = 0; c < kFileGroupChannels; ++c) {
-        TWaveFile* file = files[c].File;
+        TWaveFile* file = files[c].File.get();
         if (file == nullptr)
             continue;
         bool saved = true;
@@ -193,7 +185,7 @@ int OpenFileGroup(const std::string& groupPath, FileGroupInfo& info, ChannelFile
     for (int c = 0; c < kFileGroupChannels; ++c) {
         ChannelFileState& state = files[c];
         if (state.File != nullptr)
-            DeleteChannelFile(state);
+            state.Clear();
         std::string path = ReadFileGroupEntry(groupPath, c);
         CopyField(state.FilePath, path.c_str());
         if (path.empty())
@@ -213,7 +205,7 @@ int OpenFileGroup(const std::string& groupPath, FileGroupInfo& info, ChannelFile
             state.FileChannel = 0;
             continue;
         }
-        state.File = file;
+        state.File.reset(file);
         ++opened;
         ChannelCalibration calibration;
         file->GetChannelCalibration(calibration, static_cast<int>(state.FileChannel));
@@ -243,7 +235,7 @@ bool CloseFileGroup(FileGroupInfo& info, ChannelFileState* files, int channels)
         return false;
     for (int c = 0; c < channels; ++c)
         if (files[c].File != nullptr)
-            DeleteChannelFile(files[c]);
+            files[c].Clear();
     info.Clear();
     return true;
 }

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "records/SettingsRecords.h"
+#include "wave/ChannelFileState.h"
 
 struct FrameSettings {
     static constexpr int kChannels = 8;

@@ -380,21 +380,29 @@ void FillDev(const Target& t, const QRect& dev, QRgb P, DWORD rop)
     const QRect phys = QRect(QPoint(PhysLo(dev.left(), t.ratio), PhysLo(dev.top(), t.ratio)),
                              QPoint(PhysLo(dev.right() + 1, t.ratio) - 1, PhysLo(dev.bottom() + 1, t.ratio) - 1))
                            .intersected(clip.box);
-    // A plain copy into a rectangular clip is a row fill: the common case of every background.
-    if (rop == PATCOPY && !clip.complex) {
-        const QRgb value = kOpaque | (P & 0xFFFFFF);
-        for (int py = phys.top(); py <= phys.bottom(); ++py) {
-            QRgb* row = reinterpret_cast<QRgb*>(t.img->scanLine(py));
-            std::fill(row + phys.left(), row + phys.right() + 1, value);
+    // Row by row over each rectangle of the clip (they do not overlap); a plain copy is a row
+    // fill, the common case of every background.
+    const auto fill = [&](const QRect& area) {
+        if (rop == PATCOPY) {
+            const QRgb value = kOpaque | (P & 0xFFFFFF);
+            for (int py = area.top(); py <= area.bottom(); ++py) {
+                QRgb* row = reinterpret_cast<QRgb*>(t.img->scanLine(py));
+                std::fill(row + area.left(), row + area.right() + 1, value);
+            }
+            return;
         }
+        for (int py = area.top(); py <= area.bottom(); ++py) {
+            QRgb* row = reinterpret_cast<QRgb*>(t.img->scanLine(py));
+            for (int px = area.left(); px <= area.right(); ++px)
+                row[px] = kOpaque | (Rop3(rop, P, 0, row[px]) & 0xFFFFFF);
+        }
+    };
+    if (!clip.complex) {
+        fill(phys);
         return;
     }
-    for (int py = phys.top(); py <= phys.bottom(); ++py) {
-        QRgb* row = reinterpret_cast<QRgb*>(t.img->scanLine(py));
-        for (int px = phys.left(); px <= phys.right(); ++px)
-            if (!clip.complex || clip.has(px, py))
-                row[px] = kOpaque | (Rop3(rop, P, 0, row[px]) & 0xFFFFFF);
-    }
+    for (const QRect& r : clip.region)
+        fill(r.intersected(phys));
 }
 
 // Cosmetic dash patterns of one-pixel pens, in pixels: on, off, on, off ...
@@ -519,6 +527,32 @@ void LineDev(const Target& t, const PixClip& clip, QPoint a, QPoint b, const Dev
         uchar* bits = t.img->bits();
         const qsizetype stride = t.img->bytesPerLine();
         const QRect& box = clip.box;
+        if (a != b && (a.x() == b.x() || a.y() == b.y())) {
+            // Upright and level lines (a dense trace's column strokes, grid lines): the run
+            // from a up to b, b left out, clipped once.
+            if (a.x() == b.x()) {
+                int y0 = a.y(), y1 = b.y() - sy;
+                if (y0 > y1)
+                    std::swap(y0, y1);
+                y0 = std::max(y0, box.top());
+                y1 = std::min(y1, box.bottom());
+                if (x < box.left() || x > box.right())
+                    return;
+                for (int yy = y0; yy <= y1; ++yy)
+                    reinterpret_cast<QRgb*>(bits + yy * stride)[x] = value;
+            } else {
+                int x0 = a.x(), x1 = b.x() - sx;
+                if (x0 > x1)
+                    std::swap(x0, x1);
+                x0 = std::max(x0, box.left());
+                x1 = std::min(x1, box.right());
+                if (y < box.top() || y > box.bottom() || x0 > x1)
+                    return;
+                QRgb* row = reinterpret_cast<QRgb*>(bits + y * stride);
+                std::fill(row + x0, row + x1 + 1, value);
+            }
+            return;
+        }
         while (!(x == b.x() && y == b.y())) {
             if (x >= box.left() && x <= box.right() && y >= box.top() && y <= box.bottom())
                 reinterpret_cast<QRgb*>(bits + y * stride)[x] = value;
@@ -1229,6 +1263,12 @@ void PolylineDev(DeviceContext* dc, std::span<const QPoint> pts, const DevPen& p
     }
     QRect bound(QPoint(left, top), QPoint(right, bottom));
     bound.adjust(-int(pen.width), -int(pen.width), int(pen.width), int(pen.width));
+    // A line stays within its points' bounds widened by the pen (a mitred join of a wide
+    // pen may reach further): a repaint of a narrow strip passes over the window's other
+    // lines without setting up their clip.
+    if ((pen.cosmetic || pen.join != PS_JOIN_MITER || pts.size() == 2) &&
+        !t.clip.intersects(bound.adjusted(-1, -1, 1, 1)))
+        return;
     if (t.img && pen.cosmetic) {
         const PixClip clip(t);
         StyleState style;
@@ -1997,6 +2037,7 @@ namespace {
 struct TextSetup {
     QFont font;
     double ascent = 0, descent = 0, leading = 0;
+    double maxWidth = 0; // of the widest glyph
     double angle = 0; // degrees, counter-clockwise
 };
 
@@ -2010,6 +2051,7 @@ TextSetup FontFor(const DeviceContext& dc)
     s.ascent = m.ascent();
     s.descent = m.descent();
     s.leading = m.leading();
+    s.maxWidth = m.maxWidth();
     s.angle = lf.lfEscapement / 10.0;
     return s;
 }
@@ -2029,6 +2071,20 @@ void TextDev(DeviceContext* dc, QPointF ref, const QString& text, UINT align, co
         return;
     if (extraClip)
         t.clip &= *extraClip;
+    if (!opaqueRect && !dx) {
+        // Text wholly outside the clip draws nothing; a repaint of a narrow strip needn't lay
+        // out every other label of the window. The reach bounds the text box however it is
+        // aligned or turned: no glyph is wider than the widest, and an overhang stays within
+        // the height added.
+        const double height = 2.0 * (f.ascent + f.descent);
+        const double reach = double(text.size()) * f.maxWidth + height;
+        const double turn = std::fmod(std::abs(f.angle), 180.0);
+        const QRectF around = turn == 0.0    ? QRectF(ref.x() - reach, ref.y() - height, 2.0 * reach, 2.0 * height)
+                              : turn == 90.0 ? QRectF(ref.x() - height, ref.y() - reach, 2.0 * height, 2.0 * reach)
+                                             : QRectF(ref.x() - reach, ref.y() - reach, 2.0 * reach, 2.0 * reach);
+        if (!t.clip.intersects(around.toAlignedRect()))
+            return;
+    }
     const DcState& s = dc->st;
     const double width = dx ? [&] {
         double w = 0;
@@ -2047,6 +2103,17 @@ void TextDev(DeviceContext* dc, QPointF ref, const QString& text, UINT align, co
         base = 0;
     else if (align & TA_BOTTOM)
         base = -f.descent;
+    // The touched area: the rotated text box, with room for a glyph's overhang. A box that
+    // misses the clip draws nothing (turned text is costly to lay out for nothing).
+    QTransform m;
+    m.translate(ref.x(), ref.y());
+    m.rotate(-f.angle);
+    const int overhang = std::max(2, int((f.ascent + f.descent) / 4));
+    QRect box = m.mapRect(QRectF(x0, base - f.ascent, width, f.ascent + f.descent))
+                    .toAlignedRect()
+                    .adjusted(-overhang, -overhang, overhang, overhang);
+    if (!opaqueRect && !t.clip.intersects(box))
+        return;
     QRgb color = gdi::ToRgb(Resolve(s, s.textColor)), bk = gdi::ToRgb(Resolve(s, s.bkColor));
     if (t.mono) {
         color = Mono(color);
@@ -2081,11 +2148,6 @@ void TextDev(DeviceContext* dc, QPointF ref, const QString& text, UINT align, co
         p.setClipRegion(t.clip);
         draw(p);
     }
-    // The touched area: the rotated text box.
-    QTransform m;
-    m.translate(ref.x(), ref.y());
-    m.rotate(-f.angle);
-    QRect box = m.mapRect(QRectF(x0, base - f.ascent, width, f.ascent + f.descent)).toAlignedRect().adjusted(-2, -2, 2, 2);
     if (opaqueRect)
         box |= *opaqueRect;
     Touched(t, box);

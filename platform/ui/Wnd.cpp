@@ -1350,9 +1350,21 @@ void CWnd::ValidateRect(LPCRECT r)
 
 void CWnd::UpdateWindow()
 {
+    QWidget* c = QtClientWidgetOf(this);
+    if (m_customDrawn) {
+        // WM_PAINT draws on the surface now, as Windows sends it at once; the surface reaches
+        // the screen with every other window's changes in the loop's next round. A repaint
+        // forced through Qt here would paint and flush the whole top-level window each time.
+        if (!c || !c->isVisible() || m_inPaint || d->invalid.isEmpty())
+            return;
+        const HWND self = m_hWnd;
+        const QRect painted = CWndQt::PaintInvalid(*this);
+        if (!painted.isEmpty() && FromHandle(self) == this)
+            GetSurface()->Changed(painted);
+        return;
+    }
     // What was drawn outside WM_PAINT goes with this repaint.
     CWndQt::FlushSurfaceChanges();
-    QWidget* c = QtClientWidgetOf(this);
     if (!c || d->invalid.isEmpty())
         return;
     if (c->isVisible())
@@ -1375,27 +1387,36 @@ bool CWnd::TakeErasePending()
     return e;
 }
 
+QRect CWndQt::PaintInvalid(CWnd& w)
+{
+    auto& d = w.d;
+    if (d->invalid.isEmpty())
+        return QRect();
+    w.GetSurface();
+    const HWND self = w.m_hWnd;
+    const QRect r = d->invalid.boundingRect();
+    d->invalid = QRegion();
+    w.m_paintRect = RECT{r.left(), r.top(), r.left() + r.width(), r.top() + r.height()};
+    w.m_inPaint = true;
+    w.SendMessage(WM_PAINT);
+    if (CWnd::FromHandle(self) != &w)
+        return QRect();
+    w.m_inPaint = false;
+    d->erasePending = false;
+    w.GetClientRect(&w.m_paintRect);
+    return r;
+}
+
 void CWndQt::HandlePaintEvent(CWnd& w, const QRegion& region)
 {
     QWidget* c = Client(w);
     if (!c)
         return;
-    auto& d = w.d;
-    CSurface* surface = w.GetSurface();
     const HWND self = w.m_hWnd;
-    if (!d->invalid.isEmpty()) {
-        const QRect r = d->invalid.boundingRect();
-        d->invalid = QRegion();
-        w.m_paintRect = RECT{r.left(), r.top(), r.left() + r.width(), r.top() + r.height()};
-        w.m_inPaint = true;
-        w.SendMessage(WM_PAINT);
-        if (CWnd::FromHandle(self) != &w)
-            return;
-        w.m_inPaint = false;
-        d->erasePending = false;
-        w.GetClientRect(&w.m_paintRect);
-        surface = w.GetSurface();
-    }
+    PaintInvalid(w);
+    if (CWnd::FromHandle(self) != &w)
+        return;
+    CSurface* surface = w.GetSurface();
     // One rectangle at a time: under a rectangular clip the raster engine copies the rows
     // itself, where a clip of several rectangles would hand each band of rows to worker threads
     // and wait for them on every block.

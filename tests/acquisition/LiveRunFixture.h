@@ -79,7 +79,7 @@ protected:
     // order, `end` being the device's last sample.
     void ExpectRunSamples(int channel, const std::vector<std::int32_t>& sent, DWORD expectedLength)
     {
-        TWaveFile* file = frame->Settings.Files[channel].File;
+        TWaveFile* file = frame->Settings.Files[channel].File.get();
         ASSERT_NE(file, nullptr) << channel;
         ASSERT_EQ(file->GetLength(), expectedLength) << channel;
         const long long counter = frame->InputDevice->GetSampleCounter();

@@ -145,7 +145,7 @@ protected:
     // device's count.
     void ExpectRecordingFrom(int ch, long long first, const std::vector<std::int32_t>& source)
     {
-        TWaveFile* file = frame->Settings.Files[ch].File;
+        TWaveFile* file = frame->Settings.Files[ch].File.get();
         ASSERT_NE(file, nullptr);
         const long long counter = frame->InputDevice->GetSampleCounter();
         ASSERT_EQ((long long)file->GetEndFrame(), counter - first) << "channel " << ch;

@@ -150,7 +150,7 @@ TEST_F(PostProcessRun, TheLevelMetersFollowEveryStep)
     ASSERT_TRUE(OpenChannel(0, path));
     frame->ExecuteCommand(ID_RUN);
     ASSERT_TRUE(frame->PostProcessBusy);
-    CStatusbar* bar = frame->StatusBar;
+    CStatusbar* bar = frame->StatusBar.get();
     ASSERT_NE(bar, nullptr);
     int levels[4] = {};
     for (int step = 0; step < 4; ++step) {

@@ -76,7 +76,7 @@ TEST_F(RecorderRun, EverySampleLandsOnceInOrderInItsChannelFilesAcrossRingWrapsA
     EXPECT_EQ(frame->RecordedSamples, delivered);
     // The open remainder is saved as the user would.
     for (int ch : {0, 1}) {
-        TWaveFile* file = frame->Settings.Files[ch].File;
+        TWaveFile* file = frame->Settings.Files[ch].File.get();
         ASSERT_NE(file, nullptr);
         file->SetFileName(frame->RecordingFileName(ch));
         ASSERT_TRUE(file->SaveStreamedAs());
@@ -125,7 +125,7 @@ TEST_F(RecorderRun, ARunWhoseEveryChosenFileIsRefusedDoesNotStart)
     for (int ch = 0; ch < 8; ++ch) {
         auto* file = new TWaveFile(Data("wave/st.wav"), 0, false, Data("temp"));
         ASSERT_FALSE(file->IsError());
-        frame->Settings.Files[ch].File = file;
+        frame->Settings.Files[ch].File.reset(file);
     }
     CDialog::ClearModalScripts();
     frame->ExecuteCommand(ID_RUN);
@@ -161,7 +161,7 @@ TEST_F(RecorderRun, AFullDiskStopsTheRunWithAMessageAndKeepsAReadableFile)
     EXPECT_EQ(std::count_if(asked.begin(), asked.end(),
                             [](const std::string& t) { return t.find("could not be written") != std::string::npos; }),
               1); // Stop's last writes do not try again
-    TWaveFile* file = frame->Settings.Files[0].File;
+    TWaveFile* file = frame->Settings.Files[0].File.get();
     ASSERT_NE(file, nullptr);
     const DWORD frames = file->GetEndFrame();
     EXPECT_GT(frames, 20000u);
@@ -196,7 +196,7 @@ TEST_F(RecorderRun, ARingOverrunStopsTheRunSayingSamplesWereLostAndKeepsThoseBef
               1)
         << (asked.empty() ? "" : asked.back());
     EXPECT_EQ(frame->RecordedSamples, before);
-    TWaveFile* file = frame->Settings.Files[0].File;
+    TWaveFile* file = frame->Settings.Files[0].File.get();
     ASSERT_NE(file, nullptr);
     EXPECT_EQ(file->GetEndFrame(), DWORD(before));
     ExpectKeptSine(file, DWORD(before));
@@ -235,7 +235,7 @@ TEST_F(RecorderRun, AStartDelayKeepsItsSecondsOutOfTheFilesAndCountsDown)
     ASSERT_EQ(frame->InputDevice->GetSampleCounter(), 20000);
     // The run's 5 s less the 2 s delay, to one wave-writing tick (40 ms, 160 samples).
     for (int ch : {0, 3}) {
-        const TWaveFile* file = frame->Settings.Files[ch].File;
+        const TWaveFile* file = frame->Settings.Files[ch].File.get();
         ASSERT_NE(file, nullptr);
         EXPECT_NEAR(double(file->GetEndFrame()), 12000.0, 160.0) << ch;
     }
@@ -250,7 +250,7 @@ TEST_F(RecorderRun, AChannelNotRecordedKeepsItsFilesFormat)
                                   "w.writeframes(bytes(16000)); w.close()\n"));
     auto* file = new TWaveFile(Data("wave/other.wav"), 0, false, Data("temp"));
     ASSERT_FALSE(file->IsError());
-    frame->Settings.Files[7].File = file;
+    frame->Settings.Files[7].File.reset(file);
     frame->Settings.Files[7].IsActive = 0;
     frame->Settings.Device.Channels[7].bIsEnabled = 0;
     frame->ExecuteCommand(ID_RUN);
@@ -279,7 +279,7 @@ TEST_F(RecorderRun, AFullDiskLeavesEveryChannelOfTheTakeEndingAtTheSameSample)
                                   "open('" + Data("wave/long_header.wav") + "', 'wb').write(b'RIFF' + struct.pack('<I', len(body)) + body)\n"));
     auto* chosen = new TWaveFile(Data("wave/long_header.wav"), TWaveFile::kStreamed, false, Data("temp"));
     ASSERT_FALSE(chosen->IsError());
-    frame->Settings.Files[3].File = chosen;
+    frame->Settings.Files[3].File.reset(chosen);
     CopyField(frame->Settings.Files[3].FilePath, Data("wave/long_header.wav").c_str());
     frame->ExecuteCommand(ID_RUN);
     ASSERT_TRUE(frame->AcquisitionRunning);
@@ -308,13 +308,12 @@ TEST_F(RecorderRun, AFullDiskLeavesEveryChannelOfTheTakeEndingAtTheSameSample)
     }
     // Each kept file reads back, on disk, as long as the take.
     for (int ch : {0, 3}) {
-        TWaveFile* file = frame->Settings.Files[ch].File;
+        TWaveFile* file = frame->Settings.Files[ch].File.get();
         ASSERT_TRUE(frametest::Python("import wave\n"
                                       "w = wave.open('" + file->GetWorkingCopy() + "')\n"
                                       "assert w.getnframes() == " + std::to_string(frames) + ", w.getnframes()\n"));
     }
     for (int ch = 0; ch < 8; ++ch) {
-        delete frame->Settings.Files[ch].File;
-        frame->Settings.Files[ch].File = nullptr;
+        frame->Settings.Files[ch].File.reset();
     }
 }

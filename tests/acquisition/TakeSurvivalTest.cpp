@@ -192,7 +192,7 @@ TEST_F(Takes, ALostDeviceStopsTheRunWithAMessageNamingItAndTheTakesStayReadable)
     ASSERT_EQ(Asked("The KDR-5200 device (Durnex System) was disconnected during the run."), 1)
         << (asked.empty() ? "" : asked.back());
     // The working copy on disk is a whole wave file, as far as the last sample received.
-    TWaveFile* file = frame->Settings.Files[0].File;
+    TWaveFile* file = frame->Settings.Files[0].File.get();
     ASSERT_NE(file, nullptr);
     EXPECT_GE(file->GetEndFrame(), 3u * 4000 - 256);
     ASSERT_TRUE(frametest::Python("import wave\n"
@@ -250,7 +250,7 @@ TEST_F(Takes, ARealTimeTakeSavedAsAFileGroupKeepsItsChannelsCalibration)
     ASSERT_TRUE(kdrsim::WaitUntilStreaming(5000));
     RunSeconds(5);
     frame->ExecuteCommand(ID_STOP);
-    TWaveFile* take = frame->Settings.Files[0].File;
+    TWaveFile* take = frame->Settings.Files[0].File.get();
     ASSERT_NE(take, nullptr);
     // Unrolled into a fresh working file whose header already names its samples.
     EXPECT_GE(take->GetEndFrame(), 2u * 4000);

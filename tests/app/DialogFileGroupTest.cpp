@@ -3,7 +3,7 @@
 #include "DialogFixture.h"
 
 #include "app/CDurnexFileSelectDlg.h"
-#include "records/ChannelFileState.h"
+#include "wave/ChannelFileState.h"
 #include "platform/core/Profile.h"
 #include "res/FileDialogIds.h"
 #include "wave/TWaveFile.h"
@@ -19,8 +19,7 @@ protected:
     void TearDown() override
     {
         for (ChannelFileState& f : files) {
-            delete f.File;
-            f.File = nullptr;
+            f.File.reset();
         }
         DialogFixture::TearDown();
     }
@@ -100,7 +99,7 @@ TEST_F(FileGroupDialog, SaveNamesUntitledRecordingsAfterTheGroupAndLocation)
     for (int v : {100, -200, 300})
         EXPECT_TRUE(recording->SetSample(v, recording->GetPosition(), 0));
     ASSERT_TRUE(recording->IsUntitled());
-    files[3].File = recording;
+    files[3].File.reset(recording);
     std::strcpy(group.TestName, "Run2");
     std::strcpy(folder, dir.string().c_str());
 
@@ -135,7 +134,7 @@ TEST_F(FileGroupDialog, SaveNamesUntitledRecordingsAfterTheGroupAndLocation)
 
 TEST_F(FileGroupDialog, CloseAsksOnlyForUnsavedWorkAndAnythingButYesKeepsEverything)
 {
-    files[2].File = new TWaveFile(10, TPcmFormat(8000, 1, 2), dir.string());
+    files[2].File.reset(new TWaveFile(10, TPcmFormat(8000, 1, 2), dir.string()));
     EXPECT_TRUE(files[2].File->SetSample(5, 0, 0));
     std::strcpy(group.TestName, "kept");
     ScriptedUser user;
@@ -163,9 +162,9 @@ TEST_F(FileGroupDialog, CompositeAddsTheGroupsChannelsAndSaturates)
     ASSERT_TRUE(WritePythonWave(Path("c0.wav"), 8000, {1000, 30000, -30000, 5}));
     ASSERT_TRUE(WritePythonWave(Path("c1.wav"), 8000, {-10, 30000, -30000}));
     ASSERT_TRUE(WritePythonWave(Path("c7.wav"), 8000, {7777, 7777, 7777, 7777}));
-    files[0].File = new TWaveFile(Path("c0.wav"), TWaveFile::kStreamed, false, dir.string());
-    files[4].File = new TWaveFile(Path("c1.wav"), TWaveFile::kStreamed, false, dir.string());
-    files[7].File = new TWaveFile(Path("c7.wav"), TWaveFile::kStreamed, false, dir.string());
+    files[0].File.reset(new TWaveFile(Path("c0.wav"), TWaveFile::kStreamed, false, dir.string()));
+    files[4].File.reset(new TWaveFile(Path("c1.wav"), TWaveFile::kStreamed, false, dir.string()));
+    files[7].File.reset(new TWaveFile(Path("c7.wav"), TWaveFile::kStreamed, false, dir.string()));
     std::strcpy(group.TestName, "Mix");
     const std::string out = Path("Mix Composite.wav");
 

@@ -7,7 +7,7 @@
 #include "app/CFileExportProcessDlg.h"
 #include "app/CFileImportDlg.h"
 #include "app/CFileImportProcessDlg.h"
-#include "records/ChannelFileState.h"
+#include "wave/ChannelFileState.h"
 #include "platform/ui/Controls.h"
 #include "res/FileDialogIds.h"
 #include "wave/TWaveFile.h"
@@ -185,9 +185,9 @@ TEST_F(ImportExport, ExportOffersChannelsZeroToSixThatHaveAFile)
     std::unique_ptr<TWaveFile> a(new TWaveFile(wav, TWaveFile::kStreamed, false, dir.string()));
     std::unique_ptr<TWaveFile> b(new TWaveFile(wav, TWaveFile::kStreamed, false, dir.string()));
     std::unique_ptr<TWaveFile> c(new TWaveFile(wav, TWaveFile::kStreamed, false, dir.string()));
-    files[0].File = a.get();
-    files[3].File = b.get();
-    files[7].File = c.get();
+    files[0].File = std::move(a);
+    files[3].File = std::move(b);
+    files[7].File = std::move(c);
     ExportSettings s;
     s.Channel = 3;
     CDialog::ScriptModal([](CWnd& d) {

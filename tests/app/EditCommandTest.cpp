@@ -31,7 +31,7 @@ protected:
         frame->Settings.FileIO.MakeBackup = 1;
         if (!WriteWave(Data("wave/e.wav"), 8000, original) || !OpenChannel(0, Data("wave/e.wav")))
             return nullptr;
-        return frame->Settings.Files[0].File;
+        return frame->Settings.Files[0].File.get();
     }
 
     static std::size_t ClipboardWaveSize()
@@ -129,7 +129,7 @@ TEST_F(EditCommands, EditingTheDiskFileWithoutBackupAsksFirstAndNoChangesNothing
     frame->ExecuteCommand(ID_EDIT_MUTE);
     std::vector<long> expected = Original();
     std::fill(expected.begin(), expected.begin() + 8, 0);
-    EXPECT_EQ(Samples(frame->Settings.Files[0].File), expected);
+    EXPECT_EQ(Samples(frame->Settings.Files[0].File.get()), expected);
 }
 
 TEST_F(EditCommands, PasteIntoAChannelWithoutAFileMakesItAnUntitledModifiedFile)
@@ -144,7 +144,7 @@ TEST_F(EditCommands, PasteIntoAChannelWithoutAFileMakesItAnUntitledModifiedFile)
     frame->MDIActivate(frame->TimeSeriesPlot[1]);
     ASSERT_TRUE(CommandEnabled(frame, ID_EDIT_PASTE_INSERT));
     frame->ExecuteCommand(ID_EDIT_PASTE_INSERT);
-    TWaveFile* pasted = frame->Settings.Files[1].File;
+    TWaveFile* pasted = frame->Settings.Files[1].File.get();
     ASSERT_NE(pasted, nullptr);
     EXPECT_TRUE(pasted->IsUntitled());
     EXPECT_TRUE(pasted->IsModified());
@@ -214,7 +214,7 @@ TEST_F(EditCommands, SetFilePositionWithApplyToAllMovesEveryChannelThatHasAFile)
     ASSERT_NE(a, nullptr);
     ASSERT_TRUE(WriteWave(Data("wave/b.wav"), 8000, original));
     ASSERT_TRUE(OpenChannel(5, Data("wave/b.wav")));
-    TWaveFile* b = frame->Settings.Files[5].File;
+    TWaveFile* b = frame->Settings.Files[5].File.get();
     CDialog::ScriptModal([](CWnd& d) {
         dlgtest::Click(d, IDC_POSITION_BY_SAMPLES);
         static_cast<CDialog&>(d).SetDlgItemText(IDC_POSITION_SAMPLES, "9");
@@ -273,7 +273,7 @@ TEST_F(EditCommands, NewGoesToRecorderModeAndLeavesNamedFilesAlone)
     ASSERT_NE(file, nullptr);
     frame->ExecuteCommand(ID_FILE_NEW);
     EXPECT_EQ(frame->Settings.OpMode, 1);
-    EXPECT_EQ(frame->Settings.Files[0].File, file);
+    EXPECT_EQ(frame->Settings.Files[0].File.get(), file);
 }
 
 TEST_F(EditCommands, DroppingTheRealTimeDataLeavesNoPlotOnAFreedFile)
@@ -292,7 +292,7 @@ TEST_F(EditCommands, DroppingTheRealTimeDataLeavesNoPlotOnAFreedFile)
     frame->MDIActivate(plot);
     frame->ExecuteCommand(ID_EDIT_PASTE_INSERT);
     ASSERT_NE(frame->Settings.Files[1].File, nullptr);
-    ASSERT_EQ(plot->GetWaveFile(), frame->Settings.Files[1].File);
+    ASSERT_EQ(plot->GetWaveFile(), frame->Settings.Files[1].File.get());
 
     user.ExpectBox(IDNO, "Data is still available in the Real-Time data buffers.");
     frame->SetModeRecorder(true);

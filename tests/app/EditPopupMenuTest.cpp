@@ -35,7 +35,7 @@ protected:
         if (Start() == nullptr || !WriteWave(Data("wave/e.wav"), 8000, original) || !OpenChannel(0, Data("wave/e.wav")))
             return nullptr;
         frame->Settings.UseSoundCardForOutput = 1;
-        return frame->Settings.Files[0].File;
+        return frame->Settings.Files[0].File.get();
     }
 
     // Right-clicks in the plot's first pane and clicks `id` in the pop-up menu (or in one of its

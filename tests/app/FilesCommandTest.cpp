@@ -22,7 +22,7 @@ protected:
             return nullptr;
         frame->OpenTimeSeriesPlot(0);
         TSeriesPlot* plot = frame->TimeSeriesPlot[0];
-        if (plot == nullptr || plot->GetWaveFile() != frame->Settings.Files[0].File)
+        if (plot == nullptr || plot->GetWaveFile() != frame->Settings.Files[0].File.get())
             return nullptr;
         return plot;
     }
@@ -80,19 +80,19 @@ TEST_F(FilesCommands, TheUnsavedQuestionProtectsNewFilesAndCancelKeepsEverything
     frame->SetModePostProcess(false);
     auto* recording = new TWaveFile(4, TPcmFormat(8000, 1, 2), Data("temp"));
     EXPECT_TRUE(recording->SetSample(123, 0, 0));
-    frame->Settings.Files[2].File = recording;
+    frame->Settings.Files[2].File.reset(recording);
     std::strcpy(frame->FileGroup.TestName, "kept");
 
     user.ExpectBox(IDCANCEL, "The file has not been saved.  \r\rDo you want to save the file before closing?");
     frame->ExecuteCommand(ID_FILE_CLOSE);
-    EXPECT_EQ(frame->Settings.Files[2].File, recording);
+    EXPECT_EQ(frame->Settings.Files[2].File.get(), recording);
     EXPECT_STREQ(frame->FileGroup.TestName, "kept");
 
     // Yes opens the File Operations dialog and does nothing else.
     user.ExpectBox(IDYES, "Do you want to save the file before closing?");
     CDialog::ScriptModal(Done);
     frame->ExecuteCommand(ID_FILE_CLOSE);
-    EXPECT_EQ(frame->Settings.Files[2].File, recording);
+    EXPECT_EQ(frame->Settings.Files[2].File.get(), recording);
 
     user.ExpectBox(IDNO, "Do you want to save the file before closing?");
     frame->ExecuteCommand(ID_FILE_CLOSE);
@@ -107,7 +107,7 @@ TEST_F(FilesCommands, ANamedFileWhoseEditsLiveInItsWorkingCopyIsAskedAboutToo)
     frame->Settings.FileIO.WaveFileMode = 1;
     frame->Settings.FileIO.MakeBackup = 1;
     ASSERT_TRUE(OpenChannel(1, Data("wave/named.wav")));
-    TWaveFile* file = frame->Settings.Files[1].File;
+    TWaveFile* file = frame->Settings.Files[1].File.get();
     EXPECT_EQ(frame->CountUnsavedNewFiles(), 0); // opening it changed nothing the user would miss
     // Muted through the Edit command on the channel's time-series plot.
     ASSERT_NE(Select(1, 0.0f, 1.0f), nullptr);
@@ -115,7 +115,7 @@ TEST_F(FilesCommands, ANamedFileWhoseEditsLiveInItsWorkingCopyIsAskedAboutToo)
     EXPECT_EQ(Samples(file), (std::vector<long>(6, 0)));
     user.ExpectBox(IDCANCEL, "The file has not been saved.");
     frame->ExecuteCommand(ID_FILE_CLOSE);
-    EXPECT_EQ(frame->Settings.Files[1].File, file);
+    EXPECT_EQ(frame->Settings.Files[1].File.get(), file);
     // The disk file never saw the edit.
     EXPECT_EQ(ReadWave(Data("wave/named.wav"), Data("read.txt")), (std::vector<long>{1, 2, 3, 4, 5, 6}));
     AnswerNoOnClose();

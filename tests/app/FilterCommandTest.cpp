@@ -25,7 +25,7 @@ protected:
                          "8000 * math.sin(2 * math.pi * 200 * i / 8000) + 8000 * math.sin(2 * math.pi * 3000 * i / 8000)") ||
             !OpenChannel(0, Data("wave/tones.wav")))
             return nullptr;
-        return frame->Settings.Files[0].File;
+        return frame->Settings.Files[0].File.get();
     }
 
     // RMS of frames [first, end).

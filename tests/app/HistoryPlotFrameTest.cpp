@@ -125,11 +125,11 @@ TEST_F(HistoryPlots, ASegmentCrossingTheSweepBoundaryIsRefusedAndNotMuted)
     plot->SetHistoryLine(0, 1.5f);
     plot->SetHistoryLine(plot->GetLineCapacity() - 2, 0.5f);
     plot->SelectAll();
-    const std::vector<long> before = Samples(frame->Settings.Files[0].File);
+    const std::vector<long> before = Samples(frame->Settings.Files[0].File.get());
     const bool modified = frame->Settings.Files[0].File->IsModified();
     user.ExpectBox(IDOK, "Spectrogram View: The selected time segment cannot cross the scroll boundary.");
     frame->OnEditMute();
-    EXPECT_EQ(Samples(frame->Settings.Files[0].File), before);
+    EXPECT_EQ(Samples(frame->Settings.Files[0].File.get()), before);
     EXPECT_EQ(frame->Settings.Files[0].File->IsModified(), modified);
 }
 

@@ -24,9 +24,9 @@ TEST_F(FrameLayout, ToolWindowsStatusBarAndClientAtSeveralSizes)
         frame->GetClientRect(&c);
         ASSERT_EQ(c.right, w);
         ASSERT_EQ(c.bottom, h);
-        EXPECT_TRUE(SameRect(InFrame(frame->Toolbar), 0, 0, w, 36)) << RectText(InFrame(frame->Toolbar));
-        EXPECT_TRUE(SameRect(InFrame(frame->Toolbar2), 0, 36, w, 68)) << RectText(InFrame(frame->Toolbar2));
-        EXPECT_TRUE(SameRect(InFrame(frame->StatusBar), 0, h - 26, w, h)) << RectText(InFrame(frame->StatusBar));
+        EXPECT_TRUE(SameRect(InFrame(frame->Toolbar.get()), 0, 0, w, 36)) << RectText(InFrame(frame->Toolbar.get()));
+        EXPECT_TRUE(SameRect(InFrame(frame->Toolbar2.get()), 0, 36, w, 68)) << RectText(InFrame(frame->Toolbar2.get()));
+        EXPECT_TRUE(SameRect(InFrame(frame->StatusBar.get()), 0, h - 26, w, h)) << RectText(InFrame(frame->StatusBar.get()));
         EXPECT_TRUE(SameRect(InFrame(frame->GetMDIClient()), 0, 68, w, h - 26))
             << RectText(InFrame(frame->GetMDIClient()));
 
@@ -63,7 +63,7 @@ TEST_F(FrameLayout, HiddenToolWindowsGiveTheClientTheirRoom)
     // The secondary tool window moves up to the top when the main one is hidden.
     frame->OnToggleSecondaryToolbar();
     AfxPumpMessages(10);
-    EXPECT_TRUE(SameRect(InFrame(frame->Toolbar2), 0, 0, 1000, 32));
+    EXPECT_TRUE(SameRect(InFrame(frame->Toolbar2.get()), 0, 0, 1000, 32));
     EXPECT_TRUE(SameRect(InFrame(frame->GetMDIClient()), 0, 32, 1000, 700));
     EXPECT_NE(MenuState(ID_VIEW_SECONDARY_TOOLBAR) & MF_CHECKED, 0u);
 }
@@ -71,11 +71,11 @@ TEST_F(FrameLayout, HiddenToolWindowsGiveTheClientTheirRoom)
 TEST_F(FrameLayout, TogglingTheStatusBarMovesOnlyTheClientBottom)
 {
     ShowAllToolWindows();
-    const RECT before = InFrame(frame->Toolbar2);
+    const RECT before = InFrame(frame->Toolbar2.get());
     frame->ExecuteCommand(ID_VIEW_STATUSBAR);
     AfxPumpMessages(10);
     EXPECT_EQ(frame->Settings.Statusbar, 0);
-    const RECT after = InFrame(frame->Toolbar2);
+    const RECT after = InFrame(frame->Toolbar2.get());
     EXPECT_TRUE(SameRect(after, before.left, before.top, before.right, before.bottom));
     EXPECT_TRUE(SameRect(InFrame(frame->GetMDIClient()), 0, 68, 1000, 700));
     // The status bar's strip now belongs to the client: no white top line drawn there.

@@ -64,7 +64,7 @@ protected:
                     "w.close()\n") ||
             !OpenChannel(0, path))
             return nullptr;
-        return frame->Settings.Files[0].File;
+        return frame->Settings.Files[0].File.get();
     }
 };
 

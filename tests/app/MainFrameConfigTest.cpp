@@ -208,7 +208,7 @@ TEST_F(MainFrameConfigTest, LoadingAConfigurationStopsARunningPostProcessFirst)
                        "w.writeframes(bytes(2 * 40000)); w.close()\n"));
     auto* file = new TWaveFile(Data("wave/quiet.wav"), 0, false, Data("temp"));
     ASSERT_FALSE(file->IsError());
-    frame->Settings.Files[0].File = file;
+    frame->Settings.Files[0].File.reset(file);
     frame->Settings.Processing[0].SampleFormat = file->GetFormat();
     frame->ExecuteCommand(ID_RUN);
     ASSERT_TRUE(frame->PostProcessBusy);

@@ -61,17 +61,17 @@ TEST_F(MainFrameModesTest, LeavingRealTimeAsksWhetherToKeepTheBuffers)
     auto* kept = new TWaveFile(Data("wave/a.wav"), 0, false, Data("temp"));
     ASSERT_FALSE(kept->IsError());
     kept->SeekEnd();
-    frame->Settings.Files[0].File = kept;
+    frame->Settings.Files[0].File.reset(kept);
     user.ExpectBox(IDYES, "Data is still available in the Real-Time data buffers.");
     frame->ExecuteCommand(ID_MODE_RECORDER);
-    EXPECT_EQ(frame->Settings.Files[0].File, kept);
+    EXPECT_EQ(frame->Settings.Files[0].File.get(), kept);
     EXPECT_EQ(kept->GetPosition(), 0u);
 
     // Back to Real Time, then dropped without a question.
     frame->ExecuteCommand(ID_MODE_REALTIME);
     EXPECT_EQ(frame->Settings.OpMode, 0);
     EXPECT_EQ(frame->Settings.Files[0].File, nullptr);
-    frame->Settings.Files[1].File = new TWaveFile(Data("wave/a.wav"), 0, false, Data("temp"));
+    frame->Settings.Files[1].File.reset(new TWaveFile(Data("wave/a.wav"), 0, false, Data("temp")));
     frame->SetModePostProcess(false);
     EXPECT_EQ(frame->Settings.Files[1].File, nullptr);
     EXPECT_EQ(frame->Settings.OpMode, 2);
@@ -128,7 +128,7 @@ TEST_F(MainFrameModesTest, PostProcessingStepsThroughTheFileAndFindsTheTone)
     ASSERT_TRUE(WriteSine(Data("wave/tone.wav"), 4000, 500.0, 2.0));
     auto* file = new TWaveFile(Data("wave/tone.wav"), 0, false, Data("temp"));
     ASSERT_FALSE(file->IsError());
-    frame->Settings.Files[0].File = file;
+    frame->Settings.Files[0].File.reset(file);
     frame->Settings.Processing[0].SampleFormat = file->GetFormat();
     frame->Settings.Processing[0].FFTsize = 1024;
     frame->Settings.Processing[0].DecimationRatio = 1;
@@ -235,7 +235,7 @@ TEST_F(MainFrameModesTest, ASummingCompositeOfTwoFilesShowsTheirCommonTone)
     for (int ch = 0; ch < 2; ++ch) {
         auto* file = new TWaveFile(Data(names[ch]), 0, false, Data("temp"));
         ASSERT_FALSE(file->IsError());
-        frame->Settings.Files[ch].File = file;
+        frame->Settings.Files[ch].File.reset(file);
         frame->Settings.Processing[ch].SampleFormat = file->GetFormat();
         frame->Settings.Processing[ch].OverlapPercent = 50;
     }

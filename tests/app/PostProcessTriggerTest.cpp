@@ -61,7 +61,7 @@ protected:
             delete file;
             return nullptr;
         }
-        frame->Settings.Files[0].File = file;
+        frame->Settings.Files[0].File.reset(file);
         ChannelProcessingSettings& p = frame->Settings.Processing[0];
         p.SampleFormat = file->GetFormat();
         p.FFTsize = 256;
@@ -149,7 +149,7 @@ TEST_F(PostProcessTrigger, TwoTachometerFilesRefuseToStart)
     ASSERT_NE(Prepare(1000, 0.0f, false), nullptr);
     auto* second = new TWaveFile(Data("wave/burst.wav"), 0, false, Data("temp"));
     ASSERT_FALSE(second->IsError());
-    frame->Settings.Files[1].File = second;
+    frame->Settings.Files[1].File.reset(second);
     for (int ch : {0, 1}) {
         frame->Settings.Calibration[ch].IsEnabled = 1;
         frame->Settings.Calibration[ch].RefUnits = kUnitRpm;

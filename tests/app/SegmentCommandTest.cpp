@@ -143,7 +143,7 @@ TEST_F(SegmentCommands, SegmentAverageFindsTheToneAndAShortSegmentAsksAboutZeroP
     ASSERT_TRUE(OpenChannel(0, Data("wave/k.wav")));
     SpectralData* engine = frame->Spectral[0];
     ASSERT_NE(engine, nullptr);
-    TWaveFile* file = frame->Settings.Files[0].File;
+    TWaveFile* file = frame->Settings.Files[0].File.get();
     file->Seek(123);
     frame->ComputeSegmentAverageSpectrum(0, 0.0f, 1.0f, false);
     EXPECT_GT(engine->GetAverageCount(), 1);

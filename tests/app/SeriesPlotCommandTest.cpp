@@ -19,7 +19,7 @@ protected:
         frame->Settings.FileIO.MakeBackup = 1;
         if (!WriteWave(Data("wave/s.wav"), 8000, original) || !OpenChannel(0, Data("wave/s.wav")))
             return nullptr;
-        return frame->Settings.Files[0].File;
+        return frame->Settings.Files[0].File.get();
     }
     const std::vector<int> original{100, -100, 200, -200, 300, -300, 400, -400};
 };

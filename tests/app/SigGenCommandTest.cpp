@@ -35,7 +35,7 @@ TEST_F(SigGenCommand, SaveSignalWritesTheChosenNumberOfCopiesWhereTheUserSaid)
     });
     user.ExpectFile(PromptKind::FileSave, path);
     // The generator window's own button is the way in.
-    ASSERT_TRUE(QtClickButton(frame->SigGen, 408));
+    ASSERT_TRUE(QtClickButton(frame->SigGen.get(), 408));
     AfxPumpMessages(5);
     EXPECT_STREQ(frame->Settings.WorkingPaths.Wav, Data("wave").c_str());
     EXPECT_TRUE(Python("import wave,sys\nw = wave.open('" + path +

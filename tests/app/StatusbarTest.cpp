@@ -2,7 +2,9 @@
 // overload count, and the progress bar driven from another thread by messages.
 #include "LayoutFixture.h"
 
+#include "numerics/TSmoothing.h"
 #include "platform/ui/Controls.h"
+#include "platform/ui/GdiWindowDC.h"
 #include "plots/spectrum/TSpectraPlot.h"
 
 #include <thread>
@@ -16,7 +18,7 @@ protected:
     {
         FrameFixture::SetUp();
         ShowAllToolWindows();
-        bar = frame->StatusBar;
+        bar = frame->StatusBar.get();
         ASSERT_NE(bar, nullptr);
     }
     QImage BarPicture() const
@@ -174,6 +176,56 @@ TEST_F(StatusBar, ChannelPaneNamesTheActivePlot)
         bar->InfoTexts(rate, bits, channel, fft, window);
         EXPECT_EQ(channel, "Ch C");
     }
+}
+
+// A live step asks for the state pane and the meters every time; it repaints only what changed,
+// and what it repaints is what a repaint of the whole bar draws there.
+TEST_F(StatusBar, StepsRepaintOnlyWhatChanged)
+{
+    EnableChannels(2);
+    // The longest window name, which ends near the first meter column (past it in wider fonts).
+    frame->Settings.Processing[0].SmoothingWindow = TSmoothing::kExponential;
+    int levels[8] = {30, 60, 0, 0, 0, 0, 0, 0};
+    bar->DeviceLevel = [&](int ch) { return levels[ch]; };
+    frame->AcquisitionRunning = true;
+    frame->FftsProcessed = 1;
+    bar->Update(2);
+    CSurface* surface = bar->GetSurface();
+    auto mark = [&](const RECT& pane) {
+        CClientDC dc(bar);
+        dc.SetPixel(pane.right - 2, pane.bottom - 2, RGB(1, 2, 3));
+        AfxPumpMessages(5);
+    };
+    auto marked = [&](const RECT& pane) {
+        return (surface->Image().pixel(pane.right - 2, pane.bottom - 2) & 0xFFFFFFu) == 0x010203u;
+    };
+    mark(bar->StatePane);
+    mark(bar->ModePane);
+    bar->Update(1); // still "Running..."
+    bar->Update(3); // the same levels
+    EXPECT_TRUE(marked(bar->StatePane)) << "an unchanged state text is not repainted";
+
+    levels[1] = 90;
+    bar->Update(1);
+    bar->Update(3);
+    EXPECT_TRUE(marked(bar->StatePane));
+    EXPECT_TRUE(marked(bar->ModePane)) << "a meter's change repaints its column alone";
+    const RECT column = bar->MeterColumns[0];
+    const QImage stepped = surface->Image().copy(column.left, 0, column.right - column.left, CStatusbar::kHeight);
+
+    frame->Settings.Trigger.TriggerEnabled = 1; // "Waiting For Trigger..."
+    bar->Update(1);
+    EXPECT_FALSE(marked(bar->StatePane)) << "a new state text is painted at once";
+    EXPECT_TRUE(marked(bar->ModePane));
+    frame->Settings.Trigger.TriggerEnabled = 0;
+
+    bar->Update(2);
+    EXPECT_FALSE(marked(bar->ModePane));
+    const QImage whole = surface->Image().copy(column.left, 0, column.right - column.left, CStatusbar::kHeight);
+    EXPECT_TRUE(stepped == whole) << "the meter column as a full repaint draws it";
+    frame->AcquisitionRunning = false;
+    frame->FftsProcessed = 0;
+    bar->DeviceLevel = nullptr;
 }
 
 TEST_F(StatusBar, ProgressFromAnotherThread)

@@ -155,9 +155,9 @@ TEST_F(TextFit, ToolWindowsInEveryMode)
         else if (mode == 2)
             frame->SetModePostProcess(false);
         AfxPumpMessages(5);
-        ExpectAllFit(frame->Toolbar, "main tool window, mode " + std::to_string(mode));
-        ExpectAllFit(frame->Toolbar2, "secondary tool window, mode " + std::to_string(mode));
-        ExpectAllFit(frame->StatusBar, "status bar, mode " + std::to_string(mode));
+        ExpectAllFit(frame->Toolbar.get(), "main tool window, mode " + std::to_string(mode));
+        ExpectAllFit(frame->Toolbar2.get(), "secondary tool window, mode " + std::to_string(mode));
+        ExpectAllFit(frame->StatusBar.get(), "status bar, mode " + std::to_string(mode));
     }
 }
 
@@ -190,7 +190,7 @@ TEST_F(TextFit, TheGeneratorAndEveryUtilityWindow)
     frame->OnSignalGenerator();
     AfxPumpMessages(10);
     ASSERT_NE(frame->SigGen, nullptr);
-    ExpectAllFit(frame->SigGen, "signal generator");
+    ExpectAllFit(frame->SigGen.get(), "signal generator");
     for (int kind = 7; kind <= 19; ++kind) {
         ASSERT_TRUE(frame->ToggleUtilityWindow(kind)) << kind;
         AfxPumpMessages(5);

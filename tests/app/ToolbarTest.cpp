@@ -3,6 +3,7 @@
 #include "LayoutFixture.h"
 
 #include "plots/TSeriesPlot.h"
+#include "records/AppMessages.h"
 #include "plots/spectrum/TSpectraPlot.h"
 #include "utilities/CAnalysisView.h"
 #include "wave/TWaveFile.h"
@@ -106,7 +107,7 @@ TEST_F(ToolWindows, MainToolButtonsReachRunAndStop)
 
 TEST_F(ToolWindows, ArrangementFollowsTheMode)
 {
-    CToolbar* t = frame->Toolbar;
+    CToolbar* t = frame->Toolbar.get();
     struct Expect {
         CWnd* wnd;
         int x, y, w, h;
@@ -273,7 +274,7 @@ TEST_F(ToolWindows, PositionBarMovesEveryChannelsFileAndClamps)
     std::vector<std::int16_t> samples(40000, 0);
     ASSERT_TRUE(file->WriteBytes(samples.data(), 80000));
     file->Rewind();
-    frame->Settings.Files[0].File = file;
+    frame->Settings.Files[0].File.reset(file);
     ASSERT_NEAR(frame->GetChannelFileDuration(0), 10.0f, 0.01f);
 
     frame->Settings.OpMode = 2;
@@ -417,4 +418,28 @@ TEST_F(ToolWindows, ClosingAUtilityByItsCloseBoxReleasesItsButton)
     AfxPumpMessages(20);
     EXPECT_EQ(frame->THDView, nullptr);
     EXPECT_FALSE(frame->Toolbar2->Button(505)->IsPressed());
+}
+
+// Each generator and utility window goes once when its close box is used: a late second close
+// notice from the same window finds nothing to delete, and the command opens a fresh window,
+// which the frame still owns when it goes (ASan watches for a double delete or a leak).
+TEST_F(ToolWindows, AUtilityWindowClosedTwiceIsDeletedOnceAndOpensAgain)
+{
+    for (int kind = 6; kind <= 19; ++kind) {
+        SCOPED_TRACE(kind);
+        frame->ExecuteCommand(CMainFrame::UtilityCommand(kind));
+        AfxPumpMessages(10);
+        CWnd* wnd = frame->GetUtilityWindow(kind);
+        ASSERT_NE(wnd, nullptr);
+        const LPARAM sender = frame->UtilityWindowParam(kind);
+        wnd->SendMessage(WM_CLOSE);
+        AfxPumpMessages(20);
+        EXPECT_EQ(frame->GetUtilityWindow(kind), nullptr);
+        frame->SendMessage(WM_UTILITY_CLOSING, 0, sender);
+        AfxPumpMessages(10);
+        EXPECT_EQ(frame->GetUtilityWindow(kind), nullptr);
+        frame->ExecuteCommand(CMainFrame::UtilityCommand(kind));
+        AfxPumpMessages(10);
+        EXPECT_NE(frame->GetUtilityWindow(kind), nullptr);
+    }
 }

@@ -73,7 +73,7 @@ protected:
                       0);
         file = new TWaveFile(Data("wave/tone.wav"), 0, false, Data("temp"));
         ASSERT_FALSE(file->IsError());
-        frame->Settings.Files[0].File = file;
+        frame->Settings.Files[0].File.reset(file);
         ChannelProcessingSettings& p = frame->Settings.Processing[0];
         p.SampleFormat = file->GetFormat();
         p.FFTsize = 1024;
@@ -127,7 +127,7 @@ TEST_F(UtilityRun, ResultWindowsShowTheKnownDistortionAndPeakOfEachChannel)
     EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 3);
 
     // The window can't be made narrower than its columns need, and snaps to whole rows.
-    CAnalysisView* view = frame->THDView;
+    CAnalysisView* view = frame->THDView.get();
     view->MoveWindow(10, 10, 60, 131);
     AfxPumpMessages();
     RECT client{};
@@ -341,8 +341,8 @@ protected:
     void OpenPair(const std::vector<std::pair<int, double>>& pieces, double seconds)
     {
         Prepare(seconds);
-        frame->Settings.Files[0].File = nullptr;
-        delete file;
+        frame->Settings.Files[0].File.reset();
+        file = nullptr;
         ASSERT_TRUE(WriteTachometerFile(Data("wave/tach.wav"), pieces));
         const std::string paths[2] = {Data("wave/tach.wav"), Data("wave/tone.wav")};
         for (int ch : {0, 1}) {
@@ -370,7 +370,7 @@ protected:
     std::vector<std::pair<DWORD, double>> RunReadingRpm()
     {
         std::vector<std::pair<DWORD, double>> shown;
-        TWaveFile* tach = frame->Settings.Files[0].File;
+        TWaveFile* tach = frame->Settings.Files[0].File.get();
         frame->ExecuteCommand(ID_RUN);
         for (int i = 0; i < 1000 && frame->PostProcessBusy; ++i) {
             const DWORD at = tach->GetPosition();
@@ -448,8 +448,7 @@ TEST_F(TachometerRun, TwoRpmFilesRefuseToStart)
 {
     OpenPair({{600, 1.0}}, 1.0);
     ASSERT_TRUE(WriteTachometerFile(Data("wave/tach2.wav"), {{900, 1.0}}));
-    delete frame->Settings.Files[1].File;
-    frame->Settings.Files[1].File = nullptr;
+    frame->Settings.Files[1].File.reset();
     CopyField(frame->Settings.Files[1].FilePath, Data("wave/tach2.wav").c_str());
     ASSERT_TRUE(frame->ReopenChannelFile(1));
     frame->LatestTachometerValue = 1234.0f;

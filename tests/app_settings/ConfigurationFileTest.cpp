@@ -657,9 +657,10 @@ TEST_F(ConfigFile, MissingFileChangesNothing)
 {
     auto s = Fresh();
     Scramble(*s);
-    auto before = std::make_unique<FrameSettings>(*s);
+    std::vector<unsigned char> before(sizeof(FrameSettings));
+    std::memcpy(before.data(), static_cast<const void*>(s.get()), before.size());
     EXPECT_FALSE(ReadConfigurationFile(*s, (dir / "none.cfg").c_str()));
-    EXPECT_EQ(std::memcmp(static_cast<void*>(s.get()), static_cast<void*>(before.get()), sizeof(FrameSettings)), 0);
+    EXPECT_EQ(std::memcmp(static_cast<const void*>(s.get()), before.data(), before.size()), 0);
     EXPECT_FALSE(WriteConfigurationFile(*s, (dir / "no" / "x.cfg").c_str()));
 }
 

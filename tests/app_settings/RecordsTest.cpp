@@ -34,7 +34,6 @@ TEST(SettingsRecords, ConstructionLeavesNoUndefinedBytes)
     EXPECT_TRUE(ConstructionIsByteExact<RunControlSettings>());
     EXPECT_TRUE(ConstructionIsByteExact<OutputDeviceSettings>());
     EXPECT_TRUE(ConstructionIsByteExact<SigGenChannelSettings>());
-    EXPECT_TRUE(ConstructionIsByteExact<ChannelFileState>());
     EXPECT_TRUE(ConstructionIsByteExact<PathSettings>());
     EXPECT_TRUE(ConstructionIsByteExact<PrintSettings>());
     EXPECT_TRUE(ConstructionIsByteExact<DataLoggingSettings>());

@@ -5,7 +5,7 @@
 #include "dsp/SpectralData.h"
 #include "numerics/TSmoothing.h"
 #include "records/ChannelCalibration.h"
-#include "records/ChannelFileState.h"
+#include "wave/ChannelFileState.h"
 #include "records/ChannelProcessingSettings.h"
 #include "records/ChannelScalingSettings.h"
 #include "records/CompositeChannelSettings.h"

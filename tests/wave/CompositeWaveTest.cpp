@@ -1,7 +1,7 @@
 // The composite wave of a file group: the channels' first channels summed as raw values,
 // times the gain, limited to the sample range; the result read back with Python.
 #include "ImportExportSupport.h"
-#include "records/ChannelFileState.h"
+#include "wave/ChannelFileState.h"
 #include "platform/core/FileSystem.h"
 #include "support/ScriptedUser.h"
 #include "wave/CompositeWave.h"
@@ -25,14 +25,14 @@ protected:
     ~CompositeWave() override
     {
         for (auto& f : files)
-            delete f.File;
+            f.File.reset();
     }
 
     void Put(int channel, const V& samples, int width = 2, int channels = 1, WORD mode = TWaveFile::kStreamed)
     {
         std::string path = dir.file("c" + std::to_string(channel) + ".wav");
         ASSERT_TRUE(WritePyWave(path, 8000, width, channels, samples));
-        files[channel].File = new TWaveFile(path, mode, false, dir.path());
+        files[channel].File.reset(new TWaveFile(path, mode, false, dir.path()));
         ASSERT_FALSE(files[channel].File->IsError());
     }
 };
@@ -103,7 +103,7 @@ TEST_F(CompositeWave, NoSourcesOrEmptySources)
     {
         ScriptedUser user;
         user.ExpectBox(IDOK, "The source files are empty - cannot create composite file");
-        files[2].File = new TWaveFile(0, TPcmFormat(8000, 1, 2), dir.path()); // a new, empty recording
+        files[2].File.reset(new TWaveFile(0, TPcmFormat(8000, 1, 2), dir.path())); // a new, empty recording
         Put(3, {1});
         EXPECT_EQ(FindCompositeReference(files), -1);
     }

@@ -1,7 +1,7 @@
 // File groups: the *.qrx keys (checked with Python's configparser), paths relative to the
 // group, Windows-written groups, and saving, opening and closing the channels' files.
 #include "ImportExportSupport.h"
-#include "records/ChannelFileState.h"
+#include "wave/ChannelFileState.h"
 #include "records/ChannelCalibration.h"
 #include "platform/core/FileSystem.h"
 #include "platform/core/Profile.h"
@@ -29,7 +29,7 @@ protected:
     ~FileGroup() override
     {
         for (auto& f : files)
-            delete f.File;
+            f.File.reset();
     }
 
     // An untitled in-memory wave of n frames holding value.
@@ -75,11 +75,11 @@ TEST_F(FileGroup, EntriesRelativeToTheGroup)
 TEST_F(FileGroup, SaveNamesUntitledFilesAfterTheGroup)
 {
     ScriptedUser user;
-    files[3].File = NewWave(10, 1234);
-    files[7].File = NewWave(10, 7);
+    files[3].File.reset(NewWave(10, 1234));
+    files[7].File.reset(NewWave(10, 7));
     std::filesystem::create_directory(dir.file("raw"));
     ASSERT_TRUE(WritePyWave(dir.file("raw/base.wav"), 8000, 2, 1, {1, 2, 3}));
-    files[6].File = new TWaveFile(dir.file("raw/base.wav"), TWaveFile::kMemory, false, dir.path());
+    files[6].File.reset(new TWaveFile(dir.file("raw/base.wav"), TWaveFile::kMemory, false, dir.path()));
     CopyField(files[6].FilePath, dir.file("raw/base.wav").c_str());
     CopyField(info.TestName, "Run2");
     CopyField(info.Technician, "A. Tester");
@@ -113,8 +113,8 @@ TEST_F(FileGroup, OpenTakesFilesAndCalibrationsAndReportsMissingOnes)
                                      "[Filenames]\r\nCrown=Test1_Crown.wav\r\nThroat=Test1_Throat.wav\r\n"
                                      "Heart=C:\\Data\\Test1_Heart.wav\r\n");
     // Files open before the group are closed first; channel 7 keeps its own.
-    files[1].File = NewWave(4, 1);
-    files[7].File = NewWave(4, 7);
+    files[1].File.reset(NewWave(4, 1));
+    files[7].File.reset(NewWave(4, 7));
     ScriptedUser user;
     user.ExpectBox(IDOK, "Failure opening wave file C:\\Data\\Test1_Heart.wav.  Please check that the wave file "
                          "path is valid and is not write protected");
@@ -168,7 +168,7 @@ TEST_F(FileGroup, SavingOverAGroupKeepsItsOtherKeys)
     ScriptedUser user;
     const std::string group = dir.file("g.qrx");
     WriteText(group, "[Filenames]\r\nBrow=old_brow.wav\r\n[Other]\r\nKey=kept\r\n");
-    files[0].File = NewWave(2, 3);
+    files[0].File.reset(NewWave(2, 3));
     ASSERT_TRUE(SaveFileGroup(group, info, files));
     EXPECT_EQ(PyIni(group, "Filenames", "Brow"), "old_brow.wav");
     EXPECT_EQ(PyIni(group, "Filenames", "Crown"), "g_Crown.wav");
@@ -186,7 +186,7 @@ TEST_F(FileGroup, SaveReportsAWaveThatCouldNotBeWritten)
 {
     std::filesystem::create_directory(dir.file("gone"));
     ASSERT_TRUE(WritePyWave(dir.file("gone/a.wav"), 8000, 2, 1, {1, 2, 3}));
-    files[1].File = new TWaveFile(dir.file("gone/a.wav"), TWaveFile::kMemory, false, dir.path());
+    files[1].File.reset(new TWaveFile(dir.file("gone/a.wav"), TWaveFile::kMemory, false, dir.path()));
     ASSERT_FALSE(files[1].File->IsError());
     EXPECT_TRUE(files[1].File->SetSample(9, 0, 0));
     std::filesystem::remove_all(dir.file("gone"));
@@ -199,7 +199,7 @@ TEST_F(FileGroup, SaveReportsAWaveThatCouldNotBeWritten)
 TEST_F(FileGroup, CloseAsksAboutUnsavedWork)
 {
     // Untitled: asked; No keeps everything.
-    files[0].File = NewWave(2, 1);
+    files[0].File.reset(NewWave(2, 1));
     CopyField(info.TestName, "T");
     {
         ScriptedUser user;
@@ -209,10 +209,9 @@ TEST_F(FileGroup, CloseAsksAboutUnsavedWork)
         EXPECT_STREQ(info.TestName, "T");
     }
     // A named file whose edits live only in its working copy (make backup): asked too.
-    delete files[0].File;
-    files[0].File = nullptr;
+    files[0].File.reset();
     ASSERT_TRUE(WritePyWave(dir.file("a.wav"), 8000, 2, 1, {1, 2, 3}));
-    files[2].File = new TWaveFile(dir.file("a.wav"), TWaveFile::kStreamed, true, dir.path());
+    files[2].File.reset(new TWaveFile(dir.file("a.wav"), TWaveFile::kStreamed, true, dir.path()));
     ASSERT_FALSE(files[2].File->IsError());
     EXPECT_EQ(CountUnsavedWaveFiles(files, 8), 0);
     EXPECT_TRUE(files[2].File->SetSample(9, 0, 0));
@@ -223,10 +222,10 @@ TEST_F(FileGroup, CloseAsksAboutUnsavedWork)
         EXPECT_FALSE(CloseFileGroup(info, files, 8));
     }
     // Edits of a streamed file without backup are in the file already: no question.
-    delete files[2].File;
-    files[2].File = new TWaveFile(dir.file("a.wav"), TWaveFile::kStreamed, false, dir.path());
+    files[2].File.reset();
+    files[2].File.reset(new TWaveFile(dir.file("a.wav"), TWaveFile::kStreamed, false, dir.path()));
     EXPECT_TRUE(files[2].File->SetSample(9, 0, 0));
-    files[7].File = new TWaveFile(dir.file("a.wav"), TWaveFile::kStreamed, false, dir.path());
+    files[7].File.reset(new TWaveFile(dir.file("a.wav"), TWaveFile::kStreamed, false, dir.path()));
     EXPECT_EQ(CountUnsavedWaveFiles(files, 8), 0);
     {
         ScriptedUser user;
@@ -247,7 +246,7 @@ TEST_F(FileGroup, CloseAsksAboutUnsavedWork)
 TEST_F(FileGroup, AFailedFirstSaveLeavesTheWaveUntitledAndUnnamed)
 {
     std::filesystem::create_directory(dir.file("g_Crown.wav"));
-    files[0].File = NewWave(2, 3);
+    files[0].File.reset(NewWave(2, 3));
     ScriptedUser user;
     user.ExpectBox(IDOK, "Failure saving wave file " + dir.file("g_Crown.wav"));
     EXPECT_FALSE(SaveFileGroup(dir.file("g.qrx"), info, files));

@@ -50,6 +50,9 @@ struct CWndQt {
     static QWidget* Detach(CWnd& w);
     static void Adopt(CWnd& w, QWidget* outer, QWidget* client);
     static void HandlePaintEvent(CWnd& w, const QRegion& region);
+    // Sends WM_PAINT for the window's invalid region, drawing it on the surface; the rectangle
+    // painted (empty when nothing was invalid or the window went away meanwhile).
+    static QRect PaintInvalid(CWnd& w);
     // Hands the surface changes gathered since the last call to Qt as repaints.
     static void FlushSurfaceChanges();
     static QWidget* Outer(const CWnd& w);

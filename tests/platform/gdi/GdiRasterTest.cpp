@@ -255,6 +255,71 @@ TEST_F(GdiRaster, ClippingKeepsEverythingInside)
     EXPECT_EQ(gditest::CountNear(surface.Image(), 0, 0, 64, 48, RGB(255, 0, 0)), 30 * 48);
 }
 
+// Upright and level lines in both directions, a fill under a clip of several rectangles, and text
+// partly or wholly outside the clip: each pixel as the rules say, and nothing drawn for nothing.
+TEST_F(GdiRaster, StraightLinesFillsAndTextAgreeWithTheirRulesUnderAClip)
+{
+    CSurfaceDC dc(&surface);
+    dc.IntersectClipRect(4, 4, 60, 44);
+    dc.ExcludeClipRect(20, 0, 24, 48); // two rectangles side by side
+    const auto inside = [](int x, int y) { return x >= 4 && x < 60 && y >= 4 && y < 44 && !(x >= 20 && x < 24); };
+    struct Line {
+        int x0, y0, x1, y1;
+    };
+    for (const Line l : {Line{10, 0, 10, 47}, Line{10, 47, 10, 0}, Line{0, 30, 63, 30}, Line{63, 30, 0, 30},
+                         Line{22, 2, 22, 40}, Line{30, 40, 30, 40}}) {
+        surface.Image().fill(Qt::white);
+        dc.MoveTo(l.x0, l.y0);
+        dc.LineTo(l.x1, l.y1);
+        for (int y = 0; y < 48; ++y)
+            for (int x = 0; x < 64; ++x) {
+                // From the first point up to the last, the last left out.
+                const bool on = (l.x0 == l.x1 && x == l.x0 && y != l.y1 && (y - l.y0) * (y - l.y1) <= 0) ||
+                                (l.y0 == l.y1 && y == l.y0 && x != l.x1 && (x - l.x0) * (x - l.x1) <= 0);
+                ASSERT_EQ(At(surface.Image(), x, y), on && inside(x, y) ? RGB(0, 0, 0) : RGB(255, 255, 255))
+                    << x << "," << y << " of " << l.x0 << "," << l.y0 << "-" << l.x1 << "," << l.y1;
+            }
+    }
+    surface.Image().fill(Qt::white);
+    dc.FillSolidRect(0, 0, 64, 48, RGB(0, 0, 255));
+    for (int y = 0; y < 48; ++y)
+        for (int x = 0; x < 64; ++x)
+            ASSERT_EQ(At(surface.Image(), x, y), inside(x, y) ? RGB(0, 0, 255) : RGB(255, 255, 255)) << x << "," << y;
+
+    // Text: what shows inside the clip is what the same text draws unclipped; text outside it
+    // touches nothing and reports no change.
+    CFont font;
+    font.CreateFont(14, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, "Arial");
+    CSurface plain;
+    plain.Resize(64, 48);
+    plain.Image().fill(Qt::white);
+    {
+        CSurfaceDC free(&plain);
+        free.SelectObject(&font);
+        free.SetBkMode(TRANSPARENT);
+        free.TextOut(8, 36, "Wg");
+    }
+    surface.Image().fill(Qt::white);
+    dc.SelectObject(&font);
+    dc.SetBkMode(TRANSPARENT);
+    dc.TextOut(8, 36, "Wg"); // runs below the clip's bottom edge
+    int shown = 0;
+    for (int y = 0; y < 48; ++y)
+        for (int x = 0; x < 64; ++x) {
+            const QRgb want = inside(x, y) ? plain.Image().pixel(x, y) : qRgb(255, 255, 255);
+            ASSERT_EQ(surface.Image().pixel(x, y) & 0xFFFFFF, want & 0xFFFFFF) << x << "," << y;
+            shown += inside(x, y) && (want & 0xFFFFFF) != 0xFFFFFF;
+        }
+    EXPECT_GT(shown, 0);
+    changes.clear();
+    dc.TextOut(8, 47, "Wg");
+    dc.TextOut(-40, 20, "Wg");
+    dc.SetTextAlign(TA_RIGHT | TA_TOP);
+    dc.TextOut(0, 20, "Wg");
+    EXPECT_TRUE(changes.empty());
+    EXPECT_EQ(gditest::CountNear(surface.Image(), 0, 44, 64, 48, RGB(0, 0, 0)), 0);
+}
+
 TEST_F(GdiRaster, BlitRasterOperationsGiveTheBitwiseResults)
 {
     // Source pixels and destination pixels with every bit pattern that matters.

@@ -652,3 +652,94 @@ TEST_F(HistoryWindows, TimeLabelsRedrawnDuringARunMatchAFullRepaint)
         AfxPumpMessages();
     }
 }
+
+// A new line repaints its picture and the time labels' strip; the titles, the frequency axis and
+// the legend stay as they were: marks drawn there survive the line, and a full repaint (which
+// wipes them) draws the strip as the line left it.
+TEST_F(HistoryWindows, ANewLineRepaintsOnlyItsTimeLabels)
+{
+    for (WORD direction : {WORD(0), WORD(2)}) {
+        spectrogram.Direction = direction;
+        TSpectrogram* p = OpenSpectrogram();
+        p->SetData(engine.get(), nullptr);
+        p->AddSpectrum(1.0f);
+        AfxPumpMessages();
+        CRect client;
+        p->GetClientRect(&client);
+        const CRect plot = p->GetPlotRect();
+        // The strip: under the plot (time across) or left of it (time down).
+        const CRect strip = direction < 2 ? CRect(plot.left - 20, plot.bottom + 3, plot.right, client.bottom)
+                                          : CRect(client.left, plot.top + 10, plot.left - 3, plot.bottom - 10);
+        const CPoint marks[3] = {CPoint(plot.left + plot.Width() / 2, plot.top - 4), // the title row
+                                 CPoint(client.right - 4, plot.top + plot.Height() / 2), // the legend
+                                 direction < 2 ? CPoint(plot.left - 4, plot.top + 2)   // frequency labels
+                                               : CPoint(plot.left + 2, client.bottom - 4)};
+        {
+            CClientDC dc(p);
+            for (const CPoint& m : marks)
+                dc.SetPixel(m.x, m.y, RGB(1, 2, 3));
+        }
+        CSurface* surface = p->GetSurface();
+        auto at = [&](CPoint m) { return surface->Image().pixel(m.x, m.y) & 0xFFFFFFu; };
+        const QRect s(strip.left, strip.top, strip.Width(), strip.Height());
+        const QImage before = surface->Image().copy(s);
+
+        p->AddSpectrum(2.5f);
+        AfxPumpMessages();
+        const QImage after = surface->Image().copy(s);
+        EXPECT_FALSE(before == after) << "the labels say the new line's time; direction " << direction;
+        for (const CPoint& m : marks)
+            EXPECT_EQ(at(m), 0x010203u) << m.x << "," << m.y << " repainted; direction " << direction;
+
+        p->Invalidate();
+        p->UpdateWindow();
+        AfxPumpMessages();
+        for (const CPoint& m : marks)
+            EXPECT_NE(at(m), 0x010203u) << "a full repaint reaches " << m.x << "," << m.y;
+        EXPECT_TRUE(after == surface->Image().copy(s)) << "direction " << direction;
+        p->DestroyWindow();
+        AfxPumpMessages();
+    }
+}
+
+// Line after line, with a span that grows through several division units, every direction with
+// one pane and two: what the lines leave around the pictures is what a full repaint draws.
+TEST_F(HistoryWindows, LinesLeaveTheWindowAsAFullRepaintDrawsIt)
+{
+    for (int panes = 1; panes <= 2; ++panes) {
+        processing.SampleFormat.Set(kRate, panes, 2);
+        processing.ChannelProcessing = panes == 2 ? 2 : 0;
+        for (WORD direction = 0; direction < 4; ++direction) {
+            spectrogram.Direction = direction;
+            TSpectrogram* p = OpenSpectrogram();
+            ASSERT_EQ(p->GetPaneMode(), panes);
+            for (int i = 1; i <= 60; ++i) {
+                p->SetData(i % 5 == 0 ? engine.get() : quiet.get(), panes == 2 ? engine.get() : nullptr);
+                p->AddSpectrum(0.004f * float(i * i * i) / 10.0f);
+                if (i % 7 == 0)
+                    AfxPumpMessages();
+            }
+            AfxPumpMessages();
+            const QImage during = p->GetSurface()->Image().copy();
+            p->Invalidate();
+            p->UpdateWindow();
+            AfxPumpMessages();
+            const QImage full = p->GetSurface()->Image();
+            // The pictures (their lines cover the watermark a full repaint puts back) aside.
+            const CRect plot = p->GetPlotRect();
+            int differing = 0;
+            QRect where;
+            for (int y = 0; y < full.height(); ++y)
+                for (int x = 0; x < full.width(); ++x)
+                    if (!plot.PtInRect(CPoint(x, y)) && during.pixel(x, y) != full.pixel(x, y)) {
+                        ++differing;
+                        where |= QRect(x, y, 1, 1);
+                    }
+            EXPECT_EQ(differing, 0) << "direction " << direction << ", " << panes << " pane(s), within "
+                                    << where.left() << "," << where.top() << " " << where.width() << "x"
+                                    << where.height();
+            p->DestroyWindow();
+            AfxPumpMessages();
+        }
+    }
+}
