@@ -248,10 +248,15 @@ void CMainFrame::OnEditCopy()
     int kind = 0, channel = -1, composite = 0;
     if (!GetActivePlot(&kind, &channel, &composite) || composite != 0 || channel < 0 || channel >= kChannels)
         return;
+    TPlotBase* plot = IsSegmentKind(kind) ? GetPlot(kind, channel, false) : nullptr;
+    // The history plots' own copy hook comes first; it needs no wave file.
+    if (plot != nullptr && kind == 4)
+        static_cast<TSpectrogram*>(plot)->ReservedHook();
+    else if (plot != nullptr && kind == 5)
+        static_cast<TSurfacePlot*>(plot)->ReservedHook();
     // The spectrogram and 3-D surface copy their selected segment as the time series does;
     // their "Copy as Wave" would otherwise do nothing at all.
     TWaveFile* file = Settings.Files[channel].File.get();
-    TPlotBase* plot = IsSegmentKind(kind) ? GetPlot(kind, channel, false) : nullptr;
     if (file == nullptr || plot == nullptr)
         return;
     float start = 0.0f, end = 0.0f;

@@ -191,8 +191,8 @@ bool CMainFrame::OpenSoundCardPlayback()
     return true;
 }
 
-// The KDR-5200 has no analog output, so this road ends after the open; it stays for its two
-// messages.
+// The KDR-5200 has no analog output, so this road ends at the output's refusal, which is
+// reported rather than leaving Play without a word.
 bool CMainFrame::OpenDevicePlayback()
 {
     if (AcquisitionRunning)
@@ -208,6 +208,11 @@ bool CMainFrame::OpenDevicePlayback()
         AfxMessageBox("Failure opening Durnex KDR-5200 Series data acquisition device.  Please check the cabling and "
                       "retry.",
                       MB_OK | MB_ICONERROR);
+        return false;
+    }
+    if (!OutputDevice->OpenOutput(static_cast<int>(PlaybackRate), PlaybackFile->GetBytesPerSample() * 8, 1)) {
+        OutputDevice->CloseDevice();
+        AfxMessageBox("Failure Configuring KDR5200 Output subsystem.", MB_OK | MB_ICONERROR);
         return false;
     }
     OutputDevice->CloseDevice();

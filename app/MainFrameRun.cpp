@@ -606,22 +606,26 @@ void CMainFrame::ReconfigureProcessing()
         composite.Rebuild(Spectral[source]);
         SpectralData* C = composite.Get(TCompositeProcessing::kResult);
         SpectralData* H = composite.Get(TCompositeProcessing::kCoherence);
-        if (CompositeSpectrumPlot[k] != nullptr) {
+        // Every window lets go of the freed engines before any is laid out: a layout repaints
+        // the other windows too.
+        if (CompositeSpectrumPlot[k] != nullptr)
             CompositeSpectrumPlot[k]->SetData(C, H);
-            CompositeSpectrumPlot[k]->UpdateLayout();
-        }
-        if (CompositePhasePlot[k] != nullptr) {
+        if (CompositePhasePlot[k] != nullptr)
             CompositePhasePlot[k]->SetData(C, nullptr);
-            CompositePhasePlot[k]->UpdateLayout();
-        }
-        if (CompositeSpectrogramPlot[k] != nullptr) {
+        if (CompositeSpectrogramPlot[k] != nullptr)
             CompositeSpectrogramPlot[k]->SetData(C, nullptr);
+        if (CompositeSurfacePlot[k] != nullptr)
+            CompositeSurfacePlot[k]->SetData(C, nullptr);
+        if (CompositeSpectrumPlot[k] != nullptr)
+            CompositeSpectrumPlot[k]->UpdateLayout();
+        if (CompositePhasePlot[k] != nullptr)
+            CompositePhasePlot[k]->UpdateLayout();
+        if (CompositeSpectrogramPlot[k] != nullptr) {
             CompositeSpectrogramPlot[k]->SetScalingSettings(Settings.Scaling[source]);
             CompositeSpectrogramPlot[k]->UpdateLayout();
             CompositeSpectrogramPlot[k]->ClearHistory();
         }
         if (CompositeSurfacePlot[k] != nullptr) {
-            CompositeSurfacePlot[k]->SetData(C, nullptr);
             CompositeSurfacePlot[k]->SetScalingSettings(Settings.Scaling[source]);
             CompositeSurfacePlot[k]->UpdateLayout();
             CompositeSurfacePlot[k]->ClearHistory();

@@ -5,6 +5,7 @@
 #include "app/CMainFrame.h"
 
 #include "app/CAskZeroPadDlg.h"
+#include "app/TChannelProcessing.h"
 #include "records/ChannelCalibration.h"
 #include "dsp/DtmfScan.h"
 #include "dsp/SegmentAnalysis.h"
@@ -209,12 +210,13 @@ bool ZeroPaddedBlock(CompositeMember& m, DWORD frames)
     return true;
 }
 
-// The member channels of a summing composite (complex or real sum) over the selected segment,
-// each with its own work block and engine. False when no segment is selected (said so), the
+// The member channels of a composite over the selected segment, each with its own work block
+// and engine: those of a sum (complex or real), and with `twoChannel` also the reference and
+// transfer channels of the other types. False when no segment is selected (said so), the
 // segment is empty, the composite is of another type, or a member has no file, window or
 // memory.
 bool GatherSegmentMembers(CMainFrame& frame, int composite, float start, float end,
-                          std::vector<CompositeMember>& members)
+                          std::vector<CompositeMember>& members, bool twoChannel = false)
 {
     if (start == end) {
         AfxMessageBox(kSelectSegment, MB_OK | MB_ICONERROR);
@@ -222,7 +224,8 @@ bool GatherSegmentMembers(CMainFrame& frame, int composite, float start, float e
     }
     ClampTimes(start, end);
     const WORD type = frame.Settings.Composite[composite].CompositeType;
-    if (!(end - start > 0.0f) || (type != 0 && type != 5))
+    const bool sum = type == 0 || type == 5;
+    if (!(end - start > 0.0f) || !(sum || (twoChannel && type >= 1 && type <= 4)))
         return false;
     for (int ch = 0; ch < CMainFrame::kChannels; ++ch) {
         if (!frame.IsChannelInComposite(ch, composite))
@@ -282,13 +285,13 @@ struct HistoryTarget {
         return surface != nullptr ? "Rebuilding 3-D Surface plot... press <Esc> to cancel."
                                   : "Rebuilding Spectrogram plot... press <Esc> to cancel.";
     }
-    void Draw(int line, SpectralData* spectrum, float time) const
+    void Draw(int line, SpectralData* spectrum, SpectralData* second, float time) const
     {
         if (surface != nullptr) {
-            surface->Rebuild(spectrum, nullptr);
+            surface->Rebuild(spectrum, second);
             surface->SetHistoryLine(line, time);
         } else {
-            spectrogram->Rebuild(line, spectrum, nullptr);
+            spectrogram->Rebuild(line, spectrum, second);
             spectrogram->SetHistoryLine(line, time);
         }
     }
@@ -342,10 +345,10 @@ void RebuildShownHistory(CMainFrame& frame, int index, bool composite, bool acti
     const HistoryTarget target = HistoryPlotOf(frame, index, composite, surface);
     if (target.Plot() == nullptr || !(target.HistoryEnd() > target.HistoryStart()))
         return;
-    if (composite)
-        frame.RebuildCompositeHistory(index, target.HistoryStart(), target.HistoryEnd(), activate, surface);
+    if (surface)
+        frame.RebuildSurfaceFromSegment(index, target.HistoryStart(), target.HistoryEnd(), composite, activate);
     else
-        frame.RebuildChannelHistory(index, target.HistoryStart(), target.HistoryEnd(), activate, surface);
+        frame.RebuildSpectrogramFromSegment(index, target.HistoryStart(), target.HistoryEnd(), composite, activate);
 }
 
 } // namespace
@@ -534,7 +537,7 @@ void CMainFrame::RebuildSurface(int channel, bool composite, bool activate)
 void CMainFrame::RebuildSpectrogramFromSegment(int channel, float start, float end, bool composite, bool activate)
 {
     if (composite)
-        RebuildCompositeHistory(channel, start, end, activate, false);
+        RebuildCompositeSpectrogramFromSegment(channel, start, end, activate);
     else
         RebuildChannelHistory(channel, start, end, activate, false);
 }
@@ -542,7 +545,7 @@ void CMainFrame::RebuildSpectrogramFromSegment(int channel, float start, float e
 void CMainFrame::RebuildSurfaceFromSegment(int channel, float start, float end, bool composite, bool activate)
 {
     if (composite)
-        RebuildCompositeHistory(channel, start, end, activate, true);
+        RebuildCompositeSurfaceFromSegment(channel, start, end, activate);
     else
         RebuildChannelHistory(channel, start, end, activate, true);
 }
@@ -593,7 +596,7 @@ void CMainFrame::RebuildChannelHistory(int channel, float start, float end, bool
         const int line = plot.Line(i, lines);
         if (!ProcessSegmentBlock(*file, slot, frame, *work, *engine, *Smoothing[channel]))
             break; // reported; the lines so far stay
-        plot.Draw(line, engine.get(), static_cast<float>(file->FramesToSeconds(frame)) + half);
+        plot.Draw(line, engine.get(), nullptr, static_cast<float>(file->FramesToSeconds(frame)) + half);
         frame += plan.step;
         if ((cancelled = progress.Step(plot.Percent(i, lines))))
             break;
@@ -621,7 +624,7 @@ void CMainFrame::RebuildCompositeHistory(int composite, float start, float end, 
     if (settings.bIsEnabled == 0 || !ValidateCompositeChannels(0))
         return;
     std::vector<CompositeMember> members;
-    if (!GatherSegmentMembers(*this, composite, start, end, members))
+    if (!GatherSegmentMembers(*this, composite, start, end, members, true))
         return;
 
     const HistoryTarget plot = OpenHistoryPlot(*this, composite, true, surface, activate);
@@ -635,18 +638,19 @@ void CMainFrame::RebuildCompositeHistory(int composite, float start, float end, 
     const DWORD frames = std::max<DWORD>(first.end - std::min(first.start, first.end), 1);
     const DWORD step = std::max<DWORD>(frames / DWORD(lines), 1);
 
-    // The result: the sum in the first member's settings, with the composite's labels.
-    const int lead = first.channel;
-    std::unique_ptr<SpectralData> result =
-        MakeSpectralData(Settings.Processing[lead], Settings.Scaling[lead], Settings.CompositeSpectrumOpts[composite].PeakHold);
-    if (!result || result->HasError())
+    // The composite's engines of its own, built as the running composite's are.
+    TCompositeProcessing engines(Settings, composite);
+    engines.Rebuild(nullptr);
+    SpectralData* result = engines.Get(TCompositeProcessing::kResult);
+    SpectralData* coherence = engines.Get(TCompositeProcessing::kCoherence);
+    if (result == nullptr || result->HasError())
         return;
-    if (Settings.Calibration[lead].IsEnabled != 0) {
-        ChannelCalibration cal;
-        std::memcpy(static_cast<void*>(&cal), &Settings.Calibration[lead], sizeof cal);
-        std::memcpy(cal.LabelLinear, settings.LabelLinear, sizeof cal.LabelLinear);
-        std::memcpy(cal.LabelLog, settings.LabelLog, sizeof cal.LabelLog);
-        result->SetScaling(&cal);
+    const bool sum = settings.CompositeType == 0 || settings.CompositeType == 5;
+    TSampleBuffer* blocks[kChannels] = {};
+    SpectralData* spectra[kChannels] = {};
+    for (CompositeMember& m : members) {
+        blocks[m.channel] = m.work.get();
+        spectra[m.channel] = m.engine.get();
     }
 
     CWaitCursor wait;
@@ -664,16 +668,19 @@ void CMainFrame::RebuildCompositeHistory(int composite, float start, float end, 
             if (!(read = ProcessSegmentBlock(*m.file, m.slot, frame, *m.work, *m.engine, *m.window)))
                 break; // reported; the lines so far stay
             time = static_cast<float>(m.file->FramesToSeconds(frame + m.blockFrames / 2));
-            // The spectrogram stops at the end of the shortest file (this line is the last).
-            if (!surface && frame + step >= m.file->GetLength()) {
+            // The spectrogram stops at the end of the shortest file (this line is the last);
+            // the other members still read this line's block, so that it sums one instant.
+            if (!surface && frame + step >= m.file->GetLength())
                 atEnd = true;
-                break;
-            }
         }
         if (!read)
             break;
-        CombineMembers(*result, members, settings.CompositeType);
-        plot.Draw(line, result.get(), time);
+        if (sum)
+            CombineMembers(*result, members, settings.CompositeType);
+        else if (!ComputeTwoChannelComposite(composite, blocks, spectra, engines.Get(TCompositeProcessing::kReference),
+                                             engines.Get(TCompositeProcessing::kTransfer), result, coherence))
+            break;
+        plot.Draw(line, result, coherence, time);
         if ((cancelled = progress.Step(plot.Percent(i, lines))) || atEnd)
             break;
     }

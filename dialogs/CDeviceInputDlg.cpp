@@ -5,6 +5,7 @@
 #include "platform/core/MessageBox.h"
 #include "res/SheetPageDialogIds.h"
 
+#include <algorithm>
 #include <cmath>
 #include <string>
 
@@ -95,6 +96,12 @@ void CDeviceInputDlg::Fill()
 void CDeviceInputDlg::FillFrom(const UsbDeviceSettings& record)
 {
     const TUsbDevice* dev = m_InputDevice;
+    m_ranges.clear();
+    for (int i = 0; dev && i < dev->GetRangeCount(); ++i)
+        m_ranges.emplace_back(dev->GetRangeLow(i), dev->GetRangeHigh(i));
+    m_capability1 = dev && dev->HasInputCapability1();
+    m_capability2 = dev && dev->HasInputCapability2();
+    m_deviceChannels = dev ? std::clamp(dev->GetMaxChannels(), 0, 8) : 8;
     for (int r = 0; r < 8; ++r) {
         const UsbChannelSettings& c = record.Channels[r];
         CheckDlgButton(kInputEnableFirstId + r, c.bIsEnabled ? BST_CHECKED : BST_UNCHECKED);
@@ -162,7 +169,7 @@ void CDeviceInputDlg::FillFrom(const UsbDeviceSettings& record)
     const bool editable = m_OpMode != 2;
     for (int r = 0; r < 7; ++r)
         for (int id : {kInputEnableFirstId, kInputRangeFirstId, kInputCouplingFirstId, kInputIepeFirstId, kInputFilterFirstId})
-            sheet::Enable(*this, id + r, editable);
+            sheet::Enable(*this, id + r, editable && r < m_deviceChannels);
     sheet::Enable(*this, IDC_INPUT_RATE, editable);
     sheet::Enable(*this, IDC_INPUT_BITS, editable);
 }

@@ -27,6 +27,14 @@ public:
     void Copy(int source, const BYTE destinations[8]) override;
     BOOL OnDeviceChange(UINT eventType, DWORD_PTR data);
 
+    // What the device reported at the last fill: its input ranges (low, high) and two
+    // capability flags, kept for the record; the rows beyond its channel count are not
+    // editable.
+    const std::vector<std::pair<double, double>>& GetInputRanges() const { return m_ranges; }
+    bool GetInputCapability1() const { return m_capability1; }
+    bool GetInputCapability2() const { return m_capability2; }
+    int GetDeviceChannels() const { return m_deviceChannels; }
+
 private:
     void FillFrom(const UsbDeviceSettings& record);
     void ReadControls(UsbDeviceSettings& record) const;
@@ -40,4 +48,8 @@ private:
     std::vector<double> m_gains[8];
     std::vector<double> m_filters[8];
     std::vector<std::pair<WORD, double>> m_iepe[8]; // source, current in amperes
+    std::vector<std::pair<double, double>> m_ranges;
+    bool m_capability1 = false;
+    bool m_capability2 = false;
+    int m_deviceChannels = 8;
 };

@@ -48,6 +48,8 @@ TPlotBase::~TPlotBase()
     m_deleting = true;
     if (GetCapture() == this)
         ReleaseCapture();
+    if (!m_dragPane.IsRectEmpty())
+        ClipCursor(nullptr);
     m_scrollBar.reset();
     if (m_hWnd)
         DestroyWindow();
@@ -857,6 +859,13 @@ void TPlotBase::ClearSelection()
 // ---------------------------------------------------------------------------------------------
 // Mouse
 
+void TPlotBase::ConfineToPane(const CRect& pane)
+{
+    m_dragPane = pane;
+    const CRect screen = PaneToScreen(pane);
+    ClipCursor(&screen);
+}
+
 CPoint TPlotBase::ClampToDragPane(CPoint point) const
 {
     if (m_dragPane.IsRectEmpty())
@@ -872,6 +881,7 @@ void TPlotBase::OnLButtonDown(UINT nFlags, CPoint point)
     m_tracking = 0;
     m_lastPoint = CPoint(0, 0);
     m_dragPane.SetRectEmpty();
+    ClipCursor(nullptr);
     RecreateReadoutBitmaps();
 
     const CRect pane = GetPaneAtPoint(point);
@@ -882,7 +892,7 @@ void TPlotBase::OnLButtonDown(UINT nFlags, CPoint point)
         if (pane.PtInRect(point)) {
             m_selection.SetRectEmpty();
             SetCapture();
-            m_dragPane = pane;
+            ConfineToPane(pane);
             ExtendSelection(point.x, point.y);
             DrawSelectionFrame(&dc, m_plotRect, m_selection);
             m_tracking = 1;
@@ -904,7 +914,7 @@ void TPlotBase::OnLButtonDown(UINT nFlags, CPoint point)
         ClearSelection();
         SetCursor(m_hiddenCursor);
         SetCapture();
-        m_dragPane = pane;
+        ConfineToPane(pane);
         MoveCursorToTrace(point);
         point = ClampToDragPane(point);
         if (!m_sidebandMode)
@@ -1049,6 +1059,8 @@ void TPlotBase::OnLButtonUp(UINT, CPoint point)
         SetSelectionRect(m_selection);
     }
     m_tracking = 0;
+    if (!m_dragPane.IsRectEmpty())
+        ClipCursor(nullptr);
     m_dragPane.SetRectEmpty();
     m_deltaMode = m_harmonicMode = m_sidebandMode = 0;
     InvalidateReadoutAreas();

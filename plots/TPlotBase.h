@@ -12,9 +12,9 @@
 // Marks that come and go with the mouse (crosshair, harmonic and sideband markers, the delta
 // line, the selection frame) are drawn on the window's surface with R2_NOT outside WM_PAINT
 // and removed by drawing them again; the read-out boxes save the pixels under them and put
-// them back. A drag never repaints the plotted data. While the left button is down the drag's
-// points are clamped to the pane it began in (the pointer itself cannot be confined on every
-// desktop, Wayland for one).
+// them back. A drag never repaints the plotted data. While the left button is down the pointer
+// is confined to the pane the drag began in, and the drag's points are clamped to it as well
+// (not every desktop lets a program move the pointer, Wayland for one).
 //
 // Derived windows give pixels their meaning (PixelToXValue, PixelToYValue, the harmonic and
 // sideband positions) and decide what a finished selection does (SetSelectionRect).
@@ -213,6 +213,8 @@ protected:
     DECLARE_MESSAGE_MAP()
 
 protected:
+    // The drag's pane, with the pointer confined to it on the screen.
+    void ConfineToPane(const CRect& pane);
     // The point held inside the pane a drag began in.
     CPoint ClampToDragPane(CPoint point) const;
     // Removes every mark the drag shows at the last point.

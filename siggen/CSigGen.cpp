@@ -8,11 +8,14 @@
 #include "platform/ui/WinApp.h"
 #include "res/resource.h"
 #include "siggen/WaveformDialogs.h"
+#include "siggen/WaveformSynthesis.h"
 #include "wave/TWaveData.h"
 #include "wave/TWaveFile.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <cstring>
+#include <vector>
 
 #ifndef MM_WOM_DONE
 #define MM_WOM_DONE 0x3BD
@@ -429,11 +432,28 @@ bool CSigGen::StartDeviceOutput()
         Stop("Failure opening Durnex KDR-5200 Series data acquisition device.  Please check the cabling and retry.");
         return false;
     }
-    // The device offers no analog output: it refuses to start one.
+    // The KDR-5200 has no analog output and refuses it: the user is told, not left waiting.
     m_position = 0;
-    if (!m_device.StartOutput()) {
+    if (!m_device.OpenOutput(static_cast<int>(m_format.SamplingRate), static_cast<int>(m_format.BitsPerSample),
+                             static_cast<int>(m_format.Channels)) ||
+        !QueueDeviceBlocks() || !m_device.StartOutput()) {
+        m_device.StopOutput();
         m_device.CloseDevice();
+        Stop("Failure Configuring KDR5200 Output subsystem.");
         return false;
+    }
+    return true;
+}
+
+bool CSigGen::QueueDeviceBlocks()
+{
+    constexpr int kBlocks = 20;
+    constexpr int kSlots = 8192;
+    std::vector<std::int32_t> block(kSlots);
+    for (int b = 0; b < kBlocks; ++b) {
+        FillDeviceOutputBlock(*m_wave, m_position, IsLoopedWaveform(), block);
+        if (!m_device.WriteOutputBuffer(b, kSlots, block.data(), static_cast<int>(m_format.BitsPerSample)))
+            return false;
     }
     return true;
 }

@@ -74,6 +74,8 @@ protected:
     void FinishBuild();
     bool StartSoundOutput();
     bool StartDeviceOutput();
+    // The first 20 blocks of D/A output from the waveform; false when the device refuses one.
+    bool QueueDeviceBlocks();
 
     void OnPaint();
     void OnClose();

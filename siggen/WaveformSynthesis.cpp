@@ -631,3 +631,18 @@ SynthesisRoutine RoutineFor(const SigGenChannelSettings& s)
     default: return nullptr;
     }
 }
+
+void FillDeviceOutputBlock(TWaveData& wave, DWORD& position, bool looped, std::span<std::int32_t> block)
+{
+    const DWORD frames = wave.GetLength();
+    const std::size_t channels = wave.GetChannels() == 2 ? 2 : 1;
+    for (std::size_t slot = 0; slot < block.size(); slot += channels) {
+        if (position >= frames && looped)
+            position = 0;
+        const bool inside = position < frames;
+        for (std::size_t c = 0; c < channels && slot + c < block.size(); ++c)
+            block[slot + c] = inside ? static_cast<std::int32_t>(wave.GetSample(position, static_cast<int>(c), false)) : 0;
+        if (inside)
+            ++position;
+    }
+}

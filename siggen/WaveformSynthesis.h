@@ -84,6 +84,11 @@ void GenerateDigitalZero(TWaveData*, const SigGenChannelSettings&, WORD, double,
 void GenerateFreqSweep(TWaveData*, const SigGenChannelSettings&, WORD, double, const SynthesisContext&);
 void GenerateFreqStep(TWaveData*, const SigGenChannelSettings&, WORD, double, const SynthesisContext&);
 
+// One block of D/A output slots from the wave at frame `position`, which it advances: channel
+// 0 (and channel 1 in the next slot with a two-channel wave), truncated to integers. At the
+// wave's end a looped waveform starts over; any other gives silence from there on.
+void FillDeviceOutputBlock(TWaveData& wave, DWORD& position, bool looped, std::span<std::int32_t> block);
+
 // The routine of a record's type (a Noise Burst by its noise type); null when the channel is
 // to stay silent (an unknown type or noise type).
 SynthesisRoutine RoutineFor(const SigGenChannelSettings& settings);

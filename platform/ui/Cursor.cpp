@@ -10,7 +10,9 @@
 #include <QCursor>
 #include <QImage>
 #include <QPixmap>
+#include <QScreen>
 
+#include <algorithm>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -174,6 +176,51 @@ BOOL SetCursorPos(int x, int y)
     g_suppressMove = true;
     g_suppressAt = QPoint(x, y);
     QCursor::setPos(x, y);
+    return TRUE;
+}
+
+namespace {
+bool g_clipped = false;
+QRect g_clip;
+} // namespace
+
+QPoint ConfinedCursorPos(const QPoint& global)
+{
+    if (!g_clipped)
+        return global;
+    return QPoint(std::clamp(global.x(), g_clip.left(), g_clip.right()),
+                  std::clamp(global.y(), g_clip.top(), g_clip.bottom()));
+}
+
+BOOL ClipCursor(const RECT* rect)
+{
+    if (rect == nullptr) {
+        g_clipped = false;
+        return TRUE;
+    }
+    if (rect->right <= rect->left || rect->bottom <= rect->top)
+        return FALSE;
+    g_clip = QRect(QPoint(rect->left, rect->top), QPoint(rect->right - 1, rect->bottom - 1));
+    g_clipped = true;
+    if (QCoreApplication::instance()) {
+        const QPoint now = QCursor::pos();
+        const QPoint inside = ConfinedCursorPos(now);
+        if (inside != now)
+            SetCursorPos(inside.x(), inside.y());
+    }
+    return TRUE;
+}
+
+BOOL GetClipCursor(LPRECT rect)
+{
+    if (rect == nullptr)
+        return FALSE;
+    QRect r = g_clip;
+    if (!g_clipped) {
+        const QScreen* screen = QGuiApplication::primaryScreen();
+        r = screen ? screen->virtualGeometry() : QRect();
+    }
+    *rect = RECT{r.left(), r.top(), r.left() + r.width(), r.top() + r.height()};
     return TRUE;
 }
 

@@ -291,6 +291,12 @@ BOOL GetCursorPos(LPPOINT lpPoint);
 // Moves the mouse pointer (screen coordinates). The mouse move this causes is not reported as
 // WM_MOUSEMOVE, so a window that pulls the pointer does not see its own pull.
 BOOL SetCursorPos(int x, int y);
+// Confines the mouse pointer to a screen rectangle (right and bottom excluded) while it moves
+// over the program's windows; null releases it. Where the desktop does not let a program move
+// the pointer (Wayland), the moves reported are still held inside.
+BOOL ClipCursor(const RECT* lpRect);
+// The confining rectangle, or the whole desktop when there is none.
+BOOL GetClipCursor(LPRECT lpRect);
 BOOL ReleaseCapture();
 HCURSOR SetCursor(HCURSOR hCursor);
 HCURSOR LoadCursor(HINSTANCE hInstance, LPCSTR lpCursorName);

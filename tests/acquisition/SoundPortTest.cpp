@@ -147,6 +147,34 @@ TEST_F(SoundPort, ALoopRunsUntilCloseAndNothingArrivesAfterIt)
     EXPECT_FALSE(out.Write(tone.data(), DWORD(tone.size()), 0, false, nullptr));
 }
 
+// Pause holds a loop where it is: nothing more reaches the card until Restart, and the bytes go
+// on from where they stopped, none lost or repeated.
+TEST_F(SoundPort, APausedLoopHoldsItsPlaceAndGoesOnAfterRestart)
+{
+    DoneCounter owner;
+    TSoundOutput out(0);
+    EXPECT_FALSE(out.Pause()); // not open: nothing to pause, and nothing said
+    out.SetFormat(8000, 1, 2);
+    ASSERT_TRUE(out.Open(&owner, false));
+    const Bytes tone = Ramp(1602, 5); // not a divisor of any buffer size, so a slip shows
+    ASSERT_TRUE(out.Write(tone.data(), DWORD(tone.size()), 0, true, nullptr));
+    const auto played = [&] { return std::filesystem::exists(soundFile) ? std::filesystem::file_size(soundFile) : 0; };
+    ASSERT_TRUE(out.Restart());
+    ASSERT_TRUE(PumpUntil([&] { return played() > 4 * tone.size(); }));
+    ASSERT_TRUE(out.Pause());
+    AfxPumpMessages(200); // a buffer already on its way may still land
+    const auto held = played();
+    AfxPumpMessages(400);
+    EXPECT_EQ(played(), held);
+    EXPECT_FALSE(out.IsHeaderDone(0));
+    ASSERT_TRUE(out.Restart());
+    ASSERT_TRUE(PumpUntil([&] { return played() > held + 4 * tone.size(); }));
+    out.Close();
+    const Bytes bytes = Played();
+    for (std::size_t i = 0; i < bytes.size(); ++i)
+        ASSERT_EQ(bytes[i], tone[i % tone.size()]) << "byte " << i;
+}
+
 TEST_F(SoundPort, OpenFailuresShowTheirMessages)
 {
     {

@@ -78,6 +78,37 @@ TEST_F(SimulatorTest, PacketsLandInTheirChannelsWithTheDevicesBlockMapAndLevels)
     EXPECT_EQ(device.GetChannelLevel(-1), 0u);
 }
 
+// What the device says of itself holds on the wire: as many channels as it reports carry
+// data, and every output request is refused without disturbing the running input.
+TEST_F(SimulatorTest, TheReportedChannelsCarryDataAndOutputIsRefusedWithoutStoppingInput)
+{
+    Sources("1=dc:0.25");
+    TUsbDevice device;
+    Start(device, AllChannels());
+    Run(40);
+    const int channels = device.GetMaxChannels();
+    ASSERT_EQ(channels, device.GetChannelCount());
+    std::vector<int> got(160);
+    for (int ch = 0; ch < channels; ++ch)
+        EXPECT_EQ(device.ReadSamples(ch, 0, 160, got.data()), TUsbDevice::RingRead::Ok) << ch;
+    EXPECT_EQ(device.ReadSamples(channels, 0, 160, got.data()), TUsbDevice::RingRead::NoRing);
+
+    // No output channel, rate or resolution, and every request refused.
+    EXPECT_EQ(device.GetOutputChannelCount() + device.GetOutputRateLimit() + device.GetOutputFlags(), 0);
+    std::vector<std::int32_t> block(8192, 1000);
+    EXPECT_FALSE(device.OpenOutput(8000, 16, 1));
+    EXPECT_FALSE(device.WriteOutputBuffer(0, 8192, block.data(), 16));
+    EXPECT_FALSE(device.StartOutput());
+    device.StopOutput();
+    Run(40);
+    EXPECT_EQ(device.GetSampleCounter(), 320);
+    got.resize(320);
+    ASSERT_EQ(device.ReadSamples(1, 0, 320, got.data()), TUsbDevice::RingRead::Ok);
+    for (int v : got)
+        ASSERT_EQ(v, Steps(0.25));
+    EXPECT_EQ(device.GetLostPackets(), 0);
+}
+
 TEST_F(SimulatorTest, RawPacketsAreDecodedBigEndianAndTheExtremeWordIsSafe)
 {
     BYTE packet[512];

@@ -339,3 +339,23 @@ TEST_F(EditCommands, ACopyThatCannotBeMadeIsReportedAndPastesNothingStale)
     EXPECT_FALSE(file->IsUndoAvailable());
     EXPECT_EQ(files(), before);
 }
+
+// Copy with a spectrogram or 3-D surface of a channel without a file active goes through the
+// plot's own hook and changes nothing: no message, the clipboard's wave stays.
+TEST_F(EditCommands, CopyFromAHistoryPlotWithoutAFileLeavesTheClipboardAlone)
+{
+    TWaveFile* file = StartWithFile();
+    ASSERT_NE(file, nullptr);
+    ASSERT_NE(Select(0, 4 * kFrame, 8 * kFrame), nullptr);
+    frame->ExecuteCommand(ID_EDIT_COPY);
+    ASSERT_EQ(ClipboardWaveSize(), 44u + 4 * 2);
+    for (const int kind : {4, 5}) {
+        frame->OpenPlot(kind, 3, false);
+        TPlotBase* plot = frame->GetPlot(kind, 3, false);
+        ASSERT_NE(plot, nullptr);
+        frame->MDIActivate(plot);
+        frame->ExecuteCommand(ID_EDIT_COPY);
+        EXPECT_EQ(ClipboardWaveSize(), 44u + 4 * 2) << kind;
+    }
+    EXPECT_EQ(Samples(file), Original());
+}

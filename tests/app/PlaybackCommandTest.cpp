@@ -4,6 +4,8 @@
 #include "FilesFrameFixture.h"
 
 #include "acquisition/TSoundOutput.h"
+#include "acquisition/TUsbDevice.h"
+#include "platform/usb/KdrSimulator.h"
 #include "res/PlaybackDialogIds.h"
 #include "res/resource.h"
 
@@ -169,6 +171,13 @@ TEST_F(Playback, RefusalsSayWhyAndLeavePlaybackIdle)
     user.ExpectBox(IDOK, "Please check the cabling and retry.");
     EXPECT_FALSE(frame->StartSegmentPlayback(0, 0.0f, 1.0f));
     EXPECT_EQ(frame->PlaybackRate, 0u) << "a refused half speed doesn't stay for the next Play";
+    // The device on the USB road (the simulator) opens, but has no analog output.
+    kdrsim::Reset();
+    kdrsim::SelectSimulator(true);
+    user.ExpectBox(IDOK, "Failure Configuring KDR5200 Output subsystem.");
+    EXPECT_FALSE(frame->StartSegmentPlayback(0, 0.0f, 1.0f));
+    kdrsim::SelectSimulator(false);
+    EXPECT_FALSE(frame->OutputDevice->IsOpen());
     frame->Settings.DTOutputDeviceIndex = -1;
     user.ExpectBox(IDOK, "There are no Durnex KDR-5200 Series data acquisition devices available on your system.");
     EXPECT_FALSE(frame->StartSegmentPlayback(0, 0.0f, 1.0f));

@@ -9,10 +9,12 @@
 #include "res/PlotOptionsDialogIds.h"
 #include "res/resource.h"
 #include "plots/CDataView.h"
+#include "plots/spectrum/TSpectraPlot.h"
 
 #include "support/QtTestAccess.h"
 
 #include <cstring>
+#include <string>
 
 using namespace filesframe;
 
@@ -76,6 +78,8 @@ TEST_F(PlotOptionsInFrame, EveryPlotsPropertiesOpensTheSheetAtItsPageAndChannel)
     for (int kind = 1; kind <= 5; ++kind) {
         TPlotBase* plot = frame->GetPlot(kind, 3, false);
         ASSERT_NE(plot, nullptr) << kind;
+        // Time runs along the time series, spectrogram and surface; not the spectrum or phase.
+        EXPECT_EQ(plot->IsTimeView(), kind == 1 || kind >= 4) << kind;
         frame->MDIActivate(plot);
         AfxPumpMessages();
         CDialog::ScriptModal([kind](CWnd& w) {
@@ -99,6 +103,14 @@ TEST_F(PlotOptionsInFrame, EveryPlotsPropertiesOpensTheSheetAtItsPageAndChannel)
     });
     frame->CompositePhasePlot[5]->SendMessage(WM_COMMAND, 1500);
     AfxPumpMessages();
+
+    // A title given to a spectrum window is cut to 260 characters and outlives its next layout.
+    TSpectraPlot* spectrum = frame->SpectrumPlot[3];
+    const std::string title = "Spectrum " + std::string(300, 'x');
+    spectrum->SetTitle(title.c_str());
+    EXPECT_EQ(spectrum->GetWindowTextString(), title.substr(0, 260));
+    spectrum->UpdateLayout();
+    EXPECT_EQ(spectrum->GetWindowTextString(), title.substr(0, 260));
 }
 
 TEST_F(PlotOptionsInFrame, OkRefreshesOnlyThePlotsWhoseRecordsChangedAndRebuildsAChangedSpectrogram)

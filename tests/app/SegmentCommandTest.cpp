@@ -7,16 +7,37 @@
 #include "app/CToolbar.h"
 #include "res/resource.h"
 #include "dsp/SpectralData.h"
+#include "plots/spectrogram/TSpectrogram.h"
+#include "plots/spectrogram/TSurfacePlot.h"
 #include "wave/TSampleBuffer.h"
 
 #include <algorithm>
 #include <cmath>
+#include <vector>
 
 using namespace filesframe;
 
 namespace {
-using SegmentCommands = FilesFrame;
-}
+class SegmentCommands : public FilesFrame {
+protected:
+    // A two-channel 8 kHz file whose frames are (v, right) for each v of the Python list
+    // `samples`, opened as channel 0 (left) and channel 1 (right).
+    bool OpenPair(const std::string& name, const std::string& samples, const std::string& right)
+    {
+        const std::string path = Data("wave/" + name);
+        if (!Python("import wave, struct, math, random\n"
+                    "random.seed(7)\n"
+                    "w = wave.open('" + path + "', 'wb')\n"
+                    "w.setnchannels(2); w.setsampwidth(2); w.setframerate(8000)\n"
+                    "s = " + samples + "\n"
+                    "w.writeframes(b''.join(struct.pack('<hh', v, " + right + ") for v in s))\n"
+                    "w.close()\n"))
+            return false;
+        frame->Settings.Files[1].FileChannel = 1;
+        return OpenChannel(0, path) && OpenChannel(1, path) && frame->Settings.Files[1].FileChannel == 1;
+    }
+};
+} // namespace
 
 TEST_F(SegmentCommands, CrestFactorOfASquareWaveIsOneAndOfASineIsRootTwo)
 {
@@ -233,4 +254,96 @@ TEST_F(SegmentCommands, EnterWithoutAFileLeavesTheNextRunWhole)
     EXPECT_TRUE(frame->PostProcessBusy);
     EXPECT_GT(frame->FftsProcessed, 1);
     frame->SendMessage(WM_COMMAND, ID_STOP);
+}
+
+// A composite's history rebuilt from a segment of a two-channel file whose right channel is
+// the left one negated: the power sum of the two stands 10 log10(2) dB above one channel, and
+// the complex sum cancels on every line, the last one at the end of the file too. The rebuild
+// also runs through the windows' own road (the span they already show), after the composites
+// were reconfigured with their history windows open.
+TEST_F(SegmentCommands, CompositeHistoriesOfOppositeChannelsArePowerDoubledOrCancelled)
+{
+    ASSERT_NE(Start(), nullptr);
+    ASSERT_TRUE(OpenPair("pair.wav", "[round(8000 * math.sin(2 * math.pi * 1000 * i / 8000)) for i in range(16000)]", "-v"));
+
+    // The peak level of every rebuilt line; once the averaging has settled they are all equal.
+    const auto linePeaks = [](const TLineHistory& h) {
+        std::vector<float> peaks;
+        for (int k = 0; k < h.Count(); k += h.Thickness())
+            if (h.Row(k).time > 0.0f)
+                peaks.push_back(h.Row(k).peak);
+        return peaks;
+    };
+    const auto settled = [](std::vector<float> peaks) {
+        std::nth_element(peaks.begin(), peaks.begin() + peaks.size() / 2, peaks.end());
+        return peaks[peaks.size() / 2];
+    };
+    frame->RebuildSpectrogramFromSegment(0, 0.0f, 2.0f, false, true);
+    ASSERT_NE(frame->SpectrogramPlot[0], nullptr);
+    const std::vector<float> single = linePeaks(frame->SpectrogramPlot[0]->GetHistory());
+    ASSERT_GT(single.size(), 10u);
+    const float one = settled(single);
+
+    for (const int index : {1, 2}) {
+        const WORD type = index == 1 ? 5 : 0; // real (power) sum, complex sum
+        SCOPED_TRACE(type);
+        CompositeChannelSettings& c = frame->Settings.Composite[index];
+        c.bIsEnabled = 1;
+        c.CompositeType = type;
+        c.IncludeInAverage[0] = 1;
+        c.IncludeInAverage[1] = 1;
+        frame->ReconfigureProcessing();
+        for (const bool shownSpan : {false, true}) {
+            if (shownSpan) {
+                frame->RebuildSpectrogram(index, true, false);
+                frame->RebuildSurface(index, true, false);
+            } else {
+                frame->RebuildSpectrogramFromSegment(index, 0.0f, 2.0f, true, true);
+                frame->RebuildSurfaceFromSegment(index, 0.0f, 2.0f, true, true);
+            }
+            ASSERT_NE(frame->CompositeSpectrogramPlot[index], nullptr);
+            ASSERT_NE(frame->CompositeSurfacePlot[index], nullptr);
+            EXPECT_GT(linePeaks(frame->CompositeSurfacePlot[index]->GetHistory()).size(), 10u);
+            const std::vector<float> peaks = linePeaks(frame->CompositeSpectrogramPlot[index]->GetHistory());
+            ASSERT_GT(peaks.size(), 10u);
+            if (type == 5) {
+                EXPECT_NEAR(settled(peaks) - one, 10.0f * std::log10(2.0f), 0.02f);
+            } else {
+                for (const float p : peaks)
+                    EXPECT_LT(p, one - 100.0f);
+            }
+        }
+    }
+    EXPECT_EQ(frame->Settings.Files[0].File->GetPosition(), 0u);
+    EXPECT_EQ(frame->Settings.Files[1].File->GetPosition(), 0u);
+}
+
+// The two-channel composites rebuilt from a segment: with the transfer channel exactly half the
+// reference (broadband noise, so that every bin has energy), the transfer functions read half,
+// -6.02 dB, at every frequency of every line.
+TEST_F(SegmentCommands, TransferFunctionHistoriesOfAHalvedChannelReadMinusSixDecibelsEverywhere)
+{
+    ASSERT_NE(Start(), nullptr);
+    ASSERT_TRUE(OpenPair("halved.wav", "[2 * random.randint(-4000, 4000) for i in range(16000)]", "v // 2"));
+    for (const WORD type : {WORD(1), WORD(2), WORD(3)}) {
+        SCOPED_TRACE(type);
+        CompositeChannelSettings& c = frame->Settings.Composite[type];
+        c.bIsEnabled = 1;
+        c.CompositeType = type;
+        c.ReferenceChannel = 0;
+        c.TransferChannel = 1;
+        frame->ReconfigureProcessing();
+        frame->RebuildSpectrogramFromSegment(type, 0.0f, 2.0f, true, true);
+        ASSERT_NE(frame->CompositeSpectrogramPlot[type], nullptr);
+        const TLineHistory& h = frame->CompositeSpectrogramPlot[type]->GetHistory();
+        int lines = 0;
+        for (int k = 0; k < h.Count(); k += h.Thickness()) {
+            if (h.Row(k).time <= 0.0f)
+                continue;
+            ++lines;
+            EXPECT_NEAR(h.Row(k).peak, -6.02f, 0.05f);
+            EXPECT_NEAR(h.Row(k).floor, -6.02f, 0.05f);
+        }
+        EXPECT_GT(lines, 10);
+    }
 }

@@ -350,6 +350,13 @@ TEST_F(ProcessingSheet, NewPagesRefuseBadValuesWithoutStoringAndStoreGoodOnes)
         CDeviceInputDlg& in = s.m_InputPage;
         EXPECT_EQ(W(in, IDC_INPUT_SAMPLING)->property("text").toString().toStdString(), "Simultaneous");
         EXPECT_EQ(As<QComboBox>(in, IDC_INPUT_BITS)->count(), 1); // the device samples 24 bits only
+        // One fixed input range and eight channels: every shown row can be edited.
+        ASSERT_EQ(in.GetInputRanges().size(), 1u);
+        EXPECT_EQ(in.GetInputRanges()[0], std::make_pair(1.0, 1.0));
+        EXPECT_TRUE(in.GetInputCapability1());
+        EXPECT_FALSE(in.GetInputCapability2());
+        EXPECT_EQ(in.GetDeviceChannels(), 8);
+        EXPECT_TRUE(W(in, kInputFilterFirstId + 6)->isEnabled());
         // The stored 20 kHz filter is not one the device offers: it stays listed and chosen.
         EXPECT_EQ(Shown(in, kInputFilterFirstId + 0), "20000.0 Hz");
         SetText(in, IDC_INPUT_RATE, "0");

@@ -183,6 +183,40 @@ TEST_F(PlotBase, CtrlMeasuresFromTheAnchorAndTheDragStaysInItsPane)
     EXPECT_EQ(BlackInRow(p, a, start.y), 0);
 }
 
+// While the button is down the pointer itself is held in the drag's pane on the screen: a move
+// past its edge puts the pointer back on the edge and is reported there. Button up lets go.
+TEST_F(PlotBase, ADragConfinesThePointerToItsPaneOnTheScreenUntilTheButtonIsUp)
+{
+    ProbePlot* p = Open(2);
+    const CRect a = p->GetPaneRectA();
+    CPoint topLeft = a.TopLeft(), bottomRight = a.BottomRight();
+    p->ClientToScreen(&topLeft);
+    p->ClientToScreen(&bottomRight);
+    RECT desktop{};
+    ASSERT_TRUE(GetClipCursor(&desktop));
+    Send(p, WM_LBUTTONDOWN, MK_LBUTTON, a.left + 50, a.top + 30);
+    RECT clip{};
+    ASSERT_TRUE(GetClipCursor(&clip));
+    EXPECT_EQ(CRect(clip), CRect(topLeft, bottomRight));
+
+    // The user's mouse leaves pane A downwards, into pane B.
+    QWidget* client = QtClientWidgetOf(p);
+    ASSERT_NE(client, nullptr);
+    const QPointF local(a.left + 90, p->GetPaneRectB().top + 20);
+    QMouseEvent move(QEvent::MouseMove, local, client->mapToGlobal(local), Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(client, &move);
+    EXPECT_FLOAT_EQ(p->GetXReadoutValue(), 180.0f);
+    EXPECT_FLOAT_EQ(p->GetYReadoutValue(), 0.5f); // on pane A's last row
+    POINT pointer{};
+    ASSERT_TRUE(GetCursorPos(&pointer));
+    EXPECT_EQ(pointer.y, bottomRight.y - 1);
+    EXPECT_EQ(pointer.x, topLeft.x + 90);
+
+    Send(p, WM_LBUTTONUP, 0, a.left + 90, a.bottom - 1);
+    ASSERT_TRUE(GetClipCursor(&clip));
+    EXPECT_EQ(CRect(clip), CRect(desktop));
+}
+
 TEST_F(PlotBase, HarmonicMarkersStopAtTheThousandthAndSidebandsComeInTwelvePairs)
 {
     ProbePlot* p = Open();

@@ -3,7 +3,9 @@
 // messages, saving, and closing through the frame (also in the middle of a build).
 #include "records/AppMessages.h"
 #include "platform/ui/Dialog.h"
+#include "platform/usb/KdrSimulator.h"
 #include "siggen/CSigGen.h"
+#include "siggen/WaveformSynthesis.h"
 #include "support/MdiFrameFixture.h"
 #include "support/ScriptedUser.h"
 #include "wave/TWaveData.h"
@@ -12,6 +14,7 @@
 
 #include "support/QtTestAccess.h"
 
+#include <cstdint>
 #include <cstdlib>
 #include <filesystem>
 #include <string>
@@ -203,7 +206,44 @@ TEST_F(Generator, OutputThatCannotStartSaysWhyAndStaysIdle)
     }
     EXPECT_FALSE(gen->IsRunning());
     EXPECT_EQ(gen->GetWindowTextString(), "Signal Generator");
+    // The device itself (the simulator on the USB road) opens, but has no analog output.
+    kdrsim::Reset();
+    kdrsim::SelectSimulator(true);
+    {
+        ScriptedUser user;
+        user.ExpectBox(IDOK, "Failure Configuring KDR5200 Output subsystem.");
+        Click(gen, 401);
+    }
+    EXPECT_FALSE(gen->IsRunning());
+    EXPECT_FALSE(Item(gen, 401)->isHidden());
+    kdrsim::SelectSimulator(false);
     delete gen;
+}
+
+// D/A blocks take the wave's frames in order, channel 0 then 1 in each pair of slots; a looped
+// wave starts over at its end, any other goes silent there.
+TEST(DeviceOutputBlocks, SlotsFollowTheFramesThenLoopOrFallSilent)
+{
+    TWaveData stereo(5, TPcmFormat(8000, 2, 2));
+    for (DWORD f = 0; f < 5; ++f)
+        for (int c = 0; c < 2; ++c)
+            ASSERT_TRUE(stereo.SetSample(std::int32_t(f * 10 + c + 1), f, c));
+    std::vector<std::int32_t> block(16);
+    DWORD position = 1;
+    FillDeviceOutputBlock(stereo, position, true, block);
+    EXPECT_EQ(block, (std::vector<std::int32_t>{11, 12, 21, 22, 31, 32, 41, 42, 1, 2, 11, 12, 21, 22, 31, 32}));
+    EXPECT_EQ(position, 4u);
+    FillDeviceOutputBlock(stereo, position, false, block);
+    EXPECT_EQ(block, (std::vector<std::int32_t>{41, 42, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}));
+    EXPECT_EQ(position, 5u);
+
+    TWaveData mono(3, TPcmFormat(8000, 1, 2));
+    for (DWORD f = 0; f < 3; ++f)
+        ASSERT_TRUE(mono.SetSample(-std::int32_t(f + 1), f, 0));
+    std::vector<std::int32_t> odd(7);
+    position = 0;
+    FillDeviceOutputBlock(mono, position, true, odd);
+    EXPECT_EQ(odd, (std::vector<std::int32_t>{-1, -2, -3, -1, -2, -3, -1}));
 }
 
 TEST_F(Generator, SavingWritesTheSignalRepeatedBackToBack)

@@ -10,6 +10,9 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
 #include <limits>
 #include <vector>
 
@@ -211,6 +214,102 @@ TEST(DataGrid, ClicksReachTheParentOnlyOnceTheGridHasBeenPainted)
     EXPECT_EQ(parent.got[0].second, std::make_pair(WPARAM(30), LPARAM(60)));
     EXPECT_EQ(parent.got[1].first, WM_GRID_DBLCLK);
     EXPECT_EQ(parent.got[1].second, std::make_pair(WPARAM(1), LPARAM(1))); // row 1, column 1
+    grid.DestroyWindow();
+    parent.DestroyWindow();
+}
+
+// A cell's colour is drawn over its whole box and survives its text being cleared; a whole
+// record copied to another cell draws the same there; a record outside the table is ignored.
+TEST(DataGrid, CellColoursAndWholeRecordsDrawWhereTheyAreSet)
+{
+    AfxEnsureQtApplication();
+    CDataGrid g;
+    g.SetSize(2, 2);
+    g.SetCellBackColor(0, 1, 6);
+    g.SetCellText(0, 1, "WWWWW");
+    g.SetCellTextColor(0, 1, 2);
+    const RECT cell01{103, 2, 198, 18}; // inside the borders of row 0, column 1
+    const RECT cell10{3, 22, 98, 38};
+    const int area = (cell01.right - cell01.left) * (cell01.bottom - cell01.top);
+    {
+        Drawn d(g, 200, 40, true);
+        EXPECT_GT(d.Count(cell01, RGB(255, 0, 0)), 20);
+        EXPECT_GT(d.Count(cell01, RGB(0, 255, 255)), area / 2);
+        EXPECT_EQ(d.Count(cell01, RGB(255, 255, 255)), 0);
+    }
+    g.ClearCell(0, 1);
+    EXPECT_STREQ(g.GetCellText(0, 1), "");
+    g.SetCellText(0, 1, "x");
+    const GridCell copied = g.GetCell(0, 1);
+    g.ClearCell(0, 1);
+    g.SetCell(1, 0, copied);
+    g.SetCell(60, 0, copied);
+    EXPECT_EQ(g.GetCell(60, 0).BackColor, 0);
+    Drawn d(g, 200, 40, true);
+    EXPECT_EQ(d.Count(cell01, RGB(0, 255, 255)), area);
+    EXPECT_GT(d.Count(cell10, RGB(255, 0, 0)), 0);
+    EXPECT_GT(d.Count(cell10, RGB(0, 255, 255)), area / 2);
+    EXPECT_EQ(d.Count(cell10, RGB(255, 255, 255)), 0);
+}
+
+// A bitmap file (written here by Python) is stretched over its block of cells inside a black
+// frame; a file that does not load leaves the cells as they are, without a word.
+TEST(DataGrid, AnImageFillsItsBlockOfCellsInsideABlackFrame)
+{
+    AfxEnsureQtApplication();
+    const std::string path = testing::TempDir() + "durnex-grid-image.bmp";
+    const std::string script = "import struct\n"
+                               "w, h = 3, 2\n"
+                               "row = bytes([255, 0, 0]) * w + bytes((4 - 3 * w % 4) % 4)\n"
+                               "pixels = row * h\n"
+                               "head = struct.pack('<2sIHHI', b'BM', 54 + len(pixels), 0, 0, 54)\n"
+                               "info = struct.pack('<IiiHHIIiiII', 40, w, h, 1, 24, 0, len(pixels), 2835, 2835, 0, 0)\n"
+                               "open('" + path + "', 'wb').write(head + info + pixels)\n";
+    ASSERT_EQ(std::system(("python3 -c \"" + script + "\"").c_str()), 0);
+    CDataGrid g;
+    g.SetSize(4, 4);
+    g.SetImage(1, 3, 1, 3, path.c_str()); // rows 1-2, columns 1-2
+    const RECT inside{102, 22, 298, 58};  // the block less one pixel each side, less the frame
+    const int area = (inside.right - inside.left) * (inside.bottom - inside.top);
+    {
+        Drawn d(g, 400, 80, true);
+        EXPECT_EQ(d.Count(inside, RGB(0, 0, 255)), area);
+        EXPECT_EQ(d.Count(RECT{101, 21, 102, 59}, RGB(0, 0, 0)), 38); // the frame's left edge
+        EXPECT_EQ(d.Count(RECT{0, 0, 400, 80}, RGB(0, 0, 255)), area);
+    }
+    std::remove(path.c_str());
+    Drawn d(g, 400, 80, true);
+    EXPECT_EQ(d.Count(RECT{0, 0, 400, 80}, RGB(0, 0, 255)), 0);
+    // Only the cells' own borders cross the block now.
+    EXPECT_EQ(d.Count(inside, RGB(0, 0, 0)), (inside.right - inside.left) + (inside.bottom - inside.top) - 1);
+}
+
+// Fitting resizes the window to 15 pixels a row (45 a column) plus 3 and repaints it, so the
+// next click already maps to the new cell size.
+TEST(DataGrid, FittingTheWindowToRowsAndColumnsRepaintsAtTheNewSize)
+{
+    AfxEnsureQtApplication();
+    RegisterBuiltInResources();
+    GridParent parent;
+    ASSERT_TRUE(parent.CreateEx(0, AfxRegisterWndClass(0), "grid", WS_POPUP | WS_VISIBLE, CRect(0, 0, 400, 300),
+                                nullptr, 0));
+    CDataGrid grid;
+    ASSERT_TRUE(grid.Create("Data", WS_CHILD | WS_VISIBLE | BS_OWNERDRAW, RECT{0, 0, 200, 100}, &parent, 102));
+    grid.SetSize(4, 3);
+    grid.FitHeightToRows();
+    grid.FitWidthToColumns();
+    CRect client;
+    grid.GetClientRect(&client);
+    EXPECT_EQ(client.Width(), 3 * 45 + 3);
+    EXPECT_EQ(client.Height(), 4 * 15 + 3);
+    grid.UpdateWindow();
+    AfxPumpMessages();
+    EXPECT_EQ(grid.GetRowHeight(), 16);    // 63 / 4, rounded
+    EXPECT_EQ(grid.GetColumnWidth(), 46);  // 138 / 3
+    grid.SendMessage(WM_LBUTTONDBLCLK, 0, MAKELPARAM(100, 50));
+    AfxPumpMessages();
+    ASSERT_EQ(parent.got.size(), 1u);
+    EXPECT_EQ(parent.got[0].second, std::make_pair(WPARAM(3), LPARAM(2)));
     grid.DestroyWindow();
     parent.DestroyWindow();
 }

@@ -56,6 +56,8 @@ void SetCursorTarget(QWidget* w);
 QWidget* CursorTarget();
 // True (once) for the mouse move SetCursorPos caused.
 bool TakeSuppressedMove(const QPoint& global);
+// Where a pointer at `global` may be under ClipCursor's confinement (itself without one).
+QPoint ConfinedCursorPos(const QPoint& global);
 // The Qt icon of a handle (null for none).
 const QIcon* IconOf(HICON h);
 // Gives a window the icon of its class, if the class has one.

@@ -139,14 +139,21 @@ bool CWndHook::ClientEvent(QEvent* event)
     switch (event->type()) {
     case QEvent::MouseMove: {
         auto* me = static_cast<QMouseEvent*>(event);
-        if (TakeSuppressedMove(me->globalPosition().toPoint()))
+        const QPoint global = me->globalPosition().toPoint();
+        if (TakeSuppressedMove(global))
             return true;
+        // A confined pointer is pulled back inside, and the move is reported where it stays.
+        QPointF at = me->position();
+        if (const QPoint inside = ConfinedCursorPos(global); inside != global) {
+            SetCursorPos(inside.x(), inside.y());
+            at += QPointF(inside - global);
+        }
         SetCursorTarget(client_);
         const HWND self = w->m_hWnd;
         w->SendMessage(WM_SETCURSOR, reinterpret_cast<WPARAM>(self), MAKELPARAM(HTCLIENT, WM_MOUSEMOVE));
         if (!CWnd::FromHandle(self))
             return true;
-        return w->DispatchInput(WM_MOUSEMOVE, MouseKeyFlags(me->buttons(), me->modifiers()), PointParam(me->position()));
+        return w->DispatchInput(WM_MOUSEMOVE, MouseKeyFlags(me->buttons(), me->modifiers()), PointParam(at));
     }
     case QEvent::MouseButtonPress:
     case QEvent::MouseButtonRelease:
