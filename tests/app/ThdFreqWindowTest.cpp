@@ -361,6 +361,16 @@ protected:
         frame->Settings.Output.OutputLevelUnit = 0;
         return Open();
     }
+    // Three steps: 500, 1000 and 1500 Hz.
+    TTHDFreq* PrepareThreeSteps()
+    {
+        TTHDFreq* w = Prepare();
+        ThdFreqSettings& s = frame->Settings.ThdFreq;
+        s.StartFrequency = 500.0f;
+        s.StopFrequency = 1500.0f;
+        s.LinearStep = 500.0f;
+        return w;
+    }
     static bool WaitForEnd(TTHDFreq* w, int seconds)
     {
         for (int i = 0; i < seconds * 100 && w->IsRunning(); ++i) {
@@ -402,12 +412,8 @@ TEST_F(ThdFreqLiveTest, TheDefaultTestStopsAtTheInputRateCheck)
 
 TEST_F(ThdFreqLiveTest, EscDuringPlaybackAbandonsTheTestOnce)
 {
-    TTHDFreq* w = Prepare();
+    TTHDFreq* w = PrepareThreeSteps();
     ASSERT_NE(w, nullptr);
-    ThdFreqSettings& s = frame->Settings.ThdFreq;
-    s.StartFrequency = 500.0f;
-    s.StopFrequency = 1500.0f;
-    s.LinearStep = 500.0f;
     w->SendMessage(WM_COMMAND, TTHDFreq::kStart, 0);
     ASSERT_TRUE(w->IsRunning());
     EXPECT_FALSE(frame->IsWindowEnabled());
@@ -431,12 +437,8 @@ TEST_F(ThdFreqLiveTest, EscDuringPlaybackAbandonsTheTestOnce)
 // middle of the step, THD+N = rms of the residual / rms of the fitted sine.
 TEST_F(ThdFreqLiveTest, TheTestRunsToItsEndAtTheDevicesRateAndAgreesWithNumpy)
 {
-    TTHDFreq* w = Prepare();
+    TTHDFreq* w = PrepareThreeSteps();
     ASSERT_NE(w, nullptr);
-    ThdFreqSettings& s = frame->Settings.ThdFreq;
-    s.StartFrequency = 500.0f;
-    s.StopFrequency = 1500.0f;
-    s.LinearStep = 500.0f;
     WritePrivateProfileStringA("THDFreqOpts", "DebugFlag", "1", frame->ProfilePath.c_str());
     char temp[260] = {};
     GetTempPathA(sizeof temp, temp);
@@ -510,12 +512,8 @@ TEST_F(ThdFreqLiveTest, TheTestRunsToItsEndAtTheDevicesRateAndAgreesWithNumpy)
 // pace while the end of playback waits in the queue, and the test still reads every step.
 TEST_F(ThdFreqLiveTest, OnTheRealClockUnderLoadEveryStepIsRead)
 {
-    TTHDFreq* w = Prepare();
+    TTHDFreq* w = PrepareThreeSteps();
     ASSERT_NE(w, nullptr);
-    ThdFreqSettings& s = frame->Settings.ThdFreq;
-    s.StartFrequency = 500.0f;
-    s.StopFrequency = 1500.0f;
-    s.LinearStep = 500.0f;
     std::atomic<bool> stop{false};
     std::thread busy([&stop] {
         volatile double x = 0.0;
@@ -547,12 +545,8 @@ TEST_F(ThdFreqLiveTest, OnTheRealClockUnderLoadEveryStepIsRead)
 // overwritten the start of the capture: the test says so and ends without results.
 TEST_F(ThdFreqLiveTest, ACaptureOverrunInTheRingIsReportedNotCut)
 {
-    TTHDFreq* w = Prepare();
+    TTHDFreq* w = PrepareThreeSteps();
     ASSERT_NE(w, nullptr);
-    ThdFreqSettings& s = frame->Settings.ThdFreq;
-    s.StartFrequency = 500.0f;
-    s.StopFrequency = 1500.0f;
-    s.LinearStep = 500.0f;
     kdrsim::UseTestClock(true);
     w->SendMessage(WM_COMMAND, TTHDFreq::kStart, 0);
     ASSERT_TRUE(w->IsRunning());

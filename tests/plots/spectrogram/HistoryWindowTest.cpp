@@ -120,6 +120,25 @@ protected:
         AfxPumpMessages();
         return p;
     }
+    // A spectrogram (kind 0) or a surface (kind 1) with `lines` spectra 0.37 s apart, each of
+    // `data` when given.
+    TPlotBase* OpenWithLines(int kind, int lines, SpectralData* data)
+    {
+        TSpectrogram* p = kind == 0 ? OpenSpectrogram() : nullptr;
+        TSurfacePlot* s = kind == 1 ? OpenSurface() : nullptr;
+        for (int i = 1; i <= lines; ++i) {
+            if (p) {
+                if (data)
+                    p->SetData(data, nullptr);
+                p->AddSpectrum(0.37f * i);
+            } else {
+                if (data)
+                    s->SetData(data, nullptr);
+                s->AddSpectrum(0.37f * i);
+            }
+        }
+        return p ? static_cast<TPlotBase*>(p) : static_cast<TPlotBase*>(s);
+    }
     static COLORREF Pixel(CBitmap* bitmap, int x, int y)
     {
         CDC mem;
@@ -767,18 +786,11 @@ TEST_F(HistoryWindows, LinesLeaveTheWindowAsAFullRepaintDrawsIt)
 TEST_F(HistoryWindows, ClearedHistoryShowsNoOldTimes)
 {
     for (int kind = 0; kind < 2; ++kind) {
-        TSpectrogram* p = kind == 0 ? OpenSpectrogram() : nullptr;
-        TSurfacePlot* s = kind == 1 ? OpenSurface() : nullptr;
+        TPlotBase* w = OpenWithLines(kind, 30, nullptr);
+        auto* p = dynamic_cast<TSpectrogram*>(w);
+        auto* s = dynamic_cast<TSurfacePlot*>(w);
         THistoryPlot<SpectrogramPlotSettings>* ps = p;
         THistoryPlot<SurfacePlotSettings>* ss = s;
-        CWnd* w = p ? static_cast<CWnd*>(p) : static_cast<CWnd*>(s);
-        for (int i = 1; i <= 30; ++i) {
-            if (p) {
-                p->AddSpectrum(0.37f * i);
-            } else {
-                s->AddSpectrum(0.37f * i);
-            }
-        }
         AfxPumpMessages();
         ASSERT_STRNE(p ? ps->GetEntryEdgeText() : ss->GetEntryEdgeText(), "00:00:00.00");
         if (p)
@@ -808,18 +820,8 @@ TEST_F(HistoryWindows, ClearedHistoryShowsNoOldTimes)
 TEST_F(HistoryWindows, PrintingLeavesThePictureOnScreenAsItWas)
 {
     for (int kind = 0; kind < 2; ++kind) {
-        TSpectrogram* p = kind == 0 ? OpenSpectrogram() : nullptr;
-        TSurfacePlot* s = kind == 1 ? OpenSurface() : nullptr;
-        TPlotBase* w = p ? static_cast<TPlotBase*>(p) : static_cast<TPlotBase*>(s);
-        for (int i = 1; i <= 30; ++i) {
-            if (p) {
-                p->SetData(engine.get(), nullptr);
-                p->AddSpectrum(0.37f * i);
-            } else {
-                s->SetData(engine.get(), nullptr);
-                s->AddSpectrum(0.37f * i);
-            }
-        }
+        TPlotBase* w = OpenWithLines(kind, 30, engine.get());
+        const bool p = kind == 0;
         w->Invalidate();
         w->UpdateWindow();
         AfxPumpMessages();
