@@ -61,13 +61,11 @@ bool WriteSine(const std::filesystem::path& path, int rate, double seconds, doub
     return std::system(cmd.c_str()) == 0;
 }
 
-class CalibrationDetails : public ::testing::Test {
+class CalibrationDetails : public TemplateDialogTest {
 protected:
     void SetUp() override
     {
-        EnsureApp();
-        RegisterBuiltInResources();
-        CDialog::ClearModalScripts();
+        TemplateDialogTest::SetUp();
         folder = std::filesystem::temp_directory_path() / ("durnex-caldetails-" + std::to_string(::getpid()));
         std::filesystem::create_directories(folder / "cal");
         std::filesystem::create_directories(folder / "elsewhere");
@@ -90,7 +88,7 @@ protected:
     }
     void TearDown() override
     {
-        EXPECT_EQ(CDialog::PendingModalScripts(), 0u);
+        TemplateDialogTest::TearDown();
         std::error_code ec;
         std::filesystem::remove_all(folder, ec);
     }

@@ -45,13 +45,11 @@ void SetText(CWnd& d, int id, const char* text)
 
 void ClickTab(CWnd& sheet, int index) { QtWidgetOf(&sheet)->findChild<QTabWidget*>()->setCurrentIndex(index); }
 
-class ProcessingSheet : public ::testing::Test {
+class ProcessingSheet : public TemplateDialogTest {
 protected:
     void SetUp() override
     {
-        EnsureApp();
-        RegisterBuiltInResources();
-        CDialog::ClearModalScripts();
+        TemplateDialogTest::SetUp();
         folder = std::filesystem::temp_directory_path() / ("durnex-sheet-" + std::to_string(::getpid()));
         std::filesystem::create_directories(folder / "mic");
         std::filesystem::create_directories(folder / "cal");
@@ -62,7 +60,7 @@ protected:
     }
     void TearDown() override
     {
-        EXPECT_EQ(CDialog::PendingModalScripts(), 0u);
+        TemplateDialogTest::TearDown();
         std::error_code ec;
         std::filesystem::remove_all(folder, ec);
     }

@@ -29,16 +29,8 @@ bool Enabled(CWnd& w, int id) { return w.GetDlgItem(id)->IsWindowEnabled() != FA
 
 CComboBox* List(CWnd& sheet) { return static_cast<CComboBox*>(sheet.GetDlgItem(IDC_PLOTOPTS_CHANNEL)); }
 
-class PlotOptionsSheet : public ::testing::Test {
+class PlotOptionsSheet : public TemplateDialogTest {
 protected:
-    void SetUp() override
-    {
-        EnsureApp();
-        RegisterBuiltInResources();
-        CDialog::ClearModalScripts();
-    }
-    void TearDown() override { EXPECT_EQ(CDialog::PendingModalScripts(), 0u); }
-
     INT_PTR Run(int kind, int channel, bool composite = false, const WORD* scales = nullptr)
     {
         CPlotOptionsMain sheet(composite ? "Composite Plot Options" : "Plot Options", nullptr, kind, channel,

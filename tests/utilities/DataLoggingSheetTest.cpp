@@ -13,17 +13,14 @@
 using namespace dlgtest;
 
 namespace {
-class DataLoggingSheet : public ::testing::Test {
+class DataLoggingSheet : public TemplateDialogTest {
 protected:
     void SetUp() override
     {
-        EnsureApp();
-        RegisterBuiltInResources();
-        CDialog::ClearModalScripts();
+        TemplateDialogTest::SetUp();
         block.Channel[0].Enable = 1;
         block.Channel[0].DataItem[0] = 1;
     }
-    void TearDown() override { EXPECT_EQ(CDialog::PendingModalScripts(), 0u); }
 
     static void UncheckAll(CDataLogChannelOptionsDlg& page)
     {

@@ -24,16 +24,7 @@ std::string Text(const CDialog& d, int id)
     return text;
 }
 
-class UtilityOptions : public ::testing::Test {
-protected:
-    void SetUp() override
-    {
-        EnsureApp();
-        RegisterBuiltInResources();
-        CDialog::ClearModalScripts();
-    }
-    void TearDown() override { EXPECT_EQ(CDialog::PendingModalScripts(), 0u); }
-};
+class UtilityOptions : public TemplateDialogTest {};
 } // namespace
 
 TEST_F(UtilityOptions, SoundPowerRecordsLandOnTheirCompositeAndARefusedAreaKeepsItsChannel)

@@ -2,10 +2,13 @@
 // (key presses through the event filters, clicks on buttons, picks in lists).
 #pragma once
 
+#include "platform/core/Resources.h"
 #include "platform/ui/Controls.h"
 #include "platform/ui/Dialog.h"
 #include "platform/ui/Wnd.h"
 #include "support/QtTestAccess.h"
+
+#include <gtest/gtest.h>
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -19,6 +22,19 @@
 namespace dlgtest {
 
 inline void EnsureApp() { AfxEnsureQtApplication(); }
+
+// Windows built from the resource templates, their modal boxes answered by scripts: every
+// script a test sets up must have been used by its end.
+class TemplateDialogTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        EnsureApp();
+        RegisterBuiltInResources();
+        CDialog::ClearModalScripts();
+    }
+    void TearDown() override { EXPECT_EQ(CDialog::PendingModalScripts(), 0u); }
+};
 
 inline QWidget* W(CWnd& parent, int id)
 {
