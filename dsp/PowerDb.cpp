@@ -1,4 +1,5 @@
 #include "dsp/PowerDb.h"
+#include "numerics/SimdDispatch.h"
 
 #include <cmath>
 #include <cstdint>
@@ -49,11 +50,6 @@ __attribute__((target("avx"))) void FastDbLoopAvx(const float* power, float* db,
         db[i] = FastDb(power[i]);
 }
 
-bool HasAvx()
-{
-    static const bool has = __builtin_cpu_supports("avx");
-    return has;
-}
 #define DURNEX_DB_AVX 1
 #endif
 
@@ -62,7 +58,7 @@ bool HasAvx()
 void PowerToDb(const float* power, float* db, std::size_t count, float none)
 {
 #if DURNEX_DB_AVX
-    if (HasAvx())
+    if (simd::UseAvx())
         FastDbLoopAvx(power, db, count);
     else
         FastDbLoop(power, db, count);
