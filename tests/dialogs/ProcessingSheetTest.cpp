@@ -158,6 +158,47 @@ TEST_F(ProcessingSheet, FftPageShowsStoresClampsAndCopiesRows)
     EXPECT_EQ(processing[7].OverlapPercent, 42); // the hidden row is stored too
 }
 
+// Where the heading `text` stands on `page` against the column of controls from firstId to
+// lastId (first row): over them, and directly above their column headers.
+static void ExpectHeadingOverColumns(CWnd& page, const char* text, int firstId, int lastId)
+{
+    QWidget* root = QtWidgetOf(&page);
+    QLabel* heading = nullptr;
+    for (QLabel* l : root->findChildren<QLabel*>())
+        if (l->text().contains(text))
+            heading = l;
+    ASSERT_NE(heading, nullptr) << text;
+    const QRect h(heading->mapTo(root, QPoint(0, 0)), heading->size());
+    const QRect first(W(page, firstId)->mapTo(root, QPoint(0, 0)), W(page, firstId)->size());
+    const QRect last(W(page, lastId)->mapTo(root, QPoint(0, 0)), W(page, lastId)->size());
+    EXPECT_TRUE(heading->isVisible()) << text;
+    EXPECT_GE(h.left(), first.left() - 1) << text;
+    EXPECT_LE(h.right(), last.right() + 1) << text;
+    // Only the column headers (two lines at most) lie between the heading's line and the first
+    // row (a label may be taller than its line: its text stands in the middle).
+    const int line = QFontMetrics(heading->font()).height();
+    EXPECT_LE(h.center().y() + line / 2, first.top()) << text;
+    EXPECT_LT(first.top() - h.center().y(), 4 * line) << text;
+}
+
+TEST_F(ProcessingSheet, PageHeadingsStandOverTheirColumns)
+{
+    CDialog::ScriptModal([&](CWnd& w) {
+        auto& s = static_cast<COptionsMain&>(w);
+        // Taller than the pages need, as a maximised sheet or a taller page makes it.
+        QWidget* top = QtWidgetOf(&s);
+        top->resize(top->width() + 200, top->height() + 300);
+        QApplication::processEvents();
+        ExpectHeadingOverColumns(s.m_FftPage, "Smoothing", kFftWindowIds[0], kFftWindowIds[0]);
+        ExpectHeadingOverColumns(s.m_FftPage, "Spectral Averaging", kFftModeIds[0], kFftCountIds[0]);
+        ClickTab(s, COptionsMain::kScalingPage);
+        ExpectHeadingOverColumns(s.m_ScalingPage, "Weighting", kSpectrumWeightingIds[0], kWidebandWeightingIds[0]);
+        Click(s, IDCANCEL);
+    });
+    auto sheet = Sheet();
+    EXPECT_EQ(sheet->DoModal(), IDCANCEL);
+}
+
 TEST_F(ProcessingSheet, ScalingPageRefusesDensityWithOctavesAndListsCompensationFiles)
 {
     std::ofstream(folder / "mic" / "Mic1.mic") << "0 0\n";
