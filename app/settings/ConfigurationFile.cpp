@@ -350,8 +350,10 @@ void VisitScaling(Io& io, ChannelScalingSettings& c, int ch)
     io.Num("TotalPowerWeighting", c.TotalPowerWeighting, WORD{0}, Fmt::D);
     io.Flag("MicCompEnable", c.MicCompEnable, 0);
     io.Text("MicCompFilename", c.MicCompFilename, "");
+    // 1/0-octave bands have no width, and bands finer than the 1/96 octave the Scaling page
+    // offers would be narrower than a bin: hundreds of thousands of them stall every block.
     if constexpr (Io::kReading)
-        if (c.OctaveNumber == 0) // 1/0-octave bands have no width
+        if (c.OctaveNumber == 0 || c.OctaveNumber > 96)
             c.OctaveNumber = 3;
 }
 
