@@ -66,7 +66,7 @@ void RegisterProcessingDialogs()
             cells.push_back(PushButton(kCalNewFirstId + r, "New..."));
             cells.push_back(Edit(kCalNameFirstId + r).Chars(24).Limit(39));
         }
-        RegisterDialogTemplate({IDD_CALIBRATION_PAGE, "Calibration", Column({Grid(6, std::move(cells))})});
+        RegisterDialogTemplate({IDD_CALIBRATION_PAGE, "Calibration", Column({Grid(6, std::move(cells)), Stretch()})});
     }
     {
         const char* const names[8] = {"Crown", "Brow", "Throat", "Heart", "Solar", "Sacral", "Base", "Ch 7"};

@@ -158,8 +158,8 @@ TEST_F(ProcessingSheet, FftPageShowsStoresClampsAndCopiesRows)
     EXPECT_EQ(processing[7].OverlapPercent, 42); // the hidden row is stored too
 }
 
-// Where the heading `text` stands on `page` against the column of controls from firstId to
-// lastId (first row): over them, and directly above their column headers.
+// Where the heading `text` stands on `page` against the columns of controls from firstId to
+// lastId (first row): over them, and directly above them or their column headers.
 static void ExpectHeadingOverColumns(CWnd& page, const char* text, int firstId, int lastId)
 {
     QWidget* root = QtWidgetOf(&page);
@@ -193,6 +193,8 @@ TEST_F(ProcessingSheet, PageHeadingsStandOverTheirColumns)
         ExpectHeadingOverColumns(s.m_FftPage, "Spectral Averaging", kFftModeIds[0], kFftCountIds[0]);
         ClickTab(s, COptionsMain::kScalingPage);
         ExpectHeadingOverColumns(s.m_ScalingPage, "Weighting", kSpectrumWeightingIds[0], kWidebandWeightingIds[0]);
+        ClickTab(s, COptionsMain::kCalibrationPage);
+        ExpectHeadingOverColumns(s.m_CalibrationPage, "File Operations", kCalEditFirstId, kCalNewFirstId);
         Click(s, IDCANCEL);
     });
     auto sheet = Sheet();
