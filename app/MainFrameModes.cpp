@@ -176,6 +176,8 @@ bool CMainFrame::InitChannelScaling(int channel)
         return true;
     ChannelCalibration loaded = record;
     if (ReadCalibrationFile(record.Filename, &loaded, false, Settings.Paths.cal)) {
+        // Whether the calibration is in use is the channel's choice, which the file does not hold.
+        loaded.IsEnabled = record.IsEnabled;
         record = loaded;
         return true;
     }

@@ -167,3 +167,24 @@ TEST_F(SettingsRoad, ValuesNoDialogCanSetAreReadAsSoundOnesAndARunGoesOn)
     RunFor(2000);
     EXPECT_GT(frame->FftsProcessed, 3);
 }
+
+TEST_F(SettingsRoad, ACalibrationFileTurnedOffInTheSheetStaysOff)
+{
+    Prepare("0=sine:1000:-20");
+    WriteMicrophoneCalibration("Mic50");
+    Sheet([](COptionsMain& s) {
+        s.SetActivePage(COptionsMain::kCalibrationPage);
+        PickText(s.m_CalibrationPage, kCalComboFirstId + 0, "Mic50");
+    });
+    ASSERT_EQ(frame->Settings.Calibration[0].IsEnabled, 1u);
+    Sheet([](COptionsMain& s) {
+        s.SetActivePage(COptionsMain::kCalibrationPage);
+        dlgtest::Click(s.m_CalibrationPage, kCalEnableFirstId + 0);
+    });
+    EXPECT_EQ(frame->Settings.Calibration[0].IsEnabled, 0u);
+    EXPECT_EQ(std::string(frame->Settings.Calibration[0].Filename), "Mic50");
+    // So it is saved, and so it comes back.
+    ASSERT_TRUE(frame->SaveConfiguration(Data("config/Off.cfg").c_str()));
+    ASSERT_TRUE(frame->LoadConfiguration(Data("config/Off.cfg").c_str()));
+    EXPECT_EQ(frame->Settings.Calibration[0].IsEnabled, 0u);
+}
