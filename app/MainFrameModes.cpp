@@ -162,7 +162,8 @@ void CMainFrame::SetupAllChannels()
         SetupChannelProcessing(ch);
     }
     if (!lost.empty())
-        AfxMessageBox("These calibration files could not be read, so their channels now read in Volts:" + lost,
+        AfxMessageBox("These calibration files could not be read, so their channels' calibrations are reset to Volts:" +
+                          lost,
                       MB_OK | MB_ICONEXCLAMATION);
 }
 
@@ -181,11 +182,14 @@ bool CMainFrame::InitChannelScaling(int channel)
         record = loaded;
         return true;
     }
-    // The channel keeps its name: it is the user's, not the calibration's.
+    // The channel keeps its name and its choice of using a calibration: they are the user's,
+    // not the calibration's.
     char name[sizeof record.ChannelName];
     std::memcpy(name, record.ChannelName, sizeof name);
+    const DWORD enabled = record.IsEnabled;
     record.SetDefaults(channel);
     std::memcpy(record.ChannelName, name, sizeof name);
+    record.IsEnabled = enabled;
     return false;
 }
 

@@ -156,7 +156,8 @@ TEST_F(SettingsRoad, ValuesNoDialogCanSetAreReadAsSoundOnesAndARunGoesOn)
            "[PlotStatus]\nTimeSeriesPlot_0=1\nSpectrumPlot_0=1\nSpectrumPlot_1=1\nPhasePlot_0=1\nCompositeSpectrumPlot_0=1\n";
     // The file names no calibrations, so the channels after the first two ask for the default
     // one, which is not there.
-    user.ExpectBox(IDOK, "These calibration files could not be read, so their channels now read in Volts:\rThroat: ");
+    user.ExpectBox(IDOK, "These calibration files could not be read, so their channels' calibrations are reset to "
+                         "Volts:\rThroat: ");
     ASSERT_TRUE(frame->LoadConfiguration(Data("config/Odd.cfg").c_str()));
     // Bands finer than any the Scaling page offers would be narrower than a bin and stall
     // every block.
