@@ -434,7 +434,7 @@ bool CCalibrationDetailsDlg::SaveRecord(bool askName)
 {
     const std::string name = sheet::Field(m_record->Filename, sizeof m_record->Filename);
     if (!name.empty() && !askName && !IsReservedName(name)) {
-        const std::string path = (std::filesystem::path(m_context.CalibrationFolder) / (name + ".cal")).string();
+        const std::string path = CalibrationFilePath(m_context.CalibrationFolder.c_str(), name.c_str());
         if (!WriteTo(path))
             return false;
         EndDialog(IDOK);
@@ -456,7 +456,7 @@ bool CCalibrationDetailsDlg::SaveRecord(bool askName)
         }
         sheet::Store(m_record->Filename, sizeof m_record->Filename, title);
         // The page finds calibrations in the calibration folder only, whatever folder was browsed to.
-        const std::string path = (std::filesystem::path(m_context.CalibrationFolder) / (title + ".cal")).string();
+        const std::string path = CalibrationFilePath(m_context.CalibrationFolder.c_str(), title.c_str());
         if (!WriteTo(path))
             continue;
         EndDialog(IDOK);
@@ -745,7 +745,7 @@ void CCalibrationDetailsDlg::StopMeasurement()
         ComputeCalibrationFactors(*m_record);
         const std::string name = sheet::Field(m_record->Filename, sizeof m_record->Filename);
         if (!name.empty())
-            WriteTo((std::filesystem::path(m_context.CalibrationFolder) / (name + ".cal")).string());
+            WriteTo(CalibrationFilePath(m_context.CalibrationFolder.c_str(), name.c_str()));
         EndDialog(IDOK);
     }
 }

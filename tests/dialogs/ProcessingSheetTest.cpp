@@ -18,6 +18,7 @@
 #include <filesystem>
 #include <fstream>
 #include <unistd.h>
+#include <vector>
 
 using namespace dlgtest;
 
@@ -336,6 +337,36 @@ TEST_F(ProcessingSheet, CalibrationPageAppliesPresetsAndTheWaveFilesCalibration)
     EXPECT_EQ(+calibration[3].IsEnabled, 0u);
     EXPECT_EQ(+calibration[3].RefUnits, kUnitVolts);
     EXPECT_EQ(COptionsMain::LastPageCode(), 4);
+}
+
+TEST_F(ProcessingSheet, ACalibrationFileNamedOnWindowsWithACapitalExtensionIsReadAndSavedInPlace)
+{
+    // Written on Windows, where "Probe.CAL" and "Probe.cal" are one file.
+    std::ofstream(folder / "cal" / "Probe.CAL", std::ios::binary)
+        << "[Calibration]\r\nRefLevel=94.000000\r\nRefUnits=2\r\nRefType=1\r\nLabelLinear=Pascals (PA)\r\n"
+           "LabelLog=SPL (dB re 20uPA)\r\nCalRatioLeft=200.000000\r\nDTGain=1.000000\r\nDTCalVersion=1000\r\n"
+           "CalCreateMode=1\r\nTransducerSensitivityVolts=5.000000e-02\r\nMeasuredInputVoltage=0.050000\r\n";
+    CDialog::ScriptModal([&](CWnd& w) {
+        auto& s = static_cast<COptionsMain&>(w);
+        CCalibrationDlg& p = s.m_CalibrationPage;
+        PickText(p, kCalComboFirstId + 0, "Probe");
+        EXPECT_EQ(+calibration[0].RefUnits, kUnitSplAir);
+        EXPECT_FLOAT_EQ(calibration[0].TransducerSensitivityVolts, 0.05f);
+        CDialog::ScriptModal([](CWnd& d) {
+            SetText(d, IDC_CAL_SENSITIVITY, "40");
+            Click(d, IDC_CAL_SAVE);
+        });
+        Click(p, kCalEditFirstId + 0);
+        EXPECT_EQ(Shown(p, kCalComboFirstId + 0), "Probe");
+        Click(s, IDOK);
+    });
+    auto sheet = Sheet(0, 4);
+    ASSERT_EQ(sheet->DoModal(), IDOK);
+    EXPECT_FLOAT_EQ(calibration[0].TransducerSensitivityVolts, 0.04f);
+    std::vector<std::string> files;
+    for (const auto& e : std::filesystem::directory_iterator(folder / "cal"))
+        files.push_back(e.path().filename().string());
+    EXPECT_EQ(files, std::vector<std::string>{"Probe.CAL"});
 }
 
 namespace {
