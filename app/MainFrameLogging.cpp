@@ -276,7 +276,9 @@ bool CMainFrame::FormatLogValue(int channel, float time, bool composite, int ite
 
 namespace {
 // Interval logging: whether a row is due at t. Across midnight the stored times move back a
-// day, so rows keep coming.
+// day, so rows keep coming. Before the first row the wait began at NextRowTime - IntervalSecs:
+// a row time before that (beyond rounding) means the day has turned too, or the rows would
+// wait for the same time on the next day.
 bool RowDue(DataLoggingSettings& rec, float t)
 {
     if (!rec.IntervalFlag)
@@ -284,7 +286,7 @@ bool RowDue(DataLoggingSettings& rec, float t)
     if (rec.NextRowTime < 0.0f)
         rec.NextRowTime = t + rec.IntervalSecs;
     if (rec.NextRowTime > t) {
-        if (rec.LastRowTime > t) {
+        if (rec.LastRowTime > t || rec.NextRowTime - rec.IntervalSecs > t + 1.0f) {
             rec.LastRowTime -= 86400.0f;
             rec.NextRowTime -= 86400.0f;
         }

@@ -249,6 +249,22 @@ TEST_F(UtilityRun, IntervalRowsKeepTheirSpacingAcrossMidnight)
                                            "00:00:00.50", "00:00:02.00", "00:00:04.00", "00:00:06.00",
                                            "00:00:08.00"};
     EXPECT_EQ(times, want);
+
+    // Turned on a second before midnight, and with an interval that ends after it: the first
+    // rows come after midnight, not a day later.
+    auto rowTimes = [&](float interval, float last) {
+        ch.IntervalSecs = interval;
+        frame->OnDataLoggingOn();
+        for (float t = 86399.0f; t < 86400.0f + last; t += 0.5f)
+            frame->WriteLogRows(0, t >= 86400.0f ? t - 86400.0f : t);
+        frame->OnDataLoggingOff();
+        std::vector<std::string> out;
+        for (const auto& r : CsvRows(Data("log/Channel_0.txt"), Data("rows.txt")))
+            out.push_back(Fields(r)[0]);
+        return out;
+    };
+    EXPECT_EQ(rowTimes(2.0f, 5.0f), (std::vector<std::string>{"00:00:01.00", "00:00:03.00"}));
+    EXPECT_EQ(rowTimes(600.0f, 1200.0f), (std::vector<std::string>{"00:09:59.00"}));
 }
 
 TEST_F(UtilityRun, ALogFileThatCannotBeOpenedIsReported)
