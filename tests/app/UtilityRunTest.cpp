@@ -264,7 +264,7 @@ TEST_F(UtilityRun, IntervalRowsKeepTheirSpacingAcrossMidnight)
         return out;
     };
     EXPECT_EQ(rowTimes(2.0f, 5.0f), (std::vector<std::string>{"00:00:01.00", "00:00:03.00"}));
-    EXPECT_EQ(rowTimes(600.0f, 1200.0f), (std::vector<std::string>{"00:09:59.00"}));
+    EXPECT_EQ(rowTimes(600.0f, 1200.0f), (std::vector<std::string>{"00:09:59.00", "00:19:59.00"}));
 }
 
 TEST_F(UtilityRun, ALogFileThatCannotBeOpenedIsReported)
