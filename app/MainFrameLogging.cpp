@@ -191,7 +191,12 @@ bool CMainFrame::GetLogItemName(int channel, bool composite, int item, std::stri
         std::snprintf(text, sizeof text, "%6.3f", static_cast<double>(e->GetBinFrequency(static_cast<UINT>(b))));
         return std::string(text);
     };
-    out = JoinBins(lo, hi, freq, item == 33 || item == 34 ? "\t\t" : "\t");
+    const bool complexPairs = item == 33 || item == 34;
+    out = JoinBins(lo, hi, freq, complexPairs ? "\t\t" : "\t");
+    // Each frequency heads a real and an imaginary column: the last pair's second column
+    // needs its field too, or every later heading slips one column left of its values.
+    if (complexPairs)
+        out += "\t";
     return true;
 }
 

@@ -476,3 +476,73 @@ TEST_F(TachometerRun, TwoRpmFilesRefuseToStart)
     EXPECT_EQ(frame->FftsProcessed, 0);
     frame->OnDataLoggingOff();
 }
+
+namespace {
+// IEC 61672-1's A-weighting in dB, from its pole frequencies (annex E).
+double AWeighting(double f)
+{
+    const double f2 = f * f;
+    const double ra = 12194.0 * 12194.0 * f2 * f2 /
+                      ((f2 + 20.6 * 20.6) * std::sqrt((f2 + 107.7 * 107.7) * (f2 + 737.9 * 737.9)) * (f2 + 12194.0 * 12194.0));
+    return 20.0 * std::log10(ra) + 2.0;
+}
+} // namespace
+
+// Whole spectra, complex pairs and marker items in one log: every value stands under its own
+// heading, and the single values agree with the logged spectrum they came from.
+TEST_F(UtilityRun, LoggedSpectraStandUnderTheirHeadsAndAgreeWithTheirTotals)
+{
+    Prepare(2.0);
+    frame->Settings.Processing[0].FFTsize = 256;
+    DataLoggingSettings& ch = frame->Settings.Logging.Channel[0];
+    ch = DataLoggingSettings();
+    ch.Enable = 1;
+    for (int i : {2, 3, 12, 15, 16, 33, 34})
+        ch.DataItem[i] = 1;
+    frame->Settings.Markers[0].Freq[0] = 400; // nearest bin 406.25 Hz
+    frame->Settings.Markers[0].Freq[1] = 600; // 593.75 Hz
+    frame->ExecuteCommand(57826);
+    Run();
+    frame->ExecuteCommand(57827);
+    const auto rows = CsvRows(Data("log/Channel_0.txt"), Data("rows.txt"));
+    ASSERT_GT(rows.size(), 2u);
+    const auto head = Fields(rows[0]);
+    const auto row = Fields(rows.back());
+    ASSERT_EQ(head.size(), row.size());
+    // Time, two totals, 126 bins from 31.25 Hz, two markers, 126 pairs, 13 marked pairs.
+    constexpr size_t kBins = 126, kSpectrum = 3, kMarker = kSpectrum + kBins;
+    constexpr size_t kPairs = kMarker + 2, kMarked = kPairs + 2 * kBins;
+    ASSERT_EQ(head.size(), kMarked + 2 * 13);
+    EXPECT_EQ(head[kMarker], "Marker 1 Level");
+    for (size_t b = 0; b < kBins; ++b) {
+        ASSERT_EQ(head[kPairs + 2 * b], head[kSpectrum + b]) << b;
+        ASSERT_EQ(head[kPairs + 2 * b + 1], "") << b;
+    }
+    EXPECT_EQ(head[kMarked], "406.250");
+    EXPECT_EQ(head[kMarked + 24], "593.750");
+    EXPECT_EQ(head.back(), "");
+
+    double flat = 0.0, a = 0.0;
+    for (size_t b = 0; b < kBins; ++b) {
+        const double f = std::atof(head[kSpectrum + b].c_str());
+        const double level = std::atof(row[kSpectrum + b].c_str());
+        if (level < -900.0)
+            continue;
+        flat += std::pow(10.0, level / 10.0);
+        a += std::pow(10.0, (level + AWeighting(f)) / 10.0);
+        // Each pair's magnitude is the bin's level, on the same decibel scale.
+        const double re = std::atof(row[kPairs + 2 * b].c_str()), im = std::atof(row[kPairs + 2 * b + 1].c_str());
+        if (level > -30.0)
+            EXPECT_NEAR(20.0 * std::log10(std::hypot(re, im)), level, 0.05) << f;
+        if (f == 406.25)
+            EXPECT_EQ(row[kMarker], row[kSpectrum + b]);
+        if (f == 593.75)
+            EXPECT_EQ(row[kMarker + 1], row[kSpectrum + b]);
+    }
+    // The Hanning window's bins overlap: their sum is its noise bandwidth, 1.5 bins, too high.
+    const double enbw = 10.0 * std::log10(1.5);
+    EXPECT_NEAR(std::atof(row[1].c_str()), 10.0 * std::log10(flat) - enbw, 0.05);
+    EXPECT_NEAR(std::atof(row[2].c_str()), 10.0 * std::log10(a) - enbw, 0.05);
+    // Mostly the 500 Hz tone: A-weighting takes about its 3.2 dB.
+    EXPECT_NEAR(std::atof(row[2].c_str()) - std::atof(row[1].c_str()), -3.15, 0.1);
+}
