@@ -311,9 +311,12 @@ void ReverbAnalysis::NormalizeLevels()
     if (cancel || !HasRecords() || recordCount <= 0)
         return;
     const int s = StartRecord();
+    // The records before the start move with the rest: a start offset lowered later (or
+    // cleared after a file is loaded) then measures one scale, not absolute levels against
+    // relative ones.
     for (int b = 0; b < bandCount; ++b) {
         const float reference = records[static_cast<std::size_t>(s)].Level[b];
-        for (int r = s; r < recordCount; ++r)
+        for (int r = 0; r < recordCount; ++r)
             records[static_cast<std::size_t>(r)].Level[b] -= reference;
     }
 }

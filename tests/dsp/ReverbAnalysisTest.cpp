@@ -164,6 +164,18 @@ TEST_F(ReverbTruth, StartOffsetSkipsRecordsAndKeepsTheSlope)
     EXPECT_NEAR(Rt60Of(a, 1000), 0.7, 0.05 * 0.7);
     settings.StartOffset = 1000;
     EXPECT_EQ(a.StartRecord(), 108);
+
+    // Analysed from 200 ms on, then the offset cleared: the decay measured from the first
+    // record keeps its slope in every band.
+    ReverbSettings late;
+    late.ClearOffsetOnNewTest = 0;
+    late.StartOffset = 200;
+    ReverbAnalysis b(&late);
+    Analyse(b);
+    late.StartOffset = 0;
+    b.SmoothDecay();
+    for (const BandDecay& band : bands)
+        EXPECT_NEAR(Rt60Of(b, band.centre), band.t60, 0.05 * band.t60) << band.centre << " Hz";
 }
 
 // Records whose smoothed level in band 0 falls `slope` dB per second from 0 dB, one every
