@@ -332,7 +332,9 @@ static void WriteRow(CMainFrame& frame, DataLoggingSettings& rec, int channel, b
         first = false;
     }
     line += row + "\n";
-    if (std::fputs(line.c_str(), rec.LogFile) < 0 || std::ferror(rec.LogFile)) {
+    // Each row goes to the system at once: a viewer opened during the run sees it, and a
+    // crash loses none that were measured.
+    if (std::fputs(line.c_str(), rec.LogFile) < 0 || std::fflush(rec.LogFile) != 0 || std::ferror(rec.LogFile)) {
         // A full disk or a vanished folder: say so once and stop logging this channel.
         const std::string path = rec.LogFilePath;
         std::fclose(rec.LogFile);

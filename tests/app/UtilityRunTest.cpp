@@ -3,6 +3,7 @@
 #include "FrameFixture.h"
 
 #include "dsp/SpectralData.h"
+#include "platform/usb/KdrSimulator.h"
 #include "res/resource.h"
 #include "utilities/CAnalysisView.h"
 #include "utilities/CLeqAnalysisView.h"
@@ -545,4 +546,51 @@ TEST_F(UtilityRun, LoggedSpectraStandUnderTheirHeadsAndAgreeWithTheirTotals)
     EXPECT_NEAR(std::atof(row[2].c_str()), 10.0 * std::log10(a) - enbw, 0.05);
     // Mostly the 500 Hz tone: A-weighting takes about its 3.2 dB.
     EXPECT_NEAR(std::atof(row[2].c_str()) - std::atof(row[1].c_str()), -3.15, 0.1);
+}
+
+// A Real Time run on the simulator: the rows are in the file while the run goes on, for a
+// viewer (or a crash) to find, and they read the simulator's tone.
+TEST_F(UtilityRun, RowsOfALiveRunAreInTheFileBeforeItStops)
+{
+    kdrsim::Reset();
+    kdrsim::SelectSimulator(true);
+    kdrsim::UseTestClock(true);
+    std::string error;
+    ASSERT_TRUE(kdrsim::ConfigureSources("0=sine:1000:-6", &error)) << error;
+    ASSERT_NE(Start(), nullptr);
+    frame->Settings.OpMode = 0;
+    for (auto& c : frame->Settings.Composite)
+        c.bIsEnabled = 0;
+    for (int ch = 0; ch < 8; ++ch)
+        frame->Settings.Device.Channels[ch].bIsEnabled = ch == 0;
+    frame->Settings.Processing[0].FFTsize = 1024;
+    CopyField(frame->Settings.Paths.txt, Data("log").c_str());
+    DataLoggingSettings& ch = frame->Settings.Logging.Channel[0];
+    ch = DataLoggingSettings();
+    ch.Enable = 1;
+    ch.DataItem[0] = 1;
+    frame->ExecuteCommand(57826);
+    frame->ExecuteCommand(ID_RUN);
+    ASSERT_TRUE(frame->AcquisitionRunning);
+    ASSERT_TRUE(kdrsim::WaitUntilStreaming(5000));
+    for (int t = 0; t < 3000 && frame->AcquisitionRunning; t += 20) {
+        kdrsim::AdvanceClock(20);
+        ASSERT_TRUE(kdrsim::WaitUntilDelivered(20000));
+        AfxPumpMessages(5);
+    }
+    ASSERT_TRUE(frame->AcquisitionRunning);
+    ASSERT_GT(frame->FftsProcessed, 3);
+    const auto rows = CsvRows(Data("log/Channel_0.txt"), Data("live.txt"));
+    const auto blocks = frame->FftsProcessed;
+    frame->ExecuteCommand(ID_STOP);
+    kdrsim::Reset();
+    kdrsim::SelectSimulator(false);
+    // A row for every block processed so far, under the header.
+    ASSERT_EQ(rows.size(), static_cast<size_t>(blocks) + 1);
+    EXPECT_EQ(rows[0], "Time|Peak Freq");
+    for (size_t i = 1; i < rows.size(); ++i) {
+        const auto f = Fields(rows[i]);
+        ASSERT_EQ(f.size(), 2u) << rows[i];
+        EXPECT_NEAR(std::atof(f[1].c_str()), 1000.0, 4.0) << rows[i];
+    }
 }
