@@ -83,6 +83,15 @@ std::string JoinBins(int lo, int hi, Fn fn, const char* separator = "\t")
 
 void CMainFrame::OnDataLoggingOn()
 {
+    // Turning logging on starts a session: closed files are named and opened afresh.
+    auto fresh = [](DataLoggingSettings& rec) {
+        if (rec.LogFile == nullptr)
+            rec.LogFilePath[0] = '\0';
+    };
+    for (DataLoggingSettings& rec : Settings.Logging.Channel)
+        fresh(rec);
+    for (DataLoggingSettings& rec : Settings.Logging.Composite)
+        fresh(rec);
     Settings.Logging.IsLogging = 1;
     OpenLogFiles();
     RefreshUtilityButtons();
@@ -108,17 +117,25 @@ void CMainFrame::OpenLogFiles()
     auto open = [&](DataLoggingSettings& rec, const std::string& name) {
         if (rec.LogFile != nullptr)
             return; // already open (logging was turned on before the run)
-        rec.HeaderPending = log.IncludeHeaderFlag;
-        std::string path = folder + "/Channel_" + name;
-        if (log.FilenameFormat == 1)
-            path += "_" + stamp;
-        path += ".txt";
-        CopyField(rec.LogFilePath, path.c_str());
-        rec.LogFile = std::fopen(path.c_str(), log.OverwriteFlag ? "w" : "a");
+        // The files close at the end of each run; the next run of the same logging session
+        // goes on in the same file under its one header instead of overwriting the last run.
+        const bool resumed = rec.LogFilePath[0] != '\0';
+        std::string path = rec.LogFilePath;
+        if (!resumed) {
+            path = folder + "/Channel_" + name;
+            if (log.FilenameFormat == 1)
+                path += "_" + stamp;
+            path += ".txt";
+            CopyField(rec.LogFilePath, path.c_str());
+        }
+        rec.HeaderPending = resumed ? 0 : log.IncludeHeaderFlag;
+        rec.LogFile = std::fopen(path.c_str(), log.OverwriteFlag && !resumed ? "w" : "a");
         rec.LastRowTime = 0.0f;
         rec.NextRowTime = -1.0f;
-        if (rec.LogFile == nullptr)
+        if (rec.LogFile == nullptr) {
             failed += "\n" + path + " (" + std::strerror(errno) + ")";
+            rec.LogFilePath[0] = '\0'; // the next attempt starts the file afresh
+        }
     };
     for (int ch = 0; ch < kChannels; ++ch) {
         const bool available = Settings.OpMode == 2 ? Settings.Files[ch].File != nullptr

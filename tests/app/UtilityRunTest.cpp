@@ -10,6 +10,7 @@
 #include "utilities/CSoundPowerAnalysisView.h"
 #include "wave/TWaveFile.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <fstream>
@@ -266,6 +267,33 @@ TEST_F(UtilityRun, IntervalRowsKeepTheirSpacingAcrossMidnight)
     };
     EXPECT_EQ(rowTimes(2.0f, 5.0f), (std::vector<std::string>{"00:00:01.00", "00:00:03.00"}));
     EXPECT_EQ(rowTimes(600.0f, 1200.0f), (std::vector<std::string>{"00:09:59.00", "00:19:59.00"}));
+}
+
+// The files close after each run; the next run of the same session goes on in them, and only
+// turning logging on again starts them afresh (the default overwrites).
+TEST_F(UtilityRun, RunsOfOneLoggingSessionShareTheirFilesAndOneHeader)
+{
+    Prepare(1.0);
+    DataLoggingSettings& ch = frame->Settings.Logging.Channel[0];
+    ch = DataLoggingSettings();
+    ch.Enable = 1;
+    ch.DataItem[0] = 1;
+    ASSERT_EQ(frame->Settings.Logging.OverwriteFlag, 1);
+    auto session = [&](int runs) {
+        frame->ExecuteCommand(57826);
+        for (int i = 0; i < runs; ++i) {
+            frame->RewindWaveFiles();
+            Run();
+        }
+        frame->ExecuteCommand(57827);
+        return CsvRows(Data("log/Channel_0.txt"), Data("rows.txt"));
+    };
+    const auto one = session(1);
+    ASSERT_GT(one.size(), 2u);
+    const auto two = session(2);
+    ASSERT_EQ(two.size(), 2 * one.size() - 1);
+    EXPECT_EQ(std::count(two.begin(), two.end(), one[0]), 1);
+    EXPECT_EQ(session(1), one);
 }
 
 TEST_F(UtilityRun, ALogFileThatCannotBeOpenedIsReported)
