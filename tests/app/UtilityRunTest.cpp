@@ -12,6 +12,9 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
+#include <thread>
+#include <atomic>
 #include <cstdlib>
 #include <fstream>
 #include <set>
@@ -576,49 +579,114 @@ TEST_F(UtilityRun, LoggedSpectraStandUnderTheirHeadsAndAgreeWithTheirTotals)
     EXPECT_NEAR(std::atof(row[2].c_str()) - std::atof(row[1].c_str()), -3.15, 0.1);
 }
 
-// A Real Time run on the simulator: the rows are in the file while the run goes on, for a
-// viewer (or a crash) to find, and they read the simulator's tone.
-TEST_F(UtilityRun, RowsOfALiveRunAreInTheFileBeforeItStops)
+namespace {
+// Real Time runs on the simulator that log channel 0 after every block and channel 1 every
+// half second of row time.
+class LiveLogging : public UtilityRun {
+protected:
+    void SetUp() override
+    {
+        UtilityRun::SetUp();
+        kdrsim::Reset();
+        kdrsim::SelectSimulator(true);
+    }
+    void TearDown() override
+    {
+        if (frame != nullptr && frame->AcquisitionRunning)
+            frame->ExecuteCommand(ID_STOP);
+        kdrsim::Reset();
+        kdrsim::SelectSimulator(false);
+        UtilityRun::TearDown();
+    }
+    void Prepare(bool testClock)
+    {
+        kdrsim::UseTestClock(testClock);
+        std::string error;
+        ASSERT_TRUE(kdrsim::ConfigureSources("0=sine:1000:-6;1=sine:750:-6", &error)) << error;
+        ASSERT_NE(Start(), nullptr);
+        frame->Settings.OpMode = 0;
+        for (auto& c : frame->Settings.Composite)
+            c.bIsEnabled = 0;
+        for (int ch = 0; ch < 8; ++ch)
+            frame->Settings.Device.Channels[ch].bIsEnabled = ch < 2;
+        CopyField(frame->Settings.Paths.txt, Data("log").c_str());
+        for (int ch = 0; ch < 2; ++ch) {
+            frame->Settings.Processing[ch].FFTsize = 1024;
+            DataLoggingSettings& log = frame->Settings.Logging.Channel[ch];
+            log = DataLoggingSettings();
+            log.Enable = 1;
+            log.DataItem[0] = 1;
+            log.IntervalFlag = ch;
+            log.IntervalSecs = 0.5f;
+        }
+        frame->ExecuteCommand(57826);
+        frame->ExecuteCommand(ID_RUN);
+        ASSERT_TRUE(frame->AcquisitionRunning);
+        ASSERT_TRUE(kdrsim::WaitUntilStreaming(5000));
+    }
+    // Channel 0's rows: one for every block processed so far, each reading the tone.
+    void ExpectRowsOfEveryBlock()
+    {
+        ASSERT_TRUE(frame->AcquisitionRunning);
+        ASSERT_GT(frame->FftsProcessed, 3);
+        const auto rows = CsvRows(Data("log/Channel_0.txt"), Data("live0.txt"));
+        ASSERT_EQ(rows.size(), static_cast<size_t>(frame->FftsProcessed) + 1);
+        EXPECT_EQ(rows[0], "Time|Peak Freq");
+        for (size_t i = 1; i < rows.size(); ++i) {
+            const auto f = Fields(rows[i]);
+            ASSERT_EQ(f.size(), 2u) << rows[i];
+            EXPECT_NEAR(std::atof(f[1].c_str()), 1000.0, 4.0) << rows[i];
+        }
+    }
+    // Channel 1's rows: at least half a second of row time apart, each reading its tone.
+    void ExpectRowsHalfASecondApart()
+    {
+        const auto rows = CsvRows(Data("log/Channel_1.txt"), Data("live1.txt"));
+        ASSERT_GT(rows.size(), 2u);
+        double last = -1.0;
+        for (size_t i = 1; i < rows.size(); ++i) {
+            const auto f = Fields(rows[i]);
+            ASSERT_EQ(f.size(), 2u) << rows[i];
+            EXPECT_NEAR(std::atof(f[1].c_str()), 750.0, 4.0) << rows[i];
+            int h = 0, m = 0;
+            double sec = 0.0;
+            ASSERT_EQ(std::sscanf(f[0].c_str(), "%d:%d:%lf", &h, &m, &sec), 3) << rows[i];
+            const double t = h * 3600.0 + m * 60.0 + sec;
+            if (last >= 0.0 && t >= last) // a run across midnight starts the count again
+                EXPECT_GE(t - last, 0.49) << rows[i];
+            last = t;
+        }
+    }
+};
+} // namespace
+
+// The rows are in the files while the run goes on, for a viewer (or a crash) to find.
+TEST_F(LiveLogging, RowsAreInTheFilesBeforeTheRunStops)
 {
-    kdrsim::Reset();
-    kdrsim::SelectSimulator(true);
-    kdrsim::UseTestClock(true);
-    std::string error;
-    ASSERT_TRUE(kdrsim::ConfigureSources("0=sine:1000:-6", &error)) << error;
-    ASSERT_NE(Start(), nullptr);
-    frame->Settings.OpMode = 0;
-    for (auto& c : frame->Settings.Composite)
-        c.bIsEnabled = 0;
-    for (int ch = 0; ch < 8; ++ch)
-        frame->Settings.Device.Channels[ch].bIsEnabled = ch == 0;
-    frame->Settings.Processing[0].FFTsize = 1024;
-    CopyField(frame->Settings.Paths.txt, Data("log").c_str());
-    DataLoggingSettings& ch = frame->Settings.Logging.Channel[0];
-    ch = DataLoggingSettings();
-    ch.Enable = 1;
-    ch.DataItem[0] = 1;
-    frame->ExecuteCommand(57826);
-    frame->ExecuteCommand(ID_RUN);
-    ASSERT_TRUE(frame->AcquisitionRunning);
-    ASSERT_TRUE(kdrsim::WaitUntilStreaming(5000));
-    for (int t = 0; t < 3000 && frame->AcquisitionRunning; t += 20) {
+    Prepare(true);
+    for (int t = 0; t < 3000; t += 20) {
         kdrsim::AdvanceClock(20);
         ASSERT_TRUE(kdrsim::WaitUntilDelivered(20000));
         AfxPumpMessages(5);
     }
-    ASSERT_TRUE(frame->AcquisitionRunning);
-    ASSERT_GT(frame->FftsProcessed, 3);
-    const auto rows = CsvRows(Data("log/Channel_0.txt"), Data("live.txt"));
-    const auto blocks = frame->FftsProcessed;
-    frame->ExecuteCommand(ID_STOP);
-    kdrsim::Reset();
-    kdrsim::SelectSimulator(false);
-    // A row for every block processed so far, under the header.
-    ASSERT_EQ(rows.size(), static_cast<size_t>(blocks) + 1);
-    EXPECT_EQ(rows[0], "Time|Peak Freq");
-    for (size_t i = 1; i < rows.size(); ++i) {
-        const auto f = Fields(rows[i]);
-        ASSERT_EQ(f.size(), 2u) << rows[i];
-        EXPECT_NEAR(std::atof(f[1].c_str()), 1000.0, 4.0) << rows[i];
-    }
+    // Rows carry the time of day, which this clock does not move: only the block rows count.
+    ExpectRowsOfEveryBlock();
+}
+
+// The same on the real clock with a core kept busy, where the interval rows show too.
+TEST_F(LiveLogging, OnTheRealClockUnderLoadEveryBlockIsLogged)
+{
+    Prepare(false);
+    std::atomic<bool> stop{false};
+    std::thread busy([&stop] {
+        volatile double x = 0.0;
+        while (!stop.load())
+            x = x + 1.0;
+    });
+    for (int i = 0; i < 300; ++i)
+        AfxPumpMessages(10);
+    stop = true;
+    busy.join();
+    ExpectRowsOfEveryBlock();
+    ExpectRowsHalfASecondApart();
 }
