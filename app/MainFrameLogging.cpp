@@ -228,8 +228,10 @@ bool CMainFrame::FormatLogValue(int channel, float time, bool composite, int ite
     }
     if (item == kLeqItem) {
         float r[TLeqCalc::kResults];
+        // The header names nine Leq columns; empty fields keep the later columns under theirs.
+        const std::string rest(TLeqCalc::kResults - 1, '\t');
         if (!composite && LeqView == nullptr) {
-            out = "Leq Utility is not open";
+            out = "Leq Utility is not open" + rest;
             return true;
         }
         if (!composite && LeqView->GetResults(channel, r)) {
@@ -237,8 +239,7 @@ bool CMainFrame::FormatLogValue(int channel, float time, bool composite, int ite
                 out += (i ? "\t" : "") + Number("%6.2f", r[i]);
             return true;
         }
-        // The header names nine Leq columns; empty fields keep the later columns under theirs.
-        out = std::string(TLeqCalc::kResults - 1, '\t');
+        out = rest;
         return true;
     }
     SpectralData* e = composite ? (channel >= 0 && channel < kComposites ? CompositeSpectral[channel][2] : nullptr)

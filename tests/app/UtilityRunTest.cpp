@@ -227,11 +227,23 @@ TEST_F(UtilityRun, LogFilesReadBackByPythonsCsvReader)
     for (size_t i = 1; i < comp.size(); ++i)
         ASSERT_EQ(Fields(comp[i]).size(), columns) << comp[i];
 
-    // Without the Leq window the place says so.
+    // Without the Leq window the place says so, and the columns after it stay under their heads.
     frame->OnUtilityLeq();
-    std::string text;
-    ASSERT_TRUE(frame->FormatLogValue(0, 0.0f, false, 11, text));
-    EXPECT_EQ(text, "Leq Utility is not open");
+    ch.DataItem[32] = 1; // RPM
+    frame->RewindWaveFiles();
+    frame->ExecuteCommand(57826);
+    Run();
+    frame->ExecuteCommand(57827);
+    const auto closed = CsvRows(Data("log/Channel_0.txt"), Data("closed.txt"));
+    ASSERT_GT(closed.size(), 2u);
+    const auto head = Fields(closed[0]);
+    ASSERT_EQ(head.back(), "RPM");
+    for (size_t i = 1; i < closed.size(); ++i) {
+        const auto f = Fields(closed[i]);
+        ASSERT_EQ(f.size(), head.size()) << closed[i];
+        EXPECT_EQ(f[3], "Leq Utility is not open");
+        EXPECT_EQ(f.back(), "  0.00");
+    }
 }
 
 TEST_F(UtilityRun, IntervalRowsKeepTheirSpacingAcrossMidnight)
