@@ -686,6 +686,8 @@ public:
     void RebuildCompositeSpectrogramFromSegment(int composite, float start, float end, bool activate);
     void RebuildCompositeSurfaceFromSegment(int composite, float start, float end, bool activate);
     void RebuildCompositeHistory(int composite, float start, float end, bool activate, bool surface);
+    // The open composite histories that show the channel, over the spans they show.
+    void RebuildCompositeHistoriesOf(int channel);
     void RebuildChannelHistory(int channel, float start, float end, bool activate, bool surface);
     void InverseFftToTimeSeries(int channel);
     void ComputeCepstrum(int channel);

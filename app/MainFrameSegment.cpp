@@ -927,3 +927,13 @@ void CMainFrame::ComputeCompositeSpectrumAtTime(int composite, float time)
         SetChannelFileTime(m.channel, blockStart);
     ToolbarUpdateState();
 }
+
+void CMainFrame::RebuildCompositeHistoriesOf(int channel)
+{
+    // A composite's history shows its members' samples: a member's edit is an edit of it.
+    for (int c = 0; c < kComposites; ++c)
+        if (IsChannelInComposite(channel, c)) {
+            RebuildSpectrogram(c, true, false);
+            RebuildSurface(c, true, false);
+        }
+}

@@ -261,3 +261,58 @@ TEST_F(CompositeSegments, AMemberWithoutAFileIsNamed)
     EXPECT_EQ(SpectrumAt(0, 0.5f), 1);
     EXPECT_EQ(frame->CompositeSpectral[0][2]->GetAverageCount(), 0);
 }
+
+// A composite's history shows its members' samples: an edit of a member redraws it. The
+// complex sum of a tone and its negation cancels on every line; with the first member muted
+// it is the second member's tone, line for line as that channel's own history reads it, on
+// the spectrogram and the surface; with the mute undone it cancels again.
+TEST_F(CompositeSegments, AnEditOfAMemberRedrawsTheCompositesHistories)
+{
+    ASSERT_NE(Start(), nullptr);
+    frame->Settings.FileIO.WaveFileMode = 1;
+    frame->Settings.FileIO.MakeBackup = 1;
+    ASSERT_TRUE(OpenPair("8000 * np.sin(2 * np.pi * 1024 * np.arange(n) / 8192)", "-x", 16384));
+    CompositeChannelSettings& c = frame->Settings.Composite[0];
+    c.bIsEnabled = 1;
+    c.CompositeType = 0;
+    c.IncludeInAverage[0] = 1;
+    c.IncludeInAverage[1] = 1;
+    frame->ReconfigureProcessing();
+    // The peak level of every line of a history.
+    const auto peaks = [](const TLineHistory& h) {
+        std::vector<float> p;
+        for (int k = 0; k < h.Count(); k += h.Thickness())
+            if (h.Row(k).time > 0.0f)
+                p.push_back(h.Row(k).peak);
+        return p;
+    };
+    frame->RebuildSpectrogramFromSegment(1, 0.0f, 2.0f, false, true);
+    const std::vector<float> tone = peaks(frame->SpectrogramPlot[1]->GetHistory());
+    ASSERT_GT(tone.size(), 10u);
+    frame->RebuildSpectrogramFromSegment(0, 0.0f, 2.0f, true, true);
+    frame->RebuildSurfaceFromSegment(0, 0.0f, 2.0f, true, true);
+    const auto expectAll = [&](bool cancelled) {
+        ASSERT_NE(frame->CompositeSpectrogramPlot[0], nullptr);
+        ASSERT_NE(frame->CompositeSurfacePlot[0], nullptr);
+        const std::vector<float> lines = peaks(frame->CompositeSpectrogramPlot[0]->GetHistory());
+        ASSERT_GT(lines.size(), 10u);
+        for (const float p : lines)
+            if (cancelled)
+                EXPECT_LT(p, tone.front() - 100.0f);
+            else
+                EXPECT_NEAR(p, tone.front(), 0.01f);
+        float peak = 0.0f, floor = 0.0f;
+        frame->CompositeSurfacePlot[0]->GetHistory().LevelExtent(&peak, &floor);
+        if (cancelled)
+            EXPECT_LT(peak, tone.front() - 100.0f);
+        else
+            EXPECT_NEAR(peak, tone.front(), 0.01f);
+    };
+    expectAll(true);
+    ASSERT_NE(Select(0, 0.0f, 2.0f), nullptr);
+    frame->ExecuteCommand(ID_EDIT_MUTE);
+    expectAll(false);
+    frame->ExecuteCommand(ID_EDIT_UNDO);
+    expectAll(true);
+    AnswerNoOnClose();
+}
