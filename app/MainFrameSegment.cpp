@@ -287,6 +287,16 @@ bool ComputeFromMembers(CMainFrame& frame, int composite, std::vector<CompositeM
     return frame.ComputeTwoChannelComposite(composite, blocks, spectra, engines[0], engines[1], engines[2], engines[3]);
 }
 
+// The engines of composite `composite` when it has a result engine and the composites'
+// settings can be computed (else said so).
+bool ComputableComposite(CMainFrame& frame, int composite, CompositeEngines& engines)
+{
+    if (composite < 0 || composite >= CMainFrame::kComposites)
+        return false;
+    engines = frame.CompositeSpectral[composite];
+    return engines[2] != nullptr && frame.ValidateCompositeChannels(0);
+}
+
 // The composite's own engines back to the averaging of the channels they are built from
 // (composites have no processing record of their own): the reference engine its reference
 // channel's, the others the source channel's.
@@ -395,10 +405,8 @@ void RebuildShownHistory(CMainFrame& frame, int index, bool composite, bool acti
 
 void CMainFrame::ComputeCompositeSegmentAverageSpectrum(int composite, float start, float end)
 {
-    if (composite < 0 || composite >= kComposites)
-        return;
-    const CompositeEngines engines = CompositeSpectral[composite];
-    if (engines[2] == nullptr || !ValidateCompositeChannels(0))
+    CompositeEngines engines{};
+    if (!ComputableComposite(*this, composite, engines))
         return;
     std::vector<CompositeMember> members;
     if (!GatherSegmentMembers(*this, composite, start, end, members))
@@ -481,6 +489,31 @@ void CMainFrame::ComputeCompositeSegmentAverageSpectrum(int composite, float sta
     UpdateUtilityViews();
 }
 
+namespace {
+
+// The spectrum plot of a channel or composite, opened or brought forward, drawing the spectrum
+// its engine now holds with its x unit back in hertz.
+void ShowNewSpectrum(CMainFrame& frame, int index, bool composite)
+{
+    TSpectraPlot* plot = composite ? frame.CompositeSpectrumPlot[index] : frame.SpectrumPlot[index];
+    if (plot == nullptr) {
+        if (composite)
+            frame.OpenCompositeSpectrumPlot(index);
+        else
+            frame.OpenSpectrumPlot(index);
+        plot = composite ? frame.CompositeSpectrumPlot[index] : frame.SpectrumPlot[index];
+    } else {
+        frame.MDIActivate(plot);
+    }
+    if (plot != nullptr) {
+        plot->SetTimeUnitsMsec(false);
+        plot->UpdateFrame(0.0f);
+    }
+    frame.UpdateUtilityViews();
+}
+
+} // namespace
+
 void CMainFrame::ComputeSpectrumAtTime(int channel, float time)
 {
     if (channel < 0 || channel >= kChannels)
@@ -498,15 +531,7 @@ void CMainFrame::ComputeSpectrumAtTime(int channel, float time)
     if (!start)
         return;
     const float blockStart = *start;
-    if (SpectrumPlot[channel] == nullptr)
-        OpenSpectrumPlot(channel);
-    else
-        MDIActivate(SpectrumPlot[channel]);
-    if (TSpectraPlot* plot = SpectrumPlot[channel]) {
-        plot->SetTimeUnitsMsec(false);
-        plot->UpdateFrame(0.0f);
-    }
-    UpdateUtilityViews();
+    ShowNewSpectrum(*this, channel, false);
     // The position stays at the block's start.
     file->SeekSeconds(blockStart);
     if (TimeSeriesPlot[channel] != nullptr)
@@ -884,10 +909,8 @@ void CMainFrame::RunDtmfDetection(int channel, float start, float end)
 
 void CMainFrame::ComputeCompositeSpectrumAtTime(int composite, float time)
 {
-    if (composite < 0 || composite >= kComposites)
-        return;
-    const CompositeEngines engines = CompositeSpectral[composite];
-    if (engines[2] == nullptr || !ValidateCompositeChannels(0))
+    CompositeEngines engines{};
+    if (!ComputableComposite(*this, composite, engines))
         return;
     std::vector<CompositeMember> members;
     if (!GatherMembers(*this, composite, members))
@@ -913,15 +936,7 @@ void CMainFrame::ComputeCompositeSpectrumAtTime(int composite, float time)
             m.file->Seek(m.position);
         return;
     }
-    if (CompositeSpectrumPlot[composite] == nullptr)
-        OpenCompositeSpectrumPlot(composite);
-    else
-        MDIActivate(CompositeSpectrumPlot[composite]);
-    if (TSpectraPlot* plot = CompositeSpectrumPlot[composite]) {
-        plot->SetTimeUnitsMsec(false);
-        plot->UpdateFrame(0.0f);
-    }
-    UpdateUtilityViews();
+    ShowNewSpectrum(*this, composite, true);
     // As for a channel, the members' positions stay at the block's start, all in step.
     for (const CompositeMember& m : members)
         SetChannelFileTime(m.channel, blockStart);

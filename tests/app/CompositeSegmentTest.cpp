@@ -51,15 +51,17 @@ protected:
                frame->Spectral[0]->GetFftSize() == int(kFft);
     }
 
-    // Composite `index` of `type` with channel 0 as its reference and `transfer` as its
-    // transfer channel.
-    void TwoChannel(int index, WORD type, DWORD transfer = 1)
+    // Composite `index` of `type`: channel 0 against channel `transfer` (types 1 to 4), or the
+    // sum of channels 0 and 1 (types 0 and 5).
+    void UseComposite(int index, WORD type, DWORD transfer = 1)
     {
         CompositeChannelSettings& c = frame->Settings.Composite[index];
         c.bIsEnabled = 1;
         c.CompositeType = type;
         c.ReferenceChannel = 0;
         c.TransferChannel = transfer;
+        c.IncludeInAverage[0] = 1;
+        c.IncludeInAverage[1] = 1;
         frame->ReconfigureProcessing();
     }
 
@@ -138,7 +140,7 @@ TEST_F(CompositeSegments, TwoChannelSegmentAveragesAreScipysOverTheSameBlocks)
 
     for (const WORD type : {WORD(1), WORD(2), WORD(3), WORD(4)}) {
         SCOPED_TRACE(type);
-        TwoChannel(type, type);
+        UseComposite(type, type);
         // A whole-file pass leaves its averages in the composite's engines first.
         frame->StartWholeFileRun();
         AfxPumpMessages(50);
@@ -188,7 +190,7 @@ TEST_F(CompositeSegments, AHalvedChannelReadsMinusSixDecibelsThenNoughtBySegment
     ASSERT_TRUE(OpenPair("2 * rng.integers(-4000, 4000, n)", "np.where(np.arange(n) < 8192, x // 2, x)", 16384));
     for (const WORD type : {WORD(1), WORD(2), WORD(3)}) {
         SCOPED_TRACE(type);
-        TwoChannel(type, type);
+        UseComposite(type, type);
         SpectralData* result = frame->CompositeSpectral[type][2];
         ASSERT_NE(result, nullptr);
         const auto expectRatio = [&](double ratio) {
@@ -225,7 +227,7 @@ TEST_F(CompositeSegments, AShortSegmentGivesTheCompositeTheFrameTheChannelGets)
 {
     ASSERT_NE(Start(), nullptr);
     ASSERT_TRUE(OpenPair("8000 * np.sin(2 * np.pi * 700 * np.arange(n) / 8192) + rng.normal(0, 500, n)", "x", 16384));
-    TwoChannel(4, 4, 0);
+    UseComposite(4, 4, 0);
     SpectralData* result = frame->CompositeSpectral[4][2];
     ASSERT_NE(result, nullptr);
     // 100 frames from 0.5 s: shorter than a block of 256.
@@ -254,7 +256,7 @@ TEST_F(CompositeSegments, AMemberWithoutAFileIsNamed)
     ASSERT_TRUE(OpenPair("rng.normal(0, 3000, n)", "x", 8192));
     frame->Settings.Processing[3].FFTsize = kFft;
     frame->Settings.Processing[3].OverlapPercent = 0;
-    TwoChannel(0, 2, 3);
+    UseComposite(0, 2, 3);
     user.ExpectBox(IDOK, "Composite Channel A: Input Channel 3 has no wave file.");
     frame->ComputeSegmentAverageSpectrum(0, 0.0f, 0.5f, true);
     user.ExpectBox(IDOK, "Composite Channel A: Input Channel 3 has no wave file.");
@@ -272,12 +274,7 @@ TEST_F(CompositeSegments, AnEditOfAMemberRedrawsTheCompositesHistories)
     frame->Settings.FileIO.WaveFileMode = 1;
     frame->Settings.FileIO.MakeBackup = 1;
     ASSERT_TRUE(OpenPair("8000 * np.sin(2 * np.pi * 1024 * np.arange(n) / 8192)", "-x", 16384));
-    CompositeChannelSettings& c = frame->Settings.Composite[0];
-    c.bIsEnabled = 1;
-    c.CompositeType = 0;
-    c.IncludeInAverage[0] = 1;
-    c.IncludeInAverage[1] = 1;
-    frame->ReconfigureProcessing();
+    UseComposite(0, 0);
     // The peak level of every line of a history.
     const auto peaks = [](const TLineHistory& h) {
         std::vector<float> p;
