@@ -183,13 +183,20 @@ TEST_F(CompositeSegments, TwoChannelSegmentAveragesAreScipysOverTheSameBlocks)
 // second: averaged over either second the transfer functions read -6.02 dB and 0 dB at every
 // frequency with a coherence of 1, and the second average owes nothing to the first. A double
 // click in the composite's history at a time shows the composite's spectrum of the one block
-// centred there, and leaves both members' files at that block's start.
+// centred there, and leaves both members' files at that block's start. The channels are
+// calibrated in large units (their cross spectrum reads far above any transfer ratio) and the
+// composite's spectrum holds peaks: the transfer functions stay ratios.
 TEST_F(CompositeSegments, AHalvedChannelReadsMinusSixDecibelsThenNoughtBySegmentAndByTime)
 {
     ASSERT_NE(Start(), nullptr);
     ASSERT_TRUE(OpenPair("2 * rng.integers(-4000, 4000, n)", "np.where(np.arange(n) < 8192, x // 2, x)", 16384));
+    for (int ch : {0, 1}) {
+        frame->Settings.Calibration[ch].IsEnabled = 1;
+        frame->Settings.Calibration[ch].CalRatio = 1000.0f;
+    }
     for (const WORD type : {WORD(1), WORD(2), WORD(3)}) {
         SCOPED_TRACE(type);
+        frame->Settings.CompositeSpectrumOpts[type].PeakHold = 2;
         UseComposite(type, type);
         SpectralData* result = frame->CompositeSpectral[type][2];
         ASSERT_NE(result, nullptr);
