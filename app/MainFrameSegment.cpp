@@ -297,19 +297,14 @@ bool ComputableComposite(CMainFrame& frame, int composite, CompositeEngines& eng
     return engines[2] != nullptr && frame.ValidateCompositeChannels(0);
 }
 
-// The composite's own engines back to the averaging of the channels they are built from
-// (composites have no processing record of their own): the reference engine its reference
-// channel's, the others the source channel's.
-void RestoreCompositeAveraging(const CMainFrame& frame, int composite, const CompositeEngines& engines, int source)
+// The composite's own engines back to the averaging of its source channel, whose count a
+// rebuild gives them all (composites have no processing record of their own).
+void RestoreCompositeAveraging(const CMainFrame& frame, const CompositeEngines& engines, int source)
 {
-    const CompositeChannelSettings& c = frame.Settings.Composite[composite];
-    for (std::size_t i = 0; i < engines.size(); ++i) {
-        if (engines[i] == nullptr)
-            continue;
-        const int owner = i == 0 && c.ReferenceChannel < DWORD(CMainFrame::kChannels) ? int(c.ReferenceChannel) : source;
-        const ChannelProcessingSettings& p = frame.Settings.Processing[owner];
-        engines[i]->SetAveraging(p.AverageSpeed, p.AverageBlocks);
-    }
+    const ChannelProcessingSettings& p = frame.Settings.Processing[source];
+    for (SpectralData* e : engines)
+        if (e != nullptr)
+            e->SetAveraging(p.AverageSpeed, p.AverageBlocks);
 }
 
 // A spectrogram or a 3-D surface plot, as the history rebuilds drive either one.
@@ -483,7 +478,7 @@ void CMainFrame::ComputeCompositeSegmentAverageSpectrum(int composite, float sta
         plot->SetTimeUnitsMsec(false);
         plot->UpdateFrame(0.0f);
     }
-    RestoreCompositeAveraging(*this, composite, engines, source);
+    RestoreCompositeAveraging(*this, engines, source);
     for (CompositeMember& m : members)
         m.file->Seek(m.position);
     UpdateUtilityViews();
@@ -923,7 +918,7 @@ void CMainFrame::ComputeCompositeSpectrumAtTime(int composite, float time)
     for (SpectralData* e : engines)
         if (e != nullptr)
             e->ResetAverages();
-    RestoreCompositeAveraging(*this, composite, engines, source);
+    RestoreCompositeAveraging(*this, engines, source);
     bool read = true;
     for (CompositeMember& m : members)
         if (!(read = ProcessSegmentBlock(*m.file, m.slot, m.file->SecondsToFrames(blockStart), *m.work, *m.engine,
