@@ -204,17 +204,21 @@ bool TSpectrogram::LineColours(SpectralData* trace, std::vector<COLORREF>& colou
     m_lineIndices.resize(levels.size());
     if (!m_scale.Scale(levels.data(), m_lineIndices.data(), levels.size()))
         return false;
+    // Through plain pointers: written through the vector, the table would be read anew for
+    // every pixel.
+    const history::FrequencyPixel* map = m_frequencyMap.data();
+    const int* index = m_lineIndices.data();
+    const COLORREF* table = m_colours.data();
+    COLORREF* out = colours.data();
     int previousBin = -1;
     COLORREF previous = 0;
     for (std::size_t p = 0; p < m_frequencyMap.size(); ++p) {
-        const int bin = m_frequencyMap[p].bin;
-        if (p > 0 && bin == previousBin) {
-            colours[p] = previous;
-            continue;
+        const int bin = map[p].bin;
+        if (p == 0 || bin != previousBin) {
+            previous = table[static_cast<std::size_t>(index[p])];
+            previousBin = bin;
         }
-        previous = m_colours[static_cast<std::size_t>(m_lineIndices[p])];
-        colours[p] = previous;
-        previousBin = bin;
+        out[p] = previous;
     }
     return true;
 }
