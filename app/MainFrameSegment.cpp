@@ -46,14 +46,16 @@ DWORD BlockFrames(const ChannelProcessingSettings& p) { return BlockLengthOf(p);
 class SparseProgress {
 public:
     explicit SparseProgress(const SegmentProgress& hooks) : m_hooks(hooks), m_last(Clock::now()) {}
-    // After a line: true when the user cancelled.
-    bool Step(int percent)
+    // After a line: true when the user cancelled. `show` puts the lines drawn so far on the
+    // window before the window system runs.
+    template <class Show> bool Step(int percent, const Show& show)
     {
         const Clock::time_point now = Clock::now();
         if (++m_lines < kLines && now - m_last < kInterval)
             return false;
         m_lines = 0;
         m_last = now;
+        show();
         m_hooks.Report(percent);
         return m_hooks.Cancelled();
     }
@@ -340,9 +342,30 @@ struct HistoryTarget {
             spectrogram->SetHistoryLine(line, time);
         }
     }
+    // Lays the plot out for the lines to come: a spectrogram leaves what they cover to them.
+    void LayOut() const
+    {
+        if (spectrogram != nullptr)
+            spectrogram->UpdateLayoutForRebuild();
+        else
+            surface->UpdateLayout();
+    }
+    // The lines drawn so far, on the window (a surface shows each line as it draws it).
+    void Show() const
+    {
+        if (spectrogram != nullptr)
+            spectrogram->ShowRebuiltLines();
+    }
+    // The last lines shown, and what the lines were to cover and did not, painted.
+    void EndLines() const
+    {
+        if (spectrogram != nullptr)
+            spectrogram->EndRebuild();
+    }
     // After an Esc the lines drawn so far are no picture of the segment: the history is emptied.
     void Finish(bool cancelled = false) const
     {
+        EndLines();
         if (cancelled) {
             if (surface != nullptr)
                 surface->ClearHistory();
@@ -356,6 +379,19 @@ struct HistoryTarget {
             spectrogram->UpdateTimeStrings();
         Plot()->SetHighlight();
     }
+};
+
+// A history plot laid out for a rebuild's lines; however the rebuild ends, what they were to
+// cover is painted.
+class LinesLaidOut {
+public:
+    explicit LinesLaidOut(const HistoryTarget& plot) : m_plot(plot) { m_plot.LayOut(); }
+    ~LinesLaidOut() { m_plot.EndLines(); }
+    LinesLaidOut(const LinesLaidOut&) = delete;
+    LinesLaidOut& operator=(const LinesLaidOut&) = delete;
+
+private:
+    const HistoryTarget& m_plot;
 };
 
 constexpr int kSpectrogramKind = 4;
@@ -622,7 +658,7 @@ void CMainFrame::RebuildChannelHistory(int channel, float start, float end, bool
     const HistoryTarget plot = OpenHistoryPlot(*this, channel, false, surface, activate);
     if (plot.Plot() == nullptr)
         return;
-    plot.Plot()->UpdateLayout();
+    const LinesLaidOut laidOut(plot);
     const int lines = plot.Lines();
     if (lines <= 0)
         return;
@@ -652,7 +688,7 @@ void CMainFrame::RebuildChannelHistory(int channel, float start, float end, bool
             break; // reported; the lines so far stay
         plot.Draw(line, engine.get(), nullptr, static_cast<float>(file->FramesToSeconds(frame)) + half);
         frame += plan.step;
-        if ((cancelled = progress.Step(plot.Percent(i, lines))))
+        if ((cancelled = progress.Step(plot.Percent(i, lines), [&] { plot.Show(); })))
             break;
     }
     EndLongOperation();
@@ -684,7 +720,7 @@ void CMainFrame::RebuildCompositeHistory(int composite, float start, float end, 
     const HistoryTarget plot = OpenHistoryPlot(*this, composite, true, surface, activate);
     if (plot.Plot() == nullptr)
         return;
-    plot.Plot()->UpdateLayout();
+    const LinesLaidOut laidOut(plot);
     const int lines = plot.Lines();
     if (lines <= 0)
         return;
@@ -735,7 +771,7 @@ void CMainFrame::RebuildCompositeHistory(int composite, float start, float end, 
                                              engines.Get(TCompositeProcessing::kTransfer), result, coherence))
             break;
         plot.Draw(line, result, coherence, time);
-        if ((cancelled = progress.Step(plot.Percent(i, lines))) || atEnd)
+        if ((cancelled = progress.Step(plot.Percent(i, lines), [&] { plot.Show(); })) || atEnd)
             break;
     }
     EndLongOperation();

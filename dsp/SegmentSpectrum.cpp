@@ -3,6 +3,7 @@
 #include "records/ChannelProcessingSettings.h"
 #include "dsp/SegmentSamples.h"
 #include "dsp/SpectralData.h"
+#include "numerics/SimdDispatch.h"
 #include "numerics/TSmoothing.h"
 #include "wave/TSampleBuffer.h"
 #include "wave/TWaveData.h"
@@ -36,6 +37,9 @@ bool ReadWork(TWaveData& wave, int fileChannel, DWORD frame, DWORD frames, TSamp
 // The rest of a block once the work block holds its decimated samples.
 void TransformCompacted(TSampleBuffer& work, SpectralData& engine, const TSmoothing& window)
 {
+    // A history rebuild draws between blocks; the decoding and windowing must not pay for what
+    // the drawing left in the vector registers.
+    simd::ClearUpperHalves();
     const UINT n = static_cast<UINT>(engine.GetFftSize());
     float* frame = engine.GetFrame();
     if (frame && n <= work.GetCount()) {
@@ -53,6 +57,7 @@ void TransformCompacted(TSampleBuffer& work, SpectralData& engine, const TSmooth
 // The rest of a block once the work block holds its samples.
 void TransformWork(TSampleBuffer& work, SpectralData& engine, const TSmoothing& window)
 {
+    simd::ClearUpperHalves();
     work.CompactChannels();
     TransformCompacted(work, engine, window);
 }
