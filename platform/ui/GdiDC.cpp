@@ -467,8 +467,6 @@ DevBrush BrushOf(const DcState& s)
     return b;
 }
 
-// A one-pixel line from a to b in device coordinates, without its last pixel (Windows'
-// rule), styled and with the binary raster operation.
 // Cuts a segment to the box so that far-away end points cost nothing; the pixels inside the
 // box are those of the whole line up to rounding of the new end points.
 bool ClipSegment(QPoint& a, QPoint& b, const QRect& box)
@@ -504,58 +502,110 @@ bool ClipSegment(QPoint& a, QPoint& b, const QRect& box)
     return true;
 }
 
-void LineDev(const Target& t, const PixClip& clip, QPoint a, QPoint b, const DevPen& pen, const DcState& s,
-             StyleState& style)
+// Lines are walked inside the device widened by a pixel; a segment reaching further is cut
+// to it first (see ClipSegment). False when nothing of it is left.
+bool CutToDevice(const QSize& devSize, QPoint& a, QPoint& b)
 {
-    const QRect box(QPoint(-1, -1), t.devSize + QSize(1, 1));
-    if (!box.contains(a) || !box.contains(b)) {
-        if (!ClipSegment(a, b, box.adjusted(-2, -2, 2, 2)))
+    const auto in = [&](const QPoint& p) {
+        return p.x() >= -1 && p.y() >= -1 && p.x() < devSize.width() && p.y() < devSize.height();
+    };
+    if (in(a) && in(b))
+        return true;
+    const QRect box(QPoint(-1, -1), devSize + QSize(1, 1));
+    return ClipSegment(a, b, box.adjusted(-2, -2, 2, 2));
+}
+
+// Solid one-pixel copy pens on unscaled pixels under a rectangular clip: traces, grids and
+// axes, drawn on every block. The pixels are those of the walk in LineDev, written a run at a
+// time (a steep segment's column, a flat one's row) straight into the image, clipped per run.
+struct SolidRuns {
+    uchar* bits = nullptr;
+    qsizetype stride = 0;
+    QRect box; // the clip, in pixels
+    QRgb value = kOpaque;
+
+    // Pixels (x, y0..y1), either order, inclusive.
+    void Column(int x, int y0, int y1) const
+    {
+        if (y0 > y1)
+            std::swap(y0, y1);
+        if (x < box.left() || x > box.right())
             return;
+        y0 = std::max(y0, box.top());
+        y1 = std::min(y1, box.bottom());
+        uchar* p = bits + y0 * stride + qsizetype(x) * 4;
+        for (int y = y0; y <= y1; ++y, p += stride)
+            *reinterpret_cast<QRgb*>(p) = value;
     }
-    const std::span<const int> pattern = DashPattern(pen.style);
-    const QRgb bk = gdi::ToRgb(Resolve(s, s.bkColor));
-    const QRgb penColor = t.mono ? Mono(pen.color) : pen.color;
-    const QRgb bkColor = t.mono ? Mono(bk) : bk;
-    int x = a.x(), y = a.y();
-    const int dx = std::abs(b.x() - x), dy = -std::abs(b.y() - y);
-    const int sx = x < b.x() ? 1 : -1, sy = y < b.y() ? 1 : -1;
-    int err = dx + dy;
-    // Solid copy pens on unscaled pixels with a rectangular clip (traces, grids, axes): the
-    // same pixels as below, written straight into the image.
-    if (pattern.empty() && s.rop2 == R2_COPYPEN && t.ratio == 1 && !clip.complex) {
-        const QRgb value = kOpaque | (penColor & 0xFFFFFF);
-        uchar* bits = t.img->bits();
-        const qsizetype stride = t.img->bytesPerLine();
-        const QRect& box = clip.box;
-        if (a != b && (a.x() == b.x() || a.y() == b.y())) {
-            // Upright and level lines (a dense trace's column strokes, grid lines): the run
-            // from a up to b, b left out, clipped once.
-            if (a.x() == b.x()) {
-                int y0 = a.y(), y1 = b.y() - sy;
-                if (y0 > y1)
-                    std::swap(y0, y1);
-                y0 = std::max(y0, box.top());
-                y1 = std::min(y1, box.bottom());
-                if (x < box.left() || x > box.right())
-                    return;
-                for (int yy = y0; yy <= y1; ++yy)
-                    reinterpret_cast<QRgb*>(bits + yy * stride)[x] = value;
-            } else {
-                int x0 = a.x(), x1 = b.x() - sx;
-                if (x0 > x1)
-                    std::swap(x0, x1);
-                x0 = std::max(x0, box.left());
-                x1 = std::min(x1, box.right());
-                if (y < box.top() || y > box.bottom() || x0 > x1)
-                    return;
-                QRgb* row = reinterpret_cast<QRgb*>(bits + y * stride);
-                std::fill(row + x0, row + x1 + 1, value);
-            }
+    // Pixels (x0..x1, y), either order, inclusive.
+    void Row(int y, int x0, int x1) const
+    {
+        if (x0 > x1)
+            std::swap(x0, x1);
+        if (y < box.top() || y > box.bottom())
+            return;
+        x0 = std::max(x0, box.left());
+        x1 = std::min(x1, box.right());
+        if (x0 > x1)
+            return;
+        QRgb* row = reinterpret_cast<QRgb*>(bits + y * stride);
+        std::fill(row + x0, row + x1 + 1, value);
+    }
+
+    // The line from a to b without its last pixel, as LineDev walks it. `cut` says whether an
+    // end point may lie beyond the device.
+    void Line(QPoint a, QPoint b, const QSize& devSize, bool cut) const
+    {
+        if (a == b)
+            return;
+        // Every pixel of the walk lies within the end points' box: a segment beside the clip
+        // (most of a trace under a narrow repaint) costs nothing more.
+        if (std::max(a.x(), b.x()) < box.left() || std::min(a.x(), b.x()) > box.right() ||
+            std::max(a.y(), b.y()) < box.top() || std::min(a.y(), b.y()) > box.bottom())
+            return;
+        if (cut && !CutToDevice(devSize, a, b))
+            return;
+        int x = a.x(), y = a.y();
+        const int bx = b.x(), by = b.y();
+        if (x == bx && y == by)
+            return;
+        const int sx = x < bx ? 1 : -1, sy = y < by ? 1 : -1;
+        if (x == bx) {
+            Column(x, y, by - sy);
             return;
         }
-        while (!(x == b.x() && y == b.y())) {
-            if (x >= box.left() && x <= box.right() && y >= box.top() && y <= box.bottom())
-                reinterpret_cast<QRgb*>(bits + y * stride)[x] = value;
+        if (y == by) {
+            Row(y, x, bx - sx);
+            return;
+        }
+        const int dx = std::abs(bx - x), dy = -std::abs(by - y);
+        int err = dx + dy;
+        if (-dy > dx) {
+            // Steep: while x stays, 2 * err < dy < dx and so y steps every pixel, err growing
+            // by dx; x steps at the first pixel where 2 * err reaches dy. Each column's run
+            // is found at once rather than walked.
+            while (x != bx) {
+                const int k = 2 * err >= dy ? 0 : (dy - 2 * err + 2 * dx - 1) / (2 * dx);
+                const int yLast = y + k * sy;
+                Column(x, y, yLast);
+                err += k * dx;
+                const bool stepY = 2 * err <= dx;
+                err += dy;
+                x += sx;
+                y = yLast;
+                if (stepY) {
+                    err += dx;
+                    y += sy;
+                }
+            }
+            if (y != by)
+                Column(x, y, by - sy);
+            return;
+        }
+        // Flat: the walk, a row's run written when y changes.
+        int runX = x, runY = y;
+        while (true) {
+            const int lastX = x;
             const int e2 = 2 * err;
             if (e2 >= dy) {
                 err += dy;
@@ -565,9 +615,33 @@ void LineDev(const Target& t, const PixClip& clip, QPoint a, QPoint b, const Dev
                 err += dx;
                 y += sy;
             }
+            const bool end = x == bx && y == by;
+            if (y != runY || end) {
+                Row(runY, runX, lastX);
+                runX = x;
+                runY = y;
+            }
+            if (end)
+                return;
         }
-        return;
     }
+};
+
+// A one-pixel line from a to b in device coordinates, without its last pixel (Windows'
+// rule), styled and with the binary raster operation, pixel by pixel.
+void LineDev(const Target& t, const PixClip& clip, QPoint a, QPoint b, const DevPen& pen, const DcState& s,
+             StyleState& style)
+{
+    if (!CutToDevice(t.devSize, a, b))
+        return;
+    const std::span<const int> pattern = DashPattern(pen.style);
+    const QRgb bk = gdi::ToRgb(Resolve(s, s.bkColor));
+    const QRgb penColor = t.mono ? Mono(pen.color) : pen.color;
+    const QRgb bkColor = t.mono ? Mono(bk) : bk;
+    int x = a.x(), y = a.y();
+    const int dx = std::abs(b.x() - x), dy = -std::abs(b.y() - y);
+    const int sx = x < b.x() ? 1 : -1, sy = y < b.y() ? 1 : -1;
+    int err = dx + dy;
     while (!(x == b.x() && y == b.y())) {
         if (pattern.empty()) {
             PlotDev(t, clip, x, y, penColor, s.rop2);
@@ -1271,9 +1345,20 @@ void PolylineDev(DeviceContext* dc, std::span<const QPoint> pts, const DevPen& p
         return;
     if (t.img && pen.cosmetic) {
         const PixClip clip(t);
-        StyleState style;
-        for (size_t i = 1; i < pts.size(); ++i)
-            LineDev(t, clip, pts[i - 1], pts[i], pen, dc->st, style);
+        if (DashPattern(pen.style).empty() && dc->st.rop2 == R2_COPYPEN && t.ratio == 1 && !clip.complex) {
+            SolidRuns runs;
+            runs.bits = t.img->bits();
+            runs.stride = t.img->bytesPerLine();
+            runs.box = clip.box;
+            runs.value = kOpaque | ((t.mono ? Mono(pen.color) : pen.color) & 0xFFFFFF);
+            const bool cut = left < -1 || top < -1 || right >= t.devSize.width() || bottom >= t.devSize.height();
+            for (size_t i = 1; i < pts.size(); ++i)
+                runs.Line(pts[i - 1], pts[i], t.devSize, cut);
+        } else {
+            StyleState style;
+            for (size_t i = 1; i < pts.size(); ++i)
+                LineDev(t, clip, pts[i - 1], pts[i], pen, dc->st, style);
+        }
     } else {
         const DcState& s = dc->st;
         PaintDev(t, s.rop2, bound, [&](QPainter& p) {
@@ -1317,10 +1402,17 @@ BOOL CDC::Polyline(const POINT* points, int count)
     const Xform t = XformOf(dc->st);
     // Kept between calls: a plot's trace, drawn on every block, allocates nothing.
     thread_local std::vector<QPoint> pts;
-    pts.clear();
-    pts.reserve(size_t(count));
-    for (int i = 0; i < count; ++i)
-        pts.push_back(ToDev(t, points[i].x, points[i].y));
+    pts.resize(size_t(count));
+    constexpr long long limit = 1LL << 29;
+    if (t.sx == 1 && t.sy == 1 && t.ox == 0 && t.oy == 0) {
+        // A window's own mapping: the points as they are (kept within the limit ToDev keeps).
+        for (int i = 0; i < count; ++i)
+            pts[size_t(i)] = QPoint(int(std::clamp<long long>(points[i].x, -limit, limit)),
+                                    int(std::clamp<long long>(points[i].y, -limit, limit)));
+    } else {
+        for (int i = 0; i < count; ++i)
+            pts[size_t(i)] = ToDev(t, points[i].x, points[i].y);
+    }
     PolylineDev(dc, pts, PenOf(dc->st, t));
     return TRUE;
 }
