@@ -7,6 +7,7 @@
 #include <QPainterPath>
 #include <QPrinter>
 #include <QScreen>
+#include <QThread>
 
 #include <algorithm>
 #include <cmath>
@@ -2138,13 +2139,34 @@ TextSetup FontFor(const DeviceContext& dc)
     TextSetup s;
     const Xform x = XformOf(dc.st);
     LOGFONTA lf = dc.st.font ? dc.st.font->lf : LOGFONTA{};
-    s.font = gdi::RealizeFont(lf, lf.lfHeight * std::abs(x.sy));
+    const double height = lf.lfHeight * std::abs(x.sy);
+    // Realising and measuring a font costs more than drawing most labels, and a window's
+    // repaint asks for the same few fonts again and again: the screen's are kept (by the
+    // application's thread, which draws them).
+    struct Known {
+        LOGFONTA lf;
+        double height;
+        TextSetup setup;
+    };
+    static auto* known = new std::vector<Known>;
+    const QCoreApplication* app = QCoreApplication::instance();
+    const bool keep = !dc.printer && app && QThread::currentThread() == app->thread();
+    if (keep)
+        for (const Known& k : *known)
+            if (k.height == height && std::memcmp(&k.lf, &lf, sizeof lf) == 0)
+                return k.setup;
+    s.font = gdi::RealizeFont(lf, height);
     QFontMetricsF m = dc.printer ? QFontMetricsF(s.font, dc.printer.get()) : QFontMetricsF(s.font);
     s.ascent = m.ascent();
     s.descent = m.descent();
     s.leading = m.leading();
     s.maxWidth = m.maxWidth();
     s.angle = lf.lfEscapement / 10.0;
+    if (keep) {
+        if (known->size() >= 64)
+            known->clear();
+        known->push_back({lf, height, s});
+    }
     return s;
 }
 

@@ -1254,8 +1254,9 @@ void UpdateBesideControls(QWidget* client, const QRect& changed)
     QRegion region;
     bool cut = false;
     for (QObject* o : client->children()) {
-        auto* child = qobject_cast<QWidget*>(o);
-        if (!child || child->isWindow() || !child->isVisible() || !child->geometry().intersects(changed))
+        // Cheapest tests first: a plot has a strip of tool buttons that no trace reaches.
+        auto* child = o->isWidgetType() ? static_cast<QWidget*>(o) : nullptr;
+        if (!child || !child->geometry().intersects(changed) || child->isWindow() || !child->isVisible())
             continue;
         if (!qobject_cast<QScrollBar*>(child) && !child->testAttribute(Qt::WA_OpaquePaintEvent))
             continue;
