@@ -1324,6 +1324,28 @@ namespace {
 
 // Draws connected segments through device points without the last pixel of each, so that
 // the shared vertices are drawn once.
+// A wide solid pen's upright or level segment on pixels, as the painter draws it: with square
+// ends, or round ends two pixels wide (a pane's frame), that is exactly the rectangle of the
+// segment widened by half the pen on each side, so a fill does it without setting a painter up.
+bool WideStraightSegment(const Target& t, std::span<const QPoint> pts, const DevPen& pen, int rop)
+{
+    if (!t.img || t.mono || t.ratio != 1 || rop != R2_COPYPEN || pts.size() != 2 || pen.style != PS_SOLID)
+        return false;
+    const int w = int(pen.width);
+    if (double(w) != pen.width || w < 2 || !(pen.endcap == PS_ENDCAP_SQUARE || (pen.endcap == PS_ENDCAP_ROUND && w == 2)))
+        return false;
+    const QPoint a = pts[0], b = pts[1];
+    if (a.x() != b.x() && a.y() != b.y())
+        return false;
+    if (a == b)
+        return true; // a segment of no length draws nothing
+    const int lo = w / 2, hi = (w + 1) / 2 - 1;
+    const QRect r(QPoint(std::min(a.x(), b.x()) - lo, std::min(a.y(), b.y()) - lo),
+                  QPoint(std::max(a.x(), b.x()) + hi, std::max(a.y(), b.y()) + hi));
+    FillDev(t, r, pen.color, PATCOPY);
+    return true;
+}
+
 void PolylineDev(DeviceContext* dc, std::span<const QPoint> pts, const DevPen& pen)
 {
     Target t = TargetOf(dc);
@@ -1360,7 +1382,7 @@ void PolylineDev(DeviceContext* dc, std::span<const QPoint> pts, const DevPen& p
             for (size_t i = 1; i < pts.size(); ++i)
                 LineDev(t, clip, pts[i - 1], pts[i], pen, dc->st, style);
         }
-    } else {
+    } else if (!WideStraightSegment(t, pts, pen, dc->st.rop2)) {
         const DcState& s = dc->st;
         PaintDev(t, s.rop2, bound, [&](QPainter& p) {
             QPen q = QtPen(pen);
@@ -2132,6 +2154,9 @@ struct TextSetup {
     double ascent = 0, descent = 0, leading = 0;
     double maxWidth = 0; // of the widest glyph
     double angle = 0; // degrees, counter-clockwise
+    // Widths of texts already measured in a screen font (none for a printer's): a window's
+    // labels are mostly the same from one repaint to the next.
+    std::shared_ptr<std::unordered_map<QString, double>> widths;
 };
 
 TextSetup FontFor(const DeviceContext& dc)
@@ -2165,6 +2190,7 @@ TextSetup FontFor(const DeviceContext& dc)
     if (keep) {
         if (known->size() >= 64)
             known->clear();
+        s.widths = std::make_shared<std::unordered_map<QString, double>>();
         known->push_back({lf, height, s});
     }
     return s;
@@ -2174,6 +2200,19 @@ double Advance(const DeviceContext& dc, const QFont& font, const QString& text)
 {
     QFontMetricsF m = dc.printer ? QFontMetricsF(font, dc.printer.get()) : QFontMetricsF(font);
     return m.horizontalAdvance(text);
+}
+
+double Advance(const DeviceContext& dc, const TextSetup& f, const QString& text)
+{
+    if (!f.widths)
+        return Advance(dc, f.font, text);
+    if (const auto known = f.widths->find(text); known != f.widths->end())
+        return known->second;
+    const double w = Advance(dc, f.font, text);
+    if (f.widths->size() >= 512)
+        f.widths->clear();
+    f.widths->emplace(text, w);
+    return w;
 }
 
 // One line of text at a device reference point, aligned by `align`, rotated by the font.
@@ -2206,7 +2245,7 @@ void TextDev(DeviceContext* dc, QPointF ref, const QString& text, UINT align, co
             w += dx[i];
         return w;
     }()
-                            : Advance(*dc, f.font, text);
+                            : Advance(*dc, f, text);
     double x0 = 0;
     if ((align & TA_CENTER) == TA_CENTER)
         x0 = -width / 2;
@@ -2319,7 +2358,7 @@ BOOL CDC::ExtTextOut(int x, int y, UINT options, const RECT* rect, std::string_v
                 s += v;
             return s;
         }()
-                            : Advance(*dc, f.font, q);
+                            : Advance(*dc, f, q);
         dc->st.current.x += LONG(std::lround(w / xf.sx));
     }
     return TRUE;
@@ -2386,7 +2425,7 @@ int CDC::DrawText(std::string_view text, RECT* rect, UINT format)
     if (format & DT_EXPANDTABS)
         q.replace('\t', QString(8, ' '));
     const QRect devRect = DevRectOf(dc, rect);
-    auto width = [&](const QString& s) { return Advance(*dc, f.font, s); };
+    auto width = [&](const QString& s) { return Advance(*dc, f, s); };
     QStringList lines;
     if (format & DT_SINGLELINE) {
         lines << QString(q).replace('\n', ' ');
@@ -2447,7 +2486,7 @@ CSize CDC::GetTextExtent(std::string_view text) const
         return CSize(0, 0);
     const Xform xf = XformOf(dc->st);
     const TextSetup f = FontFor(*dc);
-    const double w = Advance(*dc, f.font, ToQString(text));
+    const double w = Advance(*dc, f, ToQString(text));
     return CSize(int(std::lround(w / std::abs(xf.sx))), int(std::lround((f.ascent + f.descent) / std::abs(xf.sy))));
 }
 

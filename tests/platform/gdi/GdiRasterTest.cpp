@@ -719,3 +719,47 @@ TEST_F(GdiRaster, PolylinesMatchTheWalkUnderEveryRoad)
     EXPECT_EQ(roads[0], roads[1]);
     EXPECT_GT(gditest::CountNear(roads[0], 0, 0, 64, 48, RGB(0x12, 0x9A, 0xF0)), 90);
 }
+
+// Wide pens' upright and level segments (a pane's frame) are filled directly; the painter's
+// own drawing of the same segments (reached through an XOR pen on white, which draws the
+// figure with the painter first) is the reference, clip of two rectangles and all.
+TEST_F(GdiRaster, WideStraightSegmentsMatchThePaintersDrawing)
+{
+    std::mt19937 gen(11);
+    std::uniform_int_distribution<int> x(-3, 66), y(-3, 50), len(0, 30), axis(0, 3);
+    const COLORREF colour = RGB(0x20, 0x80, 0xC0);
+    struct Pen {
+        int width, cap;
+    };
+    for (const Pen kind : {Pen{2, PS_ENDCAP_ROUND}, Pen{2, PS_ENDCAP_SQUARE}, Pen{3, PS_ENDCAP_SQUARE},
+                           Pen{6, PS_ENDCAP_SQUARE}, Pen{3, PS_ENDCAP_ROUND}, Pen{4, PS_ENDCAP_FLAT}})
+        for (int trial = 0; trial < 40; ++trial) {
+            POINT a{x(gen), y(gen)}, b = a;
+            const int n = len(gen);
+            switch (axis(gen)) {
+            case 0: b.x += n; break;
+            case 1: b.x -= n; break;
+            case 2: b.y += n; break;
+            default: b.y -= n; break;
+            }
+            QImage roads[2];
+            for (const int road : {0, 1}) {
+                surface.Image().fill(Qt::white);
+                CSurfaceDC dc(&surface);
+                CPen pen(PS_SOLID | kind.cap, kind.width, road == 0 ? colour : colour ^ 0xFFFFFF);
+                dc.SelectObject(&pen);
+                CRgn left, right;
+                left.CreateRectRgn(2, 2, 30, 46);
+                right.CreateRectRgn(30, 6, 62, 40);
+                left.CombineRgn(&left, &right, RGN_OR);
+                dc.SelectClipRgn(&left);
+                if (road == 1)
+                    dc.SetROP2(R2_XORPEN);
+                dc.MoveTo(a.x, a.y);
+                dc.LineTo(b.x, b.y);
+                roads[road] = surface.Image().copy();
+            }
+            ASSERT_EQ(roads[0], roads[1]) << "width " << kind.width << " cap " << kind.cap << " from " << a.x << ","
+                                          << a.y << " to " << b.x << "," << b.y;
+        }
+}
