@@ -268,7 +268,17 @@ QSize DeviceSize(const DeviceContext& dc)
 
 QRegion VisibleRegion(const DeviceContext& dc)
 {
-    QRegion r(QRect(QPoint(0, 0), DeviceSize(dc)));
+    const QRect device(QPoint(0, 0), DeviceSize(dc));
+    // Clips of one rectangle (nearly every drawing call's) meet as rectangles.
+    if ((!dc.hasMetaClip || dc.metaClip.rectCount() <= 1) && (!dc.st.hasClip || dc.st.clip.rectCount() <= 1)) {
+        QRect r = device;
+        if (dc.hasMetaClip)
+            r &= dc.metaClip.boundingRect();
+        if (dc.st.hasClip)
+            r &= dc.st.clip.boundingRect();
+        return r.isEmpty() ? QRegion() : QRegion(r);
+    }
+    QRegion r(device);
     if (dc.hasMetaClip)
         r &= dc.metaClip;
     if (dc.st.hasClip)
@@ -324,7 +334,7 @@ struct PixClip {
                 region |= QRect(x0, y0, x1 - x0, y1 - y0);
             }
         }
-        if (t.img)
+        if (t.img && !QRect(QPoint(0, 0), t.img->size()).contains(region.boundingRect()))
             region &= QRect(QPoint(0, 0), t.img->size());
         box = region.boundingRect();
         complex = region.rectCount() > 1;

@@ -1249,16 +1249,25 @@ namespace {
 // Schedules the repaint of what changed on a window's surface. Controls that paint all of their
 // own area (scroll bars, custom-drawn children) hide the surface under them: a change there is
 // not seen, and repainting them for it would cost a style's full drawing on every block.
-void UpdateBesideControls(QWidget* client, const QRect& changed)
+void UpdateBesideControls(QWidget* client, const QRect& changed, CWndCovers& covers)
 {
+    const QObjectList& children = client->children();
+    if (covers.client != client || covers.children != children.size()) {
+        covers.controls.clear();
+        for (QObject* o : children) {
+            if (!o->isWidgetType())
+                continue;
+            auto* child = static_cast<QWidget*>(o);
+            if (!child->isWindow() && (qobject_cast<QScrollBar*>(child) || child->testAttribute(Qt::WA_OpaquePaintEvent)))
+                covers.controls.emplace_back(child);
+        }
+        covers.client = client;
+        covers.children = children.size();
+    }
     QRegion region;
     bool cut = false;
-    for (QObject* o : client->children()) {
-        // Cheapest tests first: a plot has a strip of tool buttons that no trace reaches.
-        auto* child = o->isWidgetType() ? static_cast<QWidget*>(o) : nullptr;
-        if (!child || !child->geometry().intersects(changed) || child->isWindow() || !child->isVisible())
-            continue;
-        if (!qobject_cast<QScrollBar*>(child) && !child->testAttribute(Qt::WA_OpaquePaintEvent))
+    for (const QPointer<QWidget>& child : covers.controls) {
+        if (!child || !child->geometry().intersects(changed) || !child->isVisible())
             continue;
         if (!cut) {
             region = QRegion(changed);
@@ -1291,7 +1300,7 @@ void CWndQt::FlushSurfaceChanges()
         const QRect r = w->d->changed;
         w->d->changed = QRect();
         if (QWidget* cw = QtClientWidgetOf(w))
-            UpdateBesideControls(cw, r);
+            UpdateBesideControls(cw, r, w->d->covers);
     }
 }
 
