@@ -596,7 +596,9 @@ struct SolidRuns {
             // by dx; x steps at the first pixel where 2 * err reaches dy. Each column's run
             // is found at once rather than walked.
             while (x != bx) {
-                const int k = 2 * err >= dy ? 0 : (dy - 2 * err + 2 * dx - 1) / (2 * dx);
+                // (A trace's joins step one column: no division for them.)
+                const int shortfall = dy - 2 * err;
+                const int k = shortfall <= 0 ? 0 : dx == 1 ? (shortfall + 1) >> 1 : (shortfall + 2 * dx - 1) / (2 * dx);
                 const int yLast = y + k * sy;
                 Column(x, y, yLast);
                 err += k * dx;
