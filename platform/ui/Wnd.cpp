@@ -1291,7 +1291,10 @@ bool g_flushPosted = false;
 void CWndQt::FlushSurfaceChanges()
 {
     g_flushPosted = false;
-    std::vector<HWND> windows;
+    // The two lists trade places, so that neither is allocated again on each showing.
+    static std::vector<HWND> spare;
+    std::vector<HWND> windows = std::move(spare);
+    windows.clear();
     windows.swap(g_changedWindows);
     for (const HWND h : windows) {
         CWnd* w = CWnd::FromHandle(h);
@@ -1302,6 +1305,7 @@ void CWndQt::FlushSurfaceChanges()
         if (QWidget* cw = QtClientWidgetOf(w))
             UpdateBesideControls(cw, r, w->d->covers);
     }
+    spare = std::move(windows);
 }
 
 CSurface* CWnd::GetSurface()
