@@ -6,6 +6,7 @@
 
 #include "acquisition/TUsbDevice.h"
 #include "app/CStatusbar.h"
+#include "app/CToolbar.h"
 #include "platform/core/MessageBox.h"
 #include "platform/usb/KdrSimulator.h"
 #include "res/resource.h"
@@ -316,4 +317,37 @@ TEST_F(RecorderRun, AFullDiskLeavesEveryChannelOfTheTakeEndingAtTheSameSample)
     for (int ch = 0; ch < 8; ++ch) {
         frame->Settings.Files[ch].File.reset();
     }
+}
+
+// Stop writes the device's last samples, up to 40 ms of them, after the run's last tick: the
+// main tool window's length and position then show the whole take, as a repaint would.
+TEST_F(RecorderRun, TheToolWindowShowsTheWholeTakeOnceStopped)
+{
+    Prepare("0=sine:1000:-6");
+    frame->Settings.FileIO.WaveFileMode = 1;
+    frame->Toolbar->SetMode(1);
+    frame->ExecuteCommand(ID_RUN);
+    ASSERT_TRUE(frame->AcquisitionRunning);
+    ASSERT_TRUE(kdrsim::WaitUntilStreaming(5000));
+    for (int s = 0; s < 2; ++s) {
+        kdrsim::AdvanceClock(1000);
+        ASSERT_TRUE(kdrsim::WaitUntilDelivered(20000));
+        frame->WriteRecordingBlock();
+    }
+    frame->ToolbarUpdateState();
+    AfxPumpMessages(5);
+    kdrsim::AdvanceClock(500);
+    ASSERT_TRUE(kdrsim::WaitUntilDelivered(20000));
+    const float before = frame->GetChannelFileDuration(0);
+    frame->ExecuteCommand(ID_STOP);
+    ASSERT_GT(frame->GetChannelFileDuration(0), before + 0.4f);
+
+    // What the tool window last drew of the two times, then drawn afresh.
+    CToolbar* bar = frame->Toolbar.get();
+    const QImage shown = bar->GetSurface()->Image().copy(QRect(150, 3, 330, 22));
+    EXPECT_EQ(bar->PositionBar()->GetScrollPos(), 1000);
+    bar->RedrawWindow();
+    AfxPumpMessages(5);
+    EXPECT_EQ(shown, bar->GetSurface()->Image().copy(QRect(150, 3, 330, 22)))
+        << "the tool window kept the take's length from before Stop";
 }
