@@ -530,14 +530,16 @@ bool TWaveFile::SaveStreamed()
         if (ok)
             tempWorking_ = 0;
     }
-    // The working copy is reopened whatever happened, so the data stays at hand.
+    // The working copy is reopened whatever happened, so the data stays at hand; reopening
+    // clears the modified flag, which a failed save must leave set: the edits are still
+    // only in the working copy, and closing has to ask about them.
     if (!OpenStreamed()) {
         error_ = 1;
+        modified_ = 1;
         return false;
     }
     Seek(std::min(position, length_));
-    if (ok)
-        modified_ = 0;
+    modified_ = ok ? 0 : 1;
     return ok;
 }
 

@@ -239,9 +239,11 @@ TEST(WaveFileModes, FailedWritesLeaveTheOriginalIntact)
             EXPECT_FALSE(w.Save());
         }
         EXPECT_EQ(ReadFile(path), original);
-        // The edits are still in the working copy and a later save succeeds.
+        // The edits are still in the working copy, still unsaved, and a later save succeeds.
         EXPECT_EQ(w.GetEndFrame(), 101000u);
+        EXPECT_TRUE(w.IsModified());
         ASSERT_TRUE(w.Save());
+        EXPECT_FALSE(w.IsModified());
     }
     TWaveFile back(path, TWaveFile::kMemory, false, dir.path());
     EXPECT_EQ(back.GetEndFrame(), 101000u);
