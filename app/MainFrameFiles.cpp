@@ -424,6 +424,8 @@ void CMainFrame::DropAllWaveFiles()
             AttachWaveFileToPlots(c);
     }
     std::fill(std::begin(EditedWave), std::end(EditedWave), nullptr);
+    // Nor may the tool window go on showing the deleted files' times.
+    ToolbarUpdateState();
 }
 
 bool CMainFrame::CloseAllWaveFiles()

@@ -228,8 +228,8 @@ TEST_F(FilesCommands, ABrokenWaveInAGroupIsReportedOnce)
 }
 
 // The main tool window shows the active channel's file position and length. It follows every
-// change of them at once: a seek, a rewind, and the files closed or opened in File Operations
-// while that dialog is still up, not only once it is done.
+// change of them at once: a seek, a rewind, the files closed or opened in File Operations while
+// that dialog is still up (not only once it is done), and the File menu's Close.
 TEST_F(FilesCommands, TheToolWindowsFilePositionFollowsAtOnce)
 {
     ASSERT_NE(Start(), nullptr);
@@ -269,11 +269,12 @@ TEST_F(FilesCommands, TheToolWindowsFilePositionFollowsAtOnce)
     frame->ToolbarUpdateState();
     ASSERT_EQ(shown(), atFour);
 
+    QImage closed;
     CDialog::ScriptModal([&](CWnd& d) {
         dlgtest::Click(d, IDC_GROUP_CLOSE);
         EXPECT_EQ(bar->PositionBar()->GetScrollPos(), 0);
-        const QImage whileUp = shown();
-        EXPECT_EQ(whileUp, fresh()) << "the closed file's times stayed on the tool window";
+        closed = shown();
+        EXPECT_EQ(closed, fresh()) << "the closed file's times stayed on the tool window";
         user.ExpectFile(PromptKind::FileOpen, qrx);
         dlgtest::Click(d, IDC_GROUP_OPEN);
         EXPECT_EQ(shown(), atStart) << "the opened file's length did not show";
@@ -281,4 +282,12 @@ TEST_F(FilesCommands, TheToolWindowsFilePositionFollowsAtOnce)
     });
     frame->ExecuteCommand(ID_FILE_SAVE);
     EXPECT_EQ(fresh(), atStart);
+
+    // The File menu's Close as well.
+    frame->SetChannelFileTime(0, 4.0f);
+    frame->ToolbarUpdateState();
+    ASSERT_EQ(shown(), atFour);
+    frame->ExecuteCommand(ID_FILE_CLOSE);
+    EXPECT_EQ(bar->PositionBar()->GetScrollPos(), 0);
+    EXPECT_EQ(shown(), closed) << "File > Close left the closed file's times on the tool window";
 }
