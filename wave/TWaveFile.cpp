@@ -46,7 +46,7 @@ void TWaveFile::InitDefaults(const std::string& tempDir)
     fileName_.clear();
     workingCopy_.clear();
     undoFile_.clear();
-    undoFirst_ = undoEnd_ = undoKind_ = 0;
+    undoFirst_ = undoEnd_ = undoKind_ = undoWaveEnd_ = 0;
     dataOffset_ = 44;
     trailingFormat_.clear();
     tempDir_ = tempDir.empty() ? GetSystemTempFolder() : tempDir;

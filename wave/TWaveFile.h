@@ -190,6 +190,9 @@ private:
     DWORD undoFirst_ = 0;
     DWORD undoEnd_ = 0;
     DWORD undoKind_ = 0;
+    // The end frame when the undo was saved: a paste over that ran past it lengthened the wave,
+    // and its undo shortens it again.
+    DWORD undoWaveEnd_ = 0;
     DWORD dataOffset_ = 44;
     DWORD headerFrames_ = 0;
     HMMIO file_ = nullptr;
