@@ -351,3 +351,30 @@ TEST_F(RecorderRun, TheToolWindowShowsTheWholeTakeOnceStopped)
     EXPECT_EQ(shown, bar->GetSurface()->Image().copy(QRect(150, 3, 330, 22)))
         << "the tool window kept the take's length from before Stop";
 }
+
+// An in-memory recording has MaxRamRecordingTimeSecs of room: once that is used up the run
+// stops saying so, not blaming a disk, and the samples up to there are the device's.
+TEST_F(RecorderRun, AnInMemoryRecordingThatFillsItsLengthStopsSayingSoAndKeepsItsSamples)
+{
+    Prepare("0=sine:1000:-6");
+    frame->Settings.FileIO.WaveFileMode = 0;
+    frame->Settings.FileIO.MaxRamRecordingTimeSecs = 2;
+    frame->ExecuteCommand(ID_RUN);
+    ASSERT_TRUE(frame->AcquisitionRunning);
+    ASSERT_TRUE(kdrsim::WaitUntilStreaming(5000));
+    for (int s = 0; s < 4 && frame->AcquisitionRunning; ++s) {
+        kdrsim::AdvanceClock(1000);
+        ASSERT_TRUE(kdrsim::WaitUntilDelivered(20000));
+        frame->WriteRecordingBlock();
+    }
+    EXPECT_FALSE(frame->AcquisitionRunning);
+    ASSERT_EQ(asked.size(), 1u);
+    EXPECT_NE(asked[0].find("channel 0 has filled its in-memory file (2 seconds"), std::string::npos) << asked[0];
+    TWaveFile* file = frame->Settings.Files[0].File.get();
+    ASSERT_NE(file, nullptr);
+    // Whole pieces of 256 samples up to the file's 8000 frames.
+    EXPECT_EQ(file->GetEndFrame(), 8000u / 256 * 256);
+    const long a = std::lround(8388607.0 * std::pow(10.0, -6.0 / 20.0));
+    for (DWORD n = 0; n < file->GetEndFrame(); ++n)
+        ASSERT_EQ(std::lround(file->GetSample(n, 0, false)), n % 2 == 0 ? 0 : (n % 4 == 1 ? a : -a)) << n;
+}
