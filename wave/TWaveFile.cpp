@@ -488,7 +488,8 @@ bool TWaveFile::MoveWorkingCopyTo(const std::string& target, const char* failure
         return true;
     }
     if (!CopyDiskFile(workingCopy_, target)) {
-        ShowError(failureText);
+        if (!quietMove_)
+            ShowError(failureText);
         return false;
     }
     DeleteFileA(workingCopy_.c_str());
@@ -601,6 +602,7 @@ bool TWaveFile::CopyWaveFile(const std::string& source, const std::string& targe
     TWaveFile dst(src.GetFormat(), false, tempDir);
     if (dst.IsError())
         return false;
+    dst.quietMove_ = true; // a failed move into place is the caller's to report, once
     dst.SetFileName(target);
     if (src.calPresent_)
         dst.SetCalibrationFrom(src.calibration_);

@@ -183,6 +183,8 @@ private:
     WORD mode_ = kMemory;
     BYTE tempWorking_ = 0;
     BYTE makeBackup_ = 0;
+    // Set on the scratch wave of a copy: its caller reports a failed move into place itself.
+    bool quietMove_ = false;
     std::string tempDir_;
     std::string fileName_;
     std::string workingCopy_;
