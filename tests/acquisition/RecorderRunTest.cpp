@@ -16,6 +16,7 @@
 #include <cmath>
 #include <csignal>
 #include <fstream>
+#include <functional>
 #include <sys/resource.h>
 
 namespace {
@@ -377,4 +378,46 @@ TEST_F(RecorderRun, AnInMemoryRecordingThatFillsItsLengthStopsSayingSoAndKeepsIt
     const long a = std::lround(8388607.0 * std::pow(10.0, -6.0 / 20.0));
     for (DWORD n = 0; n < file->GetEndFrame(); ++n)
         ASSERT_EQ(std::lround(file->GetSample(n, 0, false)), n % 2 == 0 ? 0 : (n % 4 == 1 ? a : -a)) << n;
+}
+
+// The take is written at its file's position: moving that position with Rewind, Forward or the
+// position bar while recording would write the next samples over the take's start. Each first
+// stops the recording, which keeps every sample up to there.
+TEST_F(RecorderRun, RewindForwardAndThePositionBarStopTheRecordingBeforeMoving)
+{
+    Prepare("0=sine:1000:-6");
+    frame->Settings.FileIO.WaveFileMode = 1;
+    frame->Toolbar->SetMode(1);
+    CToolbar* bar = frame->Toolbar.get();
+    const auto rewind = [&] { bar->SendMessage(WM_COMMAND, MAKEWPARAM(CToolbar::IDC_REWIND, BN_CLICKED), 0); };
+    const auto forward = [&] { bar->SendMessage(WM_COMMAND, MAKEWPARAM(CToolbar::IDC_FORWARD, BN_CLICKED), 0); };
+    const auto scroll = [&] {
+        bar->SendMessage(WM_HSCROLL, MAKEWPARAM(SB_THUMBPOSITION, 500),
+                         reinterpret_cast<LPARAM>(bar->PositionBar()->GetSafeHwnd()));
+    };
+    for (const auto& move : {std::function<void()>(rewind), std::function<void()>(forward),
+                             std::function<void()>(scroll)}) {
+        frame->Settings.Files[0].File.reset();
+        frame->ExecuteCommand(ID_RUN);
+        ASSERT_TRUE(frame->AcquisitionRunning);
+        ASSERT_TRUE(kdrsim::WaitUntilStreaming(5000));
+        for (int s = 0; s < 2; ++s) {
+            kdrsim::AdvanceClock(1000);
+            ASSERT_TRUE(kdrsim::WaitUntilDelivered(20000));
+            frame->WriteRecordingBlock();
+        }
+        move();
+        EXPECT_FALSE(frame->AcquisitionRunning);
+        TWaveFile* file = frame->Settings.Files[0].File.get();
+        ASSERT_NE(file, nullptr);
+        const DWORD frames = file->GetEndFrame();
+        EXPECT_EQ(frames, frame->InputDevice->GetSampleCounter());
+        // Nothing more reaches the take, wherever its position now stands.
+        kdrsim::AdvanceClock(1000);
+        frame->WriteRecordingBlock();
+        EXPECT_EQ(file->GetEndFrame(), frames);
+        ExpectKeptSine(file, frames);
+        frame->ExecuteCommand(ID_STOP);
+    }
+    EXPECT_TRUE(asked.empty()) << asked.front();
 }
