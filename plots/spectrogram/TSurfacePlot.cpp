@@ -156,13 +156,20 @@ void TSurfacePlot::PaintNewSpectrum(int pane, SpectralData* trace)
             m_outline.push_back({m_outline.back().x, hb + 1});
             m_outline.push_back({0, hb + 1});
             const int saved = mem.SaveDC();
-            CPen pen(PS_SOLID, 1, outline);
+            // The new spectrum's fill hides the older ones behind it. Its closing edges are
+            // drawn in the background: outlined, the right one would stand beside every older
+            // line's end and, recoloured by height, stack into a wedge down the right side.
+            CPen hidden(PS_SOLID, 1, background);
             CBrush brush(background);
-            mem.SelectObject(&pen);
+            mem.SelectObject(&hidden);
             mem.SelectObject(&brush);
             mem.SetPolyFillMode(WINDING);
-            // The new spectrum's fill hides the older ones behind it.
             mem.Polygon(m_outline.data(), static_cast<int>(m_outline.size()));
+            CPen pen(PS_SOLID, 1, outline);
+            mem.SelectObject(&pen);
+            mem.Polyline(m_outline.data() + 1, static_cast<int>(m_outline.size()) - 3);
+            const POINT end = m_outline[m_outline.size() - 3]; // a line leaves out its end point
+            mem.SetPixelV(end.x, end.y, outline);
             mem.RestoreDC(saved);
             if (!singleColour && !m_colours.empty()) {
                 const int n = static_cast<int>(m_colours.size());

@@ -649,6 +649,56 @@ TEST_F(HistoryWindows, SurfaceWaterfallRecedesOnePixelRightAndOneLineUpPerSpectr
     EXPECT_EQ(s->CursorValuesText().find("Amp="), std::string::npos);
 }
 
+// Levels above the top all stand at the greatest height: every line is one flat row, and the
+// picture holds those rows and nothing else, in every colour mode and frequency scale (no
+// walls down the lines' ends, which older lines left beside the newer ones).
+TEST_F(HistoryWindows, SurfaceDrawsOnlyTheOutlinesOfItsLines)
+{
+    unsigned seed = 11;
+    FeedBlock(*quiet, window, {}, 0.01, &seed);
+    quiet->Average(false);
+    surface.PlotTop = -200.0f;
+    surface.PlotRange = 10.0f;
+    const struct {
+        WORD mode, freq;
+    } views[] = {{0, 0}, {3, 2}, {1, 1}};
+    for (const auto& v : views) {
+        surface.ColorMode = v.mode;
+        surface.LineColor = RGB(0, 200, 0);
+        scaling = Scaling(1, v.freq);
+        TSurfacePlot* s = OpenSurface();
+        s->SetData(quiet.get(), nullptr);
+        constexpr int kLines = 5;
+        for (int i = 1; i <= kLines; ++i)
+            s->AddSpectrum(0.1f * i);
+        CBitmap* bitmap = s->GetPaneBitmap(0);
+        ASSERT_NE(bitmap, nullptr);
+        BITMAP b{};
+        bitmap->GetBitmap(&b);
+        const int count = static_cast<int>(s->GetFrequencyMap().size());
+        const int most = s->GetPaneRectA().Height() / 3;
+        // Greatest height: the last colour of the scale, or the line colour.
+        const COLORREF ink = v.mode == 1 ? RGB(0, 200, 0) : s->GetColours().back();
+        int stray = 0, missing = 0;
+        for (int y = 0; y < b.bmHeight; ++y)
+            for (int x = 0; x < b.bmWidth; ++x) {
+                const COLORREF c = Pixel(bitmap, x, y);
+                // Line k back (0 newest) lies k right and 3k up.
+                const int k = (b.bmHeight - 1 - most - y) / 3;
+                const bool outline = (b.bmHeight - 1 - most - y) % 3 == 0 && k >= 0 && k < kLines && x >= k &&
+                                     x <= k + count - 2;
+                if (outline)
+                    missing += c != ink;
+                else
+                    stray += c != s->GetBackgroundColor();
+            }
+        EXPECT_EQ(missing, 0) << "mode " << v.mode;
+        EXPECT_EQ(stray, 0) << "mode " << v.mode;
+        s->DestroyWindow();
+        AfxPumpMessages();
+    }
+}
+
 TEST_F(HistoryWindows, SurfaceSelectionInTheLowerPaneIsCopiedIntoTheUpper)
 {
     processing.SampleFormat.Set(kRate, 2, 2);
