@@ -1,6 +1,7 @@
 #include "plots/spectrogram/TSurfacePlot.h"
 
 #include "dsp/SpectralData.h"
+#include "records/CommonRoutines.h"
 #include "records/SurfacePlotSettings.h"
 #include "platform/core/MessageBox.h"
 #include "platform/ui/GdiWindowDC.h"
@@ -12,6 +13,7 @@
 namespace {
 constexpr int kThickness = 3; // rows per line, and rows of depth per pixel of slant
 constexpr int kMaxPolygonPoints = 4000;
+constexpr int kEdgeGap = 8; // from the window's left edge to its labels, as the time caption keeps
 } // namespace
 
 TSurfacePlot::TSurfacePlot() : THistoryPlot(kThickness)
@@ -63,6 +65,19 @@ void TSurfacePlot::CreatePaneBitmaps()
         if (shown)
             m_paneBitmap[pane] = NewPaneBitmap(pane);
     }
+}
+
+void TSurfacePlot::RecalcLayout(BOOL bNotify)
+{
+    // The time labels end 6 left of the panes; the margin holds the widest of them.
+    if (m_hWnd && !m_printing && m_plotFont.GetSafeHandle()) {
+        CClientDC dc(this);
+        CFont* old = dc.SelectObject(&m_plotFont);
+        const int widest = static_cast<int>(dc.GetTextExtent(FormatTime(0.0f, true, true)).cx);
+        dc.SelectObject(old);
+        m_leftMargin = std::max(m_leftMargin, kEdgeGap + widest + 6);
+    }
+    THistoryPlot::RecalcLayout(bNotify);
 }
 
 void TSurfacePlot::FinishLayout()

@@ -699,6 +699,27 @@ TEST_F(HistoryWindows, SurfaceDrawsOnlyTheOutlinesOfItsLines)
     }
 }
 
+// The time labels right of the window's edge by the gap the caption on its side keeps.
+TEST_F(HistoryWindows, SurfaceTimeLabelsStayInsideTheWindow)
+{
+    TSurfacePlot* s = OpenSurface();
+    for (int i = 1; i <= 20; ++i)
+        s->AddSpectrum(3600.0f + 0.37f * i);
+    s->RedrawWindow();
+    AfxPumpMessages();
+    const QImage img = s->GetSurface()->Image();
+    const CRect area = s->GetPlotRect();
+    int ink = 0, labels = 0;
+    for (int y = area.top - 10; y < area.bottom + 10; ++y) {
+        for (int x = 0; x < 7; ++x)
+            ink += qGray(img.pixel(x, y)) < 160 ? 1 : 0;
+        for (int x = 7; x < area.left - 6; ++x)
+            labels += qGray(img.pixel(x, y)) < 160 ? 1 : 0;
+    }
+    EXPECT_EQ(ink, 0);
+    EXPECT_GT(labels, 50);
+}
+
 TEST_F(HistoryWindows, SurfaceSelectionInTheLowerPaneIsCopiedIntoTheUpper)
 {
     processing.SampleFormat.Set(kRate, 2, 2);
