@@ -12,6 +12,7 @@
 #include "platform/ui/GdiWindowDC.h"
 #include "platform/ui/Menu.h"
 #include "platform/ui/WinApp.h"
+#include "plots/LevelScaleFit.h"
 
 #include <algorithm>
 #include <cmath>
@@ -307,10 +308,14 @@ template <class Settings> void THistoryPlot<Settings>::UpdateLayout()
                           p.IndependentScalingAndCalibration == 0;
     this->SetPaneMode(twoPanes ? 2 : 1);
 
-    // A linear scale has no top at or below zero (a dB top carried over): it starts at full
-    // scale, as the spectrum's does, so that the picture and its colour bar have levels.
-    if (this->m_scaling.AmpScaleType == 0 && !(this->m_settings->PlotTop > 0.0f))
-        this->m_settings->PlotTop = 1.0f;
+    // Levels carried over from another amplitude scale become ones this scale can show, so
+    // that the boxes, the picture and its colour bar agree.
+    {
+        Settings& s = *this->m_settings;
+        const LevelScale fit = FitLevelScale(this->m_scaling.AmpScaleType, {s.PlotTop, s.PlotRange}, 1e-6, 1.0);
+        s.PlotTop = fit.top;
+        s.PlotRange = static_cast<float>(fit.range);
+    }
     // Each box is written only where it does not already say its value, so what the user typed
     // stays as typed.
     ApplyAmpScaleToEdits();

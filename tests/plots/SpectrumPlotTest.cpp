@@ -486,6 +486,59 @@ TEST_F(SpectrumWindows, ToolStripEditsAndListKeepTheirLimits)
     EXPECT_EQ(settings.PeakHold, 4);
 }
 
+// The amplitude scale changes under the window while the record keeps the levels of the old
+// one: each becomes what the new axis draws with, shown in its box and on the axis.
+TEST_F(SpectrumWindows, LevelsCarriedOverFromAnotherScaleBecomeOnesTheAxisCanShow)
+{
+    auto e = Engine();
+    settings.PlotTop = -55.0f;
+    settings.PlotRange = 45.0;
+    TSpectraPlot* p = Open(e.get());
+    const CRect pane = p->GetPlotRect();
+    int h = 0;
+
+    scaling.AmpScaleType = 2;
+    p->UpdateLayout();
+    EXPECT_FLOAT_EQ(settings.PlotTop, 10.0f);
+    EXPECT_DOUBLE_EQ(settings.PlotRange, 1e-9);
+    EXPECT_EQ(p->GetPlotTopEdit()->GetWindowTextString(), "10.0000");
+    EXPECT_EQ(p->GetPlotRangeEdit()->GetWindowTextString(), "0.000000001");
+    // The axis: its lowest label on the pane's bottom row, its highest on the top row.
+    const auto& labels = p->GetAmplitudeLabels();
+    ASSERT_GE(labels.size(), 2u);
+    char text[32];
+    TPlotBase::FormatTickLabel(10.0, text, sizeof text);
+    EXPECT_EQ(labels.back().offset, 0);
+    EXPECT_STREQ(labels.back().text, text);
+    EXPECT_EQ(labels.front().offset, pane.Height());
+
+    // Back to dB: a top of 10 is a level there too; a bottom of 1e-9 is no span.
+    scaling.AmpScaleType = 1;
+    p->UpdateLayout();
+    EXPECT_FLOAT_EQ(settings.PlotTop, 10.0f);
+    EXPECT_DOUBLE_EQ(settings.PlotRange, 45.0);
+    EXPECT_EQ(p->GetPlotRangeEdit()->GetWindowTextString(), "45.0");
+    // The "N/A" of a linear axis read back as 0 by the options page: the trace is drawn again.
+    settings.PlotRange = 0.0;
+    p->UpdateLayout();
+    EXPECT_TRUE(p->LevelToHeight(-20.0, pane, h));
+
+    // Linear from a dB top below zero: full scale.
+    settings.PlotTop = -55.0f;
+    scaling.AmpScaleType = 0;
+    p->UpdateLayout();
+    EXPECT_FLOAT_EQ(settings.PlotTop, 1.0f);
+    EXPECT_EQ(p->GetPlotTopEdit()->GetWindowTextString(), "1.000");
+
+    // A log-magnitude axis that fits is kept as set.
+    settings.PlotTop = 2.0f;
+    settings.PlotRange = 0.01;
+    scaling.AmpScaleType = 2;
+    p->UpdateLayout();
+    EXPECT_FLOAT_EQ(settings.PlotTop, 2.0f);
+    EXPECT_DOUBLE_EQ(settings.PlotRange, 0.01);
+}
+
 TEST_F(SpectrumWindows, SmoothingNeedsNarrowbandDecibels)
 {
     scaling.AmpScaleType = 0;

@@ -395,6 +395,60 @@ TEST_F(HistoryWindows, LevelEditsFollowTheAmplitudeScale)
     EXPECT_FLOAT_EQ(spectrogram.PlotTop, 0.000001f);
 }
 
+// The amplitude scale changes under an open window (as the frame applies a new scaling): the
+// dB top and span it had are no log-magnitude levels, and the 1e-6 bottom left by a log
+// magnitude axis is no dB span. Each becomes what the new axis draws with, in the boxes and
+// on the colour bar; values that fit stay as set.
+TEST_F(HistoryWindows, LevelsCarriedOverFromAnotherScaleBecomeOnesItCanShow)
+{
+    spectrogram.PlotTop = surface.PlotTop = -55.0f;
+    spectrogram.PlotRange = surface.PlotRange = 45.0f;
+    TSpectrogram* p = OpenSpectrogram();
+    TSurfacePlot* s = OpenSurface();
+    auto rescale = [&](WORD type) {
+        scaling = Scaling(type);
+        p->SetScalingSettings(scaling);
+        p->UpdateLayout();
+        s->SetScalingSettings(scaling);
+        s->UpdateLayout();
+    };
+    rescale(2);
+    for (TPlotBase* w : {static_cast<TPlotBase*>(p), static_cast<TPlotBase*>(s)}) {
+        const bool isSurface = w == s;
+        const float& plotTop = isSurface ? surface.PlotTop : spectrogram.PlotTop;
+        const float& plotRange = isSurface ? surface.PlotRange : spectrogram.PlotRange;
+        EXPECT_FLOAT_EQ(plotTop, 10.0f);
+        EXPECT_FLOAT_EQ(plotRange, 1e-6f);
+        CEdit* topEdit = isSurface ? s->GetTopEdit() : p->GetTopEdit();
+        CEdit* rangeEdit = isSurface ? s->GetRangeEdit() : p->GetRangeEdit();
+        EXPECT_EQ(topEdit->GetWindowTextString(), "10.0000");
+        EXPECT_EQ(rangeEdit->GetWindowTextString(), "0.000001");
+    }
+    // The colour bar runs from that bottom to that top.
+    const auto& ticks = p->GetLevelTicks();
+    ASSERT_GE(ticks.size(), 2u);
+    EXPECT_EQ(ticks.front().text, "0.000001");
+    EXPECT_EQ(ticks.back().text, "10");
+
+    // Back to dB: the top of 10 is a level there too; the bottom is no span.
+    rescale(1);
+    EXPECT_FLOAT_EQ(spectrogram.PlotTop, 10.0f);
+    EXPECT_FLOAT_EQ(spectrogram.PlotRange, 45.0f);
+    EXPECT_FLOAT_EQ(surface.PlotRange, 45.0f);
+    EXPECT_EQ(p->GetRangeEdit()->GetWindowTextString(), "45.0");
+    EXPECT_EQ(s->GetRangeEdit()->GetWindowTextString(), "45.0");
+
+    // A log-magnitude axis that fits is kept.
+    spectrogram.PlotTop = 2.0f;
+    spectrogram.PlotRange = 0.01f;
+    rescale(2);
+    EXPECT_FLOAT_EQ(spectrogram.PlotTop, 2.0f);
+    EXPECT_FLOAT_EQ(spectrogram.PlotRange, 0.01f);
+    p->DestroyWindow();
+    s->DestroyWindow();
+    AfxPumpMessages();
+}
+
 // What a user types is applied once, when the typing pauses, and the box keeps it as typed:
 // no rebuild for "-" or "6" on the way to "-30" or "60".
 TEST_F(HistoryWindows, TypedLevelsApplyOnceAndStayAsTyped)
