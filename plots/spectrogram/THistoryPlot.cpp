@@ -1341,12 +1341,23 @@ template <class Settings> void THistoryPlot<Settings>::PresentPane(int pane, CBi
     if (!this->m_hWnd || !this->IsWindowVisible())
         return;
     CClientDC dc(this);
+    // A new line under a held cursor: the level box and the cursor's marks go back over the
+    // new picture, or it would cover them until the pointer moved (and then leave strays).
+    const bool box = m_levelBoxShown;
+    EraseLevelBox(&dc);
     CDC src;
     src.CreateCompatibleDC(&dc);
     CBitmap* was = src.SelectObject(bitmap);
     const CRect r = PaneRect(pane);
     dc.BitBlt(r.left, r.top, width, height, &src, 0, 0, SRCCOPY);
     src.SelectObject(was);
+    if (this->m_tracking && !this->m_selectionMode) {
+        const CRect marked = this->m_dragPane.IsRectEmpty() ? this->GetPaneAtPoint(this->m_lastPoint) : this->m_dragPane;
+        if (marked == r)
+            this->ToggleDragMarks();
+    }
+    if (box)
+        DrawLevelBox(&dc, m_levelBox, m_levelBoxText);
 }
 
 template <class Settings> void THistoryPlot<Settings>::BuildFrequencyScale(int length, int labelSpacing)

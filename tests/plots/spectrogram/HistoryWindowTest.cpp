@@ -521,7 +521,7 @@ TEST_F(HistoryWindows, OneSpinnerClickIsOneStepAndRebuildsNeverNest)
 
 // The surface's right margin is narrower than the level box: the box moves in until it shows
 // whole, outline and all.
-TEST_F(HistoryWindows, SurfaceLevelBoxShowsWhole)
+TEST_F(HistoryWindows, SurfaceLevelBoxAndCursorStayWholeAsLinesArrive)
 {
     TSurfacePlot* s = OpenSurface();
     s->AddSpectrum(1.0f);
@@ -536,8 +536,38 @@ TEST_F(HistoryWindows, SurfaceLevelBoxShowsWhole)
     CClientDC dc(s);
     EXPECT_EQ(dc.GetPixel(box.x, box.y), RGB(0, 0, 0));      // left edge of the outline
     EXPECT_EQ(dc.GetPixel(box.x + 51, box.y), RGB(0, 0, 0)); // right edge
-    s->SendMessage(WM_LBUTTONUP, 0, MAKELPARAM(at.x, at.y));
+
+    // New lines under the held cursor (a live run): the box and the cross stay over the new
+    // picture, and a move leaves no cross behind.
+    const CRect pane = s->GetPaneRectA();
+    ASSERT_LT(box.x + 1, pane.right); // the box reaches over the picture
+    CBitmap* bitmap = s->GetPaneBitmap(0);
+    // Pixels of a row that differ from the picture, but where the box stands now.
+    const auto crossed = [&](int y) {
+        const CPoint b = s->GetLevelBoxPosition();
+        const CRect now(b.x, b.y - 10, b.x + 52, b.y + 10);
+        int inverted = 0;
+        for (int x = pane.left; x < pane.right; ++x)
+            if (!now.PtInRect(CPoint(x, y)))
+                inverted += dc.GetPixel(x, y) != Pixel(bitmap, x - pane.left, y - pane.top);
+        return inverted;
+    };
+    s->SetData(quiet.get(), nullptr);
+    for (int i = 2; i <= 4; ++i)
+        s->AddSpectrum(1.0f * i);
+    EXPECT_EQ(dc.GetPixel(box.x + 1, box.y), RGB(255, 255, 255)); // the box's face
+    EXPECT_GE(crossed(at.y), box.x - pane.left - 2);
+    const CPoint next(at.x + 30, at.y - 40);
+    s->SendMessage(WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(next.x, next.y));
+    EXPECT_LE(crossed(at.y), 2); // the new cross's slanted line crosses the old row once
+    EXPECT_GE(crossed(next.y), box.x - pane.left - 2);
+    s->SendMessage(WM_LBUTTONUP, 0, MAKELPARAM(next.x, next.y));
     EXPECT_FALSE(s->IsLevelBoxShown());
+    // Let go: the picture as it is, under the box too.
+    int left = 0;
+    for (int x = pane.left; x < pane.right; ++x)
+        left += dc.GetPixel(x, next.y) != Pixel(bitmap, x - pane.left, next.y - pane.top);
+    EXPECT_EQ(left, 0);
 }
 
 TEST_F(HistoryWindows, AutoscaleFramesTheHistoryAndAsksForARebuild)
