@@ -1353,7 +1353,7 @@ template <class Settings> void THistoryPlot<Settings>::PresentPane(int pane, CBi
     src.SelectObject(was);
     if (this->m_tracking && !this->m_selectionMode) {
         const CRect marked = this->m_dragPane.IsRectEmpty() ? this->GetPaneAtPoint(this->m_lastPoint) : this->m_dragPane;
-        if (marked == r)
+        if (marked.EqualRect(&r))
             this->ToggleDragMarks();
     }
     if (box)
