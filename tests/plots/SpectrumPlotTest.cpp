@@ -366,6 +366,40 @@ TEST_F(SpectrumWindows, AnIncrementalUpdateLeavesWhatAFullRepaintDraws)
         }
 }
 
+// A marker on a peak at the top of the pane (as an autoscale leaves it) or at its left edge:
+// the label's box shows whole inside the pane, top and bottom edges both.
+TEST_F(SpectrumWindows, MarkerLabelsStayInsideThePane)
+{
+    auto e = Engine(128.0, 0.5); // 500 Hz
+    markers.Enabled[0] = 1;
+    markers.Freq[0] = 500.0f;
+    markers.LabelType[0] = 3;
+    markers.Enabled[1] = 1;
+    markers.Freq[1] = 0.0f;
+    markers.LabelType[1] = 1;
+    TSpectraPlot* p = Open(e.get());
+    p->Autoscale();
+    p->UpdateFrame(0.0f);
+    AfxPumpMessages();
+    const CRect pane = p->GetPlotRect();
+    const QImage img = p->GetSurface()->Image();
+    // Rows of a band with a long run of the marker colour: the box's edges.
+    const auto boxEdges = [&](int x0, int x1, int y0, int y1) {
+        int edges = 0;
+        for (int y = y0; y < y1; ++y) {
+            int run = 0;
+            for (int x = std::max<int>(x0, pane.left); x < std::min<int>(x1, pane.right); ++x)
+                run += (img.pixel(x, y) & 0xFFFFFF) == 0 ? 1 : 0;
+            edges += run >= 30 ? 1 : 0;
+        }
+        return edges;
+    };
+    const int x = pane.left + p->FrequencyToColumn(500.0f);
+    EXPECT_EQ(boxEdges(x - 80, x + 80, pane.top, pane.top + 40), 2);
+    // The 0 Hz marker's label at the left edge.
+    EXPECT_EQ(boxEdges(pane.left + 1, pane.left + 80, pane.top, pane.bottom), 2);
+}
+
 TEST_F(SpectrumWindows, TheIntervalThrottleSkipsFramesTooCloseTogether)
 {
     auto e = Engine();
