@@ -1061,7 +1061,9 @@ void TSpectraPlot::DrawBackground(CDC* dc, bool full, const RECT& update)
         dc->TextOut(r.left - 3, r.top - lift + m_fontHeight / 2, text);
     };
     label(m_plotTopEdit.get(), "Plot Top:", 4);
-    label(m_plotRangeEdit.get(), m_scaling && m_scaling->AmpScaleType == 2 ? "Plot Bottom:" : "Plot Range:", 4);
+    // A linear axis hides the range box: no label for it.
+    if (m_scaling && m_scaling->AmpScaleType != 0)
+        label(m_plotRangeEdit.get(), m_scaling->AmpScaleType == 2 ? "Plot Bottom:" : "Plot Range:", 4);
     label(m_peakHoldCombo.get(), "Peak Hold:", 2);
     dc->RestoreDC(saved);
 }

@@ -564,6 +564,22 @@ TEST_F(SpectrumWindows, LevelsCarriedOverFromAnotherScaleBecomeOnesTheAxisCanSho
     EXPECT_FLOAT_EQ(settings.PlotTop, 1.0f);
     EXPECT_EQ(p->GetPlotTopEdit()->GetWindowTextString(), "1.000");
 
+    // The tool strip labels only the boxes it shows: none beside the hidden range box.
+    const auto labelInk = [&] {
+        p->RedrawWindow();
+        AfxPumpMessages();
+        CRect box;
+        p->GetPlotRangeEdit()->GetWindowRect(&box);
+        p->ScreenToClient(&box);
+        const QImage img = p->GetSurface()->Image();
+        int ink = 0;
+        for (int y = box.top; y < box.bottom; ++y)
+            for (int x = std::max<int>(box.left - 70, 0); x < box.left - 1; ++x)
+                ink += qGray(img.pixel(x, y)) < 100 ? 1 : 0;
+        return ink;
+    };
+    EXPECT_EQ(labelInk(), 0);
+
     // A log-magnitude axis that fits is kept as set.
     settings.PlotTop = 2.0f;
     settings.PlotRange = 0.01;
@@ -571,6 +587,7 @@ TEST_F(SpectrumWindows, LevelsCarriedOverFromAnotherScaleBecomeOnesTheAxisCanSho
     p->UpdateLayout();
     EXPECT_FLOAT_EQ(settings.PlotTop, 2.0f);
     EXPECT_DOUBLE_EQ(settings.PlotRange, 0.01);
+    EXPECT_GT(labelInk(), 20); // "Plot Bottom:"
 }
 
 TEST_F(SpectrumWindows, SmoothingNeedsNarrowbandDecibels)
