@@ -672,20 +672,22 @@ public:
     // Analyses of a selected segment or time (MainFrameSegment*.cpp).
     void ShowSegmentTimeSeries(int channel, float start, float end);
     void ComputeSegmentAverageSpectrum(int channel, float start, float end, bool composite);
-    // Summing composites (types 0 and 5); the two-channel types need the acquisition's
-    // transfer-function work and are left alone.
+    // Every composite type, from temporary engines of its member channels.
     void ComputeCompositeSegmentAverageSpectrum(int composite, float start, float end);
     void ComputeSpectrumAtTime(int channel, float time);
+    void ComputeCompositeSpectrumAtTime(int composite, float time);
     // A spectrogram or 3-D surface window's request (WM_PLOT_SEGMENT).
     LRESULT OnPlotSegmentMessage(WPARAM code, LPARAM lParam);
     void RebuildSpectrogram(int channel, bool composite, bool activate);
     void RebuildSurface(int channel, bool composite, bool activate);
     void RebuildSpectrogramFromSegment(int channel, float start, float end, bool composite, bool activate);
     void RebuildSurfaceFromSegment(int channel, float start, float end, bool composite, bool activate);
-    // Summing composites (types 0 and 5), as the segment average.
+    // Every composite type, as the segment average.
     void RebuildCompositeSpectrogramFromSegment(int composite, float start, float end, bool activate);
     void RebuildCompositeSurfaceFromSegment(int composite, float start, float end, bool activate);
     void RebuildCompositeHistory(int composite, float start, float end, bool activate, bool surface);
+    // The open composite histories that show the channel, over the spans they show.
+    void RebuildCompositeHistoriesOf(int channel);
     void RebuildChannelHistory(int channel, float start, float end, bool activate, bool surface);
     void InverseFftToTimeSeries(int channel);
     void ComputeCepstrum(int channel);

@@ -127,6 +127,7 @@ void CMainFrame::RefreshChannelPlotsAfterEdit(int channel)
         RebuildSpectrogram(channel, false, false);
     if (SurfacePlot[channel] != nullptr)
         RebuildSurface(channel, false, false);
+    RebuildCompositeHistoriesOf(channel);
 }
 
 namespace {

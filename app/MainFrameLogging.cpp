@@ -83,6 +83,15 @@ std::string JoinBins(int lo, int hi, Fn fn, const char* separator = "\t")
 
 void CMainFrame::OnDataLoggingOn()
 {
+    // Turning logging on starts a session: closed files are named and opened afresh.
+    auto fresh = [](DataLoggingSettings& rec) {
+        if (rec.LogFile == nullptr)
+            rec.LogFilePath[0] = '\0';
+    };
+    for (DataLoggingSettings& rec : Settings.Logging.Channel)
+        fresh(rec);
+    for (DataLoggingSettings& rec : Settings.Logging.Composite)
+        fresh(rec);
     Settings.Logging.IsLogging = 1;
     OpenLogFiles();
     RefreshUtilityButtons();
@@ -108,17 +117,25 @@ void CMainFrame::OpenLogFiles()
     auto open = [&](DataLoggingSettings& rec, const std::string& name) {
         if (rec.LogFile != nullptr)
             return; // already open (logging was turned on before the run)
-        rec.HeaderPending = log.IncludeHeaderFlag;
-        std::string path = folder + "/Channel_" + name;
-        if (log.FilenameFormat == 1)
-            path += "_" + stamp;
-        path += ".txt";
-        CopyField(rec.LogFilePath, path.c_str());
-        rec.LogFile = std::fopen(path.c_str(), log.OverwriteFlag ? "w" : "a");
+        // The files close at the end of each run; the next run of the same logging session
+        // goes on in the same file under its one header instead of overwriting the last run.
+        const bool resumed = rec.LogFilePath[0] != '\0';
+        std::string path = rec.LogFilePath;
+        if (!resumed) {
+            path = folder + "/Channel_" + name;
+            if (log.FilenameFormat == 1)
+                path += "_" + stamp;
+            path += ".txt";
+            CopyField(rec.LogFilePath, path.c_str());
+        }
+        rec.HeaderPending = resumed ? 0 : log.IncludeHeaderFlag;
+        rec.LogFile = std::fopen(path.c_str(), log.OverwriteFlag && !resumed ? "w" : "a");
         rec.LastRowTime = 0.0f;
         rec.NextRowTime = -1.0f;
-        if (rec.LogFile == nullptr)
+        if (rec.LogFile == nullptr) {
             failed += "\n" + path + " (" + std::strerror(errno) + ")";
+            rec.LogFilePath[0] = '\0'; // the next attempt starts the file afresh
+        }
     };
     for (int ch = 0; ch < kChannels; ++ch) {
         const bool available = Settings.OpMode == 2 ? Settings.Files[ch].File != nullptr
@@ -191,7 +208,12 @@ bool CMainFrame::GetLogItemName(int channel, bool composite, int item, std::stri
         std::snprintf(text, sizeof text, "%6.3f", static_cast<double>(e->GetBinFrequency(static_cast<UINT>(b))));
         return std::string(text);
     };
-    out = JoinBins(lo, hi, freq, item == 33 || item == 34 ? "\t\t" : "\t");
+    const bool complexPairs = item == 33 || item == 34;
+    out = JoinBins(lo, hi, freq, complexPairs ? "\t\t" : "\t");
+    // Each frequency heads a real and an imaginary column: the last pair's second column
+    // needs its field too, or every later heading slips one column left of its values.
+    if (complexPairs)
+        out += "\t";
     return true;
 }
 
@@ -206,8 +228,10 @@ bool CMainFrame::FormatLogValue(int channel, float time, bool composite, int ite
     }
     if (item == kLeqItem) {
         float r[TLeqCalc::kResults];
+        // The header names nine Leq columns; empty fields keep the later columns under theirs.
+        const std::string rest(TLeqCalc::kResults - 1, '\t');
         if (!composite && LeqView == nullptr) {
-            out = "Leq Utility is not open";
+            out = "Leq Utility is not open" + rest;
             return true;
         }
         if (!composite && LeqView->GetResults(channel, r)) {
@@ -215,8 +239,7 @@ bool CMainFrame::FormatLogValue(int channel, float time, bool composite, int ite
                 out += (i ? "\t" : "") + Number("%6.2f", r[i]);
             return true;
         }
-        // The header names nine Leq columns; empty fields keep the later columns under theirs.
-        out = std::string(TLeqCalc::kResults - 1, '\t');
+        out = rest;
         return true;
     }
     SpectralData* e = composite ? (channel >= 0 && channel < kComposites ? CompositeSpectral[channel][2] : nullptr)
@@ -276,7 +299,9 @@ bool CMainFrame::FormatLogValue(int channel, float time, bool composite, int ite
 
 namespace {
 // Interval logging: whether a row is due at t. Across midnight the stored times move back a
-// day, so rows keep coming.
+// day, so rows keep coming. Before the first row the wait began at NextRowTime - IntervalSecs:
+// a row time before that (beyond rounding) means the day has turned too, or the rows would
+// wait for the same time on the next day.
 bool RowDue(DataLoggingSettings& rec, float t)
 {
     if (!rec.IntervalFlag)
@@ -284,7 +309,7 @@ bool RowDue(DataLoggingSettings& rec, float t)
     if (rec.NextRowTime < 0.0f)
         rec.NextRowTime = t + rec.IntervalSecs;
     if (rec.NextRowTime > t) {
-        if (rec.LastRowTime > t) {
+        if (rec.LastRowTime > t || rec.NextRowTime - rec.IntervalSecs > t + 1.0f) {
             rec.LastRowTime -= 86400.0f;
             rec.NextRowTime -= 86400.0f;
         }
@@ -325,7 +350,9 @@ static void WriteRow(CMainFrame& frame, DataLoggingSettings& rec, int channel, b
         first = false;
     }
     line += row + "\n";
-    if (std::fputs(line.c_str(), rec.LogFile) < 0 || std::ferror(rec.LogFile)) {
+    // Each row goes to the system at once: a viewer opened during the run sees it, and a
+    // crash loses none that were measured.
+    if (std::fputs(line.c_str(), rec.LogFile) < 0 || std::fflush(rec.LogFile) != 0 || std::ferror(rec.LogFile)) {
         // A full disk or a vanished folder: say so once and stop logging this channel.
         const std::string path = rec.LogFilePath;
         std::fclose(rec.LogFile);

@@ -224,29 +224,36 @@ void CMainFrame::SetupChannelProcessing(int channel)
         }
     }
 
+    // Every plot gets the new objects before any is laid out: a layout may repaint the other
+    // windows, which must not draw from the objects just deleted.
     if (TimeSeriesPlot[channel] != nullptr) {
         TimeSeriesPlot[channel]->SetBuffer(SampleBuffer[channel], 0);
         TimeSeriesPlot[channel]->SetWaveFile(file, 0);
         TimeSeriesPlot[channel]->SetFileChannel(Settings.Files[channel].FileChannel);
-        TimeSeriesPlot[channel]->UpdateLayout();
     }
-    if (SpectrumPlot[channel] != nullptr) {
+    if (SpectrumPlot[channel] != nullptr)
         SpectrumPlot[channel]->SetData(Spectral[channel], nullptr);
-        SpectrumPlot[channel]->UpdateLayout();
-    }
-    if (PhasePlot[channel] != nullptr) {
+    if (PhasePlot[channel] != nullptr)
         PhasePlot[channel]->SetData(Spectral[channel], nullptr);
-        PhasePlot[channel]->UpdateLayout();
-    }
     if (SpectrogramPlot[channel] != nullptr) {
         SpectrogramPlot[channel]->SetData(Spectral[channel], nullptr);
         SpectrogramPlot[channel]->SetScalingSettings(scaling);
-        SpectrogramPlot[channel]->UpdateLayout();
-        SpectrogramPlot[channel]->ClearHistory();
     }
     if (SurfacePlot[channel] != nullptr) {
         SurfacePlot[channel]->SetData(Spectral[channel], nullptr);
         SurfacePlot[channel]->SetScalingSettings(scaling);
+    }
+    if (TimeSeriesPlot[channel] != nullptr)
+        TimeSeriesPlot[channel]->UpdateLayout();
+    if (SpectrumPlot[channel] != nullptr)
+        SpectrumPlot[channel]->UpdateLayout();
+    if (PhasePlot[channel] != nullptr)
+        PhasePlot[channel]->UpdateLayout();
+    if (SpectrogramPlot[channel] != nullptr) {
+        SpectrogramPlot[channel]->UpdateLayout();
+        SpectrogramPlot[channel]->ClearHistory();
+    }
+    if (SurfacePlot[channel] != nullptr) {
         SurfacePlot[channel]->UpdateLayout();
         SurfacePlot[channel]->ClearHistory();
     }

@@ -17,6 +17,7 @@
 #include "plots/TOverlaySourceSelectDialog.h"
 #include "plots/TSeriesPlot.h"
 #include "records/AppMessages.h"
+#include "records/CommonRoutines.h"
 #include "plots/spectrogram/TSpectrogram.h"
 #include "plots/spectrogram/TSurfacePlot.h"
 #include "plots/spectrum/TSpectraPlot.h"
@@ -24,7 +25,9 @@
 #include "wave/TWaveFile.h"
 
 #include <algorithm>
+#include <array>
 #include <chrono>
+#include <cstdio>
 #include <cstring>
 #include <memory>
 #include <new>
@@ -43,14 +46,16 @@ DWORD BlockFrames(const ChannelProcessingSettings& p) { return BlockLengthOf(p);
 class SparseProgress {
 public:
     explicit SparseProgress(const SegmentProgress& hooks) : m_hooks(hooks), m_last(Clock::now()) {}
-    // After a line: true when the user cancelled.
-    bool Step(int percent)
+    // After a line: true when the user cancelled. `show` puts the lines drawn so far on the
+    // window before the window system runs.
+    template <class Show> bool Step(int percent, const Show& show)
     {
         const Clock::time_point now = Clock::now();
         if (++m_lines < kLines && now - m_last < kInterval)
             return false;
         m_lines = 0;
         m_last = now;
+        show();
         m_hooks.Report(percent);
         return m_hooks.Cancelled();
     }
@@ -186,47 +191,12 @@ struct CompositeMember {
     std::unique_ptr<SpectralData> engine;
 };
 
-// A short segment's samples centred in a frame of silence, into the member's engine.
-bool ZeroPaddedBlock(CompositeMember& m, DWORD frames)
+// The member channels of a composite, each with its own work block and engine built from the
+// channel's settings and its file's calibration, with the file's position saved. False when
+// the composite has no members (its type names none) or a member lacks its file (said so),
+// window or memory.
+bool GatherMembers(CMainFrame& frame, int composite, std::vector<CompositeMember>& members)
 {
-    m.work->Clear();
-    const DWORD length = m.file->GetLength();
-    const DWORD n = m.start < length ? std::min({frames, m.work->GetCount(), length - m.start}) : 0;
-    if (n > 0 && !m.file->ReadSamples(m.work->GetSamplePtr(0), m.start, n, m.slot)) {
-        ReportWaveReadFailure(*m.file);
-        return false;
-    }
-    m.work->CompactChannels();
-    std::vector<float> samples(frames / m.ratio);
-    for (std::size_t j = 0; j < samples.size(); ++j)
-        samples[j] = static_cast<float>(m.work->GetSample(static_cast<DWORD>(j), false));
-    const std::vector<float> padded = ZeroPaddedFrame(samples, static_cast<std::size_t>(m.engine->GetFftSize()));
-    for (std::size_t j = 0; j < padded.size(); ++j)
-        m.engine->SetTimeSample(static_cast<UINT>(j), padded[j]);
-    m.window->Apply(m.engine->GetFrame());
-    m.engine->ComputeSpectrum();
-    m.engine->Average(false);
-    m.engine->UpdatePeakHold();
-    return true;
-}
-
-// The member channels of a composite over the selected segment, each with its own work block
-// and engine: those of a sum (complex or real), and with `twoChannel` also the reference and
-// transfer channels of the other types. False when no segment is selected (said so), the
-// segment is empty, the composite is of another type, or a member has no file, window or
-// memory.
-bool GatherSegmentMembers(CMainFrame& frame, int composite, float start, float end,
-                          std::vector<CompositeMember>& members, bool twoChannel = false)
-{
-    if (start == end) {
-        AfxMessageBox(kSelectSegment, MB_OK | MB_ICONERROR);
-        return false;
-    }
-    ClampTimes(start, end);
-    const WORD type = frame.Settings.Composite[composite].CompositeType;
-    const bool sum = type == 0 || type == 5;
-    if (!(end - start > 0.0f) || !(sum || (twoChannel && type >= 1 && type <= 4)))
-        return false;
     for (int ch = 0; ch < CMainFrame::kChannels; ++ch) {
         if (!frame.IsChannelInComposite(ch, composite))
             continue;
@@ -234,7 +204,14 @@ bool GatherSegmentMembers(CMainFrame& frame, int composite, float start, float e
         m.channel = ch;
         m.file = frame.Settings.Files[ch].File.get();
         m.window = frame.Smoothing[ch];
-        if (m.file == nullptr || m.window == nullptr)
+        if (m.file == nullptr) {
+            char text[120];
+            std::snprintf(text, sizeof text, "Composite Channel %c: Input Channel %d has no wave file.",
+                          GetChannelLetter(composite), ch);
+            AfxMessageBox(text, MB_OK | MB_ICONSTOP);
+            return false;
+        }
+        if (m.window == nullptr)
             return false;
         const ChannelProcessingSettings& p = frame.Settings.Processing[ch];
         m.slot = static_cast<int>(frame.Settings.Files[ch].FileChannel);
@@ -246,11 +223,38 @@ bool GatherSegmentMembers(CMainFrame& frame, int composite, float start, float e
             return false;
         GiveFileCalibration(*m.file, m.slot, *m.engine);
         m.position = m.file->GetPosition();
-        m.start = m.file->SecondsToFrames(start);
-        m.end = m.file->SecondsToFrames(end);
         members.push_back(std::move(m));
     }
     return !members.empty();
+}
+
+// The members of a composite over the selected segment. False when no segment is selected
+// (said so), the segment is empty or the members can't be had.
+bool GatherSegmentMembers(CMainFrame& frame, int composite, float start, float end,
+                          std::vector<CompositeMember>& members)
+{
+    if (start == end) {
+        AfxMessageBox(kSelectSegment, MB_OK | MB_ICONERROR);
+        return false;
+    }
+    ClampTimes(start, end);
+    if (!(end - start > 0.0f) || !GatherMembers(frame, composite, members))
+        return false;
+    for (CompositeMember& m : members) {
+        m.start = m.file->SecondsToFrames(start);
+        m.end = m.file->SecondsToFrames(end);
+    }
+    return true;
+}
+
+// The member whose counts (block length, hop) the composite follows: its source channel.
+const CompositeMember& SourceMember(const CMainFrame& frame, int composite, const std::vector<CompositeMember>& members)
+{
+    const int source = frame.GetCompositeSource(composite);
+    for (const CompositeMember& m : members)
+        if (m.channel == source)
+            return m;
+    return members.front();
 }
 
 // The members' current spectra summed into the result, which counts as the first member.
@@ -260,6 +264,49 @@ void CombineMembers(SpectralData& result, std::vector<CompositeMember>& members,
     for (CompositeMember& m : members)
         spectra.push_back(m.engine->GetTimeBuffer());
     CMainFrame::SumCompositeSpectra(result, spectra, compositeType, members.front().engine.get());
+}
+
+using CompositeEngines = std::array<SpectralData*, 4>; // reference, transfer, result, coherence
+
+// The composite of the members' current blocks into its engines: a sum from the members'
+// spectra, the two-channel types from their work blocks. False when it can't be computed.
+bool ComputeFromMembers(CMainFrame& frame, int composite, std::vector<CompositeMember>& members,
+                        const CompositeEngines& engines)
+{
+    const WORD type = frame.Settings.Composite[composite].CompositeType;
+    if (type == 0 || type == 5) {
+        if (engines[2] == nullptr)
+            return false;
+        CombineMembers(*engines[2], members, type);
+        return true;
+    }
+    TSampleBuffer* blocks[CMainFrame::kChannels] = {};
+    SpectralData* spectra[CMainFrame::kChannels] = {};
+    for (CompositeMember& m : members) {
+        blocks[m.channel] = m.work.get();
+        spectra[m.channel] = m.engine.get();
+    }
+    return frame.ComputeTwoChannelComposite(composite, blocks, spectra, engines[0], engines[1], engines[2], engines[3]);
+}
+
+// The engines of composite `composite` when it has a result engine and the composites'
+// settings can be computed (else said so).
+bool ComputableComposite(CMainFrame& frame, int composite, CompositeEngines& engines)
+{
+    if (composite < 0 || composite >= CMainFrame::kComposites)
+        return false;
+    engines = frame.CompositeSpectral[composite];
+    return engines[2] != nullptr && frame.ValidateCompositeChannels(0);
+}
+
+// The composite's own engines back to the averaging of its source channel, whose count a
+// rebuild gives them all (composites have no processing record of their own).
+void RestoreCompositeAveraging(const CMainFrame& frame, const CompositeEngines& engines, int source)
+{
+    const ChannelProcessingSettings& p = frame.Settings.Processing[source];
+    for (SpectralData* e : engines)
+        if (e != nullptr)
+            e->SetAveraging(p.AverageSpeed, p.AverageBlocks);
 }
 
 // A spectrogram or a 3-D surface plot, as the history rebuilds drive either one.
@@ -295,9 +342,30 @@ struct HistoryTarget {
             spectrogram->SetHistoryLine(line, time);
         }
     }
+    // Lays the plot out for the lines to come: a spectrogram leaves what they cover to them.
+    void LayOut() const
+    {
+        if (spectrogram != nullptr)
+            spectrogram->UpdateLayoutForRebuild();
+        else
+            surface->UpdateLayout();
+    }
+    // The lines drawn so far, on the window (a surface shows each line as it draws it).
+    void Show() const
+    {
+        if (spectrogram != nullptr)
+            spectrogram->ShowRebuiltLines();
+    }
+    // The last lines shown, and what the lines were to cover and did not, painted.
+    void EndLines() const
+    {
+        if (spectrogram != nullptr)
+            spectrogram->EndRebuild();
+    }
     // After an Esc the lines drawn so far are no picture of the segment: the history is emptied.
     void Finish(bool cancelled = false) const
     {
+        EndLines();
         if (cancelled) {
             if (surface != nullptr)
                 surface->ClearHistory();
@@ -311,6 +379,19 @@ struct HistoryTarget {
             spectrogram->UpdateTimeStrings();
         Plot()->SetHighlight();
     }
+};
+
+// A history plot laid out for a rebuild's lines; however the rebuild ends, what they were to
+// cover is painted.
+class LinesLaidOut {
+public:
+    explicit LinesLaidOut(const HistoryTarget& plot) : m_plot(plot) { m_plot.LayOut(); }
+    ~LinesLaidOut() { m_plot.EndLines(); }
+    LinesLaidOut(const LinesLaidOut&) = delete;
+    LinesLaidOut& operator=(const LinesLaidOut&) = delete;
+
+private:
+    const HistoryTarget& m_plot;
 };
 
 constexpr int kSpectrogramKind = 4;
@@ -355,26 +436,19 @@ void RebuildShownHistory(CMainFrame& frame, int index, bool composite, bool acti
 
 void CMainFrame::ComputeCompositeSegmentAverageSpectrum(int composite, float start, float end)
 {
-    if (composite < 0 || composite >= kComposites)
-        return;
-    SpectralData* result = CompositeSpectral[composite][2];
-    const CompositeChannelSettings& settings = Settings.Composite[composite];
-    if (result == nullptr || !ValidateCompositeChannels(0))
+    CompositeEngines engines{};
+    if (!ComputableComposite(*this, composite, engines))
         return;
     std::vector<CompositeMember> members;
     if (!GatherSegmentMembers(*this, composite, start, end, members))
         return;
 
     // The counts come from the composite's source channel.
-    int source = GetCompositeSource(composite);
-    const CompositeMember* ref = &members.front();
-    for (const CompositeMember& m : members)
-        if (m.channel == source)
-            ref = &m;
-    source = ref->channel;
-    const DWORD hop = GetPostProcessHop(Settings.Processing[source]) * ref->ratio;
-    const std::int64_t frames = std::int64_t(ref->end) - std::int64_t(ref->start);
-    const SegmentAveragePlan plan = PlanSegmentAverage(frames, ref->blockFrames, hop);
+    const CompositeMember& ref = SourceMember(*this, composite, members);
+    const int source = ref.channel;
+    const DWORD hop = GetPostProcessHop(Settings.Processing[source]) * ref.ratio;
+    const std::int64_t frames = std::int64_t(ref.end) - std::int64_t(ref.start);
+    const SegmentAveragePlan plan = PlanSegmentAverage(frames, ref.blockFrames, hop);
     int choice = SEGMENT_ZEROPAD;
     if (plan.blocks == 0) {
         choice = IDCANCEL;
@@ -390,14 +464,16 @@ void CMainFrame::ComputeCompositeSegmentAverageSpectrum(int composite, float sta
         MDIActivate(CompositeSpectrumPlot[composite]);
     for (CompositeMember& m : members)
         m.engine->SetAveraging(4, 100000);
-    for (SpectralData* e : CompositeSpectral[composite])
-        if (e != nullptr)
-            e->SetAveraging(4, 100000);
     CWaitCursor wait;
     BeginLongOperation("Computing average spectrum... press <Esc> to cancel.");
-    result->ResetAverages();
+    // Every engine of the composite starts afresh: a reference or transfer average left from a
+    // run would otherwise weigh in the segment's transfer function and coherence.
+    for (SpectralData* e : engines)
+        if (e != nullptr) {
+            e->SetAveraging(4, 100000);
+            e->ResetAverages();
+        }
 
-    const auto combine = [&] { CombineMembers(*result, members, settings.CompositeType); };
     const SegmentProgress hooks = LongOperationHooks();
     // A member that can't be read (reported once) stops the average: it would not be valid.
     bool read = true;
@@ -409,44 +485,65 @@ void CMainFrame::ComputeCompositeSegmentAverageSpectrum(int composite, float sta
                                              *m.engine, *m.window)))
                 break;
         if (read)
-            combine();
+            read = ComputeFromMembers(*this, composite, members, engines);
         if ((cancelled = hooks.Cancelled()))
             break;
     }
     if (read && !cancelled && plan.finalBlock) {
         for (CompositeMember& m : members) {
-            const DWORD count = m.end - m.start;
             if (plan.blocks >= 1)
                 read = ProcessSegmentBlock(*m.file, m.slot, m.end >= m.blockFrames ? m.end - m.blockFrames : 0,
                                            *m.work, *m.engine, *m.window);
-            else if (choice == SEGMENT_INCLUDE_NEIGHBOURS)
-                read = ProcessSegmentBlock(*m.file, m.slot,
-                                           static_cast<DWORD>(CentredBlockStart(m.start, count, m.blockFrames)),
-                                           *m.work, *m.engine, *m.window);
             else
-                read = ZeroPaddedBlock(m, count);
+                read = ProcessShortSegmentBlock(*m.file, m.slot, m.start, m.end - m.start, choice, *m.work, *m.engine,
+                                                *m.window);
             if (!read)
                 break;
         }
         if (read)
-            combine();
+            read = ComputeFromMembers(*this, composite, members, engines);
     }
     EndLongOperation();
     // An average cut short by Esc is not the segment's: it shows nothing.
     if (cancelled)
-        result->ResetAverages();
+        for (SpectralData* e : engines)
+            if (e != nullptr)
+                e->ResetAverages();
     TSpectraPlot* plot = read ? CompositeSpectrumPlot[composite] : nullptr;
     if (plot != nullptr) {
         plot->SetTimeUnitsMsec(false);
         plot->UpdateFrame(0.0f);
     }
-    // The result gets back the averaging of the composite's source channel (composites have
-    // no processing record of their own).
-    result->SetAveraging(Settings.Processing[source].AverageSpeed, Settings.Processing[source].AverageBlocks);
+    RestoreCompositeAveraging(*this, engines, source);
     for (CompositeMember& m : members)
         m.file->Seek(m.position);
     UpdateUtilityViews();
 }
+
+namespace {
+
+// The spectrum plot of a channel or composite, opened or brought forward, drawing the spectrum
+// its engine now holds with its x unit back in hertz.
+void ShowNewSpectrum(CMainFrame& frame, int index, bool composite)
+{
+    TSpectraPlot* plot = composite ? frame.CompositeSpectrumPlot[index] : frame.SpectrumPlot[index];
+    if (plot == nullptr) {
+        if (composite)
+            frame.OpenCompositeSpectrumPlot(index);
+        else
+            frame.OpenSpectrumPlot(index);
+        plot = composite ? frame.CompositeSpectrumPlot[index] : frame.SpectrumPlot[index];
+    } else {
+        frame.MDIActivate(plot);
+    }
+    if (plot != nullptr) {
+        plot->SetTimeUnitsMsec(false);
+        plot->UpdateFrame(0.0f);
+    }
+    frame.UpdateUtilityViews();
+}
+
+} // namespace
 
 void CMainFrame::ComputeSpectrumAtTime(int channel, float time)
 {
@@ -465,15 +562,7 @@ void CMainFrame::ComputeSpectrumAtTime(int channel, float time)
     if (!start)
         return;
     const float blockStart = *start;
-    if (SpectrumPlot[channel] == nullptr)
-        OpenSpectrumPlot(channel);
-    else
-        MDIActivate(SpectrumPlot[channel]);
-    if (TSpectraPlot* plot = SpectrumPlot[channel]) {
-        plot->SetTimeUnitsMsec(false);
-        plot->UpdateFrame(0.0f);
-    }
-    UpdateUtilityViews();
+    ShowNewSpectrum(*this, channel, false);
     // The position stays at the block's start.
     file->SeekSeconds(blockStart);
     if (TimeSeriesPlot[channel] != nullptr)
@@ -498,9 +587,10 @@ LRESULT CMainFrame::OnPlotSegmentMessage(WPARAM code, LPARAM lParam)
             RebuildSpectrogram(channel, composite, false);
         return 1;
     case PLOT_SEGMENT_SPECTRUM_AT:
-        // A composite's index is no input channel: its windows have no spectrum at a time.
-        if (composite)
-            return 0;
+        if (composite) {
+            ComputeCompositeSpectrumAtTime(channel, start);
+            return 1;
+        }
         ComputeSpectrumAtTime(channel, start);
         ShowSegmentTimeSeries(channel, start, 0.0f);
         return 1;
@@ -568,7 +658,7 @@ void CMainFrame::RebuildChannelHistory(int channel, float start, float end, bool
     const HistoryTarget plot = OpenHistoryPlot(*this, channel, false, surface, activate);
     if (plot.Plot() == nullptr)
         return;
-    plot.Plot()->UpdateLayout();
+    const LinesLaidOut laidOut(plot);
     const int lines = plot.Lines();
     if (lines <= 0)
         return;
@@ -598,7 +688,7 @@ void CMainFrame::RebuildChannelHistory(int channel, float start, float end, bool
             break; // reported; the lines so far stay
         plot.Draw(line, engine.get(), nullptr, static_cast<float>(file->FramesToSeconds(frame)) + half);
         frame += plan.step;
-        if ((cancelled = progress.Step(plot.Percent(i, lines))))
+        if ((cancelled = progress.Step(plot.Percent(i, lines), [&] { plot.Show(); })))
             break;
     }
     EndLongOperation();
@@ -624,13 +714,13 @@ void CMainFrame::RebuildCompositeHistory(int composite, float start, float end, 
     if (settings.bIsEnabled == 0 || !ValidateCompositeChannels(0))
         return;
     std::vector<CompositeMember> members;
-    if (!GatherSegmentMembers(*this, composite, start, end, members, true))
+    if (!GatherSegmentMembers(*this, composite, start, end, members))
         return;
 
     const HistoryTarget plot = OpenHistoryPlot(*this, composite, true, surface, activate);
     if (plot.Plot() == nullptr)
         return;
-    plot.Plot()->UpdateLayout();
+    const LinesLaidOut laidOut(plot);
     const int lines = plot.Lines();
     if (lines <= 0)
         return;
@@ -681,7 +771,7 @@ void CMainFrame::RebuildCompositeHistory(int composite, float start, float end, 
                                              engines.Get(TCompositeProcessing::kTransfer), result, coherence))
             break;
         plot.Draw(line, result, coherence, time);
-        if ((cancelled = progress.Step(plot.Percent(i, lines))) || atEnd)
+        if ((cancelled = progress.Step(plot.Percent(i, lines), [&] { plot.Show(); })) || atEnd)
             break;
     }
     EndLongOperation();
@@ -846,4 +936,50 @@ void CMainFrame::RunDtmfDetection(int channel, float start, float end)
     wait.Restore();
     if (scanned)
         AfxMessageBox(FormatDtmfMessage(keys), MB_OK);
+}
+
+void CMainFrame::ComputeCompositeSpectrumAtTime(int composite, float time)
+{
+    CompositeEngines engines{};
+    if (!ComputableComposite(*this, composite, engines))
+        return;
+    std::vector<CompositeMember> members;
+    if (!GatherMembers(*this, composite, members))
+        return;
+    // The block of the source channel centred on the time, at the same time in every member.
+    const CompositeMember& ref = SourceMember(*this, composite, members);
+    const int source = ref.channel;
+    const float blockStart =
+        std::max(time - static_cast<float>(ref.file->FramesToSeconds(ref.blockFrames / 2)), 0.0f);
+    for (SpectralData* e : engines)
+        if (e != nullptr)
+            e->ResetAverages();
+    RestoreCompositeAveraging(*this, engines, source);
+    bool read = true;
+    for (CompositeMember& m : members)
+        if (!(read = ProcessSegmentBlock(*m.file, m.slot, m.file->SecondsToFrames(blockStart), *m.work, *m.engine,
+                                         *m.window)))
+            break;
+    if (read)
+        read = ComputeFromMembers(*this, composite, members, engines);
+    if (!read) {
+        for (CompositeMember& m : members)
+            m.file->Seek(m.position);
+        return;
+    }
+    ShowNewSpectrum(*this, composite, true);
+    // As for a channel, the members' positions stay at the block's start, all in step.
+    for (const CompositeMember& m : members)
+        SetChannelFileTime(m.channel, blockStart);
+    ToolbarUpdateState();
+}
+
+void CMainFrame::RebuildCompositeHistoriesOf(int channel)
+{
+    // A composite's history shows its members' samples: a member's edit is an edit of it.
+    for (int c = 0; c < kComposites; ++c)
+        if (IsChannelInComposite(channel, c)) {
+            RebuildSpectrogram(c, true, false);
+            RebuildSurface(c, true, false);
+        }
 }

@@ -311,9 +311,12 @@ void ReverbAnalysis::NormalizeLevels()
     if (cancel || !HasRecords() || recordCount <= 0)
         return;
     const int s = StartRecord();
+    // The records before the start move with the rest: a start offset lowered later (or
+    // cleared after a file is loaded) then measures one scale, not absolute levels against
+    // relative ones.
     for (int b = 0; b < bandCount; ++b) {
         const float reference = records[static_cast<std::size_t>(s)].Level[b];
-        for (int r = s; r < recordCount; ++r)
+        for (int r = 0; r < recordCount; ++r)
             records[static_cast<std::size_t>(r)].Level[b] -= reference;
     }
 }
@@ -369,6 +372,26 @@ void ReverbAnalysis::SmoothDecay()
     ComputeDecayTimes();
 }
 
+namespace {
+// When the smoothed level of band b, falling, first lies `fall` dB below record s at record r:
+// on the straight line between records r - 1 and r. Records lie a tenth of a second apart at
+// the device's rate, and a time read off the record grid would be up to that much long, three
+// or six times over once extrapolated.
+float CrossingTime(const ReverbRecord* recs, int s, int r, int b, float fall)
+{
+    const float t = recs[r].Time - recs[s].Time;
+    if (r <= s)
+        return t;
+    const float before = recs[s].Smoothed[b] - recs[r - 1].Smoothed[b];
+    const float now = recs[s].Smoothed[b] - recs[r].Smoothed[b];
+    const float t0 = recs[r - 1].Time - recs[s].Time;
+    if (!(before < fall && now > before))
+        return t;
+    const float at = t0 + (fall - before) / (now - before) * (t - t0);
+    return std::isfinite(at) ? std::clamp(at, t0, t) : t;
+}
+} // namespace
+
 void ComputeReverbDecayTimes(const ReverbRecord* recs, int count, int bandCount, int s, float D, DWORD method,
                              ReverbBandResult (&out)[ReverbRecord::kBands])
 {
@@ -384,7 +407,7 @@ void ComputeReverbDecayTimes(const ReverbRecord* recs, int count, int bandCount,
             const float drop = recs[s].Smoothed[b] - recs[r].Smoothed[b];
             for (int k = 1; k <= 6; ++k) {
                 if (out[b].Rt[k - 1] < 0.0f && drop >= 10.0f * k) {
-                    out[b].Rt[k - 1] = t;
+                    out[b].Rt[k - 1] = CrossingTime(recs, s, r, b, 10.0f * k);
                     out[b].NotMeasured[k - 1] = 0;
                 }
             }

@@ -3,6 +3,7 @@
 #include "records/ChannelProcessingSettings.h"
 #include "dsp/SegmentSamples.h"
 #include "dsp/SpectralData.h"
+#include "numerics/SimdDispatch.h"
 #include "numerics/TSmoothing.h"
 #include "wave/TSampleBuffer.h"
 #include "wave/TWaveData.h"
@@ -33,10 +34,12 @@ bool ReadWork(TWaveData& wave, int fileChannel, DWORD frame, DWORD frames, TSamp
     return true;
 }
 
-// The rest of a block once the work block holds its samples.
-void TransformWork(TSampleBuffer& work, SpectralData& engine, const TSmoothing& window)
+// The rest of a block once the work block holds its decimated samples.
+void TransformCompacted(TSampleBuffer& work, SpectralData& engine, const TSmoothing& window)
 {
-    work.CompactChannels();
+    // A history rebuild draws between blocks; the decoding and windowing must not pay for what
+    // the drawing left in the vector registers.
+    simd::ClearUpperHalves();
     const UINT n = static_cast<UINT>(engine.GetFftSize());
     float* frame = engine.GetFrame();
     if (frame && n <= work.GetCount()) {
@@ -49,6 +52,14 @@ void TransformWork(TSampleBuffer& work, SpectralData& engine, const TSmoothing& 
     engine.ComputeSpectrum();
     engine.Average(false);
     engine.UpdatePeakHold();
+}
+
+// The rest of a block once the work block holds its samples.
+void TransformWork(TSampleBuffer& work, SpectralData& engine, const TSmoothing& window)
+{
+    simd::ClearUpperHalves();
+    work.CompactChannels();
+    TransformCompacted(work, engine, window);
 }
 
 // A channel's values (relative to the zero value) over frames that only move forward, read
@@ -218,39 +229,48 @@ SegmentAverageResult ComputeSegmentAverage(TWaveData& wave, int fileChannel, DWO
         if (plan.blocks >= 1) {
             read = ProcessSegmentBlock(wave, fileChannel, static_cast<DWORD>(endFrame - blockFrames), work, engine,
                                        window);
-        } else if (choice == SEGMENT_INCLUDE_NEIGHBOURS) {
-            const std::int64_t first = CentredBlockStart(startFrame, frames, blockFrames);
-            std::int64_t count = blockFrames;
-            const std::int64_t left = static_cast<std::int64_t>(wave.GetLength()) - first;
-            if (left < blockFrames)
-                count = std::max<std::int64_t>(left - 1, 0);
-            read = ReadWork(wave, fileChannel, static_cast<DWORD>(first), static_cast<DWORD>(count), work);
-            if (read)
-                TransformWork(work, engine, window);
         } else {
-            // The segment's samples in the middle of a frame of silence. After decimation the
-            // R frames are R / ratio samples; only those are placed.
-            read = ReadWork(wave, fileChannel, startFrame, static_cast<DWORD>(plan.remainder), work);
-            if (!read) {
-                engine.SetAveraging(processing.AverageSpeed, processing.AverageBlocks);
-                return SegmentAverageResult::ReadFailed;
-            }
-            work.CompactChannels();
-            const std::size_t read = static_cast<std::size_t>(plan.remainder / ratio);
-            std::vector<float> samples(read);
-            for (std::size_t j = 0; j < read; ++j)
-                samples[j] = static_cast<float>(work.GetSample(static_cast<DWORD>(j), false));
-            const std::vector<float> padded = ZeroPaddedFrame(samples, static_cast<std::size_t>(engine.GetFftSize()));
-            for (std::size_t j = 0; j < padded.size(); ++j)
-                engine.SetTimeSample(static_cast<UINT>(j), padded[j]);
-            window.Apply(engine.GetFrame());
-            engine.ComputeSpectrum();
-            engine.Average(false);
-            engine.UpdatePeakHold();
+            read = ProcessShortSegmentBlock(wave, fileChannel, startFrame, static_cast<DWORD>(plan.remainder), choice,
+                                            work, engine, window);
         }
     }
     engine.SetAveraging(processing.AverageSpeed, processing.AverageBlocks);
     return read ? SegmentAverageResult::Done : SegmentAverageResult::ReadFailed;
+}
+
+bool ProcessShortSegmentBlock(TWaveData& wave, int fileChannel, DWORD startFrame, DWORD frames, int choice,
+                              TSampleBuffer& work, SpectralData& engine, const TSmoothing& window)
+{
+    const DWORD ratio = std::max<DWORD>(work.GetDecimationRatio(), 1);
+    const std::int64_t blockFrames = static_cast<std::int64_t>(ratio) * engine.GetFftSize();
+    if (choice == SEGMENT_INCLUDE_NEIGHBOURS) {
+        const std::int64_t first = CentredBlockStart(startFrame, frames, blockFrames);
+        std::int64_t count = blockFrames;
+        const std::int64_t left = static_cast<std::int64_t>(wave.GetLength()) - first;
+        if (left < blockFrames)
+            count = std::max<std::int64_t>(left - 1, 0);
+        if (!ReadWork(wave, fileChannel, static_cast<DWORD>(first), static_cast<DWORD>(count), work))
+            return false;
+        TransformWork(work, engine, window);
+        return true;
+    }
+    // The segment's samples in the middle of a frame of silence. After decimation the frames
+    // are frames / ratio samples; only those are placed.
+    if (!ReadWork(wave, fileChannel, startFrame, frames, work))
+        return false;
+    work.CompactChannels();
+    const std::size_t n = static_cast<std::size_t>(engine.GetFftSize());
+    const std::size_t count = std::min<std::size_t>(frames / ratio, n);
+    std::vector<float> samples(count);
+    for (std::size_t j = 0; j < count; ++j)
+        samples[j] = static_cast<float>(work.GetSample(static_cast<DWORD>(j), false));
+    const std::vector<float> padded = ZeroPaddedFrame(samples, n);
+    // The padded frame goes back into the work block, where a composite takes its block from.
+    const TPcmFormat& format = work.GetFormat();
+    for (std::size_t j = 0; j < padded.size() && j < work.GetCount(); ++j)
+        work.SetSample(static_cast<DWORD>(j), SampleFromValue(format, padded[j]));
+    TransformCompacted(work, engine, window);
+    return true;
 }
 
 std::optional<float> ComputeSegmentSpectrumAtTime(TWaveData& wave, int fileChannel, float seconds, TSampleBuffer& work,

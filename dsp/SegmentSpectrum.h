@@ -46,6 +46,15 @@ SegmentAverageResult ComputeSegmentAverage(TWaveData& wave, int fileChannel, DWO
                                            const TSmoothing& window, const ChannelProcessingSettings& processing,
                                            const std::function<int()>& askZeroPad, const SegmentProgress& hooks);
 
+// Processes the block of a segment of `frames` frames at `startFrame` that is shorter than one
+// block, as the user chose: SEGMENT_INCLUDE_NEIGHBOURS reads the block centred on the segment
+// with the samples on either side; otherwise the segment's samples are centred in a frame of
+// silence. The work block keeps the frame the engine took. False when the wave cannot be read
+// (reported).
+[[nodiscard]] bool ProcessShortSegmentBlock(TWaveData& wave, int fileChannel, DWORD startFrame, DWORD frames,
+                                            int choice, TSampleBuffer& work, SpectralData& engine,
+                                            const TSmoothing& window);
+
 // The spectrum of the block centred on `seconds` (not starting before the wave's start).
 // Returns the block's start in seconds, where the caller leaves the wave's position; nothing
 // when the wave cannot be read (reported).

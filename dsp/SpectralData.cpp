@@ -318,6 +318,7 @@ void SpectralData::ResetAverages()
 void SpectralData::ClearSpectra()
 {
     averageCount = 0;
+    std::fill(heldRatios.begin(), heldRatios.end(), 0.0f);
     if (frame)
         std::fill_n(frame.get(), N, 0.0f);
     if (averaged)

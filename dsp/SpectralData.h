@@ -224,6 +224,10 @@ private:
     std::vector<double> ToneLeakage(UINT centre, int halfWidth, double lobePower) const;
     const std::vector<double>& WindowShape() const;
     void UpdateMagnitudeDb();
+    // The transfer or coherence value of bin k as shown: v, or with peak hold the larger of v
+    // and the value shown before. `held` is false when the values shown before can't be kept.
+    float HoldRatio(UINT k, float v, bool held);
+    bool PrepareHeldRatios();
     void AllocateBuffers();
     void ReportWorkingMemory();
 
@@ -245,6 +249,9 @@ private:
     std::unique_ptr<float[]> totalWeighting[3];
     char unitsLabel[80] = {};
     std::vector<std::unique_ptr<float[]>> ringMagnitude;
+    // The transfer or coherence values last shown: Average writes the cross spectrum's
+    // magnitudes in between, so peak hold can't compare with those.
+    std::vector<float> heldRatios;
     std::vector<std::unique_ptr<float[]>> ringComplex;
 
     WORD AverageType = 0;

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <new>
 
 namespace {
 
@@ -26,6 +27,29 @@ void SpectralData::UpdateMagnitudeDb()
         return;
     for (UINT k = 0; k < bins; ++k)
         magnitudeDb[k] = magnitude[k] > 0.0f ? 10.0f * std::log10(magnitude[k]) : kNoLevelDb;
+}
+
+bool SpectralData::PrepareHeldRatios()
+{
+    if (heldRatios.size() == bins)
+        return true;
+    try {
+        heldRatios.assign(bins, 0.0f);
+    } catch (const std::bad_alloc&) {
+        heldRatios.clear();
+        return false;
+    }
+    return true;
+}
+
+float SpectralData::HoldRatio(UINT k, float v, bool held)
+{
+    if (!held)
+        return v;
+    if (peakDecay != 0)
+        v = std::max(heldRatios[k], v);
+    heldRatios[k] = v;
+    return v;
 }
 
 void SpectralData::ComplexSum(const float* const* spectra, int count)
@@ -113,6 +137,7 @@ void SpectralData::CrossOverAuto(const float* referencePower)
 {
     if (!referencePower || !magnitude || !averaged)
         return;
+    const bool held = PrepareHeldRatios();
     float v = 0.0f;
     for (UINT k = 0; k < bins; ++k) {
         const float den = referencePower[k];
@@ -120,7 +145,7 @@ void SpectralData::CrossOverAuto(const float* referencePower)
             const float re = averaged[2 * k] / den, im = averaged[2 * k + 1] / den;
             v = Power(re, im);
         }
-        magnitude[k] = peakDecay != 0 ? std::max(magnitude[k], v) : v;
+        magnitude[k] = HoldRatio(k, v, held);
     }
     UpdateMagnitudeDb();
     transferKind = 1;
@@ -132,12 +157,13 @@ void SpectralData::Coherence(const float* gx, const float* gy)
 {
     if (!gx || !gy || !magnitude || !averaged)
         return;
+    const bool held = PrepareHeldRatios();
     float v = 0.0f;
     for (UINT k = 0; k < bins; ++k) {
         const double d = static_cast<double>(gx[k]) * gy[k];
         if (d != 0.0)
             v = static_cast<float>(Power(averaged[2 * k], averaged[2 * k + 1]) / d);
-        magnitude[k] = peakDecay != 0 ? std::max(magnitude[k], v) : v;
+        magnitude[k] = HoldRatio(k, v, held);
     }
     UpdateMagnitudeDb();
     coherenceKind = 1;

@@ -180,8 +180,11 @@ double ThdFreqAnalysis::OutputAmplitude(float level, int unit, float fullScale)
     case 6: a = std::pow(10.0, L / 20.0) / FS / 0.707106 * 0.775; break;
     default: a = 1.0; break;
     }
-    // Also catches a zero full scale (infinite or NaN).
-    if (!(a > 0.0) || !(a <= 1.0))
+    // A level of nothing plays silence rather than full scale; above full scale (also a level
+    // over a full scale of 0 V) is full scale.
+    if (!(a > 0.0))
+        a = 0.0;
+    else if (a > 1.0)
         a = 1.0;
     return a;
 }

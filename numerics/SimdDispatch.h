@@ -13,4 +13,10 @@ bool UseAvx();
 // program never calls it.
 void ForceBaseline(bool on);
 
+// Marks the upper halves of the AVX registers as unused. Library code (Qt's raster fills) can
+// return with them in use, and some processors then merge them into every baseline SSE
+// instruction that follows, which makes scalar loops two to three times slower. Loops that may
+// run right after drawing call this first; without AVX it does nothing.
+void ClearUpperHalves();
+
 } // namespace simd

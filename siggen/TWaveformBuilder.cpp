@@ -174,10 +174,11 @@ double ComputeOutputAmplitude(const OutputDeviceSettings& o, WORD c)
     case 6: a = std::pow(10.0, level / 20.0) / fs / 0.707106 * 0.775; break;
     default: a = 1.0; break;
     }
-    // A NaN (full scale 0 V) fails both tests below, so it is caught here too.
-    if (!(a > 0.0) || a > 1.0)
-        a = 1.0;
-    return a;
+    // A level of nothing (0 %, 0 V, or no number at all) plays silence: full scale is the last
+    // thing it asks for. Above full scale (also a level over a full scale of 0 V) is full scale.
+    if (!(a > 0.0))
+        return 0.0;
+    return a > 1.0 ? 1.0 : a;
 }
 
 TWaveformBuilder::TWaveformBuilder() = default;

@@ -237,6 +237,16 @@ bool CTHDFreqOptionsDialog::ValidateAndStore()
                       MB_OK | MB_ICONSTOP);
         return false;
     }
+    // An axis whose top is not above its bottom, or a logarithmic one down to zero, has no
+    // ticks and no place for the curve.
+    if (!(s.PlotTop > s.PlotBottom)) {
+        AfxMessageBox("Plot Top must be greater than Plot Bottom.", MB_OK | MB_ICONSTOP);
+        return false;
+    }
+    if (s.AmplitudeScale != 0 && !(s.PlotBottom > 0.0f)) {
+        AfxMessageBox("Plot Bottom must be greater than zero on a logarithmic scale.", MB_OK | MB_ICONSTOP);
+        return false;
+    }
     s.LimitAEnabled = IsDlgButtonChecked(IDC_THD_LIMIT_A) ? 1 : 0;
     s.LimitBEnabled = IsDlgButtonChecked(IDC_THD_LIMIT_B) ? 1 : 0;
     GetDlgItemText(IDC_THD_LIMIT_A_FILE, text, sizeof text);

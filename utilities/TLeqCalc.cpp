@@ -117,8 +117,8 @@ void TLeqCalc::Compute()
     m_results[kLeq] = GroupLevel(LeqChannelSettings::kLeq);
     m_results[kLsel] = energyLevel(GroupLevel(LeqChannelSettings::kLsel), m_elapsed);
 
-    // The newest entry is left out of the statistics.
-    const int n = std::max(0, m_count - 1);
+    // Every stored entry counts: a loud last block is the interval's maximum too.
+    const int n = m_count;
     for (std::vector<float>* h : {&m_peak, &m_maxMin, &m_percentile})
         if (n >= 2)
             std::sort(h->begin(), h->begin() + n);

@@ -103,12 +103,19 @@ void TReverb::AnalyzeSegment(TWaveData& wave, float t0, float t1)
         a.capture.reset();
         a.cancel = 1;
         a.MarkDataPresent();
-    } else {
-        a.AnalyzeCaptureAsSegment();
+    } else if (!a.AnalyzeCaptureAsSegment() && !a.cancel && a.recordCount == 0) {
+        // Shorter than one analysis block and its hop: nothing was measured, so say why.
+        const float least = static_cast<float>(a.fftSize * (200 - a.overlap) / 100) / static_cast<float>(rate);
+        char text[200];
+        std::snprintf(text, sizeof text,
+                      "The selected time segment is too short for the analysis at %u Hz.  It must be at least %.2f "
+                      "seconds in duration.",
+                      static_cast<unsigned>(rate), std::ceil(static_cast<double>(least) * 100.0) / 100.0);
+        AfxMessageBox(text, MB_OK | MB_ICONSTOP);
     }
     HideProgress();
     a.running = 0;
-    a.modified = (ok && !a.cancel) ? 1 : 0;
+    a.modified = (ok && !a.cancel && a.recordCount > 0) ? 1 : 0;
     EnableFrame(true);
 
     ReverbSettings& st = Settings();

@@ -9,7 +9,31 @@
 #include <cstdio>
 #include <cstdlib>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace history {
+
+void scale_detail::ScaleLine(const double* levels, int* out, std::size_t count, double n, double top, double range,
+                             bool decibels, int maxIndex)
+{
+    std::size_t i = 0;
+#if defined(__SSE2__)
+    // max(v, 0) gives 0 for NaN as ClampIndex does; the conversion truncates toward zero.
+    const __m128d vn = _mm_set1_pd(n), vtop = _mm_set1_pd(top), vrange = _mm_set1_pd(range);
+    const __m128d zero = _mm_setzero_pd(), highest = _mm_set1_pd(static_cast<double>(maxIndex));
+    for (; i + 2 <= count; i += 2) {
+        const __m128d level = _mm_loadu_pd(levels + i);
+        const __m128d v = decibels ? _mm_div_pd(_mm_mul_pd(vn, _mm_add_pd(_mm_sub_pd(level, vtop), vrange)), vrange)
+                                   : _mm_div_pd(_mm_mul_pd(vn, level), vtop);
+        const __m128i index = _mm_cvttpd_epi32(_mm_min_pd(_mm_max_pd(v, zero), highest));
+        _mm_storel_epi64(reinterpret_cast<__m128i*>(out + i), index);
+    }
+#endif
+    for (; i < count; ++i)
+        out[i] = ClampIndex(decibels ? n * (levels[i] - top + range) / range : n * levels[i] / top, maxIndex);
+}
 
 namespace {
 

@@ -322,9 +322,14 @@ template <class Settings> void THistoryPlot<Settings>::UpdateLayout()
     if (m_select) {
         // An edit re-lays the plot out: the selection tool stays on until the user lets it go.
         this->m_selectionMode = m_select->IsPressed() ? 1 : 0;
-        m_select->Enable();
-        m_play->Disable();
-        m_filter->Disable();
+        // A button told its state repaints at once, flushing all that waits on the window with
+        // it: tell only changes.
+        if (m_select->IsDisabled())
+            m_select->Enable();
+        if (!m_play->IsDisabled())
+            m_play->Disable();
+        if (!m_filter->IsDisabled())
+            m_filter->Disable();
     }
     TPlotBase::UpdateLayout();
     ClearSelection();
@@ -346,7 +351,7 @@ template <class Settings> void THistoryPlot<Settings>::UpdateLayout()
     FinishLayout();
     if (this->m_hWnd) {
         this->Invalidate();
-        this->UpdateWindow();
+        RepaintAfterLayout();
     }
     m_inLayout = false;
 }
@@ -527,7 +532,8 @@ template <class Settings> void THistoryPlot<Settings>::UpdateTimeStrings()
         const int far = std::max(m_history.Count() - m_history.Thickness(), 0);
         std::snprintf(m_farText, sizeof m_farText, "%s", FormatTime(m_history.Row(far).time, true, true));
     }
-    if (this->m_hWnd && !m_creating) {
+    // A layout paints the whole window once it is done.
+    if (this->m_hWnd && !m_creating && !m_inLayout) {
         InvalidateTimeLabels();
         this->UpdateWindow();
     }

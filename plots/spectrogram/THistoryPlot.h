@@ -249,6 +249,8 @@ protected:
     bool KeepPaneBitmap(int pane, bool clear);
     // Copies a pane's picture to the window when it shows.
     void PresentPane(int pane, CBitmap* bitmap, int width, int height);
+    // The end of a layout, the whole window invalid: it is painted now.
+    virtual void RepaintAfterLayout() { this->UpdateWindow(); }
     // The frequency map and labels of trace A over `length` pixels; labels at least
     // `labelSpacing` pixels apart.
     void BuildFrequencyScale(int length, int labelSpacing);

@@ -21,6 +21,28 @@ std::string Format(const char* format, double v)
     std::snprintf(text, sizeof text, format, v);
     return text;
 }
+
+// The parts of the rectangles outside `hole`, as rectangles.
+std::vector<CRect> Without(const std::vector<CRect>& rects, const CRect& hole)
+{
+    if (hole.IsRectEmpty())
+        return rects;
+    std::vector<CRect> out;
+    for (const CRect& r : rects) {
+        CRect cut;
+        if (!cut.IntersectRect(&r, &hole)) {
+            out.push_back(r);
+            continue;
+        }
+        const CRect pieces[] = {CRect(r.left, r.top, r.right, cut.top), CRect(r.left, cut.bottom, r.right, r.bottom),
+                                CRect(r.left, cut.top, cut.left, cut.bottom),
+                                CRect(cut.right, cut.top, r.right, cut.bottom)};
+        for (const CRect& piece : pieces)
+            if (!piece.IsRectEmpty())
+                out.push_back(piece);
+    }
+    return out;
+}
 } // namespace
 
 // The twins' shared commands are in the base's map.
@@ -182,17 +204,21 @@ bool TSpectrogram::LineColours(SpectralData* trace, std::vector<COLORREF>& colou
     m_lineIndices.resize(levels.size());
     if (!m_scale.Scale(levels.data(), m_lineIndices.data(), levels.size()))
         return false;
+    // Through plain pointers: written through the vector, the table would be read anew for
+    // every pixel.
+    const history::FrequencyPixel* map = m_frequencyMap.data();
+    const int* index = m_lineIndices.data();
+    const COLORREF* table = m_colours.data();
+    COLORREF* out = colours.data();
     int previousBin = -1;
     COLORREF previous = 0;
     for (std::size_t p = 0; p < m_frequencyMap.size(); ++p) {
-        const int bin = m_frequencyMap[p].bin;
-        if (p > 0 && bin == previousBin) {
-            colours[p] = previous;
-            continue;
+        const int bin = map[p].bin;
+        if (p == 0 || bin != previousBin) {
+            previous = table[static_cast<std::size_t>(index[p])];
+            previousBin = bin;
         }
-        previous = m_colours[static_cast<std::size_t>(m_lineIndices[p])];
-        colours[p] = previous;
-        previousBin = bin;
+        out[p] = previous;
     }
     return true;
 }
@@ -207,10 +233,18 @@ CPoint TSpectrogram::PicturePoint(int p, int r, int width, int height) const
     }
 }
 
+bool TSpectrogram::LineContextsReady()
+{
+    if (!m_pictureDC.GetSafeHdc() && !m_pictureDC.CreateCompatibleDC(nullptr))
+        return false;
+    return m_stripDC.GetSafeHdc() || m_stripDC.CreateCompatibleDC(nullptr);
+}
+
 CRect TSpectrogram::WriteLine(int pane, int row, SpectralData* trace)
 {
     CBitmap* bitmap = m_paneBitmap[pane].get();
-    if (!bitmap || !bitmap->GetSafeHandle() || !LineColours(trace, m_lineColours) || m_lineColours.empty())
+    if (!bitmap || !bitmap->GetSafeHandle() || !LineColours(trace, m_lineColours) || m_lineColours.empty() ||
+        !LineContextsReady())
         return CRect();
     BITMAP info{};
     bitmap->GetBitmap(&info);
@@ -241,36 +275,41 @@ CRect TSpectrogram::WriteLine(int pane, int row, SpectralData* trace)
     const std::ptrdiff_t along = n > 1 ? index(1, 0) - first : 0;
     const std::ptrdiff_t across = index(0, 1) - first;
     DWORD* bits = m_stripBits.data();
-    for (int p = 0; p < n; ++p) {
-        const std::ptrdiff_t at = first + p * along;
-        // The bitmap's bytes are blue, green, red, unused; a COLORREF's red, green, blue.
-        const COLORREF c = m_lineColours[static_cast<std::size_t>(p)];
-        const DWORD v = (DWORD(GetRValue(c)) << 16) | (DWORD(GetGValue(c)) << 8) | GetBValue(c);
-        for (int k = 0; k < kThickness; ++k)
-            bits[at + k * across] = v;
+    // The bitmap's bytes are blue, green, red, unused; a COLORREF's red, green, blue.
+    const auto pixel = [](COLORREF c) { return (DWORD(GetRValue(c)) << 16) | (DWORD(GetGValue(c)) << 8) | GetBValue(c); };
+    if (along == 1 || along == -1) {
+        // Frequency across: the line's first row pixel by pixel, its other rows copies of it.
+        for (int p = 0; p < n; ++p)
+            bits[first + p * along] = pixel(m_lineColours[static_cast<std::size_t>(p)]);
+        const std::ptrdiff_t start = along > 0 ? first : first - (n - 1);
+        for (int k = 1; k < kThickness; ++k)
+            std::copy_n(bits + start, n, bits + start + k * across);
+    } else {
+        // Frequency down: each row of the strip holds one pixel of the line, kThickness wide.
+        for (int p = 0; p < n; ++p) {
+            const DWORD v = pixel(m_lineColours[static_cast<std::size_t>(p)]);
+            for (int k = 0; k < kThickness; ++k)
+                bits[first + p * along + k * across] = v;
+        }
     }
     m_strip.SetBitmapBits(static_cast<DWORD>(m_stripBits.size() * sizeof(DWORD)), m_stripBits.data());
     CRect written;
     const CRect picture(0, 0, w, h);
     if (!written.IntersectRect(&strip, &picture))
         return CRect();
-    CDC mem;
-    mem.CreateCompatibleDC(nullptr);
-    CBitmap* old = mem.SelectObject(bitmap);
-    CDC src;
-    src.CreateCompatibleDC(nullptr);
-    CBitmap* oldStrip = src.SelectObject(&m_strip);
-    mem.BitBlt(written.left, written.top, written.Width(), written.Height(), &src, written.left - strip.left,
-               written.top - strip.top, SRCCOPY);
-    src.SelectObject(oldStrip);
-    mem.SelectObject(old);
+    CBitmap* old = m_pictureDC.SelectObject(bitmap);
+    CBitmap* oldStrip = m_stripDC.SelectObject(&m_strip);
+    m_pictureDC.BitBlt(written.left, written.top, written.Width(), written.Height(), &m_stripDC,
+                       written.left - strip.left, written.top - strip.top, SRCCOPY);
+    m_stripDC.SelectObject(oldStrip);
+    m_pictureDC.SelectObject(old);
     return written;
 }
 
 void TSpectrogram::PaintNewSpectrum(int pane, SpectralData* trace)
 {
     CBitmap* bitmap = m_paneBitmap[pane].get();
-    if (!bitmap || !bitmap->GetSafeHandle() || !trace)
+    if (!bitmap || !bitmap->GetSafeHandle() || !trace || !LineContextsReady())
         return;
     BITMAP info{};
     bitmap->GetBitmap(&info);
@@ -282,35 +321,106 @@ void TSpectrogram::PaintNewSpectrum(int pane, SpectralData* trace)
         if (!LineColours(trace, m_lineColours))
             return;
         row = 0;
-        CDC mem;
-        mem.CreateCompatibleDC(nullptr);
-        CBitmap* old = mem.SelectObject(bitmap);
+        CBitmap* old = m_pictureDC.SelectObject(bitmap);
         const CRect all(0, 0, w, h);
         const int t = kThickness;
         const int dx = GetOrientation() == 0 ? -t : GetOrientation() == 1 ? t : 0;
         const int dy = GetOrientation() == 2 ? -t : GetOrientation() == 3 ? t : 0;
-        mem.ScrollDC(dx, dy, &all, &all, nullptr, nullptr);
-        mem.SelectObject(old);
+        m_pictureDC.ScrollDC(dx, dy, &all, &all, nullptr, nullptr);
+        m_pictureDC.SelectObject(old);
     }
     if (WriteLine(pane, row, trace).IsRectEmpty())
         return;
     PresentPane(pane, bitmap, w, h);
 }
 
-void TSpectrogram::PaintLineAt(int row, int pane, SpectralData* trace)
+void TSpectrogram::ShowRebuiltLines()
 {
-    const CRect written = WriteLine(pane, row, trace);
-    if (written.IsRectEmpty() || !m_hWnd || !IsWindowVisible())
-        return;
-    // Shown on the window too, so that a rebuild shows its progress.
-    CClientDC dc(this);
-    CDC src;
-    src.CreateCompatibleDC(&dc);
-    CBitmap* old = src.SelectObject(m_paneBitmap[pane].get());
+    for (int pane = 0; pane < 2; ++pane) {
+        const CRect written = m_unshown[pane];
+        m_unshown[pane].SetRectEmpty();
+        CBitmap* bitmap = m_paneBitmap[pane].get();
+        if (written.IsRectEmpty() || !bitmap || !bitmap->GetSafeHandle() || !m_hWnd || !IsWindowVisible() ||
+            !LineContextsReady())
+            continue;
+        CClientDC dc(this);
+        CBitmap* old = m_pictureDC.SelectObject(bitmap);
+        CRect shown = written;
+        const CRect r = PaneRect(pane);
+        shown.OffsetRect(r.left, r.top);
+        dc.BitBlt(shown.left, shown.top, shown.Width(), shown.Height(), &m_pictureDC, written.left, written.top,
+                  SRCCOPY);
+        m_pictureDC.SelectObject(old);
+        m_shownLines[pane].UnionRect(&m_shownLines[pane], &shown);
+    }
+}
+
+CRect TSpectrogram::LinesArea(int pane) const
+{
+    CBitmap* bitmap = m_paneBitmap[pane].get();
+    const int n = static_cast<int>(m_frequencyMap.size());
+    const int rows = GetLineCapacity() * kThickness;
+    if (!bitmap || !bitmap->GetSafeHandle() || n == 0 || rows <= 0)
+        return CRect();
+    BITMAP info{};
+    bitmap->GetBitmap(&info);
+    const CPoint a = PicturePoint(0, 0, info.bmWidth, info.bmHeight);
+    const CPoint b = PicturePoint(n - 1, rows - 1, info.bmWidth, info.bmHeight);
+    const CRect lines(std::min(a.x, b.x), std::min(a.y, b.y), std::max(a.x, b.x) + 1, std::max(a.y, b.y) + 1);
+    const CRect picture(0, 0, info.bmWidth, info.bmHeight);
+    CRect area;
+    if (!area.IntersectRect(&lines, &picture))
+        return CRect();
     const CRect r = PaneRect(pane);
-    dc.BitBlt(r.left + written.left, r.top + written.top, written.Width(), written.Height(), &src, written.left,
-              written.top, SRCCOPY);
-    src.SelectObject(old);
+    area.OffsetRect(r.left, r.top);
+    return area;
+}
+
+void TSpectrogram::UpdateLayoutForRebuild()
+{
+    for (int pane = 0; pane < 2; ++pane) {
+        m_leftForLines[pane].SetRectEmpty();
+        m_shownLines[pane].SetRectEmpty();
+        m_unshown[pane].SetRectEmpty();
+    }
+    m_layingOutForRebuild = true;
+    UpdateLayout();
+    m_layingOutForRebuild = false;
+}
+
+void TSpectrogram::RepaintAfterLayout()
+{
+    if (!m_layingOutForRebuild || !IsWindowVisible()) {
+        UpdateWindow();
+        return;
+    }
+    CRect client;
+    GetClientRect(&client);
+    std::vector<CRect> rest{client};
+    for (int pane = 0; pane < PaneCount(); ++pane) {
+        m_leftForLines[pane] = LinesArea(pane);
+        rest = Without(rest, m_leftForLines[pane]);
+    }
+    // What the lines will cover would only be painted over. The rest is painted a rectangle
+    // at a time: a paint clipped to the client less the pictures tests every pixel it copies.
+    ValidateRect(nullptr);
+    for (const CRect& r : rest) {
+        InvalidateRect(&r, TRUE);
+        UpdateWindow();
+    }
+}
+
+void TSpectrogram::EndRebuild()
+{
+    ShowRebuiltLines();
+    for (int pane = 0; pane < 2; ++pane) {
+        CRect covered;
+        covered.IntersectRect(&m_shownLines[pane], &m_leftForLines[pane]);
+        if (!covered.EqualRect(&m_leftForLines[pane]))
+            InvalidateRect(&m_leftForLines[pane], FALSE);
+        m_leftForLines[pane].SetRectEmpty();
+        m_shownLines[pane].SetRectEmpty();
+    }
 }
 
 void TSpectrogram::AdvanceSweep()
@@ -327,9 +437,10 @@ void TSpectrogram::AdvanceSweep()
 void TSpectrogram::Rebuild(int line, SpectralData* traceA, SpectralData* traceB)
 {
     ClearSelection();
-    PaintLineAt(line * kThickness, 0, traceA);
-    if (PaneCount() == 2)
-        PaintLineAt(line * kThickness, 1, traceB);
+    for (int pane = 0; pane < PaneCount(); ++pane) {
+        const CRect written = WriteLine(pane, line * kThickness, pane == 0 ? traceA : traceB);
+        m_unshown[pane].UnionRect(&m_unshown[pane], &written);
+    }
     KeepLineLevels(line, traceA);
 }
 

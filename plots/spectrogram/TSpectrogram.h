@@ -15,8 +15,17 @@ class TSpectrogram : public THistoryPlot<SpectrogramPlotSettings> {
 public:
     TSpectrogram();
 
-    // The engines' current spectrum drawn as history line `line` (the rebuild road).
+    // The engines' current spectrum drawn as history line `line` (the rebuild road). The line
+    // goes into the picture; the window shows it at ShowRebuiltLines or its next paint.
     void Rebuild(int line, SpectralData* traceA, SpectralData* traceB);
+    // Copies the lines rebuilt since the last call from the pictures to the window, in one
+    // piece a pane.
+    void ShowRebuiltLines();
+    // UpdateLayout for a rebuild that is about to draw every line: the window is repainted
+    // at once but for what the lines will cover. EndRebuild shows the last lines and repaints
+    // what the lines were to cover and did not (a rebuild cut short).
+    void UpdateLayoutForRebuild();
+    void EndRebuild();
     // Direction and ScrollType of the plot settings.
     int GetOrientation() const;
     WORD GetScrollType() const;
@@ -45,6 +54,7 @@ protected:
     bool ScrollsHistory() const override;
     void AdvanceSweep() override;
     CRect SelectionShape(int pane) const override;
+    void RepaintAfterLayout() override;
     void InvalidateTimeLabels() override;
     COLORREF PictureBackground() const override;
     void AddMeasurementEntries(CMenu& menu) override;
@@ -60,10 +70,13 @@ private:
     CPoint PicturePoint(int p, int r, int width, int height) const;
     void CreatePaneBitmap(int pane);
     void ClearPaneImages();
-    void PaintLineAt(int row, int pane, SpectralData* trace);
     // Writes a line (kThickness rows from `row`) into the pane's picture in one copy; returns the
     // picture rectangle written, empty when nothing was.
     CRect WriteLine(int pane, int row, SpectralData* trace);
+    // The memory contexts lines are drawn with, made on first use.
+    bool LineContextsReady();
+    // The client area every line of the history covers in a pane; empty for none.
+    CRect LinesArea(int pane) const;
 
     void DrawTimeAxis(CDC* dc, int pane) override;
     void DrawFrequencyAxis(CDC* dc, int pane) override;
@@ -80,5 +93,16 @@ private:
     history::LevelScaler m_scale;
     std::vector<DWORD> m_stripBits;
     CBitmap m_strip;
+    // Kept from line to line, with nothing selected into them between lines: making a context
+    // allocates, and fills a bitmap through code that leaves the vector registers dirty, which
+    // slows the next block's arithmetic.
+    CDC m_pictureDC;
+    CDC m_stripDC;
+    // Picture rectangles of each pane rebuilt but not yet shown on the window.
+    CRect m_unshown[2];
+    // During a rebuild: the client areas left for its lines, and what of them they showed.
+    bool m_layingOutForRebuild = false;
+    CRect m_leftForLines[2];
+    CRect m_shownLines[2];
     static int s_annotations;
 };

@@ -9,6 +9,7 @@
 #include "platform/core/GlobalMemory.h"
 #include "platform/ui/Clipboard.h"
 #include "records/SpectrogramPlotSettings.h"
+#include "support/QtTestAccess.h"
 #include "wave/TWaveFile.h"
 
 #include <chrono>
@@ -91,6 +92,23 @@ TEST_F(HistoryPlots, ChirpRebuildPutsTheRidgeAtTheChirpFrequencyOfEveryRow)
         ++checked;
     }
     EXPECT_GT(checked, 10);
+    // The lines reach the screen: the window shows the picture as drawn, all of it (the lines
+    // cover it) but for the idle mark the end of a rebuild puts over it.
+    AfxPumpMessages();
+    const QImage shown = QtClientPictureOf(plot);
+    const CRect pane = plot->GetPlotRect();
+    const CRect mark = plot->GetWatermarkRect();
+    std::vector<DWORD> bits(static_cast<std::size_t>(info.bmWidth) * info.bmHeight);
+    bitmap->GetBitmapBits(static_cast<DWORD>(bits.size() * sizeof(DWORD)), bits.data());
+    int differing = 0;
+    for (int y = 0; y < info.bmHeight; ++y)
+        for (int x = 0; x < info.bmWidth; ++x)
+            if (!mark.PtInRect(CPoint(pane.left + x, pane.top + y)))
+                differing += (shown.pixel(pane.left + x, pane.top + y) & 0xFFFFFFu) !=
+                                     (bits[static_cast<std::size_t>(y) * info.bmWidth + x] & 0xFFFFFFu)
+                                 ? 1
+                                 : 0;
+    EXPECT_EQ(differing, 0);
     // Newest at the entry edge (top): row times fall going down.
     EXPECT_GT(history.RowTime(0), history.RowTime(history.Count() - 2));
     EXPECT_STREQ(plot->GetEntryEdgeText(), FormatTime(history.RowTime(0), true, true));

@@ -25,11 +25,11 @@ namespace {
 class ReverbWindow : public FilesFrame {
 protected:
     // A recording of white noise whose power falls 60 dB in `t60` seconds from its first frame.
-    bool WriteDecay(const std::string& path, double t60, double seconds = 2.0)
+    bool WriteDecay(const std::string& path, double t60, double seconds = 2.0, int rate = 44100)
     {
         return Python("import wave, struct, random\n"
                       "random.seed(5)\n"
-                      "rate = 44100\n"
+                      "rate = " + std::to_string(rate) + "\n"
                       "w = wave.open('" + path + "', 'wb')\n"
                       "w.setnchannels(1); w.setsampwidth(2); w.setframerate(rate)\n"
                       "k = 10 ** (-3.0 / (" + std::to_string(t60) + " * rate))\n"
@@ -145,6 +145,45 @@ TEST_F(ReverbWindow, SegmentLimitsAndAMissingSelection)
     Analyse(0.0f, 1.0f);
     EXPECT_EQ(w->GetViewMode(), 2u);
     EXPECT_TRUE(w->GetButton(TReverb::kSave)->IsWindowEnabled());
+    user.ExpectBox(IDNO, "Reverberation Data has changed.");
+}
+
+// At the device's 4000 Hz a record covers a tenth of a second: the decay times are read
+// between records, and a selection too short for one analysis block says so.
+TEST_F(ReverbWindow, AtTheDevicesRateDecayTimesFallBetweenRecords)
+{
+    ASSERT_NE(Start(), nullptr);
+    for (double t60 : {0.6, 1.5}) {
+        frame->Settings.Files[0].File.reset();
+        ASSERT_TRUE(WriteDecay(Data("wave/d4k.wav"), t60, 4.0, 4000));
+        ASSERT_TRUE(OpenChannel(0, Data("wave/d4k.wav")));
+        TReverb* w = Analyse(0.0f, 4.0f);
+        ASSERT_NE(w, nullptr);
+        ReverbAnalysis& a = w->Analysis();
+        ASSERT_EQ(w->GetViewMode(), 2u);
+        EXPECT_NEAR(a.recordInterval, 409.0 / 4000.0, 1e-6);
+        EXPECT_NEAR(a.results[a.bandCount - 1].Rt[5], t60, 0.05 * t60);
+        double sum = 0;
+        int checked = 0;
+        for (int b = 0; b < a.bandCount - 1; ++b) {
+            if (a.results[b].Frequency < 200.0f)
+                continue;
+            EXPECT_NEAR(a.results[b].Rt[5], t60, 0.12 * t60) << a.results[b].Frequency << " Hz";
+            sum += a.results[b].Rt[5];
+            ++checked;
+        }
+        ASSERT_GE(checked, 10);
+        EXPECT_NEAR(sum / checked, t60, 0.05 * t60);
+        a.modified = 0;
+    }
+    // One second holds less than a block of 4096 frames and its hop.
+    user.ExpectBox(IDOK, "The selected time segment is too short for the analysis at 4000 Hz.  It must be at least "
+                         "1.13 seconds in duration.");
+    TReverb* w = Analyse(0.0f, 1.0f);
+    EXPECT_EQ(w->GetViewMode(), 0u);
+    EXPECT_EQ(w->Analysis().modified, 0);
+    Analyse(0.0f, 1.13f);
+    EXPECT_EQ(w->GetViewMode(), 2u);
     user.ExpectBox(IDNO, "Reverberation Data has changed.");
 }
 

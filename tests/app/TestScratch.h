@@ -35,4 +35,13 @@ inline bool RunPython(const std::string& kind, const std::string& code)
     return ok;
 }
 
+// The first lines of a script that needs numpy and scipy: a python3 on the path without them
+// (a virtual environment) hands the script to the system's, which has them.
+inline const char* const kNumpyPreamble = "import os, sys\n"
+                                          "try:\n"
+                                          "    import numpy, scipy\n"
+                                          "except ImportError:\n"
+                                          "    if sys.executable != '/usr/bin/python3':\n"
+                                          "        os.execv('/usr/bin/python3', ['/usr/bin/python3'] + sys.argv)\n";
+
 } // namespace apptest

@@ -172,12 +172,22 @@ TEST_F(ThdFreqWindow, OptionsAreCheckedInOrderAndOnlyOkWritesThemBack)
         d.SendMessage(WM_COMMAND, IDOK, 0);
         dlg.SetDlgItemText(IDC_THD_STOP, "2000.01");
         d.SendMessage(WM_COMMAND, IDOK, 0);
+        // Then the amplitude axis: upside down, and a logarithmic one down to zero.
+        dlg.SetDlgItemText(IDC_THD_STOP, "2000");
+        dlg.SetDlgItemText(IDC_THD_PLOT_TOP, "0.001");
+        dlg.SetDlgItemText(IDC_THD_PLOT_BOTTOM, "10");
+        d.SendMessage(WM_COMMAND, IDOK, 0);
+        dlg.SetDlgItemText(IDC_THD_PLOT_TOP, "10");
+        dlg.SetDlgItemText(IDC_THD_PLOT_BOTTOM, "0");
+        d.SendMessage(WM_COMMAND, IDOK, 0);
         d.SendMessage(WM_COMMAND, IDCANCEL, 0);
     });
     user.ExpectBox(IDOK, "You cannot select the same channel for both inputs");
     user.ExpectBox(IDOK, "Start Frequency cannot be less than 10 Hz.");
     user.ExpectBox(IDOK, "Start Frequency must be less than the Stop Frequency.");
     user.ExpectBox(IDOK, "Stop Frequency must be less than 2000.00 Hz (one half of the sampling rate).");
+    user.ExpectBox(IDOK, "Plot Top must be greater than Plot Bottom.");
+    user.ExpectBox(IDOK, "Plot Bottom must be greater than zero on a logarithmic scale.");
     w->SendMessage(WM_COMMAND, TTHDFreq::kOptions, 0);
     EXPECT_TRUE(SameRecordBytes(before, frame->Settings.ThdFreq));
 

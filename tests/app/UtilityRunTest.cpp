@@ -3,13 +3,18 @@
 #include "FrameFixture.h"
 
 #include "dsp/SpectralData.h"
+#include "platform/usb/KdrSimulator.h"
 #include "res/resource.h"
 #include "utilities/CAnalysisView.h"
 #include "utilities/CLeqAnalysisView.h"
 #include "utilities/CSoundPowerAnalysisView.h"
 #include "wave/TWaveFile.h"
 
+#include <algorithm>
 #include <cmath>
+#include <cstdio>
+#include <thread>
+#include <atomic>
 #include <cstdlib>
 #include <fstream>
 #include <set>
@@ -222,11 +227,23 @@ TEST_F(UtilityRun, LogFilesReadBackByPythonsCsvReader)
     for (size_t i = 1; i < comp.size(); ++i)
         ASSERT_EQ(Fields(comp[i]).size(), columns) << comp[i];
 
-    // Without the Leq window the place says so.
+    // Without the Leq window the place says so, and the columns after it stay under their heads.
     frame->OnUtilityLeq();
-    std::string text;
-    ASSERT_TRUE(frame->FormatLogValue(0, 0.0f, false, 11, text));
-    EXPECT_EQ(text, "Leq Utility is not open");
+    ch.DataItem[32] = 1; // RPM
+    frame->RewindWaveFiles();
+    frame->ExecuteCommand(57826);
+    Run();
+    frame->ExecuteCommand(57827);
+    const auto closed = CsvRows(Data("log/Channel_0.txt"), Data("closed.txt"));
+    ASSERT_GT(closed.size(), 2u);
+    const auto head = Fields(closed[0]);
+    ASSERT_EQ(head.back(), "RPM");
+    for (size_t i = 1; i < closed.size(); ++i) {
+        const auto f = Fields(closed[i]);
+        ASSERT_EQ(f.size(), head.size()) << closed[i];
+        EXPECT_EQ(f[3], "Leq Utility is not open");
+        EXPECT_EQ(f.back(), "  0.00");
+    }
 }
 
 TEST_F(UtilityRun, IntervalRowsKeepTheirSpacingAcrossMidnight)
@@ -249,6 +266,49 @@ TEST_F(UtilityRun, IntervalRowsKeepTheirSpacingAcrossMidnight)
                                            "00:00:00.50", "00:00:02.00", "00:00:04.00", "00:00:06.00",
                                            "00:00:08.00"};
     EXPECT_EQ(times, want);
+
+    // Turned on a second before midnight, and with an interval that ends after it: the first
+    // rows come after midnight, not a day later.
+    auto rowTimes = [&](float interval, float last) {
+        ch.IntervalSecs = interval;
+        frame->OnDataLoggingOn();
+        for (float t = 86399.0f; t < 86400.0f + last; t += 0.5f)
+            frame->WriteLogRows(0, t >= 86400.0f ? t - 86400.0f : t);
+        frame->OnDataLoggingOff();
+        std::vector<std::string> out;
+        for (const auto& r : CsvRows(Data("log/Channel_0.txt"), Data("rows.txt")))
+            out.push_back(Fields(r)[0]);
+        return out;
+    };
+    EXPECT_EQ(rowTimes(2.0f, 5.0f), (std::vector<std::string>{"00:00:01.00", "00:00:03.00"}));
+    EXPECT_EQ(rowTimes(600.0f, 1200.0f), (std::vector<std::string>{"00:09:59.00", "00:19:59.00"}));
+}
+
+// The files close after each run; the next run of the same session goes on in them, and only
+// turning logging on again starts them afresh (the default overwrites).
+TEST_F(UtilityRun, RunsOfOneLoggingSessionShareTheirFilesAndOneHeader)
+{
+    Prepare(1.0);
+    DataLoggingSettings& ch = frame->Settings.Logging.Channel[0];
+    ch = DataLoggingSettings();
+    ch.Enable = 1;
+    ch.DataItem[0] = 1;
+    ASSERT_EQ(frame->Settings.Logging.OverwriteFlag, 1);
+    auto session = [&](int runs) {
+        frame->ExecuteCommand(57826);
+        for (int i = 0; i < runs; ++i) {
+            frame->RewindWaveFiles();
+            Run();
+        }
+        frame->ExecuteCommand(57827);
+        return CsvRows(Data("log/Channel_0.txt"), Data("rows.txt"));
+    };
+    const auto one = session(1);
+    ASSERT_GT(one.size(), 2u);
+    const auto two = session(2);
+    ASSERT_EQ(two.size(), 2 * one.size() - 1);
+    EXPECT_EQ(std::count(two.begin(), two.end(), one[0]), 1);
+    EXPECT_EQ(session(1), one);
 }
 
 TEST_F(UtilityRun, ALogFileThatCannotBeOpenedIsReported)
@@ -459,4 +519,193 @@ TEST_F(TachometerRun, TwoRpmFilesRefuseToStart)
     EXPECT_EQ(user.Pending(), 0u);
     EXPECT_EQ(frame->FftsProcessed, 0);
     frame->OnDataLoggingOff();
+}
+
+namespace {
+// IEC 61672-1's A-weighting in dB, from its pole frequencies (annex E).
+double AWeighting(double f)
+{
+    const double f2 = f * f;
+    const double ra = 12194.0 * 12194.0 * f2 * f2 /
+                      ((f2 + 20.6 * 20.6) * std::sqrt((f2 + 107.7 * 107.7) * (f2 + 737.9 * 737.9)) * (f2 + 12194.0 * 12194.0));
+    return 20.0 * std::log10(ra) + 2.0;
+}
+} // namespace
+
+// Whole spectra, complex pairs and marker items in one log: every value stands under its own
+// heading, and the single values agree with the logged spectrum they came from.
+TEST_F(UtilityRun, LoggedSpectraStandUnderTheirHeadsAndAgreeWithTheirTotals)
+{
+    Prepare(2.0);
+    frame->Settings.Processing[0].FFTsize = 256;
+    DataLoggingSettings& ch = frame->Settings.Logging.Channel[0];
+    ch = DataLoggingSettings();
+    ch.Enable = 1;
+    for (int i : {2, 3, 12, 15, 16, 33, 34})
+        ch.DataItem[i] = 1;
+    frame->Settings.Markers[0].Freq[0] = 400; // nearest bin 406.25 Hz
+    frame->Settings.Markers[0].Freq[1] = 600; // 593.75 Hz
+    frame->ExecuteCommand(57826);
+    Run();
+    frame->ExecuteCommand(57827);
+    const auto rows = CsvRows(Data("log/Channel_0.txt"), Data("rows.txt"));
+    ASSERT_GT(rows.size(), 2u);
+    const auto head = Fields(rows[0]);
+    const auto row = Fields(rows.back());
+    ASSERT_EQ(head.size(), row.size());
+    // Time, two totals, 126 bins from 31.25 Hz, two markers, 126 pairs, 13 marked pairs.
+    constexpr size_t kBins = 126, kSpectrum = 3, kMarker = kSpectrum + kBins;
+    constexpr size_t kPairs = kMarker + 2, kMarked = kPairs + 2 * kBins;
+    ASSERT_EQ(head.size(), kMarked + 2 * 13);
+    EXPECT_EQ(head[kMarker], "Marker 1 Level");
+    for (size_t b = 0; b < kBins; ++b) {
+        ASSERT_EQ(head[kPairs + 2 * b], head[kSpectrum + b]) << b;
+        ASSERT_EQ(head[kPairs + 2 * b + 1], "") << b;
+    }
+    EXPECT_EQ(head[kMarked], "406.250");
+    EXPECT_EQ(head[kMarked + 24], "593.750");
+    EXPECT_EQ(head.back(), "");
+
+    double flat = 0.0, a = 0.0;
+    for (size_t b = 0; b < kBins; ++b) {
+        const double f = std::atof(head[kSpectrum + b].c_str());
+        const double level = std::atof(row[kSpectrum + b].c_str());
+        if (level < -900.0)
+            continue;
+        flat += std::pow(10.0, level / 10.0);
+        a += std::pow(10.0, (level + AWeighting(f)) / 10.0);
+        // Each pair's magnitude is the bin's level, on the same decibel scale.
+        const double re = std::atof(row[kPairs + 2 * b].c_str()), im = std::atof(row[kPairs + 2 * b + 1].c_str());
+        if (level > -30.0)
+            EXPECT_NEAR(20.0 * std::log10(std::hypot(re, im)), level, 0.05) << f;
+        if (f == 406.25)
+            EXPECT_EQ(row[kMarker], row[kSpectrum + b]);
+        if (f == 593.75)
+            EXPECT_EQ(row[kMarker + 1], row[kSpectrum + b]);
+    }
+    // The Hanning window's bins overlap: their sum is its noise bandwidth, 1.5 bins, too high.
+    const double enbw = 10.0 * std::log10(1.5);
+    EXPECT_NEAR(std::atof(row[1].c_str()), 10.0 * std::log10(flat) - enbw, 0.05);
+    EXPECT_NEAR(std::atof(row[2].c_str()), 10.0 * std::log10(a) - enbw, 0.05);
+    // Mostly the 500 Hz tone: A-weighting takes about its 3.2 dB.
+    EXPECT_NEAR(std::atof(row[2].c_str()) - std::atof(row[1].c_str()), -3.15, 0.1);
+}
+
+namespace {
+// Real Time runs on the simulator that log channel 0 after every block and channel 1 every
+// half second of row time.
+class LiveLogging : public UtilityRun {
+protected:
+    void SetUp() override
+    {
+        UtilityRun::SetUp();
+        kdrsim::Reset();
+        kdrsim::SelectSimulator(true);
+    }
+    void TearDown() override
+    {
+        if (frame != nullptr && frame->AcquisitionRunning)
+            frame->ExecuteCommand(ID_STOP);
+        kdrsim::Reset();
+        kdrsim::SelectSimulator(false);
+        UtilityRun::TearDown();
+    }
+    void Prepare(bool testClock)
+    {
+        kdrsim::UseTestClock(testClock);
+        std::string error;
+        ASSERT_TRUE(kdrsim::ConfigureSources("0=sine:1000:-6;1=sine:750:-6", &error)) << error;
+        ASSERT_NE(Start(), nullptr);
+        frame->Settings.OpMode = 0;
+        for (auto& c : frame->Settings.Composite)
+            c.bIsEnabled = 0;
+        for (int ch = 0; ch < 8; ++ch)
+            frame->Settings.Device.Channels[ch].bIsEnabled = ch < 2;
+        CopyField(frame->Settings.Paths.txt, Data("log").c_str());
+        for (int ch = 0; ch < 2; ++ch) {
+            frame->Settings.Processing[ch].FFTsize = 1024;
+            DataLoggingSettings& log = frame->Settings.Logging.Channel[ch];
+            log = DataLoggingSettings();
+            log.Enable = 1;
+            log.DataItem[0] = 1;
+            log.IntervalFlag = ch;
+            log.IntervalSecs = 0.5f;
+        }
+        frame->ExecuteCommand(57826);
+        frame->ExecuteCommand(ID_RUN);
+        ASSERT_TRUE(frame->AcquisitionRunning);
+        ASSERT_TRUE(kdrsim::WaitUntilStreaming(5000));
+    }
+    // Channel 0's rows: one for every block processed so far, each reading the tone.
+    void ExpectRowsOfEveryBlock()
+    {
+        ASSERT_TRUE(frame->AcquisitionRunning);
+        ASSERT_GT(frame->FftsProcessed, 3);
+        const auto rows = CsvRows(Data("log/Channel_0.txt"), Data("live0.txt"));
+        ASSERT_EQ(rows.size(), static_cast<size_t>(frame->FftsProcessed) + 1);
+        EXPECT_EQ(rows[0], "Time|Peak Freq");
+        for (size_t i = 1; i < rows.size(); ++i) {
+            const auto f = Fields(rows[i]);
+            ASSERT_EQ(f.size(), 2u) << rows[i];
+            EXPECT_NEAR(std::atof(f[1].c_str()), 1000.0, 4.0) << rows[i];
+        }
+    }
+    // Channel 1's rows: each reads its tone, and row k comes at the first block at least
+    // (k + 1) half seconds after the first block (channel 0's first row), never earlier.
+    void ExpectRowsAtTheirInterval()
+    {
+        auto seconds = [](const std::string& stamp) {
+            int h = 0, m = 0;
+            double sec = 0.0;
+            return std::sscanf(stamp.c_str(), "%d:%d:%lf", &h, &m, &sec) == 3 ? h * 3600.0 + m * 60.0 + sec : -1.0;
+        };
+        const auto blocks = CsvRows(Data("log/Channel_0.txt"), Data("live0.txt"));
+        const auto rows = CsvRows(Data("log/Channel_1.txt"), Data("live1.txt"));
+        ASSERT_GT(blocks.size(), 2u);
+        ASSERT_GT(rows.size(), 2u);
+        const double first = seconds(Fields(blocks[1])[0]), last = seconds(Fields(blocks.back())[0]);
+        ASSERT_GE(first, 0.0);
+        if (last < first)
+            return; // the run crossed midnight
+        for (size_t k = 1; k < rows.size(); ++k) {
+            const auto f = Fields(rows[k]);
+            ASSERT_EQ(f.size(), 2u) << rows[k];
+            EXPECT_NEAR(std::atof(f[1].c_str()), 750.0, 4.0) << rows[k];
+            // Stamps are cut to hundredths.
+            EXPECT_GE(seconds(f[0]), first + 0.5 * static_cast<double>(k) - 0.011) << rows[k];
+        }
+        EXPECT_LE(static_cast<double>(rows.size() - 1), (last - first) / 0.5 + 0.01);
+    }
+};
+} // namespace
+
+// The rows are in the files while the run goes on, for a viewer (or a crash) to find.
+TEST_F(LiveLogging, RowsAreInTheFilesBeforeTheRunStops)
+{
+    Prepare(true);
+    for (int t = 0; t < 3000; t += 20) {
+        kdrsim::AdvanceClock(20);
+        ASSERT_TRUE(kdrsim::WaitUntilDelivered(20000));
+        AfxPumpMessages(5);
+    }
+    // Rows carry the time of day, which this clock does not move: only the block rows count.
+    ExpectRowsOfEveryBlock();
+}
+
+// The same on the real clock with a core kept busy, where the interval rows show too.
+TEST_F(LiveLogging, OnTheRealClockUnderLoadEveryBlockIsLogged)
+{
+    Prepare(false);
+    std::atomic<bool> stop{false};
+    std::thread busy([&stop] {
+        volatile double x = 0.0;
+        while (!stop.load())
+            x = x + 1.0;
+    });
+    for (int i = 0; i < 300; ++i)
+        AfxPumpMessages(10);
+    stop = true;
+    busy.join();
+    ExpectRowsOfEveryBlock();
+    ExpectRowsAtTheirInterval();
 }

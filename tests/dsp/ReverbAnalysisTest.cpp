@@ -164,6 +164,18 @@ TEST_F(ReverbTruth, StartOffsetSkipsRecordsAndKeepsTheSlope)
     EXPECT_NEAR(Rt60Of(a, 1000), 0.7, 0.05 * 0.7);
     settings.StartOffset = 1000;
     EXPECT_EQ(a.StartRecord(), 108);
+
+    // Analysed from 200 ms on, then the offset cleared: the decay measured from the first
+    // record keeps its slope in every band.
+    ReverbSettings late;
+    late.ClearOffsetOnNewTest = 0;
+    late.StartOffset = 200;
+    ReverbAnalysis b(&late);
+    Analyse(b);
+    late.StartOffset = 0;
+    b.SmoothDecay();
+    for (const BandDecay& band : bands)
+        EXPECT_NEAR(Rt60Of(b, band.centre), band.t60, 0.05 * band.t60) << band.centre << " Hz";
 }
 
 // Records whose smoothed level in band 0 falls `slope` dB per second from 0 dB, one every
@@ -183,24 +195,24 @@ std::vector<ReverbRecord> LinearDecay(double slope, int count)
 TEST(ReverbDecayTimes, ExtrapolationRulesAndTheirLimits)
 {
     ReverbBandResult out[ReverbRecord::kBands];
-    // 51 dB/s stopping at 18 dB: RT-10 = 0.2 s measured, RT-20 never reached.
+    // 51 dB/s stopping at 18 dB: RT-10 = 10/51 s measured between the 10 ms records (not the
+    // 0.2 s of the record after it), RT-20 never reached.
     auto r = LinearDecay(51, 36);
     ComputeReverbDecayTimes(r.data(), 36, 1, 0, 10.0f, 1, out);
-    EXPECT_NEAR(out[0].Rt[0], 0.2f, 1e-4);
+    const double rt10 = 10.0 / 51.0;
+    EXPECT_NEAR(out[0].Rt[0], rt10, 1e-5);
     EXPECT_EQ(out[0].NotMeasured[0], 0);
-    const float expect[] = {0.2f, 0.4f, 0.6f, 0.8f, 1.0f, 1.2f};
     for (int k = 1; k < 6; ++k) {
-        EXPECT_NEAR(out[0].Rt[k], expect[k], 1e-4) << k;
+        EXPECT_NEAR(out[0].Rt[k], rt10 * (k + 1), 1e-5) << k;
         EXPECT_EQ(out[0].NotMeasured[k], 1) << "extrapolated " << k;
     }
 
-    // RT 10 with RT-10 = 4.02 s and D = 10 s: 20.1 s and 24.1 s reach 2 D and are dropped.
+    // RT 10 with RT-10 = 10/2.49 = 4.016 s and D = 10 s: 20.08 s and 24.1 s reach 2 D and are
+    // dropped.
     r = LinearDecay(2.49, 500);
     ComputeReverbDecayTimes(r.data(), 500, 1, 0, 10.0f, 0, out);
-    EXPECT_NEAR(out[0].Rt[0], 4.02f, 1e-3);
-    EXPECT_NEAR(out[0].Rt[1], 8.04f, 2e-3);
-    EXPECT_NEAR(out[0].Rt[2], 12.06f, 3e-3);
-    EXPECT_NEAR(out[0].Rt[3], 16.08f, 4e-3);
+    for (int k = 0; k < 4; ++k)
+        EXPECT_NEAR(out[0].Rt[k], 10.0 / 2.49 * (k + 1), 1e-3) << k;
     EXPECT_EQ(out[0].Rt[4], 0.0f);
     EXPECT_EQ(out[0].Rt[5], 0.0f);
 
@@ -376,8 +388,9 @@ TEST_F(ReverbFiles, PathsAndViewText)
     settings.RtChoice = 0;
     const std::string times = a.ViewText(1);
     EXPECT_EQ(std::count(times.begin(), times.end(), '\n'), 10);
-    EXPECT_EQ(times.substr(0, 20), "100.000000\t4.800000\r");
-    EXPECT_NE(times.find("\r\nWideband\t4.800000\r\n"), std::string::npos);
+    // 15 dB a record 4.8 s apart: 10 dB two thirds of the way.
+    EXPECT_EQ(times.substr(0, 20), "100.000000\t3.200000\r");
+    EXPECT_NE(times.find("\r\nWideband\t3.200000\r\n"), std::string::npos);
     settings.SelectedBand = 2;
     EXPECT_EQ(a.ViewText(2), "0.000000\t-2.000000\r\n4.800000\t-17.000000\r\n9.600000\t-32.000000\r\n");
     const std::string surface = a.ViewText(3);

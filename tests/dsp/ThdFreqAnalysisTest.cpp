@@ -103,6 +103,7 @@ TEST(ThdFreqTest, StepPlans)
     EXPECT_EQ(ThdFreqAnalysis::StepFftSize(32000, 18.9f), 16384u);
     EXPECT_NEAR(ThdFreqAnalysis::OutputAmplitude(-6.0f, 0, 1.0f), 0.501187, 1e-6);
     EXPECT_NEAR(ThdFreqAnalysis::OutputAmplitude(0.5f, 2, 1.0f), 0.5 / 0.707106, 1e-6);
+    EXPECT_EQ(ThdFreqAnalysis::OutputAmplitude(0.0f, 1, 1.0f), 0.0); // silence, not full scale
     EXPECT_EQ(ThdFreqAnalysis::OutputAmplitude(3.0f, 2, 0.0f), 1.0); // no full scale
 }
 

@@ -109,8 +109,11 @@ TEST(WaveformBuilder, AmplitudeFollowsTheLevelUnit)
 {
     OutputDeviceSettings o;
     o.OutputLevelUnit = 1;
+    // Nothing asked for is silence, never full scale.
     o.OutputLevel1 = 0.0f;
-    EXPECT_EQ(ComputeOutputAmplitude(o, 0), 1.0);
+    EXPECT_EQ(ComputeOutputAmplitude(o, 0), 0.0);
+    o.OutputLevel1 = -5.0f;
+    EXPECT_EQ(ComputeOutputAmplitude(o, 0), 0.0);
     o.OutputLevel1 = 150.0f;
     EXPECT_EQ(ComputeOutputAmplitude(o, 0), 1.0);
     o.OutputLevel2 = 25.0f;
@@ -127,6 +130,10 @@ TEST(WaveformBuilder, AmplitudeFollowsTheLevelUnit)
     EXPECT_NEAR(ComputeOutputAmplitude(o, 0), std::pow(10.0, -0.5) / 2.0 / 0.707106 * 0.775, 1e-9);
     o.FullScaleVolts = 0.0f; // no full scale: full amplitude rather than infinity
     EXPECT_EQ(ComputeOutputAmplitude(o, 0), 1.0);
+    o.OutputLevelUnit = 2;
+    o.OutputLevel1 = 0.0f; // and no level over it: no number, silence
+    EXPECT_EQ(ComputeOutputAmplitude(o, 0), 0.0);
+    o.OutputLevelUnit = 6;
     o.OutputLevelUnit = 9;
     EXPECT_EQ(ComputeOutputAmplitude(o, 0), 1.0);
 }

@@ -106,4 +106,12 @@ TEST(LeqCalc, OneStoredEntryGivesEveryPercentileAndTheIntervalStartsAfresh)
     EXPECT_NEAR(mixed->GetResult(TLeqCalc::kL10) - mixed->GetResult(TLeqCalc::kL90), 40.0, 1.0);
     EXPECT_GE(mixed->GetResult(TLeqCalc::kLmax), mixed->GetResult(TLeqCalc::kL10));
     EXPECT_LE(mixed->GetResult(TLeqCalc::kLmin), mixed->GetResult(TLeqCalc::kL90));
+
+    // The loudest block is the last one fed before the recalculation: Lmax and Lpk hold it.
+    auto last = Make(AllGroups(0, 0));
+    for (int b = 0; b < 6; ++b)
+        last->Accumulate(Tone(500.0, b < 5 ? 1.0e4 : 1.0e6, b).data());
+    last->Compute();
+    EXPECT_NEAR(last->GetResult(TLeqCalc::kLmax) - last->GetResult(TLeqCalc::kLmin), 40.0, 1.0);
+    EXPECT_NEAR(last->GetResult(TLeqCalc::kLpk), last->GetResult(TLeqCalc::kLmax), 0.01);
 }

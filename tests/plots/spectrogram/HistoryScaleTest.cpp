@@ -105,6 +105,37 @@ TEST(HistoryColours, ThresholdScalerPlacesLevelsAsTheLogarithmDoes)
     EXPECT_NE(decibels(-77.5), 100);
 }
 
+// A line's levels scaled in one pass give each the index ScaleLevel gives it alone, where the
+// clamp and the truncation decide: below and above the scale, NaN and infinities, every index
+// boundary and the doubles either side of it, and a count that leaves one level over.
+TEST(HistoryColours, LineScalingAgreesWithTheLevelByLevelRuleAtItsEdges)
+{
+    struct Scale {
+        WORD type;
+        float top, range;
+    };
+    for (const Scale& sc : {Scale{1, -55.0f, 45.0f}, Scale{1, 20.0f, 160.0f}, Scale{0, 1.0f, 0.0f}, Scale{0, 3e-3f, 0.0f}}) {
+        std::vector<double> levels{std::nan(""), HUGE_VAL, -HUGE_VAL, -1e300, 1e300, 0.0, -0.0, -999.9};
+        for (int i = 0; i <= 200; ++i) {
+            // Level of index boundary i: where n * (l - top + range) / range (or n * l / top) is i.
+            const double b = sc.type == 1 ? double(sc.top) - sc.range + double(sc.range) * i / 200.0
+                                          : double(sc.top) * i / 200.0;
+            levels.insert(levels.end(), {b, std::nextafter(b, -HUGE_VAL), std::nextafter(b, HUGE_VAL)});
+        }
+        levels.push_back(0.123); // an odd count
+        float top = sc.top;
+        history::LevelScaler scaler;
+        scaler.Fit(200, 199, sc.type, top, sc.range);
+        std::vector<int> got(levels.size(), -7);
+        ASSERT_TRUE(scaler.Scale(levels.data(), got.data(), levels.size()));
+        for (std::size_t i = 0; i < levels.size(); ++i) {
+            float t = sc.top;
+            ASSERT_EQ(got[i], history::ScaleLevel(levels[i], 200, 199, sc.type, t, sc.range))
+                << "type " << sc.type << " top " << sc.top << " level " << levels[i];
+        }
+    }
+}
+
 TEST(HistoryAutoscale, WorkedExamples)
 {
     float top = -55.0f, range = 45.0f;

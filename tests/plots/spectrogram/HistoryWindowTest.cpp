@@ -1019,3 +1019,144 @@ TEST_F(HistoryWindows, PrintingLeavesThePictureOnScreenAsItWas)
         AfxPumpMessages();
     }
 }
+
+// A rebuild's lines, written one by one and shown a batch at a time, against a picture drawn
+// pixel by pixel where the direction puts each row of each line, in the colour the scale gives
+// the pixel's level: every direction, one pane and two. On the window the lines' area shows the
+// picture and the rest what a full repaint draws; a rebuild cut short leaves the window as a
+// full repaint draws it.
+TEST_F(HistoryWindows, RebuiltLinesMatchAPictureDrawnPixelByPixel)
+{
+    auto pixelsOf = [](CBitmap* bitmap, int w, int h) {
+        std::vector<DWORD> bits(static_cast<std::size_t>(w) * h);
+        bitmap->GetBitmapBits(static_cast<DWORD>(bits.size() * sizeof(DWORD)), bits.data());
+        for (DWORD& v : bits)
+            v &= 0xFFFFFFu;
+        return bits;
+    };
+    for (int panes = 1; panes <= 2; ++panes) {
+        processing.SampleFormat.Set(kRate, panes, 2);
+        processing.ChannelProcessing = panes == 2 ? 2 : 0;
+        // Spectra with their tones at different frequencies over noise, so that every line and
+        // every pixel of it differs from its neighbours.
+        std::vector<std::unique_ptr<SpectralData>> spectra;
+        unsigned seed = 11;
+        for (int k = 0; k < 5; ++k) {
+            spectra.push_back(std::make_unique<SpectralData>(&processing, &scaling, false));
+            FeedBlock(*spectra.back(), window, {{(300.0 + 700.0 * k) * kFft / kRate, 0.3}}, 1e-3, &seed);
+            spectra.back()->Average(false);
+        }
+        auto spectrumOf = [&](int line, int pane) { return spectra[static_cast<std::size_t>(line * 3 + pane) % 5].get(); };
+        for (WORD direction = 0; direction < 4; ++direction) {
+            spectrogram.Direction = direction;
+            TSpectrogram* p = OpenSpectrogram();
+            ASSERT_EQ(p->GetPaneMode(), panes);
+            const std::vector<history::FrequencyPixel>& map = p->GetFrequencyMap();
+            const std::vector<COLORREF>& colours = p->GetColours();
+            // The colour of each pixel of a spectrum's line: its level's on the scale, a pixel
+            // reading the bin of the one before it that one's.
+            auto lineOf = [&](SpectralData* e) {
+                history::PixelLevels reader;
+                const std::vector<double>& levels = reader.Read(*e, map);
+                float top = spectrogram.PlotTop;
+                history::LevelScaler scale;
+                const int n = static_cast<int>(colours.size());
+                scale.Fit(n, n - 1, scaling.AmpScaleType, top, spectrogram.PlotRange);
+                std::vector<DWORD> line(map.size());
+                for (std::size_t x = 0; x < map.size(); ++x) {
+                    const COLORREF c = colours[static_cast<std::size_t>(scale(levels[x]))];
+                    line[x] = x > 0 && map[x].bin == map[x - 1].bin
+                                  ? line[x - 1]
+                                  : (DWORD(GetRValue(c)) << 16) | (DWORD(GetGValue(c)) << 8) | GetBValue(c);
+                }
+                return line;
+            };
+            const std::string what = "direction " + std::to_string(direction) + ", " + std::to_string(panes) + " pane(s)";
+            const CRect paneRect[2] = {panes == 1 ? p->GetPlotRect() : p->GetPaneRectA(), p->GetPaneRectB()};
+
+            p->UpdateLayoutForRebuild();
+            const int lines = p->GetLineCapacity();
+            ASSERT_GT(lines, 50) << what;
+            for (int line = 0; line < lines; ++line) {
+                p->Rebuild(line, spectrumOf(line, 0), spectrumOf(line, 1));
+                p->SetHistoryLine(line, 0.01f * float(line));
+                if (line % 32 == 31)
+                    p->ShowRebuiltLines();
+            }
+            p->EndRebuild();
+            p->UpdateTimeStrings(); // as the frame ends a rebuild
+            AfxPumpMessages();
+            const QImage during = p->GetSurface()->Image().copy();
+
+            std::vector<bool> lineArea(static_cast<std::size_t>(during.width()) * during.height(), false);
+            for (int pane = 0; pane < panes; ++pane) {
+                BITMAP b{};
+                ASSERT_NE(p->GetPaneBitmap(pane), nullptr);
+                p->GetPaneBitmap(pane)->GetBitmap(&b);
+                ASSERT_EQ(static_cast<int>(map.size()), direction < 2 ? b.bmHeight : b.bmWidth) << what;
+                std::vector<DWORD> want(static_cast<std::size_t>(b.bmWidth) * b.bmHeight, 0); // black background
+                for (int line = 0; line < lines; ++line) {
+                    const std::vector<DWORD> colour = lineOf(spectrumOf(line, pane));
+                    for (int k = 0; k < 2; ++k) {
+                        const int row = 2 * line + k;
+                        for (int f = 0; f < static_cast<int>(map.size()); ++f) {
+                            CPoint at;
+                            switch (direction) {
+                            case 0: at = CPoint(b.bmWidth - 1 - row, b.bmHeight - 1 - f); break;
+                            case 1: at = CPoint(row, b.bmHeight - 1 - f); break;
+                            case 2: at = CPoint(f, b.bmHeight - 1 - row); break;
+                            default: at = CPoint(f, row); break;
+                            }
+                            if (at.x < 0 || at.y < 0 || at.x >= b.bmWidth || at.y >= b.bmHeight)
+                                continue; // the last line may lie past the picture's edge
+                            want[static_cast<std::size_t>(at.y) * b.bmWidth + at.x] = colour[static_cast<std::size_t>(f)];
+                            const CPoint client(paneRect[pane].left + at.x, paneRect[pane].top + at.y);
+                            lineArea[static_cast<std::size_t>(client.y) * during.width() + client.x] = true;
+                        }
+                    }
+                }
+                const std::vector<DWORD> got = pixelsOf(p->GetPaneBitmap(pane), b.bmWidth, b.bmHeight);
+                const auto diff = std::mismatch(want.begin(), want.end(), got.begin());
+                EXPECT_TRUE(diff.first == want.end())
+                    << what << ", pane " << pane << ": pixel " << (diff.first - want.begin()) % b.bmWidth << ","
+                    << (diff.first - want.begin()) / b.bmWidth << " is " << std::hex << *diff.second << " for "
+                    << *diff.first;
+                // Where the lines went, the window shows the picture.
+                int differing = 0;
+                for (int y = 0; y < b.bmHeight; ++y)
+                    for (int x = 0; x < b.bmWidth; ++x)
+                        if (lineArea[static_cast<std::size_t>(paneRect[pane].top + y) * during.width() +
+                                     paneRect[pane].left + x] &&
+                            (during.pixel(paneRect[pane].left + x, paneRect[pane].top + y) & 0xFFFFFFu) !=
+                                got[static_cast<std::size_t>(y) * b.bmWidth + x])
+                            ++differing;
+                EXPECT_EQ(differing, 0) << what << ", pane " << pane << " on the window";
+            }
+            // Around them, what a full repaint draws.
+            p->Invalidate();
+            p->UpdateWindow();
+            AfxPumpMessages();
+            const QImage full = p->GetSurface()->Image().copy();
+            int differing = 0;
+            for (int y = 0; y < full.height(); ++y)
+                for (int x = 0; x < full.width(); ++x)
+                    if (!lineArea[static_cast<std::size_t>(y) * full.width() + x] && during.pixel(x, y) != full.pixel(x, y))
+                        ++differing;
+            EXPECT_EQ(differing, 0) << what << " around the lines";
+
+            // Cut short after a third of its lines, the rebuild leaves no part of the old picture.
+            p->UpdateLayoutForRebuild();
+            for (int line = 0; line < lines / 3; ++line)
+                p->Rebuild(line, spectrumOf(line + 1, 0), spectrumOf(line + 1, 1));
+            p->EndRebuild();
+            AfxPumpMessages();
+            const QImage cut = p->GetSurface()->Image().copy();
+            p->Invalidate();
+            p->UpdateWindow();
+            AfxPumpMessages();
+            EXPECT_TRUE(cut == p->GetSurface()->Image()) << what << " cut short";
+            p->DestroyWindow();
+            AfxPumpMessages();
+        }
+    }
+}
