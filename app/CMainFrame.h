@@ -265,7 +265,9 @@ public:
     // WM_PLAY_SEGMENT from a plot's Play button: a PlaySegmentRequest in lParam.
     LRESULT OnPlaySegmentMessage(WPARAM wParam, LPARAM lParam);
     void SetupAllChannels();
-    void InitChannelScaling(int channel);
+    // False when the channel's calibration file could not be read and its calibration was
+    // reset to Volts.
+    bool InitChannelScaling(int channel);
     void SetupChannelProcessing(int channel);
     void ApplyChannelAveraging(int channel);
     void ResetAllSpectralAverages();

@@ -21,7 +21,9 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstring>
 #include <new>
+#include <string>
 
 namespace {
 constexpr WORD kRealTime = 0;
@@ -149,25 +151,46 @@ void CMainFrame::OnStop()
 
 void CMainFrame::SetupAllChannels()
 {
+    // Calibrations that fell back to Volts are named in one message, not one box a channel.
+    std::string lost;
     for (int ch = 0; ch < kChannels; ++ch) {
-        InitChannelScaling(ch);
+        const ChannelCalibration& c = Settings.Calibration[ch];
+        const std::string file(c.Filename, strnlen(c.Filename, sizeof c.Filename));
+        if (!InitChannelScaling(ch))
+            lost += "\r" + std::string(c.ChannelName, strnlen(c.ChannelName, sizeof c.ChannelName)) + ": " +
+                    JoinDataFolder(Settings.Paths.cal, file.c_str()) + ".cal";
         SetupChannelProcessing(ch);
     }
+    if (!lost.empty())
+        AfxMessageBox("These calibration files could not be read, so their channels' calibrations are reset to Volts:" +
+                          lost,
+                      MB_OK | MB_ICONEXCLAMATION);
 }
 
-void CMainFrame::InitChannelScaling(int channel)
+bool CMainFrame::InitChannelScaling(int channel)
 {
     if (channel < 0 || channel >= kChannels || Settings.Files[channel].File != nullptr)
-        return;
+        return true;
     ChannelCalibration& record = Settings.Calibration[channel];
     // A calibration made directly (mode 0) is its own source; the others come from their file.
     if (record.CalCreateMode == 0)
-        return;
+        return true;
     ChannelCalibration loaded = record;
-    if (ReadCalibrationFile(record.Filename, &loaded, false, Settings.Paths.cal))
+    if (ReadCalibrationFile(record.Filename, &loaded, false, Settings.Paths.cal)) {
+        // Whether the calibration is in use is the channel's choice, which the file does not hold.
+        loaded.IsEnabled = record.IsEnabled;
         record = loaded;
-    else
-        record.SetDefaults(channel);
+        return true;
+    }
+    // The channel keeps its name and its choice of using a calibration: they are the user's,
+    // not the calibration's.
+    char name[sizeof record.ChannelName];
+    std::memcpy(name, record.ChannelName, sizeof name);
+    const DWORD enabled = record.IsEnabled;
+    record.SetDefaults(channel);
+    std::memcpy(record.ChannelName, name, sizeof name);
+    record.IsEnabled = enabled;
+    return false;
 }
 
 void CMainFrame::SetupChannelProcessing(int channel)

@@ -324,6 +324,26 @@ void CCalibrationDetailsDlg::Refuse(const std::string& text, const char* caption
         MessageBoxA(this, text, caption, MB_OK | MB_ICONSTOP);
 }
 
+bool CCalibrationDetailsDlg::CheckLevel(int id, DWORD units, const char* which, double& value)
+{
+    const std::string name = std::string("The ") + which + " Signal Level ";
+    // Text that is no number would have been a level of nothing.
+    if (!ReadNumber(*this, id, value)) {
+        Refuse(name + "must be a number", "QLM436");
+        return false;
+    }
+    if (value < 0.0 && LevelMustBePositive(units)) {
+        Refuse(name + "cannot be less than zero", "QLM436");
+        return false;
+    }
+    // A magnitude of nothing makes every calibrated value zero (the dB units' 0 dB is a level).
+    if (value == 0.0 && LevelMustBePositive(units) && units != kUnitPsi) {
+        Refuse(name + "must be greater than zero", "QLM436");
+        return false;
+    }
+    return true;
+}
+
 bool CCalibrationDetailsDlg::ApplyToRecord()
 {
     if (!m_record)
@@ -361,12 +381,8 @@ bool CCalibrationDetailsDlg::ApplyToRecord()
     } else if (method == 2) {
         r.CalCreateMode = 2;
         r.RefUnits = static_cast<DWORD>(sheet::SelectedData(*this, IDC_CAL_EXTERNAL_UNITS, 2));
-        if (!ReadNumber(*this, IDC_CAL_EXTERNAL_LEVEL, value))
-            value = 0.0;
-        if (value < 0.0 && LevelMustBePositive(r.RefUnits)) {
-            Refuse("The Reference Signal Level cannot be less than zero", "QLM436");
+        if (!CheckLevel(IDC_CAL_EXTERNAL_LEVEL, r.RefUnits, "Reference", value))
             return false;
-        }
         r.RefLevel = static_cast<float>(value);
         if (!ReadNumber(*this, IDC_CAL_MEASURED_VOLTAGE, value) || !(value / 1000.0 > 0.0)) {
             Refuse("The measured input voltage must be greater than zero.");
@@ -377,12 +393,8 @@ bool CCalibrationDetailsDlg::ApplyToRecord()
     } else {
         r.CalCreateMode = 3;
         r.RefUnits = static_cast<DWORD>(sheet::SelectedData(*this, IDC_CAL_WAVE_UNITS, 2));
-        if (!ReadNumber(*this, IDC_CAL_WAVE_LEVEL, value))
-            value = 0.0;
-        if (value < 0.0 && LevelMustBePositive(r.RefUnits)) {
-            Refuse("The Calibration Signal Level cannot be less than zero", "QLM436");
+        if (!CheckLevel(IDC_CAL_WAVE_LEVEL, r.RefUnits, "Calibration", value))
             return false;
-        }
         r.RefLevel = static_cast<float>(value);
         if (!ReadNumber(*this, IDC_CAL_DETECTED_LEVEL, value) || !(value / 100.0 > 0.000001)) {
             Refuse("The detected signal level must be greater than zero.");
@@ -422,7 +434,7 @@ bool CCalibrationDetailsDlg::SaveRecord(bool askName)
 {
     const std::string name = sheet::Field(m_record->Filename, sizeof m_record->Filename);
     if (!name.empty() && !askName && !IsReservedName(name)) {
-        const std::string path = (std::filesystem::path(m_context.CalibrationFolder) / (name + ".cal")).string();
+        const std::string path = CalibrationFilePath(m_context.CalibrationFolder.c_str(), name.c_str());
         if (!WriteTo(path))
             return false;
         EndDialog(IDOK);
@@ -444,7 +456,7 @@ bool CCalibrationDetailsDlg::SaveRecord(bool askName)
         }
         sheet::Store(m_record->Filename, sizeof m_record->Filename, title);
         // The page finds calibrations in the calibration folder only, whatever folder was browsed to.
-        const std::string path = (std::filesystem::path(m_context.CalibrationFolder) / (title + ".cal")).string();
+        const std::string path = CalibrationFilePath(m_context.CalibrationFolder.c_str(), title.c_str());
         if (!WriteTo(path))
             continue;
         EndDialog(IDOK);
@@ -733,7 +745,7 @@ void CCalibrationDetailsDlg::StopMeasurement()
         ComputeCalibrationFactors(*m_record);
         const std::string name = sheet::Field(m_record->Filename, sizeof m_record->Filename);
         if (!name.empty())
-            WriteTo((std::filesystem::path(m_context.CalibrationFolder) / (name + ".cal")).string());
+            WriteTo(CalibrationFilePath(m_context.CalibrationFolder.c_str(), name.c_str()));
         EndDialog(IDOK);
     }
 }

@@ -75,6 +75,9 @@ private:
     void UpdateEnabling();
     void WriteLabels(DWORD units);
     bool ApplyToRecord();
+    // Reads the signal level of edit `id` for `units`; false (refused) when it is no number or
+    // no level those units allow. `which` names it: "Reference" or "Calibration".
+    bool CheckLevel(int id, DWORD units, const char* which, double& value);
     bool SaveRecord(bool askName);
     bool WriteTo(const std::string& path);
     void StartMeasurement();

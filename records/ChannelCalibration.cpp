@@ -10,6 +10,9 @@
 
 #include <cmath>
 #include <cstdio>
+#include <filesystem>
+#include <strings.h>
+#include <system_error>
 
 namespace {
 
@@ -285,6 +288,22 @@ void ComputeCalibrationFactors(ChannelCalibration& r)
     }
 }
 
+std::string CalibrationFilePath(const char* calFolder, const char* name)
+{
+    const std::string folder = calFolder != nullptr ? calFolder : "";
+    const std::string file = std::string(name != nullptr ? name : "") + ".cal";
+    const std::string exact = JoinDataFolder(folder, file.c_str());
+    std::error_code ec;
+    if (folder.empty() || std::filesystem::exists(exact, ec))
+        return exact;
+    for (std::filesystem::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
+        const std::string entry = it->path().filename().string();
+        if (strcasecmp(entry.c_str(), file.c_str()) == 0)
+            return JoinDataFolder(folder, entry.c_str());
+    }
+    return exact;
+}
+
 bool ReadCalibrationFile(const char* name, ChannelCalibration* record, bool showError, const char* calFolder)
 {
     if (name == nullptr || record == nullptr)
@@ -328,7 +347,7 @@ bool ReadCalibrationFile(const char* name, ChannelCalibration* record, bool show
         return true;
     }
 
-    std::string path = JoinDataFolder(calFolder != nullptr ? calFolder : "", name) + ".cal";
+    const std::string path = CalibrationFilePath(calFolder, name);
     // Only a regular file is read: a folder or a FIFO in its place is no calibration, and a
     // FIFO would hold the program up.
     std::string content;

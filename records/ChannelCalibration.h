@@ -98,6 +98,11 @@ double RefTypeToRms(DWORD refType);
 // integration type from the user's inputs.
 void ComputeCalibrationFactors(ChannelCalibration& record);
 
+// The file of the named calibration: <calFolder>/<name>.cal, or, where there is none, the file
+// of the folder whose name differs from that only in letter case (files copied from Windows,
+// where names were one whatever their case).
+std::string CalibrationFilePath(const char* calFolder, const char* name);
+
 // Reads a named calibration. "Volts", "Millivolts" and "RPM" are built in and never read from
 // disk; any other name is the file <calFolder>/<name>.cal. With showError a missing file is
 // reported and disables the record's calibration.

@@ -15,7 +15,14 @@ void RegisterProcessingDialogs()
 {
     using namespace dlg;
     {
-        std::vector<Node> cells = {Label("Channel"), Label("FFT Size"), Label("Window"), Label("Mode"), Label("Type"),
+        // The two headings stand over their own columns: "Smoothing" over the window, the
+        // averaging bracket over mode, type and size.
+        std::vector<Node> cells = {Empty(), Empty(), Label("Smoothing"),
+                                   Label("| ------------------------------ Spectral Averaging ------------------------------ |")
+                                       .Center()
+                                       .Span(3),
+                                   Empty(), Empty(),
+                                   Label("Channel"), Label("FFT Size"), Label("Window"), Label("Mode"), Label("Type"),
                                    Label("Size"), Label("Post Process\nOverlap (%)"), Empty()};
         for (int r = 0; r < 8; ++r) {
             cells.push_back(Label(kRows[r]));
@@ -28,14 +35,12 @@ void RegisterProcessingDialogs()
             cells.push_back(Edit(kFftDecimationIds[r]).Chars(4).Hidden());
         }
         RegisterDialogTemplate(
-            {IDD_FFT_SETTINGS_PAGE, "FFT Settings",
-             Column({Row({Stretch(), Label("Smoothing"), Space(40),
-                          Label("| ------------------------------ Spectral Averaging ------------------------------ |"),
-                          Stretch()}),
-                     Grid(8, std::move(cells))})});
+            {IDD_FFT_SETTINGS_PAGE, "FFT Settings", Column({Grid(8, std::move(cells)), Stretch()})});
     }
     {
-        std::vector<Node> cells = {Label("Channel"), Label("Frequency Scale"), Label("Amplitude Scale"),
+        std::vector<Node> cells = {Empty(), Empty(), Empty(), Label("| ------ Weighting ------ |").Center().Span(2),
+                                   Empty(), Empty(),
+                                   Label("Channel"), Label("Frequency Scale"), Label("Amplitude Scale"),
                                    Label("Spectrum"), Label("Wideband"), Label("Power Spectral Density"),
                                    Label("Transducer Compensation File")};
         for (int r = 0; r < 8; ++r) {
@@ -48,8 +53,7 @@ void RegisterProcessingDialogs()
             cells.push_back(ComboDropList(kCompensationIds[r]).Chars(20));
         }
         RegisterDialogTemplate({IDD_SCALING_PAGE, "Scaling",
-                                Column({Row({Stretch(), Label("| ------ Weighting ------ |"), Stretch()}),
-                                        Grid(7, std::move(cells))})});
+                                Column({Grid(7, std::move(cells)), Stretch()})});
     }
     {
         std::vector<Node> cells = {Label("Channel"), Label("Enable"), Label("Calibration File"),
@@ -62,7 +66,7 @@ void RegisterProcessingDialogs()
             cells.push_back(PushButton(kCalNewFirstId + r, "New..."));
             cells.push_back(Edit(kCalNameFirstId + r).Chars(24).Limit(39));
         }
-        RegisterDialogTemplate({IDD_CALIBRATION_PAGE, "Calibration", Column({Grid(6, std::move(cells))})});
+        RegisterDialogTemplate({IDD_CALIBRATION_PAGE, "Calibration", Column({Grid(6, std::move(cells)), Stretch()})});
     }
     {
         const char* const names[8] = {"Crown", "Brow", "Throat", "Heart", "Solar", "Sacral", "Base", "Ch 7"};

@@ -28,7 +28,8 @@ void RegisterSheetPageDialogs()
              Column({Grid(6, std::move(cells)),
                      Grid(2, {Label("Sampling Rate (Hz)"), Edit(IDC_INPUT_RATE).Chars(10).Limit(12),
                               Label("Sample Size (bits)"), ComboDropList(IDC_INPUT_BITS).Chars(6),
-                              Label("Sampling"), Label("", IDC_INPUT_SAMPLING).Chars(14)})})});
+                              Label("Sampling"), Label("", IDC_INPUT_SAMPLING).Chars(14)}),
+                     Stretch()})});
     }
     RegisterDialogTemplate(
         {IDD_TRIGGERING_PAGE, "Triggering Options",
@@ -43,7 +44,7 @@ void RegisterSheetPageDialogs()
                                       RadioButton(IDC_TRIG_POST, "Post Trigger Delay").InGroup("delay")})}),
                  Grid(2, {Label("Threshold (Volts)"), Edit(IDC_TRIG_THRESHOLD).Chars(10).Limit(20),
                           Label("Delay (msec)"), Edit(IDC_TRIG_DELAY).Chars(10).Limit(20)}),
-                 CheckBox(IDC_TRIG_PROMPT, "Prompt to accept each trigger event")})});
+                 CheckBox(IDC_TRIG_PROMPT, "Prompt to accept each trigger event"), Stretch()})});
     RegisterDialogTemplate(
         {IDD_RUN_CONTROL_PAGE, "Run Control Options",
          Column({Group("Run Limit",
@@ -55,7 +56,8 @@ void RegisterSheetPageDialogs()
                  Row({CheckBox(IDC_RUN_START_DELAY, "Start Delay"), Edit(IDC_RUN_START_DELAY_SECS).Chars(10).Limit(20),
                       Label("seconds"), Stretch()}),
                  Row({CheckBox(IDC_RUN_INTERVAL, "Post Process Update Interval"),
-                      Edit(IDC_RUN_INTERVAL_MSEC).Chars(10).Limit(12), Label("milliseconds"), Stretch()})})});
+                      Edit(IDC_RUN_INTERVAL_MSEC).Chars(10).Limit(12), Label("milliseconds"), Stretch()}),
+                 Stretch()})});
     RegisterDialogTemplate(
         {IDD_OUTPUT_PAGE, "Output",
          Column({Label("The Output Device is used both for wave file playback and for Signal Generation.  Since not "

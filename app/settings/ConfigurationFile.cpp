@@ -24,6 +24,17 @@ void CopyBounded(char* dest, std::size_t destSize, const char* src, std::size_t 
     dest[n] = '\0';
 }
 
+// The name between begin and end without the blanks an editor may leave around it, as
+// Windows' own profile reader takes names.
+void CopyName(char* dest, std::size_t destSize, const std::string& line, std::size_t begin, std::size_t end)
+{
+    while (begin < end && (line[begin] == ' ' || line[begin] == '\t'))
+        ++begin;
+    while (end > begin && (line[end - 1] == ' ' || line[end - 1] == '\t'))
+        --end;
+    CopyBounded(dest, destSize, line.data() + begin, end - begin);
+}
+
 ConfigurationLine ParseLine(const std::string& line)
 {
     ConfigurationLine e{};
@@ -31,12 +42,12 @@ ConfigurationLine ParseLine(const std::string& line)
         e.IsSection = 1;
         std::size_t close = line.find(']', 1);
         std::size_t end = close == std::string::npos ? line.size() : close;
-        CopyBounded(e.Section, sizeof e.Section, line.data() + 1, end - 1);
+        CopyName(e.Section, sizeof e.Section, line, 1, end);
         return e;
     }
     std::size_t eq = line.find('=');
     if (eq != std::string::npos && eq >= 1) {
-        CopyBounded(e.Key, sizeof e.Key, line.data(), eq);
+        CopyName(e.Key, sizeof e.Key, line, 0, eq);
         CopyBounded(e.Value, sizeof e.Value, line.data() + eq + 1, line.size() - eq - 1);
     }
     return e;
@@ -350,8 +361,10 @@ void VisitScaling(Io& io, ChannelScalingSettings& c, int ch)
     io.Num("TotalPowerWeighting", c.TotalPowerWeighting, WORD{0}, Fmt::D);
     io.Flag("MicCompEnable", c.MicCompEnable, 0);
     io.Text("MicCompFilename", c.MicCompFilename, "");
+    // 1/0-octave bands have no width, and bands finer than the 1/96 octave the Scaling page
+    // offers would be narrower than a bin: hundreds of thousands of them stall every block.
     if constexpr (Io::kReading)
-        if (c.OctaveNumber == 0) // 1/0-octave bands have no width
+        if (c.OctaveNumber == 0 || c.OctaveNumber > 96)
             c.OctaveNumber = 3;
 }
 

@@ -73,6 +73,15 @@ void PullOntoDesktop(WINDOWPLACEMENT& wp, const DesktopInfo& desktop)
         wp.rcNormalPosition.left = desktop.width / 2;
     if (wp.rcNormalPosition.top > desktop.height)
         wp.rcNormalPosition.top = desktop.height / 2;
+    // No window is smaller than its caption and borders (Windows' minimum tracking size at its
+    // default metrics): an empty or inverted rectangle from a damaged file would open a window
+    // of a single pixel that nobody can see or grab.
+    constexpr LONG kMinTrackWidth = 136, kMinTrackHeight = 39;
+    RECT& r = wp.rcNormalPosition;
+    if (r.right - r.left < kMinTrackWidth)
+        r.right = r.left + kMinTrackWidth;
+    if (r.bottom - r.top < kMinTrackHeight)
+        r.bottom = r.top + kMinTrackHeight;
 }
 
 // Left and top of windows created without a stored placement, by kind; 0 keeps the cascade.

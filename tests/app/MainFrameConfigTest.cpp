@@ -219,3 +219,24 @@ TEST_F(MainFrameConfigTest, LoadingAConfigurationStopsARunningPostProcessFirst)
     EXPECT_FALSE(frame->PostProcessBusy);
     EXPECT_EQ(frame->Settings.OpMode, 2);
 }
+
+TEST_F(MainFrameConfigTest, PlacementsOfNoSizeOpenTheirWindowsLargeEnoughToSee)
+{
+    ASSERT_NE(Start(), nullptr);
+    std::ofstream(Data("config/Flat.cfg"))
+        << "[PlotStatus]\nSpectrumPlot_0=1\nPhasePlot_1=1\nUtilityPeakFreq=1\n"
+           "[PlotPlacement]\nSpectrumPlot_0=0, 1, {0,0}, {0,0}, {500,400,100,50}\n"
+           "PhasePlot_1=0, 1, {0,0}, {0,0}, {40,40,40,40}\n"
+           "UtilityPeakFreq=0, 1, {0,0}, {0,0}, {300,300,300,300}\n";
+    user.ExpectBox(IDOK, "These calibration files could not be read"); // the file names none
+    ASSERT_TRUE(frame->LoadConfiguration(Data("config/Flat.cfg").c_str()));
+    AfxPumpMessages();
+    for (CWnd* w : {static_cast<CWnd*>(frame->SpectrumPlot[0]), static_cast<CWnd*>(frame->PhasePlot[1]),
+                    frame->GetUtilityWindow(7)}) {
+        ASSERT_NE(w, nullptr);
+        CRect r;
+        w->GetWindowRect(&r);
+        EXPECT_GE(r.Width(), 136);
+        EXPECT_GE(r.Height(), 39);
+    }
+}

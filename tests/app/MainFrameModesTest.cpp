@@ -219,10 +219,10 @@ TEST_F(MainFrameModesTest, ACalibrationFileThatCannotBeReadFallsBackToTheDefault
     cal.CalCreateMode = 1;
     std::snprintf(cal.Filename, sizeof cal.Filename, "NoSuchMicrophone");
     cal.RefLevel = 94.0f;
-    frame->InitChannelScaling(1);
+    EXPECT_FALSE(frame->InitChannelScaling(1));
     EXPECT_EQ(cal.CalCreateMode, 0);
     EXPECT_FLOAT_EQ(cal.RefLevel, 1.0f);
-    EXPECT_STREQ(cal.ChannelName, "Channel 1");
+    EXPECT_STREQ(cal.ChannelName, "Brow"); // the user's name, not the calibration's
 }
 
 TEST_F(MainFrameModesTest, ASummingCompositeOfTwoFilesShowsTheirCommonTone)

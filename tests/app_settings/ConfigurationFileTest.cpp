@@ -575,6 +575,18 @@ TEST_F(ConfigFile, HandWrittenWindowsFile)
     EXPECT_STREQ(s->Placements[i].PlacementText, "0, 1, {-1,-1}, {-4,-23}, {22,22,657,451}");
 }
 
+TEST_F(ConfigFile, BlanksAroundNamesAsAnEditorLeavesThemAreNoPartOfThem)
+{
+    Put("[Settings_1]\r\nFFTsize = 2048\r\n  AverageBlocks\t=7\r\n[ Mode ]\r\nOpMode =2\r\n"
+        "[Calibration_7]\r\nChannelName =Spare probe\r\n");
+    auto s = Fresh();
+    ASSERT_TRUE(ReadConfigurationFile(*s, file.c_str()));
+    EXPECT_EQ(s->Processing[1].FFTsize, 2048u);
+    EXPECT_EQ(s->Processing[1].AverageBlocks, 7u);
+    EXPECT_EQ(s->OpMode, 2);
+    EXPECT_STREQ(s->Calibration[7].ChannelName, "Spare probe");
+}
+
 TEST_F(ConfigFile, DamagedValuesGetSoundSettings)
 {
     Put("[Device]\nDTInputDeviceIndex=-3\nDTOutputDeviceIndex=abc\nSamplingRate=-4000\nBitsPerSample=7\n"

@@ -155,6 +155,45 @@ TEST_F(CalibrationDetails, HydrophoneSensitivityInDecibelsMayBeNegative)
     EXPECT_TRUE(std::filesystem::exists(folder / "cal" / "Hydro.cal"));
 }
 
+TEST_F(CalibrationDetails, ALevelThatIsNoNumberOrNoMagnitudeIsRefused)
+{
+    std::strcpy(record.Filename, "Probe");
+    ScriptedUser user;
+    // A wave file's calibration signal in g, then an external signal in pascals: text that is
+    // no number, and a level of nothing, which would make every calibrated value zero.
+    user.ExpectBox(IDOK, "The Calibration Signal Level must be a number");
+    user.ExpectBox(IDOK, "The Calibration Signal Level must be greater than zero");
+    user.ExpectBox(IDOK, "The Reference Signal Level must be a number");
+    user.ExpectBox(IDOK, "The Reference Signal Level must be greater than zero");
+    CDialog::ScriptModal([](CWnd& d) {
+        auto pick = [&](int id, const char* text) {
+            auto* combo = As<QComboBox>(d, id);
+            combo->setCurrentIndex(combo->findText(text));
+        };
+        Click(d, IDC_CAL_METHOD_WAVE);
+        pick(IDC_CAL_WAVE_UNITS, "Acceleration (G)");
+        SetText(d, IDC_CAL_DETECTED_LEVEL, "50");
+        SetText(d, IDC_CAL_WAVE_LEVEL, "one");
+        Click(d, IDC_CAL_SAVE);
+        SetText(d, IDC_CAL_WAVE_LEVEL, "0");
+        Click(d, IDC_CAL_SAVE);
+        Click(d, IDC_CAL_METHOD_EXTERNAL);
+        pick(IDC_CAL_EXTERNAL_UNITS, "Pascals (in air)");
+        SetText(d, IDC_CAL_MEASURED_VOLTAGE, "100");
+        SetText(d, IDC_CAL_EXTERNAL_LEVEL, "");
+        Click(d, IDC_CAL_SAVE);
+        SetText(d, IDC_CAL_EXTERNAL_LEVEL, "0.0");
+        Click(d, IDC_CAL_SAVE);
+        EXPECT_TRUE(static_cast<CDialog&>(d).IsModalRunning());
+        SetText(d, IDC_CAL_EXTERNAL_LEVEL, "1");
+        Click(d, IDC_CAL_SAVE);
+    });
+    ASSERT_EQ(Run(false), IDOK);
+    EXPECT_EQ(record.CalCreateMode, 2);
+    // 1 Pa rms read as 100 mV rms: full scale (10 V at gain 1) is 100 Pa.
+    EXPECT_NEAR(record.CalRatio, 100.0f, 1e-3f);
+}
+
 TEST_F(CalibrationDetails, CancelAsksOnlyWhenSomethingChanged)
 {
     CDialog::ScriptModal([](CWnd& d) { Click(d, IDC_CAL_CANCEL); });

@@ -18,6 +18,7 @@
 #include <filesystem>
 #include <fstream>
 #include <unistd.h>
+#include <vector>
 
 using namespace dlgtest;
 
@@ -158,6 +159,49 @@ TEST_F(ProcessingSheet, FftPageShowsStoresClampsAndCopiesRows)
     EXPECT_EQ(processing[7].OverlapPercent, 42); // the hidden row is stored too
 }
 
+// Where the heading `text` stands on `page` against the columns of controls from firstId to
+// lastId (first row): over them, and directly above them or their column headers.
+static void ExpectHeadingOverColumns(CWnd& page, const char* text, int firstId, int lastId)
+{
+    QWidget* root = QtWidgetOf(&page);
+    QLabel* heading = nullptr;
+    for (QLabel* l : root->findChildren<QLabel*>())
+        if (l->text().contains(text))
+            heading = l;
+    ASSERT_NE(heading, nullptr) << text;
+    const QRect h(heading->mapTo(root, QPoint(0, 0)), heading->size());
+    const QRect first(W(page, firstId)->mapTo(root, QPoint(0, 0)), W(page, firstId)->size());
+    const QRect last(W(page, lastId)->mapTo(root, QPoint(0, 0)), W(page, lastId)->size());
+    EXPECT_TRUE(heading->isVisible()) << text;
+    EXPECT_GE(h.left(), first.left() - 1) << text;
+    EXPECT_LE(h.right(), last.right() + 1) << text;
+    // Only the column headers (two lines at most) lie between the heading's line and the first
+    // row (a label may be taller than its line: its text stands in the middle).
+    const int line = QFontMetrics(heading->font()).height();
+    EXPECT_LE(h.center().y() + line / 2, first.top()) << text;
+    EXPECT_LT(first.top() - h.center().y(), 4 * line) << text;
+}
+
+TEST_F(ProcessingSheet, PageHeadingsStandOverTheirColumns)
+{
+    CDialog::ScriptModal([&](CWnd& w) {
+        auto& s = static_cast<COptionsMain&>(w);
+        // Taller than the pages need, as a maximised sheet or a taller page makes it.
+        QWidget* top = QtWidgetOf(&s);
+        top->resize(top->width() + 200, top->height() + 300);
+        QApplication::processEvents();
+        ExpectHeadingOverColumns(s.m_FftPage, "Smoothing", kFftWindowIds[0], kFftWindowIds[0]);
+        ExpectHeadingOverColumns(s.m_FftPage, "Spectral Averaging", kFftModeIds[0], kFftCountIds[0]);
+        ClickTab(s, COptionsMain::kScalingPage);
+        ExpectHeadingOverColumns(s.m_ScalingPage, "Weighting", kSpectrumWeightingIds[0], kWidebandWeightingIds[0]);
+        ClickTab(s, COptionsMain::kCalibrationPage);
+        ExpectHeadingOverColumns(s.m_CalibrationPage, "File Operations", kCalEditFirstId, kCalNewFirstId);
+        Click(s, IDCANCEL);
+    });
+    auto sheet = Sheet();
+    EXPECT_EQ(sheet->DoModal(), IDCANCEL);
+}
+
 TEST_F(ProcessingSheet, ScalingPageRefusesDensityWithOctavesAndListsCompensationFiles)
 {
     std::ofstream(folder / "mic" / "Mic1.mic") << "0 0\n";
@@ -293,6 +337,36 @@ TEST_F(ProcessingSheet, CalibrationPageAppliesPresetsAndTheWaveFilesCalibration)
     EXPECT_EQ(+calibration[3].IsEnabled, 0u);
     EXPECT_EQ(+calibration[3].RefUnits, kUnitVolts);
     EXPECT_EQ(COptionsMain::LastPageCode(), 4);
+}
+
+TEST_F(ProcessingSheet, ACalibrationFileNamedOnWindowsWithACapitalExtensionIsReadAndSavedInPlace)
+{
+    // Written on Windows, where "Probe.CAL" and "Probe.cal" are one file.
+    std::ofstream(folder / "cal" / "Probe.CAL", std::ios::binary)
+        << "[Calibration]\r\nRefLevel=94.000000\r\nRefUnits=2\r\nRefType=1\r\nLabelLinear=Pascals (PA)\r\n"
+           "LabelLog=SPL (dB re 20uPA)\r\nCalRatioLeft=200.000000\r\nDTGain=1.000000\r\nDTCalVersion=1000\r\n"
+           "CalCreateMode=1\r\nTransducerSensitivityVolts=5.000000e-02\r\nMeasuredInputVoltage=0.050000\r\n";
+    CDialog::ScriptModal([&](CWnd& w) {
+        auto& s = static_cast<COptionsMain&>(w);
+        CCalibrationDlg& p = s.m_CalibrationPage;
+        PickText(p, kCalComboFirstId + 0, "Probe");
+        EXPECT_EQ(+calibration[0].RefUnits, kUnitSplAir);
+        EXPECT_FLOAT_EQ(calibration[0].TransducerSensitivityVolts, 0.05f);
+        CDialog::ScriptModal([](CWnd& d) {
+            SetText(d, IDC_CAL_SENSITIVITY, "40");
+            Click(d, IDC_CAL_SAVE);
+        });
+        Click(p, kCalEditFirstId + 0);
+        EXPECT_EQ(Shown(p, kCalComboFirstId + 0), "Probe");
+        Click(s, IDOK);
+    });
+    auto sheet = Sheet(0, 4);
+    ASSERT_EQ(sheet->DoModal(), IDOK);
+    EXPECT_FLOAT_EQ(calibration[0].TransducerSensitivityVolts, 0.04f);
+    std::vector<std::string> files;
+    for (const auto& e : std::filesystem::directory_iterator(folder / "cal"))
+        files.push_back(e.path().filename().string());
+    EXPECT_EQ(files, std::vector<std::string>{"Probe.CAL"});
 }
 
 namespace {
