@@ -357,6 +357,8 @@ public:
     DWORD StepChannels = 0;
     DWORD SkippedChannels = 0;
     long long StepEndSample = -1;
+    // A step's block of one channel as read from the device, kept from step to step.
+    std::vector<int> StepBlock;
     // One frame of a two-channel composite (types 1..4) from the input channels' blocks in
     // `buffers` into R, T, C and H (H only for type 3); false when an object is missing or
     // the sizes do not agree.

@@ -327,9 +327,10 @@ int CMainFrame::AcquireAndProcessBlock()
             RecordedSamples = std::max({TriggerBlockStart, InputDevice->GetSampleCounter() - InputDevice->GetRingLength(), 0LL});
         }
     }
-    std::vector<int> block;
+    std::vector<int>& block = StepBlock;
     try {
-        block.resize(MaxChannelBlock());
+        if (block.size() < MaxChannelBlock())
+            block.resize(MaxChannelBlock());
     } catch (const std::bad_alloc&) {
         return 0;
     }

@@ -689,6 +689,22 @@ int TPlotBase::LabelStride(double pitch, int minimum)
     return ratio >= 1e6 ? 1000000 : std::max(1, static_cast<int>(std::ceil(ratio - 1e-9)));
 }
 
+CRect TPlotBase::PolylineBounds(const std::vector<POINT>& points)
+{
+    if (points.empty())
+        return CRect();
+    CRect r(points.front().x, points.front().y, points.front().x, points.front().y);
+    for (const POINT& p : points) {
+        r.left = std::min(r.left, p.x);
+        r.right = std::max(r.right, p.x);
+        r.top = std::min(r.top, p.y);
+        r.bottom = std::max(r.bottom, p.y);
+    }
+    r.right += 1;
+    r.bottom += 1;
+    return r;
+}
+
 void TPlotBase::DrawXReadout(CDC* dc, const CRect& pane, int x, int y, float value)
 {
     if (x == 0 || y == 0 || !m_xBoxImage || !m_xBoxBack)

@@ -28,6 +28,7 @@
 #include <algorithm>
 #include <memory>
 #include <string>
+#include <vector>
 
 struct PrintSettings;
 class CScrollBar;
@@ -136,6 +137,9 @@ public:
     // Every how many ticks of an axis with ticks `pitch` pixels apart one is labelled, so that
     // labelled ticks stand evenly and at least `minimum` pixels apart (1 when every one fits).
     static int LabelStride(double pitch, int minimum);
+    // The pixels a one-pixel polyline through `points` can touch (empty for no points): what a
+    // trace painted out in the background needs its grid drawn back over.
+    static CRect PolylineBounds(const std::vector<POINT>& points);
 
     // What derived windows give the cursor: the meaning of a client pixel, how many harmonics
     // of the cursor's frequency fit, and offsets of harmonics and sidebands (x from the pane's

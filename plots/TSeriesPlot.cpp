@@ -739,11 +739,12 @@ void TSeriesPlot::AllocatePointArrays()
     }
 }
 
-std::vector<CRect> TSeriesPlot::Panes() const
+TSeriesPlot::PaneList TSeriesPlot::Panes() const
 {
-    std::vector<CRect> panes{m_paneA};
+    PaneList panes;
+    panes.rects[panes.count++] = m_paneA;
     if (m_settings && m_settings->PlotChannel == 2 && !m_paneB.IsRectEmpty())
-        panes.push_back(m_paneB);
+        panes.rects[panes.count++] = m_paneB;
     return panes;
 }
 
@@ -1135,7 +1136,7 @@ void TSeriesPlot::DrawPlot(CDC* dc, bool full, const RECT& update)
     TPlotBase::DrawPlot(dc, full, update);
     if (m_pointCapacity == 0 || !m_settings || (!IsFileMode() && !m_bufferA))
         return;
-    const std::vector<CRect> panes = Panes();
+    const PaneList panes = Panes();
     const WORD mode = m_settings->PlotChannel;
     for (std::size_t i = 0; i < panes.size(); ++i) {
         const CRect& pane = panes[i];
@@ -1174,7 +1175,7 @@ void TSeriesPlot::ScaleForPrinter(CDC* dc, PrintSettings settings)
     }
     UpdateScrollRange();
     AllocatePointArrays();
-    const std::vector<CRect> panes = Panes();
+    const PaneList panes = Panes();
     for (std::size_t i = 0; i < panes.size(); ++i)
         if (!BuildTrace(panes[i], i == 0 ? m_pointsA : m_pointsB))
             break;
@@ -1238,7 +1239,7 @@ void TSeriesPlot::UpdateFrame(float time)
     // A measuring cursor held over a live trace: off while the block is drawn, then back.
     ToggleDragMarks();
     CClientDC dc(this);
-    const std::vector<CRect> panes = Panes();
+    const PaneList panes = Panes();
     CRect client;
     GetClientRect(&client);
     bool built = true;
@@ -1250,7 +1251,15 @@ void TSeriesPlot::UpdateFrame(float time)
             break;
         }
         DrawTrace(&dc, panes[i], client, before, m_settings->BackgroundColor);
-        DrawGrid(&dc, panes[i]);
+        // Grid lines can need drawing again only where the old trace was painted out; the rest
+        // of the pane is left as it is, and is not presented again.
+        const CRect erased = PolylineBounds(before);
+        if (!erased.IsRectEmpty()) {
+            const int saved = dc.SaveDC();
+            dc.IntersectClipRect(&erased);
+            DrawGrid(&dc, panes[i]);
+            dc.RestoreDC(saved);
+        }
         DrawTrace(&dc, panes[i], client, now, m_settings->LineColor);
     }
     ToggleDragMarks();

@@ -216,7 +216,16 @@ private:
     int ValueToY(float value, int h) const;
     // The extremes of samples [first, end) of source A (file or buffer), with the RMS flag.
     ColumnExtremes ReadExtremes(DWORD first, DWORD end);
-    std::vector<CRect> Panes() const;
+    // The one or two panes shown, held in place: a block's redraw asks for them.
+    struct PaneList {
+        CRect rects[2];
+        std::size_t count = 0;
+        const CRect* begin() const { return rects; }
+        const CRect* end() const { return rects + count; }
+        std::size_t size() const { return count; }
+        const CRect& operator[](std::size_t i) const { return rects[i]; }
+    };
+    PaneList Panes() const;
 
     TSampleBuffer* m_bufferA = nullptr;
     TSampleBuffer* m_bufferB = nullptr;

@@ -7,6 +7,7 @@
 #include <QPainterPath>
 #include <QPrinter>
 #include <QScreen>
+#include <QThread>
 
 #include <algorithm>
 #include <cmath>
@@ -267,7 +268,17 @@ QSize DeviceSize(const DeviceContext& dc)
 
 QRegion VisibleRegion(const DeviceContext& dc)
 {
-    QRegion r(QRect(QPoint(0, 0), DeviceSize(dc)));
+    const QRect device(QPoint(0, 0), DeviceSize(dc));
+    // Clips of one rectangle (nearly every drawing call's) meet as rectangles.
+    if ((!dc.hasMetaClip || dc.metaClip.rectCount() <= 1) && (!dc.st.hasClip || dc.st.clip.rectCount() <= 1)) {
+        QRect r = device;
+        if (dc.hasMetaClip)
+            r &= dc.metaClip.boundingRect();
+        if (dc.st.hasClip)
+            r &= dc.st.clip.boundingRect();
+        return r.isEmpty() ? QRegion() : QRegion(r);
+    }
+    QRegion r(device);
     if (dc.hasMetaClip)
         r &= dc.metaClip;
     if (dc.st.hasClip)
@@ -323,7 +334,7 @@ struct PixClip {
                 region |= QRect(x0, y0, x1 - x0, y1 - y0);
             }
         }
-        if (t.img)
+        if (t.img && !QRect(QPoint(0, 0), t.img->size()).contains(region.boundingRect()))
             region &= QRect(QPoint(0, 0), t.img->size());
         box = region.boundingRect();
         complex = region.rectCount() > 1;
@@ -467,8 +478,6 @@ DevBrush BrushOf(const DcState& s)
     return b;
 }
 
-// A one-pixel line from a to b in device coordinates, without its last pixel (Windows'
-// rule), styled and with the binary raster operation.
 // Cuts a segment to the box so that far-away end points cost nothing; the pixels inside the
 // box are those of the whole line up to rounding of the new end points.
 bool ClipSegment(QPoint& a, QPoint& b, const QRect& box)
@@ -504,58 +513,112 @@ bool ClipSegment(QPoint& a, QPoint& b, const QRect& box)
     return true;
 }
 
-void LineDev(const Target& t, const PixClip& clip, QPoint a, QPoint b, const DevPen& pen, const DcState& s,
-             StyleState& style)
+// Lines are walked inside the device widened by a pixel; a segment reaching further is cut
+// to it first (see ClipSegment). False when nothing of it is left.
+bool CutToDevice(const QSize& devSize, QPoint& a, QPoint& b)
 {
-    const QRect box(QPoint(-1, -1), t.devSize + QSize(1, 1));
-    if (!box.contains(a) || !box.contains(b)) {
-        if (!ClipSegment(a, b, box.adjusted(-2, -2, 2, 2)))
+    const auto in = [&](const QPoint& p) {
+        return p.x() >= -1 && p.y() >= -1 && p.x() < devSize.width() && p.y() < devSize.height();
+    };
+    if (in(a) && in(b))
+        return true;
+    const QRect box(QPoint(-1, -1), devSize + QSize(1, 1));
+    return ClipSegment(a, b, box.adjusted(-2, -2, 2, 2));
+}
+
+// Solid one-pixel copy pens on unscaled pixels under a rectangular clip: traces, grids and
+// axes, drawn on every block. The pixels are those of the walk in LineDev, written a run at a
+// time (a steep segment's column, a flat one's row) straight into the image, clipped per run.
+struct SolidRuns {
+    uchar* bits = nullptr;
+    qsizetype stride = 0;
+    QRect box; // the clip, in pixels
+    QRgb value = kOpaque;
+
+    // Pixels (x, y0..y1), either order, inclusive.
+    void Column(int x, int y0, int y1) const
+    {
+        if (y0 > y1)
+            std::swap(y0, y1);
+        if (x < box.left() || x > box.right())
             return;
+        y0 = std::max(y0, box.top());
+        y1 = std::min(y1, box.bottom());
+        uchar* p = bits + y0 * stride + qsizetype(x) * 4;
+        for (int y = y0; y <= y1; ++y, p += stride)
+            *reinterpret_cast<QRgb*>(p) = value;
     }
-    const std::span<const int> pattern = DashPattern(pen.style);
-    const QRgb bk = gdi::ToRgb(Resolve(s, s.bkColor));
-    const QRgb penColor = t.mono ? Mono(pen.color) : pen.color;
-    const QRgb bkColor = t.mono ? Mono(bk) : bk;
-    int x = a.x(), y = a.y();
-    const int dx = std::abs(b.x() - x), dy = -std::abs(b.y() - y);
-    const int sx = x < b.x() ? 1 : -1, sy = y < b.y() ? 1 : -1;
-    int err = dx + dy;
-    // Solid copy pens on unscaled pixels with a rectangular clip (traces, grids, axes): the
-    // same pixels as below, written straight into the image.
-    if (pattern.empty() && s.rop2 == R2_COPYPEN && t.ratio == 1 && !clip.complex) {
-        const QRgb value = kOpaque | (penColor & 0xFFFFFF);
-        uchar* bits = t.img->bits();
-        const qsizetype stride = t.img->bytesPerLine();
-        const QRect& box = clip.box;
-        if (a != b && (a.x() == b.x() || a.y() == b.y())) {
-            // Upright and level lines (a dense trace's column strokes, grid lines): the run
-            // from a up to b, b left out, clipped once.
-            if (a.x() == b.x()) {
-                int y0 = a.y(), y1 = b.y() - sy;
-                if (y0 > y1)
-                    std::swap(y0, y1);
-                y0 = std::max(y0, box.top());
-                y1 = std::min(y1, box.bottom());
-                if (x < box.left() || x > box.right())
-                    return;
-                for (int yy = y0; yy <= y1; ++yy)
-                    reinterpret_cast<QRgb*>(bits + yy * stride)[x] = value;
-            } else {
-                int x0 = a.x(), x1 = b.x() - sx;
-                if (x0 > x1)
-                    std::swap(x0, x1);
-                x0 = std::max(x0, box.left());
-                x1 = std::min(x1, box.right());
-                if (y < box.top() || y > box.bottom() || x0 > x1)
-                    return;
-                QRgb* row = reinterpret_cast<QRgb*>(bits + y * stride);
-                std::fill(row + x0, row + x1 + 1, value);
-            }
+    // Pixels (x0..x1, y), either order, inclusive.
+    void Row(int y, int x0, int x1) const
+    {
+        if (x0 > x1)
+            std::swap(x0, x1);
+        if (y < box.top() || y > box.bottom())
+            return;
+        x0 = std::max(x0, box.left());
+        x1 = std::min(x1, box.right());
+        if (x0 > x1)
+            return;
+        QRgb* row = reinterpret_cast<QRgb*>(bits + y * stride);
+        std::fill(row + x0, row + x1 + 1, value);
+    }
+
+    // The line from a to b without its last pixel, as LineDev walks it. `cut` says whether an
+    // end point may lie beyond the device.
+    void Line(QPoint a, QPoint b, const QSize& devSize, bool cut) const
+    {
+        if (a == b)
+            return;
+        // Every pixel of the walk lies within the end points' box: a segment beside the clip
+        // (most of a trace under a narrow repaint) costs nothing more.
+        if (std::max(a.x(), b.x()) < box.left() || std::min(a.x(), b.x()) > box.right() ||
+            std::max(a.y(), b.y()) < box.top() || std::min(a.y(), b.y()) > box.bottom())
+            return;
+        if (cut && !CutToDevice(devSize, a, b))
+            return;
+        int x = a.x(), y = a.y();
+        const int bx = b.x(), by = b.y();
+        if (x == bx && y == by)
+            return;
+        const int sx = x < bx ? 1 : -1, sy = y < by ? 1 : -1;
+        if (x == bx) {
+            Column(x, y, by - sy);
             return;
         }
-        while (!(x == b.x() && y == b.y())) {
-            if (x >= box.left() && x <= box.right() && y >= box.top() && y <= box.bottom())
-                reinterpret_cast<QRgb*>(bits + y * stride)[x] = value;
+        if (y == by) {
+            Row(y, x, bx - sx);
+            return;
+        }
+        const int dx = std::abs(bx - x), dy = -std::abs(by - y);
+        int err = dx + dy;
+        if (-dy > dx) {
+            // Steep: while x stays, 2 * err < dy < dx and so y steps every pixel, err growing
+            // by dx; x steps at the first pixel where 2 * err reaches dy. Each column's run
+            // is found at once rather than walked.
+            while (x != bx) {
+                // (A trace's joins step one column: no division for them.)
+                const int shortfall = dy - 2 * err;
+                const int k = shortfall <= 0 ? 0 : dx == 1 ? (shortfall + 1) >> 1 : (shortfall + 2 * dx - 1) / (2 * dx);
+                const int yLast = y + k * sy;
+                Column(x, y, yLast);
+                err += k * dx;
+                const bool stepY = 2 * err <= dx;
+                err += dy;
+                x += sx;
+                y = yLast;
+                if (stepY) {
+                    err += dx;
+                    y += sy;
+                }
+            }
+            if (y != by)
+                Column(x, y, by - sy);
+            return;
+        }
+        // Flat: the walk, a row's run written when y changes.
+        int runX = x, runY = y;
+        while (true) {
+            const int lastX = x;
             const int e2 = 2 * err;
             if (e2 >= dy) {
                 err += dy;
@@ -565,9 +628,33 @@ void LineDev(const Target& t, const PixClip& clip, QPoint a, QPoint b, const Dev
                 err += dx;
                 y += sy;
             }
+            const bool end = x == bx && y == by;
+            if (y != runY || end) {
+                Row(runY, runX, lastX);
+                runX = x;
+                runY = y;
+            }
+            if (end)
+                return;
         }
-        return;
     }
+};
+
+// A one-pixel line from a to b in device coordinates, without its last pixel (Windows'
+// rule), styled and with the binary raster operation, pixel by pixel.
+void LineDev(const Target& t, const PixClip& clip, QPoint a, QPoint b, const DevPen& pen, const DcState& s,
+             StyleState& style)
+{
+    if (!CutToDevice(t.devSize, a, b))
+        return;
+    const std::span<const int> pattern = DashPattern(pen.style);
+    const QRgb bk = gdi::ToRgb(Resolve(s, s.bkColor));
+    const QRgb penColor = t.mono ? Mono(pen.color) : pen.color;
+    const QRgb bkColor = t.mono ? Mono(bk) : bk;
+    int x = a.x(), y = a.y();
+    const int dx = std::abs(b.x() - x), dy = -std::abs(b.y() - y);
+    const int sx = x < b.x() ? 1 : -1, sy = y < b.y() ? 1 : -1;
+    int err = dx + dy;
     while (!(x == b.x() && y == b.y())) {
         if (pattern.empty()) {
             PlotDev(t, clip, x, y, penColor, s.rop2);
@@ -1249,6 +1336,28 @@ namespace {
 
 // Draws connected segments through device points without the last pixel of each, so that
 // the shared vertices are drawn once.
+// A wide solid pen's upright or level segment on pixels, as the painter draws it: with square
+// ends, or round ends two pixels wide (a pane's frame), that is exactly the rectangle of the
+// segment widened by half the pen on each side, so a fill does it without setting a painter up.
+bool WideStraightSegment(const Target& t, std::span<const QPoint> pts, const DevPen& pen, int rop)
+{
+    if (!t.img || t.mono || t.ratio != 1 || rop != R2_COPYPEN || pts.size() != 2 || pen.style != PS_SOLID)
+        return false;
+    const int w = int(pen.width);
+    if (double(w) != pen.width || w < 2 || !(pen.endcap == PS_ENDCAP_SQUARE || (pen.endcap == PS_ENDCAP_ROUND && w == 2)))
+        return false;
+    const QPoint a = pts[0], b = pts[1];
+    if (a.x() != b.x() && a.y() != b.y())
+        return false;
+    if (a == b)
+        return true; // a segment of no length draws nothing
+    const int lo = w / 2, hi = (w + 1) / 2 - 1;
+    const QRect r(QPoint(std::min(a.x(), b.x()) - lo, std::min(a.y(), b.y()) - lo),
+                  QPoint(std::max(a.x(), b.x()) + hi, std::max(a.y(), b.y()) + hi));
+    FillDev(t, r, pen.color, PATCOPY);
+    return true;
+}
+
 void PolylineDev(DeviceContext* dc, std::span<const QPoint> pts, const DevPen& pen)
 {
     Target t = TargetOf(dc);
@@ -1271,10 +1380,21 @@ void PolylineDev(DeviceContext* dc, std::span<const QPoint> pts, const DevPen& p
         return;
     if (t.img && pen.cosmetic) {
         const PixClip clip(t);
-        StyleState style;
-        for (size_t i = 1; i < pts.size(); ++i)
-            LineDev(t, clip, pts[i - 1], pts[i], pen, dc->st, style);
-    } else {
+        if (DashPattern(pen.style).empty() && dc->st.rop2 == R2_COPYPEN && t.ratio == 1 && !clip.complex) {
+            SolidRuns runs;
+            runs.bits = t.img->bits();
+            runs.stride = t.img->bytesPerLine();
+            runs.box = clip.box;
+            runs.value = kOpaque | ((t.mono ? Mono(pen.color) : pen.color) & 0xFFFFFF);
+            const bool cut = left < -1 || top < -1 || right >= t.devSize.width() || bottom >= t.devSize.height();
+            for (size_t i = 1; i < pts.size(); ++i)
+                runs.Line(pts[i - 1], pts[i], t.devSize, cut);
+        } else {
+            StyleState style;
+            for (size_t i = 1; i < pts.size(); ++i)
+                LineDev(t, clip, pts[i - 1], pts[i], pen, dc->st, style);
+        }
+    } else if (!WideStraightSegment(t, pts, pen, dc->st.rop2)) {
         const DcState& s = dc->st;
         PaintDev(t, s.rop2, bound, [&](QPainter& p) {
             QPen q = QtPen(pen);
@@ -1317,10 +1437,17 @@ BOOL CDC::Polyline(const POINT* points, int count)
     const Xform t = XformOf(dc->st);
     // Kept between calls: a plot's trace, drawn on every block, allocates nothing.
     thread_local std::vector<QPoint> pts;
-    pts.clear();
-    pts.reserve(size_t(count));
-    for (int i = 0; i < count; ++i)
-        pts.push_back(ToDev(t, points[i].x, points[i].y));
+    pts.resize(size_t(count));
+    constexpr long long limit = 1LL << 29;
+    if (t.sx == 1 && t.sy == 1 && t.ox == 0 && t.oy == 0) {
+        // A window's own mapping: the points as they are (kept within the limit ToDev keeps).
+        for (int i = 0; i < count; ++i)
+            pts[size_t(i)] = QPoint(int(std::clamp<long long>(points[i].x, -limit, limit)),
+                                    int(std::clamp<long long>(points[i].y, -limit, limit)));
+    } else {
+        for (int i = 0; i < count; ++i)
+            pts[size_t(i)] = ToDev(t, points[i].x, points[i].y);
+    }
     PolylineDev(dc, pts, PenOf(dc->st, t));
     return TRUE;
 }
@@ -2039,6 +2166,9 @@ struct TextSetup {
     double ascent = 0, descent = 0, leading = 0;
     double maxWidth = 0; // of the widest glyph
     double angle = 0; // degrees, counter-clockwise
+    // Widths of texts already measured in a screen font (none for a printer's): a window's
+    // labels are mostly the same from one repaint to the next.
+    std::shared_ptr<std::unordered_map<QString, double>> widths;
 };
 
 TextSetup FontFor(const DeviceContext& dc)
@@ -2046,13 +2176,35 @@ TextSetup FontFor(const DeviceContext& dc)
     TextSetup s;
     const Xform x = XformOf(dc.st);
     LOGFONTA lf = dc.st.font ? dc.st.font->lf : LOGFONTA{};
-    s.font = gdi::RealizeFont(lf, lf.lfHeight * std::abs(x.sy));
+    const double height = lf.lfHeight * std::abs(x.sy);
+    // Realising and measuring a font costs more than drawing most labels, and a window's
+    // repaint asks for the same few fonts again and again: the screen's are kept (by the
+    // application's thread, which draws them).
+    struct Known {
+        LOGFONTA lf;
+        double height;
+        TextSetup setup;
+    };
+    static auto* known = new std::vector<Known>;
+    const QCoreApplication* app = QCoreApplication::instance();
+    const bool keep = !dc.printer && app && QThread::currentThread() == app->thread();
+    if (keep)
+        for (const Known& k : *known)
+            if (k.height == height && std::memcmp(&k.lf, &lf, sizeof lf) == 0)
+                return k.setup;
+    s.font = gdi::RealizeFont(lf, height);
     QFontMetricsF m = dc.printer ? QFontMetricsF(s.font, dc.printer.get()) : QFontMetricsF(s.font);
     s.ascent = m.ascent();
     s.descent = m.descent();
     s.leading = m.leading();
     s.maxWidth = m.maxWidth();
     s.angle = lf.lfEscapement / 10.0;
+    if (keep) {
+        if (known->size() >= 64)
+            known->clear();
+        s.widths = std::make_shared<std::unordered_map<QString, double>>();
+        known->push_back({lf, height, s});
+    }
     return s;
 }
 
@@ -2060,6 +2212,19 @@ double Advance(const DeviceContext& dc, const QFont& font, const QString& text)
 {
     QFontMetricsF m = dc.printer ? QFontMetricsF(font, dc.printer.get()) : QFontMetricsF(font);
     return m.horizontalAdvance(text);
+}
+
+double Advance(const DeviceContext& dc, const TextSetup& f, const QString& text)
+{
+    if (!f.widths)
+        return Advance(dc, f.font, text);
+    if (const auto known = f.widths->find(text); known != f.widths->end())
+        return known->second;
+    const double w = Advance(dc, f.font, text);
+    if (f.widths->size() >= 512)
+        f.widths->clear();
+    f.widths->emplace(text, w);
+    return w;
 }
 
 // One line of text at a device reference point, aligned by `align`, rotated by the font.
@@ -2092,7 +2257,7 @@ void TextDev(DeviceContext* dc, QPointF ref, const QString& text, UINT align, co
             w += dx[i];
         return w;
     }()
-                            : Advance(*dc, f.font, text);
+                            : Advance(*dc, f, text);
     double x0 = 0;
     if ((align & TA_CENTER) == TA_CENTER)
         x0 = -width / 2;
@@ -2205,7 +2370,7 @@ BOOL CDC::ExtTextOut(int x, int y, UINT options, const RECT* rect, std::string_v
                 s += v;
             return s;
         }()
-                            : Advance(*dc, f.font, q);
+                            : Advance(*dc, f, q);
         dc->st.current.x += LONG(std::lround(w / xf.sx));
     }
     return TRUE;
@@ -2272,7 +2437,7 @@ int CDC::DrawText(std::string_view text, RECT* rect, UINT format)
     if (format & DT_EXPANDTABS)
         q.replace('\t', QString(8, ' '));
     const QRect devRect = DevRectOf(dc, rect);
-    auto width = [&](const QString& s) { return Advance(*dc, f.font, s); };
+    auto width = [&](const QString& s) { return Advance(*dc, f, s); };
     QStringList lines;
     if (format & DT_SINGLELINE) {
         lines << QString(q).replace('\n', ' ');
@@ -2333,7 +2498,7 @@ CSize CDC::GetTextExtent(std::string_view text) const
         return CSize(0, 0);
     const Xform xf = XformOf(dc->st);
     const TextSetup f = FontFor(*dc);
-    const double w = Advance(*dc, f.font, ToQString(text));
+    const double w = Advance(*dc, f, ToQString(text));
     return CSize(int(std::lround(w / std::abs(xf.sx))), int(std::lround((f.ascent + f.descent) / std::abs(xf.sy))));
 }
 

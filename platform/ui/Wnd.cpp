@@ -1249,15 +1249,25 @@ namespace {
 // Schedules the repaint of what changed on a window's surface. Controls that paint all of their
 // own area (scroll bars, custom-drawn children) hide the surface under them: a change there is
 // not seen, and repainting them for it would cost a style's full drawing on every block.
-void UpdateBesideControls(QWidget* client, const QRect& changed)
+void UpdateBesideControls(QWidget* client, const QRect& changed, CWndCovers& covers)
 {
+    const QObjectList& children = client->children();
+    if (covers.client != client || covers.children != children.size()) {
+        covers.controls.clear();
+        for (QObject* o : children) {
+            if (!o->isWidgetType())
+                continue;
+            auto* child = static_cast<QWidget*>(o);
+            if (!child->isWindow() && (qobject_cast<QScrollBar*>(child) || child->testAttribute(Qt::WA_OpaquePaintEvent)))
+                covers.controls.emplace_back(child);
+        }
+        covers.client = client;
+        covers.children = children.size();
+    }
     QRegion region;
     bool cut = false;
-    for (QObject* o : client->children()) {
-        auto* child = qobject_cast<QWidget*>(o);
-        if (!child || child->isWindow() || !child->isVisible() || !child->geometry().intersects(changed))
-            continue;
-        if (!qobject_cast<QScrollBar*>(child) && !child->testAttribute(Qt::WA_OpaquePaintEvent))
+    for (const QPointer<QWidget>& child : covers.controls) {
+        if (!child || !child->geometry().intersects(changed) || !child->isVisible())
             continue;
         if (!cut) {
             region = QRegion(changed);
@@ -1281,7 +1291,10 @@ bool g_flushPosted = false;
 void CWndQt::FlushSurfaceChanges()
 {
     g_flushPosted = false;
-    std::vector<HWND> windows;
+    // The two lists trade places, so that neither is allocated again on each showing.
+    static std::vector<HWND> spare;
+    std::vector<HWND> windows = std::move(spare);
+    windows.clear();
     windows.swap(g_changedWindows);
     for (const HWND h : windows) {
         CWnd* w = CWnd::FromHandle(h);
@@ -1290,8 +1303,9 @@ void CWndQt::FlushSurfaceChanges()
         const QRect r = w->d->changed;
         w->d->changed = QRect();
         if (QWidget* cw = QtClientWidgetOf(w))
-            UpdateBesideControls(cw, r);
+            UpdateBesideControls(cw, r, w->d->covers);
     }
+    spare = std::move(windows);
 }
 
 CSurface* CWnd::GetSurface()

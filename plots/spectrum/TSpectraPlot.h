@@ -303,6 +303,7 @@ private:
     int m_pointCapacity = 0;
     std::vector<POINT> m_pointsA, m_pointsB, m_prevA, m_prevB;
     std::vector<POINT> m_peakPoints, m_prevPeak;
+    std::vector<POINT> m_buildPoints; // where a trace polyline is built before it is swapped in
     int m_meterLevel[2] = {};
     int m_meterPeak[2] = {};
     int m_meterLevelDrawn[2] = {};

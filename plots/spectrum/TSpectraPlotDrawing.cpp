@@ -341,7 +341,7 @@ void TSpectraPlot::BuildAmplitudeLabelsB()
 void TSpectraPlot::AllocatePointArrays()
 {
     m_pointCapacity = std::max(0, static_cast<int>(m_plotRect.Width())) * 4;
-    for (auto* v : {&m_pointsA, &m_pointsB, &m_prevA, &m_prevB, &m_peakPoints, &m_prevPeak}) {
+    for (auto* v : {&m_pointsA, &m_pointsB, &m_prevA, &m_prevB, &m_peakPoints, &m_prevPeak, &m_buildPoints}) {
         v->clear();
         v->reserve(static_cast<size_t>(m_pointCapacity) + 8);
     }
@@ -356,7 +356,10 @@ void TSpectraPlot::BuildTracePoints(SpectralData* spectrum, const CRect& pane, s
     const int W = pane.Width();
     if (!spectrum || static_cast<int>(m_columns.size()) < W || W > m_pointCapacity || W <= 0 || !m_settings)
         return;
-    std::vector<POINT> out;
+    // Built aside and swapped in, so that a level off the scale keeps the previous polyline;
+    // the two buffers trade places each block and are not allocated again.
+    std::vector<POINT>& out = m_buildPoints;
+    out.clear();
     out.reserve(static_cast<size_t>(m_pointCapacity));
     const int cap = m_pointCapacity;
     const int bottom = pane.bottom;
@@ -538,8 +541,20 @@ void TSpectraPlot::RedrawPane(CDC* dc, SpectralData* spectrum, const CRect& pane
         if (peak)
             DrawPolyline(dc, pane, update, m_prevPeak, m_settings->BackgroundColor, -2);
         DrawPolyline(dc, pane, update, previous, m_settings->BackgroundColor, -1);
-        DrawFrequencyGrid(dc, pane, update);
-        DrawAmplitudeGrid(dc, pane, update);
+        // Grid lines can need drawing again only where the old traces were painted out.
+        CRect erased = PolylineBounds(previous);
+        const CRect peakErased = peak ? PolylineBounds(m_prevPeak) : CRect();
+        if (erased.IsRectEmpty())
+            erased = peakErased;
+        else if (!peakErased.IsRectEmpty())
+            erased.UnionRect(&erased, &peakErased);
+        if (!erased.IsRectEmpty()) {
+            const int grid = dc->SaveDC();
+            dc->IntersectClipRect(&erased);
+            DrawFrequencyGrid(dc, pane, update);
+            DrawAmplitudeGrid(dc, pane, update);
+            dc->RestoreDC(grid);
+        }
         if (peak)
             DrawPolyline(dc, pane, update, m_peakPoints, m_settings->PeakColor, -2);
         DrawPolyline(dc, pane, update, current, m_settings->LineColor, -1);

@@ -12,6 +12,7 @@
 #include "plots/CToolBtn.h"
 #include "plots/TSeriesPlot.h"
 #include "plots/CDataView.h"
+#include "support/QtTestAccess.h"
 #include "wave/TSampleBuffer.h"
 #include "wave/TWaveFile.h"
 
@@ -561,6 +562,48 @@ TEST_F(SeriesPlots, BlockUpdatesOfAFileReuseTheColumnsReadOnce)
     EXPECT_EQ(p->GetFileReads(), afterLayout);
     p->UpdateLayout(); // the data may have changed: read again
     EXPECT_GT(p->GetFileReads(), afterLayout);
+}
+
+// A block's redraw leaves the pane as a full repaint draws it, grid lines and all, as the
+// trace grows and shrinks; and while the trace stays low only its own rows are reported
+// changed (and so presented again), not the whole pane under the grid.
+TEST_F(SeriesPlots, ABlockUpdateLeavesWhatAFullRepaintDrawsAndTouchesOnlyTheTraceRows)
+{
+    TSeriesPlot* p = Open(&buffer);
+    p->ClearHighlight(); // as during a run
+    const CRect pane = p->GetPaneRectA();
+    CSurface* surface = p->GetSurface();
+    const auto present = surface->onChanged;
+    std::vector<QRect> changed;
+    surface->onChanged = [&](const QRect& r) {
+        changed.push_back(r);
+        present(r);
+    };
+    const auto pixels = [&] { return surface->Image().copy(pane.left, pane.top, pane.Width(), pane.Height()); };
+    float time = 0.0f;
+    for (const double percent : {80.0, 3.0, 2.0, 60.0, 1.0}) {
+        for (DWORD i = 0; i < 4000; ++i)
+            buffer.SetSample(i, static_cast<int>(percent * 327.67 * std::sin(0.37 * i + percent)));
+        changed.clear();
+        p->UpdateFrame(time += 0.1f);
+        AfxPumpMessages();
+        const QImage block = pixels();
+        QRect touched;
+        for (const QRect& r : changed)
+            touched |= r;
+        p->Invalidate();
+        p->UpdateWindow();
+        AfxPumpMessages();
+        const QImage full = pixels();
+        int differ = 0;
+        for (int y = 0; y < full.height(); ++y)
+            for (int x = 0; x < full.width(); ++x)
+                differ += block.pixel(x, y) != full.pixel(x, y);
+        EXPECT_EQ(differ, 0) << percent << " %";
+        if (percent == 2.0) // after 3 %: both traces within a few rows of the middle
+            EXPECT_LT(touched.height(), pane.Height() / 5) << touched.y() << "+" << touched.height();
+    }
+    surface->onChanged = present;
 }
 
 TEST_F(SeriesPlots, TheIntervalThrottleRestartsWhenTimeGoesBack)

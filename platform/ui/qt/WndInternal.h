@@ -17,6 +17,15 @@
 #include <map>
 #include <memory>
 #include <optional>
+#include <vector>
+
+// A window client's controls that hide the surface under them, found again when the client or
+// the number of its children changes (a plot has dozens of children; a block's changes meet few).
+struct CWndCovers {
+    QPointer<QWidget> client;
+    qsizetype children = -1;
+    std::vector<QPointer<QWidget>> controls;
+};
 
 struct CWnd::Impl {
     QPointer<QWidget> outer;  // the window as a whole (what moves, shows, closes)
@@ -27,6 +36,7 @@ struct CWnd::Impl {
     std::unique_ptr<CSurface> surface;
     QRegion invalid; // what WM_PAINT still has to draw
     QRect changed;   // drawn on the surface outside WM_PAINT, not yet handed to Qt
+    CWndCovers covers;
     bool erasePending = false;
     std::map<UINT_PTR, std::unique_ptr<QTimer>> timers;
     // The message being handled, for Default().

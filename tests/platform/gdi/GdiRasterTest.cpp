@@ -6,6 +6,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdint>
+#include <random>
 #include <vector>
 
 using gditest::At;
@@ -624,3 +627,139 @@ TEST(GdiSysColor, KnownSystemColoursAndStockObjects)
 }
 
 } // namespace
+
+namespace {
+// Bresenham's walk as the integer-error form states it: each pixel from a up to b, b left out.
+template <class Plot> void WalkLine(int x, int y, int x1, int y1, Plot&& plot)
+{
+    const int dx = std::abs(x1 - x), dy = -std::abs(y1 - y);
+    const int sx = x < x1 ? 1 : -1, sy = y < y1 ? 1 : -1;
+    int err = dx + dy;
+    while (!(x == x1 && y == y1)) {
+        plot(x, y);
+        const int e2 = 2 * err;
+        if (e2 >= dy) {
+            err += dy;
+            x += sx;
+        }
+        if (e2 <= dx) {
+            err += dx;
+            y += sy;
+        }
+    }
+}
+} // namespace
+
+// Random polylines of every slope (the steep strokes and short joins of a dense trace among
+// them), drawn with a plain pen under one clip rectangle, with the same clip made of two
+// rectangles (which draws pixel by pixel) and with an XOR pen: each against the walk above,
+// segment by segment, with only the clip's pixels touched.
+TEST_F(GdiRaster, PolylinesMatchTheWalkUnderEveryRoad)
+{
+    std::mt19937 gen(7);
+    std::uniform_int_distribution<int> x(-1, 63), y(-1, 47), len(1, 40), kind(0, 3);
+    const QRect clip(5, 3, 50, 40);
+    CPen pen(PS_SOLID, 1, RGB(0x12, 0x9A, 0xF0));
+    for (int trial = 0; trial < 60; ++trial) {
+        std::vector<POINT> pts{{x(gen), y(gen)}};
+        for (int i = 0; i < len(gen); ++i) {
+            POINT p = pts.back();
+            switch (kind(gen)) {
+            case 0: p = {p.x + (i % 2 ? 1 : -1) * (trial % 3), y(gen)}; break; // steep
+            case 1: p = {x(gen), p.y + (trial % 4) - 2}; break;                    // flat
+            case 2: p = {p.x, y(gen)}; break;                                      // upright
+            default: p = {x(gen), y(gen)}; break;
+            }
+            pts.push_back({std::clamp<LONG>(p.x, -1, 63), std::clamp<LONG>(p.y, -1, 47)});
+        }
+        for (const int road : {0, 1, 2}) {
+            gditest::FillNoise(surface, std::uint32_t(trial + 1));
+            QImage want = surface.Image().copy();
+            const QRgb colour = 0xFF000000u | qRgb(0x12, 0x9A, 0xF0);
+            for (std::size_t i = 1; i < pts.size(); ++i)
+                WalkLine(pts[i - 1].x, pts[i - 1].y, pts[i].x, pts[i].y, [&](int px, int py) {
+                    if (!clip.contains(px, py))
+                        return;
+                    const QRgb old = want.pixel(px, py);
+                    want.setPixel(px, py, road == 2 ? 0xFF000000u | ((old ^ colour) & 0xFFFFFF) : colour);
+                });
+            CSurfaceDC dc(&surface);
+            dc.SelectObject(&pen);
+            dc.IntersectClipRect(clip.left(), clip.top(), clip.right() + 1, clip.bottom() + 1);
+            if (road == 1) {
+                CRgn left, right;
+                left.CreateRectRgn(clip.left(), clip.top(), 30, clip.bottom() + 1);
+                right.CreateRectRgn(30, clip.top(), clip.right() + 1, clip.bottom() + 1);
+                left.CombineRgn(&left, &right, RGN_OR);
+                dc.SelectClipRgn(&left);
+            }
+            if (road == 2)
+                dc.SetROP2(R2_XORPEN);
+            dc.Polyline(pts.data(), int(pts.size()));
+            ASSERT_EQ(surface.Image(), want) << "trial " << trial << " road " << road;
+        }
+    }
+    // End points far beyond the surface are cut first: the same pixels on both roads.
+    const POINT far[] = {{-100000, 20}, {30, 100000}, {31, -50000}, {200000, 47}, {10, 10}};
+    QImage roads[2];
+    for (const int road : {0, 1}) {
+        surface.Image().fill(Qt::white);
+        CSurfaceDC dc(&surface);
+        dc.SelectObject(&pen);
+        if (road == 1) {
+            CRgn left, right;
+            left.CreateRectRgn(0, 0, 30, 48);
+            right.CreateRectRgn(30, 0, 64, 48);
+            left.CombineRgn(&left, &right, RGN_OR);
+            dc.SelectClipRgn(&left);
+        }
+        dc.Polyline(far, 5);
+        roads[road] = surface.Image().copy();
+    }
+    EXPECT_EQ(roads[0], roads[1]);
+    EXPECT_GT(gditest::CountNear(roads[0], 0, 0, 64, 48, RGB(0x12, 0x9A, 0xF0)), 90);
+}
+
+// Wide pens' upright and level segments (a pane's frame) are filled directly; the painter's
+// own drawing of the same segments (reached through an XOR pen on white, which draws the
+// figure with the painter first) is the reference, clip of two rectangles and all.
+TEST_F(GdiRaster, WideStraightSegmentsMatchThePaintersDrawing)
+{
+    std::mt19937 gen(11);
+    std::uniform_int_distribution<int> x(-3, 66), y(-3, 50), len(0, 30), axis(0, 3);
+    const COLORREF colour = RGB(0x20, 0x80, 0xC0);
+    struct Pen {
+        int width, cap;
+    };
+    for (const Pen kind : {Pen{2, PS_ENDCAP_ROUND}, Pen{2, PS_ENDCAP_SQUARE}, Pen{3, PS_ENDCAP_SQUARE},
+                           Pen{6, PS_ENDCAP_SQUARE}, Pen{3, PS_ENDCAP_ROUND}, Pen{4, PS_ENDCAP_FLAT}})
+        for (int trial = 0; trial < 40; ++trial) {
+            POINT a{x(gen), y(gen)}, b = a;
+            const int n = len(gen);
+            switch (axis(gen)) {
+            case 0: b.x += n; break;
+            case 1: b.x -= n; break;
+            case 2: b.y += n; break;
+            default: b.y -= n; break;
+            }
+            QImage roads[2];
+            for (const int road : {0, 1}) {
+                surface.Image().fill(Qt::white);
+                CSurfaceDC dc(&surface);
+                CPen pen(PS_SOLID | kind.cap, kind.width, road == 0 ? colour : colour ^ 0xFFFFFF);
+                dc.SelectObject(&pen);
+                CRgn left, right;
+                left.CreateRectRgn(2, 2, 30, 46);
+                right.CreateRectRgn(30, 6, 62, 40);
+                left.CombineRgn(&left, &right, RGN_OR);
+                dc.SelectClipRgn(&left);
+                if (road == 1)
+                    dc.SetROP2(R2_XORPEN);
+                dc.MoveTo(a.x, a.y);
+                dc.LineTo(b.x, b.y);
+                roads[road] = surface.Image().copy();
+            }
+            ASSERT_EQ(roads[0], roads[1]) << "width " << kind.width << " cap " << kind.cap << " from " << a.x << ","
+                                          << a.y << " to " << b.x << "," << b.y;
+        }
+}
