@@ -141,6 +141,7 @@ public:
     virtual std::string CursorValuesText() const = 0;
     CPoint GetLevelBoxPosition() const { return m_levelBox; }
     const std::string& GetLevelBoxText() const { return m_levelBoxText; }
+    const std::vector<history::AxisLabel>& GetLevelTicks() const { return m_levelTicks; }
     bool IsLevelBoxShown() const { return m_levelBoxShown; }
 
     void DrawPlot(CDC* dc, bool full, const RECT& update) override;
