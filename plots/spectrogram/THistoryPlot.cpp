@@ -457,6 +457,10 @@ template <class Settings> void THistoryPlot<Settings>::ClearHistory()
 template <class Settings> void THistoryPlot<Settings>::SetHistoryLine(int line, float time)
 {
     m_history.SetLine(line, time);
+    if (m_levelsHeld) {
+        m_history.SetLevels(line, m_heldPeak, m_heldFloor);
+        m_levelsHeld = false;
+    }
 }
 
 template <class Settings> void THistoryPlot<Settings>::AddSpectrum(float time)
@@ -477,6 +481,12 @@ template <class Settings> void THistoryPlot<Settings>::KeepLineLevels(int line, 
     float peak = 0.0f, floor = 0.0f;
     TakeLevels(trace, &peak, &floor);
     m_history.SetLevels(line, peak, floor);
+}
+
+template <class Settings> void THistoryPlot<Settings>::HoldLineLevels(SpectralData* trace)
+{
+    TakeLevels(trace, &m_heldPeak, &m_heldFloor);
+    m_levelsHeld = true;
 }
 
 template <class Settings> void THistoryPlot<Settings>::TakeLevels(SpectralData* trace, float* peak, float* floor) const

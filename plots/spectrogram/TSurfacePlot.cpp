@@ -216,7 +216,8 @@ void TSurfacePlot::Rebuild(SpectralData* traceA, SpectralData* traceB)
     PaintNewSpectrum(0, traceA);
     if (PaneCount() == 2)
         PaintNewSpectrum(1, traceB);
-    KeepLineLevels(0, traceA);
+    // A rebuild names the line's place with its time, just after this.
+    HoldLineLevels(traceA);
 }
 
 // ---- Coordinates ---------------------------------------------------------------------------
