@@ -39,6 +39,15 @@ protected:
             "    v = int.from_bytes(d[3*n:3*n+3], 'little', signed=True)\n"
             "    assert v == (0 if n % 2 == 0 else (" + a + " if n % 4 == 1 else -" + a + ")), n\n"));
     }
+    // Moves `seconds` of the device's samples into the take, one second a step, while the run lasts.
+    void RecordSeconds(int seconds)
+    {
+        for (int s = 0; s < seconds && frame->AcquisitionRunning; ++s) {
+            kdrsim::AdvanceClock(1000);
+            ASSERT_TRUE(kdrsim::WaitUntilDelivered(20000));
+            frame->WriteRecordingBlock();
+        }
+    }
     void Prepare(const std::string& sources)
     {
         std::string error;
@@ -150,11 +159,7 @@ TEST_F(RecorderRun, AFullDiskStopsTheRunWithAMessageAndKeepsAReadableFile)
     rlimit small = old;
     small.rlim_cur = 100000;
     ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
-    for (int s = 0; s < 20 && frame->AcquisitionRunning; ++s) {
-        kdrsim::AdvanceClock(1000);
-        ASSERT_TRUE(kdrsim::WaitUntilDelivered(20000));
-        frame->WriteRecordingBlock();
-    }
+    RecordSeconds(20);
     setrlimit(RLIMIT_FSIZE, &old);
     std::signal(SIGXFSZ, previous);
     EXPECT_FALSE(frame->AcquisitionRunning);
@@ -177,11 +182,7 @@ TEST_F(RecorderRun, ARingOverrunStopsTheRunSayingSamplesWereLostAndKeepsThoseBef
     frame->ExecuteCommand(ID_RUN);
     ASSERT_TRUE(frame->AcquisitionRunning);
     ASSERT_TRUE(kdrsim::WaitUntilStreaming(5000));
-    for (int s = 0; s < 3; ++s) {
-        kdrsim::AdvanceClock(1000);
-        ASSERT_TRUE(kdrsim::WaitUntilDelivered(20000));
-        frame->WriteRecordingBlock();
-    }
+    RecordSeconds(3);
     ASSERT_TRUE(frame->AcquisitionRunning);
     const long long before = frame->RecordedSamples;
     ASSERT_GT(before, 8000);
@@ -292,11 +293,7 @@ TEST_F(RecorderRun, AFullDiskLeavesEveryChannelOfTheTakeEndingAtTheSameSample)
     rlimit small = old;
     small.rlim_cur = 100000;
     ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
-    for (int s = 0; s < 20 && frame->AcquisitionRunning; ++s) {
-        kdrsim::AdvanceClock(1000);
-        ASSERT_TRUE(kdrsim::WaitUntilDelivered(20000));
-        frame->WriteRecordingBlock();
-    }
+    RecordSeconds(20);
     setrlimit(RLIMIT_FSIZE, &old);
     std::signal(SIGXFSZ, previous);
     EXPECT_FALSE(frame->AcquisitionRunning);
@@ -330,11 +327,7 @@ TEST_F(RecorderRun, TheToolWindowShowsTheWholeTakeOnceStopped)
     frame->ExecuteCommand(ID_RUN);
     ASSERT_TRUE(frame->AcquisitionRunning);
     ASSERT_TRUE(kdrsim::WaitUntilStreaming(5000));
-    for (int s = 0; s < 2; ++s) {
-        kdrsim::AdvanceClock(1000);
-        ASSERT_TRUE(kdrsim::WaitUntilDelivered(20000));
-        frame->WriteRecordingBlock();
-    }
+    RecordSeconds(2);
     frame->ToolbarUpdateState();
     AfxPumpMessages(5);
     kdrsim::AdvanceClock(500);
@@ -363,11 +356,7 @@ TEST_F(RecorderRun, AnInMemoryRecordingThatFillsItsLengthStopsSayingSoAndKeepsIt
     frame->ExecuteCommand(ID_RUN);
     ASSERT_TRUE(frame->AcquisitionRunning);
     ASSERT_TRUE(kdrsim::WaitUntilStreaming(5000));
-    for (int s = 0; s < 4 && frame->AcquisitionRunning; ++s) {
-        kdrsim::AdvanceClock(1000);
-        ASSERT_TRUE(kdrsim::WaitUntilDelivered(20000));
-        frame->WriteRecordingBlock();
-    }
+    RecordSeconds(4);
     EXPECT_FALSE(frame->AcquisitionRunning);
     ASSERT_EQ(asked.size(), 1u);
     EXPECT_NE(asked[0].find("channel 0 has filled its in-memory file (2 seconds"), std::string::npos) << asked[0];
@@ -401,11 +390,7 @@ TEST_F(RecorderRun, RewindForwardAndThePositionBarStopTheRecordingBeforeMoving)
         frame->ExecuteCommand(ID_RUN);
         ASSERT_TRUE(frame->AcquisitionRunning);
         ASSERT_TRUE(kdrsim::WaitUntilStreaming(5000));
-        for (int s = 0; s < 2; ++s) {
-            kdrsim::AdvanceClock(1000);
-            ASSERT_TRUE(kdrsim::WaitUntilDelivered(20000));
-            frame->WriteRecordingBlock();
-        }
+        RecordSeconds(2);
         move();
         EXPECT_FALSE(frame->AcquisitionRunning);
         TWaveFile* file = frame->Settings.Files[0].File.get();
