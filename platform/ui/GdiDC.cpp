@@ -244,7 +244,7 @@ struct Target {
     qreal ratio = 1;
     QSize devSize;
     bool mono = false;
-    QRegion clip; // device coordinates, always within the device
+    ClipArea clip; // device coordinates, always within the device
     bool ok() const { return (img || painter) && !clip.isEmpty(); }
 };
 
@@ -266,23 +266,13 @@ QSize DeviceSize(const DeviceContext& dc)
     return {};
 }
 
-QRegion VisibleRegion(const DeviceContext& dc)
+ClipArea VisibleRegion(const DeviceContext& dc)
 {
-    const QRect device(QPoint(0, 0), DeviceSize(dc));
-    // Clips of one rectangle (nearly every drawing call's) meet as rectangles.
-    if ((!dc.hasMetaClip || dc.metaClip.rectCount() <= 1) && (!dc.st.hasClip || dc.st.clip.rectCount() <= 1)) {
-        QRect r = device;
-        if (dc.hasMetaClip)
-            r &= dc.metaClip.boundingRect();
-        if (dc.st.hasClip)
-            r &= dc.st.clip.boundingRect();
-        return r.isEmpty() ? QRegion() : QRegion(r);
-    }
-    QRegion r(device);
+    ClipArea r(QRect(QPoint(0, 0), DeviceSize(dc)));
     if (dc.hasMetaClip)
-        r &= dc.metaClip;
+        r.intersect(dc.metaClip);
     if (dc.st.hasClip)
-        r &= dc.st.clip;
+        r.intersect(dc.st.clip);
     return r;
 }
 
@@ -325,8 +315,15 @@ struct PixClip {
     bool complex = false;
     explicit PixClip(const Target& t)
     {
+        if (t.ratio == 1 && !t.clip.complex()) {
+            // One rectangle: no region to build.
+            box = t.clip.boundingRect();
+            if (t.img)
+                box &= QRect(QPoint(0, 0), t.img->size());
+            return;
+        }
         if (t.ratio == 1) {
-            region = t.clip;
+            region = t.clip.region();
         } else {
             for (const QRect& r : t.clip) {
                 const int x0 = PhysLo(r.left(), t.ratio), y0 = PhysLo(r.top(), t.ratio);
@@ -710,7 +707,7 @@ template <class Fn> void PaintDev(const Target& t, int rop, const QRect& bound, 
         return;
     if (t.painter) {
         t.painter->save();
-        t.painter->setClipRegion(t.clip);
+        t.painter->setClipRegion(t.clip.toRegion());
         t.painter->setRenderHint(QPainter::Antialiasing, false);
         fn(*t.painter);
         t.painter->restore();
@@ -718,7 +715,7 @@ template <class Fn> void PaintDev(const Target& t, int rop, const QRect& bound, 
     }
     if (rop == R2_COPYPEN && !t.mono) {
         QPainter p(t.img);
-        p.setClipRegion(t.clip);
+        p.setClipRegion(t.clip.toRegion());
         p.setRenderHint(QPainter::Antialiasing, false);
         fn(p);
         return;
@@ -742,7 +739,7 @@ template <class Fn> void PaintDev(const Target& t, int rop, const QRect& bound, 
     {
         QPainter p(&mask);
         p.translate(-physOrigin.x() / t.ratio, -physOrigin.y() / t.ratio);
-        p.setClipRegion(t.clip);
+        p.setClipRegion(t.clip.toRegion());
         p.setRenderHint(QPainter::Antialiasing, false);
         fn(p);
     }
@@ -846,8 +843,8 @@ CSurfaceDC::CSurfaceDC(CSurface* surface, const RECT* updateArea)
     dc->surface = surface;
     if (updateArea) {
         dc->hasMetaClip = true;
-        dc->metaClip = QRegion(QRect(QPoint(updateArea->left, updateArea->top),
-                                     QPoint(updateArea->right - 1, updateArea->bottom - 1)));
+        dc->metaClip = ClipArea(QRect(QPoint(updateArea->left, updateArea->top),
+                                      QPoint(updateArea->right - 1, updateArea->bottom - 1)));
     }
     m_hDC = gdi::NewDC(std::move(dc));
     owns_ = true;
@@ -1134,7 +1131,7 @@ void CDC::DPtoLP(SIZE* s) const { MapSize(Context(), s, false); }
 // Clipping and saved states
 
 namespace {
-int KindOf(const QRegion& r)
+int KindOf(const ClipArea& r)
 {
     if (r.isEmpty())
         return NULLREGION;
@@ -1154,10 +1151,10 @@ int CDC::SelectClipRgn(CRgn* region, int mode)
         if (mode != RGN_COPY)
             return RGN_ERROR;
         dc->st.hasClip = false;
-        dc->st.clip = QRegion();
+        dc->st.clip = ClipArea();
         return KindOf(VisibleRegion(*dc));
     }
-    const QRegion current = dc->st.hasClip ? dc->st.clip : QRegion(QRect(QPoint(0, 0), DeviceSize(*dc)));
+    const QRegion current = dc->st.hasClip ? dc->st.clip.toRegion() : QRegion(QRect(QPoint(0, 0), DeviceSize(*dc)));
     switch (mode) {
     case RGN_COPY: dc->st.clip = r->region; break;
     case RGN_AND: dc->st.clip = current & r->region; break;
@@ -1176,9 +1173,13 @@ int NarrowClip(DeviceContext* dc, int l, int t, int r, int b, bool intersect)
 {
     if (!dc)
         return RGN_ERROR;
-    const QRegion dev(DevRect(XformOf(dc->st), l, t, r, b));
-    const QRegion current = dc->st.hasClip ? dc->st.clip : QRegion(QRect(QPoint(0, 0), DeviceSize(*dc)));
-    dc->st.clip = intersect ? current & dev : current - dev;
+    const QRect dev = DevRect(XformOf(dc->st), l, t, r, b);
+    if (!dc->st.hasClip)
+        dc->st.clip = ClipArea(QRect(QPoint(0, 0), DeviceSize(*dc)));
+    if (intersect)
+        dc->st.clip.intersect(dev);
+    else
+        dc->st.clip = dc->st.clip.toRegion() - QRegion(dev);
     dc->st.hasClip = true;
     return KindOf(VisibleRegion(*dc));
 }
@@ -1192,7 +1193,7 @@ int CDC::GetClipBox(RECT* rect) const
     auto* dc = Context();
     if (!dc || !rect)
         return RGN_ERROR;
-    const QRegion vis = VisibleRegion(*dc);
+    const ClipArea vis = VisibleRegion(*dc);
     const QRect b = vis.boundingRect();
     if (b.isEmpty()) {
         *rect = RECT{};
@@ -1606,7 +1607,7 @@ void PatDev(DeviceContext* dc, const QRect& dev, COLORREF pattern, DWORD rop)
         default: return;
         }
         t.painter->save();
-        t.painter->setClipRegion(t.clip);
+        t.painter->setClipRegion(t.clip.toRegion());
         t.painter->fillRect(dev, c);
         t.painter->restore();
     }
@@ -1922,7 +1923,7 @@ void BlitDev(DeviceContext* dst, const QRect& dRect, bool flipX, bool flipY, con
             if (rop != BLACKNESS && rop != WHITENESS && rop != PATCOPY)
                 return;
             t.painter->save();
-            t.painter->setClipRegion(t.clip);
+            t.painter->setClipRegion(t.clip.toRegion());
             t.painter->fillRect(dRect, c);
             t.painter->restore();
             return;
@@ -1940,7 +1941,7 @@ void BlitDev(DeviceContext* dst, const QRect& dRect, bool flipX, bool flipY, con
             }
         part = part.mirrored(flipX != sFlipX, flipY != sFlipY);
         t.painter->save();
-        t.painter->setClipRegion(t.clip);
+        t.painter->setClipRegion(t.clip.toRegion());
         t.painter->drawImage(QRectF(dRect), part);
         t.painter->restore();
     }
@@ -2229,13 +2230,13 @@ double Advance(const DeviceContext& dc, const TextSetup& f, const QString& text)
 
 // One line of text at a device reference point, aligned by `align`, rotated by the font.
 void TextDev(DeviceContext* dc, QPointF ref, const QString& text, UINT align, const TextSetup& f, const double* dx,
-             const QRegion* extraClip, const QRect* opaqueRect)
+             const QRect* extraClip, const QRect* opaqueRect)
 {
     Target t = TargetOf(dc);
     if (!t.ok())
         return;
     if (extraClip)
-        t.clip &= *extraClip;
+        t.clip.intersect(*extraClip);
     if (!opaqueRect && !dx) {
         // Text wholly outside the clip draws nothing; a repaint of a narrow strip needn't lay
         // out every other label of the window. The reach bounds the text box however it is
@@ -2305,12 +2306,12 @@ void TextDev(DeviceContext* dc, QPointF ref, const QString& text, UINT align, co
     };
     if (t.painter) {
         t.painter->save();
-        t.painter->setClipRegion(t.clip);
+        t.painter->setClipRegion(t.clip.toRegion());
         draw(*t.painter);
         t.painter->restore();
     } else {
         QPainter p(t.img);
-        p.setClipRegion(t.clip);
+        p.setClipRegion(t.clip.toRegion());
         draw(p);
     }
     if (opaqueRect)
@@ -2358,9 +2359,9 @@ BOOL CDC::ExtTextOut(int x, int y, UINT options, const RECT* rect, std::string_v
         for (int i = 0; i < q.size(); ++i)
             ddx.push_back(dx[i] * std::abs(xf.sx));
     }
-    QRegion clip;
+    QRect clip;
     if (rect && (options & ETO_CLIPPED))
-        clip = QRegion(devRect);
+        clip = devRect;
     TextDev(dc, ref, q, dc->st.textAlign, f, dx ? ddx.data() : nullptr, (rect && (options & ETO_CLIPPED)) ? &clip : nullptr,
             (rect && (options & ETO_OPAQUE) && !devRect.isEmpty()) ? &devRect : nullptr);
     if (update) {
@@ -2467,7 +2468,7 @@ int CDC::DrawText(std::string_view text, RECT* rect, UINT format)
         else if (format & DT_BOTTOM)
             y = devRect.bottom() + 1 - lineH;
     }
-    QRegion clip(devRect);
+    const QRect clip = devRect;
     const UINT savedAlign = dc->st.textAlign;
     for (const QString& l : lines) {
         const double w = width(l);

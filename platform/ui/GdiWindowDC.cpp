@@ -34,7 +34,7 @@ HDC NewSurfaceDC(CSurface* surface, const RECT* clip)
     dc->surface = surface;
     if (clip) {
         dc->hasMetaClip = true;
-        dc->metaClip = QRegion(QRect(QPoint(clip->left, clip->top), QPoint(clip->right - 1, clip->bottom - 1)));
+        dc->metaClip = ClipArea(QRect(QPoint(clip->left, clip->top), QPoint(clip->right - 1, clip->bottom - 1)));
     }
     return gdi::NewDC(std::move(dc));
 }

@@ -105,6 +105,52 @@ std::string MapFaceName(const char* face);
 
 } // namespace gdi
 
+// A clip area in device coordinates. Nearly every clip is one rectangle, kept as such so that
+// narrowing and drawing with it allocate nothing; a region holds the rest.
+class ClipArea {
+public:
+    ClipArea() = default;
+    ClipArea(const QRect& r) : rect_(r.isEmpty() ? QRect() : r) {}
+    ClipArea(const QRegion& r) { *this = r; }
+    ClipArea& operator=(const QRegion& r)
+    {
+        complex_ = r.rectCount() > 1;
+        region_ = complex_ ? r : QRegion();
+        rect_ = complex_ ? QRect() : r.boundingRect();
+        return *this;
+    }
+    bool isEmpty() const { return complex_ ? region_.isEmpty() : rect_.isEmpty(); }
+    int rectCount() const { return complex_ ? region_.rectCount() : rect_.isEmpty() ? 0 : 1; }
+    bool complex() const { return complex_; }
+    QRect boundingRect() const { return complex_ ? region_.boundingRect() : rect_; }
+    bool intersects(const QRect& r) const { return complex_ ? region_.intersects(r) : rect_.intersects(r); }
+    bool contains(const QPoint& p) const { return complex_ ? region_.contains(p) : rect_.contains(p); }
+    QRegion toRegion() const { return complex_ ? region_ : rect_.isEmpty() ? QRegion() : QRegion(rect_); }
+    const QRegion& region() const { return region_; } // empty unless complex
+    void intersect(const QRect& r)
+    {
+        if (complex_)
+            *this = region_ & r;
+        else
+            rect_ = rect_.intersected(r);
+    }
+    void intersect(const ClipArea& o)
+    {
+        if (!o.complex_)
+            intersect(o.rect_);
+        else
+            *this = toRegion() & o.region_;
+    }
+    // The rectangles, not overlapping.
+    const QRect* begin() const { return complex_ ? region_.begin() : &rect_; }
+    const QRect* end() const { return complex_ ? region_.end() : rect_.isEmpty() ? &rect_ : &rect_ + 1; }
+
+private:
+    QRect rect_;
+    QRegion region_;
+    bool complex_ = false;
+};
+
 // Everything a device context carries. SaveDC copies it whole.
 struct DcState {
     std::shared_ptr<PenData> pen;
@@ -134,7 +180,7 @@ struct DcState {
 
     POINT current{};
     bool hasClip = false;
-    QRegion clip; // device coordinates
+    ClipArea clip; // device coordinates
 };
 
 // The object behind an HDC.
@@ -147,7 +193,7 @@ struct DeviceContext {
     std::shared_ptr<BitmapData> initialBitmap;
     // A fixed clip of the device itself in device coordinates (a paint DC's update area);
     // empty means none.
-    QRegion metaClip;
+    ClipArea metaClip;
     bool hasMetaClip = false;
 
     // Printer contexts.
