@@ -25,6 +25,15 @@ struct DcRegistry {
     std::mutex mutex;
     std::unordered_map<DeviceContext*, std::unique_ptr<DeviceContext>> live;
     std::unordered_map<HDC, std::unique_ptr<CDC>> wrappers;
+    // Contexts (with their saved-state stacks) and entries of `live` kept for reuse: a window
+    // takes and frees a context on every redraw.
+    std::vector<std::unique_ptr<DeviceContext>> spareDCs;
+    std::vector<decltype(live)::node_type> spareNodes;
+    DcRegistry()
+    {
+        spareDCs.reserve(16);
+        spareNodes.reserve(16);
+    }
 };
 
 DcRegistry& DcReg()
@@ -35,7 +44,9 @@ DcRegistry& DcReg()
 
 } // namespace
 
-DeviceContext::DeviceContext()
+DeviceContext::DeviceContext() { InitialState(); }
+
+void DeviceContext::InitialState()
 {
     st.pen = std::static_pointer_cast<PenData>(gdi::StockObject(BLACK_PEN));
     st.penObj = static_cast<CPen*>(gdi::StockWrapper(BLACK_PEN));
@@ -65,12 +76,37 @@ DeviceContext* LookupDC(HDC dc)
     return it == r.live.end() ? nullptr : it->second.get();
 }
 
+std::unique_ptr<DeviceContext> NewContext(DeviceContext::Kind kind)
+{
+    std::unique_ptr<DeviceContext> dc;
+    {
+        DcRegistry& r = DcReg();
+        std::lock_guard lock(r.mutex);
+        if (!r.spareDCs.empty()) {
+            dc = std::move(r.spareDCs.back());
+            r.spareDCs.pop_back();
+        }
+    }
+    if (!dc)
+        dc = std::make_unique<DeviceContext>();
+    dc->kind = kind;
+    return dc;
+}
+
 HDC NewDC(std::unique_ptr<DeviceContext> dc)
 {
     DcRegistry& r = DcReg();
     std::lock_guard lock(r.mutex);
     HDC h = dc->Handle();
-    r.live[dc.get()] = std::move(dc);
+    if (!r.spareNodes.empty()) {
+        auto node = std::move(r.spareNodes.back());
+        r.spareNodes.pop_back();
+        node.key() = dc.get();
+        node.mapped() = std::move(dc);
+        r.live.insert(std::move(node));
+    } else {
+        r.live[dc.get()] = std::move(dc);
+    }
     return h;
 }
 
@@ -81,10 +117,11 @@ void FreeDC(HDC dc)
     {
         DcRegistry& r = DcReg();
         std::lock_guard lock(r.mutex);
-        auto it = r.live.find(reinterpret_cast<DeviceContext*>(dc));
-        if (it != r.live.end()) {
-            gone = std::move(it->second);
-            r.live.erase(it);
+        auto node = r.live.extract(reinterpret_cast<DeviceContext*>(dc));
+        if (!node.empty()) {
+            gone = std::move(node.mapped());
+            if (r.spareNodes.size() < r.spareNodes.capacity())
+                r.spareNodes.push_back(std::move(node));
         }
         auto w = r.wrappers.find(dc);
         if (w != r.wrappers.end()) {
@@ -94,6 +131,21 @@ void FreeDC(HDC dc)
     }
     if (wrapper)
         wrapper->m_hDC = nullptr;
+    // Screen and memory contexts go back to their first state for reuse (printer ones, which
+    // hold a print job, are not kept).
+    if (gone && gone->kind != DeviceContext::Kind::Printer && !gone->printer && !gone->painter) {
+        gone->surface = nullptr;
+        gone->initialBitmap.reset();
+        gone->metaClip = ClipArea();
+        gone->hasMetaClip = false;
+        gone->saved.clear();
+        gone->st = DcState();
+        gone->InitialState();
+        DcRegistry& r = DcReg();
+        std::lock_guard lock(r.mutex);
+        if (r.spareDCs.size() < r.spareDCs.capacity())
+            r.spareDCs.push_back(std::move(gone));
+    }
 }
 
 } // namespace gdi
@@ -822,8 +874,7 @@ BOOL CDC::CreateCompatibleDC(CDC*)
 {
     if (m_hDC)
         return FALSE;
-    auto dc = std::make_unique<DeviceContext>();
-    dc->kind = DeviceContext::Kind::Memory;
+    auto dc = gdi::NewContext(DeviceContext::Kind::Memory);
     dc->st.bitmap = gdi::NewBitmap(1, 1, 1);
     if (!dc->st.bitmap)
         return FALSE;
@@ -838,8 +889,7 @@ CSurfaceDC::CSurfaceDC(CSurface* surface, const RECT* updateArea)
 {
     if (!surface)
         return;
-    auto dc = std::make_unique<DeviceContext>();
-    dc->kind = DeviceContext::Kind::Surface;
+    auto dc = gdi::NewContext(DeviceContext::Kind::Surface);
     dc->surface = surface;
     if (updateArea) {
         dc->hasMetaClip = true;

@@ -29,8 +29,7 @@ HDC NewSurfaceDC(CSurface* surface, const RECT* clip)
 {
     if (!surface)
         return nullptr;
-    auto dc = std::make_unique<DeviceContext>();
-    dc->kind = DeviceContext::Kind::Surface;
+    auto dc = gdi::NewContext(DeviceContext::Kind::Surface);
     dc->surface = surface;
     if (clip) {
         dc->hasMetaClip = true;

@@ -10,6 +10,7 @@
 #include <QRegion>
 
 #include <memory>
+#include <mutex>
 #include <span>
 #include <vector>
 
@@ -17,6 +18,56 @@ class QPainter;
 class QPrinter;
 
 enum class GdiKind { Pen, Brush, Font, Bitmap, Region, Palette };
+
+namespace gdi {
+// An allocator that keeps a few freed blocks of its type for the next allocation: the pens,
+// brushes and contexts a window makes and drops on every redraw then cost no heap calls.
+template <class T> struct Recycling {
+    using value_type = T;
+    Recycling() = default;
+    template <class U> Recycling(const Recycling<U>&) {}
+    T* allocate(std::size_t n)
+    {
+        if (n == 1) {
+            Spare& s = Spares();
+            std::lock_guard lock(s.mutex);
+            if (!s.blocks.empty()) {
+                void* b = s.blocks.back();
+                s.blocks.pop_back();
+                return static_cast<T*>(b);
+            }
+        }
+        return static_cast<T*>(::operator new(n * sizeof(T)));
+    }
+    void deallocate(T* p, std::size_t n)
+    {
+        if (n == 1) {
+            Spare& s = Spares();
+            std::lock_guard lock(s.mutex);
+            if (s.blocks.size() < s.blocks.capacity()) {
+                s.blocks.push_back(p);
+                return;
+            }
+        }
+        ::operator delete(p);
+    }
+    template <class U> bool operator==(const Recycling<U>&) const { return true; }
+
+private:
+    struct Spare {
+        std::mutex mutex;
+        std::vector<void*> blocks;
+        Spare() { blocks.reserve(256); }
+    };
+    static Spare& Spares()
+    {
+        static Spare* s = new Spare; // never destroyed: objects may die during exit
+        return *s;
+    }
+};
+
+template <class D> std::shared_ptr<D> MakeShared() { return std::allocate_shared<D>(Recycling<D>()); }
+} // namespace gdi
 
 struct GdiObjectData {
     explicit GdiObjectData(GdiKind k);
@@ -211,12 +262,15 @@ struct DeviceContext {
 
     DeviceContext();
     ~DeviceContext();
+    void InitialState(); // the stock objects selected
     HDC Handle() { return reinterpret_cast<HDC>(this); }
 };
 
 namespace gdi {
 // A context behind a handle, or null for an unknown or deleted one.
 DeviceContext* LookupDC(HDC dc);
+// A context of the kind in its first state (a freed one when there is one to reuse).
+std::unique_ptr<DeviceContext> NewContext(DeviceContext::Kind kind);
 HDC NewDC(std::unique_ptr<DeviceContext> dc);
 void FreeDC(HDC dc);
 } // namespace gdi
