@@ -401,7 +401,6 @@ void ComputeReverbDecayTimes(const ReverbRecord* recs, int count, int bandCount,
     if (recs == nullptr || count <= 0 || s < 0 || s >= count)
         return;
     for (int r = s; r < count; ++r) {
-        const float t = recs[r].Time - recs[s].Time;
         for (int b = 0; b < bandCount; ++b) {
             out[b].Frequency = recs[r].Frequency[b];
             const float drop = recs[s].Smoothed[b] - recs[r].Smoothed[b];

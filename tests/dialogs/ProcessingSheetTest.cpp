@@ -164,6 +164,9 @@ TEST_F(ProcessingSheet, FftPageShowsStoresClampsAndCopiesRows)
 static void ExpectHeadingOverColumns(CWnd& page, const char* text, int firstId, int lastId)
 {
     QWidget* root = QtWidgetOf(&page);
+    // Measure the laid-out page, not geometry a pending relayout is about to replace.
+    if (root->layout())
+        root->layout()->activate();
     QLabel* heading = nullptr;
     for (QLabel* l : root->findChildren<QLabel*>())
         if (l->text().contains(text))
