@@ -1,6 +1,5 @@
 #include "platform/ui/GdiDC.h"
 #include "platform/ui/qt/GdiInternal.h"
-#include "platform/ui/qt/QtAccess.h"
 
 #include <QFontMetricsF>
 #include <QGuiApplication>
@@ -2279,62 +2278,6 @@ double Advance(const DeviceContext& dc, const TextSetup& f, const QString& text)
     return w;
 }
 
-// Turned text (an axis caption) is costly to lay out and is drawn again on every repaint of
-// its strip, mostly onto the same background. Each entry keeps what a drawing found under its
-// box and what it left there: the same text, font, place, colours and clip over the same pixels
-// give the same pixels, so they are copied back instead of drawn.
-struct TurnedText {
-    const QImage* image = nullptr;
-    QString text;
-    QFont font;
-    double angle = 0;
-    QPointF ref;
-    UINT align = 0;
-    QRgb color = 0, bk = 0;
-    int bkMode = 0;
-    QRect clip; // the clip's box; complex clips are not kept
-    QRect area; // the pixels the drawing may change
-    QImage before, after;
-    unsigned long long used = 0;
-};
-
-struct TurnedTexts {
-    static constexpr std::size_t kEntries = 8;
-    std::vector<TurnedText> entries;
-    unsigned long long clock = 0;
-    long long reused = 0;
-};
-
-TurnedTexts& Turned()
-{
-    static auto* t = new TurnedTexts; // never destroyed: windows may paint during exit
-    return *t;
-}
-
-bool SamePixels(const QImage& img, const QRect& area, const QImage& patch)
-{
-    const std::size_t bytes = std::size_t(area.width()) * sizeof(QRgb);
-    for (int y = 0; y < area.height(); ++y)
-        if (std::memcmp(img.constScanLine(area.top() + y) + std::size_t(area.left()) * sizeof(QRgb),
-                        patch.constScanLine(y), bytes) != 0)
-            return false;
-    return true;
-}
-
-void PutPixels(QImage& img, const QRect& area, const QImage& patch)
-{
-    const std::size_t bytes = std::size_t(area.width()) * sizeof(QRgb);
-    for (int y = 0; y < area.height(); ++y)
-        std::memcpy(img.scanLine(area.top() + y) + std::size_t(area.left()) * sizeof(QRgb), patch.constScanLine(y),
-                    bytes);
-}
-
-} // namespace
-
-long long gdi::TurnedTextReuses() { return Turned().reused; }
-
-namespace {
-
 // One line of text at a device reference point, aligned by `align`, rotated by the font.
 void TextDev(DeviceContext* dc, QPointF ref, const QString& text, UINT align, const TextSetup& f, const double* dx,
              const QRect* extraClip, const QRect* opaqueRect)
@@ -2392,51 +2335,6 @@ void TextDev(DeviceContext* dc, QPointF ref, const QString& text, UINT align, co
         color = Mono(color);
         bk = Mono(bk);
     }
-    // Turned text on a plain 32-bit picture may take its pixels from an earlier drawing.
-    TurnedText* keep = nullptr;
-    QRect area;
-    if (f.angle != 0.0 && !dx && !opaqueRect && t.img && t.ratio == 1 && !t.clip.complex() &&
-        (t.img->format() == QImage::Format_RGB32 || t.img->format() == QImage::Format_ARGB32)) {
-        area = box.intersected(t.clip.boundingRect()).intersected(t.img->rect());
-        TurnedTexts& cache = Turned();
-        for (TurnedText& e : cache.entries) {
-            if (e.image == t.img && e.area == area && e.clip == t.clip.boundingRect() && e.ref == ref &&
-                e.align == align && e.angle == f.angle && e.color == color && e.bk == bk && e.bkMode == s.bkMode &&
-                e.text == text && e.font == f.font) {
-                keep = &e;
-                break;
-            }
-        }
-        if (keep && keep->before.format() == t.img->format() && SamePixels(*t.img, area, keep->before)) {
-            keep->used = ++cache.clock;
-            ++cache.reused;
-            PutPixels(*t.img, area, keep->after);
-            Touched(t, box);
-            return;
-        }
-        if (!keep) {
-            if (cache.entries.size() < TurnedTexts::kEntries) {
-                cache.entries.emplace_back();
-                keep = &cache.entries.back();
-            } else {
-                keep = &*std::min_element(cache.entries.begin(), cache.entries.end(),
-                                          [](const TurnedText& a, const TurnedText& b) { return a.used < b.used; });
-            }
-            keep->image = t.img;
-            keep->text = text;
-            keep->font = f.font;
-            keep->angle = f.angle;
-            keep->ref = ref;
-            keep->align = align;
-            keep->color = color;
-            keep->bk = bk;
-            keep->bkMode = s.bkMode;
-            keep->clip = t.clip.boundingRect();
-            keep->area = area;
-        }
-        keep->used = ++cache.clock;
-        keep->before = t.img->copy(area);
-    }
     auto draw = [&](QPainter& p) {
         if (opaqueRect)
             p.fillRect(*opaqueRect, QColor::fromRgb(bk));
@@ -2466,8 +2364,6 @@ void TextDev(DeviceContext* dc, QPointF ref, const QString& text, UINT align, co
         p.setClipRegion(t.clip.toRegion());
         draw(p);
     }
-    if (keep)
-        keep->after = t.img->copy(area);
     if (opaqueRect)
         box |= *opaqueRect;
     Touched(t, box);

@@ -58,8 +58,3 @@ struct CWndQt {
     static QWidget* Outer(const CWnd& w);
     static QWidget* Client(const CWnd& w);
 };
-
-namespace gdi {
-// How often turned text took its pixels from an earlier drawing of it (see TextDev).
-long long TurnedTextReuses();
-} // namespace gdi

@@ -4,8 +4,6 @@
 
 #include <gtest/gtest.h>
 
-#include <string>
-
 namespace {
 
 class GdiText : public ::testing::Test {
@@ -117,61 +115,6 @@ TEST_F(GdiText, EscapementOf900RunsTextUpwards)
     EXPECT_NEAR(box.top(), 180 - width, 3);
     EXPECT_GT(box.height(), 3 * box.width()); // tall and narrow
     EXPECT_GT(gditest::CountDark(img, 8, 180 - width, 8 + tm.tmHeight, 181), 100);
-}
-
-// Turned text drawn again over the same pixels takes them from its last drawing: the result
-// must be the very pixels a fresh drawing gives, and a changed background must be drawn anew.
-TEST_F(GdiText, TurnedTextRedrawnMatchesAFreshDrawing)
-{
-    struct Case {
-        int escapement;
-        UINT align;
-        int bkMode;
-        COLORREF color;
-        bool clipped;
-        const char* text;
-    };
-    const Case cases[] = {
-        {900, TA_LEFT | TA_TOP, TRANSPARENT, RGB(0, 0, 0), false, "Time (sec)"},
-        {900, TA_CENTER | TA_BASELINE, OPAQUE, RGB(200, 30, 60), true, "Time (min)"},
-        {2700, TA_RIGHT | TA_BOTTOM, TRANSPARENT, RGB(20, 90, 250), true, "Frequency (Hz)"},
-        {450, TA_LEFT | TA_TOP, TRANSPARENT, RGB(0, 128, 0), false, "Amplitude"},
-    };
-    CSurface fresh;
-    fresh.Resize(300, 200);
-    gditest::FillNoise(surface, 777);
-    const QImage background = surface.Image().copy();
-    for (const Case& c : cases) {
-        SCOPED_TRACE(std::string(c.text) + " at " + std::to_string(c.escapement));
-        auto draw = [&](CSurface& target, const QImage& under) {
-            target.Image() = under.copy();
-            CSurfaceDC dc(&target);
-            CFont font;
-            font.CreateFont(-17, 0, c.escapement, c.escapement, 0, 0, 0, 0, 0, 0, 0, 0, 0, "Arial");
-            dc.SelectObject(&font);
-            dc.SetTextAlign(c.align);
-            dc.SetBkMode(c.bkMode);
-            dc.SetBkColor(RGB(250, 240, 10));
-            dc.SetTextColor(c.color);
-            if (c.clipped)
-                dc.IntersectClipRect(0, 60, 300, 130); // cuts the text across
-            dc.TextOut(150, 100, c.text);
-        };
-        draw(surface, background);
-        const long long reused = gdi::TurnedTextReuses();
-        draw(surface, background);
-        EXPECT_EQ(gdi::TurnedTextReuses(), reused + 1);
-        draw(fresh, background);
-        EXPECT_EQ(surface.Image(), fresh.Image());
-
-        // One pixel changed under the text: drawn anew, as a fresh drawing is.
-        QImage changed = background.copy();
-        changed.setPixel(151, 99, 0xFF00FFFFu);
-        draw(surface, changed);
-        EXPECT_EQ(gdi::TurnedTextReuses(), reused + 1);
-        draw(fresh, changed);
-        EXPECT_EQ(surface.Image(), fresh.Image());
-    }
 }
 
 TEST_F(GdiText, OpaqueBackgroundAndClippedExtTextOut)
