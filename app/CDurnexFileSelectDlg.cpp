@@ -125,6 +125,8 @@ void CDurnexFileSelectDlg::OnOpen()
     OpenFileGroup(path, *group_, files_, calibrations_, waveMode_, makeBackup_,
                   waveFolder_ ? std::string(waveFolder_) : std::string());
     CopyField(group_->GroupPath, path.c_str());
+    if (filesChanged_)
+        filesChanged_();
     ShowGroup();
     UpdateButtons();
     *changed_ = 1;
@@ -140,8 +142,8 @@ void CDurnexFileSelectDlg::OnClose()
     for (int c = 0; c < kChannels; ++c)
         if (files_[c].File != nullptr)
             files_[c].Clear();
-    if (filesClosed_)
-        filesClosed_();
+    if (filesChanged_)
+        filesChanged_();
     group_->Clear();
     ShowGroup();
     UpdateButtons();

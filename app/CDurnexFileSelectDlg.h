@@ -23,9 +23,10 @@ public:
     // How many channel files hold work that closing would lose; by default the untitled files
     // and the named ones with changes outside their disk file.
     void SetUnsavedCounter(std::function<int()> counter) { unsavedCounter_ = std::move(counter); }
-    // Called as soon as Close has deleted the channels' files, while the dialog is still up,
-    // so that nothing behind it keeps drawing from them.
-    void SetFilesClosedHandler(std::function<void()> handler) { filesClosed_ = std::move(handler); }
+    // Called as soon as Open or Close has replaced or deleted the channels' files, while the
+    // dialog is still up, so that the windows behind it neither draw from deleted files nor
+    // show the old files' times.
+    void SetFilesChangedHandler(std::function<void()> handler) { filesChanged_ = std::move(handler); }
 
     BOOL OnInitDialog() override;
 
@@ -53,5 +54,5 @@ private:
     bool makeBackup_ = true;
     std::string tempFolder_;
     std::function<int()> unsavedCounter_;
-    std::function<void()> filesClosed_;
+    std::function<void()> filesChanged_;
 };

@@ -216,14 +216,25 @@ void CToolbar::OnStop()
 
 void CToolbar::OnRecord() { OnRun(); }
 
+void CToolbar::StopRecordingBeforeMoving()
+{
+    // A recording writes at its files' position: moved while recording, the next samples
+    // would land over the take. The take ends first, whole, as Stop ends it.
+    CMainFrame* f = Frame();
+    if (f != nullptr && f->Settings.OpMode == 1 && f->AcquisitionRunning)
+        OnStop();
+}
+
 void CToolbar::OnRewind()
 {
+    StopRecordingBeforeMoving();
     if (CMainFrame* f = Frame())
         f->RewindWaveFiles();
 }
 
 void CToolbar::OnForward()
 {
+    StopRecordingBeforeMoving();
     if (CMainFrame* f = Frame())
         f->SeekWaveFilesToEnd();
 }
@@ -289,6 +300,7 @@ void CToolbar::OnHScroll(UINT nSBCode, UINT nPos, CScrollBar* pScrollBar)
     case SB_THUMBTRACK: pos = static_cast<int>(nPos); break;
     default: return;
     }
+    StopRecordingBeforeMoving();
     pos = std::clamp(pos, 0, 1000);
     position_->SetScrollPos(pos, FALSE);
     const int ch = ActiveChannel();

@@ -72,6 +72,7 @@ protected:
 
 private:
     CMainFrame* Frame() const;
+    void StopRecordingBeforeMoving();
     int ActiveChannel() const;
     void StepGain(int delta);
 

@@ -234,7 +234,7 @@ void CMainFrame::OpenChannelFiles()
         dlg.SetFileOptions(static_cast<WORD>(Settings.FileIO.WaveFileMode), Settings.FileIO.MakeBackup != 0,
                            Settings.Paths.Tmp);
         dlg.SetUnsavedCounter([this] { return CountUnsavedNewFiles(); });
-        dlg.SetFilesClosedHandler([this, &before] {
+        dlg.SetFilesChangedHandler([this, &before] {
             bool closed = false;
             for (int c = 0; c < kChannels; ++c) {
                 if (Settings.Files[c].File.get() == before[c].File)
@@ -249,6 +249,7 @@ void CMainFrame::OpenChannelFiles()
             // as the File menu's Close takes it, not when the dialog is done.
             if (closed)
                 ReleaseAllChannelProcessing();
+            ToolbarUpdateState();
         });
         dlg.DoModal();
     }
@@ -423,6 +424,8 @@ void CMainFrame::DropAllWaveFiles()
             AttachWaveFileToPlots(c);
     }
     std::fill(std::begin(EditedWave), std::end(EditedWave), nullptr);
+    // Nor may the tool window go on showing the deleted files' times.
+    ToolbarUpdateState();
 }
 
 bool CMainFrame::CloseAllWaveFiles()

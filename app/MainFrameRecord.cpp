@@ -290,14 +290,25 @@ bool CMainFrame::WritePieceToAll(const std::int32_t* pieces, int count, const bo
         for (int c = 0; c <= ch; ++c)
             if (channels[c])
                 Settings.Files[c].File->ReturnTo(marks[c]);
-        char text[300];
-        std::snprintf(text, sizeof text,
-                      Settings.OpMode == kRecorder
-                          ? "The recording file of channel %d could not be written (the disk may be full).  Recording "
-                            "has stopped; the samples recorded so far are kept."
-                          : "The real-time buffer file of channel %d could not be written (the disk may be full).  The "
-                            "buffer files keep the samples up to now; later ones are not kept.",
-                      ch);
+        char text[400];
+        // A file held in memory has no disk to fill: it refuses the piece because its frames are
+        // used up.
+        const bool full = file->GetMode() == TWaveFile::kMemory &&
+                          std::uint64_t(file->GetPosition()) + DWORD(count) > file->GetLength();
+        if (Settings.OpMode == kRecorder && full)
+            std::snprintf(text, sizeof text,
+                          "The recording of channel %d has filled its in-memory file (%.0f seconds; "
+                          "MaxRamRecordingTimeSecs sets the length of new recordings).  Recording has stopped; the "
+                          "samples recorded so far are kept.",
+                          ch, file->FramesToSeconds(file->GetLength()));
+        else
+            std::snprintf(text, sizeof text,
+                          Settings.OpMode == kRecorder
+                              ? "The recording file of channel %d could not be written (the disk may be full).  "
+                                "Recording has stopped; the samples recorded so far are kept."
+                              : "The real-time buffer file of channel %d could not be written (the disk may be full).  "
+                                "The buffer files keep the samples up to now; later ones are not kept.",
+                          ch);
         HaltTake(text);
         return false;
     }

@@ -210,6 +210,8 @@ void CMainFrame::StopDataAcquisition()
             AttachWaveFileToPlots(ch);
     }
     UpdateHistoryTimeLabels();
+    // The last samples written above lengthen the take past what the tool window last showed.
+    ToolbarUpdateState();
 }
 
 // The spectrogram and 3-D surface windows' time labels, after their history changed hands.

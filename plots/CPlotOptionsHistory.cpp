@@ -1,5 +1,6 @@
 #include "plots/CPlotOptionsHistory.h"
 
+#include "plots/LevelScaleFit.h"
 #include "res/PlotOptionsDialogIds.h"
 
 BEGIN_MESSAGE_MAP(CPlotOptionsHistory, CPlotOptionsPage)
@@ -19,8 +20,10 @@ void CPlotOptionsHistory::LoadShared(const Amplitude& a)
     BindSpin(IDC_PO_CENTER_SPIN, IDC_PO_STOP_FREQ, 20000.0f, 20.0f, 1.0f, 0, 1);
     BindSpin(IDC_PO_TOP_SPIN, IDC_PO_TOP, a.maximum, a.minimum, a.step, a.mode, a.topDecimals);
     BindSpin(IDC_PO_RANGE_SPIN, IDC_PO_RANGE, a.maximum, a.minimum, a.step, a.mode, a.rangeDecimals);
-    WriteNumber(IDC_PO_TOP, a.topFormat, *f.PlotTop);
-    WriteNumber(IDC_PO_RANGE, a.rangeFormat, *f.PlotRange);
+    // What the window will draw with: levels left from another amplitude scale are replaced.
+    const LevelScale shown = FitLevelScale(static_cast<WORD>(AmpScaleType()), {*f.PlotTop, *f.PlotRange}, 1e-6, 1.0);
+    WriteNumber(IDC_PO_TOP, a.topFormat, shown.top);
+    WriteNumber(IDC_PO_RANGE, a.rangeFormat, shown.range);
     WriteNumber(IDC_PO_START_FREQ, "%3.4f", *f.StartFreq);
     WriteNumber(IDC_PO_STOP_FREQ, "%3.4f", *f.StopFreq);
     ApplySpanState();

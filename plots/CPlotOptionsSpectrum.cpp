@@ -2,6 +2,7 @@
 
 #include "plots/TMarkerOptionsDialog.h"
 #include "platform/ui/Controls.h"
+#include "plots/LevelScaleFit.h"
 #include "res/PlotOptionsDialogIds.h"
 
 BEGIN_MESSAGE_MAP(CPlotOptionsSpectrum, CPlotOptionsPage)
@@ -60,31 +61,35 @@ void CPlotOptionsSpectrum::LoadSettings()
     TLimitScroll* top = Spin(IDC_PO_TOP_SPIN);
     TLimitScroll* range = Spin(IDC_PO_RANGE_SPIN);
     const char* rangeLabel = "Plot Range";
+    // What the window will draw with: levels left from another amplitude scale are replaced.
+    const LevelScale shown = FitLevelScale(static_cast<WORD>(scale), {R.PlotTop, R.PlotRange}, 1e-9, 0.1);
     if (scale == 0) {
-        WriteNumber(IDC_PO_TOP, "%3.3f", R.PlotTop);
+        WriteNumber(IDC_PO_TOP, "%3.3f", shown.top);
         top->SetPrecision(3);
         top->SetStep(1.0f, 0);
         top->SetLimits(1e7f, 1e-9f);
         ShowNotApplicable(IDC_PO_RANGE, IDC_PO_RANGE_SPIN);
     } else if (scale == 1) {
-        WriteNumber(IDC_PO_TOP, "%3.2f", R.PlotTop);
+        WriteNumber(IDC_PO_TOP, "%3.2f", shown.top);
         top->SetPrecision(2);
         top->SetStep(5.0f, 0);
         top->SetLimits(300.0f, -300.0f);
-        WriteNumber(IDC_PO_RANGE, "%3.1f", R.PlotRange);
+        WriteNumber(IDC_PO_RANGE, "%3.1f", shown.range);
         range->SetPrecision(2);
         range->SetStep(5.0f, 0);
         range->SetLimits(300.0f, -300.0f);
         EnableBox(IDC_PO_RANGE, IDC_PO_RANGE_SPIN, true);
     } else {
-        WriteNumber(IDC_PO_TOP, "%3.5f", R.PlotTop);
+        WriteNumber(IDC_PO_TOP, "%3.5f", shown.top);
         top->SetPrecision(5);
         top->SetStep(2.0f, 1);
         top->SetLimits(10000.0f, 1e-5f);
-        WriteNumber(IDC_PO_RANGE, "%3.6f", R.PlotRange);
-        range->SetPrecision(6);
+        // Nine decimals, as the tool strip writes it: a bottom under 1e-6 would read as 0 in
+        // six and be stored so by an OK that changed nothing.
+        WriteNumber(IDC_PO_RANGE, "%3.9f", shown.range);
+        range->SetPrecision(9);
         range->SetStep(2.0f, 1);
-        range->SetLimits(100.0f, 1e-6f);
+        range->SetLimits(100.0f, 1e-9f);
         EnableBox(IDC_PO_RANGE, IDC_PO_RANGE_SPIN, true);
         rangeLabel = "Plot Bottom";
     }

@@ -45,7 +45,12 @@ void CPlotOptionsSurface::LoadSettings()
         return;
     for (unsigned i = 0; i < 4; ++i)
         Check(kColourModeIds[i], m_record->ColorMode == i);
-    LoadShared({200.0f, -200.0f, 5.0f, 0, 2, 2, "%3.3f", "%3.1f"});
+    // A log-magnitude bottom is a small level: in one decimal it would read, and be stored
+    // back, as 0. Such a scale takes the spectrogram page's log-magnitude span.
+    if (AmpScaleType() == 2)
+        LoadShared({10000.0f, 1e-6f, 2.0f, 1, 5, 6, "%3.5f", "%3.6f"});
+    else
+        LoadShared({200.0f, -200.0f, 5.0f, 0, 2, 2, "%3.3f", "%3.1f"});
 }
 
 bool CPlotOptionsSurface::StoreSettings()

@@ -182,6 +182,7 @@ int OpenFileGroup(const std::string& groupPath, FileGroupInfo& info, ChannelFile
     ReadFileGroupInfo(groupPath, info);
     CopyField(info.GroupPath, groupPath.c_str());
     int opened = 0;
+    int named = 0;
     for (int c = 0; c < kFileGroupChannels; ++c) {
         ChannelFileState& state = files[c];
         if (state.File != nullptr)
@@ -190,6 +191,7 @@ int OpenFileGroup(const std::string& groupPath, FileGroupInfo& info, ChannelFile
         CopyField(state.FilePath, path.c_str());
         if (path.empty())
             continue;
+        ++named;
         TWaveFile* file = nullptr;
         if (FileExists(path))
             file = new (std::nothrow) TWaveFile(path, waveMode, makeBackup, waveFolder);
@@ -223,6 +225,14 @@ int OpenFileGroup(const std::string& groupPath, FileGroupInfo& info, ChannelFile
             file->TWaveData::SetCalibration(block);
         }
         file->SetModified(modified);
+    }
+    // Another kind of file chosen by mistake reads as a group without entries: opening it
+    // must not pass for opening a group.
+    if (named == 0) {
+        char buf[600];
+        std::snprintf(buf, sizeof buf, "The file group %s names no wave files.  No file was opened.",
+                      groupPath.c_str());
+        AfxMessageBox(buf, MB_ICONEXCLAMATION);
     }
     return opened;
 }

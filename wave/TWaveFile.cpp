@@ -46,7 +46,7 @@ void TWaveFile::InitDefaults(const std::string& tempDir)
     fileName_.clear();
     workingCopy_.clear();
     undoFile_.clear();
-    undoFirst_ = undoEnd_ = undoKind_ = 0;
+    undoFirst_ = undoEnd_ = undoKind_ = undoWaveEnd_ = 0;
     dataOffset_ = 44;
     trailingFormat_.clear();
     tempDir_ = tempDir.empty() ? GetSystemTempFolder() : tempDir;
@@ -488,7 +488,8 @@ bool TWaveFile::MoveWorkingCopyTo(const std::string& target, const char* failure
         return true;
     }
     if (!CopyDiskFile(workingCopy_, target)) {
-        ShowError(failureText);
+        if (!quietMove_)
+            ShowError(failureText);
         return false;
     }
     DeleteFileA(workingCopy_.c_str());
@@ -530,14 +531,16 @@ bool TWaveFile::SaveStreamed()
         if (ok)
             tempWorking_ = 0;
     }
-    // The working copy is reopened whatever happened, so the data stays at hand.
+    // The working copy is reopened whatever happened, so the data stays at hand; reopening
+    // clears the modified flag, which a failed save must leave set: the edits are still
+    // only in the working copy, and closing has to ask about them.
     if (!OpenStreamed()) {
         error_ = 1;
+        modified_ = 1;
         return false;
     }
     Seek(std::min(position, length_));
-    if (ok)
-        modified_ = 0;
+    modified_ = ok ? 0 : 1;
     return ok;
 }
 
@@ -599,6 +602,7 @@ bool TWaveFile::CopyWaveFile(const std::string& source, const std::string& targe
     TWaveFile dst(src.GetFormat(), false, tempDir);
     if (dst.IsError())
         return false;
+    dst.quietMove_ = true; // a failed move into place is the caller's to report, once
     dst.SetFileName(target);
     if (src.calPresent_)
         dst.SetCalibrationFrom(src.calibration_);

@@ -183,6 +183,8 @@ private:
     WORD mode_ = kMemory;
     BYTE tempWorking_ = 0;
     BYTE makeBackup_ = 0;
+    // Set on the scratch wave of a copy: its caller reports a failed move into place itself.
+    bool quietMove_ = false;
     std::string tempDir_;
     std::string fileName_;
     std::string workingCopy_;
@@ -190,6 +192,9 @@ private:
     DWORD undoFirst_ = 0;
     DWORD undoEnd_ = 0;
     DWORD undoKind_ = 0;
+    // The end frame when the undo was saved: a paste over that ran past it lengthened the wave,
+    // and its undo shortens it again.
+    DWORD undoWaveEnd_ = 0;
     DWORD dataOffset_ = 44;
     DWORD headerFrames_ = 0;
     HMMIO file_ = nullptr;

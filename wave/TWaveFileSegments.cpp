@@ -92,6 +92,7 @@ void TWaveFile::SaveUndo(WORD kind, DWORD first, DWORD end)
     undoFirst_ = first;
     undoEnd_ = end;
     undoKind_ = kind;
+    undoWaveEnd_ = endFrame_;
 }
 
 void TWaveFile::SaveUndoSeconds(WORD kind, float from, float to)
@@ -127,6 +128,8 @@ void TWaveFile::Undo()
             break;
         case kUndoOverwritten:
             restored = CopySegment(saved, this, 0, undoFirst_, std::min(count, saved->GetEndFrame()));
+            if (restored && endFrame_ > undoWaveEnd_)
+                DeleteSegment(this, undoWaveEnd_, endFrame_);
             break;
         case kUndoRemoved:
             restored = InsertSegment(saved, this, 0, undoFirst_, std::min(count, saved->GetEndFrame()));

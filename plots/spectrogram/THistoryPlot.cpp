@@ -12,6 +12,7 @@
 #include "platform/ui/GdiWindowDC.h"
 #include "platform/ui/Menu.h"
 #include "platform/ui/WinApp.h"
+#include "plots/LevelScaleFit.h"
 
 #include <algorithm>
 #include <cmath>
@@ -307,10 +308,14 @@ template <class Settings> void THistoryPlot<Settings>::UpdateLayout()
                           p.IndependentScalingAndCalibration == 0;
     this->SetPaneMode(twoPanes ? 2 : 1);
 
-    // A linear scale has no top at or below zero (a dB top carried over): it starts at full
-    // scale, as the spectrum's does, so that the picture and its colour bar have levels.
-    if (this->m_scaling.AmpScaleType == 0 && !(this->m_settings->PlotTop > 0.0f))
-        this->m_settings->PlotTop = 1.0f;
+    // Levels carried over from another amplitude scale become ones this scale can show, so
+    // that the boxes, the picture and its colour bar agree.
+    {
+        Settings& s = *this->m_settings;
+        const LevelScale fit = FitLevelScale(this->m_scaling.AmpScaleType, {s.PlotTop, s.PlotRange}, 1e-6, 1.0);
+        s.PlotTop = fit.top;
+        s.PlotRange = static_cast<float>(fit.range);
+    }
     // Each box is written only where it does not already say its value, so what the user typed
     // stays as typed.
     ApplyAmpScaleToEdits();
@@ -452,6 +457,10 @@ template <class Settings> void THistoryPlot<Settings>::ClearHistory()
 template <class Settings> void THistoryPlot<Settings>::SetHistoryLine(int line, float time)
 {
     m_history.SetLine(line, time);
+    if (m_levelsHeld) {
+        m_history.SetLevels(line, m_heldPeak, m_heldFloor);
+        m_levelsHeld = false;
+    }
 }
 
 template <class Settings> void THistoryPlot<Settings>::AddSpectrum(float time)
@@ -472,6 +481,12 @@ template <class Settings> void THistoryPlot<Settings>::KeepLineLevels(int line, 
     float peak = 0.0f, floor = 0.0f;
     TakeLevels(trace, &peak, &floor);
     m_history.SetLevels(line, peak, floor);
+}
+
+template <class Settings> void THistoryPlot<Settings>::HoldLineLevels(SpectralData* trace)
+{
+    TakeLevels(trace, &m_heldPeak, &m_heldFloor);
+    m_levelsHeld = true;
 }
 
 template <class Settings> void THistoryPlot<Settings>::TakeLevels(SpectralData* trace, float* peak, float* floor) const
@@ -1342,12 +1357,23 @@ template <class Settings> void THistoryPlot<Settings>::PresentPane(int pane, CBi
     if (!this->m_hWnd || !this->IsWindowVisible())
         return;
     CClientDC dc(this);
+    // A new line under a held cursor: the level box and the cursor's marks go back over the
+    // new picture, or it would cover them until the pointer moved (and then leave strays).
+    const bool box = m_levelBoxShown;
+    EraseLevelBox(&dc);
     CDC src;
     src.CreateCompatibleDC(&dc);
     CBitmap* was = src.SelectObject(bitmap);
     const CRect r = PaneRect(pane);
     dc.BitBlt(r.left, r.top, width, height, &src, 0, 0, SRCCOPY);
     src.SelectObject(was);
+    if (this->m_tracking && !this->m_selectionMode) {
+        const CRect marked = this->m_dragPane.IsRectEmpty() ? this->GetPaneAtPoint(this->m_lastPoint) : this->m_dragPane;
+        if (marked.EqualRect(&r))
+            this->ToggleDragMarks();
+    }
+    if (box)
+        DrawLevelBox(&dc, m_levelBox, m_levelBoxText);
 }
 
 template <class Settings> void THistoryPlot<Settings>::BuildFrequencyScale(int length, int labelSpacing)

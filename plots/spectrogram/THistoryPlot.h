@@ -141,6 +141,7 @@ public:
     virtual std::string CursorValuesText() const = 0;
     CPoint GetLevelBoxPosition() const { return m_levelBox; }
     const std::string& GetLevelBoxText() const { return m_levelBoxText; }
+    const std::vector<history::AxisLabel>& GetLevelTicks() const { return m_levelTicks; }
     bool IsLevelBoxShown() const { return m_levelBoxShown; }
 
     void DrawPlot(CDC* dc, bool full, const RECT& update) override;
@@ -256,6 +257,8 @@ protected:
     float FrequencyAtColumn(int c) const;
     // The peak and floor of a rebuilt line.
     void KeepLineLevels(int line, SpectralData* trace);
+    // The same for a rebuilt line whose place is named only when its time is set.
+    void HoldLineLevels(SpectralData* trace);
     // The normalised selection and the pane it was made in; false without a selection.
     bool SelectedArea(CRect* selection, CRect* pane) const;
     CRect PaneRect(int pane) const { return pane == 0 ? (this->m_paneMode == 1 ? this->m_plotRect : this->m_paneA) : this->m_paneB; }
@@ -335,6 +338,10 @@ protected:
     const WORD* m_opMode = nullptr;
 
     TLineHistory m_history;
+    // Levels of a rebuilt line waiting for SetHistoryLine to name its place.
+    bool m_levelsHeld = false;
+    float m_heldPeak = 0.0f;
+    float m_heldFloor = 0.0f;
     char m_entryText[20] = "00:00:00.00";
     char m_farText[20] = "00:00:00.00";
     float m_lastLineTime = 0.0f;

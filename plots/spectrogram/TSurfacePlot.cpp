@@ -1,6 +1,7 @@
 #include "plots/spectrogram/TSurfacePlot.h"
 
 #include "dsp/SpectralData.h"
+#include "records/CommonRoutines.h"
 #include "records/SurfacePlotSettings.h"
 #include "platform/core/MessageBox.h"
 #include "platform/ui/GdiWindowDC.h"
@@ -12,6 +13,7 @@
 namespace {
 constexpr int kThickness = 3; // rows per line, and rows of depth per pixel of slant
 constexpr int kMaxPolygonPoints = 4000;
+constexpr int kEdgeGap = 8; // from the window's left edge to its labels, as the time caption keeps
 } // namespace
 
 TSurfacePlot::TSurfacePlot() : THistoryPlot(kThickness)
@@ -63,6 +65,19 @@ void TSurfacePlot::CreatePaneBitmaps()
         if (shown)
             m_paneBitmap[pane] = NewPaneBitmap(pane);
     }
+}
+
+void TSurfacePlot::RecalcLayout(BOOL bNotify)
+{
+    // The time labels end 6 left of the panes; the margin holds the widest of them.
+    if (m_hWnd && !m_printing && m_plotFont.GetSafeHandle()) {
+        CClientDC dc(this);
+        CFont* old = dc.SelectObject(&m_plotFont);
+        const int widest = static_cast<int>(dc.GetTextExtent(FormatTime(0.0f, true, true)).cx);
+        dc.SelectObject(old);
+        m_leftMargin = std::max(m_leftMargin, kEdgeGap + widest + 6);
+    }
+    THistoryPlot::RecalcLayout(bNotify);
 }
 
 void TSurfacePlot::FinishLayout()
@@ -156,13 +171,20 @@ void TSurfacePlot::PaintNewSpectrum(int pane, SpectralData* trace)
             m_outline.push_back({m_outline.back().x, hb + 1});
             m_outline.push_back({0, hb + 1});
             const int saved = mem.SaveDC();
-            CPen pen(PS_SOLID, 1, outline);
+            // The new spectrum's fill hides the older ones behind it. Its closing edges are
+            // drawn in the background: outlined, the right one would stand beside every older
+            // line's end and, recoloured by height, stack into a wedge down the right side.
+            CPen hidden(PS_SOLID, 1, background);
             CBrush brush(background);
-            mem.SelectObject(&pen);
+            mem.SelectObject(&hidden);
             mem.SelectObject(&brush);
             mem.SetPolyFillMode(WINDING);
-            // The new spectrum's fill hides the older ones behind it.
             mem.Polygon(m_outline.data(), static_cast<int>(m_outline.size()));
+            CPen pen(PS_SOLID, 1, outline);
+            mem.SelectObject(&pen);
+            mem.Polyline(m_outline.data() + 1, static_cast<int>(m_outline.size()) - 3);
+            const POINT end = m_outline[m_outline.size() - 3]; // a line leaves out its end point
+            mem.SetPixelV(end.x, end.y, outline);
             mem.RestoreDC(saved);
             if (!singleColour && !m_colours.empty()) {
                 const int n = static_cast<int>(m_colours.size());
@@ -194,7 +216,8 @@ void TSurfacePlot::Rebuild(SpectralData* traceA, SpectralData* traceB)
     PaintNewSpectrum(0, traceA);
     if (PaneCount() == 2)
         PaintNewSpectrum(1, traceB);
-    KeepLineLevels(0, traceA);
+    // A rebuild names the line's place with its time, just after this.
+    HoldLineLevels(traceA);
 }
 
 // ---- Coordinates ---------------------------------------------------------------------------

@@ -37,6 +37,7 @@ public:
     COLORREF GetOutlineColor() const;
 
     bool HasPolygonBuffer() const { return m_polygonCapacity > 0; }
+    void RecalcLayout(BOOL bNotify = TRUE) override;
 
 protected:
     const char* KindName() const override { return "3-D Surface"; }

@@ -26,6 +26,7 @@
 #include "records/PathSettings.h"
 #include "res/resource.h"
 #include "plots/CDataView.h"
+#include "plots/LevelScaleFit.h"
 
 #include <algorithm>
 #include <cmath>
@@ -503,6 +504,13 @@ void TSpectraPlot::UpdateLayout()
     SetPaneMode(m_traceCount);
     if (m_settings)
         SetFrequencyRange(m_settings->StartFreq, m_settings->StopFreq);
+    if (m_settings && m_scaling) {
+        // Levels carried over from another amplitude scale become ones this axis can show.
+        const LevelScale fit =
+            FitLevelScale(m_scaling->AmpScaleType, {m_settings->PlotTop, m_settings->PlotRange}, 1e-9, 0.1);
+        m_settings->PlotTop = fit.top;
+        m_settings->PlotRange = fit.range;
+    }
     ApplyAmpScaleControls();
     PressStyleButton();
     if (m_auxEdit)

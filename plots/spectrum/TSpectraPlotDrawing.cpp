@@ -1076,7 +1076,9 @@ void TSpectraPlot::DrawBackground(CDC* dc, bool full, const RECT& update)
         dc->TextOut(r.left - 3, r.top - lift + m_fontHeight / 2, text);
     };
     label(m_plotTopEdit.get(), "Plot Top:", 4);
-    label(m_plotRangeEdit.get(), m_scaling && m_scaling->AmpScaleType == 2 ? "Plot Bottom:" : "Plot Range:", 4);
+    // A linear axis hides the range box: no label for it.
+    if (m_scaling && m_scaling->AmpScaleType != 0)
+        label(m_plotRangeEdit.get(), m_scaling->AmpScaleType == 2 ? "Plot Bottom:" : "Plot Range:", 4);
     label(m_peakHoldCombo.get(), "Peak Hold:", 2);
     dc->RestoreDC(saved);
 }
@@ -1224,10 +1226,14 @@ void TSpectraPlot::DrawMarkers(CDC* dc, SpectralData* spectrum, POINT* points, R
             std::strcpy(text, " ");
         dc->SetBkMode(TRANSPARENT);
         dc->SetTextAlign(TA_CENTER | TA_TOP);
-        const int top = y - m_fontHeight - 19;
-        dc->TextOut(x, top, text);
         const CSize size = dc->GetTextExtent(text);
-        const CRect box(x - size.cx / 2 - 2, top, x + size.cx / 2 + 2, top + size.cy - 1);
+        // Above the glyph, but inside the pane: a marker on a peak near the top (as after an
+        // autoscale) or near a side would have its label cut away.
+        const int top = std::max<int>(y - m_fontHeight - 19, pane.top + 1);
+        const int half = size.cx / 2 + 3;
+        const int cx = pane.Width() > 2 * half ? std::clamp<int>(x, pane.left + half, pane.right - 1 - half) : x;
+        dc->TextOut(cx, top, text);
+        const CRect box(cx - size.cx / 2 - 2, top, cx + size.cx / 2 + 2, top + size.cy - 1);
         dc->SelectStockObject(NULL_BRUSH);
         dc->Rectangle(&box);
         if (!m_printing)

@@ -6,6 +6,7 @@
 
 #include "acquisition/TUsbDevice.h"
 #include "app/CStatusbar.h"
+#include "app/CToolbar.h"
 #include "platform/core/MessageBox.h"
 #include "platform/usb/KdrSimulator.h"
 #include "res/resource.h"
@@ -15,6 +16,7 @@
 #include <cmath>
 #include <csignal>
 #include <fstream>
+#include <functional>
 #include <sys/resource.h>
 
 namespace {
@@ -316,4 +318,106 @@ TEST_F(RecorderRun, AFullDiskLeavesEveryChannelOfTheTakeEndingAtTheSameSample)
     for (int ch = 0; ch < 8; ++ch) {
         frame->Settings.Files[ch].File.reset();
     }
+}
+
+// Stop writes the device's last samples, up to 40 ms of them, after the run's last tick: the
+// main tool window's length and position then show the whole take, as a repaint would.
+TEST_F(RecorderRun, TheToolWindowShowsTheWholeTakeOnceStopped)
+{
+    Prepare("0=sine:1000:-6");
+    frame->Settings.FileIO.WaveFileMode = 1;
+    frame->Toolbar->SetMode(1);
+    frame->ExecuteCommand(ID_RUN);
+    ASSERT_TRUE(frame->AcquisitionRunning);
+    ASSERT_TRUE(kdrsim::WaitUntilStreaming(5000));
+    for (int s = 0; s < 2; ++s) {
+        kdrsim::AdvanceClock(1000);
+        ASSERT_TRUE(kdrsim::WaitUntilDelivered(20000));
+        frame->WriteRecordingBlock();
+    }
+    frame->ToolbarUpdateState();
+    AfxPumpMessages(5);
+    kdrsim::AdvanceClock(500);
+    ASSERT_TRUE(kdrsim::WaitUntilDelivered(20000));
+    const float before = frame->GetChannelFileDuration(0);
+    frame->ExecuteCommand(ID_STOP);
+    ASSERT_GT(frame->GetChannelFileDuration(0), before + 0.4f);
+
+    // What the tool window last drew of the two times, then drawn afresh.
+    CToolbar* bar = frame->Toolbar.get();
+    const QImage shown = bar->GetSurface()->Image().copy(QRect(150, 3, 330, 22));
+    EXPECT_EQ(bar->PositionBar()->GetScrollPos(), 1000);
+    bar->RedrawWindow();
+    AfxPumpMessages(5);
+    EXPECT_EQ(shown, bar->GetSurface()->Image().copy(QRect(150, 3, 330, 22)))
+        << "the tool window kept the take's length from before Stop";
+}
+
+// An in-memory recording has MaxRamRecordingTimeSecs of room: once that is used up the run
+// stops saying so, not blaming a disk, and the samples up to there are the device's.
+TEST_F(RecorderRun, AnInMemoryRecordingThatFillsItsLengthStopsSayingSoAndKeepsItsSamples)
+{
+    Prepare("0=sine:1000:-6");
+    frame->Settings.FileIO.WaveFileMode = 0;
+    frame->Settings.FileIO.MaxRamRecordingTimeSecs = 2;
+    frame->ExecuteCommand(ID_RUN);
+    ASSERT_TRUE(frame->AcquisitionRunning);
+    ASSERT_TRUE(kdrsim::WaitUntilStreaming(5000));
+    for (int s = 0; s < 4 && frame->AcquisitionRunning; ++s) {
+        kdrsim::AdvanceClock(1000);
+        ASSERT_TRUE(kdrsim::WaitUntilDelivered(20000));
+        frame->WriteRecordingBlock();
+    }
+    EXPECT_FALSE(frame->AcquisitionRunning);
+    ASSERT_EQ(asked.size(), 1u);
+    EXPECT_NE(asked[0].find("channel 0 has filled its in-memory file (2 seconds"), std::string::npos) << asked[0];
+    TWaveFile* file = frame->Settings.Files[0].File.get();
+    ASSERT_NE(file, nullptr);
+    // Whole pieces of 256 samples up to the file's 8000 frames.
+    EXPECT_EQ(file->GetEndFrame(), 8000u / 256 * 256);
+    const long a = std::lround(8388607.0 * std::pow(10.0, -6.0 / 20.0));
+    for (DWORD n = 0; n < file->GetEndFrame(); ++n)
+        ASSERT_EQ(std::lround(file->GetSample(n, 0, false)), n % 2 == 0 ? 0 : (n % 4 == 1 ? a : -a)) << n;
+}
+
+// The take is written at its file's position: moving that position with Rewind, Forward or the
+// position bar while recording would write the next samples over the take's start. Each first
+// stops the recording, which keeps every sample up to there.
+TEST_F(RecorderRun, RewindForwardAndThePositionBarStopTheRecordingBeforeMoving)
+{
+    Prepare("0=sine:1000:-6");
+    frame->Settings.FileIO.WaveFileMode = 1;
+    frame->Toolbar->SetMode(1);
+    CToolbar* bar = frame->Toolbar.get();
+    const auto rewind = [&] { bar->SendMessage(WM_COMMAND, MAKEWPARAM(CToolbar::IDC_REWIND, BN_CLICKED), 0); };
+    const auto forward = [&] { bar->SendMessage(WM_COMMAND, MAKEWPARAM(CToolbar::IDC_FORWARD, BN_CLICKED), 0); };
+    const auto scroll = [&] {
+        bar->SendMessage(WM_HSCROLL, MAKEWPARAM(SB_THUMBPOSITION, 500),
+                         reinterpret_cast<LPARAM>(bar->PositionBar()->GetSafeHwnd()));
+    };
+    for (const auto& move : {std::function<void()>(rewind), std::function<void()>(forward),
+                             std::function<void()>(scroll)}) {
+        frame->Settings.Files[0].File.reset();
+        frame->ExecuteCommand(ID_RUN);
+        ASSERT_TRUE(frame->AcquisitionRunning);
+        ASSERT_TRUE(kdrsim::WaitUntilStreaming(5000));
+        for (int s = 0; s < 2; ++s) {
+            kdrsim::AdvanceClock(1000);
+            ASSERT_TRUE(kdrsim::WaitUntilDelivered(20000));
+            frame->WriteRecordingBlock();
+        }
+        move();
+        EXPECT_FALSE(frame->AcquisitionRunning);
+        TWaveFile* file = frame->Settings.Files[0].File.get();
+        ASSERT_NE(file, nullptr);
+        const DWORD frames = file->GetEndFrame();
+        EXPECT_EQ(frames, frame->InputDevice->GetSampleCounter());
+        // Nothing more reaches the take, wherever its position now stands.
+        kdrsim::AdvanceClock(1000);
+        frame->WriteRecordingBlock();
+        EXPECT_EQ(file->GetEndFrame(), frames);
+        ExpectKeptSine(file, frames);
+        frame->ExecuteCommand(ID_STOP);
+    }
+    EXPECT_TRUE(asked.empty()) << asked.front();
 }

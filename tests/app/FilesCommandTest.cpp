@@ -2,6 +2,8 @@
 // user answering the questions and the File Operations dialog.
 #include "FilesFrameFixture.h"
 
+#include "app/CToolbar.h"
+
 #include "platform/core/Profile.h"
 #include "res/FileDialogIds.h"
 #include "res/resource.h"
@@ -223,4 +225,69 @@ TEST_F(FilesCommands, ABrokenWaveInAGroupIsReportedOnce)
     EXPECT_EQ(frame->Settings.Files[3].File, nullptr);
     EXPECT_STREQ(frame->Settings.Files[3].FilePath, "");
     EXPECT_EQ(frame->Settings.Files[3].IsActive, 0);
+}
+
+// The main tool window shows the active channel's file position and length. It follows every
+// change of them at once: a seek, a rewind, the files closed or opened in File Operations while
+// that dialog is still up (not only once it is done), and the File menu's Close.
+TEST_F(FilesCommands, TheToolWindowsFilePositionFollowsAtOnce)
+{
+    ASSERT_NE(Start(), nullptr);
+    ASSERT_TRUE(WriteWaveOf(Data("wave/ten_Crown.wav"), 4000, 40000, "1000"));
+    ASSERT_TRUE(OpenChannel(0, Data("wave/ten_Crown.wav")));
+    const std::string qrx = Data("wave/ten.qrx");
+    WritePrivateProfileStringA("Filenames", "Crown", "ten_Crown.wav", qrx.c_str());
+    CToolbar* bar = frame->Toolbar.get();
+    ASSERT_NE(bar, nullptr);
+    bar->SetMode(2);
+    AfxPumpMessages(10);
+
+    // What the tool window last drew of the two times, without asking it to draw again.
+    const auto shown = [&] {
+        const QImage& img = bar->GetSurface()->Image();
+        return img.copy(QRect(150, 3, 330, 22));
+    };
+    const auto fresh = [&] {
+        bar->RedrawWindow();
+        AfxPumpMessages(5);
+        return shown();
+    };
+    const QImage atStart = fresh();
+    CDialog::ScriptModal([](CWnd& d) {
+        dlgtest::Click(d, IDC_POSITION_BY_SECONDS);
+        static_cast<CDialog&>(d).SetDlgItemText(IDC_POSITION_SECONDS, "4");
+        dlgtest::Click(d, IDOK);
+    });
+    frame->ExecuteCommand(ID_EDIT_SET_FILE_POSITION);
+    EXPECT_EQ(bar->PositionBar()->GetScrollPos(), 400);
+    const QImage atFour = shown();
+    EXPECT_EQ(atFour, fresh()) << "the seek did not show";
+    ASSERT_NE(atFour, atStart);
+    bar->SendMessage(WM_COMMAND, MAKEWPARAM(CToolbar::IDC_REWIND, BN_CLICKED), 0);
+    EXPECT_EQ(shown(), atStart) << "the rewind did not show";
+    frame->SetChannelFileTime(0, 4.0f);
+    frame->ToolbarUpdateState();
+    ASSERT_EQ(shown(), atFour);
+
+    QImage closed;
+    CDialog::ScriptModal([&](CWnd& d) {
+        dlgtest::Click(d, IDC_GROUP_CLOSE);
+        EXPECT_EQ(bar->PositionBar()->GetScrollPos(), 0);
+        closed = shown();
+        EXPECT_EQ(closed, fresh()) << "the closed file's times stayed on the tool window";
+        user.ExpectFile(PromptKind::FileOpen, qrx);
+        dlgtest::Click(d, IDC_GROUP_OPEN);
+        EXPECT_EQ(shown(), atStart) << "the opened file's length did not show";
+        Done(d);
+    });
+    frame->ExecuteCommand(ID_FILE_SAVE);
+    EXPECT_EQ(fresh(), atStart);
+
+    // The File menu's Close as well.
+    frame->SetChannelFileTime(0, 4.0f);
+    frame->ToolbarUpdateState();
+    ASSERT_EQ(shown(), atFour);
+    frame->ExecuteCommand(ID_FILE_CLOSE);
+    EXPECT_EQ(bar->PositionBar()->GetScrollPos(), 0);
+    EXPECT_EQ(shown(), closed) << "File > Close left the closed file's times on the tool window";
 }

@@ -231,3 +231,31 @@ TEST_F(HistoryPlots, DoubleClickAndSegmentCommandsReachTheFrame)
     EXPECT_NE(frame->SpectrumPlot[0], nullptr);
     EXPECT_NE(frame->TimeSeriesPlot[0], nullptr);
 }
+
+// Every line of a rebuilt surface keeps its own peak level (what autoscale reads): a 1 kHz tone
+// whose amplitude grows as 1 + 4 t reads 20 log10(1 + 4 t) plus one constant on every row.
+TEST_F(HistoryPlots, ARebuiltSurfaceKeepsEachLinesOwnPeak)
+{
+    ASSERT_NE(Start(), nullptr);
+    ASSERT_TRUE(WriteWaveOf(Data("wave/swell.wav"), kRate, static_cast<int>(kRate * kSeconds),
+                            "round(1500 * (1 + 4 * i / 8000) * math.sin(2 * math.pi * 1000 * i / 8000))"));
+    ASSERT_TRUE(OpenChannel(0, Data("wave/swell.wav")));
+    frame->RebuildSurfaceFromSegment(0, 0.0f, static_cast<float>(kSeconds), false, true);
+    TSurfacePlot* surface = frame->SurfacePlot[0];
+    ASSERT_NE(surface, nullptr);
+    const TLineHistory& history = surface->GetHistory();
+    ASSERT_GT(history.Count(), 20);
+    double low = 1e9, high = -1e9;
+    int checked = 0;
+    for (int k = 0; k < history.Count(); ++k) {
+        const float t = history.RowTime(k);
+        if (t < 0.3f || t > kSeconds - 0.3f)
+            continue;
+        const double offset = history.Row(k).peak - 20.0 * std::log10(1.0 + 4.0 * t);
+        low = std::min(low, offset);
+        high = std::max(high, offset);
+        ++checked;
+    }
+    EXPECT_GT(checked, 10);
+    EXPECT_LT(high - low, 1.0) << "rows' peaks do not follow the tone's level";
+}

@@ -148,6 +148,12 @@ TEST_F(PlotOptionsSheet, TheCompositeSheetHasFourPagesSixteenChannelsAndItsSourc
         EXPECT_EQ(List(s)->GetCurSel(), 12);
         CPlotOptionsSpectrogram& p = s.m_SpectrogramPage;
         EXPECT_EQ(Text(p, IDC_PO_RANGE_LABEL), "Plot Bottom");
+        // The dB levels of the records are no log-magnitude levels: the boxes show the axis
+        // the windows draw, and a surface's small bottom keeps its digits.
+        EXPECT_EQ(Text(p, IDC_PO_TOP), "10.00000");
+        EXPECT_EQ(Text(p, IDC_PO_RANGE), "0.000001");
+        EXPECT_EQ(Text(s.m_SurfacePage, IDC_PO_RANGE), "0.000001");
+        EXPECT_EQ(Text(s.m_SpectrumPage, IDC_PO_RANGE), "0.000000001");
         // Log magnitude: the arrows double and halve.
         Set(p, IDC_PO_TOP, "3");
         TLimitScroll* spin = p.Spin(IDC_PO_TOP_SPIN);
@@ -167,6 +173,8 @@ TEST_F(PlotOptionsSheet, TheCompositeSheetHasFourPagesSixteenChannelsAndItsSourc
     EXPECT_EQ(spectrogram[12].ColorMode, 1);
     EXPECT_EQ(surface[12].ColorMode, 3);
     EXPECT_FLOAT_EQ(spectrogram[12].PlotTop, 6.0f);
+    EXPECT_FLOAT_EQ(surface[12].PlotRange, 1e-6f);
+    EXPECT_DOUBLE_EQ(spectrum[12].PlotRange, 1e-9);
     for (int c = 0; c < 16; ++c)
         EXPECT_FLOAT_EQ(spectrum[c].PlotTop, -12.0f) << c;
 }

@@ -366,6 +366,40 @@ TEST_F(SpectrumWindows, AnIncrementalUpdateLeavesWhatAFullRepaintDraws)
         }
 }
 
+// A marker on a peak at the top of the pane (as an autoscale leaves it) or at its left edge:
+// the label's box shows whole inside the pane, top and bottom edges both.
+TEST_F(SpectrumWindows, MarkerLabelsStayInsideThePane)
+{
+    auto e = Engine(128.0, 0.5); // 500 Hz
+    markers.Enabled[0] = 1;
+    markers.Freq[0] = 500.0f;
+    markers.LabelType[0] = 3;
+    markers.Enabled[1] = 1;
+    markers.Freq[1] = 0.0f;
+    markers.LabelType[1] = 1;
+    TSpectraPlot* p = Open(e.get());
+    p->Autoscale();
+    p->UpdateFrame(0.0f);
+    AfxPumpMessages();
+    const CRect pane = p->GetPlotRect();
+    const QImage img = p->GetSurface()->Image();
+    // Rows of a band with a long run of the marker colour: the box's edges.
+    const auto boxEdges = [&](int x0, int x1, int y0, int y1) {
+        int edges = 0;
+        for (int y = y0; y < y1; ++y) {
+            int run = 0;
+            for (int x = std::max<int>(x0, pane.left); x < std::min<int>(x1, pane.right); ++x)
+                run += (img.pixel(x, y) & 0xFFFFFF) == 0 ? 1 : 0;
+            edges += run >= 30 ? 1 : 0;
+        }
+        return edges;
+    };
+    const int x = pane.left + p->FrequencyToColumn(500.0f);
+    EXPECT_EQ(boxEdges(x - 80, x + 80, pane.top, pane.top + 40), 2);
+    // The 0 Hz marker's label at the left edge.
+    EXPECT_EQ(boxEdges(pane.left + 1, pane.left + 80, pane.top, pane.bottom), 2);
+}
+
 TEST_F(SpectrumWindows, TheIntervalThrottleSkipsFramesTooCloseTogether)
 {
     auto e = Engine();
@@ -484,6 +518,76 @@ TEST_F(SpectrumWindows, ToolStripEditsAndListKeepTheirLimits)
     list->SetCurSel(4);
     p->SendMessage(WM_COMMAND, MAKEWPARAM(510, CBN_SELCHANGE), reinterpret_cast<LPARAM>(list->GetSafeHwnd()));
     EXPECT_EQ(settings.PeakHold, 4);
+}
+
+// The amplitude scale changes under the window while the record keeps the levels of the old
+// one: each becomes what the new axis draws with, shown in its box and on the axis.
+TEST_F(SpectrumWindows, LevelsCarriedOverFromAnotherScaleBecomeOnesTheAxisCanShow)
+{
+    auto e = Engine();
+    settings.PlotTop = -55.0f;
+    settings.PlotRange = 45.0;
+    TSpectraPlot* p = Open(e.get());
+    const CRect pane = p->GetPlotRect();
+    int h = 0;
+
+    scaling.AmpScaleType = 2;
+    p->UpdateLayout();
+    EXPECT_FLOAT_EQ(settings.PlotTop, 10.0f);
+    EXPECT_DOUBLE_EQ(settings.PlotRange, 1e-9);
+    EXPECT_EQ(p->GetPlotTopEdit()->GetWindowTextString(), "10.0000");
+    EXPECT_EQ(p->GetPlotRangeEdit()->GetWindowTextString(), "0.000000001");
+    // The axis: its lowest label on the pane's bottom row, its highest on the top row.
+    const auto& labels = p->GetAmplitudeLabels();
+    ASSERT_GE(labels.size(), 2u);
+    char text[32];
+    TPlotBase::FormatTickLabel(10.0, text, sizeof text);
+    EXPECT_EQ(labels.back().offset, 0);
+    EXPECT_STREQ(labels.back().text, text);
+    EXPECT_EQ(labels.front().offset, pane.Height());
+
+    // Back to dB: a top of 10 is a level there too; a bottom of 1e-9 is no span.
+    scaling.AmpScaleType = 1;
+    p->UpdateLayout();
+    EXPECT_FLOAT_EQ(settings.PlotTop, 10.0f);
+    EXPECT_DOUBLE_EQ(settings.PlotRange, 45.0);
+    EXPECT_EQ(p->GetPlotRangeEdit()->GetWindowTextString(), "45.0");
+    // The "N/A" of a linear axis read back as 0 by the options page: the trace is drawn again.
+    settings.PlotRange = 0.0;
+    p->UpdateLayout();
+    EXPECT_TRUE(p->LevelToHeight(-20.0, pane, h));
+
+    // Linear from a dB top below zero: full scale.
+    settings.PlotTop = -55.0f;
+    scaling.AmpScaleType = 0;
+    p->UpdateLayout();
+    EXPECT_FLOAT_EQ(settings.PlotTop, 1.0f);
+    EXPECT_EQ(p->GetPlotTopEdit()->GetWindowTextString(), "1.000");
+
+    // The tool strip labels only the boxes it shows: none beside the hidden range box.
+    const auto labelInk = [&] {
+        p->RedrawWindow();
+        AfxPumpMessages();
+        CRect box;
+        p->GetPlotRangeEdit()->GetWindowRect(&box);
+        p->ScreenToClient(&box);
+        const QImage img = p->GetSurface()->Image();
+        int ink = 0;
+        for (int y = box.top; y < box.bottom; ++y)
+            for (int x = std::max<int>(box.left - 70, 0); x < box.left - 1; ++x)
+                ink += qGray(img.pixel(x, y)) < 100 ? 1 : 0;
+        return ink;
+    };
+    EXPECT_EQ(labelInk(), 0);
+
+    // A log-magnitude axis that fits is kept as set.
+    settings.PlotTop = 2.0f;
+    settings.PlotRange = 0.01;
+    scaling.AmpScaleType = 2;
+    p->UpdateLayout();
+    EXPECT_FLOAT_EQ(settings.PlotTop, 2.0f);
+    EXPECT_DOUBLE_EQ(settings.PlotRange, 0.01);
+    EXPECT_GT(labelInk(), 20); // "Plot Bottom:"
 }
 
 TEST_F(SpectrumWindows, SmoothingNeedsNarrowbandDecibels)

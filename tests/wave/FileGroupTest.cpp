@@ -137,6 +137,21 @@ TEST_F(FileGroup, OpenTakesFilesAndCalibrationsAndReportsMissingOnes)
     EXPECT_FALSE(files[0].File->IsModified());
 }
 
+TEST_F(FileGroup, AFileThatNamesNoWaveFilesIsReportedNotTakenForAGroup)
+{
+    // A wave file chosen in place of a group, and a group whose only file is on channel 7.
+    ASSERT_TRUE(WritePyWave(dir.file("take.wav"), 8000, 2, 1, {5, 6}));
+    WriteText(dir.file("seven.qrx"), "[TestInfo]\r\nTestName=Seven\r\n[Filenames]\r\nChannel 7=x.wav\r\n");
+    for (const char* name : {"take.wav", "seven.qrx"}) {
+        ScriptedUser user;
+        user.ExpectBox(IDOK, "The file group " + dir.file(name) + " names no wave files.  No file was opened.");
+        EXPECT_EQ(OpenFileGroup(dir.file(name), info, files, cals, TWaveFile::kStreamed, false, dir.path()), 0);
+        for (int c = 0; c < 8; ++c)
+            EXPECT_EQ(files[c].File, nullptr);
+    }
+    EXPECT_TRUE(FileExists(dir.file("take.wav")));
+}
+
 TEST_F(FileGroup, CalibratedFileGivesItsRecordToTheChannel)
 {
     ScriptedUser user;

@@ -133,6 +133,17 @@ TEST_P(WaveEdit, CopyThenPasteOverTheSamePlaceChangesNothingAndRecordsUndo)
     EXPECT_EQ(Column(*w)[10], 3010);
     w->Undo();
     EXPECT_EQ(Column(*w), Ramp(0, 10000));
+
+    // Pasted over the last 400 frames, the 1000 run 600 past the end and lengthen the wave;
+    // undo gives it back its old length as well as its old frames.
+    ASSERT_TRUE(w->PasteOver(Bytes(image), 9600));
+    GlobalUnlock(image);
+    EXPECT_EQ(w->GetEndFrame(), 10600u);
+    EXPECT_EQ(Column(*w), Concat({Ramp(0, 9600), Ramp(3000, 4000)}));
+    w->Undo();
+    EXPECT_EQ(w->GetEndFrame(), 10000u);
+    EXPECT_EQ(Column(*w), Ramp(0, 10000));
+    EXPECT_EQ(Column(*w, 1)[9999], -9999);
     GlobalFree(image);
 }
 

@@ -239,9 +239,11 @@ TEST(WaveFileModes, FailedWritesLeaveTheOriginalIntact)
             EXPECT_FALSE(w.Save());
         }
         EXPECT_EQ(ReadFile(path), original);
-        // The edits are still in the working copy and a later save succeeds.
+        // The edits are still in the working copy, still unsaved, and a later save succeeds.
         EXPECT_EQ(w.GetEndFrame(), 101000u);
+        EXPECT_TRUE(w.IsModified());
         ASSERT_TRUE(w.Save());
+        EXPECT_FALSE(w.IsModified());
     }
     TWaveFile back(path, TWaveFile::kMemory, false, dir.path());
     EXPECT_EQ(back.GetEndFrame(), 101000u);
@@ -265,6 +267,27 @@ TEST(WaveFileModes, SavingIntoAMissingFolderFailsAndKeepsTheData)
     EXPECT_EQ(Frames(w, 0, 100), bytes);
     w.SetFileName(dir.file("found.wav"));
     EXPECT_TRUE(w.Save());
+}
+
+// The folder of a file edited on a backup copy goes away before the save (a removed stick):
+// the save fails with one message, not the same one twice, and keeps the edits.
+TEST(WaveFileModes, ASaveWhoseFolderIsGoneSaysSoOnce)
+{
+    TempFolder dir;
+    TPcmFormat f(8000, 1, 2);
+    std::filesystem::create_directory(dir.file("stick"));
+    std::string path = MakeWave(dir, "stick/take.wav", f, 100, 2);
+    TWaveFile w(path, TWaveFile::kStreamed, true, dir.path());
+    ASSERT_FALSE(w.IsError());
+    ASSERT_TRUE(w.SetSample(77, 10, 0));
+    std::filesystem::remove_all(dir.file("stick"));
+    {
+        ScriptedUser user;
+        user.ExpectBox(IDOK, "failure copying temporary backup file.");
+        EXPECT_FALSE(w.Save());
+    }
+    EXPECT_TRUE(w.IsModified());
+    EXPECT_EQ(w.GetSample(10, 0, false), 77);
 }
 
 TEST(WaveFileModes, TemporaryFolderOnAnotherFileSystem)

@@ -395,6 +395,60 @@ TEST_F(HistoryWindows, LevelEditsFollowTheAmplitudeScale)
     EXPECT_FLOAT_EQ(spectrogram.PlotTop, 0.000001f);
 }
 
+// The amplitude scale changes under an open window (as the frame applies a new scaling): the
+// dB top and span it had are no log-magnitude levels, and the 1e-6 bottom left by a log
+// magnitude axis is no dB span. Each becomes what the new axis draws with, in the boxes and
+// on the colour bar; values that fit stay as set.
+TEST_F(HistoryWindows, LevelsCarriedOverFromAnotherScaleBecomeOnesItCanShow)
+{
+    spectrogram.PlotTop = surface.PlotTop = -55.0f;
+    spectrogram.PlotRange = surface.PlotRange = 45.0f;
+    TSpectrogram* p = OpenSpectrogram();
+    TSurfacePlot* s = OpenSurface();
+    auto rescale = [&](WORD type) {
+        scaling = Scaling(type);
+        p->SetScalingSettings(scaling);
+        p->UpdateLayout();
+        s->SetScalingSettings(scaling);
+        s->UpdateLayout();
+    };
+    rescale(2);
+    for (TPlotBase* w : {static_cast<TPlotBase*>(p), static_cast<TPlotBase*>(s)}) {
+        const bool isSurface = w == s;
+        const float& plotTop = isSurface ? surface.PlotTop : spectrogram.PlotTop;
+        const float& plotRange = isSurface ? surface.PlotRange : spectrogram.PlotRange;
+        EXPECT_FLOAT_EQ(plotTop, 10.0f);
+        EXPECT_FLOAT_EQ(plotRange, 1e-6f);
+        CEdit* topEdit = isSurface ? s->GetTopEdit() : p->GetTopEdit();
+        CEdit* rangeEdit = isSurface ? s->GetRangeEdit() : p->GetRangeEdit();
+        EXPECT_EQ(topEdit->GetWindowTextString(), "10.0000");
+        EXPECT_EQ(rangeEdit->GetWindowTextString(), "0.000001");
+    }
+    // The colour bar runs from that bottom to that top.
+    const auto& ticks = p->GetLevelTicks();
+    ASSERT_GE(ticks.size(), 2u);
+    EXPECT_EQ(ticks.front().text, "0.000001");
+    EXPECT_EQ(ticks.back().text, "10");
+
+    // Back to dB: the top of 10 is a level there too; the bottom is no span.
+    rescale(1);
+    EXPECT_FLOAT_EQ(spectrogram.PlotTop, 10.0f);
+    EXPECT_FLOAT_EQ(spectrogram.PlotRange, 45.0f);
+    EXPECT_FLOAT_EQ(surface.PlotRange, 45.0f);
+    EXPECT_EQ(p->GetRangeEdit()->GetWindowTextString(), "45.0");
+    EXPECT_EQ(s->GetRangeEdit()->GetWindowTextString(), "45.0");
+
+    // A log-magnitude axis that fits is kept.
+    spectrogram.PlotTop = 2.0f;
+    spectrogram.PlotRange = 0.01f;
+    rescale(2);
+    EXPECT_FLOAT_EQ(spectrogram.PlotTop, 2.0f);
+    EXPECT_FLOAT_EQ(spectrogram.PlotRange, 0.01f);
+    p->DestroyWindow();
+    s->DestroyWindow();
+    AfxPumpMessages();
+}
+
 // What a user types is applied once, when the typing pauses, and the box keeps it as typed:
 // no rebuild for "-" or "6" on the way to "-30" or "60".
 TEST_F(HistoryWindows, TypedLevelsApplyOnceAndStayAsTyped)
@@ -467,7 +521,7 @@ TEST_F(HistoryWindows, OneSpinnerClickIsOneStepAndRebuildsNeverNest)
 
 // The surface's right margin is narrower than the level box: the box moves in until it shows
 // whole, outline and all.
-TEST_F(HistoryWindows, SurfaceLevelBoxShowsWhole)
+TEST_F(HistoryWindows, SurfaceLevelBoxAndCursorStayWholeAsLinesArrive)
 {
     TSurfacePlot* s = OpenSurface();
     s->AddSpectrum(1.0f);
@@ -482,8 +536,38 @@ TEST_F(HistoryWindows, SurfaceLevelBoxShowsWhole)
     CClientDC dc(s);
     EXPECT_EQ(dc.GetPixel(box.x, box.y), RGB(0, 0, 0));      // left edge of the outline
     EXPECT_EQ(dc.GetPixel(box.x + 51, box.y), RGB(0, 0, 0)); // right edge
-    s->SendMessage(WM_LBUTTONUP, 0, MAKELPARAM(at.x, at.y));
+
+    // New lines under the held cursor (a live run): the box and the cross stay over the new
+    // picture, and a move leaves no cross behind.
+    const CRect pane = s->GetPaneRectA();
+    ASSERT_LT(box.x + 1, pane.right); // the box reaches over the picture
+    CBitmap* bitmap = s->GetPaneBitmap(0);
+    // Pixels of a row that differ from the picture, but where the box stands now.
+    const auto crossed = [&](int y) {
+        const CPoint b = s->GetLevelBoxPosition();
+        const CRect now(b.x, b.y - 10, b.x + 52, b.y + 10);
+        int inverted = 0;
+        for (int x = pane.left; x < pane.right; ++x)
+            if (!now.PtInRect(CPoint(x, y)))
+                inverted += dc.GetPixel(x, y) != Pixel(bitmap, x - pane.left, y - pane.top);
+        return inverted;
+    };
+    s->SetData(quiet.get(), nullptr);
+    for (int i = 2; i <= 4; ++i)
+        s->AddSpectrum(1.0f * i);
+    EXPECT_EQ(dc.GetPixel(box.x + 1, box.y), RGB(255, 255, 255)); // the box's face
+    EXPECT_GE(crossed(at.y), box.x - pane.left - 2);
+    const CPoint next(at.x + 30, at.y - 40);
+    s->SendMessage(WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(next.x, next.y));
+    EXPECT_LE(crossed(at.y), 2); // the new cross's slanted line crosses the old row once
+    EXPECT_GE(crossed(next.y), box.x - pane.left - 2);
+    s->SendMessage(WM_LBUTTONUP, 0, MAKELPARAM(next.x, next.y));
     EXPECT_FALSE(s->IsLevelBoxShown());
+    // Let go: the picture as it is, under the box too.
+    int left = 0;
+    for (int x = pane.left; x < pane.right; ++x)
+        left += dc.GetPixel(x, next.y) != Pixel(bitmap, x - pane.left, next.y - pane.top);
+    EXPECT_EQ(left, 0);
 }
 
 TEST_F(HistoryWindows, AutoscaleFramesTheHistoryAndAsksForARebuild)
@@ -647,6 +731,77 @@ TEST_F(HistoryWindows, SurfaceWaterfallRecedesOnePixelRightAndOneLineUpPerSpectr
     // Surface in single-colour mode: no level box and no amplitude in the copied values.
     surface.ColorMode = 1;
     EXPECT_EQ(s->CursorValuesText().find("Amp="), std::string::npos);
+}
+
+// Levels above the top all stand at the greatest height: every line is one flat row, and the
+// picture holds those rows and nothing else, in every colour mode and frequency scale (no
+// walls down the lines' ends, which older lines left beside the newer ones).
+TEST_F(HistoryWindows, SurfaceDrawsOnlyTheOutlinesOfItsLines)
+{
+    unsigned seed = 11;
+    FeedBlock(*quiet, window, {}, 0.01, &seed);
+    quiet->Average(false);
+    surface.PlotTop = -200.0f;
+    surface.PlotRange = 10.0f;
+    const struct {
+        WORD mode, freq;
+    } views[] = {{0, 0}, {3, 2}, {1, 1}};
+    for (const auto& v : views) {
+        surface.ColorMode = v.mode;
+        surface.LineColor = RGB(0, 200, 0);
+        scaling = Scaling(1, v.freq);
+        TSurfacePlot* s = OpenSurface();
+        s->SetData(quiet.get(), nullptr);
+        constexpr int kLines = 5;
+        for (int i = 1; i <= kLines; ++i)
+            s->AddSpectrum(0.1f * i);
+        CBitmap* bitmap = s->GetPaneBitmap(0);
+        ASSERT_NE(bitmap, nullptr);
+        BITMAP b{};
+        bitmap->GetBitmap(&b);
+        const int count = static_cast<int>(s->GetFrequencyMap().size());
+        const int most = s->GetPaneRectA().Height() / 3;
+        // Greatest height: the last colour of the scale, or the line colour.
+        const COLORREF ink = v.mode == 1 ? RGB(0, 200, 0) : s->GetColours().back();
+        int stray = 0, missing = 0;
+        for (int y = 0; y < b.bmHeight; ++y)
+            for (int x = 0; x < b.bmWidth; ++x) {
+                const COLORREF c = Pixel(bitmap, x, y);
+                // Line k back (0 newest) lies k right and 3k up.
+                const int k = (b.bmHeight - 1 - most - y) / 3;
+                const bool outline = (b.bmHeight - 1 - most - y) % 3 == 0 && k >= 0 && k < kLines && x >= k &&
+                                     x <= k + count - 2;
+                if (outline)
+                    missing += c != ink;
+                else
+                    stray += c != s->GetBackgroundColor();
+            }
+        EXPECT_EQ(missing, 0) << "mode " << v.mode;
+        EXPECT_EQ(stray, 0) << "mode " << v.mode;
+        s->DestroyWindow();
+        AfxPumpMessages();
+    }
+}
+
+// The time labels right of the window's edge by the gap the caption on its side keeps.
+TEST_F(HistoryWindows, SurfaceTimeLabelsStayInsideTheWindow)
+{
+    TSurfacePlot* s = OpenSurface();
+    for (int i = 1; i <= 20; ++i)
+        s->AddSpectrum(3600.0f + 0.37f * i);
+    s->RedrawWindow();
+    AfxPumpMessages();
+    const QImage img = s->GetSurface()->Image();
+    const CRect area = s->GetPlotRect();
+    int ink = 0, labels = 0;
+    for (int y = area.top - 10; y < area.bottom + 10; ++y) {
+        for (int x = 0; x < 7; ++x)
+            ink += qGray(img.pixel(x, y)) < 160 ? 1 : 0;
+        for (int x = 7; x < area.left - 6; ++x)
+            labels += qGray(img.pixel(x, y)) < 160 ? 1 : 0;
+    }
+    EXPECT_EQ(ink, 0);
+    EXPECT_GT(labels, 50);
 }
 
 TEST_F(HistoryWindows, SurfaceSelectionInTheLowerPaneIsCopiedIntoTheUpper)
