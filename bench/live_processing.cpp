@@ -10,7 +10,10 @@
 // (default 10) and reports the process's processor time per second of data ("core_fraction",
 // goal: under 0.15), the steps a second and the processor time of one ("ms_per_step"), and the
 // wake-ups (context switches) a second of the UI thread, the device's reader and every other
-// thread, so that a thread that wakes per block without work shows.
+// thread, so that a thread that wakes per block without work shows. Outside sanitizer builds it
+// also counts heap allocations (every malloc, calloc and realloc of the process, so Qt's and
+// operator new's too) a step in steady state: "allocs_per_step_ui" on the UI thread, which draws,
+// and "allocs_per_step" in all threads.
 #include "BenchFrame.h"
 
 #include "app/CMainFrame.h"
@@ -37,6 +40,56 @@
 #include <vector>
 
 #include <unistd.h>
+
+#if defined(__SANITIZE_ADDRESS__)
+#define DURNEX_COUNT_ALLOCS 0
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer) || __has_feature(memory_sanitizer) || __has_feature(thread_sanitizer)
+#define DURNEX_COUNT_ALLOCS 0
+#endif
+#endif
+#ifndef DURNEX_COUNT_ALLOCS
+#define DURNEX_COUNT_ALLOCS 1
+#endif
+
+#if DURNEX_COUNT_ALLOCS
+#include <atomic>
+#include <cstddef>
+
+// The process's allocation functions, replaced here to count calls: the executable's
+// definitions are the ones every library binds to, and glibc's own do the work.
+extern "C" {
+void* __libc_malloc(std::size_t);
+void* __libc_calloc(std::size_t, std::size_t);
+void* __libc_realloc(void*, std::size_t);
+}
+
+namespace allocs {
+std::atomic<long long> all{0};
+thread_local __attribute__((tls_model("initial-exec"))) long long mine = 0;
+inline void Count()
+{
+    all.fetch_add(1, std::memory_order_relaxed);
+    ++mine;
+}
+} // namespace allocs
+
+extern "C" void* malloc(std::size_t size)
+{
+    allocs::Count();
+    return __libc_malloc(size);
+}
+extern "C" void* calloc(std::size_t n, std::size_t size)
+{
+    allocs::Count();
+    return __libc_calloc(n, size);
+}
+extern "C" void* realloc(void* p, std::size_t size)
+{
+    allocs::Count();
+    return __libc_realloc(p, size);
+}
+#endif
 
 namespace {
 
@@ -190,16 +243,27 @@ void BM_LiveDrawn(benchmark::State& state)
         const int ui = int(::gettid());
         double cpu = 0.0;
         int steps = 0;
+        [[maybe_unused]] int totalSteps = 0;
+        [[maybe_unused]] long long allocs0 = 0, mine0 = 0;
         std::map<int, ThreadSample> before, after;
         for (auto _ : state) {
             before = SampleThreads();
             const int steps0 = frame->FftsProcessed;
+#if DURNEX_COUNT_ALLOCS
+            allocs0 = allocs::all.load();
+            mine0 = allocs::mine;
+#endif
             const double cpu0 = ProcessSeconds();
             const auto t0 = std::chrono::steady_clock::now();
             AfxPumpMessages(seconds * 1000);
             const double wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
             cpu = (ProcessSeconds() - cpu0) / wall;
             steps = int(double(frame->FftsProcessed - steps0) / wall);
+            totalSteps = frame->FftsProcessed - steps0;
+#if DURNEX_COUNT_ALLOCS
+            allocs0 = allocs::all.load() - allocs0;
+            mine0 = allocs::mine - mine0;
+#endif
             after = SampleThreads();
             state.SetIterationTime(wall);
         }
@@ -221,6 +285,12 @@ void BM_LiveDrawn(benchmark::State& state)
         state.counters["steps_per_s"] = steps;
         // Processor milliseconds a step (every channel's block, its windows and the status bar).
         state.counters["ms_per_step"] = steps > 0 ? 1000.0 * cpu / steps : 0.0;
+#if DURNEX_COUNT_ALLOCS
+        if (totalSteps > 0) {
+            state.counters["allocs_per_step"] = double(allocs0) / totalSteps;
+            state.counters["allocs_per_step_ui"] = double(mine0) / totalSteps;
+        }
+#endif
         for (const auto& [kind, w] : wakeups) {
             std::string key;
             for (char c : kind)

@@ -25,6 +25,15 @@ struct DcRegistry {
     std::mutex mutex;
     std::unordered_map<DeviceContext*, std::unique_ptr<DeviceContext>> live;
     std::unordered_map<HDC, std::unique_ptr<CDC>> wrappers;
+    // Contexts (with their saved-state stacks) and entries of `live` kept for reuse: a window
+    // takes and frees a context on every redraw.
+    std::vector<std::unique_ptr<DeviceContext>> spareDCs;
+    std::vector<decltype(live)::node_type> spareNodes;
+    DcRegistry()
+    {
+        spareDCs.reserve(16);
+        spareNodes.reserve(16);
+    }
 };
 
 DcRegistry& DcReg()
@@ -35,7 +44,9 @@ DcRegistry& DcReg()
 
 } // namespace
 
-DeviceContext::DeviceContext()
+DeviceContext::DeviceContext() { InitialState(); }
+
+void DeviceContext::InitialState()
 {
     st.pen = std::static_pointer_cast<PenData>(gdi::StockObject(BLACK_PEN));
     st.penObj = static_cast<CPen*>(gdi::StockWrapper(BLACK_PEN));
@@ -65,12 +76,37 @@ DeviceContext* LookupDC(HDC dc)
     return it == r.live.end() ? nullptr : it->second.get();
 }
 
+std::unique_ptr<DeviceContext> NewContext(DeviceContext::Kind kind)
+{
+    std::unique_ptr<DeviceContext> dc;
+    {
+        DcRegistry& r = DcReg();
+        std::lock_guard lock(r.mutex);
+        if (!r.spareDCs.empty()) {
+            dc = std::move(r.spareDCs.back());
+            r.spareDCs.pop_back();
+        }
+    }
+    if (!dc)
+        dc = std::make_unique<DeviceContext>();
+    dc->kind = kind;
+    return dc;
+}
+
 HDC NewDC(std::unique_ptr<DeviceContext> dc)
 {
     DcRegistry& r = DcReg();
     std::lock_guard lock(r.mutex);
     HDC h = dc->Handle();
-    r.live[dc.get()] = std::move(dc);
+    if (!r.spareNodes.empty()) {
+        auto node = std::move(r.spareNodes.back());
+        r.spareNodes.pop_back();
+        node.key() = dc.get();
+        node.mapped() = std::move(dc);
+        r.live.insert(std::move(node));
+    } else {
+        r.live[dc.get()] = std::move(dc);
+    }
     return h;
 }
 
@@ -81,10 +117,11 @@ void FreeDC(HDC dc)
     {
         DcRegistry& r = DcReg();
         std::lock_guard lock(r.mutex);
-        auto it = r.live.find(reinterpret_cast<DeviceContext*>(dc));
-        if (it != r.live.end()) {
-            gone = std::move(it->second);
-            r.live.erase(it);
+        auto node = r.live.extract(reinterpret_cast<DeviceContext*>(dc));
+        if (!node.empty()) {
+            gone = std::move(node.mapped());
+            if (r.spareNodes.size() < r.spareNodes.capacity())
+                r.spareNodes.push_back(std::move(node));
         }
         auto w = r.wrappers.find(dc);
         if (w != r.wrappers.end()) {
@@ -94,6 +131,21 @@ void FreeDC(HDC dc)
     }
     if (wrapper)
         wrapper->m_hDC = nullptr;
+    // Screen and memory contexts go back to their first state for reuse (printer ones, which
+    // hold a print job, are not kept).
+    if (gone && gone->kind != DeviceContext::Kind::Printer && !gone->printer && !gone->painter) {
+        gone->surface = nullptr;
+        gone->initialBitmap.reset();
+        gone->metaClip = ClipArea();
+        gone->hasMetaClip = false;
+        gone->saved.clear();
+        gone->st = DcState();
+        gone->InitialState();
+        DcRegistry& r = DcReg();
+        std::lock_guard lock(r.mutex);
+        if (r.spareDCs.size() < r.spareDCs.capacity())
+            r.spareDCs.push_back(std::move(gone));
+    }
 }
 
 } // namespace gdi
@@ -244,7 +296,7 @@ struct Target {
     qreal ratio = 1;
     QSize devSize;
     bool mono = false;
-    QRegion clip; // device coordinates, always within the device
+    ClipArea clip; // device coordinates, always within the device
     bool ok() const { return (img || painter) && !clip.isEmpty(); }
 };
 
@@ -266,23 +318,13 @@ QSize DeviceSize(const DeviceContext& dc)
     return {};
 }
 
-QRegion VisibleRegion(const DeviceContext& dc)
+ClipArea VisibleRegion(const DeviceContext& dc)
 {
-    const QRect device(QPoint(0, 0), DeviceSize(dc));
-    // Clips of one rectangle (nearly every drawing call's) meet as rectangles.
-    if ((!dc.hasMetaClip || dc.metaClip.rectCount() <= 1) && (!dc.st.hasClip || dc.st.clip.rectCount() <= 1)) {
-        QRect r = device;
-        if (dc.hasMetaClip)
-            r &= dc.metaClip.boundingRect();
-        if (dc.st.hasClip)
-            r &= dc.st.clip.boundingRect();
-        return r.isEmpty() ? QRegion() : QRegion(r);
-    }
-    QRegion r(device);
+    ClipArea r(QRect(QPoint(0, 0), DeviceSize(dc)));
     if (dc.hasMetaClip)
-        r &= dc.metaClip;
+        r.intersect(dc.metaClip);
     if (dc.st.hasClip)
-        r &= dc.st.clip;
+        r.intersect(dc.st.clip);
     return r;
 }
 
@@ -325,8 +367,15 @@ struct PixClip {
     bool complex = false;
     explicit PixClip(const Target& t)
     {
+        if (t.ratio == 1 && !t.clip.complex()) {
+            // One rectangle: no region to build.
+            box = t.clip.boundingRect();
+            if (t.img)
+                box &= QRect(QPoint(0, 0), t.img->size());
+            return;
+        }
         if (t.ratio == 1) {
-            region = t.clip;
+            region = t.clip.region();
         } else {
             for (const QRect& r : t.clip) {
                 const int x0 = PhysLo(r.left(), t.ratio), y0 = PhysLo(r.top(), t.ratio);
@@ -710,7 +759,7 @@ template <class Fn> void PaintDev(const Target& t, int rop, const QRect& bound, 
         return;
     if (t.painter) {
         t.painter->save();
-        t.painter->setClipRegion(t.clip);
+        t.painter->setClipRegion(t.clip.toRegion());
         t.painter->setRenderHint(QPainter::Antialiasing, false);
         fn(*t.painter);
         t.painter->restore();
@@ -718,7 +767,7 @@ template <class Fn> void PaintDev(const Target& t, int rop, const QRect& bound, 
     }
     if (rop == R2_COPYPEN && !t.mono) {
         QPainter p(t.img);
-        p.setClipRegion(t.clip);
+        p.setClipRegion(t.clip.toRegion());
         p.setRenderHint(QPainter::Antialiasing, false);
         fn(p);
         return;
@@ -742,7 +791,7 @@ template <class Fn> void PaintDev(const Target& t, int rop, const QRect& bound, 
     {
         QPainter p(&mask);
         p.translate(-physOrigin.x() / t.ratio, -physOrigin.y() / t.ratio);
-        p.setClipRegion(t.clip);
+        p.setClipRegion(t.clip.toRegion());
         p.setRenderHint(QPainter::Antialiasing, false);
         fn(p);
     }
@@ -825,8 +874,7 @@ BOOL CDC::CreateCompatibleDC(CDC*)
 {
     if (m_hDC)
         return FALSE;
-    auto dc = std::make_unique<DeviceContext>();
-    dc->kind = DeviceContext::Kind::Memory;
+    auto dc = gdi::NewContext(DeviceContext::Kind::Memory);
     dc->st.bitmap = gdi::NewBitmap(1, 1, 1);
     if (!dc->st.bitmap)
         return FALSE;
@@ -841,13 +889,12 @@ CSurfaceDC::CSurfaceDC(CSurface* surface, const RECT* updateArea)
 {
     if (!surface)
         return;
-    auto dc = std::make_unique<DeviceContext>();
-    dc->kind = DeviceContext::Kind::Surface;
+    auto dc = gdi::NewContext(DeviceContext::Kind::Surface);
     dc->surface = surface;
     if (updateArea) {
         dc->hasMetaClip = true;
-        dc->metaClip = QRegion(QRect(QPoint(updateArea->left, updateArea->top),
-                                     QPoint(updateArea->right - 1, updateArea->bottom - 1)));
+        dc->metaClip = ClipArea(QRect(QPoint(updateArea->left, updateArea->top),
+                                      QPoint(updateArea->right - 1, updateArea->bottom - 1)));
     }
     m_hDC = gdi::NewDC(std::move(dc));
     owns_ = true;
@@ -1134,7 +1181,7 @@ void CDC::DPtoLP(SIZE* s) const { MapSize(Context(), s, false); }
 // Clipping and saved states
 
 namespace {
-int KindOf(const QRegion& r)
+int KindOf(const ClipArea& r)
 {
     if (r.isEmpty())
         return NULLREGION;
@@ -1154,10 +1201,10 @@ int CDC::SelectClipRgn(CRgn* region, int mode)
         if (mode != RGN_COPY)
             return RGN_ERROR;
         dc->st.hasClip = false;
-        dc->st.clip = QRegion();
+        dc->st.clip = ClipArea();
         return KindOf(VisibleRegion(*dc));
     }
-    const QRegion current = dc->st.hasClip ? dc->st.clip : QRegion(QRect(QPoint(0, 0), DeviceSize(*dc)));
+    const QRegion current = dc->st.hasClip ? dc->st.clip.toRegion() : QRegion(QRect(QPoint(0, 0), DeviceSize(*dc)));
     switch (mode) {
     case RGN_COPY: dc->st.clip = r->region; break;
     case RGN_AND: dc->st.clip = current & r->region; break;
@@ -1176,9 +1223,13 @@ int NarrowClip(DeviceContext* dc, int l, int t, int r, int b, bool intersect)
 {
     if (!dc)
         return RGN_ERROR;
-    const QRegion dev(DevRect(XformOf(dc->st), l, t, r, b));
-    const QRegion current = dc->st.hasClip ? dc->st.clip : QRegion(QRect(QPoint(0, 0), DeviceSize(*dc)));
-    dc->st.clip = intersect ? current & dev : current - dev;
+    const QRect dev = DevRect(XformOf(dc->st), l, t, r, b);
+    if (!dc->st.hasClip)
+        dc->st.clip = ClipArea(QRect(QPoint(0, 0), DeviceSize(*dc)));
+    if (intersect)
+        dc->st.clip.intersect(dev);
+    else
+        dc->st.clip = dc->st.clip.toRegion() - QRegion(dev);
     dc->st.hasClip = true;
     return KindOf(VisibleRegion(*dc));
 }
@@ -1192,7 +1243,7 @@ int CDC::GetClipBox(RECT* rect) const
     auto* dc = Context();
     if (!dc || !rect)
         return RGN_ERROR;
-    const QRegion vis = VisibleRegion(*dc);
+    const ClipArea vis = VisibleRegion(*dc);
     const QRect b = vis.boundingRect();
     if (b.isEmpty()) {
         *rect = RECT{};
@@ -1606,7 +1657,7 @@ void PatDev(DeviceContext* dc, const QRect& dev, COLORREF pattern, DWORD rop)
         default: return;
         }
         t.painter->save();
-        t.painter->setClipRegion(t.clip);
+        t.painter->setClipRegion(t.clip.toRegion());
         t.painter->fillRect(dev, c);
         t.painter->restore();
     }
@@ -1922,7 +1973,7 @@ void BlitDev(DeviceContext* dst, const QRect& dRect, bool flipX, bool flipY, con
             if (rop != BLACKNESS && rop != WHITENESS && rop != PATCOPY)
                 return;
             t.painter->save();
-            t.painter->setClipRegion(t.clip);
+            t.painter->setClipRegion(t.clip.toRegion());
             t.painter->fillRect(dRect, c);
             t.painter->restore();
             return;
@@ -1940,7 +1991,7 @@ void BlitDev(DeviceContext* dst, const QRect& dRect, bool flipX, bool flipY, con
             }
         part = part.mirrored(flipX != sFlipX, flipY != sFlipY);
         t.painter->save();
-        t.painter->setClipRegion(t.clip);
+        t.painter->setClipRegion(t.clip.toRegion());
         t.painter->drawImage(QRectF(dRect), part);
         t.painter->restore();
     }
@@ -2229,13 +2280,13 @@ double Advance(const DeviceContext& dc, const TextSetup& f, const QString& text)
 
 // One line of text at a device reference point, aligned by `align`, rotated by the font.
 void TextDev(DeviceContext* dc, QPointF ref, const QString& text, UINT align, const TextSetup& f, const double* dx,
-             const QRegion* extraClip, const QRect* opaqueRect)
+             const QRect* extraClip, const QRect* opaqueRect)
 {
     Target t = TargetOf(dc);
     if (!t.ok())
         return;
     if (extraClip)
-        t.clip &= *extraClip;
+        t.clip.intersect(*extraClip);
     if (!opaqueRect && !dx) {
         // Text wholly outside the clip draws nothing; a repaint of a narrow strip needn't lay
         // out every other label of the window. The reach bounds the text box however it is
@@ -2305,12 +2356,12 @@ void TextDev(DeviceContext* dc, QPointF ref, const QString& text, UINT align, co
     };
     if (t.painter) {
         t.painter->save();
-        t.painter->setClipRegion(t.clip);
+        t.painter->setClipRegion(t.clip.toRegion());
         draw(*t.painter);
         t.painter->restore();
     } else {
         QPainter p(t.img);
-        p.setClipRegion(t.clip);
+        p.setClipRegion(t.clip.toRegion());
         draw(p);
     }
     if (opaqueRect)
@@ -2358,9 +2409,9 @@ BOOL CDC::ExtTextOut(int x, int y, UINT options, const RECT* rect, std::string_v
         for (int i = 0; i < q.size(); ++i)
             ddx.push_back(dx[i] * std::abs(xf.sx));
     }
-    QRegion clip;
+    QRect clip;
     if (rect && (options & ETO_CLIPPED))
-        clip = QRegion(devRect);
+        clip = devRect;
     TextDev(dc, ref, q, dc->st.textAlign, f, dx ? ddx.data() : nullptr, (rect && (options & ETO_CLIPPED)) ? &clip : nullptr,
             (rect && (options & ETO_OPAQUE) && !devRect.isEmpty()) ? &devRect : nullptr);
     if (update) {
@@ -2467,7 +2518,7 @@ int CDC::DrawText(std::string_view text, RECT* rect, UINT format)
         else if (format & DT_BOTTOM)
             y = devRect.bottom() + 1 - lineH;
     }
-    QRegion clip(devRect);
+    const QRect clip = devRect;
     const UINT savedAlign = dc->st.textAlign;
     for (const QString& l : lines) {
         const double w = width(l);

@@ -27,6 +27,9 @@ struct Registry {
     std::unordered_map<HGDIOBJ, std::shared_ptr<GdiObjectData>> detached;
     // Non-owning wrappers handed out by FromHandle, one per handle.
     std::unordered_map<HGDIOBJ, std::unique_ptr<CGdiObject>> wrappers;
+    // Entries of `live` kept after their object died, for the next one to reuse.
+    std::vector<decltype(live)::node_type> spare;
+    Registry() { spare.reserve(64); }
 };
 
 Registry& Reg()
@@ -43,7 +46,11 @@ GdiObjectData::~GdiObjectData()
 {
     Registry& r = Reg();
     std::lock_guard lock(r.mutex);
-    r.live.erase(Handle());
+    auto node = r.live.extract(Handle());
+    if (!node.empty() && r.spare.size() < r.spare.capacity()) {
+        node.mapped().reset();
+        r.spare.push_back(std::move(node));
+    }
 }
 
 namespace gdi {
@@ -52,7 +59,18 @@ static HGDIOBJ Register(const std::shared_ptr<GdiObjectData>& d)
 {
     Registry& r = Reg();
     std::lock_guard lock(r.mutex);
-    r.live[d->Handle()] = d;
+    const auto it = r.live.find(d->Handle());
+    if (it != r.live.end()) {
+        it->second = d;
+    } else if (!r.spare.empty()) {
+        auto node = std::move(r.spare.back());
+        r.spare.pop_back();
+        node.key() = d->Handle();
+        node.mapped() = d;
+        r.live.insert(std::move(node));
+    } else {
+        r.live.emplace(d->Handle(), d);
+    }
     return d->Handle();
 }
 
@@ -120,7 +138,7 @@ std::shared_ptr<GdiObjectData> MakeStock(int index)
     case NULL_BRUSH: {
         static const COLORREF colors[] = {RGB(255, 255, 255), RGB(192, 192, 192), RGB(128, 128, 128),
                                           RGB(64, 64, 64), RGB(0, 0, 0), 0};
-        auto b = std::make_shared<BrushData>();
+        auto b = gdi::MakeShared<BrushData>();
         b->color = colors[index];
         b->style = index == NULL_BRUSH ? BS_NULL : BS_SOLID;
         return b;
@@ -128,7 +146,7 @@ std::shared_ptr<GdiObjectData> MakeStock(int index)
     case WHITE_PEN:
     case BLACK_PEN:
     case NULL_PEN: {
-        auto p = std::make_shared<PenData>();
+        auto p = gdi::MakeShared<PenData>();
         p->color = index == WHITE_PEN ? RGB(255, 255, 255) : RGB(0, 0, 0);
         p->style = index == NULL_PEN ? PS_NULL : PS_SOLID;
         return p;
@@ -412,7 +430,7 @@ BOOL CPen::CreatePen(int style, int width, COLORREF color)
 {
     if (data_)
         return FALSE;
-    auto p = std::make_shared<PenData>();
+    auto p = gdi::MakeShared<PenData>();
     p->style = style;
     p->width = std::max(0, width);
     p->color = color;
@@ -438,7 +456,7 @@ BOOL CBrush::CreateBrushIndirect(const LOGBRUSH* brush)
 {
     if (data_ || !brush || (brush->lbStyle != BS_SOLID && brush->lbStyle != BS_NULL))
         return FALSE;
-    auto b = std::make_shared<BrushData>();
+    auto b = gdi::MakeShared<BrushData>();
     b->style = brush->lbStyle;
     b->color = brush->lbColor;
     b->hatch = int(brush->lbHatch);
@@ -983,7 +1001,7 @@ static BOOL NewRegion(CRgn& self, std::shared_ptr<GdiObjectData>& data, const QR
 {
     if (data)
         return FALSE;
-    auto r = std::make_shared<RegionData>();
+    auto r = gdi::MakeShared<RegionData>();
     r->region = region;
     gdi::Register(r);
     // CGdiObject::Adopt is protected; reach it through a CRgn member.

@@ -29,12 +29,11 @@ HDC NewSurfaceDC(CSurface* surface, const RECT* clip)
 {
     if (!surface)
         return nullptr;
-    auto dc = std::make_unique<DeviceContext>();
-    dc->kind = DeviceContext::Kind::Surface;
+    auto dc = gdi::NewContext(DeviceContext::Kind::Surface);
     dc->surface = surface;
     if (clip) {
         dc->hasMetaClip = true;
-        dc->metaClip = QRegion(QRect(QPoint(clip->left, clip->top), QPoint(clip->right - 1, clip->bottom - 1)));
+        dc->metaClip = ClipArea(QRect(QPoint(clip->left, clip->top), QPoint(clip->right - 1, clip->bottom - 1)));
     }
     return gdi::NewDC(std::move(dc));
 }

@@ -10,6 +10,7 @@
 #include <QRegion>
 
 #include <memory>
+#include <mutex>
 #include <span>
 #include <vector>
 
@@ -17,6 +18,56 @@ class QPainter;
 class QPrinter;
 
 enum class GdiKind { Pen, Brush, Font, Bitmap, Region, Palette };
+
+namespace gdi {
+// An allocator that keeps a few freed blocks of its type for the next allocation: the pens,
+// brushes and contexts a window makes and drops on every redraw then cost no heap calls.
+template <class T> struct Recycling {
+    using value_type = T;
+    Recycling() = default;
+    template <class U> Recycling(const Recycling<U>&) {}
+    T* allocate(std::size_t n)
+    {
+        if (n == 1) {
+            Spare& s = Spares();
+            std::lock_guard lock(s.mutex);
+            if (!s.blocks.empty()) {
+                void* b = s.blocks.back();
+                s.blocks.pop_back();
+                return static_cast<T*>(b);
+            }
+        }
+        return static_cast<T*>(::operator new(n * sizeof(T)));
+    }
+    void deallocate(T* p, std::size_t n)
+    {
+        if (n == 1) {
+            Spare& s = Spares();
+            std::lock_guard lock(s.mutex);
+            if (s.blocks.size() < s.blocks.capacity()) {
+                s.blocks.push_back(p);
+                return;
+            }
+        }
+        ::operator delete(p);
+    }
+    template <class U> bool operator==(const Recycling<U>&) const { return true; }
+
+private:
+    struct Spare {
+        std::mutex mutex;
+        std::vector<void*> blocks;
+        Spare() { blocks.reserve(256); }
+    };
+    static Spare& Spares()
+    {
+        static Spare* s = new Spare; // never destroyed: objects may die during exit
+        return *s;
+    }
+};
+
+template <class D> std::shared_ptr<D> MakeShared() { return std::allocate_shared<D>(Recycling<D>()); }
+} // namespace gdi
 
 struct GdiObjectData {
     explicit GdiObjectData(GdiKind k);
@@ -105,6 +156,52 @@ std::string MapFaceName(const char* face);
 
 } // namespace gdi
 
+// A clip area in device coordinates. Nearly every clip is one rectangle, kept as such so that
+// narrowing and drawing with it allocate nothing; a region holds the rest.
+class ClipArea {
+public:
+    ClipArea() = default;
+    ClipArea(const QRect& r) : rect_(r.isEmpty() ? QRect() : r) {}
+    ClipArea(const QRegion& r) { *this = r; }
+    ClipArea& operator=(const QRegion& r)
+    {
+        complex_ = r.rectCount() > 1;
+        region_ = complex_ ? r : QRegion();
+        rect_ = complex_ ? QRect() : r.boundingRect();
+        return *this;
+    }
+    bool isEmpty() const { return complex_ ? region_.isEmpty() : rect_.isEmpty(); }
+    int rectCount() const { return complex_ ? region_.rectCount() : rect_.isEmpty() ? 0 : 1; }
+    bool complex() const { return complex_; }
+    QRect boundingRect() const { return complex_ ? region_.boundingRect() : rect_; }
+    bool intersects(const QRect& r) const { return complex_ ? region_.intersects(r) : rect_.intersects(r); }
+    bool contains(const QPoint& p) const { return complex_ ? region_.contains(p) : rect_.contains(p); }
+    QRegion toRegion() const { return complex_ ? region_ : rect_.isEmpty() ? QRegion() : QRegion(rect_); }
+    const QRegion& region() const { return region_; } // empty unless complex
+    void intersect(const QRect& r)
+    {
+        if (complex_)
+            *this = region_ & r;
+        else
+            rect_ = rect_.intersected(r);
+    }
+    void intersect(const ClipArea& o)
+    {
+        if (!o.complex_)
+            intersect(o.rect_);
+        else
+            *this = toRegion() & o.region_;
+    }
+    // The rectangles, not overlapping.
+    const QRect* begin() const { return complex_ ? region_.begin() : &rect_; }
+    const QRect* end() const { return complex_ ? region_.end() : rect_.isEmpty() ? &rect_ : &rect_ + 1; }
+
+private:
+    QRect rect_;
+    QRegion region_;
+    bool complex_ = false;
+};
+
 // Everything a device context carries. SaveDC copies it whole.
 struct DcState {
     std::shared_ptr<PenData> pen;
@@ -134,7 +231,7 @@ struct DcState {
 
     POINT current{};
     bool hasClip = false;
-    QRegion clip; // device coordinates
+    ClipArea clip; // device coordinates
 };
 
 // The object behind an HDC.
@@ -147,7 +244,7 @@ struct DeviceContext {
     std::shared_ptr<BitmapData> initialBitmap;
     // A fixed clip of the device itself in device coordinates (a paint DC's update area);
     // empty means none.
-    QRegion metaClip;
+    ClipArea metaClip;
     bool hasMetaClip = false;
 
     // Printer contexts.
@@ -165,12 +262,15 @@ struct DeviceContext {
 
     DeviceContext();
     ~DeviceContext();
+    void InitialState(); // the stock objects selected
     HDC Handle() { return reinterpret_cast<HDC>(this); }
 };
 
 namespace gdi {
 // A context behind a handle, or null for an unknown or deleted one.
 DeviceContext* LookupDC(HDC dc);
+// A context of the kind in its first state (a freed one when there is one to reuse).
+std::unique_ptr<DeviceContext> NewContext(DeviceContext::Kind kind);
 HDC NewDC(std::unique_ptr<DeviceContext> dc);
 void FreeDC(HDC dc);
 } // namespace gdi

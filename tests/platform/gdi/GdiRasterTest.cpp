@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <memory>
 #include <random>
 #include <vector>
 
@@ -256,6 +257,55 @@ TEST_F(GdiRaster, ClippingKeepsEverythingInside)
     dc.SelectClipRgn(nullptr);
     dc.FillRect(&far, &red);
     EXPECT_EQ(gditest::CountNear(surface.Image(), 0, 0, 64, 48, RGB(255, 0, 0)), 30 * 48);
+}
+
+// Windows make and free a context on every redraw, and the layer reuses freed ones: a new
+// context must start as a fresh one, whatever the last one was left with.
+TEST_F(GdiRaster, AFreshContextKeepsNothingOfTheLastOne)
+{
+    CPen pen(PS_SOLID, 3, RGB(0, 255, 0));
+    CBrush red(RGB(255, 0, 0));
+    CPen* stockPen = nullptr;
+    CBrush* stockBrush = nullptr;
+    for (int round = 0; round < 3; ++round) {
+        const RECT update{4, 4, 20, 20};
+        auto dc = std::make_unique<CSurfaceDC>(&surface, round == 0 ? &update : nullptr);
+        if (round == 0) {
+            stockPen = dc->GetCurrentPen();
+            stockBrush = dc->GetCurrentBrush();
+        }
+        // Everything a fresh context has.
+        RECT box;
+        EXPECT_EQ(dc->GetClipBox(&box), SIMPLEREGION);
+        EXPECT_EQ(box, round == 0 ? update : (RECT{0, 0, 64, 48}));
+        EXPECT_FALSE(dc->RestoreDC(-1)); // no saved state
+        EXPECT_EQ(dc->GetCurrentPen(), stockPen);
+        EXPECT_EQ(dc->GetCurrentBrush(), stockBrush);
+        EXPECT_EQ(dc->GetTextColor(), RGB(0, 0, 0));
+        EXPECT_EQ(dc->GetROP2(), R2_COPYPEN);
+        EXPECT_EQ(dc->GetMapMode(), MM_TEXT);
+        EXPECT_EQ(dc->GetWindowOrg(), CPoint(0, 0));
+        EXPECT_EQ(dc->GetCurrentPosition(), CPoint(0, 0));
+        // Left in a state nothing may carry over from.
+        dc->SelectObject(&pen);
+        dc->SelectObject(&red);
+        dc->SetTextColor(RGB(1, 2, 3));
+        dc->SetROP2(R2_XORPEN);
+        dc->SaveDC();
+        dc->SetMapMode(MM_ANISOTROPIC);
+        dc->SetWindowOrg(7, 9);
+        dc->ExcludeClipRect(0, 0, 8, 8);
+        dc->IntersectClipRect(0, 0, 30, 30);
+        dc->SaveDC();
+        dc->MoveTo(5, 6);
+    }
+    // A memory context after them still has its own 1 x 1 bitmap and draws in full.
+    CDC mem;
+    ASSERT_TRUE(mem.CreateCompatibleDC(nullptr));
+    RECT box;
+    EXPECT_EQ(mem.GetClipBox(&box), SIMPLEREGION);
+    EXPECT_EQ(box, (RECT{0, 0, 1, 1}));
+    EXPECT_FALSE(mem.RestoreDC(-1));
 }
 
 // Upright and level lines in both directions, a fill under a clip of several rectangles, and text
