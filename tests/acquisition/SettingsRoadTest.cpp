@@ -72,6 +72,15 @@ protected:
         });
         frame->SendMessage(WM_COMMAND, ID_PROCESSING_SETTINGS);
     }
+    // Writes the microphone calibration and chooses it for channel 0 in the sheet.
+    void ChooseMicrophoneCalibration(const std::string& name)
+    {
+        WriteMicrophoneCalibration(name);
+        Sheet([&](COptionsMain& s) {
+            s.SetActivePage(COptionsMain::kCalibrationPage);
+            PickText(s.m_CalibrationPage, kCalComboFirstId + 0, name.c_str());
+        });
+    }
     void RunFor(int ms)
     {
         frame->ExecuteCommand(ID_RUN);
@@ -123,11 +132,7 @@ TEST_F(SettingsRoad, ACalibrationFileChosenInTheSheetMakesALiveToneReadInItsUnit
 TEST_F(SettingsRoad, ACalibrationWhoseFileIsGoneIsReportedAndTheChannelKeepsItsName)
 {
     Prepare("0=sine:1000:-20");
-    WriteMicrophoneCalibration("Mic50");
-    Sheet([](COptionsMain& s) {
-        s.SetActivePage(COptionsMain::kCalibrationPage);
-        PickText(s.m_CalibrationPage, kCalComboFirstId + 0, "Mic50");
-    });
+    ChooseMicrophoneCalibration("Mic50");
     ASSERT_TRUE(frame->SaveConfiguration(Data("config/Mic.cfg").c_str()));
     std::filesystem::remove(Data("cal/Mic50.cal"));
     user.ExpectBox(IDOK, "Mic50");
@@ -172,11 +177,7 @@ TEST_F(SettingsRoad, ValuesNoDialogCanSetAreReadAsSoundOnesAndARunGoesOn)
 TEST_F(SettingsRoad, ACalibrationFileTurnedOffInTheSheetStaysOff)
 {
     Prepare("0=sine:1000:-20");
-    WriteMicrophoneCalibration("Mic50");
-    Sheet([](COptionsMain& s) {
-        s.SetActivePage(COptionsMain::kCalibrationPage);
-        PickText(s.m_CalibrationPage, kCalComboFirstId + 0, "Mic50");
-    });
+    ChooseMicrophoneCalibration("Mic50");
     ASSERT_EQ(frame->Settings.Calibration[0].IsEnabled, 1u);
     Sheet([](COptionsMain& s) {
         s.SetActivePage(COptionsMain::kCalibrationPage);
