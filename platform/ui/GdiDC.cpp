@@ -1,5 +1,6 @@
 #include "platform/ui/GdiDC.h"
 #include "platform/ui/qt/GdiInternal.h"
+#include "platform/ui/qt/QtAccess.h"
 
 #include <QFontMetricsF>
 #include <QGuiApplication>
@@ -7,6 +8,7 @@
 #include <QPainterPath>
 #include <QPrinter>
 #include <QScreen>
+#include <QTextLayout>
 #include <QThread>
 
 #include <algorithm>
@@ -2220,6 +2222,8 @@ struct TextSetup {
     // Widths of texts already measured in a screen font (none for a printer's): a window's
     // labels are mostly the same from one repaint to the next.
     std::shared_ptr<std::unordered_map<QString, double>> widths;
+    // The same texts shaped once and kept: shaping costs more than drawing a short label.
+    std::shared_ptr<std::unordered_map<QString, std::unique_ptr<QTextLayout>>> layouts;
 };
 
 TextSetup FontFor(const DeviceContext& dc)
@@ -2254,6 +2258,7 @@ TextSetup FontFor(const DeviceContext& dc)
         if (known->size() >= 64)
             known->clear();
         s.widths = std::make_shared<std::unordered_map<QString, double>>();
+        s.layouts = std::make_shared<std::unordered_map<QString, std::unique_ptr<QTextLayout>>>();
         known->push_back({lf, height, s});
     }
     return s;
@@ -2277,6 +2282,55 @@ double Advance(const DeviceContext& dc, const TextSetup& f, const QString& text)
     f.widths->emplace(text, w);
     return w;
 }
+
+bool g_reuseLayouts = true;
+
+// The text shaped as the painter's drawText shapes it, kept with the font; null where the text
+// is drawn the plain way: a printer's font, a script other than Latin (whose shaping and
+// direction the painter decides per drawing) and lined text (a laid-out text draws its lines
+// after its glyphs, which places a turned line differently).
+QTextLine KeptLine(const TextSetup& f, const QString& text)
+{
+    if (!f.layouts || !g_reuseLayouts || text.isEmpty() || f.font.underline() || f.font.strikeOut() ||
+        f.font.overline())
+        return QTextLine();
+    if (const auto known = f.layouts->find(text); known != f.layouts->end())
+        return known->second->lineAt(0);
+    for (const QChar c : text)
+        if (c.unicode() >= 0x300)
+            return QTextLine();
+    auto layout = std::make_unique<QTextLayout>(text, f.font);
+    QTextOption option(Qt::AlignLeft | Qt::AlignAbsolute);
+    option.setWrapMode(QTextOption::NoWrap);
+    option.setTextDirection(QGuiApplication::layoutDirection());
+    layout->setTextOption(option);
+    layout->setCacheEnabled(true);
+    layout->beginLayout();
+    QTextLine line = layout->createLine();
+    if (line.isValid())
+        line.setPosition(QPointF(0, 0));
+    layout->endLayout();
+    if (!line.isValid() || layout->lineCount() != 1)
+        return QTextLine();
+    if (f.layouts->size() >= 512)
+        f.layouts->clear();
+    return f.layouts->emplace(text, std::move(layout)).first->second->lineAt(0);
+}
+
+// Narrows a painter to a clip area: a rectangle where it is one, which costs no region.
+void ClipPainter(QPainter& p, const ClipArea& clip)
+{
+    if (clip.complex())
+        p.setClipRegion(clip.region());
+    else
+        p.setClipRect(clip.boundingRect());
+}
+
+} // namespace
+
+void gdi::ReuseTextLayouts(bool reuse) { g_reuseLayouts = reuse; }
+
+namespace {
 
 // One line of text at a device reference point, aligned by `align`, rotated by the font.
 void TextDev(DeviceContext* dc, QPointF ref, const QString& text, UINT align, const TextSetup& f, const double* dx,
@@ -2345,7 +2399,11 @@ void TextDev(DeviceContext* dc, QPointF ref, const QString& text, UINT align, co
         p.setFont(f.font);
         p.setPen(QColor::fromRgb(color));
         if (!dx) {
-            p.drawText(QPointF(x0, base), text);
+            // Kept shaping draws the very glyphs at the very places drawText finds for them.
+            if (const QTextLine line = KeptLine(f, text); line.isValid())
+                line.draw(&p, QPointF(x0, base - line.ascent()));
+            else
+                p.drawText(QPointF(x0, base), text);
         } else {
             double xx = x0;
             for (int i = 0; i < text.size(); ++i) {
@@ -2356,12 +2414,12 @@ void TextDev(DeviceContext* dc, QPointF ref, const QString& text, UINT align, co
     };
     if (t.painter) {
         t.painter->save();
-        t.painter->setClipRegion(t.clip.toRegion());
+        ClipPainter(*t.painter, t.clip);
         draw(*t.painter);
         t.painter->restore();
     } else {
         QPainter p(t.img);
-        p.setClipRegion(t.clip.toRegion());
+        ClipPainter(p, t.clip);
         draw(p);
     }
     if (opaqueRect)

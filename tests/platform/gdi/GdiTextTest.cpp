@@ -117,6 +117,72 @@ TEST_F(GdiText, EscapementOf900RunsTextUpwards)
     EXPECT_GT(gditest::CountDark(img, 8, 180 - width, 8 + tm.tmHeight, 181), 100);
 }
 
+// Screen text keeps its shaping between drawings. Kept or not, the text must be the same pixels:
+// strings, faces, heights, weights, angles, alignments, backgrounds and clips, each drawn
+// shaped anew and twice with its shaping kept (the second drawing reuses it), on noise.
+TEST_F(GdiText, KeptShapingDrawsTheSamePixelsAsShapingAnew)
+{
+    struct Face {
+        const char* name;
+        int height, weight, italic, underline;
+        BYTE quality;
+    };
+    const Face faces[] = {{"Arial", -15, FW_NORMAL, 0, 0, 0},          {"Arial", -11, FW_BOLD, 0, 0, 0},
+                          {"MS Sans Serif", 17, FW_NORMAL, 1, 0, 0},   {"Courier New", -13, FW_NORMAL, 0, 1, 0},
+                          {"Times New Roman", -21, FW_BOLD, 1, 0, 0}, {"Arial", -14, FW_NORMAL, 0, 0, NONANTIALIASED_QUALITY}};
+    const char* texts[] = {"Time (sec)", "-12.5 dB", "1.00e+03", "Wave  spaced", "fi ffl AV To", ("\xb5s \xe9t\xe9 \xb0" "C")};
+    const int angles[] = {0, 900, 2700, 450, 1800};
+    const UINT aligns[] = {TA_LEFT | TA_TOP, TA_CENTER | TA_BASELINE, TA_RIGHT | TA_BOTTOM, TA_CENTER | TA_TOP};
+    CSurface anew, kept;
+    anew.Resize(240, 240);
+    gditest::FillNoise(anew, 4242);
+    const QImage background = anew.Image().copy();
+    CRgn ring;
+    ring.CreateRectRgn(60, 60, 180, 180);
+    CRgn hole;
+    hole.CreateRectRgn(100, 100, 140, 140);
+    ring.CombineRgn(&ring, &hole, RGN_DIFF);
+    int cases = 0, differing = 0;
+    for (const Face& face : faces)
+        for (const char* text : texts)
+            for (const int angle : angles)
+                for (const UINT align : aligns) {
+                    // Backgrounds and clips vary with the case, so every pairing meets each.
+                    const int variant = cases % 4;
+                    auto draw = [&](CSurface& target) {
+                        target.Image() = background.copy();
+                        CSurfaceDC dc(&target);
+                        CFont font;
+                        font.CreateFont(face.height, 0, angle, angle, face.weight, BYTE(face.italic),
+                                        BYTE(face.underline), 0, ANSI_CHARSET, 0, 0, face.quality, 0, face.name);
+                        dc.SelectObject(&font);
+                        dc.SetTextAlign(align);
+                        dc.SetBkMode(variant == 1 ? OPAQUE : TRANSPARENT);
+                        dc.SetBkColor(RGB(250, 240, 10));
+                        dc.SetTextColor(RGB(20 * variant, 30, 200 - 40 * variant));
+                        if (variant == 2)
+                            dc.IntersectClipRect(0, 105, 240, 128); // cuts the text across
+                        if (variant == 3)
+                            dc.SelectClipRgn(&ring);
+                        dc.TextOut(120, 118, text);
+                    };
+                    gdi::ReuseTextLayouts(false);
+                    draw(anew);
+                    gdi::ReuseTextLayouts(true);
+                    draw(kept);
+                    const bool firstSame = kept.Image() == anew.Image();
+                    draw(kept);
+                    ++cases;
+                    if (!firstSame || kept.Image() != anew.Image()) {
+                        ++differing;
+                        ADD_FAILURE() << face.name << " " << face.height << " \"" << text << "\" at " << angle
+                                      << " aligned " << align << " variant " << variant;
+                    }
+                }
+    EXPECT_EQ(cases, 720);
+    EXPECT_EQ(differing, 0);
+}
+
 TEST_F(GdiText, OpaqueBackgroundAndClippedExtTextOut)
 {
     CSurfaceDC dc(&surface);
