@@ -2270,10 +2270,14 @@ double Advance(const DeviceContext& dc, const QFont& font, const QString& text)
     return m.horizontalAdvance(text);
 }
 
+QTextLine KeptLine(const TextSetup& f, const QString& text, bool draw);
+
 double Advance(const DeviceContext& dc, const TextSetup& f, const QString& text)
 {
     if (!f.widths)
         return Advance(dc, f.font, text);
+    if (const QTextLine line = KeptLine(f, text, false); line.isValid())
+        return line.horizontalAdvance();
     if (const auto known = f.widths->find(text); known != f.widths->end())
         return known->second;
     const double w = Advance(dc, f.font, text);
@@ -2285,17 +2289,27 @@ double Advance(const DeviceContext& dc, const TextSetup& f, const QString& text)
 
 bool g_reuseLayouts = true;
 
-// The text shaped as the painter's drawText shapes it, kept with the font; null where the text
-// is drawn the plain way: a printer's font, a script other than Latin (whose shaping and
+// The text shaped as the painter's drawText shapes it, kept with the font, once it is drawn a
+// second time (a read-out's values come and go; captions and scale labels stay); null where the
+// text is drawn the plain way: a printer's font, a script other than Latin (whose shaping and
 // direction the painter decides per drawing) and lined text (a laid-out text draws its lines
 // after its glyphs, which places a turned line differently).
-QTextLine KeptLine(const TextSetup& f, const QString& text)
+QTextLine KeptLine(const TextSetup& f, const QString& text, bool draw)
 {
     if (!f.layouts || !g_reuseLayouts || text.isEmpty() || f.font.underline() || f.font.strikeOut() ||
         f.font.overline())
         return QTextLine();
-    if (const auto known = f.layouts->find(text); known != f.layouts->end())
+    const auto known = f.layouts->find(text);
+    if (known != f.layouts->end() && known->second)
         return known->second->lineAt(0);
+    if (!draw)
+        return QTextLine();
+    if (known == f.layouts->end()) {
+        if (f.layouts->size() >= 512)
+            f.layouts->clear();
+        f.layouts->emplace(text, nullptr);
+        return QTextLine();
+    }
     for (const QChar c : text)
         if (c.unicode() >= 0x300)
             return QTextLine();
@@ -2312,9 +2326,8 @@ QTextLine KeptLine(const TextSetup& f, const QString& text)
     layout->endLayout();
     if (!line.isValid() || layout->lineCount() != 1)
         return QTextLine();
-    if (f.layouts->size() >= 512)
-        f.layouts->clear();
-    return f.layouts->emplace(text, std::move(layout)).first->second->lineAt(0);
+    known->second = std::move(layout);
+    return known->second->lineAt(0);
 }
 
 // Narrows a painter to a clip area: a rectangle where it is one, which costs no region.
@@ -2400,7 +2413,7 @@ void TextDev(DeviceContext* dc, QPointF ref, const QString& text, UINT align, co
         p.setPen(QColor::fromRgb(color));
         if (!dx) {
             // Kept shaping draws the very glyphs at the very places drawText finds for them.
-            if (const QTextLine line = KeptLine(f, text); line.isValid())
+            if (const QTextLine line = KeptLine(f, text, true); line.isValid())
                 line.draw(&p, QPointF(x0, base - line.ascent()));
             else
                 p.drawText(QPointF(x0, base), text);

@@ -102,7 +102,10 @@ BOOL QtAttach(CWnd* wnd, QWidget* widget, UINT nID) { return wnd ? CWndQt::Attac
 QWidget* QtDetach(CWnd* wnd) { return wnd ? CWndQt::Detach(*wnd) : nullptr; }
 void QtAdoptWidget(CWnd* wnd, QWidget* widget) { CWndQt::Adopt(*wnd, widget, nullptr); }
 void QtAdoptWidgets(CWnd* wnd, QWidget* outer, QWidget* client) { CWndQt::Adopt(*wnd, outer, client); }
-void QtHandlePaintEvent(CWnd* wnd, const QRegion& region) { CWndQt::HandlePaintEvent(*wnd, region); }
+void QtHandlePaintEvent(CWnd* wnd, const QRegion& region, QImage* target, QPoint origin)
+{
+    CWndQt::HandlePaintEvent(*wnd, region, target, origin);
+}
 
 // ---- Qt application ----------------------------------------------------------------------
 
@@ -1421,7 +1424,34 @@ QRect CWndQt::PaintInvalid(CWnd& w)
     return r;
 }
 
-void CWndQt::HandlePaintEvent(CWnd& w, const QRegion& region)
+namespace {
+// The surface's rows copied into a 32-bit picture of the same scale, as a painter clipped to
+// the region would draw it (every surface pixel is opaque); false where that can't be done.
+bool CopyRows(const QImage& from, QImage& to, QPoint origin, const QRegion& region)
+{
+    const auto plain = [](const QImage& i) {
+        return i.devicePixelRatio() == 1.0 && (i.format() == QImage::Format_RGB32 || i.format() == QImage::Format_ARGB32 ||
+                                               i.format() == QImage::Format_ARGB32_Premultiplied);
+    };
+    if (!plain(from) || !plain(to))
+        return false;
+    const QRect source = from.rect() & to.rect().translated(-origin);
+    uchar* bits = to.bits();
+    const qsizetype stride = to.bytesPerLine();
+    for (const QRect& part : region) {
+        const QRect r = part & source;
+        if (r.isEmpty())
+            continue;
+        const std::size_t bytes = std::size_t(r.width()) * 4;
+        for (int y = r.top(); y <= r.bottom(); ++y)
+            std::memcpy(bits + qsizetype(y + origin.y()) * stride + qsizetype(r.left() + origin.x()) * 4,
+                        from.constScanLine(y) + qsizetype(r.left()) * 4, bytes);
+    }
+    return true;
+}
+} // namespace
+
+void CWndQt::HandlePaintEvent(CWnd& w, const QRegion& region, QImage* target, QPoint origin)
 {
     QWidget* c = Client(w);
     if (!c)
@@ -1431,6 +1461,10 @@ void CWndQt::HandlePaintEvent(CWnd& w, const QRegion& region)
     if (CWnd::FromHandle(self) != &w)
         return;
     CSurface* surface = w.GetSurface();
+    // Straight into the backing store: a painter begun on the widget for one copy costs more
+    // than the copy, and allocates.
+    if (target && CopyRows(surface->Image(), *target, origin, region))
+        return;
     // One rectangle at a time: under a rectangular clip the raster engine copies the rows
     // itself, where a clip of several rectangles would hand each band of rows to worker threads
     // and wait for them on every block.
