@@ -12,6 +12,7 @@
 #include <QThread>
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <cstring>
 #include <mutex>
@@ -44,6 +45,9 @@ DcRegistry& DcReg()
     return *r;
 }
 
+// Counts freed contexts: a context found live stays so until the count moves.
+std::atomic<unsigned> g_freedDCs{0};
+
 } // namespace
 
 DeviceContext::DeviceContext() { InitialState(); }
@@ -72,10 +76,20 @@ DeviceContext* LookupDC(HDC dc)
 {
     if (!dc)
         return nullptr;
+    // Every drawing call asks, mostly for the context of the call before.
+    thread_local HDC lastDC = nullptr;
+    thread_local unsigned lastFreed = 0;
+    const unsigned freed = g_freedDCs.load(std::memory_order_acquire);
+    if (dc == lastDC && freed == lastFreed)
+        return reinterpret_cast<DeviceContext*>(dc);
     DcRegistry& r = DcReg();
     std::lock_guard lock(r.mutex);
     auto it = r.live.find(reinterpret_cast<DeviceContext*>(dc));
-    return it == r.live.end() ? nullptr : it->second.get();
+    if (it == r.live.end())
+        return nullptr;
+    lastDC = dc;
+    lastFreed = freed;
+    return it->second.get();
 }
 
 std::unique_ptr<DeviceContext> NewContext(DeviceContext::Kind kind)
@@ -121,6 +135,7 @@ void FreeDC(HDC dc)
         std::lock_guard lock(r.mutex);
         auto node = r.live.extract(reinterpret_cast<DeviceContext*>(dc));
         if (!node.empty()) {
+            g_freedDCs.fetch_add(1, std::memory_order_acq_rel);
             gone = std::move(node.mapped());
             if (r.spareNodes.size() < r.spareNodes.capacity())
                 r.spareNodes.push_back(std::move(node));
@@ -287,6 +302,22 @@ QString ToQString(std::string_view s)
     QString q = QString::fromUtf8(s.data(), qsizetype(s.size()));
     if (q.contains(QChar::ReplacementCharacter))
         q = QString::fromLatin1(s.data(), qsizetype(s.size()));
+    return q;
+}
+
+// The same in a string the thread keeps: a block's labels and read-outs then cost no heap. It
+// holds until the thread's next call.
+QString& KeptQString(std::string_view s)
+{
+    thread_local QString q;
+    if (!std::all_of(s.begin(), s.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; })) {
+        q = ToQString(s);
+        return q;
+    }
+    q.resize(qsizetype(s.size())); // a string shared since (a kept label's key) is copied first
+    QChar* out = q.data();
+    for (const char c : s)
+        *out++ = QChar(static_cast<unsigned char>(c));
     return q;
 }
 
@@ -2463,7 +2494,7 @@ BOOL CDC::ExtTextOut(int x, int y, UINT options, const RECT* rect, std::string_v
         return FALSE;
     const Xform xf = XformOf(dc->st);
     // Control characters (the newline ctime leaves at the end of its text) show as nothing.
-    QString q = ToQString(text);
+    QString& q = KeptQString(text);
     for (QChar& c : q)
         if (c.unicode() < 0x20)
             c = c == '\t' ? QChar(' ') : QChar(0x200B);
@@ -2620,7 +2651,7 @@ CSize CDC::GetTextExtent(std::string_view text) const
         return CSize(0, 0);
     const Xform xf = XformOf(dc->st);
     const TextSetup f = FontFor(*dc);
-    const double w = Advance(*dc, f, ToQString(text));
+    const double w = Advance(*dc, f, KeptQString(text));
     return CSize(int(std::lround(w / std::abs(xf.sx))), int(std::lround((f.ascent + f.descent) / std::abs(xf.sy))));
 }
 

@@ -21,6 +21,7 @@
 #include <QWindow>
 
 #include <algorithm>
+#include <array>
 #include <atomic>
 #include <clocale>
 #include <cstring>
@@ -42,6 +43,8 @@ std::unordered_map<std::uintptr_t, CWnd*>& Handles()
 }
 // Handles are serial numbers, never reused, so a stale handle can't reach a new window.
 std::atomic<std::uintptr_t> g_nextHandle{0x10000};
+// Counts unregistrations: a handle found once names the same window until the count moves.
+std::atomic<unsigned> g_unregistered{0};
 
 CWnd* g_capture = nullptr;
 
@@ -68,15 +71,32 @@ void UnregisterWindowHandle(HWND h)
 {
     std::lock_guard lock(HandleMutex());
     Handles().erase(reinterpret_cast<std::uintptr_t>(h));
+    g_unregistered.fetch_add(1, std::memory_order_acq_rel);
 }
 
 CWnd* CWnd::FromHandle(HWND hWnd)
 {
     if (!hWnd)
         return nullptr;
+    // Asked many times a block for the same few windows: each thread keeps what it found, good
+    // while no window has gone since.
+    struct Found {
+        std::uintptr_t id = 0;
+        CWnd* wnd = nullptr;
+        unsigned unregistered = 0;
+    };
+    thread_local std::array<Found, 64> found{};
+    const auto id = reinterpret_cast<std::uintptr_t>(hWnd);
+    Found& f = found[(id >> 2) % found.size()];
+    const unsigned unregistered = g_unregistered.load(std::memory_order_acquire);
+    if (f.id == id && f.unregistered == unregistered)
+        return f.wnd;
     std::lock_guard lock(HandleMutex());
-    auto it = Handles().find(reinterpret_cast<std::uintptr_t>(hWnd));
-    return it == Handles().end() ? nullptr : it->second;
+    auto it = Handles().find(id);
+    if (it == Handles().end())
+        return nullptr;
+    f = Found{id, it->second, unregistered};
+    return it->second;
 }
 
 BOOL IsWindow(HWND hWnd) { return CWnd::FromHandle(hWnd) != nullptr; }
