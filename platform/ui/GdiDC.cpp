@@ -784,6 +784,15 @@ QPen QtPen(const DevPen& p)
 
 QBrush QtBrush(const DevBrush& b) { return b.null ? QBrush(Qt::NoBrush) : QBrush(QColor::fromRgb(b.color)); }
 
+// Narrows a painter on pixels to a clip area: a rectangle where it is one, which costs no region.
+void ClipPainter(QPainter& p, const ClipArea& clip)
+{
+    if (clip.complex())
+        p.setClipRegion(clip.region());
+    else
+        p.setClipRect(clip.boundingRect());
+}
+
 // Draws with Qt in device coordinates. On pixels with a raster operation other than a
 // plain copy the figure is first drawn into a mask and then combined pixel by pixel.
 template <class Fn> void PaintDev(const Target& t, int rop, const QRect& bound, Fn&& fn)
@@ -800,7 +809,7 @@ template <class Fn> void PaintDev(const Target& t, int rop, const QRect& bound, 
     }
     if (rop == R2_COPYPEN && !t.mono) {
         QPainter p(t.img);
-        p.setClipRegion(t.clip.toRegion());
+        ClipPainter(p, t.clip);
         p.setRenderHint(QPainter::Antialiasing, false);
         fn(p);
         return;
@@ -824,7 +833,7 @@ template <class Fn> void PaintDev(const Target& t, int rop, const QRect& bound, 
     {
         QPainter p(&mask);
         p.translate(-physOrigin.x() / t.ratio, -physOrigin.y() / t.ratio);
-        p.setClipRegion(t.clip.toRegion());
+        ClipPainter(p, t.clip);
         p.setRenderHint(QPainter::Antialiasing, false);
         fn(p);
     }
@@ -2361,15 +2370,6 @@ QTextLine KeptLine(const TextSetup& f, const QString& text, bool draw)
     return known->second->lineAt(0);
 }
 
-// Narrows a painter to a clip area: a rectangle where it is one, which costs no region.
-void ClipPainter(QPainter& p, const ClipArea& clip)
-{
-    if (clip.complex())
-        p.setClipRegion(clip.region());
-    else
-        p.setClipRect(clip.boundingRect());
-}
-
 } // namespace
 
 void gdi::ReuseTextLayouts(bool reuse) { g_reuseLayouts = reuse; }
@@ -2458,7 +2458,7 @@ void TextDev(DeviceContext* dc, QPointF ref, const QString& text, UINT align, co
     };
     if (t.painter) {
         t.painter->save();
-        ClipPainter(*t.painter, t.clip);
+        t.painter->setClipRegion(t.clip.toRegion());
         draw(*t.painter);
         t.painter->restore();
     } else {
