@@ -152,12 +152,20 @@ void FreeDC(HDC dc)
     // hold a print job, are not kept).
     if (gone && gone->kind != DeviceContext::Kind::Printer && !gone->printer && !gone->painter) {
         gone->surface = nullptr;
-        gone->initialBitmap.reset();
         gone->metaClip = ClipArea();
         gone->hasMetaClip = false;
         gone->saved.clear();
         gone->st = DcState();
         gone->InitialState();
+        // A memory context's first bitmap serves the next one, black again, when nothing else
+        // holds it (as Windows gives every memory context the same one-pixel bitmap).
+        if (std::shared_ptr<BitmapData>& first = gone->initialBitmap) {
+            if (first.use_count() == 1 && first->bitsPixel == 1 && first->image.size() == QSize(1, 1) &&
+                first->image.format() == QImage::Format_RGB32)
+                first->image.fill(0xFF000000u);
+            else
+                first.reset();
+        }
         DcRegistry& r = DcReg();
         std::lock_guard lock(r.mutex);
         if (r.spareDCs.size() < r.spareDCs.capacity())
@@ -917,11 +925,13 @@ BOOL CDC::CreateCompatibleDC(CDC*)
     if (m_hDC)
         return FALSE;
     auto dc = gdi::NewContext(DeviceContext::Kind::Memory);
-    dc->st.bitmap = gdi::NewBitmap(1, 1, 1);
-    if (!dc->st.bitmap)
-        return FALSE;
-    dc->st.bitmap->image.fill(0xFF000000u);
-    dc->initialBitmap = dc->st.bitmap;
+    if (!dc->initialBitmap) {
+        dc->initialBitmap = gdi::NewBitmap(1, 1, 1);
+        if (!dc->initialBitmap)
+            return FALSE;
+        dc->initialBitmap->image.fill(0xFF000000u);
+    }
+    dc->st.bitmap = dc->initialBitmap;
     m_hDC = gdi::NewDC(std::move(dc));
     owns_ = true;
     return TRUE;
