@@ -1,6 +1,5 @@
 #include "platform/ui/GdiDC.h"
 #include "platform/ui/qt/GdiInternal.h"
-#include "platform/ui/qt/QtAccess.h"
 
 #include <QFontMetricsF>
 #include <QGuiApplication>
@@ -8,7 +7,6 @@
 #include <QPainterPath>
 #include <QPrinter>
 #include <QScreen>
-#include <QTextLayout>
 #include <QThread>
 
 #include <algorithm>
@@ -322,7 +320,7 @@ QString& KeptQString(std::string_view s)
         q = ToQString(s);
         return q;
     }
-    q.resize(qsizetype(s.size())); // a string shared since (a kept label's key) is copied first
+    q.resize(qsizetype(s.size())); // a string shared since (a measured label's key) is copied first
     QChar* out = q.data();
     for (const char c : s)
         *out++ = QChar(static_cast<unsigned char>(c));
@@ -2272,8 +2270,6 @@ struct TextSetup {
     // Widths of texts already measured in a screen font (none for a printer's): a window's
     // labels are mostly the same from one repaint to the next.
     std::shared_ptr<std::unordered_map<QString, double>> widths;
-    // The same texts shaped once and kept: shaping costs more than drawing a short label.
-    std::shared_ptr<std::unordered_map<QString, std::unique_ptr<QTextLayout>>> layouts;
 };
 
 TextSetup FontFor(const DeviceContext& dc)
@@ -2308,7 +2304,6 @@ TextSetup FontFor(const DeviceContext& dc)
         if (known->size() >= 64)
             known->clear();
         s.widths = std::make_shared<std::unordered_map<QString, double>>();
-        s.layouts = std::make_shared<std::unordered_map<QString, std::unique_ptr<QTextLayout>>>();
         known->push_back({lf, height, s});
     }
     return s;
@@ -2320,14 +2315,10 @@ double Advance(const DeviceContext& dc, const QFont& font, const QString& text)
     return m.horizontalAdvance(text);
 }
 
-QTextLine KeptLine(const TextSetup& f, const QString& text, bool draw);
-
 double Advance(const DeviceContext& dc, const TextSetup& f, const QString& text)
 {
     if (!f.widths)
         return Advance(dc, f.font, text);
-    if (const QTextLine line = KeptLine(f, text, false); line.isValid())
-        return line.horizontalAdvance();
     if (const auto known = f.widths->find(text); known != f.widths->end())
         return known->second;
     const double w = Advance(dc, f.font, text);
@@ -2336,55 +2327,6 @@ double Advance(const DeviceContext& dc, const TextSetup& f, const QString& text)
     f.widths->emplace(text, w);
     return w;
 }
-
-bool g_reuseLayouts = true;
-
-// The text shaped as the painter's drawText shapes it, kept with the font, once it is drawn a
-// second time (a read-out's values come and go; captions and scale labels stay); null where the
-// text is drawn the plain way: a printer's font, a script other than Latin (whose shaping and
-// direction the painter decides per drawing) and lined text (a laid-out text draws its lines
-// after its glyphs, which places a turned line differently).
-QTextLine KeptLine(const TextSetup& f, const QString& text, bool draw)
-{
-    if (!f.layouts || !g_reuseLayouts || text.isEmpty() || f.font.underline() || f.font.strikeOut() ||
-        f.font.overline())
-        return QTextLine();
-    const auto known = f.layouts->find(text);
-    if (known != f.layouts->end() && known->second)
-        return known->second->lineAt(0);
-    if (!draw)
-        return QTextLine();
-    if (known == f.layouts->end()) {
-        if (f.layouts->size() >= 512)
-            f.layouts->clear();
-        f.layouts->emplace(text, nullptr);
-        return QTextLine();
-    }
-    for (const QChar c : text)
-        if (c.unicode() >= 0x300)
-            return QTextLine();
-    auto layout = std::make_unique<QTextLayout>(text, f.font);
-    QTextOption option(Qt::AlignLeft | Qt::AlignAbsolute);
-    option.setWrapMode(QTextOption::NoWrap);
-    option.setTextDirection(QGuiApplication::layoutDirection());
-    layout->setTextOption(option);
-    layout->setCacheEnabled(true);
-    layout->beginLayout();
-    QTextLine line = layout->createLine();
-    if (line.isValid())
-        line.setPosition(QPointF(0, 0));
-    layout->endLayout();
-    if (!line.isValid() || layout->lineCount() != 1)
-        return QTextLine();
-    known->second = std::move(layout);
-    return known->second->lineAt(0);
-}
-
-} // namespace
-
-void gdi::ReuseTextLayouts(bool reuse) { g_reuseLayouts = reuse; }
-
-namespace {
 
 // One line of text at a device reference point, aligned by `align`, rotated by the font.
 void TextDev(DeviceContext* dc, QPointF ref, const QString& text, UINT align, const TextSetup& f, const double* dx,
@@ -2453,11 +2395,7 @@ void TextDev(DeviceContext* dc, QPointF ref, const QString& text, UINT align, co
         p.setFont(f.font);
         p.setPen(QColor::fromRgb(color));
         if (!dx) {
-            // Kept shaping draws the very glyphs at the very places drawText finds for them.
-            if (const QTextLine line = KeptLine(f, text, true); line.isValid())
-                line.draw(&p, QPointF(x0, base - line.ascent()));
-            else
-                p.drawText(QPointF(x0, base), text);
+            p.drawText(QPointF(x0, base), text);
         } else {
             double xx = x0;
             for (int i = 0; i < text.size(); ++i) {

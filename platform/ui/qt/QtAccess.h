@@ -61,9 +61,3 @@ struct CWndQt {
     static QWidget* Outer(const CWnd& w);
     static QWidget* Client(const CWnd& w);
 };
-
-namespace gdi {
-// Whether screen text keeps its shaping between drawings (the default) or is shaped anew each
-// time; for comparing the two.
-void ReuseTextLayouts(bool reuse);
-} // namespace gdi
