@@ -606,6 +606,92 @@ TEST_F(SeriesPlots, ABlockUpdateLeavesWhatAFullRepaintDrawsAndTouchesOnlyTheTrac
     surface->onChanged = present;
 }
 
+// Over a run of blocks, each block's redraw leaves the plot area as a full repaint draws it:
+// dense noise (painted out by its bounds) and a slow sine (painted out along itself) in turn,
+// in one- and two-channel display modes, under a held measuring cursor; and over a file, under
+// the inverted selection band and file-position line, for a dense view and for a short file
+// whose samples change between blocks.
+TEST_F(SeriesPlots, EveryBlockRedrawLeavesWhatAFullRepaintDraws)
+{
+    const auto plotPixels = [](TSeriesPlot* p) {
+        const CRect r = p->GetPlotRect();
+        return p->GetSurface()->Image().copy(r.left, r.top, r.Width(), r.Height());
+    };
+    // Differing pixels between the picture the blocks left and a full repaint's.
+    const auto againstFullRepaint = [&](TSeriesPlot* p) {
+        AfxPumpMessages();
+        const QImage block = plotPixels(p);
+        p->Invalidate();
+        p->UpdateWindow();
+        AfxPumpMessages();
+        const QImage full = plotPixels(p);
+        int differ = 0;
+        for (int y = 0; y < full.height(); ++y)
+            for (int x = 0; x < full.width(); ++x)
+                differ += block.pixel(x, y) != full.pixel(x, y);
+        return differ;
+    };
+    const double pi = 3.14159265358979323846;
+    unsigned noise = 12345;
+    const auto fill = [&](double percent, bool dense) {
+        for (DWORD i = 0; i < 4000; ++i) {
+            noise = noise * 1103515245u + 12345u;
+            const double v = dense ? ((noise >> 8) % 2001) / 1000.0 - 1.0 : std::sin(2 * pi * i / 4000.0 + percent);
+            buffer.SetSample(i, static_cast<int>(percent * 327.67 * v));
+        }
+    };
+
+    settings.TimeSeriesDataSource = 1;
+    settings.LineColor = RGB(0, 0, 255);
+    TSeriesPlot* live = Open(&buffer);
+    live->ClearHighlight(); // as during a run
+    const CRect pane = live->GetPaneRectA();
+    float time = 0.0f;
+    for (const WORD mode : {WORD(0), WORD(2)}) {
+        settings.PlotChannel = mode;
+        live->UpdateLayout();
+        live->UpdateWindow();
+        int block = 0;
+        for (const double percent : {80.0, 30.0, 5.0, 90.0, 0.0, 60.0}) {
+            const bool dense = block++ % 2 == 0;
+            fill(percent, dense);
+            const CPoint at(pane.left + 40 + 20 * block, pane.top + 30 + 10 * block);
+            live->SendMessage(WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(at.x, at.y));
+            live->UpdateFrame(time += 0.1f);
+            live->SendMessage(WM_LBUTTONUP, 0, MAKELPARAM(at.x, at.y));
+            EXPECT_EQ(againstFullRepaint(live), 0) << "mode " << mode << ", " << percent << " %"
+                                                   << (dense ? " noise" : " sine");
+        }
+    }
+    live->DestroyWindow();
+
+    settings.PlotChannel = 0;
+    for (const DWORD frames : {DWORD(200000), DWORD(300)}) {
+        TWaveFile* file = MakeFile(frames, 4000);
+        for (DWORD i = 0; i < frames; ++i) {
+            noise = noise * 1103515245u + 12345u;
+            ASSERT_TRUE(file->SetSample(static_cast<int>((noise >> 8) % 40001) - 20000, i, 0));
+        }
+        TSeriesPlot* p = Open(&buffer, file);
+        p->ClearHighlight();
+        const CRect filePane = p->GetPaneRectA();
+        p->SendMessage(WM_COMMAND, TSeriesPlot::kSelect, 0);
+        p->SendMessage(WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(filePane.left + 50, filePane.top + 20));
+        p->SendMessage(WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(filePane.left + 200, filePane.top + 30));
+        p->SendMessage(WM_LBUTTONUP, 0, MAKELPARAM(filePane.left + 200, filePane.top + 30));
+        ASSERT_TRUE(p->CanPlayOrFilter());
+        p->ShowTimePosition(p->ColumnToTime(filePane.left + 120));
+        for (int block = 1; block <= 3; ++block) {
+            for (DWORD i = 0; frames < 1000 && i < frames; ++i)
+                ASSERT_TRUE(file->SetSample(static_cast<int>(8000 * block * std::sin(0.05 * i * block)), i, 0));
+            p->UpdateFrame(0.0f);
+            EXPECT_EQ(againstFullRepaint(p), 0) << frames << " frames, block " << block;
+        }
+        p->DestroyWindow();
+        file_.reset();
+    }
+}
+
 TEST_F(SeriesPlots, TheIntervalThrottleRestartsWhenTimeGoesBack)
 {
     settings.IntervalFlag = 1;
