@@ -692,6 +692,43 @@ TEST_F(SeriesPlots, EveryBlockRedrawLeavesWhatAFullRepaintDraws)
     }
 }
 
+// The file-position line: a 3-pixel inverted band at the position's column, moved by each new
+// position and drawn again by a full paint; a file at its start (a rewind, or the take a live
+// run leaves at Stop) shows none, so the pane's left edge stays as the frame draws it.
+TEST_F(SeriesPlots, TheFilePositionLineMarksPositionsPastTheStartOnly)
+{
+    TWaveFile* file = MakeFile(8000, 4000); // silent: the trace runs along the middle row
+    TSeriesPlot* p = Open(&buffer, file);
+    p->ClearHighlight();
+    const CRect pane = p->GetPaneRectA();
+    const int y = pane.top + 5;
+    const auto darkColumns = [&] {
+        std::vector<int> xs;
+        for (int x = pane.left; x < pane.right; ++x)
+            if (Pixel(p, x, y) != settings.BackgroundColor)
+                xs.push_back(x - pane.left);
+        return xs;
+    };
+    const std::vector<int> clean = darkColumns(); // grid lines only
+    p->ShowTimePosition(0.0f);
+    EXPECT_EQ(darkColumns(), clean);
+    p->Invalidate();
+    EXPECT_EQ(darkColumns(), clean);
+
+    const float at = p->ColumnToTime(pane.left + 101);
+    p->ShowTimePosition(at);
+    const int c = p->TimeToColumn(at);
+    std::vector<int> marked = clean;
+    for (int x = c - 1; x <= c + 1; ++x)
+        marked.push_back(x);
+    std::sort(marked.begin(), marked.end());
+    EXPECT_EQ(darkColumns(), marked);
+    p->Invalidate();
+    EXPECT_EQ(darkColumns(), marked);
+    p->ShowTimePosition(0.0f); // rewound
+    EXPECT_EQ(darkColumns(), clean);
+}
+
 TEST_F(SeriesPlots, TheIntervalThrottleRestartsWhenTimeGoesBack)
 {
     settings.IntervalFlag = 1;
