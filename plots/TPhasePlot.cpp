@@ -403,14 +403,28 @@ void TPhasePlot::BuildFrequencyTicks()
             break;
         }
     }
-    // Labels closer than 30 pixels to the next kept one on their right are blanked.
-    int lastKept = 1 << 30;
-    for (auto it = m_xTicks.rbegin(); it != m_xTicks.rend(); ++it) {
-        if (it->offset <= lastKept - 30)
-            lastKept = it->offset;
-        else
-            it->label[0] = '\0';
+    // Thinned from the right: a label is kept when 30 pixels of clear space lie between its
+    // text and the text of the last one kept. (Thirty pixels between the ticks alone let
+    // labels wider than that run into each other.)
+    constexpr int kLabelGap = 30;
+    std::unique_ptr<CClientDC> dc;
+    CFont* old = nullptr;
+    if (m_hWnd) {
+        dc = std::make_unique<CClientDC>(this);
+        old = dc->SelectObject(m_printing ? TPlotBase::m_font : &m_font);
     }
+    int lastKept = 1 << 30, lastLeft = 1 << 30;
+    for (auto it = m_xTicks.rbegin(); it != m_xTicks.rend(); ++it) {
+        const int half = dc ? (static_cast<int>(dc->GetTextExtent(it->label).cx) + 1) / 2 : 0;
+        if (it->offset <= lastKept - kLabelGap && it->offset + half <= lastLeft - kLabelGap) {
+            lastKept = it->offset;
+            lastLeft = it->offset - half;
+        } else {
+            it->label[0] = '\0';
+        }
+    }
+    if (dc)
+        dc->SelectObject(old);
 }
 
 void TPhasePlot::BuildPhaseTicks()
@@ -429,7 +443,7 @@ void TPhasePlot::BuildPhaseTicks()
             break;
         Tick t;
         t.offset = static_cast<int>(std::lround((top - v) * h / range));
-        if (t.offset >= lastKept + 10) {
+        if (t.offset >= lastKept + VerticalLabelGap(10)) {
             char text[32];
             std::snprintf(text, sizeof text, "%3.1f", std::fabs(v) < step * 1e-6 ? 0.0 : v);
             CopyTickLabel(t.label, text, 10);
