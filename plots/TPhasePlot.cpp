@@ -207,6 +207,15 @@ void TPhasePlot::UpdateLayout()
     if (m_scroll && !m_plotRect.IsRectEmpty())
         m_scroll->MoveWindow(m_plotRect.left, m_plotRect.bottom + 1, m_plotRect.Width(), kScrollHeight);
     UpdateScrollRange();
+    // A short pane puts the axis title beside its outer labels, where "-180.0" is wider than
+    // the margin leaves room for: the panes move right until the two stand clear.
+    if (const int need = LeftMarginForTitle(); need > m_leftMargin) {
+        m_leftMargin = need;
+        RecalcLayout();
+        if (m_scroll && !m_plotRect.IsRectEmpty())
+            m_scroll->MoveWindow(m_plotRect.left, m_plotRect.bottom + 1, m_plotRect.Width(), kScrollHeight);
+        UpdateScrollRange();
+    }
     if (m_zoomInBtn && m_zoomInBtn->IsPressed())
         m_zoomInBtn->Release();
     m_selectionMode = false;
@@ -286,6 +295,32 @@ int TPhasePlot::WidestPhaseLabel(CDC* dc) const
         if (t.label[0])
             widest = std::max(widest, static_cast<int>(dc->GetTextExtent(t.label).cx));
     return widest;
+}
+
+int TPhasePlot::LeftMarginForTitle()
+{
+    if (!m_hWnd || m_printing || m_plotRect.IsRectEmpty())
+        return 0;
+    CClientDC dc(this);
+    CFont* old = dc.SelectObject(&m_font);
+    static const char kTitle[] = "Phase (degrees)";
+    const int length = static_cast<int>(dc.GetTextExtent(kTitle).cx);
+    const int centre = m_plotRect.top + m_plotRect.Height() / 2 + 6;
+    const int titleTop = centre - length / 2 - 2, titleBottom = centre + length / 2 + 2;
+    int need = 0;
+    for (const CRect* pane : {&m_paneA, &m_paneB}) {
+        if (pane->IsRectEmpty() || (pane == &m_paneB && m_paneMode != 2))
+            continue;
+        for (const Tick& t : m_yTicks) {
+            const int top = pane->top + t.offset - m_fontHeight / 2;
+            if (!t.label[0] || top + m_fontHeight <= titleTop || top >= titleBottom)
+                continue;
+            // Title at x 4, a line of the font wide, 5 pixels, the label, 6 pixels to the pane.
+            need = std::max(need, 4 + m_fontHeight + 5 + static_cast<int>(dc.GetTextExtent(t.label).cx) + 6);
+        }
+    }
+    dc.SelectObject(old);
+    return need;
 }
 
 void TPhasePlot::ScaleForPrinter(CDC* dc, PrintSettings)

@@ -149,6 +149,11 @@ TEST_F(PhasePlots, LabelsKeepClearOfEachOtherAtEveryWidth)
             for (std::size_t i = 1; i < inks.size(); ++i)
                 EXPECT_GE(inks[i].first - inks[i - 1].second - 1, 30)
                     << width << " px, scale " << scale << ", label " << i;
+            // The axis title and the phase labels beside it: three clear columns between them.
+            int clear = 0;
+            for (int x = 8; x < pane.left - 6 && clear < 3; ++x)
+                clear = inked(x, pane.top - 6, pane.bottom + 6) ? 0 : clear + 1;
+            EXPECT_EQ(clear, 3) << width << " px, scale " << scale;
             // Phase labels: each one's rows clear of the next one's.
             int lastBottom = -1000;
             for (const auto& t : p->GetYTicks())
