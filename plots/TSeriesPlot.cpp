@@ -677,6 +677,14 @@ void TSeriesPlot::BuildTimeTicks()
     const bool milliseconds = !file && span < 2.0;
     int lastLabel = -999;
     const int gap = m_printing ? 300 : 36;
+    // Besides standing that far from the last label's tick, a label's text keeps half a line
+    // of space from the last label's text: wide labels ("100.000") would otherwise meet.
+    std::unique_ptr<CClientDC> dc;
+    if (m_hWnd) {
+        dc = std::make_unique<CClientDC>(this);
+        dc->SelectObject(m_printing ? &m_printFont : &m_font);
+    }
+    int lastRight = -999;
     const double k0 = std::trunc(t0 / step);
     for (double k = k0;; k += 1.0) {
         const double t = k * step;
@@ -693,7 +701,13 @@ void TSeriesPlot::BuildTimeTicks()
             char text[32];
             std::snprintf(text, sizeof text, "%3.3f", milliseconds ? t * 1000.0 : t);
             CopyTickLabel(tick.label, text, 11);
-            lastLabel = c;
+            const int half = dc ? (static_cast<int>(dc->GetTextExtent(tick.label).cx) + 1) / 2 : 0;
+            if (c - half >= lastRight + m_fontHeight / 2) {
+                lastLabel = c;
+                lastRight = c + half;
+            } else {
+                tick.label[0] = '\0';
+            }
         }
         m_timeTicks.push_back(tick);
     }

@@ -780,6 +780,49 @@ TEST_F(SeriesPlots, TimeTicksFallOnRoundSecondsWithinTheView)
     EXPECT_EQ(ticks.front().x, p->TimeToColumn(1.0f));
 }
 
+// Time labels in narrow windows, for a file in seconds and a live block in milliseconds
+// ("100.000"): the text of neighbouring labels never meets, and every label drawn is one of the
+// table's.
+TEST_F(SeriesPlots, TimeLabelsStandClearOfEachOtherInNarrowWindows)
+{
+    TWaveFile* file = MakeFile(3600, 4000); // 0.9 s: ticks every 0.1 s
+    for (const bool live : {false, true}) {
+        settings.TimeSeriesDataSource = live ? 1 : 0;
+        for (const int width : {300, 380, 460, 620}) {
+            auto* p = new TSeriesPlot;
+            CRect r(0, 0, width, 300);
+            ASSERT_TRUE(p->Create("Time Series - Crown", kStyle, &r, &settings, &buffer, nullptr, live ? nullptr : file,
+                                  0, 0));
+            p->UpdateLayout();
+            p->UpdateWindow();
+            AfxPumpMessages();
+            const CRect pane = p->GetPaneRectA();
+            const QImage image = p->GetSurface()->Image();
+            CScrollBar* bar = p->GetPlotScrollBar();
+            const int top = pane.bottom + (bar && bar->IsWindowVisible() ? TSeriesPlot::kScrollHeight + 1 : 0) + 3;
+            std::vector<std::pair<int, int>> inks;
+            for (int x = pane.left - 5; x < image.width(); ++x) { // right of the amplitude labels
+                bool ink = false;
+                for (int y = top; y < top + 13 && !ink; ++y)
+                    ink = qGray(image.pixel(x, y)) < 160;
+                if (!ink)
+                    continue;
+                if (!inks.empty() && x - inks.back().second < 5)
+                    inks.back().second = x;
+                else
+                    inks.push_back({x, x});
+            }
+            const auto& ticks = p->GetTimeTicks();
+            const auto labelled = std::count_if(ticks.begin(), ticks.end(), [](const auto& t) { return t.label[0]; });
+            EXPECT_GE(labelled, 2) << width;
+            EXPECT_EQ(static_cast<long>(inks.size()), labelled) << (live ? "live " : "file ") << width << " px";
+            for (std::size_t i = 1; i < inks.size(); ++i)
+                EXPECT_GE(inks[i].first - inks[i - 1].second - 1, 6) << width << " px, label " << i;
+            p->DestroyWindow();
+        }
+    }
+}
+
 // ---- Text export -----------------------------------------------------------------------------
 
 TEST_F(SeriesPlots, CopyAsTextListsTheSelectionInMillisecondsAndPercent)
