@@ -514,7 +514,9 @@ void TPhasePlot::DrawTrace(CDC* dc, const CRect& pane, const RECT& update, Spect
         return;
     if (m_settings->PlotRange == 0.0f)
         m_settings->PlotRange = 1.0f;
-    std::vector<POINT> points;
+    // Kept between blocks: a block's redraw allocates nothing once the pane's width is known.
+    std::vector<POINT>& points = m_tracePoints;
+    points.clear();
     points.reserve(static_cast<std::size_t>(w) + 2);
     UINT runBin = m_columns[0].bin;
     int runLength = 0;
@@ -574,9 +576,9 @@ void TPhasePlot::DrawPane(CDC* dc, const CRect& pane, const RECT& update, Spectr
     }
     const int widest = WidestPhaseLabel(dc);
     const int titleWidth = RotatedTextWidth(dc, m_fontHeight);
-    CFont rotated;
-    rotated.CreateFont(m_fontHeight, 0, 900, 900, 400, 0, 0, 0, 0, 0, 0, 0, 0, "Arial");
-    dc->SelectObject(&rotated);
+    if (!m_rotatedFont.GetSafeHandle())
+        m_rotatedFont.CreateFont(m_fontHeight, 0, 900, 900, 400, 0, 0, 0, 0, 0, 0, 0, 0, "Arial");
+    dc->SelectObject(&m_rotatedFont);
     dc->SetTextAlign(TA_CENTER | TA_TOP);
     const int titleX = m_printing ? std::max(static_cast<int>(client.left),
                                              pane.left - 6 - widest - titleWidth / 2 - titleWidth)

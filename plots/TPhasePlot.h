@@ -147,5 +147,7 @@ private:
     std::vector<Tick> m_xTicks;
     std::vector<Tick> m_yTicks;
     std::vector<ColumnEntry> m_columns;
+    std::vector<POINT> m_tracePoints;
+    CFont m_rotatedFont; // the phase axis title's
     bool m_layingOut = false;
 };
