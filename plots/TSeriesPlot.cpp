@@ -680,9 +680,10 @@ void TSeriesPlot::BuildTimeTicks()
     // Besides standing that far from the last label's tick, a label's text keeps half a line
     // of space from the last label's text: wide labels ("100.000") would otherwise meet.
     std::unique_ptr<CClientDC> dc;
+    CFont* old = nullptr;
     if (m_hWnd) {
         dc = std::make_unique<CClientDC>(this);
-        dc->SelectObject(m_printing ? &m_printFont : &m_font);
+        old = dc->SelectObject(m_printing ? &m_printFont : &m_font);
     }
     int lastRight = -999;
     const double k0 = std::trunc(t0 / step);
@@ -711,6 +712,8 @@ void TSeriesPlot::BuildTimeTicks()
         }
         m_timeTicks.push_back(tick);
     }
+    if (dc)
+        dc->SelectObject(old);
 }
 
 void TSeriesPlot::BuildAmplitudeTicks()
