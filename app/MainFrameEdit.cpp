@@ -285,8 +285,9 @@ void CMainFrame::OnEditMute()
     if (end < start)
         return;
     TWaveFile* file = Settings.Files[channel].File.get();
-    // Like every other edit, a mute can be taken back once.
-    file->SaveUndoSeconds(TWaveFile::kUndoOverwritten, start, end);
+    // Like every other edit, a mute can be taken back once; without its undo copy it is not made.
+    if (!file->SaveUndoSeconds(TWaveFile::kUndoOverwritten, start, end))
+        return;
     file->MuteSeconds(start, end);
     file->SetModified(true);
     NoteSampleEdit(channel);

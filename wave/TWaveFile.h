@@ -109,8 +109,10 @@ public:
     void ClearCalibration();
 
     // Undo and segments.
-    void SaveUndo(WORD kind, DWORD first, DWORD end);
-    void SaveUndoSeconds(WORD kind, float from, float to);
+    // Saves frames [first, end) for one level of undo. When the undo copy cannot be written it
+    // says so and returns false, keeping the previous undo: the caller must not edit then.
+    [[nodiscard]] bool SaveUndo(WORD kind, DWORD first, DWORD end);
+    [[nodiscard]] bool SaveUndoSeconds(WORD kind, float from, float to);
     void DiscardUndo();
     void Undo();
     void GetUndoRange(DWORD& first, DWORD& end) const;

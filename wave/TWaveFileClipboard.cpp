@@ -121,7 +121,8 @@ bool TWaveFile::PasteImage(std::span<const std::uint8_t> image, Apply apply)
 bool TWaveFile::PasteOver(std::span<const std::uint8_t> image, DWORD frame)
 {
     return PasteImage(image, [&](TWaveFile& pasted, DWORD length) {
-        SaveUndo(kUndoOverwritten, frame, frame + length);
+        if (!SaveUndo(kUndoOverwritten, frame, frame + length))
+            return false;
         modified_ = 1;
         return CopySegment(&pasted, this, 0, frame, length);
     });
@@ -164,7 +165,11 @@ HGLOBAL TWaveFile::Cut(DWORD first, DWORD end)
     // Without a clipboard copy nothing is removed, so nothing can be lost.
     if (image == nullptr)
         return nullptr;
-    SaveUndo(kUndoRemoved, first, end);
+    // Nor without an undo copy, so that the cut frames can always be put back.
+    if (!SaveUndo(kUndoRemoved, first, end)) {
+        GlobalFree(image);
+        return nullptr;
+    }
     DeleteSegment(this, first, end);
     return image;
 }

@@ -208,6 +208,36 @@ TEST_F(EditCommands, GainOfZeroDecibelsLeavesEverySampleAndSixDecibelsNearlyDoub
     AnswerNoOnClose();
 }
 
+// With the wave folder, where the undo copies go, gone (as a full or write-protected folder
+// refuses them), Mute and Gain say so before anything changes; the earlier mute can still be
+// taken back once the folder is there again.
+TEST_F(EditCommands, EditsWithoutRoomForTheirUndoCopyAreRefusedBeforeAnythingChanges)
+{
+    TWaveFile* file = StartWithFile();
+    ASSERT_NE(file, nullptr);
+    ASSERT_NE(Select(0, 0.0f, 2 * kFrame), nullptr);
+    frame->ExecuteCommand(ID_EDIT_MUTE);
+    const std::vector<long> muted = Samples(file);
+    ASSERT_EQ(muted[0], 0);
+
+    std::filesystem::rename(Data("wave"), Data("wave.away"));
+    ASSERT_NE(Select(0, 4 * kFrame, 12 * kFrame), nullptr);
+    user.ExpectBox(IDOK, "its undo copy could not be written in " + Data("wave"));
+    frame->ExecuteCommand(ID_EDIT_MUTE);
+    CDialog::ScriptModal([](CWnd& d) {
+        static_cast<CDialog&>(d).SetDlgItemText(IDC_GAIN_DB, "6");
+        dlgtest::Click(d, IDOK);
+    });
+    user.ExpectBox(IDOK, "its undo copy could not be written in " + Data("wave"));
+    frame->ExecuteCommand(ID_EDIT_GAIN);
+    EXPECT_EQ(Samples(file), muted);
+    std::filesystem::rename(Data("wave.away"), Data("wave"));
+
+    frame->ExecuteCommand(ID_EDIT_UNDO);
+    EXPECT_EQ(Samples(file), Original());
+    AnswerNoOnClose();
+}
+
 TEST_F(EditCommands, SetFilePositionWithApplyToAllMovesEveryChannelThatHasAFile)
 {
     TWaveFile* a = StartWithFile();
