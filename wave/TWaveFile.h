@@ -162,6 +162,9 @@ private:
     // past the data and writes the calibration chunk after it when present.
     bool FinishStreamedFile();
     bool Put32At(std::int64_t at, DWORD value);
+    // Writes the data and RIFF sizes for `bytes` of samples ending the RIFF chunk at riffEnd, and
+    // the "fact" frame count when the file has one.
+    bool PutHeaderSizes(DWORD bytes, std::int64_t riffEnd);
     bool CloseFile();
     // Mode-1 frame I/O at explicit frames; the object's position is not changed.
     [[nodiscard]] bool ReadFramesAt(DWORD frame, void* buffer, DWORD frames);
@@ -199,6 +202,8 @@ private:
     DWORD undoWaveEnd_ = 0;
     DWORD dataOffset_ = 44;
     DWORD headerFrames_ = 0;
+    // Where the open file's "fact" chunk keeps its frame count (0: it has none before the samples).
+    std::int64_t factCountAt_ = 0;
     HMMIO file_ = nullptr;
     // A "fmt " chunk that stood after the data chunk of the open file, header and all: the
     // samples may grow over it, so a save writes it again after them.
