@@ -424,8 +424,33 @@ void CMainFrame::OnEditSetFilePosition()
 {
     StopRunAndPlayback();
     FilePositionValues& v = FilePosition();
+    int activeChannel = -1;
+    {
+        int kind = 0, channel = -1, composite = 0;
+        if (GetActivePlot(&kind, &channel, &composite) && kind >= 1 && composite == 0 && channel >= 0 &&
+            channel < kChannels)
+            activeChannel = channel;
+    }
+    // A position must lie within every file it moves: a file can't be set past its end.
+    FilePositionEnds ends;
+    for (int c = 0; c < kChannels; ++c) {
+        const TWaveFile* file = Settings.Files[c].File.get();
+        if (file == nullptr)
+            continue;
+        const std::int64_t frames = file->GetEndFrame();
+        const double seconds = file->FramesToSeconds(file->GetEndFrame());
+        if (ends.AllFrames < 0 || frames < ends.AllFrames)
+            ends.AllFrames = frames;
+        if (ends.AllSeconds < 0.0 || seconds < ends.AllSeconds)
+            ends.AllSeconds = seconds;
+        if (c == activeChannel) {
+            ends.ActiveFrames = frames;
+            ends.ActiveSeconds = seconds;
+        }
+    }
     {
         CSetFilePositionDlg dlg(this, &v.Seconds, &v.Samples, &v.Mode, &v.ApplyToAll);
+        dlg.SetEnds(ends);
         if (dlg.DoModal() != IDOK)
             return;
     }
@@ -440,11 +465,8 @@ void CMainFrame::OnEditSetFilePosition()
     if (v.ApplyToAll) {
         for (int c = 0; c < kChannels; ++c)
             apply(c);
-    } else {
-        int kind = 0, channel = -1, composite = 0;
-        if (GetActivePlot(&kind, &channel, &composite) && kind >= 1 && composite == 0 && channel >= 0 &&
-            channel < kChannels)
-            apply(channel);
+    } else if (activeChannel >= 0) {
+        apply(activeChannel);
     }
     if (Toolbar != nullptr && Toolbar->GetSafeHwnd() != nullptr)
         Toolbar->UpdateState(true, false);

@@ -255,6 +255,67 @@ TEST_F(EditCommands, SetFilePositionWithApplyToAllMovesEveryChannelThatHasAFile)
     EXPECT_EQ(b->GetPosition(), 9u);
 }
 
+// Wrong numbers in Set File Position get a message and leave the dialog open; nothing moves.
+// A position must lie within every file it moves: with "apply to all" the shortest file's end.
+TEST_F(EditCommands, SetFilePositionRefusesWrongNumbersAndPositionsPastTheEnd)
+{
+    TWaveFile* a = StartWithFile(); // 16 frames at 8000 Hz
+    ASSERT_NE(a, nullptr);
+    ASSERT_TRUE(WriteWave(Data("wave/short.wav"), 8000, {1, 2, 3, 4, 5, 6, 7, 8}));
+    ASSERT_TRUE(OpenChannel(5, Data("wave/short.wav")));
+    TWaveFile* b = frame->Settings.Files[5].File.get();
+    ASSERT_NE(Select(0, 0.0f, kFrame), nullptr); // channel 0's plot is the active one
+    frame->SetChannelFilePosition(0, 3);
+    frame->SetChannelFilePosition(5, 2);
+
+    const auto enter = [](CWnd& d, int id, const char* text) {
+        static_cast<CDialog&>(d).SetDlgItemText(id, text);
+        dlgtest::Click(d, IDOK);
+    };
+    const char* wrongSeconds[] = {"1e300", "inf", "nan", "12,5", "", "0x10", "0.0011"};
+    for (std::size_t i = 0; i < std::size(wrongSeconds); ++i)
+        user.ExpectBox(IDOK, "The file position must be between 0 and 0.001 seconds");
+    user.ExpectBox(IDOK, "The file position must be greater or equal to zero");
+    for (int i = 0; i < 3; ++i)
+        user.ExpectBox(IDOK, "The file position must be between 0 and 8 samples");
+    user.ExpectBox(IDOK, "The file position must be greater or equal to zero");
+    CDialog::ScriptModal([&](CWnd& d) {
+        // The dialog remembers its last values for the life of the process.
+        dlgtest::Click(d, IDC_POSITION_BY_SECONDS);
+        static_cast<CDialog&>(d).CheckDlgButton(IDC_POSITION_ALL_FILES, BST_CHECKED);
+        for (const char* text : wrongSeconds)
+            enter(d, IDC_POSITION_SECONDS, text);
+        enter(d, IDC_POSITION_SECONDS, "-1");
+        dlgtest::Click(d, IDC_POSITION_BY_SAMPLES);
+        for (const char* text : {"9", "1e3", "99999999999999999999"})
+            enter(d, IDC_POSITION_SAMPLES, text);
+        enter(d, IDC_POSITION_SAMPLES, "-1");
+        dlgtest::Click(d, IDCANCEL);
+    });
+    frame->ExecuteCommand(ID_EDIT_SET_FILE_POSITION);
+    EXPECT_EQ(a->GetPosition(), 3u);
+    EXPECT_EQ(b->GetPosition(), 2u);
+
+    // The end itself is a position (a paste there appends); for the active file alone its own
+    // end is the limit.
+    CDialog::ScriptModal([&](CWnd& d) {
+        dlgtest::Click(d, IDC_POSITION_BY_SAMPLES);
+        static_cast<CDialog&>(d).CheckDlgButton(IDC_POSITION_ALL_FILES, BST_UNCHECKED);
+        enter(d, IDC_POSITION_SAMPLES, " 16 ");
+    });
+    frame->ExecuteCommand(ID_EDIT_SET_FILE_POSITION);
+    EXPECT_EQ(a->GetPosition(), 16u);
+    EXPECT_EQ(b->GetPosition(), 2u);
+    CDialog::ScriptModal([&](CWnd& d) {
+        dlgtest::Click(d, IDC_POSITION_BY_SECONDS);
+        static_cast<CDialog&>(d).CheckDlgButton(IDC_POSITION_ALL_FILES, BST_CHECKED);
+        enter(d, IDC_POSITION_SECONDS, "0.001");
+    });
+    frame->ExecuteCommand(ID_EDIT_SET_FILE_POSITION);
+    EXPECT_EQ(a->GetPosition(), 8u);
+    EXPECT_EQ(b->GetPosition(), 8u);
+}
+
 TEST_F(EditCommands, AClipboardWaveOfAnotherRateIsRefusedAndTheFileKept)
 {
     TWaveFile* file = StartWithFile();
