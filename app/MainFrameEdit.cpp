@@ -309,8 +309,10 @@ void PasteClipboardWave(CMainFrame& frame, int channel, PasteKind how)
         return;
     TWaveFile* file = frame.Settings.Files[channel].File.get();
     const std::span<const std::uint8_t> bytes(image);
-    const float at = static_cast<float>(file->GetPositionSeconds());
-    if (how == PasteKind::Insert ? file->PasteInsertSeconds(bytes, at) : file->PasteOverSeconds(bytes, at))
+    // At the file's own frame: its position in single-precision seconds turned back into frames
+    // falls one frame short for about half of all positions.
+    const DWORD at = file->GetPosition();
+    if (how == PasteKind::Insert ? file->PasteInsert(bytes, at) : file->PasteOver(bytes, at))
         frame.NoteSampleEdit(channel);
     frame.ToolbarUpdateState();
     frame.RefreshChannelPlotsAfterEdit(channel);

@@ -87,11 +87,15 @@ TEST_F(EditCommands, CutRemovesTheSelectionAndUndoPutsItBack)
     frame->ExecuteCommand(ID_EDIT_UNDO);
     EXPECT_EQ(Samples(file), Original());
 
-    // Pasted back in at frame 2, and that paste taken back again.
-    frame->SetChannelFilePosition(0, 2);
+    // Pasted back in at frame 5 (5 / 8000 s in single precision is a hair short of it), and
+    // that paste taken back again.
+    frame->SetChannelFilePosition(0, 5);
     frame->ExecuteCommand(ID_EDIT_PASTE_INSERT);
     EXPECT_EQ(file->GetEndFrame(), 20u);
-    EXPECT_EQ(static_cast<long>(file->GetSample(2, 0, false)), 300);
+    EXPECT_EQ(static_cast<long>(file->GetSample(4, 0, false)), 300);
+    EXPECT_EQ(static_cast<long>(file->GetSample(5, 0, false)), 300);
+    EXPECT_EQ(static_cast<long>(file->GetSample(8, 0, false)), -400);
+    EXPECT_EQ(static_cast<long>(file->GetSample(9, 0, false)), -300);
     frame->ExecuteCommand(ID_EDIT_UNDO);
     EXPECT_EQ(Samples(file), Original());
     AnswerNoOnClose();
