@@ -232,10 +232,23 @@ bool TWaveFile::InsertSegment(TWaveFile* source, TWaveFile* target, DWORD source
     if (!AllocatePiece(piece, static_cast<std::size_t>(kPieceFrames) * align, kInsertMemoryText))
         return false;
     if (target->mode_ == kStreamed && oldEnd + count > target->length_) {
-        // The file grows first, so the tail can be moved up into frames that exist.
+        // The file grows first, so the tail can be moved up into frames that exist. The room is
+        // written, not just declared: a file lengthened without its blocks (sparse) lets the
+        // moves fail half-way on a full disk, and the tail's last frames would be lost.
         std::int64_t needed = target->FrameOffset(oldEnd + count);
-        if (target->file_ == nullptr || needed > 0xFFFFFFF0ll ||
-            (mmioSize(target->file_) < needed && !mmioSetSize(target->file_, needed))) {
+        const std::int64_t had = target->file_ != nullptr ? mmioSize(target->file_) : -1;
+        bool grown = had >= 0 && needed <= 0xFFFFFFF0ll;
+        if (grown && had < needed) {
+            grown = mmioSeek64(target->file_, had, SEEK_SET) == had;
+            for (std::int64_t at = had; grown && at < needed;) {
+                const LONG n = static_cast<LONG>(std::min<std::int64_t>(static_cast<std::int64_t>(piece.size()), needed - at));
+                grown = mmioWrite(target->file_, reinterpret_cast<const char*>(piece.data()), n) == n;
+                at += n;
+            }
+            if (!grown)
+                (void)mmioSetSize(target->file_, had); // back to what it was
+        }
+        if (!grown) {
             AfxMessageBox("TWaveFile - the wave file cannot grow to take the inserted segment; it is unchanged",
                           MB_OK | MB_ICONERROR);
             return false;

@@ -402,3 +402,64 @@ TEST(WaveEditStreamed, AnUndoThatCannotGrowTheFileKeepsItsFramesForAnotherTry)
     EXPECT_EQ(Column(w), Ramp(0, 10000));
     EXPECT_FALSE(w.IsUndoAvailable());
 }
+
+namespace {
+
+// A small file system of its own, full once its 256 KiB are used: a real full disk. Needs the
+// right to mount (the test is skipped without it).
+class SmallDisk {
+public:
+    SmallDisk()
+    {
+        mounted_ = RunCommand("mount -t tmpfs -o size=256k tmpfs " + dir_.path() + " 2>/dev/null") == 0;
+    }
+    ~SmallDisk()
+    {
+        if (mounted_)
+            RunCommand("umount -l " + dir_.path());
+    }
+    bool mounted() const { return mounted_; }
+    std::string file(const std::string& name) const { return dir_.file(name); }
+    // Writes a file that takes every byte still free.
+    void Fill() const { RunCommand("dd if=/dev/zero of=" + file("filler") + " bs=4k 2>/dev/null"); }
+
+private:
+    TempFolder dir_;
+    bool mounted_ = false;
+};
+
+} // namespace
+
+// A paste insert on a full disk: the file can't take the frames, so it says so and the file
+// keeps every frame it had, in place; the undo then has nothing to take out.
+TEST(WaveEditStreamed, APasteInsertOnAFullDiskLeavesTheFileAsItWas)
+{
+    SmallDisk disk;
+    if (!disk.mounted())
+        GTEST_SKIP() << "mounting a small tmpfs is not allowed here";
+    TempFolder scratch;
+    const std::string path = disk.file("take.wav");
+    {
+        TWaveFile w(TPcmFormat(8000, 1, 2), false, scratch.path());
+        std::vector<std::uint8_t> zeros(w.FramesToBytes(50000), 0);
+        ASSERT_TRUE(w.WriteBytes(zeros.data(), static_cast<DWORD>(zeros.size())));
+        FillRamp(w, 50000);
+        w.SetFileName(path);
+        ASSERT_TRUE(w.Save());
+    }
+    disk.Fill();
+    TWaveFile w(path, TWaveFile::kStreamed, false, scratch.path());
+    ASSERT_FALSE(w.IsError());
+    HGLOBAL image = w.MakeClipboardImage(0, 20000); // made in the scratch folder, not on the disk
+    ASSERT_NE(image, nullptr);
+    {
+        ScriptedUser user;
+        user.ExpectBox(IDOK, "TWaveFile - the wave file cannot grow");
+        EXPECT_FALSE(w.PasteInsert(Bytes(image), 1000));
+    }
+    GlobalUnlock(image);
+    GlobalFree(image);
+    EXPECT_EQ(w.GetEndFrame(), 50000u);
+    EXPECT_EQ(Column(w), Ramp(0, 50000));
+    EXPECT_EQ(GetFileSizeOf(path), 44 + 100000);
+}
