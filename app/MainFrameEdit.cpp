@@ -332,17 +332,21 @@ void CMainFrame::PasteClipboardAsChannelFile(int channel)
         return;
     const std::string tempFolder = Settings.WorkingPaths.Tmp;
     const std::string tempName = MakeTempFile(tempFolder, "wav");
-    if (tempName.empty())
-        return;
-    {
-        std::FILE* out = std::fopen(tempName.c_str(), "wb");
-        if (out == nullptr)
-            return;
-        const bool written = std::fwrite(image.data(), 1, image.size(), out) == image.size();
-        if (std::fclose(out) != 0 || !written) {
-            std::remove(tempName.c_str());
-            return;
+    bool written = false;
+    if (!tempName.empty()) {
+        if (std::FILE* out = std::fopen(tempName.c_str(), "wb")) {
+            written = std::fwrite(image.data(), 1, image.size(), out) == image.size();
+            written = std::fclose(out) == 0 && written;
         }
+    }
+    // A paste that can't be made must not look as if it had been.
+    if (!written) {
+        if (!tempName.empty())
+            std::remove(tempName.c_str());
+        AfxMessageBox("The wave on the clipboard could not be pasted: no temporary file could be written in " +
+                          tempFolder + " (the folder may be full or write-protected).",
+                      MB_OK | MB_ICONSTOP);
+        return;
     }
     const WORD mode = static_cast<WORD>(Settings.FileIO.WaveFileMode);
     const bool backup = Settings.FileIO.MakeBackup != 0;

@@ -147,6 +147,14 @@ TEST_F(EditCommands, PasteIntoAChannelWithoutAFileMakesItAnUntitledModifiedFile)
     ASSERT_NE(frame->TimeSeriesPlot[1], nullptr);
     frame->MDIActivate(frame->TimeSeriesPlot[1]);
     ASSERT_TRUE(CommandEnabled(frame, ID_EDIT_PASTE_INSERT));
+    // Without its temporary folder the paste says it could not be made.
+    std::filesystem::rename(Data("temp"), Data("temp.away"));
+    user.ExpectBox(IDOK, "The wave on the clipboard could not be pasted: no temporary file could be written in " +
+                             std::string(frame->Settings.WorkingPaths.Tmp));
+    frame->ExecuteCommand(ID_EDIT_PASTE_INSERT);
+    EXPECT_EQ(frame->Settings.Files[1].File, nullptr);
+    std::filesystem::rename(Data("temp.away"), Data("temp"));
+
     frame->ExecuteCommand(ID_EDIT_PASTE_INSERT);
     TWaveFile* pasted = frame->Settings.Files[1].File.get();
     ASSERT_NE(pasted, nullptr);

@@ -249,7 +249,8 @@ TEST_P(WaveEdit, ScaleClipsAtFullScaleAndIntegrateMatchesTheClosedForm)
 
 // The temporary folder gone while a file is edited (as a full or write-protected folder would
 // refuse the copy): every overwriting edit says so and changes nothing, and the last edit can
-// still be taken back once the folder is there again.
+// still be taken back once the folder is there again. A paste, which needs a scratch file
+// there, says so as well.
 TEST_P(WaveEdit, EditsWhoseUndoCopyCannotBeWrittenAreRefusedAndTheLastUndoKept)
 {
     auto w = Make(8000);
@@ -270,6 +271,10 @@ TEST_P(WaveEdit, EditsWhoseUndoCopyCannotBeWrittenAreRefusedAndTheLastUndoKept)
             w->MuteFrames(2000, 3000); // muting saves its own undo on disk
         else
             EXPECT_FALSE(w->SaveUndo(TWaveFile::kUndoRemoved, 0, 10));
+        // A paste passes through a temporary file first; it says so too.
+        std::vector<std::uint8_t> image(44 + 400, 0);
+        user.ExpectBox(IDOK, "TWaveFile - the wave on the clipboard could not be pasted");
+        EXPECT_FALSE(w->PasteInsert(image, 100));
     }
     std::filesystem::rename(away, dir.path());
     EXPECT_EQ(Column(*w), halved);
