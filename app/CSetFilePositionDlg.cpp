@@ -2,9 +2,9 @@
 
 #include "res/FileDialogIds.h"
 
-#include <cerrno>
 #include <algorithm>
 #include <cctype>
+#include <cerrno>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -110,8 +110,10 @@ void CSetFilePositionDlg::OnOK()
     const bool bySeconds = IsDlgButtonChecked(IDC_POSITION_BY_SECONDS) != 0;
     if (bySeconds || IsDlgButtonChecked(IDC_POSITION_BY_SAMPLES)) {
         GetDlgItemText(bySeconds ? IDC_POSITION_SECONDS : IDC_POSITION_SAMPLES, text, sizeof text);
+        // The samples are kept as a 32-bit signed number, so that is as far as they reach.
         const double end = bySeconds ? (all ? ends_.AllSeconds : ends_.ActiveSeconds)
-                                     : static_cast<double>(all ? ends_.AllFrames : ends_.ActiveFrames);
+                                     : std::min(static_cast<double>(all ? ends_.AllFrames : ends_.ActiveFrames),
+                                                2147483647.0);
         double value = 0.0;
         const bool number = ReadWholeNumber(text, !bySeconds, value);
         // A wrong entry gets its message and changes nothing.
@@ -128,7 +130,7 @@ void CSetFilePositionDlg::OnOK()
         if (bySeconds)
             *seconds_ = static_cast<float>(value);
         else
-            *samples_ = static_cast<std::int32_t>(std::min(value, 2147483647.0));
+            *samples_ = static_cast<std::int32_t>(value);
     }
     *applyToAll_ = all ? 1 : 0;
     CDialog::OnOK();
