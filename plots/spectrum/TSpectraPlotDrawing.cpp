@@ -200,17 +200,39 @@ void TSpectraPlot::BuildFrequencyLabels()
         if (pass == 0 && m_freqLabels.size() >= 4)
             break;
     }
-    // Thin from the right: labels too close to the one on their right lose their text.
+    // Thin from the right: a label keeps its text only when that text stands the gap clear of
+    // the last kept one's. Labels are centred on their ticks and can be wider than the gap, so
+    // the distance between the ticks alone lets them run together in a narrow window.
     const int gap = m_printing ? 300 : 30;
-    if (!m_freqLabels.empty()) {
-        int kept = m_freqLabels.back().offset;
-        for (size_t i = m_freqLabels.size() - 1; i-- > 0;) {
-            if (kept - m_freqLabels[i].offset >= gap)
-                kept = m_freqLabels[i].offset;
-            else
-                m_freqLabels[i].text[0] = '\0';
+    if (m_freqLabels.empty())
+        return;
+    std::unique_ptr<CClientDC> screen;
+    CDC* dc = m_printing ? m_printDC : nullptr;
+    if (!dc && !m_printing && m_hWnd) {
+        screen = std::make_unique<CClientDC>(this);
+        dc = screen.get();
+    }
+    const int saved = dc ? dc->SaveDC() : 0;
+    if (dc)
+        dc->SelectObject(m_font);
+    // The left edge and the width of a label's text as TA_CENTER lays it out.
+    auto extent = [&](const Label& l) {
+        const int w = dc ? static_cast<int>(dc->GetTextExtent(l.text).cx) : 0;
+        return std::pair<int, int>(l.offset - w / 2, w);
+    };
+    int keptLeft = extent(m_freqLabels.back()).first;
+    int keptOffset = m_freqLabels.back().offset;
+    for (size_t i = m_freqLabels.size() - 1; i-- > 0;) {
+        const auto [left, width] = extent(m_freqLabels[i]);
+        if (keptOffset - m_freqLabels[i].offset >= gap && keptLeft - (left + width) >= gap) {
+            keptOffset = m_freqLabels[i].offset;
+            keptLeft = left;
+        } else {
+            m_freqLabels[i].text[0] = '\0';
         }
     }
+    if (dc)
+        dc->RestoreDC(saved);
 }
 
 int TSpectraPlot::PaneHeightForLabels() const { return m_paneMode == 1 ? m_plotRect.Height() : m_paneA.Height(); }
@@ -674,6 +696,7 @@ void TSpectraPlot::ScaleForPrinter(CDC* dc, PrintSettings settings)
 {
     if (!dc)
         return;
+    m_printDC = dc; // the labels are measured in the printer's font
     const int W = dc->GetDeviceCaps(HORZRES);
     const int H = dc->GetDeviceCaps(VERTRES);
     const int px = dc->GetDeviceCaps(LOGPIXELSX);

@@ -25,6 +25,7 @@
 #include "support/ScriptedUser.h"
 
 
+#include <climits>
 #include <cmath>
 #include <cstdlib>
 #include <filesystem>
@@ -915,5 +916,57 @@ TEST_F(SpectrumWindows, DecibelLabelsStandEvenlyAndNeverOverlapOnAnyRangeOrHeigh
     settings.PlotTop = -0.001f;
     p->UpdateLayout();
     EXPECT_EQ(p->GetPlotTopEdit()->GetWindowTextString(), "0.00");
+    delete p;
+}
+
+// The frequency labels as drawn: the ink of each label (the dark columns nearest its tick)
+// stands clear of its neighbours' on any window width, axis kind and span.
+TEST_F(SpectrumWindows, FrequencyLabelsNeverCrowdTogetherOnAnyWidthOrAxis)
+{
+    processing = Processing(44100, 1024);
+    auto e = Engine();
+    TSpectraPlot* p = Open(e.get());
+    struct Axis {
+        WORD freqScale;
+        float lo, hi;
+    };
+    for (const Axis axis : {Axis{0, 0.0f, 22050.0f}, Axis{0, 0.0f, 2000.0f}, Axis{0, 1000.0f, 1030.0f},
+                            Axis{1, 20.0f, 20000.0f}, Axis{1, 1200.0f, 1800.0f}, Axis{2, 20.0f, 20000.0f}})
+        for (int width = 180; width <= 1000; width += 53) {
+            scaling.FreqScaleType = axis.freqScale;
+            scaling.OctaveNumber = 3;
+            settings.StartFreq = axis.lo;
+            settings.StopFreq = axis.hi;
+            p->MoveWindow(0, 0, width, 400);
+            p->UpdateLayout();
+            p->Invalidate();
+            p->UpdateWindow();
+            AfxPumpMessages();
+            const CRect pane = p->GetPlotRect();
+            std::vector<int> ticks;
+            for (const auto& l : p->GetFrequencyLabels())
+                if (l.text[0])
+                    ticks.push_back(pane.left + l.offset);
+            SCOPED_TRACE(testing::Message() << "scale " << axis.freqScale << " " << axis.lo << "-" << axis.hi
+                                            << " width " << width);
+            ASSERT_GE(ticks.size(), width > 300 ? 2u : 1u); // the rightmost label always shows
+            // Each dark column of the label row belongs to the nearest tick.
+            const QImage& image = p->GetSurface()->Image();
+            const int top = pane.bottom + p->GetScrollBarHeight() + 4;
+            std::vector<int> left(ticks.size(), INT_MAX), right(ticks.size(), INT_MIN);
+            for (int x = 0; x < image.width(); ++x)
+                for (int y = top; y < top + 14 && y < image.height(); ++y)
+                    if (qGray(image.pixel(x, y)) < 128) {
+                        size_t k = 0;
+                        for (size_t i = 1; i < ticks.size(); ++i)
+                            if (std::abs(ticks[i] - x) < std::abs(ticks[k] - x))
+                                k = i;
+                        left[k] = std::min(left[k], x);
+                        right[k] = std::max(right[k], x);
+                        break;
+                    }
+            for (size_t i = 0; i + 1 < ticks.size(); ++i)
+                EXPECT_GE(left[i + 1] - right[i] - 1, 30) << "between labels at " << ticks[i] << " and " << ticks[i + 1];
+        }
     delete p;
 }
