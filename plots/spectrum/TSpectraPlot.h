@@ -296,6 +296,7 @@ private:
     std::unique_ptr<CButton> m_storeA[kOverlaySlots], m_storeB[kOverlaySlots];
     std::unique_ptr<CButton> m_showA[kOverlaySlots], m_showB[kOverlaySlots];
     std::unique_ptr<CButton> m_overlayDialogA, m_overlayDialogB;
+    int m_overlayPitch = 16; // pixels between overlay rows: 16, closer in a short window
 
     // Tables and polylines.
     std::vector<Label> m_freqLabels, m_ampLabels, m_ampLabelsB;

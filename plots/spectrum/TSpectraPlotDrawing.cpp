@@ -1050,7 +1050,7 @@ void TSpectraPlot::DrawOverlayLegend(CDC* dc, bool, const CRect& pane, const REC
         const COLORREF colour = PrintColor(dc, s.Color);
         dc->SetTextColor(colour);
         if (!m_printing) {
-            dc->TextOut(x + 16, y + 16 * k - 8 + m_fontHeight / 2, slot.GetName());
+            dc->TextOut(x + 16, y + m_overlayPitch * k - 8 + m_fontHeight / 2, slot.GetName());
             continue;
         }
         const int rowY = y + static_cast<int>(0.15 * py * row);

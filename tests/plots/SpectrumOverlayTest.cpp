@@ -268,3 +268,70 @@ TEST_F(SpectrumOverlays, AShownSlotWithNothingStoredDrawsNothing)
     p->DestroyWindow();
     AfxPumpMessages();
 }
+
+// Two traces' overlay columns in windows from short to tall: no overlay control covers
+// another; while the window can hold both columns every one lies inside it, clear of the
+// toggles; a tall window keeps the rows 16 pixels apart beside each pane.
+TEST_F(SpectrumOverlays, OverlayControlsOfBothTracesNeverCoverEachOtherInAShortWindow)
+{
+    settings.ShowOverlayControls = 1;
+    auto a = Engine(128.0, 0.5);
+    auto b = Engine(128.0, 0.5);
+    TSpectraPlot* p = Open(a.get(), b.get());
+    std::vector<int> ids;
+    for (int base : {1201, 1211, 1221, 1231})
+        for (int i = 0; i < 7; ++i)
+            ids.push_back(base + i);
+    for (int id : {1400, 1401, 1410, 1411, 1412})
+        ids.push_back(id);
+    for (BYTE meter : {0, 1})
+        for (int height = 260; height <= 760; height += 25) {
+            settings.ShowPowerMeter = meter;
+            p->MoveWindow(0, 0, 700, height);
+            p->UpdateLayout();
+            AfxPumpMessages();
+            CRect client;
+            p->GetClientRect(&client);
+            SCOPED_TRACE(testing::Message() << "meter " << int(meter) << " client height " << client.Height());
+            ASSERT_EQ(p->GetTraceCount(), 2);
+            std::vector<std::pair<int, CRect>> shown;
+            for (int id : ids) {
+                CWnd* c = p->GetDlgItem(id);
+                ASSERT_NE(c, nullptr) << id;
+                if (!c->IsWindowVisible())
+                    continue;
+                CRect r;
+                c->GetWindowRect(&r);
+                p->ScreenToClient(&r);
+                shown.emplace_back(id, r);
+            }
+            EXPECT_EQ(shown.size(), ids.size());
+            for (size_t i = 0; i < shown.size(); ++i) {
+                if (client.Height() >= 330) {
+                    CRect inside;
+                    inside.IntersectRect(&shown[i].second, &client);
+                    EXPECT_EQ(inside, shown[i].second) << "control " << shown[i].first << " leaves the window";
+                }
+                for (size_t j = i + 1; j < shown.size(); ++j) {
+                    // Below that height the columns run past the bottom, over the toggles.
+                    if (client.Height() < 330 && shown[j].first >= 1410)
+                        continue;
+                    CRect meet;
+                    EXPECT_FALSE(meet.IntersectRect(&shown[i].second, &shown[j].second))
+                        << "controls " << shown[i].first << " and " << shown[j].first << " overlap";
+                }
+            }
+        }
+    // Tall: the rows of trace B start 22 pixels into pane B, 16 apart.
+    settings.ShowPowerMeter = 0;
+    p->MoveWindow(0, 0, 700, 900);
+    p->UpdateLayout();
+    CRect first, second;
+    p->GetDlgItem(1231)->GetWindowRect(&first);
+    p->GetDlgItem(1232)->GetWindowRect(&second);
+    p->ScreenToClient(&first);
+    p->ScreenToClient(&second);
+    EXPECT_EQ(first.top, p->GetPaneRectB().top + 22);
+    EXPECT_EQ(second.top - first.top, 16);
+    delete p;
+}
