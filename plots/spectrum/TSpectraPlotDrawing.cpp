@@ -1246,7 +1246,8 @@ void TSpectraPlot::DrawMarkers(CDC* dc, SpectralData* spectrum, POINT* points, R
     CPen pen(PS_SOLID, m_printing ? 1 : 1, PrintColor(dc, m_settings->MarkerColor));
     dc->SelectObject(&pen);
     dc->SelectObject(m_font);
-    const bool dB = m_scaling && m_scaling->AmpScaleType == 1;
+    // The coherence pane shows plain ratios, whatever trace A's scale.
+    const bool dB = m_scaling && m_scaling->AmpScaleType == 1 && !IsPaneB(pane);
     for (int i = 0; i < MarkerSettings::kMarkers; ++i) {
         if (!m_markers->Enabled[i])
             continue;

@@ -434,6 +434,42 @@ TEST_F(SpectrumWindows, CoherenceFillsTheLowerPaneOnAFixedScale)
     ASSERT_EQ(p->GetAmplitudeLabelsB().size(), 13u);
     EXPECT_STREQ(p->GetAmplitudeLabelsB()[0].text, "1.20");
     EXPECT_STREQ(p->GetAmplitudeLabelsB()[12].text, "0.00");
+
+    // A level marker in the coherence pane reads a plain number: a coherence has no decibels,
+    // though trace A's scale is in dB. The box's top edge is the text's width and 4 pixels.
+    ChannelScalingSettings plain = Scaling(0);
+    auto coherence = std::make_unique<SpectralData>(&processing, &plain, false);
+    TSmoothing window(1024, TSmoothing::kHanning, 2);
+    FeedBlock(*coherence, window, {{128.0, 0.5}});
+    coherence->Average(false);
+    markers.Enabled[0] = 1;
+    markers.Freq[0] = static_cast<float>(coherence->GetBinFrequency(128));
+    markers.LabelType[0] = 2;
+    p->SetData(a.get(), coherence.get());
+    p->UpdateLayout();
+    AfxPumpMessages();
+    char text[32];
+    std::snprintf(text, sizeof text, "%3.2f", coherence->GetLevel(coherence->FrequencyToBin(markers.Freq[0])));
+    int plainWidth = 0, dBWidth = 0;
+    {
+        CClientDC dc(p);
+        CFont font; // the plots' read-out font
+        font.CreateFont(15, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, "Arial");
+        dc.SelectObject(&font);
+        plainWidth = dc.GetTextExtent(text).cx;
+        dBWidth = dc.GetTextExtent(std::string(text) + " dB").cx;
+    }
+    int widest = 0;
+    for (int y = lower.top; y < lower.bottom; ++y) {
+        int run = 0;
+        for (int x = lower.left; x < lower.right; ++x) {
+            run = At(p, x, y) == settings.MarkerColor ? run + 1 : 0;
+            widest = std::max(widest, run);
+        }
+    }
+    EXPECT_NEAR(widest, plainWidth + 4, 1);
+    EXPECT_LT(widest, dBWidth + 2);
+    markers.Enabled[0] = 0;
     p->SetData(a.get(), nullptr);
     p->UpdateLayout();
     EXPECT_EQ(p->GetPaneMode(), 1);
@@ -875,6 +911,15 @@ TEST_F(SpectrumWindows, ScreenshotsOfEveryStyleAndScaleOnARealDisplay)
     settings.PlotType = 0;
     settings.PlotTop = 0.0f;
     settings.PlotRange = 100.0;
+    // A composite's two panes in a small window, and a narrow one-pane window.
+    auto coherence = Engine(64.0, 0.5);
+    for (const CRect r : {CRect(0, 0, 560, 330), CRect(0, 0, 330, 420)}) {
+        TSpectraPlot* w = Open(e.get(), r.Width() > 400 ? coherence.get() : nullptr, r);
+        AfxPumpMessages(50);
+        EXPECT_TRUE(QtWidgetOf(w)->grab().save(QString::fromStdString(
+            std::string(dir) + "/small-" + std::to_string(r.Width()) + "x" + std::to_string(r.Height()) + ".png")));
+        delete w;
+    }
     TSpectraPlot* p = Open(e.get(), nullptr, CRect(0, 0, 900, 560));
     const CRect pane = p->GetPlotRect();
     const int x = pane.left + p->FrequencyToColumn(250.0f);
