@@ -133,29 +133,37 @@ class Renderer:
     def shaped(self, r):
         return trunc(math.trunc(r) * self.a)
 
+    def cycles(self):
+        """(frame in cycle, cycle length) per frame: cycle j starts at trunc(j x rate / f), so a
+        fractional period alternates between the two nearest whole lengths."""
+        p = min(max(self.rate / float(F32(self.c["freq"])), 1.0), 4.0e9)
+        out = []
+        j, start = 0, 0
+        while len(out) < self.n:
+            end = math.trunc((j + 1) * p)
+            length = max(1, end - start)
+            out.extend((k, length) for k in range(length))
+            j, start = j + 1, start + length
+        return out[:self.n]
+
     def r_sawtooth(self):
-        p = trunc(self.rate / float(F32(self.c["freq"])))
         lo, hi = HEADROOM * self.min, HEADROOM * self.max
-        k = np.arange(self.n) % p
         if self.c["slope"] == -1:
-            return [self.shaped(hi - float(j) * (hi - lo) / p) for j in k]
-        return [self.shaped(lo + float(j) * (hi - lo) / p) for j in k]
+            return [self.shaped(hi - float(k) * (hi - lo) / p) for k, p in self.cycles()]
+        return [self.shaped(lo + float(k) * (hi - lo) / p) for k, p in self.cycles()]
 
     def r_triangular(self):
-        p = trunc(self.rate / float(F32(self.c["freq"])))
-        h = max(1, p // 2)
         lo, hi = HEADROOM * self.min, HEADROOM * self.max
         out = []
-        for i in range(self.n):
-            k = i % p
+        for k, p in self.cycles():
+            h = max(1, p // 2)
             r = lo + k * (hi - lo) / h if k < h else lo + ((hi - lo) - (k - h) * (hi - lo) / h)
             out.append(self.shaped(r))
         return out
 
     def r_square(self):
-        p = trunc(self.rate / float(F32(self.c["freq"])))
-        h = trunc(p * self.c["duty"] / 100.0)
-        return [self.shaped(HEADROOM * self.max if i % p < h else HEADROOM * self.min) for i in range(self.n)]
+        return [self.shaped(HEADROOM * self.max if k < trunc(p * self.c["duty"] / 100.0) else HEADROOM * self.min)
+                for k, p in self.cycles()]
 
     def r_pulse(self):
         r = trunc(self.c["interval"] * self.rate / 1e6)
