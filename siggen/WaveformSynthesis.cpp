@@ -361,6 +361,15 @@ public:
         return std::max<std::int64_t>(1, ShapedCycleStart(m_period, m_cycle + 1) - ShapedCycleStart(m_period, m_cycle));
     }
     std::int64_t CurrentLength() const { return m_length; }
+    // Frames of the current cycle before the point `percent` % of a period into it, counted
+    // from the exact start of the cycle, so that a fractional period keeps its duty on average.
+    std::int64_t FramesBefore(double percent) const
+    {
+        const double start = static_cast<double>(m_cycle) * m_period;
+        const auto edge = static_cast<std::int64_t>(std::trunc(start + m_period * percent / 100.0)) -
+                          static_cast<std::int64_t>(std::trunc(start));
+        return std::clamp<std::int64_t>(edge, 0, m_length);
+    }
     void Advance()
     {
         if (++m_k < m_length)
@@ -418,9 +427,8 @@ void GenerateSquare(TWaveData* wave, const SigGenChannelSettings& s, WORD c, dou
     const Limits l = LimitsOf(wave);
     ShapedCycle cycle(ShapedPeriod(l.rate, s.Square.Frequency));
     FrameLoop(wave, c, ctx, [&](DWORD) {
-        const auto h =
-            static_cast<std::int64_t>(static_cast<double>(cycle.CurrentLength()) * s.Square.DutyPercent / 100.0);
-        const double r = cycle.Frame() < h ? kHeadroom * l.max : kHeadroom * l.min;
+        const double r =
+            cycle.Frame() < cycle.FramesBefore(s.Square.DutyPercent) ? kHeadroom * l.max : kHeadroom * l.min;
         cycle.Advance();
         return Shaped(r, a);
     });

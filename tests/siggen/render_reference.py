@@ -133,37 +133,39 @@ class Renderer:
     def shaped(self, r):
         return trunc(math.trunc(r) * self.a)
 
-    def cycles(self):
-        """(frame in cycle, cycle length) per frame: cycle j starts at trunc(j x rate / f), so a
-        fractional period alternates between the two nearest whole lengths."""
+    def cycles(self, duty=0.0):
+        """(frame in cycle, cycle length, frames before duty % of the period) per frame: cycle j
+        starts at trunc(j x rate / f), so a fractional period alternates between the two
+        nearest whole lengths, and the duty edge is counted from the cycle's exact start."""
         p = min(max(self.rate / float(F32(self.c["freq"])), 1.0), 4.0e9)
         out = []
-        j, start = 0, 0
+        j = 0
         while len(out) < self.n:
-            end = math.trunc((j + 1) * p)
-            length = max(1, end - start)
-            out.extend((k, length) for k in range(length))
-            j, start = j + 1, start + length
+            start = math.trunc(j * p)
+            length = max(1, math.trunc((j + 1) * p) - start)
+            edge = min(max(math.trunc(j * p + p * duty / 100.0) - start, 0), length)
+            out.extend((k, length, edge) for k in range(length))
+            j += 1
         return out[:self.n]
 
     def r_sawtooth(self):
         lo, hi = HEADROOM * self.min, HEADROOM * self.max
         if self.c["slope"] == -1:
-            return [self.shaped(hi - float(k) * (hi - lo) / p) for k, p in self.cycles()]
-        return [self.shaped(lo + float(k) * (hi - lo) / p) for k, p in self.cycles()]
+            return [self.shaped(hi - float(k) * (hi - lo) / p) for k, p, _ in self.cycles()]
+        return [self.shaped(lo + float(k) * (hi - lo) / p) for k, p, _ in self.cycles()]
 
     def r_triangular(self):
         lo, hi = HEADROOM * self.min, HEADROOM * self.max
         out = []
-        for k, p in self.cycles():
+        for k, p, _ in self.cycles():
             h = max(1, p // 2)
             r = lo + k * (hi - lo) / h if k < h else lo + ((hi - lo) - (k - h) * (hi - lo) / h)
             out.append(self.shaped(r))
         return out
 
     def r_square(self):
-        return [self.shaped(HEADROOM * self.max if k < trunc(p * self.c["duty"] / 100.0) else HEADROOM * self.min)
-                for k, p in self.cycles()]
+        return [self.shaped(HEADROOM * self.max if k < edge else HEADROOM * self.min)
+                for k, _, edge in self.cycles(self.c["duty"])]
 
     def r_pulse(self):
         r = trunc(self.c["interval"] * self.rate / 1e6)
