@@ -356,10 +356,6 @@ class ShapedCycle {
 public:
     explicit ShapedCycle(double period) : m_period(period) { m_length = Length(); }
     std::int64_t Frame() const { return m_k; }
-    std::int64_t Length() const
-    {
-        return std::max<std::int64_t>(1, ShapedCycleStart(m_period, m_cycle + 1) - ShapedCycleStart(m_period, m_cycle));
-    }
     std::int64_t CurrentLength() const { return m_length; }
     // Frames of the current cycle before the point `percent` % of a period into it, counted
     // from the exact start of the cycle, so that a fractional period keeps its duty on average.
@@ -380,6 +376,11 @@ public:
     }
 
 private:
+    std::int64_t Length() const
+    {
+        return std::max<std::int64_t>(1, ShapedCycleStart(m_period, m_cycle + 1) - ShapedCycleStart(m_period, m_cycle));
+    }
+
     double m_period;
     std::int64_t m_cycle = 0;
     std::int64_t m_k = 0;
