@@ -103,6 +103,30 @@ TEST_F(MainFrameConfigTest, AMissingOrUnreadableConfigurationIsReportedAndChange
     EXPECT_EQ(user.Pending(), 0u);
 }
 
+// A configuration holding a code this version has no entry for (here an averaging mode)
+// loads with that setting at its default and says which; the file stays as it was.
+TEST_F(MainFrameConfigTest, UnknownChoicesInALoadedConfigurationAreNamedAndTakeTheirDefaults)
+{
+    ASSERT_NE(Start(), nullptr);
+    FrameSettings other;
+    other.Processing[1].AverageBlocks = 17;
+    other.Processing[1].AverageMode = 1;
+    const std::string path = Data("config/Newer.cfg");
+    ASSERT_TRUE(WriteConfigurationFile(other, path.c_str()));
+    std::string text = ReadFile(path);
+    const std::size_t at = text.find("AverageMode=1", text.find("[Settings_1]"));
+    ASSERT_NE(at, std::string::npos);
+    text.replace(at, 13, "AverageMode=7");
+    std::ofstream(path, std::ios::binary) << text;
+
+    user.ExpectBox(IDOK, "[Settings_1] AverageMode=7 (now 0)");
+    frame->LoadConfiguration(path.c_str());
+    EXPECT_EQ(user.Pending(), 0u);
+    EXPECT_EQ(frame->Settings.Processing[1].AverageMode, 0);
+    EXPECT_EQ(frame->Settings.Processing[1].AverageBlocks, 17u);
+    EXPECT_EQ(ReadFile(path), text);
+}
+
 // Without its undo copy the loaded configuration would replace the working state for good:
 // the load stops after saying so.
 TEST_F(MainFrameConfigTest, ALoadWhoseUndoCopyCannotBeWrittenChangesNothing)
