@@ -80,14 +80,13 @@ class Table {
 public:
     explicit Table(std::vector<ConfigurationLine> lines) : lines_(std::move(lines))
     {
-        std::unordered_set<std::string> seen;
         std::string section;
         bool first = false;
         for (std::size_t i = 0; i < lines_.size(); ++i) {
             const ConfigurationLine& line = lines_[i];
             if (line.IsSection) {
                 section = Lower(line.Section, 40);
-                first = seen.insert(section).second;
+                first = sections_.insert(section).second;
             } else if (first && line.Key[0] != '\0') {
                 index_.try_emplace(section + '\n' + Lower(line.Key, 40), i);
             }
@@ -101,8 +100,11 @@ public:
         return it == index_.end() ? nullptr : lines_[it->second].Value;
     }
 
+    bool HasSection(const char* section) const { return sections_.count(Lower(section, 40)) != 0; }
+
 private:
     std::vector<ConfigurationLine> lines_;
+    std::unordered_set<std::string> sections_;
     std::unordered_map<std::string, std::size_t> index_;
 };
 
@@ -205,6 +207,8 @@ public:
                             std::to_string(static_cast<long long>(missing)) + ")");
     }
     std::vector<std::string>& Replaced() { return replaced_; }
+    // Whether the file has the current section at all.
+    bool HasSection() const { return table_.HasSection(section_.c_str()); }
     void Flag(const char* key, BYTE& field, BYTE missing)
     {
         const char* v = Find(key);
@@ -397,6 +401,15 @@ template <class Io>
 void VisitCalibration(Io& io, ChannelCalibration& c, int ch)
 {
     io.Section(Indexed("Calibration", ch));
+    // A file that holds no calibration for the channel names no calibration file either: the
+    // channel gets the plain calibration a channel without one has, rather than the keys'
+    // defaults, which name a file "EEG" that no installation here has.
+    if constexpr (Io::kReading) {
+        if (!io.HasSection()) {
+            c.SetDefaults(ch);
+            return;
+        }
+    }
     char channelName[40];
     std::snprintf(channelName, sizeof channelName, "Channel %d", ch);
 #define CAL_NUM(field, key, missing, fmt)                                                                              \

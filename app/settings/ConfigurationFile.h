@@ -75,7 +75,8 @@ bool WriteConfigurationFile(const FrameSettings& settings, const char* path);
 bool ReadConfigurationFile(FrameSettings& settings, const char* path, ConfigurationCheck* check = nullptr);
 
 // Sets every stored field to the value a configuration without that key gives it (the second
-// default of every record), as reading an empty file does.
+// default of every record; a calibration without its section that of a channel without one),
+// as reading an empty file does.
 void ApplyMissingKeyDefaults(FrameSettings& settings);
 
 // The rules that follow every load: channels 0..6 are enabled and carry their location names.

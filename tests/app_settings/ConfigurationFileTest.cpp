@@ -473,15 +473,15 @@ TEST_F(ConfigFile, EmptyOrForeignFileReadsToMissingKeyDefaults)
         EXPECT_EQ(s->Processing[ch].AverageSpeed, 0);
         EXPECT_EQ(s->Processing[ch].SampleFormat.SampleRate, 4000u);
         EXPECT_EQ(s->Processing[ch].SampleFormat.BytesPerSample, 3);
+        // Without its section a channel has the plain calibration of a channel without one,
+        // which names no file to read.
         const ChannelCalibration& cal = s->Calibration[ch];
-        EXPECT_STREQ(cal.Filename, "EEG");
-        EXPECT_EQ(+cal.RefUnits, 4u);
-        EXPECT_EQ(+cal.RefType, 0u);
-        EXPECT_STREQ(cal.LabelLinear, "millivolts");
-        EXPECT_FLOAT_EQ(+cal.CalRatio, 377.123627f);
-        EXPECT_FLOAT_EQ(+cal.PctFullScale, 0.053033f);
-        EXPECT_FLOAT_EQ(+cal.MeasuredInputVoltage, 0.375f);
-        EXPECT_EQ(+cal.CalCreateMode, 2);
+        EXPECT_STREQ(cal.Filename, "Volts");
+        EXPECT_EQ(+cal.RefUnits, 0u);
+        EXPECT_EQ(+cal.CalCreateMode, 0);
+        EXPECT_EQ(+cal.IsEnabled, 1u);
+        EXPECT_STREQ(cal.LabelLinear, "Volts rms");
+        EXPECT_FLOAT_EQ(+cal.CalRatio, 10.0f);
         EXPECT_STREQ(cal.ChannelName, ch == 7 ? "Channel 7" : GetChannelLocationName(ch));
         EXPECT_FLOAT_EQ(s->Markers[ch].Freq[3], 500.0f);
         EXPECT_EQ(s->Markers[ch].LabelType[3], 1u);
@@ -533,6 +533,25 @@ TEST_F(ConfigFile, EmptyOrForeignFileReadsToMissingKeyDefaults)
         EXPECT_EQ(r.IsOpen, 0);
         EXPECT_STREQ(r.PlacementText, "");
     }
+}
+
+// A calibration section with keys missing takes each key's own default.
+TEST_F(ConfigFile, ACalibrationSectionWithMissingKeysTakesTheKeysDefaults)
+{
+    Put("[Calibration_3]\r\nRefLevel=94.0\r\n");
+    auto s = Fresh();
+    ASSERT_TRUE(ReadConfigurationFile(*s, file.c_str()));
+    const ChannelCalibration& cal = s->Calibration[3];
+    EXPECT_FLOAT_EQ(+cal.RefLevel, 94.0f);
+    EXPECT_STREQ(cal.Filename, "EEG");
+    EXPECT_EQ(+cal.RefUnits, 4u);
+    EXPECT_EQ(+cal.RefType, 0u);
+    EXPECT_STREQ(cal.LabelLinear, "millivolts");
+    EXPECT_FLOAT_EQ(+cal.CalRatio, 377.123627f);
+    EXPECT_FLOAT_EQ(+cal.PctFullScale, 0.053033f);
+    EXPECT_FLOAT_EQ(+cal.MeasuredInputVoltage, 0.375f);
+    EXPECT_EQ(+cal.CalCreateMode, 2);
+    EXPECT_STREQ(s->Calibration[4].Filename, "Volts");
 }
 
 TEST_F(ConfigFile, HandWrittenWindowsFile)
