@@ -1,6 +1,7 @@
 #include "app/CFilterDialog.h"
 
 #include "records/CommonRoutines.h"
+#include "records/NumberText.h"
 #include "records/RecordBytes.h"
 #include "platform/core/SystemFolders.h"
 #include "platform/ui/CommonDialogs.h"
@@ -98,65 +99,47 @@ void CFilterDialog::OnFilterTypeChanged()
 void CFilterDialog::OnOK()
 {
     const long nyquist = long(sampleRate_ / 2);
-    char text[261] = {};
     const auto refuse = [](const std::string& message) { AfxMessageBox(message, MB_OK | MB_ICONERROR); };
-
-    GetDlgItemText(IDC_FILTER_TAPS, text, sizeof text);
-    const long taps = std::strtol(text, nullptr, 10);
+    // Every value is read and checked before any is stored: a refusal leaves the record as it was.
+    double taps = 0.0;
+    if (!ReadNumberField(*this, IDC_FILTER_TAPS, NumberField{"The number of filter taps", -1e12, 1e12, true}, taps))
+        return;
     if (taps < kMinTaps || taps > kMaxTaps) {
         refuse(Format("The number of filter taps must be between %ld and %ld", kMinTaps, kMaxTaps));
         return;
     }
-    settings_->NumTaps = std::int32_t(taps);
-
-    GetDlgItemText(IDC_FILTER_GAIN, text, sizeof text);
-    const float gain = static_cast<float>(std::atof(text));
-    if (!(gain >= -90.0f && gain <= 90.0f)) {
+    double gain = 0.0;
+    if (!ReadNumberField(*this, IDC_FILTER_GAIN, NumberField{"The filter gain"}, gain))
+        return;
+    if (!(gain >= -90.0 && gain <= 90.0)) {
         refuse("The filter gain must be between -90 and + 90 dB");
         return;
     }
-    settings_->FilterGain = gain;
 
     const DWORD type = CheckedType();
-    settings_->FilterType = type;
-
     // What the type does not read counts as a value inside the range.
-    long cutoff = nyquist / 2;
-    long center = nyquist / 2;
-    long width = nyquist / 2;
-    const auto readLong = [&](int id) {
-        char t[64] = {};
-        GetDlgItemText(id, t, sizeof t);
-        return std::strtol(t, nullptr, 10);
+    double cutoff = nyquist / 2;
+    double center = nyquist / 2;
+    double width = nyquist / 2;
+    const auto read = [this](int id, const char* name, double& value) {
+        return ReadNumberField(*this, id, NumberField{name, -1e12, 1e12, true}, value);
     };
+    bool typed = true;
     switch (type) {
-    case FILTER_LOWPASS:
-        cutoff = readLong(IDC_FILTER_LOW_CUTOFF);
-        settings_->LowPassCutoff = std::int32_t(cutoff);
-        break;
-    case FILTER_HIGHPASS:
-        cutoff = readLong(IDC_FILTER_HIGH_CUTOFF);
-        settings_->HighPassCutoff = std::int32_t(cutoff);
-        break;
+    case FILTER_LOWPASS: typed = read(IDC_FILTER_LOW_CUTOFF, "Cutoff Frequency", cutoff); break;
+    case FILTER_HIGHPASS: typed = read(IDC_FILTER_HIGH_CUTOFF, "Cutoff Frequency", cutoff); break;
     case FILTER_BANDPASS:
-        center = readLong(IDC_FILTER_BAND_CENTER);
-        width = readLong(IDC_FILTER_BAND_WIDTH);
-        settings_->BandPassCenter = std::int32_t(center);
-        settings_->BandPassWidth = std::int32_t(width);
+        typed = read(IDC_FILTER_BAND_CENTER, "Center Frequency", center) &&
+                read(IDC_FILTER_BAND_WIDTH, "Frequency Width", width);
         break;
     case FILTER_NOTCH:
-        center = readLong(IDC_FILTER_NOTCH_CENTER);
-        width = readLong(IDC_FILTER_NOTCH_WIDTH);
-        settings_->NotchCenter = std::int32_t(center);
-        settings_->NotchWidth = std::int32_t(width);
+        typed = read(IDC_FILTER_NOTCH_CENTER, "Center Frequency", center) &&
+                read(IDC_FILTER_NOTCH_WIDTH, "Frequency Width", width);
         break;
-    case FILTER_CUSTOM:
-        GetDlgItemText(IDC_FILTER_RESPONSE_FILE, text, sizeof text);
-        CopyField(settings_->ResponseFile, text);
-        break;
-    default:
-        break;
+    default: break;
     }
+    if (!typed)
+        return;
     if (cutoff < 0 || cutoff > nyquist) {
         refuse(Format("Cutoff Frequency must be between %ld and %ld Hz", 0, nyquist));
         return;
@@ -168,6 +151,29 @@ void CFilterDialog::OnOK()
     if (width < 0 || width > nyquist) {
         refuse(Format("Frequency Width must be between %ld and %ld Hz", 0, nyquist));
         return;
+    }
+
+    settings_->NumTaps = std::int32_t(taps);
+    settings_->FilterGain = static_cast<float>(gain);
+    settings_->FilterType = type;
+    switch (type) {
+    case FILTER_LOWPASS: settings_->LowPassCutoff = std::int32_t(cutoff); break;
+    case FILTER_HIGHPASS: settings_->HighPassCutoff = std::int32_t(cutoff); break;
+    case FILTER_BANDPASS:
+        settings_->BandPassCenter = std::int32_t(center);
+        settings_->BandPassWidth = std::int32_t(width);
+        break;
+    case FILTER_NOTCH:
+        settings_->NotchCenter = std::int32_t(center);
+        settings_->NotchWidth = std::int32_t(width);
+        break;
+    case FILTER_CUSTOM: {
+        char text[261] = {};
+        GetDlgItemText(IDC_FILTER_RESPONSE_FILE, text, sizeof text);
+        CopyField(settings_->ResponseFile, text);
+        break;
+    }
+    default: break;
     }
     CDialog::OnOK();
 }

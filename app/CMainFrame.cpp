@@ -304,13 +304,12 @@ void CMainFrame::ReadStartupConfiguration()
         }
         return;
     }
-    if (!check.damaged)
+    std::string text = DescribeConfigurationCheck("The start-up configuration " + StartupConfigPath, check);
+    if (text.empty())
         return;
     // The file is replaced at exit; what the reader could not use stays in a copy.
     const std::string copy = KeepCopyBeside(StartupConfigPath);
-    std::string text = "The start-up configuration " + StartupConfigPath +
-                       " is damaged: some of its lines could not be read, and the settings they held take their "
-                       "defaults.\r\r";
+    text += "\r\r";
     if (copy.empty()) {
         KeepStartupConfig = true;
         text += "No copy of it could be made (" + GetLastFileError() + "), so it is left as it is.";
@@ -337,7 +336,10 @@ void CMainFrame::WriteSettingsAtExit()
         report(StartupConfigPath);
 }
 
-bool CMainFrame::ReadConfigurationFile(const char* path) { return ::ReadConfigurationFile(Settings, path); }
+bool CMainFrame::ReadConfigurationFile(const char* path, ConfigurationCheck* check)
+{
+    return ::ReadConfigurationFile(Settings, path, check);
+}
 
 bool CMainFrame::WriteConfigurationFile(const char* path) { return ::WriteConfigurationFile(Settings, path); }
 

@@ -222,7 +222,7 @@ public:
     // Profile and start-up configuration.
     void ReadGlobalSettings();
     bool WriteGlobalSettings();
-    [[nodiscard]] bool ReadConfigurationFile(const char* path);
+    [[nodiscard]] bool ReadConfigurationFile(const char* path, struct ConfigurationCheck* check = nullptr);
     [[nodiscard]] bool WriteConfigurationFile(const char* path);
     // Reads the start-up configuration, reporting one that cannot be read or is damaged.
     void ReadStartupConfiguration();

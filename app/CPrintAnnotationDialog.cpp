@@ -1,5 +1,7 @@
 #include "app/CPrintAnnotationDialog.h"
 
+#include "records/NumberText.h"
+
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
@@ -36,15 +38,20 @@ BOOL CPrintAnnotationDialog::OnInitDialog()
 
 void CPrintAnnotationDialog::OnOK()
 {
-    char text[80] = {};
+    // The margins are checked before anything is stored: a negative margin would put the plot
+    // off the page, and ten inches leaves no page to print on.
+    static const char* const kNames[4] = {"The left margin", "The right margin", "The top margin",
+                                          "The bottom margin"};
+    double values[4] = {};
+    for (int i = 0; i < 4; ++i)
+        if (!ReadNumberField(*this, 1859 + i, NumberField{kNames[i], 0.0, 10.0}, values[i]))
+            return;
     GetDlgItemText(1857, settings_->Annotation1, 80);
     GetDlgItemText(1858, settings_->Annotation2, 80);
     float* margins[4] = {&settings_->MarginLeft, &settings_->MarginRight, &settings_->MarginTop,
                          &settings_->MarginBottom};
-    for (int i = 0; i < 4; ++i) {
-        GetDlgItemText(1859 + i, text, 80);
-        *margins[i] = static_cast<float>(std::atof(text));
-    }
+    for (int i = 0; i < 4; ++i)
+        *margins[i] = static_cast<float>(values[i]);
     for (auto& c : settings_->Comment)
         std::memset(c, 0, sizeof c);
     if (auto* edit = static_cast<CEdit*>(GetDlgItem(1864))) {

@@ -4,6 +4,7 @@
 #include "app/CMainFrame.h"
 
 #include "acquisition/TUsbDevice.h"
+#include "app/settings/ConfigurationFile.h"
 #include "records/CommonRoutines.h"
 #include "records/RecordBytes.h"
 #include "plots/spectrogram/TSurfacePlot.h"
@@ -120,9 +121,13 @@ bool CMainFrame::LoadConfiguration(const char* path)
 
     const INT inputIndex = Settings.DTInputDeviceIndex;
     const INT outputIndex = Settings.DTOutputDeviceIndex;
-    if (!ReadConfigurationFile(fullPath.c_str()))
+    ConfigurationCheck check;
+    if (!ReadConfigurationFile(fullPath.c_str(), &check))
         AfxMessageBox("The configuration file \"" + fullPath + "\" could not be read completely.",
                       MB_OK | MB_ICONSTOP);
+    else if (const std::string text = DescribeConfigurationCheck("The configuration file \"" + fullPath + "\"", check);
+             !text.empty())
+        AfxMessageBox(text, MB_OK | MB_ICONEXCLAMATION);
     if (inputIndex != Settings.DTInputDeviceIndex && InputDevice != nullptr)
         InputDevice->CloseDevice();
     if (outputIndex != Settings.DTOutputDeviceIndex && OutputDevice != nullptr)

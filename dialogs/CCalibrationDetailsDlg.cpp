@@ -72,17 +72,6 @@ std::string Format(const char* format, double value)
     return text;
 }
 
-// A typed number; false when the text holds none.
-bool ReadNumber(const CDialog& dialog, int id, double& value)
-{
-    std::string text;
-    dialog.GetDlgItemText(id, text);
-    const char* begin = text.c_str();
-    char* end = nullptr;
-    value = std::strtod(begin, &end);
-    return end != begin && std::isfinite(value);
-}
-
 const char* SensitivityLabel(DWORD code)
 {
     switch (code) {
@@ -328,7 +317,7 @@ bool CCalibrationDetailsDlg::CheckLevel(int id, DWORD units, const char* which, 
 {
     const std::string name = std::string("The ") + which + " Signal Level ";
     // Text that is no number would have been a level of nothing.
-    if (!ReadNumber(*this, id, value)) {
+    if (!sheet::ReadNumber(*this, id, value)) {
         Refuse(name + "must be a number", "QLM436");
         return false;
     }
@@ -356,7 +345,7 @@ bool CCalibrationDetailsDlg::ApplyToRecord()
         r.CalCreateMode = 1;
         r.RefUnits = transducer;
         r.RefType = static_cast<DWORD>(sheet::SelectedData(*this, IDC_CAL_SENSITIVITY_TYPE, r.RefType));
-        const bool typed = ReadNumber(*this, IDC_CAL_SENSITIVITY, value);
+        const bool typed = sheet::ReadNumber(*this, IDC_CAL_SENSITIVITY, value);
         double volts = transducer == 10 ? std::pow(10.0, value / 20.0) : value / 1000.0;
         if (transducer != 10 && !(typed && volts > 0.0)) {
             Refuse("Transducer Sensitivity must be greater than zero.");
@@ -384,7 +373,7 @@ bool CCalibrationDetailsDlg::ApplyToRecord()
         if (!CheckLevel(IDC_CAL_EXTERNAL_LEVEL, r.RefUnits, "Reference", value))
             return false;
         r.RefLevel = static_cast<float>(value);
-        if (!ReadNumber(*this, IDC_CAL_MEASURED_VOLTAGE, value) || !(value / 1000.0 > 0.0)) {
+        if (!sheet::ReadNumber(*this, IDC_CAL_MEASURED_VOLTAGE, value) || !(value / 1000.0 > 0.0)) {
             Refuse("The measured input voltage must be greater than zero.");
             return false;
         }
@@ -396,7 +385,7 @@ bool CCalibrationDetailsDlg::ApplyToRecord()
         if (!CheckLevel(IDC_CAL_WAVE_LEVEL, r.RefUnits, "Calibration", value))
             return false;
         r.RefLevel = static_cast<float>(value);
-        if (!ReadNumber(*this, IDC_CAL_DETECTED_LEVEL, value) || !(value / 100.0 > 0.000001)) {
+        if (!sheet::ReadNumber(*this, IDC_CAL_DETECTED_LEVEL, value) || !(value / 100.0 > 0.000001)) {
             Refuse("The detected signal level must be greater than zero.");
             return false;
         }
@@ -406,8 +395,17 @@ bool CCalibrationDetailsDlg::ApplyToRecord()
     r.ConversionType = static_cast<DWORD>(sheet::SelectedData(*this, IDC_CAL_CONVERSION, 0));
     r.LabelType = static_cast<DWORD>(sheet::SelectedData(*this, IDC_CAL_DISPLAY_TYPE, r.LabelType));
     r.RefOffset = 0.0f;
-    if ((r.RefUnits == 15 || r.RefUnits == 16) && ReadNumber(*this, IDC_CAL_OFFSET, value))
+    if (r.RefUnits == 15 || r.RefUnits == 16) {
+        std::string typed;
+        GetDlgItemText(IDC_CAL_OFFSET, typed);
+        // An offset that is no number would quietly have been none.
+        const std::string refusal = CheckTypedNumber(typed, NumberField{"The offset", -3.0e38, 3.0e38}, value);
+        if (!refusal.empty()) {
+            Refuse(refusal);
+            return false;
+        }
         r.RefOffset = static_cast<float>(value);
+    }
     std::string text;
     GetDlgItemText(IDC_CAL_LABEL_LOG, text);
     sheet::Store(r.LabelLog, sizeof r.LabelLog, text);

@@ -2,6 +2,7 @@
 
 #include "dialogs/PageHelpers.h"
 #include "numerics/TSmoothing.h"
+#include "records/CommonRoutines.h"
 #include "res/ProcessingDialogIds.h"
 
 #include <algorithm>
@@ -151,6 +152,15 @@ bool CSettingsDlg::ValidateAndStore()
 {
     if (!m_Processing || !GetSafeHwnd())
         return true;
+    // An overlap is clamped into 0..99, but text that is no number is refused, before any row
+    // is stored: it would have been an overlap of 0 without a word.
+    double overlaps[8] = {};
+    for (int r = 0; r < 8; ++r) {
+        const std::string name = r < 7 ? std::string("The overlap of ") + GetChannelLocationName(r)
+                                       : std::string("The overlap of channel 7");
+        if (!ReadNumberField(*this, kFftOverlapIds[r], NumberField{name.c_str(), -1e9, 1e9, true}, overlaps[r]))
+            return false;
+    }
     for (int r = 0; r < 8; ++r) {
         ChannelProcessingSettings& R = m_Processing[r];
         R.FFTsize = static_cast<DWORD>(sheet::SelectedData(*this, kFftSizeIds[r], R.FFTsize));
@@ -170,9 +180,8 @@ bool CSettingsDlg::ValidateAndStore()
             if (speed != CB_ERR)
                 R.AverageSpeed = static_cast<WORD>(speed);
         }
+        R.OverlapPercent = static_cast<WORD>(std::clamp(overlaps[r], 0.0, 99.0));
         std::string text;
-        GetDlgItemText(kFftOverlapIds[r], text);
-        R.OverlapPercent = static_cast<WORD>(std::clamp(sheet::ParseInteger(text.substr(0, 80)), 0L, 99L));
         GetDlgItemText(kFftDecimationIds[r], text);
         R.DecimationRatio = static_cast<WORD>(std::clamp(sheet::ParseInteger(text.substr(0, 80)), 1L, 50L));
     }

@@ -2,6 +2,7 @@
 // fixed-size text fields of the records.
 #pragma once
 
+#include "records/NumberText.h"
 #include "platform/ui/Controls.h"
 #include "platform/ui/Dialog.h"
 #include "platform/ui/PropertySheet.h"
@@ -77,22 +78,15 @@ inline void Store(char* field, std::size_t size, const std::string& text)
     std::memcpy(field, text.data(), std::min(text.size(), size - 1));
 }
 
-// Text as a decimal integer the way atoi reads it: leading blanks, a sign, digits; 0 otherwise.
+// Text that is a whole number (blanks around it allowed), bounded to +-1e9 so it fits any
+// field; 0 for any other text, which every caller refuses or leaves unstored, where reading it
+// like atoi would take "12abc" as 12.
 inline long ParseInteger(const std::string& text)
 {
-    std::size_t i = text.find_first_not_of(" \t");
-    if (i == std::string::npos)
+    double value = 0.0;
+    if (!ParseTypedNumber(text, value) || value != std::floor(value))
         return 0;
-    bool negative = false;
-    if (text[i] == '+' || text[i] == '-')
-        negative = text[i++] == '-';
-    long value = 0;
-    for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) {
-        value = value * 10 + (text[i] - '0');
-        if (value > 1000000000L)
-            break;
-    }
-    return negative ? -value : value;
+    return static_cast<long>(std::clamp(value, -1e9, 1e9));
 }
 
 // A settings sheet without Apply and Help, its OK 10 pixels in from the right and 4 up from the
@@ -132,15 +126,12 @@ inline std::string FormatNumber(const char* format, double value)
     return n > 0 ? std::string(text, static_cast<std::size_t>(std::min(n, static_cast<int>(sizeof text) - 1))) : std::string();
 }
 
-// A control's text as a finite number; false when it holds none.
+// A control's text as a finite number; false when the text is not one number.
 inline bool ReadNumber(const CDialog& dialog, int id, double& value)
 {
     std::string text;
     dialog.GetDlgItemText(id, text);
-    const char* begin = text.c_str();
-    char* end = nullptr;
-    value = std::strtod(begin, &end);
-    return end != begin && std::isfinite(value);
+    return ParseTypedNumber(text, value);
 }
 
 } // namespace sheet

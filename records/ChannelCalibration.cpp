@@ -185,6 +185,18 @@ DWORD ReadU32Key(const char* path, const char* key, const char* def)
     return static_cast<DWORD>(ParseDecimalInteger(ReadKey(path, key, def).c_str()));
 }
 
+// A code among count choices; one that names none (a damaged file, or one from a newer
+// version) takes def and is noted in replaced.
+DWORD ReadChoiceKey(const char* path, const char* key, DWORD def, long long count, std::string& replaced)
+{
+    const std::string text = ReadKey(path, key, std::to_string(def).c_str());
+    const std::int64_t code = ParseDecimalInteger(text.c_str());
+    if (code >= 0 && code < count)
+        return static_cast<DWORD>(code);
+    replaced += "\r" + std::string(key) + "=" + text.substr(0, 40) + " (now " + std::to_string(def) + ")";
+    return def;
+}
+
 bool WriteKey(const char* path, const char* key, const std::string& value)
 {
     return WritePrivateProfileStringA("Calibration", key, value.c_str(), path) != FALSE;
@@ -363,10 +375,11 @@ bool ReadCalibrationFile(const char* name, ChannelCalibration* record, bool show
     const char* p = path.c_str();
     r.IsEnabled = 1;
     r.RefLevel = ReadFloatKey(p, "RefLevel", "1.0");
-    r.RefUnits = ReadU32Key(p, "RefUnits", "0");
-    r.RefType = ReadU32Key(p, "RefType", "1");
-    r.ConversionType = ReadU32Key(p, "ConversionType", "0");
-    r.IntegrationType = ReadU32Key(p, "IntegrationType", "0");
+    std::string replaced;
+    r.RefUnits = ReadChoiceKey(p, "RefUnits", 0, 17, replaced);
+    r.RefType = ReadChoiceKey(p, "RefType", 1, 3, replaced);
+    r.ConversionType = ReadChoiceKey(p, "ConversionType", 0, 11, replaced);
+    r.IntegrationType = ReadChoiceKey(p, "IntegrationType", 0, 3, replaced);
     CopyField(r.LabelLinear, ReadKey(p, "LabelLinear", "Volts rms").c_str());
     CopyField(r.LabelLog, ReadKey(p, "LabelLog", "dBV rms").c_str());
     r.LabelType = ReadU32Key(p, "LabelType", "1");
@@ -374,11 +387,15 @@ bool ReadCalibrationFile(const char* name, ChannelCalibration* record, bool show
     r.CalRatio = ReadFloatKey(p, "CalRatioLeft", "1.0");
     r.DTGain = ReadFloatKey(p, "DTGain", "1.0");
     r.DTCalVersion = static_cast<WORD>(ReadU32Key(p, "DTCalVersion", "0"));
-    r.CalCreateMode = static_cast<WORD>(ReadU32Key(p, "CalCreateMode", "0"));
+    r.CalCreateMode = static_cast<WORD>(ReadChoiceKey(p, "CalCreateMode", 0, 4, replaced));
     r.TransducerSensitivityVolts = ReadFloatKey(p, "TransducerSensitivityVolts", "0.100");
     r.MeasuredInputVoltage = ReadFloatKey(p, "MeasuredInputVoltage", "0.100");
     r.RefOffset = ReadFloatKey(p, "RefOffset", "0.0");
     CopyField(r.Filename, name);
+    if (showError && !replaced.empty())
+        AfxMessageBox("The calibration file \"" + path + "\" holds settings this version does not know.\r\rThese "
+                      "settings take their defaults:" + replaced,
+                      MB_OK | MB_ICONEXCLAMATION);
     return true;
 }
 

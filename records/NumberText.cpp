@@ -87,3 +87,55 @@ std::string FormatExponent(double value)
         return std::string();
     return std::string(buf, r.ptr);
 }
+
+bool ParseTypedNumber(const std::string& text, double& value)
+{
+    std::size_t begin = 0;
+    std::size_t end = text.size();
+    while (begin < end && IsBlank(text[begin]))
+        ++begin;
+    while (end > begin && IsBlank(text[end - 1]))
+        --end;
+    // from_chars takes a minus only: a plus is skipped, and no second sign may follow it.
+    if (begin < end && text[begin] == '+' && ++begin < end && (text[begin] == '-' || text[begin] == '+'))
+        return false;
+    if (begin == end)
+        return false;
+    double parsed = 0.0;
+    const std::from_chars_result r = std::from_chars(text.data() + begin, text.data() + end, parsed,
+                                                     std::chars_format::general);
+    if (r.ec != std::errc() || r.ptr != text.data() + end || !std::isfinite(parsed))
+        return false;
+    value = parsed;
+    return true;
+}
+
+namespace {
+// Limits as a user reads them: "20000", "0.5", "1e+06".
+std::string Shown(double v)
+{
+    char text[32];
+    std::snprintf(text, sizeof text, "%g", v);
+    return text;
+}
+} // namespace
+
+std::string CheckTypedNumber(const std::string& text, const NumberField& field, double& value)
+{
+    double parsed = 0.0;
+    const std::string name = field.Name != nullptr ? field.Name : "The value";
+    if (!ParseTypedNumber(text, parsed))
+        return name + ": \"" + text.substr(0, 40) + "\" is not a number.  Please enter a number.";
+    if (field.Integer && parsed != std::floor(parsed))
+        return name + " must be a whole number.";
+    constexpr double kUnbounded = std::numeric_limits<double>::max();
+    if (parsed < field.Min || parsed > field.Max) {
+        if (field.Max == kUnbounded)
+            return name + " must be at least " + Shown(field.Min) + ".";
+        if (field.Min == -kUnbounded)
+            return name + " must be at most " + Shown(field.Max) + ".";
+        return name + " must be between " + Shown(field.Min) + " and " + Shown(field.Max) + ".";
+    }
+    value = parsed;
+    return {};
+}

@@ -1,5 +1,6 @@
 #include "utilities/CDataLoggingMainDlg.h"
 
+#include "records/NumberText.h"
 #include "platform/core/MessageBox.h"
 #include "platform/core/SystemFolders.h"
 #include "platform/ui/Controls.h"
@@ -210,9 +211,9 @@ bool CDataLogChannelOptionsDlg::Validate()
     }
     m_record->IntervalFlag = IsDlgButtonChecked(IDC_LOGCH_INTERVALS) ? 1 : 0;
     if (m_record->IntervalFlag) {
-        std::string text;
-        GetDlgItemText(IDC_LOGCH_INTERVAL, text);
-        double seconds = std::strtod(text.substr(0, 40).c_str(), nullptr);
+        double seconds = 0.0;
+        if (!ReadNumberField(*this, IDC_LOGCH_INTERVAL, NumberField{"The Logging Update Interval"}, seconds))
+            return false;
         if (seconds > 3600.0) {
             AfxMessageBox("The Logging Update Interval must be less than 3600 seconds", MB_OK | MB_ICONERROR);
             return false;

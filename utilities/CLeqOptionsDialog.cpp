@@ -1,5 +1,6 @@
 #include "utilities/CLeqOptionsDialog.h"
 
+#include "records/NumberText.h"
 #include "platform/core/MessageBox.h"
 #include "platform/ui/Controls.h"
 #include "res/UtilityDialogIds.h"
@@ -87,17 +88,17 @@ void CLeqOptionsDialog::Load()
 bool CLeqOptionsDialog::Store()
 {
     LeqChannelSettings& s = Shown();
-    std::string text;
-    GetDlgItemText(IDC_LEQ_REFTIME, text);
-    const long reference = std::strtol(text.substr(0, 80).c_str(), nullptr, 10);
+    // Text that is no number is refused, naming its field, rather than read as 0.
+    double reference = 0.0, interval = 0.0;
+    if (!ReadNumberField(*this, IDC_LEQ_REFTIME, NumberField{"LeqT Reference Time", -1e9, 1e9, true}, reference) ||
+        !ReadNumberField(*this, IDC_LEQ_INTERVAL, NumberField{"Leq Recalculation Interval"}, interval))
+        return false;
     if (reference <= 0) {
         AfxMessageBox("LeqT Reference Time must be greater than zero", MB_OK | MB_ICONEXCLAMATION);
         return false;
     }
     s.ReferenceTime = static_cast<INT>(reference);
-    GetDlgItemText(IDC_LEQ_INTERVAL, text);
-    const double interval = std::strtod(text.substr(0, 80).c_str(), nullptr);
-    if (!(interval > 0.0)) {
+    if (!(interval > 0.0 && interval < 3.0e38)) {
         AfxMessageBox("Leq Recalculation Interval must be greater than zero", MB_OK | MB_ICONEXCLAMATION);
         return false;
     }

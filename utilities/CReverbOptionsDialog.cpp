@@ -3,6 +3,7 @@
 
 #include "acquisition/TUsbDevice.h"
 #include "records/AppMessages.h"
+#include "records/NumberText.h"
 #include "records/ReverbSettings.h"
 #include "platform/core/MessageBox.h"
 #include "platform/ui/CommonDialogs.h"
@@ -102,11 +103,15 @@ void CReverbOptionsDialog::FillControls()
 bool CReverbOptionsDialog::ReadControls()
 {
     ReverbSettings& s = *m_settings;
-    char text[81] = {};
-    GetDlgItemText(IDC_REVERB_PLOT_TOP, text, sizeof text);
-    s.PlotTop = static_cast<float>(std::atof(text));
-    GetDlgItemText(IDC_REVERB_PLOT_RANGE, text, sizeof text);
-    s.PlotRange = static_cast<float>(std::atof(text));
+    // Text that is no number is refused, naming its field, rather than read as 0.
+    double top = 0.0, range = 0.0, decay = 0.0, offset = 0.0;
+    if (!ReadNumberField(*this, IDC_REVERB_PLOT_TOP, NumberField{"Plot Top"}, top) ||
+        !ReadNumberField(*this, IDC_REVERB_PLOT_RANGE, NumberField{"Plot Range"}, range) ||
+        !ReadNumberField(*this, IDC_REVERB_MAX_DECAY, NumberField{"Maximum decay time"}, decay) ||
+        !ReadNumberField(*this, IDC_REVERB_OFFSET, NumberField{"Start time offset", -1e9, 1e9, true}, offset))
+        return false;
+    s.PlotTop = NarrowToFloat(top, 1e9f);
+    s.PlotRange = NarrowToFloat(range, 1e9f);
     if (!(s.PlotTop >= -200.0f && s.PlotTop <= 200.0f)) {
         AfxMessageBox("Plot Top must be between -200 and +200", MB_OK | MB_ICONSTOP);
         return false;
@@ -116,14 +121,11 @@ bool CReverbOptionsDialog::ReadControls()
         AfxMessageBox("Plot Range must be between 10 and 200", MB_OK | MB_ICONSTOP);
         return false;
     }
-    GetDlgItemText(IDC_REVERB_MAX_DECAY, text, sizeof text);
-    s.MaxDecayTime = static_cast<float>(std::atof(text));
+    s.MaxDecayTime = NarrowToFloat(decay, 1e9f);
     if (!(s.MaxDecayTime >= 1.0f && s.MaxDecayTime <= 30.0f)) {
         AfxMessageBox("Maximum decay time must be between 1 and 30 seconds.", MB_OK | MB_ICONSTOP);
         return false;
     }
-    GetDlgItemText(IDC_REVERB_OFFSET, text, sizeof text);
-    const long offset = std::strtol(text, nullptr, 10);
     s.StartOffset = static_cast<INT>(offset < -1 ? -1 : (offset > 1001 ? 1001 : offset));
     if (s.StartOffset < 0 || s.StartOffset > 1000) {
         AfxMessageBox("Start time offset must be greater than zero and less than 1000 milliseconds.",

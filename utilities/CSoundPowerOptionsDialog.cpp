@@ -1,5 +1,6 @@
 #include "utilities/CSoundPowerOptionsDialog.h"
 
+#include "records/NumberText.h"
 #include "platform/core/MessageBox.h"
 #include "platform/ui/Controls.h"
 #include "res/UtilityDialogIds.h"
@@ -47,14 +48,15 @@ void CSoundPowerOptionsDialog::Load()
 bool CSoundPowerOptionsDialog::Store()
 {
     SoundPowerChannelSettings& s = Shown();
-    auto number = [&](int id) {
-        std::string text;
-        GetDlgItemText(id, text);
-        return static_cast<float>(std::strtod(text.substr(0, 256).c_str(), nullptr));
-    };
-    s.EnvironmentalCorrection = number(IDC_SP_ENVIRONMENT);
-    s.BackgroundCorrection = number(IDC_SP_BACKGROUND);
-    const float area = number(IDC_SP_AREA);
+    // Text that is no number is refused, naming its field, rather than read as 0.
+    double environment = 0.0, background = 0.0, typedArea = 0.0;
+    if (!ReadNumberField(*this, IDC_SP_ENVIRONMENT, NumberField{"The Environmental Correction"}, environment) ||
+        !ReadNumberField(*this, IDC_SP_BACKGROUND, NumberField{"The Background Noise Correction"}, background) ||
+        !ReadNumberField(*this, IDC_SP_AREA, NumberField{"The Surface Area"}, typedArea))
+        return false;
+    s.EnvironmentalCorrection = NarrowToFloat(environment, s.EnvironmentalCorrection);
+    s.BackgroundCorrection = NarrowToFloat(background, s.BackgroundCorrection);
+    const float area = NarrowToFloat(typedArea, 0.0f);
     if (!(area > 0.0f)) {
         AfxMessageBox("The Surface Area must be greater than zero", MB_OK | MB_ICONEXCLAMATION);
         return false;

@@ -3,6 +3,7 @@
 
 #include "acquisition/TUsbDevice.h"
 #include "records/AppMessages.h"
+#include "records/NumberText.h"
 #include "records/PathSettings.h"
 #include "records/ThdFreqSettings.h"
 #include "records/UsbDeviceSettings.h"
@@ -184,10 +185,16 @@ bool CTHDFreqOptionsDialog::ValidateAndStore()
 {
     ThdFreqSettings& s = *m_settings;
     char text[300] = {};
-    GetDlgItemText(IDC_THD_START, text, sizeof text);
-    s.StartFrequency = static_cast<float>(std::atof(text));
-    GetDlgItemText(IDC_THD_STOP, text, sizeof text);
-    s.StopFrequency = static_cast<float>(std::atof(text));
+    // Text that is no number is refused, naming its field, rather than read as 0.
+    double start = 0.0, stop = 0.0, step = 0.0, top = 0.0, bottom = 0.0;
+    if (!ReadNumberField(*this, IDC_THD_START, NumberField{"Start Frequency"}, start) ||
+        !ReadNumberField(*this, IDC_THD_STOP, NumberField{"Stop Frequency"}, stop) ||
+        !ReadNumberField(*this, IDC_THD_STEP, NumberField{"Step Size"}, step) ||
+        !ReadNumberField(*this, IDC_THD_PLOT_TOP, NumberField{"Plot Top"}, top) ||
+        !ReadNumberField(*this, IDC_THD_PLOT_BOTTOM, NumberField{"Plot Bottom"}, bottom))
+        return false;
+    s.StartFrequency = NarrowToFloat(start, s.StartFrequency);
+    s.StopFrequency = NarrowToFloat(stop, s.StopFrequency);
     auto dataOf = [this](int id, INT fallback) {
         auto* list = static_cast<CComboBox*>(GetDlgItem(id));
         const int sel = list ? list->GetCurSel() : -1;
@@ -204,8 +211,7 @@ bool CTHDFreqOptionsDialog::ValidateAndStore()
         s.StepType = 1;
     else if (IsDlgButtonChecked(IDC_THD_OCTAVE))
         s.StepType = 2;
-    GetDlgItemText(IDC_THD_STEP, text, sizeof text);
-    s.LinearStep = static_cast<float>(std::atof(text));
+    s.LinearStep = NarrowToFloat(step, s.LinearStep);
     s.OctaveFraction = dataOf(IDC_THD_FRACTION, s.OctaveFraction);
     auto indexOf = [this](int id, WORD fallback) {
         auto* list = static_cast<CComboBox*>(GetDlgItem(id));
@@ -213,10 +219,8 @@ bool CTHDFreqOptionsDialog::ValidateAndStore()
         return sel >= 0 ? static_cast<WORD>(sel) : fallback;
     };
     s.Weighting = indexOf(IDC_THD_WEIGHTING, s.Weighting);
-    GetDlgItemText(IDC_THD_PLOT_TOP, text, sizeof text);
-    s.PlotTop = static_cast<float>(std::atof(text));
-    GetDlgItemText(IDC_THD_PLOT_BOTTOM, text, sizeof text);
-    s.PlotBottom = static_cast<float>(std::atof(text));
+    s.PlotTop = NarrowToFloat(top, s.PlotTop);
+    s.PlotBottom = NarrowToFloat(bottom, s.PlotBottom);
     s.AmplitudeScale = indexOf(IDC_THD_AMPLITUDE_SCALE, s.AmplitudeScale);
     s.FrequencyScale = indexOf(IDC_THD_FREQUENCY_SCALE, s.FrequencyScale);
     if (s.StepType == 1 && !(s.LinearStep > 0.0f)) {

@@ -80,14 +80,13 @@ class Table {
 public:
     explicit Table(std::vector<ConfigurationLine> lines) : lines_(std::move(lines))
     {
-        std::unordered_set<std::string> seen;
         std::string section;
         bool first = false;
         for (std::size_t i = 0; i < lines_.size(); ++i) {
             const ConfigurationLine& line = lines_[i];
             if (line.IsSection) {
                 section = Lower(line.Section, 40);
-                first = seen.insert(section).second;
+                first = sections_.insert(section).second;
             } else if (first && line.Key[0] != '\0') {
                 index_.try_emplace(section + '\n' + Lower(line.Key, 40), i);
             }
@@ -101,8 +100,11 @@ public:
         return it == index_.end() ? nullptr : lines_[it->second].Value;
     }
 
+    bool HasSection(const char* section) const { return sections_.count(Lower(section, 40)) != 0; }
+
 private:
     std::vector<ConfigurationLine> lines_;
+    std::unordered_set<std::string> sections_;
     std::unordered_map<std::string, std::size_t> index_;
 };
 
@@ -139,6 +141,12 @@ public:
             text = FormatInt(static_cast<long long>(field), sizeof(T));
         }
         out_.WriteProfileLine(section_.c_str(), key, text);
+    }
+    // A code among count choices (0 .. count - 1).
+    template <class T>
+    void Choice(const char* key, T& field, T missing, long long /*count*/)
+    {
+        Num(key, field, missing, Fmt::D);
     }
     void Flag(const char* key, BYTE& field, BYTE /*missing*/)
     {
@@ -179,6 +187,28 @@ public:
         else
             field = static_cast<T>(static_cast<std::uint64_t>(ParseDecimalInteger(v))); // cut to width
     }
+    // A code that names none of the count choices would leave a list without a selection and
+    // the engines in a mode they don't have: it takes the missing-key value, and is noted.
+    template <class T>
+    void Choice(const char* key, T& field, T missing, long long count)
+    {
+        const char* v = Find(key);
+        if (v == nullptr) {
+            field = missing;
+            return;
+        }
+        const std::int64_t code = ParseDecimalInteger(v);
+        if (code >= 0 && code < count) {
+            field = static_cast<T>(code);
+            return;
+        }
+        field = missing;
+        replaced_.push_back("[" + section_ + "] " + key + "=" + std::string(v).substr(0, 40) + " (now " +
+                            std::to_string(static_cast<long long>(missing)) + ")");
+    }
+    std::vector<std::string>& Replaced() { return replaced_; }
+    // Whether the file has the current section at all.
+    bool HasSection() const { return table_.HasSection(section_.c_str()); }
     void Flag(const char* key, BYTE& field, BYTE missing)
     {
         const char* v = Find(key);
@@ -203,6 +233,7 @@ private:
     const Table& table_;
     std::string section_;
     std::size_t found_ = 0;
+    std::vector<std::string> replaced_;
 };
 
 std::string Indexed(const char* name, int i)
@@ -286,13 +317,11 @@ void VisitToolbarsPrintModeMain(Io& io, FrameSettings& s)
         io.Text(("Comment" + std::to_string(i + 1)).c_str(), p.Comment[i], "");
 
     io.Section("Mode");
-    io.Num("OpMode", s.OpMode, WORD{0}, Fmt::D);
+    io.Choice("OpMode", s.OpMode, WORD{0}, 3);
     io.Section("Main");
     io.Num("MasterDisplayGain", s.MasterDisplayGain, INT{0}, Fmt::D);
     if constexpr (Io::kReading) {
-        // Modes and gains outside what the user interface can set would index past its tables.
-        if (s.OpMode > 2)
-            s.OpMode = 0;
+        // Gains outside what the user interface can set would index past its tables.
         s.MasterDisplayGain = std::clamp(s.MasterDisplayGain, -20, 20);
     }
 }
@@ -311,12 +340,13 @@ void VisitProcessing(Io& io, ChannelProcessingSettings& p, int ch)
     io.Num("NumChannels", channels, 1LL, Fmt::ReadOnly);
     io.Num("BytesPerSample", bytes, WORD{3}, Fmt::D);
     io.Num("AverageBlocks", blocks, 3LL, Fmt::LD);
-    io.Num("AverageType", p.AverageType, WORD{0}, Fmt::D);
-    io.Num("AverageMode", p.AverageMode, WORD{0}, Fmt::D);
-    io.Num("AverageSpeed", p.AverageSpeed, WORD{0}, Fmt::D);
+    // Exponential, linear, vector; free run or sound level meter; off, fast, medium, slow, forever.
+    io.Choice("AverageType", p.AverageType, WORD{0}, 3);
+    io.Choice("AverageMode", p.AverageMode, WORD{0}, 2);
+    io.Choice("AverageSpeed", p.AverageSpeed, WORD{0}, 5);
     io.Num("DecimationRatio", p.DecimationRatio, WORD{1}, Fmt::D);
     io.Flag("ApplyLowPassFilter", p.ApplyLowPassFilter, 1);
-    io.Num("SmoothingWindow", p.SmoothingWindow, WORD{6}, Fmt::D);
+    io.Choice("SmoothingWindow", p.SmoothingWindow, WORD{6}, 12);
     io.Num("OverlapPercent", p.OverlapPercent, WORD{90}, Fmt::D);
     io.Num("ChannelProcessing", p.ChannelProcessing, WORD{0}, Fmt::ReadOnly);
     io.Num("DelayChannel", p.DelayChannel, WORD{0}, Fmt::ReadOnly);
@@ -341,8 +371,6 @@ void VisitProcessing(Io& io, ChannelProcessingSettings& p, int ch)
         p.DecimationRatio = std::clamp<WORD>(p.DecimationRatio, 1, 50);
         if (p.OverlapPercent > 99)
             p.OverlapPercent = 99;
-        if (p.SmoothingWindow > 11)
-            p.SmoothingWindow = 6;
     } else {
         (void)channels;
     }
@@ -352,13 +380,13 @@ template <class Io>
 void VisitScaling(Io& io, ChannelScalingSettings& c, int ch)
 {
     io.Section(Indexed("Scaling", ch));
-    io.Num("AmpScaleType", c.AmpScaleType, WORD{1}, Fmt::D);
-    io.Num("FreqScaleType", c.FreqScaleType, WORD{0}, Fmt::D);
+    io.Choice("AmpScaleType", c.AmpScaleType, WORD{1}, 3); // linear, logarithmic, log magnitude
+    io.Choice("FreqScaleType", c.FreqScaleType, WORD{0}, 3); // linear, logarithmic, octave bands
     io.Num("OctaveNumber", c.OctaveNumber, WORD{3}, Fmt::D);
     io.Flag("SpectralDensityFlag", c.SpectralDensityFlag, 0);
-    io.Num("SpectralDensityType", c.SpectralDensityType, WORD{0}, Fmt::D);
-    io.Num("StandardWeighting", c.StandardWeighting, WORD{0}, Fmt::D);
-    io.Num("TotalPowerWeighting", c.TotalPowerWeighting, WORD{0}, Fmt::D);
+    io.Choice("SpectralDensityType", c.SpectralDensityType, WORD{0}, 2);
+    io.Choice("StandardWeighting", c.StandardWeighting, WORD{0}, 4); // flat, A, B, C
+    io.Choice("TotalPowerWeighting", c.TotalPowerWeighting, WORD{0}, 4);
     io.Flag("MicCompEnable", c.MicCompEnable, 0);
     io.Text("MicCompFilename", c.MicCompFilename, "");
     // 1/0-octave bands have no width, and bands finer than the 1/96 octave the Scaling page
@@ -373,12 +401,27 @@ template <class Io>
 void VisitCalibration(Io& io, ChannelCalibration& c, int ch)
 {
     io.Section(Indexed("Calibration", ch));
+    // A file that holds no calibration for the channel names no calibration file either: the
+    // channel gets the plain calibration a channel without one has, rather than the keys'
+    // defaults, which name a file "EEG" that no installation here has.
+    if constexpr (Io::kReading) {
+        if (!io.HasSection()) {
+            c.SetDefaults(ch);
+            return;
+        }
+    }
     char channelName[40];
     std::snprintf(channelName, sizeof channelName, "Channel %d", ch);
 #define CAL_NUM(field, key, missing, fmt)                                                                              \
     do {                                                                                                               \
         auto v = c.field;                                                                                              \
         io.Num(key, v, static_cast<decltype(v)>(missing), fmt);                                                        \
+        c.field = v;                                                                                                   \
+    } while (0)
+#define CAL_CHOICE(field, key, missing, count)                                                                         \
+    do {                                                                                                               \
+        auto v = c.field;                                                                                              \
+        io.Choice(key, v, static_cast<decltype(v)>(missing), count);                                                   \
         c.field = v;                                                                                                   \
     } while (0)
 #define CAL_TEXT(field, key, missing)                                                                                  \
@@ -391,10 +434,10 @@ void VisitCalibration(Io& io, ChannelCalibration& c, int ch)
     CAL_TEXT(Filename, "Filename", "EEG");
     CAL_NUM(IsEnabled, "IsEnabled", 1, Fmt::D);
     CAL_NUM(RefLevel, "RefLevel", 20.0f, Fmt::F);
-    CAL_NUM(RefType, "RefType", 0, Fmt::D);
-    CAL_NUM(RefUnits, "RefUnits", 4, Fmt::D);
-    CAL_NUM(ConversionType, "ConversionType", 0, Fmt::D);
-    CAL_NUM(IntegrationType, "IntegrationType", 0, Fmt::D);
+    CAL_CHOICE(RefType, "RefType", 0, 3);     // peak, rms, peak to peak
+    CAL_CHOICE(RefUnits, "RefUnits", 4, 17);  // the level unit codes
+    CAL_CHOICE(ConversionType, "ConversionType", 0, 11);
+    CAL_CHOICE(IntegrationType, "IntegrationType", 0, 3); // none, single, double
     CAL_TEXT(LabelLinear, "LabelLinear", "millivolts");
     CAL_TEXT(LabelLog, "LabelLog", "dBmV rms");
     CAL_NUM(LabelType, "LabelType", 1, Fmt::D);
@@ -403,11 +446,12 @@ void VisitCalibration(Io& io, ChannelCalibration& c, int ch)
     CAL_NUM(DTCalVersion, "DTCalVersion", 1000, Fmt::D);
     CAL_NUM(CalRatio, "CalRatio", 377.123627f, Fmt::F);
     CAL_TEXT(ChannelName, "ChannelName", channelName);
-    CAL_NUM(CalCreateMode, "CalCreateMode", 2, Fmt::D);
+    CAL_CHOICE(CalCreateMode, "CalCreateMode", 2, 4); // direct, sensitivity, measurement, % full scale
     CAL_NUM(TransducerSensitivityVolts, "TransducerSensitivityVolts", 0.100f, Fmt::E);
     CAL_NUM(MeasuredInputVoltage, "MeasuredInputVoltage", 0.375f, Fmt::F);
     CAL_NUM(RefOffset, "RefOffset", 0.0f, Fmt::F);
 #undef CAL_NUM
+#undef CAL_CHOICE
 #undef CAL_TEXT
 }
 
@@ -418,7 +462,8 @@ void VisitMarkers(Io& io, MarkerSettings& m, const std::string& section, bool co
     for (int j = 0; j < MarkerSettings::kMarkers; ++j) {
         io.Num(Indexed("Enabled", j).c_str(), m.Enabled[j], DWORD{0}, Fmt::D);
         io.Num(Indexed("Freq", j).c_str(), m.Freq[j], 500.0f, Fmt::F);
-        io.Num(Indexed("LabelType", j).c_str(), m.LabelType[j], DWORD{composite ? 0u : 1u}, Fmt::D);
+        // none, frequency, level, both, custom text
+        io.Choice(Indexed("LabelType", j).c_str(), m.LabelType[j], DWORD{composite ? 0u : 1u}, 5);
         io.Text(Indexed("CustomLabel", j).c_str(), m.CustomLabel[j], "");
     }
     io.Flag("MarkPeakHoldFlag", m.MarkPeakHoldFlag, 0);
@@ -429,13 +474,13 @@ void VisitTimeSeries(Io& io, TimeSeriesPlotSettings& t, int ch)
 {
     io.Section(Indexed("TimeSeriesOpts", ch));
     io.Flag("ShowToolbar", t.ShowToolbar, 1);
-    io.Num("AmpScaleType", t.AmpScaleType, WORD{0}, Fmt::D);
+    io.Choice("AmpScaleType", t.AmpScaleType, WORD{0}, 2);
     io.Flag("GridXEnabled", t.GridXEnabled, 1);
     io.Flag("GridYEnabled", t.GridYEnabled, 1);
     io.Num("PlotTop", t.PlotTop, 100.0f, Fmt::F);
     io.Num("PlotRange", t.PlotRange, 100.0f, Fmt::F);
     io.Num("PlotCenter", t.PlotCenter, 0.0f, Fmt::F);
-    io.Num("PlotChannel", t.PlotChannel, WORD{0}, Fmt::D);
+    io.Choice("PlotChannel", t.PlotChannel, WORD{0}, 8); // the eight display modes
     io.Num("LineColor", t.LineColor, COLORREF{0x0000FF}, Fmt::LD);
     io.Num("BackgroundColor", t.BackgroundColor, COLORREF{0xFFFFFF}, Fmt::LD);
     io.Num("GridColor", t.GridColor, COLORREF{0x808080}, Fmt::LD);
@@ -453,7 +498,7 @@ template <class Io>
 void VisitSpectrum(Io& io, SpectrumPlotSettings& p, const std::string& section, bool composite)
 {
     io.Section(section);
-    io.Num("PlotType", p.PlotType, WORD{0}, Fmt::D);
+    io.Choice("PlotType", p.PlotType, WORD{0}, 3); // line, bar, stepped bar
     io.Flag("ShowToolbar", p.ShowToolbar, 1);
     io.Flag("GridXEnabled", p.GridXEnabled, 1);
     io.Flag("GridYEnabled", p.GridYEnabled, 1);
@@ -473,7 +518,7 @@ void VisitSpectrum(Io& io, SpectrumPlotSettings& p, const std::string& section, 
     io.Num("rpm", p.rpm, 1000.0f, Fmt::F);
     io.Flag("IntervalFlag", p.IntervalFlag, 1);
     io.Num("IntervalSecs", p.IntervalSecs, 0.02f, Fmt::F);
-    io.Num("PeakHold", p.PeakHold, WORD{2}, Fmt::D);
+    io.Choice("PeakHold", p.PeakHold, WORD{2}, 5); // off, fast, medium, slow, forever
     for (int k = 0; k < SpectrumPlotSettings::kOverlays; ++k) {
         SpectrumOverlaySlot& o = p.Overlays[k];
         io.Flag(Indexed("Show1", k).c_str(), o.Show1, 0);
@@ -533,10 +578,10 @@ void VisitSpectrogram(Io& io, SpectrogramPlotSettings& p, const std::string& sec
     io.Flag("UseFullSpan", p.UseFullSpan, 0);
     io.Num("StartFreq", p.StartFreq, 400.0f, Fmt::F);
     io.Num("StopFreq", p.StopFreq, 1200.0f, Fmt::F);
-    io.Num("ColorMode", p.ColorMode, WORD{0}, Fmt::D);
-    io.Num("Direction", p.Direction, WORD{0}, Fmt::D);
+    io.Choice("ColorMode", p.ColorMode, WORD{0}, 3);  // full colour, grey scale, custom
+    io.Choice("Direction", p.Direction, WORD{0}, 4);  // left, right, up, down
     io.Num("Intensity", p.Intensity, DWORD{0}, Fmt::D);
-    io.Num("ScrollType", p.ScrollType, WORD{0}, Fmt::D);
+    io.Choice("ScrollType", p.ScrollType, WORD{0}, 2); // smooth, overlapped
     io.Num("MinCustomColor", p.MinCustomColor, COLORREF{0x00FFFF}, Fmt::LD);
     io.Num("MaxCustomColor", p.MaxCustomColor, COLORREF{0x0000FF}, Fmt::LD);
 }
@@ -557,7 +602,7 @@ void VisitSurface(Io& io, SurfacePlotSettings& p, const std::string& section, bo
     io.Num("LineColor", p.LineColor, COLORREF{0xFF0000}, Fmt::LD);
     io.Num("MinCustomColor", p.MinCustomColor, COLORREF{0x00FFFF}, Fmt::LD);
     io.Num("MaxCustomColor", p.MaxCustomColor, COLORREF{0x0000FF}, Fmt::LD);
-    io.Num("ColorMode", p.ColorMode, WORD{0}, Fmt::D);
+    io.Choice("ColorMode", p.ColorMode, WORD{0}, 4); // full, solid, custom colour, grey scale
     io.Num("Intensity", p.Intensity, DWORD{0}, Fmt::D);
 }
 
@@ -568,7 +613,7 @@ void VisitComposite(Io& io, CompositeChannelSettings& c, int i)
     char name[80];
     std::snprintf(name, sizeof name, "Composite Ch %c", GetChannelLetter(i));
     io.Flag("bIsEnabled", c.bIsEnabled, 0);
-    io.Num("CompositeType", c.CompositeType, WORD{0}, Fmt::D);
+    io.Choice("CompositeType", c.CompositeType, WORD{0}, 6); // the six composite computations
     io.Num("ReferenceChannel", c.ReferenceChannel, DWORD{0}, Fmt::D);
     io.Num("TransferChannel", c.TransferChannel, DWORD{1}, Fmt::D);
     for (int k = 0; k < 16; ++k)
@@ -591,7 +636,7 @@ void VisitLoggingMain(Io& io, DataLoggingBlock& b)
     if constexpr (Io::kReading)
         b.IsLogging = 0;
     io.Section("DataLoggingMain");
-    io.Num("FilenameFormat", b.FilenameFormat, DWORD{0}, Fmt::D);
+    io.Choice("FilenameFormat", b.FilenameFormat, DWORD{0}, 2);
     io.Flag("OverwriteFlag", b.OverwriteFlag, 1);
     io.Flag("IncludeHeaderFlag", b.IncludeHeaderFlag, 1);
     io.Flag("IncludeTimeStampFlag", b.IncludeTimeStampFlag, 1);
@@ -802,11 +847,32 @@ bool ReadConfigurationFile(FrameSettings& settings, const char* path, Configurat
         // A file of key lines none of which is a configuration's is another kind of file.
         if (keyLines && io.Found() == 0)
             found.damaged = true;
+        found.replaced = std::move(io.Replaced());
     } catch (const std::bad_alloc&) {
         found.result = FileReadResult::Unreadable;
         return false;
     }
     return true;
+}
+
+std::string DescribeConfigurationCheck(const std::string& what, const ConfigurationCheck& check)
+{
+    if (!check.damaged && check.replaced.empty())
+        return {};
+    std::string text = what;
+    if (check.damaged)
+        text += " is damaged: some of its lines could not be read, and the settings they held take their defaults.";
+    else
+        text += " holds settings this version does not know.";
+    if (check.replaced.empty())
+        return text;
+    text += "\r\rThese settings take their defaults:";
+    constexpr std::size_t kShown = 12;
+    for (std::size_t i = 0; i < check.replaced.size() && i < kShown; ++i)
+        text += "\r" + check.replaced[i];
+    if (check.replaced.size() > kShown)
+        text += "\rand " + std::to_string(check.replaced.size() - kShown) + " more";
+    return text;
 }
 
 void ApplyMissingKeyDefaults(FrameSettings& settings)

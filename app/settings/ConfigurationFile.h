@@ -30,7 +30,15 @@ struct ConfigurationCheck {
     // Lines the reader could not use (binary or foreign text, lines cut or beyond the table):
     // replacing the file would lose them.
     bool damaged = false;
+    // Settings whose value names no choice this version knows ("[Settings_0] AverageMode=7"),
+    // each replaced by its missing-key value; the file itself is not changed.
+    std::vector<std::string> replaced;
 };
+
+// What a read that had to use defaults tells the user: what (the file, as the message names it)
+// followed by why, and the replaced settings (at most a dozen lines, then how many more). Empty
+// when the check found nothing.
+std::string DescribeConfigurationCheck(const std::string& what, const ConfigurationCheck& check);
 
 // Reads a file into the line table (at most kMaxConfigurationLines entries, one per line,
 // CRLF or LF line ends, the last line with or without one). False when it cannot be read;
@@ -67,7 +75,8 @@ bool WriteConfigurationFile(const FrameSettings& settings, const char* path);
 bool ReadConfigurationFile(FrameSettings& settings, const char* path, ConfigurationCheck* check = nullptr);
 
 // Sets every stored field to the value a configuration without that key gives it (the second
-// default of every record), as reading an empty file does.
+// default of every record; a calibration without its section that of a channel without one),
+// as reading an empty file does.
 void ApplyMissingKeyDefaults(FrameSettings& settings);
 
 // The rules that follow every load: channels 0..6 are enabled and carry their location names.

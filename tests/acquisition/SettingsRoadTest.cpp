@@ -151,18 +151,17 @@ TEST_F(SettingsRoad, ValuesNoDialogCanSetAreReadAsSoundOnesAndARunGoesOn)
            "[Settings_0]\nAverageType=7\nAverageMode=5\nAverageSpeed=9\n"
            "[Settings_1]\nAverageMode=1\nAverageSpeed=9\n"
            "[Scaling_0]\nAmpScaleType=9\nFreqScaleType=2\nOctaveNumber=65535\nStandardWeighting=9\n"
-           "TotalPowerWeighting=9\nSpectralDensityFlag=1\nSpectralDensityType=9\n"
+           "TotalPowerWeighting=9\nSpectralDensityType=9\n"
            "[Scaling_1]\nFreqScaleType=7\nOctaveNumber=7\n"
            "[Calibration_0]\nCalCreateMode=0\nRefUnits=99\nRefType=9\nDTGain=-5\nCalRatio=nan\nConversionType=99\n"
            "LabelType=9\n"
            "[Calibration_1]\nCalCreateMode=7\nFilename=Volts\n"
-           "[CompositeSettings_0]\nbIsEnabled=1\nCompositeType=9\n"
+           "[CompositeSettings_0]\nbIsEnabled=1\nCompositeType=9\nIncludeInAverage_0=1\n"
            "[Marker_0]\nEnabled_0=1\nFreq_0=-5\nLabelType_0=9\n"
            "[PlotStatus]\nTimeSeriesPlot_0=1\nSpectrumPlot_0=1\nSpectrumPlot_1=1\nPhasePlot_0=1\nCompositeSpectrumPlot_0=1\n";
-    // The file names no calibrations, so the channels after the first two ask for the default
-    // one, which is not there.
-    user.ExpectBox(IDOK, "These calibration files could not be read, so their channels' calibrations are reset to "
-                         "Volts:\rThroat: ");
+    // Codes no list has are named as they take their defaults.
+    user.ExpectBox(IDOK, "holds settings this version does not know.\r\rThese settings take their defaults:\r"
+                         "[Settings_0] AverageType=7 (now 0)\r[Settings_0] AverageMode=5 (now 0)");
     ASSERT_TRUE(frame->LoadConfiguration(Data("config/Odd.cfg").c_str()));
     // Bands finer than any the Scaling page offers would be narrower than a bin and stall
     // every block.

@@ -33,9 +33,13 @@ TEST_F(EntryDialogs, GainIsTruncatedToWholeDecibelsAndLimitedToSixty)
     float gain = 0.0f;
     ScriptedUser user;
     user.ExpectBox(IDOK, "Gain must be between -60 and +60 dB");
+    user.ExpectBox(IDOK, "Enter Gain Adjustment: \"6dB\" is not a number.");
+    user.ExpectBox(IDOK, "Enter Gain Adjustment: \"\" is not a number.");
     CDialog::ScriptModal([](CWnd& d) {
         EXPECT_EQ(Text(d, IDC_GAIN_DB), "  0.00");
         EnterAndOk(d, IDC_GAIN_DB, "61");
+        EnterAndOk(d, IDC_GAIN_DB, "6dB"); // once read as 6
+        EnterAndOk(d, IDC_GAIN_DB, "");    // once read as 0
         EnterAndOk(d, IDC_GAIN_DB, "2.9");
     });
     CEnterGainAdjustDlg dlg(nullptr, &gain);
@@ -195,17 +199,25 @@ TEST_F(EntryDialogs, FilterRefusesTapsGainAndFrequenciesOutsideTheirRanges)
     ScriptedUser user;
     user.ExpectBox(IDOK, "The number of filter taps must be between 39 and 999");
     user.ExpectBox(IDOK, "The number of filter taps must be between 39 and 999");
+    user.ExpectBox(IDOK, "The number of filter taps: \"abc\" is not a number.");
+    user.ExpectBox(IDOK, "The number of filter taps must be a whole number.");
     user.ExpectBox(IDOK, "The filter gain must be between -90 and + 90 dB");
+    user.ExpectBox(IDOK, "The filter gain: \"3 dB\" is not a number.");
     user.ExpectBox(IDOK, "Cutoff Frequency must be between 0 and 22050 Hz");
+    user.ExpectBox(IDOK, "Cutoff Frequency: \"1k\" is not a number.");
     user.ExpectBox(IDOK, "Center Frequency must be between 0 and 22050 Hz");
     user.ExpectBox(IDOK, "Frequency Width must be between 0 and 22050 Hz");
     CDialog::ScriptModal([](CWnd& d) {
         EnterAndOk(d, IDC_FILTER_TAPS, "38");
         EnterAndOk(d, IDC_FILTER_TAPS, "1000");
+        EnterAndOk(d, IDC_FILTER_TAPS, "abc");
+        EnterAndOk(d, IDC_FILTER_TAPS, "39.5");
         SetText(d, IDC_FILTER_TAPS, "39");
         EnterAndOk(d, IDC_FILTER_GAIN, "90.5");
+        EnterAndOk(d, IDC_FILTER_GAIN, "3 dB");
         SetText(d, IDC_FILTER_GAIN, "90");
         EnterAndOk(d, IDC_FILTER_LOW_CUTOFF, "22051");
+        EnterAndOk(d, IDC_FILTER_LOW_CUTOFF, "1k");
         Click(d, IDC_FILTER_BANDPASS);
         SetText(d, IDC_FILTER_BAND_WIDTH, "10");
         EnterAndOk(d, IDC_FILTER_BAND_CENTER, "-1");
@@ -222,9 +234,11 @@ TEST_F(EntryDialogs, FilterRefusesTapsGainAndFrequenciesOutsideTheirRanges)
     EXPECT_EQ(s.FilterGain, 90.0f);
     EXPECT_EQ(s.FilterType, DWORD(FILTER_CUSTOM));
     EXPECT_STREQ(s.ResponseFile, "/tmp/response.flt");
-    // What was stored before a failing check stays: the refused low-pass cutoff, the band values.
-    EXPECT_EQ(s.LowPassCutoff, 22051);
-    EXPECT_EQ(s.BandPassWidth, 30000);
+    // A refused OK stores nothing: the refused cutoff and band values never reach the record.
+    const FilterSettings fresh;
+    EXPECT_EQ(s.LowPassCutoff, fresh.LowPassCutoff);
+    EXPECT_EQ(s.BandPassCenter, fresh.BandPassCenter);
+    EXPECT_EQ(s.BandPassWidth, fresh.BandPassWidth);
 }
 
 TEST_F(EntryDialogs, FilterNyquistLimitItselfIsAcceptedAndDefaultsChangeOnlyTheControls)

@@ -238,6 +238,29 @@ TEST_F(MainFrameStartupTest, ADamagedStartupConfigurationIsKeptAsACopy)
     EXPECT_EQ(s->OpMode, 2);
 }
 
+// A start-up configuration from a newer version, with a weighting this one does not know, is
+// reported with the setting named; the setting takes its default and the file as it was stays
+// in a copy, since the one written at exit holds the default.
+TEST_F(MainFrameStartupTest, UnknownChoicesInTheStartupConfigurationAreNamedAndKept)
+{
+    {
+        CMainFrame f;
+        f.Settings.Scaling[2].StandardWeighting = 1;
+    }
+    std::string text = ReadFile(Data("Durnex.cfg"));
+    const std::size_t at = text.find("StandardWeighting=1", text.find("[Scaling_2]"));
+    ASSERT_NE(at, std::string::npos);
+    text.replace(at, 19, "StandardWeighting=5");
+    WriteText(root / "Durnex.cfg", text);
+    user.ExpectBox(IDOK, "[Scaling_2] StandardWeighting=5 (now 0)");
+    {
+        CMainFrame f;
+        EXPECT_EQ(f.Settings.Scaling[2].StandardWeighting, 0);
+    }
+    EXPECT_TRUE(user.Unexpected().empty());
+    EXPECT_EQ(ReadFile(Data("Durnex.cfg.damaged")), text);
+}
+
 // Settings that cannot be saved at exit (here past a file-size limit) are reported, the old
 // file stays whole and no temporary file is left; a write-protected file is left silently.
 TEST_F(MainFrameStartupTest, SettingsThatCannotBeSavedAtExitAreReported)

@@ -125,7 +125,7 @@ TEST_F(Playback, SpeedsSetTheCardsRateAndTheTypedRateIsBoundedAndKept)
 
     // The dialog keeps refusing until a rate above zero that fits; it offers the file's rate first.
     user.ExpectBox(IDOK, "Sampling Rate must be greater than zero.");
-    user.ExpectBox(IDOK, "Sampling Rate must be greater than zero.");
+    user.ExpectBox(IDOK, "\"fast\" is not a number.");
     user.ExpectBox(IDOK, "Sampling Rate must not be greater than 1000000.");
     CDialog::ScriptModal([](CWnd& d) {
         auto& dialog = static_cast<CDialog&>(d);

@@ -163,9 +163,26 @@ TEST_F(Printing, ImpossibleMarginsAreReportedAndNothingIsPrinted)
     EXPECT_EQ(user->Pending(), 0u);
     EXPECT_TRUE(frame->IsWindowEnabled());
 
-    PrintTo(pdf, [](CDialog& d) { d.SetDlgItemText(1861, "-1"); }, "margins");
+    // A negative margin is refused by the dialog itself, which stays open until cancelled.
+    user->Expect({PromptKind::Print, IDOK, pdf.string()});
+    user->Expect({PromptKind::MessageBox, IDOK, "", 0, "The top margin must be between 0 and 10."});
+    user->Expect({PromptKind::MessageBox, IDOK, "", 0, "The bottom margin: \"1/2\" is not a number."});
+    const PrintSettings before = frame->Settings.Print;
+    CDialog::ScriptModal([](CWnd& d) {
+        auto& dialog = static_cast<CDialog&>(d);
+        dialog.SetDlgItemText(1857, "Changed title");
+        dialog.SetDlgItemText(1861, "-1");
+        dialog.SendMessage(WM_COMMAND, IDOK, 0);
+        dialog.SetDlgItemText(1861, "1");
+        dialog.SetDlgItemText(1862, "1/2");
+        dialog.SendMessage(WM_COMMAND, IDOK, 0);
+        dialog.SendMessage(WM_COMMAND, IDCANCEL, 0);
+    });
+    frame->ExecuteCommand(ID_FILE_PRINT);
+    AfxPumpMessages(10);
     EXPECT_FALSE(std::filesystem::exists(pdf));
     EXPECT_EQ(user->Pending(), 0u);
+    EXPECT_EQ(std::memcmp(&before, &frame->Settings.Print, sizeof before), 0);
 }
 
 TEST_F(Printing, APrinterThatFailsIsReportedAndTheFrameStaysUsable)
@@ -201,7 +218,7 @@ TEST_F(Printing, AnnotationDialogKeepsTenCommentLinesAndReadsMarginsAsNumbers)
         dialog.GetDlgItemText(1859, s);
         EXPECT_EQ(s, "1.00");
         dialog.SetDlgItemText(1864, twelve);
-        dialog.SetDlgItemText(1860, "abc");
+        dialog.SetDlgItemText(1860, " 0 ");
         dialog.SendMessage(WM_COMMAND, IDOK, 0);
     });
     frame->ExecuteCommand(ID_FILE_ANNOTATIONS);

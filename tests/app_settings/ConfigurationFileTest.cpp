@@ -473,15 +473,15 @@ TEST_F(ConfigFile, EmptyOrForeignFileReadsToMissingKeyDefaults)
         EXPECT_EQ(s->Processing[ch].AverageSpeed, 0);
         EXPECT_EQ(s->Processing[ch].SampleFormat.SampleRate, 4000u);
         EXPECT_EQ(s->Processing[ch].SampleFormat.BytesPerSample, 3);
+        // Without its section a channel has the plain calibration of a channel without one,
+        // which names no file to read.
         const ChannelCalibration& cal = s->Calibration[ch];
-        EXPECT_STREQ(cal.Filename, "EEG");
-        EXPECT_EQ(+cal.RefUnits, 4u);
-        EXPECT_EQ(+cal.RefType, 0u);
-        EXPECT_STREQ(cal.LabelLinear, "millivolts");
-        EXPECT_FLOAT_EQ(+cal.CalRatio, 377.123627f);
-        EXPECT_FLOAT_EQ(+cal.PctFullScale, 0.053033f);
-        EXPECT_FLOAT_EQ(+cal.MeasuredInputVoltage, 0.375f);
-        EXPECT_EQ(+cal.CalCreateMode, 2);
+        EXPECT_STREQ(cal.Filename, "Volts");
+        EXPECT_EQ(+cal.RefUnits, 0u);
+        EXPECT_EQ(+cal.CalCreateMode, 0);
+        EXPECT_EQ(+cal.IsEnabled, 1u);
+        EXPECT_STREQ(cal.LabelLinear, "Volts rms");
+        EXPECT_FLOAT_EQ(+cal.CalRatio, 10.0f);
         EXPECT_STREQ(cal.ChannelName, ch == 7 ? "Channel 7" : GetChannelLocationName(ch));
         EXPECT_FLOAT_EQ(s->Markers[ch].Freq[3], 500.0f);
         EXPECT_EQ(s->Markers[ch].LabelType[3], 1u);
@@ -533,6 +533,25 @@ TEST_F(ConfigFile, EmptyOrForeignFileReadsToMissingKeyDefaults)
         EXPECT_EQ(r.IsOpen, 0);
         EXPECT_STREQ(r.PlacementText, "");
     }
+}
+
+// A calibration section with keys missing takes each key's own default.
+TEST_F(ConfigFile, ACalibrationSectionWithMissingKeysTakesTheKeysDefaults)
+{
+    Put("[Calibration_3]\r\nRefLevel=94.0\r\n");
+    auto s = Fresh();
+    ASSERT_TRUE(ReadConfigurationFile(*s, file.c_str()));
+    const ChannelCalibration& cal = s->Calibration[3];
+    EXPECT_FLOAT_EQ(+cal.RefLevel, 94.0f);
+    EXPECT_STREQ(cal.Filename, "EEG");
+    EXPECT_EQ(+cal.RefUnits, 4u);
+    EXPECT_EQ(+cal.RefType, 0u);
+    EXPECT_STREQ(cal.LabelLinear, "millivolts");
+    EXPECT_FLOAT_EQ(+cal.CalRatio, 377.123627f);
+    EXPECT_FLOAT_EQ(+cal.PctFullScale, 0.053033f);
+    EXPECT_FLOAT_EQ(+cal.MeasuredInputVoltage, 0.375f);
+    EXPECT_EQ(+cal.CalCreateMode, 2);
+    EXPECT_STREQ(s->Calibration[4].Filename, "Volts");
 }
 
 TEST_F(ConfigFile, HandWrittenWindowsFile)
@@ -649,6 +668,90 @@ TEST_F(ConfigFile, DamagedValuesGetSoundSettings)
     EXPECT_EQ(s->Composite[0].ReferenceChannel, 0u);
     EXPECT_EQ(s->Composite[0].TransferChannel, 1u);
     EXPECT_EQ(s->SpectrumOpts[0].DifferenceIndex1_2, 1);
+}
+
+// A code that names no entry of its list (a damaged file, or one from a newer version) takes
+// the missing-key value and is named; the last code of every list is still taken, and a value
+// that would wrap into the list when cut to its field's width is not.
+TEST_F(ConfigFile, UnknownChoicesTakeTheirDefaultsAndAreNamed)
+{
+    Put("[Settings_2]\nAverageMode=7\nAverageType=3\nAverageSpeed=5\nSmoothingWindow=12\n"
+        "[Settings_4]\nAverageMode=65537\n"
+        "[Scaling_1]\nStandardWeighting=9\nAmpScaleType=-1\nFreqScaleType=3\nSpectralDensityType=2\n"
+        "TotalPowerWeighting=4\n"
+        "[Calibration_3]\nRefUnits=17\nRefType=3\nConversionType=11\nIntegrationType=3\nCalCreateMode=4\n"
+        "[CompositeSettings_5]\nCompositeType=6\n[Marker_0]\nLabelType_2=5\n"
+        "[TimeSeriesOpts_0]\nAmpScaleType=2\nPlotChannel=8\n[SpectrumOpts_4]\nPlotType=3\nPeakHold=5\n"
+        "[SpectrogramOpts_0]\nColorMode=3\nDirection=4\nScrollType=2\n[SurfaceOpts_0]\nColorMode=4\n"
+        "[DataLoggingMain]\nFilenameFormat=2\n[Mode]\nOpMode=3\n"
+        "[Settings_3]\nAverageMode=1\nAverageSpeed=4\nAverageType=2\nSmoothingWindow=11\n"
+        "[Calibration_4]\nRefUnits=16\nCalCreateMode=3\nConversionType=10\n"
+        "[CompositeSettings_6]\nCompositeType=5\n[SurfaceOpts_1]\nColorMode=3\n");
+    auto s = Fresh();
+    ConfigurationCheck check;
+    ASSERT_TRUE(ReadConfigurationFile(*s, file.c_str(), &check));
+    EXPECT_FALSE(check.damaged);
+    ASSERT_EQ(check.replaced.size(), 27u);
+    EXPECT_EQ(check.replaced[0], "[Mode] OpMode=3 (now 0)");
+    EXPECT_NE(std::find(check.replaced.begin(), check.replaced.end(), "[Settings_2] AverageMode=7 (now 0)"),
+              check.replaced.end());
+    EXPECT_NE(std::find(check.replaced.begin(), check.replaced.end(), "[Calibration_3] RefUnits=17 (now 4)"),
+              check.replaced.end());
+
+    const ChannelProcessingSettings& p = s->Processing[2];
+    EXPECT_EQ(p.AverageMode, 0);
+    EXPECT_EQ(p.AverageType, 0);
+    EXPECT_EQ(p.AverageSpeed, 0);
+    EXPECT_EQ(p.SmoothingWindow, 6);
+    EXPECT_EQ(s->Processing[4].AverageMode, 0);
+    EXPECT_EQ(s->Scaling[1].StandardWeighting, 0);
+    EXPECT_EQ(s->Scaling[1].AmpScaleType, 1);
+    EXPECT_EQ(s->Scaling[1].FreqScaleType, 0);
+    EXPECT_EQ(s->Scaling[1].SpectralDensityType, 0);
+    EXPECT_EQ(s->Scaling[1].TotalPowerWeighting, 0);
+    const ChannelCalibration& c = s->Calibration[3];
+    EXPECT_EQ(+c.RefUnits, 4u);
+    EXPECT_EQ(+c.RefType, 0u);
+    EXPECT_EQ(+c.ConversionType, 0u);
+    EXPECT_EQ(+c.IntegrationType, 0u);
+    EXPECT_EQ(+c.CalCreateMode, 2);
+    EXPECT_EQ(s->Composite[5].CompositeType, 0);
+    EXPECT_EQ(s->Markers[0].LabelType[2], 1u);
+    EXPECT_EQ(s->TimeSeriesOpts[0].AmpScaleType, 0);
+    EXPECT_EQ(s->TimeSeriesOpts[0].PlotChannel, 0);
+    EXPECT_EQ(s->SpectrumOpts[4].PlotType, 0);
+    EXPECT_EQ(s->SpectrumOpts[4].PeakHold, 2);
+    EXPECT_EQ(s->SpectrogramOpts[0].ColorMode, 0);
+    EXPECT_EQ(s->SpectrogramOpts[0].Direction, 0);
+    EXPECT_EQ(s->SpectrogramOpts[0].ScrollType, 0);
+    EXPECT_EQ(s->SurfaceOpts[0].ColorMode, 0);
+    EXPECT_EQ(s->Logging.FilenameFormat, 0u);
+    EXPECT_EQ(s->OpMode, 0);
+    EXPECT_EQ(s->Processing[3].AverageMode, 1);
+    EXPECT_EQ(s->Processing[3].AverageSpeed, 4);
+    EXPECT_EQ(s->Processing[3].AverageType, 2);
+    EXPECT_EQ(s->Processing[3].SmoothingWindow, 11);
+    EXPECT_EQ(+s->Calibration[4].RefUnits, 16u);
+    EXPECT_EQ(+s->Calibration[4].CalCreateMode, 3);
+    EXPECT_EQ(+s->Calibration[4].ConversionType, 10u);
+    EXPECT_EQ(s->Composite[6].CompositeType, 5);
+    EXPECT_EQ(s->SurfaceOpts[1].ColorMode, 3);
+
+    const std::string text = DescribeConfigurationCheck("The file", check);
+    EXPECT_EQ(text.rfind("The file holds settings this version does not know.\r\r", 0), 0u) << text;
+    EXPECT_NE(text.find("\r[Mode] OpMode=3 (now 0)\r"), std::string::npos) << text;
+    EXPECT_EQ(text.substr(text.size() - 12), "\rand 15 more") << text;
+
+    // Saved again, the file holds the defaults, which read without a word.
+    ASSERT_TRUE(WriteConfigurationFile(*s, file.c_str()));
+    const std::string written = Text();
+    EXPECT_EQ(written.substr(written.find("AverageMode=", written.find("[Settings_2]")), 15), "AverageMode=0\r\n");
+    auto again = Fresh();
+    ConfigurationCheck second;
+    ASSERT_TRUE(ReadConfigurationFile(*again, file.c_str(), &second));
+    EXPECT_TRUE(second.replaced.empty());
+    EXPECT_TRUE(DescribeConfigurationCheck("The file", second).empty());
+    EXPECT_EQ(again->Processing[2].AverageMode, 0);
 }
 
 TEST_F(ConfigFile, ReaderKeepsAtMostTwelveThousandLines)

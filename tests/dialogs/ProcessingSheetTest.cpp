@@ -143,9 +143,15 @@ TEST_F(ProcessingSheet, FftPageShowsStoresClampsAndCopiesRows)
         EXPECT_EQ(As<QComboBox>(p, kFftCountIds[0])->count(), 5);
         EXPECT_EQ(Shown(p, kFftCountIds[0]), "Slow");
         EXPECT_EQ(Shown(p, kFftModeIds[0]), "Sound Level Meter");
+        // Text that is no number is refused and the sheet stays open, rather than an overlap of 0.
         SetText(p, kFftOverlapIds[2], "abc");
         Click(s, IDOK);
+        EXPECT_EQ(processing[2].OverlapPercent, 90);
+        SetText(p, kFftOverlapIds[2], " 12 ");
+        Click(s, IDOK);
     });
+    ScriptedUser user;
+    user.ExpectBox(IDOK, "The overlap of Throat: \"abc\" is not a number.");
     auto sheet = Sheet();
     ASSERT_EQ(sheet->DoModal(), IDOK);
     EXPECT_EQ(processing[0].AverageMode, 1);
@@ -153,7 +159,7 @@ TEST_F(ProcessingSheet, FftPageShowsStoresClampsAndCopiesRows)
     EXPECT_EQ(processing[0].OverlapPercent, 90); // copied from row 2 over the typed 150
     EXPECT_EQ(processing[1].OverlapPercent, 0);
     EXPECT_EQ(processing[1].AverageBlocks, 100000u);
-    EXPECT_EQ(processing[2].OverlapPercent, 0);
+    EXPECT_EQ(processing[2].OverlapPercent, 12);
     EXPECT_EQ(processing[3].FFTsize, 32u);
     EXPECT_EQ(processing[4].AverageSpeed, 2);
     EXPECT_EQ(processing[7].OverlapPercent, 42); // the hidden row is stored too

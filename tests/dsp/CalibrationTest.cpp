@@ -303,15 +303,22 @@ TEST(CalibrationFile, MissingAndDamagedKeysTakeTheirDefaults)
     TempFolder tmp;
     WriteText(tmp.path / "Odd.cal",
               "[calibration]\nrefLEVEL=  nan \nDTGain=abc\nCalRatioLeft=1e999\nRefUnits=-1\n"
-              "RefOffset=-3e38\nTransducerSensitivityVolts=5e38\n"
+              "RefOffset=-3e38\nTransducerSensitivityVolts=5e38\nCalCreateMode=4\nIntegrationType=2\n"
               "LabelLinear=" + std::string(300, 'x') + "\nMeasuredInputVoltage=0.25");
     ChannelCalibration r;
     r.Clear();
+    ScriptedUser user;
+    // Codes that name no unit or mode take their defaults, and the user is told which.
+    user.ExpectBox(IDOK, "Odd.cal\" holds settings this version does not know.\r\rThese settings take their "
+                         "defaults:\rRefUnits=-1 (now 0)\rCalCreateMode=4 (now 0)");
     ASSERT_TRUE(ReadCalibrationFile("Odd", &r, true, tmp.str().c_str()));
+    EXPECT_EQ(user.Pending(), 0u);
     EXPECT_FLOAT_EQ(+r.RefLevel, 1.0f);  // not a number: the default
     EXPECT_FLOAT_EQ(+r.DTGain, 0.0f);    // no digits read as 0, as decimal text does
     EXPECT_FLOAT_EQ(+r.CalRatio, 1.0f);  // overflow: the default
-    EXPECT_EQ(+r.RefUnits, 0xFFFFFFFFu); // cut to the field's width
+    EXPECT_EQ(+r.RefUnits, 0u);
+    EXPECT_EQ(+r.CalCreateMode, 0);
+    EXPECT_EQ(+r.IntegrationType, 2u); // the last code of its list
     EXPECT_EQ(std::strlen(r.LabelLinear), 59u);
     EXPECT_STREQ(r.LabelLog, "dBV rms");
     EXPECT_FLOAT_EQ(+r.MeasuredInputVoltage, 0.25f); // last line without a line end

@@ -33,7 +33,7 @@ TEST_F(UtilityOptions, SoundPowerRecordsLandOnTheirCompositeAndARefusedAreaKeeps
     records[3].SurfaceArea = 4.0f;
     ScriptedUser user;
     user.ExpectBox(IDOK, "The Surface Area must be greater than zero");
-    user.ExpectBox(IDOK, "The Surface Area must be greater than zero");
+    user.ExpectBox(IDOK, "The Surface Area: \"ten\" is not a number.");
     CSoundPowerOptionsDialog dialog(nullptr, records);
     CDialog::ScriptModal([&](CWnd& w) {
         auto& d = static_cast<CDialog&>(w);
