@@ -94,7 +94,12 @@ std::vector<AxisLabel> FrequencyTicks(const std::vector<FrequencyPixel>& map, fl
     // Whole hertz from 0 up to the high end; the table holds one label per pixel at most.
     while (f <= high && labels.size() < map.size()) {
         if (f >= low) {
-            const int column = FrequencyToColumn(map, static_cast<float>(f));
+            int column = FrequencyToColumn(map, static_cast<float>(f));
+            // The last pixel stands for the band up to the high end, which the map's own
+            // frequencies (each pixel's low edge) stop one pixel short of: the stop frequency
+            // is labelled there.
+            if (column < 0 && f >= map.back().frequency)
+                column = static_cast<int>(map.size()) - 1;
             if (column >= 0)
                 labels.push_back({column, Label(f, span)});
         }

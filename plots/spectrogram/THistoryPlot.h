@@ -26,6 +26,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 class SpectralData;
@@ -189,7 +190,9 @@ protected:
     virtual void AdvanceSweep() {}
     // The inverted area of a pane's selection.
     virtual CRect SelectionShape(int pane) const = 0;
-    virtual void InvalidateTimeLabels() = 0;
+    // Repaints, now, what a new history changed of the time axes: the label boxes whose texts
+    // changed (old and new text) and what else each twin's axis shows of the history.
+    virtual void RepaintTimeLabels(const char* oldEntry, const char* oldFar) = 0;
     // The colour the picture has where nothing is drawn (the surface looks past it).
     virtual bool LooksPastBackground() const { return false; }
     virtual COLORREF PictureBackground() const = 0;
@@ -208,6 +211,23 @@ protected:
     virtual int PageBottomMargin() const { return 4 + m_textHeight + 2; }
     // How wide the widest of the labels is in the context's current font.
     static int WidestLabel(CDC* dc, const std::vector<history::AxisLabel>& labels);
+
+    // ---- Partial repaints: what a paint draws is limited to what meets its rectangle, so that
+    // a small repaint (a time label) lays out no text it does not reach.
+    // True when a box meets the rectangle being drawn (always when printing).
+    bool Meets(const RECT& update, const CRect& box) const;
+    // The box a text drawn on screen in the plot font at (x, y) with an alignment covers, with
+    // a little room; vertical text runs upward centred on `centreY` from x.
+    CRect TextBox(int x, int y, UINT align, const std::string& text);
+    CRect VerticalTextBox(int x, int centreY, const std::string& text);
+    // Paints a client rectangle now, as a full repaint draws it there.
+    void RepaintNow(const CRect& r);
+    // The panes whose time axis is drawn.
+    struct PaneList {
+        int pane[2];
+        int count;
+    };
+    PaneList TimeAxisPanes() const;
 
     // ---- Shared work.
     void CreateControls() override;
@@ -319,6 +339,8 @@ public:
     void OnLButtonDblClk(UINT flags, CPoint point);
     void OnRButtonDown(UINT flags, CPoint point);
     void OnRButtonUp(UINT, CPoint) {}
+    // Draws what meets the paint's rectangle only.
+    void OnPaint();
     BOOL OnQueryNewPalette() { return FALSE; }
     void OnPaletteChanged(CWnd*) {}
 
@@ -367,6 +389,11 @@ protected:
     std::unique_ptr<CButton> m_toggle;
     CFont m_plotFont;
     int m_textHeight = 13;
+    // What the drawing under way is limited to (Meets).
+    CRect m_drawUpdate;
+    // Widths of texts in the plot font by their shape (digits as '0': the font's digits are of
+    // one width), measured once.
+    std::vector<std::pair<std::string, int>> m_textWidths;
 
     std::vector<COLORREF> m_colours;
     std::unique_ptr<CBitmap> m_paneBitmap[2];

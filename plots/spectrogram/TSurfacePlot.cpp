@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 
 namespace {
 constexpr int kThickness = 3; // rows per line, and rows of depth per pixel of slant
@@ -368,12 +369,23 @@ void TSurfacePlot::GetSelectedSegment(float& start, float& end)
 
 // ---- Drawing -------------------------------------------------------------------------------
 
-void TSurfacePlot::InvalidateTimeLabels()
+int TSurfacePlot::TimeLabelTop(const CRect& p, int edge) const
 {
+    // The entry edge's label stays above the frequency labels, which start 4 below the pane.
+    return edge == 0 ? std::min(p.bottom - 1 - m_textHeight / 2, p.bottom + 3 - m_textHeight) : p.top - m_textHeight / 2;
+}
+
+void TSurfacePlot::RepaintTimeLabels(const char* oldEntry, const char* oldFar)
+{
+    const bool changed[2] = {std::strcmp(oldEntry, m_entryText) != 0, std::strcmp(oldFar, m_farText) != 0};
     for (int pane = 0; pane < PaneCount(); ++pane) {
         const CRect p = PaneRect(pane);
-        CRect r(p.left - m_leftMargin, p.top - m_textHeight, p.left, p.bottom + m_textHeight);
-        InvalidateRect(&r, TRUE); // the labels are drawn transparently: the old text must go first
+        // A label's place: as wide as the margin and a text high, beside its edge.
+        for (int edge = 0; edge < 2; ++edge)
+            if (changed[edge]) {
+                const int top = TimeLabelTop(p, edge);
+                RepaintNow(CRect(p.left - m_leftMargin, top - 1, p.left, top + m_textHeight + 1));
+            }
     }
 }
 
@@ -382,16 +394,17 @@ void TSurfacePlot::DrawTimeAxis(CDC* dc, int pane)
     if (m_history.Empty())
         return;
     const CRect p = PaneRect(pane);
-    DrawVerticalText(dc, 8, p.top + p.Height() / 2, "Time (sec)");
+    if (Meets(m_drawUpdate, VerticalTextBox(kEdgeGap, p.top + p.Height() / 2, "Time (sec)")))
+        DrawVerticalText(dc, kEdgeGap, p.top + p.Height() / 2, "Time (sec)");
     dc->SetTextAlign(TA_RIGHT | TA_TOP);
     const int ys[2] = {p.bottom - 1, p.top};
     const char* texts[2] = {m_entryText, m_farText};
-    // The entry edge's label stays above the frequency labels, which start 4 below the pane.
-    const int tops[2] = {std::min(ys[0] - m_textHeight / 2, p.bottom + 3 - m_textHeight), ys[1] - m_textHeight / 2};
     for (int i = 0; i < 2; ++i) {
         dc->MoveTo(p.left - 3, ys[i]);
         dc->LineTo(p.left, ys[i]);
-        dc->TextOut(p.left - 6, tops[i], texts[i]);
+        const int top = TimeLabelTop(p, i);
+        if (Meets(m_drawUpdate, CRect(p.left - m_leftMargin, top - 1, p.left, top + m_textHeight + 1)))
+            dc->TextOut(p.left - 6, top, texts[i]);
     }
 }
 
