@@ -894,44 +894,73 @@ TEST_F(HistoryWindows, ANewLineRepaintsOnlyItsTimeLabels)
     }
 }
 
-// Line after line, with a span that grows through several division units, every direction with
-// one pane and two: what the lines leave around the pictures is what a full repaint draws.
+// Line after line, with a span that grows through several division units: what the lines leave
+// around the pictures (they repaint only the time labels that changed) is what a full repaint
+// draws. Every direction and scroll type of the spectrogram and the surface, one pane and two,
+// in a roomy window and a cramped one where the texts crowd each other.
 TEST_F(HistoryWindows, LinesLeaveTheWindowAsAFullRepaintDrawsIt)
 {
-    for (int panes = 1; panes <= 2; ++panes) {
-        processing.SampleFormat.Set(kRate, panes, 2);
-        processing.ChannelProcessing = panes == 2 ? 2 : 0;
-        for (WORD direction = 0; direction < 4; ++direction) {
-            spectrogram.Direction = direction;
-            TSpectrogram* p = OpenSpectrogram();
-            ASSERT_EQ(p->GetPaneMode(), panes);
-            for (int i = 1; i <= 60; ++i) {
-                p->SetData(i % 5 == 0 ? engine.get() : quiet.get(), panes == 2 ? engine.get() : nullptr);
-                p->AddSpectrum(0.004f * float(i * i * i) / 10.0f);
-                if (i % 7 == 0)
-                    AfxPumpMessages();
-            }
-            AfxPumpMessages();
-            const QImage during = p->GetSurface()->Image().copy();
-            p->Invalidate();
-            p->UpdateWindow();
-            AfxPumpMessages();
-            const QImage full = p->GetSurface()->Image();
-            // The pictures (their lines cover the watermark a full repaint puts back) aside.
-            const CRect plot = p->GetPlotRect();
-            int differing = 0;
-            QRect where;
-            for (int y = 0; y < full.height(); ++y)
-                for (int x = 0; x < full.width(); ++x)
-                    if (!plot.PtInRect(CPoint(x, y)) && during.pixel(x, y) != full.pixel(x, y)) {
-                        ++differing;
-                        where |= QRect(x, y, 1, 1);
+    markers.Enabled[0] = 1;
+    markers.Freq[0] = 1000.0f;
+    struct Case {
+        int kind; // 0 spectrogram, 1 surface
+        WORD direction, scroll;
+    };
+    std::vector<Case> cases;
+    for (WORD direction = 0; direction < 4; ++direction)
+        for (WORD scroll = 0; scroll < 2; ++scroll)
+            cases.push_back({0, direction, scroll});
+    cases.push_back({1, 0, 0});
+    for (const CRect size : {CRect(0, 0, 640, 480), CRect(0, 0, 330, 190)}) {
+        for (int panes = 1; panes <= 2; ++panes) {
+            processing.SampleFormat.Set(kRate, panes, 2);
+            processing.ChannelProcessing = panes == 2 ? 2 : 0;
+            for (const Case& c : cases) {
+                spectrogram.Direction = c.direction;
+                spectrogram.ScrollType = c.scroll;
+                TPlotBase* w = c.kind == 0 ? static_cast<TPlotBase*>(OpenSpectrogram()) : OpenSurface();
+                auto* p = dynamic_cast<TSpectrogram*>(w);
+                auto* s = dynamic_cast<TSurfacePlot*>(w);
+                w->MoveWindow(size.left, size.top, size.Width(), size.Height());
+                AfxPumpMessages();
+                ASSERT_EQ(w->GetPaneMode(), panes);
+                for (int i = 1; i <= 60; ++i) {
+                    SpectralData* a = i % 5 == 0 ? engine.get() : quiet.get();
+                    SpectralData* b = panes == 2 ? engine.get() : nullptr;
+                    const float time = 0.004f * float(i * i * i) / 10.0f;
+                    if (p) {
+                        p->SetData(a, b);
+                        p->AddSpectrum(time);
+                    } else {
+                        s->SetData(a, b);
+                        s->AddSpectrum(time);
                     }
-            EXPECT_EQ(differing, 0) << "direction " << direction << ", " << panes << " pane(s), within "
-                                    << where.left() << "," << where.top() << " " << where.width() << "x"
-                                    << where.height();
-            p->DestroyWindow();
-            AfxPumpMessages();
+                    if (i % 7 == 0)
+                        AfxPumpMessages();
+                }
+                AfxPumpMessages();
+                const QImage during = w->GetSurface()->Image().copy();
+                w->Invalidate();
+                w->UpdateWindow();
+                AfxPumpMessages();
+                const QImage full = w->GetSurface()->Image();
+                // The pictures (their lines cover the watermark a full repaint puts back) aside.
+                const CRect plot = w->GetPlotRect();
+                int differing = 0;
+                QRect where;
+                for (int y = 0; y < full.height(); ++y)
+                    for (int x = 0; x < full.width(); ++x)
+                        if (!plot.PtInRect(CPoint(x, y)) && during.pixel(x, y) != full.pixel(x, y)) {
+                            ++differing;
+                            where |= QRect(x, y, 1, 1);
+                        }
+                EXPECT_EQ(differing, 0) << (p ? "spectrogram" : "surface") << " direction " << c.direction
+                                        << " scroll " << c.scroll << ", " << panes << " pane(s), " << size.Width()
+                                        << " wide, within " << where.left() << "," << where.top() << " "
+                                        << where.width() << "x" << where.height();
+                w->DestroyWindow();
+                AfxPumpMessages();
+            }
         }
     }
 }
