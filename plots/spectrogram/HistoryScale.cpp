@@ -389,6 +389,17 @@ std::vector<AxisLabel> BuildAmplitudeScale(WORD ampType, float top, float range,
     return ticks;
 }
 
+void ThinEvenLabels(std::vector<AxisLabel>& ticks, int spacing)
+{
+    if (ticks.size() < 2 || spacing <= 0)
+        return;
+    const double pitch = std::abs(ticks.back().pixel - ticks.front().pixel) / static_cast<double>(ticks.size() - 1);
+    const std::size_t every = pitch > 0.0 ? static_cast<std::size_t>(std::ceil(spacing / pitch)) : ticks.size();
+    for (std::size_t i = 0; i < ticks.size(); ++i)
+        if (every > 1 && i % every != 0)
+            ticks[i].text.clear();
+}
+
 std::vector<AxisLabel> BuildLogAmplitudeTicks(float top, float range, int height, int spacing)
 {
     std::vector<AxisLabel> ticks;

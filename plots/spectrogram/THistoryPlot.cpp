@@ -579,7 +579,7 @@ template <class Settings> bool THistoryPlot<Settings>::Meets(const RECT& update,
     return meet.IntersectRect(&u, &box) != FALSE;
 }
 
-template <class Settings> CRect THistoryPlot<Settings>::TextBox(int x, int y, UINT align, const std::string& text)
+template <class Settings> int THistoryPlot<Settings>::TextWidth(const std::string& text)
 {
     // Digits share one width: a text's shape (its digits as '0') measures as the text does.
     std::string shape = text;
@@ -594,7 +594,7 @@ template <class Settings> CRect THistoryPlot<Settings>::TextBox(int x, int y, UI
         }
     if (width < 0) {
         if (!this->m_hWnd || !m_plotFont.GetSafeHandle())
-            return CRect(-10000, y - m_textHeight, 10000, y + 2 * m_textHeight); // unmeasured: anywhere on its row
+            return -1;
         CClientDC dc(this);
         CFont* old = dc.SelectObject(&m_plotFont);
         width = static_cast<int>(dc.GetTextExtent(text).cx);
@@ -603,6 +603,14 @@ template <class Settings> CRect THistoryPlot<Settings>::TextBox(int x, int y, UI
             m_textWidths.clear();
         m_textWidths.emplace_back(std::move(shape), width);
     }
+    return width;
+}
+
+template <class Settings> CRect THistoryPlot<Settings>::TextBox(int x, int y, UINT align, const std::string& text)
+{
+    const int width = TextWidth(text);
+    if (width < 0)
+        return CRect(-10000, y - m_textHeight, 10000, y + 2 * m_textHeight); // unmeasured: anywhere on its row
     int left = x;
     if ((align & TA_CENTER) == TA_CENTER)
         left = x - width / 2;
@@ -1480,6 +1488,30 @@ void THistoryPlot<Settings>::DrawVerticalText(CDC* dc, int x, int centreY, const
     dc->SetTextAlign(TA_CENTER | TA_TOP);
     dc->TextOut(x, centreY, text);
     dc->SelectObject(old);
+}
+
+template <class Settings>
+bool THistoryPlot<Settings>::SideCaptionCentre(int pane, const std::string& caption, int* centreY)
+{
+    const CRect p = PaneRect(pane);
+    *centreY = p.top + p.Height() / 2;
+    if (this->m_printing || !this->m_hWnd)
+        return true;
+    const int length = TextWidth(caption) + 4;
+    int from = p.top, to = p.bottom;
+    if (PaneCount() == 2) {
+        const CRect a = PaneRect(0), b = PaneRect(1);
+        if (length + m_textHeight / 2 > (b.top + b.Height() / 2) - (a.top + a.Height() / 2)) {
+            if (pane != 0)
+                return false;
+            from = a.top;
+            to = b.bottom;
+        }
+    }
+    CRect client;
+    this->GetClientRect(&client);
+    const int top = m_toggle ? this->m_toolStripHeight + 4 + 10 + 2 : client.top;
+    return FitAlong(from + (to - from) / 2, length, top, client.bottom, centreY);
 }
 
 template <class Settings> void THistoryPlot<Settings>::DrawTitle(CDC* dc, int pane, SpectralData* trace)

@@ -23,6 +23,7 @@
 #include "plots/spectrogram/TLineHistory.h"
 #include "platform/ui/GdiObjects.h"
 
+#include <algorithm>
 #include <memory>
 #include <optional>
 #include <string>
@@ -219,6 +220,8 @@ protected:
     // The box a text drawn on screen in the plot font at (x, y) with an alignment covers, with
     // a little room; vertical text runs upward centred on `centreY` from x.
     CRect TextBox(int x, int y, UINT align, const std::string& text);
+    // How wide a text is on screen in the plot font; -1 when it cannot be measured.
+    int TextWidth(const std::string& text);
     CRect VerticalTextBox(int x, int centreY, const std::string& text);
     // Paints a client rectangle now, as a full repaint draws it there.
     void RepaintNow(const CRect& r);
@@ -304,6 +307,22 @@ protected:
     }
     int ColumnOfFrequency(float f) const { return history::FrequencyToColumn(m_frequencyMap, f); }
     void DrawVerticalText(CDC* dc, int x, int centreY, const std::string& text);
+    // Where the caption on its side beside a pane is centred; false when it is not drawn there.
+    // Two panes whose captions would meet share one, beside both; a caption stays between the
+    // toolbar toggle and the window's bottom, and is left out where it cannot.
+    bool SideCaptionCentre(int pane, const std::string& caption, int* centreY);
+    // A text `length` long centred on `centre`, moved to stay within top..bottom: its centre;
+    // false when it is longer than that.
+    static bool FitAlong(int centre, int length, int top, int bottom, int* out)
+    {
+        if (length > bottom - top)
+            return false;
+        *out = std::clamp(centre, top + length / 2, bottom - (length + 1) / 2);
+        return true;
+    }
+    // The left margin that holds, left to right, the caption on its side, the labels beside the
+    // panes (`widest` of them, ending `labelGap` short of the panes) and 4 between the two.
+    int LeftMarginFor(int widest, int labelGap) const { return 8 + m_textHeight + 4 + widest + labelGap; }
     void DrawTitle(CDC* dc, int pane, SpectralData* trace);
     void DrawImage(CDC* dc, int pane, const RECT& update);
     void DrawMarkerArrows(CDC* dc, int pane);

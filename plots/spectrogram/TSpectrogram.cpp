@@ -1,6 +1,7 @@
 #include "plots/spectrogram/TSpectrogram.h"
 
 #include "dsp/SpectralData.h"
+#include "records/CommonRoutines.h"
 #include "records/SpectrogramPlotSettings.h"
 #include "platform/core/MessageBox.h"
 #include "platform/ui/GdiWindowDC.h"
@@ -15,6 +16,8 @@ int TSpectrogram::s_annotations = 0;
 
 namespace {
 constexpr int kThickness = 2;
+constexpr int kLeftMargin = 84;
+constexpr int kBottomMargin = 30;
 
 std::string Format(const char* format, double v)
 {
@@ -53,10 +56,24 @@ END_MESSAGE_MAP()
 
 TSpectrogram::TSpectrogram() : THistoryPlot(kThickness)
 {
-    m_bottomMargin = 30;
-    m_leftMargin = 84;
+    m_bottomMargin = kBottomMargin;
+    m_leftMargin = kLeftMargin;
     m_rightMargin = 76;
     m_paneGap = 20;
+}
+
+void TSpectrogram::RecalcLayout(BOOL bNotify)
+{
+    // Time down the side: the margin holds the caption on its side beside the time labels,
+    // which end 8 short of the panes.
+    if (m_hWnd && !m_printing && m_plotFont.GetSafeHandle()) {
+        m_leftMargin = kLeftMargin;
+        // Time across: its labels 9 under the panes and the caption under them, 2 apart.
+        m_bottomMargin = FrequencyVertical() ? std::max(kBottomMargin, 9 + m_textHeight + 2 + m_textHeight) : kBottomMargin;
+        if (!FrequencyVertical())
+            m_leftMargin = std::max(m_leftMargin, LeftMarginFor(TextWidth(FormatTime(0.0f, true, true)), 8));
+    }
+    THistoryPlot::RecalcLayout(bNotify);
 }
 
 int TSpectrogram::GetOrientation() const { return m_settings ? m_settings->Direction : 0; }
@@ -185,8 +202,10 @@ void TSpectrogram::BuildScales()
     if (amp == 2)
         m_levelTicks = history::BuildLogAmplitudeTicks(m_settings->PlotTop, m_settings->PlotRange, PaneRect(0).Height(),
                                                        m_printing ? 120 : 12);
-    else
+    else {
         m_levelTicks = history::BuildAmplitudeScale(amp, m_settings->PlotTop, m_settings->PlotRange, m_plotRect.Height());
+        history::ThinEvenLabels(m_levelTicks, m_textHeight);
+    }
     if (m_traceA)
         BuildFrequencyScale(FrequencyAxisLength(), FrequencyVertical() ? m_textHeight + 2 : 30);
 }
@@ -543,14 +562,17 @@ CRect TSpectrogram::TimeLabelBox(const CRect& p, int row, const char* text)
     return TextBox(p.left - 8, y - m_textHeight / 2, TA_RIGHT, text);
 }
 
-CRect TSpectrogram::TimeCaptionBox(const CRect& p, const char* caption)
+CRect TSpectrogram::TimeCaptionBox(int pane, const char* caption)
 {
     if (FrequencyVertical()) {
         CRect client;
         GetClientRect(&client);
         return TextBox(client.Width() / 2, BottomCaptionTop(client), TA_CENTER, caption);
     }
-    return VerticalTextBox(8, p.top + p.Height() / 2, caption);
+    int centre = 0;
+    if (!SideCaptionCentre(pane, caption, &centre))
+        return CRect();
+    return VerticalTextBox(8, centre, caption);
 }
 
 void TSpectrogram::RepaintTimeLabels(const char* oldEntry, const char* oldFar)
@@ -584,8 +606,8 @@ void TSpectrogram::RepaintTimeLabels(const char* oldEntry, const char* oldFar)
             RepaintNow(box);
         }
         if (captionChanged && (i == 0 || !FrequencyVertical())) {
-            CRect box = TimeCaptionBox(p, shown);
-            const CRect now = TimeCaptionBox(p, caption);
+            CRect box = TimeCaptionBox(panes.pane[i], shown);
+            const CRect now = TimeCaptionBox(panes.pane[i], caption);
             box.UnionRect(&box, &now);
             RepaintNow(box);
         }
@@ -604,8 +626,8 @@ void TSpectrogram::DrawTimeAxis(CDC* dc, int pane)
     char caption[48];
     TimeCaption(caption);
     const bool horizontal = FrequencyVertical();
-    const CRect captionBox = TimeCaptionBox(p, caption);
-    if (Meets(m_drawUpdate, captionBox)) {
+    const CRect captionBox = TimeCaptionBox(pane, caption);
+    if (!captionBox.IsRectEmpty() && Meets(m_drawUpdate, captionBox)) {
         CRect drawn;
         if (!m_printing && drawn.IntersectRect(&m_drawUpdate, &captionBox) && drawn.EqualRect(&captionBox))
             std::memcpy(m_shownCaption, caption, sizeof caption);
@@ -615,7 +637,7 @@ void TSpectrogram::DrawTimeAxis(CDC* dc, int pane)
             dc->SetTextAlign(TA_CENTER | TA_TOP);
             dc->TextOut(client.Width() / 2, BottomCaptionTop(client), caption);
         } else {
-            DrawVerticalText(dc, 8, p.top + p.Height() / 2, caption);
+            DrawVerticalText(dc, 8, captionBox.top + captionBox.Height() / 2, caption);
         }
     }
     const int rows = m_history.Count();
@@ -665,13 +687,13 @@ void TSpectrogram::DrawFrequencyAxis(CDC* dc, int pane)
     if (!m_traceA || m_frequencyLabels.empty())
         return;
     THistoryPlot::DrawFrequencyAxis(dc, pane);
-    const CRect p = PaneRect(pane);
     CRect client;
     GetClientRect(&client);
     const std::string caption = "Frequency (Hz)";
     if (FrequencyVertical()) {
-        if (Meets(m_drawUpdate, VerticalTextBox(8, p.top + p.Height() / 2, caption)))
-            DrawVerticalText(dc, 8, p.top + p.Height() / 2, caption);
+        int centre = 0;
+        if (SideCaptionCentre(pane, caption, &centre) && Meets(m_drawUpdate, VerticalTextBox(8, centre, caption)))
+            DrawVerticalText(dc, 8, centre, caption);
     } else if (Meets(m_drawUpdate, TextBox(client.Width() / 2, BottomCaptionTop(client), TA_CENTER, caption))) {
         dc->SetTextAlign(TA_CENTER | TA_TOP);
         dc->TextOut(client.Width() / 2, BottomCaptionTop(client), caption);
@@ -717,8 +739,11 @@ void TSpectrogram::DrawLegend(CDC* dc, const RECT& update)
     }
     if (const char* label = m_traceA->GetAmplitudeLabel()) {
         const int x = client.right - RotatedTextWidth(dc, m_textHeight) - 2;
-        if (Meets(update, VerticalTextBox(x, m_plotRect.top + height / 2, label)))
-            DrawVerticalText(dc, x, m_plotRect.top + height / 2, label);
+        int centre = m_plotRect.top + height / 2;
+        // On screen the caption stays under the tool strip and inside the window.
+        const bool fits = m_printing || FitAlong(centre, TextWidth(label) + 4, m_toolStripHeight + 2, client.bottom, &centre);
+        if (fits && Meets(update, VerticalTextBox(x, centre, label)))
+            DrawVerticalText(dc, x, centre, label);
     }
 }
 

@@ -36,6 +36,7 @@ public:
     double PixelToYValue(int x, int y) override;
     bool FrequencyVertical() const override;
     std::string CursorValuesText() const override;
+    void RecalcLayout(BOOL bNotify = TRUE) override;
 
     const std::vector<history::AxisLabel>& GetFrequencyLabels() const { return m_frequencyLabels; }
     // Annotations made since the program started (they number from 1).
@@ -89,7 +90,7 @@ private:
     void TimeCaption(char (&caption)[48]) const;
     // Where a time label of a pane's row, and the time caption, stand on screen.
     CRect TimeLabelBox(const CRect& pane, int row, const char* text);
-    CRect TimeCaptionBox(const CRect& pane, const char* caption);
+    CRect TimeCaptionBox(int pane, const char* caption);
     // The caption as last drawn.
     char m_shownCaption[48] = "";
 

@@ -14,13 +14,14 @@
 namespace {
 constexpr int kThickness = 3; // rows per line, and rows of depth per pixel of slant
 constexpr int kMaxPolygonPoints = 4000;
-constexpr int kEdgeGap = 8; // from the window's left edge to its labels, as the time caption keeps
+constexpr int kEdgeGap = 8; // from the window's left edge to the caption on its side
+constexpr int kLeftMargin = 64;
 } // namespace
 
 TSurfacePlot::TSurfacePlot() : THistoryPlot(kThickness)
 {
     m_bottomMargin = 20;
-    m_leftMargin = 64;
+    m_leftMargin = kLeftMargin;
     m_rightMargin = 24;
     m_paneGap = 20;
 }
@@ -70,14 +71,10 @@ void TSurfacePlot::CreatePaneBitmaps()
 
 void TSurfacePlot::RecalcLayout(BOOL bNotify)
 {
-    // The time labels end 6 left of the panes; the margin holds the widest of them.
-    if (m_hWnd && !m_printing && m_plotFont.GetSafeHandle()) {
-        CClientDC dc(this);
-        CFont* old = dc.SelectObject(&m_plotFont);
-        const int widest = static_cast<int>(dc.GetTextExtent(FormatTime(0.0f, true, true)).cx);
-        dc.SelectObject(old);
-        m_leftMargin = std::max(m_leftMargin, kEdgeGap + widest + 6);
-    }
+    // The time labels end 6 left of the panes; the margin holds the widest of them beside the
+    // caption on its side, which short panes would otherwise bring down onto them.
+    if (m_hWnd && !m_printing && m_plotFont.GetSafeHandle())
+        m_leftMargin = std::max(kLeftMargin, LeftMarginFor(TextWidth(FormatTime(0.0f, true, true)), 6));
     THistoryPlot::RecalcLayout(bNotify);
 }
 
@@ -394,8 +391,9 @@ void TSurfacePlot::DrawTimeAxis(CDC* dc, int pane)
     if (m_history.Empty())
         return;
     const CRect p = PaneRect(pane);
-    if (Meets(m_drawUpdate, VerticalTextBox(kEdgeGap, p.top + p.Height() / 2, "Time (sec)")))
-        DrawVerticalText(dc, kEdgeGap, p.top + p.Height() / 2, "Time (sec)");
+    int centre = 0;
+    if (SideCaptionCentre(pane, "Time (sec)", &centre) && Meets(m_drawUpdate, VerticalTextBox(kEdgeGap, centre, "Time (sec)")))
+        DrawVerticalText(dc, kEdgeGap, centre, "Time (sec)");
     dc->SetTextAlign(TA_RIGHT | TA_TOP);
     const int ys[2] = {p.bottom - 1, p.top};
     const char* texts[2] = {m_entryText, m_farText};
