@@ -10,6 +10,7 @@
 
 #include <cmath>
 #include <cstring>
+#include <string>
 #include <utility>
 #include <vector>
 
@@ -189,6 +190,20 @@ TEST(HistoryScales, FrequencyLabelsAndLevelTicks)
     EXPECT_EQ(ticks.front().text, "-55");
     EXPECT_EQ(ticks.back().pixel, 300);
     EXPECT_EQ(ticks.back().text, "-100");
+    // 150 dB in 10 dB steps over 100 pixels: a tick every 6.7 pixels keeps them all, and a label
+    // on every second one leaves the labels of a 13-pixel font clear of each other.
+    auto crowded = history::BuildAmplitudeScale(1, 50.0f, 150.0f, 100);
+    ASSERT_EQ(crowded.size(), 16u);
+    history::ThinEvenLabels(crowded, 13);
+    std::vector<std::string> kept;
+    int previous = -100;
+    for (const auto& t : crowded)
+        if (!t.text.empty()) {
+            EXPECT_GE(t.pixel - previous, 13) << t.text;
+            previous = t.pixel;
+            kept.push_back(t.text);
+        }
+    EXPECT_EQ(kept, (std::vector<std::string>{"50", "30", "10", "-10", "-30", "-50", "-70", "-90"}));
     const char* suffix = nullptr;
     EXPECT_DOUBLE_EQ(history::TimeDivision(15.0, &suffix), 1.0);
     EXPECT_STREQ(suffix, " (1 sec/div)");
