@@ -552,12 +552,11 @@ template <class Settings> void THistoryPlot<Settings>::UpdateTimeStrings()
         RepaintTimeLabels(oldEntry, oldFar);
 }
 
-template <class Settings> void THistoryPlot<Settings>::RepaintNow(const CRect& r)
+template <class Settings> void THistoryPlot<Settings>::InvalidateArea(const CRect& r)
 {
     if (r.IsRectEmpty())
         return;
     this->InvalidateRect(&r, TRUE); // the labels are drawn transparently: the old text must go first
-    this->UpdateWindow();
 }
 
 template <class Settings> typename THistoryPlot<Settings>::PaneList THistoryPlot<Settings>::TimeAxisPanes() const
@@ -579,34 +578,33 @@ template <class Settings> bool THistoryPlot<Settings>::Meets(const RECT& update,
     return meet.IntersectRect(&u, &box) != FALSE;
 }
 
-template <class Settings> int THistoryPlot<Settings>::TextWidth(const std::string& text)
+template <class Settings> int THistoryPlot<Settings>::TextWidth(std::string_view text)
 {
     // Digits share one width: a text's shape (its digits as '0') measures as the text does.
-    std::string shape = text;
-    for (char& c : shape)
-        if (c >= '1' && c <= '9')
-            c = '0';
-    int width = -1;
-    for (const auto& [known, w] : m_textWidths)
-        if (known == shape) {
-            width = w;
-            break;
-        }
-    if (width < 0) {
-        if (!this->m_hWnd || !m_plotFont.GetSafeHandle())
-            return -1;
-        CClientDC dc(this);
-        CFont* old = dc.SelectObject(&m_plotFont);
-        width = static_cast<int>(dc.GetTextExtent(text).cx);
-        dc.SelectObject(old);
+    char shape[64];
+    const bool keyed = text.size() < sizeof shape;
+    const std::size_t n = keyed ? text.size() : 0;
+    for (std::size_t i = 0; i < n; ++i)
+        shape[i] = text[i] >= '1' && text[i] <= '9' ? '0' : text[i];
+    if (keyed)
+        for (const auto& [known, w] : m_textWidths)
+            if (known == std::string_view(shape, n))
+                return w;
+    if (!this->m_hWnd || !m_plotFont.GetSafeHandle())
+        return -1;
+    CClientDC dc(this);
+    CFont* old = dc.SelectObject(&m_plotFont);
+    const int width = static_cast<int>(dc.GetTextExtent(text).cx);
+    dc.SelectObject(old);
+    if (keyed) {
         if (m_textWidths.size() >= 64)
             m_textWidths.clear();
-        m_textWidths.emplace_back(std::move(shape), width);
+        m_textWidths.emplace_back(std::string(shape, n), width);
     }
     return width;
 }
 
-template <class Settings> CRect THistoryPlot<Settings>::TextBox(int x, int y, UINT align, const std::string& text)
+template <class Settings> CRect THistoryPlot<Settings>::TextBox(int x, int y, UINT align, std::string_view text)
 {
     const int width = TextWidth(text);
     if (width < 0)
@@ -616,12 +614,13 @@ template <class Settings> CRect THistoryPlot<Settings>::TextBox(int x, int y, UI
         left = x - width / 2;
     else if (align & TA_RIGHT)
         left = x - width;
-    // Room for the glyphs' overhang and kerning the shape does not see.
-    constexpr int kRoom = 3;
+    // Room for the glyphs' overhang and kerning the shape does not see; less than the 8 pixels
+    // between a time label and the tick beside it.
+    constexpr int kRoom = 2;
     return CRect(left - kRoom, y - 1, left + width + kRoom, y + m_textHeight + 1);
 }
 
-template <class Settings> CRect THistoryPlot<Settings>::VerticalTextBox(int x, int centreY, const std::string& text)
+template <class Settings> CRect THistoryPlot<Settings>::VerticalTextBox(int x, int centreY, std::string_view text)
 {
     const CRect across = TextBox(0, 0, TA_LEFT, text);
     const int half = across.Width() / 2 + 2;
@@ -1491,7 +1490,7 @@ void THistoryPlot<Settings>::DrawVerticalText(CDC* dc, int x, int centreY, const
 }
 
 template <class Settings>
-bool THistoryPlot<Settings>::SideCaptionCentre(int pane, const std::string& caption, int* centreY)
+bool THistoryPlot<Settings>::SideCaptionCentre(int pane, std::string_view caption, int* centreY)
 {
     const CRect p = PaneRect(pane);
     *centreY = p.top + p.Height() / 2;

@@ -27,6 +27,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -219,12 +220,13 @@ protected:
     bool Meets(const RECT& update, const CRect& box) const;
     // The box a text drawn on screen in the plot font at (x, y) with an alignment covers, with
     // a little room; vertical text runs upward centred on `centreY` from x.
-    CRect TextBox(int x, int y, UINT align, const std::string& text);
+    CRect TextBox(int x, int y, UINT align, std::string_view text);
     // How wide a text is on screen in the plot font; -1 when it cannot be measured.
-    int TextWidth(const std::string& text);
-    CRect VerticalTextBox(int x, int centreY, const std::string& text);
-    // Paints a client rectangle now, as a full repaint draws it there.
-    void RepaintNow(const CRect& r);
+    int TextWidth(std::string_view text);
+    CRect VerticalTextBox(int x, int centreY, std::string_view text);
+    // Leaves a client rectangle to be painted as a full repaint draws it there; the areas a
+    // line changed are painted together, in one paint of the rectangle around them.
+    void InvalidateArea(const CRect& r);
     // The panes whose time axis is drawn.
     struct PaneList {
         int pane[2];
@@ -310,7 +312,7 @@ protected:
     // Where the caption on its side beside a pane is centred; false when it is not drawn there.
     // Two panes whose captions would meet share one, beside both; a caption stays between the
     // toolbar toggle and the window's bottom, and is left out where it cannot.
-    bool SideCaptionCentre(int pane, const std::string& caption, int* centreY);
+    bool SideCaptionCentre(int pane, std::string_view caption, int* centreY);
     // A text `length` long centred on `centre`, moved to stay within top..bottom: its centre;
     // false when it is longer than that.
     static bool FitAlong(int centre, int length, int top, int bottom, int* out)

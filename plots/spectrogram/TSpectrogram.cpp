@@ -579,7 +579,7 @@ void TSpectrogram::RepaintTimeLabels(const char* oldEntry, const char* oldFar)
 {
     char caption[48];
     TimeCaption(caption);
-    // The repaints below draw the new caption wherever they reach: the old one is kept here.
+    // The caption as last drawn, whose place is painted over if the new one differs.
     char shown[48];
     std::memcpy(shown, m_shownCaption, sizeof shown);
     const bool captionChanged = std::strcmp(caption, shown) != 0;
@@ -588,9 +588,9 @@ void TSpectrogram::RepaintTimeLabels(const char* oldEntry, const char* oldFar)
         const CRect p = PaneRect(panes.pane[i]);
         // The division ticks move with the lines: their strip, which holds no text.
         if (FrequencyVertical())
-            RepaintNow(CRect(p.left, p.bottom, p.right, p.bottom + 7));
+            InvalidateArea(CRect(p.left, p.bottom, p.right, p.bottom + 6));
         else
-            RepaintNow(CRect(p.left - 7, p.top, p.left, p.bottom));
+            InvalidateArea(CRect(p.left - 6, p.top, p.left, p.bottom));
         const int far = std::max((FrequencyVertical() ? p.Width() : p.Height()) - 1, 0);
         const struct {
             int row;
@@ -603,15 +603,16 @@ void TSpectrogram::RepaintTimeLabels(const char* oldEntry, const char* oldFar)
             CRect box = TimeLabelBox(p, l.row, l.was);
             const CRect now = TimeLabelBox(p, l.row, l.now);
             box.UnionRect(&box, &now);
-            RepaintNow(box);
+            InvalidateArea(box);
         }
         if (captionChanged && (i == 0 || !FrequencyVertical())) {
             CRect box = TimeCaptionBox(panes.pane[i], shown);
             const CRect now = TimeCaptionBox(panes.pane[i], caption);
             box.UnionRect(&box, &now);
-            RepaintNow(box);
+            InvalidateArea(box);
         }
     }
+    UpdateWindow();
     std::memcpy(m_shownCaption, caption, sizeof caption);
 }
 

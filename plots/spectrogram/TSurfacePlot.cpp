@@ -381,9 +381,10 @@ void TSurfacePlot::RepaintTimeLabels(const char* oldEntry, const char* oldFar)
         for (int edge = 0; edge < 2; ++edge)
             if (changed[edge]) {
                 const int top = TimeLabelTop(p, edge);
-                RepaintNow(CRect(p.left - m_leftMargin, top - 1, p.left, top + m_textHeight + 1));
+                InvalidateArea(CRect(p.left - m_leftMargin, top - 1, p.left, top + m_textHeight + 1));
             }
     }
+    UpdateWindow();
 }
 
 void TSurfacePlot::DrawTimeAxis(CDC* dc, int pane)
