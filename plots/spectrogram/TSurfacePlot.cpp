@@ -366,6 +366,11 @@ void TSurfacePlot::GetSelectedSegment(float& start, float& end)
 
 // ---- Drawing -------------------------------------------------------------------------------
 
+CRect TSurfacePlot::TimeLabelBox(const CRect& p, int edge, const char* text)
+{
+    return TextBox(p.left - 6, TimeLabelTop(p, edge), TA_RIGHT, text);
+}
+
 int TSurfacePlot::TimeLabelTop(const CRect& p, int edge) const
 {
     // The entry edge's label stays above the frequency labels, which start 4 below the pane.
@@ -374,14 +379,18 @@ int TSurfacePlot::TimeLabelTop(const CRect& p, int edge) const
 
 void TSurfacePlot::RepaintTimeLabels(const char* oldEntry, const char* oldFar)
 {
-    const bool changed[2] = {std::strcmp(oldEntry, m_entryText) != 0, std::strcmp(oldFar, m_farText) != 0};
+    const char* was[2] = {oldEntry, oldFar};
+    const char* now[2] = {m_entryText, m_farText};
     for (int pane = 0; pane < PaneCount(); ++pane) {
         const CRect p = PaneRect(pane);
-        // A label's place: as wide as the margin and a text high, beside its edge.
+        // A label's place beside its edge, old text and new: the caption on its side, further
+        // left, stays as it is.
         for (int edge = 0; edge < 2; ++edge)
-            if (changed[edge]) {
-                const int top = TimeLabelTop(p, edge);
-                InvalidateArea(CRect(p.left - m_leftMargin, top - 1, p.left, top + m_textHeight + 1));
+            if (std::strcmp(was[edge], now[edge]) != 0) {
+                CRect box = TimeLabelBox(p, edge, was[edge]);
+                const CRect drawn = TimeLabelBox(p, edge, now[edge]);
+                box.UnionRect(&box, &drawn);
+                InvalidateArea(box);
             }
     }
     UpdateWindow();
@@ -401,9 +410,8 @@ void TSurfacePlot::DrawTimeAxis(CDC* dc, int pane)
     for (int i = 0; i < 2; ++i) {
         dc->MoveTo(p.left - 3, ys[i]);
         dc->LineTo(p.left, ys[i]);
-        const int top = TimeLabelTop(p, i);
-        if (Meets(m_drawUpdate, CRect(p.left - m_leftMargin, top - 1, p.left, top + m_textHeight + 1)))
-            dc->TextOut(p.left - 6, top, texts[i]);
+        if (Meets(m_drawUpdate, TimeLabelBox(p, i, texts[i])))
+            dc->TextOut(p.left - 6, TimeLabelTop(p, i), texts[i]);
     }
 }
 

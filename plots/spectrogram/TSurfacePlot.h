@@ -61,6 +61,7 @@ private:
     void DrawTimeAxis(CDC* dc, int pane) override;
     // Top of the time label at a pane's entry edge (0, its bottom) or far edge (1, its top).
     int TimeLabelTop(const CRect& pane, int edge) const;
+    CRect TimeLabelBox(const CRect& pane, int edge, const char* text);
     void DrawSlantedLine(CDC* dc, const CRect& pane, int x);
     // Left edge of the X read-out box for a cursor point.
     int XReadoutLeft(const CRect& pane, int x, int y) const;
