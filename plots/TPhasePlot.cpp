@@ -207,6 +207,15 @@ void TPhasePlot::UpdateLayout()
     if (m_scroll && !m_plotRect.IsRectEmpty())
         m_scroll->MoveWindow(m_plotRect.left, m_plotRect.bottom + 1, m_plotRect.Width(), kScrollHeight);
     UpdateScrollRange();
+    // A short pane puts the axis title beside its outer labels, where "-180.0" is wider than
+    // the margin leaves room for: the panes move right until the two stand clear.
+    if (const int need = LeftMarginForTitle(); need > m_leftMargin) {
+        m_leftMargin = need;
+        RecalcLayout();
+        if (m_scroll && !m_plotRect.IsRectEmpty())
+            m_scroll->MoveWindow(m_plotRect.left, m_plotRect.bottom + 1, m_plotRect.Width(), kScrollHeight);
+        UpdateScrollRange();
+    }
     if (m_zoomInBtn && m_zoomInBtn->IsPressed())
         m_zoomInBtn->Release();
     m_selectionMode = false;
@@ -286,6 +295,32 @@ int TPhasePlot::WidestPhaseLabel(CDC* dc) const
         if (t.label[0])
             widest = std::max(widest, static_cast<int>(dc->GetTextExtent(t.label).cx));
     return widest;
+}
+
+int TPhasePlot::LeftMarginForTitle()
+{
+    if (!m_hWnd || m_printing || m_plotRect.IsRectEmpty())
+        return 0;
+    CClientDC dc(this);
+    CFont* old = dc.SelectObject(&m_font);
+    static const char kTitle[] = "Phase (degrees)";
+    const int length = static_cast<int>(dc.GetTextExtent(kTitle).cx);
+    const int centre = m_plotRect.top + m_plotRect.Height() / 2 + 6;
+    const int titleTop = centre - length / 2 - 2, titleBottom = centre + length / 2 + 2;
+    int need = 0;
+    for (const CRect* pane : {&m_paneA, &m_paneB}) {
+        if (pane->IsRectEmpty() || (pane == &m_paneB && m_paneMode != 2))
+            continue;
+        for (const Tick& t : m_yTicks) {
+            const int top = pane->top + t.offset - m_fontHeight / 2;
+            if (!t.label[0] || top + m_fontHeight <= titleTop || top >= titleBottom)
+                continue;
+            // Title at x 4, a line of the font wide, 5 pixels, the label, 6 pixels to the pane.
+            need = std::max(need, 4 + m_fontHeight + 5 + static_cast<int>(dc.GetTextExtent(t.label).cx) + 6);
+        }
+    }
+    dc.SelectObject(old);
+    return need;
 }
 
 void TPhasePlot::ScaleForPrinter(CDC* dc, PrintSettings)
@@ -403,14 +438,28 @@ void TPhasePlot::BuildFrequencyTicks()
             break;
         }
     }
-    // Labels closer than 30 pixels to the next kept one on their right are blanked.
-    int lastKept = 1 << 30;
-    for (auto it = m_xTicks.rbegin(); it != m_xTicks.rend(); ++it) {
-        if (it->offset <= lastKept - 30)
-            lastKept = it->offset;
-        else
-            it->label[0] = '\0';
+    // Thinned from the right: a label is kept when 30 pixels of clear space lie between its
+    // text and the text of the last one kept. (Thirty pixels between the ticks alone let
+    // labels wider than that run into each other.)
+    constexpr int kLabelGap = 30;
+    std::unique_ptr<CClientDC> dc;
+    CFont* old = nullptr;
+    if (m_hWnd) {
+        dc = std::make_unique<CClientDC>(this);
+        old = dc->SelectObject(m_printing ? TPlotBase::m_font : &m_font);
     }
+    int lastKept = 1 << 30, lastLeft = 1 << 30;
+    for (auto it = m_xTicks.rbegin(); it != m_xTicks.rend(); ++it) {
+        const int half = dc ? (static_cast<int>(dc->GetTextExtent(it->label).cx) + 1) / 2 : 0;
+        if (it->offset <= lastKept - kLabelGap && it->offset + half <= lastLeft - kLabelGap) {
+            lastKept = it->offset;
+            lastLeft = it->offset - half;
+        } else {
+            it->label[0] = '\0';
+        }
+    }
+    if (dc)
+        dc->SelectObject(old);
 }
 
 void TPhasePlot::BuildPhaseTicks()
@@ -429,7 +478,7 @@ void TPhasePlot::BuildPhaseTicks()
             break;
         Tick t;
         t.offset = static_cast<int>(std::lround((top - v) * h / range));
-        if (t.offset >= lastKept + 10) {
+        if (t.offset >= lastKept + VerticalLabelGap(10)) {
             char text[32];
             std::snprintf(text, sizeof text, "%3.1f", std::fabs(v) < step * 1e-6 ? 0.0 : v);
             CopyTickLabel(t.label, text, 10);
@@ -465,7 +514,9 @@ void TPhasePlot::DrawTrace(CDC* dc, const CRect& pane, const RECT& update, Spect
         return;
     if (m_settings->PlotRange == 0.0f)
         m_settings->PlotRange = 1.0f;
-    std::vector<POINT> points;
+    // Kept between blocks: a block's redraw allocates nothing once the pane's width is known.
+    std::vector<POINT>& points = m_tracePoints;
+    points.clear();
     points.reserve(static_cast<std::size_t>(w) + 2);
     UINT runBin = m_columns[0].bin;
     int runLength = 0;
@@ -525,9 +576,9 @@ void TPhasePlot::DrawPane(CDC* dc, const CRect& pane, const RECT& update, Spectr
     }
     const int widest = WidestPhaseLabel(dc);
     const int titleWidth = RotatedTextWidth(dc, m_fontHeight);
-    CFont rotated;
-    rotated.CreateFont(m_fontHeight, 0, 900, 900, 400, 0, 0, 0, 0, 0, 0, 0, 0, "Arial");
-    dc->SelectObject(&rotated);
+    if (!m_rotatedFont.GetSafeHandle())
+        m_rotatedFont.CreateFont(m_fontHeight, 0, 900, 900, 400, 0, 0, 0, 0, 0, 0, 0, 0, "Arial");
+    dc->SelectObject(&m_rotatedFont);
     dc->SetTextAlign(TA_CENTER | TA_TOP);
     const int titleX = m_printing ? std::max(static_cast<int>(client.left),
                                              pane.left - 6 - widest - titleWidth / 2 - titleWidth)

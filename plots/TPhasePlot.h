@@ -121,6 +121,9 @@ private:
     // The page's font needs more room beside the panes than the screen's layout gives when the
     // page is narrow for the window: the left margin makes room for the labels and the title.
     void ScaleForPrinter(CDC* dc, PrintSettings settings) override;
+    // The left margin the screen needs for the phase labels that stand beside the axis title
+    // to clear it (0 when every label does at the margin's width).
+    int LeftMarginForTitle();
     // How wide the widest phase label is in the context's current font.
     int WidestPhaseLabel(CDC* dc) const;
     void BuildFrequencyTicks();
@@ -144,5 +147,7 @@ private:
     std::vector<Tick> m_xTicks;
     std::vector<Tick> m_yTicks;
     std::vector<ColumnEntry> m_columns;
+    std::vector<POINT> m_tracePoints;
+    CFont m_rotatedFont; // the phase axis title's
     bool m_layingOut = false;
 };

@@ -64,6 +64,32 @@ void FormatTickValue(double value, double step, char* out, std::size_t size)
     std::snprintf(out, size, "%.*f", decimals, value);
 }
 
+// A value's height above a pane's bottom (1 .. h - 1), for one trace build: the settings and
+// the calibration are read once, not at every point.
+struct TraceHeight {
+    TraceHeight(const TimeSeriesPlotSettings& s, const ChannelCalibration& calibration, int paneHeight)
+        : linear(s.AmpScaleType == 0), top(s.PlotTop), center(s.PlotCenter), range(s.PlotRange), h(paneHeight),
+          highest(static_cast<double>(std::max(paneHeight - 1, 1))), cal(calibration)
+    {
+    }
+    int operator()(float value) const
+    {
+        double y = 0.0;
+        if (linear) {
+            y = std::trunc(h / 2.0 + ((value - center) * h / 2.0) / (top - center));
+        } else {
+            const double level = ConvertToDecibels(cal, std::fabs(value));
+            y = range != 0 ? std::trunc(h * (level - top + range) / range) : 0.0;
+        }
+        return static_cast<int>(std::clamp(y, 1.0, highest));
+    }
+    bool linear;
+    double top, center, range;
+    int h;
+    double highest;
+    ChannelCalibration cal;
+};
+
 int SpinPrecisionForStep(float step)
 {
     if (step <= 1e-5f) return 8;
@@ -651,6 +677,15 @@ void TSeriesPlot::BuildTimeTicks()
     const bool milliseconds = !file && span < 2.0;
     int lastLabel = -999;
     const int gap = m_printing ? 300 : 36;
+    // Besides standing that far from the last label's tick, a label's text keeps half a line
+    // of space from the last label's text: wide labels ("100.000") would otherwise meet.
+    std::unique_ptr<CClientDC> dc;
+    CFont* old = nullptr;
+    if (m_hWnd) {
+        dc = std::make_unique<CClientDC>(this);
+        old = dc->SelectObject(m_printing ? &m_printFont : &m_font);
+    }
+    int lastRight = -999;
     const double k0 = std::trunc(t0 / step);
     for (double k = k0;; k += 1.0) {
         const double t = k * step;
@@ -667,10 +702,18 @@ void TSeriesPlot::BuildTimeTicks()
             char text[32];
             std::snprintf(text, sizeof text, "%3.3f", milliseconds ? t * 1000.0 : t);
             CopyTickLabel(tick.label, text, 11);
-            lastLabel = c;
+            const int half = dc ? (static_cast<int>(dc->GetTextExtent(tick.label).cx) + 1) / 2 : 0;
+            if (c - half >= lastRight + m_fontHeight / 2) {
+                lastLabel = c;
+                lastRight = c + half;
+            } else {
+                tick.label[0] = '\0';
+            }
         }
         m_timeTicks.push_back(tick);
     }
+    if (dc)
+        dc->SelectObject(old);
 }
 
 void TSeriesPlot::BuildAmplitudeTicks()
@@ -786,20 +829,6 @@ TSeriesPlot::ColumnExtremes TSeriesPlot::ReadExtremes(DWORD first, DWORD end)
     return e;
 }
 
-int TSeriesPlot::ValueToY(float value, int h) const
-{
-    double y = 0.0;
-    if (m_settings->AmpScaleType == 0) {
-        const double top = m_settings->PlotTop, center = m_settings->PlotCenter;
-        y = std::trunc(h / 2.0 + ((value - center) * h / 2.0) / (top - center));
-    } else {
-        const double level = ConvertToDecibels(CalibrationOfA(), std::fabs(value));
-        const double top = m_settings->PlotTop, range = m_settings->PlotRange;
-        y = range != 0 ? std::trunc(h * (level - top + range) / range) : 0.0;
-    }
-    return static_cast<int>(std::clamp(y, 1.0, static_cast<double>(std::max(h - 1, 1))));
-}
-
 // ---- Traces --------------------------------------------------------------------------------
 
 bool TSeriesPlot::BuildTrace(const CRect& pane, std::vector<POINT>& points)
@@ -821,7 +850,9 @@ bool TSeriesPlot::BuildTrace(const CRect& pane, std::vector<POINT>& points)
     if (linear && m_settings->PlotCenter >= m_settings->PlotTop)
         m_settings->PlotCenter = m_settings->PlotTop - 1.0f;
     const int h = pane.Height();
-    const float percent = linear && !CalibrationOfA().IsEnabled ? 100.0f : 1.0f;
+    const ChannelCalibration calibration = CalibrationOfA();
+    const float percent = linear && !calibration.IsEnabled ? 100.0f : 1.0f;
+    const TraceHeight heightOf(*m_settings, calibration, h);
     const DWORD firstSample = m_columns.front().sample;
     const DWORD lastSample = m_columns[static_cast<std::size_t>(w) - 1].sample;
     const bool decimating = lastSample - firstSample > static_cast<DWORD>(w);
@@ -856,13 +887,13 @@ bool TSeriesPlot::BuildTrace(const CRect& pane, std::vector<POINT>& points)
             // Each column is a vertical stroke from its maximum to its minimum. Strokes run
             // down and up in turn, so the joins between columns stay short and a dense view
             // draws each pixel about once rather than along long diagonals.
-            const int top = pane.bottom - ValueToY(e.maximum * percent, h);
-            const int bottom = pane.bottom - ValueToY(e.minimum * percent, h);
+            const int top = pane.bottom - heightOf(e.maximum * percent);
+            const int bottom = pane.bottom - heightOf(e.minimum * percent);
             const bool down = (points.size() / 2) % 2 == 0;
             points.push_back({x, down ? top : bottom});
             points.push_back({x, down ? bottom : top});
         } else {
-            points.push_back({x, pane.bottom - ValueToY(SampleScaled(s) * percent, h)});
+            points.push_back({x, pane.bottom - heightOf(SampleScaled(s) * percent)});
         }
         prev = s;
     }
@@ -1105,6 +1136,10 @@ void TSeriesPlot::InvertSelection(CDC* dc)
 
 void TSeriesPlot::InvertPositionLine(CDC* dc, float seconds)
 {
+    // A file at its start (a rewind, or the take a run leaves) has no position worth marking;
+    // there the band would only darken the pane's left edge.
+    if (!(seconds > 0.0f))
+        return;
     const int c = TimeToColumn(seconds);
     if (c < 0)
         return;
@@ -1239,9 +1274,13 @@ void TSeriesPlot::UpdateFrame(float time)
     // A measuring cursor held over a live trace: off while the block is drawn, then back.
     ToggleDragMarks();
     CClientDC dc(this);
+    // The same for the inverted bands over a file's trace (selection, file position), so that
+    // the trace under them is painted out and in as under the rest of the pane.
+    ToggleFileBands(&dc);
     const PaneList panes = Panes();
     CRect client;
     GetClientRect(&client);
+    CRect touched;
     bool built = true;
     for (std::size_t i = 0; i < panes.size(); ++i) {
         std::vector<POINT>& now = i == 0 ? m_pointsA : m_pointsB;
@@ -1250,24 +1289,55 @@ void TSeriesPlot::UpdateFrame(float time)
             built = false;
             break;
         }
-        DrawTrace(&dc, panes[i], client, before, m_settings->BackgroundColor);
-        // Grid lines can need drawing again only where the old trace was painted out; the rest
-        // of the pane is left as it is, and is not presented again.
-        const CRect erased = PolylineBounds(before);
-        if (!erased.IsRectEmpty()) {
-            const int saved = dc.SaveDC();
-            dc.IntersectClipRect(&erased);
-            DrawGrid(&dc, panes[i]);
-            dc.RestoreDC(saved);
-        }
+        touched = touched | EraseTrace(&dc, panes[i], before);
         DrawTrace(&dc, panes[i], client, now, m_settings->LineColor);
+        touched = touched | (PolylineBounds(now) & panes[i]);
     }
+    // The logo lies over the trace in a full paint (after a run, or a file's block update).
+    if (m_watermark && !touched.IsRectEmpty())
+        DrawWatermark(&dc, m_plotRect, touched);
+    ToggleFileBands(&dc);
     ToggleDragMarks();
     if (!built)
         return;
     m_prevPointsA = m_pointsA;
     if (panes.size() > 1)
         m_prevPointsB = m_pointsB;
+}
+
+void TSeriesPlot::ToggleFileBands(CDC* dc)
+{
+    const WORD mode = m_settings ? m_settings->PlotChannel : 0;
+    if (!IsFileMode() || mode == 6 || mode == 7)
+        return;
+    if (m_positionTime != kNoPosition)
+        InvertPositionLine(dc, m_positionTime);
+    if (!m_invertedSelection.IsRectEmpty())
+        InvertBand(dc, m_invertedSelection.left, m_invertedSelection.right);
+}
+
+CRect TSeriesPlot::EraseTrace(CDC* dc, const CRect& pane, const std::vector<POINT>& points)
+{
+    CRect erased = PolylineBounds(points) & pane;
+    if (erased.IsRectEmpty())
+        return erased;
+    // The pane holds only its background, the grid and the trace here (bands and cursor marks
+    // are off), so painting the trace's bounds out and drawing the grid back there leaves what
+    // painting out the polyline itself does. A dense trace (a min-max stroke in every column)
+    // covers most of its bounds, a column at a time; filling the bounds row by row is cheaper.
+    long long length = 0;
+    for (std::size_t k = 1; k < points.size(); ++k)
+        length += std::max(std::abs(points[k].x - points[k - 1].x), std::abs(points[k].y - points[k - 1].y));
+    const long long area = static_cast<long long>(erased.Width()) * erased.Height();
+    if (length * 4 >= area)
+        dc->FillSolidRect(&erased, m_settings->BackgroundColor);
+    else
+        DrawTrace(dc, pane, pane, points, m_settings->BackgroundColor);
+    const int saved = dc->SaveDC();
+    dc->IntersectClipRect(&erased);
+    DrawGrid(dc, pane);
+    dc->RestoreDC(saved);
+    return erased;
 }
 
 void TSeriesPlot::ShowTimePosition(float seconds)

@@ -9,8 +9,9 @@
 // playback commands through WM_SERIES_SEGMENT_COMMAND; the frame acts on its own files.
 //
 // Drawing: a full paint draws the stored trace; a block update (UpdateFrame) rebuilds it,
-// erases the old one by redrawing it in the background colour and draws the new one, so a
-// block never repaints the window. The column extremes read from a wave file are kept until
+// erases the old one (a sparse trace by redrawing it in the background colour, a dense one by
+// filling its bounds) with the grid drawn back, and draws the new one, so a block never
+// repaints the window. The column extremes read from a wave file are kept until
 // the view, the pane or the data change (UpdateLayout), so repeated block updates of a long
 // file do not read the file again.
 //
@@ -206,6 +207,10 @@ private:
     void InvertBand(CDC* dc, int left, int right);
     void InvertSelection(CDC* dc);
     void InvertPositionLine(CDC* dc, float seconds);
+    // Inverts the selection band and the file-position line where they are shown.
+    void ToggleFileBands(CDC* dc);
+    // Paints a pane's trace out and draws the grid back where it was; the area touched.
+    CRect EraseTrace(CDC* dc, const CRect& pane, const std::vector<POINT>& points);
     void SendSegment(WPARAM action);
     LRESULT SendToFrame(WPARAM action, float start, float end);
     void WriteEdit(CEdit* edit, const char* format, float value);
@@ -213,7 +218,6 @@ private:
     ChannelCalibration CalibrationOfA() const;
     ChannelCalibration FrameCalibration() const;
     float SampleScaled(DWORD index) const;
-    int ValueToY(float value, int h) const;
     // The extremes of samples [first, end) of source A (file or buffer), with the RMS flag.
     ColumnExtremes ReadExtremes(DWORD first, DWORD end);
     // The one or two panes shown, held in place: a block's redraw asks for them.

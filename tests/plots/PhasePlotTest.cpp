@@ -10,7 +10,9 @@
 #include "platform/ui/Menu.h"
 #include "plots/TPhasePlot.h"
 #include "plots/CDataView.h"
+#include "support/QtTestAccess.h"
 
+#include <algorithm>
 #include <cmath>
 #include <string>
 #include <vector>
@@ -101,6 +103,67 @@ TEST_F(PhasePlots, FrequencyTicksOnLinearAndLogarithmicAxes)
             EXPECT_LE(it->offset, lastLabelled - 30);
             lastLabelled = it->offset;
         }
+}
+
+// The frequency labels as drawn, in windows from narrow to wide, on linear and logarithmic
+// axes: the ink of neighbouring labels stands at least 30 pixels apart, every label drawn is
+// one of the table's (none run into another), and the phase labels do not overlap either.
+TEST_F(PhasePlots, LabelsKeepClearOfEachOtherAtEveryWidth)
+{
+    settings.StartFreq = 20.0f;
+    settings.StopFreq = 20000.0f;
+    for (const WORD scale : {WORD(0), WORD(1)}) {
+        scaling = Scaling(1, scale);
+        for (const int width : {240, 330, 460, 700, 1100}) {
+            auto* p = new TPhasePlot;
+            CRect r(0, 0, width, 200);
+            ASSERT_TRUE(p->Create("Phase - Crown", kStyle, &r, processing, scaling, markers, &settings, &engine,
+                                  nullptr, 0));
+            p->UpdateWindow();
+            AfxPumpMessages();
+            const CRect pane = p->GetPaneRectA();
+            const QImage image = p->GetSurface()->Image();
+            const auto inked = [&](int x, int y0, int y1) {
+                for (int y = y0; y < y1; ++y)
+                    if (qGray(image.pixel(x, y)) < 160)
+                        return true;
+                return false;
+            };
+            // Runs of inked columns in the label row; a gap under 6 pixels lies inside a label.
+            std::vector<std::pair<int, int>> inks;
+            CScrollBar* bar = p->GetPlotScrollBar();
+            const int below = pane.bottom + (bar && bar->IsWindowVisible() ? TPhasePlot::kScrollHeight + 1 : 0);
+            const int top = below + 3, bottom = top + 13;
+            for (int x = 0; x < image.width(); ++x) {
+                if (!inked(x, top, bottom))
+                    continue;
+                if (!inks.empty() && x - inks.back().second < 6)
+                    inks.back().second = x;
+                else
+                    inks.push_back({x, x});
+            }
+            const auto& ticks = p->GetXTicks();
+            const auto labelled = std::count_if(ticks.begin(), ticks.end(), [](const auto& t) { return t.label[0]; });
+            EXPECT_GE(labelled, 2) << width << " px, scale " << scale;
+            EXPECT_EQ(static_cast<long>(inks.size()), labelled) << width << " px, scale " << scale;
+            for (std::size_t i = 1; i < inks.size(); ++i)
+                EXPECT_GE(inks[i].first - inks[i - 1].second - 1, 30)
+                    << width << " px, scale " << scale << ", label " << i;
+            // The axis title and the phase labels beside it: three clear columns between them.
+            int clear = 0;
+            for (int x = 8; x < pane.left - 6 && clear < 3; ++x)
+                clear = inked(x, pane.top - 6, pane.bottom + 6) ? 0 : clear + 1;
+            EXPECT_EQ(clear, 3) << width << " px, scale " << scale;
+            // Phase labels: each one's rows clear of the next one's.
+            int lastBottom = -1000;
+            for (const auto& t : p->GetYTicks())
+                if (t.label[0]) {
+                    EXPECT_GE(t.offset - 7, lastBottom) << width << " px: " << t.label;
+                    lastBottom = t.offset + 8;
+                }
+            p->DestroyWindow();
+        }
+    }
 }
 
 TEST_F(PhasePlots, TwoSourcesMakeTwoPanes)

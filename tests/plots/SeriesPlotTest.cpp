@@ -606,6 +606,129 @@ TEST_F(SeriesPlots, ABlockUpdateLeavesWhatAFullRepaintDrawsAndTouchesOnlyTheTrac
     surface->onChanged = present;
 }
 
+// Over a run of blocks, each block's redraw leaves the plot area as a full repaint draws it:
+// dense noise (painted out by its bounds) and a slow sine (painted out along itself) in turn,
+// in one- and two-channel display modes, under a held measuring cursor; and over a file, under
+// the inverted selection band and file-position line, for a dense view and for a short file
+// whose samples change between blocks.
+TEST_F(SeriesPlots, EveryBlockRedrawLeavesWhatAFullRepaintDraws)
+{
+    const auto plotPixels = [](TSeriesPlot* p) {
+        const CRect r = p->GetPlotRect();
+        return p->GetSurface()->Image().copy(r.left, r.top, r.Width(), r.Height());
+    };
+    // Differing pixels between the picture the blocks left and a full repaint's.
+    const auto againstFullRepaint = [&](TSeriesPlot* p) {
+        AfxPumpMessages();
+        const QImage block = plotPixels(p);
+        p->Invalidate();
+        p->UpdateWindow();
+        AfxPumpMessages();
+        const QImage full = plotPixels(p);
+        int differ = 0;
+        for (int y = 0; y < full.height(); ++y)
+            for (int x = 0; x < full.width(); ++x)
+                differ += block.pixel(x, y) != full.pixel(x, y);
+        return differ;
+    };
+    const double pi = 3.14159265358979323846;
+    unsigned noise = 12345;
+    const auto fill = [&](double percent, bool dense) {
+        for (DWORD i = 0; i < 4000; ++i) {
+            noise = noise * 1103515245u + 12345u;
+            const double v = dense ? ((noise >> 8) % 2001) / 1000.0 - 1.0 : std::sin(2 * pi * i / 4000.0 + percent);
+            buffer.SetSample(i, static_cast<int>(percent * 327.67 * v));
+        }
+    };
+
+    settings.TimeSeriesDataSource = 1;
+    settings.LineColor = RGB(0, 0, 255);
+    TSeriesPlot* live = Open(&buffer);
+    live->ClearHighlight(); // as during a run
+    const CRect pane = live->GetPaneRectA();
+    float time = 0.0f;
+    for (const WORD mode : {WORD(0), WORD(2)}) {
+        settings.PlotChannel = mode;
+        live->UpdateLayout();
+        live->UpdateWindow();
+        int block = 0;
+        for (const double percent : {80.0, 30.0, 5.0, 90.0, 0.0, 60.0}) {
+            const bool dense = block++ % 2 == 0;
+            fill(percent, dense);
+            const CPoint at(pane.left + 40 + 20 * block, pane.top + 30 + 10 * block);
+            live->SendMessage(WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(at.x, at.y));
+            live->UpdateFrame(time += 0.1f);
+            live->SendMessage(WM_LBUTTONUP, 0, MAKELPARAM(at.x, at.y));
+            EXPECT_EQ(againstFullRepaint(live), 0) << "mode " << mode << ", " << percent << " %"
+                                                   << (dense ? " noise" : " sine");
+        }
+    }
+    live->DestroyWindow();
+
+    settings.PlotChannel = 0;
+    for (const DWORD frames : {DWORD(200000), DWORD(300)}) {
+        TWaveFile* file = MakeFile(frames, 4000);
+        for (DWORD i = 0; i < frames; ++i) {
+            noise = noise * 1103515245u + 12345u;
+            ASSERT_TRUE(file->SetSample(static_cast<int>((noise >> 8) % 40001) - 20000, i, 0));
+        }
+        TSeriesPlot* p = Open(&buffer, file);
+        p->ClearHighlight();
+        const CRect filePane = p->GetPaneRectA();
+        p->SendMessage(WM_COMMAND, TSeriesPlot::kSelect, 0);
+        p->SendMessage(WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(filePane.left + 50, filePane.top + 20));
+        p->SendMessage(WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(filePane.left + 200, filePane.top + 30));
+        p->SendMessage(WM_LBUTTONUP, 0, MAKELPARAM(filePane.left + 200, filePane.top + 30));
+        ASSERT_TRUE(p->CanPlayOrFilter());
+        p->ShowTimePosition(p->ColumnToTime(filePane.left + 120));
+        for (int block = 1; block <= 3; ++block) {
+            for (DWORD i = 0; frames < 1000 && i < frames; ++i)
+                ASSERT_TRUE(file->SetSample(static_cast<int>(8000 * block * std::sin(0.05 * i * block)), i, 0));
+            p->UpdateFrame(0.0f);
+            EXPECT_EQ(againstFullRepaint(p), 0) << frames << " frames, block " << block;
+        }
+        p->DestroyWindow();
+        file_.reset();
+    }
+}
+
+// The file-position line: a 3-pixel inverted band at the position's column, moved by each new
+// position and drawn again by a full paint; a file at its start (a rewind, or the take a live
+// run leaves at Stop) shows none, so the pane's left edge stays as the frame draws it.
+TEST_F(SeriesPlots, TheFilePositionLineMarksPositionsPastTheStartOnly)
+{
+    TWaveFile* file = MakeFile(8000, 4000); // silent: the trace runs along the middle row
+    TSeriesPlot* p = Open(&buffer, file);
+    p->ClearHighlight();
+    const CRect pane = p->GetPaneRectA();
+    const int y = pane.top + 5;
+    const auto darkColumns = [&] {
+        std::vector<int> xs;
+        for (int x = pane.left; x < pane.right; ++x)
+            if (Pixel(p, x, y) != settings.BackgroundColor)
+                xs.push_back(x - pane.left);
+        return xs;
+    };
+    const std::vector<int> clean = darkColumns(); // grid lines only
+    p->ShowTimePosition(0.0f);
+    EXPECT_EQ(darkColumns(), clean);
+    p->Invalidate();
+    EXPECT_EQ(darkColumns(), clean);
+
+    const float at = p->ColumnToTime(pane.left + 101);
+    p->ShowTimePosition(at);
+    const int c = p->TimeToColumn(at);
+    std::vector<int> marked = clean;
+    for (int x = c - 1; x <= c + 1; ++x)
+        marked.push_back(x);
+    std::sort(marked.begin(), marked.end());
+    EXPECT_EQ(darkColumns(), marked);
+    p->Invalidate();
+    EXPECT_EQ(darkColumns(), marked);
+    p->ShowTimePosition(0.0f); // rewound
+    EXPECT_EQ(darkColumns(), clean);
+}
+
 TEST_F(SeriesPlots, TheIntervalThrottleRestartsWhenTimeGoesBack)
 {
     settings.IntervalFlag = 1;
@@ -655,6 +778,49 @@ TEST_F(SeriesPlots, TimeTicksFallOnRoundSecondsWithinTheView)
     ASSERT_GE(ticks.size(), 8u);
     EXPECT_STREQ(ticks.front().label, "1.000");
     EXPECT_EQ(ticks.front().x, p->TimeToColumn(1.0f));
+}
+
+// Time labels in narrow windows, for a file in seconds and a live block in milliseconds
+// ("100.000"): the text of neighbouring labels never meets, and every label drawn is one of the
+// table's.
+TEST_F(SeriesPlots, TimeLabelsStandClearOfEachOtherInNarrowWindows)
+{
+    TWaveFile* file = MakeFile(3600, 4000); // 0.9 s: ticks every 0.1 s
+    for (const bool live : {false, true}) {
+        settings.TimeSeriesDataSource = live ? 1 : 0;
+        for (const int width : {300, 380, 460, 620}) {
+            auto* p = new TSeriesPlot;
+            CRect r(0, 0, width, 300);
+            ASSERT_TRUE(p->Create("Time Series - Crown", kStyle, &r, &settings, &buffer, nullptr, live ? nullptr : file,
+                                  0, 0));
+            p->UpdateLayout();
+            p->UpdateWindow();
+            AfxPumpMessages();
+            const CRect pane = p->GetPaneRectA();
+            const QImage image = p->GetSurface()->Image();
+            CScrollBar* bar = p->GetPlotScrollBar();
+            const int top = pane.bottom + (bar && bar->IsWindowVisible() ? TSeriesPlot::kScrollHeight + 1 : 0) + 3;
+            std::vector<std::pair<int, int>> inks;
+            for (int x = pane.left - 5; x < image.width(); ++x) { // right of the amplitude labels
+                bool ink = false;
+                for (int y = top; y < top + 13 && !ink; ++y)
+                    ink = qGray(image.pixel(x, y)) < 160;
+                if (!ink)
+                    continue;
+                if (!inks.empty() && x - inks.back().second < 5)
+                    inks.back().second = x;
+                else
+                    inks.push_back({x, x});
+            }
+            const auto& ticks = p->GetTimeTicks();
+            const auto labelled = std::count_if(ticks.begin(), ticks.end(), [](const auto& t) { return t.label[0]; });
+            EXPECT_GE(labelled, 2) << width;
+            EXPECT_EQ(static_cast<long>(inks.size()), labelled) << (live ? "live " : "file ") << width << " px";
+            for (std::size_t i = 1; i < inks.size(); ++i)
+                EXPECT_GE(inks[i].first - inks[i - 1].second - 1, 6) << width << " px, label " << i;
+            p->DestroyWindow();
+        }
+    }
 }
 
 // ---- Text export -----------------------------------------------------------------------------
