@@ -14,9 +14,20 @@ struct FilePositionValues {
     BYTE ApplyToAll = 1;
 };
 
+// How far the files a position applies to reach: the end of the shortest of every open file,
+// and of the active channel's file. A negative end means there is no such file to move.
+struct FilePositionEnds {
+    double AllSeconds = -1.0;
+    std::int64_t AllFrames = -1;
+    double ActiveSeconds = -1.0;
+    std::int64_t ActiveFrames = -1;
+};
+
 class CSetFilePositionDlg : public CDialog {
 public:
     CSetFilePositionDlg(CWnd* parent, float* seconds, std::int32_t* samples, DWORD* mode, BYTE* applyToAll);
+    // A position past the end of a file it would move is refused (the file could not go there).
+    void SetEnds(const FilePositionEnds& ends) { ends_ = ends; }
 
     BOOL OnInitDialog() override;
     void OnOK() override;
@@ -32,4 +43,5 @@ private:
     std::int32_t* samples_;
     DWORD* mode_;
     BYTE* applyToAll_;
+    FilePositionEnds ends_;
 };

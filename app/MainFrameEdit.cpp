@@ -285,8 +285,9 @@ void CMainFrame::OnEditMute()
     if (end < start)
         return;
     TWaveFile* file = Settings.Files[channel].File.get();
-    // Like every other edit, a mute can be taken back once.
-    file->SaveUndoSeconds(TWaveFile::kUndoOverwritten, start, end);
+    // Like every other edit, a mute can be taken back once; without its undo copy it is not made.
+    if (!file->SaveUndoSeconds(TWaveFile::kUndoOverwritten, start, end))
+        return;
     file->MuteSeconds(start, end);
     file->SetModified(true);
     NoteSampleEdit(channel);
@@ -308,8 +309,10 @@ void PasteClipboardWave(CMainFrame& frame, int channel, PasteKind how)
         return;
     TWaveFile* file = frame.Settings.Files[channel].File.get();
     const std::span<const std::uint8_t> bytes(image);
-    const float at = static_cast<float>(file->GetPositionSeconds());
-    if (how == PasteKind::Insert ? file->PasteInsertSeconds(bytes, at) : file->PasteOverSeconds(bytes, at))
+    // At the file's own frame: its position in single-precision seconds turned back into frames
+    // falls one frame short for about half of all positions.
+    const DWORD at = file->GetPosition();
+    if (how == PasteKind::Insert ? file->PasteInsert(bytes, at) : file->PasteOver(bytes, at))
         frame.NoteSampleEdit(channel);
     frame.ToolbarUpdateState();
     frame.RefreshChannelPlotsAfterEdit(channel);
@@ -329,17 +332,21 @@ void CMainFrame::PasteClipboardAsChannelFile(int channel)
         return;
     const std::string tempFolder = Settings.WorkingPaths.Tmp;
     const std::string tempName = MakeTempFile(tempFolder, "wav");
-    if (tempName.empty())
-        return;
-    {
-        std::FILE* out = std::fopen(tempName.c_str(), "wb");
-        if (out == nullptr)
-            return;
-        const bool written = std::fwrite(image.data(), 1, image.size(), out) == image.size();
-        if (std::fclose(out) != 0 || !written) {
-            std::remove(tempName.c_str());
-            return;
+    bool written = false;
+    if (!tempName.empty()) {
+        if (std::FILE* out = std::fopen(tempName.c_str(), "wb")) {
+            written = std::fwrite(image.data(), 1, image.size(), out) == image.size();
+            written = std::fclose(out) == 0 && written;
         }
+    }
+    // A paste that can't be made must not look as if it had been.
+    if (!written) {
+        if (!tempName.empty())
+            std::remove(tempName.c_str());
+        AfxMessageBox("The wave on the clipboard could not be pasted: no temporary file could be written in " +
+                          tempFolder + " (the folder may be full or write-protected).",
+                      MB_OK | MB_ICONSTOP);
+        return;
     }
     const WORD mode = static_cast<WORD>(Settings.FileIO.WaveFileMode);
     const bool backup = Settings.FileIO.MakeBackup != 0;
@@ -423,8 +430,33 @@ void CMainFrame::OnEditSetFilePosition()
 {
     StopRunAndPlayback();
     FilePositionValues& v = FilePosition();
+    int activeChannel = -1;
+    {
+        int kind = 0, channel = -1, composite = 0;
+        if (GetActivePlot(&kind, &channel, &composite) && kind >= 1 && composite == 0 && channel >= 0 &&
+            channel < kChannels)
+            activeChannel = channel;
+    }
+    // A position must lie within every file it moves: a file can't be set past its end.
+    FilePositionEnds ends;
+    for (int c = 0; c < kChannels; ++c) {
+        const TWaveFile* file = Settings.Files[c].File.get();
+        if (file == nullptr)
+            continue;
+        const std::int64_t frames = file->GetEndFrame();
+        const double seconds = file->FramesToSeconds(file->GetEndFrame());
+        if (ends.AllFrames < 0 || frames < ends.AllFrames)
+            ends.AllFrames = frames;
+        if (ends.AllSeconds < 0.0 || seconds < ends.AllSeconds)
+            ends.AllSeconds = seconds;
+        if (c == activeChannel) {
+            ends.ActiveFrames = frames;
+            ends.ActiveSeconds = seconds;
+        }
+    }
     {
         CSetFilePositionDlg dlg(this, &v.Seconds, &v.Samples, &v.Mode, &v.ApplyToAll);
+        dlg.SetEnds(ends);
         if (dlg.DoModal() != IDOK)
             return;
     }
@@ -439,11 +471,8 @@ void CMainFrame::OnEditSetFilePosition()
     if (v.ApplyToAll) {
         for (int c = 0; c < kChannels; ++c)
             apply(c);
-    } else {
-        int kind = 0, channel = -1, composite = 0;
-        if (GetActivePlot(&kind, &channel, &composite) && kind >= 1 && composite == 0 && channel >= 0 &&
-            channel < kChannels)
-            apply(channel);
+    } else if (activeChannel >= 0) {
+        apply(activeChannel);
     }
     if (Toolbar != nullptr && Toolbar->GetSafeHwnd() != nullptr)
         Toolbar->UpdateState(true, false);

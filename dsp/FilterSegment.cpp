@@ -25,7 +25,9 @@ bool FilterWaveSegment(TWaveFile* wave, std::int32_t startFrame, std::int32_t en
     if (blockFrames <= 0)
         return false;
 
-    wave->SaveUndo(TWaveFile::kUndoOverwritten, static_cast<DWORD>(startFrame), static_cast<DWORD>(end));
+    // Without an undo copy a cancelled filtering could not be taken back: nothing is filtered.
+    if (!wave->SaveUndo(TWaveFile::kUndoOverwritten, static_cast<DWORD>(startFrame), static_cast<DWORD>(end)))
+        return false;
 
     std::int64_t blocks = total / blockFrames;
     std::int64_t rest = total - blocks * blockFrames;

@@ -47,14 +47,15 @@ void Edit(TWaveFile& wave, FuzzedDataProvider& in)
         case 0: {
             const int value = in.ConsumeIntegralInRange(-100, 100);
             const int channel = in.ConsumeIntegralInRange(0, 1);
-            wave.SaveUndo(TWaveFile::kUndoOverwritten, a, a + 1);
+            if (!wave.SaveUndo(TWaveFile::kUndoOverwritten, a, a + 1))
+                break;
             // A refused sample (out of its range) is part of what is fuzzed.
             (void)wave.SetSample(value, a, channel);
             break;
         }
         case 1:
-            wave.SaveUndo(TWaveFile::kUndoOverwritten, a, b);
-            wave.MuteFrames(a, b);
+            if (wave.SaveUndo(TWaveFile::kUndoOverwritten, a, b))
+                wave.MuteFrames(a, b);
             break;
         case 2:
             if (HGLOBAL image = wave.Cut(a, b))

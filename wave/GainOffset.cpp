@@ -68,7 +68,8 @@ SampleEditResult Process(TWaveFile& file, DWORD first, DWORD end, int channel, c
     const DWORD count = end - first;
     const Texts& texts = TextsOf(work.kind);
 
-    file.SaveUndo(TWaveFile::kUndoOverwritten, first, end);
+    if (!file.SaveUndo(TWaveFile::kUndoOverwritten, first, end))
+        return SampleEditResult::Failed;
 
     TPcmFormat format = file.GetFormat();
     format.Set(format.SampleRate, 1, format.BytesPerSample); // one channel, not interleaved

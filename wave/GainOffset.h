@@ -37,7 +37,7 @@ enum class SampleEditResult {
     Stopped,   // stopped by the progress callback: the file is unchanged (its undo is saved)
     Refused,   // No at the clipping question: the file is unchanged
     NoMemory,  // the buffer could not be made: the file is unchanged (its undo is saved)
-    Failed,    // reading or writing the file failed: reported; not written back when reading failed
+    Failed,    // the undo copy, reading or writing failed: reported; not written back unless writing failed
 };
 
 // Frames [first, end) of the file's channel slot. gainDb as accepted by the gain dialog.

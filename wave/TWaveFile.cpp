@@ -48,6 +48,7 @@ void TWaveFile::InitDefaults(const std::string& tempDir)
     undoFile_.clear();
     undoFirst_ = undoEnd_ = undoKind_ = undoWaveEnd_ = 0;
     dataOffset_ = 44;
+    factCountAt_ = 0;
     trailingFormat_.clear();
     tempDir_ = tempDir.empty() ? GetSystemTempFolder() : tempDir;
 }
@@ -253,6 +254,7 @@ bool TWaveFile::OpenStreamed()
     riffCk_ = layout.riff;
     dataCk_ = layout.data;
     dataOffset_ = layout.data.dwDataOffset;
+    factCountAt_ = layout.factCountAt;
     length_ = frames;
     dataBytes_ = FramesToBytes(frames);
     position_ = 0;
@@ -300,6 +302,7 @@ bool TWaveFile::CreateStreamed()
     }
     file_ = h;
     dataOffset_ = dataCk_.dwDataOffset;
+    factCountAt_ = 0;
     length_ = 0;
     dataBytes_ = 0;
     position_ = 0;
@@ -432,12 +435,9 @@ bool TWaveFile::FinishStreamedFile()
             return false;
         riffEnd += n;
     }
-    if (!Put32At(static_cast<std::int64_t>(dataOffset_) - 4, bytes))
+    if (!PutHeaderSizes(bytes, riffEnd))
         return false;
-    DWORD riffSize = static_cast<DWORD>(riffEnd - static_cast<std::int64_t>(riffCk_.dwDataOffset));
-    if (!Put32At(static_cast<std::int64_t>(riffCk_.dwDataOffset) - 4, riffSize))
-        return false;
-    riffCk_.cksize = riffSize;
+    riffCk_.cksize = static_cast<DWORD>(riffEnd - static_cast<std::int64_t>(riffCk_.dwDataOffset));
     dataCk_.cksize = bytes;
     length_ = endFrame_;
     dataBytes_ = bytes;
@@ -455,6 +455,14 @@ bool TWaveFile::Put32At(std::int64_t at, DWORD v)
     return mmioSeek64(file_, at, SEEK_SET) == at && mmioWrite(file_, reinterpret_cast<const char*>(le), 4) == 4;
 }
 
+bool TWaveFile::PutHeaderSizes(DWORD bytes, std::int64_t riffEnd)
+{
+    return Put32At(static_cast<std::int64_t>(dataOffset_) - 4, bytes) &&
+           Put32At(static_cast<std::int64_t>(riffCk_.dwDataOffset) - 4,
+                   static_cast<DWORD>(riffEnd - static_cast<std::int64_t>(riffCk_.dwDataOffset))) &&
+           (factCountAt_ == 0 || Put32At(factCountAt_, bytes / format_.BlockAlign()));
+}
+
 bool TWaveFile::UpdateHeaderSizes()
 {
     if (mode_ != kStreamed || file_ == nullptr || !trailingFormat_.empty())
@@ -464,8 +472,7 @@ bool TWaveFile::UpdateHeaderSizes()
     if (riffEnd > 0xFFFFFFFFull || riffEnd < riffCk_.dwDataOffset)
         return false;
     // The writes are unbuffered: once the sizes are in place, so are the samples they name.
-    if (!Put32At(static_cast<std::int64_t>(dataOffset_) - 4, static_cast<DWORD>(bytes)) ||
-        !Put32At(static_cast<std::int64_t>(riffCk_.dwDataOffset) - 4, static_cast<DWORD>(riffEnd - riffCk_.dwDataOffset)))
+    if (!PutHeaderSizes(static_cast<DWORD>(bytes), static_cast<std::int64_t>(riffEnd)))
         return false;
     headerFrames_ = endFrame_;
     return true;
@@ -589,6 +596,7 @@ bool TWaveFile::SaveStreamedAs()
     tempWorking_ = 0;
     length_ = dataBytes_ = position_ = endFrame_ = 0;
     dataOffset_ = 44;
+    factCountAt_ = 0;
     trailingFormat_.clear();
     return true;
 }

@@ -109,8 +109,10 @@ public:
     void ClearCalibration();
 
     // Undo and segments.
-    void SaveUndo(WORD kind, DWORD first, DWORD end);
-    void SaveUndoSeconds(WORD kind, float from, float to);
+    // Saves frames [first, end) for one level of undo. When the undo copy cannot be written it
+    // says so and returns false, keeping the previous undo: the caller must not edit then.
+    [[nodiscard]] bool SaveUndo(WORD kind, DWORD first, DWORD end);
+    [[nodiscard]] bool SaveUndoSeconds(WORD kind, float from, float to);
     void DiscardUndo();
     void Undo();
     void GetUndoRange(DWORD& first, DWORD& end) const;
@@ -160,6 +162,9 @@ private:
     // past the data and writes the calibration chunk after it when present.
     bool FinishStreamedFile();
     bool Put32At(std::int64_t at, DWORD value);
+    // Writes the data and RIFF sizes for `bytes` of samples ending the RIFF chunk at riffEnd, and
+    // the "fact" frame count when the file has one.
+    bool PutHeaderSizes(DWORD bytes, std::int64_t riffEnd);
     bool CloseFile();
     // Mode-1 frame I/O at explicit frames; the object's position is not changed.
     [[nodiscard]] bool ReadFramesAt(DWORD frame, void* buffer, DWORD frames);
@@ -197,6 +202,8 @@ private:
     DWORD undoWaveEnd_ = 0;
     DWORD dataOffset_ = 44;
     DWORD headerFrames_ = 0;
+    // Where the open file's "fact" chunk keeps its frame count (0: it has none before the samples).
+    std::int64_t factCountAt_ = 0;
     HMMIO file_ = nullptr;
     // A "fmt " chunk that stood after the data chunk of the open file, header and all: the
     // samples may grow over it, so a save writes it again after them.

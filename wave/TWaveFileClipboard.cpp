@@ -75,16 +75,22 @@ TWaveFile* TWaveFile::OpenImage(std::span<const std::uint8_t> image, std::string
     if (image.size() < 12 || image.size() > 0x7FFFFFFFu)
         return nullptr;
     tempName = MakeTempFile(tempDir_, "wav");
-    if (tempName.empty())
+    bool written = !tempName.empty();
+    if (written) {
+        MMIOINFO info{};
+        HMMIO h = mmioOpenA(tempName.c_str(), &info, MMIO_CREATE | MMIO_WRITE);
+        written = h != nullptr && mmioWrite(h, reinterpret_cast<const char*>(image.data()),
+                                            static_cast<LONG>(image.size())) == static_cast<LONG>(image.size());
+        if (h && mmioClose(h, 0) != MMSYSERR_NOERROR)
+            written = false;
+    }
+    // The pasted wave passes through a file in the temporary folder; a paste that can't be
+    // made must not look as if it had been.
+    if (!written) {
+        ShowError("TWaveFile - the wave on the clipboard could not be pasted: no temporary file could be written "
+                  "in " + tempDir_ + " (the folder may be full or write-protected). The file is unchanged.");
         return nullptr;
-    MMIOINFO info{};
-    HMMIO h = mmioOpenA(tempName.c_str(), &info, MMIO_CREATE | MMIO_WRITE);
-    bool written = h != nullptr && mmioWrite(h, reinterpret_cast<const char*>(image.data()),
-                                             static_cast<LONG>(image.size())) == static_cast<LONG>(image.size());
-    if (h && mmioClose(h, 0) != MMSYSERR_NOERROR)
-        written = false;
-    if (!written)
-        return nullptr;
+    }
     auto* pasted = new (std::nothrow) TWaveFile(tempName, kStreamed, false, tempDir_);
     if (pasted != nullptr && pasted->IsError()) {
         delete pasted;
@@ -121,7 +127,8 @@ bool TWaveFile::PasteImage(std::span<const std::uint8_t> image, Apply apply)
 bool TWaveFile::PasteOver(std::span<const std::uint8_t> image, DWORD frame)
 {
     return PasteImage(image, [&](TWaveFile& pasted, DWORD length) {
-        SaveUndo(kUndoOverwritten, frame, frame + length);
+        if (!SaveUndo(kUndoOverwritten, frame, frame + length))
+            return false;
         modified_ = 1;
         return CopySegment(&pasted, this, 0, frame, length);
     });
@@ -164,7 +171,11 @@ HGLOBAL TWaveFile::Cut(DWORD first, DWORD end)
     // Without a clipboard copy nothing is removed, so nothing can be lost.
     if (image == nullptr)
         return nullptr;
-    SaveUndo(kUndoRemoved, first, end);
+    // Nor without an undo copy, so that the cut frames can always be put back.
+    if (!SaveUndo(kUndoRemoved, first, end)) {
+        GlobalFree(image);
+        return nullptr;
+    }
     DeleteSegment(this, first, end);
     return image;
 }

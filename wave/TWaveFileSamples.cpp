@@ -257,7 +257,8 @@ void TWaveFile::MuteStreamed(DWORD first, DWORD end)
     if (file_ == nullptr || !(first < end) || first > length_)
         return;
     end = std::min(end, length_);
-    SaveUndo(kUndoOverwritten, first, end);
+    if (!SaveUndo(kUndoOverwritten, first, end))
+        return;
     TWaveData silence(std::min(kPieceFrames, end - first), format_);
     if (silence.IsError())
         return;

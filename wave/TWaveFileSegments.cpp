@@ -65,39 +65,44 @@ bool MoveFrames(TWaveFile* wave, DWORD from, DWORD to, DWORD count, std::vector<
 
 } // namespace
 
-void TWaveFile::SaveUndo(WORD kind, DWORD first, DWORD end)
+bool TWaveFile::SaveUndo(WORD kind, DWORD first, DWORD end)
 {
     end = std::min(end, endFrame_);
     if (end < first)
-        return;
-    DiscardUndo();
+        return true;
+    // The new undo copy is written before the previous one goes: when it cannot be written,
+    // the edit is not made and the last edit can still be taken back.
     std::string name = MakeTempFile(tempDir_, "wav");
-    if (name.empty())
-        return;
-    auto* undo = new (std::nothrow) TWaveFile(format_, false, tempDir_);
-    if (undo == nullptr || undo->IsError()) {
+    bool ok = !name.empty();
+    if (ok) {
+        auto* undo = new (std::nothrow) TWaveFile(format_, false, tempDir_);
+        ok = undo != nullptr && !undo->IsError();
+        if (ok) {
+            undo->SetFileName(name);
+            ok = CopySegment(this, undo, first, 0, end - first) && undo->Save();
+        }
         delete undo;
-        DeleteFileA(name.c_str());
-        return;
+        if (!ok)
+            DeleteFileA(name.c_str());
     }
-    undo->SetFileName(name);
-    bool ok = CopySegment(this, undo, first, 0, end - first) && undo->Save();
-    delete undo;
-    if (!ok && end > first) {
-        DeleteFileA(name.c_str());
-        return;
+    if (!ok) {
+        ShowError("TWaveFile - the edit was not made: its undo copy could not be written in " + tempDir_ +
+                  " (the folder may be full or write-protected). The file is unchanged.");
+        return false;
     }
+    DiscardUndo();
     undoFile_ = name;
     undoAvailable_ = 1;
     undoFirst_ = first;
     undoEnd_ = end;
     undoKind_ = kind;
     undoWaveEnd_ = endFrame_;
+    return true;
 }
 
-void TWaveFile::SaveUndoSeconds(WORD kind, float from, float to)
+bool TWaveFile::SaveUndoSeconds(WORD kind, float from, float to)
 {
-    SaveUndo(kind, SecondsToFrames(from), SecondsToFrames(to));
+    return SaveUndo(kind, SecondsToFrames(from), SecondsToFrames(to));
 }
 
 void TWaveFile::DiscardUndo()
@@ -117,6 +122,7 @@ void TWaveFile::Undo()
     if (!undoFile_.empty())
         saved = new (std::nothrow) TWaveFile(undoFile_, kStreamed, false, tempDir_);
     const DWORD count = undoEnd_ - undoFirst_;
+    const DWORD endBefore = endFrame_;
     const bool needsSaved = undoKind_ == kUndoOverwritten || undoKind_ == kUndoRemoved;
     bool restored = true;
     if (needsSaved && (saved == nullptr || saved->IsError())) {
@@ -138,10 +144,20 @@ void TWaveFile::Undo()
             break;
         }
     }
-    if (!restored)
+    // A restore that failed with its saved frames at hand (the file could not grow, a write
+    // failed) keeps them: they may be the only copy of what the edit removed. Overwriting them
+    // back can be repeated; an insert only when it moved nothing.
+    const bool keep = !restored && saved != nullptr && !saved->IsError() &&
+                      (undoKind_ == kUndoOverwritten || endFrame_ == endBefore);
+    if (keep)
+        AfxMessageBox("The previous contents of " + fileName_ +
+                          " could not be restored. They are kept, so Undo Edit can be tried again.",
+                      MB_OK | MB_ICONERROR);
+    else if (!restored)
         AfxMessageBox("The previous contents of " + fileName_ + " could not be restored.", MB_OK | MB_ICONERROR);
     delete saved;
-    DiscardUndo();
+    if (!keep)
+        DiscardUndo();
 }
 
 void TWaveFile::GetUndoRange(DWORD& first, DWORD& end) const
@@ -216,10 +232,23 @@ bool TWaveFile::InsertSegment(TWaveFile* source, TWaveFile* target, DWORD source
     if (!AllocatePiece(piece, static_cast<std::size_t>(kPieceFrames) * align, kInsertMemoryText))
         return false;
     if (target->mode_ == kStreamed && oldEnd + count > target->length_) {
-        // The file grows first, so the tail can be moved up into frames that exist.
+        // The file grows first, so the tail can be moved up into frames that exist. The room is
+        // written, not just declared: a file lengthened without its blocks (sparse) lets the
+        // moves fail half-way on a full disk, and the tail's last frames would be lost.
         std::int64_t needed = target->FrameOffset(oldEnd + count);
-        if (target->file_ == nullptr || needed > 0xFFFFFFF0ll ||
-            (mmioSize(target->file_) < needed && !mmioSetSize(target->file_, needed))) {
+        const std::int64_t had = target->file_ != nullptr ? mmioSize(target->file_) : -1;
+        bool grown = had >= 0 && needed <= 0xFFFFFFF0ll;
+        if (grown && had < needed) {
+            grown = mmioSeek64(target->file_, had, SEEK_SET) == had;
+            for (std::int64_t at = had; grown && at < needed;) {
+                const LONG n = static_cast<LONG>(std::min<std::int64_t>(static_cast<std::int64_t>(piece.size()), needed - at));
+                grown = mmioWrite(target->file_, reinterpret_cast<const char*>(piece.data()), n) == n;
+                at += n;
+            }
+            if (!grown)
+                (void)mmioSetSize(target->file_, had); // back to what it was
+        }
+        if (!grown) {
             AfxMessageBox("TWaveFile - the wave file cannot grow to take the inserted segment; it is unchanged",
                           MB_OK | MB_ICONERROR);
             return false;
@@ -283,8 +312,8 @@ void TWaveFile::ScaleSeconds(float from, float to, double factor, bool saveUndo)
     DWORD end = std::min(SecondsToFrames(to), endFrame_);
     if (first >= end || !std::isfinite(factor))
         return;
-    if (saveUndo)
-        SaveUndo(kUndoOverwritten, first, end);
+    if (saveUndo && !SaveUndo(kUndoOverwritten, first, end))
+        return;
     TWaveData piece(std::min(kPieceFrames, end - first), format_);
     if (piece.IsError())
         return;

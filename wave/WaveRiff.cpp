@@ -8,6 +8,7 @@ namespace {
 constexpr FOURCC kWave = mmioFOURCC('W', 'A', 'V', 'E');
 constexpr FOURCC kFmt = mmioFOURCC('f', 'm', 't', ' ');
 constexpr FOURCC kData = mmioFOURCC('d', 'a', 't', 'a');
+constexpr FOURCC kFact = mmioFOURCC('f', 'a', 'c', 't');
 constexpr WORD kFormatPcm = 1;
 constexpr WORD kFormatExtensible = 0xFFFE;
 constexpr WORD kMaxChannels = 256;
@@ -90,6 +91,12 @@ WaveLayoutResult ReadWaveLayout(HMMIO h, WaveLayout& out)
     out.statedBytes = out.data.cksize;
     if (out.statedBytes == 0)
         return WaveLayoutResult::EmptyData;
+    MMCKINFO fact{};
+    fact.ckid = kFact;
+    if (mmioSeek64(h, formStart, SEEK_SET) == formStart &&
+        mmioDescend(h, &fact, &out.riff, MMIO_FINDCHUNK) == MMSYSERR_NOERROR && fact.cksize >= 4 &&
+        fact.dwDataOffset < out.data.dwDataOffset)
+        out.factCountAt = fact.dwDataOffset;
     std::int64_t fileSize = mmioSize(h);
     std::int64_t present = fileSize - static_cast<std::int64_t>(out.data.dwDataOffset);
     if (present < 0)

@@ -32,6 +32,9 @@ struct WaveLayout {
     DWORD statedBytes = 0;    // the data chunk's size field
     DWORD availableBytes = 0; // the sample bytes the file really holds, at most statedBytes
     bool truncated = false;   // the file ends before its data chunk does
+    // File offset of the frame count of a "fact" chunk before the samples (sox writes one into
+    // extensible files), or 0: a file edited in place keeps that count equal to its frames.
+    std::int64_t factCountAt = 0;
 };
 
 // Reads the layout from the start of the file; on Ok the position is at the first sample.

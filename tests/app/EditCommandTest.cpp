@@ -87,11 +87,15 @@ TEST_F(EditCommands, CutRemovesTheSelectionAndUndoPutsItBack)
     frame->ExecuteCommand(ID_EDIT_UNDO);
     EXPECT_EQ(Samples(file), Original());
 
-    // Pasted back in at frame 2, and that paste taken back again.
-    frame->SetChannelFilePosition(0, 2);
+    // Pasted back in at frame 5 (5 / 8000 s in single precision is a hair short of it), and
+    // that paste taken back again.
+    frame->SetChannelFilePosition(0, 5);
     frame->ExecuteCommand(ID_EDIT_PASTE_INSERT);
     EXPECT_EQ(file->GetEndFrame(), 20u);
-    EXPECT_EQ(static_cast<long>(file->GetSample(2, 0, false)), 300);
+    EXPECT_EQ(static_cast<long>(file->GetSample(4, 0, false)), 300);
+    EXPECT_EQ(static_cast<long>(file->GetSample(5, 0, false)), 300);
+    EXPECT_EQ(static_cast<long>(file->GetSample(8, 0, false)), -400);
+    EXPECT_EQ(static_cast<long>(file->GetSample(9, 0, false)), -300);
     frame->ExecuteCommand(ID_EDIT_UNDO);
     EXPECT_EQ(Samples(file), Original());
     AnswerNoOnClose();
@@ -143,6 +147,14 @@ TEST_F(EditCommands, PasteIntoAChannelWithoutAFileMakesItAnUntitledModifiedFile)
     ASSERT_NE(frame->TimeSeriesPlot[1], nullptr);
     frame->MDIActivate(frame->TimeSeriesPlot[1]);
     ASSERT_TRUE(CommandEnabled(frame, ID_EDIT_PASTE_INSERT));
+    // Without its temporary folder the paste says it could not be made.
+    std::filesystem::rename(Data("temp"), Data("temp.away"));
+    user.ExpectBox(IDOK, "The wave on the clipboard could not be pasted: no temporary file could be written in " +
+                             std::string(frame->Settings.WorkingPaths.Tmp));
+    frame->ExecuteCommand(ID_EDIT_PASTE_INSERT);
+    EXPECT_EQ(frame->Settings.Files[1].File, nullptr);
+    std::filesystem::rename(Data("temp.away"), Data("temp"));
+
     frame->ExecuteCommand(ID_EDIT_PASTE_INSERT);
     TWaveFile* pasted = frame->Settings.Files[1].File.get();
     ASSERT_NE(pasted, nullptr);
@@ -208,6 +220,36 @@ TEST_F(EditCommands, GainOfZeroDecibelsLeavesEverySampleAndSixDecibelsNearlyDoub
     AnswerNoOnClose();
 }
 
+// With the wave folder, where the undo copies go, gone (as a full or write-protected folder
+// refuses them), Mute and Gain say so before anything changes; the earlier mute can still be
+// taken back once the folder is there again.
+TEST_F(EditCommands, EditsWithoutRoomForTheirUndoCopyAreRefusedBeforeAnythingChanges)
+{
+    TWaveFile* file = StartWithFile();
+    ASSERT_NE(file, nullptr);
+    ASSERT_NE(Select(0, 0.0f, 2 * kFrame), nullptr);
+    frame->ExecuteCommand(ID_EDIT_MUTE);
+    const std::vector<long> muted = Samples(file);
+    ASSERT_EQ(muted[0], 0);
+
+    std::filesystem::rename(Data("wave"), Data("wave.away"));
+    ASSERT_NE(Select(0, 4 * kFrame, 12 * kFrame), nullptr);
+    user.ExpectBox(IDOK, "its undo copy could not be written in " + Data("wave"));
+    frame->ExecuteCommand(ID_EDIT_MUTE);
+    CDialog::ScriptModal([](CWnd& d) {
+        static_cast<CDialog&>(d).SetDlgItemText(IDC_GAIN_DB, "6");
+        dlgtest::Click(d, IDOK);
+    });
+    user.ExpectBox(IDOK, "its undo copy could not be written in " + Data("wave"));
+    frame->ExecuteCommand(ID_EDIT_GAIN);
+    EXPECT_EQ(Samples(file), muted);
+    std::filesystem::rename(Data("wave.away"), Data("wave"));
+
+    frame->ExecuteCommand(ID_EDIT_UNDO);
+    EXPECT_EQ(Samples(file), Original());
+    AnswerNoOnClose();
+}
+
 TEST_F(EditCommands, SetFilePositionWithApplyToAllMovesEveryChannelThatHasAFile)
 {
     TWaveFile* a = StartWithFile();
@@ -223,6 +265,67 @@ TEST_F(EditCommands, SetFilePositionWithApplyToAllMovesEveryChannelThatHasAFile)
     frame->ExecuteCommand(ID_EDIT_SET_FILE_POSITION);
     EXPECT_EQ(a->GetPosition(), 9u);
     EXPECT_EQ(b->GetPosition(), 9u);
+}
+
+// Wrong numbers in Set File Position get a message and leave the dialog open; nothing moves.
+// A position must lie within every file it moves: with "apply to all" the shortest file's end.
+TEST_F(EditCommands, SetFilePositionRefusesWrongNumbersAndPositionsPastTheEnd)
+{
+    TWaveFile* a = StartWithFile(); // 16 frames at 8000 Hz
+    ASSERT_NE(a, nullptr);
+    ASSERT_TRUE(WriteWave(Data("wave/short.wav"), 8000, {1, 2, 3, 4, 5, 6, 7, 8}));
+    ASSERT_TRUE(OpenChannel(5, Data("wave/short.wav")));
+    TWaveFile* b = frame->Settings.Files[5].File.get();
+    ASSERT_NE(Select(0, 0.0f, kFrame), nullptr); // channel 0's plot is the active one
+    frame->SetChannelFilePosition(0, 3);
+    frame->SetChannelFilePosition(5, 2);
+
+    const auto enter = [](CWnd& d, int id, const char* text) {
+        static_cast<CDialog&>(d).SetDlgItemText(id, text);
+        dlgtest::Click(d, IDOK);
+    };
+    const char* wrongSeconds[] = {"1e300", "inf", "nan", "12,5", "", "0x10", "0.0011"};
+    for (std::size_t i = 0; i < std::size(wrongSeconds); ++i)
+        user.ExpectBox(IDOK, "The file position must be between 0 and 0.001 seconds");
+    user.ExpectBox(IDOK, "The file position must be greater or equal to zero");
+    for (int i = 0; i < 3; ++i)
+        user.ExpectBox(IDOK, "The file position must be between 0 and 8 samples");
+    user.ExpectBox(IDOK, "The file position must be greater or equal to zero");
+    CDialog::ScriptModal([&](CWnd& d) {
+        // The dialog remembers its last values for the life of the process.
+        dlgtest::Click(d, IDC_POSITION_BY_SECONDS);
+        static_cast<CDialog&>(d).CheckDlgButton(IDC_POSITION_ALL_FILES, BST_CHECKED);
+        for (const char* text : wrongSeconds)
+            enter(d, IDC_POSITION_SECONDS, text);
+        enter(d, IDC_POSITION_SECONDS, "-1");
+        dlgtest::Click(d, IDC_POSITION_BY_SAMPLES);
+        for (const char* text : {"9", "1e3", "99999999999999999999"})
+            enter(d, IDC_POSITION_SAMPLES, text);
+        enter(d, IDC_POSITION_SAMPLES, "-1");
+        dlgtest::Click(d, IDCANCEL);
+    });
+    frame->ExecuteCommand(ID_EDIT_SET_FILE_POSITION);
+    EXPECT_EQ(a->GetPosition(), 3u);
+    EXPECT_EQ(b->GetPosition(), 2u);
+
+    // The end itself is a position (a paste there appends); for the active file alone its own
+    // end is the limit.
+    CDialog::ScriptModal([&](CWnd& d) {
+        dlgtest::Click(d, IDC_POSITION_BY_SAMPLES);
+        static_cast<CDialog&>(d).CheckDlgButton(IDC_POSITION_ALL_FILES, BST_UNCHECKED);
+        enter(d, IDC_POSITION_SAMPLES, " 16 ");
+    });
+    frame->ExecuteCommand(ID_EDIT_SET_FILE_POSITION);
+    EXPECT_EQ(a->GetPosition(), 16u);
+    EXPECT_EQ(b->GetPosition(), 2u);
+    CDialog::ScriptModal([&](CWnd& d) {
+        dlgtest::Click(d, IDC_POSITION_BY_SECONDS);
+        static_cast<CDialog&>(d).CheckDlgButton(IDC_POSITION_ALL_FILES, BST_CHECKED);
+        enter(d, IDC_POSITION_SECONDS, "0.001");
+    });
+    frame->ExecuteCommand(ID_EDIT_SET_FILE_POSITION);
+    EXPECT_EQ(a->GetPosition(), 8u);
+    EXPECT_EQ(b->GetPosition(), 8u);
 }
 
 TEST_F(EditCommands, AClipboardWaveOfAnotherRateIsRefusedAndTheFileKept)

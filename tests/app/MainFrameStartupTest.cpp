@@ -121,6 +121,22 @@ TEST_F(MainFrameStartupTest, AMissingInstallProfileOrCommonFolderStillStarts)
     EXPECT_STREQ(f.Settings.Calibration[6].ChannelName, "Base");
 }
 
+#ifdef DURNEX_PROGRAM_DIR
+// The program as built, started by hand: the build leaves an install profile beside it, so its
+// data goes to the Documents folder as an installed program's does, never into the build tree.
+TEST_F(MainFrameStartupTest, TheBuiltProgramStartedByHandKeepsItsDataInTheDocumentsFolder)
+{
+    EnvVar docs("XDG_DOCUMENTS_DIR", Data("home/Docs"));
+    EnvVar share("XDG_DATA_DIRS", Data("nowhere"));
+    CMainFrame::SetModulePath(std::string(DURNEX_PROGRAM_DIR) + "/Durnex");
+    CMainFrame f;
+    EXPECT_TRUE(f.WindowsInstall);
+    EXPECT_EQ(f.DataFolder, Data("home/Docs/Durnex/"));
+    EXPECT_EQ(f.ProfilePath, Data("home/Docs/Durnex/Durnex.ini"));
+    EXPECT_STREQ(f.Settings.Paths.Wav, Data("home/Docs/Durnex/wave").c_str());
+}
+#endif
+
 TEST_F(MainFrameStartupTest, RightAfterConstructionNothingIsBuiltOrOpen)
 {
     FrameSettings stored;

@@ -139,3 +139,21 @@ TEST_F(FilterSegment, AFilterThatCannotBeDesignedTouchesNothing)
     w->Undo();
     EXPECT_NE(Read(*w), filtered);
 }
+
+// Without room for its undo copy a filtering could not be cancelled back: it says so and
+// filters nothing.
+TEST_F(FilterSegment, NothingIsFilteredWithoutAnUndoCopy)
+{
+    auto w = TwoTones(16000);
+    const std::vector<double> before = Read(*w);
+    const std::filesystem::path away = dir_.string() + ".away";
+    std::filesystem::rename(dir_, away);
+    {
+        ScriptedUser user;
+        user.ExpectBox(IDOK, "its undo copy could not be written");
+        EXPECT_FALSE(FilterWaveSegment(w.get(), 0, 16000, LowPass(), SegmentProgress{}));
+    }
+    std::filesystem::rename(away, dir_);
+    EXPECT_EQ(Read(*w), before);
+    EXPECT_FALSE(w->IsUndoAvailable());
+}

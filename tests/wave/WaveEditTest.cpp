@@ -1,6 +1,7 @@
 // One level of undo, the 4096-frame segment copies and the clipboard image.
 #include "platform/core/FileSystem.h"
 #include "support/ScriptedUser.h"
+#include "wave/GainOffset.h"
 #include "wave/TWaveFile.h"
 #include "WaveTestSupport.h"
 
@@ -201,13 +202,13 @@ TEST_P(WaveEdit, UndoFilesAreReplacedAndSavedOnlyUpToTheEndFrame)
 {
     auto w = Make(500);
     std::size_t before = dir.count();
-    w->SaveUndo(TWaveFile::kUndoOverwritten, 100, 900);
+    ASSERT_TRUE(w->SaveUndo(TWaveFile::kUndoOverwritten, 100, 900));
     DWORD first = 0, end = 0;
     w->GetUndoRange(first, end);
     EXPECT_EQ(first, 100u);
     EXPECT_EQ(end, 500u);
     EXPECT_EQ(dir.count(), before + 1);
-    w->SaveUndo(TWaveFile::kUndoOverwritten, 0, 10);
+    ASSERT_TRUE(w->SaveUndo(TWaveFile::kUndoOverwritten, 0, 10));
     EXPECT_EQ(dir.count(), before + 1) << "the first undo file is deleted";
     w->DiscardUndo();
     EXPECT_EQ(dir.count(), before);
@@ -242,6 +243,42 @@ TEST_P(WaveEdit, ScaleClipsAtFullScaleAndIntegrateMatchesTheClosedForm)
     EXPECT_EQ(w->GetSample(7999, 0, false), 32767) << "clipped, not wrapped";
     EXPECT_EQ(w->GetSample(7999, 1, false), -32767);
     EXPECT_EQ(w->GetSample(3999, 0, false), 3999);
+    w->Undo();
+    EXPECT_EQ(Column(*w), Ramp(0, 8000));
+}
+
+// The temporary folder gone while a file is edited (as a full or write-protected folder would
+// refuse the copy): every overwriting edit says so and changes nothing, and the last edit can
+// still be taken back once the folder is there again. A paste, which needs a scratch file
+// there, says so as well.
+TEST_P(WaveEdit, EditsWhoseUndoCopyCannotBeWrittenAreRefusedAndTheLastUndoKept)
+{
+    auto w = Make(8000);
+    w->ScaleSeconds(0.0f, 0.1f, 0.5, true); // frames [0, 800) halved, undo saved
+    const std::vector<std::int32_t> halved = Column(*w);
+    ASSERT_EQ(halved[600], 300);
+    const std::string away = dir.path() + ".away";
+    std::filesystem::rename(dir.path(), away);
+    {
+        ScriptedUser user;
+        for (int i = 0; i < 4; ++i)
+            user.ExpectBox(IDOK, "TWaveFile - the edit was not made: its undo copy could not be written in " +
+                                     dir.path());
+        EXPECT_FALSE(w->SaveUndo(TWaveFile::kUndoOverwritten, 2000, 3000));
+        w->ScaleSeconds(0.25f, 0.5f, 2.0, true);
+        EXPECT_EQ(ApplyGain(*w, 2000, 3000, 0, 6.0f), SampleEditResult::Failed);
+        if (w->GetMode() == TWaveFile::kStreamed)
+            w->MuteFrames(2000, 3000); // muting saves its own undo on disk
+        else
+            EXPECT_FALSE(w->SaveUndo(TWaveFile::kUndoRemoved, 0, 10));
+        // A paste passes through a temporary file first; it says so too.
+        std::vector<std::uint8_t> image(44 + 400, 0);
+        user.ExpectBox(IDOK, "TWaveFile - the wave on the clipboard could not be pasted");
+        EXPECT_FALSE(w->PasteInsert(image, 100));
+    }
+    std::filesystem::rename(away, dir.path());
+    EXPECT_EQ(Column(*w), halved);
+    ASSERT_TRUE(w->IsUndoAvailable());
     w->Undo();
     EXPECT_EQ(Column(*w), Ramp(0, 8000));
 }
@@ -330,4 +367,104 @@ TEST(WaveEditStreamed, FailedPasteInsertLeavesNothingForUndoToRemove)
     w.Undo();
     EXPECT_EQ(w.GetEndFrame(), 10000u) << "undo removed frames that were never inserted";
     EXPECT_EQ(Column(w), Ramp(0, 10000));
+}
+
+// Undo of a cut when the file can no longer grow (a full disk): the frames to put back are the
+// only copy left, so they are kept for another try, which succeeds once there is room.
+TEST(WaveEditStreamed, AnUndoThatCannotGrowTheFileKeepsItsFramesForAnotherTry)
+{
+    TempFolder dir;
+    TWaveFile w(TPcmFormat(8000, 2, 2), false, dir.path());
+    std::vector<std::uint8_t> zeros(w.FramesToBytes(10000), 0);
+    ASSERT_TRUE(w.WriteBytes(zeros.data(), static_cast<DWORD>(zeros.size())));
+    FillRamp(w, 10000);
+    HGLOBAL image = w.Cut(1000, 3000);
+    ASSERT_NE(image, nullptr);
+    GlobalFree(image);
+    // The cut frames stay in the file until it is saved; saving cuts the file to its new end.
+    w.SetFileName(dir.file("cut.wav"));
+    ASSERT_TRUE(w.Save());
+    const std::vector<std::int32_t> cut = Column(w);
+
+    const std::int64_t size = GetFileSizeOf(w.GetWorkingCopy());
+    rlimit old{};
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &old), 0);
+    auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit low = old;
+    low.rlim_cur = static_cast<rlim_t>(size);
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &low), 0);
+    {
+        ScriptedUser user;
+        user.ExpectBox(IDOK, "TWaveFile - the wave file cannot grow");
+        user.ExpectBox(IDOK, "could not be restored. They are kept, so Undo Edit can be tried again.");
+        w.Undo();
+    }
+    setrlimit(RLIMIT_FSIZE, &old);
+    std::signal(SIGXFSZ, oldHandler);
+    EXPECT_EQ(Column(w), cut);
+    ASSERT_TRUE(w.IsUndoAvailable());
+    w.Undo();
+    EXPECT_EQ(Column(w), Ramp(0, 10000));
+    EXPECT_FALSE(w.IsUndoAvailable());
+}
+
+namespace {
+
+// A small file system of its own, full once its 256 KiB are used: a real full disk. Needs the
+// right to mount (the test is skipped without it).
+class SmallDisk {
+public:
+    SmallDisk()
+    {
+        mounted_ = RunCommand("mount -t tmpfs -o size=256k tmpfs " + dir_.path() + " 2>/dev/null") == 0;
+    }
+    ~SmallDisk()
+    {
+        if (mounted_)
+            RunCommand("umount -l " + dir_.path());
+    }
+    bool mounted() const { return mounted_; }
+    std::string file(const std::string& name) const { return dir_.file(name); }
+    // Writes a file that takes every byte still free.
+    void Fill() const { RunCommand("dd if=/dev/zero of=" + file("filler") + " bs=4k 2>/dev/null"); }
+
+private:
+    TempFolder dir_;
+    bool mounted_ = false;
+};
+
+} // namespace
+
+// A paste insert on a full disk: the file can't take the frames, so it says so and the file
+// keeps every frame it had, in place; the undo then has nothing to take out.
+TEST(WaveEditStreamed, APasteInsertOnAFullDiskLeavesTheFileAsItWas)
+{
+    SmallDisk disk;
+    if (!disk.mounted())
+        GTEST_SKIP() << "mounting a small tmpfs is not allowed here";
+    TempFolder scratch;
+    const std::string path = disk.file("take.wav");
+    {
+        TWaveFile w(TPcmFormat(8000, 1, 2), false, scratch.path());
+        std::vector<std::uint8_t> zeros(w.FramesToBytes(50000), 0);
+        ASSERT_TRUE(w.WriteBytes(zeros.data(), static_cast<DWORD>(zeros.size())));
+        FillRamp(w, 50000);
+        w.SetFileName(path);
+        ASSERT_TRUE(w.Save());
+    }
+    disk.Fill();
+    TWaveFile w(path, TWaveFile::kStreamed, false, scratch.path());
+    ASSERT_FALSE(w.IsError());
+    HGLOBAL image = w.MakeClipboardImage(0, 20000); // made in the scratch folder, not on the disk
+    ASSERT_NE(image, nullptr);
+    {
+        ScriptedUser user;
+        user.ExpectBox(IDOK, "TWaveFile - the wave file cannot grow");
+        EXPECT_FALSE(w.PasteInsert(Bytes(image), 1000));
+    }
+    GlobalUnlock(image);
+    GlobalFree(image);
+    EXPECT_EQ(w.GetEndFrame(), 50000u);
+    EXPECT_EQ(Column(w), Ramp(0, 50000));
+    EXPECT_EQ(GetFileSizeOf(path), 44 + 100000);
 }
