@@ -542,6 +542,20 @@ void SpectralData::Average(bool meanBands)
         }
     }
 
+    if (AmpScaleType == 1 && magnitudeDb)
+        PowerToDb(mag, magnitudeDb.get(), last, kNoLevelDb);
+
+    if (IsOctave())
+        BuildOctaveBands(meanBands);
+    UpdatePeakAndOverallLevel();
+}
+
+void SpectralData::UpdatePeakAndOverallLevel()
+{
+    if (!magnitude)
+        return;
+    const float* mag = magnitude.get();
+    const UINT last = bins >= 1 ? bins - 1 : 0;
     const UINT lowBin = NarrowbandBin(lowFrequency);
     float best = 0.0f;
     for (UINT k = lowBin + 1; k < last; ++k) {
@@ -550,11 +564,6 @@ void SpectralData::Average(bool meanBands)
             peakBin = k;
         }
     }
-    if (AmpScaleType == 1 && magnitudeDb)
-        PowerToDb(mag, magnitudeDb.get(), last, kNoLevelDb);
-
-    if (IsOctave())
-        BuildOctaveBands(meanBands);
     overallLevel = TotalLevel(static_cast<UINT>(GetFirstBin()), static_cast<UINT>(GetLastBin()),
                               static_cast<WORD>(AmpScaleType), TotalPowerWeighting);
 }

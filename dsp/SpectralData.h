@@ -224,6 +224,8 @@ private:
     std::vector<double> ToneLeakage(UINT centre, int halfWidth, double lobePower) const;
     const std::vector<double>& WindowShape() const;
     void UpdateMagnitudeDb();
+    // The peak bin and the overall level of the magnitudes as they now stand.
+    void UpdatePeakAndOverallLevel();
     // The transfer or coherence value of bin k as shown: v, or with peak hold the larger of v
     // and the value shown before. `held` is false when the values shown before can't be kept.
     float HoldRatio(UINT k, float v, bool held);

@@ -1,5 +1,7 @@
 // Composite-channel mathematics of SpectralData: sums, cross spectra, transfer functions and
 // coherence, bin by bin, into this (result) engine from buffers of engines of the same size.
+// A ratio replaces the averaged cross magnitudes, so its peak bin and overall level are taken
+// again from what the engine now shows.
 #include "dsp/SpectralData.h"
 
 #include <algorithm>
@@ -131,6 +133,7 @@ void SpectralData::RealTransferFunction(const float* num, const float* den, cons
     ratioKind = 1;
     if (IsOctave())
         BuildOctaveBands(true);
+    UpdatePeakAndOverallLevel();
 }
 
 void SpectralData::CrossOverAuto(const float* referencePower)
@@ -151,6 +154,7 @@ void SpectralData::CrossOverAuto(const float* referencePower)
     transferKind = 1;
     if (IsOctave())
         BuildOctaveBands(true);
+    UpdatePeakAndOverallLevel();
 }
 
 void SpectralData::Coherence(const float* gx, const float* gy)
@@ -169,4 +173,5 @@ void SpectralData::Coherence(const float* gx, const float* gy)
     coherenceKind = 1;
     if (IsOctave())
         BuildOctaveBands(true);
+    UpdatePeakAndOverallLevel();
 }

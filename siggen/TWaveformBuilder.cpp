@@ -95,6 +95,19 @@ std::int64_t TrimToWholeCycles(std::int64_t n, const TPcmFormat& format, float f
     return m % 2 != 0 ? m + 1 : m;
 }
 
+namespace {
+// A shaped waveform loops over whole cycles: a second or more of whole-frame periods, ended
+// where a cycle of the exact (possibly fractional) period ends, so the loop's seam is one more
+// cycle.
+std::int64_t WholeShapedCycles(std::int64_t wholePeriod, const TPcmFormat& format, float frequency)
+{
+    const std::int64_t n = ExtendToWholeRepeats(wholePeriod, format);
+    const double period = ShapedPeriod(format.SampleRate, frequency);
+    const auto cycles = std::max<std::int64_t>(1, std::llround(static_cast<double>(n) / period));
+    return std::max<std::int64_t>(1, ShapedCycleStart(period, cycles));
+}
+} // namespace
+
 std::int64_t GetWaveformLength(const SigGenChannelSettings& s, const TPcmFormat& format,
                                std::span<const std::int16_t> pink, const std::string& tempFolder)
 {
@@ -126,9 +139,10 @@ std::int64_t GetWaveformLength(const SigGenChannelSettings& s, const TPcmFormat&
         return s.FreqSweep.SingleSweep ? n : ExtendToWholeRepeats(n, format);
     }
     case SigGenType::LevelSweep: return ExtendToWholeRepeats(MsFrames(s.LevelSweep.SweepMsec, rate), format);
-    case SigGenType::Sawtooth: return ExtendToWholeRepeats(period(s.Sawtooth.Frequency), format);
-    case SigGenType::Triangular: return ExtendToWholeRepeats(period(s.Triangular.Frequency), format);
-    case SigGenType::Square: return ExtendToWholeRepeats(period(s.Square.Frequency), format);
+    case SigGenType::Sawtooth: return WholeShapedCycles(period(s.Sawtooth.Frequency), format, s.Sawtooth.Frequency);
+    case SigGenType::Triangular:
+        return WholeShapedCycles(period(s.Triangular.Frequency), format, s.Triangular.Frequency);
+    case SigGenType::Square: return WholeShapedCycles(period(s.Square.Frequency), format, s.Square.Frequency);
     case SigGenType::Pulse: {
         const auto n = static_cast<std::int64_t>(s.Pulse.IntervalUsec * static_cast<double>(rate) / 1000000.0);
         return s.Pulse.SingleShot ? n : ExtendToWholeRepeats(n, format);

@@ -336,27 +336,70 @@ void GenerateLevelSweep(TWaveData* wave, const SigGenChannelSettings& s, WORD c,
     });
 }
 
-namespace {
-// Frames of one period of a shaped waveform, at least one.
-std::int64_t PeriodFrames(double rate, float frequency)
+double ShapedPeriod(double rate, float frequency)
 {
-    const double p = frequency > 0.0f ? std::trunc(rate / frequency) : 1.0;
-    return p >= 1.0 ? static_cast<std::int64_t>(std::min(p, 4.0e9)) : 1;
+    const double p = frequency > 0.0f ? rate / frequency : 1.0;
+    return std::clamp(p, 1.0, 4.0e9);
 }
+
+std::int64_t ShapedCycleStart(double period, std::int64_t cycle)
+{
+    return static_cast<std::int64_t>(std::trunc(static_cast<double>(cycle) * period));
+}
+
+namespace {
+
+// The frame counter of a shaped waveform within its cycle. A period of whole frames repeats
+// exactly; a fractional one (10 kHz at 44.1 kHz is 4.41 frames) is played as cycles of the
+// two nearest whole lengths, so that the cycles keep to the frequency asked for.
+class ShapedCycle {
+public:
+    explicit ShapedCycle(double period) : m_period(period) { m_length = Length(); }
+    std::int64_t Frame() const { return m_k; }
+    std::int64_t CurrentLength() const { return m_length; }
+    // Frames of the current cycle before the point `percent` % of a period into it, counted
+    // from the exact start of the cycle, so that a fractional period keeps its duty on average.
+    std::int64_t FramesBefore(double percent) const
+    {
+        const double start = static_cast<double>(m_cycle) * m_period;
+        const auto edge = static_cast<std::int64_t>(std::trunc(start + m_period * percent / 100.0)) -
+                          static_cast<std::int64_t>(std::trunc(start));
+        return std::clamp<std::int64_t>(edge, 0, m_length);
+    }
+    void Advance()
+    {
+        if (++m_k < m_length)
+            return;
+        m_k = 0;
+        ++m_cycle;
+        m_length = Length();
+    }
+
+private:
+    std::int64_t Length() const
+    {
+        return std::max<std::int64_t>(1, ShapedCycleStart(m_period, m_cycle + 1) - ShapedCycleStart(m_period, m_cycle));
+    }
+
+    double m_period;
+    std::int64_t m_cycle = 0;
+    std::int64_t m_k = 0;
+    std::int64_t m_length = 1;
+};
+
 } // namespace
 
 void GenerateSawtooth(TWaveData* wave, const SigGenChannelSettings& s, WORD c, double a, const SynthesisContext& ctx)
 {
     const Limits l = LimitsOf(wave);
-    const std::int64_t p = PeriodFrames(l.rate, s.Sawtooth.Frequency);
+    ShapedCycle cycle(ShapedPeriod(l.rate, s.Sawtooth.Frequency));
     const double lo = kHeadroom * l.min, hi = kHeadroom * l.max;
     const bool falling = s.Sawtooth.Slope == -1;
-    std::int64_t k = 0;
     FrameLoop(wave, c, ctx, [&](DWORD) {
-        const double step = static_cast<double>(k) * (hi - lo) / static_cast<double>(p);
+        const double step =
+            static_cast<double>(cycle.Frame()) * (hi - lo) / static_cast<double>(cycle.CurrentLength());
         const double r = falling ? hi - step : lo + step;
-        if (++k >= p)
-            k = 0;
+        cycle.Advance();
         return Shaped(r, a);
     });
 }
@@ -365,18 +408,17 @@ void GenerateTriangular(TWaveData* wave, const SigGenChannelSettings& s, WORD c,
                         const SynthesisContext& ctx)
 {
     const Limits l = LimitsOf(wave);
-    const std::int64_t p = PeriodFrames(l.rate, s.Triangular.Frequency);
-    const std::int64_t h = std::max<std::int64_t>(1, p / 2);
+    ShapedCycle cycle(ShapedPeriod(l.rate, s.Triangular.Frequency));
     const double lo = kHeadroom * l.min, hi = kHeadroom * l.max;
-    std::int64_t k = 0;
     FrameLoop(wave, c, ctx, [&](DWORD) {
+        const std::int64_t k = cycle.Frame();
+        const std::int64_t h = std::max<std::int64_t>(1, cycle.CurrentLength() / 2);
         double r;
         if (k < h)
             r = lo + static_cast<double>(k) * (hi - lo) / static_cast<double>(h);
         else
             r = lo + ((hi - lo) - static_cast<double>(k - h) * (hi - lo) / static_cast<double>(h));
-        if (++k >= p)
-            k = 0;
+        cycle.Advance();
         return Shaped(r, a);
     });
 }
@@ -384,13 +426,11 @@ void GenerateTriangular(TWaveData* wave, const SigGenChannelSettings& s, WORD c,
 void GenerateSquare(TWaveData* wave, const SigGenChannelSettings& s, WORD c, double a, const SynthesisContext& ctx)
 {
     const Limits l = LimitsOf(wave);
-    const std::int64_t p = PeriodFrames(l.rate, s.Square.Frequency);
-    const std::int64_t h = static_cast<std::int64_t>(static_cast<double>(p) * s.Square.DutyPercent / 100.0);
-    std::int64_t k = 0;
+    ShapedCycle cycle(ShapedPeriod(l.rate, s.Square.Frequency));
     FrameLoop(wave, c, ctx, [&](DWORD) {
-        const double r = k < h ? kHeadroom * l.max : kHeadroom * l.min;
-        if (++k >= p)
-            k = 0;
+        const double r =
+            cycle.Frame() < cycle.FramesBefore(s.Square.DutyPercent) ? kHeadroom * l.max : kHeadroom * l.min;
+        cycle.Advance();
         return Shaped(r, a);
     });
 }

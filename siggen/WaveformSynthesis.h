@@ -62,6 +62,11 @@ int CountFrequencySteps(const SigGenChannelSettings& settings, int* startBand);
 // Centre frequency of fractional-octave band `band` with `fraction` bands an octave.
 double OctaveBandCentre(int band, int fraction);
 
+// Sawtooth, triangle and square: frames of one cycle at `frequency` (at least one, whole or
+// not), and the frame where cycle `cycle` begins (whole frames, rounded down).
+double ShapedPeriod(double rate, float frequency);
+std::int64_t ShapedCycleStart(double period, std::int64_t cycle);
+
 using SynthesisRoutine = void (*)(TWaveData* wave, const SigGenChannelSettings& settings, WORD channel,
                                   double amplitude, const SynthesisContext& context);
 

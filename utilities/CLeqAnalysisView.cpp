@@ -199,7 +199,9 @@ void CLeqAnalysisView::Process(bool final)
             if (recalc)
                 c.lastRecalc = now;
         }
-        if (recalc) {
+        // An interval into which nothing could be fed (the last seconds of a file, shorter
+        // than a block) keeps the last interval's levels on show rather than clearing them.
+        if (recalc && c.calc->GetCount() > 0) {
             c.calc->Compute();
             c.calc->ResetInterval();
             fedAny = true;

@@ -106,6 +106,12 @@ void TLeqCalc::Compute()
 {
     if (!IsComplete())
         return;
+    // Nothing fed since the interval began: no level, rather than the last interval's entries
+    // still lying in the histories.
+    if (m_count == 0) {
+        m_results.fill(kNoLevelDb);
+        return;
+    }
     auto energyLevel = [](float level, double factor) {
         double v = std::pow(10.0, level / 10.0) * factor;
         if (v <= 0.0)

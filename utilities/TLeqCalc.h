@@ -3,6 +3,8 @@
 // up to 24 hours at ten blocks a second, and the nine results LeqT, Leq, Lsel, Lpk, Lmax,
 // Lmin, L10, L50, L90 in dB.
 //
+// An interval with nothing fed computes -999.9 (no level) for every result.
+//
 // A part that can't be allocated leaves the calculator inert: it neither accumulates nor
 // computes, and its results stay 0.
 //

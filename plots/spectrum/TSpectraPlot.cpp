@@ -458,20 +458,34 @@ void TSpectraPlot::LayoutOverlayControls()
         return;
     const int meter = m_settings->ShowPowerMeter ? 66 : 0;
     const int x = m_paneA.right + 8 + meter;
+    const int xo = m_plotRect.right + 4 + meter;
+    // Each trace's column is seven rows and its "Options..." button under them. Rows stand 16
+    // pixels apart where the window has the height; in a short window they close up (never
+    // below the boxes' own 14 pixels) and trace B's column moves down, so that no control
+    // covers another or the toggles along the bottom.
+    constexpr int kButton = 18, kSpace = 4;
+    CRect client;
+    GetClientRect(&client);
+    const int limit = client.bottom - 14;
+    const int topA = m_paneA.top + 22;
+    const int columns = m_paneMode == 2 ? 2 : 1;
+    const int room = (limit - topA - columns * kButton - (columns - 1) * kSpace) / (columns * kOverlaySlots);
+    m_overlayPitch = std::clamp(room, 14, 16);
+    const int column = kOverlaySlots * m_overlayPitch + kButton;
+    const int topB = std::max(std::min(m_paneB.top + 22, limit - column), topA + column + kSpace);
     for (int i = 0; i < kOverlaySlots; ++i) {
-        const int rowA = m_paneA.top + 22 + 16 * i;
+        const int rowA = topA + m_overlayPitch * i;
         m_storeA[i]->MoveWindow(x - 1, rowA - 1, 14, 14, TRUE);
         m_showA[i]->MoveWindow(x + 16, rowA, 14, 14, TRUE);
         if (m_paneMode == 2) {
-            const int rowB = m_paneB.top + 22 + 16 * i;
+            const int rowB = topB + m_overlayPitch * i;
             m_storeB[i]->MoveWindow(x - 1, rowB - 1, 14, 14, TRUE);
             m_showB[i]->MoveWindow(x + 16, rowB, 14, 14, TRUE);
         }
     }
-    const int xo = m_plotRect.right + 4 + meter;
-    m_overlayDialogA->MoveWindow(xo, m_paneA.top + 22 + 16 * kOverlaySlots, 64, 18, TRUE);
+    m_overlayDialogA->MoveWindow(xo, topA + m_overlayPitch * kOverlaySlots, 64, kButton, TRUE);
     if (m_paneMode == 2)
-        m_overlayDialogB->MoveWindow(xo, m_paneB.top + 22 + 16 * kOverlaySlots, 64, 18, TRUE);
+        m_overlayDialogB->MoveWindow(xo, topB + m_overlayPitch * kOverlaySlots, 64, kButton, TRUE);
 }
 
 void TSpectraPlot::PlaceToggles()

@@ -137,6 +137,15 @@ public:
     // The height above the pane's bottom of a level, truncated and clamped to 1..H; false
     // when the log-magnitude axis has no span.
     bool LevelToHeight(double level, const CRect& pane, int& height);
+    // The amplitude mapping of one pane with its scale read once: map(level) is the height
+    // LevelToHeight gives, by the same arithmetic. False when the axis has no span.
+    struct HeightMap {
+        enum Kind { kDecibel, kLinear, kLogMagnitude, kCoherence } kind = kDecibel;
+        int H = 0;
+        double top = 1.0, range = 0.0, lo = 0.0, span = 0.0;
+        int operator()(double level) const;
+    };
+    bool MakeHeightMap(const CRect& pane, HeightMap& map);
 
     // ---- What the window shows (for its owner and tests).
     SpectralData* GetTraceA() const { return m_traceA; }
@@ -262,8 +271,11 @@ private:
     // Markers.
     void DrawMarkers(CDC* dc, SpectralData* spectrum, POINT* points, RECT* rects, const CRect& pane,
                      const RECT& update);
-    void EraseMarkers(CDC* dc, const POINT* points, const RECT* rects, const CRect& pane);
+    // Paints the markers out; returns the area painted, where the grid needs drawing again.
+    CRect EraseMarkers(CDC* dc, const POINT* points, const RECT* rects, const CRect& pane);
     void MarkersOf(const CRect& pane, POINT*& points, RECT*& rects);
+    // A block with no marker shown skips the markers' drawing state altogether.
+    bool AnyMarkerEnabled() const;
 
     // Records and data.
     std::string m_title;
@@ -296,6 +308,7 @@ private:
     std::unique_ptr<CButton> m_storeA[kOverlaySlots], m_storeB[kOverlaySlots];
     std::unique_ptr<CButton> m_showA[kOverlaySlots], m_showB[kOverlaySlots];
     std::unique_ptr<CButton> m_overlayDialogA, m_overlayDialogB;
+    int m_overlayPitch = 16; // pixels between overlay rows: 16, closer in a short window
 
     // Tables and polylines.
     std::vector<Label> m_freqLabels, m_ampLabels, m_ampLabelsB;
@@ -304,6 +317,8 @@ private:
     std::vector<POINT> m_pointsA, m_pointsB, m_prevA, m_prevB;
     std::vector<POINT> m_peakPoints, m_prevPeak;
     std::vector<POINT> m_buildPoints; // where a trace polyline is built before it is swapped in
+    std::vector<POINT> m_curvePoints; // where a curve's polyline is built before it is copied in
+    std::vector<POINT> m_fallenBars;  // the previous bars cut down to where they fell
     int m_meterLevel[2] = {};
     int m_meterPeak[2] = {};
     int m_meterLevelDrawn[2] = {};

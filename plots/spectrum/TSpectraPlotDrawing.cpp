@@ -18,6 +18,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <iterator>
 
 namespace {
 constexpr COLORREF kLightGrey = RGB(192, 192, 192);
@@ -39,37 +40,57 @@ int ClampHeight(double h, int lo, int hi)
 // ---------------------------------------------------------------------------------------------
 // Mapping
 
+bool TSpectraPlot::MakeHeightMap(const CRect& pane, HeightMap& map)
+{
+    map.H = pane.Height();
+    if (IsPaneB(pane)) {
+        map.kind = HeightMap::kCoherence;
+        return true;
+    }
+    const int type = m_scaling ? m_scaling->AmpScaleType : 1;
+    const double T = m_settings ? m_settings->PlotTop : 0.0;
+    const double R = m_settings ? m_settings->PlotRange : 0.0;
+    if (type == 0) {
+        if (m_settings && m_settings->PlotTop <= 0.0f)
+            m_settings->PlotTop = 1.0f;
+        map.kind = HeightMap::kLinear;
+        map.top = m_settings ? m_settings->PlotTop : 1.0;
+        return true;
+    }
+    if (type == 2) {
+        const double top = T > 0 ? T : 10.0;
+        const double bottom = (R <= 0 || top <= R) ? 1e-9 : R;
+        map.lo = bottom > 0 ? 10.0 * std::log10(bottom) : 0.0;
+        const double hi = top > 0 ? 10.0 * std::log10(top) : 0.0;
+        map.span = hi - map.lo;
+        map.kind = HeightMap::kLogMagnitude;
+        return map.span > 0;
+    }
+    // A range of 0 (the "N/A" of a linear axis read back) has no scale to draw with.
+    map.kind = HeightMap::kDecibel;
+    map.top = T;
+    map.range = R;
+    return R > 0;
+}
+
+int TSpectraPlot::HeightMap::operator()(double level) const
+{
+    double h = 0.0;
+    switch (kind) {
+    case kCoherence: h = H * level / 1.2; break;
+    case kLinear: h = H * level / top; break;
+    case kLogMagnitude: h = level > 0 ? H * (10.0 * std::log10(level) - lo) / span : 0.0; break;
+    default: h = H * (level - top + range) / range; break;
+    }
+    return ClampHeight(h, 1, std::max(H, 1));
+}
+
 bool TSpectraPlot::LevelToHeight(double level, const CRect& pane, int& height)
 {
-    const int H = pane.Height();
-    double h = 0.0;
-    if (IsPaneB(pane)) {
-        h = H * level / 1.2;
-    } else {
-        const int type = m_scaling ? m_scaling->AmpScaleType : 1;
-        const double T = m_settings ? m_settings->PlotTop : 0.0;
-        const double R = m_settings ? m_settings->PlotRange : 0.0;
-        if (type == 0) {
-            if (m_settings && m_settings->PlotTop <= 0.0f)
-                m_settings->PlotTop = 1.0f;
-            h = H * level / (m_settings ? m_settings->PlotTop : 1.0);
-        } else if (type == 2) {
-            const double top = T > 0 ? T : 10.0;
-            const double bottom = (R <= 0 || top <= R) ? 1e-9 : R;
-            const double lo = bottom > 0 ? 10.0 * std::log10(bottom) : 0.0;
-            const double hi = top > 0 ? 10.0 * std::log10(top) : 0.0;
-            const double span = hi - lo;
-            if (!(span > 0))
-                return false;
-            h = level > 0 ? H * (10.0 * std::log10(level) - lo) / span : 0.0;
-        } else {
-            // A range of 0 (the "N/A" of a linear axis read back) has no scale to draw with.
-            if (!(R > 0))
-                return false;
-            h = H * (level - T + R) / R;
-        }
-    }
-    height = ClampHeight(h, 1, std::max(H, 1));
+    HeightMap map;
+    if (!MakeHeightMap(pane, map))
+        return false;
+    height = map(level);
     return true;
 }
 
@@ -200,17 +221,39 @@ void TSpectraPlot::BuildFrequencyLabels()
         if (pass == 0 && m_freqLabels.size() >= 4)
             break;
     }
-    // Thin from the right: labels too close to the one on their right lose their text.
+    // Thin from the right: a label keeps its text only when that text stands the gap clear of
+    // the last kept one's. Labels are centred on their ticks and can be wider than the gap, so
+    // the distance between the ticks alone lets them run together in a narrow window.
     const int gap = m_printing ? 300 : 30;
-    if (!m_freqLabels.empty()) {
-        int kept = m_freqLabels.back().offset;
-        for (size_t i = m_freqLabels.size() - 1; i-- > 0;) {
-            if (kept - m_freqLabels[i].offset >= gap)
-                kept = m_freqLabels[i].offset;
-            else
-                m_freqLabels[i].text[0] = '\0';
+    if (m_freqLabels.empty())
+        return;
+    std::unique_ptr<CClientDC> screen;
+    CDC* dc = m_printing ? m_printDC : nullptr;
+    if (!dc && !m_printing && m_hWnd) {
+        screen = std::make_unique<CClientDC>(this);
+        dc = screen.get();
+    }
+    const int saved = dc ? dc->SaveDC() : 0;
+    if (dc)
+        dc->SelectObject(m_font);
+    // The left edge and the width of a label's text as TA_CENTER lays it out.
+    auto extent = [&](const Label& l) {
+        const int w = dc ? static_cast<int>(dc->GetTextExtent(l.text).cx) : 0;
+        return std::pair<int, int>(l.offset - w / 2, w);
+    };
+    int keptLeft = extent(m_freqLabels.back()).first;
+    int keptOffset = m_freqLabels.back().offset;
+    for (size_t i = m_freqLabels.size() - 1; i-- > 0;) {
+        const auto [left, width] = extent(m_freqLabels[i]);
+        if (keptOffset - m_freqLabels[i].offset >= gap && keptLeft - (left + width) >= gap) {
+            keptOffset = m_freqLabels[i].offset;
+            keptLeft = left;
+        } else {
+            m_freqLabels[i].text[0] = '\0';
         }
     }
+    if (dc)
+        dc->RestoreDC(saved);
 }
 
 int TSpectraPlot::PaneHeightForLabels() const { return m_paneMode == 1 ? m_plotRect.Height() : m_paneA.Height(); }
@@ -341,7 +384,8 @@ void TSpectraPlot::BuildAmplitudeLabelsB()
 void TSpectraPlot::AllocatePointArrays()
 {
     m_pointCapacity = std::max(0, static_cast<int>(m_plotRect.Width())) * 4;
-    for (auto* v : {&m_pointsA, &m_pointsB, &m_prevA, &m_prevB, &m_peakPoints, &m_prevPeak, &m_buildPoints}) {
+    for (auto* v : {&m_pointsA, &m_pointsB, &m_prevA, &m_prevB, &m_peakPoints, &m_prevPeak, &m_buildPoints, &m_curvePoints,
+                    &m_fallenBars}) {
         v->clear();
         v->reserve(static_cast<size_t>(m_pointCapacity) + 8);
     }
@@ -363,15 +407,17 @@ void TSpectraPlot::BuildTracePoints(SpectralData* spectrum, const CRect& pane, s
     out.reserve(static_cast<size_t>(m_pointCapacity));
     const int cap = m_pointCapacity;
     const int bottom = pane.bottom;
+    // The scale is read once for the whole trace, not once for every column.
+    HeightMap map;
+    if (!MakeHeightMap(pane, map))
+        return; // the previous polyline stays
     int pb = -1, hp = 0, r = 0;
     for (int c = 0; c < W; ++c) {
         const int x = pane.left + c;
         const int b = m_columns[static_cast<size_t>(c)].bin;
         if (b != pb || c == W - 1) {
             const double level = peakHold ? spectrum->MaxPeakHold(pb, b) : spectrum->MaxLevel(pb, b);
-            int h = 0;
-            if (!LevelToHeight(level, pane, h))
-                return; // the previous polyline stays
+            const int h = map(level);
             const int n = static_cast<int>(out.size());
             switch (m_settings->PlotType) {
             case 1:
@@ -505,7 +551,7 @@ void TSpectraPlot::RedrawPane(CDC* dc, SpectralData* spectrum, const CRect& pane
     POINT* markerPoints = nullptr;
     RECT* markerRects = nullptr;
     MarkersOf(pane, markerPoints, markerRects);
-    EraseMarkers(dc, markerPoints, markerRects, pane);
+    const CRect markersErased = EraseMarkers(dc, markerPoints, markerRects, pane);
     std::vector<POINT>& current = trace == 0 ? m_pointsA : m_pointsB;
     std::vector<POINT>& previous = trace == 0 ? m_prevA : m_prevB;
     const bool peak = trace == 0 && m_settings->PeakHold != 0;
@@ -522,11 +568,12 @@ void TSpectraPlot::RedrawPane(CDC* dc, SpectralData* spectrum, const CRect& pane
     if (bars) {
         // First where bars fell (background, or the peak colour under a peak bar), then where
         // they rose.
-        auto fallen = [](std::vector<POINT> prev, const std::vector<POINT>& next) {
+        auto fallen = [this](const std::vector<POINT>& prev, const std::vector<POINT>& next) -> const std::vector<POINT>& {
+            m_fallenBars.assign(prev.begin(), prev.end());
             const size_t n = std::min(prev.size(), next.size());
             for (size_t k = 0; 3 * k + 3 < n; ++k)
-                prev[3 * k + 3].y = std::max(prev[3 * k + 2].y, next[3 * k + 2].y);
-            return prev;
+                m_fallenBars[3 * k + 3].y = std::max(prev[3 * k + 2].y, next[3 * k + 2].y);
+            return m_fallenBars;
         };
         DrawPolyline(dc, pane, update, fallen(previous, current),
                      peak ? m_settings->PeakColor : m_settings->BackgroundColor, -1);
@@ -541,13 +588,18 @@ void TSpectraPlot::RedrawPane(CDC* dc, SpectralData* spectrum, const CRect& pane
         if (peak)
             DrawPolyline(dc, pane, update, m_prevPeak, m_settings->BackgroundColor, -2);
         DrawPolyline(dc, pane, update, previous, m_settings->BackgroundColor, -1);
-        // Grid lines can need drawing again only where the old traces were painted out.
+        // Grid lines can need drawing again only where the old traces and the markers were
+        // painted out.
         CRect erased = PolylineBounds(previous);
-        const CRect peakErased = peak ? PolylineBounds(m_prevPeak) : CRect();
-        if (erased.IsRectEmpty())
-            erased = peakErased;
-        else if (!peakErased.IsRectEmpty())
-            erased.UnionRect(&erased, &peakErased);
+        auto add = [&erased](const CRect& r) {
+            if (erased.IsRectEmpty())
+                erased = r;
+            else if (!r.IsRectEmpty())
+                erased.UnionRect(&erased, &r);
+        };
+        if (peak)
+            add(PolylineBounds(m_prevPeak));
+        add(markersErased);
         if (!erased.IsRectEmpty()) {
             const int grid = dc->SaveDC();
             dc->IntersectClipRect(&erased);
@@ -674,6 +726,7 @@ void TSpectraPlot::ScaleForPrinter(CDC* dc, PrintSettings settings)
 {
     if (!dc)
         return;
+    m_printDC = dc; // the labels are measured in the printer's font
     const int W = dc->GetDeviceCaps(HORZRES);
     const int H = dc->GetDeviceCaps(VERTRES);
     const int px = dc->GetDeviceCaps(LOGPIXELSX);
@@ -1027,7 +1080,7 @@ void TSpectraPlot::DrawOverlayLegend(CDC* dc, bool, const CRect& pane, const REC
         const COLORREF colour = PrintColor(dc, s.Color);
         dc->SetTextColor(colour);
         if (!m_printing) {
-            dc->TextOut(x + 16, y + 16 * k - 8 + m_fontHeight / 2, slot.GetName());
+            dc->TextOut(x + 16, y + m_overlayPitch * k - 8 + m_fontHeight / 2, slot.GetName());
             continue;
         }
         const int rowY = y + static_cast<int>(0.15 * py * row);
@@ -1170,10 +1223,16 @@ void TSpectraPlot::MoveCursorToTrace(CPoint& point)
 // ---------------------------------------------------------------------------------------------
 // Markers
 
+bool TSpectraPlot::AnyMarkerEnabled() const
+{
+    return m_markers && std::any_of(std::begin(m_markers->Enabled), std::end(m_markers->Enabled),
+                                    [](DWORD on) { return on != 0; });
+}
+
 void TSpectraPlot::DrawMarkers(CDC* dc, SpectralData* spectrum, POINT* points, RECT* rects, const CRect& pane,
                                const RECT& update)
 {
-    if (!spectrum || !m_markers || !m_settings || m_columns.empty() || !points || !rects)
+    if (!spectrum || !AnyMarkerEnabled() || !m_settings || m_columns.empty() || !points || !rects)
         return;
     if (static_cast<int>(m_columns.size()) < pane.Width() && !m_printing)
         return;
@@ -1187,7 +1246,8 @@ void TSpectraPlot::DrawMarkers(CDC* dc, SpectralData* spectrum, POINT* points, R
     CPen pen(PS_SOLID, m_printing ? 1 : 1, PrintColor(dc, m_settings->MarkerColor));
     dc->SelectObject(&pen);
     dc->SelectObject(m_font);
-    const bool dB = m_scaling && m_scaling->AmpScaleType == 1;
+    // The coherence pane shows plain ratios, whatever trace A's scale.
+    const bool dB = m_scaling && m_scaling->AmpScaleType == 1 && !IsPaneB(pane);
     for (int i = 0; i < MarkerSettings::kMarkers; ++i) {
         if (!m_markers->Enabled[i])
             continue;
@@ -1242,17 +1302,24 @@ void TSpectraPlot::DrawMarkers(CDC* dc, SpectralData* spectrum, POINT* points, R
     dc->RestoreDC(saved);
 }
 
-void TSpectraPlot::EraseMarkers(CDC* dc, const POINT* points, const RECT* rects, const CRect& pane)
+CRect TSpectraPlot::EraseMarkers(CDC* dc, const POINT* points, const RECT* rects, const CRect& pane)
 {
-    if (m_printing || m_columns.empty() || static_cast<int>(m_columns.size()) < pane.Width() || !m_markers ||
+    CRect erased;
+    if (m_printing || m_columns.empty() || static_cast<int>(m_columns.size()) < pane.Width() || !AnyMarkerEnabled() ||
         !m_settings || !points || !rects)
-        return;
+        return erased;
     const int saved = dc->SaveDC();
     dc->IntersectClipRect(&pane);
     CPen pen(PS_SOLID, 1, m_settings->BackgroundColor);
     CBrush brush(m_settings->BackgroundColor);
     dc->SelectObject(&pen);
     dc->SelectObject(&brush);
+    auto add = [&erased](const CRect& r) {
+        if (erased.IsRectEmpty())
+            erased = r;
+        else
+            erased.UnionRect(&erased, &r);
+    };
     for (int i = 0; i < MarkerSettings::kMarkers; ++i) {
         if (!m_markers->Enabled[i])
             continue;
@@ -1261,12 +1328,17 @@ void TSpectraPlot::EraseMarkers(CDC* dc, const POINT* points, const RECT* rects,
         dc->Polygon(tri, 3);
         dc->MoveTo(p.x, p.y - 8);
         dc->LineTo(p.x, p.y - 20);
+        add(CRect(p.x - 3, p.y - 20, p.x + 4, p.y + 1));
         if (m_markers->LabelType[i] != 0) {
             CRect box(rects[i]);
             box.right += 1;
             box.bottom += 1;
             dc->FillSolidRect(&box, m_settings->BackgroundColor);
+            if (!box.IsRectEmpty())
+                add(box);
         }
     }
     dc->RestoreDC(saved);
+    erased.IntersectRect(&erased, &pane);
+    return erased;
 }

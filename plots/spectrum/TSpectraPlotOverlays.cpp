@@ -91,7 +91,13 @@ void TSpectraPlot::BuildOverlayPoints(const TOverlayData* overlay, const CRect& 
     }
     if (m_scaling->AmpScaleType == 0 && m_settings->PlotTop <= 0.0f)
         m_settings->PlotTop = 1.0f;
-    std::vector<POINT> out;
+    HeightMap map;
+    if (!MakeHeightMap(pane, map))
+        return;
+    // Built aside, so that the polyline stays as it was when the curve cannot be drawn; the
+    // buffer is kept, since a band spectrum's trace comes this way on every block.
+    std::vector<POINT>& out = m_curvePoints;
+    out.clear();
     out.reserve(static_cast<size_t>(2 * W + 2));
     const int bottom = pane.bottom;
     const bool octave = m_scaling->FreqScaleType == 2;
@@ -104,9 +110,7 @@ void TSpectraPlot::BuildOverlayPoints(const TOverlayData* overlay, const CRect& 
             if (col.bin == prevBin && c != W - 1)
                 continue;
             const float f = m_traceA->GetBinFrequency(static_cast<UINT>(std::max(col.bin, 0)));
-            int h = 0;
-            if (!LevelToHeight(overlay->ValueAt(f), pane, h))
-                return;
+            const int h = map(overlay->ValueAt(f));
             const int x = pane.left + c - 1;
             if (c == 0)
                 out.push_back({x, bottom - h});
@@ -122,9 +126,7 @@ void TSpectraPlot::BuildOverlayPoints(const TOverlayData* overlay, const CRect& 
         for (int c = 0; c < W; ++c) {
             const float f = m_columns[static_cast<size_t>(c)].frequency;
             const float v = octave ? overlay->ValueAt(f) : overlay->ValueOverBand(fPrev, f);
-            int h = 0;
-            if (!LevelToHeight(v, pane, h))
-                return;
+            const int h = map(v);
             const int x = pane.left + c - 1;
             // Each point carries the column to its left, as the live trace does.
             if (c == 0) {
@@ -136,7 +138,7 @@ void TSpectraPlot::BuildOverlayPoints(const TOverlayData* overlay, const CRect& 
             fPrev = f;
         }
     }
-    points.swap(out);
+    points.assign(out.begin(), out.end());
 }
 
 void TSpectraPlot::DrawOverlays(CDC* dc, const CRect& pane, const RECT& update)

@@ -163,6 +163,54 @@ TEST_F(LiveUnderLoad, TwoChannelsOfOneSourceReadAsOneDuringARunOnABusyCore)
     EXPECT_EQ(frame->Spectral[1]->GetAverageCount(), std::min(frame->FftsProcessed, 10));
 }
 
+TEST_F(LiveUnderLoad, TransferCompositesReadTheirPeakAndOverallLevelFromTheRatioOnABusyCore)
+{
+    // The same noise in both channels (a ratio of 1), a loud 500 Hz tone in the reference
+    // and a loud 1000 Hz tone in the transfer channel, each 40 dB above the other channel's:
+    // the cross spectrum peaks at 500 Hz (|T||R| there is ten times that at 1000 Hz), while
+    // |H|^2 is 1e-2 at 500 Hz and 1e4 at 1000 Hz. With a Hanning window the ratio is 1e4 on
+    // the tone's two to five bins and about 1 on the ~500 others: an overall level of
+    // 10 log10((2..5e4 + 500) x 0.667) = 41..45 dB, where the cross magnitudes read about 1 dB.
+    const char* tones = "[max(-8388607, min(8388607, round(0.01 * x[i] + %s * __import__('math').sin(__import__('math').pi * i / 4) + "
+                        "%s * __import__('math').sin(__import__('math').pi * i / 2)))) for i in range(len(x))]";
+    char reference[512], transfer[512];
+    std::snprintf(reference, sizeof reference, tones, "4e6", "4e4");
+    std::snprintf(transfer, sizeof transfer, tones, "4e5", "4e6");
+    WriteSource("r.wav", 40000, reference);
+    WriteSource("t.wav", 40000, transfer);
+    Prepare("1=file:" + (root / "r.wav").string() + ";2=file:" + (root / "t.wav").string() + ";3=sine:300:-6");
+    EnableChannels(4, 1, 4); // a short linear average: the cross magnitudes are its own
+    frame->Settings.Device.Channels[0].bIsEnabled = 0;
+    const WORD types[] = {1, 2, 3};
+    for (int k = 0; k < 3; ++k) {
+        CompositeChannelSettings& c = frame->Settings.Composite[k];
+        c.bIsEnabled = 1;
+        c.CompositeType = types[k];
+        c.ReferenceChannel = 1;
+        c.TransferChannel = 2;
+        frame->OpenCompositeSpectrumPlot(k);
+    }
+    frame->OpenSpectrumPlot(1);
+    {
+        const BusyCore busy;
+        frame->ExecuteCommand(ID_RUN);
+        ASSERT_TRUE(frame->AcquisitionRunning);
+        ASSERT_TRUE(kdrsim::WaitUntilStreaming(5000));
+        PlayRealTime(4000);
+        frame->ExecuteCommand(ID_STOP);
+    }
+    ASSERT_GT(frame->FftsProcessed, 5);
+    for (int k = 0; k < 3; ++k) {
+        const SpectralData* C = frame->CompositeSpectral[k][2];
+        ASSERT_NE(C, nullptr) << k;
+        EXPECT_NEAR(C->GetPeakFrequency(), 1000.0, 6.0) << "composite " << k;
+        EXPECT_GT(C->GetOverallLevel(), 40.0f) << "composite " << k;
+        EXPECT_LT(C->GetOverallLevel(), 50.0f) << "composite " << k;
+    }
+    // The reference channel itself peaks at its loud tone.
+    EXPECT_NEAR(frame->Spectral[1]->GetPeakFrequency(), 500.0, 6.0);
+}
+
 // A live run on a busy core draws a spectrogram line by line and the surface's waterfall: what
 // each step leaves around the pictures (only the time labels it changed are repainted) is what
 // a full repaint of the window draws.

@@ -268,3 +268,151 @@ TEST_F(SpectrumOverlays, AShownSlotWithNothingStoredDrawsNothing)
     p->DestroyWindow();
     AfxPumpMessages();
 }
+
+// Two traces' overlay columns in windows from short to tall: no overlay control covers
+// another; while the window can hold both columns every one lies inside it, clear of the
+// toggles; a tall window keeps the rows 16 pixels apart beside each pane.
+TEST_F(SpectrumOverlays, OverlayControlsOfBothTracesNeverCoverEachOtherInAShortWindow)
+{
+    settings.ShowOverlayControls = 1;
+    auto a = Engine(128.0, 0.5);
+    auto b = Engine(128.0, 0.5);
+    TSpectraPlot* p = Open(a.get(), b.get());
+    std::vector<int> ids;
+    for (int base : {1201, 1211, 1221, 1231})
+        for (int i = 0; i < 7; ++i)
+            ids.push_back(base + i);
+    for (int id : {1400, 1401, 1410, 1411, 1412})
+        ids.push_back(id);
+    for (BYTE meter : {0, 1})
+        for (int height = 260; height <= 760; height += 25) {
+            settings.ShowPowerMeter = meter;
+            p->MoveWindow(0, 0, 700, height);
+            p->UpdateLayout();
+            AfxPumpMessages();
+            CRect client;
+            p->GetClientRect(&client);
+            SCOPED_TRACE(testing::Message() << "meter " << int(meter) << " client height " << client.Height());
+            ASSERT_EQ(p->GetTraceCount(), 2);
+            std::vector<std::pair<int, CRect>> shown;
+            for (int id : ids) {
+                CWnd* c = p->GetDlgItem(id);
+                ASSERT_NE(c, nullptr) << id;
+                if (!c->IsWindowVisible())
+                    continue;
+                CRect r;
+                c->GetWindowRect(&r);
+                p->ScreenToClient(&r);
+                shown.emplace_back(id, r);
+            }
+            EXPECT_EQ(shown.size(), ids.size());
+            for (size_t i = 0; i < shown.size(); ++i) {
+                if (client.Height() >= 330) {
+                    CRect inside;
+                    inside.IntersectRect(&shown[i].second, &client);
+                    EXPECT_EQ(inside, shown[i].second) << "control " << shown[i].first << " leaves the window";
+                }
+                for (size_t j = i + 1; j < shown.size(); ++j) {
+                    // Below that height the columns run past the bottom, over the toggles.
+                    if (client.Height() < 330 && shown[j].first >= 1410)
+                        continue;
+                    CRect meet;
+                    EXPECT_FALSE(meet.IntersectRect(&shown[i].second, &shown[j].second))
+                        << "controls " << shown[i].first << " and " << shown[j].first << " overlap";
+                }
+            }
+        }
+    // Tall: the rows of trace B start 22 pixels into pane B, 16 apart.
+    settings.ShowPowerMeter = 0;
+    p->MoveWindow(0, 0, 700, 900);
+    p->UpdateLayout();
+    CRect first, second;
+    p->GetDlgItem(1231)->GetWindowRect(&first);
+    p->GetDlgItem(1232)->GetWindowRect(&second);
+    p->ScreenToClient(&first);
+    p->ScreenToClient(&second);
+    EXPECT_EQ(first.top, p->GetPaneRectB().top + 22);
+    EXPECT_EQ(second.top - first.top, 16);
+    delete p;
+}
+
+// A run of live blocks drawn by the per-block road leaves the window exactly as a full repaint
+// draws it: traces, peak hold, grid, meter, a labelled marker and a shown overlay, in every
+// style, on narrowband and octave axes, in decibels and linear, with one pane and with two.
+TEST_F(SpectrumOverlays, ARunOfBlocksDrawsWhatAFullRepaintDraws)
+{
+    settings.ShowPowerMeter = 1;
+    settings.ShowOverlayControls = 1;
+    markers.Enabled[0] = 1;
+    markers.Freq[0] = 700.0f;
+    markers.LabelType[0] = 3;
+    for (int panes : {1, 2})
+        for (WORD amp : {1, 0})
+            for (WORD freq : {0, 2})
+                for (WORD style : {0, 1, 2}) {
+                    SCOPED_TRACE(testing::Message() << panes << " panes, amplitude scale " << amp << ", frequency scale "
+                                                    << freq << ", style " << style);
+                    scaling = Scaling(amp, freq);
+                    scaling.OctaveNumber = 3;
+                    ChannelScalingSettings coherenceScale = Scaling(0, freq);
+                    coherenceScale.OctaveNumber = 3;
+                    settings.PlotType = style;
+                    settings.StartFreq = 0.0f;
+                    settings.StopFreq = 2000.0f;
+                    settings.PlotTop = amp == 1 ? 0.0f : 0.6f;
+                    settings.PlotRange = 100.0;
+                    auto a = std::make_unique<SpectralData>(&processing, &scaling, false);
+                    auto b = std::make_unique<SpectralData>(&processing, &coherenceScale, false);
+                    a->SetPeakDecay(4);
+                    TSmoothing window(1024, TSmoothing::kHanning, 2);
+                    unsigned seed = 3;
+                    auto feed = [&](int k) {
+                        FeedBlock(*a, window, {{128.0 + 37.0 * k, 0.5 - 0.07 * k}, {300.0, 0.05}}, 0.002, &seed);
+                        a->Average(false);
+                        a->UpdatePeakHold();
+                        FeedBlock(*b, window, {{90.0 + 21.0 * k, 0.9 - 0.1 * k}}, 0.01, &seed);
+                        b->Average(false);
+                    };
+                    feed(0);
+                    settings.PeakHold = 0; // storing asks nothing then
+                    TSpectraPlot* p = Open(a.get(), panes == 2 ? b.get() : nullptr);
+                    p->HideWatermark(); // as during a run
+                    Command(p, 1201);   // the first block, stored and shown as overlay 1
+                    if (panes == 2)
+                        Command(p, 1211);
+                    settings.PeakHold = 4;
+                    p->UpdateLayout();
+                    p->Invalidate();
+                    p->UpdateWindow();
+                    AfxPumpMessages();
+                    for (int k = 1; k <= 6; ++k) {
+                        feed(k);
+                        p->UpdateFrame(0.1f * k);
+                        AfxPumpMessages(); // the power readout repaints its strip
+                    }
+                    CRect client;
+                    p->GetClientRect(&client);
+                    const CRect plot = p->GetPlotRect();
+                    // From the titles above the panes to the bottom of the panes, right of the
+                    // axis ticks (a full repaint draws them over the grid's first column).
+                    const QRect area(plot.left + 1, plot.top - 20, client.right - plot.left - 1, plot.Height() + 20);
+                    const QImage incremental = p->GetSurface()->Image().copy(area);
+                    p->Invalidate();
+                    p->UpdateWindow();
+                    AfxPumpMessages();
+                    const QImage full = p->GetSurface()->Image().copy(area);
+                    int differ = 0;
+                    for (int y = 0; y < full.height(); ++y)
+                        for (int x = 0; x < full.width(); ++x)
+                            if (incremental.pixel(x, y) != full.pixel(x, y) && ++differ < 4)
+                                ADD_FAILURE() << "at " << area.left() + x << "," << area.top() + y << " " << std::hex
+                                              << incremental.pixel(x, y) << " vs " << full.pixel(x, y) << std::dec;
+                    EXPECT_EQ(differ, 0);
+                    p->DestroyWindow();
+                    AfxPumpMessages();
+                    fs::remove(dir / "Ch_0_1.ovl");
+                    fs::remove(dir / "Ch2_0_1.ovl");
+                    settings.Overlays[0].Show1 = 0;
+                    settings.Overlays[0].Show2 = 0;
+                }
+}

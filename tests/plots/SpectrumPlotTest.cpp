@@ -25,6 +25,7 @@
 #include "support/ScriptedUser.h"
 
 
+#include <climits>
 #include <cmath>
 #include <cstdlib>
 #include <filesystem>
@@ -433,6 +434,42 @@ TEST_F(SpectrumWindows, CoherenceFillsTheLowerPaneOnAFixedScale)
     ASSERT_EQ(p->GetAmplitudeLabelsB().size(), 13u);
     EXPECT_STREQ(p->GetAmplitudeLabelsB()[0].text, "1.20");
     EXPECT_STREQ(p->GetAmplitudeLabelsB()[12].text, "0.00");
+
+    // A level marker in the coherence pane reads a plain number: a coherence has no decibels,
+    // though trace A's scale is in dB. The box's top edge is the text's width and 4 pixels.
+    ChannelScalingSettings plain = Scaling(0);
+    auto coherence = std::make_unique<SpectralData>(&processing, &plain, false);
+    TSmoothing window(1024, TSmoothing::kHanning, 2);
+    FeedBlock(*coherence, window, {{128.0, 0.5}});
+    coherence->Average(false);
+    markers.Enabled[0] = 1;
+    markers.Freq[0] = static_cast<float>(coherence->GetBinFrequency(128));
+    markers.LabelType[0] = 2;
+    p->SetData(a.get(), coherence.get());
+    p->UpdateLayout();
+    AfxPumpMessages();
+    char text[32];
+    std::snprintf(text, sizeof text, "%3.2f", coherence->GetLevel(coherence->FrequencyToBin(markers.Freq[0])));
+    int plainWidth = 0, dBWidth = 0;
+    {
+        CClientDC dc(p);
+        CFont font; // the plots' read-out font
+        font.CreateFont(15, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, "Arial");
+        dc.SelectObject(&font);
+        plainWidth = dc.GetTextExtent(text).cx;
+        dBWidth = dc.GetTextExtent(std::string(text) + " dB").cx;
+    }
+    int widest = 0;
+    for (int y = lower.top; y < lower.bottom; ++y) {
+        int run = 0;
+        for (int x = lower.left; x < lower.right; ++x) {
+            run = At(p, x, y) == settings.MarkerColor ? run + 1 : 0;
+            widest = std::max(widest, run);
+        }
+    }
+    EXPECT_NEAR(widest, plainWidth + 4, 1);
+    EXPECT_LT(widest, dBWidth + 2);
+    markers.Enabled[0] = 0;
     p->SetData(a.get(), nullptr);
     p->UpdateLayout();
     EXPECT_EQ(p->GetPaneMode(), 1);
@@ -874,6 +911,15 @@ TEST_F(SpectrumWindows, ScreenshotsOfEveryStyleAndScaleOnARealDisplay)
     settings.PlotType = 0;
     settings.PlotTop = 0.0f;
     settings.PlotRange = 100.0;
+    // A composite's two panes in a small window, and a narrow one-pane window.
+    auto coherence = Engine(64.0, 0.5);
+    for (const CRect r : {CRect(0, 0, 560, 330), CRect(0, 0, 330, 420)}) {
+        TSpectraPlot* w = Open(e.get(), r.Width() > 400 ? coherence.get() : nullptr, r);
+        AfxPumpMessages(50);
+        EXPECT_TRUE(QtWidgetOf(w)->grab().save(QString::fromStdString(
+            std::string(dir) + "/small-" + std::to_string(r.Width()) + "x" + std::to_string(r.Height()) + ".png")));
+        delete w;
+    }
     TSpectraPlot* p = Open(e.get(), nullptr, CRect(0, 0, 900, 560));
     const CRect pane = p->GetPlotRect();
     const int x = pane.left + p->FrequencyToColumn(250.0f);
@@ -915,5 +961,57 @@ TEST_F(SpectrumWindows, DecibelLabelsStandEvenlyAndNeverOverlapOnAnyRangeOrHeigh
     settings.PlotTop = -0.001f;
     p->UpdateLayout();
     EXPECT_EQ(p->GetPlotTopEdit()->GetWindowTextString(), "0.00");
+    delete p;
+}
+
+// The frequency labels as drawn: the ink of each label (the dark columns nearest its tick)
+// stands clear of its neighbours' on any window width, axis kind and span.
+TEST_F(SpectrumWindows, FrequencyLabelsNeverCrowdTogetherOnAnyWidthOrAxis)
+{
+    processing = Processing(44100, 1024);
+    auto e = Engine();
+    TSpectraPlot* p = Open(e.get());
+    struct Axis {
+        WORD freqScale;
+        float lo, hi;
+    };
+    for (const Axis axis : {Axis{0, 0.0f, 22050.0f}, Axis{0, 0.0f, 2000.0f}, Axis{0, 1000.0f, 1030.0f},
+                            Axis{1, 20.0f, 20000.0f}, Axis{1, 1200.0f, 1800.0f}, Axis{2, 20.0f, 20000.0f}})
+        for (int width = 180; width <= 1000; width += 53) {
+            scaling.FreqScaleType = axis.freqScale;
+            scaling.OctaveNumber = 3;
+            settings.StartFreq = axis.lo;
+            settings.StopFreq = axis.hi;
+            p->MoveWindow(0, 0, width, 400);
+            p->UpdateLayout();
+            p->Invalidate();
+            p->UpdateWindow();
+            AfxPumpMessages();
+            const CRect pane = p->GetPlotRect();
+            std::vector<int> ticks;
+            for (const auto& l : p->GetFrequencyLabels())
+                if (l.text[0])
+                    ticks.push_back(pane.left + l.offset);
+            SCOPED_TRACE(testing::Message() << "scale " << axis.freqScale << " " << axis.lo << "-" << axis.hi
+                                            << " width " << width);
+            ASSERT_GE(ticks.size(), width > 300 ? 2u : 1u); // the rightmost label always shows
+            // Each dark column of the label row belongs to the nearest tick.
+            const QImage& image = p->GetSurface()->Image();
+            const int top = pane.bottom + p->GetScrollBarHeight() + 4;
+            std::vector<int> left(ticks.size(), INT_MAX), right(ticks.size(), INT_MIN);
+            for (int x = 0; x < image.width(); ++x)
+                for (int y = top; y < top + 14 && y < image.height(); ++y)
+                    if (qGray(image.pixel(x, y)) < 128) {
+                        size_t k = 0;
+                        for (size_t i = 1; i < ticks.size(); ++i)
+                            if (std::abs(ticks[i] - x) < std::abs(ticks[k] - x))
+                                k = i;
+                        left[k] = std::min(left[k], x);
+                        right[k] = std::max(right[k], x);
+                        break;
+                    }
+            for (size_t i = 0; i + 1 < ticks.size(); ++i)
+                EXPECT_GE(left[i + 1] - right[i] - 1, 30) << "between labels at " << ticks[i] << " and " << ticks[i + 1];
+        }
     delete p;
 }

@@ -1,4 +1,5 @@
-// The generated signals measured against outside truth: scipy's chirp, the DTMF frequency pairs
+// The generated signals measured against outside truth: the frequency numpy finds in the
+// shaped waveforms, scipy's chirp, the DTMF frequency pairs
 // of ITU-T Q.23 found by a Goertzel filter, the -3 dB/octave slope of pink noise, and the 4:1
 // amplitude ratio of the SMPTE intermodulation test signal.
 #include "platform/core/Rand.h"
@@ -63,6 +64,25 @@ std::string ScratchFile(const char* name)
     return (fs::temp_directory_path() / ("durnex-truth-" + std::to_string(::getpid()) + "-" + name)).string();
 }
 
+// Writes `wave` to a scratch file and runs `code` on it with numpy and scipy (the file's path
+// is argv[1]); true when the script exits 0.
+bool ScriptPasses(const std::string& python, const TWaveData& wave, const std::string& name, const std::string& code,
+                  int repeats = 1)
+{
+    const std::string path = ScratchFile((name + ".wav").c_str()), script = ScratchFile((name + ".py").c_str());
+    if (!WriteSignalFile(wave, path, repeats, {}))
+        return false;
+    FILE* f = std::fopen(script.c_str(), "w");
+    if (f == nullptr)
+        return false;
+    std::fputs(code.c_str(), f);
+    std::fclose(f);
+    const bool passed = std::system((python + " " + script + " " + path).c_str()) == 0;
+    fs::remove(script);
+    fs::remove(path);
+    return passed;
+}
+
 } // namespace
 
 TEST(SignalTruth, LinearSweepIsScipysChirpHalfAFrameLater)
@@ -73,8 +93,6 @@ TEST(SignalTruth, LinearSweepIsScipysChirpHalfAFrameLater)
     SigGenChannelSettings s;
     s.FreqSweep = {200.0f, 3000.0f, 500, 1, 1, 0};
     const auto wave = Render(GenerateFreqSweep, s, 8000, 4000);
-    const std::string path = ScratchFile("chirp.wav");
-    ASSERT_TRUE(WriteSignalFile(*wave, path, 1, {}));
     // The generator's phase at frame i is 2 pi (i + 1) f(i) / rate with f rising by half the
     // sweep rate per frame: chirp's phase at t = (i + 0.5) / rate plus a constant. Dither (under
     // one step) and adding a half before truncating toward zero (up to one and a half steps
@@ -88,14 +106,7 @@ TEST(SignalTruth, LinearSweepIsScipysChirpHalfAFrameLater)
         "ref = chirp(t, f0=f0, t1=n / rate, f1=f1, method='linear', phi=np.degrees(c) - 90.0)\n"
         "err = np.abs(x - 0.999 * 32767 * ref).max()\n"
         "print('largest difference', err); sys.exit(0 if err <= 2.5 else 1)\n";
-    const std::string script = ScratchFile("chirp.py");
-    FILE* f = std::fopen(script.c_str(), "w");
-    ASSERT_NE(f, nullptr);
-    std::fputs(code.c_str(), f);
-    std::fclose(f);
-    EXPECT_EQ(std::system((python + " " + script + " " + path).c_str()), 0);
-    fs::remove(script);
-    fs::remove(path);
+    EXPECT_TRUE(ScriptPasses(python, *wave, "chirp", code));
 }
 
 TEST(SignalTruth, LogarithmicSweepEndsAtItsStopFrequency)
@@ -174,8 +185,6 @@ TEST(SignalTruth, PinkNoiseFallsThreeDecibelsAnOctave)
         pink[i] = static_cast<std::int16_t>(recording->GetSample(i, 0, false));
     SigGenChannelSettings s;
     const auto wave = Render(GeneratePinkNoise, s, 44100, 44100 * 20, pink);
-    const std::string path = ScratchFile("pink.wav");
-    ASSERT_TRUE(WriteSignalFile(*wave, path, 1, {}));
     // Welch's density averaged per octave from 31.5 Hz to 16 kHz, fitted by a line in
     // log2(frequency): the slope is -3 dB per octave and no band strays from the line.
     const std::string code =
@@ -188,12 +197,50 @@ TEST(SignalTruth, PinkNoiseFallsThreeDecibelsAnOctave)
         "dev = np.abs(db - (slope * np.log2(centres) + icpt)).max()\n"
         "print('slope', slope, 'largest deviation', dev)\n"
         "sys.exit(0 if abs(slope + 3.0) <= 0.5 and dev <= 1.0 else 1)\n";
-    const std::string script = ScratchFile("pink.py");
-    FILE* f = std::fopen(script.c_str(), "w");
-    ASSERT_NE(f, nullptr);
-    std::fputs(code.c_str(), f);
-    std::fclose(f);
-    EXPECT_EQ(std::system((python + " " + script + " " + path).c_str()), 0);
-    fs::remove(script);
-    fs::remove(path);
+    EXPECT_TRUE(ScriptPasses(python, *wave, "pink", code));
+}
+
+TEST(SignalTruth, ShapedWaveformsPlayTheFrequencyAskedFor)
+{
+    const std::string python = PythonWithScipy();
+    if (python.empty())
+        GTEST_SKIP() << "python3 with numpy and scipy is needed";
+    // Periods of 4.41, 14.7 and 4.41 frames: whole-frame periods would play 11025, 3150 and
+    // 11025 Hz. The built length is played three times, as the loop plays it, and numpy finds
+    // the strongest component (Hann window, peak interpolated on the log spectrum).
+    const DWORD rate = 44100;
+    SigGenChannelSettings saw, triangle, square;
+    saw.Type = SigGenType::Sawtooth;
+    saw.Sawtooth = {1, 10000.0f};
+    triangle.Type = SigGenType::Triangular;
+    triangle.Triangular.Frequency = 3000.0f;
+    square.Type = SigGenType::Square;
+    square.Square = {10000.0f, 50};
+    const struct {
+        const char* name;
+        SynthesisRoutine routine;
+        const SigGenChannelSettings& settings;
+        double frequency;
+    } cases[] = {{"saw", GenerateSawtooth, saw, 10000.0}, {"triangle", GenerateTriangular, triangle, 3000.0},
+                 {"square", GenerateSquare, square, 10000.0}};
+    for (const auto& c : cases) {
+        const std::int64_t length = GetWaveformLength(c.settings, TPcmFormat(rate, 1, 2), {}, {});
+        ASSERT_GT(length, 0);
+        const auto wave = Render(c.routine, c.settings, rate, DWORD(length));
+        const std::string code =
+            "import sys, wave, numpy as np\n"
+            "w = wave.open(sys.argv[1]); x = np.frombuffer(w.readframes(w.getnframes()), '<i2').astype(float)\n"
+            "x = x - x.mean(); s = np.abs(np.fft.rfft(x * np.hanning(len(x)))); k = int(np.argmax(s))\n"
+            "a, b, c = np.log(s[k - 1:k + 2]); k = k + 0.5 * (a - c) / (a - 2 * b + c)\n"
+            "f = k * 44100.0 / len(x); print('" + std::string(c.name) + "', f)\n"
+            "sys.exit(0 if abs(f - " + std::to_string(c.frequency) + ") < 0.5 else 1)\n";
+        EXPECT_TRUE(ScriptPasses(python, *wave, c.name, code, 3)) << c.name;
+        if (c.routine == GenerateSquare) {
+            // Half of every 4.41 frames is high on average, though no cycle can be.
+            DWORD high = 0;
+            for (DWORD i = 0; i < wave->GetLength(); ++i)
+                high += wave->GetSample(i, 0, false) > 0 ? 1 : 0;
+            EXPECT_NEAR(double(high) / wave->GetLength(), 0.5, 0.002);
+        }
+    }
 }

@@ -149,6 +149,13 @@ TEST_F(SynthesisReference, ShapedWaveformsMatchTheirFormulas)
     Check(R"("type": "triangular", "freq": 6857.0)", GenerateTriangular, s, 48000, 3, 1000, 1.0);
     s.Square = {1000.0f, 25};
     Check(R"("type": "square", "freq": 1000.0, "duty": 25)", GenerateSquare, s, 48000, 2, 1000, 0.5);
+    // Fractional periods (4.41 and 14.7 frames) run as cycles of the nearest whole lengths.
+    s.Sawtooth = {-1, 10000.0f};
+    Check(R"("type": "sawtooth", "slope": -1, "freq": 10000.0)", GenerateSawtooth, s, 44100, 2, 1000, 1.0);
+    s.Triangular.Frequency = 3000.0f;
+    Check(R"("type": "triangular", "freq": 3000.0)", GenerateTriangular, s, 44100, 2, 1000, 1.0);
+    s.Square = {10000.0f, 30};
+    Check(R"("type": "square", "freq": 10000.0, "duty": 30)", GenerateSquare, s, 44100, 2, 1000, 1.0);
     s.Pulse = {200, 1000, 0};
     Check(R"("type": "pulse", "width": 200, "interval": 1000)", GeneratePulse, s, 50000, 1, 1000, 1.0);
     Check(R"("type": "zero")", GenerateDigitalZero, s, 8000, 1, 500, 1.0);

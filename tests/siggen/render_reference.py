@@ -133,29 +133,39 @@ class Renderer:
     def shaped(self, r):
         return trunc(math.trunc(r) * self.a)
 
+    def cycles(self, duty=0.0):
+        """(frame in cycle, cycle length, frames before duty % of the period) per frame: cycle j
+        starts at trunc(j x rate / f), so a fractional period alternates between the two
+        nearest whole lengths, and the duty edge is counted from the cycle's exact start."""
+        p = min(max(self.rate / float(F32(self.c["freq"])), 1.0), 4.0e9)
+        out = []
+        j = 0
+        while len(out) < self.n:
+            start = math.trunc(j * p)
+            length = max(1, math.trunc((j + 1) * p) - start)
+            edge = min(max(math.trunc(j * p + p * duty / 100.0) - start, 0), length)
+            out.extend((k, length, edge) for k in range(length))
+            j += 1
+        return out[:self.n]
+
     def r_sawtooth(self):
-        p = trunc(self.rate / float(F32(self.c["freq"])))
         lo, hi = HEADROOM * self.min, HEADROOM * self.max
-        k = np.arange(self.n) % p
         if self.c["slope"] == -1:
-            return [self.shaped(hi - float(j) * (hi - lo) / p) for j in k]
-        return [self.shaped(lo + float(j) * (hi - lo) / p) for j in k]
+            return [self.shaped(hi - float(k) * (hi - lo) / p) for k, p, _ in self.cycles()]
+        return [self.shaped(lo + float(k) * (hi - lo) / p) for k, p, _ in self.cycles()]
 
     def r_triangular(self):
-        p = trunc(self.rate / float(F32(self.c["freq"])))
-        h = max(1, p // 2)
         lo, hi = HEADROOM * self.min, HEADROOM * self.max
         out = []
-        for i in range(self.n):
-            k = i % p
+        for k, p, _ in self.cycles():
+            h = max(1, p // 2)
             r = lo + k * (hi - lo) / h if k < h else lo + ((hi - lo) - (k - h) * (hi - lo) / h)
             out.append(self.shaped(r))
         return out
 
     def r_square(self):
-        p = trunc(self.rate / float(F32(self.c["freq"])))
-        h = trunc(p * self.c["duty"] / 100.0)
-        return [self.shaped(HEADROOM * self.max if i % p < h else HEADROOM * self.min) for i in range(self.n)]
+        return [self.shaped(HEADROOM * self.max if k < edge else HEADROOM * self.min)
+                for k, _, edge in self.cycles(self.c["duty"])]
 
     def r_pulse(self):
         r = trunc(self.c["interval"] * self.rate / 1e6)

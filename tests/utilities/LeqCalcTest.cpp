@@ -84,7 +84,7 @@ TEST(LeqCalc, AWeightingAt100HzIsTheStandardsMinus19Point1Decibels)
     EXPECT_NEAR(c->GetResult(TLeqCalc::kLeq) - flat->GetResult(TLeqCalc::kLeq), -0.3, 0.3);
 }
 
-TEST(LeqCalc, OneStoredEntryGivesEveryPercentileAndTheIntervalStartsAfresh)
+TEST(LeqCalc, OneStoredEntryGivesEveryPercentileAndAnEmptyIntervalHasNoLevel)
 {
     auto calc = Make(AllGroups(0, 1));
     calc->Accumulate(Tone(500.0, 1.0e6, 0).data());
@@ -97,6 +97,13 @@ TEST(LeqCalc, OneStoredEntryGivesEveryPercentileAndTheIntervalStartsAfresh)
     EXPECT_EQ(calc->GetResult(TLeqCalc::kLmax), calc->GetResult(TLeqCalc::kLmin));
     calc->ResetInterval();
     EXPECT_EQ(calc->GetCount(), 0);
+    // An interval with nothing fed has no level: none of the last interval's results stays.
+    calc->Compute();
+    for (int r = 0; r < TLeqCalc::kResults; ++r)
+        EXPECT_FLOAT_EQ(calc->GetResult(r), -999.9f) << r;
+    calc->Accumulate(Tone(500.0, 1.0e4, 1).data());
+    calc->Compute();
+    EXPECT_NEAR(calc->GetResult(TLeqCalc::kL50), l - 40.0f, 0.5);
 
     // A quiet stretch then a loud one: L10 reads the loud level, L90 the quiet one.
     auto mixed = Make(AllGroups(0, 0));

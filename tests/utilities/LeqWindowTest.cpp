@@ -22,6 +22,7 @@ protected:
     double pascals = 1.0; // at the microphone
     double now = 1000.0;
     int reads = 0;
+    bool ended = false; // the reader has nothing more, as at the end of a file
     long long sample = 0;
     CLeqAnalysisView* view = nullptr;
 
@@ -46,7 +47,7 @@ protected:
         UtilityHost host = records.Host();
         host.channelTime = [this](int) { return now; };
         host.readSamples = [this](int channel, DWORD count, float* out) {
-            if (channel != 0)
+            if (channel != 0 || ended)
                 return false;
             ++reads;
             for (DWORD i = 0; i < count; ++i, ++sample)
@@ -100,6 +101,15 @@ TEST_F(LeqWindow, AOnePascalToneReadsNinetyFourDecibelsAndTheTimeLevelsFollowThe
     for (int i = 0; i < 12; ++i)
         Step(0.1 + 1e-3);
     EXPECT_NEAR(Shown(TLeqCalc::kLeq), spl + 20.0, 0.2);
+
+    // At the end of a file nothing more is fed: the intervals that follow keep that level on
+    // show rather than clearing it.
+    ended = true;
+    for (int i = 0; i < 3; ++i)
+        Step(1.1);
+    EXPECT_NEAR(Shown(TLeqCalc::kLeq), spl + 20.0, 0.2);
+    EXPECT_NEAR(Shown(TLeqCalc::kL50), spl + 20.0, 0.2);
+    ended = false;
 
     // The clipboard names the unit of each group's weighting.
     const std::string text = view->ClipboardText();
