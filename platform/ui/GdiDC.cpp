@@ -10,6 +10,7 @@
 #include <QThread>
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <cstring>
 #include <mutex>
@@ -42,6 +43,9 @@ DcRegistry& DcReg()
     return *r;
 }
 
+// Counts freed contexts: a context found live stays so until the count moves.
+std::atomic<unsigned> g_freedDCs{0};
+
 } // namespace
 
 DeviceContext::DeviceContext() { InitialState(); }
@@ -70,10 +74,20 @@ DeviceContext* LookupDC(HDC dc)
 {
     if (!dc)
         return nullptr;
+    // Every drawing call asks, mostly for the context of the call before.
+    thread_local HDC lastDC = nullptr;
+    thread_local unsigned lastFreed = 0;
+    const unsigned freed = g_freedDCs.load(std::memory_order_acquire);
+    if (dc == lastDC && freed == lastFreed)
+        return reinterpret_cast<DeviceContext*>(dc);
     DcRegistry& r = DcReg();
     std::lock_guard lock(r.mutex);
     auto it = r.live.find(reinterpret_cast<DeviceContext*>(dc));
-    return it == r.live.end() ? nullptr : it->second.get();
+    if (it == r.live.end())
+        return nullptr;
+    lastDC = dc;
+    lastFreed = freed;
+    return it->second.get();
 }
 
 std::unique_ptr<DeviceContext> NewContext(DeviceContext::Kind kind)
@@ -119,6 +133,7 @@ void FreeDC(HDC dc)
         std::lock_guard lock(r.mutex);
         auto node = r.live.extract(reinterpret_cast<DeviceContext*>(dc));
         if (!node.empty()) {
+            g_freedDCs.fetch_add(1, std::memory_order_acq_rel);
             gone = std::move(node.mapped());
             if (r.spareNodes.size() < r.spareNodes.capacity())
                 r.spareNodes.push_back(std::move(node));
@@ -135,12 +150,20 @@ void FreeDC(HDC dc)
     // hold a print job, are not kept).
     if (gone && gone->kind != DeviceContext::Kind::Printer && !gone->printer && !gone->painter) {
         gone->surface = nullptr;
-        gone->initialBitmap.reset();
         gone->metaClip = ClipArea();
         gone->hasMetaClip = false;
         gone->saved.clear();
         gone->st = DcState();
         gone->InitialState();
+        // A memory context's first bitmap serves the next one, black again, when nothing else
+        // holds it (as Windows gives every memory context the same one-pixel bitmap).
+        if (std::shared_ptr<BitmapData>& first = gone->initialBitmap) {
+            if (first.use_count() == 1 && first->bitsPixel == 1 && first->image.size() == QSize(1, 1) &&
+                first->image.format() == QImage::Format_RGB32)
+                first->image.fill(0xFF000000u);
+            else
+                first.reset();
+        }
         DcRegistry& r = DcReg();
         std::lock_guard lock(r.mutex);
         if (r.spareDCs.size() < r.spareDCs.capacity())
@@ -285,6 +308,22 @@ QString ToQString(std::string_view s)
     QString q = QString::fromUtf8(s.data(), qsizetype(s.size()));
     if (q.contains(QChar::ReplacementCharacter))
         q = QString::fromLatin1(s.data(), qsizetype(s.size()));
+    return q;
+}
+
+// The same in a string the thread keeps: a block's labels and read-outs then cost no heap. It
+// holds until the thread's next call.
+QString& KeptQString(std::string_view s)
+{
+    thread_local QString q;
+    if (!std::all_of(s.begin(), s.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; })) {
+        q = ToQString(s);
+        return q;
+    }
+    q.resize(qsizetype(s.size())); // a string shared since (a measured label's key) is copied first
+    QChar* out = q.data();
+    for (const char c : s)
+        *out++ = QChar(static_cast<unsigned char>(c));
     return q;
 }
 
@@ -751,6 +790,15 @@ QPen QtPen(const DevPen& p)
 
 QBrush QtBrush(const DevBrush& b) { return b.null ? QBrush(Qt::NoBrush) : QBrush(QColor::fromRgb(b.color)); }
 
+// Narrows a painter on pixels to a clip area: a rectangle where it is one, which costs no region.
+void ClipPainter(QPainter& p, const ClipArea& clip)
+{
+    if (clip.complex())
+        p.setClipRegion(clip.region());
+    else
+        p.setClipRect(clip.boundingRect());
+}
+
 // Draws with Qt in device coordinates. On pixels with a raster operation other than a
 // plain copy the figure is first drawn into a mask and then combined pixel by pixel.
 template <class Fn> void PaintDev(const Target& t, int rop, const QRect& bound, Fn&& fn)
@@ -767,7 +815,7 @@ template <class Fn> void PaintDev(const Target& t, int rop, const QRect& bound, 
     }
     if (rop == R2_COPYPEN && !t.mono) {
         QPainter p(t.img);
-        p.setClipRegion(t.clip.toRegion());
+        ClipPainter(p, t.clip);
         p.setRenderHint(QPainter::Antialiasing, false);
         fn(p);
         return;
@@ -791,7 +839,7 @@ template <class Fn> void PaintDev(const Target& t, int rop, const QRect& bound, 
     {
         QPainter p(&mask);
         p.translate(-physOrigin.x() / t.ratio, -physOrigin.y() / t.ratio);
-        p.setClipRegion(t.clip.toRegion());
+        ClipPainter(p, t.clip);
         p.setRenderHint(QPainter::Antialiasing, false);
         fn(p);
     }
@@ -875,11 +923,13 @@ BOOL CDC::CreateCompatibleDC(CDC*)
     if (m_hDC)
         return FALSE;
     auto dc = gdi::NewContext(DeviceContext::Kind::Memory);
-    dc->st.bitmap = gdi::NewBitmap(1, 1, 1);
-    if (!dc->st.bitmap)
-        return FALSE;
-    dc->st.bitmap->image.fill(0xFF000000u);
-    dc->initialBitmap = dc->st.bitmap;
+    if (!dc->initialBitmap) {
+        dc->initialBitmap = gdi::NewBitmap(1, 1, 1);
+        if (!dc->initialBitmap)
+            return FALSE;
+        dc->initialBitmap->image.fill(0xFF000000u);
+    }
+    dc->st.bitmap = dc->initialBitmap;
     m_hDC = gdi::NewDC(std::move(dc));
     owns_ = true;
     return TRUE;
@@ -2361,7 +2411,7 @@ void TextDev(DeviceContext* dc, QPointF ref, const QString& text, UINT align, co
         t.painter->restore();
     } else {
         QPainter p(t.img);
-        p.setClipRegion(t.clip.toRegion());
+        ClipPainter(p, t.clip);
         draw(p);
     }
     if (opaqueRect)
@@ -2392,7 +2442,7 @@ BOOL CDC::ExtTextOut(int x, int y, UINT options, const RECT* rect, std::string_v
         return FALSE;
     const Xform xf = XformOf(dc->st);
     // Control characters (the newline ctime leaves at the end of its text) show as nothing.
-    QString q = ToQString(text);
+    QString& q = KeptQString(text);
     for (QChar& c : q)
         if (c.unicode() < 0x20)
             c = c == '\t' ? QChar(' ') : QChar(0x200B);
@@ -2549,7 +2599,7 @@ CSize CDC::GetTextExtent(std::string_view text) const
         return CSize(0, 0);
     const Xform xf = XformOf(dc->st);
     const TextSetup f = FontFor(*dc);
-    const double w = Advance(*dc, f, ToQString(text));
+    const double w = Advance(*dc, f, KeptQString(text));
     return CSize(int(std::lround(w / std::abs(xf.sx))), int(std::lround((f.ascent + f.descent) / std::abs(xf.sy))));
 }
 

@@ -21,6 +21,7 @@
 #include <QWindow>
 
 #include <algorithm>
+#include <array>
 #include <atomic>
 #include <clocale>
 #include <cstring>
@@ -42,6 +43,8 @@ std::unordered_map<std::uintptr_t, CWnd*>& Handles()
 }
 // Handles are serial numbers, never reused, so a stale handle can't reach a new window.
 std::atomic<std::uintptr_t> g_nextHandle{0x10000};
+// Counts unregistrations: a handle found once names the same window until the count moves.
+std::atomic<unsigned> g_unregistered{0};
 
 CWnd* g_capture = nullptr;
 
@@ -68,15 +71,32 @@ void UnregisterWindowHandle(HWND h)
 {
     std::lock_guard lock(HandleMutex());
     Handles().erase(reinterpret_cast<std::uintptr_t>(h));
+    g_unregistered.fetch_add(1, std::memory_order_acq_rel);
 }
 
 CWnd* CWnd::FromHandle(HWND hWnd)
 {
     if (!hWnd)
         return nullptr;
+    // Asked many times a block for the same few windows: each thread keeps what it found, good
+    // while no window has gone since.
+    struct Found {
+        std::uintptr_t id = 0;
+        CWnd* wnd = nullptr;
+        unsigned unregistered = 0;
+    };
+    thread_local std::array<Found, 64> found{};
+    const auto id = reinterpret_cast<std::uintptr_t>(hWnd);
+    Found& f = found[(id >> 2) % found.size()];
+    const unsigned unregistered = g_unregistered.load(std::memory_order_acquire);
+    if (f.id == id && f.unregistered == unregistered)
+        return f.wnd;
     std::lock_guard lock(HandleMutex());
-    auto it = Handles().find(reinterpret_cast<std::uintptr_t>(hWnd));
-    return it == Handles().end() ? nullptr : it->second;
+    auto it = Handles().find(id);
+    if (it == Handles().end())
+        return nullptr;
+    f = Found{id, it->second, unregistered};
+    return it->second;
 }
 
 BOOL IsWindow(HWND hWnd) { return CWnd::FromHandle(hWnd) != nullptr; }
@@ -102,7 +122,10 @@ BOOL QtAttach(CWnd* wnd, QWidget* widget, UINT nID) { return wnd ? CWndQt::Attac
 QWidget* QtDetach(CWnd* wnd) { return wnd ? CWndQt::Detach(*wnd) : nullptr; }
 void QtAdoptWidget(CWnd* wnd, QWidget* widget) { CWndQt::Adopt(*wnd, widget, nullptr); }
 void QtAdoptWidgets(CWnd* wnd, QWidget* outer, QWidget* client) { CWndQt::Adopt(*wnd, outer, client); }
-void QtHandlePaintEvent(CWnd* wnd, const QRegion& region) { CWndQt::HandlePaintEvent(*wnd, region); }
+void QtHandlePaintEvent(CWnd* wnd, const QRegion& region, QImage* target, QPoint origin)
+{
+    CWndQt::HandlePaintEvent(*wnd, region, target, origin);
+}
 
 // ---- Qt application ----------------------------------------------------------------------
 
@@ -1421,7 +1444,34 @@ QRect CWndQt::PaintInvalid(CWnd& w)
     return r;
 }
 
-void CWndQt::HandlePaintEvent(CWnd& w, const QRegion& region)
+namespace {
+// The surface's rows copied into a 32-bit picture of the same scale, as a painter clipped to
+// the region would draw it (every surface pixel is opaque); false where that can't be done.
+bool CopyRows(const QImage& from, QImage& to, QPoint origin, const QRegion& region)
+{
+    const auto plain = [](const QImage& i) {
+        return i.devicePixelRatio() == 1.0 && (i.format() == QImage::Format_RGB32 || i.format() == QImage::Format_ARGB32 ||
+                                               i.format() == QImage::Format_ARGB32_Premultiplied);
+    };
+    if (!plain(from) || !plain(to))
+        return false;
+    const QRect source = from.rect() & to.rect().translated(-origin);
+    uchar* bits = to.bits();
+    const qsizetype stride = to.bytesPerLine();
+    for (const QRect& part : region) {
+        const QRect r = part & source;
+        if (r.isEmpty())
+            continue;
+        const std::size_t bytes = std::size_t(r.width()) * 4;
+        for (int y = r.top(); y <= r.bottom(); ++y)
+            std::memcpy(bits + qsizetype(y + origin.y()) * stride + qsizetype(r.left() + origin.x()) * 4,
+                        from.constScanLine(y) + qsizetype(r.left()) * 4, bytes);
+    }
+    return true;
+}
+} // namespace
+
+void CWndQt::HandlePaintEvent(CWnd& w, const QRegion& region, QImage* target, QPoint origin)
 {
     QWidget* c = Client(w);
     if (!c)
@@ -1431,6 +1481,10 @@ void CWndQt::HandlePaintEvent(CWnd& w, const QRegion& region)
     if (CWnd::FromHandle(self) != &w)
         return;
     CSurface* surface = w.GetSurface();
+    // Straight into the backing store: a painter begun on the widget for one copy costs more
+    // than the copy, and allocates.
+    if (target && CopyRows(surface->Image(), *target, origin, region))
+        return;
     // One rectangle at a time: under a rectangular clip the raster engine copies the rows
     // itself, where a clip of several rectangles would hand each band of rows to worker threads
     // and wait for them on every block.

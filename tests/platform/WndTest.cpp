@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QBackingStore>
 #include <QElapsedTimer>
 #include <QMouseEvent>
 #include <QThread>
@@ -298,6 +299,54 @@ TEST_F(WindowCore, PaintHandlerDrawsOnTheSurfaceWhichIsPresented)
     const QImage again = client->grab().toImage();
     EXPECT_EQ(child->paints, 0);
     EXPECT_EQ(QColor(again.pixel(int(105 * dpr), int(65 * dpr))), QColor(0, 0, 255));
+}
+
+// The surface goes straight into the window's backing store. It must land as a painter on the
+// widget puts it (a grab draws through one): at the window's place, over what lies beneath,
+// and under a window that overlaps it, for the whole window and for a small change.
+TEST_F(WindowCore, SurfaceReachesTheBackingStoreAsAPainterDrawsIt)
+{
+    auto* upper = new TestChild;
+    ASSERT_TRUE(upper->Create(nullptr, "Upper", WS_CHILD | WS_VISIBLE | WS_OVERLAPPEDWINDOW, CRect(200, 120, 420, 300),
+                              frame));
+    AfxPumpMessages();
+    QWidget* client = QtClientWidgetOf(child);
+    QWidget* above = QtClientWidgetOf(upper);
+    ASSERT_NE(client, nullptr);
+    ASSERT_NE(above, nullptr);
+    QBackingStore* store = client->window()->backingStore();
+    ASSERT_NE(store, nullptr);
+    ASSERT_EQ(store->paintDevice()->devType(), int(QInternal::Image));
+    const auto& shown = *static_cast<const QImage*>(store->paintDevice());
+    auto compare = [&](QWidget* w, const QRegion& where) {
+        const QImage drawn = w->grab().toImage().convertToFormat(QImage::Format_RGB32);
+        const QPoint at = w->mapTo(w->window(), QPoint(0, 0));
+        int differing = 0, compared = 0;
+        for (const QRect& r : where)
+            for (int y = r.top(); y <= r.bottom(); ++y)
+                for (int x = r.left(); x <= r.right(); ++x, ++compared)
+                    differing += (shown.pixel(x + at.x(), y + at.y()) | 0xFF000000u) != drawn.pixel(x, y);
+        EXPECT_GT(compared, 500);
+        return differing;
+    };
+    for (const QRect& change : {QRect(), QRect(150, 90, 37, 23)}) {
+        std::uint32_t seed = change.isNull() ? 7u : 11u;
+        QImage& image = child->GetSurface()->Image();
+        for (int y = 0; y < image.height(); ++y)
+            for (int x = 0; x < image.width(); ++x) {
+                seed = seed * 1664525u + 1013904223u;
+                image.setPixel(x, y, 0xFF000000u | (seed >> 8));
+            }
+        child->GetSurface()->Changed(change);
+        AfxPumpMessages();
+        const QRegion visible = client->visibleRegion();
+        ASSERT_FALSE(visible.isEmpty());
+        // The upper window covers part of the lower one, which shows only around it.
+        EXPECT_NE(visible, QRegion(client->rect()));
+        const QRegion presented = change.isNull() ? visible : visible & change;
+        EXPECT_EQ(compare(client, presented), 0);
+        EXPECT_EQ(compare(above, above->visibleRegion()), 0);
+    }
 }
 
 TEST_F(WindowCore, MouseInputBecomesMessagesWithKeyFlags)

@@ -6,6 +6,7 @@
 
 #include <QWidget>
 
+class QImage;
 class QMainWindow;
 class QMdiArea;
 class QMenu;
@@ -33,8 +34,10 @@ QWidget* QtDetach(CWnd* wnd);
 void QtAdoptWidget(CWnd* wnd, QWidget* widget);
 // The same for a window whose client area is a widget inside it (frames, MDI children).
 void QtAdoptWidgets(CWnd* wnd, QWidget* outer, QWidget* client);
-// Called by the layer's widgets: runs WM_PAINT for what is invalid and presents the surface.
-void QtHandlePaintEvent(CWnd* wnd, const QRegion& region);
+// Called by the layer's widgets: runs WM_PAINT for what is invalid and presents the surface,
+// copied straight onto `target` (the backing store's picture, the widget's origin at `origin`)
+// when one is given, else through a painter on the widget.
+void QtHandlePaintEvent(CWnd* wnd, const QRegion& region, QImage* target = nullptr, QPoint origin = QPoint());
 
 // A frame's main window (null for MDI children and before creation).
 QMainWindow* QtMainWindowOf(const CFrameWnd* frame);
@@ -49,7 +52,7 @@ struct CWndQt {
     static BOOL Attach(CWnd& w, QWidget* widget, UINT nID);
     static QWidget* Detach(CWnd& w);
     static void Adopt(CWnd& w, QWidget* outer, QWidget* client);
-    static void HandlePaintEvent(CWnd& w, const QRegion& region);
+    static void HandlePaintEvent(CWnd& w, const QRegion& region, QImage* target, QPoint origin);
     // Sends WM_PAINT for the window's invalid region, drawing it on the surface; the rectangle
     // painted (empty when nothing was invalid or the window went away meanwhile).
     static QRect PaintInvalid(CWnd& w);

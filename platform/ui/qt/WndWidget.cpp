@@ -28,8 +28,15 @@ CWndWidget::~CWndWidget()
 
 void CWndWidget::paintEvent(QPaintEvent* event)
 {
-    if (owner_)
-        QtHandlePaintEvent(owner_, event->region());
+    if (!owner_)
+        return;
+    // Painted into the window's backing store (or rendered into an image) with no painter of
+    // the caller's: the picture itself, with the widget's origin where the redirection puts it.
+    // Anything else (a grab into a pixmap, a painter's own transform) goes through a painter.
+    QPoint offset;
+    QPaintDevice* device = sharedPainter() ? nullptr : redirected(&offset);
+    QImage* target = device && device->devType() == QInternal::Image ? static_cast<QImage*>(device) : nullptr;
+    QtHandlePaintEvent(owner_, event->region(), target, -offset);
 }
 
 CWndHook::CWndHook(CWnd* owner, QWidget* outer, QWidget* client) : owner_(owner), outer_(outer), client_(client) {}

@@ -224,3 +224,52 @@ TEST_F(GdiBitmap, DetachedHandlesLiveUntilDeleted)
 }
 
 } // namespace
+
+namespace {
+
+// A memory context starts on a black one-pixel monochrome bitmap, whatever the context before
+// it did to its own: drew on it, or handed it out and had it held past its end.
+TEST_F(GdiBitmap, EveryMemoryContextStartsOnABlackPixel)
+{
+    auto expectFresh = [](CDC& mem) {
+        BITMAP info{};
+        ASSERT_NE(mem.GetCurrentBitmap(), nullptr);
+        mem.GetCurrentBitmap()->GetBitmap(&info);
+        EXPECT_EQ(info.bmWidth, 1);
+        EXPECT_EQ(info.bmHeight, 1);
+        EXPECT_EQ(info.bmBitsPixel, 1);
+        EXPECT_EQ(mem.GetPixel(0, 0), RGB(0, 0, 0));
+    };
+    for (int round = 0; round < 3; ++round) {
+        CDC mem;
+        ASSERT_TRUE(mem.CreateCompatibleDC(nullptr));
+        expectFresh(mem);
+        mem.SetPixel(0, 0, RGB(255, 255, 255));
+        EXPECT_EQ(mem.GetPixel(0, 0), RGB(255, 255, 255));
+    }
+    // The first bitmap selected out and kept as a bitmap of its own outlives its context, and
+    // the next context gets another.
+    CBitmap kept;
+    {
+        CDC mem;
+        ASSERT_TRUE(mem.CreateCompatibleDC(nullptr));
+        CBitmap wide;
+        ASSERT_TRUE(wide.CreateBitmap(4, 4, 1, 32, nullptr));
+        CBitmap* first = mem.SelectObject(&wide);
+        ASSERT_NE(first, nullptr);
+        ASSERT_TRUE(kept.Attach(first->Detach()));
+        mem.SelectObject(&kept);
+        mem.SetPixel(0, 0, RGB(255, 255, 255));
+        mem.SelectObject(&wide);
+    }
+    CDC next;
+    ASSERT_TRUE(next.CreateCompatibleDC(nullptr));
+    expectFresh(next);
+    EXPECT_NE(next.GetCurrentBitmap()->GetSafeHandle(), kept.GetSafeHandle());
+    CDC view;
+    ASSERT_TRUE(view.CreateCompatibleDC(nullptr));
+    view.SelectObject(&kept);
+    EXPECT_EQ(view.GetPixel(0, 0), RGB(255, 255, 255));
+}
+
+} // namespace
