@@ -94,7 +94,12 @@ std::vector<AxisLabel> FrequencyTicks(const std::vector<FrequencyPixel>& map, fl
     // Whole hertz from 0 up to the high end; the table holds one label per pixel at most.
     while (f <= high && labels.size() < map.size()) {
         if (f >= low) {
-            const int column = FrequencyToColumn(map, static_cast<float>(f));
+            int column = FrequencyToColumn(map, static_cast<float>(f));
+            // The last pixel stands for the band up to the high end, which the map's own
+            // frequencies (each pixel's low edge) stop one pixel short of: the stop frequency
+            // is labelled there.
+            if (column < 0 && f >= map.back().frequency)
+                column = static_cast<int>(map.size()) - 1;
             if (column >= 0)
                 labels.push_back({column, Label(f, span)});
         }
@@ -382,6 +387,17 @@ std::vector<AxisLabel> BuildAmplitudeScale(WORD ampType, float top, float range,
         ticks.push_back({Trunc((top - v) * height / span), FormatTick(v)});
     }
     return ticks;
+}
+
+void ThinEvenLabels(std::vector<AxisLabel>& ticks, int spacing)
+{
+    if (ticks.size() < 2 || spacing <= 0)
+        return;
+    const double pitch = std::abs(ticks.back().pixel - ticks.front().pixel) / static_cast<double>(ticks.size() - 1);
+    const std::size_t every = pitch > 0.0 ? static_cast<std::size_t>(std::ceil(spacing / pitch)) : ticks.size();
+    for (std::size_t i = 0; i < ticks.size(); ++i)
+        if (every > 1 && i % every != 0)
+            ticks[i].text.clear();
 }
 
 std::vector<AxisLabel> BuildLogAmplitudeTicks(float top, float range, int height, int spacing)

@@ -122,6 +122,9 @@ std::vector<AxisLabel> BuildFrequencyLabels(const std::vector<FrequencyPixel>& m
                                             WORD freqScale, int spacing);
 // Level ticks of a linear (0) or dB (1) scale over `height` pixels from the top.
 std::vector<AxisLabel> BuildAmplitudeScale(WORD ampType, float top, float range, int height);
+// Evenly spaced ticks keep every k-th label from the first, k the least that leaves `spacing`
+// pixels from one label to the next: labels a text high apart would run into each other.
+void ThinEvenLabels(std::vector<AxisLabel>& ticks, int spacing);
 // Decade ticks of a logarithmic scale (2) over `height` pixels; labels closer than
 // `spacing` pixels to the last kept one are blanked.
 std::vector<AxisLabel> BuildLogAmplitudeTicks(float top, float range, int height, int spacing);

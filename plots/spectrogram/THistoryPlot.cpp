@@ -50,6 +50,7 @@ template <class Settings> const AFX_MSGMAP* THistoryPlot<Settings>::GetThisMessa
     ON_WM_LBUTTONDBLCLK()
     ON_WM_RBUTTONDOWN()
     ON_WM_RBUTTONUP()
+    ON_WM_PAINT()
     ON_COMMAND(IDC_HISTORY_SELECT, &THistoryPlot::OnSelectSegment)
     ON_COMMAND(IDC_HISTORY_PLAY, &THistoryPlot::OnPlaySegment)
     ON_COMMAND(ID_HISTORY_PLAY, &THistoryPlot::OnPlaySegment)
@@ -537,16 +538,99 @@ template <class Settings> void THistoryPlot<Settings>::RecordNewLine(float time)
 
 template <class Settings> void THistoryPlot<Settings>::UpdateTimeStrings()
 {
+    char oldEntry[sizeof m_entryText];
+    char oldFar[sizeof m_farText];
+    std::memcpy(oldEntry, m_entryText, sizeof oldEntry);
+    std::memcpy(oldFar, m_farText, sizeof oldFar);
     if (!m_history.Empty()) {
         std::snprintf(m_entryText, sizeof m_entryText, "%s", FormatTime(m_history.Row(0).time, true, true));
         const int far = std::max(m_history.Count() - m_history.Thickness(), 0);
         std::snprintf(m_farText, sizeof m_farText, "%s", FormatTime(m_history.Row(far).time, true, true));
     }
     // A layout paints the whole window once it is done.
-    if (this->m_hWnd && !m_creating && !m_inLayout) {
-        InvalidateTimeLabels();
-        this->UpdateWindow();
+    if (this->m_hWnd && !m_creating && !m_inLayout)
+        RepaintTimeLabels(oldEntry, oldFar);
+}
+
+template <class Settings> void THistoryPlot<Settings>::InvalidateArea(const CRect& r)
+{
+    if (r.IsRectEmpty())
+        return;
+    this->InvalidateRect(&r, TRUE); // the labels are drawn transparently: the old text must go first
+}
+
+template <class Settings> typename THistoryPlot<Settings>::PaneList THistoryPlot<Settings>::TimeAxisPanes() const
+{
+    // As DrawPlot: with two panes a horizontal time axis is drawn once, below the lower pane.
+    if (PaneCount() == 1)
+        return {{0, 0}, 1};
+    if (FrequencyVertical())
+        return {{1, 1}, 1};
+    return {{0, 1}, 2};
+}
+
+template <class Settings> bool THistoryPlot<Settings>::Meets(const RECT& update, const CRect& box) const
+{
+    if (this->m_printing)
+        return true;
+    CRect meet;
+    const CRect u(update);
+    return meet.IntersectRect(&u, &box) != FALSE;
+}
+
+template <class Settings> int THistoryPlot<Settings>::TextWidth(std::string_view text)
+{
+    // Digits share one width: a text's shape (its digits as '0') measures as the text does.
+    char shape[64];
+    const bool keyed = text.size() < sizeof shape;
+    const std::size_t n = keyed ? text.size() : 0;
+    for (std::size_t i = 0; i < n; ++i)
+        shape[i] = text[i] >= '1' && text[i] <= '9' ? '0' : text[i];
+    if (keyed)
+        for (const auto& [known, w] : m_textWidths)
+            if (known == std::string_view(shape, n))
+                return w;
+    if (!this->m_hWnd || !m_plotFont.GetSafeHandle())
+        return -1;
+    CClientDC dc(this);
+    CFont* old = dc.SelectObject(&m_plotFont);
+    const int width = static_cast<int>(dc.GetTextExtent(text).cx);
+    dc.SelectObject(old);
+    if (keyed) {
+        if (m_textWidths.size() >= 64)
+            m_textWidths.clear();
+        m_textWidths.emplace_back(std::string(shape, n), width);
     }
+    return width;
+}
+
+template <class Settings> CRect THistoryPlot<Settings>::TextBox(int x, int y, UINT align, std::string_view text)
+{
+    const int width = TextWidth(text);
+    if (width < 0)
+        return CRect(-10000, y - m_textHeight, 10000, y + 2 * m_textHeight); // unmeasured: anywhere on its row
+    int left = x;
+    if ((align & TA_CENTER) == TA_CENTER)
+        left = x - width / 2;
+    else if (align & TA_RIGHT)
+        left = x - width;
+    // Room for the glyphs' overhang and kerning the shape does not see; less than the 8 pixels
+    // between a time label and the tick beside it.
+    constexpr int kRoom = 2;
+    return CRect(left - kRoom, y - 1, left + width + kRoom, y + m_textHeight + 1);
+}
+
+template <class Settings> CRect THistoryPlot<Settings>::VerticalTextBox(int x, int centreY, std::string_view text)
+{
+    const CRect across = TextBox(0, 0, TA_LEFT, text);
+    const int half = across.Width() / 2 + 2;
+    return CRect(x - m_textHeight - 2, centreY - half, x + m_textHeight + 2, centreY + half);
+}
+
+template <class Settings> void THistoryPlot<Settings>::OnPaint()
+{
+    CPaintDC dc(this);
+    DrawPlot(&dc, true, dc.m_ps.rcPaint);
 }
 
 // ---- Level scale ---------------------------------------------------------------------------
@@ -1405,15 +1489,41 @@ void THistoryPlot<Settings>::DrawVerticalText(CDC* dc, int x, int centreY, const
     dc->SelectObject(old);
 }
 
+template <class Settings>
+bool THistoryPlot<Settings>::SideCaptionCentre(int pane, std::string_view caption, int* centreY)
+{
+    const CRect p = PaneRect(pane);
+    *centreY = p.top + p.Height() / 2;
+    if (this->m_printing || !this->m_hWnd)
+        return true;
+    const int length = TextWidth(caption) + 4;
+    int from = p.top, to = p.bottom;
+    if (PaneCount() == 2) {
+        const CRect a = PaneRect(0), b = PaneRect(1);
+        if (length + m_textHeight / 2 > (b.top + b.Height() / 2) - (a.top + a.Height() / 2)) {
+            if (pane != 0)
+                return false;
+            from = a.top;
+            to = b.bottom;
+        }
+    }
+    CRect client;
+    this->GetClientRect(&client);
+    const int top = m_toggle ? this->m_toolStripHeight + 4 + 10 + 2 : client.top;
+    return FitAlong(from + (to - from) / 2, length, top, client.bottom, centreY);
+}
+
 template <class Settings> void THistoryPlot<Settings>::DrawTitle(CDC* dc, int pane, SpectralData* trace)
 {
     if (!trace)
         return;
     const CRect p = PaneRect(pane);
     const int y = p.top - m_textHeight - 3;
-    const std::string units = trace->GetUnitsLabel() ? trace->GetUnitsLabel() : "";
     CRect client;
     this->GetClientRect(&client);
+    if (!Meets(m_drawUpdate, CRect(client.left, y - 1, client.right, y + m_textHeight + 1)))
+        return;
+    const std::string units = trace->GetUnitsLabel() ? trace->GetUnitsLabel() : "";
     const ChannelScalingSettings& scaling = this->m_scaling;
     if (scaling.SpectralDensityFlag == 1) {
         dc->SetTextAlign(TA_LEFT | TA_TOP);
@@ -1435,7 +1545,7 @@ template <class Settings> void THistoryPlot<Settings>::DrawFrequencyAxis(CDC* dc
             const int y = p.bottom - 1 - l.pixel;
             dc->MoveTo(p.left - 3, y);
             dc->LineTo(p.left, y);
-            if (!l.text.empty()) {
+            if (!l.text.empty() && Meets(m_drawUpdate, TextBox(p.left - 4, y - m_textHeight / 2, TA_RIGHT, l.text))) {
                 dc->SetTextAlign(TA_RIGHT | TA_TOP);
                 dc->TextOut(p.left - 4, y - m_textHeight / 2, l.text);
             }
@@ -1443,7 +1553,7 @@ template <class Settings> void THistoryPlot<Settings>::DrawFrequencyAxis(CDC* dc
             const int x = p.left + l.pixel;
             dc->MoveTo(x, p.bottom);
             dc->LineTo(x, p.bottom + 3);
-            if (!l.text.empty()) {
+            if (!l.text.empty() && Meets(m_drawUpdate, TextBox(x, p.bottom + 4, TA_CENTER, l.text))) {
                 dc->SetTextAlign(TA_CENTER | TA_TOP);
                 dc->TextOut(x, p.bottom + 4, l.text);
             }
@@ -1509,7 +1619,11 @@ template <class Settings> void THistoryPlot<Settings>::DrawImage(CDC* dc, int pa
 
 template <class Settings> void THistoryPlot<Settings>::DrawPlot(CDC* dc, bool full, const RECT& update)
 {
-    TPlotBase::DrawPlot(dc, full, update);
+    m_drawUpdate = CRect(update);
+    // The panes' frames stand just outside the panes: a rectangle beside them reaches them.
+    CRect around(update);
+    around.InflateRect(4, 4);
+    TPlotBase::DrawPlot(dc, full, around);
     if (!m_traceA)
         return;
     const int saved = dc->SaveDC();
@@ -1557,6 +1671,11 @@ template <class Settings> void THistoryPlot<Settings>::DrawBackground(CDC* dc, b
     TPlotBase::DrawBackground(dc, full, update);
     const int strip = this->m_toolStripHeight;
     if (this->m_printing || !this->m_settings || !this->m_settings->ShowToolbar || strip <= 0)
+        return;
+    CRect band;
+    this->GetClientRect(&band);
+    band.bottom = band.top + strip;
+    if (!Meets(update, band))
         return;
     const int saved = dc->SaveDC();
     dc->SelectObject(&m_plotFont);

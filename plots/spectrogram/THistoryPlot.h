@@ -23,9 +23,12 @@
 #include "plots/spectrogram/TLineHistory.h"
 #include "platform/ui/GdiObjects.h"
 
+#include <algorithm>
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
+#include <utility>
 #include <vector>
 
 class SpectralData;
@@ -189,7 +192,9 @@ protected:
     virtual void AdvanceSweep() {}
     // The inverted area of a pane's selection.
     virtual CRect SelectionShape(int pane) const = 0;
-    virtual void InvalidateTimeLabels() = 0;
+    // Repaints, now, what a new history changed of the time axes: the label boxes whose texts
+    // changed (old and new text) and what else each twin's axis shows of the history.
+    virtual void RepaintTimeLabels(const char* oldEntry, const char* oldFar) = 0;
     // The colour the picture has where nothing is drawn (the surface looks past it).
     virtual bool LooksPastBackground() const { return false; }
     virtual COLORREF PictureBackground() const = 0;
@@ -208,6 +213,26 @@ protected:
     virtual int PageBottomMargin() const { return 4 + m_textHeight + 2; }
     // How wide the widest of the labels is in the context's current font.
     static int WidestLabel(CDC* dc, const std::vector<history::AxisLabel>& labels);
+
+    // ---- Partial repaints: what a paint draws is limited to what meets its rectangle, so that
+    // a small repaint (a time label) lays out no text it does not reach.
+    // True when a box meets the rectangle being drawn (always when printing).
+    bool Meets(const RECT& update, const CRect& box) const;
+    // The box a text drawn on screen in the plot font at (x, y) with an alignment covers, with
+    // a little room; vertical text runs upward centred on `centreY` from x.
+    CRect TextBox(int x, int y, UINT align, std::string_view text);
+    // How wide a text is on screen in the plot font; -1 when it cannot be measured.
+    int TextWidth(std::string_view text);
+    CRect VerticalTextBox(int x, int centreY, std::string_view text);
+    // Leaves a client rectangle to be painted as a full repaint draws it there; the areas a
+    // line changed are painted together, in one paint of the rectangle around them.
+    void InvalidateArea(const CRect& r);
+    // The panes whose time axis is drawn.
+    struct PaneList {
+        int pane[2];
+        int count;
+    };
+    PaneList TimeAxisPanes() const;
 
     // ---- Shared work.
     void CreateControls() override;
@@ -284,6 +309,22 @@ protected:
     }
     int ColumnOfFrequency(float f) const { return history::FrequencyToColumn(m_frequencyMap, f); }
     void DrawVerticalText(CDC* dc, int x, int centreY, const std::string& text);
+    // Where the caption on its side beside a pane is centred; false when it is not drawn there.
+    // Two panes whose captions would meet share one, beside both; a caption stays between the
+    // toolbar toggle and the window's bottom, and is left out where it cannot.
+    bool SideCaptionCentre(int pane, std::string_view caption, int* centreY);
+    // A text `length` long centred on `centre`, moved to stay within top..bottom: its centre;
+    // false when it is longer than that.
+    static bool FitAlong(int centre, int length, int top, int bottom, int* out)
+    {
+        if (length > bottom - top)
+            return false;
+        *out = std::clamp(centre, top + length / 2, bottom - (length + 1) / 2);
+        return true;
+    }
+    // The left margin that holds, left to right, the caption on its side, the labels beside the
+    // panes (`widest` of them, ending `labelGap` short of the panes) and 4 between the two.
+    int LeftMarginFor(int widest, int labelGap) const { return 8 + m_textHeight + 4 + widest + labelGap; }
     void DrawTitle(CDC* dc, int pane, SpectralData* trace);
     void DrawImage(CDC* dc, int pane, const RECT& update);
     void DrawMarkerArrows(CDC* dc, int pane);
@@ -319,6 +360,8 @@ public:
     void OnLButtonDblClk(UINT flags, CPoint point);
     void OnRButtonDown(UINT flags, CPoint point);
     void OnRButtonUp(UINT, CPoint) {}
+    // Draws what meets the paint's rectangle only.
+    void OnPaint();
     BOOL OnQueryNewPalette() { return FALSE; }
     void OnPaletteChanged(CWnd*) {}
 
@@ -367,6 +410,11 @@ protected:
     std::unique_ptr<CButton> m_toggle;
     CFont m_plotFont;
     int m_textHeight = 13;
+    // What the drawing under way is limited to (Meets).
+    CRect m_drawUpdate;
+    // Widths of texts in the plot font by their shape (digits as '0': the font's digits are of
+    // one width), measured once.
+    std::vector<std::pair<std::string, int>> m_textWidths;
 
     std::vector<COLORREF> m_colours;
     std::unique_ptr<CBitmap> m_paneBitmap[2];

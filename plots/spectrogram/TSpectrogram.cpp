@@ -1,6 +1,7 @@
 #include "plots/spectrogram/TSpectrogram.h"
 
 #include "dsp/SpectralData.h"
+#include "records/CommonRoutines.h"
 #include "records/SpectrogramPlotSettings.h"
 #include "platform/core/MessageBox.h"
 #include "platform/ui/GdiWindowDC.h"
@@ -9,11 +10,14 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 
 int TSpectrogram::s_annotations = 0;
 
 namespace {
 constexpr int kThickness = 2;
+constexpr int kLeftMargin = 84;
+constexpr int kBottomMargin = 30;
 
 std::string Format(const char* format, double v)
 {
@@ -52,10 +56,24 @@ END_MESSAGE_MAP()
 
 TSpectrogram::TSpectrogram() : THistoryPlot(kThickness)
 {
-    m_bottomMargin = 30;
-    m_leftMargin = 84;
+    m_bottomMargin = kBottomMargin;
+    m_leftMargin = kLeftMargin;
     m_rightMargin = 76;
     m_paneGap = 20;
+}
+
+void TSpectrogram::RecalcLayout(BOOL bNotify)
+{
+    // Time down the side: the margin holds the caption on its side beside the time labels,
+    // which end 8 short of the panes.
+    if (m_hWnd && !m_printing && m_plotFont.GetSafeHandle()) {
+        m_leftMargin = kLeftMargin;
+        // Time across: its labels 9 under the panes and the caption under them, 2 apart.
+        m_bottomMargin = FrequencyVertical() ? std::max(kBottomMargin, 9 + m_textHeight + 2 + m_textHeight) : kBottomMargin;
+        if (!FrequencyVertical())
+            m_leftMargin = std::max(m_leftMargin, LeftMarginFor(TextWidth(FormatTime(0.0f, true, true)), 8));
+    }
+    THistoryPlot::RecalcLayout(bNotify);
 }
 
 int TSpectrogram::GetOrientation() const { return m_settings ? m_settings->Direction : 0; }
@@ -184,8 +202,10 @@ void TSpectrogram::BuildScales()
     if (amp == 2)
         m_levelTicks = history::BuildLogAmplitudeTicks(m_settings->PlotTop, m_settings->PlotRange, PaneRect(0).Height(),
                                                        m_printing ? 120 : 12);
-    else
+    else {
         m_levelTicks = history::BuildAmplitudeScale(amp, m_settings->PlotTop, m_settings->PlotRange, m_plotRect.Height());
+        history::ThinEvenLabels(m_levelTicks, m_textHeight);
+    }
     if (m_traceA)
         BuildFrequencyScale(FrequencyAxisLength(), FrequencyVertical() ? m_textHeight + 2 : 30);
 }
@@ -524,17 +544,76 @@ void TSpectrogram::GetSelectedSegment(float& start, float& end)
 
 // ---- Drawing -------------------------------------------------------------------------------
 
-void TSpectrogram::InvalidateTimeLabels()
+void TSpectrogram::TimeCaption(char (&caption)[48]) const
 {
-    CRect client;
-    GetClientRect(&client);
-    CRect r;
-    if (FrequencyVertical())
-        r = CRect(m_plotRect.left - m_leftMargin / 2, m_plotRect.bottom, m_plotRect.right + m_leftMargin / 2,
-                  client.bottom);
-    else
-        r = CRect(client.left, m_plotRect.top - m_textHeight / 2, m_plotRect.left, m_plotRect.bottom + m_textHeight / 2);
-    InvalidateRect(&r, TRUE); // the labels are drawn transparently: the old text must go first
+    const double span = static_cast<double>(m_history.EndTime()) - m_history.StartTime();
+    const char* suffix = "";
+    history::TimeDivision(span, &suffix);
+    std::snprintf(caption, sizeof caption, "Time (sec)%s", span > 0.0 ? suffix : "");
+}
+
+CRect TSpectrogram::TimeLabelBox(const CRect& p, int row, const char* text)
+{
+    if (FrequencyVertical()) {
+        const int x = GetOrientation() == 0 ? p.right - 1 - row : p.left + row;
+        return TextBox(x, p.bottom + 9, TA_CENTER, text);
+    }
+    const int y = GetOrientation() == 2 ? p.bottom - 1 - row : p.top + row;
+    return TextBox(p.left - 8, y - m_textHeight / 2, TA_RIGHT, text);
+}
+
+CRect TSpectrogram::TimeCaptionBox(int pane, const char* caption)
+{
+    if (FrequencyVertical()) {
+        CRect client;
+        GetClientRect(&client);
+        return TextBox(client.Width() / 2, BottomCaptionTop(client), TA_CENTER, caption);
+    }
+    int centre = 0;
+    if (!SideCaptionCentre(pane, caption, &centre))
+        return CRect();
+    return VerticalTextBox(8, centre, caption);
+}
+
+void TSpectrogram::RepaintTimeLabels(const char* oldEntry, const char* oldFar)
+{
+    char caption[48];
+    TimeCaption(caption);
+    // The caption as last drawn, whose place is painted over if the new one differs.
+    char shown[48];
+    std::memcpy(shown, m_shownCaption, sizeof shown);
+    const bool captionChanged = std::strcmp(caption, shown) != 0;
+    const PaneList panes = TimeAxisPanes();
+    for (int i = 0; i < panes.count; ++i) {
+        const CRect p = PaneRect(panes.pane[i]);
+        // The division ticks move with the lines: their strip, which holds no text.
+        if (FrequencyVertical())
+            InvalidateArea(CRect(p.left, p.bottom, p.right, p.bottom + 6));
+        else
+            InvalidateArea(CRect(p.left - 6, p.top, p.left, p.bottom));
+        const int far = std::max((FrequencyVertical() ? p.Width() : p.Height()) - 1, 0);
+        const struct {
+            int row;
+            const char* was;
+            const char* now;
+        } labels[2] = {{0, oldEntry, m_entryText}, {far, oldFar, m_farText}};
+        for (const auto& l : labels) {
+            if (std::strcmp(l.was, l.now) == 0)
+                continue;
+            CRect box = TimeLabelBox(p, l.row, l.was);
+            const CRect now = TimeLabelBox(p, l.row, l.now);
+            box.UnionRect(&box, &now);
+            InvalidateArea(box);
+        }
+        if (captionChanged && (i == 0 || !FrequencyVertical())) {
+            CRect box = TimeCaptionBox(panes.pane[i], shown);
+            const CRect now = TimeCaptionBox(panes.pane[i], caption);
+            box.UnionRect(&box, &now);
+            InvalidateArea(box);
+        }
+    }
+    UpdateWindow();
+    std::memcpy(m_shownCaption, caption, sizeof caption);
 }
 
 void TSpectrogram::DrawTimeAxis(CDC* dc, int pane)
@@ -542,18 +621,25 @@ void TSpectrogram::DrawTimeAxis(CDC* dc, int pane)
     if (m_history.Empty())
         return;
     const CRect p = PaneRect(pane);
-    CRect client;
-    GetClientRect(&client);
     const double span = static_cast<double>(m_history.EndTime()) - m_history.StartTime();
     const char* suffix = "";
     const double division = history::TimeDivision(span, &suffix);
-    const std::string caption = std::string("Time (sec)") + (span > 0.0 ? suffix : "");
+    char caption[48];
+    TimeCaption(caption);
     const bool horizontal = FrequencyVertical();
-    if (horizontal) {
-        dc->SetTextAlign(TA_CENTER | TA_TOP);
-        dc->TextOut(client.Width() / 2, BottomCaptionTop(client), caption);
-    } else {
-        DrawVerticalText(dc, 8, p.top + p.Height() / 2, caption);
+    const CRect captionBox = TimeCaptionBox(pane, caption);
+    if (!captionBox.IsRectEmpty() && Meets(m_drawUpdate, captionBox)) {
+        CRect drawn;
+        if (!m_printing && drawn.IntersectRect(&m_drawUpdate, &captionBox) && drawn.EqualRect(&captionBox))
+            std::memcpy(m_shownCaption, caption, sizeof caption);
+        if (horizontal) {
+            CRect client;
+            GetClientRect(&client);
+            dc->SetTextAlign(TA_CENTER | TA_TOP);
+            dc->TextOut(client.Width() / 2, BottomCaptionTop(client), caption);
+        } else {
+            DrawVerticalText(dc, 8, captionBox.top + captionBox.Height() / 2, caption);
+        }
     }
     const int rows = m_history.Count();
     const int w = horizontal ? p.Width() : p.Height();
@@ -570,6 +656,8 @@ void TSpectrogram::DrawTimeAxis(CDC* dc, int pane)
     };
     auto label = [&](int row, const char* text) {
         tick(row);
+        if (!Meets(m_drawUpdate, TimeLabelBox(p, row, text)))
+            return;
         if (horizontal) {
             const int x = GetOrientation() == 0 ? p.right - 1 - row : p.left + row;
             dc->SetTextAlign(TA_CENTER | TA_TOP);
@@ -600,13 +688,14 @@ void TSpectrogram::DrawFrequencyAxis(CDC* dc, int pane)
     if (!m_traceA || m_frequencyLabels.empty())
         return;
     THistoryPlot::DrawFrequencyAxis(dc, pane);
-    const CRect p = PaneRect(pane);
     CRect client;
     GetClientRect(&client);
     const std::string caption = "Frequency (Hz)";
     if (FrequencyVertical()) {
-        DrawVerticalText(dc, 8, p.top + p.Height() / 2, caption);
-    } else {
+        int centre = 0;
+        if (SideCaptionCentre(pane, caption, &centre) && Meets(m_drawUpdate, VerticalTextBox(8, centre, caption)))
+            DrawVerticalText(dc, 8, centre, caption);
+    } else if (Meets(m_drawUpdate, TextBox(client.Width() / 2, BottomCaptionTop(client), TA_CENTER, caption))) {
         dc->SetTextAlign(TA_CENTER | TA_TOP);
         dc->TextOut(client.Width() / 2, BottomCaptionTop(client), caption);
     }
@@ -628,28 +717,35 @@ void TSpectrogram::DrawLegend(CDC* dc, const RECT& update)
     const int n = static_cast<int>(m_colours.size());
     // One fill a run of rows of one colour: a tall bar holds many rows a colour.
     auto colourOf = [&](int k) { return m_colours[static_cast<std::size_t>(std::min(k * n / std::max(height, 1), n - 1))]; };
-    for (int k = 0; k < height;) {
-        const COLORREF colour = colourOf(k);
-        int end = k + 1;
-        while (end < height && colourOf(end) == colour)
-            ++end;
-        dc->FillSolidRect(x0, m_plotRect.bottom - end, 8, end - k, colour);
-        k = end;
-    }
-    CBrush black(RGB(0, 0, 0));
     const CRect frame(x0, m_plotRect.top, x0 + 8, m_plotRect.bottom);
-    dc->FrameRect(&frame, &black);
+    if (Meets(update, frame)) {
+        for (int k = 0; k < height;) {
+            const COLORREF colour = colourOf(k);
+            int end = k + 1;
+            while (end < height && colourOf(end) == colour)
+                ++end;
+            dc->FillSolidRect(x0, m_plotRect.bottom - end, 8, end - k, colour);
+            k = end;
+        }
+        CBrush black(RGB(0, 0, 0));
+        dc->FrameRect(&frame, &black);
+    }
     dc->SetTextAlign(TA_LEFT | TA_TOP);
     for (const history::AxisLabel& t : m_levelTicks) {
         const int y = m_plotRect.top + t.pixel;
         dc->MoveTo(x0 + 8, y);
         dc->LineTo(x0 + 10, y);
-        if (!t.text.empty())
+        if (!t.text.empty() && Meets(update, TextBox(x0 + 12, y - m_textHeight / 2, TA_LEFT, t.text)))
             dc->TextOut(x0 + 12, y - m_textHeight / 2, t.text);
     }
-    if (const char* label = m_traceA->GetAmplitudeLabel())
-        DrawVerticalText(dc, client.right - RotatedTextWidth(dc, m_textHeight) - 2, m_plotRect.top + height / 2,
-                         label);
+    if (const char* label = m_traceA->GetAmplitudeLabel()) {
+        const int x = client.right - RotatedTextWidth(dc, m_textHeight) - 2;
+        int centre = m_plotRect.top + height / 2;
+        // On screen the caption stays under the tool strip and inside the window.
+        const bool fits = m_printing || FitAlong(centre, TextWidth(label) + 4, m_toolStripHeight + 2, client.bottom, &centre);
+        if (fits && Meets(update, VerticalTextBox(x, centre, label)))
+            DrawVerticalText(dc, x, centre, label);
+    }
 }
 
 int TSpectrogram::PageRightMargin(CDC* dc, int rotated)

@@ -36,6 +36,7 @@ public:
     double PixelToYValue(int x, int y) override;
     bool FrequencyVertical() const override;
     std::string CursorValuesText() const override;
+    void RecalcLayout(BOOL bNotify = TRUE) override;
 
     const std::vector<history::AxisLabel>& GetFrequencyLabels() const { return m_frequencyLabels; }
     // Annotations made since the program started (they number from 1).
@@ -55,7 +56,7 @@ protected:
     void AdvanceSweep() override;
     CRect SelectionShape(int pane) const override;
     void RepaintAfterLayout() override;
-    void InvalidateTimeLabels() override;
+    void RepaintTimeLabels(const char* oldEntry, const char* oldFar) override;
     COLORREF PictureBackground() const override;
     void AddMeasurementEntries(CMenu& menu) override;
     void Annotate(CPoint point) override;
@@ -85,6 +86,13 @@ private:
     // Below the labels under the panes, the axis caption, 2 clear of the page's frame.
     int PageBottomMargin() const override { return 9 + m_textHeight + 2 + m_textHeight + 2; }
     int BottomCaptionTop(const CRect& client) const { return client.bottom - m_textHeight - (m_printing ? 2 : 0); }
+    // "Time (sec)" with the division the history's span gives.
+    void TimeCaption(char (&caption)[48]) const;
+    // Where a time label of a pane's row, and the time caption, stand on screen.
+    CRect TimeLabelBox(const CRect& pane, int row, const char* text);
+    CRect TimeCaptionBox(int pane, const char* caption);
+    // The caption as last drawn.
+    char m_shownCaption[48] = "";
 
     int m_sweep = 0;
     // A line's colours and pixels, kept between lines so that drawing one allocates no memory.

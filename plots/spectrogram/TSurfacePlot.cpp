@@ -9,17 +9,19 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 
 namespace {
 constexpr int kThickness = 3; // rows per line, and rows of depth per pixel of slant
 constexpr int kMaxPolygonPoints = 4000;
-constexpr int kEdgeGap = 8; // from the window's left edge to its labels, as the time caption keeps
+constexpr int kEdgeGap = 8; // from the window's left edge to the caption on its side
+constexpr int kLeftMargin = 64;
 } // namespace
 
 TSurfacePlot::TSurfacePlot() : THistoryPlot(kThickness)
 {
     m_bottomMargin = 20;
-    m_leftMargin = 64;
+    m_leftMargin = kLeftMargin;
     m_rightMargin = 24;
     m_paneGap = 20;
 }
@@ -69,14 +71,10 @@ void TSurfacePlot::CreatePaneBitmaps()
 
 void TSurfacePlot::RecalcLayout(BOOL bNotify)
 {
-    // The time labels end 6 left of the panes; the margin holds the widest of them.
-    if (m_hWnd && !m_printing && m_plotFont.GetSafeHandle()) {
-        CClientDC dc(this);
-        CFont* old = dc.SelectObject(&m_plotFont);
-        const int widest = static_cast<int>(dc.GetTextExtent(FormatTime(0.0f, true, true)).cx);
-        dc.SelectObject(old);
-        m_leftMargin = std::max(m_leftMargin, kEdgeGap + widest + 6);
-    }
+    // The time labels end 6 left of the panes; the margin holds the widest of them beside the
+    // caption on its side, which short panes would otherwise bring down onto them.
+    if (m_hWnd && !m_printing && m_plotFont.GetSafeHandle())
+        m_leftMargin = std::max(kLeftMargin, LeftMarginFor(TextWidth(FormatTime(0.0f, true, true)), 6));
     THistoryPlot::RecalcLayout(bNotify);
 }
 
@@ -368,13 +366,34 @@ void TSurfacePlot::GetSelectedSegment(float& start, float& end)
 
 // ---- Drawing -------------------------------------------------------------------------------
 
-void TSurfacePlot::InvalidateTimeLabels()
+CRect TSurfacePlot::TimeLabelBox(const CRect& p, int edge, const char* text)
 {
+    return TextBox(p.left - 6, TimeLabelTop(p, edge), TA_RIGHT, text);
+}
+
+int TSurfacePlot::TimeLabelTop(const CRect& p, int edge) const
+{
+    // The entry edge's label stays above the frequency labels, which start 4 below the pane.
+    return edge == 0 ? std::min(p.bottom - 1 - m_textHeight / 2, p.bottom + 3 - m_textHeight) : p.top - m_textHeight / 2;
+}
+
+void TSurfacePlot::RepaintTimeLabels(const char* oldEntry, const char* oldFar)
+{
+    const char* was[2] = {oldEntry, oldFar};
+    const char* now[2] = {m_entryText, m_farText};
     for (int pane = 0; pane < PaneCount(); ++pane) {
         const CRect p = PaneRect(pane);
-        CRect r(p.left - m_leftMargin, p.top - m_textHeight, p.left, p.bottom + m_textHeight);
-        InvalidateRect(&r, TRUE); // the labels are drawn transparently: the old text must go first
+        // A label's place beside its edge, old text and new: the caption on its side, further
+        // left, stays as it is.
+        for (int edge = 0; edge < 2; ++edge)
+            if (std::strcmp(was[edge], now[edge]) != 0) {
+                CRect box = TimeLabelBox(p, edge, was[edge]);
+                const CRect drawn = TimeLabelBox(p, edge, now[edge]);
+                box.UnionRect(&box, &drawn);
+                InvalidateArea(box);
+            }
     }
+    UpdateWindow();
 }
 
 void TSurfacePlot::DrawTimeAxis(CDC* dc, int pane)
@@ -382,16 +401,17 @@ void TSurfacePlot::DrawTimeAxis(CDC* dc, int pane)
     if (m_history.Empty())
         return;
     const CRect p = PaneRect(pane);
-    DrawVerticalText(dc, 8, p.top + p.Height() / 2, "Time (sec)");
+    int centre = 0;
+    if (SideCaptionCentre(pane, "Time (sec)", &centre) && Meets(m_drawUpdate, VerticalTextBox(kEdgeGap, centre, "Time (sec)")))
+        DrawVerticalText(dc, kEdgeGap, centre, "Time (sec)");
     dc->SetTextAlign(TA_RIGHT | TA_TOP);
     const int ys[2] = {p.bottom - 1, p.top};
     const char* texts[2] = {m_entryText, m_farText};
-    // The entry edge's label stays above the frequency labels, which start 4 below the pane.
-    const int tops[2] = {std::min(ys[0] - m_textHeight / 2, p.bottom + 3 - m_textHeight), ys[1] - m_textHeight / 2};
     for (int i = 0; i < 2; ++i) {
         dc->MoveTo(p.left - 3, ys[i]);
         dc->LineTo(p.left, ys[i]);
-        dc->TextOut(p.left - 6, tops[i], texts[i]);
+        if (Meets(m_drawUpdate, TimeLabelBox(p, i, texts[i])))
+            dc->TextOut(p.left - 6, TimeLabelTop(p, i), texts[i]);
     }
 }
 

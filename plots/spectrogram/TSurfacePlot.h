@@ -49,7 +49,7 @@ protected:
     void FinishLayout() override;
     void PaintNewSpectrum(int pane, SpectralData* trace) override;
     CRect SelectionShape(int pane) const override;
-    void InvalidateTimeLabels() override;
+    void RepaintTimeLabels(const char* oldEntry, const char* oldFar) override;
     COLORREF PictureBackground() const override;
     bool LooksPastBackground() const override { return true; }
     bool ShowsLevelBox() const override;
@@ -59,6 +59,9 @@ private:
     // scale has no span.
     int LevelHeight(double level, int most);
     void DrawTimeAxis(CDC* dc, int pane) override;
+    // Top of the time label at a pane's entry edge (0, its bottom) or far edge (1, its top).
+    int TimeLabelTop(const CRect& pane, int edge) const;
+    CRect TimeLabelBox(const CRect& pane, int edge, const char* text);
     void DrawSlantedLine(CDC* dc, const CRect& pane, int x);
     // Left edge of the X read-out box for a cursor point.
     int XReadoutLeft(const CRect& pane, int x, int y) const;

@@ -6,7 +6,10 @@
 
 #include "dsp/SpectralData.h"
 #include "numerics/TSmoothing.h"
+#include "plots/spectrogram/TSpectrogram.h"
+#include "plots/spectrogram/TSurfacePlot.h"
 #include "res/resource.h"
+#include "support/QtTestAccess.h"
 
 #include <atomic>
 #include <chrono>
@@ -206,4 +209,42 @@ TEST_F(LiveUnderLoad, TransferCompositesReadTheirPeakAndOverallLevelFromTheRatio
     }
     // The reference channel itself peaks at its loud tone.
     EXPECT_NEAR(frame->Spectral[1]->GetPeakFrequency(), 500.0, 6.0);
+}
+
+// A live run on a busy core draws a spectrogram line by line and the surface's waterfall: what
+// each step leaves around the pictures (only the time labels it changed are repainted) is what
+// a full repaint of the window draws.
+TEST_F(LiveUnderLoad, HistoryWindowsDrawnLineByLineMatchAFullRepaint)
+{
+    Prepare("0=sine:300:-6");
+    EnableChannels(1);
+    frame->OpenSpectrogramPlot(0);
+    frame->OpenSurfacePlot(0);
+    ASSERT_NE(frame->SpectrogramPlot[0], nullptr);
+    ASSERT_NE(frame->SurfacePlot[0], nullptr);
+    {
+        const BusyCore busy;
+        frame->ExecuteCommand(ID_RUN);
+        ASSERT_TRUE(frame->AcquisitionRunning);
+        ASSERT_TRUE(kdrsim::WaitUntilStreaming(5000));
+        PlayRealTime(3000);
+        ASSERT_TRUE(frame->AcquisitionRunning);
+        TPlotBase* const windows[2] = {frame->SpectrogramPlot[0], frame->SurfacePlot[0]};
+        for (TPlotBase* w : windows) {
+            const QImage during = w->GetSurface()->Image().copy();
+            w->Invalidate();
+            w->UpdateWindow();
+            const QImage full = w->GetSurface()->Image();
+            const CRect plot = w->GetPlotRect();
+            int differing = 0;
+            for (int y = 0; y < full.height(); ++y)
+                for (int x = 0; x < full.width(); ++x)
+                    differing += !plot.PtInRect(CPoint(x, y)) && during.pixel(x, y) != full.pixel(x, y);
+            EXPECT_EQ(differing, 0) << (w == windows[0] ? "spectrogram" : "surface");
+        }
+        EXPECT_GT(frame->SpectrogramPlot[0]->GetHistoryEndTime(), 1.0f);
+        EXPECT_GT(frame->SurfacePlot[0]->GetHistoryEndTime(), 1.0f);
+        frame->ExecuteCommand(ID_STOP);
+    }
+    EXPECT_FALSE(frame->AcquisitionRunning);
 }

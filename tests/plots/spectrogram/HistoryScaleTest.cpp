@@ -10,6 +10,7 @@
 
 #include <cmath>
 #include <cstring>
+#include <string>
 #include <utility>
 #include <vector>
 
@@ -159,21 +160,50 @@ TEST(HistoryAutoscale, WorkedExamples)
 
 TEST(HistoryScales, FrequencyLabelsAndLevelTicks)
 {
-    // A 400..1200 Hz linear axis over 800 pixels (one per Hz) gets labels every 200 Hz.
+    // A 400..1200 Hz linear axis over 800 pixels (one per Hz) gets labels every 200 Hz, the
+    // stop frequency too, on the last pixel (whose band ends there).
     std::vector<history::FrequencyPixel> map;
     for (int p = 0; p < 800; ++p)
         map.push_back({p, 400.0f + p});
     const auto labels = history::BuildFrequencyLabels(map, 400.0f, 1200.0f, 0, 30);
-    ASSERT_EQ(labels.size(), 4u);
+    ASSERT_EQ(labels.size(), 5u);
     EXPECT_EQ(labels[0].pixel, 0);
     EXPECT_EQ(labels[0].text, "400");
     EXPECT_EQ(labels[3].text, "1.0k");
+    EXPECT_EQ(labels[4].pixel, 799);
+    EXPECT_EQ(labels[4].text, "1.2k");
+    // A logarithmic 20..2000 Hz axis ends on its stop frequency as well; a stop frequency
+    // between ticks gets no label of its own.
+    std::vector<history::FrequencyPixel> logMap;
+    for (int p = 0; p < 300; ++p)
+        logMap.push_back({p, static_cast<float>(std::pow(10.0, std::log10(20.0) + p * 2.0 / 300))});
+    const auto decades = history::BuildFrequencyLabels(logMap, 20.0f, 2000.0f, 1, 20);
+    ASSERT_FALSE(decades.empty());
+    EXPECT_EQ(decades.back().pixel, 299);
+    EXPECT_EQ(decades.back().text, "2.0k");
+    const auto between = history::BuildFrequencyLabels(map, 400.0f, 1150.0f, 0, 30);
+    EXPECT_EQ(between.back().text, "1.1k");
+    EXPECT_EQ(between.back().pixel, 699); // the pixel whose band holds 1100 Hz at its top
     // dB: 45 dB over 300 pixels in 5 dB steps from the top down.
     const auto ticks = history::BuildAmplitudeScale(1, -55.0f, 45.0f, 300);
     ASSERT_EQ(ticks.size(), 10u);
     EXPECT_EQ(ticks.front().text, "-55");
     EXPECT_EQ(ticks.back().pixel, 300);
     EXPECT_EQ(ticks.back().text, "-100");
+    // 150 dB in 10 dB steps over 100 pixels: a tick every 6.7 pixels keeps them all, and a label
+    // on every second one leaves the labels of a 13-pixel font clear of each other.
+    auto crowded = history::BuildAmplitudeScale(1, 50.0f, 150.0f, 100);
+    ASSERT_EQ(crowded.size(), 16u);
+    history::ThinEvenLabels(crowded, 13);
+    std::vector<std::string> kept;
+    int previous = -100;
+    for (const auto& t : crowded)
+        if (!t.text.empty()) {
+            EXPECT_GE(t.pixel - previous, 13) << t.text;
+            previous = t.pixel;
+            kept.push_back(t.text);
+        }
+    EXPECT_EQ(kept, (std::vector<std::string>{"50", "30", "10", "-10", "-30", "-50", "-70", "-90"}));
     const char* suffix = nullptr;
     EXPECT_DOUBLE_EQ(history::TimeDivision(15.0, &suffix), 1.0);
     EXPECT_STREQ(suffix, " (1 sec/div)");

@@ -804,6 +804,123 @@ TEST_F(HistoryWindows, SurfaceTimeLabelsStayInsideTheWindow)
     EXPECT_GT(labels, 50);
 }
 
+namespace {
+// Runs of marked indexes, split where at least `gap` unmarked ones lie between.
+std::vector<std::pair<int, int>> Runs(const std::vector<bool>& marked, int gap)
+{
+    std::vector<std::pair<int, int>> runs;
+    int blank = gap;
+    for (int i = 0; i < static_cast<int>(marked.size()); ++i) {
+        if (!marked[static_cast<std::size_t>(i)]) {
+            ++blank;
+            continue;
+        }
+        if (blank >= gap || runs.empty())
+            runs.push_back({i, i});
+        runs.back().second = i;
+        blank = 0;
+    }
+    return runs;
+}
+
+bool Ink(const QImage& img, int x, int y) { return qGray(img.pixel(x, y)) < 160; }
+} // namespace
+
+// Short panes bring the caption on its side down beside the labels of their edges: it stands in
+// a column of its own, once when two panes' captions would meet, inside the window; below the
+// panes the time labels and the caption under them keep apart.
+TEST_F(HistoryWindows, CaptionsKeepClearOfLabelsInShortPanes)
+{
+    struct Case {
+        int kind;
+        WORD direction;
+        int panes, width, height;
+    };
+    // The caption's length in a tall window, where nothing crowds it.
+    auto captionRuns = [&](TPlotBase* w, int* column) {
+        AfxPumpMessages();
+        w->Invalidate();
+        w->UpdateWindow();
+        const QImage img = w->GetSurface()->Image();
+        const CRect plot = w->GetPlotRect();
+        const int top = w->GetToolStripHeight() + 16;
+        std::vector<bool> columns(static_cast<std::size_t>(plot.left - 7), false);
+        for (int x = 0; x < plot.left - 7; ++x)
+            for (int y = top; y < img.height(); ++y)
+                if (Ink(img, x, y))
+                    columns[static_cast<std::size_t>(x)] = true;
+        const auto groups = Runs(columns, 1);
+        std::vector<std::pair<int, int>> runs;
+        if (groups.size() < 2) // caption and labels share columns
+            return runs;
+        *column = groups[0].second - groups[0].first + 1;
+        std::vector<bool> rows(static_cast<std::size_t>(img.height()), false);
+        for (int y = top; y < img.height(); ++y)
+            for (int x = groups[0].first; x <= groups[0].second; ++x)
+                if (Ink(img, x, y))
+                    rows[static_cast<std::size_t>(y)] = true;
+        return Runs(rows, 6);
+    };
+    const Case cases[] = {{1, 0, 2, 640, 250}, {1, 0, 2, 400, 170}, {1, 0, 1, 400, 120},
+                          {0, 2, 2, 640, 260}, {0, 3, 2, 400, 220}, {0, 2, 1, 400, 200}};
+    int tallLength[2] = {0, 0};
+    for (int kind = 0; kind < 2; ++kind) {
+        spectrogram.Direction = 2;
+        TPlotBase* w = OpenWithLines(kind, 30, engine.get());
+        w->MoveWindow(0, 0, 640, 700);
+        int column = 0;
+        const auto runs = captionRuns(w, &column);
+        ASSERT_EQ(runs.size(), 1u) << kind;
+        tallLength[kind] = runs[0].second - runs[0].first + 1;
+        w->DestroyWindow();
+        AfxPumpMessages();
+    }
+    for (const Case& c : cases) {
+        processing.SampleFormat.Set(kRate, c.panes, 2);
+        processing.ChannelProcessing = c.panes == 2 ? 2 : 0;
+        spectrogram.Direction = c.direction;
+        TPlotBase* w = OpenWithLines(c.kind, 30, engine.get());
+        w->MoveWindow(0, 0, c.width, c.height);
+        int column = 0;
+        const auto runs = captionRuns(w, &column);
+        const std::string what = std::string(c.kind ? "surface" : "spectrogram") + " direction " +
+                                 std::to_string(c.direction) + ", " + std::to_string(c.panes) + " pane(s), " +
+                                 std::to_string(c.width) + "x" + std::to_string(c.height);
+        ASSERT_FALSE(runs.empty()) << what << ": the caption shares its columns with the labels";
+        EXPECT_LE(column, 16) << what; // one text on its side
+        EXPECT_LE(static_cast<int>(runs.size()), c.panes) << what;
+        for (const auto& r : runs) {
+            // Whole, and alone: two captions run into each other would be one longer run.
+            EXPECT_NEAR(r.second - r.first + 1, tallLength[c.kind], 2) << what;
+            EXPECT_GE(r.first, w->GetToolStripHeight() + 14) << what;
+            EXPECT_LT(r.second, w->GetSurface()->Image().height()) << what;
+        }
+        w->DestroyWindow();
+        AfxPumpMessages();
+    }
+    // Time across a narrow window: below the ticks, the labels' rows, then the caption's.
+    processing.SampleFormat.Set(kRate, 1, 2);
+    processing.ChannelProcessing = 0;
+    for (WORD direction : {WORD(0), WORD(1)}) {
+        spectrogram.Direction = direction;
+        TPlotBase* w = OpenWithLines(0, 30, engine.get());
+        w->MoveWindow(0, 0, 300, 220);
+        AfxPumpMessages();
+        w->Invalidate();
+        w->UpdateWindow();
+        const QImage img = w->GetSurface()->Image();
+        const CRect plot = w->GetPlotRect();
+        std::vector<bool> rows(static_cast<std::size_t>(img.height()), false);
+        for (int y = plot.bottom + 7; y < img.height(); ++y)
+            for (int x = plot.left - 45; x < plot.right; ++x)
+                if (Ink(img, x, y))
+                    rows[static_cast<std::size_t>(y)] = true;
+        EXPECT_EQ(Runs(rows, 1).size(), 2u) << "direction " << direction;
+        w->DestroyWindow();
+        AfxPumpMessages();
+    }
+}
+
 TEST_F(HistoryWindows, SurfaceSelectionInTheLowerPaneIsCopiedIntoTheUpper)
 {
     processing.SampleFormat.Set(kRate, 2, 2);
@@ -894,44 +1011,73 @@ TEST_F(HistoryWindows, ANewLineRepaintsOnlyItsTimeLabels)
     }
 }
 
-// Line after line, with a span that grows through several division units, every direction with
-// one pane and two: what the lines leave around the pictures is what a full repaint draws.
+// Line after line, with a span that grows through several division units: what the lines leave
+// around the pictures (they repaint only the time labels that changed) is what a full repaint
+// draws. Every direction and scroll type of the spectrogram and the surface, one pane and two,
+// in a roomy window and a cramped one where the texts crowd each other.
 TEST_F(HistoryWindows, LinesLeaveTheWindowAsAFullRepaintDrawsIt)
 {
-    for (int panes = 1; panes <= 2; ++panes) {
-        processing.SampleFormat.Set(kRate, panes, 2);
-        processing.ChannelProcessing = panes == 2 ? 2 : 0;
-        for (WORD direction = 0; direction < 4; ++direction) {
-            spectrogram.Direction = direction;
-            TSpectrogram* p = OpenSpectrogram();
-            ASSERT_EQ(p->GetPaneMode(), panes);
-            for (int i = 1; i <= 60; ++i) {
-                p->SetData(i % 5 == 0 ? engine.get() : quiet.get(), panes == 2 ? engine.get() : nullptr);
-                p->AddSpectrum(0.004f * float(i * i * i) / 10.0f);
-                if (i % 7 == 0)
-                    AfxPumpMessages();
-            }
-            AfxPumpMessages();
-            const QImage during = p->GetSurface()->Image().copy();
-            p->Invalidate();
-            p->UpdateWindow();
-            AfxPumpMessages();
-            const QImage full = p->GetSurface()->Image();
-            // The pictures (their lines cover the watermark a full repaint puts back) aside.
-            const CRect plot = p->GetPlotRect();
-            int differing = 0;
-            QRect where;
-            for (int y = 0; y < full.height(); ++y)
-                for (int x = 0; x < full.width(); ++x)
-                    if (!plot.PtInRect(CPoint(x, y)) && during.pixel(x, y) != full.pixel(x, y)) {
-                        ++differing;
-                        where |= QRect(x, y, 1, 1);
+    markers.Enabled[0] = 1;
+    markers.Freq[0] = 1000.0f;
+    struct Case {
+        int kind; // 0 spectrogram, 1 surface
+        WORD direction, scroll;
+    };
+    std::vector<Case> cases;
+    for (WORD direction = 0; direction < 4; ++direction)
+        for (WORD scroll = 0; scroll < 2; ++scroll)
+            cases.push_back({0, direction, scroll});
+    cases.push_back({1, 0, 0});
+    for (const CRect size : {CRect(0, 0, 640, 480), CRect(0, 0, 330, 190)}) {
+        for (int panes = 1; panes <= 2; ++panes) {
+            processing.SampleFormat.Set(kRate, panes, 2);
+            processing.ChannelProcessing = panes == 2 ? 2 : 0;
+            for (const Case& c : cases) {
+                spectrogram.Direction = c.direction;
+                spectrogram.ScrollType = c.scroll;
+                TPlotBase* w = c.kind == 0 ? static_cast<TPlotBase*>(OpenSpectrogram()) : OpenSurface();
+                auto* p = dynamic_cast<TSpectrogram*>(w);
+                auto* s = dynamic_cast<TSurfacePlot*>(w);
+                w->MoveWindow(size.left, size.top, size.Width(), size.Height());
+                AfxPumpMessages();
+                ASSERT_EQ(w->GetPaneMode(), panes);
+                for (int i = 1; i <= 60; ++i) {
+                    SpectralData* a = i % 5 == 0 ? engine.get() : quiet.get();
+                    SpectralData* b = panes == 2 ? engine.get() : nullptr;
+                    const float time = 0.004f * float(i * i * i) / 10.0f;
+                    if (p) {
+                        p->SetData(a, b);
+                        p->AddSpectrum(time);
+                    } else {
+                        s->SetData(a, b);
+                        s->AddSpectrum(time);
                     }
-            EXPECT_EQ(differing, 0) << "direction " << direction << ", " << panes << " pane(s), within "
-                                    << where.left() << "," << where.top() << " " << where.width() << "x"
-                                    << where.height();
-            p->DestroyWindow();
-            AfxPumpMessages();
+                    if (i % 7 == 0)
+                        AfxPumpMessages();
+                }
+                AfxPumpMessages();
+                const QImage during = w->GetSurface()->Image().copy();
+                w->Invalidate();
+                w->UpdateWindow();
+                AfxPumpMessages();
+                const QImage full = w->GetSurface()->Image();
+                // The pictures (their lines cover the watermark a full repaint puts back) aside.
+                const CRect plot = w->GetPlotRect();
+                int differing = 0;
+                QRect where;
+                for (int y = 0; y < full.height(); ++y)
+                    for (int x = 0; x < full.width(); ++x)
+                        if (!plot.PtInRect(CPoint(x, y)) && during.pixel(x, y) != full.pixel(x, y)) {
+                            ++differing;
+                            where |= QRect(x, y, 1, 1);
+                        }
+                EXPECT_EQ(differing, 0) << (p ? "spectrogram" : "surface") << " direction " << c.direction
+                                        << " scroll " << c.scroll << ", " << panes << " pane(s), " << size.Width()
+                                        << " wide, within " << where.left() << "," << where.top() << " "
+                                        << where.width() << "x" << where.height();
+                w->DestroyWindow();
+                AfxPumpMessages();
+            }
         }
     }
 }
