@@ -33,6 +33,14 @@ void FillRamp(TWaveFile& w, DWORD frames, std::int32_t offset = 0)
     w.Rewind();
 }
 
+// A streamed wave lengthened to `frames` and filled with the ramp.
+void WriteRamp(TWaveFile& w, DWORD frames)
+{
+    const std::vector<std::uint8_t> zeros(w.FramesToBytes(frames), 0);
+    ASSERT_TRUE(w.WriteBytes(zeros.data(), static_cast<DWORD>(zeros.size())));
+    FillRamp(w, frames);
+}
+
 std::vector<std::int32_t> Column(TWaveFile& w, int channel = 0)
 {
     std::vector<std::int32_t> out;
@@ -339,9 +347,7 @@ TEST(WaveEditStreamed, FailedPasteInsertLeavesNothingForUndoToRemove)
 {
     TempFolder dir;
     TWaveFile w(TPcmFormat(8000, 2, 2), false, dir.path());
-    std::vector<std::uint8_t> zeros(w.FramesToBytes(10000), 0);
-    ASSERT_TRUE(w.WriteBytes(zeros.data(), static_cast<DWORD>(zeros.size())));
-    FillRamp(w, 10000);
+    ASSERT_NO_FATAL_FAILURE(WriteRamp(w, 10000));
     HGLOBAL image = w.MakeClipboardImage(0, 100);
     ASSERT_NE(image, nullptr);
 
@@ -375,9 +381,7 @@ TEST(WaveEditStreamed, AnUndoThatCannotGrowTheFileKeepsItsFramesForAnotherTry)
 {
     TempFolder dir;
     TWaveFile w(TPcmFormat(8000, 2, 2), false, dir.path());
-    std::vector<std::uint8_t> zeros(w.FramesToBytes(10000), 0);
-    ASSERT_TRUE(w.WriteBytes(zeros.data(), static_cast<DWORD>(zeros.size())));
-    FillRamp(w, 10000);
+    ASSERT_NO_FATAL_FAILURE(WriteRamp(w, 10000));
     HGLOBAL image = w.Cut(1000, 3000);
     ASSERT_NE(image, nullptr);
     GlobalFree(image);
@@ -446,9 +450,7 @@ TEST(WaveEditStreamed, APasteInsertOnAFullDiskLeavesTheFileAsItWas)
     const std::string path = disk.file("take.wav");
     {
         TWaveFile w(TPcmFormat(8000, 1, 2), false, scratch.path());
-        std::vector<std::uint8_t> zeros(w.FramesToBytes(50000), 0);
-        ASSERT_TRUE(w.WriteBytes(zeros.data(), static_cast<DWORD>(zeros.size())));
-        FillRamp(w, 50000);
+        ASSERT_NO_FATAL_FAILURE(WriteRamp(w, 50000));
         w.SetFileName(path);
         ASSERT_TRUE(w.Save());
     }

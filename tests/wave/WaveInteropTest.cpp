@@ -191,6 +191,12 @@ std::vector<std::uint8_t> EditLikeAUser(TWaveFile& w, std::vector<std::uint8_t> 
     return bytes;
 }
 
+// The independent readers the fact-chunk checks use.
+bool HaveSoxAndSoundfile()
+{
+    return HaveTool("sox") && RunCommand("/usr/bin/python3 -c 'import soundfile, numpy' 2>/dev/null") == 0;
+}
+
 } // namespace
 
 // sox writes 24-bit and multichannel files with an extensible format and a "fact" chunk. Edited
@@ -198,7 +204,7 @@ std::vector<std::uint8_t> EditLikeAUser(TWaveFile& w, std::vector<std::uint8_t> 
 // back sample for sample in sox and libsndfile, and carries the calibration chunk.
 TEST(WaveInteropSox, ASoxFileEditedAndSavedReadsBackEverywhere)
 {
-    if (!HaveTool("sox") || RunCommand("/usr/bin/python3 -c 'import soundfile, numpy' 2>/dev/null") != 0)
+    if (!HaveSoxAndSoundfile())
         GTEST_SKIP() << "sox and python3-soundfile are needed";
     for (const bool backup : {false, true}) {
         TempFolder dir;
@@ -240,7 +246,7 @@ TEST(WaveInteropSox, ASoxFileEditedAndSavedReadsBackEverywhere)
 // the "fact" count along, so the file as it stands (after a crash, say) reads whole.
 TEST(WaveInteropSox, AppendingToASoxFileKeepsItsFrameCountsInStep)
 {
-    if (!HaveTool("sox") || RunCommand("/usr/bin/python3 -c 'import soundfile, numpy' 2>/dev/null") != 0)
+    if (!HaveSoxAndSoundfile())
         GTEST_SKIP() << "sox and python3-soundfile are needed";
     TempFolder dir;
     WriteFile(dir.file("check.py"), std::vector<std::uint8_t>(kPyCheck, kPyCheck + std::strlen(kPyCheck)));
