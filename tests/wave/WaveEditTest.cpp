@@ -354,17 +354,13 @@ TEST(WaveEditStreamed, FailedPasteInsertLeavesNothingForUndoToRemove)
     // The working copy may not grow past its present size.
     const std::int64_t size = GetFileSizeOf(w.GetWorkingCopy());
     ASSERT_GT(size, 0);
-    rlimit old{};
-    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &old), 0);
-    auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
-    rlimit low = old;
-    low.rlim_cur = static_cast<rlim_t>(size);
-    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &low), 0);
-    ScriptedUser user;
-    user.ExpectBox(IDOK, "TWaveFile - the wave file cannot grow");
-    const bool pasted = w.PasteInsert(Bytes(image), 500);
-    setrlimit(RLIMIT_FSIZE, &old);
-    std::signal(SIGXFSZ, oldHandler);
+    bool pasted = false;
+    {
+        FileSizeLimit limit(static_cast<rlim_t>(size));
+        ScriptedUser user;
+        user.ExpectBox(IDOK, "TWaveFile - the wave file cannot grow");
+        pasted = w.PasteInsert(Bytes(image), 500);
+    }
     GlobalUnlock(image);
     GlobalFree(image);
 
@@ -391,20 +387,13 @@ TEST(WaveEditStreamed, AnUndoThatCannotGrowTheFileKeepsItsFramesForAnotherTry)
     const std::vector<std::int32_t> cut = Column(w);
 
     const std::int64_t size = GetFileSizeOf(w.GetWorkingCopy());
-    rlimit old{};
-    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &old), 0);
-    auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
-    rlimit low = old;
-    low.rlim_cur = static_cast<rlim_t>(size);
-    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &low), 0);
     {
+        FileSizeLimit limit(static_cast<rlim_t>(size));
         ScriptedUser user;
         user.ExpectBox(IDOK, "TWaveFile - the wave file cannot grow");
         user.ExpectBox(IDOK, "could not be restored. They are kept, so Undo Edit can be tried again.");
         w.Undo();
     }
-    setrlimit(RLIMIT_FSIZE, &old);
-    std::signal(SIGXFSZ, oldHandler);
     EXPECT_EQ(Column(w), cut);
     ASSERT_TRUE(w.IsUndoAvailable());
     w.Undo();

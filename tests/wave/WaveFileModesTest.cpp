@@ -41,28 +41,6 @@ std::vector<std::uint8_t> Frames(TWaveFile& w, DWORD first, DWORD count)
     return out;
 }
 
-// Limits the size of files this process may write, so that a write fails half-way.
-class FileSizeLimit {
-public:
-    explicit FileSizeLimit(rlim_t bytes)
-    {
-        getrlimit(RLIMIT_FSIZE, &old_);
-        previous_ = std::signal(SIGXFSZ, SIG_IGN);
-        rlimit l = old_;
-        l.rlim_cur = bytes;
-        setrlimit(RLIMIT_FSIZE, &l);
-    }
-    ~FileSizeLimit()
-    {
-        setrlimit(RLIMIT_FSIZE, &old_);
-        std::signal(SIGXFSZ, previous_);
-    }
-
-private:
-    rlimit old_{};
-    void (*previous_)(int) = nullptr;
-};
-
 } // namespace
 
 TEST(WaveFileModes, UntitledMemoryWaveCannotBeSavedWithoutAName)

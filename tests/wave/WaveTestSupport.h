@@ -8,7 +8,9 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <csignal>
 #include <cstdlib>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <filesystem>
 #include <fstream>
@@ -145,5 +147,27 @@ inline std::vector<std::uint8_t> PatternBytes(const TPcmFormat& f, std::uint32_t
     }
     return out;
 }
+
+// Limits the size of files this process may write, so that a write fails half-way.
+class FileSizeLimit {
+public:
+    explicit FileSizeLimit(rlim_t bytes)
+    {
+        getrlimit(RLIMIT_FSIZE, &old_);
+        previous_ = std::signal(SIGXFSZ, SIG_IGN);
+        rlimit l = old_;
+        l.rlim_cur = bytes;
+        setrlimit(RLIMIT_FSIZE, &l);
+    }
+    ~FileSizeLimit()
+    {
+        setrlimit(RLIMIT_FSIZE, &old_);
+        std::signal(SIGXFSZ, previous_);
+    }
+
+private:
+    rlimit old_{};
+    void (*previous_)(int) = nullptr;
+};
 
 } // namespace wavetest
