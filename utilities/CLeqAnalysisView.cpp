@@ -152,7 +152,14 @@ void CLeqAnalysisView::SetupCalculators()
         c.start = now;
         c.lastFeed = now;
         c.lastRecalc = now;
+        c.middle = 0.0;
     }
+}
+
+double CLeqAnalysisView::HalfBlockSeconds(int channel) const
+{
+    const DWORD rate = m_host.processing ? m_host.processing[channel].SampleFormat.SampleRate : 0;
+    return rate > 0 ? TLeqCalc::kBlock / 2.0 / rate : 0.0;
 }
 
 void CLeqAnalysisView::Process(bool final)
@@ -168,42 +175,44 @@ void CLeqAnalysisView::Process(bool final)
             dt = 0.001f;
             c.lastFeed = now;
         }
+        if (c.start == kNoStart)
+            c.start = now;
+        float elapsed = now - c.start;
+        // A live run's time of day starts again at midnight; the run goes on across it.
+        if (elapsed < 0.0f && m_host.Mode() != 2)
+            elapsed += 86400.0f;
+        if (elapsed >= 0.0f && (dt >= 0.1f || final))
+            c.calc->SetElapsed(elapsed);
         bool fed = false;
         if (dt >= 0.1f) {
             c.lastFeed = now;
-            if (c.start == kNoStart)
-                c.start = now;
-            float elapsed = now - c.start;
-            // A live run's time of day starts again at midnight; the run goes on across it.
-            if (elapsed < 0.0f && m_host.Mode() != 2)
-                elapsed += 86400.0f;
-            if (elapsed >= 0.0f)
-                c.calc->SetElapsed(elapsed);
             fed = m_host.readSamples && m_host.readSamples(ch, TLeqCalc::kBlock, c.buffer.data());
         }
-        if (fed) {
-            c.calc->Accumulate(c.buffer.data());
+        if (fed && elapsed >= 0.0f) {
+            // The block stands for the time since the previous block's middle. A live block
+            // ends now; a file's block starts at the position.
+            const double half = HalfBlockSeconds(ch);
+            const double middle = m_host.Mode() == 2 ? elapsed + half : elapsed - half;
+            c.calc->Accumulate(c.buffer.data(), std::max(0.0, middle - c.middle));
+            c.middle = std::max(c.middle, middle);
             fedAny = true;
         }
         const LeqChannelSettings& s = c.calc->GetSettings();
-        bool recalc = false;
-        if (s.RecalcMode == 1) {
-            recalc = final;
-        } else {
+        bool recalc = final;
+        if (s.RecalcMode != 1) {
             float since = now - c.lastRecalc;
             if (since < 0.0f) {
                 since = 0.001f;
                 c.lastRecalc = now;
             }
-            recalc = since >= s.Interval;
-            if (recalc)
+            if (since >= s.Interval) {
+                recalc = true;
                 c.lastRecalc = now;
+            }
         }
-        // An interval into which nothing could be fed (the last seconds of a file, shorter
-        // than a block) keeps the last interval's levels on show rather than clearing them.
+        // The results cover the whole run: a recalculation refreshes them, it starts nothing anew.
         if (recalc && c.calc->GetCount() > 0) {
             c.calc->Compute();
-            c.calc->ResetInterval();
             fedAny = true;
         }
     }

@@ -1,7 +1,7 @@
 // The Leq window: one TLeqCalc per input channel on view, fed the channel's newest 8192
-// samples at most every 0.1 s while a run goes, recalculated at the chosen interval or when
-// the run stops, shown in a grid (LeqT, Leq, Lsel, Lpk, Lmax, Lmin, L10, L50, L90). Data
-// logging reads the nine results.
+// samples at most every 0.1 s while a run goes, its results (over the whole run since the
+// start or Reset) recalculated at the chosen interval and when the run stops, shown in a
+// grid (LeqT, Leq, Lsel, Lpk, Lmax, Lmin, L10, L50, L90). Data logging reads the nine results.
 //
 // The frame owns the window (see CUtilityWindow) and hands it a UtilityHost at Create.
 //
@@ -62,6 +62,8 @@ private:
     // Sizes the window by the rule of its rows; cx, cy: the client size (-1: as it is now).
     void ApplySizeRule(int cx = -1, int cy = -1);
     double Now(int channel) const;
+    // Half a Leq block of the channel's samples, in seconds.
+    double HalfBlockSeconds(int channel) const;
 
     struct Channel {
         std::vector<float> buffer;
@@ -70,6 +72,7 @@ private:
         float start = kNoStart;
         float lastFeed = 0.0f;
         float lastRecalc = 0.0f;
+        double middle = 0.0; // of the last block fed, seconds after the start
     };
 
     UtilityHost m_host;

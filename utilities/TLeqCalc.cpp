@@ -7,6 +7,7 @@
 #include <cmath>
 #include <cstring>
 #include <new>
+#include <utility>
 
 ChannelProcessingSettings TLeqCalc::AnalyzerProcessing(ChannelProcessingSettings p, WORD averaging)
 {
@@ -41,50 +42,61 @@ ChannelScalingSettings TLeqCalc::AnalyzerScaling(ChannelScalingSettings s, WORD 
     return s;
 }
 
+WORD TLeqCalc::GroupAveraging(const LeqChannelSettings& settings, int group)
+{
+    using G = LeqChannelSettings;
+    if (group == G::kLmaxMin || group == G::kPercentile)
+        return settings.Averaging[group];
+    return 0;
+}
+
 TLeqCalc::TLeqCalc(const LeqChannelSettings& settings, const ChannelProcessingSettings& processing,
-                   const ChannelScalingSettings& scaling, const ChannelCalibration& calibration, float elapsed,
-                   int capacity)
-    : m_settings(settings), m_elapsed(elapsed), m_capacity(std::max(1, capacity))
+                   const ChannelScalingSettings& scaling, const ChannelCalibration& calibration, float elapsed)
+    : m_settings(settings), m_elapsed(elapsed)
 {
     try {
         m_window = std::make_unique<TSmoothing>(kBlock, 6, 1);
+        // Groups of the same weighting and averaging read one analyzer: with the defaults two
+        // transforms a block instead of six.
+        std::vector<std::pair<WORD, WORD>> keys;
+        bool built = true;
         for (int g = 0; g < LeqChannelSettings::kGroups; ++g) {
-            const WORD averaging = g == LeqChannelSettings::kLpk ? 0 : settings.Averaging[g];
-            const ChannelProcessingSettings p = AnalyzerProcessing(processing, averaging);
-            const ChannelScalingSettings s = AnalyzerScaling(scaling, settings.Weighting[g]);
-            auto analyzer = std::make_unique<SpectralData>(&p, &s, true);
-            if (analyzer->HasError())
+            const std::pair<WORD, WORD> key{settings.Weighting[g], GroupAveraging(settings, g)};
+            const auto found = std::find(keys.begin(), keys.end(), key);
+            if (found != keys.end()) {
+                m_analyzerOf[static_cast<std::size_t>(g)] = static_cast<int>(found - keys.begin());
                 continue;
+            }
+            const ChannelProcessingSettings p = AnalyzerProcessing(processing, key.second);
+            const ChannelScalingSettings s = AnalyzerScaling(scaling, key.first);
+            auto analyzer = std::make_unique<SpectralData>(&p, &s, true);
+            if (analyzer->HasError()) {
+                built = false;
+                break;
+            }
             analyzer->SetScaling(&calibration);
-            m_analyzers[static_cast<std::size_t>(g)] = std::move(analyzer);
+            m_analyzerOf[static_cast<std::size_t>(g)] = static_cast<int>(keys.size());
+            keys.push_back(key);
+            m_analyzers.push_back(std::move(analyzer));
         }
-        m_peak.assign(static_cast<std::size_t>(m_capacity), 0.0f);
-        m_maxMin.assign(static_cast<std::size_t>(m_capacity), 0.0f);
-        m_percentile.assign(static_cast<std::size_t>(m_capacity), 0.0f);
+        m_complete = built;
     } catch (const std::bad_alloc&) {
-        m_peak.clear();
-        m_maxMin.clear();
-        m_percentile.clear();
+        m_complete = false;
     }
 }
 
 TLeqCalc::~TLeqCalc() = default;
 
-bool TLeqCalc::IsComplete() const
-{
-    if (!m_window || m_peak.empty() || m_maxMin.empty() || m_percentile.empty())
-        return false;
-    return std::all_of(m_analyzers.begin(), m_analyzers.end(), [](const auto& a) { return a != nullptr; });
-}
+bool TLeqCalc::IsComplete() const { return m_complete && m_window != nullptr; }
 
 float TLeqCalc::GroupLevel(int group)
 {
-    SpectralData& a = *m_analyzers[static_cast<std::size_t>(group)];
+    SpectralData& a = *m_analyzers[static_cast<std::size_t>(m_analyzerOf[static_cast<std::size_t>(group)])];
     return a.TotalLevel(static_cast<UINT>(a.GetFirstBin()), static_cast<UINT>(a.GetLastBin()), 1,
                         m_settings.Weighting[group]);
 }
 
-void TLeqCalc::Accumulate(const float* samples)
+void TLeqCalc::Accumulate(const float* samples, double seconds)
 {
     if (!IsComplete() || !samples)
         return;
@@ -94,57 +106,118 @@ void TLeqCalc::Accumulate(const float* samples)
         a->ComputeSpectrum();
         a->Average(false);
     }
-    const auto i = static_cast<std::size_t>(m_index);
-    m_peak[i] = GroupLevel(LeqChannelSettings::kLpk);
-    m_maxMin[i] = GroupLevel(LeqChannelSettings::kLmaxMin);
-    m_percentile[i] = GroupLevel(LeqChannelSettings::kPercentile);
-    m_count = std::min(m_count + 1, m_capacity);
-    m_index = (m_index + 1) % m_capacity;
+    using G = LeqChannelSettings;
+    const double w = seconds > 0.0 ? seconds : 0.0;
+    for (int g : {G::kLeqT, G::kLeq, G::kLsel}) {
+        const double e = std::pow(10.0, GroupLevel(g) / 10.0);
+        m_lastEnergy[static_cast<std::size_t>(g)] = e;
+        m_energy[static_cast<std::size_t>(g)] += e * w;
+    }
+    const float peak = GroupLevel(G::kLpk);
+    const float level = GroupLevel(G::kLmaxMin);
+    m_lastPercentile = GroupLevel(G::kPercentile);
+    m_peak = m_count == 0 ? peak : std::max(m_peak, peak);
+    m_max = m_count == 0 ? level : std::max(m_max, level);
+    m_min = m_count == 0 ? level : std::min(m_min, level);
+    try {
+        m_percentile.Add(m_lastPercentile, w);
+    } catch (const std::bad_alloc&) {
+        // The histogram keeps what it had; the other results go on.
+    }
+    m_covered += w;
+    ++m_count;
 }
 
 void TLeqCalc::Compute()
 {
     if (!IsComplete())
         return;
-    // Nothing fed since the interval began: no level, rather than the last interval's entries
-    // still lying in the histories.
     if (m_count == 0) {
         m_results.fill(kNoLevelDb);
         return;
     }
-    auto energyLevel = [](float level, double factor) {
-        double v = std::pow(10.0, level / 10.0) * factor;
-        if (v <= 0.0)
-            v = 1e-8;
-        return static_cast<float>(10.0 * std::log10(v));
+    auto level = [](double energy) { return static_cast<float>(10.0 * std::log10(energy > 0.0 ? energy : 1e-8)); };
+    // Past the time the blocks stand for (the half block after the last one's middle, a run
+    // that ends between feeds) the last level goes on.
+    const double tail = std::max(0.0, static_cast<double>(m_elapsed) - m_covered);
+    const double span = m_covered + tail;
+    auto mean = [&](int g) {
+        const auto i = static_cast<std::size_t>(g);
+        return span > 0.0 ? (m_energy[i] + m_lastEnergy[i] * tail) / span : m_lastEnergy[i];
     };
+    using G = LeqChannelSettings;
     const double T = m_settings.ReferenceTime > 0 ? m_settings.ReferenceTime : 1;
-    m_results[kLeqT] = energyLevel(GroupLevel(LeqChannelSettings::kLeqT), m_elapsed / T);
-    m_results[kLeq] = GroupLevel(LeqChannelSettings::kLeq);
-    m_results[kLsel] = energyLevel(GroupLevel(LeqChannelSettings::kLsel), m_elapsed);
-
-    // Every stored entry counts: a loud last block is the interval's maximum too.
-    const int n = m_count;
-    for (std::vector<float>* h : {&m_peak, &m_maxMin, &m_percentile})
-        if (n >= 2)
-            std::sort(h->begin(), h->begin() + n);
-    const int top = std::max(0, n - 1);
-    auto index = [&](double fraction) {
-        return std::clamp(static_cast<int>(fraction * n + 0.5), 0, top);
-    };
-    m_results[kLpk] = m_peak[static_cast<std::size_t>(top)];
-    m_results[kLmax] = m_maxMin[static_cast<std::size_t>(top)];
-    m_results[kLmin] = m_maxMin[0];
-    m_results[kL10] = m_percentile[static_cast<std::size_t>(index(0.9))];
-    m_results[kL50] = m_percentile[static_cast<std::size_t>(index(0.5))];
-    m_results[kL90] = m_percentile[static_cast<std::size_t>(index(0.1))];
+    m_results[kLeqT] = level(mean(G::kLeqT) * span / T);
+    m_results[kLeq] = level(mean(G::kLeq));
+    m_results[kLsel] = level(mean(G::kLsel) * span);
+    m_results[kLpk] = m_peak;
+    m_results[kLmax] = m_max;
+    m_results[kLmin] = m_min;
+    // L10 is the level exceeded for a tenth of the time.
+    const bool timed = m_percentile.Total() > 0.0;
+    m_results[kL10] = timed ? m_percentile.Quantile(0.9) : m_lastPercentile;
+    m_results[kL50] = timed ? m_percentile.Quantile(0.5) : m_lastPercentile;
+    m_results[kL90] = timed ? m_percentile.Quantile(0.1) : m_lastPercentile;
 }
 
-void TLeqCalc::ResetInterval()
+void TLeqCalc::Reset()
 {
     for (auto& a : m_analyzers)
-        if (a)
-            a->ResetAverages();
-    m_index = 0;
+        a->ResetAverages();
+    m_energy.fill(0.0);
+    m_lastEnergy.fill(0.0);
+    m_percentile.Clear();
+    m_peak = m_max = m_min = m_lastPercentile = 0.0f;
+    m_covered = 0.0;
     m_count = 0;
+}
+
+// ---- Level histogram ------------------------------------------------------------------------
+
+namespace {
+constexpr double kStepsPerDb = 100.0;
+// Levels are kept within +-1000 dB (silence reads -999): at most 200,001 steps.
+constexpr double kLimitDb = 1000.0;
+} // namespace
+
+void TLeqCalc::LevelHistogram::Add(float level, double seconds)
+{
+    const double clamped = std::clamp(static_cast<double>(level), -kLimitDb, kLimitDb);
+    const int step = static_cast<int>(std::lround(clamped * kStepsPerDb));
+    if (m_time.empty()) {
+        m_first = step;
+        m_time.assign(1, 0.0);
+    } else if (step < m_first) {
+        m_time.insert(m_time.begin(), static_cast<std::size_t>(m_first - step), 0.0);
+        m_first = step;
+    } else if (step - m_first >= static_cast<int>(m_time.size())) {
+        m_time.resize(static_cast<std::size_t>(step - m_first + 1), 0.0);
+    }
+    m_time[static_cast<std::size_t>(step - m_first)] += seconds;
+    m_total += seconds;
+}
+
+float TLeqCalc::LevelHistogram::Quantile(double fraction) const
+{
+    if (m_time.empty())
+        return kNoLevelDb;
+    // The first level whose time from the bottom passes the fraction: with ten equal blocks,
+    // one loud, L10 reads the loud one.
+    const double goal = fraction * m_total * (1.0 + 1e-9);
+    double below = 0.0;
+    std::size_t i = 0;
+    for (; i + 1 < m_time.size(); ++i) {
+        below += m_time[i];
+        if (m_time[i] > 0.0 && below > goal)
+            break;
+    }
+    return static_cast<float>((m_first + static_cast<int>(i)) / kStepsPerDb);
+}
+
+void TLeqCalc::LevelHistogram::Clear()
+{
+    m_time.clear();
+    m_time.shrink_to_fit();
+    m_first = 0;
+    m_total = 0.0;
 }

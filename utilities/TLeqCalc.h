@@ -1,9 +1,15 @@
-// The Leq calculator of one input channel: six 1/3-octave analyzers (one per parameter group,
-// each with its own weighting and averaging) fed 8192-sample blocks, three level histories of
-// up to 24 hours at ten blocks a second, and the nine results LeqT, Leq, Lsel, Lpk, Lmax,
-// Lmin, L10, L50, L90 in dB.
+// The Leq calculator of one input channel: 1/3-octave analyzers fed 8192-sample blocks, one
+// per distinct (weighting, averaging) pair of the six parameter groups, and the nine results
+// LeqT, Leq, Lsel, Lpk, Lmax, Lmin, L10, L50, L90 in dB over everything fed since the start.
 //
-// An interval with nothing fed computes -999.9 (no level) for every result.
+// LeqT, Leq and Lsel are energy means of the blocks' levels, each block standing for the
+// seconds the caller says, as IEC 61672-1 integrates them: without time weighting, so those
+// groups' averaging choice does not change them. Lmax and Lmin are the extremes of their
+// group's time-weighted level, Lpk the loudest single block, and L10..L90 come from a histogram
+// of the percentile group's time-weighted levels (0.01 dB steps) weighted by time: memory stays
+// bounded however long a run goes.
+//
+// Nothing fed computes -999.9 (no level) for every result.
 //
 // A part that can't be allocated leaves the calculator inert: it neither accumulates nor
 // computes, and its results stay 0.
@@ -26,41 +32,69 @@ class TSmoothing;
 class TLeqCalc {
 public:
     static constexpr UINT kBlock = 8192;
-    static constexpr int kCapacity = 864000;
     enum Result { kLeqT, kLeq, kLsel, kLpk, kLmax, kLmin, kL10, kL50, kL90, kResults };
 
     TLeqCalc(const LeqChannelSettings& settings, const ChannelProcessingSettings& processing,
-             const ChannelScalingSettings& scaling, const ChannelCalibration& calibration, float elapsed = 1.0f,
-             int capacity = kCapacity);
+             const ChannelScalingSettings& scaling, const ChannelCalibration& calibration, float elapsed = 1.0f);
     ~TLeqCalc();
     TLeqCalc(const TLeqCalc&) = delete;
     TLeqCalc& operator=(const TLeqCalc&) = delete;
 
     bool IsComplete() const;
+    // The seconds since the start that LeqT and Lsel cover. Beyond the time the blocks stand
+    // for, the last block's level is taken to go on.
     void SetElapsed(float seconds) { m_elapsed = seconds; }
-    // One block of kBlock unscaled samples.
-    void Accumulate(const float* samples);
+    // One block of kBlock unscaled samples standing for `seconds` of the run (the time since
+    // the previous block's middle).
+    void Accumulate(const float* samples, double seconds);
     void Compute();
-    void ResetInterval();
+    // Forgets everything fed: the next block starts a new measurement.
+    void Reset();
 
     float GetResult(int which) const { return which >= 0 && which < kResults ? m_results[which] : 0.0f; }
-    int GetCount() const { return m_count; }
+    long long GetCount() const { return m_count; }
+    double GetCovered() const { return m_covered; }
     const LeqChannelSettings& GetSettings() const { return m_settings; }
+    // What the calculator holds: distinct analyzers and histogram steps.
+    int AnalyzerCount() const { return static_cast<int>(m_analyzers.size()); }
+    std::size_t HistogramSteps() const { return m_percentile.Steps(); }
 
     // The processing and scaling records of a group's analyzer, as the calculator builds them.
     static ChannelProcessingSettings AnalyzerProcessing(ChannelProcessingSettings processing, WORD averaging);
     static ChannelScalingSettings AnalyzerScaling(ChannelScalingSettings scaling, WORD weighting);
+    // The averaging a group's analyzer runs with: none for the integrated groups and Lpk.
+    static WORD GroupAveraging(const LeqChannelSettings& settings, int group);
 
 private:
+    // Time spent at each level, in 0.01 dB steps, over the levels seen so far.
+    class LevelHistogram {
+    public:
+        void Add(float level, double seconds);
+        // The level not exceeded for `fraction` of the time.
+        float Quantile(double fraction) const;
+        void Clear();
+        std::size_t Steps() const { return m_time.size(); }
+        double Total() const { return m_total; }
+
+    private:
+        std::vector<double> m_time;
+        int m_first = 0; // the step of m_time[0]
+        double m_total = 0.0;
+    };
+
     float GroupLevel(int group);
 
     LeqChannelSettings m_settings;
     std::unique_ptr<TSmoothing> m_window;
-    std::array<std::unique_ptr<SpectralData>, LeqChannelSettings::kGroups> m_analyzers;
-    std::vector<float> m_peak, m_maxMin, m_percentile;
+    std::vector<std::unique_ptr<SpectralData>> m_analyzers;
+    std::array<int, LeqChannelSettings::kGroups> m_analyzerOf{};
+    // Energy x seconds of the integrated groups, and their latest block's energy.
+    std::array<double, 3> m_energy{}, m_lastEnergy{};
+    float m_peak = 0.0f, m_max = 0.0f, m_min = 0.0f, m_lastPercentile = 0.0f;
+    LevelHistogram m_percentile;
     float m_elapsed = 1.0f;
-    int m_index = 0;
-    int m_count = 0;
-    int m_capacity = kCapacity;
+    double m_covered = 0.0;
+    long long m_count = 0;
+    bool m_complete = false;
     std::array<float, kResults> m_results{};
 };

@@ -1,9 +1,11 @@
-// The Leq calculator against closed forms: LeqT and Lsel from the energy average and the
-// elapsed time, the A-weighting of IEC 61672 at 100 Hz, and the statistics of a steady tone.
+// The Leq calculator fed blocks directly, against truths worked out here from the levels and
+// times fed: the energy mean over the whole time and IEC 61672-1's LeqT and SEL, the
+// A-weighting of IEC 61672 at 100 Hz, and the levels exceeded for 10, 50 and 90 % of the time.
 #include "utilities/TLeqCalc.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <vector>
 
@@ -29,40 +31,138 @@ LeqChannelSettings AllGroups(WORD weighting, WORD averaging)
     return s;
 }
 
-// A calculator with a small history (the statistics need no 24 hours).
 std::unique_ptr<TLeqCalc> Make(const LeqChannelSettings& s)
 {
-    return std::make_unique<TLeqCalc>(s, ChannelProcessingSettings(), ChannelScalingSettings(), ChannelCalibration(),
-                                      1.0f, 1000);
+    return std::make_unique<TLeqCalc>(s, ChannelProcessingSettings(), ChannelScalingSettings(), ChannelCalibration());
+}
+
+double EnergyMean(const std::vector<std::pair<double, double>>& pieces) // (dB, seconds)
+{
+    double e = 0.0, t = 0.0;
+    for (const auto& [db, seconds] : pieces) {
+        e += std::pow(10.0, db / 10.0) * seconds;
+        t += seconds;
+    }
+    return 10.0 * std::log10(e / t);
+}
+
+// The level exceeded for `percent` of the time, by ranking the pieces from the loudest.
+double Exceeded(std::vector<std::pair<double, double>> pieces, double percent)
+{
+    std::sort(pieces.begin(), pieces.end(), [](const auto& a, const auto& b) { return a.first > b.first; });
+    double total = 0.0;
+    for (const auto& p : pieces)
+        total += p.second;
+    double above = 0.0;
+    for (const auto& [db, seconds] : pieces) {
+        above += seconds;
+        if (above > percent / 100.0 * total)
+            return db;
+    }
+    return pieces.back().first;
 }
 } // namespace
 
-TEST(LeqCalc, LeqTAndLselFollowFromTheEnergyAverageAndTheElapsedTime)
+// The defaults (A, Slow for the integrated groups, Fast for Lmax/Lmin and LN): a loud stretch
+// then a quiet one twice as long, as a measurement of a passing source reads.
+TEST(LeqCalc, TheIntegratedLevelsCoverTheWholeTimeFed)
 {
-    LeqChannelSettings s = AllGroups(0, 3);
-    s.ReferenceTime = 3600;
+    LeqChannelSettings s;
     auto calc = Make(s);
     ASSERT_TRUE(calc->IsComplete());
-    for (int b = 0; b < 12; ++b)
-        calc->Accumulate(Tone(250.0, 1.0e6, b).data());
-    calc->SetElapsed(360.0f);
-    calc->Compute();
+    // Groups of one weighting and averaging share an analyzer.
+    EXPECT_EQ(calc->AnalyzerCount(), 2);
+    auto reference = Make(s);
+    reference->Accumulate(Tone(1000.0, 1.0e6, 0).data(), 1.0);
+    reference->Compute();
+    const double loud = reference->GetResult(TLeqCalc::kLeq);
+
+    int block = 0;
+    for (int i = 0; i < 10; ++i)
+        calc->Accumulate(Tone(1000.0, 1.0e6, block++).data(), 1.0);
+    for (int i = 0; i < 20; ++i)
+        calc->Accumulate(Tone(1000.0, 1.0e6 / 100.0, block++).data(), 1.0);
+    struct Case {
+        float elapsed;
+        std::vector<std::pair<double, double>> pieces; // what the elapsed time holds
+    };
+    // At 30 s the blocks cover the time; at 40 s the last level is taken to go on.
+    for (const Case& c : {Case{30.0f, {{loud, 10.0}, {loud - 40.0, 20.0}}},
+                          Case{40.0f, {{loud, 10.0}, {loud - 40.0, 30.0}}}}) {
+        calc->SetElapsed(c.elapsed);
+        calc->Compute();
+        const double leq = EnergyMean(c.pieces);
+        EXPECT_NEAR(calc->GetResult(TLeqCalc::kLeq), leq, 0.05) << c.elapsed;
+        EXPECT_NEAR(calc->GetResult(TLeqCalc::kLeqT), leq + 10.0 * std::log10(c.elapsed / 3600.0), 0.05);
+        EXPECT_NEAR(calc->GetResult(TLeqCalc::kLsel), leq + 10.0 * std::log10(c.elapsed), 0.05);
+        EXPECT_NEAR(calc->GetResult(TLeqCalc::kLmax), loud, 0.05);
+        EXPECT_NEAR(calc->GetResult(TLeqCalc::kLpk), loud, 0.05);
+        EXPECT_NEAR(calc->GetResult(TLeqCalc::kLmin), loud - 40.0, 0.1);
+    }
+    // Computing again changes nothing: a recalculation refreshes, it does not restart.
     const float leq = calc->GetResult(TLeqCalc::kLeq);
-    EXPECT_GT(leq, -200.0f);
-    EXPECT_NEAR(calc->GetResult(TLeqCalc::kLeqT), leq - 10.0f, 0.01);
-    EXPECT_NEAR(calc->GetResult(TLeqCalc::kLsel), leq + 10.0 * std::log10(360.0), 0.01);
+    calc->Compute();
+    EXPECT_EQ(calc->GetResult(TLeqCalc::kLeq), leq);
+    EXPECT_EQ(calc->GetCount(), 30);
 
-    // A steady tone: every statistic reads the same level.
-    for (int r : {TLeqCalc::kLpk, TLeqCalc::kLmax, TLeqCalc::kLmin, TLeqCalc::kL10, TLeqCalc::kL50, TLeqCalc::kL90})
-        EXPECT_NEAR(calc->GetResult(r), leq, 0.3) << r;
+    // Reset forgets it all: nothing fed has no level.
+    calc->Reset();
+    EXPECT_EQ(calc->GetCount(), 0);
+    calc->Compute();
+    for (int r = 0; r < TLeqCalc::kResults; ++r)
+        EXPECT_FLOAT_EQ(calc->GetResult(r), -999.9f) << r;
+    calc->SetElapsed(2.0f);
+    calc->Accumulate(Tone(1000.0, 1.0e6 / 10.0, 0).data(), 2.0);
+    calc->Compute();
+    EXPECT_NEAR(calc->GetResult(TLeqCalc::kLeq), loud - 20.0, 0.05);
+    EXPECT_NEAR(calc->GetResult(TLeqCalc::kLmax), loud - 20.0, 0.05);
+}
 
-    // A tone 20 dB louder raises every level by 20 dB.
-    auto loud = Make(s);
-    for (int b = 0; b < 12; ++b)
-        loud->Accumulate(Tone(250.0, 1.0e7, b).data());
-    loud->SetElapsed(360.0f);
-    loud->Compute();
-    EXPECT_NEAR(loud->GetResult(TLeqCalc::kLeq) - leq, 20.0, 0.05);
+// Levels held for known times in a shuffled order: L10, L50 and L90 against the ranking of
+// the pieces, and Leq against their energy mean; blocks standing for unequal times count by
+// their time, not by their number.
+TEST(LeqCalc, PercentileLevelsAreTheLevelsExceededForTheirShareOfTheTime)
+{
+    struct Case {
+        const char* name;
+        std::vector<std::pair<double, double>> pieces; // (dB below the reference, seconds)
+        double secondsPerBlock;
+    };
+    const Case cases[] = {
+        {"four levels", {{-30, 11}, {-10, 5}, {-40, 45}, {-20, 17}, {-30, 22}}, 1.0},
+        {"one level rarely", {{-40, 60}, {0, 4}, {-40, 36}}, 1.0},
+        // The same quiet time in a few long blocks: the loud blocks are many but short.
+        {"unequal blocks", {{-40, 80}, {-5, 20}}, 0.0},
+    };
+    // No time weighting: each block reads its own level.
+    LeqChannelSettings s;
+    s.Averaging[LeqChannelSettings::kPercentile] = 0;
+    for (const Case& c : cases) {
+        auto calc = Make(s);
+        auto reference = Make(LeqChannelSettings());
+        reference->Accumulate(Tone(1000.0, 1.0e6, 0).data(), 1.0);
+        reference->Compute();
+        const double zero = reference->GetResult(TLeqCalc::kLeq);
+        std::vector<std::pair<double, double>> truth;
+        double total = 0.0;
+        int block = 0;
+        for (const auto& [db, seconds] : c.pieces) {
+            // "unequal blocks": quiet in 8 blocks of 10 s, loud in 40 blocks of 0.5 s.
+            const double each = c.secondsPerBlock > 0.0 ? c.secondsPerBlock : (db < -20 ? 10.0 : 0.5);
+            for (double t = 0.0; t < seconds - 1e-9; t += each)
+                calc->Accumulate(Tone(1000.0, 1.0e6 * std::pow(10.0, db / 20.0), block++).data(), each);
+            truth.emplace_back(zero + db, seconds);
+            total += seconds;
+        }
+        calc->SetElapsed(static_cast<float>(total));
+        calc->Compute();
+        EXPECT_NEAR(calc->GetResult(TLeqCalc::kLeq), EnergyMean(truth), 0.1) << c.name;
+        EXPECT_NEAR(calc->GetResult(TLeqCalc::kL10), Exceeded(truth, 10), 0.1) << c.name;
+        EXPECT_NEAR(calc->GetResult(TLeqCalc::kL50), Exceeded(truth, 50), 0.1) << c.name;
+        EXPECT_NEAR(calc->GetResult(TLeqCalc::kL90), Exceeded(truth, 90), 0.1) << c.name;
+        // The history holds levels, not blocks: a few hundred 0.01 dB steps here.
+        EXPECT_LE(calc->HistogramSteps(), 4100u) << c.name;
+    }
 }
 
 TEST(LeqCalc, AWeightingAt100HzIsTheStandardsMinus19Point1Decibels)
@@ -72,9 +172,9 @@ TEST(LeqCalc, AWeightingAt100HzIsTheStandardsMinus19Point1Decibels)
     auto c = Make(AllGroups(3, 4));
     for (int b = 0; b < 4; ++b) {
         const auto tone = Tone(100.0, 1.0e6, b);
-        flat->Accumulate(tone.data());
-        a->Accumulate(tone.data());
-        c->Accumulate(tone.data());
+        flat->Accumulate(tone.data(), 1.0);
+        a->Accumulate(tone.data(), 1.0);
+        c->Accumulate(tone.data(), 1.0);
     }
     flat->Compute();
     a->Compute();
@@ -82,43 +182,13 @@ TEST(LeqCalc, AWeightingAt100HzIsTheStandardsMinus19Point1Decibels)
     // IEC 61672-1, table 3: A -19.1 dB and C -0.3 dB at 100 Hz.
     EXPECT_NEAR(a->GetResult(TLeqCalc::kLeq) - flat->GetResult(TLeqCalc::kLeq), -19.1, 0.3);
     EXPECT_NEAR(c->GetResult(TLeqCalc::kLeq) - flat->GetResult(TLeqCalc::kLeq), -0.3, 0.3);
-}
-
-TEST(LeqCalc, OneStoredEntryGivesEveryPercentileAndAnEmptyIntervalHasNoLevel)
-{
-    auto calc = Make(AllGroups(0, 1));
-    calc->Accumulate(Tone(500.0, 1.0e6, 0).data());
-    EXPECT_EQ(calc->GetCount(), 1);
-    calc->Compute();
-    const float l = calc->GetResult(TLeqCalc::kL50);
-    EXPECT_NE(l, 0.0f);
-    EXPECT_EQ(calc->GetResult(TLeqCalc::kL10), l);
-    EXPECT_EQ(calc->GetResult(TLeqCalc::kL90), l);
-    EXPECT_EQ(calc->GetResult(TLeqCalc::kLmax), calc->GetResult(TLeqCalc::kLmin));
-    calc->ResetInterval();
-    EXPECT_EQ(calc->GetCount(), 0);
-    // An interval with nothing fed has no level: none of the last interval's results stays.
-    calc->Compute();
-    for (int r = 0; r < TLeqCalc::kResults; ++r)
-        EXPECT_FLOAT_EQ(calc->GetResult(r), -999.9f) << r;
-    calc->Accumulate(Tone(500.0, 1.0e4, 1).data());
-    calc->Compute();
-    EXPECT_NEAR(calc->GetResult(TLeqCalc::kL50), l - 40.0f, 0.5);
-
-    // A quiet stretch then a loud one: L10 reads the loud level, L90 the quiet one.
-    auto mixed = Make(AllGroups(0, 0));
-    for (int b = 0; b < 21; ++b)
-        mixed->Accumulate(Tone(500.0, b < 10 ? 1.0e4 : 1.0e6, b).data());
-    mixed->Compute();
-    EXPECT_NEAR(mixed->GetResult(TLeqCalc::kL10) - mixed->GetResult(TLeqCalc::kL90), 40.0, 1.0);
-    EXPECT_GE(mixed->GetResult(TLeqCalc::kLmax), mixed->GetResult(TLeqCalc::kL10));
-    EXPECT_LE(mixed->GetResult(TLeqCalc::kLmin), mixed->GetResult(TLeqCalc::kL90));
-
-    // The loudest block is the last one fed before the recalculation: Lmax and Lpk hold it.
-    auto last = Make(AllGroups(0, 0));
-    for (int b = 0; b < 6; ++b)
-        last->Accumulate(Tone(500.0, b < 5 ? 1.0e4 : 1.0e6, b).data());
-    last->Compute();
-    EXPECT_NEAR(last->GetResult(TLeqCalc::kLmax) - last->GetResult(TLeqCalc::kLmin), 40.0, 1.0);
-    EXPECT_NEAR(last->GetResult(TLeqCalc::kLpk), last->GetResult(TLeqCalc::kLmax), 0.01);
+    // Each group keeps its own weighting: C for the percentiles beside A for Leq.
+    LeqChannelSettings mixed = AllGroups(1, 1);
+    mixed.Weighting[LeqChannelSettings::kPercentile] = 3;
+    auto both = Make(mixed);
+    for (int b = 0; b < 4; ++b)
+        both->Accumulate(Tone(100.0, 1.0e6, b).data(), 1.0);
+    both->Compute();
+    EXPECT_NEAR(both->GetResult(TLeqCalc::kLeq), a->GetResult(TLeqCalc::kLeq), 0.05);
+    EXPECT_NEAR(both->GetResult(TLeqCalc::kL50), c->GetResult(TLeqCalc::kLeq), 0.05);
 }

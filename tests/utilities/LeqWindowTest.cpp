@@ -32,7 +32,8 @@ protected:
         for (LeqChannelSettings& s : records.leq) {
             for (int g = 0; g < LeqChannelSettings::kGroups; ++g) {
                 s.Weighting[g] = 1; // A: 0 dB at 1 kHz
-                s.Averaging[g] = g == LeqChannelSettings::kLpk ? 0 : 4;
+                // Each block its own level for Lmax, Lmin and LN, whatever time it stands for.
+                s.Averaging[g] = g == LeqChannelSettings::kLmaxMin || g == LeqChannelSettings::kPercentile ? 0 : 4;
             }
         }
     }
@@ -82,7 +83,7 @@ TEST_F(LeqWindow, AOnePascalToneReadsNinetyFourDecibelsAndTheTimeLevelsFollowThe
         Step(0.06);
     EXPECT_EQ(reads, 5);
 
-    // Six minutes on, the interval has passed: the grid shows the interval's levels.
+    // Six minutes on, the interval has passed: the grid shows the run's levels.
     Step(360.0 - 0.6);
     EXPECT_EQ(reads, 6);
     const double spl = Spl(pascals); // 93.98 dB
@@ -93,22 +94,31 @@ TEST_F(LeqWindow, AOnePascalToneReadsNinetyFourDecibelsAndTheTimeLevelsFollowThe
     // A steady tone: the statistics read its level too.
     for (int r : {TLeqCalc::kLmax, TLeqCalc::kLmin, TLeqCalc::kL10, TLeqCalc::kL50, TLeqCalc::kL90})
         EXPECT_NEAR(Shown(r), spl, 0.2) << r;
-    // A recalculation starts a new interval.
-    EXPECT_EQ(view->GetCalculator(0)->GetCount(), 0);
-
-    // Ten times the pressure is 20 dB more, in the next interval.
+    // Ten times the pressure for the next minute, fed every 10 s: the levels cover the whole
+    // run, 360 s at 1 Pa and 60 s at 10 Pa, not the last interval. The blocks stand for the
+    // time to their middles, so the tone's change counts about a second late here.
     pascals = 10.0;
-    for (int i = 0; i < 12; ++i)
-        Step(0.1 + 1e-3);
-    EXPECT_NEAR(Shown(TLeqCalc::kLeq), spl + 20.0, 0.2);
+    for (int i = 0; i < 6; ++i)
+        Step(10.0);
+    EXPECT_EQ(view->GetCalculator(0)->GetCount(), 12);
+    const double whole = spl + 10.0 * std::log10((360.0 + 60.0 * 100.0) / 420.0);
+    EXPECT_NEAR(Shown(TLeqCalc::kLeq), whole, 0.2);
+    EXPECT_NEAR(Shown(TLeqCalc::kLeqT), whole + 10.0 * std::log10(420.0 / 3600.0), 0.2);
+    EXPECT_NEAR(Shown(TLeqCalc::kLsel), whole + 10.0 * std::log10(420.0), 0.2);
+    EXPECT_NEAR(Shown(TLeqCalc::kLmax), spl + 20.0, 0.2);
+    EXPECT_NEAR(Shown(TLeqCalc::kLmin), spl, 0.2);
+    // 10 Pa for a seventh of the time: above 10 %, below 50 %.
+    EXPECT_NEAR(Shown(TLeqCalc::kL10), spl + 20.0, 0.2);
+    EXPECT_NEAR(Shown(TLeqCalc::kL50), spl, 0.2);
+    EXPECT_NEAR(Shown(TLeqCalc::kL90), spl, 0.2);
 
-    // At the end of a file nothing more is fed: the intervals that follow keep that level on
-    // show rather than clearing it.
+    // At the end of a file nothing more is fed: the recalculations that follow keep the run's
+    // levels on show rather than clearing them.
     ended = true;
     for (int i = 0; i < 3; ++i)
         Step(1.1);
-    EXPECT_NEAR(Shown(TLeqCalc::kLeq), spl + 20.0, 0.2);
-    EXPECT_NEAR(Shown(TLeqCalc::kL50), spl + 20.0, 0.2);
+    EXPECT_NEAR(Shown(TLeqCalc::kLmax), spl + 20.0, 0.2);
+    EXPECT_NEAR(Shown(TLeqCalc::kL50), spl, 0.2);
     ended = false;
 
     // The clipboard names the unit of each group's weighting.
