@@ -137,15 +137,34 @@ void CSoundPowerAnalysisView::WriteValues()
     m_grid->Redraw(1);
 }
 
+float CSoundPowerAnalysisView::MeanPressureLevel(int k) const
+{
+    // ISO 3744's mean over the microphone positions: the energy mean of each microphone's
+    // A-weighted level. The composite's own spectrum sums them, N microphones reading
+    // 10 log10 N dB above it (more for correlated ones).
+    double energy = 0.0;
+    int count = 0;
+    for (int ch = 0; ch < 8; ++ch) {
+        if (m_host.composites[k].IncludeInAverage[ch] == 0)
+            continue;
+        SpectralData* e = m_host.Engine(ch);
+        if (!e || e->GetAverageCount() <= 0)
+            continue;
+        const float level = e->TotalLevel(static_cast<UINT>(e->GetFirstBin()), static_cast<UINT>(e->GetLastBin()), 1, 1);
+        energy += std::pow(10.0, level / 10.0);
+        ++count;
+    }
+    return count > 0 && energy > 0.0 ? static_cast<float>(10.0 * std::log10(energy / count)) : kNoLevelDb;
+}
+
 float CSoundPowerAnalysisView::ComputeLevel(int k)
 {
     if (k < 0 || k >= 16 || !m_shown[k] || !m_host.CompositeEnabled(k) || !m_host.composites ||
         m_host.composites[k].CompositeType != 0 || !m_host.soundPower)
         return 0.0f;
-    SpectralData* e = m_host.CompositeEngine(k);
-    if (!e)
+    const float lp = MeanPressureLevel(k);
+    if (lp == kNoLevelDb)
         return 0.0f;
-    const float lp = e->TotalLevel(static_cast<UINT>(e->GetFirstBin()), static_cast<UINT>(e->GetLastBin()), 1, 1);
     const SoundPowerChannelSettings& s = m_host.soundPower[k];
     const double area = std::max(0.0f, s.SurfaceArea);
     // A zero area has no sound power; log10(0) would write -inf into the grid.

@@ -1,6 +1,7 @@
 // The sound power window: for each composite channel that averages microphone channels
 // (composite types 0 and 5), Lw = Lp(A) - background noise correction - environmental
-// correction + 10 log10(surface area), refreshed after every processed block. A row whose
+// correction + 10 log10(surface area) as ISO 3744 has it, Lp(A) being the energy mean of the
+// microphones' levels; refreshed after every processed block. A row whose
 // source channels are not fit for the measurement says why instead.
 //
 // The frame owns the window (see CUtilityWindow) and hands it a UtilityHost at Create.
@@ -34,6 +35,9 @@ public:
     int CountShownChannels();
     void FillGrid();
     float ComputeLevel(int composite);
+    // Lp: the energy mean of the composite's microphones' A-weighted levels; kNoLevelDb
+    // before any has data.
+    float MeanPressureLevel(int composite) const;
     // The message of the first rule a composite's sources break; "" when they are fit.
     std::string CheckSources(int composite) const;
     bool CopySoundPowerToClipboard();

@@ -1,9 +1,12 @@
-// The Leq window through a post-process run of wave files written by numpy, with the default
-// Leq settings, against the truths numpy works out from the samples it wrote: the energy
-// mean over the whole file, LeqT and Lsel over its length, and the levels of its pieces.
+// The Leq and sound power windows through post-process runs of wave files written by Python,
+// against truths worked out from what was written: for Leq (default settings) numpy's energy
+// mean over the whole file, LeqT and Lsel over its length and the levels of its pieces; for
+// sound power the energy mean of the microphones' A-weighted levels and ISO 3744's Lw.
 #include "FrameFixture.h"
 
+#include "dsp/SpectralData.h"
 #include "res/resource.h"
+#include "utilities/CSoundPowerAnalysisView.h"
 #include "utilities/CLeqAnalysisView.h"
 #include "wave/TWaveFile.h"
 
@@ -122,4 +125,78 @@ TEST_F(LeqRun, ATwentyMinuteFileAveragedForeverReadsItsWholeEnergy)
     Run();
     EXPECT_NEAR(double(frame->LeqView->GetCalculator(0)->GetCount()), t.seconds / 2.048, 2.0);
     ExpectTruths(t, t.pieces[1], t.pieces[0], "20 min");
+}
+
+namespace {
+// IEC 61672-1's A-weighting in dB at `f` Hz (its closed form, annex E).
+double AWeighting(double f)
+{
+    const double f1 = 20.598997, f2 = 107.65265, f3 = 737.86223, f4 = 12194.217;
+    const double f2x = f * f;
+    const double ra = f4 * f4 * f2x * f2x /
+                      ((f2x + f1 * f1) * std::sqrt((f2x + f2 * f2) * (f2x + f3 * f3)) * (f2x + f4 * f4));
+    return 20.0 * std::log10(ra) + 2.0;
+}
+} // namespace
+
+// Three microphones on channels 0..2, each a numpy-written file of its own tone and level,
+// behind composite A: the sound power window reads the energy mean of their A-weighted
+// levels and Lw by ISO 3744, where the composite's summed spectrum reads 4.3 dB more.
+TEST_F(LeqRun, SoundPowerOfThreeMicrophonesIsFromTheEnergyMeanOfTheirLevels)
+{
+    ASSERT_NE(Start(), nullptr);
+    frame->SetModePostProcess(false);
+    const double hz[3] = {1000.0, 800.0, 1250.0}, db[3] = {-20.0, -17.0, -14.0};
+    double energy = 0.0;
+    for (int ch = 0; ch < 3; ++ch) {
+        const std::string path = Data("wave/mic" + std::to_string(ch) + ".wav");
+        ASSERT_TRUE(Python("import math, struct, wave\n"
+                           "w = wave.open('" + path + "', 'wb')\n"
+                           "w.setnchannels(1); w.setsampwidth(2); w.setframerate(4000)\n"
+                           "a = 32767.5 * 10 ** (" + std::to_string(db[ch]) + " / 20)\n"
+                           "w.writeframes(b''.join(struct.pack('<h', round(a * math.sin(2 * math.pi * " +
+                           std::to_string(hz[ch]) + " * i / 4000))) for i in range(16000)))\n"
+                           "w.close()\n"));
+        auto* file = new TWaveFile(path, 0, false, Data("temp"));
+        ASSERT_FALSE(file->IsError());
+        frame->Settings.Files[ch].File.reset(file);
+        frame->Settings.Files[ch].FileChannel = 0;
+        ChannelProcessingSettings& p = frame->Settings.Processing[ch];
+        p.SampleFormat = file->GetFormat();
+        p.FFTsize = 1024;
+        p.OverlapPercent = 50;
+        p.AverageMode = 0;
+        p.AverageBlocks = 1000; // "Infinite", as the measurement wants
+        frame->Settings.Calibration[ch].IsEnabled = 0;
+        frame->Settings.Calibration[ch].RefUnits = kUnitSplAir;
+        energy += std::pow(10.0, (db[ch] + AWeighting(hz[ch])) / 10.0);
+    }
+    for (auto& c : frame->Settings.Composite)
+        c.bIsEnabled = 0;
+    CompositeChannelSettings& a = frame->Settings.Composite[0];
+    a.bIsEnabled = 1;
+    a.CompositeType = 0;
+    for (int ch = 0; ch < 3; ++ch)
+        a.IncludeInAverage[ch] = 1;
+    SoundPowerChannelSettings& s = frame->SoundPowerSettings[0];
+    s.SurfaceArea = 50.0f;
+    s.BackgroundCorrection = 0.8f;
+    s.EnvironmentalCorrection = 2.0f;
+    frame->OnUtilitySoundPower();
+    ASSERT_NE(frame->SoundPowerView, nullptr);
+    frame->ExecuteCommand(ID_RUN);
+    for (int i = 0; i < 1000 && frame->PostProcessBusy; ++i)
+        frame->PostProcessStep();
+    ASSERT_FALSE(frame->PostProcessBusy);
+
+    const double lp = 10.0 * std::log10(energy / 3.0);
+    const double lw = lp - 0.8 - 2.0 + 10.0 * std::log10(50.0);
+    EXPECT_NEAR(frame->SoundPowerView->MeanPressureLevel(0), lp, 0.1);
+    EXPECT_NEAR(frame->SoundPowerView->GetLevel(0), lw, 0.1);
+    EXPECT_NEAR(std::atof(frame->SoundPowerView->GetGrid()->GetCellText(1, 1)), lw, 0.1);
+    // The composite's own spectrum, the sum of the three, reads 10 log10 3 above the mean.
+    SpectralData* sum = frame->CompositeSpectral[0][2];
+    ASSERT_NE(sum, nullptr);
+    EXPECT_NEAR(sum->TotalLevel(UINT(sum->GetFirstBin()), UINT(sum->GetLastBin()), 1, 1), lp + 10.0 * std::log10(3.0),
+                0.1);
 }
