@@ -161,7 +161,7 @@ void CAnalysisView::UpdateResults()
             if (ch == tacho)
                 m_grid->SetCellText(row, 1, "N/A");
             else
-                ShowValue(row, ComputeValue(*e));
+                ShowMeasure(row, *e);
         }
         ++row;
     }
@@ -169,10 +169,19 @@ void CAnalysisView::UpdateResults()
         if (!m_shownComposite[k])
             continue;
         if (SpectralData* e = m_host.CompositeEngine(k))
-            ShowValue(row, ComputeValue(*e));
+            ShowMeasure(row, *e);
         ++row;
     }
     m_grid->Redraw(1);
+}
+
+void CAnalysisView::ShowMeasure(WORD row, SpectralData& engine)
+{
+    // Nothing measured yet: blank, rather than a peak at 0 Hz or a level of -999 dB.
+    if (engine.GetAverageCount() <= 0)
+        m_grid->SetCellText(row, 1, "");
+    else
+        ShowValue(row, ComputeValue(engine));
 }
 
 void CAnalysisView::ShowValue(WORD row, std::optional<float> value)

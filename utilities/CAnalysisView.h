@@ -58,6 +58,7 @@ private:
     // The kind's value; empty when the measure has nothing to measure.
     std::optional<float> ComputeValue(SpectralData& engine) const;
     void ShowValue(WORD row, std::optional<float> value);
+    void ShowMeasure(WORD row, SpectralData& engine);
 
     UtilityHost m_host;
     std::unique_ptr<CDataGrid> m_grid;
