@@ -295,18 +295,36 @@ std::string TTHDFreq::StatusText() const
     return text;
 }
 
+namespace {
+// The contrast ratio of two colours by their relative luminance (sRGB), as WCAG 2 has it.
+double ContrastRatio(COLORREF a, COLORREF b)
+{
+    auto luminance = [](COLORREF c) {
+        auto linear = [](int v) {
+            const double s = v / 255.0;
+            return s <= 0.04045 ? s / 12.92 : std::pow((s + 0.055) / 1.055, 2.4);
+        };
+        return 0.2126 * linear(GetRValue(c)) + 0.7152 * linear(GetGValue(c)) + 0.0722 * linear(GetBValue(c));
+    };
+    const double la = luminance(a), lb = luminance(b);
+    return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
+}
+} // namespace
+
 COLORREF TTHDFreq::StatusColor() const
 {
     const ThdFreqAnalysis& a = *m_analysis;
     // Black or white, whichever the background (white paper when printing) sets off; the
-    // warnings red unless the background is near red itself.
+    // warnings red where a red reads at 4.5:1 (a deep red on light backgrounds, a light red on
+    // dark ones), plain where none does.
     const COLORREF back = m_printing ? RGB(255, 255, 255) : Settings().BackgroundColor;
     const int r = GetRValue(back), g = GetGValue(back), b = GetBValue(back);
     const COLORREF plain = (299 * r + 587 * g + 114 * b) / 1000 < 128 ? RGB(255, 255, 255) : RGB(0, 0, 0);
     if (a.running || !(a.clipped || a.tooLow))
         return plain;
-    const int dr = r - 200;
-    return dr * dr + g * g + b * b < 100 * 100 ? plain : RGB(200, 0, 0);
+    const COLORREF deep = RGB(192, 0, 0), light = RGB(255, 112, 112);
+    const COLORREF red = ContrastRatio(deep, back) >= ContrastRatio(light, back) ? deep : light;
+    return ContrastRatio(red, back) >= 4.5 ? red : plain;
 }
 
 void TTHDFreq::DrawPane(CDC* dc, const CRect& pane, const std::vector<ThdPoint>& points, bool labels, bool status,
