@@ -10,6 +10,7 @@
 
 #include <cmath>
 #include <cstdlib>
+#include <fstream>
 #include <vector>
 
 #include <string>
@@ -110,4 +111,19 @@ TEST_F(UtilityReadout, TheThdNWarningReadsOnItsBackground)
         EXPECT_GE(Contrast(text, back), 4.5) << std::hex << back << " " << text;
         EXPECT_GT(GetRValue(text), 2 * GetGValue(text)) << std::hex << back << " " << text;
     }
+}
+
+// SINAD, tachometer RPM and sound power have no button: a configuration that lists them open
+// under [PlotStatus], here the start-up one, opens them, as the README tells.
+TEST_F(UtilityReadout, WindowsWithoutAButtonOpenFromTheirConfigurationKeys)
+{
+    {
+        std::ofstream cfg(Data("Durnex.cfg"));
+        cfg << "[PlotStatus]\nUtilitySINAD=1\nUtilityRPM=1\nUtilitySoundPower=1\n";
+    }
+    ASSERT_NE(Start(), nullptr);
+    EXPECT_NE(frame->SINADView, nullptr);
+    EXPECT_NE(frame->RPMView, nullptr);
+    EXPECT_NE(frame->SoundPowerView, nullptr);
+    EXPECT_EQ(frame->LeqView, nullptr);
 }
