@@ -128,6 +128,8 @@ void CSoundPowerAnalysisView::WriteValues()
             m_grid->SetCellText(row, 1, problem.c_str());
         else if (m_host.composites && m_host.composites[k].CompositeType == 5)
             m_grid->SetCellText(row, 1, "N/A"); // a real-valued sum has no power spectrum to take Lp from
+        else if (MeanPressureLevel(k) == kNoLevelDb)
+            m_grid->SetCellText(row, 1, ""); // nothing measured yet
         else
             m_grid->SetCellValue(row, 1, m_levels[k], 3);
         ++row;
@@ -144,6 +146,8 @@ float CSoundPowerAnalysisView::MeanPressureLevel(int k) const
     // 10 log10 N dB above it (more for correlated ones).
     double energy = 0.0;
     int count = 0;
+    if (!m_host.composites || k < 0 || k >= 16)
+        return kNoLevelDb;
     for (int ch = 0; ch < 8; ++ch) {
         if (m_host.composites[k].IncludeInAverage[ch] == 0)
             continue;

@@ -115,6 +115,11 @@ TEST_F(SoundPowerWindow, ThreeMicrophonesGiveTheEnergyMeanOfTheirLevels)
     view->Update();
     const double two = 10.0 * std::log10((std::pow(10.0, 8.0) + std::pow(10.0, 8.6)) / 2.0);
     EXPECT_NEAR(view->MeanPressureLevel(0), two, 0.1);
+    // None measured: no number.
+    engines[0]->ResetAverages();
+    engines[2]->ResetAverages();
+    view->Update();
+    EXPECT_STREQ(Cell(), "");
 }
 
 TEST_F(SoundPowerWindow, SourcesThatDoNotAverageForeverRefuseTheMeasurementInTheirRow)
