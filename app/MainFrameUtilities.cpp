@@ -208,7 +208,14 @@ UtilityHost CMainFrame::MakeUtilityHost()
     h.tachometerValue = [this] { return GetTachometerValue(0, GetSecondsOfDay()); };
     h.latestTachometer = &LatestTachometerValue;
     h.channelTime = [this](int ch) {
-        return Settings.OpMode == kPostProcessMode ? GetChannelFileTime(ch) : static_cast<double>(GetSecondsOfDay());
+        if (Settings.OpMode == kPostProcessMode)
+            return GetChannelFileTime(ch);
+        // A live run's time is the device's, the seconds of samples since the run's first: the
+        // wait for the first packet and a late tick don't stretch what the Leq window measures.
+        const DWORD rate = Settings.Processing[ch].SampleFormat.SampleRate;
+        if (InputDevice != nullptr && rate > 0)
+            return static_cast<double>(InputDevice->GetSampleCounter()) / rate;
+        return static_cast<double>(GetSecondsOfDay());
     };
     h.readSamples = [this](int ch, DWORD count, float* out) { return ReadUtilitySamples(ch, count, out); };
     return h;

@@ -36,8 +36,8 @@ struct UtilityHost {
     std::function<int()> tachometerChannel;
     std::function<float()> tachometerValue;
     float* latestTachometer = nullptr; // the frame's copy of the RPM window's value
-    // "Now" of a channel for the Leq window: the time of day in a live run, the file position
-    // in Post Process mode.
+    // "Now" of a channel for the Leq window: in a live run the seconds of samples since the
+    // run's first, the file position in Post Process mode.
     std::function<double(int channel)> channelTime;
     // The channel's newest `count` samples (live) or the next `count` from its file's position
     // (Post Process), unscaled; false when that many are not there.
