@@ -83,8 +83,7 @@ TEST_F(UtilityReadout, RowsWithNoDataShowNoNumber)
 TEST_F(UtilityReadout, TheThdNWarningReadsOnItsBackground)
 {
     ASSERT_NE(Start(), nullptr);
-    frame->SendMessage(WM_COMMAND, ID_UTIL_THD_VS_FREQ, 0);
-    AfxPumpMessages(10);
+    frame->OnUtilityTHDFreq();
     TTHDFreq* w = frame->THDFreqWnd;
     ASSERT_NE(w, nullptr);
     w->Analysis().tooLow = 1;
