@@ -42,3 +42,29 @@ TEST_F(SigGenCommand, SaveSignalWritesTheChosenNumberOfCopiesWhereTheUserSaid)
                        "')\nsys.exit(0 if (w.getnframes(), w.getframerate(), w.getnchannels()) == (160000, 8000, 1) "
                        "else 1)\n"));
 }
+
+// Without a sound card the generator's Run says so in one box, and the Runs after it, from the
+// window's button or the frame's Run, add none while the window stays open.
+TEST_F(SigGenCommand, WithoutASoundCardOneBoxSaysSoOnce)
+{
+    ASSERT_NE(Start(), nullptr);
+    frame->Settings.UseSoundCardForOutput = 1;
+    frame->Settings.Output.SigGenSamplingRate = 8000;
+    frame->Settings.Output.SigGenBitsPerSample = 16;
+    frame->SendMessage(WM_COMMAND, ID_UTIL_SIGNAL_GENERATOR, 0);
+    ASSERT_NE(frame->SigGen, nullptr);
+    for (int i = 0; i < 2000 && (frame->SigGen->IsBuilding() || !frame->SigGen->GetWaveform()); ++i)
+        AfxPumpMessages(5);
+    const std::string saved = std::getenv("ALSA_CONFIG_PATH");
+    setenv("ALSA_CONFIG_PATH", DURNEX_TEST_DATA "/asound-none.conf", 1);
+    user.ExpectBox(IDOK, "No sound card is available on this system.");
+    for (int run = 0; run < 3; ++run) {
+        ASSERT_TRUE(QtClickButton(frame->SigGen.get(), 401)) << run;
+        AfxPumpMessages(5);
+        frame->SigGen->StartOutput();
+        EXPECT_FALSE(frame->SigGen->IsRunning()) << run;
+    }
+    setenv("ALSA_CONFIG_PATH", saved.c_str(), 1);
+    EXPECT_EQ(user.Texts().size(), 1u);
+    EXPECT_EQ(user.Pending(), 0u);
+}
