@@ -11,6 +11,9 @@
 #include <QKeyEvent>
 #include <QPointer>
 #include <QTabBar>
+#include <QGuiApplication>
+#include <QScreen>
+#include <QScrollArea>
 #include <QTabWidget>
 #include <QVBoxLayout>
 
@@ -216,10 +219,32 @@ bool CPropertySheet::CreateSheetWindow()
     const int buttonsWidth = 4 * kButtonW + 3 * kGap;
     const int tabW = std::max(pageSize.width() + 8, buttonsWidth);
     const int tabH = pageSize.height() + tabBar + 8;
-    const int width = tabW + 2 * kMargin;
-    const int height = kMargin + tabH + kStrip;
-    w->setFixedSize(width, height);
+    int width = tabW + 2 * kMargin;
+    int height = kMargin + tabH + kStrip;
     tabs_->setGeometry(kMargin, kMargin, tabW, tabH);
+    // A sheet larger than the screen (large pages at 200 %) would put its buttons below it:
+    // the pages scroll instead, and OK and Cancel stay on the screen.
+    if (QScreen* screen = parentWidget ? parentWidget->screen() : QGuiApplication::primaryScreen()) {
+        const QRect avail = screen->availableGeometry();
+        // The frame the window manager adds, as it framed the owner.
+        QSize decoration(0, 0);
+        if (parentWidget)
+            decoration = parentWidget->frameGeometry().size() - parentWidget->geometry().size();
+        const int maxW = avail.width() - decoration.width();
+        const int maxH = avail.height() - decoration.height();
+        if (width > maxW || height > maxH) {
+            auto* scroll = new QScrollArea(w);
+            scroll->setFrameShape(QFrame::NoFrame);
+            tabs_->setFixedSize(tabW, tabH);
+            scroll->setWidget(tabs_);
+            const int viewW = std::max(kButtonW, std::min(tabW, maxW - 2 * kMargin));
+            const int viewH = std::max(kButtonH, std::min(tabH, maxH - kMargin - kStrip));
+            scroll->setGeometry(kMargin, kMargin, viewW, viewH);
+            width = std::max(viewW + 2 * kMargin, buttonsWidth + 2 * kMargin);
+            height = kMargin + viewH + kStrip;
+        }
+    }
+    w->setFixedSize(width, height);
 
     struct Std {
         int id;
