@@ -14,6 +14,7 @@
 #include <QGuiApplication>
 #include <QScreen>
 #include <QScrollArea>
+#include <QStyle>
 #include <QTabWidget>
 #include <QVBoxLayout>
 
@@ -237,8 +238,16 @@ bool CPropertySheet::CreateSheetWindow()
             scroll->setFrameShape(QFrame::NoFrame);
             tabs_->setFixedSize(tabW, tabH);
             scroll->setWidget(tabs_);
-            const int viewW = std::max(kButtonW, std::min(tabW, maxW - 2 * kMargin));
-            const int viewH = std::max(kButtonH, std::min(tabH, maxH - kMargin - kStrip));
+            // A scroll bar on one side takes room the pages need on the other.
+            const int bar = scroll->style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, scroll);
+            int viewW = std::min(tabW, maxW - 2 * kMargin);
+            int viewH = std::min(tabH, maxH - kMargin - kStrip);
+            if (viewH < tabH)
+                viewW = std::min(tabW + bar, maxW - 2 * kMargin);
+            if (viewW < tabW)
+                viewH = std::min(tabH + bar, maxH - kMargin - kStrip);
+            viewW = std::max(kButtonW, viewW);
+            viewH = std::max(kButtonH, viewH);
             scroll->setGeometry(kMargin, kMargin, viewW, viewH);
             width = std::max(viewW + 2 * kMargin, buttonsWidth + 2 * kMargin);
             height = kMargin + viewH + kStrip;

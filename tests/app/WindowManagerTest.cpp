@@ -215,3 +215,50 @@ TEST_F(WindowManagerAt200, SheetButtonsStayOnTheScreen)
     frame->ShowProcessingSettings(0);
     EXPECT_EQ(CDialog::PendingModalScripts(), 0u);
 }
+
+namespace {
+
+// With DURNEX_PLACEMENT_SHOTS naming a folder, pictures of the screen with the frame and the
+// generator, Plot Options and the processing settings, to be looked at.
+void TakeShots(CMainFrame& frame, ScriptedUser& user, const std::string& prefix)
+{
+    const std::string folder = std::getenv("DURNEX_PLACEMENT_SHOTS");
+    QScreen* screen = QGuiApplication::primaryScreen();
+    frame.OpenSpectrumPlot(0);
+    frame.OnSignalGenerator();
+    Settled(*frame.SigGen);
+    EXPECT_TRUE(screen->grabWindow(0).save(QString::fromStdString(folder + "/" + prefix + "-frame.png")));
+    auto shot = [&](const std::string& name) {
+        return [screen, name, folder, prefix](CWnd& sheet) {
+            AfxPumpMessages(500);
+            EXPECT_TRUE(screen->grabWindow(0).save(QString::fromStdString(folder + "/" + prefix + "-" + name + ".png")));
+            dlgtest::Click(sheet, IDCANCEL);
+        };
+    };
+    CDialog::ScriptModal(shot("plot-options"));
+    frame.SendMessage(WM_COMMAND, ID_PLOT_OPTIONS);
+    user.ExpectBox(IDYES, "advanced users");
+    CDialog::ScriptModal(shot("processing"));
+    frame.ShowProcessingSettings(0);
+    frame.OnSignalGenerator();
+}
+
+} // namespace
+
+TEST_F(WindowManager720, Screenshots)
+{
+    if (!std::getenv("DURNEX_PLACEMENT_SHOTS"))
+        GTEST_SKIP() << "no DURNEX_PLACEMENT_SHOTS";
+    ASSERT_NE(Start(), nullptr);
+    Settled(*frame);
+    TakeShots(*frame, user, "720");
+}
+
+TEST_F(WindowManagerAt200, Screenshots)
+{
+    if (!std::getenv("DURNEX_PLACEMENT_SHOTS"))
+        GTEST_SKIP() << "no DURNEX_PLACEMENT_SHOTS";
+    ASSERT_NE(Start(), nullptr);
+    Settled(*frame);
+    TakeShots(*frame, user, "200");
+}
