@@ -12,18 +12,25 @@
 using namespace frametest;
 
 namespace {
-class SigGenCommand : public FrameFixture {};
+class SigGenCommand : public FrameFixture {
+protected:
+    // Opens the generator on an 8 kHz, 16-bit output and waits for its first waveform.
+    void OpenGenerator()
+    {
+        frame->Settings.Output.SigGenSamplingRate = 8000;
+        frame->Settings.Output.SigGenBitsPerSample = 16;
+        frame->SendMessage(WM_COMMAND, ID_UTIL_SIGNAL_GENERATOR, 0);
+        ASSERT_NE(frame->SigGen, nullptr);
+        for (int i = 0; i < 2000 && (frame->SigGen->IsBuilding() || !frame->SigGen->GetWaveform()); ++i)
+            AfxPumpMessages(5);
+    }
+};
 } // namespace
 
 TEST_F(SigGenCommand, SaveSignalWritesTheChosenNumberOfCopiesWhereTheUserSaid)
 {
     ASSERT_NE(Start(), nullptr);
-    frame->Settings.Output.SigGenSamplingRate = 8000;
-    frame->Settings.Output.SigGenBitsPerSample = 16;
-    frame->SendMessage(WM_COMMAND, ID_UTIL_SIGNAL_GENERATOR, 0);
-    ASSERT_NE(frame->SigGen, nullptr);
-    for (int i = 0; i < 2000 && (frame->SigGen->IsBuilding() || !frame->SigGen->GetWaveform()); ++i)
-        AfxPumpMessages(5);
+    ASSERT_NO_FATAL_FAILURE(OpenGenerator());
     ASSERT_NE(frame->SigGen->GetWaveform(), nullptr);
     EXPECT_EQ(frame->SigGen->GetWaveform()->GetLength(), 80000u); // the frame's 1 kHz tone, 10 s
 
@@ -49,12 +56,7 @@ TEST_F(SigGenCommand, WithoutASoundCardOneBoxSaysSoOnce)
 {
     ASSERT_NE(Start(), nullptr);
     frame->Settings.UseSoundCardForOutput = 1;
-    frame->Settings.Output.SigGenSamplingRate = 8000;
-    frame->Settings.Output.SigGenBitsPerSample = 16;
-    frame->SendMessage(WM_COMMAND, ID_UTIL_SIGNAL_GENERATOR, 0);
-    ASSERT_NE(frame->SigGen, nullptr);
-    for (int i = 0; i < 2000 && (frame->SigGen->IsBuilding() || !frame->SigGen->GetWaveform()); ++i)
-        AfxPumpMessages(5);
+    ASSERT_NO_FATAL_FAILURE(OpenGenerator());
     const std::string saved = std::getenv("ALSA_CONFIG_PATH");
     setenv("ALSA_CONFIG_PATH", DURNEX_TEST_DATA "/asound-none.conf", 1);
     user.ExpectBox(IDOK, "No sound card is available on this system.");

@@ -27,6 +27,13 @@ protected:
     ConfigFile() : ScratchFileTest("Durnex.cfg") {}
     // Frame settings are large: keep them off the stack.
     static std::unique_ptr<FrameSettings> Fresh() { return std::make_unique<FrameSettings>(); }
+    // The file read into fresh settings; check tells what the reader found.
+    std::unique_ptr<FrameSettings> ReadBack(ConfigurationCheck& check) const
+    {
+        auto s = Fresh();
+        EXPECT_TRUE(ReadConfigurationFile(*s, file.c_str(), &check));
+        return s;
+    }
 };
 
 std::vector<std::string> Lines(const std::string& text)
@@ -687,9 +694,8 @@ TEST_F(ConfigFile, UnknownChoicesTakeTheirDefaultsAndAreNamed)
         "[Settings_3]\nAverageMode=1\nAverageSpeed=4\nAverageType=2\nSmoothingWindow=11\n"
         "[Calibration_4]\nRefUnits=16\nCalCreateMode=3\nConversionType=10\n"
         "[CompositeSettings_6]\nCompositeType=5\n[SurfaceOpts_1]\nColorMode=3\n");
-    auto s = Fresh();
     ConfigurationCheck check;
-    ASSERT_TRUE(ReadConfigurationFile(*s, file.c_str(), &check));
+    auto s = ReadBack(check);
     EXPECT_FALSE(check.damaged);
     ASSERT_EQ(check.replaced.size(), 27u);
     EXPECT_EQ(check.replaced[0], "[Mode] OpMode=3 (now 0)");
@@ -885,9 +891,8 @@ TEST_F(ConfigFile, NumbersBeyondTheDialogsAreHeldAndNamed)
         "[Settings_3]\nFFTsize=65536\nDecimationRatio=40\nOverlapPercent=120\n"
         "[Scaling_0]\nOctaveNumber=500\n[Main]\nMasterDisplayGain=-90\n"
         "[Device]\nSigGenNumChannels=5\n[ChannelInfo_2]\nGain=-1\n");
-    auto s = Fresh();
     ConfigurationCheck check;
-    ASSERT_TRUE(ReadConfigurationFile(*s, file.c_str(), &check));
+    auto s = ReadBack(check);
     EXPECT_FALSE(check.damaged);
     const std::vector<std::string> expected = {
         "[Device] SigGenNumChannels=5 (now 1)",
@@ -910,9 +915,8 @@ TEST_F(ConfigFile, NumbersBeyondTheDialogsAreHeldAndNamed)
 
     // Written back, the file holds the held values, which read without a word.
     ASSERT_TRUE(WriteConfigurationFile(*s, file.c_str()));
-    auto again = Fresh();
     ConfigurationCheck second;
-    ASSERT_TRUE(ReadConfigurationFile(*again, file.c_str(), &second));
+    auto again = ReadBack(second);
     EXPECT_TRUE(second.replaced.empty());
     EXPECT_EQ(std::memcmp(again->Processing, s->Processing, sizeof s->Processing), 0);
 }
@@ -922,16 +926,14 @@ TEST_F(ConfigFile, NumbersBeyondTheDialogsAreHeldAndNamed)
 TEST_F(ConfigFile, ControlCharactersAreNotWrittenBack)
 {
     Put(std::string("[PrintOpts]\nAnnotation1=a\x01" "b\x08" "c\x1a" "d\tend\n[Marker_0]\nCustomLabel_0=\x1b[1m\n"));
-    auto s = Fresh();
     ConfigurationCheck check;
-    ASSERT_TRUE(ReadConfigurationFile(*s, file.c_str(), &check));
+    auto s = ReadBack(check);
     EXPECT_TRUE(check.damaged);
     ASSERT_TRUE(WriteConfigurationFile(*s, file.c_str()));
     const std::string written = Text();
     for (char c : written)
         EXPECT_TRUE(static_cast<unsigned char>(c) >= 0x20 || c == '\r' || c == '\n' || c == '\t') << int(c);
-    auto again = Fresh();
-    ASSERT_TRUE(ReadConfigurationFile(*again, file.c_str(), &check));
+    auto again = ReadBack(check);
     EXPECT_FALSE(check.damaged);
     EXPECT_STREQ(again->Print.Annotation1, "a b c d\tend");
     EXPECT_STREQ(again->Markers[0].CustomLabel[0], " [1m");
