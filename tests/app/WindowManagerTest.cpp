@@ -10,9 +10,6 @@
 #include "res/resource.h"
 #include "siggen/CSigGen.h"
 
-#include <QGuiApplication>
-#include <QScreen>
-
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
