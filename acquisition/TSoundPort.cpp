@@ -81,6 +81,8 @@ bool TSoundPort::SetFormatEx(WORD channels, DWORD rate, WORD bytesPerSample, WOR
     return true;
 }
 
+UINT TSoundPort::OutputDeviceCount() { return waveOutGetNumDevs(); }
+
 bool TSoundPort::Open(CWnd* notifyWindow, bool)
 {
     if (m_error)

@@ -36,6 +36,8 @@ public:
     // Opens the device in the working format, paused, with completions to `notifyWindow`
     // (none when null). Shows the failure and returns false.
     bool Open(CWnd* notifyWindow, bool noDriverMessage);
+    // How many sound-card outputs the system has now; asks nothing of the user.
+    static UINT OutputDeviceCount();
     bool IsOpen() const { return m_open; }
     void Stop() { Close(); }
     // Stops at once, returns every header (done) and closes; harmless when closed.

@@ -160,8 +160,9 @@ CMainFrame::CMainFrame()
     KeepProfile = ReportUnreadableSettingsFile(
         ProfilePath, "profile",
         "The analyser starts with its default folders and file options, and leaves the file as it is.");
-    ReadGlobalSettings();
-    ReadStartupConfiguration();
+    std::vector<std::string> profileReplaced;
+    ReadGlobalSettings(&profileReplaced);
+    ReadStartupConfiguration(profileReplaced);
 
     // The channels' files are reopened by the file commands, never taken from a configuration.
     for (ChannelFileState& file : Settings.Files)
@@ -277,10 +278,10 @@ void CMainFrame::CreateStandardFolders()
         std::filesystem::create_directories(defaults.Folder(i), ec);
 }
 
-void CMainFrame::ReadGlobalSettings()
+void CMainFrame::ReadGlobalSettings(std::vector<std::string>* replaced)
 {
     ::ReadGlobalSettings(ProfilePath.c_str(), DataFolder, WindowsInstall, Settings.Paths, Settings.WorkingPaths,
-                         Settings.FileIO);
+                         Settings.FileIO, replaced);
 }
 
 bool CMainFrame::WriteGlobalSettings()
@@ -288,8 +289,18 @@ bool CMainFrame::WriteGlobalSettings()
     return ::WriteGlobalSettings(ProfilePath.c_str(), Settings.Paths, Settings.FileIO);
 }
 
-void CMainFrame::ReadStartupConfiguration()
+void CMainFrame::ReadStartupConfiguration(const std::vector<std::string>& profileReplaced)
 {
+    ConfigurationCheck profile;
+    profile.replaced = profileReplaced;
+    const std::string profileText = DescribeConfigurationCheck("The profile " + ProfilePath, profile);
+    // Whatever the start-up configuration says, the profile's replaced values are told once.
+    auto tell = [&profileText](std::string text) {
+        if (!profileText.empty())
+            text = text.empty() ? profileText : text + "\r\r" + profileText;
+        if (!text.empty())
+            AfxMessageBox(text, MB_OK | MB_ICONEXCLAMATION);
+    };
     ConfigurationCheck check;
     if (!::ReadConfigurationFile(Settings, StartupConfigPath.c_str(), &check)) {
         // The fixed channel names hold also when there is no start-up configuration yet (first
@@ -297,16 +308,18 @@ void CMainFrame::ReadStartupConfiguration()
         ApplyFixedChannelNames(Settings);
         if (check.result == FileReadResult::Unreadable) {
             KeepStartupConfig = true;
-            AfxMessageBox("The start-up configuration " + StartupConfigPath + " cannot be read: " +
-                              GetLastFileError() +
-                              ".\r\rThe analyser starts with its default settings, and leaves the file as it is.",
-                          MB_OK | MB_ICONEXCLAMATION);
+            tell("The start-up configuration " + StartupConfigPath + " cannot be read: " + GetLastFileError() +
+                 ".\r\rThe analyser starts with its default settings, and leaves the file as it is.");
+        } else {
+            tell({});
         }
         return;
     }
     std::string text = DescribeConfigurationCheck("The start-up configuration " + StartupConfigPath, check);
-    if (text.empty())
+    if (text.empty()) {
+        tell({});
         return;
+    }
     // The file is replaced at exit; what the reader could not use stays in a copy.
     const std::string copy = KeepCopyBeside(StartupConfigPath);
     text += "\r\r";
@@ -316,7 +329,7 @@ void CMainFrame::ReadStartupConfiguration()
     } else {
         text += "The file as it was is kept as " + copy + ".";
     }
-    AfxMessageBox(text, MB_OK | MB_ICONEXCLAMATION);
+    tell(text);
 }
 
 void CMainFrame::WriteSettingsAtExit()

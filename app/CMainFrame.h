@@ -220,12 +220,15 @@ public:
     void HandOverPlotSettings(TPlotBase& plot);
 
     // Profile and start-up configuration.
-    void ReadGlobalSettings();
+    // Profile values that had to be held to their ranges are added to replaced when given.
+    void ReadGlobalSettings(std::vector<std::string>* replaced = nullptr);
     bool WriteGlobalSettings();
     [[nodiscard]] bool ReadConfigurationFile(const char* path, struct ConfigurationCheck* check = nullptr);
     [[nodiscard]] bool WriteConfigurationFile(const char* path);
     // Reads the start-up configuration, reporting one that cannot be read or is damaged.
-    void ReadStartupConfiguration();
+    // Reads the start-up configuration; one message names what it and the profile (the
+    // profile's replaced values) held that could not be used.
+    void ReadStartupConfiguration(const std::vector<std::string>& profileReplaced = {});
     // Writes the profile and the start-up configuration at exit, reporting what failed.
     void WriteSettingsAtExit();
 
@@ -408,6 +411,11 @@ public:
     void GetInitialWindowRect(RECT* rect, int kind, int channel, bool composite, bool* maximised = nullptr);
     void GetCascadeRect(RECT* rect);
     DesktopInfo GetDesktopInfo() const;
+    // The area a window of this kind is fitted to: the MDI area's client for MDI windows, the
+    // screen for the others.
+    CRect GetPlacementArea(int kind) const;
+    // Moves (and if need be shrinks) an open generator or utility window onto the screen.
+    void KeepOnScreen(int kind);
     // The window of a (kind, channel, composite) triple, or null when closed or none.
     CWnd* GetPlacementWindow(int kind, int channel, bool composite) const;
 

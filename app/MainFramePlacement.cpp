@@ -15,6 +15,7 @@
 #include "utilities/TTHDFreq.h"
 
 #include <algorithm>
+#include <cstring>
 
 namespace {
 int ClampChannel(int kind, int channel, bool composite)
@@ -63,6 +64,24 @@ bool CMainFrame::IsWindowMarkedOpen(int kind, int channel, bool composite) const
     return ::IsWindowMarkedOpen(Settings.Placements, kind, channel, composite);
 }
 
+CRect CMainFrame::GetPlacementArea(int kind) const
+{
+    // As Windows' SetWindowPlacement keeps a window visible, every window is fitted to where it
+    // lives: the plots and the two test windows to the MDI area, the others to the screen. A
+    // placement stored on a larger screen, or damaged, would otherwise open a window past the
+    // edges, or one of gigabytes.
+    CRect area(0, 0, 0, 0);
+    if (IsMdiWindowKind(kind)) {
+        if (GetMDIClient() != nullptr)
+            GetMDIClient()->GetClientRect(&area);
+        else
+            GetClientRect(&area);
+        return area;
+    }
+    const DesktopInfo desktop = GetDesktopInfo();
+    return CRect(0, 0, desktop.width, desktop.height);
+}
+
 void CMainFrame::RestoreWindowPlacement(int kind, int channel, bool composite)
 {
     WINDOWPLACEMENT placement{};
@@ -71,6 +90,8 @@ void CMainFrame::RestoreWindowPlacement(int kind, int channel, bool composite)
     CWnd* window = GetPlacementWindow(kind, channel, composite);
     if (window == nullptr || window->GetSafeHwnd() == nullptr)
         return;
+    const CRect area = GetPlacementArea(kind);
+    placement.rcNormalPosition = FitRectInArea(placement.rcNormalPosition, area.Width(), area.Height());
     if (kind == 0) {
         SetWindowPlacement(&placement);
     } else if (kind <= 5) {
@@ -103,12 +124,42 @@ void CMainFrame::GetInitialWindowRect(RECT* rect, int kind, int channel, bool co
     const bool plot = kind >= 1 && kind <= 5;
     if (plot && GetMDIClient() != nullptr)
         GetMDIClient()->GetClientRect(&client);
+    // The generator's and the utilities' fixed places count from the top left of the area below
+    // the frame's menu and tool windows, wherever the frame stands, so that they never cover
+    // the menu or the Run and Stop buttons.
+    POINT offset{0, 0};
+    if (!IsMdiWindowKind(kind) && kind != 0 && GetSafeHwnd() != nullptr) {
+        if (GetMDIClient() != nullptr)
+            GetMDIClient()->ClientToScreen(&offset);
+        else
+            ClientToScreen(&offset);
+    }
     RECT r = ::GetInitialWindowRect(Settings.Placements, kind, channel, composite, client.Width(),
-                                    client.Height(), GetDesktopInfo(), maximised);
-    if (plot)
-        r = FitRectInArea(r, client.Width(), client.Height());
+                                    client.Height(), GetDesktopInfo(), maximised, offset);
+    // Windows on the desktop take their own size, and are kept on the screen once made.
+    if (IsMdiWindowKind(kind)) {
+        const CRect area = GetPlacementArea(kind);
+        r = FitRectInArea(r, area.Width(), area.Height());
+    }
     if (rect != nullptr)
         *rect = r;
+}
+
+void CMainFrame::KeepOnScreen(int kind)
+{
+    CWnd* window = GetPlacementWindow(kind, 0, false);
+    if (window == nullptr || window->GetSafeHwnd() == nullptr)
+        return;
+    WINDOWPLACEMENT placement{};
+    placement.length = sizeof placement;
+    if (!window->GetWindowPlacement(&placement) || placement.showCmd != SW_SHOWNORMAL)
+        return;
+    const CRect area = GetPlacementArea(kind);
+    const RECT fitted = FitRectInArea(placement.rcNormalPosition, area.Width(), area.Height());
+    if (std::memcmp(&fitted, &placement.rcNormalPosition, sizeof fitted) == 0)
+        return;
+    placement.rcNormalPosition = fitted;
+    window->SetWindowPlacement(&placement);
 }
 
 void CMainFrame::RecordAllWindowPlacements()

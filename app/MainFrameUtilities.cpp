@@ -94,8 +94,10 @@ bool CMainFrame::ToggleUtilityWindow(int kind)
             else
                 delete wnd;
         }
-        if (created)
+        if (created) {
             RestoreWindowPlacement(kind, 0, false);
+            KeepOnScreen(kind);
+        }
     }
     RefreshUtilityButtons();
     UpdateUtilityMenuChecks();
@@ -113,8 +115,10 @@ void CMainFrame::OnSignalGenerator()
         RECT r{};
         GetInitialWindowRect(&r, 6, 0, false);
         auto gen = std::make_unique<CSigGen>();
-        if (gen->CreateWnd(this, r.left, r.top, MakeSigGenLinks()))
+        if (gen->CreateWnd(this, r.left, r.top, MakeSigGenLinks())) {
             SigGen = std::move(gen);
+            KeepOnScreen(6);
+        }
     }
     RefreshUtilityButtons();
     UpdateUtilityMenuChecks();

@@ -382,14 +382,18 @@ bool SpectralData::LoadCompensationFile(const char* fileName, float* out)
     }
     const std::size_t count = points.size() / 2;
     if (count < 3) {
-        AfxMessageBox("INSUFFICIENT_TABLE_ENTRIES", MB_ICONSTOP);
+        AfxMessageBox(std::string("Failure reading mic compensation file: ") + fileName +
+                          "\rIt holds fewer than 3 lines of frequency and level.",
+                      MB_ICONSTOP);
         return false;
     }
     float previous = 0.0f;
     for (std::size_t i = 0; i < count; ++i) {
         const float fr = points[2 * i];
         if (fr < 0.0f || fr < previous) {
-            AfxMessageBox("TABLE_NOT_ASCENDING", MB_ICONSTOP);
+            AfxMessageBox(std::string("Failure reading mic compensation file: ") + fileName +
+                              "\rIts frequencies are not in ascending order from 0 Hz.",
+                          MB_ICONSTOP);
             return false;
         }
         // No measurement reaches beyond 1 MHz; such a table would only overflow the spline.

@@ -37,5 +37,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     FUZZ_REQUIRE(std::count(a.begin(), a.end(), '\n') == std::count(b.begin(), b.end(), '\n'));
     FUZZ_REQUIRE(third->OpMode == second->OpMode);
     FUZZ_REQUIRE(std::memcmp(third->Placements, second->Placements, sizeof second->Placements) == 0);
+    // Once written by the system, what is written reads back equal: values held to their
+    // ranges stay held, and the next write is the same file, byte for byte.
+    FUZZ_REQUIRE(check.replaced.empty() && !check.damaged);
+    const std::string thrice = fuzz::ScratchFile("thrice.cfg");
+    FUZZ_REQUIRE(WriteConfigurationFile(*third, thrice.c_str()));
+    std::string c;
+    FUZZ_REQUIRE(ReadSmallFile(thrice, kMaxSettingsFileBytes, c) == FileReadResult::Ok);
+    FUZZ_REQUIRE(b == c);
+    for (const ChannelProcessingSettings& p : third->Processing)
+        FUZZ_REQUIRE(std::uint64_t(p.FFTsize) * p.DecimationRatio <= kMaxFftSize);
     return 0;
 }

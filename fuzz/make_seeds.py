@@ -28,6 +28,10 @@ def wave_seeds():
     samples = bytes(range(256)) * 2
     cal = bytearray(2048)
     cal[0:5] = b'seed\0'
+    # Slot A with a reference level and a ratio that are not numbers.
+    nan_cal = bytearray(cal)
+    nan_cal[260 + 4:260 + 8] = struct.pack('<f', float('nan'))
+    nan_cal[260 + 144:260 + 148] = struct.pack('<f', float('inf'))
     return {
         'stereo16': riff(pcm16 + chunk(b'data', samples)),
         'mono8_odd': riff(fmt(1, 1, 8000, 1, 8) + chunk(b'data', samples[:33])),
@@ -35,6 +39,7 @@ def wave_seeds():
         'ext32': riff(fmt(0xFFFE, 2, 48000, 8, 32, struct.pack('<HI', 32, 3) + struct.pack('<H', 1) + bytes(14))
                       + chunk(b'data', samples)),
         'calibrated': riff(pcm16 + chunk(b'data', samples)) + chunk(b'\x66\0\0\0', bytes(cal)),
+        'nan_calibration': riff(pcm16 + chunk(b'data', samples)) + chunk(b'\x66\0\0\0', bytes(nan_cal)),
         'legacy_cal': riff(pcm16 + chunk(b'data', samples)) + chunk(b'\x65\0\0\0', bytes(1024)),
         'truncated': riff(pcm16 + chunk(b'data', samples, 100000), 0xFFFFFFFF)[:400],
         'float': riff(fmt(3, 1, 8000, 4, 32) + chunk(b'data', samples)),
@@ -67,6 +72,14 @@ def configuration_seeds():
                          'CustomLabel_0=a very long custom label that does not fit its field', 'MarkPeakHoldFlag=1',
                          '[SpectrumOpts_4]', 'PlotRange=60.000000000', 'Show1_3=1', 'Color_3=255']),
         'damaged': crlf(device[:4]) + b'\x00\x01binary\xff\r\n=novalue\r\n[unclosed\r\n',
+        # Values no dialog allows: a window of gigabytes, a block of 2^20 x 50 samples.
+        'huge_window': crlf(['[PlotStatus]', 'MainWindow=1', '[PlotPlacement]',
+                             'MainWindow=0, 1, {-1,-1}, {-1,-1}, {0,0,60000,40000}',
+                             'SignalGenerator=0, 1, {-1,-1}, {-1,-1}, {2147483000,2147483000,2147483647,2147483647}']),
+        'huge_block': crlf([l for ch in range(8) for l in ('[Settings_%d]' % ch, 'FFTsize=1048576',
+                                                             'DecimationRatio=50', 'AverageBlocks=4000000000')]),
+        'control_characters': crlf(['[PrintOpts]', 'Annotation1=a\x01b\x08c\x1ad', '[Marker_0]',
+                                    'CustomLabel_0=\x1b[1m']),
     }
 
 
@@ -77,6 +90,8 @@ def profile_seeds():
                          'MaxDiskRecordingSizeBytes=500', 'AutoReopenOnLaunch=0', 'HideLogo=TRUE']),
         'quoted': b'\xef\xbb\xbf; comment\n[paths]\n  wav = "C:\\Data\\wave"  \n[FILEIO]\nmakebackup=0x10\n',
         'install': crlf(['[Install]', 'WindowsInstall=1', 'Default=1']),
+        'huge_buffer': crlf(['[FileIO]', 'RealTimeWaveBufferLengthSecs=4294967295', 'MaxRamRecordingTimeSecs=-1',
+                             'WaveFileMode=7']),
     }
 
 
@@ -98,6 +113,8 @@ def group_seeds():
                        'TestDate=1700000000', '[Filenames]', 'Crown=take_Crown.wav', 'Heart=sub/take_Heart.wav',
                        'Base=/abs/take_Base.wav', 'Throat=C:\\Data\\old.wav', 'Brow=..\\up.wav']),
         'negative_date': crlf(['[TestInfo]', 'TestDate=-5', '[Filenames]', 'Solar=./a/../b.wav']),
+        'colon_second': crlf(['[TestInfo]', 'TestName=b', '[Filenames]', 'Crown=b:wav', 'Brow=./c:d.wav',
+                              'Heart=D:/x.wav']),
     }
 
 

@@ -386,6 +386,11 @@ bool ReadCalibrationFile(const char* name, ChannelCalibration* record, bool show
     r.PctFullScale = ReadFloatKey(p, "PctFullScaleLeft", "1.0");
     r.CalRatio = ReadFloatKey(p, "CalRatioLeft", "1.0");
     r.DTGain = ReadFloatKey(p, "DTGain", "1.0");
+    // A gain divides every factor: none but a positive one can be used.
+    if (!(r.DTGain > 0.0f)) {
+        replaced += "\rDTGain=" + ReadKey(p, "DTGain", "1.0").substr(0, 40) + " (now 1.000000)";
+        r.DTGain = 1.0f;
+    }
     r.DTCalVersion = static_cast<WORD>(ReadU32Key(p, "DTCalVersion", "0"));
     r.CalCreateMode = static_cast<WORD>(ReadChoiceKey(p, "CalCreateMode", 0, 4, replaced));
     r.TransducerSensitivityVolts = ReadFloatKey(p, "TransducerSensitivityVolts", "0.100");
@@ -393,8 +398,8 @@ bool ReadCalibrationFile(const char* name, ChannelCalibration* record, bool show
     r.RefOffset = ReadFloatKey(p, "RefOffset", "0.0");
     CopyField(r.Filename, name);
     if (showError && !replaced.empty())
-        AfxMessageBox("The calibration file \"" + path + "\" holds settings this version does not know.\r\rThese "
-                      "settings take their defaults:" + replaced,
+        AfxMessageBox("The calibration file \"" + path + "\" holds settings this version cannot use.\r\rThese "
+                      "settings were replaced:" + replaced,
                       MB_OK | MB_ICONEXCLAMATION);
     return true;
 }

@@ -86,6 +86,14 @@ BOOL CSigGen::CreateWnd(CWnd* frame, int x, int y, const SigGenLinks& links)
     if (!CreateEx(WS_EX_TOOLWINDOW, cls, "SigGen", WS_POPUP | WS_CAPTION | WS_SYSMENU, CRect(x, y, x + 216, y + 120),
                   m_frame, 0))
         return FALSE;
+    // The rectangle is the window's outer one, title bar included, as its recorded placement
+    // is: placed by its client area it would climb by a title bar at every reopening.
+    WINDOWPLACEMENT placement{};
+    placement.length = sizeof placement;
+    GetWindowPlacement(&placement);
+    placement.showCmd = SW_HIDE;
+    placement.rcNormalPosition = RECT{x, y, x + 216, y + 120};
+    SetWindowPlacement(&placement);
     m_font.CreateFont(15, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, "Arial");
     SetupWindow();
     return TRUE;
@@ -398,13 +406,20 @@ bool CSigGen::StartSoundOutput()
         m_sound->Stop();
         m_sound.reset();
     }
+    // A machine without a sound card is told so once while the window is open, not at every
+    // Run; the port's own message names the cause, so no second box follows it.
+    if (TSoundPort::OutputDeviceCount() == 0) {
+        if (!m_toldNoSoundCard)
+            AfxMessageBox("No sound card is available on this system.", MB_OK | MB_ICONERROR);
+        m_toldNoSoundCard = true;
+        return false;
+    }
     const int device = m_links.SoundCardIndex ? static_cast<int>(*m_links.SoundCardIndex) : 0;
     m_sound = std::make_unique<TSoundOutput>(device);
     m_sound->SetFormat(m_format.SamplingRate, static_cast<WORD>(m_format.Channels),
                        static_cast<WORD>(m_format.BitsPerSample / 8));
     if (!m_sound->Open(this, false)) {
         m_sound.reset();
-        Stop("Failure opening sound card.");
         return false;
     }
     UINT result = 0;

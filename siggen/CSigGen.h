@@ -112,6 +112,8 @@ private:
     CFont m_font;
     TUsbDevice m_device;
     std::unique_ptr<TSoundOutput> m_sound;
+    // The missing sound card has been reported since this window opened.
+    bool m_toldNoSoundCard = false;
     DWORD m_position = 0;
     DWORD m_length = 0;
     SigGenOutputFormat m_format; // 44100 Hz, 16 bits, 1 channel until the first build

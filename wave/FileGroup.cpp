@@ -10,6 +10,7 @@
 #include "wave/TWaveFile.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cinttypes>
 #include <cstdio>
 #include <cstring>
@@ -38,6 +39,14 @@ std::string ReadString(const std::string& file, const char* section, const char*
     return buf;
 }
 
+// A Windows drive path: a letter, ':' and a separator ("C:\\wave\\a.wav"). A name of ours with
+// ':' second ("b:wav") is a plain name.
+bool IsDrivePath(const std::string& value)
+{
+    return value.size() >= 3 && std::isalpha(static_cast<unsigned char>(value[0])) && value[1] == ':' &&
+           (value[2] == '\\' || value[2] == '/');
+}
+
 } // namespace
 
 bool FileGroupInfo::IsUntitled() const
@@ -53,7 +62,11 @@ std::string FileGroupEntryFor(const std::string& groupPath, const std::string& w
     fs::path relative = fs::path(wavePath).lexically_normal().lexically_relative(fs::path(folder).lexically_normal());
     if (relative.empty() || *relative.begin() == "..")
         return wavePath;
-    return relative.generic_string();
+    std::string entry = relative.generic_string();
+    // "b:wav" would read as a name on drive b, here as in files written on Windows.
+    if (entry.size() >= 2 && entry[1] == ':')
+        entry = "./" + entry;
+    return entry;
 }
 
 std::string ResolveFileGroupEntry(const std::string& groupPath, const std::string& value)
@@ -62,7 +75,7 @@ std::string ResolveFileGroupEntry(const std::string& groupPath, const std::strin
         return value;
     // Absolute paths, drive letters and UNC names are taken as they stand; a Windows path that
     // does not exist here is then reported missing when it is opened.
-    if (value[0] == '/' || value[0] == '\\' || (value.size() >= 2 && value[1] == ':'))
+    if (value[0] == '/' || value[0] == '\\' || IsDrivePath(value))
         return value;
     std::string relative = value;
     std::replace(relative.begin(), relative.end(), '\\', '/');

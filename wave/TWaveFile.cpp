@@ -644,7 +644,12 @@ LONG TWaveFile::WriteRaw(const void* buffer, LONG bytes)
 void TWaveFile::TakeCalibrationChunk(HMMIO h)
 {
     WaveCalibrationBlock block;
-    const bool present = ReadWaveCalibration(h, block);
+    bool present = ReadWaveCalibration(h, block);
+    if (present && !block.HoldsUsableValues()) {
+        ShowError("The calibration data in the wave file \"" + fileName_ +
+                  "\" is damaged: a value is not a number or lies out of range.\r\rThe file is used without it.");
+        present = false;
+    }
     calPresent_ = present ? 1 : 0;
     if (present)
         UpdateCalibrationGains(block);

@@ -1,6 +1,7 @@
 #include "wave/WaveCalibrationBlock.h"
 
 #include <array>
+#include <cmath>
 #include <cstring>
 
 namespace {
@@ -94,4 +95,21 @@ bool WaveCalibrationBlock::SameBytes(const WaveCalibrationBlock& other) const
     WriteToBytes(a);
     other.WriteToBytes(b);
     return a == b;
+}
+
+bool WaveCalibrationBlock::HoldsUsableValues() const
+{
+    // Beyond this a product of two factors would leave the float range.
+    constexpr float kLargest = 1e15f;
+    for (const ChannelCalibration& c : Channel) {
+        const float values[] = {c.RefLevel, c.PctFullScale,         c.CalRatio, c.TransducerSensitivityVolts,
+                                c.MeasuredInputVoltage, c.DTGain, c.RefOffset};
+        for (float v : values)
+            if (!std::isfinite(v) || std::fabs(v) > kLargest)
+                return false;
+        if (c.RefType >= 3 || c.RefUnits >= 17 || c.ConversionType >= 11 || c.IntegrationType >= 3 ||
+            c.CalCreateMode >= 4)
+            return false;
+    }
+    return true;
 }

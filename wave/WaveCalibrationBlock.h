@@ -30,6 +30,9 @@ struct WaveCalibrationBlock {
     // Converts the older chunk: the left fields fill slot A, which is then copied to slot B
     // before B takes the right-hand values.
     void ReadLegacyBytes(std::span<const std::uint8_t, kLegacySize> in);
+    // Every level and factor of both slots a finite number of sane size, and every code one of
+    // its list: a damaged chunk (NaN, a code past its list) would reach the plots' arithmetic.
+    bool HoldsUsableValues() const;
     // Equal when the two byte images are equal.
     bool SameBytes(const WaveCalibrationBlock& other) const;
 };

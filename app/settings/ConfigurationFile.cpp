@@ -53,6 +53,12 @@ ConfigurationLine ParseLine(const std::string& line)
     return e;
 }
 
+// Control characters other than the tab: no line the system writes holds one.
+bool IsWrittenAsBlank(char c)
+{
+    return static_cast<unsigned char>(c) < 0x20 && c != '\t';
+}
+
 std::string Lower(const char* s, std::size_t max)
 {
     std::string out(s, strnlen(s, max));
@@ -157,6 +163,10 @@ public:
     {
         out_.WriteProfileLine(section_.c_str(), key, std::string(field, strnlen(field, N)));
     }
+    template <class T>
+    void Hold(const char* /*key*/, T& /*field*/, T /*sound*/)
+    {
+    }
 
 private:
     ConfigurationWriter& out_;
@@ -203,8 +213,22 @@ public:
             return;
         }
         field = missing;
-        replaced_.push_back("[" + section_ + "] " + key + "=" + std::string(v).substr(0, 40) + " (now " +
-                            std::to_string(static_cast<long long>(missing)) + ")");
+        Note(key, v, std::to_string(static_cast<long long>(missing)));
+    }
+    // A value the file holds beyond what the dialogs allow, or what the machine can honour,
+    // takes the sound value and is noted, like a code outside its list.
+    template <class T>
+    void Hold(const char* key, T& field, T sound)
+    {
+        if (field == sound)
+            return;
+        field = sound;
+        if (const char* v = table_.Find(section_.c_str(), key)) {
+            if constexpr (std::is_floating_point_v<T>)
+                Note(key, v, FormatFixed(static_cast<double>(sound)));
+            else
+                Note(key, v, std::to_string(static_cast<long long>(sound)));
+        }
     }
     std::vector<std::string>& Replaced() { return replaced_; }
     // Whether the file has the current section at all.
@@ -222,6 +246,11 @@ public:
     }
 
 private:
+    void Note(const char* key, const char* value, const std::string& now)
+    {
+        replaced_.push_back("[" + section_ + "] " + key + "=" + std::string(value).substr(0, 40) + " (now " + now +
+                            ")");
+    }
     const char* Find(const char* key)
     {
         const char* v = table_.Find(section_.c_str(), key);
@@ -264,17 +293,26 @@ void VisitDevice(Io& io, FrameSettings& s)
     io.Num("SigGenBitsPerSample", genBits, 24LL, Fmt::D);
     if constexpr (Io::kReading) {
         // Values are judged as the signed numbers written, then cut to their fields.
-        s.DTInputDeviceIndex = in < 0 || in > INT32_MAX ? 0 : static_cast<INT>(in);
-        s.DTOutputDeviceIndex = out < 0 || out > INT32_MAX ? 0 : static_cast<INT>(out);
-        s.Device.SamplingRate = rate <= 0 || rate > UINT32_MAX ? 4000u : static_cast<DWORD>(rate);
-        s.Device.BitsPerSample = bits < 8 || bits > 32 ? 24u : static_cast<DWORD>(bits);
-        if (s.Device.AnalogInputType > 1)
-            s.Device.AnalogInputType = 0;
+        auto within = [](long long v, long long lo, long long hi, long long sound) {
+            return v < lo || v > hi ? sound : v;
+        };
+        io.Hold("DTInputDeviceIndex", in, within(in, 0, INT32_MAX, 0));
+        io.Hold("DTOutputDeviceIndex", out, within(out, 0, INT32_MAX, 0));
+        io.Hold("SamplingRate", rate, within(rate, 1, UINT32_MAX, 4000));
+        io.Hold("BitsPerSample", bits, within(bits, 8, 32, 24));
+        s.DTInputDeviceIndex = static_cast<INT>(in);
+        s.DTOutputDeviceIndex = static_cast<INT>(out);
+        s.Device.SamplingRate = static_cast<DWORD>(rate);
+        s.Device.BitsPerSample = static_cast<DWORD>(bits);
+        io.Hold("AnalogInputType", s.Device.AnalogInputType, s.Device.AnalogInputType > 1 ? WORD{0} : s.Device.AnalogInputType);
         // The generator's format gets the same care as the input device's: one or two output
         // channels, a positive rate and a width the sample code knows.
-        s.Output.SigGenSamplingRate = genRate <= 0 || genRate > UINT32_MAX ? 50000u : static_cast<DWORD>(genRate);
-        s.Output.SigGenNumChannels = genChannels == 2 ? 2u : 1u;
-        s.Output.SigGenBitsPerSample = genBits < 8 || genBits > 32 ? 24u : static_cast<DWORD>(genBits);
+        io.Hold("SigGenSamplingRate", genRate, within(genRate, 1, UINT32_MAX, 50000));
+        io.Hold("SigGenNumChannels", genChannels, genChannels == 2 ? 2LL : 1LL);
+        io.Hold("SigGenBitsPerSample", genBits, within(genBits, 8, 32, 24));
+        s.Output.SigGenSamplingRate = static_cast<DWORD>(genRate);
+        s.Output.SigGenNumChannels = static_cast<DWORD>(genChannels);
+        s.Output.SigGenBitsPerSample = static_cast<DWORD>(genBits);
     }
 }
 
@@ -292,8 +330,7 @@ void VisitChannelInfo(Io& io, UsbChannelSettings& c, int ch)
     io.Num("FilterType", c.FilterType, WORD{0}, Fmt::D);
     io.Num("FilterFreq", c.FilterFreq, 200.0, Fmt::F);
     if constexpr (Io::kReading)
-        if (!(c.Gain > 0.0))
-            c.Gain = 1.0;
+        io.Hold("Gain", c.Gain, c.Gain > 0.0 ? c.Gain : 1.0);
 }
 
 template <class Io>
@@ -322,7 +359,7 @@ void VisitToolbarsPrintModeMain(Io& io, FrameSettings& s)
     io.Num("MasterDisplayGain", s.MasterDisplayGain, INT{0}, Fmt::D);
     if constexpr (Io::kReading) {
         // Gains outside what the user interface can set would index past its tables.
-        s.MasterDisplayGain = std::clamp(s.MasterDisplayGain, -20, 20);
+        io.Hold("MasterDisplayGain", s.MasterDisplayGain, std::clamp(s.MasterDisplayGain, -20, 20));
     }
 }
 
@@ -360,17 +397,21 @@ void VisitProcessing(Io& io, ChannelProcessingSettings& p, int ch)
         p.ExcludeOverloadFlag = exclude;
         p.IndependentScalingAndCalibration = independent;
         // A negative rate or channel count would wrap to billions of samples or channels.
-        if (rate < 0 || rate > UINT32_MAX)
-            rate = 4000;
-        if (channels < 1 || channels > 0xFFFF)
-            channels = 1;
+        io.Hold("SamplingRate", rate, rate < 0 || rate > UINT32_MAX ? 4000LL : rate);
+        io.Hold("NumChannels", channels, channels < 1 || channels > 0xFFFF ? 1LL : channels);
         p.SampleFormat.Set(static_cast<DWORD>(rate), static_cast<WORD>(channels), bytes);
-        // A damaged file must not ask for a transform that cannot be built or never ends.
-        p.FFTsize = ValidFftSize(fft);
-        p.AverageBlocks = blocks < 1 ? 1u : (blocks > UINT32_MAX ? UINT32_MAX : static_cast<DWORD>(blocks));
-        p.DecimationRatio = std::clamp<WORD>(p.DecimationRatio, 1, 50);
-        if (p.OverlapPercent > 99)
-            p.OverlapPercent = 99;
+        // Only the sizes the FFT page offers; a damaged file must not ask for a transform that
+        // cannot be built or never ends.
+        io.Hold("FFTsize", fft, static_cast<long long>(ValidFftSize(fft)));
+        p.FFTsize = static_cast<DWORD>(fft);
+        // The page's counts end at 100000, "Infinite".
+        io.Hold("AverageBlocks", blocks, std::clamp<long long>(blocks, 1, kMaxAverageBlocks));
+        p.AverageBlocks = static_cast<DWORD>(blocks);
+        io.Hold("DecimationRatio", p.DecimationRatio, std::clamp<WORD>(p.DecimationRatio, 1, 50));
+        // A block is FFT size times decimation samples of every channel, and the device keeps
+        // twenty blocks of each: beyond the largest FFT size a block would need gigabytes.
+        io.Hold("DecimationRatio", p.DecimationRatio, MaxDecimationFor(p.FFTsize, p.DecimationRatio));
+        io.Hold("OverlapPercent", p.OverlapPercent, std::min<WORD>(p.OverlapPercent, 99));
     } else {
         (void)channels;
     }
@@ -392,8 +433,7 @@ void VisitScaling(Io& io, ChannelScalingSettings& c, int ch)
     // 1/0-octave bands have no width, and bands finer than the 1/96 octave the Scaling page
     // offers would be narrower than a bin: hundreds of thousands of them stall every block.
     if constexpr (Io::kReading)
-        if (c.OctaveNumber == 0 || c.OctaveNumber > 96)
-            c.OctaveNumber = 3;
+        io.Hold("OctaveNumber", c.OctaveNumber, c.OctaveNumber == 0 || c.OctaveNumber > 96 ? WORD{3} : c.OctaveNumber);
 }
 
 // The calibration record is packed: its members are copied through locals.
@@ -539,10 +579,10 @@ void VisitSpectrum(Io& io, SpectrumPlotSettings& p, const std::string& section, 
     if constexpr (Io::kReading) {
         // The difference indexes name overlay slots: one past the seven would read past them.
         WORD* idx[4] = {&p.DifferenceIndex1_1, &p.DifferenceIndex1_2, &p.DifferenceIndex2_1, &p.DifferenceIndex2_2};
+        const char* keys[4] = {"DifferenceIndex1_1", "DifferenceIndex1_2", "DifferenceIndex2_1", "DifferenceIndex2_2"};
         WORD fallback[4] = {0, 1, 0, 1};
         for (int i = 0; i < 4; ++i)
-            if (*idx[i] >= SpectrumPlotSettings::kOverlays)
-                *idx[i] = fallback[i];
+            io.Hold(keys[i], *idx[i], *idx[i] >= SpectrumPlotSettings::kOverlays ? fallback[i] : *idx[i]);
     }
 }
 
@@ -623,10 +663,8 @@ void VisitComposite(Io& io, CompositeChannelSettings& c, int i)
     io.Text("ChannelName", c.ChannelName, name);
     if constexpr (Io::kReading) {
         // Member channels index the eight input channels' engines.
-        if (c.ReferenceChannel > 7)
-            c.ReferenceChannel = 0;
-        if (c.TransferChannel > 7)
-            c.TransferChannel = 1;
+        io.Hold("ReferenceChannel", c.ReferenceChannel, c.ReferenceChannel > 7 ? DWORD{0} : c.ReferenceChannel);
+        io.Hold("TransferChannel", c.TransferChannel, c.TransferChannel > 7 ? DWORD{1} : c.TransferChannel);
     }
 }
 
@@ -745,9 +783,7 @@ bool LoadConfigurationTable(const char* path, std::vector<ConfigurationLine>& ta
         // Every line the system writes is a section or a key line; blank lines do no harm.
         const bool blank = line.find_first_not_of(" \t") == std::string::npos;
         const bool understood = entry.IsSection ? line.find(']') != std::string::npos : entry.Key[0] != '\0';
-        const bool binary = std::any_of(line.begin(), line.end(), [](char c) {
-            return static_cast<unsigned char>(c) < 0x20 && c != '\t';
-        });
+        const bool binary = std::any_of(line.begin(), line.end(), IsWrittenAsBlank);
         if ((!blank && !understood) || binary || line.size() >= kKeep)
             found.damaged = true;
         table.push_back(entry);
@@ -802,9 +838,10 @@ void ConfigurationWriter::WriteProfileLine(const char* section, const char* key,
     }
     text += key;
     text += "=";
-    // A value is one line: a line end inside it would make keys of its own.
+    // A value is one line of text: a line end inside it would make keys of its own, and any
+    // other control character (a damaged file's) would make the file read as damaged.
     for (char c : value)
-        text += (c == '\r' || c == '\n') ? ' ' : c;
+        text += IsWrittenAsBlank(c) ? ' ' : c;
     text += "\r\n";
     if (std::fwrite(text.data(), 1, text.size(), file_) != text.size())
         failed_ = true;
@@ -863,10 +900,10 @@ std::string DescribeConfigurationCheck(const std::string& what, const Configurat
     if (check.damaged)
         text += " is damaged: some of its lines could not be read, and the settings they held take their defaults.";
     else
-        text += " holds settings this version does not know.";
+        text += " holds settings this version cannot use.";
     if (check.replaced.empty())
         return text;
-    text += "\r\rThese settings take their defaults:";
+    text += "\r\rThese settings were replaced:";
     constexpr std::size_t kShown = 12;
     for (std::size_t i = 0; i < check.replaced.size() && i < kShown; ++i)
         text += "\r" + check.replaced[i];
@@ -895,9 +932,15 @@ void ApplyFixedChannelNames(FrameSettings& settings)
         CopyField(settings.Calibration[ch].ChannelName, GetChannelLocationName(ch));
 }
 
+WORD MaxDecimationFor(DWORD fftSize, WORD ratio)
+{
+    const DWORD most = fftSize == 0 ? 1 : std::max<DWORD>(1, kMaxFftSize / fftSize);
+    return static_cast<WORD>(std::min<DWORD>(ratio, most));
+}
+
 DWORD ValidFftSize(long long requested)
 {
-    constexpr long long kMin = 32, kMax = 1048576;
+    constexpr long long kMin = 32, kMax = kMaxFftSize;
     if (requested <= kMin)
         return static_cast<DWORD>(kMin);
     if (requested >= kMax)

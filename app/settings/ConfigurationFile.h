@@ -84,6 +84,15 @@ void ApplyFixedChannels(FrameSettings& settings);
 // Only the names of channels 0 to 6 (a first start, with no configuration read).
 void ApplyFixedChannelNames(FrameSettings& settings);
 
+// The largest FFT size the FFT page offers, and the largest block (FFT size times decimation
+// ratio) a channel may ask of the device.
+constexpr DWORD kMaxFftSize = 1048576;
+// The largest averaging count ("Infinite").
+constexpr long long kMaxAverageBlocks = 100000;
+
+// The decimation ratio held so that FFT size times ratio stays within kMaxFftSize (at least 1).
+WORD MaxDecimationFor(DWORD fftSize, WORD ratio);
+
 // FFT sizes the system can transform: powers of two from 32 to 1048576. Any other value is
 // brought to the nearest such size at or below it (32 for anything smaller).
 DWORD ValidFftSize(long long requested);

@@ -4,6 +4,7 @@
 #include "platform/core/Profile.h"
 
 #include <algorithm>
+#include <vector>
 
 namespace {
 
@@ -14,14 +15,20 @@ long long ReadInteger(const char* profile, const char* section, const char* key,
     return ParseDecimalInteger(buf);
 }
 
-// Counts and times read from the profile: a negative value, which only a damaged file holds,
-// takes the default instead of wrapping to four billion.
-DWORD ReadCount(const char* profile, const char* key, DWORD def)
+// A count or time read from the profile, held to lo..hi; a negative value, which only a
+// damaged file holds, takes the default instead of wrapping to four billion. What had to be
+// replaced is noted as "[FileIO] key=text (now value)".
+DWORD ReadHeld(const char* profile, const char* key, DWORD def, long long lo, long long hi,
+               std::vector<std::string>* replaced)
 {
-    long long v = ReadInteger(profile, "FileIO", key, std::to_string(def).c_str());
-    if (v < 0)
-        return def;
-    return v > UINT32_MAX ? UINT32_MAX : static_cast<DWORD>(v);
+    char buf[256];
+    GetPrivateProfileStringA("FileIO", key, std::to_string(def).c_str(), buf, sizeof buf, profile);
+    const long long v = ParseDecimalInteger(buf);
+    const long long held = v < 0 ? def : std::clamp(v, lo, hi);
+    if (held != v && replaced != nullptr)
+        replaced->push_back(std::string("[FileIO] ") + key + "=" + std::string(buf).substr(0, 40) + " (now " +
+                            std::to_string(held) + ")");
+    return static_cast<DWORD>(held);
 }
 
 BYTE ReadFlag(const char* profile, const char* key, const char* def)
@@ -40,7 +47,8 @@ int ReadInstallProfile(const char* installProfilePath)
 }
 
 void ReadGlobalSettings(const char* profilePath, const std::string& dataFolder, bool windowsInstall,
-                        PathSettings& paths, PathSettings& workingPaths, FileIOSettings& fileIO)
+                        PathSettings& paths, PathSettings& workingPaths, FileIOSettings& fileIO,
+                        std::vector<std::string>* replaced)
 {
     long long useDefaults = ReadInteger(profilePath, "Install", "Default", "0");
     paths.SetDefaults(dataFolder);
@@ -53,15 +61,23 @@ void ReadGlobalSettings(const char* profilePath, const std::string& dataFolder, 
     }
     workingPaths = paths;
 
-    fileIO.WaveFileMode = ReadCount(profilePath, "WaveFileMode", 1);
-    fileIO.MaxRamRecordingTimeSecs = ReadCount(profilePath, "MaxRamRecordingTimeSecs", 3600);
+    fileIO.WaveFileMode = ReadHeld(profilePath, "WaveFileMode", 1, 0, 1, replaced);
+    fileIO.MaxRamRecordingTimeSecs = ReadHeld(profilePath, "MaxRamRecordingTimeSecs", 3600,
+                                              FileIOSettings::kMinRecordingSecs, FileIOSettings::kMaxRamRecordingSecs,
+                                              replaced);
     fileIO.MakeBackup = ReadFlag(profilePath, "MakeBackup", "1");
     fileIO.IncludeCalibrationData = ReadFlag(profilePath, "IncludeCalibrationData", "1");
-    long long size = ReadInteger(profilePath, "FileIO", "MaxDiskRecordingSizeBytes", "2000000000");
-    fileIO.MaxDiskRecordingSizeBytes = static_cast<DWORD>(std::clamp<long long>(
-        size, FileIOSettings::kMinDiskRecordingBytes, FileIOSettings::kMaxDiskRecordingBytes));
+    fileIO.MaxDiskRecordingSizeBytes =
+        ReadHeld(profilePath, "MaxDiskRecordingSizeBytes", FileIOSettings::kMaxDiskRecordingBytes,
+                 FileIOSettings::kMinDiskRecordingBytes, FileIOSettings::kMaxDiskRecordingBytes, replaced);
     fileIO.RealTimeWaveBufferEnableFlag = ReadFlag(profilePath, "RealTimeWaveBufferEnableFlag", "1");
-    fileIO.RealTimeWaveBufferLengthSecs = ReadCount(profilePath, "RealTimeWaveBufferLengthSecs", 3600);
+    // A buffer held in memory is bounded as a recording in memory is; one on disk by what a
+    // wave file of the device's samples can hold.
+    fileIO.RealTimeWaveBufferLengthSecs =
+        ReadHeld(profilePath, "RealTimeWaveBufferLengthSecs", 3600, FileIOSettings::kMinRecordingSecs,
+                 fileIO.WaveFileMode == 0 ? FileIOSettings::kMaxRamRecordingSecs
+                                          : FileIOSettings::kMaxRealTimeBufferSecs,
+                 replaced);
     fileIO.AutoReopenOnLaunch = ReadFlag(profilePath, "AutoReopenOnLaunch", "1");
 }
 

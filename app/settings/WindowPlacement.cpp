@@ -257,7 +257,7 @@ void ResetCascadeOffsets()
 
 RECT GetInitialWindowRect(const WindowPlacementRecord (&records)[kWindowPlacementCount], int kind, int channel,
                           bool composite, int clientWidth, int clientHeight, const DesktopInfo& desktop,
-                          bool* maximised)
+                          bool* maximised, POINT fixedOffset)
 {
     if (maximised != nullptr)
         *maximised = false;
@@ -279,8 +279,13 @@ RECT GetInitialWindowRect(const WindowPlacementRecord (&records)[kWindowPlacemen
     }
     int origin = FixedOrigin(kind);
     if (origin != 0) {
-        cascade.left = origin;
-        cascade.top = origin;
+        cascade.left = origin + fixedOffset.x;
+        cascade.top = origin + fixedOffset.y;
     }
     return cascade;
+}
+
+bool IsMdiWindowKind(int kind)
+{
+    return (kind >= WK_TimeSeriesPlot && kind <= WK_SurfacePlot) || kind == WK_THDvsFreq || kind == WK_Reverb;
 }

@@ -61,7 +61,12 @@ RECT FitRectInArea(RECT r, int areaWidth, int areaHeight);
 
 // The rectangle in which a window of this kind is created: its stored normal rectangle when
 // its text parses (maximised set when it was stored maximised), otherwise the cascade
-// rectangle, moved to a fixed place for the generator and most utilities.
+// rectangle, moved to a fixed place for the generator and most utilities: fixedOffset plus the
+// kind's fixed left and top (the offset places them relative to the frame's client area).
 RECT GetInitialWindowRect(const WindowPlacementRecord (&records)[kWindowPlacementCount], int kind, int channel,
                           bool composite, int clientWidth, int clientHeight, const DesktopInfo& desktop,
-                          bool* maximised);
+                          bool* maximised, POINT fixedOffset = POINT{0, 0});
+
+// Whether a window of this kind lives in the MDI area (the plots, the RT-60 and THD+N versus
+// frequency windows) rather than on the desktop (the frame, the generator, the utilities).
+bool IsMdiWindowKind(int kind);

@@ -11,6 +11,10 @@
 #include <QKeyEvent>
 #include <QPointer>
 #include <QTabBar>
+#include <QGuiApplication>
+#include <QScreen>
+#include <QScrollArea>
+#include <QStyle>
 #include <QTabWidget>
 #include <QVBoxLayout>
 
@@ -216,10 +220,40 @@ bool CPropertySheet::CreateSheetWindow()
     const int buttonsWidth = 4 * kButtonW + 3 * kGap;
     const int tabW = std::max(pageSize.width() + 8, buttonsWidth);
     const int tabH = pageSize.height() + tabBar + 8;
-    const int width = tabW + 2 * kMargin;
-    const int height = kMargin + tabH + kStrip;
-    w->setFixedSize(width, height);
+    int width = tabW + 2 * kMargin;
+    int height = kMargin + tabH + kStrip;
     tabs_->setGeometry(kMargin, kMargin, tabW, tabH);
+    // A sheet larger than the screen (large pages at 200 %) would put its buttons below it:
+    // the pages scroll instead, and OK and Cancel stay on the screen.
+    if (QScreen* screen = parentWidget ? parentWidget->screen() : QGuiApplication::primaryScreen()) {
+        const QRect avail = screen->availableGeometry();
+        // The frame the window manager adds, as it framed the owner.
+        QSize decoration(0, 0);
+        if (parentWidget)
+            decoration = parentWidget->frameGeometry().size() - parentWidget->geometry().size();
+        const int maxW = avail.width() - decoration.width();
+        const int maxH = avail.height() - decoration.height();
+        if (width > maxW || height > maxH) {
+            auto* scroll = new QScrollArea(w);
+            scroll->setFrameShape(QFrame::NoFrame);
+            tabs_->setFixedSize(tabW, tabH);
+            scroll->setWidget(tabs_);
+            // A scroll bar on one side takes room the pages need on the other.
+            const int bar = scroll->style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, scroll);
+            int viewW = std::min(tabW, maxW - 2 * kMargin);
+            int viewH = std::min(tabH, maxH - kMargin - kStrip);
+            if (viewH < tabH)
+                viewW = std::min(tabW + bar, maxW - 2 * kMargin);
+            if (viewW < tabW)
+                viewH = std::min(tabH + bar, maxH - kMargin - kStrip);
+            viewW = std::max(kButtonW, viewW);
+            viewH = std::max(kButtonH, viewH);
+            scroll->setGeometry(kMargin, kMargin, viewW, viewH);
+            width = std::max(viewW + 2 * kMargin, buttonsWidth + 2 * kMargin);
+            height = kMargin + viewH + kStrip;
+        }
+    }
+    w->setFixedSize(width, height);
 
     struct Std {
         int id;

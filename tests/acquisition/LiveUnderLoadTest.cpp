@@ -248,3 +248,36 @@ TEST_F(LiveUnderLoad, HistoryWindowsDrawnLineByLineMatchAFullRepaint)
     }
     EXPECT_FALSE(frame->AcquisitionRunning);
 }
+
+// A configuration asking blocks of 2^20 x 50 samples of every channel is held at load, named
+// in its one message, and a Run on the real clock with a busy core keeps the device's rings at
+// twenty of the largest block the FFT page offers (it asked for gigabytes before).
+TEST_F(LiveUnderLoad, AConfigurationsOversizedBlocksAreHeldBeforeARun)
+{
+    Prepare("0=noise:-20;1=sine:100:-6;2=sine:250:-12;3=noise:-30;4=sine:400:-3;5=dc:0.2;6=noise:-10");
+    std::string text = "[Mode]\r\nOpMode=0\r\n";
+    for (int ch = 0; ch < 8; ++ch)
+        text += "[Settings_" + std::to_string(ch) + "]\r\nFFTsize=1048576\r\nDecimationRatio=50\r\n";
+    {
+        std::ofstream out(Data("config/Huge.cfg"), std::ios::binary);
+        out << text;
+    }
+    user.ExpectBox(IDOK, "[Settings_0] DecimationRatio=50 (now 1)");
+    ASSERT_TRUE(frame->LoadConfiguration(Data("config/Huge.cfg").c_str()));
+    // Stops here rather than asking gigabytes of the machine should the hold ever fail.
+    ASSERT_EQ(frame->MaxChannelBlock(), 1048576u);
+    frame->Settings.FileIO.RealTimeWaveBufferEnableFlag = 0;
+    {
+        const BusyCore busy;
+        frame->ExecuteCommand(ID_RUN);
+        ASSERT_TRUE(frame->AcquisitionRunning);
+        ASSERT_TRUE(kdrsim::WaitUntilStreaming(5000));
+        PlayRealTime(2000);
+        EXPECT_TRUE(frame->AcquisitionRunning);
+        ASSERT_NE(frame->InputDevice, nullptr);
+        EXPECT_LE(frame->InputDevice->GetRingLength(), 20 * 1048576);
+        frame->ExecuteCommand(ID_STOP);
+    }
+    EXPECT_FALSE(frame->AcquisitionRunning);
+    EXPECT_EQ(user.Texts().size(), 1u);
+}

@@ -160,7 +160,7 @@ TEST_F(SettingsRoad, ValuesNoDialogCanSetAreReadAsSoundOnesAndARunGoesOn)
            "[Marker_0]\nEnabled_0=1\nFreq_0=-5\nLabelType_0=9\n"
            "[PlotStatus]\nTimeSeriesPlot_0=1\nSpectrumPlot_0=1\nSpectrumPlot_1=1\nPhasePlot_0=1\nCompositeSpectrumPlot_0=1\n";
     // Codes no list has are named as they take their defaults.
-    user.ExpectBox(IDOK, "holds settings this version does not know.\r\rThese settings take their defaults:\r"
+    user.ExpectBox(IDOK, "holds settings this version cannot use.\r\rThese settings were replaced:\r"
                          "[Settings_0] AverageType=7 (now 0)\r[Settings_0] AverageMode=5 (now 0)");
     ASSERT_TRUE(frame->LoadConfiguration(Data("config/Odd.cfg").c_str()));
     // Bands finer than any the Scaling page offers would be narrower than a bin and stall

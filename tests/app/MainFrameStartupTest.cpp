@@ -294,3 +294,56 @@ TEST_F(MainFrameStartupTest, SettingsThatCannotBeSavedAtExitAreReported)
     }
     EXPECT_EQ(ReadFile(Data("Durnex.cfg")), before);
 }
+
+// Settings no dialog allows and the machine cannot honour: a main window of 60000 by 40000
+// pixels, a block of 2^20 x 50 samples on every channel, a real-time buffer of 2^32 - 1
+// seconds. The program starts with its window on the screen and the values held, names them
+// in one box, and the next start, from the files it wrote, is silent.
+TEST_F(MainFrameStartupTest, SettingsBeyondTheDialogsAreHeldAndNamedOnce)
+{
+    { CMainFrame f; }
+    std::string text = ReadFile(Data("Durnex.cfg"));
+    auto set = [&text](const std::string& section, const std::string& key, const std::string& value) {
+        const std::size_t at = text.find("\r\n" + key + "=", text.find("[" + section + "]"));
+        ASSERT_NE(at, std::string::npos) << section << " " << key;
+        const std::size_t end = text.find("\r\n", at + 2);
+        text.replace(at + 2, end - at - 2, key + "=" + value);
+    };
+    set("PlotPlacement", "MainWindow", "0, 1, {-1,-1}, {-1,-1}, {0,0,60000,40000}");
+    for (int ch = 0; ch < 8; ++ch) {
+        set("Settings_" + std::to_string(ch), "FFTsize", "1048576");
+        set("Settings_" + std::to_string(ch), "DecimationRatio", "50");
+    }
+    WriteText(root / "Durnex.cfg", text);
+    WriteText(root / "Durnex.ini", "[FileIO]\r\nRealTimeWaveBufferLengthSecs=4294967295\r\n");
+
+    user.ExpectBox(IDOK, "[Settings_0] DecimationRatio=50 (now 1)");
+    ASSERT_NE(Start(), nullptr);
+    ASSERT_EQ(user.Texts().size(), 1u);
+    const std::string box = user.Texts()[0];
+    EXPECT_NE(box.find("[Settings_7] DecimationRatio=50 (now 1)"), std::string::npos) << box;
+    EXPECT_NE(box.find("The profile " + Data("Durnex.ini") +
+                       " holds settings this version cannot use.\r\rThese settings were replaced:\r"
+                       "[FileIO] RealTimeWaveBufferLengthSecs=4294967295 (now 100000)"),
+              std::string::npos)
+        << box;
+    for (int ch = 0; ch < 8; ++ch) {
+        EXPECT_EQ(frame->Settings.Processing[ch].FFTsize, 1048576u) << ch; // a size the FFT page offers
+        EXPECT_EQ(frame->Settings.Processing[ch].DecimationRatio, 1) << ch;
+    }
+    EXPECT_LE(frame->MaxChannelBlock(), 1048576u);
+    EXPECT_EQ(frame->Settings.FileIO.RealTimeWaveBufferLengthSecs, 100000u);
+    // The window lies on the screen, and its surface is no larger than the screen.
+    WINDOWPLACEMENT wp{};
+    ASSERT_TRUE(frame->GetWindowPlacement(&wp));
+    const int width = GetSystemMetrics(SM_CXSCREEN), height = GetSystemMetrics(SM_CYSCREEN);
+    EXPECT_GE(wp.rcNormalPosition.left, 0);
+    EXPECT_GE(wp.rcNormalPosition.top, 0);
+    EXPECT_LE(wp.rcNormalPosition.right, width);
+    EXPECT_LE(wp.rcNormalPosition.bottom, height);
+    ASSERT_TRUE(Close());
+
+    ASSERT_NE(Start(), nullptr);
+    EXPECT_EQ(user.Texts().size(), 1u) << "the held values were saved: nothing to name again";
+    EXPECT_EQ(frame->Settings.Processing[3].DecimationRatio, 1);
+}

@@ -90,7 +90,7 @@ TEST_F(MainFrameTest, TheNextStartRestoresTheSameWindowsModeAndSettings)
     AfxPumpMessages(20);
     WINDOWPLACEMENT before{};
     ASSERT_TRUE(frame->SpectrumPlot[2]->GetWindowPlacement(&before));
-    frame->MoveWindow(10, 20, 900, 640);
+    frame->MoveWindow(10, 20, 700, 520);
     AfxPumpMessages(20);
     WINDOWPLACEMENT frameBefore{};
     frame->GetWindowPlacement(&frameBefore);

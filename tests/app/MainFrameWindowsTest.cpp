@@ -287,3 +287,104 @@ TEST_F(MainFrameWindowsTest, NewPlotWindowsCascadeWhollyInsideTheMdiArea)
     // They are still cascaded down to near the area's bottom, not stacked at the top.
     EXPECT_GT(lowest, visible.height() - 30);
 }
+
+// Placements stored on a larger screen, or damaged, are fitted as Windows' SetWindowPlacement
+// keeps windows visible: the frame, the generator and the utilities to the screen, the plots
+// and the two test windows to the MDI area. Read back from the windows themselves.
+TEST_F(MainFrameWindowsTest, EveryRestoredWindowIsFittedToWhereItLives)
+{
+    ASSERT_NE(Start(), nullptr);
+    const int width = GetSystemMetrics(SM_CXSCREEN), height = GetSystemMetrics(SM_CYSCREEN);
+    auto store = [this](int kind, int channel, bool composite, const char* text) {
+        WindowPlacementRecord& r = frame->Settings.Placements[WindowPlacementIndex(kind, channel, composite)];
+        r.IsOpen = 1;
+        std::snprintf(r.PlacementText, sizeof r.PlacementText, "%s", text);
+    };
+    auto placed = [](CWnd* w) {
+        WINDOWPLACEMENT wp{};
+        EXPECT_TRUE(w->GetWindowPlacement(&wp));
+        return wp.rcNormalPosition;
+    };
+    // On the area, or at its top left where the window's least size is larger than the area.
+    auto within = [](const RECT& r, int w, int h) {
+        return r.left >= 0 && r.top >= 0 && (r.right <= w || r.left == 0) && (r.bottom <= h || r.top == 0) &&
+               r.right > r.left && r.bottom > r.top;
+    };
+    struct Case {
+        int kind;
+        const char* text;
+    };
+    const Case cases[] = {
+        {0, "0, 1, {-1,-1}, {-1,-1}, {0,0,1920,1080}"},           // a larger screen's full window
+        {0, "0, 1, {-1,-1}, {-1,-1}, {0,0,60000,40000}"},         // damaged: gigabytes of surface
+        {0, "0, 1, {-1,-1}, {-1,-1}, {700,500,2700,2500}"},       // past the right and bottom
+        {2, "0, 1, {-1,-1}, {-1,-1}, {300,200,4000,3000}"},       // a plot larger than the MDI area
+        {7, "0, 1, {-1,-1}, {-1,-1}, {5000,5000,5400,5300}"},     // a utility beyond the screen
+        {9, "0, 1, {-1,-1}, {-1,-1}, {2147483000,10,2147483600,400}"},
+        {17, "0, 1, {-1,-1}, {-1,-1}, {400,300,5000,4000}"},      // the RT-60 window, an MDI child
+    };
+    for (const Case& c : cases) {
+        store(c.kind, 0, false, c.text);
+        CWnd* window = nullptr;
+        if (c.kind == 0) {
+            frame->RestoreWindowPlacement(0, 0, false);
+            window = frame;
+        } else if (c.kind <= 5) {
+            frame->OpenPlot(c.kind, 0, false);
+            frame->RestoreWindowPlacement(c.kind, 0, false);
+            window = frame->GetPlot(c.kind, 0, false);
+        } else {
+            ASSERT_TRUE(frame->ToggleUtilityWindow(c.kind));
+            window = frame->GetUtilityWindow(c.kind);
+        }
+        ASSERT_NE(window, nullptr) << c.text;
+        AfxPumpMessages(20);
+        const RECT r = placed(window);
+        if (IsMdiWindowKind(c.kind)) {
+            CRect area;
+            frame->GetMDIClient()->GetClientRect(&area);
+            EXPECT_TRUE(within(r, area.Width(), area.Height()))
+                << c.text << " -> " << r.left << "," << r.top << "," << r.right << "," << r.bottom;
+        } else {
+            EXPECT_TRUE(within(r, width, height))
+                << c.text << " -> " << r.left << "," << r.top << "," << r.right << "," << r.bottom;
+        }
+        if (c.kind >= 6)
+            frame->ToggleUtilityWindow(c.kind);
+    }
+}
+
+// Without a stored placement the generator and the utilities open at their fixed places
+// counted from the MDI area's top left, so they cover neither the menu nor the Run and Stop
+// buttons wherever the frame stands.
+TEST_F(MainFrameWindowsTest, UtilitiesOpenRelativeToTheFramesClientArea)
+{
+    ASSERT_NE(Start(), nullptr);
+    frame->MoveWindow(60, 40, 700, 500);
+    AfxPumpMessages(20);
+    POINT origin{0, 0};
+    frame->GetMDIClient()->ClientToScreen(&origin);
+    ASSERT_GT(origin.y, 40) << "the menu and tool window lie above the MDI area";
+    for (int kind : {7, 8, 6}) {
+        WindowPlacementRecord& record = frame->Settings.Placements[WindowPlacementIndex(kind, 0, false)];
+        record.IsOpen = 0;
+        record.PlacementText[0] = '\0';
+        if (kind == 6)
+            frame->OnSignalGenerator();
+        else
+            ASSERT_TRUE(frame->ToggleUtilityWindow(kind));
+        CWnd* window = frame->GetUtilityWindow(kind);
+        ASSERT_NE(window, nullptr);
+        AfxPumpMessages(20);
+        CRect r;
+        window->GetWindowRect(&r);
+        const int fixed = kind == 7 ? 100 : kind == 8 ? 140 : 200;
+        // Within a thick frame's border of the place.
+        EXPECT_NEAR(r.left, origin.x + fixed, 4) << kind;
+        EXPECT_NEAR(r.top, origin.y + fixed, 4) << kind;
+        if (kind == 6)
+            frame->OnSignalGenerator();
+        else
+            frame->ToggleUtilityWindow(kind);
+    }
+}

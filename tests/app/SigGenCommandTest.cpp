@@ -12,18 +12,25 @@
 using namespace frametest;
 
 namespace {
-class SigGenCommand : public FrameFixture {};
+class SigGenCommand : public FrameFixture {
+protected:
+    // Opens the generator on an 8 kHz, 16-bit output and waits for its first waveform.
+    void OpenGenerator()
+    {
+        frame->Settings.Output.SigGenSamplingRate = 8000;
+        frame->Settings.Output.SigGenBitsPerSample = 16;
+        frame->SendMessage(WM_COMMAND, ID_UTIL_SIGNAL_GENERATOR, 0);
+        ASSERT_NE(frame->SigGen, nullptr);
+        for (int i = 0; i < 2000 && (frame->SigGen->IsBuilding() || !frame->SigGen->GetWaveform()); ++i)
+            AfxPumpMessages(5);
+    }
+};
 } // namespace
 
 TEST_F(SigGenCommand, SaveSignalWritesTheChosenNumberOfCopiesWhereTheUserSaid)
 {
     ASSERT_NE(Start(), nullptr);
-    frame->Settings.Output.SigGenSamplingRate = 8000;
-    frame->Settings.Output.SigGenBitsPerSample = 16;
-    frame->SendMessage(WM_COMMAND, ID_UTIL_SIGNAL_GENERATOR, 0);
-    ASSERT_NE(frame->SigGen, nullptr);
-    for (int i = 0; i < 2000 && (frame->SigGen->IsBuilding() || !frame->SigGen->GetWaveform()); ++i)
-        AfxPumpMessages(5);
+    ASSERT_NO_FATAL_FAILURE(OpenGenerator());
     ASSERT_NE(frame->SigGen->GetWaveform(), nullptr);
     EXPECT_EQ(frame->SigGen->GetWaveform()->GetLength(), 80000u); // the frame's 1 kHz tone, 10 s
 
@@ -41,4 +48,25 @@ TEST_F(SigGenCommand, SaveSignalWritesTheChosenNumberOfCopiesWhereTheUserSaid)
     EXPECT_TRUE(Python("import wave,sys\nw = wave.open('" + path +
                        "')\nsys.exit(0 if (w.getnframes(), w.getframerate(), w.getnchannels()) == (160000, 8000, 1) "
                        "else 1)\n"));
+}
+
+// Without a sound card the generator's Run says so in one box, and the Runs after it, from the
+// window's button or the frame's Run, add none while the window stays open.
+TEST_F(SigGenCommand, WithoutASoundCardOneBoxSaysSoOnce)
+{
+    ASSERT_NE(Start(), nullptr);
+    frame->Settings.UseSoundCardForOutput = 1;
+    ASSERT_NO_FATAL_FAILURE(OpenGenerator());
+    const std::string saved = std::getenv("ALSA_CONFIG_PATH");
+    setenv("ALSA_CONFIG_PATH", DURNEX_TEST_DATA "/asound-none.conf", 1);
+    user.ExpectBox(IDOK, "No sound card is available on this system.");
+    for (int run = 0; run < 3; ++run) {
+        ASSERT_TRUE(QtClickButton(frame->SigGen.get(), 401)) << run;
+        AfxPumpMessages(5);
+        frame->SigGen->StartOutput();
+        EXPECT_FALSE(frame->SigGen->IsRunning()) << run;
+    }
+    setenv("ALSA_CONFIG_PATH", saved.c_str(), 1);
+    EXPECT_EQ(user.Texts().size(), 1u);
+    EXPECT_EQ(user.Pending(), 0u);
 }

@@ -5,6 +5,11 @@
 
 #include "support/QtTestAccess.h"
 
+#include "app/settings/WindowPlacement.h"
+#include "platform/dialogs/DialogTestSupport.h"
+#include "res/resource.h"
+#include "siggen/CSigGen.h"
+
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
@@ -48,13 +53,15 @@ protected:
             GTEST_SKIP() << "the toolkit is already up on another platform";
         const int display = 40 + static_cast<int>(::getpid() % 400);
         const std::string name = ":" + std::to_string(display);
-        xvfb_ = Spawn({"Xvfb", name, "-screen", "0", "1280x800x24", "-nolisten", "tcp"});
+        xvfb_ = Spawn({"Xvfb", name, "-screen", "0", screen_, "-nolisten", "tcp"});
         const std::string socket = "/tmp/.X11-unix/X" + std::to_string(display);
         for (int i = 0; i < 100 && !std::filesystem::exists(socket); ++i)
             std::this_thread::sleep_for(std::chrono::milliseconds(50));
         ASSERT_TRUE(std::filesystem::exists(socket));
         ::setenv("DISPLAY", name.c_str(), 1);
         ::setenv("QT_QPA_PLATFORM", "xcb", 1);
+        if (!scale_.empty())
+            ::setenv("QT_SCALE_FACTOR", scale_.c_str(), 1);
         wm_ = Spawn({"openbox", "--sm-disable"});
         std::this_thread::sleep_for(std::chrono::milliseconds(700));
         FrameFixture::SetUp();
@@ -69,6 +76,8 @@ protected:
             }
     }
     pid_t xvfb_ = -1, wm_ = -1;
+    std::string screen_ = "1280x800x24";
+    std::string scale_; // QT_SCALE_FACTOR, when set
 };
 
 RECT NormalRect(CWnd& w)
@@ -109,4 +118,144 @@ TEST_F(WindowManager, TheMainWindowComesBackWhereItWasClosed)
     for (std::size_t i = 2; i < rects.size(); ++i)
         moves += near(rects[i], rects[i - 1]) ? 0 : 1;
     EXPECT_LE(moves, 1);
+}
+
+namespace {
+
+// Waits until the window's rectangle has not changed for a while: the window manager frames and
+// places a new window some time after it is mapped.
+RECT Settled(CWnd& w)
+{
+    RECT last = NormalRect(w);
+    for (int settled = 0, tries = 0; settled < 10 && tries < 100; ++tries) {
+        AfxPumpMessages(50);
+        const RECT now = NormalRect(w);
+        settled = std::memcmp(&now, &last, sizeof now) == 0 ? settled + 1 : 0;
+        last = now;
+    }
+    return last;
+}
+
+class WindowManager720 : public WindowManager {
+protected:
+    WindowManager720() { screen_ = "1280x720x24"; }
+};
+
+class WindowManagerAt200 : public WindowManager {
+protected:
+    WindowManagerAt200()
+    {
+        screen_ = "1920x1080x24";
+        scale_ = "2";
+    }
+};
+
+} // namespace
+
+// A session closed at 1920 x 1080 and started again at 1280 x 720: the main window comes back
+// on the screen, its frame and all, not past the right and bottom edges.
+TEST_F(WindowManager720, AMainWindowFromALargerScreenIsFittedToThisOne)
+{
+    {
+        CMainFrame f;
+        WindowPlacementRecord& r = f.Settings.Placements[0];
+        r.IsOpen = 1;
+        std::snprintf(r.PlacementText, sizeof r.PlacementText, "0, 1, {-1,-1}, {-1,-1}, {0,0,1920,1080}");
+    }
+    ASSERT_NE(Start(), nullptr);
+    Settled(*frame);
+    const QRect outer = QtWidgetOf(frame)->window()->frameGeometry();
+    const QRect screen = QGuiApplication::primaryScreen()->geometry();
+    EXPECT_TRUE(screen.contains(outer)) << outer.x() << "," << outer.y() << " " << outer.width() << "x"
+                                        << outer.height();
+}
+
+// The generator comes back where it was closed, reopening after reopening: its recorded
+// rectangle is the framed window's, and it is made with its frame there, not its client.
+TEST_F(WindowManager, TheGeneratorComesBackWhereItWasClosed)
+{
+    ASSERT_NE(Start(), nullptr);
+    Settled(*frame);
+    std::vector<RECT> rects;
+    for (int i = 0; i < 4; ++i) {
+        frame->OnSignalGenerator();
+        ASSERT_NE(frame->SigGen, nullptr) << i;
+        rects.push_back(Settled(*frame->SigGen));
+        frame->OnSignalGenerator(); // records its placement and closes it
+        ASSERT_EQ(frame->SigGen, nullptr) << i;
+    }
+    for (std::size_t i = 1; i < rects.size(); ++i)
+        EXPECT_NEAR(rects[i].top, rects[0].top, 2) << i;
+}
+
+// At 200 % on a 1080-line screen the sheets' OK and Cancel lie on the screen.
+TEST_F(WindowManagerAt200, SheetButtonsStayOnTheScreen)
+{
+    ASSERT_NE(Start(), nullptr);
+    Settled(*frame);
+    const QRect avail = QGuiApplication::primaryScreen()->availableGeometry();
+    auto check = [avail](CWnd& sheet) {
+        AfxPumpMessages(300);
+        for (int id : {IDOK, IDCANCEL}) {
+            QWidget* button = QtWidgetOf(sheet.GetDlgItem(id));
+            ASSERT_NE(button, nullptr);
+            const QRect r(button->mapToGlobal(QPoint(0, 0)), button->size());
+            EXPECT_TRUE(avail.contains(r)) << sheet.GetWindowTextString() << " " << id << " at " << r.x() << ","
+                                           << r.y() << " on " << avail.width() << "x" << avail.height();
+        }
+        dlgtest::Click(sheet, IDCANCEL);
+    };
+    CDialog::ScriptModal(check);
+    frame->SendMessage(WM_COMMAND, ID_PLOT_OPTIONS);
+    user.ExpectBox(IDYES, "advanced users");
+    CDialog::ScriptModal(check);
+    frame->ShowProcessingSettings(0);
+    EXPECT_EQ(CDialog::PendingModalScripts(), 0u);
+}
+
+namespace {
+
+// With DURNEX_PLACEMENT_SHOTS naming a folder, pictures of the screen with the frame and the
+// generator, Plot Options and the processing settings, to be looked at.
+void TakeShots(CMainFrame& frame, ScriptedUser& user, const std::string& prefix)
+{
+    const std::string folder = std::getenv("DURNEX_PLACEMENT_SHOTS");
+    QScreen* screen = QGuiApplication::primaryScreen();
+    frame.OpenSpectrumPlot(0);
+    frame.OnSignalGenerator();
+    Settled(*frame.SigGen);
+    EXPECT_TRUE(screen->grabWindow(0).save(QString::fromStdString(folder + "/" + prefix + "-frame.png")));
+    auto shot = [&](const std::string& name) {
+        return [screen, name, folder, prefix](CWnd& sheet) {
+            AfxPumpMessages(500);
+            EXPECT_TRUE(screen->grabWindow(0).save(QString::fromStdString(folder + "/" + prefix + "-" + name + ".png")));
+            dlgtest::Click(sheet, IDCANCEL);
+        };
+    };
+    CDialog::ScriptModal(shot("plot-options"));
+    frame.SendMessage(WM_COMMAND, ID_PLOT_OPTIONS);
+    user.ExpectBox(IDYES, "advanced users");
+    CDialog::ScriptModal(shot("processing"));
+    frame.ShowProcessingSettings(0);
+    frame.OnSignalGenerator();
+}
+
+} // namespace
+
+TEST_F(WindowManager720, Screenshots)
+{
+    if (!std::getenv("DURNEX_PLACEMENT_SHOTS"))
+        GTEST_SKIP() << "no DURNEX_PLACEMENT_SHOTS";
+    ASSERT_NE(Start(), nullptr);
+    Settled(*frame);
+    TakeShots(*frame, user, "720");
+}
+
+TEST_F(WindowManagerAt200, Screenshots)
+{
+    if (!std::getenv("DURNEX_PLACEMENT_SHOTS"))
+        GTEST_SKIP() << "no DURNEX_PLACEMENT_SHOTS";
+    ASSERT_NE(Start(), nullptr);
+    Settled(*frame);
+    TakeShots(*frame, user, "200");
 }

@@ -27,6 +27,13 @@ protected:
     ConfigFile() : ScratchFileTest("Durnex.cfg") {}
     // Frame settings are large: keep them off the stack.
     static std::unique_ptr<FrameSettings> Fresh() { return std::make_unique<FrameSettings>(); }
+    // The file read into fresh settings; check tells what the reader found.
+    std::unique_ptr<FrameSettings> ReadBack(ConfigurationCheck& check) const
+    {
+        auto s = Fresh();
+        EXPECT_TRUE(ReadConfigurationFile(*s, file.c_str(), &check));
+        return s;
+    }
 };
 
 std::vector<std::string> Lines(const std::string& text)
@@ -687,9 +694,8 @@ TEST_F(ConfigFile, UnknownChoicesTakeTheirDefaultsAndAreNamed)
         "[Settings_3]\nAverageMode=1\nAverageSpeed=4\nAverageType=2\nSmoothingWindow=11\n"
         "[Calibration_4]\nRefUnits=16\nCalCreateMode=3\nConversionType=10\n"
         "[CompositeSettings_6]\nCompositeType=5\n[SurfaceOpts_1]\nColorMode=3\n");
-    auto s = Fresh();
     ConfigurationCheck check;
-    ASSERT_TRUE(ReadConfigurationFile(*s, file.c_str(), &check));
+    auto s = ReadBack(check);
     EXPECT_FALSE(check.damaged);
     ASSERT_EQ(check.replaced.size(), 27u);
     EXPECT_EQ(check.replaced[0], "[Mode] OpMode=3 (now 0)");
@@ -738,7 +744,7 @@ TEST_F(ConfigFile, UnknownChoicesTakeTheirDefaultsAndAreNamed)
     EXPECT_EQ(s->SurfaceOpts[1].ColorMode, 3);
 
     const std::string text = DescribeConfigurationCheck("The file", check);
-    EXPECT_EQ(text.rfind("The file holds settings this version does not know.\r\r", 0), 0u) << text;
+    EXPECT_EQ(text.rfind("The file holds settings this version cannot use.\r\r", 0), 0u) << text;
     EXPECT_NE(text.find("\r[Mode] OpMode=3 (now 0)\r"), std::string::npos) << text;
     EXPECT_EQ(text.substr(text.size() - 12), "\rand 15 more") << text;
 
@@ -873,4 +879,62 @@ TEST_F(ConfigFile, PythonReadsTheWrittenFileStrictly)
     // Calibration 19, Marker 33, TimeSeriesOpts 19, SpectrumOpts 77, PhaseOpts 14, SpectrogramOpts 14,
     // SurfaceOpts 14, CompositeSettings 23, DataLoggingMain 5, DataLoggingOpts 39, 119 + 119 placements).
     EXPECT_EQ(line, "208 5747 Spare 37.125000000 dB re ref 0,1,{-1,-1},{-4,-23},{117,22,657,451}");
+}
+
+// Numbers beyond what the dialogs offer, or what the machine can honour, are held and named;
+// values the dialogs allow stay as they are, however large.
+TEST_F(ConfigFile, NumbersBeyondTheDialogsAreHeldAndNamed)
+{
+    Put("[Settings_0]\nFFTsize=1048576\nDecimationRatio=50\n"
+        "[Settings_1]\nFFTsize=4096\nDecimationRatio=50\n" // 204800 samples a block: allowed
+        "[Settings_2]\nFFTsize=1000\nAverageBlocks=4000000\n"
+        "[Settings_3]\nFFTsize=65536\nDecimationRatio=40\nOverlapPercent=120\n"
+        "[Scaling_0]\nOctaveNumber=500\n[Main]\nMasterDisplayGain=-90\n"
+        "[Device]\nSigGenNumChannels=5\n[ChannelInfo_2]\nGain=-1\n");
+    ConfigurationCheck check;
+    auto s = ReadBack(check);
+    EXPECT_FALSE(check.damaged);
+    const std::vector<std::string> expected = {
+        "[Device] SigGenNumChannels=5 (now 1)",
+        "[ChannelInfo_2] Gain=-1 (now 1.000000)",
+        "[Main] MasterDisplayGain=-90 (now -20)",
+        "[Settings_0] DecimationRatio=50 (now 1)",
+        "[Settings_2] FFTsize=1000 (now 512)",
+        "[Settings_2] AverageBlocks=4000000 (now 100000)",
+        "[Settings_3] DecimationRatio=40 (now 16)",
+        "[Settings_3] OverlapPercent=120 (now 99)",
+        "[Scaling_0] OctaveNumber=500 (now 3)",
+    };
+    EXPECT_EQ(check.replaced, expected);
+    EXPECT_EQ(s->Processing[0].FFTsize, 1048576u);
+    EXPECT_EQ(s->Processing[0].DecimationRatio, 1);
+    EXPECT_EQ(s->Processing[1].DecimationRatio, 50);
+    EXPECT_EQ(s->Processing[3].DecimationRatio, 16);
+    for (const ChannelProcessingSettings& p : s->Processing)
+        EXPECT_LE(std::uint64_t(p.FFTsize) * p.DecimationRatio, kMaxFftSize);
+
+    // Written back, the file holds the held values, which read without a word.
+    ASSERT_TRUE(WriteConfigurationFile(*s, file.c_str()));
+    ConfigurationCheck second;
+    auto again = ReadBack(second);
+    EXPECT_TRUE(second.replaced.empty());
+    EXPECT_EQ(std::memcmp(again->Processing, s->Processing, sizeof s->Processing), 0);
+}
+
+// A damaged file's control characters (here in texts the user typed) are not written back: the
+// system's own file must read clean at the next start, not be set aside as damaged.
+TEST_F(ConfigFile, ControlCharactersAreNotWrittenBack)
+{
+    Put(std::string("[PrintOpts]\nAnnotation1=a\x01" "b\x08" "c\x1a" "d\tend\n[Marker_0]\nCustomLabel_0=\x1b[1m\n"));
+    ConfigurationCheck check;
+    auto s = ReadBack(check);
+    EXPECT_TRUE(check.damaged);
+    ASSERT_TRUE(WriteConfigurationFile(*s, file.c_str()));
+    const std::string written = Text();
+    for (char c : written)
+        EXPECT_TRUE(static_cast<unsigned char>(c) >= 0x20 || c == '\r' || c == '\n' || c == '\t') << int(c);
+    auto again = ReadBack(check);
+    EXPECT_FALSE(check.damaged);
+    EXPECT_STREQ(again->Print.Annotation1, "a b c d\tend");
+    EXPECT_STREQ(again->Markers[0].CustomLabel[0], " [1m");
 }

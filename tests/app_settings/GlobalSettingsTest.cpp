@@ -75,7 +75,7 @@ TEST_F(Profiles, ReadsFoldersAndClampsFileOptions)
     EXPECT_EQ(io.MaxDiskRecordingSizeBytes, 1000000u);
     EXPECT_EQ(io.MakeBackup, 1);
     EXPECT_EQ(io.RealTimeWaveBufferLengthSecs, 3600u); // a negative length keeps the default
-    EXPECT_EQ(io.MaxRamRecordingTimeSecs, 0u);         // no digits: 0, as decimal text reads
+    EXPECT_EQ(io.MaxRamRecordingTimeSecs, 4u);         // no digits read as 0, below the least
 
     Put(profile, "[FileIO]\r\nMaxDiskRecordingSizeBytes=3000000000\r\n");
     ReadGlobalSettings(profile.c_str(), data, false, paths, working, io);

@@ -308,13 +308,14 @@ TEST(CalibrationFile, MissingAndDamagedKeysTakeTheirDefaults)
     ChannelCalibration r;
     r.Clear();
     ScriptedUser user;
-    // Codes that name no unit or mode take their defaults, and the user is told which.
-    user.ExpectBox(IDOK, "Odd.cal\" holds settings this version does not know.\r\rThese settings take their "
-                         "defaults:\rRefUnits=-1 (now 0)\rCalCreateMode=4 (now 0)");
+    // Codes that name no unit or mode take their defaults, as a gain that is not positive
+    // takes 1, and the user is told which.
+    user.ExpectBox(IDOK, "Odd.cal\" holds settings this version cannot use.\r\rThese settings were "
+                         "replaced:\rRefUnits=-1 (now 0)\rDTGain=abc (now 1.000000)\rCalCreateMode=4 (now 0)");
     ASSERT_TRUE(ReadCalibrationFile("Odd", &r, true, tmp.str().c_str()));
     EXPECT_EQ(user.Pending(), 0u);
     EXPECT_FLOAT_EQ(+r.RefLevel, 1.0f);  // not a number: the default
-    EXPECT_FLOAT_EQ(+r.DTGain, 0.0f);    // no digits read as 0, as decimal text does
+    EXPECT_FLOAT_EQ(+r.DTGain, 1.0f);    // no digits read as 0, which no gain can be
     EXPECT_FLOAT_EQ(+r.CalRatio, 1.0f);  // overflow: the default
     EXPECT_EQ(+r.RefUnits, 0u);
     EXPECT_EQ(+r.CalCreateMode, 0);

@@ -496,7 +496,7 @@ TEST(FirFilterResponseFile, AnUnreadableTableStopsWithTheLoadersMessage)
     TFilter f(k8k, Custom("/nonexistent/durnex/none.flt"));
     EXPECT_TRUE(f.GetError());
     const std::string path = WriteTable("durnex-short.flt", "0\t0\n100\t0\n");
-    user.ExpectBox(IDOK, "INSUFFICIENT_TABLE_ENTRIES");
+    user.ExpectBox(IDOK, "file: " + path + "\rIt holds fewer than 3 lines of frequency and level.");
     TFilter g(k8k, Custom(path));
     EXPECT_TRUE(g.GetError());
     std::filesystem::remove(path);

@@ -236,20 +236,20 @@ TEST(SpectralDataResponseFiles, BadTablesAreReportedAndLeaveNoCompensation)
     std::vector<float> out(512);
     {
         ScriptedUser user;
-        user.ExpectBox(IDOK, "INSUFFICIENT_TABLE_ENTRIES");
         TempFile f("100 1\n200 2\n");
+        user.ExpectBox(IDOK, std::string("file: ") + f.c_str() + "\rIt holds fewer than 3 lines of frequency and level.");
         EXPECT_FALSE(d.LoadCompensationFile(f.c_str(), out.data()));
     }
     {
         ScriptedUser user;
-        user.ExpectBox(IDOK, "TABLE_NOT_ASCENDING");
         TempFile f("100 1\n50 2\n200 3\n");
+        user.ExpectBox(IDOK, std::string("file: ") + f.c_str() + "\rIts frequencies are not in ascending order from 0 Hz.");
         EXPECT_FALSE(d.LoadCompensationFile(f.c_str(), out.data()));
     }
     {
         ScriptedUser user;
-        user.ExpectBox(IDOK, "TABLE_NOT_ASCENDING");
         TempFile f("-5 1\n50 2\n200 3\n");
+        user.ExpectBox(IDOK, std::string("file: ") + f.c_str() + "\rIts frequencies are not in ascending order from 0 Hz.");
         EXPECT_FALSE(d.LoadCompensationFile(f.c_str(), out.data()));
     }
     {
@@ -262,8 +262,8 @@ TEST(SpectralDataResponseFiles, BadTablesAreReportedAndLeaveNoCompensation)
     {
         // Non-numbers such as nan are garbage, not frequencies.
         ScriptedUser user;
-        user.ExpectBox(IDOK, "INSUFFICIENT_TABLE_ENTRIES");
         TempFile f("100 1\nnan 2\n");
+        user.ExpectBox(IDOK, std::string("file: ") + f.c_str() + "\rIt holds fewer than 3 lines of frequency and level.");
         EXPECT_FALSE(d.LoadCompensationFile(f.c_str(), out.data()));
     }
     {

@@ -68,6 +68,19 @@ TEST_F(FileGroup, EntriesRelativeToTheGroup)
     EXPECT_EQ(ResolveFileGroupEntry("/data/tests/Run2.qrx", ""), "");
     EXPECT_EQ(ResolveFileGroupEntry("/Run2.qrx", "a.wav"), "/a.wav");
 
+    // Names of ours with ':' second are written so that they read back as names beside the
+    // group, not as paths on a drive; a drive path needs its separator.
+    for (const char* name : {"b:wav", "c:", "x:y/z.wav", "D:/x.wav", "e:f g.wav"}) {
+        const std::string path = std::string("/data/tests/") + name;
+        const std::string entry = FileGroupEntryFor("/data/tests/Run2.qrx", path);
+        EXPECT_EQ(entry, std::string("./") + name);
+        EXPECT_EQ(std::filesystem::path(ResolveFileGroupEntry("/data/tests/Run2.qrx", entry)).lexically_normal(),
+                  std::filesystem::path(path))
+            << name;
+    }
+    EXPECT_EQ(ResolveFileGroupEntry("/data/tests/Run2.qrx", "b:wav"), "/data/tests/b:wav");
+    EXPECT_EQ(ResolveFileGroupEntry("/data/tests/Run2.qrx", "D:/x.wav"), "D:/x.wav");
+
     EXPECT_EQ(FileGroupChannelFileName("/data/tests/Run2.qrx", 3), "/data/tests/Run2_Heart.wav");
     EXPECT_EQ(FileGroupChannelFileName("/data/Test1.qrx", 0), "/data/Test1_Crown.wav");
 }

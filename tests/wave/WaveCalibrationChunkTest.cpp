@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstring>
 #include <map>
 #include <sstream>
@@ -17,7 +18,7 @@ using namespace wavetest;
 
 namespace {
 
-// write <path>: a stereo 16-bit wave at 1000 Hz (400 frames, L = 100 i - 20000, R = -50 i) with
+// write <path> [level units]: a stereo 16-bit wave at 1000 Hz (400 frames, L = 100 i - 20000, R = -50 i) with
 // a LIST chunk before its samples and a calibration chunk after the RIFF chunk.
 // read <path>: the chunks after the RIFF chunk and every field of the calibration block, one
 // "key=value" a line.
@@ -39,7 +40,8 @@ if sys.argv[1] == 'write':
     fmt = struct.pack('<HHIIHH', 1, 2, 1000, 4000, 4, 16)
     body = b'WAVE' + b'fmt ' + struct.pack('<I', 16) + fmt + b'LIST' + struct.pack('<I', 6) + b'INFOab'
     body += b'data' + struct.pack('<I', len(frames)) + frames
-    block = b'Rig A'.ljust(260, b'\0') + record(2, 3.5, 0.0, b'Left mic', 94.0) + record(15, 0.5, 1.25, b'Probe', 1.0)
+    level, units = (float(sys.argv[3]), int(sys.argv[4])) if len(sys.argv) > 4 else (94.0, 2)
+    block = b'Rig A'.ljust(260, b'\0') + record(units, 3.5, 0.0, b'Left mic', level) + record(15, 0.5, 1.25, b'Probe', 1.0)
     block += bytes(520)
     open(sys.argv[2], 'wb').write(b'RIFF' + struct.pack('<I', len(body)) + body + struct.pack('<II', 102, 2048) + block)
 else:
@@ -235,4 +237,32 @@ TEST_F(WaveCalibrationChunk, RawBytesAtTheFilePositionAndPlainCopiesThatReplace)
     EXPECT_EQ(m.ReadRaw(&byte, 1), -1);
     m.Seek(100);
     EXPECT_DOUBLE_EQ(m.GetRemainingSeconds(), 200.0 / 4000);
+}
+
+// A chunk whose values are no numbers, or out of range, is refused with a message: the file
+// opens without calibration rather than feeding NaN to the plots.
+TEST_F(WaveCalibrationChunk, AChunkWithValuesNoCalibrationHoldsIsRefused)
+{
+    struct Case {
+        const char* level;
+        int units;
+        bool taken;
+    };
+    const Case cases[] = {{"nan", 2, false}, {"inf", 2, false}, {"-1e30", 2, false}, {"94", 17, false},
+                          {"94", 16, true},  {"-20", 2, true}};
+    for (const Case& c : cases) {
+        const std::string path = dir_.file("odd.wav");
+        Python("write " + path + " " + c.level + " " + std::to_string(c.units));
+        if (!c.taken)
+            user_.ExpectBox(IDOK, "The calibration data in the wave file \"" + path +
+                                      "\" is damaged: a value is not a number or lies out of range.");
+        TWaveFile w(path, TWaveFile::kMemory, false, dir_.path());
+        ASSERT_FALSE(w.IsError()) << c.level;
+        EXPECT_EQ(w.IsCalibrationPresent(), c.taken) << c.level << " " << c.units;
+        EXPECT_EQ(user_.Pending(), 0u) << c.level;
+        ChannelCalibration a;
+        w.GetChannelCalibration(a, 0);
+        EXPECT_TRUE(std::isfinite(a.RefLevel)) << c.level;
+        EXPECT_TRUE(std::isfinite(w.GetSample(10, 0, true))) << c.level;
+    }
 }
