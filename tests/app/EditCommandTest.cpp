@@ -13,6 +13,10 @@
 #include <cmath>
 #include <csignal>
 #include <filesystem>
+#include <functional>
+
+#include <sys/inotify.h>
+#include <unistd.h>
 
 #include <sys/resource.h>
 
@@ -110,6 +114,41 @@ TEST_F(EditCommands, MuteSilencesTheSelectionAndCanBeUndone)
     std::vector<long> expected = Original();
     std::fill(expected.begin() + 2, expected.begin() + 6, 0);
     EXPECT_EQ(Samples(file), expected);
+    frame->ExecuteCommand(ID_EDIT_UNDO);
+    EXPECT_EQ(Samples(file), Original());
+    AnswerNoOnClose();
+}
+
+namespace {
+
+// Files made in a folder while `act` runs, seen by the kernel (inotify).
+int FilesMadeIn(const std::string& folder, const std::function<void()>& act)
+{
+    const int fd = inotify_init1(IN_NONBLOCK);
+    if (fd < 0 || inotify_add_watch(fd, folder.c_str(), IN_CREATE | IN_MOVED_TO) < 0)
+        return -1;
+    act();
+    int made = 0;
+    alignas(inotify_event) char buffer[8192];
+    for (ssize_t n; (n = read(fd, buffer, sizeof buffer)) > 0;)
+        for (char* p = buffer; p < buffer + n; p += sizeof(inotify_event) + reinterpret_cast<inotify_event*>(p)->len)
+            ++made;
+    close(fd);
+    return made;
+}
+
+} // namespace
+
+// A mute on a disk file writes its undo copy once, as every other edit does.
+TEST_F(EditCommands, AMuteOnADiskFileWritesOneUndoCopy)
+{
+    TWaveFile* file = StartWithFile();
+    ASSERT_NE(file, nullptr);
+    const std::string folder = std::filesystem::path(file->GetWorkingCopy()).parent_path().string();
+    const int oneCopy = FilesMadeIn(folder, [&] { ASSERT_TRUE(file->SaveUndo(TWaveFile::kUndoOverwritten, 2, 6)); });
+    ASSERT_GT(oneCopy, 0);
+    ASSERT_NE(Select(0, 2 * kFrame, 6 * kFrame), nullptr);
+    EXPECT_EQ(FilesMadeIn(folder, [&] { frame->ExecuteCommand(ID_EDIT_MUTE); }), oneCopy);
     frame->ExecuteCommand(ID_EDIT_UNDO);
     EXPECT_EQ(Samples(file), Original());
     AnswerNoOnClose();
