@@ -454,7 +454,13 @@ bool TWaveFile::FinishStreamedFile()
             const std::int64_t beyond = std::max(size, chunkEnd);
             const bool placed =
                 (chunkEnd <= inUse || riffEnd >= size || MoveTailTo(beyond + (beyond & 1))) && MoveTailTo(riffEnd);
-            if (!placed) {
+            const std::int64_t stays = placed ? -1 : RiffEndOnDisk();
+            if (stays >= 0 && CalibrationChunkIsAt(stays)) {
+                // No room to move it (a full disk): the chunk stays where the RIFF size finds it,
+                // after bytes the data size no longer counts, so the file still is the edited
+                // wave with its calibration. The next save tries again.
+                riffEnd = stays;
+            } else if (!placed) {
                 ShowError("Error writing Calibration data to wave file");
                 // The file goes on without it, still describing itself.
                 calPresent_ = 0;
@@ -467,6 +473,7 @@ bool TWaveFile::FinishStreamedFile()
             return false;
     }
     dataCk_.cksize = bytes;
+    inPlaceBehind_ = false;
     length_ = endFrame_;
     dataBytes_ = bytes;
     headerFrames_ = endFrame_;
@@ -550,9 +557,11 @@ bool TWaveFile::CommitInPlaceEdit()
     const DWORD position = position_;
     const bool ok = FinishStreamedFile();
     SetPosition(std::min(position, length_));
-    if (!ok)
+    if (!ok) {
+        inPlaceBehind_ = true;
         ShowError("TWaveFile - the edit could not be written completely to " + fileName_ +
-                  "; it stays as the program shows it until the file is saved.");
+                  " (the disk may be full); save the file to keep it.");
+    }
     return ok;
 }
 

@@ -52,6 +52,12 @@ public:
     DWORD GetUndoKind() const { return undoKind_; }
     DWORD GetDataOffset() const { return dataOffset_; }
     double GetRemainingSeconds() const;
+    // Edits that only this object holds, which a save must write: those of a wave in memory or
+    // on a working copy. A file edited in place holds its own, unless one could not be written.
+    bool HasUnsavedEdits() const
+    {
+        return modified_ && (mode_ == kMemory || workingCopy_ != fileName_ || inPlaceBehind_);
+    }
 
     // Storage.
     [[nodiscard]] bool Save();
@@ -223,6 +229,8 @@ private:
     // The end frame when the undo was saved: a paste over that ran past it lengthened the wave,
     // and its undo shortens it again.
     DWORD undoWaveEnd_ = 0;
+    // An edit of a file edited in place that could not be written to it: a save must.
+    bool inPlaceBehind_ = false;
     DWORD dataOffset_ = 44;
     DWORD headerFrames_ = 0;
     // Where the open file's "fact" chunk keeps its frame count (0: it has none before the samples).

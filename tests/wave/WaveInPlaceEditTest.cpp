@@ -269,3 +269,25 @@ TEST(InPlaceEditKilled, WithABackupCopyTheFileChangesOnlyOnSave)
     ASSERT_TRUE(t.Save());
     ExpectWaveOnDisk(w.path, expected, w.calibration);
 }
+
+// A one-frame cut on a disk with no room left: the calibration chunk can't make its detour past
+// the end of the file, so it stays where it is, after bytes the data no longer counts; nothing
+// is lost and the next save, with room again, makes the file canonical.
+TEST(InPlaceEditKilled, OnAFullDiskTheCalibrationChunkStaysWhereItWas)
+{
+    TempFolder dir, scratch;
+    const TPcmFormat f = kStereo16;
+    const CalibratedWave w = MakeCalibratedWave(dir.file("full.wav"), f, 12000);
+    const std::vector<std::uint8_t> expected = Join({Slice(w.samples, f, 0, 5000), Slice(w.samples, f, 5001, 12000)});
+    TWaveFile t(w.path, TWaveFile::kStreamed, false, scratch.path());
+    ASSERT_FALSE(t.IsError());
+    {
+        FileSizeLimit limit(static_cast<rlim_t>(std::filesystem::file_size(w.path)));
+        ScriptedUser user; // no message: nothing is lost
+        CutOut(t, 5000, 5001);
+    }
+    EXPECT_TRUE(t.IsCalibrationPresent());
+    ExpectWaveOnDisk(w.path, expected, w.calibration, &expected);
+    ASSERT_TRUE(t.Save());
+    ExpectWaveOnDisk(w.path, expected, w.calibration);
+}
