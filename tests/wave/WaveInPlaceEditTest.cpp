@@ -21,23 +21,18 @@ std::span<const std::uint8_t> Bytes(HGLOBAL h)
     return {static_cast<const std::uint8_t*>(GlobalLock(h)), GlobalSize(h)};
 }
 
-void PasteInsertOwn(TWaveFile& w, DWORD first, DWORD end, DWORD at)
+// Pastes frames [first, end) of the wave into (insert) or over itself at `at`.
+void PasteOwn(TWaveFile& w, DWORD first, DWORD end, DWORD at, bool insert)
 {
     HGLOBAL image = w.MakeClipboardImage(first, end);
     ASSERT_NE(image, nullptr);
-    EXPECT_TRUE(w.PasteInsert(Bytes(image), at));
+    EXPECT_TRUE(insert ? w.PasteInsert(Bytes(image), at) : w.PasteOver(Bytes(image), at));
     GlobalUnlock(image);
     GlobalFree(image);
 }
 
-void PasteOverOwn(TWaveFile& w, DWORD first, DWORD end, DWORD at)
-{
-    HGLOBAL image = w.MakeClipboardImage(first, end);
-    ASSERT_NE(image, nullptr);
-    EXPECT_TRUE(w.PasteOver(Bytes(image), at));
-    GlobalUnlock(image);
-    GlobalFree(image);
-}
+void PasteInsertOwn(TWaveFile& w, DWORD first, DWORD end, DWORD at) { PasteOwn(w, first, end, at, true); }
+void PasteOverOwn(TWaveFile& w, DWORD first, DWORD end, DWORD at) { PasteOwn(w, first, end, at, false); }
 
 void CutOut(TWaveFile& w, DWORD first, DWORD end)
 {
