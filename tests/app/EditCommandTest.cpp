@@ -175,6 +175,32 @@ TEST_F(EditCommands, EditingTheDiskFileWithoutBackupAsksFirstAndNoChangesNothing
     EXPECT_EQ(Samples(frame->Settings.Files[0].File.get()), expected);
 }
 
+// Without a backup copy a cut and a paste insert are in the disk file when their commands
+// return, so closing without a question loses nothing.
+TEST_F(EditCommands, EditsOfTheDiskFileWithoutBackupAreInTheFileAtOnce)
+{
+    ASSERT_NE(Start(), nullptr);
+    frame->Settings.FileIO.WaveFileMode = 1;
+    frame->Settings.FileIO.MakeBackup = 0;
+    const std::string path = Data("wave/disk.wav");
+    ASSERT_TRUE(WriteWave(path, 8000, original));
+    ASSERT_TRUE(OpenChannel(0, path));
+    const char* question = "You are about to modify the disk file";
+    ASSERT_NE(Select(0, 4 * kFrame, 8 * kFrame), nullptr);
+    user.ExpectBox(IDYES, question);
+    frame->ExecuteCommand(ID_EDIT_CUT);
+    std::vector<long> expected = Original();
+    expected.erase(expected.begin() + 4, expected.begin() + 8);
+    EXPECT_EQ(ReadWave(path, Data("read.txt")), expected);
+
+    frame->SetChannelFilePosition(0, 2);
+    user.ExpectBox(IDYES, question);
+    frame->ExecuteCommand(ID_EDIT_PASTE_INSERT);
+    expected.insert(expected.begin() + 2, original.begin() + 4, original.begin() + 8);
+    EXPECT_EQ(ReadWave(path, Data("read.txt")), expected);
+    EXPECT_EQ(frame->CountUnsavedNewFiles(), 0);
+}
+
 TEST_F(EditCommands, PasteIntoAChannelWithoutAFileMakesItAnUntitledModifiedFile)
 {
     TWaveFile* file = StartWithFile();
