@@ -68,6 +68,7 @@ std::vector<InPlaceCase> Cases()
         user.ExpectBox(IDYES, "Applying the gain to the selected data will exceed the sampling range");
         EXPECT_EQ(ApplyGain(w, 1000, 5000, 1, 6.0f, kNoProgress), SampleEditResult::Done);
     };
+    auto scale = [](TWaveFile& w) { w.ScaleSeconds(0.25f, 1.0f, 0.5, true); };
     auto offset = [](TWaveFile& w) {
         ScriptedUser user;
         user.ExpectBox(IDYES, "Applying the DC Offset to the selected data will exceed the sampling range");
@@ -121,6 +122,8 @@ std::vector<InPlaceCase> Cases()
              Silence(out, f, 1002, 3000);
              return out;
          }},
+        {"Scale", f, 12000, scale,
+         [scale](const CalibratedWave& w, const std::string& dir) { return InMemory(w, dir, scale); }},
         {"Gain", f, 12000, gain, [gain](const CalibratedWave& w, const std::string& dir) { return InMemory(w, dir, gain); }},
         {"DcOffset", f, 12000, offset,
          [offset](const CalibratedWave& w, const std::string& dir) { return InMemory(w, dir, offset); }},
