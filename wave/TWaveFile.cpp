@@ -427,7 +427,8 @@ bool TWaveFile::FinishStreamedFile()
         // A format chunk that followed the samples goes after them again: without it the file
         // would no longer open. Everything after it is dropped and the calibration written anew.
         const LONG n = static_cast<LONG>(trailingFormat_.size());
-        if (!mmioSetSize(file_, riffEnd) || mmioSeek64(file_, riffEnd, SEEK_SET) != riffEnd ||
+        if (riffEnd + n > 0xFFFFFFFFll || !mmioSetSize(file_, riffEnd) ||
+            mmioSeek64(file_, riffEnd, SEEK_SET) != riffEnd ||
             mmioWrite(file_, reinterpret_cast<const char*>(trailingFormat_.data()), n) != n)
             return false;
         riffEnd += n;
@@ -521,7 +522,8 @@ bool TWaveFile::MoveTailTo(std::int64_t at)
 {
     if (at + static_cast<std::int64_t>(kCalibrationChunkBytes) > 0xFFFFFFF0ll || !FillTo(at))
         return false;
-    if (calPresent_ && (mmioSeek64(file_, at, SEEK_SET) != at || WriteCalibrationChunkAt(file_, calibration_) != MMSYSERR_NOERROR))
+    if (calPresent_ && (mmioSeek64(file_, at, SEEK_SET) != at ||
+                        WriteCalibrationChunkAt(file_, calibration_) != MMSYSERR_NOERROR))
         return false;
     return Put32At(static_cast<std::int64_t>(riffCk_.dwDataOffset) - 4,
                    static_cast<DWORD>(at - static_cast<std::int64_t>(riffCk_.dwDataOffset)));

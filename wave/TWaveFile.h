@@ -169,7 +169,8 @@ private:
     bool ReadImage(std::span<const std::uint8_t> image);
     // Brings the header of the open file up to date for `endFrame_` frames, cuts off what lies
     // past the data and writes the calibration chunk after it when present. Every write leaves
-    // a file whose header describes it, so a crash at any point leaves a readable wave.
+    // a file whose header describes it, so a crash at any point leaves a readable wave (but for
+    // a file whose format chunk follows its samples: that chunk is written anew).
     bool FinishStreamedFile();
     // The file is the user's own, edited in place: its edits are written to it as they are made.
     bool IsEditedInPlace() const

@@ -168,7 +168,8 @@ std::array<std::uint8_t, kCalibrationChunkBytes> CalibrationChunkBytes(const Wav
     std::array<std::uint8_t, kCalibrationChunkBytes> bytes{};
     Put32(bytes.data(), WaveCalibrationBlock::kChunkId);
     Put32(bytes.data() + 4, static_cast<DWORD>(WaveCalibrationBlock::kSize));
-    block.WriteToBytes(std::span<std::uint8_t, WaveCalibrationBlock::kSize>(bytes.data() + 8, WaveCalibrationBlock::kSize));
+    block.WriteToBytes(
+        std::span<std::uint8_t, WaveCalibrationBlock::kSize>(bytes.data() + 8, WaveCalibrationBlock::kSize));
     return bytes;
 }
 
