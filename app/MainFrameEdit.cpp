@@ -286,10 +286,8 @@ void CMainFrame::OnEditMute()
         return;
     TWaveFile* file = Settings.Files[channel].File.get();
     // Like every other edit, a mute can be taken back once; without its undo copy it is not made.
-    if (!file->SaveUndoSeconds(TWaveFile::kUndoOverwritten, start, end))
+    if (!file->MuteSecondsWithUndo(start, end))
         return;
-    file->MuteSeconds(start, end);
-    file->SetModified(true);
     NoteSampleEdit(channel);
     RefreshChannelPlotsAfterEdit(channel);
 }

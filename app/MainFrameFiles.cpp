@@ -103,8 +103,7 @@ int CMainFrame::CountUnsavedNewFiles() const
         }
         // A named file edited in memory or on a working copy loses its edits on closing; one
         // streamed without a copy already holds them.
-        const bool editsElsewhere = file->GetMode() == TWaveFile::kMemory || file->GetWorkingCopy() != file->GetFileName();
-        if (EditedWave[c] == file && file->IsModified() && editsElsewhere)
+        if (EditedWave[c] == file && file->HasUnsavedEdits())
             ++count;
     }
     return count;

@@ -141,8 +141,7 @@ int CountUnsavedWaveFiles(const ChannelFileState* files, int channels)
             continue;
         }
         // Edits of a streamed file without backup are already in the file itself.
-        bool editsElsewhere = file->GetMode() == TWaveFile::kMemory || file->GetWorkingCopy() != file->GetFileName();
-        if (file->IsModified() && editsElsewhere)
+        if (file->HasUnsavedEdits())
             ++count;
     }
     return count;

@@ -6,6 +6,7 @@
 #include "wave/WaveRiff.h"
 
 #include <algorithm>
+#include <array>
 #include <cstdio>
 #include <cstring>
 #include <new>
@@ -411,41 +412,159 @@ bool TWaveFile::FinishStreamedFile()
     if (file_ == nullptr)
         return false;
     std::uint64_t bytes64 = static_cast<std::uint64_t>(endFrame_) * format_.BlockAlign();
-    if (dataOffset_ + bytes64 + 1 > 0xFFFFFFFFull)
+    if (dataOffset_ + bytes64 + 1 + kCalibrationChunkBytes > 0xFFFFFFF0ull)
         return false;
     DWORD bytes = static_cast<DWORD>(bytes64);
     DWORD pad = bytes & 1u;
     std::int64_t dataEnd = static_cast<std::int64_t>(dataOffset_) + bytes;
-    // Everything after the samples is dropped and the calibration chunk written anew, so the
-    // file holds exactly one, current calibration; only a format chunk there is kept.
-    if (!mmioSetSize(file_, dataEnd + pad))
-        return false;
     if (pad) {
         const char zero = 0;
         if (mmioSeek64(file_, dataEnd, SEEK_SET) != dataEnd || mmioWrite(file_, &zero, 1) != 1)
             return false;
     }
-    // A format chunk that followed the samples goes after them again: without it the file
-    // would no longer open.
     std::int64_t riffEnd = dataEnd + pad;
     if (!trailingFormat_.empty()) {
+        // A format chunk that followed the samples goes after them again: without it the file
+        // would no longer open. Everything after it is dropped and the calibration written anew.
         const LONG n = static_cast<LONG>(trailingFormat_.size());
-        if (riffEnd + n > 0xFFFFFFFFll || mmioSeek64(file_, riffEnd, SEEK_SET) != riffEnd ||
+        if (riffEnd + n > 0xFFFFFFFFll || !mmioSetSize(file_, riffEnd) ||
+            mmioSeek64(file_, riffEnd, SEEK_SET) != riffEnd ||
             mmioWrite(file_, reinterpret_cast<const char*>(trailingFormat_.data()), n) != n)
             return false;
         riffEnd += n;
+        if (!PutHeaderSizes(bytes, riffEnd))
+            return false;
+        riffCk_.cksize = static_cast<DWORD>(riffEnd - static_cast<std::int64_t>(riffCk_.dwDataOffset));
+        if (!WriteCalibrationChunk())
+            return false;
+    } else {
+        // The data size first: a smaller one leaves the old calibration chunk where the RIFF
+        // size finds it; a larger one follows MakeRoomFor, which moved the chunk past the data.
+        const std::int64_t riffSizeAt = static_cast<std::int64_t>(riffCk_.dwDataOffset) - 4;
+        if (!Put32At(static_cast<std::int64_t>(dataOffset_) - 4, bytes) ||
+            (factCountAt_ != 0 && !Put32At(factCountAt_, endFrame_)))
+            return false;
+        if (calPresent_ && !CalibrationChunkIsAt(riffEnd)) {
+            // The chunk goes where no reader looks yet; where that would overlap the chunk in
+            // use, it first goes past the end of the file, then back.
+            const std::int64_t inUse = RiffEndOnDisk();
+            const std::int64_t size = mmioSize(file_);
+            if (inUse < 0 || size < 0)
+                return false;
+            const std::int64_t chunkEnd = riffEnd + static_cast<std::int64_t>(kCalibrationChunkBytes);
+            const std::int64_t beyond = std::max(size, chunkEnd);
+            const bool placed =
+                (chunkEnd <= inUse || riffEnd >= size || MoveTailTo(beyond + (beyond & 1))) && MoveTailTo(riffEnd);
+            const std::int64_t stays = placed ? -1 : RiffEndOnDisk();
+            if (stays >= 0 && CalibrationChunkIsAt(stays)) {
+                // No room to move it (a full disk): the chunk stays where the RIFF size finds it,
+                // after bytes the data size no longer counts, so the file still is the edited
+                // wave with its calibration. The next save tries again.
+                riffEnd = stays;
+            } else if (!placed) {
+                ShowError("Error writing Calibration data to wave file");
+                // The file goes on without it, still describing itself.
+                calPresent_ = 0;
+            }
+        }
+        if (!Put32At(riffSizeAt, static_cast<DWORD>(riffEnd - static_cast<std::int64_t>(riffCk_.dwDataOffset))))
+            return false;
+        riffCk_.cksize = static_cast<DWORD>(riffEnd - static_cast<std::int64_t>(riffCk_.dwDataOffset));
+        if (!mmioSetSize(file_, riffEnd + (calPresent_ ? static_cast<std::int64_t>(kCalibrationChunkBytes) : 0)))
+            return false;
     }
-    if (!PutHeaderSizes(bytes, riffEnd))
-        return false;
-    riffCk_.cksize = static_cast<DWORD>(riffEnd - static_cast<std::int64_t>(riffCk_.dwDataOffset));
     dataCk_.cksize = bytes;
+    inPlaceBehind_ = false;
     length_ = endFrame_;
     dataBytes_ = bytes;
     headerFrames_ = endFrame_;
-    if (!WriteCalibrationChunk())
-        return false;
     calChanged_ = 0;
     return true;
+}
+
+std::int64_t TWaveFile::RiffEndOnDisk()
+{
+    unsigned char le[4] = {};
+    const std::int64_t at = static_cast<std::int64_t>(riffCk_.dwDataOffset) - 4;
+    if (mmioSeek64(file_, at, SEEK_SET) != at || mmioRead(file_, reinterpret_cast<HPSTR>(le), 4) != 4)
+        return -1;
+    const DWORD size = static_cast<DWORD>(le[0]) | (static_cast<DWORD>(le[1]) << 8) |
+                       (static_cast<DWORD>(le[2]) << 16) | (static_cast<DWORD>(le[3]) << 24);
+    const std::int64_t end = static_cast<std::int64_t>(riffCk_.dwDataOffset) + size;
+    return end + (end & 1);
+}
+
+bool TWaveFile::CalibrationChunkIsAt(std::int64_t at)
+{
+    const auto want = CalibrationChunkBytes(calibration_);
+    std::array<std::uint8_t, kCalibrationChunkBytes> have{};
+    const LONG n = static_cast<LONG>(have.size());
+    return mmioSeek64(file_, at, SEEK_SET) == at && mmioRead(file_, reinterpret_cast<HPSTR>(have.data()), n) == n &&
+           have == want;
+}
+
+bool TWaveFile::FillTo(std::int64_t end)
+{
+    const std::int64_t size = mmioSize(file_);
+    if (size < 0 || mmioSeek64(file_, size, SEEK_SET) != size)
+        return false;
+    static const std::vector<char> zeros(64 * 1024, 0);
+    for (std::int64_t at = size; at < end;) {
+        const LONG n = static_cast<LONG>(std::min<std::int64_t>(static_cast<std::int64_t>(zeros.size()), end - at));
+        if (mmioWrite(file_, zeros.data(), n) != n)
+            return false;
+        at += n;
+    }
+    return true;
+}
+
+bool TWaveFile::MoveTailTo(std::int64_t at)
+{
+    if (at + static_cast<std::int64_t>(kCalibrationChunkBytes) > 0xFFFFFFF0ll || !FillTo(at))
+        return false;
+    if (calPresent_ && (mmioSeek64(file_, at, SEEK_SET) != at ||
+                        WriteCalibrationChunkAt(file_, calibration_) != MMSYSERR_NOERROR))
+        return false;
+    return Put32At(static_cast<std::int64_t>(riffCk_.dwDataOffset) - 4,
+                   static_cast<DWORD>(at - static_cast<std::int64_t>(riffCk_.dwDataOffset)));
+}
+
+bool TWaveFile::MakeRoomFor(DWORD frames)
+{
+    if (file_ == nullptr)
+        return false;
+    const std::uint64_t bytes = static_cast<std::uint64_t>(frames) * format_.BlockAlign();
+    const std::int64_t needed = static_cast<std::int64_t>(dataOffset_ + bytes + (bytes & 1u));
+    if (needed + static_cast<std::int64_t>(kCalibrationChunkBytes) > 0xFFFFFFF0ll)
+        return false;
+    const std::int64_t had = mmioSize(file_);
+    if (had < 0)
+        return false;
+    bool ok;
+    if (!trailingFormat_.empty()) {
+        ok = FillTo(needed); // its tail is written anew when the file is finished
+    } else {
+        const std::int64_t inUse = RiffEndOnDisk();
+        ok = inUse >= 0 && (needed <= inUse || MoveTailTo(std::max(had + (had & 1), needed)));
+    }
+    if (!ok)
+        (void)mmioSetSize(file_, had); // back to what it was: the RIFF size still names the old end
+    return ok;
+}
+
+bool TWaveFile::CommitInPlaceEdit()
+{
+    if (!IsEditedInPlace())
+        return true;
+    const DWORD position = position_;
+    const bool ok = FinishStreamedFile();
+    SetPosition(std::min(position, length_));
+    if (!ok) {
+        inPlaceBehind_ = true;
+        ShowError("TWaveFile - the edit could not be written completely to " + fileName_ +
+                  " (the disk may be full); save the file to keep it.");
+    }
+    return ok;
 }
 
 bool TWaveFile::Put32At(std::int64_t at, DWORD v)

@@ -52,6 +52,12 @@ public:
     DWORD GetUndoKind() const { return undoKind_; }
     DWORD GetDataOffset() const { return dataOffset_; }
     double GetRemainingSeconds() const;
+    // Edits that only this object holds, which a save must write: those of a wave in memory or
+    // on a working copy. A file edited in place holds its own, unless one could not be written.
+    bool HasUnsavedEdits() const
+    {
+        return modified_ && (mode_ == kMemory || workingCopy_ != fileName_ || inPlaceBehind_);
+    }
 
     // Storage.
     [[nodiscard]] bool Save();
@@ -92,6 +98,9 @@ public:
     void MuteFromFrame(DWORD first);
     void MuteToFrame(DWORD end) { MuteFrames(0, end); }
     void MuteSeconds(float from, float to) { MuteFrames(SecondsToFrames(from), SecondsToFrames(to)); }
+    // The Edit menu's mute: in every mode with one undo copy of the frames it silences. False
+    // when nothing was muted (an empty range, or no undo copy could be written).
+    [[nodiscard]] bool MuteSecondsWithUndo(float from, float to);
     double IntegrateSegment(DWORD first, DWORD end, int channel);
     double IntegrateSeconds(float from, float to, int channel);
 
@@ -159,8 +168,28 @@ private:
     bool CreateStreamed();
     bool ReadImage(std::span<const std::uint8_t> image);
     // Brings the header of the open file up to date for `endFrame_` frames, cuts off what lies
-    // past the data and writes the calibration chunk after it when present.
+    // past the data and writes the calibration chunk after it when present. Every write leaves
+    // a file whose header describes it, so a crash at any point leaves a readable wave (but for
+    // a file whose format chunk follows its samples: that chunk is written anew).
     bool FinishStreamedFile();
+    // The file is the user's own, edited in place: its edits are written to it as they are made.
+    bool IsEditedInPlace() const
+    {
+        return mode_ == kStreamed && file_ != nullptr && !fileName_.empty() && workingCopy_ == fileName_;
+    }
+    // After an edit of a file edited in place: the file on disk becomes exactly the edited wave
+    // with its calibration chunk. False (after a message) when it could not be written.
+    bool CommitInPlaceEdit();
+    // Makes the open file ready to hold `frames` frames: the bytes are written (never a sparse
+    // hole a full disk could fail later) and the calibration chunk moved past them.
+    bool MakeRoomFor(DWORD frames);
+    // Writes the calibration chunk (when present) at `at`, past anything a reader looks at, then
+    // points the RIFF size at it; zeros fill the file up to `at` first.
+    bool MoveTailTo(std::int64_t at);
+    bool FillTo(std::int64_t end);
+    bool CalibrationChunkIsAt(std::int64_t at);
+    // Where the RIFF chunk on disk ends, padded; -1 when it can't be read.
+    std::int64_t RiffEndOnDisk();
     bool Put32At(std::int64_t at, DWORD value);
     // Writes the data and RIFF sizes for `bytes` of samples ending the RIFF chunk at riffEnd, and
     // the "fact" frame count when the file has one.
@@ -170,8 +199,9 @@ private:
     [[nodiscard]] bool ReadFramesAt(DWORD frame, void* buffer, DWORD frames);
     [[nodiscard]] bool WriteFramesAt(DWORD frame, const void* buffer, DWORD frames);
     std::int64_t FrameOffset(DWORD frame) const;
-    // Mode-1 muting of [first, end) with an odd first frame raised by one, undo saved.
-    void MuteStreamed(DWORD first, DWORD end);
+    // Mode-1 muting of [first, end) with an odd first frame raised by one, undo saved; false
+    // when nothing was muted.
+    bool MuteStreamed(DWORD first, DWORD end);
     bool MoveWorkingCopyTo(const std::string& target, const char* failureText);
     // Opens a pasted image as a streamed wave through a temporary file; null on failure.
     TWaveFile* OpenImage(std::span<const std::uint8_t> image, std::string& tempName);
@@ -200,6 +230,8 @@ private:
     // The end frame when the undo was saved: a paste over that ran past it lengthened the wave,
     // and its undo shortens it again.
     DWORD undoWaveEnd_ = 0;
+    // An edit of a file edited in place that could not be written to it: a save must.
+    bool inPlaceBehind_ = false;
     DWORD dataOffset_ = 44;
     DWORD headerFrames_ = 0;
     // Where the open file's "fact" chunk keeps its frame count (0: it has none before the samples).

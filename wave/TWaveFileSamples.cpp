@@ -237,7 +237,7 @@ void TWaveFile::MuteFrames(DWORD first, DWORD end)
         TWaveData::MuteFrames(first, end);
         return;
     }
-    MuteStreamed(first, end & 1u ? end - 1 : end);
+    (void)MuteStreamed(first, end & 1u ? end - 1 : end);
 }
 
 void TWaveFile::MuteFromFrame(DWORD first)
@@ -245,23 +245,36 @@ void TWaveFile::MuteFromFrame(DWORD first)
     // On disk an odd end is rounded down, but the wave's own end is no choice of the caller's:
     // muting to the end leaves no frame at the end sounding.
     if (mode_ == kStreamed)
-        MuteStreamed(first, length_);
+        (void)MuteStreamed(first, length_);
     else
         TWaveData::MuteFrames(first, length_);
 }
 
-void TWaveFile::MuteStreamed(DWORD first, DWORD end)
+bool TWaveFile::MuteSecondsWithUndo(float from, float to)
+{
+    const DWORD first = SecondsToFrames(from);
+    const DWORD end = SecondsToFrames(to);
+    if (mode_ == kStreamed)
+        return MuteStreamed(first, end & 1u ? end - 1 : end);
+    if (first >= std::min(end, endFrame_) || !SaveUndo(kUndoOverwritten, first, end))
+        return false;
+    TWaveData::MuteFrames(first, end);
+    modified_ = 1;
+    return true;
+}
+
+bool TWaveFile::MuteStreamed(DWORD first, DWORD end)
 {
     if (first & 1u)
         ++first;
     if (file_ == nullptr || !(first < end) || first > length_)
-        return;
+        return false;
     end = std::min(end, length_);
     if (!SaveUndo(kUndoOverwritten, first, end))
-        return;
+        return false;
     TWaveData silence(std::min(kPieceFrames, end - first), format_);
     if (silence.IsError())
-        return;
+        return false;
     silence.Silence();
     for (DWORD f = first; f < end;) {
         DWORD n = std::min(kPieceFrames, end - f);
@@ -275,6 +288,7 @@ void TWaveFile::MuteStreamed(DWORD first, DWORD end)
     SetPosition(position_);
     modified_ = 1;
     endFrame_ = std::max(endFrame_, end);
+    return true;
 }
 
 double TWaveFile::IntegrateSegment(DWORD first, DWORD end, int channel)

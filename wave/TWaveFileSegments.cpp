@@ -188,6 +188,15 @@ bool TWaveFile::CopySegment(TWaveFile* source, TWaveFile* target, DWORD sourceFi
     std::vector<BYTE> piece;
     if (!AllocatePiece(piece, static_cast<std::size_t>(kPieceFrames) * align, kCopyMemoryText))
         return false;
+    // A file edited in place that grows gets its room (and its calibration chunk moved past it)
+    // before the frames arrive, and its header after.
+    const std::uint64_t targetEnd = static_cast<std::uint64_t>(targetFirst) + count;
+    const bool grows = target->IsEditedInPlace() && targetEnd > target->endFrame_;
+    if (grows && (targetEnd > 0xFFFFFFFFull || !target->MakeRoomFor(static_cast<DWORD>(targetEnd)))) {
+        AfxMessageBox("TWaveFile - the wave file cannot grow to take the pasted segment; it is unchanged",
+                      MB_OK | MB_ICONERROR);
+        return false;
+    }
     const DWORD sourcePosition = source->GetPosition();
     const DWORD targetPosition = target->GetPosition();
     bool ok = true;
@@ -205,7 +214,7 @@ bool TWaveFile::CopySegment(TWaveFile* source, TWaveFile* target, DWORD sourceFi
     }
     source->Seek(std::min(sourcePosition, source->GetLength()));
     target->Seek(std::min(targetPosition, target->GetLength()));
-    return ok;
+    return (!grows || target->CommitInPlaceEdit()) && ok;
 }
 
 bool TWaveFile::CopySegmentSeconds(TWaveFile* source, TWaveFile* target, float sourceFrom, float targetFrom,
@@ -232,23 +241,8 @@ bool TWaveFile::InsertSegment(TWaveFile* source, TWaveFile* target, DWORD source
     if (!AllocatePiece(piece, static_cast<std::size_t>(kPieceFrames) * align, kInsertMemoryText))
         return false;
     if (target->mode_ == kStreamed && oldEnd + count > target->length_) {
-        // The file grows first, so the tail can be moved up into frames that exist. The room is
-        // written, not just declared: a file lengthened without its blocks (sparse) lets the
-        // moves fail half-way on a full disk, and the tail's last frames would be lost.
-        std::int64_t needed = target->FrameOffset(oldEnd + count);
-        const std::int64_t had = target->file_ != nullptr ? mmioSize(target->file_) : -1;
-        bool grown = had >= 0 && needed <= 0xFFFFFFF0ll;
-        if (grown && had < needed) {
-            grown = mmioSeek64(target->file_, had, SEEK_SET) == had;
-            for (std::int64_t at = had; grown && at < needed;) {
-                const LONG n = static_cast<LONG>(std::min<std::int64_t>(static_cast<std::int64_t>(piece.size()), needed - at));
-                grown = mmioWrite(target->file_, reinterpret_cast<const char*>(piece.data()), n) == n;
-                at += n;
-            }
-            if (!grown)
-                (void)mmioSetSize(target->file_, had); // back to what it was
-        }
-        if (!grown) {
+        // The file grows first, so the tail can be moved up into frames that exist.
+        if (!target->MakeRoomFor(oldEnd + count)) {
             AfxMessageBox("TWaveFile - the wave file cannot grow to take the inserted segment; it is unchanged",
                           MB_OK | MB_ICONERROR);
             return false;
@@ -263,7 +257,7 @@ bool TWaveFile::InsertSegment(TWaveFile* source, TWaveFile* target, DWORD source
     target->endFrame_ = oldEnd + count;
     target->modified_ = 1;
     target->Seek(std::min(targetPosition, target->GetLength()));
-    return ok;
+    return target->CommitInPlaceEdit() && ok;
 }
 
 bool TWaveFile::InsertSegmentSeconds(TWaveFile* source, TWaveFile* target, float sourceFrom, float targetFrom,
@@ -298,6 +292,7 @@ void TWaveFile::DeleteSegment(TWaveFile* target, DWORD first, DWORD end)
     }
     target->modified_ = 1;
     target->Seek(std::min(targetPosition, target->GetLength()));
+    (void)target->CommitInPlaceEdit(); // says so itself when it fails
 }
 
 void TWaveFile::DeleteSeconds(TWaveFile* target, float from, float to)

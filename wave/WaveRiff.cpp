@@ -163,20 +163,22 @@ bool WriteWaveHeader(HMMIO h, const TPcmFormat& format, DWORD dataBytes, MMCKINF
     return mmioCreateChunk(h, &data, 0) == MMSYSERR_NOERROR;
 }
 
+std::array<std::uint8_t, kCalibrationChunkBytes> CalibrationChunkBytes(const WaveCalibrationBlock& block)
+{
+    std::array<std::uint8_t, kCalibrationChunkBytes> bytes{};
+    Put32(bytes.data(), WaveCalibrationBlock::kChunkId);
+    Put32(bytes.data() + 4, static_cast<DWORD>(WaveCalibrationBlock::kSize));
+    block.WriteToBytes(
+        std::span<std::uint8_t, WaveCalibrationBlock::kSize>(bytes.data() + 8, WaveCalibrationBlock::kSize));
+    return bytes;
+}
+
 MMRESULT WriteCalibrationChunkAt(HMMIO h, const WaveCalibrationBlock& block)
 {
-    MMCKINFO ck{};
-    ck.ckid = WaveCalibrationBlock::kChunkId;
-    ck.cksize = WaveCalibrationBlock::kSize;
-    MMRESULT r = mmioCreateChunk(h, &ck, 0);
-    if (r != MMSYSERR_NOERROR)
-        return r;
-    std::array<std::uint8_t, WaveCalibrationBlock::kSize> bytes{};
-    block.WriteToBytes(bytes);
-    if (mmioWrite(h, reinterpret_cast<const char*>(bytes.data()), static_cast<LONG>(bytes.size())) !=
-        static_cast<LONG>(bytes.size()))
-        return MMIOERR_CANNOTWRITE;
-    return mmioAscend(h, &ck, 0);
+    // One write: a chunk is never found with its header but without its block.
+    const auto bytes = CalibrationChunkBytes(block);
+    const LONG n = static_cast<LONG>(bytes.size());
+    return mmioWrite(h, reinterpret_cast<const char*>(bytes.data()), n) == n ? MMSYSERR_NOERROR : MMIOERR_CANNOTWRITE;
 }
 
 std::string WaveLayoutMessage(WaveLayoutResult result)

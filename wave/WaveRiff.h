@@ -8,6 +8,8 @@
 #include "records/TPcmFormat.h"
 #include "wave/WaveCalibrationBlock.h"
 
+#include <array>
+#include <cstddef>
 #include <cstdint>
 #include <string>
 
@@ -49,7 +51,11 @@ bool ReadWaveCalibration(HMMIO h, WaveCalibrationBlock& block);
 // for mmioAscend. The position ends at the first sample.
 bool WriteWaveHeader(HMMIO h, const TPcmFormat& format, DWORD dataBytes, MMCKINFO& riff, MMCKINFO& data);
 
-// Writes the calibration chunk (id 102, 2048 bytes) at the current position.
+// The calibration chunk as it stands in a file: its 8-byte header (id 102, size 2048), then the block.
+constexpr std::size_t kCalibrationChunkBytes = 8 + WaveCalibrationBlock::kSize;
+std::array<std::uint8_t, kCalibrationChunkBytes> CalibrationChunkBytes(const WaveCalibrationBlock& block);
+
+// Writes the calibration chunk at the current position, header and block in one write.
 MMRESULT WriteCalibrationChunkAt(HMMIO h, const WaveCalibrationBlock& block);
 
 // The message a layout failure is reported with, or empty for the failures that are silent.

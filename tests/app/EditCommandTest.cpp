@@ -13,6 +13,10 @@
 #include <cmath>
 #include <csignal>
 #include <filesystem>
+#include <functional>
+
+#include <sys/inotify.h>
+#include <unistd.h>
 
 #include <sys/resource.h>
 
@@ -115,6 +119,41 @@ TEST_F(EditCommands, MuteSilencesTheSelectionAndCanBeUndone)
     AnswerNoOnClose();
 }
 
+namespace {
+
+// Files made in a folder while `act` runs, seen by the kernel (inotify).
+int FilesMadeIn(const std::string& folder, const std::function<void()>& act)
+{
+    const int fd = inotify_init1(IN_NONBLOCK);
+    if (fd < 0 || inotify_add_watch(fd, folder.c_str(), IN_CREATE | IN_MOVED_TO) < 0)
+        return -1;
+    act();
+    int made = 0;
+    alignas(inotify_event) char buffer[8192];
+    for (ssize_t n; (n = read(fd, buffer, sizeof buffer)) > 0;)
+        for (char* p = buffer; p < buffer + n; p += sizeof(inotify_event) + reinterpret_cast<inotify_event*>(p)->len)
+            ++made;
+    close(fd);
+    return made;
+}
+
+} // namespace
+
+// A mute on a disk file writes its undo copy once, as every other edit does.
+TEST_F(EditCommands, AMuteOnADiskFileWritesOneUndoCopy)
+{
+    TWaveFile* file = StartWithFile();
+    ASSERT_NE(file, nullptr);
+    const std::string folder = std::filesystem::path(file->GetWorkingCopy()).parent_path().string();
+    const int oneCopy = FilesMadeIn(folder, [&] { ASSERT_TRUE(file->SaveUndo(TWaveFile::kUndoOverwritten, 2, 6)); });
+    ASSERT_GT(oneCopy, 0);
+    ASSERT_NE(Select(0, 2 * kFrame, 6 * kFrame), nullptr);
+    EXPECT_EQ(FilesMadeIn(folder, [&] { frame->ExecuteCommand(ID_EDIT_MUTE); }), oneCopy);
+    frame->ExecuteCommand(ID_EDIT_UNDO);
+    EXPECT_EQ(Samples(file), Original());
+    AnswerNoOnClose();
+}
+
 TEST_F(EditCommands, EditingTheDiskFileWithoutBackupAsksFirstAndNoChangesNothing)
 {
     ASSERT_NE(Start(), nullptr);
@@ -134,6 +173,32 @@ TEST_F(EditCommands, EditingTheDiskFileWithoutBackupAsksFirstAndNoChangesNothing
     std::vector<long> expected = Original();
     std::fill(expected.begin(), expected.begin() + 8, 0);
     EXPECT_EQ(Samples(frame->Settings.Files[0].File.get()), expected);
+}
+
+// Without a backup copy a cut and a paste insert are in the disk file when their commands
+// return, so closing without a question loses nothing.
+TEST_F(EditCommands, EditsOfTheDiskFileWithoutBackupAreInTheFileAtOnce)
+{
+    ASSERT_NE(Start(), nullptr);
+    frame->Settings.FileIO.WaveFileMode = 1;
+    frame->Settings.FileIO.MakeBackup = 0;
+    const std::string path = Data("wave/disk.wav");
+    ASSERT_TRUE(WriteWave(path, 8000, original));
+    ASSERT_TRUE(OpenChannel(0, path));
+    const char* question = "You are about to modify the disk file";
+    ASSERT_NE(Select(0, 4 * kFrame, 8 * kFrame), nullptr);
+    user.ExpectBox(IDYES, question);
+    frame->ExecuteCommand(ID_EDIT_CUT);
+    std::vector<long> expected = Original();
+    expected.erase(expected.begin() + 4, expected.begin() + 8);
+    EXPECT_EQ(ReadWave(path, Data("read.txt")), expected);
+
+    frame->SetChannelFilePosition(0, 2);
+    user.ExpectBox(IDYES, question);
+    frame->ExecuteCommand(ID_EDIT_PASTE_INSERT);
+    expected.insert(expected.begin() + 2, original.begin() + 4, original.begin() + 8);
+    EXPECT_EQ(ReadWave(path, Data("read.txt")), expected);
+    EXPECT_EQ(frame->CountUnsavedNewFiles(), 0);
 }
 
 TEST_F(EditCommands, PasteIntoAChannelWithoutAFileMakesItAnUntitledModifiedFile)

@@ -4,6 +4,7 @@
 
 #include "dsp/SegmentSamples.h"
 #include "support/ScriptedUser.h"
+#include "wave/InPlaceEditSupport.h"
 #include "wave/TWaveFile.h"
 
 #include <gtest/gtest.h>
@@ -156,4 +157,22 @@ TEST_F(FilterSegment, NothingIsFilteredWithoutAnUndoCopy)
     std::filesystem::rename(away, dir_);
     EXPECT_EQ(Read(*w), before);
     EXPECT_FALSE(w->IsUndoAvailable());
+}
+
+// A filtering, and its undo, of a file edited in place are on disk the moment they return: a
+// process killed right after leaves the filtered (or restored) samples and the calibration.
+TEST_F(FilterSegment, AFilteringInPlaceIsOnDiskWhenTheProcessIsKilled)
+{
+    using namespace wavetest;
+    const CalibratedWave w = MakeCalibratedWave((dir_ / "take.wav").string(), TPcmFormat(8000, 1, 2), 20000);
+    const auto filter = [](TWaveFile& f) { ASSERT_TRUE(FilterWaveSegment(&f, 3000, 17000, LowPass(), {})); };
+    const std::vector<std::uint8_t> filtered = InMemory(w, dir_.string(), filter);
+    ASSERT_NE(filtered, w.samples);
+    ASSERT_TRUE(EditInKilledChild(w.path, dir_.string(), filter));
+    ExpectWaveOnDisk(w.path, filtered, w.calibration);
+    ASSERT_TRUE(EditInKilledChild(w.path, dir_.string(), [&](TWaveFile& f) {
+        filter(f);
+        f.Undo();
+    }));
+    ExpectWaveOnDisk(w.path, filtered, w.calibration);
 }
