@@ -8,6 +8,7 @@
 #include "acquisition/TUsbDevice.h"
 #include "dsp/SpectralData.h"
 #include "plots/spectrogram/TSpectrogram.h"
+#include "records/SpectrogramPlotSettings.h"
 #include "res/resource.h"
 #include "wave/TWaveFile.h"
 
@@ -33,13 +34,22 @@ protected:
         }
         for (auto& c : frame->Settings.Composite)
             c.bIsEnabled = 0;
+        // Composite A sums channel 0 alone: its blocks are the channel's.
+        CompositeChannelSettings& a = frame->Settings.Composite[0];
+        a.bIsEnabled = 1;
+        a.CompositeType = 5;
+        a.IncludeInAverage[0] = 1;
         frame->Settings.FileIO.WaveFileMode = 1;
         CopyField(frame->Settings.Paths.Wav, Data("wave").c_str());
-        frame->Settings.SpectrogramOpts[0].IntervalFlag = 1;
-        frame->Settings.SpectrogramOpts[0].IntervalSecs = 0.05f;
-        frame->Settings.SpectrogramOpts[0].UseFullSpan = 1;
+        for (SpectrogramPlotSettings* o : {&frame->Settings.SpectrogramOpts[0], &frame->Settings.CompositeSpectrogramOpts[0]}) {
+            o->IntervalFlag = 1;
+            o->IntervalSecs = 0.05f;
+            o->UseFullSpan = 1;
+        }
         frame->OpenSpectrogramPlot(0);
+        frame->OpenCompositeSpectrogramPlot(0);
         ASSERT_NE(frame->SpectrogramPlot[0], nullptr);
+        ASSERT_NE(frame->CompositeSpectrogramPlot[0], nullptr);
     }
     // Channel 0's source: a 24-bit wave at 4000 Hz written by Python, silent (a dither) for
     // `quiet` seconds, then a -6 dB tone of 500 Hz until `change` seconds and of 1500 Hz after.
@@ -81,14 +91,15 @@ protected:
         frame->ExecuteCommand(ID_STOP);
         ASSERT_FALSE(frame->AcquisitionRunning);
     }
-    // Every line of the spectrogram lies in the channel's file; the average spectrum of the
-    // history's last second peaks at `tone`.
-    void ExpectLinesInFileAndLastSecondAt(float tone, const char* name)
+    // Every line of the channel's and the composite's spectrogram lies in the channel's file;
+    // the average spectrum of each history's last second peaks at `tone`.
+    void ExpectLinesInFileAndLastSecondAt(float tone, const std::string& name, bool composite)
     {
         const TWaveFile* file = frame->Settings.Files[0].File.get();
         ASSERT_NE(file, nullptr) << name;
         const double length = file->FramesToSeconds(file->GetEndFrame());
-        const TLineHistory& h = frame->SpectrogramPlot[0]->GetHistory();
+        TSpectrogram* plot = composite ? frame->CompositeSpectrogramPlot[0] : frame->SpectrogramPlot[0];
+        const TLineHistory& h = plot->GetHistory();
         int lines = 0, outside = 0;
         float earliest = 1e9f, latest = -1e9f;
         for (int k = 0; k < h.Count(); k += h.Thickness()) {
@@ -101,11 +112,13 @@ protected:
         }
         EXPECT_GT(lines, 10) << name;
         EXPECT_EQ(outside, 0) << name << ": lines " << earliest << " .. " << latest << " s in a file of " << length << " s";
-        const float end = frame->SpectrogramPlot[0]->GetHistoryEndTime();
+        const float end = plot->GetHistoryEndTime();
         ASSERT_GT(end, 1.0f) << name;
-        frame->ComputeSegmentAverageSpectrum(0, end - 1.0f, end, false);
-        EXPECT_NEAR(frame->Spectral[0]->GetPeakFrequency(), tone, 10.0f) << name << ", last second ending " << end
-                                                                          << " s of " << length << " s";
+        frame->ComputeSegmentAverageSpectrum(0, end - 1.0f, end, composite);
+        const SpectralData* engine = composite ? frame->CompositeSpectral[0][2] : frame->Spectral[0];
+        ASSERT_NE(engine, nullptr) << name;
+        EXPECT_NEAR(engine->GetPeakFrequency(), tone, 10.0f) << name << ", last second ending " << end << " s of "
+                                                             << length << " s";
     }
 };
 
@@ -191,7 +204,8 @@ TEST_F(LiveHistoryTimes, EveryLineLiesInTheFileAndTheLastSecondShowsItsTone)
         c.run();
         if (HasFatalFailure())
             return;
-        ExpectLinesInFileAndLastSecondAt(c.lastTone, c.name);
+        ExpectLinesInFileAndLastSecondAt(c.lastTone, c.name, false);
+        ExpectLinesInFileAndLastSecondAt(c.lastTone, std::string(c.name) + ", composite", true);
         TearDown();
         SetUp();
     }
