@@ -248,3 +248,47 @@ TEST_F(LiveUnderLoad, HistoryWindowsDrawnLineByLineMatchAFullRepaint)
     }
     EXPECT_FALSE(frame->AcquisitionRunning);
 }
+
+TEST_F(LiveUnderLoad, AWrappedBuffersHistoryLiesInItsFileAndEndsAtItsLastToneOnABusyCore)
+{
+    // 500 Hz for 3.5 s, then 1500 Hz; a 3 s real-time buffer keeps about the last 2 s of a 5 s
+    // run, and the spectrogram's lines move with it.
+    const std::string wav = Data("tones.wav");
+    WriteSource("tones.wav", 4000 * 20,
+                "[round(4194303 * __import__('math').sin(2 * __import__('math').pi * (500 if n < 14000 else 1500) * n / "
+                "4000)) for n in range(len(x))]");
+    Prepare("0=file:" + wav);
+    EnableChannels(1, 0, 3);
+    frame->Settings.FileIO.RealTimeWaveBufferEnableFlag = 1;
+    frame->Settings.FileIO.RealTimeWaveBufferLengthSecs = 3;
+    frame->Settings.SpectrogramOpts[0].IntervalFlag = 1;
+    frame->Settings.SpectrogramOpts[0].IntervalSecs = 0.05f;
+    frame->OpenSpectrogramPlot(0);
+    ASSERT_NE(frame->SpectrogramPlot[0], nullptr);
+    {
+        const BusyCore busy;
+        frame->ExecuteCommand(ID_RUN);
+        ASSERT_TRUE(frame->AcquisitionRunning);
+        ASSERT_TRUE(kdrsim::WaitUntilStreaming(5000));
+        PlayRealTime(5000);
+        frame->ExecuteCommand(ID_STOP);
+    }
+    ASSERT_FALSE(frame->AcquisitionRunning);
+    const TWaveFile* file = frame->Settings.Files[0].File.get();
+    ASSERT_NE(file, nullptr);
+    const double length = file->FramesToSeconds(file->GetEndFrame());
+    ASSERT_LT(length, 2.5);
+    const TLineHistory& h = frame->SpectrogramPlot[0]->GetHistory();
+    int lines = 0;
+    for (int k = 0; k < h.Count(); k += h.Thickness())
+        if (h.HasSpectrum(k)) {
+            ++lines;
+            EXPECT_GE(h.Row(k).time, 0.0f) << k;
+            EXPECT_LE(h.Row(k).time, length) << k;
+        }
+    EXPECT_GT(lines, 10);
+    const float end = frame->SpectrogramPlot[0]->GetHistoryEndTime();
+    ASSERT_GT(end, 1.0f);
+    frame->ComputeSegmentAverageSpectrum(0, end - 1.0f, end, false);
+    EXPECT_NEAR(frame->Spectral[0]->GetPeakFrequency(), 1500.0f, 10.0f);
+}
