@@ -452,12 +452,10 @@ int CMainFrame::CompositeTimeChannel(int composite) const
     if (composite < 0 || composite >= kComposites)
         return -1;
     const CompositeChannelSettings& c = Settings.Composite[composite];
-    if (!IsSumType(c.CompositeType))
-        return c.ReferenceChannel < DWORD(kChannels) ? int(c.ReferenceChannel) : -1;
-    for (int ch = 0; ch < kChannels; ++ch)
-        if (c.IncludeInAverage[ch] == 1)
-            return ch;
-    return -1;
+    // A sum is timed by its source, its first included channel.
+    if (IsSumType(c.CompositeType))
+        return GetCompositeSource(composite);
+    return c.ReferenceChannel < DWORD(kChannels) ? int(c.ReferenceChannel) : -1;
 }
 
 void CMainFrame::ShiftChannelHistories(int channel, double seconds)

@@ -4,6 +4,7 @@
 // peaks at the tone the file holds there. A span selected in the spectrogram and cut removes
 // exactly the samples shown there (read back by Python).
 #include "acquisition/SimulatedFrameFixture.h"
+#include "acquisition/HistoryLineSpan.h"
 
 #include "acquisition/TUsbDevice.h"
 #include "dsp/SpectralData.h"
@@ -12,7 +13,6 @@
 #include "res/resource.h"
 #include "wave/TWaveFile.h"
 
-#include <algorithm>
 #include <fstream>
 #include <functional>
 #include <string>
@@ -99,19 +99,10 @@ protected:
         ASSERT_NE(file, nullptr) << name;
         const double length = file->FramesToSeconds(file->GetEndFrame());
         TSpectrogram* plot = composite ? frame->CompositeSpectrogramPlot[0] : frame->SpectrogramPlot[0];
-        const TLineHistory& h = plot->GetHistory();
-        int lines = 0, outside = 0;
-        float earliest = 1e9f, latest = -1e9f;
-        for (int k = 0; k < h.Count(); k += h.Thickness()) {
-            if (!h.HasSpectrum(k))
-                continue;
-            ++lines;
-            earliest = std::min(earliest, h.Row(k).time);
-            latest = std::max(latest, h.Row(k).time);
-            outside += h.Row(k).time < 0.0f || h.Row(k).time > length;
-        }
-        EXPECT_GT(lines, 10) << name;
-        EXPECT_EQ(outside, 0) << name << ": lines " << earliest << " .. " << latest << " s in a file of " << length << " s";
+        const HistoryLineSpan span = LineSpanOf(plot->GetHistory(), length);
+        EXPECT_GT(span.lines, 10) << name;
+        EXPECT_EQ(span.outside, 0) << name << ": lines " << span.earliest << " .. " << span.latest << " s in a file of "
+                                   << length << " s";
         const float end = plot->GetHistoryEndTime();
         ASSERT_GT(end, 1.0f) << name;
         frame->ComputeSegmentAverageSpectrum(0, end - 1.0f, end, composite);
