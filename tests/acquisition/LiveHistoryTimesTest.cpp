@@ -26,14 +26,7 @@ protected:
     void Prepare(WORD mode)
     {
         ASSERT_NE(Start(), nullptr);
-        frame->Settings.OpMode = mode;
-        for (int ch = 0; ch < 8; ++ch) {
-            frame->Settings.Device.Channels[ch].bIsEnabled = ch == 0 ? 1 : 0;
-            frame->Settings.Processing[ch].FFTsize = 1024;
-            frame->Settings.Processing[ch].DecimationRatio = 1;
-        }
-        for (auto& c : frame->Settings.Composite)
-            c.bIsEnabled = 0;
+        UseChannelZeroAlone(frame->Settings, mode);
         // Composite A sums channel 0 alone: its blocks are the channel's.
         CompositeChannelSettings& a = frame->Settings.Composite[0];
         a.bIsEnabled = 1;
@@ -91,6 +84,18 @@ protected:
         frame->ExecuteCommand(ID_STOP);
         ASSERT_FALSE(frame->AcquisitionRunning);
     }
+    // A Recorder take of 3 s of 500 Hz, and a second run appending 3 s of 1500 Hz.
+    void RecordTwoRuns()
+    {
+        Source("0=sine:500:-6");
+        Run();
+        PlayAndStop(3000);
+        Source("0=sine:1500:-6");
+        Run();
+        PlayAndStop(3000);
+        ASSERT_NE(frame->Settings.Files[0].File, nullptr);
+        ASSERT_NEAR(frame->Settings.Files[0].File->GetEndFrame(), 24000.0, 2.0);
+    }
     // Every line of the channel's and the composite's spectrogram lies in the channel's file;
     // the average spectrum of each history's last second peaks at `tone`.
     void ExpectLinesInFileAndLastSecondAt(float tone, const std::string& name, bool composite)
@@ -117,86 +122,55 @@ protected:
 
 TEST_F(LiveHistoryTimes, EveryLineLiesInTheFileAndTheLastSecondShowsItsTone)
 {
+    // Each case records channel 0 with the tone source (silent for `quiet` s, 500 Hz until
+    // `change` s, then 1500 Hz) for `milliseconds`, with its own settings; the appended run
+    // records two runs of sines instead. The channel's file is at most `maxFrames` long, and
+    // its last second is 1500 Hz.
     struct Case {
         const char* name;
-        std::function<void()> run;
-        float lastTone;
+        WORD mode;
+        double quiet, change;
+        int milliseconds;
+        std::function<void(FrameSettings&)> settings;
+        DWORD maxFrames;
     };
     const Case cases[] = {
         // The take begins after the delay: 3 s of the 5 s run.
-        {"start delay",
-         [this] {
-             Prepare(1);
-             Tones(0.0, 3.8);
-             frame->Settings.RunControl.StartDelayFlag = 1;
-             frame->Settings.RunControl.StartDelaySecs = 2.0f;
-             Run();
-             PlayAndStop(5000);
+        {"start delay", 1, 0.0, 3.8, 5000,
+         [](FrameSettings& s) {
+             s.RunControl.StartDelayFlag = 1;
+             s.RunControl.StartDelaySecs = 2.0f;
          },
-         1500.0f},
-        // The second run appends 3 s of 1500 Hz to 3 s of 500 Hz.
-        {"appended run",
-         [this] {
-             Prepare(1);
-             Source("0=sine:500:-6");
-             Run();
-             PlayAndStop(3000);
-             Source("0=sine:1500:-6");
-             Run();
-             PlayAndStop(3000);
-             ASSERT_NEAR(frame->Settings.Files[0].File->GetEndFrame(), 24000.0, 2.0);
-         },
-         1500.0f},
+         12200},
+        {"appended run", 1, -1.0, 0.0, 0, nullptr, 24010},
         // The recording begins at the first event, a second after the device's start.
-        {"trigger",
-         [this] {
-             Prepare(1);
-             Tones(1.0, 3.8);
-             TriggerSettings& trig = frame->Settings.Trigger;
-             trig.TriggerEnabled = 1;
-             trig.TriggerChannel = 0;
-             trig.TriggerSource = 0;
-             trig.TriggerType = 0;
-             trig.Polarity = 0;
-             trig.ThresholdVolts = 1.0f;
-             trig.DelayType = 0;
-             trig.DelayMsec = 0.0f;
-             trig.PromptToAccept = 0;
-             Run();
-             PlayAndStop(5000);
-         },
-         1500.0f},
+        {"trigger", 1, 1.0, 3.8, 5000, [](FrameSettings& s) { TriggerOnChannelZero(s.Trigger, 0, 0.0f); }, 16200},
         // The file is split after about 2.5 s: the channel's file holds what came after.
-        {"split",
-         [this] {
-             Prepare(1);
-             Tones(0.0, 3.8);
-             frame->Settings.FileIO.MaxDiskRecordingSizeBytes = 30000;
-             Run();
-             PlayAndStop(5000);
-             ASSERT_LT(frame->Settings.Files[0].File->GetEndFrame(), 12000u);
-         },
-         1500.0f},
+        {"split", 1, 0.0, 3.8, 5000, [](FrameSettings& s) { s.FileIO.MaxDiskRecordingSizeBytes = 30000; }, 12000},
         // A 3 s buffer keeps the run's last 2 s or so.
-        {"wrapped real-time buffer",
-         [this] {
-             Prepare(0);
-             Tones(0.0, 5.0);
-             frame->Settings.FileIO.RealTimeWaveBufferEnableFlag = 1;
-             frame->Settings.FileIO.RealTimeWaveBufferLengthSecs = 3;
-             Run();
-             PlayAndStop(6000);
-             ASSERT_LT(frame->Settings.Files[0].File->GetEndFrame(), 9000u);
+        {"wrapped real-time buffer", 0, 0.0, 5.0, 6000,
+         [](FrameSettings& s) {
+             s.FileIO.RealTimeWaveBufferEnableFlag = 1;
+             s.FileIO.RealTimeWaveBufferLengthSecs = 3;
          },
-         1500.0f},
+         9000},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        c.run();
+        Prepare(c.mode);
+        if (c.quiet < 0.0) {
+            RecordTwoRuns();
+        } else {
+            Tones(c.quiet, c.change);
+            c.settings(frame->Settings);
+            Run();
+            PlayAndStop(c.milliseconds);
+        }
         if (HasFatalFailure())
             return;
-        ExpectLinesInFileAndLastSecondAt(c.lastTone, c.name, false);
-        ExpectLinesInFileAndLastSecondAt(c.lastTone, std::string(c.name) + ", composite", true);
+        ASSERT_LE(frame->Settings.Files[0].File->GetEndFrame(), c.maxFrames);
+        ExpectLinesInFileAndLastSecondAt(1500.0f, c.name, false);
+        ExpectLinesInFileAndLastSecondAt(1500.0f, std::string(c.name) + ", composite", true);
         TearDown();
         SetUp();
     }
@@ -207,12 +181,7 @@ TEST_F(LiveHistoryTimes, ACutOfASpanSelectedInTheSpectrogramRemovesTheSamplesSho
     // 3 s of 500 Hz, then a second run appends 3 s of 1500 Hz; the lines of the second run are
     // selected and cut.
     Prepare(1);
-    Source("0=sine:500:-6");
-    Run();
-    PlayAndStop(3000);
-    Source("0=sine:1500:-6");
-    Run();
-    PlayAndStop(3000);
+    RecordTwoRuns();
     TWaveFile* file = frame->Settings.Files[0].File.get();
     ASSERT_NE(file, nullptr);
     {
