@@ -26,7 +26,7 @@ protected:
     void Prepare(WORD mode)
     {
         ASSERT_NE(Start(), nullptr);
-        UseChannelZeroAlone(frame->Settings, mode);
+        frametest::UseChannelZeroAlone(frame->Settings, mode);
         // Composite A sums channel 0 alone: its blocks are the channel's.
         CompositeChannelSettings& a = frame->Settings.Composite[0];
         a.bIsEnabled = 1;
@@ -144,7 +144,7 @@ TEST_F(LiveHistoryTimes, EveryLineLiesInTheFileAndTheLastSecondShowsItsTone)
          12200},
         {"appended run", 1, -1.0, 0.0, 0, nullptr, 24010},
         // The recording begins at the first event, a second after the device's start.
-        {"trigger", 1, 1.0, 3.8, 5000, [](FrameSettings& s) { TriggerOnChannelZero(s.Trigger, 0, 0.0f); }, 16200},
+        {"trigger", 1, 1.0, 3.8, 5000, [](FrameSettings& s) { frametest::TriggerOnChannelZero(s.Trigger, 0, 0.0f); }, 16200},
         // The file is split after about 2.5 s: the channel's file holds what came after.
         {"split", 1, 0.0, 3.8, 5000, [](FrameSettings& s) { s.FileIO.MaxDiskRecordingSizeBytes = 30000; }, 12000},
         // A 3 s buffer keeps the run's last 2 s or so.

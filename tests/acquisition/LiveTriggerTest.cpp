@@ -2,7 +2,7 @@
 // at its sample with the pre-trigger samples before it, the samples after a late event are
 // collected, the accept prompt counts and steers the run, a triggered recording begins at the
 // event, and a recording stopped between two ticks holds every sample the device delivered.
-#include "acquisition/SimulatedFrameFixture.h"
+#include "app/FrameFixture.h"
 
 #include "acquisition/TUsbDevice.h"
 #include "app/CStatusbar.h"
@@ -83,12 +83,12 @@ protected:
         std::string error;
         ASSERT_TRUE(kdrsim::ConfigureSources(sources, &error)) << error;
         ASSERT_NE(Start(), nullptr);
-        UseChannelZeroAlone(frame->Settings, mode);
+        frametest::UseChannelZeroAlone(frame->Settings, mode);
         frame->Settings.FileIO.RealTimeWaveBufferEnableFlag = 0;
         frame->Settings.FileIO.WaveFileMode = 0; // recording files in memory, 30 s of them
         frame->Settings.FileIO.MaxRamRecordingTimeSecs = 30;
         CopyField(frame->Settings.Paths.Wav, Data("wave").c_str());
-        TriggerOnChannelZero(frame->Settings.Trigger, delayType, delayMs);
+        frametest::TriggerOnChannelZero(frame->Settings.Trigger, delayType, delayMs);
     }
     void Run()
     {
