@@ -360,6 +360,31 @@ public:
     DWORD StepChannels = 0;
     DWORD SkippedChannels = 0;
     long long StepEndSample = -1;
+    // The time each channel's block of the step stands for in the history windows and logs: its
+    // middle's place in the channel's file in seconds (the time of day for a live channel
+    // without a file). Composites take their time channel's.
+    float StepBlockTime[kChannels] = {};
+    // Where a live block ending at device sample `end` and `length` long has its middle in the
+    // channel's file, in seconds: the recording file's own frames (after a start delay, a
+    // trigger, an appended run or a split), or the real-time buffer's frames as if it never
+    // wrapped (Stop shifts the histories by what its unroll drops). False without a file.
+    bool LiveBlockTime(int channel, long long end, DWORD length, float* seconds) const;
+    // The first device sample a live block of a channel may begin at: in Recorder mode the
+    // first of this run's take (after a start delay or a trigger) in the channel's file (after
+    // a split), else the run's first. Earlier blocks are not analysed: their samples are in no
+    // file of the channel.
+    long long FirstAnalysedSample(int channel) const;
+    // Frames written to the real-time buffer files this run, as if they never wrapped; the
+    // device sample where this Recorder run's take begins (-1 before its first piece).
+    long long RealTimeFramesWritten = 0;
+    long long RecordStartSample = -1;
+    // Moves the history lines of a channel's windows (and of the composites timed by it) by
+    // `seconds`: a file that lost its first part (a Real Time unroll, a split) moved its
+    // samples. Lines that fall before the file's start are dropped.
+    void ShiftChannelHistories(int channel, double seconds);
+    // The input channel a composite's times come from: its reference channel (two-channel
+    // types) or its first included channel; -1 for none.
+    int CompositeTimeChannel(int composite) const;
     // A step's block of one channel as read from the device, kept from step to step.
     std::vector<int> StepBlock;
     // One frame of a two-channel composite (types 1..4) from the input channels' blocks in

@@ -164,8 +164,10 @@ int CMainFrame::PostProcessStep()
         file->SeekRelative(GetPostProcessHop(p) * p.DecimationRatio);
         if (!AnalyzeChannelBlock(ch, blockTime))
             continue;
+        StepBlockTime[ch] = blockTime;
         FeedChannelPlots(ch, blockTime, blockTime);
-        WriteLogRows(ch, fileTime);
+        // The row carries the block's middle, as the plots do (and the speed is read there).
+        WriteLogRows(ch, blockTime);
     }
     const bool processed = StepChannels != 0;
     if (processed) {

@@ -143,6 +143,8 @@ bool CMainFrame::SplitRecordingFile(int channel)
     TWaveFile* file = f.File.get();
     const FileIOSettings& io = Settings.FileIO;
     const TPcmFormat format = file->GetFormat();
+    // The channel's file now starts at the split: the lines of the saved part leave its history.
+    const double saved = file->FramesToSeconds(file->GetPosition());
     if (file->IsUntitled())
         file->SetFileName(RecordingFileName(channel));
     GiveChannelCalibration(*file, channel);
@@ -154,6 +156,7 @@ bool CMainFrame::SplitRecordingFile(int channel)
         TimeSeriesPlot[channel]->SetWaveFile(next, 0);
     f.File = std::move(owned); // the saved file goes
     f.FilePath[0] = '\0';
+    ShiftChannelHistories(channel, -saved);
     if (TimeSeriesPlot[channel] != nullptr)
         TimeSeriesPlot[channel]->UpdateLayout();
     if (next == nullptr)
@@ -268,6 +271,9 @@ void CMainFrame::MoveRingPieces(bool final)
         }
         if (files == 0 || !WritePieceToAll(pieces.data(), count, read))
             return;
+        if (RecordStartSample < 0)
+            RecordStartSample = RecordedSamples;
+        RealTimeFramesWritten += count;
         RecordedSamples += count;
         WaveWritePosition = int(RecordedSamples % ringLength);
         for (int ch = 0; ch < kChannels; ++ch)

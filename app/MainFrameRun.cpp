@@ -145,6 +145,8 @@ BOOL CMainFrame::StartDataAcquisition()
     StepChannels = 0;
     SkippedChannels = 0;
     StepEndSample = -1;
+    RealTimeFramesWritten = 0;
+    RecordStartSample = -1;
     if (Settings.OpMode == 0) {
         // The last run's buffer files make way for this run's.
         DropAllWaveFiles();
@@ -199,7 +201,13 @@ void CMainFrame::StopDataAcquisition()
     if (Settings.OpMode == 0) {
         // What reached the rings since the last tick belongs in the files too.
         DrainRingsToFiles(true);
+        // The unroll keeps the last W frames written: the history lines move back by what it
+        // drops.
+        const long long dropped = RealTimeWrapPoint > 0 ? RealTimeFramesWritten - (long long)RealTimeWrapPoint : 0;
         UnrollRealTimeBuffers();
+        for (int ch = 0; ch < kChannels && dropped > 0; ++ch)
+            if (const TWaveFile* file = Settings.Files[ch].File.get(); file != nullptr && file->GetFormat().SampleRate != 0)
+                ShiftChannelHistories(ch, -double(dropped) / file->GetFormat().SampleRate);
     } else if (Settings.OpMode == 1 && !HoldRecordingForStartDelay()) {
         // Up to the device's last sample: the last tick may have been up to 40 ms ago.
         DrainRingsToFiles(true);
@@ -361,17 +369,21 @@ int CMainFrame::AcquireAndProcessBlock()
         if (first < 0 && newestEnd < 0)
             continue; // no packet yet, or none for 64 ms: nothing is there for any channel
         const long long end = first >= 0 ? first + (long long)length : newestEnd;
+        // A block reaching before the run's (or the recording's) first sample has not arrived
+        // yet: the channel waits for it, it is not skipped.
+        if (end - (long long)length < FirstAnalysedSample(ch))
+            continue;
         if (Channel(ch).ReadBlock(*InputDevice, end, block) != TUsbDevice::RingRead::Ok) {
             skipped |= 1u << ch;
             continue;
         }
         if (!AnalyzeChannelBlock(ch, now))
             continue;
-        // The history plots of a channel with a buffer file label a block by its middle's
-        // place in the recording.
+        // The history plots of a channel with a file label a block by its middle's place in
+        // that file, so that a span selected there is the samples it shows.
         float blockTime = now;
-        if (const TWaveFile* file = Settings.Files[ch].File.get())
-            blockTime = float(file->FramesToSeconds(DWORD(end)) - file->FramesToSeconds(length / 2));
+        LiveBlockTime(ch, end, length, &blockTime);
+        StepBlockTime[ch] = blockTime;
         FeedChannelPlots(ch, now, blockTime);
         WriteLogRows(ch, now);
     }
@@ -405,6 +417,63 @@ int CMainFrame::AcquireAndProcessBlock()
     StatusbarUpdate(3);
     UpdateUtilityViews();
     return result;
+}
+
+long long CMainFrame::FirstAnalysedSample(int channel) const
+{
+    if (Settings.OpMode != 1)
+        return 0;
+    // Before its first piece the recording begins at the next sample to be written: a start
+    // delay or a trigger has set that by the time a block may be read.
+    const long long take = RecordStartSample >= 0 ? RecordStartSample : RecordedSamples;
+    // After a split the channel's file begins at the split.
+    const TWaveFile* file = channel >= 0 && channel < kChannels ? Settings.Files[channel].File.get() : nullptr;
+    return file != nullptr ? std::max(take, RecordedSamples - (long long)file->GetPosition()) : take;
+}
+
+bool CMainFrame::LiveBlockTime(int channel, long long end, DWORD length, float* seconds) const
+{
+    if (channel < 0 || channel >= kChannels)
+        return false;
+    const TWaveFile* file = Settings.Files[channel].File.get();
+    if (file == nullptr || file->GetFormat().SampleRate == 0)
+        return false;
+    // The files take the device's samples in order: RecordedSamples is the one the next write
+    // puts at the file's position (Recorder), or at frame RealTimeFramesWritten of a real-time
+    // buffer unrolled as if it never wrapped.
+    const long long next = Settings.OpMode == 1 ? (long long)file->GetPosition() : RealTimeFramesWritten;
+    const long long middle = end - (long long)(length / 2) - RecordedSamples + next;
+    *seconds = float(double(middle) / file->GetFormat().SampleRate);
+    return true;
+}
+
+int CMainFrame::CompositeTimeChannel(int composite) const
+{
+    if (composite < 0 || composite >= kComposites)
+        return -1;
+    const CompositeChannelSettings& c = Settings.Composite[composite];
+    // A sum is timed by its source, its first included channel.
+    if (IsSumType(c.CompositeType))
+        return GetCompositeSource(composite);
+    return c.ReferenceChannel < DWORD(kChannels) ? int(c.ReferenceChannel) : -1;
+}
+
+void CMainFrame::ShiftChannelHistories(int channel, double seconds)
+{
+    if (channel < 0 || channel >= kChannels || seconds == 0.0)
+        return;
+    if (SpectrogramPlot[channel] != nullptr)
+        SpectrogramPlot[channel]->ShiftHistory(float(seconds));
+    if (SurfacePlot[channel] != nullptr)
+        SurfacePlot[channel]->ShiftHistory(float(seconds));
+    for (int k = 0; k < kComposites; ++k) {
+        if (Settings.Composite[k].bIsEnabled == 0 || CompositeTimeChannel(k) != channel)
+            continue;
+        if (CompositeSpectrogramPlot[k] != nullptr)
+            CompositeSpectrogramPlot[k]->ShiftHistory(float(seconds));
+        if (CompositeSurfacePlot[k] != nullptr)
+            CompositeSurfacePlot[k]->ShiftHistory(float(seconds));
+    }
 }
 
 DWORD CMainFrame::ChannelBlockLength(int channel) const
@@ -724,7 +793,6 @@ void CMainFrame::ProcessCompositeAndPlots()
         SpectralData* C = CompositeSpectral[k][2];
         if (c.bIsEnabled == 0 || C == nullptr || c.CompositeType > 5 || !CompositeSourcesHaveData(k))
             continue;
-        float t = 0.0f;
         if (IsSumType(c.CompositeType)) {
             std::vector<const float*> frames;
             int first = -1;
@@ -735,8 +803,6 @@ void CMainFrame::ProcessCompositeAndPlots()
                         first = ch;
                 }
             SumCompositeSpectra(*C, frames, c.CompositeType, first >= 0 ? Spectral[first] : nullptr);
-            if (first >= 0 && Settings.Files[first].File != nullptr)
-                t = Settings.Files[first].File->GetPositionSeconds();
         } else {
             TSampleBuffer* buffers[kChannels];
             SpectralData* inputs[kChannels];
@@ -747,13 +813,13 @@ void CMainFrame::ProcessCompositeAndPlots()
             const auto e = CompositeSpectral[k];
             if (!ComputeTwoChannelComposite(k, buffers, inputs, e[0], e[1], C, e[3]))
                 continue;
-            if (const TWaveFile* f = Settings.Files[c.ReferenceChannel].File.get())
-                t = f->GetPositionSeconds();
         }
-        // In a live run the time is the block's middle in the recording, as for the channels.
-        if (Settings.OpMode == 0 && StepEndSample >= 0)
-            if (const TWaveFile* f = Settings.Files[0].File.get())
-                t = float(f->FramesToSeconds(DWORD(StepEndSample)) - f->FramesToSeconds(Settings.Processing[0].FFTsize / 2));
+        // The composite's block is its time channel's, at the same samples: its time is that
+        // block's (the middle's place in the channel's file).
+        const int timeChannel = CompositeTimeChannel(k);
+        float t = 0.0f;
+        if (timeChannel >= 0 && (StepChannels & (1u << timeChannel)) != 0)
+            t = StepBlockTime[timeChannel];
         if (CompositeSpectrumPlot[k] != nullptr)
             CompositeSpectrumPlot[k]->UpdateFrame(t);
         if (CompositePhasePlot[k] != nullptr)

@@ -320,7 +320,8 @@ struct HistoryTarget {
         return surface != nullptr ? surface->GetHistoryStartTime() : spectrogram->GetHistoryStartTime();
     }
     float HistoryEnd() const { return surface != nullptr ? surface->GetHistoryEndTime() : spectrogram->GetHistoryEndTime(); }
-    int Lines() const { return surface != nullptr ? surface->GetLineCapacity() : spectrogram->GetLineCapacity(); }
+    // The lines the picture shows: a line beyond the last row would be computed for nothing.
+    int Lines() const { return surface != nullptr ? surface->GetRebuildLines() : spectrogram->GetRebuildLines(); }
     // The plot line of the i-th block: the surface fills from its back line forward.
     int Line(int i, int lines) const
     {
@@ -640,6 +641,18 @@ void CMainFrame::RebuildSurfaceFromSegment(int channel, float start, float end, 
         RebuildChannelHistory(channel, start, end, activate, true);
 }
 
+namespace {
+
+// The rebuild of `lines` history lines over a segment of a file in a channel's settings.
+SegmentRebuildPlan PlanRebuild(const TWaveFile& file, float start, float end, const ChannelProcessingSettings& p, int lines)
+{
+    const DWORD hop = CMainFrame::GetPostProcessHop(p) * std::max<DWORD>(p.DecimationRatio, 1);
+    return PlanSegmentRebuild(file, start, end, BlockFrames(p), hop, static_cast<int>(std::max<DWORD>(p.AverageBlocks, 1)),
+                              lines);
+}
+
+} // namespace
+
 void CMainFrame::RebuildChannelHistory(int channel, float start, float end, bool activate, bool surface)
 {
     if (channel < 0 || channel >= kChannels)
@@ -652,8 +665,7 @@ void CMainFrame::RebuildChannelHistory(int channel, float start, float end, bool
         return;
     }
     const ChannelProcessingSettings& p = Settings.Processing[channel];
-    const float half = static_cast<float>(file->FramesToSeconds(BlockFrames(p) / 2));
-    if (!(std::max(end - half, 0.0f) - std::max(start - half, 0.0f) > 0.0f))
+    if (!PlanSegmentRebuild(*file, start, end, BlockFrames(p), 1, 1, 2).run)
         return;
     const HistoryTarget plot = OpenHistoryPlot(*this, channel, false, surface, activate);
     if (plot.Plot() == nullptr)
@@ -662,7 +674,7 @@ void CMainFrame::RebuildChannelHistory(int channel, float start, float end, bool
     const int lines = plot.Lines();
     if (lines <= 0)
         return;
-    const SegmentRebuildPlan plan = PlanSegmentRebuild(*file, start, end, BlockFrames(p), lines);
+    const SegmentRebuildPlan plan = PlanRebuild(*file, start, end, p, lines);
     if (!plan.run)
         return;
     if (plan.resolutionNote)
@@ -680,14 +692,12 @@ void CMainFrame::RebuildChannelHistory(int channel, float start, float end, bool
     BeginLongOperation(plot.Caption());
     const SegmentProgress hooks = LongOperationHooks();
     SparseProgress progress(hooks);
-    DWORD frame = plan.startFrame;
     bool cancelled = false;
     for (int i = 0; i < lines; ++i) {
         const int line = plot.Line(i, lines);
-        if (!ProcessSegmentBlock(*file, slot, frame, *work, *engine, *Smoothing[channel]))
+        if (!ProcessRebuildLine(*file, slot, plan, i, *work, *engine, *Smoothing[channel]))
             break; // reported; the lines so far stay
-        plot.Draw(line, engine.get(), nullptr, static_cast<float>(file->FramesToSeconds(frame)) + half);
-        frame += plan.step;
+        plot.Draw(line, engine.get(), nullptr, static_cast<float>(file->FramesToSeconds(plan.LineMiddle(i))));
         if ((cancelled = progress.Step(plot.Percent(i, lines), [&] { plot.Show(); })))
             break;
     }
@@ -724,9 +734,11 @@ void CMainFrame::RebuildCompositeHistory(int composite, float start, float end, 
     const int lines = plot.Lines();
     if (lines <= 0)
         return;
-    const CompositeMember& first = members.front();
-    const DWORD frames = std::max<DWORD>(first.end - std::min(first.start, first.end), 1);
-    const DWORD step = std::max<DWORD>(frames / DWORD(lines), 1);
+    // Every member's lines at the same times, planned by the composite's source channel.
+    const CompositeMember& source = SourceMember(*this, composite, members);
+    const SegmentRebuildPlan plan = PlanRebuild(*source.file, start, end, Settings.Processing[source.channel], lines);
+    if (!plan.run)
+        return;
 
     // The composite's engines of its own, built as the running composite's are.
     TCompositeProcessing engines(Settings, composite);
@@ -750,27 +762,35 @@ void CMainFrame::RebuildCompositeHistory(int composite, float start, float end, 
     bool cancelled = false;
     for (int i = 0; i < lines; ++i) {
         const int line = plot.Line(i, lines);
-        float time = 0.0f;
         bool atEnd = false;
         bool read = true;
-        for (CompositeMember& m : members) {
-            const DWORD frame = m.start + static_cast<DWORD>(i) * step;
-            if (!(read = ProcessSegmentBlock(*m.file, m.slot, frame, *m.work, *m.engine, *m.window)))
-                break; // reported; the lines so far stay
-            time = static_cast<float>(m.file->FramesToSeconds(frame + m.blockFrames / 2));
-            // The spectrogram stops at the end of the shortest file (this line is the last);
-            // the other members still read this line's block, so that it sums one instant.
-            if (!surface && frame + step >= m.file->GetLength())
-                atEnd = true;
+        // Each line from its own blocks only: every engine starts afresh.
+        for (int e = 0; e < TCompositeProcessing::kEngines; ++e)
+            if (SpectralData* engine = engines.Get(e))
+                engine->ResetAverages();
+        for (CompositeMember& m : members)
+            m.engine->ResetAverages();
+        DWORD frame = plan.FirstBlockOfLine(i);
+        for (int k = 0; read && k < plan.blocksPerLine; ++k, frame += plan.hopFrames) {
+            for (CompositeMember& m : members) {
+                if (!(read = ProcessSegmentBlock(*m.file, m.slot, frame, *m.work, *m.engine, *m.window)))
+                    break; // reported; the lines so far stay
+                // The spectrogram stops at the end of the shortest file (this line is the last);
+                // the other members still read this line's blocks, so that it sums one instant.
+                if (!surface && plan.LineMiddle(i) + plan.step >= m.file->GetLength())
+                    atEnd = true;
+            }
+            if (!read)
+                break;
+            if (sum)
+                CombineMembers(*result, members, settings.CompositeType);
+            else if (!ComputeTwoChannelComposite(composite, blocks, spectra, engines.Get(TCompositeProcessing::kReference),
+                                                 engines.Get(TCompositeProcessing::kTransfer), result, coherence))
+                read = false;
         }
         if (!read)
             break;
-        if (sum)
-            CombineMembers(*result, members, settings.CompositeType);
-        else if (!ComputeTwoChannelComposite(composite, blocks, spectra, engines.Get(TCompositeProcessing::kReference),
-                                             engines.Get(TCompositeProcessing::kTransfer), result, coherence))
-            break;
-        plot.Draw(line, result, coherence, time);
+        plot.Draw(line, result, coherence, static_cast<float>(source.file->FramesToSeconds(plan.LineMiddle(i))));
         if ((cancelled = progress.Step(plot.Percent(i, lines), [&] { plot.Show(); })) || atEnd)
             break;
     }

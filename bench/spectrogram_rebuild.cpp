@@ -141,14 +141,14 @@ double ComputeOnly(CMainFrame& frame, int lines, bool levels)
     TWaveFile& file = *frame.Settings.Files[0].File;
     const ChannelProcessingSettings& p = frame.Settings.Processing[0];
     const SegmentRebuildPlan plan =
-        PlanSegmentRebuild(file, 0.0f, static_cast<float>(file.FramesToSeconds(file.GetLength())), kFft, lines);
+        PlanSegmentRebuild(file, 0.0f, static_cast<float>(file.FramesToSeconds(file.GetLength())), kFft,
+                           CMainFrame::GetPostProcessHop(p), static_cast<int>(std::max<DWORD>(p.AverageBlocks, 1)), lines);
     TSampleBuffer work(kFft, file.GetFormat(), 1, false);
     SpectralData engine(&p, &frame.Settings.Scaling[0], true);
     // The channel's window, as the rebuild uses it: its table is set-up, not a line's work.
     const TSmoothing& window = *frame.Smoothing[0];
-    DWORD at = plan.startFrame;
     for (int i = 0; i < lines; ++i) {
-        if (!ProcessSegmentBlock(file, 0, at, work, engine, window))
+        if (!ProcessRebuildLine(file, 0, plan, i, work, engine, window))
             break;
         benchmark::DoNotOptimize(engine.GetMagnitudeBuffer());
         if (levels) {
@@ -159,7 +159,6 @@ double ComputeOnly(CMainFrame& frame, int lines, bool levels)
             engine.FindMinimumInRange(static_cast<UINT>(std::max(first, 0)), static_cast<UINT>(std::max(last, 0)), &f, &floor);
             benchmark::DoNotOptimize(peak + floor);
         }
-        at += plan.step;
     }
     return Now() - start;
 }
@@ -187,7 +186,7 @@ template <class Open, class Rebuild> void Race(benchmark::State& state, Open ope
     FitAxis(plot, 900);
     const float end = static_cast<float>(frame.Settings.Files[0].File->FramesToSeconds(frame.Settings.Files[0].File->GetLength()));
     rebuild(frame, end); // tables, page cache
-    const int lines = plot->GetLineCapacity();
+    const int lines = plot->GetRebuildLines();
     const int rounds = EnvInt("DURNEX_BENCH_ROUNDS", 5);
     double draw = 1e300, compute = 1e300, transform = 1e300;
     for (auto _ : state) {

@@ -47,23 +47,43 @@ std::vector<float> ZeroPaddedFrame(std::span<const float> samples, std::size_t n
     return frame;
 }
 
-SegmentRebuildPlan PlanSegmentRebuild(const TWaveData& wave, float start, float end, DWORD blockFrames, int lines)
+SegmentRebuildPlan PlanSegmentRebuild(const TWaveData& wave, float start, float end, DWORD blockFrames, DWORD hopFrames,
+                                      int averageBlocks, int lines)
 {
     SegmentRebuildPlan plan;
-    const float half = static_cast<float>(wave.FramesToSeconds(blockFrames / 2));
-    start = std::max(start - half, 0.0f);
-    end = std::max(end - half, 0.0f);
-    if (!(end - start > 0.0f) || lines <= 0)
+    const double rate = wave.GetFormat().SampleRate;
+    const double half = static_cast<double>(blockFrames / 2);
+    // Rounded, so that times read back from the lines give their frames again.
+    // No block reaches past the file's end: the last middle whose block the file holds.
+    const double latest = std::max(static_cast<double>(wave.GetLength()) - (blockFrames - blockFrames / 2), half);
+    const double first = std::clamp(std::round(static_cast<double>(start) * rate), half, latest);
+    const double last = std::clamp(std::round(static_cast<double>(end) * rate), half, latest);
+    if (!(last > first) || lines <= 0)
         return plan;
     plan.run = true;
-    plan.startFrame = wave.SecondsToFrames(start);
-    const DWORD frames = std::max<DWORD>(wave.SecondsToFrames(end - start), 1);
-    plan.step = frames / static_cast<DWORD>(lines);
-    if (plan.step == 0) {
-        plan.step = 1;
+    plan.firstMiddle = first;
+    plan.blockFrames = blockFrames;
+    plan.hopFrames = std::max<DWORD>(hopFrames, 1);
+    plan.step = lines > 1 ? (last - first) / (lines - 1) : 0.0;
+    if (lines > 1 && plan.step < 1.0) {
+        plan.step = 1.0;
         plan.resolutionNote = true;
     }
+    const double fit = std::floor(plan.step / plan.hopFrames);
+    plan.blocksPerLine = static_cast<int>(std::clamp(fit, 1.0, static_cast<double>(std::max(averageBlocks, 1))));
     return plan;
+}
+
+DWORD SegmentRebuildPlan::LineMiddle(int i) const
+{
+    return static_cast<DWORD>(std::llround(firstMiddle + step * i));
+}
+
+DWORD SegmentRebuildPlan::FirstBlockOfLine(int i) const
+{
+    const std::int64_t start = static_cast<std::int64_t>(LineMiddle(i)) - blockFrames / 2 -
+                               static_cast<std::int64_t>(blocksPerLine - 1) * hopFrames / 2;
+    return static_cast<DWORD>(std::max<std::int64_t>(start, 0));
 }
 
 int SegmentRebuildLine(int step, int lines, int scrollType)

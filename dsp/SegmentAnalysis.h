@@ -46,16 +46,28 @@ std::int64_t CentredBlockStart(std::int64_t startFrame, std::int64_t frames, std
 std::vector<float> ZeroPaddedFrame(std::span<const float> samples, std::size_t n);
 
 // How a spectrogram or 3-D surface history of `lines` lines is rebuilt over a segment of an
-// input channel: the history times are block centres, so the segment moves back by half a
-// block; one line per `step` frames, at least one frame (then `resolutionNote` is set and
-// the note "Note: You have reached the maximum time resolution ..." is due).
+// input channel. The history times are block middles: the first line's middle is at the
+// segment's start and the last line's at its end (no earlier than half a block, where the
+// first block begins at the file's start, and no later than the last whole block's middle),
+// so a rebuild of what a rebuild drew draws the same lines. Each line is the average of its own blocks only: up to the channel's averaging count
+// of blocks `hop` apart, as many as fit in the line's share of the segment (at least one),
+// centred on its middle. When the lines are closer than a frame, they are one frame apart
+// and `resolutionNote` is set (the note "Note: You have reached the maximum time resolution
+// ..." is due).
 struct SegmentRebuildPlan {
     bool run = false;       // false: nothing to rebuild (an empty segment or no lines)
-    DWORD startFrame = 0;   // first block's first frame
-    DWORD step = 1;         // frames between lines
+    double firstMiddle = 0; // frame of the first line's middle
+    double step = 1;        // frames between lines' middles
+    DWORD blockFrames = 0;
+    DWORD hopFrames = 1;
+    int blocksPerLine = 1;
     bool resolutionNote = false;
+    // Frame of line i's middle, and of its first block's first frame (not before 0).
+    DWORD LineMiddle(int i) const;
+    DWORD FirstBlockOfLine(int i) const;
 };
-SegmentRebuildPlan PlanSegmentRebuild(const TWaveData& wave, float start, float end, DWORD blockFrames, int lines);
+SegmentRebuildPlan PlanSegmentRebuild(const TWaveData& wave, float start, float end, DWORD blockFrames, DWORD hopFrames,
+                                      int averageBlocks, int lines);
 // The history line that rebuild step i fills: a scrolling spectrogram (scroll type 0) fills
 // from the last line back, so the newest block lands at the entry edge; a sweeping one (1)
 // from the first on; any other value fills line 0.

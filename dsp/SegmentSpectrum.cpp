@@ -165,6 +165,17 @@ bool ProcessSegmentBlock(TWaveData& wave, int fileChannel, DWORD frame, TSampleB
     return true;
 }
 
+bool ProcessRebuildLine(TWaveData& wave, int fileChannel, const SegmentRebuildPlan& plan, int line, TSampleBuffer& work,
+                        SpectralData& engine, const TSmoothing& window)
+{
+    engine.ResetAverages();
+    DWORD frame = plan.FirstBlockOfLine(line);
+    for (int k = 0; k < plan.blocksPerLine; ++k, frame += plan.hopFrames)
+        if (!ProcessSegmentBlock(wave, fileChannel, frame, work, engine, window))
+            return false;
+    return true;
+}
+
 SegmentAverageResult ComputeSegmentAverage(TWaveData& wave, int fileChannel, DWORD startFrame, DWORD endFrame,
                                            DWORD hopFrames, TSampleBuffer& work, SpectralData& engine,
                                            const TSmoothing& window, const ChannelProcessingSettings& processing,

@@ -28,6 +28,11 @@ struct ChannelProcessingSettings;
 [[nodiscard]] bool ProcessSegmentBlock(TWaveData& wave, int fileChannel, DWORD frame, TSampleBuffer& work, SpectralData& engine,
                          const TSmoothing& window);
 
+// Line i of a history rebuild into the engine: its averages reset, then its own blocks of the
+// plan processed. False when the wave cannot be read.
+[[nodiscard]] bool ProcessRebuildLine(TWaveData& wave, int fileChannel, const SegmentRebuildPlan& plan, int line,
+                                      TSampleBuffer& work, SpectralData& engine, const TSmoothing& window);
+
 enum class SegmentAverageResult {
     Nothing,   // an empty segment
     Cancelled, // the user declined the zero-padding question

@@ -210,7 +210,10 @@ void TReverb::UpdateControls()
         return;
     }
     m_extent->ResetContent();
-    for (int s = 0; static_cast<float>(s) < a.maxDecayTime + 1.0f && s < kExtentListSeconds; ++s) {
+    // The list reaches the extent in use too: a segment's analysis sets it a second past the
+    // segment's length, a file's to its longest decay.
+    const float listed = std::max(a.maxDecayTime + 1.0f, Settings().TimeExtent + 0.1f);
+    for (int s = 0; static_cast<float>(s) < listed && s < kExtentListSeconds; ++s) {
         for (int d = 0; d <= 9; ++d) {
             const int v = 10 * s + d;
             if (v <= 0)

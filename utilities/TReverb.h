@@ -97,6 +97,8 @@ public:
     std::string StatusText() const;
     CButton* GetButton(UINT id) const;
     CComboBox* GetExtentCombo() const { return m_extent.get(); }
+    // The time axes' label of division i (0 .. TimeSteps()) of the time extent.
+    std::string TimeLabelAt(int i) const;
     CComboBox* GetSelectionCombo() const { return m_selection.get(); }
     CEdit* GetOffsetEdit() const { return m_offsetEdit.get(); }
 

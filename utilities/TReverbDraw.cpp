@@ -58,7 +58,16 @@ int TReverb::TimeSteps() const { return Settings().TimeExtent >= 1.0f ? 4 : 10; 
 
 std::string TReverb::TimeLabel(float seconds) const
 {
-    return Printf(Settings().TimeExtent > 2.0f ? "%6.1f" : "%6.2f", seconds);
+    // Tenths when the divisions fall on them; hundredths when they don't (an extent of 5 s
+    // divides into 1.25 s), so that no label reads a time the grid line does not stand at.
+    const double tenths = 10.0 * Settings().TimeExtent / TimeSteps();
+    const bool onTenths = std::fabs(tenths - std::round(tenths)) < 1e-3;
+    return Printf(Settings().TimeExtent > 2.0f && onTenths ? "%6.1f" : "%6.2f", seconds);
+}
+
+std::string TReverb::TimeLabelAt(int i) const
+{
+    return TimeLabel(static_cast<float>(i) * Settings().TimeExtent / static_cast<float>(TimeSteps()));
 }
 
 std::string TReverb::SelectionText() const
@@ -193,11 +202,10 @@ void TReverb::DrawTimeGrid(CDC* dc, bool vertical)
 {
     const CRect& p = m_plotRect;
     const int steps = TimeSteps();
-    const float E = Settings().TimeExtent;
     CPen grid(PS_SOLID, 1, m_printing ? RGB(0, 0, 0) : Settings().GridColor);
     CPen* old = dc->SelectObject(&grid);
     for (int i = 0; i <= steps; ++i) {
-        const std::string label = TimeLabel(static_cast<float>(i) * E / static_cast<float>(steps));
+        const std::string label = TimeLabelAt(i);
         const CSize size = dc->GetTextExtent(label);
         if (vertical) {
             const int x = p.left + i * p.Width() / steps;
@@ -360,7 +368,7 @@ void TReverb::DrawSurface(CDC* dc)
         dc->MoveTo(x, y);
         dc->LineTo(x + 4, y);
         if (i > 0)
-            dc->TextOut(x + 6, y - 6, TimeLabel(static_cast<float>(i) * E / static_cast<float>(steps)));
+            dc->TextOut(x + 6, y - 6, TimeLabelAt(i));
     }
     TurnedText(dc, backX + 24, backY + span / 2, m_fontHeight, 634, "Seconds");
     // Amplitude axis right of the back row.

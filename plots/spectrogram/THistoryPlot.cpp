@@ -464,6 +464,12 @@ template <class Settings> void THistoryPlot<Settings>::SetHistoryLine(int line, 
     }
 }
 
+template <class Settings> void THistoryPlot<Settings>::ShiftHistory(float seconds)
+{
+    m_history.Shift(seconds);
+    UpdateTimeStrings();
+}
+
 template <class Settings> void THistoryPlot<Settings>::AddSpectrum(float time)
 {
     if (!AcceptLine(time))

@@ -93,6 +93,11 @@ public:
     void AddSpectrum(float time);
     void ClearHistory();
     void SetHistoryLine(int line, float time);
+    // The lines' times move by `seconds` (their samples moved in the file); lines that fall
+    // before the file's start are dropped from the history.
+    void ShiftHistory(float seconds);
+    // The lines a rebuild fills: those whose first row lies inside the history (1 without one).
+    int GetRebuildLines() const { return m_history.Empty() ? 1 : m_history.VisibleLines(); }
     int GetLineCapacity() const { return m_history.LineCapacity(); }
     float GetHistoryStartTime() const { return m_history.StartTime(); }
     float GetHistoryEndTime() const { return m_history.EndTime(); }

@@ -72,6 +72,20 @@ void TLineHistory::SetLevels(int line, float peak, float floor)
     }
 }
 
+void TLineHistory::Shift(float seconds)
+{
+    for (std::size_t i = 0; i < m_rows.size(); ++i) {
+        if (!m_hasLevels[i])
+            continue;
+        m_rows[i].time += seconds;
+        if (m_rows[i].time < 0.0f) {
+            m_rows[i] = LineHistoryEntry{};
+            m_hasLevels[i] = 0;
+        }
+    }
+    RecomputeTimes();
+}
+
 float TLineHistory::RowTime(int k) const
 {
     if (m_rows.empty())

@@ -44,6 +44,13 @@ public:
     void SetLine(int line, float time);
     // Peak and floor of the rows of `line` that lie inside the history.
     void SetLevels(int line, float peak, float floor);
+    // Every row that shows a spectrum moves by `seconds`; a row that lands before 0 (its
+    // samples left the file) becomes empty.
+    void Shift(float seconds);
+    // Whether row k shows a spectrum (recorded or rebuilt).
+    bool HasSpectrum(int k) const { return k >= 0 && k < Count() && m_hasLevels[static_cast<std::size_t>(k)] != 0; }
+    // Lines whose first row lies inside the history (0 for none).
+    int VisibleLines() const { return (Count() + m_thickness - 1) / m_thickness; }
 
     // The time of row k, k clamped to the history; 0 without one.
     float RowTime(int k) const;

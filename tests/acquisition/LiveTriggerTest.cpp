@@ -83,28 +83,12 @@ protected:
         std::string error;
         ASSERT_TRUE(kdrsim::ConfigureSources(sources, &error)) << error;
         ASSERT_NE(Start(), nullptr);
-        frame->Settings.OpMode = mode;
-        for (int ch = 0; ch < 8; ++ch) {
-            frame->Settings.Device.Channels[ch].bIsEnabled = ch == 0 ? 1 : 0;
-            frame->Settings.Processing[ch].FFTsize = 1024;
-            frame->Settings.Processing[ch].DecimationRatio = 1;
-        }
-        for (auto& c : frame->Settings.Composite)
-            c.bIsEnabled = 0;
+        frametest::UseChannelZeroAlone(frame->Settings, mode);
         frame->Settings.FileIO.RealTimeWaveBufferEnableFlag = 0;
         frame->Settings.FileIO.WaveFileMode = 0; // recording files in memory, 30 s of them
         frame->Settings.FileIO.MaxRamRecordingTimeSecs = 30;
         CopyField(frame->Settings.Paths.Wav, Data("wave").c_str());
-        TriggerSettings& t = frame->Settings.Trigger;
-        t.TriggerEnabled = 1;
-        t.TriggerChannel = 0;
-        t.TriggerSource = 0;
-        t.TriggerType = 0;
-        t.Polarity = 0;
-        t.ThresholdVolts = 1.0f;
-        t.DelayType = delayType;
-        t.DelayMsec = delayMs;
-        t.PromptToAccept = 0;
+        frametest::TriggerOnChannelZero(frame->Settings.Trigger, delayType, delayMs);
     }
     void Run()
     {

@@ -4,6 +4,8 @@
 // that every channel is analysed on every step and composites combine simultaneous blocks.
 #include "LiveRunFixture.h"
 
+#include "acquisition/HistoryLineSpan.h"
+
 #include "dsp/SpectralData.h"
 #include "numerics/TSmoothing.h"
 #include "plots/spectrogram/TSpectrogram.h"
@@ -280,4 +282,42 @@ TEST_F(LiveUnderLoad, AConfigurationsOversizedBlocksAreHeldBeforeARun)
     }
     EXPECT_FALSE(frame->AcquisitionRunning);
     EXPECT_EQ(user.Texts().size(), 1u);
+}
+
+TEST_F(LiveUnderLoad, AWrappedBuffersHistoryLiesInItsFileAndEndsAtItsLastToneOnABusyCore)
+{
+    // 500 Hz for 3.5 s, then 1500 Hz; a 3 s real-time buffer keeps about the last 2 s of a 5 s
+    // run, and the spectrogram's lines move with it.
+    const std::string wav = Data("tones.wav");
+    WriteSource("tones.wav", 4000 * 20,
+                "[round(4194303 * __import__('math').sin(2 * __import__('math').pi * (500 if n < 14000 else 1500) * n / "
+                "4000)) for n in range(len(x))]");
+    Prepare("0=file:" + wav);
+    EnableChannels(1, 0, 3);
+    frame->Settings.FileIO.RealTimeWaveBufferEnableFlag = 1;
+    frame->Settings.FileIO.RealTimeWaveBufferLengthSecs = 3;
+    frame->Settings.SpectrogramOpts[0].IntervalFlag = 1;
+    frame->Settings.SpectrogramOpts[0].IntervalSecs = 0.05f;
+    frame->OpenSpectrogramPlot(0);
+    ASSERT_NE(frame->SpectrogramPlot[0], nullptr);
+    {
+        const BusyCore busy;
+        frame->ExecuteCommand(ID_RUN);
+        ASSERT_TRUE(frame->AcquisitionRunning);
+        ASSERT_TRUE(kdrsim::WaitUntilStreaming(5000));
+        PlayRealTime(5000);
+        frame->ExecuteCommand(ID_STOP);
+    }
+    ASSERT_FALSE(frame->AcquisitionRunning);
+    const TWaveFile* file = frame->Settings.Files[0].File.get();
+    ASSERT_NE(file, nullptr);
+    const double length = file->FramesToSeconds(file->GetEndFrame());
+    ASSERT_LT(length, 2.5);
+    const HistoryLineSpan span = LineSpanOf(frame->SpectrogramPlot[0]->GetHistory(), length);
+    EXPECT_GT(span.lines, 10);
+    EXPECT_EQ(span.outside, 0) << "lines " << span.earliest << " .. " << span.latest << " s in " << length << " s";
+    const float end = frame->SpectrogramPlot[0]->GetHistoryEndTime();
+    ASSERT_GT(end, 1.0f);
+    frame->ComputeSegmentAverageSpectrum(0, end - 1.0f, end, false);
+    EXPECT_NEAR(frame->Spectral[0]->GetPeakFrequency(), 1500.0f, 10.0f);
 }

@@ -259,3 +259,101 @@ TEST_F(HistoryPlots, ARebuiltSurfaceKeepsEachLinesOwnPeak)
     EXPECT_GT(checked, 10);
     EXPECT_LT(high - low, 1.0) << "rows' peaks do not follow the tone's level";
 }
+
+namespace {
+// The colour index (0 .. count - 1, -1 for none of the scale's) at a picture pixel.
+int ColourIndexAt(CBitmap* bitmap, const std::vector<COLORREF>& colours, int x, int y)
+{
+    CDC mem;
+    mem.CreateCompatibleDC(nullptr);
+    CBitmap* old = mem.SelectObject(bitmap);
+    const COLORREF c = mem.GetPixel(x, y);
+    mem.SelectObject(old);
+    const auto it = std::find(colours.begin(), colours.end(), c);
+    return it == colours.end() ? -1 : static_cast<int>(it - colours.begin());
+}
+
+std::vector<DWORD> PictureBits(CBitmap* bitmap)
+{
+    BITMAP info{};
+    bitmap->GetBitmap(&info);
+    std::vector<DWORD> bits(static_cast<std::size_t>(info.bmWidth) * info.bmHeight);
+    bitmap->GetBitmapBits(static_cast<DWORD>(bits.size() * sizeof(DWORD)), bits.data());
+    return bits;
+}
+} // namespace
+
+TEST_F(HistoryPlots, ARebuildShowsEachToneOnlyInItsOwnLinesAndRebuildsAgainTheSame)
+{
+    // 500 Hz for 20 s, 1 kHz for 20 s, then silence, with the channel's default averaging
+    // (exponential over 3 blocks): a line is only its own blocks.
+    ASSERT_NE(Start(), nullptr);
+    ASSERT_TRUE(WriteWaveOf(Data("wave/steps.wav"), kRate, kRate * 60,
+                            "0 if i >= 320000 else round(12000 * math.sin(2 * math.pi * (500 if i < 160000 else 1000) * i / 8000))"));
+    ASSERT_TRUE(OpenChannel(0, Data("wave/steps.wav")));
+    ASSERT_EQ(frame->Settings.Processing[0].AverageBlocks, 3u);
+    SpectrogramPlotSettings& s = frame->Settings.SpectrogramOpts[0];
+    s.Direction = 3;
+    s.ScrollType = 0;
+    s.UseFullSpan = 1;
+    s.PlotTop = 60.0f;
+    s.PlotRange = 160.0f;
+    frame->RebuildSpectrogramFromSegment(0, 0.0f, 60.0f, false, true);
+    TSpectrogram* plot = frame->SpectrogramPlot[0];
+    ASSERT_NE(plot, nullptr);
+    const TLineHistory& history = plot->GetHistory();
+    CBitmap* bitmap = plot->GetPaneBitmap(0);
+    ASSERT_NE(bitmap, nullptr);
+    BITMAP info{};
+    bitmap->GetBitmap(&info);
+    const int rows = std::min(history.Count(), info.bmHeight);
+    ASSERT_GT(rows, 100);
+    // The newest line is the last whole block's middle; the oldest the first's.
+    const double half = 512.0 / kRate;
+    EXPECT_NEAR(history.RowTime(0), 60.0 - half, 1e-3);
+    const float step = (history.RowTime(0) - history.RowTime(2)) / 1.0f;
+    ASSERT_GT(step, 0.0f);
+    const auto column = [&](float hz) {
+        const auto& map = plot->GetFrequencyMap();
+        for (std::size_t c = 0; c < map.size(); ++c)
+            if (map[c].frequency >= hz)
+                return static_cast<int>(c);
+        return -1;
+    };
+    struct Tone {
+        float hz, from, to;
+    };
+    const Tone tones[] = {{500.0f, 0.0f, 20.0f}, {1000.0f, 20.0f, 40.0f}};
+    for (const Tone& tone : tones) {
+        const int x = column(tone.hz);
+        ASSERT_GE(x, 0);
+        // The tone's own level, from a line in the middle of its span; a line shows the tone
+        // when its pixel lies within 20 dB (25 colours of 200 over 160 dB) of it.
+        int full = -1;
+        for (int r = 0; r < rows; r += 2)
+            if (std::fabs(history.RowTime(r) - (tone.from + tone.to) / 2) < step)
+                full = ColourIndexAt(bitmap, plot->GetColours(), x, r);
+        ASSERT_GT(full, 25) << tone.hz;
+        for (int r = 0; r < rows; r += 2) {
+            const float t = history.RowTime(r);
+            const bool shown = ColourIndexAt(bitmap, plot->GetColours(), x, r) >= full - 25;
+            if (shown)
+                EXPECT_TRUE(t > tone.from - step && t < tone.to + step) << tone.hz << " Hz shown at " << t << " s";
+            else if (t > tone.from + step && t < tone.to - step)
+                ADD_FAILURE() << tone.hz << " Hz missing at " << t << " s";
+        }
+    }
+    // A rebuild of what the window shows (as a resize or a level change asks) gives the same
+    // lines at the same times.
+    const std::vector<DWORD> first = PictureBits(bitmap);
+    std::vector<float> times;
+    for (int r = 0; r < history.Count(); ++r)
+        times.push_back(history.RowTime(r));
+    for (int again = 0; again < 2; ++again) {
+        frame->RebuildSpectrogram(0, false, false);
+        ASSERT_EQ(plot->GetPaneBitmap(0), bitmap);
+        EXPECT_TRUE(PictureBits(bitmap) == first) << "rebuild " << again;
+        for (int r = 0; r < history.Count(); ++r)
+            ASSERT_EQ(history.RowTime(r), times[std::size_t(r)]) << "rebuild " << again << " row " << r;
+    }
+}

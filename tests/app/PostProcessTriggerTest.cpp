@@ -69,16 +69,8 @@ protected:
         p.OverlapPercent = 50;
         frame->Settings.Calibration[0].IsEnabled = 0;
         frame->Settings.Calibration[0].DTGain = 1.0f;
-        TriggerSettings& t = frame->Settings.Trigger;
-        t.TriggerEnabled = 1;
-        t.TriggerChannel = 0;
-        t.TriggerSource = 0;
-        t.TriggerType = 0;
-        t.Polarity = 0;
-        t.ThresholdVolts = 1.0f;
-        t.DelayType = 0;
-        t.DelayMsec = preDelayMsec;
-        t.PromptToAccept = prompt ? 1 : 0;
+        frametest::TriggerOnChannelZero(frame->Settings.Trigger, 0, preDelayMsec);
+        frame->Settings.Trigger.PromptToAccept = prompt ? 1 : 0;
         return file;
     }
 

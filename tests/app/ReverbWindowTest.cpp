@@ -83,6 +83,25 @@ TEST_F(ReverbWindow, ASelectedDecayIsAnalysedAndDrawn)
     EXPECT_EQ(frame->Settings.Reverb.StartOffset, 0);
     EXPECT_EQ(frame->Settings.Reverb.SelectedBand, static_cast<DWORD>(a.bandCount - 1));
     EXPECT_FLOAT_EQ(frame->Settings.Reverb.TimeExtent, 3.0f);
+    // The extent box shows the extent in use (a second past the segment's length).
+    CComboBox* extent = w->GetExtentCombo();
+    ASSERT_GE(extent->GetCurSel(), 0);
+    std::string shown(64, '\0');
+    shown.resize(std::size_t(std::max(extent->GetLBText(extent->GetCurSel(), shown.data()), 0)));
+    EXPECT_EQ(shown, "3.0 seconds");
+    // Each time label reads the time its grid line stands at: hundredths where the divisions
+    // fall between tenths.
+    const struct {
+        float extent;
+        int division;
+        const char* label;
+    } labels[] = {{3.0f, 1, "  0.75"}, {4.0f, 1, "   1.0"}, {5.0f, 1, "  1.25"}, {5.0f, 3, "  3.75"},
+                  {10.0f, 1, "   2.5"}, {0.5f, 1, "  0.05"}};
+    for (const auto& l : labels) {
+        frame->Settings.Reverb.TimeExtent = l.extent;
+        EXPECT_EQ(w->TimeLabelAt(l.division), l.label) << l.extent;
+    }
+    frame->Settings.Reverb.TimeExtent = 3.0f;
     EXPECT_TRUE(frame->IsWindowEnabled());
     // White noise: every band and the wideband level decay with the recording's 0.6 s (one
     // random decay per band scatters by several per cent; their mean does not).

@@ -210,7 +210,12 @@ TEST_F(UtilityRun, LogFilesReadBackByPythonsCsvReader)
     EXPECT_EQ(header, want);
     const auto first = Fields(rows[1]);
     ASSERT_EQ(first.size(), want.size());
-    EXPECT_EQ(first[0], "00:00:00.00");
+    // Each row carries its block's middle: blocks of 1024 frames 512 apart at 4000 Hz.
+    for (std::size_t i = 1; i < 6 && i < rows.size(); ++i) {
+        const std::string stamp = Fields(rows[i])[0]; // "00:00:SS.hh"
+        ASSERT_EQ(stamp.rfind("00:00:", 0), 0u) << stamp;
+        EXPECT_NEAR(std::atof(stamp.c_str() + 6), (512.0 * double(i - 1) + 512.0) / 4000.0, 0.0101) << stamp;
+    }
     EXPECT_NEAR(std::atof(first[1].c_str()), 500.0, 4.0);
     EXPECT_NEAR(std::atof(first[2].c_str()), 10.0, 0.3);
     const auto last = Fields(rows.back());
@@ -224,6 +229,7 @@ TEST_F(UtilityRun, LogFilesReadBackByPythonsCsvReader)
     ASSERT_GT(comp.size(), 10u);
     const size_t columns = Fields(comp[0]).size();
     EXPECT_EQ(columns, 11u);
+    EXPECT_EQ(Fields(comp[1])[0], first[0]); // the composite's block is its channel's
     for (size_t i = 1; i < comp.size(); ++i)
         ASSERT_EQ(Fields(comp[i]).size(), columns) << comp[i];
 

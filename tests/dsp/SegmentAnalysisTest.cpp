@@ -85,20 +85,46 @@ TEST(SegmentAveragePlan, ShortSegmentsAndBadInput)
 TEST(SegmentRebuild, LinesOverASegment)
 {
     const TWaveData wave(80000, TPcmFormat(8000, 1, 2));
-    // 2 s from 1 s, blocks of 1024 frames: moved back by 64 ms, 16000 frames over 100 lines.
-    SegmentRebuildPlan p = PlanSegmentRebuild(wave, 1.0f, 3.0f, 1024, 100);
-    EXPECT_TRUE(p.run);
-    EXPECT_NEAR(p.startFrame, 8000.0 - 512.0, 1.0); // seconds in single precision, truncated
-    EXPECT_EQ(p.step, 160u);
-    EXPECT_FALSE(p.resolutionNote);
-    // Fewer frames than lines: one frame a line, with the note.
-    p = PlanSegmentRebuild(wave, 1.0f, 1.005f, 1024, 100);
-    EXPECT_TRUE(p.run);
-    EXPECT_EQ(p.step, 1u);
-    EXPECT_TRUE(p.resolutionNote);
-    // Near the start both ends clamp to 0: nothing to do.
-    EXPECT_FALSE(PlanSegmentRebuild(wave, 0.01f, 0.05f, 1024, 100).run);
-    EXPECT_FALSE(PlanSegmentRebuild(wave, 1.0f, 3.0f, 1024, 0).run);
+    struct Case {
+        float start, end;
+        int averageBlocks, lines;
+        double step;
+        int blocksPerLine;
+        DWORD firstBlock;
+        bool note;
+    };
+    // Middles from 1 s to 3 s (frames 8000..24000), blocks of 1024 frames 512 apart: the last
+    // line lands on the segment's end; a line averages the blocks that fit its share, up to the
+    // averaging count, centred on its middle.
+    const Case cases[] = {
+        {1.0f, 3.0f, 3, 101, 160.0, 1, 8000 - 512, false},
+        {1.0f, 3.0f, 3, 11, 1600.0, 3, 8000 - 512 - 512, false},
+        {1.0f, 3.0f, 2, 11, 1600.0, 2, 8000 - 512 - 256, false},
+        {1.0f, 3.0f, 1000, 3, 8000.0, 15, 8000 - 512 - 7 * 512, false},
+        // Fewer frames than lines: one frame a line, with the note.
+        {1.0f, 1.005f, 3, 100, 1.0, 1, 8000 - 512, true},
+    };
+    for (const Case& c : cases) {
+        const SegmentRebuildPlan p = PlanSegmentRebuild(wave, c.start, c.end, 1024, 512, c.averageBlocks, c.lines);
+        ASSERT_TRUE(p.run) << c.lines;
+        EXPECT_DOUBLE_EQ(p.step, c.step) << c.lines;
+        EXPECT_EQ(p.blocksPerLine, c.blocksPerLine) << c.lines;
+        EXPECT_EQ(p.FirstBlockOfLine(0), c.firstBlock) << c.lines;
+        EXPECT_EQ(p.resolutionNote, c.note) << c.lines;
+        EXPECT_EQ(p.LineMiddle(0), 8000u);
+        if (!c.note)
+            EXPECT_EQ(p.LineMiddle(c.lines - 1), 24000u) << c.lines;
+        // The times the lines get plan the same lines again: a rebuild of a rebuild keeps them.
+        const float first = float(wave.FramesToSeconds(p.LineMiddle(0)));
+        const float last = float(wave.FramesToSeconds(p.LineMiddle(c.lines - 1)));
+        const SegmentRebuildPlan again = PlanSegmentRebuild(wave, first, last, 1024, 512, c.averageBlocks, c.lines);
+        for (int i = 0; i < c.lines; ++i)
+            ASSERT_EQ(again.LineMiddle(i), p.LineMiddle(i)) << c.lines << " line " << i;
+    }
+    // Near the start both ends clamp to the first block's middle: nothing to do; no lines
+    // neither.
+    EXPECT_FALSE(PlanSegmentRebuild(wave, 0.01f, 0.05f, 1024, 512, 3, 100).run);
+    EXPECT_FALSE(PlanSegmentRebuild(wave, 1.0f, 3.0f, 1024, 512, 3, 0).run);
     EXPECT_EQ(SegmentRebuildLine(0, 100, 0), 99);
     EXPECT_EQ(SegmentRebuildLine(99, 100, 0), 0);
     EXPECT_EQ(SegmentRebuildLine(7, 100, 1), 7);
