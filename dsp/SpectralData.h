@@ -143,7 +143,7 @@ public:
     std::optional<float> ComputeSnr() const;
     std::optional<float> ComputeSinad() const;
     float ComputeSfdr() const;
-    float ComputeImd() const;
+    std::optional<float> ComputeImd() const;
     std::optional<float> ComputeThdInRange(float f1, float f2) const;
     std::optional<float> ComputeThdNInRange(float f1, float f2) const;
     std::optional<float> ComputeSnrInRange(float f1, float f2) const;

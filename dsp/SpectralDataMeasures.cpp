@@ -762,42 +762,81 @@ float SpectralData::ComputeSfdr() const
     return Db10(magnitude[peakBin]) - Db10(spur);
 }
 
-float SpectralData::ComputeImd() const
+std::optional<float> SpectralData::ComputeImd() const
 {
-    if (!magnitude || bins == 0)
-        return 0.0f;
-    const float f1 = BinFrequency(peakBin);
-    const int lowBin = static_cast<int>(NarrowbandBin(lowFrequency));
-    const int highBin = static_cast<int>(NarrowbandBin(highFrequency));
-    double best = -9999.0;
-    int second = 0;
-    for (int k = lowBin + 1; k < highBin; ++k) {
-        if (std::abs(k - static_cast<int>(peakBin)) <= 3)
-            continue;
-        const double v = GetLevel(k);
-        if (v > best) {
-            best = v;
-            second = k;
-        }
+    if (!magnitude || bins < 16)
+        return std::nullopt;
+    const float* mag = magnitude.get();
+    const int n = static_cast<int>(bins);
+    // Tones and products are read as the power of their lobes (at least +-3 bins), so that
+    // one between bins reads as much as one on a bin.
+    const int W = std::max(3, LobeHalfWidth(windowType));
+    auto lobe = [&](int b) {
+        double p = 0.0;
+        for (int k = std::max(b - W, 0); k <= std::min(b + W, n - 1); ++k)
+            p += mag[k];
+        return p;
+    };
+    const int k1 = static_cast<int>(peakBin);
+    if (k1 <= W || k1 + W >= n || !(mag[k1] > 0.0f))
+        return std::nullopt;
+    // The second tone: the strongest peak clear of the first tone's lobe that is no harmonic of
+    // it, and stands out of the noise (ten times the median bin) and of its surroundings. Without one there is no IMD
+    // to read; a harmonic taken for the second tone put its difference product on the first
+    // tone and read 100 %.
+    const int lowBin = std::max(static_cast<int>(NarrowbandBin(lowFrequency)), W + 1);
+    const int highBin = std::min(static_cast<int>(NarrowbandBin(highFrequency)), n - W - 1);
+    if (highBin <= lowBin)
+        return std::nullopt;
+    std::vector<float> sorted(mag + lowBin, mag + highBin + 1);
+    std::nth_element(sorted.begin(), sorted.begin() + sorted.size() / 2, sorted.end());
+    const double floor = sorted[sorted.size() / 2];
+    // The first tone's frequency in bins, from its lobe's centre of power.
+    double weight = 0.0, moment = 0.0;
+    for (int k = k1 - W; k <= k1 + W; ++k) {
+        weight += mag[k];
+        moment += static_cast<double>(k) * mag[k];
     }
-    const float f2 = BinFrequency(static_cast<UINT>(second));
-    const int b2 = static_cast<int>(NarrowbandBin(f2)), b1 = static_cast<int>(NarrowbandBin(f1));
-    const double a1 = PowerOfLevel(MaxLevel(b2 - 3, b2 + 3));
-    const double a2 = PowerOfLevel(MaxLevel(b1 - 3, b1 + 3));
-    if (a1 == 0.0 || a2 == 0.0 || a1 + a2 == 0.0)
-        return 0.0f;
-    const float products[9] = {f2 + f1,         f2 - f1,         f2 + 2 * f1,     f2 - 2 * f1, 2 * (f2 + f1),
-                               2 * f2 + f1,     2 * f2 - f1,     2 * f2 + 2 * f1, 2 * f2 - 2 * f1};
+    const double centre = moment / weight;
+    auto harmonicOfFirst = [&](int k) {
+        const double h = std::round(k / centre);
+        return h >= 2.0 && std::abs(k - h * centre) <= 1.5 + 0.02 * h;
+    };
+    int k2 = -1;
+    for (int k = lowBin; k <= highBin; ++k) {
+        if (std::abs(k - k1) <= W || !(mag[k] >= mag[k - 1] && mag[k] > mag[k + 1]))
+            continue;
+        if (k2 >= 0 && !(mag[k] > mag[k2]))
+            continue;
+        // A tone's lobe stands four times above what lies just beyond it; a sidelobe of the
+        // first tone does not.
+        const float beyond = std::max(mag[std::max(k - W - 1, 0)], mag[std::min(k + W + 1, n - 1)]);
+        if (!(mag[k] > 10.0 * floor) || !(mag[k] >= 4.0f * beyond) || harmonicOfFirst(k))
+            continue;
+        k2 = k;
+    }
+    if (k2 < 0)
+        return std::nullopt;
+    const double f1 = BinFrequency(static_cast<UINT>(k1)), f2 = BinFrequency(static_cast<UINT>(k2));
+    const double a1 = lobe(k1), a2 = lobe(k2);
+    if (!(a1 + a2 > 0.0))
+        return std::nullopt;
+    // A product on the negative side of DC shows at its mirror frequency. Products that fall
+    // on a tone, on DC, or on a product already counted (2(f2+f1) is 2f2+2f1) are skipped.
+    const double products[9] = {f2 + f1, f2 - f1, f2 + 2 * f1, f2 - 2 * f1, 2 * (f2 + f1),
+                                2 * f2 + f1, 2 * f2 - f1, 2 * f2 + 2 * f1, 2 * f2 - 2 * f1};
+    std::vector<int> taken = {0, k1, k2};
     double sum = 0.0;
-    for (float f : products) {
-        if (!(f > 0.0f))
+    for (double f : products) {
+        const int b = static_cast<int>(NarrowbandBin(static_cast<float>(std::abs(f))));
+        if (b + W >= n)
             continue;
-        const int b = static_cast<int>(NarrowbandBin(f));
-        if (b > 0 && b + 3 < static_cast<int>(bins))
-            sum += PowerOfLevel(MaxLevel(b - 3, b + 3));
+        if (std::any_of(taken.begin(), taken.end(), [&](int t) { return std::abs(b - t) <= 2 * W; }))
+            continue;
+        taken.push_back(b);
+        sum += lobe(b);
     }
-    const double root = sum > 0.0 ? std::sqrt(sum) : 0.0;
-    return static_cast<float>(100.0 * root / std::sqrt(a1 + a2));
+    return static_cast<float>(100.0 * std::sqrt(sum / (a1 + a2)));
 }
 
 void SpectralData::FindMinimumInRange(UINT lo, UINT hi, float* freq, float* level) const

@@ -201,15 +201,65 @@ TEST(SpectralDataDistortion, SfdrIsThePowerRatioOfPeakAndSpur)
     EXPECT_GE(hi, 105u);
 }
 
-TEST(SpectralDataDistortion, ImdOfTwoTonesIsTheSameOnEitherScale)
+// IMD = rms of the products / rms of the two tones, on signals made of known parts. One tone
+// with harmonics has no second tone (a harmonic taken for one read 100 %); a product that
+// falls on a tone is no product; a product below DC shows at its mirror frequency.
+TEST(SpectralDataDistortion, ImdReadsTheProductsOfTwoTonesAndNothingForOne)
 {
-    const std::vector<Tone> tones = {{100, 1.0}, {170, 0.5}, {70, 0.01}, {270, 0.02}};
-    const double expected = 100 * std::sqrt(0.01 * 0.01 + 0.02 * 0.02) / std::sqrt(1.0 + 0.25);
-    Measured log(tones, 1), lin(tones, 0);
-    EXPECT_NEAR(log.d->ComputeImd(), expected, 1e-3);
-    EXPECT_NEAR(lin.d->ComputeImd(), expected, 1e-3);
-    Measured silent({});
-    EXPECT_EQ(silent.d->ComputeImd(), 0.0f);
+    struct Case {
+        const char* name;
+        DWORD rate, fft;
+        WORD window;
+        std::vector<std::pair<double, double>> tones;    // Hz, amplitude
+        std::vector<std::pair<double, double>> products; // Hz, amplitude; empty: no IMD
+    };
+    const Case cases[] = {
+        {"one tone, 1 % 2nd", 4000, 1024, TSmoothing::kHanning, {{500.0, 0.5}, {1000.0, 0.005}}, {}},
+        {"one tone, 10 % 2nd and 3rd", 4000, 1024, TSmoothing::kHanning,
+         {{401.0, 0.5}, {802.0, 0.05}, {1203.0, 0.01}}, {}},
+        {"one tone, 5 % 2nd, rectangular", 4000, 1024, TSmoothing::kUniform, {{250.0, 0.5}, {500.0, 0.025}}, {}},
+        // SMPTE-like: 60 Hz and 1 kHz at 4:1 near the top of the device's band, between bins.
+        {"60 Hz + 1 kHz at 4:1", 4000, 1024, TSmoothing::kHanning, {{60.0, 0.4}, {1000.0, 0.1}},
+         {{1060.0, 0.002}, {940.0, 0.002}, {1120.0, 0.001}, {880.0, 0.001}, {1880.0, 0.0005}, {1940.0, 0.0004}}},
+        // Two close tones: 19 and 20 kHz; 2f1 - f2 (18 kHz) is the mirror of f2 - 2f1.
+        {"19 kHz + 20 kHz", 48000, 4096, TSmoothing::kBlackman, {{19000.0, 0.4}, {20000.0, 0.35}},
+         {{1000.0, 0.003}, {18000.0, 0.002}, {21000.0, 0.0015}, {2000.0, 0.001}}},
+    };
+    for (const Case& c : cases) {
+        for (WORD amp : {WORD{1}, WORD{0}}) {
+            ChannelProcessingSettings p = Processing(c.rate, c.fft, c.window);
+            p.AverageBlocks = 4;
+            const auto s = Scaling(amp);
+            SpectralData d(&p, &s, false);
+            TSmoothing w(c.fft, c.window, TSmoothing::kAmplitudeCorrection);
+            const double binHz = static_cast<double>(c.rate) / c.fft;
+            unsigned seed = 3;
+            for (int b = 0; b < 4; ++b) {
+                std::vector<Tone> parts;
+                for (const auto& [f, a] : c.tones)
+                    parts.push_back({f / binHz, a, 2.0 * M_PI * f / binHz * b});
+                for (const auto& [f, a] : c.products)
+                    parts.push_back({f / binHz, a, 2.0 * M_PI * f / binHz * b + 1.1});
+                FeedBlock(d, w, parts, 1e-6, &seed);
+                d.Average(false);
+            }
+            const auto imd = d.ComputeImd();
+            if (c.products.empty()) {
+                EXPECT_TRUE(!imd || *imd < 0.01f) << c.name << ": " << (imd ? *imd : -1.0f);
+                continue;
+            }
+            double prod = 0.0, tones = 0.0;
+            for (const auto& pr : c.products)
+                prod += pr.second * pr.second;
+            for (const auto& t : c.tones)
+                tones += t.second * t.second;
+            ASSERT_TRUE(imd) << c.name;
+            EXPECT_NEAR(20 * std::log10(*imd / (100 * std::sqrt(prod / tones))), 0.0, 0.5)
+                << c.name << " scale " << amp << ": " << *imd;
+        }
+    }
+    const Measured silent({});
+    EXPECT_FALSE(silent.d->ComputeImd());
 }
 
 TEST(SpectralDataLevelMeasures, OverallLevelObeysParsevalWithTheNoiseBandwidth)
