@@ -209,6 +209,8 @@ private:
     // when the range holds none.
     int PeakHoldBestBin(int lo, int hi) const;
     double PowerOfLevel(double level) const;
+    // The width in Hz a density bin's value stands for (1 without density).
+    double DensityBinWidth() const;
     // The powers a distortion measure is made of, between two bins, each with how far it may
     // be off (what the leakage taken away and the noise under the harmonics leave uncertain).
     struct ToneParts {

@@ -35,6 +35,12 @@ float SpectralData::NoiseBandwidthFactor() const
     return densityFlag ? 1.0f : noiseBandwidth;
 }
 
+double SpectralData::DensityBinWidth() const
+{
+    // Density bins hold power per hertz: each stands for a bin's width of power.
+    return static_cast<double>(densityDivisor) * densityDivisor;
+}
+
 float SpectralData::TotalLevel(UINT first, UINT last, WORD ampType, int weighting)
 {
     if (!magnitude || bins == 0)
@@ -58,7 +64,7 @@ float SpectralData::TotalLevel(UINT first, UINT last, WORD ampType, int weightin
             sum = displayedPower(first, std::min(last, bandCount - 1));
         } else {
             sum = displayedPower(std::max(first, NarrowbandBin(lowFrequency)), std::min(last, bins - 1));
-            sum *= NoiseBandwidthFactor();
+            sum *= NoiseBandwidthFactor() * DensityBinWidth();
         }
         if (!(sum > 0.0))
             return 0.0f;
@@ -103,7 +109,7 @@ float SpectralData::TotalLevel(UINT first, UINT last, WORD ampType, int weightin
         }
     }
     if (!IsOctave())
-        sum *= NoiseBandwidthFactor();
+        sum *= NoiseBandwidthFactor() * DensityBinWidth();
     float result;
     if (sum > 0.0)
         result = ampType == 1 ? static_cast<float>(10.0 * std::log10(sum)) : static_cast<float>(std::sqrt(sum));

@@ -291,9 +291,9 @@ TEST(SpectralDataLevelMeasures, ParzenAndKaiserReadTrueSineAndNoiseLevels)
     // A 0.5-full-scale sine on a bin reads -6.02 dB through an amplitude-corrected window.
     // White noise of rms 0.1 full scale, averaged over 16 blocks of 4096, reads -20 dB rms
     // (RMS-labelled calibration of ratio 1): as the overall level of the amplitude-corrected
-    // narrowband spectrum (which carries the noise-bandwidth factor), and as the summed power
-    // density of the energy-corrected spectrum. The power of one windowed block has a relative
-    // spread of sqrt(2 sum w^4)/sum w^2, 3.6 % (Parzen) and 3.9 % (Kaiser) at N = 4096; over 16
+    // narrowband spectrum (which carries the noise-bandwidth factor), and as the power density
+    // of the energy-corrected spectrum summed over the bins' widths. The power of one windowed
+    // block has a relative spread of sqrt(2 sum w^4)/sum w^2, 3.6 % (Parzen) and 3.9 % (Kaiser) at N = 4096; over 16
     // blocks under 1 % (0.043 dB), so 0.15 dB is three and a half standard deviations, while
     // the faults this guards against are 1.5 dB and more.
     for (WORD type : {TSmoothing::kParzen, TSmoothing::kKaiser}) {
@@ -321,7 +321,32 @@ TEST(SpectralDataLevelMeasures, ParzenAndKaiserReadTrueSineAndNoiseLevels)
             dense.Average(false);
         }
         EXPECT_NEAR(narrow.GetOverallLevel(), -20.0, 0.15) << "type " << type;
-        EXPECT_NEAR(dense.GetOverallLevel() + 10 * std::log10(dense.GetBinWidth()), -20.0, 0.15) << "type " << type;
+        EXPECT_NEAR(dense.GetOverallLevel(), -20.0, 0.15) << "type " << type;
+    }
+}
+
+// The overall level of a density spectrum is the noise's total power whatever the FFT size:
+// the density bins were summed without their width (-25.98 dB for -20 dB at 1024 points).
+TEST(SpectralDataLevelMeasures, DensityOverallLevelIsTheTotalPowerAtEverySize)
+{
+    for (DWORD fft : {256u, 1024u, 4096u}) {
+        auto p = Processing(4000, fft);
+        p.AverageBlocks = 32;
+        auto density = Scaling(1);
+        density.SpectralDensityFlag = 1;
+        const auto rms = Calibration(kUnitCustom, 1.0f, 1);
+        SpectralData d(&p, &density, false);
+        d.SetScaling(&rms);
+        TSmoothing energy(fft, TSmoothing::kHanning, TSmoothing::kEnergyCorrection);
+        unsigned seed = 21;
+        for (int b = 0; b < 32; ++b) {
+            FeedBlock(d, energy, {}, 0.1, &seed);
+            d.Average(false);
+        }
+        // Summed from the bin of the low frequency on: two bins' share of white noise left out.
+        const double kept = 10 * std::log10(1.0 - 2.0 / (fft / 2));
+        EXPECT_NEAR(d.GetOverallLevel(), -20.0 + kept, 0.2) << fft;
+        EXPECT_NEAR(d.TotalLevel(d.GetFirstBin(), d.GetLastBin(), 1, -1), -20.0 + kept, 0.2) << fft;
     }
 }
 
