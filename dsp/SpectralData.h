@@ -227,9 +227,10 @@ private:
     ToneParts AnalyseTone(UINT lo, UINT hi) const;
     // Adds the predicted share of a tone's power in every bin (the window's response at the
     // tone's offset from the bin, scaled to `lobePower` over the lobe of `centre`) to `leak`,
-    // and how far that prediction may be off to `spread`. Returns the share of the tone's
-    // power its lobe holds (0 when the window's shape is not known).
-    double AddToneLeakage(UINT centre, int halfWidth, double lobePower, std::vector<double>& leak,
+    // and how far that prediction may be off to `spread`; `floor` is the noise in one bin.
+    // Returns the share of the tone's power its lobe holds (0 when the window's shape is not
+    // known).
+    double AddToneLeakage(UINT centre, int halfWidth, double lobePower, double floor, std::vector<double>& leak,
                           std::vector<double>& spread) const;
     // The smallest share of a tone's power the window's lobe holds, at any offset.
     double LeastLobeShare(int halfWidth) const;

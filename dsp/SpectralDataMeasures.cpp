@@ -337,8 +337,8 @@ double SpectralData::LeastLobeShare(int halfWidth) const
     return lobeResponse.empty() ? 0.0 : leastLobeShare;
 }
 
-double SpectralData::AddToneLeakage(UINT centre, int halfWidth, double lobePower, std::vector<double>& leak,
-                                    std::vector<double>& spread) const
+double SpectralData::AddToneLeakage(UINT centre, int halfWidth, double lobePower, double floor,
+                                    std::vector<double>& leak, std::vector<double>& spread) const
 {
     const std::vector<double>& w = WindowShape();
     if (w.size() != N || halfWidth < 1 || centre < static_cast<UINT>(halfWidth) || centre + halfWidth >= bins ||
@@ -354,10 +354,12 @@ double SpectralData::AddToneLeakage(UINT centre, int halfWidth, double lobePower
     const double delta = ToneOffset([&](double x) { return LobeResponse(x, halfWidth); },
                                     &magnitude[centre - halfWidth], halfWidth);
     // The window shifted by the offset: its transform is the response at every bin's distance
-    // from the tone. The offset found from the lobe is good to a few hundredths of a bin; how
-    // much the response changes over that says how far the prediction may be off (much in a
-    // window's nulls, little on its sidelobes' tops).
-    constexpr double kOffsetError = 0.03;
+    // from the tone. The offset found from the lobe is good to about the root of the noise's
+    // share of the lobe (within 0.001 and 0.03 bins); how much the response changes over that
+    // says how far the prediction may be off (much in a window's nulls, little on its
+    // sidelobes' tops).
+    const double kOffsetError =
+        std::clamp(2.0 * std::sqrt(std::max(floor, 0.0) * (2 * halfWidth + 1) / lobePower), 0.001, 0.03);
     auto shifted = [&](std::vector<float>& out, double d) {
         for (UINT n = 0; n < N; ++n) {
             const double a = 2.0 * M_PI * d * n / N;
@@ -374,15 +376,15 @@ double SpectralData::AddToneLeakage(UINT centre, int halfWidth, double lobePower
     };
     auto response = [&](long long m) { return powerAt(v, m); };
     // A real tone is a pair at +f and -f; the mirror image leaks into the low bins too. The two
-    // add as powers only on average: in one block they add or cancel by 2 Re(z V(k-c) V(-k-c)),
+    // add as powers only on average: in one block they add or cancel by 2 Re(z V(k-c) V*(-k-c)),
     // z set by the tone's phase, and a running tone can meet every block at the same phase.
     // z is one number for all bins: it is fitted, with the noise floor, to what the bins hold
     // beyond the two powers.
     auto product = [&](UINT k) {
         const std::size_t i = static_cast<std::size_t>(((static_cast<long long>(k) - centre) % N + N) % N);
         const std::size_t j = static_cast<std::size_t>(((-static_cast<long long>(k) - centre) % N + N) % N);
-        return std::pair<double, double>{static_cast<double>(v[2 * i]) * v[2 * j] - static_cast<double>(v[2 * i + 1]) * v[2 * j + 1],
-                                         static_cast<double>(v[2 * i]) * v[2 * j + 1] + static_cast<double>(v[2 * i + 1]) * v[2 * j]};
+        return std::pair<double, double>{static_cast<double>(v[2 * i]) * v[2 * j] + static_cast<double>(v[2 * i + 1]) * v[2 * j + 1],
+                                         -static_cast<double>(v[2 * i]) * v[2 * j + 1] + static_cast<double>(v[2 * i + 1]) * v[2 * j]};
     };
     double lobe = 0.0, total = 0.0;
     for (UINT k = 0; k < bins; ++k) {
@@ -499,7 +501,16 @@ SpectralData::ToneParts SpectralData::AnalyseTone(UINT lo, UINT hi) const
         lobePower += mag[k];
         owner[k] = 1;
     }
-    const double share = AddToneLeakage(k0, W, lobePower, leak, spread);
+    // The noise floor as the median bin of the band, for how well the lobes can be read.
+    double floor = 0.0;
+    try {
+        std::vector<float> sorted(mag + from, mag + hi + 1);
+        std::nth_element(sorted.begin(), sorted.begin() + sorted.size() / 2, sorted.end());
+        floor = sorted[sorted.size() / 2];
+    } catch (const std::bad_alloc&) {
+        return parts;
+    }
+    const double share = AddToneLeakage(k0, W, lobePower, floor, leak, spread);
     // Without the window's shape nothing can be told apart from the tone's leakage.
     if (!(share > 0.0))
         return parts;
@@ -509,7 +520,8 @@ SpectralData::ToneParts SpectralData::AnalyseTone(UINT lo, UINT hi) const
     // inside the band count.
     struct Lobe {
         long centre, a, b;
-        double power; // leakage of the fundamental taken away
+        double power;  // leakage of the fundamental taken away
+        double spread; // how far that may be off
     };
     std::vector<Lobe> lobes;
     const double f0 = BinFrequency(k0);
@@ -529,15 +541,14 @@ SpectralData::ToneParts SpectralData::AnalyseTone(UINT lo, UINT hi) const
         if (best < 0)
             continue;
         ++parts.harmonicCount;
-        Lobe l{best, std::max<long>(from, best - W), std::min<long>(hi, best + W), 0.0};
+        Lobe l{best, std::max<long>(from, best - W), std::min<long>(hi, best + W), 0.0, 0.0};
         for (long k = l.a; k <= l.b; ++k) {
             if (owner[static_cast<std::size_t>(k)] != 0)
                 continue;
             owner[static_cast<std::size_t>(k)] = 2;
-            // The fundamental's leakage and the harmonic meet at one phase in every block
-            // when both stay put between blocks: they may add or cancel.
             l.power += mag[k] - leak[k];
-            parts.harmonicsSpread += spread[k] + 2.0 * std::sqrt(leak[k] * std::max(mag[k] - leak[k], 0.0));
+            l.spread += spread[k];
+            parts.harmonicsSpread += spread[k];
         }
         lobes.push_back(l);
     }
@@ -565,7 +576,7 @@ SpectralData::ToneParts SpectralData::AnalyseTone(UINT lo, UINT hi) const
         free.clear();
         freeSpread = 0.0;
         for (UINT k = from; k <= hi; ++k)
-            if (owner[k] == 0 && spreadAll[k] <= guard) {
+            if (owner[k] == 0 && spreadAll[k] <= guard * std::max(floor, mag[k] - leakAll[k])) {
                 free.push_back(mag[k] - leakAll[k]);
                 freeSpread += spreadAll[k];
             }
@@ -574,15 +585,11 @@ SpectralData::ToneParts SpectralData::AnalyseTone(UINT lo, UINT hi) const
     auto estimate = [&] {
         collect(HUGE_VAL);
         const std::size_t unowned = free.size();
-        double sum = 0.0;
-        for (double v : free)
-            sum += v;
-        const double mean = std::max(sum, 0.0) / std::max<std::size_t>(unowned, 1);
-        // The bins the leakage leaves most certain, widened until there are enough of them;
-        // a window that leaks everywhere ends with all free bins, and their spread says what
-        // that is worth.
+        // The bins the leakage leaves most certain (against what they hold, or the median bin),
+        // widened until there are enough of them; a window that leaks everywhere ends with all free bins,
+        // and their spread says what that is worth.
         for (double guard : {0.005, 0.02, 0.1, 0.5, HUGE_VAL}) {
-            collect(guard * mean);
+            collect(guard);
             if (free.size() >= std::max<std::size_t>(8, unowned / 4))
                 break;
         }
@@ -604,20 +611,35 @@ SpectralData::ToneParts SpectralData::AnalyseTone(UINT lo, UINT hi) const
         typical = n > 0 ? std::max(typical, 0.0) / n : 0.0;
     };
     estimate();
-    // Harmonics that stand well above the noise leak into it as the fundamental does: the
-    // strongest ten are modelled too and the noise estimated again.
+    // Harmonics that stand well above the noise and what the fundamental's leakage leaves
+    // uncertain leak into it as the fundamental does: the strongest ten are modelled too and
+    // the noise estimated again.
     std::vector<std::size_t> order(lobes.size());
     for (std::size_t i = 0; i < order.size(); ++i)
         order[i] = i;
     std::sort(order.begin(), order.end(), [&](std::size_t x, std::size_t y) { return lobes[x].power > lobes[y].power; });
-    bool modelled = false;
-    for (std::size_t i = 0; i < std::min<std::size_t>(order.size(), 10); ++i) {
+    bool changed = false;
+    for (std::size_t i = 0; i < order.size(); ++i) {
         const Lobe& l = lobes[order[i]];
         if (!(l.power > 100.0 * typical * (2 * W + 1)))
             break;
-        modelled = AddToneLeakage(static_cast<UINT>(l.centre), W, l.power, leakAll, spreadAll) > 0.0 || modelled;
+        // What is left of the fundamental's leakage is no harmonic to model.
+        if (i < 10 && l.power > 10.0 * l.spread &&
+            AddToneLeakage(static_cast<UINT>(l.centre), W, l.power, floor, leakAll, spreadAll) > 0.0) {
+            changed = true;
+            continue;
+        }
+        // A harmonic not modelled leaks about as the fundamental does, scaled to its power:
+        // that much of the bins around it is uncertain.
+        const double ratio = l.power / lobePower;
+        for (UINT k = from; k <= hi; ++k) {
+            const long long j = static_cast<long long>(k0) + (static_cast<long long>(k) - l.centre);
+            if (j >= 0 && j < static_cast<long long>(bins))
+                spreadAll[k] += ratio * leak[static_cast<std::size_t>(j)];
+        }
+        changed = true;
     }
-    if (modelled)
+    if (changed)
         estimate();
 
     // The noise under the harmonics is taken away; what it may differ from the typical by
@@ -632,6 +654,16 @@ SpectralData::ToneParts SpectralData::AnalyseTone(UINT lo, UINT hi) const
     for (UINT k = from; k <= hi; ++k)
         harmonicBins += owner[k] == 2 ? 1 : 0;
     const double blocks = std::max(1.0, std::min(static_cast<double>(averageCount), static_cast<double>(AverageBlocks)));
+    // The fundamental's leakage and a harmonic meet at one phase in every block when both stay
+    // put between blocks: they may add or cancel. With noise the phase changes from block to
+    // block, and the average over the blocks narrows it.
+    for (UINT k = from; k <= hi; ++k) {
+        if (owner[k] != 2)
+            continue;
+        const double content = std::max(mag[k] - leak[k], 0.0);
+        parts.harmonicsSpread += 2.0 * std::sqrt(leak[k] * std::max(content - typical, 0.0)) +
+                                 2.0 * std::sqrt(leak[k] * std::min(content, typical) / blocks);
+    }
     const double missed = lobes.empty() ? 0.0 : 1.0 - LeastLobeShare(W);
     parts.harmonics = harmonicPower - typical * harmonicBins;
     parts.harmonicsSpread += 2.0 * typical * std::sqrt(2.0 * harmonicBins / blocks) +
