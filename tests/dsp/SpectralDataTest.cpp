@@ -352,13 +352,23 @@ TEST(SpectralDataAveraging, SoundLevelMeterDerivesBlocksFromTheInterval)
     EXPECT_EQ(d.GetAverageBlocks(), 1.0f);
 }
 
+namespace {
+
+// An engine in dB whose held levels decay, on the fake clock.
+struct Holding {
+    FakeClock clock;
+    ChannelProcessingSettings p;
+    ChannelScalingSettings s = Scaling(1);
+    SpectralData d;
+    explicit Holding(DWORD fft) : p(Processing(4000, fft)), d(&p, &s, false) { d.SetPeakDecay(1); }
+};
+
+} // namespace
+
 TEST(SpectralDataPeakHold, HeldLevelsWaitThenDecayTowardsTheLiveLevel)
 {
-    FakeClock clock;
-    auto p = Processing(4000, 64);
-    const auto s = Scaling(1);
-    SpectralData d(&p, &s, false);
-    d.SetPeakDecay(1);
+    Holding h(64);
+    SpectralData& d = h.d;
     SetFrameBins(d, 1.0f, 0.0f); // 0 dB
     d.Average(false);
     d.UpdatePeakHold();
@@ -390,11 +400,8 @@ TEST(SpectralDataPeakHold, HeldLevelsWaitThenDecayTowardsTheLiveLevel)
 // spectrum read -77 dB.
 TEST(SpectralDataPeakHold, SmoothingAveragesTheHeldLevelsAsTheyWere)
 {
-    FakeClock clock;
-    auto p = Processing(4000, 1024);
-    const auto s = Scaling(1);
-    SpectralData d(&p, &s, false);
-    d.SetPeakDecay(1);
+    Holding h(1024);
+    SpectralData& d = h.d;
     TSmoothing w(1024, TSmoothing::kHanning, TSmoothing::kAmplitudeCorrection);
     unsigned seed = 11;
     FeedBlock(d, w, {{256.0, 0.5}, {269.0, 0.001}}, 1e-5, &seed);
