@@ -422,7 +422,7 @@ TEST(SpectralDataDistortion, EveryWindowReadsItsDefinitionOrNotANumber)
         for (WORD window = 0; window < TSmoothing::kTypeCount; ++window) {
             for (double offset : {0.0, 0.25, 0.5}) {
                 for (double h : {0.0, 1e-4, 1e-2}) {
-                    for (double noiseDb : {40.0, 70.0, 110.0}) {
+                    for (double noiseDb : {40.0, 70.0, 90.0, 110.0}) {
                         const double bin = sz.bin + offset;
                         std::vector<Tone> tones = {{bin, A}};
                         if (h > 0) {
