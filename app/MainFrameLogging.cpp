@@ -279,7 +279,7 @@ bool CMainFrame::FormatLogValue(int channel, float time, bool composite, int ite
         return true;
     case 6: out = Measure(e->ComputeThd()); return true;
     case 7: out = Measure(e->ComputeThdN()); return true;
-    case 8: out = Number("%f", e->ComputeImd()); return true;
+    case 8: out = Measure(e->ComputeImd()); return true;
     case 9: out = Measure(e->ComputeSnr()); return true;
     case 10: out = Measure(e->ComputeSinad()); return true;
     case 12: case 29: out = JoinBins(lo, hi, level); return true;

@@ -143,7 +143,7 @@ public:
     std::optional<float> ComputeSnr() const;
     std::optional<float> ComputeSinad() const;
     float ComputeSfdr() const;
-    float ComputeImd() const;
+    std::optional<float> ComputeImd() const;
     std::optional<float> ComputeThdInRange(float f1, float f2) const;
     std::optional<float> ComputeThdNInRange(float f1, float f2) const;
     std::optional<float> ComputeSnrInRange(float f1, float f2) const;
@@ -209,19 +209,33 @@ private:
     // when the range holds none.
     int PeakHoldBestBin(int lo, int hi) const;
     double PowerOfLevel(double level) const;
-    // The powers a distortion measure is made of, between two bins.
+    // The width in Hz a density bin's value stands for (1 without density).
+    double DensityBinWidth() const;
+    // The powers a distortion measure is made of, between two bins, each with how far it may
+    // be off (what the leakage taken away and the noise under the harmonics leave uncertain).
     struct ToneParts {
         bool tone = false;       // a fundamental above the noise, clear of DC
         double fundamental = 0.0;
-        double harmonics = 0.0;  // the harmonics' lobes as read (noise under them included)
+        double harmonics = 0.0;  // the harmonics' power, the noise under them taken away
+        double harmonicsSpread = 0.0;
         int harmonicCount = 0;   // harmonics inside the band
         double distortionAndNoise = 0.0; // everything but the fundamental
+        double distortionAndNoiseSpread = 0.0;
         double noise = 0.0;      // everything but the fundamental and its harmonics
+        double noiseSpread = 0.0;
     };
     ToneParts AnalyseTone(UINT lo, UINT hi) const;
-    // The predicted share of a tone's power in every bin (the window's response at the tone's
-    // offset from the bin), scaled to `lobePower` over the lobe of `centre`.
-    std::vector<double> ToneLeakage(UINT centre, int halfWidth, double lobePower) const;
+    // Adds the predicted share of a tone's power in every bin (the window's response at the
+    // tone's offset from the bin, scaled to `lobePower` over the lobe of `centre`) to `leak`,
+    // and how far that prediction may be off to `spread`; `floor` is the noise in one bin.
+    // Returns the share of the tone's power its lobe holds (0 when the window's shape is not
+    // known).
+    double AddToneLeakage(UINT centre, int halfWidth, double lobePower, double floor, std::vector<double>& leak,
+                          std::vector<double>& spread) const;
+    // The smallest share of a tone's power the window's lobe holds, at any offset.
+    double LeastLobeShare(int halfWidth) const;
+    // The window's response as power at x bins from a tone, |x| <= halfWidth + 1.
+    double LobeResponse(double x, int halfWidth) const;
     const std::vector<double>& WindowShape() const;
     void UpdateMagnitudeDb();
     // The peak bin and the overall level of the magnitudes as they now stand.
@@ -246,6 +260,10 @@ private:
     std::unique_ptr<float[]> scale;
     mutable std::unique_ptr<float[]> gaussianWork;
     mutable std::vector<double> windowShape; // the window's coefficients, made on first use
+    mutable WORD windowShapeType = 0xFFFF;    // the window type windowShape was made for
+    // The window's response as power over its lobe, in steps of 1/64 bin, made with the shape.
+    mutable std::vector<double> lobeResponse;
+    mutable double leastLobeShare = 0.0;
     std::unique_ptr<PeakEntry[]> peakHold;
     UINT peakHoldCount = 0;
     std::unique_ptr<float[]> totalWeighting[3];

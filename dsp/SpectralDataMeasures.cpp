@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cmath>
 #include <new>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -34,6 +35,12 @@ float SpectralData::NoiseBandwidthFactor() const
     return densityFlag ? 1.0f : noiseBandwidth;
 }
 
+double SpectralData::DensityBinWidth() const
+{
+    // Density bins hold power per hertz: each stands for a bin's width of power.
+    return static_cast<double>(densityDivisor) * densityDivisor;
+}
+
 float SpectralData::TotalLevel(UINT first, UINT last, WORD ampType, int weighting)
 {
     if (!magnitude || bins == 0)
@@ -57,7 +64,7 @@ float SpectralData::TotalLevel(UINT first, UINT last, WORD ampType, int weightin
             sum = displayedPower(first, std::min(last, bandCount - 1));
         } else {
             sum = displayedPower(std::max(first, NarrowbandBin(lowFrequency)), std::min(last, bins - 1));
-            sum *= NoiseBandwidthFactor();
+            sum *= NoiseBandwidthFactor() * DensityBinWidth();
         }
         if (!(sum > 0.0))
             return 0.0f;
@@ -102,7 +109,7 @@ float SpectralData::TotalLevel(UINT first, UINT last, WORD ampType, int weightin
         }
     }
     if (!IsOctave())
-        sum *= NoiseBandwidthFactor();
+        sum *= NoiseBandwidthFactor() * DensityBinWidth();
     float result;
     if (sum > 0.0)
         result = ampType == 1 ? static_cast<float>(10.0 * std::log10(sum)) : static_cast<float>(std::sqrt(sum));
@@ -233,12 +240,13 @@ double ResponseAt(const std::vector<double>& w, double x)
 
 // The tone's offset from its strongest bin (-0.5 .. 0.5 bins): the offset whose window
 // response best matches the lobe's shape.
-double ToneOffset(const std::vector<double>& w, const float* lobe, int halfWidth)
+template <typename Response>
+double ToneOffset(const Response& response, const float* lobe, int halfWidth)
 {
     auto mismatch = [&](double delta) {
         double pg = 0.0, gg = 0.0, pp = 0.0;
         for (int m = -halfWidth; m <= halfWidth; ++m) {
-            const double gm = ResponseAt(w, m - delta), pm = lobe[m + halfWidth];
+            const double gm = response(m - delta), pm = lobe[m + halfWidth];
             pg += pm * gm;
             gg += gm * gm;
             pp += pm * pm;
@@ -272,8 +280,10 @@ double ToneOffset(const std::vector<double>& w, const float* lobe, int halfWidth
 
 const std::vector<double>& SpectralData::WindowShape() const
 {
-    if (windowShape.size() == N)
+    if (windowShape.size() == N && windowShapeType == windowType)
         return windowShape;
+    lobeResponse.clear();
+    windowShapeType = windowType;
     try {
         windowShape.assign(N, 1.0);
         // A uniform window is never applied: its table stays all zeros.
@@ -289,46 +299,162 @@ const std::vector<double>& SpectralData::WindowShape() const
     return windowShape;
 }
 
-std::vector<double> SpectralData::ToneLeakage(UINT centre, int halfWidth, double lobePower) const
+double SpectralData::LobeResponse(double x, int halfWidth) const
+{
+    constexpr int kSteps = 64;
+    const std::vector<double>& w = WindowShape();
+    if (w.size() != N || N == 0)
+        return 0.0;
+    const int span = (halfWidth + 1) * kSteps;
+    if (lobeResponse.size() != static_cast<std::size_t>(2 * span + 1)) {
+        // Made once a window: the offset search reads the lobe many times over.
+        try {
+            lobeResponse.resize(2 * span + 1);
+        } catch (const std::bad_alloc&) {
+            lobeResponse.clear();
+            return ResponseAt(w, x);
+        }
+        for (int i = -span; i <= span; ++i)
+            lobeResponse[i + span] = ResponseAt(w, static_cast<double>(i) / kSteps);
+        // Half a bin off is where a lobe holds least; over all N bins the response sums to N
+        // times the window's power (Parseval).
+        double energy = 0.0, lobe = 0.0;
+        for (double c : w)
+            energy += c * c;
+        for (int m = -halfWidth; m <= halfWidth; ++m)
+            lobe += lobeResponse[(m * kSteps - kSteps / 2) + span];
+        leastLobeShare = energy > 0.0 ? std::min(lobe / (N * energy), 1.0) : 0.0;
+    }
+    const double t = std::clamp(x * kSteps, static_cast<double>(-span), static_cast<double>(span));
+    const int i = std::min(static_cast<int>(std::floor(t)), span - 1);
+    const double f = t - i;
+    return lobeResponse[i + span] * (1.0 - f) + lobeResponse[i + 1 + span] * f;
+}
+
+double SpectralData::LeastLobeShare(int halfWidth) const
+{
+    LobeResponse(0.0, halfWidth);
+    return lobeResponse.empty() ? 0.0 : leastLobeShare;
+}
+
+double SpectralData::AddToneLeakage(UINT centre, int halfWidth, double lobePower, double floor,
+                                    std::vector<double>& leak, std::vector<double>& spread) const
 {
     const std::vector<double>& w = WindowShape();
-    std::vector<double> leak;
-    std::vector<float> v;
+    if (w.size() != N || halfWidth < 1 || centre < static_cast<UINT>(halfWidth) || centre + halfWidth >= bins ||
+        leak.size() != bins || spread.size() != bins || !(lobePower > 0.0))
+        return 0.0;
+    std::vector<float> v, early, late;
     try {
-        leak.assign(bins, 0.0);
         v.assign(2 * static_cast<std::size_t>(N), 0.0f);
+        early = late = v;
     } catch (const std::bad_alloc&) {
-        return {};
+        return 0.0;
     }
-    if (w.size() != N || halfWidth < 1 || centre < static_cast<UINT>(halfWidth) || centre + halfWidth >= bins)
-        return leak;
-    const double delta = ToneOffset(w, &magnitude[centre - halfWidth], halfWidth);
+    const double delta = ToneOffset([&](double x) { return LobeResponse(x, halfWidth); },
+                                    &magnitude[centre - halfWidth], halfWidth);
     // The window shifted by the offset: its transform is the response at every bin's distance
-    // from the tone.
-    for (UINT n = 0; n < N; ++n) {
-        const double a = 2.0 * M_PI * delta * n / N;
-        v[2 * n] = static_cast<float>(w[n] * std::cos(a));
-        v[2 * n + 1] = static_cast<float>(w[n] * std::sin(a));
-    }
-    if (!TFft::ComplexTransform(v.data(), static_cast<int>(N), +1))
-        return leak;
-    auto response = [&](long long m) {
-        const std::size_t i = static_cast<std::size_t>(((m % N) + N) % N);
-        return static_cast<double>(v[2 * i]) * v[2 * i] + static_cast<double>(v[2 * i + 1]) * v[2 * i + 1];
+    // from the tone. The offset found from the lobe is good to about the root of the noise's
+    // share of the lobe (within 0.001 and 0.03 bins); how much the response changes over that
+    // says how far the prediction may be off (much in a window's nulls, little on its
+    // sidelobes' tops).
+    const double kOffsetError =
+        std::clamp(2.0 * std::sqrt(std::max(floor, 0.0) * (2 * halfWidth + 1) / lobePower), 0.001, 0.03);
+    auto shifted = [&](std::vector<float>& out, double d) {
+        for (UINT n = 0; n < N; ++n) {
+            const double a = 2.0 * M_PI * d * n / N;
+            out[2 * n] = static_cast<float>(w[n] * std::cos(a));
+            out[2 * n + 1] = static_cast<float>(w[n] * std::sin(a));
+        }
+        return TFft::ComplexTransform(out.data(), static_cast<int>(N), +1);
     };
-    // A real tone is a pair at +f and -f; the mirror image leaks into the low bins too.
-    double lobe = 0.0;
+    if (!shifted(v, delta) || !shifted(early, delta - kOffsetError) || !shifted(late, delta + kOffsetError))
+        return 0.0;
+    auto powerAt = [&](const std::vector<float>& t, long long m) {
+        const std::size_t i = static_cast<std::size_t>(((m % N) + N) % N);
+        return static_cast<double>(t[2 * i]) * t[2 * i] + static_cast<double>(t[2 * i + 1]) * t[2 * i + 1];
+    };
+    auto response = [&](long long m) { return powerAt(v, m); };
+    // A real tone is a pair at +f and -f; the mirror image leaks into the low bins too. The two
+    // add as powers only on average: in one block they add or cancel by 2 Re(z V(k-c) V*(-k-c)),
+    // z set by the tone's phase, and a running tone can meet every block at the same phase.
+    // z is one number for all bins: it is fitted, with the noise floor, to what the bins hold
+    // beyond the two powers.
+    auto product = [&](UINT k) {
+        const std::size_t i = static_cast<std::size_t>(((static_cast<long long>(k) - centre) % N + N) % N);
+        const std::size_t j = static_cast<std::size_t>(((-static_cast<long long>(k) - centre) % N + N) % N);
+        return std::pair<double, double>{static_cast<double>(v[2 * i]) * v[2 * j] + static_cast<double>(v[2 * i + 1]) * v[2 * j + 1],
+                                         -static_cast<double>(v[2 * i]) * v[2 * j + 1] + static_cast<double>(v[2 * i + 1]) * v[2 * j]};
+    };
+    double lobe = 0.0, total = 0.0;
     for (UINT k = 0; k < bins; ++k) {
         const long long m = static_cast<long long>(k) - centre;
-        leak[k] = response(m) + response(-static_cast<long long>(k) - centre);
+        const double direct = response(m), mirror = response(-static_cast<long long>(k) - centre);
+        total += direct + mirror;
         if (std::llabs(m) <= halfWidth)
-            lobe += leak[k];
+            lobe += direct + mirror;
     }
-    if (!(lobe > 0.0))
-        return std::vector<double>(bins, 0.0);
-    for (double& x : leak)
-        x *= lobePower / lobe;
-    return leak;
+    if (!(lobe > 0.0) || !(total > 0.0))
+        return 0.0;
+    const double scale = lobePower / lobe;
+    // Normal equations of floor + a X + b Y over the bins beyond the lobe, leaving out what
+    // stands far above the cross term (other tones).
+    double ata[3][3] = {}, atr[3] = {};
+    for (UINT k = 1; k < bins; ++k) {
+        if (std::llabs(static_cast<long long>(k) - centre) <= halfWidth)
+            continue;
+        const double direct = response(static_cast<long long>(k) - centre),
+                     mirror = response(-static_cast<long long>(k) - centre);
+        const double cross = 2.0 * scale * std::sqrt(direct * mirror);
+        const double r = magnitude[k] - leak[k] - scale * (direct + mirror);
+        if (r > 4.0 * cross + 0.1 * scale * (direct + mirror) && r > 0.0 && cross < 1e-3 * r)
+            continue;
+        const auto [pr, pi] = product(k);
+        const double row[3] = {1.0, 2.0 * scale * pr, -2.0 * scale * pi};
+        for (int a = 0; a < 3; ++a) {
+            atr[a] += row[a] * r;
+            for (int b = 0; b < 3; ++b)
+                ata[a][b] += row[a] * row[b];
+        }
+    }
+    double za = 0.0, zb = 0.0;
+    bool fitted = false;
+    {
+        // Cramer's rule on the 3x3 system.
+        auto det3 = [](const double m[3][3]) {
+            return m[0][0] * (m[1][1] * m[2][2] - m[1][2] * m[2][1]) - m[0][1] * (m[1][0] * m[2][2] - m[1][2] * m[2][0]) +
+                   m[0][2] * (m[1][0] * m[2][1] - m[1][1] * m[2][0]);
+        };
+        const double d = det3(ata);
+        if (std::isfinite(d) && std::abs(d) > 0.0) {
+            double m1[3][3], m2[3][3];
+            for (int a = 0; a < 3; ++a)
+                for (int b = 0; b < 3; ++b) {
+                    m1[a][b] = b == 1 ? atr[a] : ata[a][b];
+                    m2[a][b] = b == 2 ? atr[a] : ata[a][b];
+                }
+            za = det3(m1) / d;
+            zb = det3(m2) / d;
+            // |z| can't pass 1: more means the fit read something else.
+            fitted = std::isfinite(za) && std::isfinite(zb) && za * za + zb * zb <= 1.2;
+        }
+    }
+    for (UINT k = 0; k < bins; ++k) {
+        const long long m = static_cast<long long>(k) - centre;
+        const double direct = response(m), mirror = response(-static_cast<long long>(k) - centre);
+        const double cross = 2.0 * scale * std::sqrt(direct * mirror);
+        leak[k] += scale * (direct + mirror);
+        if (fitted) {
+            const auto [pr, pi] = product(k);
+            leak[k] += 2.0 * scale * (za * pr - zb * pi);
+        }
+        double moved = 0.0;
+        for (const std::vector<float>* t : {&early, &late})
+            moved = std::max(moved, std::abs(powerAt(*t, m) + powerAt(*t, -static_cast<long long>(k) - centre) -
+                                             direct - mirror));
+        spread[k] += scale * (0.02 * (direct + mirror) + moved) + (fitted ? 0.5 : 1.0) * cross;
+    }
+    return lobe / total;
 }
 
 SpectralData::ToneParts SpectralData::AnalyseTone(UINT lo, UINT hi) const
@@ -359,23 +485,45 @@ SpectralData::ToneParts SpectralData::AnalyseTone(UINT lo, UINT hi) const
     if (k0 == 0 || !(mag[k0] > 0.0f) || !(BinFrequency(k0) > 1.0f))
         return parts;
 
-    // Bins already given to a tone: 1 fundamental, 2 harmonic.
+    // Bins already given to a tone: 1 fundamental, 2 harmonic. The fundamental's leakage is
+    // taken from the harmonics; the harmonics' too from the noise.
     std::vector<unsigned char> owner;
-    std::vector<double> leak;
+    std::vector<double> leak, spread, leakAll, spreadAll;
     try {
         owner.assign(bins, 0);
+        leak.assign(bins, 0.0);
+        spread.assign(bins, 0.0);
     } catch (const std::bad_alloc&) {
         return parts;
     }
+    double lobePower = 0.0;
     for (UINT k = k0 - W; k <= k0 + W; ++k) {
-        parts.fundamental += mag[k];
+        lobePower += mag[k];
         owner[k] = 1;
     }
-    leak = ToneLeakage(k0, W, parts.fundamental);
-    auto net = [&](UINT k) { return mag[k] - (owner[k] == 1 || leak.empty() ? 0.0 : leak[k]); };
+    // The noise floor as the median bin of the band, for how well the lobes can be read.
+    double floor = 0.0;
+    try {
+        std::vector<float> sorted(mag + from, mag + hi + 1);
+        std::nth_element(sorted.begin(), sorted.begin() + sorted.size() / 2, sorted.end());
+        floor = sorted[sorted.size() / 2];
+    } catch (const std::bad_alloc&) {
+        return parts;
+    }
+    const double share = AddToneLeakage(k0, W, lobePower, floor, leak, spread);
+    // Without the window's shape nothing can be told apart from the tone's leakage.
+    if (!(share > 0.0))
+        return parts;
+    parts.fundamental = lobePower / share;
 
     // Harmonics h * f0, each searched within +-2h bins of h times the peak bin; only those
     // inside the band count.
+    struct Lobe {
+        long centre, a, b;
+        double power;  // leakage of the fundamental taken away
+        double spread; // how far that may be off
+    };
+    std::vector<Lobe> lobes;
     const double f0 = BinFrequency(k0);
     const double top = BinFrequency(hi);
     const int count = std::min(static_cast<int>(std::trunc(highFrequency / f0)) + 1, 40);
@@ -384,51 +532,70 @@ SpectralData::ToneParts SpectralData::AnalyseTone(UINT lo, UINT hi) const
             break;
         const long centre = static_cast<long>(h) * k0;
         const long a = std::max<long>(from, centre - 2 * h), b = std::min<long>(hi, centre + 2 * h);
+        // The strongest bin once the fundamental's leakage is taken away: a window whose
+        // leakage comes and goes from bin to bin would otherwise lead the search astray.
         long best = -1;
         for (long k = a; k <= b; ++k)
-            if (owner[static_cast<std::size_t>(k)] == 0 && (best < 0 || mag[k] > mag[best]))
+            if (owner[static_cast<std::size_t>(k)] == 0 && (best < 0 || mag[k] - leak[k] > mag[best] - leak[best]))
                 best = k;
         if (best < 0)
             continue;
         ++parts.harmonicCount;
-        const long ka = std::max<long>(from, best - W), kb = std::min<long>(hi, best + W);
-        for (long k = ka; k <= kb; ++k) {
+        Lobe l{best, std::max<long>(from, best - W), std::min<long>(hi, best + W), 0.0, 0.0};
+        for (long k = l.a; k <= l.b; ++k) {
             if (owner[static_cast<std::size_t>(k)] != 0)
                 continue;
             owner[static_cast<std::size_t>(k)] = 2;
-            parts.harmonics += net(static_cast<UINT>(k));
+            l.power += mag[k] - leak[k];
+            l.spread += spread[k];
+            parts.harmonicsSpread += spread[k];
         }
+        lobes.push_back(l);
+    }
+    try {
+        leakAll = leak;
+        spreadAll = spread;
+    } catch (const std::bad_alloc&) {
+        return ToneParts{};
     }
 
     // The noise: what the bins no tone owns hold, and for the bins under the tones' lobes and
-    // the excluded lobe of DC their typical content, so that the whole band counts. Where the
-    // window's leakage of the fundamental outweighs the noise, what is left after taking it
-    // away is only as good as the prediction: those bins are left to the typical content too.
-    // Typical: the mean of the free bins, leaving out spurs (ten times the median and more),
-    // which count once where they are.
+    // the excluded lobe of DC their typical content, so that the whole band counts. Where a
+    // tone's leakage outweighs the noise, what is left after taking it away is only as good
+    // as the prediction: those bins are left to the typical content too. Typical: the mean of
+    // the free bins, leaving out spurs (ten times the median and more), which count once
+    // where they are.
     std::vector<double> free;
     try {
         free.reserve(hi - from + 1);
     } catch (const std::bad_alloc&) {
-        return parts;
+        return ToneParts{};
     }
+    double freeSpread = 0.0;
     auto collect = [&](double guard) {
         free.clear();
+        freeSpread = 0.0;
         for (UINT k = from; k <= hi; ++k)
-            if (owner[k] == 0 && (leak.empty() || leak[k] <= guard))
-                free.push_back(net(k));
+            if (owner[k] == 0 && spreadAll[k] <= guard * std::max(floor, mag[k] - leakAll[k])) {
+                free.push_back(mag[k] - leakAll[k]);
+                freeSpread += spreadAll[k];
+            }
     };
-    collect(HUGE_VAL);
-    const std::size_t unowned = free.size();
-    double sum = 0.0;
-    for (double v : free)
-        sum += v;
-    collect(0.05 * std::max(sum, 0.0) / std::max<std::size_t>(unowned, 1));
-    // A window that leaks everywhere leaves too few bins clear of it: take all free bins.
-    if (free.size() < std::max<std::size_t>(8, unowned / 4))
-        collect(HUGE_VAL);
     double freeSum = 0.0, typical = 0.0;
-    if (!free.empty()) {
+    auto estimate = [&] {
+        collect(HUGE_VAL);
+        const std::size_t unowned = free.size();
+        // The bins the leakage leaves most certain (against what they hold, or the median bin),
+        // widened until there are enough of them; a window that leaks everywhere ends with all free bins,
+        // and their spread says what that is worth.
+        for (double guard : {0.005, 0.02, 0.1, 0.5, HUGE_VAL}) {
+            collect(guard);
+            if (free.size() >= std::max<std::size_t>(8, unowned / 4))
+                break;
+        }
+        freeSum = typical = 0.0;
+        if (free.empty())
+            return;
         for (double v : free)
             freeSum += v;
         std::vector<double> sorted = free;
@@ -442,31 +609,94 @@ SpectralData::ToneParts SpectralData::AnalyseTone(UINT lo, UINT hi) const
             }
         }
         typical = n > 0 ? std::max(typical, 0.0) / n : 0.0;
+    };
+    estimate();
+    // Harmonics that stand well above the noise and what the fundamental's leakage leaves
+    // uncertain leak into it as the fundamental does: the strongest ten are modelled too and
+    // the noise estimated again.
+    std::vector<std::size_t> order(lobes.size());
+    for (std::size_t i = 0; i < order.size(); ++i)
+        order[i] = i;
+    std::sort(order.begin(), order.end(), [&](std::size_t x, std::size_t y) { return lobes[x].power > lobes[y].power; });
+    bool changed = false;
+    for (std::size_t i = 0; i < order.size(); ++i) {
+        const Lobe& l = lobes[order[i]];
+        if (!(l.power > 100.0 * typical * (2 * W + 1)))
+            break;
+        // What is left of the fundamental's leakage is no harmonic to model.
+        if (i < 10 && l.power > 10.0 * l.spread &&
+            AddToneLeakage(static_cast<UINT>(l.centre), W, l.power, floor, leakAll, spreadAll) > 0.0) {
+            changed = true;
+            continue;
+        }
+        // A harmonic not modelled leaks about as the fundamental does, scaled to its power:
+        // that much of the bins around it is uncertain.
+        const double ratio = l.power / lobePower;
+        for (UINT k = from; k <= hi; ++k) {
+            const long long j = static_cast<long long>(k0) + (static_cast<long long>(k) - l.centre);
+            if (j >= 0 && j < static_cast<long long>(bins))
+                spreadAll[k] += ratio * leak[static_cast<std::size_t>(j)];
+        }
+        changed = true;
     }
+    if (changed)
+        estimate();
+
+    // The noise under the harmonics is taken away; what it may differ from the typical by
+    // (two standard deviations of a power read over that many bins and blocks) and the share
+    // of a harmonic's power a lobe may miss, when it lies between bins, say how far the
+    // harmonics may be off.
     const UINT bandBins = hi - bandLo + 1;
     UINT harmonicBins = 0;
+    double harmonicPower = 0.0;
+    for (const Lobe& l : lobes)
+        harmonicPower += l.power;
     for (UINT k = from; k <= hi; ++k)
         harmonicBins += owner[k] == 2 ? 1 : 0;
-    parts.noise = std::max(freeSum, 0.0) + typical * (bandBins - free.size());
-    parts.distortionAndNoise = std::max(parts.harmonics - typical * harmonicBins, 0.0) + parts.noise;
-    parts.harmonics = std::max(parts.harmonics, 0.0);
+    const double blocks = std::max(1.0, std::min(static_cast<double>(averageCount), static_cast<double>(AverageBlocks)));
+    // The fundamental's leakage and a harmonic meet at one phase in every block when both stay
+    // put between blocks: they may add or cancel. With noise the phase changes from block to
+    // block, and the average over the blocks narrows it.
+    for (UINT k = from; k <= hi; ++k) {
+        if (owner[k] != 2)
+            continue;
+        const double content = std::max(mag[k] - leak[k], 0.0);
+        parts.harmonicsSpread += 2.0 * std::sqrt(leak[k] * std::max(content - typical, 0.0)) +
+                                 2.0 * std::sqrt(leak[k] * std::min(content, typical) / blocks);
+    }
+    const double missed = lobes.empty() ? 0.0 : 1.0 - LeastLobeShare(W);
+    parts.harmonics = harmonicPower - typical * harmonicBins;
+    parts.harmonicsSpread += 2.0 * typical * std::sqrt(2.0 * harmonicBins / blocks) +
+                             missed * std::max(harmonicPower, 0.0);
+    parts.noise = freeSum + typical * (bandBins - free.size());
+    parts.noiseSpread = free.empty() ? HUGE_VAL : freeSpread * bandBins / free.size();
+    parts.distortionAndNoise = parts.harmonics + parts.noise;
+    parts.distortionAndNoiseSpread = parts.harmonicsSpread + parts.noiseSpread;
     // A tone stands 10 dB above the noise in as many bins as its lobe.
-    parts.tone = parts.fundamental > 10.0 * typical * (2 * W + 1);
+    parts.tone = lobePower > 10.0 * typical * (2 * W + 1);
     return parts;
 }
 
 namespace {
 
-std::optional<float> Percent(double part, double whole)
+// A part read to within a fifth of its power (under 1 dB either way), or nothing.
+bool Measurable(double part, double spread)
 {
+    return part > 0.0 && spread <= 0.2 * part;
+}
+
+std::optional<float> Percent(double part, double spread, double whole)
+{
+    if (!Measurable(part, spread) || !(whole > 0.0))
+        return std::nullopt;
     return static_cast<float>(100.0 * std::sqrt(part / whole));
 }
 
-std::optional<float> RatioDb(double part, double whole)
+std::optional<float> RatioDb(double whole, double part, double spread)
 {
-    if (!(whole > 0.0))
+    if (!Measurable(part, spread) || !(whole > 0.0))
         return std::nullopt;
-    return static_cast<float>(10.0 * std::log10(part / whole));
+    return static_cast<float>(10.0 * std::log10(whole / part));
 }
 
 } // namespace
@@ -481,7 +711,7 @@ std::optional<float> SpectralData::ComputeThdInRange(float f1, float f2) const
     const ToneParts t = AnalyseTone(NarrowbandBin(f1), NarrowbandBin(f2));
     if (!t.tone || t.harmonicCount == 0)
         return std::nullopt;
-    return Percent(t.harmonics, t.fundamental);
+    return Percent(t.harmonics, t.harmonicsSpread, t.fundamental);
 }
 
 std::optional<float> SpectralData::ComputeThdN() const
@@ -494,7 +724,7 @@ std::optional<float> SpectralData::ComputeThdNInRange(float f1, float f2) const
     const ToneParts t = AnalyseTone(NarrowbandBin(f1), NarrowbandBin(f2));
     if (!t.tone)
         return std::nullopt;
-    return Percent(t.distortionAndNoise, t.fundamental);
+    return Percent(t.distortionAndNoise, t.distortionAndNoiseSpread, t.fundamental);
 }
 
 std::optional<float> SpectralData::ComputeSnr() const
@@ -507,7 +737,7 @@ std::optional<float> SpectralData::ComputeSnrInRange(float f1, float f2) const
     const ToneParts t = AnalyseTone(NarrowbandBin(f1), NarrowbandBin(f2));
     if (!t.tone)
         return std::nullopt;
-    return RatioDb(t.fundamental, t.noise);
+    return RatioDb(t.fundamental, t.noise, t.noiseSpread);
 }
 
 std::optional<float> SpectralData::ComputeSinad() const
@@ -520,7 +750,7 @@ std::optional<float> SpectralData::ComputeSinadInRange(float f1, float f2) const
     const ToneParts t = AnalyseTone(NarrowbandBin(f1), NarrowbandBin(f2));
     if (!t.tone)
         return std::nullopt;
-    return RatioDb(t.fundamental, t.distortionAndNoise);
+    return RatioDb(t.fundamental, t.distortionAndNoise, t.distortionAndNoiseSpread);
 }
 
 void SpectralData::FindValleys(UINT peak, UINT* lo, UINT* hi) const
@@ -570,42 +800,81 @@ float SpectralData::ComputeSfdr() const
     return Db10(magnitude[peakBin]) - Db10(spur);
 }
 
-float SpectralData::ComputeImd() const
+std::optional<float> SpectralData::ComputeImd() const
 {
-    if (!magnitude || bins == 0)
-        return 0.0f;
-    const float f1 = BinFrequency(peakBin);
-    const int lowBin = static_cast<int>(NarrowbandBin(lowFrequency));
-    const int highBin = static_cast<int>(NarrowbandBin(highFrequency));
-    double best = -9999.0;
-    int second = 0;
-    for (int k = lowBin + 1; k < highBin; ++k) {
-        if (std::abs(k - static_cast<int>(peakBin)) <= 3)
-            continue;
-        const double v = GetLevel(k);
-        if (v > best) {
-            best = v;
-            second = k;
-        }
+    if (!magnitude || bins < 16)
+        return std::nullopt;
+    const float* mag = magnitude.get();
+    const int n = static_cast<int>(bins);
+    // Tones and products are read as the power of their lobes (at least +-3 bins), so that
+    // one between bins reads as much as one on a bin.
+    const int W = std::max(3, LobeHalfWidth(windowType));
+    auto lobe = [&](int b) {
+        double p = 0.0;
+        for (int k = std::max(b - W, 0); k <= std::min(b + W, n - 1); ++k)
+            p += mag[k];
+        return p;
+    };
+    const int k1 = static_cast<int>(peakBin);
+    if (k1 <= W || k1 + W >= n || !(mag[k1] > 0.0f))
+        return std::nullopt;
+    // The second tone: the strongest peak clear of the first tone's lobe that is no harmonic of
+    // it, and stands out of the noise (ten times the median bin) and of its surroundings. Without one there is no IMD
+    // to read; a harmonic taken for the second tone put its difference product on the first
+    // tone and read 100 %.
+    const int lowBin = std::max(static_cast<int>(NarrowbandBin(lowFrequency)), W + 1);
+    const int highBin = std::min(static_cast<int>(NarrowbandBin(highFrequency)), n - W - 1);
+    if (highBin <= lowBin)
+        return std::nullopt;
+    std::vector<float> sorted(mag + lowBin, mag + highBin + 1);
+    std::nth_element(sorted.begin(), sorted.begin() + sorted.size() / 2, sorted.end());
+    const double floor = sorted[sorted.size() / 2];
+    // The first tone's frequency in bins, from its lobe's centre of power.
+    double weight = 0.0, moment = 0.0;
+    for (int k = k1 - W; k <= k1 + W; ++k) {
+        weight += mag[k];
+        moment += static_cast<double>(k) * mag[k];
     }
-    const float f2 = BinFrequency(static_cast<UINT>(second));
-    const int b2 = static_cast<int>(NarrowbandBin(f2)), b1 = static_cast<int>(NarrowbandBin(f1));
-    const double a1 = PowerOfLevel(MaxLevel(b2 - 3, b2 + 3));
-    const double a2 = PowerOfLevel(MaxLevel(b1 - 3, b1 + 3));
-    if (a1 == 0.0 || a2 == 0.0 || a1 + a2 == 0.0)
-        return 0.0f;
-    const float products[9] = {f2 + f1,         f2 - f1,         f2 + 2 * f1,     f2 - 2 * f1, 2 * (f2 + f1),
-                               2 * f2 + f1,     2 * f2 - f1,     2 * f2 + 2 * f1, 2 * f2 - 2 * f1};
+    const double centre = moment / weight;
+    auto harmonicOfFirst = [&](int k) {
+        const double h = std::round(k / centre);
+        return h >= 2.0 && std::abs(k - h * centre) <= 1.5 + 0.02 * h;
+    };
+    int k2 = -1;
+    for (int k = lowBin; k <= highBin; ++k) {
+        if (std::abs(k - k1) <= W || !(mag[k] >= mag[k - 1] && mag[k] > mag[k + 1]))
+            continue;
+        if (k2 >= 0 && !(mag[k] > mag[k2]))
+            continue;
+        // A tone's lobe stands four times above what lies just beyond it; a sidelobe of the
+        // first tone does not.
+        const float beyond = std::max(mag[std::max(k - W - 1, 0)], mag[std::min(k + W + 1, n - 1)]);
+        if (!(mag[k] > 10.0 * floor) || !(mag[k] >= 4.0f * beyond) || harmonicOfFirst(k))
+            continue;
+        k2 = k;
+    }
+    if (k2 < 0)
+        return std::nullopt;
+    const double f1 = BinFrequency(static_cast<UINT>(k1)), f2 = BinFrequency(static_cast<UINT>(k2));
+    const double a1 = lobe(k1), a2 = lobe(k2);
+    if (!(a1 + a2 > 0.0))
+        return std::nullopt;
+    // A product on the negative side of DC shows at its mirror frequency. Products that fall
+    // on a tone, on DC, or on a product already counted (2(f2+f1) is 2f2+2f1) are skipped.
+    const double products[9] = {f2 + f1, f2 - f1, f2 + 2 * f1, f2 - 2 * f1, 2 * (f2 + f1),
+                                2 * f2 + f1, 2 * f2 - f1, 2 * f2 + 2 * f1, 2 * f2 - 2 * f1};
+    std::vector<int> taken = {0, k1, k2};
     double sum = 0.0;
-    for (float f : products) {
-        if (!(f > 0.0f))
+    for (double f : products) {
+        const int b = static_cast<int>(NarrowbandBin(static_cast<float>(std::abs(f))));
+        if (b + W >= n)
             continue;
-        const int b = static_cast<int>(NarrowbandBin(f));
-        if (b > 0 && b + 3 < static_cast<int>(bins))
-            sum += PowerOfLevel(MaxLevel(b - 3, b + 3));
+        if (std::any_of(taken.begin(), taken.end(), [&](int t) { return std::abs(b - t) <= 2 * W; }))
+            continue;
+        taken.push_back(b);
+        sum += lobe(b);
     }
-    const double root = sum > 0.0 ? std::sqrt(sum) : 0.0;
-    return static_cast<float>(100.0 * root / std::sqrt(a1 + a2));
+    return static_cast<float>(100.0 * std::sqrt(sum / (a1 + a2)));
 }
 
 void SpectralData::FindMinimumInRange(UINT lo, UINT hi, float* freq, float* level) const

@@ -3,6 +3,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <new>
+#include <vector>
 
 float SpectralData::UnitOffset() const
 {
@@ -394,7 +396,17 @@ void SpectralData::SmoothSpectrum(int width)
     }
     if (!peakHold || IsOctave())
         return;
+    // Every bin averages the held levels as they were: smoothed in place, later bins read
+    // neighbours already smoothed and kept levels no spectrum shows.
     const int held = static_cast<int>(std::min(peakHoldCount, bins));
+    std::vector<double> amplitude;
+    try {
+        amplitude.resize(static_cast<std::size_t>(held));
+    } catch (const std::bad_alloc&) {
+        return;
+    }
+    for (int k = 0; k < held; ++k)
+        amplitude[k] = std::pow(10.0, peakHold[k].level / 20.0);
     for (int k = 0; k < held; ++k) {
         double sum = 0;
         int used = 0;
@@ -402,7 +414,7 @@ void SpectralData::SmoothSpectrum(int width)
             const int i = k - j;
             if (i < 0 || i >= held)
                 continue;
-            sum += std::pow(10.0, peakHold[i].level / 20.0);
+            sum += amplitude[i];
             ++used;
         }
         const double mean = used ? sum / used : 0.0;

