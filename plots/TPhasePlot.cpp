@@ -38,6 +38,7 @@ BEGIN_MESSAGE_MAP(TPhasePlot, TChannelPlot<PhasePlotSettings>)
     ON_COMMAND(kProperties, &TPhasePlot::OnProperties)
     ON_COMMAND(kHelp, &TPhasePlot::OnHelp)
     ON_EN_CHANGE(kTopEdit, &TPhasePlot::OnEditTop)
+    ON_EN_KILLFOCUS(kTopEdit, &TPhasePlot::FinishTyping)
     ON_COMMAND(kCopyText, &TPhasePlot::OnCopyText)
     ON_COMMAND(kViewDataValues, &TPhasePlot::OnViewDataValues)
     ON_COMMAND(kPullCursor, &TPhasePlot::OnPullCursor)
@@ -194,7 +195,7 @@ void TPhasePlot::UpdateLayout()
     if (m_settings) {
         SetFrequencyRange(m_settings->StartFreq, m_settings->StopFreq);
         const float boxed = static_cast<float>(std::atof(m_topEdit->GetWindowTextString().substr(0, 20).c_str()));
-        if (boxed != m_settings->PlotTop) {
+        if (boxed != m_settings->PlotTop && !m_topEdit->GetModify()) {
             char text[32];
             std::snprintf(text, sizeof text, "%3.1f", static_cast<double>(m_settings->PlotTop));
             m_topEdit->SetWindowText(text);
@@ -799,9 +800,31 @@ void TPhasePlot::OnVScroll(UINT nSBCode, UINT, CScrollBar* pScrollBar)
 
 void TPhasePlot::OnEditTop()
 {
-    if (m_creating || !m_settings || !m_topEdit)
+    if (m_creating || !m_settings || !m_topEdit || DeferTyping(m_topEdit.get()))
         return;
-    const float value = static_cast<float>(std::atof(m_topEdit->GetWindowTextString().substr(0, 20).c_str()));
+    ApplyTop(static_cast<float>(std::atof(m_topEdit->GetWindowTextString().substr(0, 20).c_str())));
+}
+
+bool TPhasePlot::ApplyTypedBoxes(bool finished)
+{
+    if (!m_settings || !m_topEdit || !m_topEdit->GetModify())
+        return false;
+    double value = 0.0;
+    if (!TypedValue(m_topEdit.get(), value)) {
+        if (finished) {
+            char text[32];
+            std::snprintf(text, sizeof text, "%3.1f", static_cast<double>(m_settings->PlotTop));
+            m_topEdit->SetWindowText(text);
+        }
+        return !finished;
+    }
+    m_topEdit->SetModify(FALSE);
+    ApplyTop(static_cast<float>(value));
+    return false;
+}
+
+void TPhasePlot::ApplyTop(float value)
+{
     m_topSpin->SetPrecision(1);
     m_settings->PlotTop = value;
     BuildPhaseTicks();

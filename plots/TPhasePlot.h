@@ -107,6 +107,8 @@ protected:
     void OnZoomIn2x();
     void OnZoomOut2x();
     void OnEditTop();
+    void ApplyTop(float value);
+    bool ApplyTypedBoxes(bool finished) override;
     void OnCopyText();
     void OnViewDataValues();
     void OnToolbarToggle();

@@ -32,6 +32,7 @@
 
 struct PrintSettings;
 class CScrollBar;
+class CEdit;
 
 class TPlotBase : public CMDIChildWnd {
 public:
@@ -207,14 +208,35 @@ protected:
     void OnSize(UINT nType, int cx, int cy);
     void OnClose();
     void OnMDIActivate(BOOL bActivate, CWnd* pActivateWnd, CWnd* pDeactivateWnd);
+    BOOL PreTranslateMessage(MSG* pMsg) override;
     void OnKeyDown(UINT nChar, UINT nRepCnt, UINT nFlags);
     void OnKeyUp(UINT nChar, UINT nRepCnt, UINT nFlags);
+    void OnTimer(UINT_PTR id);
     void OnMouseMove(UINT nFlags, CPoint point);
     void OnRButtonDown(UINT nFlags, CPoint point);
     void OnRButtonUp(UINT nFlags, CPoint point);
     void OnHScroll(UINT nSBCode, UINT nPos, CScrollBar* pScrollBar);
     void PostNcDestroy() override;
     DECLARE_MESSAGE_MAP()
+
+protected:
+    // Value boxes of the tool strip. A change the user typed (the box's modify flag set) is not
+    // applied at once, where a half-typed "0." would be taken and the box rewritten under the
+    // caret: DeferTyping then returns true and ApplyTypedBoxes(false) follows once the typing
+    // has paused, or ApplyTypedBoxes(true) on Enter. Text set by the window or a spinner applies
+    // at once (DeferTyping returns false).
+    bool DeferTyping(CEdit* box);
+    // Applies every box whose modify flag is set and clears the flag of each applied one.
+    // Before `finished` a box is never written and a value the window cannot take yet stays
+    // pending (true returned); once finished, a refused text is replaced by what the window
+    // shows.
+    virtual bool ApplyTypedBoxes(bool finished);
+    // Enter in a box, or the box losing the focus (EN_KILLFOCUS): the typing is finished.
+    void FinishTyping();
+    // The typed text as a number; false (nothing applied) while it is none.
+    static bool TypedValue(CEdit* box, double& value);
+    static constexpr UINT_PTR kTypedApplyTimer = 120;
+    static constexpr UINT kTypedApplyDelayMs = 700;
 
 protected:
     // The drag's pane, with the pointer confined to it on the screen.
@@ -260,6 +282,7 @@ protected:
 
     // Read-outs.
     bool m_enterDown = false; // Enter went down in this window (its key-up asks for a run)
+    bool m_typingPending = false; // a typed box waits for its pause
     bool m_routingToFrame = false; // the frame's routing passes through this window again
     int m_xBoxWidth = 60;
     int m_xBoxHeight = 17;

@@ -142,6 +142,8 @@ BEGIN_MESSAGE_MAP(TSpectraPlot, TSettingsPlot<SpectrumPlotSettings>)
     ON_COMMAND_RANGE(kOverlayDialogA, kOverlayDialogB, &TSpectraPlot::OnOverlayDialog)
     ON_EN_CHANGE(kPlotTopEdit, &TSpectraPlot::OnPlotTopChanged)
     ON_EN_CHANGE(kPlotRangeEdit, &TSpectraPlot::OnPlotRangeChanged)
+    ON_EN_KILLFOCUS(kPlotTopEdit, &TSpectraPlot::FinishTyping)
+    ON_EN_KILLFOCUS(kPlotRangeEdit, &TSpectraPlot::FinishTyping)
     ON_CBN_SELCHANGE(kPeakHold, &TSpectraPlot::OnPeakHoldChanged)
     ON_COMMAND(kMarkerOptions, &TSpectraPlot::OnMarkerOptions)
     ON_COMMAND(kMarkerOptionsMenu, &TSpectraPlot::OnMarkerOptions)
@@ -807,9 +809,13 @@ void TSpectraPlot::OnVScroll(UINT nSBCode, UINT, CScrollBar* pScrollBar)
 
 void TSpectraPlot::OnPlotTopChanged()
 {
-    if (m_creatingControls || m_inLayout || !m_settings || !m_scaling)
+    if (m_creatingControls || m_inLayout || !m_settings || !m_scaling || DeferTyping(m_plotTopEdit.get()))
         return;
-    float value = static_cast<float>(ReadNumber(m_plotTopEdit.get(), 20));
+    ApplyPlotTop(static_cast<float>(ReadNumber(m_plotTopEdit.get(), 20)));
+}
+
+void TSpectraPlot::ApplyPlotTop(float value)
+{
     switch (m_scaling->AmpScaleType) {
     case 0: {
         static const std::pair<float, float> steps[] = {
@@ -851,9 +857,41 @@ void TSpectraPlot::OnPlotTopChanged()
 
 void TSpectraPlot::OnPlotRangeChanged()
 {
-    if (m_creatingControls || m_inLayout || !m_settings || !m_scaling)
+    if (m_creatingControls || m_inLayout || !m_settings || !m_scaling || DeferTyping(m_plotRangeEdit.get()))
         return;
-    double value = ReadNumber(m_plotRangeEdit.get(), 40);
+    ApplyPlotRange(ReadNumber(m_plotRangeEdit.get(), 40));
+}
+
+bool TSpectraPlot::ApplyTypedBoxes(bool finished)
+{
+    if (!m_settings || !m_scaling)
+        return false;
+    bool pending = false;
+    for (CEdit* box : {m_plotTopEdit.get(), m_plotRangeEdit.get()}) {
+        if (!box || !box->GetModify())
+            continue;
+        const bool top = box == m_plotTopEdit.get();
+        double value = 0.0;
+        // A dB range below the smallest waits for more digits ("0" of "0.5") until Enter.
+        const bool taken =
+            TypedValue(box, value) && (top || m_scaling->AmpScaleType != 1 || value >= 0.1 || finished);
+        if (!taken) {
+            pending = pending || !finished;
+            if (finished)
+                SetNumber(box, "%3.6f", top ? m_settings->PlotTop : m_settings->PlotRange);
+            continue;
+        }
+        box->SetModify(FALSE);
+        if (top)
+            ApplyPlotTop(static_cast<float>(value));
+        else
+            ApplyPlotRange(value);
+    }
+    return pending;
+}
+
+void TSpectraPlot::ApplyPlotRange(double value)
+{
     switch (m_scaling->AmpScaleType) {
     case 1:
         m_plotRangeSpin->SetPrecision(2);

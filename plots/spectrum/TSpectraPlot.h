@@ -214,6 +214,9 @@ private:
     void PressStyleButton();
     void OnPlotTopChanged();
     void OnPlotRangeChanged();
+    void ApplyPlotTop(float value);
+    void ApplyPlotRange(double value);
+    bool ApplyTypedBoxes(bool finished) override;
     void AfterLimitChange();
     void OnPeakHoldChanged();
     void OnStyle(WORD type);

@@ -517,6 +517,24 @@ TEST_F(SpectrumWindows, ZoomCommandsMoveTheVisibleBins)
     EXPECT_EQ(p->GetVisibleStart(), e->FrequencyToBin(settings.StartFreq));
 }
 
+// Typed by the user, a level box is applied once the typing pauses and never rewritten while
+// the number is on the way ("0" of "0.5" used to become "0.1").
+TEST_F(SpectrumWindows, TypedLevelBoxesApplyWhenTypingStops)
+{
+    auto e = Engine();
+    TSpectraPlot* p = Open(e.get());
+    EXPECT_EQ(TypeAndPause(p->GetPlotRangeEdit(), "0.5"), Prefixes("0.5"));
+    EXPECT_DOUBLE_EQ(settings.PlotRange, 0.5);
+    EXPECT_EQ(TypeAndPause(p->GetPlotTopEdit(), "-12.5"), Prefixes("-12.5"));
+    EXPECT_FLOAT_EQ(settings.PlotTop, -12.5f);
+    TypeAndPause(p->GetPlotRangeEdit(), "0");
+    EXPECT_DOUBLE_EQ(settings.PlotRange, 0.5);
+    QtPressKey(p->GetPlotRangeEdit(), Qt::Key_Return);
+    AfxPumpMessages();
+    EXPECT_DOUBLE_EQ(settings.PlotRange, 0.1);
+    EXPECT_EQ(p->GetPlotRangeEdit()->GetWindowTextString(), "0.1");
+}
+
 TEST_F(SpectrumWindows, ToolStripEditsAndListKeepTheirLimits)
 {
     auto e = Engine();
