@@ -376,9 +376,9 @@ TEST_F(SpectrumWindows, MarkerLabelsStayInsideThePane)
     markers.Freq[0] = 500.0f;
     markers.LabelType[0] = 3;
     markers.Enabled[1] = 1;
-    markers.Freq[1] = 0.0f;
     markers.LabelType[1] = 1;
     TSpectraPlot* p = Open(e.get());
+    markers.Freq[1] = settings.StartFreq; // the first column's
     p->Autoscale();
     p->UpdateFrame(0.0f);
     AfxPumpMessages();
@@ -397,8 +397,52 @@ TEST_F(SpectrumWindows, MarkerLabelsStayInsideThePane)
     };
     const int x = pane.left + p->FrequencyToColumn(500.0f);
     EXPECT_EQ(boxEdges(x - 80, x + 80, pane.top, pane.top + 40), 2);
-    // The 0 Hz marker's label at the left edge.
+    // The left edge's marker has its label moved in.
     EXPECT_EQ(boxEdges(pane.left + 1, pane.left + 80, pane.top, pane.bottom), 2);
+}
+
+// A marker beyond the frequencies shown is not drawn (its label used to stand at the pane's
+// edge naming a frequency the edge is not), and a marker on a peak at the pane's top has its
+// label beside the glyph, the stem clear of it.
+TEST_F(SpectrumWindows, MarkersOutsideTheSpanAreLeftOutAndStemsMissTheirLabels)
+{
+    auto e = Engine(128.0, 0.5); // 500 Hz
+    settings.StartFreq = 300.0f;
+    settings.StopFreq = 700.0f;
+    for (int i : {0, 1, 2}) {
+        markers.Enabled[i] = 1;
+        markers.LabelType[i] = 1;
+    }
+    markers.Freq[0] = 500.0f;
+    markers.Freq[1] = 1500.0f; // beyond the stop
+    markers.Freq[2] = 100.0f;  // below the start
+    TSpectraPlot* p = Open(e.get());
+    p->Autoscale();
+    p->UpdateFrame(0.0f);
+    AfxPumpMessages();
+    const CRect pane = p->GetPlotRect();
+    const QImage img = p->GetSurface()->Image();
+    struct Run {
+        int y, from, to;
+    };
+    std::vector<Run> edges; // rows with a long run of black: the label boxes' top and bottom
+    for (int y = pane.top; y < pane.bottom; ++y) {
+        int run = 0;
+        for (int x = pane.left; x <= pane.right; ++x) {
+            const bool ink = x < pane.right && (img.pixel(x, y) & 0xFFFFFF) == 0;
+            if (ink) {
+                ++run;
+                continue;
+            }
+            if (run >= 30)
+                edges.push_back({y, x - run, x - 1});
+            run = 0;
+        }
+    }
+    ASSERT_EQ(edges.size(), 2u); // one box: the 500 Hz marker's
+    const int x = pane.left + p->FrequencyToColumn(500.0f);
+    EXPECT_TRUE(x < edges[0].from || x > edges[0].to) << x << " in " << edges[0].from << ".." << edges[0].to;
+    EXPECT_TRUE(x + 3 < edges[0].from || x - 3 > edges[0].to); // clear of the glyph too
 }
 
 TEST_F(SpectrumWindows, TheIntervalThrottleSkipsFramesTooCloseTogether)
