@@ -633,6 +633,8 @@ void TPlotBase::OnTimer(UINT_PTR id)
 
 bool TPlotBase::ApplyTypedBoxes(bool) { return false; }
 
+bool TPlotBase::IsMonochrome(CDC* dc) { return dc && dc->GetDeviceCaps(NUMCOLORS) == 2; }
+
 bool TPlotBase::TypedValue(CEdit* box, double& value)
 {
     return box && ParseTypedNumber(box->GetWindowTextString(), value);

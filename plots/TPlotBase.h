@@ -197,6 +197,9 @@ protected:
                         const std::string& text);
     void EraseReadoutBox(CDC* dc, int left, int top, int w, int h, CBitmap* back);
 
+    // A context that shows two colours only (a monochrome printer): traces print black there.
+    static bool IsMonochrome(CDC* dc);
+
     // The least distance between two labels stacked on a vertical axis: `gap`, but never less
     // than a line of the font in use, so that labels never overlap.
     int VerticalLabelGap(int gap) const { return std::max(gap, m_fontHeight + 2); }

@@ -1184,7 +1184,7 @@ void TSeriesPlot::DrawPlot(CDC* dc, bool full, const RECT& update)
         const bool timeLabels = mode != 2 || i + 1 == panes.size();
         DrawAxes(dc, pane, static_cast<int>(i), timeLabels);
         DrawGrid(dc, pane);
-        DrawTrace(dc, pane, update, i == 0 ? m_pointsA : m_pointsB, m_printing ? RGB(0, 0, 0) : m_settings->LineColor);
+        DrawTrace(dc, pane, update, i == 0 ? m_pointsA : m_pointsB, m_printing && IsMonochrome(dc) ? RGB(0, 0, 0) : m_settings->LineColor);
     }
     if (!m_printing && IsFileMode() && mode != 6 && mode != 7 && m_positionTime != kNoPosition)
         InvertPositionLine(dc, m_positionTime);

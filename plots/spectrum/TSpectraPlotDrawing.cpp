@@ -478,7 +478,6 @@ void TSpectraPlot::BuildTrace(SpectralData* spectrum, const CRect& pane, std::ve
         BuildTracePoints(spectrum, pane, points, peakHold);
 }
 
-bool TSpectraPlot::IsMonochrome(CDC* dc) const { return dc && dc->GetDeviceCaps(NUMCOLORS) == 2; }
 
 COLORREF TSpectraPlot::PrintColor(CDC* dc, COLORREF color) const
 {
