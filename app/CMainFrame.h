@@ -592,6 +592,8 @@ public:
     void PrintChannelInfo(CDC* dc, int channel, bool composite);
     void PrintTitles(CDC* dc);
     void PrintComments(CDC* dc);
+    // False, with the message that says so, when the margins leave no room on the page.
+    bool MarginsFitPage(CDC& dc);
     // Asks for the default printer in landscape when none is chosen yet; false when there is none.
     bool PrepareDefaultPrinter();
     void KeepPrinterHandles(HGLOBAL devMode, HGLOBAL devNames);
