@@ -611,7 +611,9 @@ public:
     // Runs the file-group dialog and re-applies the channels it changed.
     void OpenChannelFiles();
     void ReopenAllWaveFiles();
-    bool ReopenChannelFile(int channel);
+    // False when the channel's file cannot be opened; *reported then says whether the file has
+    // shown its own message about it.
+    bool ReopenChannelFile(int channel, bool* reported = nullptr);
     void ReattachChannelFile();
     // A channel whose file changed takes it up: calibration, processing objects, plots.
     void ApplyChannelFile(int channel);
