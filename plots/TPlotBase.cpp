@@ -143,9 +143,9 @@ void TPlotBase::SetPaneMode(int mode)
         m_paneMode = mode;
 }
 
-void TPlotBase::SetToolStripShown(bool shown)
+void TPlotBase::SetToolStripShown(bool shown, int rows)
 {
-    m_toolStripHeight = shown ? 30 : 0;
+    m_toolStripHeight = shown ? 30 * std::max(rows, 1) : 0;
     m_topMargin = m_toolStripHeight + 20;
 }
 

@@ -173,7 +173,8 @@ protected:
     // Cursors, the read-out font and bitmaps, the watermark, then UpdateLayout.
     virtual void CreateControls();
     // Shows (30 pixels, top margin 50) or hides (0, top margin 20) the tool strip.
-    void SetToolStripShown(bool shown);
+    // The strip is 30 pixels a row; a window too narrow for one row wraps its controls.
+    void SetToolStripShown(bool shown, int rows = 1);
     // Asks the frame to play the channel's file between the two times; false when it didn't start.
     bool RequestSegmentPlayback(int channel, float start, float end);
     // The frame's Edit commands in a pop-up menu, greyed by the frame's own rules (the active
