@@ -416,33 +416,39 @@ TEST_F(SpectrumWindows, MarkersOutsideTheSpanAreLeftOutAndStemsMissTheirLabels)
     markers.Freq[0] = 500.0f;
     markers.Freq[1] = 1500.0f; // beyond the stop
     markers.Freq[2] = 100.0f;  // below the start
-    TSpectraPlot* p = Open(e.get());
-    p->Autoscale();
-    p->UpdateFrame(0.0f);
-    AfxPumpMessages();
-    const CRect pane = p->GetPlotRect();
-    const QImage img = p->GetSurface()->Image();
-    struct Run {
-        int y, from, to;
-    };
-    std::vector<Run> edges; // rows with a long run of black: the label boxes' top and bottom
-    for (int y = pane.top; y < pane.bottom; ++y) {
-        int run = 0;
-        for (int x = pane.left; x <= pane.right; ++x) {
-            const bool ink = x < pane.right && (img.pixel(x, y) & 0xFFFFFF) == 0;
-            if (ink) {
-                ++run;
-                continue;
+    for (const CRect size : {CRect(0, 0, 800, 500), CRect(0, 0, 1280, 720)}) {
+        TSpectraPlot* p = Open(e.get(), nullptr, size);
+        p->Autoscale();
+        p->UpdateFrame(0.0f);
+        AfxPumpMessages();
+        const CRect pane = p->GetPlotRect();
+        const QImage img = p->GetSurface()->Image();
+        // With DURNEX_SCREENSHOT_DIR set, the pictures are kept there to be looked at.
+        if (const char* keep = std::getenv("DURNEX_SCREENSHOT_DIR"); keep && *keep)
+            img.save(QString::fromStdString(std::string(keep) + "/spectrum-markers-" + std::to_string(size.Width()) + ".png"));
+        struct Run {
+            int y, from, to;
+        };
+        std::vector<Run> edges; // rows with a long run of black: the label boxes' top and bottom
+        for (int y = pane.top; y < pane.bottom; ++y) {
+            int run = 0;
+            for (int x = pane.left; x <= pane.right; ++x) {
+                const bool ink = x < pane.right && (img.pixel(x, y) & 0xFFFFFF) == 0;
+                if (ink) {
+                    ++run;
+                    continue;
+                }
+                if (run >= 30)
+                    edges.push_back({y, x - run, x - 1});
+                run = 0;
             }
-            if (run >= 30)
-                edges.push_back({y, x - run, x - 1});
-            run = 0;
         }
+        ASSERT_EQ(edges.size(), 2u); // one box: the 500 Hz marker's
+        const int x = pane.left + p->FrequencyToColumn(500.0f);
+        EXPECT_TRUE(x < edges[0].from || x > edges[0].to) << x << " in " << edges[0].from << ".." << edges[0].to;
+        EXPECT_TRUE(x + 3 < edges[0].from || x - 3 > edges[0].to); // clear of the glyph too
+        delete p;
     }
-    ASSERT_EQ(edges.size(), 2u); // one box: the 500 Hz marker's
-    const int x = pane.left + p->FrequencyToColumn(500.0f);
-    EXPECT_TRUE(x < edges[0].from || x > edges[0].to) << x << " in " << edges[0].from << ".." << edges[0].to;
-    EXPECT_TRUE(x + 3 < edges[0].from || x - 3 > edges[0].to); // clear of the glyph too
 }
 
 TEST_F(SpectrumWindows, TheIntervalThrottleSkipsFramesTooCloseTogether)
