@@ -1,6 +1,7 @@
 #include "acquisition/CSystemCheckDlg.h"
 
 #include "acquisition/TUsbDevice.h"
+#include "dsp/SegmentAnalysis.h"
 #include "dsp/SpectralData.h"
 #include "numerics/TSmoothing.h"
 #include "platform/core/MessageBox.h"
@@ -13,6 +14,7 @@
 #include <cstdio>
 #include <memory>
 #include <new>
+#include <string>
 #include <vector>
 
 BEGIN_MESSAGE_MAP(CSystemCheckDlg, CDialog)
@@ -52,7 +54,11 @@ void CSystemCheckDlg::SetupGrid()
     m_grid.SetSize(8, 3);
     m_grid.SetColumnWidths({110, 170}); // the status column takes the rest
     m_grid.SetCellText(0, 0, "Channel");
-    m_grid.SetCellText(0, 1, "Signal Level (dBmV)");
+    // The levels are measured with channel 0's calibration: the heading names its unit.
+    std::string linear, log = "dBmV";
+    if (m_calibration != nullptr)
+        SegmentLevelLabels(*m_calibration, linear, log);
+    m_grid.SetCellText(0, 1, "Signal Level (" + log + ")");
     m_grid.SetCellText(0, 2, "Sensor Status");
     for (int ch = 0; ch < kChecked; ++ch)
         m_grid.SetCellText(ch + 1, 0, GetChannelLocationName(ch));

@@ -1,10 +1,11 @@
 #include "app/CFileImportDlg.h"
 
 #include "platform/ui/Controls.h"
+#include "records/NumberText.h"
 #include "res/FileDialogIds.h"
 
+#include <cstdint>
 #include <cstdio>
-#include <cstdlib>
 
 BEGIN_MESSAGE_MAP(CFileImportDlg, CDialog)
     ON_CBN_SELCHANGE(IDC_IMPORT_TYPE, &CFileImportDlg::OnTypeChanged)
@@ -124,25 +125,40 @@ void CFileImportDlg::OnOK()
     ImportSettings s = *settings_;
     const int type = Combo(this, IDC_IMPORT_TYPE)->GetCurSel();
     s.Format = static_cast<WORD>(type < 0 ? 0 : type);
-    char text[64] = {};
-    GetDlgItemText(IDC_IMPORT_RATE, text, 21);
-    const long rate = std::strtol(text, nullptr, 10);
-    s.SampleRate = rate > 0 ? DWORD(rate) : 0;
+    // Each number is the whole text in its field's range; the checks below then say what the
+    // import needs of it.
+    double rate = 0.0, header = 0.0, column = s.Column, dataValue = s.DataValue, equals = s.EqualsValue;
+    if (!ReadNumberField(*this, IDC_IMPORT_RATE, NumberField{"Sampling Rate", 0.0, 4294967295.0, true}, rate) ||
+        !ReadNumberField(*this, IDC_IMPORT_HEADER_SIZE, NumberField{"Header Size", INT32_MIN, INT32_MAX, true}, header))
+        return;
+    // A disabled box is not the user's to correct: what it holds is taken when it is a number,
+    // else the record's value stays.
+    const auto read = [this](int id, const NumberField& field, double& value) {
+        const CWnd* box = GetDlgItem(id);
+        if (box && box->IsWindowEnabled())
+            return ReadNumberField(*this, id, field, value);
+        std::string text;
+        GetDlgItemText(id, text);
+        double typed = 0.0;
+        if (CheckTypedNumber(text, field, typed).empty())
+            value = typed;
+        return true;
+    };
+    if (!read(IDC_IMPORT_COLUMN, NumberField{"Column Index", 0.0, 4294967295.0, true}, column) ||
+        !read(IDC_IMPORT_DATA_VALUE, NumberField{"Data Value", -1e30, 1e30}, dataValue) ||
+        !read(IDC_IMPORT_EQUALS, NumberField{"Equals", -1e30, 1e30}, equals))
+        return;
+    s.SampleRate = static_cast<DWORD>(rate);
     const int precision = Combo(this, IDC_IMPORT_PRECISION)->GetCurSel();
     s.BytesPerSample = static_cast<WORD>((precision < 0 ? 0 : precision) + 2);
     s.HasHeader = IsDlgButtonChecked(IDC_IMPORT_HAS_HEADER) ? 1 : 0;
-    GetDlgItemText(IDC_IMPORT_HEADER_SIZE, text, sizeof text);
-    s.HeaderSize = static_cast<std::int32_t>(std::strtol(text, nullptr, 10));
-    GetDlgItemText(IDC_IMPORT_COLUMN, text, sizeof text);
-    const long column = std::strtol(text, nullptr, 10);
-    s.Column = column < 0 ? 0 : DWORD(column);
+    s.HeaderSize = static_cast<std::int32_t>(header);
+    s.Column = static_cast<DWORD>(column);
     s.ScalingMode = IsDlgButtonChecked(IDC_IMPORT_TRUNCATE) ? ImportSettings::kTruncate
                     : IsDlgButtonChecked(IDC_IMPORT_DEFINE) ? ImportSettings::kDefineUnits
                                                             : ImportSettings::kRescale;
-    GetDlgItemText(IDC_IMPORT_DATA_VALUE, text, sizeof text);
-    s.DataValue = static_cast<float>(std::atof(text));
-    GetDlgItemText(IDC_IMPORT_EQUALS, text, sizeof text);
-    s.EqualsValue = static_cast<float>(std::atof(text));
+    s.DataValue = static_cast<float>(dataValue);
+    s.EqualsValue = static_cast<float>(equals);
     CComboBox* units = Combo(this, IDC_IMPORT_UNITS);
     if (units->GetCurSel() >= 0)
         s.Units = static_cast<WORD>(units->GetItemData(units->GetCurSel()));

@@ -625,6 +625,8 @@ public:
     void PrintChannelInfo(CDC* dc, int channel, bool composite);
     void PrintTitles(CDC* dc);
     void PrintComments(CDC* dc);
+    // False, with the message that says so, when the margins leave no room on the page.
+    bool MarginsFitPage(CDC& dc);
     // Asks for the default printer in landscape when none is chosen yet; false when there is none.
     bool PrepareDefaultPrinter();
     void KeepPrinterHandles(HGLOBAL devMode, HGLOBAL devNames);
@@ -642,7 +644,9 @@ public:
     // Runs the file-group dialog and re-applies the channels it changed.
     void OpenChannelFiles();
     void ReopenAllWaveFiles();
-    bool ReopenChannelFile(int channel);
+    // False when the channel's file cannot be opened; *reported then says whether the file has
+    // shown its own message about it.
+    bool ReopenChannelFile(int channel, bool* reported = nullptr);
     void ReattachChannelFile();
     // A channel whose file changed takes it up: calibration, processing objects, plots.
     void ApplyChannelFile(int channel);

@@ -287,9 +287,17 @@ void CMainFrame::ReopenAllWaveFiles()
     if (Settings.OpMode == kRealTime)
         return;
     for (int c = 0; c < kChannels; ++c) {
-        if (ReopenChannelFile(c))
+        bool reported = false;
+        if (ReopenChannelFile(c, &reported))
             continue;
         ChannelFileState& f = Settings.Files[c];
+        // The file has said what is wrong with it already (a format not read, say).
+        if (reported) {
+            f.Clear();
+            f.IsActive = 0;
+            EditedWave[c] = nullptr;
+            continue;
+        }
         char text[600];
         std::snprintf(text, sizeof text,
                       "Failure opening wave file %s on channel %d.  Please check that the wave file path is valid "
@@ -302,7 +310,7 @@ void CMainFrame::ReopenAllWaveFiles()
     }
 }
 
-bool CMainFrame::ReopenChannelFile(int channel)
+bool CMainFrame::ReopenChannelFile(int channel, bool* reported)
 {
     if (Settings.OpMode == kRealTime || channel < 0 || channel >= kChannels)
         return false;
@@ -319,6 +327,8 @@ bool CMainFrame::ReopenChannelFile(int channel)
     }
     TSeriesPlot* plot = TimeSeriesPlot[channel];
     if (f.File->IsError()) {
+        if (reported)
+            *reported = f.File->ErrorReported();
         f.File.reset();
         f.IsActive = 0;
         f.FileChannel = 0;

@@ -148,6 +148,22 @@ void CMainFrame::PrintTitles(CDC* dc)
     dc->TextOut(x, g.top + 6 + g.lineStep, Settings.Print.Annotation2);
 }
 
+bool CMainFrame::MarginsFitPage(CDC& dc)
+{
+    // Margins that leave no room for the plot would print an empty or garbled page.
+    const PageGeometry g = Geometry(&dc, Settings.Print);
+    const PrintSettings& m = Settings.Print;
+    const int blockHeight = m.EnableCommentBlock ? CommentBlockHeight(g) : g.bottom;
+    if (m.MarginLeft < 0 || m.MarginRight < 0 || m.MarginTop < 0 || m.MarginBottom < 0 ||
+        g.left + g.right >= g.W || g.top + static_cast<int>(g.Py * 0.75) + blockHeight >= g.H) {
+        AfxMessageBox("The margins leave no room for the plot on the page.  Please change them in "
+                      "File/Annotations and Margins; nothing was printed.",
+                      MB_OK | MB_ICONEXCLAMATION);
+        return false;
+    }
+    return true;
+}
+
 void CMainFrame::PrintComments(CDC* dc)
 {
     if (!Settings.Print.EnableCommentBlock)
@@ -234,17 +250,8 @@ void CMainFrame::OnFilePrint()
             return;
     }
 
-    // Margins that leave no room for the plot would print an empty or garbled page.
-    const PageGeometry g = Geometry(&dc, Settings.Print);
-    const PrintSettings& m = Settings.Print;
-    const int blockHeight = m.EnableCommentBlock ? CommentBlockHeight(g) : g.bottom;
-    if (m.MarginLeft < 0 || m.MarginRight < 0 || m.MarginTop < 0 || m.MarginBottom < 0 ||
-        g.left + g.right >= g.W || g.top + static_cast<int>(g.Py * 0.75) + blockHeight >= g.H) {
-        AfxMessageBox("The margins leave no room for the plot on the page.  Please change them in "
-                      "File/Annotations and Margins; nothing was printed.",
-                      MB_OK | MB_ICONEXCLAMATION);
+    if (!MarginsFitPage(dc))
         return;
-    }
 
     EnableWindow(FALSE);
     const float savedBottom = Settings.Print.MarginBottom;

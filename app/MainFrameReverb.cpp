@@ -68,6 +68,8 @@ void CMainFrame::PrintReverbWindow(bool withDialogs)
         if (dialog.DoModal() != IDOK)
             return;
     }
+    if (!MarginsFitPage(dc))
+        return;
     TReverb* reverb = ReverbWnd;
     PrintUtilityPage(dc, *reverb, "Reverberation Plot",
                      [&](CDC& page) { reverb->PrintMethodLines(&page, Settings.Print); });

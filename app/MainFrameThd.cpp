@@ -37,7 +37,7 @@ void CMainFrame::PrintThdFreqWindow()
     if (dialog.DoModal() != IDOK)
         return;
     CDC dc;
-    if (!ChoosePrinterDC(dc, true))
+    if (!ChoosePrinterDC(dc, true) || !MarginsFitPage(dc))
         return;
     if (!PrintUtilityPage(dc, *THDFreqWnd, "THD+N vs Frequency Plot", {}))
         AfxMessageBox("The printout could not be completed.", MB_OK | MB_ICONEXCLAMATION);

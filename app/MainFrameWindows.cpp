@@ -33,7 +33,10 @@ constexpr const char* kProductTitle = "QLM436 - Quenrith Analyzer";
 
 std::string InputTitle(const char* kindText, int channel)
 {
-    return std::string(kindText) + " - " + GetChannelLocationName(channel);
+    // Channel 7 has no location name (only blanks): its windows are named by the index.
+    const std::string name =
+        channel >= 0 && channel < 7 ? GetChannelLocationName(channel) : "Channel " + std::to_string(channel);
+    return std::string(kindText) + " - " + name;
 }
 
 std::string CompositeTitle(const char* kindText, int composite)

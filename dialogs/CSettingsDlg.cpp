@@ -158,7 +158,10 @@ bool CSettingsDlg::ValidateAndStore()
     for (int r = 0; r < 8; ++r) {
         const std::string name = r < 7 ? std::string("The overlap of ") + GetChannelLocationName(r)
                                        : std::string("The overlap of channel 7");
-        if (!ReadNumberField(*this, kFftOverlapIds[r], NumberField{name.c_str(), -1e9, 1e9, true}, overlaps[r]))
+        // Any whole number is taken (and clamped below): a range in a message would not be 0..99.
+        NumberField field{name.c_str()};
+        field.Integer = true;
+        if (!ReadNumberField(*this, kFftOverlapIds[r], field, overlaps[r]))
             return false;
     }
     for (int r = 0; r < 8; ++r) {

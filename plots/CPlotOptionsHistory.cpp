@@ -38,8 +38,11 @@ bool CPlotOptionsHistory::StoreShared()
         return true;
     *f.ShowToolbar = Checked(IDC_PO_TOOLBAR) ? 1 : 0;
     // Only the spin arrows are bounded: a value typed by hand is taken as it is.
-    *f.PlotTop = static_cast<float>(ReadNumber(IDC_PO_TOP));
-    *f.PlotRange = static_cast<float>(ReadNumber(IDC_PO_RANGE));
+    double top = 0.0, range = 0.0;
+    if (!ReadNumber(IDC_PO_TOP, "Plot Top", top) || !ReadNumber(IDC_PO_RANGE, "Plot Range", range))
+        return false;
+    *f.PlotTop = static_cast<float>(top);
+    *f.PlotRange = static_cast<float>(range);
     // Checked with the full span too: the custom span is kept for later.
     if (!StoreSpan(IDC_PO_START_FREQ, IDC_PO_STOP_FREQ, *f.StartFreq, *f.StopFreq, "Frequency"))
         return false;

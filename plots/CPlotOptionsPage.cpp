@@ -4,10 +4,13 @@
 #include "platform/core/MessageBox.h"
 #include "platform/ui/CommonDialogs.h"
 #include "platform/ui/GdiDC.h"
+#include "records/NumberText.h"
 #include "res/PlotOptionsDialogIds.h"
 
 #include <cstdio>
 #include <cstdlib>
+#include <limits>
+#include <string>
 
 BEGIN_MESSAGE_MAP(CPlotOptionsPage, CPropertyPage)
     ON_WM_CTLCOLOR()
@@ -62,11 +65,25 @@ void CPlotOptionsPage::BindSpin(int spinId, int editId, float maximum, float min
     spin->SetPrecision(decimals);
 }
 
-double CPlotOptionsPage::ReadNumber(int id) const
+bool CPlotOptionsPage::ReadNumber(int id, const char* name, double& value)
 {
-    char text[21] = {};
-    GetDlgItemText(id, text, sizeof text);
-    return std::strtod(text, nullptr);
+    std::string text;
+    GetDlgItemText(id, text);
+    CWnd* box = GetDlgItem(id);
+    // A box that means nothing for the scale stores 0.
+    if (text == "N/A" && box && !box->IsWindowEnabled()) {
+        value = 0.0;
+        return true;
+    }
+    // Every plot field is held in a float.
+    const std::string message =
+        CheckTypedNumber(text, NumberField{name, -std::numeric_limits<float>::max(), std::numeric_limits<float>::max()}, value);
+    if (message.empty())
+        return true;
+    Fail(message.c_str());
+    if (box)
+        GotoDlgCtrl(box);
+    return false;
 }
 
 void CPlotOptionsPage::WriteNumber(int id, const char* format, double value)
@@ -132,7 +149,9 @@ bool CPlotOptionsPage::StoreInterval(BYTE& flag, float& seconds)
         return true;
     }
     flag = 1;
-    const double value = ReadNumber(IDC_PO_INTERVAL);
+    double value = 0.0;
+    if (!ReadNumber(IDC_PO_INTERVAL, "Update Interval", value))
+        return false;
     if (value < 0.0 || value > 3600.0)
         return Fail("Update Interval must be greater than zero and less than 3600 seconds.");
     seconds = static_cast<float>(value);
@@ -144,13 +163,18 @@ void CPlotOptionsPage::ApplyIntervalState() { EnableBox(IDC_PO_INTERVAL, IDC_PO_
 bool CPlotOptionsPage::StoreSpan(int startId, int stopId, float& start, float& stop, const char* quantity)
 {
     char text[128];
-    const double first = ReadNumber(startId);
+    double first = 0.0, last = 0.0;
+    std::snprintf(text, sizeof text, "Start %s", quantity);
+    if (!ReadNumber(startId, text, first))
+        return false;
+    std::snprintf(text, sizeof text, "Stop %s", quantity);
+    if (!ReadNumber(stopId, text, last))
+        return false;
     if (first < 0.0) {
         std::snprintf(text, sizeof text, "Start %s must be greater than zero", quantity);
         return Fail(text);
     }
     start = static_cast<float>(first);
-    const double last = ReadNumber(stopId);
     if (last < 0.0) {
         std::snprintf(text, sizeof text, "Stop %s must be greater than zero", quantity);
         return Fail(text);

@@ -57,7 +57,8 @@ protected:
 
     // Controls.
     void BindSpin(int spinId, int editId, float maximum, float minimum, float step, int mode, int decimals);
-    double ReadNumber(int id) const; // at most 20 characters; text that is no number reads 0
+    // The box's whole text as a number; other text is refused by name (focus put back), false.
+    bool ReadNumber(int id, const char* name, double& value);
     void WriteNumber(int id, const char* format, double value);
     bool Checked(int id) const { return IsDlgButtonChecked(id) != 0; }
     void Check(int id, bool on) { CheckDlgButton(id, on ? BST_CHECKED : BST_UNCHECKED); }

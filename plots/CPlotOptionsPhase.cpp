@@ -50,13 +50,14 @@ bool CPlotOptionsPhase::StoreSettings()
     R.ShowToolbar = Checked(IDC_PO_TOOLBAR) ? 1 : 0;
     R.GrabCursorFlag = Checked(IDC_PO_PULL_CURSOR) ? 1 : 0;
     char text[96];
-    const double top = ReadNumber(IDC_PO_TOP);
+    double top = 0.0, range = 0.0;
+    if (!ReadNumber(IDC_PO_TOP, "Plot Top", top) || !ReadNumber(IDC_PO_RANGE, "Plot Range", range))
+        return false;
     if (!(top > kMinimum && top <= kMaximum)) {
         std::snprintf(text, sizeof text, "Plot Top must be between %6.2f and %6.2f", double(kMinimum), double(kMaximum));
         return Fail(text);
     }
     R.PlotTop = static_cast<float>(top);
-    const double range = ReadNumber(IDC_PO_RANGE);
     if (!(range > 0.0 && range <= kMaximum - kMinimum)) {
         std::snprintf(text, sizeof text, "Plot Range must be between %6.2f and %6.2f", 0.0, double(kMaximum - kMinimum));
         return Fail(text);

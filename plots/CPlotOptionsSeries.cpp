@@ -97,21 +97,27 @@ bool CPlotOptionsSeries::StoreSettings()
     R.ShowToolbar = Checked(IDC_PO_TOOLBAR) ? 1 : 0;
     R.GrabCursorFlag = Checked(IDC_PO_PULL_CURSOR) ? 1 : 0;
     char text[96];
-    const double top = ReadNumber(IDC_PO_TOP);
+    double top = 0.0;
+    if (!ReadNumber(IDC_PO_TOP, "Plot Top", top))
+        return false;
     if (!(top > m_minimum && top <= m_maximum)) {
         std::snprintf(text, sizeof text, "Plot Top must be between %6.2f and %6.2f", double(m_minimum), double(m_maximum));
         return Fail(text);
     }
     R.PlotTop = static_cast<float>(top);
     if (!linear) {
-        const double range = ReadNumber(IDC_PO_RANGE);
+        double range = 0.0;
+        if (!ReadNumber(IDC_PO_RANGE, "Plot Range", range))
+            return false;
         if (!(range > 0.0 && range <= m_maximum)) {
             std::snprintf(text, sizeof text, "Plot Range must be between %6.2f and %6.2f", 0.0, double(m_maximum));
             return Fail(text);
         }
         R.PlotRange = static_cast<float>(range);
     } else {
-        const double center = ReadNumber(IDC_PO_CENTER);
+        double center = 0.0;
+        if (!ReadNumber(IDC_PO_CENTER, "Plot Center", center))
+            return false;
         if (center > top)
             return Fail("Plot Center must be less that the Plot Top setting");
         R.PlotCenter = static_cast<float>(center);

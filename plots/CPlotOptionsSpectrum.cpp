@@ -122,8 +122,11 @@ bool CPlotOptionsSpectrum::StoreSettings()
     R.ShowOverlayControls = Checked(IDC_PO_OVERLAY_CONTROLS) ? 1 : 0;
     R.GrabCursorFlag = Checked(IDC_PO_PULL_CURSOR) ? 1 : 0;
     // Only the spin arrows are bounded: a value typed by hand is taken as it is.
-    R.PlotTop = static_cast<float>(ReadNumber(IDC_PO_TOP));
-    R.PlotRange = ReadNumber(IDC_PO_RANGE);
+    double top = 0.0, range = 0.0;
+    if (!ReadNumber(IDC_PO_TOP, "Plot Top", top) || !ReadNumber(IDC_PO_RANGE, "Plot Range", range))
+        return false;
+    R.PlotTop = static_cast<float>(top);
+    R.PlotRange = range;
     if (!StoreSpan(IDC_PO_START_FREQ, IDC_PO_STOP_FREQ, R.StartFreq, R.StopFreq, "Frequency"))
         return false;
     if (!StoreInterval(R.IntervalFlag, R.IntervalSecs))

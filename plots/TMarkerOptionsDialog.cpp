@@ -7,6 +7,8 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <limits>
+#include <string>
 
 namespace {
 const char* const kLabelTypes[5] = {"None", "Frequency", "Amplitude", "Frequency and Amplitude", "Custom"};
@@ -70,9 +72,12 @@ void TMarkerOptionsDialog::OnOK()
         next.Enabled[i] = IsDlgButtonChecked(kMarkerEnabledFirstId + i) ? 1 : 0;
         if (!next.Enabled[i])
             continue; // a disabled marker keeps its frequency and labels
-        char text[41] = {};
-        GetDlgItemText(kMarkerFreqFirstId + i, text, sizeof text);
-        const double frequency = std::strtod(text, nullptr);
+        double frequency = 0.0;
+        const std::string name = "Marker " + std::to_string(i + 1) + " Frequency";
+        if (!ReadNumberField(*this, kMarkerFreqFirstId + i,
+                             NumberField{name.c_str(), -std::numeric_limits<float>::max(), std::numeric_limits<float>::max()},
+                             frequency))
+            return;
         if (!(frequency > 0.0)) {
             AfxMessageBox("Marker Frequency must be greater than zero", MB_OK | MB_ICONERROR);
             return;

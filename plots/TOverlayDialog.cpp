@@ -6,6 +6,7 @@
 #include "platform/ui/Controls.h"
 #include "platform/ui/GdiDC.h"
 #include "platform/ui/LongOperation.h"
+#include "records/NumberText.h"
 #include "records/PathSettings.h"
 #include "records/SpectrumPlotSettings.h"
 #include "res/OverlayDialogIds.h"
@@ -29,18 +30,6 @@ void RememberFolder(PathSettings* paths, const std::string& file)
         return;
     const std::string folder = std::filesystem::path(file).parent_path().string();
     std::snprintf(paths->ovl, sizeof paths->ovl, "%s", folder.c_str());
-}
-
-// A whole decimal number and nothing else but blanks; false for empty or other text.
-bool ParseNumber(const char* text, double& value)
-{
-    char* end = nullptr;
-    value = std::strtod(text, &end);
-    if (end == text)
-        return false;
-    while (*end == ' ' || *end == '\t')
-        ++end;
-    return *end == '\0' && std::isfinite(value);
 }
 
 } // namespace
@@ -200,9 +189,11 @@ void TOverlayDialog::OnSave(UINT id)
     const int base = IDC_OVERLAY_NAME + kStride * k;
     char name[TOverlayData::kNameSize] = {};
     GetDlgItemText(base, name, sizeof name);
-    char text[20] = {};
-    GetDlgItemText(base + 1, text, sizeof text);
-    const float offset = std::clamp(static_cast<float>(std::atof(text)), -100.0f, 100.0f);
+    float offset = 0.0f;
+    if (!ReadOffset(k, offset)) {
+        AfxMessageBox("Overlay Offset must be between -100 and +100 dB", MB_OK | MB_ICONSTOP);
+        return;
+    }
     CWaitCursor wait;
     const std::string slot = SlotPath(m_slotFolder, m_channel, m_trace, k);
     TOverlayData curve(slot.c_str(), m_freqScaleType, offset);
@@ -235,10 +226,10 @@ void TOverlayDialog::OnDefaults()
 
 bool TOverlayDialog::ReadOffset(int slot, float& value) const
 {
-    char text[20] = {};
-    GetDlgItemText(IDC_OVERLAY_OFFSET + kStride * slot, text, sizeof text);
+    std::string text;
+    GetDlgItemText(IDC_OVERLAY_OFFSET + kStride * slot, text);
     double v = 0.0;
-    if (!ParseNumber(text, v) || v < -100.0 || v > 100.0)
+    if (!ParseTypedNumber(text, v) || v < -100.0 || v > 100.0)
         return false;
     value = static_cast<float>(v);
     return true;
@@ -246,10 +237,10 @@ bool TOverlayDialog::ReadOffset(int slot, float& value) const
 
 void TOverlayDialog::OnOK()
 {
-    char text[20] = {};
-    GetDlgItemText(IDC_OVERLAY_LEGEND_SIZE, text, sizeof text);
+    std::string text;
+    GetDlgItemText(IDC_OVERLAY_LEGEND_SIZE, text);
     double size = 0.0;
-    if (!ParseNumber(text, size) || size != std::floor(size) || size < 4 || size > kMaxLegendSize) {
+    if (!ParseTypedNumber(text, size) || size != std::floor(size) || size < 4 || size > kMaxLegendSize) {
         char message[64];
         std::snprintf(message, sizeof message, "Overlay Legend size must be between 4 and %d", kMaxLegendSize);
         AfxMessageBox(message, MB_OK | MB_ICONSTOP);

@@ -38,6 +38,7 @@ BEGIN_MESSAGE_MAP(TPhasePlot, TChannelPlot<PhasePlotSettings>)
     ON_COMMAND(kProperties, &TPhasePlot::OnProperties)
     ON_COMMAND(kHelp, &TPhasePlot::OnHelp)
     ON_EN_CHANGE(kTopEdit, &TPhasePlot::OnEditTop)
+    ON_EN_KILLFOCUS(kTopEdit, &TPhasePlot::FinishTyping)
     ON_COMMAND(kCopyText, &TPhasePlot::OnCopyText)
     ON_COMMAND(kViewDataValues, &TPhasePlot::OnViewDataValues)
     ON_COMMAND(kPullCursor, &TPhasePlot::OnPullCursor)
@@ -194,7 +195,7 @@ void TPhasePlot::UpdateLayout()
     if (m_settings) {
         SetFrequencyRange(m_settings->StartFreq, m_settings->StopFreq);
         const float boxed = static_cast<float>(std::atof(m_topEdit->GetWindowTextString().substr(0, 20).c_str()));
-        if (boxed != m_settings->PlotTop) {
+        if (boxed != m_settings->PlotTop && !m_topEdit->GetModify()) {
             char text[32];
             std::snprintf(text, sizeof text, "%3.1f", static_cast<double>(m_settings->PlotTop));
             m_topEdit->SetWindowText(text);
@@ -328,7 +329,7 @@ void TPhasePlot::ScaleForPrinter(CDC* dc, PrintSettings)
     if (!dc)
         return;
     CFont* old = dc->SelectObject(TPlotBase::m_font);
-    const int title = RotatedTextWidth(dc, m_fontHeight);
+    const int title = RotatedTextWidth(dc, TextHeight());
     const int need = 6 + WidestPhaseLabel(dc) + title / 2 + title + 2;
     dc->SelectObject(old);
     if (need <= m_leftMargin)
@@ -561,7 +562,7 @@ void TPhasePlot::DrawPane(CDC* dc, const CRect& pane, const RECT& update, Spectr
     GetClientRect(&client);
     auto title = [&]() {
         dc->SetTextAlign(TA_CENTER | TA_TOP);
-        dc->TextOut(client.left + client.Width() / 2, pane.top - m_fontHeight - 3, source->GetUnitsLabel());
+        dc->TextOut(client.left + client.Width() / 2, pane.top - TextHeight() - 3, source->GetUnitsLabel());
     };
     if (titleFirst)
         title();
@@ -572,13 +573,14 @@ void TPhasePlot::DrawPane(CDC* dc, const CRect& pane, const RECT& update, Spectr
         dc->MoveTo(pane.left - 3, pane.top + t.offset);
         dc->LineTo(pane.left, pane.top + t.offset);
         if (t.label[0])
-            dc->TextOut(pane.left - 6, pane.top + t.offset - m_fontHeight / 2, t.label);
+            dc->TextOut(pane.left - 6, pane.top + t.offset - TextHeight() / 2, t.label);
     }
     const int widest = WidestPhaseLabel(dc);
-    const int titleWidth = RotatedTextWidth(dc, m_fontHeight);
-    if (!m_rotatedFont.GetSafeHandle())
-        m_rotatedFont.CreateFont(m_fontHeight, 0, 900, 900, 400, 0, 0, 0, 0, 0, 0, 0, 0, "Arial");
-    dc->SelectObject(&m_rotatedFont);
+    const int titleWidth = RotatedTextWidth(dc, TextHeight());
+    // Made at the height in use: a page's font is not the screen's.
+    CFont rotated;
+    rotated.CreateFont(TextHeight(), 0, 900, 900, 400, 0, 0, 0, 0, 0, 0, 0, 0, "Arial");
+    dc->SelectObject(&rotated);
     dc->SetTextAlign(TA_CENTER | TA_TOP);
     const int titleX = m_printing ? std::max(static_cast<int>(client.left),
                                              pane.left - 6 - widest - titleWidth / 2 - titleWidth)
@@ -595,8 +597,8 @@ void TPhasePlot::DrawPane(CDC* dc, const CRect& pane, const RECT& update, Spectr
                 dc->TextOut(pane.left + t.offset, below + 3, t.label);
         }
         // Under the labels' line (the layout keeps room for both below the scroll bar).
-        const int titleY = std::min(below + 3 + m_fontHeight + (m_printing ? m_fontHeight / 4 : 0),
-                                    static_cast<int>(client.bottom) - m_fontHeight);
+        const int titleY = std::min(below + 3 + TextHeight() + (m_printing ? TextHeight() / 4 : 0),
+                                    static_cast<int>(client.bottom) - TextHeight());
         dc->TextOut(client.left + client.Width() / 2, titleY, "Frequency (Hz)");
     }
     // Grids.
@@ -799,9 +801,31 @@ void TPhasePlot::OnVScroll(UINT nSBCode, UINT, CScrollBar* pScrollBar)
 
 void TPhasePlot::OnEditTop()
 {
-    if (m_creating || !m_settings || !m_topEdit)
+    if (m_creating || !m_settings || !m_topEdit || DeferTyping(m_topEdit.get()))
         return;
-    const float value = static_cast<float>(std::atof(m_topEdit->GetWindowTextString().substr(0, 20).c_str()));
+    ApplyTop(static_cast<float>(std::atof(m_topEdit->GetWindowTextString().substr(0, 20).c_str())));
+}
+
+bool TPhasePlot::ApplyTypedBoxes(bool finished)
+{
+    if (!m_settings || !m_topEdit || !m_topEdit->GetModify())
+        return false;
+    double value = 0.0;
+    if (!TypedValue(m_topEdit.get(), value)) {
+        if (finished) {
+            char text[32];
+            std::snprintf(text, sizeof text, "%3.1f", static_cast<double>(m_settings->PlotTop));
+            m_topEdit->SetWindowText(text);
+        }
+        return !finished;
+    }
+    m_topEdit->SetModify(FALSE);
+    ApplyTop(static_cast<float>(value));
+    return false;
+}
+
+void TPhasePlot::ApplyTop(float value)
+{
     m_topSpin->SetPrecision(1);
     m_settings->PlotTop = value;
     BuildPhaseTicks();

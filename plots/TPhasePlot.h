@@ -107,6 +107,10 @@ protected:
     void OnZoomIn2x();
     void OnZoomOut2x();
     void OnEditTop();
+    void ApplyTop(float value);
+    // The height of the texts being drawn: the page font's while printing, else the screen's.
+    int TextHeight() const { return m_printing ? TPlotBase::m_fontHeight : m_fontHeight; }
+    bool ApplyTypedBoxes(bool finished) override;
     void OnCopyText();
     void OnViewDataValues();
     void OnToolbarToggle();
@@ -148,6 +152,5 @@ private:
     std::vector<Tick> m_yTicks;
     std::vector<ColumnEntry> m_columns;
     std::vector<POINT> m_tracePoints;
-    CFont m_rotatedFont; // the phase axis title's
     bool m_layingOut = false;
 };

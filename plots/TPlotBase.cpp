@@ -2,6 +2,7 @@
 
 #include "records/AppMessages.h"
 #include "records/CommonRoutines.h"
+#include "records/NumberText.h"
 #include "records/PrintSettings.h"
 #include "platform/core/Profile.h"
 #include "platform/ui/Clipboard.h"
@@ -32,6 +33,7 @@ BEGIN_MESSAGE_MAP(TPlotBase, CMDIChildWnd)
     ON_WM_MDIACTIVATE()
     ON_WM_KEYDOWN()
     ON_WM_KEYUP()
+    ON_WM_TIMER()
     ON_WM_MOUSEMOVE()
     ON_WM_LBUTTONDOWN()
     ON_WM_LBUTTONUP()
@@ -141,9 +143,9 @@ void TPlotBase::SetPaneMode(int mode)
         m_paneMode = mode;
 }
 
-void TPlotBase::SetToolStripShown(bool shown)
+void TPlotBase::SetToolStripShown(bool shown, int rows)
 {
-    m_toolStripHeight = shown ? 30 : 0;
+    m_toolStripHeight = shown ? 30 * std::max(rows, 1) : 0;
     m_topMargin = m_toolStripHeight + 20;
 }
 
@@ -586,6 +588,56 @@ void TPlotBase::OnKeyDown(UINT nChar, UINT, UINT)
 {
     if (nChar == VK_RETURN)
         m_enterDown = true;
+}
+
+// Enter in a value box of the tool strip finishes what was typed there and goes no further.
+BOOL TPlotBase::PreTranslateMessage(MSG* pMsg)
+{
+    if (pMsg->message == WM_KEYDOWN && pMsg->wParam == VK_RETURN && pMsg->hwnd != m_hWnd) {
+        CWnd* box = CWnd::FromHandle(pMsg->hwnd);
+        if (box && box->GetParent() == this && dynamic_cast<CEdit*>(box)) {
+            FinishTyping();
+            return TRUE;
+        }
+    }
+    return CMDIChildWnd::PreTranslateMessage(pMsg);
+}
+
+bool TPlotBase::DeferTyping(CEdit* box)
+{
+    if (!box || !box->GetModify())
+        return false;
+    m_typingPending = true;
+    if (m_hWnd) {
+        KillTimer(kTypedApplyTimer);
+        SetTimer(kTypedApplyTimer, kTypedApplyDelayMs);
+    }
+    return true;
+}
+
+void TPlotBase::FinishTyping()
+{
+    if (m_typingPending && m_hWnd)
+        KillTimer(kTypedApplyTimer);
+    m_typingPending = false;
+    ApplyTypedBoxes(true);
+}
+
+void TPlotBase::OnTimer(UINT_PTR id)
+{
+    if (id != kTypedApplyTimer)
+        return;
+    KillTimer(kTypedApplyTimer);
+    m_typingPending = ApplyTypedBoxes(false);
+}
+
+bool TPlotBase::ApplyTypedBoxes(bool) { return false; }
+
+bool TPlotBase::IsMonochrome(CDC* dc) { return dc && dc->GetDeviceCaps(NUMCOLORS) == 2; }
+
+bool TPlotBase::TypedValue(CEdit* box, double& value)
+{
+    return box && ParseTypedNumber(box->GetWindowTextString(), value);
 }
 
 void TPlotBase::OnKeyUp(UINT nChar, UINT, UINT)

@@ -32,6 +32,7 @@
 
 struct PrintSettings;
 class CScrollBar;
+class CEdit;
 
 class TPlotBase : public CMDIChildWnd {
 public:
@@ -172,7 +173,8 @@ protected:
     // Cursors, the read-out font and bitmaps, the watermark, then UpdateLayout.
     virtual void CreateControls();
     // Shows (30 pixels, top margin 50) or hides (0, top margin 20) the tool strip.
-    void SetToolStripShown(bool shown);
+    // The strip is 30 pixels a row; a window too narrow for one row wraps its controls.
+    void SetToolStripShown(bool shown, int rows = 1);
     // Asks the frame to play the channel's file between the two times; false when it didn't start.
     bool RequestSegmentPlayback(int channel, float start, float end);
     // The frame's Edit commands in a pop-up menu, greyed by the frame's own rules (the active
@@ -196,6 +198,9 @@ protected:
                         const std::string& text);
     void EraseReadoutBox(CDC* dc, int left, int top, int w, int h, CBitmap* back);
 
+    // A context that shows two colours only (a monochrome printer): traces print black there.
+    static bool IsMonochrome(CDC* dc);
+
     // The least distance between two labels stacked on a vertical axis: `gap`, but never less
     // than a line of the font in use, so that labels never overlap.
     int VerticalLabelGap(int gap) const { return std::max(gap, m_fontHeight + 2); }
@@ -207,14 +212,35 @@ protected:
     void OnSize(UINT nType, int cx, int cy);
     void OnClose();
     void OnMDIActivate(BOOL bActivate, CWnd* pActivateWnd, CWnd* pDeactivateWnd);
+    BOOL PreTranslateMessage(MSG* pMsg) override;
     void OnKeyDown(UINT nChar, UINT nRepCnt, UINT nFlags);
     void OnKeyUp(UINT nChar, UINT nRepCnt, UINT nFlags);
+    void OnTimer(UINT_PTR id);
     void OnMouseMove(UINT nFlags, CPoint point);
     void OnRButtonDown(UINT nFlags, CPoint point);
     void OnRButtonUp(UINT nFlags, CPoint point);
     void OnHScroll(UINT nSBCode, UINT nPos, CScrollBar* pScrollBar);
     void PostNcDestroy() override;
     DECLARE_MESSAGE_MAP()
+
+protected:
+    // Value boxes of the tool strip. A change the user typed (the box's modify flag set) is not
+    // applied at once, where a half-typed "0." would be taken and the box rewritten under the
+    // caret: DeferTyping then returns true and ApplyTypedBoxes(false) follows once the typing
+    // has paused, or ApplyTypedBoxes(true) on Enter. Text set by the window or a spinner applies
+    // at once (DeferTyping returns false).
+    bool DeferTyping(CEdit* box);
+    // Applies every box whose modify flag is set and clears the flag of each applied one.
+    // Before `finished` a box is never written and a value the window cannot take yet stays
+    // pending (true returned); once finished, a refused text is replaced by what the window
+    // shows.
+    virtual bool ApplyTypedBoxes(bool finished);
+    // Enter in a box, or the box losing the focus (EN_KILLFOCUS): the typing is finished.
+    void FinishTyping();
+    // The typed text as a number; false (nothing applied) while it is none.
+    static bool TypedValue(CEdit* box, double& value);
+    static constexpr UINT_PTR kTypedApplyTimer = 120;
+    static constexpr UINT kTypedApplyDelayMs = 700;
 
 protected:
     // The drag's pane, with the pointer confined to it on the screen.
@@ -260,6 +286,7 @@ protected:
 
     // Read-outs.
     bool m_enterDown = false; // Enter went down in this window (its key-up asks for a run)
+    bool m_typingPending = false; // a typed box waits for its pause
     bool m_routingToFrame = false; // the frame's routing passes through this window again
     int m_xBoxWidth = 60;
     int m_xBoxHeight = 17;

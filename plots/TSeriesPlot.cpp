@@ -127,6 +127,9 @@ BEGIN_MESSAGE_MAP(TSeriesPlot, TSettingsPlot<TimeSeriesPlotSettings>)
     ON_EN_CHANGE(kTopEdit, &TSeriesPlot::OnEditTop)
     ON_EN_CHANGE(kRangeEdit, &TSeriesPlot::OnEditRange)
     ON_EN_CHANGE(kCenterEdit, &TSeriesPlot::OnEditCenter)
+    ON_EN_KILLFOCUS(kTopEdit, &TSeriesPlot::FinishTyping)
+    ON_EN_KILLFOCUS(kRangeEdit, &TSeriesPlot::FinishTyping)
+    ON_EN_KILLFOCUS(kCenterEdit, &TSeriesPlot::FinishTyping)
     ON_COMMAND(kAutoscale, &TSeriesPlot::OnAutoscaleCommand)
     ON_COMMAND(kAutoscaleMenu, &TSeriesPlot::OnAutoscaleCommand)
     ON_COMMAND(kSelectAll, &TSeriesPlot::OnSelectAll)
@@ -533,11 +536,13 @@ void TSeriesPlot::UpdateLayout()
         if ((mode == 6 || mode == 7) && m_settings->AmpScaleType != 0)
             m_settings->AmpScaleType = 0;
         const bool linear = m_settings->AmpScaleType == 0;
-        if (ReadEdit(m_topEdit.get(), 40) != m_settings->PlotTop)
+        // A box the user is typing in keeps its text until it is applied.
+        const auto stale = [this](CEdit* box, float value) { return !box->GetModify() && ReadEdit(box, 40) != value; };
+        if (stale(m_topEdit.get(), m_settings->PlotTop))
             WriteEdit(m_topEdit.get(), linear ? "%3.6f" : "%3.1f", m_settings->PlotTop);
-        if (!linear && ReadEdit(m_rangeEdit.get(), 40) != m_settings->PlotRange)
+        if (!linear && stale(m_rangeEdit.get(), m_settings->PlotRange))
             WriteEdit(m_rangeEdit.get(), "%3.3f", m_settings->PlotRange);
-        if (linear && ReadEdit(m_centerEdit.get(), 40) != m_settings->PlotCenter)
+        if (linear && stale(m_centerEdit.get(), m_settings->PlotCenter))
             WriteEdit(m_centerEdit.get(), "%3.6f", m_settings->PlotCenter);
     }
     if (m_zoomInBtn && m_zoomInBtn->IsPressed())
@@ -1179,7 +1184,7 @@ void TSeriesPlot::DrawPlot(CDC* dc, bool full, const RECT& update)
         const bool timeLabels = mode != 2 || i + 1 == panes.size();
         DrawAxes(dc, pane, static_cast<int>(i), timeLabels);
         DrawGrid(dc, pane);
-        DrawTrace(dc, pane, update, i == 0 ? m_pointsA : m_pointsB, m_printing ? RGB(0, 0, 0) : m_settings->LineColor);
+        DrawTrace(dc, pane, update, i == 0 ? m_pointsA : m_pointsB, m_printing && IsMonochrome(dc) ? RGB(0, 0, 0) : m_settings->LineColor);
     }
     if (!m_printing && IsFileMode() && mode != 6 && mode != 7 && m_positionTime != kNoPosition)
         InvertPositionLine(dc, m_positionTime);
@@ -1576,9 +1581,13 @@ void TSeriesPlot::OnVScroll(UINT nSBCode, UINT, CScrollBar* pScrollBar)
 
 void TSeriesPlot::OnEditTop()
 {
-    if (m_creating || !m_settings)
+    if (m_creating || !m_settings || DeferTyping(m_topEdit.get()))
         return;
-    const float value = ReadEdit(m_topEdit.get(), 40);
+    ApplyTop(ReadEdit(m_topEdit.get(), 40));
+}
+
+void TSeriesPlot::ApplyTop(float value)
+{
     if (m_settings->AmpScaleType == 0) {
         const float step = static_cast<float>(StepFor(std::fabs(value), kTopSpinSteps, 1e6));
         for (TLimitScroll* s : {m_topSpin.get(), m_centerSpin.get()}) {
@@ -1603,12 +1612,16 @@ void TSeriesPlot::OnEditTop()
 
 void TSeriesPlot::OnEditRange()
 {
-    if (m_creating || m_inLayout || !m_settings || m_settings->AmpScaleType == 0)
+    if (m_creating || m_inLayout || !m_settings || m_settings->AmpScaleType == 0 || DeferTyping(m_rangeEdit.get()))
         return;
+    ApplyRange(ReadEdit(m_rangeEdit.get(), 40));
+}
+
+void TSeriesPlot::ApplyRange(float value)
+{
     m_rangeSpin->SetPrecision(2);
     m_rangeSpin->SetStep(5.0f, 0);
     m_rangeSpin->SetLimits(400.0f, 0.1f);
-    float value = ReadEdit(m_rangeEdit.get(), 40);
     if (value < 0.1f) {
         value = 0.1f;
         m_settings->PlotRange = value;
@@ -1622,11 +1635,15 @@ void TSeriesPlot::OnEditRange()
 
 void TSeriesPlot::OnEditCenter()
 {
-    if (m_creating || m_inLayout || !m_settings || m_settings->AmpScaleType != 0)
+    if (m_creating || m_inLayout || !m_settings || m_settings->AmpScaleType != 0 || DeferTyping(m_centerEdit.get()))
         return;
+    ApplyCenter(ReadEdit(m_centerEdit.get(), 40));
+}
+
+void TSeriesPlot::ApplyCenter(float value)
+{
     m_centerSpin->SetPrecision(2);
     m_centerSpin->SetLimits(400.0f, -400.0f);
-    const float value = ReadEdit(m_centerEdit.get(), 40);
     m_settings->PlotCenter = value;
     if (m_settings->PlotTop <= value) {
         // A top of 0 over a centre of 0 would stay at or below it: step clear of it.
@@ -1636,6 +1653,38 @@ void TSeriesPlot::OnEditCenter()
     }
     BuildAmplitudeTicks();
     UpdateLayout();
+}
+
+bool TSeriesPlot::ApplyTypedBoxes(bool finished)
+{
+    if (!m_settings)
+        return false;
+    const bool linear = m_settings->AmpScaleType == 0;
+    bool pending = false;
+    for (CEdit* box : {m_topEdit.get(), linear ? m_centerEdit.get() : m_rangeEdit.get()}) {
+        if (!box || !box->GetModify())
+            continue;
+        double value = 0.0;
+        // A range below the smallest waits for more digits ("0" of "0.5") until Enter.
+        const bool taken = TypedValue(box, value) && (box != m_rangeEdit.get() || value >= 0.1 || finished);
+        if (!taken) {
+            pending = pending || !finished;
+            if (finished)
+                WriteEdit(box, "%6.6f", box == m_topEdit.get()      ? m_settings->PlotTop
+                                        : box == m_rangeEdit.get() ? m_settings->PlotRange
+                                                                   : m_settings->PlotCenter);
+            continue;
+        }
+        box->SetModify(FALSE);
+        const auto v = static_cast<float>(value);
+        if (box == m_topEdit.get())
+            ApplyTop(v);
+        else if (box == m_rangeEdit.get())
+            ApplyRange(v);
+        else
+            ApplyCenter(v);
+    }
+    return pending;
 }
 
 void TSeriesPlot::OnAutoscaleCommand() { Autoscale(); }

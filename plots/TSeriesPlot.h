@@ -161,6 +161,11 @@ protected:
     void OnEditTop();
     void OnEditRange();
     void OnEditCenter();
+    // What a box's value does to the plot, whether typed or stepped.
+    void ApplyTop(float value);
+    void ApplyRange(float value);
+    void ApplyCenter(float value);
+    bool ApplyTypedBoxes(bool finished) override;
     void OnAutoscaleCommand();
     void OnSelectAll();
     void OnCut();

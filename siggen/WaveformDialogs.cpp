@@ -3,6 +3,7 @@
 #include "platform/core/MessageBox.h"
 #include "platform/ui/CommonDialogs.h"
 #include "records/CommonRoutines.h"
+#include "records/NumberText.h"
 #include "res/SigGenDialogIds.h"
 
 #include <algorithm>
@@ -13,9 +14,6 @@
 #include <cstring>
 
 namespace {
-// Texts longer than this are cut before parsing, as the edit reads stop there.
-constexpr std::size_t kNumberChars = 100;
-
 void StoreText(char* field, std::size_t size, const std::string& text)
 {
     std::memset(field, 0, size);
@@ -48,17 +46,23 @@ std::string CSigGenParamDialog::ReadText(int id, std::size_t most) const
     return text;
 }
 
-int CSigGenParamDialog::ReadInt(int id) const
+bool CSigGenParamDialog::ReadInt(int id, const char* name, int& value)
 {
-    const long v = std::strtol(ReadText(id, kNumberChars).c_str(), nullptr, 10);
-    return static_cast<int>(std::clamp<long>(v, INT32_MIN, INT32_MAX));
+    double v = 0.0;
+    if (!ReadNumberField(*this, id, NumberField{name, INT32_MIN, INT32_MAX, true}, v))
+        return false;
+    value = static_cast<int>(v);
+    return true;
 }
 
-float CSigGenParamDialog::ReadFloat(int id) const
+bool CSigGenParamDialog::ReadFloat(int id, const char* name, float& value)
 {
-    const double v = std::strtod(ReadText(id, kNumberChars).c_str(), nullptr);
-    // Out-of-range text becomes a value every range check refuses rather than infinity.
-    return std::isfinite(v) ? static_cast<float>(std::clamp(v, -1.0e30, 1.0e30)) : 1.0e30f;
+    // Beyond this a float field would hold infinity; every range check refuses far less.
+    double v = 0.0;
+    if (!ReadNumberField(*this, id, NumberField{name, -1.0e30, 1.0e30}, v))
+        return false;
+    value = static_cast<float>(v);
+    return true;
 }
 
 void CSigGenParamDialog::ShowInt(int id, long value) { SetDlgItemText(id, Format("%ld", value)); }
@@ -134,8 +138,9 @@ void CNoiseBurst::ShowFields()
 
 void CNoiseBurst::OnOK()
 {
-    const int burst = ReadInt(IDC_BURST_MSEC), cycle = ReadInt(IDC_CYCLE_MSEC);
-    if (!Accept({{burst < 1, "Burst time must be greater than 0"},
+    int burst = 0, cycle = 0;
+    if (!ReadInt(IDC_BURST_MSEC, "Burst Time", burst) || !ReadInt(IDC_CYCLE_MSEC, "Cycle Time", cycle) ||
+        !Accept({{burst < 1, "Burst time must be greater than 0"},
                  {cycle < 1, "Cycle time must be greater than 0"},
                  {burst >= cycle, "Burst time must be less than the cycle time."}}))
         return;
@@ -169,9 +174,11 @@ void CTones::OnOK()
     for (int r = 0; r < 10; ++r) {
         SigGenTone& t = rows.Tone[r];
         t.Enabled = IsDlgButtonChecked(kToneEnableFirstId + r) ? 1 : 0;
-        t.Frequency = ReadFloat(kToneFreqFirstId + r);
-        t.LevelDb = ReadFloat(kToneLevelFirstId + r);
-        t.PhaseDeg = ReadFloat(kTonePhaseFirstId + r);
+        const std::string tone = "Tone " + std::to_string(r + 1);
+        if (!ReadFloat(kToneFreqFirstId + r, (tone + " Frequency").c_str(), t.Frequency) ||
+            !ReadFloat(kToneLevelFirstId + r, (tone + " Relative Level").c_str(), t.LevelDb) ||
+            !ReadFloat(kTonePhaseFirstId + r, (tone + " Phase").c_str(), t.PhaseDeg))
+            return;
         if (!t.Enabled)
             continue;
         any = true;
@@ -204,8 +211,12 @@ void CToneBurst::ShowFields()
 
 void CToneBurst::OnOK()
 {
-    const int f = ReadInt(IDC_TONE_BURST_FREQ), burst = ReadInt(IDC_BURST_MSEC), cycle = ReadInt(IDC_CYCLE_MSEC);
-    if (!Accept({Frequency(f), {cycle < 1, "Cycle time must be greater than 0"},
+    int f = 0, burst = 0, cycle = 0;
+    // A negative burst would play nothing but silence; a zero one is allowed.
+    if (!ReadInt(IDC_TONE_BURST_FREQ, "Frequency", f) || !ReadInt(IDC_BURST_MSEC, "Burst Time", burst) ||
+        !ReadInt(IDC_CYCLE_MSEC, "Cycle Time", cycle) ||
+        !Accept({Frequency(f), {burst < 0, "Burst time must not be negative."},
+                 {cycle < 1, "Cycle time must be greater than 0"},
                  {burst >= cycle, "Burst time must be less than the cycle time."}}))
         return;
     *m_record = {f, burst, cycle};
@@ -229,7 +240,10 @@ void CIMDtones::ShowFields()
 void CIMDtones::OnOK()
 {
     const int set = CheckedCode({{IDC_IMD_SET1, 0}, {IDC_IMD_SET2, 1}, {IDC_IMD_CUSTOM, 2}}, m_record->ToneSet);
-    const float low = ReadFloat(IDC_IMD_LOW), high = ReadFloat(IDC_IMD_HIGH), ratio = ReadFloat(IDC_IMD_RATIO);
+    float low = 0.0f, high = 0.0f, ratio = 0.0f;
+    if (!ReadFloat(IDC_IMD_LOW, "Low Frequency", low) || !ReadFloat(IDC_IMD_HIGH, "High Frequency", high) ||
+        !ReadFloat(IDC_IMD_RATIO, "Power Ratio", ratio))
+        return;
     // Only custom tones are the user's; the sets are fixed.
     if (set == 2 &&
         !Accept({{low <= 0.0f || low >= m_limit, Format("Low Frequency must be between 0.0 and %ld", long(m_limit))},
@@ -260,9 +274,11 @@ void CFreqSweep::ShowFields()
 
 void CFreqSweep::OnOK()
 {
-    const float start = ReadFloat(IDC_SWEEP_START), stop = ReadFloat(IDC_SWEEP_STOP);
-    const int time = ReadInt(IDC_SWEEP_MSEC);
-    if (!Accept({FloatRange(start, 0.0, m_limit, "Start Frequency must be between %6.2f and %6.2f Hz."),
+    float start = 0.0f, stop = 0.0f;
+    int time = 0;
+    if (!ReadFloat(IDC_SWEEP_START, "Start Frequency", start) || !ReadFloat(IDC_SWEEP_STOP, "Stop Frequency", stop) ||
+        !ReadInt(IDC_SWEEP_MSEC, "Sweep Time", time) ||
+        !Accept({FloatRange(start, 0.0, m_limit, "Start Frequency must be between %6.2f and %6.2f Hz."),
                  FloatRange(stop, 0.0, m_limit, "Stop Frequency must be between %6.2f and %6.2f Hz."),
                  IntRange(time, 1, 600000, "Sweep time must be between %ld and %ld Milliseconds.")}))
         return;
@@ -292,10 +308,12 @@ void CLevelSweep::ShowFields()
 
 void CLevelSweep::OnOK()
 {
-    const float start = ReadFloat(IDC_LEVEL_START), stop = ReadFloat(IDC_LEVEL_STOP), f = ReadFloat(IDC_LEVEL_FREQ);
-    const int time = ReadInt(IDC_SWEEP_MSEC);
+    float start = 0.0f, stop = 0.0f, f = 0.0f;
+    int time = 0;
     // The level messages name the top first.
-    if (!Accept({{start > 0.0f || start < -96.0f,
+    if (!ReadFloat(IDC_LEVEL_START, "Start Level", start) || !ReadFloat(IDC_LEVEL_STOP, "Stop Level", stop) ||
+        !ReadFloat(IDC_LEVEL_FREQ, "Frequency", f) || !ReadInt(IDC_SWEEP_MSEC, "Sweep Time", time) ||
+        !Accept({{start > 0.0f || start < -96.0f,
                   Format("Start Level must be between %6.2f and %6.2f dB.", 0.0, -96.0)},
                  {stop > 0.0f || stop < -96.0f, Format("Stop Level must be between %6.2f and %6.2f dB.", 0.0, -96.0)},
                  Frequency(f), IntRange(time, 1, 600000, "Sweep time must be between %ld and %ld Milliseconds.")}))
@@ -318,8 +336,8 @@ void CSawtooth::ShowFields()
 
 void CSawtooth::OnOK()
 {
-    const float f = ReadFloat(IDC_SAW_FREQ);
-    if (!Accept({Frequency(f)}))
+    float f = 0.0f;
+    if (!ReadFloat(IDC_SAW_FREQ, "Frequency", f) || !Accept({Frequency(f)}))
         return;
     m_record->Frequency = f;
     m_record->Slope = CheckedCode({{IDC_SAW_POSITIVE, 1}, {IDC_SAW_NEGATIVE, -1}}, m_record->Slope);
@@ -338,8 +356,8 @@ void CTriangular::ShowFields()
 
 void CTriangular::OnOK()
 {
-    const float f = ReadFloat(IDC_TRIANGLE_FREQ);
-    if (!Accept({Frequency(f)}))
+    float f = 0.0f;
+    if (!ReadFloat(IDC_TRIANGLE_FREQ, "Frequency", f) || !Accept({Frequency(f)}))
         return;
     m_record->Frequency = f;
     EndDialog(IDOK);
@@ -358,9 +376,10 @@ void CSquare::ShowFields()
 
 void CSquare::OnOK()
 {
-    const float f = ReadFloat(IDC_SQUARE_FREQ);
-    const int duty = ReadInt(IDC_SQUARE_DUTY);
-    if (!Accept({Frequency(f), IntRange(duty, 1, 99, "Duty cycle must be between %ld and %ld Percent.")}))
+    float f = 0.0f;
+    int duty = 0;
+    if (!ReadFloat(IDC_SQUARE_FREQ, "Frequency", f) || !ReadInt(IDC_SQUARE_DUTY, "Duty Cycle", duty) ||
+        !Accept({Frequency(f), IntRange(duty, 1, 99, "Duty cycle must be between %ld and %ld Percent.")}))
         return;
     *m_record = {f, duty};
     EndDialog(IDOK);
@@ -388,8 +407,10 @@ void CPulse::OnOK()
         shortest = 1000000LL / (2LL * m_limit);
         longest = shortest * 100000LL;
     }
-    const long long width = ReadInt(IDC_PULSE_WIDTH), interval = ReadInt(IDC_PULSE_INTERVAL);
-    if (!Accept({IntRange(width, shortest, longest, "Pulse Width must be between %ld and %ld Micro Seconds."),
+    int width = 0, interval = 0;
+    if (!ReadInt(IDC_PULSE_WIDTH, "Pulse Width", width) ||
+        !ReadInt(IDC_PULSE_INTERVAL, "Repetition Interval", interval) ||
+        !Accept({IntRange(width, shortest, longest, "Pulse Width must be between %ld and %ld Micro Seconds."),
                  IntRange(interval, shortest, longest * 100,
                           "Repitition interval must be between %ld and %ld Micro Seconds."),
                  {width >= interval, "Pulse Width must be less than the repitition interval"}}))
@@ -453,9 +474,11 @@ void CDTMF::ShowFields()
 
 void CDTMF::OnOK()
 {
-    const int width = ReadInt(IDC_DTMF_WIDTH), spacing = ReadInt(IDC_DTMF_SPACING);
-    const float twist = ReadFloat(IDC_DTMF_TWIST);
-    if (!Accept({IntRange(width, 1, 10000, "Pulse Width must be between %ld and %ld Milliseconds."),
+    int width = 0, spacing = 0;
+    float twist = 0.0f;
+    if (!ReadInt(IDC_DTMF_WIDTH, "Pulse Width", width) || !ReadInt(IDC_DTMF_SPACING, "Interpulse Spacing", spacing) ||
+        !ReadFloat(IDC_DTMF_TWIST, "Twist", twist) ||
+        !Accept({IntRange(width, 1, 10000, "Pulse Width must be between %ld and %ld Milliseconds."),
                  IntRange(spacing, 1, 10000, "Interpulse Spacing Width must be between %ld and %ld Milliseconds."),
                  {twist > 30.0f || twist < -30.0f, "Twist must be between -30 and +30 dB"}}))
         return;
@@ -502,9 +525,11 @@ void CFreqStep::ShowFields()
 
 void CFreqStep::OnOK()
 {
-    const float start = ReadFloat(IDC_SWEEP_START), stop = ReadFloat(IDC_SWEEP_STOP), step = ReadFloat(IDC_STEP_SIZE);
-    const int dwell = ReadInt(IDC_STEP_DWELL);
-    if (!Accept({FloatRange(start, 0.0, m_limit, "Start Frequency must be between %6.2f and %6.2f Hz."),
+    float start = 0.0f, stop = 0.0f, step = 0.0f;
+    int dwell = 0;
+    if (!ReadFloat(IDC_SWEEP_START, "Start Frequency", start) || !ReadFloat(IDC_SWEEP_STOP, "Stop Frequency", stop) ||
+        !ReadFloat(IDC_STEP_SIZE, "Step Size", step) || !ReadInt(IDC_STEP_DWELL, "Step Time", dwell) ||
+        !Accept({FloatRange(start, 0.0, m_limit, "Start Frequency must be between %6.2f and %6.2f Hz."),
                  FloatRange(stop, 0.0, m_limit, "Stop Frequency must be between %6.2f and %6.2f Hz."),
                  {step <= 0.0f, "The Step Size must be greater than zero."},
                  IntRange(dwell, 1, 600000, "Step time must be between %ld and %ld Milliseconds.")}))

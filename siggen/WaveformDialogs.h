@@ -22,9 +22,10 @@ public:
 protected:
     // Fills the controls from the record.
     virtual void ShowFields() = 0;
-    // The control's text read as the C library's integer and float parsers read it.
-    int ReadInt(int id) const;
-    float ReadFloat(int id) const;
+    // The control's whole text as a number (a whole number for ReadInt). Other text is refused
+    // with a message naming the field, the focus put back on it, and false returned.
+    bool ReadInt(int id, const char* name, int& value);
+    bool ReadFloat(int id, const char* name, float& value);
     std::string ReadText(int id, std::size_t most) const;
     void ShowInt(int id, long value);
     void ShowFloat(int id, double value, const char* format = "%6.2f");

@@ -208,15 +208,20 @@ int OpenFileGroup(const std::string& groupPath, FileGroupInfo& info, ChannelFile
         if (FileExists(path))
             file = new (std::nothrow) TWaveFile(path, waveMode, makeBackup, waveFolder);
         if (file == nullptr || file->IsError()) {
+            // A file that said what is wrong with it (a format not read, say) is not reported
+            // again as a path or protection problem.
+            const bool reported = file != nullptr && file->ErrorReported();
             delete file;
+            state.File = nullptr;
+            state.FileChannel = 0;
+            if (reported)
+                continue;
             char buf[600];
             std::snprintf(buf, sizeof buf,
                           "Failure opening wave file %s.  Please check that the wave file path is valid and is not "
                           "write protected",
                           path.c_str());
             AfxMessageBox(buf, MB_ICONSTOP);
-            state.File = nullptr;
-            state.FileChannel = 0;
             continue;
         }
         state.File.reset(file);

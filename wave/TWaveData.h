@@ -29,6 +29,9 @@ public:
     // Set when an allocation or file operation failed; callers test it after construction
     // and after I/O.
     bool IsError() const { return error_ != 0; }
+    // The object has already shown the user a message of its own (a refused format, say): a
+    // caller need not add a second one for the same failure.
+    bool ErrorReported() const { return errorReported_; }
     bool IsModified() const { return modified_ != 0; }
     // The file the samples come from, for messages; empty for data held only in memory.
     virtual std::string SourceName() const { return {}; }
@@ -131,6 +134,7 @@ protected:
                      float& minimum) const;
 
     BYTE error_ = 0;
+    mutable bool errorReported_ = false; // set by TWaveFile::ShowError
     BYTE modified_ = 1;
     HGLOBAL block_ = nullptr;
     BYTE* data_ = nullptr;

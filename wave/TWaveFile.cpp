@@ -33,6 +33,7 @@ std::string TruncationText(DWORD frames)
 
 void TWaveFile::ShowError(const std::string& text) const
 {
+    errorReported_ = true;
     AfxMessageBox(text, MB_OK | MB_ICONERROR);
 }
 

@@ -73,6 +73,8 @@ template <class Settings> const AFX_MSGMAP* THistoryPlot<Settings>::GetThisMessa
     ON_COMMAND(IDC_HISTORY_TOGGLE, &THistoryPlot::OnToggle1410)
     ON_EN_CHANGE(IDC_HISTORY_TOP, &THistoryPlot::OnPlotTopChanged)
     ON_EN_CHANGE(IDC_HISTORY_RANGE, &THistoryPlot::OnPlotRangeChanged)
+    ON_EN_KILLFOCUS(IDC_HISTORY_TOP, &THistoryPlot::FinishTyping)
+    ON_EN_KILLFOCUS(IDC_HISTORY_RANGE, &THistoryPlot::FinishTyping)
     ON_UPDATE_COMMAND_UI_RANGE(ID_HISTORY_CUT, ID_HISTORY_SURFACE, &THistoryPlot::OnUpdatePopupCommand)
 END_MESSAGE_MAP()
 
@@ -165,6 +167,9 @@ template <class Settings> void THistoryPlot<Settings>::CreateControls()
 
 template <class Settings> void THistoryPlot<Settings>::SyncEdit(CEdit* edit, const char* format, float value)
 {
+    // A box the user is typing in keeps its text until it is applied.
+    if (edit->GetModify())
+        return;
     char text[20] = {};
     edit->GetWindowText(text, sizeof text);
     char* end = nullptr;
@@ -439,8 +444,10 @@ template <class Settings> void THistoryPlot<Settings>::OnTimer(UINT_PTR id)
         OnLevelTimer();
         return;
     }
-    if (id != ID_TIMER_PLOT_RESIZE)
+    if (id != ID_TIMER_PLOT_RESIZE) {
+        TPlotBase::OnTimer(id);
         return;
+    }
     this->KillTimer(ID_TIMER_PLOT_RESIZE);
     m_resizePending = false;
     RequestRebuild();
@@ -758,9 +765,12 @@ template <class Settings> void THistoryPlot<Settings>::OnLevelEdit(bool top)
 {
     if (m_creating || m_inLayout || !m_topEdit || !m_rangeEdit || !this->m_settings)
         return;
+    // Typed: applied once the typing pauses, so a half-typed number ("-", "6" of "60")
+    // neither rebuilds the picture nor gets rewritten under the caret.
+    if (!m_stepping && this->DeferTyping(top ? m_topEdit.get() : m_rangeEdit.get()))
+        return;
     if (!m_stepping) {
-        // Typed: applied once the typing pauses, so a half-typed number ("-", "6" of "60")
-        // neither rebuilds the picture nor gets rewritten under the caret.
+        // Set from code: applied as it is, the picture at the next pause.
         (top ? m_topTyped : m_rangeTyped) = true;
         ScheduleLevelApply();
         return;
@@ -825,6 +835,35 @@ template <class Settings> void THistoryPlot<Settings>::ApplyPendingLevels()
         UpdateLayout();
         RequestRebuild();
     }
+}
+
+template <class Settings> bool THistoryPlot<Settings>::ApplyTypedBoxes(bool finished)
+{
+    if (!this->m_settings || !m_topEdit || !m_rangeEdit)
+        return false;
+    bool pending = false;
+    for (CEdit* box : {m_topEdit.get(), m_rangeEdit.get()}) {
+        if (!box->GetModify())
+            continue;
+        const bool top = box == m_topEdit.get();
+        double value = 0.0;
+        // A dB span below 1 waits for more digits ("0" of "0.5") until the typing is finished.
+        const bool taken = this->TypedValue(box, value) &&
+                           (top || this->m_scaling.AmpScaleType != 1 || value >= 1.0 || finished);
+        if (!taken) {
+            pending = pending || !finished;
+            if (finished) {
+                m_inLayout = true;
+                box->SetWindowText(Printf(top ? "%3.1f" : "%3.6f", top ? this->m_settings->PlotTop : this->m_settings->PlotRange));
+                m_inLayout = false;
+            }
+            continue;
+        }
+        box->SetModify(FALSE);
+        (top ? m_topTyped : m_rangeTyped) = true;
+    }
+    ApplyPendingLevels();
+    return pending;
 }
 
 template <class Settings> void THistoryPlot<Settings>::OnPlotTopChanged() { OnLevelEdit(true); }

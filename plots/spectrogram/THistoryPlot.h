@@ -110,7 +110,10 @@ public:
     // Applies what was typed into Plot Top / Plot Range and the rebuild spinner steps left
     // waiting, now (the level timer does it once the user pauses).
     void ApplyPendingLevels();
-    bool IsLevelApplyPending() const { return m_topTyped || m_rangeTyped || m_levelRebuildPending; }
+    bool IsLevelApplyPending() const
+    {
+        return m_topTyped || m_rangeTyped || m_levelRebuildPending || this->m_typingPending;
+    }
     bool IsRebuilding() const { return m_rebuilding; }
 
     // ---- Selection and segment commands.
@@ -354,6 +357,7 @@ public:
     void OnProperties();
     void OnToggle1410();
     void OnPlotTopChanged();
+    bool ApplyTypedBoxes(bool finished) override;
     void OnPlotRangeChanged();
     void OnCopyCursorValues() { CopyCursorValues(); }
     // The menu's Annotate entry, for the point the measurement menu was opened at.

@@ -142,6 +142,8 @@ BEGIN_MESSAGE_MAP(TSpectraPlot, TSettingsPlot<SpectrumPlotSettings>)
     ON_COMMAND_RANGE(kOverlayDialogA, kOverlayDialogB, &TSpectraPlot::OnOverlayDialog)
     ON_EN_CHANGE(kPlotTopEdit, &TSpectraPlot::OnPlotTopChanged)
     ON_EN_CHANGE(kPlotRangeEdit, &TSpectraPlot::OnPlotRangeChanged)
+    ON_EN_KILLFOCUS(kPlotTopEdit, &TSpectraPlot::FinishTyping)
+    ON_EN_KILLFOCUS(kPlotRangeEdit, &TSpectraPlot::FinishTyping)
     ON_CBN_SELCHANGE(kPeakHold, &TSpectraPlot::OnPeakHoldChanged)
     ON_COMMAND(kMarkerOptions, &TSpectraPlot::OnMarkerOptions)
     ON_COMMAND(kMarkerOptionsMenu, &TSpectraPlot::OnMarkerOptions)
@@ -414,30 +416,65 @@ void TSpectraPlot::LayoutToolStrip()
 {
     if (!m_settings || !m_settings->ShowToolbar || !m_zoomIn || !m_hWnd)
         return;
-    const int h = m_toolStripHeight;
     const std::pair<CToolBtn*, int> buttons[] = {
         {m_zoomIn.get(), 2},         {m_zoom2xIn.get(), 32},       {m_zoom2xOut.get(), 62}, {m_zoomFull.get(), 92},
         {m_lineButton.get(), 129},   {m_stepBarButton.get(), 159}, {m_barButton.get(), 189}, {m_optionsButton.get(), 226},
         {m_markerButton.get(), 256}, {m_autoscaleButton.get(), 293}};
     for (const auto& [b, x] : buttons)
         b->MoveWindow(x, 1, 28, 28, TRUE);
-    m_plotTopEdit->MoveWindow(381, h / 2 - 10, 56, 20, TRUE);
-    m_plotTopSpin->MoveWindow(439, h / 2 - 10, 12, 20, TRUE);
+    // The boxes with their labels stand at their places when the window is wide enough; in a
+    // narrower one they wrap onto further rows of the strip, so that each stays reachable.
+    CRect client;
+    GetClientRect(&client);
+    const bool wide = client.Width() >= 703 + 100 + 4;
+    int rows = 1;
+    int x = 325;
+    const auto place = [&](const char* label, int at, int width) {
+        if (wide)
+            return CPoint(at, 0);
+        int labelWidth = 0;
+        {
+            CClientDC dc(this);
+            CFont* old = dc.SelectObject(m_font);
+            labelWidth = dc.GetTextExtent(label).cx + 3;
+            dc.SelectObject(old);
+        }
+        if (x + labelWidth + width > client.Width() - 2 && x > 4) {
+            ++rows;
+            x = 4;
+        }
+        const CPoint p(x + labelWidth, (rows - 1) * 30);
+        x = p.x + width + 8;
+        return p;
+    };
+    const int row = 30;
+    const CPoint top = place("Plot Top:", 381, 56 + 2 + 12);
+    m_plotTopEdit->MoveWindow(top.x, top.y + row / 2 - 10, 56, 20, TRUE);
+    m_plotTopSpin->MoveWindow(top.x + 58, top.y + row / 2 - 10, 12, 20, TRUE);
     m_plotTopSpin->ShowWindow(SW_SHOW);
-    m_plotRangeEdit->MoveWindow(527, h / 2 - 10, 86, 20, TRUE);
-    m_plotRangeSpin->MoveWindow(615, h / 2 - 10, 12, 20, TRUE);
+    // The range box keeps its place (room for its longer label) on every amplitude scale, so
+    // that a change of scale does not move the plot.
+    const CPoint bottom = place("Plot Bottom:", 527, 86 + 2 + 12);
+    m_plotRangeEdit->MoveWindow(bottom.x, bottom.y + row / 2 - 10, 86, 20, TRUE);
+    m_plotRangeSpin->MoveWindow(bottom.x + 88, bottom.y + row / 2 - 10, 12, 20, TRUE);
     // The list drops 200 pixels; the box itself keeps its one-line height.
     CRect box;
     m_peakHoldCombo->GetWindowRect(&box);
-    m_peakHoldCombo->MoveWindow(703, h / 2 - 12, 100, box.Height(), TRUE);
+    const CPoint hold = place("Peak Hold:", 703, 100);
+    m_peakHoldCombo->MoveWindow(hold.x, hold.y + row / 2 - 12, 100, box.Height(), TRUE);
+    if (rows * row != m_toolStripHeight) {
+        SetToolStripShown(true, rows);
+        if (!m_inLayout)
+            UpdateLayout();
+    }
     if (m_zoomIn->IsPressed()) {
         m_zoomIn->Release();
         m_selectionMode = 0;
     }
-    m_auxEdit->MoveWindow(m_plotRect.Width() / 2 + 54, h + 2, 56, 16, TRUE);
+    m_auxEdit->MoveWindow(m_plotRect.Width() / 2 + 54, m_toolStripHeight + 2, 56, 16, TRUE);
     CRect strip;
     GetClientRect(&strip);
-    strip.bottom = strip.top + h;
+    strip.bottom = strip.top + m_toolStripHeight;
     InvalidateRect(&strip, TRUE);
 }
 
@@ -467,11 +504,15 @@ void TSpectraPlot::LayoutOverlayControls()
     CRect client;
     GetClientRect(&client);
     const int limit = client.bottom - 14;
-    const int topA = m_paneA.top + 22;
+    int topA = m_paneA.top + 22;
     const int columns = m_paneMode == 2 ? 2 : 1;
     const int room = (limit - topA - columns * kButton - (columns - 1) * kSpace) / (columns * kOverlaySlots);
     m_overlayPitch = std::clamp(room, 14, 16);
     const int column = kOverlaySlots * m_overlayPitch + kButton;
+    // Still short (a wrapped tool strip takes more of the height): the columns start higher,
+    // beside the pane's title, but never over the strip.
+    if (const int need = columns * column + (columns - 1) * kSpace; topA + need > limit)
+        topA = std::max(m_toolStripHeight + 2, limit - need);
     const int topB = std::max(std::min(m_paneB.top + 22, limit - column), topA + column + kSpace);
     for (int i = 0; i < kOverlaySlots; ++i) {
         const int rowA = topA + m_overlayPitch * i;
@@ -807,9 +848,13 @@ void TSpectraPlot::OnVScroll(UINT nSBCode, UINT, CScrollBar* pScrollBar)
 
 void TSpectraPlot::OnPlotTopChanged()
 {
-    if (m_creatingControls || m_inLayout || !m_settings || !m_scaling)
+    if (m_creatingControls || m_inLayout || !m_settings || !m_scaling || DeferTyping(m_plotTopEdit.get()))
         return;
-    float value = static_cast<float>(ReadNumber(m_plotTopEdit.get(), 20));
+    ApplyPlotTop(static_cast<float>(ReadNumber(m_plotTopEdit.get(), 20)));
+}
+
+void TSpectraPlot::ApplyPlotTop(float value)
+{
     switch (m_scaling->AmpScaleType) {
     case 0: {
         static const std::pair<float, float> steps[] = {
@@ -851,9 +896,41 @@ void TSpectraPlot::OnPlotTopChanged()
 
 void TSpectraPlot::OnPlotRangeChanged()
 {
-    if (m_creatingControls || m_inLayout || !m_settings || !m_scaling)
+    if (m_creatingControls || m_inLayout || !m_settings || !m_scaling || DeferTyping(m_plotRangeEdit.get()))
         return;
-    double value = ReadNumber(m_plotRangeEdit.get(), 40);
+    ApplyPlotRange(ReadNumber(m_plotRangeEdit.get(), 40));
+}
+
+bool TSpectraPlot::ApplyTypedBoxes(bool finished)
+{
+    if (!m_settings || !m_scaling)
+        return false;
+    bool pending = false;
+    for (CEdit* box : {m_plotTopEdit.get(), m_plotRangeEdit.get()}) {
+        if (!box || !box->GetModify())
+            continue;
+        const bool top = box == m_plotTopEdit.get();
+        double value = 0.0;
+        // A dB range below the smallest waits for more digits ("0" of "0.5") until Enter.
+        const bool taken =
+            TypedValue(box, value) && (top || m_scaling->AmpScaleType != 1 || value >= 0.1 || finished);
+        if (!taken) {
+            pending = pending || !finished;
+            if (finished)
+                SetNumber(box, "%3.6f", top ? m_settings->PlotTop : m_settings->PlotRange);
+            continue;
+        }
+        box->SetModify(FALSE);
+        if (top)
+            ApplyPlotTop(static_cast<float>(value));
+        else
+            ApplyPlotRange(value);
+    }
+    return pending;
+}
+
+void TSpectraPlot::ApplyPlotRange(double value)
+{
     switch (m_scaling->AmpScaleType) {
     case 1:
         m_plotRangeSpin->SetPrecision(2);

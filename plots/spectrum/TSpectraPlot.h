@@ -214,6 +214,9 @@ private:
     void PressStyleButton();
     void OnPlotTopChanged();
     void OnPlotRangeChanged();
+    void ApplyPlotTop(float value);
+    void ApplyPlotRange(double value);
+    bool ApplyTypedBoxes(bool finished) override;
     void AfterLimitChange();
     void OnPeakHoldChanged();
     void OnStyle(WORD type);
@@ -266,7 +269,6 @@ private:
     void DrawFrequencyGrid(CDC* dc, const CRect& pane, const RECT& update);
     void DrawOverlayLegend(CDC* dc, bool flag, const CRect& pane, const RECT& update);
     COLORREF PrintColor(CDC* dc, COLORREF color) const;
-    bool IsMonochrome(CDC* dc) const;
 
     // Markers.
     void DrawMarkers(CDC* dc, SpectralData* spectrum, POINT* points, RECT* rects, const CRect& pane,

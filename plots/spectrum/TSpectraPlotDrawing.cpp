@@ -478,7 +478,6 @@ void TSpectraPlot::BuildTrace(SpectralData* spectrum, const CRect& pane, std::ve
         BuildTracePoints(spectrum, pane, points, peakHold);
 }
 
-bool TSpectraPlot::IsMonochrome(CDC* dc) const { return dc && dc->GetDeviceCaps(NUMCOLORS) == 2; }
 
 COLORREF TSpectraPlot::PrintColor(CDC* dc, COLORREF color) const
 {
@@ -1253,7 +1252,27 @@ void TSpectraPlot::DrawMarkers(CDC* dc, SpectralData* spectrum, POINT* points, R
             continue;
         const float f = m_markers->Freq[i];
         const int bin = spectrum->FrequencyToBin(f);
-        const int x = FrequencyToColumn(f) + pane.left;
+        int column = FrequencyToColumn(f);
+        // Within a column's width of either end the marker belongs to the end column (0 Hz
+        // below the first column's frequency, say).
+        if (column < 0 && m_columns.size() >= 2) {
+            const std::size_t n = m_columns.size();
+            if (f < m_columns[0].frequency && f >= 2.0f * m_columns[0].frequency - m_columns[1].frequency)
+                column = 0;
+            else if (f > m_columns[n - 1].frequency &&
+                     f <= 2.0f * m_columns[n - 1].frequency - m_columns[n - 2].frequency)
+                column = static_cast<int>(n - 1);
+        }
+        // A marker outside the frequencies shown is not drawn at all: pulled to the edge its
+        // label would name a frequency the edge is not.
+        if (column < 0) {
+            if (!m_printing) {
+                points[i] = {pane.left - 1000, pane.top - 1000};
+                rects[i] = RECT{};
+            }
+            continue;
+        }
+        const int x = column + pane.left;
         const bool peak = m_markers->MarkPeakHoldFlag && m_settings->PeakHold != 0;
         const double level = peak ? spectrum->GetPeakHoldValue(static_cast<UINT>(std::max(bin, 0))) : spectrum->GetLevel(bin);
         int h = 0;
@@ -1264,11 +1283,11 @@ void TSpectraPlot::DrawMarkers(CDC* dc, SpectralData* spectrum, POINT* points, R
         CBrush fill(PrintColor(dc, m_settings->MarkerColor));
         dc->SelectObject(&fill);
         dc->Polygon(tri, 3);
-        dc->MoveTo(x, y - 8);
-        dc->LineTo(x, y - 20);
         if (!m_printing)
             points[i] = {x, y};
         if (m_markers->LabelType[i] == 0) {
+            dc->MoveTo(x, y - 8);
+            dc->LineTo(x, y - 20);
             rects[i] = RECT{};
             continue;
         }
@@ -1287,11 +1306,20 @@ void TSpectraPlot::DrawMarkers(CDC* dc, SpectralData* spectrum, POINT* points, R
         dc->SetBkMode(TRANSPARENT);
         dc->SetTextAlign(TA_CENTER | TA_TOP);
         const CSize size = dc->GetTextExtent(text);
-        // Above the glyph, but inside the pane: a marker on a peak near the top (as after an
-        // autoscale) or near a side would have its label cut away.
-        const int top = std::max<int>(y - m_fontHeight - 19, pane.top + 1);
+        // Above the glyph on its stem, but inside the pane: a marker on a peak near a side
+        // has its label moved in. Near the top (as after an autoscale) there is no room above:
+        // the label then stands beside the glyph and the stem stops at the pane's top, so
+        // neither crosses the other.
+        const int above = y - m_fontHeight - 19;
         const int half = size.cx / 2 + 3;
-        const int cx = pane.Width() > 2 * half ? std::clamp<int>(x, pane.left + half, pane.right - 1 - half) : x;
+        int top = above;
+        int cx = pane.Width() > 2 * half ? std::clamp<int>(x, pane.left + half, pane.right - 1 - half) : x;
+        if (above < pane.top + 1) {
+            top = pane.top + 1;
+            cx = x + 5 + half <= pane.right - 1 - half || x - 5 - half < pane.left + half ? x + 5 + half : x - 5 - half;
+        }
+        dc->MoveTo(x, y - 8);
+        dc->LineTo(x, std::max<int>(y - 20, pane.top));
         dc->TextOut(cx, top, text);
         const CRect box(cx - size.cx / 2 - 2, top, cx + size.cx / 2 + 2, top + size.cy - 1);
         dc->SelectStockObject(NULL_BRUSH);

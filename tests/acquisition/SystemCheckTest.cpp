@@ -53,7 +53,7 @@ TEST_F(SystemCheck, RatesEveryChannelFromTheDeviceEveryHalfSecond)
     CDialog::ScriptModal([&](CWnd& d) {
         auto& dlg = static_cast<CSystemCheckDlg&>(d);
         CSystemCheckGrid& grid = dlg.GetGrid();
-        EXPECT_EQ(grid.GetCellText(0, 1), "Signal Level (dBmV)");
+        EXPECT_EQ(grid.GetCellText(0, 1), "Signal Level (dBV)"); // channel 0 is calibrated in volts
         EXPECT_EQ(grid.GetCellText(1, 0), "Crown");
         EXPECT_EQ(grid.GetCellText(7, 0), "Base");
         EXPECT_EQ(grid.GetCellText(1, 2), "");
@@ -130,4 +130,38 @@ TEST_F(SystemCheck, ThresholdsAndAMissingDevice)
     });
     frame->SendMessage(WM_COMMAND, ID_SYSTEM_CHECK);
     kdrsim::Plug();
+}
+
+// The level column names the unit the levels are measured in: channel 0's calibration's.
+TEST_F(SystemCheck, TheLevelHeadingNamesTheCalibrationsUnit)
+{
+    std::string error;
+    ASSERT_TRUE(kdrsim::ConfigureSources("0=sine:1000:-6", &error)) << error;
+    ASSERT_NE(Start(), nullptr);
+    const struct {
+        BYTE enabled;
+        WORD units;
+        const char* heading;
+    } cases[] = {{0, 0, "Signal Level (dBFS)"}, {1, 0, "Signal Level (dBV)"}, {1, 1, "Signal Level (dBmV)"}};
+    for (const auto& c : cases) {
+        frame->Settings.Calibration[0].IsEnabled = c.enabled;
+        frame->Settings.Calibration[0].RefUnits = c.units;
+        float level = 0.0f;
+        CDialog::ScriptModal([&](CWnd& d) {
+            auto& dlg = static_cast<CSystemCheckDlg&>(d);
+            EXPECT_EQ(dlg.GetGrid().GetCellText(0, 1), c.heading);
+            if (c.enabled == 0) {
+                dlgtest::Click(d, IDC_SYSTEM_CHECK_START);
+                ASSERT_TRUE(kdrsim::WaitUntilStreaming(5000));
+                Advance(1000);
+                dlg.SendMessage(WM_TIMER, CSystemCheckDlg::kTimerSystemCheck);
+                level = dlg.GetLevel(0);
+            }
+            dlgtest::Click(d, IDCANCEL);
+        });
+        frame->SendMessage(WM_COMMAND, ID_SYSTEM_CHECK);
+        // Uncalibrated, a tone 6 dB below full scale reads as such in dBFS.
+        if (c.enabled == 0)
+            EXPECT_NEAR(level, -6.0f, 0.5f);
+    }
 }

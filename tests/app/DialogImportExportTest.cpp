@@ -246,3 +246,48 @@ TEST_F(ImportExport, CancelledExportLeavesNoOutputFile)
     EXPECT_EQ(dlg.DoModal(), IDCANCEL);
     EXPECT_FALSE(std::filesystem::exists(out));
 }
+
+// "4,000" is no rate of 4 Hz, nor "8k" one of 8: a number is the whole text, or the field is
+// named and nothing is stored.
+TEST_F(ImportExport, ImportNumbersAreWholeTextsOrRefusedByName)
+{
+    ImportSettings s;
+    s.SampleRate = 4000;
+    const ImportSettings before = s;
+    ScriptedUser user;
+    user.ExpectBox(IDOK, "Sampling Rate: \"4,000\" is not a number.  Please enter a number.");
+    user.ExpectBox(IDOK, "Sampling Rate must be a whole number.");
+    user.ExpectBox(IDOK, "Header Size: \"2 lines\" is not a number.  Please enter a number.");
+    user.ExpectBox(IDOK, "Column Index: \"1st\" is not a number.  Please enter a number.");
+    user.ExpectBox(IDOK, "Data Value: \"1.0V\" is not a number.  Please enter a number.");
+    CDialog::ScriptModal([](CWnd& d) {
+        SetText(d, IDC_IMPORT_RATE, "4,000");
+        Click(d, IDOK);
+        SetText(d, IDC_IMPORT_RATE, "8000.5");
+        Click(d, IDOK);
+        SetText(d, IDC_IMPORT_RATE, "8e3");
+        SetText(d, IDC_IMPORT_HEADER_SIZE, "2 lines");
+        Click(d, IDOK);
+        SetText(d, IDC_IMPORT_HEADER_SIZE, "2");
+        SetText(d, IDC_IMPORT_COLUMN, "1st");
+        Click(d, IDOK);
+        SetText(d, IDC_IMPORT_COLUMN, "2");
+        Click(d, IDC_IMPORT_DEFINE);
+        SetText(d, IDC_IMPORT_DATA_VALUE, "1.0V");
+        Click(d, IDOK);
+        Click(d, IDCANCEL);
+    });
+    CFileImportDlg refused(nullptr, &s);
+    EXPECT_EQ(refused.DoModal(), IDCANCEL);
+    EXPECT_TRUE(SameRecordBytes(s, before));
+
+    CDialog::ScriptModal([](CWnd& d) {
+        SetText(d, IDC_IMPORT_RATE, " 8e3 ");
+        SetText(d, IDC_IMPORT_COLUMN, "3");
+        Click(d, IDOK);
+    });
+    CFileImportDlg accepted(nullptr, &s);
+    ASSERT_EQ(accepted.DoModal(), IDOK);
+    EXPECT_EQ(s.SampleRate, 8000u);
+    EXPECT_EQ(s.Column, 3u);
+}

@@ -291,3 +291,31 @@ TEST_F(FilesCommands, TheToolWindowsFilePositionFollowsAtOnce)
     EXPECT_EQ(bar->PositionBar()->GetScrollPos(), 0);
     EXPECT_EQ(shown(), closed) << "File > Close left the closed file's times on the tool window";
 }
+
+// A float wave file (written by sox) is a format the program does not read: one message says
+// so, with no talk of write protection, wherever the file is opened from.
+TEST_F(FilesCommands, AFloatWaveIsReportedOnceAsAnUnsupportedFormat)
+{
+    ASSERT_NE(Start(), nullptr);
+    const std::string floatWave = Data("wave/float.wav");
+    ASSERT_EQ(std::system(("sox -n -r 8000 -b 32 -e floating-point '" + floatWave + "' synth 0.1 sine 440").c_str()), 0);
+    frame->SetModePostProcess(false);
+    std::strcpy(frame->Settings.Files[2].FilePath, floatWave.c_str());
+    user.ExpectBox(IDOK, "unsupported wave format");
+    frame->ReopenAllWaveFiles();
+    EXPECT_TRUE(user.Unexpected().empty());
+    EXPECT_EQ(frame->Settings.Files[2].File, nullptr);
+    EXPECT_STREQ(frame->Settings.Files[2].FilePath, "");
+
+    const std::string qrx = Data("wave/Float.qrx");
+    WritePrivateProfileStringA("Filenames", "Throat", "float.wav", qrx.c_str());
+    user.ExpectFile(PromptKind::FileOpen, qrx);
+    user.ExpectBox(IDOK, "unsupported wave format");
+    CDialog::ScriptModal([&](CWnd& d) {
+        dlgtest::Click(d, IDC_GROUP_OPEN);
+        Done(d);
+    });
+    frame->ExecuteCommand(ID_FILE_OPEN);
+    EXPECT_TRUE(user.Unexpected().empty());
+    EXPECT_EQ(frame->Settings.Files[2].File, nullptr);
+}

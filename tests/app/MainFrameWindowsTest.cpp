@@ -31,7 +31,7 @@ TEST_F(MainFrameWindowsTest, EveryInputChannelPlotOpensActivatesAndClosesThrough
             TPlotBase* plot = frame->GetPlot(kind, ch, false);
             ASSERT_NE(plot, nullptr);
             EXPECT_EQ(plot->GetWindowTextString(), std::string(kKindTitles[kind]) + " - " +
-                                                        (ch < 7 ? GetChannelLocationName(ch) : "  "));
+                                                        (ch < 7 ? GetChannelLocationName(ch) : "Channel 7")); // not "Time Series -   "
             // A second open is a no-op.
             frame->OpenPlot(kind, ch, false);
             EXPECT_EQ(frame->GetPlot(kind, ch, false), plot);

@@ -159,3 +159,31 @@ TEST_F(PlotPrintLayout, EveryPlotKindKeepsItsTextsInsideTheFrameAndApart)
             ExpectLaidOutWell(frame->GetPlot(kind, 0, true), o + "composite " + names[kind]);
     }
 }
+
+// The phase axis title turned on its side prints in the page's font, as tall as the other
+// printed texts, not at the screen's size.
+TEST_F(PlotPrintLayout, ThePhaseTitlePrintsAtThePagesFontSize)
+{
+    frame->OpenPlot(3, 0, false);
+    TPlotBase* plot = frame->GetPlot(3, 0, false);
+    ASSERT_NE(plot, nullptr);
+    // Drawn on screen first, with the screen's font, in a small window: the page's font is
+    // then much smaller in the window's units.
+    plot->MoveWindow(0, 0, 420, 300);
+    plot->RedrawWindow();
+    AfxPumpMessages(10);
+    double w = 0, h = 0;
+    const std::vector<Word> words = Words(Print(plot, "phase title"), w, h);
+    double turned = 0, upright = 0;
+    for (const Word& word : words) {
+        if (word.text == "Phase")
+            turned = word.x1 - word.x0; // on its side: its width is the line's height
+        if (word.text == "Frequency")
+            upright = word.y1 - word.y0;
+    }
+    ASSERT_GT(turned, 0);
+    ASSERT_GT(upright, 0);
+    // pdftotext boxes a word on its side about a quarter wider than the same font upright.
+    EXPECT_GT(turned / upright, 0.9) << turned << " against " << upright;
+    EXPECT_LT(turned / upright, 1.5) << turned << " against " << upright;
+}

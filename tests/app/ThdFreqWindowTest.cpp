@@ -327,6 +327,21 @@ TEST_F(ThdFreqWindow, LimitsFollowTheirFileAndThePrintoutIsMonochromeAndTheIdleW
     EXPECT_EQ(green, 0);
     EXPECT_EQ(red, 0); // the limit too is black
     EXPECT_LT(black, page.width() * page.height() / 10); // no black plot background
+
+    // Margins that leave no page are refused with the one message, and nothing is printed.
+    const std::string none = Data("thd/none.pdf");
+    user.Expect({PromptKind::Print, IDOK, none});
+    user.Expect({PromptKind::MessageBox, IDOK, "", 0, "The margins leave no room for the plot on the page."});
+    CDialog::ScriptModal([](CWnd& d) {
+        auto& dialog = static_cast<CDialog&>(d);
+        dialog.SetDlgItemText(1859, "6");
+        dialog.SetDlgItemText(1860, "6");
+        dialog.SendMessage(WM_COMMAND, IDOK, 0);
+    });
+    w->SendMessage(WM_COMMAND, TTHDFreq::kPrint, 0);
+    AfxPumpMessages(10);
+    EXPECT_FALSE(std::filesystem::exists(none));
+    EXPECT_EQ(user.Pending(), 0u);
 }
 
 namespace {

@@ -131,7 +131,7 @@ TEST_F(ProcessingSheet, FftPageShowsStoresClampsAndCopiesRows)
         EXPECT_EQ(As<QComboBox>(p, kFftCountIds[4])->count(), 5);
         EXPECT_EQ(Shown(p, kFftCountIds[4]), "Medium");
         SetText(p, kFftOverlapIds[0], "150");
-        SetText(p, kFftOverlapIds[1], "-5");
+        SetText(p, kFftOverlapIds[1], "-5e12"); // clamped too: no message names another range
         // Copy row 2 (Sound Level Meter) into row 0: row 0's list follows the copied mode.
         CDialog::ScriptModal([](CWnd& copy) {
             EXPECT_EQ(copy.GetWindowTextString(), "Copy Processing Settings");

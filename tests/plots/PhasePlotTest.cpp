@@ -73,6 +73,19 @@ TEST_F(PhasePlots, PhaseTicksStepWithTheRange)
     EXPECT_EQ(p->GetYTicks().size(), 6u); // 90.0 down to 89.5 in tenths
 }
 
+// The top box typed by the user is applied once the typing pauses, never rewritten meanwhile.
+TEST_F(PhasePlots, TypedTopAppliesWhenTypingStops)
+{
+    TPhasePlot* p = Open(&engine);
+    EXPECT_EQ(TypeAndPause(p->GetTopEdit(), "-0.5"), Prefixes("-0.5"));
+    EXPECT_FLOAT_EQ(settings.PlotTop, -0.5f);
+    TypeAndPause(p->GetTopEdit(), "-");
+    EXPECT_FLOAT_EQ(settings.PlotTop, -0.5f);
+    QtPressKey(p->GetTopEdit(), Qt::Key_Return);
+    AfxPumpMessages();
+    EXPECT_EQ(p->GetTopEdit()->GetWindowTextString(), "-0.5");
+}
+
 TEST_F(PhasePlots, FrequencyTicksOnLinearAndLogarithmicAxes)
 {
     settings.StartFreq = 20.0f;

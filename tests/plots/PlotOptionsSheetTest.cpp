@@ -280,7 +280,10 @@ TEST_F(PlotOptionsSheet, TheMarkerDialogWritesItsRecordOnlyWhenOkSucceeds)
         Set(d, kMarkerFreqFirstId + 4, "0"); // disabled: not read
         Click(d, kMarkerEnabledFirstId + 1);
         Set(d, kMarkerFreqFirstId + 1, "abc");
-        user.ExpectBox(IDOK, "Marker Frequency must be greater than zero");
+        user.ExpectBox(IDOK, "Marker 2 Frequency: \"abc\" is not a number.  Please enter a number.");
+        Click(d, IDOK);
+        Set(d, kMarkerFreqFirstId + 1, "1000Hz");
+        user.ExpectBox(IDOK, "Marker 2 Frequency: \"1000Hz\" is not a number.  Please enter a number.");
         Click(d, IDOK);
         Set(d, kMarkerFreqFirstId + 1, "1e3");
         Click(d, IDC_MARKER_PEAK_HOLD);
@@ -296,4 +299,45 @@ TEST_F(PlotOptionsSheet, TheMarkerDialogWritesItsRecordOnlyWhenOkSucceeds)
     EXPECT_EQ(m.Enabled[4], 0u);
     EXPECT_FLOAT_EQ(m.Freq[4], 500.0f);
     EXPECT_EQ(m.MarkPeakHoldFlag, 1);
+}
+
+// A plot box's number is its whole text: "1000abc" or "2k" is no 1000 or 2 but a refusal that
+// names the box, on its page, with the record left as it was.
+TEST_F(PlotOptionsSheet, TypedNumbersAreWholeTextsOrRefusedByName)
+{
+    spectrum[0].PlotTop = -20.0f;
+    spectrum[0].StartFreq = 10.0f;
+    CDialog::ScriptModal([&](CWnd& w) {
+        auto& s = static_cast<CPlotOptionsMain&>(w);
+        CPlotOptionsSpectrum& p = s.m_SpectrumPage;
+        const struct {
+            CPlotOptionsPage* page;
+            int id;
+            const char* text;
+            const char* message;
+        } cases[] = {
+            {&p, IDC_PO_TOP, "10dB", "Plot Top: \"10dB\" is not a number.  Please enter a number."},
+            {&p, IDC_PO_START_FREQ, "2k", "Start Frequency: \"2k\" is not a number.  Please enter a number."},
+            {&p, IDC_PO_STOP_FREQ, "4,000", "Stop Frequency: \"4,000\" is not a number.  Please enter a number."},
+            {&s.m_PhasePage, IDC_PO_RANGE, "90deg", "Plot Range: \"90deg\" is not a number.  Please enter a number."},
+            {&s.m_SeriesPage, IDC_PO_STOP_TIME, "1e400", "Stop Time: \"1e400\" is not a number.  Please enter a number."},
+        };
+        for (const auto& c : cases) {
+            std::string before;
+            static_cast<CDialog&>(*c.page).GetDlgItemText(c.id, before);
+            Set(*c.page, c.id, c.text);
+            user.ExpectBox(IDOK, c.message);
+            Click(s, IDOK);
+            EXPECT_EQ(s.GetActivePage(), c.page) << c.text;
+            Set(*c.page, c.id, before.c_str());
+        }
+        EXPECT_FLOAT_EQ(spectrum[0].PlotTop, -20.0f);
+        EXPECT_FLOAT_EQ(spectrum[0].StartFreq, 10.0f);
+        Set(p, IDC_PO_START_FREQ, " 2e3 ");
+        Set(p, IDC_PO_STOP_FREQ, "4000");
+        Click(s, IDOK);
+    });
+    ASSERT_EQ(Run(1, 0), IDOK);
+    EXPECT_FLOAT_EQ(spectrum[0].StartFreq, 2000.0f);
+    EXPECT_FLOAT_EQ(spectrum[0].StopFreq, 4000.0f);
 }

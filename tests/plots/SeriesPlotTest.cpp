@@ -473,6 +473,38 @@ TEST_F(SeriesPlots, ScaleBoxesKeepTopAboveCenterAndRangeAtLeastATenth)
     EXPECT_EQ(p->GetEdit(TSeriesPlot::kRangeEdit)->GetWindowTextString(), "0.1");
 }
 
+// Typed by the user, a box is never rewritten while its number is on the way ("0" of "0.5"
+// used to become "0.1" and then "0.1.5"): it is applied once the typing pauses, and Enter
+// finishes a value the plot cannot take as what it takes.
+TEST_F(SeriesPlots, TypedScaleBoxesApplyWhenTypingStops)
+{
+    settings.AmpScaleType = 1;
+    settings.PlotTop = 0.0f;
+    settings.PlotRange = 40.0f;
+    TSeriesPlot* p = Open(&buffer);
+    CEdit* range = p->GetEdit(TSeriesPlot::kRangeEdit);
+    CEdit* top = p->GetEdit(TSeriesPlot::kTopEdit);
+    EXPECT_EQ(TypeAndPause(range, "0.5"), Prefixes("0.5"));
+    EXPECT_FLOAT_EQ(settings.PlotRange, 0.5f);
+    EXPECT_EQ(range->GetWindowTextString(), "0.5");
+    EXPECT_EQ(TypeAndPause(top, "-20"), Prefixes("-20"));
+    EXPECT_FLOAT_EQ(settings.PlotTop, -20.0f);
+
+    // Below the least range it waits as typed; Enter takes the least and the box says so.
+    EXPECT_EQ(TypeAndPause(range, "0.05"), Prefixes("0.05"));
+    EXPECT_FLOAT_EQ(settings.PlotRange, 0.5f);
+    QtPressKey(range, Qt::Key_Return);
+    AfxPumpMessages();
+    EXPECT_FLOAT_EQ(settings.PlotRange, 0.1f);
+    EXPECT_EQ(range->GetWindowTextString(), "0.1");
+    // Text that is no number is put back to what the plot shows.
+    TypeAndPause(top, "-2x");
+    QtPressKey(top, Qt::Key_Return);
+    AfxPumpMessages();
+    EXPECT_FLOAT_EQ(settings.PlotTop, -20.0f);
+    EXPECT_FLOAT_EQ(std::stof(top->GetWindowTextString()), -20.0f);
+}
+
 // ---- Traces at known pixels ------------------------------------------------------------------
 
 // More samples than columns: every column is a min-max stroke, so a single sample of a long

@@ -376,9 +376,9 @@ TEST_F(SpectrumWindows, MarkerLabelsStayInsideThePane)
     markers.Freq[0] = 500.0f;
     markers.LabelType[0] = 3;
     markers.Enabled[1] = 1;
-    markers.Freq[1] = 0.0f;
     markers.LabelType[1] = 1;
     TSpectraPlot* p = Open(e.get());
+    markers.Freq[1] = settings.StartFreq; // the first column's
     p->Autoscale();
     p->UpdateFrame(0.0f);
     AfxPumpMessages();
@@ -397,8 +397,58 @@ TEST_F(SpectrumWindows, MarkerLabelsStayInsideThePane)
     };
     const int x = pane.left + p->FrequencyToColumn(500.0f);
     EXPECT_EQ(boxEdges(x - 80, x + 80, pane.top, pane.top + 40), 2);
-    // The 0 Hz marker's label at the left edge.
+    // The left edge's marker has its label moved in.
     EXPECT_EQ(boxEdges(pane.left + 1, pane.left + 80, pane.top, pane.bottom), 2);
+}
+
+// A marker beyond the frequencies shown is not drawn (its label used to stand at the pane's
+// edge naming a frequency the edge is not), and a marker on a peak at the pane's top has its
+// label beside the glyph, the stem clear of it.
+TEST_F(SpectrumWindows, MarkersOutsideTheSpanAreLeftOutAndStemsMissTheirLabels)
+{
+    auto e = Engine(128.0, 0.5); // 500 Hz
+    settings.StartFreq = 300.0f;
+    settings.StopFreq = 700.0f;
+    for (int i : {0, 1, 2}) {
+        markers.Enabled[i] = 1;
+        markers.LabelType[i] = 1;
+    }
+    markers.Freq[0] = 500.0f;
+    markers.Freq[1] = 1500.0f; // beyond the stop
+    markers.Freq[2] = 100.0f;  // below the start
+    for (const CRect size : {CRect(0, 0, 800, 500), CRect(0, 0, 1280, 720)}) {
+        TSpectraPlot* p = Open(e.get(), nullptr, size);
+        p->Autoscale();
+        p->UpdateFrame(0.0f);
+        AfxPumpMessages();
+        const CRect pane = p->GetPlotRect();
+        const QImage img = p->GetSurface()->Image();
+        // With DURNEX_SCREENSHOT_DIR set, the pictures are kept there to be looked at.
+        if (const char* keep = std::getenv("DURNEX_SCREENSHOT_DIR"); keep && *keep)
+            img.save(QString::fromStdString(std::string(keep) + "/spectrum-markers-" + std::to_string(size.Width()) + ".png"));
+        struct Run {
+            int y, from, to;
+        };
+        std::vector<Run> edges; // rows with a long run of black: the label boxes' top and bottom
+        for (int y = pane.top; y < pane.bottom; ++y) {
+            int run = 0;
+            for (int x = pane.left; x <= pane.right; ++x) {
+                const bool ink = x < pane.right && (img.pixel(x, y) & 0xFFFFFF) == 0;
+                if (ink) {
+                    ++run;
+                    continue;
+                }
+                if (run >= 30)
+                    edges.push_back({y, x - run, x - 1});
+                run = 0;
+            }
+        }
+        ASSERT_EQ(edges.size(), 2u); // one box: the 500 Hz marker's
+        const int x = pane.left + p->FrequencyToColumn(500.0f);
+        EXPECT_TRUE(x < edges[0].from || x > edges[0].to) << x << " in " << edges[0].from << ".." << edges[0].to;
+        EXPECT_TRUE(x + 3 < edges[0].from || x - 3 > edges[0].to); // clear of the glyph too
+        delete p;
+    }
 }
 
 TEST_F(SpectrumWindows, TheIntervalThrottleSkipsFramesTooCloseTogether)
@@ -515,6 +565,52 @@ TEST_F(SpectrumWindows, ZoomCommandsMoveTheVisibleBins)
     EXPECT_FLOAT_EQ(settings.StartFreq, f0);
     EXPECT_FLOAT_EQ(settings.StopFreq, f1);
     EXPECT_EQ(p->GetVisibleStart(), e->FrequencyToBin(settings.StartFreq));
+}
+
+// Typed by the user, a level box is applied once the typing pauses and never rewritten while
+// the number is on the way ("0" of "0.5" used to become "0.1").
+TEST_F(SpectrumWindows, TypedLevelBoxesApplyWhenTypingStops)
+{
+    auto e = Engine();
+    TSpectraPlot* p = Open(e.get());
+    EXPECT_EQ(TypeAndPause(p->GetPlotRangeEdit(), "0.5"), Prefixes("0.5"));
+    EXPECT_DOUBLE_EQ(settings.PlotRange, 0.5);
+    EXPECT_EQ(TypeAndPause(p->GetPlotTopEdit(), "-12.5"), Prefixes("-12.5"));
+    EXPECT_FLOAT_EQ(settings.PlotTop, -12.5f);
+    TypeAndPause(p->GetPlotRangeEdit(), "0");
+    EXPECT_DOUBLE_EQ(settings.PlotRange, 0.5);
+    QtPressKey(p->GetPlotRangeEdit(), Qt::Key_Return);
+    AfxPumpMessages();
+    EXPECT_DOUBLE_EQ(settings.PlotRange, 0.1);
+    EXPECT_EQ(p->GetPlotRangeEdit()->GetWindowTextString(), "0.1");
+}
+
+// In a window narrower than the tool strip the boxes wrap onto further rows: every control
+// stays inside the window, clear of the others and above the plot, where the user can reach it.
+TEST_F(SpectrumWindows, ANarrowWindowWrapsItsToolStripAndKeepsEveryControlReachable)
+{
+    auto e = Engine();
+    for (const int width : {900, 640, 480, 380}) {
+        TSpectraPlot* p = Open(e.get(), nullptr, CRect(0, 0, width, 500));
+        CRect client;
+        p->GetClientRect(&client);
+        std::vector<CRect> placed;
+        for (CWnd* c : {static_cast<CWnd*>(p->GetPlotTopEdit()), static_cast<CWnd*>(p->GetPlotRangeEdit()),
+                        static_cast<CWnd*>(p->GetDlgItem(451)), static_cast<CWnd*>(p->GetPeakHoldCombo())}) {
+            ASSERT_NE(c, nullptr);
+            CRect r;
+            c->GetWindowRect(&r);
+            p->ScreenToClient(&r);
+            EXPECT_TRUE(r.left >= 0 && r.right <= client.right) << width << ": " << r.left << ".." << r.right;
+            EXPECT_LE(r.bottom, p->GetPlotRect().top) << width;
+            for (const CRect& other : placed) {
+                CRect meet;
+                EXPECT_FALSE(meet.IntersectRect(&r, &other)) << width;
+            }
+            placed.push_back(r);
+        }
+        delete p;
+    }
 }
 
 TEST_F(SpectrumWindows, ToolStripEditsAndListKeepTheirLimits)

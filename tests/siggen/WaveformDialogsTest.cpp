@@ -300,3 +300,59 @@ TEST_F(WaveformDialogs, SignalLengthShowsBothLengthsAndStoresTheMultiplier)
     EXPECT_EQ(dialog.DoModal(), IDOK);
     EXPECT_EQ(multiplier, 3u);
 }
+
+// A number is the whole text: "1000abc", "2k", "1e3" in a whole-number field and "4,000" are
+// refused with the field's name, never read up to their first odd character, and nothing is
+// stored. A negative burst (silence forever) is refused too.
+TEST_F(WaveformDialogs, TypedNumbersAreWholeTextsOrRefusedByName)
+{
+    SigGenToneBurst tone{1000, 100, 2000};
+    const SigGenToneBurst before = tone;
+    CToneBurst tb(nullptr, &tone, 24000);
+    EXPECT_EQ(Run(tb,
+                  [](CWnd& d) {
+                      Type(d, IDC_TONE_BURST_FREQ, "1000abc");
+                      Click(d, IDOK);
+                      Type(d, IDC_TONE_BURST_FREQ, "2k");
+                      Click(d, IDOK);
+                      Type(d, IDC_TONE_BURST_FREQ, "1e3");
+                      Type(d, IDC_BURST_MSEC, "1.5");
+                      Click(d, IDOK);
+                      Type(d, IDC_BURST_MSEC, "-500");
+                      Click(d, IDOK);
+                      Click(d, IDCANCEL);
+                  },
+                  {"Frequency: \"1000abc\" is not a number.  Please enter a number.",
+                   "Frequency: \"2k\" is not a number.  Please enter a number.", "Burst Time must be a whole number.",
+                   "Burst time must not be negative."}),
+              IDCANCEL);
+    EXPECT_EQ(std::memcmp(&tone, &before, sizeof tone), 0);
+
+    SigGenTones tones = SigGenChannelSettings().Tones;
+    const SigGenTones tonesBefore = tones;
+    CTones rows(nullptr, &tones, 24000);
+    EXPECT_EQ(Run(rows,
+                  [](CWnd& d) {
+                      Type(d, kToneLevelFirstId + 3, "-6dB"); // a disabled row is stored, so read too
+                      Click(d, IDOK);
+                      Click(d, IDCANCEL);
+                  },
+                  {"Tone 4 Relative Level: \"-6dB\" is not a number.  Please enter a number."}),
+              IDCANCEL);
+    EXPECT_EQ(std::memcmp(&tones, &tonesBefore, sizeof tones), 0);
+
+    SigGenFreqSweep sweep = SigGenChannelSettings().FreqSweep;
+    CFreqSweep fs(nullptr, &sweep, 24000);
+    EXPECT_EQ(Run(fs,
+                  [](CWnd& d) {
+                      Type(d, IDC_SWEEP_STOP, "4,000");
+                      Click(d, IDOK);
+                      Type(d, IDC_SWEEP_STOP, " 4e3 ");
+                      Type(d, IDC_SWEEP_MSEC, "1e3");
+                      Click(d, IDOK);
+                  },
+                  {"Stop Frequency: \"4,000\" is not a number.  Please enter a number."}),
+              IDOK);
+    EXPECT_FLOAT_EQ(sweep.StopFreq, 4000.0f);
+    EXPECT_EQ(sweep.SweepMsec, 1000);
+}

@@ -30,6 +30,44 @@ bool QtClickButton(const CWnd* parent, int id)
     return true;
 }
 
+bool QtTypeKeys(const CWnd* box, const std::string& text)
+{
+    auto* e = box ? qobject_cast<QLineEdit*>(QtWidgetOf(box)) : nullptr;
+    if (!e)
+        return false;
+    for (const char c : text) {
+        const QString t(QChar::fromLatin1(c));
+        const int key = c >= 'a' && c <= 'z' ? Qt::Key_A + (c - 'a') : static_cast<int>(QChar::fromLatin1(c).toUpper().unicode());
+        QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier, t);
+        QApplication::sendEvent(e, &press);
+        QKeyEvent release(QEvent::KeyRelease, key, Qt::NoModifier, t);
+        QApplication::sendEvent(e, &release);
+    }
+    return true;
+}
+
+bool QtTypeInto(const CWnd* box, const std::string& text)
+{
+    auto* e = box ? qobject_cast<QLineEdit*>(QtWidgetOf(box)) : nullptr;
+    if (!e)
+        return false;
+    e->window()->activateWindow();
+    e->setFocus(Qt::MouseFocusReason);
+    e->selectAll();
+    return QtTypeKeys(box, text);
+}
+
+void QtPressKey(const CWnd* wnd, int key)
+{
+    QWidget* target = wnd ? QtWidgetOf(wnd) : nullptr;
+    if (!target)
+        return;
+    QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier);
+    QApplication::sendEvent(target, &press);
+    QKeyEvent release(QEvent::KeyRelease, key, Qt::NoModifier);
+    QApplication::sendEvent(target, &release);
+}
+
 namespace {
 QScrollBar* ScrollBarOf(const CWnd* bar) { return bar ? qobject_cast<QScrollBar*>(QtWidgetOf(bar)) : nullptr; }
 

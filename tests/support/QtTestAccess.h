@@ -49,6 +49,15 @@ bool QtClickButton(const CWnd* parent, int id);
 // queue, as one the user makes while the program may be busy.
 bool QtPressScrollArrow(const CWnd* bar, bool up);
 bool QtPostScrollArrowRelease(const CWnd* bar, bool up);
+// Types `text` into the edit `box` as the user's keyboard would: the box takes the focus
+// (everything in it selected, as a click and a select-all leave it), then one key press and
+// release a character. False when `box` is no edit.
+bool QtTypeInto(const CWnd* box, const std::string& text);
+// Types `text` at the edit's caret, without moving the focus or the caret first.
+bool QtTypeKeys(const CWnd* box, const std::string& text);
+// Presses and releases `key` (a Qt::Key) in `wnd`, as the user would with the focus there;
+// a key the control ignores goes on to its parents.
+void QtPressKey(const CWnd* wnd, int key);
 // The shown controls of the window (and of the windows inside it) whose text does not fit
 // them, one line each: a static, button, check box, radio, group box title or any item of a
 // combo box wider (or, wrapped, taller) than the room the control gives it.

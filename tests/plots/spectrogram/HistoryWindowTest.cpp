@@ -450,7 +450,8 @@ TEST_F(HistoryWindows, LevelsCarriedOverFromAnotherScaleBecomeOnesItCanShow)
 }
 
 // What a user types is applied once, when the typing pauses, and the box keeps it as typed:
-// no rebuild for "-" or "6" on the way to "-30" or "60".
+// no rebuild for "-" or "6" on the way to "-30" or "60", and no "0.5" rewritten to "1.0" while
+// it is typed; Enter finishes it.
 TEST_F(HistoryWindows, TypedLevelsApplyOnceAndStayAsTyped)
 {
     TSpectrogram* p = OpenSpectrogram();
@@ -462,27 +463,32 @@ TEST_F(HistoryWindows, TypedLevelsApplyOnceAndStayAsTyped)
             AfxPumpMessages();
         }
     };
-    for (const char* text : {"-", "-3", "-30"})
-        p->GetTopEdit()->SetWindowText(text);
-    for (const char* text : {"6", "60"})
-        p->GetRangeEdit()->SetWindowText(text);
+    ASSERT_TRUE(QtTypeInto(p->GetTopEdit(), "-30"));
     AfxPumpMessages();
     EXPECT_TRUE(frame->codes.empty());
     EXPECT_EQ(p->GetTopEdit()->GetWindowTextString(), "-30");
     settle();
     EXPECT_FLOAT_EQ(spectrogram.PlotTop, -30.0f);
-    EXPECT_FLOAT_EQ(spectrogram.PlotRange, 60.0f);
     EXPECT_EQ(frame->codes, std::vector<WPARAM>{PLOT_SEGMENT_REBUILD});
+    ASSERT_TRUE(QtTypeInto(p->GetRangeEdit(), "60"));
+    settle();
+    EXPECT_FLOAT_EQ(spectrogram.PlotRange, 60.0f);
+    EXPECT_EQ(frame->codes.size(), 2u);
     EXPECT_EQ(p->GetTopEdit()->GetWindowTextString(), "-30");
     EXPECT_EQ(p->GetRangeEdit()->GetWindowTextString(), "60");
-    // A span below 1 dB is taken as 1 and the box says so, once the value is applied.
-    p->GetRangeEdit()->SetWindowText("0");
-    EXPECT_EQ(p->GetRangeEdit()->GetWindowTextString(), "0");
-    p->GetRangeEdit()->SetWindowText("0.5");
+    // A span below 1 dB waits, as typed, past the pause; Enter takes it as 1 and the box says so.
+    ASSERT_TRUE(QtTypeInto(p->GetRangeEdit(), "0.5"));
+    for (int i = 0; i < 60; ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        AfxPumpMessages();
+    }
+    EXPECT_EQ(p->GetRangeEdit()->GetWindowTextString(), "0.5");
+    EXPECT_FLOAT_EQ(spectrogram.PlotRange, 60.0f);
+    QtPressKey(p->GetRangeEdit(), Qt::Key_Return);
     settle();
     EXPECT_FLOAT_EQ(spectrogram.PlotRange, 1.0f);
     EXPECT_EQ(p->GetRangeEdit()->GetWindowTextString(), "1.0");
-    EXPECT_EQ(frame->codes.size(), 2u);
+    EXPECT_EQ(frame->codes.size(), 3u);
 }
 
 // A click on a level spinner while the frame is stopped: one step, one rebuild after the button
