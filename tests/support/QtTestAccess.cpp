@@ -9,6 +9,7 @@
 #include <QScrollBar>
 #include <QStyle>
 #include <QStyleOptionSlider>
+#include <QtTest/qtestspontaneevent.h>
 
 namespace {
 QImage PictureOf(QWidget* w)
@@ -27,6 +28,26 @@ bool QtClickButton(const CWnd* parent, int id)
     if (!b)
         return false;
     b->click();
+    return true;
+}
+
+bool QtMouseClick(const CWnd* parent, int id)
+{
+    CWnd* c = parent ? parent->GetDlgItem(id) : nullptr;
+    QWidget* w = c ? QtWidgetOf(c) : nullptr;
+    if (!w)
+        return false;
+    w->window()->activateWindow();
+    const QPointF local(w->width() / 2.0, w->height() / 2.0);
+    const QPointF global = w->mapToGlobal(local);
+    // Marked as coming from the window system, so Qt gives the focus as for a real click.
+    QMouseEvent press(QEvent::MouseButtonPress, local, global, Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
+    QSpontaneKeyEvent::setSpontaneous(&press);
+    QApplication::instance()->notify(w, &press);
+    QMouseEvent release(QEvent::MouseButtonRelease, local, global, Qt::LeftButton, Qt::NoButton, Qt::NoModifier);
+    QSpontaneKeyEvent::setSpontaneous(&release);
+    QApplication::instance()->notify(w, &release);
+    QApplication::processEvents();
     return true;
 }
 

@@ -44,6 +44,9 @@ template <class W> W* QtControlOf(const CWnd* parent, int id)
 }
 // Clicks the button `id` of `parent` as the user would; false when there is no such button.
 bool QtClickButton(const CWnd* parent, int id);
+// Clicks the control `id` of `parent` with the left mouse button at its centre, as a real
+// mouse does: the control takes the focus by its focus policy and acts on the release.
+bool QtMouseClick(const CWnd* parent, int id);
 // Presses the left button over the line-up (up) or line-down arrow of the scroll bar `bar` as
 // the user's mouse would; false when `bar` is no scroll bar. The release is posted to the event
 // queue, as one the user makes while the program may be busy.
