@@ -10,8 +10,6 @@
 
 #include "platform/ui/WinApp.h"
 
-#include <QMessageBox>
-
 #include <cmath>
 
 using namespace frametest;
