@@ -1,4 +1,5 @@
 #include "records/ChannelCalibration.h"
+#include "support/NeedsTool.h"
 
 #include "records/RecordBytes.h"
 #include "support/ScriptedUser.h"
@@ -174,7 +175,7 @@ TEST(CalibrationRecord, ByteImageMatchesIndependentPacking)
                   static_cast<double>(r.CalRatio), static_cast<double>(r.TransducerSensitivityVolts),
                   static_cast<double>(r.MeasuredInputVoltage), out.c_str());
     if (std::system(cmd) != 0)
-        GTEST_SKIP() << "python3 not available";
+        DURNEX_SKIP_WITHOUT("python3 not available");
     std::string expected = ReadText(out);
     ASSERT_EQ(expected.size(), 634u);
     EXPECT_EQ(std::string(reinterpret_cast<const char*>(bytes.data()), bytes.size()), expected);
