@@ -330,6 +330,33 @@ TEST_F(ReverbFiles, OldLayoutAndDamagedFiles)
     EXPECT_FALSE(b.LoadFile((dir / "missing.rvb").string()));
 }
 
+// A file cut anywhere inside its header or a record, the last one included, is refused as a
+// whole rather than loaded with a blank record; both layouts (with and without the offset).
+TEST_F(ReverbFiles, AFileCutInsideAnyRecordIsRefused)
+{
+    ScriptedUser user;
+    ReverbAnalysis a(&settings);
+    Fill(a, 4);
+    ASSERT_TRUE(a.SaveFile(file.string()));
+    const std::string current = Text();
+    std::string old = current.substr(0, current.size() - 4);
+    old[0] = char(0x9B);
+    old[1] = char(0x33);
+    constexpr std::size_t kRecords = 12 + 3 * 376;
+    for (const std::string* whole : {&current, static_cast<const std::string*>(&old)}) {
+        for (std::size_t size : {std::size_t(7), std::size_t(12 + 100), kRecords - 376, kRecords - 4, kRecords - 1}) {
+            SCOPED_TRACE(testing::Message() << (whole == &old ? "older layout" : "current layout") << ", cut at "
+                                            << size);
+            Put(whole->substr(0, size));
+            user.ExpectBox(IDOK, "Invalid reverb file: " + file.string());
+            ReverbAnalysis b(&settings);
+            EXPECT_FALSE(b.LoadFile(file.string()));
+            EXPECT_TRUE(b.records.empty());
+            EXPECT_EQ(b.recordCount, 0);
+        }
+    }
+}
+
 TEST_F(ReverbFiles, ValuesNoAnalysisProducesAreRefusedAndLeaveNoRecords)
 {
     ScriptedUser user;
