@@ -244,6 +244,22 @@ protected:
             a.records[r].Time = 4.8f * r;
         }
     }
+    // The bytes of those records saved with four bands.
+    std::string SavedBytes()
+    {
+        ReverbAnalysis a(&settings);
+        Fill(a, 4);
+        EXPECT_TRUE(a.SaveFile(file.string()));
+        return Text();
+    }
+    // The same file in the older layout: its own magic and no offset.
+    static std::string OlderLayout(const std::string& bytes)
+    {
+        std::string old = bytes.substr(0, bytes.size() - 4);
+        old[0] = char(0x9B);
+        old[1] = char(0x33);
+        return old;
+    }
     std::string Python(const std::string& expr)
     {
         const std::string cmd = "python3 -c \"import struct; d=open('" + file.string() + "','rb').read(); print(" +
@@ -293,17 +309,11 @@ TEST_F(ReverbFiles, SavedLayoutReadsBackInPythonAndInTheAnalysis)
 TEST_F(ReverbFiles, OldLayoutAndDamagedFiles)
 {
     ScriptedUser user;
-    ReverbAnalysis a(&settings);
-    Fill(a, 4);
     settings.StartOffset = 250;
-    ASSERT_TRUE(a.SaveFile(file.string()));
-    std::string bytes = Text();
+    const std::string bytes = SavedBytes();
 
     // The older layout: its own magic and no offset.
-    std::string old = bytes.substr(0, bytes.size() - 4);
-    old[0] = char(0x9B);
-    old[1] = char(0x33);
-    Put(old);
+    Put(OlderLayout(bytes));
     ReverbAnalysis b(&settings);
     ASSERT_TRUE(b.LoadFile(file.string()));
     EXPECT_EQ(settings.StartOffset, 0);
@@ -335,15 +345,9 @@ TEST_F(ReverbFiles, OldLayoutAndDamagedFiles)
 TEST_F(ReverbFiles, AFileCutInsideAnyRecordIsRefused)
 {
     ScriptedUser user;
-    ReverbAnalysis a(&settings);
-    Fill(a, 4);
-    ASSERT_TRUE(a.SaveFile(file.string()));
-    const std::string current = Text();
-    std::string old = current.substr(0, current.size() - 4);
-    old[0] = char(0x9B);
-    old[1] = char(0x33);
+    const std::string current = SavedBytes(), old = OlderLayout(current);
     constexpr std::size_t kRecords = 12 + 3 * 376;
-    for (const std::string* whole : {&current, static_cast<const std::string*>(&old)}) {
+    for (const std::string* whole : {&current, &old}) {
         for (std::size_t size : {std::size_t(7), std::size_t(12 + 100), kRecords - 376, kRecords - 4, kRecords - 1}) {
             SCOPED_TRACE(testing::Message() << (whole == &old ? "older layout" : "current layout") << ", cut at "
                                             << size);
@@ -360,10 +364,7 @@ TEST_F(ReverbFiles, AFileCutInsideAnyRecordIsRefused)
 TEST_F(ReverbFiles, ValuesNoAnalysisProducesAreRefusedAndLeaveNoRecords)
 {
     ScriptedUser user;
-    ReverbAnalysis a(&settings);
-    Fill(a, 4);
-    ASSERT_TRUE(a.SaveFile(file.string()));
-    const std::string good = Text();
+    const std::string good = SavedBytes();
     auto patched = [&](std::size_t at, float value) {
         std::string bytes = good;
         std::memcpy(&bytes[at], &value, 4);
