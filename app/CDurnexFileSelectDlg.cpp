@@ -68,6 +68,12 @@ int CDurnexFileSelectDlg::CountOpenFiles() const
 void CDurnexFileSelectDlg::UpdateButtons()
 {
     const bool open = CountOpenFiles() > 0;
+    // A button about to disable itself hands the focus to "Done" first: left to the tab order,
+    // the focus would land on a neighbour ("Close File..." after Open) that Enter then presses.
+    const int disabling = open ? IDC_GROUP_OPEN : IDC_GROUP_CLOSE;
+    CWnd* focus = GetFocus();
+    if (focus && focus == GetDlgItem(disabling))
+        GotoDlgCtrl(GetDlgItem(IDCANCEL));
     for (int id : {IDC_GROUP_SAVE, IDC_GROUP_CLOSE, IDC_GROUP_COMPOSITE})
         if (CWnd* w = GetDlgItem(id))
             w->EnableWindow(open);

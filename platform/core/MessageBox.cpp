@@ -41,6 +41,18 @@ int DefaultMessageBoxAnswer(UINT type)
     }
 }
 
+std::optional<int> EscapeAnswer(UINT type)
+{
+    switch (type & MB_TYPEMASK) {
+    case MB_YESNO:
+    case MB_ABORTRETRYIGNORE: return std::nullopt;
+    case MB_OKCANCEL:
+    case MB_YESNOCANCEL:
+    case MB_RETRYCANCEL: return IDCANCEL;
+    default: return IDOK; // boxes with only OK
+    }
+}
+
 int MessageBoxA(const void*, const std::string& text, const std::string& caption, UINT type)
 {
     MessageBoxRequest request{text, caption.empty() ? g_caption : caption, type};

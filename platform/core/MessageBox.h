@@ -7,6 +7,7 @@
 #include "platform/core/WinTypes.h"
 
 #include <functional>
+#include <optional>
 #include <string>
 
 // Buttons.
@@ -64,6 +65,11 @@ const std::string& GetMessageBoxDefaultCaption();
 
 // The answer a box gets when nobody is there to press a button: its default button.
 int DefaultMessageBoxAnswer(UINT type);
+
+// The answer Esc gives a box: Cancel where there is one, OK on a box with only OK. A box that
+// offers neither (Yes/No, Abort/Retry/Ignore) ignores Esc and has no close button, so a key
+// meant for something else never answers a question for the user.
+std::optional<int> EscapeAnswer(UINT type);
 
 // Shows a box with the default caption.
 int AfxMessageBox(const std::string& text, UINT type = MB_OK, UINT helpId = 0);

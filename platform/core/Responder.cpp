@@ -53,6 +53,15 @@ void Responder::ExpectBox(int answer, std::string textContains)
     Expect(std::move(a));
 }
 
+void Responder::ExpectEscape(std::string textContains)
+{
+    ScriptedAnswer a;
+    a.kind = PromptKind::MessageBox;
+    a.escape = true;
+    a.expectContains = std::move(textContains);
+    Expect(std::move(a));
+}
+
 void Responder::ExpectFile(PromptKind kind, std::string path)
 {
     ScriptedAnswer a;
@@ -84,20 +93,28 @@ ScriptedAnswer Responder::Answer(const Prompt& prompt)
     ScriptedAnswer fallback;
     fallback.kind = prompt.kind;
     fallback.code = prompt.kind == PromptKind::MessageBox ? DefaultMessageBoxAnswer(prompt.type) : IDCANCEL;
-    if (script_.empty()) {
-        unexpected_.push_back(std::string("unscripted ") + KindName(prompt.kind) + ": " + prompt.text);
-        return fallback;
+    for (;;) {
+        if (script_.empty()) {
+            unexpected_.push_back(std::string("unscripted ") + KindName(prompt.kind) + ": " + prompt.text);
+            return fallback;
+        }
+        ScriptedAnswer next = script_.front();
+        if (next.kind != prompt.kind) {
+            unexpected_.push_back(std::string("expected a ") + KindName(next.kind) + " but got a " +
+                                  KindName(prompt.kind) + ": " + prompt.text);
+            return fallback;
+        }
+        script_.pop_front();
+        if (!next.expectContains.empty() && prompt.text.find(next.expectContains) == std::string::npos)
+            unexpected_.push_back("text \"" + prompt.text + "\" lacks \"" + next.expectContains + "\"");
+        if (!next.escape)
+            return next;
+        if (const std::optional<int> answer = EscapeAnswer(prompt.type)) {
+            next.code = *answer;
+            return next;
+        }
+        ++ignoredEscapes_; // the box stays up for the next answer
     }
-    ScriptedAnswer next = script_.front();
-    if (next.kind != prompt.kind) {
-        unexpected_.push_back(std::string("expected a ") + KindName(next.kind) + " but got a " +
-                              KindName(prompt.kind) + ": " + prompt.text);
-        return fallback;
-    }
-    script_.pop_front();
-    if (!next.expectContains.empty() && prompt.text.find(next.expectContains) == std::string::npos)
-        unexpected_.push_back("text \"" + prompt.text + "\" lacks \"" + next.expectContains + "\"");
-    return next;
 }
 
 std::vector<Prompt> Responder::Shown() const
@@ -127,9 +144,16 @@ std::size_t Responder::Pending() const
     return script_.size();
 }
 
+int Responder::IgnoredEscapes() const
+{
+    std::lock_guard lock(mutex_);
+    return ignoredEscapes_;
+}
+
 void Responder::Clear()
 {
     std::lock_guard lock(mutex_);
+    ignoredEscapes_ = 0;
     script_.clear();
     shown_.clear();
     unexpected_.clear();

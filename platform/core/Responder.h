@@ -28,6 +28,7 @@ struct ScriptedAnswer {
     std::string path;          // chosen file or folder
     COLORREF color = 0;        // chosen colour
     std::string expectContains; // when not empty, the prompt's text must contain it
+    bool escape = false;        // the user presses Esc on a message box rather than a button
 };
 
 class Responder {
@@ -41,6 +42,9 @@ public:
     static Responder* Current();
 
     void ExpectBox(int answer, std::string textContains = {});
+    // Esc on the next box: it answers as EscapeAnswer says; a box that ignores Esc stays up
+    // and takes the answer scripted after it.
+    void ExpectEscape(std::string textContains = {});
     void ExpectFile(PromptKind kind, std::string path); // an empty path means Cancel
     void ExpectColor(COLORREF color, bool ok = true);
     void Expect(ScriptedAnswer answer);
@@ -52,6 +56,7 @@ public:
     std::vector<std::string> Texts() const;  // texts of every prompt shown, in order
     std::vector<std::string> Unexpected() const; // descriptions of prompts not scripted or not matching
     std::size_t Pending() const; // answers queued but not used
+    int IgnoredEscapes() const;  // Esc presses a box ignored
     void Clear();
 
 private:
@@ -59,6 +64,7 @@ private:
     std::deque<ScriptedAnswer> script_;
     std::vector<Prompt> shown_;
     std::vector<std::string> unexpected_;
+    int ignoredEscapes_ = 0;
     MessageBoxPresenter previous_;
     Responder* previousCurrent_ = nullptr;
 };

@@ -17,9 +17,11 @@
 //                  PushButton(IDCANCEL, "Cancel")}),
 //         })});
 //
-// Tab order is declaration order. Consecutive auto radio buttons form one group (a radio
-// marked Group() starts a new one); radios given the same InGroup(name) form a group wherever
-// they stand, for grids whose radio columns are interleaved with other controls. Tables of
+// Tab order is declaration order. Auto radio buttons form groups as on Windows: a group runs
+// from one group-style control (one marked Group(), a group box, a static text) to the next,
+// so an edit or combo between two radios stays inside their group; radios given the same
+// InGroup(name) form a group wherever they stand, for grids whose radio columns are
+// interleaved with other controls. Tables of
 // controls are easiest built in a loop into a std::vector<dlg::Node> handed to Grid().
 //
 // A static the code addresses gets an id: Label("Plot Range", 1865). Group boxes are drawn

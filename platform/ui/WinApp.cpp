@@ -7,7 +7,9 @@
 #include "platform/ui/qt/QtAccess.h"
 
 #include <QApplication>
+#include <QCloseEvent>
 #include <QEventLoop>
+#include <QKeyEvent>
 #include <QMessageBox>
 #include <QPushButton>
 
@@ -118,11 +120,48 @@ void CWinApp::InitApplicationState(int argc, char** argv)
     SetMessageBoxDefaultCaption(appName_);
 }
 
-void AfxInstallMessageBoxPresenter()
+namespace {
+// A box without Cancel and with more than one button ignores Esc and the close box, as on
+// Windows: Qt would otherwise take Esc as No.
+class PlatformMessageBox : public QMessageBox {
+public:
+    PlatformMessageBox(QWidget* owner, bool escapable) : QMessageBox(owner), escapable_(escapable)
+    {
+        if (!escapable_)
+            setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint);
+    }
+
+protected:
+    void keyPressEvent(QKeyEvent* e) override
+    {
+        if (!escapable_ && e->matches(QKeySequence::Cancel)) {
+            e->accept();
+            return;
+        }
+        QMessageBox::keyPressEvent(e);
+    }
+    void closeEvent(QCloseEvent* e) override
+    {
+        if (!escapable_) {
+            e->ignore();
+            return;
+        }
+        QMessageBox::closeEvent(e);
+    }
+    void reject() override
+    {
+        if (escapable_)
+            QMessageBox::reject();
+    }
+
+private:
+    bool escapable_;
+};
+} // namespace
+
+MessageBoxPresenter AfxQtMessageBoxPresenter()
 {
-    if (Responder::Current())
-        return;
-    SetMessageBoxPresenter([](const MessageBoxRequest& req) -> int {
+    return [](const MessageBoxRequest& req) -> int {
         if (!qobject_cast<QApplication*>(QCoreApplication::instance()))
             return DefaultMessageBoxAnswer(req.type);
         QString text = QString::fromLocal8Bit(req.text.c_str());
@@ -131,7 +170,8 @@ void AfxInstallMessageBoxPresenter()
         QWidget* owner = nullptr;
         if (CWnd* main = AfxGetMainWnd())
             owner = QtWidgetOf(main);
-        QMessageBox box(owner);
+        const std::optional<int> escape = EscapeAnswer(req.type);
+        PlatformMessageBox box(owner, escape.has_value());
         box.setWindowTitle(QString::fromLocal8Bit(req.caption.c_str()));
         box.setText(text);
         switch (req.type & MB_ICONMASK) {
@@ -165,21 +205,26 @@ void AfxInstallMessageBoxPresenter()
         const size_t def = (req.type & MB_DEFMASK) == MB_DEFBUTTON2 ? 1 : (req.type & MB_DEFMASK) == MB_DEFBUTTON3 ? 2 : 0;
         if (def < choices.size())
             box.setDefaultButton(choices[def].button);
-        // Esc answers Cancel where there is one, else the only button (as Windows does for OK).
         for (const Choice& c : choices)
-            if (c.answer == IDCANCEL)
+            if (escape && c.answer == *escape)
                 box.setEscapeButton(c.button);
-        if (choices.size() == 1)
-            box.setEscapeButton(choices[0].button);
         const int r = box.exec();
         for (const Choice& c : choices)
             if (c.button == r)
                 return c.answer;
+        // Ended without a button (the owner went away): the answer that changes least.
         for (const Choice& c : choices)
             if (c.answer == IDCANCEL || c.answer == IDNO)
                 return c.answer;
         return choices.front().answer;
-    });
+    };
+}
+
+void AfxInstallMessageBoxPresenter()
+{
+    if (Responder::Current())
+        return;
+    SetMessageBoxPresenter(AfxQtMessageBoxPresenter());
 }
 
 int AfxWinMain(int argc, char** argv)

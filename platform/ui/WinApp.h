@@ -4,6 +4,7 @@
 // module path and the title, runs InitInstance, the message loop and ExitInstance.
 #pragma once
 
+#include "platform/core/MessageBox.h"
 #include "platform/ui/Wnd.h"
 
 #include <string>
@@ -53,5 +54,7 @@ private:
 int AfxWinMain(int argc, char** argv);
 // The module's full path (the running executable).
 std::string AfxGetModulePath();
+// The presenter that shows message boxes as Qt dialogs on screen.
+MessageBoxPresenter AfxQtMessageBoxPresenter();
 // Installs the Qt message-box presenter, unless a Responder is answering boxes.
 void AfxInstallMessageBoxPresenter();

@@ -189,3 +189,54 @@ TEST_F(FileGroupDialog, CompositeAddsTheGroupsChannelsAndSaturates)
     // 16-bit range are held at its limits rather than wrapped.
     EXPECT_EQ(w.samples, (std::vector<long>{990, 32767, -32767, 5}));
 }
+
+// Enter after each button, as the user presses it with the mouse: Enter acts on the button with
+// the focus ring, else on "Done". A button that disables itself hands the focus to "Done", so
+// Enter after opening a group finishes the dialog instead of closing the group just opened.
+TEST_F(FileGroupDialog, EnterAfterEachButtonActsOnTheButtonWithTheFocusRing)
+{
+    ASSERT_TRUE(WritePythonWave(Path("e_Crown.wav"), 8000, {1, 2, 3, 4}));
+    const std::string qrx = Path("E.qrx");
+    WritePrivateProfileStringA("Filenames", "Crown", "e_Crown.wav", qrx.c_str());
+    struct Case {
+        int button;
+        bool filesOpen;      // before the click
+        int fileDialogs;     // file prompts the click and then Enter bring up (each cancelled)
+        int ringed;          // the button with the focus ring when Enter is pressed
+        bool filesOpenAfter;
+    };
+    const Case cases[] = {
+        {IDC_GROUP_OPEN, false, 0, IDCANCEL, true}, // the open prompt is answered below
+        {IDC_GROUP_CLOSE, true, 0, IDCANCEL, false},
+        {IDC_GROUP_SAVE, true, 2, IDC_GROUP_SAVE, true}, // Enter presses Save again
+        {IDC_GROUP_COMPOSITE, true, 2, IDC_GROUP_COMPOSITE, true},
+        {IDC_HELP_BUTTON, false, 0, IDC_HELP_BUTTON, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << "button " << c.button);
+        files[0].Clear();
+        group.Clear();
+        if (c.filesOpen)
+            files[0].File.reset(new TWaveFile(Path("e_Crown.wav"), TWaveFile::kStreamed, false, dir.string()));
+        ScriptedUser user;
+        if (c.button == IDC_GROUP_OPEN)
+            user.ExpectFile(PromptKind::FileOpen, qrx);
+        for (int i = 0; i < c.fileDialogs; ++i)
+            user.ExpectFile(PromptKind::FileSave, "");
+        bool running = false;
+        int ringed = 0;
+        CDialog::ScriptModal([&](CWnd& d) {
+            QtMouseClick(&d, c.button);
+            CWnd* focus = CWnd::GetFocus();
+            ringed = focus ? focus->GetDlgCtrlID() : 0;
+            Key(QApplication::focusWidget() ? QApplication::focusWidget() : QtWidgetOf(&d), Qt::Key_Return);
+            running = QtWidgetOf(&d)->isVisible();
+            if (running)
+                Click(d, IDCANCEL);
+        });
+        Make()->DoModal();
+        EXPECT_EQ(ringed, c.ringed);
+        EXPECT_EQ(running, c.ringed != IDCANCEL);
+        EXPECT_EQ(files[0].File != nullptr, c.filesOpenAfter);
+    }
+}

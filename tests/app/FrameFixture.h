@@ -71,6 +71,7 @@ protected:
         for (const char* sub : {"wave", "temp", "config", "cal", "miccomp", "overlay", "log", "reverb", "Thd", "filter"})
             std::filesystem::create_directories(root / sub);
         CMainFrame::SetModulePath((root / "bin" / "Durnex").string());
+        apptest::ResetFrameStatics();
     }
 
     void TearDown() override

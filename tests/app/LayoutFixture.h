@@ -72,6 +72,7 @@ protected:
         dir = apptest::FreshScratchFolder("layout");
         std::filesystem::create_directories(dir / "bin");
         CMainFrame::SetModulePath((dir / "bin" / "Durnex").string());
+        apptest::ResetFrameStatics();
         user = std::make_unique<Responder>();
         app = std::make_unique<CWinApp>();
         frame = new RecordingFrame;

@@ -8,6 +8,8 @@
 #include "wave/TSampleBuffer.h"
 #include "wave/TWaveFile.h"
 
+#include "platform/ui/WinApp.h"
+
 #include <cmath>
 
 using namespace frametest;
@@ -80,6 +82,42 @@ TEST_F(MainFrameModesTest, LeavingRealTimeAsksWhetherToKeepTheBuffers)
     frame->ExecuteCommand(ID_MODE_REALTIME);
     frame->ExecuteCommand(ID_MODE_RECORDER);
     EXPECT_EQ(frame->Settings.OpMode, 1);
+}
+
+// The keep-the-buffers question on screen: Esc leaves the box up and the buffers in place;
+// only a button answers it.
+TEST_F(MainFrameModesTest, EscOnTheKeepBuffersQuestionLosesNothing)
+{
+    ASSERT_NE(Start(), nullptr);
+    ASSERT_TRUE(WriteSine(Data("wave/a.wav"), 4000, 100, 0.5));
+    auto* kept = new TWaveFile(Data("wave/a.wav"), 0, false, Data("temp"));
+    ASSERT_FALSE(kept->IsError());
+    frame->Settings.Files[0].File.reset(kept);
+    MessageBoxPresenter scripted = SetMessageBoxPresenter(AfxQtMessageBoxPresenter());
+    bool stayed = false, bufferHeld = false;
+    auto* timer = new QTimer;
+    QObject::connect(timer, &QTimer::timeout, [&, timer] {
+        for (QWidget* w : QApplication::topLevelWidgets()) {
+            auto* box = qobject_cast<QMessageBox*>(w);
+            if (!box || !box->isVisible() || !box->text().contains("keep this data"))
+                continue;
+            timer->stop();
+            timer->deleteLater();
+            dlgtest::Key(box->focusWidget() ? box->focusWidget() : box, Qt::Key_Escape);
+            QApplication::processEvents();
+            stayed = box->isVisible();
+            bufferHeld = frame->Settings.Files[0].File.get() == kept;
+            box->button(QMessageBox::Yes)->click();
+            return;
+        }
+    });
+    timer->start(5);
+    frame->ExecuteCommand(ID_MODE_RECORDER);
+    SetMessageBoxPresenter(scripted);
+    EXPECT_TRUE(stayed);
+    EXPECT_TRUE(bufferHeld);
+    EXPECT_EQ(frame->Settings.OpMode, 1);
+    EXPECT_EQ(frame->Settings.Files[0].File.get(), kept);
 }
 
 TEST_F(MainFrameModesTest, RunInRealTimeReportsTheMissingDeviceAndStaysStopped)

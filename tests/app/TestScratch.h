@@ -1,5 +1,8 @@
-// Scratch space of the app tests: a fresh folder per test, and Python scripts run from a file.
+// Scratch space of the app tests: a fresh folder per test, Python scripts run from a file, and
+// a frame's statics as a new process has them.
 #pragma once
+
+#include "app/CMainFrame.h"
 
 #include <gtest/gtest.h>
 
@@ -43,5 +46,13 @@ inline const char* const kNumpyPreamble = "import os, sys\n"
                                           "except ImportError:\n"
                                           "    if sys.executable != '/usr/bin/python3':\n"
                                           "        os.execv('/usr/bin/python3', ['/usr/bin/python3'] + sys.argv)\n";
+
+// What the frame keeps in statics outlives a frame: each test starts as a new process would.
+inline void ResetFrameStatics()
+{
+    CMainFrame::FirstResizeDone = false;
+    CMainFrame::LastArbitraryRate = 0;
+    CMainFrame::ProcessIntervalMs = 0;
+}
 
 } // namespace apptest

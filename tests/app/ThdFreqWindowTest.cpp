@@ -198,8 +198,8 @@ TEST_F(ThdFreqWindow, OptionsAreCheckedInOrderAndOnlyOkWritesThemBack)
     { std::ofstream(limit) << "Limit\n100 1\n2000 1\n"; }
     CDialog::ScriptModal([](CWnd& d) {
         auto& dlg = static_cast<CDialog&>(d);
-        dlg.CheckRadioButton(IDC_THD_LINEAR, IDC_THD_OCTAVE, IDC_THD_OCTAVE);
-        d.SendMessage(WM_COMMAND, IDC_THD_OCTAVE, 0);
+        QtMouseClick(&d, IDC_THD_OCTAVE); // the edit between the two radios does not split them
+        EXPECT_FALSE(dlg.IsDlgButtonChecked(IDC_THD_LINEAR));
         EXPECT_FALSE(dlg.GetDlgItem(IDC_THD_STEP)->IsWindowEnabled());
         EXPECT_TRUE(dlg.GetDlgItem(IDC_THD_FRACTION)->IsWindowEnabled());
         Combo(d, IDC_THD_FRACTION)->SetCurSel(2); // 1/6

@@ -1,4 +1,5 @@
 #include "records/ChannelCalibration.h"
+#include "support/NeedsTool.h"
 
 #include "records/RecordBytes.h"
 #include "support/ScriptedUser.h"
@@ -153,6 +154,36 @@ TEST(CalibrationRecord, CreationModes)
     EXPECT_NEAR(+old.CalRatio, 20.0, 1e-4);
 }
 
+// Measured mode with each kind of reference: the measured rms voltage, read back through the
+// record, is the reference's rms level, a sine's peak over sqrt(2) and its peak-to-peak over
+// 2 sqrt(2) (a dropped factor reads 3 dB or 9 dB off).
+TEST(CalibrationRecord, MeasuredModeReadsEachReferenceTypeAsItsRmsLevel)
+{
+    struct Case {
+        DWORD refType;
+        double rmsOfReference; // of a sine whose reference value is 1
+    };
+    const Case cases[] = {{0, 1.0 / std::sqrt(2.0)}, {1, 1.0}, {2, 1.0 / (2.0 * std::sqrt(2.0))}};
+    for (const Case& c : cases) {
+        for (const float gain : {1.0f, 4.0f}) {
+            SCOPED_TRACE(testing::Message() << "reference type " << c.refType << ", gain " << gain);
+            ChannelCalibration r(0);
+            r.CalCreateMode = 2;
+            r.RefUnits = kUnitCustom;
+            r.RefLevel = 3.0f;
+            r.RefType = c.refType;
+            r.MeasuredInputVoltage = 0.25f;
+            r.DTGain = gain;
+            ComputeCalibrationFactors(r);
+            // CalRatio is the rms level of 10 V at the converter: the measured voltage there reads
+            // as the reference's rms level.
+            const double reading = 0.25 * gain * r.CalRatio / 10.0;
+            EXPECT_NEAR(reading, 3.0 * c.rmsOfReference, 1e-5);
+            EXPECT_NEAR(+r.PctFullScale, std::sqrt(2.0) * gain * 0.25 / 10.0, 1e-7);
+        }
+    }
+}
+
 TEST(CalibrationRecord, ByteImageMatchesIndependentPacking)
 {
     ChannelCalibration r = MeasuredSplRecord();
@@ -174,7 +205,7 @@ TEST(CalibrationRecord, ByteImageMatchesIndependentPacking)
                   static_cast<double>(r.CalRatio), static_cast<double>(r.TransducerSensitivityVolts),
                   static_cast<double>(r.MeasuredInputVoltage), out.c_str());
     if (std::system(cmd) != 0)
-        GTEST_SKIP() << "python3 not available";
+        DURNEX_SKIP_WITHOUT("python3 not available");
     std::string expected = ReadText(out);
     ASSERT_EQ(expected.size(), 634u);
     EXPECT_EQ(std::string(reinterpret_cast<const char*>(bytes.data()), bytes.size()), expected);

@@ -244,6 +244,22 @@ protected:
             a.records[r].Time = 4.8f * r;
         }
     }
+    // The bytes of those records saved with four bands.
+    std::string SavedBytes()
+    {
+        ReverbAnalysis a(&settings);
+        Fill(a, 4);
+        EXPECT_TRUE(a.SaveFile(file.string()));
+        return Text();
+    }
+    // The same file in the older layout: its own magic and no offset.
+    static std::string OlderLayout(const std::string& bytes)
+    {
+        std::string old = bytes.substr(0, bytes.size() - 4);
+        old[0] = char(0x9B);
+        old[1] = char(0x33);
+        return old;
+    }
     std::string Python(const std::string& expr)
     {
         const std::string cmd = "python3 -c \"import struct; d=open('" + file.string() + "','rb').read(); print(" +
@@ -293,17 +309,11 @@ TEST_F(ReverbFiles, SavedLayoutReadsBackInPythonAndInTheAnalysis)
 TEST_F(ReverbFiles, OldLayoutAndDamagedFiles)
 {
     ScriptedUser user;
-    ReverbAnalysis a(&settings);
-    Fill(a, 4);
     settings.StartOffset = 250;
-    ASSERT_TRUE(a.SaveFile(file.string()));
-    std::string bytes = Text();
+    const std::string bytes = SavedBytes();
 
     // The older layout: its own magic and no offset.
-    std::string old = bytes.substr(0, bytes.size() - 4);
-    old[0] = char(0x9B);
-    old[1] = char(0x33);
-    Put(old);
+    Put(OlderLayout(bytes));
     ReverbAnalysis b(&settings);
     ASSERT_TRUE(b.LoadFile(file.string()));
     EXPECT_EQ(settings.StartOffset, 0);
@@ -330,13 +340,31 @@ TEST_F(ReverbFiles, OldLayoutAndDamagedFiles)
     EXPECT_FALSE(b.LoadFile((dir / "missing.rvb").string()));
 }
 
+// A file cut anywhere inside its header or a record, the last one included, is refused as a
+// whole rather than loaded with a blank record; both layouts (with and without the offset).
+TEST_F(ReverbFiles, AFileCutInsideAnyRecordIsRefused)
+{
+    ScriptedUser user;
+    const std::string current = SavedBytes(), old = OlderLayout(current);
+    constexpr std::size_t kRecords = 12 + 3 * 376;
+    for (const std::string* whole : {&current, &old}) {
+        for (std::size_t size : {std::size_t(7), std::size_t(12 + 100), kRecords - 376, kRecords - 4, kRecords - 1}) {
+            SCOPED_TRACE(testing::Message() << (whole == &old ? "older layout" : "current layout") << ", cut at "
+                                            << size);
+            Put(whole->substr(0, size));
+            user.ExpectBox(IDOK, "Invalid reverb file: " + file.string());
+            ReverbAnalysis b(&settings);
+            EXPECT_FALSE(b.LoadFile(file.string()));
+            EXPECT_TRUE(b.records.empty());
+            EXPECT_EQ(b.recordCount, 0);
+        }
+    }
+}
+
 TEST_F(ReverbFiles, ValuesNoAnalysisProducesAreRefusedAndLeaveNoRecords)
 {
     ScriptedUser user;
-    ReverbAnalysis a(&settings);
-    Fill(a, 4);
-    ASSERT_TRUE(a.SaveFile(file.string()));
-    const std::string good = Text();
+    const std::string good = SavedBytes();
     auto patched = [&](std::size_t at, float value) {
         std::string bytes = good;
         std::memcpy(&bytes[at], &value, 4);

@@ -1,6 +1,7 @@
 // Segment analyses against closed forms: block counts, zero padding, the Hilbert envelope of
 // an AM tone, Schroeder integration of an exponential decay, RMS and crest factor.
 #include "dsp/SegmentAnalysis.h"
+#include "support/NeedsTool.h"
 
 #include "records/ChannelProcessingSettings.h"
 #include "records/ChannelCalibration.h"
@@ -388,7 +389,7 @@ TEST(SegmentLevels, ReportsOfAFileWrittenByPython)
     std::filesystem::create_directories(dir);
     const std::string path = (dir / "tones.wav").string();
     if (!WritePythonWave(path))
-        GTEST_SKIP() << "python3 is not available";
+        DURNEX_SKIP_WITHOUT("python3 is not available");
     for (WORD mode : {TWaveFile::kMemory, TWaveFile::kStreamed}) {
         TWaveFile w(path, mode, false, dir.string());
         ASSERT_FALSE(w.IsError());

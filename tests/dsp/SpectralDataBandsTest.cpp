@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <filesystem>
 #include <random>
@@ -131,6 +132,44 @@ TEST(SpectralDataBands, ToneInABandReadsItsPowerAndLevelsFollowTheScale)
     l.Average(false);
     EXPECT_NEAR(d.GetLevel(30), 20 * std::log10(1.0 / 20e-6), 0.05);
     EXPECT_NEAR(l.GetLevel(30), 1.0, 0.01);
+}
+
+// White noise summed into bands whose edges fall inside bins: each band holds every bin's power
+// in the proportion of the bin's width (centred on its frequency) that lies inside the band,
+// computed here from the overlap of intervals. 1/1, 1/3 and 1/12 octave, where edge bins hold
+// a large share of a narrow band's power.
+TEST(SpectralDataBands, NoiseInBandsIsTheBinsPowerWeightedByTheirOverlap)
+{
+    for (const WORD octave : {WORD(1), WORD(3), WORD(12)}) {
+        SCOPED_TRACE(testing::Message() << "1/" << octave << " octave");
+        auto p = Processing(4000, 1024);
+        auto s = Scaling(1, 2);
+        s.OctaveNumber = octave;
+        SpectralData d(&p, &s, false);
+        ASSERT_EQ(d.error, 0);
+        TSmoothing w(1024, TSmoothing::kHanning, TSmoothing::kEnergyCorrection);
+        unsigned seed = 7;
+        FeedBlock(d, w, {}, 0.1, &seed);
+        d.Average(false);
+        const float* mag = d.GetMagnitudeBuffer();
+        const double width = d.GetBinWidth();
+        int edgesInsideBins = 0;
+        for (UINT b = d.GetFirstBand(); b <= d.GetLastBand(); ++b) {
+            const double lo = d.GetBandLower(b), hi = d.GetBandUpper(b);
+            if (hi > 2000.0 - width)
+                break; // past the last whole bin
+            double power = 0.0;
+            for (UINT k = 0; k < UINT(d.GetFftSize() / 2); ++k) {
+                const double overlap = std::min(hi, (k + 0.5) * width) - std::max(lo, (k - 0.5) * width);
+                if (overlap > 0.0)
+                    power += mag[k] * overlap / width;
+            }
+            const double edge = std::fmod(lo / width + 0.5, 1.0);
+            edgesInsideBins += edge > 0.1 && edge < 0.9;
+            EXPECT_NEAR(d.GetLevel(int(b)), 10.0 * std::log10(power), 1e-3) << "band " << b << " at " << lo;
+        }
+        EXPECT_GT(edgesInsideBins, 3);
+    }
 }
 
 TEST(SpectralDataWeighting, AAndCCurvesFollowIec61672)

@@ -3,12 +3,14 @@
 #include "dsp/ThdFreqAnalysis.h"
 #include "dsp/SegmentSamples.h"
 #include "support/ScratchFileTest.h"
+#include "support/NeedsTool.h"
 #include "support/ScriptedUser.h"
 #include "wave/TWaveData.h"
 
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdlib>
 #include <cstdio>
 #include <cstring>
 #include <vector>
@@ -350,6 +352,32 @@ TEST_F(ThdFiles, TwoChannelFileReadsBackInPythonAndHere)
     EXPECT_EQ(settings.ChannelCount, 1);
     EXPECT_EQ(settings.StartFrequency, 20.0f);
     EXPECT_EQ(b.PointsText(), "20.000000\t0.012000\r\n1020.000000\t0.500000\r\n");
+}
+
+// A two-channel file packed by Python: channel B's points, after channel A's, come back as B's,
+// and the text copy carries them in its third column.
+TEST_F(ThdFiles, ChannelBOfAFilePackedByPythonLoadsAsChannelB)
+{
+    const std::string pack = "python3 -c \"import struct; open('" + file.string() +
+                             "','wb').write(struct.pack('<ii4f', 5000, 3, 30.0, 3000.0, 5.0, 0.01) + "
+                             "struct.pack('<6f', 30, 0.1, 300, 0.2, 3000, 0.3) + "
+                             "struct.pack('<6f', 30, 1.5, 300, 2.5, 3000, 3.5))\"";
+    if (std::system(pack.c_str()) != 0)
+        DURNEX_SKIP_WITHOUT("python3 is needed");
+    settings.ChannelCount = 1;
+    ThdFreqAnalysis t(&settings);
+    ASSERT_TRUE(t.LoadFile(file.string()));
+    ASSERT_EQ(t.PointCount(), 3);
+    ASSERT_EQ(t.pointsB.size(), 3u);
+    EXPECT_EQ(settings.ChannelCount, 2);
+    const float thdA[] = {0.1f, 0.2f, 0.3f}, thdB[] = {1.5f, 2.5f, 3.5f}, freq[] = {30, 300, 3000};
+    for (std::size_t i = 0; i < 3; ++i) {
+        EXPECT_EQ(t.pointsA[i].Frequency, freq[i]);
+        EXPECT_EQ(t.pointsA[i].ThdN, thdA[i]);
+        EXPECT_EQ(t.pointsB[i].Frequency, freq[i]);
+        EXPECT_EQ(t.pointsB[i].ThdN, thdB[i]) << i;
+    }
+    EXPECT_EQ(t.PointsText().substr(0, 29), "30.000000\t0.100000\t1.500000\r\n");
 }
 
 TEST_F(ThdFiles, DamagedFilesAreRefusedAndChangeNothing)

@@ -1,6 +1,7 @@
 // One window object re-set in length and type gives the tables scipy.signal.get_window gives
 // for the same definitions, with nothing of the previous window left in it.
 #include "numerics/TSmoothing.h"
+#include "support/NeedsTool.h"
 
 #include <gtest/gtest.h>
 
@@ -72,7 +73,7 @@ TEST(WindowAgainstScipy, ResetLengthsAndTypesGiveScipysTablesAndNothingOfTheOldO
 {
     const std::string python = PythonWithScipy();
     if (python.empty())
-        GTEST_SKIP() << "python3 with numpy and scipy is needed";
+        DURNEX_SKIP_WITHOUT("python3 with numpy and scipy is needed");
     const std::vector<int> sizes = {16, 1024};
     const auto scipy = ScipyWindows(python, sizes);
     ASSERT_EQ(scipy.size(), 14u);

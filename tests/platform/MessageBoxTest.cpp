@@ -28,6 +28,7 @@ TEST(MessageBox, UnscriptedBoxIsReportedAndGetsItsDefaultButton)
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QKeyEvent>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTimer>
@@ -114,4 +115,75 @@ TEST(MessageBoxPresenter, AResponderInForceKeepsAnsweringBoxes)
     user.ExpectBox(IDRETRY, "disk");
     AfxInstallMessageBoxPresenter(); // must not displace the responder
     EXPECT_EQ(AfxMessageBox("The disk is full", MB_RETRYCANCEL), IDRETRY);
+}
+
+// Esc on every kind of box, through the Qt presenter (a real key event) and through the scripted
+// user: Cancel where there is one, OK on an OK box; Yes/No and Abort/Retry/Ignore ignore it and
+// stay up, without a close box, until a button is pressed.
+TEST(MessageBoxPresenter, EscAnswersCancelOrOkAndIsIgnoredWhereThereIsNeither)
+{
+    AfxEnsureQtApplication();
+    struct Case {
+        UINT type;
+        int escAnswer; // 0: Esc is ignored
+        QMessageBox::StandardButton thenPress;
+        int thenAnswer;
+    };
+    const Case cases[] = {
+        {MB_OK, IDOK, QMessageBox::Ok, IDOK},
+        {MB_OKCANCEL, IDCANCEL, QMessageBox::Ok, IDOK},
+        {MB_YESNOCANCEL | MB_DEFBUTTON2, IDCANCEL, QMessageBox::Yes, IDYES},
+        {MB_RETRYCANCEL, IDCANCEL, QMessageBox::Retry, IDRETRY},
+        {MB_YESNO | MB_ICONQUESTION, 0, QMessageBox::Yes, IDYES},
+        {MB_YESNO | MB_DEFBUTTON2, 0, QMessageBox::No, IDNO},
+        {MB_ABORTRETRYIGNORE, 0, QMessageBox::Ignore, IDIGNORE},
+    };
+    MessageBoxPresenter previous = SetMessageBoxPresenter(AfxQtMessageBoxPresenter());
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << "box type " << c.type);
+        const int expected = c.escAnswer ? c.escAnswer : c.thenAnswer;
+        EXPECT_EQ(EscapeAnswer(c.type).value_or(0), c.escAnswer);
+
+        bool stayedAfterEsc = false, stayedAfterClose = false, closeBox = true;
+        auto* timer = new QTimer;
+        QObject::connect(timer, &QTimer::timeout, [&, timer] {
+            QMessageBox* box = nullptr;
+            for (QWidget* w : QApplication::topLevelWidgets())
+                if (auto* b = qobject_cast<QMessageBox*>(w); b && b->isVisible() && b->text() == "Keep the data?")
+                    box = b;
+            if (!box)
+                return;
+            timer->stop();
+            timer->deleteLater();
+            closeBox = box->windowFlags().testFlag(Qt::WindowCloseButtonHint);
+            QWidget* target = box->focusWidget() ? box->focusWidget() : box;
+            QKeyEvent press(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
+            QApplication::sendEvent(target, &press);
+            QApplication::processEvents();
+            stayedAfterEsc = box->isVisible();
+            if (!stayedAfterEsc)
+                return;
+            box->close(); // the window manager's close request
+            QApplication::processEvents();
+            stayedAfterClose = box->isVisible();
+            if (stayedAfterClose)
+                box->button(c.thenPress)->click();
+        });
+        timer->start(5);
+        EXPECT_EQ(AfxMessageBox("Keep the data?", c.type), expected);
+        EXPECT_EQ(stayedAfterEsc, c.escAnswer == 0);
+        EXPECT_EQ(stayedAfterClose, c.escAnswer == 0);
+        if (c.escAnswer == 0)
+            EXPECT_FALSE(closeBox) << "a box that ignores Esc offers no close box";
+
+        // The scripted user follows the same rule.
+        ScriptedUser user;
+        user.ExpectEscape("Keep");
+        if (c.escAnswer == 0)
+            user.ExpectBox(c.thenAnswer);
+        EXPECT_EQ(AfxMessageBox("Keep the data?", c.type), expected);
+        EXPECT_EQ(user.IgnoredEscapes(), c.escAnswer == 0 ? 1 : 0);
+        EXPECT_EQ(user.Shown().size(), 1u) << "one box, however many keys";
+    }
+    SetMessageBoxPresenter(previous);
 }

@@ -315,6 +315,29 @@ TEST_F(SeriesPlots, TheMeasuringCursorReadsTheSineAndPullsOntoItsTrace)
     EXPECT_EQ(settings.GrabCursorFlag, 0);
 }
 
+// With the plot centred off zero (top 60 %, centre 20 %, so the pane spans -20 .. 60 %) the
+// level read-out is the trace's scale: the middle row reads the centre, a row k pixels up from
+// the bottom reads -20 + 80 k / h.
+TEST_F(SeriesPlots, TheLevelReadOutFollowsAnOffCentrePlot)
+{
+    settings.TimeSeriesDataSource = 1;
+    settings.AmpScaleType = 0;
+    settings.PlotTop = 60.0f;
+    settings.PlotCenter = 20.0f;
+    TSeriesPlot* p = Open(&buffer);
+    AfxPumpMessages();
+    ASSERT_EQ(settings.PlotCenter, 20.0f);
+    const CRect pane = p->GetPaneRectA();
+    const int h = pane.Height();
+    for (const int up : {h / 2, 5, h - 5, h / 4, 3 * h / 4}) {
+        SCOPED_TRACE(testing::Message() << up << " pixels up of " << h);
+        const int y = pane.bottom - up;
+        p->SendMessage(WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(pane.left + 10, y));
+        EXPECT_NEAR(p->GetYReadoutValue(), -20.0 + 80.0 * up / h, 1e-3);
+        p->SendMessage(WM_LBUTTONUP, 0, MAKELPARAM(pane.left + 10, y));
+    }
+}
+
 // Ctrl measures from where the drag began; the right button then copies the read-outs as they
 // show and ends the drag.
 TEST_F(SeriesPlots, CtrlMeasuresDifferencesAndTheCursorMenuCopiesThem)

@@ -887,6 +887,42 @@ TEST_F(SpectrumWindows, TheMenuSetsAMarkerUnderTheClickAndOutsideThePanesOpensNo
     CMenu::SetPopupChooser(previous);
 }
 
+// The measuring cursor against the signal: a 500 Hz tone of half full scale. Free, a row d pixels
+// up reads -100 + 100 d / H dB; pulled onto the trace at the tone it reads the tone's -6.02 dB
+// and its frequency to within a column.
+TEST_F(SpectrumWindows, TheCursorReadsTheScaleAndPulledTheTonesFrequencyAndLevel)
+{
+    auto e = Engine(128.0, 0.5);
+    TSpectraPlot* p = Open(e.get());
+    const CRect plot = p->GetPlotRect();
+    const double H = plot.Height(), column = 2000.0 / plot.Width();
+    int toneX = plot.left;
+    while (toneX < plot.right && p->ColumnToFrequency(toneX) < 500.0)
+        ++toneX;
+    settings.GrabCursorFlag = 0;
+    for (const int up : {10, plot.Height() / 2, plot.Height() - 10}) {
+        const int y = plot.bottom - up;
+        p->SendMessage(WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(toneX, y));
+        EXPECT_NEAR(p->GetYReadoutValue(), -100.0 + 100.0 * up / H, 1e-3) << up;
+        EXPECT_NEAR(p->GetXReadoutValue(), 500.0, column + 1e-3);
+        p->SendMessage(WM_LBUTTONUP, 0, MAKELPARAM(toneX, y));
+    }
+    // Pulled, along the columns about the tone: the highest reading is the tone's.
+    settings.GrabCursorFlag = 1;
+    double best = -1000.0, bestFreq = 0.0;
+    for (int x = toneX - 2; x <= toneX + 2; ++x) {
+        p->SendMessage(WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(x, plot.top + 5));
+        if (p->GetYReadoutValue() > best) {
+            best = p->GetYReadoutValue();
+            bestFreq = p->GetXReadoutValue();
+        }
+        p->SendMessage(WM_LBUTTONUP, 0, MAKELPARAM(x, plot.top + 5));
+    }
+    EXPECT_NEAR(best, 20.0 * std::log10(0.5), 0.05);
+    EXPECT_NEAR(bestFreq, 500.0, column + 1e-3);
+    settings.GrabCursorFlag = 0;
+}
+
 // A live block drawn while the measuring cursor is held, then a move: the column the cursor
 // left is as it was before the press.
 TEST_F(SpectrumWindows, ALiveBlockUnderAHeldCursorLeavesNoStrayPixels)

@@ -3,6 +3,7 @@
 // of ITU-T Q.23 found by a Goertzel filter, the -3 dB/octave slope of pink noise, and the 4:1
 // amplitude ratio of the SMPTE intermodulation test signal.
 #include "platform/core/Rand.h"
+#include "support/NeedsTool.h"
 #include "platform/core/Resources.h"
 #include "siggen/TWaveformBuilder.h"
 #include "siggen/WaveformSynthesis.h"
@@ -89,7 +90,7 @@ TEST(SignalTruth, LinearSweepIsScipysChirpHalfAFrameLater)
 {
     const std::string python = PythonWithScipy();
     if (python.empty())
-        GTEST_SKIP() << "python3 with numpy and scipy is needed";
+        DURNEX_SKIP_WITHOUT("python3 with numpy and scipy is needed");
     SigGenChannelSettings s;
     s.FreqSweep = {200.0f, 3000.0f, 500, 1, 1, 0};
     const auto wave = Render(GenerateFreqSweep, s, 8000, 4000);
@@ -176,7 +177,7 @@ TEST(SignalTruth, PinkNoiseFallsThreeDecibelsAnOctave)
 {
     const std::string python = PythonWithScipy();
     if (python.empty())
-        GTEST_SKIP() << "python3 with numpy and scipy is needed";
+        DURNEX_SKIP_WITHOUT("python3 with numpy and scipy is needed");
     RegisterBuiltInResources();
     std::unique_ptr<TWaveFile> recording(TWaveFile::FromResource("PinkWave", "PINKWAVE"));
     ASSERT_TRUE(recording && !recording->IsError());
@@ -204,7 +205,7 @@ TEST(SignalTruth, ShapedWaveformsPlayTheFrequencyAskedFor)
 {
     const std::string python = PythonWithScipy();
     if (python.empty())
-        GTEST_SKIP() << "python3 with numpy and scipy is needed";
+        DURNEX_SKIP_WITHOUT("python3 with numpy and scipy is needed");
     // Periods of 4.41, 14.7 and 4.41 frames: whole-frame periods would play 11025, 3150 and
     // 11025 Hz. The built length is played three times, as the loop plays it, and numpy finds
     // the strongest component (Hann window, peak interpolated on the log spectrum).

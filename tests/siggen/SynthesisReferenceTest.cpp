@@ -1,6 +1,7 @@
 // Every waveform against an independent numpy rendering of its formula (with the same 15-bit
 // generator), bit for bit, read back from the saved wave file by Python's wave module.
 #include "platform/core/Rand.h"
+#include "support/NeedsTool.h"
 #include "platform/core/Resources.h"
 #include "siggen/TWaveformBuilder.h"
 #include "siggen/WaveformSynthesis.h"
@@ -51,7 +52,7 @@ protected:
     void SetUp() override
     {
         if (s_python.empty())
-            GTEST_SKIP() << "python3 with numpy is needed";
+            DURNEX_SKIP_WITHOUT("python3 with numpy is needed");
         m_dir = fs::temp_directory_path() /
                 ("durnex-synth-" + std::to_string(::getpid()) + "-" +
                  ::testing::UnitTest::GetInstance()->current_test_info()->name());

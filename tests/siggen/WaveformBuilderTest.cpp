@@ -4,6 +4,7 @@
 #include "platform/core/Rand.h"
 #include "platform/ui/WinApp.h"
 #include "siggen/TWaveformBuilder.h"
+#include "siggen/WaveformSynthesis.h"
 #include "wave/TWaveData.h"
 #include "wave/TWaveFile.h"
 
@@ -266,4 +267,31 @@ TEST(WaveformBuilder, AWaveTooLargeForAWaveFileIsRefusedAsOutOfMemory)
     r.Channel[0] = step;
     EXPECT_EQ(builder.BuildNow(r, nullptr), kBuildNoMemory);
     EXPECT_EQ(builder.TakeWave(), nullptr);
+}
+
+// The square's duty read off its samples, without numpy: over whole cycles of 48 frames each
+// cycle starts high for duty % of its frames, then is low; two edges a cycle.
+TEST(SquareWave, EachCycleIsHighForItsDutyShare)
+{
+    for (const WORD duty : {WORD(10), WORD(25), WORD(50), WORD(75), WORD(90)}) {
+        SCOPED_TRACE(testing::Message() << duty << " % duty");
+        SigGenChannelSettings s;
+        s.Square = {1000.0f, duty};
+        TWaveData wave(4800, TPcmFormat(48000, 1, 2));
+        ASSERT_FALSE(wave.IsError());
+        wave.Silence();
+        GenerateSquare(&wave, s, 0, 1.0, SynthesisContext{});
+        for (DWORD cycle = 0; cycle < 100; ++cycle) {
+            int high = 0, edges = 0;
+            for (DWORD i = 0; i < 48; ++i) {
+                const DWORD f = cycle * 48 + i;
+                const bool up = wave.GetSample(f, 0, false) > 0;
+                ASSERT_EQ(up, i < 48u * duty / 100) << "frame " << f; // high first, then low
+                high += up;
+                edges += i > 0 && up != (wave.GetSample(f - 1, 0, false) > 0);
+            }
+            EXPECT_EQ(high, 48 * duty / 100);
+            EXPECT_EQ(edges, 1) << "within the cycle; the second edge starts the next";
+        }
+    }
 }

@@ -1,6 +1,7 @@
 #include "support/QtTestAccess.h"
 
 #include "platform/ui/qt/ControlsQt.h"
+#include "platform/ui/qt/DialogBuilder.h"
 
 #include <QCheckBox>
 #include <QGroupBox>
@@ -9,6 +10,7 @@
 #include <QScrollBar>
 #include <QStyle>
 #include <QStyleOptionSlider>
+#include <QtTest/qtestspontaneevent.h>
 
 namespace {
 QImage PictureOf(QWidget* w)
@@ -66,6 +68,68 @@ void QtPressKey(const CWnd* wnd, int key)
     QApplication::sendEvent(target, &press);
     QKeyEvent release(QEvent::KeyRelease, key, Qt::NoModifier);
     QApplication::sendEvent(target, &release);
+}
+
+namespace {
+void MouseClick(QWidget* w)
+{
+    w->window()->activateWindow();
+    // A radio button or check box is clicked on its indicator: a layout may stretch the
+    // control beyond its text, where a click does nothing.
+    const bool indicator = qobject_cast<QRadioButton*>(w) || qobject_cast<QCheckBox*>(w);
+    const QPointF local(indicator ? w->style()->pixelMetric(QStyle::PM_ExclusiveIndicatorWidth) / 2.0 + 1 : w->width() / 2.0,
+                        w->height() / 2.0);
+    const QPointF global = w->mapToGlobal(local);
+    // Marked as coming from the window system, so Qt gives the focus as for a real click.
+    QMouseEvent press(QEvent::MouseButtonPress, local, global, Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
+    QSpontaneKeyEvent::setSpontaneous(&press);
+    QApplication::instance()->notify(w, &press);
+    QMouseEvent release(QEvent::MouseButtonRelease, local, global, Qt::LeftButton, Qt::NoButton, Qt::NoModifier);
+    QSpontaneKeyEvent::setSpontaneous(&release);
+    QApplication::instance()->notify(w, &release);
+    QApplication::processEvents();
+}
+} // namespace
+
+bool QtMouseClick(const CWnd* parent, int id)
+{
+    CWnd* c = parent ? parent->GetDlgItem(id) : nullptr;
+    QWidget* w = c ? QtWidgetOf(c) : nullptr;
+    if (!w)
+        return false;
+    MouseClick(w);
+    return true;
+}
+
+std::vector<std::vector<int>> QtClickedRadioGroups(const DialogTemplate& t)
+{
+    QWidget host;
+    const BuiltControls built = BuildTemplateControls(t, &host);
+    host.show();
+    std::vector<std::pair<int, QRadioButton*>> radios;
+    for (const auto& c : built.wrappers)
+        if (auto* r = qobject_cast<QRadioButton*>(QtWidgetOf(c.get()))) {
+            r->setEnabled(true);
+            r->show();
+            radios.emplace_back(c->GetDlgCtrlID(), r);
+        }
+    std::vector<std::vector<int>> groups;
+    std::vector<bool> placed(radios.size(), false);
+    for (size_t i = 0; i < radios.size(); ++i) {
+        if (placed[i])
+            continue;
+        for (auto& [id, r] : radios)
+            r->setChecked(true);
+        MouseClick(radios[i].second);
+        std::vector<int> group;
+        for (size_t j = 0; j < radios.size(); ++j)
+            if (j == i || !radios[j].second->isChecked()) {
+                group.push_back(radios[j].first);
+                placed[j] = true;
+            }
+        groups.push_back(std::move(group));
+    }
+    return groups;
 }
 
 namespace {

@@ -2,6 +2,7 @@
 // surface, clicks on its controls. Tests include this instead of Qt or platform/ui/qt headers.
 #pragma once
 
+#include "platform/ui/DialogTemplate.h"
 #include "platform/ui/FrameWnd.h"
 #include "platform/ui/qt/QtAccess.h"
 #include "platform/ui/qt/Surface.h"
@@ -19,6 +20,7 @@
 #include <QMainWindow>
 #include <QMdiArea>
 #include <QMdiSubWindow>
+#include <QMessageBox>
 #include <QMenuBar>
 #include <QMouseEvent>
 #include <QPainter>
@@ -44,6 +46,13 @@ template <class W> W* QtControlOf(const CWnd* parent, int id)
 }
 // Clicks the button `id` of `parent` as the user would; false when there is no such button.
 bool QtClickButton(const CWnd* parent, int id);
+// Clicks the control `id` of `parent` with the left mouse button at its centre, as a real
+// mouse does: the control takes the focus by its focus policy and acts on the release.
+bool QtMouseClick(const CWnd* parent, int id);
+// The groups of auto radio buttons a template's controls form, found as a user finds them:
+// with every radio checked, each is clicked with the mouse, and the radios the click clears
+// are its group. Control ids in tab order; groups in the order of their first radio.
+std::vector<std::vector<int>> QtClickedRadioGroups(const DialogTemplate& t);
 // Presses the left button over the line-up (up) or line-down arrow of the scroll bar `bar` as
 // the user's mouse would; false when `bar` is no scroll bar. The release is posted to the event
 // queue, as one the user makes while the program may be busy.

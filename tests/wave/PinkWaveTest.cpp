@@ -1,5 +1,6 @@
 // The embedded pink-noise wave: what the maker script writes, in the stated format, and pink.
 #include "numerics/TFft.h"
+#include "support/NeedsTool.h"
 #include "platform/core/Resources.h"
 #include "res/ResourceGroups.h"
 #include "wave/TWaveFile.h"
@@ -21,7 +22,7 @@ TEST(PinkWave, ResourceIsTheMakerScriptsWave)
     const char* env = std::getenv("DURNEX_SOURCE_DIR");
     std::string source = env ? env : std::filesystem::path(__FILE__).parent_path().parent_path().parent_path().string();
     if (!std::filesystem::exists(source + "/tools/make_pinkwave.py") || !HaveTool("python3"))
-        GTEST_SKIP() << "python3 and the source folder are needed";
+        DURNEX_SKIP_WITHOUT("python3 and the source folder are needed");
     TempFolder dir;
     std::string out = dir.file("pink.wav");
     ASSERT_EQ(RunCommand("python3 " + source + "/tools/make_pinkwave.py " + out), 0);

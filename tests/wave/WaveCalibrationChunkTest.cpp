@@ -2,6 +2,7 @@
 // field by Python's struct module from the record layout; raw reads and writes at the file
 // position and plain file copies, checked by Python's wave module.
 #include "support/ScriptedUser.h"
+#include "support/NeedsTool.h"
 #include "wave/TWaveFile.h"
 #include "WaveTestSupport.h"
 
@@ -78,7 +79,7 @@ protected:
     void SetUp() override
     {
         if (!HaveTool("python3"))
-            GTEST_SKIP() << "python3 is needed";
+            DURNEX_SKIP_WITHOUT("python3 is needed");
         WriteFile(dir_.file("cal.py"), std::vector<std::uint8_t>(kPyCal, kPyCal + std::strlen(kPyCal)));
     }
     void Python(const std::string& args) { ASSERT_EQ(RunCommand("python3 " + dir_.file("cal.py") + " " + args), 0); }

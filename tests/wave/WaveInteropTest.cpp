@@ -1,6 +1,7 @@
 // Independent readers and writers agree with us: Python's wave module and sox read the files
 // we write with identical samples, and we read theirs with identical samples.
 #include "wave/TWaveFile.h"
+#include "support/NeedsTool.h"
 #include "WaveTestSupport.h"
 
 #include <gtest/gtest.h>
@@ -45,7 +46,7 @@ protected:
     void SetUp() override
     {
         if (!HaveTool("python3") || !HaveTool("sox"))
-            GTEST_SKIP() << "python3 and sox are needed";
+            DURNEX_SKIP_WITHOUT("python3 and sox are needed");
         WriteFile(dir.file("dump.py"), std::vector<std::uint8_t>(kPyDump, kPyDump + std::strlen(kPyDump)));
         WriteFile(dir.file("write.py"), std::vector<std::uint8_t>(kPyWrite, kPyWrite + std::strlen(kPyWrite)));
     }
@@ -126,7 +127,7 @@ INSTANTIATE_TEST_SUITE_P(Shapes, WaveInterop,
 TEST(WaveInteropSox, SineWrittenBySoxHasTheExpectedSamples)
 {
     if (!HaveTool("sox"))
-        GTEST_SKIP() << "sox is needed";
+        DURNEX_SKIP_WITHOUT("sox is needed");
     TempFolder dir;
     std::string path = dir.file("sine.wav");
     // 1 kHz at 8 kHz: a period of 8 samples, amplitude -6 dBFS.
@@ -205,7 +206,7 @@ bool HaveSoxAndSoundfile()
 TEST(WaveInteropSox, ASoxFileEditedAndSavedReadsBackEverywhere)
 {
     if (!HaveSoxAndSoundfile())
-        GTEST_SKIP() << "sox and python3-soundfile are needed";
+        DURNEX_SKIP_WITHOUT("sox and python3-soundfile are needed");
     for (const bool backup : {false, true}) {
         TempFolder dir;
         WriteFile(dir.file("check.py"), std::vector<std::uint8_t>(kPyCheck, kPyCheck + std::strlen(kPyCheck)));
@@ -247,7 +248,7 @@ TEST(WaveInteropSox, ASoxFileEditedAndSavedReadsBackEverywhere)
 TEST(WaveInteropSox, AppendingToASoxFileKeepsItsFrameCountsInStep)
 {
     if (!HaveSoxAndSoundfile())
-        GTEST_SKIP() << "sox and python3-soundfile are needed";
+        DURNEX_SKIP_WITHOUT("sox and python3-soundfile are needed");
     TempFolder dir;
     WriteFile(dir.file("check.py"), std::vector<std::uint8_t>(kPyCheck, kPyCheck + std::strlen(kPyCheck)));
     const std::string path = dir.file("take.wav");

@@ -2,6 +2,7 @@
 // memory and on disk, for every sample width; the saved files are read back by Python's wave
 // module.
 #include "support/ScriptedUser.h"
+#include "support/NeedsTool.h"
 #include "wave/TWaveFile.h"
 #include "WaveTestSupport.h"
 
@@ -42,7 +43,7 @@ protected:
     void SetUp() override
     {
         if (!HaveTool("python3"))
-            GTEST_SKIP() << "python3 is needed";
+            DURNEX_SKIP_WITHOUT("python3 is needed");
         format_ = TPcmFormat(kRate, GetParam().channels, GetParam().bytes);
         original_ = PatternBytes(format_, kFrames, GetParam().bytes * 3u + GetParam().channels);
         path_ = dir_.file("take.wav");

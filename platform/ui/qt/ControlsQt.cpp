@@ -76,6 +76,16 @@ std::string ToWindowsText(const QString& text, bool multiline)
 
 // ---- Buttons.
 
+namespace {
+// The focus ring shows whenever a button has the focus, not only after the Tab key as Qt's
+// styles have it: Enter and the space bar act on the ringed button, and the user must see which.
+void ShowFocusRing(const QWidget* button, QStyleOptionButton* option)
+{
+    if (button->hasFocus())
+        option->state |= QStyle::State_KeyboardFocusChange;
+}
+} // namespace
+
 PushButton::PushButton(QWidget* parent) : QPushButton(parent)
 {
     setAutoDefault(false);
@@ -99,6 +109,24 @@ void PushButton::paintEvent(QPaintEvent* e)
         QPainter p(this);
         p.drawImage(QPoint(0, 0), surface->Image());
     }
+}
+
+void PushButton::initStyleOption(QStyleOptionButton* option) const
+{
+    QPushButton::initStyleOption(option);
+    ShowFocusRing(this, option);
+}
+
+void CheckBox::initStyleOption(QStyleOptionButton* option) const
+{
+    QCheckBox::initStyleOption(option);
+    ShowFocusRing(this, option);
+}
+
+void RadioButton::initStyleOption(QStyleOptionButton* option) const
+{
+    QRadioButton::initStyleOption(option);
+    ShowFocusRing(this, option);
 }
 
 CheckBox::CheckBox(QWidget* parent) : QCheckBox(parent)

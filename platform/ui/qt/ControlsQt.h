@@ -100,6 +100,7 @@ public:
 
 protected:
     void paintEvent(QPaintEvent* e) override;
+    void initStyleOption(QStyleOptionButton* option) const override;
 };
 
 class CheckBox : public QCheckBox {
@@ -110,6 +111,7 @@ public:
 
 protected:
     void nextCheckState() override;
+    void initStyleOption(QStyleOptionButton* option) const override;
 };
 
 // Radios of one group share a member list; an auto radio clicked checks itself and clears the
@@ -123,6 +125,7 @@ public:
 
 protected:
     void nextCheckState() override;
+    void initStyleOption(QStyleOptionButton* option) const override;
 };
 
 // The "text" properties below are what CWnd's Get/SetWindowText reach: text set that way is

@@ -131,31 +131,31 @@ Item Build(const dlg::Node& n, Context& cx)
     return it;
 }
 
-// Auto radio buttons that clear each other: runs of consecutive radios (a radio marked Group()
-// starts a new run), or every radio of the same explicit group name.
+// Auto radio buttons that clear each other. As on Windows, a group runs from one group-style
+// control to the next: a control marked Group(), a group box, or a static text (which carries
+// the group style by default in Windows' templates). Edits, combos and check boxes between
+// radios do not end it ("Linear [step] Octave [fraction]" is one group). Radios of the same
+// explicit group name form a group wherever they stand.
 void GroupRadios(Context& cx)
 {
     using Members = std::shared_ptr<std::vector<QPointer<ctlqt::RadioButton>>>;
     std::map<std::string, Members> named;
     Members run;
     for (auto& [desc, w] : cx.made) {
+        const bool groupStyle = desc->group || desc->kind == dlg::Ctl::GroupBox || desc->kind == dlg::Ctl::Label;
+        if (groupStyle)
+            run.reset();
         auto* radio = dynamic_cast<ctlqt::RadioButton*>(w);
-        if (!radio) {
-            if (desc->kind != dlg::Ctl::GroupBox)
-                run.reset();
+        if (!radio)
             continue;
-        }
         Members* target = nullptr;
         if (!desc->radioGroup.empty()) {
-            Members& m = named[desc->radioGroup];
-            if (!m)
-                m = std::make_shared<std::vector<QPointer<ctlqt::RadioButton>>>();
-            target = &m;
+            target = &named[desc->radioGroup];
         } else {
-            if (!run || desc->group)
-                run = std::make_shared<std::vector<QPointer<ctlqt::RadioButton>>>();
             target = &run;
         }
+        if (!*target)
+            *target = std::make_shared<std::vector<QPointer<ctlqt::RadioButton>>>();
         (*target)->push_back(radio);
         radio->group = *target;
     }

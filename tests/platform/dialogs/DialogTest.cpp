@@ -279,10 +279,19 @@ TEST_F(DialogTest, EnterOnAFocusedPushButtonPressesThatButton)
     CTestDlg dlg;
     CDialog::ScriptModal([](CWnd& w) {
         auto& d = static_cast<CTestDlg&>(w);
-        Focus(W(d, IDC_DEFAULTS));
-        Key(W(d, IDC_DEFAULTS), Qt::Key_Return);
+        const QImage plain = W(d, IDC_DEFAULTS)->grab().toImage();
+        // A mouse click focuses the button, and its focus ring shows which button Enter presses.
+        QtMouseClick(&d, IDC_DEFAULTS);
         EXPECT_EQ(d.defaultsClicks, 1);
+        ASSERT_EQ(CWnd::GetFocus(), d.GetDlgItem(IDC_DEFAULTS));
+        EXPECT_NE(W(d, IDC_DEFAULTS)->grab().toImage(), plain) << "no focus ring";
+        Key(W(d, IDC_DEFAULTS), Qt::Key_Return);
+        EXPECT_EQ(d.defaultsClicks, 2);
         EXPECT_TRUE(d.IsModalRunning());
+        // Focus leaving a button that is disabled goes on in tab order, to OK here.
+        d.GetDlgItem(IDC_DEFAULTS)->EnableWindow(FALSE);
+        EXPECT_EQ(CWnd::GetFocus(), d.GetDlgItem(IDOK));
+        d.GetDlgItem(IDC_DEFAULTS)->EnableWindow(TRUE);
         // A disabled default button takes no Enter.
         d.GetDlgItem(IDOK)->EnableWindow(FALSE);
         Focus(W(d, IDC_NAME));
