@@ -226,6 +226,7 @@ bool TUsbDevice::StartInput()
     m_counter.store(0);
     m_havePacket.store(false);
     m_lostPackets.store(0);
+    m_slots = 0;
     m_deviceLost.store(false);
     // The flags are set before the thread exists, so a stop that comes at once still stops it.
     m_run.store(true);
@@ -288,10 +289,64 @@ bool TUsbDevice::ReadPipeNoting(BYTE* packet, ULONG* got)
 {
     if (WinUsb_ReadPipe(m_interface, m_pipeIn[0], packet, kPacketBytes, got, nullptr))
         return true;
+    const DWORD error = UsbGetLastError();
     // A device that left the bus never answers again: the run is told so.
-    if (UsbGetLastError() == ERROR_DEVICE_NOT_CONNECTED)
+    if (error == ERROR_DEVICE_NOT_CONNECTED)
         m_deviceLost.store(true, std::memory_order_release);
+    // Nothing came for a whole timeout: the device's queue is empty, so every slot its clock has
+    // passed since the last packet is gone for good.
+    if (error == ERROR_SEM_TIMEOUT && m_run.load())
+        CountClockGap(UsbTimeGetTime(), true);
     return false;
+}
+
+void TUsbDevice::NoteSlot(DWORD now, long long lost)
+{
+    m_lostPackets.fetch_add(lost, std::memory_order_relaxed);
+    m_slots += 1;
+    if (m_slots == 1) {
+        m_clockBase = now;
+        m_windowStart = now;
+        m_windowMin = 0;
+        return;
+    }
+    CountClockGap(now, false);
+}
+
+void TUsbDevice::CountClockGap(DWORD now, bool queueEmpty)
+{
+    if (m_slots == 0)
+        return; // the stream has not begun: nothing it sent can be missing yet
+    // Packet slots the device's clock has passed that no packet, filler or short read accounts for.
+    const long long due = (long long)(DWORD(now - m_clockBase) / kPacketMs) + 1;
+    const long long missing = due - m_slots;
+    if (queueEmpty) {
+        if (missing >= kGapPackets)
+            CommitGap(missing, now);
+        return;
+    }
+    // Packets still queued in the device look missing until they are read, and a reader kept
+    // from its core falls behind for a while: only a shortfall that lasts a whole window, the
+    // least of it, is a gap. A shortfall of a packet or two is the two clocks' drift and
+    // timing: it moves the base, so that it never adds up over a long run.
+    if (DWORD(now - m_windowStart) >= kGapWindowMs) {
+        if (m_windowMin >= kGapPackets)
+            CommitGap(m_windowMin, now);
+        else
+            m_clockBase += DWORD(m_windowMin * kPacketMs); // wraps back for a negative drift
+        m_windowStart = now;
+        m_windowMin = due - m_slots;
+        return;
+    }
+    m_windowMin = std::min(m_windowMin, missing);
+}
+
+void TUsbDevice::CommitGap(long long packets, DWORD now)
+{
+    m_lostPackets.fetch_add(packets, std::memory_order_relaxed);
+    m_slots += packets;
+    m_windowStart = now;
+    m_windowMin = 0;
 }
 
 bool TUsbDevice::ReadPacket()
@@ -305,17 +360,18 @@ bool TUsbDevice::ReadPacket()
     if (got < ULONG(kPacketBytes)) {
         // One re-read into the same buffer, over what the short read brought: that packet is
         // lost either way, and a second short read drops the packet too.
-        m_lostPackets.fetch_add(1, std::memory_order_relaxed);
+        NoteSlot(UsbTimeGetTime(), 1);
         if (!ReadPipeNoting(packet, &got))
             return false;
         if (got < ULONG(kPacketBytes)) {
-            m_lostPackets.fetch_add(1, std::memory_order_relaxed);
+            NoteSlot(UsbTimeGetTime(), 1);
             return false;
         }
     }
+    // The device's "no data": it takes its slot of the stream but nothing is missing.
     if (std::all_of(packet, packet + kPacketBytes, [](BYTE b) { return b == 0; })) {
-        m_lostPackets.fetch_add(1, std::memory_order_relaxed);
-        return false; // the device's "no data"
+        NoteSlot(UsbTimeGetTime(), 0);
+        return false;
     }
     if (!m_run.load())
         return false;
@@ -340,7 +396,9 @@ bool TUsbDevice::ReadPacket()
     // Published after the samples: a reader that sees the new count sees them too.
     m_counter.store(counter + kSamplesPerBlock, std::memory_order_release);
     UpdateLevels();
-    m_lastPacketTime.store(UsbTimeGetTime(), std::memory_order_release);
+    const DWORD now = UsbTimeGetTime();
+    NoteSlot(now, 0);
+    m_lastPacketTime.store(now, std::memory_order_release);
     m_havePacket.store(true, std::memory_order_release);
     return true;
 }

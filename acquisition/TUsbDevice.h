@@ -66,8 +66,9 @@ public:
     // Samples received per channel since StartInput (steps of 16).
     long long GetSampleCounter() const { return m_counter.load(std::memory_order_acquire); }
     int GetSamplesPerPacketBlock() const { return kSamplesPerBlock; }
-    // Packets lost since StartInput (each short read, each all-zero packet): each takes 16
-    // samples from every channel.
+    // Packets lost since StartInput: each short read, and each packet slot the device's clock
+    // passed without one (a stall, reads that time out, a queue that overflowed); each takes 16
+    // samples from every channel. An all-zero packet carries no data and is no loss.
     long long GetLostPackets() const { return m_lostPackets.load(std::memory_order_relaxed); }
     // Whether the device left the bus since StartInput.
     bool IsDeviceLost() const { return m_deviceLost.load(std::memory_order_acquire); }
@@ -147,6 +148,14 @@ private:
     void ReaderThreadLoop();
     bool ReadPacket();
     bool ReadPipeNoting(BYTE* packet, ULONG* got);
+    // Loss accounting on the device's clock (reader thread only): every packet, filler or
+    // short read takes one 4 ms slot; slots the clock passed without any are lost.
+    void NoteSlot(DWORD now, long long lost);
+    void CountClockGap(DWORD now, bool queueEmpty);
+    void CommitGap(long long packets, DWORD now);
+    static constexpr DWORD kPacketMs = 1000 * kSamplesPerBlock / kRingSampleRate;
+    static constexpr long long kGapPackets = 3;  // a shortfall below this is timing, not loss
+    static constexpr DWORD kGapWindowMs = 500;   // a shortfall must last this long to count
     void ConfigureBuffers(int largestBlock);
     bool HasRing(int channel) const { return channel >= 0 && channel < kChannels && m_rings[channel] != nullptr; }
     // Ring and packet samples are shared with the reader thread: every access is atomic.
@@ -176,5 +185,9 @@ private:
     std::atomic<DWORD> m_lastPacketTime{0};
     std::atomic<bool> m_havePacket{false};
     std::atomic<long long> m_lostPackets{0};
+    long long m_slots = 0; // packet slots accounted for since the first (reader thread)
+    DWORD m_clockBase = 0;
+    DWORD m_windowStart = 0;
+    long long m_windowMin = 0;
     std::atomic<bool> m_deviceLost{false};
 };
