@@ -327,6 +327,8 @@ public:
     void GiveChannelCalibration(TWaveFile& file, int channel) const;
     // At start-up: recordings a crash left in the wave folder are named in one message.
     void ReportLeftOverTakes();
+    // One message for the channels (a list like "0, 3") whose run file the wave folder refused.
+    void ReportUnwritableWaveFolder(const std::string& channels, bool nothingKept) const;
     // The drain's parts: whether a channel's file takes the run's samples; pieces from the rings
     // into the files; after a piece, the header's update, a circular file's wrap or a full
     // recording file's split (false when the take halted); a failed take's end; a device that

@@ -45,6 +45,7 @@ bool CMainFrame::PrepareRecordingFiles()
     const UsbDeviceSettings& device = Settings.Device;
     int recorded = 0;
     char text[800];
+    std::string unmade;
     for (int ch = 0; ch < kChannels; ++ch) {
         ChannelFileState& f = Settings.Files[ch];
         if (device.Channels[ch].bIsEnabled == 0 || f.IsActive == 0)
@@ -54,9 +55,7 @@ bool CMainFrame::PrepareRecordingFiles()
             const TPcmFormat& format = Settings.Processing[ch].SampleFormat;
             std::unique_ptr<TWaveFile> file = NewRecordingFile(format, io, Settings.Paths.Wav);
             if (file == nullptr) {
-                AfxMessageBox("Failure creating temporary wave file.  Please check that the wave file path is valid and is "
-                              "not write protected",
-                              MB_OK | MB_ICONSTOP);
+                unmade += (unmade.empty() ? "" : ", ") + std::to_string(ch); // said once, below
                 f.FilePath[0] = '\0';
                 f.IsActive = 0;
                 f.FileChannel = 0;
@@ -109,14 +108,34 @@ bool CMainFrame::PrepareRecordingFiles()
         if (f.IsActive != 0)
             ++recorded;
     }
+    if (!unmade.empty())
+        ReportUnwritableWaveFolder(unmade, recorded == 0);
     if (recorded == 0) {
-        AfxMessageBox("Recording must be enabled for at least one device channel.", MB_OK | MB_ICONSTOP);
+        if (unmade.empty())
+            AfxMessageBox("Recording must be enabled for at least one device channel.", MB_OK | MB_ICONSTOP);
         OpenChannelFiles();
         return false;
     }
     RecordedSamples = 0;
     UpdateTitle();
     return true;
+}
+
+void CMainFrame::ReportUnwritableWaveFolder(const std::string& channels, bool nothingKept) const
+{
+    const bool recorder = Settings.OpMode == kRecorder;
+    const bool one = channels.find(',') == std::string::npos;
+    char text[900];
+    std::snprintf(text, sizeof text,
+                  "The wave folder %s cannot be written: no %s could be made there for %s %s.  %s",
+                  Settings.Paths.Wav, recorder ? "recording file" : "real-time buffer file", one ? "channel" : "channels",
+                  channels.c_str(),
+                  recorder ? (nothingKept ? "Nothing would be recorded, so the run does not start."
+                                          : one ? "That channel is not recorded in this run."
+                                                : "Those channels are not recorded in this run.")
+                           : one ? "The run goes on, but that channel's samples are not kept."
+                                 : "The run goes on, but those channels' samples are not kept.");
+    AfxMessageBox(text, MB_OK | MB_ICONSTOP);
 }
 
 std::string CMainFrame::RecordingFileName(int channel) const

@@ -149,18 +149,24 @@ BOOL CMainFrame::StartDataAcquisition()
         // The last run's buffer files make way for this run's.
         DropAllWaveFiles();
         const FileIOSettings& io = Settings.FileIO;
+        std::string unmade;
         for (int ch = 0; ch < kChannels; ++ch) {
             if (io.RealTimeWaveBufferEnableFlag != 1 || Settings.Device.Channels[ch].bIsEnabled == 0)
                 continue;
             const TPcmFormat& format = Settings.Processing[ch].SampleFormat;
             const double frames = RealTimeWrapSeconds(io.RealTimeWaveBufferLengthSecs) * 1.1 * format.SampleRate;
             std::unique_ptr<TWaveFile> file = NewRealTimeFile(format, io, Settings.Paths.Wav, DWORD(frames));
-            if (file == nullptr)
-                continue; // the run goes on without this channel's buffer
+            if (file == nullptr) {
+                // The run goes on without this channel's buffer, and the user is told so once.
+                unmade += (unmade.empty() ? "" : ", ") + std::to_string(ch);
+                continue;
+            }
             GiveChannelCalibration(*file, ch);
             Settings.Files[ch].File = std::move(file);
             Settings.Files[ch].FileChannel = 0;
         }
+        if (!unmade.empty())
+            ReportUnwritableWaveFolder(unmade, false);
     }
     if (SigGen != nullptr)
         SigGen->StartOutput();

@@ -275,6 +275,42 @@ TEST_F(Takes, AStallIsReportedAtStopAsTheGapTheTakeHolds)
                                   "assert len(gaps) == 1 and gaps[0] == 16 * " + std::to_string(lost) + ", gaps\n"));
 }
 
+// A wave folder nothing can be written to (a path under a regular file, which holds for root
+// too): Run says so once, naming the folder and what is not kept; Stop says nothing more.
+TEST_F(Takes, AnUnwritableWaveFolderIsSaidOnceAtRun)
+{
+    struct Case { WORD mode; const char* says; bool runs; };
+    const Case cases[] = {
+        {0, "no real-time buffer file could be made there for channels 0, 1, 2.  The run goes on, but those channels' "
+            "samples are not kept.", true},
+        {1, "no recording file could be made there for channels 0, 1, 2, 3, 4, 5, 6.  Nothing would be recorded, so the "
+            "run does not start.", false},
+    };
+    for (const Case& c : cases) {
+        Prepare("0=sine:1000:-6", c.mode);
+        for (int ch = 0; ch < 8; ++ch)
+            frame->Settings.Device.Channels[ch].bIsEnabled = ch < 3 ? 1 : 0;
+        std::ofstream(Data("plain-file")) << "not a folder";
+        const std::string folder = Data("plain-file/wave");
+        CopyField(frame->Settings.Paths.Wav, folder.c_str());
+        asked.clear();
+        frame->ExecuteCommand(ID_RUN);
+        EXPECT_EQ(frame->AcquisitionRunning, c.runs) << c.mode;
+        ASSERT_EQ(asked.size(), 1u) << c.mode << (asked.empty() ? "" : ": " + asked.back());
+        EXPECT_EQ(asked[0], "The wave folder " + folder + " cannot be written: " + c.says) << c.mode;
+        if (c.runs) {
+            ASSERT_TRUE(kdrsim::WaitUntilStreaming(5000));
+            RunSeconds(2);
+            frame->ExecuteCommand(ID_STOP);
+            EXPECT_EQ(asked.size(), 1u) << (asked.empty() ? "" : asked.back());
+        }
+        for (int ch = 0; ch < 8; ++ch)
+            EXPECT_EQ(frame->Settings.Files[ch].File, nullptr) << c.mode << "," << ch;
+        frame->DropAllWaveFiles();
+        ASSERT_TRUE(Close());
+    }
+}
+
 TEST_F(Takes, ARealTimeTakeSavedAsAFileGroupKeepsItsChannelsCalibration)
 {
     Prepare("0=sine:1000:-6", 0);
