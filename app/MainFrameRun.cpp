@@ -28,7 +28,9 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
+#include <ctime>
 #include <new>
+#include <string>
 #include <vector>
 
 namespace {
@@ -142,6 +144,7 @@ BOOL CMainFrame::StartDataAcquisition()
     RealTimeWrapPoint = 0;
     WaveWritePosition = 0;
     RecordedSamples = 0;
+    RunLabel = std::to_string(std::time(nullptr)) + "-" + std::to_string(GetTickCount64());
     StepChannels = 0;
     SkippedChannels = 0;
     StepEndSample = -1;
@@ -162,6 +165,7 @@ BOOL CMainFrame::StartDataAcquisition()
                 continue;
             }
             GiveChannelCalibration(*file, ch);
+            LabelTake(*file, ch, true);
             Settings.Files[ch].File = std::move(file);
             Settings.Files[ch].FileChannel = 0;
         }
@@ -475,6 +479,7 @@ void CMainFrame::UnrollRealTimeBuffers()
         kept->Rewind();
         (void)kept->UpdateHeaderSizes(); // until it is saved, a crash still leaves a readable take
         GiveChannelCalibration(*kept, ch);
+        LabelTake(*kept, ch, false); // in time order now
     }
     RealTimeWrapPoint = 0;
 }
