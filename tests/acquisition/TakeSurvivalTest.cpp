@@ -282,6 +282,56 @@ TEST_F(Takes, AKilledRealTimeRunIsOfferedAsItsBuffersInTimeOrder)
         "assert got[0] == got[1]\n"));
 }
 
+// Takes saved as a group, in both modes, and the session then killed: what their working
+// copies left (copied aside before the close, put back after it) is no loss, and the next start
+// clears it without a word. A working copy edited after the save is offered as what it is.
+TEST_F(Takes, SavedTakesLeaveNothingToOfferAfterAKill)
+{
+    for (const WORD mode : {WORD(0), WORD(1)}) {
+        for (const bool edited : {false, true}) {
+            Prepare("0=sine:1000:-6", mode);
+            frame->Settings.FileIO.MakeBackup = 1;
+            frame->Settings.FileIO.RealTimeWaveBufferEnableFlag = 1;
+            for (int ch = 1; ch < 8; ++ch)
+                frame->Settings.Device.Channels[ch].bIsEnabled = 0;
+            frame->ExecuteCommand(ID_RUN);
+            ASSERT_TRUE(frame->AcquisitionRunning);
+            ASSERT_TRUE(kdrsim::WaitUntilStreaming(5000));
+            RunSeconds(2);
+            frame->ExecuteCommand(ID_STOP);
+            ASSERT_TRUE(SaveFileGroup(Data("g.qrx"), frame->FileGroup, frame->Settings.Files));
+            TWaveFile* saved = frame->Settings.Files[mode == 0 ? 0 : 1].File.get();
+            ASSERT_NE(saved, nullptr);
+            if (edited) {
+                saved->MuteSeconds(0.0f, 0.5f);
+            }
+            fs::create_directories(Data("aside"));
+            for (const auto& e : fs::directory_iterator(Data("wave")))
+                if (e.path().filename().string().rfind("wav", 0) == 0)
+                    fs::copy_file(e.path(), Data("aside/" + e.path().filename().string()));
+            frame->DropAllWaveFiles();
+            ASSERT_TRUE(Close());
+            for (const auto& e : fs::directory_iterator(Data("aside")))
+                fs::rename(e.path(), Data("wave/" + e.path().filename().string()));
+            asked.clear();
+            ASSERT_NE(Start(), nullptr);
+            if (!edited || mode == 0) {
+                EXPECT_TRUE(asked.empty()) << mode << (asked.empty() ? "" : ": " + asked.back());
+                EXPECT_TRUE(TakesIn(Data("wave")).empty()) << mode;
+            } else {
+                ASSERT_EQ(asked.size(), 1u) << mode;
+                EXPECT_NE(asked[0].find("a working copy of " + Data("g_Brow.wav") + " with changes not saved"),
+                          std::string::npos)
+                    << asked[0];
+                EXPECT_EQ(asked[0].find("Takes of live runs"), std::string::npos) << asked[0];
+            }
+            ASSERT_TRUE(Close());
+            fs::remove_all(Data("wave"));
+            fs::create_directories(Data("wave"));
+        }
+    }
+}
+
 TEST_F(Takes, ALostDeviceStopsTheRunWithAMessageNamingItAndTheTakesStayReadable)
 {
     Prepare("0=sine:1000:-6", 1);
