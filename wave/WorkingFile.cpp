@@ -200,7 +200,7 @@ bool InspectWorkingWave(const std::string& file, WorkingWave& wave)
     // otherwise the header may lag the samples on disk, and every whole frame there counts.
     const std::int64_t named = Le32(wave.header.data() + wave.dataOffset - 4);
     const std::int64_t after = wave.dataOffset + named + (named & 1);
-    if (after <= size && !TrailingChunk(in, after, size - after).empty())
+    if (after == size || (after < size && !TrailingChunk(in, after, size - after).empty()))
         wave.frames = named / wave.blockAlign;
     else
         wave.frames = std::max<std::int64_t>(0, size - wave.dataOffset) / wave.blockAlign;
