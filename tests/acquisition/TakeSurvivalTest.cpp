@@ -67,6 +67,17 @@ protected:
         return int(std::count_if(asked.begin(), asked.end(),
                                  [&](const std::string& t) { return t.find(part) != std::string::npos; }));
     }
+    // A 24-bit wave at 4000 Hz written by Python whose sample k is 8 k: a source that numbers
+    // every sample of a run. Its path, or empty when Python failed.
+    std::string WriteRamp() const
+    {
+        const std::string ramp = Data("ramp.wav");
+        const bool ok = frametest::Python("import wave\n"
+                                          "w = wave.open('" + ramp + "', 'wb')\n"
+                                          "w.setnchannels(1); w.setsampwidth(3); w.setframerate(4000)\n"
+                                          "w.writeframes(b''.join((8 * k).to_bytes(3, 'little', signed=True) for k in range(400000)))\n");
+        return ok ? ramp : std::string();
+    }
     static std::vector<fs::path> TakesIn(const fs::path& folder)
     {
         std::vector<fs::path> found;
@@ -240,11 +251,8 @@ TEST_F(Takes, AKilledRecordingIsOfferedAsItsChannelsTakesAndNotAsTheGroupsBackup
 // in time order (a ramp checks the order sample by sample), both channels ending at one sample.
 TEST_F(Takes, AKilledRealTimeRunIsOfferedAsItsBuffersInTimeOrder)
 {
-    const std::string ramp = Data("ramp.wav");
-    ASSERT_TRUE(frametest::Python("import wave\n"
-                                  "w = wave.open('" + ramp + "', 'wb')\n"
-                                  "w.setnchannels(1); w.setsampwidth(3); w.setframerate(4000)\n"
-                                  "w.writeframes(b''.join((8 * k).to_bytes(3, 'little', signed=True) for k in range(400000)))\n"));
+    const std::string ramp = WriteRamp();
+    ASSERT_FALSE(ramp.empty());
     fs::create_directories(Data("wave"));
     long long written = 0;
     ASSERT_TRUE(KillChildAfter("realtime", 5 * 4000 + 1000,
@@ -392,11 +400,8 @@ TEST_F(Takes, DroppedPacketsShowInTheStatusBarAndAreReportedAtStop)
 // sample; the seconds before the stall count nothing.
 TEST_F(Takes, AStallIsReportedAtStopAsTheGapTheTakeHolds)
 {
-    const std::string ramp = Data("ramp.wav");
-    ASSERT_TRUE(frametest::Python("import wave\n"
-                                  "w = wave.open('" + ramp + "', 'wb')\n"
-                                  "w.setnchannels(1); w.setsampwidth(3); w.setframerate(4000)\n"
-                                  "w.writeframes(b''.join((8 * k).to_bytes(3, 'little', signed=True) for k in range(400000)))\n"));
+    const std::string ramp = WriteRamp();
+    ASSERT_FALSE(ramp.empty());
     Prepare("0=file:" + ramp, 1);
     kdrsim::UseTestClock(false);
     {
