@@ -287,16 +287,18 @@ void TUsbDevice::ReaderThreadLoop()
 
 bool TUsbDevice::ReadPipeNoting(BYTE* packet, ULONG* got)
 {
+    const DWORD issued = UsbTimeGetTime();
     if (WinUsb_ReadPipe(m_interface, m_pipeIn[0], packet, kPacketBytes, got, nullptr))
         return true;
     const DWORD error = UsbGetLastError();
     // A device that left the bus never answers again: the run is told so.
     if (error == ERROR_DEVICE_NOT_CONNECTED)
         m_deviceLost.store(true, std::memory_order_release);
-    // Nothing came for a whole timeout: the device's queue is empty, so every slot its clock has
-    // passed since the last packet is gone for good.
+    // Nothing came for a whole timeout: the device's queue was empty when the read began, so
+    // every slot its clock had passed by then is gone for good. (Not the time it gave up: a
+    // stall may have ended meanwhile, its next packets queued.)
     if (error == ERROR_SEM_TIMEOUT && m_run.load())
-        CountClockGap(UsbTimeGetTime(), true);
+        CountClockGap(issued, true);
     return false;
 }
 
@@ -307,38 +309,50 @@ void TUsbDevice::NoteSlot(DWORD now, long long lost)
     if (m_slots == 1) {
         m_clockBase = now;
         m_windowStart = now;
-        m_windowMin = 0;
+        m_windowMin = kNoShortfall;
+        m_gapPending = false;
         return;
     }
     CountClockGap(now, false);
+}
+
+long long TUsbDevice::Shortfall(DWORD now) const
+{
+    // Packet slots the device's clock has passed that no packet, filler or short read accounts for.
+    const auto elapsed = std::int32_t(now - m_clockBase);
+    return (elapsed < 0 ? 0 : elapsed / std::int32_t(kPacketMs) + 1) - m_slots;
 }
 
 void TUsbDevice::CountClockGap(DWORD now, bool queueEmpty)
 {
     if (m_slots == 0)
         return; // the stream has not begun: nothing it sent can be missing yet
-    // Packet slots the device's clock has passed that no packet, filler or short read accounts for.
-    const long long due = (long long)(DWORD(now - m_clockBase) / kPacketMs) + 1;
-    const long long missing = due - m_slots;
     if (queueEmpty) {
-        if (missing >= kGapPackets)
+        // A packet period short of the read's start: the base may run up to a period early, and
+        // the slot then due may not have come due on the device's own clock. What this leaves
+        // is counted once the packets come again.
+        const long long missing = Shortfall(now - kPacketMs);
+        if (missing > 0)
             CommitGap(missing, now);
+        m_gapPending = true;
         return;
     }
     // Packets still queued in the device look missing until they are read, and a reader kept
     // from its core falls behind for a while: only a shortfall that lasts a whole window, the
     // least of it, is a gap. A shortfall of a packet or two is the two clocks' drift and
-    // timing: it moves the base, so that it never adds up over a long run.
-    if (DWORD(now - m_windowStart) >= kGapWindowMs) {
-        if (m_windowMin >= kGapPackets)
+    // timing, unless the queue ran dry just before: it moves the base, so that it never adds up
+    // over a long run.
+    if (DWORD(now - m_windowStart) >= kGapWindowMs && m_windowMin != kNoShortfall) {
+        if (m_windowMin >= kGapPackets || (m_gapPending && m_windowMin > 0))
             CommitGap(m_windowMin, now);
         else
             m_clockBase += DWORD(m_windowMin * kPacketMs); // wraps back for a negative drift
+        m_gapPending = false;
         m_windowStart = now;
-        m_windowMin = due - m_slots;
+        m_windowMin = Shortfall(now);
         return;
     }
-    m_windowMin = std::min(m_windowMin, missing);
+    m_windowMin = std::min(m_windowMin, Shortfall(now));
 }
 
 void TUsbDevice::CommitGap(long long packets, DWORD now)
@@ -346,7 +360,7 @@ void TUsbDevice::CommitGap(long long packets, DWORD now)
     m_lostPackets.fetch_add(packets, std::memory_order_relaxed);
     m_slots += packets;
     m_windowStart = now;
-    m_windowMin = 0;
+    m_windowMin = kNoShortfall;
 }
 
 bool TUsbDevice::ReadPacket()

@@ -152,6 +152,7 @@ private:
     // short read takes one 4 ms slot; slots the clock passed without any are lost.
     void NoteSlot(DWORD now, long long lost);
     void CountClockGap(DWORD now, bool queueEmpty);
+    long long Shortfall(DWORD now) const;
     void CommitGap(long long packets, DWORD now);
     static constexpr DWORD kPacketMs = 1000 * kSamplesPerBlock / kRingSampleRate;
     static constexpr long long kGapPackets = 3;  // a shortfall below this is timing, not loss
@@ -188,6 +189,8 @@ private:
     long long m_slots = 0; // packet slots accounted for since the first (reader thread)
     DWORD m_clockBase = 0;
     DWORD m_windowStart = 0;
-    long long m_windowMin = 0;
+    static constexpr long long kNoShortfall = 1LL << 62; // no packet in the window yet
+    long long m_windowMin = kNoShortfall;
+    bool m_gapPending = false; // the queue ran dry: the next window's shortfall is all loss
     std::atomic<bool> m_deviceLost{false};
 };

@@ -8,6 +8,7 @@
 
 #include "acquisition/TUsbDevice.h"
 #include "platform/core/MessageBox.h"
+#include "platform/core/Thread.h"
 #include "plots/TSeriesPlot.h"
 #include "records/CommonRoutines.h"
 #include "wave/TWaveFile.h"
@@ -443,6 +444,9 @@ void CMainFrame::ReportLeftOverTakes()
             continue;
         LeftOver left{it->path().string(), name};
         left.labelled = ReadWorkingFileLabel(left.path, left.label);
+        // Another session that runs now still uses its files: they are neither offered nor touched.
+        if (left.labelled && left.label.process != GetCurrentProcessId() && IsProcessRunning(left.label.process))
+            continue;
         left.waveOk = InspectWorkingWave(left.path, left.wave);
         found.push_back(std::move(left));
     }

@@ -2,6 +2,8 @@
 
 #include "wave/WaveCalibrationBlock.h"
 
+#include "platform/core/Thread.h"
+
 #include <algorithm>
 #include <array>
 #include <cstdio>
@@ -70,6 +72,7 @@ std::string WorkingFileLabelPath(const std::string& file) { return file + ".labe
 bool WriteWorkingFileLabel(const std::string& file, const WorkingFileLabel& label)
 {
     std::string text = std::string("kind=") + kKinds[int(label.kind)] + "\n";
+    text += "process=" + std::to_string(GetCurrentProcessId()) + "\n";
     if (label.channel >= 0)
         text += "channel=" + std::to_string(label.channel) + "\n";
     // A name that would break a line is left out: the label stays readable.
@@ -119,6 +122,8 @@ bool ReadWorkingFileLabel(const std::string& file, WorkingFileLabel& label)
                     label.kind = WorkingFileLabel::Kind(k);
                     kind = true;
                 }
+        } else if (key == "process") {
+            label.process = DWORD(std::strtoul(value.c_str(), nullptr, 10));
         } else if (key == "channel") {
             label.channel = std::atoi(value.c_str());
         } else if (key == "original") {

@@ -27,10 +27,12 @@ struct WorkingFileLabel {
     // RealTime: once the ring wrapped at frame `wrap`, frames [to, wrap) are the oldest and
     // [0, from) the newest; [from, to) was being written.
     DWORD wrap = 0, from = 0, to = 0;
+    DWORD process = 0; // the process that made it: while that runs, the file is in use
 };
 
 std::string WorkingFileLabelPath(const std::string& file);
-// Written beside and renamed, so a label is whole or absent; false when it cannot be written.
+// Written beside and renamed, so a label is whole or absent, naming this process as the file's
+// user; false when it cannot be written.
 bool WriteWorkingFileLabel(const std::string& file, const WorkingFileLabel& label);
 // false without a readable label.
 bool ReadWorkingFileLabel(const std::string& file, WorkingFileLabel& label);

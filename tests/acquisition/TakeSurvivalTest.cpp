@@ -321,8 +321,14 @@ TEST_F(Takes, SavedTakesLeaveNothingToOfferAfterAKill)
             ASSERT_TRUE(Close());
             for (const auto& e : fs::directory_iterator(Data("aside")))
                 fs::rename(e.path(), Data("wave/" + e.path().filename().string()));
+            // A take of a session that still runs (process 1 always does) is left to it.
+            const std::string live = Data("wave/wavF00D.tmp");
+            std::ofstream(live) << std::string(4000, 'x');
+            std::ofstream(live + ".label") << "kind=take\nprocess=1\nchannel=2\n";
             asked.clear();
             ASSERT_NE(Start(), nullptr);
+            EXPECT_TRUE(fs::exists(live) && fs::exists(live + ".label"));
+            fs::remove(live);
             if (!edited || mode == 0) {
                 EXPECT_TRUE(asked.empty()) << mode << (asked.empty() ? "" : ": " + asked.back());
                 EXPECT_TRUE(TakesIn(Data("wave")).empty()) << mode;
