@@ -259,6 +259,7 @@ bool TUsbDevice::StopInput()
         m_thread->Join(INFINITE);
         delete m_thread;
         m_thread = nullptr;
+        EndGapWindow(); // a gap the run ended in counts too
     }
     m_inputStarted = false;
     return false;
@@ -288,78 +289,72 @@ void TUsbDevice::ReaderThreadLoop()
 bool TUsbDevice::ReadPipeNoting(BYTE* packet, ULONG* got)
 {
     const DWORD issued = UsbTimeGetTime();
-    if (WinUsb_ReadPipe(m_interface, m_pipeIn[0], packet, kPacketBytes, got, nullptr))
+    if (WinUsb_ReadPipe(m_interface, m_pipeIn[0], packet, kPacketBytes, got, nullptr)) {
+        // A read that had to wait found the device's queue empty: every slot due when it began
+        // had come or is lost, so the shortfall then is loss, not packets still queued.
+        if (UsbTimeGetTime() != issued)
+            CountClockGap(issued);
         return true;
+    }
     const DWORD error = UsbGetLastError();
     // A device that left the bus never answers again: the run is told so.
     if (error == ERROR_DEVICE_NOT_CONNECTED)
         m_deviceLost.store(true, std::memory_order_release);
-    // Nothing came for a whole timeout: the device's queue was empty when the read began, so
-    // every slot its clock had passed by then is gone for good. (Not the time it gave up: a
-    // stall may have ended meanwhile, its next packets queued.)
+    // Nothing came for a whole timeout: the queue was empty when the read began. (Not the time
+    // it gave up: a stall may have ended meanwhile, its next packets queued.)
     if (error == ERROR_SEM_TIMEOUT && m_run.load())
-        CountClockGap(issued, true);
+        CountClockGap(issued);
     return false;
 }
 
 void TUsbDevice::NoteSlot(DWORD now, long long lost)
 {
     m_lostPackets.fetch_add(lost, std::memory_order_relaxed);
-    m_slots += 1;
-    if (m_slots == 1) {
+    if (++m_slots == 1) {
         m_clockBase = now;
         m_windowStart = now;
         m_windowMin = kNoShortfall;
-        m_gapPending = false;
-        return;
+        m_gapGoesOn = false;
     }
-    CountClockGap(now, false);
 }
 
 long long TUsbDevice::Shortfall(DWORD now) const
 {
-    // Packet slots the device's clock has passed that no packet, filler or short read accounts for.
+    // Packet slots the device's clock had passed by `now` that no packet, filler or short read
+    // accounts for.
     const auto elapsed = std::int32_t(now - m_clockBase);
     return (elapsed < 0 ? 0 : elapsed / std::int32_t(kPacketMs) + 1) - m_slots;
 }
 
-void TUsbDevice::CountClockGap(DWORD now, bool queueEmpty)
+void TUsbDevice::CountClockGap(DWORD issued)
 {
     if (m_slots == 0)
         return; // the stream has not begun: nothing it sent can be missing yet
-    if (queueEmpty) {
-        // A packet period short of the read's start: the base may run up to a period early, and
-        // the slot then due may not have come due on the device's own clock. What this leaves
-        // is counted once the packets come again.
-        const long long missing = Shortfall(now - kPacketMs);
-        if (missing > 0)
-            CommitGap(missing, now);
-        m_gapPending = true;
+    const long long shortfall = Shortfall(issued);
+    if (DWORD(issued - m_windowStart) < kGapWindowMs || m_windowMin == kNoShortfall) {
+        m_windowMin = std::min(m_windowMin, shortfall);
         return;
     }
-    // Packets still queued in the device look missing until they are read, and a reader kept
-    // from its core falls behind for a while: only a shortfall that lasts a whole window, the
-    // least of it, is a gap. A shortfall of a packet or two is the two clocks' drift and
-    // timing, unless the queue ran dry just before: it moves the base, so that it never adds up
-    // over a long run.
-    if (DWORD(now - m_windowStart) >= kGapWindowMs && m_windowMin != kNoShortfall) {
-        if (m_windowMin >= kGapPackets || (m_gapPending && m_windowMin > 0))
-            CommitGap(m_windowMin, now);
-        else
-            m_clockBase += DWORD(m_windowMin * kPacketMs); // wraps back for a negative drift
-        m_gapPending = false;
-        m_windowStart = now;
-        m_windowMin = Shortfall(now);
-        return;
-    }
-    m_windowMin = std::min(m_windowMin, Shortfall(now));
+    // The least shortfall of a window: a reader kept from its core, or preempted inside a read,
+    // sees more now and then. A packet or two is the two clocks' drift and timing unless a gap
+    // was counted just before: it moves the base, so that it never adds up over a long run.
+    EndGapWindow();
+    m_windowStart = issued;
+    m_windowMin = Shortfall(issued);
 }
 
-void TUsbDevice::CommitGap(long long packets, DWORD now)
+void TUsbDevice::EndGapWindow()
 {
-    m_lostPackets.fetch_add(packets, std::memory_order_relaxed);
-    m_slots += packets;
-    m_windowStart = now;
+    if (m_windowMin == kNoShortfall)
+        return;
+    if (m_windowMin >= kGapPackets || (m_gapGoesOn && m_windowMin > 0)) {
+        m_lostPackets.fetch_add(m_windowMin, std::memory_order_relaxed);
+        m_slots += m_windowMin;
+        m_gapGoesOn = true;
+    } else {
+        m_clockBase += DWORD(m_windowMin * kPacketMs); // wraps back for a negative drift
+        m_gapGoesOn = false;
+    }
     m_windowMin = kNoShortfall;
 }
 

@@ -148,12 +148,13 @@ private:
     void ReaderThreadLoop();
     bool ReadPacket();
     bool ReadPipeNoting(BYTE* packet, ULONG* got);
-    // Loss accounting on the device's clock (reader thread only): every packet, filler or
-    // short read takes one 4 ms slot; slots the clock passed without any are lost.
+    // Loss accounting on the device's clock (reader thread; the reader joined, StopInput): every
+    // packet, filler or short read takes one 4 ms slot; slots the clock passed without any, seen
+    // whenever a read finds the device's queue empty, are lost.
     void NoteSlot(DWORD now, long long lost);
-    void CountClockGap(DWORD now, bool queueEmpty);
+    void CountClockGap(DWORD issued);
+    void EndGapWindow();
     long long Shortfall(DWORD now) const;
-    void CommitGap(long long packets, DWORD now);
     static constexpr DWORD kPacketMs = 1000 * kSamplesPerBlock / kRingSampleRate;
     static constexpr long long kGapPackets = 3;  // a shortfall below this is timing, not loss
     static constexpr DWORD kGapWindowMs = 500;   // a shortfall must last this long to count
@@ -191,6 +192,6 @@ private:
     DWORD m_windowStart = 0;
     static constexpr long long kNoShortfall = 1LL << 62; // no packet in the window yet
     long long m_windowMin = kNoShortfall;
-    bool m_gapPending = false; // the queue ran dry: the next window's shortfall is all loss
+    bool m_gapGoesOn = false; // a gap was just counted: what the next window still misses is loss too
     std::atomic<bool> m_deviceLost{false};
 };

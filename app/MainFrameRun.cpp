@@ -123,6 +123,9 @@ BOOL CMainFrame::StartDataAcquisition()
     TriggerSearchFrame = 0;
     RecordingTriggered = false;
     RecordingHalted = false;
+    // Named before the first file of the run is made: the files of one run share it.
+    RunLabel = std::to_string(std::time(nullptr)) + "-" + std::to_string(GetTickCount64());
+    RecordedSamples = 0;
     if (Settings.OpMode == 1 && !PrepareRecordingFiles()) {
         InputDevice->CloseDevice();
         return FALSE;
@@ -144,7 +147,6 @@ BOOL CMainFrame::StartDataAcquisition()
     RealTimeWrapPoint = 0;
     WaveWritePosition = 0;
     RecordedSamples = 0;
-    RunLabel = std::to_string(std::time(nullptr)) + "-" + std::to_string(GetTickCount64());
     StepChannels = 0;
     SkippedChannels = 0;
     StepEndSample = -1;
