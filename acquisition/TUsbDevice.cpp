@@ -259,7 +259,7 @@ bool TUsbDevice::StopInput()
         m_thread->Join(INFINITE);
         delete m_thread;
         m_thread = nullptr;
-        EndGapWindow(); // a gap the run ended in counts too
+        EndGapWindow(); // what a stall the run ended in left counts too
     }
     m_inputStarted = false;
     return false;
@@ -290,20 +290,24 @@ bool TUsbDevice::ReadPipeNoting(BYTE* packet, ULONG* got)
 {
     const DWORD issued = UsbTimeGetTime();
     if (WinUsb_ReadPipe(m_interface, m_pipeIn[0], packet, kPacketBytes, got, nullptr)) {
-        // A read that had to wait found the device's queue empty: every slot due when it began
-        // had come or is lost, so the shortfall then is loss, not packets still queued.
-        if (UsbTimeGetTime() != issued)
-            CountClockGap(issued);
+        const DWORD now = UsbTimeGetTime();
+        if (m_firstAfterGap) {
+            // Begun while nothing came, this read says nothing of what the stall left; the
+            // reads after it do.
+            m_firstAfterGap = false;
+            m_windowStart = now;
+            m_windowMin = kNoShortfall;
+        } else if (now != issued) {
+            CountClockGap(issued, false);
+        }
         return true;
     }
     const DWORD error = UsbGetLastError();
     // A device that left the bus never answers again: the run is told so.
     if (error == ERROR_DEVICE_NOT_CONNECTED)
         m_deviceLost.store(true, std::memory_order_release);
-    // Nothing came for a whole timeout: the queue was empty when the read began. (Not the time
-    // it gave up: a stall may have ended meanwhile, its next packets queued.)
     if (error == ERROR_SEM_TIMEOUT && m_run.load())
-        CountClockGap(issued);
+        CountClockGap(issued, true);
     return false;
 }
 
@@ -315,6 +319,7 @@ void TUsbDevice::NoteSlot(DWORD now, long long lost)
         m_windowStart = now;
         m_windowMin = kNoShortfall;
         m_gapGoesOn = false;
+        m_firstAfterGap = false;
     }
 }
 
@@ -326,18 +331,33 @@ long long TUsbDevice::Shortfall(DWORD now) const
     return (elapsed < 0 ? 0 : elapsed / std::int32_t(kPacketMs) + 1) - m_slots;
 }
 
-void TUsbDevice::CountClockGap(DWORD issued)
+void TUsbDevice::CountClockGap(DWORD issued, bool timedOut)
 {
     if (m_slots == 0)
         return; // the stream has not begun: nothing it sent can be missing yet
+    if (timedOut) {
+        // Nothing came for a whole timeout, so the queue was empty when the read began: every
+        // slot due by then (a period short of it: the base may run that early) is gone for
+        // good. Not the time it gave up: a stall may have ended meanwhile, its packets queued.
+        const long long missing = Shortfall(issued - kPacketMs);
+        if (missing > 0) {
+            m_lostPackets.fetch_add(missing, std::memory_order_relaxed);
+            m_slots += missing;
+        }
+        m_gapGoesOn = true;
+        m_firstAfterGap = true;
+        return;
+    }
+    // A read that had to wait most likely found the queue empty, its shortfall then the loss;
+    // but a reader kept from its core (preempted inside a read) sees packets still queued as
+    // missing, for as long as it stays behind. So these reads only count what a stall that
+    // timed reads out left when the packets came again, and otherwise keep the base on the
+    // device's clock (two clocks drift apart over a long run).
     const long long shortfall = Shortfall(issued);
     if (DWORD(issued - m_windowStart) < kGapWindowMs || m_windowMin == kNoShortfall) {
         m_windowMin = std::min(m_windowMin, shortfall);
         return;
     }
-    // The least shortfall of a window: a reader kept from its core, or preempted inside a read,
-    // sees more now and then. A packet or two is the two clocks' drift and timing unless a gap
-    // was counted just before: it moves the base, so that it never adds up over a long run.
     EndGapWindow();
     m_windowStart = issued;
     m_windowMin = Shortfall(issued);
@@ -347,14 +367,15 @@ void TUsbDevice::EndGapWindow()
 {
     if (m_windowMin == kNoShortfall)
         return;
-    if (m_windowMin >= kGapPackets || (m_gapGoesOn && m_windowMin > 0)) {
+    if (m_gapGoesOn && m_windowMin > 0) {
         m_lostPackets.fetch_add(m_windowMin, std::memory_order_relaxed);
         m_slots += m_windowMin;
-        m_gapGoesOn = true;
-    } else {
-        m_clockBase += DWORD(m_windowMin * kPacketMs); // wraps back for a negative drift
-        m_gapGoesOn = false;
+    } else if (m_windowMin < 0) {
+        m_clockBase += DWORD(m_windowMin * kPacketMs); // the base ran late: back it goes
+    } else if (m_windowMin > 0) {
+        m_clockBase += kPacketMs; // drift at most a period a window: a reader behind moves it little
     }
+    m_gapGoesOn = false;
     m_windowMin = kNoShortfall;
 }
 

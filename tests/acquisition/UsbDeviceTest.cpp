@@ -292,22 +292,25 @@ TEST_F(SimulatorTest, ZeroAndShortPacketsAreDroppedAsTheDeviceSays)
             ASSERT_EQ(got[std::size_t(16 * p + i)], take[std::size_t((16 * packetOf[p] + i) % 997)]) << p << "," << i;
 }
 
-// Slots the device's clock passed without a packet are lost packets, whether the stall is
-// shorter than a read's timeout or many timeouts long; a long quiet run counts nothing.
+// Slots the device's clock passed without a packet while reads timed out are lost packets,
+// for a stall one timeout long or many; a long quiet run counts nothing.
 TEST_F(SimulatorTest, StallsAreCountedAsLostPacketsByTheDevicesClock)
 {
     Sources("2=sine:250:-3");
     TUsbDevice device;
     Start(device, OnlyChannel(2));
     struct Case { DWORD stall; long long lost; };
-    const Case cases[] = {{300, 75}, {3000, 750}, {30000, 7500}};
+    const Case cases[] = {{3000, 750}, {600, 150}, {30000, 7500}};
     long long expected = 0;
     Run(5000);
     EXPECT_EQ(device.GetLostPackets(), 0);
     for (const Case& c : cases) {
         const long long before = device.GetSampleCounter();
         kdrsim::Stall(c.stall);
-        Run(c.stall + 3000);
+        Run(c.stall / 2);
+        // Halfway through, long enough in real time for a read to time out.
+        std::this_thread::sleep_for(std::chrono::milliseconds(800));
+        Run(c.stall - c.stall / 2 + 3000);
         expected += c.lost;
         EXPECT_EQ(device.GetLostPackets(), expected) << c.stall;
         // What the files get plus what is counted lost is the whole run.
