@@ -226,6 +226,7 @@ bool TUsbDevice::StartInput()
     m_counter.store(0);
     m_havePacket.store(false);
     m_lostPackets.store(0);
+    m_slots = 0;
     m_deviceLost.store(false);
     // The flags are set before the thread exists, so a stop that comes at once still stops it.
     m_run.store(true);
@@ -258,6 +259,7 @@ bool TUsbDevice::StopInput()
         m_thread->Join(INFINITE);
         delete m_thread;
         m_thread = nullptr;
+        EndGapWindow(); // what a stall the run ended in left counts too
     }
     m_inputStarted = false;
     return false;
@@ -286,12 +288,95 @@ void TUsbDevice::ReaderThreadLoop()
 
 bool TUsbDevice::ReadPipeNoting(BYTE* packet, ULONG* got)
 {
-    if (WinUsb_ReadPipe(m_interface, m_pipeIn[0], packet, kPacketBytes, got, nullptr))
+    const DWORD issued = UsbTimeGetTime();
+    if (WinUsb_ReadPipe(m_interface, m_pipeIn[0], packet, kPacketBytes, got, nullptr)) {
+        const DWORD now = UsbTimeGetTime();
+        if (m_firstAfterGap) {
+            // Begun while nothing came, this read says nothing of what the stall left; the
+            // reads after it do.
+            m_firstAfterGap = false;
+            m_windowStart = now;
+            m_windowMin = kNoShortfall;
+        } else if (now != issued) {
+            CountClockGap(issued, false);
+        }
         return true;
+    }
+    const DWORD error = UsbGetLastError();
     // A device that left the bus never answers again: the run is told so.
-    if (UsbGetLastError() == ERROR_DEVICE_NOT_CONNECTED)
+    if (error == ERROR_DEVICE_NOT_CONNECTED)
         m_deviceLost.store(true, std::memory_order_release);
+    if (error == ERROR_SEM_TIMEOUT && m_run.load())
+        CountClockGap(issued, true);
     return false;
+}
+
+void TUsbDevice::NoteSlot(DWORD now, long long lost)
+{
+    m_lostPackets.fetch_add(lost, std::memory_order_relaxed);
+    if (++m_slots == 1) {
+        m_clockBase = now;
+        m_windowStart = now;
+        m_windowMin = kNoShortfall;
+        m_gapGoesOn = false;
+        m_firstAfterGap = false;
+    }
+}
+
+long long TUsbDevice::Shortfall(DWORD now) const
+{
+    // Packet slots the device's clock had passed by `now` that no packet, filler or short read
+    // accounts for.
+    const auto elapsed = std::int32_t(now - m_clockBase);
+    return (elapsed < 0 ? 0 : elapsed / std::int32_t(kPacketMs) + 1) - m_slots;
+}
+
+void TUsbDevice::CountClockGap(DWORD issued, bool timedOut)
+{
+    if (m_slots == 0)
+        return; // the stream has not begun: nothing it sent can be missing yet
+    if (timedOut) {
+        // Nothing came for a whole timeout, so the queue was empty when the read began: every
+        // slot due by then (a period short of it: the base may run that early) is gone for
+        // good. Not the time it gave up: a stall may have ended meanwhile, its packets queued.
+        const long long missing = Shortfall(issued - kPacketMs);
+        if (missing > 0) {
+            m_lostPackets.fetch_add(missing, std::memory_order_relaxed);
+            m_slots += missing;
+        }
+        m_gapGoesOn = true;
+        m_firstAfterGap = true;
+        return;
+    }
+    // A read that had to wait most likely found the queue empty, its shortfall then the loss;
+    // but a reader kept from its core (preempted inside a read) sees packets still queued as
+    // missing, for as long as it stays behind. So these reads only count what a stall that
+    // timed reads out left when the packets came again, and otherwise keep the base on the
+    // device's clock (two clocks drift apart over a long run).
+    const long long shortfall = Shortfall(issued);
+    if (DWORD(issued - m_windowStart) < kGapWindowMs || m_windowMin == kNoShortfall) {
+        m_windowMin = std::min(m_windowMin, shortfall);
+        return;
+    }
+    EndGapWindow();
+    m_windowStart = issued;
+    m_windowMin = Shortfall(issued);
+}
+
+void TUsbDevice::EndGapWindow()
+{
+    if (m_windowMin == kNoShortfall)
+        return;
+    if (m_gapGoesOn && m_windowMin > 0) {
+        m_lostPackets.fetch_add(m_windowMin, std::memory_order_relaxed);
+        m_slots += m_windowMin;
+    } else if (m_windowMin < 0) {
+        m_clockBase += DWORD(m_windowMin * kPacketMs); // the base ran late: back it goes
+    } else if (m_windowMin > 0) {
+        m_clockBase += kPacketMs; // drift at most a period a window: a reader behind moves it little
+    }
+    m_gapGoesOn = false;
+    m_windowMin = kNoShortfall;
 }
 
 bool TUsbDevice::ReadPacket()
@@ -305,17 +390,18 @@ bool TUsbDevice::ReadPacket()
     if (got < ULONG(kPacketBytes)) {
         // One re-read into the same buffer, over what the short read brought: that packet is
         // lost either way, and a second short read drops the packet too.
-        m_lostPackets.fetch_add(1, std::memory_order_relaxed);
+        NoteSlot(UsbTimeGetTime(), 1);
         if (!ReadPipeNoting(packet, &got))
             return false;
         if (got < ULONG(kPacketBytes)) {
-            m_lostPackets.fetch_add(1, std::memory_order_relaxed);
+            NoteSlot(UsbTimeGetTime(), 1);
             return false;
         }
     }
+    // The device's "no data": it takes its slot of the stream but nothing is missing.
     if (std::all_of(packet, packet + kPacketBytes, [](BYTE b) { return b == 0; })) {
-        m_lostPackets.fetch_add(1, std::memory_order_relaxed);
-        return false; // the device's "no data"
+        NoteSlot(UsbTimeGetTime(), 0);
+        return false;
     }
     if (!m_run.load())
         return false;
@@ -340,7 +426,9 @@ bool TUsbDevice::ReadPacket()
     // Published after the samples: a reader that sees the new count sees them too.
     m_counter.store(counter + kSamplesPerBlock, std::memory_order_release);
     UpdateLevels();
-    m_lastPacketTime.store(UsbTimeGetTime(), std::memory_order_release);
+    const DWORD now = UsbTimeGetTime();
+    NoteSlot(now, 0);
+    m_lastPacketTime.store(now, std::memory_order_release);
     m_havePacket.store(true, std::memory_order_release);
     return true;
 }

@@ -66,8 +66,9 @@ public:
     // Samples received per channel since StartInput (steps of 16).
     long long GetSampleCounter() const { return m_counter.load(std::memory_order_acquire); }
     int GetSamplesPerPacketBlock() const { return kSamplesPerBlock; }
-    // Packets lost since StartInput (each short read, each all-zero packet): each takes 16
-    // samples from every channel.
+    // Packets lost since StartInput: each short read, and each packet slot the device's clock
+    // passed without one while reads timed out (a stall of at least the read timeout, 0.5 s);
+    // each takes 16 samples from every channel. An all-zero packet carries no data and is no loss.
     long long GetLostPackets() const { return m_lostPackets.load(std::memory_order_relaxed); }
     // Whether the device left the bus since StartInput.
     bool IsDeviceLost() const { return m_deviceLost.load(std::memory_order_acquire); }
@@ -147,6 +148,15 @@ private:
     void ReaderThreadLoop();
     bool ReadPacket();
     bool ReadPipeNoting(BYTE* packet, ULONG* got);
+    // Loss accounting on the device's clock (reader thread; the reader joined, StopInput): every
+    // packet, filler or short read takes one 4 ms slot; slots the clock passed without any,
+    // seen when reads time out on a device that sends nothing, are lost.
+    void NoteSlot(DWORD now, long long lost);
+    void CountClockGap(DWORD issued, bool timedOut);
+    void EndGapWindow();
+    long long Shortfall(DWORD now) const;
+    static constexpr DWORD kPacketMs = 1000 * kSamplesPerBlock / kRingSampleRate;
+    static constexpr DWORD kGapWindowMs = 500; // reads that waited: the least shortfall of this long
     void ConfigureBuffers(int largestBlock);
     bool HasRing(int channel) const { return channel >= 0 && channel < kChannels && m_rings[channel] != nullptr; }
     // Ring and packet samples are shared with the reader thread: every access is atomic.
@@ -176,5 +186,12 @@ private:
     std::atomic<DWORD> m_lastPacketTime{0};
     std::atomic<bool> m_havePacket{false};
     std::atomic<long long> m_lostPackets{0};
+    long long m_slots = 0; // packet slots accounted for since the first (reader thread)
+    DWORD m_clockBase = 0;
+    DWORD m_windowStart = 0;
+    static constexpr long long kNoShortfall = 1LL << 62; // no packet in the window yet
+    long long m_windowMin = kNoShortfall;
+    bool m_firstAfterGap = false; // a read timed out: the next packet ends (or interrupts) a stall
+    bool m_gapGoesOn = false; // a gap was just counted: what the next window still misses is loss too
     std::atomic<bool> m_deviceLost{false};
 };

@@ -328,8 +328,16 @@ public:
     // The channel's calibration in both slots of a file made for it, when in use and wanted in
     // files; else none.
     void GiveChannelCalibration(TWaveFile& file, int channel) const;
+    // Says beside a take's working file that it is the channel's take of this run (a Real Time
+    // buffer: one whose order may turn), with its calibration, for the next start after a crash.
+    void LabelTake(TWaveFile& file, int channel, bool realTime) const;
+    void NoteRingPiece(int count, const bool* channels);
+    // The run the files of a take belong to; files that end at one sample share it.
+    std::string RunLabel;
     // At start-up: recordings a crash left in the wave folder are named in one message.
     void ReportLeftOverTakes();
+    // One message for the channels (a list like "0, 3") whose run file the wave folder refused.
+    void ReportUnwritableWaveFolder(const std::string& channels, bool nothingKept) const;
     // The drain's parts: whether a channel's file takes the run's samples; pieces from the rings
     // into the files; after a piece, the header's update, a circular file's wrap or a full
     // recording file's split (false when the take halted); a failed take's end; a device that

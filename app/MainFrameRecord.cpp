@@ -8,17 +8,22 @@
 
 #include "acquisition/TUsbDevice.h"
 #include "platform/core/MessageBox.h"
+#include "platform/core/Thread.h"
 #include "plots/TSeriesPlot.h"
 #include "records/CommonRoutines.h"
 #include "wave/TWaveFile.h"
+#include "wave/WorkingFile.h"
 
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <ctime>
 #include <filesystem>
+#include <map>
 #include <new>
+#include <span>
 #include <string>
+#include <tuple>
 #include <vector>
 
 namespace {
@@ -45,6 +50,7 @@ bool CMainFrame::PrepareRecordingFiles()
     const UsbDeviceSettings& device = Settings.Device;
     int recorded = 0;
     char text[800];
+    std::string unmade;
     for (int ch = 0; ch < kChannels; ++ch) {
         ChannelFileState& f = Settings.Files[ch];
         if (device.Channels[ch].bIsEnabled == 0 || f.IsActive == 0)
@@ -54,9 +60,7 @@ bool CMainFrame::PrepareRecordingFiles()
             const TPcmFormat& format = Settings.Processing[ch].SampleFormat;
             std::unique_ptr<TWaveFile> file = NewRecordingFile(format, io, Settings.Paths.Wav);
             if (file == nullptr) {
-                AfxMessageBox("Failure creating temporary wave file.  Please check that the wave file path is valid and is "
-                              "not write protected",
-                              MB_OK | MB_ICONSTOP);
+                unmade += (unmade.empty() ? "" : ", ") + std::to_string(ch); // said once, below
                 f.FilePath[0] = '\0';
                 f.IsActive = 0;
                 f.FileChannel = 0;
@@ -64,6 +68,7 @@ bool CMainFrame::PrepareRecordingFiles()
             }
             file->SetFormat(format);
             GiveChannelCalibration(*file, ch);
+            LabelTake(*file, ch, false);
             f.File = std::move(file);
             f.FileChannel = 0;
             ++recorded;
@@ -109,14 +114,34 @@ bool CMainFrame::PrepareRecordingFiles()
         if (f.IsActive != 0)
             ++recorded;
     }
+    if (!unmade.empty())
+        ReportUnwritableWaveFolder(unmade, recorded == 0);
     if (recorded == 0) {
-        AfxMessageBox("Recording must be enabled for at least one device channel.", MB_OK | MB_ICONSTOP);
+        if (unmade.empty())
+            AfxMessageBox("Recording must be enabled for at least one device channel.", MB_OK | MB_ICONSTOP);
         OpenChannelFiles();
         return false;
     }
     RecordedSamples = 0;
     UpdateTitle();
     return true;
+}
+
+void CMainFrame::ReportUnwritableWaveFolder(const std::string& channels, bool nothingKept) const
+{
+    const bool recorder = Settings.OpMode == kRecorder;
+    const bool one = channels.find(',') == std::string::npos;
+    char text[900];
+    std::snprintf(text, sizeof text,
+                  "The wave folder %s cannot be written: no %s could be made there for %s %s.  %s",
+                  Settings.Paths.Wav, recorder ? "recording file" : "real-time buffer file", one ? "channel" : "channels",
+                  channels.c_str(),
+                  recorder ? (nothingKept ? "Nothing would be recorded, so the run does not start."
+                                          : one ? "That channel is not recorded in this run."
+                                                : "Those channels are not recorded in this run.")
+                           : one ? "The run goes on, but that channel's samples are not kept."
+                                 : "The run goes on, but those channels' samples are not kept.");
+    AfxMessageBox(text, MB_OK | MB_ICONSTOP);
 }
 
 std::string CMainFrame::RecordingFileName(int channel) const
@@ -162,7 +187,27 @@ bool CMainFrame::SplitRecordingFile(int channel)
     if (next == nullptr)
         return false;
     GiveChannelCalibration(*next, channel);
+    LabelTake(*next, channel, false);
     return true;
+}
+
+void CMainFrame::LabelTake(TWaveFile& file, int channel, bool realTime) const
+{
+    if (file.GetMode() != TWaveFile::kStreamed || file.GetWorkingCopy().empty())
+        return; // a take in memory leaves nothing on disk
+    WorkingFileLabel label;
+    label.kind = realTime ? WorkingFileLabel::Kind::RealTime : WorkingFileLabel::Kind::Take;
+    label.channel = channel;
+    // The files a Recorder run splits at one sample end together: they share the run and that sample.
+    label.run = RunLabel + "/" + std::to_string(RecordedSamples);
+    if (file.IsCalibrationPresent()) {
+        WaveCalibrationBlock block;
+        file.GetCalibrationBlock(block);
+        label.calibration.resize(WaveCalibrationBlock::kSize);
+        block.WriteToBytes(std::span<std::uint8_t, WaveCalibrationBlock::kSize>(label.calibration.data(),
+                                                                                 WaveCalibrationBlock::kSize));
+    }
+    (void)WriteWorkingFileLabel(file.GetWorkingCopy(), label); // without it the take is still offered, unnamed
 }
 
 void CMainFrame::GiveChannelCalibration(TWaveFile& file, int channel) const
@@ -269,6 +314,8 @@ void CMainFrame::MoveRingPieces(bool final)
             read[ch] = r == TUsbDevice::RingRead::Ok;
             files += read[ch] ? 1 : 0;
         }
+        if (!recorder)
+            NoteRingPiece(count, read);
         if (files == 0 || !WritePieceToAll(pieces.data(), count, read))
             return;
         if (RecordStartSample < 0)
@@ -279,6 +326,19 @@ void CMainFrame::MoveRingPieces(bool final)
         for (int ch = 0; ch < kChannels; ++ch)
             if (read[ch] && !EndPieceOfChannel(ch))
                 return;
+    }
+}
+
+void CMainFrame::NoteRingPiece(int count, const bool* channels)
+{
+    // Before the piece goes in: a crash while it is written leaves a buffer whose order the
+    // next start knows, the piece itself taken as neither old nor new.
+    for (int ch = 0; ch < kChannels; ++ch) {
+        const TWaveFile* file = channels[ch] ? Settings.Files[ch].File.get() : nullptr;
+        if (file == nullptr || file->GetMode() != TWaveFile::kStreamed)
+            continue;
+        const DWORD at = file->GetPosition();
+        (void)UpdateRingPosition(file->GetWorkingCopy(), RealTimeWrapPoint, at, at + DWORD(count));
     }
 }
 
@@ -366,32 +426,101 @@ void CMainFrame::StopForLostDevice()
 void CMainFrame::ReportLeftOverTakes()
 {
     namespace fs = std::filesystem;
+    struct LeftOver {
+        std::string path, name;
+        WorkingFileLabel label;
+        bool labelled = false;
+        WorkingWave wave;
+        bool waveOk = false;
+    };
+    std::vector<LeftOver> found;
     std::error_code ec;
-    std::string found;
-    int count = 0;
     for (fs::directory_iterator it(Settings.Paths.Wav, ec), end; !ec && it != end; it.increment(ec)) {
         const std::string name = it->path().filename().string();
         std::error_code bad;
+        if (name.ends_with(".tmp.label") && !fs::exists(it->path().string().substr(0, it->path().string().size() - 6), bad)) {
+            fs::remove(it->path(), bad); // the label of a file that is gone says nothing
+            continue;
+        }
         if (name.size() < 8 || name.rfind("wav", 0) != 0 || !name.ends_with(".tmp") || !it->is_regular_file(bad))
             continue;
         // A take holds at least one frame after its header; an empty working file is no loss.
         const std::uintmax_t size = it->file_size(bad);
         if (bad || size <= 44)
             continue;
-        if (++count <= 10)
-            found += "\r" + name;
+        LeftOver left{it->path().string(), name};
+        left.labelled = ReadWorkingFileLabel(left.path, left.label);
+        // Another session that runs now still uses its files: they are neither offered nor touched.
+        if (left.labelled && left.label.process != GetCurrentProcessId() && IsProcessRunning(left.label.process))
+            continue;
+        left.waveOk = InspectWorkingWave(left.path, left.wave);
+        found.push_back(std::move(left));
     }
-    if (count == 0)
+    std::sort(found.begin(), found.end(), [](const LeftOver& a, const LeftOver& b) {
+        return std::tie(a.label.channel, a.name) < std::tie(b.label.channel, b.name);
+    });
+
+    // The takes of one run end at one sample, as they did while it ran: a crash may have come
+    // between one channel's piece and the next's.
+    using Kind = WorkingFileLabel::Kind;
+    std::map<std::string, std::int64_t> runEnd;
+    for (const LeftOver& l : found)
+        if (l.labelled && l.waveOk && (l.label.kind == Kind::Take || l.label.kind == Kind::RealTime)) {
+            const std::int64_t frames = TakeFrames(l.wave, l.label);
+            auto [at, fresh] = runEnd.emplace(l.label.run, frames);
+            if (!fresh)
+                at->second = std::min(at->second, frames);
+        }
+
+    std::string takes, copies, others;
+    int shown = 0;
+    auto list = [&](std::string& to, const std::string& line) {
+        if (++shown <= 12)
+            to += "\r" + line;
+        else if (shown == 13)
+            to += "\r...";
+    };
+    for (LeftOver& l : found) {
+        const Kind kind = l.labelled ? l.label.kind : Kind::Unknown;
+        std::error_code bad;
+        if (kind == Kind::Take || kind == Kind::RealTime) {
+            const bool turned = kind == Kind::RealTime && l.label.wrap > 0;
+            const std::int64_t frames = l.waveOk ? runEnd[l.label.run] : 0;
+            const bool sealed = l.waveOk && SealTake(l.path, l.wave, l.label, frames);
+            char line[400];
+            const int ch = l.label.channel;
+            const double rate = l.waveOk ? double(l.wave.sampleRate) : 0.0;
+            std::snprintf(line, sizeof line, "%s: channel %d (%s), %.1f s%s%s", l.name.c_str(), ch,
+                          ch >= 0 && ch < 7 ? GetChannelLocationName(ch) : "Ch 7",
+                          rate > 0.0 ? double(frames) / rate : 0.0,
+                          turned && sealed ? ", a Real Time buffer put into time order" : "",
+                          sealed ? "" : " (could not be repaired; read it as it is)");
+            list(takes, line);
+        } else if ((kind == Kind::Backup || kind == Kind::Undo) && !l.label.original.empty()) {
+            // A copy of a file that is still intact holds nothing the file does not.
+            const bool intact = fs::is_regular_file(l.label.original, bad) &&
+                                (kind == Kind::Undo || SameWaveData(l.path, l.label.original));
+            if (intact) {
+                fs::remove(l.path, bad);
+                RemoveWorkingFileLabel(l.path);
+                continue;
+            }
+            list(copies, l.name + ": " + (kind == Kind::Undo ? "the undo copy of " : "a working copy of ") +
+                             l.label.original +
+                             (fs::exists(l.label.original, bad) ? " with changes not saved" : ", which is gone"));
+        } else {
+            list(others, l.name);
+        }
+    }
+    if (shown == 0)
         return;
-    if (count > 10)
-        found += "\r...";
-    const bool one = count == 1;
-    char text[1400];
-    std::snprintf(text, sizeof text,
-                  "The wave folder %s holds %d %s from an earlier session that ended before saving %s:%s\r\r"
-                  "Nothing has been deleted.  %s: rename %s to *.wav to open %s, or delete %s.",
-                  Settings.Paths.Wav, count, one ? "recording" : "recordings", one ? "it" : "them", found.c_str(),
-                  one ? "It is a wave file" : "They are wave files", one ? "it" : "them", one ? "it" : "them",
-                  one ? "it" : "them");
+    std::string text = "The wave folder " + std::string(Settings.Paths.Wav) + " holds files from an earlier session that ended before saving them:";
+    if (!takes.empty())
+        text += "\r\rTakes of live runs (recordings):" + takes;
+    if (!copies.empty())
+        text += "\r\rWorking copies of files:" + copies;
+    if (!others.empty())
+        text += "\r\rOther working files:" + others;
+    text += "\r\rNothing listed has been deleted.  They are wave files: rename one to *.wav to open it, or delete it.";
     AfxMessageBox(text, MB_OK | MB_ICONINFORMATION);
 }

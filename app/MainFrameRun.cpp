@@ -28,7 +28,9 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
+#include <ctime>
 #include <new>
+#include <string>
 #include <vector>
 
 namespace {
@@ -121,6 +123,9 @@ BOOL CMainFrame::StartDataAcquisition()
     TriggerSearchFrame = 0;
     RecordingTriggered = false;
     RecordingHalted = false;
+    // Named before the first file of the run is made: the files of one run share it.
+    RunLabel = std::to_string(std::time(nullptr)) + "-" + std::to_string(GetTickCount64());
+    RecordedSamples = 0;
     if (Settings.OpMode == 1 && !PrepareRecordingFiles()) {
         InputDevice->CloseDevice();
         return FALSE;
@@ -151,18 +156,25 @@ BOOL CMainFrame::StartDataAcquisition()
         // The last run's buffer files make way for this run's.
         DropAllWaveFiles();
         const FileIOSettings& io = Settings.FileIO;
+        std::string unmade;
         for (int ch = 0; ch < kChannels; ++ch) {
             if (io.RealTimeWaveBufferEnableFlag != 1 || Settings.Device.Channels[ch].bIsEnabled == 0)
                 continue;
             const TPcmFormat& format = Settings.Processing[ch].SampleFormat;
             const double frames = RealTimeWrapSeconds(io.RealTimeWaveBufferLengthSecs) * 1.1 * format.SampleRate;
             std::unique_ptr<TWaveFile> file = NewRealTimeFile(format, io, Settings.Paths.Wav, DWORD(frames));
-            if (file == nullptr)
-                continue; // the run goes on without this channel's buffer
+            if (file == nullptr) {
+                // The run goes on without this channel's buffer, and the user is told so once.
+                unmade += (unmade.empty() ? "" : ", ") + std::to_string(ch);
+                continue;
+            }
             GiveChannelCalibration(*file, ch);
+            LabelTake(*file, ch, true);
             Settings.Files[ch].File = std::move(file);
             Settings.Files[ch].FileChannel = 0;
         }
+        if (!unmade.empty())
+            ReportUnwritableWaveFolder(unmade, false);
     }
     if (SigGen != nullptr)
         SigGen->StartOutput();
@@ -538,6 +550,7 @@ void CMainFrame::UnrollRealTimeBuffers()
         kept->Rewind();
         (void)kept->UpdateHeaderSizes(); // until it is saved, a crash still leaves a readable take
         GiveChannelCalibration(*kept, ch);
+        LabelTake(*kept, ch, false); // in time order now
     }
     RealTimeWrapPoint = 0;
 }

@@ -47,6 +47,20 @@ def wave_seeds():
     }
 
 
+def working_file_seeds():
+    pcm24 = fmt(1, 1, 4000, 3, 24)
+    samples = bytes(range(256)) * 12
+    head = riff(pcm24 + chunk(b'data', samples[:300]), 36 + 300)
+    cal = 'calibration=' + '00' * 2048 + '\n'
+    return {
+        'take_lagging': b'kind=take\nchannel=2\nrun=1-2/0\n' + cal.encode() + b'\0' + head + samples[:600],
+        'ring_wrapped': b'kind=realtime\nchannel=0\nrun=1-2/0\nring=0000000800 0000000256 0000000512\n\0'
+                        + riff(pcm24 + chunk(b'data', samples[:2400])),
+        'ring_early': b'kind=realtime\nchannel=3\nring=0000000000 0000000512 0000000768\n\0' + head + samples[:7],
+        'backup': b'kind=backup\noriginal=/data/g_Crown.wav\n\0' + riff(pcm24 + chunk(b'data', samples[:30])),
+    }
+
+
 def crlf(lines):
     return ('\r\n'.join(lines) + '\r\n').encode()
 
@@ -210,6 +224,7 @@ def main(folder):
         'overlay_table': (overlay_seeds(), '.mic'),
         'reverb_file': (reverb_seeds(), '.rvb'),
         'thd_file': (thd_seeds(), '.thd'),
+        'working_file': (working_file_seeds(), '.bin'),
     }
     for target, (seeds, ext) in targets.items():
         out = os.path.join(folder, target)

@@ -4,6 +4,7 @@
 #include "platform/core/MessageBox.h"
 #include "platform/core/Resources.h"
 #include "wave/WaveRiff.h"
+#include "wave/WorkingFile.h"
 
 #include <algorithm>
 #include <array>
@@ -72,6 +73,12 @@ TWaveFile::TWaveFile(const std::string& name, WORD mode, bool makeBackup, const 
             if (!copy.empty()) {
                 workingCopy_ = copy;
                 ok = CopyDiskFile(name, copy) && OpenStreamed();
+                // Said beside it, so that after a crash the copy is known for what it is.
+                WorkingFileLabel label;
+                label.kind = WorkingFileLabel::Kind::Backup;
+                label.original = name;
+                if (ok)
+                    (void)WriteWorkingFileLabel(copy, label);
             }
         } else {
             workingCopy_ = name;
@@ -135,6 +142,8 @@ TWaveFile::~TWaveFile()
         if ((makeBackup_ || untitled_ || tempWorking_) && !workingCopy_.empty() && workingCopy_ != fileName_ &&
             FileExists(workingCopy_) && !DeleteFileA(workingCopy_.c_str()))
             ShowError("TWaveFile - failure deleting temporary file");
+        else if (!workingCopy_.empty() && workingCopy_ != fileName_)
+            RemoveWorkingFileLabel(workingCopy_);
         DiscardUndo();
     }
 }
@@ -611,6 +620,7 @@ void TWaveFile::ReturnTo(const WriteMark& mark)
 bool TWaveFile::MoveWorkingCopyTo(const std::string& target, const char* failureText)
 {
     if (MoveFileA(workingCopy_.c_str(), target.c_str())) {
+        RemoveWorkingFileLabel(workingCopy_);
         workingCopy_ = target;
         return true;
     }
@@ -620,6 +630,7 @@ bool TWaveFile::MoveWorkingCopyTo(const std::string& target, const char* failure
         return false;
     }
     DeleteFileA(workingCopy_.c_str());
+    RemoveWorkingFileLabel(workingCopy_);
     workingCopy_ = target;
     return true;
 }
@@ -653,6 +664,13 @@ bool TWaveFile::SaveStreamed()
         ok = CopyWaveFile(workingCopy_, fileName_, endFrame_, tempDir_);
         if (!ok)
             ShowError("TWaveFile - failure copying temporary backup file.");
+        // Saved, the working copy is what any backup is: a copy of the file (a take it was is
+        // kept now).
+        WorkingFileLabel label;
+        label.kind = WorkingFileLabel::Kind::Backup;
+        label.original = fileName_;
+        if (ok && FileExists(WorkingFileLabelPath(workingCopy_)))
+            (void)WriteWorkingFileLabel(workingCopy_, label);
     } else {
         ok = MoveWorkingCopyTo(fileName_, "TWaveFile - failure copying temporary backup file.");
         if (ok)
@@ -691,6 +709,7 @@ bool TWaveFile::SaveStreamedAs()
             ok = CopyWaveFile(workingCopy_, fileName_, endFrame_, tempDir_);
             if (ok) {
                 DeleteFileA(workingCopy_.c_str());
+                RemoveWorkingFileLabel(workingCopy_);
                 workingCopy_.clear();
             } else {
                 ShowError("TWaveFile - failure copying temporary backup file");

@@ -1,6 +1,7 @@
 // One level of undo and the frame-copy primitives. Every copy moves 4096 frames at a time
 // through one small block, so segments of any length work alike in memory and on disk.
 #include "wave/TWaveFile.h"
+#include "wave/WorkingFile.h"
 
 #include "platform/core/FileSystem.h"
 #include "platform/core/MessageBox.h"
@@ -93,6 +94,10 @@ bool TWaveFile::SaveUndo(WORD kind, DWORD first, DWORD end)
     DiscardUndo();
     undoFile_ = name;
     undoAvailable_ = 1;
+    WorkingFileLabel label; // known for what it is after a crash
+    label.kind = WorkingFileLabel::Kind::Undo;
+    label.original = untitled_ ? workingCopy_ : fileName_;
+    (void)WriteWorkingFileLabel(name, label);
     undoFirst_ = first;
     undoEnd_ = end;
     undoKind_ = kind;
@@ -107,8 +112,10 @@ bool TWaveFile::SaveUndoSeconds(WORD kind, float from, float to)
 
 void TWaveFile::DiscardUndo()
 {
-    if (!undoFile_.empty())
+    if (!undoFile_.empty()) {
         DeleteFileA(undoFile_.c_str());
+        RemoveWorkingFileLabel(undoFile_);
+    }
     undoFile_.clear();
     undoFirst_ = undoEnd_ = 0;
     undoAvailable_ = 0;

@@ -1,6 +1,9 @@
 #include "platform/core/Thread.h"
 
+#include <cerrno>
 #include <chrono>
+#include <csignal>
+#include <unistd.h>
 #include <system_error>
 
 CWinThread::CWinThread(AFX_THREADPROC proc, LPVOID param) : proc_(proc), param_(param) {}
@@ -102,4 +105,12 @@ CWinThread* AfxBeginThread(AFX_THREADPROC proc, LPVOID param, int nPriority, UIN
         return nullptr;
     }
     return t;
+}
+
+DWORD GetCurrentProcessId() { return static_cast<DWORD>(::getpid()); }
+
+bool IsProcessRunning(DWORD processId)
+{
+    // Signal 0 only asks; a process of another user refuses it but exists.
+    return processId != 0 && (::kill(static_cast<pid_t>(processId), 0) == 0 || errno == EPERM);
 }

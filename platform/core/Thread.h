@@ -56,3 +56,7 @@ private:
 
 CWinThread* AfxBeginThread(AFX_THREADPROC pfnThreadProc, LPVOID pParam, int nPriority = THREAD_PRIORITY_NORMAL,
                            UINT nStackSize = 0, DWORD dwCreateFlags = 0, void* lpSecurityAttrs = nullptr);
+
+// This process's id, and whether a process of that id is running now (on this machine).
+DWORD GetCurrentProcessId();
+bool IsProcessRunning(DWORD processId);

@@ -2,6 +2,7 @@
 // the device's reader and a thread that only spins share one processor, and plot windows draw
 // every block. Each processing step must still read every enabled channel at one instant, so
 // that every channel is analysed on every step and composites combine simultaneous blocks.
+#include "BusyCore.h"
 #include "LiveRunFixture.h"
 
 #include "acquisition/HistoryLineSpan.h"
@@ -16,49 +17,11 @@
 #include <atomic>
 #include <chrono>
 #include <cmath>
-#include <pthread.h>
-#include <sched.h>
 #include <thread>
 
 using livetest::LiveRun;
 
 namespace {
-
-// Pins the calling thread and a spinning thread to one processor; threads the caller starts
-// meanwhile (the device's reader) inherit the pinning. Undone on destruction.
-class BusyCore {
-public:
-    BusyCore()
-    {
-        pthread_getaffinity_np(pthread_self(), sizeof m_saved, &m_saved);
-        int cpu = 0;
-        while (cpu < CPU_SETSIZE && !CPU_ISSET(cpu, &m_saved))
-            ++cpu;
-        CPU_ZERO(&m_one);
-        CPU_SET(cpu, &m_one);
-        pthread_setaffinity_np(pthread_self(), sizeof m_one, &m_one);
-        m_spinner = std::thread([this] {
-            pthread_setaffinity_np(pthread_self(), sizeof m_one, &m_one);
-            while (!m_stop.load(std::memory_order_relaxed))
-                m_spins.fetch_add(1, std::memory_order_relaxed);
-        });
-    }
-    ~BusyCore()
-    {
-        m_stop = true;
-        m_spinner.join();
-        pthread_setaffinity_np(pthread_self(), sizeof m_saved, &m_saved);
-    }
-    BusyCore(const BusyCore&) = delete;
-    BusyCore& operator=(const BusyCore&) = delete;
-
-private:
-    cpu_set_t m_saved{};
-    cpu_set_t m_one{};
-    std::atomic<bool> m_stop{false};
-    std::atomic<unsigned long long> m_spins{0};
-    std::thread m_spinner;
-};
 
 class LiveUnderLoad : public LiveRun {
 protected:

@@ -282,12 +282,42 @@ TEST_F(SimulatorTest, ZeroAndShortPacketsAreDroppedAsTheDeviceSays)
     kdrsim::SendShortReads(2, 300);
     Run(12);
     EXPECT_EQ(device.GetSampleCounter(), 64);
+    // The three short reads are lost; the zero packets carried nothing, so nothing is missing.
+    EXPECT_EQ(device.GetLostPackets(), 3);
     std::vector<int> got(64);
     ASSERT_EQ(device.ReadSamples(1, 0, 64, got.data()), TUsbDevice::RingRead::Ok);
     const int packetOf[4] = {0, 1, 6, 9};
     for (int p = 0; p < 4; ++p)
         for (int i = 0; i < 16; ++i)
             ASSERT_EQ(got[std::size_t(16 * p + i)], take[std::size_t((16 * packetOf[p] + i) % 997)]) << p << "," << i;
+}
+
+// Slots the device's clock passed without a packet while reads timed out are lost packets,
+// for a stall one timeout long or many; a long quiet run counts nothing.
+TEST_F(SimulatorTest, StallsAreCountedAsLostPacketsByTheDevicesClock)
+{
+    Sources("2=sine:250:-3");
+    TUsbDevice device;
+    Start(device, OnlyChannel(2));
+    struct Case { DWORD stall; long long lost; };
+    const Case cases[] = {{3000, 750}, {600, 150}, {30000, 7500}};
+    long long expected = 0;
+    Run(5000);
+    EXPECT_EQ(device.GetLostPackets(), 0);
+    for (const Case& c : cases) {
+        const long long before = device.GetSampleCounter();
+        kdrsim::Stall(c.stall);
+        Run(c.stall / 2);
+        // Halfway through, long enough in real time for a read to time out.
+        std::this_thread::sleep_for(std::chrono::milliseconds(800));
+        Run(c.stall - c.stall / 2 + 3000);
+        expected += c.lost;
+        EXPECT_EQ(device.GetLostPackets(), expected) << c.stall;
+        // What the files get plus what is counted lost is the whole run.
+        EXPECT_EQ(device.GetSampleCounter() - before + c.lost * 16, (c.stall + 3000) * 4) << c.stall;
+    }
+    device.StopInput();
+    device.CloseDevice();
 }
 
 TEST_F(SimulatorTest, AStallOrAnUnplugStopsTheDataButNotTheRunAndKeepsTheRings)

@@ -215,9 +215,9 @@ TEST_P(WaveEdit, UndoFilesAreReplacedAndSavedOnlyUpToTheEndFrame)
     w->GetUndoRange(first, end);
     EXPECT_EQ(first, 100u);
     EXPECT_EQ(end, 500u);
-    EXPECT_EQ(dir.count(), before + 1);
+    EXPECT_EQ(dir.count(), before + 2) << "the undo file and the label that names it";
     ASSERT_TRUE(w->SaveUndo(TWaveFile::kUndoOverwritten, 0, 10));
-    EXPECT_EQ(dir.count(), before + 1) << "the first undo file is deleted";
+    EXPECT_EQ(dir.count(), before + 2) << "the first undo file is deleted";
     w->DiscardUndo();
     EXPECT_EQ(dir.count(), before);
 }
