@@ -162,7 +162,7 @@ void CToolbar::ArrangeControls()
         int x, y, w, h;
         bool shown;
     };
-    auto place = [this](const Place& p) {
+    auto place = [](const Place& p) {
         if (!p.wnd)
             return;
         p.wnd->MoveWindow(p.x, p.y, p.w, p.h, TRUE);

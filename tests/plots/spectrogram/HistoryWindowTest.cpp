@@ -131,7 +131,7 @@ protected:
                 if (data)
                     p->SetData(data, nullptr);
                 p->AddSpectrum(0.37f * i);
-            } else {
+            } else if (s) {
                 if (data)
                     s->SetData(data, nullptr);
                 s->AddSpectrum(0.37f * i);
