@@ -3,13 +3,11 @@
 #include "records/TimeSeriesPlotSettings.h"
 #include "dsp/SpectralTestSupport.h"
 #include "support/MdiFrameFixture.h"
+#include "support/QtTestAccess.h"
 #include "plots/CDataView.h"
 #include "wave/TSampleBuffer.h"
 
 #include <gtest/gtest.h>
-
-#include <QApplication>
-#include <QFontMetrics>
 
 #include <algorithm>
 #include <cstdio>
