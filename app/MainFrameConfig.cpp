@@ -11,7 +11,9 @@
 #include "platform/core/FileSystem.h"
 #include "platform/core/MessageBox.h"
 #include "platform/ui/CommonDialogs.h"
+#include "utilities/CAnalysisView.h"
 
+#include <array>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -111,6 +113,12 @@ bool CMainFrame::LoadConfiguration(const char* path)
     ReleaseAllChannelProcessing();
     OnFileClose();
     OnCloseAllPlots();
+    // The result windows keep the height of their rows: the loaded placement was made for as
+    // many rows as there were channels then, and the load has just closed the files.
+    std::array<int, 20> rowHeights{};
+    for (int kind = 6; kind <= 19; ++kind)
+        if (const std::unique_ptr<CAnalysisView>* v = AnalysisViewSlot(kind); v && *v)
+            rowHeights[static_cast<std::size_t>(kind)] = (*v)->GetRowHeight();
     for (int kind = 6; kind <= 19; ++kind) {
         if (GetUtilityWindow(kind) == nullptr)
             continue;
@@ -154,6 +162,9 @@ bool CMainFrame::LoadConfiguration(const char* path)
 
     UpdateTitle();
     ResetUtilityViews();
+    for (int kind = 6; kind <= 19; ++kind)
+        if (const std::unique_ptr<CAnalysisView>* v = AnalysisViewSlot(kind); v && *v)
+            (*v)->LimitRowHeight(rowHeights[static_cast<std::size_t>(kind)]);
     bool anySurface = false;
     for (int c = kComposites - 1; c >= 0; --c)
         if (CompositeSurfacePlot[c] != nullptr) {

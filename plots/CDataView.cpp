@@ -51,6 +51,11 @@ bool CDataView::Create(CWnd* owner, RECT rect, SpectralData* source, int channel
     ResetScrollRange(TRUE);
     m_scroll->ShowScrollBar(TRUE);
     UpdateTitle();
+    // The window manager elides a title that does not fit ("Spectral ... ta - Ch 0"): widen the
+    // window until the whole title shows.
+    const int titleWidth = TitleBarWidthFor(GetWindowTextString());
+    if (titleWidth > kWidth)
+        SetWindowPos(nullptr, 0, 0, titleWidth, kHeight, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
     return true;
 }
 

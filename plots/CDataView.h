@@ -44,7 +44,8 @@ public:
     CDataView();
     ~CDataView() override;
 
-    // Only rect's top-left corner (screen coordinates) is used; the view is 234 x 218.
+    // Only rect's top-left corner (screen coordinates) is used; the view is 234 x 218, wider
+    // when its title needs more room in the title bar.
     // kind: 1 time series, 2 spectrum, 3 phase. channel: 0..7, or 0..15 with composite.
     bool Create(CWnd* owner, RECT rect, SpectralData* source, int channel, bool composite, int kind);
     // The time-series data (kind 1); the plot hands it over right after Create.

@@ -585,7 +585,10 @@ void TPhasePlot::DrawPane(CDC* dc, const CRect& pane, const RECT& update, Spectr
     const int titleX = m_printing ? std::max(static_cast<int>(client.left),
                                              pane.left - 6 - widest - titleWidth / 2 - titleWidth)
                                   : 4;
-    dc->TextOut(titleX, m_plotRect.top + m_plotRect.Height() / 2 + 6, "Phase (degrees)");
+    // On screen the title keeps below the tool strip and its toggle.
+    int titleCentre = m_plotRect.top + m_plotRect.Height() / 2 + 6;
+    if (FitSideTitle(dc, "Phase (degrees)", m_toolStripHeight + 4 + 10, client.bottom, &titleCentre))
+        dc->TextOut(titleX, titleCentre, "Phase (degrees)");
     dc->SelectObject(font);
     if (frequencyAxis) {
         const int below = pane.bottom + (m_scroll && m_scroll->IsWindowVisible() ? kScrollHeight + 1 : 0);

@@ -143,6 +143,34 @@ void TPlotBase::SetPaneMode(int mode)
         m_paneMode = mode;
 }
 
+TPlotBase::StripFlow::StripFlow(CWnd* window, CFont* font, bool wide, int start)
+    : m_window(window), m_font(font), m_wide(wide), m_x(start)
+{
+    CRect client;
+    window->GetClientRect(&client);
+    m_right = client.Width() - 2;
+}
+
+CPoint TPlotBase::StripFlow::Place(const char* label, int at, int width)
+{
+    if (m_wide)
+        return CPoint(at, 0);
+    int labelWidth = 0;
+    {
+        CClientDC dc(m_window);
+        CFont* old = dc.SelectObject(m_font);
+        labelWidth = dc.GetTextExtent(label).cx + 3;
+        dc.SelectObject(old);
+    }
+    if (m_x + labelWidth + width > m_right && m_x > 4) {
+        ++m_rows;
+        m_x = 4;
+    }
+    const CPoint p(m_x + labelWidth, (m_rows - 1) * 30);
+    m_x = p.x + width + 8;
+    return p;
+}
+
 void TPlotBase::SetToolStripShown(bool shown, int rows)
 {
     m_toolStripHeight = shown ? 30 * std::max(rows, 1) : 0;

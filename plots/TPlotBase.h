@@ -28,6 +28,7 @@
 #include <algorithm>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 struct PrintSettings;
@@ -175,6 +176,26 @@ protected:
     // Shows (30 pixels, top margin 50) or hides (0, top margin 20) the tool strip.
     // The strip is 30 pixels a row; a window too narrow for one row wraps its controls.
     void SetToolStripShown(bool shown, int rows = 1);
+    // Places the labelled boxes of a tool strip, left to right: each at its own place when the
+    // window is wide enough for the whole strip; otherwise each after the one before, from
+    // `start`, wrapping onto a further row of the strip when it would pass the window's right
+    // edge, so that every box stays where the user can reach it.
+    class StripFlow {
+    public:
+        StripFlow(CWnd* window, CFont* font, bool wide, int start);
+        // The top-left corner of the row place for a box `width` wide (with what stands beside
+        // it) after its label: (`at`, 0) in a wide window.
+        CPoint Place(const char* label, int at, int width);
+        int Rows() const { return m_rows; }
+
+    private:
+        CWnd* m_window;
+        CFont* m_font;
+        bool m_wide;
+        int m_x;
+        int m_right = 0;
+        int m_rows = 1;
+    };
     // Asks the frame to play the channel's file between the two times; false when it didn't start.
     bool RequestSegmentPlayback(int channel, float start, float end);
     // The frame's Edit commands in a pop-up menu, greyed by the frame's own rules (the active
@@ -207,6 +228,24 @@ protected:
     // How wide, in logical x units, a line of text `height` high (in logical y units) is when
     // turned on its side: on a page scaled unequally in x and y it is not `height`.
     int RotatedTextWidth(CDC* dc, int height) const;
+    // A text `length` long centred on `centre`, moved to stay within top..bottom: its centre;
+    // false when it is longer than that.
+    static bool FitAlong(int centre, int length, int top, int bottom, int* out)
+    {
+        if (length > bottom - top)
+            return false;
+        *out = std::clamp(centre, top + length / 2, bottom - (length + 1) / 2);
+        return true;
+    }
+    // Where a title on its side (the rotated font selected in dc) centred on `centre` goes on
+    // screen so that it stays within top..bottom: false when it is too long for that and is left
+    // out rather than written over a neighbouring pane or the tool strip. A page keeps it.
+    bool FitSideTitle(CDC* dc, std::string_view title, int top, int bottom, int* centre) const
+    {
+        if (m_printing)
+            return true;
+        return FitAlong(*centre, dc->GetTextExtent(title).cx, top, bottom, centre);
+    }
 
     void OnPaint();
     void OnSize(UINT nType, int cx, int cy);

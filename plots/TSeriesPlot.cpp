@@ -432,9 +432,6 @@ void TSeriesPlot::PlaceToolbarControls()
     place(m_zoomFullBtn.get(), 196);
     place(m_optionsBtn.get(), 240);
     place(m_autoscaleBtn.get(), 277);
-    const int ey = 30 / 2 - 10;
-    m_topEdit->MoveWindow(365, ey, 76, 20);
-    m_topSpin->MoveWindow(365 + 76 + 2, ey, 12, 20);
     {
         CClientDC dc(this);
         CFont* old = dc.SelectObject(&m_font);
@@ -442,10 +439,29 @@ void TSeriesPlot::PlaceToolbarControls()
         dc.SelectObject(old);
         m_secondEditX = std::max(531, 365 + 76 + 2 + 12 + 4 + label + 5);
     }
-    m_rangeEdit->MoveWindow(m_secondEditX, ey, 76, 20);
-    m_rangeSpin->MoveWindow(m_secondEditX + 78, ey, 12, 20);
-    m_centerEdit->MoveWindow(m_secondEditX, ey, 76, 20);
-    m_centerSpin->MoveWindow(m_secondEditX + 78, ey, 12, 20);
+    // The boxes with their labels stand at their places when the window is wide enough; in a
+    // narrower one they wrap onto further rows of the strip, so that each stays reachable.
+    CRect client;
+    GetClientRect(&client);
+    StripFlow flow(this, &m_font, client.Width() >= m_secondEditX + 78 + 12 + 4, 277 + 28 + 4);
+    const int ey = 30 / 2 - 10;
+    const CPoint top = flow.Place("Plot Top", 365, 76 + 2 + 12);
+    m_topEdit->MoveWindow(top.x, top.y + ey, 76, 20);
+    m_topSpin->MoveWindow(top.x + 76 + 2, top.y + ey, 12, 20);
+    // The centre and range boxes share a place: room for the longer label.
+    const CPoint second = flow.Place("Plot Center", m_secondEditX, 76 + 2 + 12);
+    m_rangeEdit->MoveWindow(second.x, second.y + ey, 76, 20);
+    m_rangeSpin->MoveWindow(second.x + 78, second.y + ey, 12, 20);
+    m_centerEdit->MoveWindow(second.x, second.y + ey, 76, 20);
+    m_centerSpin->MoveWindow(second.x + 78, second.y + ey, 12, 20);
+    if (flow.Rows() * 30 != m_toolStripHeight) {
+        SetToolStripShown(true, flow.Rows());
+        if (!m_inLayout)
+            UpdateLayout();
+    }
+    CRect strip = client;
+    strip.bottom = strip.top + m_toolStripHeight;
+    InvalidateRect(&strip, TRUE);
     // A new layout ends drag-zoom; the selection tool stays on until the user lets it go.
     if (m_zoomInBtn->IsPressed()) {
         m_zoomInBtn->Release();
@@ -1093,8 +1109,20 @@ void TSeriesPlot::DrawAxes(CDC* dc, const CRect& pane, int paneIndex, bool timeL
     rotated.CreateFont(m_fontHeight, 0, 900, 900, 400, 0, 0, 0, 0, 0, 0, 0, 0, "Arial");
     dc->SelectObject(&rotated);
     dc->SetTextAlign(TA_CENTER | TA_TOP);
-    dc->TextOut(m_printing ? pane.left - dc->GetDeviceCaps(LOGPIXELSX) * 65 / 100 : client.left + 4,
-                pane.top + pane.Height() / 2, AmplitudeAxisTitle(paneIndex != 0));
+    // On screen the title keeps below the tool strip and its toggle, and to its own half of the
+    // height between two panes.
+    const PaneList panes = Panes();
+    const auto index = static_cast<std::size_t>(paneIndex);
+    int titleTop = m_toolStripHeight + 4 + 10, titleBottom = client.bottom;
+    if (index > 0 && index < panes.size())
+        titleTop = std::max(titleTop, (panes[index - 1].bottom + pane.top) / 2);
+    if (index + 1 < panes.size())
+        titleBottom = (pane.bottom + panes[index + 1].top) / 2;
+    const std::string ampTitle = AmplitudeAxisTitle(paneIndex != 0);
+    int titleCentre = pane.top + pane.Height() / 2;
+    if (FitSideTitle(dc, ampTitle, titleTop, titleBottom, &titleCentre))
+        dc->TextOut(m_printing ? pane.left - dc->GetDeviceCaps(LOGPIXELSX) * 65 / 100 : client.left + 4, titleCentre,
+                    ampTitle);
     dc->SelectObject(&font);
     if (timeLabels) {
         const int below = pane.bottom + (!m_printing && m_scroll && m_scroll->IsWindowVisible() ? kScrollHeight + 1 : 0) +
@@ -1162,12 +1190,18 @@ void TSeriesPlot::DrawBackground(CDC* dc, bool full, const RECT& update)
     dc->SetBkMode(TRANSPARENT);
     dc->SetTextColor(GetSysColor(COLOR_BTNTEXT));
     dc->SetTextAlign(TA_RIGHT | TA_TOP);
-    const int y = 30 / 2 - m_fontHeight / 2;
-    dc->TextOut(365 - 3, y, "Plot Top");
+    // Each label stands left of its box, wherever the strip has put it.
+    const auto label = [&](CWnd* box, int gap, const char* text) {
+        CRect r;
+        box->GetWindowRect(&r);
+        ScreenToClient(&r);
+        dc->TextOut(r.left - gap, r.top + 10 - m_fontHeight / 2, text);
+    };
+    label(m_topEdit.get(), 3, "Plot Top");
     if (m_settings->AmpScaleType == 0)
-        dc->TextOut(m_secondEditX - 5, y, "Plot Center");
+        label(m_centerEdit.get(), 5, "Plot Center");
     else
-        dc->TextOut(m_secondEditX - 3, y, "Plot Range");
+        label(m_rangeEdit.get(), 3, "Plot Range");
     dc->RestoreDC(saved);
 }
 

@@ -218,6 +218,18 @@ void CAnalysisView::ApplySizeRule(int cx, int cy)
     FillGrid();
 }
 
+void CAnalysisView::LimitRowHeight(int height)
+{
+    if (!m_grid || !GetSafeHwnd() || height <= 0 || m_rowHeight <= height)
+        return;
+    RECT client{};
+    GetClientRect(&client);
+    m_sizing = true;
+    SetClientSize(this, client.right - client.left, std::max<int>(1, m_grid->GetRowCount()) * height);
+    m_sizing = false;
+    ApplySizeRule();
+}
+
 void CAnalysisView::OnSize(UINT, int cx, int cy)
 {
     ApplySizeRule(cx, cy);

@@ -43,6 +43,9 @@ public:
     WORD GetKind() const { return m_kind; }
     CDataGrid* GetGrid() const { return m_grid.get(); }
     int GetRowHeight() const { return m_rowHeight; }
+    // Makes the rows no taller than `height`, the window following: a placement saved for more
+    // rows than the window now shows would otherwise stretch the few left into a huge font.
+    void LimitRowHeight(int height);
     // The window title of a kind ("" for an unknown kind).
     static const char* KindTitle(WORD kind);
 

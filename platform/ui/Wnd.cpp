@@ -10,6 +10,7 @@
 #include <QComboBox>
 #include <QCursor>
 #include <QElapsedTimer>
+#include <QFontMetrics>
 #include <QMdiSubWindow>
 #include <QPainter>
 #include <QScreen>
@@ -1679,6 +1680,18 @@ int GetSystemMetrics(int nIndex)
     case SM_CYFRAME: return 4;
     default: return 0;
     }
+}
+
+int TitleBarWidthFor(std::string_view title)
+{
+    AfxEnsureQtApplication();
+    QFont font = QApplication::font("QMdiSubWindowTitleBar");
+    font.setBold(true);
+    const QFontMetrics metrics(font);
+    const int text = metrics.horizontalAdvance(QString::fromLocal8Bit(title.data(), static_cast<int>(title.size())));
+    const int titleBar = QApplication::style() ? QApplication::style()->pixelMetric(QStyle::PM_TitleBarHeight) : 20;
+    const int button = std::max(titleBar, metrics.height() + 8);
+    return text + 4 * button + 2 * GetSystemMetrics(SM_CXFRAME) + 16;
 }
 
 // ---- Timers --------------------------------------------------------------------------------

@@ -41,6 +41,7 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <string_view>
 
 class CSurface;
 class CDC;
@@ -309,6 +310,10 @@ HICON LoadIcon(HINSTANCE hInstance, UINT nIDResource);
 HINSTANCE AfxGetInstanceHandle();
 HINSTANCE AfxGetResourceHandle();
 int GetSystemMetrics(int nIndex);
+// The outer width a top-level window needs for the window manager to draw this title in full:
+// the text in the title-bar font (bold, as most window managers draw it) plus room for an icon,
+// three frame buttons and the frame itself.
+int TitleBarWidthFor(std::string_view title);
 constexpr int SM_CXSCREEN = 0;
 constexpr int SM_CYSCREEN = 1;
 constexpr int SM_CXVSCROLL = 2;

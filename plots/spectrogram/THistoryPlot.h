@@ -321,15 +321,7 @@ protected:
     // Two panes whose captions would meet share one, beside both; a caption stays between the
     // toolbar toggle and the window's bottom, and is left out where it cannot.
     bool SideCaptionCentre(int pane, std::string_view caption, int* centreY);
-    // A text `length` long centred on `centre`, moved to stay within top..bottom: its centre;
-    // false when it is longer than that.
-    static bool FitAlong(int centre, int length, int top, int bottom, int* out)
-    {
-        if (length > bottom - top)
-            return false;
-        *out = std::clamp(centre, top + length / 2, bottom - (length + 1) / 2);
-        return true;
-    }
+    using TPlotBase::FitAlong;
     // The left margin that holds, left to right, the caption on its side, the labels beside the
     // panes (`widest` of them, ending `labelGap` short of the panes) and 4 between the two.
     int LeftMarginFor(int widest, int labelGap) const { return 8 + m_textHeight + 4 + widest + labelGap; }

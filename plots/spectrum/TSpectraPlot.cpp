@@ -426,44 +426,24 @@ void TSpectraPlot::LayoutToolStrip()
     // narrower one they wrap onto further rows of the strip, so that each stays reachable.
     CRect client;
     GetClientRect(&client);
-    const bool wide = client.Width() >= 703 + 100 + 4;
-    int rows = 1;
-    int x = 325;
-    const auto place = [&](const char* label, int at, int width) {
-        if (wide)
-            return CPoint(at, 0);
-        int labelWidth = 0;
-        {
-            CClientDC dc(this);
-            CFont* old = dc.SelectObject(m_font);
-            labelWidth = dc.GetTextExtent(label).cx + 3;
-            dc.SelectObject(old);
-        }
-        if (x + labelWidth + width > client.Width() - 2 && x > 4) {
-            ++rows;
-            x = 4;
-        }
-        const CPoint p(x + labelWidth, (rows - 1) * 30);
-        x = p.x + width + 8;
-        return p;
-    };
+    StripFlow flow(this, m_font, client.Width() >= 703 + 100 + 4, 325);
     const int row = 30;
-    const CPoint top = place("Plot Top:", 381, 56 + 2 + 12);
+    const CPoint top = flow.Place("Plot Top:", 381, 56 + 2 + 12);
     m_plotTopEdit->MoveWindow(top.x, top.y + row / 2 - 10, 56, 20, TRUE);
     m_plotTopSpin->MoveWindow(top.x + 58, top.y + row / 2 - 10, 12, 20, TRUE);
     m_plotTopSpin->ShowWindow(SW_SHOW);
     // The range box keeps its place (room for its longer label) on every amplitude scale, so
     // that a change of scale does not move the plot.
-    const CPoint bottom = place("Plot Bottom:", 527, 86 + 2 + 12);
+    const CPoint bottom = flow.Place("Plot Bottom:", 527, 86 + 2 + 12);
     m_plotRangeEdit->MoveWindow(bottom.x, bottom.y + row / 2 - 10, 86, 20, TRUE);
     m_plotRangeSpin->MoveWindow(bottom.x + 88, bottom.y + row / 2 - 10, 12, 20, TRUE);
     // The list drops 200 pixels; the box itself keeps its one-line height.
     CRect box;
     m_peakHoldCombo->GetWindowRect(&box);
-    const CPoint hold = place("Peak Hold:", 703, 100);
+    const CPoint hold = flow.Place("Peak Hold:", 703, 100);
     m_peakHoldCombo->MoveWindow(hold.x, hold.y + row / 2 - 12, 100, box.Height(), TRUE);
-    if (rows * row != m_toolStripHeight) {
-        SetToolStripShown(true, rows);
+    if (flow.Rows() * row != m_toolStripHeight) {
+        SetToolStripShown(true, flow.Rows());
         if (!m_inLayout)
             UpdateLayout();
     }

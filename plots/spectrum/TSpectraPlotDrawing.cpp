@@ -941,7 +941,23 @@ void TSpectraPlot::DrawAmplitudeAxis(CDC* dc, const CRect& pane, const RECT& upd
     dc->SelectObject(&rotated);
     dc->SetTextAlign(TA_CENTER | TA_TOP);
     const int x = m_printing && m_printDC ? static_cast<int>(pane.left - 0.65 * dc->GetDeviceCaps(LOGPIXELSX)) : 4;
-    dc->TextOut(x, pane.top + 6 + pane.Height() / 2, lower ? "Coherence" : m_traceA->GetAmplitudeLabel());
+    // On screen the title keeps below the tool strip, and to its own half of the height between
+    // two panes.
+    CRect client;
+    GetClientRect(&client);
+    int top = m_toolStripHeight + 2, bottom = client.bottom;
+    if (m_paneMode != 1) {
+        const int between = (m_paneA.bottom + m_paneB.top) / 2;
+        if (lower)
+            top = std::max(top, between);
+        else
+            bottom = between;
+    }
+    const char* label = lower ? "Coherence" : m_traceA->GetAmplitudeLabel();
+    const std::string title = label ? label : "";
+    int centre = pane.top + 6 + pane.Height() / 2;
+    if (FitSideTitle(dc, title, top, bottom, &centre))
+        dc->TextOut(x, centre, title);
     dc->SelectObject(m_font);
     CPen pen(PS_SOLID, 1, RGB(0, 0, 0));
     dc->SelectObject(&pen);

@@ -774,3 +774,41 @@ TEST_F(LiveLogging, OnTheRealClockUnderLoadEveryBlockIsLogged)
     ExpectRowsOfEveryBlock();
     ExpectRowsAtTheirInterval();
 }
+
+// A configuration load in Post Process closes the files: the Peak Frequency window keeps the
+// rows' height it had, whatever placement the configuration lists, rather than stretching its
+// remaining rows into a huge font.
+TEST_F(UtilityRun, AConfigurationLoadKeepsTheResultRowsTheirHeight)
+{
+    Prepare();
+    frame->OnUtilityPeakFreq();
+    Run();
+    CAnalysisView* view = frame->PeakFreqView.get();
+    ASSERT_NE(view, nullptr);
+    ASSERT_EQ(view->GetGrid()->GetRowCount(), 3); // header, channel 0, composite A
+    // Saved with tall rows, then made small again: the configuration lists a taller window.
+    view->MoveWindow(40, 40, 320, 120);
+    AfxPumpMessages();
+    frame->SaveConfiguration(Data("config/Peak.cfg").c_str());
+    view->MoveWindow(200, 200, 300, 60);
+    AfxPumpMessages();
+    const int rowHeight = view->GetRowHeight();
+    ASSERT_LE(rowHeight, 20);
+
+    // Loading answers nothing: no file was changed.
+    ASSERT_TRUE(frame->LoadConfiguration(Data("config/Peak.cfg").c_str()));
+    AfxPumpMessages();
+    view = frame->PeakFreqView.get();
+    ASSERT_NE(view, nullptr);
+    CDataGrid* grid = view->GetGrid();
+    EXPECT_EQ(grid->GetRowCount(), 2); // the file is closed: header and composite A
+    EXPECT_EQ(view->GetRowHeight(), rowHeight);
+    RECT client{};
+    view->GetClientRect(&client);
+    EXPECT_EQ(client.bottom - client.top, rowHeight * grid->GetRowCount());
+    // The grid draws its rows at the window's row height.
+    view->UpdateWindow();
+    grid->UpdateWindow();
+    AfxPumpMessages();
+    EXPECT_EQ(grid->GetRowHeight(), rowHeight);
+}

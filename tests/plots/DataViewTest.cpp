@@ -3,12 +3,15 @@
 #include "records/TimeSeriesPlotSettings.h"
 #include "dsp/SpectralTestSupport.h"
 #include "support/MdiFrameFixture.h"
+#include "support/QtTestAccess.h"
 #include "plots/CDataView.h"
 #include "wave/TSampleBuffer.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
+#include <string>
 #include <vector>
 
 using namespace spectral_test;
@@ -114,4 +117,47 @@ TEST_F(DataViews, ASpectrumViewListsTheDisplayedBinsUnderTheCompositeLetter)
     view.SetSource(nullptr);
     EXPECT_EQ(view.ItemCount(), 12);
     EXPECT_TRUE(view.CellText(1, 0).empty());
+}
+
+// The whole title must show in the title bar, whatever its font: the window is at least as wide
+// as the title measured in the title-bar font plus room for the frame's buttons, and never
+// narrower than its own size.
+TEST_F(DataViews, TheWindowIsWideEnoughForItsWholeTitle)
+{
+    struct Case {
+        int kind;
+        bool composite;
+        int channel;
+        int pointSize; // 0: the platform's own title font
+        const char* title;
+    };
+    const Case cases[] = {
+        {2, false, 0, 0, "Spectral Data - Ch 0"},   {3, true, 2, 0, "Phase Data - Ch C"},
+        {1, false, 7, 0, "Time Series - Ch 7"},     {2, false, 0, 16, "Spectral Data - Ch 0"},
+        {2, true, 15, 20, "Spectral Data - Ch P"}, {1, false, 3, 20, "Time Series - Ch 3"},
+    };
+    const QFont original = QApplication::font("QMdiSubWindowTitleBar");
+    ChannelProcessingSettings processing = Processing(4000, 1024);
+    ChannelScalingSettings scaling = Scaling(1);
+    SpectralData engine(&processing, &scaling, false);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.title) + " at " + std::to_string(c.pointSize) + " pt");
+        QFont font = original;
+        if (c.pointSize > 0)
+            font.setPointSize(c.pointSize);
+        QApplication::setFont(font, "QMdiSubWindowTitleBar");
+        CDataView view;
+        ASSERT_TRUE(view.Create(frame, CRect(100, 100, 0, 0), c.kind == 1 ? nullptr : &engine, c.channel,
+                                c.composite, c.kind));
+        AfxPumpMessages();
+        ASSERT_EQ(view.GetWindowTextString(), c.title);
+        const QFontMetrics metrics(font);
+        const int buttons = 3 * std::max(metrics.height(), 16);
+        CRect client;
+        view.GetClientRect(&client);
+        EXPECT_GE(client.Width(), metrics.horizontalAdvance(QString::fromLatin1(c.title)) + buttons);
+        EXPECT_GE(client.Width(), CDataView::kWidth);
+        EXPECT_EQ(client.Height(), CDataView::kHeight);
+    }
+    QApplication::setFont(original, "QMdiSubWindowTitleBar");
 }

@@ -424,3 +424,11 @@ TEST_F(PhasePlots, RightClickOutsideThePanesOpensNoMenu)
     EXPECT_EQ(menus, 1);
     CMenu::SetPopupChooser(previous);
 }
+
+// In a pane a few pixels tall the phase title is left out rather than written over the tool
+// strip; in a pane tall enough it shows.
+TEST_F(PhasePlots, ThePhaseTitleNeverRunsOverTheToolStrip)
+{
+    TPhasePlot* p = Open(&engine);
+    ExpectSideTitleBelowTheStrip(p, 22, 420);
+}

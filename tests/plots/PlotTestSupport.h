@@ -2,9 +2,12 @@
 // tell it, and, like the real frame, destroys a plot when it reports closing (if asked to).
 #pragma once
 
+#include "platform/ui/GdiWindowDC.h"
 #include "records/AppMessages.h"
 #include "support/MdiFrameFixture.h"
 #include "support/QtTestAccess.h"
+
+#include <gtest/gtest.h>
 
 #include <chrono>
 #include <string>
@@ -38,6 +41,48 @@ inline std::vector<std::string> Prefixes(const std::string& text)
     for (std::size_t i = 1; i <= text.size(); ++i)
         out.push_back(text.substr(0, i));
     return out;
+}
+
+// Dark pixels (text's ink) in a rectangle of a window's own picture, after it has painted.
+inline int InkIn(CWnd* w, const CRect& r)
+{
+    w->UpdateWindow();
+    AfxPumpMessages();
+    CClientDC dc(w);
+    int ink = 0;
+    for (int y = r.top; y < r.bottom; ++y)
+        for (int x = r.left; x < r.right; ++x) {
+            const COLORREF c = dc.GetPixel(x, y);
+            if (c != CLR_INVALID && GetRValue(c) + GetGValue(c) + GetBValue(c) < 3 * 128)
+                ++ink;
+        }
+    return ink;
+}
+
+// A plot made a few pixels taller than its tool strip, at a series of heights: the title on its
+// side left of the panes never reaches into the strip's rows, which show just what they show in
+// a tall window. `sideBand` is how far from the left edge that title's ink may stand.
+template <class Plot> void ExpectSideTitleBelowTheStrip(Plot* p, int sideBand, int tallHeight)
+{
+    const auto resize = [p](int height) {
+        p->MoveWindow(0, 0, 700, height);
+        p->UpdateLayout();
+        p->Invalidate();
+    };
+    resize(tallHeight);
+    CRect outer, client;
+    p->GetWindowRect(&outer);
+    p->GetClientRect(&client);
+    const int frame = outer.Height() - client.Height();
+    const CRect strip(0, 0, sideBand, p->GetToolStripHeight());
+    const int stripInk = InkIn(p, strip);
+    // The title shows below the strip in the tall window.
+    EXPECT_GT(InkIn(p, CRect(0, strip.bottom + 16, sideBand, client.bottom)), 0) << "no title drawn";
+    for (int extra = 4; extra <= 160; extra += 12) {
+        resize(p->GetToolStripHeight() + extra + frame);
+        SCOPED_TRACE(testing::Message() << extra << " pixels below the strip");
+        EXPECT_EQ(InkIn(p, strip), stripInk);
+    }
 }
 
 class RecordingFrame : public CMDIFrameWnd {

@@ -163,7 +163,7 @@ TEST_F(PlotWindows, HighlightIsAVisibleMarkThatClearingRemoves)
 {
     TimeSeriesPlotSettings s;
     s.BackgroundColor = RGB(255, 255, 255);
-    TSeriesPlot* p = OpenSeries(s);
+    TSeriesPlot* p = OpenSeries(s, "Time Series - Crown", CRect(10, 10, 710, 310)); // the strip on one row
     ASSERT_NE(p, nullptr);
     AfxPumpMessages();
     const CRect mark = p->GetWatermarkRect();
@@ -189,7 +189,7 @@ TEST_F(PlotWindows, HighlightIsAVisibleMarkThatClearingRemoves)
 TEST_F(PlotWindows, ToolStripShowsAndHidesThroughTheSettings)
 {
     TimeSeriesPlotSettings s;
-    TSeriesPlot* p = OpenSeries(s);
+    TSeriesPlot* p = OpenSeries(s, "Time Series - Crown", CRect(10, 10, 710, 310)); // the strip on one row
     ASSERT_NE(p, nullptr);
     AfxPumpMessages();
     CRect client;

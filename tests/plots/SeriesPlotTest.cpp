@@ -1096,3 +1096,56 @@ TEST_F(SeriesPlots, AZoomedViewShowsItsTimeTitleWholeAndDecibelLabelsEvenly)
             }
         }
 }
+
+// In a pane a few pixels tall the amplitude title is left out rather than written over the
+// tool strip; in a pane tall enough it shows.
+TEST_F(SeriesPlots, TheAmplitudeTitleNeverRunsOverTheToolStrip)
+{
+    TSeriesPlot* p = Open(&buffer);
+    ExpectSideTitleBelowTheStrip(p, 22, 420);
+}
+
+// In a window narrower than the tool strip the boxes wrap onto further rows: every shown control
+// stays inside the window, clear of the others and above the plot, on either amplitude scale.
+TEST_F(SeriesPlots, ANarrowWindowWrapsItsToolStripAndKeepsEveryControlReachable)
+{
+    TSeriesPlot* p = Open(&buffer);
+    for (const WORD scale : {WORD(0), WORD(1)})
+        for (const int width : {900, 760, 640, 560, 480, 420, 380}) {
+            settings.AmpScaleType = scale;
+            p->MoveWindow(0, 0, width, 420);
+            p->UpdateLayout();
+            AfxPumpMessages();
+            SCOPED_TRACE(testing::Message() << "scale " << scale << ", width " << width);
+            CRect client;
+            p->GetClientRect(&client);
+            std::vector<CRect> placed;
+            for (UINT id : {TSeriesPlot::kSelect, TSeriesPlot::kPlay, TSeriesPlot::kFilter, TSeriesPlot::kZoomIn,
+                            TSeriesPlot::kZoom2xIn, TSeriesPlot::kZoom2xOut, TSeriesPlot::kZoomFull,
+                            TSeriesPlot::kOptions, TSeriesPlot::kAutoscale, TSeriesPlot::kTopEdit,
+                            TSeriesPlot::kTopSpin, TSeriesPlot::kRangeEdit, TSeriesPlot::kRangeSpin,
+                            TSeriesPlot::kCenterEdit, TSeriesPlot::kCenterSpin}) {
+                CWnd* c = p->GetDlgItem(static_cast<int>(id));
+                ASSERT_NE(c, nullptr) << id;
+                if (!c->IsWindowVisible())
+                    continue;
+                CRect r;
+                c->GetWindowRect(&r);
+                p->ScreenToClient(&r);
+                EXPECT_TRUE(r.left >= 0 && r.right <= client.right) << id << ": " << r.left << ".." << r.right;
+                EXPECT_LE(r.bottom, p->GetToolStripHeight()) << id;
+                EXPECT_LE(r.bottom, p->GetPlotRect().top) << id;
+                for (const CRect& other : placed) {
+                    CRect meet;
+                    EXPECT_FALSE(meet.IntersectRect(&r, &other)) << id;
+                }
+                placed.push_back(r);
+            }
+            EXPECT_GE(placed.size(), 13u);
+            // One row while the whole strip fits; more only where the boxes need them.
+            if (width >= 760)
+                EXPECT_EQ(p->GetToolStripHeight(), 30);
+            if (width <= 420)
+                EXPECT_GT(p->GetToolStripHeight(), 30);
+        }
+}

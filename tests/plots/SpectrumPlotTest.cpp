@@ -1147,3 +1147,16 @@ TEST_F(SpectrumWindows, FrequencyLabelsNeverCrowdTogetherOnAnyWidthOrAxis)
         }
     delete p;
 }
+
+// In panes a few pixels tall the level and coherence titles are left out rather than written
+// over the tool strip; in panes tall enough they show.
+TEST_F(SpectrumWindows, TheLevelTitlesNeverRunOverTheToolStrip)
+{
+    auto a = Engine();
+    auto b = Engine();
+    for (SpectralData* second : {static_cast<SpectralData*>(nullptr), b.get()}) {
+        SCOPED_TRACE(second ? "two panes" : "one pane");
+        TSpectraPlot* p = Open(a.get(), second);
+        ExpectSideTitleBelowTheStrip(p, 22, 500);
+    }
+}
