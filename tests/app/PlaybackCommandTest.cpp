@@ -113,8 +113,6 @@ TEST_F(Playback, LoopRepeatsTheSegmentPaddedToItsBufferUntilPlayedAgain)
 
 TEST_F(Playback, SpeedsSetTheCardsRateAndTheTypedRateIsBoundedAndKept)
 {
-    // The typed rate is kept for the session: a rate an earlier test typed must not be offered.
-    CMainFrame::LastArbitraryRate = 0;
     ASSERT_TRUE(StartWithFile(44101, 44101));
     ASSERT_NE(Select(0, 0.0f, 0.5f), nullptr);
     Command(ID_EDIT_PLAY_HALF);
