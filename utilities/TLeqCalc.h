@@ -53,7 +53,6 @@ public:
 
     float GetResult(int which) const { return which >= 0 && which < kResults ? m_results[which] : 0.0f; }
     long long GetCount() const { return m_count; }
-    double GetCovered() const { return m_covered; }
     const LeqChannelSettings& GetSettings() const { return m_settings; }
     // What the calculator holds: distinct analyzers and histogram steps.
     int AnalyzerCount() const { return static_cast<int>(m_analyzers.size()); }

@@ -43,6 +43,32 @@ inline std::vector<std::string> Prefixes(const std::string& text)
     return out;
 }
 
+// Every shown control of a window's tool strip lies within the window's width, above `below`
+// and clear of the others, where the user can reach it. Returns how many were shown.
+inline std::size_t ExpectControlsWithinReach(CWnd* window, const std::vector<CWnd*>& controls, int below)
+{
+    CRect client;
+    window->GetClientRect(&client);
+    std::vector<CRect> placed;
+    for (std::size_t i = 0; i < controls.size(); ++i) {
+        CWnd* c = controls[i];
+        EXPECT_NE(c, nullptr) << "control " << i;
+        if (!c || !c->IsWindowVisible())
+            continue;
+        CRect r;
+        c->GetWindowRect(&r);
+        window->ScreenToClient(&r);
+        EXPECT_TRUE(r.left >= 0 && r.right <= client.right) << "control " << i << ": " << r.left << ".." << r.right;
+        EXPECT_LE(r.bottom, below) << "control " << i;
+        for (const CRect& other : placed) {
+            CRect meet;
+            EXPECT_FALSE(meet.IntersectRect(&r, &other)) << "control " << i;
+        }
+        placed.push_back(r);
+    }
+    return placed.size();
+}
+
 // Dark pixels (text's ink) in a rectangle of a window's own picture, after it has painted.
 inline int InkIn(CWnd* w, const CRect& r)
 {

@@ -1117,31 +1117,15 @@ TEST_F(SeriesPlots, ANarrowWindowWrapsItsToolStripAndKeepsEveryControlReachable)
             p->UpdateLayout();
             AfxPumpMessages();
             SCOPED_TRACE(testing::Message() << "scale " << scale << ", width " << width);
-            CRect client;
-            p->GetClientRect(&client);
-            std::vector<CRect> placed;
+            std::vector<CWnd*> controls;
             for (UINT id : {TSeriesPlot::kSelect, TSeriesPlot::kPlay, TSeriesPlot::kFilter, TSeriesPlot::kZoomIn,
                             TSeriesPlot::kZoom2xIn, TSeriesPlot::kZoom2xOut, TSeriesPlot::kZoomFull,
                             TSeriesPlot::kOptions, TSeriesPlot::kAutoscale, TSeriesPlot::kTopEdit,
                             TSeriesPlot::kTopSpin, TSeriesPlot::kRangeEdit, TSeriesPlot::kRangeSpin,
-                            TSeriesPlot::kCenterEdit, TSeriesPlot::kCenterSpin}) {
-                CWnd* c = p->GetDlgItem(static_cast<int>(id));
-                ASSERT_NE(c, nullptr) << id;
-                if (!c->IsWindowVisible())
-                    continue;
-                CRect r;
-                c->GetWindowRect(&r);
-                p->ScreenToClient(&r);
-                EXPECT_TRUE(r.left >= 0 && r.right <= client.right) << id << ": " << r.left << ".." << r.right;
-                EXPECT_LE(r.bottom, p->GetToolStripHeight()) << id;
-                EXPECT_LE(r.bottom, p->GetPlotRect().top) << id;
-                for (const CRect& other : placed) {
-                    CRect meet;
-                    EXPECT_FALSE(meet.IntersectRect(&r, &other)) << id;
-                }
-                placed.push_back(r);
-            }
-            EXPECT_GE(placed.size(), 13u);
+                            TSeriesPlot::kCenterEdit, TSeriesPlot::kCenterSpin})
+                controls.push_back(p->GetDlgItem(static_cast<int>(id)));
+            EXPECT_GE(ExpectControlsWithinReach(p, controls, std::min(p->GetToolStripHeight(), p->GetPlotRect().top)),
+                      13u);
             // One row while the whole strip fits; more only where the boxes need them.
             if (width >= 760)
                 EXPECT_EQ(p->GetToolStripHeight(), 30);

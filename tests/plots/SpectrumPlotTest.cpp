@@ -592,23 +592,12 @@ TEST_F(SpectrumWindows, ANarrowWindowWrapsItsToolStripAndKeepsEveryControlReacha
     auto e = Engine();
     for (const int width : {900, 640, 480, 380}) {
         TSpectraPlot* p = Open(e.get(), nullptr, CRect(0, 0, width, 500));
-        CRect client;
-        p->GetClientRect(&client);
-        std::vector<CRect> placed;
-        for (CWnd* c : {static_cast<CWnd*>(p->GetPlotTopEdit()), static_cast<CWnd*>(p->GetPlotRangeEdit()),
-                        static_cast<CWnd*>(p->GetDlgItem(451)), static_cast<CWnd*>(p->GetPeakHoldCombo())}) {
-            ASSERT_NE(c, nullptr);
-            CRect r;
-            c->GetWindowRect(&r);
-            p->ScreenToClient(&r);
-            EXPECT_TRUE(r.left >= 0 && r.right <= client.right) << width << ": " << r.left << ".." << r.right;
-            EXPECT_LE(r.bottom, p->GetPlotRect().top) << width;
-            for (const CRect& other : placed) {
-                CRect meet;
-                EXPECT_FALSE(meet.IntersectRect(&r, &other)) << width;
-            }
-            placed.push_back(r);
-        }
+        SCOPED_TRACE(testing::Message() << "width " << width);
+        EXPECT_EQ(ExpectControlsWithinReach(p,
+                                            {p->GetPlotTopEdit(), p->GetPlotRangeEdit(), p->GetDlgItem(451),
+                                             p->GetPeakHoldCombo()},
+                                            p->GetPlotRect().top),
+                  4u);
         delete p;
     }
 }
