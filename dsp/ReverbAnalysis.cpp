@@ -481,6 +481,9 @@ float SchroederIntegral(const std::vector<double>& levels, const std::vector<dou
         const double ratio = std::pow(10.0, b * interval / 10.0);
         if (ratio < 1.0)
             rest = std::pow(10.0, (a + b * (times[cut] + interval)) / 10.0) / (1.0 - ratio);
+        // A line next to flat would hold more than a double does: no tail then.
+        if (!std::isfinite(rest))
+            rest = 0.0;
     }
     std::vector<double> energy(cut + 1);
     double running = rest;
@@ -488,10 +491,11 @@ float SchroederIntegral(const std::vector<double>& levels, const std::vector<dou
         running += std::pow(10.0, levels[i] / 10.0);
         energy[i] = running;
     }
-    if (energy[0] > 0.0)
+    if (energy[0] > 0.0 && std::isfinite(energy[0]))
         for (std::size_t i = 0; i <= cut; ++i)
             smoothed[i] = 10.0 * std::log10(energy[i] / energy[0]);
-    return static_cast<float>(std::max(start - floor, 0.0));
+    const double span = start - floor;
+    return std::isfinite(span) && span > 0.0 ? static_cast<float>(span) : 0.0f;
 }
 
 namespace {

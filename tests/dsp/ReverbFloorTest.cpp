@@ -145,3 +145,47 @@ TEST_F(ReverbFloor, DecaysOverANoiseFloorAgreeWithNumpysCompensatedTimes)
         }
     }
 }
+
+// The integral on decays drawn exactly: a straight fall of `slope` dB/s over a steady floor,
+// one record every 10 ms. The fall to -30 dB lies where the line puts it (floor or not), and
+// the span is the floor's depth, or what the records show when the decay never meets one.
+TEST(ReverbSchroeder, CutsAtTheFloorAndReportsTheSpan)
+{
+    const double nan = std::nan("");
+    const struct {
+        double slope, floorDb;
+        int count;
+        double spanLow, spanHigh; // the span returned lies in this range
+        double fall30;            // seconds to -30 dB on the curve; 0: not checked
+        int nanAt;                // a record holding NaN; -1 none
+    } cases[] = {
+        {60, -50, 300, 48, 52, 0.5, -1}, {60, -66, 300, 64, 68, 0.5, -1},   {100, -48, 200, 46, 50, 0.3, -1},
+        {60, -999, 300, 150, 1e9, 0.5, -1}, {0, -999, 300, 0, 5, 0, -1},    {60, -20, 300, 0, 25, 0, -1},
+        {60, -50, 300, 0, 1e9, 0, 40},      {60, -50, 1, 0, 0, 0, -1},      {60, -50, 2, 0, 1e9, 0, -1},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(::testing::Message() << c.slope << " dB/s over " << c.floorDb << " dB, " << c.count << " records");
+        std::vector<double> levels(c.count), times(c.count), smoothed;
+        for (int i = 0; i < c.count; ++i) {
+            times[i] = 0.01 * i;
+            levels[i] = 10 * std::log10(std::pow(10.0, -c.slope * times[i] / 10) + std::pow(10.0, c.floorDb / 10));
+        }
+        if (c.nanAt >= 0)
+            levels[c.nanAt] = nan;
+        const float span = SchroederIntegral(levels, times, smoothed);
+        ASSERT_EQ(smoothed.size(), levels.size());
+        EXPECT_TRUE(std::isfinite(span));
+        EXPECT_GE(span, c.spanLow);
+        EXPECT_LE(span, c.spanHigh);
+        if (c.fall30 > 0) {
+            int r = 0;
+            while (r < c.count && smoothed[r] > -30.0)
+                ++r;
+            ASSERT_LT(r, c.count);
+            EXPECT_NEAR(times[r], c.fall30, 0.02);
+            // Monotonic down to the cut: an integral of energy never rises.
+            for (int i = 1; i < r; ++i)
+                EXPECT_LE(smoothed[i], smoothed[i - 1] + 1e-9);
+        }
+    }
+}
