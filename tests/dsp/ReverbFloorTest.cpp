@@ -99,49 +99,59 @@ protected:
 // the floor too near for the range, so does the analysis.
 TEST_F(ReverbFloor, DecaysOverANoiseFloorAgreeWithNumpysCompensatedTimes)
 {
+    struct Method {
+        DWORD smoothing, extrapolation;
+        double measuredShare; // of the bands numpy measures, at least this many must be measured
+    };
+    // At 4000 samples/s each record is a one-second block, which takes in the floor long before
+    // the decay itself reaches it: fast bands clear it by too little for RT 30.
     const struct {
         int rate;
         double seconds, floorDb;
-        DWORD smoothing, extrapolation;
-        double measuredShare; // of the bands numpy measures, at least this many must be measured
+        std::vector<Method> methods;
     } cases[] = {
-        {44100, 3.0, -66, 2, 2, 0.9}, {44100, 3.0, -66, 2, 1, 0.9}, {44100, 3.0, -62, 1, 1, 1.0},
-        {44100, 3.0, -70, 1, 2, 1.0}, {4000, 4.0, -66, 2, 2, 0.0},  {4000, 4.0, -66, 2, 1, 0.6},
-        {4000, 4.0, -66, 1, 1, 1.0},  {4000, 4.0, -70, 1, 1, 1.0},  {44100, 3.0, -40, 2, 2, 0.0},
-        {4000, 4.0, -40, 2, 2, 0.0},
+        {44100, 3.0, -66, {{2, 2, 0.9}, {2, 1, 0.9}, {1, 1, 1.0}}},
+        {44100, 3.0, -62, {{1, 1, 1.0}, {1, 2, 1.0}, {2, 2, 0.9}}},
+        {4000, 4.0, -66, {{2, 2, 0.0}, {2, 1, 0.6}, {1, 1, 1.0}}},
+        {4000, 4.0, -70, {{1, 1, 1.0}, {2, 2, 0.0}, {2, 1, 0.6}}},
+        {44100, 3.0, -40, {{2, 2, 0.0}}},
+        {4000, 4.0, -40, {{2, 2, 0.0}}},
     };
     for (const auto& c : cases) {
         for (int seed : {1, 2, 3}) {
-            SCOPED_TRACE(::testing::Message() << c.rate << " Hz, floor " << c.floorDb << " dB, smoothing "
-                                              << c.smoothing << ", RT " << 10 * (c.extrapolation + 1) << ", seed "
-                                              << seed);
             std::map<int, Reference> reference;
             ASSERT_TRUE(Make(c.rate, c.seconds, c.floorDb, seed, reference));
             ReverbSettings settings;
-            settings.SmoothingMethod = c.smoothing;
-            settings.ExtrapolationMethod = c.extrapolation;
             ReverbAnalysis a(&settings);
             Analyse(a);
-            int compared = 0, measured = 0;
-            for (const auto& [centre, ref] : reference) {
-                const int b = BandAt(a, centre);
-                ASSERT_GE(b, 0) << centre << " Hz";
-                const double truth = c.extrapolation == 1 ? ref.t20 : ref.t30;
-                const float rt60 = a.results[b].Rt[5];
-                if (std::isnan(truth)) {
-                    if (c.smoothing == 2)
-                        EXPECT_EQ(rt60, 0.0f) << centre << " Hz: numpy finds the floor too near";
-                    continue;
+            for (const Method& m : c.methods) {
+                SCOPED_TRACE(::testing::Message() << c.rate << " Hz, floor " << c.floorDb << " dB, smoothing "
+                                                  << m.smoothing << ", RT " << 10 * (m.extrapolation + 1) << ", seed "
+                                                  << seed);
+                settings.SmoothingMethod = m.smoothing;
+                settings.ExtrapolationMethod = m.extrapolation;
+                a.SmoothDecay();
+                int compared = 0, measured = 0;
+                for (const auto& [centre, ref] : reference) {
+                    const int b = BandAt(a, centre);
+                    ASSERT_GE(b, 0) << centre << " Hz";
+                    const double truth = m.extrapolation == 1 ? ref.t20 : ref.t30;
+                    const float rt60 = a.results[b].Rt[5];
+                    if (std::isnan(truth)) {
+                        if (m.smoothing == 2)
+                            EXPECT_EQ(rt60, 0.0f) << centre << " Hz: numpy finds the floor too near";
+                        continue;
+                    }
+                    ++compared;
+                    if (rt60 == 0.0f && m.smoothing == 2)
+                        continue;
+                    ++measured;
+                    EXPECT_NEAR(rt60, truth, 0.1 * truth) << centre << " Hz";
                 }
-                ++compared;
-                if (rt60 == 0.0f && c.smoothing == 2)
-                    continue;
-                ++measured;
-                EXPECT_NEAR(rt60, truth, 0.1 * truth) << centre << " Hz";
+                EXPECT_GE(measured, m.measuredShare * compared);
+                if (m.measuredShare > 0.0)
+                    EXPECT_GT(compared, 10);
             }
-            EXPECT_GE(measured, c.measuredShare * compared);
-            if (c.measuredShare > 0.0)
-                EXPECT_GT(compared, 10);
         }
     }
 }
