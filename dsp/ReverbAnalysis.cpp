@@ -374,22 +374,22 @@ void ReverbAnalysis::SmoothDecay()
     } else if (method == 2) {
         // Schroeder's integral is one of energy, and of the decay alone: summed amplitudes and a
         // noise floor inside the sum both stretch the curve, by half again and more.
-        std::vector<double> levels, times, smoothed;
         try {
-            levels.resize(static_cast<std::size_t>(recordCount - s));
-            times.resize(levels.size());
+            const auto first = static_cast<std::size_t>(s);
+            std::vector<double> levels(static_cast<std::size_t>(recordCount - s)), times(levels.size()), smoothed;
+            for (int b = 0; b < bandCount; ++b) {
+                for (std::size_t i = 0; i < levels.size(); ++i) {
+                    levels[i] = records[first + i].Level[b];
+                    times[i] = records[first + i].Time - records[first].Time;
+                }
+                decaySpan[b] = SchroederIntegral(levels, times, smoothed);
+                for (std::size_t i = 0; i < smoothed.size(); ++i)
+                    records[first + i].Smoothed[b] = static_cast<float>(smoothed[i]);
+            }
         } catch (const std::bad_alloc&) {
+            AfxMessageBox("Reverb Error - insufficient memory avaiable to continue processing.", MB_OK);
             cancel = 1;
             return;
-        }
-        for (int b = 0; b < bandCount; ++b) {
-            for (int r = s; r < recordCount; ++r) {
-                levels[static_cast<std::size_t>(r - s)] = records[static_cast<std::size_t>(r)].Level[b];
-                times[static_cast<std::size_t>(r - s)] = records[static_cast<std::size_t>(r)].Time - records[static_cast<std::size_t>(s)].Time;
-            }
-            decaySpan[b] = SchroederIntegral(levels, times, smoothed);
-            for (std::size_t i = 0; i < smoothed.size(); ++i)
-                records[static_cast<std::size_t>(s) + i].Smoothed[b] = static_cast<float>(smoothed[i]);
         }
     }
     ComputeDecayTimes();
