@@ -91,7 +91,10 @@ DWORD FramesOf(double seconds, DWORD rate)
 
 } // namespace
 
-ReverbAnalysis::ReverbAnalysis(ReverbSettings* settings) : settings_(settings) {}
+ReverbAnalysis::ReverbAnalysis(ReverbSettings* settings) : settings_(settings)
+{
+    std::fill(std::begin(decaySpan), std::end(decaySpan), -1.0f);
+}
 
 ReverbAnalysis::~ReverbAnalysis() = default;
 
@@ -127,6 +130,25 @@ void ReverbAnalysis::SegmentBlockSize(DWORD rate, UINT& n, UINT& percent)
     }
 }
 
+DWORD ReverbAnalysis::SegmentMinimumFrames(DWORD rate)
+{
+    UINT n = 0, percent = 0;
+    SegmentBlockSize(rate, n, percent);
+    const auto hop = std::max<DWORD>(static_cast<DWORD>(n * (1.0 - percent / 100.0)), 1);
+    return n + kMinSegmentRecords * hop;
+}
+
+int ReverbAnalysis::ChosenFall() const { return 10 * static_cast<int>(std::min<DWORD>(settings_->ExtrapolationMethod, 2) + 1); }
+
+bool ReverbAnalysis::ShowsChosenFall() const
+{
+    const int k = ChosenFall() / 10 - 1;
+    for (int b = 0; b < bandCount; ++b)
+        if (results[b].NotMeasured[k] == 0 && results[b].Rt[k] > 0.0f)
+            return true;
+    return false;
+}
+
 void ReverbAnalysis::SetTestTiming()
 {
     leadIn = 0.8f;
@@ -141,6 +163,7 @@ void ReverbAnalysis::SetTestTiming()
 
 void ReverbAnalysis::FreeRecords()
 {
+    std::fill(std::begin(decaySpan), std::end(decaySpan), -1.0f);
     records.clear();
     records.shrink_to_fit();
     bandCount = 0;
@@ -326,6 +349,7 @@ void ReverbAnalysis::SmoothDecay()
     if (cancel || !HasRecords() || recordCount <= 0)
         return;
     const int s = StartRecord();
+    std::fill(std::begin(decaySpan), std::end(decaySpan), -1.0f);
     for (int r = s; r < recordCount; ++r)
         for (int b = 0; b < bandCount; ++b)
             records[static_cast<std::size_t>(r)].Smoothed[b] = records[static_cast<std::size_t>(r)].Level[b];
@@ -348,28 +372,130 @@ void ReverbAnalysis::SmoothDecay()
             }
         }
     } else if (method == 2) {
-        ComputeDecayTimes();
-        for (int b = 0; b < bandCount; ++b) {
-            const float end = recordInterval > 0.0f ? (results[b].Rt[5] + 0.1f) / recordInterval : 0.0f;
-            const int e = end >= 1.0f && end < static_cast<float>(recordCount) ? static_cast<int>(end) : recordCount - 1;
-            if (e < s)
-                continue;
-            double total = 0.0;
-            for (int r = s; r <= e; ++r)
-                total += std::pow(10.0, records[static_cast<std::size_t>(r)].Level[b] / 20.0);
-            if (!(total > 0.0))
-                total = 1.0;
-            const float floor = records[static_cast<std::size_t>(e)].Level[b];
-            double running = 0.0;
-            for (int r = e; r >= s; --r) {
-                running += std::pow(10.0, records[static_cast<std::size_t>(r)].Level[b] / 20.0);
-                const double v = 20.0 * std::log10(running / total);
-                if (v > floor)
-                    records[static_cast<std::size_t>(r)].Smoothed[b] = static_cast<float>(v);
+        // Schroeder's integral is one of energy, and of the decay alone: summed amplitudes and a
+        // noise floor inside the sum both stretch the curve, by half again and more.
+        try {
+            const auto first = static_cast<std::size_t>(s);
+            std::vector<double> levels(static_cast<std::size_t>(recordCount - s)), times(levels.size()), smoothed;
+            for (int b = 0; b < bandCount; ++b) {
+                for (std::size_t i = 0; i < levels.size(); ++i) {
+                    levels[i] = records[first + i].Level[b];
+                    times[i] = records[first + i].Time - records[first].Time;
+                }
+                decaySpan[b] = SchroederIntegral(levels, times, smoothed);
+                for (std::size_t i = 0; i < smoothed.size(); ++i)
+                    records[first + i].Smoothed[b] = static_cast<float>(smoothed[i]);
             }
+        } catch (const std::bad_alloc&) {
+            AfxMessageBox("Reverb Error - insufficient memory avaiable to continue processing.", MB_OK);
+            cancel = 1;
+            return;
         }
     }
     ComputeDecayTimes();
+}
+
+namespace {
+
+// Least-squares line y = a + b x through points [from, to).
+bool FitLine(const std::vector<double>& x, const std::vector<double>& y, std::size_t from, std::size_t to, double& a,
+             double& b)
+{
+    if (to < from + 2)
+        return false;
+    const double m = static_cast<double>(to - from);
+    double sx = 0, sy = 0, sxx = 0, sxy = 0;
+    for (std::size_t i = from; i < to; ++i) {
+        sx += x[i];
+        sy += y[i];
+        sxx += x[i] * x[i];
+        sxy += x[i] * y[i];
+    }
+    const double d = m * sxx - sx * sx;
+    if (!(d > 0.0))
+        return false;
+    b = (m * sxy - sx * sy) / d;
+    a = (sy - b * sx) / m;
+    return std::isfinite(a) && std::isfinite(b);
+}
+
+// The mean energy of levels [from, to) in dB.
+double MeanLevel(const std::vector<double>& levels, std::size_t from, std::size_t to)
+{
+    double sum = 0.0;
+    for (std::size_t i = from; i < to; ++i)
+        sum += std::pow(10.0, levels[i] / 10.0);
+    return to > from && sum > 0.0 ? 10.0 * std::log10(sum / static_cast<double>(to - from)) : -999.0;
+}
+
+} // namespace
+
+float SchroederIntegral(const std::vector<double>& levels, const std::vector<double>& times, std::vector<double>& smoothed)
+{
+    smoothed = levels;
+    const std::size_t n = std::min(levels.size(), times.size());
+    if (n < 2)
+        return 0.0f;
+    const double interval = times[1] - times[0];
+    const std::size_t tail = std::max<std::size_t>(n / 10, 1);
+    double floor = MeanLevel(levels, n - tail, n);
+    double a = 0.0, b = 0.0, cross = times[n - 1];
+    bool fitted = false;
+    for (int pass = 0; pass < 5; ++pass) {
+        // The decay down to 10 dB above the floor; below that the floor bends it.
+        std::size_t end = 0;
+        while (end < n && levels[end] > floor + 10.0)
+            ++end;
+        double fa = 0.0, fb = 0.0;
+        if (!FitLine(times, levels, 0, end, fa, fb) || !(fb < 0.0))
+            break;
+        a = fa;
+        b = fb;
+        fitted = true;
+        const double meets = (floor - a) / b;
+        // The floor again, from where the line lies 10 dB below it, but over at least the last
+        // tenth of the records.
+        std::size_t quiet = n - tail;
+        for (std::size_t i = 0; i < n - tail; ++i)
+            if (times[i] >= meets + 10.0 / -b) {
+                quiet = i;
+                break;
+            }
+        floor = MeanLevel(levels, quiet, n);
+        const bool settled = std::fabs(meets - cross) < interval;
+        cross = meets;
+        if (settled)
+            break;
+    }
+    double start = levels[0];
+    std::size_t cut = n - 1;
+    double rest = 0.0;
+    if (fitted) {
+        start = a;
+        for (std::size_t i = 1; i < n; ++i)
+            if (times[i] > cross) {
+                cut = i - 1;
+                break;
+            }
+        // What the line holds beyond the cut, record by record: a geometric series.
+        const double ratio = std::pow(10.0, b * interval / 10.0);
+        if (ratio < 1.0)
+            rest = std::pow(10.0, (a + b * (times[cut] + interval)) / 10.0) / (1.0 - ratio);
+        // A line next to flat would hold more than a double does: no tail then.
+        if (!std::isfinite(rest))
+            rest = 0.0;
+    }
+    std::vector<double> energy(cut + 1);
+    double running = rest;
+    for (std::size_t i = cut + 1; i-- > 0;) {
+        running += std::pow(10.0, levels[i] / 10.0);
+        energy[i] = running;
+    }
+    if (energy[0] > 0.0 && std::isfinite(energy[0]))
+        for (std::size_t i = 0; i <= cut; ++i)
+            smoothed[i] = 10.0 * std::log10(energy[i] / energy[0]);
+    const double span = start - floor;
+    return std::isfinite(span) && span > 0.0 ? static_cast<float>(span) : 0.0f;
 }
 
 namespace {
@@ -449,6 +575,19 @@ void ReverbAnalysis::ComputeDecayTimes()
         return;
     ComputeReverbDecayTimes(records.data(), recordCount, bandCount, StartRecord(), maxDecayTime,
                             settings_->ExtrapolationMethod, results);
+    // Where the floor cuts the decay short of the chosen range, the band's time is not
+    // available, nor are those extrapolated from it; a shorter fall it does span still is.
+    const int chosen = ChosenFall();
+    for (int b = 0; b < std::min(bandCount, kMaxBands); ++b) {
+        if (decaySpan[b] < 0.0f)
+            continue;
+        for (int k = 1; k <= 6; ++k) {
+            if (static_cast<float>(std::min(10 * k, chosen)) + kFloorMargin > decaySpan[b]) {
+                results[b].Rt[k - 1] = 0.0f;
+                results[b].NotMeasured[k - 1] = 1;
+            }
+        }
+    }
 }
 
 void ReverbAnalysis::MarkDataPresent()

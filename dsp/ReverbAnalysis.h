@@ -69,6 +69,18 @@ public:
 
     // The FFT size and overlap used for a segment of a recording at `rate`.
     static void SegmentBlockSize(DWORD rate, UINT& fftSize, UINT& overlap);
+    // The records a segment must give before a fall can be read off it, and the frames that
+    // takes at `rate`.
+    static constexpr int kMinSegmentRecords = 3;
+    static DWORD SegmentMinimumFrames(DWORD rate);
+
+    // The fall the chosen extrapolation reads its time over: 10, 20 or 30 dB.
+    int ChosenFall() const;
+    // True when some band's time for the chosen fall was read off its decay.
+    bool ShowsChosenFall() const;
+    // How far above its noise floor a decay must fall through the chosen range before the
+    // Schroeder integral is trusted there (ISO 3382-1: 5 dB before the range, 10 dB after it).
+    static constexpr float kFloorMargin = 15.0f;
 
     // --- files and text ---
     // The path a result file name stands for: relative names longer than three characters
@@ -101,6 +113,9 @@ public:
     float recordInterval = 0.0f;
     std::vector<ReverbRecord> records;
     ReverbBandResult results[kMaxBands];
+    // Per band, how many dB the decay falls from its start before it meets the noise floor, as
+    // the Schroeder smoothing found it; negative where no floor was looked for.
+    float decaySpan[kMaxBands];
     TPcmFormat inputFormat{44100, 1, 2};
     TPcmFormat outputFormat{44100, 1, 2};
     std::unique_ptr<TWaveData> capture;
@@ -122,6 +137,16 @@ private:
 
     ReverbSettings* settings_;
 };
+
+// Schroeder's backward integral of the energy of one band's decay, levels[i] dB at times[i]
+// (seconds from the start, equally spaced), into `smoothed` (dB relative to its start). The
+// integral stops where the decay meets the noise floor (Lundeby's iteration: floor from the
+// last records, a line through the decay down to 10 dB above it, the floor again from past
+// where that line meets it) and adds the energy the fitted line gives beyond the cut; records
+// past the cut keep their levels. Returns how many dB the decay falls before it meets the
+// floor (the line's start over the floor).
+float SchroederIntegral(const std::vector<double>& levels, const std::vector<double>& times,
+                        std::vector<double>& smoothed);
 
 // The decay times of ReverbAnalysis::ComputeDecayTimes over plain records, for the analysis and
 // for tests: records [s, count) are read; maxDecay is D of the extrapolation rules.

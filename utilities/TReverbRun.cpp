@@ -73,6 +73,20 @@ void TReverb::AnalyzeSegment(TWaveData& wave, float t0, float t1)
         a.running = 0;
         return;
     }
+    // Too few records to read a fall off: refused before anything is replaced.
+    const DWORD least = ReverbAnalysis::SegmentMinimumFrames(rate);
+    if (length < least) {
+        char text[200];
+        std::snprintf(text, sizeof text,
+                      "The selected time segment is too short for the analysis at %u Hz.  It must be at least %.2f "
+                      "seconds in duration.",
+                      static_cast<unsigned>(rate), std::ceil(static_cast<double>(least) / rate * 100.0) / 100.0);
+        AfxMessageBox(text, MB_OK | MB_ICONSTOP);
+        a.segment = 0;
+        a.cutoffHint = 0;
+        a.running = 0;
+        return;
+    }
     if (Settings().ClearOffsetOnNewTest)
         SetStartOffset(0);
     CWaitCursor wait;
@@ -103,19 +117,20 @@ void TReverb::AnalyzeSegment(TWaveData& wave, float t0, float t1)
         a.capture.reset();
         a.cancel = 1;
         a.MarkDataPresent();
-    } else if (!a.AnalyzeCaptureAsSegment() && !a.cancel && a.recordCount == 0) {
-        // Shorter than one analysis block and its hop: nothing was measured, so say why.
-        const float least = static_cast<float>(a.fftSize * (200 - a.overlap) / 100) / static_cast<float>(rate);
-        char text[200];
+    } else if (a.AnalyzeCaptureAsSegment() && !a.ShowsChosenFall()) {
+        // Times extrapolated from a fall no band shows would be guesses shown as results.
+        char text[300];
         std::snprintf(text, sizeof text,
-                      "The selected time segment is too short for the analysis at %u Hz.  It must be at least %.2f "
-                      "seconds in duration.",
-                      static_cast<unsigned>(rate), std::ceil(static_cast<double>(least) * 100.0) / 100.0);
+                      "The selected time segment does not show a decay of %d dB above the noise in any band.  Select "
+                      "more of the decay, or choose a shorter extrapolation range in the Options.",
+                      a.ChosenFall());
         AfxMessageBox(text, MB_OK | MB_ICONSTOP);
+        a.FreeRecords();
+        a.viewMode = 0;
     }
     HideProgress();
     a.running = 0;
-    a.modified = (ok && !a.cancel && a.recordCount > 0) ? 1 : 0;
+    a.modified = (ok && !a.cancel && a.recordCount > 0 && a.viewMode != 0) ? 1 : 0;
     EnableFrame(true);
 
     ReverbSettings& st = Settings();

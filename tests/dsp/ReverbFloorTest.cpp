@@ -1,0 +1,201 @@
+// The RT-60 of decays that meet a noise floor, against numpy's noise-compensated T20 and T30 of
+// the same file (tests/dsp/reverb_floor_reference.py: Lundeby's truncation and Schroeder's
+// integral on third-octave Butterworth bands), at the rate of recordings and at the device's.
+#include "dsp/ReverbAnalysis.h"
+#include "support/NeedsTool.h"
+#include "wave/TWaveFile.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <string>
+#include <unistd.h>
+#include <vector>
+
+namespace {
+
+namespace fs = std::filesystem;
+
+// Debian's numpy lives with the system interpreter; another python3 earlier in PATH may lack it.
+std::string PythonWithScipy()
+{
+    for (const char* python : {"/usr/bin/python3", "python3"})
+        if (std::system((std::string(python) + " -c 'import numpy, scipy.signal' >/dev/null 2>&1").c_str()) == 0)
+            return python;
+    return {};
+}
+
+struct Reference {
+    double t20, t30; // NaN: the decay does not span the range above its floor
+};
+
+class ReverbFloor : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        m_python = PythonWithScipy();
+        if (m_python.empty())
+            DURNEX_SKIP_WITHOUT("python3 with numpy and scipy is needed");
+        m_dir = fs::temp_directory_path() / ("durnex-rt60-floor-" + std::to_string(::getpid()) + "-" +
+                                             ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        fs::remove_all(m_dir);
+        fs::create_directories(m_dir);
+    }
+    void TearDown() override { fs::remove_all(m_dir); }
+
+    // Writes the decay and reads numpy's times per band centre (-999 the whole signal).
+    bool Make(int rate, double seconds, double floorDb, int seed, std::map<int, Reference>& out)
+    {
+        const std::string wav = (m_dir / "decay.wav").string(), txt = (m_dir / "ref.txt").string();
+        const std::string cmd = m_python + " " DURNEX_SOURCE_DIR "/tests/dsp/reverb_floor_reference.py " +
+                                std::to_string(rate) + " " + std::to_string(seconds) + " " + std::to_string(floorDb) +
+                                " " + std::to_string(seed) + " " + wav + " " + txt;
+        if (std::system(cmd.c_str()) != 0)
+            return false;
+        std::ifstream in(txt);
+        std::string t20, t30;
+        int centre = 0;
+        out.clear();
+        while (in >> centre >> t20 >> t30)
+            out[centre] = {std::strtod(t20.c_str(), nullptr), std::strtod(t30.c_str(), nullptr)};
+        return !out.empty();
+    }
+
+    // Analyses the whole file as a selected segment.
+    void Analyse(ReverbAnalysis& a)
+    {
+        TWaveFile file((m_dir / "decay.wav").string(), TWaveFile::kMemory, false, "");
+        ASSERT_FALSE(file.IsError());
+        a.capture = std::make_unique<TWaveData>(file.GetLength(), file.GetFormat());
+        for (DWORD n = 0; n < file.GetLength(); ++n)
+            ASSERT_TRUE(a.capture->SetSample(static_cast<std::int32_t>(file.GetSample(n, 0, false)), n, 0));
+        a.segment = 1;
+        ASSERT_TRUE(a.AnalyzeCaptureAsSegment());
+    }
+
+    // The band of the analysis whose centre lies within 3 % of `centre`; -1 when none.
+    static int BandAt(const ReverbAnalysis& a, int centre)
+    {
+        if (centre == -999)
+            return a.bandCount - 1;
+        for (int b = 0; b < a.bandCount - 1; ++b)
+            if (std::fabs(a.results[b].Frequency - centre) < 0.03 * centre)
+                return b;
+        return -1;
+    }
+
+    std::string m_python;
+    fs::path m_dir;
+};
+
+} // namespace
+
+// Each band's RT-60 (read over the chosen fall and extrapolated) lies within 10 % of numpy's
+// T20 or T30, or reads not available (0) where the smoothing is Schroeder's. Where numpy finds
+// the floor too near for the range, so does the analysis.
+TEST_F(ReverbFloor, DecaysOverANoiseFloorAgreeWithNumpysCompensatedTimes)
+{
+    struct Method {
+        DWORD smoothing, extrapolation;
+        double measuredShare; // of the bands numpy measures, at least this many must be measured
+    };
+    // At 4000 samples/s each record is a one-second block, which takes in the floor long before
+    // the decay itself reaches it: fast bands clear it by too little for RT 30.
+    const struct {
+        int rate;
+        double seconds, floorDb;
+        std::vector<Method> methods;
+    } cases[] = {
+        {44100, 3.0, -66, {{2, 2, 0.9}, {2, 1, 0.9}, {1, 1, 1.0}}},
+        {44100, 3.0, -62, {{1, 1, 1.0}, {1, 2, 1.0}, {2, 2, 0.9}}},
+        {4000, 4.0, -66, {{2, 2, 0.0}, {2, 1, 0.6}, {1, 1, 1.0}}},
+        {4000, 4.0, -70, {{1, 1, 1.0}, {2, 2, 0.0}, {2, 1, 0.6}}},
+        {44100, 3.0, -40, {{2, 2, 0.0}}},
+        {4000, 4.0, -40, {{2, 2, 0.0}}},
+    };
+    for (const auto& c : cases) {
+        for (int seed : {1, 2, 3}) {
+            std::map<int, Reference> reference;
+            ASSERT_TRUE(Make(c.rate, c.seconds, c.floorDb, seed, reference));
+            ReverbSettings settings;
+            ReverbAnalysis a(&settings);
+            Analyse(a);
+            for (const Method& m : c.methods) {
+                SCOPED_TRACE(::testing::Message() << c.rate << " Hz, floor " << c.floorDb << " dB, smoothing "
+                                                  << m.smoothing << ", RT " << 10 * (m.extrapolation + 1) << ", seed "
+                                                  << seed);
+                settings.SmoothingMethod = m.smoothing;
+                settings.ExtrapolationMethod = m.extrapolation;
+                a.SmoothDecay();
+                int compared = 0, measured = 0;
+                for (const auto& [centre, ref] : reference) {
+                    const int b = BandAt(a, centre);
+                    ASSERT_GE(b, 0) << centre << " Hz";
+                    const double truth = m.extrapolation == 1 ? ref.t20 : ref.t30;
+                    const float rt60 = a.results[b].Rt[5];
+                    if (std::isnan(truth)) {
+                        if (m.smoothing == 2)
+                            EXPECT_EQ(rt60, 0.0f) << centre << " Hz: numpy finds the floor too near";
+                        continue;
+                    }
+                    ++compared;
+                    if (rt60 == 0.0f && m.smoothing == 2)
+                        continue;
+                    ++measured;
+                    EXPECT_NEAR(rt60, truth, 0.1 * truth) << centre << " Hz";
+                }
+                EXPECT_GE(measured, m.measuredShare * compared);
+                if (m.measuredShare > 0.0)
+                    EXPECT_GT(compared, 10);
+            }
+        }
+    }
+}
+
+// The integral on decays drawn exactly: a straight fall of `slope` dB/s over a steady floor,
+// one record every 10 ms. The fall to -30 dB lies where the line puts it (floor or not), and
+// the span is the floor's depth, or what the records show when the decay never meets one.
+TEST(ReverbSchroeder, CutsAtTheFloorAndReportsTheSpan)
+{
+    const double nan = std::nan("");
+    const struct {
+        double slope, floorDb;
+        int count;
+        double spanLow, spanHigh; // the span returned lies in this range
+        double fall30;            // seconds to -30 dB on the curve; 0: not checked
+        int nanAt;                // a record holding NaN; -1 none
+    } cases[] = {
+        {60, -50, 300, 48, 52, 0.5, -1}, {60, -66, 300, 64, 68, 0.5, -1},   {100, -48, 200, 46, 50, 0.3, -1},
+        {60, -999, 300, 150, 1e9, 0.5, -1}, {0, -999, 300, 0, 5, 0, -1},    {60, -20, 300, 0, 25, 0, -1},
+        {60, -50, 300, 0, 1e9, 0, 40},      {60, -50, 1, 0, 0, 0, -1},      {60, -50, 2, 0, 1e9, 0, -1},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(::testing::Message() << c.slope << " dB/s over " << c.floorDb << " dB, " << c.count << " records");
+        std::vector<double> levels(c.count), times(c.count), smoothed;
+        for (int i = 0; i < c.count; ++i) {
+            times[i] = 0.01 * i;
+            levels[i] = 10 * std::log10(std::pow(10.0, -c.slope * times[i] / 10) + std::pow(10.0, c.floorDb / 10));
+        }
+        if (c.nanAt >= 0)
+            levels[c.nanAt] = nan;
+        const float span = SchroederIntegral(levels, times, smoothed);
+        ASSERT_EQ(smoothed.size(), levels.size());
+        EXPECT_TRUE(std::isfinite(span));
+        EXPECT_GE(span, c.spanLow);
+        EXPECT_LE(span, c.spanHigh);
+        if (c.fall30 > 0) {
+            int r = 0;
+            while (r < c.count && smoothed[r] > -30.0)
+                ++r;
+            ASSERT_LT(r, c.count);
+            EXPECT_NEAR(times[r], c.fall30, 0.02);
+            // Monotonic down to the cut: an integral of energy never rises.
+            for (int i = 1; i < r; ++i)
+                EXPECT_LE(smoothed[i], smoothed[i - 1] + 1e-9);
+        }
+    }
+}

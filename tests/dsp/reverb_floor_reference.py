@@ -1,0 +1,137 @@
+#!/usr/bin/env python3
+"""A room's decay over a noise floor, and its reverberation times measured the ISO 3382 way.
+
+usage: reverb_floor_reference.py RATE SECONDS FLOOR_DB SEED OUT.wav OUT.txt
+
+Writes a mono 24-bit wave: in every one-third-octave band of BANDS (those below the Nyquist
+frequency) a decay that starts at t = 0 with unit power and falls 60 dB in that band's T60, over
+a steady pink noise floor FLOOR_DB (negative) per band against that start. Then measures each
+band and the whole signal on its own: a third-octave Butterworth filter, Lundeby's iteration for
+the point where the decay meets the floor, Schroeder's backward integral of the energy truncated
+there with the cut-off tail added from the fitted decay, and least-squares lines over -5..-25 dB
+(T20) and -5..-35 dB (T30). OUT.txt holds one line "centre T20 T30" a band (the whole signal as
+centre -999); "nan" where the decay does not span 10 dB more than the range above its floor.
+"""
+import sys
+import wave
+
+import numpy as np
+from scipy import signal
+
+# Band centres (base ten) and their reverberation times, several different ones side by side.
+BANDS = [(100, 1.1), (125, 1.0), (160, 1.05), (200, 0.95), (250, 1.0), (315, 1.1), (400, 0.95), (500, 0.9),
+         (630, 0.8), (800, 1.0), (1000, 0.85), (1250, 0.75), (1600, 0.7), (2000, 0.65), (2500, 0.6),
+         (3150, 0.7), (4000, 0.55), (5000, 0.5), (6300, 0.45), (8000, 0.4)]
+
+
+def synthesise(rate, seconds, floor_db, rng):
+    n = int(rate * seconds)
+    t = np.arange(n) / rate
+    x = np.zeros(n)
+    used = []
+    for fc, t60 in BANDS:
+        if fc * 2 ** (1 / 6) >= 0.45 * rate:
+            continue
+        used.append((fc, t60))
+        # A tone swept to and fro across the middle of the band: its power stays in the band
+        # and is the same at every moment, so that the decay is exactly the envelope's.
+        sweep = fc * (2 ** 0.1 - 1)
+        rate_of_sweep = max(2.0, 0.02 * fc)
+        phase = rng.uniform(0, 2 * np.pi, 2)
+        band = np.sqrt(2) * np.cos(2 * np.pi * fc * t + phase[0] +
+                                   sweep / rate_of_sweep * np.sin(2 * np.pi * rate_of_sweep * t + phase[1]))
+        x += band * 10 ** (-3.0 * t / t60)
+    # Pink noise: white noise shaped by 1/sqrt(f), scaled to the floor in the 1 kHz band.
+    spectrum = np.fft.rfft(rng.standard_normal(n))
+    f = np.fft.rfftfreq(n, 1 / rate)
+    shape = np.zeros_like(f)
+    shape[1:] = 1 / np.sqrt(f[1:])
+    pink = np.fft.irfft(spectrum * shape, n)
+    y = np.fft.rfft(pink)
+    inband = (f >= 1000 * 2 ** (-1 / 6)) & (f < 1000 * 2 ** (1 / 6))
+    band_power = 2 * np.sum(np.abs(y[inband]) ** 2) / n ** 2
+    x += pink * np.sqrt(10 ** (floor_db / 10) / band_power)
+    return x, used
+
+
+def lundeby(e, rate):
+    """Where the decay meets its floor: (crossing time, floor dB, intercept dB, slope dB/s)."""
+    step = int(0.01 * rate)
+    m = len(e) // step
+    env = e[: m * step].reshape(m, step).mean(axis=1)
+    db = 10 * np.log10(env / env[:3].mean() + 1e-300)
+    tt = (np.arange(m) + 0.5) * step / rate
+    tail = max(m // 10, 1)
+    noise = 10 * np.log10(np.mean(10 ** (db[-tail:] / 10)))
+    a = b = None
+    cross = tt[-1]
+    for _ in range(10):
+        end = np.argmax(db <= noise + 10) if np.any(db <= noise + 10) else m
+        if end < 3:
+            break
+        b, a = np.polyfit(tt[:end], db[:end], 1)
+        if b >= 0:
+            a = b = None
+            break
+        new_cross = (noise - a) / b
+        start = np.searchsorted(tt, new_cross + 10 / -b)
+        start = min(start, m - tail)
+        noise = 10 * np.log10(np.mean(10 ** (db[start:] / 10)))
+        settled = abs(new_cross - cross) < 0.01
+        cross = new_cross
+        if settled:
+            break
+    return cross, noise, a, b, env[:3].mean()
+
+
+def decay_times(x, rate):
+    e = x * x
+    cross, noise, a, b, ref = lundeby(e, rate)
+    if b is None:
+        return float('nan'), float('nan')
+    span = a - noise
+    c = min(int(cross * rate), len(e))
+    # The energy the cut leaves out, from the fitted decay: power p(t) = ref 10^((a + b t)/10).
+    k = -b * np.log(10) / 10
+    tail = ref * 10 ** ((a + b * c / rate) / 10) / k * rate
+    curve = np.cumsum(e[:c][::-1])[::-1] + tail
+    level = 10 * np.log10(curve / curve[0])
+    t = np.arange(c) / rate
+    out = []
+    for fall in (20, 30):
+        if span < fall + 15:
+            out.append(float('nan'))
+            continue
+        sel = (level <= -5) & (level >= -5 - fall)
+        slope = np.polyfit(t[sel], level[sel], 1)[0]
+        out.append(-60 / slope)
+    return out[0], out[1]
+
+
+def main():
+    rate, seconds, floor_db, seed = int(sys.argv[1]), float(sys.argv[2]), float(sys.argv[3]), int(sys.argv[4])
+    rng = np.random.default_rng(seed)
+    x, used = synthesise(rate, seconds, floor_db, rng)
+    x *= 0.5 / np.max(np.abs(x))
+    samples = np.round(x * 8388607).astype(np.int32)
+    raw = samples.astype('<i4').tobytes()
+    packed = b''.join(raw[i:i + 3] for i in range(0, len(raw), 4))
+    with wave.open(sys.argv[5], 'wb') as w:
+        w.setnchannels(1)
+        w.setsampwidth(3)
+        w.setframerate(rate)
+        w.writeframes(packed)
+    xs = samples / 8388607.0
+    lines = []
+    for fc, _ in used:
+        sos = signal.butter(3, [fc * 2 ** (-1 / 6), fc * 2 ** (1 / 6)], btype='bandpass', fs=rate, output='sos')
+        t20, t30 = decay_times(signal.sosfilt(sos, xs), rate)
+        lines.append(f"{fc} {t20:.5f} {t30:.5f}")
+    t20, t30 = decay_times(xs, rate)
+    lines.append(f"-999 {t20:.5f} {t30:.5f}")
+    with open(sys.argv[6], 'w') as out:
+        out.write("\n".join(lines) + "\n")
+
+
+if __name__ == '__main__':
+    main()
