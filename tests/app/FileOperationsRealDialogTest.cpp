@@ -10,8 +10,6 @@
 #include "wave/ChannelFileState.h"
 #include "wave/TWaveFile.h"
 
-#include <QFileDialog>
-
 #include <chrono>
 #include <csignal>
 #include <cstdlib>
@@ -165,8 +163,8 @@ TEST_F(RealFileDialog, EnterAfterOpenFileLeavesTheGroupOpen)
             QTimer::singleShot(0, [&dlg] { QtMouseClick(&dlg, IDC_GROUP_OPEN); });
             return false;
         case kWaitFileDialog: {
-            auto* files = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
-            if (!files || QApplication::activeWindow() != files)
+            QWidget* files = QApplication::activeModalWidget();
+            if (!files || !files->inherits("QFileDialog") || QApplication::activeWindow() != files)
                 return false;
             ++fileDialogs;
             auto* name = files->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
@@ -209,7 +207,7 @@ TEST_F(RealFileDialog, EnterAfterOpenFileLeavesTheGroupOpen)
     QTimer last;
     last.setSingleShot(true);
     QObject::connect(&last, &QTimer::timeout, [&dlg] {
-        if (QWidget* files = QApplication::activeModalWidget(); files && qobject_cast<QFileDialog*>(files))
+        if (QWidget* files = QApplication::activeModalWidget(); files && files->inherits("QFileDialog"))
             files->close();
         if (dlg.GetSafeHwnd())
             dlg.EndDialog(IDABORT);
