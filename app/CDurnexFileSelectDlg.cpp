@@ -53,7 +53,11 @@ BOOL CDurnexFileSelectDlg::OnInitDialog()
     if (CWnd* bar = GetDlgItem(IDC_PROCESS_PROGRESS))
         bar->ShowWindow(SW_HIDE);
     UpdateButtons();
-    return TRUE;
+    // The Filename box only shows the group's path: the focus starts on what the dialog is
+    // most likely opened for (Save with files open, as Ctrl+S does; Open without), so that
+    // Enter does it rather than closing the dialog.
+    GotoDlgCtrl(GetDlgItem(CountOpenFiles() > 0 ? IDC_GROUP_SAVE : IDC_GROUP_OPEN));
+    return FALSE;
 }
 
 int CDurnexFileSelectDlg::CountOpenFiles() const
@@ -65,14 +69,16 @@ int CDurnexFileSelectDlg::CountOpenFiles() const
     return n;
 }
 
-void CDurnexFileSelectDlg::UpdateButtons()
+void CDurnexFileSelectDlg::UpdateButtons(int pressed)
 {
     const bool open = CountOpenFiles() > 0;
     // A button about to disable itself hands the focus to "Done" first: left to the tab order,
     // the focus would land on a neighbour ("Close File..." after Open) that Enter then presses.
+    // The button that was pressed counts as focused: after a file dialog the focus is still on
+    // its way back to this window, and the window manager gives it back to the button.
     const int disabling = open ? IDC_GROUP_OPEN : IDC_GROUP_CLOSE;
     CWnd* focus = GetFocus();
-    if (focus && focus == GetDlgItem(disabling))
+    if (pressed == disabling || (focus && focus == GetDlgItem(disabling)))
         GotoDlgCtrl(GetDlgItem(IDCANCEL));
     for (int id : {IDC_GROUP_SAVE, IDC_GROUP_CLOSE, IDC_GROUP_COMPOSITE})
         if (CWnd* w = GetDlgItem(id))
@@ -134,7 +140,7 @@ void CDurnexFileSelectDlg::OnOpen()
     if (filesChanged_)
         filesChanged_();
     ShowGroup();
-    UpdateButtons();
+    UpdateButtons(IDC_GROUP_OPEN);
     *changed_ = 1;
 }
 
@@ -152,7 +158,7 @@ void CDurnexFileSelectDlg::OnClose()
         filesChanged_();
     group_->Clear();
     ShowGroup();
-    UpdateButtons();
+    UpdateButtons(IDC_GROUP_CLOSE);
     *changed_ = 1;
 }
 

@@ -40,7 +40,8 @@ protected:
     void OnDateChanged(NMHDR*, LRESULT* result);
 
 private:
-    void UpdateButtons();
+    // Enables the buttons for the files open; pressed is the button whose action ran, if any.
+    void UpdateButtons(int pressed = 0);
     void ShowGroup();
     void ReadTexts();
     int CountOpenFiles() const;

@@ -284,8 +284,11 @@ bool TOverlayData::ReadTable(const char* path, float* table, UINT* count, char* 
             // hand-written one is more likely mistyped and is refused. A cut that leaves
             // too few entries to draw is refused too.
             if (n < 100 || i < kMinEntries) {
-                AfxMessageBox(fi > highest ? "Overlay data error - frequencies must not exceed 1 MHz!"
-                                           : "Overlay data error - values must be in ascending order by frequency!",
+                // Several overlays load at once: the message names its file.
+                AfxMessageBox(std::string(fi > highest ? "Overlay data error - frequencies must not exceed 1 MHz!"
+                                                       : "Overlay data error - values must be in ascending order by "
+                                                         "frequency!") +
+                                  "\r\rFile: " + path,
                               MB_OK | MB_ICONSTOP);
                 m_error = 1;
                 m_errorReported = true;

@@ -147,6 +147,12 @@ bool ThdFreqAnalysis::LoadFile(const std::string& path)
         return false;
     }
     const bool twoChannels = size >= needA + static_cast<long long>(count) * kPointBytes;
+    // Bytes after channel A that are not a whole channel B are a two-channel file cut short:
+    // loading it as one channel would drop channel B without a word.
+    if (!twoChannels && size > needA) {
+        AfxMessageBox(WithName("Error reading thd file: %s", path), MB_OK);
+        return false;
+    }
     std::vector<std::uint8_t> bytes;
     std::vector<ThdPoint> a, b;
     try {

@@ -197,6 +197,60 @@ DWORD ReadChoiceKey(const char* path, const char* key, DWORD def, long long coun
     return def;
 }
 
+// A number key whose text reads as infinity, not-a-number or beyond single precision: the
+// key's default would stand in for it, a calibration nobody made.
+bool NumberKeyUnusable(const char* path, const char* key)
+{
+    const std::string text = ReadKey(path, key, "");
+    if (text.empty())
+        return false;
+    const double nan = std::nan("");
+    return !std::isfinite(NarrowToFloat(ParseDecimalFloat(text.c_str(), nan), static_cast<float>(nan)));
+}
+
+// The largest factor from full scale to calibrated units that levels can carry: spectra hold
+// squared values in single precision, so a larger factor drives every level to infinity.
+constexpr double kMaxCalibrationFactor = 1.0e15;
+
+bool FactorUsable(float v)
+{
+    return std::isfinite(v) && std::fabs(static_cast<double>(v)) <= kMaxCalibrationFactor;
+}
+
+// The first setting of a file that no calibration can use, as "Key=text", or empty. Every
+// number must be one, and the calibration the numbers make must give finite levels.
+std::string UnusableCalibrationSetting(const char* path, const ChannelCalibration& r)
+{
+    static constexpr const char* kNumbers[] = {"RefLevel", "PctFullScaleLeft", "CalRatioLeft", "DTGain",
+                                               "TransducerSensitivityVolts", "MeasuredInputVoltage", "RefOffset"};
+    for (const char* key : kNumbers)
+        if (NumberKeyUnusable(path, key))
+            return std::string(key) + "=" + ReadKey(path, key, "").substr(0, 40);
+    if (!FactorUsable(r.CalRatio))
+        return "CalRatioLeft=" + ReadKey(path, "CalRatioLeft", "").substr(0, 40);
+    ChannelCalibration made = r;
+    ComputeCalibrationFactors(made);
+    if (FactorUsable(made.CalRatio) && FactorUsable(made.PctFullScale))
+        return {};
+    // The inputs the factors were made from.
+    std::string inputs;
+    auto name = [&](const char* key) {
+        inputs += (inputs.empty() ? "" : ", ") + std::string(key) + "=" + ReadKey(path, key, "").substr(0, 40);
+    };
+    const WORD mode = made.CalCreateMode;
+    if (mode == 1)
+        name("TransducerSensitivityVolts");
+    if (mode == 2 || mode == 3)
+        name("RefLevel");
+    if (mode == 2)
+        name("MeasuredInputVoltage");
+    if (mode == 3)
+        name("PctFullScaleLeft");
+    if (inputs.empty())
+        name("DTGain");
+    return inputs;
+}
+
 bool WriteKey(const char* path, const char* key, const std::string& value)
 {
     return WritePrivateProfileStringA("Calibration", key, value.c_str(), path) != FALSE;
@@ -373,6 +427,8 @@ bool ReadCalibrationFile(const char* name, ChannelCalibration* record, bool show
     }
 
     const char* p = path.c_str();
+    // Read into a copy: a file that is refused leaves the record as it was.
+    const ChannelCalibration before = r;
     r.IsEnabled = 1;
     r.RefLevel = ReadFloatKey(p, "RefLevel", "1.0");
     std::string replaced;
@@ -397,6 +453,16 @@ bool ReadCalibrationFile(const char* name, ChannelCalibration* record, bool show
     r.MeasuredInputVoltage = ReadFloatKey(p, "MeasuredInputVoltage", "0.100");
     r.RefOffset = ReadFloatKey(p, "RefOffset", "0.0");
     CopyField(r.Filename, name);
+    if (const std::string unusable = UnusableCalibrationSetting(p, r); !unusable.empty()) {
+        r = before;
+        if (showError) {
+            AfxMessageBox("The calibration file \"" + path + "\" holds a value no calibration can use: " + unusable +
+                              ".  Calibration will be disabled.",
+                          MB_OK | MB_ICONEXCLAMATION);
+            r.IsEnabled = 0;
+        }
+        return false;
+    }
     if (showError && !replaced.empty())
         AfxMessageBox("The calibration file \"" + path + "\" holds settings this version cannot use.\r\rThese "
                       "settings were replaced:" + replaced,

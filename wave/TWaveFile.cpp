@@ -38,6 +38,12 @@ void TWaveFile::ShowError(const std::string& text) const
     AfxMessageBox(text, MB_OK | MB_ICONERROR);
 }
 
+void TWaveFile::ShowOpenError(const std::string& text) const
+{
+    // Files are opened in groups and at start-up: the message names the one it is about.
+    ShowError(text + "\r\rFile: " + fileName_);
+}
+
 void TWaveFile::InitDefaults(const std::string& tempDir)
 {
     untitled_ = 0;
@@ -67,7 +73,7 @@ TWaveFile::TWaveFile(const std::string& name, WORD mode, bool makeBackup, const 
         ok = ReadWholeFile();
     } else if (mode == kStreamed) {
         if (makeBackup && GetFileSizeOf(name) > kMaxWaveFileBytes) {
-            ShowError(kTooLargeText); // refused before a copy of it is made
+            ShowOpenError(kTooLargeText); // refused before a copy of it is made
         } else if (makeBackup) {
             std::string copy = MakeTempFile(tempDir_, "wav");
             if (!copy.empty()) {
@@ -193,7 +199,7 @@ HMMIO TWaveFile::OpenWithLayout(const std::string& name, DWORD flags, WaveLayout
     // RIFF sizes cannot name more than 4 GB: such a file's chunks describe only part of it, and
     // a save would keep that part alone.
     if (mmioSize(h) > kMaxWaveFileBytes) {
-        ShowError(kTooLargeText);
+        ShowOpenError(kTooLargeText);
         mmioClose(h, 0);
         return nullptr;
     }
@@ -202,9 +208,9 @@ HMMIO TWaveFile::OpenWithLayout(const std::string& name, DWORD flags, WaveLayout
     if (frames == 0) {
         std::string text = WaveLayoutMessage(r);
         if (!text.empty())
-            ShowError(text);
+            ShowOpenError(text);
         else if (r == WaveLayoutResult::Ok && layout.truncated)
-            ShowError(TruncationText(0));
+            ShowOpenError(TruncationText(0));
         mmioClose(h, 0);
         return nullptr;
     }
@@ -244,7 +250,7 @@ bool TWaveFile::ReadWholeFile()
     }
     mmioClose(h, 0);
     if (layout.truncated)
-        ShowError(TruncationText(frames));
+        ShowOpenError(TruncationText(frames));
     endFrame_ = length_;
     modified_ = 0;
     return true;
@@ -273,7 +279,7 @@ bool TWaveFile::OpenStreamed()
     headerFrames_ = length_;
     modified_ = 0;
     if (layout.truncated)
-        ShowError(TruncationText(frames));
+        ShowOpenError(TruncationText(frames));
     return true;
 }
 

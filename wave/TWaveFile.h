@@ -210,6 +210,8 @@ private:
     template <class Apply>
     bool PasteImage(std::span<const std::uint8_t> image, Apply apply);
     void ShowError(const std::string& text) const;
+    // A message about the file being opened, followed by its name.
+    void ShowOpenError(const std::string& text) const;
 
     BYTE untitled_ = 0;
     BYTE undoAvailable_ = 0;

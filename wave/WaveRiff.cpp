@@ -184,6 +184,10 @@ MMRESULT WriteCalibrationChunkAt(HMMIO h, const WaveCalibrationBlock& block)
 std::string WaveLayoutMessage(WaveLayoutResult result)
 {
     switch (result) {
+    case WaveLayoutResult::NotWave:
+        return "TWaveFile - not a wave file: it does not begin with a RIFF WAVE header";
+    case WaveLayoutResult::NoFormat:
+        return "TWaveFile - invalid wave file format (FMT section): the format is missing or the file ends inside it";
     case WaveLayoutResult::BadFormat:
         return "TWaveFile - invalid wave file format (FMT section)";
     case WaveLayoutResult::Unsupported:

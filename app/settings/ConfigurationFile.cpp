@@ -6,7 +6,11 @@
 
 #include <algorithm>
 #include <cctype>
+#include <charconv>
+#include <cmath>
 #include <cstring>
+#include <limits>
+#include <strings.h>
 #include <type_traits>
 #include <unordered_map>
 #include <unordered_set>
@@ -173,6 +177,29 @@ private:
     std::string section_;
 };
 
+// Whether the text of a number field reads as a value the field can hold. Text that reads as
+// no number at all is not judged here (it reads as 0, as it always has).
+template <class T>
+bool FitsNumberField(const char* text)
+{
+    const char* p = text;
+    while (*p == ' ' || *p == '\t')
+        ++p;
+    if (*p == '-' || *p == '+')
+        ++p;
+    if (strncasecmp(p, "inf", 3) == 0 || strncasecmp(p, "nan", 3) == 0)
+        return false;
+    if constexpr (std::is_floating_point_v<T>) {
+        double value = 0.0;
+        const std::from_chars_result r = std::from_chars(p, p + std::strlen(p), value, std::chars_format::general);
+        if (r.ec == std::errc::result_out_of_range || (r.ec == std::errc() && !std::isfinite(value)))
+            return false;
+        if (std::is_same_v<T, float> && r.ec == std::errc() && std::fabs(value) > std::numeric_limits<float>::max())
+            return false;
+    }
+    return true;
+}
+
 class Reader {
 public:
     static constexpr bool kReading = true;
@@ -188,6 +215,16 @@ public:
         const char* v = Find(key);
         if (v == nullptr) {
             field = missing;
+            return;
+        }
+        // Infinity, not-a-number or a magnitude the field cannot hold is no setting anyone
+        // made: the missing-key value stands in, and the user is told which.
+        if (!FitsNumberField<T>(v)) {
+            field = missing;
+            if constexpr (std::is_floating_point_v<T>)
+                Note(key, v, FormatFixed(static_cast<double>(missing)));
+            else
+                Note(key, v, std::to_string(static_cast<long long>(missing)));
             return;
         }
         if constexpr (std::is_same_v<T, float>)
@@ -273,6 +310,38 @@ std::string Indexed(const char* name, int i)
 // ---------------------------------------------------------------------------------------------
 // Sections
 
+// Plot values are held to what their options pages take, so that OK on any page of the sheet
+// is not refused for a value the user never typed and each window draws what a page could set.
+
+// A value outside [lo, hi] (lo itself excluded when open) takes the missing-key value.
+template <class Io>
+void HoldWithin(Io& io, const char* key, float& field, float lo, float hi, float missing, bool open = false)
+{
+    const bool inside = (open ? field > lo : field >= lo) && field <= hi;
+    io.Hold(key, field, inside ? field : missing);
+}
+
+// A start and stop pair: neither below zero and the start below the stop.
+template <class Io>
+void HoldSpan(Io& io, const char* startKey, const char* stopKey, float& start, float& stop, float missingStart,
+              float missingStop)
+{
+    HoldWithin(io, startKey, start, 0.0f, std::numeric_limits<float>::max(), missingStart);
+    HoldWithin(io, stopKey, stop, 0.0f, std::numeric_limits<float>::max(), missingStop);
+    // The stop is kept where the usual start lies below it.
+    if (!(start < stop))
+        io.Hold(startKey, start, missingStart);
+    if (!(start < stop))
+        io.Hold(stopKey, stop, missingStop);
+}
+
+// An update interval of the pages: 0 to 3600 seconds.
+template <class Io>
+void HoldInterval(Io& io, float& seconds, float missing)
+{
+    HoldWithin(io, "IntervalSecs", seconds, 0.0f, 3600.0f, missing);
+}
+
 template <class Io>
 void VisitDevice(Io& io, FrameSettings& s)
 {
@@ -309,7 +378,9 @@ void VisitDevice(Io& io, FrameSettings& s)
         // channels, a positive rate and a width the sample code knows.
         io.Hold("SigGenSamplingRate", genRate, within(genRate, 1, UINT32_MAX, 50000));
         io.Hold("SigGenNumChannels", genChannels, genChannels == 2 ? 2LL : 1LL);
-        io.Hold("SigGenBitsPerSample", genBits, within(genBits, 8, 32, 24));
+        // The Output page lists 16, 24 and 32 bits: any other width would show as its first item
+        // and be written as the width it is.
+        io.Hold("SigGenBitsPerSample", genBits, genBits == 16 || genBits == 32 ? genBits : 24LL);
         s.Output.SigGenSamplingRate = static_cast<DWORD>(genRate);
         s.Output.SigGenNumChannels = static_cast<DWORD>(genChannels);
         s.Output.SigGenBitsPerSample = static_cast<DWORD>(genBits);
@@ -507,6 +578,13 @@ void VisitMarkers(Io& io, MarkerSettings& m, const std::string& section, bool co
         io.Text(Indexed("CustomLabel", j).c_str(), m.CustomLabel[j], "");
     }
     io.Flag("MarkPeakHoldFlag", m.MarkPeakHoldFlag, 0);
+    if constexpr (Io::kReading) {
+        // The marker dialog takes positive frequencies for the markers it shows; a marker that
+        // is off may rest at 0 (the records' own default) but below it at nothing.
+        for (int j = 0; j < MarkerSettings::kMarkers; ++j)
+            HoldWithin(io, Indexed("Freq", j).c_str(), m.Freq[j], 0.0f, std::numeric_limits<float>::max(), 500.0f,
+                       m.Enabled[j] != 0);
+    }
 }
 
 template <class Io>
@@ -532,6 +610,19 @@ void VisitTimeSeries(Io& io, TimeSeriesPlotSettings& t, int ch)
     io.Flag("IntervalFlag", t.IntervalFlag, 0);
     io.Num("IntervalSecs", t.IntervalSecs, 0.1f, Fmt::F);
     io.Flag("GrabCursorFlag", t.GrabCursorFlag, 0);
+    if constexpr (Io::kReading) {
+        // The page's limits follow the amplitude scale: linear tops run above 1e-7 up to 1e7,
+        // logarithmic ones from -400 to 400 dB with a range up to 400 dB.
+        if (t.AmpScaleType == 0) {
+            HoldWithin(io, "PlotTop", t.PlotTop, 1e-7f, 1e7f, 100.0f, true);
+            io.Hold("PlotCenter", t.PlotCenter, t.PlotCenter <= t.PlotTop ? t.PlotCenter : 0.0f);
+        } else {
+            HoldWithin(io, "PlotTop", t.PlotTop, -400.0f, 400.0f, 100.0f, true);
+        }
+        HoldWithin(io, "PlotRange", t.PlotRange, 0.0f, 400.0f, 100.0f, true);
+        HoldSpan(io, "StartTime", "StopTime", t.StartTime, t.StopTime, 0.0f, 1.0f);
+        HoldInterval(io, t.IntervalSecs, 0.1f);
+    }
 }
 
 template <class Io>
@@ -583,6 +674,16 @@ void VisitSpectrum(Io& io, SpectrumPlotSettings& p, const std::string& section, 
         WORD fallback[4] = {0, 1, 0, 1};
         for (int i = 0; i < 4; ++i)
             io.Hold(keys[i], *idx[i], *idx[i] >= SpectrumPlotSettings::kOverlays ? fallback[i] : *idx[i]);
+        HoldSpan(io, "StartFreq", "StopFreq", p.StartFreq, p.StopFreq, 400.0f, 1200.0f);
+        HoldInterval(io, p.IntervalSecs, 0.02f);
+        // The overlay dialog's offsets run from -100 to +100 dB, its legend from 4 to 24 points.
+        for (int k = 0; k < SpectrumPlotSettings::kOverlays; ++k) {
+            SpectrumOverlaySlot& o = p.Overlays[k];
+            HoldWithin(io, Indexed("Offset1", k).c_str(), o.Offset1, -100.0f, 100.0f, 0.0f);
+            HoldWithin(io, Indexed("Offset2", k).c_str(), o.Offset2, -100.0f, 100.0f, 0.0f);
+        }
+        io.Hold("OverlayLegendSize", p.OverlayLegendSize,
+                p.OverlayLegendSize < 4 || p.OverlayLegendSize > 24 ? WORD{8} : p.OverlayLegendSize);
     }
 }
 
@@ -604,6 +705,13 @@ void VisitPhase(Io& io, PhasePlotSettings& p, const std::string& section)
     io.Flag("GrabCursorFlag", p.GrabCursorFlag, 1);
     io.Flag("IntervalFlag", p.IntervalFlag, 0);
     io.Num("IntervalSecs", p.IntervalSecs, 0.1f, Fmt::F);
+    if constexpr (Io::kReading) {
+        // Phase runs from -180 to 180 degrees.
+        HoldWithin(io, "PlotTop", p.PlotTop, -180.0f, 180.0f, 180.0f, true);
+        HoldWithin(io, "PlotRange", p.PlotRange, 0.0f, 360.0f, 360.0f, true);
+        HoldSpan(io, "StartFreq", "StopFreq", p.StartFreq, p.StopFreq, 20.0f, 22000.0f);
+        HoldInterval(io, p.IntervalSecs, 0.1f);
+    }
 }
 
 template <class Io>
@@ -624,6 +732,10 @@ void VisitSpectrogram(Io& io, SpectrogramPlotSettings& p, const std::string& sec
     io.Choice("ScrollType", p.ScrollType, WORD{0}, 2); // smooth, overlapped
     io.Num("MinCustomColor", p.MinCustomColor, COLORREF{0x00FFFF}, Fmt::LD);
     io.Num("MaxCustomColor", p.MaxCustomColor, COLORREF{0x0000FF}, Fmt::LD);
+    if constexpr (Io::kReading) {
+        HoldSpan(io, "StartFreq", "StopFreq", p.StartFreq, p.StopFreq, 400.0f, 1200.0f);
+        HoldInterval(io, p.IntervalSecs, 2.0f);
+    }
 }
 
 template <class Io>
@@ -644,6 +756,10 @@ void VisitSurface(Io& io, SurfacePlotSettings& p, const std::string& section, bo
     io.Num("MaxCustomColor", p.MaxCustomColor, COLORREF{0x0000FF}, Fmt::LD);
     io.Choice("ColorMode", p.ColorMode, WORD{0}, 4); // full, solid, custom colour, grey scale
     io.Num("Intensity", p.Intensity, DWORD{0}, Fmt::D);
+    if constexpr (Io::kReading) {
+        HoldSpan(io, "StartFreq", "StopFreq", p.StartFreq, p.StopFreq, 400.0f, composite ? 1200.0f : 1002.0f);
+        HoldInterval(io, p.IntervalSecs, 2.0f);
+    }
 }
 
 template <class Io>

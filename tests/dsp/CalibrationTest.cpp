@@ -333,8 +333,8 @@ TEST(CalibrationFile, MissingAndDamagedKeysTakeTheirDefaults)
 {
     TempFolder tmp;
     WriteText(tmp.path / "Odd.cal",
-              "[calibration]\nrefLEVEL=  nan \nDTGain=abc\nCalRatioLeft=1e999\nRefUnits=-1\n"
-              "RefOffset=-3e38\nTransducerSensitivityVolts=5e38\nCalCreateMode=4\nIntegrationType=2\n"
+              "[calibration]\nrefLEVEL=  \nDTGain=abc\nRefUnits=-1\n"
+              "RefOffset=-3e38\nCalCreateMode=4\nIntegrationType=2\n"
               "LabelLinear=" + std::string(300, 'x') + "\nMeasuredInputVoltage=0.25");
     ChannelCalibration r;
     r.Clear();
@@ -345,9 +345,9 @@ TEST(CalibrationFile, MissingAndDamagedKeysTakeTheirDefaults)
                          "replaced:\rRefUnits=-1 (now 0)\rDTGain=abc (now 1.000000)\rCalCreateMode=4 (now 0)");
     ASSERT_TRUE(ReadCalibrationFile("Odd", &r, true, tmp.str().c_str()));
     EXPECT_EQ(user.Pending(), 0u);
-    EXPECT_FLOAT_EQ(+r.RefLevel, 1.0f);  // not a number: the default
-    EXPECT_FLOAT_EQ(+r.DTGain, 1.0f);    // no digits read as 0, which no gain can be
-    EXPECT_FLOAT_EQ(+r.CalRatio, 1.0f);  // overflow: the default
+    EXPECT_FLOAT_EQ(+r.RefLevel, 0.0f);  // no digits read as 0
+    EXPECT_FLOAT_EQ(+r.DTGain, 1.0f);    // which no gain can be
+    EXPECT_FLOAT_EQ(+r.CalRatio, 1.0f);  // missing: the default
     EXPECT_EQ(+r.RefUnits, 0u);
     EXPECT_EQ(+r.CalCreateMode, 0);
     EXPECT_EQ(+r.IntegrationType, 2u); // the last code of its list
@@ -356,11 +356,64 @@ TEST(CalibrationFile, MissingAndDamagedKeysTakeTheirDefaults)
     EXPECT_FLOAT_EQ(+r.MeasuredInputVoltage, 0.25f); // last line without a line end
     EXPECT_EQ(+r.RefType, 1u);
     EXPECT_EQ(+r.DTCalVersion, 0);
-    EXPECT_FLOAT_EQ(+r.TransducerSensitivityVolts, 0.1f); // beyond single precision: the default
+    EXPECT_FLOAT_EQ(+r.TransducerSensitivityVolts, 0.1f);
     EXPECT_FLOAT_EQ(+r.RefOffset, -3e38f);                  // large, but a float
     ComputeCalibrationFactors(r);
     EXPECT_FLOAT_EQ(+r.DTGain, 1.0f);
     EXPECT_TRUE(std::isfinite(r.CalRatio));
+}
+
+// A file whose numbers are none (infinity, not-a-number, beyond single precision), or make a
+// calibration whose levels cannot be finite, is refused naming what is wrong: no default
+// stands in for a number, and the record stays as it was.
+TEST(CalibrationFile, NumbersNoCalibrationCanUseRefuseTheFile)
+{
+    TempFolder tmp;
+    const std::string sound = "[Calibration]\nRefUnits=2\nRefType=1\nDTGain=1.0\nDTCalVersion=1000\nCalRatioLeft=200.0\n";
+    const struct {
+        const char* keys;
+        const char* named;
+    } cases[] = {
+        {"CalCreateMode=2\nRefLevel=nan\nMeasuredInputVoltage=0.05\n", "RefLevel=nan"},
+        {"CalCreateMode=2\nRefLevel=94\nMeasuredInputVoltage=-inf\n", "MeasuredInputVoltage=-inf"},
+        {"CalCreateMode=1\nTransducerSensitivityVolts=5e38\n", "TransducerSensitivityVolts=5e38"},
+        {"CalCreateMode=0\nDTGain=Infinity\n", "DTGain=Infinity"},
+        {"CalCreateMode=0\nRefOffset=1e999\n", "RefOffset=1e999"},
+        // Finite, but full scale would be 1.4e31 Pa: squared levels overflow.
+        {"CalCreateMode=1\nTransducerSensitivityVolts=1e-30\n", "TransducerSensitivityVolts=1e-30"},
+        // 3e38 dB SPL is an infinite pressure.
+        {"CalCreateMode=2\nRefLevel=3e38\nMeasuredInputVoltage=0.05\n",
+         "RefLevel=3e38, MeasuredInputVoltage=0.05"},
+        {"CalCreateMode=3\nRefLevel=1e30\nPctFullScaleLeft=1e-20\n", "RefLevel=1e30, PctFullScaleLeft=1e-20"},
+        {"CalCreateMode=1\nTransducerSensitivityVolts=0.05\nCalRatioLeft=1e30\n", "CalRatioLeft=1e30"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.keys);
+        // Keys first in the file count first.
+        WriteText(tmp.path / "Bad.cal", "[Calibration]\n" + std::string(c.keys) + sound.substr(14));
+        ChannelCalibration r = MeasuredSplRecord();
+        const ChannelCalibration before = r;
+        {
+            ScriptedUser user;
+            EXPECT_FALSE(ReadCalibrationFile("Bad", &r, false, tmp.str().c_str()));
+            EXPECT_EQ(std::memcmp(&r, &before, sizeof r), 0);
+        }
+        ScriptedUser user;
+        user.ExpectBox(IDOK, "The calibration file \"" + tmp.str() + "/Bad.cal\" holds a value no calibration can use: " +
+                                 c.named + ".  Calibration will be disabled.");
+        EXPECT_FALSE(ReadCalibrationFile("Bad", &r, true, tmp.str().c_str()));
+        EXPECT_EQ(+r.IsEnabled, 0u);
+        EXPECT_FLOAT_EQ(+r.RefLevel, 94.0f);
+    }
+    // The extremes a real transducer reaches still read: a hydrophone of -200 dB re 1 V/uPa.
+    WriteText(tmp.path / "Hydro.cal", "[Calibration]\nCalCreateMode=1\nRefUnits=10\nRefType=1\nDTGain=1\n"
+                                      "DTCalVersion=1000\nTransducerSensitivityVolts=1e-10\nCalRatioLeft=1e11\n");
+    ChannelCalibration r;
+    ScriptedUser user;
+    ASSERT_TRUE(ReadCalibrationFile("Hydro", &r, true, tmp.str().c_str()));
+    ComputeCalibrationFactors(r);
+    EXPECT_FLOAT_EQ(+r.CalRatio, 1e11f);
+    EXPECT_TRUE(std::isfinite(ConvertToDecibels(r, r.CalRatio)));
 }
 
 TEST(CalibrationEquality, ComparesToTheDecimalsThatMatter)

@@ -98,7 +98,7 @@ TEST_F(OverlayFile, MalformedFilesAreRefusedAndAnswerNothing)
     // A short table out of order, or with a negative frequency, is refused with the message.
     for (const char* text : {"100\t1\n200\t2\n150\t3\n300\t4\n400\t5\n", "-5\t1\n200\t2\n300\t3\n"}) {
         ScriptedUser user;
-        user.ExpectBox(IDOK, "Overlay data error - values must be in ascending order by frequency!");
+        user.ExpectBox(IDOK, "Overlay data error - values must be in ascending order by frequency!\r\rFile: " + Path());
         Put(text);
         EXPECT_EQ(TOverlayData(Path().c_str(), 0, 0.0f).ErrorFlag(), 1) << text;
     }
@@ -130,7 +130,7 @@ TEST_F(OverlayFile, FrequenciesBeyondOneMegahertzAreRefusedAndNeverAnswerNan)
     // either scale, rather than splined into NaN.
     for (WORD scale : {WORD(0), WORD(2)}) {
         ScriptedUser user;
-        user.ExpectBox(IDOK, "Overlay data error - frequencies must not exceed 1 MHz!");
+        user.ExpectBox(IDOK, "Overlay data error - frequencies must not exceed 1 MHz!\r\rFile: " + Path());
         Put(";mic\n100\t0\n1000\t1\n1e20\t2\n");
         TOverlayData o(Path().c_str(), scale, 0.0f);
         EXPECT_EQ(o.ErrorFlag(), 1);

@@ -410,6 +410,19 @@ TEST_F(ThdFiles, DamagedFilesAreRefusedAndChangeNothing)
     EXPECT_FALSE(a.LoadFile(file.string()));
     EXPECT_EQ(settings.StartFrequency, 50.0f);
 
+    // A two-channel file cut inside channel B is refused, not loaded as channel A alone.
+    a.pointsA = {{20.0f, 0.012f}, {40.0f, 0.02f}};
+    a.pointsB = {{20.0f, 0.015f}, {40.0f, 0.03f}};
+    ASSERT_TRUE(a.SaveFile(file.string()));
+    const std::string two = Text();
+    for (std::size_t cut : {std::size_t{1}, std::size_t{8}, std::size_t{15}}) {
+        Put(two.substr(0, 24 + 32 - cut));
+        user.ExpectBox(IDOK, "Error reading thd file: " + file.string());
+        EXPECT_FALSE(a.LoadFile(file.string())) << cut;
+        EXPECT_EQ(a.PointCount(), 0) << cut;
+    }
+    Put(good);
+
     // A stop not above the start and a bottom not below the top keep the settings' values.
     bad = good;
     std::memcpy(&bad[12], "\0\0\xa0\x41", 4); // stop 20 = start

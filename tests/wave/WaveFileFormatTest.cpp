@@ -197,7 +197,7 @@ TEST(WaveFileFormat, FileWithoutCalibrationReadsWithCalibrationAbsent)
 struct BadFileCase {
     const char* name;
     std::vector<std::uint8_t> bytes;
-    const char* message; // nullptr: refused silently, the caller reports the failed open
+    const char* message; // nullptr: opens without a word, or (a file of no samples) the caller reports it
     bool opens;
 };
 
@@ -215,10 +215,10 @@ static std::vector<BadFileCase> BadFiles()
     };
     std::vector<std::uint8_t> pcm = FmtBody(1, 1, 8000, 2, 16);
     std::vector<std::uint8_t> good = wave(pcm, std::vector<std::uint8_t>(200, 1));
-    cases.push_back({"empty file", {}, nullptr, false});
-    cases.push_back({"not RIFF", {'J', 'U', 'N', 'K', 0, 0, 0, 0}, nullptr, false});
-    cases.push_back({"no fmt chunk", wave({}, std::vector<std::uint8_t>(20, 0)), nullptr, false});
-    cases.push_back({"short fmt chunk", wave({1, 0, 1, 0}, std::vector<std::uint8_t>(20, 0)), nullptr, false});
+    cases.push_back({"empty file", {}, "not a wave file", false});
+    cases.push_back({"not RIFF", {'J', 'U', 'N', 'K', 0, 0, 0, 0}, "not a wave file", false});
+    cases.push_back({"no fmt chunk", wave({}, std::vector<std::uint8_t>(20, 0)), "(FMT section)", false});
+    cases.push_back({"short fmt chunk", wave({1, 0, 1, 0}, std::vector<std::uint8_t>(20, 0)), "(FMT section)", false});
     cases.push_back({"zero channels", wave(FmtBody(1, 0, 8000, 2, 16), std::vector<std::uint8_t>(20, 0)),
                      "invalid wave file format", false});
     cases.push_back({"zero block align", wave(FmtBody(1, 1, 8000, 0, 16), std::vector<std::uint8_t>(20, 0)),
@@ -243,7 +243,7 @@ static std::vector<BadFileCase> BadFiles()
                      "ends before its data section", true});
     {
         std::vector<std::uint8_t> cut(good.begin(), good.begin() + 30);
-        cases.push_back({"cut inside fmt", cut, nullptr, false});
+        cases.push_back({"cut inside fmt", cut, "the file ends inside it", false});
     }
     {
         std::vector<std::uint8_t> b = good;
@@ -270,6 +270,10 @@ TEST_P(WaveFileBadInput, IsRefusedOrSalvagedWithAClearMessage)
             user.ExpectBox(IDOK, c.message);
         std::unique_ptr<TWaveFile> w(new TWaveFile(path, mode, true, dir.path()));
         EXPECT_EQ(!w->IsError(), c.opens) << c.name << " mode " << mode;
+        // Every message names the file it is about.
+        for (const std::string& text : user.Texts())
+            EXPECT_NE(text.find("File: " + path), std::string::npos) << text;
+        EXPECT_EQ(w->ErrorReported(), c.message != nullptr) << c.name;
         if (c.opens) {
             EXPECT_GT(w->GetEndFrame(), 0u);
             EXPECT_LE(w->GetDataBytes(), c.bytes.size());
