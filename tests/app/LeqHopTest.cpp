@@ -1,0 +1,160 @@
+// The Leq window through post-process runs of numpy-written files at FFT sizes, overlaps and
+// decimations that move the frame on by more than the window's 8192-sample block: it still
+// reads every sample. Truths from numpy: the energy mean of the file, LeqT and Lsel over its
+// length, and Lmax and Lmin as the time-weighted levels of Hanning-windowed 8192-sample
+// blocks every 0.1 s (averaged over 2 blocks for Fast, 11 for Slow), worked out in the time
+// domain. Levels are re a full-scale sine; at 1 kHz the A and C weightings are 0 dB.
+#include "FrameFixture.h"
+
+#include "res/resource.h"
+#include "utilities/CLeqAnalysisView.h"
+#include "wave/TWaveFile.h"
+
+#include <cmath>
+#include <fstream>
+#include <map>
+#include <string>
+
+using namespace frametest;
+
+namespace {
+struct Settings {
+    DWORD fft;
+    DWORD overlap;
+    WORD decimation;
+};
+
+class LeqHop : public FrameFixture {
+protected:
+    // Files of 1 kHz pieces at 4000 Hz, 16-bit mono, each "name: [(dB, seconds), ...]"; the
+    // truths go to name.txt: Leq, seconds, Lmax and Lmin Fast, Lmax and Lmin Slow.
+    void Write(const std::map<std::string, std::string>& files)
+    {
+        std::string list;
+        for (const auto& [name, pieces] : files)
+            list += "('" + name + "', [" + pieces + "]), ";
+        ASSERT_TRUE(Python(std::string(apptest::kNumpyPreamble) +
+                           "import numpy as np, wave\n"
+                           "rate, fs, N, H = 4000, 32767.5, 8192, 400\n"
+                           "ref = fs * fs / 2\n"
+                           "w = np.hanning(N + 1)[:N]\n"
+                           "for name, pieces in [" + list + "]:\n"
+                           "    a = np.concatenate([np.full(int(s * rate), 10 ** (db / 20)) for db, s in pieces])\n"
+                           "    x = np.round(fs * a * np.sin(2 * np.pi * 1000 * np.arange(len(a)) / rate + 0.3)).astype(np.int16)\n"
+                           "    f = wave.open('" + Data("wave/") + "' + name + '.wav', 'wb')\n"
+                           "    f.setnchannels(1); f.setsampwidth(2); f.setframerate(rate)\n"
+                           "    f.writeframes(x.tobytes()); f.close()\n"
+                           "    v = x.astype(float)\n"
+                           "    ms = np.array([np.sum((w * v[s:s + N]) ** 2) / np.sum(w * w) for s in range(0, len(v) - N + 1, H)])\n"
+                           "    out = [10 * np.log10(np.mean(v * v) / ref), len(v) / rate]\n"
+                           "    for B in (2, 11):\n"
+                           "        e, t = [], 0.0\n"
+                           "        for k, m in enumerate(ms):\n"
+                           "            t = m if k == 0 else (t * k + m) / (k + 1) if k < B else t * (1 - 1 / B) + m / B\n"
+                           "            e.append(t)\n"
+                           "        out += [10 * np.log10(max(e) / ref), 10 * np.log10(min(e) / ref)]\n"
+                           "    open('" + Data() + "' + name + '.txt', 'w').write(' '.join('%.6f' % q for q in out))\n"));
+    }
+    std::vector<double> Truth(const std::string& name)
+    {
+        std::ifstream in(Data(name + ".txt"));
+        std::vector<double> t;
+        for (double v; in >> v;)
+            t.push_back(v);
+        return t;
+    }
+
+    // A post-process run of the file to its end with the Leq window open; the nine results.
+    std::vector<double> Run(const std::string& name, const Settings& s, WORD averaging, WORD weighting)
+    {
+        frame->SetModePostProcess(false);
+        auto* file = new TWaveFile(Data("wave/" + name + ".wav"), 0, false, Data("temp"));
+        EXPECT_FALSE(file->IsError());
+        frame->Settings.Files[0].File.reset(file);
+        ChannelProcessingSettings& p = frame->Settings.Processing[0];
+        p.SampleFormat = file->GetFormat();
+        p.FFTsize = s.fft;
+        p.OverlapPercent = s.overlap;
+        p.DecimationRatio = s.decimation;
+        frame->Settings.Calibration[0].IsEnabled = 0;
+        for (auto& c : frame->Settings.Composite)
+            c.bIsEnabled = 0;
+        LeqChannelSettings& leq = frame->LeqSettings[0];
+        leq.Averaging[LeqChannelSettings::kLmaxMin] = averaging;
+        leq.Weighting[LeqChannelSettings::kLmaxMin] = weighting;
+        if (frame->LeqView == nullptr)
+            frame->OnUtilityLeq();
+        EXPECT_NE(frame->LeqView, nullptr);
+        frame->ExecuteCommand(ID_RUN);
+        EXPECT_TRUE(frame->PostProcessBusy);
+        for (int i = 0; i < 100000 && frame->PostProcessBusy; ++i)
+            frame->PostProcessStep();
+        EXPECT_FALSE(frame->PostProcessBusy);
+        float r[TLeqCalc::kResults] = {};
+        EXPECT_TRUE(frame->LeqView->GetResults(0, r));
+        return std::vector<double>(r, r + TLeqCalc::kResults);
+    }
+};
+
+const Settings kSettings[] = {{1024, 0, 1},  {1024, 50, 1},  {1024, 90, 1}, {16384, 0, 1}, {16384, 50, 1},
+                              {16384, 90, 1}, {8192, 0, 1}, {1024, 0, 16}, {1024, 50, 16}};
+
+std::string Name(const Settings& s)
+{
+    return "FFT " + std::to_string(s.fft) + " overlap " + std::to_string(s.overlap) + " decimation " +
+           std::to_string(s.decimation);
+}
+} // namespace
+
+// 60 s at -40 dB with a 1.5 s burst at -6 dB: wherever the burst falls among the frame's
+// blocks, and however far apart those are, the window reads its energy.
+TEST_F(LeqHop, ABurstCountsWhateverTheChannelsFftSizeOverlapAndDecimation)
+{
+    ASSERT_NE(Start(), nullptr);
+    Write({{"b16", "(-40, 16.5), (-6, 1.5), (-40, 42)"},
+           {"b18", "(-40, 18.5), (-6, 1.5), (-40, 40)"},
+           {"b22", "(-40, 22.5), (-6, 1.5), (-40, 36)"}});
+    for (const char* name : {"b16", "b18", "b22"}) {
+        const std::vector<double> t = Truth(name);
+        ASSERT_EQ(t.size(), 6u);
+        ASSERT_NEAR(t[0], -21.95, 0.05);
+        for (const Settings& s : kSettings) {
+            // Each burst at the settings that missed it; the last at all of them.
+            if (std::string(name) != "b22" && s.fft != 16384 && s.decimation == 1)
+                continue;
+            const std::string what = std::string(name) + ", " + Name(s);
+            const std::vector<double> r = Run(name, s, 1, 1);
+            EXPECT_NEAR(r[TLeqCalc::kLeq], t[0], 0.2) << what;
+            EXPECT_NEAR(r[TLeqCalc::kLeqT], t[0] + 10.0 * std::log10(t[1] / 3600.0), 0.2) << what;
+            EXPECT_NEAR(r[TLeqCalc::kLsel], t[0] + 10.0 * std::log10(t[1]), 0.2) << what;
+            EXPECT_NEAR(r[TLeqCalc::kLmax], t[2], 0.2) << what;
+            EXPECT_NEAR(r[TLeqCalc::kLmin], t[3], 0.2) << what;
+        }
+    }
+}
+
+// A level that steps every 2 s: Lmax and Lmin with Fast and Slow (C weighted) read the same
+// at FFT 1024 and 16384, and what numpy's time weighting reads.
+TEST_F(LeqHop, FastAndSlowReadTheSameAtEveryFftSize)
+{
+    ASSERT_NE(Start(), nullptr);
+    Write({{"steps", "(-10, 2), (-25, 2), (-40, 2), (-20, 2), (-35, 2), (-15, 2), (-30, 2), (-12, 2), (-38, 2), "
+                     "(-18, 2), (-28, 2), (-22, 2)"}});
+    const std::vector<double> t = Truth("steps");
+    ASSERT_EQ(t.size(), 6u);
+    for (WORD averaging : {WORD(1), WORD(3)}) {
+        const double lmax = averaging == 1 ? t[2] : t[4], lmin = averaging == 1 ? t[3] : t[5];
+        std::vector<double> first;
+        for (const Settings& s : {Settings{1024, 0, 1}, Settings{16384, 0, 1}, Settings{16384, 50, 1}}) {
+            const std::string what = (averaging == 1 ? "Fast, " : "Slow, ") + Name(s);
+            const std::vector<double> r = Run("steps", s, averaging, 3);
+            EXPECT_NEAR(r[TLeqCalc::kLmax], lmax, 0.3) << what;
+            EXPECT_NEAR(r[TLeqCalc::kLmin], lmin, 0.3) << what;
+            if (first.empty())
+                first = r;
+            EXPECT_NEAR(r[TLeqCalc::kLmax], first[TLeqCalc::kLmax], 0.3) << what;
+            EXPECT_NEAR(r[TLeqCalc::kLmin], first[TLeqCalc::kLmin], 0.3) << what;
+            EXPECT_NEAR(r[TLeqCalc::kLeq], t[0], 0.2) << what;
+        }
+    }
+}
