@@ -258,7 +258,9 @@ void CLeqAnalysisView::Process(bool final)
             continue;
         if (c.start < 0)
             Begin(c, clock.next, clock.rate);
-        if (clock.next >= c.start) {
+        // Between live runs the rings hold the last run's samples, not this measurement's.
+        const bool going = m_host.Mode() == 2 || final || (m_host.liveRunning && m_host.liveRunning());
+        if (going && clock.next >= c.start) {
             fedAny |= Feed(ch, clock.next, clock.rate, final);
             c.calc->SetElapsed(static_cast<float>(static_cast<double>(clock.next - c.start) / clock.rate),
                                Covered(ch, clock.rate));

@@ -157,6 +157,9 @@ TEST_F(LeqWindow, WhenAnalyzerStopsShowsNothingUntilTheRunEndsAndALiveRunCountsF
     running = false;
     sample = 123456; // the last run's count, until the device starts again
     Open();
+    // Between runs the ring still holds the last run's samples: they are not this one's.
+    view->Process(false);
+    EXPECT_EQ(view->GetCalculator(0)->GetCount(), 0);
     sample = 0;
     running = true;
     for (int i = 0; i < 40; ++i)
