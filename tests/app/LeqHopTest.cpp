@@ -27,7 +27,8 @@ struct Settings {
 class LeqHop : public FrameFixture {
 protected:
     // Files of 1 kHz pieces at 4000 Hz, 16-bit mono, each "name: [(dB, seconds), ...]"; the
-    // truths go to name.txt: Leq, seconds, Lmax and Lmin Fast, Lmax and Lmin Slow.
+    // truths go to name.txt: Leq, seconds, then Lmax and Lmin for Off, Fast, Slow and Forever.
+    // A piece (dB, seconds, seed) is band-limited noise (150..1500 Hz) of that mean square.
     void Write(const std::map<std::string, std::string>& files)
     {
         std::string list;
@@ -39,15 +40,25 @@ protected:
                            "ref = fs * fs / 2\n"
                            "w = np.hanning(N + 1)[:N]\n"
                            "for name, pieces in [" + list + "]:\n"
-                           "    a = np.concatenate([np.full(int(s * rate), 10 ** (db / 20)) for db, s in pieces])\n"
-                           "    x = np.round(fs * a * np.sin(2 * np.pi * 1000 * np.arange(len(a)) / rate + 0.3)).astype(np.int16)\n"
+                           "    parts = []\n"
+                           "    for piece in pieces:\n"
+                           "        db, n = piece[0], int(piece[1] * rate)\n"
+                           "        if len(piece) == 2:\n"
+                           "            parts.append(10 ** (db / 20) * np.sin(2 * np.pi * 1000 * np.arange(n) / rate + 0.3))\n"
+                           "            continue\n"
+                           "        spec = np.fft.rfft(np.random.default_rng(piece[2]).standard_normal(n))\n"
+                           "        f = np.fft.rfftfreq(n, 1 / rate)\n"
+                           "        spec[(f < 150) | (f > 1500)] = 0\n"
+                           "        v = np.fft.irfft(spec, n)\n"
+                           "        parts.append(v / np.sqrt(np.mean(v * v)) * np.sqrt(0.5) * 10 ** (db / 20))\n"
+                           "    x = np.round(fs * np.concatenate(parts)).astype(np.int16)\n"
                            "    f = wave.open('" + Data("wave/") + "' + name + '.wav', 'wb')\n"
                            "    f.setnchannels(1); f.setsampwidth(2); f.setframerate(rate)\n"
                            "    f.writeframes(x.tobytes()); f.close()\n"
                            "    v = x.astype(float)\n"
                            "    ms = np.array([np.sum((w * v[s:s + N]) ** 2) / np.sum(w * w) for s in range(0, len(v) - N + 1, H)])\n"
                            "    out = [10 * np.log10(np.mean(v * v) / ref), len(v) / rate]\n"
-                           "    for B in (2, 11):\n"
+                           "    for B in (1, 2, 11, 10000):\n"
                            "        e, t = [], 0.0\n"
                            "        for k, m in enumerate(ms):\n"
                            "            t = m if k == 0 else (t * k + m) / (k + 1) if k < B else t * (1 - 1 / B) + m / B\n"
@@ -116,7 +127,7 @@ TEST_F(LeqHop, ABurstCountsWhateverTheChannelsFftSizeOverlapAndDecimation)
            {"b22", "(-40, 22.5), (-6, 1.5), (-40, 36)"}});
     for (const char* name : {"b16", "b18", "b22"}) {
         const std::vector<double> t = Truth(name);
-        ASSERT_EQ(t.size(), 6u);
+        ASSERT_EQ(t.size(), 10u);
         ASSERT_NEAR(t[0], -21.95, 0.05);
         for (const Settings& s : kSettings) {
             // Each burst at the settings that missed it; the last at all of them.
@@ -127,27 +138,29 @@ TEST_F(LeqHop, ABurstCountsWhateverTheChannelsFftSizeOverlapAndDecimation)
             EXPECT_NEAR(r[TLeqCalc::kLeq], t[0], 0.2) << what;
             EXPECT_NEAR(r[TLeqCalc::kLeqT], t[0] + 10.0 * std::log10(t[1] / 3600.0), 0.2) << what;
             EXPECT_NEAR(r[TLeqCalc::kLsel], t[0] + 10.0 * std::log10(t[1]), 0.2) << what;
-            EXPECT_NEAR(r[TLeqCalc::kLmax], t[2], 0.2) << what;
-            EXPECT_NEAR(r[TLeqCalc::kLmin], t[3], 0.2) << what;
+            EXPECT_NEAR(r[TLeqCalc::kLmax], t[4], 0.2) << what;
+            EXPECT_NEAR(r[TLeqCalc::kLmin], t[5], 0.2) << what;
         }
     }
 }
 
-// A level that steps every 2 s: Lmax and Lmin with Fast and Slow (C weighted) read the same
-// at FFT 1024 and 16384, and what numpy's time weighting reads.
-TEST_F(LeqHop, FastAndSlowReadTheSameAtEveryFftSize)
+// A level that steps every 2 s: Lmax and Lmin (C weighted) read the same at FFT 1024 and
+// 16384, and what numpy's time weighting reads, from Off to Forever.
+TEST_F(LeqHop, TimeWeightedLevelsReadTheSameAtEveryFftSize)
 {
     ASSERT_NE(Start(), nullptr);
     Write({{"steps", "(-10, 2), (-25, 2), (-40, 2), (-20, 2), (-35, 2), (-15, 2), (-30, 2), (-12, 2), (-38, 2), "
                      "(-18, 2), (-28, 2), (-22, 2)"}});
     const std::vector<double> t = Truth("steps");
-    ASSERT_EQ(t.size(), 6u);
-    for (WORD averaging : {WORD(1), WORD(3)}) {
-        const double lmax = averaging == 1 ? t[2] : t[4], lmin = averaging == 1 ? t[3] : t[5];
+    ASSERT_EQ(t.size(), 10u);
+    const char* const names[] = {"Off", "Fast", "Slow", "Forever"};
+    const WORD averagings[] = {0, 1, 3, 4};
+    for (int a = 0; a < 4; ++a) {
+        const double lmax = t[2 + 2 * a], lmin = t[3 + 2 * a];
         std::vector<double> first;
         for (const Settings& s : {Settings{1024, 0, 1}, Settings{16384, 0, 1}, Settings{16384, 50, 1}}) {
-            const std::string what = (averaging == 1 ? "Fast, " : "Slow, ") + Name(s);
-            const std::vector<double> r = Run("steps", s, averaging, 3);
+            const std::string what = std::string(names[a]) + ", " + Name(s);
+            const std::vector<double> r = Run("steps", s, averagings[a], 3);
             EXPECT_NEAR(r[TLeqCalc::kLmax], lmax, 0.3) << what;
             EXPECT_NEAR(r[TLeqCalc::kLmin], lmin, 0.3) << what;
             if (first.empty())
@@ -155,6 +168,29 @@ TEST_F(LeqHop, FastAndSlowReadTheSameAtEveryFftSize)
             EXPECT_NEAR(r[TLeqCalc::kLmax], first[TLeqCalc::kLmax], 0.3) << what;
             EXPECT_NEAR(r[TLeqCalc::kLmin], first[TLeqCalc::kLmin], 0.3) << what;
             EXPECT_NEAR(r[TLeqCalc::kLeq], t[0], 0.2) << what;
+        }
+    }
+}
+
+// Band-limited noise at -30 dB with a burst of noise at -10 dB, three seeds, weighted flat:
+// the integrated levels against numpy's mean square at the frame's smallest and largest hops.
+TEST_F(LeqHop, NoiseWithABurstReadsItsEnergyForEverySeed)
+{
+    ASSERT_NE(Start(), nullptr);
+    Write({{"n1", "(-30, 22.5, 1), (-10, 1.5, 11), (-30, 36, 21)"},
+           {"n2", "(-30, 22.5, 2), (-10, 1.5, 12), (-30, 36, 22)"},
+           {"n3", "(-30, 22.5, 3), (-10, 1.5, 13), (-30, 36, 23)"}});
+    for (WORD g = 0; g < LeqChannelSettings::kGroups; ++g)
+        frame->LeqSettings[0].Weighting[g] = 0;
+    for (const char* name : {"n1", "n2", "n3"}) {
+        const std::vector<double> t = Truth(name);
+        ASSERT_EQ(t.size(), 10u);
+        for (const Settings& s : {Settings{1024, 90, 1}, Settings{16384, 0, 1}, Settings{1024, 0, 16}}) {
+            const std::string what = std::string(name) + ", " + Name(s);
+            const std::vector<double> r = Run(name, s, 1, 0);
+            EXPECT_NEAR(r[TLeqCalc::kLeq], t[0], 0.2) << what;
+            EXPECT_NEAR(r[TLeqCalc::kLeqT], t[0] + 10.0 * std::log10(t[1] / 3600.0), 0.2) << what;
+            EXPECT_NEAR(r[TLeqCalc::kLsel], t[0] + 10.0 * std::log10(t[1]), 0.2) << what;
         }
     }
 }
