@@ -39,6 +39,8 @@ public:
     void Reset();
     // After every processed block (false) and when a run stops (true).
     void Process(bool final);
+    // Samples between the blocks fed at `rate`: 0.1 s, at most a quarter block.
+    static long long HopSamples(DWORD rate);
     int CountComputedChannels();
     void FillGrid();
     void UpdateValues();
@@ -86,12 +88,6 @@ private:
         double lastRecalc = 0.0; // seconds of samples
     };
     void Begin(Channel& c, long long start, DWORD rate);
-
-public:
-    // Samples between the blocks fed at `rate`: 0.1 s, at most a quarter block.
-    static long long HopSamples(DWORD rate);
-
-private:
 
     UtilityHost m_host;
     std::unique_ptr<CDataGrid> m_grid;

@@ -179,8 +179,8 @@ void TLeqCalc::Compute()
         return;
     }
     auto level = [](double energy) { return static_cast<float>(10.0 * std::log10(energy > 0.0 ? energy : 1e-8)); };
-    // Past the time the blocks stand for (the half block after the last one's middle, a run
-    // that ends between feeds) the last level goes on.
+    // Past the time the blocks hold whole (the newest second or so of a run still going) the
+    // last level goes on.
     const double covered = m_coveredGiven >= 0.0 ? m_coveredGiven : m_covered;
     const double tail = std::max(0.0, static_cast<double>(m_elapsed) - covered);
     const double span = covered + tail;
