@@ -90,9 +90,9 @@ protected:
 };
 } // namespace
 
-// 360 s at 1 Pa, then 60 s at 10 Pa, at the device's rate and at a sound card's: the window is
-// called at steps of 60 ms, then once after six minutes, then every 10 s (a frame with a long
-// hop, or one too busy to analyse every block), and still reads every sample.
+// 36 s at 1 Pa, then 6 s at 10 Pa, at the device's rate and at a sound card's: the window is
+// called at steps of 60 ms, then once after half a minute, then every second (a frame with a
+// long hop, or one too busy to analyse every block), and still reads every sample.
 TEST_F(LeqWindow, ACalibratedToneReadsItsLevelsOverEverySampleHoweverTheWindowIsCalled)
 {
     for (DWORD rate : {4000u, 44100u}) {
@@ -111,17 +111,17 @@ TEST_F(LeqWindow, ACalibratedToneReadsItsLevelsOverEverySampleHoweverTheWindowIs
         for (int i = 0; i < 50; ++i)
             Step(0.06);
         EXPECT_EQ(view->GetCalculator(0)->GetCount(), BlocksIn(sample));
-        Step(360.0 - 3.0);
+        Step(36.0 - 3.0);
         changeAt = sample;
         for (int i = 0; i < 6; ++i)
-            Step(10.0);
+            Step(1.0);
         EXPECT_EQ(view->GetCalculator(0)->GetCount(), BlocksIn(sample));
         const double spl = Spl(1.0); // 93.98 dB
-        const double whole = spl + 10.0 * std::log10((360.0 + 60.0 * 100.0) / 420.0);
+        const double whole = spl + 10.0 * std::log10((36.0 + 6.0 * 100.0) / 42.0);
         EXPECT_NEAR(Shown(TLeqCalc::kLeq), whole, 0.1);
         // LeqT spreads that energy over the 3600 s reference time, Lsel over one second.
-        EXPECT_NEAR(Shown(TLeqCalc::kLeqT), whole + 10.0 * std::log10(420.0 / 3600.0), 0.1);
-        EXPECT_NEAR(Shown(TLeqCalc::kLsel), whole + 10.0 * std::log10(420.0), 0.1);
+        EXPECT_NEAR(Shown(TLeqCalc::kLeqT), whole + 10.0 * std::log10(42.0 / 3600.0), 0.1);
+        EXPECT_NEAR(Shown(TLeqCalc::kLsel), whole + 10.0 * std::log10(42.0), 0.1);
         EXPECT_NEAR(Shown(TLeqCalc::kLmax), spl + 20.0, 0.1);
         EXPECT_NEAR(Shown(TLeqCalc::kLpk), spl + 20.0, 0.1);
         EXPECT_NEAR(Shown(TLeqCalc::kLmin), spl, 0.1);
