@@ -12,6 +12,7 @@
 #include "app/settings/FrameSettings.h"
 #include "app/TChannelProcessing.h"
 #include "utilities/ReverbLinks.h"
+#include "utilities/UtilityHost.h"
 #include "utilities/ThdFreqLinks.h"
 #include "app/settings/WindowPlacement.h"
 #include "records/UtilitySettings.h"
@@ -769,9 +770,9 @@ public:
     int GetTachometerChannel() const;
     float GetTachometerValue(int fromFile, float time) const;
     bool IsTachometerFile(int channel) const;
-    // The Leq window's source: the channel's newest samples in a live run, the next ones from
-    // its file in Post Process mode.
-    bool ReadUtilitySamples(int channel, DWORD count, float* out);
+    // The Leq window's source: `count` samples of the channel from sample number `first` of
+    // the live run, or from frame `first` of its file in Post Process mode.
+    UtilityHost::SampleRead ReadUtilitySamples(int channel, long long first, DWORD count, float* out);
     // A run starts: the results windows reset and, while logging is on, the log files open.
     void BeginUtilityRun();
     // A run ends: Leq's final recalculation, and the log files close.

@@ -211,17 +211,25 @@ UtilityHost CMainFrame::MakeUtilityHost()
     h.tachometerChannel = [this] { return GetTachometerChannel(); };
     h.tachometerValue = [this] { return GetTachometerValue(0, GetSecondsOfDay()); };
     h.latestTachometer = &LatestTachometerValue;
-    h.channelTime = [this](int ch) {
-        if (Settings.OpMode == kPostProcessMode)
-            return GetChannelFileTime(ch);
-        // A live run's time is the device's, the seconds of samples since the run's first: the
-        // wait for the first packet and a late tick don't stretch what the Leq window measures.
-        const DWORD rate = Settings.Processing[ch].SampleFormat.SampleRate;
-        if (InputDevice != nullptr && rate > 0)
-            return static_cast<double>(InputDevice->GetSampleCounter()) / rate;
-        return static_cast<double>(GetSecondsOfDay());
+    h.sampleClock = [this](int ch) {
+        UtilityHost::SampleClock clock;
+        if (Settings.OpMode == kPostProcessMode) {
+            if (const TWaveFile* file = Settings.Files[ch].File.get()) {
+                clock.next = std::min(file->GetPosition(), file->GetEndFrame());
+                clock.rate = file->GetFormat().SampleRate;
+            }
+        } else if (InputDevice != nullptr) {
+            // The device's count of samples: the wait for the first packet and a late tick
+            // don't stretch what the Leq window measures.
+            clock.next = InputDevice->GetSampleCounter();
+            clock.rate = Settings.Processing[ch].SampleFormat.SampleRate;
+        }
+        return clock;
     };
-    h.readSamples = [this](int ch, DWORD count, float* out) { return ReadUtilitySamples(ch, count, out); };
+    h.liveRunning = [this] { return AcquisitionRunning; };
+    h.readSamples = [this](int ch, long long first, DWORD count, float* out) {
+        return ReadUtilitySamples(ch, first, count, out);
+    };
     return h;
 }
 
@@ -277,33 +285,48 @@ float CMainFrame::GetTachometerValue(int fromFile, float time) const
     return LatestTachometerValue;
 }
 
-bool CMainFrame::ReadUtilitySamples(int channel, DWORD count, float* out)
+UtilityHost::SampleRead CMainFrame::ReadUtilitySamples(int channel, long long first, DWORD count, float* out)
 {
-    if (channel < 0 || channel >= kChannels || out == nullptr)
-        return false;
+    using Read = UtilityHost::SampleRead;
+    if (channel < 0 || channel >= kChannels || out == nullptr || first < 0)
+        return Read::Gone;
     if (Settings.OpMode != kPostProcessMode) {
-        if (!AcquisitionRunning || InputDevice == nullptr)
-            return false;
+        // The rings outlive the run's stop, so its last samples count too.
+        if (InputDevice == nullptr)
+            return Read::Gone;
         std::vector<int> block;
         try {
             block.resize(count);
         } catch (const std::bad_alloc&) {
-            return false;
+            return Read::NotYet;
         }
-        if (!InputDevice->ReadRingBlock(channel, static_cast<int>(count), block.data(), TUsbDevice::Now()))
-            return false;
+        switch (InputDevice->ReadSamples(channel, first, static_cast<int>(count), block.data())) {
+        case TUsbDevice::RingRead::Ok: break;
+        case TUsbDevice::RingRead::NotYet: return Read::NotYet;
+        default: return Read::Gone;
+        }
         // Relative to the format's zero, as the channel's own engine is fed.
         const double zero = Settings.Processing[channel].SampleFormat.ZeroValue;
         for (DWORD i = 0; i < count; ++i)
             out[i] = static_cast<float>(block[i] - zero);
-        return true;
+        return Read::Ok;
     }
     TWaveFile* file = Settings.Files[channel].File.get();
-    if (file == nullptr || file->GetEndFrame() < count || file->GetPosition() > file->GetEndFrame() - count)
-        return false;
-    const DWORD first = file->GetPosition();
-    const int slot = static_cast<int>(Settings.Files[channel].FileChannel);
+    if (file == nullptr || first + count > file->GetEndFrame())
+        return Read::NotYet;
+    const TPcmFormat& format = file->GetFormat();
+    const std::size_t bytes = format.BytesPerSample;
+    std::vector<BYTE> raw;
+    try {
+        raw.resize(static_cast<std::size_t>(count) * bytes);
+    } catch (const std::bad_alloc&) {
+        return Read::NotYet;
+    }
+    if (!file->ReadSamples(raw.data(), static_cast<DWORD>(first), count, static_cast<int>(Settings.Files[channel].FileChannel)))
+        return Read::NotYet; // the frame reports a file it can't read and stops
+    // Relative to the format's zero, as the channel's own engine reads a file.
+    const double zero = format.ZeroValue;
     for (DWORD i = 0; i < count; ++i)
-        out[i] = file->GetSample(first + i, static_cast<WORD>(slot), false);
-    return true;
+        out[i] = static_cast<float>(format.DecodeSample(raw.data() + i * bytes) - zero);
+    return Read::Ok;
 }

@@ -6,6 +6,7 @@
 #include "utilities/ResultWindowSupport.h"
 
 #include <algorithm>
+#include <cmath>
 #include <new>
 
 BEGIN_MESSAGE_MAP(CLeqAnalysisView, CUtilityWindow)
@@ -70,11 +71,17 @@ void CLeqAnalysisView::Reset()
     Invalidate();
 }
 
-double CLeqAnalysisView::Now(int channel) const
+UtilityHost::SampleClock CLeqAnalysisView::Clock(int channel) const
 {
-    if (m_host.channelTime)
-        return m_host.channelTime(channel);
-    return GetSecondsOfDay();
+    return m_host.sampleClock ? m_host.sampleClock(channel) : UtilityHost::SampleClock{};
+}
+
+long long CLeqAnalysisView::HopSamples(DWORD rate)
+{
+    // A Hanning window squared adds up to a constant at a quarter block's hop or less: every
+    // sample then weighs alike in the levels.
+    const long long feed = std::llround(TLeqCalc::kFeedSeconds * rate);
+    return std::clamp<long long>(feed, 1, TLeqCalc::kBlock / 4);
 }
 
 int CLeqAnalysisView::CountComputedChannels()
@@ -133,6 +140,8 @@ void CLeqAnalysisView::UpdateValues()
 
 void CLeqAnalysisView::SetupCalculators()
 {
+    // Before a live run starts its first sample is number 0, whatever the last run counted.
+    const bool coming = m_host.Mode() != 2 && !(m_host.liveRunning && m_host.liveRunning());
     for (int ch = 0; ch < 8; ++ch) {
         Channel& c = m_channels[static_cast<std::size_t>(ch)];
         c.calc.reset();
@@ -148,18 +157,93 @@ void CLeqAnalysisView::SetupCalculators()
             c.calc.reset();
             c.buffer.clear();
         }
-        const auto now = static_cast<float>(Now(ch));
-        c.start = now;
-        c.lastFeed = now;
-        c.lastRecalc = now;
-        c.middle = 0.0;
+        const UtilityHost::SampleClock clock = Clock(ch);
+        c.start = -1;
+        if (coming)
+            Begin(c, 0, clock.rate);
+        else if (clock.rate > 0)
+            Begin(c, clock.next, clock.rate);
     }
 }
 
-double CLeqAnalysisView::HalfBlockSeconds(int channel) const
+void CLeqAnalysisView::Begin(Channel& c, long long start, DWORD rate)
 {
-    const DWORD rate = m_host.processing ? m_host.processing[channel].SampleFormat.SampleRate : 0;
-    return rate > 0 ? TLeqCalc::kBlock / 2.0 / rate : 0.0;
+    c.start = start;
+    const long long hop = HopSamples(rate);
+    c.nextBlock = start - (TLeqCalc::kBlock - 1) / hop * hop;
+    c.closedAt = -1;
+    c.lost = 0.0;
+    c.lastRecalc = rate > 0 ? static_cast<double>(start) / rate : 0.0;
+}
+
+UtilityHost::SampleRead CLeqAnalysisView::ReadBlock(int channel, long long end)
+{
+    Channel& c = m_channels[static_cast<std::size_t>(channel)];
+    const long long block = TLeqCalc::kBlock;
+    const long long from = std::max(c.start, c.nextBlock), to = std::min(end, c.nextBlock + block);
+    std::fill(c.buffer.begin(), c.buffer.end(), 0.0f);
+    if (to <= from)
+        return UtilityHost::SampleRead::Ok;
+    return m_host.readSamples(channel, from, static_cast<DWORD>(to - from), c.buffer.data() + (from - c.nextBlock));
+}
+
+double CLeqAnalysisView::Covered(int channel, DWORD rate) const
+{
+    const Channel& c = m_channels[static_cast<std::size_t>(channel)];
+    if (c.closedAt >= 0)
+        return static_cast<double>(c.closedAt - c.start) / rate;
+    // The samples up to the last block's middle and half a hop on weigh whole, on the whole:
+    // those before it weigh more than once, those after less.
+    const long long hop = HopSamples(rate);
+    const double middle = static_cast<double>(c.nextBlock - hop) + TLeqCalc::kBlock / 2.0 + hop / 2.0;
+    return std::max(0.0, (middle - static_cast<double>(c.start)) / rate);
+}
+
+bool CLeqAnalysisView::Feed(int channel, long long now, DWORD rate, bool final)
+{
+    Channel& c = m_channels[static_cast<std::size_t>(channel)];
+    if (!m_host.readSamples || c.closedAt >= 0)
+        return false;
+    const long long block = TLeqCalc::kBlock;
+    const long long hop = HopSamples(rate);
+    const double seconds = static_cast<double>(hop) / rate;
+    bool fed = false, skipped = false;
+    while (c.nextBlock + block <= now) {
+        const UtilityHost::SampleRead read = ReadBlock(channel, now);
+        if (read == UtilityHost::SampleRead::NotYet)
+            return fed;
+        if (read == UtilityHost::SampleRead::Gone) {
+            // The ring went on without us: go on from the newest whole block, whose level
+            // stands for the samples lost.
+            const long long newest = c.nextBlock + (now - block - c.nextBlock) / hop * hop;
+            if (skipped || newest <= c.nextBlock || newest < c.start)
+                return fed;
+            c.lost += static_cast<double>(newest - c.nextBlock) / rate;
+            c.nextBlock = newest;
+            skipped = true;
+            continue;
+        }
+        if (c.nextBlock < c.start) {
+            c.calc->Integrate(c.buffer.data(), seconds);
+        } else {
+            c.calc->Accumulate(c.buffer.data(), seconds + c.lost);
+            c.lost = 0.0;
+        }
+        c.nextBlock += hop;
+        fed = true;
+    }
+    if (final && c.lost == 0.0) {
+        // The run ends: the blocks that reach past its last sample count its last samples in.
+        while (c.nextBlock < now) {
+            if (ReadBlock(channel, now) != UtilityHost::SampleRead::Ok)
+                return fed;
+            c.calc->Integrate(c.buffer.data(), seconds);
+            c.nextBlock += hop;
+        }
+        c.closedAt = now;
+        fed = true;
+    }
+    return fed;
 }
 
 void CLeqAnalysisView::Process(bool final)
@@ -169,40 +253,25 @@ void CLeqAnalysisView::Process(bool final)
         Channel& c = m_channels[static_cast<std::size_t>(ch)];
         if (!c.computed || !c.calc || c.buffer.size() < TLeqCalc::kBlock)
             continue;
-        const auto now = static_cast<float>(Now(ch));
-        float dt = now - c.lastFeed;
-        if (dt < 0.0f) {
-            dt = 0.001f;
-            c.lastFeed = now;
+        const UtilityHost::SampleClock clock = Clock(ch);
+        if (clock.rate == 0)
+            continue;
+        if (c.start < 0)
+            Begin(c, clock.next, clock.rate);
+        // Between live runs the rings hold the last run's samples, not this measurement's.
+        const bool going = m_host.Mode() == 2 || final || (m_host.liveRunning && m_host.liveRunning());
+        if (going && clock.next >= c.start) {
+            fedAny |= Feed(ch, clock.next, clock.rate, final);
+            c.calc->SetElapsed(static_cast<float>(static_cast<double>(clock.next - c.start) / clock.rate),
+                               Covered(ch, clock.rate));
         }
-        if (c.start == kNoStart)
-            c.start = now;
-        float elapsed = now - c.start;
-        // A live run's time of day starts again at midnight; the run goes on across it.
-        if (elapsed < 0.0f && m_host.Mode() != 2)
-            elapsed += 86400.0f;
-        if (elapsed >= 0.0f && (dt >= 0.1f || final))
-            c.calc->SetElapsed(elapsed);
-        bool fed = false;
-        if (dt >= 0.1f) {
-            c.lastFeed = now;
-            fed = m_host.readSamples && m_host.readSamples(ch, TLeqCalc::kBlock, c.buffer.data());
-        }
-        if (fed && elapsed >= 0.0f) {
-            // The block stands for the time since the previous block's middle. A live block
-            // ends now; a file's block starts at the position.
-            const double half = HalfBlockSeconds(ch);
-            const double middle = m_host.Mode() == 2 ? elapsed + half : elapsed - half;
-            c.calc->Accumulate(c.buffer.data(), std::max(0.0, middle - c.middle));
-            c.middle = std::max(c.middle, middle);
-            fedAny = true;
-        }
+        const double now = static_cast<double>(clock.next) / clock.rate;
         const LeqChannelSettings& s = c.calc->GetSettings();
         bool recalc = final;
         if (s.RecalcMode != 1) {
-            float since = now - c.lastRecalc;
-            if (since < 0.0f) {
-                since = 0.001f;
+            double since = now - c.lastRecalc;
+            if (since < 0.0) {
+                since = 0.001;
                 c.lastRecalc = now;
             }
             if (since >= s.Interval) {

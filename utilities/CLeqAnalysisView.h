@@ -1,7 +1,10 @@
-// The Leq window: one TLeqCalc per input channel on view, fed the channel's newest 8192
-// samples at most every 0.1 s while a run goes, its results (over the whole run since the
-// start or Reset) recalculated at the chosen interval and when the run stops, shown in a
-// grid (LeqT, Leq, Lsel, Lpk, Lmax, Lmin, L10, L50, L90). Data logging reads the nine results.
+// The Leq window: one TLeqCalc per input channel on view, fed 8192-sample blocks every 0.1 s
+// of the channel's samples (every 2048 samples at rates above 20480 Hz, so that the blocks'
+// windows overlap enough to weigh every sample alike) from the start or Reset on, however
+// the channel's FFT size, overlap and decimation move the frame on and whether or not the
+// frame analyses every block. Its results (over the whole run since the start or Reset) are
+// recalculated at the chosen interval and when the run stops, and shown in a grid (LeqT, Leq,
+// Lsel, Lpk, Lmax, Lmin, L10, L50, L90). Data logging reads the nine results.
 //
 // The frame owns the window (see CUtilityWindow) and hands it a UtilityHost at Create.
 //
@@ -24,7 +27,6 @@ public:
     static constexpr UINT kOptions = 102;
     static constexpr UINT kReset = 103;
     static constexpr UINT kCopy = 104;
-    static constexpr float kNoStart = -9999.0f;
 
     CLeqAnalysisView() = default;
     ~CLeqAnalysisView() override;
@@ -37,6 +39,8 @@ public:
     void Reset();
     // After every processed block (false) and when a run stops (true).
     void Process(bool final);
+    // Samples between the blocks fed at `rate`: 0.1 s, at most a quarter block.
+    static long long HopSamples(DWORD rate);
     int CountComputedChannels();
     void FillGrid();
     void UpdateValues();
@@ -61,19 +65,29 @@ private:
     using CUtilityWindow::Create; // the window's own Create replaces the generic one
     // Sizes the window by the rule of its rows; cx, cy: the client size (-1: as it is now).
     void ApplySizeRule(int cx = -1, int cy = -1);
-    double Now(int channel) const;
-    // Half a Leq block of the channel's samples, in seconds.
-    double HalfBlockSeconds(int channel) const;
+    UtilityHost::SampleClock Clock(int channel) const;
+    // Feeds the channel's blocks that end by `now` (a sample number) and, when `final`, the
+    // rest up to `now`, zeros past it; true when any was fed.
+    bool Feed(int channel, long long now, DWORD rate, bool final);
+    // Reads the block at the channel's next block start, zeros outside [start, end).
+    UtilityHost::SampleRead ReadBlock(int channel, long long end);
+    // The seconds of the run whose energy the channel's calculator holds whole.
+    double Covered(int channel, DWORD rate) const;
 
     struct Channel {
         std::vector<float> buffer;
         BYTE computed = 0;
         std::unique_ptr<TLeqCalc> calc;
-        float start = kNoStart;
-        float lastFeed = 0.0f;
-        float lastRecalc = 0.0f;
-        double middle = 0.0; // of the last block fed, seconds after the start
+        // Sample numbers: the start (-1: the next Process sets it) and the first sample of the
+        // next block to feed. Blocks lie every hop from the start, beginning with those that
+        // reach back past it, so that every sample of the run weighs alike.
+        long long start = -1;
+        long long nextBlock = 0;
+        long long closedAt = -1; // where a final feed ended the blocks
+        double lost = 0.0;       // seconds of samples a live ring lost, for the next block
+        double lastRecalc = 0.0; // seconds of samples
     };
+    void Begin(Channel& c, long long start, DWORD rate);
 
     UtilityHost m_host;
     std::unique_ptr<CDataGrid> m_grid;

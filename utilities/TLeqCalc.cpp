@@ -9,15 +9,15 @@
 #include <new>
 #include <utility>
 
-ChannelProcessingSettings TLeqCalc::AnalyzerProcessing(ChannelProcessingSettings p, WORD averaging)
+ChannelProcessingSettings TLeqCalc::AnalyzerProcessing(ChannelProcessingSettings p)
 {
     p.FFTsize = kBlock;
     p.DecimationRatio = 1;
     p.ApplyLowPassFilter = 0;
     p.AverageType = 0;
     p.AverageMode = 1;
-    p.AverageBlocks = LeqChannelSettings::BlocksOf(averaging);
-    p.AverageSpeed = averaging;
+    p.AverageBlocks = 1;
+    p.AverageSpeed = 0;
     p.SmoothingWindow = 6;
     p.OverlapPercent = 50;
     p.ChannelProcessing = 0;
@@ -42,12 +42,27 @@ ChannelScalingSettings TLeqCalc::AnalyzerScaling(ChannelScalingSettings s, WORD 
     return s;
 }
 
-WORD TLeqCalc::GroupAveraging(const LeqChannelSettings& settings, int group)
+void TLeqCalc::TimeWeighting::Add(double energy, double seconds, UINT blocks)
 {
-    using G = LeqChannelSettings;
-    if (group == G::kLmaxMin || group == G::kPercentile)
-        return settings.Averaging[group];
-    return 0;
+    const double steps = std::max(0.0, seconds) / kFeedSeconds;
+    if (!m_started || blocks <= 1) {
+        m_energy = energy;
+        m_span = steps;
+        m_started = true;
+        return;
+    }
+    if (m_span + steps <= blocks) {
+        // Still within the averaging's span: the mean of everything so far, by time.
+        const double total = m_span + steps;
+        if (total > 0.0)
+            m_energy = (m_energy * m_span + energy * steps) / total;
+        m_span = total;
+        return;
+    }
+    // (1 - 1/B) of the average stays at each feeding interval.
+    const double keep = std::pow(1.0 - 1.0 / blocks, steps);
+    m_energy = m_energy * keep + energy * (1.0 - keep);
+    m_span += steps;
 }
 
 TLeqCalc::TLeqCalc(const LeqChannelSettings& settings, const ChannelProcessingSettings& processing,
@@ -56,19 +71,19 @@ TLeqCalc::TLeqCalc(const LeqChannelSettings& settings, const ChannelProcessingSe
 {
     try {
         m_window = std::make_unique<TSmoothing>(kBlock, 6, 1);
-        // Groups of the same weighting and averaging read one analyzer: with the defaults two
-        // transforms a block instead of six.
-        std::vector<std::pair<WORD, WORD>> keys;
+        // Groups of the same weighting read one analyzer: with the defaults one transform a
+        // block instead of six.
+        std::vector<WORD> keys;
         bool built = true;
         for (int g = 0; g < LeqChannelSettings::kGroups; ++g) {
-            const std::pair<WORD, WORD> key{settings.Weighting[g], GroupAveraging(settings, g)};
+            const WORD key = settings.Weighting[g];
             const auto found = std::find(keys.begin(), keys.end(), key);
             if (found != keys.end()) {
                 m_analyzerOf[static_cast<std::size_t>(g)] = static_cast<int>(found - keys.begin());
                 continue;
             }
-            const ChannelProcessingSettings p = AnalyzerProcessing(processing, key.second);
-            const ChannelScalingSettings s = AnalyzerScaling(scaling, key.first);
+            const ChannelProcessingSettings p = AnalyzerProcessing(processing);
+            const ChannelScalingSettings s = AnalyzerScaling(scaling, key);
             auto analyzer = std::make_unique<SpectralData>(&p, &s, true);
             if (analyzer->HasError()) {
                 built = false;
@@ -76,6 +91,7 @@ TLeqCalc::TLeqCalc(const LeqChannelSettings& settings, const ChannelProcessingSe
             }
             analyzer->SetScaling(&calibration);
             m_analyzerOf[static_cast<std::size_t>(g)] = static_cast<int>(keys.size());
+            m_analyzerWeighting[keys.size()] = key;
             keys.push_back(key);
             m_analyzers.push_back(std::move(analyzer));
         }
@@ -87,35 +103,61 @@ TLeqCalc::TLeqCalc(const LeqChannelSettings& settings, const ChannelProcessingSe
 
 TLeqCalc::~TLeqCalc() = default;
 
+namespace {
+// Levels in dB and their energies; no energy reads as no level.
+double Energy(float db) { return db <= -999.0f ? 0.0 : std::pow(10.0, db / 10.0); }
+float Level(double energy) { return energy > 0.0 ? static_cast<float>(10.0 * std::log10(energy)) : kNoLevelDb; }
+} // namespace
+
 bool TLeqCalc::IsComplete() const { return m_complete && m_window != nullptr; }
 
-float TLeqCalc::GroupLevel(int group)
+bool TLeqCalc::Analyze(const float* samples)
 {
-    SpectralData& a = *m_analyzers[static_cast<std::size_t>(m_analyzerOf[static_cast<std::size_t>(group)])];
-    return a.TotalLevel(static_cast<UINT>(a.GetFirstBin()), static_cast<UINT>(a.GetLastBin()), 1,
-                        m_settings.Weighting[group]);
+    if (!IsComplete() || !samples)
+        return false;
+    // One total level per analyzer: every group it serves has its weighting.
+    for (std::size_t i = 0; i < m_analyzers.size(); ++i) {
+        SpectralData& a = *m_analyzers[i];
+        std::memcpy(a.GetFrame(), samples, kBlock * sizeof(float));
+        m_window->Apply(a.GetFrame());
+        a.ComputeSpectrum();
+        a.Average(false);
+        m_blockLevel[i] = a.TotalLevel(static_cast<UINT>(a.GetFirstBin()), static_cast<UINT>(a.GetLastBin()), 1,
+                                       m_analyzerWeighting[i]);
+        m_blockEnergy[i] = Energy(m_blockLevel[i]);
+    }
+    return true;
+}
+
+void TLeqCalc::Integrate(const float* samples, double seconds)
+{
+    if (!Analyze(samples))
+        return;
+    using G = LeqChannelSettings;
+    for (int g : {G::kLeqT, G::kLeq, G::kLsel})
+        m_energy[static_cast<std::size_t>(g)] +=
+            m_blockEnergy[static_cast<std::size_t>(m_analyzerOf[static_cast<std::size_t>(g)])] * std::max(0.0, seconds);
 }
 
 void TLeqCalc::Accumulate(const float* samples, double seconds)
 {
-    if (!IsComplete() || !samples)
+    if (!Analyze(samples))
         return;
-    for (auto& a : m_analyzers) {
-        std::memcpy(a->GetFrame(), samples, kBlock * sizeof(float));
-        m_window->Apply(a->GetFrame());
-        a->ComputeSpectrum();
-        a->Average(false);
-    }
+    const auto& analyzerEnergy = m_blockEnergy;
+    const auto& analyzerLevel = m_blockLevel;
+    auto of = [this](int group) { return static_cast<std::size_t>(m_analyzerOf[static_cast<std::size_t>(group)]); };
     using G = LeqChannelSettings;
     const double w = seconds > 0.0 ? seconds : 0.0;
     for (int g : {G::kLeqT, G::kLeq, G::kLsel}) {
-        const double e = std::pow(10.0, GroupLevel(g) / 10.0);
+        const double e = analyzerEnergy[of(g)];
         m_lastEnergy[static_cast<std::size_t>(g)] = e;
         m_energy[static_cast<std::size_t>(g)] += e * w;
     }
-    const float peak = GroupLevel(G::kLpk);
-    const float level = GroupLevel(G::kLmaxMin);
-    m_lastPercentile = GroupLevel(G::kPercentile);
+    const float peak = analyzerLevel[of(G::kLpk)];
+    m_maxMinWeighting.Add(analyzerEnergy[of(G::kLmaxMin)], w, G::BlocksOf(m_settings.Averaging[G::kLmaxMin]));
+    m_percentileWeighting.Add(analyzerEnergy[of(G::kPercentile)], w, G::BlocksOf(m_settings.Averaging[G::kPercentile]));
+    const float level = Level(m_maxMinWeighting.Energy());
+    m_lastPercentile = Level(m_percentileWeighting.Energy());
     m_peak = m_count == 0 ? peak : std::max(m_peak, peak);
     m_max = m_count == 0 ? level : std::max(m_max, level);
     m_min = m_count == 0 ? level : std::min(m_min, level);
@@ -137,10 +179,11 @@ void TLeqCalc::Compute()
         return;
     }
     auto level = [](double energy) { return static_cast<float>(10.0 * std::log10(energy > 0.0 ? energy : 1e-8)); };
-    // Past the time the blocks stand for (the half block after the last one's middle, a run
-    // that ends between feeds) the last level goes on.
-    const double tail = std::max(0.0, static_cast<double>(m_elapsed) - m_covered);
-    const double span = m_covered + tail;
+    // Past the time the blocks hold whole (the newest second or so of a run still going) the
+    // last level goes on.
+    const double covered = m_coveredGiven >= 0.0 ? m_coveredGiven : m_covered;
+    const double tail = std::max(0.0, static_cast<double>(m_elapsed) - covered);
+    const double span = covered + tail;
     auto mean = [&](int g) {
         const auto i = static_cast<std::size_t>(g);
         return span > 0.0 ? (m_energy[i] + m_lastEnergy[i] * tail) / span : m_lastEnergy[i];
@@ -167,8 +210,11 @@ void TLeqCalc::Reset()
     m_energy.fill(0.0);
     m_lastEnergy.fill(0.0);
     m_percentile.Clear();
+    m_maxMinWeighting.Clear();
+    m_percentileWeighting.Clear();
     m_peak = m_max = m_min = m_lastPercentile = 0.0f;
     m_covered = 0.0;
+    m_coveredGiven = -1.0;
     m_count = 0;
 }
 

@@ -36,13 +36,20 @@ struct UtilityHost {
     std::function<int()> tachometerChannel;
     std::function<float()> tachometerValue;
     float* latestTachometer = nullptr; // the frame's copy of the RPM window's value
-    // "Now" of a channel for the Leq window: in a live run the seconds of samples since the
-    // run's first, the file position in Post Process mode.
-    std::function<double(int channel)> channelTime;
-    // The channel's newest `count` samples (live) or the next `count` from its file's position
-    // (Post Process), unscaled; false when that many are not there.
-    std::function<bool(int channel, DWORD count, float* out)> readSamples;
-
+    // Where a channel's samples stand for the Leq window: the number of its next sample (the
+    // samples of a live run received since its first; the file's position in Post Process)
+    // and their rate (0: the channel has none).
+    struct SampleClock {
+        long long next = 0;
+        DWORD rate = 0;
+    };
+    std::function<SampleClock(int channel)> sampleClock;
+    // Whether a live run is going: before one starts, its first sample is number 0.
+    std::function<bool()> liveRunning;
+    enum class SampleRead { Ok, NotYet, Gone };
+    // `count` unscaled samples of the channel from sample number `first`: NotYet when they are
+    // not all there yet, Gone when a live ring no longer holds them.
+    std::function<SampleRead(int channel, long long first, DWORD count, float* out)> readSamples;
     WORD Mode() const { return opMode ? *opMode : 0; }
     // An input channel is on view: enabled on the device (Real Time), enabled and active
     // (Recorder), or with a wave file (Post Process).

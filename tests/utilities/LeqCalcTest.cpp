@@ -70,8 +70,8 @@ TEST(LeqCalc, TheIntegratedLevelsCoverTheWholeTimeFed)
     LeqChannelSettings s;
     auto calc = Make(s);
     ASSERT_TRUE(calc->IsComplete());
-    // Groups of one weighting and averaging share an analyzer.
-    EXPECT_EQ(calc->AnalyzerCount(), 2);
+    // Groups of one weighting share an analyzer.
+    EXPECT_EQ(calc->AnalyzerCount(), 1);
     auto reference = Make(s);
     reference->Accumulate(Tone(1000.0, 1.0e6, 0).data(), 1.0);
     reference->Compute();
@@ -191,4 +191,38 @@ TEST(LeqCalc, AWeightingAt100HzIsTheStandardsMinus19Point1Decibels)
     both->Compute();
     EXPECT_NEAR(both->GetResult(TLeqCalc::kLeq), a->GetResult(TLeqCalc::kLeq), 0.05);
     EXPECT_NEAR(both->GetResult(TLeqCalc::kL50), c->GetResult(TLeqCalc::kLeq), 0.05);
+}
+
+// Fast and Slow average over the time their block counts span at a block every 0.1 s, however
+// densely the blocks come: 3 s quiet then a loud stretch of 0.3 s, and Lmax against the closed
+// form of exponential time weighting, E = E1 + (E0 - E1) (1 - 1/B)^(t / 0.1 s).
+TEST(LeqCalc, TimeWeightingSpansItsTimeWhateverTheBlocksStandFor)
+{
+    struct Case {
+        WORD averaging;
+        double seconds; // each block stands for
+    };
+    const Case cases[] = {{1, 0.1}, {1, 0.025}, {1, 0.05}, {1, 0.3}, {3, 0.1}, {3, 0.02}, {3, 0.15}};
+    auto reference = Make(LeqChannelSettings());
+    reference->Accumulate(Tone(1000.0, 1.0e6, 0).data(), 1.0);
+    reference->Compute();
+    const double loud = reference->GetResult(TLeqCalc::kLeq), quiet = loud - 20.0;
+    for (const Case& c : cases) {
+        LeqChannelSettings s = AllGroups(1, c.averaging);
+        auto calc = Make(s);
+        int block = 0;
+        for (long i = std::lround(3.0 / c.seconds); i > 0; --i)
+            calc->Accumulate(Tone(1000.0, 1.0e5, block++).data(), c.seconds);
+        for (long i = std::lround(0.3 / c.seconds); i > 0; --i)
+            calc->Accumulate(Tone(1000.0, 1.0e6, block++).data(), c.seconds);
+        calc->SetElapsed(3.3f);
+        calc->Compute();
+        const double keep = std::pow(1.0 - 1.0 / LeqChannelSettings::BlocksOf(c.averaging), 0.3 / 0.1);
+        const double e0 = std::pow(10.0, quiet / 10.0), e1 = std::pow(10.0, loud / 10.0);
+        const double lmax = 10.0 * std::log10(e1 + (e0 - e1) * keep);
+        EXPECT_NEAR(calc->GetResult(TLeqCalc::kLmax), lmax, 0.05) << c.averaging << " " << c.seconds;
+        EXPECT_NEAR(calc->GetResult(TLeqCalc::kLmin), quiet, 0.05) << c.averaging << " " << c.seconds;
+        // The integrated levels are not time weighted.
+        EXPECT_NEAR(calc->GetResult(TLeqCalc::kLeq), 10.0 * std::log10((e0 * 3.0 + e1 * 0.3) / 3.3), 0.05);
+    }
 }
