@@ -84,7 +84,7 @@ protected:
                 &frame->Settings.TimeSeriesOpts[0].PlotTop};
     }
 
-    // Types `value` into the plot's top box and presses the key at once.
+    // Types `value` into the plot's top box and presses the key (if any) at once.
     void TypeAndPress(const Plot& p, float value, int key, Qt::KeyboardModifiers modifiers)
     {
         frame->MDIActivate(p.window);
@@ -92,7 +92,8 @@ protected:
         char text[32];
         std::snprintf(text, sizeof text, "%g", value);
         ASSERT_TRUE(QtTypeInto(p.top, text));
-        PressKey(p.top, key, modifiers);
+        if (key != 0)
+            PressKey(p.top, key, modifiers);
     }
 
     // What is drawn is what the box and the record say: the box reads the record, and laying
@@ -258,4 +259,41 @@ TEST_F(TypedThenCommand, ARecordChangedWhileTheSheetIsOpenIsDrawnAsTheSheetLeftI
         EXPECT_EQ(CDialog::PendingModalScripts(), 0u);
         ExpectDrawnAsSet(p, before);
     }
+}
+
+// A configuration loaded (F8) at once after typing: the undo copy the load keeps of the state
+// it replaces holds the typed value, and the loaded one is then drawn as its box and record say.
+TEST_F(TypedThenCommand, ALoadAtOnceAfterTypingKeepsTheTypedValueInItsUndoCopy)
+{
+    const Plot p = Spectrum();
+    const float before = *p.record;
+    ASSERT_TRUE(frame->SaveConfiguration(Data("config/Other.cfg").c_str()));
+    user.ExpectFile(PromptKind::FileOpen, Data("config/Other.cfg"));
+    // The channel's calibration, taken from its wave file, names no file of the cal folder.
+    user.ExpectBox(IDOK, "These calibration files could not be read");
+    TypeAndPress(p, before + 15.0f, Qt::Key_F8, Qt::NoModifier);
+    AfxPumpMessages();
+    EXPECT_EQ(user.Pending(), 0u);
+    const std::string undo = std::string(frame->Settings.Paths.cfg) + "/-Undo.cfg";
+    EXPECT_TRUE(Python("import configparser, sys\nc = configparser.RawConfigParser(strict=False)\n"
+                       "c.read('" + undo + "')\n"
+                       "sys.exit(0 if abs(float(c['SpectrumOpts_0']['PlotTop']) - (" +
+                       std::to_string(before + 15.0f) + ")) < 1e-3 else 1)\n"))
+        << "the undo copy holds the typed top";
+    ASSERT_NE(frame->SpectrumPlot[0], nullptr) << "the loaded configuration reopens the spectrum";
+    ExpectDrawnAsSet(Spectrum(), before);
+}
+
+// The frame closed (its close box) at once after typing: the start-up configuration it writes
+// holds the typed value.
+TEST_F(TypedThenCommand, ClosingAtOnceAfterTypingSavesTheTypedValue)
+{
+    const Plot p = Spectrum();
+    const float typed = *p.record + 15.0f;
+    TypeAndPress(p, typed, 0, Qt::NoModifier);
+    ASSERT_TRUE(Close());
+    EXPECT_TRUE(Python("import configparser, sys\nc = configparser.RawConfigParser(strict=False)\n"
+                       "c.read('" + Data("Durnex.cfg") + "')\n"
+                       "sys.exit(0 if abs(float(c['SpectrumOpts_0']['PlotTop']) - (" + std::to_string(typed) +
+                       ")) < 1e-3 else 1)\n"));
 }
