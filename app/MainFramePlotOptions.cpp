@@ -62,7 +62,6 @@ void CMainFrame::OnPlotOptions()
 void CMainFrame::ShowPlotOptions(int kind, int channel)
 {
     SkipNextEnterRun = 1;
-    FinishPlotTyping();
     auto before = std::make_unique<PlotRecords<kChannels>>();
     auto work = std::make_unique<PlotRecords<kChannels>>();
     // What the frame holds now: taken when the sheet opens as its working copies, and again
@@ -127,7 +126,6 @@ void CMainFrame::ShowPlotOptions(int kind, int channel)
 void CMainFrame::ShowCompositePlotOptions(int kind, int composite)
 {
     SkipNextEnterRun = 1;
-    FinishPlotTyping();
     auto before = std::make_unique<PlotRecords<kComposites>>();
     auto work = std::make_unique<PlotRecords<kComposites>>();
     const auto take = [this](PlotRecords<kComposites>& r) {
