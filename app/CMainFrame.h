@@ -511,6 +511,11 @@ public:
     // copied back and only the open plots whose records changed are refreshed (spectrogram
     // and surface windows rebuilt). kind: 1 time series .. 5 surface.
     void OnPlotOptions();
+    // Every command (menu, key, tool window, a plot's Properties), a configuration loaded from
+    // the tool window's list and the frame's close first apply what the user left typed in a
+    // plot's tool strip, so that they read, save and draw the value the box shows.
+    LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
+    void FinishPlotTyping();
     void ShowPlotOptions(int kind, int channel);
     void ShowCompositePlotOptions(int kind, int composite);
     // What the calibration dialogs need of the frame: folders, the input device, the generator.

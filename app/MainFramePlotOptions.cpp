@@ -9,6 +9,7 @@
 #include "plots/spectrogram/TSpectrogram.h"
 #include "plots/spectrogram/TSurfacePlot.h"
 #include "plots/spectrum/TSpectraPlot.h"
+#include "records/AppMessages.h"
 
 #include <cstring>
 #include <memory>
@@ -32,6 +33,20 @@ struct PlotRecords {
 };
 } // namespace
 
+LRESULT CMainFrame::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
+{
+    // Commands come as WM_COMMAND without a control (menus, keys, the tool windows' buttons,
+    // those posted by the plots); the rest are control notifications, which read nothing.
+    if ((message == WM_COMMAND && lParam == 0) || message == WM_LOAD_CONFIGURATION || message == WM_CLOSE)
+        FinishPlotTyping();
+    return CMDIFrameWnd::WindowProc(message, wParam, lParam);
+}
+
+void CMainFrame::FinishPlotTyping()
+{
+    ForEachOpenPlot([](TPlotBase* plot) { plot->FinishPendingTyping(); });
+}
+
 void CMainFrame::OnPlotOptions()
 {
     SkipNextEnterRun = 1;
@@ -49,17 +64,23 @@ void CMainFrame::ShowPlotOptions(int kind, int channel)
     SkipNextEnterRun = 1;
     auto before = std::make_unique<PlotRecords<kChannels>>();
     auto work = std::make_unique<PlotRecords<kChannels>>();
+    // What the frame holds now: taken when the sheet opens as its working copies, and again
+    // when it closes with OK as what the plots show, so a plot whose record changed meanwhile
+    // (its own tool strip, autoscale) is redrawn with what the sheet wrote back.
+    const auto take = [this](PlotRecords<kChannels>& r) {
+        for (int ch = 0; ch < kChannels; ++ch) {
+            r.Series[ch] = Settings.TimeSeriesOpts[ch];
+            r.Spectrum[ch] = Settings.SpectrumOpts[ch];
+            r.Markers[ch] = Settings.Markers[ch];
+            r.Phase[ch] = Settings.PhaseOpts[ch];
+            r.Spectrogram[ch] = Settings.SpectrogramOpts[ch];
+            r.Surface[ch] = Settings.SurfaceOpts[ch];
+        }
+    };
     WORD scales[kChannels];
-    for (int ch = 0; ch < kChannels; ++ch) {
-        before->Series[ch] = Settings.TimeSeriesOpts[ch];
-        before->Spectrum[ch] = Settings.SpectrumOpts[ch];
-        before->Markers[ch] = Settings.Markers[ch];
-        before->Phase[ch] = Settings.PhaseOpts[ch];
-        before->Spectrogram[ch] = Settings.SpectrogramOpts[ch];
-        before->Surface[ch] = Settings.SurfaceOpts[ch];
+    for (int ch = 0; ch < kChannels; ++ch)
         scales[ch] = Settings.Scaling[ch].AmpScaleType;
-    }
-    *work = *before;
+    take(*work);
     {
         CPlotOptionsMain sheet("Plot Options", this, kind, channel, work->Series, work->Spectrum, work->Markers,
                                work->Phase, work->Spectrogram, work->Surface, 0);
@@ -67,6 +88,7 @@ void CMainFrame::ShowPlotOptions(int kind, int channel)
         if (sheet.DoModal() != IDOK)
             return;
     }
+    take(*before);
     for (int ch = 0; ch < kChannels; ++ch) {
         Settings.TimeSeriesOpts[ch] = work->Series[ch];
         Settings.SpectrumOpts[ch] = work->Spectrum[ch];
@@ -106,17 +128,20 @@ void CMainFrame::ShowCompositePlotOptions(int kind, int composite)
     SkipNextEnterRun = 1;
     auto before = std::make_unique<PlotRecords<kComposites>>();
     auto work = std::make_unique<PlotRecords<kComposites>>();
+    const auto take = [this](PlotRecords<kComposites>& r) {
+        for (int c = 0; c < kComposites; ++c) {
+            r.Spectrum[c] = Settings.CompositeSpectrumOpts[c];
+            r.Markers[c] = Settings.CompositeMarkers[c];
+            r.Phase[c] = Settings.CompositePhaseOpts[c];
+            r.Spectrogram[c] = Settings.CompositeSpectrogramOpts[c];
+            r.Surface[c] = Settings.CompositeSurfaceOpts[c];
+        }
+    };
     WORD scales[kComposites];
-    for (int c = 0; c < kComposites; ++c) {
-        before->Spectrum[c] = Settings.CompositeSpectrumOpts[c];
-        before->Markers[c] = Settings.CompositeMarkers[c];
-        before->Phase[c] = Settings.CompositePhaseOpts[c];
-        before->Spectrogram[c] = Settings.CompositeSpectrogramOpts[c];
-        before->Surface[c] = Settings.CompositeSurfaceOpts[c];
-        // A composite's plots are drawn in the amplitude scale of its source channel.
+    // A composite's plots are drawn in the amplitude scale of its source channel.
+    for (int c = 0; c < kComposites; ++c)
         scales[c] = Settings.Scaling[CompositeRecordChannel(c)].AmpScaleType;
-    }
-    *work = *before;
+    take(*work);
     {
         CPlotOptionsMain sheet("Composite Plot Options", this, kind, composite, nullptr, work->Spectrum, work->Markers,
                                work->Phase, work->Spectrogram, work->Surface, 1);
@@ -124,6 +149,7 @@ void CMainFrame::ShowCompositePlotOptions(int kind, int composite)
         if (sheet.DoModal() != IDOK)
             return;
     }
+    take(*before);
     for (int c = 0; c < kComposites; ++c) {
         Settings.CompositeSpectrumOpts[c] = work->Spectrum[c];
         Settings.CompositeMarkers[c] = work->Markers[c];

@@ -651,6 +651,12 @@ void TPlotBase::FinishTyping()
     ApplyTypedBoxes(true);
 }
 
+void TPlotBase::FinishPendingTyping()
+{
+    if (m_typingPending)
+        FinishTyping();
+}
+
 void TPlotBase::OnTimer(UINT_PTR id)
 {
     if (id != kTypedApplyTimer)

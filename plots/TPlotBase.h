@@ -43,6 +43,10 @@ public:
     // ---- What the frame and run control call.
     // Re-applies the size and settings; derived windows re-read their settings first.
     virtual void UpdateLayout();
+    // Applies what the user typed in the tool strip's value boxes and the window has not taken
+    // yet, as Enter would. The frame calls it before any command runs, so that the command
+    // (a sheet, a print, a save, a run) reads the value the box shows.
+    void FinishPendingTyping();
     // Redraws the panes for a new block of the given time (seconds).
     virtual void UpdateFrame(float time);
     // The selected time segment in seconds; 0 and 0 when there is none.

@@ -120,7 +120,7 @@ POPUP "&Window"
     MENUITEM "Close All Utilities", 57830
 END
 POPUP "&Help"
-    MENUITEM "&Contents...\tF1", 57831
+    MENUITEM "&Contents...", 57831
     MENUITEM "Getting Started", 57862
     MENUITEM "&Search for Help on...", 57832
     MENUITEM SEPARATOR
@@ -128,7 +128,7 @@ POPUP "&Help"
     MENUITEM "Go to Website...", 57836
     MENUITEM "License Agreement...", 57837
     MENUITEM SEPARATOR
-    MENUITEM "&About...", 57784
+    MENUITEM "&About...\tF1", 57784
 END
 )MENU";
 

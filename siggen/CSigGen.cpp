@@ -192,14 +192,15 @@ void CSigGen::BuildWaveform()
         const std::string path(s.UserWave.Path, strnlen(s.UserWave.Path, sizeof s.UserWave.Path));
         std::shared_ptr<TWaveFile> file;
         try {
-            file = std::make_shared<TWaveFile>(path, TWaveFile::kMemory, false, m_links.TempFolder);
+            if (!path.empty())
+                file = std::make_shared<TWaveFile>(path, TWaveFile::kMemory, false, m_links.TempFolder);
         } catch (const std::bad_alloc&) {
             file.reset();
         }
         if (file && !file->IsError())
             request.UserWave[c] = file;
         else
-            Stop("Generator - Failure opening file: " + path);
+            Stop(UserWaveFailureText(path));
     }
     m_wave.reset();
     m_length = 0;
@@ -381,7 +382,11 @@ bool CSigGen::IsLoopedWaveform() const
     }
 }
 
-void CSigGen::OnRun() { StartOutput(); }
+void CSigGen::OnRun()
+{
+    m_userRan = true;
+    StartOutput();
+}
 
 void CSigGen::StartOutput()
 {
@@ -407,11 +412,13 @@ bool CSigGen::StartSoundOutput()
         m_sound.reset();
     }
     // A machine without a sound card is told so once while the window is open, not at every
-    // Run; the port's own message names the cause, so no second box follows it.
+    // Run, and only once the user has run the generator: a live run that starts a window
+    // merely left open (restored at start-up) must not stop on a box; the generator stays idle.
     if (TSoundPort::OutputDeviceCount() == 0) {
-        if (!m_toldNoSoundCard)
+        if (!m_toldNoSoundCard && m_userRan) {
             AfxMessageBox("No sound card is available on this system.", MB_OK | MB_ICONERROR);
-        m_toldNoSoundCard = true;
+            m_toldNoSoundCard = true;
+        }
         return false;
     }
     const int device = m_links.SoundCardIndex ? static_cast<int>(*m_links.SoundCardIndex) : 0;

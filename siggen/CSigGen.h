@@ -114,6 +114,8 @@ private:
     std::unique_ptr<TSoundOutput> m_sound;
     // The missing sound card has been reported since this window opened.
     bool m_toldNoSoundCard = false;
+    // The user pressed this window's Run (a live run also starts the output of an open window).
+    bool m_userRan = false;
     DWORD m_position = 0;
     DWORD m_length = 0;
     SigGenOutputFormat m_format; // 44100 Hz, 16 bits, 1 channel until the first build

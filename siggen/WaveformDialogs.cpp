@@ -412,8 +412,8 @@ void CPulse::OnOK()
         !ReadInt(IDC_PULSE_INTERVAL, "Repetition Interval", interval) ||
         !Accept({IntRange(width, shortest, longest, "Pulse Width must be between %ld and %ld Micro Seconds."),
                  IntRange(interval, shortest, longest * 100,
-                          "Repitition interval must be between %ld and %ld Micro Seconds."),
-                 {width >= interval, "Pulse Width must be less than the repitition interval"}}))
+                          "Repetition interval must be between %ld and %ld Micro Seconds."),
+                 {width >= interval, "Pulse Width must be less than the repetition interval"}}))
         return;
     m_record->WidthUsec = static_cast<INT>(width);
     m_record->IntervalUsec = static_cast<INT>(interval);

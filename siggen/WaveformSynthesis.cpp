@@ -171,6 +171,13 @@ float WhiteNoiseSample()
     return static_cast<float>((a - 0.5) + (b - 0.5));
 }
 
+std::string UserWaveFailureText(const std::string& path)
+{
+    if (path.empty())
+        return "Generator - No wave file was chosen for the User Defined signal.";
+    return "Generator - Failure opening file: " + path;
+}
+
 DWORD PinkLoopLength(std::size_t recordingSamples)
 {
     if (recordingSamples <= 21)
@@ -457,14 +464,15 @@ void GenerateUserWave(TWaveData* wave, const SigGenChannelSettings& s, WORD c, d
     const TWaveData* file = ctx.userWave;
     if (!ctx.userWaveLoaded) {
         try {
-            opened = std::make_unique<TWaveFile>(path, TWaveFile::kMemory, false, ctx.tempFolder);
+            if (!path.empty())
+                opened = std::make_unique<TWaveFile>(path, TWaveFile::kMemory, false, ctx.tempFolder);
         } catch (const std::bad_alloc&) {
             opened.reset();
         }
         if (opened && !opened->IsError())
             file = opened.get();
         else if (ctx.report)
-            ctx.report("Generator - Failure opening file: " + path);
+            ctx.report(UserWaveFailureText(path));
     }
     // A file that does not open leaves the channel silent rather than repeating one sample.
     if (!file || file->GetLength() == 0)

@@ -50,6 +50,10 @@ enum : int {
 };
 }
 
+// What the generator says when a user wave cannot be read: the file named, or, for an empty
+// path, that no file was chosen.
+std::string UserWaveFailureText(const std::string& path);
+
 // Triangular dither of +-1 sample step: the sum of two uniform values, from two CrtRand() draws.
 float WhiteNoiseSample();
 

@@ -4,6 +4,7 @@
 
 #include "res/SigGenDialogIds.h"
 #include "res/resource.h"
+#include "platform/usb/KdrSimulator.h"
 #include "siggen/CSigGen.h"
 #include "wave/TWaveData.h"
 
@@ -67,6 +68,45 @@ TEST_F(SigGenCommand, WithoutASoundCardOneBoxSaysSoOnce)
         EXPECT_FALSE(frame->SigGen->IsRunning()) << run;
     }
     setenv("ALSA_CONFIG_PATH", saved.c_str(), 1);
+    EXPECT_EQ(user.Texts().size(), 1u);
+    EXPECT_EQ(user.Pending(), 0u);
+}
+
+// The generator restored open at start-up and never run by the user: a Real Time Run on a
+// machine without a sound card starts without stopping on a box, the generator staying idle;
+// the user's own Run of the generator then says why, once.
+TEST_F(SigGenCommand, ARunStartsARestoredGeneratorWithoutABoxAboutTheMissingSoundCard)
+{
+    ASSERT_NE(Start(), nullptr);
+    frame->Settings.UseSoundCardForOutput = 1;
+    ASSERT_NO_FATAL_FAILURE(OpenGenerator());
+    ASSERT_TRUE(Close());
+    kdrsim::Reset();
+    kdrsim::SelectSimulator(true);
+    kdrsim::UseTestClock(true);
+    ASSERT_NE(Start(), nullptr);
+    ASSERT_NE(frame->SigGen, nullptr) << "restored at start-up";
+    for (int i = 0; i < 2000 && (frame->SigGen->IsBuilding() || !frame->SigGen->GetWaveform()); ++i)
+        AfxPumpMessages(5);
+    UseChannelZeroAlone(frame->Settings, 0);
+    const std::string saved = std::getenv("ALSA_CONFIG_PATH");
+    setenv("ALSA_CONFIG_PATH", DURNEX_TEST_DATA "/asound-none.conf", 1);
+
+    frame->ExecuteCommand(ID_RUN);
+    AfxPumpMessages(5);
+    EXPECT_TRUE(frame->AcquisitionRunning);
+    EXPECT_FALSE(frame->SigGen->IsRunning());
+    EXPECT_TRUE(user.Texts().empty());
+    frame->ExecuteCommand(ID_STOP);
+    EXPECT_FALSE(frame->AcquisitionRunning);
+
+    user.ExpectBox(IDOK, "No sound card is available on this system.");
+    ASSERT_TRUE(QtClickButton(frame->SigGen.get(), 401));
+    AfxPumpMessages(5);
+    EXPECT_FALSE(frame->SigGen->IsRunning());
+    setenv("ALSA_CONFIG_PATH", saved.c_str(), 1);
+    kdrsim::Reset();
+    kdrsim::SelectSimulator(false);
     EXPECT_EQ(user.Texts().size(), 1u);
     EXPECT_EQ(user.Pending(), 0u);
 }

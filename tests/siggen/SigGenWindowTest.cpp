@@ -329,3 +329,23 @@ TEST_F(Generator, AUserWaveIsReadBeforeTheBuildAndAMissingOneLeavesSilence)
     EXPECT_EQ(gen->GetWaveform()->GetLength(), 0u);
     delete gen;
 }
+
+// User Defined with OK and no file chosen: the message says that no file was chosen (not a
+// failure to open a file it cannot name), once, and the channel stays silent.
+TEST_F(Generator, UserDefinedWithoutAFileSaysNoneWasChosen)
+{
+    CSigGen* gen = Open();
+    ScriptedUser user;
+    user.ExpectBox(IDOK, "Generator - No wave file was chosen for the User Defined signal.");
+    CDialog::ScriptModal([&](CWnd& d) {
+        static_cast<CDialog&>(d).SetDlgItemText(1947, "");
+        Click(&d, IDOK);
+    });
+    Pick(gen, 404, "User Defined");
+    Settle(gen);
+    EXPECT_EQ(channel[0].Type, 13);
+    EXPECT_EQ(user.Texts().size(), 1u);
+    ASSERT_NE(gen->GetWaveform(), nullptr);
+    EXPECT_EQ(gen->GetWaveform()->GetLength(), 0u);
+    delete gen;
+}

@@ -180,6 +180,11 @@ TEST(WaveformBuilder, AUserWaveFileDecidesTheOutputFormat)
     EXPECT_EQ(reports[0], "Generator - Failure opening file: " + path.string());
     for (DWORD i = 0; i < 100; ++i)
         ASSERT_EQ(wave.GetSample(i, 0, false), 0.0);
+    // No file chosen at all: said so, rather than a failure naming nothing.
+    ch[0].UserWave.Path[0] = '\0';
+    GenerateUserWave(&wave, ch[0], 0, 1.0, ctx);
+    ASSERT_EQ(reports.size(), 2u);
+    EXPECT_EQ(reports[1], "Generator - No wave file was chosen for the User Defined signal.");
 }
 
 TEST(WaveformBuilder, ProgressIsReportedEveryThousandFrames)

@@ -235,8 +235,8 @@ TEST_F(WaveformDialogs, PulseLimitsFollowTheOutputRate)
                       Click(d, IDOK);
                   },
                   {"Pulse Width must be between 20 and 2000000 Micro Seconds.",
-                   "Repitition interval must be between 20 and 200000000 Micro Seconds.",
-                   "Pulse Width must be less than the repitition interval"}),
+                   "Repetition interval must be between 20 and 200000000 Micro Seconds.",
+                   "Pulse Width must be less than the repetition interval"}),
               IDOK);
     EXPECT_EQ(pulse.WidthUsec, 20);
     EXPECT_EQ(pulse.IntervalUsec, 200000000);
