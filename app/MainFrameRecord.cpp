@@ -305,9 +305,21 @@ void CMainFrame::DrainRingsToFiles(bool final)
         MoveRingPieces(final);
     if (!final)
         return;
-    for (int ch = 0; ch < kChannels; ++ch)
-        if (DrainsChannel(ch))
-            (void)Settings.Files[ch].File->UpdateHeaderSizes(); // one that fails now is written at the save
+    for (int ch = 0; ch < kChannels; ++ch) {
+        if (!DrainsChannel(ch))
+            continue;
+        TWaveFile* file = Settings.Files[ch].File.get();
+        // A user's file recorded into in place (no backup copy) had its calibration chunk
+        // written over by the samples: it is made whole again, as after any edit of such a file.
+        // It still counts as unsaved, so a close asks about the recording as about any other.
+        if (Settings.OpMode == kRecorder && RecordedWave[ch] == file && !file->IsUntitled() &&
+            file->GetMode() == TWaveFile::kStreamed && file->GetWorkingCopy() == file->GetFileName()) {
+            (void)file->SaveStreamed(); // a failure has said so; the save the close offers tries again
+            file->SetModified(true);
+            continue;
+        }
+        (void)file->UpdateHeaderSizes(); // one that fails now is written at the save
+    }
     const long long lost = InputDevice->GetLostPackets();
     if (lost > 0) {
         char text[300];

@@ -10,9 +10,12 @@
 #include "platform/usb/KdrSimulator.h"
 #include "res/resource.h"
 #include "wave/TWaveFile.h"
+#include "wave/WaveCalibrationBlock.h"
 #include "wave/WorkingFile.h"
 
 #include <algorithm>
+#include <array>
+#include <cstring>
 #include <cmath>
 #include <csignal>
 #include <cstdio>
@@ -111,6 +114,33 @@ protected:
                                  "    at += n\n"
                                  "assert at == len(v), (len(v), at)\n");
     }
+    // A calibration chunk (enabled, named "Rig 7") after the RIFF chunk of a wave file.
+    static void AppendCalibrationChunk(const std::string& path)
+    {
+        WaveCalibrationBlock block;
+        std::strcpy(block.Name, "Rig 7");
+        for (ChannelCalibration& c : block.Channel) {
+            c.IsEnabled = 1;
+            c.CalRatio = 2.5f;
+            c.DTGain = 1.0f;
+            std::strcpy(c.ChannelName, "Crown");
+        }
+        std::array<std::uint8_t, WaveCalibrationBlock::kSize> bytes{};
+        block.WriteToBytes(bytes);
+        std::ofstream out(path, std::ios::binary | std::ios::app);
+        const std::uint32_t head[2] = {WaveCalibrationBlock::kChunkId, WaveCalibrationBlock::kSize};
+        out.write(reinterpret_cast<const char*>(head), sizeof head); // little-endian, as the file wants
+        out.write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
+    }
+    static bool HasCalibrationChunk(const std::string& path)
+    {
+        return frametest::Python("import struct\n"
+                                 "b = open('" + path + "', 'rb').read()\n"
+                                 "at = 8 + struct.unpack('<I', b[4:8])[0]\n"
+                                 "at += at & 1\n"
+                                 "assert struct.unpack('<II', b[at:at+8]) == (102, 2048), b[at:at+8]\n"
+                                 "assert b[at+8:at+8+260].split(b'\\0')[0] == b'Rig 7'\n");
+    }
     int Asked(const std::string& part) const
     {
         return int(std::count_if(asked.begin(), asked.end(),
@@ -151,6 +181,7 @@ TEST_F(KeptSamples, ARecorderRunAppendsToTheChannelsFileAndExitThenAsks)
                         "w = wave.open('" + saved + "', 'wb')\n"
                         "w.setnchannels(1); w.setsampwidth(3); w.setframerate(4000)\n"
                         "w.writeframes(b''.join((8 * k).to_bytes(3, 'little', signed=True) for k in range(24680)))\n"));
+                    AppendCalibrationChunk(saved);
                     Prepare(1, waveFileMode, makeBackup);
                     CopyField(frame->Settings.Files[0].FilePath, saved.c_str());
                     frame->ReopenAndApplyAllWaveFiles();
@@ -176,6 +207,13 @@ TEST_F(KeptSamples, ARecorderRunAppendsToTheChannelsFileAndExitThenAsks)
                 ASSERT_GT(added, 4000);
                 ASSERT_EQ(frame->Settings.Files[0].File.get(), file);
                 EXPECT_EQ(file->GetEndFrame(), DWORD(before.back().frames + added));
+                if (into == Into::SavedFile && waveFileMode == 1 && makeBackup == 0) {
+                    // Recorded into in place, the file itself is whole at Stop, calibration and all.
+                    std::vector<Stretch> now = before;
+                    now.push_back({-6, added});
+                    EXPECT_TRUE(Holds(saved, now));
+                    EXPECT_TRUE(HasCalibrationChunk(saved));
+                }
 
                 answers = {{kUnsaved, IDCANCEL}};
                 asked.clear();
@@ -190,6 +228,8 @@ TEST_F(KeptSamples, ARecorderRunAppendsToTheChannelsFileAndExitThenAsks)
                 ASSERT_TRUE(file->GetMode() == TWaveFile::kMemory ? file->Save() : file->SaveStreamedAs());
                 before.push_back({-6, added});
                 EXPECT_TRUE(Holds(path, before));
+                if (into == Into::SavedFile)
+                    EXPECT_TRUE(HasCalibrationChunk(path));
                 frame->DropAllWaveFiles();
                 ASSERT_TRUE(Close());
                 fs::remove_all(Data("wave"));
