@@ -286,7 +286,9 @@ TEST_F(KeptSamples, ExitCloseAndLoadingAConfigurationAskBeforeTheBuffersGo)
                 const HWND h = frame->GetSafeHwnd();
                 bool gone = false;
                 if (road == Road::LoadConfiguration) {
-                    gone = frame->LoadConfiguration(config.c_str());
+                    user.ExpectFile(PromptKind::FileOpen, config); // F8's file dialog
+                    frame->ExecuteCommand(ID_CONFIG_LOAD);
+                    gone = frame->Settings.Files[0].File == nullptr;
                 } else {
                     if (road == Road::Exit)
                         frame->ExecuteCommand(ID_APP_EXIT);
