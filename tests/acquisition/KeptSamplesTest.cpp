@@ -18,7 +18,6 @@
 #include <cstring>
 #include <cmath>
 #include <csignal>
-#include <cstdio>
 #include <filesystem>
 #include <fcntl.h>
 #include <fstream>
@@ -378,7 +377,7 @@ TEST_F(KeptSamples, AnUndoCopyOfAnInPlaceEditKilledMidwayIsKeptAndNamedAtTheNext
     ASSERT_TRUE(WIFSIGNALED(how));
     char told[2] = {};
     const bool finished = read(pipeFds[0], told, 2) == 1 && told[0] == 'd';
-    std::printf("the cut was killed %s\n", finished ? "after it returned" : "while it moved frames");
+    RecordProperty("killed", finished ? "after the cut returned" : "while the cut moved frames");
     close(pipeFds[0]);
     std::vector<fs::path> undo;
     for (const auto& e : fs::directory_iterator(Data("wave")))
