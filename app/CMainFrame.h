@@ -298,6 +298,9 @@ public:
     // Recorder runs: the recording files are made or checked before the run; every wave-writing
     // tick appends what the rings hold since the last one, by absolute sample number.
     bool PrepareRecordingFiles();
+    // A file chosen for a recorded channel, made ready to have the run appended at its end (an
+    // in-memory one given room); false, after a message naming the cause, when it cannot be.
+    bool ReadyToAppend(int channel);
     void WriteRecordingBlock();
     bool SplitRecordingFile(int channel);
     std::string RecordingFileName(int channel) const;
@@ -671,6 +674,10 @@ public:
     void AttachWaveFileToPlots(int channel);
     // False when the user cancelled.
     bool CloseAllWaveFiles();
+    // Before the Real Time buffers of a run go (Exit, close, loading a configuration): asks,
+    // and on Yes saves each as a recording file in the wave folder. False when the user
+    // cancelled or a buffer could not be saved: then nothing is to be closed.
+    bool KeepRealTimeBuffers();
     // Deletes every channel's file and lets its plots go back to the live buffer.
     void DropAllWaveFiles();
     int CountOpenWaveFiles() const;
@@ -687,6 +694,9 @@ public:
     // alone is not work the user would miss); compared with the channel's current file.
     const TWaveFile* EditedWave[kChannels] = {};
     void NoteSampleEdit(int channel);
+    // The file of each channel a Recorder run wrote into: until it is saved it counts as
+    // unsaved, also when it is edited in place (counted only while EditedWave still names it).
+    const TWaveFile* RecordedWave[kChannels] = {};
 
     // Edit commands on the active plot's selection (MainFrameEdit*.cpp).
     void OnEditUndo();

@@ -20,7 +20,9 @@
 #include <iterator>
 #include <cstring>
 #include <filesystem>
+#include <string>
 #include <system_error>
+#include <vector>
 
 namespace {
 
@@ -103,7 +105,7 @@ int CMainFrame::CountUnsavedNewFiles() const
         }
         // A named file edited in memory or on a working copy loses its edits on closing; one
         // streamed without a copy already holds them.
-        if (EditedWave[c] == file && file->HasUnsavedEdits())
+        if (EditedWave[c] == file && (file->HasUnsavedEdits() || (RecordedWave[c] == file && file->IsModified())))
             ++count;
     }
     return count;
@@ -437,10 +439,55 @@ void CMainFrame::DropAllWaveFiles()
     ToolbarUpdateState();
 }
 
+bool CMainFrame::KeepRealTimeBuffers()
+{
+    std::vector<int> held;
+    for (int c = 0; c < kChannels; ++c) {
+        const TWaveFile* file = Settings.Files[c].File.get();
+        if (file != nullptr && file->IsUntitled() && file->GetEndFrame() > 0)
+            held.push_back(c);
+    }
+    if (held.empty())
+        return true;
+    const int answer = AfxMessageBox("Data is still available in the Real-Time data buffers.\r"
+                                     "Do you want to keep this data?\r\r"
+                                     "Yes saves each channel's buffer in the wave folder as "
+                                     "Ch_<channel>_<date>_<time>.wav; No discards it.",
+                                     MB_YESNOCANCEL | MB_ICONQUESTION);
+    if (answer == IDCANCEL)
+        return false;
+    if (answer != IDYES)
+        return true;
+    std::string saved;
+    for (int c : held) {
+        TWaveFile& file = *Settings.Files[c].File;
+        const std::string name = RecordingFileName(c);
+        file.SetFileName(name);
+        const bool ok = file.GetMode() == TWaveFile::kMemory ? file.Save() : file.SaveStreamedAs();
+        if (!ok) {
+            // A buffer on disk that could not be moved stays in its working file, which the next
+            // start offers; one in memory stays open with the program.
+            if (file.GetMode() == TWaveFile::kMemory)
+                file.ForgetName();
+            AfxMessageBox("The Real-Time data buffer of channel " + std::to_string(c) + " could not be saved as " +
+                              name + " (the wave folder may be full or write-protected).  The program stays open" +
+                              (saved.empty() ? "." : "; these buffers are saved:" + saved),
+                          MB_OK | MB_ICONSTOP);
+            return false;
+        }
+        saved += "\r" + name;
+    }
+    AfxMessageBox("The Real-Time data buffers are saved:" + saved, MB_OK | MB_ICONINFORMATION);
+    return true;
+}
+
 bool CMainFrame::CloseAllWaveFiles()
 {
     StopRunAndPlayback();
     if (Settings.OpMode == kRealTime) {
+        // A run's buffers are the user's samples: they go only when the user says so.
+        if (!KeepRealTimeBuffers())
+            return false;
         DropAllWaveFiles();
         return true;
     }

@@ -111,6 +111,8 @@ bool CMainFrame::PrepareRecordingFiles()
             else
                 f.IsActive = 0;
         }
+        if (f.IsActive != 0 && !ReadyToAppend(ch))
+            f.IsActive = 0;
         if (f.IsActive != 0)
             ++recorded;
     }
@@ -124,6 +126,47 @@ bool CMainFrame::PrepareRecordingFiles()
     }
     RecordedSamples = 0;
     UpdateTitle();
+    return true;
+}
+
+bool CMainFrame::ReadyToAppend(int channel)
+{
+    TWaveFile& file = *Settings.Files[channel].File;
+    const char* path = Settings.Files[channel].FilePath[0] != '\0' ? Settings.Files[channel].FilePath
+                                                                    : file.GetFileName().c_str();
+    char text[900];
+    if (file.GetMode() == TWaveFile::kResource) {
+        std::snprintf(text, sizeof text,
+                      "The file selected on channel %d (%s) is read-only data of the program.  Recording will be "
+                      "disabled for this channel.",
+                      channel, path);
+        AfxMessageBox(text, MB_OK | MB_ICONINFORMATION);
+        return false;
+    }
+    if (file.GetMode() == TWaveFile::kMemory) {
+        // A file held in memory has the length it was loaded with: the run gets the room a new
+        // in-memory recording would get, after the samples it holds.
+        const TPcmFormat format = file.GetFormat();
+        const std::uint64_t room = std::uint64_t(Settings.FileIO.MaxRamRecordingTimeSecs) * format.SampleRate;
+        const std::uint64_t most = format.BlockAlign() > 0 ? 0xFFFFFFF0ull / format.BlockAlign() : 0;
+        const std::uint64_t wanted = std::min<std::uint64_t>(std::uint64_t(file.GetEndFrame()) + room, most);
+        const char* cause = nullptr;
+        if (wanted <= file.GetEndFrame())
+            cause = room == 0 ? "MaxRamRecordingTimeSecs is 0, which leaves no room after its samples"
+                              : "it already holds as many samples as a wave file can";
+        else if (wanted > file.GetLength() && !file.Resize(DWORD(wanted)))
+            cause = "no memory could be had for MaxRamRecordingTimeSecs of samples after the ones it holds";
+        if (cause != nullptr) {
+            std::snprintf(text, sizeof text,
+                          "The file selected on channel %d (%s) is held in memory (WaveFileMode 0) and cannot take "
+                          "a recording after its %.1f seconds: %s.  Recording will be disabled for this channel.",
+                          channel, path, file.FramesToSeconds(file.GetEndFrame()), cause);
+            AfxMessageBox(text, MB_OK | MB_ICONINFORMATION);
+            return false;
+        }
+    }
+    // A run adds to what the file holds, wherever opening, playing or rewinding left its position.
+    file.SetPosition(file.GetEndFrame());
     return true;
 }
 
@@ -262,9 +305,21 @@ void CMainFrame::DrainRingsToFiles(bool final)
         MoveRingPieces(final);
     if (!final)
         return;
-    for (int ch = 0; ch < kChannels; ++ch)
-        if (DrainsChannel(ch))
-            (void)Settings.Files[ch].File->UpdateHeaderSizes(); // one that fails now is written at the save
+    for (int ch = 0; ch < kChannels; ++ch) {
+        if (!DrainsChannel(ch))
+            continue;
+        TWaveFile* file = Settings.Files[ch].File.get();
+        // A user's file recorded into in place (no backup copy) had its calibration chunk
+        // written over by the samples: it is made whole again, as after any edit of such a file.
+        // It still counts as unsaved, so a close asks about the recording as about any other.
+        if (Settings.OpMode == kRecorder && RecordedWave[ch] == file && !file->IsUntitled() &&
+            file->GetMode() == TWaveFile::kStreamed && file->GetWorkingCopy() == file->GetFileName()) {
+            (void)file->SaveStreamed(); // a failure has said so; the save the close offers tries again
+            file->SetModified(true);
+            continue;
+        }
+        (void)file->UpdateHeaderSizes(); // one that fails now is written at the save
+    }
     const long long lost = InputDevice->GetLostPackets();
     if (lost > 0) {
         char text[300];
@@ -344,14 +399,24 @@ void CMainFrame::NoteRingPiece(int count, const bool* channels)
 
 bool CMainFrame::WritePieceToAll(const std::int32_t* pieces, int count, const bool* channels)
 {
+    const bool recorder = Settings.OpMode == kRecorder;
     TWaveFile::WriteMark marks[kChannels];
     for (int ch = 0; ch < kChannels; ++ch) {
         if (!channels[ch])
             continue;
         TWaveFile* file = Settings.Files[ch].File.get();
         marks[ch] = file->GetWriteMark();
-        if (file->WriteFloatSamples(pieces + std::size_t(ch) * kPiece, DWORD(count)))
+        // A recording only ever adds to its file's end.
+        if (recorder && file->GetPosition() != file->GetEndFrame())
+            file->SetPosition(file->GetEndFrame());
+        if (file->WriteFloatSamples(pieces + std::size_t(ch) * kPiece, DWORD(count))) {
+            if (recorder) {
+                // Samples recorded into a file are work a close must ask about, whatever the file.
+                RecordedWave[ch] = file;
+                EditedWave[ch] = file;
+            }
             continue;
+        }
         // The piece is taken back from the files that took it: the channels end at one sample.
         for (int c = 0; c <= ch; ++c)
             if (channels[c])
@@ -364,8 +429,8 @@ bool CMainFrame::WritePieceToAll(const std::int32_t* pieces, int count, const bo
         if (Settings.OpMode == kRecorder && full)
             std::snprintf(text, sizeof text,
                           "The recording of channel %d has filled its in-memory file (%.0f seconds; "
-                          "MaxRamRecordingTimeSecs sets the length of new recordings).  Recording has stopped; the "
-                          "samples recorded so far are kept.",
+                          "MaxRamRecordingTimeSecs sets the room each recording gets in memory).  Recording has "
+                          "stopped; the samples recorded so far are kept.",
                           ch, file->FramesToSeconds(file->GetLength()));
         else
             std::snprintf(text, sizeof text,
@@ -497,17 +562,25 @@ void CMainFrame::ReportLeftOverTakes()
                           sealed ? "" : " (could not be repaired; read it as it is)");
             list(takes, line);
         } else if ((kind == Kind::Backup || kind == Kind::Undo) && !l.label.original.empty()) {
-            // A copy of a file that is still intact holds nothing the file does not.
-            const bool intact = fs::is_regular_file(l.label.original, bad) &&
-                                (kind == Kind::Undo || SameWaveData(l.path, l.label.original));
+            // A copy of a file that is still intact holds nothing the file does not. An edit made
+            // in the file itself leaves it changed, perhaps half-moved by a crash: its undo copy
+            // holds the frames as they were before, maybe the only ones left.
+            const bool exists = fs::is_regular_file(l.label.original, bad);
+            const bool intact = exists && (kind == Kind::Undo ? !l.label.editedInPlace
+                                                              : SameWaveData(l.path, l.label.original));
             if (intact) {
                 fs::remove(l.path, bad);
                 RemoveWorkingFileLabel(l.path);
                 continue;
             }
-            list(copies, l.name + ": " + (kind == Kind::Undo ? "the undo copy of " : "a working copy of ") +
-                             l.label.original +
-                             (fs::exists(l.label.original, bad) ? " with changes not saved" : ", which is gone"));
+            if (kind == Kind::Undo)
+                list(copies, l.name + ": the undo copy of " + l.label.original +
+                                 (exists ? ", holding its frames as they were before its last edit (the file may be "
+                                           "part-edited)"
+                                         : ", which is gone"));
+            else
+                list(copies, l.name + ": a working copy of " + l.label.original +
+                                 (exists ? " with changes not saved" : ", which is gone"));
         } else {
             list(others, l.name);
         }

@@ -97,6 +97,7 @@ bool TWaveFile::SaveUndo(WORD kind, DWORD first, DWORD end)
     WorkingFileLabel label; // known for what it is after a crash
     label.kind = WorkingFileLabel::Kind::Undo;
     label.original = untitled_ ? workingCopy_ : fileName_;
+    label.editedInPlace = untitled_ || IsEditedInPlace();
     (void)WriteWorkingFileLabel(name, label);
     undoFirst_ = first;
     undoEnd_ = end;

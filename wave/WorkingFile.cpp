@@ -78,6 +78,8 @@ bool WriteWorkingFileLabel(const std::string& file, const WorkingFileLabel& labe
     // A name that would break a line is left out: the label stays readable.
     if (!label.original.empty() && label.original.find_first_of("\r\n") == std::string::npos)
         text += "original=" + label.original + "\n";
+    if (label.kind == WorkingFileLabel::Kind::Undo)
+        text += std::string("edited=") + (label.editedInPlace ? "inplace" : "copy") + "\n";
     if (!label.run.empty())
         text += "run=" + label.run + "\n";
     if (!label.calibration.empty()) {
@@ -128,6 +130,8 @@ bool ReadWorkingFileLabel(const std::string& file, WorkingFileLabel& label)
             label.channel = std::atoi(value.c_str());
         } else if (key == "original") {
             label.original = value;
+        } else if (key == "edited") {
+            label.editedInPlace = value != "copy";
         } else if (key == "run") {
             label.run = value;
         } else if (key == "calibration" && value.size() == 2 * WaveCalibrationBlock::kSize) {

@@ -22,6 +22,10 @@ struct WorkingFileLabel {
     Kind kind = Kind::Unknown;
     int channel = -1;
     std::string original;                  // Backup, Undo: the file it copies or belongs to
+    // Undo: the edit it takes back went into that file itself (edited in place, or a take's own
+    // working file), so the copy may hold the only frames the edit overwrote or removed. Labels
+    // that do not say are taken to mean so.
+    bool editedInPlace = true;
     std::string run;                       // Take, RealTime: the files that end at one sample share it
     std::vector<std::uint8_t> calibration; // Take, RealTime: the calibration chunk's body, or empty
     // RealTime: once the ring wrapped at frame `wrap`, frames [to, wrap) are the oldest and

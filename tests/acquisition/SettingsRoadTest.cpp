@@ -120,6 +120,7 @@ TEST_F(SettingsRoad, ACalibrationFileChosenInTheSheetMakesALiveToneReadInItsUnit
     // Saved and loaded again, the channel reads the same.
     ASSERT_TRUE(frame->SaveConfiguration(Data("config/Mic.cfg").c_str()));
     frame->Settings.Calibration[0].SetDefaults(0);
+    user.ExpectBox(IDNO, "Data is still available in the Real-Time data buffers."); // the run's buffers go
     ASSERT_TRUE(frame->LoadConfiguration(Data("config/Mic.cfg").c_str()));
     EXPECT_EQ(std::string(frame->Settings.Calibration[0].Filename), "Mic50");
     EXPECT_EQ(+frame->Settings.Calibration[0].RefUnits, kUnitSplAir);

@@ -76,6 +76,11 @@ protected:
 
     void TearDown() override
     {
+        // A Real Time run's buffers go with the test, without the question Exit asks about them.
+        if (frame != nullptr && frame->Settings.OpMode == 0) {
+            frame->StopRunAndPlayback();
+            frame->DropAllWaveFiles();
+        }
         // A frame that refused to close (a test that left work unsaved) is destroyed anyway.
         if (frame != nullptr && !Close()) {
             frame->DestroyWindow();

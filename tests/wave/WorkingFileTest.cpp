@@ -3,12 +3,14 @@
 // module; copies compared with their original; labels and their ring line.
 #include "WaveTestSupport.h"
 
+#include "wave/TWaveFile.h"
 #include "wave/WaveCalibrationBlock.h"
 #include "wave/WorkingFile.h"
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -188,4 +190,55 @@ TEST(WorkingFile, LabelsSayWhatTheFileIsAndTheRingLineIsRewrittenInPlace)
     RemoveWorkingFileLabel(path);
     EXPECT_FALSE(ReadWorkingFileLabel(path, read));
     EXPECT_EQ(folder.count(), 0u);
+}
+
+// An undo copy's label says whether its edit went into the file itself, where the copy may hold
+// the only frames the edit overwrote: an edit in place, or in an untitled take's own file; not
+// an edit on a backup working copy. A label that does not say reads as in place.
+TEST(WorkingFile, AnUndoCopysLabelSaysWhetherItsEditWentIntoTheFileItself)
+{
+    TempFolder folder;
+    const TPcmFormat f(8000, 2, 2);
+    std::vector<std::uint8_t> chunks;
+    PutChunk(chunks, "fmt ", FmtBody(1, f.Channels, f.SampleRate, f.BlockAlign(), 16));
+    PutChunk(chunks, "data", PatternBytes(f, 12000));
+    struct Case {
+        const char* name;
+        bool untitled, makeBackup, inPlace;
+    };
+    for (const Case c : {Case{"in place", false, false, true}, Case{"on a backup copy", false, true, false},
+                         Case{"an untitled take", true, false, true}}) {
+        const std::string path = folder.file("w.wav");
+        WriteFile(path, Riff(chunks));
+        std::unique_ptr<TWaveFile> wave(c.untitled ? new TWaveFile(f, false, folder.path())
+                                                   : new TWaveFile(path, TWaveFile::kStreamed, c.makeBackup, folder.path()));
+        ASSERT_FALSE(wave->IsError()) << c.name;
+        if (c.untitled) {
+            const std::vector<std::uint8_t> frames = PatternBytes(f, 12000);
+            ASSERT_TRUE(wave->WriteBytes(frames.data(), DWORD(frames.size()))) << c.name;
+        }
+        ASSERT_TRUE(wave->SaveUndo(TWaveFile::kUndoRemoved, 3001, 7777)) << c.name;
+        std::string undo;
+        for (const auto& e : std::filesystem::directory_iterator(folder.path())) {
+            WorkingFileLabel l;
+            if (e.path().extension() == ".tmp" && ReadWorkingFileLabel(e.path().string(), l) &&
+                l.kind == WorkingFileLabel::Kind::Undo)
+                undo = e.path().string();
+        }
+        ASSERT_FALSE(undo.empty()) << c.name;
+        WorkingFileLabel read;
+        ASSERT_TRUE(ReadWorkingFileLabel(undo, read));
+        EXPECT_EQ(read.editedInPlace, c.inPlace) << c.name;
+        EXPECT_EQ(read.original, c.untitled ? wave->GetWorkingCopy() : path) << c.name;
+        wave.reset();
+        std::filesystem::remove(path);
+        EXPECT_EQ(folder.count(), 0u) << c.name;
+    }
+    const std::string path = folder.file("wavC.tmp");
+    WriteFile(WorkingFileLabelPath(path), {'k', 'i', 'n', 'd', '=', 'u', 'n', 'd', 'o', '\n'});
+    WorkingFileLabel read;
+    read.editedInPlace = false;
+    ASSERT_TRUE(ReadWorkingFileLabel(path, read));
+    EXPECT_TRUE(read.editedInPlace);
+    RemoveWorkingFileLabel(path);
 }

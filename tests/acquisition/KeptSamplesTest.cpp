@@ -1,0 +1,407 @@
+// What a user's samples survive, on the simulator and read back by Python's wave module: a
+// Recorder run appends to the file a channel holds (an opened saved file, a rewound take, kept
+// Real Time buffers) in both wave-file modes, with and without a backup copy, and Exit then asks;
+// Exit, the close box and loading a configuration ask before a Real Time run's buffers go; an
+// in-place cut killed while it moves frames leaves its undo copy to the next start, named.
+#include "acquisition/SimulatedFrameFixture.h"
+
+#include "acquisition/TUsbDevice.h"
+#include "platform/core/MessageBox.h"
+#include "platform/usb/KdrSimulator.h"
+#include "res/resource.h"
+#include "wave/TWaveFile.h"
+#include "wave/WaveCalibrationBlock.h"
+#include "wave/WorkingFile.h"
+
+#include <algorithm>
+#include <array>
+#include <cstring>
+#include <cmath>
+#include <csignal>
+#include <filesystem>
+#include <fcntl.h>
+#include <fstream>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace {
+
+namespace fs = std::filesystem;
+
+// A stretch of a file: `frames` of the device's sine at `db` (0, a, 0, -a from its first frame),
+// or of the ramp 8 k written by Python (db 0).
+struct Stretch {
+    int db;
+    long long frames;
+};
+
+class KeptSamples : public SimulatedFrame {
+protected:
+    // Answers given to questions whose text begins with a key; the rest get their default.
+    std::vector<std::pair<std::string, int>> answers;
+
+    void SetUp() override
+    {
+        SimulatedFrame::SetUp();
+        SetMessageBoxPresenter([this](const MessageBoxRequest& r) {
+            asked.push_back(r.text);
+            for (const auto& [start, answer] : answers)
+                if (r.text.rfind(start, 0) == 0)
+                    return answer;
+            return DefaultMessageBoxAnswer(r.type);
+        });
+    }
+    void TearDown() override
+    {
+        // What a test leaves open goes without the questions about it.
+        if (frame != nullptr) {
+            frame->ExecuteCommand(ID_STOP);
+            frame->DropAllWaveFiles();
+        }
+        SimulatedFrame::TearDown();
+    }
+    void Prepare(WORD mode, WORD waveFileMode, BYTE makeBackup)
+    {
+        ASSERT_NE(Start(), nullptr);
+        frame->Settings.OpMode = mode;
+        for (auto& c : frame->Settings.Composite)
+            c.bIsEnabled = 0;
+        for (int ch = 0; ch < 8; ++ch)
+            frame->Settings.Device.Channels[ch].bIsEnabled = ch == 0 ? 1 : 0;
+        CopyField(frame->Settings.Paths.Wav, Data("wave").c_str());
+        frame->Settings.FileIO.WaveFileMode = waveFileMode;
+        frame->Settings.FileIO.MakeBackup = makeBackup;
+        frame->Settings.FileIO.MaxRamRecordingTimeSecs = 30;
+        frame->Settings.FileIO.RealTimeWaveBufferEnableFlag = 1;
+        frame->Settings.FileIO.RealTimeWaveBufferLengthSecs = 10;
+    }
+    // One run of `seconds` of the device's sine at `db`; the samples the device delivered.
+    long long Run(int db, int seconds)
+    {
+        std::string error;
+        EXPECT_TRUE(kdrsim::ConfigureSources("0=sine:1000:" + std::to_string(db), &error)) << error;
+        frame->ExecuteCommand(ID_RUN);
+        EXPECT_TRUE(frame->AcquisitionRunning);
+        if (!frame->AcquisitionRunning)
+            return 0;
+        EXPECT_TRUE(kdrsim::WaitUntilStreaming(5000));
+        for (int s = 0; s < seconds && frame->AcquisitionRunning; ++s) {
+            kdrsim::AdvanceClock(1000);
+            EXPECT_TRUE(kdrsim::WaitUntilDelivered(20000));
+            frame->DrainRingsToFiles(false);
+        }
+        frame->ExecuteCommand(ID_STOP);
+        return frame->InputDevice->GetSampleCounter();
+    }
+    // The wave file holds exactly these stretches, one after the other.
+    bool Holds(const std::string& path, const std::vector<Stretch>& stretches)
+    {
+        std::string list;
+        for (const Stretch& s : stretches)
+            list += "(" + std::to_string(s.db) + ", " + std::to_string(s.frames) + "),";
+        return frametest::Python("import wave\n"
+                                 "w = wave.open('" + path + "')\n"
+                                 "assert w.getnchannels() == 1 and w.getsampwidth() == 3 and w.getframerate() == 4000\n"
+                                 "d = w.readframes(w.getnframes())\n"
+                                 "v = [int.from_bytes(d[i:i+3], 'little', signed=True) for i in range(0, len(d), 3)]\n"
+                                 "at = 0\n"
+                                 "for db, n in [" + list + "]:\n"
+                                 "    a = round(8388607 * 10 ** (db / 20))\n"
+                                 "    for k in range(n):\n"
+                                 "        want = 8 * k if db == 0 else [0, a, 0, -a][k % 4]\n"
+                                 "        assert v[at + k] == want, (at + k, v[at + k], want)\n"
+                                 "    at += n\n"
+                                 "assert at == len(v), (len(v), at)\n");
+    }
+    // A calibration chunk (enabled, named "Rig 7") after the RIFF chunk of a wave file.
+    static void AppendCalibrationChunk(const std::string& path)
+    {
+        WaveCalibrationBlock block;
+        std::strcpy(block.Name, "Rig 7");
+        for (ChannelCalibration& c : block.Channel) {
+            c.IsEnabled = 1;
+            c.CalRatio = 2.5f;
+            c.DTGain = 1.0f;
+            std::strcpy(c.ChannelName, "Crown");
+        }
+        std::array<std::uint8_t, WaveCalibrationBlock::kSize> bytes{};
+        block.WriteToBytes(bytes);
+        std::ofstream out(path, std::ios::binary | std::ios::app);
+        const std::uint32_t head[2] = {WaveCalibrationBlock::kChunkId, WaveCalibrationBlock::kSize};
+        out.write(reinterpret_cast<const char*>(head), sizeof head); // little-endian, as the file wants
+        out.write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
+    }
+    static bool HasCalibrationChunk(const std::string& path)
+    {
+        return frametest::Python("import struct\n"
+                                 "b = open('" + path + "', 'rb').read()\n"
+                                 "at = 8 + struct.unpack('<I', b[4:8])[0]\n"
+                                 "at += at & 1\n"
+                                 "assert struct.unpack('<II', b[at:at+8]) == (102, 2048), b[at:at+8]\n"
+                                 "assert b[at+8:at+8+260].split(b'\\0')[0] == b'Rig 7'\n");
+    }
+    int Asked(const std::string& part) const
+    {
+        return int(std::count_if(asked.begin(), asked.end(),
+                                 [&](const std::string& t) { return t.find(part) != std::string::npos; }));
+    }
+    std::vector<fs::path> SavedBuffers() const
+    {
+        std::vector<fs::path> found;
+        for (const auto& e : fs::directory_iterator(Data("wave")))
+            if (e.path().filename().string().rfind("Ch_0_", 0) == 0)
+                found.push_back(e.path());
+        return found;
+    }
+};
+
+constexpr const char* kUnsaved = "The file has not been saved.";
+constexpr const char* kBuffers = "Data is still available in the Real-Time data buffers.";
+
+} // namespace
+
+// Whatever the channel's file is and wherever its position stands, a Recorder run adds the
+// device's samples after the ones it holds, which stay exactly; until the file is saved, Exit
+// asks about it (Cancel keeps the program open).
+TEST_F(KeptSamples, ARecorderRunAppendsToTheChannelsFileAndExitThenAsks)
+{
+    enum class Into { SavedFile, RewoundTake, KeptBuffers };
+    const std::string saved = Data("saved.wav");
+    for (const Into into : {Into::SavedFile, Into::RewoundTake, Into::KeptBuffers})
+        for (const WORD waveFileMode : {WORD(0), WORD(1)})
+            for (const BYTE makeBackup : {BYTE(0), BYTE(1)}) {
+                SCOPED_TRACE("case " + std::to_string(int(into)) + ", WaveFileMode " + std::to_string(waveFileMode) +
+                             ", MakeBackup " + std::to_string(makeBackup));
+                fs::create_directories(Data("wave"));
+                std::vector<Stretch> before;
+                if (into == Into::SavedFile) {
+                    ASSERT_TRUE(frametest::Python(
+                        "import wave\n"
+                        "w = wave.open('" + saved + "', 'wb')\n"
+                        "w.setnchannels(1); w.setsampwidth(3); w.setframerate(4000)\n"
+                        "w.writeframes(b''.join((8 * k).to_bytes(3, 'little', signed=True) for k in range(24680)))\n"));
+                    AppendCalibrationChunk(saved);
+                    Prepare(1, waveFileMode, makeBackup);
+                    CopyField(frame->Settings.Files[0].FilePath, saved.c_str());
+                    frame->ReopenAndApplyAllWaveFiles();
+                    ASSERT_NE(frame->Settings.Files[0].File, nullptr);
+                    before.push_back({0, 24680});
+                    // Where a playback or a post-process run may leave it.
+                    frame->Settings.Files[0].File->SetPosition(9000);
+                } else if (into == Into::RewoundTake) {
+                    Prepare(1, waveFileMode, makeBackup);
+                    before.push_back({-12, Run(-12, 2)});
+                    frame->RewindWaveFiles();
+                } else {
+                    Prepare(0, waveFileMode, makeBackup);
+                    before.push_back({-12, Run(-12, 2)});
+                    answers = {{kBuffers, IDYES}};
+                    frame->SetModeRecorder(true);
+                    ASSERT_EQ(Asked(kBuffers), 1);
+                }
+                ASSERT_GT(before.back().frames, 4000);
+                TWaveFile* file = frame->Settings.Files[0].File.get();
+                ASSERT_NE(file, nullptr);
+                const long long added = Run(-6, 2);
+                ASSERT_GT(added, 4000);
+                ASSERT_EQ(frame->Settings.Files[0].File.get(), file);
+                EXPECT_EQ(file->GetEndFrame(), DWORD(before.back().frames + added));
+                if (into == Into::SavedFile && waveFileMode == 1 && makeBackup == 0) {
+                    // Recorded into in place, the file itself is whole at Stop, calibration and all.
+                    std::vector<Stretch> now = before;
+                    now.push_back({-6, added});
+                    EXPECT_TRUE(Holds(saved, now));
+                    EXPECT_TRUE(HasCalibrationChunk(saved));
+                }
+
+                answers = {{kUnsaved, IDCANCEL}};
+                asked.clear();
+                ASSERT_FALSE(Close()) << "Exit closed the program over a recording not saved";
+                EXPECT_EQ(Asked(kUnsaved), 1);
+                ASSERT_NE(frame->Settings.Files[0].File, nullptr);
+
+                // Saved as the user would, the file holds the old samples, then the new.
+                if (file->IsUntitled())
+                    file->SetFileName(Data("wave/kept.wav"));
+                const std::string path = file->GetFileName();
+                ASSERT_TRUE(file->GetMode() == TWaveFile::kMemory ? file->Save() : file->SaveStreamedAs());
+                before.push_back({-6, added});
+                EXPECT_TRUE(Holds(path, before));
+                if (into == Into::SavedFile)
+                    EXPECT_TRUE(HasCalibrationChunk(path));
+                frame->DropAllWaveFiles();
+                ASSERT_TRUE(Close());
+                fs::remove_all(Data("wave"));
+                fs::remove(saved);
+                answers.clear();
+                asked.clear();
+            }
+}
+
+// A file held in memory that cannot be given room for a recording is said before the run, in
+// words that name the cause, and is left as it was: the channel is not recorded.
+TEST_F(KeptSamples, AnInMemoryFileWithoutRoomIsSaidBeforeTheRun)
+{
+    ASSERT_TRUE(frametest::Python("import wave\n"
+                                  "w = wave.open('" + Data("saved.wav") + "', 'wb')\n"
+                                  "w.setnchannels(1); w.setsampwidth(3); w.setframerate(4000)\n"
+                                  "w.writeframes(bytes(3 * 4000))\n"));
+    Prepare(1, 0, 1);
+    frame->Settings.FileIO.MaxRamRecordingTimeSecs = 0;
+    CopyField(frame->Settings.Files[0].FilePath, Data("saved.wav").c_str());
+    frame->ReopenAndApplyAllWaveFiles();
+    ASSERT_NE(frame->Settings.Files[0].File, nullptr);
+    // The other channels a Recorder run records still start it.
+    EXPECT_GT(Run(-6, 1), 0);
+    ASSERT_GE(asked.size(), 1u);
+    EXPECT_NE(asked[0].find("is held in memory (WaveFileMode 0) and cannot take a recording after its 1.0 seconds: "
+                            "MaxRamRecordingTimeSecs is 0"),
+              std::string::npos)
+        << asked[0];
+    EXPECT_EQ(frame->Settings.Files[0].File->GetEndFrame(), 4000u);
+}
+
+// After a Real Time run, Exit, the close box and loading a configuration ask before the buffers
+// go: Cancel changes nothing, No lets them go, Yes saves each as a recording file.
+TEST_F(KeptSamples, ExitCloseAndLoadingAConfigurationAskBeforeTheBuffersGo)
+{
+    enum class Road { Exit, CloseBox, LoadConfiguration };
+    for (const Road road : {Road::Exit, Road::CloseBox, Road::LoadConfiguration})
+        for (const WORD waveFileMode : {WORD(0), WORD(1)})
+            for (const int answer : {IDCANCEL, IDNO, IDYES}) {
+                SCOPED_TRACE("road " + std::to_string(int(road)) + ", WaveFileMode " + std::to_string(waveFileMode) +
+                             ", answer " + std::to_string(answer));
+                fs::create_directories(Data("wave"));
+                Prepare(0, waveFileMode, 1);
+                const std::string config = Data("config/other.cfg");
+                if (road == Road::LoadConfiguration)
+                    ASSERT_TRUE(frame->SaveConfiguration(config.c_str()));
+                const long long frames = Run(-6, 2);
+                ASSERT_GT(frames, 4000);
+                const TWaveFile* buffer = frame->Settings.Files[0].File.get();
+                ASSERT_NE(buffer, nullptr);
+                answers = {{kBuffers, answer}};
+                asked.clear();
+                const HWND h = frame->GetSafeHwnd();
+                bool gone = false;
+                if (road == Road::LoadConfiguration) {
+                    user.ExpectFile(PromptKind::FileOpen, config); // F8's file dialog
+                    frame->ExecuteCommand(ID_CONFIG_LOAD);
+                    gone = frame->Settings.Files[0].File == nullptr;
+                } else {
+                    if (road == Road::Exit)
+                        frame->ExecuteCommand(ID_APP_EXIT);
+                    else
+                        QtWidgetOf(frame)->close();
+                    for (int i = 0; i < 200 && IsWindow(h) && asked.empty(); ++i)
+                        AfxPumpMessages(10);
+                    AfxPumpMessages(20);
+                    gone = !IsWindow(h);
+                }
+                if (gone && road != Road::LoadConfiguration) {
+                    frame = nullptr;
+                    app->ExitInstance();
+                    app.reset();
+                }
+                EXPECT_EQ(Asked(kBuffers), 1);
+                EXPECT_EQ(gone, answer != IDCANCEL);
+                if (answer == IDCANCEL && frame != nullptr) {
+                    EXPECT_EQ(frame->Settings.Files[0].File.get(), buffer);
+                    EXPECT_EQ(buffer->GetEndFrame(), DWORD(frames));
+                }
+                const std::vector<fs::path> kept = SavedBuffers();
+                if (answer == IDYES) {
+                    ASSERT_EQ(kept.size(), 1u);
+                    EXPECT_EQ(Asked(kept[0].string()), 1) << "the saved buffer is named";
+                    EXPECT_TRUE(Holds(kept[0].string(), {{-6, frames}}));
+                } else {
+                    EXPECT_TRUE(kept.empty());
+                }
+                if (frame != nullptr) {
+                    frame->DropAllWaveFiles();
+                    ASSERT_TRUE(Close());
+                }
+                fs::remove_all(Data("wave"));
+                answers.clear();
+            }
+}
+
+// An in-place cut killed once it has begun to move frames: the file is part-moved, and the next
+// start keeps the cut's undo copy, the only place its frames are left, and names it.
+TEST_F(KeptSamples, AnUndoCopyOfAnInPlaceEditKilledMidwayIsKeptAndNamedAtTheNextStart)
+{
+    fs::create_directories(Data("wave"));
+    const std::string path = Data("cut.wav");
+    // Long enough that the cut is still moving frames when the kill comes.
+    constexpr long long kFrames = 3000000, kFirst = 3001, kEnd = 7777;
+    ASSERT_TRUE(frametest::Python(
+        "import wave, array, sys\n"
+        "a = array.array('h', (v for k in range(" + std::to_string(kFrames) + ") for v in (k % 30000, -(k % 30000))))\n"
+        "if sys.byteorder != 'little': a.byteswap()\n"
+        "w = wave.open('" + path + "', 'wb')\n"
+        "w.setnchannels(2); w.setsampwidth(2); w.setframerate(4000)\n"
+        "w.writeframes(a.tobytes())\n"));
+    const std::int64_t watch = 44 + kFirst * 4;
+    char first[4] = {};
+    const int fd = open(path.c_str(), O_RDONLY);
+    ASSERT_GE(fd, 0);
+    ASSERT_EQ(pread(fd, first, 4, watch), 4);
+    int pipeFds[2];
+    ASSERT_EQ(pipe(pipeFds), 0);
+    const pid_t child = fork();
+    if (child == 0) {
+        close(pipeFds[0]);
+        auto* w = new TWaveFile(path, TWaveFile::kStreamed, false, Data("wave"));
+        const char ready = 'r';
+        (void)!write(pipeFds[1], &ready, 1);
+        HGLOBAL cut = w->Cut(DWORD(kFirst), DWORD(kEnd));
+        (void)cut;
+        const char done = 'd';
+        (void)!write(pipeFds[1], &done, 1);
+        for (;;)
+            pause();
+    }
+    close(pipeFds[1]);
+    char c = 0;
+    ASSERT_EQ(read(pipeFds[0], &c, 1), 1);
+    // Killed once the frames at the cut have changed: the move is under way (or just done).
+    for (int i = 0; i < 20000000; ++i) {
+        char now[4] = {};
+        if (pread(fd, now, 4, watch) == 4 && !std::equal(now, now + 4, first))
+            break;
+    }
+    kill(child, SIGKILL);
+    close(fd);
+    int how = 0;
+    ASSERT_EQ(waitpid(child, &how, 0), child);
+    ASSERT_TRUE(WIFSIGNALED(how));
+    char told[2] = {};
+    const bool finished = read(pipeFds[0], told, 2) == 1 && told[0] == 'd';
+    RecordProperty("killed", finished ? "after the cut returned" : "while the cut moved frames");
+    close(pipeFds[0]);
+    std::vector<fs::path> undo;
+    for (const auto& e : fs::directory_iterator(Data("wave")))
+        if (e.path().extension() == ".tmp")
+            undo.push_back(e.path());
+    ASSERT_EQ(undo.size(), 1u);
+
+    ASSERT_NE(Start(), nullptr);
+    ASSERT_EQ(Asked("from an earlier session"), 1) << (asked.empty() ? "" : asked.back());
+    EXPECT_EQ(Asked(undo[0].filename().string() + ": the undo copy of " + path + ", holding its frames as they were"),
+              1)
+        << asked.back();
+    ASSERT_TRUE(fs::exists(undo[0]));
+    ASSERT_TRUE(frametest::Python("import wave, struct\n"
+                                  "w = wave.open('" + undo[0].string() + "')\n"
+                                  "n = w.getnframes()\n"
+                                  "assert n == " + std::to_string(kEnd - kFirst) + ", n\n"
+                                  "d = w.readframes(n)\n"
+                                  "for i in range(n):\n"
+                                  "    k = " + std::to_string(kFirst) + " + i\n"
+                                  "    assert struct.unpack('<hh', d[4*i:4*i+4]) == (k % 30000, -(k % 30000)), i\n"));
+    // Offered again at the next start, until the user deals with it.
+    ASSERT_TRUE(Close());
+    asked.clear();
+    ASSERT_NE(Start(), nullptr);
+    EXPECT_EQ(Asked("the undo copy of"), 1);
+}
