@@ -338,7 +338,8 @@ double SpectralData::LeastLobeShare(int halfWidth) const
 }
 
 double SpectralData::AddToneLeakage(UINT centre, int halfWidth, double lobePower, double floor,
-                                    std::vector<double>& leak, std::vector<double>& spread) const
+                                    std::vector<double>& leak, std::vector<double>& spread, double* offset,
+                                    double* offsetError) const
 {
     const std::vector<double>& w = WindowShape();
     if (w.size() != N || halfWidth < 1 || centre < static_cast<UINT>(halfWidth) || centre + halfWidth >= bins ||
@@ -360,11 +361,25 @@ double SpectralData::AddToneLeakage(UINT centre, int halfWidth, double lobePower
     // sidelobes' tops).
     const double kOffsetError =
         std::clamp(2.0 * std::sqrt(std::max(floor, 0.0) * (2 * halfWidth + 1) / lobePower), 0.001, 0.03);
+    if (offset)
+        *offset = delta;
+    if (offsetError)
+        *offsetError = kOffsetError;
     auto shifted = [&](std::vector<float>& out, double d) {
+        // The rotation by a step, restarted from the exact angle now and then against drift.
+        const double step = 2.0 * M_PI * d / N;
+        const double c = std::cos(step), s = std::sin(step);
+        double ur = 1.0, ui = 0.0;
         for (UINT n = 0; n < N; ++n) {
-            const double a = 2.0 * M_PI * d * n / N;
-            out[2 * n] = static_cast<float>(w[n] * std::cos(a));
-            out[2 * n + 1] = static_cast<float>(w[n] * std::sin(a));
+            if ((n & 255) == 0) {
+                ur = std::cos(step * n);
+                ui = std::sin(step * n);
+            }
+            out[2 * n] = static_cast<float>(w[n] * ur);
+            out[2 * n + 1] = static_cast<float>(w[n] * ui);
+            const double t = ur * c - ui * s;
+            ui = ur * s + ui * c;
+            ur = t;
         }
         return TFft::ComplexTransform(out.data(), static_cast<int>(N), +1);
     };
@@ -510,30 +525,37 @@ SpectralData::ToneParts SpectralData::AnalyseTone(UINT lo, UINT hi) const
     } catch (const std::bad_alloc&) {
         return parts;
     }
-    const double share = AddToneLeakage(k0, W, lobePower, floor, leak, spread);
+    double offset = 0.0, offsetError = 0.0;
+    const double share = AddToneLeakage(k0, W, lobePower, floor, leak, spread, &offset, &offsetError);
     // Without the window's shape nothing can be told apart from the tone's leakage.
     if (!(share > 0.0))
         return parts;
     parts.fundamental = lobePower / share;
 
-    // Harmonics h * f0, each searched within +-2h bins of h times the peak bin; only those
-    // inside the band count.
+    // Harmonics h * f0, each read where the fundamental's frequency (as its lobe places it, to
+    // a fraction of a bin) puts it; only those inside the band count. A search over many bins
+    // would find the noise's largest bin where a harmonic holds only noise.
     struct Lobe {
         long centre, a, b;
         double power;  // leakage of the fundamental taken away
         double spread; // how far that may be off
+        int bins;      // bins it owns
     };
     std::vector<Lobe> lobes;
     const double f0 = BinFrequency(k0);
-    const double top = BinFrequency(hi);
+    const double fc = static_cast<double>(k0) + offset;
+    // The lobe's offset is good to offsetError when the window matches the tone's shape well;
+    // a tone near DC or a window without nulls may read a few hundredths of a bin off.
+    const double placeError = std::max(offsetError, 0.02);
     const int count = std::min(static_cast<int>(std::trunc(highFrequency / f0)) + 1, 40);
     for (int h = 2; h <= count; ++h) {
-        if (h * f0 > top)
+        const double at = h * fc;
+        if (at > static_cast<double>(hi))
             break;
-        const long centre = static_cast<long>(h) * k0;
-        const long a = std::max<long>(from, centre - 2 * h), b = std::min<long>(hi, centre + 2 * h);
-        // The strongest bin once the fundamental's leakage is taken away: a window whose
-        // leakage comes and goes from bin to bin would otherwise lead the search astray.
+        const long a = std::max<long>(from, std::lround(at - h * placeError)),
+                   b = std::min<long>(hi, std::lround(at + h * placeError));
+        // The strongest of those bins once the fundamental's leakage is taken away: a window
+        // whose leakage comes and goes from bin to bin would otherwise lead the search astray.
         long best = -1;
         for (long k = a; k <= b; ++k)
             if (owner[static_cast<std::size_t>(k)] == 0 && (best < 0 || mag[k] - leak[k] > mag[best] - leak[best]))
@@ -541,14 +563,14 @@ SpectralData::ToneParts SpectralData::AnalyseTone(UINT lo, UINT hi) const
         if (best < 0)
             continue;
         ++parts.harmonicCount;
-        Lobe l{best, std::max<long>(from, best - W), std::min<long>(hi, best + W), 0.0, 0.0};
+        Lobe l{best, std::max<long>(from, best - W), std::min<long>(hi, best + W), 0.0, 0.0, 0};
         for (long k = l.a; k <= l.b; ++k) {
             if (owner[static_cast<std::size_t>(k)] != 0)
                 continue;
             owner[static_cast<std::size_t>(k)] = 2;
             l.power += mag[k] - leak[k];
             l.spread += spread[k];
-            parts.harmonicsSpread += spread[k];
+            ++l.bins;
         }
         lobes.push_back(l);
     }
@@ -566,25 +588,38 @@ SpectralData::ToneParts SpectralData::AnalyseTone(UINT lo, UINT hi) const
     // the free bins, leaving out spurs (ten times the median and more), which count once
     // where they are.
     std::vector<double> free;
+    std::vector<UINT> freeBin;
     try {
         free.reserve(hi - from + 1);
+        freeBin.reserve(hi - from + 1);
     } catch (const std::bad_alloc&) {
         return ToneParts{};
     }
-    double freeSpread = 0.0;
+    double freeSpread = 0.0, noiseRef = 0.0;
     auto collect = [&](double guard) {
         free.clear();
+        freeBin.clear();
         freeSpread = 0.0;
         for (UINT k = from; k <= hi; ++k)
-            if (owner[k] == 0 && spreadAll[k] <= guard * std::max(floor, mag[k] - leakAll[k])) {
+            if (owner[k] == 0 && (std::isinf(guard) || spreadAll[k] <= guard * noiseRef ||
+                                  (mag[k] - leakAll[k] > 10.0 * noiseRef && spreadAll[k] <= guard * (mag[k] - leakAll[k])))) {
                 free.push_back(mag[k] - leakAll[k]);
+                freeBin.push_back(k);
                 freeSpread += spreadAll[k];
             }
     };
-    double freeSum = 0.0, typical = 0.0;
+    double freeSum = 0.0, typical = 0.0, limit = 0.0;
     auto estimate = [&] {
         collect(HUGE_VAL);
         const std::size_t unowned = free.size();
+        // The bins are judged against the noise as a whole, not against what each holds:
+        // choosing the bins that happen to hold more would read the noise high. Only a spur
+        // (ten times the median bin) is judged against itself.
+        if (!free.empty()) {
+            std::vector<double> sorted = free;
+            std::nth_element(sorted.begin(), sorted.begin() + sorted.size() / 2, sorted.end());
+            noiseRef = std::max(sorted[sorted.size() / 2], 0.0);
+        }
         // The bins the leakage leaves most certain (against what they hold, or the median bin),
         // widened until there are enough of them; a window that leaks everywhere ends with all free bins,
         // and their spread says what that is worth.
@@ -600,7 +635,7 @@ SpectralData::ToneParts SpectralData::AnalyseTone(UINT lo, UINT hi) const
             freeSum += v;
         std::vector<double> sorted = free;
         std::nth_element(sorted.begin(), sorted.begin() + sorted.size() / 2, sorted.end());
-        const double limit = 10.0 * std::max(sorted[sorted.size() / 2], 0.0);
+        limit = 10.0 * std::max(sorted[sorted.size() / 2], 0.0);
         std::size_t n = 0;
         for (double v : free) {
             if (v <= limit) {
@@ -642,34 +677,105 @@ SpectralData::ToneParts SpectralData::AnalyseTone(UINT lo, UINT hi) const
     if (changed)
         estimate();
 
-    // The noise under the harmonics is taken away; what it may differ from the typical by
-    // (two standard deviations of a power read over that many bins and blocks) and the share
-    // of a harmonic's power a lobe may miss, when it lies between bins, say how far the
-    // harmonics may be off.
+    // How much the noise in a run of m bins scatters, as a share of its mean power: measured
+    // on the free bins themselves, since the averaging, the blocks' overlap and the window all
+    // set it (three blocks averaged at 90 % overlap scatter nearly as much as one block).
+    const int widest = 2 * W + 1;
+    std::vector<double> scatter(static_cast<std::size_t>(widest) + 1, 1.0);
+    int measured = 0;
+    if (typical > 0.0) {
+        for (int m = 1; m <= widest; ++m) {
+            double sum = 0.0, sumSq = 0.0;
+            std::size_t runs = 0;
+            for (std::size_t i = 0; i + m <= free.size(); ++i) {
+                if (freeBin[i + m - 1] - freeBin[i] != static_cast<UINT>(m - 1))
+                    continue;
+                double run = 0.0;
+                bool spur = false;
+                for (int j = 0; j < m && !spur; ++j) {
+                    run += free[i + j];
+                    spur = free[i + j] > limit;
+                }
+                if (spur)
+                    continue;
+                sum += run;
+                sumSq += run * run;
+                ++runs;
+            }
+            if (runs >= 16) {
+                measured = m;
+                const double mean = sum / runs;
+                if (mean > 0.0)
+                    scatter[static_cast<std::size_t>(m)] = std::max((sumSq / runs - mean * mean) / (mean * mean), 1e-4);
+            } else if (m > 1) {
+                // Too few runs to tell: as independent bins would.
+                scatter[static_cast<std::size_t>(m)] = scatter[1] / m;
+            }
+        }
+    }
+    auto noiseDeviation = [&](int m) {
+        m = std::clamp(m, 1, widest);
+        return typical * m * std::sqrt(scatter[static_cast<std::size_t>(m)]);
+    };
+
+    // A harmonic counts where it stands out from the noise at its place: by four standard
+    // deviations of the noise in its bins, beyond what the leakage taken away leaves
+    // uncertain. Those that don't add nothing but the power they might hold unseen: what they
+    // read above the noise (never less than nothing) and two deviations of their sum.
     const UINT bandBins = hi - bandLo + 1;
-    UINT harmonicBins = 0;
-    double harmonicPower = 0.0;
-    for (const Lobe& l : lobes)
-        harmonicPower += l.power;
-    for (UINT k = from; k <= hi; ++k)
-        harmonicBins += owner[k] == 2 ? 1 : 0;
-    const double blocks = std::max(1.0, std::min(static_cast<double>(averageCount), static_cast<double>(AverageBlocks)));
-    // The fundamental's leakage and a harmonic meet at one phase in every block when both stay
-    // put between blocks: they may add or cancel. With noise the phase changes from block to
-    // block, and the average over the blocks narrows it.
-    for (UINT k = from; k <= hi; ++k) {
-        if (owner[k] != 2)
-            continue;
-        const double content = std::max(mag[k] - leak[k], 0.0);
-        parts.harmonicsSpread += 2.0 * std::sqrt(leak[k] * std::max(content - typical, 0.0)) +
-                                 2.0 * std::sqrt(leak[k] * std::min(content, typical) / blocks);
+    const double blocks =
+        std::clamp(1.0 / scatter[1], 1.0, std::max(1.0, std::min(static_cast<double>(averageCount), static_cast<double>(AverageBlocks))));
+    double harmonicPower = 0.0, unseenExcess = 0.0, unseenVariance = 0.0;
+    for (const Lobe& l : lobes) {
+        const double excess = l.power - typical * l.bins;
+        const double deviation = noiseDeviation(l.bins);
+        // The fundamental's leakage and a harmonic meet at one phase in every block when both
+        // stay put between blocks: they may add or cancel. With noise the phase changes from
+        // block to block, and the average over the blocks narrows it.
+        double crossSpread = 0.0;
+        for (long k = l.a; k <= l.b; ++k) {
+            if (owner[static_cast<std::size_t>(k)] != 2)
+                continue;
+            const double content = std::max(mag[k] - leak[k], 0.0);
+            crossSpread += 2.0 * std::sqrt(leak[k] * std::max(content - typical, 0.0)) +
+                           2.0 * std::sqrt(leak[k] * std::min(content, typical) / blocks);
+        }
+        if (excess > 4.0 * deviation + 2.0 * (l.spread + crossSpread)) {
+            ++parts.harmonicsFound;
+            harmonicPower += excess;
+            parts.harmonicsSpread += 2.0 * deviation + l.spread + crossSpread;
+        } else {
+            unseenExcess += excess;
+            unseenVariance += deviation * deviation;
+            parts.harmonicsSpread += l.spread + crossSpread;
+        }
     }
     const double missed = lobes.empty() ? 0.0 : 1.0 - LeastLobeShare(W);
-    parts.harmonics = harmonicPower - typical * harmonicBins;
-    parts.harmonicsSpread += 2.0 * typical * std::sqrt(2.0 * harmonicBins / blocks) +
-                             missed * std::max(harmonicPower, 0.0);
+    parts.harmonics = harmonicPower;
+    parts.harmonicsSpread += std::max(unseenExcess, 0.0) + 2.0 * std::sqrt(unseenVariance) + missed * harmonicPower;
     parts.noise = freeSum + typical * (bandBins - free.size());
-    parts.noiseSpread = free.empty() ? HUGE_VAL : freeSpread * bandBins / free.size();
+    // The typical content is a mean over the free bins: with few of them (a window that leaks
+    // far) it is itself uncertain, and so is the noise it stands for under the tones.
+    // Neighbouring bins share the noise through the window: a mean over n bins scatters as one
+    // over n / c independent ones, c measured over the widest runs, or twice the window's
+    // noise bandwidth where the free bins are too scattered to tell.
+    double c = 1.0;
+    if (measured > 1) {
+        c = scatter[static_cast<std::size_t>(measured)] * measured / scatter[1];
+    } else {
+        const std::vector<double>& shape = WindowShape();
+        double s1 = 0.0, s2 = 0.0;
+        for (double v : shape) {
+            s1 += v;
+            s2 += v * v;
+        }
+        c = s1 > 0.0 ? 2.0 * static_cast<double>(shape.size()) * s2 / (s1 * s1) : 2.0 * widest;
+    }
+    c = std::clamp(c, 1.0, 2.0 * widest);
+    const double typicalDeviation = free.empty() ? 0.0 : typical * std::sqrt(scatter[1] * c / free.size());
+    parts.noiseSpread = free.empty() ? HUGE_VAL
+                                     : freeSpread * bandBins / free.size() +
+                                           2.0 * typicalDeviation * static_cast<double>(bandBins - free.size());
     parts.distortionAndNoise = parts.harmonics + parts.noise;
     parts.distortionAndNoiseSpread = parts.harmonicsSpread + parts.noiseSpread;
     // A tone stands 10 dB above the noise in as many bins as its lobe.
@@ -709,7 +815,7 @@ std::optional<float> SpectralData::ComputeThd() const
 std::optional<float> SpectralData::ComputeThdInRange(float f1, float f2) const
 {
     const ToneParts t = AnalyseTone(NarrowbandBin(f1), NarrowbandBin(f2));
-    if (!t.tone || t.harmonicCount == 0)
+    if (!t.tone || t.harmonicsFound == 0)
         return std::nullopt;
     return Percent(t.harmonics, t.harmonicsSpread, t.fundamental);
 }
