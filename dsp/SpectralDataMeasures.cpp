@@ -912,75 +912,226 @@ std::optional<float> SpectralData::ComputeImd() const
         return std::nullopt;
     const float* mag = magnitude.get();
     const int n = static_cast<int>(bins);
-    // Tones and products are read as the power of their lobes (at least +-3 bins), so that
-    // one between bins reads as much as one on a bin.
-    const int W = std::max(3, LobeHalfWidth(windowType));
-    auto lobe = [&](int b) {
-        double p = 0.0;
-        for (int k = std::max(b - W, 0); k <= std::min(b + W, n - 1); ++k)
-            p += mag[k];
-        return p;
+    const int W = LobeHalfWidth(windowType);
+    auto response = [&](double x) { return std::abs(x) > W + 1 ? 0.0 : LobeResponse(x, W); };
+    // A tone's place to a small fraction of a bin, from the shape of its lobe.
+    auto place = [&](int k) {
+        if (k - W < 0 || k + W >= n)
+            return static_cast<double>(k);
+        return k + ToneOffset(response, &mag[k - W], W);
     };
     const int k1 = static_cast<int>(peakBin);
-    if (k1 <= W || k1 + W >= n || !(mag[k1] > 0.0f))
+    if (k1 < 1 || k1 + W + 1 >= n || !(mag[k1] > 0.0f) || WindowShape().size() != N)
         return std::nullopt;
-    // The second tone: the strongest peak clear of the first tone's lobe that is no harmonic of
-    // it, and stands out of the noise (ten times the median bin) and of its surroundings. Without one there is no IMD
-    // to read; a harmonic taken for the second tone put its difference product on the first
-    // tone and read 100 %.
     const int lowBin = std::max(static_cast<int>(NarrowbandBin(lowFrequency)), W + 1);
-    const int highBin = std::min(static_cast<int>(NarrowbandBin(highFrequency)), n - W - 1);
+    const int highBin = std::min(static_cast<int>(NarrowbandBin(highFrequency)), n - W - 2);
     if (highBin <= lowBin)
         return std::nullopt;
     std::vector<float> sorted(mag + lowBin, mag + highBin + 1);
     std::nth_element(sorted.begin(), sorted.begin() + sorted.size() / 2, sorted.end());
     const double floor = sorted[sorted.size() / 2];
-    // The first tone's frequency in bins, from its lobe's centre of power.
-    double weight = 0.0, moment = 0.0;
-    for (int k = k1 - W; k <= k1 + W; ++k) {
-        weight += mag[k];
-        moment += static_cast<double>(k) * mag[k];
-    }
-    const double centre = moment / weight;
-    auto harmonicOfFirst = [&](int k) {
-        const double h = std::round(k / centre);
-        return h >= 2.0 && std::abs(k - h * centre) <= 1.5 + 0.02 * h;
+    const double c1 = place(k1);
+    // A harmonic of the first tone is no second tone (taken for one, its difference product
+    // fell on the first tone and read 100 %). Its place tells it where the places are known
+    // well enough for the order; where they are not (a high order, a first tone of a few
+    // bins), only the low orders a harmonic reaches are taken for harmonics.
+    auto harmonicOfFirst = [&](double c) {
+        const double h = std::round(c / c1);
+        if (h < 2.0)
+            return false;
+        const double tolerance = 0.3 + 0.05 * h;
+        if (tolerance >= c1 / 4.0)
+            return h <= 10.0;
+        return std::abs(c - h * c1) <= tolerance;
     };
+    // The second tone: the strongest peak clear of the first tone's lobe that is no harmonic
+    // of it, and stands out of the noise (ten times the median bin) and of its surroundings
+    // (four times what lies in the two bins just beyond its lobe; a sidelobe does not). A
+    // peak 40 dB under the first tone is no test tone but a sidelobe of a harmonic.
     int k2 = -1;
+    double c2 = 0.0;
     for (int k = lowBin; k <= highBin; ++k) {
         if (std::abs(k - k1) <= W || !(mag[k] >= mag[k - 1] && mag[k] > mag[k + 1]))
             continue;
         if (k2 >= 0 && !(mag[k] > mag[k2]))
             continue;
-        // A tone's lobe stands four times above what lies just beyond it; a sidelobe of the
-        // first tone does not.
-        const float beyond = std::max(mag[std::max(k - W - 1, 0)], mag[std::min(k + W + 1, n - 1)]);
-        if (!(mag[k] > 10.0 * floor) || !(mag[k] >= 4.0f * beyond) || harmonicOfFirst(k))
+        float beyond = 0.0f;
+        for (int j = W + 1; j <= W + 2; ++j)
+            beyond = std::max({beyond, mag[std::max(k - j, 0)], mag[std::min(k + j, n - 1)]});
+        if (!(mag[k] > 10.0 * floor) || !(mag[k] >= 4.0f * beyond) || !(mag[k] >= 1e-4f * mag[k1]))
+            continue;
+        const double c = place(k);
+        if (harmonicOfFirst(c))
             continue;
         k2 = k;
+        c2 = c;
     }
     if (k2 < 0)
         return std::nullopt;
-    const double f1 = BinFrequency(static_cast<UINT>(k1)), f2 = BinFrequency(static_cast<UINT>(k2));
-    const double a1 = lobe(k1), a2 = lobe(k2);
-    if (!(a1 + a2 > 0.0))
-        return std::nullopt;
-    // A product on the negative side of DC shows at its mirror frequency. Products that fall
-    // on a tone, on DC, or on a product already counted (2(f2+f1) is 2f2+2f1) are skipped.
-    const double products[9] = {f2 + f1, f2 - f1, f2 + 2 * f1, f2 - 2 * f1, 2 * (f2 + f1),
-                                2 * f2 + f1, 2 * f2 - f1, 2 * f2 + 2 * f1, 2 * f2 - 2 * f1};
-    std::vector<int> taken = {0, k1, k2};
-    double sum = 0.0;
-    for (double f : products) {
-        const int b = static_cast<int>(NarrowbandBin(static_cast<float>(std::abs(f))));
-        if (b + W >= n)
+
+    // The tones and the products that can be told apart: a product on DC (where an offset or
+    // hum lies), on a tone or on a product already counted (2(f2+f1) is 2f2+2f1) is skipped;
+    // one below DC shows at its mirror place.
+    std::vector<double> places = {c1, c2};
+    const double products[9][2] = {{1, 1}, {1, -1}, {1, 2}, {1, -2}, {2, 2}, {2, 1}, {2, -1}, {2, 2}, {2, -2}};
+    for (const auto& pr : products) {
+        const double c = std::abs(pr[0] * c2 + pr[1] * c1);
+        if (c <= 2 * W || c + W + 1 >= n)
             continue;
-        if (std::any_of(taken.begin(), taken.end(), [&](int t) { return std::abs(b - t) <= 2 * W; }))
+        if (std::any_of(places.begin(), places.end(), [&](double t) { return std::abs(c - t) < 1.5; }))
             continue;
-        taken.push_back(b);
-        sum += lobe(b);
+        places.push_back(c);
     }
-    return static_cast<float>(100.0 * std::sqrt(sum / (a1 + a2)));
+    const std::size_t m = places.size();
+    // What the noise adds to every bin: the mean of the band's bins away from the tones and
+    // products, leaving out spurs.
+    std::vector<unsigned char> near(bins, 0);
+    for (double c : places)
+        for (int k = std::max(0, static_cast<int>(std::lround(c)) - W - 1); k <= std::min(n - 1, static_cast<int>(std::lround(c)) + W + 1); ++k)
+            near[static_cast<std::size_t>(k)] = 1;
+    double noise = 0.0;
+    std::size_t noiseBins = 0;
+    for (int k = lowBin; k <= highBin; ++k)
+        if (!near[static_cast<std::size_t>(k)] && mag[k] <= 10.0 * floor) {
+            noise += mag[k];
+            ++noiseBins;
+        }
+    noise = noiseBins > 0 ? noise / noiseBins : floor;
+    // Each part's power, fitted to the bins of all lobes at once: a product beside a tone sits
+    // on the tone's leakage, and lobes of parts a few bins apart share bins.
+    std::vector<int> fitBins;
+    for (int k = 1; k < n; ++k)
+        if (std::any_of(places.begin(), places.end(), [&](double c) { return std::abs(k - c) <= W + 0.5; }))
+            fitBins.push_back(k);
+    // The columns of the fit: each part's response as power at every bin of the fit, and
+    // where parts lie close, what they add or cancel by. In one block two parts at c_i and c_j
+    // add 2 Re(a_i a_j* V(k - c_i) V*(k - c_j)); for a symmetric window V(x) is a real
+    // kernel A(x) turned by a phase linear in x, so that term is one unknown number times
+    // A(k - c_i) A(k - c_j) over all bins, however the blocks average. Left out, it read a
+    // sideband beside a tone 40 times stronger 2.5 dB off either way. A tone near DC meets
+    // its own mirror image the same way.
+    const std::vector<double>& shape = WindowShape();
+    bool symmetric = true;
+    double largest = 0.0;
+    for (double v : shape)
+        largest = std::max(largest, std::abs(v));
+    for (UINT i = 0; i < N / 2 && symmetric; ++i)
+        symmetric = std::abs(shape[i] - shape[N - 1 - i]) <= 1e-6 * largest;
+    constexpr double kReach = 16.0; // bins beyond which a part's sidelobes are left out
+    auto kernel = [&](double x) {
+        // A(x): the window's transform about its centre, with a rotation restarted against drift.
+        const double step = 2.0 * M_PI * x / N, centre = (static_cast<double>(N) - 1.0) / 2.0;
+        const double cs = std::cos(step), sn = std::sin(step);
+        double sum = 0.0, ur = 0.0, ui = 0.0;
+        for (UINT i = 0; i < N; ++i) {
+            if ((i & 255) == 0) {
+                ur = std::cos(step * (i - centre));
+                ui = std::sin(step * (i - centre));
+            }
+            sum += shape[i] * ur;
+            const double t = ur * cs - ui * sn;
+            ui = ur * sn + ui * cs;
+            ur = t;
+        }
+        return sum;
+    };
+    const std::size_t B = fitBins.size();
+    std::vector<std::vector<double>> columns;
+    std::vector<double> direct(B * m, 0.0), mirror(B * m, 0.0);
+    for (std::size_t b = 0; b < B; ++b)
+        for (std::size_t i = 0; i < m; ++i) {
+            const double x = fitBins[b] - places[i], y = fitBins[b] + places[i];
+            if (symmetric) {
+                direct[b * m + i] = std::abs(x) <= kReach ? kernel(x) : 0.0;
+                mirror[b * m + i] = i < 2 && std::abs(y) <= kReach ? kernel(y) : 0.0;
+            } else {
+                direct[b * m + i] = std::abs(x) <= W + 1 ? LobeResponse(x, W) : std::abs(x) <= kReach ? ResponseAt(shape, x) : 0.0;
+            }
+        }
+    for (std::size_t i = 0; i < m; ++i) {
+        std::vector<double> col(B);
+        for (std::size_t b = 0; b < B; ++b) {
+            const double d = direct[b * m + i], e = mirror[b * m + i];
+            col[b] = symmetric ? d * d + e * e : d;
+        }
+        columns.push_back(std::move(col));
+    }
+    if (symmetric) {
+        for (std::size_t i = 0; i < 2; ++i) {
+            for (std::size_t j = 0; j < m; ++j) {
+                if (j == i || (j < i) || std::abs(places[i] - places[j]) > 2 * W + 4)
+                    continue;
+                std::vector<double> col(B);
+                for (std::size_t b = 0; b < B; ++b)
+                    col[b] = direct[b * m + i] * direct[b * m + j];
+                columns.push_back(std::move(col));
+            }
+            if (places[i] <= W + 4) {
+                std::vector<double> col(B);
+                for (std::size_t b = 0; b < B; ++b)
+                    col[b] = direct[b * m + i] * mirror[b * m + i];
+                columns.push_back(std::move(col));
+            }
+        }
+    }
+    const std::size_t M = columns.size();
+    std::vector<double> ata(M * M, 0.0), atb(M, 0.0), lobeSum(m, 0.0);
+    for (std::size_t b = 0; b < B; ++b) {
+        const int k = fitBins[b];
+        for (std::size_t i = 0; i < M; ++i) {
+            const double ri = columns[i][b];
+            atb[i] += ri * (mag[k] - noise);
+            if (i < m && std::abs(k - places[i]) <= W + 0.5)
+                lobeSum[i] += ri;
+            for (std::size_t j = 0; j < M; ++j)
+                ata[i * M + j] += ri * columns[j][b];
+        }
+    }
+    // Gaussian elimination with partial pivoting.
+    std::vector<double> power = atb;
+    for (std::size_t col = 0; col < M; ++col) {
+        std::size_t pivot = col;
+        for (std::size_t r = col + 1; r < M; ++r)
+            if (std::abs(ata[r * M + col]) > std::abs(ata[pivot * M + col]))
+                pivot = r;
+        if (!(std::abs(ata[pivot * M + col]) > 0.0))
+            return std::nullopt;
+        if (pivot != col) {
+            for (std::size_t j = 0; j < M; ++j)
+                std::swap(ata[col * M + j], ata[pivot * M + j]);
+            std::swap(power[col], power[pivot]);
+        }
+        for (std::size_t r = col + 1; r < M; ++r) {
+            const double f = ata[r * M + col] / ata[col * M + col];
+            for (std::size_t j = col; j < M; ++j)
+                ata[r * M + j] -= f * ata[col * M + j];
+            power[r] -= f * power[col];
+        }
+    }
+    for (std::size_t col = M; col-- > 0;) {
+        double v = power[col];
+        for (std::size_t j = col + 1; j < M; ++j)
+            v -= ata[col * M + j] * power[j];
+        power[col] = v / ata[col * M + col];
+    }
+    // Over all bins every part's response sums to the same (Parseval): the fitted powers
+    // compare as they stand.
+    const double tones = power[0] + power[1];
+    if (!(power[0] > 0.0) || !(power[1] > 0.0) || !std::isfinite(tones))
+        return std::nullopt;
+    // A product counts where it stands four times above the noise in its lobe; the noise is
+    // never read as distortion, and without a product that stands out there is none to read.
+    double sum = 0.0;
+    int found = 0;
+    for (std::size_t i = 2; i < m; ++i) {
+        if (power[i] * lobeSum[i] > 4.0 * noise * (2 * W + 1)) {
+            sum += power[i];
+            ++found;
+        }
+    }
+    if (found == 0)
+        return std::nullopt;
+    return static_cast<float>(100.0 * std::sqrt(sum / tones));
 }
 
 void SpectralData::FindMinimumInRange(UINT lo, UINT hi, float* freq, float* level) const

@@ -57,6 +57,20 @@ private:
     bool haveSpare = false;
 };
 
+// The sanitizers make the engine some thirty times slower: there every thirteenth signal of the
+// matrix is read, spread over all of its dimensions; the Release build reads them all.
+#if defined(__SANITIZE_ADDRESS__)
+constexpr int kStride = 13;
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+constexpr int kStride = 13;
+#else
+constexpr int kStride = 1;
+#endif
+#else
+constexpr int kStride = 1;
+#endif
+
 struct Road {
     const char* name;
     WORD type;       // 0 exponential, 1 linear
@@ -94,7 +108,75 @@ void RunSignal(SpectralData& d, const TSmoothing& w, double rate, const Road& ro
     }
 }
 
+// A running signal of tones (Hz, amplitude) and a DC offset through the channel's default
+// road (exponential over 3 blocks at 90 % overlap), read by IMD.
+std::optional<float> RunImd(DWORD rate, DWORD fft, WORD window, const std::vector<std::pair<double, double>>& tones,
+                            double dc = 0.0, double noiseRms = 1e-6)
+{
+    ChannelProcessingSettings p = Processing(rate, fft, window, 3);
+    const auto s = Scaling(1);
+    SpectralData d(&p, &s, false);
+    const TSmoothing w(fft, window, TSmoothing::kAmplitudeCorrection);
+    const std::size_t hop = fft / 10, fed = 12, length = fft + hop * (fed - 1);
+    std::vector<float> x(length);
+    Gauss g(7);
+    for (std::size_t i = 0; i < length; ++i) {
+        double v = dc + noiseRms * g.Next();
+        for (const auto& [f, a] : tones)
+            v += a * std::sin(2.0 * M_PI * f * static_cast<double>(i) / rate + 0.3 * f);
+        x[i] = static_cast<float>(v * d.GetFullScale());
+    }
+    for (std::size_t b = 0; b < fed; ++b) {
+        for (DWORD i = 0; i < fft; ++i)
+            d.SetTimeSample(i, x[b * hop + i]);
+        w.Apply(d.GetFrame());
+        d.ComputeSpectrum();
+        d.Average(false);
+    }
+    return d.ComputeImd();
+}
+
 } // namespace
+
+// IMD is the rms of the products over the rms of the two tones. A SMPTE-style pair, 60 Hz and a
+// tone at a quarter of its amplitude with sidebands at f2 +- f1, reads its definition whatever
+// the transform's size (the second tone was taken for a harmonic of 60 Hz at 8192 points and
+// a sideband read as the second tone, 25 %; smaller sizes read N/A). One tone with harmonics
+// has no second tone on any window. A pair near 2:1 puts 2f1 - f2 next to DC, where an offset
+// is no product.
+TEST(SpectralDataDistortion, ImdFindsTheSecondToneAtEverySizeAndNoneForOneTone)
+{
+    const double sideband = 0.001;
+    const double smpte = 100 * std::sqrt(2 * sideband * sideband / (0.4 * 0.4 + 0.1 * 0.1));
+    for (DWORD fft : {2048u, 4096u, 8192u, 16384u, 65536u}) {
+        for (double f2 : {5000.0, 7000.0}) {
+            const auto imd = RunImd(48000, fft, TSmoothing::kHanning,
+                                    {{60.0, 0.4}, {f2, 0.1}, {f2 - 60.0, sideband}, {f2 + 60.0, sideband}});
+            if (!imd) {
+                ADD_FAILURE() << fft << " points, f2 " << f2 << ": N/A";
+                continue;
+            }
+            // At 2048 points the sidebands lie 2.56 bins from a tone 40 times stronger: what
+            // the averaged blocks leave of their cross terms is fitted, to within 0.6 dB.
+            EXPECT_NEAR(20 * std::log10(*imd / smpte), 0.0, fft == 2048 ? 0.6 : 0.5)
+                << fft << " points, f2 " << f2 << ": " << *imd;
+        }
+    }
+    for (WORD window = 0; window < TSmoothing::kTypeCount; ++window) {
+        for (double f0 : {500.0, 1234.5}) {
+            const auto imd = RunImd(48000, 1024, window, {{f0, 0.5}, {2 * f0, 0.005}, {3 * f0, 0.0025}}, 0.0, 1e-5);
+            EXPECT_FALSE(imd) << "window " << window << " f0 " << f0 << ": " << *imd;
+        }
+    }
+    // 1 kHz and 2006 Hz: 2f1 - f2 lies 6 Hz from DC, two bins at 16384 points; the offset
+    // there (5 % of full scale) would read 12 %.
+    const double product = 0.002;
+    const auto nearTwice =
+        RunImd(48000, 16384, TSmoothing::kHanning, {{1000.0, 0.4}, {2006.0, 0.1}, {3006.0, product}}, 0.05);
+    ASSERT_TRUE(nearTwice);
+    EXPECT_NEAR(20 * std::log10(*nearTwice / (100 * product / std::sqrt(0.4 * 0.4 + 0.1 * 0.1))), 0.0, 0.5)
+        << *nearTwice;
+}
 
 TEST(SpectralDataDistortion, RunningSignalsReadTheirDefinitionOrNotANumber)
 {
@@ -113,7 +195,7 @@ TEST(SpectralDataDistortion, RunningSignalsReadTheirDefinitionOrNotANumber)
     };
     const double A = 0.5, tone = A * A / 2;
     const bool verbose = std::getenv("DURNEX_MATRIX_VERBOSE") != nullptr;
-    int cases = 0, shown = 0, clearCases = 0, clearShown = 0;
+    int cases = 0, shown = 0, clearCases = 0, clearShown = 0, signal = 0;
     // Windows whose leakage falls away fast leave the harmonics clear of it.
     auto lowLeakage = [](WORD w) {
         return w == TSmoothing::kHanning || w == TSmoothing::kBlackman || w == TSmoothing::kKaiser ||
@@ -132,6 +214,8 @@ TEST(SpectralDataDistortion, RunningSignalsReadTheirDefinitionOrNotANumber)
                 for (double h : {0.0, 1e-4, 1e-3, 1e-2}) {
                     for (double noiseDb : {40.0, 60.0, 80.0, 100.0, 120.0}) {
                         for (std::size_t seed = 0; seed < sz.tones.size(); ++seed) {
+                            if (signal++ % kStride != 0)
+                                continue;
                             const double f0 = sz.tones[seed];
                             const double harm = (h * h + h * h / 4) * tone;
                             const double noise = tone * std::pow(10.0, -noiseDb / 10);
