@@ -725,22 +725,24 @@ SpectralData::ToneParts SpectralData::AnalyseTone(UINT lo, UINT hi) const
     const UINT bandBins = hi - bandLo + 1;
     const double blocks =
         std::clamp(1.0 / scatter[1], 1.0, std::max(1.0, std::min(static_cast<double>(averageCount), static_cast<double>(AverageBlocks))));
-    double harmonicPower = 0.0, unseenExcess = 0.0, unseenVariance = 0.0;
+    double harmonicPower = 0.0, unseenExcess = 0.0, unseenVariance = 0.0, noiseCrossVariance = 0.0;
     for (const Lobe& l : lobes) {
         const double excess = l.power - typical * l.bins;
         const double deviation = noiseDeviation(l.bins);
         // The fundamental's leakage and a harmonic meet at one phase in every block when both
         // stay put between blocks: they may add or cancel. With noise the phase changes from
         // block to block, and the average over the blocks narrows it.
-        double crossSpread = 0.0;
+        // With a harmonic the phase is the same in every bin of its lobe; with the noise it
+        // is another in every bin, so those parts add as variances.
+        double crossSpread = 0.0, crossVariance = 0.0;
         for (long k = l.a; k <= l.b; ++k) {
             if (owner[static_cast<std::size_t>(k)] != 2)
                 continue;
             const double content = std::max(mag[k] - leak[k], 0.0);
-            crossSpread += 2.0 * std::sqrt(leak[k] * std::max(content - typical, 0.0)) +
-                           2.0 * std::sqrt(leak[k] * std::min(content, typical) / blocks);
+            crossSpread += 2.0 * std::sqrt(leak[k] * std::max(content - typical, 0.0));
+            crossVariance += leak[k] * std::min(content, typical) / blocks;
         }
-        if (excess > 4.0 * deviation + 2.0 * (l.spread + crossSpread)) {
+        if (excess > 4.0 * deviation + 2.0 * (l.spread + crossSpread + 2.0 * std::sqrt(crossVariance))) {
             ++parts.harmonicsFound;
             harmonicPower += excess;
             parts.harmonicsSpread += 2.0 * deviation + l.spread + crossSpread;
@@ -749,10 +751,12 @@ SpectralData::ToneParts SpectralData::AnalyseTone(UINT lo, UINT hi) const
             unseenVariance += deviation * deviation;
             parts.harmonicsSpread += l.spread + crossSpread;
         }
+        noiseCrossVariance += crossVariance;
     }
     const double missed = lobes.empty() ? 0.0 : 1.0 - LeastLobeShare(W);
     parts.harmonics = harmonicPower;
-    parts.harmonicsSpread += std::max(unseenExcess, 0.0) + 2.0 * std::sqrt(unseenVariance) + missed * harmonicPower;
+    parts.harmonicsSpread += std::max(unseenExcess, 0.0) + 2.0 * std::sqrt(unseenVariance + noiseCrossVariance) +
+                             missed * harmonicPower;
     parts.noise = freeSum + typical * (bandBins - free.size());
     // The typical content is a mean over the free bins: with few of them (a window that leaks
     // far) it is itself uncertain, and so is the noise it stands for under the tones.
