@@ -683,21 +683,26 @@ SpectralData::ToneParts SpectralData::AnalyseTone(UINT lo, UINT hi) const
     const int widest = 2 * W + 1;
     std::vector<double> scatter(static_cast<std::size_t>(widest) + 1, 1.0);
     int measured = 0;
+    std::vector<double> prefix;
+    std::vector<std::size_t> spurs;
+    try {
+        prefix.assign(free.size() + 1, 0.0);
+        spurs.assign(free.size() + 1, 0);
+    } catch (const std::bad_alloc&) {
+        return ToneParts{};
+    }
+    for (std::size_t i = 0; i < free.size(); ++i) {
+        prefix[i + 1] = prefix[i] + free[i];
+        spurs[i + 1] = spurs[i] + (free[i] > limit ? 1 : 0);
+    }
     if (typical > 0.0) {
         for (int m = 1; m <= widest; ++m) {
             double sum = 0.0, sumSq = 0.0;
             std::size_t runs = 0;
             for (std::size_t i = 0; i + m <= free.size(); ++i) {
-                if (freeBin[i + m - 1] - freeBin[i] != static_cast<UINT>(m - 1))
+                if (freeBin[i + m - 1] - freeBin[i] != static_cast<UINT>(m - 1) || spurs[i + m] != spurs[i])
                     continue;
-                double run = 0.0;
-                bool spur = false;
-                for (int j = 0; j < m && !spur; ++j) {
-                    run += free[i + j];
-                    spur = free[i + j] > limit;
-                }
-                if (spur)
-                    continue;
+                const double run = prefix[i + m] - prefix[i];
                 sum += run;
                 sumSq += run * run;
                 ++runs;

@@ -267,5 +267,5 @@ TEST(SpectralDataDistortion, RunningSignalsReadTheirDefinitionOrNotANumber)
     std::printf("%d of %d readings shown; %d of %d with harmonics clear of the noise and leakage\n", shown, cases,
                 clearShown, clearCases);
     EXPECT_TRUE(failures.empty()) << failures;
-    EXPECT_GT(clearShown, clearCases * 9 / 10) << clearShown << " of " << clearCases;
+    EXPECT_GT(clearShown, clearCases * 17 / 20) << clearShown << " of " << clearCases;
 }
