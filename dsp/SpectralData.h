@@ -226,6 +226,8 @@ private:
         double noiseSpread = 0.0;
     };
     ToneParts AnalyseTone(UINT lo, UINT hi) const;
+    // IMD of the two strongest tones, by a fit of every part's power; may throw bad_alloc.
+    std::optional<float> ImdOfTwoTones() const;
     // Adds the predicted share of a tone's power in every bin (the window's response at the
     // tone's offset from the bin, scaled to `lobePower` over the lobe of `centre`) to `leak`,
     // and how far that prediction may be off to `spread`; `floor` is the noise in one bin.

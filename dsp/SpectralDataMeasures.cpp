@@ -917,6 +917,16 @@ float SpectralData::ComputeSfdr() const
 
 std::optional<float> SpectralData::ComputeImd() const
 {
+    // The fit's tables are small, but a failed allocation reads N/A rather than escape.
+    try {
+        return ImdOfTwoTones();
+    } catch (const std::bad_alloc&) {
+        return std::nullopt;
+    }
+}
+
+std::optional<float> SpectralData::ImdOfTwoTones() const
+{
     if (!magnitude || bins < 16)
         return std::nullopt;
     const float* mag = magnitude.get();
