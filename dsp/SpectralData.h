@@ -219,19 +219,23 @@ private:
         double harmonics = 0.0;  // the harmonics' power, the noise under them taken away
         double harmonicsSpread = 0.0;
         int harmonicCount = 0;   // harmonics inside the band
+        int harmonicsFound = 0;  // of those, the ones that stand out of the noise at their place
         double distortionAndNoise = 0.0; // everything but the fundamental
         double distortionAndNoiseSpread = 0.0;
         double noise = 0.0;      // everything but the fundamental and its harmonics
         double noiseSpread = 0.0;
     };
     ToneParts AnalyseTone(UINT lo, UINT hi) const;
+    // IMD of the two strongest tones, by a fit of every part's power; may throw bad_alloc.
+    std::optional<float> ImdOfTwoTones() const;
     // Adds the predicted share of a tone's power in every bin (the window's response at the
     // tone's offset from the bin, scaled to `lobePower` over the lobe of `centre`) to `leak`,
     // and how far that prediction may be off to `spread`; `floor` is the noise in one bin.
     // Returns the share of the tone's power its lobe holds (0 when the window's shape is not
-    // known).
+    // known); `offset` receives the tone's distance from `centre` in bins and `offsetError` how
+    // far that may be off.
     double AddToneLeakage(UINT centre, int halfWidth, double lobePower, double floor, std::vector<double>& leak,
-                          std::vector<double>& spread) const;
+                          std::vector<double>& spread, double* offset = nullptr, double* offsetError = nullptr) const;
     // The smallest share of a tone's power the window's lobe holds, at any offset.
     double LeastLobeShare(int halfWidth) const;
     // The window's response as power at x bins from a tone, |x| <= halfWidth + 1.

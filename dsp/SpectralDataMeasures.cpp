@@ -338,7 +338,8 @@ double SpectralData::LeastLobeShare(int halfWidth) const
 }
 
 double SpectralData::AddToneLeakage(UINT centre, int halfWidth, double lobePower, double floor,
-                                    std::vector<double>& leak, std::vector<double>& spread) const
+                                    std::vector<double>& leak, std::vector<double>& spread, double* offset,
+                                    double* offsetError) const
 {
     const std::vector<double>& w = WindowShape();
     if (w.size() != N || halfWidth < 1 || centre < static_cast<UINT>(halfWidth) || centre + halfWidth >= bins ||
@@ -360,11 +361,25 @@ double SpectralData::AddToneLeakage(UINT centre, int halfWidth, double lobePower
     // sidelobes' tops).
     const double kOffsetError =
         std::clamp(2.0 * std::sqrt(std::max(floor, 0.0) * (2 * halfWidth + 1) / lobePower), 0.001, 0.03);
+    if (offset)
+        *offset = delta;
+    if (offsetError)
+        *offsetError = kOffsetError;
     auto shifted = [&](std::vector<float>& out, double d) {
+        // The rotation by a step, restarted from the exact angle now and then against drift.
+        const double step = 2.0 * M_PI * d / N;
+        const double c = std::cos(step), s = std::sin(step);
+        double ur = 1.0, ui = 0.0;
         for (UINT n = 0; n < N; ++n) {
-            const double a = 2.0 * M_PI * d * n / N;
-            out[2 * n] = static_cast<float>(w[n] * std::cos(a));
-            out[2 * n + 1] = static_cast<float>(w[n] * std::sin(a));
+            if ((n & 255) == 0) {
+                ur = std::cos(step * n);
+                ui = std::sin(step * n);
+            }
+            out[2 * n] = static_cast<float>(w[n] * ur);
+            out[2 * n + 1] = static_cast<float>(w[n] * ui);
+            const double t = ur * c - ui * s;
+            ui = ur * s + ui * c;
+            ur = t;
         }
         return TFft::ComplexTransform(out.data(), static_cast<int>(N), +1);
     };
@@ -510,30 +525,37 @@ SpectralData::ToneParts SpectralData::AnalyseTone(UINT lo, UINT hi) const
     } catch (const std::bad_alloc&) {
         return parts;
     }
-    const double share = AddToneLeakage(k0, W, lobePower, floor, leak, spread);
+    double offset = 0.0, offsetError = 0.0;
+    const double share = AddToneLeakage(k0, W, lobePower, floor, leak, spread, &offset, &offsetError);
     // Without the window's shape nothing can be told apart from the tone's leakage.
     if (!(share > 0.0))
         return parts;
     parts.fundamental = lobePower / share;
 
-    // Harmonics h * f0, each searched within +-2h bins of h times the peak bin; only those
-    // inside the band count.
+    // Harmonics h * f0, each read where the fundamental's frequency (as its lobe places it, to
+    // a fraction of a bin) puts it; only those inside the band count. A search over many bins
+    // would find the noise's largest bin where a harmonic holds only noise.
     struct Lobe {
         long centre, a, b;
         double power;  // leakage of the fundamental taken away
         double spread; // how far that may be off
+        int bins;      // bins it owns
     };
     std::vector<Lobe> lobes;
     const double f0 = BinFrequency(k0);
-    const double top = BinFrequency(hi);
+    const double fc = static_cast<double>(k0) + offset;
+    // The lobe's offset is good to offsetError when the window matches the tone's shape well;
+    // a tone near DC or a window without nulls may read a few hundredths of a bin off.
+    const double placeError = std::max(offsetError, 0.02);
     const int count = std::min(static_cast<int>(std::trunc(highFrequency / f0)) + 1, 40);
     for (int h = 2; h <= count; ++h) {
-        if (h * f0 > top)
+        const double at = h * fc;
+        if (at > static_cast<double>(hi))
             break;
-        const long centre = static_cast<long>(h) * k0;
-        const long a = std::max<long>(from, centre - 2 * h), b = std::min<long>(hi, centre + 2 * h);
-        // The strongest bin once the fundamental's leakage is taken away: a window whose
-        // leakage comes and goes from bin to bin would otherwise lead the search astray.
+        const long a = std::max<long>(from, std::lround(at - h * placeError)),
+                   b = std::min<long>(hi, std::lround(at + h * placeError));
+        // The strongest of those bins once the fundamental's leakage is taken away: a window
+        // whose leakage comes and goes from bin to bin would otherwise lead the search astray.
         long best = -1;
         for (long k = a; k <= b; ++k)
             if (owner[static_cast<std::size_t>(k)] == 0 && (best < 0 || mag[k] - leak[k] > mag[best] - leak[best]))
@@ -541,14 +563,14 @@ SpectralData::ToneParts SpectralData::AnalyseTone(UINT lo, UINT hi) const
         if (best < 0)
             continue;
         ++parts.harmonicCount;
-        Lobe l{best, std::max<long>(from, best - W), std::min<long>(hi, best + W), 0.0, 0.0};
+        Lobe l{best, std::max<long>(from, best - W), std::min<long>(hi, best + W), 0.0, 0.0, 0};
         for (long k = l.a; k <= l.b; ++k) {
             if (owner[static_cast<std::size_t>(k)] != 0)
                 continue;
             owner[static_cast<std::size_t>(k)] = 2;
             l.power += mag[k] - leak[k];
             l.spread += spread[k];
-            parts.harmonicsSpread += spread[k];
+            ++l.bins;
         }
         lobes.push_back(l);
     }
@@ -566,25 +588,38 @@ SpectralData::ToneParts SpectralData::AnalyseTone(UINT lo, UINT hi) const
     // the free bins, leaving out spurs (ten times the median and more), which count once
     // where they are.
     std::vector<double> free;
+    std::vector<UINT> freeBin;
     try {
         free.reserve(hi - from + 1);
+        freeBin.reserve(hi - from + 1);
     } catch (const std::bad_alloc&) {
         return ToneParts{};
     }
-    double freeSpread = 0.0;
+    double freeSpread = 0.0, noiseRef = 0.0;
     auto collect = [&](double guard) {
         free.clear();
+        freeBin.clear();
         freeSpread = 0.0;
         for (UINT k = from; k <= hi; ++k)
-            if (owner[k] == 0 && spreadAll[k] <= guard * std::max(floor, mag[k] - leakAll[k])) {
+            if (owner[k] == 0 && (std::isinf(guard) || spreadAll[k] <= guard * noiseRef ||
+                                  (mag[k] - leakAll[k] > 10.0 * noiseRef && spreadAll[k] <= guard * (mag[k] - leakAll[k])))) {
                 free.push_back(mag[k] - leakAll[k]);
+                freeBin.push_back(k);
                 freeSpread += spreadAll[k];
             }
     };
-    double freeSum = 0.0, typical = 0.0;
+    double freeSum = 0.0, typical = 0.0, limit = 0.0;
     auto estimate = [&] {
         collect(HUGE_VAL);
         const std::size_t unowned = free.size();
+        // The bins are judged against the noise as a whole, not against what each holds:
+        // choosing the bins that happen to hold more would read the noise high. Only a spur
+        // (ten times the median bin) is judged against itself.
+        if (!free.empty()) {
+            std::vector<double> sorted = free;
+            std::nth_element(sorted.begin(), sorted.begin() + sorted.size() / 2, sorted.end());
+            noiseRef = std::max(sorted[sorted.size() / 2], 0.0);
+        }
         // The bins the leakage leaves most certain (against what they hold, or the median bin),
         // widened until there are enough of them; a window that leaks everywhere ends with all free bins,
         // and their spread says what that is worth.
@@ -600,7 +635,7 @@ SpectralData::ToneParts SpectralData::AnalyseTone(UINT lo, UINT hi) const
             freeSum += v;
         std::vector<double> sorted = free;
         std::nth_element(sorted.begin(), sorted.begin() + sorted.size() / 2, sorted.end());
-        const double limit = 10.0 * std::max(sorted[sorted.size() / 2], 0.0);
+        limit = 10.0 * std::max(sorted[sorted.size() / 2], 0.0);
         std::size_t n = 0;
         for (double v : free) {
             if (v <= limit) {
@@ -642,34 +677,114 @@ SpectralData::ToneParts SpectralData::AnalyseTone(UINT lo, UINT hi) const
     if (changed)
         estimate();
 
-    // The noise under the harmonics is taken away; what it may differ from the typical by
-    // (two standard deviations of a power read over that many bins and blocks) and the share
-    // of a harmonic's power a lobe may miss, when it lies between bins, say how far the
-    // harmonics may be off.
+    // How much the noise in a run of m bins scatters, as a share of its mean power: measured
+    // on the free bins themselves, since the averaging, the blocks' overlap and the window all
+    // set it (three blocks averaged at 90 % overlap scatter nearly as much as one block).
+    const int widest = 2 * W + 1;
+    std::vector<double> scatter(static_cast<std::size_t>(widest) + 1, 1.0);
+    int measured = 0;
+    std::vector<double> prefix;
+    std::vector<std::size_t> spurs;
+    try {
+        prefix.assign(free.size() + 1, 0.0);
+        spurs.assign(free.size() + 1, 0);
+    } catch (const std::bad_alloc&) {
+        return ToneParts{};
+    }
+    for (std::size_t i = 0; i < free.size(); ++i) {
+        prefix[i + 1] = prefix[i] + free[i];
+        spurs[i + 1] = spurs[i] + (free[i] > limit ? 1 : 0);
+    }
+    if (typical > 0.0) {
+        for (int m = 1; m <= widest; ++m) {
+            double sum = 0.0, sumSq = 0.0;
+            std::size_t runs = 0;
+            for (std::size_t i = 0; i + m <= free.size(); ++i) {
+                if (freeBin[i + m - 1] - freeBin[i] != static_cast<UINT>(m - 1) || spurs[i + m] != spurs[i])
+                    continue;
+                const double run = prefix[i + m] - prefix[i];
+                sum += run;
+                sumSq += run * run;
+                ++runs;
+            }
+            if (runs >= 16) {
+                measured = m;
+                const double mean = sum / runs;
+                if (mean > 0.0)
+                    scatter[static_cast<std::size_t>(m)] = std::max((sumSq / runs - mean * mean) / (mean * mean), 1e-4);
+            } else if (m > 1) {
+                // Too few runs to tell: as independent bins would.
+                scatter[static_cast<std::size_t>(m)] = scatter[1] / m;
+            }
+        }
+    }
+    auto noiseDeviation = [&](int m) {
+        m = std::clamp(m, 1, widest);
+        return typical * m * std::sqrt(scatter[static_cast<std::size_t>(m)]);
+    };
+
+    // A harmonic counts where it stands out from the noise at its place: by four standard
+    // deviations of the noise in its bins, beyond what the leakage taken away leaves
+    // uncertain. Those that don't add nothing but the power they might hold unseen: what they
+    // read above the noise (never less than nothing) and two deviations of their sum.
     const UINT bandBins = hi - bandLo + 1;
-    UINT harmonicBins = 0;
-    double harmonicPower = 0.0;
-    for (const Lobe& l : lobes)
-        harmonicPower += l.power;
-    for (UINT k = from; k <= hi; ++k)
-        harmonicBins += owner[k] == 2 ? 1 : 0;
-    const double blocks = std::max(1.0, std::min(static_cast<double>(averageCount), static_cast<double>(AverageBlocks)));
-    // The fundamental's leakage and a harmonic meet at one phase in every block when both stay
-    // put between blocks: they may add or cancel. With noise the phase changes from block to
-    // block, and the average over the blocks narrows it.
-    for (UINT k = from; k <= hi; ++k) {
-        if (owner[k] != 2)
-            continue;
-        const double content = std::max(mag[k] - leak[k], 0.0);
-        parts.harmonicsSpread += 2.0 * std::sqrt(leak[k] * std::max(content - typical, 0.0)) +
-                                 2.0 * std::sqrt(leak[k] * std::min(content, typical) / blocks);
+    const double blocks =
+        std::clamp(1.0 / scatter[1], 1.0, std::max(1.0, std::min(static_cast<double>(averageCount), static_cast<double>(AverageBlocks))));
+    double harmonicPower = 0.0, unseenExcess = 0.0, unseenVariance = 0.0, noiseCrossVariance = 0.0;
+    for (const Lobe& l : lobes) {
+        const double excess = l.power - typical * l.bins;
+        const double deviation = noiseDeviation(l.bins);
+        // The fundamental's leakage and a harmonic meet at one phase in every block when both
+        // stay put between blocks: they may add or cancel. With noise the phase changes from
+        // block to block, and the average over the blocks narrows it.
+        // With a harmonic the phase is the same in every bin of its lobe; with the noise it
+        // is another in every bin, so those parts add as variances.
+        double crossSpread = 0.0, crossVariance = 0.0;
+        for (long k = l.a; k <= l.b; ++k) {
+            if (owner[static_cast<std::size_t>(k)] != 2)
+                continue;
+            const double content = std::max(mag[k] - leak[k], 0.0);
+            crossSpread += 2.0 * std::sqrt(leak[k] * std::max(content - typical, 0.0));
+            crossVariance += leak[k] * std::min(content, typical) / blocks;
+        }
+        if (excess > 4.0 * deviation + 2.0 * (l.spread + crossSpread + 2.0 * std::sqrt(crossVariance))) {
+            ++parts.harmonicsFound;
+            harmonicPower += excess;
+            parts.harmonicsSpread += 2.0 * deviation + l.spread + crossSpread;
+        } else {
+            unseenExcess += excess;
+            unseenVariance += deviation * deviation;
+            parts.harmonicsSpread += l.spread + crossSpread;
+        }
+        noiseCrossVariance += crossVariance;
     }
     const double missed = lobes.empty() ? 0.0 : 1.0 - LeastLobeShare(W);
-    parts.harmonics = harmonicPower - typical * harmonicBins;
-    parts.harmonicsSpread += 2.0 * typical * std::sqrt(2.0 * harmonicBins / blocks) +
-                             missed * std::max(harmonicPower, 0.0);
+    parts.harmonics = harmonicPower;
+    parts.harmonicsSpread += std::max(unseenExcess, 0.0) + 2.0 * std::sqrt(unseenVariance + noiseCrossVariance) +
+                             missed * harmonicPower;
     parts.noise = freeSum + typical * (bandBins - free.size());
-    parts.noiseSpread = free.empty() ? HUGE_VAL : freeSpread * bandBins / free.size();
+    // The typical content is a mean over the free bins: with few of them (a window that leaks
+    // far) it is itself uncertain, and so is the noise it stands for under the tones.
+    // Neighbouring bins share the noise through the window: a mean over n bins scatters as one
+    // over n / c independent ones, c measured over the widest runs, or twice the window's
+    // noise bandwidth where the free bins are too scattered to tell.
+    double c = 1.0;
+    if (measured > 1) {
+        c = scatter[static_cast<std::size_t>(measured)] * measured / scatter[1];
+    } else {
+        const std::vector<double>& shape = WindowShape();
+        double s1 = 0.0, s2 = 0.0;
+        for (double v : shape) {
+            s1 += v;
+            s2 += v * v;
+        }
+        c = s1 > 0.0 ? 2.0 * static_cast<double>(shape.size()) * s2 / (s1 * s1) : 2.0 * widest;
+    }
+    c = std::clamp(c, 1.0, 2.0 * widest);
+    const double typicalDeviation = free.empty() ? 0.0 : typical * std::sqrt(scatter[1] * c / free.size());
+    parts.noiseSpread = free.empty() ? HUGE_VAL
+                                     : freeSpread * bandBins / free.size() +
+                                           2.0 * typicalDeviation * static_cast<double>(bandBins - free.size());
     parts.distortionAndNoise = parts.harmonics + parts.noise;
     parts.distortionAndNoiseSpread = parts.harmonicsSpread + parts.noiseSpread;
     // A tone stands 10 dB above the noise in as many bins as its lobe.
@@ -709,7 +824,7 @@ std::optional<float> SpectralData::ComputeThd() const
 std::optional<float> SpectralData::ComputeThdInRange(float f1, float f2) const
 {
     const ToneParts t = AnalyseTone(NarrowbandBin(f1), NarrowbandBin(f2));
-    if (!t.tone || t.harmonicCount == 0)
+    if (!t.tone || t.harmonicsFound == 0)
         return std::nullopt;
     return Percent(t.harmonics, t.harmonicsSpread, t.fundamental);
 }
@@ -802,79 +917,240 @@ float SpectralData::ComputeSfdr() const
 
 std::optional<float> SpectralData::ComputeImd() const
 {
+    // The fit's tables are small, but a failed allocation reads N/A rather than escape.
+    try {
+        return ImdOfTwoTones();
+    } catch (const std::bad_alloc&) {
+        return std::nullopt;
+    }
+}
+
+std::optional<float> SpectralData::ImdOfTwoTones() const
+{
     if (!magnitude || bins < 16)
         return std::nullopt;
     const float* mag = magnitude.get();
     const int n = static_cast<int>(bins);
-    // Tones and products are read as the power of their lobes (at least +-3 bins), so that
-    // one between bins reads as much as one on a bin.
-    const int W = std::max(3, LobeHalfWidth(windowType));
-    auto lobe = [&](int b) {
-        double p = 0.0;
-        for (int k = std::max(b - W, 0); k <= std::min(b + W, n - 1); ++k)
-            p += mag[k];
-        return p;
+    const int W = LobeHalfWidth(windowType);
+    auto response = [&](double x) { return std::abs(x) > W + 1 ? 0.0 : LobeResponse(x, W); };
+    // A tone's place to a small fraction of a bin, from the shape of its lobe.
+    auto place = [&](int k) {
+        if (k - W < 0 || k + W >= n)
+            return static_cast<double>(k);
+        return k + ToneOffset(response, &mag[k - W], W);
     };
     const int k1 = static_cast<int>(peakBin);
-    if (k1 <= W || k1 + W >= n || !(mag[k1] > 0.0f))
+    if (k1 < 1 || k1 + W + 1 >= n || !(mag[k1] > 0.0f) || WindowShape().size() != N)
         return std::nullopt;
-    // The second tone: the strongest peak clear of the first tone's lobe that is no harmonic of
-    // it, and stands out of the noise (ten times the median bin) and of its surroundings. Without one there is no IMD
-    // to read; a harmonic taken for the second tone put its difference product on the first
-    // tone and read 100 %.
     const int lowBin = std::max(static_cast<int>(NarrowbandBin(lowFrequency)), W + 1);
-    const int highBin = std::min(static_cast<int>(NarrowbandBin(highFrequency)), n - W - 1);
+    const int highBin = std::min(static_cast<int>(NarrowbandBin(highFrequency)), n - W - 2);
     if (highBin <= lowBin)
         return std::nullopt;
     std::vector<float> sorted(mag + lowBin, mag + highBin + 1);
     std::nth_element(sorted.begin(), sorted.begin() + sorted.size() / 2, sorted.end());
     const double floor = sorted[sorted.size() / 2];
-    // The first tone's frequency in bins, from its lobe's centre of power.
-    double weight = 0.0, moment = 0.0;
-    for (int k = k1 - W; k <= k1 + W; ++k) {
-        weight += mag[k];
-        moment += static_cast<double>(k) * mag[k];
-    }
-    const double centre = moment / weight;
-    auto harmonicOfFirst = [&](int k) {
-        const double h = std::round(k / centre);
-        return h >= 2.0 && std::abs(k - h * centre) <= 1.5 + 0.02 * h;
+    const double c1 = place(k1);
+    // A harmonic of the first tone is no second tone (taken for one, its difference product
+    // fell on the first tone and read 100 %). Its place tells it where the places are known
+    // well enough for the order; where they are not (a high order, a first tone of a few
+    // bins), only the low orders a harmonic reaches are taken for harmonics.
+    auto harmonicOfFirst = [&](double c) {
+        const double h = std::round(c / c1);
+        if (h < 2.0)
+            return false;
+        const double tolerance = 0.3 + 0.05 * h;
+        if (tolerance >= c1 / 4.0)
+            return h <= 10.0;
+        return std::abs(c - h * c1) <= tolerance;
     };
+    // The second tone: the strongest peak clear of the first tone's lobe that is no harmonic
+    // of it, and stands out of the noise (ten times the median bin) and of its surroundings
+    // (four times what lies in the two bins just beyond its lobe; a sidelobe does not). A
+    // peak 40 dB under the first tone is no test tone but a sidelobe of a harmonic.
     int k2 = -1;
+    double c2 = 0.0;
     for (int k = lowBin; k <= highBin; ++k) {
         if (std::abs(k - k1) <= W || !(mag[k] >= mag[k - 1] && mag[k] > mag[k + 1]))
             continue;
         if (k2 >= 0 && !(mag[k] > mag[k2]))
             continue;
-        // A tone's lobe stands four times above what lies just beyond it; a sidelobe of the
-        // first tone does not.
-        const float beyond = std::max(mag[std::max(k - W - 1, 0)], mag[std::min(k + W + 1, n - 1)]);
-        if (!(mag[k] > 10.0 * floor) || !(mag[k] >= 4.0f * beyond) || harmonicOfFirst(k))
+        float beyond = 0.0f;
+        for (int j = W + 1; j <= W + 2; ++j)
+            beyond = std::max({beyond, mag[std::max(k - j, 0)], mag[std::min(k + j, n - 1)]});
+        if (!(mag[k] > 10.0 * floor) || !(mag[k] >= 4.0f * beyond) || !(mag[k] >= 1e-4f * mag[k1]))
+            continue;
+        const double c = place(k);
+        if (harmonicOfFirst(c))
             continue;
         k2 = k;
+        c2 = c;
     }
     if (k2 < 0)
         return std::nullopt;
-    const double f1 = BinFrequency(static_cast<UINT>(k1)), f2 = BinFrequency(static_cast<UINT>(k2));
-    const double a1 = lobe(k1), a2 = lobe(k2);
-    if (!(a1 + a2 > 0.0))
-        return std::nullopt;
-    // A product on the negative side of DC shows at its mirror frequency. Products that fall
-    // on a tone, on DC, or on a product already counted (2(f2+f1) is 2f2+2f1) are skipped.
-    const double products[9] = {f2 + f1, f2 - f1, f2 + 2 * f1, f2 - 2 * f1, 2 * (f2 + f1),
-                                2 * f2 + f1, 2 * f2 - f1, 2 * f2 + 2 * f1, 2 * f2 - 2 * f1};
-    std::vector<int> taken = {0, k1, k2};
-    double sum = 0.0;
-    for (double f : products) {
-        const int b = static_cast<int>(NarrowbandBin(static_cast<float>(std::abs(f))));
-        if (b + W >= n)
+
+    // The tones and the products that can be told apart: a product on DC (where an offset or
+    // hum lies), on a tone or on a product already counted (2(f2+f1) is 2f2+2f1) is skipped;
+    // one below DC shows at its mirror place.
+    std::vector<double> places = {c1, c2};
+    const double products[9][2] = {{1, 1}, {1, -1}, {1, 2}, {1, -2}, {2, 2}, {2, 1}, {2, -1}, {2, 2}, {2, -2}};
+    for (const auto& pr : products) {
+        const double c = std::abs(pr[0] * c2 + pr[1] * c1);
+        if (c <= 2 * W || c + W + 1 >= n)
             continue;
-        if (std::any_of(taken.begin(), taken.end(), [&](int t) { return std::abs(b - t) <= 2 * W; }))
+        if (std::any_of(places.begin(), places.end(), [&](double t) { return std::abs(c - t) < 1.5; }))
             continue;
-        taken.push_back(b);
-        sum += lobe(b);
+        places.push_back(c);
     }
-    return static_cast<float>(100.0 * std::sqrt(sum / (a1 + a2)));
+    const std::size_t m = places.size();
+    // What the noise adds to every bin: the mean of the band's bins away from the tones and
+    // products, leaving out spurs.
+    std::vector<unsigned char> near(bins, 0);
+    for (double c : places)
+        for (int k = std::max(0, static_cast<int>(std::lround(c)) - W - 1); k <= std::min(n - 1, static_cast<int>(std::lround(c)) + W + 1); ++k)
+            near[static_cast<std::size_t>(k)] = 1;
+    double noise = 0.0;
+    std::size_t noiseBins = 0;
+    for (int k = lowBin; k <= highBin; ++k)
+        if (!near[static_cast<std::size_t>(k)] && mag[k] <= 10.0 * floor) {
+            noise += mag[k];
+            ++noiseBins;
+        }
+    noise = noiseBins > 0 ? noise / noiseBins : floor;
+    // Each part's power, fitted to the bins of all lobes at once: a product beside a tone sits
+    // on the tone's leakage, and lobes of parts a few bins apart share bins.
+    std::vector<int> fitBins;
+    for (int k = 1; k < n; ++k)
+        if (std::any_of(places.begin(), places.end(), [&](double c) { return std::abs(k - c) <= W + 0.5; }))
+            fitBins.push_back(k);
+    // The columns of the fit: each part's response as power at every bin of the fit, and
+    // where parts lie close, what they add or cancel by. In one block two parts at c_i and c_j
+    // add 2 Re(a_i a_j* V(k - c_i) V*(k - c_j)); for a symmetric window V(x) is a real
+    // kernel A(x) turned by a phase linear in x, so that term is one unknown number times
+    // A(k - c_i) A(k - c_j) over all bins, however the blocks average. Left out, it read a
+    // sideband beside a tone 40 times stronger 2.5 dB off either way. A tone near DC meets
+    // its own mirror image the same way.
+    const std::vector<double>& shape = WindowShape();
+    bool symmetric = true;
+    double largest = 0.0;
+    for (double v : shape)
+        largest = std::max(largest, std::abs(v));
+    for (UINT i = 0; i < N / 2 && symmetric; ++i)
+        symmetric = std::abs(shape[i] - shape[N - 1 - i]) <= 1e-6 * largest;
+    constexpr double kReach = 16.0; // bins beyond which a part's sidelobes are left out
+    auto kernel = [&](double x) {
+        // A(x): the window's transform about its centre, with a rotation restarted against drift.
+        const double step = 2.0 * M_PI * x / N, centre = (static_cast<double>(N) - 1.0) / 2.0;
+        const double cs = std::cos(step), sn = std::sin(step);
+        double sum = 0.0, ur = 0.0, ui = 0.0;
+        for (UINT i = 0; i < N; ++i) {
+            if ((i & 255) == 0) {
+                ur = std::cos(step * (i - centre));
+                ui = std::sin(step * (i - centre));
+            }
+            sum += shape[i] * ur;
+            const double t = ur * cs - ui * sn;
+            ui = ur * sn + ui * cs;
+            ur = t;
+        }
+        return sum;
+    };
+    const std::size_t B = fitBins.size();
+    std::vector<std::vector<double>> columns;
+    std::vector<double> direct(B * m, 0.0), mirror(B * m, 0.0);
+    for (std::size_t b = 0; b < B; ++b)
+        for (std::size_t i = 0; i < m; ++i) {
+            const double x = fitBins[b] - places[i], y = fitBins[b] + places[i];
+            if (symmetric) {
+                direct[b * m + i] = std::abs(x) <= kReach ? kernel(x) : 0.0;
+                mirror[b * m + i] = i < 2 && std::abs(y) <= kReach ? kernel(y) : 0.0;
+            } else {
+                direct[b * m + i] = std::abs(x) <= W + 1 ? LobeResponse(x, W) : std::abs(x) <= kReach ? ResponseAt(shape, x) : 0.0;
+            }
+        }
+    for (std::size_t i = 0; i < m; ++i) {
+        std::vector<double> col(B);
+        for (std::size_t b = 0; b < B; ++b) {
+            const double d = direct[b * m + i], e = mirror[b * m + i];
+            col[b] = symmetric ? d * d + e * e : d;
+        }
+        columns.push_back(std::move(col));
+    }
+    if (symmetric) {
+        for (std::size_t i = 0; i < 2; ++i) {
+            for (std::size_t j = 0; j < m; ++j) {
+                if (j == i || (j < i) || std::abs(places[i] - places[j]) > 2 * W + 4)
+                    continue;
+                std::vector<double> col(B);
+                for (std::size_t b = 0; b < B; ++b)
+                    col[b] = direct[b * m + i] * direct[b * m + j];
+                columns.push_back(std::move(col));
+            }
+            if (places[i] <= W + 4) {
+                std::vector<double> col(B);
+                for (std::size_t b = 0; b < B; ++b)
+                    col[b] = direct[b * m + i] * mirror[b * m + i];
+                columns.push_back(std::move(col));
+            }
+        }
+    }
+    const std::size_t M = columns.size();
+    std::vector<double> ata(M * M, 0.0), atb(M, 0.0), lobeSum(m, 0.0);
+    for (std::size_t b = 0; b < B; ++b) {
+        const int k = fitBins[b];
+        for (std::size_t i = 0; i < M; ++i) {
+            const double ri = columns[i][b];
+            atb[i] += ri * (mag[k] - noise);
+            if (i < m && std::abs(k - places[i]) <= W + 0.5)
+                lobeSum[i] += ri;
+            for (std::size_t j = 0; j < M; ++j)
+                ata[i * M + j] += ri * columns[j][b];
+        }
+    }
+    // Gaussian elimination with partial pivoting.
+    std::vector<double> power = atb;
+    for (std::size_t col = 0; col < M; ++col) {
+        std::size_t pivot = col;
+        for (std::size_t r = col + 1; r < M; ++r)
+            if (std::abs(ata[r * M + col]) > std::abs(ata[pivot * M + col]))
+                pivot = r;
+        if (!(std::abs(ata[pivot * M + col]) > 0.0))
+            return std::nullopt;
+        if (pivot != col) {
+            for (std::size_t j = 0; j < M; ++j)
+                std::swap(ata[col * M + j], ata[pivot * M + j]);
+            std::swap(power[col], power[pivot]);
+        }
+        for (std::size_t r = col + 1; r < M; ++r) {
+            const double f = ata[r * M + col] / ata[col * M + col];
+            for (std::size_t j = col; j < M; ++j)
+                ata[r * M + j] -= f * ata[col * M + j];
+            power[r] -= f * power[col];
+        }
+    }
+    for (std::size_t col = M; col-- > 0;) {
+        double v = power[col];
+        for (std::size_t j = col + 1; j < M; ++j)
+            v -= ata[col * M + j] * power[j];
+        power[col] = v / ata[col * M + col];
+    }
+    // Over all bins every part's response sums to the same (Parseval): the fitted powers
+    // compare as they stand.
+    const double tones = power[0] + power[1];
+    if (!(power[0] > 0.0) || !(power[1] > 0.0) || !std::isfinite(tones))
+        return std::nullopt;
+    // A product counts where it stands four times above the noise in its lobe; the noise is
+    // never read as distortion, and without a product that stands out there is none to read.
+    double sum = 0.0;
+    int found = 0;
+    for (std::size_t i = 2; i < m; ++i) {
+        if (power[i] * lobeSum[i] > 4.0 * noise * (2 * W + 1)) {
+            sum += power[i];
+            ++found;
+        }
+    }
+    if (found == 0)
+        return std::nullopt;
+    return static_cast<float>(100.0 * std::sqrt(sum / tones));
 }
 
 void SpectralData::FindMinimumInRange(UINT lo, UINT hi, float* freq, float* level) const
