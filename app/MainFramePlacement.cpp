@@ -15,7 +15,9 @@
 #include "utilities/TTHDFreq.h"
 
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
+#include <vector>
 
 namespace {
 int ClampChannel(int kind, int channel, bool composite)
@@ -169,4 +171,62 @@ void CMainFrame::RecordAllWindowPlacements()
         [this](int kind, int index, bool composite) { RecordWindowPlacement(kind, index, composite); });
     for (int kind = 6; kind <= 19; ++kind)
         RecordWindowPlacement(kind, 0, false);
+}
+
+void CMainFrame::KeepClearOfToolWindows(int kind)
+{
+    if (kind < 7 || kind > 19 || IsMdiWindowKind(kind))
+        return;
+    // A stored place is the user's choice, overlap and all.
+    const WindowPlacementRecord& record = Settings.Placements[WindowPlacementIndex(kind, 0, false)];
+    WINDOWPLACEMENT stored{};
+    if (ParsePlacement(record.PlacementText, &stored, GetDesktopInfo()))
+        return;
+    CWnd* window = GetPlacementWindow(kind, 0, false);
+    if (window == nullptr || window->GetSafeHwnd() == nullptr)
+        return;
+    std::vector<CRect> others;
+    for (int other = 6; other <= 19; ++other) {
+        CWnd* w = other == kind || IsMdiWindowKind(other) ? nullptr : GetPlacementWindow(other, 0, false);
+        if (w == nullptr || w->GetSafeHwnd() == nullptr || !w->IsWindowVisible())
+            continue;
+        CRect r;
+        w->GetWindowRect(&r);
+        others.push_back(r);
+    }
+    if (others.empty())
+        return;
+    CRect own;
+    window->GetWindowRect(&own);
+    // A window the window manager has not framed yet is measured by its client: allow for the
+    // frame and title bar it is about to get.
+    constexpr int kFrame = 6, kTitle = 30, kGap = 8;
+    const int width = own.Width() + 2 * kFrame, height = own.Height() + kTitle + kFrame;
+    const CRect area = GetPlacementArea(kind);
+    auto fits = [&](CPoint at) {
+        const CRect r(at.x, at.y, at.x + width, at.y + height);
+        if (r.left < area.left || r.top < area.top || r.right > area.right || r.bottom > area.bottom)
+            return false;
+        return std::none_of(others.begin(), others.end(), [&](const CRect& o) {
+            CRect meet;
+            return meet.IntersectRect(&r, &o) != FALSE;
+        });
+    };
+    const CPoint start(own.left, own.top);
+    if (fits(start))
+        return;
+    // Beside or below one of the others, the nearest such place to the window's own.
+    std::vector<CPoint> places;
+    for (const CRect& o : others)
+        for (const CPoint p : {CPoint(o.right + kGap, start.y), CPoint(o.right + kGap, o.top),
+                               CPoint(start.x, o.bottom + kGap), CPoint(o.left, o.bottom + kGap)})
+            places.push_back(p);
+    std::stable_sort(places.begin(), places.end(), [&](CPoint a, CPoint b) {
+        return std::abs(a.x - start.x) + std::abs(a.y - start.y) < std::abs(b.x - start.x) + std::abs(b.y - start.y);
+    });
+    for (const CPoint p : places)
+        if (fits(p)) {
+            window->SetWindowPos(nullptr, p.x, p.y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+            return;
+        }
 }
