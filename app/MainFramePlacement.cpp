@@ -185,6 +185,14 @@ void CMainFrame::KeepClearOfToolWindows(int kind)
     CWnd* window = GetPlacementWindow(kind, 0, false);
     if (window == nullptr || window->GetSafeHwnd() == nullptr)
         return;
+    // A window the window manager has not framed yet measures as its client and is moved by its
+    // client: allow for the frame and title bar it is about to get.
+    constexpr int kFrame = 6, kTitle = 30, kGap = 8;
+    auto unframed = [](CWnd* w, const CRect& outer) {
+        CRect client;
+        w->GetClientRect(&client);
+        return outer.Width() == client.Width() && outer.Height() == client.Height();
+    };
     std::vector<CRect> others;
     for (int other = 6; other <= 19; ++other) {
         CWnd* w = other == kind || IsMdiWindowKind(other) ? nullptr : GetPlacementWindow(other, 0, false);
@@ -192,16 +200,16 @@ void CMainFrame::KeepClearOfToolWindows(int kind)
             continue;
         CRect r;
         w->GetWindowRect(&r);
+        if (unframed(w, r))
+            r.InflateRect(kFrame, kTitle, kFrame, kFrame);
         others.push_back(r);
     }
     if (others.empty())
         return;
     CRect own;
     window->GetWindowRect(&own);
-    // A window the window manager has not framed yet is measured by its client: allow for the
-    // frame and title bar it is about to get.
-    constexpr int kFrame = 6, kTitle = 30, kGap = 8;
-    const int width = own.Width() + 2 * kFrame, height = own.Height() + kTitle + kFrame;
+    const bool framed = !unframed(window, own);
+    const int width = own.Width() + (framed ? 0 : 2 * kFrame), height = own.Height() + (framed ? 0 : kTitle + kFrame);
     const CRect area = GetPlacementArea(kind);
     auto fits = [&](CPoint at) {
         const CRect r(at.x, at.y, at.x + width, at.y + height);
@@ -212,7 +220,7 @@ void CMainFrame::KeepClearOfToolWindows(int kind)
             return meet.IntersectRect(&r, &o) != FALSE;
         });
     };
-    const CPoint start(own.left, own.top);
+    const CPoint start = framed ? own.TopLeft() : CPoint(own.left - kFrame, own.top - kTitle);
     if (fits(start))
         return;
     // Beside or below one of the others, the nearest such place to the window's own.
@@ -226,7 +234,15 @@ void CMainFrame::KeepClearOfToolWindows(int kind)
     });
     for (const CPoint p : places)
         if (fits(p)) {
-            window->SetWindowPos(nullptr, p.x, p.y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+            // The placement road sets the frame where asked, also once the window manager
+            // frames a window it has not framed yet.
+            WINDOWPLACEMENT placement{};
+            placement.length = sizeof placement;
+            if (!window->GetWindowPlacement(&placement))
+                return;
+            placement.rcNormalPosition = CRect(p.x, p.y, p.x + own.Width(), p.y + own.Height());
+            placement.showCmd = SW_SHOWNORMAL;
+            window->SetWindowPlacement(&placement);
             return;
         }
 }
