@@ -20,6 +20,35 @@
 #include <vector>
 
 namespace {
+// Placements are stored in the screen's device pixels, as Windows keeps them, so that a
+// session at another display scale brings every window back over the same part of the screen.
+int ToDevice(int v, UINT dpi) { return v == -1 ? v : static_cast<int>(static_cast<long long>(v) * dpi / 96); }
+int FromDevice(int v, UINT dpi) { return v == -1 ? v : static_cast<int>(static_cast<long long>(v) * 96 / dpi); }
+
+void ScalePlacement(WINDOWPLACEMENT& wp, UINT dpi, bool toDevice)
+{
+    auto f = [&](LONG& v) { v = toDevice ? ToDevice(v, dpi) : FromDevice(v, dpi); };
+    f(wp.ptMinPosition.x);
+    f(wp.ptMinPosition.y);
+    f(wp.ptMaxPosition.x);
+    f(wp.ptMaxPosition.y);
+    f(wp.rcNormalPosition.left);
+    f(wp.rcNormalPosition.top);
+    f(wp.rcNormalPosition.right);
+    f(wp.rcNormalPosition.bottom);
+}
+
+RECT FromDevice(RECT r, UINT dpi)
+{
+    return RECT{FromDevice(r.left, dpi), FromDevice(r.top, dpi), FromDevice(r.right, dpi), FromDevice(r.bottom, dpi)};
+}
+
+UINT PlacementDpi()
+{
+    const UINT dpi = GetDpiForSystem();
+    return dpi > 0 ? dpi : 96;
+}
+
 int ClampChannel(int kind, int channel, bool composite)
 {
     channel = std::max(channel, 0);
@@ -57,6 +86,8 @@ void CMainFrame::RecordWindowPlacement(int kind, int channel, bool composite)
     WINDOWPLACEMENT placement{};
     placement.length = sizeof placement;
     const bool have = window != nullptr && window->GetSafeHwnd() != nullptr && window->GetWindowPlacement(&placement);
+    if (have)
+        ScalePlacement(placement, PlacementDpi(), true);
     ::RecordWindowPlacement(Settings.Placements, kind, channel, composite, kind == 0 || window != nullptr,
                             have ? &placement : nullptr);
 }
@@ -87,8 +118,13 @@ CRect CMainFrame::GetPlacementArea(int kind) const
 void CMainFrame::RestoreWindowPlacement(int kind, int channel, bool composite)
 {
     WINDOWPLACEMENT placement{};
-    if (!GetRestorePlacement(Settings.Placements, kind, channel, composite, GetDesktopInfo(), &placement))
+    const UINT dpi = PlacementDpi();
+    DesktopInfo device = GetDesktopInfo();
+    device.width = ToDevice(device.width, dpi);
+    device.height = ToDevice(device.height, dpi);
+    if (!GetRestorePlacement(Settings.Placements, kind, channel, composite, device, &placement))
         return;
+    ScalePlacement(placement, dpi, false);
     CWnd* window = GetPlacementWindow(kind, channel, composite);
     if (window == nullptr || window->GetSafeHwnd() == nullptr)
         return;
@@ -136,8 +172,20 @@ void CMainFrame::GetInitialWindowRect(RECT* rect, int kind, int channel, bool co
         else
             ClientToScreen(&offset);
     }
+    // A stored rectangle is in device pixels; the cascade and the fixed places are not.
+    const UINT dpi = PlacementDpi();
+    DesktopInfo desktop = GetDesktopInfo();
+    const int record = WindowPlacementIndex(kind, channel, composite);
+    WINDOWPLACEMENT probe{};
+    const bool stored = record >= 0 && dpi != 96 && ParsePlacement(Settings.Placements[record].PlacementText, &probe, desktop);
+    if (stored) {
+        desktop.width = ToDevice(desktop.width, dpi);
+        desktop.height = ToDevice(desktop.height, dpi);
+    }
     RECT r = ::GetInitialWindowRect(Settings.Placements, kind, channel, composite, client.Width(),
-                                    client.Height(), GetDesktopInfo(), maximised, offset);
+                                    client.Height(), desktop, maximised, offset);
+    if (stored)
+        r = FromDevice(r, dpi);
     // Windows on the desktop take their own size, and are kept on the screen once made.
     if (IsMdiWindowKind(kind)) {
         const CRect area = GetPlacementArea(kind);

@@ -1,6 +1,6 @@
-// Utility windows under a real window manager (openbox on its own Xvfb display, 1920 x 1080):
-// a window with no stored place opens with its title bar on the screen, and windows opened
-// together leave each other's tables readable.
+// Windows under a real window manager (openbox on its own Xvfb display, 1920 x 1080): a utility
+// window with no stored place opens with its title bar on the screen, utility windows opened
+// together leave each other's tables readable, and placements are kept in device pixels.
 #include "FrameFixture.h"
 
 #include "support/NeedsTool.h"
@@ -58,6 +58,8 @@ protected:
         ASSERT_TRUE(std::filesystem::exists(socket));
         ::setenv("DISPLAY", name.c_str(), 1);
         ::setenv("QT_QPA_PLATFORM", "xcb", 1);
+        if (!scale_.empty())
+            ::setenv("QT_SCALE_FACTOR", scale_.c_str(), 1);
         wm_ = Spawn({"openbox", "--sm-disable"});
         std::this_thread::sleep_for(std::chrono::milliseconds(700));
         FrameFixture::SetUp();
@@ -72,6 +74,12 @@ protected:
             }
     }
     pid_t xvfb_ = -1, wm_ = -1;
+    std::string scale_; // QT_SCALE_FACTOR, when set
+};
+
+class UtilityWindowsWmAt200 : public UtilityWindowsWm {
+protected:
+    UtilityWindowsWmAt200() { scale_ = "2"; }
 };
 
 // The framed window's rectangle on the screen once the window manager has framed and placed it
@@ -154,4 +162,37 @@ TEST_F(UtilityWindowsWm, UtilityWindowsOpenedTogetherDoNotCoverOneAnother)
     }
     if (const char* folder = std::getenv("DURNEX_PLACEMENT_SHOTS"))
         QGuiApplication::primaryScreen()->grabWindow(0).save(QString(folder) + "/utilities.png");
+}
+
+// At twice the scale the frame's place is recorded in the screen's device pixels, so that the
+// next session at normal scale brings it back over the same part of the screen, not at half its
+// size in a corner.
+TEST_F(UtilityWindowsWmAt200, PlacementsAreRecordedInDevicePixels)
+{
+    ASSERT_NE(Start(), nullptr);
+    const QRect outer = Framed(*frame);
+    frame->RecordWindowPlacement(0, 0, false);
+    int flags = 0, show = 0, minX = 0, minY = 0, maxX = 0, maxY = 0, left = 0, top = 0, right = 0, bottom = 0;
+    const char* text = frame->Settings.Placements[0].PlacementText;
+    ASSERT_EQ(std::sscanf(text, "%d, %d, {%d,%d}, {%d,%d}, {%d,%d,%d,%d}", &flags, &show, &minX, &minY, &maxX, &maxY,
+                          &left, &top, &right, &bottom),
+              10)
+        << text;
+    EXPECT_NEAR(right - left, 2 * outer.width(), 4) << text << " for " << Text(outer);
+    EXPECT_NEAR(bottom - top, 2 * outer.height(), 4) << text << " for " << Text(outer);
+
+    // A rectangle recorded in device pixels comes back at its logical half.
+    frame->OnUtilityRPM();
+    CWnd* rpm = frame->GetUtilityWindow(18);
+    ASSERT_NE(rpm, nullptr);
+    Framed(*rpm);
+    frame->OnUtilityRPM();
+    std::snprintf(frame->Settings.Placements[WindowPlacementIndex(18, 0, false)].PlacementText, 256,
+                  "0, 1, {-1,-1}, {-1,-1}, {400,300,760,420}");
+    frame->OnUtilityRPM();
+    rpm = frame->GetUtilityWindow(18);
+    ASSERT_NE(rpm, nullptr);
+    const QRect back = Framed(*rpm);
+    EXPECT_NEAR(back.left(), 200, 2) << Text(back);
+    EXPECT_NEAR(back.top(), 150, 2) << Text(back);
 }
