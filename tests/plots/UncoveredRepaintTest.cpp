@@ -7,10 +7,6 @@
 #include "records/MarkerSettings.h"
 #include "records/PhasePlotSettings.h"
 
-#include <QGuiApplication>
-#include <QImage>
-#include <QPixmap>
-#include <QScreen>
 
 using namespace spectral_test;
 
