@@ -193,6 +193,8 @@ TEST_F(UtilityWindowsWmAt200, PlacementsAreRecordedInDevicePixels)
     rpm = frame->GetUtilityWindow(18);
     ASSERT_NE(rpm, nullptr);
     const QRect back = Framed(*rpm);
-    EXPECT_NEAR(back.left(), 200, 2) << Text(back);
-    EXPECT_NEAR(back.top(), 150, 2) << Text(back);
+    // Within a title bar: a loaded window manager may frame the window late (kept in device
+    // pixels it would stand at 400, 300).
+    EXPECT_NEAR(back.left(), 200, 30) << Text(back);
+    EXPECT_NEAR(back.top(), 150, 30) << Text(back);
 }
