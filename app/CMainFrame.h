@@ -453,6 +453,9 @@ public:
     CRect GetPlacementArea(int kind) const;
     // Moves (and if need be shrinks) an open generator or utility window onto the screen.
     void KeepOnScreen(int kind);
+    // Moves a utility window that has no stored place off the other open utility windows and
+    // the generator, where the screen has room, so that windows opened together stay readable.
+    void KeepClearOfToolWindows(int kind);
     // The window of a (kind, channel, composite) triple, or null when closed or none.
     CWnd* GetPlacementWindow(int kind, int channel, bool composite) const;
 

@@ -15,9 +15,40 @@
 #include "utilities/TTHDFreq.h"
 
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
+#include <vector>
 
 namespace {
+// Placements are stored in the screen's device pixels, as Windows keeps them, so that a
+// session at another display scale brings every window back over the same part of the screen.
+int ToDevice(int v, UINT dpi) { return v == -1 ? v : static_cast<int>(static_cast<long long>(v) * dpi / 96); }
+int FromDevice(int v, UINT dpi) { return v == -1 ? v : static_cast<int>(static_cast<long long>(v) * 96 / dpi); }
+
+void ScalePlacement(WINDOWPLACEMENT& wp, UINT dpi, bool toDevice)
+{
+    auto f = [&](LONG& v) { v = toDevice ? ToDevice(v, dpi) : FromDevice(v, dpi); };
+    f(wp.ptMinPosition.x);
+    f(wp.ptMinPosition.y);
+    f(wp.ptMaxPosition.x);
+    f(wp.ptMaxPosition.y);
+    f(wp.rcNormalPosition.left);
+    f(wp.rcNormalPosition.top);
+    f(wp.rcNormalPosition.right);
+    f(wp.rcNormalPosition.bottom);
+}
+
+RECT FromDevice(RECT r, UINT dpi)
+{
+    return RECT{FromDevice(r.left, dpi), FromDevice(r.top, dpi), FromDevice(r.right, dpi), FromDevice(r.bottom, dpi)};
+}
+
+UINT PlacementDpi()
+{
+    const UINT dpi = GetDpiForSystem();
+    return dpi > 0 ? dpi : 96;
+}
+
 int ClampChannel(int kind, int channel, bool composite)
 {
     channel = std::max(channel, 0);
@@ -55,6 +86,8 @@ void CMainFrame::RecordWindowPlacement(int kind, int channel, bool composite)
     WINDOWPLACEMENT placement{};
     placement.length = sizeof placement;
     const bool have = window != nullptr && window->GetSafeHwnd() != nullptr && window->GetWindowPlacement(&placement);
+    if (have)
+        ScalePlacement(placement, PlacementDpi(), true);
     ::RecordWindowPlacement(Settings.Placements, kind, channel, composite, kind == 0 || window != nullptr,
                             have ? &placement : nullptr);
 }
@@ -85,8 +118,13 @@ CRect CMainFrame::GetPlacementArea(int kind) const
 void CMainFrame::RestoreWindowPlacement(int kind, int channel, bool composite)
 {
     WINDOWPLACEMENT placement{};
-    if (!GetRestorePlacement(Settings.Placements, kind, channel, composite, GetDesktopInfo(), &placement))
+    const UINT dpi = PlacementDpi();
+    DesktopInfo device = GetDesktopInfo();
+    device.width = ToDevice(device.width, dpi);
+    device.height = ToDevice(device.height, dpi);
+    if (!GetRestorePlacement(Settings.Placements, kind, channel, composite, device, &placement))
         return;
+    ScalePlacement(placement, dpi, false);
     CWnd* window = GetPlacementWindow(kind, channel, composite);
     if (window == nullptr || window->GetSafeHwnd() == nullptr)
         return;
@@ -134,8 +172,20 @@ void CMainFrame::GetInitialWindowRect(RECT* rect, int kind, int channel, bool co
         else
             ClientToScreen(&offset);
     }
+    // A stored rectangle is in device pixels; the cascade and the fixed places are not.
+    const UINT dpi = PlacementDpi();
+    DesktopInfo desktop = GetDesktopInfo();
+    const int record = WindowPlacementIndex(kind, channel, composite);
+    WINDOWPLACEMENT probe{};
+    const bool stored = record >= 0 && dpi != 96 && ParsePlacement(Settings.Placements[record].PlacementText, &probe, desktop);
+    if (stored) {
+        desktop.width = ToDevice(desktop.width, dpi);
+        desktop.height = ToDevice(desktop.height, dpi);
+    }
     RECT r = ::GetInitialWindowRect(Settings.Placements, kind, channel, composite, client.Width(),
-                                    client.Height(), GetDesktopInfo(), maximised, offset);
+                                    client.Height(), desktop, maximised, offset);
+    if (stored)
+        r = FromDevice(r, dpi);
     // Windows on the desktop take their own size, and are kept on the screen once made.
     if (IsMdiWindowKind(kind)) {
         const CRect area = GetPlacementArea(kind);
@@ -169,4 +219,78 @@ void CMainFrame::RecordAllWindowPlacements()
         [this](int kind, int index, bool composite) { RecordWindowPlacement(kind, index, composite); });
     for (int kind = 6; kind <= 19; ++kind)
         RecordWindowPlacement(kind, 0, false);
+}
+
+void CMainFrame::KeepClearOfToolWindows(int kind)
+{
+    if (kind < 7 || kind > 19 || IsMdiWindowKind(kind))
+        return;
+    // A stored place is the user's choice, overlap and all.
+    const WindowPlacementRecord& record = Settings.Placements[WindowPlacementIndex(kind, 0, false)];
+    WINDOWPLACEMENT stored{};
+    if (ParsePlacement(record.PlacementText, &stored, GetDesktopInfo()))
+        return;
+    CWnd* window = GetPlacementWindow(kind, 0, false);
+    if (window == nullptr || window->GetSafeHwnd() == nullptr)
+        return;
+    // A window the window manager has not framed yet measures as its client and is moved by its
+    // client: allow for the frame and title bar it is about to get.
+    constexpr int kFrame = 6, kTitle = 30, kGap = 8;
+    auto unframed = [](CWnd* w, const CRect& outer) {
+        CRect client;
+        w->GetClientRect(&client);
+        return outer.Width() == client.Width() && outer.Height() == client.Height();
+    };
+    std::vector<CRect> others;
+    for (int other = 6; other <= 19; ++other) {
+        CWnd* w = other == kind || IsMdiWindowKind(other) ? nullptr : GetPlacementWindow(other, 0, false);
+        if (w == nullptr || w->GetSafeHwnd() == nullptr || !w->IsWindowVisible())
+            continue;
+        CRect r;
+        w->GetWindowRect(&r);
+        if (unframed(w, r))
+            r.InflateRect(kFrame, kTitle, kFrame, kFrame);
+        others.push_back(r);
+    }
+    if (others.empty())
+        return;
+    CRect own;
+    window->GetWindowRect(&own);
+    const bool framed = !unframed(window, own);
+    const int width = own.Width() + (framed ? 0 : 2 * kFrame), height = own.Height() + (framed ? 0 : kTitle + kFrame);
+    const CRect area = GetPlacementArea(kind);
+    auto fits = [&](CPoint at) {
+        const CRect r(at.x, at.y, at.x + width, at.y + height);
+        if (r.left < area.left || r.top < area.top || r.right > area.right || r.bottom > area.bottom)
+            return false;
+        return std::none_of(others.begin(), others.end(), [&](const CRect& o) {
+            CRect meet;
+            return meet.IntersectRect(&r, &o) != FALSE;
+        });
+    };
+    const CPoint start = framed ? own.TopLeft() : CPoint(own.left - kFrame, own.top - kTitle);
+    if (fits(start))
+        return;
+    // Beside or below one of the others, the nearest such place to the window's own.
+    std::vector<CPoint> places;
+    for (const CRect& o : others)
+        for (const CPoint p : {CPoint(o.right + kGap, start.y), CPoint(o.right + kGap, o.top),
+                               CPoint(start.x, o.bottom + kGap), CPoint(o.left, o.bottom + kGap)})
+            places.push_back(p);
+    std::stable_sort(places.begin(), places.end(), [&](CPoint a, CPoint b) {
+        return std::abs(a.x - start.x) + std::abs(a.y - start.y) < std::abs(b.x - start.x) + std::abs(b.y - start.y);
+    });
+    for (const CPoint p : places)
+        if (fits(p)) {
+            // The placement road sets the frame where asked, also once the window manager
+            // frames a window it has not framed yet.
+            WINDOWPLACEMENT placement{};
+            placement.length = sizeof placement;
+            if (!window->GetWindowPlacement(&placement))
+                return;
+            placement.rcNormalPosition = CRect(p.x, p.y, p.x + own.Width(), p.y + own.Height());
+            placement.showCmd = SW_SHOWNORMAL;
+            window->SetWindowPlacement(&placement);
+            return;
+        }
 }

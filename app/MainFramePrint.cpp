@@ -150,12 +150,29 @@ void CMainFrame::PrintTitles(CDC* dc)
 
 bool CMainFrame::MarginsFitPage(CDC& dc)
 {
-    // Margins that leave no room for the plot would print an empty or garbled page.
+    // Margins that leave the plot less room than it needs would print an empty or garbled
+    // page: the channel box and the page header side by side across the top (narrower, they
+    // print over each other), and a plot of at least two by one and a half inches below the
+    // header band.
     const PageGeometry g = Geometry(&dc, Settings.Print);
     const PrintSettings& m = Settings.Print;
     const int blockHeight = m.EnableCommentBlock ? CommentBlockHeight(g) : g.bottom;
+    int headerWidth = 0;
+    {
+        const PageText text(&dc, g, true, TA_LEFT);
+        headerWidth = std::max(dc.GetTextExtent("Printed By: " + AppName()).cx,
+                               dc.GetTextExtent("Wed Sep 30 00:00:00 2026").cx);
+    }
+    int boxWidth = 0;
+    {
+        const PageText text(&dc, g, false, TA_LEFT);
+        for (const char* line : {"Composite Channel: M", "Sampling Rate: 100000", "Averaging: Infinite"})
+            boxWidth = std::max(boxWidth, static_cast<int>(dc.GetTextExtent(line).cx));
+    }
+    const int needWidth = std::max(10 + boxWidth + 2 * g.lineStep + headerWidth + 10, 2 * g.Px);
+    const int needHeight = static_cast<int>(g.Py * 0.75) + g.Py * 3 / 2;
     if (m.MarginLeft < 0 || m.MarginRight < 0 || m.MarginTop < 0 || m.MarginBottom < 0 ||
-        g.left + g.right >= g.W || g.top + static_cast<int>(g.Py * 0.75) + blockHeight >= g.H) {
+        g.W - g.left - g.right < needWidth || g.H - g.top - blockHeight < needHeight) {
         AfxMessageBox("The margins leave no room for the plot on the page.  Please change them in "
                       "File/Annotations and Margins; nothing was printed.",
                       MB_OK | MB_ICONEXCLAMATION);

@@ -97,6 +97,7 @@ bool CMainFrame::ToggleUtilityWindow(int kind)
         if (created) {
             RestoreWindowPlacement(kind, 0, false);
             KeepOnScreen(kind);
+            KeepClearOfToolWindows(kind);
         }
     }
     RefreshUtilityButtons();

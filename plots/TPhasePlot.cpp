@@ -145,9 +145,20 @@ void TPhasePlot::LayoutToolbar()
     m_zoom2xOutBtn->MoveWindow(62, 1, 28, 28);
     m_zoomFullBtn->MoveWindow(92, 1, 28, 28);
     m_optionsBtn->MoveWindow(136, 1, 28, 28);
-    const int y = 30 / 2 - 10;
-    m_topEdit->MoveWindow(224, y, 56, 20);
-    m_topSpin->MoveWindow(282, y, 12, 20);
+    // The box stands at its place when the window is wide enough; in a narrower one it wraps
+    // onto a further row of the strip, so that it stays reachable.
+    CRect client;
+    GetClientRect(&client);
+    StripFlow flow(this, &m_font, client.Width() >= 294 + 4, 170);
+    const CPoint top = flow.Place("Plot Top", 224, 56 + 2 + 12);
+    const int y = top.y + 30 / 2 - 10;
+    m_topEdit->MoveWindow(top.x, y, 56, 20);
+    m_topSpin->MoveWindow(top.x + 58, y, 12, 20);
+    if (flow.Rows() * 30 != m_toolStripHeight) {
+        SetToolStripShown(true, flow.Rows());
+        if (!m_layingOut)
+            UpdateLayout();
+    }
     if (m_zoomInBtn->IsPressed()) {
         m_zoomInBtn->Release();
         m_selectionMode = false;
@@ -652,7 +663,10 @@ void TPhasePlot::DrawBackground(CDC* dc, bool full, const RECT& update)
     dc->SetBkMode(TRANSPARENT);
     dc->SetTextColor(GetSysColor(COLOR_BTNTEXT));
     dc->SetTextAlign(TA_RIGHT | TA_TOP);
-    dc->TextOut(224 - 3, 5 + m_fontHeight / 2 - 4, "Plot Top");
+    CRect box;
+    m_topEdit->GetWindowRect(&box);
+    ScreenToClient(&box);
+    dc->TextOut(box.left - 3, box.top + m_fontHeight / 2 - 4, "Plot Top");
     dc->RestoreDC(saved);
 }
 

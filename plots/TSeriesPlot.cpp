@@ -1630,8 +1630,14 @@ void TSeriesPlot::ApplyTop(float value)
             s->SetLimits(1e7f, -1e7f);
         }
         m_settings->PlotTop = value;
-        if (m_settings->PlotCenter > value) {
-            WriteEdit(m_centerEdit.get(), "%6.6f", 0.0f);
+        if (m_settings->PlotCenter >= value) {
+            // The centre goes below the top: to 0 under a positive top, else clear of it, so
+            // that the span never closes to nothing.
+            const float center = value > 0.0f ? 0.0f : (value < 0.0f ? value * 1.1f : -1.0f);
+            m_settings->PlotCenter = center;
+            WriteEdit(m_centerEdit.get(), "%6.6f", center);
+            BuildAmplitudeTicks();
+            UpdateLayout();
             return;
         }
     } else {

@@ -281,6 +281,13 @@ RECT GetInitialWindowRect(const WindowPlacementRecord (&records)[kWindowPlacemen
     if (origin != 0) {
         cascade.left = origin + fixedOffset.x;
         cascade.top = origin + fixedOffset.y;
+    } else if (kind > WK_MainWindow && !IsMdiWindowKind(kind)) {
+        // A desktop window without a fixed place (the RPM window) still counts from the area
+        // below the frame's menu: at the screen's corner its title bar would lie above it.
+        cascade.left += fixedOffset.x;
+        cascade.right += fixedOffset.x;
+        cascade.top += fixedOffset.y;
+        cascade.bottom += fixedOffset.y;
     }
     return cascade;
 }

@@ -1659,6 +1659,13 @@ CWnd* CWnd::GetDesktopWindow()
     return desktop;
 }
 
+UINT GetDpiForSystem()
+{
+    AfxEnsureQtApplication();
+    QScreen* s = QGuiApplication::primaryScreen();
+    return static_cast<UINT>(qRound(96.0 * (s ? s->devicePixelRatio() : 1.0)));
+}
+
 int GetSystemMetrics(int nIndex)
 {
     AfxEnsureQtApplication();

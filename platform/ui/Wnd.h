@@ -310,6 +310,9 @@ HICON LoadIcon(HINSTANCE hInstance, UINT nIDResource);
 HINSTANCE AfxGetInstanceHandle();
 HINSTANCE AfxGetResourceHandle();
 int GetSystemMetrics(int nIndex);
+// Dots per inch of the screen's device pixels: 96 at normal scale, 192 at twice the scale.
+// Window coordinates are in units of 96 dots per inch.
+UINT GetDpiForSystem();
 // The outer width a top-level window needs for the window manager to draw this title in full:
 // the text in the title-bar font (bold, as most window managers draw it) plus room for an icon,
 // three frame buttons and the frame itself.

@@ -387,13 +387,25 @@ template <class Settings> void THistoryPlot<Settings>::PlaceStrip()
         buttons[i]->MoveWindow(x[i], 1, 28, 28);
         buttons[i]->Invalidate();
     }
-    const int top = this->m_toolStripHeight / 2 - 10;
-    m_topEdit->MoveWindow(228, top, 56, 20);
-    m_topSpin->MoveWindow(228 + 56 + 2, top, 12, 20);
+    // The boxes stand at their places when the window is wide enough; in a narrower one they
+    // wrap onto further rows of the strip, so that each stays reachable.
+    CRect client;
+    this->GetClientRect(&client);
+    typename TPlotBase::StripFlow flow(this, &m_plotFont, client.Width() >= 374 + 56 + 2 + 12 + 4, 170);
+    constexpr int kRow = 30;
+    const CPoint top = flow.Place("Plot Top", 228, 56 + 2 + 12);
+    m_topEdit->MoveWindow(top.x, top.y + kRow / 2 - 10, 56, 20);
+    m_topSpin->MoveWindow(top.x + 56 + 2, top.y + kRow / 2 - 10, 12, 20);
     m_topSpin->ShowWindow(SW_SHOW);
-    m_rangeEdit->MoveWindow(374, top, 56, 20);
-    m_rangeSpin->MoveWindow(374 + 56 + 2, top, 12, 20);
+    const CPoint range = flow.Place("Plot Bottom:", 374, 56 + 2 + 12);
+    m_rangeEdit->MoveWindow(range.x, range.y + kRow / 2 - 10, 56, 20);
+    m_rangeSpin->MoveWindow(range.x + 56 + 2, range.y + kRow / 2 - 10, 12, 20);
     m_rangeSpin->ShowWindow(SW_SHOW);
+    if (flow.Rows() * kRow != this->m_toolStripHeight) {
+        this->SetToolStripShown(true, flow.Rows());
+        if (!m_inLayout)
+            UpdateLayout();
+    }
 }
 
 template <class Settings> void THistoryPlot<Settings>::Relayout()
@@ -1715,7 +1727,8 @@ template <class Settings> void THistoryPlot<Settings>::DrawBackground(CDC* dc, b
 {
     TPlotBase::DrawBackground(dc, full, update);
     const int strip = this->m_toolStripHeight;
-    if (this->m_printing || !this->m_settings || !this->m_settings->ShowToolbar || strip <= 0)
+    if (this->m_printing || !this->m_settings || !this->m_settings->ShowToolbar || strip <= 0 || !m_topEdit ||
+        !m_rangeEdit)
         return;
     CRect band;
     this->GetClientRect(&band);
@@ -1727,9 +1740,15 @@ template <class Settings> void THistoryPlot<Settings>::DrawBackground(CDC* dc, b
     dc->SetBkMode(TRANSPARENT);
     dc->SetTextColor(GetSysColor(COLOR_BTNTEXT));
     dc->SetTextAlign(TA_RIGHT | TA_TOP);
-    const int y = strip / 2 - m_textHeight / 2;
-    dc->TextOut(228 - 3, y, "Plot Top");
-    dc->TextOut(374 - 3, y, this->m_scaling.AmpScaleType == 2 ? "Plot Bottom:" : "Plot Range:");
+    // Each label stands before its box, wherever the strip has put it.
+    auto label = [&](CWnd* box, const char* text) {
+        CRect r;
+        box->GetWindowRect(&r);
+        this->ScreenToClient(&r);
+        dc->TextOut(r.left - 3, r.top + 10 - m_textHeight / 2, text);
+    };
+    label(m_topEdit.get(), "Plot Top");
+    label(m_rangeEdit.get(), this->m_scaling.AmpScaleType == 2 ? "Plot Bottom:" : "Plot Range:");
     dc->RestoreDC(saved);
 }
 

@@ -239,14 +239,65 @@ bool TSpectraPlot::IsPaneB(const CRect& rect) const
            rect.bottom == m_paneB.bottom;
 }
 
+namespace {
+// Overlay rows close up to the boxes' own height in a short window; each trace's column is its
+// rows and its "Options..." button.
+constexpr int kOverlayMinPitch = 14, kOverlayButton = 18, kOverlaySpace = 4;
+// Room for the "Set" and "On" captions between the pane's top and the first row.
+constexpr int kOverlayCaptions = 22;
+} // namespace
+
+TSpectraPlot::OverlayGrid TSpectraPlot::OverlayGridFor(int clientHeight) const
+{
+    OverlayGrid grid;
+    const int traces = m_paneMode == 2 ? 2 : 1;
+    const int limit = clientHeight - 14;
+    const int top = m_topMargin + kOverlayCaptions;
+    const int column = kOverlaySlots * kOverlayMinPitch + kOverlayButton;
+    if (top + traces * column + (traces - 1) * kOverlaySpace <= limit)
+        return grid;
+    // Side by side the rows start just below the header: the "Set" and "On" captions give
+    // way to them.
+    grid.sideBySide = true;
+    grid.rows = std::clamp((limit - (m_topMargin + 2) - kOverlayButton) / kOverlayMinPitch, 1, kOverlaySlots);
+    grid.columnsPerTrace = (kOverlaySlots + grid.rows - 1) / grid.rows;
+    return grid;
+}
+
 int TSpectraPlot::RightMargin() const
 {
     int margin = 40;
-    if (m_settings && m_settings->ShowOverlayControls)
+    if (m_settings && m_settings->ShowOverlayControls) {
         margin += 8 * m_settings->OverlayLegendSize;
+        CRect client(0, 0, 0, 0);
+        if (m_hWnd)
+            GetClientRect(&client);
+        if (const OverlayGrid grid = OverlayGridFor(client.Height()); m_hWnd && grid.sideBySide) {
+            const int columns = grid.columnsPerTrace * (m_paneMode == 2 ? 2 : 1);
+            margin += (columns - 1) * (32 + 8 * m_settings->OverlayLegendSize);
+        }
+    }
     if (m_settings && m_settings->ShowPowerMeter)
         margin += 66;
     return margin;
+}
+
+void TSpectraPlot::LayoutOverlayGrid(const OverlayGrid& grid, int x)
+{
+    const int columnWidth = 32 + 8 * m_settings->OverlayLegendSize;
+    const int top = m_paneA.top + 2;
+    m_overlayPitch = kOverlayMinPitch;
+    for (int trace = 0; trace < (m_paneMode == 2 ? 2 : 1); ++trace) {
+        const int first = x + trace * grid.columnsPerTrace * columnWidth;
+        for (int i = 0; i < kOverlaySlots; ++i) {
+            const int left = first + (i / grid.rows) * columnWidth;
+            const int row = top + (i % grid.rows) * kOverlayMinPitch;
+            (trace == 0 ? m_storeA : m_storeB)[i]->MoveWindow(left - 1, row - 1, 14, 14, TRUE);
+            (trace == 0 ? m_showA : m_showB)[i]->MoveWindow(left + 16, row, 14, 14, TRUE);
+        }
+        (trace == 0 ? m_overlayDialogA : m_overlayDialogB)
+            ->MoveWindow(first - 4, top + grid.rows * kOverlayMinPitch, 64, kOverlayButton, TRUE);
+    }
 }
 
 void TSpectraPlot::CreateControls()
@@ -478,21 +529,22 @@ void TSpectraPlot::LayoutOverlayControls()
     const int xo = m_plotRect.right + 4 + meter;
     // Each trace's column is seven rows and its "Options..." button under them. Rows stand 16
     // pixels apart where the window has the height; in a short window they close up (never
-    // below the boxes' own 14 pixels) and trace B's column moves down, so that no control
-    // covers another or the toggles along the bottom.
-    constexpr int kButton = 18, kSpace = 4;
+    // below the boxes' own 14 pixels) and trace B's column moves down; shorter still, the
+    // columns stand side by side, so that no control covers another, the header or the toggles
+    // along the bottom.
+    constexpr int kButton = kOverlayButton, kSpace = kOverlaySpace;
     CRect client;
     GetClientRect(&client);
     const int limit = client.bottom - 14;
-    int topA = m_paneA.top + 22;
+    if (const OverlayGrid grid = OverlayGridFor(client.Height()); grid.sideBySide) {
+        LayoutOverlayGrid(grid, x);
+        return;
+    }
+    const int topA = m_paneA.top + kOverlayCaptions;
     const int columns = m_paneMode == 2 ? 2 : 1;
     const int room = (limit - topA - columns * kButton - (columns - 1) * kSpace) / (columns * kOverlaySlots);
     m_overlayPitch = std::clamp(room, 14, 16);
     const int column = kOverlaySlots * m_overlayPitch + kButton;
-    // Still short (a wrapped tool strip takes more of the height): the columns start higher,
-    // beside the pane's title, but never over the strip.
-    if (const int need = columns * column + (columns - 1) * kSpace; topA + need > limit)
-        topA = std::max(m_toolStripHeight + 2, limit - need);
     const int topB = std::max(std::min(m_paneB.top + 22, limit - column), topA + column + kSpace);
     for (int i = 0; i < kOverlaySlots; ++i) {
         const int rowA = topA + m_overlayPitch * i;
@@ -574,6 +626,9 @@ void TSpectraPlot::UpdateLayout()
 
 void TSpectraPlot::OnSize(UINT nType, int cx, int cy)
 {
+    // The overlay columns stand side by side in a short window: the margin follows the height.
+    if (!m_creatingControls)
+        m_rightMargin = RightMargin();
     TPlotBase::OnSize(nType, cx, cy);
     if (m_creatingControls)
         return;

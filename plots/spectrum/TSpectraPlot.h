@@ -227,6 +227,18 @@ private:
     void ClearPeakHold();
     void PlaceToggles();
     int RightMargin() const;
+    // How the overlay controls stand in a client area `clientHeight` high: each trace's seven
+    // rows in one column, the columns one above the other, where the height allows; in a
+    // shorter window the columns stand side by side below the "Overlays" header, each trace's
+    // rows wrapped into `columnsPerTrace` columns of `rows`, and the right margin widens to
+    // hold them.
+    struct OverlayGrid {
+        bool sideBySide = false;
+        int rows = 7;
+        int columnsPerTrace = 1;
+    };
+    OverlayGrid OverlayGridFor(int clientHeight) const;
+    void LayoutOverlayGrid(const OverlayGrid& grid, int x);
     const char* PlotTopFormat() const;
 
     // Tables.

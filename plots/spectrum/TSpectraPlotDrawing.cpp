@@ -1095,7 +1095,11 @@ void TSpectraPlot::DrawOverlayLegend(CDC* dc, bool, const CRect& pane, const REC
         const COLORREF colour = PrintColor(dc, s.Color);
         dc->SetTextColor(colour);
         if (!m_printing) {
-            dc->TextOut(x + 16, y + m_overlayPitch * k - 8 + m_fontHeight / 2, slot.GetName());
+            // Beside the row's own box: in a short window the rows wrap into columns.
+            CRect box;
+            (paneB ? m_showB : m_showA)[k]->GetWindowRect(&box);
+            ScreenToClient(&box);
+            dc->TextOut(box.left + 16, box.top - 8 + m_fontHeight / 2, slot.GetName());
             continue;
         }
         const int rowY = y + static_cast<int>(0.15 * py * row);
@@ -1111,10 +1115,13 @@ void TSpectraPlot::DrawOverlayLegend(CDC* dc, bool, const CRect& pane, const REC
         ++row;
     }
 
-    if (!m_printing && !paneB && m_storeA[0] && m_storeA[0]->GetSafeHwnd()) {
-        CRect store;
+    CRect store;
+    if (m_storeA[0] && m_storeA[0]->GetSafeHwnd()) {
         m_storeA[0]->GetWindowRect(&store);
         ScreenToClient(&store);
+    }
+    // Rows moved up to the pane's top in a short window leave no room for the captions.
+    if (!m_printing && !paneB && m_storeA[0] && m_storeA[0]->GetSafeHwnd() && store.top - 18 >= pane.top) {
         CFont caption;
         caption.CreateFont(m_fontHeight - 2, 0, 900, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, "Arial");
         dc->SelectObject(&caption);

@@ -263,3 +263,33 @@ TEST_F(Printing, TheReverberationWindowPrintsWithChannelZerosBox)
     EXPECT_NE(text.find("Channel: 0"), std::string::npos) << text;
     EXPECT_NE(text.find("FFT size: 2048"), std::string::npos) << text;
 }
+
+// Margins that leave the plot less room than the page header and a readable plot need are
+// refused before anything is printed, on either side of the page; margins that leave the room
+// print.
+TEST_F(Printing, MarginsThatLeaveThePlotTooLittleRoomAreRefused)
+{
+    struct Case {
+        const char *left, *right, *top, *bottom;
+        bool prints;
+    };
+    int n = 0;
+    for (const Case c : {Case{"4.25", "4.25", "0.5", "0.5", false}, Case{"5", "5", "0.5", "0.5", false},
+                         Case{"0.5", "0.5", "3.5", "3.5", false}, Case{"0.5", "0.5", "0.5", "6", false},
+                         Case{"1", "1", "1", "1", true}, Case{"3", "3", "2", "2", true}}) {
+        SCOPED_TRACE(testing::Message() << c.left << " " << c.right << " " << c.top << " " << c.bottom);
+        const auto pdf = dir / ("margins" + std::to_string(n++) + ".pdf");
+        PrintTo(
+            pdf,
+            [c](CDialog& d) {
+                d.SetDlgItemText(1859, c.left);
+                d.SetDlgItemText(1860, c.right);
+                d.SetDlgItemText(1861, c.top);
+                d.SetDlgItemText(1862, c.bottom);
+            },
+            c.prints ? "" : "The margins leave no room for the plot on the page.");
+        EXPECT_EQ(std::filesystem::exists(pdf), c.prints);
+        EXPECT_EQ(user->Pending(), 0u);
+        EXPECT_TRUE(frame->IsWindowEnabled());
+    }
+}

@@ -147,7 +147,9 @@ TEST_F(PhasePlots, LabelsKeepClearOfEachOtherAtEveryWidth)
             CScrollBar* bar = p->GetPlotScrollBar();
             const int below = pane.bottom + (bar && bar->IsWindowVisible() ? TPhasePlot::kScrollHeight + 1 : 0);
             const int top = below + 3, bottom = top + 13;
-            for (int x = 0; x < image.width(); ++x) {
+            // From just left of the pane: a narrow window's wrapped strip leaves a short pane,
+            // whose axis title on its side reaches down past the label row at the far left.
+            for (int x = std::max(0, pane.left - 20); x < image.width(); ++x) {
                 if (!inked(x, top, bottom))
                     continue;
                 if (!inks.empty() && x - inks.back().second < 6)
@@ -431,4 +433,34 @@ TEST_F(PhasePlots, ThePhaseTitleNeverRunsOverTheToolStrip)
 {
     TPhasePlot* p = Open(&engine);
     ExpectSideTitleBelowTheStrip(p, 22, 420);
+}
+
+// A window too narrow for the one-row strip (a phase window is often about 215 pixels wide)
+// wraps Plot Top onto a further row: every control inside the window and above the plot, and
+// the box's label drawn beside it where it went.
+TEST_F(PhasePlots, ANarrowWindowWrapsPlotTopAndKeepsItReachable)
+{
+    TPhasePlot* p = Open(&engine);
+    for (const int width : {700, 320, 260, 215, 190}) {
+        SCOPED_TRACE(testing::Message() << "width " << width);
+        p->MoveWindow(0, 0, width, 420);
+        p->UpdateLayout();
+        AfxPumpMessages();
+        std::vector<CWnd*> controls;
+        for (UINT id : {TPhasePlot::kZoomIn, TPhasePlot::kZoom2xIn, TPhasePlot::kZoom2xOut, TPhasePlot::kZoomFull,
+                        TPhasePlot::kOptions, TPhasePlot::kTopEdit, TPhasePlot::kTopSpin})
+            controls.push_back(p->GetDlgItem(static_cast<int>(id)));
+        EXPECT_EQ(ExpectControlsWithinReach(p, controls, std::min(p->GetToolStripHeight(), p->GetPlotRect().top)), 7u);
+        if (width >= 320)
+            EXPECT_EQ(p->GetToolStripHeight(), 30);
+        if (width <= 260)
+            EXPECT_EQ(p->GetToolStripHeight(), 60);
+        CRect box;
+        p->GetDlgItem(TPhasePlot::kTopEdit)->GetWindowRect(&box);
+        p->ScreenToClient(&box);
+        p->Invalidate();
+        EXPECT_GT(InkIn(p, CRect(std::max(0, box.left - 44), box.top, box.left - 2, box.bottom)), 20)
+            << "no label beside the box";
+    }
+    p->DestroyWindow();
 }

@@ -1133,3 +1133,27 @@ TEST_F(SeriesPlots, ANarrowWindowWrapsItsToolStripAndKeepsEveryControlReachable)
                 EXPECT_GT(p->GetToolStripHeight(), 30);
         }
 }
+
+// Whatever top is typed over whatever centre, the span stays open: the centre steps below the
+// top, never onto it, and the typed top is kept.
+TEST_F(SeriesPlots, ATypedTopNeverClosesTheSpanOnTheCentre)
+{
+    struct Case {
+        const char* top;
+        float center;
+    };
+    for (const Case c : {Case{"0", 0.0f}, Case{"-5", 0.0f}, Case{"-5", -5.0f}, Case{"10", 20.0f}, Case{"0", 3.0f},
+                         Case{"7", 7.0f}}) {
+        settings.PlotTop = 100.0f;
+        settings.PlotCenter = c.center;
+        TSeriesPlot* p = Open(&buffer);
+        SCOPED_TRACE(testing::Message() << "top " << c.top << " over centre " << c.center);
+        p->GetEdit(TSeriesPlot::kTopEdit)->SetWindowText(c.top);
+        AfxPumpMessages();
+        EXPECT_FLOAT_EQ(settings.PlotTop, static_cast<float>(std::atof(c.top)));
+        EXPECT_LT(settings.PlotCenter, settings.PlotTop);
+        EXPECT_FLOAT_EQ(static_cast<float>(std::atof(p->GetEdit(TSeriesPlot::kCenterEdit)->GetWindowTextString().c_str())),
+                        settings.PlotCenter);
+        p->DestroyWindow();
+    }
+}

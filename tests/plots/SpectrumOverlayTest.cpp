@@ -416,3 +416,56 @@ TEST_F(SpectrumOverlays, ARunOfBlocksDrawsWhatAFullRepaintDraws)
                     settings.Overlays[0].Show2 = 0;
                 }
 }
+
+// A two-pane window too short for the two overlay columns one above the other (765 x 200, with
+// a wrapped tool strip) puts them side by side: every overlay control of both traces inside the
+// window, below the "Overlays" header, right of the panes and clear of the others; one pane
+// too, and with the power meter.
+TEST_F(SpectrumOverlays, OverlayControlsStayInsideAShortWindowBelowTheirHeader)
+{
+    settings.ShowOverlayControls = 1;
+    auto a = Engine(128.0, 0.5);
+    auto b = Engine(128.0, 0.5);
+    for (const bool two : {true, false}) {
+        TSpectraPlot* p = Open(a.get(), two ? b.get() : nullptr);
+        for (BYTE meter : {0, 1})
+            for (const CSize size : {CSize(765, 200), CSize(765, 240), CSize(900, 170), CSize(700, 300),
+                                     CSize(1000, 150)}) {
+                settings.ShowPowerMeter = meter;
+                p->MoveWindow(0, 0, size.cx, size.cy);
+                p->UpdateLayout();
+                AfxPumpMessages();
+                CRect client;
+                p->GetClientRect(&client);
+                SCOPED_TRACE(testing::Message() << (two ? "two panes" : "one pane") << ", meter " << int(meter)
+                                                << ", " << size.cx << "x" << size.cy);
+                std::vector<int> ids;
+                for (int base : two ? std::vector<int>{1201, 1211, 1221, 1231} : std::vector<int>{1201, 1221})
+                    for (int i = 0; i < 7; ++i)
+                        ids.push_back(base + i);
+                ids.push_back(1400);
+                if (two)
+                    ids.push_back(1401);
+                std::vector<CRect> placed;
+                for (int id : ids) {
+                    CWnd* c = p->GetDlgItem(id);
+                    ASSERT_NE(c, nullptr) << id;
+                    EXPECT_TRUE(c->IsWindowVisible()) << id;
+                    CRect r;
+                    c->GetWindowRect(&r);
+                    p->ScreenToClient(&r);
+                    CRect inside;
+                    inside.IntersectRect(&r, &client);
+                    EXPECT_EQ(inside, r) << "control " << id << " leaves the window";
+                    EXPECT_GE(r.top, p->GetPaneRectA().top) << "control " << id << " over the header";
+                    EXPECT_GE(r.left, p->GetPlotRect().right) << "control " << id << " over the plot";
+                    for (const CRect& other : placed) {
+                        CRect meet;
+                        EXPECT_FALSE(meet.IntersectRect(&r, &other)) << "control " << id << " covers another";
+                    }
+                    placed.push_back(r);
+                }
+            }
+        p->DestroyWindow();
+    }
+}

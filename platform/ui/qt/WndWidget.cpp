@@ -7,6 +7,7 @@
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPaintEvent>
+#include <QPointer>
 #include <QWheelEvent>
 
 CWndWidget::CWndWidget(CWnd* owner, QWidget* parent, Qt::WindowFlags flags) : QWidget(parent, flags), owner_(owner)
@@ -240,6 +241,42 @@ bool CWndHook::ClientEvent(QEvent* event)
     }
 }
 
+void CWndHook::RepaintUncovered()
+{
+    if (outer_->isWindow())
+        return; // the window manager exposes what a top-level window uncovers
+    const QRect now = outer_->geometry();
+    QWidget* parent = outer_->parentWidget();
+    // Qt leaves what a shrinking child window uncovers of the windows below it unpainted (their
+    // clients paint all of their area themselves, and Qt skips them): ask each for its part.
+    if (parent && lastGeometry_.isValid() && outer_->isVisible()) {
+        const QRegion uncovered = QRegion(lastGeometry_) - QRegion(now);
+        if (!uncovered.isEmpty()) {
+            parent->update(uncovered);
+            for (QObject* o : parent->children()) {
+                auto* sibling = qobject_cast<QWidget*>(o);
+                if (!sibling || sibling == outer_ || sibling->isWindow() || !sibling->isVisible() ||
+                    !uncovered.intersects(sibling->geometry()))
+                    continue;
+                for (QObject* k : sibling->children()) {
+                    auto* kid = qobject_cast<QWidget*>(k);
+                    if (!kid || kid->isWindow() || !kid->isVisible() || !kid->testAttribute(Qt::WA_OpaquePaintEvent))
+                        continue;
+                    // Once the move has settled: asked for in the middle of it, Qt drops it.
+                    const QRegion part = uncovered.translated(-sibling->pos() - kid->pos()) & kid->rect();
+                    QMetaObject::invokeMethod(
+                        kid, [kid = QPointer<QWidget>(kid), part] {
+                            if (kid)
+                                kid->update(part);
+                        },
+                        Qt::QueuedConnection);
+                }
+            }
+        }
+    }
+    lastGeometry_ = now;
+}
+
 bool CWndHook::OuterEvent(QEvent* event)
 {
     CWnd* w = owner_;
@@ -253,12 +290,14 @@ bool CWndHook::OuterEvent(QEvent* event)
     case QEvent::Move: {
         QWidget* c = client_ ? client_ : outer_;
         const QPoint p = outer_->isWindow() ? c->mapToGlobal(QPoint(0, 0)) : outer_->pos();
+        RepaintUncovered();
         w->SendMessage(WM_MOVE, 0, MAKELPARAM(WORD(SHORT(p.x())), WORD(SHORT(p.y()))));
         if (owner_)
             owner_->OnLayerGeometryChanged();
         return false;
     }
     case QEvent::Show:
+        lastGeometry_ = outer_->geometry();
         if (outer_->isWindow())
             SettlePendingFrame(outer_);
         w->SendMessage(WM_SHOWWINDOW, TRUE, 0);
@@ -268,6 +307,7 @@ bool CWndHook::OuterEvent(QEvent* event)
         return false;
     case QEvent::Resize:
         // The client's resize reports the size; the window only notes its rectangle.
+        RepaintUncovered();
         w->OnLayerGeometryChanged();
         return false;
     case QEvent::WindowStateChange:

@@ -33,9 +33,13 @@ public:
 private:
     bool ClientEvent(QEvent* event);
     bool OuterEvent(QEvent* event);
+    // A child window that moved or shrank uncovers part of its parent and of the windows below
+    // it: have that part painted again.
+    void RepaintUncovered();
     CWnd* owner_;
     QWidget* outer_;
     QWidget* client_;
+    QRect lastGeometry_; // where a child window last stood, in its parent
 };
 
 // Qt key to Windows virtual key (0 when there is none).

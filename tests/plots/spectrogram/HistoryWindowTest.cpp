@@ -19,6 +19,7 @@
 #include "records/PrintSettings.h"
 #include "support/QtTestAccess.h"
 #include "support/MdiFrameFixture.h"
+#include "plots/PlotTestSupport.h"
 
 
 #include <algorithm>
@@ -867,8 +868,9 @@ TEST_F(HistoryWindows, CaptionsKeepClearOfLabelsInShortPanes)
                     rows[static_cast<std::size_t>(y)] = true;
         return Runs(rows, 6);
     };
-    const Case cases[] = {{1, 0, 2, 640, 250}, {1, 0, 2, 400, 170}, {1, 0, 1, 400, 120},
-                          {0, 2, 2, 640, 260}, {0, 3, 2, 400, 220}, {0, 2, 1, 400, 200}};
+    // Narrow, but wide enough for the tool strip's one row (a narrower window wraps it onto two).
+    const Case cases[] = {{1, 0, 2, 640, 250}, {1, 0, 2, 460, 170}, {1, 0, 1, 460, 120},
+                          {0, 2, 2, 640, 260}, {0, 3, 2, 460, 220}, {0, 2, 1, 460, 200}};
     int tallLength[2] = {0, 0};
     for (int kind = 0; kind < 2; ++kind) {
         spectrogram.Direction = 2;
@@ -1310,5 +1312,43 @@ TEST_F(HistoryWindows, RebuiltLinesMatchAPictureDrawnPixelByPixel)
             p->DestroyWindow();
             AfxPumpMessages();
         }
+    }
+}
+
+// Spectrogram and surface windows too narrow for the one-row strip (often about 370 pixels)
+// wrap Plot Top and Plot Range onto further rows: every control inside the window and above the
+// plot, each box's label drawn beside it where it went.
+TEST_F(HistoryWindows, ANarrowWindowWrapsItsBoxesAndKeepsEveryControlReachable)
+{
+    spectrogram.ShowToolbar = 1;
+    surface.ShowToolbar = 1;
+    for (int kind : {0, 1}) {
+        TPlotBase* p = kind == 0 ? static_cast<TPlotBase*>(OpenSpectrogram()) : OpenSurface();
+        for (const int width : {640, 460, 370, 300, 220}) {
+            SCOPED_TRACE(testing::Message() << (kind == 0 ? "spectrogram" : "surface") << ", width " << width);
+            p->MoveWindow(0, 0, width, 480);
+            p->UpdateLayout();
+            AfxPumpMessages();
+            std::vector<CWnd*> controls;
+            for (UINT id : {IDC_HISTORY_SELECT, IDC_HISTORY_PLAY, IDC_HISTORY_FILTER, IDC_HISTORY_OPTIONS,
+                            IDC_HISTORY_AUTOSCALE, IDC_HISTORY_TOP, IDC_HISTORY_TOP_SPIN, IDC_HISTORY_RANGE,
+                            IDC_HISTORY_RANGE_SPIN})
+                controls.push_back(p->GetDlgItem(static_cast<int>(id)));
+            EXPECT_EQ(ExpectControlsWithinReach(p, controls, std::min(p->GetToolStripHeight(), p->GetPlotRect().top)),
+                      9u);
+            if (width >= 460)
+                EXPECT_EQ(p->GetToolStripHeight(), 30);
+            if (width <= 370)
+                EXPECT_GT(p->GetToolStripHeight(), 30);
+            p->Invalidate();
+            for (UINT id : {IDC_HISTORY_TOP, IDC_HISTORY_RANGE}) {
+                CRect box;
+                p->GetDlgItem(static_cast<int>(id))->GetWindowRect(&box);
+                p->ScreenToClient(&box);
+                EXPECT_GT(InkIn(p, CRect(std::max(0, box.left - 44), box.top, box.left - 2, box.bottom)), 20)
+                    << "no label beside box " << id;
+            }
+        }
+        p->DestroyWindow();
     }
 }

@@ -1,0 +1,200 @@
+// Windows under a real window manager (openbox on its own Xvfb display, 1920 x 1080): a utility
+// window with no stored place opens with its title bar on the screen, utility windows opened
+// together leave each other's tables readable, and placements are kept in device pixels.
+#include "FrameFixture.h"
+
+#include "support/NeedsTool.h"
+#include "support/QtTestAccess.h"
+
+#include "app/settings/WindowPlacement.h"
+
+#include <chrono>
+#include <csignal>
+#include <cstdlib>
+#include <cstring>
+#include <sys/wait.h>
+#include <thread>
+
+using namespace frametest;
+
+namespace {
+
+pid_t Spawn(std::vector<std::string> args)
+{
+    const pid_t pid = fork();
+    if (pid == 0) {
+        std::vector<char*> argv;
+        for (std::string& a : args)
+            argv.push_back(a.data());
+        argv.push_back(nullptr);
+        ::freopen("/dev/null", "w", stderr);
+        ::execvp(argv[0], argv.data());
+        ::_exit(127);
+    }
+    return pid;
+}
+
+bool Installed(const char* program)
+{
+    const std::string cmd = std::string("command -v ") + program + " >/dev/null 2>&1";
+    return std::system(cmd.c_str()) == 0;
+}
+
+class UtilityWindowsWm : public FrameFixture {
+protected:
+    void SetUp() override
+    {
+        if (!Installed("Xvfb") || !Installed("openbox"))
+            DURNEX_SKIP_WITHOUT("Xvfb and openbox are needed");
+        // Qt picks its platform once per process: this test runs in a process of its own.
+        if (QGuiApplication::instance() != nullptr)
+            GTEST_SKIP() << "the toolkit is already up on another platform";
+        const int display = 440 + static_cast<int>(::getpid() % 400);
+        const std::string name = ":" + std::to_string(display);
+        xvfb_ = Spawn({"Xvfb", name, "-screen", "0", "1920x1080x24", "-nolisten", "tcp"});
+        const std::string socket = "/tmp/.X11-unix/X" + std::to_string(display);
+        for (int i = 0; i < 200 && !std::filesystem::exists(socket); ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        ASSERT_TRUE(std::filesystem::exists(socket));
+        ::setenv("DISPLAY", name.c_str(), 1);
+        ::setenv("QT_QPA_PLATFORM", "xcb", 1);
+        if (!scale_.empty())
+            ::setenv("QT_SCALE_FACTOR", scale_.c_str(), 1);
+        wm_ = Spawn({"openbox", "--sm-disable"});
+        std::this_thread::sleep_for(std::chrono::milliseconds(700));
+        FrameFixture::SetUp();
+    }
+    void TearDown() override
+    {
+        FrameFixture::TearDown();
+        for (pid_t p : {wm_, xvfb_})
+            if (p > 0) {
+                ::kill(p, SIGTERM);
+                ::waitpid(p, nullptr, 0);
+            }
+    }
+    pid_t xvfb_ = -1, wm_ = -1;
+    std::string scale_; // QT_SCALE_FACTOR, when set
+};
+
+class UtilityWindowsWmAt200 : public UtilityWindowsWm {
+protected:
+    UtilityWindowsWmAt200() { scale_ = "2"; }
+};
+
+// The framed window's rectangle on the screen once the window manager has framed and placed it
+// (it does so some time after the window is mapped): unchanged for half a second.
+QRect Framed(CWnd& w)
+{
+    QWidget* q = QtWidgetOf(&w)->window();
+    QRect last = q->frameGeometry();
+    for (int settled = 0, tries = 0; settled < 10 && tries < 200; ++tries) {
+        AfxPumpMessages(50);
+        const QRect now = q->frameGeometry();
+        settled = now == last && now != q->geometry() ? settled + 1 : 0;
+        last = now;
+    }
+    return last;
+}
+
+std::string Text(const QRect& r)
+{
+    return std::to_string(r.x()) + "," + std::to_string(r.y()) + " " + std::to_string(r.width()) + "x" +
+           std::to_string(r.height());
+}
+
+} // namespace
+
+// The RPM window has no fixed place of its own: opened with no stored placement, its title bar
+// lies on the screen below the frame's menu, and the place it is closed at is on the screen too.
+TEST_F(UtilityWindowsWm, TheRpmWindowWithoutAPlaceOpensWithItsTitleBarOnTheScreen)
+{
+    ASSERT_NE(Start(), nullptr);
+    Framed(*frame);
+    frame->OnUtilityRPM();
+    CWnd* rpm = frame->GetUtilityWindow(18);
+    ASSERT_NE(rpm, nullptr);
+    const QRect outer = Framed(*rpm);
+    const QRect client(QtWidgetOf(rpm)->window()->geometry());
+    EXPECT_GE(outer.top(), 0) << Text(outer);
+    EXPECT_GT(client.top(), outer.top()) << "no title bar above the client: " << Text(outer);
+    const QRect screen = QGuiApplication::primaryScreen()->geometry();
+    EXPECT_TRUE(screen.contains(outer)) << Text(outer);
+
+    frame->OnUtilityRPM(); // records the place and closes
+    ASSERT_EQ(frame->GetUtilityWindow(18), nullptr);
+    WINDOWPLACEMENT wp{};
+    const DesktopInfo desktop{1920, 1080, false};
+    const auto& record = frame->Settings.Placements[WindowPlacementIndex(18, 0, false)];
+    ASSERT_TRUE(ParsePlacement(record.PlacementText, &wp, desktop)) << record.PlacementText;
+    // The parser pulls negative values to 0: read the text itself.
+    int flags = 0, show = 0, minX = 0, minY = 0, maxX = 0, maxY = 0, left = -9, top = -9;
+    ASSERT_EQ(std::sscanf(record.PlacementText, "%d, %d, {%d,%d}, {%d,%d}, {%d,%d", &flags, &show, &minX, &minY, &maxX,
+                          &maxY, &left, &top),
+              8);
+    EXPECT_GE(left, 0) << record.PlacementText;
+    EXPECT_GE(top, 0) << record.PlacementText;
+}
+
+// THD, THD+N and Leq opened one after the other, none with a stored place: no window covers
+// another, and each lies wholly on the screen.
+TEST_F(UtilityWindowsWm, UtilityWindowsOpenedTogetherDoNotCoverOneAnother)
+{
+    ASSERT_NE(Start(), nullptr);
+    Framed(*frame);
+    std::vector<std::pair<int, QRect>> placed;
+    for (int kind : {10, 11, 15, 13}) {
+        ASSERT_TRUE(frame->ToggleUtilityWindow(kind)) << kind;
+        CWnd* w = frame->GetUtilityWindow(kind);
+        ASSERT_NE(w, nullptr) << kind;
+        placed.emplace_back(kind, Framed(*w));
+    }
+    // Later windows settling may not move earlier ones: measure all again.
+    for (auto& [kind, rect] : placed)
+        rect = Framed(*frame->GetUtilityWindow(kind));
+    const QRect screen = QGuiApplication::primaryScreen()->geometry();
+    for (std::size_t i = 0; i < placed.size(); ++i) {
+        EXPECT_TRUE(screen.contains(placed[i].second)) << placed[i].first << " " << Text(placed[i].second);
+        for (std::size_t j = i + 1; j < placed.size(); ++j)
+            EXPECT_FALSE(placed[i].second.intersects(placed[j].second))
+                << placed[i].first << " " << Text(placed[i].second) << " and " << placed[j].first << " "
+                << Text(placed[j].second);
+    }
+    if (const char* folder = std::getenv("DURNEX_PLACEMENT_SHOTS"))
+        QGuiApplication::primaryScreen()->grabWindow(0).save(QString(folder) + "/utilities.png");
+}
+
+// At twice the scale the frame's place is recorded in the screen's device pixels, so that the
+// next session at normal scale brings it back over the same part of the screen, not at half its
+// size in a corner.
+TEST_F(UtilityWindowsWmAt200, PlacementsAreRecordedInDevicePixels)
+{
+    ASSERT_NE(Start(), nullptr);
+    const QRect outer = Framed(*frame);
+    frame->RecordWindowPlacement(0, 0, false);
+    int flags = 0, show = 0, minX = 0, minY = 0, maxX = 0, maxY = 0, left = 0, top = 0, right = 0, bottom = 0;
+    const char* text = frame->Settings.Placements[0].PlacementText;
+    ASSERT_EQ(std::sscanf(text, "%d, %d, {%d,%d}, {%d,%d}, {%d,%d,%d,%d}", &flags, &show, &minX, &minY, &maxX, &maxY,
+                          &left, &top, &right, &bottom),
+              10)
+        << text;
+    EXPECT_NEAR(right - left, 2 * outer.width(), 4) << text << " for " << Text(outer);
+    EXPECT_NEAR(bottom - top, 2 * outer.height(), 4) << text << " for " << Text(outer);
+
+    // A rectangle recorded in device pixels comes back at its logical half.
+    frame->OnUtilityRPM();
+    CWnd* rpm = frame->GetUtilityWindow(18);
+    ASSERT_NE(rpm, nullptr);
+    Framed(*rpm);
+    frame->OnUtilityRPM();
+    std::snprintf(frame->Settings.Placements[WindowPlacementIndex(18, 0, false)].PlacementText, 256,
+                  "0, 1, {-1,-1}, {-1,-1}, {400,300,760,420}");
+    frame->OnUtilityRPM();
+    rpm = frame->GetUtilityWindow(18);
+    ASSERT_NE(rpm, nullptr);
+    const QRect back = Framed(*rpm);
+    // Within a title bar: a loaded window manager may frame the window late (kept in device
+    // pixels it would stand at 400, 300).
+    EXPECT_NEAR(back.left(), 200, 30) << Text(back);
+    EXPECT_NEAR(back.top(), 150, 30) << Text(back);
+}
