@@ -339,3 +339,39 @@ TEST_F(WindowManager, AltF4OrTheWindowManagersCloseOnAMessageBox)
     }
     SetMessageBoxPresenter(saved);
 }
+
+// A window manager that frames the generator late (openbox held stopped, past the platform's
+// quick tries), its placement read the moment the frame arrives, and a generator closed before
+// it was framed at all: each time it comes back where it was, not a title bar higher.
+TEST_F(WindowManager, TheGeneratorComesBackWhereItWasWhenItsFrameComesLate)
+{
+    ASSERT_NE(Start(), nullptr);
+    Settled(*frame);
+    frame->OnSignalGenerator();
+    ASSERT_NE(frame->SigGen, nullptr);
+    const RECT placed = Settled(*frame->SigGen);
+    frame->OnSignalGenerator();
+
+    ::kill(wm_, SIGSTOP);
+    frame->OnSignalGenerator();
+    ASSERT_NE(frame->SigGen, nullptr);
+    AfxPumpMessages(6000);
+    ::kill(wm_, SIGCONT);
+    QWidget* window = QtWidgetOf(frame->SigGen.get())->window();
+    ASSERT_TRUE(PumpUntil([window] { return window->frameGeometry() != window->geometry(); }, 60000))
+        << "openbox never framed the generator";
+    EXPECT_NEAR(NormalRect(*frame->SigGen).top, placed.top, 2) << "read as the frame arrived";
+    EXPECT_NEAR(Settled(*frame->SigGen).top, placed.top, 2);
+    frame->OnSignalGenerator();
+
+    ::kill(wm_, SIGSTOP);
+    frame->OnSignalGenerator();
+    AfxPumpMessages(300);
+    frame->OnSignalGenerator(); // closed unframed: its placement is recorded all the same
+    ::kill(wm_, SIGCONT);
+    frame->OnSignalGenerator();
+    ASSERT_NE(frame->SigGen, nullptr);
+    const RECT back = Settled(*frame->SigGen);
+    EXPECT_NEAR(back.top, placed.top, 2);
+    EXPECT_NEAR(back.left, placed.left, 2);
+}
