@@ -11,9 +11,6 @@
 #include "siggen/CSigGen.h"
 #include "support/NeedsTool.h"
 
-#include <QAbstractButton>
-#include <QMessageBox>
-#include <QTimer>
 
 #include <chrono>
 #include <cstdlib>
