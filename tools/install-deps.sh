@@ -8,8 +8,8 @@ packages=(
   qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins libgl-dev
   portaudio19-dev libusb-1.0-0-dev
   fonts-liberation2 fonts-dejavu-core
-  libgtest-dev libgmock-dev googletest libbenchmark-dev libfftw3-dev
-  sox python3 python3-numpy python3-scipy python3-soundfile poppler-utils xvfb xauth openbox
+  libgtest-dev libgmock-dev googletest libbenchmark-dev libfftw3-dev stress-ng
+  sox python3 python3-numpy python3-scipy python3-soundfile poppler-utils xvfb xauth openbox xdotool wmctrl
 )
 missing=()
 for p in "${packages[@]}"; do

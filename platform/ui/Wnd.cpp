@@ -1152,11 +1152,46 @@ void CWnd::ScreenToClient(LPPOINT p) const
 
 void CWnd::ScreenToClient(LPRECT r) const { MapCorners(r, [this](POINT* p) { ScreenToClient(p); }); }
 
+namespace {
+constexpr const char* kSettleChainProperty = "durnexSettleChain";
+
+// Carries out a placement made before the window manager framed the window, once it has;
+// true when nothing is pending any more.
+bool ApplyPendingFrame(QWidget* w)
+{
+    const QVariant pending = w->property(kPendingFrameProperty);
+    if (!pending.isValid())
+        return true;
+    const QRect f = w->frameGeometry(), g = w->geometry();
+    if (f == g)
+        return false;
+    w->setProperty(kPendingFrameProperty, QVariant());
+    if (w->isMaximized() || w->isMinimized() || w->isFullScreen())
+        return true;
+    const QRect outer = pending.toRect();
+    const int dl = g.left() - f.left(), dt = g.top() - f.top();
+    const int dw = f.width() - g.width(), dh = f.height() - g.height();
+    w->setGeometry(outer.left() + dl, outer.top() + dt, qMax(1, outer.width() - dw), qMax(1, outer.height() - dh));
+    return true;
+}
+
+// Platforms without a window manager never frame a window.
+bool PlatformFramesWindows()
+{
+    const QString name = QGuiApplication::platformName();
+    return name != QLatin1String("offscreen") && name != QLatin1String("minimal");
+}
+} // namespace
+
 BOOL CWnd::GetWindowPlacement(WINDOWPLACEMENT* wp) const
 {
     QWidget* w = QtWidgetOf(this);
     if (!w || !wp)
         return FALSE;
+    // A frame that has arrived since the window was placed is taken into account first:
+    // read between the two, the placement would count the frame twice.
+    if (w->isWindow())
+        (void)ApplyPendingFrame(w);
     wp->length = sizeof(WINDOWPLACEMENT);
     wp->flags = 0;
     wp->showCmd = w->isMinimized() ? SW_SHOWMINIMIZED : w->isMaximized() ? SW_SHOWMAXIMIZED : SW_SHOWNORMAL;
@@ -1201,7 +1236,7 @@ BOOL CWnd::SetWindowPlacement(const WINDOWPLACEMENT* wp)
         // Before the window manager has framed the window its frame is unknown, and the
         // rectangle above is taken for the client area: set it right once the frame is known.
         const QRect outer(QPoint(r.left, r.top), QSize(qMax(1, int(r.right - r.left)), qMax(1, int(r.bottom - r.top))));
-        w->setProperty(kPendingFrameProperty, f == g ? QVariant(outer) : QVariant());
+        w->setProperty(kPendingFrameProperty, f == g && PlatformFramesWindows() ? QVariant(outer) : QVariant());
         if (f == g && w->isVisible())
             SettlePendingFrame(w);
     } else {
@@ -1214,37 +1249,29 @@ BOOL CWnd::SetWindowPlacement(const WINDOWPLACEMENT* wp)
 void SettlePendingFrame(QWidget* window)
 {
     // The frame extents arrive from the window manager some time after the window is mapped;
-    // without a window manager they never do, and the rectangle stays the client's.
+    // without a window manager they never do, and the rectangle stays the client's. One chain
+    // of tries a window: a later show starts a new one in its place.
     struct Try {
-        static void Later(QPointer<QWidget> w, int left)
+        static void Later(QPointer<QWidget> w, int chain, int tries)
         {
-            QTimer::singleShot(25, [w, left] {
-                if (!w)
+            // Often at first, then seldom: a window manager on a loaded machine has been seen to
+            // frame a window many seconds late.
+            constexpr int kOften = 200, kSeldom = 480; // 5 s at 25 ms, then 2 min at 250 ms
+            QTimer::singleShot(tries < kOften ? 25 : 250, [w, chain, tries] {
+                if (!w || w->property(kSettleChainProperty).toInt() != chain || ApplyPendingFrame(w))
                     return;
-                const QVariant pending = w->property(kPendingFrameProperty);
-                if (!pending.isValid())
-                    return;
-                const QRect f = w->frameGeometry(), g = w->geometry();
-                if (f == g) {
-                    if (left > 0)
-                        Later(w, left - 1);
-                    else
-                        w->setProperty(kPendingFrameProperty, QVariant());
-                    return;
-                }
-                w->setProperty(kPendingFrameProperty, QVariant());
-                if (w->isMaximized() || w->isMinimized() || w->isFullScreen())
-                    return;
-                const QRect outer = pending.toRect();
-                const int dl = g.left() - f.left(), dt = g.top() - f.top();
-                const int dw = f.width() - g.width(), dh = f.height() - g.height();
-                w->setGeometry(outer.left() + dl, outer.top() + dt, qMax(1, outer.width() - dw),
-                               qMax(1, outer.height() - dh));
+                if (tries + 1 < kOften + kSeldom)
+                    Later(w, chain, tries + 1);
+                else
+                    w->setProperty(kPendingFrameProperty, QVariant());
             });
         }
     };
-    if (window && window->property(kPendingFrameProperty).isValid())
-        Try::Later(window, 200); // up to 5 s: a busy window manager can be slow
+    if (!window || !window->property(kPendingFrameProperty).isValid())
+        return;
+    const int chain = window->property(kSettleChainProperty).toInt() + 1;
+    window->setProperty(kSettleChainProperty, chain);
+    Try::Later(window, chain, 0);
 }
 
 void ShowForPlacement(QWidget* w, UINT showCmd)

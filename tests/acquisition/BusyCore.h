@@ -17,9 +17,14 @@ public:
     BusyCore()
     {
         pthread_getaffinity_np(pthread_self(), sizeof m_saved, &m_saved);
-        int cpu = 0;
-        while (cpu < CPU_SETSIZE && !CPU_ISSET(cpu, &m_saved))
-            ++cpu;
+        // The processor the thread runs on now, not always the first: tests run side by side
+        // (ctest -j) would otherwise all crowd onto one processor.
+        int cpu = sched_getcpu();
+        if (cpu < 0 || cpu >= CPU_SETSIZE || !CPU_ISSET(cpu, &m_saved)) {
+            cpu = 0;
+            while (cpu < CPU_SETSIZE && !CPU_ISSET(cpu, &m_saved))
+                ++cpu;
+        }
         CPU_ZERO(&m_one);
         CPU_SET(cpu, &m_one);
         pthread_setaffinity_np(pthread_self(), sizeof m_one, &m_one);

@@ -412,7 +412,8 @@ TEST_F(Takes, DroppedPacketsShowInTheStatusBarAndAreReportedAtStop)
 
 // A device that stalls for 3 s in a Recorder run on the real clock, a core kept busy: the loss is
 // said once, at Stop, and is exactly the gap in the take, which a ramp source numbers sample by
-// sample; the seconds before the stall count nothing.
+// sample; the seconds before the stall count nothing. The test waits for the stream itself (the
+// packets the device has sent), never for a fixed time: a loaded machine reads it late.
 TEST_F(Takes, AStallIsReportedAtStopAsTheGapTheTakeHolds)
 {
     const std::string ramp = WriteRamp();
@@ -424,15 +425,22 @@ TEST_F(Takes, AStallIsReportedAtStopAsTheGapTheTakeHolds)
         frame->ExecuteCommand(ID_RUN);
         ASSERT_TRUE(frame->AcquisitionRunning);
         ASSERT_TRUE(kdrsim::WaitUntilStreaming(5000));
-        auto play = [&](int ms) {
-            const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
-            while (frame->AcquisitionRunning && std::chrono::steady_clock::now() < end)
+        auto playUntil = [&](const auto& done) {
+            const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(90);
+            while (frame->AcquisitionRunning && !done() && std::chrono::steady_clock::now() < end)
                 AfxPumpMessages(20);
+            return done();
         };
-        play(2000);
+        // Two seconds of the stream read in (500 packets of 4 ms), then the stall.
+        const long long first = kdrsim::PacketsSent();
+        ASSERT_TRUE(playUntil([&] { return kdrsim::PacketsSent() >= first + 500; }));
         EXPECT_EQ(frame->InputDevice->GetLostPackets(), 0);
+        const long long beforeStall = kdrsim::PacketsSent();
         kdrsim::Stall(3000);
-        play(5000);
+        // Two seconds of the stream after it read in, and its loss counted.
+        ASSERT_TRUE(playUntil([&] {
+            return kdrsim::PacketsSent() >= beforeStall + 500 && frame->InputDevice->GetLostPackets() >= 749;
+        })) << frame->InputDevice->GetLostPackets() << " packets counted lost";
         frame->ExecuteCommand(ID_STOP);
     }
     const long long lost = frame->InputDevice->GetLostPackets();

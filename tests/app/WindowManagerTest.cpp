@@ -1,6 +1,6 @@
 // The main window under a real window manager (openbox on its own Xvfb display): the place it
-// is closed at is the place it comes back at, start after start. Skipped where the two
-// programs are not installed.
+// is closed at is the place it comes back at, start after start; a message box closed by the
+// window manager. Skipped where the programs are not installed, failed instead under CI=true.
 #include "FrameFixture.h"
 
 #include "support/QtTestAccess.h"
@@ -9,6 +9,8 @@
 #include "platform/dialogs/DialogTestSupport.h"
 #include "res/resource.h"
 #include "siggen/CSigGen.h"
+#include "support/NeedsTool.h"
+
 
 #include <chrono>
 #include <cstdlib>
@@ -47,7 +49,7 @@ protected:
     void SetUp() override
     {
         if (!Installed("Xvfb") || !Installed("openbox"))
-            GTEST_SKIP() << "Xvfb and openbox are needed";
+            DURNEX_SKIP_WITHOUT("Xvfb and openbox are needed");
         // Qt picks its platform once per process: this test runs in a process of its own.
         if (QGuiApplication::instance() != nullptr)
             GTEST_SKIP() << "the toolkit is already up on another platform";
@@ -258,4 +260,115 @@ TEST_F(WindowManagerAt200, Screenshots)
     ASSERT_NE(Start(), nullptr);
     Settled(*frame);
     TakeShots(*frame, user, "200");
+}
+
+namespace {
+
+// The visible message box showing `text`, or null.
+QMessageBox* ShownBox(const QString& text)
+{
+    for (QWidget* w : QApplication::topLevelWidgets())
+        if (auto* b = qobject_cast<QMessageBox*>(w); b && b->isVisible() && b->text() == text)
+            return b;
+    return nullptr;
+}
+
+// Waits (pumping) until `done` holds, at most `ms` milliseconds of the real clock.
+template <class Done> bool PumpUntil(Done done, int ms)
+{
+    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+    while (!done() && std::chrono::steady_clock::now() < end)
+        QApplication::processEvents(QEventLoop::AllEvents, 20);
+    return done();
+}
+
+} // namespace
+
+// Alt+F4 and the window manager's own close request on a message box, through openbox: a box
+// with Cancel answers Cancel, an OK box OK; a Yes/No box (and Abort/Retry/Ignore) stays up
+// until a button is pressed, as on Windows, never taking the close for an answer.
+TEST_F(WindowManager, AltF4OrTheWindowManagersCloseOnAMessageBox)
+{
+    if (!Installed("xdotool") || !Installed("wmctrl"))
+        DURNEX_SKIP_WITHOUT("xdotool and wmctrl are needed");
+    ASSERT_NE(Start(), nullptr);
+    Settled(*frame);
+    struct Case {
+        UINT type;
+        bool key;        // Alt+F4, else the window manager's close request (_NET_CLOSE_WINDOW)
+        int closeAnswer; // 0: the box stays up
+        QMessageBox::StandardButton thenPress;
+        int thenAnswer;
+    };
+    const Case cases[] = {
+        {MB_YESNO | MB_ICONQUESTION, true, 0, QMessageBox::No, IDNO},
+        {MB_YESNO | MB_DEFBUTTON2, false, 0, QMessageBox::Yes, IDYES},
+        {MB_ABORTRETRYIGNORE, true, 0, QMessageBox::Retry, IDRETRY},
+        {MB_YESNOCANCEL, true, IDCANCEL, QMessageBox::Yes, IDYES},
+        {MB_OKCANCEL, false, IDCANCEL, QMessageBox::Ok, IDOK},
+        {MB_OK, true, IDOK, QMessageBox::Ok, IDOK},
+    };
+    const MessageBoxPresenter saved = SetMessageBoxPresenter(AfxQtMessageBoxPresenter());
+    const QString text = "Keep the take?";
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << "box type " << c.type << (c.key ? " closed by Alt+F4" : " closed by openbox"));
+        bool seen = false, sent = false, stayed = false;
+        QTimer::singleShot(0, [&] {
+            // Openbox closes the active window: the box must be mapped and active first.
+            QMessageBox* box = nullptr;
+            seen = PumpUntil([&] { return (box = ShownBox(text)) != nullptr && box->isActiveWindow(); }, 30000);
+            if (seen) {
+                const std::string id = std::to_string(box->winId());
+                sent = std::system((c.key ? "xdotool key --clearmodifiers alt+F4"
+                                          : "wmctrl -i -c " + id).c_str()) == 0;
+                // A box the close answers goes at once; one that refuses it must still be up
+                // when the close would long have arrived (a slow machine only delays a fault).
+                stayed = !PumpUntil([&] { return ShownBox(text) == nullptr; }, c.closeAnswer != 0 ? 30000 : 3000);
+            }
+            if (QMessageBox* still = ShownBox(text))
+                still->button(c.thenPress)->click();
+        });
+        const int answer = AfxMessageBox(text.toStdString().c_str(), c.type);
+        ASSERT_TRUE(seen) << "the box never became active";
+        EXPECT_TRUE(sent);
+        EXPECT_EQ(answer, c.closeAnswer != 0 ? c.closeAnswer : c.thenAnswer);
+        EXPECT_EQ(stayed, c.closeAnswer == 0);
+    }
+    SetMessageBoxPresenter(saved);
+}
+
+// A window manager that frames the generator late (openbox held stopped, past the platform's
+// quick tries), its placement read the moment the frame arrives, and a generator closed before
+// it was framed at all: each time it comes back where it was, not a title bar higher.
+TEST_F(WindowManager, TheGeneratorComesBackWhereItWasWhenItsFrameComesLate)
+{
+    ASSERT_NE(Start(), nullptr);
+    Settled(*frame);
+    frame->OnSignalGenerator();
+    ASSERT_NE(frame->SigGen, nullptr);
+    const RECT placed = Settled(*frame->SigGen);
+    frame->OnSignalGenerator();
+
+    ::kill(wm_, SIGSTOP);
+    frame->OnSignalGenerator();
+    ASSERT_NE(frame->SigGen, nullptr);
+    AfxPumpMessages(6000);
+    ::kill(wm_, SIGCONT);
+    QWidget* window = QtWidgetOf(frame->SigGen.get())->window();
+    ASSERT_TRUE(PumpUntil([window] { return window->frameGeometry() != window->geometry(); }, 60000))
+        << "openbox never framed the generator";
+    EXPECT_NEAR(NormalRect(*frame->SigGen).top, placed.top, 2) << "read as the frame arrived";
+    EXPECT_NEAR(Settled(*frame->SigGen).top, placed.top, 2);
+    frame->OnSignalGenerator();
+
+    ::kill(wm_, SIGSTOP);
+    frame->OnSignalGenerator();
+    AfxPumpMessages(300);
+    frame->OnSignalGenerator(); // closed unframed: its placement is recorded all the same
+    ::kill(wm_, SIGCONT);
+    frame->OnSignalGenerator();
+    ASSERT_NE(frame->SigGen, nullptr);
+    const RECT back = Settled(*frame->SigGen);
+    EXPECT_NEAR(back.top, placed.top, 2);
+    EXPECT_NEAR(back.left, placed.left, 2);
 }
