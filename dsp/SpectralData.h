@@ -233,9 +233,27 @@ private:
     // and how far that prediction may be off to `spread`; `floor` is the noise in one bin.
     // Returns the share of the tone's power its lobe holds (0 when the window's shape is not
     // known); `offset` receives the tone's distance from `centre` in bins and `offsetError` how
-    // far that may be off.
+    // far that may be off; `mirrorCross` what of `spread` is the fitted cross term with the
+    // tone's mirror image.
     double AddToneLeakage(UINT centre, int halfWidth, double lobePower, double floor, std::vector<double>& leak,
-                          std::vector<double>& spread, double* offset = nullptr, double* offsetError = nullptr) const;
+                          std::vector<double>& spread, double* offset = nullptr, double* offsetError = nullptr,
+                          std::vector<double>* mirrorCross = nullptr) const;
+    struct HarmonicFit {
+        bool fitted = false;
+        double power = 0.0;      // the harmonic's power in its lobe
+        double deviation = 0.0;  // one standard deviation of it from the noise
+        double shapeError = 0.0; // what the fitted cross term may be off by
+    };
+    // A harmonic's power over bins a..b fitted together with what it adds to or takes from the
+    // fundamental's leakage `leak`; `fundamental` is the fundamental's kernel at every bin.
+    HarmonicFit FitHarmonicOnLeakage(long a, long b, double place, const std::vector<double>& fundamental,
+                                     const std::vector<unsigned char>& owner, const std::vector<double>& leak,
+                                     double typical, double noiseVariance, double blocks) const;
+    // The window's real transform about its centre at x bins (|x| within the lobe and a bin),
+    // relative to its value at 0.
+    double LobeKernel(double x, int halfWidth) const;
+    // The same at k - offset for every bin k of the spectrum; empty for an asymmetric window.
+    std::vector<double> ShiftedKernel(double offset) const;
     // The smallest share of a tone's power the window's lobe holds, at any offset.
     double LeastLobeShare(int halfWidth) const;
     // The window's response as power at x bins from a tone, |x| <= halfWidth + 1.
@@ -267,6 +285,7 @@ private:
     mutable WORD windowShapeType = 0xFFFF;    // the window type windowShape was made for
     // The window's response as power over its lobe, in steps of 1/64 bin, made with the shape.
     mutable std::vector<double> lobeResponse;
+    mutable std::vector<double> lobeKernel; // the signed transform over the lobe, as lobeResponse
     mutable double leastLobeShare = 0.0;
     std::unique_ptr<PeakEntry[]> peakHold;
     UINT peakHoldCount = 0;

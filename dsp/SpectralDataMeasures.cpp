@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <complex>
 #include <new>
 #include <utility>
 #include <vector>
@@ -276,6 +277,66 @@ double ToneOffset(const Response& response, const float* lobe, int halfWidth)
     return (a + b) / 2.0;
 }
 
+// Forward transform (exp(-i...)) of a power-of-two count of complex values in double
+// precision: a window's far leakage lies 90 dB and more under its lobe, where the rounding
+// of a single-precision transform would be a few per cent of it.
+// The window turned by d bins: w[n] e^(2 pi i d n / N), by a rotation restarted from the
+// exact angle now and then against drift.
+void TurnWindow(const std::vector<double>& w, double d, std::vector<std::complex<double>>& out)
+{
+    const std::size_t n = w.size();
+    const double step = 2.0 * M_PI * d / static_cast<double>(n);
+    const std::complex<double> turn(std::cos(step), std::sin(step));
+    std::complex<double> u(1.0, 0.0);
+    for (std::size_t i = 0; i < n; ++i) {
+        if ((i & 255) == 0)
+            u = std::complex<double>(std::cos(step * static_cast<double>(i)), std::sin(step * static_cast<double>(i)));
+        out[i] = {w[i] * u.real(), w[i] * u.imag()};
+        u = {u.real() * turn.real() - u.imag() * turn.imag(), u.real() * turn.imag() + u.imag() * turn.real()};
+    }
+}
+
+bool DoubleTransform(std::vector<std::complex<double>>& a)
+{
+    const std::size_t n = a.size();
+    if (n < 2 || (n & (n - 1)) != 0)
+        return false;
+    for (std::size_t i = 1, j = 0; i < n; ++i) {
+        std::size_t bit = n >> 1;
+        for (; j & bit; bit >>= 1)
+            j ^= bit;
+        j ^= bit;
+        if (i < j)
+            std::swap(a[i], a[j]);
+    }
+    // The twiddles of the last size, kept per thread: the measures transform many times a block.
+    thread_local std::vector<double> twiddle;
+    if (twiddle.size() != n) {
+        twiddle.resize(n);
+        for (std::size_t k = 0; k < n / 2; ++k) {
+            const double angle = -2.0 * M_PI * static_cast<double>(k) / static_cast<double>(n);
+            twiddle[2 * k] = std::cos(angle);
+            twiddle[2 * k + 1] = std::sin(angle);
+        }
+    }
+    double* d = reinterpret_cast<double*>(a.data());
+    for (std::size_t len = 2; len <= n; len <<= 1) {
+        const std::size_t stride = n / len, half = len / 2;
+        for (std::size_t i = 0; i < n; i += len)
+            for (std::size_t k = 0; k < half; ++k) {
+                const double wr = twiddle[2 * k * stride], wi = twiddle[2 * k * stride + 1];
+                double* x = d + 2 * (i + k);
+                double* y = d + 2 * (i + k + half);
+                const double tr = y[0] * wr - y[1] * wi, ti = y[0] * wi + y[1] * wr;
+                y[0] = x[0] - tr;
+                y[1] = x[1] - ti;
+                x[0] += tr;
+                x[1] += ti;
+            }
+    }
+    return true;
+}
+
 } // namespace
 
 const std::vector<double>& SpectralData::WindowShape() const
@@ -283,6 +344,7 @@ const std::vector<double>& SpectralData::WindowShape() const
     if (windowShape.size() == N && windowShapeType == windowType)
         return windowShape;
     lobeResponse.clear();
+    lobeKernel.clear();
     windowShapeType = windowType;
     try {
         windowShape.assign(N, 1.0);
@@ -339,15 +401,15 @@ double SpectralData::LeastLobeShare(int halfWidth) const
 
 double SpectralData::AddToneLeakage(UINT centre, int halfWidth, double lobePower, double floor,
                                     std::vector<double>& leak, std::vector<double>& spread, double* offset,
-                                    double* offsetError) const
+                                    double* offsetError, std::vector<double>* mirrorCross) const
 {
     const std::vector<double>& w = WindowShape();
     if (w.size() != N || halfWidth < 1 || centre < static_cast<UINT>(halfWidth) || centre + halfWidth >= bins ||
         leak.size() != bins || spread.size() != bins || !(lobePower > 0.0))
         return 0.0;
-    std::vector<float> v, early, late;
+    std::vector<std::complex<double>> v, early, late;
     try {
-        v.assign(2 * static_cast<std::size_t>(N), 0.0f);
+        v.assign(N, 0.0);
         early = late = v;
     } catch (const std::bad_alloc&) {
         return 0.0;
@@ -365,41 +427,30 @@ double SpectralData::AddToneLeakage(UINT centre, int halfWidth, double lobePower
         *offset = delta;
     if (offsetError)
         *offsetError = kOffsetError;
-    auto shifted = [&](std::vector<float>& out, double d) {
-        // The rotation by a step, restarted from the exact angle now and then against drift.
-        const double step = 2.0 * M_PI * d / N;
-        const double c = std::cos(step), s = std::sin(step);
-        double ur = 1.0, ui = 0.0;
-        for (UINT n = 0; n < N; ++n) {
-            if ((n & 255) == 0) {
-                ur = std::cos(step * n);
-                ui = std::sin(step * n);
-            }
-            out[2 * n] = static_cast<float>(w[n] * ur);
-            out[2 * n + 1] = static_cast<float>(w[n] * ui);
-            const double t = ur * c - ui * s;
-            ui = ur * s + ui * c;
-            ur = t;
+    auto shifted = [&](std::vector<std::complex<double>>& out, double d) {
+        TurnWindow(w, d, out);
+        try {
+            return DoubleTransform(out);
+        } catch (const std::bad_alloc&) {
+            return false;
         }
-        return TFft::ComplexTransform(out.data(), static_cast<int>(N), +1);
     };
     if (!shifted(v, delta) || !shifted(early, delta - kOffsetError) || !shifted(late, delta + kOffsetError))
         return 0.0;
-    auto powerAt = [&](const std::vector<float>& t, long long m) {
-        const std::size_t i = static_cast<std::size_t>(((m % N) + N) % N);
-        return static_cast<double>(t[2 * i]) * t[2 * i] + static_cast<double>(t[2 * i + 1]) * t[2 * i + 1];
+    auto powerAt = [&](const std::vector<std::complex<double>>& t, long long m) {
+        return std::norm(t[static_cast<std::size_t>(((m % N) + N) % N)]);
     };
     auto response = [&](long long m) { return powerAt(v, m); };
     // A real tone is a pair at +f and -f; the mirror image leaks into the low bins too. The two
-    // add as powers only on average: in one block they add or cancel by 2 Re(z V(k-c) V*(-k-c)),
+    // add as powers only on average: in one block they add or cancel by 2 Re(z V(k-c) V*(k+c)),
     // z set by the tone's phase, and a running tone can meet every block at the same phase.
     // z is one number for all bins: it is fitted, with the noise floor, to what the bins hold
     // beyond the two powers.
     auto product = [&](UINT k) {
         const std::size_t i = static_cast<std::size_t>(((static_cast<long long>(k) - centre) % N + N) % N);
         const std::size_t j = static_cast<std::size_t>(((-static_cast<long long>(k) - centre) % N + N) % N);
-        return std::pair<double, double>{static_cast<double>(v[2 * i]) * v[2 * j] + static_cast<double>(v[2 * i + 1]) * v[2 * j + 1],
-                                         -static_cast<double>(v[2 * i]) * v[2 * j + 1] + static_cast<double>(v[2 * i + 1]) * v[2 * j]};
+        const std::complex<double> p = v[i] * v[j];
+        return std::pair<double, double>{p.real(), p.imag()};
     };
     double lobe = 0.0, total = 0.0;
     for (UINT k = 0; k < bins; ++k) {
@@ -422,16 +473,27 @@ double SpectralData::AddToneLeakage(UINT centre, int halfWidth, double lobePower
                      mirror = response(-static_cast<long long>(k) - centre);
         const double cross = 2.0 * scale * std::sqrt(direct * mirror);
         const double r = magnitude[k] - leak[k] - scale * (direct + mirror);
-        if (r > 4.0 * cross + 0.1 * scale * (direct + mirror) && r > 0.0 && cross < 1e-3 * r)
+        if (r > 4.0 * cross + 0.1 * scale * (direct + mirror) && r > 0.0 &&
+            (cross < 1e-3 * r || r > 10.0 * std::max(floor, 0.0)))
             continue;
         const auto [pr, pi] = product(k);
         const double row[3] = {1.0, 2.0 * scale * pr, -2.0 * scale * pi};
+        // Each bin weighs by what it is expected to hold: the few bins beside the lobe, where
+        // the leakage is large and its prediction a little off, would otherwise outweigh the
+        // many where the cross term shows.
+        const double expected = scale * (direct + mirror) + std::max(floor, 0.0);
+        const double weight = expected > 0.0 ? 1.0 / (expected * expected) : 0.0;
         for (int a = 0; a < 3; ++a) {
-            atr[a] += row[a] * r;
+            atr[a] += weight * row[a] * r;
             for (int b = 0; b < 3; ++b)
-                ata[a][b] += row[a] * row[b];
+                ata[a][b] += weight * row[a] * row[b];
         }
     }
+    // For a symmetric window V(k-c) V*(-k-c) keeps one phase over all bins: only z's part
+    // along it shows, and the other is held at nothing by a slight ridge.
+    const double ridge = 1e-6 * (ata[1][1] + ata[2][2]);
+    ata[1][1] += ridge;
+    ata[2][2] += ridge;
     double za = 0.0, zb = 0.0;
     bool fitted = false;
     {
@@ -464,12 +526,149 @@ double SpectralData::AddToneLeakage(UINT centre, int halfWidth, double lobePower
             leak[k] += 2.0 * scale * (za * pr - zb * pi);
         }
         double moved = 0.0;
-        for (const std::vector<float>* t : {&early, &late})
+        for (const std::vector<std::complex<double>>* t : {&early, &late})
             moved = std::max(moved, std::abs(powerAt(*t, m) + powerAt(*t, -static_cast<long long>(k) - centre) -
                                              direct - mirror));
         spread[k] += scale * (0.02 * (direct + mirror) + moved) + (fitted ? 0.5 : 1.0) * cross;
+        if (mirrorCross && mirrorCross->size() == bins && fitted)
+            (*mirrorCross)[k] += 0.5 * cross;
     }
     return lobe / total;
+}
+
+namespace {
+
+// The window's transform about its centre: real for a symmetric window, its sign changing
+// at every null.
+double WindowKernel(const std::vector<double>& w, double x)
+{
+    const double centre = (static_cast<double>(w.size()) - 1.0) / 2.0;
+    double sum = 0.0;
+    for (std::size_t i = 0; i < w.size(); ++i)
+        sum += w[i] * std::cos(2.0 * M_PI * x * (static_cast<double>(i) - centre) / static_cast<double>(w.size()));
+    return sum;
+}
+
+bool IsSymmetric(const std::vector<double>& w)
+{
+    double largest = 0.0;
+    for (double v : w)
+        largest = std::max(largest, std::abs(v));
+    for (std::size_t i = 0; i < w.size() / 2; ++i)
+        if (std::abs(w[i] - w[w.size() - 1 - i]) > 1e-6 * largest)
+            return false;
+    return !w.empty();
+}
+
+} // namespace
+
+double SpectralData::LobeKernel(double x, int halfWidth) const
+{
+    constexpr int kSteps = 64;
+    const std::vector<double>& w = WindowShape();
+    if (w.size() != N || N == 0)
+        return 0.0;
+    const int span = (halfWidth + 1) * kSteps;
+    if (lobeKernel.size() != static_cast<std::size_t>(2 * span + 1)) {
+        lobeKernel.resize(2 * span + 1);
+        const double peak = WindowKernel(w, 0.0);
+        for (int i = 0; i <= span; ++i)
+            lobeKernel[span + i] = lobeKernel[span - i] =
+                peak != 0.0 ? WindowKernel(w, static_cast<double>(i) / kSteps) / peak : 0.0;
+    }
+    const double t = std::clamp(x * kSteps, static_cast<double>(-span), static_cast<double>(span));
+    const int i = std::min(static_cast<int>(std::floor(t)), span - 1);
+    const double f = t - i;
+    return lobeKernel[i + span] * (1.0 - f) + lobeKernel[i + 1 + span] * f;
+}
+
+std::vector<double> SpectralData::ShiftedKernel(double offset) const
+{
+    // One transform of the window turned by the offset gives A(m - offset) e^(-i pi (m - offset)(N-1)/N)
+    // at every m; taking the phase away leaves the real kernel.
+    const std::vector<double>& w = WindowShape();
+    std::vector<double> kernel;
+    if (w.size() != N || N == 0 || !IsSymmetric(w))
+        return kernel;
+    std::vector<std::complex<double>> v(N);
+    TurnWindow(w, offset, v);
+    if (!DoubleTransform(v))
+        return kernel;
+    const double peak = WindowKernel(w, 0.0);
+    if (peak == 0.0)
+        return kernel;
+    kernel.resize(bins);
+    for (UINT k = 0; k < bins; ++k) {
+        const double x = static_cast<double>(k) - offset;
+        const double angle = M_PI * x * (static_cast<double>(N) - 1.0) / N;
+        kernel[k] = (v[k] * std::complex<double>(std::cos(angle), std::sin(angle))).real() / peak;
+    }
+    return kernel;
+}
+
+SpectralData::HarmonicFit SpectralData::FitHarmonicOnLeakage(long a, long b, double place,
+                                                             const std::vector<double>& fundamental,
+                                                             const std::vector<unsigned char>& owner,
+                                                             const std::vector<double>& leak, double typical,
+                                                             double noiseVariance, double blocks) const
+{
+    // In every block the harmonic and the fundamental's leakage add 2 Re(H L*); for a
+    // symmetric window both are a real kernel turned by the same phase over the lobe, so
+    // that term is one unknown number times A(k - h) A(k - f) in every bin. Fitted with the
+    // harmonic's power A(k - h)^2, it no longer counts as what the harmonic may be off by.
+    HarmonicFit fit;
+    const int W = LobeHalfWidth(windowType);
+    if (fundamental.size() != bins)
+        return fit;
+    double s11 = 0.0, s12 = 0.0, s22 = 0.0, t1 = 0.0, t2 = 0.0, lobe = 0.0;
+    std::vector<double> c1, c2, y, var, leakAt;
+    for (long k = a; k <= b; ++k) {
+        if (owner[static_cast<std::size_t>(k)] != 2)
+            continue;
+        const double h = LobeKernel(static_cast<double>(k) - place, W);
+        const double f = fundamental[static_cast<std::size_t>(k)];
+        const double content = magnitude[k] - leak[static_cast<std::size_t>(k)];
+        c1.push_back(h * h);
+        leakAt.push_back(leak[static_cast<std::size_t>(k)]);
+        c2.push_back(h * f);
+        y.push_back(content - typical);
+        var.push_back(noiseVariance + leak[static_cast<std::size_t>(k)] * std::min(std::max(content, 0.0), typical) / blocks);
+        s11 += h * h * h * h;
+        s12 += h * h * h * f;
+        s22 += h * f * h * f;
+        t1 += h * h * (content - typical);
+        t2 += h * f * (content - typical);
+        lobe += h * h;
+    }
+    const double det = s11 * s22 - s12 * s12;
+    if (c1.size() < 3 || !(det > 1e-9 * s11 * s22) || !(lobe > 0.0))
+        return fit;
+    const double p = (t1 * s22 - t2 * s12) / det, g = (s11 * t2 - s12 * t1) / det;
+    if (!std::isfinite(p) || !std::isfinite(g))
+        return fit;
+    // |2 Re(H L*)| can't pass 2 |H| |L|: more means the fit read something else. The scatter
+    // of the bins about the fit counts where it is larger than the noise's.
+    double variance = 0.0, shape = 0.0, residual = 0.0;
+    for (std::size_t i = 0; i < c1.size(); ++i) {
+        const double cross = std::abs(g * c2[i]);
+        if (cross > 2.2 * std::sqrt(std::max(p, 0.0) * c1[i] * std::max(leakAt[i], 0.0)) && cross > 0.1 * std::abs(p) * c1[i])
+            return fit;
+        const double e = y[i] - p * c1[i] - g * c2[i];
+        residual += e * e;
+        shape += cross;
+    }
+    const double scatter = residual / static_cast<double>(c1.size() - 2);
+    for (std::size_t i = 0; i < c1.size(); ++i) {
+        const double row = (s22 * c1[i] - s12 * c2[i]) / det;
+        variance += row * row * std::max(var[i], scatter);
+    }
+    fit.fitted = true;
+    fit.power = p * lobe;
+    fit.deviation = std::sqrt(variance) * lobe;
+    // Beside the fundamental's own image the leakage is not quite one kernel: a tenth of the
+    // fitted term is left as uncertain.
+    fit.shapeError = 0.1 * shape;
+    return fit;
 }
 
 SpectralData::ToneParts SpectralData::AnalyseTone(UINT lo, UINT hi) const
@@ -526,7 +725,13 @@ SpectralData::ToneParts SpectralData::AnalyseTone(UINT lo, UINT hi) const
         return parts;
     }
     double offset = 0.0, offsetError = 0.0;
-    const double share = AddToneLeakage(k0, W, lobePower, floor, leak, spread, &offset, &offsetError);
+    std::vector<double> mirrorCross;
+    try {
+        mirrorCross.assign(bins, 0.0);
+    } catch (const std::bad_alloc&) {
+        return parts;
+    }
+    const double share = AddToneLeakage(k0, W, lobePower, floor, leak, spread, &offset, &offsetError, &mirrorCross);
     // Without the window's shape nothing can be told apart from the tone's leakage.
     if (!(share > 0.0))
         return parts;
@@ -540,6 +745,7 @@ SpectralData::ToneParts SpectralData::AnalyseTone(UINT lo, UINT hi) const
         double power;  // leakage of the fundamental taken away
         double spread; // how far that may be off
         int bins;      // bins it owns
+        double place;  // where the fundamental puts it, in bins
     };
     std::vector<Lobe> lobes;
     const double f0 = BinFrequency(k0);
@@ -563,13 +769,15 @@ SpectralData::ToneParts SpectralData::AnalyseTone(UINT lo, UINT hi) const
         if (best < 0)
             continue;
         ++parts.harmonicCount;
-        Lobe l{best, std::max<long>(from, best - W), std::min<long>(hi, best + W), 0.0, 0.0, 0};
+        Lobe l{best, std::max<long>(from, best - W), std::min<long>(hi, best + W), 0.0, 0.0, 0, at};
         for (long k = l.a; k <= l.b; ++k) {
             if (owner[static_cast<std::size_t>(k)] != 0)
                 continue;
             owner[static_cast<std::size_t>(k)] = 2;
             l.power += mag[k] - leak[k];
-            l.spread += spread[k];
+            // The fitted cross term with the fundamental's mirror image is good to a tenth
+            // here, where the leakage is smooth over a few bins.
+            l.spread += spread[k] - 0.8 * mirrorCross[static_cast<std::size_t>(k)];
             ++l.bins;
         }
         lobes.push_back(l);
@@ -731,6 +939,8 @@ SpectralData::ToneParts SpectralData::AnalyseTone(UINT lo, UINT hi) const
     const double blocks =
         std::clamp(1.0 / scatter[1], 1.0, std::max(1.0, std::min(static_cast<double>(averageCount), static_cast<double>(AverageBlocks))));
     double harmonicPower = 0.0, unseenExcess = 0.0, unseenVariance = 0.0, noiseCrossVariance = 0.0;
+    bool fundamentalKernel = false;
+    std::vector<double> kernel;
     for (const Lobe& l : lobes) {
         const double excess = l.power - typical * l.bins;
         const double deviation = noiseDeviation(l.bins);
@@ -747,7 +957,32 @@ SpectralData::ToneParts SpectralData::AnalyseTone(UINT lo, UINT hi) const
             crossSpread += 2.0 * std::sqrt(leak[k] * std::max(content - typical, 0.0));
             crossVariance += leak[k] * std::min(content, typical) / blocks;
         }
-        if (excess > 4.0 * deviation + 2.0 * (l.spread + crossSpread + 2.0 * std::sqrt(crossVariance))) {
+        // Where the harmonic's part in the fundamental's leakage can be fitted, it is no
+        // longer what the harmonic may be off by.
+        HarmonicFit fit;
+        if (crossSpread > 0.0) {
+            try {
+                if (!fundamentalKernel) {
+                    fundamentalKernel = true;
+                    kernel = ShiftedKernel(offset);
+                }
+                fit = FitHarmonicOnLeakage(l.a, l.b, l.place, kernel, owner, leak, typical,
+                                           typical * typical * scatter[1], blocks);
+            } catch (const std::bad_alloc&) {
+                fit = HarmonicFit{};
+            }
+        }
+        if (fit.fitted && fit.shapeError < crossSpread) {
+            if (fit.power > 4.0 * fit.deviation + 2.0 * (l.spread + fit.shapeError + 2.0 * std::sqrt(crossVariance))) {
+                ++parts.harmonicsFound;
+                harmonicPower += fit.power;
+                parts.harmonicsSpread += 2.0 * fit.deviation + l.spread + fit.shapeError;
+            } else {
+                unseenExcess += fit.power;
+                unseenVariance += fit.deviation * fit.deviation;
+                parts.harmonicsSpread += l.spread + fit.shapeError;
+            }
+        } else if (excess > 4.0 * deviation + 2.0 * (l.spread + crossSpread + 2.0 * std::sqrt(crossVariance))) {
             ++parts.harmonicsFound;
             harmonicPower += excess;
             parts.harmonicsSpread += 2.0 * deviation + l.spread + crossSpread;
