@@ -336,8 +336,10 @@ void CDataGrid::Draw(CDC* dc, const RECT& R, bool colour)
         dc->RestoreDC(saved);
         return;
     }
-    m_rowHeight = static_cast<int>(static_cast<double>(height) / m_rows + 0.5);
-    m_columnWidth = static_cast<int>(static_cast<double>(width) / m_columns + 0.5);
+    // Rounded down: a height or width rounded up would push the last row or column past the
+    // client area, under whatever lies below or right of the table.
+    m_rowHeight = height / m_rows;
+    m_columnWidth = width / m_columns;
 
     const int fontHeight = m_rowHeight < 21 ? m_rowHeight - 1 : static_cast<int>(0.9 * m_rowHeight);
     CFont normal;

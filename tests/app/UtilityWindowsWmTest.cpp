@@ -7,6 +7,8 @@
 #include "support/QtTestAccess.h"
 
 #include "app/settings/WindowPlacement.h"
+#include "utilities/CAnalysisView.h"
+#include "utilities/CLeqAnalysisView.h"
 
 #include <chrono>
 #include <csignal>
@@ -197,4 +199,72 @@ TEST_F(UtilityWindowsWmAt200, PlacementsAreRecordedInDevicePixels)
     // pixels it would stand at 400, 300).
     EXPECT_NEAR(back.left(), 200, 30) << Text(back);
     EXPECT_NEAR(back.top(), 150, 30) << Text(back);
+}
+
+namespace {
+
+// Every row of a results window's table lies wholly within the table's drawn area, and no other
+// control of the window covers the table.
+void ExpectWholeRows(int kind, CWnd* w, CDataGrid* grid)
+{
+    ASSERT_NE(grid, nullptr) << kind;
+    grid->Invalidate();
+    grid->UpdateWindow();
+    AfxPumpMessages(100);
+    RECT client{};
+    grid->GetClientRect(&client);
+    const int rows = grid->GetRowCount();
+    ASSERT_GT(grid->GetRowHeight(), 0) << kind << ": the table was not painted";
+    EXPECT_LE(rows * grid->GetRowHeight(), client.bottom - client.top)
+        << kind << ": " << rows << " rows of " << grid->GetRowHeight() << " in " << client.bottom - client.top;
+    const QWidget* table = QtWidgetOf(grid);
+    const QRect own = table->geometry();
+    for (const QObject* o : table->parentWidget()->children()) {
+        const auto* other = qobject_cast<const QWidget*>(o);
+        if (!other || other == table || !other->isVisible())
+            continue;
+        EXPECT_FALSE(own.intersects(other->geometry()))
+            << kind << ": table " << Text(own) << " under a control at " << Text(other->geometry());
+    }
+    // The table's last row is drawn inside the window's client area.
+    const QRect inner = QtWidgetOf(w)->window()->rect();
+    EXPECT_TRUE(inner.contains(QRect(own.topLeft(), QSize(own.width(), rows * grid->GetRowHeight()))))
+        << kind << ": client " << Text(inner) << ", table " << Text(own);
+}
+
+void ExpectUtilityTablesShowEveryRow(CMainFrame& frame)
+{
+    for (int kind : {10, 11, 15, 13}) {
+        ASSERT_TRUE(frame.ToggleUtilityWindow(kind)) << kind;
+        ASSERT_NE(frame.GetUtilityWindow(kind), nullptr) << kind;
+        Framed(*frame.GetUtilityWindow(kind));
+    }
+    for (int kind : {10, 11, 15, 13}) {
+        CWnd* w = frame.GetUtilityWindow(kind);
+        Framed(*w);
+        CDataGrid* grid = nullptr;
+        if (auto* leq = dynamic_cast<CLeqAnalysisView*>(w))
+            grid = leq->GetGrid();
+        else if (auto* view = dynamic_cast<CAnalysisView*>(w))
+            grid = view->GetGrid();
+        ExpectWholeRows(kind, w, grid);
+    }
+}
+
+} // namespace
+
+// The THD, THD+N and Leq windows, opened together at their created size, show every row of
+// their tables whole, above the buttons.
+TEST_F(UtilityWindowsWm, ResultTablesShowTheirLastRowWhole)
+{
+    ASSERT_NE(Start(), nullptr);
+    Framed(*frame);
+    ExpectUtilityTablesShowEveryRow(*frame);
+}
+
+TEST_F(UtilityWindowsWmAt200, ResultTablesShowTheirLastRowWhole)
+{
+    ASSERT_NE(Start(), nullptr);
+    Framed(*frame);
+    ExpectUtilityTablesShowEveryRow(*frame);
 }

@@ -304,7 +304,7 @@ TEST(DataGrid, FittingTheWindowToRowsAndColumnsRepaintsAtTheNewSize)
     EXPECT_EQ(client.Height(), 4 * 15 + 3);
     grid.UpdateWindow();
     AfxPumpMessages();
-    EXPECT_EQ(grid.GetRowHeight(), 16);    // 63 / 4, rounded
+    EXPECT_EQ(grid.GetRowHeight(), 15);    // 63 / 4, rounded down: four rows fit in 63
     EXPECT_EQ(grid.GetColumnWidth(), 46);  // 138 / 3
     grid.SendMessage(WM_LBUTTONDBLCLK, 0, MAKELPARAM(100, 50));
     AfxPumpMessages();
@@ -312,4 +312,38 @@ TEST(DataGrid, FittingTheWindowToRowsAndColumnsRepaintsAtTheNewSize)
     EXPECT_EQ(parent.got[0].second, std::make_pair(WPARAM(3), LPARAM(2)));
     grid.DestroyWindow();
     parent.DestroyWindow();
+}
+
+// Whatever the client size, the last row and the last column are drawn whole inside it: their
+// cells' colour runs the full row height and column width less the border lines.
+TEST(DataGrid, TheLastRowAndColumnAreDrawnWholeInsideTheClientArea)
+{
+    AfxEnsureQtApplication();
+    struct Case {
+        WORD rows, columns;
+        int w, h;
+    };
+    // Sizes whose quotient has a fraction of a half or more, and exact ones.
+    for (const Case c : {Case{6, 11, 462, 93}, Case{7, 2, 308, 109}, Case{9, 3, 200, 139}, Case{2, 2, 101, 31},
+                         Case{6, 11, 462, 96}, Case{1, 1, 40, 17}}) {
+        SCOPED_TRACE(std::to_string(c.rows) + "x" + std::to_string(c.columns) + " in " + std::to_string(c.w) + "x" +
+                     std::to_string(c.h));
+        CDataGrid g;
+        g.SetSize(c.rows, c.columns);
+        const WORD lastRow = static_cast<WORD>(c.rows - 1), lastColumn = static_cast<WORD>(c.columns - 1);
+        for (WORD col = 0; col < c.columns; ++col)
+            g.SetCellBackColor(lastRow, col, 6);
+        for (WORD row = 0; row < c.rows; ++row)
+            g.SetCellBackColor(row, lastColumn, 6);
+        Drawn d(g, c.w, c.h, true);
+        const int rh = g.GetRowHeight(), cw = g.GetColumnWidth();
+        EXPECT_LE(c.rows * rh, c.h);
+        EXPECT_LE(c.columns * cw, c.w);
+        EXPECT_GE(rh, c.h / c.rows);
+        // A column through the middle of the last row's first cell, a line through the middle of
+        // the last column's first cell.
+        const int x = cw / 2, y = rh / 2, top = lastRow * rh, left = lastColumn * cw;
+        EXPECT_GE(d.Count(RECT{x, top, x + 1, c.h}, RGB(0, 255, 255)), rh - 2);
+        EXPECT_GE(d.Count(RECT{left, y, c.w, y + 1}, RGB(0, 255, 255)), cw - 3);
+    }
 }
