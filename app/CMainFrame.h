@@ -270,8 +270,8 @@ public:
     LRESULT OnPlaySegmentMessage(WPARAM wParam, LPARAM lParam);
     void SetupAllChannels();
     // False when the channel's calibration file could not be read and its calibration was
-    // reset to Volts.
-    bool InitChannelScaling(int channel);
+    // reset to Volts; *reason then says why.
+    bool InitChannelScaling(int channel, std::string* reason = nullptr);
     void SetupChannelProcessing(int channel);
     void ApplyChannelAveraging(int channel);
     void ResetAllSpectralAverages();
