@@ -678,6 +678,10 @@ public:
     // and on Yes saves each as a recording file in the wave folder. False when the user
     // cancelled or a buffer could not be saved: then nothing is to be closed.
     bool KeepRealTimeBuffers();
+    // Saves each Real Time buffer not saved yet as a recording file in the wave folder and
+    // names them; false when one could not be saved (it stays the channel's). closing: the
+    // save was asked on the way out, which then does not happen.
+    bool SaveRealTimeBuffers(bool closing);
     // Deletes every channel's file and lets its plots go back to the live buffer.
     void DropAllWaveFiles();
     int CountOpenWaveFiles() const;
