@@ -270,8 +270,8 @@ public:
     LRESULT OnPlaySegmentMessage(WPARAM wParam, LPARAM lParam);
     void SetupAllChannels();
     // False when the channel's calibration file could not be read and its calibration was
-    // reset to Volts.
-    bool InitChannelScaling(int channel);
+    // reset to Volts; *reason then says why.
+    bool InitChannelScaling(int channel, std::string* reason = nullptr);
     void SetupChannelProcessing(int channel);
     void ApplyChannelAveraging(int channel);
     void ResetAllSpectralAverages();
@@ -681,6 +681,10 @@ public:
     // and on Yes saves each as a recording file in the wave folder. False when the user
     // cancelled or a buffer could not be saved: then nothing is to be closed.
     bool KeepRealTimeBuffers();
+    // Saves each Real Time buffer not saved yet as a recording file in the wave folder and
+    // names them; false when one could not be saved (it stays the channel's). closing: the
+    // save was asked on the way out, which then does not happen.
+    bool SaveRealTimeBuffers(bool closing);
     // Deletes every channel's file and lets its plots go back to the live buffer.
     void DropAllWaveFiles();
     int CountOpenWaveFiles() const;

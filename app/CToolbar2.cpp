@@ -126,7 +126,13 @@ void CToolbar2::ShowSettingsPage(int page)
 
 void CToolbar2::OnFileNew() { SendFrameCommand(ID_FILE_NEW); }
 void CToolbar2::OnFileOpen() { SendFrameCommand(ID_FILE_OPEN); }
-void CToolbar2::OnFileSave() { SendFrameCommand(ID_FILE_SAVE); }
+// Called directly, like the frame's menu handler but without its greying: in Real Time mode the
+// button is the way to save the last run's buffers.
+void CToolbar2::OnFileSave()
+{
+    if (CMainFrame* f = Frame())
+        f->OnFileSave();
+}
 void CToolbar2::OnPrint() { SendFrameCommand(ID_FILE_PRINT); }
 void CToolbar2::OnDevice() { ShowSettingsPage(0); }
 void CToolbar2::OnSettings() { ShowSettingsPage(1); }

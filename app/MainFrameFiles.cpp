@@ -155,6 +155,13 @@ void CMainFrame::OnFileOpen()
 void CMainFrame::OnFileSave()
 {
     StopRunAndPlayback();
+    // In Real Time mode the only files are the last run's buffers, and the file-group dialog
+    // would bring named files into a live mode: the buffers are saved as Exit's Yes saves them.
+    if (Settings.OpMode == kRealTime) {
+        SaveRealTimeBuffers(false);
+        UpdateTitle();
+        return;
+    }
     OpenChannelFiles();
     UpdateTitle();
 }
@@ -439,15 +446,21 @@ void CMainFrame::DropAllWaveFiles()
     ToolbarUpdateState();
 }
 
-bool CMainFrame::KeepRealTimeBuffers()
+// Channels whose Real Time buffer holds samples not saved yet.
+static std::vector<int> HeldRealTimeBuffers(const CMainFrame& frame)
 {
     std::vector<int> held;
-    for (int c = 0; c < kChannels; ++c) {
-        const TWaveFile* file = Settings.Files[c].File.get();
+    for (int c = 0; c < CMainFrame::kChannels; ++c) {
+        const TWaveFile* file = frame.Settings.Files[c].File.get();
         if (file != nullptr && file->IsUntitled() && file->GetEndFrame() > 0)
             held.push_back(c);
     }
-    if (held.empty())
+    return held;
+}
+
+bool CMainFrame::KeepRealTimeBuffers()
+{
+    if (HeldRealTimeBuffers(*this).empty())
         return true;
     const int answer = AfxMessageBox("Data is still available in the Real-Time data buffers.\r"
                                      "Do you want to keep this data?\r\r"
@@ -457,6 +470,14 @@ bool CMainFrame::KeepRealTimeBuffers()
     if (answer == IDCANCEL)
         return false;
     if (answer != IDYES)
+        return true;
+    return SaveRealTimeBuffers(true);
+}
+
+bool CMainFrame::SaveRealTimeBuffers(bool closing)
+{
+    const std::vector<int> held = HeldRealTimeBuffers(*this);
+    if (held.empty())
         return true;
     std::string saved;
     for (int c : held) {
@@ -470,7 +491,8 @@ bool CMainFrame::KeepRealTimeBuffers()
             if (file.GetMode() == TWaveFile::kMemory)
                 file.ForgetName();
             AfxMessageBox("The Real-Time data buffer of channel " + std::to_string(c) + " could not be saved as " +
-                              name + " (the wave folder may be full or write-protected).  The program stays open" +
+                              name + " (the wave folder may be full or write-protected)" +
+                              (closing ? ".  The program stays open" : "") +
                               (saved.empty() ? "." : "; these buffers are saved:" + saved),
                           MB_OK | MB_ICONSTOP);
             return false;

@@ -156,9 +156,10 @@ void CMainFrame::SetupAllChannels()
     for (int ch = 0; ch < kChannels; ++ch) {
         const ChannelCalibration& c = Settings.Calibration[ch];
         const std::string file(c.Filename, strnlen(c.Filename, sizeof c.Filename));
-        if (!InitChannelScaling(ch))
+        std::string reason;
+        if (!InitChannelScaling(ch, &reason))
             lost += "\r" + std::string(c.ChannelName, strnlen(c.ChannelName, sizeof c.ChannelName)) + ": " +
-                    JoinDataFolder(Settings.Paths.cal, file.c_str()) + ".cal";
+                    CalibrationFilePath(Settings.Paths.cal, file.c_str()) + " " + reason;
         SetupChannelProcessing(ch);
     }
     if (!lost.empty())
@@ -167,16 +168,18 @@ void CMainFrame::SetupAllChannels()
                       MB_OK | MB_ICONEXCLAMATION);
 }
 
-bool CMainFrame::InitChannelScaling(int channel)
+bool CMainFrame::InitChannelScaling(int channel, std::string* reason)
 {
     if (channel < 0 || channel >= kChannels || Settings.Files[channel].File != nullptr)
         return true;
     ChannelCalibration& record = Settings.Calibration[channel];
     // A calibration made directly (mode 0) is its own source; the others come from their file.
-    if (record.CalCreateMode == 0)
+    // One that names no file (taken from a wave file's own chunk) is its own source too: the
+    // record holds every number of it.
+    if (record.CalCreateMode == 0 || record.Filename[0] == '\0')
         return true;
     ChannelCalibration loaded = record;
-    if (ReadCalibrationFile(record.Filename, &loaded, false, Settings.Paths.cal)) {
+    if (ReadCalibrationFile(record.Filename, &loaded, false, Settings.Paths.cal, reason)) {
         // Whether the calibration is in use is the channel's choice, which the file does not hold.
         loaded.IsEnabled = record.IsEnabled;
         record = loaded;

@@ -370,7 +370,8 @@ std::string CalibrationFilePath(const char* calFolder, const char* name)
     return exact;
 }
 
-bool ReadCalibrationFile(const char* name, ChannelCalibration* record, bool showError, const char* calFolder)
+bool ReadCalibrationFile(const char* name, ChannelCalibration* record, bool showError, const char* calFolder,
+                         std::string* reason)
 {
     if (name == nullptr || record == nullptr)
         return false;
@@ -418,6 +419,8 @@ bool ReadCalibrationFile(const char* name, ChannelCalibration* record, bool show
     // FIFO would hold the program up.
     std::string content;
     if (ReadSmallFile(path, kMaxSettingsFileBytes, content) != FileReadResult::Ok) {
+        if (reason != nullptr)
+            *reason = "could not be opened";
         if (showError) {
             AfxMessageBox("Failure opening calibration file: \"" + path + "\".  Calibration will be disabled.",
                           MB_OK | MB_ICONEXCLAMATION);
@@ -455,6 +458,8 @@ bool ReadCalibrationFile(const char* name, ChannelCalibration* record, bool show
     CopyField(r.Filename, name);
     if (const std::string unusable = UnusableCalibrationSetting(p, r); !unusable.empty()) {
         r = before;
+        if (reason != nullptr)
+            *reason = "holds a value no calibration can use: " + unusable;
         if (showError) {
             AfxMessageBox("The calibration file \"" + path + "\" holds a value no calibration can use: " + unusable +
                               ".  Calibration will be disabled.",

@@ -105,9 +105,10 @@ std::string CalibrationFilePath(const char* calFolder, const char* name);
 
 // Reads a named calibration. "Volts", "Millivolts" and "RPM" are built in and never read from
 // disk; any other name is the file <calFolder>/<name>.cal. With showError a missing file is
-// reported and disables the record's calibration.
+// reported and disables the record's calibration. A refused file's reason (not there, or the
+// value no calibration can use) goes to *reason when given, shown or not.
 bool ReadCalibrationFile(const char* name, ChannelCalibration* record, bool showError,
-                         const char* calFolder);
+                         const char* calFolder, std::string* reason = nullptr);
 
 // Writes section "Calibration" of the file at path; nothing for a null path or a record in
 // direct mode (CalCreateMode 0). Otherwise sets the record's IsEnabled and returns whether

@@ -445,6 +445,11 @@ bool CSigGen::StartDeviceOutput()
 {
     if (!m_wave)
         return false;
+    // As with the sound card: a live run that starts a generator the user never ran leaves it
+    // idle without a box. The device is not even opened for it, as its opening says what fails
+    // in boxes of its own; the user's own Run tries it and says why.
+    if (!m_userRan)
+        return false;
     const int index = m_links.DaOutputIndex ? *m_links.DaOutputIndex : -1;
     if (index < 0) {
         Stop("There are no Durnex KDR-5200 Series data acquisition devices available on your system.");

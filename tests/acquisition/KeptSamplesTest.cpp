@@ -1,10 +1,12 @@
 // What a user's samples survive, on the simulator and read back by Python's wave module: a
 // Recorder run appends to the file a channel holds (an opened saved file, a rewound take, kept
 // Real Time buffers) in both wave-file modes, with and without a backup copy, and Exit then asks;
-// Exit, the close box and loading a configuration ask before a Real Time run's buffers go; an
-// in-place cut killed while it moves frames leaves its undo copy to the next start, named.
+// Exit, the close box and loading a configuration ask before a Real Time run's buffers go, and
+// the secondary toolbar's Save keeps them; an in-place cut killed while it moves frames leaves
+// its undo copy to the next start, named.
 #include "acquisition/SimulatedFrameFixture.h"
 
+#include "app/CToolbar2.h"
 #include "acquisition/TUsbDevice.h"
 #include "platform/core/MessageBox.h"
 #include "platform/usb/KdrSimulator.h"
@@ -324,6 +326,41 @@ TEST_F(KeptSamples, ExitCloseAndLoadingAConfigurationAskBeforeTheBuffersGo)
                 fs::remove_all(Data("wave"));
                 answers.clear();
             }
+}
+
+// After a Real Time run the secondary toolbar's Save button (the frame's File > Save stays grey in
+// that mode) saves each buffer into the wave folder and names it; Exit then has nothing to ask.
+// Before any run it has nothing to save and says nothing.
+TEST_F(KeptSamples, TheSecondaryToolbarsSaveKeepsTheRealTimeBuffers)
+{
+    for (const WORD waveFileMode : {WORD(0), WORD(1)}) {
+        SCOPED_TRACE("WaveFileMode " + std::to_string(waveFileMode));
+        fs::create_directories(Data("wave"));
+        Prepare(0, waveFileMode, 1);
+        frame->ExecuteCommand(ID_VIEW_SECONDARY_TOOLBAR);
+        ASSERT_TRUE(frame->Toolbar2->IsWindowVisible());
+        asked.clear();
+        ASSERT_TRUE(QtMouseClick(frame->Toolbar2.get(), 203));
+        AfxPumpMessages(5);
+        EXPECT_TRUE(asked.empty()) << "nothing to save yet";
+
+        const long long frames = Run(-6, 2);
+        ASSERT_GT(frames, 4000);
+        ASSERT_TRUE(QtMouseClick(frame->Toolbar2.get(), 203));
+        AfxPumpMessages(5);
+        const std::vector<fs::path> kept = SavedBuffers();
+        ASSERT_EQ(kept.size(), 1u);
+        EXPECT_EQ(Asked("The Real-Time data buffers are saved:"), 1);
+        EXPECT_EQ(Asked(kept[0].string()), 1) << "the saved buffer is named";
+        EXPECT_EQ(frame->Settings.OpMode, 0) << "the mode stays";
+        EXPECT_TRUE(Holds(kept[0].string(), {{-6, frames}}));
+
+        asked.clear();
+        ASSERT_TRUE(Close());
+        EXPECT_EQ(Asked(kBuffers), 0);
+        EXPECT_EQ(SavedBuffers().size(), 1u);
+        fs::remove_all(Data("wave"));
+    }
 }
 
 // An in-place cut killed once it has begun to move frames: the file is part-moved, and the next

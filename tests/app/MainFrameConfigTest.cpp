@@ -148,6 +148,49 @@ TEST_F(MainFrameConfigTest, OnlyCalibrationFilesAConfigurationNamesAreReportedMi
     EXPECT_EQ(+frame->Settings.Calibration[2].CalCreateMode, 0);
 }
 
+// A calibration that names no file (one a wave file's chunk gave) loads back from the
+// configuration saved with it, quietly and as it was saved; a calibration file that is refused
+// is named with what is wrong with it.
+TEST_F(MainFrameConfigTest, ACalibrationLoadsBackFromItsConfigurationOrIsNamedWithItsFault)
+{
+    ASSERT_NE(Start(), nullptr);
+    const std::string path = Data("config/Rig.cfg");
+    std::ofstream(Data("cal/Bad.cal"), std::ios::binary)
+        << "[Calibration]\r\nRefLevel=nan\r\nCalCreateMode=1\r\nTransducerSensitivityVolts=0.1\r\n";
+    struct Case {
+        const char* filename; // the channel's calibration file, "" for none
+        const char* told;     // what the load says about it, "" for nothing
+    };
+    for (const Case& c : {Case{"", ""},
+                          Case{"Bad", "Throat: $cal/Bad.cal holds a value no calibration can use: RefLevel=nan"},
+                          Case{"Probe", "Throat: $cal/Probe.cal could not be opened"}}) {
+        SCOPED_TRACE(std::string("Filename '") + c.filename + "'");
+        ChannelCalibration& cal = frame->Settings.Calibration[2];
+        cal.CalCreateMode = 2;
+        cal.RefLevel = 94.0f;
+        cal.MeasuredInputVoltage = 0.25f;
+        std::snprintf(cal.Filename, sizeof cal.Filename, "%s", c.filename);
+        ASSERT_TRUE(frame->SaveConfiguration(path.c_str()));
+        std::string told = c.told;
+        if (const auto at = told.find("$cal"); at != std::string::npos)
+            told.replace(at, 4, Data("cal"));
+        if (!told.empty())
+            user.ExpectBox(IDOK, told);
+        frame->LoadConfiguration(path.c_str());
+        EXPECT_EQ(user.Pending(), 0u);
+        EXPECT_TRUE(user.Unexpected().empty());
+        EXPECT_EQ(user.Shown().size(), told.empty() ? 0u : 1u);
+        if (told.empty()) {
+            EXPECT_EQ(+frame->Settings.Calibration[2].CalCreateMode, 2);
+            EXPECT_FLOAT_EQ(frame->Settings.Calibration[2].RefLevel, 94.0f);
+            EXPECT_FLOAT_EQ(frame->Settings.Calibration[2].MeasuredInputVoltage, 0.25f);
+        } else {
+            EXPECT_EQ(+frame->Settings.Calibration[2].CalCreateMode, 0) << "reset to Volts";
+        }
+        user.Clear();
+    }
+}
+
 // Without its undo copy the loaded configuration would replace the working state for good:
 // the load stops after saying so.
 TEST_F(MainFrameConfigTest, ALoadWhoseUndoCopyCannotBeWrittenChangesNothing)

@@ -35,12 +35,13 @@ protected:
 };
 } // namespace
 
+// Save (203) calls the frame's handler itself, past the greying of File > Save in Real Time
+// mode: KeptSamples tests it on a run's buffers.
 TEST_F(ToolWindows, EverySecondToolWindowButtonReachesItsCommand)
 {
     const std::vector<std::pair<UINT, UINT>> map = {
         {201, ID_FILE_NEW},
         {202, ID_FILE_OPEN},
-        {203, ID_FILE_SAVE},
         {204, ID_FILE_PRINT},
         {601, ID_SELECT_SINGLE_PLOTS},
         {602, ID_SELECT_COMPOSITE_PLOTS},
