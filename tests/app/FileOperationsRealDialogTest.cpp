@@ -6,78 +6,21 @@
 #include "app/CDurnexFileSelectDlg.h"
 #include "platform/core/Profile.h"
 #include "res/FileDialogIds.h"
-#include "support/NeedsTool.h"
+#include "support/RealDisplay.h"
 #include "wave/ChannelFileState.h"
 #include "wave/TWaveFile.h"
 
-#include <chrono>
-#include <csignal>
 #include <cstdlib>
-#include <fcntl.h>
-#include <sys/wait.h>
-#include <thread>
-#include <unistd.h>
 
 using namespace filestest;
 
 namespace {
 
-bool Installed(const char* program)
-{
-    const std::string cmd = std::string("command -v ") + program + " >/dev/null 2>&1";
-    return std::system(cmd.c_str()) == 0;
-}
-
-// Starts a program; `keepFd` stays open in it (for Xvfb's -displayfd).
-pid_t Spawn(std::vector<std::string> args, int keepFd = -1)
-{
-    const pid_t pid = fork();
-    if (pid == 0) {
-        std::vector<char*> argv;
-        for (std::string& a : args)
-            argv.push_back(a.data());
-        argv.push_back(nullptr);
-        if (keepFd >= 0)
-            ::fcntl(keepFd, F_SETFD, 0);
-        ::freopen("/dev/null", "w", stderr);
-        ::execvp(argv[0], argv.data());
-        ::_exit(127);
-    }
-    return pid;
-}
-
 class RealFileDialog : public DialogFixture {
 protected:
     void SetUp() override
     {
-        if (!Installed("Xvfb") || !Installed("openbox"))
-            DURNEX_SKIP_WITHOUT("Xvfb and openbox are needed");
-        // Qt picks its platform once per process: this test runs in a process of its own.
-        if (QGuiApplication::instance() != nullptr)
-            GTEST_SKIP() << "the toolkit is already up on another platform";
-        // Xvfb picks a free display itself and names it on the pipe.
-        int fds[2];
-        ASSERT_EQ(::pipe2(fds, O_CLOEXEC), 0);
-        xvfb_ = Spawn({"Xvfb", "-displayfd", std::to_string(fds[1]), "-screen", "0", "1280x800x24", "-nolisten", "tcp"},
-                      fds[1]);
-        ::close(fds[1]);
-        std::string number;
-        char c = 0;
-        while (::read(fds[0], &c, 1) == 1 && c != '\n')
-            number += c;
-        ::close(fds[0]);
-        ASSERT_FALSE(number.empty()) << "Xvfb did not start";
-        ::setenv("DISPLAY", (":" + number).c_str(), 1);
-        ::setenv("QT_QPA_PLATFORM", "xcb", 1);
-        // openbox runs its start-up command once it manages the screen.
-        const std::string ready = (std::filesystem::temp_directory_path() /
-                                   ("durnex-openbox-" + std::to_string(::getpid()))).string();
-        std::filesystem::remove(ready);
-        wm_ = Spawn({"openbox", "--sm-disable", "--startup", "touch " + ready});
-        for (int i = 0; i < 400 && !std::filesystem::exists(ready); ++i)
-            std::this_thread::sleep_for(std::chrono::milliseconds(50));
-        ASSERT_TRUE(std::filesystem::exists(ready)) << "openbox did not start";
-        std::filesystem::remove(ready);
+        DURNEX_START_REAL_DISPLAY(display_, "1280x800x24", "");
         DialogFixture::SetUp();
     }
     void TearDown() override
@@ -86,14 +29,10 @@ protected:
             f.File.reset();
         if (QGuiApplication::instance() != nullptr)
             DialogFixture::TearDown();
-        for (pid_t p : {wm_, xvfb_})
-            if (p > 0) {
-                ::kill(p, SIGTERM);
-                ::waitpid(p, nullptr, 0);
-            }
+        display_.Stop();
     }
 
-    pid_t xvfb_ = -1, wm_ = -1;
+    RealDisplay display_;
     FileGroupInfo group;
     char folder[260] = {};
     ChannelFileState files[8];

@@ -5,6 +5,7 @@
 
 #include "FrameFixture.h"
 
+#include "platform/ui/GdiWindowDC.h"
 #include "platform/ui/Wnd.h"
 #include "wave/TWaveFile.h"
 
@@ -74,6 +75,18 @@ inline bool CommandEnabled(CMainFrame* frame, UINT id)
     return ui.m_bEnabled != 0;
 }
 
+// The row of the highest pixel in the colour inside the pane, or -1.
+inline int HighestRow(CWnd* plot, const CRect& pane, COLORREF colour)
+{
+    AfxPumpMessages();
+    CClientDC dc(plot);
+    for (int y = pane.top; y < pane.bottom; ++y)
+        for (int x = pane.left; x < pane.right; ++x)
+            if (dc.GetPixel(x, y) == colour)
+                return y;
+    return -1;
+}
+
 class FilesFrame : public FrameFixture {
 protected:
     // Post Process mode with the wave at `path` as channel `channel`'s file, opened as the
@@ -91,6 +104,25 @@ protected:
         frame->AttachWaveFileToPlots(channel);
         frame->ReleaseChannelProcessing(channel);
         return true;
+    }
+
+    // Channel 0 as a 1 kHz tone of `frames` frames at 8 kHz, with its spectrum averaged over the
+    // first second and drawn from 0 to 4 kHz, scaled to fit; nullptr when any step fails.
+    TSpectraPlot* ToneSpectrum(int frames)
+    {
+        if (!WriteWaveOf(Data("wave/t.wav"), 8000, frames, "round(12000 * math.sin(2 * math.pi * 1000 * i / 8000))") ||
+            !OpenChannel(0, Data("wave/t.wav")))
+            return nullptr;
+        frame->ComputeSegmentAverageSpectrum(0, 0.0f, 1.0f, false);
+        TSpectraPlot* plot = frame->SpectrumPlot[0];
+        if (plot == nullptr)
+            return nullptr;
+        SpectrumPlotSettings& s = frame->Settings.SpectrumOpts[0];
+        s.StartFreq = 0.0f;
+        s.StopFreq = 4000.0f;
+        plot->UpdateLayout();
+        plot->Autoscale();
+        return plot;
     }
 
     // The frame's close asks about files with unsaved edits; the test's close answers No.

@@ -16,16 +16,9 @@ using SpectrumInFrame = FilesFrame;
 TEST_F(SpectrumInFrame, AFilesToneIsDrawnAtItsColumnAndTheCepstrumCommandReachesTheFrame)
 {
     ASSERT_NE(Start(), nullptr);
-    ASSERT_TRUE(WriteWaveOf(Data("wave/t.wav"), 8000, 8000, "round(12000 * math.sin(2 * math.pi * 1000 * i / 8000))"));
-    ASSERT_TRUE(OpenChannel(0, Data("wave/t.wav")));
-    frame->ComputeSegmentAverageSpectrum(0, 0.0f, 1.0f, false);
-    TSpectraPlot* plot = frame->SpectrumPlot[0];
+    TSpectraPlot* plot = ToneSpectrum(8000);
     ASSERT_NE(plot, nullptr);
     SpectrumPlotSettings& s = frame->Settings.SpectrumOpts[0];
-    s.StartFreq = 0.0f;
-    s.StopFreq = 4000.0f;
-    plot->UpdateLayout();
-    plot->Autoscale();
     AfxPumpMessages();
 
     // The highest pixel of the trace colour is the tone's peak.

@@ -4,7 +4,6 @@
 // through Qt key events on the real boxes, the keys through the frame's accelerators.
 #include "FilesFrameFixture.h"
 
-#include "platform/ui/GdiWindowDC.h"
 #include "plots/CPlotOptionsMain.h"
 #include "res/PlotOptionsDialogIds.h"
 #include "res/resource.h"
@@ -32,18 +31,6 @@ void PressKey(const CWnd* wnd, int key, Qt::KeyboardModifiers modifiers)
 }
 
 double Number(const std::string& text) { return std::strtod(text.c_str(), nullptr); }
-
-// The row of the highest pixel in the trace colour inside the pane, or -1.
-int HighestRow(CWnd* plot, const CRect& pane, COLORREF colour)
-{
-    AfxPumpMessages();
-    CClientDC dc(plot);
-    for (int y = pane.top; y < pane.bottom; ++y)
-        for (int x = pane.left; x < pane.right; ++x)
-            if (dc.GetPixel(x, y) == colour)
-                return y;
-    return -1;
-}
 
 class TypedThenCommand : public FilesFrame {
 protected:

@@ -8,62 +8,22 @@
 #include "platform/usb/KdrSimulator.h"
 #include "records/RecordBytes.h"
 #include "res/resource.h"
-#include "support/NeedsTool.h"
+#include "support/RealDisplay.h"
 #include "support/QtTestAccess.h"
 #include "wave/TWaveFile.h"
 
-#include <chrono>
 #include <cmath>
-#include <csignal>
 #include <cstdlib>
-#include <sys/wait.h>
-#include <thread>
 
 using namespace frametest;
 
 namespace {
 
-pid_t Spawn(std::vector<std::string> args)
-{
-    const pid_t pid = fork();
-    if (pid == 0) {
-        std::vector<char*> argv;
-        for (std::string& a : args)
-            argv.push_back(a.data());
-        argv.push_back(nullptr);
-        ::freopen("/dev/null", "w", stderr);
-        ::execvp(argv[0], argv.data());
-        ::_exit(127);
-    }
-    return pid;
-}
-
-bool Installed(const char* program)
-{
-    const std::string cmd = std::string("command -v ") + program + " >/dev/null 2>&1";
-    return std::system(cmd.c_str()) == 0;
-}
-
 class CloseByWindowManager : public FrameFixture {
 protected:
     void SetUp() override
     {
-        if (!Installed("Xvfb") || !Installed("openbox"))
-            DURNEX_SKIP_WITHOUT("Xvfb and openbox are needed");
-        // Qt picks its platform once per process: this test runs in a process of its own.
-        if (QGuiApplication::instance() != nullptr)
-            GTEST_SKIP() << "the toolkit is already up on another platform";
-        const int display = 440 + static_cast<int>(::getpid() % 400);
-        const std::string name = ":" + std::to_string(display);
-        xvfb_ = Spawn({"Xvfb", name, "-screen", "0", "1280x800x24", "-nolisten", "tcp"});
-        const std::string socket = "/tmp/.X11-unix/X" + std::to_string(display);
-        for (int i = 0; i < 100 && !std::filesystem::exists(socket); ++i)
-            std::this_thread::sleep_for(std::chrono::milliseconds(50));
-        ASSERT_TRUE(std::filesystem::exists(socket));
-        ::setenv("DISPLAY", name.c_str(), 1);
-        ::setenv("QT_QPA_PLATFORM", "xcb", 1);
-        wm_ = Spawn({"openbox", "--sm-disable"});
-        std::this_thread::sleep_for(std::chrono::milliseconds(700));
+        DURNEX_START_REAL_DISPLAY(display_, "1280x800x24", "");
         FrameFixture::SetUp();
         kdrsim::Reset();
         kdrsim::SelectSimulator(true);
@@ -79,11 +39,7 @@ protected:
         SetMessageBoxPresenter(saved_);
         kdrsim::Reset();
         kdrsim::SelectSimulator(false);
-        for (pid_t p : {wm_, xvfb_})
-            if (p > 0) {
-                ::kill(p, SIGTERM);
-                ::waitpid(p, nullptr, 0);
-            }
+        display_.Stop();
     }
     // Asks the window manager to close the window (_NET_CLOSE_WINDOW to the root window), as
     // its close button does; it then sends the window WM_DELETE_WINDOW.
@@ -119,7 +75,7 @@ protected:
                       "x.XFlush(d)\n"
                       "x.XCloseDisplay(d)\n");
     }
-    pid_t xvfb_ = -1, wm_ = -1;
+    RealDisplay display_;
     MessageBoxPresenter saved_;
     std::vector<std::string> asked;
     int answer = IDCANCEL;

@@ -9,75 +9,30 @@
 #include "platform/dialogs/DialogTestSupport.h"
 #include "res/resource.h"
 #include "siggen/CSigGen.h"
-#include "support/NeedsTool.h"
-
+#include "support/RealDisplay.h"
 
 #include <chrono>
+#include <csignal>
 #include <cstdlib>
 #include <cstring>
-#include <csignal>
-#include <sys/wait.h>
-#include <thread>
 
 using namespace frametest;
 
 namespace {
 
-pid_t Spawn(std::vector<std::string> args)
-{
-    const pid_t pid = fork();
-    if (pid == 0) {
-        std::vector<char*> argv;
-        for (std::string& a : args)
-            argv.push_back(a.data());
-        argv.push_back(nullptr);
-        ::freopen("/dev/null", "w", stderr);
-        ::execvp(argv[0], argv.data());
-        ::_exit(127);
-    }
-    return pid;
-}
-
-bool Installed(const char* program)
-{
-    const std::string cmd = std::string("command -v ") + program + " >/dev/null 2>&1";
-    return std::system(cmd.c_str()) == 0;
-}
-
 class WindowManager : public FrameFixture {
 protected:
     void SetUp() override
     {
-        if (!Installed("Xvfb") || !Installed("openbox"))
-            DURNEX_SKIP_WITHOUT("Xvfb and openbox are needed");
-        // Qt picks its platform once per process: this test runs in a process of its own.
-        if (QGuiApplication::instance() != nullptr)
-            GTEST_SKIP() << "the toolkit is already up on another platform";
-        const int display = 40 + static_cast<int>(::getpid() % 400);
-        const std::string name = ":" + std::to_string(display);
-        xvfb_ = Spawn({"Xvfb", name, "-screen", "0", screen_, "-nolisten", "tcp"});
-        const std::string socket = "/tmp/.X11-unix/X" + std::to_string(display);
-        for (int i = 0; i < 100 && !std::filesystem::exists(socket); ++i)
-            std::this_thread::sleep_for(std::chrono::milliseconds(50));
-        ASSERT_TRUE(std::filesystem::exists(socket));
-        ::setenv("DISPLAY", name.c_str(), 1);
-        ::setenv("QT_QPA_PLATFORM", "xcb", 1);
-        if (!scale_.empty())
-            ::setenv("QT_SCALE_FACTOR", scale_.c_str(), 1);
-        wm_ = Spawn({"openbox", "--sm-disable"});
-        std::this_thread::sleep_for(std::chrono::milliseconds(700));
+        DURNEX_START_REAL_DISPLAY(display_, screen_, scale_);
         FrameFixture::SetUp();
     }
     void TearDown() override
     {
         FrameFixture::TearDown();
-        for (pid_t p : {wm_, xvfb_})
-            if (p > 0) {
-                ::kill(p, SIGTERM);
-                ::waitpid(p, nullptr, 0);
-            }
+        display_.Stop();
     }
-    pid_t xvfb_ = -1, wm_ = -1;
+    RealDisplay display_;
     std::string screen_ = "1280x800x24";
     std::string scale_; // QT_SCALE_FACTOR, when set
 };
@@ -289,7 +244,7 @@ template <class Done> bool PumpUntil(Done done, int ms)
 // until a button is pressed, as on Windows, never taking the close for an answer.
 TEST_F(WindowManager, AltF4OrTheWindowManagersCloseOnAMessageBox)
 {
-    if (!Installed("xdotool") || !Installed("wmctrl"))
+    if (!DurnexToolInstalled("xdotool") || !DurnexToolInstalled("wmctrl"))
         DURNEX_SKIP_WITHOUT("xdotool and wmctrl are needed");
     ASSERT_NE(Start(), nullptr);
     Settled(*frame);
@@ -349,11 +304,11 @@ TEST_F(WindowManager, TheGeneratorComesBackWhereItWasWhenItsFrameComesLate)
     const RECT placed = Settled(*frame->SigGen);
     frame->OnSignalGenerator();
 
-    ::kill(wm_, SIGSTOP);
+    ::kill(display_.OpenboxPid(), SIGSTOP);
     frame->OnSignalGenerator();
     ASSERT_NE(frame->SigGen, nullptr);
     AfxPumpMessages(6000);
-    ::kill(wm_, SIGCONT);
+    ::kill(display_.OpenboxPid(), SIGCONT);
     QWidget* window = QtWidgetOf(frame->SigGen.get())->window();
     ASSERT_TRUE(PumpUntil([window] { return window->frameGeometry() != window->geometry(); }, 60000))
         << "openbox never framed the generator";
@@ -361,11 +316,11 @@ TEST_F(WindowManager, TheGeneratorComesBackWhereItWasWhenItsFrameComesLate)
     EXPECT_NEAR(Settled(*frame->SigGen).top, placed.top, 2);
     frame->OnSignalGenerator();
 
-    ::kill(wm_, SIGSTOP);
+    ::kill(display_.OpenboxPid(), SIGSTOP);
     frame->OnSignalGenerator();
     AfxPumpMessages(300);
     frame->OnSignalGenerator(); // closed unframed: its placement is recorded all the same
-    ::kill(wm_, SIGCONT);
+    ::kill(display_.OpenboxPid(), SIGCONT);
     frame->OnSignalGenerator();
     ASSERT_NE(frame->SigGen, nullptr);
     const RECT back = Settled(*frame->SigGen);

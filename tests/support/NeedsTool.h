@@ -7,6 +7,14 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <string>
+
+// Whether `program` is on the PATH.
+inline bool DurnexToolInstalled(const char* program)
+{
+    const std::string cmd = std::string("command -v ") + program + " >/dev/null 2>&1";
+    return std::system(cmd.c_str()) == 0;
+}
 
 inline bool DurnexInCi()
 {
