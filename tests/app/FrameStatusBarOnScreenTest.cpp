@@ -1,0 +1,222 @@
+// The frame's status bar on a real screen (Xvfb at 1920 x 1080 with openbox framing the window):
+// the frame's client area is the area under its menu bar, and the status bar laid out at its
+// bottom shows whole inside the window, as shown, resized and maximised through the window
+// manager. Skipped where the programs are not installed, failed instead under CI=true.
+#include "FrameFixture.h"
+
+#include "support/NeedsTool.h"
+#include "support/QtTestAccess.h"
+
+#include "app/CStatusbar.h"
+#include "res/resource.h"
+
+#include <algorithm>
+#include <chrono>
+#include <csignal>
+#include <cstdlib>
+#include <cstring>
+#include <sys/wait.h>
+#include <thread>
+
+using namespace frametest;
+
+namespace {
+
+pid_t Spawn(std::vector<std::string> args)
+{
+    const pid_t pid = fork();
+    if (pid == 0) {
+        std::vector<char*> argv;
+        for (std::string& a : args)
+            argv.push_back(a.data());
+        argv.push_back(nullptr);
+        ::freopen("/dev/null", "w", stderr);
+        ::execvp(argv[0], argv.data());
+        ::_exit(127);
+    }
+    return pid;
+}
+
+bool Installed(const char* program)
+{
+    const std::string cmd = std::string("command -v ") + program + " >/dev/null 2>&1";
+    return std::system(cmd.c_str()) == 0;
+}
+
+class StatusBarOnScreen : public FrameFixture {
+protected:
+    void SetUp() override
+    {
+        if (!Installed("Xvfb") || !Installed("openbox"))
+            DURNEX_SKIP_WITHOUT("Xvfb and openbox are needed");
+        // Qt picks its platform once per process: this test runs in a process of its own.
+        if (QGuiApplication::instance() != nullptr)
+            GTEST_SKIP() << "the toolkit is already up on another platform";
+        const int display = 440 + static_cast<int>(::getpid() % 400);
+        const std::string name = ":" + std::to_string(display);
+        xvfb_ = Spawn({"Xvfb", name, "-screen", "0", "1920x1080x24", "-nolisten", "tcp"});
+        const std::string socket = "/tmp/.X11-unix/X" + std::to_string(display);
+        for (int i = 0; i < 200 && !std::filesystem::exists(socket); ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        ASSERT_TRUE(std::filesystem::exists(socket));
+        ::setenv("DISPLAY", name.c_str(), 1);
+        ::setenv("QT_QPA_PLATFORM", "xcb", 1);
+        wm_ = Spawn({"openbox", "--sm-disable"});
+        std::this_thread::sleep_for(std::chrono::milliseconds(700));
+        FrameFixture::SetUp();
+    }
+    void TearDown() override
+    {
+        FrameFixture::TearDown();
+        for (pid_t p : {wm_, xvfb_})
+            if (p > 0) {
+                ::kill(p, SIGTERM);
+                ::waitpid(p, nullptr, 0);
+            }
+    }
+    pid_t xvfb_ = -1, wm_ = -1;
+};
+
+// Pumps messages until `done` holds or `ms` have passed; whether it holds.
+template <class F> bool PumpUntil(F done, int ms)
+{
+    QElapsedTimer t;
+    t.start();
+    while (!done()) {
+        if (t.elapsed() > ms)
+            return false;
+        AfxPumpMessages(20);
+    }
+    return true;
+}
+
+QRect ScreenRect(const RECT& r) { return QRect(QPoint(r.left, r.top), QPoint(r.right - 1, r.bottom - 1)); }
+
+QRect ClientOnScreen(const CWnd& w)
+{
+    RECT r{};
+    w.GetClientRect(&r);
+    w.ClientToScreen(&r);
+    return ScreenRect(r);
+}
+
+QRect WindowOnScreen(const CWnd& w)
+{
+    RECT r{};
+    w.GetWindowRect(&r);
+    return ScreenRect(r);
+}
+
+// The frame's top-level window, decoration excluded, as the toolkit last heard from the X server.
+QRect XWindowRect(CWnd& frame)
+{
+    QWidget* top = QtWidgetOf(&frame);
+    return top ? top->geometry() : QRect();
+}
+
+// The menu item's action in the frame's menu bar, found as the user finds it.
+QAction* MenuAction(CFrameWnd& frame, UINT id)
+{
+    QMainWindow* main = QtMainWindowOf(&frame);
+    if (!main)
+        return nullptr;
+    for (QAction* top : main->menuBar()->actions())
+        if (QMenu* m = top->menu())
+            for (QAction* a : m->findChildren<QAction*>())
+                if (a->data().toUInt() == id && !a->menu())
+                    return a;
+    return nullptr;
+}
+
+QRgb At(const QImage& img, QPoint p) { return img.pixel(p) & 0xFFFFFFu; }
+
+} // namespace
+
+TEST_F(StatusBarOnScreen, TheStatusBarShowsWholeInsideTheFrame)
+{
+    ASSERT_NE(Start(), nullptr);
+    ASSERT_TRUE(PumpUntil([&] { return QtWidgetOf(frame)->isVisible() && XWindowRect(*frame).isValid(); }, 30000));
+    AfxPumpMessages(300);
+    QMainWindow* main = QtMainWindowOf(frame);
+    ASSERT_NE(main, nullptr);
+
+    // At start the status bar is hidden: the MDI area reaches the bottom of the window, and
+    // the client area starts under the menu bar.
+    EXPECT_EQ(frame->Settings.Statusbar, 0);
+    {
+        const QRect x = XWindowRect(*frame), client = ClientOnScreen(*frame);
+        const QRect bar(main->menuBar()->mapToGlobal(QPoint(0, 0)), main->menuBar()->size());
+        EXPECT_GT(bar.height(), 0);
+        EXPECT_EQ(client.top(), bar.bottom() + 1);
+        EXPECT_EQ(client.bottom(), x.bottom());
+        EXPECT_EQ(WindowOnScreen(*frame->GetMDIClient()).bottom(), x.bottom());
+    }
+
+    // Shown from its menu item, as the user does.
+    QAction* toggle = MenuAction(*frame, ID_VIEW_STATUSBAR);
+    ASSERT_NE(toggle, nullptr);
+    toggle->trigger();
+    ASSERT_TRUE(PumpUntil([&] { return frame->Settings.Statusbar == 1; }, 10000));
+
+    struct Step {
+        const char* what;
+        int cmdShow; // 0: resized to w x h instead
+        int w, h;
+    };
+    const Step steps[] = {
+        {"as started", -1, 0, 0},
+        {"resized smaller", 0, 1000, 600},
+        {"resized larger", 0, 1600, 900},
+        {"maximised", SW_SHOWMAXIMIZED, 0, 0},
+        {"restored", SW_RESTORE, 0, 0},
+    };
+    for (const Step& s : steps) {
+        SCOPED_TRACE(s.what);
+        if (s.cmdShow == 0)
+            frame->SetWindowPos(nullptr, 0, 0, s.w, s.h, SWP_NOMOVE | SWP_NOZORDER);
+        else if (s.cmdShow > 0)
+            frame->ShowWindow(s.cmdShow);
+        // The window manager answers in its own time: wait until the window has the size asked
+        // for (or, maximised, the screen's width) and the layout follows it.
+        const auto placed = [&] {
+            const QRect x = XWindowRect(*frame);
+            const bool sized = s.cmdShow == 0 ? x.width() == s.w
+                               : s.cmdShow == SW_SHOWMAXIMIZED ? x.width() == 1920
+                               : s.cmdShow == SW_RESTORE       ? x.width() < 1920
+                                                               : true;
+            return sized && ClientOnScreen(*frame).bottom() == x.bottom() &&
+                   WindowOnScreen(*frame->StatusBar).bottom() == x.bottom();
+        };
+        ASSERT_TRUE(PumpUntil(placed, 20000)) << "window " << XWindowRect(*frame).width() << "x"
+                                              << XWindowRect(*frame).height();
+
+        const QRect x = XWindowRect(*frame);
+        const QRect status = WindowOnScreen(*frame->StatusBar);
+        const QRect mdi = WindowOnScreen(*frame->GetMDIClient());
+        EXPECT_EQ(status.height(), CStatusbar::kHeight);
+        EXPECT_EQ(status.left(), x.left());
+        EXPECT_EQ(status.right(), x.right());
+        EXPECT_TRUE(x.contains(status)) << "status bar top " << status.top() << ", window bottom " << x.bottom();
+        EXPECT_EQ(mdi.bottom() + 1, status.top());
+
+        // The panes as the X server shows them: the bar's white top line, the first pane's dark
+        // top and light bottom line, and the face down to the bar's last row, with the window's
+        // edge right under it. Looked for near where the toolkit puts the bar: when the window
+        // manager nudges a window it can take the toolkit a while to hear of it.
+        const int column = status.left() + 60;
+        const auto barTop = [&](const QImage& img) {
+            for (int y = std::max(0, status.top() - 8); y <= status.top() + 8 && y + 25 < img.height(); ++y)
+                if (At(img, {column, y}) == 0xFFFFFFu && At(img, {column, y + 3}) == 0x8C8C8Cu &&
+                    At(img, {column, y + 20}) == 0xE6E6E6u && At(img, {column, y + 25}) == 0xF0F0F0u)
+                    return y;
+            return -1;
+        };
+        QImage shot;
+        PumpUntil([&] { return barTop(shot = QGuiApplication::primaryScreen()->grabWindow(0).toImage()) >= 0; },
+                  10000);
+        const int top = barTop(shot);
+        EXPECT_GE(top, 0) << "no whole status bar drawn near row " << status.top();
+        if (top >= 0 && top + 26 < shot.height())
+            EXPECT_NE(At(shot, {column, top + 26}), 0xF0F0F0u) << "the window goes on below the bar";
+    }
+}
