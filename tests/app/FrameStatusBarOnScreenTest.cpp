@@ -5,6 +5,7 @@
 #include "FrameFixture.h"
 
 #include "support/NeedsTool.h"
+#include "support/RealDisplay.h"
 #include "support/QtTestAccess.h"
 
 #include "app/CStatusbar.h"
@@ -22,59 +23,19 @@ using namespace frametest;
 
 namespace {
 
-pid_t Spawn(std::vector<std::string> args)
-{
-    const pid_t pid = fork();
-    if (pid == 0) {
-        std::vector<char*> argv;
-        for (std::string& a : args)
-            argv.push_back(a.data());
-        argv.push_back(nullptr);
-        ::freopen("/dev/null", "w", stderr);
-        ::execvp(argv[0], argv.data());
-        ::_exit(127);
-    }
-    return pid;
-}
-
-bool Installed(const char* program)
-{
-    const std::string cmd = std::string("command -v ") + program + " >/dev/null 2>&1";
-    return std::system(cmd.c_str()) == 0;
-}
-
 class StatusBarOnScreen : public FrameFixture {
 protected:
     void SetUp() override
     {
-        if (!Installed("Xvfb") || !Installed("openbox"))
-            DURNEX_SKIP_WITHOUT("Xvfb and openbox are needed");
-        // Qt picks its platform once per process: this test runs in a process of its own.
-        if (QGuiApplication::instance() != nullptr)
-            GTEST_SKIP() << "the toolkit is already up on another platform";
-        const int display = 440 + static_cast<int>(::getpid() % 400);
-        const std::string name = ":" + std::to_string(display);
-        xvfb_ = Spawn({"Xvfb", name, "-screen", "0", "1920x1080x24", "-nolisten", "tcp"});
-        const std::string socket = "/tmp/.X11-unix/X" + std::to_string(display);
-        for (int i = 0; i < 200 && !std::filesystem::exists(socket); ++i)
-            std::this_thread::sleep_for(std::chrono::milliseconds(50));
-        ASSERT_TRUE(std::filesystem::exists(socket));
-        ::setenv("DISPLAY", name.c_str(), 1);
-        ::setenv("QT_QPA_PLATFORM", "xcb", 1);
-        wm_ = Spawn({"openbox", "--sm-disable"});
-        std::this_thread::sleep_for(std::chrono::milliseconds(700));
+        DURNEX_START_REAL_DISPLAY(display_, "1920x1080x24", "");
         FrameFixture::SetUp();
     }
     void TearDown() override
     {
         FrameFixture::TearDown();
-        for (pid_t p : {wm_, xvfb_})
-            if (p > 0) {
-                ::kill(p, SIGTERM);
-                ::waitpid(p, nullptr, 0);
-            }
+        display_.Stop();
     }
-    pid_t xvfb_ = -1, wm_ = -1;
+    RealDisplay display_;
 };
 
 // Pumps messages until `done` holds or `ms` have passed; whether it holds.
