@@ -1328,6 +1328,25 @@ std::optional<float> SpectralData::ImdOfTwoTones() const
             }
         }
     }
+    // A tone's place is read from a lobe that the products beside it bend: a ten-thousandth
+    // of a bin off, the slope of a tone 40 dB above its sidebands was fitted as sideband
+    // power (half a dB at 2.5 bins). A column for each tone's shift lets the fit move it.
+    for (std::size_t i = 0; i < 2; ++i) {
+        constexpr double h = 1e-3;
+        auto powerAt = [&](double x, double y) {
+            if (!symmetric)
+                return std::abs(x) <= W + 1 ? LobeResponse(x, W) : std::abs(x) <= kReach ? ResponseAt(shape, x) : 0.0;
+            const double d = std::abs(x) <= kReach ? kernel(x) : 0.0;
+            const double e = std::abs(y) <= kReach ? kernel(y) : 0.0;
+            return d * d + e * e;
+        };
+        std::vector<double> col(B);
+        for (std::size_t b = 0; b < B; ++b) {
+            const double x = fitBins[b] - places[i], y = fitBins[b] + places[i];
+            col[b] = (powerAt(x - h, y + h) - powerAt(x + h, y - h)) / (2 * h);
+        }
+        columns.push_back(std::move(col));
+    }
     const std::size_t M = columns.size();
     std::vector<double> ata(M * M, 0.0), atb(M, 0.0), lobeSum(m, 0.0);
     for (std::size_t b = 0; b < B; ++b) {
