@@ -492,10 +492,13 @@ DecayFloor FindDecayFloor(const std::vector<double>& levels, const std::vector<d
     }
     if (f.fitted) {
         // A decay still falling when the records end has its own last records for a "floor":
-        // the line runs on through them. A floor the decay has met lies well above where the
-        // line has got to by the middle of the stretch it was measured on.
-        const double middle = 0.5 * (times[quiet] + times[n - 1]);
-        f.met = f.start + f.slope * middle < f.level - 5.0;
+        // the line runs on through them and holds as much energy there. A floor the decay has
+        // met holds far more than the line does over the stretch it was measured on.
+        double line = 0.0;
+        for (std::size_t i = quiet; i < n; ++i)
+            line += std::pow(10.0, (f.start + f.slope * times[i]) / 10.0);
+        line /= static_cast<double>(n - quiet);
+        f.met = !(line > 0.0) || f.level > 10.0 * std::log10(line) + 5.0;
     } else if (n >= 4) {
         // No two records above the floor: the decay, if any, is on it by the second record, and
         // the records from there on lie flat when it is a floor.

@@ -168,9 +168,10 @@ TEST_F(ReverbFloor, DecaysOverANoiseFloorAgreeWithNumpysCompensatedTimes)
     }
 }
 
-// The integral on decays drawn exactly: a straight fall of `slope` dB/s over a steady floor,
-// one record every 10 ms. The fall to -30 dB lies where the line puts it (floor or not), and
-// the span is the floor's depth, or what the records show when the decay never meets one.
+// The floor search and the integral on decays drawn exactly: a straight fall of `slope` dB/s over
+// a steady floor, one record every 10 ms. The fall to -30 dB lies where the line puts it (floor
+// or not), the span is the floor's depth, or what the records show when the decay never meets
+// one, and the floor counts as met only where the records flatten out on it.
 TEST(ReverbSchroeder, CutsAtTheFloorAndReportsTheSpan)
 {
     const double nan = std::nan("");
@@ -180,10 +181,15 @@ TEST(ReverbSchroeder, CutsAtTheFloorAndReportsTheSpan)
         double spanLow, spanHigh; // the span returned lies in this range
         double fall30;            // seconds to -30 dB on the curve; 0: not checked
         int nanAt;                // a record holding NaN; -1 none
+        int met;                  // the floor is met: 1, not: 0, not checked: -1
     } cases[] = {
-        {60, -50, 300, 48, 52, 0.5, -1}, {60, -66, 300, 64, 68, 0.5, -1},   {100, -48, 200, 46, 50, 0.3, -1},
-        {60, -999, 300, 150, 1e9, 0.5, -1}, {0, -999, 300, 0, 5, 0, -1},    {60, -20, 300, 0, 25, 0, -1},
-        {60, -50, 300, 0, 1e9, 0, 40},      {60, -50, 1, 0, 0, 0, -1},      {60, -50, 2, 0, 1e9, 0, -1},
+        {60, -50, 300, 48, 52, 0.5, -1, 1},    {60, -66, 300, 64, 68, 0.5, -1, 1},
+        {100, -48, 200, 46, 50, 0.3, -1, 1},   {60, -999, 300, 150, 1e9, 0.5, -1, 0},
+        {0, -999, 300, 0, 5, 0, -1, 1},        {60, -20, 300, 0, 25, 0, -1, 1},
+        {60, -50, 300, 0, 1e9, 0, 40, -1},     {60, -50, 1, 0, 0, 0, -1, 0},
+        {60, -50, 2, 0, 1e9, 0, -1, 0},        {300, -999, 100, 250, 1e9, 0.1, -1, 0},
+        {3000, -30, 100, 0, 1e9, 0, -1, 1},    {500, -999, 3, 0, 1e9, 0, -1, 0},
+        {20, -50, 100, 0, 1e9, 0, -1, 0}, // the records end 30 dB short of the floor
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(::testing::Message() << c.slope << " dB/s over " << c.floorDb << " dB, " << c.count << " records");
@@ -194,6 +200,8 @@ TEST(ReverbSchroeder, CutsAtTheFloorAndReportsTheSpan)
         }
         if (c.nanAt >= 0)
             levels[c.nanAt] = nan;
+        if (c.met >= 0)
+            EXPECT_EQ(FindDecayFloor(levels, times).met, c.met == 1);
         const float span = SchroederIntegral(levels, times, smoothed);
         ASSERT_EQ(smoothed.size(), levels.size());
         EXPECT_TRUE(std::isfinite(span));
