@@ -158,9 +158,8 @@ DecayFloor FindDecayFloor(const std::vector<double>& levels, const std::vector<d
 // Schroeder's backward integral of the energy of one band's decay, levels[i] dB at times[i]
 // (seconds from the start, equally spaced), into `smoothed` (dB relative to its start). The
 // integral stops where the decay meets the noise floor (FindDecayFloor) and adds the energy the
-// fitted line gives beyond the cut; records
-// past the cut keep their levels. Returns how many dB the decay falls before it meets the
-// floor (the line's start over the floor).
+// fitted line gives beyond the cut; records past the cut keep their levels. Returns how many dB
+// the decay falls before it meets the floor (the line's start over the floor).
 float SchroederIntegral(const std::vector<double>& levels, const std::vector<double>& times,
                         std::vector<double>& smoothed);
 
