@@ -371,7 +371,30 @@ void ReverbAnalysis::SmoothDecay()
                 records[static_cast<std::size_t>(r)].Smoothed[b] = static_cast<float>(10.0 * std::log10(sum / w));
             }
         }
+        // A fall read off the averaged curve close to the noise floor reads the floor's energy
+        // as decay still to come: times long by a tenth and more. So each band's fall is read
+        // only where it clears the floor its decay meets by a margin; a decay that does not
+        // flatten out within the records has no floor to keep clear of.
+        m_floorMargin = kAveragedFloorMargin;
+        try {
+            const auto first = static_cast<std::size_t>(s);
+            std::vector<double> levels(static_cast<std::size_t>(recordCount - s)), times(levels.size());
+            for (int b = 0; b < bandCount; ++b) {
+                for (std::size_t i = 0; i < levels.size(); ++i) {
+                    levels[i] = records[first + i].Level[b];
+                    times[i] = records[first + i].Time - records[first].Time;
+                }
+                const DecayFloor f = FindDecayFloor(levels, times);
+                if (f.met)
+                    decaySpan[b] = std::max(0.0f, records[first].Smoothed[b] - static_cast<float>(f.level));
+            }
+        } catch (const std::bad_alloc&) {
+            AfxMessageBox("Reverb Error - insufficient memory avaiable to continue processing.", MB_OK);
+            cancel = 1;
+            return;
+        }
     } else if (method == 2) {
+        m_floorMargin = kFloorMargin;
         // Schroeder's integral is one of energy, and of the decay alone: summed amplitudes and a
         // noise floor inside the sum both stretch the curve, by half again and more.
         try {
@@ -430,6 +453,61 @@ double MeanLevel(const std::vector<double>& levels, std::size_t from, std::size_
 
 } // namespace
 
+DecayFloor FindDecayFloor(const std::vector<double>& levels, const std::vector<double>& times)
+{
+    DecayFloor f;
+    const std::size_t n = std::min(levels.size(), times.size());
+    if (n < 2)
+        return f;
+    const double interval = times[1] - times[0];
+    const std::size_t tail = std::max<std::size_t>(n / 10, 1);
+    f.level = MeanLevel(levels, n - tail, n);
+    f.cross = times[n - 1];
+    std::size_t quiet = n - tail;
+    for (int pass = 0; pass < 5; ++pass) {
+        // The decay down to 10 dB above the floor; below that the floor bends it.
+        std::size_t end = 0;
+        while (end < n && levels[end] > f.level + 10.0)
+            ++end;
+        double fa = 0.0, fb = 0.0;
+        if (!FitLine(times, levels, 0, end, fa, fb) || !(fb < 0.0))
+            break;
+        f.start = fa;
+        f.slope = fb;
+        f.fitted = true;
+        const double meets = (f.level - fa) / fb;
+        // The floor again, from where the line lies 10 dB below it, but over at least the last
+        // tenth of the records.
+        quiet = n - tail;
+        for (std::size_t i = 0; i < n - tail; ++i)
+            if (times[i] >= meets + 10.0 / -fb) {
+                quiet = i;
+                break;
+            }
+        f.level = MeanLevel(levels, quiet, n);
+        const bool settled = std::fabs(meets - f.cross) < interval;
+        f.cross = meets;
+        if (settled)
+            break;
+    }
+    if (f.fitted) {
+        // A decay still falling when the records end has its own last records for a "floor":
+        // the line runs on through them and holds as much energy there. A floor the decay has
+        // met holds far more than the line does over the stretch it was measured on.
+        double line = 0.0;
+        for (std::size_t i = quiet; i < n; ++i)
+            line += std::pow(10.0, (f.start + f.slope * times[i]) / 10.0);
+        line /= static_cast<double>(n - quiet);
+        f.met = !(line > 0.0) || f.level > 10.0 * std::log10(line) + 5.0;
+    } else if (n >= 4) {
+        // No two records above the floor: the decay, if any, is on it by the second record, and
+        // the records from there on lie flat when it is a floor.
+        double a = 0.0, b = 0.0;
+        f.met = FitLine(times, levels, 1, n, a, b) && b * (times[n - 1] - times[1]) > -5.0;
+    }
+    return f;
+}
+
 float SchroederIntegral(const std::vector<double>& levels, const std::vector<double>& times, std::vector<double>& smoothed)
 {
     smoothed = levels;
@@ -437,36 +515,9 @@ float SchroederIntegral(const std::vector<double>& levels, const std::vector<dou
     if (n < 2)
         return 0.0f;
     const double interval = times[1] - times[0];
-    const std::size_t tail = std::max<std::size_t>(n / 10, 1);
-    double floor = MeanLevel(levels, n - tail, n);
-    double a = 0.0, b = 0.0, cross = times[n - 1];
-    bool fitted = false;
-    for (int pass = 0; pass < 5; ++pass) {
-        // The decay down to 10 dB above the floor; below that the floor bends it.
-        std::size_t end = 0;
-        while (end < n && levels[end] > floor + 10.0)
-            ++end;
-        double fa = 0.0, fb = 0.0;
-        if (!FitLine(times, levels, 0, end, fa, fb) || !(fb < 0.0))
-            break;
-        a = fa;
-        b = fb;
-        fitted = true;
-        const double meets = (floor - a) / b;
-        // The floor again, from where the line lies 10 dB below it, but over at least the last
-        // tenth of the records.
-        std::size_t quiet = n - tail;
-        for (std::size_t i = 0; i < n - tail; ++i)
-            if (times[i] >= meets + 10.0 / -b) {
-                quiet = i;
-                break;
-            }
-        floor = MeanLevel(levels, quiet, n);
-        const bool settled = std::fabs(meets - cross) < interval;
-        cross = meets;
-        if (settled)
-            break;
-    }
+    const DecayFloor f = FindDecayFloor(levels, times);
+    const double floor = f.level, a = f.start, b = f.slope, cross = f.cross;
+    const bool fitted = f.fitted;
     double start = levels[0];
     std::size_t cut = n - 1;
     double rest = 0.0;
@@ -582,7 +633,7 @@ void ReverbAnalysis::ComputeDecayTimes()
         if (decaySpan[b] < 0.0f)
             continue;
         for (int k = 1; k <= 6; ++k) {
-            if (static_cast<float>(std::min(10 * k, chosen)) + kFloorMargin > decaySpan[b]) {
+            if (static_cast<float>(std::min(10 * k, chosen)) + m_floorMargin > decaySpan[b]) {
                 results[b].Rt[k - 1] = 0.0f;
                 results[b].NotMeasured[k - 1] = 1;
             }

@@ -81,6 +81,8 @@ public:
     // How far above its noise floor a decay must fall through the chosen range before the
     // Schroeder integral is trusted there (ISO 3382-1: 5 dB before the range, 10 dB after it).
     static constexpr float kFloorMargin = 15.0f;
+    // The same for the averaged decay, whose range starts at its start: 10 dB after it.
+    static constexpr float kAveragedFloorMargin = 10.0f;
 
     // --- files and text ---
     // The path a result file name stands for: relative names longer than three characters
@@ -114,7 +116,7 @@ public:
     std::vector<ReverbRecord> records;
     ReverbBandResult results[kMaxBands];
     // Per band, how many dB the decay falls from its start before it meets the noise floor, as
-    // the Schroeder smoothing found it; negative where no floor was looked for.
+    // the smoothing found it; negative where no floor was looked for or none was met.
     float decaySpan[kMaxBands];
     TPcmFormat inputFormat{44100, 1, 2};
     TPcmFormat outputFormat{44100, 1, 2};
@@ -136,15 +138,28 @@ private:
     void FillRecord(int index, Engine& engine, int first, int last, float time);
 
     ReverbSettings* settings_;
+    // The margin over the floor the smoothing that found decaySpan asks for.
+    float m_floorMargin = kFloorMargin;
 };
+
+// Where one band's decay, levels[i] dB at times[i] (seconds from the start, equally spaced),
+// meets its noise floor, by Lundeby's iteration: the floor from the last records, a line through
+// the decay down to 10 dB above it, the floor again from past where that line meets it.
+struct DecayFloor {
+    double level = -999.0; // the floor, dB
+    double start = 0.0;    // the line through the decay: start + slope t, dB
+    double slope = 0.0;    // dB per second
+    double cross = 0.0;    // where the line meets the floor, s
+    bool fitted = false;   // a falling line was found
+    bool met = false;      // the records show the decay flatten out on the floor
+};
+DecayFloor FindDecayFloor(const std::vector<double>& levels, const std::vector<double>& times);
 
 // Schroeder's backward integral of the energy of one band's decay, levels[i] dB at times[i]
 // (seconds from the start, equally spaced), into `smoothed` (dB relative to its start). The
-// integral stops where the decay meets the noise floor (Lundeby's iteration: floor from the
-// last records, a line through the decay down to 10 dB above it, the floor again from past
-// where that line meets it) and adds the energy the fitted line gives beyond the cut; records
-// past the cut keep their levels. Returns how many dB the decay falls before it meets the
-// floor (the line's start over the floor).
+// integral stops where the decay meets the noise floor (FindDecayFloor) and adds the energy the
+// fitted line gives beyond the cut; records past the cut keep their levels. Returns how many dB
+// the decay falls before it meets the floor (the line's start over the floor).
 float SchroederIntegral(const std::vector<double>& levels, const std::vector<double>& times,
                         std::vector<double>& smoothed);
 

@@ -1,10 +1,11 @@
 #!/usr/bin/env python3
 """A room's decay over a noise floor, and its reverberation times measured the ISO 3382 way.
 
-usage: reverb_floor_reference.py RATE SECONDS FLOOR_DB SEED OUT.wav OUT.txt
+usage: reverb_floor_reference.py RATE SECONDS FLOOR_DB SEED OUT.wav OUT.txt [T60_SCALE]
 
 Writes a mono 24-bit wave: in every one-third-octave band of BANDS (those below the Nyquist
-frequency) a decay that starts at t = 0 with unit power and falls 60 dB in that band's T60, over
+frequency) a decay that starts at t = 0 with unit power and falls 60 dB in that band's T60 (times
+T60_SCALE, 1 by default), over
 a steady pink noise floor FLOOR_DB (negative) per band against that start. Then measures each
 band and the whole signal on its own: a third-octave Butterworth filter, Lundeby's iteration for
 the point where the decay meets the floor, Schroeder's backward integral of the energy truncated
@@ -24,12 +25,13 @@ BANDS = [(100, 1.1), (125, 1.0), (160, 1.05), (200, 0.95), (250, 1.0), (315, 1.1
          (3150, 0.7), (4000, 0.55), (5000, 0.5), (6300, 0.45), (8000, 0.4)]
 
 
-def synthesise(rate, seconds, floor_db, rng):
+def synthesise(rate, seconds, floor_db, rng, scale):
     n = int(rate * seconds)
     t = np.arange(n) / rate
     x = np.zeros(n)
     used = []
     for fc, t60 in BANDS:
+        t60 *= scale
         if fc * 2 ** (1 / 6) >= 0.45 * rate:
             continue
         used.append((fc, t60))
@@ -111,7 +113,8 @@ def decay_times(x, rate):
 def main():
     rate, seconds, floor_db, seed = int(sys.argv[1]), float(sys.argv[2]), float(sys.argv[3]), int(sys.argv[4])
     rng = np.random.default_rng(seed)
-    x, used = synthesise(rate, seconds, floor_db, rng)
+    scale = float(sys.argv[7]) if len(sys.argv) > 7 else 1.0
+    x, used = synthesise(rate, seconds, floor_db, rng, scale)
     x *= 0.5 / np.max(np.abs(x))
     samples = np.round(x * 8388607).astype(np.int32)
     raw = samples.astype('<i4').tobytes()
