@@ -1,6 +1,6 @@
 // The signal generator's D/A road around a live run on the KDR-5200 (the simulator on the USB
 // road): the input keeps the device open between runs, and the generator opens it too, for its
-// output format and for its Run. Whatever the order, the user hears only what the device itself
+// output format and for its Run (and playback for its own D/A road). Whatever the order, the user hears only what the device itself
 // answers (it has no analog output), never that it is busy, and the run is not disturbed.
 #include "LiveRunFixture.h"
 
@@ -17,7 +17,7 @@ namespace {
 
 constexpr const char* kRefused = "Failure Configuring KDR5200 Output subsystem.";
 
-enum class Step { OpenGenerator, Run, Stop, GeneratorRun, PickWhiteNoise, Flow };
+enum class Step { OpenGenerator, Run, Stop, GeneratorRun, PickWhiteNoise, Flow, PlaySegment };
 
 struct Road {
     const char* name;
@@ -71,6 +71,13 @@ protected:
             Settle();
             break;
         }
+        case Step::PlaySegment:
+            // The run's take played back on the same D/A path: the frame's output object.
+            ASSERT_NE(frame->Settings.Files[0].File, nullptr);
+            user.ExpectBox(IDOK, kRefused);
+            EXPECT_FALSE(frame->StartSegmentPlayback(0, 0.0f, 0.1f));
+            EXPECT_FALSE(frame->Playing);
+            break;
         case Step::Flow: {
             // The run still reads the device: every packet of the time played arrives.
             ASSERT_TRUE(frame->AcquisitionRunning);
@@ -96,6 +103,7 @@ TEST_F(GeneratorAfterRun, TheDaRoadAroundALiveRunHearsOnlyTheDevicesRefusal)
          {Step::Run, Step::Stop, Step::OpenGenerator, Step::PickWhiteNoise, Step::GeneratorRun}},
         {"the generator's Run and a new waveform while a run goes on",
          {Step::OpenGenerator, Step::Run, Step::GeneratorRun, Step::Flow, Step::PickWhiteNoise, Step::Flow, Step::Stop}},
+        {"Run, Stop, then the take played on the D/A path", {Step::Run, Step::Stop, Step::PlaySegment}},
         {"the generator's Run, then two runs",
          {Step::OpenGenerator, Step::GeneratorRun, Step::Run, Step::Flow, Step::Stop, Step::Run, Step::Flow,
           Step::Stop, Step::GeneratorRun}},
