@@ -9,8 +9,6 @@
 
 #include "support/QtTestAccess.h"
 
-#include <QComboBox>
-
 using namespace frametest;
 
 namespace {
