@@ -10,6 +10,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <mutex>
 #include <new>
 #include <string>
 #include <vector>
@@ -56,6 +57,100 @@ void TUsbDevice::GetBoardName(int index, char* destination, std::size_t size) co
 
 // ---- Opening and closing -------------------------------------------------------------------
 
+// One claim of a device path for the whole process, shared by every object that opened it.
+struct UsbDeviceClaim {
+    std::string path; // cleared once the device was found gone: never joined again
+    HANDLE file = INVALID_HANDLE_VALUE;
+    WINUSB_INTERFACE_HANDLE iface = nullptr;
+    int users = 0;
+    const TUsbDevice* reader = nullptr; // the object whose thread reads the IN pipe
+};
+
+namespace {
+// Opened and closed on the user-interface thread; the lock keeps the list whole regardless.
+std::mutex& ClaimsLock()
+{
+    static std::mutex lock;
+    return lock;
+}
+std::vector<std::unique_ptr<UsbDeviceClaim>>& Claims()
+{
+    static std::vector<std::unique_ptr<UsbDeviceClaim>> claims;
+    return claims;
+}
+} // namespace
+
+bool TUsbDevice::JoinClaim(const std::string& path)
+{
+    std::lock_guard lock(ClaimsLock());
+    for (const auto& claim : Claims())
+        if (claim->path == path) {
+            ++claim->users;
+            m_claim = claim.get();
+            m_file = claim->file;
+            m_interface = claim->iface;
+            return true;
+        }
+    return false;
+}
+
+void TUsbDevice::ReleaseClaim()
+{
+    if (m_claim != nullptr) {
+        std::lock_guard lock(ClaimsLock());
+        if (m_claim->reader == this)
+            m_claim->reader = nullptr;
+        if (--m_claim->users == 0) {
+            if (m_claim->iface != INVALID_HANDLE_VALUE)
+                WinUsb_Free(m_claim->iface);
+            UsbCloseDevicePath(m_claim->file);
+            auto& claims = Claims();
+            claims.erase(std::find_if(claims.begin(), claims.end(),
+                                      [this](const auto& c) { return c.get() == m_claim; }));
+        }
+        m_claim = nullptr;
+    } else {
+        // Not yet shared: a fresh open that failed half-way.
+        if (m_interface != INVALID_HANDLE_VALUE)
+            WinUsb_Free(m_interface);
+        if (m_file != INVALID_HANDLE_VALUE)
+            UsbCloseDevicePath(m_file);
+    }
+    m_interface = INVALID_HANDLE_VALUE;
+    m_file = INVALID_HANDLE_VALUE;
+}
+
+bool TUsbDevice::QueryDevice(bool report)
+{
+    BYTE speed = 0;
+    ULONG length = sizeof speed;
+    if (!WinUsb_QueryDeviceInformation(m_interface, DEVICE_SPEED, &length, &speed)) {
+        if (report)
+            ShowError("Failure connecting to device - failure on GetUSBDeviceSpeed()\n");
+        return false;
+    }
+    USB_INTERFACE_DESCRIPTOR descriptor;
+    bool pipesOk = WinUsb_QueryInterfaceSettings(m_interface, 0, &descriptor) != FALSE;
+    std::memset(m_pipeIn, 0, sizeof m_pipeIn);
+    std::memset(m_pipeOut, 0, sizeof m_pipeOut);
+    for (BYTE i = 0; pipesOk && i < descriptor.bNumEndpoints; ++i) {
+        WINUSB_PIPE_INFORMATION pipe;
+        pipesOk = WinUsb_QueryPipe(m_interface, 0, i, &pipe) != FALSE;
+        if (pipesOk && pipe.PipeType == UsbdPipeTypeBulk && i / 2 < 4) {
+            if (pipe.PipeId & 0x80)
+                m_pipeIn[i / 2] = pipe.PipeId;
+            else
+                m_pipeOut[i / 2] = pipe.PipeId;
+        }
+    }
+    if (!pipesOk) {
+        if (report)
+            ShowError("Failure connecting to device - failure on QueryDeviceEndpoints()\n");
+        return false;
+    }
+    return true;
+}
+
 bool TUsbDevice::OpenDevice(CWnd* owner, int deviceIndex, int)
 {
     m_owner = owner;
@@ -99,56 +194,55 @@ bool TUsbDevice::OpenDevice(CWnd* owner, int deviceIndex, int)
         path.assign(buffer.data() + offsetof(SP_DEVICE_INTERFACE_DETAIL_DATA_A, DevicePath));
     }
     SetupDiDestroyDeviceInfoList(set);
-    if (!path.empty()) {
-        m_file = UsbOpenDevicePath(path.c_str());
-        if (m_file == INVALID_HANDLE_VALUE)
-            ShowError("Invalide device handle - Error %d.", UsbGetLastError());
-    }
-    if (m_file == INVALID_HANDLE_VALUE)
+    if (path.empty())
         return false;
 
-    auto release = [this] {
-        if (m_interface != INVALID_HANDLE_VALUE)
-            WinUsb_Free(m_interface);
-        UsbCloseDevicePath(m_file);
-        m_interface = INVALID_HANDLE_VALUE;
-        m_file = INVALID_HANDLE_VALUE;
-    };
+    // Held by another object of this program: share its claim, unless the device it holds has
+    // gone (a replugged device is claimed afresh).
+    if (JoinClaim(path)) {
+        if (QueryDevice(false)) {
+            m_open = true;
+            m_configured = true;
+            return true;
+        }
+        {
+            std::lock_guard lock(ClaimsLock());
+            m_claim->path.clear();
+        }
+        ReleaseClaim();
+    }
+
+    m_file = UsbOpenDevicePath(path.c_str());
+    if (m_file == INVALID_HANDLE_VALUE) {
+        ShowError("Invalide device handle - Error %d.", UsbGetLastError());
+        return false;
+    }
     WINUSB_INTERFACE_HANDLE iface = nullptr;
     if (!WinUsb_Initialize(m_file, &iface)) {
         ShowError("Failure on WinUsb_Initialize.  Error Code = %d.", UsbGetLastError());
-        release();
+        ReleaseClaim();
         return false;
     }
     m_interface = iface;
-    BYTE speed = 0;
-    ULONG length = sizeof speed;
-    if (!WinUsb_QueryDeviceInformation(m_interface, DEVICE_SPEED, &length, &speed)) {
-        ShowError("Failure connecting to device - failure on GetUSBDeviceSpeed()\n");
-        release();
-        return false;
-    }
-    USB_INTERFACE_DESCRIPTOR descriptor;
-    bool pipesOk = WinUsb_QueryInterfaceSettings(m_interface, 0, &descriptor) != FALSE;
-    std::memset(m_pipeIn, 0, sizeof m_pipeIn);
-    std::memset(m_pipeOut, 0, sizeof m_pipeOut);
-    for (BYTE i = 0; pipesOk && i < descriptor.bNumEndpoints; ++i) {
-        WINUSB_PIPE_INFORMATION pipe;
-        pipesOk = WinUsb_QueryPipe(m_interface, 0, i, &pipe) != FALSE;
-        if (pipesOk && pipe.PipeType == UsbdPipeTypeBulk && i / 2 < 4) {
-            if (pipe.PipeId & 0x80)
-                m_pipeIn[i / 2] = pipe.PipeId;
-            else
-                m_pipeOut[i / 2] = pipe.PipeId;
-        }
-    }
-    if (!pipesOk) {
-        ShowError("Failure connecting to device - failure on QueryDeviceEndpoints()\n");
-        release();
+    if (!QueryDevice(true)) {
+        ReleaseClaim();
         return false;
     }
     ULONG timeout = kReadTimeoutMs;
     WinUsb_SetPipePolicy(m_interface, m_pipeIn[0], PIPE_TRANSFER_TIMEOUT, sizeof timeout, &timeout);
+    try {
+        auto claim = std::make_unique<UsbDeviceClaim>();
+        claim->path = path;
+        claim->file = m_file;
+        claim->iface = m_interface;
+        claim->users = 1;
+        std::lock_guard lock(ClaimsLock());
+        Claims().push_back(std::move(claim));
+        m_claim = Claims().back().get();
+    } catch (const std::bad_alloc&) {
+        ReleaseClaim(); // unshared, it could not be handed to the next object; nothing is held
+        return false;
+    }
     m_open = true;
     m_configured = true;
     return true;
@@ -162,12 +256,7 @@ void TUsbDevice::CloseDevice()
     m_open = false;
     m_configured = false;
     m_deviceIndex = -1;
-    if (m_interface != INVALID_HANDLE_VALUE)
-        WinUsb_Free(m_interface);
-    if (m_file != INVALID_HANDLE_VALUE)
-        UsbCloseDevicePath(m_file);
-    m_interface = INVALID_HANDLE_VALUE;
-    m_file = INVALID_HANDLE_VALUE;
+    ReleaseClaim();
 }
 
 // ---- Configuration -------------------------------------------------------------------------
@@ -216,6 +305,13 @@ bool TUsbDevice::StartInput()
         return false;
     if (m_inputStarted || m_thread != nullptr)
         return true;
+    // One reader of the shared IN pipe: two would each get every other packet.
+    if (m_claim != nullptr) {
+        std::lock_guard lock(ClaimsLock());
+        if (m_claim->reader != nullptr && m_claim->reader != this)
+            return false;
+        m_claim->reader = this;
+    }
     // No reader thread runs here, so plain clearing is safe.
     for (int ch = 0; ch < kChannels; ++ch) {
         if (m_latest[ch])
@@ -235,6 +331,7 @@ bool TUsbDevice::StartInput()
     if (thread == nullptr) {
         m_run.store(false);
         m_exited.store(true);
+        LeaveReading();
         return false;
     }
     thread->m_bAutoDelete = FALSE;
@@ -242,6 +339,7 @@ bool TUsbDevice::StartInput()
         delete thread;
         m_run.store(false);
         m_exited.store(true);
+        LeaveReading();
         return false;
     }
     m_thread = thread;
@@ -261,8 +359,18 @@ bool TUsbDevice::StopInput()
         m_thread = nullptr;
         EndGapWindow(); // what a stall the run ended in left counts too
     }
+    LeaveReading();
     m_inputStarted = false;
     return false;
+}
+
+void TUsbDevice::LeaveReading()
+{
+    if (m_claim != nullptr) {
+        std::lock_guard lock(ClaimsLock());
+        if (m_claim->reader == this)
+            m_claim->reader = nullptr;
+    }
 }
 
 UINT TUsbDevice::ThreadProc(LPVOID self)

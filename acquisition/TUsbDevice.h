@@ -14,6 +14,12 @@
 //
 // Ownership: the object owns its buffers and its thread; the thread is always joined before a
 // buffer is freed (device reads time out, so it always ends).
+//
+// Sharing: the device is opened shared, as on Windows, so the input, the D/A output and the
+// dialogs' objects may hold it at once (a live run and the signal generator, or the input kept
+// open between runs). USB lets one claim of the interface per device, so the objects of the
+// process share one claim, released when the last of them closes; only one of them reads at a
+// time. Another program that holds the device still refuses the open.
 #pragma once
 
 #include "records/UsbDeviceSettings.h"
@@ -23,9 +29,11 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <string>
 
 class CWnd;
 class CWinThread;
+struct UsbDeviceClaim;
 
 class TUsbDevice {
 public:
@@ -51,7 +59,8 @@ public:
     // Copies the settings and sizes the buffers; false when the device is not open. A running
     // input is stopped first.
     bool SetDeviceConfigurationAD(UsbDeviceSettings settings, int largestBlock, bool triggerFlag, int triggerValue);
-    // Starts the reader thread; false when not configured or the thread cannot start.
+    // Starts the reader thread; false when not configured, when another object sharing the
+    // device is reading it, or when the thread cannot start.
     bool StartInput();
     // Stops and joins the reader thread. Always false (as callers expect).
     bool StopInput();
@@ -158,6 +167,15 @@ private:
     static constexpr DWORD kPacketMs = 1000 * kSamplesPerBlock / kRingSampleRate;
     static constexpr DWORD kGapWindowMs = 500; // reads that waited: the least shortfall of this long
     void ConfigureBuffers(int largestBlock);
+    // The open's last steps (speed, pipes) on the interface held; false after the step's message
+    // when `report`, silently otherwise.
+    bool QueryDevice(bool report);
+    // Takes a share of the claim another object holds on `path`; false when there is none.
+    bool JoinClaim(const std::string& path);
+    // Lets another object sharing the device read it.
+    void LeaveReading();
+    // Gives up this object's share (the last one frees the interface and the device handle).
+    void ReleaseClaim();
     bool HasRing(int channel) const { return channel >= 0 && channel < kChannels && m_rings[channel] != nullptr; }
     // Ring and packet samples are shared with the reader thread: every access is atomic.
     static std::int32_t Load(std::int32_t& slot) { return std::atomic_ref<std::int32_t>(slot).load(std::memory_order_relaxed); }
@@ -168,6 +186,7 @@ private:
     BYTE m_pipeOut[4] = {};
     HANDLE m_file;
     void* m_interface; // WINUSB_INTERFACE_HANDLE
+    UsbDeviceClaim* m_claim = nullptr; // the shared claim while open
     bool m_open = false;
     bool m_configured = false;
     bool m_inputStarted = false;

@@ -385,7 +385,9 @@ bool CSigGen::IsLoopedWaveform() const
 void CSigGen::OnRun()
 {
     m_userRan = true;
+    m_userStart = true;
     StartOutput();
+    m_userStart = false;
 }
 
 void CSigGen::StartOutput()
@@ -445,10 +447,11 @@ bool CSigGen::StartDeviceOutput()
 {
     if (!m_wave)
         return false;
-    // As with the sound card: a live run that starts a generator the user never ran leaves it
-    // idle without a box. The device is not even opened for it, as its opening says what fails
-    // in boxes of its own; the user's own Run tries it and says why.
-    if (!m_userRan)
+    // The KDR-5200 has no analog output, so the D/A path never starts. Only the user's own Run
+    // tries it and says why; a live run that starts the generator with it leaves the generator
+    // idle without a box, also after the user was told once (at every Run it would say so again).
+    // The device is not even opened for it, as its opening says what fails in boxes of its own.
+    if (!m_userStart)
         return false;
     const int index = m_links.DaOutputIndex ? *m_links.DaOutputIndex : -1;
     if (index < 0) {
@@ -459,7 +462,8 @@ bool CSigGen::StartDeviceOutput()
         Stop("Failure opening Durnex KDR-5200 Series data acquisition device.  Please check the cabling and retry.");
         return false;
     }
-    // The KDR-5200 has no analog output and refuses it: the user is told, not left waiting.
+    // The device refuses analog output: the user is told, not left waiting. The device opened
+    // above is shared with a live run's input, which goes on undisturbed.
     m_position = 0;
     if (!m_device.OpenOutput(static_cast<int>(m_format.SamplingRate), static_cast<int>(m_format.BitsPerSample),
                              static_cast<int>(m_format.Channels)) ||

@@ -116,6 +116,8 @@ private:
     bool m_toldNoSoundCard = false;
     // The user pressed this window's Run (a live run also starts the output of an open window).
     bool m_userRan = false;
+    // The start under way is the user's own Run (not a live run's start of the generator).
+    bool m_userStart = false;
     DWORD m_position = 0;
     DWORD m_length = 0;
     SigGenOutputFormat m_format; // 44100 Hz, 16 bits, 1 channel until the first build

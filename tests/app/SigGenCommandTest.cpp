@@ -82,9 +82,10 @@ TEST_F(SigGenCommand, ARunStartsARestoredGeneratorWithoutABoxAboutItsMissingOutp
         WORD useSoundCard;
         std::vector<const char*> told;
     };
-    // The device stays the input's after the live run, so the generator cannot open it.
+    // The device the live run's input still holds is shared with the generator, which finds no
+    // analog output on it.
     for (const Road& road : {Road{1, {"No sound card is available on this system."}},
-                             Road{0, {"Failure on WinUsb_Initialize", "Failure opening Durnex KDR-5200"}}}) {
+                             Road{0, {"Failure Configuring KDR5200 Output subsystem."}}}) {
         SCOPED_TRACE("UseSoundCardForOutput " + std::to_string(road.useSoundCard));
         ASSERT_NE(Start(), nullptr);
         frame->Settings.UseSoundCardForOutput = road.useSoundCard;
