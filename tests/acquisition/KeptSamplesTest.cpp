@@ -227,14 +227,10 @@ TEST_F(KeptSamples, ExitCloseAndLoadingAConfigurationAskBeforeTheBuffersGo)
                     EXPECT_EQ(frame->Settings.Files[0].File.get(), buffer);
                     EXPECT_EQ(buffer->GetEndFrame(), DWORD(frames));
                 }
-                const std::vector<fs::path> kept = SavedBuffers();
-                if (answer == IDYES) {
-                    ASSERT_EQ(kept.size(), 1u);
-                    EXPECT_EQ(Asked(kept[0].string()), 1) << "the saved buffer is named";
-                    EXPECT_TRUE(Holds(kept[0].string(), {{-6, frames}}));
-                } else {
-                    EXPECT_TRUE(kept.empty());
-                }
+                if (answer == IDYES)
+                    ExpectBufferSaved(frames);
+                else
+                    EXPECT_TRUE(SavedBuffers().empty());
                 if (frame != nullptr) {
                     frame->DropAllWaveFiles();
                     ASSERT_TRUE(Close());
@@ -264,12 +260,9 @@ TEST_F(KeptSamples, TheSecondaryToolbarsSaveKeepsTheRealTimeBuffers)
         ASSERT_GT(frames, 4000);
         ASSERT_TRUE(QtMouseClick(frame->Toolbar2.get(), 203));
         AfxPumpMessages(5);
-        const std::vector<fs::path> kept = SavedBuffers();
-        ASSERT_EQ(kept.size(), 1u);
+        ExpectBufferSaved(frames);
         EXPECT_EQ(Asked("The Real-Time data buffers are saved:"), 1);
-        EXPECT_EQ(Asked(kept[0].string()), 1) << "the saved buffer is named";
         EXPECT_EQ(frame->Settings.OpMode, 0) << "the mode stays";
-        EXPECT_TRUE(Holds(kept[0].string(), {{-6, frames}}));
 
         asked.clear();
         ASSERT_TRUE(Close());

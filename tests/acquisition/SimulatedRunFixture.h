@@ -93,6 +93,14 @@ protected:
                 found.push_back(e.path());
         return found;
     }
+    // The run's buffer, `frames` of the sine at -6 dB, saved once into the wave folder and named.
+    void ExpectBufferSaved(long long frames)
+    {
+        const std::vector<std::filesystem::path> kept = SavedBuffers();
+        ASSERT_EQ(kept.size(), 1u);
+        EXPECT_EQ(Asked(kept[0].string()), 1) << "the saved buffer is named";
+        EXPECT_TRUE(Holds(kept[0].string(), {{-6, frames}}));
+    }
     // The frame gone by a road of its own (its close box, the window manager): the application
     // ends as Close() would end it.
     void EndApplication()

@@ -17,16 +17,6 @@ using namespace frametest;
 
 namespace {
 
-class UtilityWindowsWm : public OnRealDisplay<FrameFixture> {
-protected:
-    UtilityWindowsWm() : OnRealDisplay("1920x1080x24") {}
-};
-
-class UtilityWindowsWmAt200 : public OnRealDisplay<FrameFixture> {
-protected:
-    UtilityWindowsWmAt200() : OnRealDisplay("1920x1080x24", "2") {}
-};
-
 // The framed window's rectangle on the screen once the window manager has framed and placed it
 // (it does so some time after the window is mapped): unchanged for half a second.
 QRect Framed(CWnd& w)
@@ -41,6 +31,25 @@ QRect Framed(CWnd& w)
     }
     return last;
 }
+
+// Each test starts with the frame up, framed and placed.
+class UtilityWindowsWm : public OnRealDisplay<FrameFixture> {
+protected:
+    explicit UtilityWindowsWm(std::string scale = "") : OnRealDisplay("1920x1080x24", std::move(scale)) {}
+    void SetUp() override
+    {
+        OnRealDisplay::SetUp();
+        if (IsSkipped() || HasFatalFailure())
+            return;
+        ASSERT_NE(Start(), nullptr);
+        Framed(*frame);
+    }
+};
+
+class UtilityWindowsWmAt200 : public UtilityWindowsWm {
+protected:
+    UtilityWindowsWmAt200() : UtilityWindowsWm("2") {}
+};
 
 std::string Text(const QRect& r)
 {
@@ -66,8 +75,6 @@ bool NormalPlace(const char* text, RECT& r)
 // lies on the screen below the frame's menu, and the place it is closed at is on the screen too.
 TEST_F(UtilityWindowsWm, TheRpmWindowWithoutAPlaceOpensWithItsTitleBarOnTheScreen)
 {
-    ASSERT_NE(Start(), nullptr);
-    Framed(*frame);
     frame->OnUtilityRPM();
     CWnd* rpm = frame->GetUtilityWindow(18);
     ASSERT_NE(rpm, nullptr);
@@ -94,8 +101,6 @@ TEST_F(UtilityWindowsWm, TheRpmWindowWithoutAPlaceOpensWithItsTitleBarOnTheScree
 // another, and each lies wholly on the screen.
 TEST_F(UtilityWindowsWm, UtilityWindowsOpenedTogetherDoNotCoverOneAnother)
 {
-    ASSERT_NE(Start(), nullptr);
-    Framed(*frame);
     std::vector<std::pair<int, QRect>> placed;
     for (int kind : {10, 11, 15, 13}) {
         ASSERT_TRUE(frame->ToggleUtilityWindow(kind)) << kind;
@@ -123,7 +128,6 @@ TEST_F(UtilityWindowsWm, UtilityWindowsOpenedTogetherDoNotCoverOneAnother)
 // size in a corner.
 TEST_F(UtilityWindowsWmAt200, PlacementsAreRecordedInDevicePixels)
 {
-    ASSERT_NE(Start(), nullptr);
     const QRect outer = Framed(*frame);
     frame->RecordWindowPlacement(0, 0, false);
     const char* text = frame->Settings.Placements[0].PlacementText;
@@ -206,14 +210,10 @@ void ExpectUtilityTablesShowEveryRow(CMainFrame& frame)
 // their tables whole, above the buttons.
 TEST_F(UtilityWindowsWm, ResultTablesShowTheirLastRowWhole)
 {
-    ASSERT_NE(Start(), nullptr);
-    Framed(*frame);
     ExpectUtilityTablesShowEveryRow(*frame);
 }
 
 TEST_F(UtilityWindowsWmAt200, ResultTablesShowTheirLastRowWhole)
 {
-    ASSERT_NE(Start(), nullptr);
-    Framed(*frame);
     ExpectUtilityTablesShowEveryRow(*frame);
 }

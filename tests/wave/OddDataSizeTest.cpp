@@ -6,7 +6,6 @@
 
 #include "wave/WorkingFile.h"
 
-#include <filesystem>
 #include <cstring>
 #include <fstream>
 
@@ -62,7 +61,7 @@ std::uint32_t Le32At(const std::vector<std::uint8_t>& b, std::size_t at)
 // written, the calibration chunk follows it, and the take opens calibrated.
 TEST(OddDataSize, ASealedTakeKeepsItsPadByteAndOpensWithItsCalibration)
 {
-    TempFolder dir, scratch;
+    TempFolder dir;
     struct Case {
         const char* name;
         TPcmFormat format;
