@@ -10,7 +10,8 @@
 #include "wave/ChannelFileState.h"
 #include "wave/TWaveFile.h"
 
-#include <cstdlib>
+#include <cstdio>
+#include <functional>
 
 using namespace filestest;
 

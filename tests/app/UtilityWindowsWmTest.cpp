@@ -11,7 +11,7 @@
 #include "utilities/CLeqAnalysisView.h"
 
 #include <cstdlib>
-#include <cstring>
+#include <cstdio>
 
 using namespace frametest;
 
