@@ -9,6 +9,7 @@
 #include "res/resource.h"
 
 #include "support/QtTestAccess.h"
+#include "support/RealDisplay.h"
 
 #include <cstdio>
 #include <functional>
@@ -150,13 +151,6 @@ protected:
                       "sys.exit(0 if abs(float(c['" + section + "']['PlotTop']) - (" + std::to_string(value) +
                       ")) < 1e-3 else 1)\n");
     }
-
-    bool WaitForPostProcessEnd()
-    {
-        for (int i = 0; i < 4000 && frame->PostProcessBusy; ++i)
-            AfxPumpMessages(5);
-        return !frame->PostProcessBusy;
-    }
 };
 
 } // namespace
@@ -197,7 +191,7 @@ TEST_F(TypedThenCommand, EveryCommandSeesTheValueJustTypedAndThePlotDrawsIt)
                  << "the saved configuration holds the typed top";
          }},
         {"Run", Qt::Key_R, Qt::AltModifier, nullptr,
-         [this](const Plot&, float) { EXPECT_TRUE(WaitForPostProcessEnd()); }},
+         [this](const Plot&, float) { EXPECT_TRUE(PumpUntil([&] { return !frame->PostProcessBusy; }, 30000)); }},
     };
 
     for (const bool spectrum : {true, false}) {

@@ -48,8 +48,7 @@ TEST_F(TypedUnderWindowManager, F5AtOnceAfterTypingOpensTheSheetOnTheTypedTopAnd
     QtPressKey(plot->GetPlotTopEdit(), Qt::Key_F5);
     ASSERT_TRUE(sheetShown);
     // Longer than the typing pause: nothing that was typed lands later.
-    for (int i = 0; i < 30; ++i)
-        AfxPumpMessages(50);
+    AfxPumpMessages(1500);
     EXPECT_FLOAT_EQ(s.PlotTop, typed);
     EXPECT_NEAR(std::strtod(plot->GetPlotTopEdit()->GetWindowTextString().c_str(), nullptr), typed, 1e-4);
     EXPECT_NEAR(HighestRow(plot, pane, s.LineColor) - startRow, 10.0f * pane.Height() / range, 1.5);
