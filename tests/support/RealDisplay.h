@@ -51,26 +51,26 @@ private:
 template <class Fixture> class OnRealDisplay : public Fixture {
 protected:
     explicit OnRealDisplay(std::string screen = "1280x800x24", std::string scale = "")
-        : m_screen(std::move(screen)), m_scale(std::move(scale))
+        : screen_(std::move(screen)), scale_(std::move(scale))
     {
     }
     void SetUp() override
     {
-        DURNEX_START_REAL_DISPLAY(display_, m_screen, m_scale);
-        m_fixtureUp = true;
+        DURNEX_START_REAL_DISPLAY(display_, screen_, scale_);
+        fixtureUp_ = true;
         Fixture::SetUp();
     }
     void TearDown() override
     {
-        if (m_fixtureUp)
+        if (fixtureUp_)
             Fixture::TearDown();
         display_.Stop();
     }
     RealDisplay display_;
 
 private:
-    std::string m_screen, m_scale;
-    bool m_fixtureUp = false;
+    std::string screen_, scale_;
+    bool fixtureUp_ = false;
 };
 
 // Pumps messages until `done` holds or `ms` have passed; whether it holds. The window manager
