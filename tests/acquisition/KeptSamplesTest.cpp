@@ -4,21 +4,16 @@
 // Exit, the close box and loading a configuration ask before a Real Time run's buffers go, and
 // the secondary toolbar's Save keeps them; an in-place cut killed while it moves frames leaves
 // its undo copy to the next start, named.
-#include "acquisition/SimulatedFrameFixture.h"
+#include "acquisition/SimulatedRunFixture.h"
 
 #include "app/CToolbar2.h"
-#include "acquisition/TUsbDevice.h"
-#include "platform/core/MessageBox.h"
-#include "platform/usb/KdrSimulator.h"
-#include "res/resource.h"
+#include "support/RealDisplay.h"
 #include "wave/TWaveFile.h"
 #include "wave/WaveCalibrationBlock.h"
 #include "wave/WorkingFile.h"
 
-#include <algorithm>
 #include <array>
 #include <cstring>
-#include <cmath>
 #include <csignal>
 #include <filesystem>
 #include <fcntl.h>
@@ -30,29 +25,8 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// A stretch of a file: `frames` of the device's sine at `db` (0, a, 0, -a from its first frame),
-// or of the ramp 8 k written by Python (db 0).
-struct Stretch {
-    int db;
-    long long frames;
-};
-
-class KeptSamples : public SimulatedFrame {
+class KeptSamples : public SimulatedRun {
 protected:
-    // Answers given to questions whose text begins with a key; the rest get their default.
-    std::vector<std::pair<std::string, int>> answers;
-
-    void SetUp() override
-    {
-        SimulatedFrame::SetUp();
-        SetMessageBoxPresenter([this](const MessageBoxRequest& r) {
-            asked.push_back(r.text);
-            for (const auto& [start, answer] : answers)
-                if (r.text.rfind(start, 0) == 0)
-                    return answer;
-            return DefaultMessageBoxAnswer(r.type);
-        });
-    }
     void TearDown() override
     {
         // What a test leaves open goes without the questions about it.
@@ -76,44 +50,6 @@ protected:
         frame->Settings.FileIO.MaxRamRecordingTimeSecs = 30;
         frame->Settings.FileIO.RealTimeWaveBufferEnableFlag = 1;
         frame->Settings.FileIO.RealTimeWaveBufferLengthSecs = 10;
-    }
-    // One run of `seconds` of the device's sine at `db`; the samples the device delivered.
-    long long Run(int db, int seconds)
-    {
-        std::string error;
-        EXPECT_TRUE(kdrsim::ConfigureSources("0=sine:1000:" + std::to_string(db), &error)) << error;
-        frame->ExecuteCommand(ID_RUN);
-        EXPECT_TRUE(frame->AcquisitionRunning);
-        if (!frame->AcquisitionRunning)
-            return 0;
-        EXPECT_TRUE(kdrsim::WaitUntilStreaming(5000));
-        for (int s = 0; s < seconds && frame->AcquisitionRunning; ++s) {
-            kdrsim::AdvanceClock(1000);
-            EXPECT_TRUE(kdrsim::WaitUntilDelivered(20000));
-            frame->DrainRingsToFiles(false);
-        }
-        frame->ExecuteCommand(ID_STOP);
-        return frame->InputDevice->GetSampleCounter();
-    }
-    // The wave file holds exactly these stretches, one after the other.
-    bool Holds(const std::string& path, const std::vector<Stretch>& stretches)
-    {
-        std::string list;
-        for (const Stretch& s : stretches)
-            list += "(" + std::to_string(s.db) + ", " + std::to_string(s.frames) + "),";
-        return frametest::Python("import wave\n"
-                                 "w = wave.open('" + path + "')\n"
-                                 "assert w.getnchannels() == 1 and w.getsampwidth() == 3 and w.getframerate() == 4000\n"
-                                 "d = w.readframes(w.getnframes())\n"
-                                 "v = [int.from_bytes(d[i:i+3], 'little', signed=True) for i in range(0, len(d), 3)]\n"
-                                 "at = 0\n"
-                                 "for db, n in [" + list + "]:\n"
-                                 "    a = round(8388607 * 10 ** (db / 20))\n"
-                                 "    for k in range(n):\n"
-                                 "        want = 8 * k if db == 0 else [0, a, 0, -a][k % 4]\n"
-                                 "        assert v[at + k] == want, (at + k, v[at + k], want)\n"
-                                 "    at += n\n"
-                                 "assert at == len(v), (len(v), at)\n");
     }
     // A calibration chunk (enabled, named "Rig 7") after the RIFF chunk of a wave file.
     static void AppendCalibrationChunk(const std::string& path)
@@ -142,23 +78,7 @@ protected:
                                  "assert struct.unpack('<II', b[at:at+8]) == (102, 2048), b[at:at+8]\n"
                                  "assert b[at+8:at+8+260].split(b'\\0')[0] == b'Rig 7'\n");
     }
-    int Asked(const std::string& part) const
-    {
-        return int(std::count_if(asked.begin(), asked.end(),
-                                 [&](const std::string& t) { return t.find(part) != std::string::npos; }));
-    }
-    std::vector<fs::path> SavedBuffers() const
-    {
-        std::vector<fs::path> found;
-        for (const auto& e : fs::directory_iterator(Data("wave")))
-            if (e.path().filename().string().rfind("Ch_0_", 0) == 0)
-                found.push_back(e.path());
-        return found;
-    }
 };
-
-constexpr const char* kUnsaved = "The file has not been saved.";
-constexpr const char* kBuffers = "Data is still available in the Real-Time data buffers.";
 
 } // namespace
 
@@ -295,30 +215,22 @@ TEST_F(KeptSamples, ExitCloseAndLoadingAConfigurationAskBeforeTheBuffersGo)
                         frame->ExecuteCommand(ID_APP_EXIT);
                     else
                         QtWidgetOf(frame)->close();
-                    for (int i = 0; i < 200 && IsWindow(h) && asked.empty(); ++i)
-                        AfxPumpMessages(10);
+                    PumpUntil([&] { return !IsWindow(h) || !asked.empty(); }, 20000);
                     AfxPumpMessages(20);
                     gone = !IsWindow(h);
                 }
-                if (gone && road != Road::LoadConfiguration) {
-                    frame = nullptr;
-                    app->ExitInstance();
-                    app.reset();
-                }
+                if (gone && road != Road::LoadConfiguration)
+                    EndApplication();
                 EXPECT_EQ(Asked(kBuffers), 1);
                 EXPECT_EQ(gone, answer != IDCANCEL);
                 if (answer == IDCANCEL && frame != nullptr) {
                     EXPECT_EQ(frame->Settings.Files[0].File.get(), buffer);
                     EXPECT_EQ(buffer->GetEndFrame(), DWORD(frames));
                 }
-                const std::vector<fs::path> kept = SavedBuffers();
-                if (answer == IDYES) {
-                    ASSERT_EQ(kept.size(), 1u);
-                    EXPECT_EQ(Asked(kept[0].string()), 1) << "the saved buffer is named";
-                    EXPECT_TRUE(Holds(kept[0].string(), {{-6, frames}}));
-                } else {
-                    EXPECT_TRUE(kept.empty());
-                }
+                if (answer == IDYES)
+                    ExpectBufferSaved(frames);
+                else
+                    EXPECT_TRUE(SavedBuffers().empty());
                 if (frame != nullptr) {
                     frame->DropAllWaveFiles();
                     ASSERT_TRUE(Close());
@@ -348,12 +260,9 @@ TEST_F(KeptSamples, TheSecondaryToolbarsSaveKeepsTheRealTimeBuffers)
         ASSERT_GT(frames, 4000);
         ASSERT_TRUE(QtMouseClick(frame->Toolbar2.get(), 203));
         AfxPumpMessages(5);
-        const std::vector<fs::path> kept = SavedBuffers();
-        ASSERT_EQ(kept.size(), 1u);
+        ExpectBufferSaved(frames);
         EXPECT_EQ(Asked("The Real-Time data buffers are saved:"), 1);
-        EXPECT_EQ(Asked(kept[0].string()), 1) << "the saved buffer is named";
         EXPECT_EQ(frame->Settings.OpMode, 0) << "the mode stays";
-        EXPECT_TRUE(Holds(kept[0].string(), {{-6, frames}}));
 
         asked.clear();
         ASSERT_TRUE(Close());

@@ -10,29 +10,22 @@
 #include "wave/ChannelFileState.h"
 #include "wave/TWaveFile.h"
 
-#include <cstdlib>
+#include <cstdio>
+#include <functional>
 
 using namespace filestest;
 
 namespace {
 
-class RealFileDialog : public DialogFixture {
+class RealFileDialog : public OnRealDisplay<DialogFixture> {
 protected:
-    void SetUp() override
-    {
-        DURNEX_START_REAL_DISPLAY(display_, "1280x800x24", "");
-        DialogFixture::SetUp();
-    }
     void TearDown() override
     {
         for (ChannelFileState& f : files)
             f.File.reset();
-        if (QGuiApplication::instance() != nullptr)
-            DialogFixture::TearDown();
-        display_.Stop();
+        OnRealDisplay::TearDown();
     }
 
-    RealDisplay display_;
     FileGroupInfo group;
     char folder[260] = {};
     ChannelFileState files[8];

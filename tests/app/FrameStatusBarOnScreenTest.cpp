@@ -1,10 +1,9 @@
 // The frame's status bar on a real screen (Xvfb at 1920 x 1080 with openbox framing the window):
 // the frame's client area is the area under its menu bar, and the status bar laid out at its
 // bottom shows whole inside the window, as shown, resized and maximised through the window
-// manager. Skipped where the programs are not installed, failed instead under CI=true.
+// manager.
 #include "FrameFixture.h"
 
-#include "support/NeedsTool.h"
 #include "support/RealDisplay.h"
 #include "support/QtTestAccess.h"
 
@@ -12,44 +11,15 @@
 #include "res/resource.h"
 
 #include <algorithm>
-#include <chrono>
-#include <csignal>
-#include <cstdlib>
-#include <cstring>
-#include <sys/wait.h>
-#include <thread>
 
 using namespace frametest;
 
 namespace {
 
-class StatusBarOnScreen : public FrameFixture {
+class StatusBarOnScreen : public OnRealDisplay<FrameFixture> {
 protected:
-    void SetUp() override
-    {
-        DURNEX_START_REAL_DISPLAY(display_, "1920x1080x24", "");
-        FrameFixture::SetUp();
-    }
-    void TearDown() override
-    {
-        FrameFixture::TearDown();
-        display_.Stop();
-    }
-    RealDisplay display_;
+    StatusBarOnScreen() : OnRealDisplay("1920x1080x24") {}
 };
-
-// Pumps messages until `done` holds or `ms` have passed; whether it holds.
-template <class F> bool PumpUntil(F done, int ms)
-{
-    QElapsedTimer t;
-    t.start();
-    while (!done()) {
-        if (t.elapsed() > ms)
-            return false;
-        AfxPumpMessages(20);
-    }
-    return true;
-}
 
 QRect ScreenRect(const RECT& r) { return QRect(QPoint(r.left, r.top), QPoint(r.right - 1, r.bottom - 1)); }
 

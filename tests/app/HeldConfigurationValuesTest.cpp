@@ -40,23 +40,25 @@ TEST_F(HeldConfigurationValues, AreNamedInTheOneLoadMessageAndEveryOptionsPageTh
     const std::string path = Data("config/Beyond.cfg");
     ASSERT_TRUE(WriteConfigurationFile(*other, path.c_str()));
     std::string text = ReadFile(path);
+    // Each value beyond its dialog, and the line the load's message names it by.
     const struct {
         const char* section;
         const char* key;
         const char* value;
+        const char* now;
     } edits[] = {
-        {"PhaseOpts_0", "PlotTop", "1e9"},
-        {"PhaseOpts_0", "PlotRange", "-5"},
-        {"SpectrogramOpts_0", "StartFreq", "1e12"},
-        {"SurfaceOpts_0", "IntervalSecs", "1e6"},
-        {"TimeSeriesOpts_0", "PlotTop", "-3"},
-        {"SpectrumOpts_0", "Offset1_2", "500"},
-        {"SpectrumOpts_0", "OverlayLegendSize", "300"},
-        {"Marker_0", "Freq_1", "-1e30"},
-        {"Device", "SigGenBitsPerSample", "13"},
-        {"ChannelInfo_3", "Gain", "inf"},
-        {"Main", "MasterDisplayGain", "nan"},
-        {"Calibration_2", "RefLevel", "-nan"},
+        {"PhaseOpts_0", "PlotTop", "1e9", "180.000000"},
+        {"PhaseOpts_0", "PlotRange", "-5", "360.000000"},
+        {"SpectrogramOpts_0", "StartFreq", "1e12", "400.000000"},
+        {"SurfaceOpts_0", "IntervalSecs", "1e6", "2.000000"},
+        {"TimeSeriesOpts_0", "PlotTop", "-3", "100.000000"},
+        {"SpectrumOpts_0", "Offset1_2", "500", "0.000000"},
+        {"SpectrumOpts_0", "OverlayLegendSize", "300", "8"},
+        {"Marker_0", "Freq_1", "-1e30", "500.000000"},
+        {"Device", "SigGenBitsPerSample", "13", "24"},
+        {"ChannelInfo_3", "Gain", "inf", "10.000000"},
+        {"Main", "MasterDisplayGain", "nan", "0"},
+        {"Calibration_2", "RefLevel", "-nan", "20.000000"},
     };
     for (const auto& e : edits)
         ASSERT_TRUE(SetKey(text, e.section, e.key, e.value)) << e.section << " " << e.key;
@@ -68,15 +70,10 @@ TEST_F(HeldConfigurationValues, AreNamedInTheOneLoadMessageAndEveryOptionsPageTh
     const std::vector<std::string> shown = user.Texts();
     ASSERT_FALSE(shown.empty());
     const std::string& message = shown.back();
-    // Twelve lines are listed; the rest are counted.
-    for (const char* named : {"[Device] SigGenBitsPerSample=13 (now 24)", "[ChannelInfo_3] Gain=inf (now 10.000000)",
-                              "[Main] MasterDisplayGain=nan (now 0)", "[Calibration_2] RefLevel=-nan (now 20.000000)",
-                              "[Marker_0] Freq_1=-1e30 (now 500.000000)", "[TimeSeriesOpts_0] PlotTop=-3 (now 100.000000)",
-                              "[SpectrumOpts_0] Offset1_2=500 (now 0.000000)",
-                              "[SpectrumOpts_0] OverlayLegendSize=300 (now 8)", "[PhaseOpts_0] PlotRange=-5 (now 360.000000)",
-                              "[SpectrogramOpts_0] StartFreq=1e12 (now 400.000000)",
-                              "[SurfaceOpts_0] IntervalSecs=1e6 (now 2.000000)"})
+    for (const auto& e : edits) {
+        const std::string named = std::string("[") + e.section + "] " + e.key + "=" + e.value + " (now " + e.now + ")";
         EXPECT_NE(message.find(named), std::string::npos) << named << "\n" << message;
+    }
 
     const FrameSettings& f = frame->Settings;
     EXPECT_EQ(f.Output.SigGenBitsPerSample, 24u);

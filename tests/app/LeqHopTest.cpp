@@ -75,8 +75,6 @@ protected:
         return t;
     }
 
-    void ExpectBurst(const std::string& name, bool everySetting);
-
     // A post-process run of the file to its end with the Leq window open; the nine results.
     std::vector<double> Run(const std::string& name, const Settings& s, WORD averaging, WORD weighting)
     {
@@ -120,40 +118,37 @@ std::string Name(const Settings& s)
 } // namespace
 
 // 60 s at -40 dB with a 1.5 s burst at -6 dB: wherever the burst falls among the frame's
-// blocks, and however far apart those are, the window reads its energy.
-void LeqHop::ExpectBurst(const std::string& name, bool everySetting)
-{
-    const std::string start = name.substr(1);
-    Write({{name, "(-40, " + start + ".5), (-6, 1.5), (-40, " + std::to_string(58 - std::stoi(start)) + ")"}});
-    const std::vector<double> t = Truth(name);
-    ASSERT_EQ(t.size(), 10u);
-    ASSERT_NEAR(t[0], -21.95, 0.05);
-    for (const Settings& s : kSettings) {
-        if (!everySetting && s.fft * s.decimation * (100 - s.overlap) / 100 != 16384)
-            continue;
-        const std::string what = name + ", " + Name(s);
-        const std::vector<double> r = Run(name, s, 1, 1);
-        EXPECT_NEAR(r[TLeqCalc::kLeq], t[0], 0.2) << what;
-        EXPECT_NEAR(r[TLeqCalc::kLeqT], t[0] + 10.0 * std::log10(t[1] / 3600.0), 0.2) << what;
-        EXPECT_NEAR(r[TLeqCalc::kLsel], t[0] + 10.0 * std::log10(t[1]), 0.2) << what;
-        EXPECT_NEAR(r[TLeqCalc::kLmax], t[4], 0.2) << what;
-        EXPECT_NEAR(r[TLeqCalc::kLmin], t[5], 0.2) << what;
-    }
-}
-
-// The burst at 22.5 s at every setting.
+// blocks, and however far apart those are, the window reads its energy. At 22.5 s at every
+// setting; at 16.5 and 18.5 s, where a frame stepping by 16384 samples fell past it, at the
+// settings that step so.
 TEST_F(LeqHop, ABurstCountsWhateverTheChannelsFftSizeOverlapAndDecimation)
 {
     ASSERT_NE(Start(), nullptr);
-    ExpectBurst("b22", true);
-}
-
-// At 16.5 and 18.5 s, where a frame stepping by 16384 samples fell past it.
-TEST_F(LeqHop, ABurstCountsWhereverItFallsBetweenLongSteps)
-{
-    ASSERT_NE(Start(), nullptr);
-    ExpectBurst("b16", false);
-    ExpectBurst("b18", false);
+    const std::pair<std::string, bool> bursts[] = {{"b22", true}, {"b16", false}, {"b18", false}};
+    std::map<std::string, std::string> files;
+    for (const auto& [name, everySetting] : bursts) {
+        const int start = std::stoi(name.substr(1));
+        files[name] = "(-40, " + std::to_string(start) + ".5), (-6, 1.5), (-40, " + std::to_string(58 - start) + ")";
+    }
+    Write(files);
+    const auto expectBurst = [&](const std::string& name, bool everySetting) {
+        const std::vector<double> t = Truth(name);
+        ASSERT_EQ(t.size(), 10u);
+        ASSERT_NEAR(t[0], -21.95, 0.05);
+        for (const Settings& s : kSettings) {
+            if (!everySetting && s.fft * s.decimation * (100 - s.overlap) / 100 != 16384)
+                continue;
+            const std::string what = name + ", " + Name(s);
+            const std::vector<double> r = Run(name, s, 1, 1);
+            EXPECT_NEAR(r[TLeqCalc::kLeq], t[0], 0.2) << what;
+            EXPECT_NEAR(r[TLeqCalc::kLeqT], t[0] + 10.0 * std::log10(t[1] / 3600.0), 0.2) << what;
+            EXPECT_NEAR(r[TLeqCalc::kLsel], t[0] + 10.0 * std::log10(t[1]), 0.2) << what;
+            EXPECT_NEAR(r[TLeqCalc::kLmax], t[4], 0.2) << what;
+            EXPECT_NEAR(r[TLeqCalc::kLmin], t[5], 0.2) << what;
+        }
+    };
+    for (const auto& [name, everySetting] : bursts)
+        expectBurst(name, everySetting);
 }
 
 // A level that steps every 2 s: Lmax and Lmin (C weighted) read the same at FFT 1024 and

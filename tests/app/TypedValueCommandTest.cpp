@@ -9,6 +9,7 @@
 #include "res/resource.h"
 
 #include "support/QtTestAccess.h"
+#include "support/RealDisplay.h"
 
 #include <cstdio>
 #include <functional>
@@ -39,6 +40,8 @@ protected:
         TPlotBase* window;
         CEdit* top;
         float* record;
+        const char* section; // the record's in a configuration file
+        bool spectrum;
     };
 
     void SetUp() override
@@ -64,12 +67,12 @@ protected:
     Plot Spectrum()
     {
         return {"spectrum", frame->SpectrumPlot[0], frame->SpectrumPlot[0]->GetPlotTopEdit(),
-                &frame->Settings.SpectrumOpts[0].PlotTop};
+                &frame->Settings.SpectrumOpts[0].PlotTop, "SpectrumOpts_0", true};
     }
     Plot Series()
     {
         return {"time series", frame->TimeSeriesPlot[0], frame->TimeSeriesPlot[0]->GetEdit(TSeriesPlot::kTopEdit),
-                &frame->Settings.TimeSeriesOpts[0].PlotTop};
+                &frame->Settings.TimeSeriesOpts[0].PlotTop, "TimeSeriesOpts_0", false};
     }
 
     // Types `value` into the plot's top box and presses the key (if any) at once.
@@ -110,6 +113,20 @@ protected:
         }
     }
 
+    // Scripts the options sheet: it opens on the plot's page with `value` as its top, and
+    // `button` ends it.
+    static void ScriptSheet(const Plot& p, float value, int button)
+    {
+        CDialog::ScriptModal([spectrum = p.spectrum, value, button](CWnd& w) {
+            auto& sheet = static_cast<CPlotOptionsMain&>(w);
+            CWnd& page = spectrum ? static_cast<CWnd&>(sheet.m_SpectrumPage) : sheet.m_SeriesPage;
+            EXPECT_EQ(sheet.GetActivePage(), &page);
+            EXPECT_NEAR(Number(page.GetDlgItem(IDC_PO_TOP)->GetWindowTextString()), value, 1e-3)
+                << "the sheet shows the value in force";
+            dlgtest::Click(sheet, button);
+        });
+    }
+
     void PrintTo(const std::string& pdf)
     {
         user.Expect({PromptKind::Print, IDOK, pdf});
@@ -126,11 +143,13 @@ protected:
         return std::regex_replace(ReadFile(txt), stamp, "");
     }
 
-    bool WaitForPostProcessEnd()
+    // Whether the configuration file's [section] PlotTop reads `value`, as Python reads it.
+    static bool SavedTop(const std::string& path, const char* section, float value)
     {
-        for (int i = 0; i < 4000 && frame->PostProcessBusy; ++i)
-            AfxPumpMessages(5);
-        return !frame->PostProcessBusy;
+        return Python("import configparser, sys\nc = configparser.RawConfigParser(strict=False)\n"
+                      "c.read('" + path + "')\n"
+                      "sys.exit(0 if abs(float(c['" + section + "']['PlotTop']) - (" + std::to_string(value) +
+                      ")) < 1e-3 else 1)\n");
     }
 };
 
@@ -149,26 +168,10 @@ TEST_F(TypedThenCommand, EveryCommandSeesTheValueJustTypedAndThePlotDrawsIt)
     };
     const std::vector<Command> commands = {
         {"F5 and OK", Qt::Key_F5, Qt::NoModifier,
-         [](const Plot& p, float value) {
-             const bool spectrum = dynamic_cast<TSpectraPlot*>(p.window) != nullptr;
-             CDialog::ScriptModal([spectrum, value](CWnd& w) {
-                 auto& sheet = static_cast<CPlotOptionsMain&>(w);
-                 CWnd& page = spectrum ? static_cast<CWnd&>(sheet.m_SpectrumPage) : sheet.m_SeriesPage;
-                 EXPECT_EQ(sheet.GetActivePage(), &page);
-                 EXPECT_NEAR(Number(page.GetDlgItem(IDC_PO_TOP)->GetWindowTextString()), value, 1e-3)
-                     << "the sheet shows the value in force";
-                 dlgtest::Click(sheet, IDOK);
-             });
-         },
+         [](const Plot& p, float value) { ScriptSheet(p, value, IDOK); },
          [this](const Plot& p, float value) {
              // Opened again, the sheet shows it still.
-             const bool spectrum = dynamic_cast<TSpectraPlot*>(p.window) != nullptr;
-             CDialog::ScriptModal([spectrum, value](CWnd& w) {
-                 auto& sheet = static_cast<CPlotOptionsMain&>(w);
-                 CWnd& page = spectrum ? static_cast<CWnd&>(sheet.m_SpectrumPage) : sheet.m_SeriesPage;
-                 EXPECT_NEAR(Number(page.GetDlgItem(IDC_PO_TOP)->GetWindowTextString()), value, 1e-3);
-                 dlgtest::Click(sheet, IDCANCEL);
-             });
+             ScriptSheet(p, value, IDCANCEL);
              frame->ExecuteCommand(ID_PLOT_OPTIONS);
              EXPECT_EQ(CDialog::PendingModalScripts(), 0u);
          }},
@@ -184,15 +187,11 @@ TEST_F(TypedThenCommand, EveryCommandSeesTheValueJustTypedAndThePlotDrawsIt)
         {"Save Configuration", Qt::Key_F7, Qt::NoModifier,
          [this](const Plot& p, float) { user.ExpectFile(PromptKind::FileSave, Data(std::string(p.name) + ".cfg")); },
          [this](const Plot& p, float value) {
-             const char* section = dynamic_cast<TSpectraPlot*>(p.window) ? "SpectrumOpts_0" : "TimeSeriesOpts_0";
-             EXPECT_TRUE(Python("import configparser, sys\nc = configparser.RawConfigParser(strict=False)\n"
-                                "c.read('" + Data(std::string(p.name) + ".cfg") + "')\n"
-                                "sys.exit(0 if abs(float(c['" + section + "']['PlotTop']) - (" +
-                                std::to_string(value) + ")) < 1e-3 else 1)\n"))
+             EXPECT_TRUE(SavedTop(Data(std::string(p.name) + ".cfg"), p.section, value))
                  << "the saved configuration holds the typed top";
          }},
         {"Run", Qt::Key_R, Qt::AltModifier, nullptr,
-         [this](const Plot&, float) { EXPECT_TRUE(WaitForPostProcessEnd()); }},
+         [this](const Plot&, float) { EXPECT_TRUE(PumpUntil([&] { return !frame->PostProcessBusy; }, 30000)); }},
     };
 
     for (const bool spectrum : {true, false}) {
@@ -265,11 +264,7 @@ TEST_F(TypedThenCommand, ALoadAtOnceAfterTypingKeepsTheTypedValueInItsUndoCopy)
     AfxPumpMessages();
     EXPECT_EQ(user.Pending(), 0u);
     const std::string undo = std::string(frame->Settings.Paths.cfg) + "/-Undo.cfg";
-    EXPECT_TRUE(Python("import configparser, sys\nc = configparser.RawConfigParser(strict=False)\n"
-                       "c.read('" + undo + "')\n"
-                       "sys.exit(0 if abs(float(c['SpectrumOpts_0']['PlotTop']) - (" +
-                       std::to_string(before + 15.0f) + ")) < 1e-3 else 1)\n"))
-        << "the undo copy holds the typed top";
+    EXPECT_TRUE(SavedTop(undo, p.section, before + 15.0f)) << "the undo copy holds the typed top";
     ASSERT_NE(frame->SpectrumPlot[0], nullptr) << "the loaded configuration reopens the spectrum";
     ExpectDrawnAsSet(Spectrum(), before);
 }
@@ -282,8 +277,5 @@ TEST_F(TypedThenCommand, ClosingAtOnceAfterTypingSavesTheTypedValue)
     const float typed = *p.record + 15.0f;
     TypeAndPress(p, typed, 0, Qt::NoModifier);
     ASSERT_TRUE(Close());
-    EXPECT_TRUE(Python("import configparser, sys\nc = configparser.RawConfigParser(strict=False)\n"
-                       "c.read('" + Data("Durnex.cfg") + "')\n"
-                       "sys.exit(0 if abs(float(c['SpectrumOpts_0']['PlotTop']) - (" + std::to_string(typed) +
-                       ")) < 1e-3 else 1)\n"));
+    EXPECT_TRUE(SavedTop(Data("Durnex.cfg"), p.section, typed));
 }

@@ -15,24 +15,7 @@
 
 using namespace filesframe;
 
-namespace {
-
-class TypedUnderWindowManager : public FilesFrame {
-protected:
-    void SetUp() override
-    {
-        DURNEX_START_REAL_DISPLAY(display_, "1280x800x24", "");
-        FilesFrame::SetUp();
-    }
-    void TearDown() override
-    {
-        FilesFrame::TearDown();
-        display_.Stop();
-    }
-    RealDisplay display_;
-};
-
-} // namespace
+using TypedUnderWindowManager = OnRealDisplay<FilesFrame>;
 
 TEST_F(TypedUnderWindowManager, F5AtOnceAfterTypingOpensTheSheetOnTheTypedTopAndOkKeepsIt)
 {
@@ -42,9 +25,7 @@ TEST_F(TypedUnderWindowManager, F5AtOnceAfterTypingOpensTheSheetOnTheTypedTopAnd
     SpectrumPlotSettings& s = frame->Settings.SpectrumOpts[0];
     frame->MDIActivate(plot);
     // The window manager maps and activates the frame some time after it is shown.
-    for (int i = 0; i < 100 && !QtWidgetOf(frame)->window()->isActiveWindow(); ++i)
-        AfxPumpMessages(50);
-    ASSERT_TRUE(QtWidgetOf(frame)->window()->isActiveWindow());
+    ASSERT_TRUE(PumpUntil([&] { return QtWidgetOf(frame)->window()->isActiveWindow(); }, 10000));
     const CRect pane = plot->GetPlotRect();
     const int startRow = HighestRow(plot, pane, s.LineColor);
     ASSERT_GT(startRow, pane.top);
@@ -55,8 +36,7 @@ TEST_F(TypedUnderWindowManager, F5AtOnceAfterTypingOpensTheSheetOnTheTypedTopAnd
     CDialog::ScriptModal([&](CWnd& w) {
         auto& sheet = static_cast<CPlotOptionsMain&>(w);
         // Let the window manager give the sheet the focus, as it does for the user.
-        for (int i = 0; i < 100 && !QtWidgetOf(&sheet)->window()->isActiveWindow(); ++i)
-            AfxPumpMessages(20);
+        PumpUntil([&] { return QtWidgetOf(&sheet)->window()->isActiveWindow(); }, 10000);
         sheetShown = true;
         EXPECT_NEAR(std::strtod(sheet.m_SpectrumPage.GetDlgItem(IDC_PO_TOP)->GetWindowTextString().c_str(), nullptr),
                     typed, 1e-3);
@@ -68,8 +48,7 @@ TEST_F(TypedUnderWindowManager, F5AtOnceAfterTypingOpensTheSheetOnTheTypedTopAnd
     QtPressKey(plot->GetPlotTopEdit(), Qt::Key_F5);
     ASSERT_TRUE(sheetShown);
     // Longer than the typing pause: nothing that was typed lands later.
-    for (int i = 0; i < 30; ++i)
-        AfxPumpMessages(50);
+    AfxPumpMessages(1500);
     EXPECT_FLOAT_EQ(s.PlotTop, typed);
     EXPECT_NEAR(std::strtod(plot->GetPlotTopEdit()->GetWindowTextString().c_str(), nullptr), typed, 1e-4);
     EXPECT_NEAR(HighestRow(plot, pane, s.LineColor) - startRow, 10.0f * pane.Height() / range, 1.5);

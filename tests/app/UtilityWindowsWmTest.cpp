@@ -11,32 +11,11 @@
 #include "utilities/CLeqAnalysisView.h"
 
 #include <cstdlib>
-#include <cstring>
+#include <cstdio>
 
 using namespace frametest;
 
 namespace {
-
-class UtilityWindowsWm : public FrameFixture {
-protected:
-    void SetUp() override
-    {
-        DURNEX_START_REAL_DISPLAY(display_, "1920x1080x24", scale_);
-        FrameFixture::SetUp();
-    }
-    void TearDown() override
-    {
-        FrameFixture::TearDown();
-        display_.Stop();
-    }
-    RealDisplay display_;
-    std::string scale_; // QT_SCALE_FACTOR, when set
-};
-
-class UtilityWindowsWmAt200 : public UtilityWindowsWm {
-protected:
-    UtilityWindowsWmAt200() { scale_ = "2"; }
-};
 
 // The framed window's rectangle on the screen once the window manager has framed and placed it
 // (it does so some time after the window is mapped): unchanged for half a second.
@@ -53,10 +32,41 @@ QRect Framed(CWnd& w)
     return last;
 }
 
+// Each test starts with the frame up, framed and placed.
+class UtilityWindowsWm : public OnRealDisplay<FrameFixture> {
+protected:
+    explicit UtilityWindowsWm(std::string scale = "") : OnRealDisplay("1920x1080x24", std::move(scale)) {}
+    void SetUp() override
+    {
+        OnRealDisplay::SetUp();
+        if (IsSkipped() || HasFatalFailure())
+            return;
+        ASSERT_NE(Start(), nullptr);
+        Framed(*frame);
+    }
+};
+
+class UtilityWindowsWmAt200 : public UtilityWindowsWm {
+protected:
+    UtilityWindowsWmAt200() : UtilityWindowsWm("2") {}
+};
+
 std::string Text(const QRect& r)
 {
     return std::to_string(r.x()) + "," + std::to_string(r.y()) + " " + std::to_string(r.width()) + "x" +
            std::to_string(r.height());
+}
+
+// The normal place a placement's text records, read from the text itself: the parser pulls
+// negative values to 0.
+bool NormalPlace(const char* text, RECT& r)
+{
+    int flags = 0, show = 0, minX = 0, minY = 0, maxX = 0, maxY = 0, left = 0, top = 0, right = 0, bottom = 0;
+    if (std::sscanf(text, "%d, %d, {%d,%d}, {%d,%d}, {%d,%d,%d,%d}", &flags, &show, &minX, &minY, &maxX, &maxY, &left,
+                    &top, &right, &bottom) != 10)
+        return false;
+    r = {left, top, right, bottom};
+    return true;
 }
 
 } // namespace
@@ -65,8 +75,6 @@ std::string Text(const QRect& r)
 // lies on the screen below the frame's menu, and the place it is closed at is on the screen too.
 TEST_F(UtilityWindowsWm, TheRpmWindowWithoutAPlaceOpensWithItsTitleBarOnTheScreen)
 {
-    ASSERT_NE(Start(), nullptr);
-    Framed(*frame);
     frame->OnUtilityRPM();
     CWnd* rpm = frame->GetUtilityWindow(18);
     ASSERT_NE(rpm, nullptr);
@@ -83,21 +91,16 @@ TEST_F(UtilityWindowsWm, TheRpmWindowWithoutAPlaceOpensWithItsTitleBarOnTheScree
     const DesktopInfo desktop{1920, 1080, false};
     const auto& record = frame->Settings.Placements[WindowPlacementIndex(18, 0, false)];
     ASSERT_TRUE(ParsePlacement(record.PlacementText, &wp, desktop)) << record.PlacementText;
-    // The parser pulls negative values to 0: read the text itself.
-    int flags = 0, show = 0, minX = 0, minY = 0, maxX = 0, maxY = 0, left = -9, top = -9;
-    ASSERT_EQ(std::sscanf(record.PlacementText, "%d, %d, {%d,%d}, {%d,%d}, {%d,%d", &flags, &show, &minX, &minY, &maxX,
-                          &maxY, &left, &top),
-              8);
-    EXPECT_GE(left, 0) << record.PlacementText;
-    EXPECT_GE(top, 0) << record.PlacementText;
+    RECT place{};
+    ASSERT_TRUE(NormalPlace(record.PlacementText, place)) << record.PlacementText;
+    EXPECT_GE(place.left, 0) << record.PlacementText;
+    EXPECT_GE(place.top, 0) << record.PlacementText;
 }
 
 // THD, THD+N and Leq opened one after the other, none with a stored place: no window covers
 // another, and each lies wholly on the screen.
 TEST_F(UtilityWindowsWm, UtilityWindowsOpenedTogetherDoNotCoverOneAnother)
 {
-    ASSERT_NE(Start(), nullptr);
-    Framed(*frame);
     std::vector<std::pair<int, QRect>> placed;
     for (int kind : {10, 11, 15, 13}) {
         ASSERT_TRUE(frame->ToggleUtilityWindow(kind)) << kind;
@@ -125,17 +128,13 @@ TEST_F(UtilityWindowsWm, UtilityWindowsOpenedTogetherDoNotCoverOneAnother)
 // size in a corner.
 TEST_F(UtilityWindowsWmAt200, PlacementsAreRecordedInDevicePixels)
 {
-    ASSERT_NE(Start(), nullptr);
     const QRect outer = Framed(*frame);
     frame->RecordWindowPlacement(0, 0, false);
-    int flags = 0, show = 0, minX = 0, minY = 0, maxX = 0, maxY = 0, left = 0, top = 0, right = 0, bottom = 0;
     const char* text = frame->Settings.Placements[0].PlacementText;
-    ASSERT_EQ(std::sscanf(text, "%d, %d, {%d,%d}, {%d,%d}, {%d,%d,%d,%d}", &flags, &show, &minX, &minY, &maxX, &maxY,
-                          &left, &top, &right, &bottom),
-              10)
-        << text;
-    EXPECT_NEAR(right - left, 2 * outer.width(), 4) << text << " for " << Text(outer);
-    EXPECT_NEAR(bottom - top, 2 * outer.height(), 4) << text << " for " << Text(outer);
+    RECT place{};
+    ASSERT_TRUE(NormalPlace(text, place)) << text;
+    EXPECT_NEAR(place.right - place.left, 2 * outer.width(), 4) << text << " for " << Text(outer);
+    EXPECT_NEAR(place.bottom - place.top, 2 * outer.height(), 4) << text << " for " << Text(outer);
 
     // A rectangle recorded in device pixels comes back at its logical half.
     frame->OnUtilityRPM();
@@ -211,14 +210,10 @@ void ExpectUtilityTablesShowEveryRow(CMainFrame& frame)
 // their tables whole, above the buttons.
 TEST_F(UtilityWindowsWm, ResultTablesShowTheirLastRowWhole)
 {
-    ASSERT_NE(Start(), nullptr);
-    Framed(*frame);
     ExpectUtilityTablesShowEveryRow(*frame);
 }
 
 TEST_F(UtilityWindowsWmAt200, ResultTablesShowTheirLastRowWhole)
 {
-    ASSERT_NE(Start(), nullptr);
-    Framed(*frame);
     ExpectUtilityTablesShowEveryRow(*frame);
 }

@@ -76,8 +76,8 @@ TEST_F(ConfigHold, EachValueBeyondItsDialogOrNotANumberIsHeldAndNamed)
              EXPECT_EQ(s.Output.SigGenBitsPerSample, 32u);
          }},
     };
-    for (const HoldCase& c : cases) {
-        SCOPED_TRACE(c.file);
+    // A case that fails stops there, and the next still runs.
+    const auto hold = [&](const HoldCase& c) {
         Put(c.file);
         auto s = std::make_unique<FrameSettings>();
         ConfigurationCheck check;
@@ -90,5 +90,9 @@ TEST_F(ConfigHold, EachValueBeyondItsDialogOrNotANumberIsHeldAndNamed)
         ConfigurationCheck second;
         ASSERT_TRUE(ReadConfigurationFile(*again, file.c_str(), &second));
         EXPECT_TRUE(second.replaced.empty()) << second.replaced.front();
+    };
+    for (const HoldCase& c : cases) {
+        SCOPED_TRACE(c.file);
+        hold(c);
     }
 }

@@ -101,3 +101,15 @@ void RealDisplay::Stop()
             *p = -1;
         }
 }
+
+bool PumpUntil(const std::function<bool()>& done, int ms)
+{
+    QElapsedTimer t;
+    t.start();
+    while (!done()) {
+        if (t.elapsed() > ms)
+            return false;
+        AfxPumpMessages(20);
+    }
+    return true;
+}

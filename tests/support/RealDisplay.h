@@ -6,8 +6,10 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <string>
 #include <sys/types.h>
+#include <utility>
 
 class RealDisplay {
 public:
@@ -44,3 +46,33 @@ private:
         const std::string durnexDisplayFault = (display).Start(screen, scale);                     \
         ASSERT_TRUE(durnexDisplayFault.empty()) << durnexDisplayFault;                             \
     } while (0)
+
+// A fixture on a real display of its own, up before the fixture and down after it.
+template <class Fixture> class OnRealDisplay : public Fixture {
+protected:
+    explicit OnRealDisplay(std::string screen = "1280x800x24", std::string scale = "")
+        : screen_(std::move(screen)), scale_(std::move(scale))
+    {
+    }
+    void SetUp() override
+    {
+        DURNEX_START_REAL_DISPLAY(display_, screen_, scale_);
+        fixtureUp_ = true;
+        Fixture::SetUp();
+    }
+    void TearDown() override
+    {
+        if (fixtureUp_)
+            Fixture::TearDown();
+        display_.Stop();
+    }
+    RealDisplay display_;
+
+private:
+    std::string screen_, scale_;
+    bool fixtureUp_ = false;
+};
+
+// Pumps messages until `done` holds or `ms` have passed; whether it holds. The window manager
+// answers in its own time, so tests wait for what they check, with a generous bound.
+bool PumpUntil(const std::function<bool()>& done, int ms);

@@ -36,6 +36,15 @@ std::unique_ptr<TLeqCalc> Make(const LeqChannelSettings& s)
     return std::make_unique<TLeqCalc>(s, ChannelProcessingSettings(), ChannelScalingSettings(), ChannelCalibration());
 }
 
+// The Leq of a full-scale 1 kHz tone under the default settings: the levels' 0 dB here.
+double FullScaleLeq()
+{
+    auto reference = Make(LeqChannelSettings());
+    reference->Accumulate(Tone(1000.0, 1.0e6, 0).data(), 1.0);
+    reference->Compute();
+    return reference->GetResult(TLeqCalc::kLeq);
+}
+
 double EnergyMean(const std::vector<std::pair<double, double>>& pieces) // (dB, seconds)
 {
     double e = 0.0, t = 0.0;
@@ -72,10 +81,7 @@ TEST(LeqCalc, TheIntegratedLevelsCoverTheWholeTimeFed)
     ASSERT_TRUE(calc->IsComplete());
     // Groups of one weighting share an analyzer.
     EXPECT_EQ(calc->AnalyzerCount(), 1);
-    auto reference = Make(s);
-    reference->Accumulate(Tone(1000.0, 1.0e6, 0).data(), 1.0);
-    reference->Compute();
-    const double loud = reference->GetResult(TLeqCalc::kLeq);
+    const double loud = FullScaleLeq();
 
     int block = 0;
     for (int i = 0; i < 10; ++i)
@@ -139,10 +145,7 @@ TEST(LeqCalc, PercentileLevelsAreTheLevelsExceededForTheirShareOfTheTime)
     s.Averaging[LeqChannelSettings::kPercentile] = 0;
     for (const Case& c : cases) {
         auto calc = Make(s);
-        auto reference = Make(LeqChannelSettings());
-        reference->Accumulate(Tone(1000.0, 1.0e6, 0).data(), 1.0);
-        reference->Compute();
-        const double zero = reference->GetResult(TLeqCalc::kLeq);
+        const double zero = FullScaleLeq();
         std::vector<std::pair<double, double>> truth;
         double total = 0.0;
         int block = 0;
@@ -167,30 +170,26 @@ TEST(LeqCalc, PercentileLevelsAreTheLevelsExceededForTheirShareOfTheTime)
 
 TEST(LeqCalc, AWeightingAt100HzIsTheStandardsMinus19Point1Decibels)
 {
-    auto flat = Make(AllGroups(0, 4));
-    auto a = Make(AllGroups(1, 4));
-    auto c = Make(AllGroups(3, 4));
-    for (int b = 0; b < 4; ++b) {
-        const auto tone = Tone(100.0, 1.0e6, b);
-        flat->Accumulate(tone.data(), 1.0);
-        a->Accumulate(tone.data(), 1.0);
-        c->Accumulate(tone.data(), 1.0);
-    }
-    flat->Compute();
-    a->Compute();
-    c->Compute();
+    // Four blocks of a 100 Hz tone through a calculator of these settings.
+    const auto fed = [](const LeqChannelSettings& s) {
+        auto calc = Make(s);
+        for (int b = 0; b < 4; ++b)
+            calc->Accumulate(Tone(100.0, 1.0e6, b).data(), 1.0);
+        calc->Compute();
+        return calc;
+    };
+    const float flat = fed(AllGroups(0, 4))->GetResult(TLeqCalc::kLeq);
+    const float a = fed(AllGroups(1, 4))->GetResult(TLeqCalc::kLeq);
+    const float c = fed(AllGroups(3, 4))->GetResult(TLeqCalc::kLeq);
     // IEC 61672-1, table 3: A -19.1 dB and C -0.3 dB at 100 Hz.
-    EXPECT_NEAR(a->GetResult(TLeqCalc::kLeq) - flat->GetResult(TLeqCalc::kLeq), -19.1, 0.3);
-    EXPECT_NEAR(c->GetResult(TLeqCalc::kLeq) - flat->GetResult(TLeqCalc::kLeq), -0.3, 0.3);
+    EXPECT_NEAR(a - flat, -19.1, 0.3);
+    EXPECT_NEAR(c - flat, -0.3, 0.3);
     // Each group keeps its own weighting: C for the percentiles beside A for Leq.
     LeqChannelSettings mixed = AllGroups(1, 1);
     mixed.Weighting[LeqChannelSettings::kPercentile] = 3;
-    auto both = Make(mixed);
-    for (int b = 0; b < 4; ++b)
-        both->Accumulate(Tone(100.0, 1.0e6, b).data(), 1.0);
-    both->Compute();
-    EXPECT_NEAR(both->GetResult(TLeqCalc::kLeq), a->GetResult(TLeqCalc::kLeq), 0.05);
-    EXPECT_NEAR(both->GetResult(TLeqCalc::kL50), c->GetResult(TLeqCalc::kLeq), 0.05);
+    const auto both = fed(mixed);
+    EXPECT_NEAR(both->GetResult(TLeqCalc::kLeq), a, 0.05);
+    EXPECT_NEAR(both->GetResult(TLeqCalc::kL50), c, 0.05);
 }
 
 // Fast and Slow average over the time their block counts span at a block every 0.1 s, however
@@ -203,10 +202,7 @@ TEST(LeqCalc, TimeWeightingSpansItsTimeWhateverTheBlocksStandFor)
         double seconds; // each block stands for
     };
     const Case cases[] = {{1, 0.1}, {1, 0.025}, {1, 0.05}, {1, 0.3}, {3, 0.1}, {3, 0.02}, {3, 0.15}};
-    auto reference = Make(LeqChannelSettings());
-    reference->Accumulate(Tone(1000.0, 1.0e6, 0).data(), 1.0);
-    reference->Compute();
-    const double loud = reference->GetResult(TLeqCalc::kLeq), quiet = loud - 20.0;
+    const double loud = FullScaleLeq(), quiet = loud - 20.0;
     for (const Case& c : cases) {
         LeqChannelSettings s = AllGroups(1, c.averaging);
         auto calc = Make(s);
