@@ -1002,6 +1002,10 @@ CWnd* CWnd::GetDlgItem(int nID) const
     return temp;
 }
 
+namespace {
+void NoteAskedPosition(QWidget* w);
+} // namespace
+
 void CWnd::CenterWindow(CWnd* pAlternateOwner)
 {
     QWidget* w = QtWidgetOf(this);
@@ -1013,8 +1017,10 @@ void CWnd::CenterWindow(CWnd* pAlternateOwner)
         area = QRect(QtWidgetOf(owner)->mapToGlobal(QPoint(0, 0)), QtWidgetOf(owner)->size());
     else if (QScreen* s = QGuiApplication::primaryScreen())
         area = s->availableGeometry();
-    if (w->isWindow())
+    if (w->isWindow()) {
         w->move(area.center() - QPoint(w->width() / 2, w->height() / 2));
+        NoteAskedPosition(w);
+    }
 }
 
 // ---- Geometry ------------------------------------------------------------------------------
@@ -1024,8 +1030,6 @@ namespace {
 // the window manager reparenting the window and sizing its frame the toolkit may measure one
 // that does not (a 1 x 1 frame at the client's corner), and keep it until the frame extents come.
 bool FrameKnown(const QRect& frame, const QRect& client) { return frame != client && frame.contains(client); }
-
-void NoteAskedPosition(QWidget* w);
 
 // A combo box's given height is that of the box with its drop-down list, as on Windows: the
 // box stays one line high and the rest sets how many items the list shows.
