@@ -1002,6 +1002,10 @@ CWnd* CWnd::GetDlgItem(int nID) const
     return temp;
 }
 
+namespace {
+void NoteAskedPosition(QWidget* w);
+} // namespace
+
 void CWnd::CenterWindow(CWnd* pAlternateOwner)
 {
     QWidget* w = QtWidgetOf(this);
@@ -1013,13 +1017,20 @@ void CWnd::CenterWindow(CWnd* pAlternateOwner)
         area = QRect(QtWidgetOf(owner)->mapToGlobal(QPoint(0, 0)), QtWidgetOf(owner)->size());
     else if (QScreen* s = QGuiApplication::primaryScreen())
         area = s->availableGeometry();
-    if (w->isWindow())
+    if (w->isWindow()) {
         w->move(area.center() - QPoint(w->width() / 2, w->height() / 2));
+        NoteAskedPosition(w);
+    }
 }
 
 // ---- Geometry ------------------------------------------------------------------------------
 
 namespace {
+// The frame as the toolkit measures it, once it is known: it lies around the client. Between
+// the window manager reparenting the window and sizing its frame the toolkit may measure one
+// that does not (a 1 x 1 frame at the client's corner), and keep it until the frame extents come.
+bool FrameKnown(const QRect& frame, const QRect& client) { return frame != client && frame.contains(client); }
+
 // A combo box's given height is that of the box with its drop-down list, as on Windows: the
 // box stays one line high and the rest sets how many items the list shows.
 int ComboBoxHeightFor(QComboBox& combo, int givenHeight)
@@ -1068,8 +1079,14 @@ BOOL CWnd::SetWindowPos(const CWnd* pWndInsertAfter, int x, int y, int cx, int c
             g.setHeight(ComboBoxHeightFor(*combo, pos.cy));
     }
     if (w->isWindow()) {
-        w->move(g.topLeft());
-        w->resize(g.size());
+        // Only what is asked for: a move to where the toolkit believes the window stands could
+        // take it back to an old place.
+        if (!(pos.flags & SWP_NOMOVE))
+            w->move(g.topLeft());
+        if (!(pos.flags & SWP_NOSIZE))
+            w->resize(g.size());
+        if (!(pos.flags & SWP_NOMOVE))
+            NoteAskedPosition(w);
     } else {
         w->setGeometry(g);
     }
@@ -1107,7 +1124,7 @@ void CWnd::GetWindowRect(LPRECT r) const
         return;
     }
     if (w->isWindow()) {
-        const QRect f = w->frameGeometry();
+        const QRect g = w->geometry(), f = FrameKnown(w->frameGeometry(), g) ? w->frameGeometry() : g;
         *r = RECT{f.left(), f.top(), f.left() + f.width(), f.top() + f.height()};
     } else {
         const QPoint tl = w->mapToGlobal(QPoint(0, 0));
@@ -1154,6 +1171,85 @@ void CWnd::ScreenToClient(LPRECT r) const { MapCorners(r, [this](POINT* p) { Scr
 
 namespace {
 constexpr const char* kSettleChainProperty = "durnexSettleChain";
+// While a top-level window's placement is watched: the client position the program last asked
+// for, the ones it asked for before, when the watch ends, and how often the window may still be
+// put back.
+constexpr const char* kAskedAtProperty = "durnexAskedAt";
+constexpr const char* kAskedBeforeProperty = "durnexAskedBefore";
+constexpr const char* kWatchUntilProperty = "durnexWatchUntil";
+constexpr const char* kPutBacksProperty = "durnexPutBacks";
+constexpr qint64 kWatchMs = 10000;
+constexpr int kPutBacks = 4;
+
+qint64 NowMs()
+{
+    static const QElapsedTimer clock = [] {
+        QElapsedTimer t;
+        t.start();
+        return t;
+    }();
+    return clock.elapsed();
+}
+
+bool PlacementWatched(const QWidget* w)
+{
+    const QVariant until = w->property(kWatchUntilProperty);
+    return until.isValid() && until.toLongLong() > NowMs();
+}
+
+// Notes where the program has just asked the window's client to be; the place asked for before
+// becomes one the window manager may still carry out late.
+void NoteAskedPosition(QWidget* w)
+{
+    if (!PlacementWatched(w))
+        return;
+    const QPoint now = w->geometry().topLeft();
+    const QVariant at = w->property(kAskedAtProperty);
+    QVariantList before = w->property(kAskedBeforeProperty).toList();
+    if (at.isValid() && at.toPoint() != now && !before.contains(at))
+        before.append(at);
+    before.removeAll(QVariant(now));
+    while (before.size() > 8)
+        before.removeFirst();
+    w->setProperty(kAskedBeforeProperty, before);
+    w->setProperty(kAskedAtProperty, now);
+    w->setProperty(kWatchUntilProperty, NowMs() + kWatchMs);
+}
+
+// Starts watching a placement, or goes on watching: requests made for a placement a moment ago
+// may still be on their way.
+void WatchPlacement(QWidget* w)
+{
+    if (!PlacementWatched(w)) {
+        w->setProperty(kAskedBeforeProperty, QVariantList());
+        w->setProperty(kAskedAtProperty, QVariant());
+    }
+    w->setProperty(kPutBacksProperty, kPutBacks);
+    w->setProperty(kWatchUntilProperty, NowMs() + kWatchMs);
+    NoteAskedPosition(w);
+}
+
+// Every move or resize the toolkit sends the window manager carries the client's position as
+// the toolkit knows it at that moment. A loaded window manager carries them out in its own time:
+// a resize sent before the window was framed, or while the toolkit still knew an older place,
+// can move the window back there after it was put where it belongs. A window found at a place
+// the program asked for earlier is put back where it was last asked to be; true when it was.
+bool PutBackFromEarlierPlace(QWidget* w)
+{
+    if (!PlacementWatched(w) || w->isMaximized() || w->isMinimized() || w->isFullScreen())
+        return false;
+    const QVariant at = w->property(kAskedAtProperty);
+    const QPoint now = w->geometry().topLeft();
+    if (!at.isValid() || at.toPoint() == now || !w->property(kAskedBeforeProperty).toList().contains(QVariant(now)))
+        return false;
+    const int left = w->property(kPutBacksProperty).toInt();
+    if (left <= 0)
+        return false;
+    w->setProperty(kPutBacksProperty, left - 1);
+    w->setGeometry(QRect(at.toPoint(), w->size()));
+    w->setProperty(kWatchUntilProperty, NowMs() + kWatchMs);
+    return true;
+}
 
 // Carries out a placement made before the window manager framed the window, once it has;
 // true when nothing is pending any more.
@@ -1163,7 +1259,7 @@ bool ApplyPendingFrame(QWidget* w)
     if (!pending.isValid())
         return true;
     const QRect f = w->frameGeometry(), g = w->geometry();
-    if (f == g)
+    if (!FrameKnown(f, g))
         return false;
     w->setProperty(kPendingFrameProperty, QVariant());
     if (w->isMaximized() || w->isMinimized() || w->isFullScreen())
@@ -1172,6 +1268,7 @@ bool ApplyPendingFrame(QWidget* w)
     const int dl = g.left() - f.left(), dt = g.top() - f.top();
     const int dw = f.width() - g.width(), dh = f.height() - g.height();
     w->setGeometry(outer.left() + dl, outer.top() + dt, qMax(1, outer.width() - dw), qMax(1, outer.height() - dh));
+    NoteAskedPosition(w);
     return true;
 }
 
@@ -1189,9 +1286,12 @@ BOOL CWnd::GetWindowPlacement(WINDOWPLACEMENT* wp) const
     if (!w || !wp)
         return FALSE;
     // A frame that has arrived since the window was placed is taken into account first:
-    // read between the two, the placement would count the frame twice.
-    if (w->isWindow())
+    // read between the two, the placement would count the frame twice. So is a late move back
+    // to an earlier place.
+    if (w->isWindow()) {
         (void)ApplyPendingFrame(w);
+        (void)PutBackFromEarlierPlace(w);
+    }
     wp->length = sizeof(WINDOWPLACEMENT);
     wp->flags = 0;
     wp->showCmd = w->isMinimized() ? SW_SHOWMINIMIZED : w->isMaximized() ? SW_SHOWMAXIMIZED : SW_SHOWNORMAL;
@@ -1201,9 +1301,11 @@ BOOL CWnd::GetWindowPlacement(WINDOWPLACEMENT* wp) const
     if (w->isWindow()) {
         if (!n.isValid())
             n = w->geometry();
-        // The normal rectangle counts the window frame, as Windows does.
+        // The normal rectangle counts the window frame, as Windows does; until the frame is
+        // known the client stands where the outer rectangle was asked for.
         const QRect f = w->frameGeometry(), g = w->geometry();
-        n.adjust(f.left() - g.left(), f.top() - g.top(), f.right() - g.right(), f.bottom() - g.bottom());
+        if (FrameKnown(f, g))
+            n.adjust(f.left() - g.left(), f.top() - g.top(), f.right() - g.right(), f.bottom() - g.bottom());
     }
     wp->rcNormalPosition = RECT{n.left(), n.top(), n.left() + n.width(), n.top() + n.height()};
     return TRUE;
@@ -1236,9 +1338,13 @@ BOOL CWnd::SetWindowPlacement(const WINDOWPLACEMENT* wp)
         // Before the window manager has framed the window its frame is unknown, and the
         // rectangle above is taken for the client area: set it right once the frame is known.
         const QRect outer(QPoint(r.left, r.top), QSize(qMax(1, int(r.right - r.left)), qMax(1, int(r.bottom - r.top))));
-        w->setProperty(kPendingFrameProperty, f == g && PlatformFramesWindows() ? QVariant(outer) : QVariant());
-        if (f == g && w->isVisible())
-            SettlePendingFrame(w);
+        const bool framed = FrameKnown(f, g);
+        w->setProperty(kPendingFrameProperty, !framed && PlatformFramesWindows() ? QVariant(outer) : QVariant());
+        if (PlatformFramesWindows()) {
+            WatchPlacement(w);
+            if (w->isVisible())
+                SettlePendingFrame(w);
+        }
     } else {
         w->setGeometry(r.left, r.top, r.right - r.left, r.bottom - r.top);
     }
@@ -1249,16 +1355,22 @@ BOOL CWnd::SetWindowPlacement(const WINDOWPLACEMENT* wp)
 void SettlePendingFrame(QWidget* window)
 {
     // The frame extents arrive from the window manager some time after the window is mapped;
-    // without a window manager they never do, and the rectangle stays the client's. One chain
-    // of tries a window: a later show starts a new one in its place.
+    // without a window manager they never do, and the rectangle stays the client's. After that
+    // the placement is watched for a while for late moves back. One chain of tries a window: a
+    // later show starts a new one in its place.
     struct Try {
+        static bool Busy(QWidget* w) { return w->property(kPendingFrameProperty).isValid() || PlacementWatched(w); }
         static void Later(QPointer<QWidget> w, int chain, int tries)
         {
             // Often at first, then seldom: a window manager on a loaded machine has been seen to
             // frame a window many seconds late.
             constexpr int kOften = 200, kSeldom = 480; // 5 s at 25 ms, then 2 min at 250 ms
             QTimer::singleShot(tries < kOften ? 25 : 250, [w, chain, tries] {
-                if (!w || w->property(kSettleChainProperty).toInt() != chain || ApplyPendingFrame(w))
+                if (!w || w->property(kSettleChainProperty).toInt() != chain)
+                    return;
+                if (ApplyPendingFrame(w))
+                    (void)PutBackFromEarlierPlace(w);
+                if (!Busy(w))
                     return;
                 if (tries + 1 < kOften + kSeldom)
                     Later(w, chain, tries + 1);
@@ -1267,7 +1379,7 @@ void SettlePendingFrame(QWidget* window)
             });
         }
     };
-    if (!window || !window->property(kPendingFrameProperty).isValid())
+    if (!window || !Try::Busy(window))
         return;
     const int chain = window->property(kSettleChainProperty).toInt() + 1;
     window->setProperty(kSettleChainProperty, chain);
