@@ -25,7 +25,12 @@ namespace {
 // Gaussian noise from a seed, the same on every build.
 class Gauss {
 public:
-    explicit Gauss(std::uint64_t seed) : state(seed * 0x9E3779B97F4A7C15ull + 1) {}
+    // The seed is mixed first: seeds next to each other would otherwise give the same
+    // sequence a step apart.
+    explicit Gauss(std::uint64_t seed) : state(seed)
+    {
+        state = static_cast<std::uint64_t>(Uniform() * 9007199254740992.0) * 0x9E3779B97F4A7C15ull;
+    }
     double Next()
     {
         if (haveSpare) {
@@ -216,8 +221,11 @@ TEST(SpectralDataDistortion, RunningSignalsReadTheirDefinitionOrNotANumber)
         {"linear 16", 1, 16, 5, 17},
     };
     // The most N/A each window may read where its harmonics stand clear of leakage and noise,
-    // in per cent of those readings.
-    const int naCeiling[TSmoothing::kTypeCount] = {100, 100, 100, 100, 100, 100, 100, 100, 100, 100, 100, 100};
+    // in per cent of those readings (Bartlett, Blackman, Exponential, Flattop, Force, Hamming,
+    // Hanning, Kaiser, Parzen, Triangular, Uniform, Gaussian). What is left is mostly SNR
+    // where the noise lies under the window's leakage in every bin. Exponential, force and
+    // uniform leak too much for any harmonic here to stand clear.
+    const int naCeiling[TSmoothing::kTypeCount] = {16, 3, 100, 22, 100, 27, 4, 4, 4, 31, 100, 8};
     const double A = 0.5, tone = A * A / 2;
     const bool verbose = std::getenv("DURNEX_MATRIX_VERBOSE") != nullptr;
     int cases = 0, shown = 0, signal = 0;
@@ -305,22 +313,28 @@ TEST(SpectralDataDistortion, RunningSignalsReadTheirDefinitionOrNotANumber)
     }
     std::printf("%d of %d readings shown, the worst %.2f dB off\n", shown, cases, worst);
     EXPECT_TRUE(failures.empty()) << failures;
+    // The shares are those of the whole matrix: the sanitizers' sample of it is too small to hold them.
     for (WORD window = 0; window < TSmoothing::kTypeCount; ++window) {
         const int na = clearCases[window] - clearShown[window];
         std::printf("window %2d: %3d of %3d clear readings N/A\n", window, na, clearCases[window]);
-        EXPECT_LE(100 * na, naCeiling[window] * clearCases[window])
-            << "window " << window << ": " << na << " of " << clearCases[window] << " clear readings N/A";
+        if (kStride == 1)
+            EXPECT_LE(100 * na, naCeiling[window] * clearCases[window])
+                << "window " << window << ": " << na << " of " << clearCases[window] << " clear readings N/A";
     }
 }
 
-// Harmonics that stand clear of the window's leakage and the noise read numbers, for three
-// noise seeds, and whatever is shown is its definition within 1 dB. A Hamming window with the
-// tone 0.45 bins off and a 2nd harmonic 15 dB above the leakage 200 bins away reads THD: what
-// harmonic and leakage add or cancel by is fitted over the lobe. Its noise lies some 30 dB
-// under that leakage in every bin, where what the noise and the leakage add or cancel by
-// scatters more than the noise itself: SNR may read N/A. A flat-top between bins at 4000 S/s,
-// and a pure tone through Hann 100 dB above the noise (THD+N and SINAD then the noise alone),
-// read their definition or N/A.
+// Harmonics that stand clear of the window's leakage and the noise read numbers, for several
+// noise seeds and harmonic phases, and whatever is shown is its definition within 1 dB. A
+// Hamming window with the tone 0.45 bins off and a 2nd harmonic 15 dB above the leakage 200
+// bins away reads THD: what harmonic and leakage add or cancel by is fitted over the lobe.
+// A flat-top (laid out as one period, symmetric about N/2) between bins at 4000 S/s reads THD
+// the same way. Bartlett harmonics lying under the fundamental's leakage read their power or
+// N/A at every phase: where harmonic and leakage cancel, the bins beside the harmonic say
+// nothing of it (read 1.5 dB low), and the fit needs the fundamental's kernel at the
+// fundamental's place (read 1.9 dB high at 48 kHz). A pure tone through Hann 100 dB above the
+// noise reads its SNR. Where the noise lies 30 dB under the leakage in every bin, or the leakage
+// beats with the noise in the harmonics' bins by more than the noise itself, the noise
+// measures may read N/A.
 TEST(SpectralDataDistortion, ClearHarmonicsReadNumbersOnLeakyWindows)
 {
     enum : unsigned { kThd = 1, kThdN = 2, kSnr = 4, kSinad = 8 };
@@ -335,10 +349,15 @@ TEST(SpectralDataDistortion, ClearHarmonicsReadNumbersOnLeakyWindows)
     };
     const Case cases[] = {
         {"Hamming 0.45 bins off", 48000, 4096, TSmoothing::kHamming, 200.45, 1e-3, 0.0, 90.0, kThd},
-        {"flat-top between bins", 4000, 1024, TSmoothing::kFlattop, 25.5, 1e-3, 5e-4, 80.0, 0},
+        {"flat-top between bins", 4000, 1024, TSmoothing::kFlattop, 25.5, 1e-3, 5e-4, 80.0, kThd},
+        {"Bartlett, harmonics under the leakage", 4000, 4096, TSmoothing::kBartlett, 52.7 * 4096 / 4000, 1e-4, 5e-5,
+         100.0, 0},
+        {"Bartlett at 48 kHz", 48000, 1024, TSmoothing::kBartlett, 999.0 * 1024 / 48000, 1e-3, 5e-4, 80.0, 0},
         {"Hann pure tone", 48000, 1024, TSmoothing::kHanning, 21.33, 0.0, 0.0, 100.0, kSnr},
     };
-    const Road road{"exponential 3, 90 %", 0, 3, 1, 12};
+    // Blocks at 90 % overlap, each spectrum read as it stands (no averaging): the noise beats
+    // with the leakage most there.
+    const Road road{"one block, 90 %", 0, 1, 1, 12};
     const double A = 0.5, tone = A * A / 2;
     for (const Case& c : cases) {
         ChannelProcessingSettings p = Processing(c.rate, c.fft, c.window, 3);
@@ -349,7 +368,7 @@ TEST(SpectralDataDistortion, ClearHarmonicsReadNumbersOnLeakyWindows)
         const double harm = (c.h2 * c.h2 + c.h3 * c.h3) * tone;
         const double noise = tone * std::pow(10.0, -c.noiseDb / 10);
         const double thdN = 10 * std::log10((harm + noise) / tone);
-        for (std::uint64_t seed = 1; seed <= 3; ++seed) {
+        for (std::uint64_t seed : {1, 2, 3, 22, 32}) {
             RunSignal(*d, w, c.rate, road, f0, A, c.h2, c.h3, std::sqrt(noise), seed);
             const auto db20 = [](float pc) { return 20 * std::log10(pc / 100.0); };
             struct Read {
