@@ -490,9 +490,14 @@ double SpectralData::AddToneLeakage(UINT centre, int halfWidth, double lobePower
     const LeakageAllowance allowance = AllowanceFor(windowType);
     const double kModelError = allowance.model, kCrossFitError = allowance.crossFit;
     if (self) {
-        self->v = v;
-        self->centre = centre;
-        self->scale = scale;
+        try {
+            self->v = v;
+            self->centre = centre;
+            self->scale = scale;
+        } catch (const std::bad_alloc&) {
+            // Without it the harmonics' beat with this tone is only bounded, not fitted.
+            self->v.clear();
+        }
     }
     // A tone already modelled (the fundamental, when this is one of its harmonics) and this
     // one add or cancel by 2 Re(y P(k)) in every bin, y set by their phases, which move
