@@ -17,6 +17,7 @@
 #include "records/ChannelCalibration.h"
 #include "platform/core/WinTypes.h"
 
+#include <complex>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -235,12 +236,21 @@ private:
     // known); `offset` receives the tone's distance from `centre` in bins and `offsetError` how
     // far that may be off; `mirrorCross` what of `spread` is the fitted cross term with the
     // tone's mirror image.
+    // `partner`, a tone modelled before (in `leak`), has what the two add or cancel by fitted
+    // too; `self` receives this tone's shape for that.
+    struct ToneShape {
+        std::vector<std::complex<double>> v; // the window's transform turned to the tone's offset
+        long long centre = 0;
+        double scale = 0.0;
+    };
     double AddToneLeakage(UINT centre, int halfWidth, double lobePower, double floor, std::vector<double>& leak,
                           std::vector<double>& spread, double* offset = nullptr, double* offsetError = nullptr,
-                          std::vector<double>* mirrorCross = nullptr) const;
+                          std::vector<double>* mirrorCross = nullptr, const ToneShape* partner = nullptr,
+                          ToneShape* self = nullptr) const;
     struct HarmonicFit {
         bool fitted = false;
         double power = 0.0;      // the harmonic's power in its lobe
+        double peak = 0.0;       // its power at its place
         double deviation = 0.0;  // one standard deviation of it from the noise
         double shapeError = 0.0; // what the fitted cross term may be off by
     };

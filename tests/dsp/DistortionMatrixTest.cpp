@@ -10,6 +10,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
@@ -24,7 +25,12 @@ namespace {
 // Gaussian noise from a seed, the same on every build.
 class Gauss {
 public:
-    explicit Gauss(std::uint64_t seed) : state(seed * 0x9E3779B97F4A7C15ull + 1) {}
+    // The seed is mixed first: seeds next to each other would otherwise give the same
+    // sequence a step apart.
+    explicit Gauss(std::uint64_t seed) : state(seed)
+    {
+        state = static_cast<std::uint64_t>(Uniform() * 9007199254740992.0) * 0x9E3779B97F4A7C15ull;
+    }
     double Next()
     {
         if (haveSpare) {
@@ -179,6 +185,25 @@ TEST(SpectralDataDistortion, ImdFindsTheSecondToneAtEverySizeAndNoneForOneTone)
         << *nearTwice;
 }
 
+// The window's leakage as power relative to its peak, by a direct transform of its table: the
+// most it puts in any bin within two bins of `distance` bins from a tone.
+double LeakageEnvelope(const std::vector<double>& w, double distance)
+{
+    auto power = [&](double x) {
+        double re = 0.0, im = 0.0;
+        for (std::size_t n = 0; n < w.size(); ++n) {
+            const double a = -2.0 * M_PI * x * static_cast<double>(n) / static_cast<double>(w.size());
+            re += w[n] * std::cos(a);
+            im += w[n] * std::sin(a);
+        }
+        return re * re + im * im;
+    };
+    double most = 0.0;
+    for (double x = distance - 2.0; x <= distance + 2.0; x += 0.25)
+        most = std::max(most, power(x));
+    return most / power(0.0);
+}
+
 TEST(SpectralDataDistortion, RunningSignalsReadTheirDefinitionOrNotANumber)
 {
     struct Size {
@@ -188,23 +213,41 @@ TEST(SpectralDataDistortion, RunningSignalsReadTheirDefinitionOrNotANumber)
     const Size sizes[] = {
         {4000, 1024, {61.3, 97.0, 50.0}},
         {4000, 4096, {97.0, 52.7, 61.3}},
+        {48000, 1024, {999.0, 1234.5, 441.3}},
         {48000, 4096, {999.0, 441.3, 1234.5}},
     };
     const Road roads[] = {
         {"exponential 3, 90 %", 0, 3, 1, 12},
         {"linear 16", 1, 16, 5, 17},
     };
+    // The most N/A each window may read where its harmonics stand clear of leakage and noise,
+    // in per cent of those readings (Bartlett, Blackman, Exponential, Flattop, Force, Hamming,
+    // Hanning, Kaiser, Parzen, Triangular, Uniform, Gaussian). What is left is mostly SNR
+    // where the noise lies under the window's leakage in every bin. Exponential, force and
+    // uniform leak too much for any harmonic here to stand clear.
+    const int naCeiling[TSmoothing::kTypeCount] = {16, 3, 100, 22, 100, 27, 4, 4, 4, 31, 100, 8};
     const double A = 0.5, tone = A * A / 2;
     const bool verbose = std::getenv("DURNEX_MATRIX_VERBOSE") != nullptr;
-    int cases = 0, shown = 0, clearCases = 0, clearShown = 0, signal = 0;
-    // Windows whose leakage falls away fast leave the harmonics clear of it.
-    auto lowLeakage = [](WORD w) {
-        return w == TSmoothing::kHanning || w == TSmoothing::kBlackman || w == TSmoothing::kKaiser ||
-               w == TSmoothing::kParzen || w == TSmoothing::kGaussian;
-    };
+    int cases = 0, shown = 0, signal = 0;
+    int clearCases[TSmoothing::kTypeCount] = {}, clearShown[TSmoothing::kTypeCount] = {};
+    double worst = 0.0;
     std::string failures;
     for (const Size& sz : sizes) {
         for (WORD window = 0; window < TSmoothing::kTypeCount; ++window) {
+            std::vector<double> shape(sz.fft, 1.0);
+            if (window != TSmoothing::kUniform) {
+                const TSmoothing plain(sz.fft, window, TSmoothing::kNoCorrection);
+                for (DWORD i = 0; i < sz.fft; ++i)
+                    shape[i] = plain.GetTable()[i];
+            }
+            // Per tone: the leakage at the 2nd and 3rd harmonics' places, the tone's mirror image
+            // at minus its frequency too.
+            std::vector<double> leak2, leak3;
+            for (double f0 : sz.tones) {
+                const double b0 = f0 * sz.fft / sz.rate;
+                leak2.push_back(LeakageEnvelope(shape, b0) + LeakageEnvelope(shape, 3 * b0));
+                leak3.push_back(LeakageEnvelope(shape, 2 * b0) + LeakageEnvelope(shape, 4 * b0));
+            }
             for (const Road& road : roads) {
                 ChannelProcessingSettings p = Processing(sz.rate, sz.fft, window, 3);
                 p.AverageType = road.type;
@@ -234,13 +277,14 @@ TEST(SpectralDataDistortion, RunningSignalsReadTheirDefinitionOrNotANumber)
                                 {"SNR", d->ComputeSnr(), 10 * std::log10(tone / noise)},
                                 {"SINAD", d->ComputeSinad(), -thdN},
                             };
-                            // The harmonics stand 20 dB above the noise in a lobe of a few bins, and
-                            // the window's leakage lets them.
+                            // Both harmonics stand 30 dB above the noise in a bin and 20 dB above
+                            // the window's leakage at their places.
                             const double binNoise = noise / (sz.fft / 2);
-                            const bool clear = h > 0 && h * h / 4 * tone > 1000 * binNoise && lowLeakage(window);
+                            const bool clear = h > 0 && h * h / 4 * tone > 1000 * binNoise &&
+                                               h * h > 100 * leak2[seed] && h * h / 4 > 100 * leak3[seed];
                             for (const Read& r : reads) {
                                 ++cases;
-                                clearCases += clear ? 1 : 0;
+                                clearCases[window] += clear ? 1 : 0;
                                 const std::string where = std::to_string(sz.rate) + "/" + std::to_string(sz.fft) +
                                                           " w" + std::to_string(window) + " " + road.name + " f" +
                                                           std::to_string(f0).substr(0, 6) + " h" +
@@ -252,9 +296,11 @@ TEST(SpectralDataDistortion, RunningSignalsReadTheirDefinitionOrNotANumber)
                                     continue;
                                 }
                                 ++shown;
-                                clearShown += clear ? 1 : 0;
+                                clearShown[window] += clear ? 1 : 0;
                                 const double got = r.name[0] == 'T' ? db20(*r.v) : *r.v;
                                 const bool ok = !std::isnan(r.truthDb) && std::abs(got - r.truthDb) <= 1.0;
+                                if (!std::isnan(r.truthDb))
+                                    worst = std::max(worst, std::abs(got - r.truthDb));
                                 if (!ok)
                                     failures += where + ": " + std::to_string(got) + " dB, truth " +
                                                 std::to_string(r.truthDb) + "\n";
@@ -265,20 +311,30 @@ TEST(SpectralDataDistortion, RunningSignalsReadTheirDefinitionOrNotANumber)
             }
         }
     }
-    std::printf("%d of %d readings shown; %d of %d with harmonics clear of the noise and leakage\n", shown, cases,
-                clearShown, clearCases);
+    std::printf("%d of %d readings shown, the worst %.2f dB off\n", shown, cases, worst);
     EXPECT_TRUE(failures.empty()) << failures;
-    EXPECT_GT(clearShown, clearCases * 17 / 20) << clearShown << " of " << clearCases;
+    // The shares are those of the whole matrix: the sanitizers' sample of it is too small to hold them.
+    for (WORD window = 0; window < TSmoothing::kTypeCount; ++window) {
+        const int na = clearCases[window] - clearShown[window];
+        std::printf("window %2d: %3d of %3d clear readings N/A\n", window, na, clearCases[window]);
+        if (kStride == 1)
+            EXPECT_LE(100 * na, naCeiling[window] * clearCases[window])
+                << "window " << window << ": " << na << " of " << clearCases[window] << " clear readings N/A";
+    }
 }
 
-// Harmonics that stand clear of the window's leakage and the noise read numbers, for three
-// noise seeds, and whatever is shown is its definition within 1 dB. A Hamming window with the
-// tone 0.45 bins off and a 2nd harmonic 15 dB above the leakage 200 bins away reads THD: what
-// harmonic and leakage add or cancel by is fitted over the lobe. Its noise lies some 30 dB
-// under that leakage in every bin, where what the noise and the leakage add or cancel by
-// scatters more than the noise itself: SNR may read N/A. A flat-top between bins at 4000 S/s,
-// and a pure tone through Hann 100 dB above the noise (THD+N and SINAD then the noise alone),
-// read their definition or N/A.
+// Harmonics that stand clear of the window's leakage and the noise read numbers, for several
+// noise seeds and harmonic phases, and whatever is shown is its definition within 1 dB. A
+// Hamming window with the tone 0.45 bins off and a 2nd harmonic 15 dB above the leakage 200
+// bins away reads THD: what harmonic and leakage add or cancel by is fitted over the lobe.
+// A flat-top (laid out as one period, symmetric about N/2) between bins at 4000 S/s reads THD
+// the same way. Bartlett harmonics lying under the fundamental's leakage read their power or
+// N/A at every phase: where harmonic and leakage cancel, the bins beside the harmonic say
+// nothing of it (read 1.5 dB low), and the fit needs the fundamental's kernel at the
+// fundamental's place (read 1.9 dB high at 48 kHz). A pure tone through Hann 100 dB above the
+// noise reads its SNR. Where the noise lies 30 dB under the leakage in every bin, or the leakage
+// beats with the noise in the harmonics' bins by more than the noise itself, the noise
+// measures may read N/A.
 TEST(SpectralDataDistortion, ClearHarmonicsReadNumbersOnLeakyWindows)
 {
     enum : unsigned { kThd = 1, kThdN = 2, kSnr = 4, kSinad = 8 };
@@ -293,10 +349,15 @@ TEST(SpectralDataDistortion, ClearHarmonicsReadNumbersOnLeakyWindows)
     };
     const Case cases[] = {
         {"Hamming 0.45 bins off", 48000, 4096, TSmoothing::kHamming, 200.45, 1e-3, 0.0, 90.0, kThd},
-        {"flat-top between bins", 4000, 1024, TSmoothing::kFlattop, 25.5, 1e-3, 5e-4, 80.0, 0},
+        {"flat-top between bins", 4000, 1024, TSmoothing::kFlattop, 25.5, 1e-3, 5e-4, 80.0, kThd},
+        {"Bartlett, harmonics under the leakage", 4000, 4096, TSmoothing::kBartlett, 52.7 * 4096 / 4000, 1e-4, 5e-5,
+         100.0, 0},
+        {"Bartlett at 48 kHz", 48000, 1024, TSmoothing::kBartlett, 999.0 * 1024 / 48000, 1e-3, 5e-4, 80.0, 0},
         {"Hann pure tone", 48000, 1024, TSmoothing::kHanning, 21.33, 0.0, 0.0, 100.0, kSnr},
     };
-    const Road road{"exponential 3, 90 %", 0, 3, 1, 12};
+    // Blocks at 90 % overlap, each spectrum read as it stands (no averaging): the noise beats
+    // with the leakage most there.
+    const Road road{"one block, 90 %", 0, 1, 1, 12};
     const double A = 0.5, tone = A * A / 2;
     for (const Case& c : cases) {
         ChannelProcessingSettings p = Processing(c.rate, c.fft, c.window, 3);
@@ -307,7 +368,7 @@ TEST(SpectralDataDistortion, ClearHarmonicsReadNumbersOnLeakyWindows)
         const double harm = (c.h2 * c.h2 + c.h3 * c.h3) * tone;
         const double noise = tone * std::pow(10.0, -c.noiseDb / 10);
         const double thdN = 10 * std::log10((harm + noise) / tone);
-        for (std::uint64_t seed = 1; seed <= 3; ++seed) {
+        for (std::uint64_t seed : {1, 2, 3, 22, 32}) {
             RunSignal(*d, w, c.rate, road, f0, A, c.h2, c.h3, std::sqrt(noise), seed);
             const auto db20 = [](float pc) { return 20 * std::log10(pc / 100.0); };
             struct Read {
