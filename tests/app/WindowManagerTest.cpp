@@ -22,21 +22,12 @@ using namespace frametest;
 
 namespace {
 
-class WindowManager : public FrameFixture {
+class WindowManager : public OnRealDisplay<FrameFixture> {
 protected:
-    void SetUp() override
+    explicit WindowManager(std::string screen = "1280x800x24", std::string scale = "")
+        : OnRealDisplay(std::move(screen), std::move(scale))
     {
-        DURNEX_START_REAL_DISPLAY(display_, screen_, scale_);
-        FrameFixture::SetUp();
     }
-    void TearDown() override
-    {
-        FrameFixture::TearDown();
-        display_.Stop();
-    }
-    RealDisplay display_;
-    std::string screen_ = "1280x800x24";
-    std::string scale_; // QT_SCALE_FACTOR, when set
 };
 
 RECT NormalRect(CWnd& w)
@@ -99,16 +90,12 @@ RECT Settled(CWnd& w)
 
 class WindowManager720 : public WindowManager {
 protected:
-    WindowManager720() { screen_ = "1280x720x24"; }
+    WindowManager720() : WindowManager("1280x720x24") {}
 };
 
 class WindowManagerAt200 : public WindowManager {
 protected:
-    WindowManagerAt200()
-    {
-        screen_ = "1920x1080x24";
-        scale_ = "2";
-    }
+    WindowManagerAt200() : WindowManager("1920x1080x24", "2") {}
 };
 
 } // namespace
@@ -230,15 +217,6 @@ QMessageBox* ShownBox(const QString& text)
         if (auto* b = qobject_cast<QMessageBox*>(w); b && b->isVisible() && b->text() == text)
             return b;
     return nullptr;
-}
-
-// Waits (pumping) until `done` holds, at most `ms` milliseconds of the real clock.
-template <class Done> bool PumpUntil(Done done, int ms)
-{
-    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
-    while (!done() && std::chrono::steady_clock::now() < end)
-        QApplication::processEvents(QEventLoop::AllEvents, 20);
-    return done();
 }
 
 } // namespace
