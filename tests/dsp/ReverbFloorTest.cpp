@@ -171,16 +171,20 @@ TEST_F(ReverbFloor, DecaysOverANoiseFloorAgreeWithNumpysCompensatedTimes)
     // Steady pink noise played into a room and cut off, recorded from the cut on: every band's
     // decay is itself random, so that one decay's T20 scatters about the room's T60 by up to a
     // quarter in the low bands (ISO 3382-2: 0.88 T sqrt(2.9 / (B T)) for one decay of bandwidth
-    // B), numpy's as much as ours. So a band reads right within 10 % of numpy's time or within
-    // twice that scatter of the synthesised T60, and over each row the readings carry no bias.
+    // B), numpy's as much as ours. The averaging reads each fall where the curve, still wandering
+    // a few dB in a narrow band, first crosses it: half again the scatter of a fitted line. So a
+    // band reads right within 10 % of numpy's time or within three (averaging) or two (Schroeder)
+    // times that scatter of the synthesised T60, and over each row the readings carry no bias.
     const struct {
         int rate;
         double seconds, floorDb, t60Scale; // T60 1.15 s at 63 Hz to 0.6 s at 8 kHz, times this
         std::vector<Method> methods;
     } rooms[] = {
-        {4000, 4.0, -66, 1.0, {{1, 1, 1.0}, {1, 2, 0.0}, {2, 1, 0.7}, {2, 2, 0.0}}},
+        {4000, 4.0, -66, 1.0, {{1, 1, 1.0}, {1, 2, 0.0}, {2, 1, 0.6}, {2, 2, 0.0}}},
+        // One-second blocks at 4000 samples/s take in so much of a fast decay that few bands
+        // clear the floor by enough: not available, never a wrong time.
         {4000, 3.0, -70, 0.6, {{1, 1, 0.0}, {2, 1, 0.0}}},
-        {4000, 6.0, -62, 2.25, {{1, 1, 1.0}, {1, 2, 1.0}, {2, 1, 1.0}, {2, 2, 0.8}}},
+        {4000, 6.0, -62, 2.25, {{1, 1, 1.0}, {1, 2, 1.0}, {2, 1, 1.0}, {2, 2, 0.9}}},
         {48000, 4.0, -66, 1.0, {{1, 1, 1.0}, {1, 2, 1.0}, {2, 1, 1.0}, {2, 2, 1.0}}},
         {48000, 3.0, -70, 0.6, {{1, 1, 1.0}, {1, 2, 1.0}, {2, 2, 1.0}}},
         {48000, 6.0, -60, 2.25, {{1, 1, 1.0}, {1, 2, 1.0}, {2, 2, 1.0}}},
@@ -225,7 +229,8 @@ TEST_F(ReverbFloor, DecaysOverANoiseFloorAgreeWithNumpysCompensatedTimes)
                     const double scatter = m.extrapolation == 1 ? 0.88 * std::sqrt(2.90 / (bandwidth * ref.t60))
                                                                 : 0.55 * std::sqrt(2.52 / (bandwidth * ref.t60));
                     const bool nearNumpy = std::fabs(rt60 - truth) <= 0.1 * truth;
-                    const bool nearRoom = std::fabs(rt60 - ref.t60) <= std::max(0.1, 2 * scatter) * ref.t60;
+                    const double spread = (m.smoothing == 1 ? 3 : 2) * scatter;
+                    const bool nearRoom = std::fabs(rt60 - ref.t60) <= std::max(0.1, spread) * ref.t60;
                     EXPECT_TRUE(nearNumpy || nearRoom)
                         << centre << " Hz: " << rt60 << " s, numpy " << truth << " s, the room's T60 " << ref.t60 << " s";
                     auto& [sum, count] = bias[{m.smoothing, m.extrapolation}];

@@ -44,6 +44,13 @@ def room_t60(f, scale):
     return scale * float(np.interp(np.log2(max(f, 1.0)), np.log2(octs), t60s))
 
 
+def band_power(x, rate, fc):
+    """The mean power of x within the one-third octave about fc."""
+    f = np.fft.rfftfreq(len(x), 1 / rate)
+    inband = (f >= fc * 2 ** (-1 / 6)) & (f < fc * 2 ** (1 / 6))
+    return 2 * np.sum(np.abs(np.fft.rfft(x)[inband]) ** 2) / len(x) ** 2
+
+
 def synthesise_room(rate, seconds, floor_db, rng, scale):
     longest = max(t for _, t in ROOM_T60) * scale
     ir_len = int(rate * longest * 1.4)  # 84 dB of decay
@@ -66,23 +73,17 @@ def synthesise_room(rate, seconds, floor_db, rng, scale):
         band = np.fft.irfft(white * mask, ir_len)
         # The same steady power in every band: the energy of 10^(-6t/T) is T / (6 ln 10).
         h += band * 10 ** (-3.0 * t / t60) / np.sqrt(t60)
-    # Steady pink noise, cut, through the room.
-    spectrum = np.fft.rfft(rng.standard_normal(steady), size)
+    # Steady pink noise, cut (after the pinking filter, so that nothing of it leaks past the cut),
+    # through the room.
     shape = np.zeros_like(f)
     shape[1:] = 1 / np.sqrt(f[1:])
-    y = np.fft.irfft(spectrum * shape * np.fft.rfft(h, size), size)[:total]
+    pink = np.fft.irfft(np.fft.rfft(rng.standard_normal(size)) * shape, size)
+    pink[steady:] = 0.0
+    y = np.fft.irfft(np.fft.rfft(pink) * np.fft.rfft(h, size), size)[:total]
     # The floor: pink noise FLOOR_DB below the steady level in the 1 kHz band (pink: in every band).
-    inband = (f >= 1000 * 2 ** (-1 / 6)) & (f < 1000 * 2 ** (1 / 6))
-    part = y[steady // 3: steady]
-    p = np.fft.rfftfreq(len(part), 1 / rate)
-    band_power = 2 * np.sum(np.abs(np.fft.rfft(part)[(p >= 1000 * 2 ** (-1 / 6)) & (p < 1000 * 2 ** (1 / 6))]) ** 2) \
-        / len(part) ** 2
     noise = np.fft.irfft(np.fft.rfft(rng.standard_normal(size)) * shape, size)[:total]
-    noise_power = 2 * np.sum(np.abs(np.fft.rfft(noise)[(np.fft.rfftfreq(total, 1 / rate) >= 1000 * 2 ** (-1 / 6)) &
-                                                        (np.fft.rfftfreq(total, 1 / rate) < 1000 * 2 ** (1 / 6))]) ** 2) \
-        / total ** 2
-    y += noise * np.sqrt(10 ** (floor_db / 10) * band_power / noise_power)
-    del inband
+    level = band_power(y[steady // 3: steady], rate, 1000)
+    y += noise * np.sqrt(10 ** (floor_db / 10) * level / band_power(noise, rate, 1000))
     used = [(fc, room_t60(fc, scale)) for fc, _ in BANDS if fc * 2 ** (1 / 6) < 0.45 * rate]
     return y, used, steady
 
