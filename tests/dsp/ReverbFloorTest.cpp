@@ -1,6 +1,7 @@
 // The RT-60 of decays that meet a noise floor, against numpy's noise-compensated T20 and T30 of
 // the same file (tests/dsp/reverb_floor_reference.py: Lundeby's truncation and Schroeder's
-// integral on third-octave Butterworth bands), at the rate of recordings and at the device's.
+// integral on third-octave Butterworth bands), at the rate of recordings and at the device's:
+// swept tones of exact envelope, and interrupted pink noise in a room of known T60 per band.
 #include "dsp/ReverbAnalysis.h"
 #include "support/NeedsTool.h"
 #include "wave/TWaveFile.h"
@@ -120,10 +121,8 @@ TEST_F(ReverbFloor, DecaysOverANoiseFloorAgreeWithNumpysCompensatedTimes)
         {44100, 3.0, -66, 1.0, {{2, 2, 0.9}, {2, 1, 0.9}, {1, 1, 1.0}}},
         {48000, 3.0, -60, 1.0, {{1, 1, 1.0}, {1, 2, 1.0}}},
         {48000, 3.0, -65, 0.5, {{1, 1, 0.9}, {1, 2, 0.6}}},
-        {48000, 4.5, -70, 1.5, {{1, 1, 1.0}, {1, 2, 1.0}}},
         {96000, 3.0, -62, 0.6, {{1, 1, 1.0}, {1, 2, 0.7}}},
         {48000, 3.0, -150, 1.0, {{1, 1, 1.0}, {1, 2, 1.0}}}, // no floor but the samples' own
-        {4000, 4.0, -60, 1.0, {{1, 1, 0.2}, {1, 2, 0.0}}},
         {4000, 4.0, -66, 1.0, {{2, 2, 0.0}, {2, 1, 0.6}, {1, 1, 0.6}}},
         {4000, 8.0, -60, 2.0, {{1, 1, 1.0}, {1, 2, 0.7}}},
         {44100, 3.0, -40, 1.0, {{2, 2, 0.0}}},
