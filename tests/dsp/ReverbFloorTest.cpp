@@ -15,6 +15,7 @@
 #include <fstream>
 #include <map>
 #include <string>
+#include <tuple>
 #include <utility>
 #include <unistd.h>
 #include <vector>
@@ -109,6 +110,7 @@ TEST_F(ReverbFloor, DecaysOverANoiseFloorAgreeWithNumpysCompensatedTimes)
     struct Method {
         DWORD smoothing, extrapolation;
         double measuredShare; // of the bands numpy measures, at least this many must be measured
+        INT startOffset = 0;  // ms: the fall is read from this far into the decay
     };
     // At 4000 samples/s each record is a one-second block, which takes in the floor long before
     // the decay itself reaches it: fast bands clear it by too little for RT 30, and the fastest
@@ -179,17 +181,18 @@ TEST_F(ReverbFloor, DecaysOverANoiseFloorAgreeWithNumpysCompensatedTimes)
         double seconds, floorDb, t60Scale; // T60 1.15 s at 63 Hz to 0.6 s at 8 kHz, times this
         std::vector<Method> methods;
     } rooms[] = {
-        {4000, 4.0, -66, 1.0, {{1, 1, 1.0}, {1, 2, 0.0}, {2, 1, 0.6}, {2, 2, 0.0}}},
+        {4000, 4.0, -66, 1.0, {{1, 1, 0.9}, {1, 2, 0.0}, {2, 1, 0.6}, {2, 2, 0.0}}},
         // One-second blocks at 4000 samples/s take in so much of a fast decay that few bands
         // clear the floor by enough: not available, never a wrong time.
         {4000, 3.0, -70, 0.6, {{1, 1, 0.0}, {2, 1, 0.0}}},
-        {4000, 6.0, -62, 2.25, {{1, 1, 1.0}, {1, 2, 1.0}, {2, 1, 1.0}, {2, 2, 0.9}}},
+        {4000, 6.0, -62, 2.25, {{1, 1, 1.0}, {1, 2, 1.0}, {2, 1, 1.0}, {2, 2, 0.9}, {1, 1, 1.0, 300}}},
         {48000, 4.0, -66, 1.0, {{1, 1, 1.0}, {1, 2, 1.0}, {2, 1, 1.0}, {2, 2, 1.0}}},
         {48000, 3.0, -70, 0.6, {{1, 1, 1.0}, {1, 2, 1.0}, {2, 2, 1.0}}},
-        {48000, 6.0, -60, 2.25, {{1, 1, 1.0}, {1, 2, 1.0}, {2, 2, 1.0}}},
+        {48000, 6.0, -60, 2.25, {{1, 1, 1.0}, {1, 2, 1.0}, {2, 2, 1.0}, {1, 1, 1.0, 200}}},
     };
     for (const auto& c : rooms) {
-        std::map<std::pair<DWORD, DWORD>, std::pair<double, int>> bias; // summed error over T60, bands
+        // Per smoothing, extrapolation and start offset: the summed error over the T60, and the bands.
+        std::map<std::tuple<DWORD, DWORD, INT>, std::pair<double, int>> bias;
         for (int seed : {1, 2, 3}) {
             std::map<int, Reference> reference;
             ASSERT_TRUE(Make(c.rate, c.seconds, c.floorDb, seed, reference, c.t60Scale, true));
@@ -199,9 +202,11 @@ TEST_F(ReverbFloor, DecaysOverANoiseFloorAgreeWithNumpysCompensatedTimes)
             for (const Method& m : c.methods) {
                 SCOPED_TRACE(::testing::Message() << "room at " << c.rate << " Hz, floor " << c.floorDb << " dB, T60 x"
                                                   << c.t60Scale << ", smoothing " << m.smoothing << ", RT "
-                                                  << 10 * (m.extrapolation + 1) << ", seed " << seed);
+                                                  << 10 * (m.extrapolation + 1) << ", offset " << m.startOffset
+                                                  << " ms, seed " << seed);
                 settings.SmoothingMethod = m.smoothing;
                 settings.ExtrapolationMethod = m.extrapolation;
+                settings.StartOffset = m.startOffset;
                 a.SmoothDecay();
                 int compared = 0, measured = 0;
                 for (const auto& [centre, ref] : reference) {
@@ -232,7 +237,7 @@ TEST_F(ReverbFloor, DecaysOverANoiseFloorAgreeWithNumpysCompensatedTimes)
                     const bool nearRoom = std::fabs(rt60 - ref.t60) <= std::max(0.1, spread) * ref.t60;
                     EXPECT_TRUE(nearNumpy || nearRoom)
                         << centre << " Hz: " << rt60 << " s, numpy " << truth << " s, the room's T60 " << ref.t60 << " s";
-                    auto& [sum, count] = bias[{m.smoothing, m.extrapolation}];
+                    auto& [sum, count] = bias[{m.smoothing, m.extrapolation, m.startOffset}];
                     sum += (rt60 - ref.t60) / ref.t60;
                     ++count;
                 }
@@ -240,11 +245,12 @@ TEST_F(ReverbFloor, DecaysOverANoiseFloorAgreeWithNumpysCompensatedTimes)
             }
         }
         for (const auto& [method, sum] : bias) {
+            const auto& [smoothing, extrapolation, offset] = method;
             if (sum.second < 10)
                 continue;
             EXPECT_NEAR(sum.first / sum.second, 0.0, 0.04)
                 << "mean error, room at " << c.rate << " Hz, floor " << c.floorDb << " dB, T60 x" << c.t60Scale
-                << ", smoothing " << method.first << ", RT " << 10 * (method.second + 1);
+                << ", smoothing " << smoothing << ", RT " << 10 * (extrapolation + 1) << ", offset " << offset << " ms";
         }
     }
 }
