@@ -3,16 +3,16 @@
 
 usage: reverb_floor_reference.py RATE SECONDS FLOOR_DB SEED OUT.wav OUT.txt [T60_SCALE [room]]
 
-Writes a mono 24-bit wave (the "sweep" decay; "room" below): in every one-third-octave band of BANDS (those below the Nyquist
-frequency) a decay that starts at t = 0 with unit power and falls 60 dB in that band's T60 (times
+Writes a mono 24-bit wave (the swept decay; "room" below): in every one-third-octave band of
+BANDS (those below the Nyquist frequency) a decay that starts at t = 0 with unit power and falls 60 dB in that band's T60 (times
 T60_SCALE, 1 by default), over
 a steady pink noise floor FLOOR_DB (negative) per band against that start. Then measures each
 band and the whole signal on its own: a third-octave Butterworth filter, Lundeby's iteration for
 the point where the decay meets the floor, Schroeder's backward integral of the energy truncated
 there with the cut-off tail added from the fitted decay, and least-squares lines over -5..-25 dB
-(T20) and -5..-35 dB (T30). OUT.txt holds one line "centre T20 T30" a band (the whole signal as
-centre -999), then the band's synthesised T60 (0 for the whole signal); "nan" where the decay does
-not span 10 dB more than the range above its floor.
+(T20) and -5..-35 dB (T30). OUT.txt holds one line "centre T20 T30 T60" a band (the whole signal
+as centre -999), T60 being the one synthesised (0 for the whole signal); "nan" where the decay
+does not span 10 dB more than the range above its floor.
 
 "room": steady pink noise played into a room and cut off, as the interrupted-noise method records
 it. The room's impulse response is white noise split into power-complementary one-third-octave
