@@ -440,14 +440,16 @@ TEST_F(WindowManager, TheFramesPlaceIsTheOneTheServerKnows)
         int cmdShow; // 0: SetWindowPos with the rest
         int x, y, w, h;
         UINT flags;
+        bool whereAsked; // openbox leaves the frame at the place asked for
     };
     const Step steps[] = {
-        {"placed partly off screen", 0, -100, -50, 0, 0, SWP_NOSIZE},
-        {"grown past the right and bottom edges", 0, 100, 100, 1250, 780, 0},
-        {"larger than the screen", 0, 0, 0, 1600, 1000, SWP_NOMOVE},
-        {"maximised", SW_SHOWMAXIMIZED, 0, 0, 0, 0, 0},
-        {"restored", SW_RESTORE, 0, 0, 0, 0, 0},
-        {"moved back on the screen", 0, 40, 30, 900, 600, 0},
+        {"placed partly off screen", 0, -100, -50, 0, 0, SWP_NOSIZE, true},
+        {"grown past the right and bottom edges", 0, 100, 100, 1250, 780, 0, false},
+        {"larger than the screen", 0, 0, 0, 1600, 1000, SWP_NOMOVE, false},
+        {"maximised", SW_SHOWMAXIMIZED, 0, 0, 0, 0, 0, false},
+        {"restored", SW_RESTORE, 0, 0, 0, 0, 0, false},
+        // Right after the decoration came back: the move counts the frame openbox has now.
+        {"moved back on the screen", 0, 40, 30, 900, 600, 0, true},
     };
     for (int starvedRun = 0; starvedRun < 2; ++starvedRun)
         for (const Step& s : steps) {
@@ -478,5 +480,13 @@ TEST_F(WindowManager, TheFramesPlaceIsTheOneTheServerKnows)
             EXPECT_TRUE(PumpUntil([&] { return (fault = PlaceAsTheServerKnowsIt(*frame)).empty(); }, 20000)) << fault;
             AfxPumpMessages(500);
             EXPECT_EQ(PlaceAsTheServerKnowsIt(*frame), "");
+            // A move asks for the framed window's place.
+            if (s.whereAsked) {
+                const std::optional<QPoint> origin = xtruth::ClientOrigin(top);
+                const std::optional<xtruth::Extents> e = xtruth::FrameExtents(top);
+                ASSERT_TRUE(origin && e);
+                EXPECT_EQ(origin->x() - e->left, s.x);
+                EXPECT_EQ(origin->y() - e->top, s.y);
+            }
         }
 }
