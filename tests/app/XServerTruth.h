@@ -3,9 +3,7 @@
 #pragma once
 
 #include "support/NeedsTool.h"
-
-#include <QPoint>
-#include <QWidget>
+#include "support/QtTestAccess.h"
 
 #include <array>
 #include <cstdio>
