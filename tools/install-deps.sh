@@ -9,7 +9,7 @@ packages=(
   portaudio19-dev libusb-1.0-0-dev
   fonts-liberation2 fonts-dejavu-core
   libgtest-dev libgmock-dev googletest libbenchmark-dev libfftw3-dev stress-ng
-  sox python3 python3-numpy python3-scipy python3-soundfile poppler-utils xvfb xauth openbox xdotool wmctrl
+  sox python3 python3-numpy python3-scipy python3-soundfile poppler-utils xvfb xauth openbox xdotool wmctrl x11-utils
 )
 missing=()
 for p in "${packages[@]}"; do

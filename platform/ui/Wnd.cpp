@@ -12,6 +12,7 @@
 #include <QElapsedTimer>
 #include <QFontMetrics>
 #include <QMdiSubWindow>
+#include <QMoveEvent>
 #include <QPainter>
 #include <QScreen>
 #include <QScrollBar>
@@ -1031,6 +1032,25 @@ namespace {
 // that does not (a 1 x 1 frame at the client's corner), and keep it until the frame extents come.
 bool FrameKnown(const QRect& frame, const QRect& client) { return frame != client && frame.contains(client); }
 
+// A top-level widget keeps the frame it measured at its window's last move or resize. A window
+// manager that changes the decoration afterwards, without moving the client (openbox restoring a
+// maximised window gives it back its border), would leave the frame, the frame position and every
+// move made from it a few pixels off for good. The native window re-reads the frame extents when
+// the window manager announces new ones: when they differ, the widget is told to measure again.
+void RefreshFrame(QWidget* w)
+{
+    QWindow* h = w->isWindow() ? w->windowHandle() : nullptr;
+    if (!h || !h->handle())
+        return;
+    const QMargins now = h->frameMargins();
+    const QRect f = w->frameGeometry(), g = w->geometry();
+    const QMargins kept(g.left() - f.left(), g.top() - f.top(), f.right() - g.right(), f.bottom() - g.bottom());
+    if (now == kept || now.isNull())
+        return;
+    QMoveEvent remeasure(h->position(), h->position());
+    QCoreApplication::sendEvent(h, &remeasure);
+}
+
 // A combo box's given height is that of the box with its drop-down list, as on Windows: the
 // box stays one line high and the rest sets how many items the list shows.
 int ComboBoxHeightFor(QComboBox& combo, int givenHeight)
@@ -1068,6 +1088,8 @@ BOOL CWnd::SetWindowPos(const CWnd* pWndInsertAfter, int x, int y, int cx, int c
     pos.flags = nFlags;
     if (FindMessageEntry(WM_WINDOWPOSCHANGING))
         SendMessage(WM_WINDOWPOSCHANGING, 0, reinterpret_cast<LPARAM>(&pos));
+    if (w->isWindow())
+        RefreshFrame(w);
     QRect g = w->geometry();
     if (w->isWindow())
         g.moveTopLeft(w->pos()); // frame position, as Windows measures top-level windows
@@ -1124,6 +1146,7 @@ void CWnd::GetWindowRect(LPRECT r) const
         return;
     }
     if (w->isWindow()) {
+        RefreshFrame(w);
         const QRect g = w->geometry(), f = FrameKnown(w->frameGeometry(), g) ? w->frameGeometry() : g;
         *r = RECT{f.left(), f.top(), f.left() + f.width(), f.top() + f.height()};
     } else {
@@ -1258,6 +1281,7 @@ bool ApplyPendingFrame(QWidget* w)
     const QVariant pending = w->property(kPendingFrameProperty);
     if (!pending.isValid())
         return true;
+    RefreshFrame(w);
     const QRect f = w->frameGeometry(), g = w->geometry();
     if (!FrameKnown(f, g))
         return false;
@@ -1289,6 +1313,7 @@ BOOL CWnd::GetWindowPlacement(WINDOWPLACEMENT* wp) const
     // read between the two, the placement would count the frame twice. So is a late move back
     // to an earlier place.
     if (w->isWindow()) {
+        RefreshFrame(w);
         (void)ApplyPendingFrame(w);
         (void)PutBackFromEarlierPlace(w);
     }
@@ -1331,6 +1356,7 @@ BOOL CWnd::SetWindowPlacement(const WINDOWPLACEMENT* wp)
     if (w->isVisible() && (w->isMaximized() || w->isMinimized()))
         w->showNormal();
     if (w->isWindow()) {
+        RefreshFrame(w);
         const QRect f = w->frameGeometry(), g = w->geometry();
         const int dw = f.width() - g.width(), dh = f.height() - g.height();
         w->move(r.left, r.top);

@@ -10,12 +10,15 @@
 #include "res/resource.h"
 #include "siggen/CSigGen.h"
 #include "support/RealDisplay.h"
+#include "XServerTruth.h"
 
 #include <atomic>
 #include <chrono>
 #include <csignal>
 #include <cstdlib>
 #include <cstring>
+#include <optional>
+#include <sstream>
 #include <thread>
 
 using namespace frametest;
@@ -383,4 +386,107 @@ TEST_F(WindowManager, TheGeneratorComesBackWhereItWasUnderAStarvedWindowManager)
         EXPECT_NEAR(back.left, placed.left, 2) << i;
         frame->OnSignalGenerator(); // records its placement and closes it
     }
+}
+
+namespace {
+
+// The toolkit's idea of where the frame's window stands, held against the X server's: the
+// client's origin that ClientToScreen maps from, and the framed rectangle of GetWindowRect and,
+// for a normal window, of its placement. Empty when they agree.
+std::string PlaceAsTheServerKnowsIt(CMainFrame& frame)
+{
+    QWidget* top = QtWidgetOf(&frame);
+    const std::optional<QPoint> origin = xtruth::ClientOrigin(top);
+    const std::optional<xtruth::Extents> e = xtruth::FrameExtents(top);
+    if (!origin || !e)
+        return "the server does not know the window";
+    std::ostringstream fault;
+    POINT client{0, 0};
+    frame.ClientToScreen(&client);
+    const QPoint expected = *origin + QtClientWidgetOf(&frame)->mapTo(top, QPoint(0, 0));
+    if (client.x != expected.x() || client.y != expected.y())
+        fault << "client area at " << client.x << "," << client.y << ", the server's " << expected.x() << ","
+              << expected.y() << "; ";
+    RECT r{};
+    frame.GetWindowRect(&r);
+    const RECT x{origin->x() - e->left, origin->y() - e->top, origin->x() + top->width() + e->right,
+                 origin->y() + top->height() + e->bottom};
+    if (std::memcmp(&r, &x, sizeof r) != 0)
+        fault << "window " << r.left << "," << r.top << "," << r.right << "," << r.bottom << ", the server's "
+              << x.left << "," << x.top << "," << x.right << "," << x.bottom << "; ";
+    if (!top->isMaximized()) {
+        const RECT n = NormalRect(frame);
+        if (std::memcmp(&n, &x, sizeof n) != 0)
+            fault << "placement " << n.left << "," << n.top << "," << n.right << "," << n.bottom << "; ";
+    }
+    return fault.str();
+}
+
+} // namespace
+
+// openbox moves the frame by itself: it keeps a window larger than the screen on it, maximises
+// and restores it, and leaves one placed or grown past the edges where it was asked to be. The
+// toolkit hears of every such place, also from a window manager starved of the processor that
+// carries the change out in pieces: what the platform maps and records is where the X server
+// has the window, not a place it stood at on the way there.
+TEST_F(WindowManager, TheFramesPlaceIsTheOneTheServerKnows)
+{
+    if (!xtruth::ToolsInstalled())
+        DURNEX_SKIP_WITHOUT("xwininfo and xprop are needed");
+    ASSERT_NE(Start(), nullptr);
+    Settled(*frame);
+    struct Step {
+        const char* what;
+        int cmdShow; // 0: SetWindowPos with the rest
+        int x, y, w, h;
+        UINT flags;
+        bool whereAsked; // openbox leaves the frame at the place asked for
+    };
+    const Step steps[] = {
+        {"placed partly off screen", 0, -100, -50, 0, 0, SWP_NOSIZE, true},
+        {"grown past the right and bottom edges", 0, 100, 100, 1250, 780, 0, false},
+        {"larger than the screen", 0, 0, 0, 1600, 1000, SWP_NOMOVE, false},
+        {"maximised", SW_SHOWMAXIMIZED, 0, 0, 0, 0, 0, false},
+        {"restored", SW_RESTORE, 0, 0, 0, 0, 0, false},
+        // Right after the decoration came back: the move counts the frame openbox has now.
+        {"moved back on the screen", 0, 40, 30, 900, 600, 0, true},
+    };
+    for (int starvedRun = 0; starvedRun < 2; ++starvedRun)
+        for (const Step& s : steps) {
+            SCOPED_TRACE(testing::Message() << s.what << (starvedRun ? " under a starved window manager" : ""));
+            {
+                std::optional<StarvedWindowManager> starved;
+                if (starvedRun)
+                    starved.emplace(display_.OpenboxPid(), 400, 5000);
+                if (s.cmdShow == 0)
+                    frame->SetWindowPos(nullptr, s.x, s.y, s.w, s.h, s.flags | SWP_NOZORDER);
+                else
+                    frame->ShowWindow(s.cmdShow);
+                AfxPumpMessages(starvedRun ? 1500 : 50);
+            }
+            QWidget* top = QtWidgetOf(frame);
+            const bool shaped = PumpUntil(
+                [&] {
+                    return s.cmdShow == SW_SHOWMAXIMIZED ? top->isMaximized() && top->width() == 1280
+                           : s.cmdShow == SW_RESTORE     ? !top->isMaximized() && top->width() == 1600
+                           : (s.flags & SWP_NOSIZE) != 0 ? true
+                                                         : top->width() == s.w && top->height() == s.h;
+                },
+                20000);
+            EXPECT_TRUE(shaped) << top->width() << "x" << top->height();
+            // The window manager may still be on its way: the toolkit must come to agree with
+            // the server, and stay agreed.
+            std::string fault;
+            EXPECT_TRUE(PumpUntil([&] { return (fault = PlaceAsTheServerKnowsIt(*frame)).empty(); }, 20000)) << fault;
+            AfxPumpMessages(500);
+            EXPECT_EQ(PlaceAsTheServerKnowsIt(*frame), "");
+            // A move asks for the framed window's place.
+            if (s.whereAsked) {
+                const std::optional<QPoint> origin = xtruth::ClientOrigin(top);
+                const std::optional<xtruth::Extents> e = xtruth::FrameExtents(top);
+                ASSERT_TRUE(origin && e);
+                EXPECT_EQ(origin->x() - e->left, s.x);
+                EXPECT_EQ(origin->y() - e->top, s.y);
+            }
+        }
 }
