@@ -226,7 +226,9 @@ private:
         double noise = 0.0;      // everything but the fundamental and its harmonics
         double noiseSpread = 0.0;
     };
+    // The measures of one spectrum share one analysis: it is kept with what it was made from.
     ToneParts AnalyseTone(UINT lo, UINT hi) const;
+    ToneParts AnalyseToneAnew(UINT lo, UINT hi) const;
     // IMD of the two strongest tones, by a fit of every part's power; may throw bad_alloc.
     std::optional<float> ImdOfTwoTones() const;
     // Adds the predicted share of a tone's power in every bin (the window's response at the
@@ -297,6 +299,19 @@ private:
     mutable std::vector<double> lobeResponse;
     mutable std::vector<double> lobeKernel; // the signed transform over the lobe, as lobeResponse
     mutable double leastLobeShare = 0.0;
+    // The last tone analysis and all it was made from: the spectrum's bins (compared whole, as
+    // anyone holding the buffer may write them), the band, the window and the averaging.
+    struct ToneAnalysisKey {
+        UINT lo = 0, hi = 0, N = 0, bins = 0;
+        WORD windowType = 0;
+        float binWidth = 0.0f, highFrequency = 0.0f, AverageBlocks = 0.0f;
+        int averageCount = 0;
+        bool operator==(const ToneAnalysisKey&) const = default;
+    };
+    mutable bool toneAnalysisKept = false;
+    mutable ToneAnalysisKey toneAnalysisKey;
+    mutable std::vector<float> toneAnalysisBins;
+    mutable ToneParts toneAnalysis;
     std::unique_ptr<PeakEntry[]> peakHold;
     UINT peakHoldCount = 0;
     std::unique_ptr<float[]> totalWeighting[3];

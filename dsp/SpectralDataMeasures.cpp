@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cmath>
 #include <complex>
+#include <cstring>
 #include <new>
 #include <utility>
 #include <vector>
@@ -813,6 +814,36 @@ SpectralData::HarmonicFit SpectralData::FitHarmonicOnLeakage(long a, long b, dou
 }
 
 SpectralData::ToneParts SpectralData::AnalyseTone(UINT lo, UINT hi) const
+{
+    if (!magnitude || bins == 0)
+        return ToneParts{};
+    const ToneAnalysisKey key{lo, hi, N, bins, windowType, binWidth, highFrequency, AverageBlocks, averageCount};
+    const float* mag = magnitude.get();
+    if (toneAnalysisKept && toneAnalysisKey == key && toneAnalysisBins.size() == bins &&
+        std::memcmp(toneAnalysisBins.data(), mag, bins * sizeof(float)) == 0)
+        return toneAnalysis;
+    toneAnalysisKept = false;
+    ToneParts parts;
+    try {
+        parts = AnalyseToneAnew(lo, hi);
+    } catch (const std::bad_alloc&) {
+        // Too little memory to analyse: nothing is measured.
+        return ToneParts{};
+    }
+    try {
+        toneAnalysisBins.assign(mag, mag + bins);
+    } catch (const std::bad_alloc&) {
+        // Not kept: the next measure analyses again.
+        toneAnalysisBins.clear();
+        return parts;
+    }
+    toneAnalysis = parts;
+    toneAnalysisKey = key;
+    toneAnalysisKept = true;
+    return parts;
+}
+
+SpectralData::ToneParts SpectralData::AnalyseToneAnew(UINT lo, UINT hi) const
 {
     ToneParts parts;
     if (!magnitude || bins < 8)

@@ -228,6 +228,11 @@ TEST(SpectralDataDistortion, RunningSignalsReadTheirDefinitionOrNotANumber)
     const int naCeiling[TSmoothing::kTypeCount] = {16, 3, 100, 22, 100, 27, 4, 4, 4, 31, 100, 8};
     const double A = 0.5, tone = A * A / 2;
     const bool verbose = std::getenv("DURNEX_MATRIX_VERBOSE") != nullptr;
+    // Every reading, for comparing two builds reading for reading.
+    const bool dump = std::getenv("DURNEX_MATRIX_DUMP") != nullptr;
+    // Other noise seeds and phases than the test's own, for checks by hand.
+    const char* seedSetText = std::getenv("DURNEX_MATRIX_SEED_SET");
+    const std::uint64_t seedSet = seedSetText ? std::strtoull(seedSetText, nullptr, 10) : 0;
     int cases = 0, shown = 0, signal = 0;
     int clearCases[TSmoothing::kTypeCount] = {}, clearShown[TSmoothing::kTypeCount] = {};
     double worst = 0.0;
@@ -263,7 +268,7 @@ TEST(SpectralDataDistortion, RunningSignalsReadTheirDefinitionOrNotANumber)
                             const double f0 = sz.tones[seed];
                             const double harm = (h * h + h * h / 4) * tone;
                             const double noise = tone * std::pow(10.0, -noiseDb / 10);
-                            RunSignal(*d, w, sz.rate, road, f0, A, h, h / 2, std::sqrt(noise), seed + 1);
+                            RunSignal(*d, w, sz.rate, road, f0, A, h, h / 2, std::sqrt(noise), seed + 1 + 1000 * seedSet);
                             const double thdN = 10 * std::log10((harm + noise) / tone);
                             struct Read {
                                 const char* name;
@@ -290,6 +295,10 @@ TEST(SpectralDataDistortion, RunningSignalsReadTheirDefinitionOrNotANumber)
                                                           std::to_string(f0).substr(0, 6) + " h" +
                                                           std::to_string(h * 100).substr(0, 4) + "% n-" +
                                                           std::to_string(int(noiseDb)) + " " + r.name;
+                                if (dump && r.v)
+                                    std::printf("%s: %.9g\n", where.c_str(), static_cast<double>(*r.v));
+                                else if (dump)
+                                    std::printf("%s: N/A\n", where.c_str());
                                 if (!r.v) {
                                     if (verbose && clear)
                                         std::printf("N/A %s\n", where.c_str());
