@@ -223,9 +223,11 @@ TEST(SpectralDataDistortion, RunningSignalsReadTheirDefinitionOrNotANumber)
     // The most N/A each window may read where its harmonics stand clear of leakage and noise,
     // in per cent of those readings (Bartlett, Blackman, Exponential, Flattop, Force, Hamming,
     // Hanning, Kaiser, Parzen, Triangular, Uniform, Gaussian). What is left is mostly SNR
-    // where the noise lies under the window's leakage in every bin. Exponential, force and
-    // uniform leak too much for any harmonic here to stand clear.
-    const int naCeiling[TSmoothing::kTypeCount] = {16, 3, 100, 22, 100, 27, 4, 4, 4, 31, 100, 8};
+    // where what the leakage model leaves of the bins outweighs the noise (read anyway, those
+    // would be tens of dB off), and THD+N and SINAD on Bartlett and triangular windows, where the
+    // harmonics' beat with the leakage is only bounded. Exponential, force and uniform leak too
+    // much for any harmonic here to stand clear.
+    const int naCeiling[TSmoothing::kTypeCount] = {13, 2, 100, 21, 100, 25, 3, 2, 3, 28, 100, 6};
     const double A = 0.5, tone = A * A / 2;
     const bool verbose = std::getenv("DURNEX_MATRIX_VERBOSE") != nullptr;
     // Every reading, for comparing two builds reading for reading.
@@ -296,9 +298,10 @@ TEST(SpectralDataDistortion, RunningSignalsReadTheirDefinitionOrNotANumber)
                                                           std::to_string(h * 100).substr(0, 4) + "% n-" +
                                                           std::to_string(int(noiseDb)) + " " + r.name;
                                 if (dump && r.v)
-                                    std::printf("%s: %.9g\n", where.c_str(), static_cast<double>(*r.v));
+                                    std::printf("%s%s: %.9g\n", where.c_str(), clear ? " clear" : "",
+                                                static_cast<double>(*r.v));
                                 else if (dump)
-                                    std::printf("%s: N/A\n", where.c_str());
+                                    std::printf("%s%s: N/A\n", where.c_str(), clear ? " clear" : "");
                                 if (!r.v) {
                                     if (verbose && clear)
                                         std::printf("N/A %s\n", where.c_str());
@@ -400,6 +403,29 @@ TEST(SpectralDataDistortion, ClearHarmonicsReadNumbersOnLeakyWindows)
                 EXPECT_FALSE(std::isnan(r.truthDb)) << c.name << " seed " << seed << " " << r.name << ": " << got;
                 EXPECT_NEAR(got, r.truthDb, 1.0) << c.name << " seed " << seed << " " << r.name;
             }
+        }
+    }
+}
+
+// A window whose lobes and leakage leave few free bins (Gaussian at 1024 points: about 120 of
+// 500) reads the noise from a mean over those bins, and the bins' scatter from those same
+// bins: measured a third low, a noise read a fifth low was taken for one good to a seventh and
+// SNR read 1.1 dB high. Shown readings stay within 1 dB for these seeds too.
+TEST(SpectralDataDistortion, FewFreeBinsReadTheNoiseWithinADecibelOrNotANumber)
+{
+    const Road road{"exponential 3, 90 %", 0, 3, 1, 12};
+    const double A = 0.5, tone = A * A / 2, noise = tone * 1e-10;
+    ChannelProcessingSettings p = Processing(48000, 1024, TSmoothing::kGaussian, 3);
+    p.AverageType = road.type;
+    p.AverageBlocks = road.blocks;
+    const auto s = Scaling(1);
+    const auto d = std::make_unique<SpectralData>(&p, &s, false);
+    const TSmoothing w(1024, TSmoothing::kGaussian, TSmoothing::kAmplitudeCorrection);
+    for (double h : {0.0, 1e-4, 1e-3}) {
+        for (std::uint64_t seed : {2002, 2003, 1002, 3002}) {
+            RunSignal(*d, w, 48000, road, 1234.5, A, h, h / 2, std::sqrt(noise), seed);
+            if (const auto snr = d->ComputeSnr())
+                EXPECT_NEAR(*snr, 100.0, 1.0) << "h " << h << " seed " << seed;
         }
     }
 }
