@@ -257,15 +257,19 @@ private:
         double shapeError = 0.0; // what the fitted cross term may be off by
     };
     // A harmonic's power over bins a..b fitted together with what it adds to or takes from the
-    // fundamental's leakage `leak`; `fundamental` is the fundamental's kernel at every bin.
+    // fundamental's leakage `leak`; `fundamental` is the fundamental's kernel at every bin, good to
+    // `kernelError` of its peak.
     HarmonicFit FitHarmonicOnLeakage(long a, long b, double place, const std::vector<double>& fundamental,
                                      const std::vector<unsigned char>& owner, const std::vector<double>& leak,
-                                     double typical, double noiseVariance, double blocks) const;
+                                     double typical, double noiseVariance, double blocks,
+                                     double kernelError = 0.0) const;
     // The window's real transform about its centre at x bins (|x| within the lobe and a bin),
     // relative to its value at 0.
     double LobeKernel(double x, int halfWidth) const;
     // The same at k - offset for every bin k of the spectrum; empty for an asymmetric window.
-    std::vector<double> ShiftedKernel(double offset) const;
+    // `asymmetry` receives how far the window's transform may be from the real kernel, as a
+    // share of its peak (0 for a symmetric window).
+    std::vector<double> ShiftedKernel(double offset, double* asymmetry = nullptr) const;
     // The smallest share of a tone's power the window's lobe holds, at any offset.
     double LeastLobeShare(int halfWidth) const;
     // The window's response as power at x bins from a tone, |x| <= halfWidth + 1.

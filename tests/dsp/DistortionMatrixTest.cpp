@@ -224,10 +224,10 @@ TEST(SpectralDataDistortion, RunningSignalsReadTheirDefinitionOrNotANumber)
     // in per cent of those readings (Bartlett, Blackman, Exponential, Flattop, Force, Hamming,
     // Hanning, Kaiser, Parzen, Triangular, Uniform, Gaussian). What is left is mostly SNR
     // where what the leakage model leaves of the bins outweighs the noise (read anyway, those
-    // would be tens of dB off), and THD+N and SINAD on Bartlett and triangular windows, where the
-    // harmonics' beat with the leakage is only bounded. Exponential, force and uniform leak too
-    // much for any harmonic here to stand clear.
-    const int naCeiling[TSmoothing::kTypeCount] = {13, 2, 100, 21, 100, 25, 3, 2, 3, 28, 100, 6};
+    // would be tens of dB off), and some THD+N and SINAD on Bartlett and triangular windows,
+    // whose leakage reaches the harmonics most. Exponential, force and uniform leak too much for
+    // any harmonic here to stand clear.
+    const int naCeiling[TSmoothing::kTypeCount] = {13, 2, 100, 21, 100, 25, 3, 2, 3, 20, 100, 6};
     const double A = 0.5, tone = A * A / 2;
     const bool verbose = std::getenv("DURNEX_MATRIX_VERBOSE") != nullptr;
     // Every reading, for comparing two builds reading for reading.
@@ -426,6 +426,38 @@ TEST(SpectralDataDistortion, FewFreeBinsReadTheNoiseWithinADecibelOrNotANumber)
             RunSignal(*d, w, 48000, road, 1234.5, A, h, h / 2, std::sqrt(noise), seed);
             if (const auto snr = d->ComputeSnr())
                 EXPECT_NEAR(*snr, 100.0, 1.0) << "h " << h << " seed " << seed;
+        }
+    }
+}
+
+// The triangular window rises to its top a sample late: not quite symmetric, its leakage has a
+// part out of phase with the kernel that the harmonics' beat with the leakage is fitted to.
+// Bounded as such, harmonics 40 dB under the tone and far above the noise read THD+N and
+// SINAD (they read N/A when the window was taken for one without any symmetry).
+TEST(SpectralDataDistortion, NearlySymmetricWindowReadsDistortionAndNoise)
+{
+    const Road road{"exponential 3, 90 %", 0, 3, 1, 12};
+    const double A = 0.5, tone = A * A / 2, h = 1e-2, harm = 1.25 * h * h * tone;
+    ChannelProcessingSettings p = Processing(48000, 1024, TSmoothing::kTriangular, 3);
+    p.AverageType = road.type;
+    p.AverageBlocks = road.blocks;
+    const auto s = Scaling(1);
+    const auto d = std::make_unique<SpectralData>(&p, &s, false);
+    const TSmoothing w(1024, TSmoothing::kTriangular, TSmoothing::kAmplitudeCorrection);
+    for (const auto& [f0, first] : {std::pair{999.0, 1}, std::pair{1234.5, 2}}) {
+        for (double noiseDb : {100.0, 120.0}) {
+            const double noise = tone * std::pow(10.0, -noiseDb / 10);
+            const double thdN = 10 * std::log10((harm + noise) / tone);
+            for (std::uint64_t seed = first; seed < 4000; seed += 1000) {
+                RunSignal(*d, w, 48000, road, f0, A, h, h / 2, std::sqrt(noise), seed);
+                const auto measured = d->ComputeThdN();
+                const auto sinad = d->ComputeSinad();
+                const std::string where = std::to_string(f0) + " Hz, noise " + std::to_string(noiseDb) + " dB, seed " +
+                                          std::to_string(seed);
+                ASSERT_TRUE(measured && sinad) << where;
+                EXPECT_NEAR(20 * std::log10(*measured / 100), thdN, 1.0) << where;
+                EXPECT_NEAR(*sinad, -thdN, 1.0) << where;
+            }
         }
     }
 }
