@@ -226,7 +226,9 @@ private:
         double noise = 0.0;      // everything but the fundamental and its harmonics
         double noiseSpread = 0.0;
     };
+    // The measures of one spectrum share one analysis: it is kept with what it was made from.
     ToneParts AnalyseTone(UINT lo, UINT hi) const;
+    ToneParts AnalyseToneAnew(UINT lo, UINT hi) const;
     // IMD of the two strongest tones, by a fit of every part's power; may throw bad_alloc.
     std::optional<float> ImdOfTwoTones() const;
     // Adds the predicted share of a tone's power in every bin (the window's response at the
@@ -255,15 +257,19 @@ private:
         double shapeError = 0.0; // what the fitted cross term may be off by
     };
     // A harmonic's power over bins a..b fitted together with what it adds to or takes from the
-    // fundamental's leakage `leak`; `fundamental` is the fundamental's kernel at every bin.
+    // fundamental's leakage `leak`; `fundamental` is the fundamental's kernel at every bin, good to
+    // `kernelError` of its peak.
     HarmonicFit FitHarmonicOnLeakage(long a, long b, double place, const std::vector<double>& fundamental,
                                      const std::vector<unsigned char>& owner, const std::vector<double>& leak,
-                                     double typical, double noiseVariance, double blocks) const;
+                                     double typical, double noiseVariance, double blocks,
+                                     double kernelError = 0.0) const;
     // The window's real transform about its centre at x bins (|x| within the lobe and a bin),
     // relative to its value at 0.
     double LobeKernel(double x, int halfWidth) const;
     // The same at k - offset for every bin k of the spectrum; empty for an asymmetric window.
-    std::vector<double> ShiftedKernel(double offset) const;
+    // `asymmetry` receives how far the window's transform may be from the real kernel, as a
+    // share of its peak (0 for a symmetric window).
+    std::vector<double> ShiftedKernel(double offset, double* asymmetry = nullptr) const;
     // The smallest share of a tone's power the window's lobe holds, at any offset.
     double LeastLobeShare(int halfWidth) const;
     // The window's response as power at x bins from a tone, |x| <= halfWidth + 1.
@@ -297,6 +303,19 @@ private:
     mutable std::vector<double> lobeResponse;
     mutable std::vector<double> lobeKernel; // the signed transform over the lobe, as lobeResponse
     mutable double leastLobeShare = 0.0;
+    // The last tone analysis and all it was made from: the spectrum's bins (compared whole, as
+    // anyone holding the buffer may write them), the band, the window and the averaging.
+    struct ToneAnalysisKey {
+        UINT lo = 0, hi = 0, N = 0, bins = 0;
+        WORD windowType = 0;
+        float binWidth = 0.0f, highFrequency = 0.0f, AverageBlocks = 0.0f;
+        int averageCount = 0;
+        bool operator==(const ToneAnalysisKey&) const = default;
+    };
+    mutable bool toneAnalysisKept = false;
+    mutable ToneAnalysisKey toneAnalysisKey;
+    mutable std::vector<float> toneAnalysisBins;
+    mutable ToneParts toneAnalysis;
     std::unique_ptr<PeakEntry[]> peakHold;
     UINT peakHoldCount = 0;
     std::unique_ptr<float[]> totalWeighting[3];

@@ -63,13 +63,13 @@ private:
     bool haveSpare = false;
 };
 
-// The sanitizers make the engine some thirty times slower: there every 31st signal of the
+// The sanitizers make the engine some thirty times slower: there every 13th signal of the
 // matrix is read, spread over all of its dimensions; the Release build reads them all.
 #if defined(__SANITIZE_ADDRESS__)
-constexpr int kStride = 31;
+constexpr int kStride = 13;
 #elif defined(__has_feature)
 #if __has_feature(address_sanitizer)
-constexpr int kStride = 31;
+constexpr int kStride = 13;
 #else
 constexpr int kStride = 1;
 #endif
@@ -223,11 +223,18 @@ TEST(SpectralDataDistortion, RunningSignalsReadTheirDefinitionOrNotANumber)
     // The most N/A each window may read where its harmonics stand clear of leakage and noise,
     // in per cent of those readings (Bartlett, Blackman, Exponential, Flattop, Force, Hamming,
     // Hanning, Kaiser, Parzen, Triangular, Uniform, Gaussian). What is left is mostly SNR
-    // where the noise lies under the window's leakage in every bin. Exponential, force and
-    // uniform leak too much for any harmonic here to stand clear.
-    const int naCeiling[TSmoothing::kTypeCount] = {16, 3, 100, 22, 100, 27, 4, 4, 4, 31, 100, 8};
+    // where what the leakage model leaves of the bins outweighs the noise (read anyway, those
+    // would be tens of dB off), and some THD+N and SINAD on Bartlett and triangular windows,
+    // whose leakage reaches the harmonics most. Exponential, force and uniform leak too much for
+    // any harmonic here to stand clear.
+    const int naCeiling[TSmoothing::kTypeCount] = {13, 2, 100, 21, 100, 25, 3, 2, 3, 20, 100, 6};
     const double A = 0.5, tone = A * A / 2;
     const bool verbose = std::getenv("DURNEX_MATRIX_VERBOSE") != nullptr;
+    // Every reading, for comparing two builds reading for reading.
+    const bool dump = std::getenv("DURNEX_MATRIX_DUMP") != nullptr;
+    // Other noise seeds and phases than the test's own, for checks by hand.
+    const char* seedSetText = std::getenv("DURNEX_MATRIX_SEED_SET");
+    const std::uint64_t seedSet = seedSetText ? std::strtoull(seedSetText, nullptr, 10) : 0;
     int cases = 0, shown = 0, signal = 0;
     int clearCases[TSmoothing::kTypeCount] = {}, clearShown[TSmoothing::kTypeCount] = {};
     double worst = 0.0;
@@ -263,7 +270,7 @@ TEST(SpectralDataDistortion, RunningSignalsReadTheirDefinitionOrNotANumber)
                             const double f0 = sz.tones[seed];
                             const double harm = (h * h + h * h / 4) * tone;
                             const double noise = tone * std::pow(10.0, -noiseDb / 10);
-                            RunSignal(*d, w, sz.rate, road, f0, A, h, h / 2, std::sqrt(noise), seed + 1);
+                            RunSignal(*d, w, sz.rate, road, f0, A, h, h / 2, std::sqrt(noise), seed + 1 + 1000 * seedSet);
                             const double thdN = 10 * std::log10((harm + noise) / tone);
                             struct Read {
                                 const char* name;
@@ -290,6 +297,11 @@ TEST(SpectralDataDistortion, RunningSignalsReadTheirDefinitionOrNotANumber)
                                                           std::to_string(f0).substr(0, 6) + " h" +
                                                           std::to_string(h * 100).substr(0, 4) + "% n-" +
                                                           std::to_string(int(noiseDb)) + " " + r.name;
+                                if (dump && r.v)
+                                    std::printf("%s%s: %.9g\n", where.c_str(), clear ? " clear" : "",
+                                                static_cast<double>(*r.v));
+                                else if (dump)
+                                    std::printf("%s%s: N/A\n", where.c_str(), clear ? " clear" : "");
                                 if (!r.v) {
                                     if (verbose && clear)
                                         std::printf("N/A %s\n", where.c_str());
@@ -390,6 +402,61 @@ TEST(SpectralDataDistortion, ClearHarmonicsReadNumbersOnLeakyWindows)
                 const double got = r.name[0] == 'T' ? db20(*r.v) : *r.v;
                 EXPECT_FALSE(std::isnan(r.truthDb)) << c.name << " seed " << seed << " " << r.name << ": " << got;
                 EXPECT_NEAR(got, r.truthDb, 1.0) << c.name << " seed " << seed << " " << r.name;
+            }
+        }
+    }
+}
+
+// A window whose lobes and leakage leave few free bins (Gaussian at 1024 points: about 120 of
+// 500) reads the noise from a mean over those bins, and the bins' scatter from those same
+// bins: measured a third low, a noise read a fifth low was taken for one good to a seventh and
+// SNR read 1.1 dB high. Shown readings stay within 1 dB for these seeds too.
+TEST(SpectralDataDistortion, FewFreeBinsReadTheNoiseWithinADecibelOrNotANumber)
+{
+    const Road road{"exponential 3, 90 %", 0, 3, 1, 12};
+    const double A = 0.5, tone = A * A / 2, noise = tone * 1e-10;
+    ChannelProcessingSettings p = Processing(48000, 1024, TSmoothing::kGaussian, 3);
+    p.AverageType = road.type;
+    p.AverageBlocks = road.blocks;
+    const auto s = Scaling(1);
+    const auto d = std::make_unique<SpectralData>(&p, &s, false);
+    const TSmoothing w(1024, TSmoothing::kGaussian, TSmoothing::kAmplitudeCorrection);
+    for (double h : {0.0, 1e-4, 1e-3}) {
+        for (std::uint64_t seed : {2002, 2003, 1002, 3002}) {
+            RunSignal(*d, w, 48000, road, 1234.5, A, h, h / 2, std::sqrt(noise), seed);
+            if (const auto snr = d->ComputeSnr())
+                EXPECT_NEAR(*snr, 100.0, 1.0) << "h " << h << " seed " << seed;
+        }
+    }
+}
+
+// The triangular window rises to its top a sample late: not quite symmetric, its leakage has a
+// part out of phase with the kernel that the harmonics' beat with the leakage is fitted to.
+// Bounded as such, harmonics 40 dB under the tone and far above the noise read THD+N and
+// SINAD (they read N/A when the window was taken for one without any symmetry).
+TEST(SpectralDataDistortion, NearlySymmetricWindowReadsDistortionAndNoise)
+{
+    const Road road{"exponential 3, 90 %", 0, 3, 1, 12};
+    const double A = 0.5, tone = A * A / 2, h = 1e-2, harm = 1.25 * h * h * tone;
+    ChannelProcessingSettings p = Processing(48000, 1024, TSmoothing::kTriangular, 3);
+    p.AverageType = road.type;
+    p.AverageBlocks = road.blocks;
+    const auto s = Scaling(1);
+    const auto d = std::make_unique<SpectralData>(&p, &s, false);
+    const TSmoothing w(1024, TSmoothing::kTriangular, TSmoothing::kAmplitudeCorrection);
+    for (const auto& [f0, first] : {std::pair{999.0, 1}, std::pair{1234.5, 2}}) {
+        for (double noiseDb : {100.0, 120.0}) {
+            const double noise = tone * std::pow(10.0, -noiseDb / 10);
+            const double thdN = 10 * std::log10((harm + noise) / tone);
+            for (std::uint64_t seed = first; seed < 4000; seed += 1000) {
+                RunSignal(*d, w, 48000, road, f0, A, h, h / 2, std::sqrt(noise), seed);
+                const auto measured = d->ComputeThdN();
+                const auto sinad = d->ComputeSinad();
+                const std::string where = std::to_string(f0) + " Hz, noise " + std::to_string(noiseDb) + " dB, seed " +
+                                          std::to_string(seed);
+                ASSERT_TRUE(measured && sinad) << where;
+                EXPECT_NEAR(20 * std::log10(*measured / 100), thdN, 1.0) << where;
+                EXPECT_NEAR(*sinad, -thdN, 1.0) << where;
             }
         }
     }

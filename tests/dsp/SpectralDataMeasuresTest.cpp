@@ -191,6 +191,48 @@ TEST(SpectralDataDistortion, RangeVariantsMeasureBetweenTheirFrequencies)
     EXPECT_GT(*snr, 80.0f);
 }
 
+// The measures of one spectrum share one analysis of it; whatever changes the spectrum is read
+// anew: a new block, or bins written through the buffer (as the filter response does).
+TEST(SpectralDataDistortion, MeasuresFollowTheSpectrumAsItChanges)
+{
+    Averaged m(TSmoothing::kHanning, 1024, {{100, 0.5}, {200, 0.005}}, 1e-5, 4);
+    TSmoothing w(1024, TSmoothing::kHanning, TSmoothing::kAmplitudeCorrection);
+    struct Step {
+        const char* name;
+        void (*change)(SpectralData&, const TSmoothing&);
+        double thd; // per cent
+    };
+    const Step steps[] = {
+        {"as fed", [](SpectralData&, const TSmoothing&) {}, 1.0},
+        {"2nd harmonic's lobe written 100 times higher",
+         [](SpectralData& d, const TSmoothing&) {
+             for (int k = 197; k <= 203; ++k)
+                 d.GetMagnitudeBuffer()[k] *= 100.0f;
+         },
+         10.0},
+        {"a new block with a 3rd harmonic",
+         [](SpectralData& d, const TSmoothing& win) {
+             unsigned seed = 5;
+             d.ResetAverages();
+             for (int b = 0; b < 4; ++b) {
+                 FeedBlock(d, win, {{100, 0.5, 0.7 * b}, {300, 0.01, 0.3 * b}}, 1e-5, &seed);
+                 d.Average(false);
+             }
+         },
+         2.0},
+    };
+    for (const Step& step : steps) {
+        step.change(*m.d, w);
+        const auto thd = m.d->ComputeThd();
+        const auto thdN = m.d->ComputeThdN();
+        const auto sinad = m.d->ComputeSinad();
+        ASSERT_TRUE(thd && thdN && sinad) << step.name << (thd ? " thd" : "") << (thdN ? " thdN" : "") << (sinad ? " sinad" : "");
+        EXPECT_NEAR(*thd, step.thd, 0.02 * step.thd) << step.name;
+        EXPECT_NEAR(*thdN, step.thd, 0.02 * step.thd) << step.name;
+        EXPECT_NEAR(*sinad, -20 * std::log10(step.thd / 100), 0.2) << step.name;
+    }
+}
+
 TEST(SpectralDataDistortion, SfdrIsThePowerRatioOfPeakAndSpur)
 {
     Measured m({{100, 1.0}, {300, 0.01}});
