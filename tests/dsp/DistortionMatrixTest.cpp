@@ -7,6 +7,7 @@
 #include "dsp/SpectralData.h"
 
 #include "SpectralTestSupport.h"
+#include "support/Sanitized.h"
 
 #include <gtest/gtest.h>
 
@@ -65,17 +66,7 @@ private:
 
 // The sanitizers make the engine some thirty times slower: there every 13th signal of the
 // matrix is read, spread over all of its dimensions; the Release build reads them all.
-#if defined(__SANITIZE_ADDRESS__)
-constexpr int kStride = 13;
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
-constexpr int kStride = 13;
-#else
-constexpr int kStride = 1;
-#endif
-#else
-constexpr int kStride = 1;
-#endif
+constexpr int kStride = kSanitized ? 13 : 1;
 
 struct Road {
     const char* name;

@@ -1,6 +1,7 @@
 #include "dsp/SpectralData.h"
 
 #include "SpectralTestSupport.h"
+#include "support/Sanitized.h"
 #include "support/ScriptedUser.h"
 
 #include <gtest/gtest.h>
@@ -461,17 +462,7 @@ TEST(SpectralDataDistortion, EveryWindowReadsItsDefinitionOrNotANumber)
     int shown = 0, cases = 0, lowLeakageSnrUnread = 0;
     std::string failures;
     // The sanitizers make the measures some ten times slower: there every third signal is read.
-#if defined(__SANITIZE_ADDRESS__)
-    constexpr int stride = 3;
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
-    constexpr int stride = 3;
-#else
-    constexpr int stride = 1;
-#endif
-#else
-    constexpr int stride = 1;
-#endif
+    constexpr int stride = kSanitized ? 3 : 1;
     int signal = 0;
     for (const Size sz : {Size{4000, 1024, 50.0}, Size{48000, 4096, 87.0}}) {
         for (WORD window = 0; window < TSmoothing::kTypeCount; ++window) {
