@@ -15,6 +15,7 @@
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -74,6 +75,24 @@ struct Road {
     DWORD blocks;    // averaged
     int hopTenths;   // the step between blocks in tenths of a block (1: 90 % overlap)
     int fed;         // blocks fed before reading
+};
+
+// One channel's engine: its settings (averaged as `road` says, when given), its spectrum and its
+// window, built where they stay (the spectrum keeps pointers to the settings).
+struct Channel {
+    Channel(DWORD rate, DWORD fft, WORD window, const Road* road = nullptr)
+        : p(Processing(rate, fft, window, 3)), s(Scaling(1)), w(fft, window, TSmoothing::kAmplitudeCorrection)
+    {
+        if (road != nullptr) {
+            p.AverageType = road->type;
+            p.AverageBlocks = road->blocks;
+        }
+        d = std::make_unique<SpectralData>(&p, &s, false);
+    }
+    ChannelProcessingSettings p;
+    ChannelScalingSettings s;
+    TSmoothing w;
+    std::unique_ptr<SpectralData> d;
 };
 
 // Feeds `road.fed` blocks of one running signal through the engine, its averages reset first.
@@ -247,12 +266,9 @@ TEST(SpectralDataDistortion, RunningSignalsReadTheirDefinitionOrNotANumber)
                 leak3.push_back(LeakageEnvelope(shape, 2 * b0) + LeakageEnvelope(shape, 4 * b0));
             }
             for (const Road& road : roads) {
-                ChannelProcessingSettings p = Processing(sz.rate, sz.fft, window, 3);
-                p.AverageType = road.type;
-                p.AverageBlocks = road.blocks;
-                const auto s = Scaling(1);
-                const auto d = std::make_unique<SpectralData>(&p, &s, false);
-                const TSmoothing w(sz.fft, window, TSmoothing::kAmplitudeCorrection);
+                const Channel ch(sz.rate, sz.fft, window, &road);
+                const auto& d = ch.d;
+                const TSmoothing& w = ch.w;
                 for (double h : {0.0, 1e-4, 1e-3, 1e-2}) {
                     for (double noiseDb : {40.0, 60.0, 80.0, 100.0, 120.0}) {
                         for (std::size_t seed = 0; seed < sz.tones.size(); ++seed) {
@@ -363,10 +379,9 @@ TEST(SpectralDataDistortion, ClearHarmonicsReadNumbersOnLeakyWindows)
     const Road road{"one block, 90 %", 0, 1, 1, 12};
     const double A = 0.5, tone = A * A / 2;
     for (const Case& c : cases) {
-        ChannelProcessingSettings p = Processing(c.rate, c.fft, c.window, 3);
-        const auto s = Scaling(1);
-        const auto d = std::make_unique<SpectralData>(&p, &s, false);
-        const TSmoothing w(c.fft, c.window, TSmoothing::kAmplitudeCorrection);
+        const Channel ch(c.rate, c.fft, c.window);
+        const auto& d = ch.d;
+        const TSmoothing& w = ch.w;
         const double f0 = c.bin * c.rate / c.fft;
         const double harm = (c.h2 * c.h2 + c.h3 * c.h3) * tone;
         const double noise = tone * std::pow(10.0, -c.noiseDb / 10);
@@ -406,12 +421,9 @@ TEST(SpectralDataDistortion, FewFreeBinsReadTheNoiseWithinADecibelOrNotANumber)
 {
     const Road road{"exponential 3, 90 %", 0, 3, 1, 12};
     const double A = 0.5, tone = A * A / 2, noise = tone * 1e-10;
-    ChannelProcessingSettings p = Processing(48000, 1024, TSmoothing::kGaussian, 3);
-    p.AverageType = road.type;
-    p.AverageBlocks = road.blocks;
-    const auto s = Scaling(1);
-    const auto d = std::make_unique<SpectralData>(&p, &s, false);
-    const TSmoothing w(1024, TSmoothing::kGaussian, TSmoothing::kAmplitudeCorrection);
+    const Channel ch(48000, 1024, TSmoothing::kGaussian, &road);
+    const auto& d = ch.d;
+    const TSmoothing& w = ch.w;
     for (double h : {0.0, 1e-4, 1e-3}) {
         for (std::uint64_t seed : {2002, 2003, 1002, 3002}) {
             RunSignal(*d, w, 48000, road, 1234.5, A, h, h / 2, std::sqrt(noise), seed);
@@ -429,12 +441,9 @@ TEST(SpectralDataDistortion, NearlySymmetricWindowReadsDistortionAndNoise)
 {
     const Road road{"exponential 3, 90 %", 0, 3, 1, 12};
     const double A = 0.5, tone = A * A / 2, h = 1e-2, harm = 1.25 * h * h * tone;
-    ChannelProcessingSettings p = Processing(48000, 1024, TSmoothing::kTriangular, 3);
-    p.AverageType = road.type;
-    p.AverageBlocks = road.blocks;
-    const auto s = Scaling(1);
-    const auto d = std::make_unique<SpectralData>(&p, &s, false);
-    const TSmoothing w(1024, TSmoothing::kTriangular, TSmoothing::kAmplitudeCorrection);
+    const Channel ch(48000, 1024, TSmoothing::kTriangular, &road);
+    const auto& d = ch.d;
+    const TSmoothing& w = ch.w;
     for (const auto& [f0, first] : {std::pair{999.0, 1}, std::pair{1234.5, 2}}) {
         for (double noiseDb : {100.0, 120.0}) {
             const double noise = tone * std::pow(10.0, -noiseDb / 10);
