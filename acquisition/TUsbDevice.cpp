@@ -97,9 +97,8 @@ bool TUsbDevice::JoinClaim(const std::string& path)
 void TUsbDevice::ReleaseClaim()
 {
     if (m_claim != nullptr) {
+        LeaveReading();
         std::lock_guard lock(ClaimsLock());
-        if (m_claim->reader == this)
-            m_claim->reader = nullptr;
         if (--m_claim->users == 0) {
             if (m_claim->iface != INVALID_HANDLE_VALUE)
                 WinUsb_Free(m_claim->iface);

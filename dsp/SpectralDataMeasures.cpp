@@ -385,6 +385,19 @@ const std::vector<double>& SpectralData::WindowShape() const
     return windowShape;
 }
 
+namespace {
+
+// A lobe tabulated at kSteps points a bin over -span..span steps, read at x bins between its points.
+double ReadLobeTable(const std::vector<double>& table, double x, int span, int kSteps)
+{
+    const double t = std::clamp(x * kSteps, static_cast<double>(-span), static_cast<double>(span));
+    const int i = std::min(static_cast<int>(std::floor(t)), span - 1);
+    const double f = t - i;
+    return table[i + span] * (1.0 - f) + table[i + 1 + span] * f;
+}
+
+} // namespace
+
 double SpectralData::LobeResponse(double x, int halfWidth) const
 {
     constexpr int kSteps = 64;
@@ -411,10 +424,7 @@ double SpectralData::LobeResponse(double x, int halfWidth) const
             lobe += lobeResponse[(m * kSteps - kSteps / 2) + span];
         leastLobeShare = energy > 0.0 ? std::min(lobe / (N * energy), 1.0) : 0.0;
     }
-    const double t = std::clamp(x * kSteps, static_cast<double>(-span), static_cast<double>(span));
-    const int i = std::min(static_cast<int>(std::floor(t)), span - 1);
-    const double f = t - i;
-    return lobeResponse[i + span] * (1.0 - f) + lobeResponse[i + 1 + span] * f;
+    return ReadLobeTable(lobeResponse, x, span, kSteps);
 }
 
 double SpectralData::LeastLobeShare(int halfWidth) const
@@ -724,16 +734,18 @@ double SpectralData::LobeKernel(double x, int halfWidth) const
         return 0.0;
     const int span = (halfWidth + 1) * kSteps;
     if (lobeKernel.size() != static_cast<std::size_t>(2 * span + 1)) {
-        lobeKernel.resize(2 * span + 1);
         const double peak = WindowKernel(w, 0.0);
+        try {
+            lobeKernel.resize(2 * span + 1);
+        } catch (const std::bad_alloc&) {
+            lobeKernel.clear();
+            return peak != 0.0 ? WindowKernel(w, x) / peak : 0.0;
+        }
         for (int i = 0; i <= span; ++i)
             lobeKernel[span + i] = lobeKernel[span - i] =
                 peak != 0.0 ? WindowKernel(w, static_cast<double>(i) / kSteps) / peak : 0.0;
     }
-    const double t = std::clamp(x * kSteps, static_cast<double>(-span), static_cast<double>(span));
-    const int i = std::min(static_cast<int>(std::floor(t)), span - 1);
-    const double f = t - i;
-    return lobeKernel[i + span] * (1.0 - f) + lobeKernel[i + 1 + span] * f;
+    return ReadLobeTable(lobeKernel, x, span, kSteps);
 }
 
 std::vector<double> SpectralData::ShiftedKernel(double offset, double* asymmetry) const

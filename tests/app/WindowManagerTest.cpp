@@ -293,6 +293,16 @@ RECT FramedAndSettled(CWnd& w)
     return Settled(w);
 }
 
+// On a settled main window: the generator opened, framed and still, and closed; where it stood.
+void PlaceTheGeneratorOnce(CMainFrame& main, RECT& placed)
+{
+    Settled(main);
+    main.OnSignalGenerator();
+    ASSERT_NE(main.SigGen, nullptr);
+    placed = FramedAndSettled(*main.SigGen);
+    main.OnSignalGenerator();
+}
+
 // Runs openbox in short slices, stopped most of the time, as a window manager starved of the
 // processor on a loaded machine: it reparents, frames and places a window in separate steps,
 // and carries out the program's requests long after they were made.
@@ -332,11 +342,8 @@ private:
 TEST_F(WindowManager, TheGeneratorComesBackWhereItWasWhenItsFrameComesLate)
 {
     ASSERT_NE(Start(), nullptr);
-    Settled(*frame);
-    frame->OnSignalGenerator();
-    ASSERT_NE(frame->SigGen, nullptr);
-    const RECT placed = FramedAndSettled(*frame->SigGen);
-    frame->OnSignalGenerator();
+    RECT placed{};
+    ASSERT_NO_FATAL_FAILURE(PlaceTheGeneratorOnce(*frame, placed));
 
     ::kill(display_.OpenboxPid(), SIGSTOP);
     frame->OnSignalGenerator();
@@ -368,11 +375,8 @@ TEST_F(WindowManager, TheGeneratorComesBackWhereItWasWhenItsFrameComesLate)
 TEST_F(WindowManager, TheGeneratorComesBackWhereItWasUnderAStarvedWindowManager)
 {
     ASSERT_NE(Start(), nullptr);
-    Settled(*frame);
-    frame->OnSignalGenerator();
-    ASSERT_NE(frame->SigGen, nullptr);
-    const RECT placed = FramedAndSettled(*frame->SigGen);
-    frame->OnSignalGenerator();
+    RECT placed{};
+    ASSERT_NO_FATAL_FAILURE(PlaceTheGeneratorOnce(*frame, placed));
     for (int i = 0; i < 6; ++i) {
         {
             // Longer slices each time: openbox's steps fall at other moments of the set-up.
