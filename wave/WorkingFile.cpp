@@ -18,6 +18,8 @@ namespace fs = std::filesystem;
 constexpr const char* kKinds[] = {"unknown", "take", "realtime", "backup", "undo"};
 constexpr const char* kChanges[] = {"unknown", "overwritten", "removed"};
 constexpr const char* kStates[] = {"unknown", "editing", "edited", "undoing"};
+constexpr std::size_t kRingLine = 38; // "ring=" and three 10-digit numbers, two blanks, '\n'
+constexpr std::int64_t kCopyBytes = 1 << 20;
 
 // The index of `value` among `names`, or 0 (unknown) for a word this version does not know.
 template <std::size_t N>
@@ -28,8 +30,6 @@ int NameIndex(const char* const (&names)[N], const std::string& value)
             return int(k);
     return 0;
 }
-constexpr std::size_t kRingLine = 38; // "ring=" and three 10-digit numbers, two blanks, '\n'
-constexpr std::int64_t kCopyBytes = 1 << 20;
 
 std::uint32_t Le32(const std::uint8_t* p)
 {
@@ -144,7 +144,7 @@ bool ReadWorkingFileLabel(const std::string& file, WorkingFileLabel& label)
             char* end = nullptr;
             const unsigned long long first = std::strtoull(value.c_str(), &end, 10);
             if (!value.empty() && *end == '\0' && first <= 0xFFFFFFFFull)
-                label.first = (long long)first;
+                label.first = static_cast<long long>(first);
         } else if (key == "change") {
             label.change = WorkingFileLabel::Change(NameIndex(kChanges, value));
         } else if (key == "state") {
