@@ -488,6 +488,30 @@ void CMainFrame::StopForLostDevice()
     AfxMessageBox(text, MB_OK | MB_ICONSTOP);
 }
 
+namespace {
+
+// Where the frames of an undo copy of an edit made in the file itself belong, and how far the
+// edit got, so that the user can put the file back together. Labels of earlier versions say
+// neither.
+std::string UndoCopyPlace(const WorkingFileLabel& label, std::int64_t frames)
+{
+    std::string text = ", holding its frames as they were before its last edit";
+    if (label.first < 0)
+        return text + " (the file may be part-edited)";
+    using State = WorkingFileLabel::State;
+    const std::string at = "frame " + std::to_string(label.first);
+    text += ": its " + (frames >= 0 ? std::to_string(frames) + " " : std::string()) + "frames belong at " + at +
+            " of the file, where the edit " +
+            (label.change == WorkingFileLabel::Change::Removed ? "cut them out" : "overwrote them");
+    if (label.state == State::Edited)
+        return text + "; the edit was finished";
+    if (label.state == State::Undoing)
+        return text + "; taking the edit back was cut short, so the file may be part-restored from " + at + " on";
+    return text + "; the edit was cut short, so the file may be part-edited from " + at + " on";
+}
+
+} // namespace
+
 void CMainFrame::ReportLeftOverTakes()
 {
     namespace fs = std::filesystem;
@@ -575,9 +599,7 @@ void CMainFrame::ReportLeftOverTakes()
             }
             if (kind == Kind::Undo)
                 list(copies, l.name + ": the undo copy of " + l.label.original +
-                                 (exists ? ", holding its frames as they were before its last edit (the file may be "
-                                           "part-edited)"
-                                         : ", which is gone"));
+                                 (exists ? UndoCopyPlace(l.label, l.waveOk ? l.wave.frames : -1) : ", which is gone"));
             else
                 list(copies, l.name + ": a working copy of " + l.label.original +
                                  (exists ? " with changes not saved" : ", which is gone"));

@@ -55,10 +55,12 @@ bool FilterWaveSegment(TWaveFile* wave, std::int32_t startFrame, std::int32_t en
         filter.Finish(wave); // the last frames, which wait on the filter's delay
     }
 
-    if (cancelled)
+    if (cancelled) {
         wave->Undo(); // the file is as it was before
-    else
+    } else {
         wave->SetModified(true);
+        wave->EditDone();
+    }
     wave->Seek(position);
     return !cancelled;
 }

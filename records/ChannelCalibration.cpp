@@ -208,17 +208,24 @@ bool NumberKeyUnusable(const char* path, const char* key)
     return !std::isfinite(NarrowToFloat(ParseDecimalFloat(text.c_str(), nan), static_cast<float>(nan)));
 }
 
-// The largest factor from full scale to calibrated units that levels can carry: spectra hold
-// squared values in single precision, so a larger factor drives every level to infinity.
 constexpr double kMaxCalibrationFactor = 1.0e15;
+constexpr double kMinCalibrationFactor = 1.0e-15;
 
-bool FactorUsable(float v)
+// A derived value whose magnitude levels can carry.
+bool MagnitudeUsable(float v)
 {
     return std::isfinite(v) && std::fabs(static_cast<double>(v)) <= kMaxCalibrationFactor;
 }
 
+// The key a calibration file holds a record's field under.
+std::string FileKey(const char* field)
+{
+    const std::string name = field;
+    return name == "CalRatio" || name == "PctFullScale" ? name + "Left" : name;
+}
+
 // The first setting of a file that no calibration can use, as "Key=text", or empty. Every
-// number must be one, and the calibration the numbers make must give finite levels.
+// number must be one, and the calibration the numbers make must give levels.
 std::string UnusableCalibrationSetting(const char* path, const ChannelCalibration& r)
 {
     static constexpr const char* kNumbers[] = {"RefLevel", "PctFullScaleLeft", "CalRatioLeft", "DTGain",
@@ -226,28 +233,13 @@ std::string UnusableCalibrationSetting(const char* path, const ChannelCalibratio
     for (const char* key : kNumbers)
         if (NumberKeyUnusable(path, key))
             return std::string(key) + "=" + ReadKey(path, key, "").substr(0, 40);
-    if (!FactorUsable(r.CalRatio))
+    if (!MagnitudeUsable(r.CalRatio))
         return "CalRatioLeft=" + ReadKey(path, "CalRatioLeft", "").substr(0, 40);
-    ChannelCalibration made = r;
-    ComputeCalibrationFactors(made);
-    if (FactorUsable(made.CalRatio) && FactorUsable(made.PctFullScale))
-        return {};
-    // The inputs the factors were made from.
     std::string inputs;
-    auto name = [&](const char* key) {
-        inputs += (inputs.empty() ? "" : ", ") + std::string(key) + "=" + ReadKey(path, key, "").substr(0, 40);
-    };
-    const WORD mode = made.CalCreateMode;
-    if (mode == 1)
-        name("TransducerSensitivityVolts");
-    if (mode == 2 || mode == 3)
-        name("RefLevel");
-    if (mode == 2)
-        name("MeasuredInputVoltage");
-    if (mode == 3)
-        name("PctFullScaleLeft");
-    if (inputs.empty())
-        name("DTGain");
+    for (const char* field : UnusableFactorInputs(r)) {
+        const std::string key = FileKey(field);
+        inputs += (inputs.empty() ? "" : ", ") + key + "=" + ReadKey(path, key.c_str(), "").substr(0, 40);
+    }
     return inputs;
 }
 
@@ -352,6 +344,53 @@ void ComputeCalibrationFactors(ChannelCalibration& r)
         r.ConversionType = 0;
         r.IntegrationType = 0;
     }
+}
+
+bool CalibrationFactorUsable(float factor)
+{
+    return factor >= kMinCalibrationFactor && factor <= kMaxCalibrationFactor;
+}
+
+std::vector<const char*> UnusableFactorInputs(const ChannelCalibration& record)
+{
+    ChannelCalibration made = record;
+    ComputeCalibrationFactors(made);
+    const bool ratio = CalibrationFactorUsable(made.CalRatio), pct = MagnitudeUsable(made.PctFullScale);
+    std::vector<const char*> inputs;
+    if (ratio && pct)
+        return inputs;
+    const DWORD units = made.RefUnits;
+    switch (made.CalCreateMode) {
+    case 0:
+        // Volts and millivolts are made from the gain; other units keep the factors they hold.
+        if (units != kUnitVolts && units != kUnitMillivolts && units != kUnitRpm) {
+            if (!ratio)
+                inputs.push_back("CalRatio");
+            if (!pct)
+                inputs.push_back("PctFullScale");
+        }
+        break;
+    case 1:
+        inputs.push_back("TransducerSensitivityVolts");
+        if (!(made.TransducerSensitivityVolts > 0.0f))
+            inputs.push_back("CalRatio"); // no sensitivity: the stored factor stands
+        break;
+    case 2:
+        inputs.push_back("RefLevel");
+        inputs.push_back("MeasuredInputVoltage");
+        if (!(made.MeasuredInputVoltage > 0.0f))
+            inputs.push_back("CalRatio");
+        break;
+    case 3:
+        inputs.push_back("RefLevel");
+        inputs.push_back("PctFullScale");
+        break;
+    default:
+        break;
+    }
+    if (inputs.empty())
+        inputs.push_back("DTGain");
+    return inputs;
 }
 
 std::string CalibrationFilePath(const char* calFolder, const char* name)

@@ -14,6 +14,7 @@
 #include <cstring>
 #include <span>
 #include <string>
+#include <vector>
 
 #pragma pack(push, 1)
 struct ChannelCalibration {
@@ -97,6 +98,15 @@ double RefTypeToRms(DWORD refType);
 // Completes a record in place: CalRatio, PctFullScale, MeasuredInputVoltage and the
 // integration type from the user's inputs.
 void ComputeCalibrationFactors(ChannelCalibration& record);
+
+// Whether levels can be drawn from a factor from full scale to calibrated units: a positive
+// number from 1e-15 to 1e15. Spectra hold squared values in single precision, so a larger
+// factor drives levels to infinity and a smaller one (or zero) to no level at all.
+bool CalibrationFactorUsable(float factor);
+
+// The inputs (field names) of the factor a record gives once completed, when that factor is one
+// no level can be drawn from; empty when it is usable.
+std::vector<const char*> UnusableFactorInputs(const ChannelCalibration& record);
 
 // The file of the named calibration: <calFolder>/<name>.cal, or, where there is none, the file
 // of the folder whose name differs from that only in letter case (files copied from Windows,

@@ -138,16 +138,17 @@ SampleEditResult Process(TWaveFile& file, DWORD first, DWORD end, int channel, c
         buffer->SetSample(i, static_cast<std::int32_t>(stored));
     }
     // A refusal or an Esc leaves the file as it was: half a range changed is no result.
-    if (refused)
-        return SampleEditResult::Refused;
-    if (stopped)
-        return SampleEditResult::Stopped;
+    if (refused || stopped) {
+        file.EditDone();
+        return refused ? SampleEditResult::Refused : SampleEditResult::Stopped;
+    }
     if (!file.WriteSamples(buffer->GetSamplePtr(0), first, count, channel)) {
         AfxMessageBox(texts.writeFailure, MB_ICONSTOP);
         file.SetModified(true);
         return SampleEditResult::Failed;
     }
     file.SetModified(true);
+    file.EditDone();
     return SampleEditResult::Done;
 }
 

@@ -206,7 +206,7 @@ HMMIO TWaveFile::OpenWithLayout(const std::string& name, DWORD flags, WaveLayout
     WaveLayoutResult r = ReadWaveLayout(h, layout);
     frames = r == WaveLayoutResult::Ok ? layout.availableBytes / layout.blockAlign : 0;
     if (frames == 0) {
-        std::string text = WaveLayoutMessage(r);
+        std::string text = WaveLayoutMessage(r, layout);
         if (!text.empty())
             ShowOpenError(text);
         else if (r == WaveLayoutResult::Ok && layout.truncated)
@@ -790,7 +790,7 @@ void TWaveFile::TakeCalibrationChunk(HMMIO h)
 {
     WaveCalibrationBlock block;
     bool present = ReadWaveCalibration(h, block);
-    if (present && !block.HoldsUsableValues()) {
+    if (present && !block.HoldsUsableValues(format_.Channels)) {
         ShowError("The calibration data in the wave file \"" + fileName_ +
                   "\" is damaged: a value is not a number or lies out of range.\r\rThe file is used without it.");
         present = false;

@@ -10,6 +10,7 @@
 #include "platform/core/Mmio.h"
 #include "platform/core/WinTypes.h"
 #include "wave/TWaveData.h"
+#include "wave/WorkingFile.h"
 
 #include <cstdint>
 #include <span>
@@ -122,6 +123,10 @@ public:
     // says so and returns false, keeping the previous undo: the caller must not edit then.
     [[nodiscard]] bool SaveUndo(WORD kind, DWORD first, DWORD end);
     [[nodiscard]] bool SaveUndoSeconds(WORD kind, float from, float to);
+    // The edit the undo copy was saved for is complete: a crash from now on leaves the whole
+    // edit, which the copy's label then says. Until this call a crash is taken for one in the
+    // middle of the edit.
+    void EditDone();
     void DiscardUndo();
     void Undo();
     void GetUndoRange(DWORD& first, DWORD& end) const;
@@ -232,6 +237,8 @@ private:
     // The end frame when the undo was saved: a paste over that ran past it lengthened the wave,
     // and its undo shortens it again.
     DWORD undoWaveEnd_ = 0;
+    // Labels the undo copy for the next start: where its frames belong and how far the edit got.
+    void LabelUndoCopy(WorkingFileLabel::State state) const;
     // An edit of a file edited in place that could not be written to it: a save must.
     bool inPlaceBehind_ = false;
     DWORD dataOffset_ = 44;

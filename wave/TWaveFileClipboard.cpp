@@ -130,7 +130,10 @@ bool TWaveFile::PasteOver(std::span<const std::uint8_t> image, DWORD frame)
         if (!SaveUndo(kUndoOverwritten, frame, frame + length))
             return false;
         modified_ = 1;
-        return CopySegment(&pasted, this, 0, frame, length);
+        const bool done = CopySegment(&pasted, this, 0, frame, length);
+        if (done)
+            EditDone();
+        return done;
     });
 }
 
@@ -177,6 +180,7 @@ HGLOBAL TWaveFile::Cut(DWORD first, DWORD end)
         return nullptr;
     }
     DeleteSegment(this, first, end);
+    EditDone();
     return image;
 }
 

@@ -260,6 +260,7 @@ bool TWaveFile::MuteSecondsWithUndo(float from, float to)
         return false;
     TWaveData::MuteFrames(first, end);
     modified_ = 1;
+    EditDone();
     return true;
 }
 
@@ -276,15 +277,19 @@ bool TWaveFile::MuteStreamed(DWORD first, DWORD end)
     if (silence.IsError())
         return false;
     silence.Silence();
+    bool written = true;
     for (DWORD f = first; f < end;) {
         DWORD n = std::min(kPieceFrames, end - f);
         if (!WriteFramesAt(f, silence.GetData(), n)) {
             ReportWaveWriteFailure(*this);
             end = f;
+            written = false;
             break;
         }
         f += n;
     }
+    if (written)
+        EditDone();
     SetPosition(position_);
     modified_ = 1;
     endFrame_ = std::max(endFrame_, end);

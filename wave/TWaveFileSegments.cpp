@@ -94,16 +94,31 @@ bool TWaveFile::SaveUndo(WORD kind, DWORD first, DWORD end)
     DiscardUndo();
     undoFile_ = name;
     undoAvailable_ = 1;
-    WorkingFileLabel label; // known for what it is after a crash
-    label.kind = WorkingFileLabel::Kind::Undo;
-    label.original = untitled_ ? workingCopy_ : fileName_;
-    label.editedInPlace = untitled_ || IsEditedInPlace();
-    (void)WriteWorkingFileLabel(name, label);
     undoFirst_ = first;
     undoEnd_ = end;
     undoKind_ = kind;
     undoWaveEnd_ = endFrame_;
+    LabelUndoCopy(WorkingFileLabel::State::Editing);
     return true;
+}
+
+void TWaveFile::LabelUndoCopy(WorkingFileLabel::State state) const
+{
+    if (undoFile_.empty())
+        return;
+    WorkingFileLabel label; // known for what it is after a crash
+    label.kind = WorkingFileLabel::Kind::Undo;
+    label.original = untitled_ ? workingCopy_ : fileName_;
+    label.editedInPlace = untitled_ || IsEditedInPlace();
+    label.first = undoFirst_;
+    label.change = undoKind_ == kUndoRemoved ? WorkingFileLabel::Change::Removed : WorkingFileLabel::Change::Overwritten;
+    label.state = state;
+    (void)WriteWorkingFileLabel(undoFile_, label);
+}
+
+void TWaveFile::EditDone()
+{
+    LabelUndoCopy(WorkingFileLabel::State::Edited);
 }
 
 bool TWaveFile::SaveUndoSeconds(WORD kind, float from, float to)
@@ -131,6 +146,8 @@ void TWaveFile::Undo()
         saved = new (std::nothrow) TWaveFile(undoFile_, kStreamed, false, tempDir_);
     const DWORD count = undoEnd_ - undoFirst_;
     const DWORD endBefore = endFrame_;
+    if (saved != nullptr && !saved->IsError())
+        LabelUndoCopy(WorkingFileLabel::State::Undoing);
     const bool needsSaved = undoKind_ == kUndoOverwritten || undoKind_ == kUndoRemoved;
     bool restored = true;
     if (needsSaved && (saved == nullptr || saved->IsError())) {
@@ -322,7 +339,8 @@ void TWaveFile::ScaleSeconds(float from, float to, double factor, bool saveUndo)
         return;
     const DWORD align = format_.BlockAlign();
     const DWORD position = position_;
-    for (DWORD f = first; f < end;) {
+    DWORD f = first;
+    while (f < end) {
         DWORD n = std::min(kPieceFrames, end - f);
         Seek(f);
         if (!ReadBytes(piece.GetData(), n * align)) {
@@ -348,4 +366,6 @@ void TWaveFile::ScaleSeconds(float from, float to, double factor, bool saveUndo)
     }
     Seek(std::min(position, length_));
     modified_ = 1;
+    if (f >= end)
+        EditDone();
 }

@@ -97,11 +97,12 @@ bool WaveCalibrationBlock::SameBytes(const WaveCalibrationBlock& other) const
     return a == b;
 }
 
-bool WaveCalibrationBlock::HoldsUsableValues() const
+bool WaveCalibrationBlock::HoldsUsableValues(int channels) const
 {
     // Beyond this a product of two factors would leave the float range.
     constexpr float kLargest = 1e15f;
-    for (const ChannelCalibration& c : Channel) {
+    for (int slot = 0; slot < 2; ++slot) {
+        const ChannelCalibration& c = Channel[slot];
         const float values[] = {c.RefLevel, c.PctFullScale,         c.CalRatio, c.TransducerSensitivityVolts,
                                 c.MeasuredInputVoltage, c.DTGain, c.RefOffset};
         for (float v : values)
@@ -109,6 +110,10 @@ bool WaveCalibrationBlock::HoldsUsableValues() const
                 return false;
         if (c.RefType >= 3 || c.RefUnits >= 17 || c.ConversionType >= 11 || c.IntegrationType >= 3 ||
             c.CalCreateMode >= 4)
+            return false;
+        // A factor in use that is zero, negative or tiny leaves the channel without levels. The
+        // second slot of a mono file is not used: older files may hold anything there.
+        if (c.IsEnabled != 0 && (slot == 0 || channels > 1) && !CalibrationFactorUsable(c.CalRatio))
             return false;
     }
     return true;

@@ -30,9 +30,11 @@ struct WaveCalibrationBlock {
     // Converts the older chunk: the left fields fill slot A, which is then copied to slot B
     // before B takes the right-hand values.
     void ReadLegacyBytes(std::span<const std::uint8_t, kLegacySize> in);
-    // Every level and factor of both slots a finite number of sane size, and every code one of
-    // its list: a damaged chunk (NaN, a code past its list) would reach the plots' arithmetic.
-    bool HoldsUsableValues() const;
+    // Every level and factor of both slots a finite number of sane size, every code one of its
+    // list, and the factor of each enabled slot a wave of `channels` uses one levels can be drawn
+    // from: a damaged chunk (NaN, a code past its list, a zero factor) would reach the plots'
+    // arithmetic.
+    bool HoldsUsableValues(int channels) const;
     // Equal when the two byte images are equal.
     bool SameBytes(const WaveCalibrationBlock& other) const;
 };

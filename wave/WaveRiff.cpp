@@ -66,8 +66,8 @@ WaveLayoutResult ReadWaveLayout(HMMIO h, WaveLayout& out)
     if (got < 14)
         return WaveLayoutResult::NoFormat;
     out.formatTag = Le16(&f[0]);
-    WORD channels = Le16(&f[2]);
-    DWORD rate = Le32(&f[4]);
+    const WORD channels = out.channels = Le16(&f[2]);
+    const DWORD rate = out.sampleRate = Le32(&f[4]);
     out.blockAlign = Le16(&f[12]);
     out.bitsPerSample = got >= 16 ? Le16(&f[14]) : 0;
     if (channels == 0 || out.blockAlign == 0 || out.blockAlign % channels != 0 || rate == 0)
@@ -181,15 +181,26 @@ MMRESULT WriteCalibrationChunkAt(HMMIO h, const WaveCalibrationBlock& block)
     return mmioWrite(h, reinterpret_cast<const char*>(bytes.data()), n) == n ? MMSYSERR_NOERROR : MMIOERR_CANNOTWRITE;
 }
 
-std::string WaveLayoutMessage(WaveLayoutResult result)
+std::string WaveLayoutMessage(WaveLayoutResult result, const WaveLayout& layout)
 {
     switch (result) {
     case WaveLayoutResult::NotWave:
         return "TWaveFile - not a wave file: it does not begin with a RIFF WAVE header";
     case WaveLayoutResult::NoFormat:
         return "TWaveFile - invalid wave file format (FMT section): the format is missing or the file ends inside it";
-    case WaveLayoutResult::BadFormat:
-        return "TWaveFile - invalid wave file format (FMT section)";
+    case WaveLayoutResult::BadFormat: {
+        std::string fault;
+        if (layout.channels == 0)
+            fault = "it names 0 channels";
+        else if (layout.blockAlign == 0)
+            fault = "its frames are 0 bytes long (block align 0)";
+        else if (layout.blockAlign % layout.channels != 0)
+            fault = "its frames of " + std::to_string(layout.blockAlign) + " bytes (block align) cannot hold " +
+                    std::to_string(layout.channels) + " channels of whole samples";
+        else
+            fault = "its sample rate is 0";
+        return "TWaveFile - invalid wave file format (FMT section): " + fault;
+    }
     case WaveLayoutResult::Unsupported:
         return "TWaveFile - unsupported wave format: only PCM files with 8, 16, 24 or 32-bit samples can be read";
     case WaveLayoutResult::NoData:

@@ -26,6 +26,8 @@ enum class WaveLayoutResult {
 struct WaveLayout {
     TPcmFormat format;
     WORD formatTag = 0;
+    WORD channels = 0;   // as the "fmt " chunk states them, also when they make no format
+    DWORD sampleRate = 0;
     WORD blockAlign = 0;
     WORD bitsPerSample = 0;
     MMCKINFO riff{};
@@ -58,5 +60,6 @@ std::array<std::uint8_t, kCalibrationChunkBytes> CalibrationChunkBytes(const Wav
 // Writes the calibration chunk at the current position, header and block in one write.
 MMRESULT WriteCalibrationChunkAt(HMMIO h, const WaveCalibrationBlock& block);
 
-// The message a layout failure is reported with, or empty for the failures that are silent.
-std::string WaveLayoutMessage(WaveLayoutResult result);
+// The message a layout failure is reported with, saying what is wrong with `layout`, or empty
+// for the failures that are silent.
+std::string WaveLayoutMessage(WaveLayoutResult result, const WaveLayout& layout);

@@ -16,8 +16,20 @@ namespace {
 namespace fs = std::filesystem;
 
 constexpr const char* kKinds[] = {"unknown", "take", "realtime", "backup", "undo"};
+constexpr const char* kChanges[] = {"unknown", "overwritten", "removed"};
+constexpr const char* kStates[] = {"unknown", "editing", "edited", "undoing"};
 constexpr std::size_t kRingLine = 38; // "ring=" and three 10-digit numbers, two blanks, '\n'
 constexpr std::int64_t kCopyBytes = 1 << 20;
+
+// The index of `value` among `names`, or 0 (unknown) for a word this version does not know.
+template <std::size_t N>
+int NameIndex(const char* const (&names)[N], const std::string& value)
+{
+    for (std::size_t k = 0; k < N; ++k)
+        if (value == names[k])
+            return int(k);
+    return 0;
+}
 
 std::uint32_t Le32(const std::uint8_t* p)
 {
@@ -78,8 +90,12 @@ bool WriteWorkingFileLabel(const std::string& file, const WorkingFileLabel& labe
     // A name that would break a line is left out: the label stays readable.
     if (!label.original.empty() && label.original.find_first_of("\r\n") == std::string::npos)
         text += "original=" + label.original + "\n";
-    if (label.kind == WorkingFileLabel::Kind::Undo)
+    if (label.kind == WorkingFileLabel::Kind::Undo) {
         text += std::string("edited=") + (label.editedInPlace ? "inplace" : "copy") + "\n";
+        if (label.first >= 0)
+            text += "first=" + std::to_string(label.first) + "\nchange=" + kChanges[int(label.change)] +
+                    "\nstate=" + kStates[int(label.state)] + "\n";
+    }
     if (!label.run.empty())
         text += "run=" + label.run + "\n";
     if (!label.calibration.empty()) {
@@ -124,6 +140,15 @@ bool ReadWorkingFileLabel(const std::string& file, WorkingFileLabel& label)
                     label.kind = WorkingFileLabel::Kind(k);
                     kind = true;
                 }
+        } else if (key == "first") {
+            char* end = nullptr;
+            const unsigned long long first = std::strtoull(value.c_str(), &end, 10);
+            if (!value.empty() && *end == '\0' && first <= 0xFFFFFFFFull)
+                label.first = static_cast<long long>(first);
+        } else if (key == "change") {
+            label.change = WorkingFileLabel::Change(NameIndex(kChanges, value));
+        } else if (key == "state") {
+            label.state = WorkingFileLabel::State(NameIndex(kStates, value));
         } else if (key == "process") {
             label.process = DWORD(std::strtoul(value.c_str(), nullptr, 10));
         } else if (key == "channel") {

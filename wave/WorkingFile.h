@@ -26,6 +26,13 @@ struct WorkingFileLabel {
     // working file), so the copy may hold the only frames the edit overwrote or removed. Labels
     // that do not say are taken to mean so.
     bool editedInPlace = true;
+    // Undo: its frames belong at frame `first` of the file, where the edit overwrote them or cut
+    // them out; -1 in labels that do not say. `state` says how far the edit (or taking it back) got.
+    enum class Change { Unknown, Overwritten, Removed };
+    enum class State { Unknown, Editing, Edited, Undoing };
+    long long first = -1;
+    Change change = Change::Unknown;
+    State state = State::Unknown;
     std::string run;                       // Take, RealTime: the files that end at one sample share it
     std::vector<std::uint8_t> calibration; // Take, RealTime: the calibration chunk's body, or empty
     // RealTime: once the ring wrapped at frame `wrap`, frames [to, wrap) are the oldest and

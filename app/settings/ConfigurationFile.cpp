@@ -268,6 +268,18 @@ public:
         }
     }
     std::vector<std::string>& Replaced() { return replaced_; }
+    // Settings of the current section that together make something no setting may be: each is
+    // named with its text, and what stands in for them.
+    void Refuse(const std::vector<const char*>& keys, const std::string& now)
+    {
+        std::string named;
+        for (const char* key : keys) {
+            const char* v = table_.Find(section_.c_str(), key);
+            named += (named.empty() ? "" : ", ") + std::string(key) + "=" +
+                     (v != nullptr ? std::string(v).substr(0, 40) : std::string("(not given)"));
+        }
+        replaced_.push_back("[" + section_ + "] " + named + " (now " + now + ")");
+    }
     // Whether the file has the current section at all.
     bool HasSection() const { return table_.HasSection(section_.c_str()); }
     void Flag(const char* key, BYTE& field, BYTE missing)
@@ -561,6 +573,18 @@ void VisitCalibration(Io& io, ChannelCalibration& c, int ch)
     CAL_NUM(TransducerSensitivityVolts, "TransducerSensitivityVolts", 0.100f, Fmt::E);
     CAL_NUM(MeasuredInputVoltage, "MeasuredInputVoltage", 0.375f, Fmt::F);
     CAL_NUM(RefOffset, "RefOffset", 0.0f, Fmt::F);
+    if constexpr (Io::kReading) {
+        // A calibration the file holds whole (made directly, or naming no calibration file) whose
+        // factor gives no levels is the channel's plain one instead, as a refused file is.
+        if (c.IsEnabled != 0 && (c.CalCreateMode == 0 || c.Filename[0] == '\0')) {
+            if (const std::vector<const char*> inputs = UnusableFactorInputs(c); !inputs.empty()) {
+                io.Refuse(inputs, "the Volts calibration");
+                std::memcpy(channelName, c.ChannelName, sizeof channelName);
+                c.SetDefaults(ch);
+                std::memcpy(c.ChannelName, channelName, sizeof channelName);
+            }
+        }
+    }
 #undef CAL_NUM
 #undef CAL_CHOICE
 #undef CAL_TEXT

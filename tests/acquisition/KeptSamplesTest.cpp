@@ -183,6 +183,38 @@ TEST_F(KeptSamples, AnInMemoryFileWithoutRoomIsSaidBeforeTheRun)
     EXPECT_EQ(frame->Settings.Files[0].File->GetEndFrame(), 4000u);
 }
 
+// A file held in memory gets MaxRamRecordingTimeSecs of room after its last sample, however long
+// it is: a file longer than that room, or one the room counted from its start would leave too
+// little of, keeps its samples and gains the whole run, without a word.
+TEST_F(KeptSamples, AnInMemoryFileGetsItsRoomAfterItsSamples)
+{
+    const std::string saved = Data("saved.wav");
+    for (const int seconds : {5, 2}) {
+        SCOPED_TRACE(std::to_string(seconds) + " s file, 4 s of room, a 3 s run");
+        ASSERT_TRUE(frametest::Python(
+            "import wave\n"
+            "w = wave.open('" + saved + "', 'wb')\n"
+            "w.setnchannels(1); w.setsampwidth(3); w.setframerate(4000)\n"
+            "w.writeframes(b''.join((8 * k).to_bytes(3, 'little', signed=True) for k in range(" +
+            std::to_string(4000 * seconds) + ")))\n"));
+        Prepare(1, 0, 1);
+        frame->Settings.FileIO.MaxRamRecordingTimeSecs = 4; // the least the profile takes
+        CopyField(frame->Settings.Files[0].FilePath, saved.c_str());
+        frame->ReopenAndApplyAllWaveFiles();
+        TWaveFile* file = frame->Settings.Files[0].File.get();
+        ASSERT_NE(file, nullptr);
+        const long long added = Run(-6, 3);
+        ASSERT_GT(added, 8000);
+        EXPECT_TRUE(asked.empty()) << asked.front();
+        EXPECT_EQ(file->GetEndFrame(), DWORD(4000 * seconds + added));
+        ASSERT_TRUE(file->Save());
+        EXPECT_TRUE(Holds(saved, {{0, 4000 * seconds}, {-6, added}}));
+        frame->DropAllWaveFiles();
+        ASSERT_TRUE(Close());
+        asked.clear();
+    }
+}
+
 // After a Real Time run, Exit, the close box and loading a configuration ask before the buffers
 // go: Cancel changes nothing, No lets them go, Yes saves each as a recording file.
 TEST_F(KeptSamples, ExitCloseAndLoadingAConfigurationAskBeforeTheBuffersGo)
@@ -273,7 +305,8 @@ TEST_F(KeptSamples, TheSecondaryToolbarsSaveKeepsTheRealTimeBuffers)
 }
 
 // An in-place cut killed once it has begun to move frames: the file is part-moved, and the next
-// start keeps the cut's undo copy, the only place its frames are left, and names it.
+// start keeps the cut's undo copy, the only place its frames are left, and names it with the
+// frame its frames belong at and the cut cut short.
 TEST_F(KeptSamples, AnUndoCopyOfAnInPlaceEditKilledMidwayIsKeptAndNamedAtTheNextStart)
 {
     fs::create_directories(Data("wave"));
@@ -317,6 +350,10 @@ TEST_F(KeptSamples, AnUndoCopyOfAnInPlaceEditKilledMidwayIsKeptAndNamedAtTheNext
             break;
     }
     kill(child, SIGKILL);
+    // The header names the shorter file only once the cut has moved every frame.
+    std::uint8_t size[4] = {};
+    ASSERT_EQ(pread(fd, size, 4, 40), 4);
+    const bool moved = (size[0] | size[1] << 8 | size[2] << 16 | std::uint32_t(size[3]) << 24) != kFrames * 4;
     close(fd);
     int how = 0;
     ASSERT_EQ(waitpid(child, &how, 0), child);
@@ -333,9 +370,15 @@ TEST_F(KeptSamples, AnUndoCopyOfAnInPlaceEditKilledMidwayIsKeptAndNamedAtTheNext
 
     ASSERT_NE(Start(), nullptr);
     ASSERT_EQ(Asked("from an earlier session"), 1) << (asked.empty() ? "" : asked.back());
-    EXPECT_EQ(Asked(undo[0].filename().string() + ": the undo copy of " + path + ", holding its frames as they were"),
-              1)
-        << asked.back();
+    // It says where its frames go back, and that the cut did not end.
+    const std::string place = ": the undo copy of " + path + ", holding its frames as they were before its last "
+                              "edit: its 4776 frames belong at frame 3001 of the file, where the edit cut them out";
+    EXPECT_EQ(Asked(undo[0].filename().string() + place), 1) << asked.back();
+    const int cutShort = Asked(place + "; the edit was cut short, so the file may be part-edited from frame 3001 on");
+    if (moved)
+        EXPECT_EQ(cutShort + Asked(place + "; the edit was finished"), 1) << asked.back();
+    else
+        EXPECT_EQ(cutShort, 1) << asked.back();
     ASSERT_TRUE(fs::exists(undo[0]));
     ASSERT_TRUE(frametest::Python("import wave, struct\n"
                                   "w = wave.open('" + undo[0].string() + "')\n"

@@ -145,7 +145,10 @@ TEST_F(EditCommands, AMuteOnADiskFileWritesOneUndoCopy)
     TWaveFile* file = StartWithFile();
     ASSERT_NE(file, nullptr);
     const std::string folder = std::filesystem::path(file->GetWorkingCopy()).parent_path().string();
-    const int oneCopy = FilesMadeIn(folder, [&] { ASSERT_TRUE(file->SaveUndo(TWaveFile::kUndoOverwritten, 2, 6)); });
+    const int oneCopy = FilesMadeIn(folder, [&] {
+        ASSERT_TRUE(file->SaveUndo(TWaveFile::kUndoOverwritten, 2, 6));
+        file->EditDone(); // its label then says the edit is whole
+    });
     ASSERT_GT(oneCopy, 0);
     ASSERT_NE(Select(0, 2 * kFrame, 6 * kFrame), nullptr);
     EXPECT_EQ(FilesMadeIn(folder, [&] { frame->ExecuteCommand(ID_EDIT_MUTE); }), oneCopy);

@@ -62,3 +62,48 @@ TEST_F(LeftOverTakes, TheTakesOfOneRunAreCutToItsEarliestEnd)
                        "    assert struct.unpack('<II', b[at:at+8]) == (102, 2048) and len(b) == at + 2056, p\n"
                        "    assert b[at + 8:at + 2056] == bytes([ch + 1]) * 2048, p\n"));
 }
+
+// An undo copy of an edit made in the file itself is named with the frame its frames belong at,
+// how the edit changed them and how far it got; a label written before labels said so still reads.
+TEST_F(LeftOverTakes, AnUndoCopySaysWhereItsFramesBelongAndHowFarItsEditGot)
+{
+    using Change = WorkingFileLabel::Change;
+    using State = WorkingFileLabel::State;
+    struct Copy {
+        long long first; // -1: a label as earlier versions wrote it
+        Change change;
+        State state;
+        const char* said;
+    } const copies[] = {
+        {-1, Change::Unknown, State::Unknown, " (the file may be part-edited)"},
+        {500, Change::Overwritten, State::Edited,
+         ": its 300 frames belong at frame 500 of the file, where the edit overwrote them; the edit was finished"},
+        {42, Change::Removed, State::Undoing,
+         ": its 300 frames belong at frame 42 of the file, where the edit cut them out; taking the edit back was cut "
+         "short, so the file may be part-restored from frame 42 on"},
+    };
+    const std::string original = Data("take.wav");
+    ASSERT_TRUE(Python("import wave\n"
+                       "for p in ['" + original + "'] + ['" + Data("wave/wav000") + "%d.tmp' % i for i in range(3)]:\n"
+                       "    w = wave.open(p, 'wb')\n"
+                       "    w.setnchannels(1); w.setsampwidth(2); w.setframerate(4000)\n"
+                       "    w.writeframes(bytes(600))\n"));
+    for (int i = 0; i < 3; ++i) {
+        WorkingFileLabel label;
+        label.kind = WorkingFileLabel::Kind::Undo;
+        label.original = original;
+        label.first = copies[i].first;
+        label.change = copies[i].change;
+        label.state = copies[i].state;
+        ASSERT_TRUE(WriteWorkingFileLabel(Data("wave/wav000") + std::to_string(i) + ".tmp", label));
+    }
+    user.ExpectBox(IDOK, "from an earlier session");
+    ASSERT_NE(Start(), nullptr);
+    const std::vector<std::string> texts = user.Texts();
+    ASSERT_EQ(texts.size(), 1u);
+    for (int i = 0; i < 3; ++i)
+        EXPECT_NE(texts[0].find("wav000" + std::to_string(i) + ".tmp: the undo copy of " + original +
+                                ", holding its frames as they were before its last edit" + copies[i].said),
+                  std::string::npos)
+            << texts[0];
+}

@@ -564,6 +564,33 @@ TEST_F(ConfigFile, ACalibrationSectionWithMissingKeysTakesTheKeysDefaults)
     EXPECT_STREQ(s->Calibration[4].Filename, "Volts");
 }
 
+// A calibration the file holds whole (made directly, or naming no calibration file) whose factor
+// is zero, negative or too small to give levels is named, and the channel gets the plain Volts
+// calibration; a calibration not in use, or one its file supplies, stays.
+TEST_F(ConfigFile, ACalibrationWhoseFactorGivesNoLevelsIsNamedAndReplaced)
+{
+    Put("[Calibration_1]\nFilename=\nCalCreateMode=1\nTransducerSensitivityVolts=0\nCalRatio=0\n"
+        "[Calibration_2]\nCalCreateMode=0\nRefUnits=4\nCalRatio=-2\n"
+        "[Calibration_3]\nCalCreateMode=0\nRefUnits=8\nCalRatio=1e-30\n"
+        "[Calibration_4]\nIsEnabled=0\nCalCreateMode=0\nRefUnits=4\nCalRatio=0\n"
+        "[Calibration_5]\nFilename=Mic\nCalCreateMode=1\nTransducerSensitivityVolts=0\nCalRatio=0\n");
+    ConfigurationCheck check;
+    auto s = ReadBack(check);
+    const std::vector<std::string> expected = {
+        "[Calibration_1] TransducerSensitivityVolts=0, CalRatio=0 (now the Volts calibration)",
+        "[Calibration_2] CalRatio=-2 (now the Volts calibration)",
+        "[Calibration_3] CalRatio=1e-30 (now the Volts calibration)",
+    };
+    EXPECT_EQ(check.replaced, expected);
+    for (int ch = 1; ch <= 3; ++ch) {
+        ChannelCalibration plain(ch);
+        CopyField(plain.ChannelName, s->Calibration[ch].ChannelName); // the channel's own
+        EXPECT_EQ(std::memcmp(&s->Calibration[ch], &plain, sizeof plain), 0) << ch;
+    }
+    EXPECT_FLOAT_EQ(+s->Calibration[4].CalRatio, 0.0f);
+    EXPECT_FLOAT_EQ(+s->Calibration[5].CalRatio, 0.0f) << "its calibration file decides";
+}
+
 TEST_F(ConfigFile, HandWrittenWindowsFile)
 {
     Put("[settings_0]\r\nfftsize=4096\r\nAVERAGEBLOCKS=10\r\n"

@@ -386,6 +386,15 @@ TEST(CalibrationFile, NumbersNoCalibrationCanUseRefuseTheFile)
          "RefLevel=3e38, MeasuredInputVoltage=0.05"},
         {"CalCreateMode=3\nRefLevel=1e30\nPctFullScaleLeft=1e-20\n", "RefLevel=1e30, PctFullScaleLeft=1e-20"},
         {"CalCreateMode=1\nTransducerSensitivityVolts=0.05\nCalRatioLeft=1e30\n", "CalRatioLeft=1e30"},
+        // Zero, negative or tiny factors leave no level to read: a sensitivity of 0 keeps the
+        // stored factor, and so does a direct calibration in units other than volts.
+        {"CalCreateMode=1\nTransducerSensitivityVolts=0\nCalRatioLeft=0\n", "TransducerSensitivityVolts=0, CalRatioLeft=0"},
+        {"CalCreateMode=1\nTransducerSensitivityVolts=-0.05\nCalRatioLeft=-3\n",
+         "TransducerSensitivityVolts=-0.05, CalRatioLeft=-3"},
+        {"CalCreateMode=0\nRefUnits=4\nCalRatioLeft=1e-30\n", "CalRatioLeft=1e-30"},
+        {"CalCreateMode=2\nRefUnits=4\nRefLevel=0\nMeasuredInputVoltage=0.05\n", "RefLevel=0, MeasuredInputVoltage=0.05"},
+        {"CalCreateMode=2\nRefLevel=94\nMeasuredInputVoltage=0\nCalRatioLeft=0\n",
+         "RefLevel=94, MeasuredInputVoltage=0, CalRatioLeft=0"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.keys);

@@ -19,7 +19,7 @@ using namespace wavetest;
 
 namespace {
 
-// write <path> [level units]: a stereo 16-bit wave at 1000 Hz (400 frames, L = 100 i - 20000, R = -50 i) with
+// write <path> [level units [ratio]]: a stereo 16-bit wave at 1000 Hz (400 frames, L = 100 i - 20000, R = -50 i) with
 // a LIST chunk before its samples and a calibration chunk after the RIFF chunk.
 // read <path>: the chunks after the RIFF chunk and every field of the calibration block, one
 // "key=value" a line.
@@ -42,7 +42,8 @@ if sys.argv[1] == 'write':
     body = b'WAVE' + b'fmt ' + struct.pack('<I', 16) + fmt + b'LIST' + struct.pack('<I', 6) + b'INFOab'
     body += b'data' + struct.pack('<I', len(frames)) + frames
     level, units = (float(sys.argv[3]), int(sys.argv[4])) if len(sys.argv) > 4 else (94.0, 2)
-    block = b'Rig A'.ljust(260, b'\0') + record(units, 3.5, 0.0, b'Left mic', level) + record(15, 0.5, 1.25, b'Probe', 1.0)
+    ratio = float(sys.argv[5]) if len(sys.argv) > 5 else 3.5
+    block = b'Rig A'.ljust(260, b'\0') + record(units, ratio, 0.0, b'Left mic', level) + record(15, 0.5, 1.25, b'Probe', 1.0)
     block += bytes(520)
     open(sys.argv[2], 'wb').write(b'RIFF' + struct.pack('<I', len(body)) + body + struct.pack('<II', 102, 2048) + block)
 else:
@@ -248,18 +249,22 @@ TEST_F(WaveCalibrationChunk, AChunkWithValuesNoCalibrationHoldsIsRefused)
         const char* level;
         int units;
         bool taken;
+        const char* ratio = "3.5";
     };
-    const Case cases[] = {{"nan", 2, false}, {"inf", 2, false}, {"-1e30", 2, false}, {"94", 17, false},
-                          {"94", 16, true},  {"-20", 2, true}};
+    // A factor of zero, below zero or so small that levels vanish gives no levels either.
+    const Case cases[] = {{"nan", 2, false},         {"inf", 2, false},          {"-1e30", 2, false},
+                          {"94", 17, false},         {"94", 16, true},           {"-20", 2, true},
+                          {"94", 2, false, "0"},     {"94", 2, false, "-3.5"},   {"94", 2, false, "1e-30"},
+                          {"94", 2, false, "nan"},   {"94", 2, true, "1e-9"}};
     for (const Case& c : cases) {
         const std::string path = dir_.file("odd.wav");
-        Python("write " + path + " " + c.level + " " + std::to_string(c.units));
+        Python("write " + path + " " + c.level + " " + std::to_string(c.units) + " " + c.ratio);
         if (!c.taken)
             user_.ExpectBox(IDOK, "The calibration data in the wave file \"" + path +
                                       "\" is damaged: a value is not a number or lies out of range.");
         TWaveFile w(path, TWaveFile::kMemory, false, dir_.path());
         ASSERT_FALSE(w.IsError()) << c.level;
-        EXPECT_EQ(w.IsCalibrationPresent(), c.taken) << c.level << " " << c.units;
+        EXPECT_EQ(w.IsCalibrationPresent(), c.taken) << c.level << " " << c.units << " " << c.ratio;
         EXPECT_EQ(user_.Pending(), 0u) << c.level;
         ChannelCalibration a;
         w.GetChannelCalibration(a, 0);

@@ -219,10 +219,15 @@ static std::vector<BadFileCase> BadFiles()
     cases.push_back({"not RIFF", {'J', 'U', 'N', 'K', 0, 0, 0, 0}, "not a wave file", false});
     cases.push_back({"no fmt chunk", wave({}, std::vector<std::uint8_t>(20, 0)), "(FMT section)", false});
     cases.push_back({"short fmt chunk", wave({1, 0, 1, 0}, std::vector<std::uint8_t>(20, 0)), "(FMT section)", false});
+    // A format that gives no sample size says which of its numbers is wrong.
     cases.push_back({"zero channels", wave(FmtBody(1, 0, 8000, 2, 16), std::vector<std::uint8_t>(20, 0)),
-                     "invalid wave file format", false});
+                     "invalid wave file format (FMT section): it names 0 channels", false});
     cases.push_back({"zero block align", wave(FmtBody(1, 1, 8000, 0, 16), std::vector<std::uint8_t>(20, 0)),
-                     "invalid wave file format", false});
+                     "(FMT section): its frames are 0 bytes long (block align 0)", false});
+    cases.push_back({"odd block align", wave(FmtBody(1, 2, 8000, 3, 8), std::vector<std::uint8_t>(20, 0)),
+                     "its frames of 3 bytes (block align) cannot hold 2 channels of whole samples", false});
+    cases.push_back({"zero sample rate", wave(FmtBody(1, 1, 0, 2, 16), std::vector<std::uint8_t>(20, 0)),
+                     "(FMT section): its sample rate is 0", false});
     cases.push_back({"float samples", wave(FmtBody(3, 1, 8000, 4, 32), std::vector<std::uint8_t>(20, 0)),
                      "unsupported wave format", false});
     cases.push_back({"compressed", wave(FmtBody(2, 1, 8000, 256, 4, 32), std::vector<std::uint8_t>(20, 0)),

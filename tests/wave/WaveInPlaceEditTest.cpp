@@ -6,6 +6,7 @@
 
 #include "support/ScriptedUser.h"
 #include "wave/GainOffset.h"
+#include "wave/WorkingFile.h"
 
 #include <filesystem>
 #include <fstream>
@@ -150,6 +151,16 @@ TEST_P(InPlaceEdit, AKillAfterTheEditOrItsUndoLeavesExactlyTheEditedFile)
     const std::vector<std::uint8_t> expected = c.expected(w, scratch.path());
     ASSERT_TRUE(EditInKilledChild(w.path, scratch.path(), c.edit));
     ExpectWaveOnDisk(w.path, expected, w.calibration);
+    // Its undo copy (an insert needs none) says the edit was finished.
+    std::size_t copies = 0;
+    for (const auto& e : std::filesystem::directory_iterator(scratch.path())) {
+        WorkingFileLabel label;
+        if (e.path().extension() == ".tmp" && ReadWorkingFileLabel(e.path().string(), label)) {
+            ++copies;
+            EXPECT_EQ(label.state, WorkingFileLabel::State::Edited);
+        }
+    }
+    EXPECT_EQ(copies, std::string(c.name).starts_with("PasteInsert") ? 0u : 1u);
 
     const CalibratedWave again = MakeCalibratedWave(dir.file("undone.wav"), c.format, c.frames);
     ASSERT_TRUE(EditInKilledChild(again.path, scratch.path(), [&](TWaveFile& f) {
