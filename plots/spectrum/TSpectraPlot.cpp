@@ -261,13 +261,12 @@ TSpectraPlot::OverlayGrid TSpectraPlot::OverlayGridFor(int clientHeight) const
     // Each trace keeps one column, its rows just below the header (the "Set" and "On" captions
     // give way to them); two traces' columns stand side by side.
     grid.sideBySide = true;
-    const int rowsTop = m_topMargin + 2;
-    grid.pitch = std::clamp((limit - rowsTop - kOverlayButton) / kOverlaySlots, kOverlayLeastPitch, kOverlayMinPitch);
-    if (rowsTop + kOverlaySlots * grid.pitch + kOverlayButton > limit) {
-        // No room under the rows: the button stands beside the last of them.
-        grid.buttonBeside = true;
-        grid.pitch = std::clamp((limit - rowsTop) / kOverlaySlots, kOverlayLeastPitch, kOverlayMinPitch);
-    }
+    // Rows keep the boxes' own height as long as they can: with no room under them the button
+    // stands beside the last of them, and only then do the rows close up further.
+    const int room = limit - (m_topMargin + 2);
+    grid.buttonBeside = room < kOverlaySlots * kOverlayMinPitch + kOverlayButton;
+    grid.pitch = grid.buttonBeside ? std::clamp(room / kOverlaySlots, kOverlayLeastPitch, kOverlayMinPitch)
+                                   : kOverlayMinPitch;
     return grid;
 }
 
