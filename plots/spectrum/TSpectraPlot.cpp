@@ -290,7 +290,7 @@ void TSpectraPlot::LayoutOverlayGrid(const OverlayGrid& grid, int x)
 {
     const int columnWidth = 32 + 8 * m_settings->OverlayLegendSize;
     const int top = m_paneA.top + 2;
-    const int box = std::min(grid.pitch, 14);
+    const int box = grid.pitch; // the boxes close up with the rows
     m_overlayPitch = grid.pitch;
     for (int trace = 0; trace < (m_paneMode == 2 ? 2 : 1); ++trace) {
         const int left = x + trace * columnWidth;
