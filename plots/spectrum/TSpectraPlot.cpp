@@ -291,6 +291,8 @@ void TSpectraPlot::LayoutOverlayGrid(const OverlayGrid& grid, int x)
     const int columnWidth = 32 + 8 * m_settings->OverlayLegendSize;
     const int top = m_paneA.top + 2;
     const int box = grid.pitch; // the boxes close up with the rows
+    CRect client;
+    GetClientRect(&client);
     m_overlayPitch = grid.pitch;
     for (int trace = 0; trace < (m_paneMode == 2 ? 2 : 1); ++trace) {
         const int left = x + trace * columnWidth;
@@ -302,7 +304,8 @@ void TSpectraPlot::LayoutOverlayGrid(const OverlayGrid& grid, int x)
         CButton* options = (trace == 0 ? m_overlayDialogA : m_overlayDialogB).get();
         const int end = top + kOverlaySlots * grid.pitch;
         if (grid.buttonBeside)
-            options->MoveWindow(left + 32, end - kOverlayButton,
+            // Never lower than the toggles along the bottom, however far the rows have to run.
+            options->MoveWindow(left + 32, std::min(end, static_cast<int>(client.bottom) - 14) - kOverlayButton,
                                 std::min(kOverlayButtonWidth, std::max(columnWidth - 34, 30)), kOverlayButton, TRUE);
         else
             options->MoveWindow(left - 4, end, kOverlayButtonWidth, kOverlayButton, TRUE);
