@@ -591,13 +591,22 @@ void ComputeReverbDecayTimes(const ReverbRecord* recs, int count, int bandCount,
     }
     for (int b = 0; b < bandCount; ++b) {
         float* rt = out[b].Rt;
-        if (rt[0] >= D)
+        // A time replaced by one extrapolated from a shorter fall is no longer the one read off
+        // the decay: its flag says so, whatever the decay showed.
+        unsigned char* guessed = out[b].NotMeasured;
+        if (rt[0] >= D) {
             rt[0] = 0.0f;
-        if (rt[1] >= D)
+            guessed[0] = 1;
+        }
+        if (rt[1] >= D) {
             rt[1] = 2.0f * rt[0];
+            guessed[1] = 1;
+        }
         if (method == 0) {
-            for (int k = 1; k < 6; ++k)
+            for (int k = 1; k < 6; ++k) {
                 rt[k] = static_cast<float>(k + 1) * rt[0];
+                guessed[k] = 1;
+            }
         } else if (method == 1) {
             if (rt[1] < 0.0f)
                 rt[1] = 2.0f * rt[0];
@@ -605,6 +614,7 @@ void ComputeReverbDecayTimes(const ReverbRecord* recs, int count, int bandCount,
             rt[3] = 2.0f * rt[1];
             rt[4] = 2.5f * rt[1];
             rt[5] = 3.0f * rt[1];
+            std::fill(guessed + 2, guessed + 6, 1);
         } else {
             if (rt[1] < 0.0f)
                 rt[1] = 2.0f * rt[0];
@@ -613,10 +623,13 @@ void ComputeReverbDecayTimes(const ReverbRecord* recs, int count, int bandCount,
             rt[3] = 1.33333f * rt[2];
             rt[4] = 1.66666f * rt[2];
             rt[5] = 2.0f * rt[2];
+            std::fill(guessed + 3, guessed + 6, 1);
         }
         for (int k = 0; k < 6; ++k)
-            if (rt[k] >= 2.0f * D || rt[k] < 0.0f)
+            if (rt[k] >= 2.0f * D || rt[k] < 0.0f) {
                 rt[k] = 0.0f;
+                guessed[k] = 1;
+            }
     }
 }
 

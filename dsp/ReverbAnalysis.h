@@ -94,8 +94,19 @@ public:
     // Reads a file into the records, restores the start offset and recomputes the decay
     // times; false (reported) when the file is missing, invalid or short.
     bool LoadFile(const std::string& path);
-    // The current view's numbers as tab-separated lines ("\r\n").
+    // The current view's numbers as tab-separated lines ("\r\n"). In the times of view 1 an
+    // extrapolated time carries the mark in a column of its own, and the legend ends the text.
     std::string ViewText(DWORD viewMode) const;
+
+    // A time extrapolated from a shorter fall, not read off the decay itself: the windows, the
+    // printout and the copied text show it with this mark and explain it by the legend.
+    static constexpr const char* kExtrapolatedMark = "*";
+    static constexpr const char* kExtrapolatedLegend = "* extrapolated, not measured";
+    // True when band b's time k (0 RT-10 .. 5 RT-60) is available but extrapolated.
+    bool IsExtrapolated(int b, int k) const
+    {
+        return b >= 0 && b < kMaxBands && k >= 0 && k < 6 && results[b].Rt[k] > 0.0f && results[b].NotMeasured[k] != 0;
+    }
 
     // --- state (the window reads and sets these) ---
     DWORD running = 0;

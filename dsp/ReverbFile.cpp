@@ -228,15 +228,24 @@ std::string ReverbAnalysis::ViewText(DWORD mode) const
     const ReverbSettings& st = *settings_;
     if (mode == 1) {
         const DWORD choice = std::min<DWORD>(st.RtChoice, 5);
+        bool marked = false;
         for (int b = 0; b < bandCount; ++b) {
             const float t = results[b].Rt[choice];
-            if (results[b].Frequency <= 0.0f) {
-                AppendF(out, "Wideband\t%f\r\n", t);
-            } else {
+            if (results[b].Frequency <= 0.0f)
+                AppendF(out, "Wideband\t%f", t);
+            else {
                 AppendF(out, "%f\t", results[b].Frequency);
-                AppendF(out, "%f\r\n", t);
+                AppendF(out, "%f", t);
             }
+            // The mark in a column of its own keeps the time a number where the text is pasted.
+            if (IsExtrapolated(b, static_cast<int>(choice))) {
+                out += std::string("\t") + kExtrapolatedMark;
+                marked = true;
+            }
+            out += "\r\n";
         }
+        if (marked)
+            out += std::string(kExtrapolatedLegend) + "\r\n";
         return out;
     }
     const int s = StartRecord();

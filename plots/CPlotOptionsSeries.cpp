@@ -25,8 +25,9 @@ void CPlotOptionsSeries::LoadSettings()
         return;
     const TimeSeriesPlotSettings& R = *m_record;
     const bool linear = R.AmpScaleType == 0;
-    m_maximum = linear ? 1e7f : 400.0f;
-    m_minimum = linear ? 1e-7f : -400.0f;
+    const SeriesTopRange limits = SeriesPlotTopRange(R.AmpScaleType);
+    m_maximum = limits.most;
+    m_minimum = limits.least;
     m_step = linear ? 1.0f : 5.0f;
     CheckOnly({IDC_PO_LINEAR, IDC_PO_LOG}, linear ? IDC_PO_LINEAR : IDC_PO_LOG);
     Check(IDC_PO_GRID_X, R.GridXEnabled != 0);
@@ -56,8 +57,8 @@ void CPlotOptionsSeries::OnLinear()
 {
     SetDlgItemText(IDC_PO_TOP, "100.0");
     ShowNotApplicable(IDC_PO_RANGE, IDC_PO_RANGE_SPIN);
-    m_maximum = 100000.0f;
-    m_minimum = -100000.0f;
+    m_maximum = SeriesPlotTopRange(0).most;
+    m_minimum = SeriesPlotTopRange(0).least;
     m_step = 1.0f;
     if (TLimitScroll* top = Spin(IDC_PO_TOP_SPIN)) {
         top->SetLimits(m_maximum, m_minimum);
@@ -73,8 +74,8 @@ void CPlotOptionsSeries::OnLogarithmic()
     EnableBox(IDC_PO_RANGE, IDC_PO_RANGE_SPIN, true);
     if (m_record)
         WriteNumber(IDC_PO_RANGE, "%3.3f", m_record->PlotRange);
-    m_maximum = 400.0f;
-    m_minimum = -400.0f;
+    m_maximum = SeriesPlotTopRange(1).most;
+    m_minimum = SeriesPlotTopRange(1).least;
     m_step = 10.0f;
     if (TLimitScroll* top = Spin(IDC_PO_TOP_SPIN)) {
         top->SetLimits(m_maximum, m_minimum);
@@ -100,8 +101,9 @@ bool CPlotOptionsSeries::StoreSettings()
     double top = 0.0;
     if (!ReadNumber(IDC_PO_TOP, "Plot Top", top))
         return false;
-    if (!(top > m_minimum && top <= m_maximum)) {
-        std::snprintf(text, sizeof text, "Plot Top must be between %6.2f and %6.2f", double(m_minimum), double(m_maximum));
+    if (const SeriesTopRange limits = SeriesPlotTopRange(R.AmpScaleType); !limits.Holds(top)) {
+        std::snprintf(text, sizeof text, "Plot Top must be between %6.2f and %6.2f", double(limits.least),
+                      double(limits.most));
         return Fail(text);
     }
     R.PlotTop = static_cast<float>(top);
@@ -119,7 +121,7 @@ bool CPlotOptionsSeries::StoreSettings()
         if (!ReadNumber(IDC_PO_CENTER, "Plot Center", center))
             return false;
         if (center > top)
-            return Fail("Plot Center must be less that the Plot Top setting");
+            return Fail("Plot Center must be less than the Plot Top setting");
         R.PlotCenter = static_cast<float>(center);
     }
     if (!StoreSpan(IDC_PO_START_TIME, IDC_PO_STOP_TIME, R.StartTime, R.StopTime, "Time"))

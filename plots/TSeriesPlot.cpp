@@ -1622,6 +1622,13 @@ void TSeriesPlot::OnEditTop()
 
 void TSeriesPlot::ApplyTop(float value)
 {
+    // A top the options page would refuse is not taken here either: the box shows the top in
+    // force again.
+    if (!SeriesPlotTopRange(m_settings->AmpScaleType).Holds(value)) {
+        if (SeriesPlotTopRange(m_settings->AmpScaleType).Holds(m_settings->PlotTop))
+            WriteEdit(m_topEdit.get(), m_settings->AmpScaleType == 0 ? "%3.6f" : "%3.1f", m_settings->PlotTop);
+        return;
+    }
     if (m_settings->AmpScaleType == 0) {
         const float step = static_cast<float>(StepFor(std::fabs(value), kTopSpinSteps, 1e6));
         for (TLimitScroll* s : {m_topSpin.get(), m_centerSpin.get()}) {
@@ -1631,9 +1638,7 @@ void TSeriesPlot::ApplyTop(float value)
         }
         m_settings->PlotTop = value;
         if (m_settings->PlotCenter >= value) {
-            // The centre goes below the top: to 0 under a positive top, else clear of it, so
-            // that the span never closes to nothing.
-            const float center = value > 0.0f ? 0.0f : (value < 0.0f ? value * 1.1f : -1.0f);
+            const float center = SeriesCenterBelow(value);
             m_settings->PlotCenter = center;
             WriteEdit(m_centerEdit.get(), "%6.6f", center);
             BuildAmplitudeTicks();
@@ -1706,7 +1711,9 @@ bool TSeriesPlot::ApplyTypedBoxes(bool finished)
             continue;
         double value = 0.0;
         // A range below the smallest waits for more digits ("0" of "0.5") until Enter.
-        const bool taken = TypedValue(box, value) && (box != m_rangeEdit.get() || value >= 0.1 || finished);
+        // A top out of range waits likewise, and is put back once finished.
+        const bool taken = TypedValue(box, value) && (box != m_rangeEdit.get() || value >= 0.1 || finished) &&
+                           (box != m_topEdit.get() || SeriesPlotTopRange(m_settings->AmpScaleType).Holds(value));
         if (!taken) {
             pending = pending || !finished;
             if (finished)

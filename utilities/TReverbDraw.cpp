@@ -234,6 +234,8 @@ void TReverb::DrawReverbTimes(CDC* dc)
     const int w = W / a.bandCount - 2;
     const DWORD choice = std::min<DWORD>(Settings().RtChoice, 5);
     const COLORREF bar = m_printing ? RGB(0, 0, 0) : Settings().BarColor;
+    const CSize mark = dc->GetTextExtent(ReverbAnalysis::kExtrapolatedMark);
+    bool marked = false;
     for (int b = 0; b < a.bandCount; ++b) {
         const int left = p.left + 2 + (2 + w) * b;
         const int right = std::min(left + w, static_cast<int>(p.right) - 1);
@@ -241,11 +243,19 @@ void TReverb::DrawReverbTimes(CDC* dc)
         if (right > left)
             dc->FillSolidRect(left, p.bottom - h, right - left, h, bar);
         const int centre = left + w / 2;
+        // An extrapolated time has its mark over the bar (inside the area when the bar fills it).
+        if (a.IsExtrapolated(b, static_cast<int>(choice))) {
+            dc->TextOut(centre - mark.cx / 2, std::max(p.bottom - h - mark.cy, static_cast<int>(p.top) + 1),
+                        ReverbAnalysis::kExtrapolatedMark);
+            marked = true;
+        }
         dc->MoveTo(centre, p.bottom);
         dc->LineTo(centre, p.bottom + 3);
         DrawFrequencyLabel(dc, b, centre, p.bottom);
     }
     dc->TextOut(p.left + 4, p.top + 2, "Start Offset = " + std::to_string(Settings().StartOffset) + " msec");
+    if (marked)
+        dc->TextOut(p.left + 4, p.top + 2 + 16 * m_fontHeight / 14, ReverbAnalysis::kExtrapolatedLegend);
 }
 
 void TReverb::DrawDecay(CDC* dc)
@@ -298,7 +308,11 @@ void TReverb::DrawDecay(CDC* dc)
     dc->TextOut(p.left + 4, p.top + 2, "Start Offset = " + std::to_string(st.StartOffset) + " msec");
     char line[64];
     std::snprintf(line, sizeof line, "RT-%d = %6.2f secs", static_cast<int>((choice + 1) * 10), a.results[band].Rt[choice]);
-    dc->TextOut(p.left + 4, p.top + 2 + 16 * m_fontHeight / 14, line);
+    const bool extrapolated = a.IsExtrapolated(band, static_cast<int>(choice));
+    dc->TextOut(p.left + 4, p.top + 2 + 16 * m_fontHeight / 14,
+                extrapolated ? line + std::string(" ") + ReverbAnalysis::kExtrapolatedMark : std::string(line));
+    if (extrapolated)
+        dc->TextOut(p.left + 4, p.top + 2 + 32 * m_fontHeight / 14, ReverbAnalysis::kExtrapolatedLegend);
 }
 
 void TReverb::DrawSurface(CDC* dc)

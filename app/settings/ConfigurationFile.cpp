@@ -635,14 +635,12 @@ void VisitTimeSeries(Io& io, TimeSeriesPlotSettings& t, int ch)
     io.Num("IntervalSecs", t.IntervalSecs, 0.1f, Fmt::F);
     io.Flag("GrabCursorFlag", t.GrabCursorFlag, 0);
     if constexpr (Io::kReading) {
-        // The page's limits follow the amplitude scale: linear tops run above 1e-7 up to 1e7,
-        // logarithmic ones from -400 to 400 dB with a range up to 400 dB.
-        if (t.AmpScaleType == 0) {
-            HoldWithin(io, "PlotTop", t.PlotTop, 1e-7f, 1e7f, 100.0f, true);
-            io.Hold("PlotCenter", t.PlotCenter, t.PlotCenter <= t.PlotTop ? t.PlotCenter : 0.0f);
-        } else {
-            HoldWithin(io, "PlotTop", t.PlotTop, -400.0f, 400.0f, 100.0f, true);
-        }
+        // The top takes what the page and the tool strip take on its amplitude scale; a
+        // logarithmic range runs up to 400 dB.
+        const SeriesTopRange top = SeriesPlotTopRange(t.AmpScaleType);
+        HoldWithin(io, "PlotTop", t.PlotTop, top.least, top.most, 100.0f, true);
+        if (t.AmpScaleType == 0)
+            io.Hold("PlotCenter", t.PlotCenter, t.PlotCenter <= t.PlotTop ? t.PlotCenter : SeriesCenterBelow(t.PlotTop));
         HoldWithin(io, "PlotRange", t.PlotRange, 0.0f, 400.0f, 100.0f, true);
         HoldSpan(io, "StartTime", "StopTime", t.StartTime, t.StopTime, 0.0f, 1.0f);
         HoldInterval(io, t.IntervalSecs, 0.1f);

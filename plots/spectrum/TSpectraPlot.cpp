@@ -240,9 +240,11 @@ bool TSpectraPlot::IsPaneB(const CRect& rect) const
 }
 
 namespace {
-// Overlay rows close up to the boxes' own height in a short window; each trace's column is its
-// rows and its "Options..." button.
-constexpr int kOverlayMinPitch = 14, kOverlayButton = 18, kOverlaySpace = 4;
+// Overlay rows close up to the boxes' own height in a short window, and closer still (the boxes
+// with them) where even that leaves no room; each trace's column is its rows and its
+// "Options..." button.
+constexpr int kOverlayMinPitch = 14, kOverlayLeastPitch = 10, kOverlayButton = 18, kOverlaySpace = 4;
+constexpr int kOverlayButtonWidth = 64;
 // Room for the "Set" and "On" captions between the pane's top and the first row.
 constexpr int kOverlayCaptions = 22;
 } // namespace
@@ -256,11 +258,15 @@ TSpectraPlot::OverlayGrid TSpectraPlot::OverlayGridFor(int clientHeight) const
     const int column = kOverlaySlots * kOverlayMinPitch + kOverlayButton;
     if (top + traces * column + (traces - 1) * kOverlaySpace <= limit)
         return grid;
-    // Side by side the rows start just below the header: the "Set" and "On" captions give
-    // way to them.
+    // Each trace keeps one column, its rows just below the header (the "Set" and "On" captions
+    // give way to them); two traces' columns stand side by side.
     grid.sideBySide = true;
-    grid.rows = std::clamp((limit - (m_topMargin + 2) - kOverlayButton) / kOverlayMinPitch, 1, kOverlaySlots);
-    grid.columnsPerTrace = (kOverlaySlots + grid.rows - 1) / grid.rows;
+    // Rows keep the boxes' own height as long as they can: with no room under them the button
+    // stands beside the last of them, and only then do the rows close up further.
+    const int room = limit - (m_topMargin + 2);
+    grid.buttonBeside = room < kOverlaySlots * kOverlayMinPitch + kOverlayButton;
+    grid.pitch = grid.buttonBeside ? std::clamp(room / kOverlaySlots, kOverlayLeastPitch, kOverlayMinPitch)
+                                   : kOverlayMinPitch;
     return grid;
 }
 
@@ -272,10 +278,8 @@ int TSpectraPlot::RightMargin() const
         CRect client(0, 0, 0, 0);
         if (m_hWnd)
             GetClientRect(&client);
-        if (const OverlayGrid grid = OverlayGridFor(client.Height()); m_hWnd && grid.sideBySide) {
-            const int columns = grid.columnsPerTrace * (m_paneMode == 2 ? 2 : 1);
-            margin += (columns - 1) * (32 + 8 * m_settings->OverlayLegendSize);
-        }
+        if (m_hWnd && m_paneMode == 2 && OverlayGridFor(client.Height()).sideBySide)
+            margin += 32 + 8 * m_settings->OverlayLegendSize;
     }
     if (m_settings && m_settings->ShowPowerMeter)
         margin += 66;
@@ -286,17 +290,25 @@ void TSpectraPlot::LayoutOverlayGrid(const OverlayGrid& grid, int x)
 {
     const int columnWidth = 32 + 8 * m_settings->OverlayLegendSize;
     const int top = m_paneA.top + 2;
-    m_overlayPitch = kOverlayMinPitch;
+    const int box = grid.pitch; // the boxes close up with the rows
+    CRect client;
+    GetClientRect(&client);
+    m_overlayPitch = grid.pitch;
     for (int trace = 0; trace < (m_paneMode == 2 ? 2 : 1); ++trace) {
-        const int first = x + trace * grid.columnsPerTrace * columnWidth;
+        const int left = x + trace * columnWidth;
         for (int i = 0; i < kOverlaySlots; ++i) {
-            const int left = first + (i / grid.rows) * columnWidth;
-            const int row = top + (i % grid.rows) * kOverlayMinPitch;
-            (trace == 0 ? m_storeA : m_storeB)[i]->MoveWindow(left - 1, row - 1, 14, 14, TRUE);
-            (trace == 0 ? m_showA : m_showB)[i]->MoveWindow(left + 16, row, 14, 14, TRUE);
+            const int row = top + i * grid.pitch;
+            (trace == 0 ? m_storeA : m_storeB)[i]->MoveWindow(left - 1, row - 1, box, box, TRUE);
+            (trace == 0 ? m_showA : m_showB)[i]->MoveWindow(left + 16, row, box, box, TRUE);
         }
-        (trace == 0 ? m_overlayDialogA : m_overlayDialogB)
-            ->MoveWindow(first - 4, top + grid.rows * kOverlayMinPitch, 64, kOverlayButton, TRUE);
+        CButton* options = (trace == 0 ? m_overlayDialogA : m_overlayDialogB).get();
+        const int end = top + kOverlaySlots * grid.pitch;
+        if (grid.buttonBeside)
+            // Never lower than the toggles along the bottom, however far the rows have to run.
+            options->MoveWindow(left + 32, std::min(end, static_cast<int>(client.bottom) - 14) - kOverlayButton,
+                                std::min(kOverlayButtonWidth, std::max(columnWidth - 34, 30)), kOverlayButton, TRUE);
+        else
+            options->MoveWindow(left - 4, end, kOverlayButtonWidth, kOverlayButton, TRUE);
     }
 }
 

@@ -228,14 +228,15 @@ private:
     void PlaceToggles();
     int RightMargin() const;
     // How the overlay controls stand in a client area `clientHeight` high: each trace's seven
-    // rows in one column, the columns one above the other, where the height allows; in a
-    // shorter window the columns stand side by side below the "Overlays" header, each trace's
-    // rows wrapped into `columnsPerTrace` columns of `rows`, and the right margin widens to
-    // hold them.
+    // rows in one column, the columns one above the other, where the height allows. In a
+    // shorter window each trace keeps its one column, rows from just below the "Overlays"
+    // header `pitch` apart, with the "Options..." button under them or, with no room there,
+    // beside the last rows; two traces' columns then stand side by side and the right margin
+    // widens by one column.
     struct OverlayGrid {
         bool sideBySide = false;
-        int rows = 7;
-        int columnsPerTrace = 1;
+        bool buttonBeside = false;
+        int pitch = 14;
     };
     OverlayGrid OverlayGridFor(int clientHeight) const;
     void LayoutOverlayGrid(const OverlayGrid& grid, int x);

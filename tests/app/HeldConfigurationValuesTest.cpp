@@ -51,7 +51,7 @@ TEST_F(HeldConfigurationValues, AreNamedInTheOneLoadMessageAndEveryOptionsPageTh
         {"PhaseOpts_0", "PlotRange", "-5", "360.000000"},
         {"SpectrogramOpts_0", "StartFreq", "1e12", "400.000000"},
         {"SurfaceOpts_0", "IntervalSecs", "1e6", "2.000000"},
-        {"TimeSeriesOpts_0", "PlotTop", "-3", "100.000000"},
+        {"TimeSeriesOpts_0", "PlotTop", "-3e7", "100.000000"},
         {"SpectrumOpts_0", "Offset1_2", "500", "0.000000"},
         {"SpectrumOpts_0", "OverlayLegendSize", "300", "8"},
         {"Marker_0", "Freq_1", "-1e30", "500.000000"},

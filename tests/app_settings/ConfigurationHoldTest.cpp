@@ -53,13 +53,15 @@ TEST_F(ConfigHold, EachValueBeyondItsDialogOrNotANumberIsHeldAndNamed)
          }},
         // Time-series levels follow the amplitude scale; the phase axis its degrees.
         {"[TimeSeriesOpts_0]\nAmpScaleType=1\nPlotTop=-350\nPlotRange=500\n"
-         "[TimeSeriesOpts_1]\nAmpScaleType=0\nPlotTop=-350\nPlotCenter=7\n"
+         "[TimeSeriesOpts_1]\nAmpScaleType=0\nPlotTop=-2e7\nPlotCenter=7\n"
+         "[TimeSeriesOpts_2]\nAmpScaleType=0\nPlotTop=-350\nPlotCenter=7\n"
          "[CompositePhaseOpts_0]\nPlotTop=-180\nPlotRange=360\n",
-         {"[TimeSeriesOpts_0] PlotRange=500 (now 100.000000)", "[TimeSeriesOpts_1] PlotTop=-350 (now 100.000000)",
-          "[CompositePhaseOpts_0] PlotTop=-180 (now 180.000000)"},
+         {"[TimeSeriesOpts_0] PlotRange=500 (now 100.000000)", "[TimeSeriesOpts_1] PlotTop=-2e7 (now 100.000000)",
+          "[TimeSeriesOpts_2] PlotCenter=7 (now -385.000000)", "[CompositePhaseOpts_0] PlotTop=-180 (now 180.000000)"},
          [](const FrameSettings& s) {
              EXPECT_FLOAT_EQ(s.TimeSeriesOpts[0].PlotTop, -350.0f);
              EXPECT_FLOAT_EQ(s.TimeSeriesOpts[1].PlotCenter, 7.0f); // below the held top of 100
+             EXPECT_FLOAT_EQ(s.TimeSeriesOpts[2].PlotTop, -350.0f); // a linear view below zero
              EXPECT_FLOAT_EQ(s.CompositePhaseOpts[0].PlotRange, 360.0f);
          }},
         // Markers: a marker that is off may rest at 0; one that is on needs a frequency.

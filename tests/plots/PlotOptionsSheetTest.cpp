@@ -187,9 +187,9 @@ TEST_F(PlotOptionsSheet, OkStopsOnEachRefusedFieldAndKeepsWhatWasReadBeforeIt)
     CDialog::ScriptModal([&](CWnd& w) {
         auto& s = static_cast<CPlotOptionsMain&>(w);
         CPlotOptionsSeries& t = s.m_SeriesPage;
-        // Loaded linear, the top must lie above 1e-7; after choosing linear, above -100000.
-        Set(t, IDC_PO_TOP, "0");
-        user.ExpectBox(IDOK, "Plot Top must be between");
+        // A linear top lies above -1e7 however the page came to linear.
+        Set(t, IDC_PO_TOP, "-2e7");
+        user.ExpectBox(IDOK, "Plot Top must be between -10000000.00 and 10000000.00");
         Click(s, IDOK);
         EXPECT_EQ(s.GetActivePage(), &t);
         Click(t, IDC_PO_LOG);

@@ -21,6 +21,7 @@
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <unistd.h>
 
 using namespace spectral_test;
 namespace fs = std::filesystem;
@@ -468,4 +469,71 @@ TEST_F(SpectrumOverlays, OverlayControlsStayInsideAShortWindowBelowTheirHeader)
             }
         p->DestroyWindow();
     }
+}
+
+// A one-trace window at small sizes keeps its seven overlay rows in one column under the
+// "Overlays" header, every control inside the window and clear of the others, the "Options..."
+// button with them, and leaves the plot its usable width (120 pixels and more). The same in a process at
+// twice the scale (below).
+TEST_F(SpectrumOverlays, AShortOneTraceWindowKeepsOneOverlayColumn)
+{
+    settings.ShowOverlayControls = 1;
+    auto a = Engine(128.0, 0.5);
+    TSpectraPlot* p = Open(a.get());
+    for (BYTE meter : {1, 0})
+        for (const CSize size : {CSize(365, 255), CSize(365, 240), CSize(420, 230), CSize(380, 262), CSize(500, 255),
+                                 CSize(600, 300)}) {
+            settings.ShowPowerMeter = meter;
+            p->MoveWindow(0, 0, size.cx, size.cy);
+            p->UpdateLayout();
+            AfxPumpMessages();
+            CRect client;
+            p->GetClientRect(&client);
+            const CRect plot = p->GetPlotRect();
+            SCOPED_TRACE(testing::Message() << "meter " << int(meter) << ", " << size.cx << "x" << size.cy << ", plot "
+                                            << plot.left << "-" << plot.right << " x " << plot.top << "-" << plot.bottom);
+            std::vector<CRect> placed;
+            for (int id : {1201, 1202, 1203, 1204, 1205, 1206, 1207, 1221, 1222, 1223, 1224, 1225, 1226, 1227, 1400}) {
+                CWnd* c = p->GetDlgItem(id);
+                ASSERT_NE(c, nullptr) << id;
+                EXPECT_TRUE(c->IsWindowVisible()) << id;
+                CRect r;
+                c->GetWindowRect(&r);
+                p->ScreenToClient(&r);
+                CRect inside;
+                inside.IntersectRect(&r, &client);
+                EXPECT_EQ(inside, r) << "control " << id << " leaves the window";
+                EXPECT_GE(r.top, plot.top) << "control " << id << " over the header";
+                EXPECT_GE(r.left, plot.right) << "control " << id << " over the plot";
+                // The boxes keep their own 14 pixels down to the reported size; shorter, they close up.
+                EXPECT_GE(std::min(r.Width(), r.Height()), size.cy >= 255 ? 14 : 10) << "control " << id << " too small";
+                for (const CRect& other : placed) {
+                    CRect meet;
+                    EXPECT_FALSE(meet.IntersectRect(&r, &other)) << "control " << id << " covers another";
+                }
+                placed.push_back(r);
+            }
+            // One column: the store buttons one under the other, likewise the show boxes.
+            for (int i = 1; i < 7; ++i) {
+                EXPECT_EQ(placed[i].left, placed[0].left) << "store " << i + 1;
+                EXPECT_GT(placed[i].top, placed[i - 1].top) << "store " << i + 1;
+                EXPECT_EQ(placed[7 + i].left, placed[7].left) << "show " << i + 1;
+            }
+            // The header is drawn above the column, within the window.
+            const CRect header(placed[0].left - 8, plot.top - 20, client.right, plot.top);
+            EXPECT_GT(InkIn(p, header), 20) << "no \"Overlays\" header";
+            EXPECT_GE(plot.Width(), 120) << "the plot squeezed";
+        }
+    p->DestroyWindow();
+}
+
+TEST(SpectrumOverlaysScaled, AShortOneTraceWindowAtTwiceTheScale)
+{
+    if (std::getenv("QT_SCALE_FACTOR") != nullptr)
+        GTEST_SKIP() << "already scaled";
+    const std::string cmd = "QT_SCALE_FACTOR=2 /proc/" + std::to_string(getpid()) +
+                            "/exe --gtest_filter='SpectrumOverlays.AShortOneTraceWindowKeepsOneOverlayColumn:"
+                            "SpectrumOverlays.OverlayControlsStayInsideAShortWindowBelowTheirHeader' --gtest_brief=1 "
+                            "> /dev/null 2>&1";
+    EXPECT_EQ(std::system(cmd.c_str()), 0) << "run " << cmd << " to see what is out of place";
 }
