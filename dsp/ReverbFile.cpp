@@ -5,6 +5,7 @@
 #include "platform/core/MessageBox.h"
 #include "records/LittleEndian.h"
 
+#include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
@@ -205,7 +206,12 @@ bool ReverbAnalysis::LoadFile(const std::string& path)
     }
     if (viewMode == 0)
         viewMode = 1;
-    maxDecayTime = static_cast<float>(static_cast<int>(records[static_cast<std::size_t>(count - 1)].Time + 0.5f));
+    // Whole seconds, as the records' span rounds; a short segment's records end within half a
+    // second, and a limit of 0 would leave every time unread.
+    const float lastTime = records[static_cast<std::size_t>(count - 1)].Time;
+    maxDecayTime = static_cast<float>(static_cast<int>(lastTime + 0.5f));
+    if (maxDecayTime <= 0.0f && lastTime > 0.0f)
+        maxDecayTime = std::ceil(lastTime);
     Settings().TimeExtent = maxDecayTime;
     SetTestTiming();
     // The records keep the spacing they were taken with, whatever the FFT settings are now.

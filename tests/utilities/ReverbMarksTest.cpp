@@ -160,5 +160,18 @@ TEST_F(ReverbMarks, ExtrapolatedTimesAreMarkedWhereverTheyAreShown)
     const std::string fast = PrintedText(w, "fast");
     EXPECT_NE(fast.find("RT-20 ="), std::string::npos) << fast;
     EXPECT_EQ(fast.find('*'), std::string::npos) << fast;
+
+    // Saved and read back, the short segment's records still give the times and their marks.
+    const std::string rvb = Data("two.rvb");
+    ASSERT_TRUE(a.SaveFile(rvb));
+    ReverbSettings stored = frame->Settings.Reverb;
+    ReverbAnalysis back(&stored);
+    ASSERT_TRUE(back.LoadFile(rvb));
+    for (int b : extrapolated) {
+        EXPECT_FLOAT_EQ(back.results[b].Rt[1], a.results[b].Rt[1]) << a.results[b].Frequency << " Hz";
+        EXPECT_NE(back.results[b].NotMeasured[1], 0) << a.results[b].Frequency << " Hz";
+    }
+    for (int b : measured)
+        EXPECT_FLOAT_EQ(back.results[b].Rt[1], a.results[b].Rt[1]) << a.results[b].Frequency << " Hz";
     a.modified = 0;
 }
