@@ -293,9 +293,41 @@ Qt::WindowFlags TopLevelFlags(DWORD style, DWORD exStyle, bool owned)
         f = Qt::Window;
     if ((style & WS_CAPTION) != WS_CAPTION && (style & WS_POPUP))
         f |= Qt::FramelessWindowHint;
+    if ((style & WS_CAPTION) == WS_CAPTION) {
+        // The title bar's buttons are the style's, none taken by default: window managers that
+        // read the hints show no maximise button where the style has no maximise box.
+        f |= Qt::CustomizeWindowHint | Qt::WindowTitleHint;
+        if (style & WS_SYSMENU)
+            f |= Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint;
+        if (style & WS_MINIMIZEBOX)
+            f |= Qt::WindowMinimizeButtonHint;
+        if (style & WS_MAXIMIZEBOX)
+            f |= Qt::WindowMaximizeButtonHint;
+    }
     if (exStyle & WS_EX_TOPMOST)
         f |= Qt::WindowStaysOnTopHint;
     return f;
+}
+
+// A framed window without a sizing border has the size the program gives it and no other: its
+// size limits say so, and window managers (openbox reads nothing else for it) then offer the
+// user neither sizing nor maximising.
+constexpr const char* kFixedSizeProperty = "durnexFixedSize";
+
+void ResizeTopLevel(QWidget* w, const QSize& size)
+{
+    if (w->property(kFixedSizeProperty).toBool())
+        w->setFixedSize(size);
+    else
+        w->resize(size);
+}
+
+// Places the client area; a fixed size is set first, as its limits would keep the old one.
+void SetTopLevelGeometry(QWidget* w, const QRect& client)
+{
+    if (w->property(kFixedSizeProperty).toBool())
+        w->setFixedSize(client.size());
+    w->setGeometry(client);
 }
 } // namespace
 
@@ -351,10 +383,12 @@ BOOL CWnd::CreateEx(DWORD dwExStyle, LPCSTR lpszClassName, LPCSTR lpszWindowName
     QtAdoptWidget(this, w);
     if (cs.lpszName)
         w->setWindowTitle(QString::fromLocal8Bit(cs.lpszName));
-    if (child)
+    if (child) {
         w->setGeometry(cs.x, cs.y, qMax(0, cs.cx), qMax(0, cs.cy));
-    else
-        w->setGeometry(cs.x, cs.y, qMax(1, cs.cx), qMax(1, cs.cy));
+    } else {
+        w->setProperty(kFixedSizeProperty, (m_dwStyle & WS_CAPTION) == WS_CAPTION && !(m_dwStyle & WS_THICKFRAME));
+        SetTopLevelGeometry(w, QRect(cs.x, cs.y, qMax(1, cs.cx), qMax(1, cs.cy)));
+    }
     if (m_dwStyle & WS_DISABLED)
         w->setEnabled(false);
     GetClientRect(&m_paintRect);
@@ -364,7 +398,7 @@ BOOL CWnd::CreateEx(DWORD dwExStyle, LPCSTR lpszClassName, LPCSTR lpszWindowName
 
     MINMAXINFO mmi{};
     mmi.ptMaxTrackSize = {32767, 32767};
-    if (FindMessageEntry(WM_GETMINMAXINFO)) {
+    if (FindMessageEntry(WM_GETMINMAXINFO) && !w->property(kFixedSizeProperty).toBool()) {
         SendMessage(WM_GETMINMAXINFO, 0, reinterpret_cast<LPARAM>(&mmi));
         if (mmi.ptMinTrackSize.x > 0 || mmi.ptMinTrackSize.y > 0)
             w->setMinimumSize(mmi.ptMinTrackSize.x, mmi.ptMinTrackSize.y);
@@ -1106,7 +1140,7 @@ BOOL CWnd::SetWindowPos(const CWnd* pWndInsertAfter, int x, int y, int cx, int c
         if (!(pos.flags & SWP_NOMOVE))
             w->move(g.topLeft());
         if (!(pos.flags & SWP_NOSIZE))
-            w->resize(g.size());
+            ResizeTopLevel(w, g.size());
         if (!(pos.flags & SWP_NOMOVE))
             NoteAskedPosition(w);
     } else {
@@ -1291,7 +1325,7 @@ bool ApplyPendingFrame(QWidget* w)
     const QRect outer = pending.toRect();
     const int dl = g.left() - f.left(), dt = g.top() - f.top();
     const int dw = f.width() - g.width(), dh = f.height() - g.height();
-    w->setGeometry(outer.left() + dl, outer.top() + dt, qMax(1, outer.width() - dw), qMax(1, outer.height() - dh));
+    SetTopLevelGeometry(w, QRect(outer.left() + dl, outer.top() + dt, qMax(1, outer.width() - dw), qMax(1, outer.height() - dh)));
     NoteAskedPosition(w);
     return true;
 }
@@ -1360,7 +1394,7 @@ BOOL CWnd::SetWindowPlacement(const WINDOWPLACEMENT* wp)
         const QRect f = w->frameGeometry(), g = w->geometry();
         const int dw = f.width() - g.width(), dh = f.height() - g.height();
         w->move(r.left, r.top);
-        w->resize(qMax(1, int(r.right - r.left) - dw), qMax(1, int(r.bottom - r.top) - dh));
+        ResizeTopLevel(w, QSize(qMax(1, int(r.right - r.left) - dw), qMax(1, int(r.bottom - r.top) - dh)));
         // Before the window manager has framed the window its frame is unknown, and the
         // rectangle above is taken for the client area: set it right once the frame is known.
         const QRect outer(QPoint(r.left, r.top), QSize(qMax(1, int(r.right - r.left)), qMax(1, int(r.bottom - r.top))));
