@@ -1085,6 +1085,33 @@ void RefreshFrame(QWidget* w)
     QCoreApplication::sendEvent(h, &remeasure);
 }
 
+// The frame of a window neither maximised nor minimised, as last seen: openbox takes the border
+// off a maximised window and keeps its title bar, and the normal rectangle of a maximised window
+// is the one it gets back with its border. Noted as the window moves and sizes while normal.
+constexpr const char* kNormalFrameProperty = "durnexNormalFrame";
+
+bool Zoomed(const QWidget* w) { return w->windowState() & (Qt::WindowMaximized | Qt::WindowMinimized | Qt::WindowFullScreen); }
+
+QMargins MarginsOf(const QRect& frame, const QRect& client)
+{
+    return QMargins(client.left() - frame.left(), client.top() - frame.top(), frame.right() - client.right(),
+                    frame.bottom() - client.bottom());
+}
+
+std::optional<QMargins> NormalFrameMargins(const QWidget* w)
+{
+    const QRect f = w->frameGeometry(), g = w->geometry();
+    if (!Zoomed(w) && FrameKnown(f, g))
+        return MarginsOf(f, g);
+    if (const QVariant kept = w->property(kNormalFrameProperty); kept.isValid()) {
+        const QRect m = kept.toRect();
+        return QMargins(m.x(), m.y(), m.width(), m.height());
+    }
+    if (FrameKnown(f, g))
+        return MarginsOf(f, g);
+    return std::nullopt;
+}
+
 // A combo box's given height is that of the box with its drop-down list, as on Windows: the
 // box stays one line high and the rest sets how many items the list shows.
 int ComboBoxHeightFor(QComboBox& combo, int givenHeight)
@@ -1308,6 +1335,12 @@ bool PutBackFromEarlierPlace(QWidget* w)
     return true;
 }
 
+// The frame a window had while maximised with a placement pending, when it was restored, and
+// how long it may keep that frame before the placement is carried out with it.
+constexpr const char* kZoomedFrameProperty = "durnexZoomedFrame";
+constexpr const char* kRestoredAtProperty = "durnexRestoredAt";
+constexpr qint64 kBorderBackMs = 1000;
+
 // Carries out a placement made before the window manager framed the window, once it has;
 // true when nothing is pending any more.
 bool ApplyPendingFrame(QWidget* w)
@@ -1319,9 +1352,25 @@ bool ApplyPendingFrame(QWidget* w)
     const QRect f = w->frameGeometry(), g = w->geometry();
     if (!FrameKnown(f, g))
         return false;
+    // A window maximised before it was framed keeps the rectangle asked for until it is
+    // restored: the frame it has now is not the one it will have then. Restored, it waits a
+    // moment for the window manager to give it back its border.
+    const QMargins m = MarginsOf(f, g);
+    const QRect encoded(m.left(), m.top(), m.right(), m.bottom());
+    if (Zoomed(w)) {
+        w->setProperty(kZoomedFrameProperty, encoded);
+        w->setProperty(kRestoredAtProperty, QVariant());
+        return false;
+    }
+    if (w->property(kZoomedFrameProperty).toRect() == encoded) {
+        const QVariant since = w->property(kRestoredAtProperty);
+        if (!since.isValid())
+            w->setProperty(kRestoredAtProperty, NowMs());
+        if (!since.isValid() || NowMs() - since.toLongLong() < kBorderBackMs)
+            return false;
+    }
+    w->setProperty(kZoomedFrameProperty, QVariant());
     w->setProperty(kPendingFrameProperty, QVariant());
-    if (w->isMaximized() || w->isMinimized() || w->isFullScreen())
-        return true;
     const QRect outer = pending.toRect();
     const int dl = g.left() - f.left(), dt = g.top() - f.top();
     const int dw = f.width() - g.width(), dh = f.height() - g.height();
@@ -1361,10 +1410,13 @@ BOOL CWnd::GetWindowPlacement(WINDOWPLACEMENT* wp) const
         if (!n.isValid())
             n = w->geometry();
         // The normal rectangle counts the window frame, as Windows does; until the frame is
-        // known the client stands where the outer rectangle was asked for.
-        const QRect f = w->frameGeometry(), g = w->geometry();
-        if (FrameKnown(f, g))
-            n.adjust(f.left() - g.left(), f.top() - g.top(), f.right() - g.right(), f.bottom() - g.bottom());
+        // known the client stands where the outer rectangle was asked for. A window maximised
+        // before it was framed is still to be put where it was asked to be.
+        const QVariant pending = w->property(kPendingFrameProperty);
+        if (pending.isValid() && Zoomed(w))
+            n = pending.toRect();
+        else if (const std::optional<QMargins> m = NormalFrameMargins(w))
+            n = n.marginsAdded(*m);
     }
     wp->rcNormalPosition = RECT{n.left(), n.top(), n.left() + n.width(), n.top() + n.height()};
     return TRUE;
@@ -1387,12 +1439,16 @@ BOOL CWnd::SetWindowPlacement(const WINDOWPLACEMENT* wp)
     if (!w || !wp)
         return FALSE;
     const RECT& r = wp->rcNormalPosition;
+    if (w->isWindow())
+        RefreshFrame(w);
+    // The frame the window has when normal, read before it is restored: until the window
+    // manager has given it back its border, the toolkit measures the maximised one.
+    const QMargins normal = w->isWindow() ? NormalFrameMargins(w).value_or(QMargins()) : QMargins();
     if (w->isVisible() && (w->isMaximized() || w->isMinimized()))
         w->showNormal();
     if (w->isWindow()) {
-        RefreshFrame(w);
         const QRect f = w->frameGeometry(), g = w->geometry();
-        const int dw = f.width() - g.width(), dh = f.height() - g.height();
+        const int dw = normal.left() + normal.right(), dh = normal.top() + normal.bottom();
         w->move(r.left, r.top);
         ResizeTopLevel(w, QSize(qMax(1, int(r.right - r.left) - dw), qMax(1, int(r.bottom - r.top) - dh)));
         // Before the window manager has framed the window its frame is unknown, and the
@@ -1412,6 +1468,17 @@ BOOL CWnd::SetWindowPlacement(const WINDOWPLACEMENT* wp)
     return TRUE;
 }
 
+void NoteNormalFrame(QWidget* window)
+{
+    if (!window || !window->isWindow() || Zoomed(window))
+        return;
+    const QRect f = window->frameGeometry(), g = window->geometry();
+    if (FrameKnown(f, g)) {
+        const QMargins m = MarginsOf(f, g);
+        window->setProperty(kNormalFrameProperty, QRect(m.left(), m.top(), m.right(), m.bottom()));
+    }
+}
+
 void SettlePendingFrame(QWidget* window)
 {
     // The frame extents arrive from the window manager some time after the window is mapped;
@@ -1419,7 +1486,10 @@ void SettlePendingFrame(QWidget* window)
     // the placement is watched for a while for late moves back. One chain of tries a window: a
     // later show starts a new one in its place.
     struct Try {
-        static bool Busy(QWidget* w) { return w->property(kPendingFrameProperty).isValid() || PlacementWatched(w); }
+        static bool Busy(QWidget* w)
+        {
+            return (w->property(kPendingFrameProperty).isValid() && !Zoomed(w)) || PlacementWatched(w);
+        }
         static void Later(QPointer<QWidget> w, int chain, int tries)
         {
             // Often at first, then seldom: a window manager on a loaded machine has been seen to

@@ -52,6 +52,8 @@ void ShowForPlacement(QWidget* w, UINT showCmd);
 // once the window manager has framed it, its outer rectangle becomes the one asked for.
 inline constexpr const char* kPendingFrameProperty = "durnexPendingFrame";
 void SettlePendingFrame(QWidget* window);
+// Notes the frame a top-level window has while neither maximised nor minimised.
+void NoteNormalFrame(QWidget* window);
 
 // Handle registry (thread-safe).
 HWND RegisterWindowHandle(CWnd* wnd);

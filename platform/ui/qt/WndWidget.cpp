@@ -286,6 +286,8 @@ bool CWndHook::OuterEvent(QEvent* event)
     case QEvent::Move: {
         QWidget* c = client_ ? client_ : outer_;
         const QPoint p = outer_->isWindow() ? c->mapToGlobal(QPoint(0, 0)) : outer_->pos();
+        if (outer_->isWindow())
+            NoteNormalFrame(outer_);
         RepaintUncovered();
         w->SendMessage(WM_MOVE, 0, MAKELPARAM(WORD(SHORT(p.x())), WORD(SHORT(p.y()))));
         if (owner_)
@@ -303,10 +305,15 @@ bool CWndHook::OuterEvent(QEvent* event)
         return false;
     case QEvent::Resize:
         // The client's resize reports the size; the window only notes its rectangle.
+        if (outer_->isWindow())
+            NoteNormalFrame(outer_);
         RepaintUncovered();
         w->OnLayerGeometryChanged();
         return false;
     case QEvent::WindowStateChange:
+        // A placement made while the window was maximised is carried out once it is restored.
+        if (outer_->isWindow() && !(outer_->windowState() & (Qt::WindowMaximized | Qt::WindowMinimized)))
+            SettlePendingFrame(outer_);
         w->OnLayerGeometryChanged();
         return false;
     default:
