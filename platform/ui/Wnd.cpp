@@ -1335,6 +1335,33 @@ bool PutBackFromEarlierPlace(QWidget* w)
     return true;
 }
 
+// The sizes a window had while it was placed before it was framed (its earlier one, and the
+// outer size its client was given until the frame was known), and the one it was given once the
+// frame was known. A window manager starved of the processor has been seen to frame such a
+// window at one of the earlier sizes and drop the resizes asked for meanwhile: found at one
+// while the placement is watched, the window is given its size again, a few times at most.
+constexpr const char* kStaleSizeProperty = "durnexStaleSize";
+constexpr const char* kGivenSizeProperty = "durnexGivenSize";
+constexpr const char* kResizedAtProperty = "durnexResizedAt";
+constexpr const char* kResizesLeftProperty = "durnexResizesLeft";
+constexpr qint64 kResizeAgainMs = 300;
+constexpr int kResizesAgain = 4;
+
+void ResizeBackFromStaleSize(QWidget* w)
+{
+    const QVariant stale = w->property(kStaleSizeProperty), given = w->property(kGivenSizeProperty);
+    if (!stale.isValid() || !given.isValid())
+        return;
+    const int left = w->property(kResizesLeftProperty).toInt();
+    if (!PlacementWatched(w) || Zoomed(w) || left <= 0 || w->size() == given.toSize() ||
+        !stale.toList().contains(QVariant(w->size())) ||
+        NowMs() - w->property(kResizedAtProperty).toLongLong() < kResizeAgainMs)
+        return;
+    w->setProperty(kResizedAtProperty, NowMs());
+    w->setProperty(kResizesLeftProperty, left - 1);
+    ResizeTopLevel(w, given.toSize());
+}
+
 // The frame a window had while maximised with a placement pending, when it was restored, and
 // how long it may keep that frame before the placement is carried out with it.
 constexpr const char* kZoomedFrameProperty = "durnexZoomedFrame";
@@ -1374,7 +1401,10 @@ bool ApplyPendingFrame(QWidget* w)
     const QRect outer = pending.toRect();
     const int dl = g.left() - f.left(), dt = g.top() - f.top();
     const int dw = f.width() - g.width(), dh = f.height() - g.height();
-    SetTopLevelGeometry(w, QRect(outer.left() + dl, outer.top() + dt, qMax(1, outer.width() - dw), qMax(1, outer.height() - dh)));
+    const QRect client(outer.left() + dl, outer.top() + dt, qMax(1, outer.width() - dw), qMax(1, outer.height() - dh));
+    SetTopLevelGeometry(w, client);
+    w->setProperty(kGivenSizeProperty, client.size());
+    w->setProperty(kResizesLeftProperty, kResizesAgain);
     NoteAskedPosition(w);
     return true;
 }
@@ -1456,6 +1486,8 @@ BOOL CWnd::SetWindowPlacement(const WINDOWPLACEMENT* wp)
         const QRect outer(QPoint(r.left, r.top), QSize(qMax(1, int(r.right - r.left)), qMax(1, int(r.bottom - r.top))));
         const bool framed = FrameKnown(f, g);
         w->setProperty(kPendingFrameProperty, !framed && PlatformFramesWindows() ? QVariant(outer) : QVariant());
+        w->setProperty(kStaleSizeProperty, !framed && w->isVisible() ? QVariant(QVariantList{g.size(), w->size()}) : QVariant());
+        w->setProperty(kGivenSizeProperty, QVariant());
         if (PlatformFramesWindows()) {
             WatchPlacement(w);
             if (w->isVisible())
@@ -1498,8 +1530,10 @@ void SettlePendingFrame(QWidget* window)
             QTimer::singleShot(tries < kOften ? 25 : 250, [w, chain, tries] {
                 if (!w || w->property(kSettleChainProperty).toInt() != chain)
                     return;
-                if (ApplyPendingFrame(w))
+                if (ApplyPendingFrame(w)) {
                     (void)PutBackFromEarlierPlace(w);
+                    ResizeBackFromStaleSize(w);
+                }
                 if (!Busy(w))
                     return;
                 if (tries + 1 < kOften + kSeldom)

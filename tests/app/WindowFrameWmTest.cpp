@@ -45,10 +45,12 @@ std::optional<QRect> ServerFrame(QWidget* top)
 {
     const std::optional<QPoint> origin = xtruth::ClientOrigin(top);
     const std::optional<xtruth::Extents> e = xtruth::FrameExtents(top);
-    if (!origin || !e)
+    const std::string info = xtruth::Output("xwininfo -id " + std::to_string(top->winId()));
+    const auto w = info.find("Width:"), h = info.find("Height:");
+    if (!origin || !e || w == std::string::npos || h == std::string::npos)
         return std::nullopt;
-    return QRect(origin->x() - e->left, origin->y() - e->top, top->width() + e->left + e->right,
-                 top->height() + e->top + e->bottom);
+    return QRect(origin->x() - e->left, origin->y() - e->top, std::stoi(info.substr(w + 6)) + e->left + e->right,
+                 std::stoi(info.substr(h + 7)) + e->top + e->bottom);
 }
 
 std::string Text(const RECT& r)
