@@ -314,10 +314,22 @@ Qt::WindowFlags TopLevelFlags(DWORD style, DWORD exStyle, bool owned)
 // user neither sizing nor maximising.
 constexpr const char* kFixedSizeProperty = "durnexFixedSize";
 
+// The limits move from the old size to the new one without a moment in which they leave room
+// between them: a window manager that saw one would give the window sizing and maximising, and
+// openbox keeps the buttons it drew for them.
+void FixSize(QWidget* w, const QSize& size)
+{
+    if (QWindow* h = w->windowHandle(); h && w->minimumSize() == w->maximumSize()) {
+        h->setMinimumSize(w->minimumSize().expandedTo(size));
+        h->setMaximumSize(size);
+    }
+    w->setFixedSize(size);
+}
+
 void ResizeTopLevel(QWidget* w, const QSize& size)
 {
     if (w->property(kFixedSizeProperty).toBool())
-        w->setFixedSize(size);
+        FixSize(w, size);
     else
         w->resize(size);
 }
@@ -326,7 +338,7 @@ void ResizeTopLevel(QWidget* w, const QSize& size)
 void SetTopLevelGeometry(QWidget* w, const QRect& client)
 {
     if (w->property(kFixedSizeProperty).toBool())
-        w->setFixedSize(client.size());
+        FixSize(w, client.size());
     w->setGeometry(client);
 }
 } // namespace

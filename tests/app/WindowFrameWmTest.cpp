@@ -193,7 +193,8 @@ TEST_F(WindowFrames, TheRpmWindowOpensClearOfTheToolbars)
 }
 
 // The generator's style has no maximise box: openbox offers no maximising (nor resizing: the
-// style has no sizing border either). The main window's has one, and it is offered.
+// style has no sizing border either), and the Motif hints ask for no maximise button. The main
+// window's style has one, and it is offered.
 TEST_F(WindowFrames, AWindowWithoutAMaximiseBoxCannotBeMaximised)
 {
     ASSERT_NO_FATAL_FAILURE(StartAndWait(false));
@@ -207,4 +208,16 @@ TEST_F(WindowFrames, AWindowWithoutAMaximiseBoxCannotBeMaximised)
     EXPECT_NE(actions.find("_NET_WM_ACTION_CLOSE"), std::string::npos) << actions;
     EXPECT_EQ(actions.find("MAXIMIZE"), std::string::npos) << actions;
     EXPECT_EQ(actions.find("_NET_WM_ACTION_RESIZE"), std::string::npos) << actions;
+    // Window managers that follow the Motif hints neither draw a maximise button nor maximise.
+    const std::string motif = xtruth::Output("xprop -id " + std::to_string(top->winId()) + " _MOTIF_WM_HINTS");
+    unsigned flags = 0, functions = 0, decorations = 0;
+    ASSERT_EQ(std::sscanf(motif.c_str() + std::min(motif.size(), motif.find('=') + 1), " %x , %x , %x", &flags,
+                          &functions, &decorations),
+              3)
+        << motif;
+    constexpr unsigned kMwmFunctions = 0x1, kMwmDecorations = 0x2, kMwmAll = 0x1, kMwmFuncMaximize = 0x10,
+                       kMwmDecorMaximize = 0x40;
+    EXPECT_TRUE((flags & kMwmFunctions) && (flags & kMwmDecorations)) << motif;
+    EXPECT_FALSE(functions & (kMwmFuncMaximize | kMwmAll)) << motif;
+    EXPECT_FALSE(decorations & (kMwmDecorMaximize | kMwmAll)) << motif;
 }
