@@ -936,7 +936,7 @@ BOOL CWnd::ShowWindow(int nCmdShow)
         m_dwStyle |= WS_VISIBLE;
         break;
     case SW_SHOWMAXIMIZED:
-        w->showMaximized();
+        ShowMaximisedAsAsked(w);
         m_dwStyle |= WS_VISIBLE;
         break;
     case SW_SHOWNORMAL:
@@ -1102,7 +1102,10 @@ void RefreshFrame(QWidget* w)
 // is the one it gets back with its border. Noted as the window moves and sizes while normal.
 constexpr const char* kNormalFrameProperty = "durnexNormalFrame";
 
-bool Zoomed(const QWidget* w) { return w->windowState() & (Qt::WindowMaximized | Qt::WindowMinimized | Qt::WindowFullScreen); }
+bool Zoomed(const QWidget* w)
+{
+    return w->windowState() & (Qt::WindowMaximized | Qt::WindowMinimized | Qt::WindowFullScreen);
+}
 
 QMargins MarginsOf(const QRect& frame, const QRect& client)
 {
@@ -1110,15 +1113,21 @@ QMargins MarginsOf(const QRect& frame, const QRect& client)
                     frame.bottom() - client.bottom());
 }
 
+// Frame margins kept in a widget property.
+QVariant MarginsValue(const QMargins& m) { return QRect(m.left(), m.top(), m.right(), m.bottom()); }
+QMargins MarginsFrom(const QVariant& v)
+{
+    const QRect m = v.toRect();
+    return QMargins(m.x(), m.y(), m.width(), m.height());
+}
+
 std::optional<QMargins> NormalFrameMargins(const QWidget* w)
 {
     const QRect f = w->frameGeometry(), g = w->geometry();
     if (!Zoomed(w) && FrameKnown(f, g))
         return MarginsOf(f, g);
-    if (const QVariant kept = w->property(kNormalFrameProperty); kept.isValid()) {
-        const QRect m = kept.toRect();
-        return QMargins(m.x(), m.y(), m.width(), m.height());
-    }
+    if (const QVariant kept = w->property(kNormalFrameProperty); kept.isValid())
+        return MarginsFrom(kept);
     if (FrameKnown(f, g))
         return MarginsOf(f, g);
     return std::nullopt;
@@ -1394,14 +1403,13 @@ bool ApplyPendingFrame(QWidget* w)
     // A window maximised before it was framed keeps the rectangle asked for until it is
     // restored: the frame it has now is not the one it will have then. Restored, it waits a
     // moment for the window manager to give it back its border.
-    const QMargins m = MarginsOf(f, g);
-    const QRect encoded(m.left(), m.top(), m.right(), m.bottom());
+    const QVariant frame = MarginsValue(MarginsOf(f, g));
     if (Zoomed(w)) {
-        w->setProperty(kZoomedFrameProperty, encoded);
+        w->setProperty(kZoomedFrameProperty, frame);
         w->setProperty(kRestoredAtProperty, QVariant());
         return false;
     }
-    if (w->property(kZoomedFrameProperty).toRect() == encoded) {
+    if (w->property(kZoomedFrameProperty) == frame) {
         const QVariant since = w->property(kRestoredAtProperty);
         if (!since.isValid())
             w->setProperty(kRestoredAtProperty, NowMs());
@@ -1413,7 +1421,8 @@ bool ApplyPendingFrame(QWidget* w)
     const QRect outer = pending.toRect();
     const int dl = g.left() - f.left(), dt = g.top() - f.top();
     const int dw = f.width() - g.width(), dh = f.height() - g.height();
-    const QRect client(outer.left() + dl, outer.top() + dt, qMax(1, outer.width() - dw), qMax(1, outer.height() - dh));
+    const QRect client(outer.left() + dl, outer.top() + dt, qMax(1, outer.width() - dw),
+                       qMax(1, outer.height() - dh));
     SetTopLevelGeometry(w, client);
     w->setProperty(kGivenSizeProperty, client.size());
     w->setProperty(kResizesLeftProperty, kResizesAgain);
@@ -1498,7 +1507,8 @@ BOOL CWnd::SetWindowPlacement(const WINDOWPLACEMENT* wp)
         const QRect outer(QPoint(r.left, r.top), QSize(qMax(1, int(r.right - r.left)), qMax(1, int(r.bottom - r.top))));
         const bool framed = FrameKnown(f, g);
         w->setProperty(kPendingFrameProperty, !framed && PlatformFramesWindows() ? QVariant(outer) : QVariant());
-        w->setProperty(kStaleSizeProperty, !framed && w->isVisible() ? QVariant(QVariantList{g.size(), w->size()}) : QVariant());
+        w->setProperty(kStaleSizeProperty,
+                       !framed && w->isVisible() ? QVariant(QVariantList{g.size(), w->size()}) : QVariant());
         w->setProperty(kGivenSizeProperty, QVariant());
         if (PlatformFramesWindows()) {
             WatchPlacement(w);
@@ -1517,10 +1527,8 @@ void NoteNormalFrame(QWidget* window)
     if (!window || !window->isWindow() || Zoomed(window))
         return;
     const QRect f = window->frameGeometry(), g = window->geometry();
-    if (FrameKnown(f, g)) {
-        const QMargins m = MarginsOf(f, g);
-        window->setProperty(kNormalFrameProperty, QRect(m.left(), m.top(), m.right(), m.bottom()));
-    }
+    if (FrameKnown(f, g))
+        window->setProperty(kNormalFrameProperty, MarginsValue(MarginsOf(f, g)));
 }
 
 void SettlePendingFrame(QWidget* window)
@@ -1574,12 +1582,18 @@ void ShowForPlacement(QWidget* w, UINT showCmd)
         w->showMinimized();
         break;
     case SW_SHOWMAXIMIZED:
-        w->showMaximized();
+        ShowMaximisedAsAsked(w);
         break;
     default:
         w->show();
         break;
     }
+}
+
+void ShowMaximisedAsAsked(QWidget* w)
+{
+    w->setProperty(kMaximiseAskedProperty, true);
+    w->showMaximized();
 }
 
 // ---- Painting ------------------------------------------------------------------------------

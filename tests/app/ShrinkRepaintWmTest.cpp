@@ -6,9 +6,6 @@
 #include "support/QtTestAccess.h"
 #include "support/RealDisplay.h"
 
-#include <QMdiArea>
-#include <QMdiSubWindow>
-#include <QScreen>
 
 using namespace frametest;
 

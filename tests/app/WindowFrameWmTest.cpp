@@ -12,7 +12,6 @@
 #include "support/StarvedWindowManager.h"
 #include "XServerTruth.h"
 
-#include <QScreen>
 
 #include <optional>
 
@@ -220,4 +219,30 @@ TEST_F(WindowFrames, AWindowWithoutAMaximiseBoxCannotBeMaximised)
     EXPECT_TRUE((flags & kMwmFunctions) && (flags & kMwmDecorations)) << motif;
     EXPECT_FALSE(functions & (kMwmFuncMaximize | kMwmAll)) << motif;
     EXPECT_FALSE(decorations & (kMwmDecorMaximize | kMwmAll)) << motif;
+}
+
+// A utility window can be sized but its style has no maximise box: a double click on its title
+// bar, which openbox takes for maximising, leaves it as it was.
+TEST_F(WindowFrames, AUtilityWindowIsNotMaximisedFromItsTitleBar)
+{
+    if (!DurnexToolInstalled("xdotool"))
+        DURNEX_SKIP_WITHOUT("xdotool is needed");
+    ASSERT_NO_FATAL_FAILURE(StartAndWait(false));
+    ASSERT_TRUE(frame->ToggleUtilityWindow(10));
+    CWnd* thd = frame->GetUtilityWindow(10);
+    ASSERT_NE(thd, nullptr);
+    QWidget* top = QtWidgetOf(thd)->window();
+    ASSERT_TRUE(PumpUntil([top] { return top->frameGeometry() != top->geometry(); }, 30000));
+    Still(*thd);
+    const std::optional<QRect> before = ServerFrame(top);
+    ASSERT_TRUE(before);
+    const std::optional<QPoint> client = xtruth::ClientOrigin(top);
+    ASSERT_TRUE(client);
+    // The middle of the title bar, between the frame's top and the client's.
+    const QPoint title(before->center().x(), (before->top() + client->y()) / 2);
+    (void)xtruth::Output("xdotool mousemove " + std::to_string(title.x()) + " " + std::to_string(title.y()) +
+                         " click --repeat 2 --delay 80 1");
+    AfxPumpMessages(1500);
+    EXPECT_FALSE(top->isMaximized());
+    EXPECT_EQ(ServerFrame(top), before);
 }

@@ -311,6 +311,23 @@ bool CWndHook::OuterEvent(QEvent* event)
         w->OnLayerGeometryChanged();
         return false;
     case QEvent::WindowStateChange:
+        if (outer_->isWindow() && outer_->isMaximized() && !outer_->property(kMaximiseAskedProperty).toBool() &&
+            (w->GetStyle() & WS_CAPTION) == WS_CAPTION && !(w->GetStyle() & WS_MAXIMIZEBOX)) {
+            // Maximised by the user through the window manager, though the style has no maximise
+            // box: openbox offers maximising for every window the user may size.
+            QMetaObject::invokeMethod(
+                outer_, [o = QPointer<QWidget>(outer_), normal = outer_->normalGeometry()] {
+                    if (!o)
+                        return;
+                    o->showNormal();
+                    if (normal.isValid())
+                        o->setGeometry(normal);
+                },
+                Qt::QueuedConnection);
+            return false;
+        }
+        if (!outer_->isMaximized())
+            outer_->setProperty(kMaximiseAskedProperty, QVariant());
         // A placement made while the window was maximised is carried out once it is restored.
         if (outer_->isWindow() && !(outer_->windowState() & (Qt::WindowMaximized | Qt::WindowMinimized)))
             SettlePendingFrame(outer_);
