@@ -283,11 +283,13 @@ RECT GetInitialWindowRect(const WindowPlacementRecord (&records)[kWindowPlacemen
         cascade.top = origin + fixedOffset.y;
     } else if (kind > WK_MainWindow && !IsMdiWindowKind(kind)) {
         // A desktop window without a fixed place (the RPM window) still counts from the area
-        // below the frame's menu: at the screen's corner its title bar would lie above it.
+        // below the frame's menu and toolbars, a title bar lower: the window manager puts the
+        // title bar above the place asked for, where it would cover Run and Stop.
+        constexpr int kTitleBar = 30;
         cascade.left += fixedOffset.x;
         cascade.right += fixedOffset.x;
-        cascade.top += fixedOffset.y;
-        cascade.bottom += fixedOffset.y;
+        cascade.top += fixedOffset.y + kTitleBar;
+        cascade.bottom += fixedOffset.y + kTitleBar;
     }
     return cascade;
 }

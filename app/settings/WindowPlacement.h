@@ -62,7 +62,8 @@ RECT FitRectInArea(RECT r, int areaWidth, int areaHeight);
 // The rectangle in which a window of this kind is created: its stored normal rectangle when
 // its text parses (maximised set when it was stored maximised), otherwise the cascade
 // rectangle, moved to a fixed place for the generator and most utilities: fixedOffset plus the
-// kind's fixed left and top (the offset places them relative to the frame's client area).
+// kind's fixed left and top (the offset places them relative to the frame's client area); the
+// RPM window's is moved by fixedOffset and a title bar's height.
 RECT GetInitialWindowRect(const WindowPlacementRecord (&records)[kWindowPlacementCount], int kind, int channel,
                           bool composite, int clientWidth, int clientHeight, const DesktopInfo& desktop,
                           bool* maximised, POINT fixedOffset = POINT{0, 0});

@@ -293,9 +293,53 @@ Qt::WindowFlags TopLevelFlags(DWORD style, DWORD exStyle, bool owned)
         f = Qt::Window;
     if ((style & WS_CAPTION) != WS_CAPTION && (style & WS_POPUP))
         f |= Qt::FramelessWindowHint;
+    if ((style & WS_CAPTION) == WS_CAPTION) {
+        // The title bar's buttons are the style's, none taken by default: window managers that
+        // read the hints show no maximise button where the style has no maximise box.
+        f |= Qt::CustomizeWindowHint | Qt::WindowTitleHint;
+        if (style & WS_SYSMENU)
+            f |= Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint;
+        if (style & WS_MINIMIZEBOX)
+            f |= Qt::WindowMinimizeButtonHint;
+        if (style & WS_MAXIMIZEBOX)
+            f |= Qt::WindowMaximizeButtonHint;
+    }
     if (exStyle & WS_EX_TOPMOST)
         f |= Qt::WindowStaysOnTopHint;
     return f;
+}
+
+// A framed window without a sizing border has the size the program gives it and no other: its
+// size limits say so, and window managers (openbox reads nothing else for it) then offer the
+// user neither sizing nor maximising.
+constexpr const char* kFixedSizeProperty = "durnexFixedSize";
+
+// The limits move from the old size to the new one without a moment in which they leave room
+// between them: a window manager that saw one would give the window sizing and maximising, and
+// openbox keeps the buttons it drew for them.
+void FixSize(QWidget* w, const QSize& size)
+{
+    if (QWindow* h = w->windowHandle(); h && w->minimumSize() == w->maximumSize()) {
+        h->setMinimumSize(w->minimumSize().expandedTo(size));
+        h->setMaximumSize(size);
+    }
+    w->setFixedSize(size);
+}
+
+void ResizeTopLevel(QWidget* w, const QSize& size)
+{
+    if (w->property(kFixedSizeProperty).toBool())
+        FixSize(w, size);
+    else
+        w->resize(size);
+}
+
+// Places the client area; a fixed size is set first, as its limits would keep the old one.
+void SetTopLevelGeometry(QWidget* w, const QRect& client)
+{
+    if (w->property(kFixedSizeProperty).toBool())
+        FixSize(w, client.size());
+    w->setGeometry(client);
 }
 } // namespace
 
@@ -351,10 +395,12 @@ BOOL CWnd::CreateEx(DWORD dwExStyle, LPCSTR lpszClassName, LPCSTR lpszWindowName
     QtAdoptWidget(this, w);
     if (cs.lpszName)
         w->setWindowTitle(QString::fromLocal8Bit(cs.lpszName));
-    if (child)
+    if (child) {
         w->setGeometry(cs.x, cs.y, qMax(0, cs.cx), qMax(0, cs.cy));
-    else
-        w->setGeometry(cs.x, cs.y, qMax(1, cs.cx), qMax(1, cs.cy));
+    } else {
+        w->setProperty(kFixedSizeProperty, (m_dwStyle & WS_CAPTION) == WS_CAPTION && !(m_dwStyle & WS_THICKFRAME));
+        SetTopLevelGeometry(w, QRect(cs.x, cs.y, qMax(1, cs.cx), qMax(1, cs.cy)));
+    }
     if (m_dwStyle & WS_DISABLED)
         w->setEnabled(false);
     GetClientRect(&m_paintRect);
@@ -364,7 +410,7 @@ BOOL CWnd::CreateEx(DWORD dwExStyle, LPCSTR lpszClassName, LPCSTR lpszWindowName
 
     MINMAXINFO mmi{};
     mmi.ptMaxTrackSize = {32767, 32767};
-    if (FindMessageEntry(WM_GETMINMAXINFO)) {
+    if (FindMessageEntry(WM_GETMINMAXINFO) && !w->property(kFixedSizeProperty).toBool()) {
         SendMessage(WM_GETMINMAXINFO, 0, reinterpret_cast<LPARAM>(&mmi));
         if (mmi.ptMinTrackSize.x > 0 || mmi.ptMinTrackSize.y > 0)
             w->setMinimumSize(mmi.ptMinTrackSize.x, mmi.ptMinTrackSize.y);
@@ -890,7 +936,7 @@ BOOL CWnd::ShowWindow(int nCmdShow)
         m_dwStyle |= WS_VISIBLE;
         break;
     case SW_SHOWMAXIMIZED:
-        w->showMaximized();
+        ShowMaximisedAsAsked(w);
         m_dwStyle |= WS_VISIBLE;
         break;
     case SW_SHOWNORMAL:
@@ -1051,6 +1097,42 @@ void RefreshFrame(QWidget* w)
     QCoreApplication::sendEvent(h, &remeasure);
 }
 
+// The frame of a window neither maximised nor minimised, as last seen: openbox takes the border
+// off a maximised window and keeps its title bar, and the normal rectangle of a maximised window
+// is the one it gets back with its border. Noted as the window moves and sizes while normal.
+constexpr const char* kNormalFrameProperty = "durnexNormalFrame";
+
+bool Zoomed(const QWidget* w)
+{
+    return w->windowState() & (Qt::WindowMaximized | Qt::WindowMinimized | Qt::WindowFullScreen);
+}
+
+QMargins MarginsOf(const QRect& frame, const QRect& client)
+{
+    return QMargins(client.left() - frame.left(), client.top() - frame.top(), frame.right() - client.right(),
+                    frame.bottom() - client.bottom());
+}
+
+// Frame margins kept in a widget property.
+QVariant MarginsValue(const QMargins& m) { return QRect(m.left(), m.top(), m.right(), m.bottom()); }
+QMargins MarginsFrom(const QVariant& v)
+{
+    const QRect m = v.toRect();
+    return QMargins(m.x(), m.y(), m.width(), m.height());
+}
+
+std::optional<QMargins> NormalFrameMargins(const QWidget* w)
+{
+    const QRect f = w->frameGeometry(), g = w->geometry();
+    if (!Zoomed(w) && FrameKnown(f, g))
+        return MarginsOf(f, g);
+    if (const QVariant kept = w->property(kNormalFrameProperty); kept.isValid())
+        return MarginsFrom(kept);
+    if (FrameKnown(f, g))
+        return MarginsOf(f, g);
+    return std::nullopt;
+}
+
 // A combo box's given height is that of the box with its drop-down list, as on Windows: the
 // box stays one line high and the rest sets how many items the list shows.
 int ComboBoxHeightFor(QComboBox& combo, int givenHeight)
@@ -1106,7 +1188,7 @@ BOOL CWnd::SetWindowPos(const CWnd* pWndInsertAfter, int x, int y, int cx, int c
         if (!(pos.flags & SWP_NOMOVE))
             w->move(g.topLeft());
         if (!(pos.flags & SWP_NOSIZE))
-            w->resize(g.size());
+            ResizeTopLevel(w, g.size());
         if (!(pos.flags & SWP_NOMOVE))
             NoteAskedPosition(w);
     } else {
@@ -1274,6 +1356,39 @@ bool PutBackFromEarlierPlace(QWidget* w)
     return true;
 }
 
+// The sizes a window had while it was placed before it was framed (its earlier one, and the
+// outer size its client was given until the frame was known), and the one it was given once the
+// frame was known. A window manager starved of the processor has been seen to frame such a
+// window at one of the earlier sizes and drop the resizes asked for meanwhile: found at one
+// while the placement is watched, the window is given its size again, a few times at most.
+constexpr const char* kStaleSizeProperty = "durnexStaleSize";
+constexpr const char* kGivenSizeProperty = "durnexGivenSize";
+constexpr const char* kResizedAtProperty = "durnexResizedAt";
+constexpr const char* kResizesLeftProperty = "durnexResizesLeft";
+constexpr qint64 kResizeAgainMs = 300;
+constexpr int kResizesAgain = 4;
+
+void ResizeBackFromStaleSize(QWidget* w)
+{
+    const QVariant stale = w->property(kStaleSizeProperty), given = w->property(kGivenSizeProperty);
+    if (!stale.isValid() || !given.isValid())
+        return;
+    const int left = w->property(kResizesLeftProperty).toInt();
+    if (!PlacementWatched(w) || Zoomed(w) || left <= 0 || w->size() == given.toSize() ||
+        !stale.toList().contains(QVariant(w->size())) ||
+        NowMs() - w->property(kResizedAtProperty).toLongLong() < kResizeAgainMs)
+        return;
+    w->setProperty(kResizedAtProperty, NowMs());
+    w->setProperty(kResizesLeftProperty, left - 1);
+    ResizeTopLevel(w, given.toSize());
+}
+
+// The frame a window had while maximised with a placement pending, when it was restored, and
+// how long it may keep that frame before the placement is carried out with it.
+constexpr const char* kZoomedFrameProperty = "durnexZoomedFrame";
+constexpr const char* kRestoredAtProperty = "durnexRestoredAt";
+constexpr qint64 kBorderBackMs = 1000;
+
 // Carries out a placement made before the window manager framed the window, once it has;
 // true when nothing is pending any more.
 bool ApplyPendingFrame(QWidget* w)
@@ -1285,13 +1400,32 @@ bool ApplyPendingFrame(QWidget* w)
     const QRect f = w->frameGeometry(), g = w->geometry();
     if (!FrameKnown(f, g))
         return false;
+    // A window maximised before it was framed keeps the rectangle asked for until it is
+    // restored: the frame it has now is not the one it will have then. Restored, it waits a
+    // moment for the window manager to give it back its border.
+    const QVariant frame = MarginsValue(MarginsOf(f, g));
+    if (Zoomed(w)) {
+        w->setProperty(kZoomedFrameProperty, frame);
+        w->setProperty(kRestoredAtProperty, QVariant());
+        return false;
+    }
+    if (w->property(kZoomedFrameProperty) == frame) {
+        const QVariant since = w->property(kRestoredAtProperty);
+        if (!since.isValid())
+            w->setProperty(kRestoredAtProperty, NowMs());
+        if (!since.isValid() || NowMs() - since.toLongLong() < kBorderBackMs)
+            return false;
+    }
+    w->setProperty(kZoomedFrameProperty, QVariant());
     w->setProperty(kPendingFrameProperty, QVariant());
-    if (w->isMaximized() || w->isMinimized() || w->isFullScreen())
-        return true;
     const QRect outer = pending.toRect();
     const int dl = g.left() - f.left(), dt = g.top() - f.top();
     const int dw = f.width() - g.width(), dh = f.height() - g.height();
-    w->setGeometry(outer.left() + dl, outer.top() + dt, qMax(1, outer.width() - dw), qMax(1, outer.height() - dh));
+    const QRect client(outer.left() + dl, outer.top() + dt, qMax(1, outer.width() - dw),
+                       qMax(1, outer.height() - dh));
+    SetTopLevelGeometry(w, client);
+    w->setProperty(kGivenSizeProperty, client.size());
+    w->setProperty(kResizesLeftProperty, kResizesAgain);
     NoteAskedPosition(w);
     return true;
 }
@@ -1327,10 +1461,13 @@ BOOL CWnd::GetWindowPlacement(WINDOWPLACEMENT* wp) const
         if (!n.isValid())
             n = w->geometry();
         // The normal rectangle counts the window frame, as Windows does; until the frame is
-        // known the client stands where the outer rectangle was asked for.
-        const QRect f = w->frameGeometry(), g = w->geometry();
-        if (FrameKnown(f, g))
-            n.adjust(f.left() - g.left(), f.top() - g.top(), f.right() - g.right(), f.bottom() - g.bottom());
+        // known the client stands where the outer rectangle was asked for. A window maximised
+        // before it was framed is still to be put where it was asked to be.
+        const QVariant pending = w->property(kPendingFrameProperty);
+        if (pending.isValid() && Zoomed(w))
+            n = pending.toRect();
+        else if (const std::optional<QMargins> m = NormalFrameMargins(w))
+            n = n.marginsAdded(*m);
     }
     wp->rcNormalPosition = RECT{n.left(), n.top(), n.left() + n.width(), n.top() + n.height()};
     return TRUE;
@@ -1353,19 +1490,26 @@ BOOL CWnd::SetWindowPlacement(const WINDOWPLACEMENT* wp)
     if (!w || !wp)
         return FALSE;
     const RECT& r = wp->rcNormalPosition;
+    if (w->isWindow())
+        RefreshFrame(w);
+    // The frame the window has when normal, read before it is restored: until the window
+    // manager has given it back its border, the toolkit measures the maximised one.
+    const QMargins normal = w->isWindow() ? NormalFrameMargins(w).value_or(QMargins()) : QMargins();
     if (w->isVisible() && (w->isMaximized() || w->isMinimized()))
         w->showNormal();
     if (w->isWindow()) {
-        RefreshFrame(w);
         const QRect f = w->frameGeometry(), g = w->geometry();
-        const int dw = f.width() - g.width(), dh = f.height() - g.height();
+        const int dw = normal.left() + normal.right(), dh = normal.top() + normal.bottom();
         w->move(r.left, r.top);
-        w->resize(qMax(1, int(r.right - r.left) - dw), qMax(1, int(r.bottom - r.top) - dh));
+        ResizeTopLevel(w, QSize(qMax(1, int(r.right - r.left) - dw), qMax(1, int(r.bottom - r.top) - dh)));
         // Before the window manager has framed the window its frame is unknown, and the
         // rectangle above is taken for the client area: set it right once the frame is known.
         const QRect outer(QPoint(r.left, r.top), QSize(qMax(1, int(r.right - r.left)), qMax(1, int(r.bottom - r.top))));
         const bool framed = FrameKnown(f, g);
         w->setProperty(kPendingFrameProperty, !framed && PlatformFramesWindows() ? QVariant(outer) : QVariant());
+        w->setProperty(kStaleSizeProperty,
+                       !framed && w->isVisible() ? QVariant(QVariantList{g.size(), w->size()}) : QVariant());
+        w->setProperty(kGivenSizeProperty, QVariant());
         if (PlatformFramesWindows()) {
             WatchPlacement(w);
             if (w->isVisible())
@@ -1378,6 +1522,15 @@ BOOL CWnd::SetWindowPlacement(const WINDOWPLACEMENT* wp)
     return TRUE;
 }
 
+void NoteNormalFrame(QWidget* window)
+{
+    if (!window || !window->isWindow() || Zoomed(window))
+        return;
+    const QRect f = window->frameGeometry(), g = window->geometry();
+    if (FrameKnown(f, g))
+        window->setProperty(kNormalFrameProperty, MarginsValue(MarginsOf(f, g)));
+}
+
 void SettlePendingFrame(QWidget* window)
 {
     // The frame extents arrive from the window manager some time after the window is mapped;
@@ -1385,7 +1538,10 @@ void SettlePendingFrame(QWidget* window)
     // the placement is watched for a while for late moves back. One chain of tries a window: a
     // later show starts a new one in its place.
     struct Try {
-        static bool Busy(QWidget* w) { return w->property(kPendingFrameProperty).isValid() || PlacementWatched(w); }
+        static bool Busy(QWidget* w)
+        {
+            return (w->property(kPendingFrameProperty).isValid() && !Zoomed(w)) || PlacementWatched(w);
+        }
         static void Later(QPointer<QWidget> w, int chain, int tries)
         {
             // Often at first, then seldom: a window manager on a loaded machine has been seen to
@@ -1394,8 +1550,10 @@ void SettlePendingFrame(QWidget* window)
             QTimer::singleShot(tries < kOften ? 25 : 250, [w, chain, tries] {
                 if (!w || w->property(kSettleChainProperty).toInt() != chain)
                     return;
-                if (ApplyPendingFrame(w))
+                if (ApplyPendingFrame(w)) {
                     (void)PutBackFromEarlierPlace(w);
+                    ResizeBackFromStaleSize(w);
+                }
                 if (!Busy(w))
                     return;
                 if (tries + 1 < kOften + kSeldom)
@@ -1424,12 +1582,18 @@ void ShowForPlacement(QWidget* w, UINT showCmd)
         w->showMinimized();
         break;
     case SW_SHOWMAXIMIZED:
-        w->showMaximized();
+        ShowMaximisedAsAsked(w);
         break;
     default:
         w->show();
         break;
     }
+}
+
+void ShowMaximisedAsAsked(QWidget* w)
+{
+    w->setProperty(kMaximiseAskedProperty, true);
+    w->showMaximized();
 }
 
 // ---- Painting ------------------------------------------------------------------------------

@@ -169,7 +169,8 @@ TEST_F(PlacementRecords, InitialRectangles)
     EXPECT_FALSE(maximised);
     EXPECT_EQ(r, (RECT{500, 500, 750, 600}));
     r = GetInitialWindowRect(records, WK_UtilityRPM, 0, false, 1000, 800, desktop, nullptr);
-    EXPECT_EQ(r, (RECT{24, 24, 774, 624})); // the cascade moved on with the first call
+    // The cascade moved on with the first call; a title bar lower, clear of the toolbars.
+    EXPECT_EQ(r, (RECT{24, 54, 774, 654}));
     r = GetInitialWindowRect(records, WK_SignalGenerator, 0, false, 1000, 800, desktop, nullptr);
     EXPECT_EQ(r.left, 200);
     EXPECT_EQ(r.top, 200);

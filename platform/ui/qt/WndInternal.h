@@ -48,10 +48,16 @@ struct CWnd::Impl {
 
 // Shows, hides, minimises or maximises a window as WINDOWPLACEMENT's showCmd asks.
 void ShowForPlacement(QWidget* w, UINT showCmd);
+// Maximises a window at the program's request: the program may maximise a window whose style
+// has no maximise box, the user may not.
+inline constexpr const char* kMaximiseAskedProperty = "durnexMaximiseAsked";
+void ShowMaximisedAsAsked(QWidget* w);
 // A top-level window placed before it was first shown, when its frame was not known yet:
 // once the window manager has framed it, its outer rectangle becomes the one asked for.
 inline constexpr const char* kPendingFrameProperty = "durnexPendingFrame";
 void SettlePendingFrame(QWidget* window);
+// Notes the frame a top-level window has while neither maximised nor minimised.
+void NoteNormalFrame(QWidget* window);
 
 // Handle registry (thread-safe).
 HWND RegisterWindowHandle(CWnd* wnd);

@@ -248,31 +248,27 @@ void CWndHook::RepaintUncovered()
     const QRect now = outer_->geometry();
     QWidget* parent = outer_->parentWidget();
     // Qt leaves what a shrinking child window uncovers of the windows below it unpainted (their
-    // clients paint all of their area themselves, and Qt skips them): ask each for its part.
+    // clients paint all of their area themselves, and Qt skips them): ask each widget there for
+    // its part, the windows' frames and title bars and the controls on them as much as their
+    // clients. Once the move has settled: asked for in the middle of it, Qt drops it.
     if (parent && lastGeometry_.isValid() && outer_->isVisible()) {
         const QRegion uncovered = QRegion(lastGeometry_) - QRegion(now);
-        if (!uncovered.isEmpty()) {
-            parent->update(uncovered);
-            for (QObject* o : parent->children()) {
-                auto* sibling = qobject_cast<QWidget*>(o);
-                if (!sibling || sibling == outer_ || sibling->isWindow() || !sibling->isVisible() ||
-                    !uncovered.intersects(sibling->geometry()))
-                    continue;
-                for (QObject* k : sibling->children()) {
-                    auto* kid = qobject_cast<QWidget*>(k);
-                    if (!kid || kid->isWindow() || !kid->isVisible() || !kid->testAttribute(Qt::WA_OpaquePaintEvent))
-                        continue;
-                    // Once the move has settled: asked for in the middle of it, Qt drops it.
-                    const QRegion part = uncovered.translated(-sibling->pos() - kid->pos()) & kid->rect();
-                    QMetaObject::invokeMethod(
-                        kid, [kid = QPointer<QWidget>(kid), part] {
-                            if (kid)
-                                kid->update(part);
-                        },
-                        Qt::QueuedConnection);
-                }
-            }
-        }
+        if (!uncovered.isEmpty())
+            QMetaObject::invokeMethod(
+                parent,
+                [parent = QPointer<QWidget>(parent), moved = QPointer<QWidget>(outer_), uncovered] {
+                    if (!parent)
+                        return;
+                    parent->update(uncovered);
+                    for (QWidget* w : parent->findChildren<QWidget*>()) {
+                        if (w->window() != parent->window() || !w->isVisible() || (moved && (w == moved || moved->isAncestorOf(w))))
+                            continue;
+                        const QRegion part = uncovered.translated(-w->mapTo(parent, QPoint(0, 0))) & w->rect();
+                        if (!part.isEmpty())
+                            w->update(part);
+                    }
+                },
+                Qt::QueuedConnection);
     }
     lastGeometry_ = now;
 }
@@ -290,6 +286,8 @@ bool CWndHook::OuterEvent(QEvent* event)
     case QEvent::Move: {
         QWidget* c = client_ ? client_ : outer_;
         const QPoint p = outer_->isWindow() ? c->mapToGlobal(QPoint(0, 0)) : outer_->pos();
+        if (outer_->isWindow())
+            NoteNormalFrame(outer_);
         RepaintUncovered();
         w->SendMessage(WM_MOVE, 0, MAKELPARAM(WORD(SHORT(p.x())), WORD(SHORT(p.y()))));
         if (owner_)
@@ -307,10 +305,32 @@ bool CWndHook::OuterEvent(QEvent* event)
         return false;
     case QEvent::Resize:
         // The client's resize reports the size; the window only notes its rectangle.
+        if (outer_->isWindow())
+            NoteNormalFrame(outer_);
         RepaintUncovered();
         w->OnLayerGeometryChanged();
         return false;
     case QEvent::WindowStateChange:
+        if (outer_->isWindow() && outer_->isMaximized() && !outer_->property(kMaximiseAskedProperty).toBool() &&
+            (w->GetStyle() & WS_CAPTION) == WS_CAPTION && !(w->GetStyle() & WS_MAXIMIZEBOX)) {
+            // Maximised by the user through the window manager, though the style has no maximise
+            // box: openbox offers maximising for every window the user may size.
+            QMetaObject::invokeMethod(
+                outer_, [o = QPointer<QWidget>(outer_), normal = outer_->normalGeometry()] {
+                    if (!o)
+                        return;
+                    o->showNormal();
+                    if (normal.isValid())
+                        o->setGeometry(normal);
+                },
+                Qt::QueuedConnection);
+            return false;
+        }
+        if (!outer_->isMaximized())
+            outer_->setProperty(kMaximiseAskedProperty, QVariant());
+        // A placement made while the window was maximised is carried out once it is restored.
+        if (outer_->isWindow() && !(outer_->windowState() & (Qt::WindowMaximized | Qt::WindowMinimized)))
+            SettlePendingFrame(outer_);
         w->OnLayerGeometryChanged();
         return false;
     default:
