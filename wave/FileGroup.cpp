@@ -169,8 +169,9 @@ bool SaveFileGroup(const std::string& groupPath, FileGroupInfo& info, ChannelFil
     // Test names are reused: the samples of an earlier test go only when the user says so.
     const std::vector<std::string> replaced = FilesReplacedBySave(groupPath, files);
     if (!replaced.empty()) {
-        std::string text = "Saving the file group " + groupPath + " names its new files after it, and " +
-                           (replaced.size() == 1 ? "this wave file exists already:" : "these wave files exist already:");
+        std::string text = "Saving the file group " + groupPath + " would replace " +
+                           (replaced.size() == 1 ? "this existing wave file" : "these existing wave files") +
+                           " with untitled takes:";
         for (const std::string& name : replaced)
             text += "\r" + name;
         text += "\r\rDo you want to replace " + std::string(replaced.size() == 1 ? "it" : "them") +
