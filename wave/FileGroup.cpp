@@ -169,11 +169,11 @@ bool SaveFileGroup(const std::string& groupPath, FileGroupInfo& info, ChannelFil
     // Test names are reused: the samples of an earlier test go only when the user says so.
     const std::vector<std::string> replaced = FilesReplacedBySave(groupPath, files);
     if (!replaced.empty()) {
-        std::string text = "Saving the file group " + groupPath + " would replace " +
-                           (replaced.size() == 1 ? "this existing wave file" : "these existing wave files") +
-                           " with untitled takes:";
+        std::string text = "Saving the file group " + fs::path(groupPath).filename().string() + " would replace " +
+                           (replaced.size() == 1 ? "this existing wave file" : "these existing wave files") + " in " +
+                           FolderOf(groupPath) + " with untitled takes:";
         for (const std::string& name : replaced)
-            text += "\r" + name;
+            text += "\r" + fs::path(name).filename().string();
         text += "\r\rDo you want to replace " + std::string(replaced.size() == 1 ? "it" : "them") +
                 "?  No saves nothing.";
         if (AfxMessageBox(text, MB_YESNO | MB_ICONEXCLAMATION | MB_DEFBUTTON2) != IDYES)

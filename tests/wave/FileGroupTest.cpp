@@ -303,8 +303,8 @@ TEST_F(FileGroup, ReplacingExistingWaveFilesIsAskedFirst)
         info = before;
         {
             ScriptedUser user;
-            user.ExpectBox(answer, "\r" + dir.file("Test1_Crown.wav") + "\r" + dir.file("Test1_Heart.wav") +
-                                       "\r\rDo you want to replace them?");
+            user.ExpectBox(answer, " in " + dir.path() + " with untitled takes:\rTest1_Crown.wav\rTest1_Heart.wav"
+                                   "\r\rDo you want to replace them?");
             EXPECT_EQ(SaveFileGroup(dir.file("Test1.qrx"), info, files), answer == IDYES);
         }
         if (answer == IDNO) {
