@@ -190,13 +190,14 @@ bool SaveFileGroup(const std::string& groupPath, FileGroupInfo& info, ChannelFil
     std::memcpy(previous, info.GroupPath, sizeof previous);
     CopyField(info.GroupPath, groupPath.c_str());
     bool ok = true;
-    int named = 0;
+    int written = 0, failed = 0;
     for (int c = 0; c < kFileGroupChannels; ++c) {
         TWaveFile* file = files[c].File.get();
         if (file == nullptr)
             continue;
         bool saved = true;
         const bool untitled = file->IsUntitled();
+        const bool writes = untitled || file->IsModified();
         if (untitled) {
             file->SetFileName(FileGroupChannelFileName(groupPath, c));
             saved = file->Save();
@@ -210,6 +211,7 @@ bool SaveFileGroup(const std::string& groupPath, FileGroupInfo& info, ChannelFil
                               TWaveFile::WriteFailureCause(file->GetFileName(), bytes),
                           MB_ICONSTOP);
             ok = false;
+            ++failed;
             if (untitled) {
                 // No file has that name: the wave stays untitled and the group names nothing.
                 file->ForgetName();
@@ -219,11 +221,11 @@ bool SaveFileGroup(const std::string& groupPath, FileGroupInfo& info, ChannelFil
         if (untitled)
             CopyField(files[c].FilePath, file->GetFileName().c_str());
         ok = WriteFileGroupEntry(groupPath, c, file->GetFileName()) && ok;
-        ++named;
+        written += saved && writes ? 1 : 0;
     }
-    if (named == 0) {
-        // No file is the group's: the group is what it was, and a group file made here for
-        // nothing goes again.
+    if (failed > 0 && written == 0) {
+        // Nothing of the group was saved (a full disk): it is what it was, and a group file made
+        // here goes again.
         std::memcpy(info.GroupPath, previous, sizeof previous);
         if (!groupExisted)
             DeleteFileA(groupPath.c_str());

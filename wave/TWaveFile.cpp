@@ -380,16 +380,15 @@ bool TWaveFile::WriteWholeFile()
     std::string folder = fileName_;
     std::size_t slash = folder.find_last_of('/');
     folder = slash == std::string::npos ? std::string(".") : folder.substr(0, slash + 1);
+    // A failed write sets no error flag: the samples are still held whole, and the frame drops
+    // a wave in error.
     std::string temp = MakeTempFile(folder, "wav");
-    if (temp.empty()) {
-        error_ = 1;
+    if (temp.empty())
         return false;
-    }
     auto fail = [&](HMMIO h) {
         if (h)
             mmioClose(h, 0);
         DeleteFileA(temp.c_str());
-        error_ = 1;
         return false;
     };
     MMIOINFO info{};
@@ -653,10 +652,8 @@ bool TWaveFile::SaveStreamed()
     if (fileName_.empty())
         return false;
     const DWORD position = position_;
-    if (!FinishStreamedFile()) {
-        error_ = 1;
-        return false;
-    }
+    if (!FinishStreamedFile())
+        return false; // the file still describes itself and stays open
     if (workingCopy_ == fileName_) {
         SetPosition(std::min(position, length_));
         modified_ = 0;
@@ -702,10 +699,8 @@ bool TWaveFile::SaveStreamedAs()
         return false;
     const DWORD position = position_;
     if (file_ != nullptr) {
-        if (!FinishStreamedFile()) {
-            error_ = 1;
-            return false;
-        }
+        if (!FinishStreamedFile())
+            return false; // the file still describes itself and stays open
         if (!CloseFile()) {
             ShowError("TWaveFile - failure on mmioClose()");
             return false;

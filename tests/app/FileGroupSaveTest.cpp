@@ -130,7 +130,8 @@ TEST_F(FileGroupSave, ARunAndASaveLeaveUneditedFilesAndTheirCalibrationNamesAsTh
 }
 
 // A group save on a full disk (here a file-size limit) that writes none of its wave files: the
-// title does not take the group's name, and the takes stay untitled for another try.
+// title does not take the group's name, the takes stay untitled for another try, and an edited
+// file held in memory stays with its edits.
 TEST_F(FileGroupSave, ASaveThatWroteNoWaveFileLeavesTheTitleUntitled)
 {
     ASSERT_NE(Start(), nullptr);
@@ -141,9 +142,13 @@ TEST_F(FileGroupSave, ASaveThatWroteNoWaveFileLeavesTheTitleUntitled)
             ASSERT_TRUE(take->SetSample(1000 + c, i, 0));
         frame->Settings.Files[c].File.reset(take);
     }
+    frame->Settings.FileIO.WaveFileMode = 0;
+    ASSERT_TRUE(WriteWaveOf(Data("wave/held.wav"), 8000, 4000, "1000"));
+    ASSERT_TRUE(OpenChannel(3, Data("wave/held.wav")));
+    ASSERT_TRUE(frame->Settings.Files[3].File->SetSample(5, 10, 0));
     const std::string qrx = Data("wave/full.qrx");
     user.ExpectFile(PromptKind::FileSave, qrx);
-    for (int c = 0; c < 3; ++c)
+    for (int c = 0; c < 4; ++c)
         user.ExpectBox(IDOK, "Failure saving wave file");
     rlimit old{};
     ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &old), 0);
@@ -159,5 +164,7 @@ TEST_F(FileGroupSave, ASaveThatWroteNoWaveFileLeavesTheTitleUntitled)
     EXPECT_NE(title.find("[Untitled]"), std::string::npos) << title;
     for (int c = 0; c < 3; ++c)
         EXPECT_TRUE(frame->Settings.Files[c].File->IsUntitled()) << c;
+    ASSERT_NE(frame->Settings.Files[3].File, nullptr);
+    EXPECT_TRUE(frame->Settings.Files[3].File->IsModified());
     frame->DropAllWaveFiles();
 }
