@@ -16,6 +16,7 @@
 #include "wave/WaveCalibrationBlock.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <cstdio>
 #include <iterator>
 #include <cstring>
@@ -486,14 +487,18 @@ bool CMainFrame::SaveRealTimeBuffers(bool closing)
         file.SetFileName(name);
         const bool ok = file.GetMode() == TWaveFile::kMemory ? file.Save() : file.SaveStreamedAs();
         if (!ok) {
-            // A buffer on disk that could not be moved stays in its working file, which the next
-            // start offers; one in memory stays open with the program.
-            if (file.GetMode() == TWaveFile::kMemory)
-                file.ForgetName();
+            // The buffer stays as it was, untitled and held, so that the next save takes it too.
+            file.ForgetName();
+            // A buffer on disk has said which file and why; one in memory has not.
+            const std::string why =
+                file.GetMode() == TWaveFile::kMemory
+                    ? ": " + TWaveFile::WriteFailureCause(name, std::uint64_t(file.GetEndFrame()) *
+                                                                    file.GetFormat().BlockAlign())
+                    : "";
             AfxMessageBox("The Real-Time data buffer of channel " + std::to_string(c) + " could not be saved as " +
-                              name + " (the wave folder may be full or write-protected)" +
-                              (closing ? ".  The program stays open" : "") +
-                              (saved.empty() ? "." : "; these buffers are saved:" + saved),
+                              name + why + ".  It is kept unsaved" +
+                              (closing ? " and the program stays open" : "") + "; save it again once the wave folder can take it." +
+                              (saved.empty() ? "" : "\rThese buffers are saved:" + saved),
                           MB_OK | MB_ICONSTOP);
             return false;
         }

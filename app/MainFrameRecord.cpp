@@ -213,11 +213,16 @@ bool CMainFrame::SplitRecordingFile(int channel)
     const TPcmFormat format = file->GetFormat();
     // The channel's file now starts at the split: the lines of the saved part leave its history.
     const double saved = file->FramesToSeconds(file->GetPosition());
-    if (file->IsUntitled())
+    const bool untitled = file->IsUntitled();
+    if (untitled)
         file->SetFileName(RecordingFileName(channel));
     GiveChannelCalibration(*file, channel);
-    if (!file->SaveStreamedAs())
-        return false; // the file stays the channel's, unsaved, for the user to save
+    if (!file->SaveStreamedAs()) {
+        // The file stays the channel's as it was, unsaved, for the user to save.
+        if (untitled)
+            file->ForgetName();
+        return false;
+    }
     std::unique_ptr<TWaveFile> owned = NewRecordingFile(format, io, Settings.Paths.Wav);
     TWaveFile* next = owned.get();
     if (TimeSeriesPlot[channel] != nullptr)

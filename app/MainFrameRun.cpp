@@ -52,12 +52,14 @@ void TakeAverageCount(SpectralData& engine, const SpectralData* from)
         engine.CopyAverageCount(from);
 }
 
-// A fresh real-time buffer file in the channel's format; null when it cannot be made.
+// A fresh real-time buffer file in the channel's format; null when it cannot be made. Kept for
+// processing and saved, it is edited and recorded into as any take is: with MakeBackup on, on a
+// working copy that reaches the saved file only at the next save.
 std::unique_ptr<TWaveFile> NewRealTimeFile(const TPcmFormat& format, const FileIOSettings& io, const char* folder,
                                            DWORD frames)
 {
     std::unique_ptr<TWaveFile> file(io.WaveFileMode == 0 ? new (std::nothrow) TWaveFile(frames, format, folder)
-                                                         : new (std::nothrow) TWaveFile(format, false, folder));
+                                                         : new (std::nothrow) TWaveFile(format, io.MakeBackup != 0, folder));
     if (file != nullptr && file->IsError())
         file.reset();
     return file;

@@ -16,6 +16,7 @@
 #include <cstring>
 #include <filesystem>
 #include <new>
+#include <vector>
 
 namespace fs = std::filesystem;
 
@@ -147,22 +148,56 @@ int CountUnsavedWaveFiles(const ChannelFileState* files, int channels)
     return count;
 }
 
+namespace {
+
+// The wave files that naming the untitled takes after the group would replace.
+std::vector<std::string> FilesReplacedBySave(const std::string& groupPath, const ChannelFileState* files)
+{
+    std::vector<std::string> replaced;
+    for (int c = 0; c < kFileGroupChannels; ++c) {
+        const TWaveFile* file = files[c].File.get();
+        if (file != nullptr && file->IsUntitled() && FileExists(FileGroupChannelFileName(groupPath, c)))
+            replaced.push_back(FileGroupChannelFileName(groupPath, c));
+    }
+    return replaced;
+}
+
+} // namespace
+
 bool SaveFileGroup(const std::string& groupPath, FileGroupInfo& info, ChannelFileState* files)
 {
+    // Test names are reused: the samples of an earlier test go only when the user says so.
+    const std::vector<std::string> replaced = FilesReplacedBySave(groupPath, files);
+    if (!replaced.empty()) {
+        std::string text = "Saving the file group " + fs::path(groupPath).filename().string() + " would replace " +
+                           (replaced.size() == 1 ? "this existing wave file" : "these existing wave files") + " in " +
+                           FolderOf(groupPath) + " with untitled takes:";
+        for (const std::string& name : replaced)
+            text += "\r" + fs::path(name).filename().string();
+        text += "\r\rDo you want to replace " + std::string(replaced.size() == 1 ? "it" : "them") +
+                "?  No saves nothing.";
+        if (AfxMessageBox(text, MB_YESNO | MB_ICONEXCLAMATION | MB_DEFBUTTON2) != IDYES)
+            return false;
+    }
+    const bool groupExisted = FileExists(groupPath);
     if (!WriteFileGroupInfo(groupPath, info)) {
         char buf[400];
         std::snprintf(buf, sizeof buf, "Failure writing file group %s", groupPath.c_str());
         AfxMessageBox(buf, MB_ICONSTOP);
         return false;
     }
+    char previous[sizeof info.GroupPath];
+    std::memcpy(previous, info.GroupPath, sizeof previous);
     CopyField(info.GroupPath, groupPath.c_str());
     bool ok = true;
+    int written = 0, failed = 0;
     for (int c = 0; c < kFileGroupChannels; ++c) {
         TWaveFile* file = files[c].File.get();
         if (file == nullptr)
             continue;
         bool saved = true;
         const bool untitled = file->IsUntitled();
+        const bool writes = untitled || file->IsModified();
         if (untitled) {
             file->SetFileName(FileGroupChannelFileName(groupPath, c));
             saved = file->Save();
@@ -171,10 +206,12 @@ bool SaveFileGroup(const std::string& groupPath, FileGroupInfo& info, ChannelFil
             saved = file->Save();
         // The wave's own save says nothing when its file cannot be created.
         if (!saved) {
-            char buf[400];
-            std::snprintf(buf, sizeof buf, "Failure saving wave file %s", file->GetFileName().c_str());
-            AfxMessageBox(buf, MB_ICONSTOP);
+            const std::uint64_t bytes = std::uint64_t(file->GetEndFrame()) * file->GetFormat().BlockAlign();
+            AfxMessageBox("Failure saving wave file " + file->GetFileName() + ": " +
+                              TWaveFile::WriteFailureCause(file->GetFileName(), bytes),
+                          MB_ICONSTOP);
             ok = false;
+            ++failed;
             if (untitled) {
                 // No file has that name: the wave stays untitled and the group names nothing.
                 file->ForgetName();
@@ -184,6 +221,14 @@ bool SaveFileGroup(const std::string& groupPath, FileGroupInfo& info, ChannelFil
         if (untitled)
             CopyField(files[c].FilePath, file->GetFileName().c_str());
         ok = WriteFileGroupEntry(groupPath, c, file->GetFileName()) && ok;
+        written += saved && writes ? 1 : 0;
+    }
+    if (failed > 0 && written == 0) {
+        // Nothing of the group was saved (a full disk): it is what it was, and a group file made
+        // here goes again.
+        std::memcpy(info.GroupPath, previous, sizeof previous);
+        if (!groupExisted)
+            DeleteFileA(groupPath.c_str());
     }
     return ok;
 }

@@ -57,8 +57,10 @@ int CountUnsavedWaveFiles(const ChannelFileState* files, int channels);
 
 // Saves the group at groupPath: its info (TestDate as given), then for channels 0..6 that hold
 // a file: an untitled file is named after the group and its location and saved, a modified
-// one saved, and its entry written. The group path is stored in info. False when the group
-// file could not be written (reported).
+// one saved, and its entry written. Existing wave files that untitled ones would replace are
+// named in one question first; anything but Yes saves nothing. The group path is stored in
+// info, unless every wave file it had to write failed. False when nothing was saved, or a file
+// could not be written (reported).
 bool SaveFileGroup(const std::string& groupPath, FileGroupInfo& info, ChannelFileState* files);
 
 // Opens the group: reads its info into info, closes the files of channels 0..6 and opens the

@@ -10,6 +10,7 @@
 #include <array>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <new>
 #include <vector>
 
@@ -379,16 +380,15 @@ bool TWaveFile::WriteWholeFile()
     std::string folder = fileName_;
     std::size_t slash = folder.find_last_of('/');
     folder = slash == std::string::npos ? std::string(".") : folder.substr(0, slash + 1);
+    // A failed write sets no error flag: the samples are still held whole, and the frame drops
+    // a wave in error.
     std::string temp = MakeTempFile(folder, "wav");
-    if (temp.empty()) {
-        error_ = 1;
+    if (temp.empty())
         return false;
-    }
     auto fail = [&](HMMIO h) {
         if (h)
             mmioClose(h, 0);
         DeleteFileA(temp.c_str());
-        error_ = 1;
         return false;
     };
     MMIOINFO info{};
@@ -632,7 +632,7 @@ bool TWaveFile::MoveWorkingCopyTo(const std::string& target, const char* failure
     }
     if (!CopyDiskFile(workingCopy_, target)) {
         if (!quietMove_)
-            ShowError(failureText);
+            ShowSaveFailure(failureText);
         return false;
     }
     DeleteFileA(workingCopy_.c_str());
@@ -652,10 +652,8 @@ bool TWaveFile::SaveStreamed()
     if (fileName_.empty())
         return false;
     const DWORD position = position_;
-    if (!FinishStreamedFile()) {
-        error_ = 1;
-        return false;
-    }
+    if (!FinishStreamedFile())
+        return false; // the file still describes itself and stays open
     if (workingCopy_ == fileName_) {
         SetPosition(std::min(position, length_));
         modified_ = 0;
@@ -669,7 +667,7 @@ bool TWaveFile::SaveStreamed()
     if (makeBackup_ || !tempWorking_) {
         ok = CopyWaveFile(workingCopy_, fileName_, endFrame_, tempDir_);
         if (!ok)
-            ShowError("TWaveFile - failure copying temporary backup file.");
+            ShowSaveFailure("TWaveFile - failure copying temporary backup file.");
         // Saved, the working copy is what any backup is: a copy of the file (a take it was is
         // kept now).
         WorkingFileLabel label;
@@ -699,11 +697,10 @@ bool TWaveFile::SaveStreamedAs()
 {
     if (mode_ != kStreamed)
         return false;
+    const DWORD position = position_;
     if (file_ != nullptr) {
-        if (!FinishStreamedFile()) {
-            error_ = 1;
-            return false;
-        }
+        if (!FinishStreamedFile())
+            return false; // the file still describes itself and stays open
         if (!CloseFile()) {
             ShowError("TWaveFile - failure on mmioClose()");
             return false;
@@ -718,14 +715,20 @@ bool TWaveFile::SaveStreamedAs()
                 RemoveWorkingFileLabel(workingCopy_);
                 workingCopy_.clear();
             } else {
-                ShowError("TWaveFile - failure copying temporary backup file");
+                ShowSaveFailure("TWaveFile - failure copying temporary backup file");
             }
         } else {
             ok = MoveWorkingCopyTo(fileName_, "TWaveFile - failure copying temporary backup file");
         }
     }
     if (!ok) {
-        // The recording stays in its working copy, which the object keeps and does not delete.
+        // The wave stays as it was, open on its working copy, so that a later save tries again.
+        if (OpenStreamed()) {
+            Seek(std::min(position, length_));
+            modified_ = 1;
+            return false;
+        }
+        // Unreadable now: the samples stay in the working copy, which the object then keeps.
         makeBackup_ = 0;
         untitled_ = 0;
         fileName_ = workingCopy_;
@@ -768,6 +771,37 @@ bool TWaveFile::CopyWaveFile(const std::string& source, const std::string& targe
 bool TWaveFile::CopyDiskFile(const std::string& from, const std::string& to)
 {
     return CopyFileA(from.c_str(), to.c_str(), FALSE) != 0;
+}
+
+std::string TWaveFile::WriteFailureCause(const std::string& target, std::uint64_t bytes)
+{
+    namespace fs = std::filesystem;
+    const fs::path parent = fs::path(target).parent_path();
+    const std::string folder = parent.empty() ? std::string(".") : parent.string();
+    if (!FolderExists(folder))
+        return "the folder " + folder + " does not exist";
+    // Permissions alone don't tell (the superuser, access lists, a read-only mount): a file
+    // made there does.
+    const std::string probe = MakeTempFile(folder, "wav");
+    if (probe.empty())
+        return "the folder " + folder + " is not writable";
+    DeleteFileA(probe.c_str());
+    std::error_code ec;
+    const fs::space_info space = fs::space(folder, ec);
+    char text[200];
+    if (!ec && space.available < bytes) {
+        std::snprintf(text, sizeof text, "the disk is full (%.1f MB free, %.1f MB needed)", space.available / 1e6,
+                      double(bytes) / 1e6);
+        return text;
+    }
+    return "the disk may be full";
+}
+
+void TWaveFile::ShowSaveFailure(const char* text) const
+{
+    const std::uint64_t bytes = std::uint64_t(endFrame_) * format_.BlockAlign() + dataOffset_;
+    ShowError(std::string(text) + "\r\r" + fileName_ + " could not be written: " +
+              WriteFailureCause(fileName_, bytes) + ".");
 }
 
 LONG TWaveFile::ReadRaw(void* buffer, LONG bytes)

@@ -68,6 +68,9 @@ public:
     static bool CopyWaveFile(const std::string& source, const std::string& target, DWORD frames,
                              const std::string& tempDir = {});
     static bool CopyDiskFile(const std::string& from, const std::string& to);
+    // Why a file of `bytes` could not be written as `target`, in words a user can act on: its
+    // folder is missing or not writable, or the disk is (or may be) full.
+    static std::string WriteFailureCause(const std::string& target, std::uint64_t bytes);
     // While a streamed wave is being written: makes its header name the frames written so far
     // (no chunk after them is written), so that a crash leaves a readable wave file. False
     // when the header could not be written or the file has a format chunk after its samples.
@@ -208,6 +211,8 @@ private:
     // when nothing was muted.
     bool MuteStreamed(DWORD first, DWORD end);
     bool MoveWorkingCopyTo(const std::string& target, const char* failureText);
+    // The box of a save whose copy into the file failed: the text, the file and the cause.
+    void ShowSaveFailure(const char* text) const;
     // Opens a pasted image as a streamed wave through a temporary file; null on failure.
     TWaveFile* OpenImage(std::span<const std::uint8_t> image, std::string& tempName);
     // Opens a pasted image and, when its format is this wave's, runs apply(pasted, frames);

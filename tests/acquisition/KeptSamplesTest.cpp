@@ -2,12 +2,14 @@
 // Recorder run appends to the file a channel holds (an opened saved file, a rewound take, kept
 // Real Time buffers) in both wave-file modes, with and without a backup copy, and Exit then asks;
 // Exit, the close box and loading a configuration ask before a Real Time run's buffers go, and
-// the secondary toolbar's Save keeps them; an in-place cut killed while it moves frames leaves
+// the secondary toolbar's Save keeps them, a failed save all of them for the next try; a saved
+// take changes on disk only at a save with MakeBackup on; an in-place cut killed while it moves frames leaves
 // its undo copy to the next start, named.
 #include "acquisition/SimulatedRunFixture.h"
 
 #include "app/CToolbar2.h"
 #include "support/RealDisplay.h"
+#include "wave/FileGroup.h"
 #include "wave/TWaveFile.h"
 #include "wave/WaveCalibrationBlock.h"
 #include "wave/WorkingFile.h"
@@ -18,12 +20,51 @@
 #include <filesystem>
 #include <fcntl.h>
 #include <fstream>
+#include <iterator>
+#include <linux/capability.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 namespace {
 
 namespace fs = std::filesystem;
+
+// A folder its user cannot write to: read and search only. The superuser's override would
+// ignore that, so it is dropped while the folder is locked, on this thread, where saves run.
+class UnwritableFolder {
+public:
+    explicit UnwritableFolder(std::string path) : path_(std::move(path))
+    {
+        fs::permissions(path_, fs::perms::owner_read | fs::perms::owner_exec);
+        Override(false);
+    }
+    ~UnwritableFolder()
+    {
+        Override(true);
+        fs::permissions(path_, fs::perms::owner_all);
+    }
+
+private:
+    static void Override(bool on)
+    {
+        if (::geteuid() != 0)
+            return;
+        __user_cap_header_struct head{_LINUX_CAPABILITY_VERSION_3, 0};
+        __user_cap_data_struct caps[2]{};
+        ASSERT_EQ(::syscall(SYS_capget, &head, caps), 0);
+        const unsigned bit = 1u << CAP_DAC_OVERRIDE;
+        caps[0].effective = on ? caps[0].effective | bit : caps[0].effective & ~bit;
+        ASSERT_EQ(::syscall(SYS_capset, &head, caps), 0);
+    }
+    std::string path_;
+};
+
+std::string Bytes(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
 
 class KeptSamples : public SimulatedRun {
 protected:
@@ -270,6 +311,116 @@ TEST_F(KeptSamples, ExitCloseAndLoadingAConfigurationAskBeforeTheBuffersGo)
                 fs::remove_all(Data("wave"));
                 answers.clear();
             }
+}
+
+// A save of a Real Time run's seven buffers into a wave folder that cannot be written (Exit's
+// Yes, the secondary toolbar's Save) names the file and the cause and leaves every buffer as it
+// was: once the folder can be written, the next try saves all seven.
+TEST_F(KeptSamples, AFailedSaveOfTheBuffersKeepsEveryOneForTheRetry)
+{
+    enum class Road { Exit, ToolbarSave };
+    for (const Road road : {Road::Exit, Road::ToolbarSave})
+        for (const WORD waveFileMode : {WORD(0), WORD(1)}) {
+            SCOPED_TRACE("road " + std::to_string(int(road)) + ", WaveFileMode " + std::to_string(waveFileMode));
+            fs::create_directories(Data("wave"));
+            Prepare(0, waveFileMode, 1);
+            for (int ch = 0; ch < 7; ++ch)
+                frame->Settings.Device.Channels[ch].bIsEnabled = 1;
+            if (road == Road::ToolbarSave)
+                frame->ExecuteCommand(ID_VIEW_SECONDARY_TOOLBAR);
+            const long long frames = Run(-6, 2);
+            ASSERT_GT(frames, 4000);
+            const HWND h = frame->GetSafeHwnd();
+            answers = {{kBuffers, IDYES}};
+            auto save = [&] {
+                asked.clear();
+                if (road == Road::Exit) {
+                    frame->ExecuteCommand(ID_APP_EXIT);
+                    PumpUntil([&] { return !IsWindow(h) || !asked.empty(); }, 20000);
+                } else {
+                    EXPECT_TRUE(QtMouseClick(frame->Toolbar2.get(), 203));
+                }
+                AfxPumpMessages(20);
+            };
+            {
+                UnwritableFolder locked(Data("wave"));
+                save();
+            }
+            ASSERT_TRUE(IsWindow(h)) << "the program stays open";
+            const std::string cause = "the folder " + Data("wave") + " is not writable";
+            EXPECT_EQ(std::count_if(asked.begin(), asked.end(),
+                                    [&](const std::string& t) {
+                                        return t.find(Data("wave/Ch_0_")) != std::string::npos &&
+                                               t.find(cause) != std::string::npos;
+                                    }),
+                      1)
+                << (asked.empty() ? "" : asked.back());
+            if (waveFileMode == 1)
+                EXPECT_EQ(Asked("TWaveFile - failure copying temporary backup file"), 1);
+            for (int ch = 0; ch < 7; ++ch) {
+                ASSERT_NE(frame->Settings.Files[ch].File, nullptr) << ch;
+                EXPECT_TRUE(frame->Settings.Files[ch].File->IsUntitled()) << ch;
+            }
+
+            save();
+            EXPECT_EQ(Asked("The Real-Time data buffers are saved:"), 1);
+            if (road == Road::Exit) {
+                EXPECT_FALSE(IsWindow(h));
+                EndApplication();
+            }
+            // Every buffer whole, read back by Python.
+            EXPECT_TRUE(frametest::Python("import glob, wave\n"
+                                          "for c in range(7):\n"
+                                          "    f = glob.glob('" + Data("wave") + "/Ch_%d_*.wav' % c)\n"
+                                          "    assert len(f) == 1, (c, f)\n"
+                                          "    assert wave.open(f[0]).getnframes() == " + std::to_string(frames) +
+                                          ", c\n"));
+            const std::vector<fs::path> kept = SavedBuffers();
+            ASSERT_EQ(kept.size(), 1u);
+            EXPECT_TRUE(Holds(kept[0].string(), {{-6, frames}}));
+            if (frame != nullptr) {
+                frame->DropAllWaveFiles();
+                ASSERT_TRUE(Close());
+            }
+            fs::remove_all(Data("wave"));
+            answers.clear();
+        }
+}
+
+// With MakeBackup on, a take just saved from kept Real Time buffers changes on disk only at the
+// next save: a Recorder run into it, or an edit of it, goes to its working copy, and No at Exit
+// leaves the saved file as it was saved.
+TEST_F(KeptSamples, ASavedTakeChangesOnDiskOnlyAtTheNextSave)
+{
+    enum class Then { RecorderRun, Edit };
+    for (const Then then : {Then::RecorderRun, Then::Edit}) {
+        SCOPED_TRACE(int(then));
+        fs::create_directories(Data("wave"));
+        Prepare(0, 1, 1);
+        const long long frames = Run(-12, 2);
+        ASSERT_GT(frames, 4000);
+        answers = {{kBuffers, IDYES}};
+        frame->SetModeRecorder(true);
+        ASSERT_TRUE(SaveFileGroup(Data("wave/g.qrx"), frame->FileGroup, frame->Settings.Files));
+        const std::string saved = Data("wave/g_Crown.wav");
+        ASSERT_TRUE(Holds(saved, {{-12, frames}}));
+        const std::string bytes = Bytes(saved);
+        if (then == Then::RecorderRun) {
+            EXPECT_GT(Run(-6, 2), 4000);
+        } else {
+            ASSERT_TRUE(frame->Settings.Files[0].File->MuteSecondsWithUndo(0.5f, 1.0f));
+            frame->NoteSampleEdit(0);
+        }
+        EXPECT_EQ(Bytes(saved), bytes) << "the saved file changed before a save";
+        answers = {{kUnsaved, IDNO}};
+        asked.clear();
+        ASSERT_TRUE(Close());
+        EXPECT_EQ(Asked(kUnsaved), 1);
+        EXPECT_EQ(Bytes(saved), bytes) << "No at Exit left the run or the edit in the saved file";
+        fs::remove_all(Data("wave"));
+        answers.clear();
+        asked.clear();
+    }
 }
 
 // After a Real Time run the secondary toolbar's Save button (the frame's File > Save stays grey in

@@ -8,7 +8,9 @@
 #include "res/resource.h"
 #include "support/QtTestAccess.h"
 
+#include <csignal>
 #include <fstream>
+#include <sys/resource.h>
 
 using namespace filesframe;
 
@@ -125,4 +127,44 @@ TEST_F(FileGroupSave, ARunAndASaveLeaveUneditedFilesAndTheirCalibrationNamesAsTh
     EXPECT_NE(ReadFile(mono), before[1]);
     EXPECT_EQ(ReadCalibrationChunk(mono, Data("temp/c.txt")), "102 2048 MonoCal Mono MonoCal True");
     EXPECT_EQ(ReadFile(tones), before[0]);
+}
+
+// A group save on a full disk (here a file-size limit) that writes none of its wave files: the
+// title does not take the group's name, the takes stay untitled for another try, and an edited
+// file held in memory stays with its edits.
+TEST_F(FileGroupSave, ASaveThatWroteNoWaveFileLeavesTheTitleUntitled)
+{
+    ASSERT_NE(Start(), nullptr);
+    frame->SetModePostProcess(false);
+    for (int c = 0; c < 3; ++c) {
+        auto* take = new TWaveFile(4000, TPcmFormat(8000, 1, 2), Data("wave"));
+        for (DWORD i = 0; i < 4000; ++i)
+            ASSERT_TRUE(take->SetSample(1000 + c, i, 0));
+        frame->Settings.Files[c].File.reset(take);
+    }
+    frame->Settings.FileIO.WaveFileMode = 0;
+    ASSERT_TRUE(WriteWaveOf(Data("wave/held.wav"), 8000, 4000, "1000"));
+    ASSERT_TRUE(OpenChannel(3, Data("wave/held.wav")));
+    ASSERT_TRUE(frame->Settings.Files[3].File->SetSample(5, 10, 0));
+    const std::string qrx = Data("wave/full.qrx");
+    user.ExpectFile(PromptKind::FileSave, qrx);
+    for (int c = 0; c < 4; ++c)
+        user.ExpectBox(IDOK, "Failure saving wave file");
+    rlimit old{};
+    ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &old), 0);
+    auto previous = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit low = old;
+    low.rlim_cur = 1000; // the group file fits, no wave file does
+    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &low), 0);
+    FileOperations(ID_FILE_SAVE, IDC_GROUP_SAVE);
+    ::setrlimit(RLIMIT_FSIZE, &old);
+    std::signal(SIGXFSZ, previous);
+    const std::string title = frame->GetWindowTextString();
+    EXPECT_EQ(title.find("full"), std::string::npos) << title;
+    EXPECT_NE(title.find("[Untitled]"), std::string::npos) << title;
+    for (int c = 0; c < 3; ++c)
+        EXPECT_TRUE(frame->Settings.Files[c].File->IsUntitled()) << c;
+    ASSERT_NE(frame->Settings.Files[3].File, nullptr);
+    EXPECT_TRUE(frame->Settings.Files[3].File->IsModified());
+    frame->DropAllWaveFiles();
 }

@@ -1,17 +1,22 @@
 // "File Operations" with the real file dialog under a real window manager (openbox on an Xvfb
 // display of its own): after Open File the focus comes back to the dialog on "Done", so the
-// Enter that follows finishes the dialog instead of closing the group just opened.
+// Enter that follows finishes the dialog instead of closing the group just opened; Save File
+// over a group whose wave files exist asks before it replaces them.
 #include "DialogFixture.h"
 
 #include "app/CDurnexFileSelectDlg.h"
+#include "platform/core/MessageBox.h"
 #include "platform/core/Profile.h"
 #include "res/FileDialogIds.h"
 #include "support/RealDisplay.h"
 #include "wave/ChannelFileState.h"
+#include "wave/FileGroup.h"
 #include "wave/TWaveFile.h"
 
 #include <cstdio>
+#include <fstream>
 #include <functional>
+#include <iterator>
 
 using namespace filestest;
 
@@ -152,4 +157,101 @@ TEST_F(RealFileDialog, EnterAfterOpenFileLeavesTheGroupOpen)
     EXPECT_EQ(result, IDCANCEL);
     EXPECT_NE(files[0].File, nullptr) << "the group just opened was closed";
     EXPECT_STREQ(group.GroupPath, qrx.c_str());
+}
+
+// Seven untitled takes saved as a group whose seven wave files exist, with and without the
+// group's file: one question names the wave files, and No leaves every file byte for byte (the
+// group's file too) and the takes untitled, as a Cancel would.
+TEST_F(RealFileDialog, SavingOverExistingWaveFilesAsksAndNoKeepsThemAll)
+{
+    std::snprintf(folder, sizeof folder, "%s", dir.c_str());
+    const std::string qrx = Path("Test1.qrx");
+    auto bytes = [](const std::string& path) {
+        std::ifstream in(path, std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    };
+    std::vector<std::string> boxes;
+    const MessageBoxPresenter previous = SetMessageBoxPresenter([&](const MessageBoxRequest& r) {
+        boxes.push_back(r.text);
+        return r.text.find("already exists") != std::string::npos ? IDYES : IDNO;
+    });
+    for (const bool withGroup : {false, true}) {
+        SCOPED_TRACE(withGroup ? "with the group's file" : "without the group's file");
+        std::vector<std::string> before;
+        for (int c = 0; c < 7; ++c) {
+            ASSERT_TRUE(WritePythonWave(FileGroupChannelFileName(qrx, c), 8000, {c, c + 1, c + 2}));
+            before.push_back(bytes(FileGroupChannelFileName(qrx, c)));
+            files[c].File.reset(new TWaveFile(2, TPcmFormat(8000, 1, 2), dir.string()));
+            for (DWORD i = 0; i < 2; ++i)
+                ASSERT_TRUE(files[c].File->SetSample(100 + c, i, 0));
+        }
+        if (withGroup)
+            WritePrivateProfileStringA("Filenames", "Crown", "Test1_Crown.wav", qrx.c_str());
+        const std::string groupBefore = bytes(qrx);
+        boxes.clear();
+
+        CDurnexFileSelectDlg dlg(nullptr, &group, folder, files, calibrations, &changed);
+        dlg.SetFileOptions(TWaveFile::kMemory, false, dir.string());
+        enum { kWaitDialog, kWaitFileDialog, kWaitBack, kWaitEnd } stage = kWaitDialog;
+        Poller user(50.0, [&]() -> bool {
+            QWidget* self = dlg.GetSafeHwnd() ? QtWidgetOf(&dlg) : nullptr;
+            switch (stage) {
+            case kWaitDialog:
+                if (!self || QApplication::activeWindow() != self)
+                    return false;
+                stage = kWaitFileDialog;
+                QTimer::singleShot(0, [&dlg] { QtMouseClick(&dlg, IDC_GROUP_SAVE); });
+                return false;
+            case kWaitFileDialog: {
+                QWidget* chooser = QApplication::activeModalWidget();
+                if (!chooser || !chooser->inherits("QFileDialog") || QApplication::activeWindow() != chooser)
+                    return false;
+                auto* name = chooser->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+                if (!name)
+                    return false;
+                name->setFocus();
+                name->setText(QString::fromStdString(qrx));
+                Key(name, Qt::Key_Return);
+                stage = kWaitBack;
+                return false;
+            }
+            case kWaitBack:
+                if (!self || QApplication::activeWindow() != self || QApplication::activeModalWidget() != self)
+                    return false;
+                stage = kWaitEnd;
+                QTimer::singleShot(0, [&dlg] { QtMouseClick(&dlg, IDCANCEL); });
+                return false;
+            case kWaitEnd:
+                return !self || !self->isVisible();
+            }
+            return true;
+        });
+        QTimer last;
+        last.setSingleShot(true);
+        QObject::connect(&last, &QTimer::timeout, [&dlg] {
+            if (QWidget* chooser = QApplication::activeModalWidget(); chooser && chooser->inherits("QFileDialog"))
+                chooser->close();
+            if (dlg.GetSafeHwnd())
+                dlg.EndDialog(IDABORT);
+        });
+        last.start(60000);
+        dlg.DoModal();
+        EXPECT_FALSE(user.TimedOut()) << "stage " << stage;
+
+        ASSERT_EQ(boxes.size(), withGroup ? 2u : 1u);
+        EXPECT_EQ(boxes.front().find("already exists") != std::string::npos, withGroup);
+        const std::string& asked = boxes.back();
+        EXPECT_NE(asked.find(" in " + dir.string() + " with untitled takes:"), std::string::npos) << asked;
+        EXPECT_NE(asked.find("Do you want to replace them?"), std::string::npos) << asked;
+        for (int c = 0; c < 7; ++c) {
+            EXPECT_NE(asked.find(std::filesystem::path(FileGroupChannelFileName(qrx, c)).filename().string()), std::string::npos)
+                << c;
+            EXPECT_EQ(bytes(FileGroupChannelFileName(qrx, c)), before[std::size_t(c)]) << c;
+            EXPECT_TRUE(files[c].File->IsUntitled()) << c;
+            EXPECT_STREQ(files[c].FilePath, "") << c;
+        }
+        EXPECT_EQ(bytes(qrx), groupBefore);
+        EXPECT_TRUE(group.IsUntitled());
+    }
+    SetMessageBoxPresenter(previous);
 }

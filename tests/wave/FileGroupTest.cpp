@@ -282,5 +282,24 @@ TEST_F(FileGroup, AFailedFirstSaveLeavesTheWaveUntitledAndUnnamed)
     EXPECT_EQ(files[0].File->GetFileName(), "");
     EXPECT_STREQ(files[0].FilePath, "");
     EXPECT_EQ(ReadFileGroupEntry(dir.file("g.qrx"), 0), "");
-    EXPECT_STREQ(info.GroupPath, dir.file("g.qrx").c_str()) << "the group file itself was written";
+    // No file is the group's: the title must not show it, and no group file naming nothing stays.
+    EXPECT_TRUE(info.IsUntitled());
+    EXPECT_FALSE(FileExists(dir.file("g.qrx")));
+}
+
+// Untitled takes named after a group whose wave files exist: Yes to the question that names
+// those files replaces them with the takes (No is tried through the real dialog).
+TEST_F(FileGroup, YesToTheQuestionReplacesTheExistingWaveFiles)
+{
+    ASSERT_TRUE(WritePyWave(dir.file("Test1_Crown.wav"), 8000, 2, 1, {1, 2, 3}));
+    ASSERT_TRUE(WritePyWave(dir.file("Test1_Heart.wav"), 8000, 2, 1, {4, 5, 6}));
+    for (int c : {0, 1, 3})
+        files[c].File.reset(NewWave(4, 100 + c));
+    ScriptedUser user;
+    user.ExpectBox(IDYES, " in " + dir.path() + " with untitled takes:\rTest1_Crown.wav\rTest1_Heart.wav"
+                          "\r\rDo you want to replace them?");
+    EXPECT_TRUE(SaveFileGroup(dir.file("Test1.qrx"), info, files));
+    EXPECT_EQ(ReadPyWave(dir.file("Test1_Crown.wav")).samples, V(4, 100));
+    EXPECT_EQ(ReadPyWave(dir.file("Test1_Brow.wav")).samples, V(4, 101));
+    EXPECT_EQ(ReadPyWave(dir.file("Test1_Heart.wav")).samples, V(4, 103));
 }
