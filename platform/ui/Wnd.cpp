@@ -6,6 +6,7 @@
 
 #include "platform/core/PostedMessage.h"
 
+#include <QAbstractNativeEventFilter>
 #include <QApplication>
 #include <QComboBox>
 #include <QCursor>
@@ -299,6 +300,10 @@ Qt::WindowFlags TopLevelFlags(DWORD style, DWORD exStyle, bool owned)
 }
 } // namespace
 
+namespace {
+void PlaceFrameWhenFramed(QWidget* w, const QPoint& at);
+} // namespace
+
 BOOL CWnd::Create(LPCSTR lpszClassName, LPCSTR lpszWindowName, DWORD dwStyle, const RECT& rect,
                   CWnd* pParentWnd, UINT nID, void* pContext)
 {
@@ -355,6 +360,10 @@ BOOL CWnd::CreateEx(DWORD dwExStyle, LPCSTR lpszClassName, LPCSTR lpszWindowName
         w->setGeometry(cs.x, cs.y, qMax(0, cs.cx), qMax(0, cs.cy));
     else
         w->setGeometry(cs.x, cs.y, qMax(1, cs.cx), qMax(1, cs.cy));
+    // An owned window with a title bar (a tool window) is asked for where its frame goes, as
+    // its recorded placement is; placed by its client it would stand a title bar lower.
+    if (!child && m_pOwner && (m_dwStyle & WS_CAPTION) == WS_CAPTION)
+        PlaceFrameWhenFramed(w, QPoint(cs.x, cs.y));
     if (m_dwStyle & WS_DISABLED)
         w->setEnabled(false);
     GetClientRect(&m_paintRect);
@@ -1005,6 +1014,8 @@ CWnd* CWnd::GetDlgItem(int nID) const
 
 namespace {
 void NoteAskedPosition(QWidget* w);
+void NoteSentPosition(QWidget* w, const QRect& before);
+bool ApplyPendingFrame(QWidget* w);
 } // namespace
 
 void CWnd::CenterWindow(CWnd* pAlternateOwner)
@@ -1103,12 +1114,15 @@ BOOL CWnd::SetWindowPos(const CWnd* pWndInsertAfter, int x, int y, int cx, int c
     if (w->isWindow()) {
         // Only what is asked for: a move to where the toolkit believes the window stands could
         // take it back to an old place.
+        const QRect before = w->geometry();
         if (!(pos.flags & SWP_NOMOVE))
             w->move(g.topLeft());
         if (!(pos.flags & SWP_NOSIZE))
             w->resize(g.size());
         if (!(pos.flags & SWP_NOMOVE))
-            NoteAskedPosition(w);
+            PlaceFrameWhenFramed(w, g.topLeft());
+        else
+            NoteSentPosition(w, before);
     } else {
         w->setGeometry(g);
     }
@@ -1147,6 +1161,7 @@ void CWnd::GetWindowRect(LPRECT r) const
     }
     if (w->isWindow()) {
         RefreshFrame(w);
+        (void)ApplyPendingFrame(w); // measured between the frame's coming and its placing, it would be off by it
         const QRect g = w->geometry(), f = FrameKnown(w->frameGeometry(), g) ? w->frameGeometry() : g;
         *r = RECT{f.left(), f.top(), f.left() + f.width(), f.top() + f.height()};
     } else {
@@ -1195,14 +1210,16 @@ void CWnd::ScreenToClient(LPRECT r) const { MapCorners(r, [this](POINT* p) { Scr
 namespace {
 constexpr const char* kSettleChainProperty = "durnexSettleChain";
 // While a top-level window's placement is watched: the client position the program last asked
-// for, the ones it asked for before, when the watch ends, and how often the window may still be
-// put back.
+// for, the client rectangles carried by the requests sent since and not yet known to be carried
+// out, when the watch ends, and how often the window may still be put back.
 constexpr const char* kAskedAtProperty = "durnexAskedAt";
-constexpr const char* kAskedBeforeProperty = "durnexAskedBefore";
+constexpr const char* kSentProperty = "durnexSent";
 constexpr const char* kWatchUntilProperty = "durnexWatchUntil";
 constexpr const char* kPutBacksProperty = "durnexPutBacks";
+constexpr const char* kReportedPlaceProperty = "durnexReportedPlace";
 constexpr qint64 kWatchMs = 10000;
 constexpr int kPutBacks = 4;
+constexpr qsizetype kSentKept = 32;
 
 qint64 NowMs()
 {
@@ -1220,58 +1237,158 @@ bool PlacementWatched(const QWidget* w)
     return until.isValid() && until.toLongLong() > NowMs();
 }
 
-// Notes where the program has just asked the window's client to be; the place asked for before
-// becomes one the window manager may still carry out late.
+// Every move or resize the toolkit sends the window manager carries the client's rectangle as
+// the toolkit knows it at that moment, its position included. Notes it, when it changed.
+void NoteSent(QWidget* w)
+{
+    QVariantList sent = w->property(kSentProperty).toList();
+    const QVariant now(w->geometry());
+    if (sent.isEmpty() || sent.constLast() != now)
+        sent.append(now);
+    while (sent.size() > kSentKept)
+        sent.removeFirst();
+    w->setProperty(kSentProperty, sent);
+    w->setProperty(kWatchUntilProperty, NowMs() + kWatchMs);
+}
+
+void NoteSentPosition(QWidget* w, const QRect& before)
+{
+    if (PlacementWatched(w) && w->geometry() != before)
+        NoteSent(w);
+}
+
+// Notes where the program has just asked the window's client to be, a request on its way.
 void NoteAskedPosition(QWidget* w)
 {
     if (!PlacementWatched(w))
         return;
-    const QPoint now = w->geometry().topLeft();
-    const QVariant at = w->property(kAskedAtProperty);
-    QVariantList before = w->property(kAskedBeforeProperty).toList();
-    if (at.isValid() && at.toPoint() != now && !before.contains(at))
-        before.append(at);
-    before.removeAll(QVariant(now));
-    while (before.size() > 8)
-        before.removeFirst();
-    w->setProperty(kAskedBeforeProperty, before);
-    w->setProperty(kAskedAtProperty, now);
-    w->setProperty(kWatchUntilProperty, NowMs() + kWatchMs);
+    NoteSent(w);
+    w->setProperty(kAskedAtProperty, w->geometry().topLeft());
 }
 
-// Starts watching a placement, or goes on watching: requests made for a placement a moment ago
-// may still be on their way.
-void WatchPlacement(QWidget* w)
+// The window manager carries requests out in order and answers each: drops the requests before
+// the first one that can have given the client `at` (its size alone when the answer does not
+// give the place), and that one too when `place` was given. Whether any request could have.
+bool DropCarriedOut(QWidget* w, const QRect& at, bool place)
 {
-    if (!PlacementWatched(w)) {
-        w->setProperty(kAskedBeforeProperty, QVariantList());
-        w->setProperty(kAskedAtProperty, QVariant());
-    }
-    w->setProperty(kPutBacksProperty, kPutBacks);
-    w->setProperty(kWatchUntilProperty, NowMs() + kWatchMs);
-    NoteAskedPosition(w);
+    QVariantList sent = w->property(kSentProperty).toList();
+    const auto first = std::find_if(sent.begin(), sent.end(), [&](const QVariant& v) {
+        return place ? v.toRect() == at : v.toRect().size() == at.size();
+    });
+    if (first == sent.end())
+        return false;
+    sent.erase(sent.begin(), place ? first + 1 : first);
+    w->setProperty(kSentProperty, sent);
+    return true;
 }
 
-// Every move or resize the toolkit sends the window manager carries the client's position as
-// the toolkit knows it at that moment. A loaded window manager carries them out in its own time:
-// a resize sent before the window was framed, or while the toolkit still knew an older place,
-// can move the window back there after it was put where it belongs. A window found at a place
-// the program asked for earlier is put back where it was last asked to be; true when it was.
+bool SentPlace(const QWidget* w, const QPoint& at)
+{
+    const QVariantList sent = w->property(kSentProperty).toList();
+    return std::any_of(sent.begin(), sent.end(), [&](const QVariant& v) { return v.toRect().topLeft() == at; });
+}
+
+// A loaded window manager carries out the program's requests in its own time: a resize sent
+// before the window was framed, or while the toolkit still knew an older place, can move the
+// window back there after it was put where it belongs. A window found at a place one of the
+// requests not yet carried out took it to is put back where it was last asked to be; true when
+// it was. A place no such request carries is a move the program did not make (the user's, or
+// the window manager's own), and stands.
 bool PutBackFromEarlierPlace(QWidget* w)
 {
     if (!PlacementWatched(w) || w->isMaximized() || w->isMinimized() || w->isFullScreen())
         return false;
     const QVariant at = w->property(kAskedAtProperty);
     const QPoint now = w->geometry().topLeft();
-    if (!at.isValid() || at.toPoint() == now || !w->property(kAskedBeforeProperty).toList().contains(QVariant(now)))
+    if (!at.isValid() || at.toPoint() == now || !SentPlace(w, now))
         return false;
+    (void)DropCarriedOut(w, QRect(now, w->size()), false);
     const int left = w->property(kPutBacksProperty).toInt();
     if (left <= 0)
         return false;
     w->setProperty(kPutBacksProperty, left - 1);
+    const QRect before = w->geometry();
     w->setGeometry(QRect(at.toPoint(), w->size()));
-    w->setProperty(kWatchUntilProperty, NowMs() + kWatchMs);
+    NoteSentPosition(w, before);
     return true;
+}
+
+// Hears the window manager answer a watched window's requests, also where the toolkit already
+// has the window where the answer puts it and tells the window nothing. An answer that puts the
+// client at a place of an earlier request is looked at once the toolkit has taken it in.
+class ReportedPlace : public QAbstractNativeEventFilter {
+public:
+    static void Listen()
+    {
+        static ReportedPlace* filter = nullptr;
+        if (!filter && QCoreApplication::instance()) {
+            filter = new ReportedPlace;
+            QCoreApplication::instance()->installNativeEventFilter(filter);
+        }
+    }
+    bool nativeEventFilter(const QByteArray& type, void* message, qintptr*) override
+    {
+        // The X protocol's ConfigureNotify as it comes off the wire: one the window manager
+        // sends (marked by the top bit) gives the client's place on the screen, the server's
+        // own only its place in the frame.
+        struct ConfigureNotify {
+            quint8 responseType, pad0;
+            quint16 sequence;
+            quint32 event, window, aboveSibling;
+            qint16 x, y;
+            quint16 width, height, borderWidth;
+            quint8 overrideRedirect, pad1;
+        };
+        constexpr quint8 kConfigureNotify = 22, kSentByAClient = 0x80;
+        if (type != "xcb_generic_event_t" || !message)
+            return false;
+        const auto* e = static_cast<const ConfigureNotify*>(message);
+        if ((e->responseType & ~kSentByAClient) != kConfigureNotify)
+            return false;
+        QWidget* w = QWidget::find(static_cast<WId>(e->window));
+        if (!w || !w->isWindow() || !PlacementWatched(w))
+            return false;
+        const qreal ratio = w->windowHandle() ? w->windowHandle()->devicePixelRatio() : 1.0;
+        const QRect at(qRound(e->x / ratio), qRound(e->y / ratio), qRound(e->width / ratio), qRound(e->height / ratio));
+        const bool place = (e->responseType & kSentByAClient) != 0;
+        const QVariant asked = w->property(kAskedAtProperty);
+        if (place && asked.isValid() && asked.toPoint() != at.topLeft() && SentPlace(w, at.topLeft()))
+            QTimer::singleShot(0, w, [w] { (void)PutBackFromEarlierPlace(w); });
+        else
+            (void)DropCarriedOut(w, at, place);
+        return false;
+    }
+};
+
+// Hears the toolkit take in where the window system has a watched window (its own moves and
+// resizes, not the program's, which the toolkit reports at once).
+class ReportedGeometry : public QObject {
+public:
+    explicit ReportedGeometry(QWidget* w) : QObject(w) { w->installEventFilter(this); }
+    bool eventFilter(QObject* o, QEvent* e) override
+    {
+        if ((e->type() == QEvent::Move || e->type() == QEvent::Resize) && e->spontaneous() && o == parent())
+            (void)PutBackFromEarlierPlace(static_cast<QWidget*>(o));
+        return false;
+    }
+};
+
+// Starts watching a placement, or goes on watching: requests made for a placement a moment ago
+// may still be on their way.
+void WatchPlacement(QWidget* w)
+{
+    if (!PlacementWatched(w)) {
+        w->setProperty(kSentProperty, QVariantList());
+        w->setProperty(kAskedAtProperty, QVariant());
+    }
+    if (!w->property(kReportedPlaceProperty).toBool()) {
+        new ReportedGeometry(w);
+        w->setProperty(kReportedPlaceProperty, true);
+    }
+    ReportedPlace::Listen();
+    w->setProperty(kPutBacksProperty, kPutBacks);
+    w->setProperty(kWatchUntilProperty, NowMs() + kWatchMs);
+    NoteAskedPosition(w);
 }
 
 // Carries out a placement made before the window manager framed the window, once it has;
@@ -1291,7 +1408,10 @@ bool ApplyPendingFrame(QWidget* w)
     const QRect outer = pending.toRect();
     const int dl = g.left() - f.left(), dt = g.top() - f.top();
     const int dw = f.width() - g.width(), dh = f.height() - g.height();
-    w->setGeometry(outer.left() + dl, outer.top() + dt, qMax(1, outer.width() - dw), qMax(1, outer.height() - dh));
+    if (outer.isEmpty()) // a place alone: the client keeps the size it was given
+        w->setGeometry(QRect(outer.topLeft() + QPoint(dl, dt), g.size()));
+    else
+        w->setGeometry(outer.left() + dl, outer.top() + dt, qMax(1, outer.width() - dw), qMax(1, outer.height() - dh));
     NoteAskedPosition(w);
     return true;
 }
@@ -1301,6 +1421,25 @@ bool PlatformFramesWindows()
 {
     const QString name = QGuiApplication::platformName();
     return name != QLatin1String("offscreen") && name != QLatin1String("minimal");
+}
+
+// The program asks for a top-level window's frame at `at`. Before the window manager has framed
+// the window the frame is unknown and the client stands there: it is moved down and in by the
+// frame once that is known, keeping an outer size asked for with an earlier placement.
+void PlaceFrameWhenFramed(QWidget* w, const QPoint& at)
+{
+    if (!PlatformFramesWindows())
+        return;
+    RefreshFrame(w);
+    if (FrameKnown(w->frameGeometry(), w->geometry())) {
+        NoteAskedPosition(w);
+        return;
+    }
+    const QVariant pending = w->property(kPendingFrameProperty);
+    w->setProperty(kPendingFrameProperty, QRect(at, pending.isValid() ? pending.toRect().size() : QSize(0, 0)));
+    WatchPlacement(w);
+    if (w->isVisible())
+        SettlePendingFrame(w);
 }
 } // namespace
 
