@@ -1210,16 +1210,21 @@ void CWnd::ScreenToClient(LPRECT r) const { MapCorners(r, [this](POINT* p) { Scr
 namespace {
 constexpr const char* kSettleChainProperty = "durnexSettleChain";
 // While a top-level window's placement is watched: the client position the program last asked
-// for, the client rectangles carried by the requests sent since and not yet known to be carried
-// out, when the watch ends, and how often the window may still be put back.
+// for, the client positions carried by the requests sent since, when the last request went and
+// the last two answers of the window manager came, when the watch ends, and how often the window
+// may still be put back.
 constexpr const char* kAskedAtProperty = "durnexAskedAt";
 constexpr const char* kSentProperty = "durnexSent";
+constexpr const char* kSentAtProperty = "durnexSentAt";
+constexpr const char* kAnsweredAtProperty = "durnexAnsweredAt";
+constexpr const char* kAnsweredBeforeProperty = "durnexAnsweredBefore";
 constexpr const char* kWatchUntilProperty = "durnexWatchUntil";
 constexpr const char* kPutBacksProperty = "durnexPutBacks";
-constexpr const char* kReportedPlaceProperty = "durnexReportedPlace";
+constexpr const char* kHearsReportsProperty = "durnexHearsReports";
 constexpr qint64 kWatchMs = 10000;
+constexpr qint64 kAnswerGapMs = 250;
 constexpr int kPutBacks = 4;
-constexpr qsizetype kSentKept = 32;
+constexpr qsizetype kSentKept = 16;
 
 qint64 NowMs()
 {
@@ -1237,17 +1242,18 @@ bool PlacementWatched(const QWidget* w)
     return until.isValid() && until.toLongLong() > NowMs();
 }
 
-// Every move or resize the toolkit sends the window manager carries the client's rectangle as
-// the toolkit knows it at that moment, its position included. Notes it, when it changed.
+// Every move or resize the toolkit sends the window manager carries the client's position as
+// the toolkit knows it at that moment. Notes it, when the window's geometry changed.
 void NoteSent(QWidget* w)
 {
     QVariantList sent = w->property(kSentProperty).toList();
-    const QVariant now(w->geometry());
+    const QVariant now(w->geometry().topLeft());
     if (sent.isEmpty() || sent.constLast() != now)
         sent.append(now);
     while (sent.size() > kSentKept)
         sent.removeFirst();
     w->setProperty(kSentProperty, sent);
+    w->setProperty(kSentAtProperty, NowMs());
     w->setProperty(kWatchUntilProperty, NowMs() + kWatchMs);
 }
 
@@ -1266,46 +1272,39 @@ void NoteAskedPosition(QWidget* w)
     w->setProperty(kAskedAtProperty, w->geometry().topLeft());
 }
 
-// The window manager carries requests out in order and answers each: drops the requests before
-// the first one that can have given the client `at` (its size alone when the answer does not
-// give the place), and that one too when `place` was given. Whether any request could have.
-bool DropCarriedOut(QWidget* w, const QRect& at, bool place)
+// Whether the window manager was still at the program's requests when it moved the window last:
+// it owed an answer to one, or had answered a moment before. It answers each request it carries
+// out, one after the other; a user's move comes by itself.
+bool MovedWhileAnswering(const QWidget* w)
 {
-    QVariantList sent = w->property(kSentProperty).toList();
-    const auto first = std::find_if(sent.begin(), sent.end(), [&](const QVariant& v) {
-        return place ? v.toRect() == at : v.toRect().size() == at.size();
-    });
-    if (first == sent.end())
-        return false;
-    sent.erase(sent.begin(), place ? first + 1 : first);
-    w->setProperty(kSentProperty, sent);
-    return true;
-}
-
-bool SentPlace(const QWidget* w, const QPoint& at)
-{
-    const QVariantList sent = w->property(kSentProperty).toList();
-    return std::any_of(sent.begin(), sent.end(), [&](const QVariant& v) { return v.toRect().topLeft() == at; });
+    const QVariant before = w->property(kAnsweredBeforeProperty), last = w->property(kAnsweredAtProperty);
+    const qint64 sentAt = w->property(kSentAtProperty).toLongLong();
+    if (!last.isValid())
+        return true; // no answer heard at all: every request is still on its way
+    const qint64 previous = before.isValid() ? before.toLongLong() : -1;
+    return sentAt > previous || last.toLongLong() - previous < kAnswerGapMs;
 }
 
 // A loaded window manager carries out the program's requests in its own time: a resize sent
 // before the window was framed, or while the toolkit still knew an older place, can move the
-// window back there after it was put where it belongs. A window found at a place one of the
-// requests not yet carried out took it to is put back where it was last asked to be; true when
-// it was. A place no such request carries is a move the program did not make (the user's, or
-// the window manager's own), and stands.
+// window back there after it was put where it belongs. A window found at such a place while the
+// window manager is at the program's requests is put back where it was last asked to be; true
+// when it was. A move to a place no request carried, or one the window manager makes by itself,
+// the user's, stands, and the place is the window's from then on.
 bool PutBackFromEarlierPlace(QWidget* w)
 {
     if (!PlacementWatched(w) || w->isMaximized() || w->isMinimized() || w->isFullScreen())
         return false;
     const QVariant at = w->property(kAskedAtProperty);
     const QPoint now = w->geometry().topLeft();
-    if (!at.isValid() || at.toPoint() == now || !SentPlace(w, now))
+    if (!at.isValid() || at.toPoint() == now || !w->property(kSentProperty).toList().contains(QVariant(now)))
         return false;
-    (void)DropCarriedOut(w, QRect(now, w->size()), false);
     const int left = w->property(kPutBacksProperty).toInt();
-    if (left <= 0)
+    if (!MovedWhileAnswering(w) || left <= 0) {
+        w->setProperty(kSentProperty, QVariantList());
+        w->setProperty(kAskedAtProperty, now);
         return false;
+    }
     w->setProperty(kPutBacksProperty, left - 1);
     const QRect before = w->geometry();
     w->setGeometry(QRect(at.toPoint(), w->size()));
@@ -1313,31 +1312,26 @@ bool PutBackFromEarlierPlace(QWidget* w)
     return true;
 }
 
-// Hears the window manager answer a watched window's requests, also where the toolkit already
-// has the window where the answer puts it and tells the window nothing. An answer that puts the
-// client at a place of an earlier request is looked at once the toolkit has taken it in.
-class ReportedPlace : public QAbstractNativeEventFilter {
+// Hears the window manager answer requests about a watched window (the X protocol's
+// ConfigureNotify, its own or the server's), also where the toolkit has the window where the
+// answer puts it already and tells it nothing.
+class Answers : public QAbstractNativeEventFilter {
 public:
     static void Listen()
     {
-        static ReportedPlace* filter = nullptr;
+        static Answers* filter = nullptr;
         if (!filter && QCoreApplication::instance()) {
-            filter = new ReportedPlace;
+            filter = new Answers;
             QCoreApplication::instance()->installNativeEventFilter(filter);
         }
     }
     bool nativeEventFilter(const QByteArray& type, void* message, qintptr*) override
     {
-        // The X protocol's ConfigureNotify as it comes off the wire: one the window manager
-        // sends (marked by the top bit) gives the client's place on the screen, the server's
-        // own only its place in the frame.
+        // The event as it comes off the wire; the top bit marks one a client sent.
         struct ConfigureNotify {
             quint8 responseType, pad0;
             quint16 sequence;
-            quint32 event, window, aboveSibling;
-            qint16 x, y;
-            quint16 width, height, borderWidth;
-            quint8 overrideRedirect, pad1;
+            quint32 event, window;
         };
         constexpr quint8 kConfigureNotify = 22, kSentByAClient = 0x80;
         if (type != "xcb_generic_event_t" || !message)
@@ -1346,25 +1340,19 @@ public:
         if ((e->responseType & ~kSentByAClient) != kConfigureNotify)
             return false;
         QWidget* w = QWidget::find(static_cast<WId>(e->window));
-        if (!w || !w->isWindow() || !PlacementWatched(w))
-            return false;
-        const qreal ratio = w->windowHandle() ? w->windowHandle()->devicePixelRatio() : 1.0;
-        const QRect at(qRound(e->x / ratio), qRound(e->y / ratio), qRound(e->width / ratio), qRound(e->height / ratio));
-        const bool place = (e->responseType & kSentByAClient) != 0;
-        const QVariant asked = w->property(kAskedAtProperty);
-        if (place && asked.isValid() && asked.toPoint() != at.topLeft() && SentPlace(w, at.topLeft()))
-            QTimer::singleShot(0, w, [w] { (void)PutBackFromEarlierPlace(w); });
-        else
-            (void)DropCarriedOut(w, at, place);
+        if (w && w->isWindow() && PlacementWatched(w)) {
+            w->setProperty(kAnsweredBeforeProperty, w->property(kAnsweredAtProperty));
+            w->setProperty(kAnsweredAtProperty, NowMs());
+        }
         return false;
     }
 };
 
-// Hears the toolkit take in where the window system has a watched window (its own moves and
-// resizes, not the program's, which the toolkit reports at once).
-class ReportedGeometry : public QObject {
+// Looks at where the window system has put a watched window as soon as the toolkit takes it in
+// (its moves and resizes, not the program's, which the toolkit reports at once).
+class Reports : public QObject {
 public:
-    explicit ReportedGeometry(QWidget* w) : QObject(w) { w->installEventFilter(this); }
+    explicit Reports(QWidget* w) : QObject(w) { w->installEventFilter(this); }
     bool eventFilter(QObject* o, QEvent* e) override
     {
         if ((e->type() == QEvent::Move || e->type() == QEvent::Resize) && e->spontaneous() && o == parent())
@@ -1378,14 +1366,14 @@ public:
 void WatchPlacement(QWidget* w)
 {
     if (!PlacementWatched(w)) {
-        w->setProperty(kSentProperty, QVariantList());
-        w->setProperty(kAskedAtProperty, QVariant());
+        for (const char* p : {kSentProperty, kAskedAtProperty, kAnsweredAtProperty, kAnsweredBeforeProperty})
+            w->setProperty(p, QVariant());
     }
-    if (!w->property(kReportedPlaceProperty).toBool()) {
-        new ReportedGeometry(w);
-        w->setProperty(kReportedPlaceProperty, true);
+    if (!w->property(kHearsReportsProperty).toBool()) {
+        new Reports(w);
+        w->setProperty(kHearsReportsProperty, true);
     }
-    ReportedPlace::Listen();
+    Answers::Listen();
     w->setProperty(kPutBacksProperty, kPutBacks);
     w->setProperty(kWatchUntilProperty, NowMs() + kWatchMs);
     NoteAskedPosition(w);
