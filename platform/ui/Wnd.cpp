@@ -1015,7 +1015,6 @@ CWnd* CWnd::GetDlgItem(int nID) const
 namespace {
 void NoteAskedPosition(QWidget* w);
 void NoteSentPosition(QWidget* w, const QRect& before);
-bool ApplyPendingFrame(QWidget* w);
 } // namespace
 
 void CWnd::CenterWindow(CWnd* pAlternateOwner)
@@ -1161,8 +1160,12 @@ void CWnd::GetWindowRect(LPRECT r) const
     }
     if (w->isWindow()) {
         RefreshFrame(w);
-        (void)ApplyPendingFrame(w); // measured between the frame's coming and its placing, it would be off by it
-        const QRect g = w->geometry(), f = FrameKnown(w->frameGeometry(), g) ? w->frameGeometry() : g;
+        const QRect g = w->geometry();
+        QRect f = FrameKnown(w->frameGeometry(), g) ? w->frameGeometry() : g;
+        // Between the frame's coming and the placement made before it being carried out, the
+        // frame is measured where it is going.
+        if (const QVariant pending = w->property(kPendingFrameProperty); pending.isValid() && f != g)
+            f.moveTopLeft(pending.toRect().topLeft());
         *r = RECT{f.left(), f.top(), f.left() + f.width(), f.top() + f.height()};
     } else {
         const QPoint tl = w->mapToGlobal(QPoint(0, 0));

@@ -480,19 +480,36 @@ TEST_F(WindowManager, AUsersMoveWhileThePlacementIsWatchedIsKept)
         const char* what;
         bool earlierPlace; // the client where it stood before the frame came: the frame's place
         bool byWmctrl;
+        bool atOnce; // as soon as the server has the window where the program put it
     };
     const Move moves[] = {
-        {"by xdotool onto the place asked for before the frame came", true, false},
-        {"by xdotool to a place never asked for", false, false},
-        {"by the window manager onto the place asked for before the frame came", true, true},
-        {"by the window manager to a place never asked for", false, true},
+        {"by xdotool onto the place asked for before the frame came", true, false, false},
+        {"by xdotool to a place never asked for", false, false, false},
+        {"by xdotool to a place never asked for, at once", false, false, true},
+        {"by the window manager onto the place asked for before the frame came", true, true, false},
+        {"by the window manager to a place never asked for", false, true, false},
     };
     for (const Move& m : moves) {
         SCOPED_TRACE(m.what);
         frame->OnSignalGenerator(); // placed again where it was closed: watched from here on
         ASSERT_NE(frame->SigGen, nullptr);
         QWidget* top = QtWidgetOf(frame->SigGen.get())->window();
-        const RECT framed = FramedAndSettled(*frame->SigGen);
+        RECT framed{};
+        if (m.atOnce) {
+            ASSERT_TRUE(PumpUntil(
+                [&] {
+                    const std::optional<QPoint> o = xtruth::ClientOrigin(top);
+                    const QRect f = top->frameGeometry(), g = top->geometry();
+                    return f != g && f.contains(g) && o && *o == g.topLeft();
+                },
+                20000));
+            framed = NormalRect(*frame->SigGen);
+        } else {
+            framed = FramedAndSettled(*frame->SigGen);
+            const std::optional<QPoint> o = xtruth::ClientOrigin(top);
+            ASSERT_TRUE(o.has_value());
+            EXPECT_EQ(*o, top->geometry().topLeft()) << "the server has the client at " << o->x() << "," << o->y();
+        }
         const QPoint to = m.earlierPlace ? QPoint(framed.left, framed.top) : QPoint(framed.left + 37, framed.top + 53);
         const std::string id = std::to_string(top->winId());
         const std::string command = m.byWmctrl ? "wmctrl -i -r " + id + " -e 0," + std::to_string(to.x()) + "," +
