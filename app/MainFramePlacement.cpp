@@ -275,11 +275,28 @@ void CMainFrame::KeepClearOfToolWindows(int kind)
     std::stable_sort(places.begin(), places.end(), [&](CPoint a, CPoint b) {
         return std::abs(a.x - start.x) + std::abs(a.y - start.y) < std::abs(b.x - start.x) + std::abs(b.y - start.y);
     });
+    // Crowded beside and below them: the nearest free place below the frame's menu and tool
+    // windows, where the fixed places count from.
+    const auto free = std::find_if(places.begin(), places.end(), fits);
+    CPoint to = free != places.end() ? *free : start;
+    if (free == places.end()) {
+        POINT below{0, 0};
+        if (GetMDIClient() != nullptr)
+            GetMDIClient()->ClientToScreen(&below);
+        constexpr int kStep = 8;
+        long nearest = -1;
+        for (int y = std::max<int>(area.top, below.y); y + own.Height() <= area.bottom; y += kStep)
+            for (int x = area.left; x + own.Width() <= area.right; x += kStep) {
+                const long distance = std::abs(x - start.x) + std::abs(y - start.y);
+                if ((nearest < 0 || distance < nearest) && fits(CPoint(x, y))) {
+                    nearest = distance;
+                    to = CPoint(x, y);
+                }
+            }
+        if (nearest < 0)
+            return; // no room anywhere: where it is
+    }
     // A move alone: the platform puts the frame there, also once the window manager frames a
     // window it has not framed yet, and the window keeps the size its contents gave it.
-    for (const CPoint p : places)
-        if (fits(p)) {
-            window->SetWindowPos(nullptr, p.x, p.y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
-            return;
-        }
+    window->SetWindowPos(nullptr, to.x, to.y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
