@@ -14,6 +14,7 @@
 #include "utilities/CLeqAnalysisView.h"
 #include "utilities/CSoundPowerAnalysisView.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cstdlib>
 #include <cstdio>
@@ -255,12 +256,28 @@ std::vector<OnServer> WhereTheServerHas(CMainFrame& frame, const std::vector<int
 std::string Faults(CMainFrame& frame, const std::vector<int>& kinds)
 {
     std::string fault;
-    for (int round = 0; round < 2; ++round) // later windows settling may move earlier ones
-        for (int kind : kinds) {
-            if (frame.GetUtilityWindow(kind) == nullptr)
-                return "no window " + std::to_string(kind);
-            Framed(*frame.GetUtilityWindow(kind));
-        }
+    std::vector<QWidget*> tops;
+    for (int kind : kinds) {
+        if (frame.GetUtilityWindow(kind) == nullptr)
+            return "no window " + std::to_string(kind);
+        tops.push_back(QtWidgetOf(frame.GetUtilityWindow(kind))->window());
+    }
+    // All framed and unchanged for half a second: later windows settling may move earlier ones.
+    auto frames = [&] {
+        std::vector<QRect> r;
+        for (QWidget* t : tops)
+            r.push_back(t->frameGeometry() != t->geometry() ? t->frameGeometry() : QRect());
+        return r;
+    };
+    std::vector<QRect> last = frames();
+    for (int settled = 0, tries = 0; settled < 10 && tries < 400; ++tries) {
+        AfxPumpMessages(50);
+        const std::vector<QRect> now = frames();
+        settled = now == last && std::none_of(now.begin(), now.end(), [](const QRect& r) { return r.isNull(); })
+                      ? settled + 1
+                      : 0;
+        last = now;
+    }
     const std::vector<OnServer> placed = WhereTheServerHas(frame, kinds);
     if (placed.size() != kinds.size())
         return "the server does not know every window";

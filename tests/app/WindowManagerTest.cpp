@@ -522,7 +522,7 @@ TEST_F(WindowManager, AUsersMoveWhileThePlacementIsWatchedIsKept)
         std::optional<QPoint> at;
         EXPECT_TRUE(PumpUntil([&] { return (at = xtruth::ClientOrigin(top)) && *at == to; }, 10000))
             << "moved to " << to.x() << "," << to.y();
-        for (int i = 0; i < 10; ++i) {
+        for (int i = 0; i < 6; ++i) {
             (void)NormalRect(*frame->SigGen);
             AfxPumpMessages(150);
         }
