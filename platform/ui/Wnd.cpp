@@ -1213,14 +1213,10 @@ void CWnd::ScreenToClient(LPRECT r) const { MapCorners(r, [this](POINT* p) { Scr
 namespace {
 constexpr const char* kSettleChainProperty = "durnexSettleChain";
 // While a top-level window's placement is watched: the client position the program last asked
-// for, the client positions carried by the requests sent since, when the last request went and
-// the last two answers of the window manager came, when the watch ends, and how often the window
-// may still be put back.
+// for, the client positions carried by the requests sent since, when the watch ends, and how
+// often the window may still be put back.
 constexpr const char* kAskedAtProperty = "durnexAskedAt";
 constexpr const char* kSentProperty = "durnexSent";
-constexpr const char* kSentAtProperty = "durnexSentAt";
-constexpr const char* kAnsweredAtProperty = "durnexAnsweredAt";
-constexpr const char* kAnsweredBeforeProperty = "durnexAnsweredBefore";
 constexpr const char* kWatchUntilProperty = "durnexWatchUntil";
 constexpr const char* kPutBacksProperty = "durnexPutBacks";
 constexpr const char* kHearsReportsProperty = "durnexHearsReports";
@@ -1245,6 +1241,11 @@ bool PlacementWatched(const QWidget* w)
     return until.isValid() && until.toLongLong() > NowMs();
 }
 
+// When the program's last request about a watched window went, and when the window manager's
+// last two answers about any of them came: it works through the requests of every window in
+// turn, so a window's answers may lie far apart while it is at the others'.
+qint64 g_sentAt = -1, g_answeredAt = -1, g_answeredBefore = -1;
+
 // Every move or resize the toolkit sends the window manager carries the client's position as
 // the toolkit knows it at that moment. Notes it, when the window's geometry changed.
 void NoteSent(QWidget* w)
@@ -1256,7 +1257,7 @@ void NoteSent(QWidget* w)
     while (sent.size() > kSentKept)
         sent.removeFirst();
     w->setProperty(kSentProperty, sent);
-    w->setProperty(kSentAtProperty, NowMs());
+    g_sentAt = NowMs();
     w->setProperty(kWatchUntilProperty, NowMs() + kWatchMs);
 }
 
@@ -1275,17 +1276,14 @@ void NoteAskedPosition(QWidget* w)
     w->setProperty(kAskedAtProperty, w->geometry().topLeft());
 }
 
-// Whether the window manager was still at the program's requests when it moved the window last:
+// Whether the window manager was still at the program's requests when it moved a window last:
 // it owed an answer to one, or had answered a moment before. It answers each request it carries
 // out, one after the other; a user's move comes by itself.
-bool MovedWhileAnswering(const QWidget* w)
+bool MovedWhileAnswering()
 {
-    const QVariant before = w->property(kAnsweredBeforeProperty), last = w->property(kAnsweredAtProperty);
-    const qint64 sentAt = w->property(kSentAtProperty).toLongLong();
-    if (!last.isValid())
+    if (g_answeredAt < 0)
         return true; // no answer heard at all: every request is still on its way
-    const qint64 previous = before.isValid() ? before.toLongLong() : -1;
-    return sentAt > previous || last.toLongLong() - previous < kAnswerGapMs;
+    return g_sentAt > g_answeredBefore || g_answeredAt - g_answeredBefore < kAnswerGapMs;
 }
 
 // A loaded window manager carries out the program's requests in its own time: a resize sent
@@ -1303,7 +1301,7 @@ bool PutBackFromEarlierPlace(QWidget* w)
     if (!at.isValid() || at.toPoint() == now || !w->property(kSentProperty).toList().contains(QVariant(now)))
         return false;
     const int left = w->property(kPutBacksProperty).toInt();
-    if (!MovedWhileAnswering(w) || left <= 0) {
+    if (!MovedWhileAnswering() || left <= 0) {
         w->setProperty(kSentProperty, QVariantList());
         w->setProperty(kAskedAtProperty, now);
         return false;
@@ -1344,8 +1342,8 @@ public:
             return false;
         QWidget* w = QWidget::find(static_cast<WId>(e->window));
         if (w && w->isWindow() && PlacementWatched(w)) {
-            w->setProperty(kAnsweredBeforeProperty, w->property(kAnsweredAtProperty));
-            w->setProperty(kAnsweredAtProperty, NowMs());
+            g_answeredBefore = g_answeredAt;
+            g_answeredAt = NowMs();
         }
         return false;
     }
@@ -1369,8 +1367,8 @@ public:
 void WatchPlacement(QWidget* w)
 {
     if (!PlacementWatched(w)) {
-        for (const char* p : {kSentProperty, kAskedAtProperty, kAnsweredAtProperty, kAnsweredBeforeProperty})
-            w->setProperty(p, QVariant());
+        w->setProperty(kSentProperty, QVariant());
+        w->setProperty(kAskedAtProperty, QVariant());
     }
     if (!w->property(kHearsReportsProperty).toBool()) {
         new Reports(w);
