@@ -233,34 +233,29 @@ void CMainFrame::KeepClearOfToolWindows(int kind)
     CWnd* window = GetPlacementWindow(kind, 0, false);
     if (window == nullptr || window->GetSafeHwnd() == nullptr)
         return;
-    // A window the window manager has not framed yet measures as its client and is moved by its
-    // client: allow for the frame and title bar it is about to get.
+    // A window the window manager has not framed yet measures as its client, which stands
+    // where its frame will go: allow for the frame and title bar it is about to get there.
     constexpr int kFrame = 6, kTitle = 30, kGap = 8;
-    auto unframed = [](CWnd* w, const CRect& outer) {
-        CRect client;
+    auto outer = [](CWnd* w) {
+        CRect r, client;
+        w->GetWindowRect(&r);
         w->GetClientRect(&client);
-        return outer.Width() == client.Width() && outer.Height() == client.Height();
+        if (r.Width() == client.Width() && r.Height() == client.Height())
+            r.InflateRect(0, 0, 2 * kFrame, kTitle + kFrame);
+        return r;
     };
     std::vector<CRect> others;
     for (int other = 6; other <= 19; ++other) {
         CWnd* w = other == kind || IsMdiWindowKind(other) ? nullptr : GetPlacementWindow(other, 0, false);
-        if (w == nullptr || w->GetSafeHwnd() == nullptr || !w->IsWindowVisible())
-            continue;
-        CRect r;
-        w->GetWindowRect(&r);
-        if (unframed(w, r))
-            r.InflateRect(kFrame, kTitle, kFrame, kFrame);
-        others.push_back(r);
+        if (w != nullptr && w->GetSafeHwnd() != nullptr && w->IsWindowVisible())
+            others.push_back(outer(w));
     }
     if (others.empty())
         return;
-    CRect own;
-    window->GetWindowRect(&own);
-    const bool framed = !unframed(window, own);
-    const int width = own.Width() + (framed ? 0 : 2 * kFrame), height = own.Height() + (framed ? 0 : kTitle + kFrame);
+    const CRect own = outer(window);
     const CRect area = GetPlacementArea(kind);
     auto fits = [&](CPoint at) {
-        const CRect r(at.x, at.y, at.x + width, at.y + height);
+        const CRect r(at, own.Size());
         if (r.left < area.left || r.top < area.top || r.right > area.right || r.bottom > area.bottom)
             return false;
         return std::none_of(others.begin(), others.end(), [&](const CRect& o) {
@@ -268,7 +263,7 @@ void CMainFrame::KeepClearOfToolWindows(int kind)
             return meet.IntersectRect(&r, &o) != FALSE;
         });
     };
-    const CPoint start = framed ? own.TopLeft() : CPoint(own.left - kFrame, own.top - kTitle);
+    const CPoint start = own.TopLeft();
     if (fits(start))
         return;
     // Beside or below one of the others, the nearest such place to the window's own.
@@ -280,17 +275,28 @@ void CMainFrame::KeepClearOfToolWindows(int kind)
     std::stable_sort(places.begin(), places.end(), [&](CPoint a, CPoint b) {
         return std::abs(a.x - start.x) + std::abs(a.y - start.y) < std::abs(b.x - start.x) + std::abs(b.y - start.y);
     });
-    for (const CPoint p : places)
-        if (fits(p)) {
-            // The placement road sets the frame where asked, also once the window manager
-            // frames a window it has not framed yet.
-            WINDOWPLACEMENT placement{};
-            placement.length = sizeof placement;
-            if (!window->GetWindowPlacement(&placement))
-                return;
-            placement.rcNormalPosition = CRect(p.x, p.y, p.x + own.Width(), p.y + own.Height());
-            placement.showCmd = SW_SHOWNORMAL;
-            window->SetWindowPlacement(&placement);
-            return;
-        }
+    // Crowded beside and below them: the nearest free place below the frame's menu and tool
+    // windows, where the fixed places count from.
+    const auto free = std::find_if(places.begin(), places.end(), fits);
+    CPoint to = free != places.end() ? *free : start;
+    if (free == places.end()) {
+        POINT below{0, 0};
+        if (GetMDIClient() != nullptr)
+            GetMDIClient()->ClientToScreen(&below);
+        constexpr int kStep = 8;
+        long nearest = -1;
+        for (int y = std::max<int>(area.top, below.y); y + own.Height() <= area.bottom; y += kStep)
+            for (int x = area.left; x + own.Width() <= area.right; x += kStep) {
+                const long distance = std::abs(x - start.x) + std::abs(y - start.y);
+                if ((nearest < 0 || distance < nearest) && fits(CPoint(x, y))) {
+                    nearest = distance;
+                    to = CPoint(x, y);
+                }
+            }
+        if (nearest < 0)
+            return; // no room anywhere: where it is
+    }
+    // A move alone: the platform puts the frame there, also once the window manager frames a
+    // window it has not framed yet, and the window keeps the size its contents gave it.
+    window->SetWindowPos(nullptr, to.x, to.y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }

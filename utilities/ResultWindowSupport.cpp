@@ -60,14 +60,13 @@ std::string Printf(const char* format, ...)
 
 void SetClientSize(CWnd* wnd, int width, int height)
 {
-    // The frame's share is measured, not assumed; the second request corrects by what the
-    // first one actually gave (a platform may size a top-level window by its client area).
+    // The platform sizes a top-level window by its client area; should one count the frame, the
+    // second request makes up for it. Asked the other way round, the first request would ask
+    // for a window larger by the frame, and a window manager that carries it out late reports
+    // that size: the size rules take it for the user's and the window grows on.
     RECT client{};
-    RECT window{};
-    wnd->GetClientRect(&client);
-    wnd->GetWindowRect(&window);
-    int w = (window.right - window.left) + width - (client.right - client.left);
-    int h = (window.bottom - window.top) + height - (client.bottom - client.top);
+    int w = width;
+    int h = height;
     for (int pass = 0; pass < 2; ++pass) {
         wnd->SetWindowPos(nullptr, 0, 0, w, h, SWP_NOMOVE | SWP_NOZORDER);
         wnd->GetClientRect(&client);

@@ -6,6 +6,7 @@
 
 #include "platform/core/PostedMessage.h"
 
+#include <QAbstractNativeEventFilter>
 #include <QApplication>
 #include <QComboBox>
 #include <QCursor>
@@ -343,6 +344,10 @@ void SetTopLevelGeometry(QWidget* w, const QRect& client)
 }
 } // namespace
 
+namespace {
+void PlaceFrameWhenFramed(QWidget* w, const QPoint& at);
+} // namespace
+
 BOOL CWnd::Create(LPCSTR lpszClassName, LPCSTR lpszWindowName, DWORD dwStyle, const RECT& rect,
                   CWnd* pParentWnd, UINT nID, void* pContext)
 {
@@ -401,6 +406,10 @@ BOOL CWnd::CreateEx(DWORD dwExStyle, LPCSTR lpszClassName, LPCSTR lpszWindowName
         w->setProperty(kFixedSizeProperty, (m_dwStyle & WS_CAPTION) == WS_CAPTION && !(m_dwStyle & WS_THICKFRAME));
         SetTopLevelGeometry(w, QRect(cs.x, cs.y, qMax(1, cs.cx), qMax(1, cs.cy)));
     }
+    // An owned window with a title bar (a tool window) is asked for where its frame goes, as
+    // its recorded placement is; placed by its client it would stand a title bar lower.
+    if (!child && m_pOwner && (m_dwStyle & WS_CAPTION) == WS_CAPTION)
+        PlaceFrameWhenFramed(w, QPoint(cs.x, cs.y));
     if (m_dwStyle & WS_DISABLED)
         w->setEnabled(false);
     GetClientRect(&m_paintRect);
@@ -1051,6 +1060,7 @@ CWnd* CWnd::GetDlgItem(int nID) const
 
 namespace {
 void NoteAskedPosition(QWidget* w);
+void NoteSentPosition(QWidget* w, const QRect& before);
 } // namespace
 
 void CWnd::CenterWindow(CWnd* pAlternateOwner)
@@ -1185,12 +1195,15 @@ BOOL CWnd::SetWindowPos(const CWnd* pWndInsertAfter, int x, int y, int cx, int c
     if (w->isWindow()) {
         // Only what is asked for: a move to where the toolkit believes the window stands could
         // take it back to an old place.
+        const QRect before = w->geometry();
         if (!(pos.flags & SWP_NOMOVE))
             w->move(g.topLeft());
         if (!(pos.flags & SWP_NOSIZE))
             ResizeTopLevel(w, g.size());
         if (!(pos.flags & SWP_NOMOVE))
-            NoteAskedPosition(w);
+            PlaceFrameWhenFramed(w, g.topLeft());
+        else
+            NoteSentPosition(w, before);
     } else {
         w->setGeometry(g);
     }
@@ -1229,7 +1242,12 @@ void CWnd::GetWindowRect(LPRECT r) const
     }
     if (w->isWindow()) {
         RefreshFrame(w);
-        const QRect g = w->geometry(), f = FrameKnown(w->frameGeometry(), g) ? w->frameGeometry() : g;
+        const QRect g = w->geometry();
+        QRect f = FrameKnown(w->frameGeometry(), g) ? w->frameGeometry() : g;
+        // Between the frame's coming and the placement made before it being carried out, the
+        // frame is measured where it is going.
+        if (const QVariant pending = w->property(kPendingFrameProperty); pending.isValid() && f != g)
+            f.moveTopLeft(pending.toRect().topLeft());
         *r = RECT{f.left(), f.top(), f.left() + f.width(), f.top() + f.height()};
     } else {
         const QPoint tl = w->mapToGlobal(QPoint(0, 0));
@@ -1277,14 +1295,17 @@ void CWnd::ScreenToClient(LPRECT r) const { MapCorners(r, [this](POINT* p) { Scr
 namespace {
 constexpr const char* kSettleChainProperty = "durnexSettleChain";
 // While a top-level window's placement is watched: the client position the program last asked
-// for, the ones it asked for before, when the watch ends, and how often the window may still be
-// put back.
+// for, the client positions carried by the requests sent since, when the watch ends, and how
+// often the window may still be put back.
 constexpr const char* kAskedAtProperty = "durnexAskedAt";
-constexpr const char* kAskedBeforeProperty = "durnexAskedBefore";
+constexpr const char* kSentProperty = "durnexSent";
 constexpr const char* kWatchUntilProperty = "durnexWatchUntil";
 constexpr const char* kPutBacksProperty = "durnexPutBacks";
+constexpr const char* kHearsReportsProperty = "durnexHearsReports";
 constexpr qint64 kWatchMs = 10000;
+constexpr qint64 kAnswerGapMs = 250;
 constexpr int kPutBacks = 4;
+constexpr qsizetype kSentKept = 16;
 
 qint64 NowMs()
 {
@@ -1302,57 +1323,75 @@ bool PlacementWatched(const QWidget* w)
     return until.isValid() && until.toLongLong() > NowMs();
 }
 
-// Notes where the program has just asked the window's client to be; the place asked for before
-// becomes one the window manager may still carry out late.
+// When the program's last request about a watched window went, and when the window manager's
+// last two answers about any of them came: it works through the requests of every window in
+// turn, so a window's answers may lie far apart while it is at the others'.
+qint64 g_sentAt = -1, g_answeredAt = -1, g_answeredBefore = -1;
+
+// Every move or resize the toolkit sends the window manager carries the client's position as
+// the toolkit knows it at that moment. Notes it, when the window's geometry changed.
+void NoteSent(QWidget* w)
+{
+    QVariantList sent = w->property(kSentProperty).toList();
+    const QVariant now(w->geometry().topLeft());
+    if (sent.isEmpty() || sent.constLast() != now)
+        sent.append(now);
+    while (sent.size() > kSentKept)
+        sent.removeFirst();
+    w->setProperty(kSentProperty, sent);
+    g_sentAt = NowMs();
+    w->setProperty(kWatchUntilProperty, NowMs() + kWatchMs);
+}
+
+void NoteSentPosition(QWidget* w, const QRect& before)
+{
+    if (PlacementWatched(w) && w->geometry() != before)
+        NoteSent(w);
+}
+
+// Notes where the program has just asked the window's client to be, a request on its way.
 void NoteAskedPosition(QWidget* w)
 {
     if (!PlacementWatched(w))
         return;
-    const QPoint now = w->geometry().topLeft();
-    const QVariant at = w->property(kAskedAtProperty);
-    QVariantList before = w->property(kAskedBeforeProperty).toList();
-    if (at.isValid() && at.toPoint() != now && !before.contains(at))
-        before.append(at);
-    before.removeAll(QVariant(now));
-    while (before.size() > 8)
-        before.removeFirst();
-    w->setProperty(kAskedBeforeProperty, before);
-    w->setProperty(kAskedAtProperty, now);
-    w->setProperty(kWatchUntilProperty, NowMs() + kWatchMs);
+    NoteSent(w);
+    w->setProperty(kAskedAtProperty, w->geometry().topLeft());
 }
 
-// Starts watching a placement, or goes on watching: requests made for a placement a moment ago
-// may still be on their way.
-void WatchPlacement(QWidget* w)
+// Whether the window manager was still at the program's requests when it moved a window last:
+// it owed an answer to one, or had answered a moment before. It answers each request it carries
+// out, one after the other; a user's move comes by itself.
+bool MovedWhileAnswering()
 {
-    if (!PlacementWatched(w)) {
-        w->setProperty(kAskedBeforeProperty, QVariantList());
-        w->setProperty(kAskedAtProperty, QVariant());
-    }
-    w->setProperty(kPutBacksProperty, kPutBacks);
-    w->setProperty(kWatchUntilProperty, NowMs() + kWatchMs);
-    NoteAskedPosition(w);
+    if (g_answeredAt < 0)
+        return true; // no answer heard at all: every request is still on its way
+    return g_sentAt > g_answeredBefore || g_answeredAt - g_answeredBefore < kAnswerGapMs;
 }
 
-// Every move or resize the toolkit sends the window manager carries the client's position as
-// the toolkit knows it at that moment. A loaded window manager carries them out in its own time:
-// a resize sent before the window was framed, or while the toolkit still knew an older place,
-// can move the window back there after it was put where it belongs. A window found at a place
-// the program asked for earlier is put back where it was last asked to be; true when it was.
+// A loaded window manager carries out the program's requests in its own time: a resize sent
+// before the window was framed, or while the toolkit still knew an older place, can move the
+// window back there after it was put where it belongs. A window found at such a place while the
+// window manager is at the program's requests is put back where it was last asked to be; true
+// when it was. A move to a place no request carried, or one the window manager makes by itself,
+// the user's, stands, and the place is the window's from then on.
 bool PutBackFromEarlierPlace(QWidget* w)
 {
     if (!PlacementWatched(w) || w->isMaximized() || w->isMinimized() || w->isFullScreen())
         return false;
     const QVariant at = w->property(kAskedAtProperty);
     const QPoint now = w->geometry().topLeft();
-    if (!at.isValid() || at.toPoint() == now || !w->property(kAskedBeforeProperty).toList().contains(QVariant(now)))
+    if (!at.isValid() || at.toPoint() == now || !w->property(kSentProperty).toList().contains(QVariant(now)))
         return false;
     const int left = w->property(kPutBacksProperty).toInt();
-    if (left <= 0)
+    if (!MovedWhileAnswering() || left <= 0) {
+        w->setProperty(kSentProperty, QVariantList());
+        w->setProperty(kAskedAtProperty, now);
         return false;
+    }
     w->setProperty(kPutBacksProperty, left - 1);
+    const QRect before = w->geometry();
     w->setGeometry(QRect(at.toPoint(), w->size()));
-    w->setProperty(kWatchUntilProperty, NowMs() + kWatchMs);
+    NoteSentPosition(w, before);
     return true;
 }
 
@@ -1389,6 +1428,73 @@ constexpr const char* kZoomedFrameProperty = "durnexZoomedFrame";
 constexpr const char* kRestoredAtProperty = "durnexRestoredAt";
 constexpr qint64 kBorderBackMs = 1000;
 
+// Hears the window manager answer requests about a watched window (the X protocol's
+// ConfigureNotify, its own or the server's), also where the toolkit has the window where the
+// answer puts it already and tells it nothing.
+class Answers : public QAbstractNativeEventFilter {
+public:
+    static void Listen()
+    {
+        static Answers* filter = nullptr;
+        if (!filter && QCoreApplication::instance()) {
+            filter = new Answers;
+            QCoreApplication::instance()->installNativeEventFilter(filter);
+        }
+    }
+    bool nativeEventFilter(const QByteArray& type, void* message, qintptr*) override
+    {
+        // The event as it comes off the wire; the top bit marks one a client sent.
+        struct ConfigureNotify {
+            quint8 responseType, pad0;
+            quint16 sequence;
+            quint32 event, window;
+        };
+        constexpr quint8 kConfigureNotify = 22, kSentByAClient = 0x80;
+        if (type != "xcb_generic_event_t" || !message)
+            return false;
+        const auto* e = static_cast<const ConfigureNotify*>(message);
+        if ((e->responseType & ~kSentByAClient) != kConfigureNotify)
+            return false;
+        QWidget* w = QWidget::find(static_cast<WId>(e->window));
+        if (w && w->isWindow() && PlacementWatched(w)) {
+            g_answeredBefore = g_answeredAt;
+            g_answeredAt = NowMs();
+        }
+        return false;
+    }
+};
+
+// Looks at where the window system has put a watched window as soon as the toolkit takes it in
+// (its moves and resizes, not the program's, which the toolkit reports at once).
+class Reports : public QObject {
+public:
+    explicit Reports(QWidget* w) : QObject(w) { w->installEventFilter(this); }
+    bool eventFilter(QObject* o, QEvent* e) override
+    {
+        if ((e->type() == QEvent::Move || e->type() == QEvent::Resize) && e->spontaneous() && o == parent())
+            (void)PutBackFromEarlierPlace(static_cast<QWidget*>(o));
+        return false;
+    }
+};
+
+// Starts watching a placement, or goes on watching: requests made for a placement a moment ago
+// may still be on their way.
+void WatchPlacement(QWidget* w)
+{
+    if (!PlacementWatched(w)) {
+        w->setProperty(kSentProperty, QVariant());
+        w->setProperty(kAskedAtProperty, QVariant());
+    }
+    if (!w->property(kHearsReportsProperty).toBool()) {
+        new Reports(w);
+        w->setProperty(kHearsReportsProperty, true);
+    }
+    Answers::Listen();
+    w->setProperty(kPutBacksProperty, kPutBacks);
+    w->setProperty(kWatchUntilProperty, NowMs() + kWatchMs);
+    NoteAskedPosition(w);
+}
+
 // Carries out a placement made before the window manager framed the window, once it has;
 // true when nothing is pending any more.
 bool ApplyPendingFrame(QWidget* w)
@@ -1421,11 +1527,15 @@ bool ApplyPendingFrame(QWidget* w)
     const QRect outer = pending.toRect();
     const int dl = g.left() - f.left(), dt = g.top() - f.top();
     const int dw = f.width() - g.width(), dh = f.height() - g.height();
-    const QRect client(outer.left() + dl, outer.top() + dt, qMax(1, outer.width() - dw),
-                       qMax(1, outer.height() - dh));
-    SetTopLevelGeometry(w, client);
-    w->setProperty(kGivenSizeProperty, client.size());
-    w->setProperty(kResizesLeftProperty, kResizesAgain);
+    if (outer.isEmpty()) { // a place alone: the client keeps the size it was given
+        SetTopLevelGeometry(w, QRect(outer.topLeft() + QPoint(dl, dt), g.size()));
+    } else {
+        const QRect client(outer.left() + dl, outer.top() + dt, qMax(1, outer.width() - dw),
+                           qMax(1, outer.height() - dh));
+        SetTopLevelGeometry(w, client);
+        w->setProperty(kGivenSizeProperty, client.size());
+        w->setProperty(kResizesLeftProperty, kResizesAgain);
+    }
     NoteAskedPosition(w);
     return true;
 }
@@ -1435,6 +1545,25 @@ bool PlatformFramesWindows()
 {
     const QString name = QGuiApplication::platformName();
     return name != QLatin1String("offscreen") && name != QLatin1String("minimal");
+}
+
+// The program asks for a top-level window's frame at `at`. Before the window manager has framed
+// the window the frame is unknown and the client stands there: it is moved down and in by the
+// frame once that is known, keeping an outer size asked for with an earlier placement.
+void PlaceFrameWhenFramed(QWidget* w, const QPoint& at)
+{
+    if (!PlatformFramesWindows())
+        return;
+    RefreshFrame(w);
+    if (FrameKnown(w->frameGeometry(), w->geometry())) {
+        NoteAskedPosition(w);
+        return;
+    }
+    const QVariant pending = w->property(kPendingFrameProperty);
+    w->setProperty(kPendingFrameProperty, QRect(at, pending.isValid() ? pending.toRect().size() : QSize(0, 0)));
+    WatchPlacement(w);
+    if (w->isVisible())
+        SettlePendingFrame(w);
 }
 } // namespace
 

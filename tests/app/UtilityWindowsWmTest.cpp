@@ -1,17 +1,25 @@
 // Windows under a real window manager (openbox on its own Xvfb display, 1920 x 1080): a utility
 // window with no stored place opens with its title bar on the screen, utility windows opened
-// together leave each other's tables readable, and placements are kept in device pixels.
+// together (also by quick clicks, or by a configuration) leave each other's tables readable at
+// their normal size, and placements are kept in device pixels.
 #include "FrameFixture.h"
 
 #include "support/RealDisplay.h"
 #include "support/QtTestAccess.h"
+#include "XServerTruth.h"
 
+#include "app/CToolbar2.h"
 #include "app/settings/WindowPlacement.h"
 #include "utilities/CAnalysisView.h"
 #include "utilities/CLeqAnalysisView.h"
+#include "utilities/CSoundPowerAnalysisView.h"
 
+#include <algorithm>
+#include <atomic>
 #include <cstdlib>
 #include <cstdio>
+#include <optional>
+#include <thread>
 
 using namespace frametest;
 
@@ -217,3 +225,169 @@ TEST_F(UtilityWindowsWmAt200, ResultTablesShowTheirLastRowWhole)
 {
     ExpectUtilityTablesShowEveryRow(*frame);
 }
+
+namespace {
+
+// A utility window as the X server has it: its client area and the frame around it.
+struct OnServer {
+    int kind = 0;
+    QRect client, frame;
+};
+
+std::vector<OnServer> WhereTheServerHas(CMainFrame& frame, const std::vector<int>& kinds)
+{
+    std::vector<OnServer> found;
+    for (int kind : kinds) {
+        CWnd* w = frame.GetUtilityWindow(kind);
+        if (w == nullptr)
+            continue;
+        QWidget* top = QtWidgetOf(w)->window();
+        const std::optional<QRect> client = xtruth::ClientRect(top);
+        const std::optional<xtruth::Extents> e = xtruth::FrameExtents(top);
+        if (client && e)
+            found.push_back({kind, *client, client->adjusted(-e->left, -e->top, e->right, e->bottom)});
+    }
+    return found;
+}
+
+// The utility windows once every one is framed and still; then what is wrong with them: a frame
+// over another window's client area, a window the server has at another size than the toolkit,
+// or a table not at its normal row height.
+std::string Faults(CMainFrame& frame, const std::vector<int>& kinds)
+{
+    std::string fault;
+    std::vector<QWidget*> tops;
+    for (int kind : kinds) {
+        if (frame.GetUtilityWindow(kind) == nullptr)
+            return "no window " + std::to_string(kind);
+        tops.push_back(QtWidgetOf(frame.GetUtilityWindow(kind))->window());
+    }
+    // All framed and unchanged for half a second: later windows settling may move earlier ones.
+    auto frames = [&] {
+        std::vector<QRect> r;
+        for (QWidget* t : tops)
+            r.push_back(t->frameGeometry() != t->geometry() ? t->frameGeometry() : QRect());
+        return r;
+    };
+    std::vector<QRect> last = frames();
+    for (int settled = 0, tries = 0; settled < 10 && tries < 400; ++tries) {
+        AfxPumpMessages(50);
+        const std::vector<QRect> now = frames();
+        settled = now == last && std::none_of(now.begin(), now.end(), [](const QRect& r) { return r.isNull(); })
+                      ? settled + 1
+                      : 0;
+        last = now;
+    }
+    const std::vector<OnServer> placed = WhereTheServerHas(frame, kinds);
+    if (placed.size() != kinds.size())
+        return "the server does not know every window";
+    for (const OnServer& a : placed) {
+        for (const OnServer& b : placed)
+            if (&a != &b && a.frame.intersects(b.client))
+                fault += std::to_string(a.kind) + "'s frame " + Text(a.frame) + " over " + std::to_string(b.kind) +
+                         "'s client " + Text(b.client) + "; ";
+        CWnd* w = frame.GetUtilityWindow(a.kind);
+        if (QtWidgetOf(w)->window()->size() != a.client.size())
+            fault += std::to_string(a.kind) + " is " + Text(a.client) + " on the server; ";
+        CDataGrid* grid = nullptr;
+        if (auto* leq = dynamic_cast<CLeqAnalysisView*>(w))
+            grid = leq->GetGrid();
+        else if (auto* view = dynamic_cast<CAnalysisView*>(w))
+            grid = view->GetGrid();
+        else if (auto* power = dynamic_cast<CSoundPowerAnalysisView*>(w))
+            grid = power->GetGrid();
+        if (grid != nullptr && grid->GetRowHeight() != 16)
+            fault += std::to_string(a.kind) + " has rows of " + std::to_string(grid->GetRowHeight()) + " at " +
+                     Text(a.client) + "; ";
+    }
+    if (const char* folder = std::getenv("DURNEX_PLACEMENT_SHOTS"))
+        QGuiApplication::primaryScreen()->grabWindow(0).save(
+            QString(folder) + "/" + QString::fromStdString(testing::UnitTest::GetInstance()->current_test_info()->name()) +
+            ".png");
+    return fault;
+}
+
+// The secondary tool window's buttons clicked by xdotool, `apart` seconds apart, while the
+// program goes on: nothing waits for a window to be framed before the next click.
+void ClickButtons(CMainFrame& frame, const std::vector<UINT>& buttons, const char* apart)
+{
+    std::string command = "xdotool";
+    for (UINT id : buttons) {
+        QWidget* b = QtWidgetOf(frame.Toolbar2->Button(id));
+        ASSERT_NE(b, nullptr) << id;
+        const QPoint c = b->mapToGlobal(b->rect().center());
+        command += " mousemove " + std::to_string(c.x()) + " " + std::to_string(c.y()) + " click 1 sleep " + apart;
+    }
+    std::atomic<bool> done{false};
+    int result = -1;
+    std::thread user([&] {
+        result = std::system(command.c_str());
+        done = true;
+    });
+    (void)PumpUntil([&] { return done.load(); }, 60000);
+    user.join();
+    ASSERT_EQ(result, 0) << command;
+}
+
+// Utility windows that have never been placed, so that each takes its place beside the others.
+void ForgetUtilityPlaces(CMainFrame& frame)
+{
+    for (int kind = 7; kind <= 19; ++kind) {
+        WindowPlacementRecord& r = frame.Settings.Placements[WindowPlacementIndex(kind, 0, false)];
+        r.IsOpen = 0;
+        r.PlacementText[0] = '\0';
+    }
+}
+
+class UtilityWindowsClicked : public UtilityWindowsWm {
+protected:
+    void SetUp() override
+    {
+        UtilityWindowsWm::SetUp();
+        if (IsSkipped() || HasFatalFailure())
+            return;
+        if (!DurnexToolInstalled("xdotool") || !xtruth::ToolsInstalled())
+            DURNEX_SKIP_WITHOUT("xdotool, xwininfo and xprop are needed");
+        ForgetUtilityPlaces(*frame);
+        frame->Settings.Buttons = 1;
+        frame->ApplyToolWindowFlags();
+        Framed(*frame);
+    }
+    // THD, THD+N, Leq, SNR and IMD clicked 0.3 s apart, and the window manager starved of the
+    // processor (or not) while they open.
+    void ClickFive(bool starve)
+    {
+        {
+            std::optional<StarvedWindowManager> starved;
+            if (starve)
+                starved.emplace(display_.OpenboxPid(), 400, 5000);
+            ASSERT_NO_FATAL_FAILURE(ClickButtons(*frame, {505, 506, 515, 509, 508}, "0.3"));
+            AfxPumpMessages(starve ? 3000 : 100);
+        }
+        EXPECT_EQ(Faults(*frame, {10, 11, 15, 13, 12}), "");
+    }
+    // Nine utility windows a configuration marks open, opened at once.
+    void OpenNine(bool starve)
+    {
+        const std::vector<int> nine{7, 8, 9, 10, 11, 12, 13, 15, 19};
+        for (int kind : nine)
+            frame->Settings.Placements[WindowPlacementIndex(kind, 0, false)].IsOpen = 1;
+        {
+            std::optional<StarvedWindowManager> starved;
+            if (starve)
+                starved.emplace(display_.OpenboxPid(), 400, 5000);
+            frame->ReopenUtilityWindows();
+            AfxPumpMessages(starve ? 3000 : 100);
+        }
+        EXPECT_EQ(Faults(*frame, nine), "");
+    }
+};
+
+} // namespace
+
+// Windows opened by clicks that come faster than the window manager frames them: each frame
+// lies clear of every other window's client area, and each window has its normal size.
+TEST_F(UtilityWindowsClicked, ClickedTogetherTheyLieApart) { ClickFive(false); }
+TEST_F(UtilityWindowsClicked, ClickedTogetherUnderAStarvedWindowManagerTheyLieApart) { ClickFive(true); }
+TEST_F(UtilityWindowsClicked, NineFromAConfigurationLieApart) { OpenNine(false); }
+TEST_F(UtilityWindowsClicked, NineFromAConfigurationUnderAStarvedWindowManagerLieApart) { OpenNine(true); }

@@ -9,7 +9,6 @@
 #include "app/CToolbar2.h"
 #include "siggen/CSigGen.h"
 #include "support/RealDisplay.h"
-#include "support/StarvedWindowManager.h"
 #include "XServerTruth.h"
 
 

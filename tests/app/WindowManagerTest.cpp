@@ -10,7 +10,6 @@
 #include "res/resource.h"
 #include "siggen/CSigGen.h"
 #include "support/RealDisplay.h"
-#include "support/StarvedWindowManager.h"
 #include "XServerTruth.h"
 
 #include <atomic>
@@ -464,4 +463,73 @@ TEST_F(WindowManager, TheFramesPlaceIsTheOneTheServerKnows)
                 EXPECT_EQ(origin->y() - e->top, s.y);
             }
         }
+}
+
+// A user moves the generator (xdotool, or the window manager's own move request through wmctrl)
+// while the platform still watches its new placement for late moves back: the move is kept, also
+// when it ends exactly where the program had asked the window to stand before, and when it goes
+// to a place the program never asked for.
+TEST_F(WindowManager, AUsersMoveWhileThePlacementIsWatchedIsKept)
+{
+    if (!DurnexToolInstalled("xdotool") || !DurnexToolInstalled("wmctrl") || !xtruth::ToolsInstalled())
+        DURNEX_SKIP_WITHOUT("xdotool, wmctrl, xwininfo and xprop are needed");
+    ASSERT_NE(Start(), nullptr);
+    RECT placed{};
+    ASSERT_NO_FATAL_FAILURE(PlaceTheGeneratorOnce(*frame, placed));
+    struct Move {
+        const char* what;
+        bool earlierPlace; // the client where it stood before the frame came: the frame's place
+        bool byWmctrl;
+        bool atOnce; // as soon as the server has the window where the program put it
+    };
+    const Move moves[] = {
+        {"by xdotool onto the place asked for before the frame came", true, false, false},
+        {"by xdotool to a place never asked for", false, false, false},
+        {"by xdotool to a place never asked for, at once", false, false, true},
+        {"by the window manager onto the place asked for before the frame came", true, true, false},
+        {"by the window manager to a place never asked for", false, true, false},
+    };
+    for (const Move& m : moves) {
+        SCOPED_TRACE(m.what);
+        frame->OnSignalGenerator(); // placed again where it was closed: watched from here on
+        ASSERT_NE(frame->SigGen, nullptr);
+        QWidget* top = QtWidgetOf(frame->SigGen.get())->window();
+        RECT framed{};
+        if (m.atOnce) {
+            ASSERT_TRUE(PumpUntil(
+                [&] {
+                    const std::optional<QPoint> o = xtruth::ClientOrigin(top);
+                    const QRect f = top->frameGeometry(), g = top->geometry();
+                    return f != g && f.contains(g) && o && *o == g.topLeft();
+                },
+                20000));
+            framed = NormalRect(*frame->SigGen);
+        } else {
+            framed = FramedAndSettled(*frame->SigGen);
+            const std::optional<QPoint> o = xtruth::ClientOrigin(top);
+            ASSERT_TRUE(o.has_value());
+            EXPECT_EQ(*o, top->geometry().topLeft()) << "the server has the client at " << o->x() << "," << o->y();
+        }
+        const QPoint to = m.earlierPlace ? QPoint(framed.left, framed.top) : QPoint(framed.left + 37, framed.top + 53);
+        const std::string id = std::to_string(top->winId());
+        const std::string command = m.byWmctrl ? "wmctrl -i -r " + id + " -e 0," + std::to_string(to.x()) + "," +
+                                                     std::to_string(to.y()) + ",-1,-1"
+                                               : "xdotool windowmove " + id + " " + std::to_string(to.x()) + " " +
+                                                     std::to_string(to.y());
+        ASSERT_EQ(std::system(command.c_str()), 0) << command;
+        // The client goes where it was moved, and stays there while the program looks at its
+        // placement and records it.
+        std::optional<QPoint> at;
+        EXPECT_TRUE(PumpUntil([&] { return (at = xtruth::ClientOrigin(top)) && *at == to; }, 10000))
+            << "moved to " << to.x() << "," << to.y();
+        for (int i = 0; i < 6; ++i) {
+            (void)NormalRect(*frame->SigGen);
+            AfxPumpMessages(150);
+        }
+        at = xtruth::ClientOrigin(top);
+        ASSERT_TRUE(at.has_value());
+        EXPECT_EQ(*at, to) << "put back to " << at->x() << "," << at->y();
+        EXPECT_EQ(top->geometry().topLeft(), to);
+        frame->OnSignalGenerator();
+    }
 }

@@ -25,15 +25,24 @@ inline std::string Output(const std::string& command)
     return out;
 }
 
+// The client area's rectangle on the root window.
+inline std::optional<QRect> ClientRect(QWidget* top)
+{
+    const std::string s = Output("xwininfo -id " + std::to_string(top->winId()));
+    const auto x = s.find("Absolute upper-left X:"), y = s.find("Absolute upper-left Y:");
+    const auto w = s.find("Width:"), h = s.find("Height:");
+    if (x == std::string::npos || y == std::string::npos || w == std::string::npos || h == std::string::npos)
+        return std::nullopt;
+    return QRect(std::stoi(s.substr(x + 22)), std::stoi(s.substr(y + 22)), std::stoi(s.substr(w + 6)),
+                 std::stoi(s.substr(h + 7)));
+}
+
 // The root position of the window's client area (the X window the toolkit made), as the server
 // translates it through every parent the window manager put around it.
 inline std::optional<QPoint> ClientOrigin(QWidget* top)
 {
-    const std::string s = Output("xwininfo -id " + std::to_string(top->winId()));
-    const auto x = s.find("Absolute upper-left X:"), y = s.find("Absolute upper-left Y:");
-    if (x == std::string::npos || y == std::string::npos)
-        return std::nullopt;
-    return QPoint(std::stoi(s.substr(x + 22)), std::stoi(s.substr(y + 22)));
+    const std::optional<QRect> r = ClientRect(top);
+    return r ? std::optional<QPoint>(r->topLeft()) : std::nullopt;
 }
 
 // The frame the window manager drew around it: left, right, top, bottom.

@@ -102,6 +102,25 @@ void RealDisplay::Stop()
         }
 }
 
+StarvedWindowManager::StarvedWindowManager(pid_t wm, int runMicros, int stopMicros)
+{
+    thread_ = std::thread([this, wm, runMicros, stopMicros] {
+        while (!stop_) {
+            ::kill(wm, SIGCONT);
+            std::this_thread::sleep_for(std::chrono::microseconds(runMicros));
+            ::kill(wm, SIGSTOP);
+            std::this_thread::sleep_for(std::chrono::microseconds(stopMicros));
+        }
+        ::kill(wm, SIGCONT);
+    });
+}
+
+StarvedWindowManager::~StarvedWindowManager()
+{
+    stop_ = true;
+    thread_.join();
+}
+
 bool PumpUntil(const std::function<bool()>& done, int ms)
 {
     QElapsedTimer t;

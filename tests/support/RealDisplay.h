@@ -6,9 +6,11 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <functional>
 #include <string>
 #include <sys/types.h>
+#include <thread>
 #include <utility>
 
 class RealDisplay {
@@ -33,6 +35,21 @@ public:
 
 private:
     pid_t xvfb_ = -1, wm_ = -1;
+};
+
+// Runs openbox in short slices, stopped most of the time, as a window manager starved of the
+// processor on a loaded machine: it reparents, frames and places a window in separate steps,
+// and carries out the program's requests long after they were made.
+class StarvedWindowManager {
+public:
+    StarvedWindowManager(pid_t wm, int runMicros, int stopMicros);
+    ~StarvedWindowManager();
+    StarvedWindowManager(const StarvedWindowManager&) = delete;
+    StarvedWindowManager& operator=(const StarvedWindowManager&) = delete;
+
+private:
+    std::atomic<bool> stop_{false};
+    std::thread thread_;
 };
 
 // For a fixture's SetUp: skips the test without Xvfb and openbox (fails it under CI=true) or
