@@ -2,14 +2,21 @@
 # Runs the distortion sweep (tests/dsp/DistortionSweepTest.cpp) on many cases and prints the
 # worst readings, each with what replays it, and the shares of N/A per window and measure.
 #   bash tools/distortion-sweep.sh [seed] [cases]      (a random seed and 100000 cases by default)
+#   bash tools/distortion-sweep.sh --report FOLDER    the report of readings kept before (or so far)
 # DURNEX_SWEEP_JOBS sets the processes run side by side (4); DURNEX_SWEEP_KEEP names a folder
 # that keeps every reading (one line each, tab-separated). Builds the Release test binary first.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+report_only=
+if [ "${1:-}" = "--report" ]; then
+  report_only=1
+  keep=$2
+fi
 seed=${1:-$(( $(date +%s%N) % 1000000007 ))}
 cases=${2:-100000}
 jobs=${DURNEX_SWEEP_JOBS:-4}
 dir=build-release
+if [ -z "$report_only" ]; then
 [ -f "$dir/build.ninja" ] || cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=Release -DCMAKE_C_COMPILER=gcc \
   -DCMAKE_CXX_COMPILER=g++ -DDURNEX_BENCH=OFF >/dev/null
 cmake --build "$dir" --target test_dsp -j "$jobs" >/dev/null
@@ -26,6 +33,7 @@ for ((k = 0; k < jobs; k++)); do
 done
 for p in "${pids[@]}"; do wait "$p" || true; done
 echo "took $(( $(date +%s) - start )) s"
+fi
 python3 - "$keep" <<'EOF'
 import glob, math, sys
 from collections import defaultdict
@@ -33,6 +41,8 @@ rows = []
 for f in sorted(glob.glob(sys.argv[1] + "/*.tsv")):
     for line in open(f):
         p = line.rstrip("\n").split("\t")
+        if len(p) != 12:
+            continue
         rows.append(dict(seed=p[0], case=int(p[1]), window=p[2], measure=p[3], shown=p[4] == "1",
                          got=float(p[5]), truth=float(p[6]), err=float(p[7]), clear=p[8] == "1",
                          apart=p[9] == "1", judged=p[10] == "1", what=p[11]))

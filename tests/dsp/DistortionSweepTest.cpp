@@ -600,7 +600,7 @@ Options ReadOptions()
     o.seed = seed ? std::strtoull(seed, nullptr, 10)
                   : static_cast<std::uint64_t>(std::chrono::system_clock::now().time_since_epoch().count()) % 1000000007ull;
     const char* cases = std::getenv("DURNEX_SWEEP_CASES");
-    o.cases = cases ? std::strtol(cases, nullptr, 10) : (kSanitized ? 60 : 2000);
+    o.cases = cases ? std::strtol(cases, nullptr, 10) : (kSanitized ? 300 : 1500);
     if (const char* one = std::getenv("DURNEX_SWEEP_CASE"))
         o.single = std::strtol(one, nullptr, 10);
     if (const char* slice = std::getenv("DURNEX_SWEEP_SLICE"))
