@@ -283,10 +283,12 @@ Case Draw(std::uint64_t runSeed, long index)
     const long cap = r.Chance(0.2) ? 2 * kSampleCap : kSampleCap;
     const int most = static_cast<int>(std::max<long>(1, cap / static_cast<long>(c.fft)));
     c.blocks = std::min(c.blocks, most);
+    // Early (the average still filling), just settled, or long after (where a steady signal's
+    // reads must agree whatever block they fall on).
     if (c.blocks > 1 && r.Chance(0.3))
         c.fed = r.Int(1, c.blocks - 1);
     else
-        c.fed = r.Int(c.blocks, std::max(c.blocks, std::min(2 * c.blocks + 2, most)));
+        c.fed = std::min(most, c.blocks + (r.Chance(0.5) ? r.Int(0, c.blocks + 2) : r.Int(0, 40)));
     return c;
 }
 
