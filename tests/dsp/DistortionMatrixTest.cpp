@@ -6,6 +6,7 @@
 // the harmonics stand clear of the noise.
 #include "dsp/SpectralData.h"
 
+#include "DistortionSweepSupport.h"
 #include "SpectralTestSupport.h"
 #include "support/Sanitized.h"
 
@@ -24,46 +25,13 @@ using namespace spectral_test;
 
 namespace {
 
-// Gaussian noise from a seed, the same on every build.
-class Gauss {
-public:
-    // The seed is mixed first: seeds next to each other would otherwise give the same
-    // sequence a step apart.
-    explicit Gauss(std::uint64_t seed) : state(seed)
-    {
-        state = static_cast<std::uint64_t>(Uniform() * 9007199254740992.0) * 0x9E3779B97F4A7C15ull;
-    }
-    double Next()
-    {
-        if (haveSpare) {
-            haveSpare = false;
-            return spare;
-        }
-        double u, v, s;
-        do {
-            u = 2.0 * Uniform() - 1.0;
-            v = 2.0 * Uniform() - 1.0;
-            s = u * u + v * v;
-        } while (s >= 1.0 || s == 0.0);
-        const double m = std::sqrt(-2.0 * std::log(s) / s);
-        spare = v * m;
-        haveSpare = true;
-        return u * m;
-    }
-
-private:
-    double Uniform()
-    {
-        std::uint64_t z = (state += 0x9E3779B97F4A7C15ull);
-        z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
-        z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
-        z ^= z >> 31;
-        return static_cast<double>(z >> 11) / 9007199254740992.0;
-    }
-    std::uint64_t state;
-    double spare = 0.0;
-    bool haveSpare = false;
-};
+// Gaussian noise from a seed, the same on every build. The seed is mixed first: seeds next to
+// each other would otherwise give the same sequence a step apart.
+sweep::Rng Gauss(std::uint64_t seed)
+{
+    sweep::Rng mix(seed);
+    return sweep::Rng(static_cast<std::uint64_t>(mix.Uniform() * 9007199254740992.0) * 0x9E3779B97F4A7C15ull);
+}
 
 // The sanitizers make the engine some thirty times slower: there every 13th signal of the
 // matrix is read, spread over all of its dimensions; the Release build reads them all.
@@ -104,7 +72,7 @@ void RunSignal(SpectralData& d, const TSmoothing& w, double rate, const Road& ro
     const std::size_t hop = n * static_cast<std::size_t>(road.hopTenths) / 10;
     const std::size_t length = n + hop * static_cast<std::size_t>(road.fed - 1);
     std::vector<float> x(length);
-    Gauss g(seed);
+    sweep::Rng g = Gauss(seed);
     const double fs = d.GetFullScale();
     const double phase = 0.37 * static_cast<double>(seed);
     for (std::size_t i = 0; i < length; ++i) {
@@ -112,7 +80,7 @@ void RunSignal(SpectralData& d, const TSmoothing& w, double rate, const Road& ro
         double v = amplitude * std::cos(t + phase);
         if (h2 > 0.0)
             v += amplitude * (h2 * std::cos(2 * t + 1.1 * phase + 0.4) + h3 * std::cos(3 * t + 0.3 * phase + 1.9));
-        v += noiseRms * g.Next();
+        v += noiseRms * g.Gauss();
         x[i] = static_cast<float>(v * fs);
     }
     for (int b = 0; b < road.fed; ++b) {
@@ -135,9 +103,9 @@ std::optional<float> RunImd(DWORD rate, DWORD fft, WORD window, const std::vecto
     const TSmoothing w(fft, window, TSmoothing::kAmplitudeCorrection);
     const std::size_t hop = fft / 10, fed = 12, length = fft + hop * (fed - 1);
     std::vector<float> x(length);
-    Gauss g(7);
+    sweep::Rng g = Gauss(7);
     for (std::size_t i = 0; i < length; ++i) {
-        double v = dc + noiseRms * g.Next();
+        double v = dc + noiseRms * g.Gauss();
         for (const auto& [f, a] : tones)
             v += a * std::sin(2.0 * M_PI * f * static_cast<double>(i) / rate + 0.3 * f + phase * f / 60.0);
         x[i] = static_cast<float>(v * d.GetFullScale());
