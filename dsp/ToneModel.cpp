@@ -178,6 +178,7 @@ const std::vector<double>& ToneModel::WindowShape()
         return windowShape;
     lobeResponse.clear();
     lobeKernel.clear();
+    dcResponse.clear();
     windowShapeType = windowType;
     try {
         windowShape.assign(N, 1.0);
@@ -258,8 +259,14 @@ double ToneModel::AddToneLeakage(UINT centre, int halfWidth, double lobePower, d
     } catch (const std::bad_alloc&) {
         return 0.0;
     }
-    const double delta = ToneOffset([&](double x) { return LobeResponse(x, halfWidth); },
-                                    &magnitude[centre - halfWidth], halfWidth);
+    // The tone's lobe as it stands once what is modelled before (a DC offset's skirt, the
+    // fundamental's leakage) is taken away.
+    std::vector<float> own(2 * static_cast<std::size_t>(halfWidth) + 1);
+    for (int m = -halfWidth; m <= halfWidth; ++m)
+        own[static_cast<std::size_t>(m + halfWidth)] =
+            static_cast<float>(magnitude[centre + m] - leak[static_cast<std::size_t>(centre + m)]);
+    const double delta =
+        ToneOffset([&](double x) { return LobeResponse(x, halfWidth); }, own.data(), halfWidth);
     // The window shifted by the offset: its transform is the response at every bin's distance
     // from the tone. The offset found from the lobe is good to about the root of the noise's
     // share of the lobe (within 0.001 and 0.03 bins); how much the response changes over that
@@ -701,6 +708,47 @@ ToneModel::Parts ToneModel::FitTone(const Spectrum& spectrum, UINT lo, UINT hi)
     return parts;
 }
 
+double ToneModel::DcLeakage(double floor, const std::vector<double>& other, const std::vector<double>& otherSpread,
+                            std::vector<double>& dc)
+{
+    // A DC offset is a tone at no offset at all: its lobe and skirt are the window's transform
+    // at every bin, scaled to what its lobe holds beside bin 0 (bin 0 itself is read apart)
+    // once the other parts' leakage there is taken away.
+    dc.assign(bins, 0.0);
+    const int W = LobeHalfWidth(windowType);
+    const std::vector<double>& w = WindowShape();
+    if (w.size() != N || N == 0 || bins <= static_cast<UINT>(W) + 1)
+        return 0.0;
+    if (dcResponse.size() != bins) {
+        std::vector<std::complex<double>> v(N);
+        TurnWindow(w, 0.0, v);
+        if (!DoubleTransform(v))
+            return 0.0;
+        dcResponse.resize(bins);
+        for (UINT k = 0; k < bins; ++k)
+            dcResponse[k] = std::norm(v[k]);
+    }
+    double lobe = 0.0, measured = 0.0, doubt = 0.0;
+    for (int k = 1; k <= W; ++k) {
+        const auto i = static_cast<std::size_t>(k);
+        lobe += dcResponse[i];
+        measured += magnitude[k] - (other.empty() ? 0.0 : other[i]);
+        doubt += otherSpread.empty() ? 0.0 : otherSpread[i];
+    }
+    // A window without leakage (uniform) keeps DC in bin 0. An offset that does not stand out
+    // of the noise and of what the other parts' leakage leaves uncertain is not modelled.
+    const double noise = std::max(floor, 0.0) * W;
+    const double excess = measured - noise;
+    if (!(lobe > 1e-12 * dcResponse[0]) || !(excess > 4.0 * (noise + doubt)))
+        return 0.0;
+    const double scale = excess / lobe;
+    for (UINT k = 0; k < bins; ++k)
+        dc[k] = scale * dcResponse[k];
+    // The noise in the lobe and its beat with the offset leave the scale that uncertain.
+    const double share = (noise + doubt) / excess;
+    return AllowanceFor(windowType).model + share + 2.0 * std::sqrt(noise / excess);
+}
+
 ToneModel::Parts ToneModel::FitToneAnew(UINT lo, UINT hi)
 {
     Parts parts;
@@ -718,15 +766,29 @@ ToneModel::Parts ToneModel::FitToneAnew(UINT lo, UINT hi)
     // The strongest peak that stands out as a tone's lobe does: above its neighbours and four
     // times what lies just beyond the lobe on either side. The skirt of a DC offset, which
     // falls away from DC, never counts.
+    // The noise floor as the median bin of the band, for how well the lobes can be read.
+    double floor = 0.0;
+    try {
+        std::vector<float> sorted(mag + from, mag + hi + 1);
+        std::nth_element(sorted.begin(), sorted.begin() + sorted.size() / 2, sorted.end());
+        floor = sorted[sorted.size() / 2];
+    } catch (const std::bad_alloc&) {
+        return parts;
+    }
+    // DC with its lobe and skirt is a part of its own: never noise, never a tone.
+    std::vector<double> dc;
+    double dcError = DcLeakage(floor, {}, {}, dc);
+    auto clean = [&](UINT k) { return static_cast<double>(mag[k]) - dc[k]; };
     UINT k0 = 0;
     for (UINT k = searchFrom; k + W <= hi; ++k) {
-        if (!(mag[k] > mag[k - 1] && mag[k] >= mag[k + 1]) || (k0 != 0 && mag[k] <= mag[k0]))
+        const double v = clean(k);
+        if (!(v > clean(k - 1) && v >= clean(k + 1)) || (k0 != 0 && v <= clean(k0)))
             continue;
-        const float beyond = std::max(mag[k - W - 1], k + W + 1 < bins ? mag[k + W + 1] : 0.0f);
-        if (mag[k] >= 4.0f * beyond)
+        const double beyond = std::max(clean(k - W - 1), k + W + 1 < bins ? clean(k + W + 1) : 0.0);
+        if (v >= 4.0 * beyond && v > 10.0 * dcError * dc[k])
             k0 = k;
     }
-    if (k0 == 0 || !(mag[k0] > 0.0f) || !(BinFrequency(k0) > 1.0f))
+    if (k0 == 0 || !(clean(k0) > 0.0) || !(BinFrequency(k0) > 1.0f))
         return parts;
 
     // Bins already given to a tone: 1 fundamental, 2 harmonic. The fundamental's leakage is
@@ -742,17 +804,8 @@ ToneModel::Parts ToneModel::FitToneAnew(UINT lo, UINT hi)
     }
     double lobePower = 0.0;
     for (UINT k = k0 - W; k <= k0 + W; ++k) {
-        lobePower += mag[k];
+        lobePower += clean(k);
         owner[k] = 1;
-    }
-    // The noise floor as the median bin of the band, for how well the lobes can be read.
-    double floor = 0.0;
-    try {
-        std::vector<float> sorted(mag + from, mag + hi + 1);
-        std::nth_element(sorted.begin(), sorted.begin() + sorted.size() / 2, sorted.end());
-        floor = sorted[sorted.size() / 2];
-    } catch (const std::bad_alloc&) {
-        return parts;
     }
     double offset = 0.0, offsetError = 0.0;
     std::vector<double> mirrorCross;
@@ -767,6 +820,13 @@ ToneModel::Parts ToneModel::FitToneAnew(UINT lo, UINT hi)
     // Without the window's shape nothing can be told apart from the tone's leakage.
     if (!(share > 0.0))
         return parts;
+    // The offset again, the tone's leakage under its lobe taken away. The two add or cancel
+    // where both leak, by a phase that may stay put.
+    dcError = DcLeakage(floor, leak, spread, dc);
+    for (UINT k = 0; k < bins; ++k) {
+        spread[k] += dcError * dc[k] + 2.0 * std::sqrt(dc[k] * std::max(leak[k], 0.0));
+        leak[k] += dc[k];
+    }
     parts.fundamental = lobePower / share;
 
     // Harmonics h * f0, each read where the fundamental's frequency (as its lobe places it, to
@@ -1150,8 +1210,20 @@ ToneModel::Parts ToneModel::FitToneAnew(UINT lo, UINT hi)
                                            kNoiseSigmas * typicalDeviation * static_cast<double>(bandBins - free.size());
     parts.distortionAndNoise = parts.harmonics + parts.noise;
     parts.distortionAndNoiseSpread = parts.harmonicsSpread + parts.noiseSpread;
-    // A tone stands 10 dB above the noise in as many bins as its lobe.
-    parts.tone = lobePower > 10.0 * typical * (2 * W + 1);
+    // A tone stands 10 dB above the noise in as many bins as its lobe: above the band's
+    // typical content, and above what lies around it once its leakage is taken away (a peak
+    // in a band of noise is no tone).
+    std::vector<double> around;
+    for (long j = W + 1; j <= W + 16; ++j)
+        for (long k : {static_cast<long>(k0) - j, static_cast<long>(k0) + j})
+            if (k >= static_cast<long>(from) && k <= static_cast<long>(hi))
+                around.push_back(mag[k] - leakAll[static_cast<std::size_t>(k)]);
+    double local = 0.0;
+    if (!around.empty()) {
+        std::nth_element(around.begin(), around.begin() + around.size() / 2, around.end());
+        local = std::max(around[around.size() / 2], 0.0);
+    }
+    parts.tone = lobePower > 10.0 * typical * (2 * W + 1) && lobePower > 10.0 * local * (2 * W + 1);
     return parts;
 }
 

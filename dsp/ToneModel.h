@@ -58,6 +58,11 @@ private:
     void Use(const Spectrum& spectrum);
     float BinFrequency(UINT k) const { return static_cast<float>(k) * binWidth; }
     Parts FitToneAnew(UINT lo, UINT hi);
+    // The power a DC offset puts in every bin into `dc`, from its lobe above the noise `floor`
+    // per bin and the leakage `other` of the parts modelled before (good to `otherSpread`);
+    // returns how far that may be off, as a share of it.
+    double DcLeakage(double floor, const std::vector<double>& other, const std::vector<double>& otherSpread,
+                     std::vector<double>& dc);
     // Adds the predicted share of a tone's power in every bin (the window's response at the
     // tone's offset from the bin, scaled to `lobePower` over the lobe of `centre`) to `leak`,
     // and how far that prediction may be off to `spread`; `floor` is the noise in one bin.
@@ -118,6 +123,7 @@ private:
     std::vector<double> lobeResponse;
     std::vector<double> lobeKernel; // the signed transform over the lobe, as lobeResponse
     double leastLobeShare = 0.0;
+    std::vector<double> dcResponse; // the window's response as power at each bin from DC
     // The last fit and all it was made from: the spectrum's bins (compared whole, as anyone
     // holding the buffer may write them), the band, the window and the averaging.
     struct FitKey {
