@@ -1256,12 +1256,24 @@ ToneModel::TwoTones ToneModel::FitTwoTones(const Spectrum& spectrum, UINT firstB
     // A harmonic of the first tone is no second tone (taken for one, its difference product
     // fell on the first tone and read 100 %). Its place tells it where the places are known
     // well enough for the order; where they are not (a high order, a first tone of a few
-    // bins), only the low orders a harmonic reaches are taken for harmonics.
-    auto harmonicOfFirst = [&](double c) {
+    // bins), only the low orders a harmonic reaches are taken for harmonics. Its level tells
+    // it too: no harmonic of order h holds more than 1/h^2 of the tone's power (a square
+    // wave's do), so the high tone of a 4:1 pair on a multiple of the low one (250 Hz +
+    // 8 kHz) is a second tone. A window that leaks much places a weak peak beside a strong
+    // tone's leakage only to half its lobe.
+    auto lobeOf = [&](int k) {
+        double sum = 0.0;
+        for (int j = std::max(k - W, 0); j <= std::min(k + W, n - 1); ++j)
+            sum += mag[j];
+        return sum;
+    };
+    const double firstLobe = lobeOf(k1);
+    const double placeSlack = AllowanceFor(windowType).model > 0.002 ? 0.5 * W : 0.0;
+    auto harmonicOfFirst = [&](double c, double lobe) {
         const double h = std::round(c / c1);
-        if (h < 2.0)
+        if (h < 2.0 || lobe > firstLobe / (h * h))
             return false;
-        const double tolerance = 0.3 + 0.05 * h;
+        const double tolerance = 0.3 + 0.05 * h + placeSlack;
         if (tolerance >= c1 / 4.0)
             return h <= 10.0;
         return std::abs(c - h * c1) <= tolerance;
@@ -1283,7 +1295,7 @@ ToneModel::TwoTones ToneModel::FitTwoTones(const Spectrum& spectrum, UINT firstB
         if (!(mag[k] > 10.0 * floor) || !(mag[k] >= 4.0f * beyond) || !(mag[k] >= 1e-4f * mag[k1]))
             continue;
         const double c = place(k);
-        if (harmonicOfFirst(c))
+        if (harmonicOfFirst(c, lobeOf(k)))
             continue;
         k2 = k;
         c2 = c;
