@@ -1382,11 +1382,32 @@ ToneModel::TwoTones ToneModel::FitTwoTones(const Spectrum& spectrum, UINT firstB
                 direct[b * m + i] = std::abs(x) <= W + 1 ? LobeResponse(x, W) : std::abs(x) <= kReach ? ResponseAt(shape, x) : 0.0;
             }
         }
+    // Each tone's leakage over every bin, beyond the reach of its kernel and at its mirror
+    // image too: far sidelobes (Hamming's fall slowly) lie where products are read.
+    std::vector<std::complex<double>> turned[2];
+    long long rounded[2] = {};
+    for (std::size_t i = 0; i < 2; ++i) {
+        rounded[i] = std::llround(places[i]);
+        turned[i].assign(N, 0.0);
+        TurnWindow(shape, places[i] - static_cast<double>(rounded[i]), turned[i]);
+        if (!DoubleTransform(turned[i]))
+            return {};
+    }
+    auto at = [&](std::size_t i, long long m) { return std::norm(turned[i][static_cast<std::size_t>(((m % N) + N) % N)]); };
+    // What the fit's columns leave out of a tone's leakage at bin k.
+    auto farLeakage = [&](std::size_t i, int k) {
+        const double x = k - places[i], y = k + places[i];
+        double far = std::abs(x) > (symmetric ? kReach : (std::abs(x) <= W + 1 ? W + 1.0 : kReach)) ? at(i, k - rounded[i]) : 0.0;
+        if (!symmetric || std::abs(y) > kReach)
+            far += at(i, -k - rounded[i]);
+        return far;
+    };
+    auto fullLeakage = [&](std::size_t i, int k) { return at(i, k - rounded[i]) + at(i, -k - rounded[i]); };
     for (std::size_t i = 0; i < m; ++i) {
         std::vector<double> col(B);
         for (std::size_t b = 0; b < B; ++b) {
             const double d = direct[b * m + i], e = mirror[b * m + i];
-            col[b] = symmetric ? d * d + e * e : d;
+            col[b] = (symmetric ? d * d + e * e : d) + (i < 2 ? farLeakage(i, fitBins[b]) : 0.0);
         }
         columns.push_back(std::move(col));
     }
@@ -1472,17 +1493,40 @@ ToneModel::TwoTones ToneModel::FitTwoTones(const Spectrum& spectrum, UINT firstB
     const double tones = power[0] + power[1];
     if (!(power[0] > 0.0) || !(power[1] > 0.0) || !std::isfinite(tones))
         return {};
-    // A product counts where it stands four times above the noise in its lobe; the noise is
-    // never read as distortion, and without a product that stands out there is none to read.
-    double sum = 0.0;
+    // A product counts where it stands four times above the noise in its lobe and twice above
+    // what the tones' leakage there leaves uncertain: the model's own error, and what the
+    // product and the leakage may add or cancel by where that is not fitted. The noise and
+    // the leakage are never read as distortion, and without a product that stands out there
+    // is none to read. Products that do not count may hold what they read unseen; with that
+    // and what the counted ones may be off by, the sum must be good to 1 dB.
+    const LeakageAllowance allowance = AllowanceFor(windowType);
+    double sum = 0.0, doubt = 0.0;
     int found = 0;
     for (std::size_t i = 2; i < m; ++i) {
-        if (power[i] * lobeSum[i] > 4.0 * noise * (2 * W + 1)) {
+        if (!(lobeSum[i] > 0.0))
+            continue;
+        double leakage = 0.0, far = 0.0;
+        for (int k : fitBins)
+            if (std::abs(k - places[i]) <= W + 0.5) {
+                leakage += power[0] * fullLeakage(0, k) + power[1] * fullLeakage(1, k);
+                far += power[0] * farLeakage(0, k) + power[1] * farLeakage(1, k);
+            }
+        const double part = power[i] * lobeSum[i];
+        // Beside a tone the fit took the leakage's shape, its shift and what the two add or
+        // cancel by; farther off only the leakage's power.
+        const bool crossFitted =
+            symmetric && (std::abs(places[0] - places[i]) <= 2 * W + 4 || std::abs(places[1] - places[i]) <= 2 * W + 4);
+        const double uncertain =
+            allowance.model * far + (crossFitted ? 0.0 : 2.0 * std::sqrt(leakage * std::max(part, 0.0)));
+        if (part > 4.0 * noise * (2 * W + 1) + 2.0 * uncertain) {
             sum += power[i];
+            doubt += uncertain / lobeSum[i];
             ++found;
+        } else {
+            doubt += (std::max(part, 0.0) + uncertain) / lobeSum[i];
         }
     }
-    if (found == 0)
+    if (found == 0 || doubt > 0.2 * sum)
         return {};
     return {true, tones, sum};
 }
