@@ -1078,6 +1078,7 @@ ToneModel::Parts ToneModel::FitToneAnew(UINT lo, UINT hi)
     const double blocks =
         std::clamp(1.0 / scatter[1], 1.0, std::max(1.0, std::min(static_cast<double>(averageCount), static_cast<double>(averageBlocks))));
     double harmonicPower = 0.0, unseenExcess = 0.0, unseenVariance = 0.0, noiseCrossVariance = 0.0;
+    double lobeContent = 0.0, lobeDoubt = 0.0;
     bool fundamentalKernel = false;
     std::vector<double> kernel;
     double kernelError = 0.0;
@@ -1162,7 +1163,12 @@ ToneModel::Parts ToneModel::FitToneAnew(UINT lo, UINT hi)
             }
             crossSpread = std::max(crossSpread, fittedCross);
         }
-        if (fit.fitted && fit.shapeError < crossSpread) {
+        // Everything but the tone needs no harmonic told from the noise: what the lobe holds
+        // counts as it stands, only as good as the leakage taken from it and its beat with it.
+        const bool useFit = fit.fitted && fit.shapeError < crossSpread;
+        lobeContent += useFit ? fit.power : excess;
+        lobeDoubt += l.spread + (useFit ? fit.shapeError : crossSpread);
+        if (useFit) {
             if (fit.power > 4.0 * fit.deviation + 2.0 * (l.spread + fit.shapeError + 2.0 * std::sqrt(crossVariance))) {
                 ++parts.harmonicsFound;
                 harmonicPower += fit.power;
@@ -1208,8 +1214,8 @@ ToneModel::Parts ToneModel::FitToneAnew(UINT lo, UINT hi)
     parts.noiseSpread = free.empty() ? HUGE_VAL
                                      : freeSpread * bandBins / free.size() +
                                            kNoiseSigmas * typicalDeviation * static_cast<double>(bandBins - free.size());
-    parts.distortionAndNoise = parts.harmonics + parts.noise;
-    parts.distortionAndNoiseSpread = parts.harmonicsSpread + parts.noiseSpread;
+    parts.distortionAndNoise = parts.noise + lobeContent;
+    parts.distortionAndNoiseSpread = parts.noiseSpread + lobeDoubt + 2.0 * std::sqrt(noiseCrossVariance);
     // A tone stands 10 dB above the noise in as many bins as its lobe: above the band's
     // typical content, and above what lies around it once its leakage is taken away (a peak
     // in a band of noise is no tone).
