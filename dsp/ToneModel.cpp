@@ -1167,7 +1167,13 @@ ToneModel::Parts ToneModel::FitToneAnew(UINT lo, UINT hi)
         // counts as it stands, only as good as the leakage taken from it and its beat with it.
         const bool useFit = fit.fitted && fit.shapeError < crossSpread;
         lobeContent += useFit ? fit.power : excess;
-        lobeDoubt += l.spread + (useFit ? fit.shapeError : crossSpread);
+        // Unfitted, the beat is at most 2 sqrt(L H) over the lobe, H what stands out of the
+        // noise's scatter there: a place holding only noise has none to beat with.
+        double lobeLeak = 0.0;
+        for (long k = l.a; k <= l.b; ++k)
+            if (owner[static_cast<std::size_t>(k)] == 2)
+                lobeLeak += std::max(leak[k], 0.0);
+        lobeDoubt += l.spread + (useFit ? fit.shapeError : 2.0 * std::sqrt(lobeLeak * std::max(excess - 2.0 * deviation, 0.0)));
         if (useFit) {
             if (fit.power > 4.0 * fit.deviation + 2.0 * (l.spread + fit.shapeError + 2.0 * std::sqrt(crossVariance))) {
                 ++parts.harmonicsFound;
