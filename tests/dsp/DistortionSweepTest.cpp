@@ -132,6 +132,8 @@ std::string Case::Describe() const
         s += "; DC " + Fmt("%.3g", 100 * dc) + " %";
     if (rounding)
         s += "; only 24-bit rounding, full scale " + Fmt("%.0f", roundingScale);
+    else if (tones.empty())
+        s += "; noise " + Fmt("%.1f", 10 * std::log10(noiseVar)) + " dB re full scale";
     else
         s += "; noise -" + Fmt("%.1f", noiseDb) + " dB";
     return s;
