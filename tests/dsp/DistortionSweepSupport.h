@@ -100,6 +100,14 @@ public:
         for (std::size_t m = 0; m < power.size(); ++m)
             power[m] = static_cast<float>(std::norm(x[m]) / peak);
         noisePerBin = sum2 / (sum * sum);
+        // The main lobe ends where the power, fallen to half, first stops falling, or 60 dB down
+        // (a lobe without nulls), at most eight bins out.
+        std::size_t m = 1;
+        while (m < power.size() && m < 8 * kGrid && power[m] >= 0.5)
+            ++m;
+        while (m < power.size() && m < 8 * kGrid && power[m] < power[m - 1] && power[m] > 1e-6)
+            ++m;
+        lobeHalfWidth = static_cast<double>(m - 1) / kGrid;
     }
     // |W(x)|^2 / |W(0)|^2, linear between grid points (the transform of real coefficients is
     // even in power and periodic in n bins).
@@ -123,6 +131,7 @@ public:
         return most;
     }
     double noisePerBin = 0.0;
+    double lobeHalfWidth = 0.0; // bins
 
 private:
     std::size_t n;

@@ -132,6 +132,8 @@ std::string Case::Describe() const
         s += "; DC " + Fmt("%.3g", 100 * dc) + " %";
     if (rounding)
         s += "; only 24-bit rounding, full scale " + Fmt("%.0f", roundingScale);
+    else if (tones.empty())
+        s += "; noise " + Fmt("%.1f", 10 * std::log10(noiseVar)) + " dB re full scale";
     else
         s += "; noise -" + Fmt("%.1f", noiseDb) + " dB";
     return s;
@@ -436,8 +438,26 @@ Outcome RunCase(const Case& c)
     return run;
 }
 
+// The window's leakage of one size, built once.
+const WindowLeakage& Leakage(WORD window, DWORD fft)
+{
+    static std::map<std::pair<WORD, DWORD>, std::unique_ptr<WindowLeakage>> kept;
+    auto& slot = kept[{window, fft}];
+    if (!slot) {
+        std::vector<double> shape(fft, 1.0);
+        if (window != TSmoothing::kUniform) {
+            const TSmoothing plain(fft, window, TSmoothing::kNoCorrection);
+            for (DWORD i = 0; i < fft; ++i)
+                shape[i] = plain.GetTable()[i];
+        }
+        slot = std::make_unique<WindowLeakage>(shape);
+    }
+    return *slot;
+}
+
 // What a measure should read: NaN where it must read N/A; unjudged where it has no definition
-// on this kind of signal (THD and SNR of two tones).
+// on this kind of signal (THD and SNR of two tones) or where no analysis can tell two tones
+// from one (closer than the window's lobe: they read as one tone that swells and fades).
 struct Expect {
     bool judged = true;
     double truthDb = NAN;
@@ -458,6 +478,9 @@ std::array<Expect, kMeasures> Expected(const Case& c, const Truth& t)
             e[kSnr].truthDb = Db(t.tone / t.noise);
     } else {
         e[kThd].judged = e[kSnr].judged = false;
+        const double apart = std::abs(c.tones[0].place - c.tones[1].place);
+        if (apart < 20 && apart < 2 * Leakage(c.window, c.fft).lobeHalfWidth + 1)
+            e[kThdN].judged = e[kSinad].judged = e[kImd].judged = false;
         if (t.products > 0)
             e[kImd].truthDb = Db(t.products / (t.tone + t.second));
     }
@@ -466,23 +489,6 @@ std::array<Expect, kMeasures> Expected(const Case& c, const Truth& t)
         e[kSinad].truthDb = Db(t.tone / rest);
     }
     return e;
-}
-
-// The window's leakage of one size, built once.
-const WindowLeakage& Leakage(WORD window, DWORD fft)
-{
-    static std::map<std::pair<WORD, DWORD>, std::unique_ptr<WindowLeakage>> kept;
-    auto& slot = kept[{window, fft}];
-    if (!slot) {
-        std::vector<double> shape(fft, 1.0);
-        if (window != TSmoothing::kUniform) {
-            const TSmoothing plain(fft, window, TSmoothing::kNoCorrection);
-            for (DWORD i = 0; i < fft; ++i)
-                shape[i] = plain.GetTable()[i];
-        }
-        slot = std::make_unique<WindowLeakage>(shape);
-    }
-    return *slot;
 }
 
 // Where each quantity stands clear of the window's leakage and the noise.
