@@ -790,6 +790,11 @@ ToneModel::Parts ToneModel::FitToneAnew(UINT lo, UINT hi)
     }
     if (k0 == 0 || !(clean(k0) > 0.0) || !(BinFrequency(k0) > 1.0f))
         return parts;
+    // A stronger tone whose lobe meets DC's can be told neither from the offset nor from the
+    // peak found above it (a harmonic of it, read as the fundamental, was 140 dB off).
+    for (UINT k = bandLo; k < searchFrom; ++k)
+        if (clean(k) > 0.25 * clean(k0))
+            return parts;
 
     // Bins already given to a tone: 1 fundamental, 2 harmonic. The fundamental's leakage is
     // taken from the harmonics; the harmonics' too from the noise.
