@@ -708,6 +708,21 @@ ToneModel::Parts ToneModel::FitTone(const Spectrum& spectrum, UINT lo, UINT hi)
     return parts;
 }
 
+const std::vector<double>& ToneModel::DcResponse()
+{
+    const std::vector<double>& w = WindowShape();
+    if (dcResponse.size() != bins && w.size() == N && N > 0) {
+        std::vector<std::complex<double>> v(N);
+        TurnWindow(w, 0.0, v);
+        if (DoubleTransform(v)) {
+            dcResponse.resize(bins);
+            for (UINT k = 0; k < bins; ++k)
+                dcResponse[k] = std::norm(v[k]);
+        }
+    }
+    return dcResponse;
+}
+
 double ToneModel::DcLeakage(double floor, const std::vector<double>& other, const std::vector<double>& otherSpread,
                             std::vector<double>& dc)
 {
@@ -719,15 +734,8 @@ double ToneModel::DcLeakage(double floor, const std::vector<double>& other, cons
     const std::vector<double>& w = WindowShape();
     if (w.size() != N || N == 0 || bins <= static_cast<UINT>(W) + 1)
         return 0.0;
-    if (dcResponse.size() != bins) {
-        std::vector<std::complex<double>> v(N);
-        TurnWindow(w, 0.0, v);
-        if (!DoubleTransform(v))
-            return 0.0;
-        dcResponse.resize(bins);
-        for (UINT k = 0; k < bins; ++k)
-            dcResponse[k] = std::norm(v[k]);
-    }
+    if (DcResponse().size() != bins)
+        return 0.0;
     double lobe = 0.0, measured = 0.0, doubt = 0.0;
     for (int k = 1; k <= W; ++k) {
         const auto i = static_cast<std::size_t>(k);
@@ -1317,7 +1325,9 @@ ToneModel::TwoTones ToneModel::FitTwoTones(const Spectrum& spectrum, UINT firstB
         k2 = k;
         c2 = c;
     }
-    if (k2 < 0)
+    // A tone whose lobe meets DC's shares its bins with the offset and with its own mirror
+    // image, and its products lie within a few bins of the other tone: no fit tells them apart.
+    if (k2 < 0 || std::min(c1, c2) <= 2 * W + 1)
         return {};
 
     // The tones and the products that can be told apart: a product on DC (where an offset or
@@ -1337,6 +1347,8 @@ ToneModel::TwoTones ToneModel::FitTwoTones(const Spectrum& spectrum, UINT firstB
     // What the noise adds to every bin: the mean of the band's bins away from the tones and
     // products, leaving out spurs.
     std::vector<unsigned char> near(bins, 0);
+    for (int k = 0; k <= std::min(n - 1, W + 1); ++k)
+        near[static_cast<std::size_t>(k)] = 1;
     for (double c : places)
         for (int k = std::max(0, static_cast<int>(std::lround(c)) - W - 1); k <= std::min(n - 1, static_cast<int>(std::lround(c)) + W + 1); ++k)
             near[static_cast<std::size_t>(k)] = 1;
@@ -1350,9 +1362,13 @@ ToneModel::TwoTones ToneModel::FitTwoTones(const Spectrum& spectrum, UINT firstB
     noise = noiseBins > 0 ? noise / noiseBins : floor;
     // Each part's power, fitted to the bins of all lobes at once: a product beside a tone sits
     // on the tone's leakage, and lobes of parts a few bins apart share bins.
+    // DC, an offset or none, is a part of the fit too, over its lobe beside bin 0.
+    const std::vector<double>& dcShape = DcResponse();
+    const bool withDc = dcShape.size() == bins && dcShape[1] > 1e-12 * dcShape[0];
     std::vector<int> fitBins;
     for (int k = 1; k < n; ++k)
-        if (std::any_of(places.begin(), places.end(), [&](double c) { return std::abs(k - c) <= W + 0.5; }))
+        if ((withDc && k <= W) ||
+            std::any_of(places.begin(), places.end(), [&](double c) { return std::abs(k - c) <= W + 0.5; }))
             fitBins.push_back(k);
     // The columns of the fit: each part's response as power at every bin of the fit, and
     // where parts lie close, what they add or cancel by. In one block two parts at c_i and c_j
@@ -1463,6 +1479,12 @@ ToneModel::TwoTones ToneModel::FitTwoTones(const Spectrum& spectrum, UINT firstB
             const double x = fitBins[b] - places[i], y = fitBins[b] + places[i];
             col[b] = (powerAt(x - h, y + h) - powerAt(x + h, y - h)) / (2 * h);
         }
+        columns.push_back(std::move(col));
+    }
+    if (withDc) {
+        std::vector<double> col(B);
+        for (std::size_t b = 0; b < B; ++b)
+            col[b] = dcShape[static_cast<std::size_t>(fitBins[b])];
         columns.push_back(std::move(col));
     }
     const std::size_t M = columns.size();

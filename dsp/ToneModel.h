@@ -61,6 +61,8 @@ private:
     // The power a DC offset puts in every bin into `dc`, from its lobe above the noise `floor`
     // per bin and the leakage `other` of the parts modelled before (good to `otherSpread`);
     // returns how far that may be off, as a share of it.
+    // The window's response as power at every bin from DC (empty without the window's shape).
+    const std::vector<double>& DcResponse();
     double DcLeakage(double floor, const std::vector<double>& other, const std::vector<double>& otherSpread,
                      std::vector<double>& dc);
     // Adds the predicted share of a tone's power in every bin (the window's response at the
