@@ -36,6 +36,9 @@ LeakageAllowance AllowanceFor(WORD type)
 // standard deviations it may be off by. Thousands of readings meet two now and then.
 constexpr double kNoiseSigmas = 3.0;
 
+// The rounding of the spectrum's single-precision arithmetic, as a share of a tone's power.
+constexpr double kArithmeticFloor = 3e-14;
+
 } // namespace
 
 namespace {
@@ -1233,6 +1236,9 @@ ToneModel::Parts ToneModel::FitToneAnew(UINT lo, UINT hi)
     parts.noiseSpread = free.empty() ? HUGE_VAL
                                      : freeSpread * bandBins / free.size() +
                                            kNoiseSigmas * typicalDeviation * static_cast<double>(bandBins - free.size());
+    // The spectrum went through a single-precision window and transform: their rounding lies
+    // some 135 dB under the tone over the band, and a noise near that is not read.
+    parts.noiseSpread += kArithmeticFloor * parts.fundamental;
     parts.distortionAndNoise = parts.noise + lobeContent;
     parts.distortionAndNoiseSpread = parts.noiseSpread + lobeDoubt + 2.0 * std::sqrt(noiseCrossVariance);
     // A tone stands 10 dB above the noise in as many bins as its lobe: above the band's
