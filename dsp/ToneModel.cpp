@@ -803,7 +803,7 @@ ToneModel::Parts ToneModel::FitToneAnew(UINT lo, UINT hi)
         return parts;
     // A stronger tone whose lobe meets DC's can be told neither from the offset nor from the
     // peak found above it (a harmonic of it, read as the fundamental, was 140 dB off).
-    for (UINT k = bandLo; k < searchFrom; ++k)
+    for (UINT k = bandLo; k < std::min(searchFrom, k0 - W); ++k)
         if (clean(k) > 0.25 * clean(k0))
             return parts;
 
