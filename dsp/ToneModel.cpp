@@ -1366,6 +1366,44 @@ ToneModel::TwoTones ToneModel::FitTwoTones(const Spectrum& spectrum, UINT firstB
             ++noiseBins;
         }
     noise = noiseBins > 0 ? noise / noiseBins : floor;
+    // How far the noise summed over a lobe's bins strays from its mean, measured on runs of
+    // that many noise bins (the averaging, the blocks' overlap and the window all set it): with
+    // one or two blocks averaged a lobe of noise alone reads several times its mean now and
+    // then, and no product may be read from that.
+    const int lobeBins = 2 * W + 1;
+    double lobeScatter = 1.0; // as a share of the mean, squared; one block's where not measured
+    {
+        double sum = 0.0, sumSq = 0.0, run = 0.0;
+        std::size_t runs = 0;
+        int length = 0;
+        for (int k = lowBin; k <= highBin; ++k) {
+            if (near[static_cast<std::size_t>(k)] || mag[k] > 10.0 * floor) {
+                length = 0;
+                run = 0.0;
+                continue;
+            }
+            run += mag[k];
+            if (++length > lobeBins)
+                run -= mag[k - lobeBins];
+            if (length >= lobeBins) {
+                sum += run;
+                sumSq += run * run;
+                ++runs;
+            }
+        }
+        if (runs >= 32 && sum > 0.0) {
+            const double mean = sum / static_cast<double>(runs);
+            lobeScatter = std::clamp((sumSq / static_cast<double>(runs) - mean * mean) / (mean * mean), 1e-4, 1.0);
+        }
+    }
+    // The sum of a lobe's noise spreads as a gamma variate of shape 1/lobeScatter: the
+    // threshold is where its tail falls to about one in a million (Wilson and Hilferty's
+    // cube root at five deviations), and never under four times its mean above it.
+    const double lobeThreshold = [&] {
+        const double k = 2.0 / lobeScatter, z = 5.0;
+        const double root = 1.0 - 2.0 / (9.0 * k) + z * std::sqrt(2.0 / (9.0 * k));
+        return std::max(4.0, root * root * root - 1.0) * noise * lobeBins;
+    }();
     // Each part's power, fitted to the bins of all lobes at once: a product beside a tone sits
     // on the tone's leakage, and lobes of parts a few bins apart share bins.
     // DC, an offset or none, is a part of the fit too, over its lobe beside bin 0.
@@ -1450,6 +1488,11 @@ ToneModel::TwoTones ToneModel::FitTwoTones(const Spectrum& spectrum, UINT firstB
         }
         columns.push_back(std::move(col));
     }
+    // The cross terms fitted between a tone and a part beside it: (tone, part, column).
+    struct Cross {
+        std::size_t tone, part, column;
+    };
+    std::vector<Cross> crossOf;
     if (symmetric) {
         for (std::size_t i = 0; i < 2; ++i) {
             for (std::size_t j = 0; j < m; ++j) {
@@ -1458,6 +1501,7 @@ ToneModel::TwoTones ToneModel::FitTwoTones(const Spectrum& spectrum, UINT firstB
                 std::vector<double> col(B);
                 for (std::size_t b = 0; b < B; ++b)
                     col[b] = direct[b * m + i] * direct[b * m + j];
+                crossOf.push_back({i, j, columns.size()});
                 columns.push_back(std::move(col));
             }
             if (places[i] <= W + 4) {
@@ -1563,12 +1607,19 @@ ToneModel::TwoTones ToneModel::FitTwoTones(const Spectrum& spectrum, UINT firstB
             symmetric && (std::abs(places[0] - places[i]) <= 2 * W + 4 || std::abs(places[1] - places[i]) <= 2 * W + 4);
         const double uncertain =
             allowance.model * far + (crossFitted ? 0.0 : 2.0 * std::sqrt(leakage * std::max(part, 0.0)));
-        if (part > 4.0 * noise * (2 * W + 1) + 2.0 * uncertain) {
+        // What a tone and a part add or cancel by is bounded by their amplitudes: 2 sqrt(P_t P_p).
+        // A fit that needs more took what the model misses of the tone's sidelobes for a
+        // product and a cross term that cancel each other: the product is not read from it.
+        bool consistent = true;
+        for (const Cross& x : crossOf)
+            if (x.part == i && !(std::abs(power[x.column]) <= 1.25 * 2.0 * std::sqrt(std::max(power[x.tone] * power[i], 0.0))))
+                consistent = false;
+        if (consistent && part > lobeThreshold + 2.0 * uncertain) {
             sum += power[i];
             doubt += uncertain / lobeSum[i];
             ++found;
         } else {
-            doubt += (std::max(part, 0.0) + uncertain) / lobeSum[i];
+            doubt += ((consistent ? std::max(part, 0.0) : std::abs(part)) + uncertain) / lobeSum[i];
         }
     }
     if (found == 0 || doubt > 0.2 * sum)
