@@ -39,6 +39,18 @@ constexpr double kNoiseSigmas = 3.0;
 // The rounding of the spectrum's single-precision arithmetic, as a share of a tone's power.
 constexpr double kArithmeticFloor = 3e-14;
 
+// Where the noise summed over a run of bins, whose square scatter is `scatter` times the
+// square of its mean, reaches once in about a million runs, as a multiple of its mean: the
+// sum spreads as a gamma variate of shape 1/scatter (Wilson and Hilferty's cube root at five
+// deviations). With one block averaged a lobe of noise reads some 16 times its mean that
+// often; settled, little more than its mean. IMD reads no product from that.
+double NoiseTail(double scatter)
+{
+    const double k = 2.0 / std::clamp(scatter, 1e-4, 1.0);
+    const double root = 1.0 - 2.0 / (9.0 * k) + 5.0 * std::sqrt(2.0 / (9.0 * k));
+    return root * root * root;
+}
+
 } // namespace
 
 namespace {
@@ -1411,14 +1423,8 @@ ToneModel::TwoTones ToneModel::FitTwoTones(const Spectrum& spectrum, UINT firstB
             lobeScatter = std::clamp((sumSq / static_cast<double>(runs) - mean * mean) / (mean * mean), 1e-4, 1.0);
         }
     }
-    // The sum of a lobe's noise spreads as a gamma variate of shape 1/lobeScatter: the
-    // threshold is where its tail falls to about one in a million (Wilson and Hilferty's
-    // cube root at five deviations), and never under four times its mean above it.
-    const double lobeThreshold = [&] {
-        const double k = 2.0 / lobeScatter, z = 5.0;
-        const double root = 1.0 - 2.0 / (9.0 * k) + z * std::sqrt(2.0 / (9.0 * k));
-        return std::max(4.0, root * root * root - 1.0) * noise * lobeBins;
-    }();
+    // Never under four times its mean above it.
+    const double lobeThreshold = std::max(4.0, NoiseTail(lobeScatter) - 1.0) * noise * lobeBins;
     // Each part's power, fitted to the bins of all lobes at once: a product beside a tone sits
     // on the tone's leakage, and lobes of parts a few bins apart share bins.
     // DC, an offset or none, is a part of the fit too, over its lobe beside bin 0.
