@@ -12,6 +12,7 @@
 // 0 / -999.9.
 #pragma once
 
+#include "dsp/ToneModel.h"
 #include "records/ChannelProcessingSettings.h"
 #include "records/ChannelScalingSettings.h"
 #include "records/ChannelCalibration.h"
@@ -212,69 +213,9 @@ private:
     double PowerOfLevel(double level) const;
     // The width in Hz a density bin's value stands for (1 without density).
     double DensityBinWidth() const;
-    // The powers a distortion measure is made of, between two bins, each with how far it may
-    // be off (what the leakage taken away and the noise under the harmonics leave uncertain).
-    struct ToneParts {
-        bool tone = false;       // a fundamental above the noise, clear of DC
-        double fundamental = 0.0;
-        double harmonics = 0.0;  // the harmonics' power, the noise under them taken away
-        double harmonicsSpread = 0.0;
-        int harmonicCount = 0;   // harmonics inside the band
-        int harmonicsFound = 0;  // of those, the ones that stand out of the noise at their place
-        double distortionAndNoise = 0.0; // everything but the fundamental
-        double distortionAndNoiseSpread = 0.0;
-        double noise = 0.0;      // everything but the fundamental and its harmonics
-        double noiseSpread = 0.0;
-    };
-    // The measures of one spectrum share one analysis: it is kept with what it was made from.
-    ToneParts AnalyseTone(UINT lo, UINT hi) const;
-    ToneParts AnalyseToneAnew(UINT lo, UINT hi) const;
-    // IMD of the two strongest tones, by a fit of every part's power; may throw bad_alloc.
-    std::optional<float> ImdOfTwoTones() const;
-    // Adds the predicted share of a tone's power in every bin (the window's response at the
-    // tone's offset from the bin, scaled to `lobePower` over the lobe of `centre`) to `leak`,
-    // and how far that prediction may be off to `spread`; `floor` is the noise in one bin.
-    // Returns the share of the tone's power its lobe holds (0 when the window's shape is not
-    // known); `offset` receives the tone's distance from `centre` in bins and `offsetError` how
-    // far that may be off; `mirrorCross` what of `spread` is the fitted cross term with the
-    // tone's mirror image.
-    // `partner`, a tone modelled before (in `leak`), has what the two add or cancel by fitted
-    // too; `self` receives this tone's shape for that.
-    struct ToneShape {
-        std::vector<std::complex<double>> v; // the window's transform turned to the tone's offset
-        long long centre = 0;
-        double scale = 0.0;
-    };
-    double AddToneLeakage(UINT centre, int halfWidth, double lobePower, double floor, std::vector<double>& leak,
-                          std::vector<double>& spread, double* offset = nullptr, double* offsetError = nullptr,
-                          std::vector<double>* mirrorCross = nullptr, const ToneShape* partner = nullptr,
-                          ToneShape* self = nullptr) const;
-    struct HarmonicFit {
-        bool fitted = false;
-        double power = 0.0;      // the harmonic's power in its lobe
-        double peak = 0.0;       // its power at its place
-        double deviation = 0.0;  // one standard deviation of it from the noise
-        double shapeError = 0.0; // what the fitted cross term may be off by
-    };
-    // A harmonic's power over bins a..b fitted together with what it adds to or takes from the
-    // fundamental's leakage `leak`; `fundamental` is the fundamental's kernel at every bin, good to
-    // `kernelError` of its peak.
-    HarmonicFit FitHarmonicOnLeakage(long a, long b, double place, const std::vector<double>& fundamental,
-                                     const std::vector<unsigned char>& owner, const std::vector<double>& leak,
-                                     double typical, double noiseVariance, double blocks,
-                                     double kernelError = 0.0) const;
-    // The window's real transform about its centre at x bins (|x| within the lobe and a bin),
-    // relative to its value at 0.
-    double LobeKernel(double x, int halfWidth) const;
-    // The same at k - offset for every bin k of the spectrum; empty for an asymmetric window.
-    // `asymmetry` receives how far the window's transform may be from the real kernel, as a
-    // share of its peak (0 for a symmetric window).
-    std::vector<double> ShiftedKernel(double offset, double* asymmetry = nullptr) const;
-    // The smallest share of a tone's power the window's lobe holds, at any offset.
-    double LeastLobeShare(int halfWidth) const;
-    // The window's response as power at x bins from a tone, |x| <= halfWidth + 1.
-    double LobeResponse(double x, int halfWidth) const;
-    const std::vector<double>& WindowShape() const;
+    // The spectrum as the tone model reads it, and its fit of the tone between two bins.
+    ToneModel::Spectrum ModelSpectrum() const;
+    ToneModel::Parts FitTone(float f1, float f2) const;
     void UpdateMagnitudeDb();
     // The peak bin and the overall level of the magnitudes as they now stand.
     void UpdatePeakAndOverallLevel();
@@ -297,25 +238,7 @@ private:
     std::unique_ptr<float[]> inverse;
     std::unique_ptr<float[]> scale;
     mutable std::unique_ptr<float[]> gaussianWork;
-    mutable std::vector<double> windowShape; // the window's coefficients, made on first use
-    mutable WORD windowShapeType = 0xFFFF;    // the window type windowShape was made for
-    // The window's response as power over its lobe, in steps of 1/64 bin, made with the shape.
-    mutable std::vector<double> lobeResponse;
-    mutable std::vector<double> lobeKernel; // the signed transform over the lobe, as lobeResponse
-    mutable double leastLobeShare = 0.0;
-    // The last tone analysis and all it was made from: the spectrum's bins (compared whole, as
-    // anyone holding the buffer may write them), the band, the window and the averaging.
-    struct ToneAnalysisKey {
-        UINT lo = 0, hi = 0, N = 0, bins = 0;
-        WORD windowType = 0;
-        float binWidth = 0.0f, highFrequency = 0.0f, AverageBlocks = 0.0f;
-        int averageCount = 0;
-        bool operator==(const ToneAnalysisKey&) const = default;
-    };
-    mutable bool toneAnalysisKept = false;
-    mutable ToneAnalysisKey toneAnalysisKey;
-    mutable std::vector<float> toneAnalysisBins;
-    mutable ToneParts toneAnalysis;
+    mutable ToneModel toneModel; // the window's tables and the last fit, kept between reads
     std::unique_ptr<PeakEntry[]> peakHold;
     UINT peakHoldCount = 0;
     std::unique_ptr<float[]> totalWeighting[3];

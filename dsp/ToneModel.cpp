@@ -1,0 +1,1649 @@
+// The tone and leakage model of one averaged power spectrum.
+#include "dsp/ToneModel.h"
+
+#include "numerics/TSmoothing.h"
+
+#include <algorithm>
+#include <cmath>
+#include <complex>
+#include <cstring>
+#include <new>
+#include <utility>
+#include <vector>
+
+namespace {
+
+// How far the leakage model may be off, as shares of the leakage and of the fitted cross
+// terms. For a symmetric window whose lobe ends in nulls the transform is exact and the tone's
+// place is read to a thousandth of a bin: what is left is the rounding of the single-precision
+// transform the spectrum went through, and how well the cross terms are fitted. Windows
+// without nulls or symmetry (exponential, force, uniform) place the tone only to a few
+// hundredths of a bin: they keep the wide allowances.
+struct LeakageAllowance {
+    double model;     // share of the leakage
+    double crossFit;  // share of a fitted cross term, beyond its fit's own deviation
+};
+
+LeakageAllowance AllowanceFor(WORD type)
+{
+    if (type == TSmoothing::kExponential || type == TSmoothing::kForce || type == TSmoothing::kUniform ||
+        type >= TSmoothing::kTypeCount)
+        return {0.02, 0.5};
+    return {0.002, 0.03};
+}
+
+// The noise under the tones' lobes is the typical content of the free bins: how many of its
+// standard deviations it may be off by. Thousands of readings meet two now and then.
+constexpr double kNoiseSigmas = 3.0;
+
+// The rounding of the spectrum's single-precision arithmetic, as a share of a tone's power.
+constexpr double kArithmeticFloor = 3e-14;
+
+// Where the noise summed over a run of bins, whose square scatter is `scatter` times the
+// square of its mean, reaches once in about a million runs, as a multiple of its mean: the
+// sum spreads as a gamma variate of shape 1/scatter (Wilson and Hilferty's cube root at five
+// deviations). With one block averaged a lobe of noise reads some 16 times its mean that
+// often; settled, little more than its mean. IMD reads no product from that.
+double NoiseTail(double scatter)
+{
+    const double k = 2.0 / std::clamp(scatter, 1e-4, 1.0);
+    const double root = 1.0 - 2.0 / (9.0 * k) + 5.0 * std::sqrt(2.0 / (9.0 * k));
+    return root * root * root;
+}
+
+} // namespace
+
+namespace {
+
+// Half the main-lobe width of each window type in bins (to its first null, or where a window
+// without nulls has shed nearly all of a tone's power): Bartlett, Blackman, Exponential,
+// Flattop, Force, Hamming, Hanning, Kaiser, Parzen, Triangular, Uniform, Gaussian.
+constexpr int kLobeHalfWidth[TSmoothing::kTypeCount] = {2, 3, 8, 4, 2, 2, 2, 4, 4, 2, 1, 4};
+
+int LobeHalfWidth(WORD type)
+{
+    return type < TSmoothing::kTypeCount ? kLobeHalfWidth[type] : 1;
+}
+
+// The window's response at a frequency offset x (bins) from a tone, as power.
+double ResponseAt(const std::vector<double>& w, double x)
+{
+    const double step = -2.0 * M_PI * x / static_cast<double>(w.size());
+    const double c = std::cos(step), s = std::sin(step);
+    double re = 0.0, im = 0.0, ur = 1.0, ui = 0.0;
+    for (std::size_t n = 0; n < w.size(); ++n) {
+        re += w[n] * ur;
+        im += w[n] * ui;
+        const double t = ur * c - ui * s;
+        ui = ur * s + ui * c;
+        ur = t;
+        if ((n & 1023) == 1023) {
+            // The rotation drifts over long windows: restart it from the exact angle.
+            const double a = step * static_cast<double>(n + 1);
+            ur = std::cos(a);
+            ui = std::sin(a);
+        }
+    }
+    return re * re + im * im;
+}
+
+// The tone's offset from its strongest bin (-0.5 .. 0.5 bins): the offset whose window
+// response best matches the lobe's shape.
+template <typename Response>
+double ToneOffset(const Response& response, const float* lobe, int halfWidth)
+{
+    auto mismatch = [&](double delta) {
+        double pg = 0.0, gg = 0.0, pp = 0.0;
+        for (int m = -halfWidth; m <= halfWidth; ++m) {
+            const double gm = response(m - delta), pm = lobe[m + halfWidth];
+            pg += pm * gm;
+            gg += gm * gm;
+            pp += pm * pm;
+        }
+        return gg > 0.0 ? pp - pg * pg / gg : pp;
+    };
+    // Golden-section search; the mismatch has one minimum over half a bin either way.
+    const double r = (std::sqrt(5.0) - 1.0) / 2.0;
+    double a = -0.5, b = 0.5;
+    double x1 = b - r * (b - a), x2 = a + r * (b - a);
+    double f1 = mismatch(x1), f2 = mismatch(x2);
+    for (int i = 0; i < 24; ++i) {
+        if (f1 <= f2) {
+            b = x2;
+            x2 = x1;
+            f2 = f1;
+            x1 = b - r * (b - a);
+            f1 = mismatch(x1);
+        } else {
+            a = x1;
+            x1 = x2;
+            f1 = f2;
+            x2 = a + r * (b - a);
+            f2 = mismatch(x2);
+        }
+    }
+    return (a + b) / 2.0;
+}
+
+// Forward transform (exp(-i...)) of a power-of-two count of complex values in double
+// precision: a window's far leakage lies 90 dB and more under its lobe, where the rounding
+// of a single-precision transform would be a few per cent of it.
+// The window turned by d bins: w[n] e^(2 pi i d n / N), by a rotation restarted from the
+// exact angle now and then against drift.
+void TurnWindow(const std::vector<double>& w, double d, std::vector<std::complex<double>>& out)
+{
+    const std::size_t n = w.size();
+    const double step = 2.0 * M_PI * d / static_cast<double>(n);
+    const std::complex<double> turn(std::cos(step), std::sin(step));
+    std::complex<double> u(1.0, 0.0);
+    for (std::size_t i = 0; i < n; ++i) {
+        if ((i & 255) == 0)
+            u = std::complex<double>(std::cos(step * static_cast<double>(i)), std::sin(step * static_cast<double>(i)));
+        out[i] = {w[i] * u.real(), w[i] * u.imag()};
+        u = {u.real() * turn.real() - u.imag() * turn.imag(), u.real() * turn.imag() + u.imag() * turn.real()};
+    }
+}
+
+bool DoubleTransform(std::vector<std::complex<double>>& a)
+{
+    const std::size_t n = a.size();
+    if (n < 2 || (n & (n - 1)) != 0)
+        return false;
+    for (std::size_t i = 1, j = 0; i < n; ++i) {
+        std::size_t bit = n >> 1;
+        for (; j & bit; bit >>= 1)
+            j ^= bit;
+        j ^= bit;
+        if (i < j)
+            std::swap(a[i], a[j]);
+    }
+    // The twiddles of the last size, kept per thread: the measures transform many times a block.
+    thread_local std::vector<double> twiddle;
+    if (twiddle.size() != n) {
+        twiddle.resize(n);
+        for (std::size_t k = 0; k < n / 2; ++k) {
+            const double angle = -2.0 * M_PI * static_cast<double>(k) / static_cast<double>(n);
+            twiddle[2 * k] = std::cos(angle);
+            twiddle[2 * k + 1] = std::sin(angle);
+        }
+    }
+    double* d = reinterpret_cast<double*>(a.data());
+    for (std::size_t len = 2; len <= n; len <<= 1) {
+        const std::size_t stride = n / len, half = len / 2;
+        for (std::size_t i = 0; i < n; i += len)
+            for (std::size_t k = 0; k < half; ++k) {
+                const double wr = twiddle[2 * k * stride], wi = twiddle[2 * k * stride + 1];
+                double* x = d + 2 * (i + k);
+                double* y = d + 2 * (i + k + half);
+                const double tr = y[0] * wr - y[1] * wi, ti = y[0] * wi + y[1] * wr;
+                y[0] = x[0] - tr;
+                y[1] = x[1] - ti;
+                x[0] += tr;
+                x[1] += ti;
+            }
+    }
+    return true;
+}
+
+} // namespace
+
+const std::vector<double>& ToneModel::WindowShape()
+{
+    if (windowShape.size() == N && windowShapeType == windowType)
+        return windowShape;
+    lobeResponse.clear();
+    lobeKernel.clear();
+    dcResponse.clear();
+    windowShapeType = windowType;
+    try {
+        windowShape.assign(N, 1.0);
+        // A uniform window is never applied: its table stays all zeros.
+        if (windowType < TSmoothing::kTypeCount && windowType != TSmoothing::kUniform) {
+            const TSmoothing w(N, windowType, TSmoothing::kNoCorrection);
+            if (!w.HasError() && w.GetTable())
+                for (UINT n = 0; n < N; ++n)
+                    windowShape[n] = w.GetTable()[n];
+        }
+    } catch (const std::bad_alloc&) {
+        windowShape.clear();
+    }
+    return windowShape;
+}
+
+namespace {
+
+// A lobe tabulated at kSteps points a bin over -span..span steps, read at x bins between its points.
+double ReadLobeTable(const std::vector<double>& table, double x, int span, int kSteps)
+{
+    const double t = std::clamp(x * kSteps, static_cast<double>(-span), static_cast<double>(span));
+    const int i = std::min(static_cast<int>(std::floor(t)), span - 1);
+    const double f = t - i;
+    return table[i + span] * (1.0 - f) + table[i + 1 + span] * f;
+}
+
+} // namespace
+
+double ToneModel::LobeResponse(double x, int halfWidth)
+{
+    constexpr int kSteps = 64;
+    const std::vector<double>& w = WindowShape();
+    if (w.size() != N || N == 0)
+        return 0.0;
+    const int span = (halfWidth + 1) * kSteps;
+    if (lobeResponse.size() != static_cast<std::size_t>(2 * span + 1)) {
+        // Made once a window: the offset search reads the lobe many times over.
+        try {
+            lobeResponse.resize(2 * span + 1);
+        } catch (const std::bad_alloc&) {
+            lobeResponse.clear();
+            return ResponseAt(w, x);
+        }
+        for (int i = -span; i <= span; ++i)
+            lobeResponse[i + span] = ResponseAt(w, static_cast<double>(i) / kSteps);
+        // Half a bin off is where a lobe holds least; over all N bins the response sums to N
+        // times the window's power (Parseval).
+        double energy = 0.0, lobe = 0.0;
+        for (double c : w)
+            energy += c * c;
+        for (int m = -halfWidth; m <= halfWidth; ++m)
+            lobe += lobeResponse[(m * kSteps - kSteps / 2) + span];
+        leastLobeShare = energy > 0.0 ? std::min(lobe / (N * energy), 1.0) : 0.0;
+    }
+    return ReadLobeTable(lobeResponse, x, span, kSteps);
+}
+
+double ToneModel::LeastLobeShare(int halfWidth)
+{
+    LobeResponse(0.0, halfWidth);
+    return lobeResponse.empty() ? 0.0 : leastLobeShare;
+}
+
+double ToneModel::AddToneLeakage(UINT centre, int halfWidth, double lobePower, double floor,
+                                    std::vector<double>& leak, std::vector<double>& spread, double* offset,
+                                    double* offsetError, std::vector<double>* mirrorCross, const ToneShape* partner,
+                                    ToneShape* self)
+{
+    const std::vector<double>& w = WindowShape();
+    if (w.size() != N || halfWidth < 1 || centre < static_cast<UINT>(halfWidth) || centre + halfWidth >= bins ||
+        leak.size() != bins || spread.size() != bins || !(lobePower > 0.0))
+        return 0.0;
+    std::vector<std::complex<double>> v, early, late;
+    try {
+        v.assign(N, 0.0);
+        early = late = v;
+    } catch (const std::bad_alloc&) {
+        return 0.0;
+    }
+    // The tone's lobe as it stands once what is modelled before (a DC offset's skirt, the
+    // fundamental's leakage) is taken away.
+    std::vector<float> own(2 * static_cast<std::size_t>(halfWidth) + 1);
+    for (int m = -halfWidth; m <= halfWidth; ++m)
+        own[static_cast<std::size_t>(m + halfWidth)] =
+            static_cast<float>(magnitude[centre + m] - leak[static_cast<std::size_t>(centre + m)]);
+    const double delta =
+        ToneOffset([&](double x) { return LobeResponse(x, halfWidth); }, own.data(), halfWidth);
+    // The window shifted by the offset: its transform is the response at every bin's distance
+    // from the tone. The offset found from the lobe is good to about the root of the noise's
+    // share of the lobe (within 0.001 and 0.03 bins); how much the response changes over that
+    // says how far the prediction may be off (much in a window's nulls, little on its
+    // sidelobes' tops).
+    const double kOffsetError =
+        std::clamp(2.0 * std::sqrt(std::max(floor, 0.0) * (2 * halfWidth + 1) / lobePower), 0.001, 0.03);
+    if (offset)
+        *offset = delta;
+    if (offsetError)
+        *offsetError = kOffsetError;
+    auto shifted = [&](std::vector<std::complex<double>>& out, double d) {
+        TurnWindow(w, d, out);
+        try {
+            return DoubleTransform(out);
+        } catch (const std::bad_alloc&) {
+            return false;
+        }
+    };
+    if (!shifted(v, delta) || !shifted(early, delta - kOffsetError) || !shifted(late, delta + kOffsetError))
+        return 0.0;
+    auto powerAt = [&](const std::vector<std::complex<double>>& t, long long m) {
+        return std::norm(t[static_cast<std::size_t>(((m % N) + N) % N)]);
+    };
+    auto response = [&](long long m) { return powerAt(v, m); };
+    // A real tone is a pair at +f and -f; the mirror image leaks into the low bins too. The two
+    // add as powers only on average: in one block they add or cancel by 2 Re(z V(k-c) V*(k+c)),
+    // z set by the tone's phase, and a running tone can meet every block at the same phase.
+    // z is one number for all bins: it is fitted, with the noise floor, to what the bins hold
+    // beyond the two powers.
+    auto product = [&](UINT k) {
+        const std::size_t i = static_cast<std::size_t>(((static_cast<long long>(k) - centre) % N + N) % N);
+        const std::size_t j = static_cast<std::size_t>(((-static_cast<long long>(k) - centre) % N + N) % N);
+        const std::complex<double> p = v[i] * v[j];
+        return std::pair<double, double>{p.real(), p.imag()};
+    };
+    double lobe = 0.0, total = 0.0;
+    for (UINT k = 0; k < bins; ++k) {
+        const long long m = static_cast<long long>(k) - centre;
+        const double direct = response(m), mirror = response(-static_cast<long long>(k) - centre);
+        total += direct + mirror;
+        if (std::llabs(m) <= halfWidth)
+            lobe += direct + mirror;
+    }
+    if (!(lobe > 0.0) || !(total > 0.0))
+        return 0.0;
+    const double scale = lobePower / lobe;
+    const LeakageAllowance allowance = AllowanceFor(windowType);
+    const double kModelError = allowance.model, kCrossFitError = allowance.crossFit;
+    if (self) {
+        try {
+            self->v = v;
+            self->centre = centre;
+            self->scale = scale;
+        } catch (const std::bad_alloc&) {
+            // Without it the harmonics' beat with this tone is only bounded, not fitted.
+            self->v.clear();
+        }
+    }
+    // A tone already modelled (the fundamental, when this is one of its harmonics) and this
+    // one add or cancel by 2 Re(y P(k)) in every bin, y set by their phases, which move
+    // together from block to block: one number for all bins, fitted with z. What the one's
+    // image at -f and the other's at +f add is small and only bounded.
+    const bool paired = partner && partner->v.size() == N && partner->scale > 0.0;
+    const double pairScale = paired ? 2.0 * std::sqrt(scale * partner->scale) : 0.0;
+    auto index = [&](long long m) { return static_cast<std::size_t>(((m % N) + N) % N); };
+    auto pairProduct = [&](UINT k) {
+        if (!paired)
+            return std::complex<double>{};
+        const long long kk = static_cast<long long>(k);
+        const std::vector<std::complex<double>>& u = partner->v;
+        return u[index(kk - partner->centre)] * std::conj(v[index(kk - centre)]) +
+               u[index(-kk - partner->centre)] * std::conj(v[index(-kk - centre)]);
+    };
+    auto pairBound = [&](UINT k) {
+        if (!paired)
+            return 0.0;
+        const long long kk = static_cast<long long>(k);
+        const std::vector<std::complex<double>>& u = partner->v;
+        return pairScale * (std::abs(u[index(kk - partner->centre)]) * std::abs(v[index(-kk - centre)]) +
+                            std::abs(u[index(-kk - partner->centre)]) * std::abs(v[index(kk - centre)]));
+    };
+    // Weighted least squares of floor + z (2 columns) + y (2 columns, with a partner) over the
+    // bins beyond the lobes, leaving out what stands far above the cross terms (other tones).
+    const int M = paired ? 5 : 3;
+    double ata[5][5] = {}, atr[5] = {}, rr = 0.0;
+    int used = 0;
+    auto rowAt = [&](UINT k, double* row) {
+        const auto [pr, pi] = product(k);
+        row[0] = 1.0;
+        row[1] = paired ? 0.0 : 2.0 * scale * pr;
+        row[2] = paired ? 0.0 : -2.0 * scale * pi;
+        if (paired) {
+            const std::complex<double> q = pairProduct(k);
+            row[3] = pairScale * q.real();
+            row[4] = -pairScale * q.imag();
+        }
+    };
+    const double noiseFloor = std::max(floor, 0.0);
+    for (UINT k = 1; k < bins; ++k) {
+        if (std::llabs(static_cast<long long>(k) - centre) <= halfWidth ||
+            (paired && std::llabs(static_cast<long long>(k) - partner->centre) <= halfWidth))
+            continue;
+        const double direct = response(static_cast<long long>(k) - centre),
+                     mirror = response(-static_cast<long long>(k) - centre);
+        const double cross = 2.0 * scale * std::sqrt(direct * mirror) + pairScale * std::abs(pairProduct(k));
+        const double r = magnitude[k] - leak[k] - scale * (direct + mirror);
+        if (r > 4.0 * cross + 0.1 * scale * (direct + mirror) && r > 0.0 &&
+            (cross < 1e-3 * r || r > 10.0 * noiseFloor))
+            continue;
+        double row[5];
+        rowAt(k, row);
+        // Each bin weighs by what it is expected to hold and scatter by: the few bins beside
+        // the lobe, where the leakage is large and its prediction a little off, would otherwise
+        // outweigh the many where the cross term shows. The noise scatters a bin by its
+        // beat with the leakage already there too.
+        const double leakBefore = std::max(leak[k], 0.0);
+        const double expected = scale * (direct + mirror) + noiseFloor + 2.0 * std::sqrt(leakBefore * noiseFloor) +
+                                kModelError * leakBefore;
+        const double weight = expected > 0.0 ? 1.0 / (expected * expected) : 0.0;
+        for (int a = 0; a < M; ++a) {
+            atr[a] += weight * row[a] * r;
+            for (int b = 0; b < M; ++b)
+                ata[a][b] += weight * row[a] * row[b];
+        }
+        rr += weight * r * r;
+        ++used;
+    }
+    // For a symmetric window V(k-c) V*(-k-c) keeps one phase over all bins: only z's part
+    // along it shows, and the other is held at nothing by a slight ridge; y likewise.
+    if (paired) {
+        // A harmonic's own image is too weak to fit beside the fundamental's leakage: its
+        // beat is only bounded, and its columns are held at nothing.
+        ata[1][1] = ata[2][2] = 1.0;
+    }
+    for (int a = 1; a < M; a += 2) {
+        const double ridge = 1e-6 * (ata[a][a] + ata[a + 1][a + 1]);
+        ata[a][a] += ridge;
+        ata[a + 1][a + 1] += ridge;
+    }
+    // The solution and the inverse of the normal matrix, for how far the fitted terms may be
+    // off: Gauss-Jordan with partial pivoting.
+    double inv[5][5] = {}, sol[5] = {};
+    bool fitted = used > M + 8;
+    {
+        double a[5][10] = {};
+        for (int i = 0; i < M; ++i) {
+            for (int j = 0; j < M; ++j)
+                a[i][j] = ata[i][j];
+            a[i][M + i] = 1.0;
+        }
+        for (int c = 0; c < M && fitted; ++c) {
+            int pivot = c;
+            for (int r = c + 1; r < M; ++r)
+                if (std::abs(a[r][c]) > std::abs(a[pivot][c]))
+                    pivot = r;
+            if (!(std::abs(a[pivot][c]) > 0.0) || !std::isfinite(a[pivot][c])) {
+                fitted = false;
+                break;
+            }
+            for (int j = 0; j < 2 * M; ++j)
+                std::swap(a[c][j], a[pivot][j]);
+            const double d = a[c][c];
+            for (int j = 0; j < 2 * M; ++j)
+                a[c][j] /= d;
+            for (int r = 0; r < M; ++r) {
+                if (r == c)
+                    continue;
+                const double f = a[r][c];
+                for (int j = 0; j < 2 * M; ++j)
+                    a[r][j] -= f * a[c][j];
+            }
+        }
+        if (fitted)
+            for (int i = 0; i < M; ++i) {
+                for (int j = 0; j < M; ++j) {
+                    inv[i][j] = a[i][M + j];
+                    sol[i] += inv[i][j] * atr[j];
+                }
+            }
+    }
+    // |z| and |y| can't pass 1: more means the fit read something else.
+    const double za = sol[1], zb = sol[2], ya = paired ? sol[3] : 0.0, yb = paired ? sol[4] : 0.0;
+    fitted = fitted && std::isfinite(za) && std::isfinite(zb) && std::isfinite(ya) && std::isfinite(yb) &&
+             za * za + zb * zb <= 1.2 && ya * ya + yb * yb <= 1.2;
+    // The weighted residual says how much the bins scatter about the fit; with the inverse it
+    // gives each fitted term's deviation at every bin.
+    double residual = rr;
+    for (int a = 0; a < M; ++a)
+        residual -= sol[a] * atr[a];
+    const double s2 = fitted ? std::max(residual, 0.0) / std::max(used - M, 1) : 0.0;
+    for (UINT k = 0; k < bins; ++k) {
+        const long long m = static_cast<long long>(k) - centre;
+        const double direct = response(m), mirror = response(-static_cast<long long>(k) - centre);
+        const double cross = 2.0 * scale * std::sqrt(direct * mirror);
+        const double pairCross = pairScale * std::abs(pairProduct(k));
+        leak[k] += scale * (direct + mirror);
+        double row[5];
+        rowAt(k, row);
+        double fittedSpread = 0.0;
+        if (fitted) {
+            leak[k] += row[1] * za + row[2] * zb;
+            if (paired)
+                leak[k] += row[3] * ya + row[4] * yb;
+            double variance = 0.0;
+            for (int a = 1; a < M; ++a)
+                for (int b = 1; b < M; ++b)
+                    variance += row[a] * inv[a][b] * row[b];
+            fittedSpread = 2.0 * std::sqrt(std::max(variance * s2, 0.0)) + kCrossFitError * (cross + pairCross);
+        }
+        double moved = 0.0;
+        for (const std::vector<std::complex<double>>* t : {&early, &late})
+            moved = std::max(moved, std::abs(powerAt(*t, m) + powerAt(*t, -static_cast<long long>(k) - centre) -
+                                             direct - mirror));
+        const double crossSpread =
+            fitted ? std::min(fittedSpread + (paired ? cross : 0.0), cross + pairCross) : cross + pairCross;
+        spread[k] += scale * (kModelError * (direct + mirror) + moved) + crossSpread + pairBound(k);
+        // Over a lobe the fitted term is good to a tenth.
+        if (mirrorCross && mirrorCross->size() == bins && fitted)
+            (*mirrorCross)[k] += std::max(crossSpread - 0.1 * (cross + pairCross), 0.0);
+    }
+    return lobe / total;
+}
+
+namespace {
+
+// The window's transform about its centre: real for a symmetric window, its sign changing
+// at every null.
+double WindowKernel(const std::vector<double>& w, double x)
+{
+    const double centre = (static_cast<double>(w.size()) - 1.0) / 2.0;
+    double sum = 0.0;
+    for (std::size_t i = 0; i < w.size(); ++i)
+        sum += w[i] * std::cos(2.0 * M_PI * x * (static_cast<double>(i) - centre) / static_cast<double>(w.size()));
+    return sum;
+}
+
+// The point a window is symmetric about: (N - 1) / 2 for most, N / 2 for those laid out as
+// one period (their first coefficient has no partner and is left out); a negative value for
+// a window with no such point. A window nearly symmetric about (N - 1) / 2 (the triangular
+// one rises to its top a sample late) counts, and `asymmetry` receives how far its transform
+// may then be from a real kernel, as a share of the kernel's peak.
+double SymmetryCentre(const std::vector<double>& w, double& asymmetry)
+{
+    asymmetry = 0.0;
+    const std::size_t n = w.size();
+    double largest = 0.0, total = 0.0;
+    for (double v : w) {
+        largest = std::max(largest, std::abs(v));
+        total += v;
+    }
+    if (n < 2 || !(largest > 0.0) || !(total > 0.0))
+        return -1.0;
+    bool mirrored = true;
+    double odd = 0.0;
+    for (std::size_t i = 0; i < n / 2; ++i) {
+        const double d = std::abs(w[i] - w[n - 1 - i]);
+        mirrored = mirrored && d <= 1e-6 * largest;
+        odd += d;
+    }
+    if (mirrored)
+        return (static_cast<double>(n) - 1.0) / 2.0;
+    // The odd part's transform is nowhere more than the sum of its magnitudes.
+    if (odd <= 1e-4 * total) {
+        asymmetry = odd / total;
+        return (static_cast<double>(n) - 1.0) / 2.0;
+    }
+    for (std::size_t j = 1; j < n / 2; ++j)
+        if (std::abs(w[n / 2 - j] - w[n / 2 + j]) > 1e-6 * largest)
+            return -1.0;
+    return static_cast<double>(n / 2);
+}
+
+} // namespace
+
+double ToneModel::LobeKernel(double x, int halfWidth)
+{
+    constexpr int kSteps = 64;
+    const std::vector<double>& w = WindowShape();
+    if (w.size() != N || N == 0)
+        return 0.0;
+    const int span = (halfWidth + 1) * kSteps;
+    if (lobeKernel.size() != static_cast<std::size_t>(2 * span + 1)) {
+        const double peak = WindowKernel(w, 0.0);
+        try {
+            lobeKernel.resize(2 * span + 1);
+        } catch (const std::bad_alloc&) {
+            lobeKernel.clear();
+            return peak != 0.0 ? WindowKernel(w, x) / peak : 0.0;
+        }
+        for (int i = 0; i <= span; ++i)
+            lobeKernel[span + i] = lobeKernel[span - i] =
+                peak != 0.0 ? WindowKernel(w, static_cast<double>(i) / kSteps) / peak : 0.0;
+    }
+    return ReadLobeTable(lobeKernel, x, span, kSteps);
+}
+
+std::vector<double> ToneModel::ShiftedKernel(double offset, double* asymmetry)
+{
+    // One transform of the window turned by the offset gives A(m - offset) e^(-2 pi i (m - offset) c / N)
+    // at every m, c the window's centre; taking the phase away leaves the real kernel.
+    const std::vector<double>& w = WindowShape();
+    std::vector<double> kernel;
+    double odd = 0.0;
+    const double centre = SymmetryCentre(w, odd);
+    if (asymmetry)
+        *asymmetry = odd;
+    if (w.size() != N || N == 0 || centre < 0.0)
+        return kernel;
+    std::vector<std::complex<double>> v(N);
+    TurnWindow(w, offset, v);
+    if (!DoubleTransform(v))
+        return kernel;
+    const double peak = WindowKernel(w, 0.0);
+    if (peak == 0.0)
+        return kernel;
+    kernel.resize(bins);
+    for (UINT k = 0; k < bins; ++k) {
+        const double x = static_cast<double>(k) - offset;
+        const double angle = 2.0 * M_PI * x * centre / N;
+        kernel[k] = (v[k] * std::complex<double>(std::cos(angle), std::sin(angle))).real() / peak;
+    }
+    return kernel;
+}
+
+ToneModel::HarmonicFit ToneModel::FitHarmonicOnLeakage(long a, long b, double place,
+                                                             const std::vector<double>& fundamental,
+                                                             const std::vector<unsigned char>& owner,
+                                                             const std::vector<double>& leak, double typical,
+                                                             double noiseVariance, double blocks,
+                                                             double kernelError)
+{
+    // In every block the harmonic and the fundamental's leakage add 2 Re(H L*); for a
+    // symmetric window both are a real kernel turned by the same phase over the lobe, so
+    // that term is one unknown number times A(k - h) A(k - f) in every bin. Fitted with the
+    // harmonic's power A(k - h)^2, it no longer counts as what the harmonic may be off by.
+    HarmonicFit fit;
+    const int W = LobeHalfWidth(windowType);
+    if (fundamental.size() != bins)
+        return fit;
+    double s11 = 0.0, s12 = 0.0, s22 = 0.0, t1 = 0.0, t2 = 0.0, lobe = 0.0;
+    std::vector<double> c1, c2, y, var, leakAt, kernelAt;
+    for (long k = a; k <= b; ++k) {
+        if (owner[static_cast<std::size_t>(k)] != 2)
+            continue;
+        const double h = LobeKernel(static_cast<double>(k) - place, W);
+        const double f = fundamental[static_cast<std::size_t>(k)];
+        const double content = magnitude[k] - leak[static_cast<std::size_t>(k)];
+        c1.push_back(h * h);
+        leakAt.push_back(leak[static_cast<std::size_t>(k)]);
+        c2.push_back(h * f);
+        kernelAt.push_back(f);
+        y.push_back(content - typical);
+        var.push_back(noiseVariance + leak[static_cast<std::size_t>(k)] * std::min(std::max(content, 0.0), typical) / blocks);
+        s11 += h * h * h * h;
+        s12 += h * h * h * f;
+        s22 += h * f * h * f;
+        t1 += h * h * (content - typical);
+        t2 += h * f * (content - typical);
+        lobe += h * h;
+    }
+    const double det = s11 * s22 - s12 * s12;
+    if (c1.size() < 3 || !(det > 1e-9 * s11 * s22) || !(lobe > 0.0))
+        return fit;
+    const double p = (t1 * s22 - t2 * s12) / det, g = (s11 * t2 - s12 * t1) / det;
+    if (!std::isfinite(p) || !std::isfinite(g))
+        return fit;
+    // |2 Re(H L*)| can't pass 2 |H| |L|: more means the fit read something else. The scatter
+    // of the bins about the fit counts where it is larger than the noise's.
+    double variance = 0.0, shape = 0.0, residual = 0.0, odd = 0.0;
+    for (std::size_t i = 0; i < c1.size(); ++i) {
+        const double cross = std::abs(g * c2[i]);
+        const double most = 2.0 * std::sqrt(std::max(p, 0.0) * c1[i] * std::max(leakAt[i], 0.0));
+        if (cross > 1.1 * most && cross > 0.1 * std::abs(p) * c1[i])
+            return fit;
+        const double e = y[i] - p * c1[i] - g * c2[i];
+        residual += e * e;
+        shape += cross;
+        // A window not quite symmetric leaves the leakage a part out of phase with the kernel:
+        // what the harmonic adds with that part is not fitted, only bounded.
+        if (kernelError > 0.0)
+            odd += most * std::min(kernelError / std::max(std::abs(kernelAt[i]), 1e-300), 1.0);
+    }
+    const double scatter = residual / static_cast<double>(c1.size() - 2);
+    for (std::size_t i = 0; i < c1.size(); ++i) {
+        const double row = (s22 * c1[i] - s12 * c2[i]) / det;
+        variance += row * row * std::max(var[i], scatter);
+    }
+    fit.fitted = true;
+    fit.peak = p;
+    fit.power = p * lobe;
+    fit.deviation = std::sqrt(variance) * lobe;
+    // Beside the fundamental's own image the leakage is not quite one kernel: a tenth of the
+    // fitted term is left as uncertain.
+    fit.shapeError = 0.1 * shape + odd;
+    return fit;
+}
+
+void ToneModel::Use(const Spectrum& spectrum)
+{
+    magnitude = spectrum.power;
+    bins = spectrum.bins;
+    N = spectrum.fftSize;
+    windowType = spectrum.windowType;
+    binWidth = spectrum.binWidth;
+    highFrequency = spectrum.highFrequency;
+    averageBlocks = spectrum.averageBlocks;
+    averageCount = spectrum.averageCount;
+}
+
+ToneModel::Parts ToneModel::FitTone(const Spectrum& spectrum, UINT lo, UINT hi)
+{
+    Use(spectrum);
+    if (!magnitude || bins == 0)
+        return Parts{};
+    const FitKey key{lo, hi, N, bins, windowType, binWidth, highFrequency, averageBlocks, averageCount};
+    const float* mag = magnitude;
+    if (fitKept && fitKey == key && fitBins.size() == bins &&
+        std::memcmp(fitBins.data(), mag, bins * sizeof(float)) == 0)
+        return fit;
+    fitKept = false;
+    Parts parts;
+    try {
+        parts = FitToneAnew(lo, hi);
+    } catch (const std::bad_alloc&) {
+        // Too little memory to analyse: nothing is measured.
+        return Parts{};
+    }
+    try {
+        fitBins.assign(mag, mag + bins);
+    } catch (const std::bad_alloc&) {
+        // Not kept: the next measure analyses again.
+        fitBins.clear();
+        return parts;
+    }
+    fit = parts;
+    fitKey = key;
+    fitKept = true;
+    return parts;
+}
+
+const std::vector<double>& ToneModel::DcResponse()
+{
+    const std::vector<double>& w = WindowShape();
+    if (dcResponse.size() != bins && w.size() == N && N > 0) {
+        std::vector<std::complex<double>> v(N);
+        TurnWindow(w, 0.0, v);
+        if (DoubleTransform(v)) {
+            dcResponse.resize(bins);
+            for (UINT k = 0; k < bins; ++k)
+                dcResponse[k] = std::norm(v[k]);
+        }
+    }
+    return dcResponse;
+}
+
+double ToneModel::DcLeakage(double floor, const std::vector<double>& other, const std::vector<double>& otherSpread,
+                            std::vector<double>& dc)
+{
+    // A DC offset is a tone at no offset at all: its lobe and skirt are the window's transform
+    // at every bin, scaled to what its lobe holds beside bin 0 (bin 0 itself is read apart)
+    // once the other parts' leakage there is taken away.
+    dc.assign(bins, 0.0);
+    const int W = LobeHalfWidth(windowType);
+    const std::vector<double>& w = WindowShape();
+    if (w.size() != N || N == 0 || bins <= static_cast<UINT>(W) + 1)
+        return 0.0;
+    if (DcResponse().size() != bins)
+        return 0.0;
+    double lobe = 0.0, measured = 0.0, doubt = 0.0;
+    for (int k = 1; k <= W; ++k) {
+        const auto i = static_cast<std::size_t>(k);
+        lobe += dcResponse[i];
+        measured += magnitude[k] - (other.empty() ? 0.0 : other[i]);
+        doubt += otherSpread.empty() ? 0.0 : otherSpread[i];
+    }
+    // A window without leakage (uniform) keeps DC in bin 0. An offset that does not stand out
+    // of the noise and of what the other parts' leakage leaves uncertain is not modelled.
+    const double noise = std::max(floor, 0.0) * W;
+    const double excess = measured - noise;
+    if (!(lobe > 1e-12 * dcResponse[0]) || !(excess > 4.0 * (noise + doubt)))
+        return 0.0;
+    const double scale = excess / lobe;
+    for (UINT k = 0; k < bins; ++k)
+        dc[k] = scale * dcResponse[k];
+    // The noise in the lobe and its beat with the offset leave the scale that uncertain.
+    const double share = (noise + doubt) / excess;
+    return AllowanceFor(windowType).model + share + 2.0 * std::sqrt(noise / excess);
+}
+
+ToneModel::Parts ToneModel::FitToneAnew(UINT lo, UINT hi)
+{
+    Parts parts;
+    if (!magnitude || bins < 8)
+        return parts;
+    const float* mag = magnitude;
+    const int W = LobeHalfWidth(windowType);
+    // DC and its lobe are never part of the band; the fundamental's lobe must clear it.
+    const UINT bandLo = std::max<UINT>(lo, 1);
+    hi = std::min(hi, bins - 1);
+    const UINT from = std::max<UINT>(bandLo, static_cast<UINT>(W));
+    const UINT searchFrom = std::max<UINT>(from, static_cast<UINT>(2 * W));
+    if (hi <= searchFrom + static_cast<UINT>(W))
+        return parts;
+    // The strongest peak that stands out as a tone's lobe does: above its neighbours and four
+    // times what lies just beyond the lobe on either side. The skirt of a DC offset, which
+    // falls away from DC, never counts.
+    // The noise floor as the median bin of the band, for how well the lobes can be read.
+    double floor = 0.0;
+    try {
+        std::vector<float> sorted(mag + from, mag + hi + 1);
+        std::nth_element(sorted.begin(), sorted.begin() + sorted.size() / 2, sorted.end());
+        floor = sorted[sorted.size() / 2];
+    } catch (const std::bad_alloc&) {
+        return parts;
+    }
+    // DC with its lobe and skirt is a part of its own: never noise, never a tone.
+    std::vector<double> dc;
+    double dcError = DcLeakage(floor, {}, {}, dc);
+    auto clean = [&](UINT k) { return static_cast<double>(mag[k]) - dc[k]; };
+    UINT k0 = 0;
+    for (UINT k = searchFrom; k + W <= hi; ++k) {
+        const double v = clean(k);
+        if (!(v > clean(k - 1) && v >= clean(k + 1)) || (k0 != 0 && v <= clean(k0)))
+            continue;
+        const double beyond = std::max(clean(k - W - 1), k + W + 1 < bins ? clean(k + W + 1) : 0.0);
+        if (v >= 4.0 * beyond && v > 10.0 * dcError * dc[k])
+            k0 = k;
+    }
+    if (k0 == 0 || !(clean(k0) > 0.0) || !(BinFrequency(k0) > 1.0f))
+        return parts;
+    // A stronger tone whose lobe meets DC's can be told neither from the offset nor from the
+    // peak found above it (a harmonic of it, read as the fundamental, was 140 dB off).
+    for (UINT k = bandLo; k < std::min(searchFrom, k0 - W); ++k)
+        if (clean(k) > 0.25 * clean(k0))
+            return parts;
+
+    // Bins already given to a tone: 1 fundamental, 2 harmonic. The fundamental's leakage is
+    // taken from the harmonics; the harmonics' too from the noise.
+    std::vector<unsigned char> owner;
+    std::vector<double> leak, spread, leakAll, spreadAll;
+    try {
+        owner.assign(bins, 0);
+        leak.assign(bins, 0.0);
+        spread.assign(bins, 0.0);
+    } catch (const std::bad_alloc&) {
+        return parts;
+    }
+    double lobePower = 0.0;
+    for (UINT k = k0 - W; k <= k0 + W; ++k) {
+        lobePower += clean(k);
+        owner[k] = 1;
+    }
+    double offset = 0.0, offsetError = 0.0;
+    std::vector<double> mirrorCross;
+    try {
+        mirrorCross.assign(bins, 0.0);
+    } catch (const std::bad_alloc&) {
+        return parts;
+    }
+    ToneShape fundamentalShape;
+    const double share =
+        AddToneLeakage(k0, W, lobePower, floor, leak, spread, &offset, &offsetError, &mirrorCross, nullptr, &fundamentalShape);
+    // Without the window's shape nothing can be told apart from the tone's leakage.
+    if (!(share > 0.0))
+        return parts;
+    // The offset again, the tone's leakage under its lobe taken away. The two add or cancel
+    // where both leak, by a phase that may stay put.
+    dcError = DcLeakage(floor, leak, spread, dc);
+    for (UINT k = 0; k < bins; ++k) {
+        spread[k] += dcError * dc[k] + 2.0 * std::sqrt(dc[k] * std::max(leak[k], 0.0));
+        leak[k] += dc[k];
+    }
+    // Between DC's lobe and the fundamental's, what the offset's skirt and the tone's leakage
+    // leave must be noise, or little beside the rest: a weaker tone whose lobe meets DC's is
+    // fitted as a part of the offset and goes missing from the noise (THD+N read 4-6 dB low).
+    // Such a tone's lobe falls away from DC there, as the offset's skirt does, but stands
+    // above what the skirt was fitted to hold.
+    double nearDc = 0.0, previous = HUGE_VAL;
+    for (UINT k = static_cast<UINT>(W) + 1; k <= static_cast<UINT>(2 * W + 1) && k + W < k0; ++k) {
+        const double excess = static_cast<double>(mag[k]) - leak[k];
+        if (!(excess < previous))
+            break;
+        previous = excess;
+        if (excess > 16.0 * floor + 4.0 * spread[k] + leak[k])
+            nearDc += excess;
+    }
+    parts.fundamental = lobePower / share;
+
+    // Harmonics h * f0, each read where the fundamental's frequency (as its lobe places it, to
+    // a fraction of a bin) puts it; only those inside the band count. A search over many bins
+    // would find the noise's largest bin where a harmonic holds only noise.
+    struct Lobe {
+        long centre, a, b;
+        double power;  // leakage of the fundamental taken away
+        double spread; // how far that may be off
+        int bins;      // bins it owns
+        double place;  // where the fundamental puts it, in bins
+    };
+    std::vector<Lobe> lobes;
+    const double f0 = BinFrequency(k0);
+    const double fc = static_cast<double>(k0) + offset;
+    // The lobe's offset is good to offsetError when the window matches the tone's shape well;
+    // a tone near DC or a window without nulls may read a few hundredths of a bin off.
+    const double placeError = std::max(offsetError, 0.02);
+    const int count = std::min(static_cast<int>(std::trunc(highFrequency / f0)) + 1, 40);
+    for (int h = 2; h <= count; ++h) {
+        const double at = h * fc;
+        if (at > static_cast<double>(hi))
+            break;
+        const long a = std::max<long>(from, std::lround(at - h * placeError)),
+                   b = std::min<long>(hi, std::lround(at + h * placeError));
+        // The strongest of those bins once the fundamental's leakage is taken away: a window
+        // whose leakage comes and goes from bin to bin would otherwise lead the search astray.
+        long best = -1;
+        for (long k = a; k <= b; ++k)
+            if (owner[static_cast<std::size_t>(k)] == 0 && (best < 0 || mag[k] - leak[k] > mag[best] - leak[best]))
+                best = k;
+        if (best < 0)
+            continue;
+        ++parts.harmonicCount;
+        Lobe l{best, std::max<long>(from, best - W), std::min<long>(hi, best + W), 0.0, 0.0, 0, at};
+        for (long k = l.a; k <= l.b; ++k) {
+            if (owner[static_cast<std::size_t>(k)] != 0)
+                continue;
+            owner[static_cast<std::size_t>(k)] = 2;
+            l.power += mag[k] - leak[k];
+            // The fitted cross term with the fundamental's mirror image is good to a tenth
+            // here, where the leakage is smooth over a few bins.
+            l.spread += spread[k] - mirrorCross[static_cast<std::size_t>(k)];
+            ++l.bins;
+        }
+        lobes.push_back(l);
+    }
+    try {
+        leakAll = leak;
+        spreadAll = spread;
+    } catch (const std::bad_alloc&) {
+        return Parts{};
+    }
+
+    // The noise: what the bins no tone owns hold, and for the bins under the tones' lobes and
+    // the excluded lobe of DC their typical content, so that the whole band counts. Where a
+    // tone's leakage outweighs the noise, what is left after taking it away is only as good
+    // as the prediction: those bins are left to the typical content too. Typical: the mean of
+    // the free bins, leaving out spurs (ten times the median and more), which count once
+    // where they are.
+    std::vector<double> free;
+    std::vector<UINT> freeBin;
+    try {
+        free.reserve(hi - from + 1);
+        freeBin.reserve(hi - from + 1);
+    } catch (const std::bad_alloc&) {
+        return Parts{};
+    }
+    double freeSpread = 0.0, noiseRef = 0.0;
+    // A bin judged against what it holds must hold more than the noise's beat with the leakage
+    // there can give it (four deviations of one block's): otherwise only the bins beside a tone
+    // whose beat happens to add would be taken, and read the noise high.
+    auto spurBeat = [&](UINT k) { return 4.0 * std::sqrt(2.0 * std::max(leakAll[k], 0.0) * noiseRef); };
+    auto collect = [&](double guard) {
+        free.clear();
+        freeBin.clear();
+        freeSpread = 0.0;
+        for (UINT k = from; k <= hi; ++k)
+            if (owner[k] == 0 && (std::isinf(guard) || spreadAll[k] <= guard * noiseRef ||
+                                  (mag[k] - leakAll[k] > 10.0 * noiseRef + spurBeat(k) &&
+                                   spreadAll[k] <= guard * (mag[k] - leakAll[k])))) {
+                free.push_back(mag[k] - leakAll[k]);
+                freeBin.push_back(k);
+                freeSpread += spreadAll[k];
+            }
+    };
+    double freeSum = 0.0, typical = 0.0, limit = 0.0;
+    // Neighbouring bins share the noise through the window: a mean over n bins scatters about
+    // as one over n / c independent ones, c twice the window's noise bandwidth in bins.
+    const int widest = 2 * W + 1;
+    const std::vector<double>& shape = WindowShape();
+    double s1 = 0.0, s2 = 0.0;
+    for (double v : shape) {
+        s1 += v;
+        s2 += v * v;
+    }
+    const double windowShared = s1 > 0.0 ? 2.0 * static_cast<double>(shape.size()) * s2 / (s1 * s1) : 2.0 * widest;
+    const double sharedBins = std::clamp(windowShared, 1.0, 2.0 * widest);
+    auto estimate = [&] {
+        collect(HUGE_VAL);
+        const std::size_t unowned = free.size();
+        // The bins are judged against the noise as a whole, not against what each holds:
+        // choosing the bins that happen to hold more would read the noise high. Only a spur
+        // (ten times the median bin) is judged against itself.
+        if (!free.empty()) {
+            std::vector<double> sorted = free;
+            std::nth_element(sorted.begin(), sorted.begin() + sorted.size() / 2, sorted.end());
+            noiseRef = std::max(sorted[sorted.size() / 2], 0.0);
+        }
+        // The bins the leakage leaves most certain (against what they hold, or the median bin):
+        // of the sets the guards give (a quarter of the free bins or more), the one that leaves
+        // the noise's total least uncertain. More bins bring more of what the leakage taken away
+        // leaves uncertain, fewer bins a mean that scatters more; both are judged without
+        // looking at what the bins hold. A window that leaks everywhere ends with all free
+        // bins, and their spread says what that is worth.
+        double bestGuard = HUGE_VAL, leastDoubt = HUGE_VAL;
+        for (double guard : {0.005, 0.02, 0.1, 0.5, HUGE_VAL}) {
+            collect(guard);
+            if (free.size() < std::max<std::size_t>(8, unowned / 4))
+                continue;
+            const double n = static_cast<double>(free.size());
+            const double doubt = freeSpread / n + kNoiseSigmas * noiseRef * std::sqrt(sharedBins / n);
+            if (doubt < leastDoubt) {
+                leastDoubt = doubt;
+                bestGuard = guard;
+            }
+        }
+        collect(bestGuard);
+        freeSum = typical = 0.0;
+        if (free.empty())
+            return;
+        for (double v : free)
+            freeSum += v;
+        std::vector<double> sorted = free;
+        std::nth_element(sorted.begin(), sorted.begin() + sorted.size() / 2, sorted.end());
+        limit = 10.0 * std::max(sorted[sorted.size() / 2], 0.0);
+        std::size_t n = 0;
+        for (double v : free) {
+            if (v <= limit) {
+                typical += v;
+                ++n;
+            }
+        }
+        typical = n > 0 ? std::max(typical, 0.0) / n : 0.0;
+    };
+    estimate();
+    // Harmonics that stand well above the noise and what the fundamental's leakage leaves
+    // uncertain leak into it as the fundamental does: the strongest ten are modelled too and
+    // the noise estimated again.
+    std::vector<std::size_t> order(lobes.size());
+    for (std::size_t i = 0; i < order.size(); ++i)
+        order[i] = i;
+    std::sort(order.begin(), order.end(), [&](std::size_t x, std::size_t y) { return lobes[x].power > lobes[y].power; });
+    bool changed = false;
+    std::vector<double> toneLeak, toneSpread;
+    try {
+        toneLeak.assign(bins, 0.0);
+        toneSpread.assign(bins, 0.0);
+    } catch (const std::bad_alloc&) {
+        return Parts{};
+    }
+    for (std::size_t i = 0; i < order.size(); ++i) {
+        const Lobe& l = lobes[order[i]];
+        if (!(l.power > 100.0 * typical * (2 * W + 1)))
+            break;
+        // A harmonic's leakage and the tones' add or cancel by up to 2 sqrt(L H) in every bin,
+        // by a phase that stays put from block to block: far more than H itself where the
+        // harmonic is weak, and no noise.
+        toneLeak = leakAll;
+        std::fill(toneSpread.begin(), toneSpread.end(), 0.0);
+        // What is left of the fundamental's leakage is no harmonic to model.
+        if (i < 10 && l.power > 10.0 * l.spread &&
+            AddToneLeakage(static_cast<UINT>(l.centre), W, l.power, floor, toneLeak, toneSpread, nullptr, nullptr,
+                           nullptr, &fundamentalShape) > 0.0) {
+            for (UINT k = 0; k < bins; ++k) {
+                // The fit took the beat with the fundamental; with the other harmonics it is bounded.
+                const double others = std::max(leakAll[k] - leak[k], 0.0);
+                spreadAll[k] += toneSpread[k] + 2.0 * std::sqrt(others * std::max(toneLeak[k] - leakAll[k], 0.0));
+                leakAll[k] = toneLeak[k];
+            }
+            changed = true;
+            continue;
+        }
+        // A harmonic not modelled leaks about as the fundamental does, scaled to its power:
+        // that much of the bins around it is uncertain.
+        const double ratio = l.power / lobePower;
+        for (UINT k = from; k <= hi; ++k) {
+            const long long j = static_cast<long long>(k0) + (static_cast<long long>(k) - l.centre);
+            if (j >= 0 && j < static_cast<long long>(bins)) {
+                const double h = ratio * leak[static_cast<std::size_t>(j)];
+                spreadAll[k] += h + 2.0 * std::sqrt(std::max(leakAll[k], 0.0) * h);
+            }
+        }
+        changed = true;
+    }
+    if (changed)
+        estimate();
+
+    // How much the noise in a run of m bins scatters, as a share of its mean power: measured
+    // on the free bins themselves, since the averaging, the blocks' overlap and the window all
+    // set it (three blocks averaged at 90 % overlap scatter nearly as much as one block).
+    std::vector<double> scatter(static_cast<std::size_t>(widest) + 1, 1.0);
+    int measured = 0;
+    std::vector<double> prefix;
+    std::vector<std::size_t> spurs;
+    try {
+        prefix.assign(free.size() + 1, 0.0);
+        spurs.assign(free.size() + 1, 0);
+    } catch (const std::bad_alloc&) {
+        return Parts{};
+    }
+    for (std::size_t i = 0; i < free.size(); ++i) {
+        prefix[i + 1] = prefix[i] + free[i];
+        spurs[i + 1] = spurs[i] + (free[i] > limit ? 1 : 0);
+    }
+    if (typical > 0.0) {
+        for (int m = 1; m <= widest; ++m) {
+            double sum = 0.0, sumSq = 0.0;
+            std::size_t runs = 0;
+            for (std::size_t i = 0; i + m <= free.size(); ++i) {
+                if (freeBin[i + m - 1] - freeBin[i] != static_cast<UINT>(m - 1) || spurs[i + m] != spurs[i])
+                    continue;
+                const double run = prefix[i + m] - prefix[i];
+                sum += run;
+                sumSq += run * run;
+                ++runs;
+            }
+            if (runs >= 16) {
+                measured = m;
+                const double mean = sum / runs;
+                if (mean > 0.0)
+                    scatter[static_cast<std::size_t>(m)] = std::max((sumSq / runs - mean * mean) / (mean * mean), 1e-4);
+            } else if (m > 1) {
+                // Too few runs to tell: as independent bins would.
+                scatter[static_cast<std::size_t>(m)] = scatter[1] / m;
+            }
+        }
+    }
+    auto noiseDeviation = [&](int m) {
+        m = std::clamp(m, 1, widest);
+        return typical * m * std::sqrt(scatter[static_cast<std::size_t>(m)]);
+    };
+
+    // A harmonic counts where it stands out from the noise at its place: by four standard
+    // deviations of the noise in its bins, beyond what the leakage taken away leaves
+    // uncertain. Those that don't add nothing but the power they might hold unseen: what they
+    // read above the noise (never less than nothing) and two deviations of their sum.
+    const UINT bandBins = hi - bandLo + 1;
+    const double blocks =
+        std::clamp(1.0 / scatter[1], 1.0, std::max(1.0, std::min(static_cast<double>(averageCount), static_cast<double>(averageBlocks))));
+    double harmonicPower = 0.0, unseenExcess = 0.0, unseenVariance = 0.0, noiseCrossVariance = 0.0;
+    double lobeContent = 0.0, lobeDoubt = 0.0;
+    bool fundamentalKernel = false;
+    std::vector<double> kernel;
+    double kernelError = 0.0;
+    for (const Lobe& l : lobes) {
+        const double excess = l.power - typical * l.bins;
+        // The harmonic beats with the noise in its bins as the leakage does: 2 Re(H N*), by a
+        // phase the noise sets anew in every block but that the window shares over the lobe, so
+        // the bins' beats add as amplitudes. With three blocks at 90 % overlap they scatter a
+        // clear harmonic 40 dB above the noise in a bin by 15 %; only blocks far apart narrow it.
+        double beat = 0.0;
+        for (long k = l.a; k <= l.b; ++k)
+            if (owner[static_cast<std::size_t>(k)] == 2)
+                beat += std::sqrt(std::max(mag[k] - leak[k] - typical, 0.0));
+        const double beatVariance = 2.0 * typical * beat * beat / std::max(1.0, blocks / 2.0);
+        const double deviation = std::sqrt(noiseDeviation(l.bins) * noiseDeviation(l.bins) + beatVariance);
+        // The fundamental's leakage and a harmonic meet at one phase in every block when both
+        // stay put between blocks: they may add or cancel. With noise the phase changes from
+        // block to block, and the average over the blocks narrows it.
+        // With a harmonic the phase is the same in every bin of its lobe; with the noise it
+        // is another in every bin, so those parts add as variances.
+        double crossSpread = 0.0, crossVariance = 0.0;
+        for (long k = l.a; k <= l.b; ++k) {
+            if (owner[static_cast<std::size_t>(k)] != 2)
+                continue;
+            const double content = std::max(mag[k] - leak[k], 0.0);
+            crossSpread += 2.0 * std::sqrt(leak[k] * std::max(content - typical, 0.0));
+            crossVariance += leak[k] * std::min(content, typical) / blocks;
+        }
+        // Where the two cancel, the bins beside the harmonic's place hold less than the
+        // leakage alone and say nothing of the harmonic: what they may add or cancel by is
+        // taken with the harmonic's power as its strongest bin gives it.
+        {
+            long top = -1;
+            double topKernel = 0.0;
+            for (long k = l.a; k <= l.b; ++k) {
+                if (owner[static_cast<std::size_t>(k)] != 2)
+                    continue;
+                const double h = LobeKernel(static_cast<double>(k) - l.place, W);
+                if (h * h > topKernel) {
+                    topKernel = h * h;
+                    top = k;
+                }
+            }
+            if (top >= 0 && topKernel > 0.25) {
+                const double peak = std::max(mag[top] - leak[top] - typical, 0.0) / topKernel;
+                double beside = 0.0;
+                for (long k = l.a; k <= l.b; ++k) {
+                    if (owner[static_cast<std::size_t>(k)] != 2)
+                        continue;
+                    const double h = LobeKernel(static_cast<double>(k) - l.place, W);
+                    beside += 2.0 * std::sqrt(leak[k] * peak * h * h);
+                }
+                crossSpread = std::max(crossSpread, beside);
+            }
+        }
+        // Where the harmonic's part in the fundamental's leakage can be fitted, it is no
+        // longer what the harmonic may be off by.
+        HarmonicFit fit;
+        if (crossSpread > 0.0) {
+            try {
+                if (!fundamentalKernel) {
+                    fundamentalKernel = true;
+                    kernel = ShiftedKernel(fc, &kernelError);
+                }
+                fit = FitHarmonicOnLeakage(l.a, l.b, l.place, kernel, owner, leak, typical,
+                                           typical * typical * scatter[1], blocks, kernelError);
+            } catch (const std::bad_alloc&) {
+                fit = HarmonicFit{};
+            }
+        }
+        if (fit.fitted) {
+            fit.deviation = std::sqrt(fit.deviation * fit.deviation + beatVariance);
+            // What the harmonic and the leakage may add or cancel by, with the harmonic as
+            // fitted: where the two cancel, the bins hold less than the leakage alone and would
+            // say nothing of it.
+            double fittedCross = 0.0;
+            for (long k = l.a; k <= l.b; ++k) {
+                if (owner[static_cast<std::size_t>(k)] != 2)
+                    continue;
+                const double h = LobeKernel(static_cast<double>(k) - l.place, W);
+                fittedCross += 2.0 * std::sqrt(leak[k] * std::max(fit.peak * h * h, 0.0));
+            }
+            crossSpread = std::max(crossSpread, fittedCross);
+        }
+        // Everything but the tone needs no harmonic told from the noise: what the lobe holds
+        // counts as it stands, only as good as the leakage taken from it and its beat with it.
+        const bool useFit = fit.fitted && fit.shapeError < crossSpread;
+        lobeContent += useFit ? fit.power : excess;
+        // Unfitted, the beat is at most 2 sqrt(L H) over the lobe, H what stands out of the
+        // noise's scatter there: a place holding only noise has none to beat with.
+        double lobeLeak = 0.0;
+        for (long k = l.a; k <= l.b; ++k)
+            if (owner[static_cast<std::size_t>(k)] == 2)
+                lobeLeak += std::max(leak[k], 0.0);
+        lobeDoubt += l.spread + (useFit ? fit.shapeError : 2.0 * std::sqrt(lobeLeak * std::max(excess - 2.0 * deviation, 0.0)));
+        if (useFit) {
+            if (fit.power > 4.0 * fit.deviation + 2.0 * (l.spread + fit.shapeError + 2.0 * std::sqrt(crossVariance))) {
+                ++parts.harmonicsFound;
+                harmonicPower += fit.power;
+                parts.harmonicsSpread += 2.0 * fit.deviation + l.spread + fit.shapeError;
+            } else {
+                unseenExcess += fit.power;
+                unseenVariance += fit.deviation * fit.deviation;
+                parts.harmonicsSpread += l.spread + fit.shapeError;
+            }
+        } else if (excess > 4.0 * deviation + 2.0 * (l.spread + crossSpread + 2.0 * std::sqrt(crossVariance))) {
+            ++parts.harmonicsFound;
+            harmonicPower += excess;
+            parts.harmonicsSpread += 2.0 * deviation + l.spread + crossSpread;
+        } else {
+            unseenExcess += excess;
+            unseenVariance += deviation * deviation;
+            parts.harmonicsSpread += l.spread + crossSpread;
+        }
+        noiseCrossVariance += crossVariance;
+    }
+    const double missed = lobes.empty() ? 0.0 : 1.0 - LeastLobeShare(W);
+    parts.harmonics = harmonicPower;
+    parts.harmonicsSpread += std::max(unseenExcess, 0.0) + 2.0 * std::sqrt(unseenVariance + noiseCrossVariance) +
+                             missed * harmonicPower;
+    parts.noise = freeSum + typical * (bandBins - free.size());
+    // The typical content is a mean over the free bins: with few of them (a window that leaks
+    // far) it is itself uncertain, and so is the noise it stands for under the tones.
+    // Neighbouring bins share the noise through the window: a mean over n bins scatters as one
+    // over n / c independent ones, c measured over the widest runs, and never less than the
+    // window's noise bandwidth: what the leakage taken away leaves of the bins may scatter
+    // from one bin to the next where the noise does not, and so read the runs short.
+    double c = windowShared;
+    if (measured > 1)
+        c = std::max(scatter[static_cast<std::size_t>(measured)] * measured / scatter[1], c / 2.0);
+    c = std::clamp(c, 1.0, 2.0 * widest);
+    // The scatter is itself measured on those bins: with a few hundred of them it reads a third
+    // low now and then (and a mean off by a fifth passed for one off by a seventh: SNR 1.1 dB
+    // high), so it is taken two of its own deviations high.
+    const double independent = free.empty() ? 1.0 : static_cast<double>(free.size()) / c;
+    const double typicalDeviation =
+        free.empty() ? 0.0
+                     : typical * std::sqrt(scatter[1] * (1.0 + 2.0 * std::sqrt(2.0 / independent)) * c / free.size());
+    parts.noiseSpread = free.empty() ? HUGE_VAL
+                                     : freeSpread * bandBins / free.size() +
+                                           kNoiseSigmas * typicalDeviation * static_cast<double>(bandBins - free.size());
+    // The spectrum went through a single-precision window and transform: their rounding lies
+    // some 135 dB under the tone over the band, and a noise near that is not read.
+    parts.noiseSpread += kArithmeticFloor * parts.fundamental;
+    parts.distortionAndNoise = parts.noise + lobeContent;
+    parts.distortionAndNoiseSpread = parts.noiseSpread + lobeDoubt + 2.0 * std::sqrt(noiseCrossVariance);
+    // A tone stands 10 dB above the noise in as many bins as its lobe: above the band's
+    // typical content, and above what lies around it once its leakage is taken away (a peak
+    // in a band of noise is no tone).
+    std::vector<double> around;
+    for (long j = W + 1; j <= W + 16; ++j)
+        for (long k : {static_cast<long>(k0) - j, static_cast<long>(k0) + j})
+            if (k >= static_cast<long>(from) && k <= static_cast<long>(hi))
+                around.push_back(mag[k] - leakAll[static_cast<std::size_t>(k)]);
+    double local = 0.0;
+    if (!around.empty()) {
+        std::nth_element(around.begin(), around.begin() + around.size() / 2, around.end());
+        local = std::max(around[around.size() / 2], 0.0);
+    }
+    parts.tone = lobePower > 10.0 * typical * (2 * W + 1) && lobePower > 10.0 * local * (2 * W + 1) &&
+                 !(nearDc > 0.02 * parts.distortionAndNoise);
+    return parts;
+}
+
+ToneModel::TwoTones ToneModel::FitTwoTones(const Spectrum& spectrum, UINT firstBin, UINT lowFrequencyBin, UINT highFrequencyBin)
+{
+    Use(spectrum);
+    if (!magnitude || bins < 16)
+        return {};
+    const float* mag = magnitude;
+    const int n = static_cast<int>(bins);
+    const int W = LobeHalfWidth(windowType);
+    auto response = [&](double x) { return std::abs(x) > W + 1 ? 0.0 : LobeResponse(x, W); };
+    // A tone's place to a small fraction of a bin, from the shape of its lobe.
+    auto place = [&](int k) {
+        if (k - W < 0 || k + W >= n)
+            return static_cast<double>(k);
+        return k + ToneOffset(response, &mag[k - W], W);
+    };
+    const int k1 = static_cast<int>(firstBin);
+    if (k1 < 1 || k1 + W + 1 >= n || !(mag[k1] > 0.0f) || WindowShape().size() != N)
+        return {};
+    const int lowBin = std::max(static_cast<int>(lowFrequencyBin), W + 1);
+    const int highBin = std::min(static_cast<int>(highFrequencyBin), n - W - 2);
+    if (highBin <= lowBin)
+        return {};
+    std::vector<float> sorted(mag + lowBin, mag + highBin + 1);
+    std::nth_element(sorted.begin(), sorted.begin() + sorted.size() / 2, sorted.end());
+    const double floor = sorted[sorted.size() / 2];
+    const double c1 = place(k1);
+    // A harmonic of the first tone is no second tone (taken for one, its difference product
+    // fell on the first tone and read 100 %). Its place tells it where the places are known
+    // well enough for the order; where they are not (a high order, a first tone of a few
+    // bins), only the low orders a harmonic reaches are taken for harmonics. Its level tells
+    // it too: no harmonic of order h holds more than 1/h^2 of the tone's power (a square
+    // wave's do), so the high tone of a 4:1 pair on a multiple of the low one (250 Hz +
+    // 8 kHz) is a second tone. A window that leaks much places a weak peak beside a strong
+    // tone's leakage only to half its lobe.
+    auto lobeOf = [&](int k) {
+        double sum = 0.0;
+        for (int j = std::max(k - W, 0); j <= std::min(k + W, n - 1); ++j)
+            sum += mag[j];
+        return sum;
+    };
+    const double firstLobe = lobeOf(k1);
+    const double placeSlack = AllowanceFor(windowType).model > 0.002 ? 0.5 * W : 0.0;
+    auto harmonicOfFirst = [&](double c, double lobe) {
+        const double h = std::round(c / c1);
+        if (h < 2.0 || lobe > firstLobe / (h * h))
+            return false;
+        const double tolerance = 0.3 + 0.05 * h + placeSlack;
+        if (tolerance >= c1 / 4.0)
+            return h <= 10.0;
+        return std::abs(c - h * c1) <= tolerance;
+    };
+    // The second tone: the strongest peak clear of the first tone's lobe that is no harmonic
+    // of it, and stands out of the noise (ten times the median bin) and of its surroundings
+    // (four times what lies in the two bins just beyond its lobe; a sidelobe does not). A
+    // peak 40 dB under the first tone is no test tone but a sidelobe of a harmonic.
+    int k2 = -1;
+    double c2 = 0.0;
+    for (int k = lowBin; k <= highBin; ++k) {
+        if (std::abs(k - k1) <= W || !(mag[k] >= mag[k - 1] && mag[k] > mag[k + 1]))
+            continue;
+        if (k2 >= 0 && !(mag[k] > mag[k2]))
+            continue;
+        float beyond = 0.0f;
+        for (int j = W + 1; j <= W + 2; ++j)
+            beyond = std::max({beyond, mag[std::max(k - j, 0)], mag[std::min(k + j, n - 1)]});
+        if (!(mag[k] > 10.0 * floor) || !(mag[k] >= 4.0f * beyond) || !(mag[k] >= 1e-4f * mag[k1]))
+            continue;
+        const double c = place(k);
+        if (harmonicOfFirst(c, lobeOf(k)))
+            continue;
+        k2 = k;
+        c2 = c;
+    }
+    // A tone whose lobe meets DC's shares its bins with the offset and with its own mirror
+    // image, and its products lie within a few bins of the other tone: no fit tells them apart.
+    if (k2 < 0 || std::min(c1, c2) <= 2 * W + 1)
+        return {};
+
+    // The tones and the products that can be told apart: a product on DC (where an offset or
+    // hum lies), on a tone or on a product already counted (2(f2+f1) is 2f2+2f1) is skipped;
+    // one below DC shows at its mirror place.
+    std::vector<double> places = {c1, c2};
+    const double products[9][2] = {{1, 1}, {1, -1}, {1, 2}, {1, -2}, {2, 2}, {2, 1}, {2, -1}, {2, 2}, {2, -2}};
+    for (const auto& pr : products) {
+        const double c = std::abs(pr[0] * c2 + pr[1] * c1);
+        if (c <= 2 * W || c + W + 1 >= n)
+            continue;
+        if (std::any_of(places.begin(), places.end(), [&](double t) { return std::abs(c - t) < 1.5; }))
+            continue;
+        places.push_back(c);
+    }
+    const std::size_t m = places.size();
+    // What the noise adds to every bin: the mean of the band's bins away from the tones and
+    // products, leaving out spurs.
+    std::vector<unsigned char> near(bins, 0);
+    for (int k = 0; k <= std::min(n - 1, W + 1); ++k)
+        near[static_cast<std::size_t>(k)] = 1;
+    for (double c : places)
+        for (int k = std::max(0, static_cast<int>(std::lround(c)) - W - 1); k <= std::min(n - 1, static_cast<int>(std::lround(c)) + W + 1); ++k)
+            near[static_cast<std::size_t>(k)] = 1;
+    double noise = 0.0;
+    std::size_t noiseBins = 0;
+    for (int k = lowBin; k <= highBin; ++k)
+        if (!near[static_cast<std::size_t>(k)] && mag[k] <= 10.0 * floor) {
+            noise += mag[k];
+            ++noiseBins;
+        }
+    noise = noiseBins > 0 ? noise / noiseBins : floor;
+    // How far the noise summed over a lobe's bins strays from its mean, measured on runs of
+    // that many noise bins (the averaging, the blocks' overlap and the window all set it): with
+    // one or two blocks averaged a lobe of noise alone reads several times its mean now and
+    // then, and no product may be read from that.
+    const int lobeBins = 2 * W + 1;
+    double lobeScatter = 1.0; // as a share of the mean, squared; one block's where not measured
+    {
+        double sum = 0.0, sumSq = 0.0, run = 0.0;
+        std::size_t runs = 0;
+        int length = 0;
+        for (int k = lowBin; k <= highBin; ++k) {
+            if (near[static_cast<std::size_t>(k)] || mag[k] > 10.0 * floor) {
+                length = 0;
+                run = 0.0;
+                continue;
+            }
+            run += mag[k];
+            if (++length > lobeBins)
+                run -= mag[k - lobeBins];
+            if (length >= lobeBins) {
+                sum += run;
+                sumSq += run * run;
+                ++runs;
+            }
+        }
+        if (runs >= 32 && sum > 0.0) {
+            const double mean = sum / static_cast<double>(runs);
+            lobeScatter = std::clamp((sumSq / static_cast<double>(runs) - mean * mean) / (mean * mean), 1e-4, 1.0);
+        }
+    }
+    // Never under four times its mean above it.
+    const double lobeThreshold = std::max(4.0, NoiseTail(lobeScatter) - 1.0) * noise * lobeBins;
+    // Each part's power, fitted to the bins of all lobes at once: a product beside a tone sits
+    // on the tone's leakage, and lobes of parts a few bins apart share bins.
+    // DC, an offset or none, is a part of the fit too, over its lobe beside bin 0.
+    const std::vector<double>& dcShape = DcResponse();
+    const bool withDc = dcShape.size() == bins && dcShape[1] > 1e-12 * dcShape[0];
+    std::vector<int> fitBins;
+    for (int k = 1; k < n; ++k)
+        if ((withDc && k <= W) ||
+            std::any_of(places.begin(), places.end(), [&](double c) { return std::abs(k - c) <= W + 0.5; }))
+            fitBins.push_back(k);
+    // The columns of the fit: each part's response as power at every bin of the fit, and
+    // where parts lie close, what they add or cancel by. In one block two parts at c_i and c_j
+    // add 2 Re(a_i a_j* V(k - c_i) V*(k - c_j)); for a symmetric window V(x) is a real
+    // kernel A(x) turned by a phase linear in x, so that term is one unknown number times
+    // A(k - c_i) A(k - c_j) over all bins, however the blocks average. Left out, it read a
+    // sideband beside a tone 40 times stronger 2.5 dB off either way. A tone near DC meets
+    // its own mirror image the same way.
+    const std::vector<double>& shape = WindowShape();
+    bool symmetric = true;
+    double largest = 0.0;
+    for (double v : shape)
+        largest = std::max(largest, std::abs(v));
+    for (UINT i = 0; i < N / 2 && symmetric; ++i)
+        symmetric = std::abs(shape[i] - shape[N - 1 - i]) <= 1e-6 * largest;
+    constexpr double kReach = 16.0; // bins beyond which a part's sidelobes are left out
+    auto kernel = [&](double x) {
+        // A(x): the window's transform about its centre, with a rotation restarted against drift.
+        const double step = 2.0 * M_PI * x / N, centre = (static_cast<double>(N) - 1.0) / 2.0;
+        const double cs = std::cos(step), sn = std::sin(step);
+        double sum = 0.0, ur = 0.0, ui = 0.0;
+        for (UINT i = 0; i < N; ++i) {
+            if ((i & 255) == 0) {
+                ur = std::cos(step * (i - centre));
+                ui = std::sin(step * (i - centre));
+            }
+            sum += shape[i] * ur;
+            const double t = ur * cs - ui * sn;
+            ui = ur * sn + ui * cs;
+            ur = t;
+        }
+        return sum;
+    };
+    const std::size_t B = fitBins.size();
+    std::vector<std::vector<double>> columns;
+    std::vector<double> direct(B * m, 0.0), mirror(B * m, 0.0);
+    for (std::size_t b = 0; b < B; ++b)
+        for (std::size_t i = 0; i < m; ++i) {
+            const double x = fitBins[b] - places[i], y = fitBins[b] + places[i];
+            if (symmetric) {
+                direct[b * m + i] = std::abs(x) <= kReach ? kernel(x) : 0.0;
+                mirror[b * m + i] = i < 2 && std::abs(y) <= kReach ? kernel(y) : 0.0;
+            } else {
+                direct[b * m + i] = std::abs(x) <= W + 1 ? LobeResponse(x, W) : std::abs(x) <= kReach ? ResponseAt(shape, x) : 0.0;
+            }
+        }
+    // Each tone's leakage over every bin, beyond the reach of its kernel and at its mirror
+    // image too: far sidelobes (Hamming's fall slowly) lie where products are read.
+    std::vector<std::complex<double>> turned[2];
+    long long rounded[2] = {};
+    for (std::size_t i = 0; i < 2; ++i) {
+        rounded[i] = std::llround(places[i]);
+        turned[i].assign(N, 0.0);
+        TurnWindow(shape, places[i] - static_cast<double>(rounded[i]), turned[i]);
+        if (!DoubleTransform(turned[i]))
+            return {};
+    }
+    auto at = [&](std::size_t i, long long m) { return std::norm(turned[i][static_cast<std::size_t>(((m % N) + N) % N)]); };
+    // What the fit's columns leave out of a tone's leakage at bin k.
+    auto farLeakage = [&](std::size_t i, int k) {
+        const double x = k - places[i], y = k + places[i];
+        double far = std::abs(x) > (symmetric ? kReach : (std::abs(x) <= W + 1 ? W + 1.0 : kReach)) ? at(i, k - rounded[i]) : 0.0;
+        if (!symmetric || std::abs(y) > kReach)
+            far += at(i, -k - rounded[i]);
+        return far;
+    };
+    auto fullLeakage = [&](std::size_t i, int k) { return at(i, k - rounded[i]) + at(i, -k - rounded[i]); };
+    for (std::size_t i = 0; i < m; ++i) {
+        std::vector<double> col(B);
+        for (std::size_t b = 0; b < B; ++b) {
+            const double d = direct[b * m + i], e = mirror[b * m + i];
+            col[b] = (symmetric ? d * d + e * e : d) + (i < 2 ? farLeakage(i, fitBins[b]) : 0.0);
+        }
+        columns.push_back(std::move(col));
+    }
+    // The cross terms fitted between a tone and a part beside it: (tone, part, column).
+    struct Cross {
+        std::size_t tone, part, column;
+    };
+    std::vector<Cross> crossOf;
+    if (symmetric) {
+        for (std::size_t i = 0; i < 2; ++i) {
+            for (std::size_t j = 0; j < m; ++j) {
+                if (j == i || (j < i) || std::abs(places[i] - places[j]) > 2 * W + 4)
+                    continue;
+                std::vector<double> col(B);
+                for (std::size_t b = 0; b < B; ++b)
+                    col[b] = direct[b * m + i] * direct[b * m + j];
+                crossOf.push_back({i, j, columns.size()});
+                columns.push_back(std::move(col));
+            }
+            if (places[i] <= W + 4) {
+                std::vector<double> col(B);
+                for (std::size_t b = 0; b < B; ++b)
+                    col[b] = direct[b * m + i] * mirror[b * m + i];
+                columns.push_back(std::move(col));
+            }
+        }
+    }
+    // A tone's place is read from a lobe that the products beside it bend: a ten-thousandth
+    // of a bin off, the slope of a tone 40 dB above its sidebands was fitted as sideband
+    // power (half a dB at 2.5 bins). A column for each tone's shift lets the fit move it.
+    for (std::size_t i = 0; i < 2; ++i) {
+        constexpr double h = 1e-3;
+        auto powerAt = [&](double x, double y) {
+            if (!symmetric)
+                return std::abs(x) <= W + 1 ? LobeResponse(x, W) : std::abs(x) <= kReach ? ResponseAt(shape, x) : 0.0;
+            const double d = std::abs(x) <= kReach ? kernel(x) : 0.0;
+            const double e = std::abs(y) <= kReach ? kernel(y) : 0.0;
+            return d * d + e * e;
+        };
+        std::vector<double> col(B);
+        for (std::size_t b = 0; b < B; ++b) {
+            const double x = fitBins[b] - places[i], y = fitBins[b] + places[i];
+            col[b] = (powerAt(x - h, y + h) - powerAt(x + h, y - h)) / (2 * h);
+        }
+        columns.push_back(std::move(col));
+    }
+    if (withDc) {
+        std::vector<double> col(B);
+        for (std::size_t b = 0; b < B; ++b)
+            col[b] = dcShape[static_cast<std::size_t>(fitBins[b])];
+        columns.push_back(std::move(col));
+    }
+    const std::size_t M = columns.size();
+    std::vector<double> ata(M * M, 0.0), atb(M, 0.0), lobeSum(m, 0.0);
+    for (std::size_t b = 0; b < B; ++b) {
+        const int k = fitBins[b];
+        for (std::size_t i = 0; i < M; ++i) {
+            const double ri = columns[i][b];
+            atb[i] += ri * (mag[k] - noise);
+            if (i < m && std::abs(k - places[i]) <= W + 0.5)
+                lobeSum[i] += ri;
+            for (std::size_t j = 0; j < M; ++j)
+                ata[i * M + j] += ri * columns[j][b];
+        }
+    }
+    // Gaussian elimination with partial pivoting.
+    std::vector<double> power = atb;
+    for (std::size_t col = 0; col < M; ++col) {
+        std::size_t pivot = col;
+        for (std::size_t r = col + 1; r < M; ++r)
+            if (std::abs(ata[r * M + col]) > std::abs(ata[pivot * M + col]))
+                pivot = r;
+        if (!(std::abs(ata[pivot * M + col]) > 0.0))
+            return {};
+        if (pivot != col) {
+            for (std::size_t j = 0; j < M; ++j)
+                std::swap(ata[col * M + j], ata[pivot * M + j]);
+            std::swap(power[col], power[pivot]);
+        }
+        for (std::size_t r = col + 1; r < M; ++r) {
+            const double f = ata[r * M + col] / ata[col * M + col];
+            for (std::size_t j = col; j < M; ++j)
+                ata[r * M + j] -= f * ata[col * M + j];
+            power[r] -= f * power[col];
+        }
+    }
+    for (std::size_t col = M; col-- > 0;) {
+        double v = power[col];
+        for (std::size_t j = col + 1; j < M; ++j)
+            v -= ata[col * M + j] * power[j];
+        power[col] = v / ata[col * M + col];
+    }
+    // Over all bins every part's response sums to the same (Parseval): the fitted powers
+    // compare as they stand.
+    const double tones = power[0] + power[1];
+    if (!(power[0] > 0.0) || !(power[1] > 0.0) || !std::isfinite(tones))
+        return {};
+    // A product counts where it stands four times above the noise in its lobe and twice above
+    // what the tones' leakage there leaves uncertain: the model's own error, and what the
+    // product and the leakage may add or cancel by where that is not fitted. The noise and
+    // the leakage are never read as distortion, and without a product that stands out there
+    // is none to read. Products that do not count may hold what they read unseen; with that
+    // and what the counted ones may be off by, the sum must be good to 1 dB.
+    const LeakageAllowance allowance = AllowanceFor(windowType);
+    double sum = 0.0, doubt = 0.0;
+    int found = 0;
+    for (std::size_t i = 2; i < m; ++i) {
+        if (!(lobeSum[i] > 0.0))
+            continue;
+        double leakage = 0.0, far = 0.0;
+        for (int k : fitBins)
+            if (std::abs(k - places[i]) <= W + 0.5) {
+                leakage += power[0] * fullLeakage(0, k) + power[1] * fullLeakage(1, k);
+                far += power[0] * farLeakage(0, k) + power[1] * farLeakage(1, k);
+            }
+        const double part = power[i] * lobeSum[i];
+        // Beside a tone the fit took the leakage's shape, its shift and what the two add or
+        // cancel by; farther off only the leakage's power.
+        const bool crossFitted =
+            symmetric && (std::abs(places[0] - places[i]) <= 2 * W + 4 || std::abs(places[1] - places[i]) <= 2 * W + 4);
+        const double uncertain =
+            allowance.model * far + (crossFitted ? 0.0 : 2.0 * std::sqrt(leakage * std::max(part, 0.0)));
+        // What a tone and a part add or cancel by is bounded by their amplitudes: 2 sqrt(P_t P_p).
+        // A fit that needs more took what the model misses of the tone's sidelobes for a
+        // product and a cross term that cancel each other: the product is not read from it.
+        bool consistent = true;
+        for (const Cross& x : crossOf)
+            if (x.part == i && !(std::abs(power[x.column]) <= 1.25 * 2.0 * std::sqrt(std::max(power[x.tone] * power[i], 0.0))))
+                consistent = false;
+        if (consistent && part > lobeThreshold + 2.0 * uncertain) {
+            sum += power[i];
+            doubt += uncertain / lobeSum[i];
+            ++found;
+        } else {
+            doubt += ((consistent ? std::max(part, 0.0) : std::abs(part)) + uncertain) / lobeSum[i];
+        }
+    }
+    if (found == 0 || doubt > 0.2 * sum)
+        return {};
+    return {true, tones, sum};
+}

@@ -1,0 +1,142 @@
+// The tone and leakage model of one averaged power spectrum: the parts a distortion measure is
+// made of (the fundamental, its harmonics, the noise; or two test tones and their products),
+// each fitted with the window's leakage and given with how far it may be off.
+//
+// Threads: one model is used by one thread at a time. The model keeps the window's tables and
+// its last fit between calls; the spectrum it reads belongs to the caller.
+#pragma once
+
+#include "platform/core/WinTypes.h"
+
+#include <complex>
+#include <vector>
+
+class ToneModel {
+public:
+    // The spectrum a fit reads and what it was made with.
+    struct Spectrum {
+        const float* power = nullptr; // averaged power per bin
+        UINT bins = 0;
+        UINT fftSize = 0;
+        WORD windowType = 0;
+        float binWidth = 0.0f;      // Hz
+        float highFrequency = 0.0f; // top of the analysed band, Hz
+        float averageBlocks = 1.0f; // the averaging's length in blocks
+        int averageCount = 0;       // blocks averaged so far
+    };
+
+    // The powers a distortion measure is made of, between two bins, each with how far it may
+    // be off (what the leakage taken away and the noise under the harmonics leave uncertain).
+    struct Parts {
+        bool tone = false;       // a fundamental above the noise, clear of DC
+        double fundamental = 0.0;
+        double harmonics = 0.0;  // the harmonics' power, the noise under them taken away
+        double harmonicsSpread = 0.0;
+        int harmonicCount = 0;   // harmonics inside the band
+        int harmonicsFound = 0;  // of those, the ones that stand out of the noise at their place
+        double distortionAndNoise = 0.0; // everything but the fundamental
+        double distortionAndNoiseSpread = 0.0;
+        double noise = 0.0;      // everything but the fundamental and its harmonics
+        double noiseSpread = 0.0;
+    };
+
+    // Two test tones and their intermodulation products.
+    struct TwoTones {
+        bool found = false;    // two tones, and a product standing out of the noise
+        double tones = 0.0;    // both tones' power
+        double products = 0.0; // the power of the products that stand out
+    };
+
+    // The fundamental (the strongest tone between bins lo and hi), its harmonics and the noise.
+    // The last fit is kept with all it was made from and given again for the same spectrum.
+    Parts FitTone(const Spectrum& spectrum, UINT lo, UINT hi);
+    // The tone at `firstBin` and the strongest other tone between bins lowBin and highBin
+    // (no harmonic of the first), and the products of the two; may throw bad_alloc.
+    TwoTones FitTwoTones(const Spectrum& spectrum, UINT firstBin, UINT lowBin, UINT highBin);
+
+private:
+    void Use(const Spectrum& spectrum);
+    float BinFrequency(UINT k) const { return static_cast<float>(k) * binWidth; }
+    Parts FitToneAnew(UINT lo, UINT hi);
+    // The power a DC offset puts in every bin into `dc`, from its lobe above the noise `floor`
+    // per bin and the leakage `other` of the parts modelled before (good to `otherSpread`);
+    // returns how far that may be off, as a share of it.
+    // The window's response as power at every bin from DC (empty without the window's shape).
+    const std::vector<double>& DcResponse();
+    double DcLeakage(double floor, const std::vector<double>& other, const std::vector<double>& otherSpread,
+                     std::vector<double>& dc);
+    // Adds the predicted share of a tone's power in every bin (the window's response at the
+    // tone's offset from the bin, scaled to `lobePower` over the lobe of `centre`) to `leak`,
+    // and how far that prediction may be off to `spread`; `floor` is the noise in one bin.
+    // Returns the share of the tone's power its lobe holds (0 when the window's shape is not
+    // known); `offset` receives the tone's distance from `centre` in bins and `offsetError` how
+    // far that may be off; `mirrorCross` what of `spread` is the fitted cross term with the
+    // tone's mirror image.
+    // `partner`, a tone modelled before (in `leak`), has what the two add or cancel by fitted
+    // too; `self` receives this tone's shape for that.
+    struct ToneShape {
+        std::vector<std::complex<double>> v; // the window's transform turned to the tone's offset
+        long long centre = 0;
+        double scale = 0.0;
+    };
+    double AddToneLeakage(UINT centre, int halfWidth, double lobePower, double floor, std::vector<double>& leak,
+                          std::vector<double>& spread, double* offset = nullptr, double* offsetError = nullptr,
+                          std::vector<double>* mirrorCross = nullptr, const ToneShape* partner = nullptr,
+                          ToneShape* self = nullptr);
+    struct HarmonicFit {
+        bool fitted = false;
+        double power = 0.0;      // the harmonic's power in its lobe
+        double peak = 0.0;       // its power at its place
+        double deviation = 0.0;  // one standard deviation of it from the noise
+        double shapeError = 0.0; // what the fitted cross term may be off by
+    };
+    // A harmonic's power over bins a..b fitted together with what it adds to or takes from the
+    // fundamental's leakage `leak`; `fundamental` is the fundamental's kernel at every bin, good to
+    // `kernelError` of its peak.
+    HarmonicFit FitHarmonicOnLeakage(long a, long b, double place, const std::vector<double>& fundamental,
+                                     const std::vector<unsigned char>& owner, const std::vector<double>& leak,
+                                     double typical, double noiseVariance, double blocks, double kernelError = 0.0);
+    // The window's real transform about its centre at x bins (|x| within the lobe and a bin),
+    // relative to its value at 0.
+    double LobeKernel(double x, int halfWidth);
+    // The same at k - offset for every bin k of the spectrum; empty for an asymmetric window.
+    // `asymmetry` receives how far the window's transform may be from the real kernel, as a
+    // share of its peak (0 for a symmetric window).
+    std::vector<double> ShiftedKernel(double offset, double* asymmetry = nullptr);
+    // The smallest share of a tone's power the window's lobe holds, at any offset.
+    double LeastLobeShare(int halfWidth);
+    // The window's response as power at x bins from a tone, |x| <= halfWidth + 1.
+    double LobeResponse(double x, int halfWidth);
+    const std::vector<double>& WindowShape();
+
+    // The spectrum in use.
+    const float* magnitude = nullptr;
+    UINT bins = 0;
+    UINT N = 0;
+    WORD windowType = 0;
+    float binWidth = 0.0f;
+    float highFrequency = 0.0f;
+    float averageBlocks = 1.0f;
+    int averageCount = 0;
+
+    std::vector<double> windowShape; // the window's coefficients, made on first use
+    WORD windowShapeType = 0xFFFF;    // the window type windowShape was made for
+    // The window's response as power over its lobe, in steps of 1/64 bin, made with the shape.
+    std::vector<double> lobeResponse;
+    std::vector<double> lobeKernel; // the signed transform over the lobe, as lobeResponse
+    double leastLobeShare = 0.0;
+    std::vector<double> dcResponse; // the window's response as power at each bin from DC
+    // The last fit and all it was made from: the spectrum's bins (compared whole, as anyone
+    // holding the buffer may write them), the band, the window and the averaging.
+    struct FitKey {
+        UINT lo = 0, hi = 0, N = 0, bins = 0;
+        WORD windowType = 0;
+        float binWidth = 0.0f, highFrequency = 0.0f, averageBlocks = 0.0f;
+        int averageCount = 0;
+        bool operator==(const FitKey&) const = default;
+    };
+    bool fitKept = false;
+    FitKey fitKey;
+    std::vector<float> fitBins;
+    Parts fit;
+};

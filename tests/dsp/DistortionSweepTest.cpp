@@ -1,0 +1,897 @@
+// THD, THD+N, SNR, SINAD and IMD on cases drawn at random from every setting a user can make:
+// the twelve windows, FFT sizes 1024-65536, rates 4000-96000 S/s, exponential and linear
+// averaging over 1-64 blocks read early or late in the run, the tone on or between bins, a DC
+// offset, harmonics, noise 40-130 dB down or only the 24-bit rounding of a generated file, and
+// two-tone pairs (SMPTE/DIN 4:1, CCIF close pairs, random pairs, exact multiples among them).
+// Each case runs as a run does: blocks cut from one long signal, windowed and averaged. The
+// truth comes from the signal's known parts alone: THD the harmonics in the analysed band over
+// the fundamental (IEEE Std 1241); THD+N and SINAD everything but the tone in the band, SNR the
+// tone over the noise there (DC and the bins below the low frequency left out); IMD the nine
+// products over the two tones, a product on DC, on a tone or within 1.5 bins of another part
+// not counted. A reading shown must be its definition; N/A is counted where the quantity stands
+// clear of the window's leakage (computed from the window's own coefficients) and the noise.
+//
+// DURNEX_SWEEP_SEED replays a run (the seed is printed; by default it changes with the clock),
+// DURNEX_SWEEP_CASES sets the count, DURNEX_SWEEP_CASE runs one case of the seed and shows it
+// whole, DURNEX_SWEEP_SLICE=k/J runs every J-th case from k, DURNEX_SWEEP_OUT names a file that
+// receives every reading (tools/distortion-sweep.sh gathers those).
+#include "dsp/SpectralData.h"
+
+#include "DistortionSweepSupport.h"
+#include "SpectralTestSupport.h"
+#include "support/Sanitized.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <array>
+#include <chrono>
+#include <cinttypes>
+#include <cmath>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <initializer_list>
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+using namespace spectral_test;
+using sweep::Rng;
+using sweep::WindowLeakage;
+
+namespace {
+
+enum Measure { kThd, kThdN, kSnr, kSinad, kImd, kMeasures };
+const char* const kMeasureName[kMeasures] = {"THD", "THD+N", "SNR", "SINAD", "IMD"};
+const char* const kWindowName[TSmoothing::kTypeCount] = {"Bartlett", "Blackman", "Exponential", "Flattop",
+                                                         "Force",    "Hamming",  "Hanning",     "Kaiser",
+                                                         "Parzen",   "Triangular", "Uniform",   "Gaussian"};
+
+// The shares of N/A a window may read where the quantity stands clear: the windows made for
+// steady tones hold to 2 %, the rest (leakier or made for transients) to 10 %.
+double NaCeiling(WORD window)
+{
+    switch (window) {
+    case TSmoothing::kHanning:
+    case TSmoothing::kBlackman:
+    case TSmoothing::kKaiser:
+    case TSmoothing::kParzen:
+    case TSmoothing::kGaussian:
+    case TSmoothing::kFlattop:
+        return 0.02;
+    default:
+        return 0.10;
+    }
+}
+
+bool Steady(WORD window)
+{
+    return window == TSmoothing::kHanning || window == TSmoothing::kBlackman || window == TSmoothing::kKaiser;
+}
+
+constexpr unsigned Windows(std::initializer_list<WORD> ws)
+{
+    unsigned mask = 0;
+    for (WORD w : ws)
+        mask |= 1u << w;
+    return mask;
+}
+constexpr unsigned kEveryWindow = (1u << TSmoothing::kTypeCount) - 1;
+
+// NOT YET MET: the classes of readings that still break the bounds above. Each is held to a
+// ceiling just above what 27 seeds of 1,500 cases showed (THD+N and SINAD go N/A or wrong in
+// pairs, so their counts scatter twice as wide), so that none grows while it is worked on;
+// a reading in an open class is counted there instead of failing the run, and the run prints
+// each class's count against the bound it must reach (0). Readings outside these classes
+// keep every bound; a reading off by more than 1 dB turns up on every window now and then, so
+// those classes take every window.
+enum OpenKind { kOff, kMissing }; // more than 1 dB off (or shown where N/A); THD+N/SINAD N/A where SNR reads
+struct OpenClass {
+    const char* what;
+    OpenKind kind;
+    unsigned measures; // 1 << Measure
+    unsigned windows;  // 1 << window type
+    double perThousand; // ceiling per 1,000 cases run
+};
+using T = TSmoothing;
+const OpenClass kOpenClasses[] = {
+    {"IMD more than 1 dB off, or read where there are no products (few blocks, leaky windows, a tone near DC)", kOff,
+     1u << kImd, kEveryWindow, 2.2},
+    {"THD+N and SINAD more than 1 dB off (two tones near DC, a DC offset's skirt on leaky windows)", kOff,
+     1u << kThdN | 1u << kSinad, kEveryWindow, 5.0},
+    {"SNR more than 1 dB off, or read where there is no tone (one or two blocks, a DC offset)", kOff, 1u << kSnr,
+     kEveryWindow, 1.4},
+    {"THD more than 1 dB off (the rounding of a generated file near the arithmetic's floor)", kOff, 1u << kThd,
+     kEveryWindow, 0.1},
+    {"THD+N and SINAD N/A where SNR reads, Bartlett and Triangular (the leakage at the 2nd harmonic)", kMissing,
+     1u << kThdN | 1u << kSinad, Windows({T::kBartlett, T::kTriangular}), 6.0},
+    {"THD+N and SINAD N/A where SNR reads, other windows", kMissing, 1u << kThdN | 1u << kSinad,
+     kEveryWindow & ~Windows({T::kBartlett, T::kTriangular, T::kExponential, T::kUniform}), 6.0},
+};
+// The shares above their bound: N/A where the quantity stands clear (2 % or 10 %), shown
+// readings more than 0.5 dB off (1 %), the mean error (0.2 dB); the ceiling of each.
+enum ShareKind { kClearNa, kHalfDb, kMeanError };
+struct OpenShare {
+    ShareKind kind;
+    WORD window;
+    int measure;
+    double ceiling;
+};
+const OpenShare kOpenShares[] = {
+    {kHalfDb, T::kBlackman, kImd, 0.025},
+    {kHalfDb, T::kBlackman, kSnr, 0.03},
+    {kHalfDb, T::kHanning, kImd, 0.045},
+    {kHalfDb, T::kHanning, kSnr, 0.03},
+    {kHalfDb, T::kKaiser, kImd, 0.03},
+    {kHalfDb, T::kKaiser, kSnr, 0.04},
+    {kMeanError, T::kUniform, kThd, 0.35},
+    {kClearNa, T::kBartlett, kImd, 0.16},
+    {kClearNa, T::kBlackman, kImd, 0.32},
+    {kClearNa, T::kBlackman, kSinad, 0.04},
+    {kClearNa, T::kBlackman, kThdN, 0.04},
+    {kClearNa, T::kBlackman, kSnr, 0.05},
+    {kClearNa, T::kBlackman, kThd, 0.12},
+    {kClearNa, T::kExponential, kImd, 1.0},
+    {kClearNa, T::kExponential, kThd, 1.0},
+    {kClearNa, T::kFlattop, kImd, 0.36},
+    {kClearNa, T::kFlattop, kSinad, 0.14},
+    {kClearNa, T::kFlattop, kThdN, 0.14},
+    {kClearNa, T::kFlattop, kSnr, 0.18},
+    {kClearNa, T::kFlattop, kThd, 0.10},
+    {kClearNa, T::kForce, kImd, 1.0},
+    {kClearNa, T::kForce, kThd, 0.8},
+    {kClearNa, T::kGaussian, kImd, 0.34},
+    {kClearNa, T::kGaussian, kSinad, 0.06},
+    {kClearNa, T::kGaussian, kThdN, 0.06},
+    {kClearNa, T::kGaussian, kSnr, 0.06},
+    {kClearNa, T::kGaussian, kThd, 0.15},
+    {kClearNa, T::kHamming, kImd, 0.36},
+    {kClearNa, T::kHanning, kImd, 0.16},
+    {kClearNa, T::kHanning, kSnr, 0.04},
+    {kClearNa, T::kHanning, kThd, 0.05},
+    {kClearNa, T::kKaiser, kImd, 0.34},
+    {kClearNa, T::kKaiser, kSinad, 0.09},
+    {kClearNa, T::kKaiser, kThdN, 0.09},
+    {kClearNa, T::kKaiser, kSnr, 0.13},
+    {kClearNa, T::kKaiser, kThd, 0.17},
+    {kClearNa, T::kParzen, kImd, 0.26},
+    {kClearNa, T::kParzen, kSinad, 0.07},
+    {kClearNa, T::kParzen, kThdN, 0.07},
+    {kClearNa, T::kParzen, kSnr, 0.11},
+    {kClearNa, T::kParzen, kThd, 0.11},
+    {kClearNa, T::kTriangular, kImd, 0.23},
+    {kClearNa, T::kUniform, kImd, 0.7},
+    {kClearNa, T::kUniform, kThd, 0.16},
+};
+
+const OpenClass* OpenClassOf(OpenKind kind, int measure, WORD window)
+{
+    for (const OpenClass& o : kOpenClasses)
+        if (o.kind == kind && (o.measures >> measure & 1u) && (o.windows >> window & 1u))
+            return &o;
+    return nullptr;
+}
+
+double Bound(ShareKind kind, WORD window)
+{
+    return kind == kClearNa ? NaCeiling(window) : kind == kHalfDb ? 0.01 : 0.2;
+}
+
+// The ceiling in force: an open class's, else the bound's.
+double Ceiling(ShareKind kind, WORD window, int measure)
+{
+    for (const OpenShare& o : kOpenShares)
+        if (o.kind == kind && o.window == window && o.measure == measure)
+            return o.ceiling;
+    return Bound(kind, window);
+}
+
+
+// A count within what a share allows of `total`, with a margin of three standard deviations
+// of a count and one: every seed must pass, not most.
+bool Within(double count, double allowed)
+{
+    return count <= allowed + 3 * std::sqrt(allowed) + 1 + 1e-9;
+}
+
+// 15 dB: what "standing clear" of the leakage and the noise means here.
+constexpr double kClear = 31.622776601683793;
+
+struct Line {
+    double place; // bins
+    double amp;   // peak, fraction of full scale
+    double phase; // at the first sample of the run
+    int order = 1;
+};
+
+enum Kind { kOneTone, kTwoTones, kNoTone };
+
+struct Case {
+    std::uint64_t runSeed = 0;
+    long index = 0;
+    Kind kind = kOneTone;
+    std::string style;
+    bool rounding = false;      // no noise but the 24-bit rounding
+    double roundingScale = 0.0; // the generated file's full scale in counts
+    DWORD rate = 48000, fft = 1024;
+    WORD window = TSmoothing::kHanning, ampScale = 1, averageType = 0;
+    int blocks = 3, fed = 12, overlap = 90;
+    double dc = 0.0;
+    double noiseDb = 0.0;  // below the (stronger) tone
+    double noiseVar = 0.0; // variance of the white noise
+    std::vector<Line> tones, harmonics, products;
+
+    double BinHz() const { return static_cast<double>(rate) / fft; }
+    int LoBin() const { return 2; }
+    int HiBin() const { return static_cast<int>(std::lround(0.99 * fft / 2)); }
+    double BandFraction() const { return (HiBin() - LoBin() + 1) / (fft / 2.0); }
+    int Averaged() const { return std::min(fed, blocks); }
+    std::size_t Hop() const { return std::max<std::size_t>(1, fft * static_cast<std::size_t>(100 - overlap) / 100); }
+    std::string Describe() const;
+};
+
+std::string Fmt(const char* f, double a)
+{
+    char b[64];
+    std::snprintf(b, sizeof b, f, a);
+    return b;
+}
+
+std::string Case::Describe() const
+{
+    std::string s = std::string(kWindowName[window]) + ", " + std::to_string(rate) + " S/s, FFT " +
+                    std::to_string(fft) + ", " + (averageType == 0 ? "exponential " : "linear ") +
+                    std::to_string(blocks) + " blocks, read after " + std::to_string(fed) + " at " +
+                    std::to_string(overlap) + " % overlap, " + (ampScale ? "dB" : "linear") + " scale; " + style;
+    for (const Line& t : tones)
+        s += "; tone " + Fmt("%.4f", t.place * BinHz()) + " Hz (bin " + Fmt("%.4f", t.place) + ") " +
+             Fmt("%.4g", t.amp) + " FS";
+    for (const Line& h : harmonics)
+        s += "; h" + std::to_string(h.order) + " " + Fmt("%.2f", 20 * std::log10(h.amp / tones[0].amp)) + " dB";
+    for (const Line& p : products)
+        s += "; product " + Fmt("%.3f", p.place * BinHz()) + " Hz " +
+             Fmt("%.2f", 20 * std::log10(p.amp / tones.back().amp)) + " dB";
+    if (dc != 0.0)
+        s += "; DC " + Fmt("%.3g", 100 * dc) + " %";
+    if (rounding)
+        s += "; only 24-bit rounding, full scale " + Fmt("%.0f", roundingScale);
+    else if (tones.empty())
+        s += "; noise " + Fmt("%.1f", 10 * std::log10(noiseVar)) + " dB re full scale";
+    else
+        s += "; noise -" + Fmt("%.1f", noiseDb) + " dB";
+    return s;
+}
+
+std::uint64_t CaseSeed(std::uint64_t run, long index)
+{
+    Rng mix(run ^ (0xD1B54A32D192ED03ull * static_cast<std::uint64_t>(index + 1)));
+    return mix.Next();
+}
+
+// The places of the nine products (f2+f1, f2-f1, f2+2f1, f2-2f1, 2(f2+f1), 2f2+f1, 2f2-f1,
+// 2f2+2f1, 2f2-2f1; those below DC show at their mirror) that count: one place for products
+// that coincide, none on DC or below the low frequency, past the band, within 1.5 bins of a
+// tone or of another product.
+std::vector<double> CountedProductPlaces(const Case& c, double f1, double f2)
+{
+    const double raw[] = {f2 + f1, f2 - f1, f2 + 2 * f1, f2 - 2 * f1, 2 * (f2 + f1), 2 * f2 + f1, 2 * f2 - f1,
+                          2 * f2 + 2 * f1, 2 * f2 - 2 * f1};
+    std::vector<double> places;
+    for (double p : raw) {
+        p = std::abs(p);
+        if (std::none_of(places.begin(), places.end(), [&](double q) { return std::abs(q - p) < 1e-9; }))
+            places.push_back(p);
+    }
+    std::vector<double> counted;
+    for (double p : places) {
+        bool ok = p >= c.LoBin() + 1.5 && p <= c.HiBin() - 1.5 && std::abs(p - f1) > 1.5 && std::abs(p - f2) > 1.5;
+        for (double q : places)
+            if (q != p && std::abs(q - p) <= 1.5)
+                ok = false;
+        if (ok)
+            counted.push_back(p);
+    }
+    return counted;
+}
+
+// The cost of a case grows with the samples the engine reads: the draw keeps them under a cap,
+// so that large transforms run few blocks.
+constexpr long kSampleCap = 1L << 18;
+
+Case Draw(std::uint64_t runSeed, long index)
+{
+    Rng r(CaseSeed(runSeed, index));
+    Case c;
+    c.runSeed = runSeed;
+    c.index = index;
+    c.window = static_cast<WORD>(r.Int(0, TSmoothing::kTypeCount - 1));
+    static const std::vector<DWORD> rates = {4000, 8000, 11025, 16000, 22050, 32000, 44100, 48000, 88200, 96000};
+    c.rate = r.Chance(0.7) ? r.Pick(rates) : static_cast<DWORD>(r.Int(4000, 96000));
+    const double u = r.Uniform();
+    const int p2 = u < 0.3 ? 10 : u < 0.5 ? 11 : u < 0.67 ? 12 : u < 0.8 ? 13 : u < 0.9 ? 14 : u < 0.96 ? 15 : 16;
+    c.fft = 1u << p2;
+    c.ampScale = r.Chance(0.5) ? 1 : 0;
+    c.averageType = r.Chance(0.5) ? 0 : 1;
+    c.blocks = r.Chance(0.15) ? 1 : r.Chance(0.2) ? 3 : std::clamp(static_cast<int>(std::lround(r.LogUniform(1, 64))), 1, 64);
+    c.overlap = r.Pick(std::vector<int>{0, 50, 75, 90});
+    c.dc = r.Chance(0.4) ? 0.0 : r.LogUniform(1e-3, 0.1) * (r.Chance(0.5) ? 1 : -1);
+    c.noiseDb = r.Uniform(40, 130);
+
+    const double k = r.Uniform();
+    c.kind = k < 0.58 ? kOneTone : k < 0.96 ? kTwoTones : kNoTone;
+    c.rounding = c.kind == kOneTone && r.Chance(0.14);
+    const double twoPi = 2 * M_PI;
+    auto placeOf = [&](double hz) { return hz / c.BinHz(); };
+    if (c.kind == kOneTone) {
+        c.style = c.rounding ? "one tone, a generated 24-bit file" : "one tone";
+        const double A = r.Uniform(0.05, 0.65);
+        const double lowest = std::max(20.0, 3 * c.BinHz());
+        double place = placeOf(r.LogUniform(lowest, std::max(lowest * 1.01, 0.47 * c.rate)));
+        const double mode = r.Uniform();
+        if (mode < 0.3 || (c.rounding && mode < 0.5))
+            place = std::round(place);
+        else if (mode < 0.4 && !c.rounding)
+            place = std::floor(place) + 0.5;
+        place = std::clamp(place, 3.0, c.HiBin() - 3.0);
+        c.tones.push_back({place, A, r.Uniform(0, twoPi)});
+        if (r.Chance(0.75)) {
+            for (int h = 2; h <= 10; ++h)
+                if (h * place <= c.HiBin() - 3 && r.Chance(0.6))
+                    c.harmonics.push_back({h * place, A * r.LogUniform(1e-5, 3e-2), r.Uniform(0, twoPi), h});
+        }
+        if (c.rounding)
+            c.roundingScale = 8388607.0 + r.Int(-1, 1);
+        else
+            c.noiseVar = A * A / 2 * std::pow(10.0, -c.noiseDb / 10);
+    } else if (c.kind == kTwoTones) {
+        const double style = r.Uniform();
+        double f1 = 0, f2 = 0, a1 = 0, a2 = 0;
+        if (style < 0.35) {
+            // SMPTE / DIN: a low tone and a high one at a quarter of its amplitude.
+            f1 = r.Chance(0.5) ? r.Pick(std::vector<double>{50.0, 60.0, 70.0, 250.0}) : r.Uniform(50, 250);
+            std::vector<double> highs;
+            for (double h : {7000.0, 8000.0, 4000.0, 3150.0})
+                if (h <= 0.42 * c.rate)
+                    highs.push_back(h);
+            f2 = highs.empty() ? std::round(r.Uniform(0.2, 0.42) * c.rate / 10) * 10 : r.Pick(highs);
+            if (r.Chance(0.25))
+                f2 = std::round(f2 / f1) * f1;
+            // The low tone must clear DC: the size a user would pick for it.
+            while (placeOf(f1) < 3 && c.fft < 65536)
+                c.fft *= 2;
+            a1 = r.Uniform(0.1, 0.68);
+            a2 = a1 / 4;
+            c.style = "SMPTE/DIN 4:1";
+        } else if (style < 0.6) {
+            // CCIF: two close tones of equal amplitude.
+            const double spacing = r.Chance(0.7) ? r.Pick(std::vector<double>{1000.0, 60.0, 100.0, 200.0, 500.0})
+                                                 : r.Uniform(50, 1000);
+            f2 = (c.rate >= 44100 && r.Chance(0.5)) ? 20000.0 : r.Uniform(0.25, 0.45) * c.rate;
+            f1 = f2 - spacing;
+            a1 = a2 = r.Uniform(0.05, 0.42);
+            c.style = "CCIF";
+        } else {
+            const double lowest = std::max(20.0, 3 * c.BinHz());
+            f1 = r.LogUniform(lowest, 0.45 * c.rate);
+            const int most = static_cast<int>(0.45 * c.rate / f1);
+            if (r.Chance(0.3) && most >= 2) {
+                f2 = f1 * r.Int(2, std::min(most, 40));
+                c.style = "exact multiple";
+            } else {
+                f2 = r.LogUniform(lowest, 0.45 * c.rate);
+                c.style = "random pair";
+            }
+            a1 = r.Uniform(0.1, 0.42);
+            a2 = a1 * std::pow(10.0, r.Uniform(-20, 0) / 20);
+            if (r.Chance(0.5))
+                std::swap(a1, a2);
+        }
+        double p1 = placeOf(f1), p2 = placeOf(f2);
+        // The stronger tone first.
+        if (a2 > a1) {
+            std::swap(p1, p2);
+            std::swap(a1, a2);
+        }
+        c.tones.push_back({p1, a1, r.Uniform(0, twoPi)});
+        c.tones.push_back({p2, a2, r.Uniform(0, twoPi)});
+        if (r.Chance(0.8)) {
+            for (double place : CountedProductPlaces(c, p1, p2))
+                if (r.Chance(0.65))
+                    c.products.push_back({place, a2 * r.LogUniform(3e-6, 3e-2), r.Uniform(0, twoPi), 0});
+        }
+        c.noiseVar = a1 * a1 / 2 * std::pow(10.0, -c.noiseDb / 10);
+    } else {
+        c.style = "no tone";
+        c.noiseVar = std::pow(r.LogUniform(1e-5, 1e-2), 2);
+    }
+
+    const long cap = r.Chance(0.2) ? 2 * kSampleCap : kSampleCap;
+    const int most = static_cast<int>(std::max<long>(1, cap / static_cast<long>(c.fft)));
+    c.blocks = std::min(c.blocks, most);
+    // Early (the average still filling), just settled, or long after (where a steady signal's
+    // reads must agree whatever block they fall on).
+    if (c.blocks > 1 && r.Chance(0.3))
+        c.fed = r.Int(1, c.blocks - 1);
+    else
+        c.fed = std::min(most, c.blocks + (r.Chance(0.5) ? r.Int(0, c.blocks + 2) : r.Int(0, 40)));
+    return c;
+}
+
+// The signal's parts as they went in, and what they add up to over the analysed band.
+struct Truth {
+    double tone = 0.0, second = 0.0;
+    double harmonics = 0.0; // in the band, rounding at their places included
+    double products = 0.0;  // counted
+    double noise = 0.0;     // in the band
+    double noiseVar = 0.0;  // of the white noise a bin sees (in the units of the variance)
+    bool harmonicPlaces = false; // a harmonic place (order 2..40) in the band
+};
+
+struct Outcome {
+    std::optional<float> v[kMeasures];
+    Truth truth;
+};
+
+// Feeds the case through one channel's engine as a run does and reads every measure; the truth
+// gets the noise and rounding the samples carry.
+Outcome RunCase(const Case& c)
+{
+    ChannelProcessingSettings p = Processing(c.rate, c.fft, c.window, 3);
+    p.AverageType = c.averageType;
+    p.AverageBlocks = static_cast<DWORD>(c.blocks);
+    p.OverlapPercent = static_cast<WORD>(c.overlap);
+    const ChannelScalingSettings s = Scaling(c.ampScale);
+    SpectralData d(&p, &s, false);
+    const TSmoothing w(c.fft, c.window, TSmoothing::kAmplitudeCorrection);
+    const std::size_t n = c.fft, hop = c.Hop(), length = n + hop * static_cast<std::size_t>(c.fed - 1);
+    const double fullScale = d.GetFullScale();
+
+    std::vector<Line> lines = c.tones;
+    lines.insert(lines.end(), c.harmonics.begin(), c.harmonics.end());
+    lines.insert(lines.end(), c.products.begin(), c.products.end());
+    std::vector<double> v(length, c.dc);
+    if (c.rounding) {
+        // Exact phases: the rounding of a tone on a bin must repeat every block.
+        for (const Line& l : lines)
+            for (std::size_t i = 0; i < length; ++i)
+                v[i] += l.amp * std::cos(2 * M_PI * std::fmod(l.place * static_cast<double>(i), static_cast<double>(n)) /
+                                             static_cast<double>(n) + l.phase);
+    } else {
+        constexpr std::size_t kResync = 1024;
+        for (const Line& l : lines) {
+            const double omega = 2 * M_PI * l.place / static_cast<double>(n);
+            const std::complex<double> step = std::polar(1.0, omega);
+            for (std::size_t i0 = 0; i0 < length; i0 += kResync) {
+                std::complex<double> z = std::polar(l.amp, std::fmod(omega * static_cast<double>(i0), 2 * M_PI) + l.phase);
+                for (std::size_t i = i0; i < std::min(length, i0 + kResync); ++i) {
+                    v[i] += z.real();
+                    z *= step;
+                }
+            }
+        }
+    }
+    Outcome run;
+    Truth& t = run.truth;
+    std::vector<float> x(length);
+    std::vector<double> residual(c.rounding ? n : 0);
+    double sum = 0.0, sum2 = 0.0;
+    if (c.rounding) {
+        for (std::size_t i = 0; i < length; ++i) {
+            const double want = v[i] * c.roundingScale;
+            const double q = std::clamp(std::round(want), -8388608.0, 8388607.0);
+            x[i] = static_cast<float>(q);
+            const double e = (q - want) / c.roundingScale;
+            if (i < n)
+                residual[i] = e;
+            sum += e;
+            sum2 += e * e;
+        }
+    } else {
+        Rng g(CaseSeed(c.runSeed ^ 0x5EED, c.index));
+        const double sd = std::sqrt(c.noiseVar);
+        for (std::size_t i = 0; i < length; ++i) {
+            const double want = v[i] + sd * g.Gauss();
+            x[i] = static_cast<float>(want * fullScale);
+            const double e = x[i] / fullScale - want;
+            sum += e;
+            sum2 += e * e;
+        }
+    }
+    for (int b = 0; b < c.fed; ++b) {
+        for (std::size_t i = 0; i < n; ++i)
+            d.SetTimeSample(static_cast<UINT>(i), x[static_cast<std::size_t>(b) * hop + i]);
+        w.Apply(d.GetFrame());
+        d.ComputeSpectrum();
+        d.Average(false);
+    }
+    run.v[kThd] = d.ComputeThd();
+    run.v[kThdN] = d.ComputeThdN();
+    run.v[kSnr] = d.ComputeSnr();
+    run.v[kSinad] = d.ComputeSinad();
+    run.v[kImd] = d.ComputeImd();
+
+    // The truth, from the parts.
+    const int lo = c.LoBin(), hi = c.HiBin();
+    const double band = c.BandFraction();
+    const double meanE = sum / static_cast<double>(length);
+    const double varE = sum2 / static_cast<double>(length) - meanE * meanE;
+    if (!c.tones.empty()) {
+        t.tone = c.tones[0].amp * c.tones[0].amp / 2;
+        if (c.tones.size() > 1)
+            t.second = c.tones[1].amp * c.tones[1].amp / 2;
+        for (int h = 2; h <= 40; ++h)
+            t.harmonicPlaces |= h * c.tones[0].place <= hi;
+    }
+    for (const Line& p : c.products)
+        t.products += p.amp * p.amp / 2;
+    const bool periodic = c.rounding && c.tones[0].place == std::round(c.tones[0].place);
+    if (periodic) {
+        // Everything lies on bins and repeats every block: the rounding's lines are the bins of
+        // one block's transform; those at the tone's harmonics are distortion, the rest noise.
+        std::vector<std::complex<double>> e(residual.begin(), residual.end());
+        sweep::Fft(e);
+        const long k0 = std::lround(c.tones[0].place);
+        auto line = [&](long k, const Line* part) {
+            std::complex<double> a = e[static_cast<std::size_t>(k)] / static_cast<double>(n);
+            if (part)
+                a += std::polar(part->amp / 2, part->phase);
+            return 2 * std::norm(a);
+        };
+        t.tone = line(k0, &c.tones[0]);
+        for (long k = lo; k <= hi; ++k) {
+            if (k == k0)
+                continue;
+            if (k % k0 == 0 && k / k0 <= 40) {
+                const Line* part = nullptr;
+                for (const Line& h : c.harmonics)
+                    if (h.order == k / k0)
+                        part = &h;
+                t.harmonics += line(k, part);
+            } else {
+                t.noise += line(k, nullptr);
+            }
+        }
+        t.noiseVar = varE;
+    } else {
+        for (const Line& h : c.harmonics)
+            t.harmonics += h.amp * h.amp / 2;
+        t.noiseVar = c.noiseVar + varE;
+        t.noise = t.noiseVar * band;
+    }
+    return run;
+}
+
+// The window's leakage of one size, built once.
+const WindowLeakage& Leakage(WORD window, DWORD fft)
+{
+    static std::map<std::pair<WORD, DWORD>, std::unique_ptr<WindowLeakage>> kept;
+    auto& slot = kept[{window, fft}];
+    if (!slot) {
+        std::vector<double> shape(fft, 1.0);
+        if (window != TSmoothing::kUniform) {
+            const TSmoothing plain(fft, window, TSmoothing::kNoCorrection);
+            for (DWORD i = 0; i < fft; ++i)
+                shape[i] = plain.GetTable()[i];
+        }
+        slot = std::make_unique<WindowLeakage>(shape);
+    }
+    return *slot;
+}
+
+// What a measure should read: NaN where it must read N/A; unjudged where it has no definition
+// on this kind of signal (THD and SNR of two tones) or where no analysis can tell two tones
+// from one (closer than the window's lobe: they read as one tone that swells and fades).
+struct Expect {
+    bool judged = true;
+    double truthDb = NAN;
+};
+
+double Db(double ratio) { return 10 * std::log10(ratio); }
+
+std::array<Expect, kMeasures> Expected(const Case& c, const Truth& t)
+{
+    std::array<Expect, kMeasures> e;
+    if (c.kind == kNoTone)
+        return e;
+    const double rest = t.harmonics + t.second + t.products + t.noise;
+    if (c.kind == kOneTone) {
+        if (t.harmonicPlaces && t.harmonics > 0)
+            e[kThd].truthDb = Db(t.harmonics / t.tone);
+        if (t.noise > 0)
+            e[kSnr].truthDb = Db(t.tone / t.noise);
+    } else {
+        e[kThd].judged = e[kSnr].judged = false;
+        const double apart = std::abs(c.tones[0].place - c.tones[1].place);
+        if (apart < 20 && apart < 2 * Leakage(c.window, c.fft).lobeHalfWidth + 1)
+            e[kThdN].judged = e[kSinad].judged = e[kImd].judged = false;
+        if (t.products > 0)
+            e[kImd].truthDb = Db(t.products / (t.tone + t.second));
+    }
+    if (rest > 0) {
+        e[kThdN].truthDb = Db(rest / t.tone);
+        e[kSinad].truthDb = Db(t.tone / rest);
+    }
+    return e;
+}
+
+// Where each quantity stands clear of the window's leakage and the noise.
+struct Clarity {
+    bool clear[kMeasures] = {};
+    bool apart = false; // a harmonic hidden under the leakage could move THD+N past its bound
+};
+
+Clarity Clear(const Case& c, const Truth& t)
+{
+    Clarity k;
+    if (c.kind == kNoTone)
+        return k;
+    const WindowLeakage& W = Leakage(c.window, c.fft);
+    // Every line at both its images, DC at 0: (place, power at the line's peak).
+    struct Source {
+        double place, power;
+        const Line* line;
+    };
+    std::vector<Source> sources;
+    if (c.dc != 0.0)
+        sources.push_back({0.0, c.dc * c.dc, nullptr});
+    auto add = [&](const std::vector<Line>& ls) {
+        for (const Line& l : ls) {
+            sources.push_back({l.place, l.amp * l.amp / 4, &l});
+            sources.push_back({-l.place, l.amp * l.amp / 4, nullptr});
+        }
+    };
+    add(c.tones);
+    add(c.harmonics);
+    add(c.products);
+    const double bin = t.noiseVar * W.noisePerBin;
+    auto leakAt = [&](double place, const Line* self, double r) {
+        double sum = 0.0;
+        for (const Source& s : sources)
+            if (s.line == nullptr || s.line != self)
+                sum += s.power * W.Envelope(place - s.place, r);
+        return sum;
+    };
+    auto peak = [&](const Line& l) {
+        const double f = l.place - std::floor(l.place);
+        return l.amp * l.amp / 4 * std::max(W.Power(f), W.Power(1 - f));
+    };
+    auto stands = [&](const Line& l) {
+        const double pk = peak(l);
+        return pk >= kClear * leakAt(l.place, &l, 1.0) && pk >= kClear * bin;
+    };
+    const bool settled = c.Averaged() >= 8;
+    const bool tonesClear = std::all_of(c.tones.begin(), c.tones.end(), stands);
+    auto allThatMatter = [&](const std::vector<Line>& ls, double total) {
+        return std::all_of(ls.begin(), ls.end(), [&](const Line& l) {
+            return l.amp * l.amp / 2 < 0.01 * total || stands(l);
+        });
+    };
+    if (c.kind == kTwoTones) {
+        k.clear[kImd] = settled && tonesClear && t.products > 0 && allThatMatter(c.products, t.products);
+        return k;
+    }
+    k.clear[kThd] = settled && tonesClear && t.harmonics > 0 && !c.harmonics.empty() &&
+                    allThatMatter(c.harmonics, t.harmonics);
+    // A harmonic that could hide under the leakage at a place with none seen.
+    double hidden = 0.0;
+    for (int h = 2; h <= 40; ++h) {
+        const double place = h * c.tones[0].place;
+        if (place > c.HiBin())
+            break;
+        const Line* there = nullptr;
+        for (const Line& l : c.harmonics)
+            if (l.order == h)
+                there = &l;
+        if (there && stands(*there))
+            continue;
+        hidden += 2 * leakAt(place, there, 1.0) / kClear;
+    }
+    const double rest = t.harmonics + t.noise;
+    k.apart = rest > 0 && Db(1 + hidden / rest) > 0.5;
+    // The engine's own arithmetic (single precision) lies some 135 dB under the tone: noise must
+    // stand 15 dB above that too.
+    if (settled && tonesClear && t.noise > 0 && t.noise >= t.tone * 1e-12) {
+        double unclear = 0.0;
+        for (const Line& l : c.harmonics)
+            if (!stands(l))
+                unclear += l.amp * l.amp / 2;
+        int free = 0;
+        for (int b = c.LoBin(); b <= c.HiBin(); ++b) {
+            double leak = 0.0;
+            for (const Source& s : sources)
+                leak += s.power * W.Envelope(b - s.place, 0.5);
+            free += leak * kClear <= bin ? 1 : 0;
+        }
+        k.clear[kSnr] = unclear <= 0.05 * t.noise && free >= (c.HiBin() - c.LoBin() + 1) / 4;
+        k.clear[kThdN] = k.clear[kSinad] = k.clear[kSnr] && !k.apart;
+    }
+    return k;
+}
+
+struct Tally {
+    long shown = 0, over = 0, clear = 0, clearNa = 0, meanCount = 0;
+    double sumErr = 0.0, worst = 0.0;
+};
+
+struct Bad {
+    double severity;
+    std::string text;
+};
+
+struct Options {
+    std::uint64_t seed;
+    long cases, single = -1, sliceK = 0, sliceJ = 1;
+    std::string out;
+};
+
+Options ReadOptions()
+{
+    Options o;
+    const char* seed = std::getenv("DURNEX_SWEEP_SEED");
+    o.seed = seed ? std::strtoull(seed, nullptr, 10)
+                  : static_cast<std::uint64_t>(std::chrono::system_clock::now().time_since_epoch().count()) % 1000000007ull;
+    const char* cases = std::getenv("DURNEX_SWEEP_CASES");
+    o.cases = cases ? std::strtol(cases, nullptr, 10) : (kSanitized ? 300 : 1500);
+    if (const char* one = std::getenv("DURNEX_SWEEP_CASE"))
+        o.single = std::strtol(one, nullptr, 10);
+    if (const char* slice = std::getenv("DURNEX_SWEEP_SLICE"))
+        std::sscanf(slice, "%ld/%ld", &o.sliceK, &o.sliceJ);
+    if (const char* out = std::getenv("DURNEX_SWEEP_OUT"))
+        o.out = out;
+    return o;
+}
+
+} // namespace
+
+TEST(DistortionSweep, EveryReadingIsItsDefinitionOrNotANumber)
+{
+    const Options o = ReadOptions();
+    std::printf("distortion sweep: DURNEX_SWEEP_SEED=%" PRIu64 ", %ld cases\n", o.seed, o.cases);
+    RecordProperty("seed", std::to_string(o.seed));
+    std::FILE* out = o.out.empty() ? nullptr : std::fopen(o.out.c_str(), "w");
+    Tally tally[TSmoothing::kTypeCount][kMeasures];
+    std::vector<Bad> bad;
+    std::vector<long> open(std::size(kOpenClasses), 0);
+    long apart = 0, run = 0, skipped = 0;
+    const long first = o.single >= 0 ? o.single : o.sliceK;
+    const long last = o.single >= 0 ? o.single + 1 : o.cases;
+    const long step = o.single >= 0 ? 1 : std::max(1L, o.sliceJ);
+    for (long i = first; i < last; i += step) {
+        const Case c = Draw(o.seed, i);
+        // The sanitizers make the engine tens of times slower: there the large cases are left out.
+        if (kSanitized && o.single < 0 && static_cast<long>(c.fft) * c.fed > (1L << 16)) {
+            ++skipped;
+            continue;
+        }
+        ++run;
+        const Outcome r = RunCase(c);
+        const auto expect = Expected(c, r.truth);
+        const bool settled = c.Averaged() >= 8;
+        Clarity clarity;
+        const bool snrShown = r.v[kSnr].has_value();
+        if (settled || (c.kind == kOneTone && snrShown && (!r.v[kThdN] || !r.v[kSinad])))
+            clarity = Clear(c, r.truth);
+        apart += (c.kind == kOneTone && snrShown && clarity.apart) ? 1 : 0;
+        const std::string replay = "DURNEX_SWEEP_SEED=" + std::to_string(o.seed) + " DURNEX_SWEEP_CASE=" +
+                                   std::to_string(i) + ": " + c.Describe();
+        if (o.single >= 0)
+            std::printf("%s\n", replay.c_str());
+        for (int m = 0; m < kMeasures; ++m) {
+            const Expect& e = expect[static_cast<std::size_t>(m)];
+            Tally& tl = tally[c.window][m];
+            const auto& got = r.v[m];
+            const bool percent = m == kThd || m == kThdN || m == kImd;
+            double gotDb = NAN, err = NAN;
+            if (got)
+                gotDb = percent ? (*got > 0 ? 20 * std::log10(*got / 100.0) : -INFINITY) : *got;
+            if (got && e.judged)
+                err = std::isnan(e.truthDb) ? INFINITY : gotDb - e.truthDb;
+            if (o.single >= 0)
+                std::printf("  %-6s %s truth %s%s\n", kMeasureName[m],
+                            got ? Fmt("%.4f dB", gotDb).c_str() : "N/A",
+                            e.judged ? (std::isnan(e.truthDb) ? "N/A" : Fmt("%.4f dB", e.truthDb).c_str()) : "(none)",
+                            clarity.clear[m] ? ", clear" : "");
+            if (out)
+                std::fprintf(out, "%" PRIu64 "\t%ld\t%s\t%s\t%d\t%.6f\t%.6f\t%.6f\t%d\t%d\t%d\t%s\n", o.seed, i,
+                             kWindowName[c.window], kMeasureName[m], got ? 1 : 0, gotDb,
+                             e.judged ? e.truthDb : NAN, err, clarity.clear[m] ? 1 : 0, clarity.apart ? 1 : 0,
+                             e.judged ? 1 : 0, c.Describe().c_str());
+            if (clarity.clear[m]) {
+                ++tl.clear;
+                tl.clearNa += got ? 0 : 1;
+            }
+            if (!got) {
+                // THD+N and SINAD are everything but the tone: readable wherever SNR is.
+                if ((m == kThdN || m == kSinad) && c.kind == kOneTone && snrShown && !clarity.apart) {
+                    if (const OpenClass* o = OpenClassOf(kMissing, m, c.window))
+                        ++open[o - kOpenClasses];
+                    else
+                        bad.push_back({2.0, std::string(kMeasureName[m]) + " N/A while SNR reads " +
+                                                Fmt("%.2f dB", *r.v[kSnr]) + "; " + replay});
+                }
+                continue;
+            }
+            if (!e.judged)
+                continue;
+            ++tl.shown;
+            if (std::isfinite(err))
+                tl.over += std::abs(err) > 0.5 ? 1 : 0;
+            tl.worst = std::max(tl.worst, std::abs(err));
+            const OpenClass* o = std::abs(err) <= 1.0 ? nullptr : OpenClassOf(kOff, m, c.window);
+            // A reading counted in an open class is left out of the mean: its class holds it.
+            if (o)
+                ++open[o - kOpenClasses];
+            else if (std::isfinite(err)) {
+                tl.sumErr += err;
+                ++tl.meanCount;
+            }
+            if (!o && !(std::abs(err) <= 1.0))
+                bad.push_back({std::abs(err), std::string(kMeasureName[m]) + " " + Fmt("%.3f dB", gotDb) + ", truth " +
+                                                  (std::isnan(e.truthDb) ? std::string("N/A")
+                                                                         : Fmt("%.3f dB", e.truthDb)) +
+                                                  "; " + replay});
+        }
+    }
+    if (out)
+        std::fclose(out);
+    std::printf("%ld cases run (%ld left out under the sanitizers); THD+N/SINAD N/A allowed for %ld where a "
+                "harmonic hidden under the leakage could move them more than 0.5 dB\n",
+                run, skipped, apart);
+    std::printf("%-11s %-6s %7s %9s %7s %8s %7s\n", "window", "measure", "shown", "mean err", ">0.5dB", "clear", "N/A");
+    std::string shares;
+    for (WORD w = 0; w < TSmoothing::kTypeCount; ++w) {
+        for (int m = 0; m < kMeasures; ++m) {
+            const Tally& tl = tally[w][m];
+            const double mean = tl.meanCount ? tl.sumErr / static_cast<double>(tl.meanCount) : 0.0;
+            std::printf("%-11s %-6s %7ld %9.3f %7ld %8ld %7ld\n", kWindowName[w], kMeasureName[m], tl.shown, mean,
+                        tl.over, tl.clear, tl.clearNa);
+            // Shares are judged where there are enough readings to hold them.
+            auto within = [](long n, long total, double share) {
+                return Within(static_cast<double>(n), share * static_cast<double>(total));
+            };
+            const std::string where = std::string(kWindowName[w]) + " " + kMeasureName[m];
+            // An open share prints against its bound.
+            auto report = [&](ShareKind kind, const std::string& text) {
+                if (Ceiling(kind, w, m) != Bound(kind, w))
+                    std::printf("open: %s %s (ceiling %.3g; the bound: %.3g)\n", where.c_str(), text.c_str(),
+                                Ceiling(kind, w, m), Bound(kind, w));
+            };
+            if (tl.meanCount >= 20) {
+                report(kMeanError, "mean error " + Fmt("%.3f dB", mean));
+                if (std::abs(mean) > Ceiling(kMeanError, w, m))
+                    shares += where + ": mean error " + Fmt("%.3f dB", mean) + "\n";
+            }
+            if (Steady(w) && tl.shown >= 50) {
+                report(kHalfDb, std::to_string(tl.over) + " of " + std::to_string(tl.shown) + " shown more than 0.5 dB off");
+                if (!within(tl.over, tl.shown, Ceiling(kHalfDb, w, m)))
+                    shares += where + ": " + std::to_string(tl.over) + " of " + std::to_string(tl.shown) +
+                              " shown readings more than 0.5 dB off\n";
+            }
+            if (tl.clear >= 50) {
+                report(kClearNa, std::to_string(tl.clearNa) + " of " + std::to_string(tl.clear) + " clear readings N/A");
+                if (!within(tl.clearNa, tl.clear, Ceiling(kClearNa, w, m)))
+                    shares += where + ": " + std::to_string(tl.clearNa) + " of " + std::to_string(tl.clear) +
+                              " clear readings N/A\n";
+            }
+        }
+    }
+    for (std::size_t i = 0; i < open.size(); ++i) {
+        const OpenClass& o = kOpenClasses[i];
+        const double allowed = o.perThousand * static_cast<double>(run) / 1000.0;
+        std::printf("open: %s: %ld in %ld cases (ceiling %.1f per 1,000; the bound: 0)\n", o.what, open[i], run,
+                    o.perThousand);
+        if (!Within(static_cast<double>(open[i]), allowed))
+            shares += std::string(o.what) + ": " + std::to_string(open[i]) + " in " + std::to_string(run) +
+                      " cases, above its ceiling of " + Fmt("%.1f", o.perThousand) + " per 1,000\n";
+    }
+    std::sort(bad.begin(), bad.end(), [](const Bad& a, const Bad& b) { return a.severity > b.severity; });
+    std::string worst;
+    for (std::size_t i = 0; i < std::min<std::size_t>(bad.size(), 25); ++i)
+        worst += bad[i].text + "\n";
+    EXPECT_TRUE(bad.empty()) << bad.size() << " readings wrong or missing (seed " << o.seed << "), the worst:\n"
+                             << worst;
+    EXPECT_TRUE(shares.empty()) << "seed " << o.seed << ":\n" << shares;
+}
