@@ -927,6 +927,10 @@ int CWnd::GetWindowText(LPSTR buf, int nMaxCount) const
 
 int CWnd::GetWindowTextLength() const { return static_cast<int>(GetWindowTextString().size()); }
 
+namespace {
+void NoteStateSent(QWidget* w);
+} // namespace
+
 BOOL CWnd::ShowWindow(int nCmdShow)
 {
     QWidget* w = QtWidgetOf(this);
@@ -950,10 +954,12 @@ BOOL CWnd::ShowWindow(int nCmdShow)
         break;
     case SW_SHOWNORMAL:
     case SW_RESTORE:
-        if (w->isMinimized() || w->isMaximized())
+        if (w->isMinimized() || w->isMaximized()) {
             w->showNormal();
-        else
+            NoteStateSent(w);
+        } else {
             w->show();
+        }
         m_dwStyle |= WS_VISIBLE;
         break;
     default:
@@ -1295,9 +1301,10 @@ void CWnd::ScreenToClient(LPRECT r) const { MapCorners(r, [this](POINT* p) { Scr
 namespace {
 constexpr const char* kSettleChainProperty = "durnexSettleChain";
 // While a top-level window's placement is watched: the client position the program last asked
-// for, the client positions carried by the requests sent since, when the watch ends, and how
-// often the window may still be put back.
+// for and the client size asked for with it, the client positions carried by the requests sent
+// since, when the watch ends, and how often the window may still be put back.
 constexpr const char* kAskedAtProperty = "durnexAskedAt";
+constexpr const char* kAskedSizeProperty = "durnexAskedSize";
 constexpr const char* kSentProperty = "durnexSent";
 constexpr const char* kWatchUntilProperty = "durnexWatchUntil";
 constexpr const char* kPutBacksProperty = "durnexPutBacks";
@@ -1343,10 +1350,21 @@ void NoteSent(QWidget* w)
     w->setProperty(kWatchUntilProperty, NowMs() + kWatchMs);
 }
 
+// A request that changes the window's state (a restore) is answered too: the window manager
+// then puts the window where it remembers it, which may be a place asked for earlier.
+void NoteStateSent(QWidget* w)
+{
+    if (PlacementWatched(w))
+        g_sentAt = NowMs();
+}
+
 void NoteSentPosition(QWidget* w, const QRect& before)
 {
-    if (PlacementWatched(w) && w->geometry() != before)
+    if (PlacementWatched(w) && w->geometry() != before) {
         NoteSent(w);
+        if (w->property(kAskedSizeProperty).isValid())
+            w->setProperty(kAskedSizeProperty, w->size());
+    }
 }
 
 // Notes where the program has just asked the window's client to be, a request on its way.
@@ -1356,6 +1374,7 @@ void NoteAskedPosition(QWidget* w)
         return;
     NoteSent(w);
     w->setProperty(kAskedAtProperty, w->geometry().topLeft());
+    w->setProperty(kAskedSizeProperty, w->size());
 }
 
 // Whether the window manager was still at the program's requests when it moved a window last:
@@ -1386,11 +1405,15 @@ bool PutBackFromEarlierPlace(QWidget* w)
     if (!MovedWhileAnswering() || left <= 0) {
         w->setProperty(kSentProperty, QVariantList());
         w->setProperty(kAskedAtProperty, now);
+        w->setProperty(kAskedSizeProperty, w->size());
         return false;
     }
     w->setProperty(kPutBacksProperty, left - 1);
     const QRect before = w->geometry();
-    w->setGeometry(QRect(at.toPoint(), w->size()));
+    // The request carries a size too: the one asked for with the place, not the one a late or
+    // half-carried-out answer gave the window, which would be asked for anew and kept.
+    const QVariant size = w->property(kAskedSizeProperty);
+    SetTopLevelGeometry(w, QRect(at.toPoint(), size.isValid() ? size.toSize() : w->size()));
     NoteSentPosition(w, before);
     return true;
 }
@@ -1406,6 +1429,13 @@ constexpr const char* kResizedAtProperty = "durnexResizedAt";
 constexpr const char* kResizesLeftProperty = "durnexResizesLeft";
 constexpr qint64 kResizeAgainMs = 300;
 constexpr int kResizesAgain = 4;
+
+// The size a window should have: the one it was given, where it stands at an earlier one.
+QSize SizeNotStale(const QWidget* w, const QSize& size)
+{
+    const QVariant stale = w->property(kStaleSizeProperty), given = w->property(kGivenSizeProperty);
+    return given.isValid() && stale.toList().contains(QVariant(size)) ? given.toSize() : size;
+}
 
 void ResizeBackFromStaleSize(QWidget* w)
 {
@@ -1484,6 +1514,7 @@ void WatchPlacement(QWidget* w)
     if (!PlacementWatched(w)) {
         w->setProperty(kSentProperty, QVariant());
         w->setProperty(kAskedAtProperty, QVariant());
+        w->setProperty(kAskedSizeProperty, QVariant());
     }
     if (!w->property(kHearsReportsProperty).toBool()) {
         new Reports(w);
@@ -1595,8 +1626,13 @@ BOOL CWnd::GetWindowPlacement(WINDOWPLACEMENT* wp) const
         const QVariant pending = w->property(kPendingFrameProperty);
         if (pending.isValid() && Zoomed(w))
             n = pending.toRect();
-        else if (const std::optional<QMargins> m = NormalFrameMargins(w))
+        else if (const std::optional<QMargins> m = NormalFrameMargins(w)) {
+            // A late answer can give a window an earlier size a moment before it is maximised,
+            // where it is not given its size again until restored.
+            if (Zoomed(w))
+                n.setSize(SizeNotStale(w, n.size()));
             n = n.marginsAdded(*m);
+        }
     }
     wp->rcNormalPosition = RECT{n.left(), n.top(), n.left() + n.width(), n.top() + n.height()};
     return TRUE;
