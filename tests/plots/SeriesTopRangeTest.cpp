@@ -20,6 +20,20 @@
 
 namespace {
 
+// The records a Plot Options sheet edits, and the sheet over them.
+struct SheetRecords {
+    TimeSeriesPlotSettings series[8];
+    SpectrumPlotSettings spectrum[16];
+    MarkerSettings markers[16];
+    PhasePlotSettings phase[16];
+    SpectrogramPlotSettings spectrogram[16];
+    SurfacePlotSettings surface[16];
+    CPlotOptionsMain Sheet()
+    {
+        return CPlotOptionsMain("Plot Options", nullptr, 1, 0, series, spectrum, markers, phase, spectrogram, surface, 0);
+    }
+};
+
 class SeriesTops : public PlotWindows {
 protected:
     void SetUp() override
@@ -65,12 +79,8 @@ protected:
     std::vector<std::string> OkOnThePage(WORD scale, const std::string& text, const std::string& refusal,
                                          float& stored)
     {
-        TimeSeriesPlotSettings series[8];
-        SpectrumPlotSettings spectrum[16];
-        MarkerSettings markers[16];
-        PhasePlotSettings phase[16];
-        SpectrogramPlotSettings spectrogram[16];
-        SurfacePlotSettings surface[16];
+        SheetRecords r;
+        TimeSeriesPlotSettings* series = r.series;
         series[0].AmpScaleType = scale;
         series[0].PlotTop = 1.0f;
         series[0].PlotCenter = -20.0f;
@@ -85,7 +95,7 @@ protected:
                 dlgtest::Click(s, IDCANCEL);
         });
         const WORD scales[8] = {scale, scale, scale, scale, scale, scale, scale, scale};
-        CPlotOptionsMain sheet("Plot Options", nullptr, 1, 0, series, spectrum, markers, phase, spectrogram, surface, 0);
+        CPlotOptionsMain sheet = r.Sheet();
         sheet.SetAmpScaleTypes(scales, 8);
         sheet.DoModal();
         stored = series[0].PlotTop;
@@ -152,12 +162,7 @@ TEST_F(SeriesTops, TheStripThePageAndAConfigurationTakeTheSameTops)
 // Plot Center above Plot Top is refused in plain words.
 TEST_F(SeriesTops, ACentreAboveTheTopIsRefusedInPlainWords)
 {
-    TimeSeriesPlotSettings series[8];
-    SpectrumPlotSettings spectrum[16];
-    MarkerSettings markers[16];
-    PhasePlotSettings phase[16];
-    SpectrogramPlotSettings spectrogram[16];
-    SurfacePlotSettings surface[16];
+    SheetRecords r;
     ScriptedUser user;
     CDialog::ScriptModal([&](CWnd& w) {
         auto& s = static_cast<CPlotOptionsMain&>(w);
@@ -167,6 +172,6 @@ TEST_F(SeriesTops, ACentreAboveTheTopIsRefusedInPlainWords)
         dlgtest::Click(s, IDOK);
         dlgtest::Click(s, IDCANCEL);
     });
-    CPlotOptionsMain sheet("Plot Options", nullptr, 1, 0, series, spectrum, markers, phase, spectrogram, surface, 0);
+    CPlotOptionsMain sheet = r.Sheet();
     EXPECT_EQ(sheet.DoModal(), IDCANCEL);
 }
