@@ -1656,14 +1656,21 @@ ToneModel::TwoTones ToneModel::FitTwoTones(const Spectrum& spectrum, UINT firstB
         std::size_t tone, part, column;
     };
     std::vector<Cross> crossOf;
+    // The kernel of part i at fit bin b, beyond the reach of `direct` too.
+    auto kernelAt = [&](std::size_t i, std::size_t b) {
+        const double x = fitBins[b] - places[i];
+        return std::abs(x) <= kReach ? direct[b * m + i] : kernel(x);
+    };
     if (symmetric) {
         for (std::size_t i = 0; i < 2; ++i) {
-            for (std::size_t j = 0; j < m; ++j) {
-                if (j == i || (j < i) || std::abs(places[i] - places[j]) > 2 * W + 4)
-                    continue;
-                std::vector<double> col(B);
-                for (std::size_t b = 0; b < B; ++b)
-                    col[b] = direct[b * m + i] * direct[b * m + j];
+            // Far apart too: the linear phase holds at any distance, and a tone's far leakage
+            // beats with a product (or the other tone) in its lobe by more than the noise.
+            for (std::size_t j = i + 1; j < m; ++j) {
+                std::vector<double> col(B, 0.0);
+                for (std::size_t b = 0; b < B; ++b) {
+                    const double other = j < 2 ? kernelAt(j, b) : direct[b * m + j];
+                    col[b] = other == 0.0 ? 0.0 : kernelAt(i, b) * other;
+                }
                 crossOf.push_back({i, j, columns.size()});
                 columns.push_back(std::move(col));
             }
@@ -1844,8 +1851,7 @@ ToneModel::TwoTones ToneModel::FitTwoTones(const Spectrum& spectrum, UINT firstB
         const double part = power[i] * lobeSum[i];
         // Beside a tone the fit took the leakage's shape, its shift and what the two add or
         // cancel by; farther off only the leakage's power.
-        const bool crossFitted =
-            symmetric && (std::abs(places[0] - places[i]) <= 2 * W + 4 || std::abs(places[1] - places[i]) <= 2 * W + 4);
+        const bool crossFitted = symmetric;
         const double uncertain =
             allowance.model * far + (crossFitted ? 0.0 : 2.0 * std::sqrt(leakage * std::max(part, 0.0)));
         // What a tone and a part add or cancel by is bounded by their amplitudes: 2 sqrt(P_t P_p).
@@ -1853,7 +1859,8 @@ ToneModel::TwoTones ToneModel::FitTwoTones(const Spectrum& spectrum, UINT firstB
         // product and a cross term that cancel each other: the product is not read from it.
         bool consistent = true;
         for (const Cross& x : crossOf)
-            if (x.part == i && !(std::abs(power[x.column]) <= 1.25 * 2.0 * std::sqrt(std::max(power[x.tone] * power[i], 0.0))))
+            if (x.part == i && !(std::abs(power[x.column]) <= 1.25 * 2.0 * std::sqrt(std::max(power[x.tone] * power[i], 0.0)) +
+                                                                  kProductSigmas * std::sqrt(std::max(variance[x.column], 0.0))))
                 consistent = false;
         // How far the fit may have the product off, as the bins' scatter has it; it stands out
         // where it would not be read from that scatter once in a million (five deviations).
