@@ -1226,8 +1226,12 @@ ToneModel::Parts ToneModel::FitToneAnew(UINT lo, UINT hi)
         // that much of the bins around it is uncertain.
         const double ratio = l.most / lobePower;
         for (UINT k = from; k <= hi; ++k) {
-            const long long j = static_cast<long long>(k0) + (static_cast<long long>(k) - l.centre);
-            if (j >= 0 && j < static_cast<long long>(bins)) {
+            // Below DC the fundamental has no leakage as far on that side: the window's
+            // response is even, so it is read as far on the other side.
+            const long long d = static_cast<long long>(k) - l.centre;
+            const long long j = static_cast<long long>(k0) + d >= 0 ? static_cast<long long>(k0) + d
+                                                                     : static_cast<long long>(k0) - d;
+            if (j < static_cast<long long>(bins)) {
                 // The fitted cross terms leave the leakage below nothing here and there.
                 const double h = ratio * std::max(leak[static_cast<std::size_t>(j)], 0.0);
                 spreadAll[k] += h + 2.0 * std::sqrt(std::max(leakAll[k], 0.0) * h);
@@ -1387,6 +1391,10 @@ ToneModel::Parts ToneModel::FitToneAnew(UINT lo, UINT hi)
             if (owner[static_cast<std::size_t>(k)] == 2)
                 lobeLeak += std::max(leak[k], 0.0);
         lobeDoubt += l.spread + (useFit ? fit.shapeError : 2.0 * std::sqrt(lobeLeak * std::max(excess - 2.0 * deviation, 0.0)));
+        // A lobe holding clearly less than the noise says that the leakage taken from it was
+        // too much by at least that (a tone near DC, where its leakage, its image's and the
+        // offset's meet): what the lobe adds is no better known.
+        lobeDoubt += std::max(-(useFit ? fit.power : excess) - 2.0 * deviation, 0.0);
         if (useFit) {
             if (fit.power > 4.0 * fit.deviation + 2.0 * (l.spread + fit.shapeError + 2.0 * std::sqrt(crossVariance))) {
                 ++parts.harmonicsFound;
