@@ -1214,8 +1214,9 @@ ToneModel::Parts ToneModel::FitToneAnew(UINT lo, UINT hi)
             AddToneLeakage(static_cast<UINT>(l.centre), W, l.power, floor, toneLeak, toneSpread, nullptr, nullptr,
                            nullptr, &fundamentalShape) > 0.0) {
             for (UINT k = 0; k < bins; ++k) {
-                // The fit took the beat with the fundamental; with the other harmonics it is bounded.
-                const double others = std::max(leakAll[k] - leak[k], 0.0);
+                // The fit took the beat with the fundamental; with the other harmonics and DC's
+                // skirt (Bartlett: both in every other bin, 40 dB over the noise) it is bounded.
+                const double others = std::max(leakAll[k] - leak[k], 0.0) + std::max(dc[k], 0.0);
                 spreadAll[k] += toneSpread[k] + 2.0 * std::sqrt(others * std::max(toneLeak[k] - leakAll[k], 0.0));
                 leakAll[k] = toneLeak[k];
             }
