@@ -128,6 +128,7 @@ const OpenShare kOpenShares[] = {
     {kHalfDb, T::kHanning, kSnr, 0.03},
     {kHalfDb, T::kKaiser, kImd, 0.03},
     {kHalfDb, T::kKaiser, kSnr, 0.04},
+    {kMeanError, T::kForce, kThd, 0.5},
     {kMeanError, T::kUniform, kThd, 0.35},
     {kClearNa, T::kBartlett, kImd, 0.16},
     {kClearNa, T::kBlackman, kImd, 0.32},
@@ -735,7 +736,7 @@ Options ReadOptions()
     o.seed = seed ? std::strtoull(seed, nullptr, 10)
                   : static_cast<std::uint64_t>(std::chrono::system_clock::now().time_since_epoch().count()) % 1000000007ull;
     const char* cases = std::getenv("DURNEX_SWEEP_CASES");
-    o.cases = cases ? std::strtol(cases, nullptr, 10) : (kSanitized ? 300 : 1500);
+    o.cases = cases ? std::strtol(cases, nullptr, 10) : (kSanitized ? 700 : 7500);
     if (const char* one = std::getenv("DURNEX_SWEEP_CASE"))
         o.single = std::strtol(one, nullptr, 10);
     if (const char* slice = std::getenv("DURNEX_SWEEP_SLICE"))
