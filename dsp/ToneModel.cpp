@@ -138,7 +138,7 @@ double ResponseAt(const std::vector<double>& window, double x)
 // The tone's offset from its strongest bin (-0.5 .. 0.5 bins): the offset whose window
 // response best matches the lobe's shape.
 template <typename Response>
-double ToneOffset(const Response& response, const float* lobe, int halfWidth)
+double ToneOffset(const Response& response, const float* lobe, int halfWidth, double from = -0.5, double to = 0.5)
 {
     auto mismatch = [&](double delta) {
         double pg = 0.0, gg = 0.0, pp = 0.0;
@@ -152,7 +152,7 @@ double ToneOffset(const Response& response, const float* lobe, int halfWidth)
     };
     // Golden-section search; the mismatch has one minimum over half a bin either way.
     const double r = (std::sqrt(5.0) - 1.0) / 2.0;
-    double a = -0.5, b = 0.5;
+    double a = from, b = to;
     double x1 = b - r * (b - a), x2 = a + r * (b - a);
     double f1 = mismatch(x1), f2 = mismatch(x2);
     for (int i = 0; i < 24; ++i) {
@@ -421,8 +421,16 @@ double ToneModel::AddToneLeakage(UINT centre, int halfWidth, double lobePower, d
     for (int m = -halfWidth; m <= halfWidth; ++m)
         own[static_cast<std::size_t>(m + halfWidth)] =
             static_cast<float>(magnitude[centre + m] - leak[static_cast<std::size_t>(centre + m)]);
-    const double delta =
-        ToneOffset([&](double x) { return LobeResponse(x, halfWidth); }, own.data(), halfWidth);
+    double delta = ToneOffset([&](double x) { return LobeResponse(x, halfWidth); }, own.data(), halfWidth);
+    // A uniform window's lobe beside a tone within a few hundredths of a bin sits in its nulls,
+    // where the response grows with the square of the offset: the table's straight lines
+    // between its points read such an offset twice too large or small, and the leakage over
+    // the whole band follows it (SNR 54 dB low). Read there, the offset comes from the exact
+    // response, about the table's answer.
+    constexpr double kTableStep = 1.0 / 64.0;
+    if (windowType == TSmoothing::kUniform && std::abs(delta) < 2.0 * kTableStep)
+        delta = ToneOffset([&](double x) { return ResponseAt(w, x); }, own.data(), halfWidth,
+                           std::max(delta - kTableStep, -0.5), std::min(delta + kTableStep, 0.5));
     // The window shifted by the offset: its transform is the response at every bin's distance
     // from the tone. The offset found from the lobe is good to about the root of the noise's
     // share of the lobe (within 0.001 and 0.03 bins); how much the response changes over that
@@ -906,25 +914,62 @@ double ToneModel::DcLeakage(double floor, const std::vector<double>& other, cons
         return 0.0;
     if (DcResponse().size() != bins)
         return 0.0;
-    double lobe = 0.0, measured = 0.0, doubt = 0.0;
+    // Each bin of the lobe gives the scale to within the noise and what the other parts' leakage
+    // leaves uncertain there; the bins are weighed by how well they give it, so that a bin
+    // where DC's response is small and a tone leaks much (Bartlett: every other bin) cannot
+    // hide an offset that the rest of its lobe shows clearly.
+    double lobe = 0.0, least = HUGE_VAL;
+    std::vector<double> doubt(static_cast<std::size_t>(W) + 1, HUGE_VAL);
     for (int k = 1; k <= W; ++k) {
         const auto i = static_cast<std::size_t>(k);
         lobe += dcResponse[i];
-        measured += magnitude[k] - (other.empty() ? 0.0 : other[i]);
-        doubt += otherSpread.empty() ? 0.0 : otherSpread[i];
+        if (dcResponse[i] > 1e-12 * dcResponse[0])
+            doubt[i] = (std::max(floor, 0.0) + (otherSpread.empty() ? 0.0 : otherSpread[i])) / dcResponse[i];
+        least = std::min(least, doubt[i]);
     }
-    // A window without leakage (uniform) keeps DC in bin 0. An offset that does not stand out
-    // of the noise and of what the other parts' leakage leaves uncertain is not modelled.
-    const double noise = std::max(floor, 0.0) * W;
-    const double excess = measured - noise;
-    if (!(lobe > 1e-12 * dcResponse[0]) || !(excess > 4.0 * (noise + doubt)))
+    // A window without leakage (uniform) keeps DC in bin 0.
+    if (!(lobe > 1e-12 * dcResponse[0]) || !std::isfinite(least))
         return 0.0;
-    const double scale = excess / lobe;
+    double weights = 0.0, scale = 0.0, scaleDoubt = 0.0;
+    for (int k = 1; k <= W; ++k) {
+        const auto i = static_cast<std::size_t>(k);
+        if (!std::isfinite(doubt[i]))
+            continue;
+        const double weight = least > 0.0 ? (least / doubt[i]) * (least / doubt[i]) : (doubt[i] > 0.0 ? 0.0 : 1.0);
+        const double held = magnitude[k] - (other.empty() ? 0.0 : other[i]) - std::max(floor, 0.0);
+        weights += weight;
+        scale += weight * held / dcResponse[i];
+        scaleDoubt += weight * doubt[i];
+    }
+    scale /= weights;
+    scaleDoubt /= weights;
+    // An offset that does not stand out of the noise and of what the other parts' leakage
+    // leaves uncertain is not modelled.
+    if (!(scale > 4.0 * scaleDoubt))
+        return 0.0;
     for (UINT k = 0; k < bins; ++k)
         dc[k] = scale * dcResponse[k];
     // The noise in the lobe and its beat with the offset leave the scale that uncertain.
-    const double share = (noise + doubt) / excess;
+    const double excess = scale * lobe, noise = std::max(floor, 0.0) * W;
+    const double share = scaleDoubt / scale;
     return AllowanceFor(windowType).model + share + 2.0 * std::sqrt(noise / excess);
+}
+
+double ToneModel::ChancePeak(UINT centre, int halfWidth, double typical, double lobeScatter, double blocks,
+                             const std::vector<double>& dc, double dcError) const
+{
+    // The noise summed over a lobe reaches NoiseTail times its mean once in a million places.
+    // DC's skirt is only as good as its fit, and beats with the noise by 2 Re(D N*): a
+    // deviation of sqrt(2 D N / blocks) a bin that the window shares over the lobe, so the
+    // bins' beats add as amplitudes; five deviations are as rare as the noise's tail.
+    const int lobeBins = 2 * halfWidth + 1;
+    double skirt = 0.0, beat = 0.0;
+    for (UINT k = centre - halfWidth; k <= centre + halfWidth; ++k) {
+        const double d = std::max(dc[k], 0.0);
+        skirt += dcError * d;
+        beat += std::sqrt(2.0 * d * typical / std::max(blocks, 1.0));
+    }
+    return typical * lobeBins * NoiseTail(lobeScatter) + skirt + 5.0 * beat;
 }
 
 ToneModel::Parts ToneModel::FitToneAnew(UINT lo, UINT hi)
@@ -957,14 +1002,25 @@ ToneModel::Parts ToneModel::FitToneAnew(UINT lo, UINT hi)
     std::vector<double> dc;
     double dcError = DcLeakage(floor, {}, {}, dc);
     auto clean = [&](UINT k) { return static_cast<double>(mag[k]) - dc[k]; };
+    // Tones are compared by what their lobes hold: a tone between two bins shows a peak bin up
+    // to 4 dB under its power (uniform window), and a weaker tone on a bin would pass for it.
+    auto lobeSum = [&](UINT k) {
+        double sum = 0.0;
+        for (UINT j = k - W; j <= k + W; ++j)
+            sum += clean(j);
+        return sum;
+    };
     UINT k0 = 0;
+    double strongest = 0.0;
     for (UINT k = searchFrom; k + W <= hi; ++k) {
         const double v = clean(k);
-        if (!(v > clean(k - 1) && v >= clean(k + 1)) || (k0 != 0 && v <= clean(k0)))
+        if (!(v > clean(k - 1) && v >= clean(k + 1)) || (k0 != 0 && lobeSum(k) <= strongest))
             continue;
         const double beyond = std::max(clean(k - W - 1), k + W + 1 < bins ? clean(k + W + 1) : 0.0);
-        if (v >= 4.0 * beyond && v > 10.0 * dcError * dc[k])
+        if (v >= 4.0 * beyond && v > 10.0 * dcError * dc[k]) {
             k0 = k;
+            strongest = lobeSum(k);
+        }
     }
     if (k0 == 0 || !(clean(k0) > 0.0) || !(BinFrequency(k0) > 1.0f))
         return parts;
@@ -1035,6 +1091,10 @@ ToneModel::Parts ToneModel::FitToneAnew(UINT lo, UINT hi)
         double spread; // how far that may be off
         int bins;      // bins it owns
         double place;  // where the fundamental puts it, in bins
+        // The most it may hold: where the fundamental's leakage meets it at a phase that stays
+        // put, the two may cancel and leave less than the leakage alone (Bartlett, a tone on a
+        // bin: every other bin), yet the harmonic leaks beside its lobe as strongly as ever.
+        double most = 0.0;
     };
     std::vector<Lobe> lobes;
     const double f0 = BinFrequency(k0);
@@ -1067,6 +1127,8 @@ ToneModel::Parts ToneModel::FitToneAnew(UINT lo, UINT hi)
             // The fitted cross term with the fundamental's mirror image is good to a tenth
             // here, where the leakage is smooth over a few bins.
             l.spread += spread[k] - mirrorCross[static_cast<std::size_t>(k)];
+            const double both = std::sqrt(std::max(static_cast<double>(mag[k]), 0.0)) + std::sqrt(std::max(leak[k], 0.0));
+            l.most += both * both;
             ++l.bins;
         }
         lobes.push_back(l);
@@ -1176,7 +1238,7 @@ ToneModel::Parts ToneModel::FitToneAnew(UINT lo, UINT hi)
     std::vector<std::size_t> order(lobes.size());
     for (std::size_t i = 0; i < order.size(); ++i)
         order[i] = i;
-    std::sort(order.begin(), order.end(), [&](std::size_t x, std::size_t y) { return lobes[x].power > lobes[y].power; });
+    std::sort(order.begin(), order.end(), [&](std::size_t x, std::size_t y) { return lobes[x].most > lobes[y].most; });
     bool changed = false;
     std::vector<double> toneLeak, toneSpread;
     try {
@@ -1187,7 +1249,7 @@ ToneModel::Parts ToneModel::FitToneAnew(UINT lo, UINT hi)
     }
     for (std::size_t i = 0; i < order.size(); ++i) {
         const Lobe& l = lobes[order[i]];
-        if (!(l.power > 100.0 * typical * (2 * W + 1)))
+        if (!(l.most > 100.0 * typical * (2 * W + 1)))
             break;
         // A harmonic's leakage and the tones' add or cancel by up to 2 sqrt(L H) in every bin,
         // by a phase that stays put from block to block: far more than H itself where the
@@ -1199,8 +1261,9 @@ ToneModel::Parts ToneModel::FitToneAnew(UINT lo, UINT hi)
             AddToneLeakage(static_cast<UINT>(l.centre), W, l.power, floor, toneLeak, toneSpread, nullptr, nullptr,
                            nullptr, &fundamentalShape) > 0.0) {
             for (UINT k = 0; k < bins; ++k) {
-                // The fit took the beat with the fundamental; with the other harmonics it is bounded.
-                const double others = std::max(leakAll[k] - leak[k], 0.0);
+                // The fit took the beat with the fundamental; with the other harmonics and DC's
+                // skirt (Bartlett: both in every other bin, 40 dB over the noise) it is bounded.
+                const double others = std::max(leakAll[k] - leak[k], 0.0) + std::max(dc[k], 0.0);
                 spreadAll[k] += toneSpread[k] + 2.0 * std::sqrt(others * std::max(toneLeak[k] - leakAll[k], 0.0));
                 leakAll[k] = toneLeak[k];
             }
@@ -1209,11 +1272,16 @@ ToneModel::Parts ToneModel::FitToneAnew(UINT lo, UINT hi)
         }
         // A harmonic not modelled leaks about as the fundamental does, scaled to its power:
         // that much of the bins around it is uncertain.
-        const double ratio = l.power / lobePower;
+        const double ratio = l.most / lobePower;
         for (UINT k = from; k <= hi; ++k) {
-            const long long j = static_cast<long long>(k0) + (static_cast<long long>(k) - l.centre);
-            if (j >= 0 && j < static_cast<long long>(bins)) {
-                const double h = ratio * leak[static_cast<std::size_t>(j)];
+            // Below DC the fundamental has no leakage as far on that side: the window's
+            // response is even, so it is read as far on the other side.
+            const long long d = static_cast<long long>(k) - l.centre;
+            const long long j = static_cast<long long>(k0) + d >= 0 ? static_cast<long long>(k0) + d
+                                                                     : static_cast<long long>(k0) - d;
+            if (j < static_cast<long long>(bins)) {
+                // The fitted cross terms leave the leakage below nothing here and there.
+                const double h = ratio * std::max(leak[static_cast<std::size_t>(j)], 0.0);
                 spreadAll[k] += h + 2.0 * std::sqrt(std::max(leakAll[k], 0.0) * h);
             }
         }
@@ -1371,6 +1439,10 @@ ToneModel::Parts ToneModel::FitToneAnew(UINT lo, UINT hi)
             if (owner[static_cast<std::size_t>(k)] == 2)
                 lobeLeak += std::max(leak[k], 0.0);
         lobeDoubt += l.spread + (useFit ? fit.shapeError : 2.0 * std::sqrt(lobeLeak * std::max(excess - 2.0 * deviation, 0.0)));
+        // A lobe holding clearly less than the noise says that the leakage taken from it was
+        // too much by at least that (a tone near DC, where its leakage, its image's and the
+        // offset's meet): what the lobe adds is no better known.
+        lobeDoubt += std::max(-(useFit ? fit.power : excess) - 2.0 * deviation, 0.0);
         if (useFit) {
             if (fit.power > 4.0 * fit.deviation + 2.0 * (l.spread + fit.shapeError + 2.0 * std::sqrt(crossVariance))) {
                 ++parts.harmonicsFound;
@@ -1436,7 +1508,8 @@ ToneModel::Parts ToneModel::FitToneAnew(UINT lo, UINT hi)
         local = std::max(around[around.size() / 2], 0.0);
     }
     parts.tone = lobePower > 10.0 * typical * (2 * W + 1) && lobePower > 10.0 * local * (2 * W + 1) &&
-                 !(nearDc > 0.02 * parts.distortionAndNoise);
+                 !(nearDc > 0.02 * parts.distortionAndNoise) &&
+                 lobePower > ChancePeak(k0, W, typical, scatter[static_cast<std::size_t>(widest)], blocks, dc, dcError);
     return parts;
 }
 

@@ -61,6 +61,11 @@ private:
     void Use(const Spectrum& spectrum);
     float BinFrequency(UINT k) const { return static_cast<float>(k) * binWidth; }
     Parts FitToneAnew(UINT lo, UINT hi);
+    // What the lobe of bins centre +- halfWidth may hold by chance without a tone: the noise
+    // (`typical` a bin, its sum over the lobe scattering by `lobeScatter` of its square mean,
+    // averaged over `blocks`) and DC's skirt `dc`, good to `dcError` of itself.
+    double ChancePeak(UINT centre, int halfWidth, double typical, double lobeScatter, double blocks,
+                      const std::vector<double>& dc, double dcError) const;
     // The power a DC offset puts in every bin into `dc`, from its lobe above the noise `floor`
     // per bin and the leakage `other` of the parts modelled before (good to `otherSpread`);
     // returns how far that may be off, as a share of it.

@@ -100,10 +100,11 @@ using T = TSmoothing;
 const OpenClass kOpenClasses[] = {
     {"IMD more than 1 dB off, or read where there are no products (one to three blocks, a low tone a few bins from DC)",
      kOff, 1u << kImd, kEveryWindow, 0.8},
-    {"THD+N and SINAD more than 1 dB off (two tones near DC, a DC offset's skirt on leaky windows)", kOff,
-     1u << kThdN | 1u << kSinad, kEveryWindow, 5.0},
-    {"SNR more than 1 dB off, or read where there is no tone (one or two blocks, a DC offset)", kOff, 1u << kSnr,
-     kEveryWindow, 1.4},
+    {"THD+N and SINAD more than 1 dB off (a harmonic's lobe meeting a tone's near DC, Bartlett; a second tone's "
+     "skirt, uniform; the rounding of a generated file, Bartlett)", kOff, 1u << kThdN | 1u << kSinad, kEveryWindow,
+     1.2},
+    {"SNR more than 1 dB off (one block's noise; a Bartlett tone's far skirt; the rounding of a generated file, "
+     "Bartlett)", kOff, 1u << kSnr, kEveryWindow, 1.0},
     {"THD more than 1 dB off (the rounding of a generated file near the arithmetic's floor)", kOff, 1u << kThd,
      kEveryWindow, 0.1},
     {"THD+N and SINAD N/A where SNR reads, Bartlett and Triangular (the leakage at the 2nd harmonic)", kMissing,
