@@ -425,23 +425,20 @@ double ToneModel::AddToneLeakage(UINT centre, int halfWidth, double lobePower, d
     // The solution and the inverse of the normal matrix, for how far the fitted terms may be
     // off: Gauss-Jordan with partial pivoting.
     double inv[5][5] = {}, sol[5] = {};
-    bool fitted = used > M + 8;
-    {
+    auto solve = [&](const double (&normal)[5][5]) {
         double a[5][10] = {};
         for (int i = 0; i < M; ++i) {
             for (int j = 0; j < M; ++j)
-                a[i][j] = ata[i][j];
+                a[i][j] = normal[i][j];
             a[i][M + i] = 1.0;
         }
-        for (int c = 0; c < M && fitted; ++c) {
+        for (int c = 0; c < M; ++c) {
             int pivot = c;
             for (int r = c + 1; r < M; ++r)
                 if (std::abs(a[r][c]) > std::abs(a[pivot][c]))
                     pivot = r;
-            if (!(std::abs(a[pivot][c]) > 0.0) || !std::isfinite(a[pivot][c])) {
-                fitted = false;
-                break;
-            }
+            if (!(std::abs(a[pivot][c]) > 0.0) || !std::isfinite(a[pivot][c]))
+                return false;
             for (int j = 0; j < 2 * M; ++j)
                 std::swap(a[c][j], a[pivot][j]);
             const double d = a[c][c];
@@ -455,24 +452,49 @@ double ToneModel::AddToneLeakage(UINT centre, int halfWidth, double lobePower, d
                     a[r][j] -= f * a[c][j];
             }
         }
-        if (fitted)
-            for (int i = 0; i < M; ++i) {
-                for (int j = 0; j < M; ++j) {
-                    inv[i][j] = a[i][M + j];
-                    sol[i] += inv[i][j] * atr[j];
-                }
+        for (int i = 0; i < M; ++i) {
+            sol[i] = 0.0;
+            for (int j = 0; j < M; ++j) {
+                inv[i][j] = a[i][M + j];
+                sol[i] += inv[i][j] * atr[j];
             }
-    }
-    // |z| and |y| can't pass 1: more means the fit read something else.
-    const double za = sol[1], zb = sol[2], ya = paired ? sol[3] : 0.0, yb = paired ? sol[4] : 0.0;
-    fitted = fitted && std::isfinite(za) && std::isfinite(zb) && std::isfinite(ya) && std::isfinite(yb) &&
-             za * za + zb * zb <= 1.2 && ya * ya + yb * yb <= 1.2;
+        }
+        return true;
+    };
+    bool fitted = used > M + 8 && solve(ata);
     // The weighted residual says how much the bins scatter about the fit; with the inverse it
     // gives each fitted term's deviation at every bin.
     double residual = rr;
     for (int a = 0; a < M; ++a)
         residual -= sol[a] * atr[a];
     const double s2 = fitted ? std::max(residual, 0.0) / std::max(used - M, 1) : 0.0;
+    // A window nearly symmetric (the triangular one, the Gaussian) turns V(k-c) V*(-k-c) a
+    // little from bin to bin: the part of z across its phase shows faintly, and the noise alone
+    // would drive it past 1 and leave the whole cross term unfitted. What is known of z and y
+    // beforehand, each part within +-1, weighs in against that scatter: the part the bins tell
+    // stays as fitted, the other is held near nothing, and its deviation stays what |z| <= 1
+    // allows.
+    if (fitted && s2 > 0.0) {
+        double free[5] = {}, plain[5][5] = {};
+        std::copy(sol, sol + M, free);
+        std::copy(&ata[0][0], &ata[0][0] + 25, &plain[0][0]);
+        for (int a = paired ? 3 : 1; a < M; ++a)
+            ata[a][a] += 2.0 * s2;
+        fitted = solve(ata);
+        // The bins must not call for a z far beyond 1: what the fit gives up to keep it within
+        // reach, in the units of the bins' own scatter, stays within two deviations, or the
+        // bins hold something the model doesn't (another tone's leakage) and the cross term is
+        // only bounded.
+        double given = 0.0;
+        for (int a = 0; a < M; ++a)
+            for (int b = 0; b < M; ++b)
+                given += (sol[a] - free[a]) * plain[a][b] * (sol[b] - free[b]);
+        fitted = fitted && given <= 4.0 * s2;
+    }
+    // |z| and |y| can't pass 1: more means the fit read something else.
+    const double za = sol[1], zb = sol[2], ya = paired ? sol[3] : 0.0, yb = paired ? sol[4] : 0.0;
+    fitted = fitted && std::isfinite(za) && std::isfinite(zb) && std::isfinite(ya) && std::isfinite(yb) &&
+             za * za + zb * zb <= 1.2 && ya * ya + yb * yb <= 1.2;
     for (UINT k = 0; k < bins; ++k) {
         const long long m = static_cast<long long>(k) - centre;
         const double direct = response(m), mirror = response(-static_cast<long long>(k) - centre);
