@@ -567,6 +567,9 @@ double ToneModel::AddToneLeakage(UINT centre, int halfWidth, double lobePower, d
     for (int a = 0; a < M; ++a)
         residual -= sol[a] * atr[a];
     const double s2 = fitted ? std::max(residual, 0.0) / std::max(used - M, 1) : 0.0;
+    // Where the bins alone keep z and y within reach, the fit says where the beat lies.
+    bool told = fitted && sol[1] * sol[1] + sol[2] * sol[2] <= 1.2 &&
+                (!paired || sol[3] * sol[3] + sol[4] * sol[4] <= 1.2);
     // A window nearly symmetric (the triangular one, the Gaussian) turns V(k-c) V*(-k-c) a
     // little from bin to bin: the part of z across its phase shows faintly, and the noise alone
     // would drive it past 1 and leave the whole cross term unfitted. What is known of z and y
@@ -589,6 +592,7 @@ double ToneModel::AddToneLeakage(UINT centre, int halfWidth, double lobePower, d
             for (int b = 0; b < M; ++b)
                 given += (sol[a] - free[a]) * plain[a][b] * (sol[b] - free[b]);
         fitted = fitted && given <= 4.0 * s2;
+        told = told && fitted;
     }
     // |z| and |y| can't pass 1: more means the fit read something else.
     const double za = sol[1], zb = sol[2], ya = paired ? sol[3] : 0.0, yb = paired ? sol[4] : 0.0;
@@ -624,8 +628,9 @@ double ToneModel::AddToneLeakage(UINT centre, int halfWidth, double lobePower, d
         const double crossSpread =
             fitted ? std::min(fittedSpread + (ownImage ? 0.0 : cross), cross + pairCross) : cross + pairCross;
         spread[k] += scale * (kModelError * (direct + mirror) + moved) + crossSpread + pairBound(k);
-        // Over a lobe the fitted term is good to a tenth.
-        if (mirrorCross && mirrorCross->size() == bins && fitted)
+        // Over a lobe the fitted term is good to a tenth where the bins told it; held near
+        // nothing by what is known beforehand, it keeps the deviation that allows.
+        if (mirrorCross && mirrorCross->size() == bins && fitted && told)
             (*mirrorCross)[k] += std::max(crossSpread - 0.1 * (cross + pairCross), 0.0);
     }
     return lobe / total;
