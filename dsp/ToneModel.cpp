@@ -495,6 +495,9 @@ double ToneModel::AddToneLeakage(UINT centre, int halfWidth, double lobePower, d
     // together from block to block: one number for all bins, fitted with z. What the one's
     // image at -f and the other's at +f add is small and only bounded.
     const bool paired = partner && partner->v.size() == N && partner->scale > 0.0;
+    // The tone's beat with its own image is fitted unless the partner is the fundamental, whose
+    // leakage outweighs a harmonic's image.
+    const bool ownImage = !paired || partner->dc;
     const double pairScale = paired ? 2.0 * std::sqrt(scale * partner->scale) : 0.0;
     auto index = [&](long long m) { return static_cast<std::size_t>(((m % N) + N) % N); };
     auto pairProduct = [&](UINT k) {
@@ -506,7 +509,7 @@ double ToneModel::AddToneLeakage(UINT centre, int halfWidth, double lobePower, d
                u[index(-kk - partner->centre)] * std::conj(v[index(-kk - centre)]);
     };
     auto pairBound = [&](UINT k) {
-        if (!paired)
+        if (!paired || partner->dc)
             return 0.0;
         const long long kk = static_cast<long long>(k);
         const std::vector<std::complex<double>>& u = partner->v;
@@ -521,8 +524,8 @@ double ToneModel::AddToneLeakage(UINT centre, int halfWidth, double lobePower, d
     auto rowAt = [&](UINT k, double* row) {
         const auto [pr, pi] = product(k);
         row[0] = 1.0;
-        row[1] = paired ? 0.0 : 2.0 * scale * pr;
-        row[2] = paired ? 0.0 : -2.0 * scale * pi;
+        row[1] = ownImage ? 2.0 * scale * pr : 0.0;
+        row[2] = ownImage ? -2.0 * scale * pi : 0.0;
         if (paired) {
             const std::complex<double> q = pairProduct(k);
             row[3] = pairScale * q.real();
@@ -561,7 +564,7 @@ double ToneModel::AddToneLeakage(UINT centre, int halfWidth, double lobePower, d
     }
     // For a symmetric window V(k-c) V*(-k-c) keeps one phase over all bins: only z's part
     // along it shows, and the other is held at nothing by a slight ridge; y likewise.
-    if (paired) {
+    if (!ownImage) {
         // A harmonic's own image is too weak to fit beside the fundamental's leakage: its
         // beat is only bounded, and its columns are held at nothing.
         ata[1][1] = ata[2][2] = 1.0;
@@ -574,23 +577,20 @@ double ToneModel::AddToneLeakage(UINT centre, int halfWidth, double lobePower, d
     // The solution and the inverse of the normal matrix, for how far the fitted terms may be
     // off: Gauss-Jordan with partial pivoting.
     double inv[5][5] = {}, sol[5] = {};
-    bool fitted = used > M + 8;
-    {
+    auto solve = [&](const double (&normal)[5][5]) {
         double a[5][10] = {};
         for (int i = 0; i < M; ++i) {
             for (int j = 0; j < M; ++j)
-                a[i][j] = ata[i][j];
+                a[i][j] = normal[i][j];
             a[i][M + i] = 1.0;
         }
-        for (int c = 0; c < M && fitted; ++c) {
+        for (int c = 0; c < M; ++c) {
             int pivot = c;
             for (int r = c + 1; r < M; ++r)
                 if (std::abs(a[r][c]) > std::abs(a[pivot][c]))
                     pivot = r;
-            if (!(std::abs(a[pivot][c]) > 0.0) || !std::isfinite(a[pivot][c])) {
-                fitted = false;
-                break;
-            }
+            if (!(std::abs(a[pivot][c]) > 0.0) || !std::isfinite(a[pivot][c]))
+                return false;
             for (int j = 0; j < 2 * M; ++j)
                 std::swap(a[c][j], a[pivot][j]);
             const double d = a[c][c];
@@ -604,24 +604,57 @@ double ToneModel::AddToneLeakage(UINT centre, int halfWidth, double lobePower, d
                     a[r][j] -= f * a[c][j];
             }
         }
-        if (fitted)
-            for (int i = 0; i < M; ++i) {
-                for (int j = 0; j < M; ++j) {
-                    inv[i][j] = a[i][M + j];
-                    sol[i] += inv[i][j] * atr[j];
-                }
+        for (int i = 0; i < M; ++i) {
+            sol[i] = 0.0;
+            for (int j = 0; j < M; ++j) {
+                inv[i][j] = a[i][M + j];
+                sol[i] += inv[i][j] * atr[j];
             }
-    }
-    // |z| and |y| can't pass 1: more means the fit read something else.
-    const double za = sol[1], zb = sol[2], ya = paired ? sol[3] : 0.0, yb = paired ? sol[4] : 0.0;
-    fitted = fitted && std::isfinite(za) && std::isfinite(zb) && std::isfinite(ya) && std::isfinite(yb) &&
-             za * za + zb * zb <= 1.2 && ya * ya + yb * yb <= 1.2;
+        }
+        return true;
+    };
+    bool fitted = used > M + 8 && solve(ata);
     // The weighted residual says how much the bins scatter about the fit; with the inverse it
     // gives each fitted term's deviation at every bin.
     double residual = rr;
     for (int a = 0; a < M; ++a)
         residual -= sol[a] * atr[a];
     const double s2 = fitted ? std::max(residual, 0.0) / std::max(used - M, 1) : 0.0;
+    // Where the bins alone keep z and y within reach, the fit says where the beat lies.
+    bool told = fitted && sol[1] * sol[1] + sol[2] * sol[2] <= 1.2 &&
+                (!paired || sol[3] * sol[3] + sol[4] * sol[4] <= 1.2);
+    // A window nearly symmetric (the triangular one, the Gaussian) turns V(k-c) V*(-k-c) a
+    // little from bin to bin: the part of z across its phase shows faintly, and the noise alone
+    // would drive it past 1 and leave the whole cross term unfitted. What is known of z and y
+    // beforehand, each part within +-1, weighs in against that scatter: the part the bins tell
+    // stays as fitted, the other is held near nothing, and its deviation stays what |z| <= 1
+    // allows.
+    if (fitted && s2 > 0.0) {
+        double free[5] = {}, plain[5][5] = {};
+        std::copy(sol, sol + M, free);
+        std::copy(&ata[0][0], &ata[0][0] + 25, &plain[0][0]);
+        for (int a = ownImage ? 1 : 3; a < M; ++a)
+            ata[a][a] += 2.0 * s2;
+        fitted = solve(ata);
+        // The bins must not call for a z far beyond 1: what the fit gives up to keep it within
+        // reach, in the units of the bins' own scatter, stays within two deviations, or the
+        // bins hold something the model doesn't (another tone's leakage) and the cross term is
+        // only bounded.
+        double given = 0.0;
+        for (int a = 0; a < M; ++a)
+            for (int b = 0; b < M; ++b)
+                given += (sol[a] - free[a]) * plain[a][b] * (sol[b] - free[b]);
+        fitted = fitted && given <= 4.0 * s2;
+        told = told && fitted;
+    }
+    // |z| and |y| can't pass 1: more means the fit read something else.
+    const double za = sol[1], zb = sol[2], ya = paired ? sol[3] : 0.0, yb = paired ? sol[4] : 0.0;
+    fitted = fitted && std::isfinite(za) && std::isfinite(zb) && std::isfinite(ya) && std::isfinite(yb) &&
+             za * za + zb * zb <= 1.2 && ya * ya + yb * yb <= 1.2;
+    if (self) {
+        self->beatsFitted = fitted;
+        self->scatter = s2;
+    }
     for (UINT k = 0; k < bins; ++k) {
         const long long m = static_cast<long long>(k) - centre;
         const double direct = response(m), mirror = response(-static_cast<long long>(k) - centre);
@@ -646,10 +679,11 @@ double ToneModel::AddToneLeakage(UINT centre, int halfWidth, double lobePower, d
             moved = std::max(moved, std::abs(powerAt(*t, m) + powerAt(*t, -static_cast<long long>(k) - centre) -
                                              direct - mirror));
         const double crossSpread =
-            fitted ? std::min(fittedSpread + (paired ? cross : 0.0), cross + pairCross) : cross + pairCross;
+            fitted ? std::min(fittedSpread + (ownImage ? 0.0 : cross), cross + pairCross) : cross + pairCross;
         spread[k] += scale * (kModelError * (direct + mirror) + moved) + crossSpread + pairBound(k);
-        // Over a lobe the fitted term is good to a tenth.
-        if (mirrorCross && mirrorCross->size() == bins && fitted)
+        // Over a lobe the fitted term is good to a tenth where the bins told it; held near
+        // nothing by what is known beforehand, it keeps the deviation that allows.
+        if (mirrorCross && mirrorCross->size() == bins && fitted && told)
             (*mirrorCross)[k] += std::max(crossSpread - 0.1 * (cross + pairCross), 0.0);
     }
     return lobe / total;
@@ -972,6 +1006,23 @@ double ToneModel::ChancePeak(UINT centre, int halfWidth, double typical, double 
     return typical * lobeBins * NoiseTail(lobeScatter) + skirt + 5.0 * beat;
 }
 
+ToneModel::ToneShape ToneModel::DcShape(const std::vector<double>& dc)
+{
+    ToneShape shape;
+    const std::vector<double>& w = WindowShape();
+    if (dc.size() != bins || w.size() != N || DcResponse().size() != bins || !(dcResponse[0] > 0.0) || !(dc[0] > 0.0))
+        return shape;
+    shape.v.resize(N);
+    TurnWindow(w, 0.0, shape.v);
+    if (!DoubleTransform(shape.v)) {
+        shape.v.clear();
+        return shape;
+    }
+    shape.scale = dc[0] / dcResponse[0];
+    shape.dc = true;
+    return shape;
+}
+
 ToneModel::Parts ToneModel::FitToneAnew(UINT lo, UINT hi)
 {
     Parts parts;
@@ -1059,11 +1110,38 @@ ToneModel::Parts ToneModel::FitToneAnew(UINT lo, UINT hi)
     // Without the window's shape nothing can be told apart from the tone's leakage.
     if (!(share > 0.0))
         return parts;
-    // The offset again, the tone's leakage under its lobe taken away. The two add or cancel
-    // where both leak, by a phase that may stay put.
+    // The offset again, the tone's leakage under its lobe taken away.
     dcError = DcLeakage(floor, leak, spread, dc);
+    // The offset and the tone add or cancel where both leak, by the tone's phase, which may
+    // stay put from block to block: far from DC that beat is a tenth of the tone's leakage and
+    // more on a window whose skirt falls slowly (Bartlett, triangular). Where there is an
+    // offset and the tone's fit holds without it, the tone is fitted again with it, its skirt
+    // taken away first, and kept where the bins scatter less about that fit (another tone's or
+    // a harmonic's leakage read as the beat otherwise: a second tone went missing from THD+N);
+    // unfitted, the beat is only bounded.
+    const ToneShape dcShape = fundamentalShape.beatsFitted ? DcShape(dc) : ToneShape{};
+    bool dcPartner = false;
+    if (!dcShape.v.empty()) {
+        std::vector<double> withDc = dc, withDcSpread(bins, 0.0), withDcCross(bins, 0.0);
+        ToneShape shape;
+        double at = 0.0, atError = 0.0;
+        dcPartner = AddToneLeakage(k0, W, lobePower, floor, withDc, withDcSpread, &at, &atError, &withDcCross, &dcShape,
+                                   &shape) > 0.0 &&
+                    shape.beatsFitted && shape.scatter <= fundamentalShape.scatter;
+        if (dcPartner) {
+            for (UINT k = 0; k < bins; ++k)
+                withDc[k] -= dc[k];
+            leak.swap(withDc);
+            spread.swap(withDcSpread);
+            mirrorCross.swap(withDcCross);
+            fundamentalShape = std::move(shape);
+            offset = at;
+            offsetError = atError;
+            dcError = DcLeakage(floor, leak, spread, dc);
+        }
+    }
     for (UINT k = 0; k < bins; ++k) {
-        spread[k] += dcError * dc[k] + 2.0 * std::sqrt(dc[k] * std::max(leak[k], 0.0));
+        spread[k] += dcError * dc[k] + (dcPartner ? 0.0 : 2.0 * std::sqrt(dc[k] * std::max(leak[k], 0.0)));
         leak[k] += dc[k];
     }
     // Between DC's lobe and the fundamental's, what the offset's skirt and the tone's leakage

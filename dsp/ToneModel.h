@@ -82,15 +82,23 @@ private:
     // tone's mirror image.
     // `partner`, a tone modelled before (in `leak`), has what the two add or cancel by fitted
     // too; `self` receives this tone's shape for that.
+    // A DC offset is a partner too: one line with no mirror image, fitted beside the tone's
+    // own beat with its image.
     struct ToneShape {
         std::vector<std::complex<double>> v; // the window's transform turned to the tone's offset
         long long centre = 0;
         double scale = 0.0;
+        bool dc = false;
+        bool beatsFitted = false; // the tone's beats with its image and partner were fitted
+        double scatter = 0.0;     // how far the bins scatter about that fit, weighted
     };
     double AddToneLeakage(UINT centre, int halfWidth, double lobePower, double floor, std::vector<double>& leak,
                           std::vector<double>& spread, double* offset = nullptr, double* offsetError = nullptr,
                           std::vector<double>* mirrorCross = nullptr, const ToneShape* partner = nullptr,
                           ToneShape* self = nullptr);
+    // The offset's shape as a partner of the fundamental's fit, scaled as `dc` is (empty
+    // without an offset).
+    ToneShape DcShape(const std::vector<double>& dc);
     struct HarmonicFit {
         bool fitted = false;
         double power = 0.0;      // the harmonic's power in its lobe

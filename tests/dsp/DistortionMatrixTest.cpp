@@ -58,7 +58,7 @@ struct Channel {
 
 // Feeds `road.fed` blocks of one running signal through the engine, its averages reset first.
 void RunSignal(SpectralData& d, const TSmoothing& w, double rate, const Road& road, double f0, double amplitude,
-               double h2, double h3, double noiseRms, std::uint64_t seed)
+               double h2, double h3, double noiseRms, std::uint64_t seed, double dc = 0.0)
 {
     const DWORD n = static_cast<DWORD>(d.GetFftSize());
     d.ResetAverages();
@@ -70,7 +70,7 @@ void RunSignal(SpectralData& d, const TSmoothing& w, double rate, const Road& ro
     const double phase = 0.37 * static_cast<double>(seed);
     for (std::size_t i = 0; i < length; ++i) {
         const double t = 2.0 * M_PI * f0 * static_cast<double>(i) / rate;
-        double v = amplitude * std::cos(t + phase);
+        double v = dc + amplitude * std::cos(t + phase);
         if (h2 > 0.0)
             v += amplitude * (h2 * std::cos(2 * t + 1.1 * phase + 0.4) + h3 * std::cos(3 * t + 0.3 * phase + 1.9));
         v += noiseRms * g.Gauss();
@@ -183,6 +183,102 @@ TEST(SpectralDataDistortion, NearlySymmetricWindowReadsDistortionAndNoise)
                 EXPECT_NEAR(20 * std::log10(*measured / 100), thdN, 1.0) << where;
                 EXPECT_NEAR(*sinad, -thdN, 1.0) << where;
             }
+        }
+    }
+}
+
+// A tone some ten bins up through the triangular window, no harmonics, the noise 40-45 dB
+// down: the tone's beat with its own mirror image is fitted over the band though the window's
+// slight asymmetry shows only one part of it clearly. Wherever SNR reads, THD+N and SINAD read
+// too, each within 1 dB (at 9.5 bins they read N/A when the faint part was left free to run
+// past what a beat can be, and the whole beat went unfitted).
+TEST(SpectralDataDistortion, TriangularToneNearDcReadsDistortionAndNoiseWhereSnrReads)
+{
+    const Road road{"linear 18, 80 %", 1, 18, 2, 24};
+    const double A = 0.3, tone = A * A / 2;
+    const Channel ch(11025, 1024, TSmoothing::kTriangular, &road);
+    const auto& d = ch.d;
+    int snrShown = 0;
+    for (double bin : {9.5, 11.5, 13.25}) {
+        for (double noiseDb : {40.0, 45.0}) {
+            const double noise = tone * std::pow(10.0, -noiseDb / 10);
+            for (std::uint64_t seed : {5, 6, 7}) {
+                RunSignal(*d, ch.w, 11025, road, bin * 11025 / 1024, A, 0.0, 0.0, std::sqrt(noise), seed);
+                const auto snr = d->ComputeSnr();
+                if (!snr)
+                    continue;
+                ++snrShown;
+                const std::string where = std::to_string(bin) + " bins, noise " + std::to_string(noiseDb) +
+                                          " dB, seed " + std::to_string(seed);
+                const auto thdN = d->ComputeThdN();
+                const auto sinad = d->ComputeSinad();
+                EXPECT_TRUE(thdN && sinad) << where << ": SNR " << *snr;
+                if (!thdN || !sinad)
+                    continue;
+                EXPECT_NEAR(20 * std::log10(*thdN / 100), -noiseDb, 1.0) << where;
+                EXPECT_NEAR(*sinad, noiseDb, 1.0) << where;
+            }
+        }
+    }
+    EXPECT_GE(snrShown, 12);
+}
+
+// A DC offset of 5-7 % beside a tone some 90 bins up through the Bartlett window, two blocks
+// averaged: the offset's skirt falls slowly, and where it meets the tone's leakage the two add
+// or cancel by the tone's phase, a tenth of the leakage and more at the 2nd harmonic's place.
+// Fitted with the tone, that beat leaves THD+N and SINAD readable wherever SNR is, within 1 dB
+// (only bounded, they read N/A in half the reads).
+TEST(SpectralDataDistortion, BartlettToneBesideAnOffsetReadsDistortionAndNoiseWhereSnrReads)
+{
+    const Road road{"exponential 2, 80 %", 0, 2, 2, 3};
+    const double A = 0.5, tone = A * A / 2;
+    const Channel ch(44100, 8192, TSmoothing::kBartlett, &road);
+    const auto& d = ch.d;
+    int snrShown = 0;
+    for (double bin : {86.18, 91.7}) {
+        for (double dc : {0.05, -0.07}) {
+            const double noiseDb = 84.0, noise = tone * std::pow(10.0, -noiseDb / 10);
+            for (std::uint64_t seed : {1, 2, 3, 4, 5}) {
+                RunSignal(*d, ch.w, 44100, road, bin * 44100 / 8192, A, 0.0, 0.0, std::sqrt(noise), seed, dc);
+                const auto snr = d->ComputeSnr();
+                if (!snr)
+                    continue;
+                ++snrShown;
+                const std::string where = std::to_string(bin) + " bins, DC " + std::to_string(dc) + ", seed " +
+                                          std::to_string(seed);
+                const auto thdN = d->ComputeThdN();
+                const auto sinad = d->ComputeSinad();
+                EXPECT_TRUE(thdN && sinad) << where << ": SNR " << *snr;
+                if (!thdN || !sinad)
+                    continue;
+                EXPECT_NEAR(20 * std::log10(*thdN / 100), -noiseDb, 1.0) << where;
+                EXPECT_NEAR(*sinad, noiseDb, 1.0) << where;
+            }
+        }
+    }
+    EXPECT_GE(snrShown, 16);
+}
+
+// A tone four or five bins up through the triangular window with harmonics 40-45 dB down: the
+// tone's beat with its mirror image is large over the harmonics' lobes, and where the bins say
+// little of it, what is known beforehand holds it near nothing, as uncertain as that leaves it
+// (taken as good to a tenth there, THD+N read 1.2 dB high). Every reading shown is within 1 dB.
+TEST(SpectralDataDistortion, TriangularToneNearDcWithHarmonicsReadsItsDefinitionOrNothing)
+{
+    const Road road{"exponential 3, 80 %", 0, 3, 2, 34};
+    const double A = 0.475, tone = A * A / 2, h2 = 0.006, h3 = 0.0095;
+    const Channel ch(22050, 1024, TSmoothing::kTriangular, &road);
+    const auto& d = ch.d;
+    const double noise = tone * std::pow(10.0, -42.8 / 10);
+    const double thdN = 10 * std::log10((tone * (h2 * h2 + h3 * h3) + noise) / tone);
+    for (double bin : {3.6, 4.6}) {
+        for (std::uint64_t seed = 1; seed <= 12; ++seed) {
+            RunSignal(*d, ch.w, 22050, road, bin * 22050 / 1024, A, h2, h3, std::sqrt(noise), seed);
+            const std::string where = std::to_string(bin) + " bins, seed " + std::to_string(seed);
+            if (const auto measured = d->ComputeThdN())
+                EXPECT_NEAR(20 * std::log10(*measured / 100), thdN, 1.0) << where;
+            if (const auto sinad = d->ComputeSinad())
+                EXPECT_NEAR(*sinad, -thdN, 1.0) << where;
         }
     }
 }
