@@ -7,6 +7,9 @@
 #include <cmath>
 #include <complex>
 #include <cstring>
+#include <list>
+#include <memory>
+#include <mutex>
 #include <new>
 #include <utility>
 #include <vector>
@@ -191,27 +194,113 @@ bool DoubleTransform(std::vector<std::complex<double>>& a)
 
 } // namespace
 
+namespace {
+
+// The window's tables kept for the whole process: the models of every channel and every new
+// spectrum with the same window type and size share them instead of making them again. Kept
+// within kKeptBytes, the least recently used dropped first (a model holding one keeps it
+// alive). A table is made outside the lock, so a slow one holds up no other thread; two
+// threads may make the same one at once, and both then use the one kept first.
+struct TableKey {
+    WORD type;
+    UINT n;
+    int kind;
+    UINT param; // the lobe's half width, or the bins of a response over the spectrum
+    bool operator==(const TableKey&) const = default;
+};
+enum TableKind { kShapeTable, kLobeResponseTable, kLobeKernelTable, kDcResponseTable };
+
+// Every window type at every size the settings offer (1024-65536 points) takes about 20 MB.
+constexpr std::size_t kKeptBytes = std::size_t{32} << 20;
+
+template <typename Values>
+class KeptTables {
+public:
+    // The table for `key`, made by `make` (which may throw: nothing is kept then) if not kept.
+    template <typename Make>
+    std::shared_ptr<const Values> Get(const TableKey& key, Make& make)
+    {
+        {
+            const std::lock_guard<std::mutex> lock(mutex);
+            if (auto found = Find(key))
+                return found;
+        }
+        std::shared_ptr<const Values> made = make();
+        const std::lock_guard<std::mutex> lock(mutex);
+        if (auto found = Find(key))
+            return found;
+        try {
+            kept.push_front({key, made, sizeof(Values) + made->v.capacity() * sizeof(double)});
+        } catch (const std::bad_alloc&) {
+            return made; // not kept: the next model makes it again
+        }
+        bytes += kept.front().bytes;
+        while (bytes > kKeptBytes && kept.size() > 1) {
+            bytes -= kept.back().bytes;
+            kept.pop_back();
+        }
+        return made;
+    }
+
+private:
+    struct Entry {
+        TableKey key;
+        std::shared_ptr<const Values> table;
+        std::size_t bytes;
+    };
+    // The table for `key` moved to the front as the most recently used, or none.
+    std::shared_ptr<const Values> Find(const TableKey& key)
+    {
+        const auto it = std::find_if(kept.begin(), kept.end(), [&](const Entry& e) { return e.key == key; });
+        if (it == kept.end())
+            return nullptr;
+        kept.splice(kept.begin(), kept, it);
+        return it->table;
+    }
+    std::mutex mutex;
+    std::list<Entry> kept; // the most recently used first
+    std::size_t bytes = 0;
+};
+
+template <typename Values, typename Make>
+std::shared_ptr<const Values> KeptTable(const TableKey& key, Make make)
+{
+    static KeptTables<Values> tables;
+    return tables.Get(key, make);
+}
+
+} // namespace
+
+const std::vector<double>& ToneModel::SharedTable::values() const
+{
+    static const std::vector<double> none;
+    return m_table ? m_table->v : none;
+}
+
 const std::vector<double>& ToneModel::WindowShape()
 {
     if (windowShape.size() == N && windowShapeType == windowType)
-        return windowShape;
-    lobeResponse.clear();
-    lobeKernel.clear();
-    dcResponse.clear();
+        return windowShape.values();
+    lobeResponse = lobeKernel = dcResponse = windowShape = SharedTable();
     windowShapeType = windowType;
     try {
-        windowShape.assign(N, 1.0);
-        // A uniform window is never applied: its table stays all zeros.
-        if (windowType < TSmoothing::kTypeCount && windowType != TSmoothing::kUniform) {
-            const TSmoothing w(N, windowType, TSmoothing::kNoCorrection);
-            if (!w.HasError() && w.GetTable())
-                for (UINT n = 0; n < N; ++n)
-                    windowShape[n] = w.GetTable()[n];
-        }
+        windowShape = SharedTable(KeptTable<SharedTable::Values>(TableKey{windowType, N, kShapeTable, 0}, [&] {
+            auto t = std::make_shared<SharedTable::Values>();
+            std::vector<double>& shape = t->v;
+            shape.assign(N, 1.0);
+            // A uniform window is never applied: its table stays all zeros.
+            if (windowType < TSmoothing::kTypeCount && windowType != TSmoothing::kUniform) {
+                const TSmoothing w(N, windowType, TSmoothing::kNoCorrection);
+                if (!w.HasError() && w.GetTable())
+                    for (UINT n = 0; n < N; ++n)
+                        shape[n] = w.GetTable()[n];
+            }
+            return t;
+        }));
     } catch (const std::bad_alloc&) {
-        windowShape.clear();
+        windowShape = SharedTable();
     }
-    return windowShape;
+    return windowShape.values();
 }
 
 namespace {
@@ -236,30 +325,37 @@ double ToneModel::LobeResponse(double x, int halfWidth)
     const int span = (halfWidth + 1) * kSteps;
     if (lobeResponse.size() != static_cast<std::size_t>(2 * span + 1)) {
         // Made once a window: the offset search reads the lobe many times over.
+        auto make = [&] {
+            auto t = std::make_shared<SharedTable::Values>();
+            std::vector<double>& table = t->v;
+            table.resize(2 * span + 1);
+            for (int i = -span; i <= span; ++i)
+                table[i + span] = ResponseAt(w, static_cast<double>(i) / kSteps);
+            // Half a bin off is where a lobe holds least; over all N bins the response sums to N
+            // times the window's power (Parseval).
+            double energy = 0.0, lobe = 0.0;
+            for (double c : w)
+                energy += c * c;
+            for (int m = -halfWidth; m <= halfWidth; ++m)
+                lobe += table[(m * kSteps - kSteps / 2) + span];
+            t->share = energy > 0.0 ? std::min(lobe / (N * energy), 1.0) : 0.0;
+            return t;
+        };
         try {
-            lobeResponse.resize(2 * span + 1);
+            lobeResponse = SharedTable(
+                KeptTable<SharedTable::Values>(TableKey{windowType, N, kLobeResponseTable, UINT(halfWidth)}, make));
         } catch (const std::bad_alloc&) {
-            lobeResponse.clear();
+            lobeResponse = SharedTable();
             return ResponseAt(w, x);
         }
-        for (int i = -span; i <= span; ++i)
-            lobeResponse[i + span] = ResponseAt(w, static_cast<double>(i) / kSteps);
-        // Half a bin off is where a lobe holds least; over all N bins the response sums to N
-        // times the window's power (Parseval).
-        double energy = 0.0, lobe = 0.0;
-        for (double c : w)
-            energy += c * c;
-        for (int m = -halfWidth; m <= halfWidth; ++m)
-            lobe += lobeResponse[(m * kSteps - kSteps / 2) + span];
-        leastLobeShare = energy > 0.0 ? std::min(lobe / (N * energy), 1.0) : 0.0;
     }
-    return ReadLobeTable(lobeResponse, x, span, kSteps);
+    return ReadLobeTable(lobeResponse.values(), x, span, kSteps);
 }
 
 double ToneModel::LeastLobeShare(int halfWidth)
 {
     LobeResponse(0.0, halfWidth);
-    return lobeResponse.empty() ? 0.0 : leastLobeShare;
+    return lobeResponse.empty() ? 0.0 : lobeResponse.share();
 }
 
 double ToneModel::AddToneLeakage(UINT centre, int halfWidth, double lobePower, double floor,
@@ -569,18 +665,26 @@ double ToneModel::LobeKernel(double x, int halfWidth)
         return 0.0;
     const int span = (halfWidth + 1) * kSteps;
     if (lobeKernel.size() != static_cast<std::size_t>(2 * span + 1)) {
-        const double peak = WindowKernel(w, 0.0);
+        auto make = [&] {
+            const double peak = WindowKernel(w, 0.0);
+            auto t = std::make_shared<SharedTable::Values>();
+            std::vector<double>& table = t->v;
+            table.resize(2 * span + 1);
+            for (int i = 0; i <= span; ++i)
+                table[span + i] = table[span - i] =
+                    peak != 0.0 ? WindowKernel(w, static_cast<double>(i) / kSteps) / peak : 0.0;
+            return t;
+        };
         try {
-            lobeKernel.resize(2 * span + 1);
+            lobeKernel = SharedTable(
+                KeptTable<SharedTable::Values>(TableKey{windowType, N, kLobeKernelTable, UINT(halfWidth)}, make));
         } catch (const std::bad_alloc&) {
-            lobeKernel.clear();
+            lobeKernel = SharedTable();
+            const double peak = WindowKernel(w, 0.0);
             return peak != 0.0 ? WindowKernel(w, x) / peak : 0.0;
         }
-        for (int i = 0; i <= span; ++i)
-            lobeKernel[span + i] = lobeKernel[span - i] =
-                peak != 0.0 ? WindowKernel(w, static_cast<double>(i) / kSteps) / peak : 0.0;
     }
-    return ReadLobeTable(lobeKernel, x, span, kSteps);
+    return ReadLobeTable(lobeKernel.values(), x, span, kSteps);
 }
 
 std::vector<double> ToneModel::ShiftedKernel(double offset, double* asymmetry)
@@ -731,15 +835,19 @@ const std::vector<double>& ToneModel::DcResponse()
 {
     const std::vector<double>& w = WindowShape();
     if (dcResponse.size() != bins && w.size() == N && N > 0) {
-        std::vector<std::complex<double>> v(N);
-        TurnWindow(w, 0.0, v);
-        if (DoubleTransform(v)) {
-            dcResponse.resize(bins);
-            for (UINT k = 0; k < bins; ++k)
-                dcResponse[k] = std::norm(v[k]);
-        }
+        dcResponse = SharedTable(KeptTable<SharedTable::Values>(TableKey{windowType, N, kDcResponseTable, bins}, [&] {
+            auto t = std::make_shared<SharedTable::Values>();
+            std::vector<std::complex<double>> v(N);
+            TurnWindow(w, 0.0, v);
+            if (DoubleTransform(v)) {
+                t->v.resize(bins);
+                for (UINT k = 0; k < bins; ++k)
+                    t->v[k] = std::norm(v[k]);
+            }
+            return t;
+        }));
     }
-    return dcResponse;
+    return dcResponse.values();
 }
 
 double ToneModel::DcLeakage(double floor, const std::vector<double>& other, const std::vector<double>& otherSpread,

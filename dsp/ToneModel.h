@@ -2,13 +2,16 @@
 // made of (the fundamental, its harmonics, the noise; or two test tones and their products),
 // each fitted with the window's leakage and given with how far it may be off.
 //
-// Threads: one model is used by one thread at a time. The model keeps the window's tables and
-// its last fit between calls; the spectrum it reads belongs to the caller.
+// Threads: one model is used by one thread at a time. The model keeps its last fit between
+// calls; the window's tables it holds are shared with every model of the same window type and
+// size, in any thread. The spectrum it reads belongs to the caller.
 #pragma once
 
 #include "platform/core/WinTypes.h"
 
 #include <complex>
+#include <memory>
+#include <utility>
 #include <vector>
 
 class ToneModel {
@@ -119,13 +122,32 @@ private:
     float averageBlocks = 1.0f;
     int averageCount = 0;
 
-    std::vector<double> windowShape; // the window's coefficients, made on first use
-    WORD windowShapeType = 0xFFFF;    // the window type windowShape was made for
+    // A table of the window's, shared by every model of the same window type and size: made
+    // once in the process (each costs hundreds of transforms of the whole window) and never
+    // changed, so any thread may read it.
+    class SharedTable {
+    public:
+        struct Values {
+            std::vector<double> v;
+            double share = 0.0; // the lobe response's least lobe share
+        };
+        SharedTable() = default;
+        explicit SharedTable(std::shared_ptr<const Values> t) : m_table(std::move(t)) {}
+        const std::vector<double>& values() const;
+        double share() const { return m_table ? m_table->share : 0.0; }
+        std::size_t size() const { return m_table ? m_table->v.size() : 0; }
+        bool empty() const { return size() == 0; }
+        double operator[](std::size_t i) const { return m_table->v[i]; }
+
+    private:
+        std::shared_ptr<const Values> m_table;
+    };
+    SharedTable windowShape;       // the window's coefficients, made on first use
+    WORD windowShapeType = 0xFFFF; // the window type windowShape was made for
     // The window's response as power over its lobe, in steps of 1/64 bin, made with the shape.
-    std::vector<double> lobeResponse;
-    std::vector<double> lobeKernel; // the signed transform over the lobe, as lobeResponse
-    double leastLobeShare = 0.0;
-    std::vector<double> dcResponse; // the window's response as power at each bin from DC
+    SharedTable lobeResponse;
+    SharedTable lobeKernel; // the signed transform over the lobe, as lobeResponse
+    SharedTable dcResponse; // the window's response as power at each bin from DC
     // The last fit and all it was made from: the spectrum's bins (compared whole, as anyone
     // holding the buffer may write them), the band, the window and the averaging.
     struct FitKey {
