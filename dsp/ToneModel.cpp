@@ -979,16 +979,14 @@ ToneModel::Parts ToneModel::FitToneAnew(UINT lo, UINT hi)
                 sum += clean(k);
             return sum;
         };
-        // The tone's leakage from its lobe power, read with the offset's taken away, and the
-        // offset again; returns the lobe power that offset leaves.
+        // The tone's leakage from its lobe power, and the offset again with it taken away;
+        // returns the lobe power that offset leaves.
         auto pass = [&](double power) {
-            leak = dc;
+            std::fill(leak.begin(), leak.end(), 0.0);
             std::fill(spread.begin(), spread.end(), 0.0);
             std::fill(mirrorCross.begin(), mirrorCross.end(), 0.0);
             share = AddToneLeakage(k0, W, power, floor, leak, spread, &offset, &offsetError, &mirrorCross, nullptr,
                                    &fundamentalShape);
-            for (UINT k = 0; k < bins; ++k)
-                leak[k] -= dc[k];
             dcError = DcLeakage(floor, leak, spread, dc);
             lobePower = power;
             return lobeClean();
@@ -1336,9 +1334,14 @@ ToneModel::Parts ToneModel::FitToneAnew(UINT lo, UINT hi)
     for (const Lobe& l : lobes) {
         // What the fundamental's lobe took of a harmonic's is read from the rest of its lobe
         // by the window's shape, where the rest holds most of it; past that it is hidden.
+        // Only where its neighbours' skirts are a small part of its bins: it is read on from
+        // its own part alone, and where they are not, the part unseen is all doubt.
         const double seen = l.whole > 0.0 ? 1.0 - l.underFundamental / l.whole : 1.0;
-        const double widen = seen >= 0.5 ? 1.0 / seen : 1.0;
-        const double excess = (l.power - typical * l.bins) * widen;
+        const double shared = SharedPower(l, lobes, fc);
+        const bool apart = shared <= (1.0 - kWholeLobe) * LobePeak(l) * l.whole;
+        const double widen = seen >= 0.5 && apart ? 1.0 / seen : 1.0;
+        const double own = std::max(l.power - typical * l.bins - shared, 0.0);
+        const double excess = l.power - typical * l.bins + own * (widen - 1.0);
         // The harmonic beats with the noise in its bins as the leakage does: 2 Re(H N*), by a
         // phase the noise sets anew in every block but that the window shares over the lobe, so
         // the bins' beats add as amplitudes. With three blocks at 90 % overlap they scatter a
@@ -1351,8 +1354,8 @@ ToneModel::Parts ToneModel::FitToneAnew(UINT lo, UINT hi)
         const double deviation = widen * std::sqrt(noiseDeviation(l.bins) * noiseDeviation(l.bins) + beatVariance);
         // The part read from the window's shape is as good as the shape at the harmonic's
         // place (a tenth); a part mostly hidden is not read at all.
-        const double hidden = seen >= 0.5 ? 0.1 * excess * (1.0 - seen)
-                                          : (std::abs(excess) + 2.0 * deviation) * (1.0 - seen) / std::max(seen, 1e-3);
+        const double hidden = widen > 1.0 ? 0.1 * own * (widen - 1.0)
+                                          : (own + 2.0 * deviation) * (1.0 - seen) / std::max(seen, 1e-3);
         // The fundamental's leakage and a harmonic meet at one phase in every block when both
         // stay put between blocks: they may add or cancel. With noise the phase changes from
         // block to block, and the average over the blocks narrows it.
@@ -1430,9 +1433,8 @@ ToneModel::Parts ToneModel::FitToneAnew(UINT lo, UINT hi)
         // A lobe that lost no more than its edge to its neighbours, nor took more of theirs,
         // keeps it; what the fundamental's lobe took is read from the rest by the shape, where
         // the rest holds the harmonic's peak.
-        const bool lobeWhole = l.whole > 0.0 && l.taken + l.underFundamental >= kWholeLobe * l.whole &&
-                               seen >= kSeenToFit &&
-                               SharedPower(l, lobes, fc) <= (1.0 - kWholeLobe) * LobePeak(l) * l.whole;
+        const bool lobeWhole =
+            l.whole > 0.0 && l.taken + l.underFundamental >= kWholeLobe * l.whole && seen >= kSeenToFit && apart;
         const bool useFit = fit.fitted && fit.shapeError < crossSpread && lobeWhole;
         if (useFit) {
             fit.power *= widen;
