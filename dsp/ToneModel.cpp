@@ -1003,6 +1003,7 @@ ToneModel::Parts ToneModel::FitToneAnew(UINT lo, UINT hi)
         }
         if (share > 0.0)
             pass(settled);
+        // Without the window's shape nothing can be told apart from the tone's leakage.
         if (!(share > 0.0))
             return parts;
     }
@@ -1320,14 +1321,14 @@ ToneModel::Parts ToneModel::FitToneAnew(UINT lo, UINT hi)
     double kernelError = 0.0;
     // A harmonic's power at its peak as the bins it took show it, and what its neighbours' peaks
     // put into those bins: a weak neighbour's skirt does not keep a lobe from being fitted.
-    auto LobePeak = [](const Lobe& l) { return l.taken > 0.0 ? std::max(l.power, 0.0) / l.taken : 0.0; };
-    auto SharedPower = [&](const Lobe& l, const std::vector<Lobe>& all, double step) {
+    auto lobePeak = [](const Lobe& l) { return l.taken > 0.0 ? std::max(l.power, 0.0) / l.taken : 0.0; };
+    auto sharedPower = [&](const Lobe& l, const std::vector<Lobe>& all, double step) {
         double sum = 0.0;
         for (const Lobe& n : all) {
             if (std::abs(n.place - (l.place - step)) < 0.5)
-                sum += l.sharedBelow * LobePeak(n);
+                sum += l.sharedBelow * lobePeak(n);
             else if (std::abs(n.place - (l.place + step)) < 0.5)
-                sum += l.sharedAbove * LobePeak(n);
+                sum += l.sharedAbove * lobePeak(n);
         }
         return sum;
     };
@@ -1337,8 +1338,8 @@ ToneModel::Parts ToneModel::FitToneAnew(UINT lo, UINT hi)
         // Only where its neighbours' skirts are a small part of its bins: it is read on from
         // its own part alone, and where they are not, the part unseen is all doubt.
         const double seen = l.whole > 0.0 ? 1.0 - l.underFundamental / l.whole : 1.0;
-        const double shared = SharedPower(l, lobes, fc);
-        const bool apart = shared <= (1.0 - kWholeLobe) * LobePeak(l) * l.whole;
+        const double shared = sharedPower(l, lobes, fc);
+        const bool apart = shared <= (1.0 - kWholeLobe) * lobePeak(l) * l.whole;
         const double widen = seen >= 0.5 && apart ? 1.0 / seen : 1.0;
         const double own = std::max(l.power - typical * l.bins - shared, 0.0);
         const double excess = l.power - typical * l.bins + own * (widen - 1.0);
