@@ -48,6 +48,10 @@ constexpr double kWholeLobe = 0.95;
 // The share of it that must lie beside the fundamental's lobe for a harmonic partly under
 // that lobe to be fitted (its peak bin among them): with half, a fit read THD 2 dB low.
 constexpr double kSeenToFit = 0.75;
+// How many of its deviations an intermodulation product must stand above what the fit may
+// read from the bins' scatter alone: thousands of readings of several products each never
+// meet five.
+constexpr double kProductSigmas = 5.0;
 
 // Where the noise summed over a run of bins, whose square scatter is `scatter` times the
 // square of its mean, reaches once in about a million runs, as a multiple of its mean: the
@@ -59,6 +63,42 @@ double NoiseTail(double scatter)
     const double k = 2.0 / std::clamp(scatter, 1e-4, 1.0);
     const double root = 1.0 - 2.0 / (9.0 * k) + 5.0 * std::sqrt(2.0 / (9.0 * k));
     return root * root * root;
+}
+
+// The square scatter of sums of `span` noise bins about their mean (the inverse of their gamma
+// distribution's shape), from pairs of such sums of free bins `gap` bins apart (no nearer than
+// the window's lobe, whose bins share their noise): (a - b) / (a + b) has a mean square of
+// 1 / (2 shape + 1) whatever the level, so a level that changes over the band (coloured
+// noise, a tone's far leakage) is not taken for scatter. One block's (1) where fewer than 32
+// pairs are free.
+double NoiseScatter(const float* mag, const std::vector<unsigned char>& free, std::size_t span, std::size_t gap)
+{
+    auto sumOf = [&](std::size_t k, double& v) {
+        v = 0.0;
+        for (std::size_t j = k; j < k + span; ++j) {
+            if (!free[j])
+                return false;
+            v += mag[j];
+        }
+        return true;
+    };
+    double sum = 0.0;
+    std::size_t pairs = 0;
+    for (std::size_t k = 0; k + gap + span <= free.size();) {
+        double a = 0.0, b = 0.0;
+        if (!sumOf(k, a) || !sumOf(k + gap, b) || !(a + b > 0.0)) {
+            ++k;
+            continue;
+        }
+        const double r = (a - b) / (a + b);
+        sum += r * r;
+        ++pairs;
+        k += gap + span;
+    }
+    if (pairs < 32)
+        return 1.0;
+    const double e = std::min(sum / static_cast<double>(pairs), 0.5);
+    return std::clamp(2.0 * e / (1.0 - e), 1e-4, 1.0);
 }
 
 } // namespace
@@ -76,12 +116,16 @@ int LobeHalfWidth(WORD type)
 }
 
 // The window's response at a frequency offset x (bins) from a tone, as power.
-double ResponseAt(const std::vector<double>& w, double x)
+// The window's tables take hundreds of these sums: they read it through a plain pointer, as
+// unoptimised (sanitizer) builds would otherwise call the vector for every coefficient.
+double ResponseAt(const std::vector<double>& window, double x)
 {
-    const double step = -2.0 * M_PI * x / static_cast<double>(w.size());
+    const double* w = window.data();
+    const std::size_t size = window.size();
+    const double step = -2.0 * M_PI * x / static_cast<double>(size);
     const double c = std::cos(step), s = std::sin(step);
     double re = 0.0, im = 0.0, ur = 1.0, ui = 0.0;
-    for (std::size_t n = 0; n < w.size(); ++n) {
+    for (std::size_t n = 0; n < size; ++n) {
         re += w[n] * ur;
         im += w[n] * ui;
         const double t = ur * c - ui * s;
@@ -613,12 +657,14 @@ namespace {
 
 // The window's transform about its centre: real for a symmetric window, its sign changing
 // at every null.
-double WindowKernel(const std::vector<double>& w, double x)
+double WindowKernel(const std::vector<double>& window, double x)
 {
-    const double centre = (static_cast<double>(w.size()) - 1.0) / 2.0;
+    const double* w = window.data(); // as in ResponseAt
+    const std::size_t size = window.size();
+    const double centre = (static_cast<double>(size) - 1.0) / 2.0;
     double sum = 0.0;
-    for (std::size_t i = 0; i < w.size(); ++i)
-        sum += w[i] * std::cos(2.0 * M_PI * x * (static_cast<double>(i) - centre) / static_cast<double>(w.size()));
+    for (std::size_t i = 0; i < size; ++i)
+        sum += w[i] * std::cos(2.0 * M_PI * x * (static_cast<double>(i) - centre) / static_cast<double>(size));
     return sum;
 }
 
@@ -1595,9 +1641,10 @@ ToneModel::TwoTones ToneModel::FitTwoTones(const Spectrum& spectrum, UINT firstB
         k2 = k;
         c2 = c;
     }
-    // A tone whose lobe meets DC's shares its bins with the offset and with its own mirror
-    // image, and its products lie within a few bins of the other tone: no fit tells them apart.
-    if (k2 < 0 || std::min(c1, c2) <= 2 * W + 1)
+    // A tone whose lobe reaches DC shares its peak with the offset and with its own mirror
+    // image: its place is not read from its lobe. Beyond, the fit takes the offset, the mirror
+    // and what they add or cancel by, and says how far the tone's power may be off.
+    if (k2 < 0 || std::min(c1, c2) <= W + 1)
         return {};
 
     // The tones and the products that can be told apart: a product on DC (where an offset or
@@ -1635,31 +1682,13 @@ ToneModel::TwoTones ToneModel::FitTwoTones(const Spectrum& spectrum, UINT firstB
     // one or two blocks averaged a lobe of noise alone reads several times its mean now and
     // then, and no product may be read from that.
     const int lobeBins = 2 * W + 1;
-    double lobeScatter = 1.0; // as a share of the mean, squared; one block's where not measured
-    {
-        double sum = 0.0, sumSq = 0.0, run = 0.0;
-        std::size_t runs = 0;
-        int length = 0;
-        for (int k = lowBin; k <= highBin; ++k) {
-            if (near[static_cast<std::size_t>(k)] || mag[k] > 10.0 * floor) {
-                length = 0;
-                run = 0.0;
-                continue;
-            }
-            run += mag[k];
-            if (++length > lobeBins)
-                run -= mag[k - lobeBins];
-            if (length >= lobeBins) {
-                sum += run;
-                sumSq += run * run;
-                ++runs;
-            }
-        }
-        if (runs >= 32 && sum > 0.0) {
-            const double mean = sum / static_cast<double>(runs);
-            lobeScatter = std::clamp((sumSq / static_cast<double>(runs) - mean * mean) / (mean * mean), 1e-4, 1.0);
-        }
-    }
+    std::vector<unsigned char> free(bins, 0);
+    for (int k = lowBin; k <= highBin; ++k)
+        free[static_cast<std::size_t>(k)] = !near[static_cast<std::size_t>(k)] && mag[k] <= 10.0 * floor;
+    const auto lobe = static_cast<std::size_t>(lobeBins);
+    const double lobeScatter = NoiseScatter(mag, free, lobe, lobe);
+    // One bin's, for the noise's beat with what a bin holds.
+    const double binScatter = NoiseScatter(mag, free, 1, lobe);
     // Never under four times its mean above it.
     const double lobeThreshold = std::max(4.0, NoiseTail(lobeScatter) - 1.0) * noise * lobeBins;
     // Each part's power, fitted to the bins of all lobes at once: a product beside a tone sits
@@ -1680,16 +1709,26 @@ ToneModel::TwoTones ToneModel::FitTwoTones(const Spectrum& spectrum, UINT firstB
     // sideband beside a tone 40 times stronger 2.5 dB off either way. A tone near DC meets
     // its own mirror image the same way.
     const std::vector<double>& shape = WindowShape();
+    // A window is symmetric about (N - 1) / 2, or about N / 2 with its first coefficient left
+    // without a partner (Kaiser's, flat-top's): that one, a hundredth of the largest at most,
+    // moves the transform off the real kernel by less than the far leakage read.
     bool symmetric = true;
     double largest = 0.0;
     for (double v : shape)
         largest = std::max(largest, std::abs(v));
     for (UINT i = 0; i < N / 2 && symmetric; ++i)
         symmetric = std::abs(shape[i] - shape[N - 1 - i]) <= 1e-6 * largest;
+    double symmetryCentre = (static_cast<double>(N) - 1.0) / 2.0;
+    if (!symmetric && N >= 4 && std::abs(shape[0]) <= 0.01 * largest) {
+        symmetric = true;
+        for (UINT j = 1; j < N / 2 && symmetric; ++j)
+            symmetric = std::abs(shape[N / 2 + j] - shape[N / 2 - j]) <= 1e-6 * largest;
+        symmetryCentre = static_cast<double>(N / 2);
+    }
     constexpr double kReach = 16.0; // bins beyond which a part's sidelobes are left out
     auto kernel = [&](double x) {
         // A(x): the window's transform about its centre, with a rotation restarted against drift.
-        const double step = 2.0 * M_PI * x / N, centre = (static_cast<double>(N) - 1.0) / 2.0;
+        const double step = 2.0 * M_PI * x / N, centre = symmetryCentre;
         const double cs = std::cos(step), sn = std::sin(step);
         double sum = 0.0, ur = 0.0, ui = 0.0;
         for (UINT i = 0; i < N; ++i) {
@@ -1751,14 +1790,21 @@ ToneModel::TwoTones ToneModel::FitTwoTones(const Spectrum& spectrum, UINT firstB
         std::size_t tone, part, column;
     };
     std::vector<Cross> crossOf;
+    // The kernel of part i at fit bin b, beyond the reach of `direct` too.
+    auto kernelAt = [&](std::size_t i, std::size_t b) {
+        const double x = fitBins[b] - places[i];
+        return std::abs(x) <= kReach ? direct[b * m + i] : kernel(x);
+    };
     if (symmetric) {
         for (std::size_t i = 0; i < 2; ++i) {
-            for (std::size_t j = 0; j < m; ++j) {
-                if (j == i || (j < i) || std::abs(places[i] - places[j]) > 2 * W + 4)
-                    continue;
-                std::vector<double> col(B);
-                for (std::size_t b = 0; b < B; ++b)
-                    col[b] = direct[b * m + i] * direct[b * m + j];
+            // Far apart too: the linear phase holds at any distance, and a tone's far leakage
+            // beats with a product (or the other tone) in its lobe by more than the noise.
+            for (std::size_t j = i + 1; j < m; ++j) {
+                std::vector<double> col(B, 0.0);
+                for (std::size_t b = 0; b < B; ++b) {
+                    const double other = j < 2 ? kernelAt(j, b) : direct[b * m + j];
+                    col[b] = other == 0.0 ? 0.0 : kernelAt(i, b) * other;
+                }
                 crossOf.push_back({i, j, columns.size()});
                 columns.push_back(std::move(col));
             }
@@ -1794,51 +1840,130 @@ ToneModel::TwoTones ToneModel::FitTwoTones(const Spectrum& spectrum, UINT firstB
         for (std::size_t b = 0; b < B; ++b)
             col[b] = dcShape[static_cast<std::size_t>(fitBins[b])];
         columns.push_back(std::move(col));
+        // An offset is a part at 0 whose own mirror is itself: with a part beside it (a tone's
+        // direct and mirror images alike) it adds or cancels by one number times
+        // A(k) (A(k - c) + A(k + c)), as two parts do. Left out, the offset's beat with a low
+        // tone was taken for the tone and its products.
+        if (symmetric)
+            for (std::size_t i = 0; i < m; ++i) {
+                if (places[i] > 2 * W + 4)
+                    continue;
+                std::vector<double> cross(B);
+                for (std::size_t b = 0; b < B; ++b)
+                    cross[b] = kernel(fitBins[b]) * (direct[b * m + i] + mirror[b * m + i]);
+                columns.push_back(std::move(cross));
+            }
     }
     const std::size_t M = columns.size();
-    std::vector<double> ata(M * M, 0.0), atb(M, 0.0), lobeSum(m, 0.0);
-    for (std::size_t b = 0; b < B; ++b) {
-        const int k = fitBins[b];
+    std::vector<double> lobeSum(m, 0.0);
+    for (std::size_t b = 0; b < B; ++b)
+        for (std::size_t i = 0; i < m; ++i)
+            if (std::abs(fitBins[b] - places[i]) <= W + 0.5)
+                lobeSum[i] += columns[i][b];
+    // Least squares over the fit's bins, each bin weighed by `weight`: the solution, and the
+    // diagonal of the normal matrix's inverse (each term's variance where the weights are the
+    // bins' inverse variances). The columns differ in scale by many decades: they are
+    // brought to one before Gauss-Jordan elimination with partial pivoting.
+    std::vector<double> power(M, 0.0), variance(M, 0.0);
+    auto solve = [&](const std::vector<double>& weight) {
+        std::vector<double> a(M * 2 * M, 0.0), atb(M, 0.0), scale(M, 0.0);
+        for (std::size_t b = 0; b < B; ++b) {
+            const double target = mag[fitBins[b]] - noise;
+            for (std::size_t i = 0; i < M; ++i) {
+                const double wi = weight[b] * columns[i][b];
+                atb[i] += wi * target;
+                for (std::size_t j = 0; j < M; ++j)
+                    a[i * 2 * M + j] += wi * columns[j][b];
+            }
+        }
         for (std::size_t i = 0; i < M; ++i) {
-            const double ri = columns[i][b];
-            atb[i] += ri * (mag[k] - noise);
-            if (i < m && std::abs(k - places[i]) <= W + 0.5)
-                lobeSum[i] += ri;
+            if (!(a[i * 2 * M + i] > 0.0) || !std::isfinite(a[i * 2 * M + i]))
+                return false;
+            scale[i] = 1.0 / std::sqrt(a[i * 2 * M + i]);
+        }
+        for (std::size_t i = 0; i < M; ++i) {
             for (std::size_t j = 0; j < M; ++j)
-                ata[i * M + j] += ri * columns[j][b];
+                a[i * 2 * M + j] *= scale[i] * scale[j];
+            a[i * 2 * M + M + i] = 1.0;
         }
-    }
-    // Gaussian elimination with partial pivoting.
-    std::vector<double> power = atb;
-    for (std::size_t col = 0; col < M; ++col) {
-        std::size_t pivot = col;
-        for (std::size_t r = col + 1; r < M; ++r)
-            if (std::abs(ata[r * M + col]) > std::abs(ata[pivot * M + col]))
-                pivot = r;
-        if (!(std::abs(ata[pivot * M + col]) > 0.0))
-            return {};
-        if (pivot != col) {
+        for (std::size_t c = 0; c < M; ++c) {
+            std::size_t pivot = c;
+            for (std::size_t r = c + 1; r < M; ++r)
+                if (std::abs(a[r * 2 * M + c]) > std::abs(a[pivot * 2 * M + c]))
+                    pivot = r;
+            // A column the others make up to a millionth leaves its term undetermined.
+            if (!(std::abs(a[pivot * 2 * M + c]) > 1e-12))
+                return false;
+            for (std::size_t j = 0; j < 2 * M; ++j)
+                std::swap(a[c * 2 * M + j], a[pivot * 2 * M + j]);
+            const double d = a[c * 2 * M + c];
+            for (std::size_t j = 0; j < 2 * M; ++j)
+                a[c * 2 * M + j] /= d;
+            for (std::size_t r = 0; r < M; ++r) {
+                const double f = a[r * 2 * M + c];
+                if (r == c || f == 0.0)
+                    continue;
+                for (std::size_t j = 0; j < 2 * M; ++j)
+                    a[r * 2 * M + j] -= f * a[c * 2 * M + j];
+            }
+        }
+        for (std::size_t i = 0; i < M; ++i) {
+            double v = 0.0;
             for (std::size_t j = 0; j < M; ++j)
-                std::swap(ata[col * M + j], ata[pivot * M + j]);
-            std::swap(power[col], power[pivot]);
+                v += a[i * 2 * M + M + j] * scale[j] * atb[j];
+            power[i] = scale[i] * v;
+            variance[i] = scale[i] * scale[i] * a[i * 2 * M + M + i];
         }
-        for (std::size_t r = col + 1; r < M; ++r) {
-            const double f = ata[r * M + col] / ata[col * M + col];
-            for (std::size_t j = col; j < M; ++j)
-                ata[r * M + j] -= f * ata[col * M + j];
-            power[r] -= f * power[col];
-        }
+        return true;
+    };
+    // First every bin alike; then each by what it may stray by, as the first fit has it: the
+    // noise's own scatter and its beat with what the bin holds (2 P_noise P_content a block,
+    // shrinking with the averaging as the noise's scatter does), and the leakage model's
+    // error. Beside a tone the beat far outweighs the noise: a product read from it alone
+    // was the noise's scatter over the skirt.
+    const LeakageAllowance allowance = AllowanceFor(windowType);
+    std::vector<double> weight(B, 1.0), content(B, 0.0);
+    if (!solve(weight))
+        return {};
+    for (std::size_t b = 0; b < B; ++b) {
+        for (std::size_t i = 0; i < M; ++i)
+            content[b] += power[i] * columns[i][b];
+        content[b] = std::max(content[b], 0.0);
     }
-    for (std::size_t col = M; col-- > 0;) {
-        double v = power[col];
-        for (std::size_t j = col + 1; j < M; ++j)
-            v -= ata[col * M + j] * power[j];
-        power[col] = v / ata[col * M + col];
+    // The single-precision spectrum holds no bin better than its rounding.
+    const double rounding = kArithmeticFloor * *std::max_element(content.begin(), content.end());
+    for (std::size_t b = 0; b < B; ++b) {
+        const double modelError = allowance.model * content[b];
+        const double spread =
+            binScatter * noise * (noise + 2.0 * content[b]) + modelError * modelError + rounding * rounding;
+        weight[b] = spread > 0.0 ? 1.0 / spread : 1.0;
+    }
+    if (!solve(weight))
+        return {};
+    // Bins that stray from the fit by more than that hold something the model lacks (a tone's
+    // beat with the other's far leakage, coloured noise): every term but the tones' (read from
+    // their lobes, far above it) is that much less sure.
+    {
+        double misfit = 0.0;
+        for (std::size_t b = 0; b < B; ++b) {
+            double r = mag[fitBins[b]] - noise;
+            for (std::size_t i = 0; i < M; ++i)
+                r -= power[i] * columns[i][b];
+            misfit += weight[b] * r * r;
+        }
+        const double excess = B > M ? misfit / static_cast<double>(B - M) : 1.0;
+        if (excess > 1.0)
+            for (std::size_t i = 2; i < M; ++i)
+                variance[i] *= excess;
     }
     // Over all bins every part's response sums to the same (Parseval): the fitted powers
     // compare as they stand.
     const double tones = power[0] + power[1];
     if (!(power[0] > 0.0) || !(power[1] > 0.0) || !std::isfinite(tones))
+        return {};
+    // The tones' power must be good to 1 dB (a quarter) at five deviations: a tone that DC's
+    // lobe or its own mirror image overlaps so far that the fit can't tell them apart is not.
+    if (kProductSigmas * (std::sqrt(std::max(variance[0], 0.0)) + std::sqrt(std::max(variance[1], 0.0))) > 0.25 * tones)
         return {};
     // A product counts where it stands four times above the noise in its lobe and twice above
     // what the tones' leakage there leaves uncertain: the model's own error, and what the
@@ -1846,7 +1971,6 @@ ToneModel::TwoTones ToneModel::FitTwoTones(const Spectrum& spectrum, UINT firstB
     // the leakage are never read as distortion, and without a product that stands out there
     // is none to read. Products that do not count may hold what they read unseen; with that
     // and what the counted ones may be off by, the sum must be good to 1 dB.
-    const LeakageAllowance allowance = AllowanceFor(windowType);
     double sum = 0.0, doubt = 0.0;
     int found = 0;
     for (std::size_t i = 2; i < m; ++i) {
@@ -1861,8 +1985,7 @@ ToneModel::TwoTones ToneModel::FitTwoTones(const Spectrum& spectrum, UINT firstB
         const double part = power[i] * lobeSum[i];
         // Beside a tone the fit took the leakage's shape, its shift and what the two add or
         // cancel by; farther off only the leakage's power.
-        const bool crossFitted =
-            symmetric && (std::abs(places[0] - places[i]) <= 2 * W + 4 || std::abs(places[1] - places[i]) <= 2 * W + 4);
+        const bool crossFitted = symmetric;
         const double uncertain =
             allowance.model * far + (crossFitted ? 0.0 : 2.0 * std::sqrt(leakage * std::max(part, 0.0)));
         // What a tone and a part add or cancel by is bounded by their amplitudes: 2 sqrt(P_t P_p).
@@ -1870,11 +1993,17 @@ ToneModel::TwoTones ToneModel::FitTwoTones(const Spectrum& spectrum, UINT firstB
         // product and a cross term that cancel each other: the product is not read from it.
         bool consistent = true;
         for (const Cross& x : crossOf)
-            if (x.part == i && !(std::abs(power[x.column]) <= 1.25 * 2.0 * std::sqrt(std::max(power[x.tone] * power[i], 0.0))))
+            if (x.part == i && !(std::abs(power[x.column]) <= 1.25 * 2.0 * std::sqrt(std::max(power[x.tone] * power[i], 0.0)) +
+                                                                  kProductSigmas * std::sqrt(std::max(variance[x.column], 0.0))))
                 consistent = false;
-        if (consistent && part > lobeThreshold + 2.0 * uncertain) {
+        // How far the fit may have the product off, as the bins' scatter has it; it stands out
+        // where it would not be read from that scatter once in a million (five deviations).
+        // Under the spectrum's rounding nothing is read.
+        const double deviation = std::sqrt(std::max(variance[i], 0.0)) * lobeSum[i];
+        if (consistent && part > lobeThreshold + 2.0 * uncertain + kProductSigmas * deviation &&
+            power[i] > 10.0 * kArithmeticFloor * tones) {
             sum += power[i];
-            doubt += uncertain / lobeSum[i];
+            doubt += (uncertain + deviation) / lobeSum[i];
             ++found;
         } else {
             doubt += ((consistent ? std::max(part, 0.0) : std::abs(part)) + uncertain) / lobeSum[i];

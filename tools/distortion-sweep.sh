@@ -57,7 +57,7 @@ snr = {(r["seed"], r["case"]): r for r in rows if r["measure"] == "SNR"}
 for r in rows:
     s = t[(r["window"], r["measure"])]
     s["n"] += 1
-    if r["clear"]:
+    if r["clear"] and r["judged"] and not math.isnan(r["truth"]):
         s["clear"] += 1
         s["clearNa"] += 0 if r["shown"] else 1
     if not r["shown"]:

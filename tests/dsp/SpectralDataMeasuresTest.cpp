@@ -241,6 +241,39 @@ TEST(SpectralDataLevelMeasures, OverallLevelObeysParsevalWithTheNoiseBandwidth)
     EXPECT_NEAR(b.GetOverallLevel(), 20 * std::log10(1.0 / 20e-6), 0.05f);
 }
 
+TEST(SpectralDataDistortion, ImdReadsProductsOnlyWhereTheyStandOutOfTheToneSkirts)
+{
+    // A 4:1 pair whose low tone lies 6-9 bins from DC, with a DC offset, noise 96 dB down and
+    // no products: beside the high tone the noise's beat with its skirt was read as products
+    // (-90 dB). Products 50 dB under the high tone (f2 +- f1) read their power, with the low
+    // tone seven bins from DC on windows whose lobe spans four (it was refused).
+    struct Pair {
+        WORD window;
+        double low;
+        double product; // amplitude of f2 +- f1 each, 0 for none
+    };
+    const Pair pairs[] = {{TSmoothing::kHanning, 5.9733, 0.0}, {TSmoothing::kBlackman, 8.5814, 0.0},
+                          {TSmoothing::kKaiser, 7.05, 3e-4},     {TSmoothing::kGaussian, 6.7, 3e-4}};
+    for (const Pair& p : pairs) {
+        const double a1 = 0.39, a2 = a1 / 4, high = 682.6667;
+        std::vector<Tone> tones = {{0.0, -0.0056}, {p.low, a1}, {high, a2}};
+        if (p.product > 0.0)
+            tones.insert(tones.end(), {{high - p.low, p.product}, {high + p.low, p.product}});
+        const Averaged m(p.window, 8192, tones, a1 / std::sqrt(2.0) * std::pow(10.0, -96.4 / 20), 20);
+        const auto imd = m.d->ComputeImd();
+        if (p.product == 0.0) {
+            EXPECT_FALSE(imd) << p.window << " " << p.low << ": " << (imd ? *imd : 0.0f) << " %";
+            continue;
+        }
+        if (!imd) {
+            ADD_FAILURE() << p.window << " " << p.low << ": N/A";
+            continue;
+        }
+        const double truth = 100.0 * std::sqrt(2 * p.product * p.product / (a1 * a1 + a2 * a2));
+        EXPECT_NEAR(20 * std::log10(*imd / truth), 0.0, 0.5) << p.window << " " << p.low;
+    }
+}
+
 TEST(SpectralDataLevelMeasures, ParzenAndKaiserReadTrueSineAndNoiseLevels)
 {
     // A 0.5-full-scale sine on a bin reads -6.02 dB through an amplitude-corrected window.
