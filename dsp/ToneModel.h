@@ -61,6 +61,9 @@ private:
     void Use(const Spectrum& spectrum);
     float BinFrequency(UINT k) const { return static_cast<float>(k) * binWidth; }
     Parts FitToneAnew(UINT lo, UINT hi);
+    // FitTwoTones with the tones' places `given` (refined by an earlier pass), or read from
+    // their lobes where null.
+    TwoTones FitTwoTonesAt(UINT firstBin, UINT lowBin, UINT highBin, const double* given, int pass);
     // The power a DC offset puts in every bin into `dc`, from its lobe above the noise `floor`
     // per bin and the leakage `other` of the parts modelled before (good to `otherSpread`);
     // returns how far that may be off, as a share of it.
