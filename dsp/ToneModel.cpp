@@ -1529,6 +1529,10 @@ ToneModel::TwoTones ToneModel::FitTwoTonesAt(UINT firstBin, UINT lowFrequencyBin
     if (given) {
         c1 = given[0];
         c2 = given[1];
+        // A first tone beside DC was placed to a whole bin only, and a harmonic's order read
+        // from that one off: at its fitted place that harmonic is told again.
+        if (harmonicOfFirst(c2, lobeOf(k2)))
+            return {};
     }
 
     // The tones and the products that can be told apart: a product on DC (where an offset or
