@@ -1722,6 +1722,12 @@ ToneModel::Parts ToneModel::FitToneAnew(UINT lo, UINT hi)
 ToneModel::TwoTones ToneModel::FitTwoTones(const Spectrum& spectrum, UINT firstBin, UINT lowFrequencyBin, UINT highFrequencyBin)
 {
     Use(spectrum);
+    return FitTwoTonesAt(firstBin, lowFrequencyBin, highFrequencyBin, nullptr, 0);
+}
+
+ToneModel::TwoTones ToneModel::FitTwoTonesAt(UINT firstBin, UINT lowFrequencyBin, UINT highFrequencyBin, const double* given,
+                                             int pass)
+{
     if (!magnitude || bins < 16)
         return {};
     const float* mag = magnitude;
@@ -1744,7 +1750,7 @@ ToneModel::TwoTones ToneModel::FitTwoTones(const Spectrum& spectrum, UINT firstB
     std::vector<float> sorted(mag + lowBin, mag + highBin + 1);
     std::nth_element(sorted.begin(), sorted.begin() + sorted.size() / 2, sorted.end());
     const double floor = sorted[sorted.size() / 2];
-    const double c1 = place(k1);
+    double c1 = place(k1);
     // A harmonic of the first tone is no second tone (taken for one, its difference product
     // fell on the first tone and read 100 %). Its place tells it where the places are known
     // well enough for the order; where they are not (a high order, a first tone of a few
@@ -1793,10 +1799,20 @@ ToneModel::TwoTones ToneModel::FitTwoTones(const Spectrum& spectrum, UINT firstB
         c2 = c;
     }
     // A tone whose lobe reaches DC shares its peak with the offset and with its own mirror
-    // image: its place is not read from its lobe. Beyond, the fit takes the offset, the mirror
-    // and what they add or cancel by, and says how far the tone's power may be off.
-    if (k2 < 0 || std::min(c1, c2) <= W + 1)
+    // image: its place is not read from its lobe. The fit takes the offset, the mirror and what
+    // they add or cancel by, and its shift terms move the places until they settle (below);
+    // a tone within two and a half bins of DC is too much the offset's to be told from it.
+    if (k2 < 0 || std::min(c1, c2) <= 2.5)
         return {};
+    const bool nearDc = std::min(c1, c2) <= W + 1;
+    if (given) {
+        c1 = given[0];
+        c2 = given[1];
+        // A first tone beside DC was placed to a whole bin only, and a harmonic's order read
+        // from that one off: at its fitted place that harmonic is told again.
+        if (harmonicOfFirst(c2, lobeOf(k2)))
+            return {};
+    }
 
     // The tones and the products that can be told apart: a product on DC (where an offset or
     // hum lies), on a tone or on a product already counted (2(f2+f1) is 2f2+2f1) is skipped;
@@ -1970,8 +1986,10 @@ ToneModel::TwoTones ToneModel::FitTwoTones(const Spectrum& spectrum, UINT firstB
     // A tone's place is read from a lobe that the products beside it bend: a ten-thousandth
     // of a bin off, the slope of a tone 40 dB above its sidebands was fitted as sideband
     // power (half a dB at 2.5 bins). A column for each tone's shift lets the fit move it.
+    std::size_t shiftColumn[2] = {};
     for (std::size_t i = 0; i < 2; ++i) {
         constexpr double h = 1e-3;
+        shiftColumn[i] = columns.size();
         auto powerAt = [&](double x, double y) {
             if (!symmetric)
                 return std::abs(x) <= W + 1 ? LobeResponse(x, W) : std::abs(x) <= kReach ? ResponseAt(shape, x) : 0.0;
@@ -2106,6 +2124,24 @@ ToneModel::TwoTones ToneModel::FitTwoTones(const Spectrum& spectrum, UINT firstB
         if (excess > 1.0)
             for (std::size_t i = 2; i < M; ++i)
                 variance[i] *= excess;
+    }
+    // A tone beside DC: its fitted shift s (power times place) moves its place by s / P, as a
+    // Gauss-Newton step; the fit is made again at the moved places until the step is a
+    // thousandth of a bin. A fit that does not settle reads nothing.
+    if (nearDc) {
+        constexpr int kPasses = 6;
+        constexpr double kSettled = 1e-3, kLargestStep = 0.5;
+        double moved[2] = {c1, c2}, largest = 0.0;
+        for (std::size_t i = 0; i < 2; ++i) {
+            if (!(power[i] > 0.0))
+                return {};
+            const double step = std::clamp(power[shiftColumn[i]] / power[i], -kLargestStep, kLargestStep);
+            moved[i] += step;
+            largest = std::max(largest, std::abs(step));
+        }
+        if (largest > kSettled)
+            return pass + 1 < kPasses ? FitTwoTonesAt(firstBin, lowFrequencyBin, highFrequencyBin, moved, pass + 1)
+                                      : TwoTones{};
     }
     // Over all bins every part's response sums to the same (Parseval): the fitted powers
     // compare as they stand.

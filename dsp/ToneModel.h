@@ -66,6 +66,9 @@ private:
     // averaged over `blocks`) and DC's skirt `dc`, good to `dcError` of itself.
     double ChancePeak(UINT centre, int halfWidth, double typical, double lobeScatter, double blocks,
                       const std::vector<double>& dc, double dcError) const;
+    // FitTwoTones with the tones' places `given` (refined by an earlier pass), or read from
+    // their lobes where null.
+    TwoTones FitTwoTonesAt(UINT firstBin, UINT lowBin, UINT highBin, const double* given, int pass);
     // The power a DC offset puts in every bin into `dc`, from its lobe above the noise `floor`
     // per bin and the leakage `other` of the parts modelled before (good to `otherSpread`);
     // returns how far that may be off, as a share of it.

@@ -246,14 +246,18 @@ TEST(SpectralDataDistortion, ImdReadsProductsOnlyWhereTheyStandOutOfTheToneSkirt
     // A 4:1 pair whose low tone lies 6-9 bins from DC, with a DC offset, noise 96 dB down and
     // no products: beside the high tone the noise's beat with its skirt was read as products
     // (-90 dB). Products 50 dB under the high tone (f2 +- f1) read their power, with the low
-    // tone seven bins from DC on windows whose lobe spans four (it was refused).
+    // tone seven bins from DC on windows whose lobe spans four (it was refused), and with it
+    // three to five bins from DC, where its lobe meets DC's and its place is fitted (N/A before).
     struct Pair {
         WORD window;
         double low;
         double product; // amplitude of f2 +- f1 each, 0 for none
     };
     const Pair pairs[] = {{TSmoothing::kHanning, 5.9733, 0.0}, {TSmoothing::kBlackman, 8.5814, 0.0},
-                          {TSmoothing::kKaiser, 7.05, 3e-4},     {TSmoothing::kGaussian, 6.7, 3e-4}};
+                          {TSmoothing::kKaiser, 7.05, 3e-4},     {TSmoothing::kGaussian, 6.7, 3e-4},
+                          {TSmoothing::kKaiser, 4.6, 3e-4},      {TSmoothing::kGaussian, 3.8, 3e-4},
+                          {TSmoothing::kParzen, 3.7, 3e-4},      {TSmoothing::kFlattop, 4.2, 3e-4},
+                          {TSmoothing::kGaussian, 4.5, 0.0},     {TSmoothing::kFlattop, 3.4, 0.0}};
     for (const Pair& p : pairs) {
         const double a1 = 0.39, a2 = a1 / 4, high = 682.6667;
         std::vector<Tone> tones = {{0.0, -0.0056}, {p.low, a1}, {high, a2}};
