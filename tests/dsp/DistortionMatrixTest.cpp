@@ -58,7 +58,7 @@ struct Channel {
 
 // Feeds `road.fed` blocks of one running signal through the engine, its averages reset first.
 void RunSignal(SpectralData& d, const TSmoothing& w, double rate, const Road& road, double f0, double amplitude,
-               double h2, double h3, double noiseRms, std::uint64_t seed)
+               double h2, double h3, double noiseRms, std::uint64_t seed, double dc = 0.0)
 {
     const DWORD n = static_cast<DWORD>(d.GetFftSize());
     d.ResetAverages();
@@ -70,7 +70,7 @@ void RunSignal(SpectralData& d, const TSmoothing& w, double rate, const Road& ro
     const double phase = 0.37 * static_cast<double>(seed);
     for (std::size_t i = 0; i < length; ++i) {
         const double t = 2.0 * M_PI * f0 * static_cast<double>(i) / rate;
-        double v = amplitude * std::cos(t + phase);
+        double v = dc + amplitude * std::cos(t + phase);
         if (h2 > 0.0)
             v += amplitude * (h2 * std::cos(2 * t + 1.1 * phase + 0.4) + h3 * std::cos(3 * t + 0.3 * phase + 1.9));
         v += noiseRms * g.Gauss();
@@ -153,6 +153,45 @@ TEST(SpectralDataDistortion, ClearHarmonicsReadNumbersOnLeakyWindows)
                 const double got = r.name[0] == 'T' ? db20(*r.v) : *r.v;
                 EXPECT_FALSE(std::isnan(r.truthDb)) << c.name << " seed " << seed << " " << r.name << ": " << got;
                 EXPECT_NEAR(got, r.truthDb, 1.0) << c.name << " seed " << seed << " " << r.name;
+            }
+        }
+    }
+}
+
+// A tone a few bins above DC, its lobe meeting the offset's and its harmonics' lobes each
+// other's, reads every measure within half a decibel on the windows with wide lobes, once the
+// average has settled (a 2nd harmonic half under the fundamental's lobe may be N/A: here it is
+// nearly nothing). A uniform window's harmonics half a bin off read their whole power, not the
+// 85 % their lobes hold (THD read 0.6 dB low).
+TEST(SpectralDataDistortion, ATonesFewBinsAboveDcAndLeakyHarmonicsReadTheirDefinitions)
+{
+    struct Case {
+        const char* name;
+        DWORD rate, fft;
+        WORD window;
+        double bin, h2, h3, dc;
+    };
+    const Case cases[] = {
+        {"Kaiser 4.7 bins up, an offset", 44100, 4096, TSmoothing::kKaiser, 4.72, 1e-6, 3e-2, -0.012},
+        {"Blackman 4.6 bins up, an offset", 22050, 1024, TSmoothing::kBlackman, 4.63, 1e-6, 1e-2, 0.008},
+        {"Parzen 5 bins up, an offset", 44100, 4096, TSmoothing::kParzen, 5.0, 1e-2, 1e-3, 0.018},
+        {"uniform, harmonics half a bin off", 48000, 4096, TSmoothing::kUniform, 100.25, 3e-2, 2e-2, 0.0},
+    };
+    const Road road{"linear 16, apart", 1, 16, 10, 16};
+    const double A = 0.5, tone = A * A / 2, noise = tone * 1e-9;
+    for (const Case& c : cases) {
+        const Channel ch(c.rate, c.fft, c.window, &road);
+        const double harm = (c.h2 * c.h2 + c.h3 * c.h3) * tone;
+        const double thd = 10 * std::log10(harm / tone), thdN = 10 * std::log10((harm + noise) / tone);
+        for (std::uint64_t seed : {4, 5, 6}) {
+            RunSignal(*ch.d, ch.w, c.rate, road, c.bin * c.rate / c.fft, A, c.h2, c.h3, std::sqrt(noise), seed, c.dc);
+            const std::optional<float> reads[] = {ch.d->ComputeThd(), ch.d->ComputeThdN(), ch.d->ComputeSnr()};
+            const double truth[] = {thd, thdN, 90.0};
+            // The uniform window's leakage covers the noise: there only THD is asked for.
+            for (int m = 0; m < (c.window == TSmoothing::kUniform ? 1 : 3); ++m) {
+                ASSERT_TRUE(reads[m].has_value()) << c.name << " seed " << seed << " measure " << m;
+                const double got = m < 2 ? 20 * std::log10(*reads[m] / 100.0) : *reads[m];
+                EXPECT_NEAR(got, truth[m], m < 2 ? 0.25 : 0.5) << c.name << " seed " << seed << " measure " << m;
             }
         }
     }

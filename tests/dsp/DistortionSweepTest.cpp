@@ -6,7 +6,8 @@
 // Each case runs as a run does: blocks cut from one long signal, windowed and averaged. The
 // truth comes from the signal's known parts alone: THD the harmonics in the analysed band over
 // the fundamental (IEEE Std 1241); THD+N and SINAD everything but the tone in the band, SNR the
-// tone over the noise there (DC and the bins below the low frequency left out); IMD the nine
+// tone over the noise there (DC and the bins below the low frequency left out; the noise as the
+// blocks averaged hold it, not as it holds on average); IMD the nine
 // products over the two tones, a product on DC, on a tone or within 1.5 bins of another part
 // not counted. A reading shown must be its definition; N/A is counted where the quantity stands
 // clear of the window's leakage (computed from the window's own coefficients) and the noise.
@@ -417,6 +418,69 @@ Case Draw(std::uint64_t runSeed, long index)
     return c;
 }
 
+// The window's own coefficients (the uniform window has none in its table).
+std::vector<double> WindowShape(WORD window, DWORD fft)
+{
+    std::vector<double> shape(fft, 1.0);
+    if (window != TSmoothing::kUniform) {
+        const TSmoothing plain(fft, window, TSmoothing::kNoCorrection);
+        for (DWORD i = 0; i < fft; ++i)
+            shape[i] = plain.GetTable()[i];
+    }
+    return shape;
+}
+
+// The white noise a run's average holds over the band, as a share of what it holds on
+// average: a few blocks of a short transform scatter it by several per cent (one block of
+// 1024 points by 0.3 dB), and a reading can be no truer than the noise it was given. The
+// blocks are averaged as the engine does (linear: the last ones alike; exponential: each new
+// block weighs 1/n, n counting up to the blocks asked for).
+double NoiseDrawn(const Case& c, const std::vector<double>& noise)
+{
+    const std::size_t n = c.fft, hop = c.Hop();
+    if (noise.size() < n + hop * static_cast<std::size_t>(c.fed - 1) || !(c.noiseVar > 0.0))
+        return 1.0;
+    const std::vector<double> w = WindowShape(c.window, c.fft);
+    double w2 = 0.0;
+    for (double v : w)
+        w2 += v * v;
+    // Two real blocks go through one complex transform: a in the real part, b in the imaginary.
+    auto bandPower = [&](int first, int second) {
+        std::vector<std::complex<double>> z(n);
+        for (std::size_t i = 0; i < n; ++i)
+            z[i] = {noise[static_cast<std::size_t>(first) * hop + i] * w[i],
+                    second >= 0 ? noise[static_cast<std::size_t>(second) * hop + i] * w[i] : 0.0};
+        sweep::Fft(z);
+        double a = 0.0, b = 0.0;
+        for (int k = c.LoBin(); k <= c.HiBin(); ++k) {
+            const std::complex<double> p = z[static_cast<std::size_t>(k)], q = std::conj(z[n - static_cast<std::size_t>(k)]);
+            a += std::norm(p + q) / 4;
+            b += std::norm(p - q) / 4;
+        }
+        return std::pair<double, double>{a, b};
+    };
+    std::vector<double> block(static_cast<std::size_t>(c.fed));
+    for (int b = 0; b < c.fed; b += 2) {
+        const auto [x, y] = bandPower(b, b + 1 < c.fed ? b + 1 : -1);
+        block[static_cast<std::size_t>(b)] = x;
+        if (b + 1 < c.fed)
+            block[static_cast<std::size_t>(b) + 1] = y;
+    }
+    double average = 0.0;
+    if (c.averageType == 1) {
+        const int used = std::min(c.fed, c.blocks);
+        for (int b = c.fed - used; b < c.fed; ++b)
+            average += block[static_cast<std::size_t>(b)] / used;
+    } else {
+        for (int b = 0; b < c.fed; ++b) {
+            const double count = std::min(b + 1, c.blocks);
+            average = ((count - 1) * average + block[static_cast<std::size_t>(b)]) / count;
+        }
+    }
+    const double expected = c.noiseVar * w2 * (c.HiBin() - c.LoBin() + 1);
+    return expected > 0.0 ? average / expected : 1.0;
+}
+
 // The signal's parts as they went in, and what they add up to over the analysed band.
 struct Truth {
     double tone = 0.0, second = 0.0;
@@ -473,7 +537,7 @@ Outcome RunCase(const Case& c)
     Outcome run;
     Truth& t = run.truth;
     std::vector<float> x(length);
-    std::vector<double> residual(c.rounding ? n : 0);
+    std::vector<double> residual(c.rounding ? n : 0), noise;
     double sum = 0.0, sum2 = 0.0;
     if (c.rounding) {
         for (std::size_t i = 0; i < length; ++i) {
@@ -489,8 +553,10 @@ Outcome RunCase(const Case& c)
     } else {
         Rng g(CaseSeed(c.runSeed ^ 0x5EED, c.index));
         const double sd = std::sqrt(c.noiseVar);
+        noise.resize(length);
         for (std::size_t i = 0; i < length; ++i) {
-            const double want = v[i] + sd * g.Gauss();
+            noise[i] = sd * g.Gauss();
+            const double want = v[i] + noise[i];
             x[i] = static_cast<float>(want * fullScale);
             const double e = x[i] / fullScale - want;
             sum += e;
@@ -556,7 +622,7 @@ Outcome RunCase(const Case& c)
         for (const Line& h : c.harmonics)
             t.harmonics += h.amp * h.amp / 2;
         t.noiseVar = c.noiseVar + varE;
-        t.noise = t.noiseVar * band;
+        t.noise = (c.noiseVar * NoiseDrawn(c, noise) + varE) * band;
     }
     return run;
 }
@@ -566,15 +632,8 @@ const WindowLeakage& Leakage(WORD window, DWORD fft)
 {
     static std::map<std::pair<WORD, DWORD>, std::unique_ptr<WindowLeakage>> kept;
     auto& slot = kept[{window, fft}];
-    if (!slot) {
-        std::vector<double> shape(fft, 1.0);
-        if (window != TSmoothing::kUniform) {
-            const TSmoothing plain(fft, window, TSmoothing::kNoCorrection);
-            for (DWORD i = 0; i < fft; ++i)
-                shape[i] = plain.GetTable()[i];
-        }
-        slot = std::make_unique<WindowLeakage>(shape);
-    }
+    if (!slot)
+        slot = std::make_unique<WindowLeakage>(WindowShape(window, fft));
     return *slot;
 }
 
