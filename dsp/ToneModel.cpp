@@ -27,10 +27,15 @@ struct LeakageAllowance {
     double crossFit;  // share of a fitted cross term, beyond its fit's own deviation
 };
 
+bool LeakyWindow(WORD type)
+{
+    return type == TSmoothing::kExponential || type == TSmoothing::kForce || type == TSmoothing::kUniform ||
+           type >= TSmoothing::kTypeCount;
+}
+
 LeakageAllowance AllowanceFor(WORD type)
 {
-    if (type == TSmoothing::kExponential || type == TSmoothing::kForce || type == TSmoothing::kUniform ||
-        type >= TSmoothing::kTypeCount)
+    if (LeakyWindow(type))
         return {0.02, 0.5};
     return {0.002, 0.03};
 }
@@ -116,10 +121,10 @@ int LobeHalfWidth(WORD type)
     return type < TSmoothing::kTypeCount ? kLobeHalfWidth[type] : 1;
 }
 
-// The window's response at a frequency offset x (bins) from a tone, as power.
+// The window's transform at a frequency offset x (bins) from a tone.
 // The window's tables take hundreds of these sums: they read it through a plain pointer, as
 // unoptimised (sanitizer) builds would otherwise call the vector for every coefficient.
-double ResponseAt(const std::vector<double>& window, double x)
+std::complex<double> TransformAt(const std::vector<double>& window, double x)
 {
     const double* w = window.data();
     const std::size_t size = window.size();
@@ -139,7 +144,13 @@ double ResponseAt(const std::vector<double>& window, double x)
             ui = std::sin(a);
         }
     }
-    return re * re + im * im;
+    return {re, im};
+}
+
+// The same as power.
+double ResponseAt(const std::vector<double>& window, double x)
+{
+    return std::norm(TransformAt(window, x));
 }
 
 // The tone's offset from its strongest bin (-0.5 .. 0.5 bins): the offset whose window
@@ -763,6 +774,41 @@ std::vector<double> ToneModel::ShiftedKernel(double offset, double* asymmetry)
         kernel[k] = (v[k] * std::complex<double>(std::cos(angle), std::sin(angle))).real() / peak;
     }
     return kernel;
+}
+
+double ToneModel::CoherentBeat(long a, long b, double place, double fundamentalPlace, double fundamental,
+                               const std::vector<unsigned char>& owner, const std::vector<double>& leak,
+                               double typical)
+{
+    const std::vector<double>& w = WindowShape();
+    double energy = 0.0;
+    for (double v : w)
+        energy += v * v;
+    if (w.size() != N || !(energy > 0.0))
+        return HUGE_VAL;
+    // A tone of power P puts P |W(x)|^2 / (N sum w^2) into a bin x bins away (Parseval).
+    const double perTone = 1.0 / (static_cast<double>(N) * energy);
+    std::complex<double> meet = 0.0;
+    double shape = 0.0, top = 0.0, content = 0.0, rest = 0.0;
+    for (long k = a; k <= b; ++k) {
+        if (owner[static_cast<std::size_t>(k)] != 2)
+            continue;
+        const std::complex<double> f = TransformAt(w, static_cast<double>(k) - fundamentalPlace),
+                                   h = TransformAt(w, static_cast<double>(k) - place);
+        meet += f * std::conj(h);
+        shape += std::norm(h);
+        const double held = std::max(static_cast<double>(magnitude[k]) - leak[k] - typical, 0.0);
+        content += held;
+        // The harmonic's power as its strongest bin shows it: where the beat cancels, the sum
+        // over the lobe reads it low.
+        if (std::norm(h) > 0.25 * shape && std::norm(h) > 0.0)
+            top = std::max(top, held / (std::norm(h) * perTone));
+        rest += 2.0 * std::sqrt(std::max(leak[k] - fundamental * perTone * std::norm(f), 0.0) * held);
+    }
+    if (!(shape > 0.0))
+        return HUGE_VAL;
+    const double harmonic = std::max(content / (shape * perTone), top);
+    return 2.0 * std::sqrt(fundamental * harmonic) * perTone * std::abs(meet) + rest;
 }
 
 ToneModel::HarmonicFit ToneModel::FitHarmonicOnLeakage(long a, long b, double place,
@@ -1493,6 +1539,14 @@ ToneModel::Parts ToneModel::FitToneAnew(UINT lo, UINT hi)
                 fittedCross += 2.0 * std::sqrt(leak[k] * std::max(fit.peak * h * h, 0.0));
             }
             crossSpread = std::max(crossSpread, fittedCross);
+        } else if (LeakyWindow(windowType) && crossSpread > 0.0) {
+            // A window without nulls or symmetry leaks far, its beat is not fitted, and bounding
+            // it bin by bin, as if it met the harmonic at one phase in every bin, kept THD N/A
+            // for most clear harmonics. The fundamental and the harmonic meet at one phase over
+            // the lobe, but each bin turns it by the windows' transforms there: their sum is
+            // bounded by its modulus. The rest of the leakage there (DC's, the mirror image's)
+            // is bounded bin by bin.
+            crossSpread = std::min(crossSpread, CoherentBeat(l.a, l.b, l.place, fc, parts.fundamental, owner, leak, typical));
         }
         // Everything but the tone needs no harmonic told from the noise: what the lobe holds
         // counts as it stands, only as good as the leakage taken from it and its beat with it.
