@@ -127,8 +127,6 @@ const OpenShare kOpenShares[] = {
     {kHalfDb, T::kHanning, kSnr, 0.03},
     {kHalfDb, T::kKaiser, kImd, 0.03},
     {kHalfDb, T::kKaiser, kSnr, 0.04},
-    {kMeanError, T::kForce, kThd, 0.5},
-    {kMeanError, T::kUniform, kThd, 0.35},
     {kClearNa, T::kBlackman, kImd, 0.06},
     {kClearNa, T::kBlackman, kSinad, 0.04},
     {kClearNa, T::kBlackman, kThdN, 0.04},
@@ -142,7 +140,7 @@ const OpenShare kOpenShares[] = {
     {kClearNa, T::kFlattop, kSnr, 0.18},
     {kClearNa, T::kFlattop, kThd, 0.10},
     {kClearNa, T::kForce, kImd, 1.0},
-    {kClearNa, T::kForce, kThd, 0.8},
+    {kClearNa, T::kForce, kThd, 0.4},
     {kClearNa, T::kGaussian, kImd, 0.15},
     {kClearNa, T::kGaussian, kSinad, 0.06},
     {kClearNa, T::kGaussian, kThdN, 0.06},
@@ -162,7 +160,6 @@ const OpenShare kOpenShares[] = {
     {kClearNa, T::kParzen, kThd, 0.11},
     {kClearNa, T::kTriangular, kImd, 0.18},
     {kClearNa, T::kUniform, kImd, 0.55},
-    {kClearNa, T::kUniform, kThd, 0.16},
 };
 
 const OpenClass* OpenClassOf(OpenKind kind, int measure, WORD window)
