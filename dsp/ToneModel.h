@@ -115,6 +115,11 @@ private:
     HarmonicFit FitHarmonicOnLeakage(long a, long b, double place, const std::vector<double>& fundamental,
                                      const std::vector<unsigned char>& owner, const std::vector<double>& leak,
                                      double typical, double noiseVariance, double blocks, double kernelError = 0.0);
+    // How far a harmonic at `place` and the fundamental's leakage may add or cancel by over the
+    // bins a..b it owns, from the window's complex transform at both places; the rest of the
+    // leakage `leak` there bounded bin by bin. The fundamental's power is `fundamental`.
+    double CoherentBeat(long a, long b, double place, double fundamentalPlace, double fundamental,
+                        const std::vector<unsigned char>& owner, const std::vector<double>& leak, double typical);
     // The window's real transform about its centre at x bins (|x| within the lobe and a bin),
     // relative to its value at 0.
     double LobeKernel(double x, int halfWidth);

@@ -112,7 +112,7 @@ const OpenClass kOpenClasses[] = {
      "offset the tone's fit misses)",
      kMissing, 1u << kThdN | 1u << kSinad, Windows({T::kBartlett, T::kTriangular}), 5.0},
     {"THD+N and SINAD N/A where SNR reads, other windows", kMissing, 1u << kThdN | 1u << kSinad,
-     kEveryWindow & ~Windows({T::kBartlett, T::kTriangular, T::kExponential, T::kUniform}), 6.0},
+     kEveryWindow & ~Windows({T::kBartlett, T::kTriangular}), 6.0},
 };
 // The shares above their bound: N/A where the quantity stands clear (2 % or 10 %), shown
 // readings more than 0.5 dB off (1 %), the mean error (0.2 dB); the ceiling of each.
@@ -126,7 +126,6 @@ struct OpenShare {
 const OpenShare kOpenShares[] = {
     {kHalfDb, T::kHanning, kImd, 0.03},
     {kHalfDb, T::kKaiser, kImd, 0.03},
-    {kMeanError, T::kForce, kThd, 0.5},
     {kClearNa, T::kBlackman, kThd, 0.05},
     {kClearNa, T::kExponential, kImd, 1.0},
     {kClearNa, T::kExponential, kThd, 1.0},
@@ -134,7 +133,7 @@ const OpenShare kOpenShares[] = {
     {kClearNa, T::kFlattop, kSnr, 0.05},
     {kClearNa, T::kFlattop, kThd, 0.07},
     {kClearNa, T::kForce, kImd, 1.0},
-    {kClearNa, T::kForce, kThd, 0.8},
+    {kClearNa, T::kForce, kThd, 0.4},
     {kClearNa, T::kGaussian, kImd, 0.07},
     {kClearNa, T::kGaussian, kSnr, 0.04},
     {kClearNa, T::kGaussian, kThd, 0.07},
@@ -145,7 +144,6 @@ const OpenShare kOpenShares[] = {
     {kClearNa, T::kParzen, kThd, 0.08},
     {kClearNa, T::kTriangular, kImd, 0.18},
     {kClearNa, T::kUniform, kImd, 0.55},
-    {kClearNa, T::kUniform, kThd, 0.16},
 };
 
 const OpenClass* OpenClassOf(OpenKind kind, int measure, WORD window)
