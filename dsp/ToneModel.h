@@ -95,7 +95,7 @@ private:
     double AddToneLeakage(UINT centre, int halfWidth, double lobePower, double floor, std::vector<double>& leak,
                           std::vector<double>& spread, double* offset = nullptr, double* offsetError = nullptr,
                           std::vector<double>* mirrorCross = nullptr, const ToneShape* partner = nullptr,
-                          ToneShape* self = nullptr);
+                          ToneShape* self = nullptr, double beating = 0.0);
     // The offset's shape as a partner of the fundamental's fit, scaled as `dc` is (empty
     // without an offset).
     ToneShape DcShape(const std::vector<double>& dc);
