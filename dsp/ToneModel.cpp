@@ -1016,6 +1016,36 @@ double ToneModel::ChancePeak(UINT centre, int halfWidth, double typical, double 
     return typical * lobeBins * NoiseTail(lobeScatter) + skirt + 5.0 * beat;
 }
 
+double ToneModel::UnseenParity(UINT k0, double offset, double offsetError, const std::vector<UINT>& freeBin,
+                               double typical, UINT bandBins)
+{
+    // A window whose response to a line on a bin vanishes at every other bin (Bartlett, Force)
+    // leaves a tone on a bin leaking only into the bins an odd number away: where that leakage
+    // hides the noise, the noise is read from the others alone. White noise holds as much in
+    // each bin, but a signal that repeats within the block (a generated tone on a bin, its
+    // rounding the only noise) has lines on bins too, whose skirts put only ENBW - 1 of their
+    // power into the bins between (the noise read 1.8 dB high). From the bins between lines
+    // alone the two cannot be told apart: the difference is that much doubt.
+    if (!(std::abs(offset) <= offsetError) || freeBin.empty() || DcResponse().size() != bins || bins < 4 ||
+        !(dcResponse[2] < 1e-6 * dcResponse[1]))
+        return 0.0;
+    std::size_t odd = 0;
+    for (UINT k : freeBin)
+        odd += (k > k0 ? k - k0 : k0 - k) % 2;
+    // Where the free bins hold both, white noise and lines show alike and a tenth suffices.
+    if (odd * 10 > freeBin.size())
+        return 0.0;
+    const std::vector<double>& w = WindowShape();
+    double s1 = 0.0, s2 = 0.0;
+    for (double v : w) {
+        s1 += v;
+        s2 += v * v;
+    }
+    const double enbw = s1 > 0.0 ? static_cast<double>(w.size()) * s2 / (s1 * s1) : 1.0;
+    const double unseen = static_cast<double>(bandBins) / 2.0;
+    return typical * unseen * std::abs(1.0 - (enbw - 1.0));
+}
+
 ToneModel::ToneShape ToneModel::DcShape(const std::vector<double>& dc)
 {
     ToneShape shape;
@@ -1707,6 +1737,7 @@ ToneModel::Parts ToneModel::FitToneAnew(UINT lo, UINT hi)
     parts.noiseSpread = free.empty() ? HUGE_VAL
                                      : freeSpread * bandBins / free.size() +
                                            kNoiseSigmas * typicalDeviation * static_cast<double>(bandBins - free.size());
+    parts.noiseSpread += UnseenParity(k0, offset, offsetError, freeBin, typical, bandBins);
     // The spectrum went through a single-precision window and transform: their rounding lies
     // some 135 dB under the tone over the band, and a noise near that is not read.
     parts.noiseSpread += kArithmeticFloor * parts.fundamental;
