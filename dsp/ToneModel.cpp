@@ -1550,6 +1550,9 @@ ToneModel::Parts ToneModel::FitToneAnew(UINT lo, UINT hi)
         return share > 0.5 && share < 1.0 ? share : 1.0;
     };
     double lobeContent = 0.0, lobeDoubt = 0.0;
+    // Bins whose whole content the lobes above count as it stands (the typical content taken
+    // off them comes back in the noise).
+    UINT measuredBins = 0;
     bool fundamentalKernel = false;
     std::vector<double> kernel;
     double kernelError = 0.0;
@@ -1677,6 +1680,8 @@ ToneModel::Parts ToneModel::FitToneAnew(UINT lo, UINT hi)
             fit.shapeError *= widen;
         }
         lobeContent += useFit ? fit.power : excess;
+        if (!useFit)
+            measuredBins += static_cast<UINT>(l.bins);
         // Unfitted, the beat is at most 2 sqrt(L H) over the lobe, H what stands out of the
         // noise's scatter there and of what the leakage taken away leaves uncertain: a place
         // holding only noise, or only what is left of the leakage, has none to beat with.
@@ -1742,7 +1747,12 @@ ToneModel::Parts ToneModel::FitToneAnew(UINT lo, UINT hi)
     // some 135 dB under the tone over the band, and a noise near that is not read.
     parts.noiseSpread += kArithmeticFloor * parts.fundamental;
     parts.distortionAndNoise = parts.noise + lobeContent;
-    parts.distortionAndNoiseSpread = parts.noiseSpread + lobeDoubt + 2.0 * std::sqrt(noiseCrossVariance);
+    // Everything but the tone takes the harmonics' lobes as they stand: there the typical
+    // content's doubt cancels, and only what it stands for elsewhere is uncertain.
+    const UINT unfree = bandBins - static_cast<UINT>(std::min<std::size_t>(free.size(), bandBins));
+    parts.distortionAndNoiseSpread = parts.noiseSpread -
+                                     kNoiseSigmas * typicalDeviation * static_cast<double>(std::min(measuredBins, unfree)) +
+                                     lobeDoubt + 2.0 * std::sqrt(noiseCrossVariance);
     // A tone stands 10 dB above the noise in as many bins as its lobe: above the band's
     // typical content, and above what lies around it once its leakage is taken away (a peak
     // in a band of noise is no tone).
