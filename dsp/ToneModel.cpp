@@ -419,7 +419,7 @@ double ToneModel::LeastLobeShare(int halfWidth)
 double ToneModel::AddToneLeakage(UINT centre, int halfWidth, double lobePower, double floor,
                                     std::vector<double>& leak, std::vector<double>& spread, double* offset,
                                     double* offsetError, std::vector<double>* mirrorCross, const ToneShape* partner,
-                                    ToneShape* self)
+                                    ToneShape* self, double beating)
 {
     const std::vector<double>& w = WindowShape();
     if (w.size() != N || halfWidth < 1 || centre < static_cast<UINT>(halfWidth) || centre + halfWidth >= bins ||
@@ -453,8 +453,12 @@ double ToneModel::AddToneLeakage(UINT centre, int halfWidth, double lobePower, d
     // share of the lobe (within 0.001 and 0.03 bins); how much the response changes over that
     // says how far the prediction may be off (much in a window's nulls, little on its
     // sidelobes' tops).
-    const double kOffsetError =
-        std::clamp(2.0 * std::sqrt(std::max(floor, 0.0) * (2 * halfWidth + 1) / lobePower), 0.001, 0.03);
+    // Another part under the lobe (`beating`: a DC offset's skirt) beats with the tone at a
+    // phase of its own and bends the lobe's shape as the noise does, by the root of its share,
+    // but alike in every block (a Force window read 0.015 bins off, its nulls' leakage as
+    // noise: SNR 48 dB low).
+    const double kOffsetError = std::clamp(
+        2.0 * std::sqrt((std::max(floor, 0.0) * (2 * halfWidth + 1) + std::max(beating, 0.0)) / lobePower), 0.001, 0.03);
     if (offset)
         *offset = delta;
     if (offsetError)
@@ -1058,6 +1062,36 @@ double ToneModel::ChancePeak(UINT centre, int halfWidth, double typical, double 
     return typical * lobeBins * NoiseTail(lobeScatter) + skirt + 5.0 * beat;
 }
 
+double ToneModel::UnseenParity(UINT k0, double offset, double offsetError, const std::vector<UINT>& freeBin,
+                               double typical, UINT bandBins)
+{
+    // A window whose response to a line on a bin vanishes at every other bin (Bartlett, Force)
+    // leaves a tone on a bin leaking only into the bins an odd number away: where that leakage
+    // hides the noise, the noise is read from the others alone. White noise holds as much in
+    // each bin, but a signal that repeats within the block (a generated tone on a bin, its
+    // rounding the only noise) has lines on bins too, whose skirts put only ENBW - 1 of their
+    // power into the bins between (the noise read 1.8 dB high). From the bins between lines
+    // alone the two cannot be told apart: the difference is that much doubt.
+    if (!(std::abs(offset) <= offsetError) || freeBin.empty() || DcResponse().size() != bins || bins < 4 ||
+        !(dcResponse[2] < 1e-6 * dcResponse[1]))
+        return 0.0;
+    std::size_t odd = 0;
+    for (UINT k : freeBin)
+        odd += (k > k0 ? k - k0 : k0 - k) % 2;
+    // Where the free bins hold both, white noise and lines show alike and a tenth suffices.
+    if (odd * 10 > freeBin.size())
+        return 0.0;
+    const std::vector<double>& w = WindowShape();
+    double s1 = 0.0, s2 = 0.0;
+    for (double v : w) {
+        s1 += v;
+        s2 += v * v;
+    }
+    const double enbw = s1 > 0.0 ? static_cast<double>(w.size()) * s2 / (s1 * s1) : 1.0;
+    const double unseen = static_cast<double>(bandBins) / 2.0;
+    return typical * unseen * std::abs(1.0 - (enbw - 1.0));
+}
+
 ToneModel::ToneShape ToneModel::DcShape(const std::vector<double>& dc)
 {
     ToneShape shape;
@@ -1157,8 +1191,16 @@ ToneModel::Parts ToneModel::FitToneAnew(UINT lo, UINT hi)
         return parts;
     }
     ToneShape fundamentalShape;
-    double share =
-        AddToneLeakage(k0, W, lobePower, floor, leak, spread, &offset, &offsetError, &mirrorCross, nullptr, &fundamentalShape);
+    // DC's skirt under the tone's lobe beats with it and bends the lobe the offset is read from.
+    // Where DC's own lobe meets the tone's, the two are read together below instead.
+    auto dcUnderLobe = [&] {
+        double sum = 0.0;
+        for (UINT k = std::max<UINT>(k0 - W, static_cast<UINT>(W) + 1); k <= k0 + W; ++k)
+            sum += std::max(dc[k], 0.0);
+        return sum;
+    };
+    double share = AddToneLeakage(k0, W, lobePower, floor, leak, spread, &offset, &offsetError, &mirrorCross, nullptr,
+                                  &fundamentalShape, dcUnderLobe());
     // Without the window's shape nothing can be told apart from the tone's leakage.
     if (!(share > 0.0))
         return parts;
@@ -1184,7 +1226,7 @@ ToneModel::Parts ToneModel::FitToneAnew(UINT lo, UINT hi)
             std::fill(spread.begin(), spread.end(), 0.0);
             std::fill(mirrorCross.begin(), mirrorCross.end(), 0.0);
             share = AddToneLeakage(k0, W, power, floor, leak, spread, &offset, &offsetError, &mirrorCross, nullptr,
-                                   &fundamentalShape);
+                                   &fundamentalShape, dcUnderLobe());
             dcError = DcLeakage(floor, leak, spread, dc);
             lobePower = power;
             return lobeClean();
@@ -1219,7 +1261,7 @@ ToneModel::Parts ToneModel::FitToneAnew(UINT lo, UINT hi)
         ToneShape shape;
         double at = 0.0, atError = 0.0;
         dcPartner = AddToneLeakage(k0, W, lobePower, floor, withDc, withDcSpread, &at, &atError, &withDcCross, &dcShape,
-                                   &shape) > 0.0 &&
+                                   &shape, dcUnderLobe()) > 0.0 &&
                     shape.beatsFitted && shape.scatter <= fundamentalShape.scatter;
         if (dcPartner) {
             for (UINT k = 0; k < bins; ++k)
@@ -1575,6 +1617,9 @@ ToneModel::Parts ToneModel::FitToneAnew(UINT lo, UINT hi)
         return doubt;
     };
     double lobeContent = 0.0, lobeDoubt = 0.0;
+    // Bins whose whole content the lobes above count as it stands (the typical content taken
+    // off them comes back in the noise).
+    UINT measuredBins = 0;
     bool fundamentalKernel = false;
     std::vector<double> kernel;
     double kernelError = 0.0;
@@ -1710,6 +1755,8 @@ ToneModel::Parts ToneModel::FitToneAnew(UINT lo, UINT hi)
             fit.shapeError *= widen;
         }
         lobeContent += useFit ? fit.power : excess;
+        if (!useFit)
+            measuredBins += static_cast<UINT>(l.bins);
         // Unfitted, the beat is at most 2 sqrt(L H) over the lobe, H what stands out of the
         // noise's scatter there and of what the leakage taken away leaves uncertain: a place
         // holding only noise, or only what is left of the leakage, has none to beat with.
@@ -1770,11 +1817,17 @@ ToneModel::Parts ToneModel::FitToneAnew(UINT lo, UINT hi)
     parts.noiseSpread = free.empty() ? HUGE_VAL
                                      : freeSpread * bandBins / free.size() +
                                            kNoiseSigmas * typicalDeviation * static_cast<double>(bandBins - free.size());
+    parts.noiseSpread += UnseenParity(k0, offset, offsetError, freeBin, typical, bandBins);
     // The spectrum went through a single-precision window and transform: their rounding lies
     // some 135 dB under the tone over the band, and a noise near that is not read.
     parts.noiseSpread += kArithmeticFloor * parts.fundamental;
     parts.distortionAndNoise = parts.noise + lobeContent;
-    parts.distortionAndNoiseSpread = parts.noiseSpread + lobeDoubt + 2.0 * std::sqrt(noiseCrossVariance);
+    // Everything but the tone takes the harmonics' lobes as they stand: there the typical
+    // content's doubt cancels, and only what it stands for elsewhere is uncertain.
+    const UINT unfree = bandBins - static_cast<UINT>(std::min<std::size_t>(free.size(), bandBins));
+    parts.distortionAndNoiseSpread = parts.noiseSpread -
+                                     kNoiseSigmas * typicalDeviation * static_cast<double>(std::min(measuredBins, unfree)) +
+                                     lobeDoubt + 2.0 * std::sqrt(noiseCrossVariance);
     // A tone stands 10 dB above the noise in as many bins as its lobe: above the band's
     // typical content, and above what lies around it once its leakage is taken away (a peak
     // in a band of noise is no tone).

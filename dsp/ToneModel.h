@@ -98,10 +98,13 @@ private:
     double AddToneLeakage(UINT centre, int halfWidth, double lobePower, double floor, std::vector<double>& leak,
                           std::vector<double>& spread, double* offset = nullptr, double* offsetError = nullptr,
                           std::vector<double>* mirrorCross = nullptr, const ToneShape* partner = nullptr,
-                          ToneShape* self = nullptr);
+                          ToneShape* self = nullptr, double beating = 0.0);
     // The offset's shape as a partner of the fundamental's fit, scaled as `dc` is (empty
     // without an offset).
     ToneShape DcShape(const std::vector<double>& dc);
+    // How far the noise in the bins a tone on a bin leaks into may be off, read from the others.
+    double UnseenParity(UINT k0, double offset, double offsetError, const std::vector<UINT>& freeBin, double typical,
+                        UINT bandBins);
     struct HarmonicFit {
         bool fitted = false;
         double power = 0.0;      // the harmonic's power in its lobe
