@@ -83,8 +83,10 @@ constexpr unsigned Windows(std::initializer_list<WORD> ws)
 constexpr unsigned kEveryWindow = (1u << TSmoothing::kTypeCount) - 1;
 
 // NOT YET MET: the classes of readings that still break the bounds above. Each is held to a
-// ceiling just above what 27 seeds of 1,500 cases showed (THD+N and SINAD go N/A or wrong in
-// pairs, so their counts scatter twice as wide), so that none grows while it is worked on;
+// ceiling above the most that 100,000 cases showed in runs of the size this test runs (the
+// sanitizers' runs keep only the small transforms, which show more of them; THD+N and SINAD go
+// N/A or wrong in pairs, so their counts scatter twice as wide), so that none grows while it
+// is worked on;
 // a reading in an open class is counted there instead of failing the run, and the run prints
 // each class's count against the bound it must reach (0). Readings outside these classes
 // keep every bound; a reading off by more than 1 dB turns up on every window now and then, so
@@ -103,16 +105,16 @@ const OpenClass kOpenClasses[] = {
      kOff, 1u << kImd, kEveryWindow, 0.8},
     {"THD+N and SINAD more than 1 dB off (a harmonic's lobe meeting a tone's near DC, Bartlett; a second tone's "
      "skirt, uniform; the rounding of a generated file, Bartlett)", kOff, 1u << kThdN | 1u << kSinad, kEveryWindow,
-     1.2},
+     3.5},
     {"SNR more than 1 dB off (one block's noise; a Bartlett tone's far skirt; the rounding of a generated file, "
      "Bartlett)", kOff, 1u << kSnr, kEveryWindow, 1.0},
     {"THD more than 1 dB off (the rounding of a generated file near the arithmetic's floor)", kOff, 1u << kThd,
      kEveryWindow, 0.1},
     {"THD+N and SINAD N/A where SNR reads, Bartlett and Triangular (strong harmonics' beat with the leakage, an "
      "offset the tone's fit misses)",
-     kMissing, 1u << kThdN | 1u << kSinad, Windows({T::kBartlett, T::kTriangular}), 5.0},
+     kMissing, 1u << kThdN | 1u << kSinad, Windows({T::kBartlett, T::kTriangular}), 6.0},
     {"THD+N and SINAD N/A where SNR reads, other windows", kMissing, 1u << kThdN | 1u << kSinad,
-     kEveryWindow & ~Windows({T::kBartlett, T::kTriangular}), 6.0},
+     kEveryWindow & ~Windows({T::kBartlett, T::kTriangular}), 11.0},
 };
 // The shares above their bound: N/A where the quantity stands clear (2 % or 10 %), shown
 // readings more than 0.5 dB off (1 %), the mean error (0.2 dB); the ceiling of each.
