@@ -233,76 +233,61 @@ TEST(SpectralDataDistortion, NearlySymmetricWindowReadsDistortionAndNoise)
     }
 }
 
-// A tone some ten bins up through the triangular window, no harmonics, the noise 40-45 dB
-// down: the tone's beat with its own mirror image is fitted over the band though the window's
-// slight asymmetry shows only one part of it clearly. Wherever SNR reads, THD+N and SINAD read
-// too, each within 1 dB (at 9.5 bins they read N/A when the faint part was left free to run
-// past what a beat can be, and the whole beat went unfitted).
-TEST(SpectralDataDistortion, TriangularToneNearDcReadsDistortionAndNoiseWhereSnrReads)
+// Runs a plain tone at each of `bins` with each offset and noise level and seed: wherever SNR
+// reads, THD+N and SINAD read too, each within 1 dB of the noise. Returns the reads SNR showed.
+int ExpectDistortionAndNoiseWhereSnrReads(const Channel& ch, const Road& road, double rate, double A,
+                                          std::initializer_list<double> bins, std::initializer_list<double> dcs,
+                                          std::initializer_list<double> noiseDbs,
+                                          std::initializer_list<std::uint64_t> seeds)
 {
-    const Road road{"linear 18, 80 %", 1, 18, 2, 24};
-    const double A = 0.3, tone = A * A / 2;
-    const Channel ch(11025, 1024, TSmoothing::kTriangular, &road);
-    const auto& d = ch.d;
+    const double tone = A * A / 2;
+    const double n = static_cast<double>(ch.d->GetFftSize());
     int snrShown = 0;
-    for (double bin : {9.5, 11.5, 13.25}) {
-        for (double noiseDb : {40.0, 45.0}) {
-            const double noise = tone * std::pow(10.0, -noiseDb / 10);
-            for (std::uint64_t seed : {5, 6, 7}) {
-                RunSignal(*d, ch.w, 11025, road, bin * 11025 / 1024, A, 0.0, 0.0, std::sqrt(noise), seed);
-                const auto snr = d->ComputeSnr();
-                if (!snr)
-                    continue;
-                ++snrShown;
-                const std::string where = std::to_string(bin) + " bins, noise " + std::to_string(noiseDb) +
-                                          " dB, seed " + std::to_string(seed);
-                const auto thdN = d->ComputeThdN();
-                const auto sinad = d->ComputeSinad();
-                EXPECT_TRUE(thdN && sinad) << where << ": SNR " << *snr;
-                if (!thdN || !sinad)
-                    continue;
-                EXPECT_NEAR(20 * std::log10(*thdN / 100), -noiseDb, 1.0) << where;
-                EXPECT_NEAR(*sinad, noiseDb, 1.0) << where;
-            }
-        }
-    }
-    EXPECT_GE(snrShown, 12);
+    for (double bin : bins)
+        for (double dc : dcs)
+            for (double noiseDb : noiseDbs)
+                for (std::uint64_t seed : seeds) {
+                    const double noise = tone * std::pow(10.0, -noiseDb / 10);
+                    RunSignal(*ch.d, ch.w, rate, road, bin * rate / n, A, 0.0, 0.0, std::sqrt(noise), seed, dc);
+                    const auto snr = ch.d->ComputeSnr();
+                    if (!snr)
+                        continue;
+                    ++snrShown;
+                    const std::string where = std::to_string(bin) + " bins, DC " + std::to_string(dc) + ", noise " +
+                                              std::to_string(noiseDb) + " dB, seed " + std::to_string(seed);
+                    const auto thdN = ch.d->ComputeThdN();
+                    const auto sinad = ch.d->ComputeSinad();
+                    EXPECT_TRUE(thdN && sinad) << where << ": SNR " << *snr;
+                    if (!thdN || !sinad)
+                        continue;
+                    EXPECT_NEAR(20 * std::log10(*thdN / 100), -noiseDb, 1.0) << where;
+                    EXPECT_NEAR(*sinad, noiseDb, 1.0) << where;
+                }
+    return snrShown;
 }
 
+// A tone some ten bins up through the triangular window, no harmonics, the noise 40-45 dB
+// down: the tone's beat with its own mirror image is fitted over the band though the window's
+// slight asymmetry shows only one part of it clearly (at 9.5 bins THD+N and SINAD read N/A when
+// the faint part was left free to run past what a beat can be, and the whole beat went
+// unfitted).
 // A DC offset of 5-7 % beside a tone some 90 bins up through the Bartlett window, two blocks
 // averaged: the offset's skirt falls slowly, and where it meets the tone's leakage the two add
 // or cancel by the tone's phase, a tenth of the leakage and more at the 2nd harmonic's place.
-// Fitted with the tone, that beat leaves THD+N and SINAD readable wherever SNR is, within 1 dB
-// (only bounded, they read N/A in half the reads).
-TEST(SpectralDataDistortion, BartlettToneBesideAnOffsetReadsDistortionAndNoiseWhereSnrReads)
+// Fitted with the tone, that beat leaves THD+N and SINAD readable (only bounded, they read N/A
+// in half the reads).
+TEST(SpectralDataDistortion, ToneNearDcOrBesideAnOffsetReadsDistortionAndNoiseWhereSnrReads)
 {
-    const Road road{"exponential 2, 80 %", 0, 2, 2, 3};
-    const double A = 0.5, tone = A * A / 2;
-    const Channel ch(44100, 8192, TSmoothing::kBartlett, &road);
-    const auto& d = ch.d;
-    int snrShown = 0;
-    for (double bin : {86.18, 91.7}) {
-        for (double dc : {0.05, -0.07}) {
-            const double noiseDb = 84.0, noise = tone * std::pow(10.0, -noiseDb / 10);
-            for (std::uint64_t seed : {1, 2, 3, 4, 5}) {
-                RunSignal(*d, ch.w, 44100, road, bin * 44100 / 8192, A, 0.0, 0.0, std::sqrt(noise), seed, dc);
-                const auto snr = d->ComputeSnr();
-                if (!snr)
-                    continue;
-                ++snrShown;
-                const std::string where = std::to_string(bin) + " bins, DC " + std::to_string(dc) + ", seed " +
-                                          std::to_string(seed);
-                const auto thdN = d->ComputeThdN();
-                const auto sinad = d->ComputeSinad();
-                EXPECT_TRUE(thdN && sinad) << where << ": SNR " << *snr;
-                if (!thdN || !sinad)
-                    continue;
-                EXPECT_NEAR(20 * std::log10(*thdN / 100), -noiseDb, 1.0) << where;
-                EXPECT_NEAR(*sinad, noiseDb, 1.0) << where;
-            }
-        }
-    }
-    EXPECT_GE(snrShown, 16);
+    const Road triangularRoad{"linear 18, 80 %", 1, 18, 2, 24};
+    const Channel triangular(11025, 1024, TSmoothing::kTriangular, &triangularRoad);
+    EXPECT_GE(ExpectDistortionAndNoiseWhereSnrReads(triangular, triangularRoad, 11025, 0.3, {9.5, 11.5, 13.25}, {0.0},
+                                                    {40.0, 45.0}, {5, 6, 7}),
+              12);
+    const Road bartlettRoad{"exponential 2, 80 %", 0, 2, 2, 3};
+    const Channel bartlett(44100, 8192, TSmoothing::kBartlett, &bartlettRoad);
+    EXPECT_GE(ExpectDistortionAndNoiseWhereSnrReads(bartlett, bartlettRoad, 44100, 0.5, {86.18, 91.7}, {0.05, -0.07},
+                                                    {84.0}, {1, 2, 3, 4, 5}),
+              16);
 }
 
 // A tone four or five bins up through the triangular window with harmonics 40-45 dB down: the
