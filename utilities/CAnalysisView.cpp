@@ -58,7 +58,12 @@ void CAnalysisView::SetupWindow()
 
 void CAnalysisView::Reset()
 {
+    const int rowsBefore = m_grid ? m_grid->GetRowCount() : 0;
     FillGrid();
+    // Fewer rows than before (files closed, channels switched off) keep their height and the
+    // window shrinks to them: stretched over the old height they would show a huge font.
+    if (m_grid && m_grid->GetRowCount() < rowsBefore)
+        SetRowsHeight(m_rowHeight);
     ApplySizeRule();
     UpdateResults();
 }
@@ -224,12 +229,19 @@ void CAnalysisView::LimitRowHeight(int height)
 {
     if (!m_grid || !GetSafeHwnd() || height <= 0 || m_rowHeight <= height)
         return;
+    SetRowsHeight(height);
+    ApplySizeRule();
+}
+
+void CAnalysisView::SetRowsHeight(int height)
+{
+    if (!GetSafeHwnd())
+        return;
     RECT client{};
     GetClientRect(&client);
     m_sizing = true;
     SetClientSize(this, client.right - client.left, std::max<int>(1, m_grid->GetRowCount()) * height);
     m_sizing = false;
-    ApplySizeRule();
 }
 
 void CAnalysisView::OnSize(UINT, int cx, int cy)

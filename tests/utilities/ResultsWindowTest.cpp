@@ -120,3 +120,36 @@ TEST_F(ResultsWindow, TallRowsInTheNarrowestWindowShowEveryTextWhole)
                     << "\"";
         }
 }
+
+// Rows that go (files closed, channels switched off) leave the others at the height the user
+// gave them, the window as wide as it was; rows that come are fitted into the window as ever.
+TEST_F(ResultsWindow, RowsKeepTheirHeightWhenChannelsGo)
+{
+    engine = records.Spectrum(1.0, 1000.0);
+    ASSERT_NE(engine, nullptr);
+    for (int ch = 0; ch < 4; ++ch)
+        records.device.Channels[ch].bIsEnabled = 1;
+    auto view = Open(0); // THD: header and channels 0..3
+    ASSERT_EQ(view->GetGrid()->GetRowCount(), 5);
+    view->SendMessage(WM_SIZE, 0, MAKELPARAM(400, 5 * 30));
+    ASSERT_EQ(view->GetRowHeight(), 30);
+    auto clientSize = [&] {
+        RECT r{};
+        view->GetClientRect(&r);
+        return std::pair<int, int>(r.right, r.bottom);
+    };
+    const int width = clientSize().first;
+
+    struct Step {
+        int channels; // enabled from channel 0 on
+        int rowHeight, clientHeight;
+    };
+    for (const Step step : {Step{1, 30, 2 * 30}, Step{3, 16, 4 * 16}, Step{2, 16, 3 * 16}}) {
+        for (int ch = 0; ch < 4; ++ch)
+            records.device.Channels[ch].bIsEnabled = ch < step.channels ? 1 : 0;
+        view->Reset();
+        EXPECT_EQ(view->GetGrid()->GetRowCount(), step.channels + 1);
+        EXPECT_EQ(view->GetRowHeight(), step.rowHeight) << step.channels << " channels";
+        EXPECT_EQ(clientSize(), std::make_pair(width, step.clientHeight)) << step.channels << " channels";
+    }
+}
