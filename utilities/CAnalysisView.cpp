@@ -58,7 +58,12 @@ void CAnalysisView::SetupWindow()
 
 void CAnalysisView::Reset()
 {
+    const int rowsBefore = m_grid ? m_grid->GetRowCount() : 0;
     FillGrid();
+    // Fewer rows than before (files closed, channels switched off) keep their height and the
+    // window shrinks to them: stretched over the old height they would show a huge font.
+    if (m_grid && m_grid->GetRowCount() < rowsBefore)
+        SetRowsHeight(m_rowHeight);
     ApplySizeRule();
     UpdateResults();
 }
@@ -194,7 +199,7 @@ void CAnalysisView::ShowValue(WORD row, std::optional<float> value)
 }
 
 // Rows keep a height of 16..48 pixels: the window is made tall enough for whole rows and
-// never narrower than the columns need.
+// never narrower than the columns and their texts need.
 void CAnalysisView::ApplySizeRule(int cx, int cy)
 {
     if (!m_grid || !GetSafeHwnd() || m_sizing)
@@ -209,7 +214,9 @@ void CAnalysisView::ApplySizeRule(int cx, int cy)
     const int rows = std::max<int>(1, m_grid->GetRowCount());
     const int columns = m_grid->GetColumnCount() == 0 ? 2 : m_grid->GetColumnCount();
     m_rowHeight = std::clamp(cy / rows, m_minRowHeight, m_maxRowHeight);
-    const int minWidth = (m_rowHeight * 4 + 90) * columns;
+    // The font grows with the rows faster than this width does: a column holding a longer
+    // text (an amplitude label, a channel's name) is made as wide as that text needs.
+    const int minWidth = std::max(m_rowHeight * 4 + 90, m_grid->TextColumnWidth(m_rowHeight)) * columns;
     const int wantedClient = m_rowHeight * rows;
     if (cx < minWidth || cy != wantedClient)
         SetClientSize(this, std::max(cx, minWidth), wantedClient);
@@ -222,12 +229,19 @@ void CAnalysisView::LimitRowHeight(int height)
 {
     if (!m_grid || !GetSafeHwnd() || height <= 0 || m_rowHeight <= height)
         return;
+    SetRowsHeight(height);
+    ApplySizeRule();
+}
+
+void CAnalysisView::SetRowsHeight(int height)
+{
+    if (!GetSafeHwnd())
+        return;
     RECT client{};
     GetClientRect(&client);
     m_sizing = true;
     SetClientSize(this, client.right - client.left, std::max<int>(1, m_grid->GetRowCount()) * height);
     m_sizing = false;
-    ApplySizeRule();
 }
 
 void CAnalysisView::OnSize(UINT, int cx, int cy)

@@ -58,6 +58,8 @@ private:
     using CUtilityWindow::Create; // the window's own Create replaces the generic one
     // Sizes the window by the rule of its rows; cx, cy: the client size (-1: as it is now).
     void ApplySizeRule(int cx = -1, int cy = -1);
+    // Sizes the client to the rows at `height` pixels each, the width kept, without the size rule.
+    void SetRowsHeight(int height);
     // The kind's value; empty when the measure has nothing to measure.
     std::optional<float> ComputeValue(SpectralData& engine) const;
     void ShowValue(WORD row, std::optional<float> value);

@@ -1,6 +1,7 @@
 #include "utilities/CDataGrid.h"
 
 #include "platform/ui/GdiDC.h"
+#include "platform/ui/GdiWindowDC.h"
 
 #include <algorithm>
 #include <cmath>
@@ -321,6 +322,28 @@ void CDataGrid::DrawItem(LPDRAWITEMSTRUCT lpDrawItemStruct)
     Draw(dc, r, colour);
 }
 
+int CDataGrid::FontHeight(int rowHeight)
+{
+    return rowHeight < 21 ? rowHeight - 1 : static_cast<int>(0.9 * rowHeight);
+}
+
+int CDataGrid::TextColumnWidth(int rowHeight)
+{
+    if (!GetSafeHwnd())
+        return 0;
+    CClientDC dc(this);
+    CFont font;
+    font.CreateFont(FontHeight(rowHeight), 0, 0, 0, 400, 0, 0, 0, 0, 0, 0, 0, 0, "Arial");
+    dc.SelectObject(&font);
+    int widest = 0;
+    for (int row = 0; row < m_rows; ++row)
+        for (int col = 0; col < m_columns; ++col)
+            if (const char* text = m_cells[static_cast<std::size_t>(row)][static_cast<std::size_t>(col)].Text; text[0])
+                widest = std::max(widest, static_cast<int>(dc.GetTextExtent(text).cx));
+    // Text starts 3 pixels into its column; it keeps 2 clear of the next column's border.
+    return widest > 0 ? widest + 5 : 0;
+}
+
 void CDataGrid::Draw(CDC* dc, const RECT& R, bool colour)
 {
     const int saved = dc->SaveDC();
@@ -341,7 +364,7 @@ void CDataGrid::Draw(CDC* dc, const RECT& R, bool colour)
     m_rowHeight = height / m_rows;
     m_columnWidth = width / m_columns;
 
-    const int fontHeight = m_rowHeight < 21 ? m_rowHeight - 1 : static_cast<int>(0.9 * m_rowHeight);
+    const int fontHeight = FontHeight(m_rowHeight);
     CFont normal;
     CFont bold;
     normal.CreateFont(fontHeight, 0, 0, 0, 400, 0, 0, 0, 0, 0, 0, 0, 0, "Arial");

@@ -82,6 +82,11 @@ public:
     // Paints the whole table into the DC over the rectangle; `colour` false draws as on a
     // monochrome display (red cells in bold black).
     void Draw(CDC* dc, const RECT& r, bool colour);
+    // The height of the cells' font in rows `rowHeight` pixels high.
+    static int FontHeight(int rowHeight);
+    // The column width in which the widest text of the cells in use shows whole, drawn in rows
+    // `rowHeight` pixels high (0 when no cell holds text or the window does not exist).
+    int TextColumnWidth(int rowHeight);
 
 protected:
     void OnRButtonDown(UINT nFlags, CPoint point);
