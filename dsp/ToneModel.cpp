@@ -885,6 +885,23 @@ double ToneModel::BlockPhaseError(UINT k0, double fundamentalPlace, double funda
     return 3.0 * std::sqrt(typical / (2.0 * held)) + std::sqrt(steady / held);
 }
 
+double ToneModel::LeakageBeatScatter(const std::vector<UINT>& freeBin, const std::vector<double>& leak,
+                                     double typical) const
+{
+    // Where the noise is read it is accounted for as such.
+    if (typical > 0.0 || freeBin.empty())
+        return 0.0;
+    double sum = 0.0;
+    std::size_t count = 0;
+    for (UINT k : freeBin)
+        if (leak[k] > 0.0) {
+            const double r = static_cast<double>(magnitude[k]) - leak[k];
+            sum += r * r / leak[k];
+            ++count;
+        }
+    return count > 0 ? sum / static_cast<double>(count) : 0.0;
+}
+
 ToneModel::HarmonicFit ToneModel::FitHarmonicOnLeakage(long a, long b, double place,
                                                              const std::vector<double>& fundamental,
                                                              const std::vector<unsigned char>& owner,
@@ -1689,6 +1706,7 @@ ToneModel::Parts ToneModel::FitToneAnew(UINT lo, UINT hi)
         return doubt;
     };
     double lobeContent = 0.0, lobeDoubt = 0.0;
+    const double leakScatter = LeakageBeatScatter(freeBin, leakAll, typical);
     // Bins whose whole content the lobes above count as it stands (the typical content taken
     // off them comes back in the noise).
     UINT measuredBins = 0;
@@ -1727,7 +1745,11 @@ ToneModel::Parts ToneModel::FitToneAnew(UINT lo, UINT hi)
         for (long k = l.a; k <= l.b; ++k)
             if (owner[static_cast<std::size_t>(k)] == 2)
                 beat += std::sqrt(std::max(mag[k] - leak[k] - typical, 0.0));
-        const double beatVariance = 2.0 * typical * beat * beat / std::max(1.0, blocks / 2.0);
+        double leakBeat = 0.0;
+        for (long k = l.a; k <= l.b; ++k)
+            if (owner[static_cast<std::size_t>(k)] == 2)
+                leakBeat += std::sqrt(std::max(leak[k], 0.0) * leakScatter);
+        const double beatVariance = 2.0 * typical * beat * beat / std::max(1.0, blocks / 2.0) + leakBeat * leakBeat;
         const double deviation = widen * std::sqrt(noiseDeviation(l.bins) * noiseDeviation(l.bins) + beatVariance);
         // The part read from the window's shape is as good as the shape at the harmonic's
         // place (a tenth); a part mostly hidden is not read at all.
@@ -1838,9 +1860,12 @@ ToneModel::Parts ToneModel::FitToneAnew(UINT lo, UINT hi)
         for (long k = l.a; k <= l.b; ++k)
             if (owner[static_cast<std::size_t>(k)] == 2)
                 lobeLeak += std::max(leak[k], 0.0);
-        lobeDoubt += hidden + l.spread +
-                     (useFit ? fit.shapeError
-                             : 2.0 * std::sqrt(lobeLeak * std::max(excess - 2.0 * deviation - l.spread, 0.0)));
+        // On a leaky window that beat is bounded above too, by what the blocks' turning phases
+        // leave of it: the smaller bound holds.
+        double unfittedBeat = 2.0 * std::sqrt(lobeLeak * std::max(excess - 2.0 * deviation - l.spread, 0.0));
+        if (LeakyWindow(windowType))
+            unfittedBeat = std::min(unfittedBeat, crossSpread);
+        lobeDoubt += hidden + l.spread + (useFit ? fit.shapeError : unfittedBeat);
         // A lobe holding clearly less than the noise says that the leakage taken from it was
         // too much by at least that (a tone near DC, where its leakage, its image's and the
         // offset's meet): what the lobe adds is no better known.

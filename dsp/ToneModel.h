@@ -118,6 +118,11 @@ private:
     // The offset's shape as a partner of the fundamental's fit, scaled as `dc` is (empty
     // without an offset).
     ToneShape DcShape(const std::vector<double>& dc);
+    // Where the leakage covers every bin and no noise is read beside it (`typical` nothing), the
+    // noise still beats with the leakage: the mean of r^2 / L over the free bins, r what a bin
+    // holds beyond its leakage L, so that a lobe holding leakage L scatters by the root of L
+    // times that (0 where the noise is read).
+    double LeakageBeatScatter(const std::vector<UINT>& freeBin, const std::vector<double>& leak, double typical) const;
     // How far the noise in the bins a tone on a bin leaks into may be off, read from the others.
     double UnseenParity(UINT k0, double offset, double offsetError, const std::vector<UINT>& freeBin, double typical,
                         UINT bandBins);

@@ -186,6 +186,9 @@ TEST(SpectralDataDistortion, ATonesFewBinsAboveDcAndLeakyHarmonicsReadTheirDefin
         {"exponential, the leakage's beats turning", 10800, 16384, TSmoothing::kExponential, 436.08, 1e-6, 2.2e-2,
          0.0},
         {"exponential, and an offset's", 10800, 16384, TSmoothing::kExponential, 436.08, 1e-6, 2.2e-2, 0.018},
+        // The leakage covers every bin: what is left of it may sum to less than nothing, and
+        // the tone was taken for none.
+        {"exponential, nothing but leakage beside", 96000, 16384, TSmoothing::kExponential, 266.29, 1e-6, 1.2e-2, 0.0},
     };
     const auto leaky = [](WORD window) {
         return window == TSmoothing::kUniform || window == TSmoothing::kForce || window == TSmoothing::kExponential;
