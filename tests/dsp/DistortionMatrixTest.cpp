@@ -8,6 +8,7 @@
 
 #include "DistortionSweepSupport.h"
 #include "SpectralTestSupport.h"
+#include "support/Sanitized.h"
 
 #include <gtest/gtest.h>
 
@@ -200,6 +201,9 @@ TEST(SpectralDataDistortion, ATonesFewBinsAboveDcAndLeakyHarmonicsReadTheirDefin
         const double harm = (c.h2 * c.h2 + c.h3 * c.h3) * tone;
         const double thd = 10 * std::log10(harm / tone), thdN = 10 * std::log10((harm + noise) / tone);
         for (std::uint64_t seed : {4, 5, 6}) {
+            // The sanitizers' slow transforms read the large ones once.
+            if (kSanitized && seed > 4 && c.fft >= 16384)
+                continue;
             RunSignal(*ch.d, ch.w, c.rate, road, c.bin * c.rate / c.fft, A, c.h2, c.h3, std::sqrt(noise), seed, c.dc);
             const std::optional<float> reads[] = {ch.d->ComputeThd(), ch.d->ComputeThdN(), ch.d->ComputeSnr()};
             const double truth[] = {thd, thdN, 90.0};
