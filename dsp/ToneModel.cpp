@@ -1829,7 +1829,9 @@ ToneModel::Parts ToneModel::FitToneAnew(UINT lo, UINT hi)
             // for most clear harmonics. The fundamental and the harmonic meet at one phase over
             // the lobe, but each bin turns it by the windows' transforms there: their sum is
             // bounded by its modulus. The rest of the leakage there (DC's, the mirror image's)
-            // is bounded bin by bin.
+            // is bounded bin by bin. Each beat keeps what the blocks' turning phases leave of
+            // it: the harmonic turns h - 1 times as fast as the tone against the tone, h + 1
+            // against its mirror image, h against the offset.
             const int h = HarmonicOrder(l.place, fc);
             crossSpread = std::min(crossSpread, CoherentBeat(l.a, l.b, l.place, fc, parts.fundamental, owner, leak, typical,
                                                              {turns(h - 1), turns(h + 1), turns(h)}, dc));
