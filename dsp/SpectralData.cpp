@@ -279,6 +279,8 @@ void SpectralData::CopyAverageCount(const SpectralData* other)
 void SpectralData::AllocateLinearBuffers()
 {
     ringIndex = 0;
+    // The slots are rebuilt empty: the blocks the phases were kept for are gone from the average.
+    blockPhases.clear();
     if (AverageMode == 1 && AverageType == 1)
         AverageType = 0;
     // Counts past the slot limit need no exact value (and may not fit an int).
@@ -318,6 +320,7 @@ void SpectralData::ResetAverages()
 void SpectralData::ClearSpectra()
 {
     averageCount = 0;
+    blockPhases.clear();
     std::fill(heldRatios.begin(), heldRatios.end(), 0.0f);
     if (frame)
         std::fill_n(frame.get(), N, 0.0f);
@@ -548,6 +551,43 @@ void SpectralData::Average(bool meanBands)
     if (IsOctave())
         BuildOctaveBands(meanBands);
     UpdatePeakAndOverallLevel();
+    RecordBlockPhase(ring);
+}
+
+void SpectralData::RecordBlockPhase(bool ring)
+{
+    // A vector average or a cross spectrum holds no beat of powers to thin out; a history
+    // that can't be kept is none, and every beat is then taken as one that never turns.
+    if (AverageType == 2 || crossKind || coherenceKind || transferKind || !frame || peakBin + 1 >= bins) {
+        blockPhases.clear();
+        return;
+    }
+    // Kept for so many blocks: what the blocks before them weigh counts as never turning.
+    constexpr std::size_t kHistory = 256;
+    const int n = std::max(averageCount, 1);
+    // A new average, or the strongest tone moved: the phases begin again at its bin.
+    const UINT apart = peakBin > phaseBin ? peakBin - phaseBin : phaseBin - peakBin;
+    if (n == 1 || blockPhases.empty() || apart > 1) {
+        blockPhases.clear();
+        phaseBin = peakBin;
+    }
+    if (ring) {
+        // The ring holds the last n blocks alike.
+        while (blockPhases.size() >= static_cast<std::size_t>(n))
+            blockPhases.erase(blockPhases.begin());
+        for (ToneModel::BlockPhase& b : blockPhases)
+            b.weight = 1.0 / n;
+    } else {
+        for (ToneModel::BlockPhase& b : blockPhases)
+            b.weight *= (n - 1.0) / n;
+    }
+    if (blockPhases.size() >= kHistory)
+        blockPhases.erase(blockPhases.begin());
+    try {
+        blockPhases.push_back({1.0 / n, {frame[2 * phaseBin], frame[2 * phaseBin + 1]}});
+    } catch (const std::bad_alloc&) {
+        blockPhases.clear();
+    }
 }
 
 void SpectralData::UpdatePeakAndOverallLevel()

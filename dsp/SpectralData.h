@@ -217,6 +217,9 @@ private:
     ToneModel::Spectrum ModelSpectrum() const;
     ToneModel::Parts FitTone(float f1, float f2) const;
     void UpdateMagnitudeDb();
+    // Keeps the block just averaged's value at the strongest tone's bin with its weight in
+    // the average (`ring`: the linear average of the last blocks alike).
+    void RecordBlockPhase(bool ring);
     // The peak bin and the overall level of the magnitudes as they now stand.
     void UpdatePeakAndOverallLevel();
     // The transfer or coherence value of bin k as shown: v, or with peak hold the larger of v
@@ -277,6 +280,8 @@ private:
     float calibrationFactor = 1.0f;
     ChannelCalibration calibration;
     UINT peakBin = 0;
+    std::vector<ToneModel::BlockPhase> blockPhases; // the latest blocks' at phaseBin, oldest first
+    UINT phaseBin = 0;
     WORD peakDecay = 0;
     float overallLevel = kNoLevelDb;
     float peakOverallLevel = kNoLevelDb;

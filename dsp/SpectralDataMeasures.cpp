@@ -210,7 +210,8 @@ float SpectralData::MagnitudeAtFrequency(float f) const
 
 ToneModel::Spectrum SpectralData::ModelSpectrum() const
 {
-    return {magnitude.get(), bins, N, windowType, binWidth, highFrequency, AverageBlocks, averageCount};
+    return {magnitude.get(), bins, N, windowType, binWidth, highFrequency, AverageBlocks, averageCount,
+            &blockPhases, phaseBin};
 }
 
 ToneModel::Parts SpectralData::FitTone(float f1, float f2) const

@@ -40,6 +40,12 @@ LeakageAllowance AllowanceFor(WORD type)
     return {0.002, 0.03};
 }
 
+// The harmonic a place `place` bins up stands for, of a fundamental at `fundamental` bins.
+int HarmonicOrder(double place, double fundamental)
+{
+    return static_cast<int>(std::lround(place / fundamental));
+}
+
 // The noise under the tones' lobes is the typical content of the free bins: how many of its
 // standard deviations it may be off by. Thousands of readings meet two now and then.
 constexpr double kNoiseSigmas = 3.0;
@@ -419,7 +425,7 @@ double ToneModel::LeastLobeShare(int halfWidth)
 double ToneModel::AddToneLeakage(UINT centre, int halfWidth, double lobePower, double floor,
                                     std::vector<double>& leak, std::vector<double>& spread, double* offset,
                                     double* offsetError, std::vector<double>* mirrorCross, const ToneShape* partner,
-                                    ToneShape* self, double beating)
+                                    ToneShape* self, double beating, double imageTurns, double partnerTurns)
 {
     const std::vector<double>& w = WindowShape();
     if (w.size() != N || halfWidth < 1 || centre < static_cast<UINT>(halfWidth) || centre + halfWidth >= bins ||
@@ -679,8 +685,9 @@ double ToneModel::AddToneLeakage(UINT centre, int halfWidth, double lobePower, d
     for (UINT k = 0; k < bins; ++k) {
         const long long m = static_cast<long long>(k) - centre;
         const double direct = response(m), mirror = response(-static_cast<long long>(k) - centre);
-        const double cross = 2.0 * scale * std::sqrt(direct * mirror);
-        const double pairCross = pairScale * std::abs(pairProduct(k));
+        // The beats the average keeps: a fit reads them as they stand, a bound takes them whole.
+        const double cross = imageTurns * 2.0 * scale * std::sqrt(direct * mirror);
+        const double pairCross = partnerTurns * pairScale * std::abs(pairProduct(k));
         leak[k] += scale * (direct + mirror);
         double row[5];
         rowAt(k, row);
@@ -823,7 +830,7 @@ std::vector<double> ToneModel::ShiftedKernel(double offset, double* asymmetry)
 
 double ToneModel::CoherentBeat(long a, long b, double place, double fundamentalPlace, double fundamental,
                                const std::vector<unsigned char>& owner, const std::vector<double>& leak,
-                               double typical)
+                               double typical, const BeatTurns& turns, const std::vector<double>& dc)
 {
     const std::vector<double>& w = WindowShape();
     double energy = 0.0;
@@ -834,7 +841,7 @@ double ToneModel::CoherentBeat(long a, long b, double place, double fundamentalP
     // A tone of power P puts P |W(x)|^2 / (N sum w^2) into a bin x bins away (Parseval).
     const double perTone = 1.0 / (static_cast<double>(N) * energy);
     std::complex<double> meet = 0.0;
-    double shape = 0.0, top = 0.0, content = 0.0, rest = 0.0;
+    double shape = 0.0, top = 0.0, content = 0.0, rest = 0.0, offset = 0.0;
     for (long k = a; k <= b; ++k) {
         if (owner[static_cast<std::size_t>(k)] != 2)
             continue;
@@ -848,12 +855,51 @@ double ToneModel::CoherentBeat(long a, long b, double place, double fundamentalP
         // over the lobe reads it low.
         if (std::norm(h) > 0.25 * shape && std::norm(h) > 0.0)
             top = std::max(top, held / (std::norm(h) * perTone));
-        rest += 2.0 * std::sqrt(std::max(leak[k] - fundamental * perTone * std::norm(f), 0.0) * held);
+        const double fromDc = std::max(dc[static_cast<std::size_t>(k)], 0.0);
+        offset += 2.0 * std::sqrt(fromDc * held);
+        rest += 2.0 * std::sqrt(std::max(leak[k] - fundamental * perTone * std::norm(f) - fromDc, 0.0) * held);
     }
     if (!(shape > 0.0))
         return HUGE_VAL;
     const double harmonic = std::max(content / (shape * perTone), top);
-    return 2.0 * std::sqrt(fundamental * harmonic) * perTone * std::abs(meet) + rest;
+    return turns.direct * 2.0 * std::sqrt(fundamental * harmonic) * perTone * std::abs(meet) + turns.image * rest +
+           turns.offset * offset;
+}
+
+double ToneModel::BlockPhaseError(UINT k0, double fundamentalPlace, double fundamental, double typical,
+                                  const std::vector<double>& dc)
+{
+    const std::vector<double>& w = WindowShape();
+    double energy = 0.0;
+    for (double v : w)
+        energy += v * v;
+    const double held = phaseBin < bins ? static_cast<double>(magnitude[phaseBin]) : 0.0;
+    if (w.size() != N || !(energy > 0.0) || !(held > 0.0) || (k0 > phaseBin ? k0 - phaseBin : phaseBin - k0) > 1)
+        return HUGE_VAL;
+    // A line of relative amplitude r beside the tone turns its phase by up to r: the noise by
+    // three deviations of one block's, the offset and the tone's mirror image by what they leak
+    // (the tone's own leakage only moves the phase the same in every block).
+    const double mirror = fundamental * std::norm(TransformAt(w, static_cast<double>(phaseBin) + fundamentalPlace)) /
+                          (static_cast<double>(N) * energy);
+    const double steady = std::max(dc[phaseBin], 0.0) + mirror;
+    return 3.0 * std::sqrt(typical / (2.0 * held)) + std::sqrt(steady / held);
+}
+
+double ToneModel::LeakageBeatScatter(const std::vector<UINT>& freeBin, const std::vector<double>& leak,
+                                     double typical) const
+{
+    // Where the noise is read it is accounted for as such.
+    if (typical > 0.0 || freeBin.empty())
+        return 0.0;
+    double sum = 0.0;
+    std::size_t count = 0;
+    for (UINT k : freeBin)
+        if (leak[k] > 0.0) {
+            const double r = static_cast<double>(magnitude[k]) - leak[k];
+            sum += r * r / leak[k];
+            ++count;
+        }
+    return count > 0 ? sum / static_cast<double>(count) : 0.0;
 }
 
 ToneModel::HarmonicFit ToneModel::FitHarmonicOnLeakage(long a, long b, double place,
@@ -939,6 +985,37 @@ void ToneModel::Use(const Spectrum& spectrum)
     highFrequency = spectrum.highFrequency;
     averageBlocks = spectrum.averageBlocks;
     averageCount = spectrum.averageCount;
+    phaseBin = spectrum.phaseBin;
+    try {
+        if (spectrum.blockPhases)
+            blockPhases = *spectrum.blockPhases;
+        else
+            blockPhases.clear();
+    } catch (const std::bad_alloc&) {
+        // Without the phases every beat is taken as one that never turns.
+        blockPhases.clear();
+    }
+}
+
+double ToneModel::BeatCoherence(UINT k0, int m, double phaseError) const
+{
+    // The phases were read at the bin of the strongest tone as each block came; a tone a bin
+    // from it holds that bin too.
+    if (blockPhases.empty() || (k0 > phaseBin ? k0 - phaseBin : phaseBin - k0) > 1)
+        return 1.0;
+    std::complex<double> sum = 0.0;
+    double known = 0.0;
+    for (const BlockPhase& b : blockPhases) {
+        const std::complex<double> z(b.value.real(), b.value.imag());
+        const double r = std::abs(z);
+        if (!(r > 0.0))
+            return 1.0;
+        sum += b.weight * std::pow(z / r, m);
+        known += b.weight;
+    }
+    // Blocks averaged before the history began may have met the beat at one phase; a phase
+    // off by e turns the m-th power by m e.
+    return std::min(1.0, std::abs(sum) + std::max(1.0 - known, 0.0) + m * phaseError * known);
 }
 
 ToneModel::Parts ToneModel::FitTone(const Spectrum& spectrum, UINT lo, UINT hi)
@@ -946,7 +1023,12 @@ ToneModel::Parts ToneModel::FitTone(const Spectrum& spectrum, UINT lo, UINT hi)
     Use(spectrum);
     if (!magnitude || bins == 0)
         return Parts{};
-    const FitKey key{lo, hi, N, bins, windowType, binWidth, highFrequency, averageBlocks, averageCount};
+    FitKey key{lo, hi, N, bins, windowType, binWidth, highFrequency, averageBlocks, averageCount, phaseBin};
+    try {
+        key.phases = blockPhases;
+    } catch (const std::bad_alloc&) {
+        return Parts{};
+    }
     const float* mag = magnitude;
     if (fitKept && fitKey == key && fitBins.size() == bins &&
         std::memcmp(fitBins.data(), mag, bins * sizeof(float)) == 0)
@@ -967,7 +1049,7 @@ ToneModel::Parts ToneModel::FitTone(const Spectrum& spectrum, UINT lo, UINT hi)
         return parts;
     }
     fit = parts;
-    fitKey = key;
+    fitKey = std::move(key);
     fitKept = true;
     return parts;
 }
@@ -1199,8 +1281,14 @@ ToneModel::Parts ToneModel::FitToneAnew(UINT lo, UINT hi)
             sum += std::max(dc[k], 0.0);
         return sum;
     };
+    // What the average keeps of a beat between two steady lines whose phases turn apart by m
+    // times the tone's from block to block (a harmonic h and the tone: h - 1; a line and its
+    // mirror image: twice its order; the offset and a line: its order). On the leaky windows
+    // these beats are bounded rather than fitted, and they stand far above the noise.
+    const double phaseError = BlockPhaseError(k0, k0, lobePower, floor, dc);
+    auto turns = [&](int m) { return LeakyWindow(windowType) ? BeatCoherence(k0, m, phaseError) : 1.0; };
     double share = AddToneLeakage(k0, W, lobePower, floor, leak, spread, &offset, &offsetError, &mirrorCross, nullptr,
-                                  &fundamentalShape, dcUnderLobe());
+                                  &fundamentalShape, dcUnderLobe(), turns(2));
     // Without the window's shape nothing can be told apart from the tone's leakage.
     if (!(share > 0.0))
         return parts;
@@ -1226,7 +1314,7 @@ ToneModel::Parts ToneModel::FitToneAnew(UINT lo, UINT hi)
             std::fill(spread.begin(), spread.end(), 0.0);
             std::fill(mirrorCross.begin(), mirrorCross.end(), 0.0);
             share = AddToneLeakage(k0, W, power, floor, leak, spread, &offset, &offsetError, &mirrorCross, nullptr,
-                                   &fundamentalShape, dcUnderLobe());
+                                   &fundamentalShape, dcUnderLobe(), turns(2));
             dcError = DcLeakage(floor, leak, spread, dc);
             lobePower = power;
             return lobeClean();
@@ -1261,7 +1349,7 @@ ToneModel::Parts ToneModel::FitToneAnew(UINT lo, UINT hi)
         ToneShape shape;
         double at = 0.0, atError = 0.0;
         dcPartner = AddToneLeakage(k0, W, lobePower, floor, withDc, withDcSpread, &at, &atError, &withDcCross, &dcShape,
-                                   &shape, dcUnderLobe()) > 0.0 &&
+                                   &shape, dcUnderLobe(), turns(2), turns(1)) > 0.0 &&
                     shape.beatsFitted && shape.scatter <= fundamentalShape.scatter;
         if (dcPartner) {
             for (UINT k = 0; k < bins; ++k)
@@ -1276,7 +1364,7 @@ ToneModel::Parts ToneModel::FitToneAnew(UINT lo, UINT hi)
         }
     }
     for (UINT k = 0; k < bins; ++k) {
-        spread[k] += dcError * dc[k] + (dcPartner ? 0.0 : 2.0 * std::sqrt(dc[k] * std::max(leak[k], 0.0)));
+        spread[k] += dcError * dc[k] + (dcPartner ? 0.0 : 2.0 * turns(1) * std::sqrt(dc[k] * std::max(leak[k], 0.0)));
         leak[k] += dc[k];
     }
     // Between DC's lobe and the fundamental's, what the offset's skirt and the tone's leakage
@@ -1497,7 +1585,8 @@ ToneModel::Parts ToneModel::FitToneAnew(UINT lo, UINT hi)
         // What is left of the fundamental's leakage is no harmonic to model.
         if (i < 10 && l.power > 10.0 * l.spread &&
             AddToneLeakage(static_cast<UINT>(l.centre), W, l.power, floor, toneLeak, toneSpread, nullptr, nullptr,
-                           nullptr, &fundamentalShape) > 0.0) {
+                           nullptr, &fundamentalShape, nullptr, 0.0, turns(2 * HarmonicOrder(l.place, fc)),
+                           turns(HarmonicOrder(l.place, fc) - 1)) > 0.0) {
             for (UINT k = 0; k < bins; ++k) {
                 // The fit took the beat with the fundamental; with the other harmonics and DC's
                 // skirt (Bartlett: both in every other bin, 40 dB over the noise) it is bounded.
@@ -1617,6 +1706,7 @@ ToneModel::Parts ToneModel::FitToneAnew(UINT lo, UINT hi)
         return doubt;
     };
     double lobeContent = 0.0, lobeDoubt = 0.0;
+    const double leakScatter = LeakageBeatScatter(freeBin, leakAll, typical);
     // Bins whose whole content the lobes above count as it stands (the typical content taken
     // off them comes back in the noise).
     UINT measuredBins = 0;
@@ -1655,7 +1745,11 @@ ToneModel::Parts ToneModel::FitToneAnew(UINT lo, UINT hi)
         for (long k = l.a; k <= l.b; ++k)
             if (owner[static_cast<std::size_t>(k)] == 2)
                 beat += std::sqrt(std::max(mag[k] - leak[k] - typical, 0.0));
-        const double beatVariance = 2.0 * typical * beat * beat / std::max(1.0, blocks / 2.0);
+        double leakBeat = 0.0;
+        for (long k = l.a; k <= l.b; ++k)
+            if (owner[static_cast<std::size_t>(k)] == 2)
+                leakBeat += std::sqrt(std::max(leak[k], 0.0) * leakScatter);
+        const double beatVariance = 2.0 * typical * beat * beat / std::max(1.0, blocks / 2.0) + leakBeat * leakBeat;
         const double deviation = widen * std::sqrt(noiseDeviation(l.bins) * noiseDeviation(l.bins) + beatVariance);
         // The part read from the window's shape is as good as the shape at the harmonic's
         // place (a tenth); a part mostly hidden is not read at all.
@@ -1735,8 +1829,12 @@ ToneModel::Parts ToneModel::FitToneAnew(UINT lo, UINT hi)
             // for most clear harmonics. The fundamental and the harmonic meet at one phase over
             // the lobe, but each bin turns it by the windows' transforms there: their sum is
             // bounded by its modulus. The rest of the leakage there (DC's, the mirror image's)
-            // is bounded bin by bin.
-            crossSpread = std::min(crossSpread, CoherentBeat(l.a, l.b, l.place, fc, parts.fundamental, owner, leak, typical));
+            // is bounded bin by bin. Each beat keeps what the blocks' turning phases leave of
+            // it: the harmonic turns h - 1 times as fast as the tone against the tone, h + 1
+            // against its mirror image, h against the offset.
+            const int h = HarmonicOrder(l.place, fc);
+            crossSpread = std::min(crossSpread, CoherentBeat(l.a, l.b, l.place, fc, parts.fundamental, owner, leak, typical,
+                                                             {turns(h - 1), turns(h + 1), turns(h)}, dc));
         }
         // Everything but the tone needs no harmonic told from the noise: what the lobe holds
         // counts as it stands, only as good as the leakage taken from it and its beat with it.
@@ -1764,9 +1862,12 @@ ToneModel::Parts ToneModel::FitToneAnew(UINT lo, UINT hi)
         for (long k = l.a; k <= l.b; ++k)
             if (owner[static_cast<std::size_t>(k)] == 2)
                 lobeLeak += std::max(leak[k], 0.0);
-        lobeDoubt += hidden + l.spread +
-                     (useFit ? fit.shapeError
-                             : 2.0 * std::sqrt(lobeLeak * std::max(excess - 2.0 * deviation - l.spread, 0.0)));
+        // On a leaky window that beat is bounded above too, by what the blocks' turning phases
+        // leave of it: the smaller bound holds.
+        double unfittedBeat = 2.0 * std::sqrt(lobeLeak * std::max(excess - 2.0 * deviation - l.spread, 0.0));
+        if (LeakyWindow(windowType))
+            unfittedBeat = std::min(unfittedBeat, crossSpread);
+        lobeDoubt += hidden + l.spread + (useFit ? fit.shapeError : unfittedBeat);
         // A lobe holding clearly less than the noise says that the leakage taken from it was
         // too much by at least that (a tone near DC, where its leakage, its image's and the
         // offset's meet): what the lobe adds is no better known.
@@ -1830,7 +1931,8 @@ ToneModel::Parts ToneModel::FitToneAnew(UINT lo, UINT hi)
                                      lobeDoubt + 2.0 * std::sqrt(noiseCrossVariance);
     // A tone stands 10 dB above the noise in as many bins as its lobe: above the band's
     // typical content, and above what lies around it once its leakage is taken away (a peak
-    // in a band of noise is no tone).
+    // in a band of noise is no tone). Where the leakage covers every bin, what is left of it may
+    // sum to a little less than nothing: no tone near DC is missing from that.
     std::vector<double> around;
     for (long j = W + 1; j <= W + 16; ++j)
         for (long k : {static_cast<long>(k0) - j, static_cast<long>(k0) + j})
@@ -1842,7 +1944,7 @@ ToneModel::Parts ToneModel::FitToneAnew(UINT lo, UINT hi)
         local = std::max(around[around.size() / 2], 0.0);
     }
     parts.tone = lobePower > 10.0 * typical * (2 * W + 1) && lobePower > 10.0 * local * (2 * W + 1) &&
-                 !(nearDc > 0.02 * parts.distortionAndNoise) &&
+                 !(nearDc > 0.02 * std::max(parts.distortionAndNoise, 0.0)) &&
                  lobePower > ChancePeak(k0, W, typical, scatter[static_cast<std::size_t>(widest)], blocks, dc, dcError);
     return parts;
 }

@@ -16,6 +16,14 @@
 
 class ToneModel {
 public:
+    // One averaged block's complex value at the bin its phase is read from, and the block's
+    // weight in the average.
+    struct BlockPhase {
+        double weight = 0.0;
+        std::complex<float> value;
+        bool operator==(const BlockPhase&) const = default;
+    };
+
     // The spectrum a fit reads and what it was made with.
     struct Spectrum {
         const float* power = nullptr; // averaged power per bin
@@ -26,6 +34,11 @@ public:
         float highFrequency = 0.0f; // top of the analysed band, Hz
         float averageBlocks = 1.0f; // the averaging's length in blocks
         int averageCount = 0;       // blocks averaged so far
+        // The blocks' phases at bin phaseBin (the strongest tone's), where known: a line and
+        // another's leakage beat by a phase that may turn from block to block, and the
+        // average keeps only what the turns leave of it. Null: taken as never turning.
+        const std::vector<BlockPhase>* blockPhases = nullptr;
+        UINT phaseBin = 0;
     };
 
     // The powers a distortion measure is made of, between two bins, each with how far it may
@@ -87,6 +100,8 @@ private:
     // too; `self` receives this tone's shape for that.
     // A DC offset is a partner too: one line with no mirror image, fitted beside the tone's
     // own beat with its image.
+    // The average keeps `imageTurns` of the tone's beat with its image and `partnerTurns` of
+    // that with the partner (see BeatCoherence): bounds shrink by them.
     struct ToneShape {
         std::vector<std::complex<double>> v; // the window's transform turned to the tone's offset
         long long centre = 0;
@@ -98,10 +113,16 @@ private:
     double AddToneLeakage(UINT centre, int halfWidth, double lobePower, double floor, std::vector<double>& leak,
                           std::vector<double>& spread, double* offset = nullptr, double* offsetError = nullptr,
                           std::vector<double>* mirrorCross = nullptr, const ToneShape* partner = nullptr,
-                          ToneShape* self = nullptr, double beating = 0.0);
+                          ToneShape* self = nullptr, double beating = 0.0, double imageTurns = 1.0,
+                          double partnerTurns = 1.0);
     // The offset's shape as a partner of the fundamental's fit, scaled as `dc` is (empty
     // without an offset).
     ToneShape DcShape(const std::vector<double>& dc);
+    // Where the leakage covers every bin and no noise is read beside it (`typical` nothing), the
+    // noise still beats with the leakage: the mean of r^2 / L over the free bins, r what a bin
+    // holds beyond its leakage L, so that a lobe holding leakage L scatters by the root of L
+    // times that (0 where the noise is read).
+    double LeakageBeatScatter(const std::vector<UINT>& freeBin, const std::vector<double>& leak, double typical) const;
     // How far the noise in the bins a tone on a bin leaks into may be off, read from the others.
     double UnseenParity(UINT k0, double offset, double offsetError, const std::vector<UINT>& freeBin, double typical,
                         UINT bandBins);
@@ -121,8 +142,19 @@ private:
     // How far a harmonic at `place` and the fundamental's leakage may add or cancel by over the
     // bins a..b it owns, from the window's complex transform at both places; the rest of the
     // leakage `leak` there bounded bin by bin. The fundamental's power is `fundamental`.
+    // The average keeps `turns` of the harmonic's beats with the fundamental's leakage, with its
+    // mirror image's and with the offset's (`dc`, a part of `leak`); see BeatCoherence.
+    struct BeatTurns {
+        double direct = 1.0, image = 1.0, offset = 1.0;
+    };
     double CoherentBeat(long a, long b, double place, double fundamentalPlace, double fundamental,
-                        const std::vector<unsigned char>& owner, const std::vector<double>& leak, double typical);
+                        const std::vector<unsigned char>& owner, const std::vector<double>& leak, double typical,
+                        const BeatTurns& turns, const std::vector<double>& dc);
+    // How far each block's phase at the phase bin may be off, in radians, for a fundamental at
+    // `fundamentalPlace` (bins) of power `fundamental`, noise `typical` a bin and the offset `dc`;
+    // infinite where the phases were not read at the tone.
+    double BlockPhaseError(UINT k0, double fundamentalPlace, double fundamental, double typical,
+                           const std::vector<double>& dc);
     // The window's real transform about its centre at x bins (|x| within the lobe and a bin),
     // relative to its value at 0.
     double LobeKernel(double x, int halfWidth);
@@ -135,6 +167,10 @@ private:
     // The window's response as power at x bins from a tone, |x| <= halfWidth + 1.
     double LobeResponse(double x, int halfWidth);
     const std::vector<double>& WindowShape();
+    // What the average leaves of a beat whose phase turns m times as fast as the tone at bin
+    // `k0` does from block to block, as a share of a beat that never turns (1 where the
+    // blocks' phases are not known); each block's phase may be off by `phaseError` radians.
+    double BeatCoherence(UINT k0, int m, double phaseError) const;
 
     // The spectrum in use.
     const float* magnitude = nullptr;
@@ -145,6 +181,8 @@ private:
     float highFrequency = 0.0f;
     float averageBlocks = 1.0f;
     int averageCount = 0;
+    std::vector<BlockPhase> blockPhases; // a copy: compared with the last fit's
+    UINT phaseBin = 0;
 
     // A table of the window's, shared by every model of the same window type and size: made
     // once in the process (each costs hundreds of transforms of the whole window) and never
@@ -179,6 +217,8 @@ private:
         WORD windowType = 0;
         float binWidth = 0.0f, highFrequency = 0.0f, averageBlocks = 0.0f;
         int averageCount = 0;
+        UINT phaseBin = 0;
+        std::vector<BlockPhase> phases;
         bool operator==(const FitKey&) const = default;
     };
     bool fitKept = false;

@@ -8,6 +8,7 @@
 
 #include "DistortionSweepSupport.h"
 #include "SpectralTestSupport.h"
+#include "support/Sanitized.h"
 
 #include <gtest/gtest.h>
 
@@ -180,6 +181,15 @@ TEST(SpectralDataDistortion, ATonesFewBinsAboveDcAndLeakyHarmonicsReadTheirDefin
         {"force, on a bin", 48000, 4096, TSmoothing::kForce, 497.0, 3e-2, 0.0, 0.0},
         {"force, harmonics half a bin off", 44100, 8192, TSmoothing::kForce, 300.25, 3e-2, 1e-2, 0.0},
         {"exponential, between bins", 48000, 8192, TSmoothing::kExponential, 1500.3, 3e-2, 0.0, 0.0},
+        // The 3rd harmonic stands 22 dB over the leakage of the tone and its mirror image, whose
+        // beats with it the blocks' turning phases thin out (bounded as if they never turned,
+        // THD read N/A).
+        {"exponential, the leakage's beats turning", 10800, 16384, TSmoothing::kExponential, 436.08, 1e-6, 2.2e-2,
+         0.0},
+        {"exponential, and an offset's", 10800, 16384, TSmoothing::kExponential, 436.08, 1e-6, 2.2e-2, 0.018},
+        // The leakage covers every bin: what is left of it may sum to less than nothing, and
+        // the tone was taken for none.
+        {"exponential, nothing but leakage beside", 96000, 16384, TSmoothing::kExponential, 266.29, 1e-6, 1.2e-2, 0.0},
     };
     const auto leaky = [](WORD window) {
         return window == TSmoothing::kUniform || window == TSmoothing::kForce || window == TSmoothing::kExponential;
@@ -191,6 +201,9 @@ TEST(SpectralDataDistortion, ATonesFewBinsAboveDcAndLeakyHarmonicsReadTheirDefin
         const double harm = (c.h2 * c.h2 + c.h3 * c.h3) * tone;
         const double thd = 10 * std::log10(harm / tone), thdN = 10 * std::log10((harm + noise) / tone);
         for (std::uint64_t seed : {4, 5, 6}) {
+            // The sanitizers' slow transforms read the large ones once.
+            if (kSanitized && seed > 4 && c.fft >= 16384)
+                continue;
             RunSignal(*ch.d, ch.w, c.rate, road, c.bin * c.rate / c.fft, A, c.h2, c.h3, std::sqrt(noise), seed, c.dc);
             const std::optional<float> reads[] = {ch.d->ComputeThd(), ch.d->ComputeThdN(), ch.d->ComputeSnr()};
             const double truth[] = {thd, thdN, 90.0};
