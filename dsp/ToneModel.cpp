@@ -106,6 +106,40 @@ double NoiseScatter(const float* mag, const std::vector<unsigned char>& free, st
     return std::clamp(2.0 * e / (1.0 - e), 1e-4, 1.0);
 }
 
+// The covariance of a fit's solution `x` made with the inverse `inverse` of its normal
+// matrix, from each row's own residual (White's estimator) rather than the residual's mean:
+// bins scatter by what they hold. `bin(k, row, r, weight)` gives each row as the fit took it;
+// the columns from `firstHeld` on were held by a prior of precision 2 `scatter` (in the units
+// of the mean weighted residual `scatter`), which counts as it did in the fit.
+template <typename Bin>
+void SandwichCovariance(const Bin& bin, const double (&inverse)[5][5], const double* x, int columns, double scatter,
+                        int firstHeld, double (&covariance)[5][5], UINT bins)
+{
+    double meat[5][5] = {};
+    for (UINT k = 1; k < bins; ++k) {
+        double row[5] = {}, r = 0.0, weight = 0.0;
+        if (!bin(k, row, r, weight))
+            continue;
+        double e = r;
+        for (int a = 0; a < columns; ++a)
+            e -= row[a] * x[a];
+        const double w2e2 = weight * weight * e * e;
+        for (int a = 0; a < columns; ++a)
+            for (int b = 0; b < columns; ++b)
+                meat[a][b] += w2e2 * row[a] * row[b];
+    }
+    for (int a = firstHeld; a < columns; ++a)
+        meat[a][a] += 2.0 * scatter * scatter;
+    for (int a = 0; a < columns; ++a)
+        for (int b = 0; b < columns; ++b) {
+            double sum = 0.0;
+            for (int i = 0; i < columns; ++i)
+                for (int j = 0; j < columns; ++j)
+                    sum += inverse[a][i] * meat[i][j] * inverse[j][b];
+            covariance[a][b] = sum;
+        }
+}
+
 } // namespace
 
 namespace {
@@ -540,8 +574,6 @@ double ToneModel::AddToneLeakage(UINT centre, int halfWidth, double lobePower, d
     // Weighted least squares of floor + z (2 columns) + y (2 columns, with a partner) over the
     // bins beyond the lobes, leaving out what stands far above the cross terms (other tones).
     const int M = paired ? 5 : 3;
-    double ata[5][5] = {}, atr[5] = {}, rr = 0.0;
-    int used = 0;
     auto rowAt = [&](UINT k, double* row) {
         const auto [pr, pi] = product(k);
         row[0] = 1.0;
@@ -554,18 +586,26 @@ double ToneModel::AddToneLeakage(UINT centre, int halfWidth, double lobePower, d
         }
     };
     const double noiseFloor = std::max(floor, 0.0);
-    for (UINT k = 1; k < bins; ++k) {
+    // What stands far above the cross term (ten times the median bin, a thousand times the
+    // cross term) is another tone's. The noise's own bins are judged alike whatever they hold:
+    // where the cross term is a thousandth of what the noise reaches once in a million bins,
+    // they go or stay together (left out only where they stood high, the floor read low
+    // there, the cross term's shape followed that, and a triangular tone's beat went
+    // unfitted: THD+N N/A).
+    const double chance = NoiseTail(BandScatter(halfWidth)) * noiseFloor;
+    // The row of bin k, what it holds beyond the two powers, and its weight; false for a bin
+    // the fit leaves out.
+    auto binAt = [&](UINT k, double* row, double& r, double& weight) {
         if (std::llabs(static_cast<long long>(k) - centre) <= halfWidth ||
             (paired && std::llabs(static_cast<long long>(k) - partner->centre) <= halfWidth))
-            continue;
+            return false;
         const double direct = response(static_cast<long long>(k) - centre),
                      mirror = response(-static_cast<long long>(k) - centre);
         const double cross = 2.0 * scale * std::sqrt(direct * mirror) + pairScale * std::abs(pairProduct(k));
-        const double r = magnitude[k] - leak[k] - scale * (direct + mirror);
+        r = magnitude[k] - leak[k] - scale * (direct + mirror);
         if (r > 4.0 * cross + 0.1 * scale * (direct + mirror) && r > 0.0 &&
-            (cross < 1e-3 * r || r > 10.0 * noiseFloor))
-            continue;
-        double row[5];
+            (cross < 1e-3 * std::max(r, chance) || r > 10.0 * noiseFloor))
+            return false;
         rowAt(k, row);
         // Each bin weighs by what it is expected to hold and scatter by: the few bins beside
         // the lobe, where the leakage is large and its prediction a little off, would otherwise
@@ -574,7 +614,15 @@ double ToneModel::AddToneLeakage(UINT centre, int halfWidth, double lobePower, d
         const double leakBefore = std::max(leak[k], 0.0);
         const double expected = scale * (direct + mirror) + noiseFloor + 2.0 * std::sqrt(leakBefore * noiseFloor) +
                                 kModelError * leakBefore;
-        const double weight = expected > 0.0 ? 1.0 / (expected * expected) : 0.0;
+        weight = expected > 0.0 ? 1.0 / (expected * expected) : 0.0;
+        return true;
+    };
+    double ata[5][5] = {}, atr[5] = {}, rr = 0.0;
+    int used = 0;
+    for (UINT k = 1; k < bins; ++k) {
+        double row[5], r = 0.0, weight = 0.0;
+        if (!binAt(k, row, r, weight))
+            continue;
         for (int a = 0; a < M; ++a) {
             atr[a] += weight * row[a] * r;
             for (int b = 0; b < M; ++b)
@@ -668,6 +716,14 @@ double ToneModel::AddToneLeakage(UINT centre, int halfWidth, double lobePower, d
         fitted = fitted && given <= 4.0 * s2;
         told = told && fitted;
     }
+    // How far the fitted terms may be off, from how each bin scatters about the fit: the bins
+    // beside the tone, where the leakage outweighs the noise and scatters only by its beat with
+    // it, tell the cross terms far better than the band's scatter as a whole says (a Bartlett
+    // tone's mirror beat was left a twentieth uncertain at its second harmonic: THD+N N/A).
+    // What is known of z and y beforehand counts as the fit weighed it.
+    double covariance[5][5] = {};
+    if (fitted)
+        SandwichCovariance(binAt, inv, sol, M, s2, ownImage ? 1 : 3, covariance, bins);
     // |z| and |y| can't pass 1: more means the fit read something else.
     const double za = sol[1], zb = sol[2], ya = paired ? sol[3] : 0.0, yb = paired ? sol[4] : 0.0;
     fitted = fitted && std::isfinite(za) && std::isfinite(zb) && std::isfinite(ya) && std::isfinite(yb) &&
@@ -692,8 +748,8 @@ double ToneModel::AddToneLeakage(UINT centre, int halfWidth, double lobePower, d
             double variance = 0.0;
             for (int a = 1; a < M; ++a)
                 for (int b = 1; b < M; ++b)
-                    variance += row[a] * inv[a][b] * row[b];
-            fittedSpread = 2.0 * std::sqrt(std::max(variance * s2, 0.0)) + kCrossFitError * (cross + pairCross);
+                    variance += row[a] * covariance[a][b] * row[b];
+            fittedSpread = 2.0 * std::sqrt(std::max(variance, 0.0)) + kCrossFitError * (cross + pairCross);
         }
         double moved = 0.0;
         for (const std::vector<std::complex<double>>* t : {&early, &late})
@@ -1045,6 +1101,13 @@ double ToneModel::DcLeakage(double floor, const std::vector<double>& other, cons
     return AllowanceFor(windowType).model + share + 2.0 * std::sqrt(noise / excess);
 }
 
+double ToneModel::BandScatter(int halfWidth) const
+{
+    std::vector<unsigned char> every(bins, 1);
+    const double most = std::max(1.0, std::min(static_cast<double>(averageCount), static_cast<double>(averageBlocks)));
+    return std::max(NoiseScatter(magnitude, every, 1, static_cast<std::size_t>(2 * halfWidth + 1)), 1.0 / most);
+}
+
 double ToneModel::ChancePeak(UINT centre, int halfWidth, double typical, double lobeScatter, double blocks,
                              const std::vector<double>& dc, double dcError) const
 {
@@ -1250,11 +1313,12 @@ ToneModel::Parts ToneModel::FitToneAnew(UINT lo, UINT hi)
     // The offset and the tone add or cancel where both leak, by the tone's phase, which may
     // stay put from block to block: far from DC that beat is a tenth of the tone's leakage and
     // more on a window whose skirt falls slowly (Bartlett, triangular). Where there is an
-    // offset and the tone's fit holds without it, the tone is fitted again with it, its skirt
-    // taken away first, and kept where the bins scatter less about that fit (another tone's or
-    // a harmonic's leakage read as the beat otherwise: a second tone went missing from THD+N);
-    // unfitted, the beat is only bounded.
-    const ToneShape dcShape = fundamentalShape.beatsFitted ? DcShape(dc) : ToneShape{};
+    // offset, the tone is fitted again with it, its skirt taken away first, and kept where the
+    // bins scatter less about that fit than about the tone's alone (another tone's or a
+    // harmonic's leakage read as the beat otherwise: a second tone went missing from THD+N),
+    // or where the tone's alone did not hold (the beat left unfitted bent it: a triangular
+    // tone's skirt read 25 % high at its second harmonic); unfitted, the beat is only bounded.
+    const ToneShape dcShape = DcShape(dc);
     bool dcPartner = false;
     if (!dcShape.v.empty()) {
         std::vector<double> withDc = dc, withDcSpread(bins, 0.0), withDcCross(bins, 0.0);
@@ -1262,7 +1326,7 @@ ToneModel::Parts ToneModel::FitToneAnew(UINT lo, UINT hi)
         double at = 0.0, atError = 0.0;
         dcPartner = AddToneLeakage(k0, W, lobePower, floor, withDc, withDcSpread, &at, &atError, &withDcCross, &dcShape,
                                    &shape, dcUnderLobe()) > 0.0 &&
-                    shape.beatsFitted && shape.scatter <= fundamentalShape.scatter;
+                    shape.beatsFitted && (!fundamentalShape.beatsFitted || shape.scatter <= fundamentalShape.scatter);
         if (dcPartner) {
             for (UINT k = 0; k < bins; ++k)
                 withDc[k] -= dc[k];
@@ -1769,8 +1833,16 @@ ToneModel::Parts ToneModel::FitToneAnew(UINT lo, UINT hi)
                              : 2.0 * std::sqrt(lobeLeak * std::max(excess - 2.0 * deviation - l.spread, 0.0)));
         // A lobe holding clearly less than the noise says that the leakage taken from it was
         // too much by at least that (a tone near DC, where its leakage, its image's and the
-        // offset's meet): what the lobe adds is no better known.
-        lobeDoubt += std::max(-(useFit ? fit.power : excess) - 2.0 * deviation, 0.0);
+        // offset's meet): what the lobe adds is no better known. Under leakage far above the
+        // noise, the noise's beat with it makes a lobe read that much low by chance alone
+        // (a Bartlett tone's skirt at its second harmonic: THD+N N/A).
+        double leakBeat = 0.0;
+        for (long k = l.a; k <= l.b; ++k)
+            if (owner[static_cast<std::size_t>(k)] == 2)
+                leakBeat += 2.0 * std::max(leak[k], 0.0) * typical / blocks;
+        const double chanceLow = std::sqrt(deviation * deviation + leakBeat);
+        const double takenTooMuch = std::max(-(useFit ? fit.power : excess) - 2.0 * chanceLow, 0.0);
+        lobeDoubt += takenTooMuch;
         if (useFit) {
             if (fit.power > 4.0 * fit.deviation + 2.0 * (l.spread + fit.shapeError + 2.0 * std::sqrt(crossVariance))) {
                 ++parts.harmonicsFound;
