@@ -1833,16 +1833,8 @@ ToneModel::Parts ToneModel::FitToneAnew(UINT lo, UINT hi)
                              : 2.0 * std::sqrt(lobeLeak * std::max(excess - 2.0 * deviation - l.spread, 0.0)));
         // A lobe holding clearly less than the noise says that the leakage taken from it was
         // too much by at least that (a tone near DC, where its leakage, its image's and the
-        // offset's meet): what the lobe adds is no better known. Under leakage far above the
-        // noise, the noise's beat with it makes a lobe read that much low by chance alone
-        // (a Bartlett tone's skirt at its second harmonic: THD+N N/A).
-        double leakBeat = 0.0;
-        for (long k = l.a; k <= l.b; ++k)
-            if (owner[static_cast<std::size_t>(k)] == 2)
-                leakBeat += 2.0 * std::max(leak[k], 0.0) * typical / blocks;
-        const double chanceLow = std::sqrt(deviation * deviation + leakBeat);
-        const double takenTooMuch = std::max(-(useFit ? fit.power : excess) - 2.0 * chanceLow, 0.0);
-        lobeDoubt += takenTooMuch;
+        // offset's meet): what the lobe adds is no better known.
+        lobeDoubt += std::max(-(useFit ? fit.power : excess) - 2.0 * deviation, 0.0);
         if (useFit) {
             if (fit.power > 4.0 * fit.deviation + 2.0 * (l.spread + fit.shapeError + 2.0 * std::sqrt(crossVariance))) {
                 ++parts.harmonicsFound;

@@ -302,7 +302,7 @@ TEST(SpectralDataDistortion, ToneNearDcOrBesideAnOffsetReadsDistortionAndNoiseWh
               8);
     const Road farRoad{"linear 2", 1, 2, 10, 13};
     const Channel far(76000, 16384, TSmoothing::kTriangular, &farRoad);
-    EXPECT_EQ(ExpectDistortionAndNoiseWhereSnrReads(far, farRoad, 76000, 0.6, {80.83}, {0.0}, {87.0}, {1, 2}), 2);
+    EXPECT_EQ(ExpectDistortionAndNoiseWhereSnrReads(far, farRoad, 76000, 0.6, {80.83}, {0.0}, {87.0}, {1, 3, 4}), 3);
     const Road offsetRoad{"exponential 15, 50 %", 0, 15, 5, 22};
     const Channel offset(96000, 4096, TSmoothing::kTriangular, &offsetRoad);
     EXPECT_EQ(ExpectDistortionAndNoiseWhereSnrReads(offset, offsetRoad, 96000, 0.375, {51.0, 60.0}, {-0.0172}, {77.0},
