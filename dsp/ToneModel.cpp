@@ -112,6 +112,40 @@ double NoiseScatter(const float* mag, const std::vector<unsigned char>& free, st
     return std::clamp(2.0 * e / (1.0 - e), 1e-4, 1.0);
 }
 
+// The covariance of a fit's solution `x` made with the inverse `inverse` of its normal
+// matrix, from each row's own residual (White's estimator) rather than the residual's mean:
+// bins scatter by what they hold. `bin(k, row, r, weight)` gives each row as the fit took it;
+// the columns from `firstHeld` on were held by a prior of precision 2 `scatter` (in the units
+// of the mean weighted residual `scatter`), which counts as it did in the fit.
+template <typename Bin>
+void SandwichCovariance(const Bin& bin, const double (&inverse)[5][5], const double* x, int columns, double scatter,
+                        int firstHeld, double (&covariance)[5][5], UINT bins)
+{
+    double meat[5][5] = {};
+    for (UINT k = 1; k < bins; ++k) {
+        double row[5] = {}, r = 0.0, weight = 0.0;
+        if (!bin(k, row, r, weight))
+            continue;
+        double e = r;
+        for (int a = 0; a < columns; ++a)
+            e -= row[a] * x[a];
+        const double w2e2 = weight * weight * e * e;
+        for (int a = 0; a < columns; ++a)
+            for (int b = 0; b < columns; ++b)
+                meat[a][b] += w2e2 * row[a] * row[b];
+    }
+    for (int a = firstHeld; a < columns; ++a)
+        meat[a][a] += 2.0 * scatter * scatter;
+    for (int a = 0; a < columns; ++a)
+        for (int b = 0; b < columns; ++b) {
+            double sum = 0.0;
+            for (int i = 0; i < columns; ++i)
+                for (int j = 0; j < columns; ++j)
+                    sum += inverse[a][i] * meat[i][j] * inverse[j][b];
+            covariance[a][b] = sum;
+        }
+}
+
 } // namespace
 
 namespace {
@@ -546,8 +580,6 @@ double ToneModel::AddToneLeakage(UINT centre, int halfWidth, double lobePower, d
     // Weighted least squares of floor + z (2 columns) + y (2 columns, with a partner) over the
     // bins beyond the lobes, leaving out what stands far above the cross terms (other tones).
     const int M = paired ? 5 : 3;
-    double ata[5][5] = {}, atr[5] = {}, rr = 0.0;
-    int used = 0;
     auto rowAt = [&](UINT k, double* row) {
         const auto [pr, pi] = product(k);
         row[0] = 1.0;
@@ -560,18 +592,26 @@ double ToneModel::AddToneLeakage(UINT centre, int halfWidth, double lobePower, d
         }
     };
     const double noiseFloor = std::max(floor, 0.0);
-    for (UINT k = 1; k < bins; ++k) {
+    // What stands far above the cross term (ten times the median bin, a thousand times the
+    // cross term) is another tone's. The noise's own bins are judged alike whatever they hold:
+    // where the cross term is a thousandth of what the noise reaches once in a million bins,
+    // they go or stay together (left out only where they stood high, the floor read low
+    // there, the cross term's shape followed that, and a triangular tone's beat went
+    // unfitted: THD+N N/A).
+    const double chance = NoiseTail(BandScatter(halfWidth)) * noiseFloor;
+    // The row of bin k, what it holds beyond the two powers, and its weight; false for a bin
+    // the fit leaves out.
+    auto binAt = [&](UINT k, double* row, double& r, double& weight) {
         if (std::llabs(static_cast<long long>(k) - centre) <= halfWidth ||
             (paired && std::llabs(static_cast<long long>(k) - partner->centre) <= halfWidth))
-            continue;
+            return false;
         const double direct = response(static_cast<long long>(k) - centre),
                      mirror = response(-static_cast<long long>(k) - centre);
         const double cross = 2.0 * scale * std::sqrt(direct * mirror) + pairScale * std::abs(pairProduct(k));
-        const double r = magnitude[k] - leak[k] - scale * (direct + mirror);
+        r = magnitude[k] - leak[k] - scale * (direct + mirror);
         if (r > 4.0 * cross + 0.1 * scale * (direct + mirror) && r > 0.0 &&
-            (cross < 1e-3 * r || r > 10.0 * noiseFloor))
-            continue;
-        double row[5];
+            (cross < 1e-3 * std::max(r, chance) || r > 10.0 * noiseFloor))
+            return false;
         rowAt(k, row);
         // Each bin weighs by what it is expected to hold and scatter by: the few bins beside
         // the lobe, where the leakage is large and its prediction a little off, would otherwise
@@ -580,7 +620,15 @@ double ToneModel::AddToneLeakage(UINT centre, int halfWidth, double lobePower, d
         const double leakBefore = std::max(leak[k], 0.0);
         const double expected = scale * (direct + mirror) + noiseFloor + 2.0 * std::sqrt(leakBefore * noiseFloor) +
                                 kModelError * leakBefore;
-        const double weight = expected > 0.0 ? 1.0 / (expected * expected) : 0.0;
+        weight = expected > 0.0 ? 1.0 / (expected * expected) : 0.0;
+        return true;
+    };
+    double ata[5][5] = {}, atr[5] = {}, rr = 0.0;
+    int used = 0;
+    for (UINT k = 1; k < bins; ++k) {
+        double row[5], r = 0.0, weight = 0.0;
+        if (!binAt(k, row, r, weight))
+            continue;
         for (int a = 0; a < M; ++a) {
             atr[a] += weight * row[a] * r;
             for (int b = 0; b < M; ++b)
@@ -674,6 +722,14 @@ double ToneModel::AddToneLeakage(UINT centre, int halfWidth, double lobePower, d
         fitted = fitted && given <= 4.0 * s2;
         told = told && fitted;
     }
+    // How far the fitted terms may be off, from how each bin scatters about the fit: the bins
+    // beside the tone, where the leakage outweighs the noise and scatters only by its beat with
+    // it, tell the cross terms far better than the band's scatter as a whole says (a Bartlett
+    // tone's mirror beat was left a twentieth uncertain at its second harmonic: THD+N N/A).
+    // What is known of z and y beforehand counts as the fit weighed it.
+    double covariance[5][5] = {};
+    if (fitted)
+        SandwichCovariance(binAt, inv, sol, M, s2, ownImage ? 1 : 3, covariance, bins);
     // |z| and |y| can't pass 1: more means the fit read something else.
     const double za = sol[1], zb = sol[2], ya = paired ? sol[3] : 0.0, yb = paired ? sol[4] : 0.0;
     fitted = fitted && std::isfinite(za) && std::isfinite(zb) && std::isfinite(ya) && std::isfinite(yb) &&
@@ -699,8 +755,8 @@ double ToneModel::AddToneLeakage(UINT centre, int halfWidth, double lobePower, d
             double variance = 0.0;
             for (int a = 1; a < M; ++a)
                 for (int b = 1; b < M; ++b)
-                    variance += row[a] * inv[a][b] * row[b];
-            fittedSpread = 2.0 * std::sqrt(std::max(variance * s2, 0.0)) + kCrossFitError * (cross + pairCross);
+                    variance += row[a] * covariance[a][b] * row[b];
+            fittedSpread = 2.0 * std::sqrt(std::max(variance, 0.0)) + kCrossFitError * (cross + pairCross);
         }
         double moved = 0.0;
         for (const std::vector<std::complex<double>>* t : {&early, &late})
@@ -1127,6 +1183,13 @@ double ToneModel::DcLeakage(double floor, const std::vector<double>& other, cons
     return AllowanceFor(windowType).model + share + 2.0 * std::sqrt(noise / excess);
 }
 
+double ToneModel::BandScatter(int halfWidth) const
+{
+    std::vector<unsigned char> every(bins, 1);
+    const double most = std::max(1.0, std::min(static_cast<double>(averageCount), static_cast<double>(averageBlocks)));
+    return std::max(NoiseScatter(magnitude, every, 1, static_cast<std::size_t>(2 * halfWidth + 1)), 1.0 / most);
+}
+
 double ToneModel::ChancePeak(UINT centre, int halfWidth, double typical, double lobeScatter, double blocks,
                              const std::vector<double>& dc, double dcError) const
 {
@@ -1338,11 +1401,12 @@ ToneModel::Parts ToneModel::FitToneAnew(UINT lo, UINT hi)
     // The offset and the tone add or cancel where both leak, by the tone's phase, which may
     // stay put from block to block: far from DC that beat is a tenth of the tone's leakage and
     // more on a window whose skirt falls slowly (Bartlett, triangular). Where there is an
-    // offset and the tone's fit holds without it, the tone is fitted again with it, its skirt
-    // taken away first, and kept where the bins scatter less about that fit (another tone's or
-    // a harmonic's leakage read as the beat otherwise: a second tone went missing from THD+N);
-    // unfitted, the beat is only bounded.
-    const ToneShape dcShape = fundamentalShape.beatsFitted ? DcShape(dc) : ToneShape{};
+    // offset, the tone is fitted again with it, its skirt taken away first, and kept where the
+    // bins scatter less about that fit than about the tone's alone (another tone's or a
+    // harmonic's leakage read as the beat otherwise: a second tone went missing from THD+N),
+    // or where the tone's alone did not hold (the beat left unfitted bent it: a triangular
+    // tone's skirt read 25 % high at its second harmonic); unfitted, the beat is only bounded.
+    const ToneShape dcShape = DcShape(dc);
     bool dcPartner = false;
     if (!dcShape.v.empty()) {
         std::vector<double> withDc = dc, withDcSpread(bins, 0.0), withDcCross(bins, 0.0);
@@ -1350,7 +1414,7 @@ ToneModel::Parts ToneModel::FitToneAnew(UINT lo, UINT hi)
         double at = 0.0, atError = 0.0;
         dcPartner = AddToneLeakage(k0, W, lobePower, floor, withDc, withDcSpread, &at, &atError, &withDcCross, &dcShape,
                                    &shape, dcUnderLobe(), turns(2), turns(1)) > 0.0 &&
-                    shape.beatsFitted && shape.scatter <= fundamentalShape.scatter;
+                    shape.beatsFitted && (!fundamentalShape.beatsFitted || shape.scatter <= fundamentalShape.scatter);
         if (dcPartner) {
             for (UINT k = 0; k < bins; ++k)
                 withDc[k] -= dc[k];
@@ -2121,6 +2185,17 @@ ToneModel::TwoTones ToneModel::FitTwoTonesAt(UINT firstBin, UINT lowFrequencyBin
         for (UINT j = 1; j < N / 2 && symmetric; ++j)
             symmetric = std::abs(shape[N / 2 + j] - shape[N / 2 - j]) <= 1e-6 * largest;
         symmetryCentre = static_cast<double>(N / 2);
+    }
+    // The triangular window rises to its top a sample late: within its kernel's reach the
+    // transform stays within a few thousandths of the real kernel, and the beats are fitted as
+    // for a symmetric one (bounded instead, they kept IMD N/A in one clear read of six).
+    if (!symmetric) {
+        double asymmetry = 0.0;
+        const double centre = SymmetryCentre(shape, asymmetry);
+        if (centre >= 0.0 && asymmetry > 0.0) {
+            symmetric = true;
+            symmetryCentre = centre;
+        }
     }
     constexpr double kReach = 16.0; // bins beyond which a part's sidelobes are left out
     auto kernel = [&](double x) {

@@ -74,6 +74,9 @@ private:
     void Use(const Spectrum& spectrum);
     float BinFrequency(UINT k) const { return static_cast<float>(k) * binWidth; }
     Parts FitToneAnew(UINT lo, UINT hi);
+    // The square scatter of one bin's noise about its mean, as the band shows it (one block's
+    // at most, the blocks averaged at least).
+    double BandScatter(int halfWidth) const;
     // What the lobe of bins centre +- halfWidth may hold by chance without a tone: the noise
     // (`typical` a bin, its sum over the lobe scattering by `lobeScatter` of its square mean,
     // averaged over `blocks`) and DC's skirt `dc`, good to `dcError` of itself.

@@ -289,6 +289,13 @@ int ExpectDistortionAndNoiseWhereSnrReads(const Channel& ch, const Road& road, d
 // or cancel by the tone's phase, a tenth of the leakage and more at the 2nd harmonic's place.
 // Fitted with the tone, that beat leaves THD+N and SINAD readable (only bounded, they read N/A
 // in half the reads).
+// Far from DC the same windows' skirts fall only as the square of the distance, and the tone's
+// beat with its mirror image is a fifth of its leakage at the 2nd harmonic: how well the fit
+// tells it is read from how the bins beside the tone scatter (Bartlett, a tone on a bin, a small
+// offset: N/A in three reads of eight); the triangular tone's fit must not take the noise's high
+// bins for other tones where the beat is small (the rest then followed the floor read low
+// there: the beat went unfitted, N/A in every read), and an offset's beat is fitted
+// with the tone even where the tone's alone does not hold (N/A in five reads of six).
 TEST(SpectralDataDistortion, ToneNearDcOrBesideAnOffsetReadsDistortionAndNoiseWhereSnrReads)
 {
     const Road triangularRoad{"linear 18, 80 %", 1, 18, 2, 24};
@@ -301,6 +308,19 @@ TEST(SpectralDataDistortion, ToneNearDcOrBesideAnOffsetReadsDistortionAndNoiseWh
     EXPECT_GE(ExpectDistortionAndNoiseWhereSnrReads(bartlett, bartlettRoad, 44100, 0.5, {86.18, 91.7}, {0.05, -0.07},
                                                     {84.0}, {1, 2, 3, 4, 5}),
               16);
+    const Road onBinRoad{"exponential 6, 50 %", 0, 6, 5, 12};
+    const Channel onBin(16000, 2048, TSmoothing::kBartlett, &onBinRoad);
+    EXPECT_EQ(ExpectDistortionAndNoiseWhereSnrReads(onBin, onBinRoad, 16000, 0.235, {63.0, 71.0}, {0.0028, -0.003},
+                                                    {83.0}, {1, 2}),
+              8);
+    const Road farRoad{"linear 2", 1, 2, 10, 13};
+    const Channel far(76000, 16384, TSmoothing::kTriangular, &farRoad);
+    EXPECT_EQ(ExpectDistortionAndNoiseWhereSnrReads(far, farRoad, 76000, 0.6, {80.83}, {0.0}, {87.0}, {1, 3, 4}), 3);
+    const Road offsetRoad{"exponential 15, 50 %", 0, 15, 5, 22};
+    const Channel offset(96000, 4096, TSmoothing::kTriangular, &offsetRoad);
+    EXPECT_EQ(ExpectDistortionAndNoiseWhereSnrReads(offset, offsetRoad, 96000, 0.375, {51.0, 60.0}, {-0.0172}, {77.0},
+                                                    {1, 3, 5}),
+              6);
 }
 
 // A tone four or five bins up through the triangular window with harmonics 40-45 dB down: the

@@ -147,7 +147,7 @@ const OpenShare kOpenShares[] = {
     {kClearNa, T::kParzen, kImd, 0.06},
     {kClearNa, T::kParzen, kSnr, 0.04},
     {kClearNa, T::kParzen, kThd, 0.08},
-    {kClearNa, T::kTriangular, kImd, 0.22},
+    {kClearNa, T::kTriangular, kImd, 0.14},
     {kClearNa, T::kUniform, kImd, 0.55},
 };
 
