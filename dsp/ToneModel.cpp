@@ -1442,6 +1442,14 @@ ToneModel::BesideDc ToneModel::FitBesideDc(UINT peak, double floor)
     FitOfColumns whole = withDc ? FitOfColumns({kTone, kImage, kDc, kDcBeat, kImageOdd, kDcBeatOdd}, true)
                                 : FitOfColumns({kTone, kImage, kImageOdd}, true);
     FitOfColumns before = whole;
+    // The first harmonics' lobes lie beside the tone's: the beats, free to bend, would take a
+    // harmonic's skirt there for their own and hide it (THD 8 dB low, one block averaged).
+    auto underHarmonic = [&](UINT k) {
+        for (int h = 2; h <= 4; ++h)
+            if (std::abs(static_cast<double>(k) - h * f) <= W)
+                return true;
+        return false;
+    };
     for (int pass = 0; pass < 2; ++pass) {
         auto doubt = [&](const BesideDcRow& row, double cross) {
             if (pass == 0)
@@ -1476,7 +1484,7 @@ ToneModel::BesideDc ToneModel::FitBesideDc(UINT peak, double floor)
                                  2.0 * dcBeatMost * std::abs(kernels.still[k]) *
                                      (std::abs(kernels.below[k]) + std::abs(kernels.above[k]));
             const double r = magnitude[k] - expected - level, w = weight(expected, level, doubt(row, cross));
-            if (k > last && (pass == 0 ? r : std::abs(r)) > 5.0 / std::sqrt(w))
+            if (k > last && ((pass == 0 ? r : std::abs(r)) > 5.0 / std::sqrt(w) || underHarmonic(k)))
                 continue;
             whole.Add(row, magnitude[k], w);
         }
