@@ -106,6 +106,35 @@ double NoiseScatter(const float* mag, const std::vector<unsigned char>& free, st
     return std::clamp(2.0 * e / (1.0 - e), 1e-4, 1.0);
 }
 
+// Gauss-Jordan elimination with partial pivoting of the m x 2m augmented matrix `t` (a normal
+// matrix beside the identity), leaving the inverse in its right half; false where a pivot is no
+// larger than `tiny` (the columns can't be told apart).
+template <std::size_t Rows, std::size_t Cols>
+bool InvertAugmented(double (&t)[Rows][Cols], int m, double tiny)
+{
+    for (int c = 0; c < m; ++c) {
+        int pivot = c;
+        for (int r = c + 1; r < m; ++r)
+            if (std::abs(t[r][c]) > std::abs(t[pivot][c]))
+                pivot = r;
+        if (!(std::abs(t[pivot][c]) > tiny) || !std::isfinite(t[pivot][c]))
+            return false;
+        for (int j = 0; j < 2 * m; ++j)
+            std::swap(t[c][j], t[pivot][j]);
+        const double d = t[c][c];
+        for (int j = 0; j < 2 * m; ++j)
+            t[c][j] /= d;
+        for (int r = 0; r < m; ++r) {
+            if (r == c)
+                continue;
+            const double f = t[r][c];
+            for (int j = 0; j < 2 * m; ++j)
+                t[r][j] -= f * t[c][j];
+        }
+    }
+    return true;
+}
+
 } // namespace
 
 namespace {
@@ -605,26 +634,8 @@ double ToneModel::AddToneLeakage(UINT centre, int halfWidth, double lobePower, d
                 a[i][j] = normal[i][j];
             a[i][M + i] = 1.0;
         }
-        for (int c = 0; c < M; ++c) {
-            int pivot = c;
-            for (int r = c + 1; r < M; ++r)
-                if (std::abs(a[r][c]) > std::abs(a[pivot][c]))
-                    pivot = r;
-            if (!(std::abs(a[pivot][c]) > 0.0) || !std::isfinite(a[pivot][c]))
-                return false;
-            for (int j = 0; j < 2 * M; ++j)
-                std::swap(a[c][j], a[pivot][j]);
-            const double d = a[c][c];
-            for (int j = 0; j < 2 * M; ++j)
-                a[c][j] /= d;
-            for (int r = 0; r < M; ++r) {
-                if (r == c)
-                    continue;
-                const double f = a[r][c];
-                for (int j = 0; j < 2 * M; ++j)
-                    a[r][j] -= f * a[c][j];
-            }
-        }
+        if (!InvertAugmented(a, M, 0.0))
+            return false;
         for (int i = 0; i < M; ++i) {
             sol[i] = 0.0;
             for (int j = 0; j < M; ++j) {
@@ -1171,7 +1182,7 @@ public:
         if (index[column] >= 0 && sigma > 0.0)
             a[index[column]][index[column]] += 1.0 / (sigma * sigma);
     }
-    // Solves by Gauss-Jordan with partial pivoting; false where the columns can't be told apart.
+    // Solves the normal equations; false where the columns can't be told apart.
     // A part of a beat that a symmetric window doesn't show is held at nothing by a slight ridge.
     bool Solve()
     {
@@ -1195,24 +1206,8 @@ public:
                 t[i][j] = a[i][j] * scale[i] * scale[j];
             t[i][m + i] = 1.0;
         }
-        for (int c = 0; c < m; ++c) {
-            int pivot = c;
-            for (int r = c + 1; r < m; ++r)
-                if (std::abs(t[r][c]) > std::abs(t[pivot][c]))
-                    pivot = r;
-            if (!(std::abs(t[pivot][c]) > 1e-12) || !std::isfinite(t[pivot][c]))
-                return false;
-            for (int j = 0; j < 2 * m; ++j)
-                std::swap(t[c][j], t[pivot][j]);
-            const double d = t[c][c];
-            for (int j = 0; j < 2 * m; ++j)
-                t[c][j] /= d;
-            for (int r = 0; r < m; ++r) {
-                const double f = r == c ? 0.0 : t[r][c];
-                for (int j = 0; j < 2 * m && f != 0.0; ++j)
-                    t[r][j] -= f * t[c][j];
-            }
-        }
+        if (!InvertAugmented(t, m, 1e-12))
+            return false;
         chi = yy;
         for (int i = 0; i < m; ++i) {
             x[i] = 0.0;
