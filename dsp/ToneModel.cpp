@@ -1667,7 +1667,13 @@ ToneModel::Parts ToneModel::FitToneAnew(UINT lo, UINT hi)
     // fundamental.
     BesideDc near;
     const UINT nearPeak = PeakBesideDc(std::max<UINT>(bandLo, 2), searchFrom);
-    if (nearPeak != 0)
+    // The fit costs a few hundred transforms of the window: not made for a peak of the noise
+    // beside a far stronger tone (the offset's beat may take from the lobe's bins, not three
+    // quarters of them).
+    double nearHeld = 0.0;
+    for (UINT k = 1; nearPeak != 0 && k <= nearPeak + W && k < bins; ++k)
+        nearHeld += mag[k];
+    if (nearPeak != 0 && (k0 == 0 || nearHeld >= 0.25 * strongest))
         near = FitBesideDc(nearPeak, floor);
     double nearLobe = 0.0;
     for (int m = -W; m <= W && near.fitted; ++m)
