@@ -146,6 +146,35 @@ void SandwichCovariance(const Bin& bin, const double (&inverse)[5][5], const dou
         }
 }
 
+// Gauss-Jordan elimination with partial pivoting of the m x 2m augmented matrix `t` (a normal
+// matrix beside the identity), leaving the inverse in its right half; false where a pivot is no
+// larger than `tiny` (the columns can't be told apart).
+template <std::size_t Rows, std::size_t Cols>
+bool InvertAugmented(double (&t)[Rows][Cols], int m, double tiny)
+{
+    for (int c = 0; c < m; ++c) {
+        int pivot = c;
+        for (int r = c + 1; r < m; ++r)
+            if (std::abs(t[r][c]) > std::abs(t[pivot][c]))
+                pivot = r;
+        if (!(std::abs(t[pivot][c]) > tiny) || !std::isfinite(t[pivot][c]))
+            return false;
+        for (int j = 0; j < 2 * m; ++j)
+            std::swap(t[c][j], t[pivot][j]);
+        const double d = t[c][c];
+        for (int j = 0; j < 2 * m; ++j)
+            t[c][j] /= d;
+        for (int r = 0; r < m; ++r) {
+            if (r == c)
+                continue;
+            const double f = t[r][c];
+            for (int j = 0; j < 2 * m; ++j)
+                t[r][j] -= f * t[c][j];
+        }
+    }
+    return true;
+}
+
 } // namespace
 
 namespace {
@@ -659,26 +688,8 @@ double ToneModel::AddToneLeakage(UINT centre, int halfWidth, double lobePower, d
                 a[i][j] = normal[i][j];
             a[i][M + i] = 1.0;
         }
-        for (int c = 0; c < M; ++c) {
-            int pivot = c;
-            for (int r = c + 1; r < M; ++r)
-                if (std::abs(a[r][c]) > std::abs(a[pivot][c]))
-                    pivot = r;
-            if (!(std::abs(a[pivot][c]) > 0.0) || !std::isfinite(a[pivot][c]))
-                return false;
-            for (int j = 0; j < 2 * M; ++j)
-                std::swap(a[c][j], a[pivot][j]);
-            const double d = a[c][c];
-            for (int j = 0; j < 2 * M; ++j)
-                a[c][j] /= d;
-            for (int r = 0; r < M; ++r) {
-                if (r == c)
-                    continue;
-                const double f = a[r][c];
-                for (int j = 0; j < 2 * M; ++j)
-                    a[r][j] -= f * a[c][j];
-            }
-        }
+        if (!InvertAugmented(a, M, 0.0))
+            return false;
         for (int i = 0; i < M; ++i) {
             sol[i] = 0.0;
             for (int j = 0; j < M; ++j) {
@@ -1199,7 +1210,7 @@ double ToneModel::ChancePeak(UINT centre, int halfWidth, double typical, double 
     // bins' beats add as amplitudes; five deviations are as rare as the noise's tail.
     const int lobeBins = 2 * halfWidth + 1;
     double skirt = 0.0, beat = 0.0;
-    for (UINT k = centre - halfWidth; k <= centre + halfWidth; ++k) {
+    for (UINT k = centre > static_cast<UINT>(halfWidth) ? centre - halfWidth : 1; k <= centre + halfWidth; ++k) {
         const double d = std::max(dc[k], 0.0);
         skirt += dcError * d;
         beat += std::sqrt(2.0 * d * typical / std::max(blocks, 1.0));
@@ -1254,6 +1265,498 @@ ToneModel::ToneShape ToneModel::DcShape(const std::vector<double>& dc)
     return shape;
 }
 
+namespace {
+
+// A symmetric window's kernel at x bins, as a share of its peak: its transform turned back by
+// the phase its centre gives; real but for what breaks the symmetry (a lone first sample).
+std::complex<double> KernelAt(const std::vector<double>& w, double centre, double peak, double x)
+{
+    const double angle = 2.0 * M_PI * x * centre / static_cast<double>(w.size());
+    return TransformAt(w, x) * std::complex<double>(std::cos(angle), std::sin(angle)) / peak;
+}
+
+// Beside DC a bin holds, averaged over the blocks, with the window's kernels of the tone
+// K(k - f), its image K(k + f) and DC K(k): P (|K(k - f)|^2 + |K(k + f)|^2) + D |K(k)|^2 +
+// 2 Re(z K(k - f) K*(k + f)) + 2 Re(u K(k) K*(k - f) + u* K(k) K*(k + f)) and the noise, z and u
+// set by the mean of the tone's phase over the blocks. The columns of P, z, D and u, the parts
+// of z and u that only a window not quite symmetric shows last.
+enum BesideDcColumn { kTone, kImage, kDc, kDcBeat, kImageOdd, kDcBeatOdd, kBesideDcColumns };
+using BesideDcRow = double[kBesideDcColumns];
+
+void RowBesideDc(std::complex<double> below, std::complex<double> above, std::complex<double> still, BesideDcRow& row)
+{
+    const std::complex<double> a = still * std::conj(below), b = still * std::conj(above), c = below * std::conj(above);
+    row[kTone] = std::norm(below) + std::norm(above);
+    row[kImage] = 2.0 * c.real();
+    row[kImageOdd] = -2.0 * c.imag();
+    row[kDc] = std::norm(still);
+    row[kDcBeat] = 2.0 * (a.real() + b.real());
+    row[kDcBeatOdd] = 2.0 * (b.imag() - a.imag());
+}
+
+// Weighted least squares of a bin's content over some of those columns, and the noise as one
+// more unknown where asked.
+class FitOfColumns {
+public:
+    FitOfColumns(std::initializer_list<int> columns, bool noise) : m(0), noise(noise)
+    {
+        for (int c : columns)
+            index[c] = m++;
+        if (noise)
+            ++m;
+    }
+    void Add(const BesideDcRow& row, double held, double weight)
+    {
+        double r[kBesideDcColumns + 1] = {};
+        for (int c = 0; c < kBesideDcColumns; ++c)
+            if (index[c] >= 0)
+                r[index[c]] = row[c];
+        if (noise)
+            r[m - 1] = 1.0;
+        for (int p = 0; p < m; ++p) {
+            b[p] += weight * r[p] * held;
+            for (int q = 0; q < m; ++q)
+                a[p][q] += weight * r[p] * r[q];
+        }
+        yy += weight * held * held;
+        ++rows;
+    }
+    // What is known of a column's value beforehand: about nothing, within `sigma`.
+    void Prior(int column, double sigma)
+    {
+        if (index[column] >= 0 && sigma > 0.0)
+            a[index[column]][index[column]] += 1.0 / (sigma * sigma);
+    }
+    // Solves the normal equations; false where the columns can't be told apart.
+    // A part of a beat that a symmetric window doesn't show is held at nothing by a slight ridge.
+    bool Solve()
+    {
+        for (auto [even, odd] : {std::pair{kImage, kImageOdd}, std::pair{kDcBeat, kDcBeatOdd}})
+            if (index[even] >= 0 && index[odd] >= 0) {
+                const double ridge = 1e-6 * (a[index[even]][index[even]] + a[index[odd]][index[odd]]);
+                a[index[even]][index[even]] += ridge;
+                a[index[odd]][index[odd]] += ridge;
+            }
+        // The columns' scales differ by many orders (a tone's power beside the noise in a bin):
+        // the system is solved with each scaled to a unit diagonal.
+        double scale[kBesideDcColumns + 1] = {};
+        for (int i = 0; i < m; ++i) {
+            if (!(a[i][i] > 0.0) || !std::isfinite(a[i][i]))
+                return false;
+            scale[i] = 1.0 / std::sqrt(a[i][i]);
+        }
+        double t[kBesideDcColumns + 1][2 * (kBesideDcColumns + 1)] = {};
+        for (int i = 0; i < m; ++i) {
+            for (int j = 0; j < m; ++j)
+                t[i][j] = a[i][j] * scale[i] * scale[j];
+            t[i][m + i] = 1.0;
+        }
+        if (!InvertAugmented(t, m, 1e-12))
+            return false;
+        chi = yy;
+        for (int i = 0; i < m; ++i) {
+            x[i] = 0.0;
+            for (int j = 0; j < m; ++j) {
+                inv[i][j] = t[i][m + j] * scale[i] * scale[j];
+                x[i] += inv[i][j] * b[j];
+            }
+        }
+        for (int i = 0; i < m; ++i)
+            chi -= x[i] * b[i];
+        chi = std::max(chi, 0.0);
+        return rows >= m + 2 && std::isfinite(chi);
+    }
+    double Value(int column) const { return index[column] >= 0 ? x[index[column]] : 0.0; }
+    double Noise() const { return noise ? x[m - 1] : 0.0; }
+    // The covariance of two columns' values, the bins' scatter about the fit counted where it
+    // is more than their weights say.
+    double Covariance(int c1, int c2) const
+    {
+        return index[c1] >= 0 && index[c2] >= 0 ? inv[index[c1]][index[c2]] * Scatter() : 0.0;
+    }
+    double Scatter() const { return std::max(1.0, chi / std::max(rows - m, 1)); }
+    double chi = HUGE_VAL;
+
+private:
+    int index[kBesideDcColumns] = {-1, -1, -1, -1, -1, -1};
+    int m;
+    bool noise;
+    int rows = 0;
+    double a[kBesideDcColumns + 1][kBesideDcColumns + 1] = {}, b[kBesideDcColumns + 1] = {}, yy = 0.0;
+    double x[kBesideDcColumns + 1] = {}, inv[kBesideDcColumns + 1][kBesideDcColumns + 1] = {};
+};
+
+// What the fitted terms put into a bin: the tone's part and its beats, and the offset's beat.
+struct BesideDcParts {
+    double tone, beat;
+};
+
+} // namespace
+
+// The strongest bin from `from` to before `to` that stands above its neighbours: the peak of
+// a tone within DC's lobe, whose own response only falls away from bin 0; 0 where none does.
+UINT ToneModel::PeakBesideDc(UINT from, UINT to) const
+{
+    UINT best = 0;
+    for (UINT k = std::max<UINT>(from, 1); k < to && k + 1 < bins; ++k)
+        if (magnitude[k] > magnitude[k - 1] && magnitude[k] >= magnitude[k + 1] &&
+            (best == 0 || magnitude[k] > magnitude[best]))
+            best = k;
+    return best;
+}
+
+bool ToneModel::KernelsBesideDc(double place, BesideDcKernels& out)
+{
+    // The window turned to the place gives K(m - place) at every m; its image's K(k + place)
+    // is the conjugate of K at -k - place (the window is real); DC's is the window's own
+    // transform.
+    const std::vector<double>& w = WindowShape();
+    double odd = 0.0;
+    const double centre = SymmetryCentre(w, odd);
+    double peak = 0.0;
+    for (double v : w)
+        peak += v;
+    if (w.size() != N || N == 0 || centre < 0.0 || !(peak > 0.0))
+        return false;
+    std::vector<std::complex<double>> t(N);
+    auto kernel = [&](long long m, double d) {
+        const double angle = 2.0 * M_PI * (static_cast<double>(m) - d) * centre / static_cast<double>(N);
+        return t[static_cast<std::size_t>(((m % N) + N) % N)] * std::complex<double>(std::cos(angle), std::sin(angle)) /
+               peak;
+    };
+    out.below.resize(bins);
+    out.above.resize(bins);
+    TurnWindow(w, place, t);
+    if (!DoubleTransform(t))
+        return false;
+    for (UINT k = 0; k < bins; ++k) {
+        out.below[k] = kernel(k, place);
+        out.above[k] = std::conj(kernel(-static_cast<long long>(k), place));
+    }
+    if (out.still.size() != bins) {
+        out.still.resize(bins);
+        TurnWindow(w, 0.0, t);
+        if (!DoubleTransform(t))
+            return false;
+        for (UINT k = 0; k < bins; ++k)
+            out.still[k] = kernel(k, 0.0);
+    }
+    return true;
+}
+
+ToneModel::BesideDc ToneModel::FitBesideDc(UINT peak, double floor)
+{
+    // In every block the window turns the offset d, the tone a and its image alike: the bin
+    // holds d K(k) + a e^(i p) K(k - f) + a e^(-i p) K(k + f), p the tone's phase; averaged
+    // over the blocks, for a place f, linear in the offset's and the tone's powers and in the
+    // beats (RowBesideDc). Read apart, each takes the other's lobe for its own. The place
+    // comes from the bins the lobes share; the powers and beats from every bin, where the
+    // image's beat shows far out on a window whose skirt stays high.
+    BesideDc best;
+    const std::vector<double>& w = WindowShape();
+    const int W = LobeHalfWidth(windowType);
+    double odd = 0.0;
+    const double centre = SymmetryCentre(w, odd);
+    double peakGain = 0.0;
+    for (double v : w)
+        peakGain += v;
+    // The bins the lobes share, to the tone's lobe's last bin but one: there the kernel nears
+    // its null and the second harmonic's lobe reaches in; at least six, two more than the
+    // unknowns. Bin 0 holds the band's top too.
+    const UINT last = std::max<UINT>(peak + static_cast<UINT>(W) - 1, 6);
+    if (w.size() != N || N == 0 || centre < 0.0 || LeakyWindow(windowType) || !(peakGain > 0.0) || peak < 2 ||
+        last + 16 >= bins)
+        return best;
+    const double blocks = std::max(1.0, std::min(static_cast<double>(averageCount), static_cast<double>(averageBlocks)));
+    // Each bin weighs by how much it scatters: the noise `level` (never less than the
+    // single-precision arithmetic's, once the tone is known), its beat with what the bin
+    // holds, the spectrum's rounding, and how far the model it is judged by may be off there
+    // (`doubt`).
+    constexpr double kRounding = 1e-5;
+    double energy = 0.0;
+    for (double v : w)
+        energy += v * v;
+    double arithmetic = 0.0;
+    auto weight = [&](double expected, double level, double doubt = 0.0) {
+        const double v = std::max(expected, 0.0);
+        level = std::max(level, arithmetic);
+        const double variance =
+            (level * level + 2.0 * v * level) / blocks + kRounding * kRounding * v * v + doubt * doubt;
+        return variance > 0.0 ? 1.0 / variance : 0.0;
+    };
+    std::vector<std::complex<double>> still(last + 1);
+    for (UINT k = 1; k <= last; ++k)
+        still[k] = KernelAt(w, centre, peakGain, k);
+    // The fit at place f over the shared bins, the noise taken as `floor`.
+    auto solveAt = [&](double f, bool withDc) {
+        FitOfColumns fit = withDc ? FitOfColumns({kTone, kImage, kDc, kDcBeat}, false) : FitOfColumns({kTone, kImage}, false);
+        for (UINT k = 1; k <= last; ++k) {
+            BesideDcRow row;
+            RowBesideDc(KernelAt(w, centre, peakGain, k - f), KernelAt(w, centre, peakGain, k + f), still[k], row);
+            fit.Add(row, magnitude[k] - std::max(floor, 0.0), weight(magnitude[k], floor));
+        }
+        if (!fit.Solve())
+            fit.chi = HUGE_VAL;
+        return fit;
+    };
+    // The place: the best of a grid over the peak bin and its neighbours' halves, then a
+    // golden-section search about it (the residual has one minimum within a grid step), to
+    // a ten-millionth of a bin: a place 2e-5 bins off leaves 5e-5 of the lobe unexplained,
+    // which the far bins of a high-skirted window (flat-top) read as a beat 10 % off.
+    auto search = [&](bool withDc) {
+        constexpr double kStep = 0.125;
+        double at = peak, least = HUGE_VAL;
+        for (int i = -6; i <= 6; ++i) {
+            const double chi = solveAt(peak + i * kStep, withDc).chi;
+            if (chi < least) {
+                least = chi;
+                at = peak + i * kStep;
+            }
+        }
+        const double r = (std::sqrt(5.0) - 1.0) / 2.0;
+        double lo = at - kStep, hi = at + kStep;
+        double x1 = hi - r * (hi - lo), x2 = lo + r * (hi - lo);
+        double f1 = solveAt(x1, withDc).chi, f2 = solveAt(x2, withDc).chi;
+        for (int i = 0; i < 32; ++i) {
+            if (f1 <= f2) {
+                hi = x2;
+                x2 = x1;
+                f2 = f1;
+                x1 = hi - r * (hi - lo);
+                f1 = solveAt(x1, withDc).chi;
+            } else {
+                lo = x1;
+                x1 = x2;
+                f1 = f2;
+                x2 = lo + r * (hi - lo);
+                f2 = solveAt(x2, withDc).chi;
+            }
+        }
+        return (lo + hi) / 2.0;
+    };
+    double f = search(true);
+    FitOfColumns shared = solveAt(f, true);
+    bool withDc = true;
+    // An offset fitted below nothing is none: the tone alone, the offset bounded by that fit.
+    if (std::isfinite(shared.chi) && !(shared.Value(kDc) > 0.0)) {
+        best.dcDeviation = std::sqrt(std::max(shared.Covariance(kDc, kDc), 0.0));
+        withDc = false;
+        f = search(false);
+        shared = solveAt(f, false);
+    }
+    if (!std::isfinite(shared.chi) || !(shared.Value(kTone) > 0.0))
+        return best;
+    // The place is good to where the residual grows by one deviation (more where the bins
+    // scatter more than their weights say); the tone's power follows the place that far.
+    constexpr double kProbe = 0.01;
+    const double curve =
+        (solveAt(f - kProbe, withDc).chi - 2.0 * shared.chi + solveAt(f + kProbe, withDc).chi) / (kProbe * kProbe);
+    if (!(curve > 0.0) || !std::isfinite(curve))
+        return best;
+    const double placeDeviation = std::sqrt(2.0 * shared.Scatter() / curve);
+    double toneMoved = 0.0;
+    for (double d : {-placeDeviation, placeDeviation}) {
+        const FitOfColumns moved = solveAt(f + d, withDc);
+        if (!std::isfinite(moved.chi))
+            return best;
+        toneMoved = std::max(toneMoved, std::abs(moved.Value(kTone) / shared.Value(kTone) - 1.0));
+    }
+
+    // The whole band at that place, with the noise as one more unknown. A bin holding another
+    // part (a harmonic, another tone) is left out: more than five deviations above the fit
+    // before, which may miss a tenth of what the beats there can do (the shared bins tell the
+    // image's beat only roughly); then five of that fit's own deviations either way (a
+    // harmonic may cancel the tone's skirt as well as add to it). The noise's level for the
+    // weights is what the fit before leaves in the bins past the lobes.
+    BesideDcKernels kernels;
+    if (!KernelsBesideDc(f, kernels))
+        return best;
+    const UINT top = bins - 2; // the last bin is not averaged
+    double x[kBesideDcColumns] = {};
+    for (int c = 0; c < kBesideDcColumns; ++c)
+        x[c] = shared.Value(c);
+    double noise = 0.0;
+    arithmetic = kArithmeticFloor * x[kTone] * static_cast<double>(N) * energy / (peakGain * peakGain) / bins;
+    std::vector<double> rest;
+    rest.reserve(top - last);
+    FitOfColumns whole = withDc ? FitOfColumns({kTone, kImage, kDc, kDcBeat, kImageOdd, kDcBeatOdd}, true)
+                                : FitOfColumns({kTone, kImage, kImageOdd}, true);
+    FitOfColumns before = whole;
+    // The first harmonics' lobes lie beside the tone's: the beats, free to bend, would take a
+    // harmonic's skirt there for their own and hide it (THD 8 dB low, one block averaged).
+    auto underHarmonic = [&](UINT k) {
+        for (int h = 2; h <= 4; ++h)
+            if (std::abs(static_cast<double>(k) - h * f) <= W)
+                return true;
+        return false;
+    };
+    for (int pass = 0; pass < 2; ++pass) {
+        auto doubt = [&](const BesideDcRow& row, double cross) {
+            if (pass == 0)
+                return 0.1 * cross;
+            double variance = 0.0;
+            for (int i = 0; i < kBesideDcColumns; ++i)
+                for (int j = 0; j < kBesideDcColumns; ++j)
+                    variance += row[i] * before.Covariance(i, j) * row[j];
+            return 2.0 * std::sqrt(std::max(variance, 0.0));
+        };
+        auto model = [&](UINT k, BesideDcRow& row) {
+            RowBesideDc(kernels.below[k], kernels.above[k], kernels.still[k], row);
+            double v = 0.0;
+            for (int c = 0; c < kBesideDcColumns; ++c)
+                v += row[c] * x[c];
+            return v;
+        };
+        rest.clear();
+        for (UINT k = last + 1; k <= top; ++k) {
+            BesideDcRow row;
+            rest.push_back(magnitude[k] - model(k, row));
+        }
+        std::nth_element(rest.begin(), rest.begin() + rest.size() / 2, rest.end());
+        const double level = std::max(rest[rest.size() / 2], 0.0);
+        whole = withDc ? FitOfColumns({kTone, kImage, kDc, kDcBeat, kImageOdd, kDcBeatOdd}, true)
+                       : FitOfColumns({kTone, kImage, kImageOdd}, true);
+        const double dcBeatMost = std::sqrt(std::max(x[kDc], 0.0) * std::max(x[kTone], 0.0));
+        for (UINT k = 1; k <= top; ++k) {
+            BesideDcRow row;
+            const double expected = std::max(model(k, row), 0.0);
+            const double cross = 2.0 * std::max(x[kTone], 0.0) * std::abs(kernels.below[k]) * std::abs(kernels.above[k]) +
+                                 2.0 * dcBeatMost * std::abs(kernels.still[k]) *
+                                     (std::abs(kernels.below[k]) + std::abs(kernels.above[k]));
+            const double r = magnitude[k] - expected - level, w = weight(expected, level, doubt(row, cross));
+            if (k > last && ((pass == 0 ? r : std::abs(r)) > 5.0 / std::sqrt(w) || underHarmonic(k)))
+                continue;
+            whole.Add(row, magnitude[k], w);
+        }
+        // The beats can't pass what the phases allow (|z| <= P, |u| <= sqrt(D P)): what the
+        // bins can't tell of them (a nearly symmetric window's odd parts, the arithmetic's
+        // rounding far out) stays within that.
+        for (int c : {kImage, kImageOdd})
+            whole.Prior(c, std::max(x[kTone], 0.0));
+        for (int c : {kDcBeat, kDcBeatOdd})
+            whole.Prior(c, dcBeatMost);
+        if (!whole.Solve())
+            return best;
+        before = whole;
+        for (int c = 0; c < kBesideDcColumns; ++c)
+            x[c] = whole.Value(c);
+        noise = whole.Noise();
+    }
+    if (!(x[kTone] > 0.0))
+        return best;
+    best.place = f;
+    // As for the other tones, no place is known better than to a thousandth of a bin.
+    best.placeError = std::max(2.0 * placeDeviation, 0.001);
+    std::copy(x, x + kBesideDcColumns, best.values);
+    for (int i = 0; i < kBesideDcColumns; ++i)
+        for (int j = 0; j < kBesideDcColumns; ++j)
+            best.covariance[i][j] = whole.Covariance(i, j);
+    best.tone = x[kTone];
+    best.toneDeviation = x[kTone] * std::sqrt(best.covariance[kTone][kTone] / (x[kTone] * x[kTone]) + toneMoved * toneMoved);
+    if (withDc) {
+        best.dc = x[kDc];
+        best.dcDeviation = std::sqrt(std::max(best.covariance[kDc][kDc], 0.0));
+    }
+    // The beats can't pass what the phases allow (|z| <= P, |u| <= sqrt(D P)): more means the
+    // bins hold a part the model doesn't. The tone must be known to 0.2 dB, its place to a
+    // tenth of a bin.
+    auto beyond = [&](int even, int odd, double most) {
+        const double size = std::hypot(x[even], x[odd]);
+        const double doubt = std::sqrt(std::max(best.covariance[even][even] + best.covariance[odd][odd], 0.0));
+        return size > 1.2 * most + 2.0 * doubt;
+    };
+    constexpr double kToneDoubt = 0.05, kPlaceDoubt = 0.1;
+    best.fitted = !beyond(kImage, kImageOdd, x[kTone]) &&
+                  !beyond(kDcBeat, kDcBeatOdd, std::sqrt(std::max(best.dc, 0.0) * x[kTone])) &&
+                  2.0 * best.toneDeviation <= kToneDoubt * x[kTone] && best.placeError <= kPlaceDoubt &&
+                  std::isfinite(noise);
+    return best;
+}
+
+bool ToneModel::ModelBesideDc(const BesideDc& fit, UINT peak, std::vector<double>& leak, std::vector<double>& spread,
+                              std::vector<double>& dc, double& dcError, double& lobePower, double& share,
+                              ToneShape& shape)
+{
+    const std::vector<double>& w = WindowShape();
+    const int W = LobeHalfWidth(windowType);
+    double peakGain = 0.0, energy = 0.0;
+    for (double v : w) {
+        peakGain += v;
+        energy += v * v;
+    }
+    // The kernels at the tone's place and to either end of how far that may be off.
+    BesideDcKernels at, early, late;
+    if (!fit.fitted || w.size() != N || !(peakGain > 0.0) || leak.size() != bins || spread.size() != bins ||
+        !KernelsBesideDc(fit.place, at))
+        return false;
+    early.still = late.still = at.still;
+    if (!KernelsBesideDc(fit.place - fit.placeError, early) || !KernelsBesideDc(fit.place + fit.placeError, late))
+        return false;
+    // The beats can't pass what the two powers allow; the fit may read them a little beyond.
+    double x[kBesideDcColumns];
+    std::copy(fit.values, fit.values + kBesideDcColumns, x);
+    auto bound = [&](int even, int odd, double most) {
+        const double size = std::hypot(x[even], x[odd]);
+        if (size > most) {
+            x[even] *= most / size;
+            x[odd] *= most / size;
+        }
+    };
+    bound(kImage, kImageOdd, fit.tone);
+    bound(kDcBeat, kDcBeatOdd, std::sqrt(std::max(fit.dc, 0.0) * fit.tone));
+    auto partsAt = [&](const BesideDcKernels& t, UINT k, BesideDcRow& row) {
+        RowBesideDc(t.below[k], t.above[k], t.still[k], row);
+        return BesideDcParts{x[kTone] * row[kTone] + x[kImage] * row[kImage] + x[kImageOdd] * row[kImageOdd],
+                             x[kDcBeat] * row[kDcBeat] + x[kDcBeatOdd] * row[kDcBeatOdd]};
+    };
+    const double kModelError = AllowanceFor(windowType).model;
+    const long long c = static_cast<long long>(peak);
+    double lobe = 0.0;
+    dc.assign(bins, 0.0);
+    for (UINT k = 0; k < bins; ++k) {
+        BesideDcRow row, other;
+        const BesideDcParts own = partsAt(at, k, row);
+        dc[k] = std::max(fit.dc, 0.0) * row[kDc];
+        // The tone, the offset and their beat are the power of one sum: never below nothing.
+        const double beat = std::max(own.beat, -(std::max(own.tone, 0.0) + dc[k]));
+        leak[k] += own.tone + beat;
+        if (std::llabs(static_cast<long long>(k) - c) <= W)
+            lobe += row[kTone];
+        // How far the fitted terms may be off here (the offset's own part in `dcError`), and
+        // what the place's doubt moves the tone's leakage by.
+        double variance = 0.0;
+        for (int i = 0; i < kBesideDcColumns; ++i)
+            for (int j = 0; j < kBesideDcColumns; ++j)
+                if (i != kDc && j != kDc)
+                    variance += row[i] * fit.covariance[i][j] * row[j];
+        const double moved = std::max(std::abs(partsAt(early, k, other).tone - own.tone),
+                                      std::abs(partsAt(late, k, other).tone - own.tone));
+        spread[k] +=
+            2.0 * std::sqrt(std::max(variance, 0.0)) + moved + kModelError * (std::abs(own.tone) + std::abs(beat));
+        // An offset fitted to none is still bounded by its fit.
+        if (!(fit.dc > 0.0))
+            spread[k] += 2.0 * fit.dcDeviation * row[kDc];
+    }
+    // As the other tones: the share of the tone's power its lobe holds, of the whole
+    // (N times the window's power at the peak's scale, Parseval).
+    const double total = static_cast<double>(N) * energy / (peakGain * peakGain);
+    if (!(lobe > 0.0) || !(total > 0.0))
+        return false;
+    lobePower = fit.tone * lobe;
+    share = lobe / total;
+    dcError = fit.dc > 0.0 ? kModelError + 2.0 * fit.dcDeviation / fit.dc : 0.0;
+    shape.v.resize(N);
+    TurnWindow(w, fit.place - static_cast<double>(peak), shape.v);
+    if (!DoubleTransform(shape.v))
+        shape.v.clear();
+    shape.centre = c;
+    shape.scale = fit.tone / (peakGain * peakGain);
+    shape.dc = false;
+    shape.beatsFitted = true;
+    shape.scatter = 0.0;
+    return true;
+}
+
 ToneModel::Parts ToneModel::FitToneAnew(UINT lo, UINT hi)
 {
     Parts parts;
@@ -1304,11 +1807,30 @@ ToneModel::Parts ToneModel::FitToneAnew(UINT lo, UINT hi)
             strongest = lobeSum(k);
         }
     }
-    if (k0 == 0 || !(clean(k0) > 0.0) || !(BinFrequency(k0) > 1.0f))
+    // A tone whose peak lies within DC's lobe is read together with the offset, where the
+    // window lets the two be told apart; the stronger of it and the tone above is the
+    // fundamental.
+    BesideDc near;
+    const UINT nearPeak = PeakBesideDc(std::max<UINT>(bandLo, 2), searchFrom);
+    // The fit costs a few hundred transforms of the window: not made for a peak of the noise
+    // beside a far stronger tone (the offset's beat may take from the lobe's bins, not three
+    // quarters of them).
+    double nearHeld = 0.0;
+    for (UINT k = 1; nearPeak != 0 && k <= nearPeak + W && k < bins; ++k)
+        nearHeld += mag[k];
+    if (nearPeak != 0 && (k0 == 0 || nearHeld >= 0.25 * strongest))
+        near = FitBesideDc(nearPeak, floor);
+    double nearLobe = 0.0;
+    for (int m = -W; m <= W && near.fitted; ++m)
+        nearLobe += near.tone * LobeResponse(m - (near.place - nearPeak), W) / LobeResponse(0.0, W);
+    const bool besideDc = near.fitted && (k0 == 0 || nearLobe > strongest);
+    if (besideDc)
+        k0 = nearPeak;
+    if (k0 == 0 || (!besideDc && !(clean(k0) > 0.0)) || !(BinFrequency(k0) > 1.0f))
         return parts;
     // A stronger tone whose lobe meets DC's can be told neither from the offset nor from the
     // peak found above it (a harmonic of it, read as the fundamental, was 140 dB off).
-    for (UINT k = bandLo; k < std::min(searchFrom, k0 - W); ++k)
+    for (UINT k = bandLo; !besideDc && k < std::min(searchFrom, k0 - W); ++k)
         if (clean(k) > 0.25 * clean(k0))
             return parts;
 
@@ -1324,7 +1846,7 @@ ToneModel::Parts ToneModel::FitToneAnew(UINT lo, UINT hi)
         return parts;
     }
     double lobePower = 0.0;
-    for (UINT k = k0 - W; k <= k0 + W; ++k) {
+    for (UINT k = k0 > static_cast<UINT>(W) ? k0 - W : 1; k <= k0 + W; ++k) {
         lobePower += clean(k);
         owner[k] = 1;
     }
@@ -1350,20 +1872,26 @@ ToneModel::Parts ToneModel::FitToneAnew(UINT lo, UINT hi)
     // these beats are bounded rather than fitted, and they stand far above the noise.
     const double phaseError = BlockPhaseError(k0, k0, lobePower, floor, dc);
     auto turns = [&](int m) { return LeakyWindow(windowType) ? BeatCoherence(k0, m, phaseError) : 1.0; };
-    double share = AddToneLeakage(k0, W, lobePower, floor, leak, spread, &offset, &offsetError, &mirrorCross, nullptr,
-                                  &fundamentalShape, dcUnderLobe(), turns(2));
+    double share = besideDc ? 0.0
+                            : AddToneLeakage(k0, W, lobePower, floor, leak, spread, &offset, &offsetError,
+                                             &mirrorCross, nullptr, &fundamentalShape, dcUnderLobe(), turns(2));
+    if (besideDc && ModelBesideDc(near, k0, leak, spread, dc, dcError, lobePower, share, fundamentalShape)) {
+        offset = near.place - k0;
+        offsetError = near.placeError;
+    }
     // Without the window's shape nothing can be told apart from the tone's leakage.
     if (!(share > 0.0))
         return parts;
     // The offset again, the tone's leakage under its lobe taken away.
-    dcError = DcLeakage(floor, leak, spread, dc);
+    if (!besideDc)
+        dcError = DcLeakage(floor, leak, spread, dc);
     // A tone whose lobe reaches into DC's shares bins with the offset, and each was read with
     // the other's first guess there: the offset's, taken before the tone was known, held the
     // tone's lobe too and read the tone 2-4 dB low. Reading each again with the other's latest
     // estimate taken away settles slowly (the error halves at each pass where the lobes
     // overlap most), but as an affine map of the tone's lobe power: its fixed point follows
     // from two passes.
-    if (k0 <= static_cast<UINT>(2 * W)) {
+    if (!besideDc && k0 <= static_cast<UINT>(2 * W)) {
         auto lobeClean = [&] {
             double sum = 0.0;
             for (UINT k = k0 - W; k <= k0 + W; ++k)
@@ -1406,8 +1934,9 @@ ToneModel::Parts ToneModel::FitToneAnew(UINT lo, UINT hi)
     // harmonic's leakage read as the beat otherwise: a second tone went missing from THD+N),
     // or where the tone's alone did not hold (the beat left unfitted bent it: a triangular
     // tone's skirt read 25 % high at its second harmonic); unfitted, the beat is only bounded.
-    const ToneShape dcShape = DcShape(dc);
-    bool dcPartner = false;
+    const ToneShape dcShape = !besideDc ? DcShape(dc) : ToneShape{};
+    // Beside DC the beat was fitted with the tone.
+    bool dcPartner = besideDc;
     if (!dcShape.v.empty()) {
         std::vector<double> withDc = dc, withDcSpread(bins, 0.0), withDcCross(bins, 0.0);
         ToneShape shape;
@@ -1469,6 +1998,9 @@ ToneModel::Parts ToneModel::FitToneAnew(UINT lo, UINT hi)
         double sharedBelow = 0.0, sharedAbove = 0.0;
     };
     std::vector<Lobe> lobes;
+    // Harmonics closer than a lobe's width whose bins the one below took: their power lies in
+    // their neighbours' lobes, which can't be read from the neighbours' own shape there.
+    std::vector<double> crowded;
     const double f0 = BinFrequency(k0);
     const double fc = static_cast<double>(k0) + offset;
     // The lobe's offset is good to offsetError when the window matches the tone's shape well;
@@ -1491,8 +2023,11 @@ ToneModel::Parts ToneModel::FitToneAnew(UINT lo, UINT hi)
         // still shows in the rest of its lobe, and is read from there.
         if (best < 0 && a <= b && owner[static_cast<std::size_t>(std::clamp<long>(std::lround(at), a, b))] == 1)
             best = std::clamp<long>(std::lround(at), a, b);
-        if (best < 0)
+        if (best < 0) {
+            if (a <= b)
+                crowded.push_back(at);
             continue;
+        }
         ++parts.harmonicCount;
         Lobe l{best, std::max<long>(from, best - W), std::min<long>(hi, best + W), 0.0, 0.0, 0, at};
         for (long k = std::max<long>(1, best - W); k <= std::min<long>(static_cast<long>(bins) - 1, best + W); ++k) {
@@ -1797,7 +2332,10 @@ ToneModel::Parts ToneModel::FitToneAnew(UINT lo, UINT hi)
         // its own part alone, and where they are not, the part unseen is all doubt.
         const double seen = l.whole > 0.0 ? 1.0 - l.underFundamental / l.whole : 1.0;
         const double shared = sharedPower(l, lobes, fc);
-        const bool apart = shared <= (1.0 - kWholeLobe) * lobePeak(l) * l.whole;
+        const bool apart = shared <= (1.0 - kWholeLobe) * lobePeak(l) * l.whole &&
+                           std::none_of(crowded.begin(), crowded.end(), [&](double p) {
+                               return p >= static_cast<double>(l.a - W) && p <= static_cast<double>(l.b + W);
+                           });
         const double widen = seen >= 0.5 && apart ? 1.0 / seen : 1.0;
         const double own = std::max(l.power - typical * l.bins - shared, 0.0);
         const double excess = l.power - typical * l.bins + own * (widen - 1.0);

@@ -126,6 +126,34 @@ private:
     // holds beyond its leakage L, so that a lobe holding leakage L scatters by the root of L
     // times that (0 where the noise is read).
     double LeakageBeatScatter(const std::vector<UINT>& freeBin, const std::vector<double>& leak, double typical) const;
+    // A tone whose lobe reaches DC's, fitted together with the offset over the bins they share
+    // (peak the tone's strongest bin): both powers at their peaks and what the tone adds or
+    // cancels by with the offset and with its own image, each with how far it may be off.
+    // Only for a symmetric window, whose beats are a few numbers over all bins.
+    struct BesideDc {
+        bool fitted = false;
+        double place = 0.0, placeError = 0.0; // bins
+        double dc = 0.0, tone = 0.0;           // at their peaks, as the spectrum holds them
+        double dcDeviation = 0.0, toneDeviation = 0.0;
+        double values[6] = {};                 // the fit's terms (the model's columns)
+        double covariance[6][6] = {};
+    };
+    BesideDc FitBesideDc(UINT peak, double floor);
+    // The window's kernels (complex where it is not quite symmetric) of a tone at `place`,
+    // K(k - place), of its image, K(k + place), and of DC (made when `still` is empty) at
+    // every bin, as shares of the peak.
+    struct BesideDcKernels {
+        std::vector<std::complex<double>> below, above, still;
+    };
+    bool KernelsBesideDc(double place, BesideDcKernels& out);
+    // The strongest bin from `from` to before `to` standing above its neighbours (0: none).
+    UINT PeakBesideDc(UINT from, UINT to) const;
+    // That fit's leakage in every bin: the tone's (with both beats) into `leak`, the offset's
+    // into `dc`, how far each may be off into `spread` and `dcError` (as a share of `dc`);
+    // the tone's shape, lobe power and lobe share as AddToneLeakage gives them.
+    bool ModelBesideDc(const BesideDc& fit, UINT peak, std::vector<double>& leak, std::vector<double>& spread,
+                       std::vector<double>& dc, double& dcError, double& lobePower, double& share,
+                       ToneShape& shape);
     // How far the noise in the bins a tone on a bin leaks into may be off, read from the others.
     double UnseenParity(UINT k0, double offset, double offsetError, const std::vector<UINT>& freeBin, double typical,
                         UINT bandBins);
