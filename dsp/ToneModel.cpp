@@ -1943,6 +1943,19 @@ ToneModel::TwoTones ToneModel::FitTwoTonesAt(UINT firstBin, UINT lowFrequencyBin
     // of it, and stands out of the noise (ten times the median bin) and of its surroundings
     // (four times what lies in the two bins just beyond its lobe; a sidelobe does not). A
     // peak 40 dB under the first tone is no test tone but a sidelobe of a harmonic.
+    // Beside the first tone, the bins beyond a peak's lobe that lie in the first tone's lobe
+    // hold that tone, not the peak's surroundings (a CCIF pair five bins apart lost its second
+    // tone to their difference product): there the peak must stand out of the first tone's
+    // leakage instead, from the window's transform at its place.
+    std::vector<std::complex<double>> firstTurned(N);
+    const long long firstRounded = std::llround(c1);
+    TurnWindow(WindowShape(), c1 - static_cast<double>(firstRounded), firstTurned);
+    const bool firstKnown = !LeakyWindow(windowType) && DoubleTransform(firstTurned);
+    auto firstLeak = [&](int k) {
+        auto at = [&](long long m) { return std::norm(firstTurned[static_cast<std::size_t>(((m % N) + N) % N)]); };
+        return at(k - firstRounded) + at(-k - firstRounded);
+    };
+    const double firstScale = firstKnown ? LobeScale(mag, n, c1, W, firstLeak) : 0.0;
     int k2 = -1;
     double c2 = 0.0;
     for (int k = lowBin; k <= highBin; ++k) {
@@ -1951,9 +1964,16 @@ ToneModel::TwoTones ToneModel::FitTwoTonesAt(UINT firstBin, UINT lowFrequencyBin
         if (k2 >= 0 && !(mag[k] > mag[k2]))
             continue;
         float beyond = 0.0f;
+        bool besideFirst = false;
         for (int j = W + 1; j <= W + 2; ++j)
-            beyond = std::max({beyond, mag[std::max(k - j, 0)], mag[std::min(k + j, n - 1)]});
-        if (!(mag[k] > 10.0 * floor) || !(mag[k] >= 4.0f * beyond) || !(mag[k] >= 1e-4f * mag[k1]))
+            for (int b : {std::max(k - j, 0), std::min(k + j, n - 1)}) {
+                if (firstKnown && std::abs(b - c1) <= W + 0.5)
+                    besideFirst = true;
+                else
+                    beyond = std::max(beyond, mag[b]);
+            }
+        if (!(mag[k] > 10.0 * floor) || !(mag[k] >= 4.0f * beyond) || !(mag[k] >= 1e-4f * mag[k1]) ||
+            (besideFirst && !(mag[k] >= 4.0 * firstScale * firstLeak(k))))
             continue;
         const double c = place(k);
         if (harmonicOfFirst(c, lobeOf(k)))
