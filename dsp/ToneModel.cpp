@@ -1956,6 +1956,16 @@ ToneModel::TwoTones ToneModel::FitTwoTonesAt(UINT firstBin, UINT lowFrequencyBin
         return at(k - firstRounded) + at(-k - firstRounded);
     };
     const double firstScale = firstKnown ? LobeScale(mag, n, c1, W, firstLeak) : 0.0;
+    // What a peak's lobe holds of its own: a harmonic whose lobe meets the first tone's held that
+    // tone's skirt too and was taken for a tone no harmonic can match.
+    auto ownLobe = [&](int k) {
+        if (!firstKnown)
+            return lobeOf(k);
+        double sum = 0.0;
+        for (int j = std::max(k - W, 0); j <= std::min(k + W, n - 1); ++j)
+            sum += std::max(mag[j] - firstScale * firstLeak(j), 0.0);
+        return sum;
+    };
     int k2 = -1;
     double c2 = 0.0;
     for (int k = lowBin; k <= highBin; ++k) {
@@ -1976,7 +1986,7 @@ ToneModel::TwoTones ToneModel::FitTwoTonesAt(UINT firstBin, UINT lowFrequencyBin
             (besideFirst && !(mag[k] >= 4.0 * firstScale * firstLeak(k))))
             continue;
         const double c = place(k);
-        if (harmonicOfFirst(c, lobeOf(k)))
+        if (harmonicOfFirst(c, ownLobe(k)))
             continue;
         k2 = k;
         c2 = c;
@@ -1993,7 +2003,7 @@ ToneModel::TwoTones ToneModel::FitTwoTonesAt(UINT firstBin, UINT lowFrequencyBin
         c2 = given[1];
         // A first tone beside DC was placed to a whole bin only, and a harmonic's order read
         // from that one off: at its fitted place that harmonic is told again.
-        if (harmonicOfFirst(c2, lobeOf(k2)))
+        if (harmonicOfFirst(c2, ownLobe(k2)))
             return {};
     }
 

@@ -954,14 +954,15 @@ TEST(DistortionSweep, ImdCasesTheSweepFoundReadTheirDefinitionOrNotANumber)
     // tone read N/A (a beat with the tone's nil leakage fitted there took the product's lobe for a
     // cross term); one Hamming block and a flat-top average that read a product 20-30 dB above
     // its truth; a CCIF pair five bins apart whose second tone was refused for the first
-    // tone's lobe beyond it, and their difference product taken for it (IMD 100 %).
+    // tone's lobe beyond it, and their difference product taken for it (IMD 100 %); one Kaiser
+    // tone five bins up whose second harmonic's lobe holds that tone's skirt (no second tone).
     struct Replay {
         std::uint64_t seed;
         long index;
         bool clear; // must be shown
     };
     for (const Replay& r : {Replay{31415926, 84503, true}, Replay{16180339, 54560, false}, Replay{16180339, 59769, false},
-                            Replay{31415926, 90391, true}}) {
+                            Replay{31415926, 90391, true}, Replay{20261209, 26876, false}}) {
         const Case c = Draw(r.seed, r.index);
         if (kSanitized && static_cast<long>(c.fft) * c.fed > (1L << 16))
             continue;
