@@ -63,6 +63,9 @@ constexpr double kSeenToFit = 0.75;
 // read from the bins' scatter alone: thousands of readings of several products each never
 // meet five.
 constexpr double kProductSigmas = 5.0;
+// How many of its deviations the products' sum must be good to 1 dB at: at three, one
+// reading in a thousand of few blocks strays past it.
+constexpr double kDoubtSigmas = 3.0;
 
 // Where the noise summed over a run of bins, whose square scatter is `scatter` times the
 // square of its mean, reaches once in about a million runs, as a multiple of its mean: the
@@ -174,6 +177,38 @@ bool InvertAugmented(double (&t)[Rows][Cols], int m, double tiny)
     }
     return true;
 }
+
+// A tone's power in the units of its leakage `leak` (the window's response as power at every
+// bin), read from the bins of its lobe about `place`.
+template <class Leak>
+double LobeScale(const float* mag, int bins, double place, int halfWidth, Leak leak)
+{
+    double seen = 0.0, model = 0.0;
+    const int c = static_cast<int>(std::lround(place));
+    for (int k = std::max(c - halfWidth, 0); k <= std::min(c + halfWidth, bins - 1); ++k) {
+        seen += mag[k];
+        model += leak(k);
+    }
+    return model > 0.0 ? seen / model : 0.0;
+}
+
+// How far a tone's leakage (`scale` times `leak` at every bin) and whatever the lobe of a part
+// at `place` holds may add or cancel by at most, as a share of what that lobe holds.
+template <class Leak>
+double BeatShare(const float* mag, int bins, double place, int halfWidth, double scale, Leak leak)
+{
+    double beat = 0.0, held = 0.0;
+    const int c = static_cast<int>(std::lround(place));
+    for (int k = std::max(c - halfWidth, 0); k <= std::min(c + halfWidth, bins - 1); ++k) {
+        beat += 2.0 * std::sqrt(std::max(scale * leak(k), 0.0) * std::max(static_cast<double>(mag[k]), 0.0));
+        held += mag[k];
+    }
+    return held > 0.0 ? beat / held : 1.0;
+}
+
+// A beat that moves a product's lobe by less than this share (0.04 dB) is bounded rather than
+// fitted.
+constexpr double kNegligibleBeat = 0.01;
 
 } // namespace
 
@@ -2612,6 +2647,29 @@ ToneModel::TwoTones ToneModel::FitTwoTonesAt(UINT firstBin, UINT lowFrequencyBin
     // of it, and stands out of the noise (ten times the median bin) and of its surroundings
     // (four times what lies in the two bins just beyond its lobe; a sidelobe does not). A
     // peak 40 dB under the first tone is no test tone but a sidelobe of a harmonic.
+    // Beside the first tone, the bins beyond a peak's lobe that lie in the first tone's lobe
+    // hold that tone, not the peak's surroundings (a CCIF pair five bins apart lost its second
+    // tone to their difference product): there the peak must stand out of the first tone's
+    // leakage instead, from the window's transform at its place.
+    std::vector<std::complex<double>> firstTurned(N);
+    const long long firstRounded = std::llround(c1);
+    TurnWindow(WindowShape(), c1 - static_cast<double>(firstRounded), firstTurned);
+    const bool firstKnown = !LeakyWindow(windowType) && DoubleTransform(firstTurned);
+    auto firstLeak = [&](int k) {
+        auto at = [&](long long m) { return std::norm(firstTurned[static_cast<std::size_t>(((m % N) + N) % N)]); };
+        return at(k - firstRounded) + at(-k - firstRounded);
+    };
+    const double firstScale = firstKnown ? LobeScale(mag, n, c1, W, firstLeak) : 0.0;
+    // What a peak's lobe holds of its own: a harmonic whose lobe meets the first tone's held that
+    // tone's skirt too and was taken for a tone no harmonic can match.
+    auto ownLobe = [&](int k) {
+        if (!firstKnown)
+            return lobeOf(k);
+        double sum = 0.0;
+        for (int j = std::max(k - W, 0); j <= std::min(k + W, n - 1); ++j)
+            sum += std::max(mag[j] - firstScale * firstLeak(j), 0.0);
+        return sum;
+    };
     int k2 = -1;
     double c2 = 0.0;
     for (int k = lowBin; k <= highBin; ++k) {
@@ -2620,12 +2678,19 @@ ToneModel::TwoTones ToneModel::FitTwoTonesAt(UINT firstBin, UINT lowFrequencyBin
         if (k2 >= 0 && !(mag[k] > mag[k2]))
             continue;
         float beyond = 0.0f;
+        bool besideFirst = false;
         for (int j = W + 1; j <= W + 2; ++j)
-            beyond = std::max({beyond, mag[std::max(k - j, 0)], mag[std::min(k + j, n - 1)]});
-        if (!(mag[k] > 10.0 * floor) || !(mag[k] >= 4.0f * beyond) || !(mag[k] >= 1e-4f * mag[k1]))
+            for (int b : {std::max(k - j, 0), std::min(k + j, n - 1)}) {
+                if (firstKnown && std::abs(b - c1) <= W + 0.5)
+                    besideFirst = true;
+                else
+                    beyond = std::max(beyond, mag[b]);
+            }
+        if (!(mag[k] > 10.0 * floor) || !(mag[k] >= 4.0f * beyond) || !(mag[k] >= 1e-4f * mag[k1]) ||
+            (besideFirst && !(mag[k] >= 4.0 * firstScale * firstLeak(k))))
             continue;
         const double c = place(k);
-        if (harmonicOfFirst(c, lobeOf(k)))
+        if (harmonicOfFirst(c, ownLobe(k)))
             continue;
         k2 = k;
         c2 = c;
@@ -2642,7 +2707,7 @@ ToneModel::TwoTones ToneModel::FitTwoTonesAt(UINT firstBin, UINT lowFrequencyBin
         c2 = given[1];
         // A first tone beside DC was placed to a whole bin only, and a harmonic's order read
         // from that one off: at its fitted place that harmonic is told again.
-        if (harmonicOfFirst(c2, lobeOf(k2)))
+        if (harmonicOfFirst(c2, ownLobe(k2)))
             return {};
     }
 
@@ -2660,6 +2725,32 @@ ToneModel::TwoTones ToneModel::FitTwoTonesAt(UINT firstBin, UINT lowFrequencyBin
         places.push_back(c);
     }
     const std::size_t m = places.size();
+    // Each tone's leakage over every bin, beyond the reach of its kernel and at its mirror
+    // image too: far sidelobes (Hamming's fall slowly) lie where products are read.
+    std::vector<std::complex<double>> turned[2];
+    long long rounded[2] = {};
+    for (std::size_t i = 0; i < 2; ++i) {
+        rounded[i] = std::llround(places[i]);
+        turned[i].assign(N, 0.0);
+        TurnWindow(WindowShape(), places[i] - static_cast<double>(rounded[i]), turned[i]);
+        if (!DoubleTransform(turned[i]))
+            return {};
+    }
+    auto at = [&](std::size_t i, long long m) { return std::norm(turned[i][static_cast<std::size_t>(((m % N) + N) % N)]); };
+    auto fullLeakage = [&](std::size_t i, int k) { return at(i, k - rounded[i]) + at(i, -k - rounded[i]); };
+    // The spectrum with the tones' far leakage taken away where the noise is read, each tone
+    // scaled by what its lobe holds: Hamming's far sidelobes lie over the noise across the
+    // band; read as noise, they were counted twice (once more in the tones' columns) and
+    // scattered nothing, and the fit's misfit that left swelled every product's deviation.
+    double toneScale[2] = {};
+    std::vector<float> rest(mag, mag + n);
+    if (!LeakyWindow(windowType)) {
+        for (std::size_t i = 0; i < 2; ++i)
+            toneScale[i] = LobeScale(mag, n, places[i], W, [&](int k) { return fullLeakage(i, k); });
+        for (int k = lowBin; k <= highBin; ++k)
+            rest[static_cast<std::size_t>(k)] = static_cast<float>(std::max(
+                mag[k] - toneScale[0] * fullLeakage(0, k) - toneScale[1] * fullLeakage(1, k), 0.0));
+    }
     // What the noise adds to every bin: the mean of the band's bins away from the tones and
     // products, leaving out spurs.
     std::vector<unsigned char> near(bins, 0);
@@ -2672,7 +2763,7 @@ ToneModel::TwoTones ToneModel::FitTwoTonesAt(UINT firstBin, UINT lowFrequencyBin
     std::size_t noiseBins = 0;
     for (int k = lowBin; k <= highBin; ++k)
         if (!near[static_cast<std::size_t>(k)] && mag[k] <= 10.0 * floor) {
-            noise += mag[k];
+            noise += rest[static_cast<std::size_t>(k)];
             ++noiseBins;
         }
     noise = noiseBins > 0 ? noise / noiseBins : floor;
@@ -2685,9 +2776,9 @@ ToneModel::TwoTones ToneModel::FitTwoTonesAt(UINT firstBin, UINT lowFrequencyBin
     for (int k = lowBin; k <= highBin; ++k)
         free[static_cast<std::size_t>(k)] = !near[static_cast<std::size_t>(k)] && mag[k] <= 10.0 * floor;
     const auto lobe = static_cast<std::size_t>(lobeBins);
-    const double lobeScatter = NoiseScatter(mag, free, lobe, lobe);
+    const double lobeScatter = NoiseScatter(rest.data(), free, lobe, lobe);
     // One bin's, for the noise's beat with what a bin holds.
-    const double binScatter = NoiseScatter(mag, free, 1, lobe);
+    const double binScatter = NoiseScatter(rest.data(), free, 1, lobe);
     // Never under four times its mean above it.
     const double lobeThreshold = std::max(4.0, NoiseTail(lobeScatter) - 1.0) * noise * lobeBins;
     // Each part's power, fitted to the bins of all lobes at once: a product beside a tone sits
@@ -2766,18 +2857,6 @@ ToneModel::TwoTones ToneModel::FitTwoTonesAt(UINT firstBin, UINT lowFrequencyBin
                 direct[b * m + i] = std::abs(x) <= W + 1 ? LobeResponse(x, W) : std::abs(x) <= kReach ? ResponseAt(shape, x) : 0.0;
             }
         }
-    // Each tone's leakage over every bin, beyond the reach of its kernel and at its mirror
-    // image too: far sidelobes (Hamming's fall slowly) lie where products are read.
-    std::vector<std::complex<double>> turned[2];
-    long long rounded[2] = {};
-    for (std::size_t i = 0; i < 2; ++i) {
-        rounded[i] = std::llround(places[i]);
-        turned[i].assign(N, 0.0);
-        TurnWindow(shape, places[i] - static_cast<double>(rounded[i]), turned[i]);
-        if (!DoubleTransform(turned[i]))
-            return {};
-    }
-    auto at = [&](std::size_t i, long long m) { return std::norm(turned[i][static_cast<std::size_t>(((m % N) + N) % N)]); };
     // What the fit's columns leave out of a tone's leakage at bin k.
     auto farLeakage = [&](std::size_t i, int k) {
         const double x = k - places[i], y = k + places[i];
@@ -2786,7 +2865,6 @@ ToneModel::TwoTones ToneModel::FitTwoTonesAt(UINT firstBin, UINT lowFrequencyBin
             far += at(i, -k - rounded[i]);
         return far;
     };
-    auto fullLeakage = [&](std::size_t i, int k) { return at(i, k - rounded[i]) + at(i, -k - rounded[i]); };
     for (std::size_t i = 0; i < m; ++i) {
         std::vector<double> col(B);
         for (std::size_t b = 0; b < B; ++b) {
@@ -2805,11 +2883,24 @@ ToneModel::TwoTones ToneModel::FitTwoTonesAt(UINT firstBin, UINT lowFrequencyBin
         const double x = fitBins[b] - places[i];
         return std::abs(x) <= kReach ? direct[b * m + i] : kernel(x);
     };
+    // Whether tone i's beat with product j is fitted (else it is bounded as an uncertainty).
+    std::vector<unsigned char> beatFitted(2 * m, symmetric ? 1 : 0);
     if (symmetric) {
         for (std::size_t i = 0; i < 2; ++i) {
             // Far apart too: the linear phase holds at any distance, and a tone's far leakage
             // beats with a product (or the other tone) in its lobe by more than the noise.
+            // But not where that beat could not move the product's lobe by a share worth
+            // fitting: there the column is the transform of the window's single-precision
+            // rounding, not of its shape, and soaked up what the model misses of the
+            // product (its place) as a cross term far beyond what two parts can make.
+            const double scale = toneScale[i] > 0.0 ? toneScale[i]
+                                                     : LobeScale(mag, n, places[i], W, [&](int k) { return fullLeakage(i, k); });
             for (std::size_t j = i + 1; j < m; ++j) {
+                if (j >= 2 && BeatShare(mag, n, places[j], W, scale, [&](int k) { return fullLeakage(i, k); }) <
+                                  kNegligibleBeat) {
+                    beatFitted[2 * j + i] = 0;
+                    continue;
+                }
                 std::vector<double> col(B, 0.0);
                 for (std::size_t b = 0; b < B; ++b) {
                     const double other = j < 2 ? kernelAt(j, b) : direct[b * m + j];
@@ -2928,28 +3019,37 @@ ToneModel::TwoTones ToneModel::FitTwoTonesAt(UINT firstBin, UINT lowFrequencyBin
         }
         return true;
     };
-    // First every bin alike; then each by what it may stray by, as the first fit has it: the
-    // noise's own scatter and its beat with what the bin holds (2 P_noise P_content a block,
-    // shrinking with the averaging as the noise's scatter does), and the leakage model's
-    // error. Beside a tone the beat far outweighs the noise: a product read from it alone
-    // was the noise's scatter over the skirt.
+    // Each bin weighed by what it may stray by: the noise's own scatter and its beat with what
+    // the bin holds (2 P_noise P_content a block, shrinking with the averaging as the noise's
+    // scatter does), and the leakage model's error. Beside a tone the beat far outweighs the
+    // noise: a product read from it alone was the noise's scatter over the skirt. What a bin
+    // holds is read first from the bin itself, then from the fit: a first fit with every bin
+    // alike followed the tones' lobes alone and left bins beside a product holding nothing,
+    // whose weight of the noise alone then outweighed the rest of its lobe a thousandfold.
     const LeakageAllowance allowance = AllowanceFor(windowType);
     std::vector<double> weight(B, 1.0), content(B, 0.0);
+    for (std::size_t b = 0; b < B; ++b)
+        content[b] = std::max(static_cast<double>(mag[fitBins[b]]) - noise, 0.0);
+    // The single-precision spectrum holds no bin better than its rounding.
+    const double rounding = kArithmeticFloor * *std::max_element(content.begin(), content.end());
+    auto weigh = [&] {
+        for (std::size_t b = 0; b < B; ++b) {
+            const double modelError = allowance.model * content[b];
+            const double spread =
+                binScatter * noise * (noise + 2.0 * content[b]) + modelError * modelError + rounding * rounding;
+            weight[b] = spread > 0.0 ? 1.0 / spread : 1.0;
+        }
+    };
+    weigh();
     if (!solve(weight))
         return {};
     for (std::size_t b = 0; b < B; ++b) {
+        content[b] = 0.0;
         for (std::size_t i = 0; i < M; ++i)
             content[b] += power[i] * columns[i][b];
         content[b] = std::max(content[b], 0.0);
     }
-    // The single-precision spectrum holds no bin better than its rounding.
-    const double rounding = kArithmeticFloor * *std::max_element(content.begin(), content.end());
-    for (std::size_t b = 0; b < B; ++b) {
-        const double modelError = allowance.model * content[b];
-        const double spread =
-            binScatter * noise * (noise + 2.0 * content[b]) + modelError * modelError + rounding * rounding;
-        weight[b] = spread > 0.0 ? 1.0 / spread : 1.0;
-    }
+    weigh();
     if (!solve(weight))
         return {};
     // Bins that stray from the fit by more than that hold something the model lacks (a tone's
@@ -2999,25 +3099,30 @@ ToneModel::TwoTones ToneModel::FitTwoTonesAt(UINT firstBin, UINT lowFrequencyBin
     // what the tones' leakage there leaves uncertain: the model's own error, and what the
     // product and the leakage may add or cancel by where that is not fitted. The noise and
     // the leakage are never read as distortion, and without a product that stands out there
-    // is none to read. Products that do not count may hold what they read unseen; with that
-    // and what the counted ones may be off by, the sum must be good to 1 dB.
-    double sum = 0.0, doubt = 0.0;
+    // is none to read. Products that do not count may hold what they read unseen; with that,
+    // the leakage's uncertainty and what the fit may have every product off by (at three
+    // deviations: the scatter of the blocks averaged, which one block leaves wide), the sum
+    // must be good to 1 dB. A fixed share of one deviation let readings of one to three
+    // blocks through that were 1 dB off.
+    double sum = 0.0, doubt = 0.0, scatter = 0.0;
     int found = 0;
     for (std::size_t i = 2; i < m; ++i) {
         if (!(lobeSum[i] > 0.0))
             continue;
-        double leakage = 0.0, far = 0.0;
+        double leakages[2] = {}, far = 0.0;
         for (int k : fitBins)
             if (std::abs(k - places[i]) <= W + 0.5) {
-                leakage += power[0] * fullLeakage(0, k) + power[1] * fullLeakage(1, k);
+                leakages[0] += power[0] * fullLeakage(0, k);
+                leakages[1] += power[1] * fullLeakage(1, k);
                 far += power[0] * farLeakage(0, k) + power[1] * farLeakage(1, k);
             }
         const double part = power[i] * lobeSum[i];
         // Beside a tone the fit took the leakage's shape, its shift and what the two add or
         // cancel by; farther off only the leakage's power.
-        const bool crossFitted = symmetric;
-        const double uncertain =
-            allowance.model * far + (crossFitted ? 0.0 : 2.0 * std::sqrt(leakage * std::max(part, 0.0)));
+        double uncertain = allowance.model * far;
+        for (std::size_t t = 0; t < 2; ++t)
+            if (!beatFitted[2 * i + t])
+                uncertain += 2.0 * std::sqrt(leakages[t] * std::max(part, 0.0));
         // What a tone and a part add or cancel by is bounded by their amplitudes: 2 sqrt(P_t P_p).
         // A fit that needs more took what the model misses of the tone's sidelobes for a
         // product and a cross term that cancel each other: the product is not read from it.
@@ -3030,16 +3135,17 @@ ToneModel::TwoTones ToneModel::FitTwoTonesAt(UINT firstBin, UINT lowFrequencyBin
         // where it would not be read from that scatter once in a million (five deviations).
         // Under the spectrum's rounding nothing is read.
         const double deviation = std::sqrt(std::max(variance[i], 0.0)) * lobeSum[i];
+        scatter += std::max(variance[i], 0.0);
         if (consistent && part > lobeThreshold + 2.0 * uncertain + kProductSigmas * deviation &&
             power[i] > 10.0 * kArithmeticFloor * tones) {
             sum += power[i];
-            doubt += (uncertain + deviation) / lobeSum[i];
+            doubt += uncertain / lobeSum[i];
             ++found;
         } else {
             doubt += ((consistent ? std::max(part, 0.0) : std::abs(part)) + uncertain) / lobeSum[i];
         }
     }
-    if (found == 0 || doubt > 0.2 * sum)
+    if (found == 0 || doubt + kDoubtSigmas * std::sqrt(scatter) > 0.2 * sum)
         return {};
     return {true, tones, sum};
 }

@@ -103,7 +103,7 @@ struct OpenClass {
 using T = TSmoothing;
 const OpenClass kOpenClasses[] = {
     {"IMD more than 1 dB off, or read where there are no products (one to three blocks, a low tone a few bins from DC)",
-     kOff, 1u << kImd, kEveryWindow, 0.8},
+     kOff, 1u << kImd, kEveryWindow, 0.2},
     {"THD+N and SINAD more than 1 dB off (a harmonic's lobe meeting a tone's near DC, Bartlett; a second tone's "
      "skirt, uniform; the rounding of a generated file, Bartlett)", kOff, 1u << kThdN | 1u << kSinad, kEveryWindow,
      4.0},
@@ -127,23 +127,21 @@ struct OpenShare {
     double ceiling;
 };
 const OpenShare kOpenShares[] = {
-    {kHalfDb, T::kHanning, kImd, 0.03},
-    {kHalfDb, T::kKaiser, kImd, 0.03},
     {kClearNa, T::kBartlett, kImd, 0.14},
-    {kClearNa, T::kBlackman, kImd, 0.04},
+    {kClearNa, T::kBlackman, kImd, 0.03},
     {kClearNa, T::kBlackman, kThd, 0.035},
     {kClearNa, T::kExponential, kImd, 1.0},
     {kClearNa, T::kFlattop, kImd, 0.04},
     {kClearNa, T::kForce, kImd, 1.0},
-    {kClearNa, T::kGaussian, kImd, 0.07},
+    {kClearNa, T::kGaussian, kImd, 0.06},
     {kClearNa, T::kGaussian, kThd, 0.04},
     {kClearNa, T::kHanning, kImd, 0.04},
     {kClearNa, T::kHanning, kThd, 0.04},
-    {kClearNa, T::kKaiser, kImd, 0.06},
+    {kClearNa, T::kKaiser, kImd, 0.04},
     {kClearNa, T::kKaiser, kThd, 0.04},
-    {kClearNa, T::kParzen, kImd, 0.06},
+    {kClearNa, T::kParzen, kImd, 0.04},
     {kClearNa, T::kParzen, kThd, 0.045},
-    {kClearNa, T::kTriangular, kImd, 0.14},
+    {kClearNa, T::kTriangular, kImd, 0.22},
     {kClearNa, T::kUniform, kImd, 0.55},
 };
 
@@ -980,4 +978,31 @@ TEST(DistortionSweep, EveryReadingIsItsDefinitionOrNotANumber)
     EXPECT_TRUE(bad.empty()) << bad.size() << " readings wrong or missing (seed " << o.seed << "), the worst:\n"
                              << worst;
     EXPECT_TRUE(shares.empty()) << "seed " << o.seed << ":\n" << shares;
+}
+
+TEST(DistortionSweep, ImdCasesTheSweepFoundReadTheirDefinitionOrNotANumber)
+{
+    // Cases earlier runs found, replayed: a Kaiser SMPTE pair whose product 690 bins from the low
+    // tone read N/A (a beat with the tone's nil leakage fitted there took the product's lobe for a
+    // cross term); one Hamming block and a flat-top average that read a product 20-30 dB above
+    // its truth; a CCIF pair five bins apart whose second tone was refused for the first
+    // tone's lobe beyond it, and their difference product taken for it (IMD 100 %); one Kaiser
+    // tone five bins up whose second harmonic's lobe holds that tone's skirt (no second tone).
+    struct Replay {
+        std::uint64_t seed;
+        long index;
+        bool clear; // must be shown
+    };
+    for (const Replay& r : {Replay{31415926, 84503, true}, Replay{16180339, 54560, false}, Replay{16180339, 59769, false},
+                            Replay{31415926, 90391, true}, Replay{20261209, 26876, false}}) {
+        const Case c = Draw(r.seed, r.index);
+        if (kSanitized && static_cast<long>(c.fft) * c.fed > (1L << 16))
+            continue;
+        const Outcome o = RunCase(c);
+        const Expect e = Expected(c, o.truth)[kImd];
+        const auto& got = o.v[kImd];
+        EXPECT_TRUE(got || !r.clear) << c.Describe();
+        if (got)
+            EXPECT_NEAR(20 * std::log10(*got / 100.0), e.truthDb, 1.0) << c.Describe();
+    }
 }
