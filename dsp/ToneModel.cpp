@@ -1115,10 +1115,23 @@ ToneModel::ToneShape ToneModel::DcShape(const std::vector<double>& dc)
     return shape;
 }
 
+namespace {
+
+// A tone's power where its kernel is 1, from what its lobe (bins k0 +- W) holds.
+double TonePeak(const std::vector<double>& kernel, UINT k0, int W, double lobePower)
+{
+    double sum = 0.0;
+    for (UINT k = k0 - W; k <= k0 + W && k < kernel.size(); ++k)
+        sum += kernel[k] * kernel[k];
+    return sum > 0.0 ? lobePower / sum : 0.0;
+}
+
+} // namespace
+
 double ToneModel::UnseenHarmonic(long a, long b, double place, const std::vector<unsigned char>& owner,
                                  const std::vector<double>& leak, const std::vector<double>& spread,
                                  const std::vector<double>& fitted, double typical, double binDeviation,
-                                 double blocks)
+                                 double blocks, const std::vector<double>& toneKernel, double tonePeak)
 {
     // A harmonic shows most in the bins next to its place: each of those bounds its power by
     // what stands there above the noise, what the leakage taken away leaves uncertain and two
@@ -1126,8 +1139,16 @@ double ToneModel::UnseenHarmonic(long a, long b, double place, const std::vector
     // response there. The tightest of them bounds what the lobe may hold unseen. A harmonic
     // meets the leakage at a phase that stays put and may cancel with it: H - 2 sqrt(L H)
     // within that much x leaves H up to (sqrt(L) + sqrt(L + x))^2.
+    // Two bins can't both hide it where the leakage's kernel and the harmonic's stand in other
+    // ratios there: with e = P h^2 + 2 sqrt(P) c h f in each (c the cosine of their phase, f the
+    // leakage's signed amplitude), c drops out and P (h2 / f2 - h1 / f1) is within
+    // x1 / |h1 f1| + x2 / |h2 f2|. Only where the tone's own kernel holds the leakage there.
     const int W = LobeHalfWidth(windowType);
     double whole = 0.0, least = HUGE_VAL;
+    struct Seen {
+        double h, f, x;
+    };
+    std::vector<Seen> seen;
     for (long k = std::max<long>(1, std::lround(place) - W); k <= std::min<long>(bins - 1, std::lround(place) + W); ++k) {
         const double h = LobeKernel(static_cast<double>(k) - place, W);
         whole += h * h;
@@ -1139,7 +1160,16 @@ double ToneModel::UnseenHarmonic(long a, long b, double place, const std::vector
         const double x = above + std::max(spread[i] - fitted[i], 0.0) + 2.0 * deviation;
         const double L = std::max(leak[i], 0.0), root = std::sqrt(L) + std::sqrt(L + x);
         least = std::min(least, root * root / (h * h));
+        if (toneKernel.size() == bins && L > 0.0 && std::abs(tonePeak * toneKernel[i] * toneKernel[i] - L) <= 0.1 * L)
+            seen.push_back({h, std::copysign(std::sqrt(L), toneKernel[i]), x});
     }
+    for (std::size_t i = 0; i < seen.size(); ++i)
+        for (std::size_t j = i + 1; j < seen.size(); ++j) {
+            const double apart = std::abs(seen[j].h / seen[j].f - seen[i].h / seen[i].f);
+            if (apart > 0.0)
+                least = std::min(least, (seen[i].x / std::abs(seen[i].h * seen[i].f) +
+                                         seen[j].x / std::abs(seen[j].h * seen[j].f)) / apart);
+        }
     return least * whole;
 }
 
@@ -1819,9 +1849,17 @@ ToneModel::Parts ToneModel::FitToneAnew(UINT lo, UINT hi)
         // only what a harmonic could hold unseen as its doubt: where the fundamental's skirt
         // crosses the lobe, what the leakage taken away leaves uncertain there is far more
         // than a harmonic could hide at its own place.
+        if (!found && !fundamentalKernel) {
+            fundamentalKernel = true;
+            try {
+                kernel = ShiftedKernel(fc, &kernelError);
+            } catch (const std::bad_alloc&) {
+                kernel.clear();
+            }
+        }
         const double unseen = found ? HUGE_VAL
                                     : UnseenHarmonic(l.a, l.b, l.place, owner, leak, spread, mirrorCross, typical,
-                                                     noiseDeviation(1), blocks);
+                                                     noiseDeviation(1), blocks, kernel, TonePeak(kernel, k0, W, lobePower));
         // Fitted with its beat, the harmonic is read mostly from the bins next to its place:
         // the leakage's uncertainty counts there, as far as the fit weighs those bins.
         const double scale = useFit ? 1.0 : widen;

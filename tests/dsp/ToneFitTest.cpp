@@ -223,6 +223,9 @@ TEST(ToneFit, EverythingButTheToneReadsUnderTheToneSkirt)
         {TSmoothing::kParzen, 1024, 16.4651, 0, 0.0, 93.3, 3},
         {TSmoothing::kForce, 16384, 146.0, 0, 0.0, 44.7, 2},
         {TSmoothing::kForce, 4096, 884.0, 2, 4.3e-4, 60.7, 38},
+        // No harmonic hides where two of its bins see the tone's skirt in other ratios.
+        {TSmoothing::kGaussian, 4096, 8.9839, 0, 0.0, 85.1, 32},
+        {TSmoothing::kBlackman, 1024, 7.7336, 0, 0.0, 73.8, 12},
     };
     const double amplitude = 0.3;
     for (const Row& row : rows) {
