@@ -1170,7 +1170,7 @@ double ToneModel::UnseenHarmonic(long a, long b, double place, const std::vector
                 least = std::min(least, (seen[i].x / std::abs(seen[i].h * seen[i].f) +
                                          seen[j].x / std::abs(seen[j].h * seen[j].f)) / apart);
         }
-    return least * whole;
+    return least < HUGE_VAL ? least * whole : HUGE_VAL;
 }
 
 ToneModel::Parts ToneModel::FitToneAnew(UINT lo, UINT hi)
