@@ -1830,6 +1830,9 @@ ToneModel::Parts ToneModel::FitToneAnew(UINT lo, UINT hi)
         for (long k = l.a; k <= l.b; ++k)
             if (owner[static_cast<std::size_t>(k)] == 2)
                 lobeLeak += std::max(leak[k], 0.0);
+        // Where the tone's lobe reaches DC's, the lobes are read with the offset's and the tone's
+        // skirts at once, and only as they stand, their beat bounded over the whole lobe.
+        const bool readApart = k0 > static_cast<UINT>(W + 1);
         const double standing = useFit ? fit.power : excess;
         // Unfitted, the beat is bounded either way: over the lobe as a whole, or as found above
         // (bin by bin, or over the lobe by the windows' transforms on a window that leaks far).
@@ -1837,7 +1840,7 @@ ToneModel::Parts ToneModel::FitToneAnew(UINT lo, UINT hi)
             hidden + l.spread +
             (useFit ? fit.shapeError
                     : std::min(2.0 * std::sqrt(lobeLeak * std::max(excess - 2.0 * deviation - l.spread, 0.0)),
-                               crossSpread));
+                               readApart ? crossSpread : HUGE_VAL));
         // A lobe holding clearly less than the noise says that the leakage taken from it was
         // too much by at least that (a tone near DC, where its leakage, its image's and the
         // offset's meet): what the lobe adds is no better known.
@@ -1857,20 +1860,24 @@ ToneModel::Parts ToneModel::FitToneAnew(UINT lo, UINT hi)
                 kernel.clear();
             }
         }
-        const double unseen = found ? HUGE_VAL
+        const double unseen = found || !readApart ? HUGE_VAL
                                     : UnseenHarmonic(l.a, l.b, l.place, owner, leak, spread, mirrorCross, typical,
                                                      noiseDeviation(1), blocks, kernel, TonePeak(kernel, k0, W, lobePower));
         // Fitted with its beat, the harmonic is read mostly from the bins next to its place:
         // the leakage's uncertainty counts there, as far as the fit weighs those bins.
         const double scale = useFit ? 1.0 : widen;
         const double fittedDoubt =
-            fit.fitted && lobeWhole
+            fit.fitted && lobeWhole && readApart
                 ? scale * (2.0 * fit.deviation + fit.shapeError + fit.leakDoubt) + hidden
                 : HUGE_VAL;
-        if (fittedDoubt < std::min(unseen, standingDoubt)) {
+        // Each reading must agree with what the lobe holds as it stands, within both doubts:
+        // where it does not, the lobe holds what the harmonic's shape does not (another tone).
+        const bool agrees = std::abs(scale * fit.power - standing) <= fittedDoubt + standingDoubt;
+        const bool hides = standing <= unseen + standingDoubt;
+        if (agrees && fittedDoubt < std::min(hides ? unseen : HUGE_VAL, standingDoubt)) {
             lobeContent += scale * fit.power;
             lobeDoubt += fittedDoubt;
-        } else if (unseen < standingDoubt) {
+        } else if (hides && unseen < standingDoubt) {
             lobeDoubt += unseen;
         } else {
             lobeContent += standing;
