@@ -1009,7 +1009,7 @@ ToneModel::HarmonicFit ToneModel::FitHarmonicOnLeakage(long a, long b, double pl
                                                              const std::vector<unsigned char>& owner,
                                                              const std::vector<double>& leak, double typical,
                                                              double noiseVariance, double blocks,
-                                                             double kernelError)
+                                                             double kernelError, const std::vector<double>* leakDoubt)
 {
     // In every block the harmonic and the fundamental's leakage add 2 Re(H L*); for a
     // symmetric window both are a real kernel turned by the same phase over the lobe, so
@@ -1021,9 +1021,11 @@ ToneModel::HarmonicFit ToneModel::FitHarmonicOnLeakage(long a, long b, double pl
         return fit;
     double s11 = 0.0, s12 = 0.0, s22 = 0.0, t1 = 0.0, t2 = 0.0, lobe = 0.0;
     std::vector<double> c1, c2, y, var, leakAt, kernelAt;
+    std::vector<long> bin;
     for (long k = a; k <= b; ++k) {
         if (owner[static_cast<std::size_t>(k)] != 2)
             continue;
+        bin.push_back(k);
         const double h = LobeKernel(static_cast<double>(k) - place, W);
         const double f = fundamental[static_cast<std::size_t>(k)];
         const double content = magnitude[k] - leak[static_cast<std::size_t>(k)];
@@ -1063,9 +1065,12 @@ ToneModel::HarmonicFit ToneModel::FitHarmonicOnLeakage(long a, long b, double pl
             odd += most * std::min(kernelError / std::max(std::abs(kernelAt[i]), 1e-300), 1.0);
     }
     const double scatter = residual / static_cast<double>(c1.size() - 2);
+    double throughFit = 0.0;
     for (std::size_t i = 0; i < c1.size(); ++i) {
         const double row = (s22 * c1[i] - s12 * c2[i]) / det;
         variance += row * row * std::max(var[i], scatter);
+        if (leakDoubt)
+            throughFit += std::abs(row) * (*leakDoubt)[static_cast<std::size_t>(bin[i])];
     }
     fit.fitted = true;
     fit.peak = p;
@@ -1074,6 +1079,7 @@ ToneModel::HarmonicFit ToneModel::FitHarmonicOnLeakage(long a, long b, double pl
     // Beside the fundamental's own image the leakage is not quite one kernel: a tenth of the
     // fitted term is left as uncertain.
     fit.shapeError = 0.1 * shape + odd;
+    fit.leakDoubt = throughFit * lobe;
     return fit;
 }
 
@@ -1792,6 +1798,64 @@ bool ToneModel::ModelBesideDc(const BesideDc& fit, UINT peak, std::vector<double
     return true;
 }
 
+namespace {
+
+// A tone's power where its kernel is 1, from what its lobe (bins k0 +- W) holds.
+double TonePeak(const std::vector<double>& kernel, UINT k0, int W, double lobePower)
+{
+    double sum = 0.0;
+    for (UINT k = k0 - W; k <= k0 + W && k < kernel.size(); ++k)
+        sum += kernel[k] * kernel[k];
+    return sum > 0.0 ? lobePower / sum : 0.0;
+}
+
+} // namespace
+
+double ToneModel::UnseenHarmonic(long a, long b, double place, const std::vector<unsigned char>& owner,
+                                 const std::vector<double>& leak, const std::vector<double>& spread,
+                                 const std::vector<double>& fitted, double typical, double binDeviation,
+                                 double blocks, const std::vector<double>& toneKernel, double tonePeak)
+{
+    // A harmonic shows most in the bins next to its place: each of those bounds its power by
+    // what stands there above the noise, what the leakage taken away leaves uncertain and two
+    // deviations of the noise and of its beat with the leakage, read through the window's
+    // response there. The tightest of them bounds what the lobe may hold unseen. A harmonic
+    // meets the leakage at a phase that stays put and may cancel with it: H - 2 sqrt(L H)
+    // within that much x leaves H up to (sqrt(L) + sqrt(L + x))^2.
+    // Two bins can't both hide it where the leakage's kernel and the harmonic's stand in other
+    // ratios there: with e = P h^2 + 2 sqrt(P) c h f in each (c the cosine of their phase, f the
+    // leakage's signed amplitude), c drops out and P (h2 / f2 - h1 / f1) is within
+    // x1 / |h1 f1| + x2 / |h2 f2|. Only where the tone's own kernel holds the leakage there.
+    const int W = LobeHalfWidth(windowType);
+    double whole = 0.0, least = HUGE_VAL;
+    struct Seen {
+        double h, f, x;
+    };
+    std::vector<Seen> seen;
+    for (long k = std::max<long>(1, std::lround(place) - W); k <= std::min<long>(bins - 1, std::lround(place) + W); ++k) {
+        const double h = LobeKernel(static_cast<double>(k) - place, W);
+        whole += h * h;
+        if (k < a || k > b || owner[static_cast<std::size_t>(k)] != 2 || h * h < 0.25)
+            continue;
+        const std::size_t i = static_cast<std::size_t>(k);
+        const double above = std::max(static_cast<double>(magnitude[k]) - leak[i] - typical, 0.0);
+        const double deviation = std::sqrt(binDeviation * binDeviation + 2.0 * std::max(leak[i], 0.0) * typical / blocks);
+        const double x = above + std::max(spread[i] - fitted[i], 0.0) + 2.0 * deviation;
+        const double L = std::max(leak[i], 0.0), root = std::sqrt(L) + std::sqrt(L + x);
+        least = std::min(least, root * root / (h * h));
+        if (toneKernel.size() == bins && L > 0.0 && std::abs(tonePeak * toneKernel[i] * toneKernel[i] - L) <= 0.1 * L)
+            seen.push_back({h, std::copysign(std::sqrt(L), toneKernel[i]), x});
+    }
+    for (std::size_t i = 0; i < seen.size(); ++i)
+        for (std::size_t j = i + 1; j < seen.size(); ++j) {
+            const double apart = std::abs(seen[j].h / seen[j].f - seen[i].h / seen[i].f);
+            if (apart > 0.0)
+                least = std::min(least, (seen[i].x / std::abs(seen[i].h * seen[i].f) +
+                                         seen[j].x / std::abs(seen[j].h * seen[j].f)) / apart);
+        }
+    return least < HUGE_VAL ? least * whole : HUGE_VAL;
+}
+
 ToneModel::Parts ToneModel::FitToneAnew(UINT lo, UINT hi)
 {
     Parts parts;
@@ -2339,13 +2403,13 @@ ToneModel::Parts ToneModel::FitToneAnew(UINT lo, UINT hi)
         }
         return doubt;
     };
-    double lobeContent = 0.0, lobeDoubt = 0.0;
+    double lobeContent = 0.0, lobeDoubt = 0.0, standingCrossVariance = 0.0;
     const double leakScatter = LeakageBeatScatter(freeBin, leakAll, typical);
     // Bins whose whole content the lobes above count as it stands (the typical content taken
     // off them comes back in the noise).
     UINT measuredBins = 0;
     bool fundamentalKernel = false;
-    std::vector<double> kernel;
+    std::vector<double> kernel, leakDoubt;
     double kernelError = 0.0;
     // A harmonic's power at its peak as the bins it took show it, and what its neighbours' peaks
     // put into those bins: a weak neighbour's skirt does not keep a lobe from being fitted.
@@ -2441,8 +2505,13 @@ ToneModel::Parts ToneModel::FitToneAnew(UINT lo, UINT hi)
                     fundamentalKernel = true;
                     kernel = ShiftedKernel(fc, &kernelError);
                 }
+                if (leakDoubt.empty()) {
+                    leakDoubt.resize(bins);
+                    for (UINT k = 0; k < bins; ++k)
+                        leakDoubt[k] = std::max(spread[k] - mirrorCross[k], 0.0);
+                }
                 fit = FitHarmonicOnLeakage(l.a, l.b, l.place, kernel, owner, leak, typical,
-                                           typical * typical * scatter[1], blocks, kernelError);
+                                           typical * typical * scatter[1], blocks, kernelError, &leakDoubt);
             } catch (const std::bad_alloc&) {
                 fit = HarmonicFit{};
             }
@@ -2489,9 +2558,6 @@ ToneModel::Parts ToneModel::FitToneAnew(UINT lo, UINT hi)
             fit.deviation *= widen;
             fit.shapeError *= widen;
         }
-        lobeContent += useFit ? fit.power : excess;
-        if (!useFit)
-            measuredBins += static_cast<UINT>(l.bins);
         // Unfitted, the beat is at most 2 sqrt(L H) over the lobe, H what stands out of the
         // noise's scatter there and of what the leakage taken away leaves uncertain: a place
         // holding only noise, or only what is left of the leakage, has none to beat with.
@@ -2499,18 +2565,64 @@ ToneModel::Parts ToneModel::FitToneAnew(UINT lo, UINT hi)
         for (long k = l.a; k <= l.b; ++k)
             if (owner[static_cast<std::size_t>(k)] == 2)
                 lobeLeak += std::max(leak[k], 0.0);
-        // On a leaky window that beat is bounded above too, by what the blocks' turning phases
-        // leave of it: the smaller bound holds.
-        double unfittedBeat = 2.0 * std::sqrt(lobeLeak * std::max(excess - 2.0 * deviation - l.spread, 0.0));
-        if (LeakyWindow(windowType))
-            unfittedBeat = std::min(unfittedBeat, crossSpread);
-        lobeDoubt += hidden + l.spread + (useFit ? fit.shapeError : unfittedBeat);
+        // Where the tone's lobe reaches DC's, the lobes are read with the offset's and the tone's
+        // skirts at once, and only as they stand, their beat bounded over the whole lobe.
+        const bool readApart = k0 > static_cast<UINT>(W + 1);
+        const double standing = useFit ? fit.power : excess;
+        // Unfitted, the beat is bounded either way: over the lobe as a whole, or as found above
+        // (bin by bin, or over the lobe by the windows' transforms on a window that leaks far,
+        // where the blocks' turning phases bound it too).
+        double standingDoubt =
+            hidden + l.spread +
+            (useFit ? fit.shapeError
+                    : std::min(2.0 * std::sqrt(lobeLeak * std::max(excess - 2.0 * deviation - l.spread, 0.0)),
+                               readApart || LeakyWindow(windowType) ? crossSpread : HUGE_VAL));
         // A lobe holding clearly less than the noise says that the leakage taken from it was
         // too much by at least that (a tone near DC, where its leakage, its image's and the
         // offset's meet): what the lobe adds is no better known.
-        lobeDoubt += std::max(-(useFit ? fit.power : excess) - 2.0 * deviation, 0.0);
+        standingDoubt += std::max(-standing - 2.0 * deviation, 0.0);
+        const bool found = useFit ? fit.power > 4.0 * fit.deviation +
+                                                    2.0 * (l.spread + fit.shapeError + 2.0 * std::sqrt(crossVariance))
+                                  : excess > 4.0 * deviation + 2.0 * (l.spread + crossSpread + 2.0 * std::sqrt(crossVariance));
+        // Where no harmonic stands out, its lobe may be read as the noise elsewhere is, with
+        // only what a harmonic could hold unseen as its doubt: where the fundamental's skirt
+        // crosses the lobe, what the leakage taken away leaves uncertain there is far more
+        // than a harmonic could hide at its own place.
+        if (!found && !fundamentalKernel) {
+            fundamentalKernel = true;
+            try {
+                kernel = ShiftedKernel(fc, &kernelError);
+            } catch (const std::bad_alloc&) {
+                kernel.clear();
+            }
+        }
+        const double unseen = found || !readApart ? HUGE_VAL
+                                    : UnseenHarmonic(l.a, l.b, l.place, owner, leak, spread, mirrorCross, typical,
+                                                     noiseDeviation(1), blocks, kernel, TonePeak(kernel, k0, W, lobePower));
+        // Fitted with its beat, the harmonic is read mostly from the bins next to its place:
+        // the leakage's uncertainty counts there, as far as the fit weighs those bins.
+        const double scale = useFit ? 1.0 : widen;
+        const double fittedDoubt =
+            fit.fitted && lobeWhole && readApart
+                ? scale * (2.0 * fit.deviation + fit.shapeError + fit.leakDoubt) + hidden
+                : HUGE_VAL;
+        // Each reading must agree with what the lobe holds as it stands, within both doubts:
+        // where it does not, the lobe holds what the harmonic's shape does not (another tone).
+        const bool agrees = std::abs(scale * fit.power - standing) <= fittedDoubt + standingDoubt;
+        const bool hides = standing <= unseen + standingDoubt;
+        if (agrees && fittedDoubt < std::min(hides ? unseen : HUGE_VAL, standingDoubt)) {
+            lobeContent += scale * fit.power;
+            lobeDoubt += fittedDoubt;
+        } else if (hides && unseen < standingDoubt) {
+            lobeDoubt += unseen;
+        } else {
+            lobeContent += standing;
+            lobeDoubt += standingDoubt;
+            measuredBins += useFit ? 0 : static_cast<UINT>(l.bins);
+            standingCrossVariance += crossVariance;
+        }
         if (useFit) {
-            if (fit.power > 4.0 * fit.deviation + 2.0 * (l.spread + fit.shapeError + 2.0 * std::sqrt(crossVariance))) {
+            if (found) {
                 ++parts.harmonicsFound;
                 harmonicPower += fit.power / lobeShare(l);
                 parts.harmonicsSpread +=
@@ -2520,7 +2632,7 @@ ToneModel::Parts ToneModel::FitToneAnew(UINT lo, UINT hi)
                 unseenVariance += fit.deviation * fit.deviation;
                 parts.harmonicsSpread += l.spread + fit.shapeError;
             }
-        } else if (excess > 4.0 * deviation + 2.0 * (l.spread + crossSpread + 2.0 * std::sqrt(crossVariance))) {
+        } else if (found) {
             ++parts.harmonicsFound;
             harmonicPower += excess / lobeShare(l);
             parts.harmonicsSpread +=
@@ -2565,7 +2677,7 @@ ToneModel::Parts ToneModel::FitToneAnew(UINT lo, UINT hi)
     const UINT unfree = bandBins - static_cast<UINT>(std::min<std::size_t>(free.size(), bandBins));
     parts.distortionAndNoiseSpread = parts.noiseSpread -
                                      kNoiseSigmas * typicalDeviation * static_cast<double>(std::min(measuredBins, unfree)) +
-                                     lobeDoubt + 2.0 * std::sqrt(noiseCrossVariance);
+                                     lobeDoubt + 2.0 * std::sqrt(standingCrossVariance);
     // A tone stands 10 dB above the noise in as many bins as its lobe: above the band's
     // typical content, and above what lies around it once its leakage is taken away (a peak
     // in a band of noise is no tone). Where the leakage covers every bin, what is left of it may

@@ -157,19 +157,30 @@ private:
     // How far the noise in the bins a tone on a bin leaks into may be off, read from the others.
     double UnseenParity(UINT k0, double offset, double offsetError, const std::vector<UINT>& freeBin, double typical,
                         UINT bandBins);
+    // The most a harmonic at `place` may hold over its lobe (bins a..b it owns) without showing
+    // above the noise (`typical` a bin, scattering by `binDeviation`, averaged over `blocks`)
+    // and what the leakage `leak` taken away leaves uncertain (`spread`, less its `fitted` part);
+    // HUGE_VAL where none of the bins near its place is its own. `toneKernel` is the
+    // fundamental's kernel at every bin (empty if not known), `tonePeak` its power where that is 1.
+    double UnseenHarmonic(long a, long b, double place, const std::vector<unsigned char>& owner,
+                          const std::vector<double>& leak, const std::vector<double>& spread,
+                          const std::vector<double>& fitted, double typical, double binDeviation, double blocks,
+                          const std::vector<double>& toneKernel, double tonePeak);
     struct HarmonicFit {
         bool fitted = false;
         double power = 0.0;      // the harmonic's power in its lobe
         double peak = 0.0;       // its power at its place
         double deviation = 0.0;  // one standard deviation of it from the noise
         double shapeError = 0.0; // what the fitted cross term may be off by
+        double leakDoubt = 0.0;  // what the leakage's uncertainty in the bins makes of the power
     };
     // A harmonic's power over bins a..b fitted together with what it adds to or takes from the
     // fundamental's leakage `leak`; `fundamental` is the fundamental's kernel at every bin, good to
     // `kernelError` of its peak.
     HarmonicFit FitHarmonicOnLeakage(long a, long b, double place, const std::vector<double>& fundamental,
                                      const std::vector<unsigned char>& owner, const std::vector<double>& leak,
-                                     double typical, double noiseVariance, double blocks, double kernelError = 0.0);
+                                     double typical, double noiseVariance, double blocks, double kernelError = 0.0,
+                                     const std::vector<double>* leakDoubt = nullptr);
     // How far a harmonic at `place` and the fundamental's leakage may add or cancel by over the
     // bins a..b it owns, from the window's complex transform at both places; the rest of the
     // leakage `leak` there bounded bin by bin. The fundamental's power is `fundamental`.
