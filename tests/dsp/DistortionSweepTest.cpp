@@ -106,14 +106,14 @@ const OpenClass kOpenClasses[] = {
      kOff, 1u << kImd, kEveryWindow, 0.2},
     {"THD+N and SINAD more than 1 dB off (a harmonic's lobe meeting a tone's near DC, Bartlett; a second tone's "
      "skirt, uniform; the rounding of a generated file, Bartlett)", kOff, 1u << kThdN | 1u << kSinad, kEveryWindow,
-     4.0},
+     2.5},
     {"SNR more than 1 dB off (one block's noise; a Bartlett tone's far skirt; the rounding of a generated file, "
-     "Bartlett)", kOff, 1u << kSnr, kEveryWindow, 1.0},
+     "Bartlett)", kOff, 1u << kSnr, kEveryWindow, 0.5},
     {"THD more than 1 dB off (the rounding of a generated file near the arithmetic's floor)", kOff, 1u << kThd,
      kEveryWindow, 0.2},
     {"THD+N and SINAD N/A where SNR reads, Bartlett and Triangular (strong harmonics' beat with the leakage, an "
      "offset the tone's fit misses)",
-     kMissing, 1u << kThdN | 1u << kSinad, Windows({T::kBartlett, T::kTriangular}), 9.0},
+     kMissing, 1u << kThdN | 1u << kSinad, Windows({T::kBartlett, T::kTriangular}), 3.0},
     {"THD+N and SINAD N/A where SNR reads, other windows (a plain tone whose noise is read near the doubt "
      "allowed, beside the leakage's uncertainty where its harmonics would lie)", kMissing, 1u << kThdN | 1u << kSinad,
      kEveryWindow & ~Windows({T::kBartlett, T::kTriangular}), 6.0},
@@ -130,20 +130,18 @@ struct OpenShare {
 const OpenShare kOpenShares[] = {
     {kClearNa, T::kBartlett, kImd, 0.14},
     {kClearNa, T::kBlackman, kImd, 0.03},
-    {kClearNa, T::kBlackman, kThd, 0.035},
+    {kClearNa, T::kBlackman, kThd, 0.03},
     {kClearNa, T::kExponential, kImd, 1.0},
-    {kClearNa, T::kFlattop, kImd, 0.04},
+    {kClearNa, T::kExponential, kThd, 0.25},
+    {kClearNa, T::kFlattop, kImd, 0.05},
     {kClearNa, T::kForce, kImd, 1.0},
-    {kClearNa, T::kGaussian, kImd, 0.06},
+    {kClearNa, T::kGaussian, kImd, 0.04},
     {kClearNa, T::kGaussian, kThd, 0.04},
-    {kClearNa, T::kHanning, kImd, 0.04},
-    {kClearNa, T::kHanning, kThd, 0.04},
-    {kClearNa, T::kKaiser, kImd, 0.04},
-    {kClearNa, T::kKaiser, kThd, 0.04},
-    {kClearNa, T::kParzen, kImd, 0.04},
-    {kClearNa, T::kParzen, kThd, 0.045},
-    {kClearNa, T::kTriangular, kImd, 0.22},
-    {kClearNa, T::kUniform, kImd, 0.55},
+    {kClearNa, T::kKaiser, kImd, 0.05},
+    {kClearNa, T::kParzen, kImd, 0.03},
+    {kClearNa, T::kParzen, kThd, 0.05},
+    {kClearNa, T::kTriangular, kImd, 0.15},
+    {kClearNa, T::kUniform, kImd, 0.65},
 };
 
 const OpenClass* OpenClassOf(OpenKind kind, int measure, WORD window)
