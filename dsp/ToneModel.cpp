@@ -50,6 +50,21 @@ int HarmonicOrder(double place, double fundamental)
 // standard deviations it may be off by. Thousands of readings meet two now and then.
 constexpr double kNoiseSigmas = 3.0;
 
+// A line of power H over its lobe beats with the noise there (n a bin) by 2 Re(H N*) summed
+// over the lobe: the noise taken along the line's own shape, whose variance is 2 n H g for one
+// block, g = N sum(w^4) / sum(w^2)^2 of the window `w` (1.9 Hann, 4.1 flat-top). Blocks
+// average that beat as they average the noise's power, to within a tenth at any overlap.
+double NoiseBeatFactor(const std::vector<double>& w)
+{
+    double s2 = 0.0, s4 = 0.0;
+    for (double v : w) {
+        s2 += v * v;
+        s4 += v * v * v * v;
+    }
+    return s2 > 0.0 ? static_cast<double>(w.size()) * s4 / (s2 * s2) : 0.0;
+}
+constexpr double kBeatBlocksShare = 0.9;
+
 // The rounding of the spectrum's single-precision arithmetic, as a share of a tone's power.
 constexpr double kArithmeticFloor = 3e-14;
 
@@ -2368,6 +2383,9 @@ ToneModel::Parts ToneModel::FitToneAnew(UINT lo, UINT hi)
     const double blocks =
         std::clamp(1.0 / scatter[1], 1.0, std::max(1.0, std::min(static_cast<double>(averageCount), static_cast<double>(averageBlocks))));
     double harmonicPower = 0.0, unseenExcess = 0.0, unseenVariance = 0.0, noiseCrossVariance = 0.0;
+    // The noise in each lobe is its own: the found harmonics' scatter adds to the unseen ones'
+    // as variances (summed as bounds, three harmonics 15 dB over the noise read N/A).
+    double foundVariance = 0.0;
     // A harmonic's lobe holds only part of its power, the less the further its place lies from
     // the lobe's centre bin (a uniform window's three bins hold 85 % half a bin off: THD read
     // 0.12 dB low on average). The rest, spread over the band, is no part of the lobe but of
@@ -2404,6 +2422,7 @@ ToneModel::Parts ToneModel::FitToneAnew(UINT lo, UINT hi)
         return doubt;
     };
     double lobeContent = 0.0, lobeDoubt = 0.0, standingCrossVariance = 0.0;
+    const double beatFactor = NoiseBeatFactor(WindowShape());
     const double leakScatter = LeakageBeatScatter(freeBin, leakAll, typical);
     // Bins whose whole content the lobes above count as it stands (the typical content taken
     // off them comes back in the noise).
@@ -2439,18 +2458,22 @@ ToneModel::Parts ToneModel::FitToneAnew(UINT lo, UINT hi)
         const double own = std::max(l.power - typical * l.bins - shared, 0.0);
         const double excess = l.power - typical * l.bins + own * (widen - 1.0);
         // The harmonic beats with the noise in its bins as the leakage does: 2 Re(H N*), by a
-        // phase the noise sets anew in every block but that the window shares over the lobe, so
-        // the bins' beats add as amplitudes. With three blocks at 90 % overlap they scatter a
-        // clear harmonic 40 dB above the noise in a bin by 15 %; only blocks far apart narrow it.
+        // phase the noise sets anew in every block but that the window shares over the lobe
+        // (see NoiseBeatFactor; bounding it as if the bins' beats met at one phase read it
+        // 1.6 times too wide, and clear harmonics N/A). Without the window's shape, so bounded.
         double beat = 0.0;
         for (long k = l.a; k <= l.b; ++k)
             if (owner[static_cast<std::size_t>(k)] == 2)
                 beat += std::sqrt(std::max(mag[k] - leak[k] - typical, 0.0));
+        const double noiseBeat = beatFactor > 0.0
+                                     ? beatFactor * std::max(l.power - typical * l.bins, 0.0) /
+                                           std::max(1.0, kBeatBlocksShare * blocks)
+                                     : beat * beat / std::max(1.0, blocks / 2.0);
         double leakBeat = 0.0;
         for (long k = l.a; k <= l.b; ++k)
             if (owner[static_cast<std::size_t>(k)] == 2)
                 leakBeat += std::sqrt(std::max(leak[k], 0.0) * leakScatter);
-        const double beatVariance = 2.0 * typical * beat * beat / std::max(1.0, blocks / 2.0) + leakBeat * leakBeat;
+        const double beatVariance = 2.0 * typical * noiseBeat + leakBeat * leakBeat;
         const double deviation = widen * std::sqrt(noiseDeviation(l.bins) * noiseDeviation(l.bins) + beatVariance);
         // The part read from the window's shape is as good as the shape at the harmonic's
         // place (a tenth); a part mostly hidden is not read at all.
@@ -2461,13 +2484,16 @@ ToneModel::Parts ToneModel::FitToneAnew(UINT lo, UINT hi)
         // block to block, and the average over the blocks narrows it.
         // With a harmonic the phase is the same in every bin of its lobe; with the noise it
         // is another in every bin, so those parts add as variances.
+        // The fitted cross terms leave the leakage a little below nothing in some bins: no beat
+        // there (its root made every bound of the harmonic NaN, and THD N/A).
+        auto leakIn = [&](long k) { return std::max(leak[static_cast<std::size_t>(k)], 0.0); };
         double crossSpread = 0.0, crossVariance = 0.0;
         for (long k = l.a; k <= l.b; ++k) {
             if (owner[static_cast<std::size_t>(k)] != 2)
                 continue;
             const double content = std::max(mag[k] - leak[k], 0.0);
-            crossSpread += 2.0 * std::sqrt(leak[k] * std::max(content - typical, 0.0));
-            crossVariance += leak[k] * std::min(content, typical) / blocks;
+            crossSpread += 2.0 * std::sqrt(leakIn(k) * std::max(content - typical, 0.0));
+            crossVariance += leakIn(k) * std::min(content, typical) / blocks;
         }
         // Where the two cancel, the bins beside the harmonic's place hold less than the
         // leakage alone and say nothing of the harmonic: what they may add or cancel by is
@@ -2491,7 +2517,7 @@ ToneModel::Parts ToneModel::FitToneAnew(UINT lo, UINT hi)
                     if (owner[static_cast<std::size_t>(k)] != 2)
                         continue;
                     const double h = LobeKernel(static_cast<double>(k) - l.place, W);
-                    beside += 2.0 * std::sqrt(leak[k] * peak * h * h);
+                    beside += 2.0 * std::sqrt(leakIn(k) * peak * h * h);
                 }
                 crossSpread = std::max(crossSpread, beside);
             }
@@ -2526,7 +2552,7 @@ ToneModel::Parts ToneModel::FitToneAnew(UINT lo, UINT hi)
                 if (owner[static_cast<std::size_t>(k)] != 2)
                     continue;
                 const double h = LobeKernel(static_cast<double>(k) - l.place, W);
-                fittedCross += 2.0 * std::sqrt(leak[k] * std::max(fit.peak * h * h, 0.0));
+                fittedCross += 2.0 * std::sqrt(leakIn(k) * std::max(fit.peak * h * h, 0.0));
             }
             crossSpread = std::max(crossSpread, fittedCross);
         } else if (LeakyWindow(windowType) && crossSpread > 0.0) {
@@ -2625,8 +2651,8 @@ ToneModel::Parts ToneModel::FitToneAnew(UINT lo, UINT hi)
             if (found) {
                 ++parts.harmonicsFound;
                 harmonicPower += fit.power / lobeShare(l);
-                parts.harmonicsSpread +=
-                    2.0 * fit.deviation + l.spread + fit.shapeError + fit.power / lobeShare(l) * shareDoubt(l);
+                foundVariance += fit.deviation * fit.deviation / (lobeShare(l) * lobeShare(l));
+                parts.harmonicsSpread += l.spread + fit.shapeError + fit.power / lobeShare(l) * shareDoubt(l);
             } else {
                 unseenExcess += fit.power;
                 unseenVariance += fit.deviation * fit.deviation;
@@ -2635,8 +2661,8 @@ ToneModel::Parts ToneModel::FitToneAnew(UINT lo, UINT hi)
         } else if (found) {
             ++parts.harmonicsFound;
             harmonicPower += excess / lobeShare(l);
-            parts.harmonicsSpread +=
-                2.0 * deviation + l.spread + crossSpread + hidden + excess / lobeShare(l) * shareDoubt(l);
+            foundVariance += deviation * deviation / (lobeShare(l) * lobeShare(l));
+            parts.harmonicsSpread += l.spread + crossSpread + hidden + excess / lobeShare(l) * shareDoubt(l);
         } else {
             unseenExcess += excess;
             unseenVariance += deviation * deviation;
@@ -2645,7 +2671,8 @@ ToneModel::Parts ToneModel::FitToneAnew(UINT lo, UINT hi)
         noiseCrossVariance += crossVariance;
     }
     parts.harmonics = harmonicPower;
-    parts.harmonicsSpread += std::max(unseenExcess, 0.0) + 2.0 * std::sqrt(unseenVariance + noiseCrossVariance);
+    parts.harmonicsSpread +=
+        std::max(unseenExcess, 0.0) + 2.0 * std::sqrt(foundVariance + unseenVariance + noiseCrossVariance);
     parts.noise = freeSum + typical * (bandBins - free.size());
     // The typical content is a mean over the free bins: with few of them (a window that leaks
     // far) it is itself uncertain, and so is the noise it stands for under the tones.
