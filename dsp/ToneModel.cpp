@@ -65,6 +65,15 @@ double NoiseBeatFactor(const std::vector<double>& w)
 }
 constexpr double kBeatBlocksShare = 0.9;
 
+// The last bin a harmonic at `place` takes when its lobe ends `halfWidth` bins past `best`: no
+// further than halfway to the next harmonic, `spacing` bins on. Harmonics closer than a lobe's
+// width (a fundamental a few bins up) would otherwise take their neighbour's peak, which was
+// then read as theirs, mostly hidden under the fundamental, and THD N/A.
+long CrowdedLobeEnd(long best, int halfWidth, double place, double spacing)
+{
+    return std::min<long>(best + halfWidth, static_cast<long>(std::floor(place + spacing / 2.0)));
+}
+
 // The rounding of the spectrum's single-precision arithmetic, as a share of a tone's power.
 constexpr double kArithmeticFloor = 3e-14;
 
@@ -2143,7 +2152,10 @@ ToneModel::Parts ToneModel::FitToneAnew(UINT lo, UINT hi)
             continue;
         }
         ++parts.harmonicCount;
-        Lobe l{best, std::max<long>(from, best - W), std::min<long>(hi, best + W), 0.0, 0.0, 0, at};
+        // A harmonic under the fundamental's lobe shows only in its skirt beyond it, all of which
+        // it keeps.
+        const long end = owner[static_cast<std::size_t>(best)] == 1 ? best + W : CrowdedLobeEnd(best, W, at, fc);
+        Lobe l{best, std::max<long>(from, best - W), std::min<long>(hi, end), 0.0, 0.0, 0, at};
         for (long k = std::max<long>(1, best - W); k <= std::min<long>(static_cast<long>(bins) - 1, best + W); ++k) {
             const double kernel = LobeKernel(static_cast<double>(k) - at, W);
             l.whole += kernel * kernel;
