@@ -74,6 +74,46 @@ long CrowdedLobeEnd(long best, int halfWidth, double place, double spacing)
     return std::min<long>(best + halfWidth, static_cast<long>(std::floor(place + spacing / 2.0)));
 }
 
+// Two steady lines d bins apart add or cancel over the whole spectrum by 2 sqrt(P Q) times
+// this share, the transform of the window's square at d over its value at 0 (Parseval); their
+// phases stay put from block to block. Lines a few bins apart meet through their lobes: the
+// harmonics of a tone a few bins up read 2 dB low or high as their beats fell.
+double SquareTransformShare(const std::vector<double>& w, double d)
+{
+    const double n = static_cast<double>(w.size());
+    std::complex<double> sum;
+    double whole = 0.0;
+    for (std::size_t i = 0; i < w.size(); ++i) {
+        sum += w[i] * w[i] * std::polar(1.0, 2.0 * M_PI * d * static_cast<double>(i) / n);
+        whole += w[i] * w[i];
+    }
+    return whole > 0.0 ? std::abs(sum) / whole : 1.0;
+}
+
+// What the lines at `places` holding `powers` may add or cancel by, pairs closer than `reach`
+// bins (beyond it the window's square leaves nothing of their beat).
+double CrowdedBeat(const std::vector<double>& w, const std::vector<double>& places, const std::vector<double>& powers,
+                   double reach)
+{
+    // Harmonics lie at multiples of one spacing: a few distances serve every pair.
+    std::vector<std::pair<double, double>> known;
+    auto share = [&](double d) {
+        for (const auto& [at, value] : known)
+            if (std::abs(at - d) < 1e-6)
+                return value;
+        known.emplace_back(d, SquareTransformShare(w, d));
+        return known.back().second;
+    };
+    double beat = 0.0;
+    for (std::size_t i = 0; i < places.size(); ++i)
+        for (std::size_t j = i + 1; j < places.size(); ++j) {
+            const double d = std::abs(places[j] - places[i]);
+            if (d < reach && powers[i] > 0.0 && powers[j] > 0.0)
+                beat += 2.0 * std::sqrt(powers[i] * powers[j]) * share(d);
+        }
+    return beat;
+}
+
 // The rounding of the spectrum's single-precision arithmetic, as a share of a tone's power.
 constexpr double kArithmeticFloor = 3e-14;
 
@@ -2152,10 +2192,7 @@ ToneModel::Parts ToneModel::FitToneAnew(UINT lo, UINT hi)
             continue;
         }
         ++parts.harmonicCount;
-        // A harmonic under the fundamental's lobe shows only in its skirt beyond it, all of which
-        // it keeps.
-        const long end = owner[static_cast<std::size_t>(best)] == 1 ? best + W : CrowdedLobeEnd(best, W, at, fc);
-        Lobe l{best, std::max<long>(from, best - W), std::min<long>(hi, end), 0.0, 0.0, 0, at};
+        Lobe l{best, std::max<long>(from, best - W), std::min<long>(hi, CrowdedLobeEnd(best, W, at, fc)), 0.0, 0.0, 0, at};
         for (long k = std::max<long>(1, best - W); k <= std::min<long>(static_cast<long>(bins) - 1, best + W); ++k) {
             const double kernel = LobeKernel(static_cast<double>(k) - at, W);
             l.whole += kernel * kernel;
@@ -2455,6 +2492,7 @@ ToneModel::Parts ToneModel::FitToneAnew(UINT lo, UINT hi)
         }
         return sum;
     };
+    std::vector<double> ownHeld;
     for (const Lobe& l : lobes) {
         // What the fundamental's lobe took of a harmonic's is read from the rest of its lobe
         // by the window's shape, where the rest holds most of it; past that it is hidden.
@@ -2468,6 +2506,7 @@ ToneModel::Parts ToneModel::FitToneAnew(UINT lo, UINT hi)
                            });
         const double widen = seen >= 0.5 && apart ? 1.0 / seen : 1.0;
         const double own = std::max(l.power - typical * l.bins - shared, 0.0);
+        ownHeld.push_back(own);
         const double excess = l.power - typical * l.bins + own * (widen - 1.0);
         // The harmonic beats with the noise in its bins as the leakage does: 2 Re(H N*), by a
         // phase the noise sets anew in every block but that the window shares over the lobe
@@ -2489,7 +2528,7 @@ ToneModel::Parts ToneModel::FitToneAnew(UINT lo, UINT hi)
         const double deviation = widen * std::sqrt(noiseDeviation(l.bins) * noiseDeviation(l.bins) + beatVariance);
         // The part read from the window's shape is as good as the shape at the harmonic's
         // place (a tenth); a part mostly hidden is not read at all.
-        const double hidden = widen > 1.0 ? 0.1 * own * (widen - 1.0)
+        double hidden = widen > 1.0 ? 0.1 * own * (widen - 1.0)
                                           : (own + 2.0 * deviation) * (1.0 - seen) / std::max(seen, 1e-3);
         // The fundamental's leakage and a harmonic meet at one phase in every block when both
         // stay put between blocks: they may add or cancel. With noise the phase changes from
@@ -2567,6 +2606,11 @@ ToneModel::Parts ToneModel::FitToneAnew(UINT lo, UINT hi)
                 fittedCross += 2.0 * std::sqrt(leakIn(k) * std::max(fit.peak * h * h, 0.0));
             }
             crossSpread = std::max(crossSpread, fittedCross);
+            // A lobe mostly under the fundamental's may read less than nothing where the tone's
+            // fit took some of the harmonic with it (a 2nd harmonic on the lobe's edge, THD+N
+            // 4 dB low): what the fit sees of it says what may hide.
+            if (widen == 1.0)
+                hidden = std::max(hidden, (fit.power + 2.0 * fit.deviation) * (1.0 - seen) / std::max(seen, 1e-3));
         } else if (LeakyWindow(windowType) && crossSpread > 0.0) {
             // A window without nulls or symmetry leaks far, its beat is not fitted, and bounding
             // it bin by bin, as if it met the harmonic at one phase in every bin, kept THD N/A
@@ -2580,6 +2624,11 @@ ToneModel::Parts ToneModel::FitToneAnew(UINT lo, UINT hi)
             crossSpread = std::min(crossSpread, CoherentBeat(l.a, l.b, l.place, fc, parts.fundamental, owner, leak, typical,
                                                              {turns(h - 1), turns(h + 1), turns(h)}, dc));
         }
+        // Unfitted, the part seen may have cancelled with the leakage by as much as their beat
+        // (one block of a 2nd harmonic on the edge of a Parzen tone's lobe 4 bins up read as
+        // nothing, THD+N 3 dB low): so much more may hide.
+        if (!fit.fitted && widen == 1.0)
+            hidden = std::max(hidden, (own + 2.0 * deviation + crossSpread) * (1.0 - seen) / std::max(seen, 1e-3));
         // Everything but the tone needs no harmonic told from the noise: what the lobe holds
         // counts as it stands, only as good as the leakage taken from it and its beat with it.
         // Harmonics closer than a lobe's width share bins, each bin counted with the first
@@ -2609,16 +2658,22 @@ ToneModel::Parts ToneModel::FitToneAnew(UINT lo, UINT hi)
         const double standing = useFit ? fit.power : excess;
         // Unfitted, the beat is bounded either way: over the lobe as a whole, or as found above
         // (bin by bin, or over the lobe by the windows' transforms on a window that leaks far,
-        // where the blocks' turning phases bound it too).
+        // where the blocks' turning phases bound it too). Fitted, the lobe's bins count as the
+        // noise elsewhere does and the fit stands for what they hold beyond it: as good as the
+        // fit (a fit of nothing one deviation up read THD+N 24 dB high).
         double standingDoubt =
             hidden + l.spread +
-            (useFit ? fit.shapeError
+            (useFit ? fit.shapeError + 2.0 * fit.deviation
                     : std::min(2.0 * std::sqrt(lobeLeak * std::max(excess - 2.0 * deviation - l.spread, 0.0)),
                                readApart || LeakyWindow(windowType) ? crossSpread : HUGE_VAL));
         // A lobe holding clearly less than the noise says that the leakage taken from it was
         // too much by at least that (a tone near DC, where its leakage, its image's and the
         // offset's meet): what the lobe adds is no better known.
-        standingDoubt += std::max(-standing - 2.0 * deviation, 0.0);
+        // THD's bound takes it too: the unseen lobes' sum would let it cancel another's excess
+        // (a 2nd harmonic on the edge of a tone's lobe 4 bins up went missing, THD 8 dB low).
+        const double shortfall = std::max(-standing - 2.0 * deviation, 0.0);
+        standingDoubt += shortfall;
+        parts.harmonicsSpread += shortfall;
         const bool found = useFit ? fit.power > 4.0 * fit.deviation +
                                                     2.0 * (l.spread + fit.shapeError + 2.0 * std::sqrt(crossVariance))
                                   : excess > 4.0 * deviation + 2.0 * (l.spread + crossSpread + 2.0 * std::sqrt(crossVariance));
@@ -2683,6 +2738,16 @@ ToneModel::Parts ToneModel::FitToneAnew(UINT lo, UINT hi)
         noiseCrossVariance += crossVariance;
     }
     parts.harmonics = harmonicPower;
+    {
+        // Harmonics closer than their lobes' width beat with each other over the bins they share,
+        // each with what its lobe holds of its own (its neighbours' skirts taken away).
+        std::vector<double> places;
+        for (const Lobe& l : lobes)
+            places.push_back(l.place);
+        const double beat = CrowdedBeat(WindowShape(), places, ownHeld, 4.0 * W + 4.0);
+        parts.harmonicsSpread += beat;
+        lobeDoubt += beat;
+    }
     parts.harmonicsSpread +=
         std::max(unseenExcess, 0.0) + 2.0 * std::sqrt(foundVariance + unseenVariance + noiseCrossVariance);
     parts.noise = freeSum + typical * (bandBins - free.size());
