@@ -2660,10 +2660,11 @@ ToneModel::Parts ToneModel::FitToneAnew(UINT lo, UINT hi)
         // (bin by bin, or over the lobe by the windows' transforms on a window that leaks far,
         // where the blocks' turning phases bound it too). Fitted, the lobe's bins count as the
         // noise elsewhere does and the fit stands for what they hold beyond it: as good as the
-        // fit (a fit of nothing one deviation up read THD+N 24 dB high).
+        // leakage taken from them (a fit of nothing, the leakage's doubt up, read THD+N 24 dB
+        // high).
         double standingDoubt =
             hidden + l.spread +
-            (useFit ? fit.shapeError + 2.0 * fit.deviation
+            (useFit ? fit.shapeError + 2.0 * fit.leakDoubt
                     : std::min(2.0 * std::sqrt(lobeLeak * std::max(excess - 2.0 * deviation - l.spread, 0.0)),
                                readApart || LeakyWindow(windowType) ? crossSpread : HUGE_VAL));
         // A lobe holding clearly less than the noise says that the leakage taken from it was
