@@ -68,10 +68,13 @@ constexpr double kBeatBlocksShare = 0.9;
 // The last bin a harmonic at `place` takes when its lobe ends `halfWidth` bins past `best`: no
 // further than halfway to the next harmonic, `spacing` bins on. Harmonics closer than a lobe's
 // width (a fundamental a few bins up) would otherwise take their neighbour's peak, which was
-// then read as theirs, mostly hidden under the fundamental, and THD N/A.
-long CrowdedLobeEnd(long best, int halfWidth, double place, double spacing)
+// then read as theirs, mostly hidden under the fundamental, and THD N/A. A harmonic left no bin
+// past the fundamental's lobe (ending at `lobeEnd`) keeps its whole skirt: its own part of it is
+// all that shows of it (given to the next harmonic, a 2nd harmonic went missing from THD+N).
+long CrowdedLobeEnd(long best, int halfWidth, double place, double spacing, long lobeEnd)
 {
-    return std::min<long>(best + halfWidth, static_cast<long>(std::floor(place + spacing / 2.0)));
+    const long halfway = static_cast<long>(std::floor(place + spacing / 2.0));
+    return halfway > lobeEnd ? std::min<long>(best + halfWidth, halfway) : best + halfWidth;
 }
 
 // Two steady lines d bins apart add or cancel over the whole spectrum by 2 sqrt(P Q) times
@@ -2192,7 +2195,7 @@ ToneModel::Parts ToneModel::FitToneAnew(UINT lo, UINT hi)
             continue;
         }
         ++parts.harmonicCount;
-        Lobe l{best, std::max<long>(from, best - W), std::min<long>(hi, CrowdedLobeEnd(best, W, at, fc)), 0.0, 0.0, 0, at};
+        Lobe l{best, std::max<long>(from, best - W), std::min<long>(hi, CrowdedLobeEnd(best, W, at, fc, k0 + W)), 0.0, 0.0, 0, at};
         for (long k = std::max<long>(1, best - W); k <= std::min<long>(static_cast<long>(bins) - 1, best + W); ++k) {
             const double kernel = LobeKernel(static_cast<double>(k) - at, W);
             l.whole += kernel * kernel;
@@ -2745,7 +2748,8 @@ ToneModel::Parts ToneModel::FitToneAnew(UINT lo, UINT hi)
         std::vector<double> places;
         for (const Lobe& l : lobes)
             places.push_back(l.place);
-        const double beat = CrowdedBeat(WindowShape(), places, ownHeld, 4.0 * W + 4.0);
+        // (The leaky windows bound each lobe's beats with all the leakage there already.)
+        const double beat = LeakyWindow(windowType) ? 0.0 : CrowdedBeat(WindowShape(), places, ownHeld, 4.0 * W + 4.0);
         parts.harmonicsSpread += beat;
         lobeDoubt += beat;
     }
