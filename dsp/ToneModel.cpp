@@ -2667,7 +2667,7 @@ ToneModel::Parts ToneModel::FitToneAnew(UINT lo, UINT hi)
         // high).
         double standingDoubt =
             hidden + l.spread +
-            (useFit ? fit.shapeError + 2.0 * fit.leakDoubt
+            (useFit ? fit.shapeError + fit.leakDoubt
                     : std::min(2.0 * std::sqrt(lobeLeak * std::max(excess - 2.0 * deviation - l.spread, 0.0)),
                                readApart || LeakyWindow(windowType) ? crossSpread : HUGE_VAL));
         // A lobe holding clearly less than the noise says that the leakage taken from it was
