@@ -2661,13 +2661,10 @@ ToneModel::Parts ToneModel::FitToneAnew(UINT lo, UINT hi)
         const double standing = useFit ? fit.power : excess;
         // Unfitted, the beat is bounded either way: over the lobe as a whole, or as found above
         // (bin by bin, or over the lobe by the windows' transforms on a window that leaks far,
-        // where the blocks' turning phases bound it too). Fitted, the lobe's bins count as the
-        // noise elsewhere does and the fit stands for what they hold beyond it: as good as the
-        // leakage taken from them (a fit of nothing, the leakage's doubt up, read THD+N 24 dB
-        // high).
+        // where the blocks' turning phases bound it too).
         double standingDoubt =
             hidden + l.spread +
-            (useFit ? fit.shapeError + fit.leakDoubt
+            (useFit ? fit.shapeError
                     : std::min(2.0 * std::sqrt(lobeLeak * std::max(excess - 2.0 * deviation - l.spread, 0.0)),
                                readApart || LeakyWindow(windowType) ? crossSpread : HUGE_VAL));
         // A lobe holding clearly less than the noise says that the leakage taken from it was
@@ -2681,6 +2678,11 @@ ToneModel::Parts ToneModel::FitToneAnew(UINT lo, UINT hi)
         const bool found = useFit ? fit.power > 4.0 * fit.deviation +
                                                     2.0 * (l.spread + fit.shapeError + 2.0 * std::sqrt(crossVariance))
                                   : excess > 4.0 * deviation + 2.0 * (l.spread + crossSpread + 2.0 * std::sqrt(crossVariance));
+        // Fitted, the lobe's bins count as the noise elsewhere does and the fit stands for what
+        // they hold beyond it: where it finds nothing, that is only as good as the leakage taken
+        // from them (a fit of nothing, the leakage's doubt up, read THD+N 24 dB high).
+        if (useFit && !found)
+            standingDoubt += fit.leakDoubt;
         // Where no harmonic stands out, its lobe may be read as the noise elsewhere is, with
         // only what a harmonic could hold unseen as its doubt: where the fundamental's skirt
         // crosses the lobe, what the leakage taken away leaves uncertain there is far more
