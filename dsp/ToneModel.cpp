@@ -2285,11 +2285,17 @@ ToneModel::Parts ToneModel::FitToneAnew(UINT lo, UINT hi)
             AddToneLeakage(static_cast<UINT>(l.centre), W, l.power, floor, toneLeak, toneSpread, nullptr, nullptr,
                            nullptr, &fundamentalShape, nullptr, 0.0, turns(2 * HarmonicOrder(l.place, fc)),
                            turns(HarmonicOrder(l.place, fc) - 1)) > 0.0) {
+            // The leakage is scaled to what the lobe holds beyond the leakage under it, but the
+            // two add or cancel there at a phase that stays put (a tone on a bin through the
+            // Bartlett window leaks into every other harmonic's peak bin): the harmonic may hold
+            // up to its `most`, and all it leaks is uncertain by that share.
+            const double powerDoubt = std::max(l.most - l.power, 0.0) / l.power;
             for (UINT k = 0; k < bins; ++k) {
                 // The fit took the beat with the fundamental; with the other harmonics and DC's
                 // skirt (Bartlett: both in every other bin, 40 dB over the noise) it is bounded.
                 const double others = std::max(leakAll[k] - leak[k], 0.0) + std::max(dc[k], 0.0);
-                spreadAll[k] += toneSpread[k] + 2.0 * std::sqrt(others * std::max(toneLeak[k] - leakAll[k], 0.0));
+                const double own = std::max(toneLeak[k] - leakAll[k], 0.0);
+                spreadAll[k] += toneSpread[k] + 2.0 * std::sqrt(others * own) + powerDoubt * own;
                 leakAll[k] = toneLeak[k];
             }
             changed = true;
