@@ -115,6 +115,24 @@ double NoiseScatter(const float* mag, const std::vector<unsigned char>& free, st
     return std::clamp(2.0 * e / (1.0 - e), 1e-4, 1.0);
 }
 
+// The median of what the free bins `free` (at `freeBin`) hold, over the half of them that the
+// leakage taken away leaves most certain (`spread` a bin): where a tone's leakage covers every
+// other bin (a tone on a bin through the triangular window), what is left of it there scatters
+// about nothing, read the median bin as nothing, and with it the noise under the harmonics.
+double CertainMedian(const std::vector<double>& free, const std::vector<UINT>& freeBin, const std::vector<double>& spread)
+{
+    std::vector<std::pair<double, double>> bySpread(free.size());
+    for (std::size_t i = 0; i < free.size(); ++i)
+        bySpread[i] = {spread[freeBin[i]], free[i]};
+    const std::size_t half = std::max<std::size_t>(1, (free.size() + 1) / 2);
+    std::nth_element(bySpread.begin(), bySpread.begin() + (half - 1), bySpread.end());
+    std::vector<double> held(half);
+    for (std::size_t i = 0; i < half; ++i)
+        held[i] = bySpread[i].second;
+    std::nth_element(held.begin(), held.begin() + held.size() / 2, held.end());
+    return std::max(held[held.size() / 2], 0.0);
+}
+
 // The covariance of a fit's solution `x` made with the inverse `inverse` of its normal
 // matrix, from each row's own residual (White's estimator) rather than the residual's mean:
 // bins scatter by what they hold. `bin(k, row, r, weight)` gives each row as the fit took it;
@@ -1260,7 +1278,7 @@ double ToneModel::ChancePeak(UINT centre, int halfWidth, double typical, double 
 }
 
 double ToneModel::UnseenParity(UINT k0, double offset, double offsetError, const std::vector<UINT>& freeBin,
-                               double typical, UINT bandBins)
+                               double typical, double lines, UINT bandBins)
 {
     // A window whose response to a line on a bin vanishes at every other bin (Bartlett, Force)
     // leaves a tone on a bin leaking only into the bins an odd number away: where that leakage
@@ -1268,7 +1286,9 @@ double ToneModel::UnseenParity(UINT k0, double offset, double offsetError, const
     // each bin, but a signal that repeats within the block (a generated tone on a bin, its
     // rounding the only noise) has lines on bins too, whose skirts put only ENBW - 1 of their
     // power into the bins between (the noise read 1.8 dB high). From the bins between lines
-    // alone the two cannot be told apart: the difference is that much doubt.
+    // alone the two cannot be told apart: the difference is that much doubt. Lines standing
+    // out of the typical bin (`lines`, what the free bins hold beyond it) put ENBW - 1 of
+    // their peaks into the hidden bins, unseen (the rounding read 1.2 dB low).
     if (!(std::abs(offset) <= offsetError) || freeBin.empty() || DcResponse().size() != bins || bins < 4 ||
         !(dcResponse[2] < 1e-6 * dcResponse[1]))
         return 0.0;
@@ -1286,7 +1306,7 @@ double ToneModel::UnseenParity(UINT k0, double offset, double offsetError, const
     }
     const double enbw = s1 > 0.0 ? static_cast<double>(w.size()) * s2 / (s1 * s1) : 1.0;
     const double unseen = static_cast<double>(bandBins) / 2.0;
-    return typical * unseen * std::abs(1.0 - (enbw - 1.0));
+    return typical * unseen * std::abs(1.0 - (enbw - 1.0)) + (enbw - 1.0) * std::max(lines, 0.0);
 }
 
 ToneModel::ToneShape ToneModel::DcShape(const std::vector<double>& dc)
@@ -1835,7 +1855,7 @@ double ToneModel::UnseenHarmonic(long a, long b, double place, const std::vector
     for (long k = std::max<long>(1, std::lround(place) - W); k <= std::min<long>(bins - 1, std::lround(place) + W); ++k) {
         const double h = LobeKernel(static_cast<double>(k) - place, W);
         whole += h * h;
-        if (k < a || k > b || owner[static_cast<std::size_t>(k)] != 2 || h * h < 0.25)
+        if (k < a || k > b || owner[static_cast<std::size_t>(k)] != 2 || h * h < 0.1)
             continue;
         const std::size_t i = static_cast<std::size_t>(k);
         const double above = std::max(static_cast<double>(magnitude[k]) - leak[i] - typical, 0.0);
@@ -2214,11 +2234,8 @@ ToneModel::Parts ToneModel::FitToneAnew(UINT lo, UINT hi)
         // The bins are judged against the noise as a whole, not against what each holds:
         // choosing the bins that happen to hold more would read the noise high. Only a spur
         // (ten times the median bin) is judged against itself.
-        if (!free.empty()) {
-            std::vector<double> sorted = free;
-            std::nth_element(sorted.begin(), sorted.begin() + sorted.size() / 2, sorted.end());
-            noiseRef = std::max(sorted[sorted.size() / 2], 0.0);
-        }
+        if (!free.empty())
+            noiseRef = CertainMedian(free, freeBin, spreadAll);
         // The bins the leakage leaves most certain (against what they hold, or the median bin):
         // of the sets the guards give (a quarter of the free bins or more), the one that leaves
         // the noise's total least uncertain. More bins bring more of what the leakage taken away
@@ -2226,7 +2243,7 @@ ToneModel::Parts ToneModel::FitToneAnew(UINT lo, UINT hi)
         // looking at what the bins hold. A window that leaks everywhere ends with all free
         // bins, and their spread says what that is worth.
         double bestGuard = HUGE_VAL, leastDoubt = HUGE_VAL;
-        for (double guard : {0.005, 0.02, 0.1, 0.5, HUGE_VAL}) {
+        for (double guard : {0.005, 0.02, 0.1, 0.5, 2.0, HUGE_VAL}) {
             collect(guard);
             if (free.size() < std::max<std::size_t>(8, unowned / 4))
                 continue;
@@ -2673,7 +2690,8 @@ ToneModel::Parts ToneModel::FitToneAnew(UINT lo, UINT hi)
     parts.noiseSpread = free.empty() ? HUGE_VAL
                                      : freeSpread * bandBins / free.size() +
                                            kNoiseSigmas * typicalDeviation * static_cast<double>(bandBins - free.size());
-    parts.noiseSpread += UnseenParity(k0, offset, offsetError, freeBin, typical, bandBins);
+    parts.noiseSpread += UnseenParity(k0, offset, offsetError, freeBin, typical,
+                                      freeSum - typical * static_cast<double>(free.size()), bandBins);
     // The spectrum went through a single-precision window and transform: their rounding lies
     // some 135 dB under the tone over the band, and a noise near that is not read.
     parts.noiseSpread += kArithmeticFloor * parts.fundamental;

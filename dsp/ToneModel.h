@@ -154,9 +154,10 @@ private:
     bool ModelBesideDc(const BesideDc& fit, UINT peak, std::vector<double>& leak, std::vector<double>& spread,
                        std::vector<double>& dc, double& dcError, double& lobePower, double& share,
                        ToneShape& shape);
-    // How far the noise in the bins a tone on a bin leaks into may be off, read from the others.
+    // How far the noise in the bins a tone on a bin leaks into may be off, read from the others
+    // (`lines`: what those hold beyond the typical bin).
     double UnseenParity(UINT k0, double offset, double offsetError, const std::vector<UINT>& freeBin, double typical,
-                        UINT bandBins);
+                        double lines, UINT bandBins);
     // The most a harmonic at `place` may hold over its lobe (bins a..b it owns) without showing
     // above the noise (`typical` a bin, scattering by `binDeviation`, averaged over `blocks`)
     // and what the leakage `leak` taken away leaves uncertain (`spread`, less its `fitted` part);
