@@ -2241,7 +2241,9 @@ ToneModel::Parts ToneModel::FitToneAnew(UINT lo, UINT hi)
         // the noise's total least uncertain. More bins bring more of what the leakage taken away
         // leaves uncertain, fewer bins a mean that scatters more; both are judged without
         // looking at what the bins hold. A window that leaks everywhere ends with all free
-        // bins, and their spread says what that is worth.
+        // bins, and their spread says what that is worth; a leakage floor above the noise (a
+        // triangular tone on a bin, between the bins it leaks into most) leaves the best bins
+        // about as uncertain as the median bin holds, still far better than all of them.
         double bestGuard = HUGE_VAL, leastDoubt = HUGE_VAL;
         for (double guard : {0.005, 0.02, 0.1, 0.5, 2.0, HUGE_VAL}) {
             collect(guard);
