@@ -1027,7 +1027,8 @@ ToneModel::HarmonicFit ToneModel::FitHarmonicOnLeakage(long a, long b, double pl
                                                              const std::vector<unsigned char>& owner,
                                                              const std::vector<double>& leak, double typical,
                                                              double noiseVariance, double blocks,
-                                                             double kernelError, const std::vector<double>* leakDoubt)
+                                                             double kernelError, const std::vector<double>* leakDoubt,
+                                                             const std::vector<double>* offset, double offsetTurns)
 {
     // In every block the harmonic and the fundamental's leakage add 2 Re(H L*); for a
     // symmetric window both are a real kernel turned by the same phase over the lobe, so
@@ -1083,12 +1084,19 @@ ToneModel::HarmonicFit ToneModel::FitHarmonicOnLeakage(long a, long b, double pl
             odd += most * std::min(kernelError / std::max(std::abs(kernelAt[i]), 1e-300), 1.0);
     }
     const double scatter = residual / static_cast<double>(c1.size() - 2);
-    double throughFit = 0.0;
+    // The harmonic beats with the offset's skirt too, which the fundamental's kernel does not
+    // hold: bounded bin by bin, through the weight the fit gives each bin (a Bartlett harmonic
+    // on a bin, read from side bins that hold a 10 % offset's skirt and none of the tone's,
+    // read 2-3 dB high).
+    double throughFit = 0.0, offsetBeat = 0.0;
     for (std::size_t i = 0; i < c1.size(); ++i) {
         const double row = (s22 * c1[i] - s12 * c2[i]) / det;
         variance += row * row * std::max(var[i], scatter);
         if (leakDoubt)
             throughFit += std::abs(row) * (*leakDoubt)[static_cast<std::size_t>(bin[i])];
+        if (offset)
+            offsetBeat += std::abs(row) * 2.0 *
+                          std::sqrt(std::max((*offset)[static_cast<std::size_t>(bin[i])], 0.0) * std::max(p, 0.0) * c1[i]);
     }
     fit.fitted = true;
     fit.peak = p;
@@ -1096,7 +1104,7 @@ ToneModel::HarmonicFit ToneModel::FitHarmonicOnLeakage(long a, long b, double pl
     fit.deviation = std::sqrt(variance) * lobe;
     // Beside the fundamental's own image the leakage is not quite one kernel: a tenth of the
     // fitted term is left as uncertain.
-    fit.shapeError = 0.1 * shape + odd;
+    fit.shapeError = 0.1 * shape + odd + offsetTurns * offsetBeat * lobe;
     fit.leakDoubt = throughFit * lobe;
     return fit;
 }
@@ -2536,7 +2544,8 @@ ToneModel::Parts ToneModel::FitToneAnew(UINT lo, UINT hi)
                         leakDoubt[k] = std::max(spread[k] - mirrorCross[k], 0.0);
                 }
                 fit = FitHarmonicOnLeakage(l.a, l.b, l.place, kernel, owner, leak, typical,
-                                           typical * typical * scatter[1], blocks, kernelError, &leakDoubt);
+                                           typical * typical * scatter[1], blocks, kernelError, &leakDoubt, &dc,
+                                           turns(HarmonicOrder(l.place, fc)));
             } catch (const std::bad_alloc&) {
                 fit = HarmonicFit{};
             }

@@ -177,11 +177,13 @@ private:
     };
     // A harmonic's power over bins a..b fitted together with what it adds to or takes from the
     // fundamental's leakage `leak`; `fundamental` is the fundamental's kernel at every bin, good to
-    // `kernelError` of its peak.
+    // `kernelError` of its peak. `offset`, the offset's skirt (a part of `leak`), beats with the
+    // harmonic too; the average keeps `offsetTurns` of that beat.
     HarmonicFit FitHarmonicOnLeakage(long a, long b, double place, const std::vector<double>& fundamental,
                                      const std::vector<unsigned char>& owner, const std::vector<double>& leak,
                                      double typical, double noiseVariance, double blocks, double kernelError = 0.0,
-                                     const std::vector<double>* leakDoubt = nullptr);
+                                     const std::vector<double>* leakDoubt = nullptr,
+                                     const std::vector<double>* offset = nullptr, double offsetTurns = 1.0);
     // How far a harmonic at `place` and the fundamental's leakage may add or cancel by over the
     // bins a..b it owns, from the window's complex transform at both places; the rest of the
     // leakage `leak` there bounded bin by bin. The fundamental's power is `fundamental`.
