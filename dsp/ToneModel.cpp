@@ -1854,6 +1854,9 @@ double ToneModel::UnseenHarmonic(long a, long b, double place, const std::vector
     // ratios there: with e = P h^2 + 2 sqrt(P) c h f in each (c the cosine of their phase, f the
     // leakage's signed amplitude), c drops out and P (h2 / f2 - h1 / f1) is within
     // x1 / |h1 f1| + x2 / |h2 f2|. Only where the tone's own kernel holds the leakage there.
+    // Bins holding a tenth of the harmonic's peak count: a harmonic of a tone on a bin through
+    // the Bartlett window shows 0.16 of it beside its place, where the tone leaks nothing, and
+    // those bound it far tighter than its peak bin, whose leakage it may cancel.
     const int W = LobeHalfWidth(windowType);
     double whole = 0.0, least = HUGE_VAL;
     struct Seen {
