@@ -182,6 +182,24 @@ double NoiseScatter(const float* mag, const std::vector<unsigned char>& free, st
     return std::clamp(2.0 * e / (1.0 - e), 1e-4, 1.0);
 }
 
+// The median of what the free bins `free` (at `freeBin`) hold, over the half of them that the
+// leakage taken away leaves most certain (`spread` a bin): where a tone's leakage covers every
+// other bin (a tone on a bin through the triangular window), what is left of it there scatters
+// about nothing, read the median bin as nothing, and with it the noise under the harmonics.
+double CertainMedian(const std::vector<double>& free, const std::vector<UINT>& freeBin, const std::vector<double>& spread)
+{
+    std::vector<std::pair<double, double>> bySpread(free.size());
+    for (std::size_t i = 0; i < free.size(); ++i)
+        bySpread[i] = {spread[freeBin[i]], free[i]};
+    const std::size_t half = std::max<std::size_t>(1, (free.size() + 1) / 2);
+    std::nth_element(bySpread.begin(), bySpread.begin() + (half - 1), bySpread.end());
+    std::vector<double> held(half);
+    for (std::size_t i = 0; i < half; ++i)
+        held[i] = bySpread[i].second;
+    std::nth_element(held.begin(), held.begin() + held.size() / 2, held.end());
+    return std::max(held[held.size() / 2], 0.0);
+}
+
 // The covariance of a fit's solution `x` made with the inverse `inverse` of its normal
 // matrix, from each row's own residual (White's estimator) rather than the residual's mean:
 // bins scatter by what they hold. `bin(k, row, r, weight)` gives each row as the fit took it;
@@ -1076,7 +1094,8 @@ ToneModel::HarmonicFit ToneModel::FitHarmonicOnLeakage(long a, long b, double pl
                                                              const std::vector<unsigned char>& owner,
                                                              const std::vector<double>& leak, double typical,
                                                              double noiseVariance, double blocks,
-                                                             double kernelError, const std::vector<double>* leakDoubt)
+                                                             double kernelError, const std::vector<double>* leakDoubt,
+                                                             const std::vector<double>* offset, double offsetTurns)
 {
     // In every block the harmonic and the fundamental's leakage add 2 Re(H L*); for a
     // symmetric window both are a real kernel turned by the same phase over the lobe, so
@@ -1132,12 +1151,19 @@ ToneModel::HarmonicFit ToneModel::FitHarmonicOnLeakage(long a, long b, double pl
             odd += most * std::min(kernelError / std::max(std::abs(kernelAt[i]), 1e-300), 1.0);
     }
     const double scatter = residual / static_cast<double>(c1.size() - 2);
-    double throughFit = 0.0;
+    // The harmonic beats with the offset's skirt too, which the fundamental's kernel does not
+    // hold: bounded bin by bin, through the weight the fit gives each bin (a Bartlett harmonic
+    // on a bin, read from side bins that hold a 10 % offset's skirt and none of the tone's,
+    // read 2-3 dB high).
+    double throughFit = 0.0, offsetBeat = 0.0;
     for (std::size_t i = 0; i < c1.size(); ++i) {
         const double row = (s22 * c1[i] - s12 * c2[i]) / det;
         variance += row * row * std::max(var[i], scatter);
         if (leakDoubt)
             throughFit += std::abs(row) * (*leakDoubt)[static_cast<std::size_t>(bin[i])];
+        if (offset)
+            offsetBeat += std::abs(row) * 2.0 *
+                          std::sqrt(std::max((*offset)[static_cast<std::size_t>(bin[i])], 0.0) * std::max(p, 0.0) * c1[i]);
     }
     fit.fitted = true;
     fit.peak = p;
@@ -1145,7 +1171,7 @@ ToneModel::HarmonicFit ToneModel::FitHarmonicOnLeakage(long a, long b, double pl
     fit.deviation = std::sqrt(variance) * lobe;
     // Beside the fundamental's own image the leakage is not quite one kernel: a tenth of the
     // fitted term is left as uncertain.
-    fit.shapeError = 0.1 * shape + odd;
+    fit.shapeError = 0.1 * shape + odd + offsetTurns * offsetBeat * lobe;
     fit.leakDoubt = throughFit * lobe;
     return fit;
 }
@@ -1327,7 +1353,7 @@ double ToneModel::ChancePeak(UINT centre, int halfWidth, double typical, double 
 }
 
 double ToneModel::UnseenParity(UINT k0, double offset, double offsetError, const std::vector<UINT>& freeBin,
-                               double typical, UINT bandBins)
+                               double typical, double lines, UINT bandBins)
 {
     // A window whose response to a line on a bin vanishes at every other bin (Bartlett, Force)
     // leaves a tone on a bin leaking only into the bins an odd number away: where that leakage
@@ -1335,7 +1361,9 @@ double ToneModel::UnseenParity(UINT k0, double offset, double offsetError, const
     // each bin, but a signal that repeats within the block (a generated tone on a bin, its
     // rounding the only noise) has lines on bins too, whose skirts put only ENBW - 1 of their
     // power into the bins between (the noise read 1.8 dB high). From the bins between lines
-    // alone the two cannot be told apart: the difference is that much doubt.
+    // alone the two cannot be told apart: the difference is that much doubt. Lines standing
+    // out of the typical bin (`lines`, what the free bins hold beyond it) put ENBW - 1 of
+    // their peaks into the hidden bins, unseen (the rounding read 1.2 dB low).
     if (!(std::abs(offset) <= offsetError) || freeBin.empty() || DcResponse().size() != bins || bins < 4 ||
         !(dcResponse[2] < 1e-6 * dcResponse[1]))
         return 0.0;
@@ -1353,7 +1381,7 @@ double ToneModel::UnseenParity(UINT k0, double offset, double offsetError, const
     }
     const double enbw = s1 > 0.0 ? static_cast<double>(w.size()) * s2 / (s1 * s1) : 1.0;
     const double unseen = static_cast<double>(bandBins) / 2.0;
-    return typical * unseen * std::abs(1.0 - (enbw - 1.0));
+    return typical * unseen * std::abs(1.0 - (enbw - 1.0)) + (enbw - 1.0) * std::max(lines, 0.0);
 }
 
 ToneModel::ToneShape ToneModel::DcShape(const std::vector<double>& dc)
@@ -1893,6 +1921,9 @@ double ToneModel::UnseenHarmonic(long a, long b, double place, const std::vector
     // ratios there: with e = P h^2 + 2 sqrt(P) c h f in each (c the cosine of their phase, f the
     // leakage's signed amplitude), c drops out and P (h2 / f2 - h1 / f1) is within
     // x1 / |h1 f1| + x2 / |h2 f2|. Only where the tone's own kernel holds the leakage there.
+    // Bins holding a tenth of the harmonic's peak count: a harmonic of a tone on a bin through
+    // the Bartlett window shows 0.16 of it beside its place, where the tone leaks nothing, and
+    // those bound it far tighter than its peak bin, whose leakage it may cancel.
     const int W = LobeHalfWidth(windowType);
     double whole = 0.0, least = HUGE_VAL;
     struct Seen {
@@ -1902,7 +1933,7 @@ double ToneModel::UnseenHarmonic(long a, long b, double place, const std::vector
     for (long k = std::max<long>(1, std::lround(place) - W); k <= std::min<long>(bins - 1, std::lround(place) + W); ++k) {
         const double h = LobeKernel(static_cast<double>(k) - place, W);
         whole += h * h;
-        if (k < a || k > b || owner[static_cast<std::size_t>(k)] != 2 || h * h < 0.25)
+        if (k < a || k > b || owner[static_cast<std::size_t>(k)] != 2 || h * h < 0.1)
             continue;
         const std::size_t i = static_cast<std::size_t>(k);
         const double above = std::max(static_cast<double>(magnitude[k]) - leak[i] - typical, 0.0);
@@ -2281,19 +2312,18 @@ ToneModel::Parts ToneModel::FitToneAnew(UINT lo, UINT hi)
         // The bins are judged against the noise as a whole, not against what each holds:
         // choosing the bins that happen to hold more would read the noise high. Only a spur
         // (ten times the median bin) is judged against itself.
-        if (!free.empty()) {
-            std::vector<double> sorted = free;
-            std::nth_element(sorted.begin(), sorted.begin() + sorted.size() / 2, sorted.end());
-            noiseRef = std::max(sorted[sorted.size() / 2], 0.0);
-        }
+        if (!free.empty())
+            noiseRef = CertainMedian(free, freeBin, spreadAll);
         // The bins the leakage leaves most certain (against what they hold, or the median bin):
         // of the sets the guards give (a quarter of the free bins or more), the one that leaves
         // the noise's total least uncertain. More bins bring more of what the leakage taken away
         // leaves uncertain, fewer bins a mean that scatters more; both are judged without
         // looking at what the bins hold. A window that leaks everywhere ends with all free
-        // bins, and their spread says what that is worth.
+        // bins, and their spread says what that is worth; a leakage floor above the noise (a
+        // triangular tone on a bin, between the bins it leaks into most) leaves the best bins
+        // about as uncertain as the median bin holds, still far better than all of them.
         double bestGuard = HUGE_VAL, leastDoubt = HUGE_VAL;
-        for (double guard : {0.005, 0.02, 0.1, 0.5, HUGE_VAL}) {
+        for (double guard : {0.005, 0.02, 0.1, 0.5, 2.0, HUGE_VAL}) {
             collect(guard);
             if (free.size() < std::max<std::size_t>(8, unowned / 4))
                 continue;
@@ -2352,11 +2382,17 @@ ToneModel::Parts ToneModel::FitToneAnew(UINT lo, UINT hi)
             AddToneLeakage(static_cast<UINT>(l.centre), W, l.power, floor, toneLeak, toneSpread, nullptr, nullptr,
                            nullptr, &fundamentalShape, nullptr, 0.0, turns(2 * HarmonicOrder(l.place, fc)),
                            turns(HarmonicOrder(l.place, fc) - 1)) > 0.0) {
+            // The leakage is scaled to what the lobe holds beyond the leakage under it, but the
+            // two add or cancel there at a phase that stays put (a tone on a bin through the
+            // Bartlett window leaks into every other harmonic's peak bin): the harmonic may hold
+            // up to its `most`, and all it leaks is uncertain by that share.
+            const double powerDoubt = std::max(l.most - l.power, 0.0) / l.power;
             for (UINT k = 0; k < bins; ++k) {
                 // The fit took the beat with the fundamental; with the other harmonics and DC's
                 // skirt (Bartlett: both in every other bin, 40 dB over the noise) it is bounded.
                 const double others = std::max(leakAll[k] - leak[k], 0.0) + std::max(dc[k], 0.0);
-                spreadAll[k] += toneSpread[k] + 2.0 * std::sqrt(others * std::max(toneLeak[k] - leakAll[k], 0.0));
+                const double own = std::max(toneLeak[k] - leakAll[k], 0.0);
+                spreadAll[k] += toneSpread[k] + 2.0 * std::sqrt(others * own) + powerDoubt * own;
                 leakAll[k] = toneLeak[k];
             }
             changed = true;
@@ -2591,7 +2627,8 @@ ToneModel::Parts ToneModel::FitToneAnew(UINT lo, UINT hi)
                         leakDoubt[k] = std::max(spread[k] - mirrorCross[k], 0.0);
                 }
                 fit = FitHarmonicOnLeakage(l.a, l.b, l.place, kernel, owner, leak, typical,
-                                           typical * typical * scatter[1], blocks, kernelError, &leakDoubt);
+                                           typical * typical * scatter[1], blocks, kernelError, &leakDoubt, &dc,
+                                           turns(HarmonicOrder(l.place, fc)));
             } catch (const std::bad_alloc&) {
                 fit = HarmonicFit{};
             }
@@ -2778,7 +2815,8 @@ ToneModel::Parts ToneModel::FitToneAnew(UINT lo, UINT hi)
     parts.noiseSpread = free.empty() ? HUGE_VAL
                                      : freeSpread * bandBins / free.size() +
                                            kNoiseSigmas * typicalDeviation * static_cast<double>(bandBins - free.size());
-    parts.noiseSpread += UnseenParity(k0, offset, offsetError, freeBin, typical, bandBins);
+    parts.noiseSpread += UnseenParity(k0, offset, offsetError, freeBin, typical,
+                                      freeSum - typical * static_cast<double>(free.size()), bandBins);
     // The spectrum went through a single-precision window and transform: their rounding lies
     // some 135 dB under the tone over the band, and a noise near that is not read.
     parts.noiseSpread += kArithmeticFloor * parts.fundamental;

@@ -154,9 +154,10 @@ private:
     bool ModelBesideDc(const BesideDc& fit, UINT peak, std::vector<double>& leak, std::vector<double>& spread,
                        std::vector<double>& dc, double& dcError, double& lobePower, double& share,
                        ToneShape& shape);
-    // How far the noise in the bins a tone on a bin leaks into may be off, read from the others.
+    // How far the noise in the bins a tone on a bin leaks into may be off, read from the others
+    // (`lines`: what those hold beyond the typical bin).
     double UnseenParity(UINT k0, double offset, double offsetError, const std::vector<UINT>& freeBin, double typical,
-                        UINT bandBins);
+                        double lines, UINT bandBins);
     // The most a harmonic at `place` may hold over its lobe (bins a..b it owns) without showing
     // above the noise (`typical` a bin, scattering by `binDeviation`, averaged over `blocks`)
     // and what the leakage `leak` taken away leaves uncertain (`spread`, less its `fitted` part);
@@ -176,11 +177,13 @@ private:
     };
     // A harmonic's power over bins a..b fitted together with what it adds to or takes from the
     // fundamental's leakage `leak`; `fundamental` is the fundamental's kernel at every bin, good to
-    // `kernelError` of its peak.
+    // `kernelError` of its peak. `offset`, the offset's skirt (a part of `leak`), beats with the
+    // harmonic too; the average keeps `offsetTurns` of that beat.
     HarmonicFit FitHarmonicOnLeakage(long a, long b, double place, const std::vector<double>& fundamental,
                                      const std::vector<unsigned char>& owner, const std::vector<double>& leak,
                                      double typical, double noiseVariance, double blocks, double kernelError = 0.0,
-                                     const std::vector<double>* leakDoubt = nullptr);
+                                     const std::vector<double>* leakDoubt = nullptr,
+                                     const std::vector<double>* offset = nullptr, double offsetTurns = 1.0);
     // How far a harmonic at `place` and the fundamental's leakage may add or cancel by over the
     // bins a..b it owns, from the window's complex transform at both places; the rest of the
     // leakage `leak` there bounded bin by bin. The fundamental's power is `fundamental`.

@@ -984,7 +984,7 @@ TEST(DistortionSweep, EveryReadingIsItsDefinitionOrNotANumber)
     EXPECT_TRUE(shares.empty()) << "seed " << o.seed << ":\n" << shares;
 }
 
-TEST(DistortionSweep, ImdCasesTheSweepFoundReadTheirDefinitionOrNotANumber)
+TEST(DistortionSweep, CasesTheSweepFoundReadTheirDefinitionOrNotANumber)
 {
     // Cases earlier runs found, replayed: a Kaiser SMPTE pair whose product 690 bins from the low
     // tone read N/A (a beat with the tone's nil leakage fitted there took the product's lobe for a
@@ -992,22 +992,39 @@ TEST(DistortionSweep, ImdCasesTheSweepFoundReadTheirDefinitionOrNotANumber)
     // its truth; a CCIF pair five bins apart whose second tone was refused for the first
     // tone's lobe beyond it, and their difference product taken for it (IMD 100 %); one Kaiser
     // tone five bins up whose second harmonic's lobe holds that tone's skirt (no second tone).
+    // Tones on a bin through the Bartlett and triangular windows: one block of a generated file
+    // whose harmonics' skirts were scaled to what the tone's leakage left of their peaks (SNR
+    // 38 dB low); a generated file's rounding, lines on bins whose skirts beside the tone's
+    // leakage were read as noise (3.5 dB high); a triangular tone whose noise was read as
+    // nothing under a harmonic 35 dB above it (THD 1.5 dB high); a Bartlett harmonic read from
+    // side bins that hold a 10 % offset's skirt (THD 2.2 dB high).
     struct Replay {
         std::uint64_t seed;
         long index;
         bool clear; // must be shown
+        unsigned measures = 1u << kImd;
     };
+    const unsigned oneTone = 1u << kThd | 1u << kThdN | 1u << kSnr | 1u << kSinad;
     for (const Replay& r : {Replay{31415926, 84503, true}, Replay{16180339, 54560, false}, Replay{16180339, 59769, false},
-                            Replay{31415926, 90391, true}, Replay{20261209, 26876, false}}) {
+                            Replay{31415926, 90391, true}, Replay{20261209, 26876, false},
+                            Replay{14142135, 38603, false, oneTone}, Replay{11235813, 31277, false, oneTone},
+                            Replay{777003, 32302, false, oneTone}, Replay{777003, 27427, false, oneTone}}) {
         const Case c = Draw(r.seed, r.index);
         if (kSanitized && static_cast<long>(c.fft) * c.fed > (1L << 16))
             continue;
         const Outcome o = RunCase(c);
-        const Expect e = Expected(c, o.truth)[kImd];
-        const auto& got = o.v[kImd];
-        EXPECT_TRUE(got || !r.clear) << c.Describe();
-        if (got)
-            EXPECT_NEAR(20 * std::log10(*got / 100.0), e.truthDb, 1.0) << c.Describe();
+        const auto expect = Expected(c, o.truth);
+        for (int m = 0; m < kMeasures; ++m) {
+            const auto& got = o.v[m];
+            const Expect& e = expect[static_cast<std::size_t>(m)];
+            if (!(r.measures >> m & 1u) || !e.judged)
+                continue;
+            EXPECT_TRUE(got || !r.clear) << c.Describe();
+            const bool percent = m == kThd || m == kThdN || m == kImd;
+            if (got)
+                EXPECT_NEAR(percent ? 20 * std::log10(*got / 100.0) : *got, e.truthDb, 1.0)
+                    << kMeasureName[m] << ": " << c.Describe();
+        }
     }
 }
 
