@@ -2604,8 +2604,10 @@ ToneModel::Parts ToneModel::FitToneAnew(UINT lo, UINT hi)
             if (owner[static_cast<std::size_t>(k)] != 2)
                 continue;
             const double content = std::max(mag[k] - leak[k], 0.0);
-            crossSpread += 2.0 * std::sqrt(leak[k] * std::max(content - typical, 0.0));
-            crossVariance += leak[k] * std::min(content, typical) / blocks;
+            // The fitted beats may leave the leakage a little below nothing.
+            const double leakHere = std::max(leak[k], 0.0);
+            crossSpread += 2.0 * std::sqrt(leakHere * std::max(content - typical, 0.0));
+            crossVariance += leakHere * std::min(content, typical) / blocks;
         }
         // Where the two cancel, the bins beside the harmonic's place hold less than the
         // leakage alone and say nothing of the harmonic: what they may add or cancel by is
@@ -2629,7 +2631,7 @@ ToneModel::Parts ToneModel::FitToneAnew(UINT lo, UINT hi)
                     if (owner[static_cast<std::size_t>(k)] != 2)
                         continue;
                     const double h = LobeKernel(static_cast<double>(k) - l.place, W);
-                    beside += 2.0 * std::sqrt(leak[k] * peak * h * h);
+                    beside += 2.0 * std::sqrt(std::max(leak[k], 0.0) * peak * h * h);
                 }
                 crossSpread = std::max(crossSpread, beside);
             }
@@ -2664,7 +2666,7 @@ ToneModel::Parts ToneModel::FitToneAnew(UINT lo, UINT hi)
                 if (owner[static_cast<std::size_t>(k)] != 2)
                     continue;
                 const double h = LobeKernel(static_cast<double>(k) - l.place, W);
-                fittedCross += 2.0 * std::sqrt(leak[k] * std::max(fit.peak * h * h, 0.0));
+                fittedCross += 2.0 * std::sqrt(std::max(leak[k], 0.0) * std::max(fit.peak * h * h, 0.0));
             }
             crossSpread = std::max(crossSpread, fittedCross);
         } else if (LeakyWindow(windowType) && crossSpread > 0.0) {
