@@ -146,6 +146,17 @@ private:
         std::vector<std::complex<double>> below, above, still;
     };
     bool KernelsBesideDc(double place, BesideDcKernels& out);
+    // The strongest line beyond the fundamental's lobe at k0 (lobe power `lobePower`) between
+    // bins from and hi, DC's skirt `dc` and the fundamental's leakage taken away, standing within
+    // 26 dB of the fundamental: its leakage in every bin and its shape as AddToneLeakage gives
+    // them (empty where there is none).
+    struct SecondLine {
+        std::vector<double> leak;
+        ToneShape shape;
+        UINT peak = 0; // its lobe's centre bin
+    };
+    SecondLine ModelSecondLine(UINT k0, UINT from, UINT hi, double lobePower, double floor,
+                               const std::vector<double>& dc);
     // The strongest bin from `from` to before `to` standing above its neighbours (0: none).
     UINT PeakBesideDc(UINT from, UINT to) const;
     // That fit's leakage in every bin: the tone's (with both beats) into `leak`, the offset's

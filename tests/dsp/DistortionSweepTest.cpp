@@ -104,9 +104,9 @@ using T = TSmoothing;
 const OpenClass kOpenClasses[] = {
     {"IMD more than 1 dB off, or read where there are no products (one to three blocks, a low tone a few bins from DC)",
      kOff, 1u << kImd, kEveryWindow, 0.2},
-    {"THD+N and SINAD more than 1 dB off (a harmonic's lobe meeting a tone's near DC, Bartlett; a second tone's "
-     "skirt, uniform; the rounding of a generated file, Bartlett)", kOff, 1u << kThdN | 1u << kSinad, kEveryWindow,
-     2.5},
+    {"THD+N and SINAD more than 1 dB off (a harmonic's lobe meeting a tone's near DC, Bartlett; two tones' beat "
+     "that the average keeps, a leaky window; the rounding of a generated file, Bartlett)", kOff,
+     1u << kThdN | 1u << kSinad, kEveryWindow, 1.5},
     {"SNR more than 1 dB off (one block's noise; a Bartlett tone's far skirt; the rounding of a generated file, "
      "Bartlett)", kOff, 1u << kSnr, kEveryWindow, 0.5},
     {"THD more than 1 dB off (the rounding of a generated file near the arithmetic's floor)", kOff, 1u << kThd,
@@ -1054,5 +1054,30 @@ TEST(DistortionSweep, HarmonicCasesTheSweepFoundReadTheirDefinitionOrNotANumber)
         EXPECT_TRUE(got || !r.clear) << c.Describe();
         if (got)
             EXPECT_NEAR(20 * std::log10(*got / 100.0), Expected(c, o.truth)[r.measure].truthDb, 1.0) << c.Describe();
+    }
+}
+
+TEST(DistortionSweep, ThdNCasesOfPairsTheSweepFoundReadTheirDefinitionOrNotANumber)
+{
+    // Pairs earlier runs found: a force window's low tone four bins up whose fit read the high
+    // tone's skirt as its own beat (1.3 dB high; shown right now), the same with one block whose
+    // two tones' beat stays (1.3 dB high), and a uniform CCIF pair whose beat meets the blocks at
+    // one phase (1.0 dB low).
+    struct Replay {
+        std::uint64_t seed;
+        long index;
+        bool clear; // must be shown
+    };
+    for (const Replay& r : {Replay{11235813, 89888, true}, Replay{14142135, 76365, false},
+                            Replay{57721566, 93286, false}}) {
+        const Case c = Draw(r.seed, r.index);
+        if (kSanitized && static_cast<long>(c.fft) * c.fed > (1L << 16))
+            continue;
+        const Outcome o = RunCase(c);
+        const Expect e = Expected(c, o.truth)[kThdN];
+        const auto& got = o.v[kThdN];
+        EXPECT_TRUE(got || !r.clear) << c.Describe();
+        if (got)
+            EXPECT_NEAR(20 * std::log10(*got / 100.0), e.truthDb, 1.0) << c.Describe();
     }
 }
