@@ -3343,9 +3343,10 @@ ToneModel::TwoTones ToneModel::FitTwoTonesAt(UINT firstBin, UINT lowFrequencyBin
         for (std::size_t t = 0; t < 2; ++t)
             if (!beatFitted[2 * i + t]) {
                 const int m1 = made[i].first, m2 = made[i].second, d1 = t == 0 ? 1 : 0, d2 = t == 1 ? 1 : 0;
-                uncertain += 2.0 * std::sqrt(straight[t] * std::max(part, 0.0)) * kept(m1 - d1, m2 - d2) +
-                             2.0 * std::sqrt(std::max(leakages[t] - straight[t], 0.0) * std::max(part, 0.0)) *
-                                 kept(m1 + d1, m2 + d2);
+                const double keptDirect = kept(m1 - d1, m2 - d2), keptImage = kept(m1 + d1, m2 + d2);
+                uncertain += 2.0 * std::sqrt(std::max(part, 0.0) *
+                                             (straight[t] * keptDirect * keptDirect +
+                                              std::max(leakages[t] - straight[t], 0.0) * keptImage * keptImage));
             }
         // What a tone and a part add or cancel by is bounded by their amplitudes: 2 sqrt(P_t P_p).
         // A fit that needs more took what the model misses of the tone's sidelobes for a
