@@ -10,6 +10,7 @@
 #include <atomic>
 #include <chrono>
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
 #include <ctime>
 #include <new>
@@ -565,9 +566,13 @@ void SpectralData::RecordBlockPhase(bool ring)
     // Kept for so many blocks: what the blocks before them weigh counts as never turning.
     constexpr std::size_t kHistory = 256;
     const int n = std::max(averageCount, 1);
-    // A new average, or the strongest tone moved: the phases begin again at its bin.
+    // A new average, or the strongest tone moved: the phases begin again at its bin. Two
+    // tones alike (a CCIF pair) take turns as the strongest: the blocks keep both.
     const UINT apart = peakBin > phaseBin ? peakBin - phaseBin : phaseBin - peakBin;
-    if (n == 1 || blockPhases.empty() || apart > 1) {
+    if (n > 1 && apart > 1 && !blockPhases.empty() &&
+        std::llabs(static_cast<long long>(peakBin) - blockPhases.back().secondBin) <= 1)
+        SwapPhaseBins();
+    if (n == 1 || blockPhases.empty() || (peakBin > phaseBin ? peakBin - phaseBin : phaseBin - peakBin) > 1) {
         blockPhases.clear();
         phaseBin = peakBin;
     }
@@ -583,11 +588,42 @@ void SpectralData::RecordBlockPhase(bool ring)
     }
     if (blockPhases.size() >= kHistory)
         blockPhases.erase(blockPhases.begin());
+    const UINT second = SecondPeakBin();
     try {
-        blockPhases.push_back({1.0 / n, {frame[2 * phaseBin], frame[2 * phaseBin + 1]}});
+        blockPhases.push_back({1.0 / n, {frame[2 * phaseBin], frame[2 * phaseBin + 1]},
+                               {frame[2 * second], frame[2 * second + 1]}, second});
     } catch (const std::bad_alloc&) {
         blockPhases.clear();
     }
+}
+
+void SpectralData::SwapPhaseBins()
+{
+    // The blocks that read the new strongest tone as their second keep it as their first.
+    std::erase_if(blockPhases, [&](const ToneModel::BlockPhase& b) {
+        return std::llabs(static_cast<long long>(peakBin) - b.secondBin) > 1;
+    });
+    for (ToneModel::BlockPhase& b : blockPhases) {
+        std::swap(b.value, b.second);
+        b.secondBin = phaseBin;
+    }
+    phaseBin = peakBin;
+}
+
+UINT SpectralData::SecondPeakBin() const
+{
+    // The strongest peak of the average clear of the first tone's lobe: the second tone of a
+    // pair, whose phase the products' beats turn with too. Its place may move while the
+    // average settles: each block keeps the bin it was read at.
+    const float* mag = magnitude.get();
+    const UINT last = bins >= 1 ? bins - 1 : 0;
+    const long long reach = ToneModel::LobeReach(windowType);
+    UINT best = 0;
+    for (UINT k = NarrowbandBin(lowFrequency) + 1; k < last; ++k)
+        if (std::llabs(static_cast<long long>(k) - phaseBin) > reach && mag[k] >= mag[k - 1] && mag[k] > mag[k + 1] &&
+            (best == 0 || mag[k] > mag[best]))
+            best = k;
+    return best;
 }
 
 void SpectralData::UpdatePeakAndOverallLevel()

@@ -220,6 +220,11 @@ private:
     // Keeps the block just averaged's value at the strongest tone's bin with its weight in
     // the average (`ring`: the linear average of the last blocks alike).
     void RecordBlockPhase(bool ring);
+    // The strongest tone moved to where the blocks' second peak lay: its phases become the
+    // first's.
+    void SwapPhaseBins();
+    // The strongest peak of the magnitudes clear of the phase bin's lobe (0: none).
+    UINT SecondPeakBin() const;
     // The peak bin and the overall level of the magnitudes as they now stand.
     void UpdatePeakAndOverallLevel();
     // The transfer or coherence value of bin k as shown: v, or with peak hold the larger of v

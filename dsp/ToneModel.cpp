@@ -40,6 +40,28 @@ LeakageAllowance AllowanceFor(WORD type)
     return {0.002, 0.03};
 }
 
+// The same where two tones are fitted with a column for each one's shift: the uniform window's
+// transform is the Dirichlet kernel itself, and with the places moved by the fit its leakage
+// is known as well as the steady windows'.
+LeakageAllowance PairAllowance(WORD type)
+{
+    return type == TSmoothing::kUniform ? AllowanceFor(TSmoothing::kHanning) : AllowanceFor(type);
+}
+
+// A part this near a bin (in bins) leaks under a millionth of its power through the uniform
+// window into its neighbours: it is taken as on the bin.
+constexpr double kOnBin = 1e-3;
+
+// For the uniform window of N points and parts at c0, c1 (the tones) and cj, the factor r of
+// A(k - c1) A(k - cj) = r A(k - c0) A(k - cj) + q A(k - c0) A(k - c1) over whole bins k (see
+// FitTwoTonesAt), as a magnitude.
+double DirichletShare(double c0, double c1, double cj, UINT N)
+{
+    const double n = static_cast<double>(N);
+    const double below = std::abs(std::sin(M_PI * c0) * std::sin(M_PI * (c1 - cj) / n));
+    return below > 0.0 ? std::abs(std::sin(M_PI * c1) * std::sin(M_PI * (c0 - cj) / n)) / below : HUGE_VAL;
+}
+
 // The harmonic a place `place` bins up stands for, of a fundamental at `fundamental` bins.
 int HarmonicOrder(double place, double fundamental)
 {
@@ -204,6 +226,25 @@ double CertainMedian(const std::vector<double>& free, const std::vector<UINT>& f
         held[i] = bySpread[i].second;
     std::nth_element(held.begin(), held.begin() + held.size() / 2, held.end());
     return std::max(held[held.size() / 2], 0.0);
+}
+
+// What a two-tone fit puts into its fit bin b besides tone t's own line: the other parts (their
+// columns `columns[p]`, fitted powers `power[p]`, m of them), the tone's mirror image (its
+// column beyond its direct kernel `direct`, squared where the window is symmetric) and the
+// offset (column `dcColumn`, 0 for none).
+double OtherLines(const std::vector<std::vector<double>>& columns, const std::vector<double>& power,
+                  const std::vector<double>& direct, std::size_t m, std::size_t t, std::size_t b, bool symmetric,
+                  std::size_t dcColumn)
+{
+    double other = 0.0;
+    for (std::size_t p = 0; p < m; ++p)
+        if (p != t)
+            other += std::max(power[p], 0.0) * columns[p][b];
+    const double own = direct[b * m + t];
+    other += std::max(power[t], 0.0) * std::max(columns[t][b] - (symmetric ? own * own : own), 0.0);
+    if (dcColumn > 0)
+        other += std::max(power[dcColumn], 0.0) * columns[dcColumn][b];
+    return other;
 }
 
 // The covariance of a fit's solution `x` made with the inverse `inverse` of its normal
@@ -1075,7 +1116,21 @@ double ToneModel::BlockPhaseError(UINT k0, double fundamentalPlace, double funda
     const double mirror = fundamental * std::norm(TransformAt(w, static_cast<double>(phaseBin) + fundamentalPlace)) /
                           (static_cast<double>(N) * energy);
     const double steady = std::max(dc[phaseBin], 0.0) + mirror;
-    return 3.0 * std::sqrt(typical / (2.0 * held)) + std::sqrt(steady / held);
+    return PhaseError(held, typical, steady);
+}
+
+double ToneModel::PhaseError(double held, double noise, double other)
+{
+    if (!(held > 0.0))
+        return HUGE_VAL;
+    // A line of relative amplitude r beside the tone turns its phase by up to r; the noise by
+    // three deviations of one block's.
+    return 3.0 * std::sqrt(std::max(noise, 0.0) / (2.0 * held)) + std::sqrt(std::max(other, 0.0) / held);
+}
+
+int ToneModel::LobeReach(WORD windowType)
+{
+    return LobeHalfWidth(windowType) + 1;
 }
 
 double ToneModel::LeakageBeatScatter(const std::vector<UINT>& freeBin, const std::vector<double>& leak,
@@ -1206,23 +1261,32 @@ void ToneModel::Use(const Spectrum& spectrum)
 
 double ToneModel::BeatCoherence(UINT k0, int m, double phaseError) const
 {
+    return PairCoherence(k0, m, 0, 0, phaseError, 0.0);
+}
+
+double ToneModel::PairCoherence(long long k1, int m1, long long k2, int m2, double error1, double error2) const
+{
     // The phases were read at the bin of the strongest tone as each block came; a tone a bin
     // from it holds that bin too.
-    if (blockPhases.empty() || (k0 > phaseBin ? k0 - phaseBin : phaseBin - k0) > 1)
+    if (blockPhases.empty() || std::abs(k1 - static_cast<long long>(phaseBin)) > 1)
         return 1.0;
     std::complex<double> sum = 0.0;
     double known = 0.0;
     for (const BlockPhase& b : blockPhases) {
-        const std::complex<double> z(b.value.real(), b.value.imag());
-        const double r = std::abs(z);
+        const std::complex<double> z(b.value.real(), b.value.imag()), y(b.second.real(), b.second.imag());
+        const double r = std::abs(z), q = std::abs(y);
         if (!(r > 0.0))
             return 1.0;
-        sum += b.weight * std::pow(z / r, m);
+        // A block whose second peak lay elsewhere tells nothing of this beat.
+        if (m2 != 0 && (!(q > 0.0) || std::abs(k2 - static_cast<long long>(b.secondBin)) > 1))
+            continue;
+        sum += b.weight * std::pow(z / r, m1) * (m2 != 0 ? std::pow(y / q, m2) : 1.0);
         known += b.weight;
     }
     // Blocks averaged before the history began may have met the beat at one phase; a phase
     // off by e turns the m-th power by m e.
-    return std::min(1.0, std::abs(sum) + std::max(1.0 - known, 0.0) + m * phaseError * known);
+    const double drift = std::abs(m1) * error1 + std::abs(m2) * error2;
+    return std::min(1.0, std::abs(sum) + std::max(1.0 - known, 0.0) + drift * known);
 }
 
 ToneModel::Parts ToneModel::FitTone(const Spectrum& spectrum, UINT lo, UINT hi)
@@ -3124,14 +3188,19 @@ ToneModel::TwoTones ToneModel::FitTwoTonesAt(UINT firstBin, UINT lowFrequencyBin
     // hum lies), on a tone or on a product already counted (2(f2+f1) is 2f2+2f1) is skipped;
     // one below DC shows at its mirror place.
     std::vector<double> places = {c1, c2};
-    const double products[9][2] = {{1, 1}, {1, -1}, {1, 2}, {1, -2}, {2, 2}, {2, 1}, {2, -1}, {2, 2}, {2, -2}};
+    // Each part's frequency as so many times the first tone's and the second's, signed as it
+    // shows (a product below DC turns the other way).
+    std::vector<std::pair<int, int>> made = {{1, 0}, {0, 1}};
+    const int products[9][2] = {{1, 1}, {1, -1}, {1, 2}, {1, -2}, {2, 2}, {2, 1}, {2, -1}, {2, 2}, {2, -2}};
     for (const auto& pr : products) {
-        const double c = std::abs(pr[0] * c2 + pr[1] * c1);
+        const double signedPlace = pr[0] * c2 + pr[1] * c1;
+        const double c = std::abs(signedPlace);
         if (c <= 2 * W || c + W + 1 >= n)
             continue;
         if (std::any_of(places.begin(), places.end(), [&](double t) { return std::abs(c - t) < 1.5; }))
             continue;
         places.push_back(c);
+        made.push_back(signedPlace < 0 ? std::pair{-pr[1], -pr[0]} : std::pair{pr[1], pr[0]});
     }
     const std::size_t m = places.size();
     // Each tone's leakage over every bin, beyond the reach of its kernel and at its mirror
@@ -3151,15 +3220,15 @@ ToneModel::TwoTones ToneModel::FitTwoTonesAt(UINT firstBin, UINT lowFrequencyBin
     // scaled by what its lobe holds: Hamming's far sidelobes lie over the noise across the
     // band; read as noise, they were counted twice (once more in the tones' columns) and
     // scattered nothing, and the fit's misfit that left swelled every product's deviation.
+    // The leaky windows' skirts cover the whole band: read as noise, they set every bin's
+    // weight and left the fit a misfit that swelled every product's deviation.
     double toneScale[2] = {};
     std::vector<float> rest(mag, mag + n);
-    if (!LeakyWindow(windowType)) {
-        for (std::size_t i = 0; i < 2; ++i)
-            toneScale[i] = LobeScale(mag, n, places[i], W, [&](int k) { return fullLeakage(i, k); });
-        for (int k = lowBin; k <= highBin; ++k)
-            rest[static_cast<std::size_t>(k)] = static_cast<float>(std::max(
-                mag[k] - toneScale[0] * fullLeakage(0, k) - toneScale[1] * fullLeakage(1, k), 0.0));
-    }
+    for (std::size_t i = 0; i < 2; ++i)
+        toneScale[i] = LobeScale(mag, n, places[i], W, [&](int k) { return fullLeakage(i, k); });
+    for (int k = lowBin; k <= highBin; ++k)
+        rest[static_cast<std::size_t>(k)] = static_cast<float>(
+            std::max(mag[k] - toneScale[0] * fullLeakage(0, k) - toneScale[1] * fullLeakage(1, k), 0.0));
     // What the noise adds to every bin: the mean of the band's bins away from the tones and
     // products, leaving out spurs.
     std::vector<unsigned char> near(bins, 0);
@@ -3294,6 +3363,14 @@ ToneModel::TwoTones ToneModel::FitTwoTonesAt(UINT firstBin, UINT lowFrequencyBin
     };
     // Whether tone i's beat with product j is fitted (else it is bounded as an uncertainty).
     std::vector<unsigned char> beatFitted(2 * m, symmetric ? 1 : 0);
+    // The uniform window's kernel is the Dirichlet kernel, whose products over whole bins
+    // A(k - c_i) A(k - c_j) are combinations of cot(pi (k - c_i) / N) and cot(pi (k - c_j) / N):
+    // the second tone's beats with the products are combinations of the first tone's (with
+    // each other's), and fitted apart they left the fit singular. They are fitted through the
+    // first tone's, whose term then holds `absorbed` times the second's. A part on a bin
+    // leaks nowhere: its beats lie in its own bin alone, where they are bounded instead.
+    std::vector<double> absorbed(m, 0.0);
+    auto onBin = [&](std::size_t i) { return std::abs(places[i] - std::round(places[i])) < kOnBin; };
     if (symmetric) {
         for (std::size_t i = 0; i < 2; ++i) {
             // Far apart too: the linear phase holds at any distance, and a tone's far leakage
@@ -3305,6 +3382,16 @@ ToneModel::TwoTones ToneModel::FitTwoTonesAt(UINT firstBin, UINT lowFrequencyBin
             const double scale = toneScale[i] > 0.0 ? toneScale[i]
                                                      : LobeScale(mag, n, places[i], W, [&](int k) { return fullLeakage(i, k); });
             for (std::size_t j = i + 1; j < m; ++j) {
+                if (windowType == TSmoothing::kUniform) {
+                    if (onBin(i) || onBin(j)) {
+                        beatFitted[2 * j + i] = 0;
+                        continue;
+                    }
+                    if (i == 1 && j >= 2 && beatFitted[2 * j] && beatFitted[2]) {
+                        absorbed[j] = DirichletShare(places[0], places[1], places[j], N);
+                        continue;
+                    }
+                }
                 if (j >= 2 && BeatShare(mag, n, places[j], W, scale, [&](int k) { return fullLeakage(i, k); }) <
                                   kNegligibleBeat) {
                     beatFitted[2 * j + i] = 0;
@@ -3347,10 +3434,12 @@ ToneModel::TwoTones ToneModel::FitTwoTonesAt(UINT firstBin, UINT lowFrequencyBin
         }
         columns.push_back(std::move(col));
     }
+    std::size_t dcColumn = 0; // none
     if (withDc) {
         std::vector<double> col(B);
         for (std::size_t b = 0; b < B; ++b)
             col[b] = dcShape[static_cast<std::size_t>(fitBins[b])];
+        dcColumn = columns.size();
         columns.push_back(std::move(col));
         // An offset is a part at 0 whose own mirror is itself: with a part beside it (a tone's
         // direct and mirror images alike) it adds or cancels by one number times
@@ -3435,7 +3524,7 @@ ToneModel::TwoTones ToneModel::FitTwoTonesAt(UINT firstBin, UINT lowFrequencyBin
     // holds is read first from the bin itself, then from the fit: a first fit with every bin
     // alike followed the tones' lobes alone and left bins beside a product holding nothing,
     // whose weight of the noise alone then outweighed the rest of its lobe a thousandfold.
-    const LeakageAllowance allowance = AllowanceFor(windowType);
+    const LeakageAllowance allowance = PairAllowance(windowType);
     std::vector<double> weight(B, 1.0), content(B, 0.0);
     for (std::size_t b = 0; b < B; ++b)
         content[b] = std::max(static_cast<double>(mag[fitBins[b]]) - noise, 0.0);
@@ -3513,31 +3602,56 @@ ToneModel::TwoTones ToneModel::FitTwoTonesAt(UINT firstBin, UINT lowFrequencyBin
     // deviations: the scatter of the blocks averaged, which one block leaves wide), the sum
     // must be good to 1 dB. A fixed share of one deviation let readings of one to three
     // blocks through that were 1 dB off.
+    // Where a leaky window's beats are bounded, not fitted, the average keeps of each only what
+    // the blocks' turns leave: read from the tones' phases in every block, each off by what
+    // the other lines in its bin move it.
+    double phaseError[2] = {HUGE_VAL, HUGE_VAL};
+    if (LeakyWindow(windowType))
+        for (std::size_t t = 0; t < 2; ++t) {
+            const int k = static_cast<int>(t == 0 ? phaseBin : static_cast<UINT>(rounded[1]));
+            const auto where = std::lower_bound(fitBins.begin(), fitBins.end(), k);
+            if (where != fitBins.end() && *where == k)
+                phaseError[t] = PhaseError(mag[k], noise,
+                                           OtherLines(columns, power, direct, m, t,
+                                                      static_cast<std::size_t>(where - fitBins.begin()), symmetric, dcColumn));
+        }
+    auto kept = [&](int m1, int m2) {
+        return LeakyWindow(windowType) ? PairCoherence(rounded[0], m1, rounded[1], m2, phaseError[0], phaseError[1]) : 1.0;
+    };
     double sum = 0.0, doubt = 0.0, scatter = 0.0;
     int found = 0;
     for (std::size_t i = 2; i < m; ++i) {
         if (!(lobeSum[i] > 0.0))
             continue;
-        double leakages[2] = {}, far = 0.0;
+        double leakages[2] = {}, straight[2] = {}, far = 0.0;
         for (int k : fitBins)
             if (std::abs(k - places[i]) <= W + 0.5) {
-                leakages[0] += power[0] * fullLeakage(0, k);
-                leakages[1] += power[1] * fullLeakage(1, k);
+                for (std::size_t t = 0; t < 2; ++t) {
+                    leakages[t] += power[t] * fullLeakage(t, k);
+                    straight[t] += power[t] * at(t, k - rounded[t]);
+                }
                 far += power[0] * farLeakage(0, k) + power[1] * farLeakage(1, k);
             }
         const double part = power[i] * lobeSum[i];
         // Beside a tone the fit took the leakage's shape, its shift and what the two add or
-        // cancel by; farther off only the leakage's power.
+        // cancel by; farther off only the leakage's power, and the beats with its direct and
+        // mirror images as much as the average keeps of them.
         double uncertain = allowance.model * far;
         for (std::size_t t = 0; t < 2; ++t)
-            if (!beatFitted[2 * i + t])
-                uncertain += 2.0 * std::sqrt(leakages[t] * std::max(part, 0.0));
+            if (!beatFitted[2 * i + t]) {
+                const int m1 = made[i].first, m2 = made[i].second, d1 = t == 0 ? 1 : 0, d2 = t == 1 ? 1 : 0;
+                const double keptDirect = kept(m1 - d1, m2 - d2), keptImage = kept(m1 + d1, m2 + d2);
+                uncertain += 2.0 * std::sqrt(std::max(part, 0.0) *
+                                             (straight[t] * keptDirect * keptDirect +
+                                              std::max(leakages[t] - straight[t], 0.0) * keptImage * keptImage));
+            }
         // What a tone and a part add or cancel by is bounded by their amplitudes: 2 sqrt(P_t P_p).
         // A fit that needs more took what the model misses of the tone's sidelobes for a
         // product and a cross term that cancel each other: the product is not read from it.
         bool consistent = true;
         for (const Cross& x : crossOf)
             if (x.part == i && !(std::abs(power[x.column]) <= 1.25 * 2.0 * std::sqrt(std::max(power[x.tone] * power[i], 0.0)) +
+                                                                  (x.tone == 0 ? 2.5 * absorbed[i] * std::sqrt(std::max(power[1] * power[i], 0.0)) : 0.0) +
                                                                   kProductSigmas * std::sqrt(std::max(variance[x.column], 0.0))))
                 consistent = false;
         // How far the fit may have the product off, as the bins' scatter has it; it stands out

@@ -17,12 +17,17 @@
 class ToneModel {
 public:
     // One averaged block's complex value at the bin its phase is read from, and the block's
-    // weight in the average.
+    // weight in the average; and its value at the strongest peak clear of that bin's lobe
+    // (`secondBin`, where a second tone of a pair lies).
     struct BlockPhase {
         double weight = 0.0;
         std::complex<float> value;
+        std::complex<float> second;
+        UINT secondBin = 0;
         bool operator==(const BlockPhase&) const = default;
     };
+    // How far from a tone's bin another peak must lie for its phase to be read apart.
+    static int LobeReach(WORD windowType);
 
     // The spectrum a fit reads and what it was made with.
     struct Spectrum {
@@ -227,6 +232,13 @@ private:
     // `k0` does from block to block, as a share of a beat that never turns (1 where the
     // blocks' phases are not known); each block's phase may be off by `phaseError` radians.
     double BeatCoherence(UINT k0, int m, double phaseError) const;
+    // The same for a beat whose phase turns as m1 times the tone at bin k1's and m2 times the
+    // one at k2's (a second tone's, read where its blocks' values were kept), each block's
+    // phases off by `error1` and `error2` radians.
+    double PairCoherence(long long k1, int m1, long long k2, int m2, double error1, double error2) const;
+    // How far one block's phase read at a bin holding `held` may be off, in radians, where the
+    // noise puts `noise` and lines turning otherwise `other` into it.
+    static double PhaseError(double held, double noise, double other);
 
     // The spectrum in use.
     const float* magnitude = nullptr;
