@@ -994,13 +994,20 @@ TEST(DistortionSweep, ImdCasesTheSweepFoundReadTheirDefinitionOrNotANumber)
     // its truth; a CCIF pair five bins apart whose second tone was refused for the first
     // tone's lobe beyond it, and their difference product taken for it (IMD 100 %); one Kaiser
     // tone five bins up whose second harmonic's lobe holds that tone's skirt (no second tone).
+    // Tones and products beside DC: a second tone three bins up (Blackman) and a first one
+    // (Kaiser) read N/A, the strongest product eight bins up was left out (Parzen and Kaiser 5-13
+    // dB low); a Hann offset's beat with a low tone left the fit singular; a Hamming tone's far
+    // leakage beating with its mirror image made every product unsure; a tone a fifth of a bin
+    // from the third multiple of one eight bins up, 130 dB above the noise, passed for a harmonic.
     struct Replay {
         std::uint64_t seed;
         long index;
         bool clear; // must be shown
     };
     for (const Replay& r : {Replay{31415926, 84503, true}, Replay{16180339, 54560, false}, Replay{16180339, 59769, false},
-                            Replay{31415926, 90391, true}, Replay{20261209, 26876, false}}) {
+                            Replay{31415926, 90391, true}, Replay{20261209, 26876, false}, Replay{11235813, 42619, true},
+                            Replay{57721566, 50109, true}, Replay{14142135, 56829, false}, Replay{11235813, 78010, false},
+                            Replay{11235813, 27215, true}, Replay{11235813, 46267, true}, Replay{11235813, 80030, true}}) {
         const Case c = Draw(r.seed, r.index);
         if (kSanitized && static_cast<long>(c.fft) * c.fed > (1L << 16))
             continue;
