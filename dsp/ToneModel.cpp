@@ -7,6 +7,7 @@
 #include <cmath>
 #include <complex>
 #include <cstring>
+#include <limits>
 #include <list>
 #include <memory>
 #include <mutex>
@@ -3059,6 +3060,38 @@ ToneModel::Parts ToneModel::FitToneAnew(UINT lo, UINT hi)
     return parts;
 }
 
+namespace {
+
+// Whether the fit beside DC placed a tone for the two-tone fit: its power good to 1 dB at two
+// deviations and its place to a tenth of a bin. The beats may pass what one tone and the
+// offset allow: the band holds a second tone and its products, which that fit does not model
+// and the two-tone fit does.
+bool PlacedBesideDc(double place, double placeError, double tone, double toneDeviation)
+{
+    return place > 0.0 && tone > 0.0 && 2.0 * toneDeviation <= 0.25 * tone && placeError <= 0.1;
+}
+
+} // namespace
+
+double ToneModel::PlaceBesideDc(UINT peak, double floor, double otherwise, double& doubt)
+{
+    const BesideDc near = FitBesideDc(peak, floor);
+    if (!PlacedBesideDc(near.place, near.placeError, near.tone, near.toneDeviation))
+        return otherwise;
+    doubt = near.placeError;
+    return near.place;
+}
+
+UINT ToneModel::ToneBesideDc(int from, int to, double floor, int k1, BesideDc& fit)
+{
+    const UINT peak = PeakBesideDc(static_cast<UINT>(std::max(from, 1)), static_cast<UINT>(std::max(to, 1)));
+    if (peak == 0 || std::abs(static_cast<int>(peak) - k1) <= LobeHalfWidth(windowType) ||
+        !(magnitude[peak] > 10.0 * floor) || !(magnitude[peak] >= 1e-4 * magnitude[k1]))
+        return 0;
+    fit = FitBesideDc(peak, floor);
+    return PlacedBesideDc(fit.place, fit.placeError, fit.tone, fit.toneDeviation) ? peak : 0;
+}
+
 ToneModel::TwoTones ToneModel::FitTwoTones(const Spectrum& spectrum, UINT firstBin, UINT lowFrequencyBin, UINT highFrequencyBin)
 {
     Use(spectrum);
@@ -3090,7 +3123,16 @@ ToneModel::TwoTones ToneModel::FitTwoTonesAt(UINT firstBin, UINT lowFrequencyBin
     std::vector<float> sorted(mag + lowBin, mag + highBin + 1);
     std::nth_element(sorted.begin(), sorted.begin() + sorted.size() / 2, sorted.end());
     const double floor = sorted[sorted.size() / 2];
-    double c1 = place(k1);
+    // A place is good to about the amplitude of what else its lobe holds, as a share of the
+    // peak's, in bins. A first tone whose lobe meets DC's is placed by the fit with the offset:
+    // its lobe holds the offset's (later passes are given its place).
+    auto placeDoubt = [&](int k, double beside) {
+        return std::sqrt(std::max({static_cast<double>(floor), beside, 0.0}) / mag[k]);
+    };
+    double c1 = given ? given[0] : place(k1);
+    double firstDoubt = placeDoubt(k1, 0.0);
+    if (!given && k1 <= 2 * W + 2)
+        c1 = PlaceBesideDc(static_cast<UINT>(k1), floor, c1, firstDoubt);
     // A harmonic of the first tone is no second tone (taken for one, its difference product
     // fell on the first tone and read 100 %). Its place tells it where the places are known
     // well enough for the order; where they are not (a high order, a first tone of a few
@@ -3107,11 +3149,15 @@ ToneModel::TwoTones ToneModel::FitTwoTonesAt(UINT firstBin, UINT lowFrequencyBin
     };
     const double firstLobe = lobeOf(k1);
     const double placeSlack = AllowanceFor(windowType).model > 0.002 ? 0.5 * W : 0.0;
-    auto harmonicOfFirst = [&](double c, double lobe) {
+    // Its place is known to five times what the places may be off by (`doubt` the peak's),
+    // and a hundredth of a bin an order for what the lobe's model misses: a tone a fifth of a
+    // bin from the third multiple of a tone 8 bins up, 130 dB above the noise, is no harmonic.
+    auto harmonicOfFirst = [&](double c, double lobe, double doubt) {
         const double h = std::round(c / c1);
         if (h < 2.0 || lobe > firstLobe / (h * h))
             return false;
-        const double tolerance = 0.3 + 0.05 * h + placeSlack;
+        const double tolerance =
+            std::min(0.3 + 0.05 * h, 0.01 * (h + 1.0) + 5.0 * (doubt + h * firstDoubt)) + placeSlack;
         if (tolerance >= c1 / 4.0)
             return h <= 10.0;
         return std::abs(c - h * c1) <= tolerance;
@@ -3163,10 +3209,27 @@ ToneModel::TwoTones ToneModel::FitTwoTonesAt(UINT firstBin, UINT lowFrequencyBin
             (besideFirst && !(mag[k] >= 4.0 * firstScale * firstLeak(k))))
             continue;
         const double c = place(k);
-        if (harmonicOfFirst(c, ownLobe(k)))
+        if (harmonicOfFirst(c, ownLobe(k), placeDoubt(k, firstKnown ? firstScale * firstLeak(k) : 0.0)))
             continue;
         k2 = k;
         c2 = c;
+    }
+    // A second tone whose lobe meets DC's: below the search's first bin, or where the bins
+    // beyond its lobe hold DC's, it is not found above. A peak there is one that DC's lobe,
+    // falling away from bin 0, never makes, where the fit with the offset takes it for a tone
+    // stronger than the peak found above. Later passes are given its place.
+    const int besideDcTo = 2 * W + 3;
+    if (given && (k2 < 0 || std::abs(k2 - given[1]) > 1.0)) {
+        k2 = static_cast<int>(std::lround(given[1]));
+        c2 = given[1];
+    } else if (!given && !(k2 >= 0 && k2 < besideDcTo)) {
+        BesideDc near;
+        const UINT peak = ToneBesideDc(std::max(static_cast<int>(lowFrequencyBin), 3), besideDcTo, floor, k1, near);
+        if (peak != 0 && (k2 < 0 || near.tone > mag[k2]) &&
+            !harmonicOfFirst(near.place, ownLobe(static_cast<int>(peak)), near.placeError)) {
+            k2 = static_cast<int>(peak);
+            c2 = near.place;
+        }
     }
     // A tone whose lobe reaches DC shares its peak with the offset and with its own mirror
     // image: its place is not read from its lobe. The fit takes the offset, the mirror and what
@@ -3174,19 +3237,21 @@ ToneModel::TwoTones ToneModel::FitTwoTonesAt(UINT firstBin, UINT lowFrequencyBin
     // a tone within two and a half bins of DC is too much the offset's to be told from it.
     if (k2 < 0 || std::min(c1, c2) <= 2.5)
         return {};
-    const bool nearDc = std::min(c1, c2) <= W + 1;
+    const bool nearDc = std::min(c1, c2) <= 2 * W + 2;
     if (given) {
         c1 = given[0];
         c2 = given[1];
         // A first tone beside DC was placed to a whole bin only, and a harmonic's order read
         // from that one off: at its fitted place that harmonic is told again.
-        if (harmonicOfFirst(c2, ownLobe(k2)))
+        if (harmonicOfFirst(c2, ownLobe(k2), placeDoubt(k2, firstKnown ? firstScale * firstLeak(k2) : 0.0)))
             return {};
     }
 
     // The tones and the products that can be told apart: a product on DC (where an offset or
     // hum lies), on a tone or on a product already counted (2(f2+f1) is 2f2+2f1) is skipped;
-    // one below DC shows at its mirror place.
+    // one below DC shows at its mirror place. One beside DC is fitted with the offset, as a
+    // tone there is: left out within two lobes of DC, the strongest product of a pair read
+    // 5 dB low.
     std::vector<double> places = {c1, c2};
     // Each part's frequency as so many times the first tone's and the second's, signed as it
     // shows (a product below DC turns the other way).
@@ -3195,7 +3260,7 @@ ToneModel::TwoTones ToneModel::FitTwoTonesAt(UINT firstBin, UINT lowFrequencyBin
     for (const auto& pr : products) {
         const double signedPlace = pr[0] * c2 + pr[1] * c1;
         const double c = std::abs(signedPlace);
-        if (c <= 2 * W || c + W + 1 >= n)
+        if (c <= 2.5 || c + W + 1 >= n)
             continue;
         if (std::any_of(places.begin(), places.end(), [&](double t) { return std::abs(c - t) < 1.5; }))
             continue;
@@ -3254,9 +3319,12 @@ ToneModel::TwoTones ToneModel::FitTwoTonesAt(UINT firstBin, UINT lowFrequencyBin
     for (int k = lowBin; k <= highBin; ++k)
         free[static_cast<std::size_t>(k)] = !near[static_cast<std::size_t>(k)] && mag[k] <= 10.0 * floor;
     const auto lobe = static_cast<std::size_t>(lobeBins);
-    const double lobeScatter = NoiseScatter(rest.data(), free, lobe, lobe);
     // One bin's, for the noise's beat with what a bin holds.
     const double binScatter = NoiseScatter(rest.data(), free, 1, lobe);
+    // A sum of bins alike scatters no more than one of them: a short transform holds too few
+    // runs of a wide lobe to measure the sum's own (the one-block scatter taken for it kept
+    // products 12 dB out of the noise of 46 blocks unread).
+    const double lobeScatter = std::min(NoiseScatter(rest.data(), free, lobe, lobe), binScatter);
     // Never under four times its mean above it.
     const double lobeThreshold = std::max(4.0, NoiseTail(lobeScatter) - 1.0) * noise * lobeBins;
     // Each part's power, fitted to the bins of all lobes at once: a product beside a tone sits
@@ -3361,6 +3429,21 @@ ToneModel::TwoTones ToneModel::FitTwoTonesAt(UINT firstBin, UINT lowFrequencyBin
         const double x = fitBins[b] - places[i];
         return std::abs(x) <= kReach ? direct[b * m + i] : kernel(x);
     };
+    // The most tone i's direct and mirror leakage add or cancel by over any product's lobe, as
+    // a share of what that lobe holds (the tone's power `scale` in the units of its leakage).
+    auto MirrorBeatShare = [&](std::size_t i, double scale) {
+        double most = 0.0;
+        for (std::size_t j = 2; j < m; ++j) {
+            double beat = 0.0, held = 0.0;
+            const int c = static_cast<int>(std::lround(places[j]));
+            for (int k = std::max(c - W, 0); k <= std::min(c + W, n - 1); ++k) {
+                beat += 2.0 * scale * std::sqrt(at(i, k - rounded[i]) * at(i, -k - rounded[i]));
+                held += mag[k];
+            }
+            most = std::max(most, held > 0.0 ? beat / held : 1.0);
+        }
+        return most;
+    };
     // Whether tone i's beat with product j is fitted (else it is bounded as an uncertainty).
     std::vector<unsigned char> beatFitted(2 * m, symmetric ? 1 : 0);
     // The uniform window's kernel is the Dirichlet kernel, whose products over whole bins
@@ -3405,10 +3488,17 @@ ToneModel::TwoTones ToneModel::FitTwoTonesAt(UINT firstBin, UINT lowFrequencyBin
                 crossOf.push_back({i, j, columns.size()});
                 columns.push_back(std::move(col));
             }
-            if (places[i] <= W + 4) {
+            // A tone meets its own mirror image beside DC, and far out too where its sidelobes
+            // fall slowly (Hamming's): there its direct and mirror leakage, a few times apart,
+            // add or cancel by up to a half over a product's lobe, which read the fit's misfit
+            // hundreds of times its bins' scatter and made every product as unsure. A leaky
+            // window's lobes of a bin or two leave no bins for that column.
+            if (places[i] <= W + 4 || (!LeakyWindow(windowType) && MirrorBeatShare(i, scale) >= kNegligibleBeat)) {
                 std::vector<double> col(B);
-                for (std::size_t b = 0; b < B; ++b)
-                    col[b] = direct[b * m + i] * mirror[b * m + i];
+                for (std::size_t b = 0; b < B; ++b) {
+                    const double y = fitBins[b] + places[i];
+                    col[b] = kernelAt(i, b) * (std::abs(y) <= kReach ? mirror[b * m + i] : kernel(y));
+                }
                 columns.push_back(std::move(col));
             }
         }
@@ -3435,6 +3525,11 @@ ToneModel::TwoTones ToneModel::FitTwoTonesAt(UINT firstBin, UINT lowFrequencyBin
         columns.push_back(std::move(col));
     }
     std::size_t dcColumn = 0; // none
+    std::size_t firstDcBeat = std::numeric_limits<std::size_t>::max();
+    // The offset's power in the units of its response, read from DC's lobe.
+    auto dcLeak = [&](int k) { return withDc ? dcShape[static_cast<std::size_t>(k)] : 0.0; };
+    const double dcScale = LobeScale(mag, n, 0.0, W, dcLeak);
+    std::vector<unsigned char> dcBeatBounded(m, 0);
     if (withDc) {
         std::vector<double> col(B);
         for (std::size_t b = 0; b < B; ++b)
@@ -3445,17 +3540,26 @@ ToneModel::TwoTones ToneModel::FitTwoTonesAt(UINT firstBin, UINT lowFrequencyBin
         // direct and mirror images alike) it adds or cancels by one number times
         // A(k) (A(k - c) + A(k + c)), as two parts do. Left out, the offset's beat with a low
         // tone was taken for the tone and its products.
+        // As with a tone's beat, an offset's beat with a product that could not move its lobe
+        // by a share worth fitting is bounded instead: beyond DC's lobe a cosine window's
+        // offset leaves only the rounding of its coefficients, and its column, all but the
+        // product's own, made the product's power a hundred times less sure.
+        firstDcBeat = columns.size();
         if (symmetric)
             for (std::size_t i = 0; i < m; ++i) {
                 if (places[i] > 2 * W + 4)
                     continue;
+                if (i >= 2 && BeatShare(mag, n, places[i], W, dcScale, dcLeak) < kNegligibleBeat) {
+                    dcBeatBounded[i] = 1;
+                    continue;
+                }
                 std::vector<double> cross(B);
                 for (std::size_t b = 0; b < B; ++b)
                     cross[b] = kernel(fitBins[b]) * (direct[b * m + i] + mirror[b * m + i]);
                 columns.push_back(std::move(cross));
             }
     }
-    const std::size_t M = columns.size();
+    std::size_t M = columns.size();
     std::vector<double> lobeSum(m, 0.0);
     for (std::size_t b = 0; b < B; ++b)
         for (std::size_t i = 0; i < m; ++i)
@@ -3466,6 +3570,7 @@ ToneModel::TwoTones ToneModel::FitTwoTonesAt(UINT firstBin, UINT lowFrequencyBin
     // bins' inverse variances). The columns differ in scale by many decades: they are
     // brought to one before Gauss-Jordan elimination with partial pivoting.
     std::vector<double> power(M, 0.0), variance(M, 0.0);
+    std::size_t undetermined = std::numeric_limits<std::size_t>::max();
     auto solve = [&](const std::vector<double>& weight) {
         std::vector<double> a(M * 2 * M, 0.0), atb(M, 0.0), scale(M, 0.0);
         for (std::size_t b = 0; b < B; ++b) {
@@ -3493,8 +3598,10 @@ ToneModel::TwoTones ToneModel::FitTwoTonesAt(UINT firstBin, UINT lowFrequencyBin
                 if (std::abs(a[r * 2 * M + c]) > std::abs(a[pivot * 2 * M + c]))
                     pivot = r;
             // A column the others make up to a millionth leaves its term undetermined.
-            if (!(std::abs(a[pivot * 2 * M + c]) > 1e-12))
+            if (!(std::abs(a[pivot * 2 * M + c]) > 1e-12)) {
+                undetermined = c;
                 return false;
+            }
             for (std::size_t j = 0; j < 2 * M; ++j)
                 std::swap(a[c * 2 * M + j], a[pivot * 2 * M + j]);
             const double d = a[c * 2 * M + c];
@@ -3528,8 +3635,11 @@ ToneModel::TwoTones ToneModel::FitTwoTonesAt(UINT firstBin, UINT lowFrequencyBin
     std::vector<double> weight(B, 1.0), content(B, 0.0);
     for (std::size_t b = 0; b < B; ++b)
         content[b] = std::max(static_cast<double>(mag[fitBins[b]]) - noise, 0.0);
-    // The single-precision spectrum holds no bin better than its rounding.
-    const double rounding = kArithmeticFloor * *std::max_element(content.begin(), content.end());
+    // The single-precision spectrum holds no bin better than its rounding. That lies in every
+    // bin, where the noise is read too: where those bins hold less (a long transform, its
+    // rounding 150 dB under the tone), the floor is lower, and taken above them it left a
+    // product 14 dB out of that floor unread.
+    const double rounding = std::min(kArithmeticFloor * *std::max_element(content.begin(), content.end()), noise);
     auto weigh = [&] {
         for (std::size_t b = 0; b < B; ++b) {
             const double modelError = allowance.model * content[b];
@@ -3538,8 +3648,21 @@ ToneModel::TwoTones ToneModel::FitTwoTonesAt(UINT firstBin, UINT lowFrequencyBin
             weight[b] = spread > 0.0 ? 1.0 / spread : 1.0;
         }
     };
+    // An offset's beat with a tone that the other columns make up (a cosine window's offset
+    // reaches only the bin beside DC, which the offset's own column takes) is left to them.
+    auto solveLeavingDcBeat = [&] {
+        while (!solve(weight)) {
+            if (undetermined < firstDcBeat || undetermined >= M)
+                return false;
+            columns.erase(columns.begin() + static_cast<std::ptrdiff_t>(undetermined));
+            M = columns.size();
+            power.assign(M, 0.0);
+            variance.assign(M, 0.0);
+        }
+        return true;
+    };
     weigh();
-    if (!solve(weight))
+    if (!solveLeavingDcBeat())
         return {};
     for (std::size_t b = 0; b < B; ++b) {
         content[b] = 0.0;
@@ -3548,7 +3671,7 @@ ToneModel::TwoTones ToneModel::FitTwoTonesAt(UINT firstBin, UINT lowFrequencyBin
         content[b] = std::max(content[b], 0.0);
     }
     weigh();
-    if (!solve(weight))
+    if (!solveLeavingDcBeat())
         return {};
     // Bins that stray from the fit by more than that hold something the model lacks (a tone's
     // beat with the other's far leakage, coloured noise): every term but the tones' (read from
@@ -3623,13 +3746,14 @@ ToneModel::TwoTones ToneModel::FitTwoTonesAt(UINT firstBin, UINT lowFrequencyBin
     for (std::size_t i = 2; i < m; ++i) {
         if (!(lobeSum[i] > 0.0))
             continue;
-        double leakages[2] = {}, straight[2] = {}, far = 0.0;
+        double leakages[2] = {}, straight[2] = {}, far = 0.0, dcHeld = 0.0;
         for (int k : fitBins)
             if (std::abs(k - places[i]) <= W + 0.5) {
                 for (std::size_t t = 0; t < 2; ++t) {
                     leakages[t] += power[t] * fullLeakage(t, k);
                     straight[t] += power[t] * at(t, k - rounded[t]);
                 }
+                dcHeld += dcScale * dcLeak(k);
                 far += power[0] * farLeakage(0, k) + power[1] * farLeakage(1, k);
             }
         const double part = power[i] * lobeSum[i];
@@ -3645,6 +3769,8 @@ ToneModel::TwoTones ToneModel::FitTwoTonesAt(UINT firstBin, UINT lowFrequencyBin
                                              (straight[t] * keptDirect * keptDirect +
                                               std::max(leakages[t] - straight[t], 0.0) * keptImage * keptImage));
             }
+        if (dcBeatBounded[i])
+            uncertain += 2.0 * std::sqrt(dcHeld * std::max(part, 0.0));
         // What a tone and a part add or cancel by is bounded by their amplitudes: 2 sqrt(P_t P_p).
         // A fit that needs more took what the model misses of the tone's sidelobes for a
         // product and a cross term that cancel each other: the product is not read from it.

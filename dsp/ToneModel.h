@@ -90,6 +90,9 @@ private:
     // FitTwoTones with the tones' places `given` (refined by an earlier pass), or read from
     // their lobes where null.
     TwoTones FitTwoTonesAt(UINT firstBin, UINT lowBin, UINT highBin, const double* given, int pass);
+    // A tone's place where its lobe meets DC's, from the fit with the offset, and into `doubt`
+    // how far it may be off (`otherwise`, `doubt` untouched, where that fit finds none).
+    double PlaceBesideDc(UINT peak, double floor, double otherwise, double& doubt);
     // The power a DC offset puts in every bin into `dc`, from its lobe above the noise `floor`
     // per bin and the leakage `other` of the parts modelled before (good to `otherSpread`);
     // returns how far that may be off, as a share of it.
@@ -164,6 +167,10 @@ private:
                                const std::vector<double>& dc);
     // The strongest bin from `from` to before `to` standing above its neighbours (0: none).
     UINT PeakBesideDc(UINT from, UINT to) const;
+    // The strongest peak in bins from..to-1, beside DC, clear of the first tone's lobe (peak
+    // bin k1), ten times above the noise `floor` and no more than 40 dB under the first tone,
+    // that the fit with the offset takes for a tone (`fit`); 0 where there is none.
+    UINT ToneBesideDc(int from, int to, double floor, int k1, BesideDc& fit);
     // That fit's leakage in every bin: the tone's (with both beats) into `leak`, the offset's
     // into `dc`, how far each may be off into `spread` and `dcError` (as a share of `dc`);
     // the tone's shape, lobe power and lobe share as AddToneLeakage gives them.

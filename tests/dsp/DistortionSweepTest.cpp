@@ -1014,6 +1014,11 @@ TEST(DistortionSweep, CasesTheSweepFoundReadTheirDefinitionOrNotANumber)
     // leakage were read as noise (3.5 dB high); a triangular tone whose noise was read as
     // nothing under a harmonic 35 dB above it (THD 1.5 dB high); a Bartlett harmonic read from
     // side bins that hold a 10 % offset's skirt (THD 2.2 dB high).
+    // Tones and products beside DC: a second tone three bins up (Blackman) and a first one
+    // (Kaiser) read N/A, the strongest product eight bins up was left out (Parzen and Kaiser 5-13
+    // dB low); a Hann offset's beat with a low tone left the fit singular; a Hamming tone's far
+    // leakage beating with its mirror image made every product unsure; a tone a fifth of a bin
+    // from the third multiple of one eight bins up, 130 dB above the noise, passed for a harmonic.
     struct Replay {
         std::uint64_t seed;
         long index;
@@ -1022,7 +1027,9 @@ TEST(DistortionSweep, CasesTheSweepFoundReadTheirDefinitionOrNotANumber)
     };
     const unsigned oneTone = 1u << kThd | 1u << kThdN | 1u << kSnr | 1u << kSinad;
     for (const Replay& r : {Replay{31415926, 84503, true}, Replay{16180339, 54560, false}, Replay{16180339, 59769, false},
-                            Replay{31415926, 90391, true}, Replay{20261209, 26876, false},
+                            Replay{31415926, 90391, true}, Replay{20261209, 26876, false}, Replay{11235813, 42619, true},
+                            Replay{57721566, 50109, true}, Replay{14142135, 56829, false}, Replay{11235813, 78010, false},
+                            Replay{11235813, 27215, true}, Replay{11235813, 46267, true}, Replay{11235813, 80030, true},
                             Replay{14142135, 38603, false, oneTone}, Replay{11235813, 31277, false, oneTone},
                             Replay{777003, 32302, false, oneTone}, Replay{777003, 27427, false, oneTone}}) {
         const Case c = Draw(r.seed, r.index);

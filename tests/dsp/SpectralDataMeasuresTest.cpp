@@ -282,6 +282,40 @@ TEST(SpectralDataDistortion, ImdReadsProductsOnlyWhereTheyStandOutOfTheToneSkirt
     }
 }
 
+TEST(SpectralDataDistortion, ImdReadsTonesAndProductsBesideDc)
+{
+    // IMD is the products' power over the tones' (closed form: the parts fed in). A weaker
+    // second tone three bins from DC, beside an offset, was never searched (N/A); a first tone
+    // there, placed to a whole bin, left the fit no tone (N/A); a difference product eight bins
+    // up was left out (3 dB low with the sum product as strong).
+    struct Row {
+        WORD window;
+        std::vector<Tone> tones, products;
+    };
+    const Row rows[] = {
+        {TSmoothing::kBlackman, {{500.4, 0.2}, {3.3, 0.05}}, {{497.1, 3e-4}, {503.7, 3e-4}}},
+        {TSmoothing::kKaiser, {{3.45, 0.3}, {100.8, 0.075}}, {{97.35, 3e-4}, {104.25, 3e-4}}},
+        {TSmoothing::kParzen, {{300.2, 0.2}, {307.9, 0.2}}, {{7.7, 3e-4}, {608.1, 3e-4}}},
+    };
+    for (const Row& r : rows) {
+        std::vector<Tone> parts = {{0.0, -0.0056}};
+        parts.insert(parts.end(), r.tones.begin(), r.tones.end());
+        parts.insert(parts.end(), r.products.begin(), r.products.end());
+        const Averaged m(r.window, 4096, parts, r.tones[0].amplitude / std::sqrt(2.0) * std::pow(10.0, -100.0 / 20), 16);
+        double tones = 0.0, products = 0.0;
+        for (const Tone& t : r.tones)
+            tones += t.amplitude * t.amplitude;
+        for (const Tone& t : r.products)
+            products += t.amplitude * t.amplitude;
+        const auto imd = m.d->ComputeImd();
+        if (!imd) {
+            ADD_FAILURE() << r.window << ": N/A";
+            continue;
+        }
+        EXPECT_NEAR(20 * std::log10(*imd / (100.0 * std::sqrt(products / tones))), 0.0, 0.5) << r.window;
+    }
+}
+
 TEST(SpectralDataLevelMeasures, ParzenAndKaiserReadTrueSineAndNoiseLevels)
 {
     // A 0.5-full-scale sine on a bin reads -6.02 dB through an amplitude-corrected window.
