@@ -142,6 +142,10 @@ double CrowdedBeat(const std::vector<double>& w, const std::vector<double>& plac
 
 // The rounding of the spectrum's single-precision arithmetic, as a share of a tone's power.
 constexpr double kArithmeticFloor = 3e-14;
+// What each of a single-precision transform's log2 N stages adds to the band as noise, as a
+// share of all the power the transform carries (a third of the square of float's epsilon): an
+// offset carries as much as a tone, and a tone 125 dB over its noise read 0.3 dB low.
+constexpr double kRoundingPerStage = 1.25e-15;
 
 // The share of the window's power over a harmonic's lobe that its own bins must hold for the
 // lobe to be fitted as a whole: the bins at the lobe's edge hold a few per cent.
@@ -180,8 +184,9 @@ double NoiseTail(double scatter)
 // the window's lobe, whose bins share their noise): (a - b) / (a + b) has a mean square of
 // 1 / (2 shape + 1) whatever the level, so a level that changes over the band (coloured
 // noise, a tone's far leakage) is not taken for scatter. One block's (1) where fewer than 32
-// pairs are free.
-double NoiseScatter(const float* mag, const std::vector<unsigned char>& free, std::size_t span, std::size_t gap)
+// pairs are free (and `measured` false).
+double NoiseScatter(const float* mag, const std::vector<unsigned char>& free, std::size_t span, std::size_t gap,
+                    bool* measured = nullptr)
 {
     auto sumOf = [&](std::size_t k, double& v) {
         v = 0.0;
@@ -205,6 +210,8 @@ double NoiseScatter(const float* mag, const std::vector<unsigned char>& free, st
         ++pairs;
         k += gap + span;
     }
+    if (measured)
+        *measured = pairs >= 32;
     if (pairs < 32)
         return 1.0;
     const double e = std::min(sum / static_cast<double>(pairs), 0.5);
@@ -2106,6 +2113,55 @@ ToneModel::SecondLine ToneModel::ModelSecondLine(UINT k0, UINT from, UINT hi, do
     return line;
 }
 
+namespace {
+
+// The square scatter of one bin's noise about its mean, read where the leakage `leak` taken
+// away is weaker than the noise `level` and no tone owns the bin: the scatter of the whole band
+// reads a tone's skirt falling from bin to bin as scatter. Where the leakage covers nearly every
+// bin (a triangular window's skirt), as the `blocks` averaged would scatter if they were apart.
+double QuietScatter(const float* mag, const std::vector<unsigned char>& owner, const std::vector<double>& leak,
+                    double level, UINT from, UINT to, int halfWidth, double blocks)
+{
+    std::vector<unsigned char> quiet(owner.size(), 0);
+    for (UINT k = from; k <= to && k < owner.size(); ++k)
+        quiet[k] = owner[k] == 0 && leak[k] <= level;
+    bool measured = false;
+    const double scatter = NoiseScatter(mag, quiet, 1, static_cast<std::size_t>(2 * halfWidth + 1), &measured);
+    return measured ? scatter : 1.0 / std::max(blocks, 1.0);
+}
+
+// The mean content of the half of the bins whose leakage taken away is best known (`spread` the
+// doubt at each bin): chosen without looking at what they hold, it reads noise whose power sits
+// in a few bins as well as any. Nothing where that half's doubt is more than a tenth of it.
+double BestKnownMean(const std::vector<double>& content, const std::vector<UINT>& bin, const std::vector<double>& spread)
+{
+    if (content.empty())
+        return 0.0;
+    std::vector<std::size_t> order(content.size());
+    for (std::size_t i = 0; i < order.size(); ++i)
+        order[i] = i;
+    const auto half = order.begin() + static_cast<std::ptrdiff_t>((order.size() + 1) / 2);
+    std::nth_element(order.begin(), half - 1, order.end(),
+                     [&](std::size_t a, std::size_t b) { return spread[bin[a]] < spread[bin[b]]; });
+    double sum = 0.0, doubt = 0.0;
+    for (auto i = order.begin(); i != half; ++i) {
+        sum += content[*i];
+        doubt += spread[bin[*i]];
+    }
+    return sum > 10.0 * doubt ? sum / static_cast<double>(half - order.begin()) : 0.0;
+}
+
+} // namespace
+
+double ToneModel::ArithmeticNoise(UINT bandBins) const
+{
+    double carried = 0.0;
+    for (UINT k = 0; k < bins; ++k)
+        carried += std::max(static_cast<double>(magnitude[k]), 0.0);
+    const double stages = N > 1 ? std::log2(static_cast<double>(N)) : 1.0;
+    return kRoundingPerStage * stages * carried * bandBins / std::max<UINT>(bins, 1);
+}
+
 ToneModel::Parts ToneModel::FitToneAnew(UINT lo, UINT hi)
 {
     Parts parts;
@@ -2473,29 +2529,53 @@ ToneModel::Parts ToneModel::FitToneAnew(UINT lo, UINT hi)
     } catch (const std::bad_alloc&) {
         return Parts{};
     }
-    double freeSpread = 0.0, noiseRef = 0.0;
+    double freeSpread = 0.0, noiseRef = 0.0, freeBeat = 0.0;
+    // A tone on a bin repeats every block, and so does its rounding where that is all the noise
+    // (a generated file): lines on every few bins, the bins between holding no more than the
+    // arithmetic's own rounding. Their median says nothing of the noise, and every line is
+    // noise, none a spur (the lines beside the tone, taken as spurs, read SNR 4 dB low).
+    bool lines = false;
+    const bool onBin = std::abs(offset) <= offsetError;
+    const double arithmeticBin = ArithmeticNoise(1);
     // A bin judged against what it holds must hold more than the noise's beat with the leakage
-    // there can give it (four deviations of one block's): otherwise only the bins beside a tone
-    // whose beat happens to add would be taken, and read the noise high.
-    auto spurBeat = [&](UINT k) { return 4.0 * std::sqrt(2.0 * std::max(leakAll[k], 0.0) * noiseRef); };
+    // there can give it (five deviations of one block's, whose mean noise is the median over
+    // ln 2): otherwise only the bins beside a tone whose beat happens to add would be taken,
+    // and read the noise high (at four deviations of the median, one such bin read SNR 1.4 dB
+    // low).
+    auto spurBeat = [&](UINT k) { return 5.0 * std::sqrt(2.0 * std::max(leakAll[k], 0.0) * noiseRef / std::log(2.0)); };
     // A second line's lobe left out would stand for the typical content and go missing whole (its
     // peak bin beside a leaky window's skirt: THD+N 3 dB low); it is counted as it stands,
     // whatever the guard, off by no more than its doubt.
     auto secondLobe = [&](UINT k) {
         return second.peak != 0 && k + static_cast<UINT>(W) >= second.peak && k <= second.peak + static_cast<UINT>(W);
     };
+    // What a bin holds beyond the leakage taken away beats with it by 2 Re(L^1/2 N*), at a phase
+    // the noise sets anew in every block: a deviation of sqrt(2 L N) for one block, narrowed by
+    // the blocks averaged as the noise's scatter where the leakage is weaker shows. Under a
+    // strong tone's skirt that is far more than the noise itself (one Gaussian block: runs of
+    // bins 20 times the noise, SNR 1.3 dB low): such bins say less of the noise than the
+    // typical content does.
+    double bandScatter = 1.0;
+    auto noiseBeat = [&](UINT k) { return std::sqrt(2.0 * std::max(leakAll[k], 0.0) * noiseRef * bandScatter); };
     auto collect = [&](double guard) {
         free.clear();
         freeBin.clear();
-        freeSpread = 0.0;
-        for (UINT k = from; k <= hi; ++k)
-            if (owner[k] == 0 && (std::isinf(guard) || spreadAll[k] <= guard * noiseRef || secondLobe(k) ||
-                                  (mag[k] - leakAll[k] > 10.0 * noiseRef + spurBeat(k) &&
-                                   spreadAll[k] <= guard * (mag[k] - leakAll[k])))) {
+        freeSpread = freeBeat = 0.0;
+        for (UINT k = from; k <= hi; ++k) {
+            if (owner[k] != 0)
+                continue;
+            // A bin whose beat is more than the noise itself is left to the typical content; a
+            // spur is judged against what it holds, far above that beat.
+            const bool noise =
+                std::isinf(guard) || (spreadAll[k] <= guard * noiseRef && noiseBeat(k) <= noiseRef);
+            if (noise || secondLobe(k) || (!lines && mag[k] - leakAll[k] > 10.0 * noiseRef + spurBeat(k) &&
+                          spreadAll[k] <= guard * (mag[k] - leakAll[k]))) {
                 free.push_back(mag[k] - leakAll[k]);
                 freeBin.push_back(k);
                 freeSpread += spreadAll[k];
+                freeBeat += noise ? noiseBeat(k) * noiseBeat(k) : 0.0;
             }
+        }
     };
     double freeSum = 0.0, typical = 0.0, limit = 0.0;
     // Neighbouring bins share the noise through the window: a mean over n bins scatters about
@@ -2517,6 +2597,13 @@ ToneModel::Parts ToneModel::FitToneAnew(UINT lo, UINT hi)
         // (ten times the median bin) is judged against itself.
         if (!free.empty())
             noiseRef = CertainMedian(free, freeBin, spreadAll);
+        if (onBin && noiseRef <= 4.0 * arithmeticBin) {
+            const double level = BestKnownMean(free, freeBin, spreadAll);
+            lines = level > 0.0 && level >= 10.0 * noiseRef;
+            noiseRef = lines ? level : noiseRef;
+        }
+        bandScatter = QuietScatter(mag, owner, leakAll, noiseRef, from, hi, W,
+                                   std::min(static_cast<double>(averageCount), static_cast<double>(averageBlocks)));
         // The bins the leakage leaves most certain (against what they hold, or the median bin):
         // of the sets the guards give (a quarter of the free bins or more), the one that leaves
         // the noise's total least uncertain. More bins bring more of what the leakage taken away
@@ -2545,7 +2632,7 @@ ToneModel::Parts ToneModel::FitToneAnew(UINT lo, UINT hi)
             freeSum += v;
         std::vector<double> sorted = free;
         std::nth_element(sorted.begin(), sorted.begin() + sorted.size() / 2, sorted.end());
-        limit = 10.0 * std::max(sorted[sorted.size() / 2], 0.0);
+        limit = lines ? HUGE_VAL : 10.0 * std::max(sorted[sorted.size() / 2], 0.0);
         std::size_t n = 0;
         for (double v : free) {
             if (v <= limit) {
@@ -3027,11 +3114,16 @@ ToneModel::Parts ToneModel::FitToneAnew(UINT lo, UINT hi)
     parts.noiseSpread = free.empty() ? HUGE_VAL
                                      : freeSpread * bandBins / free.size() +
                                            kNoiseSigmas * typicalDeviation * static_cast<double>(bandBins - free.size());
+    // The free bins count as they stand, each with its beat with the leakage taken from it.
+    parts.noiseSpread += kNoiseSigmas * std::sqrt(freeBeat);
     parts.noiseSpread += UnseenParity(k0, offset, offsetError, freeBin, typical,
                                       freeSum - typical * static_cast<double>(free.size()), bandBins);
     // The spectrum went through a single-precision window and transform: their rounding lies
-    // some 135 dB under the tone over the band, and a noise near that is not read.
-    parts.noiseSpread += kArithmeticFloor * parts.fundamental;
+    // some 140 dB under all the power they carried (the offset's too) and is no part of the
+    // signal's noise; known to within its own size, a noise near it is not read.
+    const double arithmetic = ArithmeticNoise(bandBins);
+    parts.noise -= arithmetic;
+    parts.noiseSpread += arithmetic;
     parts.noiseSpread += parts.noise * lobeBeat / lobePower;
     parts.distortionAndNoise = parts.noise + lobeContent;
     // Everything but the tone takes the harmonics' lobes as they stand: there the typical

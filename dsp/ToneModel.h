@@ -79,6 +79,8 @@ private:
     void Use(const Spectrum& spectrum);
     float BinFrequency(UINT k) const { return static_cast<float>(k) * binWidth; }
     Parts FitToneAnew(UINT lo, UINT hi);
+    // The noise the spectrum's own single-precision arithmetic adds to `bandBins` bins.
+    double ArithmeticNoise(UINT bandBins) const;
     // The square scatter of one bin's noise about its mean, as the band shows it (one block's
     // at most, the blocks averaged at least).
     double BandScatter(int halfWidth) const;

@@ -144,11 +144,13 @@ TEST(ToneFit, TheRoundingOfAToneOnABinIsNoWhiteNoise)
     // A generated 24-bit file, a tone on a bin: the rounding repeats in every block and lies in
     // lines on bins. Bartlett and triangular leak a tone on a bin only into every other bin,
     // where its leakage hides the noise; the lines' skirts hold less there than white noise
-    // would (SNR read 1.8 dB low). The noise is the rounding's power over the band.
+    // would (SNR read 1.8 dB low). On a bin a multiple of 8, the lines lie 8 bins apart and the
+    // median bin holds nothing: lines beside the tone taken for spurs read SNR 4 dB low. The
+    // noise is the rounding's power over the band.
     const DWORD fft = 8192;
     const double counts = 8388607.0;
-    for (WORD window : {TSmoothing::kBartlett, TSmoothing::kTriangular})
-    for (double bin : {52.0, 2048.0 + 26.0}) {
+    for (WORD window : {TSmoothing::kBartlett, TSmoothing::kTriangular, TSmoothing::kHanning, TSmoothing::kParzen})
+    for (double bin : {52.0, 2048.0 + 26.0, 1624.0}) {
         ChannelProcessingSettings p = Processing(48000, fft, window, 3);
         p.AverageBlocks = 3;
         ChannelScalingSettings s = Scaling(1);
@@ -200,9 +202,12 @@ TEST(ToneFit, EverythingButTheToneReadsWhereTheNoiseDoes)
             continue;
         }
         // One block's noise may lie a dB from its mean: THD+N is judged by the SNR of the same
-        // draw, 1 dB from the truth as long as the average is settled.
+        // draw, 1 dB from the truth as long as the average is settled. With one block the
+        // harmonics' lobes as they stand and the typical content in their place part by some
+        // 0.2 dB at one deviation (a Gaussian draw stood at 0.499 dB).
         const double read = 20 * std::log10(*thdN / 100.0);
-        EXPECT_NEAR(read, -*r.d->ComputeSnr(), 0.5) << window << ", bin " << bin << ", seed " << seed;
+        EXPECT_NEAR(read, -*r.d->ComputeSnr(), blocks > 1 ? 0.5 : 0.6)
+            << window << ", bin " << bin << ", seed " << seed << ", " << blocks << " blocks";
         if (blocks > 1)
             EXPECT_FALSE(Off(static_cast<float>(read), truth))
                 << window << ", bin " << bin << ", seed " << seed << ": THD+N " << read << " dB for " << truth;
@@ -292,4 +297,46 @@ TEST(ToneFit, ASecondToneCountsWholeInEverythingButTheTone)
             << "window " << row.window << ", tones at bins " << row.first.bin << " and " << row.second.bin << ": THD+N "
             << 20 * std::log10(thdN.value_or(0.0f) / 100.0) << " dB for " << truth;
     }
+}
+
+TEST(ToneFit, TheNoiseIsReadApartFromItsBeatWithTheSkirts)
+{
+    // One block: where a strong tone's skirt (a Gaussian window's) or an offset's stands far over
+    // the noise, the noise beats with it by many times its own power, and bins that happen to add
+    // read as noise or spurs (SNR 1.2-1.8 dB low). An offset and a tone carry the single-precision
+    // transform's rounding too, some 140 dB under both (SNR 125 dB read 1.1-1.8 dB low).
+    struct Row {
+        WORD window;
+        DWORD fft;
+        double bin, amplitude, dc, snrDb;
+        int blocks;
+    };
+    const Row rows[] = {
+        {TSmoothing::kGaussian, 1024, 221.54, 0.548, -0.0288, 90.0, 1},
+        {TSmoothing::kGaussian, 1024, 347.45, 0.465, 0.0259, 89.0, 1},
+        {TSmoothing::kGaussian, 2048, 636.89, 0.210, -0.0235, 118.0, 1},
+        {TSmoothing::kBlackman, 1024, 362.76, 0.310, -0.0054, 120.0, 1},
+        {TSmoothing::kParzen, 8192, 3033.5, 0.0507, 0.0708, 128.8, 8},
+        {TSmoothing::kKaiser, 16384, 1197.0, 0.1038, 0.0905, 128.6, 2},
+    };
+    int off = 0, shown = 0;
+    for (const Row& row : rows)
+    for (unsigned seed : {1u, 2u, 3u, 4u}) {
+        if (kSanitized && (seed > 1 || row.fft > 4096))
+            continue;
+        const double toneRms2 = row.amplitude * row.amplitude / 2;
+        const double noise = std::sqrt(toneRms2 * std::pow(10.0, -row.snrDb / 10));
+        // The band's share of the noise: bins 2 to 0.99 of the half band.
+        const double band = (0.99 * row.fft / 2 - 1) / (row.fft / 2.0);
+        const double truth = 10 * std::log10(toneRms2 / (noise * noise * band));
+        const Fed r(row.window, row.fft, {{0.0, row.dc}, {row.bin, row.amplitude, 0.7}}, noise, row.blocks, seed);
+        const auto snr = r.d->ComputeSnr();
+        shown += snr.has_value();
+        if (Off(snr, truth)) {
+            ++off;
+            ADD_FAILURE() << "window " << row.window << ", bin " << row.bin << ", seed " << seed << ": SNR " << *snr
+                          << " for " << truth;
+        }
+    }
+    EXPECT_EQ(off, 0) << "of " << shown << " shown";
 }
