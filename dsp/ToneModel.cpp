@@ -3730,8 +3730,11 @@ ToneModel::TwoTones ToneModel::FitTwoTonesAt(UINT firstBin, UINT lowFrequencyBin
     // The single-precision spectrum holds no bin better than its rounding. That lies in every
     // bin, where the noise is read too: where those bins hold less (a long transform, its
     // rounding 150 dB under the tone), the floor is lower, and taken above them it left a
-    // product 14 dB out of that floor unread.
-    const double rounding = std::min(kArithmeticFloor * *std::max_element(content.begin(), content.end()), noise);
+    // product 14 dB out of that floor unread. The triangular windows' far leakage is known
+    // less well than such a noise: their bins keep the floor.
+    const bool triangular = windowType == TSmoothing::kBartlett || windowType == TSmoothing::kTriangular;
+    const double roundingFloor = kArithmeticFloor * *std::max_element(content.begin(), content.end());
+    const double rounding = triangular ? roundingFloor : std::min(roundingFloor, noise);
     auto weigh = [&] {
         for (std::size_t b = 0; b < B; ++b) {
             const double modelError = allowance.model * content[b];

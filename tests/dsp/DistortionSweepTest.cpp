@@ -129,15 +129,10 @@ struct OpenShare {
 };
 const OpenShare kOpenShares[] = {
     {kClearNa, T::kBartlett, kImd, 0.14},
-    {kClearNa, T::kBlackman, kImd, 0.03},
     {kClearNa, T::kExponential, kImd, 0.6},
     {kClearNa, T::kExponential, kThd, 0.25},
-    {kClearNa, T::kFlattop, kImd, 0.05},
     {kClearNa, T::kForce, kImd, 0.4},
-    {kClearNa, T::kGaussian, kImd, 0.04},
     {kClearNa, T::kGaussian, kThd, 0.03},
-    {kClearNa, T::kKaiser, kImd, 0.05},
-    {kClearNa, T::kParzen, kImd, 0.03},
     {kClearNa, T::kTriangular, kImd, 0.15},
     {kClearNa, T::kUniform, kImd, 0.25},
 };
