@@ -255,6 +255,35 @@ double OtherLines(const std::vector<std::vector<double>>& columns, const std::ve
     return other;
 }
 
+// The share of the leakage's allowed spread (`spread`, bounding the error of `leak`) that the
+// free bins beside a harmonic's lobe show the model to need there. The allowance holds for every
+// window and place; where it outweighs the noise's scatter in a bin (`typical`, scattering by
+// `noiseScatter` of its square, averaged over `blocks`), what the bin holds beyond the leakage
+// and two deviations of the noise is the model's error. The error changes along the skirt, so
+// only bins whose leakage is of the lobe's order (`least` to `most` a bin, within ten times)
+// tell: twice the largest share any of them shows, never less than a fifth, and all of it
+// without four of them.
+double LeakageSpreadUsed(const float* mag, const std::vector<unsigned char>& owner, UINT from, UINT to,
+                         const std::vector<double>& leak, const std::vector<double>& spread, double typical,
+                         double noiseScatter, double blocks, double least, double most)
+{
+    constexpr double kLeastShare = 0.2;
+    double largest = 0.0;
+    int count = 0;
+    for (UINT k = from; k <= to && k < owner.size(); ++k) {
+        if (owner[k] != 0 || !(leak[k] >= 0.1 * least && leak[k] <= 10.0 * most))
+            continue;
+        const double deviation =
+            std::sqrt(typical * typical * noiseScatter + 2.0 * std::max(leak[k], 0.0) * typical / blocks);
+        if (!(deviation > 0.0) || !(spread[k] > 2.0 * deviation))
+            continue;
+        const double r = static_cast<double>(mag[k]) - leak[k] - typical;
+        largest = std::max(largest, (std::abs(r) + 2.0 * deviation) / spread[k]);
+        ++count;
+    }
+    return count < 4 ? 1.0 : std::clamp(2.0 * largest, kLeastShare, 1.0);
+}
+
 // The covariance of a fit's solution `x` made with the inverse `inverse` of its normal
 // matrix, from each row's own residual (White's estimator) rather than the residual's mean:
 // bins scatter by what they hold. `bin(k, row, r, weight)` gives each row as the fit took it;
@@ -2013,7 +2042,8 @@ bool FitHoldsLobe(double fitted, double held, double beat, double doubt, double 
 double ToneModel::UnseenHarmonic(long a, long b, double place, const std::vector<unsigned char>& owner,
                                  const std::vector<double>& leak, const std::vector<double>& spread,
                                  const std::vector<double>& fitted, double typical, double binDeviation,
-                                 double blocks, const std::vector<double>& toneKernel, double tonePeak)
+                                 double blocks, const std::vector<double>& toneKernel, double tonePeak,
+                                 double spreadUsed)
 {
     // A harmonic shows most in the bins next to its place: each of those bounds its power by
     // what stands there above the noise, what the leakage taken away leaves uncertain and two
@@ -2042,7 +2072,7 @@ double ToneModel::UnseenHarmonic(long a, long b, double place, const std::vector
         const std::size_t i = static_cast<std::size_t>(k);
         const double above = std::max(static_cast<double>(magnitude[k]) - leak[i] - typical, 0.0);
         const double deviation = std::sqrt(binDeviation * binDeviation + 2.0 * std::max(leak[i], 0.0) * typical / blocks);
-        const double x = above + std::max(spread[i] - fitted[i], 0.0) + 2.0 * deviation;
+        const double x = above + spreadUsed * std::max(spread[i] - fitted[i], 0.0) + 2.0 * deviation;
         const double L = std::max(leak[i], 0.0), root = std::sqrt(L) + std::sqrt(L + x);
         least = std::min(least, root * root / (h * h));
         if (toneKernel.size() == bins && L > 0.0 && std::abs(tonePeak * toneKernel[i] * toneKernel[i] - L) <= 0.1 * L)
@@ -2801,6 +2831,24 @@ ToneModel::Parts ToneModel::FitToneAnew(UINT lo, UINT hi)
     };
     double lobeContent = 0.0, lobeDoubt = 0.0, standingCrossVariance = 0.0;
     const double beatFactor = NoiseBeatFactor(WindowShape());
+    // Everything but the tone reads a harmonic's lobe with the leakage's doubt as the free bins
+    // around it show it: the leakage's error changes along the skirt (steep beside the tone,
+    // flat far out), so only those within a few lobes' widths tell. A tone whose lobe reaches
+    // DC's has too few such bins of its kind.
+    auto spreadUsedAt = [&](const Lobe& l) {
+        if (k0 <= static_cast<UINT>(W + 1))
+            return 1.0;
+        double least = HUGE_VAL, most = 0.0;
+        for (long k = l.a; k <= l.b; ++k)
+            if (owner[static_cast<std::size_t>(k)] == 2) {
+                least = std::min(least, leak[static_cast<std::size_t>(k)]);
+                most = std::max(most, leak[static_cast<std::size_t>(k)]);
+            }
+        const long reach = 4L * W;
+        return LeakageSpreadUsed(mag, owner, static_cast<UINT>(std::max<long>(from, l.a - reach)),
+                                 static_cast<UINT>(std::min<long>(hi, l.b + reach)), leakAll, spread, typical,
+                                 scatter[1], blocks, least, most);
+    };
     const double leakScatter = LeakageBeatScatter(freeBin, leakAll, typical);
     // Bins whose whole content the lobes above count as it stands (the typical content taken
     // off them comes back in the noise).
@@ -2823,6 +2871,7 @@ ToneModel::Parts ToneModel::FitToneAnew(UINT lo, UINT hi)
     };
     std::vector<double> ownHeld;
     for (const Lobe& l : lobes) {
+        const double spreadUsed = spreadUsedAt(l);
         // What the fundamental's lobe took of a harmonic's is read from the rest of its lobe
         // by the window's shape, where the rest holds most of it; past that it is hidden.
         // Only where its neighbours' skirts are a small part of its bins: it is read on from
@@ -2911,10 +2960,10 @@ ToneModel::Parts ToneModel::FitToneAnew(UINT lo, UINT hi)
                     fundamentalKernel = true;
                     kernel = ShiftedKernel(fc, &kernelError);
                 }
-                if (leakDoubt.empty()) {
-                    leakDoubt.resize(bins);
-                    for (UINT k = 0; k < bins; ++k)
-                        leakDoubt[k] = std::max(spread[k] - mirrorCross[k], 0.0);
+                leakDoubt.resize(bins);
+                for (long k = l.a; k <= l.b; ++k) {
+                    const std::size_t i = static_cast<std::size_t>(k);
+                    leakDoubt[i] = spreadUsed * std::max(spread[i] - mirrorCross[i], 0.0);
                 }
                 fit = FitHarmonicOnLeakage(l.a, l.b, l.place, kernel, owner, leak, typical,
                                            typical * typical * scatter[1], blocks, kernelError, &leakDoubt, &dc,
@@ -2999,7 +3048,7 @@ ToneModel::Parts ToneModel::FitToneAnew(UINT lo, UINT hi)
         // (bin by bin, or over the lobe by the windows' transforms on a window that leaks far,
         // where the blocks' turning phases bound it too).
         double standingDoubt =
-            hidden + l.spread +
+            hidden + spreadUsed * l.spread +
             (useFit ? fit.shapeError
                     : std::min(2.0 * std::sqrt(lobeLeak * std::max(excess - 2.0 * deviation - l.spread, 0.0)),
                                readApart || LeakyWindow(windowType) ? crossSpread : HUGE_VAL));
@@ -3033,7 +3082,8 @@ ToneModel::Parts ToneModel::FitToneAnew(UINT lo, UINT hi)
         }
         const double unseen = found || !readApart ? HUGE_VAL
                                     : UnseenHarmonic(l.a, l.b, l.place, owner, leak, spread, mirrorCross, typical,
-                                                     noiseDeviation(1), blocks, kernel, TonePeak(kernel, k0, W, lobePower));
+                                                     noiseDeviation(1), blocks, kernel, TonePeak(kernel, k0, W, lobePower),
+                                                     spreadUsed);
         // Fitted with its beat, the harmonic is read mostly from the bins next to its place:
         // the leakage's uncertainty counts there, as far as the fit weighs those bins.
         const double scale = useFit ? 1.0 : widen;
@@ -3043,12 +3093,15 @@ ToneModel::Parts ToneModel::FitToneAnew(UINT lo, UINT hi)
                 : HUGE_VAL;
         // Each reading must agree with what the lobe holds as it stands, within both doubts:
         // where it does not, the lobe holds what the harmonic's shape does not (another tone).
-        const bool agrees = std::abs(scale * fit.power - standing) <= fittedDoubt + standingDoubt;
-        const bool hides = standing <= unseen + standingDoubt;
-        if (agrees && fittedDoubt < std::min(hides ? unseen : HUGE_VAL, standingDoubt)) {
+        // Read as it stands, the lobe also keeps its beat with the noise (counted with the other
+        // lobes' below): the readings are weighed with it.
+        const double standingBeat = 2.0 * std::sqrt(crossVariance);
+        const bool agrees = std::abs(scale * fit.power - standing) <= fittedDoubt + standingDoubt + standingBeat;
+        const bool hides = standing <= unseen + standingDoubt + standingBeat;
+        if (agrees && fittedDoubt < std::min(hides ? unseen : HUGE_VAL, standingDoubt + standingBeat)) {
             lobeContent += scale * fit.power;
             lobeDoubt += fittedDoubt;
-        } else if (hides && unseen < standingDoubt) {
+        } else if (hides && unseen < standingDoubt + standingBeat) {
             lobeDoubt += unseen;
         } else {
             lobeContent += standing;
