@@ -2662,7 +2662,10 @@ ToneModel::Parts ToneModel::FitToneAnew(UINT lo, UINT hi)
             freeSum += v;
         std::vector<double> sorted = free;
         std::nth_element(sorted.begin(), sorted.begin() + sorted.size() / 2, sorted.end());
-        limit = lines ? HUGE_VAL : 10.0 * std::max(sorted[sorted.size() / 2], 0.0);
+        // Rounding lines are the noise, but no line of it holds a hundred times its mean: a
+        // harmonic's skirt not yet modelled is a spur still (taken as noise, it kept the
+        // harmonic from being modelled: a Bartlett SNR read 28 dB low).
+        limit = lines ? 100.0 * noiseRef : 10.0 * std::max(sorted[sorted.size() / 2], 0.0);
         std::size_t n = 0;
         for (double v : free) {
             if (v <= limit) {
