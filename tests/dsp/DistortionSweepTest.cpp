@@ -999,7 +999,8 @@ TEST(DistortionSweep, CasesTheSweepFoundReadTheirDefinitionOrNotANumber)
     // 38 dB low); a generated file's rounding, lines on bins whose skirts beside the tone's
     // leakage were read as noise (3.5 dB high); a triangular tone whose noise was read as
     // nothing under a harmonic 35 dB above it (THD 1.5 dB high); a Bartlett harmonic read from
-    // side bins that hold a 10 % offset's skirt (THD 2.2 dB high).
+    // side bins that hold a 10 % offset's skirt (THD 2.2 dB high); a triangular tone 3.5 bins
+    // up whose 2nd harmonic's fit made a harmonic of the leakage's misfit (THD+N 92 dB high).
     struct Replay {
         std::uint64_t seed;
         long index;
@@ -1010,7 +1011,8 @@ TEST(DistortionSweep, CasesTheSweepFoundReadTheirDefinitionOrNotANumber)
     for (const Replay& r : {Replay{31415926, 84503, true}, Replay{16180339, 54560, false}, Replay{16180339, 59769, false},
                             Replay{31415926, 90391, true}, Replay{20261209, 26876, false},
                             Replay{14142135, 38603, false, oneTone}, Replay{11235813, 31277, false, oneTone},
-                            Replay{777003, 32302, false, oneTone}, Replay{777003, 27427, false, oneTone}}) {
+                            Replay{777003, 32302, false, oneTone}, Replay{777003, 27427, false, oneTone},
+                            Replay{14142135, 31367, false, oneTone}}) {
         const Case c = Draw(r.seed, r.index);
         if (kSanitized && static_cast<long>(c.fft) * c.fed > (1L << 16))
             continue;
