@@ -105,15 +105,14 @@ const OpenClass kOpenClasses[] = {
     {"IMD more than 1 dB off, or read where there are no products (one to three blocks, a low tone a few bins from DC)",
      kOff, 1u << kImd, kEveryWindow, 0.2},
     {"THD+N and SINAD more than 1 dB off (a harmonic's lobe meeting a tone's near DC, Bartlett; a second tone's "
-     "skirt, uniform; the rounding of a generated file, Bartlett)", kOff, 1u << kThdN | 1u << kSinad, kEveryWindow,
-     2.5},
-    {"SNR more than 1 dB off (one block's noise; a Bartlett tone's far skirt; the rounding of a generated file, "
-     "Bartlett)", kOff, 1u << kSnr, kEveryWindow, 0.5},
+     "skirt, uniform)", kOff, 1u << kThdN | 1u << kSinad, kEveryWindow, 2.5},
+    {"SNR more than 1 dB off (one block's noise; the triangular window's leakage floor beside a tone on a bin)", kOff,
+     1u << kSnr, kEveryWindow, 0.5},
     {"THD more than 1 dB off (the rounding of a generated file near the arithmetic's floor)", kOff, 1u << kThd,
      kEveryWindow, 0.2},
-    {"THD+N and SINAD N/A where SNR reads, Bartlett and Triangular (strong harmonics' beat with the leakage, an "
-     "offset the tone's fit misses)",
-     kMissing, 1u << kThdN | 1u << kSinad, Windows({T::kBartlett, T::kTriangular}), 3.0},
+    {"THD+N and SINAD N/A where SNR reads, Bartlett and Triangular (a plain tone whose noise is read near the doubt "
+     "allowed, beside the tone's mirror beat fitted to a tenth at its harmonics' places; a tone a few bins above DC)",
+     kMissing, 1u << kThdN | 1u << kSinad, Windows({T::kBartlett, T::kTriangular}), 2.0},
     {"THD+N and SINAD N/A where SNR reads, other windows (a plain tone whose noise is read near the doubt "
      "allowed, beside the leakage's uncertainty where its harmonics would lie)", kMissing, 1u << kThdN | 1u << kSinad,
      kEveryWindow & ~Windows({T::kBartlett, T::kTriangular}), 6.0},
