@@ -3050,9 +3050,12 @@ ToneModel::Parts ToneModel::FitToneAnew(UINT lo, UINT hi)
         // Unfitted, the beat is bounded either way: over the lobe as a whole, or as found above
         // (bin by bin, or over the lobe by the windows' transforms on a window that leaks far,
         // where the blocks' turning phases bound it too).
+        // Read from the fit, the lobe is as good as the leakage under the bins the fit leans on
+        // (a triangular tone 3.5 bins up: the fit made a harmonic of the leakage's misfit where
+        // the lobe held nothing, THD+N 92 dB high).
         double standingDoubt =
             hidden + spreadUsed * l.spread +
-            (useFit ? fit.shapeError
+            (useFit ? fit.shapeError + fit.leakDoubt
                     : std::min(2.0 * std::sqrt(lobeLeak * std::max(excess - 2.0 * deviation - l.spread, 0.0)),
                                readApart || LeakyWindow(windowType) ? crossSpread : HUGE_VAL));
         // A lobe holding clearly less than the noise says that the leakage taken from it was

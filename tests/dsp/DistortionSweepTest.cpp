@@ -105,15 +105,14 @@ const OpenClass kOpenClasses[] = {
     {"IMD more than 1 dB off, or read where there are no products (one to three blocks, a low tone a few bins from DC)",
      kOff, 1u << kImd, kEveryWindow, 0.2},
     {"THD+N and SINAD more than 1 dB off (a harmonic's lobe meeting a tone's near DC, Bartlett; two tones' beat "
-     "that the average keeps, a leaky window; the rounding of a generated file, Bartlett)", kOff,
-     1u << kThdN | 1u << kSinad, kEveryWindow, 1.5},
-    {"SNR more than 1 dB off (one block's noise; a Bartlett tone's far skirt; the rounding of a generated file, "
-     "Bartlett)", kOff, 1u << kSnr, kEveryWindow, 0.5},
+     "that the average keeps, a leaky window)", kOff, 1u << kThdN | 1u << kSinad, kEveryWindow, 1.5},
+    {"SNR more than 1 dB off (one block's noise; the triangular window's leakage floor beside a tone on a bin)", kOff,
+     1u << kSnr, kEveryWindow, 0.5},
     {"THD more than 1 dB off (the rounding of a generated file near the arithmetic's floor)", kOff, 1u << kThd,
      kEveryWindow, 0.2},
-    {"THD+N and SINAD N/A where SNR reads, Bartlett and Triangular (strong harmonics' beat with the leakage, an "
-     "offset the tone's fit misses)",
-     kMissing, 1u << kThdN | 1u << kSinad, Windows({T::kBartlett, T::kTriangular}), 3.0},
+    {"THD+N and SINAD N/A where SNR reads, Bartlett and Triangular (a plain tone whose noise is read near the doubt "
+     "allowed, beside the tone's mirror beat fitted to a tenth at its harmonics' places; a tone a few bins above DC)",
+     kMissing, 1u << kThdN | 1u << kSinad, Windows({T::kBartlett, T::kTriangular}), 2.0},
     {"THD+N and SINAD N/A where SNR reads, other windows (a plain tone whose noise is read near the doubt "
      "allowed, beside the leakage's uncertainty where its harmonics would lie)", kMissing, 1u << kThdN | 1u << kSinad,
      kEveryWindow & ~Windows({T::kBartlett, T::kTriangular}), 6.0},
@@ -1022,7 +1021,8 @@ TEST(DistortionSweep, CasesTheSweepFoundReadTheirDefinitionOrNotANumber)
     // 38 dB low); a generated file's rounding, lines on bins whose skirts beside the tone's
     // leakage were read as noise (3.5 dB high); a triangular tone whose noise was read as
     // nothing under a harmonic 35 dB above it (THD 1.5 dB high); a Bartlett harmonic read from
-    // side bins that hold a 10 % offset's skirt (THD 2.2 dB high).
+    // side bins that hold a 10 % offset's skirt (THD 2.2 dB high); a triangular tone 3.5 bins
+    // up whose 2nd harmonic's fit made a harmonic of the leakage's misfit (THD+N 92 dB high).
     // Tones and products beside DC: a second tone three bins up (Blackman) and a first one
     // (Kaiser) read N/A, the strongest product eight bins up was left out (Parzen and Kaiser 5-13
     // dB low); a Hann offset's beat with a low tone left the fit singular; a Hamming tone's far
@@ -1040,7 +1040,8 @@ TEST(DistortionSweep, CasesTheSweepFoundReadTheirDefinitionOrNotANumber)
                             Replay{57721566, 50109, true}, Replay{14142135, 56829, false}, Replay{11235813, 78010, false},
                             Replay{11235813, 27215, true}, Replay{11235813, 46267, true}, Replay{11235813, 80030, true},
                             Replay{14142135, 38603, false, oneTone}, Replay{11235813, 31277, false, oneTone},
-                            Replay{777003, 32302, false, oneTone}, Replay{777003, 27427, false, oneTone}}) {
+                            Replay{777003, 32302, false, oneTone}, Replay{777003, 27427, false, oneTone},
+                            Replay{14142135, 31367, false, oneTone}}) {
         const auto run = Replayed(r.seed, r.index);
         if (!run)
             continue;
