@@ -599,15 +599,15 @@ void SpectralData::RecordBlockPhase(bool ring)
 
 void SpectralData::SwapPhaseBins()
 {
-    // The blocks that read the new strongest tone as their second keep it as their first.
-    std::erase_if(blockPhases, [&](const ToneModel::BlockPhase& b) {
-        return std::llabs(static_cast<long long>(peakBin) - b.secondBin) > 1;
-    });
+    // The blocks that read the new strongest tone's bin as their second keep it as their
+    // first (a neighbouring bin's phase is another, so only that very bin's).
+    const UINT bin = blockPhases.back().secondBin;
+    std::erase_if(blockPhases, [&](const ToneModel::BlockPhase& b) { return b.secondBin != bin; });
     for (ToneModel::BlockPhase& b : blockPhases) {
         std::swap(b.value, b.second);
         b.secondBin = phaseBin;
     }
-    phaseBin = peakBin;
+    phaseBin = bin;
 }
 
 UINT SpectralData::SecondPeakBin() const

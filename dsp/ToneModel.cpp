@@ -1307,6 +1307,11 @@ double ToneModel::PairCoherence(long long k1, int m1, long long k2, int m2, doub
     // from it holds that bin too.
     if (blockPhases.empty() || std::abs(k1 - static_cast<long long>(phaseBin)) > 1)
         return 1.0;
+    // The second tone's phases as the latest blocks read them: a block that read them at
+    // another bin (a neighbour's phase is another) tells nothing of this beat.
+    const UINT second = blockPhases.back().secondBin;
+    if (m2 != 0 && std::abs(k2 - static_cast<long long>(second)) > 1)
+        return 1.0;
     std::complex<double> sum = 0.0;
     double known = 0.0;
     for (const BlockPhase& b : blockPhases) {
@@ -1314,8 +1319,7 @@ double ToneModel::PairCoherence(long long k1, int m1, long long k2, int m2, doub
         const double r = std::abs(z), q = std::abs(y);
         if (!(r > 0.0))
             return 1.0;
-        // A block whose second peak lay elsewhere tells nothing of this beat.
-        if (m2 != 0 && (!(q > 0.0) || std::abs(k2 - static_cast<long long>(b.secondBin)) > 1))
+        if (m2 != 0 && (!(q > 0.0) || b.secondBin != second))
             continue;
         sum += b.weight * std::pow(z / r, m1) * (m2 != 0 ? std::pow(y / q, m2) : 1.0);
         known += b.weight;
