@@ -138,6 +138,7 @@ const OpenShare kOpenShares[] = {
     {kClearNa, T::kGaussian, kThd, 0.03},
     {kClearNa, T::kKaiser, kImd, 0.05},
     {kClearNa, T::kParzen, kImd, 0.03},
+    {kClearNa, T::kParzen, kThd, 0.03},
     {kClearNa, T::kTriangular, kImd, 0.15},
     {kClearNa, T::kUniform, kImd, 0.65},
 };
