@@ -2532,7 +2532,7 @@ ToneModel::Parts ToneModel::FitToneAnew(UINT lo, UINT hi)
         // The part read from the window's shape is as good as the shape at the harmonic's
         // place (a tenth); a part mostly hidden is not read at all.
         double hidden = widen > 1.0 ? 0.1 * own * (widen - 1.0)
-                                          : (own + 2.0 * deviation) * (1.0 - seen) / std::max(seen, 1e-3);
+                                    : (own + 2.0 * deviation) * (1.0 - seen) / std::max(seen, 1e-3);
         // The fundamental's leakage and a harmonic meet at one phase in every block when both
         // stay put between blocks: they may add or cancel. With noise the phase changes from
         // block to block, and the average over the blocks narrows it.
