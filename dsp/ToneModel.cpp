@@ -2195,7 +2195,10 @@ ToneModel::Parts ToneModel::FitToneAnew(UINT lo, UINT hi)
             continue;
         }
         ++parts.harmonicCount;
-        Lobe l{best, std::max<long>(from, best - W), std::min<long>(hi, CrowdedLobeEnd(best, W, at, fc, k0 + W)), 0.0, 0.0, 0, at};
+        // The last harmonic looked for has no neighbour above to share its lobe with.
+        const bool above = h < count && (h + 1) * fc <= static_cast<double>(hi);
+        const long end = above ? CrowdedLobeEnd(best, W, at, fc, k0 + W) : best + W;
+        Lobe l{best, std::max<long>(from, best - W), std::min<long>(hi, end), 0.0, 0.0, 0, at};
         for (long k = std::max<long>(1, best - W); k <= std::min<long>(static_cast<long>(bins) - 1, best + W); ++k) {
             const double kernel = LobeKernel(static_cast<double>(k) - at, W);
             l.whole += kernel * kernel;
