@@ -2513,7 +2513,10 @@ ToneModel::Parts ToneModel::FitToneAnew(UINT lo, UINT hi)
             continue;
         }
         ++parts.harmonicCount;
-        Lobe l{best, std::max<long>(from, best - W), std::min<long>(hi, CrowdedLobeEnd(best, W, at, fc, k0 + W)), 0.0, 0.0, 0, at};
+        // The last harmonic looked for has no neighbour above to share its lobe with.
+        const bool above = h < count && (h + 1) * fc <= static_cast<double>(hi);
+        const long end = above ? CrowdedLobeEnd(best, W, at, fc, k0 + W) : best + W;
+        Lobe l{best, std::max<long>(from, best - W), std::min<long>(hi, end), 0.0, 0.0, 0, at};
         for (long k = std::max<long>(1, best - W); k <= std::min<long>(static_cast<long>(bins) - 1, best + W); ++k) {
             const double kernel = LobeKernel(static_cast<double>(k) - at, W);
             l.whole += kernel * kernel;
@@ -2914,7 +2917,7 @@ ToneModel::Parts ToneModel::FitToneAnew(UINT lo, UINT hi)
         // The part read from the window's shape is as good as the shape at the harmonic's
         // place (a tenth); a part mostly hidden is not read at all.
         double hidden = widen > 1.0 ? 0.1 * own * (widen - 1.0)
-                                          : (own + 2.0 * deviation) * (1.0 - seen) / std::max(seen, 1e-3);
+                                    : (own + 2.0 * deviation) * (1.0 - seen) / std::max(seen, 1e-3);
         // The fundamental's leakage and a harmonic meet at one phase in every block when both
         // stay put between blocks: they may add or cancel. With noise the phase changes from
         // block to block, and the average over the blocks narrows it.

@@ -132,6 +132,7 @@ const OpenShare kOpenShares[] = {
     {kClearNa, T::kExponential, kThd, 0.25},
     {kClearNa, T::kForce, kImd, 0.4},
     {kClearNa, T::kGaussian, kThd, 0.03},
+    {kClearNa, T::kParzen, kThd, 0.03},
     {kClearNa, T::kTriangular, kImd, 0.15},
     {kClearNa, T::kUniform, kImd, 0.25},
 };
