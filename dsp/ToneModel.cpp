@@ -2592,6 +2592,11 @@ ToneModel::Parts ToneModel::FitToneAnew(UINT lo, UINT hi)
     // strong tone's skirt that is far more than the noise itself (one Gaussian block: runs of
     // bins 20 times the noise, SNR 1.3 dB low): such bins say less of the noise than the
     // typical content does.
+    // A tone on a bin through the triangular windows leaks into every other bin, far over the
+    // noise: those bins are read as the median of the most certain half says (left to the
+    // typical content, the noise under a harmonic went missing: THD 1.5 dB high), their beat
+    // counted in the doubt.
+    const bool triangular = windowType == TSmoothing::kBartlett || windowType == TSmoothing::kTriangular;
     double bandScatter = 1.0;
     auto noiseBeat = [&](UINT k) { return std::sqrt(2.0 * std::max(leakAll[k], 0.0) * noiseRef * bandScatter); };
     auto collect = [&](double guard) {
@@ -2603,8 +2608,8 @@ ToneModel::Parts ToneModel::FitToneAnew(UINT lo, UINT hi)
                 continue;
             // A bin whose beat is more than the noise itself is left to the typical content; a
             // spur is judged against what it holds, far above that beat.
-            const bool noise =
-                std::isinf(guard) || (spreadAll[k] <= guard * noiseRef && noiseBeat(k) <= noiseRef);
+            const bool noise = std::isinf(guard) ||
+                               (spreadAll[k] <= guard * noiseRef && (triangular || noiseBeat(k) <= noiseRef));
             if (noise || secondLobe(k) || (!lines && mag[k] - leakAll[k] > 10.0 * noiseRef + spurBeat(k) &&
                           spreadAll[k] <= guard * (mag[k] - leakAll[k]))) {
                 free.push_back(mag[k] - leakAll[k]);
@@ -2655,7 +2660,8 @@ ToneModel::Parts ToneModel::FitToneAnew(UINT lo, UINT hi)
             if (free.size() < std::max<std::size_t>(8, unowned / 4))
                 continue;
             const double n = static_cast<double>(free.size());
-            const double doubt = freeSpread / n + kNoiseSigmas * noiseRef * std::sqrt(sharedBins / n);
+            const double doubt = freeSpread / n + kNoiseSigmas * noiseRef * std::sqrt(sharedBins / n) +
+                                 kNoiseSigmas * std::sqrt(freeBeat) / n;
             if (doubt < leastDoubt) {
                 leastDoubt = doubt;
                 bestGuard = guard;
@@ -3076,11 +3082,6 @@ ToneModel::Parts ToneModel::FitToneAnew(UINT lo, UINT hi)
         const bool found = useFit ? fit.power > 4.0 * fit.deviation +
                                                     2.0 * (l.spread + fit.shapeError + 2.0 * std::sqrt(crossVariance))
                                   : excess > 4.0 * deviation + 2.0 * (l.spread + crossSpread + 2.0 * std::sqrt(crossVariance));
-        // Fitted, the lobe's bins count as the noise elsewhere does and the fit stands for what
-        // they hold beyond it: where it finds nothing, that is only as good as the leakage taken
-        // from them (a fit of nothing, the leakage's doubt up, read THD+N 24 dB high).
-        if (useFit && !found)
-            standingDoubt += fit.leakDoubt;
         // Where no harmonic stands out, its lobe may be read as the noise elsewhere is, with
         // only what a harmonic could hold unseen as its doubt: where the fundamental's skirt
         // crosses the lobe, what the leakage taken away leaves uncertain there is far more
@@ -3314,8 +3315,13 @@ ToneModel::TwoTones ToneModel::FitTwoTonesAt(UINT firstBin, UINT lowFrequencyBin
         const double h = std::round(c / c1);
         if (h < 2.0 || lobe > firstLobe / (h * h))
             return false;
+        // A place found at the edge of its search, half a bin from the peak, says only that the
+        // lobe is no one line's shape (a harmonic crowded by its neighbours, taken for a second
+        // tone: IMD read on one tone): it is known no better than a peak bin.
+        const bool placed = std::abs(c - std::floor(c) - 0.5) > 1e-3;
         const double tolerance =
-            std::min(0.3 + 0.05 * h, 0.01 * (h + 1.0) + 5.0 * (doubt + h * firstDoubt)) + placeSlack;
+            (placed ? std::min(0.3 + 0.05 * h, 0.01 * (h + 1.0) + 5.0 * (doubt + h * firstDoubt)) : 0.3 + 0.05 * h) +
+            placeSlack;
         if (tolerance >= c1 / 4.0)
             return h <= 10.0;
         return std::abs(c - h * c1) <= tolerance;

@@ -242,7 +242,7 @@ TEST(ToneFit, EverythingButTheToneReadsUnderTheToneSkirt)
         {TSmoothing::kBlackman, 1024, 7.7336, 0, 0.0, 73.8, 12},
         // A triangular tone on a bin: its beat with its mirror image crosses the 2nd harmonic's
         // lobe, whose side bins it does not reach.
-        {TSmoothing::kTriangular, 1024, 31.0, 0, 0.0, 68.6, 4},
+        {TSmoothing::kTriangular, 1024, 31.0, 0, 0.0, 68.6, 8},
     };
     const double amplitude = 0.3;
     for (const Row& row : rows) {
