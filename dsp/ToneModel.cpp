@@ -3421,6 +3421,15 @@ ToneModel::TwoTones ToneModel::FitTwoTonesAt(UINT firstBin, UINT lowFrequencyBin
             !harmonicOfFirst(near.place, ownLobe(static_cast<int>(peak)), near.placeError)) {
             k2 = static_cast<int>(peak);
             c2 = near.place;
+        } else if (peak == 0 && k2 >= 0) {
+            // A peak beside DC stronger than the one found above that the fit with the offset
+            // does not place may be the second tone, and the one above its product (a Hann pair
+            // whose low tone sat three bins up read IMD -1 dB for -42): nothing is read.
+            const UINT unplaced = PeakBesideDc(static_cast<UINT>(std::max(static_cast<int>(lowFrequencyBin), 3)),
+                                               static_cast<UINT>(besideDcTo));
+            if (unplaced != 0 && std::abs(static_cast<int>(unplaced) - k1) > W && mag[unplaced] > mag[k2] &&
+                mag[unplaced] > 10.0 * floor)
+                return {};
         }
     }
     // A tone whose lobe reaches DC shares its peak with the offset and with its own mirror
