@@ -103,16 +103,16 @@ struct OpenClass {
 using T = TSmoothing;
 const OpenClass kOpenClasses[] = {
     {"IMD more than 1 dB off, or read where there are no products (one to three blocks, a low tone a few bins from DC)",
-     kOff, 1u << kImd, kEveryWindow, 0.2},
+     kOff, 1u << kImd, kEveryWindow, 0.1},
     {"THD+N and SINAD more than 1 dB off (a harmonic's lobe meeting a tone's near DC, Bartlett; two tones' beat "
-     "that the average keeps, a leaky window)", kOff, 1u << kThdN | 1u << kSinad, kEveryWindow, 1.5},
+     "that the average keeps, a leaky window)", kOff, 1u << kThdN | 1u << kSinad, kEveryWindow, 0.3},
     {"SNR more than 1 dB off (one block's noise; the triangular window's leakage floor beside a tone on a bin)", kOff,
-     1u << kSnr, kEveryWindow, 0.5},
+     1u << kSnr, kEveryWindow, 0.3},
     {"THD more than 1 dB off (the rounding of a generated file near the arithmetic's floor)", kOff, 1u << kThd,
-     kEveryWindow, 0.2},
+     kEveryWindow, 0.1},
     {"THD+N and SINAD N/A where SNR reads, Bartlett and Triangular (a plain tone whose noise is read near the doubt "
      "allowed, beside the tone's mirror beat fitted to a tenth at its harmonics' places; a tone a few bins above DC)",
-     kMissing, 1u << kThdN | 1u << kSinad, Windows({T::kBartlett, T::kTriangular}), 2.0},
+     kMissing, 1u << kThdN | 1u << kSinad, Windows({T::kBartlett, T::kTriangular}), 3.5},
     {"THD+N and SINAD N/A where SNR reads, other windows (a plain tone whose noise is read near the doubt "
      "allowed, beside the leakage's uncertainty where its harmonics would lie)", kMissing, 1u << kThdN | 1u << kSinad,
      kEveryWindow & ~Windows({T::kBartlett, T::kTriangular}), 6.0},
@@ -127,14 +127,11 @@ struct OpenShare {
     double ceiling;
 };
 const OpenShare kOpenShares[] = {
-    {kClearNa, T::kBartlett, kImd, 0.14},
     {kClearNa, T::kExponential, kImd, 0.6},
     {kClearNa, T::kExponential, kThd, 0.25},
     {kClearNa, T::kForce, kImd, 0.4},
     {kClearNa, T::kGaussian, kThd, 0.03},
-    {kClearNa, T::kParzen, kThd, 0.03},
-    {kClearNa, T::kTriangular, kImd, 0.15},
-    {kClearNa, T::kUniform, kImd, 0.25},
+    {kClearNa, T::kTriangular, kImd, 0.2},
 };
 
 const OpenClass* OpenClassOf(OpenKind kind, int measure, WORD window)
