@@ -1052,7 +1052,8 @@ TEST(DistortionSweep, CasesTheSweepFoundReadTheirDefinitionOrNotANumber)
     // its search's edge, then taken for a second tone (IMD read on one tone, twice); a Bartlett
     // tone on a bin whose 2nd harmonic its leakage placed 0.04 bin off (the same); uniform CCIF
     // pairs read 30-60 dB high; a Hann pair whose low tone three bins up went unplaced and a
-    // product of it was taken for it (IMD 40 dB high); generated 24-bit tones: the transform's own spurs read as a
+    // product of it was taken for it (IMD 40 dB high); one force block whose fit traded its
+    // columns (IMD 56 dB high); generated 24-bit tones: the transform's own spurs read as a
     // harmonic (Gaussian), the noise read from the certain half of a force window's bins (SNR 86
     // dB low), a triangular tone's hidden bins read as rounding lines (SNR 37 dB low).
     struct Replay {
@@ -1072,7 +1073,8 @@ TEST(DistortionSweep, CasesTheSweepFoundReadTheirDefinitionOrNotANumber)
                             Replay{86420135, 13473, false}, Replay{97531024, 68016, false},
                             Replay{97531024, 78696, false}, Replay{97531024, 80304, false},
                             Replay{97531024, 41757, false, oneTone}, Replay{97531024, 24575, false, oneTone},
-                            Replay{97531024, 26242, false, oneTone}, Replay{31415927, 98360, false}})
+                            Replay{97531024, 26242, false, oneTone}, Replay{31415927, 98360, false},
+                            Replay{27182845, 65496, false}})
         ExpectReplayed(r.seed, r.index, r.measures, r.clear);
 }
 
