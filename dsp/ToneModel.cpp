@@ -1010,6 +1010,26 @@ double WindowKernel(const std::vector<double>& window, double x)
     return sum;
 }
 
+// The centre of a window that is nought outside one run of samples and symmetric about that
+// run's middle (the force window: the uniform one over the first half of the block), or -1.
+double SupportCentre(const std::vector<double>& w)
+{
+    double largest = 0.0;
+    for (double v : w)
+        largest = std::max(largest, std::abs(v));
+    std::size_t first = 0, last = w.size();
+    while (first < w.size() && std::abs(w[first]) <= 1e-6 * largest)
+        ++first;
+    while (last > first && std::abs(w[last - 1]) <= 1e-6 * largest)
+        --last;
+    if (!(largest > 0.0) || last - first < 2)
+        return -1.0;
+    for (std::size_t i = first, j = last - 1; i < j; ++i, --j)
+        if (std::abs(w[i] - w[j]) > 1e-6 * largest)
+            return -1.0;
+    return 0.5 * static_cast<double>(first + last - 1);
+}
+
 // The point a window is symmetric about: (N - 1) / 2 for most, N / 2 for those laid out as
 // one period (their first coefficient has no partner and is left out); a negative value for
 // a window with no such point. A window nearly symmetric about (N - 1) / 2 (the triangular
@@ -2040,6 +2060,18 @@ template <class Clean> bool StandsAsLobe(const Clean& clean, UINT k, int W, UINT
     return v > clean(k - 1) && v >= clean(k + 1) && v >= 4.0 * beyond;
 }
 
+// Whether a bin from `from` to `to` beyond the lobe of bins k +- W holds more than that whole
+// lobe: then the peak at k is no strongest line, which lies where lines crowd each other so that
+// none stands as a lobe (two tones three bins apart on one uniform block).
+template <class Clean> bool StrongerBinBeyond(const Clean& clean, UINT k, int W, UINT from, UINT to)
+{
+    const double lobe = LobeSum(clean, k, W);
+    for (UINT j = from; j <= to; ++j)
+        if ((j + W < k || j > k + W) && clean(j) > lobe)
+            return true;
+    return false;
+}
+
 // Whether a harmonic fitted over its lobe accounts for what the lobe holds: the two differ by
 // the harmonic's beat with the leakage, what the fit and the leakage taken away leave
 // uncertain, and the noise (four deviations), no more.
@@ -2266,6 +2298,9 @@ ToneModel::Parts ToneModel::FitToneAnew(UINT lo, UINT hi)
     if (besideDc)
         k0 = nearPeak;
     if (k0 == 0 || (!besideDc && !(clean(k0) > 0.0)) || !(BinFrequency(k0) > 1.0f))
+        return parts;
+    // A peak of the noise taken for the fundamental beside two such tones read THD+N 79 dB high.
+    if (!besideDc && StrongerBinBeyond(clean, k0, W, searchFrom, hi))
         return parts;
     // A stronger tone whose lobe meets DC's can be told neither from the offset nor from the
     // peak found above it (a harmonic of it, read as the fundamental, was 140 dB off).
@@ -3572,6 +3607,13 @@ ToneModel::TwoTones ToneModel::FitTwoTonesAt(UINT firstBin, UINT lowFrequencyBin
             symmetric = true;
             symmetryCentre = centre;
         }
+    }
+    // The force window is the uniform one over the first half of the block: real about that
+    // half's middle, its beats are fitted as the uniform window's (bounded instead, they kept
+    // IMD N/A in one clear read of five).
+    if (!symmetric && SupportCentre(shape) >= 0.0) {
+        symmetric = true;
+        symmetryCentre = SupportCentre(shape);
     }
     constexpr double kReach = 16.0; // bins beyond which a part's sidelobes are left out
     auto kernel = [&](double x) {

@@ -1055,7 +1055,8 @@ TEST(DistortionSweep, CasesTheSweepFoundReadTheirDefinitionOrNotANumber)
     // product of it was taken for it (IMD 40 dB high); one force block whose fit traded its
     // columns (IMD 56 dB high); generated 24-bit tones: the transform's own spurs read as a
     // harmonic (Gaussian), the noise read from the certain half of a force window's bins (SNR 86
-    // dB low), a triangular tone's hidden bins read as rounding lines (SNR 37 dB low).
+    // dB low), a triangular tone's hidden bins read as rounding lines (SNR 37 dB low). Force
+    // pairs clear of the noise whose beats, bounded rather than fitted, left IMD N/A.
     struct Replay {
         std::uint64_t seed;
         long index;
@@ -1074,7 +1075,8 @@ TEST(DistortionSweep, CasesTheSweepFoundReadTheirDefinitionOrNotANumber)
                             Replay{97531024, 78696, false}, Replay{97531024, 80304, false},
                             Replay{97531024, 41757, false, oneTone}, Replay{97531024, 24575, false, oneTone},
                             Replay{97531024, 26242, false, oneTone}, Replay{31415927, 98360, false},
-                            Replay{27182845, 65496, false}})
+                            Replay{27182845, 65496, false}, Replay{27182845, 37870, true},
+                            Replay{55511133, 27025, true}})
         ExpectReplayed(r.seed, r.index, r.measures, r.clear);
 }
 
@@ -1104,14 +1106,15 @@ TEST(DistortionSweep, ThdNCasesOfPairsTheSweepFoundReadTheirDefinitionOrNotANumb
     // Pairs earlier runs found: a force window's low tone four bins up whose fit read the high
     // tone's skirt as its own beat (1.3 dB high; shown right now), the same with one block whose
     // two tones' beat stays (1.3 dB high), and a uniform CCIF pair whose beat meets the blocks at
-    // one phase (1.0 dB low).
+    // one phase (1.0 dB low), and one uniform block of a CCIF pair three bins apart, neither
+    // tone standing as a lobe, whose noise peak was taken for the fundamental (79 dB high).
     struct Replay {
         std::uint64_t seed;
         long index;
         bool clear; // must be shown
     };
     for (const Replay& r : {Replay{11235813, 89888, true}, Replay{14142135, 76365, false},
-                            Replay{57721566, 93286, false}})
+                            Replay{57721566, 93286, false}, Replay{55511133, 12010, false}})
         ExpectReplayed(r.seed, r.index, 1u << kThdN, r.clear);
 }
 
