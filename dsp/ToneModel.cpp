@@ -42,11 +42,12 @@ LeakageAllowance AllowanceFor(WORD type)
 }
 
 // The same where two tones are fitted with a column for each one's shift: the uniform window's
-// transform is the Dirichlet kernel itself, and with the places moved by the fit its leakage
-// is known as well as the steady windows'.
+// transform is the Dirichlet kernel itself (the force window's, of half the block, too), and
+// with the places moved by the fit its leakage is known as well as the steady windows'.
 LeakageAllowance PairAllowance(WORD type)
 {
-    return type == TSmoothing::kUniform ? AllowanceFor(TSmoothing::kHanning) : AllowanceFor(type);
+    return type == TSmoothing::kUniform || type == TSmoothing::kForce ? AllowanceFor(TSmoothing::kHanning)
+                                                                       : AllowanceFor(type);
 }
 
 // A part this near a bin (in bins) leaks under a millionth of its power through the uniform
