@@ -3236,7 +3236,8 @@ ToneModel::Parts ToneModel::FitToneAnew(UINT lo, UINT hi)
                                      : freeSpread * bandBins / free.size() +
                                            kNoiseSigmas * typicalDeviation * static_cast<double>(bandBins - free.size());
     // The free bins count as they stand, each with its beat with the leakage taken from it.
-    parts.noiseSpread += kNoiseSigmas * std::sqrt(freeBeat);
+    const double freeBeatPart = kNoiseSigmas * std::sqrt(freeBeat);
+    parts.noiseSpread += freeBeatPart;
     parts.noiseSpread += UnseenParity(k0, offset, offsetError, freeBin, typical,
                                       freeSum - typical * static_cast<double>(free.size()), bandBins);
     // The spectrum went through a single-precision window and transform: their rounding lies
@@ -3250,9 +3251,19 @@ ToneModel::Parts ToneModel::FitToneAnew(UINT lo, UINT hi)
     // Everything but the tone takes the harmonics' lobes as they stand: there the typical
     // content's doubt cancels, and only what it stands for elsewhere is uncertain.
     const UINT unfree = bandBins - static_cast<UINT>(std::min<std::size_t>(free.size(), bandBins));
-    parts.distortionAndNoiseSpread = parts.noiseSpread -
-                                     kNoiseSigmas * typicalDeviation * static_cast<double>(std::min(measuredBins, unfree)) +
-                                     lobeDoubt + 2.0 * std::sqrt(standingCrossVariance);
+    // Three doubts of independent causes add as variances (summed as bounds, they kept a plain
+    // tone's THD+N, good to a few tenths of a dB, N/A where its SNR read): what the leakage model
+    // and the lobes' readings leave uncertain (one model, its errors alike in the free bins and
+    // the lobes: those add as they stand), the noise the free bins read (the typical content's
+    // deviation over the bins it still stands for, and the free bins' beat with the leakage,
+    // which that content holds too), and the lobes' own noise beating with the leakage there.
+    const double typicalPart = kNoiseSigmas * typicalDeviation * static_cast<double>(unfree);
+    const double freeNoise =
+        kNoiseSigmas * typicalDeviation * static_cast<double>(unfree - std::min(measuredBins, unfree)) + freeBeatPart;
+    const double modelled = parts.noiseSpread - typicalPart - freeBeatPart + lobeDoubt;
+    const double lobeNoiseBeat = 2.0 * std::sqrt(standingCrossVariance);
+    parts.distortionAndNoiseSpread =
+        std::sqrt(modelled * modelled + freeNoise * freeNoise + lobeNoiseBeat * lobeNoiseBeat);
     // A tone stands 10 dB above the noise in as many bins as its lobe: above the band's
     // typical content, and above what lies around it once its leakage is taken away (a peak
     // in a band of noise is no tone). Where the leakage covers every bin, what is left of it may
