@@ -11,6 +11,7 @@
 #include <list>
 #include <memory>
 #include <mutex>
+#include <numeric>
 #include <new>
 #include <utility>
 #include <vector>
@@ -147,6 +148,14 @@ constexpr double kArithmeticFloor = 3e-14;
 // share of all the power the transform carries (a third of the square of float's epsilon): an
 // offset carries as much as a tone, and a tone 125 dB over its noise read 0.3 dB low.
 constexpr double kRoundingPerStage = 1.25e-15;
+// Harmonic orders looked for: a line on a higher multiple of the tone is noise.
+constexpr UINT kHarmonicOrders = 40;
+// How much more the places of a generated tone's rounding lines must hold than the bins midway
+// between them to read the noise as those lines, and over how many bins each: white noise
+// scatters the medians of 16 bins of one block by about a third; lines four bins apart through
+// the widest of the steady windows leave 12 times as much on their places.
+constexpr std::size_t kLineBins = 16;
+constexpr double kLineContrast = 4.0;
 
 // The share of the window's power over a harmonic's lobe that its own bins must hold for the
 // lobe to be fitted as a whole: the bins at the lobe's edge hold a few per cent.
@@ -2225,6 +2234,45 @@ double BestKnownMean(const std::vector<double>& content, const std::vector<UINT>
     return sum > 10.0 * doubt ? sum / static_cast<double>(half - order.begin()) : 0.0;
 }
 
+// A tone on bin k0 of an N-point block repeats every N / gcd(k0, N) samples, and so does its
+// rounding where that is all the noise (a generated file): its lines lie on the multiples of
+// that gcd, `step`. Those on the tone's and its harmonics' places are a part of them.
+bool NoiseLinePlace(UINT k, UINT step, UINT k0)
+{
+    return k % step == 0 && !(k % k0 == 0 && k / k0 <= kHarmonicOrders);
+}
+
+// Whether the free bins hold their noise in such lines: the median bin on the lines' places holds
+// several times what the median bin midway between them does (the same, for white noise; a
+// tone's skirt left over in a few bins moves neither).
+bool HeldInLines(const std::vector<double>& content, const std::vector<UINT>& bin, UINT step)
+{
+    std::vector<double> on, off;
+    for (std::size_t i = 0; i < content.size() && step > 1; ++i) {
+        const UINT r = bin[i] % step;
+        if (r == 0)
+            on.push_back(content[i]);
+        else if (std::min(r, step - r) == step / 2)
+            off.push_back(content[i]);
+    }
+    return on.size() >= kLineBins && off.size() >= kLineBins &&
+           PlainMedian(on) > kLineContrast * std::max(PlainMedian(off), 0.0);
+}
+
+// The sum of `f` over the bins of [from, to] that no free bin reads.
+template <class F> double UnfreeSum(const std::vector<UINT>& freeBin, UINT from, UINT to, F f)
+{
+    double sum = 0.0;
+    std::size_t i = 0; // the free bins come in rising order
+    for (UINT k = from; k <= to; ++k) {
+        while (i < freeBin.size() && freeBin[i] < k)
+            ++i;
+        if (i == freeBin.size() || freeBin[i] != k)
+            sum += f(k);
+    }
+    return sum;
+}
+
 } // namespace
 
 double ToneModel::ArithmeticNoise(UINT bandBins) const
@@ -2523,6 +2571,8 @@ ToneModel::Parts ToneModel::FitToneAnew(UINT lo, UINT hi)
         // The window's power the lobes of the harmonics below and above have over the bins it
         // took.
         double sharedBelow = 0.0, sharedAbove = 0.0;
+        // What a generated tone's rounding lines but its own put into its bins, in lines.
+        double noiseLines = 0.0;
     };
     std::vector<Lobe> lobes;
     // Harmonics closer than a lobe's width whose bins the one below took: their power lies in
@@ -2533,7 +2583,28 @@ ToneModel::Parts ToneModel::FitToneAnew(UINT lo, UINT hi)
     // The lobe's offset is good to offsetError when the window matches the tone's shape well;
     // a tone near DC or a window without nulls may read a few hundredths of a bin off.
     const double placeError = std::max(offsetError, 0.02);
-    const int count = std::min(static_cast<int>(std::trunc(highFrequency / f0)) + 1, 40);
+    const bool onBin = std::abs(offset) <= offsetError;
+    // A generated tone's rounding lines spread over the bins as the window's lobe does: what
+    // the noise lines (not those on the tone's and harmonics' places) put into bin k, in lines.
+    const UINT lineStep = std::gcd(k0, N);
+    std::vector<double> lineShare(static_cast<std::size_t>(W) + 1, 0.0);
+    {
+        double energy = 0.0;
+        for (double v : WindowShape())
+            energy += v * v;
+        for (int d = 0; d <= W && onBin && energy > 0.0; ++d)
+            lineShare[static_cast<std::size_t>(d)] = LobeResponse(d, W) / (N * energy);
+    }
+    auto lineContent = [&](UINT k) {
+        double sum = 0.0;
+        if (!onBin)
+            return sum;
+        for (long j = static_cast<long>(k) - W; j <= static_cast<long>(k) + W; ++j)
+            if (j > 0 && NoiseLinePlace(static_cast<UINT>(j), lineStep, k0))
+                sum += lineShare[static_cast<std::size_t>(std::labs(j - static_cast<long>(k)))];
+        return sum;
+    };
+    const int count = std::min(static_cast<int>(std::trunc(highFrequency / f0)) + 1, static_cast<int>(kHarmonicOrders));
     for (int h = 2; h <= count; ++h) {
         const double at = h * fc;
         if (at > static_cast<double>(hi))
@@ -2578,6 +2649,7 @@ ToneModel::Parts ToneModel::FitToneAnew(UINT lo, UINT hi)
             if (owner[static_cast<std::size_t>(k)] != 0)
                 continue;
             owner[static_cast<std::size_t>(k)] = 2;
+            l.noiseLines += lineContent(static_cast<UINT>(k));
             l.power += mag[k] - leak[k];
             // The fitted cross term with the fundamental's mirror image is good to a tenth
             // here, where the leakage is smooth over a few bins.
@@ -2615,7 +2687,6 @@ ToneModel::Parts ToneModel::FitToneAnew(UINT lo, UINT hi)
     // arithmetic's own rounding. Their median says nothing of the noise, and every line is
     // noise, none a spur (the lines beside the tone, taken as spurs, read SNR 4 dB low).
     bool lines = false;
-    const bool onBin = std::abs(offset) <= offsetError;
     const double arithmeticBin = ArithmeticNoise(1);
     // A bin judged against what it holds must hold more than the noise's beat with the leakage
     // there can give it (five deviations of one block's, whose mean noise is the median over
@@ -2663,6 +2734,8 @@ ToneModel::Parts ToneModel::FitToneAnew(UINT lo, UINT hi)
         }
     };
     double freeSum = 0.0, typical = 0.0, limit = 0.0;
+    // Where the noise is a generated tone's rounding: the mean power of one of its lines.
+    double perLine = 0.0;
     // Neighbouring bins share the noise through the window: a mean over n bins scatters about
     // as one over n / c independent ones, c twice the window's noise bandwidth in bins.
     const int widest = 2 * W + 1;
@@ -2674,6 +2747,13 @@ ToneModel::Parts ToneModel::FitToneAnew(UINT lo, UINT hi)
     }
     const double windowShared = s1 > 0.0 ? 2.0 * static_cast<double>(shape.size()) * s2 / (s1 * s1) : 2.0 * widest;
     const double sharedBins = std::clamp(windowShared, 1.0, 2.0 * widest);
+    // A spur stands above the limit by more than the noise's beat with the leakage taken from its
+    // bin can give it: that beat adds as often as it cancels, and leaving out only the bins where
+    // it added read the noise low (one Gaussian block under a strong skirt: the noise read as
+    // nothing, and a lobe of noise taken for a harmonic). Where the window leaks far or into
+    // every other bin, what stands over the limit is the leakage's misfit, bounded apart.
+    const bool beatBound = LeakyWindow(windowType) || triangular;
+    auto spur = [&](std::size_t i) { return free[i] > limit + (beatBound ? 0.0 : spurBeat(freeBin[i])); };
     auto estimate = [&] {
         collect(HUGE_VAL);
         const std::size_t unowned = free.size();
@@ -2687,9 +2767,10 @@ ToneModel::Parts ToneModel::FitToneAnew(UINT lo, UINT hi)
             noiseRef = triangular ? CertainMedian(free, freeBin, spreadAll) : PlainMedian(free);
         // Rounding lines of a generated tone on a bin; the triangular windows' hidden bins are
         // read apart (UnseenParity): taken as lines there, SNR read 37 dB low.
-        if (onBin && noiseRef <= 4.0 * arithmeticBin && !triangular) {
+        if (onBin && !triangular) {
             const double level = BestKnownMean(free, freeBin, spreadAll);
-            lines = level > 0.0 && level >= 10.0 * noiseRef;
+            lines = level > 0.0 && ((noiseRef <= 4.0 * arithmeticBin && level >= 10.0 * noiseRef) ||
+                                    (!LeakyWindow(windowType) && HeldInLines(free, freeBin, lineStep)));
             noiseRef = lines ? level : noiseRef;
         }
         bandScatter = QuietScatter(mag, owner, leakAll, noiseRef, from, hi, W,
@@ -2728,13 +2809,17 @@ ToneModel::Parts ToneModel::FitToneAnew(UINT lo, UINT hi)
         // harmonic from being modelled: a Bartlett SNR read 28 dB low).
         limit = lines ? 100.0 * noiseRef : 10.0 * std::max(sorted[sorted.size() / 2], 0.0);
         std::size_t n = 0;
-        for (double v : free) {
-            if (v <= limit) {
-                typical += v;
+        double held = 0.0;
+        for (std::size_t i = 0; i < free.size(); ++i) {
+            if (!spur(i)) {
+                typical += free[i];
+                held += lines ? lineContent(freeBin[i]) : 0.0;
                 ++n;
             }
         }
-        typical = n > 0 ? std::max(typical, 0.0) / n : 0.0;
+        typical = n > 0 ? std::max(typical, 0.0) : 0.0;
+        perLine = held > 0.0 ? typical / held : 0.0;
+        typical = n > 0 ? typical / n : 0.0;
     };
     estimate();
     // Harmonics that stand well above the noise and what the fundamental's leakage leaves
@@ -2817,7 +2902,7 @@ ToneModel::Parts ToneModel::FitToneAnew(UINT lo, UINT hi)
     }
     for (std::size_t i = 0; i < free.size(); ++i) {
         prefix[i + 1] = prefix[i] + free[i];
-        spurs[i + 1] = spurs[i] + (free[i] > limit ? 1 : 0);
+        spurs[i + 1] = spurs[i] + (spur(i) ? 1 : 0);
     }
     if (typical > 0.0) {
         for (int m = 1; m <= widest; ++m) {
@@ -2933,6 +3018,10 @@ ToneModel::Parts ToneModel::FitToneAnew(UINT lo, UINT hi)
         }
         return sum;
     };
+    // The noise a lobe's bins hold: the typical content, or where the noise is a generated tone's
+    // rounding, the lines on its bins (the line on a harmonic's place is a part of the harmonic;
+    // taken as noise, a tone on bin 4 read SNR 1.4 dB low).
+    auto lobeNoise = [&](const Lobe& l) { return lines ? perLine * l.noiseLines : typical * l.bins; };
     std::vector<double> ownHeld;
     for (const Lobe& l : lobes) {
         const double spreadUsed = spreadUsedAt(l);
@@ -2947,9 +3036,9 @@ ToneModel::Parts ToneModel::FitToneAnew(UINT lo, UINT hi)
                                return p >= static_cast<double>(l.a - W) && p <= static_cast<double>(l.b + W);
                            });
         const double widen = seen >= 0.5 && apart ? 1.0 / seen : 1.0;
-        const double own = std::max(l.power - typical * l.bins - shared, 0.0);
+        const double own = std::max(l.power - lobeNoise(l) - shared, 0.0);
         ownHeld.push_back(own);
-        const double excess = l.power - typical * l.bins + own * (widen - 1.0);
+        const double excess = l.power - lobeNoise(l) + own * (widen - 1.0);
         // The harmonic beats with the noise in its bins as the leakage does: 2 Re(H N*), by a
         // phase the noise sets anew in every block but that the window shares over the lobe
         // (see NoiseBeatFactor; bounding it as if the bins' beats met at one phase read it
@@ -2959,7 +3048,7 @@ ToneModel::Parts ToneModel::FitToneAnew(UINT lo, UINT hi)
             if (owner[static_cast<std::size_t>(k)] == 2)
                 beat += std::sqrt(std::max(mag[k] - leak[k] - typical, 0.0));
         const double noiseBeat = beatFactor > 0.0
-                                     ? beatFactor * std::max(l.power - typical * l.bins, 0.0) /
+                                     ? beatFactor * std::max(l.power - lobeNoise(l), 0.0) /
                                            std::max(1.0, kBeatBlocksShare * blocks)
                                      : beat * beat / std::max(1.0, blocks / 2.0);
         double leakBeat = 0.0;
@@ -3214,7 +3303,11 @@ ToneModel::Parts ToneModel::FitToneAnew(UINT lo, UINT hi)
     }
     parts.harmonicsSpread +=
         std::max(unseenExcess, 0.0) + 2.0 * std::sqrt(foundVariance + unseenVariance + noiseCrossVariance);
-    parts.noise = freeSum + typical * (bandBins - free.size());
+    // The bins the typical content stands for; where the noise is a generated tone's rounding,
+    // the lines on them.
+    const double standIn = lines && typical > 0.0 ? perLine * UnfreeSum(freeBin, bandLo, hi, lineContent) / typical
+                                                  : static_cast<double>(bandBins - free.size());
+    parts.noise = freeSum + typical * standIn;
     // The typical content is a mean over the free bins: with few of them (a window that leaks
     // far) it is itself uncertain, and so is the noise it stands for under the tones.
     // Neighbouring bins share the noise through the window: a mean over n bins scatters as one
@@ -3234,7 +3327,7 @@ ToneModel::Parts ToneModel::FitToneAnew(UINT lo, UINT hi)
                      : typical * std::sqrt(scatter[1] * (1.0 + 2.0 * std::sqrt(2.0 / independent)) * c / free.size());
     parts.noiseSpread = free.empty() ? HUGE_VAL
                                      : freeSpread * bandBins / free.size() +
-                                           kNoiseSigmas * typicalDeviation * static_cast<double>(bandBins - free.size());
+                                           kNoiseSigmas * typicalDeviation * standIn;
     // The free bins count as they stand, each with its beat with the leakage taken from it.
     const double freeBeatPart = kNoiseSigmas * std::sqrt(freeBeat);
     parts.noiseSpread += freeBeatPart;
@@ -3250,16 +3343,15 @@ ToneModel::Parts ToneModel::FitToneAnew(UINT lo, UINT hi)
     parts.distortionAndNoise = parts.noise + lobeContent;
     // Everything but the tone takes the harmonics' lobes as they stand: there the typical
     // content's doubt cancels, and only what it stands for elsewhere is uncertain.
-    const UINT unfree = bandBins - static_cast<UINT>(std::min<std::size_t>(free.size(), bandBins));
     // Three doubts of independent causes add as variances (summed as bounds, they kept a plain
     // tone's THD+N, good to a few tenths of a dB, N/A where its SNR read): what the leakage model
     // and the lobes' readings leave uncertain (one model, its errors alike in the free bins and
     // the lobes: those add as they stand), the noise the free bins read (the typical content's
     // deviation over the bins it still stands for, and the free bins' beat with the leakage,
     // which that content holds too), and the lobes' own noise beating with the leakage there.
-    const double typicalPart = kNoiseSigmas * typicalDeviation * static_cast<double>(unfree);
+    const double typicalPart = kNoiseSigmas * typicalDeviation * standIn;
     const double freeNoise =
-        kNoiseSigmas * typicalDeviation * static_cast<double>(unfree - std::min(measuredBins, unfree)) + freeBeatPart;
+        kNoiseSigmas * typicalDeviation * (standIn - std::min(static_cast<double>(measuredBins), standIn)) + freeBeatPart;
     const double modelled = parts.noiseSpread - typicalPart - freeBeatPart + lobeDoubt;
     const double lobeNoiseBeat = 2.0 * std::sqrt(standingCrossVariance);
     parts.distortionAndNoiseSpread =

@@ -1055,8 +1055,11 @@ TEST(DistortionSweep, CasesTheSweepFoundReadTheirDefinitionOrNotANumber)
     // product of it was taken for it (IMD 40 dB high); one force block whose fit traded its
     // columns (IMD 56 dB high); generated 24-bit tones: the transform's own spurs read as a
     // harmonic (Gaussian), the noise read from the certain half of a force window's bins (SNR 86
-    // dB low), a triangular tone's hidden bins read as rounding lines (SNR 37 dB low). Force
-    // pairs clear of the noise whose beats, bounded rather than fitted, left IMD N/A.
+    // dB low), a triangular tone's hidden bins read as rounding lines (SNR 37 dB low), Parzen and
+    // Blackman tones on bins 4 and 40 whose rounding lines on the harmonics' places were read
+    // as noise (SNR 1.2-1.4 dB low). One Gaussian block whose noise, beating with a strong skirt,
+    // was read as nothing and a lobe of it taken for a harmonic (THD read where there is none).
+    // Force pairs clear of the noise whose beats, bounded rather than fitted, left IMD N/A.
     struct Replay {
         std::uint64_t seed;
         long index;
@@ -1076,7 +1079,9 @@ TEST(DistortionSweep, CasesTheSweepFoundReadTheirDefinitionOrNotANumber)
                             Replay{97531024, 41757, false, oneTone}, Replay{97531024, 24575, false, oneTone},
                             Replay{97531024, 26242, false, oneTone}, Replay{31415927, 98360, false},
                             Replay{27182845, 65496, false}, Replay{27182845, 37870, true},
-                            Replay{55511133, 27025, true}})
+                            Replay{55511133, 27025, true}, Replay{31415927, 10669, true, oneTone},
+                            Replay{31415927, 67859, false, oneTone}, Replay{55511133, 93858, false, oneTone},
+                            Replay{55511133, 97914, false, oneTone}})
         ExpectReplayed(r.seed, r.index, r.measures, r.clear);
 }
 
