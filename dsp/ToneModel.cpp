@@ -266,7 +266,8 @@ double OtherLines(const std::vector<std::vector<double>>& columns, const std::ve
 // free bins beside a harmonic's lobe show the model to need there. The allowance holds for every
 // window and place; where it outweighs the noise's scatter in a bin (`typical`, scattering by
 // `noiseScatter` of its square, averaged over `blocks`), what the bin holds beyond the leakage
-// and two deviations of the noise is the model's error. The error changes along the skirt, so
+// and two deviations of the noise is the model's error (where the noise is read as nothing, all
+// it holds beyond the leakage: the noise left in it only widens the share). The error changes along the skirt, so
 // only bins whose leakage is of the lobe's order (`least` to `most` a bin, within ten times)
 // tell: twice the largest share any of them shows, never less than a fifth, and all of it
 // without four of them.
@@ -1288,11 +1289,15 @@ namespace {
 bool Collinear(const std::vector<std::complex<double>>& c, const std::vector<std::vector<double>>& columns,
                std::size_t first, double share)
 {
-    std::vector<std::vector<double>> basis;
-    auto residualShare = [&](std::vector<double> v) {
-        double whole = 0.0;
+    auto square = [](const std::vector<double>& v) {
+        double sum = 0.0;
         for (double e : v)
-            whole += e * e;
+            sum += e * e;
+        return sum;
+    };
+    // An orthonormal basis of the span, and what a column leaves beside it.
+    std::vector<std::vector<double>> basis;
+    auto residual = [&](std::vector<double> v) {
         for (const std::vector<double>& u : basis) {
             double dot = 0.0;
             for (std::size_t i = 0; i < v.size(); ++i)
@@ -1300,17 +1305,12 @@ bool Collinear(const std::vector<std::complex<double>>& c, const std::vector<std
             for (std::size_t i = 0; i < v.size(); ++i)
                 v[i] -= dot * u[i];
         }
-        double left = 0.0;
-        for (double e : v)
-            left += e * e;
-        return std::pair<double, std::vector<double>>{whole > 0.0 ? left / whole : 0.0, v};
+        return v;
     };
     for (std::size_t j = first; j < columns.size(); ++j) {
-        auto [share, v] = residualShare(columns[j]);
-        double left = 0.0;
-        for (double e : v)
-            left += e * e;
-        if (share > 1e-12 && left > 0.0) {
+        std::vector<double> v = residual(columns[j]);
+        const double left = square(v);
+        if (left > 1e-12 * square(columns[j])) {
             for (double& e : v)
                 e /= std::sqrt(left);
             basis.push_back(std::move(v));
@@ -1321,7 +1321,7 @@ bool Collinear(const std::vector<std::complex<double>>& c, const std::vector<std
         re[i] = c[i].real();
         im[i] = c[i].imag();
     }
-    return residualShare(re).first <= share && residualShare(im).first <= share;
+    return square(residual(re)) <= share * square(re) && square(residual(im)) <= share * square(im);
 }
 
 } // namespace
