@@ -276,7 +276,8 @@ double OtherLines(const std::vector<std::vector<double>>& columns, const std::ve
 // free bins beside a harmonic's lobe show the model to need there. The allowance holds for every
 // window and place; where it outweighs the noise's scatter in a bin (`typical`, scattering by
 // `noiseScatter` of its square, averaged over `blocks`), what the bin holds beyond the leakage
-// and two deviations of the noise is the model's error. The error changes along the skirt, so
+// and two deviations of the noise is the model's error (where the noise is read as nothing, all
+// it holds beyond the leakage: the noise left in it only widens the share). The error changes along the skirt, so
 // only bins whose leakage is of the lobe's order (`least` to `most` a bin, within ten times)
 // tell: twice the largest share any of them shows, never less than a fifth, and all of it
 // without four of them.
@@ -292,7 +293,7 @@ double LeakageSpreadUsed(const float* mag, const std::vector<unsigned char>& own
             continue;
         const double deviation =
             std::sqrt(typical * typical * noiseScatter + 2.0 * std::max(leak[k], 0.0) * typical / blocks);
-        if (!(deviation > 0.0) || !(spread[k] > 2.0 * deviation))
+        if (!(spread[k] > 0.0) || !(spread[k] > 2.0 * deviation))
             continue;
         const double r = static_cast<double>(mag[k]) - leak[k] - typical;
         largest = std::max(largest, (std::abs(r) + 2.0 * deviation) / spread[k]);
@@ -1307,6 +1308,208 @@ ToneModel::HarmonicFit ToneModel::FitHarmonicOnLeakage(long a, long b, double pl
     // Beside the fundamental's own image the leakage is not quite one kernel: a tenth of the
     // fitted term is left as uncertain.
     fit.shapeError = 0.1 * shape + odd + offsetTurns * offsetBeat * lobe;
+    fit.leakDoubt = throughFit * lobe;
+    return fit;
+}
+
+namespace {
+
+// Whether the complex column `c` (its real and imaginary parts) lies within the span of
+// `columns` from `first` on, to `share` of its square.
+bool Collinear(const std::vector<std::complex<double>>& c, const std::vector<std::vector<double>>& columns,
+               std::size_t first, double share)
+{
+    auto square = [](const std::vector<double>& v) {
+        double sum = 0.0;
+        for (double e : v)
+            sum += e * e;
+        return sum;
+    };
+    // An orthonormal basis of the span, and what a column leaves beside it.
+    std::vector<std::vector<double>> basis;
+    auto residual = [&](std::vector<double> v) {
+        for (const std::vector<double>& u : basis) {
+            double dot = 0.0;
+            for (std::size_t i = 0; i < v.size(); ++i)
+                dot += v[i] * u[i];
+            for (std::size_t i = 0; i < v.size(); ++i)
+                v[i] -= dot * u[i];
+        }
+        return v;
+    };
+    for (std::size_t j = first; j < columns.size(); ++j) {
+        std::vector<double> v = residual(columns[j]);
+        const double left = square(v);
+        if (left > 1e-12 * square(columns[j])) {
+            for (double& e : v)
+                e /= std::sqrt(left);
+            basis.push_back(std::move(v));
+        }
+    }
+    std::vector<double> re(c.size()), im(c.size());
+    for (std::size_t i = 0; i < c.size(); ++i) {
+        re[i] = c[i].real();
+        im[i] = c[i].imag();
+    }
+    return square(residual(re)) <= share * square(re) && square(residual(im)) <= share * square(im);
+}
+
+} // namespace
+
+ToneModel::HarmonicFit ToneModel::FitHarmonicBesideLeakyTone(long a, long b, double place, double fundamentalPlace,
+                                                             double fundamental, const std::vector<unsigned char>& owner,
+                                                             const std::vector<double>& leak, double typical,
+                                                             double noiseVariance, double blocks, const BeatTurns& turns,
+                                                             const std::vector<double>& dc,
+                                                             const std::vector<double>* leakDoubt)
+{
+    HarmonicFit fit;
+    const std::vector<double>& w = WindowShape();
+    double energy = 0.0;
+    for (double v : w)
+        energy += v * v;
+    if (w.size() != N || !(energy > 0.0) || !(fundamental > 0.0))
+        return fit;
+    const double perTone = 1.0 / (static_cast<double>(N) * energy), crossScale = 2.0 * perTone * std::sqrt(fundamental);
+    const int W = LobeHalfWidth(windowType);
+    // Per bin: the harmonic's power column, its beats with the fundamental and with its mirror
+    // image as complex columns, what is left to fit, and what bounds the rest.
+    std::vector<double> own, y, variance, offsetBound, imageBound, doubt;
+    std::vector<std::complex<double>> direct, mirror;
+    double lobe = 0.0, kernelLobe = 0.0;
+    for (long k = a; k <= b; ++k) {
+        if (owner[static_cast<std::size_t>(k)] != 2)
+            continue;
+        const std::size_t i = static_cast<std::size_t>(k);
+        const double x = static_cast<double>(k);
+        const std::complex<double> h = TransformAt(w, x - place);
+        direct.push_back(crossScale * h * std::conj(TransformAt(w, x - fundamentalPlace)));
+        mirror.push_back(crossScale * h * std::conj(TransformAt(w, x + fundamentalPlace)));
+        own.push_back(perTone * std::norm(h));
+        const double content = magnitude[k] - leak[i];
+        y.push_back(content - typical);
+        variance.push_back(noiseVariance + leak[i] * std::min(std::max(content, 0.0), typical) / blocks);
+        offsetBound.push_back(2.0 * std::sqrt(std::max(dc[i], 0.0) * own.back()));
+        imageBound.push_back(std::abs(mirror.back()));
+        doubt.push_back(leakDoubt ? (*leakDoubt)[i] : 0.0);
+        lobe += own.back();
+        const double kernel = LobeKernel(x - place, W);
+        kernelLobe += kernel * kernel;
+    }
+    const std::size_t n = own.size();
+    // A beat's columns: its real and imaginary parts, or, where its phase stays put over the
+    // lobe (a window symmetric about some point), the one direction it takes.
+    constexpr int kMost = 5;
+    std::vector<std::vector<double>> columns{own};
+    auto addBeat = [&](const std::vector<std::complex<double>>& c) {
+        double rr = 0.0, ii = 0.0, ri = 0.0;
+        for (const std::complex<double>& v : c) {
+            rr += v.real() * v.real();
+            ii += v.imag() * v.imag();
+            ri += v.real() * v.imag();
+        }
+        const double angle = 0.5 * std::atan2(2.0 * ri, rr - ii);
+        const std::complex<double> turn = std::polar(1.0, -angle);
+        std::vector<double> along(n), across(n);
+        double a2 = 0.0, c2 = 0.0;
+        for (std::size_t i = 0; i < n; ++i) {
+            const std::complex<double> v = c[i] * turn;
+            along[i] = v.real();
+            across[i] = v.imag();
+            a2 += along[i] * along[i];
+            c2 += across[i] * across[i];
+        }
+        columns.push_back(along);
+        if (c2 > 1e-6 * a2)
+            columns.push_back(across);
+    };
+    addBeat(direct);
+    // A window of one pole (the exponential) has |H|^2 along Re H: the harmonic's power can't
+    // be told from its beat with a steady leakage there.
+    std::vector<std::complex<double>> ownColumn(own.begin(), own.end());
+    if (Collinear(ownColumn, columns, 1, 1e-2))
+        return fit;
+    // The mirror image's beat turns otherwise than the fundamental's: fitted too where the lobe
+    // has the bins to tell it, bounded where it has not. Where it takes the direct beat's shape
+    // over the lobe (a tone and harmonic on bins), the direct beat's columns hold it too.
+    const std::size_t withoutImage = columns.size();
+    const bool imageHeld = Collinear(mirror, columns, 1, 1e-3);
+    if (!imageHeld)
+        addBeat(mirror);
+    if (n < columns.size() + 2)
+        columns.resize(withoutImage);
+    const int m = static_cast<int>(columns.size());
+    const bool imageFitted = imageHeld || m > static_cast<int>(withoutImage);
+    if (m > kMost || static_cast<int>(n) < m + 2 || !(lobe > 0.0) || !(kernelLobe > 0.0))
+        return fit;
+    // Each column scaled to its largest value: the terms lie orders of magnitude apart.
+    double norm[kMost] = {};
+    for (int j = 0; j < m; ++j)
+        for (double v : columns[j])
+            norm[j] = std::max(norm[j], std::abs(v));
+    double t[kMost][2 * kMost] = {}, aty[kMost] = {};
+    for (std::size_t r = 0; r < n; ++r)
+        for (int i = 0; i < m; ++i) {
+            aty[i] += columns[i][r] / norm[i] * y[r];
+            for (int j = 0; j < m; ++j)
+                t[i][j] += columns[i][r] / norm[i] * columns[j][r] / norm[j];
+        }
+    for (int i = 0; i < m; ++i)
+        t[i][m + i] = 1.0;
+    if (std::find(norm, norm + m, 0.0) != norm + m || !InvertAugmented(t, m, 1e-9))
+        return fit;
+    double x[kMost] = {};
+    for (int i = 0; i < m; ++i) {
+        for (int j = 0; j < m; ++j)
+            x[i] += t[i][m + j] * aty[j];
+        x[i] /= norm[i];
+    }
+    double residual = 0.0, shape = 0.0;
+    for (std::size_t r = 0; r < n; ++r) {
+        double e = y[r];
+        for (int j = 0; j < m; ++j) {
+            e -= x[j] * columns[j][r];
+            shape += j > 0 ? std::abs(x[j] * columns[j][r]) : 0.0;
+        }
+        residual += e * e;
+    }
+    const double scatter = residual / static_cast<double>(n - m);
+    // How each bin moves each term: the rows of the fit's inverse.
+    double spread[kMost] = {}, offsetBeat = 0.0, imageBeat = 0.0, throughFit = 0.0;
+    const double power = std::max(x[0], 0.0);
+    for (std::size_t r = 0; r < n; ++r)
+        for (int i = 0; i < m; ++i) {
+            double weight = 0.0;
+            for (int j = 0; j < m; ++j)
+                weight += t[i][m + j] * columns[j][r] / norm[j];
+            weight /= norm[i];
+            spread[i] += weight * weight * std::max(variance[r], scatter);
+            if (i == 0) {
+                offsetBeat += std::abs(weight) * offsetBound[r] * std::sqrt(power);
+                imageBeat += std::abs(weight) * imageBound[r] * std::sqrt(power);
+                throughFit += std::abs(weight) * doubt[r];
+            }
+        }
+    // In no bin can the beats pass what the lines' amplitudes give there: more means the fit
+    // read something else. (Over a few bins the two beats' columns may look alike and trade
+    // off: only their sum is judged.)
+    for (std::size_t r = 0; r < n; ++r) {
+        double sum = 0.0;
+        for (int j = 1; j < m; ++j)
+            sum += x[j] * columns[j][r];
+        const double most = std::sqrt(power) * (std::abs(direct[r]) + std::abs(mirror[r]));
+        if (std::abs(sum) > 1.1 * most + 2.0 * std::sqrt(std::max(variance[r], scatter)))
+            return fit;
+    }
+    if (!std::isfinite(x[0]) || !std::isfinite(spread[0]))
+        return fit;
+    fit.fitted = true;
+    fit.power = x[0] * lobe;
+    fit.peak = fit.power / kernelLobe;
+    fit.deviation = std::sqrt(spread[0]) * lobe;
+    // The fundamental's leakage is known to a few hundredths of a bin: a tenth of the fitted
+    // beats is left as uncertain; the beats left unfitted count whole.
+    fit.shapeError = 0.1 * shape + (turns.offset * offsetBeat + (imageFitted ? 0.0 : turns.image * imageBeat)) * lobe;
     fit.leakDoubt = throughFit * lobe;
     return fit;
 }
@@ -3005,6 +3208,20 @@ ToneModel::Parts ToneModel::FitToneAnew(UINT lo, UINT hi)
     bool fundamentalKernel = false;
     std::vector<double> kernel, leakDoubt;
     double kernelError = 0.0;
+    // On the leaky windows the harmonic's beats with the fundamental and its image are fitted
+    // from the window's complex transform; what the average keeps of each needs no bound then.
+    bool leakyFit = false;
+    double leakyBound = HUGE_VAL;
+    auto leakyTurns = [&](int h) { return BeatTurns{turns(h - 1), turns(h + 1), turns(h)}; };
+    auto FitLeakyHarmonic = [&](const Lobe& l) {
+        const int h = HarmonicOrder(l.place, fc);
+        leakyBound = CoherentBeat(l.a, l.b, l.place, fc, parts.fundamental, owner, leak, typical, leakyTurns(h), dc);
+        const HarmonicFit got = FitHarmonicBesideLeakyTone(l.a, l.b, l.place, fc, parts.fundamental, owner, leak, typical,
+                                                           typical * typical * scatter[1], blocks, leakyTurns(h), dc,
+                                                           &leakDoubt);
+        leakyFit = got.fitted;
+        return got;
+    };
     // A harmonic's power at its peak as the bins it took show it, and what its neighbours' peaks
     // put into those bins: a weak neighbour's skirt does not keep a lobe from being fitted.
     auto lobePeak = [](const Lobe& l) { return l.taken > 0.0 ? std::max(l.power, 0.0) / l.taken : 0.0; };
@@ -3107,6 +3324,7 @@ ToneModel::Parts ToneModel::FitToneAnew(UINT lo, UINT hi)
         // Where the harmonic's part in the fundamental's leakage can be fitted, it is no
         // longer what the harmonic may be off by.
         HarmonicFit fit;
+        leakyFit = false;
         if (crossSpread > 0.0) {
             try {
                 if (!fundamentalKernel) {
@@ -3118,9 +3336,13 @@ ToneModel::Parts ToneModel::FitToneAnew(UINT lo, UINT hi)
                     const std::size_t i = static_cast<std::size_t>(k);
                     leakDoubt[i] = spreadUsed * std::max(spread[i] - mirrorCross[i], 0.0);
                 }
-                fit = FitHarmonicOnLeakage(l.a, l.b, l.place, kernel, owner, leak, typical,
-                                           typical * typical * scatter[1], blocks, kernelError, &leakDoubt, &dc,
-                                           turns(HarmonicOrder(l.place, fc)));
+                // Only a lobe of its own: crowded ones hold their neighbours' beats too.
+                if (LeakyWindow(windowType) && seen >= 1.0 && apart)
+                    fit = FitLeakyHarmonic(l);
+                if (!fit.fitted)
+                    fit = FitHarmonicOnLeakage(l.a, l.b, l.place, kernel, owner, leak, typical,
+                                               typical * typical * scatter[1], blocks, kernelError, &leakDoubt, &dc,
+                                               turns(HarmonicOrder(l.place, fc)));
             } catch (const std::bad_alloc&) {
                 fit = HarmonicFit{};
             }
@@ -3138,6 +3360,9 @@ ToneModel::Parts ToneModel::FitToneAnew(UINT lo, UINT hi)
                 fittedCross += 2.0 * std::sqrt(leakIn(k) * std::max(fit.peak * h * h, 0.0));
             }
             crossSpread = std::max(crossSpread, fittedCross);
+            // Read as it stands, the lobe's beat is bounded as an unfitted one would be.
+            if (leakyFit)
+                crossSpread = std::min(crossSpread, leakyBound);
             // A lobe mostly under the fundamental's may read less than nothing where the tone's
             // fit took some of the harmonic with it (a 2nd harmonic on the lobe's edge, THD+N
             // 4 dB low): what the fit sees of it says what may hide.
@@ -3154,7 +3379,7 @@ ToneModel::Parts ToneModel::FitToneAnew(UINT lo, UINT hi)
             // against its mirror image, h against the offset.
             const int h = HarmonicOrder(l.place, fc);
             crossSpread = std::min(crossSpread, CoherentBeat(l.a, l.b, l.place, fc, parts.fundamental, owner, leak, typical,
-                                                             {turns(h - 1), turns(h + 1), turns(h)}, dc));
+                                                             leakyTurns(h), dc));
         }
         // Unfitted, the part seen may have cancelled with the leakage by as much as their beat
         // (one block of a 2nd harmonic on the edge of a Parzen tone's lobe 4 bins up read as
@@ -3180,12 +3405,6 @@ ToneModel::Parts ToneModel::FitToneAnew(UINT lo, UINT hi)
                                             widen * fit.power * shareDoubt(l),
                                         deviation))
             fit = HarmonicFit{};
-        const bool useFit = fit.fitted && fit.shapeError < crossSpread && lobeWhole;
-        if (useFit) {
-            fit.power *= widen;
-            fit.deviation *= widen;
-            fit.shapeError *= widen;
-        }
         // Unfitted, the beat is at most 2 sqrt(L H) over the lobe, H what stands out of the
         // noise's scatter there and of what the leakage taken away leaves uncertain: a place
         // holding only noise, or only what is left of the leakage, has none to beat with.
@@ -3196,6 +3415,18 @@ ToneModel::Parts ToneModel::FitToneAnew(UINT lo, UINT hi)
         // Where the tone's lobe reaches DC's, the lobes are read with the offset's and the tone's
         // skirts at once, and only as they stand, their beat bounded over the whole lobe.
         const bool readApart = k0 > static_cast<UINT>(W + 1);
+        const double unfittedBeat = std::min(2.0 * std::sqrt(lobeLeak * std::max(excess - 2.0 * deviation - l.spread, 0.0)),
+                                             readApart || LeakyWindow(windowType) ? crossSpread : HUGE_VAL);
+        // A leaky window's fit is taken only where it knows the harmonic better than that bound:
+        // over a few bins its columns may look alike, and the leakage's doubt weighs far more
+        // through it.
+        const bool useFit = fit.fitted && fit.shapeError < crossSpread && lobeWhole &&
+                            (!leakyFit || 2.0 * fit.deviation + fit.shapeError + fit.leakDoubt < unfittedBeat);
+        if (useFit) {
+            fit.power *= widen;
+            fit.deviation *= widen;
+            fit.shapeError *= widen;
+        }
         const double standing = useFit ? fit.power : excess;
         // Unfitted, the beat is bounded either way: over the lobe as a whole, or as found above
         // (bin by bin, or over the lobe by the windows' transforms on a window that leaks far,
@@ -3205,9 +3436,7 @@ ToneModel::Parts ToneModel::FitToneAnew(UINT lo, UINT hi)
         // the lobe held nothing, THD+N 92 dB high).
         double standingDoubt =
             hidden + spreadUsed * l.spread +
-            (useFit ? fit.shapeError + fit.leakDoubt
-                    : std::min(2.0 * std::sqrt(lobeLeak * std::max(excess - 2.0 * deviation - l.spread, 0.0)),
-                               readApart || LeakyWindow(windowType) ? crossSpread : HUGE_VAL));
+            (useFit ? fit.shapeError + fit.leakDoubt : unfittedBeat);
         // A lobe holding clearly less than the noise says that the leakage taken from it was
         // too much by at least that (a tone near DC, where its leakage, its image's and the
         // offset's meet): what the lobe adds is no better known.
@@ -3220,10 +3449,11 @@ ToneModel::Parts ToneModel::FitToneAnew(UINT lo, UINT hi)
         // the tone, at its harmonics' places too: a harmonic under them is none (a generated
         // tone's rounding read THD -148 dB where it has no harmonic).
         const double spur = kArithmeticFloor * lobePower;
+        const double lobeSpread = LeakyWindow(windowType) ? spreadUsed * l.spread : l.spread;
         const bool found = useFit ? fit.power > 4.0 * fit.deviation +
-                                                    2.0 * (l.spread + fit.shapeError + 2.0 * std::sqrt(crossVariance)) &&
+                                                    2.0 * (lobeSpread + fit.shapeError + 2.0 * std::sqrt(crossVariance)) &&
                                         fit.power > spur
-                                  : excess > 4.0 * deviation + 2.0 * (l.spread + crossSpread + 2.0 * std::sqrt(crossVariance)) &&
+                                  : excess > 4.0 * deviation + 2.0 * (lobeSpread + crossSpread + 2.0 * std::sqrt(crossVariance)) &&
                                         excess > spur;
         // Where no harmonic stands out, its lobe may be read as the noise elsewhere is, with
         // only what a harmonic could hold unseen as its doubt: where the fundamental's skirt
@@ -3271,21 +3501,21 @@ ToneModel::Parts ToneModel::FitToneAnew(UINT lo, UINT hi)
                 ++parts.harmonicsFound;
                 harmonicPower += fit.power / lobeShare(l);
                 foundVariance += fit.deviation * fit.deviation / (lobeShare(l) * lobeShare(l));
-                parts.harmonicsSpread += l.spread + fit.shapeError + fit.power / lobeShare(l) * shareDoubt(l);
+                parts.harmonicsSpread += lobeSpread + fit.shapeError + fit.power / lobeShare(l) * shareDoubt(l);
             } else {
                 unseenExcess += fit.power;
                 unseenVariance += fit.deviation * fit.deviation;
-                parts.harmonicsSpread += l.spread + fit.shapeError;
+                parts.harmonicsSpread += lobeSpread + fit.shapeError;
             }
         } else if (found) {
             ++parts.harmonicsFound;
             harmonicPower += excess / lobeShare(l);
             foundVariance += deviation * deviation / (lobeShare(l) * lobeShare(l));
-            parts.harmonicsSpread += l.spread + crossSpread + hidden + excess / lobeShare(l) * shareDoubt(l);
+            parts.harmonicsSpread += lobeSpread + crossSpread + hidden + excess / lobeShare(l) * shareDoubt(l);
         } else {
             unseenExcess += excess;
             unseenVariance += deviation * deviation;
-            parts.harmonicsSpread += l.spread + crossSpread + hidden;
+            parts.harmonicsSpread += lobeSpread + crossSpread + hidden;
         }
         noiseCrossVariance += crossVariance;
     }

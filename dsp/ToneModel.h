@@ -221,6 +221,14 @@ private:
     double CoherentBeat(long a, long b, double place, double fundamentalPlace, double fundamental,
                         const std::vector<unsigned char>& owner, const std::vector<double>& leak, double typical,
                         const BeatTurns& turns, const std::vector<double>& dc);
+    // The same harmonic fitted with its beats with the fundamental and its mirror image on a window
+    // without symmetry, from the window's complex transform at each place: each beat is one
+    // complex number over the lobe. The offset's beat (`dc`) is bounded.
+    HarmonicFit FitHarmonicBesideLeakyTone(long a, long b, double place, double fundamentalPlace, double fundamental,
+                                           const std::vector<unsigned char>& owner, const std::vector<double>& leak,
+                                           double typical, double noiseVariance, double blocks,
+                                           const BeatTurns& turns, const std::vector<double>& dc,
+                                           const std::vector<double>* leakDoubt);
     // How far each block's phase at the phase bin may be off, in radians, for a fundamental at
     // `fundamentalPlace` (bins) of power `fundamental`, noise `typical` a bin and the offset `dc`;
     // infinite where the phases were not read at the tone.

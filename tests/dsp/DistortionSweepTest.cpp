@@ -128,7 +128,7 @@ struct OpenShare {
 };
 const OpenShare kOpenShares[] = {
     {kClearNa, T::kExponential, kImd, 0.6},
-    {kClearNa, T::kExponential, kThd, 0.25},
+    {kClearNa, T::kExponential, kThd, 0.2},
     {kClearNa, T::kForce, kImd, 0.2},
     {kClearNa, T::kGaussian, kThd, 0.03},
     {kClearNa, T::kTriangular, kImd, 0.2},
@@ -1093,6 +1093,9 @@ TEST(DistortionSweep, HarmonicCasesTheSweepFoundReadTheirDefinitionOrNotANumber)
     // with the noise bounded 1.6 times too wide). THD or THD+N 2-24 dB off: Gaussian tones 3-4 bins
     // up whose harmonics' lobes meet or whose 2nd harmonic lies on the edge of the tone's lobe,
     // one block of Parzen tones 4-6 bins up (a 2nd harmonic read as nothing; a fit of nothing).
+    // Leaky windows, THD N/A: an exponential tone whose noise lies under its leakage everywhere,
+    // its harmonics' places doubted by the leakage's whole allowance; a force tone on a bin whose
+    // harmonic's beat with the tone's leakage was bounded, not fitted.
     struct Replay {
         std::uint64_t seed;
         long index;
@@ -1102,7 +1105,8 @@ TEST(DistortionSweep, HarmonicCasesTheSweepFoundReadTheirDefinitionOrNotANumber)
     for (const Replay& r : {Replay{11235813, 42906, kThd, true}, Replay{11235813, 64215, kThd, true},
                             Replay{11235813, 70124, kThd, true}, Replay{57721566, 57521, kThd, false},
                             Replay{11235813, 97774, kThd, false}, Replay{14142135, 43488, kThdN, false},
-                            Replay{57721566, 60834, kThdN, false}})
+                            Replay{57721566, 60834, kThdN, false}, Replay{27182845, 89101, kThd, true},
+                            Replay{27182845, 92741, kThd, true}})
         ExpectReplayed(r.seed, r.index, 1u << r.measure, r.clear);
 }
 
