@@ -277,10 +277,10 @@ double OtherLines(const std::vector<std::vector<double>>& columns, const std::ve
 // window and place; where it outweighs the noise's scatter in a bin (`typical`, scattering by
 // `noiseScatter` of its square, averaged over `blocks`), what the bin holds beyond the leakage
 // and two deviations of the noise is the model's error (where the noise is read as nothing, all
-// it holds beyond the leakage: the noise left in it only widens the share). The error changes along the skirt, so
-// only bins whose leakage is of the lobe's order (`least` to `most` a bin, within ten times)
-// tell: twice the largest share any of them shows, never less than a fifth, and all of it
-// without four of them.
+// it holds beyond the leakage: the noise left in it only widens the share). The error changes
+// along the skirt, so only bins whose leakage is of the lobe's order (`least` to `most` a
+// bin, within ten times) tell: twice the largest share any of them shows, never less than a fifth,
+// and all of it without four of them.
 double LeakageSpreadUsed(const float* mag, const std::vector<unsigned char>& owner, UINT from, UINT to,
                          const std::vector<double>& leak, const std::vector<double>& spread, double typical,
                          double noiseScatter, double blocks, double least, double most)
@@ -3197,8 +3197,14 @@ ToneModel::Parts ToneModel::FitToneAnew(UINT lo, UINT hi)
     // around it show it: the leakage's error changes along the skirt (steep beside the tone,
     // flat far out), so only those within a few lobes' widths tell. A tone whose lobe reaches
     // DC's has too few such bins of its kind.
+    const double averaged = std::min(static_cast<double>(averageCount), static_cast<double>(averageBlocks));
     auto spreadUsedAt = [&](const Lobe& l) {
-        if (k0 <= static_cast<UINT>(W + 1))
+        // Where the noise is read as nothing, only a settled average tells the model's error from
+        // the noise in the free bins (one uniform block of a tone between bins, its leakage in
+        // every bin: the share read there let the misfit in a harmonic's lobe pass for the
+        // harmonic, THD 7 dB high).
+        constexpr double kSettledBlocks = 8.0;
+        if (k0 <= static_cast<UINT>(W + 1) || (!(typical > 0.0) && averaged < kSettledBlocks))
             return 1.0;
         double least = HUGE_VAL, most = 0.0;
         for (long k = l.a; k <= l.b; ++k)
