@@ -3901,7 +3901,7 @@ ToneModel::TwoTones ToneModel::FitTwoTonesAt(UINT firstBin, UINT lowFrequencyBin
                 double shared = 0.0;
                 for (std::size_t b = 0; b < B; ++b)
                     shared += std::abs(direct[b * m + i] * direct[b * m + j]);
-                if (2.0 * std::sqrt(held(i) * held(j)) * shared <
+                if (2.0 * std::sqrt(held(i) * held(j)) * shared <=
                     kNegligibleBeat * std::max(held(i) * lobeSum[i], held(j) * lobeSum[j])) {
                     const double bound = 2.0 * std::sqrt(most(i) * most(j)) * shared;
                     pairBeat[i] += bound;

@@ -102,8 +102,9 @@ struct OpenClass {
 };
 using T = TSmoothing;
 const OpenClass kOpenClasses[] = {
-    {"IMD more than 1 dB off, or read where there are no products (one to three blocks, a low tone a few bins from DC)",
-     kOff, 1u << kImd, kEveryWindow, 0.1},
+    {"IMD more than 1 dB off, or read where there are no products (one to four blocks, a product some 10 dB out of "
+     "the noise, whose beat with it the bins of its lobe share)",
+     kOff, 1u << kImd, kEveryWindow, 0.05},
     {"THD+N and SINAD more than 1 dB off (a harmonic's lobe meeting a tone's near DC, Bartlett; two tones' beat "
      "that the average keeps, a leaky window)", kOff, 1u << kThdN | 1u << kSinad, kEveryWindow, 0.3},
     {"SNR more than 1 dB off (one block's noise; the triangular window's leakage floor beside a tone on a bin)", kOff,
