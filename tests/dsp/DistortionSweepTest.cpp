@@ -108,15 +108,15 @@ const OpenClass kOpenClasses[] = {
     {"THD+N and SINAD more than 1 dB off (a harmonic's lobe meeting a tone's near DC, Bartlett; two tones' beat "
      "that the average keeps, a leaky window)", kOff, 1u << kThdN | 1u << kSinad, kEveryWindow, 0.3},
     {"SNR more than 1 dB off (one block's noise; the triangular window's leakage floor beside a tone on a bin)", kOff,
-     1u << kSnr, kEveryWindow, 0.3},
-    {"THD more than 1 dB off (the rounding of a generated file near the arithmetic's floor)", kOff, 1u << kThd,
-     kEveryWindow, 0.1},
+     1u << kSnr, kEveryWindow, 0.2},
+    {"THD more than 1 dB off (the rounding of a generated file near the arithmetic's floor; one or two uniform "
+     "blocks of a tone between bins)", kOff, 1u << kThd, kEveryWindow, 0.2},
     {"THD+N and SINAD N/A where SNR reads, Bartlett and Triangular (a plain tone whose noise is read near the doubt "
      "allowed, beside the tone's mirror beat fitted to a tenth at its harmonics' places; a tone a few bins above DC)",
-     kMissing, 1u << kThdN | 1u << kSinad, Windows({T::kBartlett, T::kTriangular}), 3.5},
+     kMissing, 1u << kThdN | 1u << kSinad, Windows({T::kBartlett, T::kTriangular}), 2.5},
     {"THD+N and SINAD N/A where SNR reads, other windows (a plain tone whose noise is read near the doubt "
      "allowed, beside the leakage's uncertainty where its harmonics would lie)", kMissing, 1u << kThdN | 1u << kSinad,
-     kEveryWindow & ~Windows({T::kBartlett, T::kTriangular}), 6.0},
+     kEveryWindow & ~Windows({T::kBartlett, T::kTriangular}), 4.5},
 };
 // The shares above their bound: N/A where the quantity stands clear (2 % or 10 %), shown
 // readings more than 0.5 dB off (1 %), the mean error (0.2 dB); the ceiling of each.
@@ -133,6 +133,7 @@ const OpenShare kOpenShares[] = {
     {kClearNa, T::kForce, kImd, 0.2},
     {kClearNa, T::kGaussian, kThd, 0.03},
     {kClearNa, T::kTriangular, kImd, 0.2},
+    {kClearNa, T::kUniform, kImd, 0.3},
 };
 
 const OpenClass* OpenClassOf(OpenKind kind, int measure, WORD window)
