@@ -130,7 +130,7 @@ struct OpenShare {
 const OpenShare kOpenShares[] = {
     {kClearNa, T::kExponential, kImd, 0.6},
     {kClearNa, T::kExponential, kThd, 0.2},
-    {kClearNa, T::kForce, kImd, 0.2},
+    {kClearNa, T::kForce, kImd, 0.3},
     {kClearNa, T::kGaussian, kThd, 0.03},
     {kClearNa, T::kTriangular, kImd, 0.2},
     {kClearNa, T::kUniform, kImd, 0.3},
