@@ -55,6 +55,15 @@ LeakageAllowance PairAllowance(WORD type)
 // window into its neighbours: it is taken as on the bin.
 constexpr double kOnBin = 1e-3;
 
+// The sum of the squares of `v` (a window's energy, a column's length).
+double SquareSum(const std::vector<double>& v)
+{
+    double sum = 0.0;
+    for (double e : v)
+        sum += e * e;
+    return sum;
+}
+
 // For the uniform window of N points and parts at c0, c1 (the tones) and cj, the factor r of
 // A(k - c1) A(k - cj) = r A(k - c0) A(k - cj) + q A(k - c0) A(k - c1) over whole bins k (see
 // FitTwoTonesAt), as a magnitude.
@@ -1142,9 +1151,7 @@ double ToneModel::CoherentBeat(long a, long b, double place, double fundamentalP
                                double typical, const BeatTurns& turns, const std::vector<double>& dc)
 {
     const std::vector<double>& w = WindowShape();
-    double energy = 0.0;
-    for (double v : w)
-        energy += v * v;
+    const double energy = SquareSum(w);
     if (w.size() != N || !(energy > 0.0))
         return HUGE_VAL;
     // A tone of power P puts P |W(x)|^2 / (N sum w^2) into a bin x bins away (Parseval).
@@ -1179,9 +1186,7 @@ double ToneModel::BlockPhaseError(UINT k0, double fundamentalPlace, double funda
                                   const std::vector<double>& dc)
 {
     const std::vector<double>& w = WindowShape();
-    double energy = 0.0;
-    for (double v : w)
-        energy += v * v;
+    const double energy = SquareSum(w);
     const double held = phaseBin < bins ? static_cast<double>(magnitude[phaseBin]) : 0.0;
     if (w.size() != N || !(energy > 0.0) || !(held > 0.0) || (k0 > phaseBin ? k0 - phaseBin : phaseBin - k0) > 1)
         return HUGE_VAL;
@@ -1319,12 +1324,6 @@ namespace {
 bool Collinear(const std::vector<std::complex<double>>& c, const std::vector<std::vector<double>>& columns,
                std::size_t first, double share)
 {
-    auto square = [](const std::vector<double>& v) {
-        double sum = 0.0;
-        for (double e : v)
-            sum += e * e;
-        return sum;
-    };
     // An orthonormal basis of the span, and what a column leaves beside it.
     std::vector<std::vector<double>> basis;
     auto residual = [&](std::vector<double> v) {
@@ -1339,8 +1338,8 @@ bool Collinear(const std::vector<std::complex<double>>& c, const std::vector<std
     };
     for (std::size_t j = first; j < columns.size(); ++j) {
         std::vector<double> v = residual(columns[j]);
-        const double left = square(v);
-        if (left > 1e-12 * square(columns[j])) {
+        const double left = SquareSum(v);
+        if (left > 1e-12 * SquareSum(columns[j])) {
             for (double& e : v)
                 e /= std::sqrt(left);
             basis.push_back(std::move(v));
@@ -1351,7 +1350,7 @@ bool Collinear(const std::vector<std::complex<double>>& c, const std::vector<std
         re[i] = c[i].real();
         im[i] = c[i].imag();
     }
-    return square(residual(re)) <= share * square(re) && square(residual(im)) <= share * square(im);
+    return SquareSum(residual(re)) <= share * SquareSum(re) && SquareSum(residual(im)) <= share * SquareSum(im);
 }
 
 } // namespace
@@ -1365,9 +1364,7 @@ ToneModel::HarmonicFit ToneModel::FitHarmonicBesideLeakyTone(long a, long b, dou
 {
     HarmonicFit fit;
     const std::vector<double>& w = WindowShape();
-    double energy = 0.0;
-    for (double v : w)
-        energy += v * v;
+    const double energy = SquareSum(w);
     if (w.size() != N || !(energy > 0.0) || !(fundamental > 0.0))
         return fit;
     const double perTone = 1.0 / (static_cast<double>(N) * energy), crossScale = 2.0 * perTone * std::sqrt(fundamental);
@@ -1960,9 +1957,7 @@ ToneModel::BesideDc ToneModel::FitBesideDc(UINT peak, double floor)
     // holds, the spectrum's rounding, and how far the model it is judged by may be off there
     // (`doubt`).
     constexpr double kRounding = 1e-5;
-    double energy = 0.0;
-    for (double v : w)
-        energy += v * v;
+    const double energy = SquareSum(w);
     double arithmetic = 0.0;
     auto weight = [&](double expected, double level, double doubt = 0.0) {
         const double v = std::max(expected, 0.0);
@@ -2802,9 +2797,7 @@ ToneModel::Parts ToneModel::FitToneAnew(UINT lo, UINT hi)
     const UINT lineStep = std::gcd(k0, N);
     std::vector<double> lineShare(static_cast<std::size_t>(W) + 1, 0.0);
     {
-        double energy = 0.0;
-        for (double v : WindowShape())
-            energy += v * v;
+        const double energy = SquareSum(WindowShape());
         for (int d = 0; d <= W && onBin && energy > 0.0; ++d)
             lineShare[static_cast<std::size_t>(d)] = LobeResponse(d, W) / (N * energy);
     }
