@@ -38,6 +38,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <tuple>
 #include <vector>
 
 using namespace spectral_test;
@@ -765,8 +766,6 @@ Clarity Clear(const Case& c, const Truth& t)
                         Db(1 + hidden / t.products) <= 0.5;
         return k;
     }
-    k.clear[kThd] = settled && tonesClear && t.harmonics > 0 && !c.harmonics.empty() &&
-                    allThatMatter(c.harmonics, t.harmonics);
     // A harmonic that could hide under the leakage at a place with none seen; and one seen
     // that does not stand clear of the leakage, which no analysis tells from the leakage's
     // beat with it (2 sqrt(L H) at its peak, a line's power twice that).
@@ -787,6 +786,10 @@ Clarity Clear(const Case& c, const Truth& t)
     }
     const double rest = t.harmonics + t.noise;
     k.apart = rest > 0 && Db(1 + hidden / rest) > 0.5;
+    // THD counts those hidden harmonics as well: where they could move it by more than half a
+    // dB, the leakage hides it.
+    k.clear[kThd] = settled && tonesClear && t.harmonics > 0 && !c.harmonics.empty() &&
+                    allThatMatter(c.harmonics, t.harmonics) && Db(1 + hidden / t.harmonics) <= 0.5;
     // The engine's own arithmetic (single precision) lies some 135 dB under the tone: noise must
     // stand 15 dB above that too.
     if (settled && tonesClear && t.noise > 0 && t.noise >= t.tone * 1e-12) {
@@ -1121,6 +1124,20 @@ TEST(DistortionSweep, HarmonicCasesTheSweepFoundReadTheirDefinitionOrNotANumber)
                             Replay{55511133, 64260, kThdN, false}, Replay{71342895, 9628, kThdN, false},
                             Replay{16180339, 16144, kThd, false}, Replay{16180339, 61388, kThd, false}})
         ExpectReplayed(r.seed, r.index, 1u << r.measure, r.clear);
+}
+
+TEST(DistortionSweep, ThdStandsClearOnlyWhereNoHarmonicCouldHideUnderTheLeakage)
+{
+    // A Gaussian tone on bin 3, 4th harmonic 36 dB down: the tone's skirt at bin 6 stands 15.5 dB
+    // under its peak (exp(-9 / 2.53)), so a 2nd harmonic 15 dB under that skirt, 30 dB down,
+    // would outweigh the THD. A tone on bin 40 leaves its harmonics' places clear.
+    for (const auto& [seed, index, clear] :
+         {std::tuple{35791113ull, 88971L, false}, std::tuple{35791113ull, 22082L, true}}) {
+        const auto run = Replayed(seed, index);
+        if (!run)
+            continue;
+        EXPECT_EQ(Clear(run->first, run->second.truth).clear[kThd], clear) << run->first.Describe();
+    }
 }
 
 TEST(DistortionSweep, ThdNCasesOfPairsTheSweepFoundReadTheirDefinitionOrNotANumber)
