@@ -2281,6 +2281,16 @@ template <class Clean> bool StrongerBinBeyond(const Clean& clean, UINT k, int W,
     return false;
 }
 
+// How much a harmonic THD does not count may hold: the lobe's own doubt `bound`, or, where what
+// the lobe holds may all be a harmonic hiding under the leakage (`hides`), no more than such a
+// harmonic could hold unseen. A Gaussian tone's skirt, five bins out, crosses its 2nd harmonic's
+// lobe with a doubt far above what the bins beside it show the skirt read to: taken whole, it
+// kept THD N/A where the harmonics stood 30 dB clear.
+double UncountedDoubt(double bound, double unseen, bool hides)
+{
+    return hides ? std::min(bound, unseen) : bound;
+}
+
 // The most a harmonic read as its lobe stands may hold, for its beat with the leakage there: what
 // the lobe holds beyond the leakage and `doubt`, and no less than a fit of its shape that holds
 // (`fitted`, good to `deviation`) finds. A harmonic that cancels with the leakage leaves the lobe
@@ -3557,7 +3567,7 @@ ToneModel::Parts ToneModel::FitToneAnew(UINT lo, UINT hi)
             } else {
                 unseenExcess += fit.power;
                 unseenVariance += fit.deviation * fit.deviation;
-                parts.harmonicsSpread += lobeSpread + fit.shapeError;
+                parts.harmonicsSpread += UncountedDoubt(lobeSpread + fit.shapeError, unseen, hides);
             }
         } else if (found) {
             ++parts.harmonicsFound;
@@ -3567,7 +3577,7 @@ ToneModel::Parts ToneModel::FitToneAnew(UINT lo, UINT hi)
         } else {
             unseenExcess += excess;
             unseenVariance += deviation * deviation;
-            parts.harmonicsSpread += lobeSpread + crossSpread + hidden;
+            parts.harmonicsSpread += UncountedDoubt(lobeSpread + crossSpread + hidden, unseen, hides);
         }
         noiseCrossVariance += crossVariance;
     }
