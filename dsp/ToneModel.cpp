@@ -453,6 +453,48 @@ double ResponseAt(const std::vector<double>& window, double x)
     return std::norm(TransformAt(window, x));
 }
 
+// Where `cost` is least between lo and hi, by a golden-section search of `steps` steps: the
+// cost must have one minimum there.
+template <typename Cost> double GoldenMinimum(const Cost& cost, double lo, double hi, int steps)
+{
+    const double r = (std::sqrt(5.0) - 1.0) / 2.0;
+    double a = lo, b = hi;
+    double x1 = b - r * (b - a), x2 = a + r * (b - a);
+    double f1 = cost(x1), f2 = cost(x2);
+    for (int i = 0; i < steps; ++i) {
+        if (f1 <= f2) {
+            b = x2;
+            x2 = x1;
+            f2 = f1;
+            x1 = b - r * (b - a);
+            f1 = cost(x1);
+        } else {
+            a = x1;
+            x1 = x2;
+            f1 = f2;
+            x2 = a + r * (b - a);
+            f2 = cost(x2);
+        }
+    }
+    return (a + b) / 2.0;
+}
+
+// Where `cost` is least about `centre`: the best of a grid of eighth bins `points` either way,
+// then a golden-section search within a grid step of it (a cost whose minima lie apart).
+template <typename Cost> double GridThenGolden(const Cost& cost, double centre, int points, int steps)
+{
+    constexpr double kStep = 0.125;
+    double at = centre, least = HUGE_VAL;
+    for (int i = -points; i <= points; ++i) {
+        const double c = cost(centre + i * kStep);
+        if (c < least) {
+            least = c;
+            at = centre + i * kStep;
+        }
+    }
+    return GoldenMinimum(cost, at - kStep, at + kStep, steps);
+}
+
 // The tone's offset from its strongest bin (-0.5 .. 0.5 bins): the offset whose window
 // response best matches the lobe's shape.
 template <typename Response>
@@ -468,27 +510,8 @@ double ToneOffset(const Response& response, const float* lobe, int halfWidth, do
         }
         return gg > 0.0 ? pp - pg * pg / gg : pp;
     };
-    // Golden-section search; the mismatch has one minimum over half a bin either way.
-    const double r = (std::sqrt(5.0) - 1.0) / 2.0;
-    double a = from, b = to;
-    double x1 = b - r * (b - a), x2 = a + r * (b - a);
-    double f1 = mismatch(x1), f2 = mismatch(x2);
-    for (int i = 0; i < 24; ++i) {
-        if (f1 <= f2) {
-            b = x2;
-            x2 = x1;
-            f2 = f1;
-            x1 = b - r * (b - a);
-            f1 = mismatch(x1);
-        } else {
-            a = x1;
-            x1 = x2;
-            f1 = f2;
-            x2 = a + r * (b - a);
-            f2 = mismatch(x2);
-        }
-    }
-    return (a + b) / 2.0;
+    // The mismatch has one minimum over half a bin either way.
+    return GoldenMinimum(mismatch, from, to, 24);
 }
 
 // Forward transform (exp(-i...)) of a power-of-two count of complex values in double
@@ -749,6 +772,13 @@ double ToneModel::AddToneLeakage(UINT centre, int halfWidth, double lobePower, d
     if (windowType == TSmoothing::kUniform && std::abs(delta) < 2.0 * kTableStep)
         delta = ToneOffset([&](double x) { return ResponseAt(w, x); }, own.data(), halfWidth,
                            std::max(delta - kTableStep, -0.5), std::min(delta + kTableStep, 0.5));
+    // Near DC a run window's lobe holds its image's skirt and the offset's, which fall only as
+    // 1 / (pi f): within four lobes of DC their beats with the lobe move the place read from its
+    // shape alone by up to a tenth of a bin.
+    constexpr int kImageReach = 4;
+    if ((windowType == TSmoothing::kUniform || windowType == TSmoothing::kForce) &&
+        centre <= static_cast<UINT>(kImageReach * (halfWidth + 1)))
+        delta = PlaceBesideImage(centre, halfWidth, leak, delta);
     // The window shifted by the offset: its transform is the response at every bin's distance
     // from the tone. The offset found from the lobe is good to about the root of the noise's
     // share of the lobe (within 0.001 and 0.03 bins); how much the response changes over that
@@ -1987,35 +2017,7 @@ ToneModel::BesideDc ToneModel::FitBesideDc(UINT peak, double floor)
     // a ten-millionth of a bin: a place 2e-5 bins off leaves 5e-5 of the lobe unexplained,
     // which the far bins of a high-skirted window (flat-top) read as a beat 10 % off.
     auto search = [&](bool withDc) {
-        constexpr double kStep = 0.125;
-        double at = peak, least = HUGE_VAL;
-        for (int i = -6; i <= 6; ++i) {
-            const double chi = solveAt(peak + i * kStep, withDc).chi;
-            if (chi < least) {
-                least = chi;
-                at = peak + i * kStep;
-            }
-        }
-        const double r = (std::sqrt(5.0) - 1.0) / 2.0;
-        double lo = at - kStep, hi = at + kStep;
-        double x1 = hi - r * (hi - lo), x2 = lo + r * (hi - lo);
-        double f1 = solveAt(x1, withDc).chi, f2 = solveAt(x2, withDc).chi;
-        for (int i = 0; i < 32; ++i) {
-            if (f1 <= f2) {
-                hi = x2;
-                x2 = x1;
-                f2 = f1;
-                x1 = hi - r * (hi - lo);
-                f1 = solveAt(x1, withDc).chi;
-            } else {
-                lo = x1;
-                x1 = x2;
-                f1 = f2;
-                x2 = lo + r * (hi - lo);
-                f2 = solveAt(x2, withDc).chi;
-            }
-        }
-        return (lo + hi) / 2.0;
+        return GridThenGolden([&](double x) { return solveAt(x, withDc).chi; }, peak, 6, 32);
     };
     double f = search(true);
     FitOfColumns shared = solveAt(f, true);
@@ -2156,6 +2158,56 @@ ToneModel::BesideDc ToneModel::FitBesideDc(UINT peak, double floor)
     return best;
 }
 
+namespace {
+
+// The transform of a run of `run` equal samples in a block of n at x bins, as a share of its
+// peak; real once the run's centre is taken as the time origin.
+double RunKernel(double x, double run, double n)
+{
+    const double s = std::sin(M_PI * x / n);
+    return std::abs(s) < 1e-12 ? 1.0 : std::sin(M_PI * x * run / n) / (run * s);
+}
+
+} // namespace
+
+double ToneModel::PlaceBesideImage(UINT centre, int halfWidth, const std::vector<double>& other, double otherwise)
+{
+    // The lobe's shape alone placed a force tone four bins up 0.11 bins low: its image's skirt
+    // and the offset's, both as high as a tenth of the lobe there, beat with it at a phase of
+    // their own. Each bin holds, for a place f, P (K(k-f)^2 + K(k+f)^2) + 2 z K(k-f) K(k+f) +
+    // D K(k)^2 + 2 u K(k) (K(k-f) + K(k+f)) with a real kernel K: linear in all but f.
+    const std::vector<double>& w = WindowShape();
+    const double support = SupportCentre(w);
+    double run = 0.0;
+    for (double v : w)
+        run += v > 0.0 ? 1.0 : 0.0;
+    // The bins from DC's to the lobe's last, at least six: five unknowns want a bin to spare.
+    const UINT first = 1, last = std::max<UINT>(centre + static_cast<UINT>(halfWidth), 6);
+    if (w.size() != N || support < 0.0 || !(run > 0.0) || other.size() != bins || last >= bins)
+        return otherwise;
+    const double n = N;
+    // The uniform window's DC leaks into no bin but its own: its columns stay out there.
+    double dcMost = 0.0;
+    for (UINT k = first; k <= last; ++k)
+        dcMost = std::max(dcMost, std::abs(RunKernel(k, run, n)));
+    const bool dcShows = dcMost > 1e-6;
+    auto solveAt = [&](double f) {
+        FitOfColumns fit =
+            dcShows ? FitOfColumns({kTone, kImage, kDc, kDcBeat}, false) : FitOfColumns({kTone, kImage}, false);
+        for (UINT k = first; k <= last; ++k) {
+            BesideDcRow row;
+            RowBesideDc(RunKernel(k - f, run, n), RunKernel(k + f, run, n), RunKernel(k, run, n), row);
+            fit.Add(row, magnitude[k] - other[k], 1.0);
+        }
+        if (!fit.Solve() || !(fit.Value(kTone) > 0.0))
+            fit.chi = HUGE_VAL;
+        return fit.chi;
+    };
+    // The beats may give the residual more than one minimum over the bin.
+    const double f = GridThenGolden(solveAt, centre, 4, 24);
+    return std::isfinite(solveAt(f)) ? f - centre : otherwise;
+}
+
 bool ToneModel::ModelBesideDc(const BesideDc& fit, UINT peak, std::vector<double>& leak, std::vector<double>& spread,
                               std::vector<double>& dc, double& dcError, double& lobePower, double& share,
                               ToneShape& shape)
@@ -2266,6 +2318,21 @@ template <class Clean> bool StandsAsLobe(const Clean& clean, UINT k, int W, UINT
 {
     const double v = clean(k);
     const double beyond = std::max(clean(k - W - 1), k + W + 1 < bins ? clean(k + W + 1) : 0.0);
+    return v > clean(k - 1) && v >= clean(k + 1) && v >= 4.0 * beyond;
+}
+
+// StandsAsLobe for a line beside a stronger one's lobe (peak bin k0): where the bin just beyond
+// its lobe on that side lies next to the other's lobe, it holds the two lines' beat (two
+// uniform tones four bins apart: a quarter of the weaker's peak), and only the far side tells.
+template <class Clean> bool StandsBesideLobe(const Clean& clean, UINT k, int W, UINT bins, UINT k0)
+{
+    const long nearBeyond = k > k0 ? static_cast<long>(k) - W - 1 : static_cast<long>(k) + W + 1;
+    if (std::labs(nearBeyond - static_cast<long>(k0)) > W + 1)
+        return StandsAsLobe(clean, k, W, bins);
+    const long farBeyond = k > k0 ? static_cast<long>(k) + W + 1 : static_cast<long>(k) - W - 1;
+    const double v = clean(k);
+    const double beyond =
+        farBeyond >= 0 && farBeyond < static_cast<long>(bins) ? clean(static_cast<UINT>(farBeyond)) : 0.0;
     return v > clean(k - 1) && v >= clean(k + 1) && v >= 4.0 * beyond;
 }
 
@@ -2425,8 +2492,9 @@ ToneModel::SecondLine ToneModel::ModelSecondLine(UINT k0, UINT from, UINT hi, do
     UINT best = 0;
     double strongest = kSecondLine * lobePower;
     for (UINT k = from; k + W <= hi; ++k) {
-        if (beyondLobes(k) && lobeSum(k) > strongest && StandsAsLobe(clean, k, W, bins) &&
-            clean(k) > 4.0 * firstSpread[k]) {
+        const bool stands =
+            LeakyWindow(windowType) ? StandsBesideLobe(clean, k, W, bins, k0) : StandsAsLobe(clean, k, W, bins);
+        if (beyondLobes(k) && lobeSum(k) > strongest && stands && clean(k) > 4.0 * firstSpread[k]) {
             best = k;
             strongest = lobeSum(k);
         }

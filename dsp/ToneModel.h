@@ -149,6 +149,10 @@ private:
         double covariance[6][6] = {};
     };
     BesideDc FitBesideDc(UINT peak, double floor);
+    // The offset from `centre` of a tone near DC on a window that is one run of equal samples
+    // (uniform, force), from its lobe and DC's (`other` taken away) fitted with its mirror
+    // image, the offset and their beats; `otherwise` where that can't be fitted.
+    double PlaceBesideImage(UINT centre, int halfWidth, const std::vector<double>& other, double otherwise);
     // The window's kernels (complex where it is not quite symmetric) of a tone at `place`,
     // K(k - place), of its image, K(k + place), and of DC (made when `still` is empty) at
     // every bin, as shares of the peak.

@@ -1149,13 +1149,19 @@ TEST(DistortionSweep, ThdNCasesOfPairsTheSweepFoundReadTheirDefinitionOrNotANumb
     // two tones' beat stays (1.3 dB high), and a uniform CCIF pair whose beat meets the blocks at
     // one phase (1.0 dB low), and one uniform block of a CCIF pair three bins apart, neither
     // tone standing as a lobe, whose noise peak was taken for the fundamental (79 dB high).
+    // One force block of an SMPTE pair whose low tone three to four bins up was placed from its
+    // lobe alone, bent by its image's and the offset's skirts (1.4-1.6 dB low); a uniform pair
+    // four bins apart whose weaker tone, its near side holding the two tones' beat, went
+    // unmodelled (1.8 dB high).
     struct Replay {
         std::uint64_t seed;
         long index;
         bool clear; // must be shown
     };
     for (const Replay& r : {Replay{11235813, 89888, true}, Replay{14142135, 76365, false},
-                            Replay{57721566, 93286, false}, Replay{55511133, 12010, false}})
+                            Replay{57721566, 93286, false}, Replay{55511133, 12010, false},
+                            Replay{24681357, 12668, false}, Replay{97531864, 97132, false},
+                            Replay{35791113, 3893, false}})
         ExpectReplayed(r.seed, r.index, 1u << kThdN, r.clear);
 }
 
