@@ -1187,47 +1187,64 @@ double ToneModel::CoherentBeat(long a, long b, double place, double fundamentalP
         return HUGE_VAL;
     // A tone of power P puts P |W(x)|^2 / (N sum w^2) into a bin x bins away (Parseval).
     const double perTone = 1.0 / (static_cast<double>(N) * energy);
-    std::complex<double> meet = 0.0;
-    double shape = 0.0, top = 0.0, content = 0.0, rest = 0.0, offset = 0.0;
+    std::complex<double> meet = 0.0, imageMeet = 0.0;
+    double shape = 0.0, top = 0.0, content = 0.0, rest = 0.0, offset = 0.0, others = 0.0;
+    std::vector<std::pair<double, double>> seen; // each bin's response to the harmonic, and what it holds
     for (long k = a; k <= b; ++k) {
         if (owner[static_cast<std::size_t>(k)] != 2)
             continue;
         const std::complex<double> f = TransformAt(w, static_cast<double>(k) - fundamentalPlace),
-                                   h = TransformAt(w, static_cast<double>(k) - place);
+                                   h = TransformAt(w, static_cast<double>(k) - place),
+                                   image = TransformAt(w, static_cast<double>(k) + fundamentalPlace);
         meet += f * std::conj(h);
+        imageMeet += image * std::conj(h);
         shape += std::norm(h);
         const double held = std::max(static_cast<double>(magnitude[k]) - leak[k] - typical, 0.0);
         content += held;
-        // The harmonic's power as its strongest bin shows it: where the beat cancels, the sum
-        // over the lobe reads it low.
-        if (std::norm(h) > 0.25 * shape && std::norm(h) > 0.0)
-            top = std::max(top, held / (std::norm(h) * perTone));
+        seen.emplace_back(std::norm(h), held);
         const double fromDc = std::max(dc[static_cast<std::size_t>(k)], 0.0);
         offset += 2.0 * std::sqrt(fromDc * held);
         rest += 2.0 * std::sqrt(std::max(leak[k] - fundamental * perTone * std::norm(f) - fromDc, 0.0) * held);
+        // The tone and its image add at most as their amplitudes do: more is another line's.
+        const double pair = std::abs(f) + std::abs(image);
+        others += 2.0 * std::sqrt(std::max(leak[k] - fundamental * perTone * pair * pair - fromDc, 0.0) * held);
     }
     if (!(shape > 0.0))
         return HUGE_VAL;
+    // The harmonic's power as its strongest bins show it: where the beat cancels, the sum over
+    // the lobe reads it low. Only bins holding a fair share of the lobe tell (the noise in a bin
+    // on the lobe's edge, divided by the little response there, read a harmonic 6 times what
+    // the lobe held, and its beat kept THD N/A on the exponential window).
+    for (const auto& [response, held] : seen)
+        if (response > 0.25 * shape)
+            top = std::max(top, held / (response * perTone));
     const double harmonic = std::max(content / (shape * perTone), top);
-    return turns.direct * 2.0 * std::sqrt(fundamental * harmonic) * perTone * std::abs(meet) + turns.image * rest +
-           turns.offset * offset;
+    auto beat = [&](std::complex<double> m) { return 2.0 * std::sqrt(fundamental * harmonic) * perTone * std::abs(m); };
+    // The mirror image is one line too: its beat meets the harmonic at one phase over the lobe,
+    // which bounds it far closer than bin by bin does on a window whose skirts reach far (the
+    // exponential's lobe of 17 bins read the beat twice as wide). What else leaks there is
+    // bounded bin by bin.
+    return turns.direct * beat(meet) + turns.image * std::min(rest, beat(imageMeet) + others) + turns.offset * offset;
 }
 
-double ToneModel::BlockPhaseError(UINT k0, double fundamentalPlace, double fundamental, double typical,
-                                  const std::vector<double>& dc)
+ToneModel::PhaseErrors ToneModel::BlockPhaseError(UINT k0, double fundamentalPlace, double fundamental,
+                                                  double typical, const std::vector<double>& dc)
 {
     const std::vector<double>& w = WindowShape();
     const double energy = SquareSum(w);
     const double held = phaseBin < bins ? static_cast<double>(magnitude[phaseBin]) : 0.0;
     if (w.size() != N || !(energy > 0.0) || !(held > 0.0) || (k0 > phaseBin ? k0 - phaseBin : phaseBin - k0) > 1)
-        return HUGE_VAL;
+        return PhaseErrors{};
     // A line of relative amplitude r beside the tone turns its phase by up to r: the noise by
     // three deviations of one block's, the offset and the tone's mirror image by what they leak
     // (the tone's own leakage only moves the phase the same in every block).
     const double mirror = fundamental * std::norm(TransformAt(w, static_cast<double>(phaseBin) + fundamentalPlace)) /
                           (static_cast<double>(N) * energy);
-    const double steady = std::max(dc[phaseBin], 0.0) + mirror;
-    return PhaseError(held, typical, steady);
+    PhaseErrors e;
+    e.noise = PhaseError(held, typical, 0.0);
+    e.mirror = std::sqrt(mirror / held);
+    e.offset = std::sqrt(std::max(dc[phaseBin], 0.0) / held);
+    return e;
 }
 
 double ToneModel::PhaseError(double held, double noise, double other)
@@ -1564,9 +1581,26 @@ void ToneModel::Use(const Spectrum& spectrum)
     }
 }
 
-double ToneModel::BeatCoherence(UINT k0, int m, double phaseError) const
+double ToneModel::BeatCoherence(UINT k0, int m, const PhaseErrors& error) const
 {
-    return PairCoherence(k0, m, 0, 0, phaseError, 0.0);
+    const double total = error.Total();
+    const double blockByBlock = PairCoherence(k0, m, 0, 0, total, 0.0);
+    // Past a small error the first order below no longer holds.
+    constexpr double kFirstOrder = 0.5;
+    if (!(total < kFirstOrder))
+        return blockByBlock;
+    // To first order a block's m-th power is off by i m Im(r), r what the other lines put into
+    // the tone's bin as a share of it. The mirror image's part turns against the tone twice as
+    // fast and the offset's as fast, so summed over the blocks they meet the beat at the orders
+    // m +- 2 and m +- 1, which the average mostly cancels too (bounding them block by block
+    // kept a clear harmonic's THD N/A on the exponential window). Only the noise's part is
+    // bounded block by block; what the first order leaves out is of the second.
+    const double a = std::abs(m);
+    auto kept = [&](int n) { return PairCoherence(k0, n, 0, 0, total, 0.0); };
+    const double steady =
+        0.5 * error.mirror * (kept(m + 2) + kept(m - 2)) + 0.5 * error.offset * (kept(m + 1) + kept(m - 1));
+    const double second = (0.5 * a * a + a) * total * total;
+    return std::min(blockByBlock, PairCoherence(k0, m, 0, 0, error.noise, 0.0) + a * steady + second);
 }
 
 double ToneModel::PairCoherence(long long k1, int m1, long long k2, int m2, double error1, double error2) const
@@ -2713,7 +2747,7 @@ ToneModel::Parts ToneModel::FitToneAnew(UINT lo, UINT hi)
     // times the tone's from block to block (a harmonic h and the tone: h - 1; a line and its
     // mirror image: twice its order; the offset and a line: its order). On the leaky windows
     // these beats are bounded rather than fitted, and they stand far above the noise.
-    const double phaseError = BlockPhaseError(k0, k0, lobePower, floor, dc);
+    const PhaseErrors phaseError = BlockPhaseError(k0, k0, lobePower, floor, dc);
     auto turns = [&](int m) { return LeakyWindow(windowType) ? BeatCoherence(k0, m, phaseError) : 1.0; };
     // A second line (a second test tone) leaks over the band too: on a window that leaks far its
     // skirt passes for the fundamental's beat with its image (THD+N 1.3 dB off). It is modelled

@@ -9,6 +9,7 @@
 
 #include "platform/core/WinTypes.h"
 
+#include <cmath>
 #include <complex>
 #include <memory>
 #include <utility>
@@ -235,11 +236,17 @@ private:
                                            double typical, double noiseVariance, double blocks,
                                            const BeatTurns& turns, const std::vector<double>& dc,
                                            const std::vector<double>* leakDoubt);
-    // How far each block's phase at the phase bin may be off, in radians, for a fundamental at
-    // `fundamentalPlace` (bins) of power `fundamental`, noise `typical` a bin and the offset `dc`;
-    // infinite where the phases were not read at the tone.
-    double BlockPhaseError(UINT k0, double fundamentalPlace, double fundamental, double typical,
-                           const std::vector<double>& dc);
+    // How far each block's phase at the phase bin may be off, in radians, by cause: the noise,
+    // and the lines whose phases turn against the tone's, its mirror image (twice as fast) and
+    // the offset (as fast). The noise's part is infinite where the phases were not read at the tone.
+    struct PhaseErrors {
+        double noise = HUGE_VAL, mirror = 0.0, offset = 0.0;
+        double Total() const { return noise + mirror + offset; }
+    };
+    // Those errors for a fundamental at `fundamentalPlace` (bins) of power `fundamental`, noise
+    // `typical` a bin and the offset `dc`.
+    PhaseErrors BlockPhaseError(UINT k0, double fundamentalPlace, double fundamental, double typical,
+                                const std::vector<double>& dc);
     // The window's real transform about its centre at x bins (|x| within the lobe and a bin),
     // relative to its value at 0.
     double LobeKernel(double x, int halfWidth);
@@ -254,8 +261,8 @@ private:
     const std::vector<double>& WindowShape();
     // What the average leaves of a beat whose phase turns m times as fast as the tone at bin
     // `k0` does from block to block, as a share of a beat that never turns (1 where the
-    // blocks' phases are not known); each block's phase may be off by `phaseError` radians.
-    double BeatCoherence(UINT k0, int m, double phaseError) const;
+    // blocks' phases are not known); each block's phase may be off by `error`.
+    double BeatCoherence(UINT k0, int m, const PhaseErrors& error) const;
     // The same for a beat whose phase turns as m1 times the tone at bin k1's and m2 times the
     // one at k2's (a second tone's, read where its blocks' values were kept), each block's
     // phases off by `error1` and `error2` radians.

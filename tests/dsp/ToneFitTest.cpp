@@ -388,7 +388,8 @@ TEST(ToneFit, TheNoiseIsReadApartFromItsBeatWithTheSkirts)
 TEST(ToneFit, ALeakyWindowsHarmonicReadsOverTheToneLeakage)
 {
     // A clear harmonic beside the skirt of a force window's tone on a bin, at every phase the two
-    // may meet: their beat, which the average keeps whole, was only bounded (THD N/A).
+    // may meet: their beat, which the average keeps whole, was only bounded (THD N/A). An
+    // exponential tone's 8th harmonic: its beat with the tone's mirror image was bounded bin by bin.
     struct Row {
         WORD window;
         DWORD fft;
@@ -401,6 +402,7 @@ TEST(ToneFit, ALeakyWindowsHarmonicReadsOverTheToneLeakage)
     const Row rows[] = {
         {TSmoothing::kForce, 1024, 100.0, 3, 0.028, 1e-7, 8},
         {TSmoothing::kForce, 2048, 95.5, 10, 0.0113, 2e-6, 16},
+        {TSmoothing::kExponential, 4096, 249.1186, 8, 0.0164, 1e-7, 28},
     };
     const double amplitude = 0.3;
     for (const Row& row : rows)
