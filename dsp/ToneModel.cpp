@@ -7,6 +7,7 @@
 #include <cmath>
 #include <complex>
 #include <cstring>
+#include <functional>
 #include <limits>
 #include <list>
 #include <memory>
@@ -73,6 +74,127 @@ double DirichletShare(double c0, double c1, double cj, UINT N)
     const double n = static_cast<double>(N);
     const double below = std::abs(std::sin(M_PI * c0) * std::sin(M_PI * (c1 - cj) / n));
     return below > 0.0 ? std::abs(std::sin(M_PI * c1) * std::sin(M_PI * (c0 - cj) / n)) / below : HUGE_VAL;
+}
+
+// Weights for reading the noise among a leaky window's skirts: a bin strays from the model by
+// its typical noise (the median of `rest` over the bins `free`) and by the leakage model's
+// `share` of what the tones leak there (`leak`), so the bins beside the tones, whose misfit
+// outweighs the noise a hundredfold, count for little.
+std::vector<double> LeakageWeights(const std::vector<double>& rest, const std::vector<unsigned char>& free, int from,
+                                   int to, double share, const std::function<double(int)>& leak)
+{
+    std::vector<double> held;
+    for (int k = from; k <= to; ++k)
+        if (free[static_cast<std::size_t>(k)])
+            held.push_back(std::max(rest[static_cast<std::size_t>(k)], 0.0));
+    std::vector<double> weight(rest.size(), 0.0);
+    if (held.empty())
+        return weight;
+    std::nth_element(held.begin(), held.begin() + static_cast<std::ptrdiff_t>(held.size() / 2), held.end());
+    const double typical = held[held.size() / 2];
+    for (int k = from; k <= to; ++k) {
+        const double spread = typical + share * std::max(leak(k), 0.0);
+        weight[static_cast<std::size_t>(k)] = spread > 0.0 ? 1.0 / (spread * spread) : 0.0;
+    }
+    return weight;
+}
+
+// Least squares of y on the regressors x (up to three) over the bins `use`, each weighed by
+// `weight`: the coefficients, or none where one regressor is made up of the others.
+bool FitOnBins(int count, const std::function<void(int, double*)>& x, const std::vector<double>& y,
+               const std::vector<double>& weight, const std::vector<unsigned char>& use, int from, int to,
+               double* coefficient)
+{
+    double a[3][4] = {};
+    for (int k = from; k <= to; ++k) {
+        if (!use[static_cast<std::size_t>(k)])
+            continue;
+        double v[3] = {};
+        x(k, v);
+        const double w = weight[static_cast<std::size_t>(k)];
+        for (int i = 0; i < count; ++i) {
+            for (int j = 0; j < count; ++j)
+                a[i][j] += w * v[i] * v[j];
+            a[i][3] += w * v[i] * y[static_cast<std::size_t>(k)];
+        }
+    }
+    // The regressors differ in scale by many decades: they are brought to one first.
+    double scale[3] = {};
+    for (int i = 0; i < count; ++i) {
+        if (!(a[i][i] > 0.0) || !std::isfinite(a[i][i]))
+            return false;
+        scale[i] = 1.0 / std::sqrt(a[i][i]);
+    }
+    for (int i = 0; i < count; ++i) {
+        for (int j = 0; j < count; ++j)
+            a[i][j] *= scale[i] * scale[j];
+        a[i][3] *= scale[i];
+    }
+    for (int c = 0; c < count; ++c) {
+        int pivot = c;
+        for (int r = c + 1; r < count; ++r)
+            if (std::abs(a[r][c]) > std::abs(a[pivot][c]))
+                pivot = r;
+        if (!(std::abs(a[pivot][c]) > 1e-9))
+            return false;
+        std::swap(a[c], a[pivot]);
+        for (int r = 0; r < count; ++r)
+            if (r != c) {
+                const double f = a[r][c] / a[c][c];
+                for (int j = c; j < 4; ++j)
+                    a[r][j] -= f * a[c][j];
+            }
+    }
+    for (int i = 0; i < count; ++i)
+        coefficient[i] = a[i][3] / a[i][i] * scale[i];
+    return true;
+}
+
+// Two tones' leakages add or cancel by 2 Re(g V1(k) V2*(k)) at every bin k, g what the average
+// keeps of the tones' amplitudes' product. Where their phases turn alike from block to block
+// (a pair whole bins apart, read at a hop of a quarter block) that beat stays through the
+// average and, under a leaky window, outweighs the noise across the band: it is fitted over
+// the noise bins `free` with the noise's mean (a least-squares fit of rest = a + b Re z + c Im z)
+// and taken from `rest` where `rest` holds the noise alone. Read as noise, it put a noise above
+// what the bins beside the products hold and left products in the clear unread. Gives the
+// noise's mean so fitted (NaN where the fit is singular).
+double TakeTonesBeat(std::vector<double>& rest, const std::vector<double>& weight, const std::vector<unsigned char>& free,
+                     int from, int to, const std::function<std::complex<double>(int)>& beat)
+{
+    double c[3] = {};
+    auto both = [&](int k, double* v) {
+        const std::complex<double> z = beat(k);
+        v[0] = 1.0;
+        v[1] = z.real();
+        v[2] = z.imag();
+    };
+    // A fit that leaves the noise under nothing took the skirts' misfit for the beat: the rest
+    // stays as it was read.
+    if (FitOnBins(3, both, rest, weight, free, from, to, c)) {
+        if (!(c[0] > 0.0))
+            return NAN;
+        for (int k = from; k <= to; ++k) {
+            const std::complex<double> z = beat(k);
+            rest[static_cast<std::size_t>(k)] -= c[1] * z.real() + c[2] * z.imag();
+        }
+        return c[0];
+    }
+    // A symmetric window's beat keeps one phase over every bin: its real and imaginary parts
+    // are one shape, taken along the phase the beat keeps.
+    std::complex<double> squares = 0.0;
+    for (int k = from; k <= to; ++k)
+        if (free[static_cast<std::size_t>(k)])
+            squares += beat(k) * beat(k);
+    const std::complex<double> turn = std::polar(1.0, -0.5 * std::arg(squares));
+    auto along = [&](int k, double* v) {
+        v[0] = 1.0;
+        v[1] = (beat(k) * turn).real();
+    };
+    if (!FitOnBins(2, along, rest, weight, free, from, to, c) || !(c[0] > 0.0))
+        return NAN;
+    for (int k = from; k <= to; ++k)
+        rest[static_cast<std::size_t>(k)] -= c[1] * (beat(k) * turn).real();
+    return c[0];
 }
 
 // The harmonic a place `place` bins up stands for, of a fundamental at `fundamental` bins.
@@ -4022,12 +4144,11 @@ ToneModel::TwoTones ToneModel::FitTwoTonesAt(UINT firstBin, UINT lowFrequencyBin
     // The leaky windows' skirts cover the whole band: read as noise, they set every bin's
     // weight and left the fit a misfit that swelled every product's deviation.
     double toneScale[2] = {};
-    std::vector<float> rest(mag, mag + n);
     for (std::size_t i = 0; i < 2; ++i)
         toneScale[i] = LobeScale(mag, n, places[i], W, [&](int k) { return fullLeakage(i, k); });
+    std::vector<double> leftOver(mag, mag + n);
     for (int k = lowBin; k <= highBin; ++k)
-        rest[static_cast<std::size_t>(k)] = static_cast<float>(
-            std::max(mag[k] - toneScale[0] * fullLeakage(0, k) - toneScale[1] * fullLeakage(1, k), 0.0));
+        leftOver[static_cast<std::size_t>(k)] = mag[k] - toneScale[0] * fullLeakage(0, k) - toneScale[1] * fullLeakage(1, k);
     // What the noise adds to every bin: the mean of the band's bins away from the tones and
     // products, leaving out spurs.
     std::vector<unsigned char> near(bins, 0);
@@ -4036,6 +4157,20 @@ ToneModel::TwoTones ToneModel::FitTwoTonesAt(UINT firstBin, UINT lowFrequencyBin
     for (double c : places)
         for (int k = std::max(0, static_cast<int>(std::lround(c)) - W - 1); k <= std::min(n - 1, static_cast<int>(std::lround(c)) + W + 1); ++k)
             near[static_cast<std::size_t>(k)] = 1;
+    double leakyNoise = NAN;
+    if (windowType == TSmoothing::kUniform || windowType == TSmoothing::kForce) {
+        std::vector<unsigned char> noiseOnly(bins, 0);
+        for (int k = lowBin; k <= highBin; ++k)
+            noiseOnly[static_cast<std::size_t>(k)] = !near[static_cast<std::size_t>(k)] && mag[k] <= 10.0 * floor;
+        auto turnedAt = [&](std::size_t i, int k) { return turned[i][static_cast<std::size_t>(((k - rounded[i]) % N + N) % N)]; };
+        leakyNoise = TakeTonesBeat(leftOver,
+                                   LeakageWeights(leftOver, noiseOnly, lowBin, highBin, AllowanceFor(windowType).model,
+                                                  [&](int k) { return mag[k] - leftOver[static_cast<std::size_t>(k)]; }),
+                                   noiseOnly, lowBin, highBin, [&](int k) { return turnedAt(0, k) * std::conj(turnedAt(1, k)); });
+    }
+    std::vector<float> rest(mag, mag + n);
+    for (int k = lowBin; k <= highBin; ++k)
+        rest[static_cast<std::size_t>(k)] = static_cast<float>(std::max(leftOver[static_cast<std::size_t>(k)], 0.0));
     double noise = 0.0;
     std::size_t noiseBins = 0;
     for (int k = lowBin; k <= highBin; ++k)
@@ -4044,6 +4179,10 @@ ToneModel::TwoTones ToneModel::FitTwoTonesAt(UINT firstBin, UINT lowFrequencyBin
             ++noiseBins;
         }
     noise = noiseBins > 0 ? noise / noiseBins : floor;
+    // Under the uniform and force windows the skirts' misfit, far above the noise, swells the
+    // plain mean.
+    if (leakyNoise > 0.0 && leakyNoise < noise)
+        noise = leakyNoise;
     // How far the noise summed over a lobe's bins strays from its mean, measured on runs of
     // that many noise bins (the averaging, the blocks' overlap and the window all set it): with
     // one or two blocks averaged a lobe of noise alone reads several times its mean now and

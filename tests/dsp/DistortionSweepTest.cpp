@@ -1065,7 +1065,9 @@ TEST(DistortionSweep, CasesTheSweepFoundReadTheirDefinitionOrNotANumber)
     // Force pairs clear of the noise whose beats, bounded rather than fitted, left IMD N/A.
     // Low tones three to four bins up whose products' lobes overlap (Gaussian, Kaiser: IMD
     // 1.0-2.3 dB high from their beat); a flat-top pair with no noise the leakage leaves seen
-    // (the fit weighed every bin as exact: IMD 1.1 dB high).
+    // (the fit weighed every bin as exact: IMD 1.1 dB high). Uniform and force pairs whose
+    // leakages' beat, kept through the average, was read as noise above what the bins beside the
+    // products hold (IMD N/A in the clear).
     struct Replay {
         std::uint64_t seed;
         long index;
@@ -1089,7 +1091,8 @@ TEST(DistortionSweep, CasesTheSweepFoundReadTheirDefinitionOrNotANumber)
                             Replay{31415927, 67859, false, oneTone}, Replay{55511133, 93858, false, oneTone},
                             Replay{55511133, 97914, false, oneTone}, Replay{27182845, 31537, true},
                             Replay{27182845, 82466, false}, Replay{27182845, 58196, false},
-                            Replay{27182845, 34657, false}})
+                            Replay{27182845, 34657, false}, Replay{97531864, 31021, true},
+                            Replay{35791113, 5843, true}})
         ExpectReplayed(r.seed, r.index, r.measures, r.clear);
 }
 
