@@ -315,10 +315,11 @@ double LeakageSpreadUsed(const float* mag, const std::vector<unsigned char>& own
 // matrix, from each row's own residual (White's estimator) rather than the residual's mean:
 // bins scatter by what they hold. `bin(k, row, r, weight)` gives each row as the fit took it;
 // the columns from `firstHeld` on were held by a prior of precision 2 `scatter` (in the units
-// of the mean weighted residual `scatter`), which counts as it did in the fit.
+// of the mean weighted residual `scatter`; where known better, `precision` per column), which
+// counts as it did in the fit.
 template <typename Bin>
 void SandwichCovariance(const Bin& bin, const double (&inverse)[5][5], const double* x, int columns, double scatter,
-                        int firstHeld, double (&covariance)[5][5], UINT bins)
+                        int firstHeld, double (&covariance)[5][5], UINT bins, const double* precision = nullptr)
 {
     double meat[5][5] = {};
     for (UINT k = 1; k < bins; ++k) {
@@ -334,7 +335,7 @@ void SandwichCovariance(const Bin& bin, const double (&inverse)[5][5], const dou
                 meat[a][b] += w2e2 * row[a] * row[b];
     }
     for (int a = firstHeld; a < columns; ++a)
-        meat[a][a] += 2.0 * scatter * scatter;
+        meat[a][a] += (precision ? precision[a] : 2.0) * scatter * scatter;
     for (int a = 0; a < columns; ++a)
         for (int b = 0; b < columns; ++b) {
             double sum = 0.0;
@@ -405,6 +406,64 @@ double BeatShare(const float* mag, int bins, double place, int halfWidth, double
 // A beat that moves a product's lobe by less than this share (0.04 dB) is bounded rather than
 // fitted.
 constexpr double kNegligibleBeat = 0.01;
+
+// A tone's beats as the blocks' phases give them: with its own mirror image the average of
+// e^(2i phase) over the blocks, with a steady offset that of e^(-i phase); and how far each may
+// be off.
+struct ImageBeat {
+    std::complex<double> z, offset;
+    double deviation = HUGE_VAL;
+};
+
+// Each block's value at the tone's peak bin is a u + b conj(u), u = e^(i phase), a and b the
+// tone's and its image's transforms there: solved for u, its square is the block's image beat.
+// A phase off by e turns the square by 2e; blocks averaged before the history began may have
+// met the image at any phase.
+ImageBeat ImageFromPhases(const std::vector<ToneModel::BlockPhase>& blocks, std::complex<double> a,
+                          std::complex<double> b, double phaseError)
+{
+    ImageBeat beat;
+    // Where the image holds the peak bin nearly as the tone does, the two can't be told apart.
+    if (blocks.empty() || !(std::abs(b) < 0.5 * std::abs(a)) || !std::isfinite(phaseError))
+        return beat;
+    double known = 0.0;
+    for (const ToneModel::BlockPhase& block : blocks) {
+        const std::complex<double> x(block.value.real(), block.value.imag());
+        const std::complex<double> u = std::conj(a) * x - b * std::conj(x);
+        if (!(std::abs(u) > 0.0))
+            return ImageBeat{};
+        beat.z += block.weight * (u / std::abs(u)) * (u / std::abs(u));
+        beat.offset += block.weight * std::conj(u / std::abs(u));
+        known += block.weight;
+    }
+    // The error is a bound of some three deviations of the noise's share.
+    beat.deviation = (std::min(2.0 * phaseError, 2.0) * known + std::max(1.0 - known, 0.0)) / 3.0;
+    return beat;
+}
+
+// An offset beats with a tone by e^(-i phase) times its sign, which the phases don't give: the
+// bins' own fit `free` (its inverse normal matrix `inverse`, scatter `s2`) tells it where it
+// stands two deviations clear of nothing along the phases' beat; there the beat is held at
+// the phases' (columns 3 and 4 of `mean` and `precision`).
+void OffsetBeatFromPhases(const ImageBeat& image, const double* free, const double (&inverse)[5][5], double s2,
+                          double* mean, double* precision)
+{
+    // The bins show y only along one phase (the window is symmetric): c y0 fitted to the bins' y
+    // through its own precision (the inverse of y's block of the covariance) gives c and its
+    // variance.
+    const double p00 = inverse[4][4], p11 = inverse[3][3], p01 = -inverse[3][4];
+    const double det = inverse[3][3] * inverse[4][4] - inverse[3][4] * inverse[3][4];
+    const double a = image.offset.real(), b = image.offset.imag();
+    const double weight = (a * (p00 * a + p01 * b) + b * (p01 * a + p11 * b)) / det;
+    const double along = (a * (p00 * free[3] + p01 * free[4]) + b * (p01 * free[3] + p11 * free[4])) / det / weight;
+    const double variance = s2 / weight;
+    if (!(det > 0.0) || !(weight > 0.0) || !(along * along > 4.0 * variance))
+        return;
+    const double sign = along > 0.0 ? 1.0 : -1.0;
+    mean[3] = sign * image.offset.real();
+    mean[4] = sign * image.offset.imag();
+    precision[3] = precision[4] = 1.0 / (image.deviation * image.deviation);
+}
 
 } // namespace
 
@@ -946,12 +1005,39 @@ double ToneModel::AddToneLeakage(UINT centre, int halfWidth, double lobePower, d
     // beforehand, each part within +-1, weighs in against that scatter: the part the bins tell
     // stays as fitted, the other is held near nothing, and its deviation stays what |z| <= 1
     // allows.
+    // The triangular windows' transform keeps one phase over the band, so the bins show only
+    // one part of z, and beside few blocks only to a third or so (THD+N N/A): there the blocks'
+    // phases at the tone's peak give z itself.
+    auto triangularImageBeat = [&] {
+        const long long p = phaseBin;
+        if ((windowType != TSmoothing::kBartlett && windowType != TSmoothing::kTriangular) ||
+            std::llabs(p - static_cast<long long>(centre)) > 1 || !(magnitude[phaseBin] > 0.0f))
+            return ImageBeat{};
+        // The phase is read beside the noise and the offset's skirt under the lobe.
+        return ImageFromPhases(blockPhases, v[index(p - centre)], std::conj(v[index(-p - centre)]),
+                               PhaseError(magnitude[phaseBin], noiseFloor, std::max(beating, 0.0)));
+    };
+    const ImageBeat image = ownImage ? triangularImageBeat() : ImageBeat{};
+    // What is known beforehand weighs as a deviation of 1/sqrt(2) about nothing (|z| <= 1), or
+    // as the phases give it where they know it better.
+    constexpr double kHeldImageDeviation = 0.70710678118654752;
+    const bool phased = image.deviation < kHeldImageDeviation;
+    double heldMean[5] = {}, heldPrecision[5] = {2.0, 2.0, 2.0, 2.0, 2.0};
+    if (phased) {
+        heldMean[1] = image.z.real();
+        heldMean[2] = image.z.imag();
+        heldPrecision[1] = heldPrecision[2] = 1.0 / (image.deviation * image.deviation);
+    }
     if (fitted && s2 > 0.0) {
         double free[5] = {}, plain[5][5] = {};
         std::copy(sol, sol + M, free);
         std::copy(&ata[0][0], &ata[0][0] + 25, &plain[0][0]);
-        for (int a = ownImage ? 1 : 3; a < M; ++a)
-            ata[a][a] += 2.0 * s2;
+        if (phased && paired && partner->dc)
+            OffsetBeatFromPhases(image, free, inv, s2, heldMean, heldPrecision);
+        for (int a = ownImage ? 1 : 3; a < M; ++a) {
+            ata[a][a] += heldPrecision[a] * s2;
+            atr[a] += heldPrecision[a] * s2 * heldMean[a];
+        }
         fitted = solve(ata);
         // The bins must not call for a z far beyond 1: what the fit gives up to keep it within
         // reach, in the units of the bins' own scatter, stays within two deviations, or the
@@ -961,8 +1047,8 @@ double ToneModel::AddToneLeakage(UINT centre, int halfWidth, double lobePower, d
         for (int a = 0; a < M; ++a)
             for (int b = 0; b < M; ++b)
                 given += (sol[a] - free[a]) * plain[a][b] * (sol[b] - free[b]);
-        fitted = fitted && given <= 4.0 * s2;
-        told = told && fitted;
+        fitted = fitted && (given <= 4.0 * s2 || phased);
+        told = (told || phased) && fitted;
     }
     // How far the fitted terms may be off, from how each bin scatters about the fit: the bins
     // beside the tone, where the leakage outweighs the noise and scatters only by its beat with
@@ -971,7 +1057,7 @@ double ToneModel::AddToneLeakage(UINT centre, int halfWidth, double lobePower, d
     // What is known of z and y beforehand counts as the fit weighed it.
     double covariance[5][5] = {};
     if (fitted)
-        SandwichCovariance(binAt, inv, sol, M, s2, ownImage ? 1 : 3, covariance, bins);
+        SandwichCovariance(binAt, inv, sol, M, s2, ownImage ? 1 : 3, covariance, bins, heldPrecision);
     // |z| and |y| can't pass 1: more means the fit read something else.
     const double za = sol[1], zb = sol[2], ya = paired ? sol[3] : 0.0, yb = paired ? sol[4] : 0.0;
     fitted = fitted && std::isfinite(za) && std::isfinite(zb) && std::isfinite(ya) && std::isfinite(yb) &&
@@ -998,7 +1084,10 @@ double ToneModel::AddToneLeakage(UINT centre, int halfWidth, double lobePower, d
             for (int a = 1; a < M; ++a)
                 for (int b = 1; b < M; ++b)
                     variance += row[a] * covariance[a][b] * row[b];
-            fittedSpread = 2.0 * std::sqrt(std::max(variance, 0.0)) + kCrossFitError * (cross + pairCross);
+            // Where the phases gave z, the image's beat is as good as the leakage's model itself.
+            fittedSpread = 2.0 * std::sqrt(std::max(variance, 0.0)) +
+                           (phased ? kModelError : kCrossFitError) * cross +
+                           (heldPrecision[3] > 2.0 ? kModelError : kCrossFitError) * pairCross;
         }
         double moved = 0.0;
         for (const std::vector<std::complex<double>>* t : {&early, &late})
