@@ -315,11 +315,11 @@ double LeakageSpreadUsed(const float* mag, const std::vector<unsigned char>& own
 // matrix, from each row's own residual (White's estimator) rather than the residual's mean:
 // bins scatter by what they hold. `bin(k, row, r, weight)` gives each row as the fit took it;
 // the columns from `firstHeld` on were held by a prior of precision 2 `scatter` (in the units
-// of the mean weighted residual `scatter`; where known better, `precision` per column), which
-// counts as it did in the fit.
+// of the mean weighted residual `scatter`; where known better, the precision matrix `prior`),
+// which counts as it did in the fit.
 template <typename Bin>
 void SandwichCovariance(const Bin& bin, const double (&inverse)[5][5], const double* x, int columns, double scatter,
-                        int firstHeld, double (&covariance)[5][5], UINT bins, const double* precision = nullptr)
+                        int firstHeld, double (&covariance)[5][5], UINT bins, const double (*prior)[5] = nullptr)
 {
     double meat[5][5] = {};
     for (UINT k = 1; k < bins; ++k) {
@@ -335,7 +335,8 @@ void SandwichCovariance(const Bin& bin, const double (&inverse)[5][5], const dou
                 meat[a][b] += w2e2 * row[a] * row[b];
     }
     for (int a = firstHeld; a < columns; ++a)
-        meat[a][a] += (precision ? precision[a] : 2.0) * scatter * scatter;
+        for (int b = firstHeld; b < columns; ++b)
+            meat[a][b] += (prior ? prior[a][b] : a == b ? 2.0 : 0.0) * scatter * scatter;
     for (int a = 0; a < columns; ++a)
         for (int b = 0; b < columns; ++b) {
             double sum = 0.0;
@@ -441,28 +442,20 @@ ImageBeat ImageFromPhases(const std::vector<ToneModel::BlockPhase>& blocks, std:
     return beat;
 }
 
-// An offset beats with a tone by e^(-i phase) times its sign, which the phases don't give: the
-// bins' own fit `free` (its inverse normal matrix `inverse`, scatter `s2`) tells it where it
-// stands two deviations clear of nothing along the phases' beat; there the beat is held at
-// the phases' (columns 3 and 4 of `mean` and `precision`).
-void OffsetBeatFromPhases(const ImageBeat& image, const double* free, const double (&inverse)[5][5], double s2,
-                          double* mean, double* precision)
+// An offset beats with a tone by e^(-i phase) times its own size and sign, which the fit
+// reads from the bins (the offset's power is read less well than the tone's): the phases hold
+// y along their own direction, its part across it near nothing (`prior`, in the units of the
+// fit's scatter, columns 3 and 4).
+void OffsetBeatFromPhases(const ImageBeat& image, double (&prior)[5][5])
 {
-    // The bins show y only along one phase (the window is symmetric): c y0 fitted to the bins' y
-    // through its own precision (the inverse of y's block of the covariance) gives c and its
-    // variance.
-    const double p00 = inverse[4][4], p11 = inverse[3][3], p01 = -inverse[3][4];
-    const double det = inverse[3][3] * inverse[4][4] - inverse[3][4] * inverse[3][4];
-    const double a = image.offset.real(), b = image.offset.imag();
-    const double weight = (a * (p00 * a + p01 * b) + b * (p01 * a + p11 * b)) / det;
-    const double along = (a * (p00 * free[3] + p01 * free[4]) + b * (p01 * free[3] + p11 * free[4])) / det / weight;
-    const double variance = s2 / weight;
-    if (!(det > 0.0) || !(weight > 0.0) || !(along * along > 4.0 * variance))
+    const double size = std::abs(image.offset);
+    if (!(size > 0.0))
         return;
-    const double sign = along > 0.0 ? 1.0 : -1.0;
-    mean[3] = sign * image.offset.real();
-    mean[4] = sign * image.offset.imag();
-    precision[3] = precision[4] = 1.0 / (image.deviation * image.deviation);
+    const double across[2] = {-image.offset.imag() / size, image.offset.real() / size};
+    const double precision = 1.0 / (image.deviation * image.deviation);
+    for (int a = 0; a < 2; ++a)
+        for (int b = 0; b < 2; ++b)
+            prior[3 + a][3 + b] += precision * across[a] * across[b];
 }
 
 } // namespace
@@ -1022,22 +1015,26 @@ double ToneModel::AddToneLeakage(UINT centre, int halfWidth, double lobePower, d
     // as the phases give it where they know it better.
     constexpr double kHeldImageDeviation = 0.70710678118654752;
     const bool phased = image.deviation < kHeldImageDeviation;
-    double heldMean[5] = {}, heldPrecision[5] = {2.0, 2.0, 2.0, 2.0, 2.0};
+    double heldMean[5] = {}, prior[5][5] = {};
+    for (int a = 0; a < 5; ++a)
+        prior[a][a] = 2.0;
     if (phased) {
         heldMean[1] = image.z.real();
         heldMean[2] = image.z.imag();
-        heldPrecision[1] = heldPrecision[2] = 1.0 / (image.deviation * image.deviation);
+        prior[1][1] = prior[2][2] = 1.0 / (image.deviation * image.deviation);
+        if (paired && partner->dc)
+            OffsetBeatFromPhases(image, prior);
     }
     if (fitted && s2 > 0.0) {
         double free[5] = {}, plain[5][5] = {};
         std::copy(sol, sol + M, free);
         std::copy(&ata[0][0], &ata[0][0] + 25, &plain[0][0]);
-        if (phased && paired && partner->dc)
-            OffsetBeatFromPhases(image, free, inv, s2, heldMean, heldPrecision);
-        for (int a = ownImage ? 1 : 3; a < M; ++a) {
-            ata[a][a] += heldPrecision[a] * s2;
-            atr[a] += heldPrecision[a] * s2 * heldMean[a];
-        }
+        const int held = ownImage ? 1 : 3;
+        for (int a = held; a < M; ++a)
+            for (int b = held; b < M; ++b) {
+                ata[a][b] += prior[a][b] * s2;
+                atr[a] += prior[a][b] * s2 * heldMean[b];
+            }
         fitted = solve(ata);
         // The bins must not call for a z far beyond 1: what the fit gives up to keep it within
         // reach, in the units of the bins' own scatter, stays within two deviations, or the
@@ -1047,6 +1044,8 @@ double ToneModel::AddToneLeakage(UINT centre, int halfWidth, double lobePower, d
         for (int a = 0; a < M; ++a)
             for (int b = 0; b < M; ++b)
                 given += (sol[a] - free[a]) * plain[a][b] * (sol[b] - free[b]);
+        // Where the phases give z, bins calling for another hold some other part's misfit, not
+        // z's: z stays as the phases give it.
         fitted = fitted && (given <= 4.0 * s2 || phased);
         told = (told || phased) && fitted;
     }
@@ -1057,7 +1056,7 @@ double ToneModel::AddToneLeakage(UINT centre, int halfWidth, double lobePower, d
     // What is known of z and y beforehand counts as the fit weighed it.
     double covariance[5][5] = {};
     if (fitted)
-        SandwichCovariance(binAt, inv, sol, M, s2, ownImage ? 1 : 3, covariance, bins, heldPrecision);
+        SandwichCovariance(binAt, inv, sol, M, s2, ownImage ? 1 : 3, covariance, bins, prior);
     // |z| and |y| can't pass 1: more means the fit read something else.
     const double za = sol[1], zb = sol[2], ya = paired ? sol[3] : 0.0, yb = paired ? sol[4] : 0.0;
     fitted = fitted && std::isfinite(za) && std::isfinite(zb) && std::isfinite(ya) && std::isfinite(yb) &&
@@ -1084,10 +1083,7 @@ double ToneModel::AddToneLeakage(UINT centre, int halfWidth, double lobePower, d
             for (int a = 1; a < M; ++a)
                 for (int b = 1; b < M; ++b)
                     variance += row[a] * covariance[a][b] * row[b];
-            // Where the phases gave z, the image's beat is as good as the leakage's model itself.
-            fittedSpread = 2.0 * std::sqrt(std::max(variance, 0.0)) +
-                           (phased ? kModelError : kCrossFitError) * cross +
-                           (heldPrecision[3] > 2.0 ? kModelError : kCrossFitError) * pairCross;
+            fittedSpread = 2.0 * std::sqrt(std::max(variance, 0.0)) + kCrossFitError * (cross + pairCross);
         }
         double moved = 0.0;
         for (const std::vector<std::complex<double>>* t : {&early, &late})
@@ -3504,8 +3500,16 @@ ToneModel::Parts ToneModel::FitToneAnew(UINT lo, UINT hi)
                                         deviation))
             fit = HarmonicFit{};
         // Unfitted, the beat is at most 2 sqrt(L H) over the lobe, H what stands out of the
-        // noise's scatter there and of what the leakage taken away leaves uncertain: a place
-        // holding only noise, or only what is left of the leakage, has none to beat with.
+        // noise's scatter there, of its beat with the leakage and of what the leakage taken away
+        // leaves uncertain: a place holding only noise, or only what is left of the leakage, has
+        // none to beat with (the noise's beat with a Bartlett tone's leakage, known closely at its
+        // second harmonic, passed for a harmonic: THD+N N/A). One block's beat is a single draw,
+        // far out now and then: what stands out of it may still be a harmonic (a lobe 3.6 of its
+        // deviations out read THD+N 1.3 dB high).
+        const double noiseBeatShown =
+            std::min(static_cast<double>(averageCount), static_cast<double>(averageBlocks)) >= 2.0
+                ? 2.0 * std::sqrt(crossVariance)
+                : 0.0;
         double lobeLeak = 0.0;
         for (long k = l.a; k <= l.b; ++k)
             if (owner[static_cast<std::size_t>(k)] == 2)
@@ -3514,7 +3518,7 @@ ToneModel::Parts ToneModel::FitToneAnew(UINT lo, UINT hi)
         // skirts at once, and only as they stand, their beat bounded over the whole lobe.
         const bool readApart = k0 > static_cast<UINT>(W + 1);
         const double unfittedBeat =
-            std::min(2.0 * std::sqrt(lobeLeak * StandingHarmonic(excess, 2.0 * deviation + l.spread,
+            std::min(2.0 * std::sqrt(lobeLeak * StandingHarmonic(excess, 2.0 * deviation + l.spread + noiseBeatShown,
                                                                  fit.fitted ? fit.power : 0.0, fit.deviation)),
                      readApart || LeakyWindow(windowType) ? crossSpread : HUGE_VAL);
         // A leaky window's fit is taken only where it knows the harmonic better than that bound:
