@@ -438,10 +438,11 @@ double LeakageSpreadUsed(const float* mag, const std::vector<unsigned char>& own
 // matrix, from each row's own residual (White's estimator) rather than the residual's mean:
 // bins scatter by what they hold. `bin(k, row, r, weight)` gives each row as the fit took it;
 // the columns from `firstHeld` on were held by a prior of precision 2 `scatter` (in the units
-// of the mean weighted residual `scatter`), which counts as it did in the fit.
+// of the mean weighted residual `scatter`; where known better, the precision matrix `prior`),
+// which counts as it did in the fit.
 template <typename Bin>
 void SandwichCovariance(const Bin& bin, const double (&inverse)[5][5], const double* x, int columns, double scatter,
-                        int firstHeld, double (&covariance)[5][5], UINT bins)
+                        int firstHeld, double (&covariance)[5][5], UINT bins, const double (*prior)[5] = nullptr)
 {
     double meat[5][5] = {};
     for (UINT k = 1; k < bins; ++k) {
@@ -457,7 +458,8 @@ void SandwichCovariance(const Bin& bin, const double (&inverse)[5][5], const dou
                 meat[a][b] += w2e2 * row[a] * row[b];
     }
     for (int a = firstHeld; a < columns; ++a)
-        meat[a][a] += 2.0 * scatter * scatter;
+        for (int b = firstHeld; b < columns; ++b)
+            meat[a][b] += (prior ? prior[a][b] : a == b ? 2.0 : 0.0) * scatter * scatter;
     for (int a = 0; a < columns; ++a)
         for (int b = 0; b < columns; ++b) {
             double sum = 0.0;
@@ -528,6 +530,56 @@ double BeatShare(const float* mag, int bins, double place, int halfWidth, double
 // A beat that moves a product's lobe by less than this share (0.04 dB) is bounded rather than
 // fitted.
 constexpr double kNegligibleBeat = 0.01;
+
+// A tone's beats as the blocks' phases give them: with its own mirror image the average of
+// e^(2i phase) over the blocks, with a steady offset that of e^(-i phase); and how far each may
+// be off.
+struct ImageBeat {
+    std::complex<double> z, offset;
+    double deviation = HUGE_VAL;
+};
+
+// Each block's value at the tone's peak bin is a u + b conj(u), u = e^(i phase), a and b the
+// tone's and its image's transforms there: solved for u, its square is the block's image beat.
+// A phase off by e turns the square by 2e; blocks averaged before the history began may have
+// met the image at any phase.
+ImageBeat ImageFromPhases(const std::vector<ToneModel::BlockPhase>& blocks, std::complex<double> a,
+                          std::complex<double> b, double phaseError)
+{
+    ImageBeat beat;
+    // Where the image holds the peak bin nearly as the tone does, the two can't be told apart.
+    if (blocks.empty() || !(std::abs(b) < 0.5 * std::abs(a)) || !std::isfinite(phaseError))
+        return beat;
+    double known = 0.0;
+    for (const ToneModel::BlockPhase& block : blocks) {
+        const std::complex<double> x(block.value.real(), block.value.imag());
+        const std::complex<double> u = std::conj(a) * x - b * std::conj(x);
+        if (!(std::abs(u) > 0.0))
+            return ImageBeat{};
+        beat.z += block.weight * (u / std::abs(u)) * (u / std::abs(u));
+        beat.offset += block.weight * std::conj(u / std::abs(u));
+        known += block.weight;
+    }
+    // The error is a bound of some three deviations of the noise's share.
+    beat.deviation = (std::min(2.0 * phaseError, 2.0) * known + std::max(1.0 - known, 0.0)) / 3.0;
+    return beat;
+}
+
+// An offset beats with a tone by e^(-i phase) times its own size and sign, which the fit
+// reads from the bins (the offset's power is read less well than the tone's): the phases hold
+// y along their own direction, its part across it near nothing (`prior`, in the units of the
+// fit's scatter, columns 3 and 4).
+void OffsetBeatFromPhases(const ImageBeat& image, double (&prior)[5][5])
+{
+    const double size = std::abs(image.offset);
+    if (!(size > 0.0))
+        return;
+    const double across[2] = {-image.offset.imag() / size, image.offset.real() / size};
+    const double precision = 1.0 / (image.deviation * image.deviation);
+    for (int a = 0; a < 2; ++a)
+        for (int b = 0; b < 2; ++b)
+            prior[3 + a][3 + b] += precision * across[a] * across[b];
+}
 
 } // namespace
 
@@ -1099,12 +1151,43 @@ double ToneModel::AddToneLeakage(UINT centre, int halfWidth, double lobePower, d
     // beforehand, each part within +-1, weighs in against that scatter: the part the bins tell
     // stays as fitted, the other is held near nothing, and its deviation stays what |z| <= 1
     // allows.
+    // The triangular windows' transform keeps one phase over the band, so the bins show only
+    // one part of z, and beside few blocks only to a third or so (THD+N N/A): there the blocks'
+    // phases at the tone's peak give z itself.
+    auto triangularImageBeat = [&] {
+        const long long p = phaseBin;
+        if ((windowType != TSmoothing::kBartlett && windowType != TSmoothing::kTriangular) ||
+            std::llabs(p - static_cast<long long>(centre)) > 1 || !(magnitude[phaseBin] > 0.0f))
+            return ImageBeat{};
+        // The phase is read beside the noise and the offset's skirt under the lobe.
+        return ImageFromPhases(blockPhases, v[index(p - centre)], std::conj(v[index(-p - centre)]),
+                               PhaseError(magnitude[phaseBin], noiseFloor, std::max(beating, 0.0)));
+    };
+    const ImageBeat image = ownImage ? triangularImageBeat() : ImageBeat{};
+    // What is known beforehand weighs as a deviation of 1/sqrt(2) about nothing (|z| <= 1), or
+    // as the phases give it where they know it better.
+    constexpr double kHeldImageDeviation = 0.70710678118654752;
+    const bool phased = image.deviation < kHeldImageDeviation;
+    double heldMean[5] = {}, prior[5][5] = {};
+    for (int a = 0; a < 5; ++a)
+        prior[a][a] = 2.0;
+    if (phased) {
+        heldMean[1] = image.z.real();
+        heldMean[2] = image.z.imag();
+        prior[1][1] = prior[2][2] = 1.0 / (image.deviation * image.deviation);
+        if (paired && partner->dc)
+            OffsetBeatFromPhases(image, prior);
+    }
     if (fitted && s2 > 0.0) {
         double free[5] = {}, plain[5][5] = {};
         std::copy(sol, sol + M, free);
         std::copy(&ata[0][0], &ata[0][0] + 25, &plain[0][0]);
-        for (int a = ownImage ? 1 : 3; a < M; ++a)
-            ata[a][a] += 2.0 * s2;
+        const int held = ownImage ? 1 : 3;
+        for (int a = held; a < M; ++a)
+            for (int b = held; b < M; ++b) {
+                ata[a][b] += prior[a][b] * s2;
+                atr[a] += prior[a][b] * s2 * heldMean[b];
+            }
         fitted = solve(ata);
         // The bins must not call for a z far beyond 1: what the fit gives up to keep it within
         // reach, in the units of the bins' own scatter, stays within two deviations, or the
@@ -1114,8 +1197,10 @@ double ToneModel::AddToneLeakage(UINT centre, int halfWidth, double lobePower, d
         for (int a = 0; a < M; ++a)
             for (int b = 0; b < M; ++b)
                 given += (sol[a] - free[a]) * plain[a][b] * (sol[b] - free[b]);
-        fitted = fitted && given <= 4.0 * s2;
-        told = told && fitted;
+        // Where the phases give z, bins calling for another hold some other part's misfit, not
+        // z's: z stays as the phases give it.
+        fitted = fitted && (given <= 4.0 * s2 || phased);
+        told = (told || phased) && fitted;
     }
     // How far the fitted terms may be off, from how each bin scatters about the fit: the bins
     // beside the tone, where the leakage outweighs the noise and scatters only by its beat with
@@ -1124,7 +1209,7 @@ double ToneModel::AddToneLeakage(UINT centre, int halfWidth, double lobePower, d
     // What is known of z and y beforehand counts as the fit weighed it.
     double covariance[5][5] = {};
     if (fitted)
-        SandwichCovariance(binAt, inv, sol, M, s2, ownImage ? 1 : 3, covariance, bins);
+        SandwichCovariance(binAt, inv, sol, M, s2, ownImage ? 1 : 3, covariance, bins, prior);
     // |z| and |y| can't pass 1: more means the fit read something else.
     const double za = sol[1], zb = sol[2], ya = paired ? sol[3] : 0.0, yb = paired ? sol[4] : 0.0;
     fitted = fitted && std::isfinite(za) && std::isfinite(zb) && std::isfinite(ya) && std::isfinite(yb) &&
@@ -3683,8 +3768,16 @@ ToneModel::Parts ToneModel::FitToneAnew(UINT lo, UINT hi)
                                         deviation))
             fit = HarmonicFit{};
         // Unfitted, the beat is at most 2 sqrt(L H) over the lobe, H what stands out of the
-        // noise's scatter there and of what the leakage taken away leaves uncertain: a place
-        // holding only noise, or only what is left of the leakage, has none to beat with.
+        // noise's scatter there, of its beat with the leakage and of what the leakage taken away
+        // leaves uncertain: a place holding only noise, or only what is left of the leakage, has
+        // none to beat with (the noise's beat with a Bartlett tone's leakage, known closely at its
+        // second harmonic, passed for a harmonic: THD+N N/A). One block's beat is a single draw,
+        // far out now and then: what stands out of it may still be a harmonic (a lobe 3.6 of its
+        // deviations out read THD+N 1.3 dB high).
+        const double noiseBeatShown =
+            std::min(static_cast<double>(averageCount), static_cast<double>(averageBlocks)) >= 2.0
+                ? 2.0 * std::sqrt(crossVariance)
+                : 0.0;
         double lobeLeak = 0.0;
         for (long k = l.a; k <= l.b; ++k)
             if (owner[static_cast<std::size_t>(k)] == 2)
@@ -3693,7 +3786,7 @@ ToneModel::Parts ToneModel::FitToneAnew(UINT lo, UINT hi)
         // skirts at once, and only as they stand, their beat bounded over the whole lobe.
         const bool readApart = k0 > static_cast<UINT>(W + 1);
         const double unfittedBeat =
-            std::min(2.0 * std::sqrt(lobeLeak * StandingHarmonic(excess, 2.0 * deviation + l.spread,
+            std::min(2.0 * std::sqrt(lobeLeak * StandingHarmonic(excess, 2.0 * deviation + l.spread + noiseBeatShown,
                                                                  fit.fitted ? fit.power : 0.0, fit.deviation)),
                      readApart || LeakyWindow(windowType) ? crossSpread : HUGE_VAL);
         // A leaky window's fit is taken only where it knows the harmonic better than that bound:
