@@ -548,7 +548,9 @@ ImageBeat ImageFromPhases(const std::vector<ToneModel::BlockPhase>& blocks, std:
 {
     ImageBeat beat;
     // Where the image holds the peak bin nearly as the tone does, the two can't be told apart.
-    if (blocks.empty() || !(std::abs(b) < 0.5 * std::abs(a)) || !std::isfinite(phaseError))
+    // One block's phase, read beside the noise and the offset's skirt, is a single draw that
+    // has put the beat past its bound (THD+N 1-2 dB off): two blocks at least.
+    if (blocks.size() < 2 || !(std::abs(b) < 0.5 * std::abs(a)) || !std::isfinite(phaseError))
         return beat;
     double known = 0.0;
     for (const ToneModel::BlockPhase& block : blocks) {
