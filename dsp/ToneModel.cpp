@@ -14,7 +14,6 @@
 #include <mutex>
 #include <numeric>
 #include <new>
-#include <optional>
 #include <utility>
 #include <vector>
 
@@ -2611,32 +2610,6 @@ double StandingHarmonic(double excess, double doubt, double fitted, double devia
     return std::max({excess - doubt, fitted - 2.0 * deviation, 0.0});
 }
 
-// The tone's own signed amplitude in a bin, and its mirror image's as a share of it, where the
-// two hold the leakage `L` there (within a tenth, whatever their phase) and the tone's own part
-// is the larger: its kernel `direct` and the image's `mirror` at the bin, `peak` the tone's power
-// where its kernel is 1.
-std::optional<std::pair<double, double>> ToneAndImage(double direct, double mirror, double peak, double L)
-{
-    const double d = std::sqrt(peak) * std::abs(direct), m = std::sqrt(peak) * std::abs(mirror);
-    if (!(d > m) || !(L >= 0.9 * (d - m) * (d - m) && L <= 1.1 * (d + m) * (d + m)))
-        return std::nullopt;
-    return std::pair<double, double>{std::copysign(d, direct), m / d};
-}
-
-// What a harmonic of power P, its kernel h and the tone's amplitude f in each of two bins, the
-// bins known to x, may hold unseen: with e = P h^2 + 2 sqrt(P) h (c f + d) in each (c the cosine
-// of their phase, |d| <= q |f| the mirror image's part), c drops out and
-// P |h2 / f2 - h1 / f1| <= x1 / |h1 f1| + x2 / |h2 f2| + 2 sqrt(P) (q1 + q2), a quadratic in sqrt(P).
-double PairBound(double h1, double f1, double x1, double q1, double h2, double f2, double x2, double q2)
-{
-    const double apart = std::abs(h2 / f2 - h1 / f1);
-    if (!(apart > 0.0))
-        return HUGE_VAL;
-    const double known = x1 / std::abs(h1 * f1) + x2 / std::abs(h2 * f2), image = 2.0 * (q1 + q2);
-    const double root = (image + std::sqrt(image * image + 4.0 * apart * known)) / (2.0 * apart);
-    return root * root;
-}
-
 // Whether a harmonic fitted over its lobe accounts for what the lobe holds: the two differ by
 // the harmonic's beat with the leakage, what the fit and the leakage taken away leave
 // uncertain, and the noise (four deviations), no more.
@@ -2650,8 +2623,8 @@ bool FitHoldsLobe(double fitted, double held, double beat, double doubt, double 
 double ToneModel::UnseenHarmonic(long a, long b, double place, const std::vector<unsigned char>& owner,
                                  const std::vector<double>& leak, const std::vector<double>& spread,
                                  const std::vector<double>& fitted, double typical, double binDeviation,
-                                 double blocks, const std::vector<double>& toneKernel,
-                                 const std::vector<double>& mirrorKernel, double tonePeak, double spreadUsed)
+                                 double blocks, const std::vector<double>& toneKernel, double tonePeak,
+                                 double spreadUsed)
 {
     // A harmonic shows most in the bins next to its place: each of those bounds its power by
     // what stands there above the noise, what the leakage taken away leaves uncertain and two
@@ -2663,18 +2636,13 @@ double ToneModel::UnseenHarmonic(long a, long b, double place, const std::vector
     // ratios there: with e = P h^2 + 2 sqrt(P) c h f in each (c the cosine of their phase, f the
     // leakage's signed amplitude), c drops out and P (h2 / f2 - h1 / f1) is within
     // x1 / |h1 f1| + x2 / |h2 f2|. Only where the tone's own kernel holds the leakage there.
-    // The tone's mirror image leaks there too, at a phase of its own: its amplitude m in a bin
-    // adds up to 2 sqrt(P) h m to what the harmonic may move it by, f being the tone's own part
-    // (on the skirts of a window without deep sidelobes the image holds a tenth or more of the
-    // leakage, and without it no bin pair bounded the harmonic: one four times the leakage,
-    // cancelling with it, was allowed, THD+N N/A with the harmonics 30 dB under the noise).
     // Bins holding a tenth of the harmonic's peak count: a harmonic of a tone on a bin through
     // the Bartlett window shows 0.16 of it beside its place, where the tone leaks nothing, and
     // those bound it far tighter than its peak bin, whose leakage it may cancel.
     const int W = LobeHalfWidth(windowType);
     double whole = 0.0, least = HUGE_VAL;
     struct Seen {
-        double h, f, x, q; // q: the mirror image's amplitude as a share of |f|
+        double h, f, x;
     };
     std::vector<Seen> seen;
     for (long k = std::max<long>(1, std::lround(place) - W); k <= std::min<long>(bins - 1, std::lround(place) + W); ++k) {
@@ -2688,18 +2656,16 @@ double ToneModel::UnseenHarmonic(long a, long b, double place, const std::vector
         const double x = above + spreadUsed * std::max(spread[i] - fitted[i], 0.0) + 2.0 * deviation;
         const double L = std::max(leak[i], 0.0), root = std::sqrt(L) + std::sqrt(L + x);
         least = std::min(least, root * root / (h * h));
-        if (toneKernel.size() == bins && L > 0.0) {
-            if (std::abs(tonePeak * toneKernel[i] * toneKernel[i] - L) <= 0.1 * L)
-                seen.push_back({h, std::copysign(std::sqrt(L), toneKernel[i]), x, 0.0});
-            else if (const auto f = ToneAndImage(toneKernel[i], mirrorKernel.size() == bins ? mirrorKernel[i] : 0.0,
-                                                 tonePeak, L))
-                seen.push_back({h, f->first, x, f->second});
-        }
+        if (toneKernel.size() == bins && L > 0.0 && std::abs(tonePeak * toneKernel[i] * toneKernel[i] - L) <= 0.1 * L)
+            seen.push_back({h, std::copysign(std::sqrt(L), toneKernel[i]), x});
     }
     for (std::size_t i = 0; i < seen.size(); ++i)
-        for (std::size_t j = i + 1; j < seen.size(); ++j)
-            least = std::min(least, PairBound(seen[i].h, seen[i].f, seen[i].x, seen[i].q, seen[j].h, seen[j].f,
-                                              seen[j].x, seen[j].q));
+        for (std::size_t j = i + 1; j < seen.size(); ++j) {
+            const double apart = std::abs(seen[j].h / seen[j].f - seen[i].h / seen[i].f);
+            if (apart > 0.0)
+                least = std::min(least, (seen[i].x / std::abs(seen[i].h * seen[i].f) +
+                                         seen[j].x / std::abs(seen[j].h * seen[j].f)) / apart);
+        }
     return least < HUGE_VAL ? least * whole : HUGE_VAL;
 }
 
@@ -3570,7 +3536,7 @@ ToneModel::Parts ToneModel::FitToneAnew(UINT lo, UINT hi)
     // off them comes back in the noise).
     UINT measuredBins = 0;
     bool fundamentalKernel = false;
-    std::vector<double> kernel, leakDoubt, mirrorKernel;
+    std::vector<double> kernel, leakDoubt;
     double kernelError = 0.0;
     // On the leaky windows the harmonic's beats with the fundamental and its image are fitted
     // from the window's complex transform; what the average keeps of each needs no bound then.
@@ -3841,17 +3807,10 @@ ToneModel::Parts ToneModel::FitToneAnew(UINT lo, UINT hi)
                 kernel.clear();
             }
         }
-        if (!found && readApart && mirrorKernel.empty()) {
-            try {
-                mirrorKernel = ShiftedKernel(-fc);
-            } catch (const std::bad_alloc&) {
-                mirrorKernel.clear();
-            }
-        }
         const double unseen = found || !readApart ? HUGE_VAL
                                     : UnseenHarmonic(l.a, l.b, l.place, owner, leak, spread, mirrorCross, typical,
-                                                     noiseDeviation(1), blocks, kernel, mirrorKernel,
-                                                     TonePeak(kernel, k0, W, lobePower), spreadUsed);
+                                                     noiseDeviation(1), blocks, kernel, TonePeak(kernel, k0, W, lobePower),
+                                                     spreadUsed);
         // Fitted with its beat, the harmonic is read mostly from the bins next to its place:
         // the leakage's uncertainty counts there, as far as the fit weighs those bins.
         const double scale = useFit ? 1.0 : widen;

@@ -192,14 +192,12 @@ private:
     // above the noise (`typical` a bin, scattering by `binDeviation`, averaged over `blocks`)
     // and what the leakage `leak` taken away leaves uncertain (`spread`, less its `fitted` part);
     // HUGE_VAL where none of the bins near its place is its own. `toneKernel` is the
-    // fundamental's kernel at every bin (empty if not known), `mirrorKernel` its mirror image's
-    // (at minus its place), `tonePeak` its power where that is 1.
+    // fundamental's kernel at every bin (empty if not known), `tonePeak` its power where that is 1.
     // `spreadUsed`: the share of `spread` the bins around show the leakage to need.
     double UnseenHarmonic(long a, long b, double place, const std::vector<unsigned char>& owner,
                           const std::vector<double>& leak, const std::vector<double>& spread,
                           const std::vector<double>& fitted, double typical, double binDeviation, double blocks,
-                          const std::vector<double>& toneKernel, const std::vector<double>& mirrorKernel,
-                          double tonePeak, double spreadUsed);
+                          const std::vector<double>& toneKernel, double tonePeak, double spreadUsed);
     struct HarmonicFit {
         bool fitted = false;
         double power = 0.0;      // the harmonic's power in its lobe
