@@ -98,13 +98,42 @@ std::vector<double> LeakageWeights(const std::vector<double>& rest, const std::v
     return weight;
 }
 
+// Gauss-Jordan elimination with partial pivoting of the m x 2m augmented matrix `t` (a normal
+// matrix beside the identity), leaving the inverse in its right half; false where a pivot is no
+// larger than `tiny` (the columns can't be told apart).
+template <std::size_t Rows, std::size_t Cols>
+bool InvertAugmented(double (&t)[Rows][Cols], int m, double tiny)
+{
+    for (int c = 0; c < m; ++c) {
+        int pivot = c;
+        for (int r = c + 1; r < m; ++r)
+            if (std::abs(t[r][c]) > std::abs(t[pivot][c]))
+                pivot = r;
+        if (!(std::abs(t[pivot][c]) > tiny) || !std::isfinite(t[pivot][c]))
+            return false;
+        for (int j = 0; j < 2 * m; ++j)
+            std::swap(t[c][j], t[pivot][j]);
+        const double d = t[c][c];
+        for (int j = 0; j < 2 * m; ++j)
+            t[c][j] /= d;
+        for (int r = 0; r < m; ++r) {
+            if (r == c)
+                continue;
+            const double f = t[r][c];
+            for (int j = 0; j < 2 * m; ++j)
+                t[r][j] -= f * t[c][j];
+        }
+    }
+    return true;
+}
+
 // Least squares of y on the regressors x (up to three) over the bins `use`, each weighed by
 // `weight`: the coefficients, or none where one regressor is made up of the others.
 bool FitOnBins(int count, const std::function<void(int, double*)>& x, const std::vector<double>& y,
                const std::vector<double>& weight, const std::vector<unsigned char>& use, int from, int to,
                double* coefficient)
 {
-    double a[3][4] = {};
+    double t[3][6] = {}, b[3] = {};
     for (int k = from; k <= to; ++k) {
         if (!use[static_cast<std::size_t>(k)])
             continue;
@@ -113,39 +142,30 @@ bool FitOnBins(int count, const std::function<void(int, double*)>& x, const std:
         const double w = weight[static_cast<std::size_t>(k)];
         for (int i = 0; i < count; ++i) {
             for (int j = 0; j < count; ++j)
-                a[i][j] += w * v[i] * v[j];
-            a[i][3] += w * v[i] * y[static_cast<std::size_t>(k)];
+                t[i][j] += w * v[i] * v[j];
+            b[i] += w * v[i] * y[static_cast<std::size_t>(k)];
         }
     }
     // The regressors differ in scale by many decades: they are brought to one first.
     double scale[3] = {};
     for (int i = 0; i < count; ++i) {
-        if (!(a[i][i] > 0.0) || !std::isfinite(a[i][i]))
+        if (!(t[i][i] > 0.0) || !std::isfinite(t[i][i]))
             return false;
-        scale[i] = 1.0 / std::sqrt(a[i][i]);
+        scale[i] = 1.0 / std::sqrt(t[i][i]);
     }
     for (int i = 0; i < count; ++i) {
         for (int j = 0; j < count; ++j)
-            a[i][j] *= scale[i] * scale[j];
-        a[i][3] *= scale[i];
+            t[i][j] *= scale[i] * scale[j];
+        t[i][count + i] = 1.0;
     }
-    for (int c = 0; c < count; ++c) {
-        int pivot = c;
-        for (int r = c + 1; r < count; ++r)
-            if (std::abs(a[r][c]) > std::abs(a[pivot][c]))
-                pivot = r;
-        if (!(std::abs(a[pivot][c]) > 1e-9))
-            return false;
-        std::swap(a[c], a[pivot]);
-        for (int r = 0; r < count; ++r)
-            if (r != c) {
-                const double f = a[r][c] / a[c][c];
-                for (int j = c; j < 4; ++j)
-                    a[r][j] -= f * a[c][j];
-            }
+    if (!InvertAugmented(t, count, 1e-9))
+        return false;
+    for (int i = 0; i < count; ++i) {
+        double sum = 0.0;
+        for (int j = 0; j < count; ++j)
+            sum += t[i][count + j] * scale[j] * b[j];
+        coefficient[i] = sum * scale[i];
     }
-    for (int i = 0; i < count; ++i)
-        coefficient[i] = a[i][3] / a[i][i] * scale[i];
     return true;
 }
 
@@ -467,35 +487,6 @@ void SandwichCovariance(const Bin& bin, const double (&inverse)[5][5], const dou
                     sum += inverse[a][i] * meat[i][j] * inverse[j][b];
             covariance[a][b] = sum;
         }
-}
-
-// Gauss-Jordan elimination with partial pivoting of the m x 2m augmented matrix `t` (a normal
-// matrix beside the identity), leaving the inverse in its right half; false where a pivot is no
-// larger than `tiny` (the columns can't be told apart).
-template <std::size_t Rows, std::size_t Cols>
-bool InvertAugmented(double (&t)[Rows][Cols], int m, double tiny)
-{
-    for (int c = 0; c < m; ++c) {
-        int pivot = c;
-        for (int r = c + 1; r < m; ++r)
-            if (std::abs(t[r][c]) > std::abs(t[pivot][c]))
-                pivot = r;
-        if (!(std::abs(t[pivot][c]) > tiny) || !std::isfinite(t[pivot][c]))
-            return false;
-        for (int j = 0; j < 2 * m; ++j)
-            std::swap(t[c][j], t[pivot][j]);
-        const double d = t[c][c];
-        for (int j = 0; j < 2 * m; ++j)
-            t[c][j] /= d;
-        for (int r = 0; r < m; ++r) {
-            if (r == c)
-                continue;
-            const double f = t[r][c];
-            for (int j = 0; j < 2 * m; ++j)
-                t[r][j] -= f * t[c][j];
-        }
-    }
-    return true;
 }
 
 // A tone's power in the units of its leakage `leak` (the window's response as power at every
