@@ -1210,6 +1210,22 @@ double ToneModel::AddToneLeakage(UINT centre, int halfWidth, double lobePower, d
         self->beatsFitted = fitted;
         self->scatter = s2;
     }
+    // Beyond its fit's deviation, the beat with the image is as good as the window's transform,
+    // exact for a window whose lobe ends in nulls, at the tone's place: what the place's doubt
+    // moves it by (the transforms at the place's bounds), never below the transform's rounding.
+    // A fixed share of the beat, summed over a low Hamming or flat-top tone's band, outweighed
+    // the noise it was read beside (THD+N N/A where SNR read). The leaky windows, placed less
+    // closely, keep their allowance.
+    auto imageBeatMoved = [&](long long m, UINT k, double cross) {
+        if (!ownImage || LeakyWindow(windowType))
+            return kCrossFitError * cross;
+        auto beat = [&](const std::vector<std::complex<double>>& t) {
+            const std::complex<double> p = t[index(m)] * t[index(-static_cast<long long>(k) - centre)];
+            return 2.0 * scale * (p.real() * za - p.imag() * zb);
+        };
+        const double here = beat(v);
+        return std::max({kModelError * cross, std::abs(beat(early) - here), std::abs(beat(late) - here)});
+    };
     for (UINT k = 0; k < bins; ++k) {
         const long long m = static_cast<long long>(k) - centre;
         const double direct = response(m), mirror = response(-static_cast<long long>(k) - centre);
@@ -1228,7 +1244,8 @@ double ToneModel::AddToneLeakage(UINT centre, int halfWidth, double lobePower, d
             for (int a = 1; a < M; ++a)
                 for (int b = 1; b < M; ++b)
                     variance += row[a] * covariance[a][b] * row[b];
-            fittedSpread = 2.0 * std::sqrt(std::max(variance, 0.0)) + kCrossFitError * (cross + pairCross);
+            fittedSpread =
+                2.0 * std::sqrt(std::max(variance, 0.0)) + imageBeatMoved(m, k, cross) + kCrossFitError * pairCross;
         }
         double moved = 0.0;
         for (const std::vector<std::complex<double>>* t : {&early, &late})
@@ -3496,7 +3513,7 @@ ToneModel::Parts ToneModel::FitToneAnew(UINT lo, UINT hi)
         }
         return doubt;
     };
-    double lobeContent = 0.0, lobeDoubt = 0.0, standingCrossVariance = 0.0;
+    double lobeContent = 0.0, lobeDoubt = 0.0, standingCrossVariance = 0.0, lobeNoiseVariance = 0.0;
     const double beatFactor = NoiseBeatFactor(WindowShape());
     // Everything but the tone reads a harmonic's lobe with the leakage's doubt as the free bins
     // around it show it: the leakage's error changes along the skirt (steep beside the tone,
@@ -3820,7 +3837,13 @@ ToneModel::Parts ToneModel::FitToneAnew(UINT lo, UINT hi)
         const bool hides = standing <= unseen + standingDoubt + standingBeat;
         if (agrees && fittedDoubt < std::min(hides ? unseen : HUGE_VAL, standingDoubt + standingBeat)) {
             lobeContent += scale * fit.power;
-            lobeDoubt += fittedDoubt;
+            // The fit's deviation is the noise in the lobe's own bins, apart from every other
+            // lobe's: those add as variances, with the lobes' beats with the noise (summed as
+            // bounds over a low Hamming tone's thirty harmonics, they kept THD+N N/A where SNR
+            // read).
+            const double fittedNoise = scale * fit.deviation;
+            lobeDoubt += fittedDoubt - 2.0 * fittedNoise;
+            lobeNoiseVariance += fittedNoise * fittedNoise;
         } else if (hides && unseen < standingDoubt + standingBeat) {
             lobeDoubt += unseen;
         } else {
@@ -3911,12 +3934,13 @@ ToneModel::Parts ToneModel::FitToneAnew(UINT lo, UINT hi)
     // and the lobes' readings leave uncertain (one model, its errors alike in the free bins and
     // the lobes: those add as they stand), the noise the free bins read (the typical content's
     // deviation over the bins it still stands for, and the free bins' beat with the leakage,
-    // which that content holds too), and the lobes' own noise beating with the leakage there.
+    // which that content holds too), and the lobes' own noise: its beat with the leakage there and
+    // what the fitted lobes' readings scatter by.
     const double typicalPart = kNoiseSigmas * typicalDeviation * standIn;
     const double freeNoise =
         kNoiseSigmas * typicalDeviation * (standIn - std::min(static_cast<double>(measuredBins), standIn)) + freeBeatPart;
     const double modelled = parts.noiseSpread - typicalPart - freeBeatPart + lobeDoubt;
-    const double lobeNoiseBeat = 2.0 * std::sqrt(standingCrossVariance);
+    const double lobeNoiseBeat = 2.0 * std::sqrt(standingCrossVariance + lobeNoiseVariance);
     parts.distortionAndNoiseSpread =
         std::sqrt(modelled * modelled + freeNoise * freeNoise + lobeNoiseBeat * lobeNoiseBeat);
     // A tone stands 10 dB above the noise in as many bins as its lobe: above the band's
