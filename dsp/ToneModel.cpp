@@ -991,6 +991,16 @@ double ToneModel::AddToneLeakage(UINT centre, int halfWidth, double lobePower, d
         return std::norm(t[static_cast<std::size_t>(((m % N) + N) % N)]);
     };
     auto response = [&](long long m) { return powerAt(v, m); };
+    // How far the tone's leakage into bin k (`direct` and `mirror` at its place) moves as the
+    // place goes either way by as much as it may be off.
+    auto movedAt = [&](UINT k, double direct, double mirror) {
+        const long long m = static_cast<long long>(k) - centre;
+        double moved = 0.0;
+        for (const std::vector<std::complex<double>>* t : {&early, &late})
+            moved = std::max(moved, std::abs(powerAt(*t, m) + powerAt(*t, -static_cast<long long>(k) - centre) -
+                                             direct - mirror));
+        return moved;
+    };
     // A real tone is a pair at +f and -f; the mirror image leaks into the low bins too. The two
     // add as powers only on average: in one block they add or cancel by 2 Re(z V(k-c) V*(k+c)),
     // z set by the tone's phase, and a running tone can meet every block at the same phase.
@@ -1099,10 +1109,7 @@ double ToneModel::AddToneLeakage(UINT centre, int halfWidth, double lobePower, d
             static_cast<double>(k + halfWidth + 1) >= 2.0 * (centre + delta))
             return 0.0;
         const double direct = response(m), mirror = response(-static_cast<long long>(k) - centre);
-        double moved = 0.0;
-        for (const std::vector<std::complex<double>>* t : {&early, &late})
-            moved = std::max(moved, std::abs(powerAt(*t, m) + powerAt(*t, -static_cast<long long>(k) - centre) -
-                                             direct - mirror));
+        const double moved = movedAt(k, direct, mirror);
         const double own = scale * (direct + mirror), before = std::max(leak[k], 0.0);
         const double modelled = (kModelError + powerDoubt) * own + kModelError * before + scale * moved +
                                 std::max(spread[k], 0.0);
@@ -1293,10 +1300,7 @@ double ToneModel::AddToneLeakage(UINT centre, int halfWidth, double lobePower, d
                     variance += row[a] * covariance[a][b] * row[b];
             fittedSpread = 2.0 * std::sqrt(std::max(variance, 0.0)) + kCrossFitError * (cross + pairCross);
         }
-        double moved = 0.0;
-        for (const std::vector<std::complex<double>>* t : {&early, &late})
-            moved = std::max(moved, std::abs(powerAt(*t, m) + powerAt(*t, -static_cast<long long>(k) - centre) -
-                                             direct - mirror));
+        const double moved = movedAt(k, direct, mirror);
         const double crossSpread =
             fitted ? std::min(fittedSpread + (ownImage ? 0.0 : cross), cross + pairCross) : cross + pairCross;
         spread[k] += scale * (kModelError * (direct + mirror) + moved) + crossSpread + pairBound(k);
