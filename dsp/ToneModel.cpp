@@ -43,6 +43,23 @@ LeakageAllowance AllowanceFor(WORD type)
     return {0.002, 0.03};
 }
 
+// How far a tone's power read from its lobe may be off, as a share: by its beat with its mirror
+// image (`image`, the most it moves the lobe), with the noise and with another part's skirt
+// there (`noise`, `other`: their power over the lobe as shares of the lobe's).
+double LobePowerDoubt(double image, double noise, double other)
+{
+    return image + noise + 2.0 * std::sqrt(noise) + 2.0 * std::sqrt(other);
+}
+
+// How far a bin beside a tone scatters about its model: the noise `floor` itself, its beat with
+// the `leakage` there, and what the tone's place and the model leave uncertain (`modelled`).
+// Weighed by this, the bins next to a triangular window's lobe, where the leakage stands far
+// over the noise, tell the mirror beat closely.
+double BinScatter(double leakage, double floor, double modelled)
+{
+    return std::sqrt(floor * floor + 4.0 * std::max(leakage, 0.0) * floor + modelled * modelled);
+}
+
 // The same where two tones are fitted with a column for each one's shift: the uniform window's
 // transform is the Dirichlet kernel itself (the force window's, of half the block, too), and
 // with the places moved by the fit its leakage is known as well as the steady windows'.
@@ -974,6 +991,16 @@ double ToneModel::AddToneLeakage(UINT centre, int halfWidth, double lobePower, d
         return std::norm(t[static_cast<std::size_t>(((m % N) + N) % N)]);
     };
     auto response = [&](long long m) { return powerAt(v, m); };
+    // How far the tone's leakage into bin k (`direct` and `mirror` at its place) moves as the
+    // place goes either way by as much as it may be off.
+    auto movedAt = [&](UINT k, double direct, double mirror) {
+        const long long m = static_cast<long long>(k) - centre;
+        double moved = 0.0;
+        for (const std::vector<std::complex<double>>* t : {&early, &late})
+            moved = std::max(moved, std::abs(powerAt(*t, m) + powerAt(*t, -static_cast<long long>(k) - centre) -
+                                             direct - mirror));
+        return moved;
+    };
     // A real tone is a pair at +f and -f; the mirror image leaks into the low bins too. The two
     // add as powers only on average: in one block they add or cancel by 2 Re(z V(k-c) V*(k+c)),
     // z set by the tone's phase, and a running tone can meet every block at the same phase.
@@ -985,13 +1012,15 @@ double ToneModel::AddToneLeakage(UINT centre, int halfWidth, double lobePower, d
         const std::complex<double> p = v[i] * v[j];
         return std::pair<double, double>{p.real(), p.imag()};
     };
-    double lobe = 0.0, total = 0.0;
+    double lobe = 0.0, total = 0.0, imageInLobe = 0.0;
     for (UINT k = 0; k < bins; ++k) {
         const long long m = static_cast<long long>(k) - centre;
         const double direct = response(m), mirror = response(-static_cast<long long>(k) - centre);
         total += direct + mirror;
-        if (std::llabs(m) <= halfWidth)
+        if (std::llabs(m) <= halfWidth) {
             lobe += direct + mirror;
+            imageInLobe += 2.0 * std::sqrt(direct * mirror);
+        }
     }
     if (!(lobe > 0.0) || !(total > 0.0))
         return 0.0;
@@ -1056,6 +1085,44 @@ double ToneModel::AddToneLeakage(UINT centre, int halfWidth, double lobePower, d
     // there, the cross term's shape followed that, and a triangular tone's beat went
     // unfitted: THD+N N/A).
     const double chance = NoiseTail(BandScatter(halfWidth)) * noiseFloor;
+    // A lone tone through a triangular window near DC, where its beat with its image is a good
+    // part of its leakage at its 2nd harmonic (farther up, one block's noise beating with the
+    // leakage outweighs that beat in the bins: a tone 106 bins up read THD+N 2 dB low). Its
+    // power is read from the lobe, which holds the noise, the offset's skirt (`beating`) and the
+    // tone's beat with its image too.
+    const bool exactKernel = (windowType == TSmoothing::kBartlett || windowType == TSmoothing::kTriangular) &&
+                             !paired && centre <= static_cast<UINT>(kImageReach * (halfWidth + 1));
+    const double powerDoubt = exactKernel ? LobePowerDoubt(imageInLobe / lobe, noiseFloor * (2 * halfWidth + 1) / lobePower,
+                                                           std::max(beating, 0.0) / lobePower)
+                                          : 0.0;
+    // The single-precision transform's own rounding in a bin: no bin is known better.
+    const double arithmetic = exactKernel ? ArithmeticNoise(1) : 0.0;
+    // The triangular windows' leakage is known from the tone's place and power alone: a bin
+    // beside the lobe is as good as those and the noise there, far better than its size
+    // (weighed by its size, the bins left the mirror beat uncertain by a sixth, off by a third:
+    // THD+N N/A at a low tone). So weighed are the bins where the beat stands out of what the
+    // model leaves uncertain, below the 2nd harmonic's lobe (beyond, the harmonics' skirts, not
+    // modelled yet, would outweigh the beat); 0 elsewhere.
+    auto beatScatter = [&](UINT k) {
+        const long long m = static_cast<long long>(k) - centre;
+        if (!exactKernel || std::llabs(m) <= halfWidth ||
+            static_cast<double>(k + halfWidth + 1) >= 2.0 * (centre + delta))
+            return 0.0;
+        const double direct = response(m), mirror = response(-static_cast<long long>(k) - centre);
+        const double moved = movedAt(k, direct, mirror);
+        const double own = scale * (direct + mirror), before = std::max(leak[k], 0.0);
+        const double modelled = (kModelError + powerDoubt) * own + kModelError * before + scale * moved +
+                                std::max(spread[k], 0.0);
+        if (!(2.0 * scale * std::sqrt(direct * mirror) > modelled))
+            return 0.0;
+        return BinScatter(own + before, std::max(noiseFloor, arithmetic), modelled);
+    };
+    // A few such bins fit z exactly and show none of their own misfit (one bin beside DC bent a
+    // tone four bins up): they weigh so only where they are enough to.
+    constexpr int kFewestBeatBins = 4;
+    int beatBins = 0;
+    for (UINT k = 1; exactKernel && k < bins && static_cast<double>(k) < 2.0 * (centre + delta); ++k)
+        beatBins += beatScatter(k) > 0.0 ? 1 : 0;
     // The row of bin k, what it holds beyond the two powers, and its weight; false for a bin
     // the fit leaves out.
     auto binAt = [&](UINT k, double* row, double& r, double& weight) {
@@ -1075,8 +1142,11 @@ double ToneModel::AddToneLeakage(UINT centre, int halfWidth, double lobePower, d
         // outweigh the many where the cross term shows. The noise scatters a bin by its
         // beat with the leakage already there too.
         const double leakBefore = std::max(leak[k], 0.0);
-        const double expected = scale * (direct + mirror) + noiseFloor + 2.0 * std::sqrt(leakBefore * noiseFloor) +
-                                kModelError * leakBefore;
+        double expected = scale * (direct + mirror) + noiseFloor + 2.0 * std::sqrt(leakBefore * noiseFloor) +
+                          kModelError * leakBefore;
+        if (beatBins >= kFewestBeatBins)
+            if (const double told = beatScatter(k); told > 0.0)
+                expected = told;
         weight = expected > 0.0 ? 1.0 / (expected * expected) : 0.0;
         return true;
     };
@@ -1249,10 +1319,7 @@ double ToneModel::AddToneLeakage(UINT centre, int halfWidth, double lobePower, d
             fittedSpread =
                 2.0 * std::sqrt(std::max(variance, 0.0)) + imageBeatMoved(m, k, cross) + kCrossFitError * pairCross;
         }
-        double moved = 0.0;
-        for (const std::vector<std::complex<double>>* t : {&early, &late})
-            moved = std::max(moved, std::abs(powerAt(*t, m) + powerAt(*t, -static_cast<long long>(k) - centre) -
-                                             direct - mirror));
+        const double moved = movedAt(k, direct, mirror);
         const double crossSpread =
             fitted ? std::min(fittedSpread + (ownImage ? 0.0 : cross), cross + pairCross) : cross + pairCross;
         spread[k] += scale * (kModelError * (direct + mirror) + moved) + crossSpread + pairBound(k);

@@ -1187,7 +1187,9 @@ TEST(DistortionSweep, ThdNCasesTheSweepFoundReadWhereSnrDoes)
     // only to a third at its second harmonic: the blocks' phases tell them. A low flat-top tone
     // whose beat with its mirror image was allowed a fixed share over the band, beyond what its
     // place's doubt moves it by; low Hamming and Hann tones whose harmonics' fitted lobes, each
-    // off by its own noise, were summed as bounds.
+    // off by its own noise, were summed as bounds. One or two Bartlett and triangular blocks of a
+    // tone 6-8 bins up whose beat with its image the bins beside its lobe tell, weighed as closely
+    // as the noise there lets them.
     struct Replay {
         std::uint64_t seed;
         long index;
@@ -1195,6 +1197,7 @@ TEST(DistortionSweep, ThdNCasesTheSweepFoundReadWhereSnrDoes)
     for (const Replay& r : {Replay{11235813, 46482}, Replay{14142135, 64079}, Replay{14142135, 73102},
                             Replay{14142135, 25797}, Replay{27182845, 68741}, Replay{31415927, 89120},
                             Replay{31415927, 31596}, Replay{35791113, 45633}, Replay{97531864, 2925},
-                            Replay{79136238, 83399}, Replay{79136238, 62832}, Replay{54913690, 5880}})
+                            Replay{79136238, 83399}, Replay{79136238, 62832}, Replay{54913690, 5880},
+                            Replay{54913690, 4896}, Replay{18469562, 30874}})
         ExpectReplayed(r.seed, r.index, 1u << kThdN | 1u << kSnr, true);
 }
