@@ -661,23 +661,28 @@ template <typename Cost> double GridThenGolden(const Cost& cost, double centre, 
     return GoldenMinimum(cost, at - kStep, at + kStep, steps);
 }
 
+// What a lobe holds beyond one line's shape at offset delta from its middle bin: the squared
+// misfit of the window's response, scaled to fit the lobe best.
+template <typename Response>
+double LobeMismatch(const Response& response, const float* lobe, int halfWidth, double delta)
+{
+    double pg = 0.0, gg = 0.0, pp = 0.0;
+    for (int m = -halfWidth; m <= halfWidth; ++m) {
+        const double gm = response(m - delta), pm = lobe[m + halfWidth];
+        pg += pm * gm;
+        gg += gm * gm;
+        pp += pm * pm;
+    }
+    return gg > 0.0 ? pp - pg * pg / gg : pp;
+}
+
 // The tone's offset from its strongest bin (-0.5 .. 0.5 bins): the offset whose window
 // response best matches the lobe's shape.
 template <typename Response>
 double ToneOffset(const Response& response, const float* lobe, int halfWidth, double from = -0.5, double to = 0.5)
 {
-    auto mismatch = [&](double delta) {
-        double pg = 0.0, gg = 0.0, pp = 0.0;
-        for (int m = -halfWidth; m <= halfWidth; ++m) {
-            const double gm = response(m - delta), pm = lobe[m + halfWidth];
-            pg += pm * gm;
-            gg += gm * gm;
-            pp += pm * pm;
-        }
-        return gg > 0.0 ? pp - pg * pg / gg : pp;
-    };
     // The mismatch has one minimum over half a bin either way.
-    return GoldenMinimum(mismatch, from, to, 24);
+    return GoldenMinimum([&](double delta) { return LobeMismatch(response, lobe, halfWidth, delta); }, from, to, 24);
 }
 
 // Forward transform (exp(-i...)) of a power-of-two count of complex values in double
@@ -4008,6 +4013,14 @@ ToneModel::TwoTones ToneModel::FitTwoTonesAt(UINT firstBin, UINT lowFrequencyBin
     auto placeDoubt = [&](int k, double beside) {
         return std::sqrt(std::max({static_cast<double>(floor), beside, 0.0}) / mag[k]);
     };
+    // What a peak's lobe holds beyond one line's shape at its place c, as power in a bin: a
+    // neighbour whose lobe meets it (a harmonic beside the next, a few bins apart under a wide
+    // lobe) moves its place by up to a bin, and a harmonic placed so passed for a second tone.
+    auto crowding = [&](int k, double c) {
+        if (k - W < 0 || k + W >= n)
+            return 0.0;
+        return std::sqrt(std::max(LobeMismatch(response, &mag[k - W], W, c - k), 0.0) / (2 * W + 1));
+    };
     double c1 = given ? given[0] : place(k1);
     double firstDoubt = placeDoubt(k1, 0.0);
     if (!given && k1 <= 2 * W + 2)
@@ -4057,12 +4070,15 @@ ToneModel::TwoTones ToneModel::FitTwoTonesAt(UINT firstBin, UINT lowFrequencyBin
     std::vector<std::complex<double>> firstTurned(N);
     const long long firstRounded = std::llround(c1);
     TurnWindow(WindowShape(), c1 - static_cast<double>(firstRounded), firstTurned);
-    const bool firstKnown = !LeakyWindow(windowType) && DoubleTransform(firstTurned);
+    // A leaky window's far leakage is not known well enough to count under every peak, but its
+    // lobe's next bins are: a peak beside the first tone is judged against them on every window.
+    const bool firstKernel = DoubleTransform(firstTurned);
+    const bool firstKnown = !LeakyWindow(windowType) && firstKernel;
     auto firstLeak = [&](int k) {
         auto at = [&](long long m) { return std::norm(firstTurned[static_cast<std::size_t>(((m % N) + N) % N)]); };
         return at(k - firstRounded) + at(-k - firstRounded);
     };
-    const double firstScale = firstKnown ? LobeScale(mag, n, c1, W, firstLeak) : 0.0;
+    const double firstScale = firstKernel ? LobeScale(mag, n, c1, W, firstLeak) : 0.0;
     // What the first tone leaves in a peak's lobe moves its place: the most of it over the lobe
     // (a Bartlett tone on a bin leaks nothing into its 2nd harmonic's bin but all around it, and
     // the harmonic, placed 0.04 bin off, passed for a second tone).
@@ -4094,7 +4110,7 @@ ToneModel::TwoTones ToneModel::FitTwoTonesAt(UINT firstBin, UINT lowFrequencyBin
         bool besideFirst = false;
         for (int j = W + 1; j <= W + 2; ++j)
             for (int b : {std::max(k - j, 0), std::min(k + j, n - 1)}) {
-                if (firstKnown && std::abs(b - c1) <= W + 0.5)
+                if (firstKernel && std::abs(b - c1) <= W + 0.5)
                     besideFirst = true;
                 else
                     beyond = std::max(beyond, mag[b]);
@@ -4103,7 +4119,7 @@ ToneModel::TwoTones ToneModel::FitTwoTonesAt(UINT firstBin, UINT lowFrequencyBin
             (besideFirst && !(mag[k] >= 4.0 * firstScale * firstLeak(k))))
             continue;
         const double c = place(k);
-        if (harmonicOfFirst(c, ownLobe(k), placeDoubt(k, firstLeakOver(k))))
+        if (harmonicOfFirst(c, ownLobe(k), placeDoubt(k, std::max(firstLeakOver(k), crowding(k, c)))))
             continue;
         k2 = k;
         c2 = c;
