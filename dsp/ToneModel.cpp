@@ -1285,6 +1285,14 @@ double SupportCentre(const std::vector<double>& w)
     return 0.5 * static_cast<double>(first + last - 1);
 }
 
+// Whether the window's transform about the block's middle is its real kernel: the force
+// window's is real only about the middle of the half it covers.
+bool KernelAboutMiddle(const std::vector<double>& w)
+{
+    const double support = SupportCentre(w);
+    return !(support >= 0.0 && std::abs(support - (static_cast<double>(w.size()) - 1.0) / 2.0) > 1.0);
+}
+
 // The point a window is symmetric about: (N - 1) / 2 for most, N / 2 for those laid out as
 // one period (their first coefficient has no partner and is left out); a negative value for
 // a window with no such point. A window nearly symmetric about (N - 1) / 2 (the triangular
@@ -2641,8 +2649,15 @@ double ToneModel::UnseenHarmonic(long a, long b, double place, const std::vector
         double h, f, x;
     };
     std::vector<Seen> seen;
+    // Where the kernel about the block's middle is not the window's (the force window's reads
+    // nought beside its peak, and a harmonic's lobe was taken for half of what it holds), the
+    // harmonic's share of its peak in each bin comes from the window's exact response.
+    const double peakResponse = KernelAboutMiddle(WindowShape()) ? 0.0 : LobeResponse(0.0, W);
+    auto share = [&](double x) {
+        return peakResponse > 0.0 ? std::sqrt(LobeResponse(x, W) / peakResponse) : LobeKernel(x, W);
+    };
     for (long k = std::max<long>(1, std::lround(place) - W); k <= std::min<long>(bins - 1, std::lround(place) + W); ++k) {
-        const double h = LobeKernel(static_cast<double>(k) - place, W);
+        const double h = share(static_cast<double>(k) - place);
         whole += h * h;
         if (k < a || k > b || owner[static_cast<std::size_t>(k)] != 2 || h * h < 0.1)
             continue;
