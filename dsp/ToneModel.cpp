@@ -678,23 +678,28 @@ template <typename Cost> double GridThenGolden(const Cost& cost, double centre, 
     return GoldenMinimum(cost, at - kStep, at + kStep, steps);
 }
 
+// What a lobe holds beyond one line's shape at offset delta from its middle bin: the squared
+// misfit of the window's response, scaled to fit the lobe best.
+template <typename Response>
+double LobeMismatch(const Response& response, const float* lobe, int halfWidth, double delta)
+{
+    double pg = 0.0, gg = 0.0, pp = 0.0;
+    for (int m = -halfWidth; m <= halfWidth; ++m) {
+        const double gm = response(m - delta), pm = lobe[m + halfWidth];
+        pg += pm * gm;
+        gg += gm * gm;
+        pp += pm * pm;
+    }
+    return gg > 0.0 ? pp - pg * pg / gg : pp;
+}
+
 // The tone's offset from its strongest bin (-0.5 .. 0.5 bins): the offset whose window
 // response best matches the lobe's shape.
 template <typename Response>
 double ToneOffset(const Response& response, const float* lobe, int halfWidth, double from = -0.5, double to = 0.5)
 {
-    auto mismatch = [&](double delta) {
-        double pg = 0.0, gg = 0.0, pp = 0.0;
-        for (int m = -halfWidth; m <= halfWidth; ++m) {
-            const double gm = response(m - delta), pm = lobe[m + halfWidth];
-            pg += pm * gm;
-            gg += gm * gm;
-            pp += pm * pm;
-        }
-        return gg > 0.0 ? pp - pg * pg / gg : pp;
-    };
     // The mismatch has one minimum over half a bin either way.
-    return GoldenMinimum(mismatch, from, to, 24);
+    return GoldenMinimum([&](double delta) { return LobeMismatch(response, lobe, halfWidth, delta); }, from, to, 24);
 }
 
 // Forward transform (exp(-i...)) of a power-of-two count of complex values in double
@@ -1364,6 +1369,14 @@ double SupportCentre(const std::vector<double>& w)
         if (std::abs(w[i] - w[j]) > 1e-6 * largest)
             return -1.0;
     return 0.5 * static_cast<double>(first + last - 1);
+}
+
+// Whether the window's transform about the block's middle is its real kernel: the force
+// window's is real only about the middle of the half it covers.
+bool KernelAboutMiddle(const std::vector<double>& w)
+{
+    const double support = SupportCentre(w);
+    return !(support >= 0.0 && std::abs(support - (static_cast<double>(w.size()) - 1.0) / 2.0) > 1.0);
 }
 
 // The point a window is symmetric about: (N - 1) / 2 for most, N / 2 for those laid out as
@@ -2722,8 +2735,15 @@ double ToneModel::UnseenHarmonic(long a, long b, double place, const std::vector
         double h, f, x;
     };
     std::vector<Seen> seen;
+    // Where the kernel about the block's middle is not the window's (the force window's reads
+    // nought beside its peak, and a harmonic's lobe was taken for half of what it holds), the
+    // harmonic's share of its peak in each bin comes from the window's exact response.
+    const double peakResponse = KernelAboutMiddle(WindowShape()) ? 0.0 : LobeResponse(0.0, W);
+    auto share = [&](double x) {
+        return peakResponse > 0.0 ? std::sqrt(LobeResponse(x, W) / peakResponse) : LobeKernel(x, W);
+    };
     for (long k = std::max<long>(1, std::lround(place) - W); k <= std::min<long>(bins - 1, std::lround(place) + W); ++k) {
-        const double h = LobeKernel(static_cast<double>(k) - place, W);
+        const double h = share(static_cast<double>(k) - place);
         whole += h * h;
         if (k < a || k > b || owner[static_cast<std::size_t>(k)] != 2 || h * h < 0.1)
             continue;
@@ -4101,6 +4121,14 @@ ToneModel::TwoTones ToneModel::FitTwoTonesAt(UINT firstBin, UINT lowFrequencyBin
     auto placeDoubt = [&](int k, double beside) {
         return std::sqrt(std::max({static_cast<double>(floor), beside, 0.0}) / mag[k]);
     };
+    // What a peak's lobe holds beyond one line's shape at its place c, as power in a bin: a
+    // neighbour whose lobe meets it (a harmonic beside the next, a few bins apart under a wide
+    // lobe) moves its place by up to a bin, and a harmonic placed so passed for a second tone.
+    auto crowding = [&](int k, double c) {
+        if (k - W < 0 || k + W >= n)
+            return 0.0;
+        return std::sqrt(std::max(LobeMismatch(response, &mag[k - W], W, c - k), 0.0) / (2 * W + 1));
+    };
     double c1 = given ? given[0] : place(k1);
     double firstDoubt = placeDoubt(k1, 0.0);
     if (!given && k1 <= 2 * W + 2)
@@ -4150,12 +4178,15 @@ ToneModel::TwoTones ToneModel::FitTwoTonesAt(UINT firstBin, UINT lowFrequencyBin
     std::vector<std::complex<double>> firstTurned(N);
     const long long firstRounded = std::llround(c1);
     TurnWindow(WindowShape(), c1 - static_cast<double>(firstRounded), firstTurned);
-    const bool firstKnown = !LeakyWindow(windowType) && DoubleTransform(firstTurned);
+    // A leaky window's far leakage is not known well enough to count under every peak, but its
+    // lobe's next bins are: a peak beside the first tone is judged against them on every window.
+    const bool firstKernel = DoubleTransform(firstTurned);
+    const bool firstKnown = !LeakyWindow(windowType) && firstKernel;
     auto firstLeak = [&](int k) {
         auto at = [&](long long m) { return std::norm(firstTurned[static_cast<std::size_t>(((m % N) + N) % N)]); };
         return at(k - firstRounded) + at(-k - firstRounded);
     };
-    const double firstScale = firstKnown ? LobeScale(mag, n, c1, W, firstLeak) : 0.0;
+    const double firstScale = firstKernel ? LobeScale(mag, n, c1, W, firstLeak) : 0.0;
     // What the first tone leaves in a peak's lobe moves its place: the most of it over the lobe
     // (a Bartlett tone on a bin leaks nothing into its 2nd harmonic's bin but all around it, and
     // the harmonic, placed 0.04 bin off, passed for a second tone).
@@ -4187,7 +4218,7 @@ ToneModel::TwoTones ToneModel::FitTwoTonesAt(UINT firstBin, UINT lowFrequencyBin
         bool besideFirst = false;
         for (int j = W + 1; j <= W + 2; ++j)
             for (int b : {std::max(k - j, 0), std::min(k + j, n - 1)}) {
-                if (firstKnown && std::abs(b - c1) <= W + 0.5)
+                if (firstKernel && std::abs(b - c1) <= W + 0.5)
                     besideFirst = true;
                 else
                     beyond = std::max(beyond, mag[b]);
@@ -4196,7 +4227,7 @@ ToneModel::TwoTones ToneModel::FitTwoTonesAt(UINT firstBin, UINT lowFrequencyBin
             (besideFirst && !(mag[k] >= 4.0 * firstScale * firstLeak(k))))
             continue;
         const double c = place(k);
-        if (harmonicOfFirst(c, ownLobe(k), placeDoubt(k, firstLeakOver(k))))
+        if (harmonicOfFirst(c, ownLobe(k), placeDoubt(k, std::max(firstLeakOver(k), crowding(k, c)))))
             continue;
         k2 = k;
         c2 = c;

@@ -1070,7 +1070,12 @@ TEST(DistortionSweep, CasesTheSweepFoundReadTheirDefinitionOrNotANumber)
     // products hold (IMD N/A in the clear). Bartlett tones whose beats with their mirror image and
     // a 5-9 % offset the bins told only roughly (SNR 2.1 and 9.1 dB low), and not from one
     // block's phase (THD+N 2.1 dB off); a Gaussian tone whose noise's beat with the leakage was
-    // taken off its 2nd harmonic's lobe as a Bartlett tone's is (THD+N 1.7 dB high).
+    // taken off its 2nd harmonic's lobe as a Bartlett tone's is (THD+N 1.7 dB high). A force
+    // CCIF pair five bins apart whose second tone was refused for the leaky first tone's lobe
+    // beyond it, and their sum product taken for it (IMD 34 dB high); Gaussian and flat-top tones
+    // whose strong harmonics a few bins apart share a lobe, one placed off by its neighbour and
+    // taken for a second tone (IMD read on one tone). Force tones on a bin whose harmonics'
+    // lobes were taken for half of what they hold (THD+N 1.1-1.2 dB low).
     struct Replay {
         std::uint64_t seed;
         long index;
@@ -1097,7 +1102,9 @@ TEST(DistortionSweep, CasesTheSweepFoundReadTheirDefinitionOrNotANumber)
                             Replay{27182845, 34657, false}, Replay{97531864, 31021, true},
                             Replay{35791113, 5843, true}, Replay{24681357, 84756, false, oneTone},
                             Replay{27221277, 3506, false, oneTone}, Replay{14142136, 95186, false, oneTone},
-                            Replay{61803398, 50863, false, oneTone}, Replay{12119201, 72778, false, oneTone}})
+                            Replay{61803398, 50863, false, oneTone}, Replay{12119201, 72778, false, oneTone},
+                            Replay{54913690, 17264, false}, Replay{61803398, 53755, false}, Replay{61803398, 78665, false},
+                            Replay{79136238, 10146, false, oneTone}, Replay{54913690, 17, false, oneTone}})
         ExpectReplayed(r.seed, r.index, r.measures, r.clear);
 }
 
