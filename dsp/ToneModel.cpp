@@ -4,6 +4,7 @@
 #include "numerics/TSmoothing.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <complex>
 #include <cstring>
@@ -598,6 +599,7 @@ namespace {
 // without nulls has shed nearly all of a tone's power): Bartlett, Blackman, Exponential,
 // Flattop, Force, Hamming, Hanning, Kaiser, Parzen, Triangular, Uniform, Gaussian.
 constexpr int kLobeHalfWidth[TSmoothing::kTypeCount] = {2, 3, 8, 4, 2, 2, 2, 4, 4, 2, 1, 4};
+constexpr int kWidestLobe = *std::max_element(std::begin(kLobeHalfWidth), std::end(kLobeHalfWidth));
 
 int LobeHalfWidth(WORD type)
 {
@@ -700,6 +702,33 @@ double ToneOffset(const Response& response, const float* lobe, int halfWidth, do
 {
     // The mismatch has one minimum over half a bin either way.
     return GoldenMinimum([&](double delta) { return LobeMismatch(response, lobe, halfWidth, delta); }, from, to, 24);
+}
+
+// A tone's power as its lobe (2 halfWidth + 1 values) shows it: their sum over the share of
+// its power a lobe holds at the place its shape gives; `whole` is the response summed over all
+// bins. The sum itself where that share is not known.
+template <typename Response>
+double LobeTone(const Response& response, const float* lobe, int halfWidth, double whole)
+{
+    const double d = ToneOffset(response, lobe, halfWidth);
+    double held = 0.0, sum = 0.0;
+    for (int m = -halfWidth; m <= halfWidth; ++m) {
+        held += response(m - d);
+        sum += lobe[m + halfWidth];
+    }
+    const double share = whole > 0.0 ? held / whole : 0.0;
+    return share > 0.0 && share <= 1.0 ? sum / share : sum;
+}
+
+// Whether a lobe holding `sum` that shows a tone of `tone` holds a stronger tone than the one
+// kept. A uniform lobe holds 86-100 % of its tone: by the sums alone the weaker of two tones
+// 0.6 dB apart passed for the fundamental. Tones within a quarter of a dB of each other are as
+// good a fundamental for every reading (half a dB at most): there the lobe that holds more is
+// taken, read closer than one between bins.
+bool StrongerTone(double sum, double tone, double keptSum, double keptTone)
+{
+    constexpr double kSameTone = 1.06;
+    return sum > keptSum ? kSameTone * tone >= keptTone : tone > kSameTone * keptTone;
 }
 
 // Forward transform (exp(-i...)) of a power-of-two count of complex values in double
@@ -1576,13 +1605,29 @@ double ToneModel::LeakageBeatScatter(const std::vector<UINT>& freeBin, const std
     return count > 0 ? sum / static_cast<double>(count) : 0.0;
 }
 
+namespace {
+
+// What a bin beside a harmonic scatters by beyond the noise's own variance: the noise's beat
+// with the leakage there, and where the noise is read as nothing, the scatter the free bins
+// show about the leakage (`leakScatter`, per unit of leakage). Without it one uniform block's
+// fit leaned on side bins holding only that scatter as if they were exact, and read a
+// harmonic 1.2 dB low within a doubt of a tenth of it.
+double BinScatter(double leak, double content, double typical, double blocks, double leakScatter)
+{
+    const double l = std::max(leak, 0.0);
+    return l * std::min(std::max(content, 0.0), typical) / blocks + l * leakScatter;
+}
+
+} // namespace
+
 ToneModel::HarmonicFit ToneModel::FitHarmonicOnLeakage(long a, long b, double place,
                                                              const std::vector<double>& fundamental,
                                                              const std::vector<unsigned char>& owner,
                                                              const std::vector<double>& leak, double typical,
                                                              double noiseVariance, double blocks,
                                                              double kernelError, const std::vector<double>* leakDoubt,
-                                                             const std::vector<double>* offset, double offsetTurns)
+                                                             const std::vector<double>* offset, double offsetTurns,
+                                                             double leakScatter)
 {
     // In every block the harmonic and the fundamental's leakage add 2 Re(H L*); for a
     // symmetric window both are a real kernel turned by the same phase over the lobe, so
@@ -1607,7 +1652,7 @@ ToneModel::HarmonicFit ToneModel::FitHarmonicOnLeakage(long a, long b, double pl
         c2.push_back(h * f);
         kernelAt.push_back(f);
         y.push_back(content - typical);
-        var.push_back(noiseVariance + leak[static_cast<std::size_t>(k)] * std::min(std::max(content, 0.0), typical) / blocks);
+        var.push_back(noiseVariance + BinScatter(leak[static_cast<std::size_t>(k)], content, typical, blocks, leakScatter));
         s11 += h * h * h * h;
         s12 += h * h * h * f;
         s22 += h * f * h * f;
@@ -1706,7 +1751,7 @@ ToneModel::HarmonicFit ToneModel::FitHarmonicBesideLeakyTone(long a, long b, dou
                                                              const std::vector<double>& leak, double typical,
                                                              double noiseVariance, double blocks, const BeatTurns& turns,
                                                              const std::vector<double>& dc,
-                                                             const std::vector<double>* leakDoubt)
+                                                             const std::vector<double>* leakDoubt, double leakScatter)
 {
     HarmonicFit fit;
     const std::vector<double>& w = WindowShape();
@@ -1731,7 +1776,7 @@ ToneModel::HarmonicFit ToneModel::FitHarmonicBesideLeakyTone(long a, long b, dou
         own.push_back(perTone * std::norm(h));
         const double content = magnitude[k] - leak[i];
         y.push_back(content - typical);
-        variance.push_back(noiseVariance + leak[i] * std::min(std::max(content, 0.0), typical) / blocks);
+        variance.push_back(noiseVariance + BinScatter(leak[i], content, typical, blocks, leakScatter));
         offsetBound.push_back(2.0 * std::sqrt(std::max(dc[i], 0.0) * own.back()));
         imageBound.push_back(std::abs(mirror.back()));
         doubt.push_back(leakDoubt ? (*leakDoubt)[i] : 0.0);
@@ -2943,14 +2988,28 @@ ToneModel::Parts ToneModel::FitToneAnew(UINT lo, UINT hi)
     // Tones are compared by what their lobes hold: a tone between two bins shows a peak bin up
     // to 4 dB under its power (uniform window), and a weaker tone on a bin would pass for it.
     auto lobeSum = [&](UINT k) { return LobeSum(clean, k, W); };
+    // ... and by the tone each shows (see StrongerTone). Only a lobe that may hold the stronger
+    // tone is placed.
+    const double leastShare = LeastLobeShare(W), whole = static_cast<double>(N) * SquareSum(WindowShape());
+    auto lobeTone = [&](UINT k) {
+        std::array<float, 2 * kWidestLobe + 1> lobe{};
+        for (int m = -W; m <= W; ++m)
+            lobe[static_cast<std::size_t>(m + W)] = static_cast<float>(clean(k + m));
+        return LobeTone([&](double x) { return LobeResponse(x, W); }, lobe.data(), W, whole);
+    };
     UINT k0 = 0;
-    double strongest = 0.0;
+    double strongest = 0.0, strongestTone = 0.0;
     for (UINT k = searchFrom; k + W <= hi; ++k) {
-        if ((k0 != 0 && lobeSum(k) <= strongest) || !StandsAsLobe(clean, k, W, bins))
+        if ((k0 != 0 && lobeSum(k) <= std::min(leastShare * strongestTone, strongest)) ||
+            !StandsAsLobe(clean, k, W, bins))
             continue;
         if (clean(k) > 10.0 * dcError * dc[k]) {
+            const double tone = lobeTone(k);
+            if (k0 != 0 && !StrongerTone(lobeSum(k), tone, strongest, strongestTone))
+                continue;
             k0 = k;
             strongest = lobeSum(k);
+            strongestTone = tone;
         }
     }
     // A tone whose peak lies within DC's lobe is read together with the offset, where the
@@ -3645,7 +3704,7 @@ ToneModel::Parts ToneModel::FitToneAnew(UINT lo, UINT hi)
         leakyBound = CoherentBeat(l.a, l.b, l.place, fc, parts.fundamental, owner, leak, typical, leakyTurns(h), dc);
         const HarmonicFit got = FitHarmonicBesideLeakyTone(l.a, l.b, l.place, fc, parts.fundamental, owner, leak, typical,
                                                            typical * typical * scatter[1], blocks, leakyTurns(h), dc,
-                                                           &leakDoubt);
+                                                           &leakDoubt, leakScatter);
         leakyFit = got.fitted;
         return got;
     };
@@ -3769,7 +3828,7 @@ ToneModel::Parts ToneModel::FitToneAnew(UINT lo, UINT hi)
                 if (!fit.fitted)
                     fit = FitHarmonicOnLeakage(l.a, l.b, l.place, kernel, owner, leak, typical,
                                                typical * typical * scatter[1], blocks, kernelError, &leakDoubt, &dc,
-                                               turns(HarmonicOrder(l.place, fc)));
+                                               turns(HarmonicOrder(l.place, fc)), leakScatter);
             } catch (const std::bad_alloc&) {
                 fit = HarmonicFit{};
             }
@@ -3858,9 +3917,11 @@ ToneModel::Parts ToneModel::FitToneAnew(UINT lo, UINT hi)
                      readApart || LeakyWindow(windowType) ? crossSpread : HUGE_VAL);
         // A leaky window's fit is taken only where it knows the harmonic better than that bound:
         // over a few bins its columns may look alike, and the leakage's doubt weighs far more
-        // through it.
-        const bool useFit = fit.fitted && fit.shapeError < crossSpread && lobeWhole &&
-                            (!leakyFit || 2.0 * fit.deviation + fit.shapeError + fit.leakDoubt < unfittedBeat);
+        // through it. That holds for the plain kernel fit too (a uniform harmonic on a bin has
+        // both columns in one bin: read 1-2 dB off, its leakage's doubt as large as itself).
+        const bool useFit =
+            fit.fitted && fit.shapeError < crossSpread && lobeWhole &&
+            (!LeakyWindow(windowType) || 2.0 * fit.deviation + fit.shapeError + fit.leakDoubt < unfittedBeat);
         if (useFit) {
             fit.power *= widen;
             fit.deviation *= widen;

@@ -214,7 +214,8 @@ private:
                                      const std::vector<unsigned char>& owner, const std::vector<double>& leak,
                                      double typical, double noiseVariance, double blocks, double kernelError = 0.0,
                                      const std::vector<double>* leakDoubt = nullptr,
-                                     const std::vector<double>* offset = nullptr, double offsetTurns = 1.0);
+                                     const std::vector<double>* offset = nullptr, double offsetTurns = 1.0,
+                                     double leakScatter = 0.0);
     // How far a harmonic at `place` and the fundamental's leakage may add or cancel by over the
     // bins a..b it owns, from the window's complex transform at both places; the rest of the
     // leakage `leak` there bounded bin by bin. The fundamental's power is `fundamental`.
@@ -233,7 +234,7 @@ private:
                                            const std::vector<unsigned char>& owner, const std::vector<double>& leak,
                                            double typical, double noiseVariance, double blocks,
                                            const BeatTurns& turns, const std::vector<double>& dc,
-                                           const std::vector<double>* leakDoubt);
+                                           const std::vector<double>* leakDoubt, double leakScatter = 0.0);
     // How far each block's phase at the phase bin may be off, in radians, by cause: the noise,
     // and the lines whose phases turn against the tone's, its mirror image (twice as fast) and
     // the offset (as fast). The noise's part is infinite where the phases were not read at the tone.
