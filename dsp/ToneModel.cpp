@@ -56,7 +56,7 @@ double LobePowerDoubt(double image, double noise, double other)
 // the `leakage` there, and what the tone's place and the model leave uncertain (`modelled`).
 // Weighed by this, the bins next to a triangular window's lobe, where the leakage stands far
 // over the noise, tell the mirror beat closely.
-double BinScatter(double leakage, double floor, double modelled)
+double BesideLobeScatter(double leakage, double floor, double modelled)
 {
     return std::sqrt(floor * floor + 4.0 * std::max(leakage, 0.0) * floor + modelled * modelled);
 }
@@ -1149,7 +1149,7 @@ double ToneModel::AddToneLeakage(UINT centre, int halfWidth, double lobePower, d
                                 std::max(spread[k], 0.0);
         if (!(2.0 * scale * std::sqrt(direct * mirror) > modelled))
             return 0.0;
-        return BinScatter(own + before, std::max(noiseFloor, arithmetic), modelled);
+        return BesideLobeScatter(own + before, std::max(noiseFloor, arithmetic), modelled);
     };
     // A few such bins fit z exactly and show none of their own misfit (one bin beside DC bent a
     // tone four bins up): they weigh so only where they are enough to.
