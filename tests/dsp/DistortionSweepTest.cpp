@@ -1071,6 +1071,11 @@ TEST(DistortionSweep, CasesTheSweepFoundReadTheirDefinitionOrNotANumber)
     // a 5-9 % offset the bins told only roughly (SNR 2.1 and 9.1 dB low), and not from one
     // block's phase (THD+N 2.1 dB off); a Gaussian tone whose noise's beat with the leakage was
     // taken off its 2nd harmonic's lobe as a Bartlett tone's is (THD+N 1.7 dB high).
+    // Uniform and force pairs whose IMD read N/A in the clear: an exact CCIF pair whose mirror
+    // images' beat, left out, left the noise read as nothing; a difference product placed a 500th
+    // of a bin off, its beat column trading with its power; a force pair whose free bins read the
+    // noise as scattering like one block's; a product left out whose deviation passed all its
+    // lobe could hold.
     struct Replay {
         std::uint64_t seed;
         long index;
@@ -1097,7 +1102,9 @@ TEST(DistortionSweep, CasesTheSweepFoundReadTheirDefinitionOrNotANumber)
                             Replay{27182845, 34657, false}, Replay{97531864, 31021, true},
                             Replay{35791113, 5843, true}, Replay{24681357, 84756, false, oneTone},
                             Replay{27221277, 3506, false, oneTone}, Replay{14142136, 95186, false, oneTone},
-                            Replay{61803398, 50863, false, oneTone}, Replay{12119201, 72778, false, oneTone}})
+                            Replay{61803398, 50863, false, oneTone}, Replay{12119201, 72778, false, oneTone},
+                            Replay{18469562, 89801, true}, Replay{18469562, 30441, true}, Replay{54913690, 15041, true},
+                            Replay{18469562, 47960, true}})
         ExpectReplayed(r.seed, r.index, r.measures, r.clear);
 }
 
