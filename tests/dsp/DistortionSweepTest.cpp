@@ -130,9 +130,7 @@ struct OpenShare {
 };
 const OpenShare kOpenShares[] = {
     {kClearNa, T::kExponential, kImd, 0.6},
-    {kClearNa, T::kForce, kImd, 0.3},
     {kClearNa, T::kTriangular, kImd, 0.2},
-    {kClearNa, T::kUniform, kImd, 0.3},
 };
 
 const OpenClass* OpenClassOf(OpenKind kind, int measure, WORD window)
