@@ -83,6 +83,22 @@ double SquareSum(const std::vector<double>& v)
     return sum;
 }
 
+// Through the uniform window a part on a bin leaks nowhere, and one a little off it into both
+// neighbours. A product's place is the tones' combined (`made`: so many times each), off by as
+// much as their places' errors add up to; one within that of a bin can't be told from one on it,
+// and is taken as on it (an exact CCIF pair's difference, placed a 60th of a bin off, put into
+// the bins beside it more than they held, and its beats with the tones, fitted on those bins
+// alone, traded with its power).
+void PlaceOnBins(std::vector<double>& places, const std::vector<std::pair<int, int>>& made, double firstError,
+                 double secondError)
+{
+    for (std::size_t i = 2; i < places.size(); ++i) {
+        const double error = std::abs(made[i].first) * firstError + std::abs(made[i].second) * secondError;
+        if (std::abs(places[i] - std::round(places[i])) < error)
+            places[i] = std::round(places[i]);
+    }
+}
+
 // For the uniform window of N points and parts at c0, c1 (the tones) and cj, the factor r of
 // A(k - c1) A(k - cj) = r A(k - c0) A(k - cj) + q A(k - c0) A(k - c1) over whole bins k (see
 // FitTwoTonesAt), as a magnitude.
@@ -422,6 +438,27 @@ double PlainMedian(std::vector<double> v)
     return std::max(v[v.size() / 2], 0.0);
 }
 
+// What the parts of a fit other than part t (their columns `columns[p]`, fitted powers `power[p]`,
+// m of them) put into its fit bin b.
+double OtherParts(const std::vector<std::vector<double>>& columns, const std::vector<double>& power, std::size_t m,
+                  std::size_t t, std::size_t b)
+{
+    double other = 0.0;
+    for (std::size_t p = 0; p < m; ++p)
+        if (p != t)
+            other += std::max(power[p], 0.0) * columns[p][b];
+    return other;
+}
+
+// The most a part can hold over its lobe, where the lobe holds `held` and everything else in it
+// `others`: the lines add as vectors over the lobe's bins and the blocks, so the part's amplitude
+// is at most the sum of theirs (sqrt(P) <= sqrt(held) + sqrt(others)).
+double MostInLobe(double held, double others)
+{
+    const double amplitude = std::sqrt(std::max(held, 0.0)) + std::sqrt(std::max(others, 0.0));
+    return amplitude * amplitude;
+}
+
 // What a two-tone fit puts into its fit bin b besides tone t's own line: the other parts (their
 // columns `columns[p]`, fitted powers `power[p]`, m of them), the tone's mirror image (its
 // column beyond its direct kernel `direct`, squared where the window is symmetric) and the
@@ -430,10 +467,7 @@ double OtherLines(const std::vector<std::vector<double>>& columns, const std::ve
                   const std::vector<double>& direct, std::size_t m, std::size_t t, std::size_t b, bool symmetric,
                   std::size_t dcColumn)
 {
-    double other = 0.0;
-    for (std::size_t p = 0; p < m; ++p)
-        if (p != t)
-            other += std::max(power[p], 0.0) * columns[p][b];
+    double other = OtherParts(columns, power, m, t, b);
     const double own = direct[b * m + t];
     other += std::max(power[t], 0.0) * std::max(columns[t][b] - (symmetric ? own * own : own), 0.0);
     if (dcColumn > 0)
@@ -2884,6 +2918,30 @@ double QuietScatter(const float* mag, const std::vector<unsigned char>& owner, c
     return measured ? scatter : 1.0 / std::max(blocks, 1.0);
 }
 
+// The square scatter of one bin's noise beside a pair of tones through a leaky window: what is
+// left of the bins `mag` with the tones' leakage taken away (`rest`), read among the free bins
+// (`free`, from `from` to `to`) where that leakage lies under the `noise`, and no less than the
+// `blocks` averaged allow. Everywhere else the free bins hold what the skirts' model misses,
+// alike from bin to bin under the uniform window (read as a noise that scatters little: weights
+// five times the noise's and every product that much less sure) and from one bin to the next
+// under the force window (read as a noise that scatters as one block's).
+double LeakyNoiseScatter(const float* mag, const std::vector<double>& rest, const std::vector<unsigned char>& free,
+                         double noise, int from, int to, int halfWidth, double blocks)
+{
+    std::vector<unsigned char> owner(free.size(), 1);
+    std::vector<double> taken(free.size(), 0.0);
+    std::vector<float> left(free.size(), 0.0f);
+    for (int k = from; k <= to; ++k) {
+        const auto b = static_cast<std::size_t>(k);
+        owner[b] = free[b] ? 0 : 1;
+        taken[b] = mag[k] - rest[b];
+        left[b] = static_cast<float>(std::max(rest[b], 0.0));
+    }
+    return std::max(QuietScatter(left.data(), owner, taken, noise, static_cast<UINT>(from), static_cast<UINT>(to),
+                                 halfWidth, blocks),
+                    1.0 / blocks);
+}
+
 // The mean content of the half of the bins whose leakage taken away is best known (`spread` the
 // doubt at each bin): chosen without looking at what they hold, it reads noise whose power sits
 // in a few bins as well as any. Nothing where that half's doubt is more than a tenth of it.
@@ -4378,6 +4436,9 @@ ToneModel::TwoTones ToneModel::FitTwoTonesAt(UINT firstBin, UINT lowFrequencyBin
     double toneScale[2] = {};
     for (std::size_t i = 0; i < 2; ++i)
         toneScale[i] = LobeScale(mag, n, places[i], W, [&](int k) { return fullLeakage(i, k); });
+    if (windowType == TSmoothing::kUniform)
+        PlaceOnBins(places, made, placeDoubt(static_cast<int>(rounded[0]), toneScale[1] * fullLeakage(1, static_cast<int>(rounded[0]))),
+                    placeDoubt(static_cast<int>(rounded[1]), toneScale[0] * fullLeakage(0, static_cast<int>(rounded[1]))));
     std::vector<double> leftOver(mag, mag + n);
     for (int k = lowBin; k <= highBin; ++k)
         leftOver[static_cast<std::size_t>(k)] = mag[k] - toneScale[0] * fullLeakage(0, k) - toneScale[1] * fullLeakage(1, k);
@@ -4394,11 +4455,18 @@ ToneModel::TwoTones ToneModel::FitTwoTonesAt(UINT firstBin, UINT lowFrequencyBin
         std::vector<unsigned char> noiseOnly(bins, 0);
         for (int k = lowBin; k <= highBin; ++k)
             noiseOnly[static_cast<std::size_t>(k)] = !near[static_cast<std::size_t>(k)] && mag[k] <= 10.0 * floor;
-        auto turnedAt = [&](std::size_t i, int k) { return turned[i][static_cast<std::size_t>(((k - rounded[i]) % N + N) % N)]; };
+        auto turnedAt = [&](std::size_t i, long long m) { return turned[i][static_cast<std::size_t>((m % N + N) % N)]; };
+        // The tones' direct lines beat as their mirror images do, by one number a0 a1* however
+        // the blocks average; left out, an exact CCIF pair's images, beating at one phase in
+        // every block, left the noise read as nothing.
+        auto tonesBeat = [&](int k) {
+            return turnedAt(0, k - rounded[0]) * std::conj(turnedAt(1, k - rounded[1])) +
+                   turnedAt(0, -k - rounded[0]) * std::conj(turnedAt(1, -k - rounded[1]));
+        };
         leakyNoise = TakeTonesBeat(leftOver,
                                    LeakageWeights(leftOver, noiseOnly, lowBin, highBin, AllowanceFor(windowType).model,
                                                   [&](int k) { return mag[k] - leftOver[static_cast<std::size_t>(k)]; }),
-                                   noiseOnly, lowBin, highBin, [&](int k) { return turnedAt(0, k) * std::conj(turnedAt(1, k)); });
+                                   noiseOnly, lowBin, highBin, tonesBeat);
     }
     std::vector<float> rest(mag, mag + n);
     for (int k = lowBin; k <= highBin; ++k)
@@ -4425,11 +4493,11 @@ ToneModel::TwoTones ToneModel::FitTwoTonesAt(UINT firstBin, UINT lowFrequencyBin
         free[static_cast<std::size_t>(k)] = !near[static_cast<std::size_t>(k)] && mag[k] <= 10.0 * floor;
     const auto lobe = static_cast<std::size_t>(lobeBins);
     // One bin's, for the noise's beat with what a bin holds.
-    const double binScatter = NoiseScatter(rest.data(), free, 1, lobe);
-    // A sum of bins alike scatters no more than one of them: a short transform holds too few
-    // runs of a wide lobe to measure the sum's own (the one-block scatter taken for it kept
-    // products 12 dB out of the noise of 46 blocks unread).
-    const double lobeScatter = std::min(NoiseScatter(rest.data(), free, lobe, lobe), binScatter);
+    const double measuredScatter = NoiseScatter(rest.data(), free, 1, lobe);
+    const double blocks = std::max(1.0, std::min(static_cast<double>(averageCount), static_cast<double>(averageBlocks)));
+    const double binScatter =
+        LeakyWindow(windowType) ? LeakyNoiseScatter(mag, leftOver, free, noise, lowBin, highBin, W, blocks) : measuredScatter;
+    const double lobeScatter = std::min(NoiseScatter(rest.data(), free, lobe, lobe), measuredScatter);
     // Never under four times its mean above it.
     const double lobeThreshold = std::max(4.0, NoiseTail(lobeScatter) - 1.0) * noise * lobeBins;
     // Each part's power, fitted to the bins of all lobes at once: a product beside a tone sits
@@ -4541,6 +4609,11 @@ ToneModel::TwoTones ToneModel::FitTwoTonesAt(UINT firstBin, UINT lowFrequencyBin
         const double x = fitBins[b] - places[i];
         return std::abs(x) <= kReach ? direct[b * m + i] : kernel(x);
     };
+    // The kernel of tone i's mirror image at fit bin b.
+    auto imageAt = [&](std::size_t i, std::size_t b) {
+        const double y = fitBins[b] + places[i];
+        return std::abs(y) <= kReach ? mirror[b * m + i] : kernel(y);
+    };
     // The most tone i's direct and mirror leakage add or cancel by over any product's lobe, as
     // a share of what that lobe holds (the tone's power `scale` in the units of its leakage).
     auto MirrorBeatShare = [&](std::size_t i, double scale) {
@@ -4592,10 +4665,11 @@ ToneModel::TwoTones ToneModel::FitTwoTonesAt(UINT firstBin, UINT lowFrequencyBin
                     beatFitted[2 * j + i] = 0;
                     continue;
                 }
+                // The tones' mirror images beat by the same number as their direct lines.
                 std::vector<double> col(B, 0.0);
                 for (std::size_t b = 0; b < B; ++b) {
                     const double other = j < 2 ? kernelAt(j, b) : direct[b * m + j];
-                    col[b] = other == 0.0 ? 0.0 : kernelAt(i, b) * other;
+                    col[b] = (other == 0.0 ? 0.0 : kernelAt(i, b) * other) + (j < 2 ? imageAt(i, b) * imageAt(j, b) : 0.0);
                 }
                 crossOf.push_back({i, j, columns.size()});
                 columns.push_back(std::move(col));
@@ -4608,8 +4682,7 @@ ToneModel::TwoTones ToneModel::FitTwoTonesAt(UINT firstBin, UINT lowFrequencyBin
             if (places[i] <= W + 4 || (!LeakyWindow(windowType) && MirrorBeatShare(i, scale) >= kNegligibleBeat)) {
                 std::vector<double> col(B);
                 for (std::size_t b = 0; b < B; ++b) {
-                    const double y = fitBins[b] + places[i];
-                    col[b] = kernelAt(i, b) * (std::abs(y) <= kReach ? mirror[b * m + i] : kernel(y));
+                    col[b] = kernelAt(i, b) * imageAt(i, b);
                 }
                 columns.push_back(std::move(col));
             }
@@ -4951,7 +5024,6 @@ ToneModel::TwoTones ToneModel::FitTwoTonesAt(UINT firstBin, UINT lowFrequencyBin
         // where it would not be read from that scatter once in a million (five deviations).
         // Under the spectrum's rounding nothing is read.
         const double deviation = std::sqrt(std::max(variance[i], 0.0)) * lobeSum[i];
-        scatter += std::max(variance[i], 0.0);
         // A part holds no more than its lobe does: a fit that says it holds several times that
         // traded its columns against each other (one force block: the second tone read 29 dB
         // low and a product 56 dB above its truth), and nothing is read from it.
@@ -4965,8 +5037,18 @@ ToneModel::TwoTones ToneModel::FitTwoTonesAt(UINT firstBin, UINT lowFrequencyBin
             power[i] > 10.0 * kArithmeticFloor * tones) {
             sum += power[i];
             doubt += uncertain / lobeSum[i];
+            scatter += std::max(variance[i], 0.0);
             ++found;
         } else {
+            // A product left out is missed by no more than its lobe can hold, however loosely
+            // the fit pins it (one whose column the others nearly make up read a deviation ten
+            // times its lobe, and kept a clear IMD unread).
+            double others = 0.0;
+            for (std::size_t b = 0; b < B; ++b)
+                if (std::abs(fitBins[b] - places[i]) <= W + 0.5)
+                    others += noise + OtherParts(columns, power, m, i, b);
+            const double most = MostInLobe(held, others) / (kDoubtSigmas * lobeSum[i]);
+            scatter += std::min(std::max(variance[i], 0.0), most * most);
             doubt += ((consistent ? std::max(part, 0.0) : std::abs(part)) + uncertain) / lobeSum[i];
         }
     }
