@@ -146,6 +146,7 @@ private:
         double place = 0.0, placeError = 0.0; // bins
         double dc = 0.0, tone = 0.0;           // at their peaks, as the spectrum holds them
         double dcDeviation = 0.0, toneDeviation = 0.0;
+        double second = 0.0, secondDeviation = 0.0; // the second harmonic at its peak, where fitted too
         double values[6] = {};                 // the fit's terms (the model's columns)
         double covariance[6][6] = {};
     };
