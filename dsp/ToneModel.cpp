@@ -2928,6 +2928,13 @@ ToneModel::Parts ToneModel::FitToneAnew(UINT lo, UINT hi)
     for (int m = -W; m <= W && near.fitted; ++m)
         nearLobe += near.tone * LobeResponse(m - (near.place - nearPeak), W) / LobeResponse(0.0, W);
     const bool besideDc = near.fitted && (k0 == 0 || nearLobe > strongest);
+    // Lines crowded closer than a lobe stand as no lobe above: a bin of theirs holding more than
+    // the whole lobe of the tone beside DC says that tone is not the fundamental (a CCIF pair's
+    // difference product and its double, fitted as a tone and its 2nd harmonic: THD+N read 49 dB).
+    if (besideDc)
+        for (UINT k = nearPeak + static_cast<UINT>(W) + 1; k <= hi; ++k)
+            if (clean(k) > nearLobe)
+                return parts;
     if (besideDc)
         k0 = nearPeak;
     if (k0 == 0 || (!besideDc && !(clean(k0) > 0.0)) || !(BinFrequency(k0) > 1.0f))

@@ -1156,6 +1156,16 @@ TEST(DistortionSweep, ThdStandsClearOnlyWhereNoHarmonicCouldHideUnderTheLeakage)
     }
 }
 
+TEST(DistortionSweep, LinesCrowdedAboveLeaveNoFundamentalBesideDc)
+{
+    // A Gaussian CCIF pair 4.3 bins apart stands as no lobe; its difference product 4.3 bins up
+    // and that product's double fit as a tone beside DC and its 2nd harmonic, and read the pair
+    // as THD+N 49 dB. Two tones closer than a lobe read N/A.
+    const auto run = Replayed(11235813, 13810);
+    if (run)
+        EXPECT_FALSE(run->second.v[kThdN]) << run->first.Describe();
+}
+
 TEST(DistortionSweep, ThdNCasesOfPairsTheSweepFoundReadTheirDefinitionOrNotANumber)
 {
     // Pairs earlier runs found: a force window's low tone four bins up whose fit read the high
