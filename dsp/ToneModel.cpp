@@ -2219,7 +2219,7 @@ bool SecondHarmonicBesideTone(UINT peak, int W, UINT last)
 
 } // namespace
 
-ToneModel::BesideDc ToneModel::FitBesideDc(UINT peak, double floor)
+ToneModel::BesideDc ToneModel::FitBesideDc(UINT peak, double floor, bool secondAllowed)
 {
     // In every block the window turns the offset d, the tone a and its image alike: the bin
     // holds d K(k) + a e^(i p) K(k - f) + a e^(-i p) K(k + f), p the tone's phase; averaged
@@ -2295,7 +2295,7 @@ ToneModel::BesideDc ToneModel::FitBesideDc(UINT peak, double floor)
     // The second harmonic is fitted where the bins scatter clearly less about a fit that takes
     // it than about one without (two more unknowns take a few deviations by chance): an
     // unknown more where none is there costs the tone's place and power their precision.
-    if (SecondHarmonicBesideTone(peak, W, last) && toSecond >= kSecondRows && toSecond + 16 < bins) {
+    if (secondAllowed && SecondHarmonicBesideTone(peak, W, last) && toSecond >= kSecondRows && toSecond + 16 < bins) {
         const UINT alone = last;
         last = toSecond;
         const double plain = solveAt(search(true), true).chi;
@@ -2436,8 +2436,16 @@ ToneModel::BesideDc ToneModel::FitBesideDc(UINT peak, double floor)
         best.dcDeviation = std::sqrt(std::max(best.covariance[kDc][kDc], 0.0));
     }
     if (second) {
+        // A harmonic the whole band does not show, or a beat with it far past what the two
+        // powers allow (twice: the third harmonic's skirt in the bins moves it a little), is the
+        // columns taking up another misfit (two tones half a bin apart read as one): the fit is
+        // made again without them.
         best.second = x[kSecond];
         best.secondDeviation = std::sqrt(std::max(whole.Covariance(kSecond, kSecond), 0.0));
+        const double beatMost = std::sqrt(std::max(x[kSecond], 0.0) * x[kTone]);
+        const double beatDoubt = std::sqrt(std::max(whole.Covariance(kSecondBeat, kSecondBeat), 0.0));
+        if (!(best.second > 2.0 * best.secondDeviation) || std::abs(x[kSecondBeat]) > 2.0 * beatMost + 2.0 * beatDoubt)
+            return FitBesideDc(peak, floor, false);
     }
     // The beats can't pass what the phases allow (|z| <= P, |u| <= sqrt(D P)): more means the
     // bins hold a part the model doesn't. The tone must be known to 0.2 dB, its place to a

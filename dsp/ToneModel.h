@@ -150,7 +150,8 @@ private:
         double values[6] = {};                 // the fit's terms (the model's columns)
         double covariance[6][6] = {};
     };
-    BesideDc FitBesideDc(UINT peak, double floor);
+    // `secondAllowed`: the second harmonic may be fitted with them where its lobe reaches theirs.
+    BesideDc FitBesideDc(UINT peak, double floor, bool secondAllowed = true);
     // The offset from `centre` of a tone near DC on a window that is one run of equal samples
     // (uniform, force), from its lobe and DC's (`other` taken away) fitted with its mirror
     // image, the offset and their beats; `otherwise` where that can't be fitted.
