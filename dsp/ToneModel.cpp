@@ -2234,9 +2234,12 @@ std::complex<double> KernelAt(const std::vector<double>& w, double centre, doubl
 // K(k - f), its image K(k + f) and DC K(k): P (|K(k - f)|^2 + |K(k + f)|^2) + D |K(k)|^2 +
 // 2 Re(z K(k - f) K*(k + f)) + 2 Re(u K(k) K*(k - f) + u* K(k) K*(k + f)) and the noise, z and u
 // set by the mean of the tone's phase over the blocks. The columns of P, z, D and u, the parts
-// of z and u that only a window not quite symmetric shows last.
-enum BesideDcColumn { kTone, kImage, kDc, kDcBeat, kImageOdd, kDcBeatOdd, kBesideDcColumns };
-using BesideDcRow = double[kBesideDcColumns];
+// of z and u that only a window not quite symmetric shows last. A second harmonic whose lobe
+// reaches the tone's adds its power H (|K(k - 2f)|^2 + |K(k + 2f)|^2) and its beat with the tone
+// 2 Re(v K(k - f) K*(k - 2f)), fitted only to keep them out of the others.
+enum BesideDcColumn { kTone, kImage, kDc, kDcBeat, kImageOdd, kDcBeatOdd, kBesideDcColumns, kSecond = kBesideDcColumns,
+                      kSecondBeat, kFitColumns };
+using BesideDcRow = double[kFitColumns];
 
 void RowBesideDc(std::complex<double> below, std::complex<double> above, std::complex<double> still, BesideDcRow& row)
 {
@@ -2247,23 +2250,36 @@ void RowBesideDc(std::complex<double> below, std::complex<double> above, std::co
     row[kDc] = std::norm(still);
     row[kDcBeat] = 2.0 * (a.real() + b.real());
     row[kDcBeatOdd] = 2.0 * (b.imag() - a.imag());
+    row[kSecond] = row[kSecondBeat] = 0.0;
+}
+
+// The second harmonic's columns of a row: its kernels K(k - 2f), K(k + 2f) and the tone's K(k - f).
+void SecondHarmonicRow(std::complex<double> second, std::complex<double> secondImage, std::complex<double> below,
+                       BesideDcRow& row)
+{
+    row[kSecond] = std::norm(second) + std::norm(secondImage);
+    row[kSecondBeat] = 2.0 * (below * std::conj(second)).real();
 }
 
 // Weighted least squares of a bin's content over some of those columns, and the noise as one
 // more unknown where asked.
 class FitOfColumns {
 public:
-    FitOfColumns(std::initializer_list<int> columns, bool noise) : m(0), noise(noise)
+    FitOfColumns(std::initializer_list<int> columns, bool noise, bool second = false) : m(0), noise(noise)
     {
         for (int c : columns)
             index[c] = m++;
+        if (second) {
+            index[kSecond] = m++;
+            index[kSecondBeat] = m++;
+        }
         if (noise)
             ++m;
     }
     void Add(const BesideDcRow& row, double held, double weight)
     {
-        double r[kBesideDcColumns + 1] = {};
-        for (int c = 0; c < kBesideDcColumns; ++c)
+        double r[kFitColumns + 1] = {};
+        for (int c = 0; c < kFitColumns; ++c)
             if (index[c] >= 0)
                 r[index[c]] = row[c];
         if (noise)
@@ -2294,13 +2310,13 @@ public:
             }
         // The columns' scales differ by many orders (a tone's power beside the noise in a bin):
         // the system is solved with each scaled to a unit diagonal.
-        double scale[kBesideDcColumns + 1] = {};
+        double scale[kFitColumns + 1] = {};
         for (int i = 0; i < m; ++i) {
             if (!(a[i][i] > 0.0) || !std::isfinite(a[i][i]))
                 return false;
             scale[i] = 1.0 / std::sqrt(a[i][i]);
         }
-        double t[kBesideDcColumns + 1][2 * (kBesideDcColumns + 1)] = {};
+        double t[kFitColumns + 1][2 * (kFitColumns + 1)] = {};
         for (int i = 0; i < m; ++i) {
             for (int j = 0; j < m; ++j)
                 t[i][j] = a[i][j] * scale[i] * scale[j];
@@ -2333,12 +2349,12 @@ public:
     double chi = HUGE_VAL;
 
 private:
-    int index[kBesideDcColumns] = {-1, -1, -1, -1, -1, -1};
+    int index[kFitColumns] = {-1, -1, -1, -1, -1, -1, -1, -1};
     int m;
     bool noise;
     int rows = 0;
-    double a[kBesideDcColumns + 1][kBesideDcColumns + 1] = {}, b[kBesideDcColumns + 1] = {}, yy = 0.0;
-    double x[kBesideDcColumns + 1] = {}, inv[kBesideDcColumns + 1][kBesideDcColumns + 1] = {};
+    double a[kFitColumns + 1][kFitColumns + 1] = {}, b[kFitColumns + 1] = {}, yy = 0.0;
+    double x[kFitColumns + 1] = {}, inv[kFitColumns + 1][kFitColumns + 1] = {};
 };
 
 // What the fitted terms put into a bin: the tone's part and its beats, and the offset's beat.
@@ -2399,7 +2415,18 @@ bool ToneModel::KernelsBesideDc(double place, BesideDcKernels& out)
     return true;
 }
 
-ToneModel::BesideDc ToneModel::FitBesideDc(UINT peak, double floor)
+namespace {
+
+// Whether the second harmonic's lobe (half width W) of a tone peaking at `peak` reaches the
+// bins to `last` that the fit beside DC always reads.
+bool SecondHarmonicBesideTone(UINT peak, int W, UINT last)
+{
+    return 2 * static_cast<long long>(peak) - W <= static_cast<long long>(last);
+}
+
+} // namespace
+
+ToneModel::BesideDc ToneModel::FitBesideDc(UINT peak, double floor, bool secondAllowed)
 {
     // In every block the window turns the offset d, the tone a and its image alike: the bin
     // holds d K(k) + a e^(i p) K(k - f) + a e^(-i p) K(k + f), p the tone's phase; averaged
@@ -2418,7 +2445,15 @@ ToneModel::BesideDc ToneModel::FitBesideDc(UINT peak, double floor)
     // The bins the lobes share, to the tone's lobe's last bin but one: there the kernel nears
     // its null and the second harmonic's lobe reaches in; at least six, two more than the
     // unknowns. Bin 0 holds the band's top too.
-    const UINT last = std::max<UINT>(peak + static_cast<UINT>(W) - 1, 6);
+    UINT last = std::max<UINT>(peak + static_cast<UINT>(W) - 1, 6);
+    // Where the second harmonic's lobe reaches into those bins, its skirt and its beat with
+    // the tone may bend the offset's fit (a Gaussian tone on bin 4: the offset read below
+    // nothing and the harmonic's 3 dB taken into the tone's model); it is fitted with them
+    // where it shows (below), over the bins to its peak where they are two more than the
+    // unknowns (more bins take in the third harmonic's skirt, which bends it as much).
+    const UINT toSecond = std::max(last, 2 * peak);
+    constexpr UINT kSecondRows = 8;
+    bool second = false;
     if (w.size() != N || N == 0 || centre < 0.0 || LeakyWindow(windowType) || !(peakGain > 0.0) || peak < 2 ||
         last + 16 >= bins)
         return best;
@@ -2437,15 +2472,20 @@ ToneModel::BesideDc ToneModel::FitBesideDc(UINT peak, double floor)
             (level * level + 2.0 * v * level) / blocks + kRounding * kRounding * v * v + doubt * doubt;
         return variance > 0.0 ? 1.0 / variance : 0.0;
     };
-    std::vector<std::complex<double>> still(last + 1);
-    for (UINT k = 1; k <= last; ++k)
+    std::vector<std::complex<double>> still(std::max(last, toSecond) + 1);
+    for (UINT k = 1; k < still.size(); ++k)
         still[k] = KernelAt(w, centre, peakGain, k);
     // The fit at place f over the shared bins, the noise taken as `floor`.
     auto solveAt = [&](double f, bool withDc) {
-        FitOfColumns fit = withDc ? FitOfColumns({kTone, kImage, kDc, kDcBeat}, false) : FitOfColumns({kTone, kImage}, false);
+        FitOfColumns fit = withDc ? FitOfColumns({kTone, kImage, kDc, kDcBeat}, false, second)
+                                  : FitOfColumns({kTone, kImage}, false, second);
         for (UINT k = 1; k <= last; ++k) {
             BesideDcRow row;
-            RowBesideDc(KernelAt(w, centre, peakGain, k - f), KernelAt(w, centre, peakGain, k + f), still[k], row);
+            const std::complex<double> below = KernelAt(w, centre, peakGain, k - f);
+            RowBesideDc(below, KernelAt(w, centre, peakGain, k + f), still[k], row);
+            if (second)
+                SecondHarmonicRow(KernelAt(w, centre, peakGain, k - 2.0 * f), KernelAt(w, centre, peakGain, k + 2.0 * f),
+                                  below, row);
             fit.Add(row, magnitude[k] - std::max(floor, 0.0), weight(magnitude[k], floor));
         }
         if (!fit.Solve())
@@ -2459,6 +2499,20 @@ ToneModel::BesideDc ToneModel::FitBesideDc(UINT peak, double floor)
     auto search = [&](bool withDc) {
         return GridThenGolden([&](double x) { return solveAt(x, withDc).chi; }, peak, 6, 32);
     };
+    // The second harmonic is fitted where the bins scatter clearly less about a fit that takes
+    // it than about one without (two more unknowns take a few deviations by chance): an
+    // unknown more where none is there costs the tone's place and power their precision.
+    if (secondAllowed && SecondHarmonicBesideTone(peak, W, last) && toSecond >= kSecondRows && toSecond + 16 < bins) {
+        const UINT alone = last;
+        last = toSecond;
+        const double plain = solveAt(search(true), true).chi;
+        second = true;
+        const FitOfColumns with = solveAt(search(true), true);
+        constexpr double kShows = 16.0;
+        second = with.chi < plain - kShows * with.Scatter();
+        if (!second)
+            last = alone;
+    }
     double f = search(true);
     FitOfColumns shared = solveAt(f, true);
     bool withDc = true;
@@ -2493,19 +2547,22 @@ ToneModel::BesideDc ToneModel::FitBesideDc(UINT peak, double floor)
     // image's beat only roughly); then five of that fit's own deviations either way (a
     // harmonic may cancel the tone's skirt as well as add to it). The noise's level for the
     // weights is what the fit before leaves in the bins past the lobes.
-    BesideDcKernels kernels;
-    if (!KernelsBesideDc(f, kernels))
+    BesideDcKernels kernels, harmonic;
+    if (!KernelsBesideDc(f, kernels) || (second && !KernelsBesideDc(2.0 * f, harmonic)))
         return best;
     const UINT top = bins - 2; // the last bin is not averaged
-    double x[kBesideDcColumns] = {};
-    for (int c = 0; c < kBesideDcColumns; ++c)
+    double x[kFitColumns] = {};
+    for (int c = 0; c < kFitColumns; ++c)
         x[c] = shared.Value(c);
     double noise = 0.0;
     arithmetic = kArithmeticFloor * x[kTone] * static_cast<double>(N) * energy / (peakGain * peakGain) / bins;
     std::vector<double> rest;
     rest.reserve(top - last);
-    FitOfColumns whole = withDc ? FitOfColumns({kTone, kImage, kDc, kDcBeat, kImageOdd, kDcBeatOdd}, true)
-                                : FitOfColumns({kTone, kImage, kImageOdd}, true);
+    auto wholeFit = [&] {
+        return withDc ? FitOfColumns({kTone, kImage, kDc, kDcBeat, kImageOdd, kDcBeatOdd}, true, second)
+                      : FitOfColumns({kTone, kImage, kImageOdd}, true, second);
+    };
+    FitOfColumns whole = wholeFit();
     FitOfColumns before = whole;
     // The first harmonics' lobes lie beside the tone's: the beats, free to bend, would take a
     // harmonic's skirt there for their own and hide it (THD 8 dB low, one block averaged).
@@ -2520,15 +2577,17 @@ ToneModel::BesideDc ToneModel::FitBesideDc(UINT peak, double floor)
             if (pass == 0)
                 return 0.1 * cross;
             double variance = 0.0;
-            for (int i = 0; i < kBesideDcColumns; ++i)
-                for (int j = 0; j < kBesideDcColumns; ++j)
+            for (int i = 0; i < kFitColumns; ++i)
+                for (int j = 0; j < kFitColumns; ++j)
                     variance += row[i] * before.Covariance(i, j) * row[j];
             return 2.0 * std::sqrt(std::max(variance, 0.0));
         };
         auto model = [&](UINT k, BesideDcRow& row) {
             RowBesideDc(kernels.below[k], kernels.above[k], kernels.still[k], row);
+            if (second)
+                SecondHarmonicRow(harmonic.below[k], harmonic.above[k], kernels.below[k], row);
             double v = 0.0;
-            for (int c = 0; c < kBesideDcColumns; ++c)
+            for (int c = 0; c < kFitColumns; ++c)
                 v += row[c] * x[c];
             return v;
         };
@@ -2539,8 +2598,7 @@ ToneModel::BesideDc ToneModel::FitBesideDc(UINT peak, double floor)
         }
         std::nth_element(rest.begin(), rest.begin() + rest.size() / 2, rest.end());
         const double level = std::max(rest[rest.size() / 2], 0.0);
-        whole = withDc ? FitOfColumns({kTone, kImage, kDc, kDcBeat, kImageOdd, kDcBeatOdd}, true)
-                       : FitOfColumns({kTone, kImage, kImageOdd}, true);
+        whole = wholeFit();
         const double dcBeatMost = std::sqrt(std::max(x[kDc], 0.0) * std::max(x[kTone], 0.0));
         for (UINT k = 1; k <= top; ++k) {
             BesideDcRow row;
@@ -2560,10 +2618,12 @@ ToneModel::BesideDc ToneModel::FitBesideDc(UINT peak, double floor)
             whole.Prior(c, std::max(x[kTone], 0.0));
         for (int c : {kDcBeat, kDcBeatOdd})
             whole.Prior(c, dcBeatMost);
+        if (second)
+            whole.Prior(kSecondBeat, std::sqrt(std::max(x[kSecond], 0.0) * std::max(x[kTone], 0.0)));
         if (!whole.Solve())
             return best;
         before = whole;
-        for (int c = 0; c < kBesideDcColumns; ++c)
+        for (int c = 0; c < kFitColumns; ++c)
             x[c] = whole.Value(c);
         noise = whole.Noise();
     }
@@ -2581,6 +2641,18 @@ ToneModel::BesideDc ToneModel::FitBesideDc(UINT peak, double floor)
     if (withDc) {
         best.dc = x[kDc];
         best.dcDeviation = std::sqrt(std::max(best.covariance[kDc][kDc], 0.0));
+    }
+    if (second) {
+        // A harmonic the whole band does not show, or a beat with it far past what the two
+        // powers allow (twice: the third harmonic's skirt in the bins moves it a little), is the
+        // columns taking up another misfit (two tones half a bin apart read as one): the fit is
+        // made again without them.
+        best.second = x[kSecond];
+        best.secondDeviation = std::sqrt(std::max(whole.Covariance(kSecond, kSecond), 0.0));
+        const double beatMost = std::sqrt(std::max(x[kSecond], 0.0) * x[kTone]);
+        const double beatDoubt = std::sqrt(std::max(whole.Covariance(kSecondBeat, kSecondBeat), 0.0));
+        if (!(best.second > 2.0 * best.secondDeviation) || std::abs(x[kSecondBeat]) > 2.0 * beatMost + 2.0 * beatDoubt)
+            return FitBesideDc(peak, floor, false);
     }
     // The beats can't pass what the phases allow (|z| <= P, |u| <= sqrt(D P)): more means the
     // bins hold a part the model doesn't. The tone must be known to 0.2 dB, its place to a
@@ -3116,6 +3188,13 @@ ToneModel::Parts ToneModel::FitToneAnew(UINT lo, UINT hi)
     for (int m = -W; m <= W && near.fitted; ++m)
         nearLobe += near.tone * LobeResponse(m - (near.place - nearPeak), W) / LobeResponse(0.0, W);
     const bool besideDc = near.fitted && (k0 == 0 || nearLobe > strongest);
+    // Lines crowded closer than a lobe stand as no lobe above: a bin of theirs holding more than
+    // the whole lobe of the tone beside DC says that tone is not the fundamental (a CCIF pair's
+    // difference product and its double, fitted as a tone and its 2nd harmonic: THD+N read 49 dB).
+    if (besideDc)
+        for (UINT k = nearPeak + static_cast<UINT>(W) + 1; k <= hi; ++k)
+            if (clean(k) > nearLobe)
+                return parts;
     if (besideDc)
         k0 = nearPeak;
     if (k0 == 0 || (!besideDc && !(clean(k0) > 0.0)) || !(BinFrequency(k0) > 1.0f))
@@ -3828,7 +3907,7 @@ ToneModel::Parts ToneModel::FitToneAnew(UINT lo, UINT hi)
         const double widen = seen >= 0.5 && apart ? 1.0 / seen : 1.0;
         const double own = std::max(l.power - lobeNoise(l) - shared, 0.0);
         ownHeld.push_back(own);
-        const double excess = l.power - lobeNoise(l) + own * (widen - 1.0);
+        double excess = l.power - lobeNoise(l) + own * (widen - 1.0);
         // The harmonic beats with the noise in its bins as the leakage does: 2 Re(H N*), by a
         // phase the noise sets anew in every block but that the window shares over the lobe
         // (see NoiseBeatFactor; bounding it as if the bins' beats met at one phase read it
@@ -3851,6 +3930,15 @@ ToneModel::Parts ToneModel::FitToneAnew(UINT lo, UINT hi)
         // place (a tenth); a part mostly hidden is not read at all.
         double hidden = widen > 1.0 ? 0.1 * own * (widen - 1.0)
                                     : (own + 2.0 * deviation) * (1.0 - seen) / std::max(seen, 1e-3);
+        // A second harmonic mostly under the lobe of a tone beside DC was fitted with the tone and
+        // the offset: it is read from that fit, not guessed from the sliver its own bins show (a
+        // Parzen tone 3.6 bins up: THD+N 1 dB low, the harmonic's doubt read from that sliver).
+        // Its beat with the leakage was fitted too, and the sliver's own is no part of it.
+        const bool fromDcFit = besideDc && seen < 0.5 && HarmonicOrder(l.place, fc) == 2 && near.second > 0.0;
+        if (fromDcFit) {
+            excess = near.second / near.tone * parts.fundamental * lobeShare(l);
+            hidden = excess * (2.0 * near.secondDeviation / near.second + AllowanceFor(windowType).model);
+        }
         // The fundamental's leakage and a harmonic meet at one phase in every block when both
         // stay put between blocks: they may add or cancel. With noise the phase changes from
         // block to block, and the average over the blocks narrows it.
@@ -3894,6 +3982,8 @@ ToneModel::Parts ToneModel::FitToneAnew(UINT lo, UINT hi)
                 crossSpread = std::max(crossSpread, beside);
             }
         }
+        if (fromDcFit)
+            crossSpread = 0.0;
         // Where the harmonic's part in the fundamental's leakage can be fitted, it is no
         // longer what the harmonic may be off by.
         HarmonicFit fit;
@@ -3999,9 +4089,10 @@ ToneModel::Parts ToneModel::FitToneAnew(UINT lo, UINT hi)
         // skirts at once, and only as they stand, their beat bounded over the whole lobe.
         const bool readApart = k0 > static_cast<UINT>(W + 1);
         const double unfittedBeat =
-            std::min(2.0 * std::sqrt(lobeLeak * StandingHarmonic(excess, 2.0 * deviation + l.spread + noiseBeatShown,
-                                                                 fit.fitted ? fit.power : 0.0, fit.deviation)),
-                     readApart || LeakyWindow(windowType) ? crossSpread : HUGE_VAL);
+            fromDcFit ? 0.0
+                      : std::min(2.0 * std::sqrt(lobeLeak * StandingHarmonic(excess, 2.0 * deviation + l.spread + noiseBeatShown,
+                                                                             fit.fitted ? fit.power : 0.0, fit.deviation)),
+                                 readApart || LeakyWindow(windowType) ? crossSpread : HUGE_VAL);
         // A leaky window's fit is taken only where it knows the harmonic better than that bound:
         // over a few bins its columns may look alike, and the leakage's doubt weighs far more
         // through it. That holds for the plain kernel fit too (a uniform harmonic on a bin has

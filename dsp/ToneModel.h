@@ -146,10 +146,12 @@ private:
         double place = 0.0, placeError = 0.0; // bins
         double dc = 0.0, tone = 0.0;           // at their peaks, as the spectrum holds them
         double dcDeviation = 0.0, toneDeviation = 0.0;
+        double second = 0.0, secondDeviation = 0.0; // the second harmonic at its peak, where fitted too
         double values[6] = {};                 // the fit's terms (the model's columns)
         double covariance[6][6] = {};
     };
-    BesideDc FitBesideDc(UINT peak, double floor);
+    // `secondAllowed`: the second harmonic may be fitted with them where its lobe reaches theirs.
+    BesideDc FitBesideDc(UINT peak, double floor, bool secondAllowed = true);
     // The offset from `centre` of a tone near DC on a window that is one run of equal samples
     // (uniform, force), from its lobe and DC's (`other` taken away) fitted with its mirror
     // image, the offset and their beats; `otherwise` where that can't be fitted.
