@@ -1127,7 +1127,8 @@ TEST(DistortionSweep, HarmonicCasesTheSweepFoundReadTheirDefinitionOrNotANumber)
     // where no harmonic could hide there. Gaussian and Parzen tones 3.5-4 bins up beside a 1-4 %
     // offset whose 2nd harmonic lies under the tone's lobe: the fit with the offset took it in
     // (THD 2.1-2.5 dB low), or it was read from the sliver of its lobe its own bins show (THD+N
-    // 1.1 dB low).
+    // 1.1 dB low); a Gaussian tone on bin 3.5 whose offset that fit took for the harmonic (THD
+    // 3.5 dB high).
     // Leaky windows, THD N/A: an exponential tone whose noise lies under its leakage everywhere,
     // its harmonics' places doubted by the leakage's whole allowance; a force tone on a bin whose
     // harmonic's beat with the tone's leakage was bounded, not fitted; one uniform block of a tone
@@ -1154,7 +1155,8 @@ TEST(DistortionSweep, HarmonicCasesTheSweepFoundReadTheirDefinitionOrNotANumber)
                             Replay{97531864, 7252, kThd, true}, Replay{97531864, 57059, kThd, true},
                             Replay{97531864, 42513, kThd, true}, Replay{79136238, 76559, kThd, false},
                             Replay{18469562, 23589, kThd, false}, Replay{18469562, 7592, kThd, false},
-                            Replay{35791113, 66795, kThd, false}, Replay{18469562, 19324, kThdN, false}})
+                            Replay{35791113, 66795, kThd, false}, Replay{18469562, 19324, kThdN, false},
+                            Replay{21494561, 43305, kThd, false}})
         ExpectReplayed(r.seed, r.index, 1u << r.measure, r.clear);
 }
 
