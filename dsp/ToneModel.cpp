@@ -37,6 +37,13 @@ bool LeakyWindow(WORD type)
            type >= TSmoothing::kTypeCount;
 }
 
+// The Bartlett and triangular windows: their transform is a squared Dirichlet kernel, whose
+// skirt falls only as the square of the distance.
+bool TriangularWindow(WORD type)
+{
+    return type == TSmoothing::kBartlett || type == TSmoothing::kTriangular;
+}
+
 LeakageAllowance AllowanceFor(WORD type)
 {
     if (LeakyWindow(type))
@@ -1177,7 +1184,7 @@ double ToneModel::AddToneLeakage(UINT centre, int halfWidth, double lobePower, d
     // leakage outweighs that beat in the bins: a tone 106 bins up read THD+N 2 dB low). Its
     // power is read from the lobe, which holds the noise, the offset's skirt (`beating`) and the
     // tone's beat with its image too.
-    const bool exactKernel = (windowType == TSmoothing::kBartlett || windowType == TSmoothing::kTriangular) &&
+    const bool exactKernel = TriangularWindow(windowType) &&
                              !paired && centre <= static_cast<UINT>(kImageReach * (halfWidth + 1));
     const double powerDoubt = exactKernel ? LobePowerDoubt(imageInLobe / lobe, noiseFloor * (2 * halfWidth + 1) / lobePower,
                                                            std::max(beating, 0.0) / lobePower)
@@ -1315,7 +1322,7 @@ double ToneModel::AddToneLeakage(UINT centre, int halfWidth, double lobePower, d
     // phases at the tone's peak give z itself.
     auto triangularImageBeat = [&] {
         const long long p = phaseBin;
-        if ((windowType != TSmoothing::kBartlett && windowType != TSmoothing::kTriangular) ||
+        if (!TriangularWindow(windowType) ||
             std::llabs(p - static_cast<long long>(centre)) > 1 || !(magnitude[phaseBin] > 0.0f))
             return ImageBeat{};
         // The phase is read beside the noise and the offset's skirt under the lobe.
@@ -1387,7 +1394,7 @@ double ToneModel::AddToneLeakage(UINT centre, int halfWidth, double lobePower, d
     // Only near DC do the bins beside the lobe tell the beat so closely: farther up it is tiny
     // everywhere, its fit off by more than the place moves it (one Hamming block of a tone 72
     // bins up, its fixed share dropped: SNR 7.9 dB low).
-    const bool triangular = windowType == TSmoothing::kBartlett || windowType == TSmoothing::kTriangular;
+    const bool triangular = TriangularWindow(windowType);
     const bool toldBeside = centre <= static_cast<UINT>(kImageReach * (halfWidth + 1));
     auto imageBeatMoved = [&](long long m, UINT k, double cross) {
         if (!ownImage || LeakyWindow(windowType) || triangular || !toldBeside)
@@ -3568,7 +3575,7 @@ ToneModel::Parts ToneModel::FitToneAnew(UINT lo, UINT hi)
     // noise: those bins are read as the median of the most certain half says (left to the
     // typical content, the noise under a harmonic went missing: THD 1.5 dB high), their beat
     // counted in the doubt.
-    const bool triangular = windowType == TSmoothing::kBartlett || windowType == TSmoothing::kTriangular;
+    const bool triangular = TriangularWindow(windowType);
     double bandScatter = 1.0;
     auto noiseBeat = [&](UINT k) { return std::sqrt(2.0 * std::max(leakAll[k], 0.0) * noiseRef * bandScatter); };
     auto collect = [&](double guard) {
@@ -4086,7 +4093,7 @@ ToneModel::Parts ToneModel::FitToneAnew(UINT lo, UINT hi)
         // deviations out read THD+N 1.3 dB high). Elsewhere the leakage there is known less
         // closely: taken off there, it let a Gaussian tone's plain noise read THD+N 1.7 dB high.
         const double noiseBeatShown =
-            (windowType == TSmoothing::kBartlett || windowType == TSmoothing::kTriangular) &&
+            TriangularWindow(windowType) &&
                     std::min(static_cast<double>(averageCount), static_cast<double>(averageBlocks)) >= 2.0
                 ? 2.0 * std::sqrt(crossVariance)
                 : 0.0;
@@ -4803,8 +4810,7 @@ ToneModel::TwoTones ToneModel::FitTwoTonesAt(UINT firstBin, UINT lowFrequencyBin
                 // Hamming pair, where it is next to nothing, it moved a one-block fit of a product
                 // inside a tone's lobe to read IMD 2.7 dB low).
                 std::vector<double> col(B, 0.0);
-                const bool imagesBeat = LeakyWindow(windowType) || windowType == TSmoothing::kBartlett ||
-                                        windowType == TSmoothing::kTriangular;
+                const bool imagesBeat = LeakyWindow(windowType) || TriangularWindow(windowType);
                 for (std::size_t b = 0; b < B; ++b) {
                     const double other = j < 2 ? kernelAt(j, b) : direct[b * m + j];
                     col[b] = (other == 0.0 ? 0.0 : kernelAt(i, b) * other) +
@@ -4965,7 +4971,7 @@ ToneModel::TwoTones ToneModel::FitTwoTonesAt(UINT firstBin, UINT lowFrequencyBin
     // product 14 dB out of that floor unread. The triangular windows' far leakage is known
     // less well than such a noise, and so is the leaky windows' (a uniform CCIF pair read IMD
     // 60 dB high): their bins keep the floor.
-    const bool triangular = windowType == TSmoothing::kBartlett || windowType == TSmoothing::kTriangular;
+    const bool triangular = TriangularWindow(windowType);
     const double roundingFloor = kArithmeticFloor * *std::max_element(content.begin(), content.end());
     // A noise read as nothing (the tones' leakage covers every free bin) lies somewhere under
     // that leakage: the bins keep the floor too (weighed as exact, a flat-top pair's fit bent
