@@ -2435,6 +2435,16 @@ bool SecondHarmonicBesideTone(UINT peak, int W, UINT last)
     return 2 * static_cast<long long>(peak) - W <= static_cast<long long>(last);
 }
 
+// Whether, the offset fitted below nothing beside the second harmonic, the harmonic without
+// the offset is what the bins hold: that fit must explain them about as well as the one with
+// both (within what two unknowns more take by chance) and clearly better than the offset without
+// the harmonic. Where neither part alone does, they traded columns, and the harmonic's are
+// dropped (a Gaussian tone on bin 3 beside a strong offset: the place went 0.014 bin off).
+bool HarmonicWithoutOffset(const FitOfColumns& alone, const FitOfColumns& both, double offsetAlone, double shows)
+{
+    return alone.chi <= both.chi + shows * both.Scatter() && alone.chi < offsetAlone - shows * alone.Scatter();
+}
+
 } // namespace
 
 ToneModel::BesideDc ToneModel::FitBesideDc(UINT peak, double floor, bool secondAllowed)
@@ -2461,9 +2471,11 @@ ToneModel::BesideDc ToneModel::FitBesideDc(UINT peak, double floor, bool secondA
     // the tone may bend the offset's fit (a Gaussian tone on bin 4: the offset read below
     // nothing and the harmonic's 3 dB taken into the tone's model); it is fitted with them
     // where it shows (below), over the bins to its peak where they are two more than the
-    // unknowns (more bins take in the third harmonic's skirt, which bends it as much).
-    const UINT toSecond = std::max(last, 2 * peak);
+    // unknowns (more bins take in the third harmonic's skirt, which bends it as much). A tone on
+    // bin 3 puts its harmonic on bin 6, short of that: the two bins past it are taken (left
+    // unfitted, a Gaussian harmonic 32 dB down moved the tone's place and was read 8 dB low).
     constexpr UINT kSecondRows = 8;
+    const UINT toSecond = std::max({last, 2 * peak, kSecondRows});
     bool second = false;
     if (w.size() != N || N == 0 || centre < 0.0 || LeakyWindow(windowType) || !(peakGain > 0.0) || peak < 2 ||
         last + 16 >= bins)
@@ -2513,13 +2525,14 @@ ToneModel::BesideDc ToneModel::FitBesideDc(UINT peak, double floor, bool secondA
     // The second harmonic is fitted where the bins scatter clearly less about a fit that takes
     // it than about one without (two more unknowns take a few deviations by chance): an
     // unknown more where none is there costs the tone's place and power their precision.
-    if (secondAllowed && SecondHarmonicBesideTone(peak, W, last) && toSecond >= kSecondRows && toSecond + 16 < bins) {
+    constexpr double kShows = 16.0;
+    double plain = HUGE_VAL;
+    if (secondAllowed && SecondHarmonicBesideTone(peak, W, last) && toSecond + 16 < bins) {
         const UINT alone = last;
         last = toSecond;
-        const double plain = solveAt(search(true), true).chi;
+        plain = solveAt(search(true), true).chi;
         second = true;
         const FitOfColumns with = solveAt(search(true), true);
-        constexpr double kShows = 16.0;
         second = with.chi < plain - kShows * with.Scatter();
         if (!second)
             last = alone;
@@ -2530,14 +2543,16 @@ ToneModel::BesideDc ToneModel::FitBesideDc(UINT peak, double floor, bool secondA
     // An offset fitted below nothing is none: the tone alone, the offset bounded by that fit.
     // With the second harmonic's columns in, they may have taken the offset's part (a Gaussian
     // tone on bin 3.5 beside a 0.5 % offset: the offset read as a harmonic 42 dB down, THD 3.5 dB
-    // high): the fit is made again without them.
+    // high): the fit is made again without them, unless the harmonic without the offset holds
+    // what the bins show (an offset under a 32 dB harmonic two bins past a tone on bin 3).
     if (std::isfinite(shared.chi) && !(shared.Value(kDc) > 0.0)) {
-        if (second)
-            return FitBesideDc(peak, floor, false);
-        best.dcDeviation = std::sqrt(std::max(shared.Covariance(kDc, kDc), 0.0));
+        const FitOfColumns both = shared;
         withDc = false;
         f = search(false);
         shared = solveAt(f, false);
+        if (second && !HarmonicWithoutOffset(shared, both, plain, kShows))
+            return FitBesideDc(peak, floor, false);
+        best.dcDeviation = std::sqrt(std::max(both.Covariance(kDc, kDc), 0.0));
     }
     if (!std::isfinite(shared.chi) || !(shared.Value(kTone) > 0.0))
         return best;
@@ -2899,6 +2914,14 @@ double StandingHarmonic(double excess, double doubt, double fitted, double devia
 // Whether a harmonic fitted over its lobe accounts for what the lobe holds: the two differ by
 // the harmonic's beat with the leakage, what the fit and the leakage taken away leave
 // uncertain, and the noise (four deviations), no more.
+// Whether a harmonic's fit shows more than `unseen` beyond its `doubt`: then the lobe does not
+// hide it, though it holds less than the leakage there (a Parzen 2nd harmonic 66 dB down that
+// cancelled the tone's skirt, fitted to a thousandth, was read as nothing: THD+N 3 dB low).
+bool FitShowsBeyond(double fitted, double doubt, double unseen)
+{
+    return fitted - doubt > unseen;
+}
+
 bool FitHoldsLobe(double fitted, double held, double beat, double doubt, double deviation)
 {
     return std::abs(held - fitted) <= beat + doubt + 4.0 * deviation;
@@ -4178,7 +4201,10 @@ ToneModel::Parts ToneModel::FitToneAnew(UINT lo, UINT hi)
         // lobes' below): the readings are weighed with it.
         const double standingBeat = 2.0 * std::sqrt(crossVariance);
         const bool agrees = std::abs(scale * fit.power - standing) <= fittedDoubt + standingDoubt + standingBeat;
-        const bool hides = standing <= unseen + standingDoubt + standingBeat;
+        // A lobe holding less than the leakage may hide a harmonic that cancels it, but not one
+        // its fit shows far above what could hide there.
+        const bool hides = standing <= unseen + standingDoubt + standingBeat &&
+                           !(fit.fitted && FitShowsBeyond(fit.power, 2.0 * fit.deviation + fit.shapeError, unseen));
         if (agrees && fittedDoubt < std::min(hides ? unseen : HUGE_VAL, standingDoubt + standingBeat)) {
             lobeContent += scale * fit.power;
             // The fit's deviation is the noise in the lobe's own bins, apart from every other
