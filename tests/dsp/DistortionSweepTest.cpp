@@ -1132,7 +1132,9 @@ TEST(DistortionSweep, HarmonicCasesTheSweepFoundReadTheirDefinitionOrNotANumber)
     // offset whose 2nd harmonic lies under the tone's lobe: the fit with the offset took it in
     // (THD 2.1-2.5 dB low), or it was read from the sliver of its lobe its own bins show (THD+N
     // 1.1 dB low); a Gaussian tone on bin 3.5 whose offset that fit took for the harmonic (THD
-    // 3.5 dB high).
+    // 3.5 dB high). A Gaussian tone on bin 3 whose 2nd harmonic, 32 dB down on bin 6, that fit
+    // left out (THD 3.5 dB low); a Parzen 2nd harmonic 66 dB down cancelling the tone's skirt six
+    // bins up, fitted closely and read as hidden (THD+N 3 dB low).
     // Leaky windows, THD N/A: an exponential tone whose noise lies under its leakage everywhere,
     // its harmonics' places doubted by the leakage's whole allowance; a force tone on a bin whose
     // harmonic's beat with the tone's leakage was bounded, not fitted; one uniform block of a tone
@@ -1160,7 +1162,8 @@ TEST(DistortionSweep, HarmonicCasesTheSweepFoundReadTheirDefinitionOrNotANumber)
                             Replay{97531864, 42513, kThd, true}, Replay{79136238, 76559, kThd, false},
                             Replay{18469562, 23589, kThd, false}, Replay{18469562, 7592, kThd, false},
                             Replay{35791113, 66795, kThd, false}, Replay{18469562, 19324, kThdN, false},
-                            Replay{21494561, 43305, kThd, false}})
+                            Replay{21494561, 43305, kThd, false}, Replay{31415926, 90314, kThd, false},
+                            Replay{31415926, 25207, kThdN, false}})
         ExpectReplayed(r.seed, r.index, 1u << r.measure, r.clear);
 }
 
