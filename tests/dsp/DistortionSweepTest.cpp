@@ -1134,7 +1134,8 @@ TEST(DistortionSweep, HarmonicCasesTheSweepFoundReadTheirDefinitionOrNotANumber)
     // 1.1 dB low); a Gaussian tone on bin 3.5 whose offset that fit took for the harmonic (THD
     // 3.5 dB high). A Gaussian tone on bin 3 whose 2nd harmonic, 32 dB down on bin 6, that fit
     // left out (THD 3.5 dB low); a Parzen 2nd harmonic 66 dB down cancelling the tone's skirt six
-    // bins up, fitted closely and read as hidden (THD+N 3 dB low).
+    // bins up, fitted closely and read as hidden (THD+N 3 dB low); a Kaiser tone on bin 3.2 with no
+    // 2nd harmonic, whose 3rd's skirt the bins past bin 6 must not give the 2nd (THD 1.9 dB high).
     // Leaky windows, THD N/A: an exponential tone whose noise lies under its leakage everywhere,
     // its harmonics' places doubted by the leakage's whole allowance; a force tone on a bin whose
     // harmonic's beat with the tone's leakage was bounded, not fitted; one uniform block of a tone
@@ -1163,7 +1164,7 @@ TEST(DistortionSweep, HarmonicCasesTheSweepFoundReadTheirDefinitionOrNotANumber)
                             Replay{18469562, 23589, kThd, false}, Replay{18469562, 7592, kThd, false},
                             Replay{35791113, 66795, kThd, false}, Replay{18469562, 19324, kThdN, false},
                             Replay{21494561, 43305, kThd, false}, Replay{31415926, 90314, kThd, false},
-                            Replay{31415926, 25207, kThdN, false}})
+                            Replay{31415926, 25207, kThdN, false}, Replay{50918692, 58921, kThd, false}})
         ExpectReplayed(r.seed, r.index, 1u << r.measure, r.clear);
 }
 
