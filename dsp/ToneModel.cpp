@@ -3256,6 +3256,12 @@ ToneModel::Parts ToneModel::FitToneAnew(UINT lo, UINT hi)
     for (UINT k = bandLo; !besideDc && k < std::min(searchFrom, k0 - W); ++k)
         if (clean(k) > 0.25 * clean(k0))
             return parts;
+    // Just above DC's lobe, the tone's second harmonic lies mostly under the tone's own lobe: its
+    // own bins show a sliver of it (a third, a Parzen tone 4.6 bins up), and read from that its
+    // doubt is twice itself. It is read as beside DC, from the fit of the tone with the offset
+    // and the harmonic, which takes their beats too (a few hundred transforms: only there).
+    const BesideDc underLobe = !besideDc && k0 <= static_cast<UINT>(W + 1) ? FitBesideDc(k0, floor) : BesideDc{};
+    const BesideDc& secondFit = besideDc ? near : underLobe;
 
     // Bins already given to a tone: 1 fundamental, 2 harmonic. The fundamental's leakage is
     // taken from the harmonics; the harmonics' too from the noise.
@@ -3983,11 +3989,15 @@ ToneModel::Parts ToneModel::FitToneAnew(UINT lo, UINT hi)
         // the offset: it is read from that fit, not guessed from the sliver its own bins show (a
         // Parzen tone 3.6 bins up: THD+N 1 dB low, the harmonic's doubt read from that sliver).
         // Its beat with the leakage was fitted too, and the sliver's own is no part of it.
-        const bool fromDcFit = besideDc && seen < 0.5 && HarmonicOrder(l.place, fc) == 2 && near.second > 0.0;
+        const bool fromDcFit = secondFit.fitted && seen < 0.5 && HarmonicOrder(l.place, fc) == 2 && secondFit.second > 0.0;
         if (fromDcFit) {
-            excess = near.second / near.tone * parts.fundamental * lobeShare(l);
-            hidden = excess * (2.0 * near.secondDeviation / near.second + AllowanceFor(windowType).model);
+            excess = secondFit.second / secondFit.tone * parts.fundamental * lobeShare(l);
+            hidden = excess * (2.0 * secondFit.secondDeviation / secondFit.second + AllowanceFor(windowType).model);
         }
+        // The fit's harmonic agrees with what its own bins show (its neighbour's skirt, which that
+        // fit does not take, bent it: a flat-top THD 5 dB low beside a strong 3rd harmonic).
+        const bool fitHoldsSliver =
+            fromDcFit && std::abs(own - seen * excess) <= 2.0 * deviation + AllowanceFor(windowType).crossFit * seen * excess;
         // The fundamental's leakage and a harmonic meet at one phase in every block when both
         // stay put between blocks: they may add or cancel. With noise the phase changes from
         // block to block, and the average over the blocks narrows it.
@@ -4078,7 +4088,7 @@ ToneModel::Parts ToneModel::FitToneAnew(UINT lo, UINT hi)
             // A lobe mostly under the fundamental's may read less than nothing where the tone's
             // fit took some of the harmonic with it (a 2nd harmonic on the lobe's edge, THD+N
             // 4 dB low): what the fit sees of it says what may hide.
-            if (widen == 1.0)
+            if (widen == 1.0 && !fitHoldsSliver)
                 hidden = std::max(hidden, (fit.power + 2.0 * fit.deviation) * (1.0 - seen) / std::max(seen, 1e-3));
         } else if (LeakyWindow(windowType) && crossSpread > 0.0) {
             // A window without nulls or symmetry leaks far, its beat is not fitted, and bounding
@@ -4095,8 +4105,10 @@ ToneModel::Parts ToneModel::FitToneAnew(UINT lo, UINT hi)
         }
         // Unfitted, the part seen may have cancelled with the leakage by as much as their beat
         // (one block of a 2nd harmonic on the edge of a Parzen tone's lobe 4 bins up read as
-        // nothing, THD+N 3 dB low): so much more may hide.
-        if (!fit.fitted && widen == 1.0)
+        // nothing, THD+N 3 dB low): so much more may hide. Read from the fit with the tone, the
+        // whole harmonic and its beat were fitted: where the sliver holds the fit's share of it,
+        // it hides nothing more.
+        if (!fit.fitted && widen == 1.0 && !fitHoldsSliver)
             hidden = std::max(hidden, (own + 2.0 * deviation + crossSpread) * (1.0 - seen) / std::max(seen, 1e-3));
         // Everything but the tone needs no harmonic told from the noise: what the lobe holds
         // counts as it stands, only as good as the leakage taken from it and its beat with it.

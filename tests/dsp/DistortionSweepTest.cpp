@@ -1233,7 +1233,8 @@ TEST(DistortionSweep, ThdNCasesTheSweepFoundReadWhereSnrDoes)
     // as the noise there lets them. Gaussian tones (one block on bin 14, eight and 29 blocks
     // between bins) whose mirror image's beat was fitted mostly from bins of plain noise, which
     // outweighed the bins beside the lobe where it shows: the leakage at the second harmonic read
-    // up to a fifth high.
+    // up to a fifth high. Parzen tones 4.5-4.6 bins up whose strong second harmonic (35-37 dB
+    // down) lay two thirds under the tone's lobe, read from the third its own bins show.
     struct Replay {
         std::uint64_t seed;
         long index;
@@ -1243,6 +1244,7 @@ TEST(DistortionSweep, ThdNCasesTheSweepFoundReadWhereSnrDoes)
                             Replay{31415927, 31596}, Replay{35791113, 45633}, Replay{97531864, 2925},
                             Replay{79136238, 83399}, Replay{79136238, 62832}, Replay{54913690, 5880},
                             Replay{54913690, 4896}, Replay{18469562, 30874}, Replay{79136238, 9320},
-                            Replay{18469562, 13413}, Replay{79136238, 65588}})
+                            Replay{18469562, 13413}, Replay{79136238, 65588}, Replay{31415926, 7044},
+                            Replay{50918692, 55409}})
         ExpectReplayed(r.seed, r.index, 1u << kThdN | 1u << kSnr, true);
 }
