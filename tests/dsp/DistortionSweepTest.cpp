@@ -1229,7 +1229,8 @@ TEST(DistortionSweep, ThdNCasesTheSweepFoundReadWhereSnrDoes)
     // as the noise there lets them. Gaussian tones (one block on bin 14, eight and 29 blocks
     // between bins) whose mirror image's beat was fitted mostly from bins of plain noise, which
     // outweighed the bins beside the lobe where it shows: the leakage at the second harmonic read
-    // up to a fifth high.
+    // up to a fifth high. Gaussian tones (one, three and 44 blocks) whose second harmonic's fit took
+    // the bins' shared noise, and its beat with the skirt, as independent in every bin.
     struct Replay {
         std::uint64_t seed;
         long index;
@@ -1239,6 +1240,7 @@ TEST(DistortionSweep, ThdNCasesTheSweepFoundReadWhereSnrDoes)
                             Replay{31415927, 31596}, Replay{35791113, 45633}, Replay{97531864, 2925},
                             Replay{79136238, 83399}, Replay{79136238, 62832}, Replay{54913690, 5880},
                             Replay{54913690, 4896}, Replay{18469562, 30874}, Replay{79136238, 9320},
-                            Replay{18469562, 13413}, Replay{79136238, 65588}})
+                            Replay{18469562, 13413}, Replay{79136238, 65588}, Replay{31415926, 42291},
+                            Replay{50918692, 11462}, Replay{50918692, 13640}})
         ExpectReplayed(r.seed, r.index, 1u << kThdN | 1u << kSnr, true);
 }
