@@ -1692,6 +1692,137 @@ double BinScatter(double leak, double content, double typical, double blocks, do
     return l * std::min(std::max(content, 0.0), typical) / blocks + l * leakScatter;
 }
 
+// How the noise in one bin goes with the noise m bins away (m = 0..reach) through window `w`:
+// the transform of its square at m over its value at 0, taken about the window's centre, where
+// a symmetric window's transform is a real kernel (a Gaussian's neighbouring bins share some
+// nine tenths of their noise). Bins taken as independent where the window has no centre.
+// Kept per thread for the last window and reach: every harmonic of a spectrum asks for it.
+const std::vector<double>& BinNoiseCorrelation(const std::vector<double>& w, int reach)
+{
+    thread_local std::vector<double> window, rho;
+    if (window == w && rho.size() == static_cast<std::size_t>(std::max(reach, 0)) + 1)
+        return rho;
+    window = w;
+    rho.assign(static_cast<std::size_t>(std::max(reach, 0)) + 1, 0.0);
+    rho[0] = 1.0;
+    double odd = 0.0;
+    const double centre = SymmetryCentre(w, odd);
+    const double energy = SquareSum(w);
+    if (centre < 0.0 || !(energy > 0.0))
+        return rho;
+    const double n = static_cast<double>(w.size());
+    for (std::size_t m = 1; m < rho.size(); ++m) {
+        double sum = 0.0;
+        for (std::size_t i = 0; i < w.size(); ++i)
+            sum += w[i] * w[i] * std::cos(2.0 * M_PI * static_cast<double>(m) * (static_cast<double>(i) - centre) / n);
+        rho[m] = sum / energy;
+    }
+    return rho;
+}
+
+// Generalised least squares of y on two columns with the bins' covariance `cov` (m by m, row
+// by row): each column's weights on y (`rows`, 2 by m) and the two estimates' variances. False
+// where the covariance or the columns leave it undetermined.
+bool CorrelatedFit(const std::vector<double>& c1, const std::vector<double>& c2, std::vector<double> cov,
+                   std::vector<double>& rows, double& v1, double& v2)
+{
+    const std::size_t m = c1.size();
+    if (m < 3 || c2.size() != m || cov.size() != m * m)
+        return false;
+    // Cholesky factor in place (lower), then C^-1 applied to both columns.
+    for (std::size_t j = 0; j < m; ++j) {
+        double d = cov[j * m + j];
+        for (std::size_t k = 0; k < j; ++k)
+            d -= cov[j * m + k] * cov[j * m + k];
+        if (!(d > 0.0))
+            return false;
+        cov[j * m + j] = std::sqrt(d);
+        for (std::size_t i = j + 1; i < m; ++i) {
+            double e = cov[i * m + j];
+            for (std::size_t k = 0; k < j; ++k)
+                e -= cov[i * m + k] * cov[j * m + k];
+            cov[i * m + j] = e / cov[j * m + j];
+        }
+    }
+    auto solve = [&](std::vector<double> v) {
+        for (std::size_t i = 0; i < m; ++i) {
+            for (std::size_t k = 0; k < i; ++k)
+                v[i] -= cov[i * m + k] * v[k];
+            v[i] /= cov[i * m + i];
+        }
+        for (std::size_t i = m; i-- > 0;) {
+            for (std::size_t k = i + 1; k < m; ++k)
+                v[i] -= cov[k * m + i] * v[k];
+            v[i] /= cov[i * m + i];
+        }
+        return v;
+    };
+    const std::vector<double> w1 = solve(c1), w2 = solve(c2);
+    double a11 = 0.0, a12 = 0.0, a22 = 0.0;
+    for (std::size_t i = 0; i < m; ++i) {
+        a11 += c1[i] * w1[i];
+        a12 += c1[i] * w2[i];
+        a22 += c2[i] * w2[i];
+    }
+    const double det = a11 * a22 - a12 * a12;
+    if (!(det > 1e-9 * a11 * a22))
+        return false;
+    rows.assign(2 * m, 0.0);
+    for (std::size_t i = 0; i < m; ++i) {
+        rows[i] = (a22 * w1[i] - a12 * w2[i]) / det;
+        rows[m + i] = (a11 * w2[i] - a12 * w1[i]) / det;
+    }
+    v1 = a22 / det;
+    v2 = a11 / det;
+    return std::isfinite(v1) && std::isfinite(v2);
+}
+
+// The harmonic's power column `c1` and its beat column `c2` fitted to the lobe's bins `y` with
+// the covariance the noise gives them as the window shares it between bins (`rho`): its own
+// power's scatter, and its beat with the leakage, 2 Re(L N*), L one phase times the real
+// `kernel` over the lobe, which moves the bins together; and each bin's `modelDoubt` (the
+// leakage's, taken as a deviation of half of it). Weighed bin by bin as independent, one
+// block's beat read a Gaussian lobe as far less certain than it is: the beat column takes most
+// of it. Replaces p, g and p's weights on the bins; the two variances go to `vp`, `vg` (all
+// left alone where the fit fails).
+void CorrelatedHarmonicFit(const std::vector<double>& rho, const std::vector<double>& c1, const std::vector<double>& c2,
+                           const std::vector<double>& y, const std::vector<double>& leak,
+                           const std::vector<double>& kernel, const std::vector<double>& modelDoubt, double typical,
+                           double noiseVariance, double blocks, double& p, double& g, std::vector<double>& rowP,
+                           double& vp, double& vg)
+{
+    const std::size_t m = c1.size();
+    std::vector<double> cov(m * m), amplitude(m), rows;
+    for (std::size_t i = 0; i < m; ++i)
+        amplitude[i] = std::copysign(std::sqrt(std::max(leak[i], 0.0)), kernel[i]);
+    const std::size_t reach = rho.size() - 1;
+    for (std::size_t i = 0; i < m; ++i)
+        for (std::size_t j = 0; j < m; ++j) {
+            const std::size_t d = i > j ? i - j : j - i;
+            const double r = d <= reach ? rho[d] : 0.0;
+            cov[i * m + j] = noiseVariance * r * r + 2.0 * typical * amplitude[i] * amplitude[j] * r / std::max(blocks, 1.0);
+            if (i == j)
+                cov[i * m + j] += 0.25 * modelDoubt[i] * modelDoubt[i];
+        }
+    double v1 = 0.0, v2 = 0.0;
+    try {
+        if (!CorrelatedFit(c1, c2, cov, rows, v1, v2))
+            return;
+    } catch (const std::bad_alloc&) {
+        return;
+    }
+    double a = 0.0, b = 0.0;
+    for (std::size_t i = 0; i < m; ++i) {
+        a += rows[i] * y[i];
+        b += rows[m + i] * y[i];
+        rowP[i] = rows[i];
+    }
+    p = a;
+    g = b;
+    vp = v1;
+    vg = v2;
+}
+
 } // namespace
 
 ToneModel::HarmonicFit ToneModel::FitHarmonicOnLeakage(long a, long b, double place,
@@ -1740,46 +1871,91 @@ ToneModel::HarmonicFit ToneModel::FitHarmonicOnLeakage(long a, long b, double pl
     const double p = (t1 * s22 - t2 * s12) / det, g = (s11 * t2 - s12 * t1) / det;
     if (!std::isfinite(p) || !std::isfinite(g))
         return fit;
-    // |2 Re(H L*)| can't pass 2 |H| |L|: more means the fit read something else. The scatter
-    // of the bins about the fit counts where it is larger than the noise's.
-    double variance = 0.0, shape = 0.0, residual = 0.0, odd = 0.0;
-    for (std::size_t i = 0; i < c1.size(); ++i) {
-        const double cross = std::abs(g * c2[i]);
-        const double most = 2.0 * std::sqrt(std::max(p, 0.0) * c1[i] * std::max(leakAt[i], 0.0));
-        if (cross > 1.1 * most && cross > 0.1 * std::abs(p) * c1[i])
-            return fit;
-        const double e = y[i] - p * c1[i] - g * c2[i];
-        residual += e * e;
-        shape += cross;
-        // A window not quite symmetric leaves the leakage a part out of phase with the kernel:
-        // what the harmonic adds with that part is not fitted, only bounded.
-        if (kernelError > 0.0)
-            odd += most * std::min(kernelError / std::max(std::abs(kernelAt[i]), 1e-300), 1.0);
+    std::vector<double> rowP(c1.size());
+    for (std::size_t i = 0; i < c1.size(); ++i)
+        rowP[i] = (s22 * c1[i] - s12 * c2[i]) / det;
+    // The fit's reading and its doubts from the estimates and p's weights on the bins; a
+    // correlated fit (`correlatedP` its variance, >= 0) brings its variances with it.
+    auto finish = [&](double fp, double fg, const std::vector<double>& weights, double correlatedP, double correlatedG) {
+        HarmonicFit fit;
+        // |2 Re(H L*)| can't pass 2 |H| |L|: more means the fit read something else. The scatter
+        // of the bins about the fit counts where it is larger than the noise's.
+        double variance = 0.0, shape = 0.0, residual = 0.0, odd = 0.0;
+        for (std::size_t i = 0; i < c1.size(); ++i) {
+            const double cross = std::abs(fg * c2[i]);
+            const double most = 2.0 * std::sqrt(std::max(fp, 0.0) * c1[i] * std::max(leakAt[i], 0.0));
+            // Where the noise's beat is fitted with the harmonic's, the beat may pass what the
+            // harmonic's power allows by what the two readings' deviations leave open.
+            const bool beyond =
+                correlatedP >= 0.0
+                    ? std::abs(fg) > 2.0 * std::sqrt(correlatedG) &&
+                          cross > 2.2 * std::sqrt(std::max(fp + 2.0 * std::sqrt(correlatedP), 0.0) * c1[i] *
+                                                  std::max(leakAt[i], 0.0)) +
+                                      2.0 * std::sqrt(correlatedG) * std::abs(c2[i])
+                    : cross > 1.1 * most && cross > 0.1 * std::abs(fp) * c1[i];
+            if (beyond)
+                return fit;
+            const double e = y[i] - fp * c1[i] - fg * c2[i];
+            residual += e * e;
+            shape += cross;
+            // A window not quite symmetric leaves the leakage a part out of phase with the kernel:
+            // what the harmonic adds with that part is not fitted, only bounded.
+            if (kernelError > 0.0)
+                odd += most * std::min(kernelError / std::max(std::abs(kernelAt[i]), 1e-300), 1.0);
+        }
+        const double scatter = residual / static_cast<double>(c1.size() - 2);
+        // The harmonic beats with the offset's skirt too, which the fundamental's kernel does not
+        // hold: bounded bin by bin, through the weight the fit gives each bin (a Bartlett harmonic
+        // on a bin, read from side bins that hold a 10 % offset's skirt and none of the tone's,
+        // read 2-3 dB high).
+        double throughFit = 0.0, offsetBeat = 0.0;
+        for (std::size_t i = 0; i < c1.size(); ++i) {
+            const double row = weights[i];
+            variance += row * row * std::max(var[i], scatter);
+            if (leakDoubt)
+                throughFit += std::abs(row) * (*leakDoubt)[static_cast<std::size_t>(bin[i])];
+            if (offset)
+                offsetBeat += std::abs(row) * 2.0 *
+                              std::sqrt(std::max((*offset)[static_cast<std::size_t>(bin[i])], 0.0) * std::max(fp, 0.0) * c1[i]);
+        }
+        // (The correlated fit's variance holds the scatter, the beat and the bins' shared noise.)
+        if (correlatedP >= 0.0)
+            variance = correlatedP;
+        fit.fitted = true;
+        fit.peak = fp;
+        fit.power = fp * lobe;
+        fit.deviation = std::sqrt(variance) * lobe;
+        // Beside the fundamental's own image the leakage is not quite one kernel: a tenth of the
+        // fitted term is left as uncertain.
+        fit.shapeError = 0.1 * shape + odd + offsetTurns * offsetBeat * lobe;
+        fit.leakDoubt = throughFit * lobe;
+        return fit;
+    };
+    HarmonicFit best = finish(p, g, rowP, -1.0, 0.0);
+    // A Gaussian's bins share their noise with their neighbours: weighed as if they did not, one
+    // block's beat of the noise with the leakage, alike over the lobe, read the harmonic far
+    // less certain than the lobe tells (or passed for more beat than the harmonic allows). The
+    // fit that takes the bins' shared noise is kept where it knows the harmonic better: through
+    // its weights the leakage's doubt may count more.
+    if (windowType == TSmoothing::kGaussian && typical > 0.0) {
+        std::vector<double> modelDoubt(c1.size(), 0.0);
+        for (std::size_t i = 0; leakDoubt && i < c1.size(); ++i)
+            modelDoubt[i] = (*leakDoubt)[static_cast<std::size_t>(bin[i])];
+        double cp = p, cg = g, vp = -1.0, vg = 0.0;
+        std::vector<double> rows = rowP;
+        CorrelatedHarmonicFit(BinNoiseCorrelation(WindowShape(), 2 * W + 2), c1, c2, y, leakAt, kernelAt, modelDoubt,
+                              typical, noiseVariance, blocks, cp, cg, rows, vp, vg);
+        // It must also know it better than the lobe read as it stands knows what it holds (the
+        // leakage's doubt over it): a fit, even one not taken, widens the bound on that reading.
+        auto doubt = [](const HarmonicFit& f) { return 2.0 * f.deviation + f.shapeError + f.leakDoubt; };
+        const double standing = std::accumulate(modelDoubt.begin(), modelDoubt.end(), 0.0);
+        if (vp >= 0.0) {
+            const HarmonicFit correlated = finish(cp, cg, rows, vp, vg);
+            if (correlated.fitted && doubt(correlated) < standing && (!best.fitted || doubt(correlated) < doubt(best)))
+                best = correlated;
+        }
     }
-    const double scatter = residual / static_cast<double>(c1.size() - 2);
-    // The harmonic beats with the offset's skirt too, which the fundamental's kernel does not
-    // hold: bounded bin by bin, through the weight the fit gives each bin (a Bartlett harmonic
-    // on a bin, read from side bins that hold a 10 % offset's skirt and none of the tone's,
-    // read 2-3 dB high).
-    double throughFit = 0.0, offsetBeat = 0.0;
-    for (std::size_t i = 0; i < c1.size(); ++i) {
-        const double row = (s22 * c1[i] - s12 * c2[i]) / det;
-        variance += row * row * std::max(var[i], scatter);
-        if (leakDoubt)
-            throughFit += std::abs(row) * (*leakDoubt)[static_cast<std::size_t>(bin[i])];
-        if (offset)
-            offsetBeat += std::abs(row) * 2.0 *
-                          std::sqrt(std::max((*offset)[static_cast<std::size_t>(bin[i])], 0.0) * std::max(p, 0.0) * c1[i]);
-    }
-    fit.fitted = true;
-    fit.peak = p;
-    fit.power = p * lobe;
-    fit.deviation = std::sqrt(variance) * lobe;
-    // Beside the fundamental's own image the leakage is not quite one kernel: a tenth of the
-    // fitted term is left as uncertain.
-    fit.shapeError = 0.1 * shape + odd + offsetTurns * offsetBeat * lobe;
-    fit.leakDoubt = throughFit * lobe;
-    return fit;
+    return best;
 }
 
 namespace {
