@@ -2950,10 +2950,13 @@ double ToneModel::UnseenHarmonic(long a, long b, double place, const std::vector
         const double x = std::max(held, 0.0) + doubt;
         const double L = std::max(leak[i], 0.0), root = std::sqrt(L) + std::sqrt(L + x);
         least = std::min(least, root * root / (h * h));
-        // The pair's difference takes each bin's excess with its sign: a bin holding far less than
-        // the leakage is as far from holding nothing as one holding that much more.
+        // The pair's difference takes each bin's excess with its sign: a bin holding less than the
+        // leakage by more than the noise and the leakage's doubt allow is as far from holding
+        // nothing as one holding that much more (taken as nothing, a triangular tone's 2nd
+        // harmonic went missing from THD+N).
+        const double shortfall = std::max(-held - doubt, 0.0);
         if (toneKernel.size() == bins && L > 0.0 && std::abs(tonePeak * toneKernel[i] * toneKernel[i] - L) <= 0.1 * L)
-            seen.push_back({h, std::copysign(std::sqrt(L), toneKernel[i]), std::abs(held) + doubt});
+            seen.push_back({h, std::copysign(std::sqrt(L), toneKernel[i]), x + shortfall});
     }
     for (std::size_t i = 0; i < seen.size(); ++i)
         for (std::size_t j = i + 1; j < seen.size(); ++j) {
