@@ -1081,7 +1081,9 @@ TEST(DistortionSweep, CasesTheSweepFoundReadTheirDefinitionOrNotANumber)
     // lobe could hold. One block of a Hamming pair whose product lies in a tone's lobe, and of a
     // uniform SMPTE pair whose low tone lies four bins up (IMD 2.1-2.7 dB low). One Hamming block
     // of a tone 72 bins up whose beat with its image, fitted from no bin that tells it, was
-    // doubted only by what the place moves it (SNR 7.9 dB low, THD+N 1.1 dB high).
+    // doubted only by what the place moves it (SNR 7.9 dB low, THD+N 1.1 dB high). One Bartlett
+    // and one triangular block of a CCIF pair whose product beside a tone, its place set by the
+    // tones' unmoved places, traded with its beat with that tone's skirt (IMD 1.0-1.3 dB off).
     struct Replay {
         std::uint64_t seed;
         long index;
@@ -1113,7 +1115,8 @@ TEST(DistortionSweep, CasesTheSweepFoundReadTheirDefinitionOrNotANumber)
                             Replay{79136238, 10146, false, oneTone}, Replay{54913690, 17, false, oneTone},
                             Replay{18469562, 89801, true}, Replay{18469562, 30441, true}, Replay{54913690, 15041, true},
                             Replay{18469562, 47960, true}, Replay{79670217, 68839, false}, Replay{79670217, 4578, false},
-                            Replay{58090607, 3821, false, oneTone}, Replay{58090607, 7640, false, oneTone}})
+                            Replay{58090607, 3821, false, oneTone}, Replay{58090607, 7640, false, oneTone},
+                            Replay{31415926, 58478, false}, Replay{50918692, 20846, false}})
         ExpectReplayed(r.seed, r.index, r.measures, r.clear);
 }
 
@@ -1136,6 +1139,8 @@ TEST(DistortionSweep, HarmonicCasesTheSweepFoundReadTheirDefinitionOrNotANumber)
     // left out (THD 3.5 dB low); a Parzen 2nd harmonic 66 dB down cancelling the tone's skirt six
     // bins up, fitted closely and read as hidden (THD+N 3 dB low); a Kaiser tone on bin 3.2 with no
     // 2nd harmonic, whose 3rd's skirt the bins past bin 6 must not give the 2nd (THD 1.9 dB high).
+    // Triangular tones 3.7 bins up whose 2nd harmonic's lobe, its leakage taken far too high, was
+    // bounded by bins whose shortfall counted as nothing (THD+N 1.9-3.1 dB low).
     // Leaky windows, THD N/A: an exponential tone whose noise lies under its leakage everywhere,
     // its harmonics' places doubted by the leakage's whole allowance; a force tone on a bin whose
     // harmonic's beat with the tone's leakage was bounded, not fitted; one uniform block of a tone
@@ -1164,7 +1169,8 @@ TEST(DistortionSweep, HarmonicCasesTheSweepFoundReadTheirDefinitionOrNotANumber)
                             Replay{18469562, 23589, kThd, false}, Replay{18469562, 7592, kThd, false},
                             Replay{35791113, 66795, kThd, false}, Replay{18469562, 19324, kThdN, false},
                             Replay{21494561, 43305, kThd, false}, Replay{31415926, 90314, kThd, false},
-                            Replay{31415926, 25207, kThdN, false}, Replay{50918692, 58921, kThd, false}})
+                            Replay{31415926, 25207, kThdN, false}, Replay{50918692, 58921, kThd, false},
+                            Replay{50918692, 65908, kThdN, false}, Replay{27182818, 28552, kThdN, false}})
         ExpectReplayed(r.seed, r.index, 1u << r.measure, r.clear);
 }
 
