@@ -59,6 +59,21 @@ double LobePowerDoubt(double image, double noise, double other)
     return image + noise + 2.0 * std::sqrt(noise) + 2.0 * std::sqrt(other);
 }
 
+// How much of the bound their powers set (2 sqrt(P Q)) two lines can add or cancel by over a
+// lobe's bins, given their transforms there: |sum u v*| / (|u| |v|). A product and a far tone's
+// skirt, whose phases turn apart across the lobe, add by much less than the bound.
+double LobeCorrelation(const std::vector<std::complex<double>>& u, const std::vector<std::complex<double>>& v)
+{
+    std::complex<double> cross = 0.0;
+    double uu = 0.0, vv = 0.0;
+    for (std::size_t k = 0; k < u.size() && k < v.size(); ++k) {
+        cross += u[k] * std::conj(v[k]);
+        uu += std::norm(u[k]);
+        vv += std::norm(v[k]);
+    }
+    return uu > 0.0 && vv > 0.0 ? std::min(std::abs(cross) / std::sqrt(uu * vv), 1.0) : 1.0;
+}
+
 // How far a bin beside a tone scatters about its model: the noise `floor` itself, its beat with
 // the `leakage` there, and what the tone's place and the model leave uncertain (`modelled`).
 // Weighed by this, the bins next to a triangular window's lobe, where the leakage stands far
@@ -5358,11 +5373,39 @@ ToneModel::TwoTones ToneModel::FitTwoTonesAt(UINT firstBin, UINT lowFrequencyBin
     auto kept = [&](int m1, int m2) {
         return LeakyWindow(windowType) ? PairCoherence(rounded[0], m1, rounded[1], m2, phaseError[0], phaseError[1]) : 1.0;
     };
+    // Where a beat is bounded, how much of that bound the shapes allow over part i's lobe: its
+    // transform against each tone's direct skirt and mirror image there ([tone][image]).
+    std::vector<std::complex<double>> partTurned;
+    auto beatShapes = [&](std::size_t i, double shares[2][2]) {
+        shares[0][0] = shares[0][1] = shares[1][0] = shares[1][1] = 1.0;
+        if (!LeakyWindow(windowType) || (beatFitted[2 * i] && beatFitted[2 * i + 1]))
+            return;
+        const long long r = std::llround(places[i]);
+        partTurned.assign(N, 0.0);
+        TurnWindow(WindowShape(), places[i] - static_cast<double>(r), partTurned);
+        if (!DoubleTransform(partTurned))
+            return;
+        auto value = [&](const std::vector<std::complex<double>>& v, long long m) { return v[static_cast<std::size_t>(((m % N) + N) % N)]; };
+        std::vector<std::complex<double>> part, skirt[2][2];
+        for (int k : fitBins)
+            if (std::abs(k - places[i]) <= W + 0.5) {
+                part.push_back(value(partTurned, k - r));
+                for (std::size_t t = 0; t < 2; ++t) {
+                    skirt[t][0].push_back(value(turned[t], k - rounded[t]));
+                    skirt[t][1].push_back(std::conj(value(turned[t], -k - rounded[t])));
+                }
+            }
+        for (std::size_t t = 0; t < 2; ++t)
+            for (std::size_t j = 0; j < 2; ++j)
+                shares[t][j] = LobeCorrelation(part, skirt[t][j]);
+    };
     double sum = 0.0, doubt = 0.0, scatter = 0.0;
     int found = 0;
     for (std::size_t i = 2; i < m; ++i) {
         if (!(lobeSum[i] > 0.0))
             continue;
+        double shapes[2][2];
+        beatShapes(i, shapes);
         double leakages[2] = {}, straight[2] = {}, far = 0.0, dcHeld = 0.0;
         for (int k : fitBins)
             if (std::abs(k - places[i]) <= W + 0.5) {
@@ -5381,7 +5424,7 @@ ToneModel::TwoTones ToneModel::FitTwoTonesAt(UINT firstBin, UINT lowFrequencyBin
         for (std::size_t t = 0; t < 2; ++t)
             if (!beatFitted[2 * i + t]) {
                 const int m1 = made[i].first, m2 = made[i].second, d1 = t == 0 ? 1 : 0, d2 = t == 1 ? 1 : 0;
-                const double keptDirect = kept(m1 - d1, m2 - d2), keptImage = kept(m1 + d1, m2 + d2);
+                const double keptDirect = kept(m1 - d1, m2 - d2) * shapes[t][0], keptImage = kept(m1 + d1, m2 + d2) * shapes[t][1];
                 uncertain += 2.0 * std::sqrt(std::max(part, 0.0) *
                                              (straight[t] * keptDirect * keptDirect +
                                               std::max(leakages[t] - straight[t], 0.0) * keptImage * keptImage));
