@@ -1081,7 +1081,9 @@ TEST(DistortionSweep, CasesTheSweepFoundReadTheirDefinitionOrNotANumber)
     // lobe could hold. One block of a Hamming pair whose product lies in a tone's lobe, and of a
     // uniform SMPTE pair whose low tone lies four bins up (IMD 2.1-2.7 dB low). One Hamming block
     // of a tone 72 bins up whose beat with its image, fitted from no bin that tells it, was
-    // doubted only by what the place moves it (SNR 7.9 dB low, THD+N 1.1 dB high).
+    // doubted only by what the place moves it (SNR 7.9 dB low, THD+N 1.1 dB high). Bartlett
+    // tones on a bin of a generated file (odd, even beside an offset, even with harmonics) whose
+    // free bins, chiefly the rounding's lines, stood for the bins between them (SNR 1.4-1.5 dB low).
     struct Replay {
         std::uint64_t seed;
         long index;
@@ -1113,7 +1115,9 @@ TEST(DistortionSweep, CasesTheSweepFoundReadTheirDefinitionOrNotANumber)
                             Replay{79136238, 10146, false, oneTone}, Replay{54913690, 17, false, oneTone},
                             Replay{18469562, 89801, true}, Replay{18469562, 30441, true}, Replay{54913690, 15041, true},
                             Replay{18469562, 47960, true}, Replay{79670217, 68839, false}, Replay{79670217, 4578, false},
-                            Replay{58090607, 3821, false, oneTone}, Replay{58090607, 7640, false, oneTone}})
+                            Replay{58090607, 3821, false, oneTone}, Replay{58090607, 7640, false, oneTone},
+                            Replay{31415926, 76963, false, oneTone}, Replay{31415926, 30757, false, oneTone},
+                            Replay{50918692, 57950, false, oneTone}})
         ExpectReplayed(r.seed, r.index, r.measures, r.clear);
 }
 
