@@ -3126,9 +3126,10 @@ template <class F> double UnfreeSum(const std::vector<UINT>& freeBin, UINT from,
 // ones only). The triangular windows put a third of what a line leaves on its own bin into the
 // bins an odd number away, where the tone's own leakage takes most bins from the free ones: one
 // mean, held chiefly by the lines, stood for the bins between too (SNR 1.5 dB low). White noise
-// holds as much at either parity, so the split is made only where the lines' parity holds more by
-// over four deviations of the two means, each read from enough bins to stand for thousands (the
-// other way round, it is the leakage's misfit beside the tone, no line).
+// holds as much at either parity, so the split is made only where the lines' parity holds at least
+// twice as much (lines alone: three times), by over four deviations of the two means, each read
+// from enough bins to stand for thousands. A smaller contrast, or the other way round, is the
+// leakage's misfit beside the tone (one white block: 19 % apart, and split, SNR 0.2 dB higher).
 template <class F>
 double ParityStandIn(const std::vector<double>& free, const std::vector<UINT>& freeBin, F spur, UINT k0, UINT from,
                      UINT to, double typical, double otherwise)
@@ -3152,7 +3153,7 @@ double ParityStandIn(const std::vector<double>& free, const std::vector<UINT>& f
         mean[p] = std::max(sum[p] / n, 0.0);
         variance[p] = std::max(square[p] / n - sum[p] / n * sum[p] / n, 0.0) / n;
     }
-    if (!(mean[0] - mean[1] > 4.0 * std::sqrt(variance[0] + variance[1])))
+    if (!(mean[0] > 2.0 * mean[1] && mean[0] - mean[1] > 4.0 * std::sqrt(variance[0] + variance[1])))
         return otherwise;
     return UnfreeSum(freeBin, from, to, [&](UINT k) { return mean[(k > k0 ? k - k0 : k0 - k) % 2]; }) / typical;
 }
