@@ -109,8 +109,7 @@ const OpenClass kOpenClasses[] = {
     {"THD+N and SINAD more than 1 dB off (a harmonic's lobe meeting a tone's near DC, Bartlett; two tones' beat "
      "that the average keeps, a leaky window; the rounding of a generated file)", kOff, 1u << kThdN | 1u << kSinad,
      kEveryWindow, 1.5},
-    {"SNR more than 1 dB off (one block's noise; the triangular window's leakage floor beside a tone on a bin)", kOff,
-     1u << kSnr, kEveryWindow, 0.2},
+    {"SNR more than 1 dB off (one block's noise)", kOff, 1u << kSnr, kEveryWindow, 0.2},
     {"THD more than 1 dB off (the rounding of a generated file near the arithmetic's floor; one or two uniform "
      "blocks of a tone between bins)", kOff, 1u << kThd, kEveryWindow, 0.1},
     {"THD+N and SINAD N/A where SNR reads, Bartlett and Triangular (a tone a few bins above a strong offset, whose "
