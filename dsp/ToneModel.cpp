@@ -3349,6 +3349,45 @@ template <class F> double UnfreeSum(const std::vector<UINT>& freeBin, UINT from,
     return sum;
 }
 
+// The bins a tone on a bin's typical content stands for, each parity of its distance from the
+// tone by the free bins of that parity. Such a tone repeats every block, and so does a generated
+// file's rounding: its lines lie an even number of bins from the tone (on multiples of the bins
+// the tone repeats in; an odd tone's rounding, which turns sign every half block, on the odd
+// ones only). The triangular windows put a third of what a line leaves on its own bin into the
+// bins an odd number away, where the tone's own leakage takes most bins from the free ones: one
+// mean, held chiefly by the lines, stood for the bins between too (SNR 1.5 dB low). White noise
+// holds as much at either parity, so the split is made only where the lines' parity holds at least
+// twice as much (lines alone: three times), by over four deviations of the two means, each read
+// from enough bins to stand for thousands. A smaller contrast, or the other way round, is the
+// leakage's misfit beside the tone (one white block: 19 % apart, and split, SNR 0.2 dB higher).
+template <class F>
+double ParityStandIn(const std::vector<double>& free, const std::vector<UINT>& freeBin, F spur, UINT k0, UINT from,
+                     UINT to, double typical, double otherwise)
+{
+    constexpr std::size_t kParityBins = 256;
+    std::array<double, 2> sum{}, square{};
+    std::array<std::size_t, 2> count{};
+    for (std::size_t i = 0; i < free.size(); ++i) {
+        if (spur(i))
+            continue;
+        const std::size_t odd = (freeBin[i] > k0 ? freeBin[i] - k0 : k0 - freeBin[i]) % 2;
+        sum[odd] += free[i];
+        square[odd] += free[i] * free[i];
+        ++count[odd];
+    }
+    if (!(typical > 0.0) || count[0] < kParityBins || count[1] < kParityBins)
+        return otherwise;
+    std::array<double, 2> mean{}, variance{};
+    for (std::size_t p = 0; p < 2; ++p) {
+        const double n = static_cast<double>(count[p]);
+        mean[p] = std::max(sum[p] / n, 0.0);
+        variance[p] = std::max(square[p] / n - sum[p] / n * sum[p] / n, 0.0) / n;
+    }
+    if (!(mean[0] > 2.0 * mean[1] && mean[0] - mean[1] > 4.0 * std::sqrt(variance[0] + variance[1])))
+        return otherwise;
+    return UnfreeSum(freeBin, from, to, [&](UINT k) { return mean[(k > k0 ? k - k0 : k0 - k) % 2]; }) / typical;
+}
+
 } // namespace
 
 double ToneModel::ArithmeticNoise(UINT bandBins) const
@@ -4480,8 +4519,11 @@ ToneModel::Parts ToneModel::FitToneAnew(UINT lo, UINT hi)
         std::max(unseenExcess, 0.0) + 2.0 * std::sqrt(foundVariance + unseenVariance + noiseCrossVariance);
     // The bins the typical content stands for; where the noise is a generated tone's rounding,
     // the lines on them.
-    const double standIn = lines && typical > 0.0 ? perLine * UnfreeSum(freeBin, bandLo, hi, lineContent) / typical
-                                                  : static_cast<double>(bandBins - free.size());
+    const double standIn =
+        lines && typical > 0.0 ? perLine * UnfreeSum(freeBin, bandLo, hi, lineContent) / typical
+        : triangular && onBin  ? ParityStandIn(free, freeBin, spur, k0, bandLo, hi, typical,
+                                               static_cast<double>(bandBins - free.size()))
+                               : static_cast<double>(bandBins - free.size());
     parts.noise = freeSum + typical * standIn;
     // The typical content is a mean over the free bins: with few of them (a window that leaks
     // far) it is itself uncertain, and so is the noise it stands for under the tones.
