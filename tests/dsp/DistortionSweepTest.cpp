@@ -1081,7 +1081,9 @@ TEST(DistortionSweep, CasesTheSweepFoundReadTheirDefinitionOrNotANumber)
     // lobe could hold. One block of a Hamming pair whose product lies in a tone's lobe, and of a
     // uniform SMPTE pair whose low tone lies four bins up (IMD 2.1-2.7 dB low). One Hamming block
     // of a tone 72 bins up whose beat with its image, fitted from no bin that tells it, was
-    // doubted only by what the place moves it (SNR 7.9 dB low, THD+N 1.1 dB high).
+    // doubted only by what the place moves it (SNR 7.9 dB low, THD+N 1.1 dB high). Fifty Bartlett
+    // blocks of a tone 4.8 bins up beside a 3 % offset, whose place's doubt, taken from the
+    // offset's skirt as noise, hid its clear harmonics (THD and THD+N N/A).
     struct Replay {
         std::uint64_t seed;
         long index;
@@ -1113,7 +1115,8 @@ TEST(DistortionSweep, CasesTheSweepFoundReadTheirDefinitionOrNotANumber)
                             Replay{79136238, 10146, false, oneTone}, Replay{54913690, 17, false, oneTone},
                             Replay{18469562, 89801, true}, Replay{18469562, 30441, true}, Replay{54913690, 15041, true},
                             Replay{18469562, 47960, true}, Replay{79670217, 68839, false}, Replay{79670217, 4578, false},
-                            Replay{58090607, 3821, false, oneTone}, Replay{58090607, 7640, false, oneTone}})
+                            Replay{58090607, 3821, false, oneTone}, Replay{58090607, 7640, false, oneTone},
+                            Replay{50918692, 3787, true, oneTone}})
         ExpectReplayed(r.seed, r.index, r.measures, r.clear);
 }
 
@@ -1229,7 +1232,9 @@ TEST(DistortionSweep, ThdNCasesTheSweepFoundReadWhereSnrDoes)
     // as the noise there lets them. Gaussian tones (one block on bin 14, eight and 29 blocks
     // between bins) whose mirror image's beat was fitted mostly from bins of plain noise, which
     // outweighed the bins beside the lobe where it shows: the leakage at the second harmonic read
-    // up to a fifth high.
+    // up to a fifth high. Bartlett and triangular tones four to seven bins up beside an offset of
+    // 3-5 %, whose place was doubted by the offset's skirt under the lobe as if it were noise, far
+    // beyond what its beat can move it: the leakage's doubt at the second harmonic passed the fifth.
     struct Replay {
         std::uint64_t seed;
         long index;
@@ -1239,6 +1244,7 @@ TEST(DistortionSweep, ThdNCasesTheSweepFoundReadWhereSnrDoes)
                             Replay{31415927, 31596}, Replay{35791113, 45633}, Replay{97531864, 2925},
                             Replay{79136238, 83399}, Replay{79136238, 62832}, Replay{54913690, 5880},
                             Replay{54913690, 4896}, Replay{18469562, 30874}, Replay{79136238, 9320},
-                            Replay{18469562, 13413}, Replay{79136238, 65588}})
+                            Replay{18469562, 13413}, Replay{79136238, 65588}, Replay{31415926, 40702},
+                            Replay{50918692, 65289}, Replay{50918692, 76256}})
         ExpectReplayed(r.seed, r.index, 1u << kThdN | 1u << kSnr, true);
 }
