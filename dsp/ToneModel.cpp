@@ -2927,6 +2927,17 @@ double StandingHarmonic(double excess, double doubt, double fitted, double devia
     return std::max({excess - doubt, fitted - 2.0 * deviation, 0.0});
 }
 
+// Whether the `leakage` in a bin meets a harmonic there at one phase over its lobe, as the tone's
+// own skirt (`kernel`, its power) does. Through the triangular windows every part's transform
+// keeps one sign, so the tone's, its image's and the offset's skirts turn alike from bin to bin
+// and so does their sum: there the leakage need not be the tone's alone (their beats moved it
+// from the tone's kernel by more than a tenth, each bin then bounded a harmonic by itself, up
+// to four times the leakage, and THD+N read N/A where SNR read).
+bool LeakageAtOnePhase(WORD windowType, double kernel, double leakage)
+{
+    return TriangularWindow(windowType) || std::abs(kernel - leakage) <= 0.1 * leakage;
+}
+
 // Whether a harmonic fitted over its lobe accounts for what the lobe holds: the two differ by
 // the harmonic's beat with the leakage, what the fit and the leakage taken away leave
 // uncertain, and the noise (four deviations), no more.
@@ -2952,7 +2963,8 @@ double ToneModel::UnseenHarmonic(long a, long b, double place, const std::vector
     // Two bins can't both hide it where the leakage's kernel and the harmonic's stand in other
     // ratios there: with e = P h^2 + 2 sqrt(P) c h f in each (c the cosine of their phase, f the
     // leakage's signed amplitude), c drops out and P (h2 / f2 - h1 / f1) is within
-    // x1 / |h1 f1| + x2 / |h2 f2|. Only where the tone's own kernel holds the leakage there.
+    // x1 / |h1 f1| + x2 / |h2 f2|. Only where the leakage there meets the harmonic at one phase
+    // (LeakageAtOnePhase).
     // Bins holding a tenth of the harmonic's peak count: a harmonic of a tone on a bin through
     // the Bartlett window shows 0.16 of it beside its place, where the tone leaks nothing, and
     // those bound it far tighter than its peak bin, whose leakage it may cancel.
@@ -2980,7 +2992,7 @@ double ToneModel::UnseenHarmonic(long a, long b, double place, const std::vector
         const double x = above + spreadUsed * std::max(spread[i] - fitted[i], 0.0) + 2.0 * deviation;
         const double L = std::max(leak[i], 0.0), root = std::sqrt(L) + std::sqrt(L + x);
         least = std::min(least, root * root / (h * h));
-        if (toneKernel.size() == bins && L > 0.0 && std::abs(tonePeak * toneKernel[i] * toneKernel[i] - L) <= 0.1 * L)
+        if (toneKernel.size() == bins && L > 0.0 && LeakageAtOnePhase(windowType, tonePeak * toneKernel[i] * toneKernel[i], L))
             seen.push_back({h, std::copysign(std::sqrt(L), toneKernel[i]), x});
     }
     for (std::size_t i = 0; i < seen.size(); ++i)

@@ -1235,6 +1235,8 @@ TEST(DistortionSweep, ThdNCasesTheSweepFoundReadWhereSnrDoes)
     // up to a fifth high. Bartlett and triangular tones four to seven bins up beside an offset of
     // 3-5 %, whose place was doubted by the offset's skirt under the lobe as if it were noise, far
     // beyond what its beat can move it: the leakage's doubt at the second harmonic passed the fifth.
+    // One to three such blocks, a tone 7-39 bins up beside an offset of 1 % or less, whose harmonics
+    // were each bounded by one bin at a time: the beats moved the leakage from the tone's kernel.
     struct Replay {
         std::uint64_t seed;
         long index;
@@ -1245,6 +1247,7 @@ TEST(DistortionSweep, ThdNCasesTheSweepFoundReadWhereSnrDoes)
                             Replay{79136238, 83399}, Replay{79136238, 62832}, Replay{54913690, 5880},
                             Replay{54913690, 4896}, Replay{18469562, 30874}, Replay{79136238, 9320},
                             Replay{18469562, 13413}, Replay{79136238, 65588}, Replay{31415926, 40702},
-                            Replay{50918692, 65289}, Replay{50918692, 76256}})
+                            Replay{50918692, 65289}, Replay{50918692, 76256}, Replay{16180339, 40265},
+                            Replay{50918692, 32157}, Replay{31415926, 59024}})
         ExpectReplayed(r.seed, r.index, 1u << kThdN | 1u << kSnr, true);
 }
