@@ -779,6 +779,27 @@ double ToneOffset(const Response& response, const float* lobe, int halfWidth, do
     return GoldenMinimum([&](double delta) { return LobeMismatch(response, lobe, halfWidth, delta); }, from, to, 24);
 }
 
+// How far the place read from a lobe moves where a skirt under it (`under`, power per bin)
+// beats with the tone. Through the triangular windows both transforms keep one sign, so the
+// beat keeps one sign over the lobe: at its worst the lobe with the beat's bound added or taken
+// away in every bin. Bounded by the root of the skirt's share, as if it were noise, the place's
+// doubt beside a strong offset came out a hundred times its real error, and its leakage's doubt
+// at the second harmonic kept THD+N N/A where SNR read.
+template <typename Response>
+double PlaceMovedByBeat(const Response& response, const std::vector<float>& lobe, const double* under,
+                        int halfWidth, double delta)
+{
+    std::vector<float> bent(lobe.size());
+    double most = 0.0;
+    for (double sign : {-1.0, 1.0}) {
+        for (std::size_t i = 0; i < lobe.size(); ++i)
+            bent[i] = static_cast<float>(
+                lobe[i] + sign * 2.0 * std::sqrt(std::max(under[i], 0.0) * std::max<double>(lobe[i], 0.0)));
+        most = std::max(most, std::abs(ToneOffset(response, bent.data(), halfWidth) - delta));
+    }
+    return most;
+}
+
 // A tone's power as its lobe (2 halfWidth + 1 values) shows it: their sum over the share of
 // its power a lobe holds at the place its shape gives; `whole` is the response summed over all
 // bins. The sum itself where that share is not known.
@@ -1080,8 +1101,18 @@ double ToneModel::AddToneLeakage(UINT centre, int halfWidth, double lobePower, d
     // phase of its own and bends the lobe's shape as the noise does, by the root of its share,
     // but alike in every block (a Force window read 0.015 bins off, its nulls' leakage as
     // noise: SNR 48 dB low).
-    const double kOffsetError = std::clamp(
-        2.0 * std::sqrt((std::max(floor, 0.0) * (2 * halfWidth + 1) + std::max(beating, 0.0)) / lobePower), 0.001, 0.03);
+    const double noiseShare = std::max(floor, 0.0) * (2 * halfWidth + 1) / lobePower;
+    double placeDoubt = 2.0 * std::sqrt(noiseShare + std::max(beating, 0.0) / lobePower);
+    if (TriangularWindow(windowType) && beating > 0.0) {
+        try {
+            placeDoubt = std::min(placeDoubt, 2.0 * std::sqrt(noiseShare) +
+                                                  PlaceMovedByBeat([&](double x) { return LobeResponse(x, halfWidth); },
+                                                                   own, &leak[centre - halfWidth], halfWidth, delta));
+        } catch (const std::bad_alloc&) {
+            // The bound as noise stands.
+        }
+    }
+    const double kOffsetError = std::clamp(placeDoubt, 0.001, 0.03);
     if (offset)
         *offset = delta;
     if (offsetError)
@@ -3112,6 +3143,17 @@ double StandingHarmonic(double excess, double doubt, double fitted, double devia
     return std::max({excess - doubt, fitted - 2.0 * deviation, 0.0});
 }
 
+// Whether the `leakage` in a bin meets a harmonic there at one phase over its lobe, as the tone's
+// own skirt (`kernel`, its power) does. Through the triangular windows every part's transform
+// keeps one sign, so the tone's, its image's and the offset's skirts turn alike from bin to bin
+// and so does their sum: there the leakage need not be the tone's alone (their beats moved it
+// from the tone's kernel by more than a tenth, each bin then bounded a harmonic by itself, up
+// to four times the leakage, and THD+N read N/A where SNR read).
+bool LeakageAtOnePhase(WORD windowType, double kernel, double leakage)
+{
+    return TriangularWindow(windowType) || std::abs(kernel - leakage) <= 0.1 * leakage;
+}
+
 // Whether a harmonic fitted over its lobe accounts for what the lobe holds: the two differ by
 // the harmonic's beat with the leakage, what the fit and the leakage taken away leave
 // uncertain, and the noise (four deviations), no more.
@@ -3145,7 +3187,8 @@ double ToneModel::UnseenHarmonic(long a, long b, double place, const std::vector
     // Two bins can't both hide it where the leakage's kernel and the harmonic's stand in other
     // ratios there: with e = P h^2 + 2 sqrt(P) c h f in each (c the cosine of their phase, f the
     // leakage's signed amplitude), c drops out and P (h2 / f2 - h1 / f1) is within
-    // x1 / |h1 f1| + x2 / |h2 f2|. Only where the tone's own kernel holds the leakage there.
+    // x1 / |h1 f1| + x2 / |h2 f2|. Only where the leakage there meets the harmonic at one phase
+    // (LeakageAtOnePhase).
     // Bins holding a tenth of the harmonic's peak count: a harmonic of a tone on a bin through
     // the Bartlett window shows 0.16 of it beside its place, where the tone leaks nothing, and
     // those bound it far tighter than its peak bin, whose leakage it may cancel.
@@ -3179,7 +3222,7 @@ double ToneModel::UnseenHarmonic(long a, long b, double place, const std::vector
         // nothing as one holding that much more (taken as nothing, a triangular tone's 2nd
         // harmonic went missing from THD+N).
         const double shortfall = std::max(-held - doubt, 0.0);
-        if (toneKernel.size() == bins && L > 0.0 && std::abs(tonePeak * toneKernel[i] * toneKernel[i] - L) <= 0.1 * L)
+        if (toneKernel.size() == bins && L > 0.0 && LeakageAtOnePhase(windowType, tonePeak * toneKernel[i] * toneKernel[i], L))
             seen.push_back({h, std::copysign(std::sqrt(L), toneKernel[i]), x + shortfall});
     }
     for (std::size_t i = 0; i < seen.size(); ++i)

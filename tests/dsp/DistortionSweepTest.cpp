@@ -1087,12 +1087,13 @@ TEST(DistortionSweep, CasesTheSweepFoundReadTheirDefinitionOrNotANumber)
     // of a tone 72 bins up whose beat with its image, fitted from no bin that tells it, was
     // doubted only by what the place moves it (SNR 7.9 dB low, THD+N 1.1 dB high). One Bartlett
     // and one triangular block of a CCIF pair whose product beside a tone, its place set by the
-    // tones' unmoved places, traded with its beat with that tone's skirt (IMD 1.0-1.3 dB off).
-    // An exponential SMPTE pair whose products' beats with the tones' skirts were bounded as if
-    // the two had one shape over the lobe (IMD N/A in the clear).
-    // Bartlett tones on a bin of a generated file (odd, even beside an offset, even with
-    // harmonics) whose free bins, chiefly the rounding's lines, stood for the bins between them
-    // (SNR 1.4-1.5 dB low).
+    // tones' unmoved places, traded with its beat with that tone's skirt (IMD 1.0-1.3 dB off). An
+    // exponential SMPTE pair whose products' beats with the tones' skirts were bounded as if the
+    // two had one shape over the lobe (IMD N/A in the clear). Bartlett tones on a bin of a
+    // generated file (odd, even beside an offset, even with harmonics) whose free bins, chiefly
+    // the rounding's lines, stood for the bins between them (SNR 1.4-1.5 dB low). Fifty Bartlett
+    // blocks of a tone 4.8 bins up beside a 3 % offset, whose place's doubt, taken from the
+    // offset's skirt as noise, hid its clear harmonics (THD and THD+N N/A).
     struct Replay {
         std::uint64_t seed;
         long index;
@@ -1127,7 +1128,8 @@ TEST(DistortionSweep, CasesTheSweepFoundReadTheirDefinitionOrNotANumber)
                             Replay{58090607, 3821, false, oneTone}, Replay{58090607, 7640, false, oneTone},
                             Replay{31415926, 58478, false}, Replay{50918692, 20846, false},
                             Replay{27182818, 75, true}, Replay{31415926, 76963, false, oneTone},
-                            Replay{31415926, 30757, false, oneTone}, Replay{50918692, 57950, false, oneTone}})
+                            Replay{31415926, 30757, false, oneTone}, Replay{50918692, 57950, false, oneTone},
+                            Replay{50918692, 3787, true, oneTone}})
         ExpectReplayed(r.seed, r.index, r.measures, r.clear);
 }
 
@@ -1254,9 +1256,14 @@ TEST(DistortionSweep, ThdNCasesTheSweepFoundReadWhereSnrDoes)
     // between bins) whose mirror image's beat was fitted mostly from bins of plain noise, which
     // outweighed the bins beside the lobe where it shows: the leakage at the second harmonic read
     // up to a fifth high. Parzen tones 4.5-4.6 bins up whose strong second harmonic (35-37 dB
-    // down) lay two thirds under the tone's lobe, read from the third its own bins show.
-    // Gaussian tones (one, three and 44 blocks) whose second harmonic's fit took the bins'
-    // shared noise, and its beat with the skirt, as independent in every bin.
+    // down) lay two thirds under the tone's lobe, read from the third its own bins show. Gaussian
+    // tones (one, three and 44 blocks) whose second harmonic's fit took the bins' shared noise,
+    // and its beat with the skirt, as independent in every bin. Bartlett and triangular tones four
+    // to seven bins up beside an offset of 3-5 %, whose place was doubted by the offset's skirt
+    // under the lobe as if it were noise, far beyond what its beat can move it: the leakage's
+    // doubt at the second harmonic passed the fifth. One to three such blocks, a tone 7-39 bins up
+    // beside an offset of 1 % or less, whose harmonics were each bounded by one bin at a time: the
+    // beats moved the leakage from the tone's kernel.
     struct Replay {
         std::uint64_t seed;
         long index;
@@ -1268,6 +1275,8 @@ TEST(DistortionSweep, ThdNCasesTheSweepFoundReadWhereSnrDoes)
                             Replay{54913690, 4896}, Replay{18469562, 30874}, Replay{79136238, 9320},
                             Replay{18469562, 13413}, Replay{79136238, 65588}, Replay{31415926, 7044},
                             Replay{50918692, 55409}, Replay{31415926, 42291}, Replay{50918692, 11462},
-                            Replay{50918692, 13640}})
+                            Replay{50918692, 13640}, Replay{31415926, 40702}, Replay{50918692, 65289},
+                            Replay{50918692, 76256}, Replay{16180339, 40265}, Replay{50918692, 32157},
+                            Replay{31415926, 59024}})
         ExpectReplayed(r.seed, r.index, 1u << kThdN | 1u << kSnr, true);
 }
