@@ -2662,9 +2662,15 @@ bool SecondHarmonicBesideTone(UINT peak, int W, UINT last)
 // both (within what two unknowns more take by chance) and clearly better than the offset without
 // the harmonic. Where neither part alone does, they traded columns, and the harmonic's are
 // dropped (a Gaussian tone on bin 3 beside a strong offset: the place went 0.014 bin off).
+// A harmonic read that way must also stand above what the next harmonic's lobe puts in the
+// bins past it: some 60 dB under the tone for a third harmonic of a few per cent a lobe away
+// (a Kaiser tone on bin 3.76 with no 2nd harmonic and no offset: the 3rd's lobe edge in bin 8,
+// fitted as a 2nd harmonic 82 dB down, read THD 1.3 dB high).
 bool HarmonicWithoutOffset(const FitOfColumns& alone, const FitOfColumns& both, double offsetAlone, double shows)
 {
-    return alone.chi <= both.chi + shows * both.Scatter() && alone.chi < offsetAlone - shows * alone.Scatter();
+    constexpr double kNextLobeEdge = 1e-6;
+    return alone.chi <= both.chi + shows * both.Scatter() && alone.chi < offsetAlone - shows * alone.Scatter() &&
+           alone.Value(kSecond) > kNextLobeEdge * alone.Value(kTone);
 }
 
 // Whether the bins taken past the second harmonic's peak (to have enough of them) hold what the
@@ -3154,9 +3160,6 @@ bool LeakageAtOnePhase(WORD windowType, double kernel, double leakage)
     return TriangularWindow(windowType) || std::abs(kernel - leakage) <= 0.1 * leakage;
 }
 
-// Whether a harmonic fitted over its lobe accounts for what the lobe holds: the two differ by
-// the harmonic's beat with the leakage, what the fit and the leakage taken away leave
-// uncertain, and the noise (four deviations), no more.
 // Whether a harmonic's fit shows more than `unseen` beyond its `doubt`: then the lobe does not
 // hide it, though it holds less than the leakage there (a Parzen 2nd harmonic 66 dB down that
 // cancelled the tone's skirt, fitted to a thousandth, was read as nothing: THD+N 3 dB low).
@@ -3164,6 +3167,10 @@ bool FitShowsBeyond(double fitted, double doubt, double unseen)
 {
     return fitted - doubt > unseen;
 }
+
+// Whether a harmonic fitted over its lobe accounts for what the lobe holds: the two differ by
+// the harmonic's beat with the leakage, what the fit and the leakage taken away leave
+// uncertain, and the noise (four deviations), no more.
 
 bool FitHoldsLobe(double fitted, double held, double beat, double doubt, double deviation)
 {
