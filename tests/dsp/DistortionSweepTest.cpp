@@ -1088,7 +1088,8 @@ TEST(DistortionSweep, CasesTheSweepFoundReadTheirDefinitionOrNotANumber)
     // of a tone 72 bins up whose beat with its image, fitted from no bin that tells it, was
     // doubted only by what the place moves it (SNR 7.9 dB low, THD+N 1.1 dB high). An
     // exponential SMPTE pair whose products' beats with the tones' skirts were bounded as if the
-    // two had one shape over the lobe (IMD N/A in the clear).
+    // two had one shape over the lobe (IMD N/A in the clear). One uniform block of a tone 0.03
+    // bins above bin 8, placed as far below it (THD 3.3 dB high).
     struct Replay {
         std::uint64_t seed;
         long index;
@@ -1121,7 +1122,7 @@ TEST(DistortionSweep, CasesTheSweepFoundReadTheirDefinitionOrNotANumber)
                             Replay{18469562, 89801, true}, Replay{18469562, 30441, true}, Replay{54913690, 15041, true},
                             Replay{18469562, 47960, true}, Replay{79670217, 68839, false}, Replay{79670217, 4578, false},
                             Replay{58090607, 3821, false, oneTone}, Replay{58090607, 7640, false, oneTone},
-                            Replay{27182818, 75, true}})
+                            Replay{27182818, 75, true}, Replay{16180339, 6665, false, oneTone}})
         ExpectReplayed(r.seed, r.index, r.measures, r.clear);
 }
 
