@@ -1154,7 +1154,8 @@ TEST(DistortionSweep, HarmonicCasesTheSweepFoundReadTheirDefinitionOrNotANumber)
     // bins up, fitted closely and read as hidden (THD+N 3 dB low); a Kaiser tone on bin 3.2 with no
     // 2nd harmonic, whose 3rd's skirt the bins past bin 6 must not give the 2nd (THD 1.9 dB high).
     // A Kaiser tone on bin 3.76, no offset, no 2nd harmonic: the 3rd's lobe edge in bin 8 must not
-    // be read as a 2nd harmonic in the offset's place (THD 1.3 dB high).
+    // be read as a 2nd harmonic in the offset's place (THD 1.3 dB high); a Blackman tone on bin
+    // 3.09 with a 3rd harmonic 65 dB down, whose lobe edge in bins 7-8 must not be either (1.0 dB).
     // Triangular tones 3.7 bins up whose 2nd harmonic's lobe, its leakage taken far too high, was
     // bounded by bins whose shortfall counted as nothing (THD+N 1.9-3.1 dB low).
     // Leaky windows, THD N/A: an exponential tone whose noise lies under its leakage everywhere,
@@ -1187,7 +1188,7 @@ TEST(DistortionSweep, HarmonicCasesTheSweepFoundReadTheirDefinitionOrNotANumber)
                             Replay{21494561, 43305, kThd, false}, Replay{31415926, 90314, kThd, false},
                             Replay{31415926, 25207, kThdN, false}, Replay{50918692, 58921, kThd, false},
                             Replay{50918692, 65908, kThdN, false}, Replay{27182818, 28552, kThdN, false},
-                            Replay{62831853, 8378, kThd, false}})
+                            Replay{62831853, 8378, kThd, false}, Replay{17320508, 51766, kThd, false}})
         ExpectReplayed(r.seed, r.index, 1u << r.measure, r.clear);
 }
 
