@@ -3201,7 +3201,6 @@ bool FitShowsBeyond(double fitted, double doubt, double unseen)
 // Whether a harmonic fitted over its lobe accounts for what the lobe holds: the two differ by
 // the harmonic's beat with the leakage, what the fit and the leakage taken away leave
 // uncertain, and the noise (four deviations), no more.
-
 bool FitHoldsLobe(double fitted, double held, double beat, double doubt, double deviation)
 {
     return std::abs(held - fitted) <= beat + doubt + 4.0 * deviation;
