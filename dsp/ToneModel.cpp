@@ -3190,6 +3190,74 @@ bool LeakageAtOnePhase(WORD windowType, double kernel, double leakage)
     return TriangularWindow(windowType) || std::abs(kernel - leakage) <= 0.1 * leakage;
 }
 
+// A bin a harmonic shows in: its share `h` of the harmonic's peak, the leakage's signed amplitude
+// `f`, the bound `x` a pair takes, how far the leakage's phase may turn there, and what the bin
+// holds beyond the leakage and the noise, within `doubt`.
+struct SeenBin {
+    double h, f, x, turn, held, doubt;
+};
+
+// The largest power P up to `most` a harmonic may have where every bin holds it with its beat with
+// the leakage at one phase: P h^2 + 2 sqrt(P) c h f within held +- doubt, the cosine c one for all
+// bins but for each bin's turn. `most` where none fits (the bins hold something else). Scanned down
+// from `most` in steps of 5 %, the one above the largest that fits.
+double MostHeldAtOnePhase(const std::vector<SeenBin>& seen, double most)
+{
+    constexpr double kStep = 1.05, kLeast = 1e-6;
+    auto fits = [&](double p) {
+        const double root = std::sqrt(p);
+        double lo = -1.0, hi = 1.0;
+        for (const SeenBin& b : seen) {
+            const double g = 2.0 * root * b.h * b.f, rest = b.held - p * b.h * b.h;
+            if (g == 0.0) {
+                if (std::abs(rest) > b.doubt)
+                    return false;
+                continue;
+            }
+            const double c1 = (rest - b.doubt) / g, c2 = (rest + b.doubt) / g;
+            const double cLo = std::max(std::min(c1, c2), -1.0), cHi = std::min(std::max(c1, c2), 1.0);
+            if (cLo > cHi)
+                return false;
+            lo = std::max(lo, cLo - b.turn);
+            hi = std::min(hi, cHi + b.turn);
+        }
+        return lo <= hi;
+    };
+    for (double p = most; p >= kLeast * most; p /= kStep)
+        if (fits(p))
+            return std::min(p * kStep, most);
+    return fits(0.0) ? kLeast * most : most;
+}
+
+// How far the leakage's phase may turn in each bin of `a`..`b` from its phase at bin `ref`, where
+// besides the tone's skirt (`tone`, its kernel; `tonePeak`, its power where that is 1) it holds its
+// mirror image's (`image`, the kernel of a tone at minus its place) and the offset's (`dc`, its
+// power); HUGE_VAL where those may outweigh the tone's. The image's skirt meets the tone's at one
+// phase in every bin (their transforms turn alike from bin to bin), so the sum's phase turns only
+// as the ratio r of the two changes: by at most |dr| / (1 - |r|)^2. The offset's, known by its
+// power only, turns it by up to its arcsine.
+std::vector<double> LeakageTurns(const std::vector<double>& tone, const std::vector<double>& image,
+                                 const std::vector<double>& dc, double tonePeak, long ref, long a, long b)
+{
+    constexpr double kMostShare = 0.5;
+    std::vector<double> turns(tone.size(), HUGE_VAL);
+    const long n = static_cast<long>(tone.size());
+    if (image.size() != tone.size() || dc.size() != tone.size() || !(tonePeak > 0.0) || ref < 0 || ref >= n)
+        return turns;
+    auto ratio = [&](long k) { return tone[k] != 0.0 ? image[k] / tone[k] : HUGE_VAL; };
+    auto offsetTurn = [&](long k) {
+        const double share = tone[k] != 0.0 ? std::sqrt(std::max(dc[k], 0.0) / tonePeak) / std::abs(tone[k]) : HUGE_VAL;
+        return share < kMostShare ? std::asin(share) : HUGE_VAL;
+    };
+    const double r0 = ratio(ref), t0 = offsetTurn(ref);
+    for (long k = std::max(a, 0L); k <= std::min(b, n - 1); ++k) {
+        const double r = ratio(k), most = std::max(std::abs(r), std::abs(r0));
+        if (most < kMostShare && t0 < HUGE_VAL)
+            turns[static_cast<std::size_t>(k)] = std::abs(r - r0) / ((1.0 - most) * (1.0 - most)) + offsetTurn(k) + t0;
+    }
+    return turns;
+}
+
 // Whether a harmonic's fit shows more than `unseen` beyond its `doubt`: then the lobe does not
 // hide it, though it holds less than the leakage there (a Parzen 2nd harmonic 66 dB down that
 // cancelled the tone's skirt, fitted to a thousandth, was read as nothing: THD+N 3 dB low).
@@ -3212,7 +3280,7 @@ double ToneModel::UnseenHarmonic(long a, long b, double place, const std::vector
                                  const std::vector<double>& leak, const std::vector<double>& spread,
                                  const std::vector<double>& fitted, double typical, double binDeviation,
                                  double blocks, const std::vector<double>& toneKernel, double tonePeak,
-                                 double spreadUsed)
+                                 double spreadUsed, const std::vector<double>& leakageTurns)
 {
     // A harmonic shows most in the bins next to its place: each of those bounds its power by
     // what stands there above the noise, what the leakage taken away leaves uncertain and two
@@ -3224,16 +3292,16 @@ double ToneModel::UnseenHarmonic(long a, long b, double place, const std::vector
     // ratios there: with e = P h^2 + 2 sqrt(P) c h f in each (c the cosine of their phase, f the
     // leakage's signed amplitude), c drops out and P (h2 / f2 - h1 / f1) is within
     // x1 / |h1 f1| + x2 / |h2 f2|. Only where the leakage there meets the harmonic at one phase
-    // (LeakageAtOnePhase).
+    // (LeakageAtOnePhase). Where other parts of the leakage turn its phase from bin to bin by up
+    // to t (the mirror image's skirt, a tenth of a Gaussian tone's at its 2nd harmonic), c moves
+    // by t between the two: P d - 2 sqrt(P) (t1 + t2) is within the same, d the ratios'
+    // difference (refused, a hidden harmonic four times the leakage there kept THD+N N/A).
     // Bins holding a tenth of the harmonic's peak count: a harmonic of a tone on a bin through
     // the Bartlett window shows 0.16 of it beside its place, where the tone leaks nothing, and
     // those bound it far tighter than its peak bin, whose leakage it may cancel.
     const int W = LobeHalfWidth(windowType);
     double whole = 0.0, least = HUGE_VAL;
-    struct Seen {
-        double h, f, x;
-    };
-    std::vector<Seen> seen;
+    std::vector<SeenBin> seen;
     // Where the kernel about the block's middle is not the window's (the force window's reads
     // nought beside its peak, and a harmonic's lobe was taken for half of what it holds), the
     // harmonic's share of its peak in each bin comes from the window's exact response.
@@ -3258,16 +3326,27 @@ double ToneModel::UnseenHarmonic(long a, long b, double place, const std::vector
         // nothing as one holding that much more (taken as nothing, a triangular tone's 2nd
         // harmonic went missing from THD+N).
         const double shortfall = std::max(-held - doubt, 0.0);
-        if (toneKernel.size() == bins && L > 0.0 && LeakageAtOnePhase(windowType, tonePeak * toneKernel[i] * toneKernel[i], L))
-            seen.push_back({h, std::copysign(std::sqrt(L), toneKernel[i]), x + shortfall});
+        if (toneKernel.size() != bins || !(L > 0.0))
+            continue;
+        const double turn = LeakageAtOnePhase(windowType, tonePeak * toneKernel[i] * toneKernel[i], L) ? 0.0
+                            : leakageTurns.size() == bins                                             ? leakageTurns[i]
+                                                                                                      : HUGE_VAL;
+        if (turn < HUGE_VAL)
+            seen.push_back({h, std::copysign(std::sqrt(L), toneKernel[i]), x + shortfall, turn, held, doubt});
     }
     for (std::size_t i = 0; i < seen.size(); ++i)
         for (std::size_t j = i + 1; j < seen.size(); ++j) {
             const double apart = std::abs(seen[j].h / seen[j].f - seen[i].h / seen[i].f);
-            if (apart > 0.0)
-                least = std::min(least, (seen[i].x / std::abs(seen[i].h * seen[i].f) +
-                                         seen[j].x / std::abs(seen[j].h * seen[j].f)) / apart);
+            const double x = seen[i].x / std::abs(seen[i].h * seen[i].f) + seen[j].x / std::abs(seen[j].h * seen[j].f);
+            const double turn = seen[i].turn + seen[j].turn;
+            if (apart > 0.0) {
+                const double root = (turn + std::sqrt(turn * turn + apart * x)) / apart;
+                least = std::min(least, root * root);
+            }
         }
+    // Where the leakage turns, the pairs each allow their own phase: all the bins at once tell more.
+    if (!leakageTurns.empty() && seen.size() >= 2 && least < HUGE_VAL)
+        least = std::min(least, MostHeldAtOnePhase(seen, least));
     return least < HUGE_VAL ? least * whole : HUGE_VAL;
 }
 
@@ -4228,7 +4307,7 @@ ToneModel::Parts ToneModel::FitToneAnew(UINT lo, UINT hi)
     // off them comes back in the noise).
     UINT measuredBins = 0;
     bool fundamentalKernel = false;
-    std::vector<double> kernel, leakDoubt;
+    std::vector<double> kernel, leakDoubt, imageKernel;
     double kernelError = 0.0;
     // On the leaky windows the harmonic's beats with the fundamental and its image are fitted
     // from the window's complex transform; what the average keeps of each needs no bound then.
@@ -4521,10 +4600,23 @@ ToneModel::Parts ToneModel::FitToneAnew(UINT lo, UINT hi)
                 kernel.clear();
             }
         }
+        // The Gaussian's mirror image leaks far: where it turns the leakage's phase at a harmonic,
+        // the harmonic is still bounded by how far.
+        std::vector<double> turnsHere;
+        if (!found && readApart && windowType == TSmoothing::kGaussian && kernel.size() == bins) {
+            try {
+                if (imageKernel.empty())
+                    imageKernel = ShiftedKernel(-fc);
+                turnsHere = LeakageTurns(kernel, imageKernel, dc, TonePeak(kernel, k0, W, lobePower),
+                                         std::lround(l.place), l.a, l.b);
+            } catch (const std::bad_alloc&) {
+                turnsHere.clear();
+            }
+        }
         const double unseen = found || !readApart ? HUGE_VAL
                                     : UnseenHarmonic(l.a, l.b, l.place, owner, leak, spread, mirrorCross, typical,
                                                      noiseDeviation(1), blocks, kernel, TonePeak(kernel, k0, W, lobePower),
-                                                     spreadUsed);
+                                                     spreadUsed, turnsHere);
         // Fitted with its beat, the harmonic is read mostly from the bins next to its place:
         // the leakage's uncertainty counts there, as far as the fit weighs those bins.
         const double scale = useFit ? 1.0 : widen;

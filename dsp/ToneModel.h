@@ -196,10 +196,13 @@ private:
     // HUGE_VAL where none of the bins near its place is its own. `toneKernel` is the
     // fundamental's kernel at every bin (empty if not known), `tonePeak` its power where that is 1.
     // `spreadUsed`: the share of `spread` the bins around show the leakage to need.
+    // `leakageTurns`: how far the leakage's phase may turn in each bin from its phase at the
+    // harmonic's place (empty if not known: then only where it is the tone's alone, none).
     double UnseenHarmonic(long a, long b, double place, const std::vector<unsigned char>& owner,
                           const std::vector<double>& leak, const std::vector<double>& spread,
                           const std::vector<double>& fitted, double typical, double binDeviation, double blocks,
-                          const std::vector<double>& toneKernel, double tonePeak, double spreadUsed);
+                          const std::vector<double>& toneKernel, double tonePeak, double spreadUsed,
+                          const std::vector<double>& leakageTurns = {});
     struct HarmonicFit {
         bool fitted = false;
         double power = 0.0;      // the harmonic's power in its lobe

@@ -1405,7 +1405,10 @@ TEST(DistortionSweep, ThdNCasesTheSweepFoundReadWhereSnrDoes)
     // under the lobe as if it were noise, far beyond what its beat can move it: the leakage's
     // doubt at the second harmonic passed the fifth. One to three such blocks, a tone 7-39 bins up
     // beside an offset of 1 % or less, whose harmonics were each bounded by one bin at a time: the
-    // beats moved the leakage from the tone's kernel.
+    // beats moved the leakage from the tone's kernel. Gaussian tones 9-37 bins up (3-12 blocks)
+    // whose mirror image's skirt turns the leakage's phase a little over the 2nd harmonic's lobe:
+    // each bin bounded a harmonic by itself (four times the leakage), or each pair of bins by its
+    // own phase.
     struct Replay {
         std::uint64_t seed;
         long index;
@@ -1419,6 +1422,7 @@ TEST(DistortionSweep, ThdNCasesTheSweepFoundReadWhereSnrDoes)
                             Replay{50918692, 55409}, Replay{31415926, 42291}, Replay{50918692, 11462},
                             Replay{50918692, 13640}, Replay{31415926, 40702}, Replay{50918692, 65289},
                             Replay{50918692, 76256}, Replay{16180339, 40265}, Replay{50918692, 32157},
-                            Replay{31415926, 59024}})
+                            Replay{31415926, 59024}, Replay{11111117, 86440}, Replay{33333331, 69431},
+                            Replay{44444443, 36118}})
         ExpectReplayed(r.seed, r.index, 1u << kThdN | 1u << kSnr, true);
 }
