@@ -1095,7 +1095,9 @@ TEST(DistortionSweep, CasesTheSweepFoundReadTheirDefinitionOrNotANumber)
     // the rounding's lines, stood for the bins between them (SNR 1.4-1.5 dB low). Fifty Bartlett
     // blocks of a tone 4.8 bins up beside a 3 % offset, whose place's doubt, taken from the
     // offset's skirt as noise, hid its clear harmonics (THD and THD+N N/A). One uniform block of a
-    // tone 0.03 bins above bin 8, placed as far below it (THD 3.3 dB high).
+    // tone 0.03 bins above bin 8, placed as far below it (THD 3.3 dB high). Force tones 18-600
+    // bins up within 0.03 bins of a bin, placed from their lobe alone, which their image's skirt
+    // bends (SNR 1.3-2.7 dB low, THD 1.5 dB high).
     struct Replay {
         std::uint64_t seed;
         long index;
@@ -1131,7 +1133,9 @@ TEST(DistortionSweep, CasesTheSweepFoundReadTheirDefinitionOrNotANumber)
                             Replay{31415926, 58478, false}, Replay{50918692, 20846, false},
                             Replay{27182818, 75, true}, Replay{31415926, 76963, false, oneTone},
                             Replay{31415926, 30757, false, oneTone}, Replay{50918692, 57950, false, oneTone},
-                            Replay{50918692, 3787, true, oneTone}, Replay{16180339, 6665, false, oneTone}})
+                            Replay{50918692, 3787, true, oneTone}, Replay{16180339, 6665, false, oneTone},
+                            Replay{33333331, 17423, false, oneTone}, Replay{44444443, 66930, false, oneTone},
+                            Replay{33333331, 6205, false, oneTone}, Replay{11111117, 47015, false, oneTone}})
         ExpectReplayed(r.seed, r.index, r.measures, r.clear);
 }
 
