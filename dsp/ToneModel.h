@@ -156,6 +156,9 @@ private:
     // (uniform, force), from its lobe and DC's (`other` taken away) fitted with its mirror
     // image, the offset and their beats; `otherwise` where that can't be fitted.
     double PlaceBesideImage(UINT centre, int halfWidth, const std::vector<double>& other, double otherwise);
+    // Whether a force tone's image moves the place its lobe alone gives by more than a place
+    // can be doubted, and no stronger line below it keeps the fit with the image from telling it.
+    bool ImageMovesPlace(UINT centre, int halfWidth, double lobePower);
     // The window's kernels (complex where it is not quite symmetric) of a tone at `place`,
     // K(k - place), of its image, K(k + place), and of DC (made when `still` is empty) at
     // every bin, as shares of the peak.
