@@ -1269,7 +1269,12 @@ TEST(DistortionSweep, ThdNCasesTheSweepFoundReadWhereSnrDoes)
     // under the lobe as if it were noise, far beyond what its beat can move it: the leakage's
     // doubt at the second harmonic passed the fifth. One to three such blocks, a tone 7-39 bins up
     // beside an offset of 1 % or less, whose harmonics were each bounded by one bin at a time: the
-    // beats moved the leakage from the tone's kernel.
+    // beats moved the leakage from the tone's kernel. Parzen tones 3.5-4.5 bins up: one to four
+    // blocks whose second harmonic's own bins held its beat with the tone, which the fit with the
+    // offset took but the check of it did not; a tone 4.3 bins up whose harmonic, half seen, was
+    // read widened with that beat only bounded; tones whose harmonic, all but unseen, the fit
+    // showed was not there, taken to hide seventy times what its bins held (one with an 8 %
+    // offset).
     struct Replay {
         std::uint64_t seed;
         long index;
@@ -1283,6 +1288,8 @@ TEST(DistortionSweep, ThdNCasesTheSweepFoundReadWhereSnrDoes)
                             Replay{50918692, 55409}, Replay{31415926, 42291}, Replay{50918692, 11462},
                             Replay{50918692, 13640}, Replay{31415926, 40702}, Replay{50918692, 65289},
                             Replay{50918692, 76256}, Replay{16180339, 40265}, Replay{50918692, 32157},
-                            Replay{31415926, 59024}})
+                            Replay{31415926, 59024}, Replay{33333331, 18853}, Replay{22222223, 13668},
+                            Replay{11111117, 47697}, Replay{44444443, 73110}, Replay{22222223, 10931},
+                            Replay{22222223, 69722}})
         ExpectReplayed(r.seed, r.index, 1u << kThdN | 1u << kSnr, true);
 }
