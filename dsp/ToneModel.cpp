@@ -4708,7 +4708,11 @@ ToneModel::Parts ToneModel::FitToneAnew(UINT lo, UINT hi)
     const double typicalPart = kNoiseSigmas * typicalDeviation * standIn;
     const double freeNoise =
         kNoiseSigmas * typicalDeviation * (standIn - std::min(static_cast<double>(measuredBins), standIn)) + freeBeatPart;
-    const double modelled = parts.noiseSpread - typicalPart - freeBeatPart + lobeDoubt;
+    // So does the leakage's doubt that content carries from the free bins into them (counted
+    // there too, a flat-top tone's THD+N read N/A where its SNR read).
+    const double typicalLeakPart =
+        free.empty() ? 0.0 : freeSpread * std::min(static_cast<double>(measuredBins), standIn) / free.size();
+    const double modelled = parts.noiseSpread - typicalPart - freeBeatPart - typicalLeakPart + lobeDoubt;
     const double lobeNoiseBeat = 2.0 * std::sqrt(standingCrossVariance + lobeNoiseVariance);
     parts.distortionAndNoiseSpread =
         std::sqrt(modelled * modelled + freeNoise * freeNoise + lobeNoiseBeat * lobeNoiseBeat);
