@@ -2802,10 +2802,14 @@ ToneModel::BesideDc ToneModel::FitBesideDc(UINT peak, double floor, bool secondA
         const FitOfColumns with = solveAt(at, true);
         const bool pastPeak = toSecond > 2 * peak;
         const bool thirdReaches = pastPeak && ThirdReachesPast(3.0 * at, W, last, with.Value(kSecond) / with.Value(kTone));
-        second = with.chi < plain - kShows * with.Scatter() && !UnmodelledPast(with.Scatter(), pastPeak, kShows) &&
-                 !thirdReaches;
+        const bool unmodelled = UnmodelledPast(with.Scatter(), pastPeak, kShows) || thirdReaches;
+        second = with.chi < plain - kShows * with.Scatter() && !unmodelled;
         if (!second)
             last = alone;
+        // Not needed, its columns still say how strong a harmonic could be there.
+        if (!second && !unmodelled)
+            best.secondMost = std::max(with.Value(kSecond), 0.0) +
+                              2.0 * std::sqrt(std::max(with.Covariance(kSecond, kSecond), 0.0));
     }
     double f = search(true);
     FitOfColumns shared = solveAt(f, true);
@@ -2952,8 +2956,28 @@ ToneModel::BesideDc ToneModel::FitBesideDc(UINT peak, double floor, bool secondA
         best.secondDeviation = std::sqrt(std::max(whole.Covariance(kSecond, kSecond), 0.0));
         const double beatMost = std::sqrt(std::max(x[kSecond], 0.0) * x[kTone]);
         const double beatDoubt = std::sqrt(std::max(whole.Covariance(kSecondBeat, kSecondBeat), 0.0));
-        if (!(best.second > 2.0 * best.secondDeviation) || std::abs(x[kSecondBeat]) > 2.0 * beatMost + 2.0 * beatDoubt)
-            return FitBesideDc(peak, floor, false);
+        const bool beatBeyond = std::abs(x[kSecondBeat]) > 2.0 * beatMost + 2.0 * beatDoubt;
+        if (!(best.second > 2.0 * best.secondDeviation) || beatBeyond) {
+            BesideDc without = FitBesideDc(peak, floor, false);
+            // Too weak to be read, the harmonic is still bounded by that fit.
+            if (!beatBeyond)
+                without.secondMost = std::max(best.second, 0.0) + 2.0 * best.secondDeviation;
+            return without;
+        }
+        best.secondBeat = x[kSecondBeat];
+        for (int i : {0, 1})
+            for (int j : {0, 1})
+                best.secondCovariance[i][j] = whole.Covariance(kSecond + i, kSecond + j);
+        // Only over the harmonic's lobe, which ends some W bins past twice the tone's peak.
+        const UINT reach = std::min<UINT>(bins, 2 * (peak + static_cast<UINT>(W)) + 2);
+        best.secondShape.assign(reach, 0.0);
+        best.secondBeatShape.assign(reach, 0.0);
+        for (UINT k = 1; k < reach; ++k) {
+            BesideDcRow row;
+            SecondHarmonicRow(harmonic.below[k], harmonic.above[k], kernels.below[k], row);
+            best.secondShape[k] = row[kSecond];
+            best.secondBeatShape[k] = row[kSecondBeat];
+        }
     }
     // The beats can't pass what the phases allow (|z| <= P, |u| <= sqrt(D P)): more means the
     // bins hold a part the model doesn't. The tone must be known to 0.2 dB, its place to a
@@ -2969,6 +2993,21 @@ ToneModel::BesideDc ToneModel::FitBesideDc(UINT peak, double floor, bool secondA
                   2.0 * best.toneDeviation <= kToneDoubt * x[kTone] && best.placeError <= kPlaceDoubt &&
                   std::isfinite(noise);
     return best;
+}
+
+std::pair<double, double> ToneModel::BesideDc::SecondHeldIn(long a, long b, const std::vector<unsigned char>& owner) const
+{
+    double shape = 0.0, beatShape = 0.0;
+    for (long k = std::max(a, 0L); k <= b && static_cast<std::size_t>(k) < secondShape.size() &&
+                                   static_cast<std::size_t>(k) < owner.size();
+         ++k)
+        if (owner[static_cast<std::size_t>(k)] == 2) {
+            shape += secondShape[static_cast<std::size_t>(k)];
+            beatShape += secondBeatShape[static_cast<std::size_t>(k)];
+        }
+    const double variance = shape * shape * secondCovariance[0][0] + 2.0 * shape * beatShape * secondCovariance[0][1] +
+                            beatShape * beatShape * secondCovariance[1][1];
+    return {second * shape + secondBeat * beatShape, 2.0 * std::sqrt(std::max(variance, 0.0))};
 }
 
 namespace {
@@ -4433,15 +4472,34 @@ ToneModel::Parts ToneModel::FitToneAnew(UINT lo, UINT hi)
         // the offset: it is read from that fit, not guessed from the sliver its own bins show (a
         // Parzen tone 3.6 bins up: THD+N 1 dB low, the harmonic's doubt read from that sliver).
         // Its beat with the leakage was fitted too, and the sliver's own is no part of it.
-        const bool fromDcFit = secondFit.fitted && seen < 0.5 && HarmonicOrder(l.place, fc) == 2 && secondFit.second > 0.0;
+        // The fit must hold what the harmonic's own bins show, its beat with the tone there too
+        // (one block keeps it whole: a Parzen tone 4.5 bins up, its sliver a third above the
+        // harmonic's share alone, was refused and THD+N read N/A); a neighbour's skirt, which that
+        // fit does not take, bends it (a flat-top THD 5 dB low beside a strong 3rd harmonic).
+        // A sliver of half the lobe or more is read widened by the shape, its beat with the tone
+        // only bounded (a Parzen tone 4.3 bins up: THD+N N/A): the fit is read there too where
+        // the sliver holds it.
+        const bool fittedWithDc =
+            secondFit.fitted && seen < kSeenToFit && HarmonicOrder(l.place, fc) == 2 && secondFit.second > 0.0;
+        const auto [sliverHeld, sliverDoubt] = fittedWithDc ? secondFit.SecondHeldIn(l.a, l.b, owner)
+                                                            : std::pair<double, double>{0.0, 0.0};
+        const bool fitHoldsSliver =
+            fittedWithDc && std::abs(own - sliverHeld) <= 2.0 * deviation / widen + sliverDoubt +
+                                                              AllowanceFor(windowType).crossFit * std::abs(sliverHeld);
+        const bool fromDcFit = fittedWithDc && (seen < 0.5 || fitHoldsSliver);
         if (fromDcFit) {
             excess = secondFit.second / secondFit.tone * parts.fundamental * lobeShare(l);
             hidden = excess * (2.0 * secondFit.secondDeviation / secondFit.second + AllowanceFor(windowType).model);
         }
-        // The fit's harmonic agrees with what its own bins show (its neighbour's skirt, which that
-        // fit does not take, bent it: a flat-top THD 5 dB low beside a strong 3rd harmonic).
-        const bool fitHoldsSliver =
-            fromDcFit && std::abs(own - seen * excess) <= 2.0 * deviation + AllowanceFor(windowType).crossFit * seen * excess;
+        // Where that fit tried the harmonic's columns and it did not show, the most it could hold
+        // bounds what hides under the tone's lobe (a Parzen tone 3.5 bins up: the skirts of the
+        // harmonics above in the sliver, widened seventyfold, kept THD+N N/A).
+        const double hiddenMost =
+            secondFit.fitted && !fromDcFit && seen < 0.5 && HarmonicOrder(l.place, fc) == 2 &&
+                    std::isfinite(secondFit.secondMost)
+                ? secondFit.secondMost / secondFit.tone * parts.fundamental * lobeShare(l) *
+                      (1.0 + AllowanceFor(windowType).model)
+                : HUGE_VAL;
         // The fundamental's leakage and a harmonic meet at one phase in every block when both
         // stay put between blocks: they may add or cancel. With noise the phase changes from
         // block to block, and the average over the blocks narrows it.
@@ -4554,6 +4612,7 @@ ToneModel::Parts ToneModel::FitToneAnew(UINT lo, UINT hi)
         // it hides nothing more.
         if (!fit.fitted && widen == 1.0 && !fitHoldsSliver)
             hidden = std::max(hidden, (own + 2.0 * deviation + crossSpread) * (1.0 - seen) / std::max(seen, 1e-3));
+        hidden = std::min(hidden, hiddenMost);
         // Everything but the tone needs no harmonic told from the noise: what the lobe holds
         // counts as it stands, only as good as the leakage taken from it and its beat with it.
         // Harmonics closer than a lobe's width share bins, each bin counted with the first
@@ -4791,7 +4850,12 @@ ToneModel::Parts ToneModel::FitToneAnew(UINT lo, UINT hi)
     const double typicalPart = kNoiseSigmas * typicalDeviation * standIn;
     const double freeNoise =
         kNoiseSigmas * typicalDeviation * (standIn - std::min(static_cast<double>(measuredBins), standIn)) + freeBeatPart;
-    const double modelled = parts.noiseSpread - typicalPart - freeBeatPart + lobeDoubt + harmonicSkirtDoubt;
+    // So does the leakage's doubt that content carries from the free bins into them (counted
+    // there too, a flat-top tone's THD+N read N/A where its SNR read).
+    const double typicalLeakPart =
+        free.empty() ? 0.0 : freeSpread * std::min(static_cast<double>(measuredBins), standIn) / free.size();
+    const double modelled =
+        parts.noiseSpread - typicalPart - freeBeatPart - typicalLeakPart + lobeDoubt + harmonicSkirtDoubt;
     const double lobeNoiseBeat = 2.0 * std::sqrt(standingCrossVariance + lobeNoiseVariance);
     parts.distortionAndNoiseSpread =
         std::sqrt(modelled * modelled + freeNoise * freeNoise + lobeNoiseBeat * lobeNoiseBeat);

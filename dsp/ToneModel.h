@@ -147,6 +147,16 @@ private:
         double dc = 0.0, tone = 0.0;           // at their peaks, as the spectrum holds them
         double dcDeviation = 0.0, toneDeviation = 0.0;
         double second = 0.0, secondDeviation = 0.0; // the second harmonic at its peak, where fitted too
+        // The most the second harmonic could hold at its peak where its columns were tried and it
+        // did not show (HUGE_VAL where that is not known).
+        double secondMost = HUGE_VAL;
+        // Where fitted: what the harmonic (its lobe and image) and its beat with the tone put into
+        // each bin, per unit of each, with their values' covariance.
+        std::vector<double> secondShape, secondBeatShape;
+        double secondBeat = 0.0, secondCovariance[2][2] = {};
+        // What those put into the bins from a to b that `owner` gives the harmonics (2), and two
+        // deviations of that.
+        std::pair<double, double> SecondHeldIn(long a, long b, const std::vector<unsigned char>& owner) const;
         double values[6] = {};                 // the fit's terms (the model's columns)
         double covariance[6][6] = {};
     };

@@ -1412,7 +1412,13 @@ TEST(DistortionSweep, ThdNCasesTheSweepFoundReadWhereSnrDoes)
     // beats moved the leakage from the tone's kernel. Gaussian tones 9-37 bins up (3-12 blocks)
     // whose mirror image's skirt turns the leakage's phase a little over the 2nd harmonic's lobe:
     // each bin bounded a harmonic by itself (four times the leakage), or each pair of bins by its
-    // own phase.
+    // own phase. Parzen tones 3.5-4.5 bins up: one to four blocks whose second harmonic's own bins
+    // held its beat with the tone, which the fit with the offset took but the check of it did not;
+    // a tone 4.3 bins up whose harmonic, half seen, was read widened with that beat only bounded;
+    // tones whose harmonic, all but unseen, the fit showed was not there, taken to hide seventy
+    // times what its bins held (one with an 8 % offset). A flat-top tone 14 bins up whose
+    // harmonics' lobes, read as they stand, kept the leakage's doubt the free bins' mean carries
+    // for them.
     struct Replay {
         std::uint64_t seed;
         long index;
@@ -1427,6 +1433,8 @@ TEST(DistortionSweep, ThdNCasesTheSweepFoundReadWhereSnrDoes)
                             Replay{50918692, 13640}, Replay{31415926, 40702}, Replay{50918692, 65289},
                             Replay{50918692, 76256}, Replay{16180339, 40265}, Replay{50918692, 32157},
                             Replay{31415926, 59024}, Replay{11111117, 86440}, Replay{33333331, 69431},
-                            Replay{44444443, 36118}})
+                            Replay{44444443, 36118}, Replay{33333331, 18853}, Replay{22222223, 13668},
+                            Replay{11111117, 47697}, Replay{44444443, 73110}, Replay{22222223, 10931},
+                            Replay{22222223, 69722}, Replay{33333331, 56286}})
         ExpectReplayed(r.seed, r.index, 1u << kThdN | 1u << kSnr, true);
 }
