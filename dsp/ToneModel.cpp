@@ -4649,7 +4649,14 @@ ToneModel::Parts ToneModel::FitToneAnew(UINT lo, UINT hi)
     const double typicalPart = kNoiseSigmas * typicalDeviation * standIn;
     const double freeNoise =
         kNoiseSigmas * typicalDeviation * (standIn - std::min(static_cast<double>(measuredBins), standIn)) + freeBeatPart;
-    const double modelled = parts.noiseSpread - typicalPart - freeBeatPart + lobeDoubt;
+    // The same holds for the leakage taken from the free bins: the typical content it leaves
+    // uncertain no longer stands for the lobes read as they stand, whose own leakage's doubt
+    // the lobes count (counted twice, a plain Hamming tone's THD+N read N/A where its SNR read).
+    const double measuredModel = free.empty() ? 0.0
+                                              : freeSpread / free.size() *
+                                                    std::min(static_cast<double>(measuredBins),
+                                                             static_cast<double>(bandBins - free.size()));
+    const double modelled = parts.noiseSpread - typicalPart - freeBeatPart - measuredModel + lobeDoubt;
     const double lobeNoiseBeat = 2.0 * std::sqrt(standingCrossVariance + lobeNoiseVariance);
     parts.distortionAndNoiseSpread =
         std::sqrt(modelled * modelled + freeNoise * freeNoise + lobeNoiseBeat * lobeNoiseBeat);
