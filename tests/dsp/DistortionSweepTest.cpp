@@ -1271,7 +1271,8 @@ TEST(DistortionSweep, ThdNCasesTheSweepFoundReadWhereSnrDoes)
     // beside an offset of 1 % or less, whose harmonics were each bounded by one bin at a time: the
     // beats moved the leakage from the tone's kernel. Three Hamming blocks of a plain tone whose
     // harmonics' lobes, read as they stand, kept the doubt of the typical content that no longer
-    // stood for them.
+    // stood for them. Eight Hann blocks of a tone 6.5 bins up whose second harmonic's lobe read
+    // below its leakage by the noise's beat with it, which then counted twice.
     struct Replay {
         std::uint64_t seed;
         long index;
@@ -1285,6 +1286,6 @@ TEST(DistortionSweep, ThdNCasesTheSweepFoundReadWhereSnrDoes)
                             Replay{50918692, 55409}, Replay{31415926, 42291}, Replay{50918692, 11462},
                             Replay{50918692, 13640}, Replay{31415926, 40702}, Replay{50918692, 65289},
                             Replay{50918692, 76256}, Replay{16180339, 40265}, Replay{50918692, 32157},
-                            Replay{31415926, 59024}, Replay{22222223, 18696}})
+                            Replay{31415926, 59024}, Replay{22222223, 18696}, Replay{11111117, 28859}})
         ExpectReplayed(r.seed, r.index, 1u << kThdN | 1u << kSnr, true);
 }
