@@ -4684,7 +4684,10 @@ ToneModel::Parts ToneModel::FitToneAnew(UINT lo, UINT hi)
         // offset's meet): what the lobe adds is no better known.
         // THD's bound takes it too: the unseen lobes' sum would let it cancel another's excess
         // (a 2nd harmonic on the edge of a tone's lobe 4 bins up went missing, THD 8 dB low).
-        const double shortfall = std::max(-standing - 2.0 * deviation, 0.0);
+        // Below by no more than the noise's beat with the leakage there (counted with the lobe's
+        // noise), it says nothing of the leakage (counted again here, a Hann tone's THD+N read N/A
+        // where its SNR read).
+        const double shortfall = std::max(-standing - 2.0 * deviation - 2.0 * std::sqrt(crossVariance), 0.0);
         standingDoubt += shortfall;
         parts.harmonicsSpread += shortfall;
         // The single-precision window and transform leave spurs of their own some 135 dB under
@@ -4851,7 +4854,7 @@ ToneModel::Parts ToneModel::FitToneAnew(UINT lo, UINT hi)
     const double freeNoise =
         kNoiseSigmas * typicalDeviation * (standIn - std::min(static_cast<double>(measuredBins), standIn)) + freeBeatPart;
     // So does the leakage's doubt that content carries from the free bins into them (counted
-    // there too, a flat-top tone's THD+N read N/A where its SNR read).
+    // there too, flat-top and Hamming tones' THD+N read N/A where their SNR read).
     const double typicalLeakPart =
         free.empty() ? 0.0 : freeSpread * std::min(static_cast<double>(measuredBins), standIn) / free.size();
     const double modelled =

@@ -1418,7 +1418,10 @@ TEST(DistortionSweep, ThdNCasesTheSweepFoundReadWhereSnrDoes)
     // tones whose harmonic, all but unseen, the fit showed was not there, taken to hide seventy
     // times what its bins held (one with an 8 % offset). A flat-top tone 14 bins up whose
     // harmonics' lobes, read as they stand, kept the leakage's doubt the free bins' mean carries
-    // for them.
+    // for them. Three Hamming blocks of a plain tone whose harmonics' lobes, read as they stand,
+    // kept the doubt of the typical content that no longer stood for them. Eight Hann blocks of a
+    // tone 6.5 bins up whose second harmonic's lobe read below its leakage by the noise's beat
+    // with it, which then counted twice.
     struct Replay {
         std::uint64_t seed;
         long index;
@@ -1435,6 +1438,7 @@ TEST(DistortionSweep, ThdNCasesTheSweepFoundReadWhereSnrDoes)
                             Replay{31415926, 59024}, Replay{11111117, 86440}, Replay{33333331, 69431},
                             Replay{44444443, 36118}, Replay{33333331, 18853}, Replay{22222223, 13668},
                             Replay{11111117, 47697}, Replay{44444443, 73110}, Replay{22222223, 10931},
-                            Replay{22222223, 69722}, Replay{33333331, 56286}})
+                            Replay{22222223, 69722}, Replay{33333331, 56286}, Replay{22222223, 18696},
+                            Replay{11111117, 28859}})
         ExpectReplayed(r.seed, r.index, 1u << kThdN | 1u << kSnr, true);
 }
