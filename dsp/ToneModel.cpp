@@ -614,6 +614,18 @@ double BeatShare(const float* mag, int bins, double place, int halfWidth, double
 // fitted.
 constexpr double kNegligibleBeat = 0.01;
 
+// How many blocks' phases give a triangular tone's beat with its mirror image. Within four lobes
+// of DC the beat is a good part of the leakage at the 2nd harmonic and one block's phase, read
+// beside the noise and the offset's skirt under the lobe, gives it closely (left to the few bins
+// beside the lobe, one block's beat was known only to a sixth of that leakage, and THD+N read
+// N/A where SNR read). Farther up, a harmonic near the leakage's level is then read from its fit
+// with a doubt that leaves out their beat (one Bartlett block of a tone 106 bins up: THD+N 2 dB
+// low): two blocks at least there.
+std::size_t BlocksTellingImage(bool nearDc)
+{
+    return nearDc ? 1 : 2;
+}
+
 // A tone's beats as the blocks' phases give them: with its own mirror image the average of
 // e^(2i phase) over the blocks, with a steady offset that of e^(-i phase); and how far each may
 // be off.
@@ -627,13 +639,12 @@ struct ImageBeat {
 // A phase off by e turns the square by 2e; blocks averaged before the history began may have
 // met the image at any phase.
 ImageBeat ImageFromPhases(const std::vector<ToneModel::BlockPhase>& blocks, std::complex<double> a,
-                          std::complex<double> b, double phaseError)
+                          std::complex<double> b, double phaseError, std::size_t fewest)
 {
     ImageBeat beat;
     // Where the image holds the peak bin nearly as the tone does, the two can't be told apart.
-    // One block's phase, read beside the noise and the offset's skirt, is a single draw that
-    // has put the beat past its bound (THD+N 1-2 dB off): two blocks at least.
-    if (blocks.size() < 2 || !(std::abs(b) < 0.5 * std::abs(a)) || !std::isfinite(phaseError))
+    // `fewest` blocks give the phase (see BlocksTellingImage).
+    if (blocks.size() < fewest || !(std::abs(b) < 0.5 * std::abs(a)) || !std::isfinite(phaseError))
         return beat;
     double known = 0.0;
     for (const ToneModel::BlockPhase& block : blocks) {
@@ -1388,7 +1399,8 @@ double ToneModel::AddToneLeakage(UINT centre, int halfWidth, double lobePower, d
             return ImageBeat{};
         // The phase is read beside the noise and the offset's skirt under the lobe.
         return ImageFromPhases(blockPhases, v[index(p - centre)], std::conj(v[index(-p - centre)]),
-                               PhaseError(magnitude[phaseBin], noiseFloor, std::max(beating, 0.0)));
+                               PhaseError(magnitude[phaseBin], noiseFloor, std::max(beating, 0.0)),
+                               BlocksTellingImage(centre <= static_cast<UINT>(kImageReach * (halfWidth + 1))));
     };
     const ImageBeat image = ownImage ? triangularImageBeat() : ImageBeat{};
     // What is known beforehand weighs as a deviation of 1/sqrt(2) about nothing (|z| <= 1), or

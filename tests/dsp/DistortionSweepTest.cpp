@@ -1269,7 +1269,9 @@ TEST(DistortionSweep, ThdNCasesTheSweepFoundReadWhereSnrDoes)
     // under the lobe as if it were noise, far beyond what its beat can move it: the leakage's
     // doubt at the second harmonic passed the fifth. One to three such blocks, a tone 7-39 bins up
     // beside an offset of 1 % or less, whose harmonics were each bounded by one bin at a time: the
-    // beats moved the leakage from the tone's kernel.
+    // beats moved the leakage from the tone's kernel. One Bartlett or triangular block of a tone
+    // 5-12 bins up whose beat with its mirror image the few bins beside its lobe told only to a
+    // sixth of the leakage at its second harmonic: the block's phase tells it.
     struct Replay {
         std::uint64_t seed;
         long index;
@@ -1283,6 +1285,7 @@ TEST(DistortionSweep, ThdNCasesTheSweepFoundReadWhereSnrDoes)
                             Replay{50918692, 55409}, Replay{31415926, 42291}, Replay{50918692, 11462},
                             Replay{50918692, 13640}, Replay{31415926, 40702}, Replay{50918692, 65289},
                             Replay{50918692, 76256}, Replay{16180339, 40265}, Replay{50918692, 32157},
-                            Replay{31415926, 59024}})
+                            Replay{31415926, 59024}, Replay{33333331, 53840}, Replay{44444443, 29118},
+                            Replay{22222223, 8858}})
         ExpectReplayed(r.seed, r.index, 1u << kThdN | 1u << kSnr, true);
 }
