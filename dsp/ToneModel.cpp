@@ -614,16 +614,17 @@ double BeatShare(const float* mag, int bins, double place, int halfWidth, double
 // fitted.
 constexpr double kNegligibleBeat = 0.01;
 
-// How many blocks' phases give a triangular tone's beat with its mirror image. Within four lobes
-// of DC the beat is a good part of the leakage at the 2nd harmonic and one block's phase, read
-// beside the noise and the offset's skirt under the lobe, gives it closely (left to the few bins
-// beside the lobe, one block's beat was known only to a sixth of that leakage, and THD+N read
-// N/A where SNR read). Farther up, a harmonic near the leakage's level is then read from its fit
-// with a doubt that leaves out their beat (one Bartlett block of a tone 106 bins up: THD+N 2 dB
-// low): two blocks at least there.
-std::size_t BlocksTellingImage(bool nearDc)
+// How many blocks' phases give a triangular tone's beat with its mirror image. One block's
+// phase, read beside the noise and the offset's skirt under the lobe, gives it closely: within
+// four lobes of DC, and wherever the beat (`beat`, at the 2nd harmonic) stands 10 dB over the
+// noise floor there, it is a good part of what the leakage leaves uncertain (left to the bins,
+// one block's beat was known only to a sixth of the leakage at the 2nd harmonic: THD+N N/A where
+// SNR read). Where it stands nearer the floor, that floor is mostly the leakage's own misfit,
+// and a harmonic near the leakage's level was then read from its fit with a doubt that leaves
+// out their beat (one Bartlett block of a tone 106 bins up: THD+N 2 dB low): two blocks there.
+std::size_t BlocksTellingImage(bool nearDc, double beat, double floor)
 {
-    return nearDc ? 1 : 2;
+    return nearDc || beat > 10.0 * floor ? 1 : 2;
 }
 
 // A tone's beats as the blocks' phases give them: with its own mirror image the average of
@@ -1389,6 +1390,11 @@ double ToneModel::AddToneLeakage(UINT centre, int halfWidth, double lobePower, d
     // beforehand, each part within +-1, weighs in against that scatter: the part the bins tell
     // stays as fitted, the other is held near nothing, and its deviation stays what |z| <= 1
     // allows.
+    // The most the tone's beat with its image moves the bin at its 2nd harmonic.
+    auto imageBeatAtSecond = [&] {
+        const long long k = std::llround(2.0 * (static_cast<double>(centre) + delta));
+        return 2.0 * scale * std::sqrt(response(k - centre) * response(-k - centre));
+    };
     // The triangular windows' transform keeps one phase over the band, so the bins show only
     // one part of z, and beside few blocks only to a third or so (THD+N N/A): there the blocks'
     // phases at the tone's peak give z itself.
@@ -1400,7 +1406,8 @@ double ToneModel::AddToneLeakage(UINT centre, int halfWidth, double lobePower, d
         // The phase is read beside the noise and the offset's skirt under the lobe.
         return ImageFromPhases(blockPhases, v[index(p - centre)], std::conj(v[index(-p - centre)]),
                                PhaseError(magnitude[phaseBin], noiseFloor, std::max(beating, 0.0)),
-                               BlocksTellingImage(centre <= static_cast<UINT>(kImageReach * (halfWidth + 1))));
+                               BlocksTellingImage(centre <= static_cast<UINT>(kImageReach * (halfWidth + 1)),
+                                                  imageBeatAtSecond(), noiseFloor));
     };
     const ImageBeat image = ownImage ? triangularImageBeat() : ImageBeat{};
     // What is known beforehand weighs as a deviation of 1/sqrt(2) about nothing (|z| <= 1), or
