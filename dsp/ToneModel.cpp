@@ -614,6 +614,19 @@ double BeatShare(const float* mag, int bins, double place, int halfWidth, double
 // fitted.
 constexpr double kNegligibleBeat = 0.01;
 
+// How many blocks' phases give a triangular tone's beat with its mirror image. One block's
+// phase, read beside the noise and the offset's skirt under the lobe, gives it closely: within
+// four lobes of DC, and wherever the beat (`beat`, at the 2nd harmonic) stands 10 dB over the
+// noise floor there, it is a good part of what the leakage leaves uncertain (left to the bins,
+// one block's beat was known only to a sixth of the leakage at the 2nd harmonic: THD+N N/A where
+// SNR read). Where it stands nearer the floor, that floor is mostly the leakage's own misfit,
+// and a harmonic near the leakage's level was then read from its fit with a doubt that leaves
+// out their beat (one Bartlett block of a tone 106 bins up: THD+N 2 dB low): two blocks there.
+std::size_t BlocksTellingImage(bool nearDc, double beat, double floor)
+{
+    return nearDc || beat > 10.0 * floor ? 1 : 2;
+}
+
 // A tone's beats as the blocks' phases give them: with its own mirror image the average of
 // e^(2i phase) over the blocks, with a steady offset that of e^(-i phase); and how far each may
 // be off.
@@ -627,13 +640,12 @@ struct ImageBeat {
 // A phase off by e turns the square by 2e; blocks averaged before the history began may have
 // met the image at any phase.
 ImageBeat ImageFromPhases(const std::vector<ToneModel::BlockPhase>& blocks, std::complex<double> a,
-                          std::complex<double> b, double phaseError)
+                          std::complex<double> b, double phaseError, std::size_t fewest)
 {
     ImageBeat beat;
     // Where the image holds the peak bin nearly as the tone does, the two can't be told apart.
-    // One block's phase, read beside the noise and the offset's skirt, is a single draw that
-    // has put the beat past its bound (THD+N 1-2 dB off): two blocks at least.
-    if (blocks.size() < 2 || !(std::abs(b) < 0.5 * std::abs(a)) || !std::isfinite(phaseError))
+    // `fewest` blocks give the phase (see BlocksTellingImage).
+    if (blocks.size() < fewest || !(std::abs(b) < 0.5 * std::abs(a)) || !std::isfinite(phaseError))
         return beat;
     double known = 0.0;
     for (const ToneModel::BlockPhase& block : blocks) {
@@ -1380,6 +1392,11 @@ double ToneModel::AddToneLeakage(UINT centre, int halfWidth, double lobePower, d
     // beforehand, each part within +-1, weighs in against that scatter: the part the bins tell
     // stays as fitted, the other is held near nothing, and its deviation stays what |z| <= 1
     // allows.
+    // The most the tone's beat with its image moves the bin at its 2nd harmonic.
+    auto imageBeatAtSecond = [&] {
+        const long long k = std::llround(2.0 * (static_cast<double>(centre) + delta));
+        return 2.0 * scale * std::sqrt(response(k - centre) * response(-k - centre));
+    };
     // The triangular windows' transform keeps one phase over the band, so the bins show only
     // one part of z, and beside few blocks only to a third or so (THD+N N/A): there the blocks'
     // phases at the tone's peak give z itself.
@@ -1390,7 +1407,9 @@ double ToneModel::AddToneLeakage(UINT centre, int halfWidth, double lobePower, d
             return ImageBeat{};
         // The phase is read beside the noise and the offset's skirt under the lobe.
         return ImageFromPhases(blockPhases, v[index(p - centre)], std::conj(v[index(-p - centre)]),
-                               PhaseError(magnitude[phaseBin], noiseFloor, std::max(beating, 0.0)));
+                               PhaseError(magnitude[phaseBin], noiseFloor, std::max(beating, 0.0)),
+                               BlocksTellingImage(centre <= static_cast<UINT>(kImageReach * (halfWidth + 1)),
+                                                  imageBeatAtSecond(), noiseFloor));
     };
     const ImageBeat image = ownImage ? triangularImageBeat() : ImageBeat{};
     // What is known beforehand weighs as a deviation of 1/sqrt(2) about nothing (|z| <= 1), or
