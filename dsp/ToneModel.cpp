@@ -614,19 +614,6 @@ double BeatShare(const float* mag, int bins, double place, int halfWidth, double
 // fitted.
 constexpr double kNegligibleBeat = 0.01;
 
-// How many blocks' phases give a triangular tone's beat with its mirror image. One block's
-// phase, read beside the noise and the offset's skirt under the lobe, gives it closely: within
-// four lobes of DC, and wherever the beat (`beat`, at the 2nd harmonic) stands 10 dB over the
-// noise floor there, it is a good part of what the leakage leaves uncertain (left to the bins,
-// one block's beat was known only to a sixth of the leakage at the 2nd harmonic: THD+N N/A where
-// SNR read). Where it stands nearer the floor, that floor is mostly the leakage's own misfit,
-// and a harmonic near the leakage's level was then read from its fit with a doubt that leaves
-// out their beat (one Bartlett block of a tone 106 bins up: THD+N 2 dB low): two blocks there.
-std::size_t BlocksTellingImage(bool nearDc, double beat, double floor)
-{
-    return nearDc || beat > 10.0 * floor ? 1 : 2;
-}
-
 // A tone's beats as the blocks' phases give them: with its own mirror image the average of
 // e^(2i phase) over the blocks, with a steady offset that of e^(-i phase); and how far each may
 // be off.
@@ -640,12 +627,16 @@ struct ImageBeat {
 // A phase off by e turns the square by 2e; blocks averaged before the history began may have
 // met the image at any phase.
 ImageBeat ImageFromPhases(const std::vector<ToneModel::BlockPhase>& blocks, std::complex<double> a,
-                          std::complex<double> b, double phaseError, std::size_t fewest)
+                          std::complex<double> b, double phaseError)
 {
     ImageBeat beat;
     // Where the image holds the peak bin nearly as the tone does, the two can't be told apart.
-    // `fewest` blocks give the phase (see BlocksTellingImage).
-    if (blocks.size() < fewest || !(std::abs(b) < 0.5 * std::abs(a)) || !std::isfinite(phaseError))
+    // One block's phase, read beside the noise and the offset's skirt under the lobe, gives the
+    // beat closely (left to the bins, one block's beat was known only to a sixth of the leakage
+    // at the 2nd harmonic: THD+N N/A where SNR read); a harmonic's lobe read from its fit then
+    // carries the fit's own noise (without it, one Bartlett block of a tone 106 bins up read
+    // THD+N 2 dB low).
+    if (blocks.empty() || !(std::abs(b) < 0.5 * std::abs(a)) || !std::isfinite(phaseError))
         return beat;
     double known = 0.0;
     for (const ToneModel::BlockPhase& block : blocks) {
@@ -1392,11 +1383,6 @@ double ToneModel::AddToneLeakage(UINT centre, int halfWidth, double lobePower, d
     // beforehand, each part within +-1, weighs in against that scatter: the part the bins tell
     // stays as fitted, the other is held near nothing, and its deviation stays what |z| <= 1
     // allows.
-    // The most the tone's beat with its image moves the bin at its 2nd harmonic.
-    auto imageBeatAtSecond = [&] {
-        const long long k = std::llround(2.0 * (static_cast<double>(centre) + delta));
-        return 2.0 * scale * std::sqrt(response(k - centre) * response(-k - centre));
-    };
     // The triangular windows' transform keeps one phase over the band, so the bins show only
     // one part of z, and beside few blocks only to a third or so (THD+N N/A): there the blocks'
     // phases at the tone's peak give z itself.
@@ -1407,9 +1393,7 @@ double ToneModel::AddToneLeakage(UINT centre, int halfWidth, double lobePower, d
             return ImageBeat{};
         // The phase is read beside the noise and the offset's skirt under the lobe.
         return ImageFromPhases(blockPhases, v[index(p - centre)], std::conj(v[index(-p - centre)]),
-                               PhaseError(magnitude[phaseBin], noiseFloor, std::max(beating, 0.0)),
-                               BlocksTellingImage(centre <= static_cast<UINT>(kImageReach * (halfWidth + 1)),
-                                                  imageBeatAtSecond(), noiseFloor));
+                               PhaseError(magnitude[phaseBin], noiseFloor, std::max(beating, 0.0)));
     };
     const ImageBeat image = ownImage ? triangularImageBeat() : ImageBeat{};
     // What is known beforehand weighs as a deviation of 1/sqrt(2) about nothing (|z| <= 1), or
@@ -3359,13 +3343,14 @@ bool FitHoldsLobe(double fitted, double held, double beat, double doubt, double 
     return std::abs(held - fitted) <= beat + doubt + 4.0 * deviation;
 }
 
-// Whether a triangular harmonic's fit, off by `fitDoubt` with its noise, knows the lobe better
-// than the lobe as it stands, off by its beat with the leakage and its noise (two deviations):
-// the fit takes the beat away but leans on a few bins of one phase, and beside one block their
-// noise moved a 3rd harmonic's fit ten times as far as the lobe's own (THD+N N/A where SNR read).
-bool FitKnowsLobeBetter(double fitDoubt, double unfittedBeat, double deviation)
+// Whether a harmonic's fit, off by `fitOff` with its noise, knows the lobe better than the lobe
+// as it stands, off by its beat with the leakage and, where the fit's noise is not the lobe's
+// too, by its own noise (`deviation`, twice). A triangular fit takes the beat away but leans on
+// a few bins of one phase: beside one block their noise moved a 3rd harmonic's fit ten times as
+// far as the lobe's own (THD+N N/A where SNR read).
+bool FitKnowsLobeBetter(double fitOff, double unfittedBeat, double deviation)
 {
-    return fitDoubt < unfittedBeat + 2.0 * deviation;
+    return fitOff < unfittedBeat + 2.0 * deviation;
 }
 
 } // namespace
@@ -4689,11 +4674,10 @@ ToneModel::Parts ToneModel::FitToneAnew(UINT lo, UINT hi)
         // over a few bins its columns may look alike, and the leakage's doubt weighs far more
         // through it. That holds for the plain kernel fit too (a uniform harmonic on a bin has
         // both columns in one bin: read 1-2 dB off, its leakage's doubt as large as itself).
-        const bool useFit =
-            fit.fitted && fit.shapeError < crossSpread && lobeWhole &&
-            (!LeakyWindow(windowType) || 2.0 * fit.deviation + fit.shapeError + fit.leakDoubt < unfittedBeat) &&
-            (!TriangularWindow(windowType) ||
-             FitKnowsLobeBetter(2.0 * fit.deviation + fit.shapeError + fit.leakDoubt, unfittedBeat, deviation));
+        const double fitOff = 2.0 * fit.deviation + fit.shapeError + fit.leakDoubt;
+        const bool useFit = fit.fitted && fit.shapeError < crossSpread && lobeWhole &&
+                            (!LeakyWindow(windowType) || FitKnowsLobeBetter(fitOff, unfittedBeat, 0.0)) &&
+                            (!TriangularWindow(windowType) || FitKnowsLobeBetter(fitOff, unfittedBeat, deviation));
         if (useFit) {
             fit.power *= widen;
             fit.deviation *= widen;
