@@ -1429,7 +1429,9 @@ TEST(DistortionSweep, ThdNCasesTheSweepFoundReadWhereSnrDoes)
     // tone 6.5 bins up whose second harmonic's lobe read below its leakage by the noise's beat
     // with it, which then counted twice. One Bartlett or triangular block of a tone 5-39 bins up
     // whose beat with its mirror image the bins told only to a sixth of the leakage at its second
-    // harmonic: the block's phase tells it.
+    // harmonic: the block's phase tells it. Lone Hamming tones 28-74 bins up (2-36 blocks) whose
+    // beat with their mirror image kept a fixed share of its bound in every bin, some twenty times
+    // its real error, summed over the harmonics' lobes.
     struct Replay {
         std::uint64_t seed;
         long index;
@@ -1448,6 +1450,7 @@ TEST(DistortionSweep, ThdNCasesTheSweepFoundReadWhereSnrDoes)
                             Replay{11111117, 47697}, Replay{44444443, 73110}, Replay{22222223, 10931},
                             Replay{22222223, 69722}, Replay{33333331, 56286}, Replay{22222223, 18696},
                             Replay{11111117, 28859}, Replay{33333331, 53840}, Replay{44444443, 29118},
-                            Replay{22222223, 8858}, Replay{11111117, 15011}, Replay{33333331, 23305}})
+                            Replay{22222223, 8858}, Replay{11111117, 15011}, Replay{33333331, 23305},
+                            Replay{33333331, 5736}, Replay{22222223, 22829}, Replay{11111117, 97553}})
         ExpectReplayed(r.seed, r.index, 1u << kThdN | 1u << kSnr, true);
 }
