@@ -1225,7 +1225,9 @@ TEST(DistortionSweep, CasesTheSweepFoundReadTheirDefinitionOrNotANumber)
     // their image's skirt bends (SNR 1.3-2.7 dB low, THD 1.5 dB high). Bartlett and triangular
     // tones whose harmonics' lobes were read from fits one block's noise moved far more than the
     // lobes as they stand (THD+N N/A where SNR read); one Bartlett block of a tone 3753 bins up
-    // whose beat with its image was left to the bins (THD+N 1.2 dB low).
+    // whose beat with its image was left to the bins (THD+N 1.2 dB low). Uniform pairs whose tones
+    // the other's skirt bends: one block of a tone 19 dB under its neighbour placed 0.4 bin off (a
+    // product read where there is none), a CCIF pair 10 bins apart (IMD 1.3 dB high).
     struct Replay {
         std::uint64_t seed;
         long index;
@@ -1265,9 +1267,11 @@ TEST(DistortionSweep, CasesTheSweepFoundReadTheirDefinitionOrNotANumber)
                             Replay{50918692, 3787, true, oneTone}, Replay{16180339, 6665, false, oneTone},
                             Replay{44444443, 93638, false}, Replay{33333331, 17423, false, oneTone},
                             Replay{44444443, 66930, false, oneTone}, Replay{33333331, 6205, false, oneTone},
-                            Replay{11111117, 47015, false, oneTone}, Replay{11111117, 5831, true, distortionAndNoise},
-                            Replay{33333331, 77263, true, distortionAndNoise}, Replay{55555553, 837, true, distortionAndNoise},
-                            Replay{33333331, 66045, false, oneTone}})
+                            Replay{11111117, 47015, false, oneTone},
+                            Replay{11111117, 5831, true, distortionAndNoise},
+                            Replay{33333331, 77263, true, distortionAndNoise},
+                            Replay{55555553, 837, true, distortionAndNoise}, Replay{33333331, 66045, false, oneTone},
+                            Replay{55555553, 90805, false}, Replay{11111117, 67548, false}})
         ExpectReplayed(r.seed, r.index, r.measures, r.clear);
 }
 
