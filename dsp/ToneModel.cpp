@@ -2752,6 +2752,15 @@ bool SecondHarmonicBesideTone(UINT peak, int W, UINT last)
     return 2 * static_cast<long long>(peak) - W <= static_cast<long long>(last);
 }
 
+// Whether the second harmonic's beat with the tone stands clear of its doubt: that beat needs a
+// harmonic there (|v| <= sqrt(H P)), and shows it where its own power, under the tone's lobe,
+// hardly shows beside the beat (its fitted power then doubts twice as much as it reads).
+bool BeatShowsSecond(const FitOfColumns& fit)
+{
+    constexpr double kClearly = 5.0; // deviations, as for the bins left out of the whole fit
+    return std::abs(fit.Value(kSecondBeat)) > kClearly * std::sqrt(std::max(fit.Covariance(kSecondBeat, kSecondBeat), 0.0));
+}
+
 // Whether, the offset fitted below nothing beside the second harmonic, the harmonic without
 // the offset is what the bins hold: that fit must explain them about as well as the one with
 // both (within what two unknowns more take by chance) and clearly better than the offset without
@@ -2760,12 +2769,14 @@ bool SecondHarmonicBesideTone(UINT peak, int W, UINT last)
 // A harmonic read that way must also stand above what the next harmonic's lobe puts in the
 // bins past it: some 60 dB under the tone for a third harmonic of a few per cent a lobe away
 // (a Kaiser tone on bin 3.76 with no 2nd harmonic and no offset: the 3rd's lobe edge in bin 8,
-// fitted as a 2nd harmonic 82 dB down, read THD 1.3 dB high).
+// fitted as a 2nd harmonic 82 dB down, read THD 1.3 dB high), or show its beat with the tone,
+// which no part but a harmonic there gives (BeatShowsSecond): a flat-top harmonic 69 dB down,
+// refused, left the tone's beats bent to it and the noise read 2.4 dB low.
 bool HarmonicWithoutOffset(const FitOfColumns& alone, const FitOfColumns& both, double offsetAlone, double shows)
 {
     constexpr double kNextLobeEdge = 1e-6;
     return alone.chi <= both.chi + shows * both.Scatter() && alone.chi < offsetAlone - shows * alone.Scatter() &&
-           alone.Value(kSecond) > kNextLobeEdge * alone.Value(kTone);
+           (alone.Value(kSecond) > kNextLobeEdge * alone.Value(kTone) || BeatShowsSecond(alone));
 }
 
 // Whether the bins taken past the second harmonic's peak (to have enough of them) hold what the
@@ -3035,7 +3046,7 @@ ToneModel::BesideDc ToneModel::FitBesideDc(UINT peak, double floor, bool secondA
         const double beatMost = std::sqrt(std::max(x[kSecond], 0.0) * x[kTone]);
         const double beatDoubt = std::sqrt(std::max(whole.Covariance(kSecondBeat, kSecondBeat), 0.0));
         const bool beatBeyond = std::abs(x[kSecondBeat]) > 2.0 * beatMost + 2.0 * beatDoubt;
-        if (!(best.second > 2.0 * best.secondDeviation) || beatBeyond) {
+        if (!(best.second > 2.0 * best.secondDeviation || BeatShowsSecond(whole)) || beatBeyond) {
             BesideDc without = FitBesideDc(peak, floor, false);
             // Too weak to be read, the harmonic is still bounded by that fit.
             if (!beatBeyond)

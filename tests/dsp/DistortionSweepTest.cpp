@@ -1297,6 +1297,9 @@ TEST(DistortionSweep, HarmonicCasesTheSweepFoundReadTheirDefinitionOrNotANumber)
     // A Kaiser tone on bin 3.76, no offset, no 2nd harmonic: the 3rd's lobe edge in bin 8 must not
     // be read as a 2nd harmonic in the offset's place (THD 1.3 dB high); a Blackman tone on bin
     // 3.09 with a 3rd harmonic 65 dB down, whose lobe edge in bins 7-8 must not be either (1.0 dB).
+    // A flat-top tone on bin 4.14, one block, no offset: its 2nd harmonic, 69 dB down under the
+    // tone's lobe, shows in its beat with the tone more than in its power; refused, the tone's
+    // beats bent to it and the noise read low (SNR 2.4 dB high).
     // Triangular tones 3.7 bins up whose 2nd harmonic's lobe, its leakage taken far too high, was
     // bounded by bins whose shortfall counted as nothing (THD+N 1.9-3.1 dB low).
     // Leaky windows, THD N/A: an exponential tone whose noise lies under its leakage everywhere,
@@ -1329,7 +1332,8 @@ TEST(DistortionSweep, HarmonicCasesTheSweepFoundReadTheirDefinitionOrNotANumber)
                             Replay{21494561, 43305, kThd, false}, Replay{31415926, 90314, kThd, false},
                             Replay{31415926, 25207, kThdN, false}, Replay{50918692, 58921, kThd, false},
                             Replay{50918692, 65908, kThdN, false}, Replay{27182818, 28552, kThdN, false},
-                            Replay{62831853, 8378, kThd, false}, Replay{17320508, 51766, kThd, false}})
+                            Replay{62831853, 8378, kThd, false}, Replay{17320508, 51766, kThd, false},
+                            Replay{22222223, 94066, kSnr, false}})
         ExpectReplayed(r.seed, r.index, 1u << r.measure, r.clear);
 }
 
