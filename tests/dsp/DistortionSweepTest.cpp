@@ -1222,7 +1222,9 @@ TEST(DistortionSweep, CasesTheSweepFoundReadTheirDefinitionOrNotANumber)
     // blocks of a pair 21 and 31 bins up beside a 0.1 % offset, whose skirts met in the bins
     // beside a difference product on a bin: that beat was read as the product (IMD 4.8 dB high).
     // Force tones 18-600 bins up within 0.03 bins of a bin, placed from their lobe alone, which
-    // their image's skirt bends (SNR 1.3-2.7 dB low, THD 1.5 dB high).
+    // their image's skirt bends (SNR 1.3-2.7 dB low, THD 1.5 dB high). Exponential tones whose
+    // beat with their image, fitted beyond what the average keeps of it, took an offset's skirt
+    // (THD+N 2.7 dB high) or a harmonic's lobe (clear THD N/A).
     struct Replay {
         std::uint64_t seed;
         long index;
@@ -1261,7 +1263,8 @@ TEST(DistortionSweep, CasesTheSweepFoundReadTheirDefinitionOrNotANumber)
                             Replay{50918692, 3787, true, oneTone}, Replay{16180339, 6665, false, oneTone},
                             Replay{44444443, 93638, false}, Replay{33333331, 17423, false, oneTone},
                             Replay{44444443, 66930, false, oneTone}, Replay{33333331, 6205, false, oneTone},
-                            Replay{11111117, 47015, false, oneTone}})
+                            Replay{11111117, 47015, false, oneTone}, Replay{50918692, 99774, false, oneTone},
+                            Replay{33333331, 69205, true, 1u << kThd}})
         ExpectReplayed(r.seed, r.index, r.measures, r.clear);
 }
 
@@ -1372,6 +1375,8 @@ TEST(DistortionSweep, ThdNCasesOfPairsTheSweepFoundReadTheirDefinitionOrNotANumb
     // four bins apart whose weaker tone, its near side holding the two tones' beat, went
     // unmodelled (1.8 dB high). A uniform pair 0.6 dB apart whose weaker tone, on a bin, held more
     // in its lobe than the stronger one between bins and was read as the fundamental (1.0 dB off).
+    // Exponential blocks of a random pair whose low tone's image beat was fitted far beyond what
+    // the average keeps (1.1 dB high).
     struct Replay {
         std::uint64_t seed;
         long index;
@@ -1380,7 +1385,8 @@ TEST(DistortionSweep, ThdNCasesOfPairsTheSweepFoundReadTheirDefinitionOrNotANumb
     for (const Replay& r : {Replay{11235813, 89888, true}, Replay{14142135, 76365, false},
                             Replay{57721566, 93286, false}, Replay{55511133, 12010, false},
                             Replay{24681357, 12668, false}, Replay{97531864, 97132, false},
-                            Replay{35791113, 3893, false}, Replay{79136238, 42694, false}})
+                            Replay{35791113, 3893, false}, Replay{79136238, 42694, false},
+                            Replay{55555553, 62257, false}})
         ExpectReplayed(r.seed, r.index, 1u << kThdN, r.clear);
 }
 
