@@ -1229,7 +1229,9 @@ TEST(DistortionSweep, CasesTheSweepFoundReadTheirDefinitionOrNotANumber)
     // the other's skirt bends: one block of a tone 19 dB under its neighbour placed 0.4 bin off (a
     // product read where there is none), a CCIF pair 10 bins apart (IMD 1.3 dB high). One force
     // block of a tone on a bin, and one beside a 1.7 % offset, whose noise was read from the bins
-    // holding most of it (SNR 1.8 and 1.35 dB low).
+    // holding most of it (SNR 1.8 and 1.35 dB low). Exponential tones whose beat with their image,
+    // fitted beyond what the average keeps of it, took an offset's skirt (THD+N 2.7 dB high) or a
+    // harmonic's lobe (clear THD N/A).
     struct Replay {
         std::uint64_t seed;
         long index;
@@ -1274,7 +1276,8 @@ TEST(DistortionSweep, CasesTheSweepFoundReadTheirDefinitionOrNotANumber)
                             Replay{33333331, 77263, true, distortionAndNoise},
                             Replay{55555553, 837, true, distortionAndNoise}, Replay{33333331, 66045, false, oneTone},
                             Replay{55555553, 90805, false}, Replay{11111117, 67548, false},
-                            Replay{27182818, 36802, false, oneTone}, Replay{55555553, 45641, false, oneTone}})
+                            Replay{27182818, 36802, false, oneTone}, Replay{55555553, 45641, false, oneTone},
+                            Replay{50918692, 99774, false, oneTone}, Replay{33333331, 69205, true, 1u << kThd}})
         ExpectReplayed(r.seed, r.index, r.measures, r.clear);
 }
 
@@ -1389,6 +1392,8 @@ TEST(DistortionSweep, ThdNCasesOfPairsTheSweepFoundReadTheirDefinitionOrNotANumb
     // four bins apart whose weaker tone, its near side holding the two tones' beat, went
     // unmodelled (1.8 dB high). A uniform pair 0.6 dB apart whose weaker tone, on a bin, held more
     // in its lobe than the stronger one between bins and was read as the fundamental (1.0 dB off).
+    // Exponential blocks of a random pair whose low tone's image beat was fitted far beyond what
+    // the average keeps (1.1 dB high).
     struct Replay {
         std::uint64_t seed;
         long index;
@@ -1397,7 +1402,8 @@ TEST(DistortionSweep, ThdNCasesOfPairsTheSweepFoundReadTheirDefinitionOrNotANumb
     for (const Replay& r : {Replay{11235813, 89888, true}, Replay{14142135, 76365, false},
                             Replay{57721566, 93286, false}, Replay{55511133, 12010, false},
                             Replay{24681357, 12668, false}, Replay{97531864, 97132, false},
-                            Replay{35791113, 3893, false}, Replay{79136238, 42694, false}})
+                            Replay{35791113, 3893, false}, Replay{79136238, 42694, false},
+                            Replay{55555553, 62257, false}})
         ExpectReplayed(r.seed, r.index, 1u << kThdN, r.clear);
 }
 
