@@ -3441,6 +3441,60 @@ std::vector<double> LeakageTurns(const std::vector<double>& tone, const std::vec
     return turns;
 }
 
+// A bin a harmonic shows in, beside a tone's skirt and its mirror image's: its share `h` of the
+// harmonic's peak, the two skirts' signed amplitudes `f` and `g`, the offset's amplitude `d`, and
+// what the bin holds beyond the leakage and the noise, within `doubt`.
+struct SkirtBin {
+    double h, f, g, d, held, doubt;
+};
+
+// Whether a harmonic of power `p` may hide in every bin of `seen` at once: P h^2 + 2 sqrt(P) h
+// (c1 f + c2 g) within held +- doubt, c1 and c2 its cosines with the tone and with the image,
+// each one for all bins; the offset's beat, its phase unknown, widens each bin by 2 sqrt(P) h d.
+// The (c1, c2) square is cut by each bin's band; an empty remainder refuses it.
+bool HidesBesideSkirts(const std::vector<SkirtBin>& seen, double p)
+{
+    using Point = std::array<double, 2>;
+    std::vector<Point> shape{{-1.0, -1.0}, {1.0, -1.0}, {1.0, 1.0}, {-1.0, 1.0}}, cut;
+    // Keeps the part of `shape` where a c1 + b c2 <= limit.
+    auto keep = [&](double a, double b, double limit) {
+        cut.clear();
+        for (std::size_t i = 0; i < shape.size(); ++i) {
+            const Point& u = shape[i];
+            const Point& v = shape[(i + 1) % shape.size()];
+            const double su = a * u[0] + b * u[1] - limit, sv = a * v[0] + b * v[1] - limit;
+            if (su <= 0.0)
+                cut.push_back(u);
+            if ((su < 0.0 && sv > 0.0) || (su > 0.0 && sv < 0.0)) {
+                const double t = su / (su - sv);
+                cut.push_back({u[0] + t * (v[0] - u[0]), u[1] + t * (v[1] - u[1])});
+            }
+        }
+        shape.swap(cut);
+    };
+    const double root = std::sqrt(p);
+    for (const SkirtBin& s : seen) {
+        const double a = 2.0 * root * s.h * s.f, b = 2.0 * root * s.h * s.g, rest = s.held - p * s.h * s.h;
+        const double doubt = s.doubt + 2.0 * root * s.h * s.d;
+        keep(a, b, rest + doubt);
+        keep(-a, -b, doubt - rest);
+        if (shape.empty())
+            return false;
+    }
+    return true;
+}
+
+// The largest power up to `most` a harmonic may hide with (HidesBesideSkirts), scanned down in
+// steps of 5 % and taken one step up; `most` where none fits (the bins hold something else).
+double MostHiddenBesideSkirts(const std::vector<SkirtBin>& seen, double most)
+{
+    constexpr double kStep = 1.05, kLeast = 1e-6;
+    for (double p = most; p >= kLeast * most; p /= kStep)
+        if (HidesBesideSkirts(seen, p))
+            return std::min(p * kStep, most);
+    return HidesBesideSkirts(seen, 0.0) ? kLeast * most : most;
+}
+
 // Whether a harmonic's fit shows more than `unseen` beyond its `doubt`: then the lobe does not
 // hide it, though it holds less than the leakage there (a Parzen 2nd harmonic 66 dB down that
 // cancelled the tone's skirt, fitted to a thousandth, was read as nothing: THD+N 3 dB low).
@@ -3473,7 +3527,8 @@ double ToneModel::UnseenHarmonic(long a, long b, double place, const std::vector
                                  const std::vector<double>& leak, const std::vector<double>& spread,
                                  const std::vector<double>& fitted, double typical, double binDeviation,
                                  double blocks, const std::vector<double>& toneKernel, double tonePeak,
-                                 double spreadUsed, const std::vector<double>& leakageTurns)
+                                 double spreadUsed, const std::vector<double>& leakageTurns,
+                                 const std::vector<double>& imageKernel, const std::vector<double>& offsetLeak)
 {
     // A harmonic shows most in the bins next to its place: each of those bounds its power by
     // what stands there above the noise, what the leakage taken away leaves uncertain and two
@@ -3495,6 +3550,9 @@ double ToneModel::UnseenHarmonic(long a, long b, double place, const std::vector
     const int W = LobeHalfWidth(windowType);
     double whole = 0.0, least = HUGE_VAL;
     std::vector<SeenBin> seen;
+    std::vector<SkirtBin> skirts;
+    const bool twoSkirts = imageKernel.size() == bins && offsetLeak.size() == bins && toneKernel.size() == bins &&
+                           tonePeak > 0.0;
     // Where the kernel about the block's middle is not the window's (the force window's reads
     // nought beside its peak, and a harmonic's lobe was taken for half of what it holds), the
     // harmonic's share of its peak in each bin comes from the window's exact response.
@@ -3519,6 +3577,9 @@ double ToneModel::UnseenHarmonic(long a, long b, double place, const std::vector
         // nothing as one holding that much more (taken as nothing, a triangular tone's 2nd
         // harmonic went missing from THD+N).
         const double shortfall = std::max(-held - doubt, 0.0);
+        if (twoSkirts)
+            skirts.push_back({h, std::sqrt(tonePeak) * toneKernel[i], std::sqrt(tonePeak) * imageKernel[i],
+                              std::sqrt(std::max(offsetLeak[i], 0.0)), held, doubt});
         if (toneKernel.size() != bins || !(L > 0.0))
             continue;
         const double turn = LeakageAtOnePhase(windowType, tonePeak * toneKernel[i] * toneKernel[i], L) ? 0.0
@@ -3540,6 +3601,11 @@ double ToneModel::UnseenHarmonic(long a, long b, double place, const std::vector
     // Where the leakage turns, the pairs each allow their own phase: all the bins at once tell more.
     if (!leakageTurns.empty() && seen.size() >= 2 && least < HUGE_VAL)
         least = std::min(least, MostHeldAtOnePhase(seen, least));
+    // The image's skirt moves the leakage from the tone's own (a Kaiser tone 7 bins up leaks a fifth
+    // more at its 2nd harmonic): with both skirts' shapes known, the bins still bound the harmonic
+    // together, the phases to each an unknown of their own.
+    if (skirts.size() >= 2 && least < HUGE_VAL)
+        least = std::min(least, MostHiddenBesideSkirts(skirts, least));
     return least < HUGE_VAL ? least * whole : HUGE_VAL;
 }
 
@@ -4860,10 +4926,22 @@ ToneModel::Parts ToneModel::FitToneAnew(UINT lo, UINT hi)
                 turnsHere.clear();
             }
         }
+        // Kaiser's and Blackman's own skirts fall so low that the mirror image's matches them at the
+        // harmonics: there both shapes bound a harmonic the bins may hide.
+        const bool skirtsHere = !found && readApart &&
+                                (windowType == TSmoothing::kKaiser || windowType == TSmoothing::kBlackman) &&
+                                kernel.size() == bins;
+        if (skirtsHere && imageKernel.empty()) {
+            try {
+                imageKernel = ShiftedKernel(-fc);
+            } catch (const std::bad_alloc&) {
+                imageKernel.clear();
+            }
+        }
         const double unseen = found || !readApart ? HUGE_VAL
                                     : UnseenHarmonic(l.a, l.b, l.place, owner, leak, spread, mirrorCross, typical,
                                                      noiseDeviation(1), blocks, kernel, TonePeak(kernel, k0, W, lobePower),
-                                                     spreadUsed, turnsHere);
+                                                     spreadUsed, turnsHere, skirtsHere ? imageKernel : std::vector<double>{}, dc);
         // Fitted with its beat, the harmonic is read mostly from the bins next to its place:
         // the leakage's uncertainty counts there, as far as the fit weighs those bins.
         const double scale = useFit ? 1.0 : widen;

@@ -215,7 +215,8 @@ private:
                           const std::vector<double>& leak, const std::vector<double>& spread,
                           const std::vector<double>& fitted, double typical, double binDeviation, double blocks,
                           const std::vector<double>& toneKernel, double tonePeak, double spreadUsed,
-                          const std::vector<double>& leakageTurns = {});
+                          const std::vector<double>& leakageTurns = {}, const std::vector<double>& imageKernel = {},
+                          const std::vector<double>& offsetLeak = {});
     struct HarmonicFit {
         bool fitted = false;
         double power = 0.0;      // the harmonic's power in its lobe

@@ -1448,7 +1448,10 @@ TEST(DistortionSweep, ThdNCasesTheSweepFoundReadWhereSnrDoes)
     // whose beat with its mirror image the bins told only to a sixth of the leakage at its second
     // harmonic: the block's phase tells it. Lone Hamming tones 28-74 bins up (2-36 blocks) whose
     // beat with their mirror image kept a fixed share of its bound in every bin, some twenty times
-    // its real error, summed over the harmonics' lobes.
+    // its real error, summed over the harmonics' lobes. Kaiser and Blackman tones 7-34 bins up
+    // (one to three blocks, some beside an offset of up to 7 %) whose mirror image's skirt moved
+    // the leakage at the 2nd harmonic a fifth from the tone's own: each bin bounded a harmonic by
+    // itself.
     struct Replay {
         std::uint64_t seed;
         long index;
@@ -1468,6 +1471,8 @@ TEST(DistortionSweep, ThdNCasesTheSweepFoundReadWhereSnrDoes)
                             Replay{22222223, 69722}, Replay{33333331, 56286}, Replay{22222223, 18696},
                             Replay{11111117, 28859}, Replay{33333331, 53840}, Replay{44444443, 29118},
                             Replay{22222223, 8858}, Replay{11111117, 15011}, Replay{33333331, 23305},
-                            Replay{33333331, 5736}, Replay{22222223, 22829}, Replay{11111117, 97553}})
+                            Replay{33333331, 5736}, Replay{22222223, 22829}, Replay{11111117, 97553},
+                            Replay{22222223, 1409}, Replay{55555553, 27914}, Replay{55555553, 13426},
+                            Replay{55555553, 44987}, Replay{55555553, 59905}, Replay{6363758, 3651}})
         ExpectReplayed(r.seed, r.index, 1u << kThdN | 1u << kSnr, true);
 }
