@@ -3380,13 +3380,23 @@ struct SeenBin {
     double h, f, x, turn, held, doubt;
 };
 
-// The largest power P up to `most` a harmonic may have where every bin holds it with its beat with
-// the leakage at one phase: P h^2 + 2 sqrt(P) c h f within held +- doubt, the cosine c one for all
-// bins but for each bin's turn. `most` where none fits (the bins hold something else). Scanned down
-// from `most` in steps of 5 %, the one above the largest that fits.
-double MostHeldAtOnePhase(const std::vector<SeenBin>& seen, double most)
+// The largest power up to `most` that `fits`, scanned down in steps of 5 % and taken one step up;
+// `most` where none fits (the bins hold something else).
+template <typename Fits>
+double MostThatFits(double most, Fits fits)
 {
     constexpr double kStep = 1.05, kLeast = 1e-6;
+    for (double p = most; p >= kLeast * most; p /= kStep)
+        if (fits(p))
+            return std::min(p * kStep, most);
+    return fits(0.0) ? kLeast * most : most;
+}
+
+// The largest power P up to `most` a harmonic may have where every bin holds it with its beat with
+// the leakage at one phase: P h^2 + 2 sqrt(P) c h f within held +- doubt, the cosine c one for all
+// bins but for each bin's turn.
+double MostHeldAtOnePhase(const std::vector<SeenBin>& seen, double most)
+{
     auto fits = [&](double p) {
         const double root = std::sqrt(p);
         double lo = -1.0, hi = 1.0;
@@ -3406,10 +3416,7 @@ double MostHeldAtOnePhase(const std::vector<SeenBin>& seen, double most)
         }
         return lo <= hi;
     };
-    for (double p = most; p >= kLeast * most; p /= kStep)
-        if (fits(p))
-            return std::min(p * kStep, most);
-    return fits(0.0) ? kLeast * most : most;
+    return MostThatFits(most, fits);
 }
 
 // How far the leakage's phase may turn in each bin of `a`..`b` from its phase at bin `ref`, where
@@ -3484,15 +3491,10 @@ bool HidesBesideSkirts(const std::vector<SkirtBin>& seen, double p)
     return true;
 }
 
-// The largest power up to `most` a harmonic may hide with (HidesBesideSkirts), scanned down in
-// steps of 5 % and taken one step up; `most` where none fits (the bins hold something else).
+// The largest power up to `most` a harmonic may hide with (HidesBesideSkirts).
 double MostHiddenBesideSkirts(const std::vector<SkirtBin>& seen, double most)
 {
-    constexpr double kStep = 1.05, kLeast = 1e-6;
-    for (double p = most; p >= kLeast * most; p /= kStep)
-        if (HidesBesideSkirts(seen, p))
-            return std::min(p * kStep, most);
-    return HidesBesideSkirts(seen, 0.0) ? kLeast * most : most;
+    return MostThatFits(most, [&](double p) { return HidesBesideSkirts(seen, p); });
 }
 
 // Whether a harmonic's fit shows more than `unseen` beyond its `doubt`: then the lobe does not
