@@ -4350,13 +4350,6 @@ ToneModel::Parts ToneModel::FitToneAnew(UINT lo, UINT hi)
                                     (!LeakyWindow(windowType) && HeldInLines(free, freeBin, lineStep)));
             noiseRef = lines ? level : noiseRef;
         }
-        // The force window's skirt falls as 1/k: beside every line (on every other bin, for a tone on
-        // a bin) what the leakage's misfit leaves scatters about nothing, and the median bin read
-        // the noise a twentieth of itself; bins then taken as spurs for what they hold read it 1.5
-        // times high (SNR 1.8 dB low). Its noise is the median of the half the leakage leaves most
-        // certain, as the triangular windows' is.
-        if (windowType == TSmoothing::kForce && !lines && !free.empty())
-            noiseRef = CertainMedian(free, freeBin, spreadAll);
         bandScatter = QuietScatter(mag, owner, leakAll, noiseRef, from, hi, W,
                                    std::min(static_cast<double>(averageCount), static_cast<double>(averageBlocks)));
         // The bins the leakage leaves most certain (against what they hold, or the median bin):
