@@ -108,17 +108,17 @@ const OpenClass kOpenClasses[] = {
      kOff, 1u << kImd, kEveryWindow, 0.05},
     {"THD+N and SINAD more than 1 dB off (a harmonic's lobe meeting a tone's near DC; two tones' beat that the "
      "average keeps, a leaky window; one block's noise beside strong harmonics; the rounding of a generated file)",
-     kOff, 1u << kThdN | 1u << kSinad, kEveryWindow, 0.5},
-    {"SNR more than 1 dB off (one block's noise)", kOff, 1u << kSnr, kEveryWindow, 0.2},
+     kOff, 1u << kThdN | 1u << kSinad, kEveryWindow, 0.15},
+    {"SNR more than 1 dB off (one block's noise)", kOff, 1u << kSnr, kEveryWindow, 0.05},
     {"THD more than 1 dB off (the rounding of a generated file near the arithmetic's floor; a tone on bin 3 whose "
      "offset and 2nd harmonic its few bins can't part; a peak of one exponential block of noise taken for a tone)",
-     kOff, 1u << kThd, kEveryWindow, 0.1},
+     kOff, 1u << kThd, kEveryWindow, 0.05},
     {"THD+N and SINAD N/A where SNR reads, Bartlett and Triangular (a tone a few bins above a strong offset, whose "
      "place the offset's skirt leaves uncertain; one block's noise beating with the tone's leakage at its harmonics)",
-     kMissing, 1u << kThdN | 1u << kSinad, Windows({T::kBartlett, T::kTriangular}), 0.4},
+     kMissing, 1u << kThdN | 1u << kSinad, Windows({T::kBartlett, T::kTriangular}), 0.2},
     {"THD+N and SINAD N/A where SNR reads, other windows (a plain tone whose noise is read near the doubt "
      "allowed, beside the leakage's uncertainty where its harmonics would lie)", kMissing, 1u << kThdN | 1u << kSinad,
-     kEveryWindow & ~Windows({T::kBartlett, T::kTriangular}), 2.0},
+     kEveryWindow & ~Windows({T::kBartlett, T::kTriangular}), 0.6},
 };
 // The shares above their bound: N/A where the quantity stands clear (2 % or 10 %), shown
 // readings more than 0.5 dB off (1 %), the mean error (0.2 dB); the ceiling of each.
