@@ -768,11 +768,12 @@ template <typename Cost> double GoldenMinimum(const Cost& cost, double lo, doubl
     return (a + b) / 2.0;
 }
 
-// Where `cost` is least about `centre`: the best of a grid of eighth bins `points` either way,
-// then a golden-section search within a grid step of it (a cost whose minima lie apart).
-template <typename Cost> double GridThenGolden(const Cost& cost, double centre, int points, int steps)
+// Where `cost` is least about `centre`: the best of a grid of `kStep` bins (an eighth unless
+// given) `points` either way, then a golden-section search within a grid step of it (a cost
+// whose minima lie apart).
+template <typename Cost> double GridThenGolden(const Cost& cost, double centre, int points, int steps,
+                                               double kStep = 0.125)
 {
-    constexpr double kStep = 0.125;
     double at = centre, least = HUGE_VAL;
     for (int i = -points; i <= points; ++i) {
         const double c = cost(centre + i * kStep);
@@ -844,16 +845,7 @@ double PlaceBesideSkirt(const float* mag, UINT N, double strong, int peak, int r
         }
         return sum;
     };
-    constexpr double kGrid = 0.01;
-    double best = peak, least = HUGE_VAL;
-    for (double c = peak - 0.5; c <= peak + 0.5; c += kGrid) {
-        const double f = misfit(c);
-        if (f < least) {
-            least = f;
-            best = c;
-        }
-    }
-    return GoldenMinimum(misfit, best - kGrid, best + kGrid, 20);
+    return GridThenGolden(misfit, peak, 50, 20, 0.01);
 }
 
 // What a lobe holds beyond one line's shape at offset delta from its middle bin: the squared
