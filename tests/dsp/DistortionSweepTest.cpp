@@ -1448,7 +1448,13 @@ TEST(DistortionSweep, ThdNCasesTheSweepFoundReadWhereSnrDoes)
     // its real error, summed over the harmonics' lobes. Kaiser and Blackman tones 7-34 bins up
     // (one to three blocks, some beside an offset of up to 7 %) whose mirror image's skirt moved
     // the leakage at the 2nd harmonic a fifth from the tone's own: each bin bounded a harmonic by
-    // itself.
+    // itself. Bartlett and triangular tones 6-10 bins up (7-45 blocks, offsets of 2-7 %) whose
+    // offset's beat with the tone's leakage and its harmonics was bounded as if the average kept
+    // it whole, though the blocks' turning phases cancel it. A Bartlett tone on bin 8 whose 3rd
+    // harmonic's fit was refused for a beat past its bound by a rounding's crumbs in the nulls
+    // of both kernels. Three triangular blocks of a plain tone on bin 28 whose 2nd harmonic's lobe
+    // of noise, modelled as a harmonic, was doubted up to all that its bins beside the place, full
+    // of the tone's leakage, could cancel, though its place held none.
     struct Replay {
         std::uint64_t seed;
         long index;
@@ -1470,6 +1476,8 @@ TEST(DistortionSweep, ThdNCasesTheSweepFoundReadWhereSnrDoes)
                             Replay{22222223, 8858}, Replay{11111117, 15011}, Replay{33333331, 23305},
                             Replay{33333331, 5736}, Replay{22222223, 22829}, Replay{11111117, 97553},
                             Replay{22222223, 1409}, Replay{55555553, 27914}, Replay{55555553, 13426},
-                            Replay{55555553, 44987}, Replay{55555553, 59905}, Replay{6363758, 3651}})
+                            Replay{55555553, 44987}, Replay{55555553, 59905}, Replay{6363758, 3651},
+                            Replay{88888883, 46550}, Replay{99999971, 77794}, Replay{99999971, 71308},
+                            Replay{99999971, 67434}})
         ExpectReplayed(r.seed, r.index, 1u << kThdN | 1u << kSnr, true);
 }
