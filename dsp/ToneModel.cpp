@@ -4448,7 +4448,7 @@ ToneModel::Parts ToneModel::FitToneAnew(UINT lo, UINT hi)
                                      std::sqrt(noiseReach);
             most = std::min(most, amplitude * amplitude / least);
         }
-        return most * kernelSum;
+        return std::isfinite(most) ? most * kernelSum : HUGE_VAL;
     };
     for (std::size_t i = 0; i < order.size(); ++i) {
         const Lobe& l = lobes[order[i]];
