@@ -4115,9 +4115,13 @@ ToneModel::Parts ToneModel::FitToneAnew(UINT lo, UINT hi)
             dcError = DcLeakage(floor, leak, spread, dc);
         }
     }
+    // Unfitted, the offset's beat with the tone is bounded by what the average keeps of it: it
+    // turns as the tone does from block to block, on every window (bounded whole, a Gaussian
+    // tone's skirt beside a 4 % offset hid a harmonic four times the noise: THD+N N/A where SNR
+    // read).
+    const double dcTurns = BeatCoherence(k0, 1, phaseError);
     for (UINT k = 0; k < bins; ++k) {
-        spread[k] += dcError * dc[k] +
-                     (dcPartner ? 0.0 : 2.0 * offsetTurns(1) * std::sqrt(dc[k] * std::max(leak[k], 0.0)));
+        spread[k] += dcError * dc[k] + (dcPartner ? 0.0 : 2.0 * dcTurns * std::sqrt(dc[k] * std::max(leak[k], 0.0)));
         leak[k] += dc[k];
     }
     // Between DC's lobe and the fundamental's, what the offset's skirt and the tone's leakage
@@ -5107,8 +5111,13 @@ ToneModel::Parts ToneModel::FitToneAnew(UINT lo, UINT hi)
     // there too, flat-top and Hamming tones' THD+N read N/A where their SNR read).
     const double typicalLeakPart =
         free.empty() ? 0.0 : freeSpread * std::min(static_cast<double>(measuredBins), standIn) / free.size();
-    const double modelled =
-        parts.noiseSpread - typicalPart - freeBeatPart - typicalLeakPart + lobeDoubt + harmonicSkirtDoubt;
+    // The arithmetic's rounding, counted in the noise as SNR counts it, is a cause of its own
+    // beside what the harmonics' lobes and skirts may hold: those two add as variances (summed as
+    // bounds, a Kaiser tone 130 dB over its noise, near that rounding, read THD+N N/A where SNR
+    // read).
+    const double harmonicDoubt = lobeDoubt + harmonicSkirtDoubt;
+    const double modelled = parts.noiseSpread - typicalPart - freeBeatPart - typicalLeakPart - arithmetic +
+                            std::sqrt(arithmetic * arithmetic + harmonicDoubt * harmonicDoubt);
     const double lobeNoiseBeat = 2.0 * std::sqrt(standingCrossVariance + lobeNoiseVariance);
     parts.distortionAndNoiseSpread =
         std::sqrt(modelled * modelled + freeNoise * freeNoise + lobeNoiseBeat * lobeNoiseBeat);

@@ -1455,6 +1455,10 @@ TEST(DistortionSweep, ThdNCasesTheSweepFoundReadWhereSnrDoes)
     // of both kernels. Three triangular blocks of a plain tone on bin 28 whose 2nd harmonic's lobe
     // of noise, modelled as a harmonic, was doubted up to all that its bins beside the place, full
     // of the tone's leakage, could cancel, though its place held none.
+    // Kaiser, Hann and Blackman tones whose noise lies 125-130 dB under them, near the
+    // arithmetic's own rounding, whose doubt was summed with the lobes' as one bound. Four
+    // Blackman blocks beside a 3 % offset whose beat with the tone was bounded whole, though the
+    // blocks' turning phases leave a tenth of it.
     struct Replay {
         std::uint64_t seed;
         long index;
@@ -1478,6 +1482,8 @@ TEST(DistortionSweep, ThdNCasesTheSweepFoundReadWhereSnrDoes)
                             Replay{22222223, 1409}, Replay{55555553, 27914}, Replay{55555553, 13426},
                             Replay{55555553, 44987}, Replay{55555553, 59905}, Replay{6363758, 3651},
                             Replay{88888883, 46550}, Replay{99999971, 77794}, Replay{99999971, 71308},
-                            Replay{99999971, 67434}})
+                            Replay{99999971, 67434},
+                            Replay{33333331, 5742}, Replay{11111117, 53437}, Replay{55555553, 69443},
+                            Replay{99999971, 17483}, Replay{88888883, 33763}, Replay{11111117, 61641}})
         ExpectReplayed(r.seed, r.index, 1u << kThdN | 1u << kSnr, true);
 }
