@@ -1473,3 +1473,37 @@ TEST(DistortionSweep, ThdNCasesTheSweepFoundReadWhereSnrDoes)
                             Replay{55555553, 44987}, Replay{55555553, 59905}, Replay{6363758, 3651}})
         ExpectReplayed(r.seed, r.index, 1u << kThdN | 1u << kSnr, true);
 }
+
+TEST(DistortionSweep, OneBlockOfNoiseShowsNoToneOnAnyWindow)
+{
+    // One block of noise alone has no fundamental: a peak of it, however its bins share the
+    // noise through the window, is no tone, and every measure reads N/A. Replayed: two
+    // exponential blocks whose peak passed for a tone (THD+N 8.4 dB, THD 9.5 dB).
+    const unsigned every = (1u << kMeasures) - 1;
+    ExpectReplayed(88888883, 63204, every, false);
+    ExpectReplayed(62831853, 71136, every, false);
+    int shown = 0;
+    std::string first;
+    for (WORD window = 0; window < TSmoothing::kTypeCount; ++window)
+        for (DWORD fft : {1024u, 4096u})
+            for (long draw = 0; draw < 4; ++draw) {
+                Case c;
+                c.kind = kNoTone;
+                c.style = "no tone";
+                c.runSeed = 0x4E015E;
+                c.index = (window * 2 + (fft > 1024u)) * 100 + draw;
+                c.window = window;
+                c.fft = fft;
+                c.rate = 44100;
+                c.blocks = 1;
+                c.fed = 1 + static_cast<int>(draw % 4);
+                c.overlap = 50;
+                c.averageType = static_cast<WORD>(draw % 2);
+                c.noiseVar = std::pow(10.0, -(4.0 + 0.5 * static_cast<double>(draw % 7)));
+                const Outcome o = RunCase(c);
+                for (int m = 0; m < kMeasures; ++m)
+                    if (o.v[m] && shown++ == 0)
+                        first = std::string(kMeasureName[m]) + " shown: " + c.Describe();
+            }
+    EXPECT_EQ(shown, 0) << first;
+}
