@@ -98,11 +98,13 @@ private:
     double PlaceBesideDc(UINT peak, double floor, double otherwise, double& doubt);
     // The power a DC offset puts in every bin into `dc`, from its lobe above the noise `floor`
     // per bin and the leakage `other` of the parts modelled before (good to `otherSpread`);
-    // returns how far that may be off, as a share of it.
+    // returns how far that may be off, as a share of it. Where no offset stands out, `hidden`
+    // (if given) receives the most one could hold unseen, in the units of `dc` per unit of the
+    // window's response; 0 where one is modelled.
     // The window's response as power at every bin from DC (empty without the window's shape).
     const std::vector<double>& DcResponse();
     double DcLeakage(double floor, const std::vector<double>& other, const std::vector<double>& otherSpread,
-                     std::vector<double>& dc);
+                     std::vector<double>& dc, double* hidden = nullptr);
     // Adds the predicted share of a tone's power in every bin (the window's response at the
     // tone's offset from the bin, scaled to `lobePower` over the lobe of `centre`) to `leak`,
     // and how far that prediction may be off to `spread`; `floor` is the noise in one bin.

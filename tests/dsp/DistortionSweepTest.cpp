@@ -1390,7 +1390,8 @@ TEST(DistortionSweep, ThdNCasesOfPairsTheSweepFoundReadTheirDefinitionOrNotANumb
     // unmodelled (1.8 dB high). A uniform pair 0.6 dB apart whose weaker tone, on a bin, held more
     // in its lobe than the stronger one between bins and was read as the fundamental (1.0 dB off).
     // Exponential blocks of a random pair whose low tone's image beat was fitted far beyond what
-    // the average keeps (1.1 dB high).
+    // the average keeps (1.1 dB high). One exponential block of an SMPTE pair whose low tone, 9
+    // bins up, hid a 7 % offset in its lobe, their beat read as the tone (1.5 dB high).
     struct Replay {
         std::uint64_t seed;
         long index;
@@ -1400,7 +1401,7 @@ TEST(DistortionSweep, ThdNCasesOfPairsTheSweepFoundReadTheirDefinitionOrNotANumb
                             Replay{57721566, 93286, false}, Replay{55511133, 12010, false},
                             Replay{24681357, 12668, false}, Replay{97531864, 97132, false},
                             Replay{35791113, 3893, false}, Replay{79136238, 42694, false},
-                            Replay{55555553, 62257, false}})
+                            Replay{55555553, 62257, false}, Replay{11111117, 47992, false}})
         ExpectReplayed(r.seed, r.index, 1u << kThdN, r.clear);
 }
 
@@ -1486,4 +1487,38 @@ TEST(DistortionSweep, ThdNCasesTheSweepFoundReadWhereSnrDoes)
                             Replay{33333331, 5742}, Replay{11111117, 53437}, Replay{55555553, 69443},
                             Replay{99999971, 17483}, Replay{88888883, 33763}, Replay{11111117, 61641}})
         ExpectReplayed(r.seed, r.index, 1u << kThdN | 1u << kSnr, true);
+}
+
+TEST(DistortionSweep, OneBlockOfNoiseShowsNoToneOnAnyWindow)
+{
+    // One block of noise alone has no fundamental: a peak of it, however its bins share the
+    // noise through the window, is no tone, and every measure reads N/A. Replayed: two
+    // exponential blocks whose peak passed for a tone (THD+N 8.4 dB, THD 9.5 dB).
+    const unsigned every = (1u << kMeasures) - 1;
+    ExpectReplayed(88888883, 63204, every, false);
+    ExpectReplayed(62831853, 71136, every, false);
+    int shown = 0;
+    std::string first;
+    for (WORD window = 0; window < TSmoothing::kTypeCount; ++window)
+        for (DWORD fft : {1024u, 4096u})
+            for (long draw = 0; draw < 4; ++draw) {
+                Case c;
+                c.kind = kNoTone;
+                c.style = "no tone";
+                c.runSeed = 0x4E015E;
+                c.index = (window * 2 + (fft > 1024u)) * 100 + draw;
+                c.window = window;
+                c.fft = fft;
+                c.rate = 44100;
+                c.blocks = 1;
+                c.fed = 1 + static_cast<int>(draw % 4);
+                c.overlap = 50;
+                c.averageType = static_cast<WORD>(draw % 2);
+                c.noiseVar = std::pow(10.0, -(4.0 + 0.5 * static_cast<double>(draw % 7)));
+                const Outcome o = RunCase(c);
+                for (int m = 0; m < kMeasures; ++m)
+                    if (o.v[m] && shown++ == 0)
+                        first = std::string(kMeasureName[m]) + " shown: " + c.Describe();
+            }
+    EXPECT_EQ(shown, 0) << first;
 }
