@@ -1448,7 +1448,8 @@ TEST(DistortionSweep, ThdNCasesTheSweepFoundReadWhereSnrDoes)
     // its real error, summed over the harmonics' lobes. Kaiser and Blackman tones 7-34 bins up
     // (one to three blocks, some beside an offset of up to 7 %) whose mirror image's skirt moved
     // the leakage at the 2nd harmonic a fifth from the tone's own: each bin bounded a harmonic by
-    // itself.
+    // itself. A uniform tone 80 bins up with harmonics, two blocks, whose beat with its mirror
+    // image kept half its bound in every bin its skirt covers, far beyond what its place moves it.
     struct Replay {
         std::uint64_t seed;
         long index;
@@ -1470,6 +1471,7 @@ TEST(DistortionSweep, ThdNCasesTheSweepFoundReadWhereSnrDoes)
                             Replay{22222223, 8858}, Replay{11111117, 15011}, Replay{33333331, 23305},
                             Replay{33333331, 5736}, Replay{22222223, 22829}, Replay{11111117, 97553},
                             Replay{22222223, 1409}, Replay{55555553, 27914}, Replay{55555553, 13426},
-                            Replay{55555553, 44987}, Replay{55555553, 59905}, Replay{6363758, 3651}})
+                            Replay{55555553, 44987}, Replay{55555553, 59905}, Replay{6363758, 3651},
+                            Replay{88888883, 94972}})
         ExpectReplayed(r.seed, r.index, 1u << kThdN | 1u << kSnr, true);
 }
