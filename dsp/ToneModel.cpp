@@ -1582,8 +1582,13 @@ double ToneModel::AddToneLeakage(UINT centre, int halfWidth, double lobePower, d
                                                    NoiseTail(BandScatter(halfWidth)) * noiseFloor);
     const bool triangular = TriangularWindow(windowType);
     const bool toldBeside = centre <= static_cast<UINT>(kImageReach * (halfWidth + 1));
+    // The uniform window leaks far but its transform is the Dirichlet kernel, with nulls and
+    // symmetry: the beat is as good as its place there too (a lone uniform tone's fixed half of
+    // the beat, summed over the band its skirt covers, outweighed the noise: THD+N N/A where SNR
+    // read).
+    const bool exactBeat = !LeakyWindow(windowType) || windowType == TSmoothing::kUniform;
     auto imageBeatMoved = [&](long long m, UINT k, double cross) {
-        if (!ownImage || LeakyWindow(windowType) || triangular || (!toldBeside && !lone))
+        if (!ownImage || !exactBeat || triangular || (!toldBeside && !lone))
             return kCrossFitError * cross;
         auto beat = [&](const std::vector<std::complex<double>>& t) {
             const std::complex<double> p = t[index(m)] * t[index(-static_cast<long long>(k) - centre)];

@@ -1460,6 +1460,8 @@ TEST(DistortionSweep, ThdNCasesTheSweepFoundReadWhereSnrDoes)
     // arithmetic's own rounding, whose doubt was summed with the lobes' as one bound. Four
     // Blackman blocks beside a 3 % offset whose beat with the tone was bounded whole, though the
     // blocks' turning phases leave a tenth of it.
+    // A uniform tone 80 bins up with harmonics, two blocks, whose beat with its mirror
+    // image kept half its bound in every bin its skirt covers, far beyond what its place moves it.
     struct Replay {
         std::uint64_t seed;
         long index;
@@ -1485,7 +1487,8 @@ TEST(DistortionSweep, ThdNCasesTheSweepFoundReadWhereSnrDoes)
                             Replay{88888883, 46550}, Replay{99999971, 77794}, Replay{99999971, 71308},
                             Replay{99999971, 67434},
                             Replay{33333331, 5742}, Replay{11111117, 53437}, Replay{55555553, 69443},
-                            Replay{99999971, 17483}, Replay{88888883, 33763}, Replay{11111117, 61641}})
+                            Replay{99999971, 17483}, Replay{88888883, 33763}, Replay{11111117, 61641},
+                            Replay{88888883, 94972}})
         ExpectReplayed(r.seed, r.index, 1u << kThdN | 1u << kSnr, true);
 }
 
