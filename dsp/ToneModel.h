@@ -116,8 +116,11 @@ private:
     // too; `self` receives this tone's shape for that.
     // A DC offset is a partner too: one line with no mirror image, fitted beside the tone's
     // own beat with its image.
-    // The average keeps `imageTurns` of the tone's beat with its image and `partnerTurns` of
-    // that with the partner (see BeatCoherence): bounds shrink by them.
+    // The average keeps `imageTurns` of the tone's beat with its image, `partnerTurns` of that
+    // with the partner and `partnerImageTurns` of the partner's with the image (as
+    // `partnerTurns` where negative; see BeatCoherence): bounds shrink by them.
+    // `place`, where not negative and within half a bin of `centre`, is the tone's place known
+    // beforehand (good to `placeError` bins), in place of the one its lobe gives.
     struct ToneShape {
         std::vector<std::complex<double>> v; // the window's transform turned to the tone's offset
         long long centre = 0;
@@ -125,12 +128,14 @@ private:
         bool dc = false;
         bool beatsFitted = false; // the tone's beats with its image and partner were fitted
         double scatter = 0.0;     // how far the bins scatter about that fit, weighted
+        bool harmonic = false;    // a harmonic of the tone it is fitted beside, placed by it
     };
     double AddToneLeakage(UINT centre, int halfWidth, double lobePower, double floor, std::vector<double>& leak,
                           std::vector<double>& spread, double* offset = nullptr, double* offsetError = nullptr,
                           std::vector<double>* mirrorCross = nullptr, const ToneShape* partner = nullptr,
                           ToneShape* self = nullptr, double beating = 0.0, double imageTurns = 1.0,
-                          double partnerTurns = 1.0);
+                          double partnerTurns = 1.0, double partnerImageTurns = -1.0, double place = -1.0,
+                          double placeError = 0.0);
     // The offset's shape as a partner of the fundamental's fit, scaled as `dc` is (empty
     // without an offset).
     ToneShape DcShape(const std::vector<double>& dc);
@@ -186,6 +191,7 @@ private:
         std::vector<double> leak;
         ToneShape shape;
         UINT peak = 0; // its lobe's centre bin
+        double power = 0.0; // what its lobe holds
     };
     SecondLine ModelSecondLine(UINT k0, UINT from, UINT hi, double lobePower, double floor,
                                const std::vector<double>& dc);

@@ -1314,6 +1314,11 @@ TEST(DistortionSweep, HarmonicCasesTheSweepFoundReadTheirDefinitionOrNotANumber)
     // One uniform block, THD 1.2 dB off: a harmonic on a bin, whose power and beat with the
     // leakage share one bin, and a fit that took side bins holding only the leakage's scatter for
     // exact where the noise read as nothing.
+    // One force block of a tone on a bin whose 9th harmonic, 32 dB down, meets its skirt over the
+    // band at one phase: the tone's fit read that beat as its own with its image, and the leakage
+    // it left in the lower harmonics' lobes passed for them (THD+N 1.1 dB high). Four Blackman
+    // blocks of a tone 6.4 bins up, whose beat with its image the average keeps a fifth of, fitted
+    // whole from a few bins: the skirt at the 2nd harmonic read past what could hide (1.3 dB low).
     struct Replay {
         std::uint64_t seed;
         long index;
@@ -1336,7 +1341,8 @@ TEST(DistortionSweep, HarmonicCasesTheSweepFoundReadTheirDefinitionOrNotANumber)
                             Replay{31415926, 25207, kThdN, false}, Replay{50918692, 58921, kThd, false},
                             Replay{50918692, 65908, kThdN, false}, Replay{27182818, 28552, kThdN, false},
                             Replay{62831853, 8378, kThd, false}, Replay{17320508, 51766, kThd, false},
-                            Replay{22222223, 94066, kSnr, false}})
+                            Replay{22222223, 94066, kSnr, false}, Replay{99999971, 78784, kThdN, false},
+                            Replay{88888883, 9525, kThdN, false}})
         ExpectReplayed(r.seed, r.index, 1u << r.measure, r.clear);
 }
 

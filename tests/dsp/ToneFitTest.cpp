@@ -385,6 +385,28 @@ TEST(ToneFit, TheNoiseIsReadApartFromItsBeatWithTheSkirts)
     EXPECT_EQ(off, 0) << "of " << shown << " shown";
 }
 
+TEST(ToneFit, AForceHarmonicsSkirtIsNoImageBeat)
+{
+    // One force block of a tone on a bin, its 9th harmonic 32 dB down: far from both, the
+    // harmonic's skirt meets the tone's as the tone's own image does, and read as that beat its
+    // misfit passed for the lower harmonics (THD+N 1.1 dB high) or left everything but the tone
+    // N/A. That is the harmonic and the noise, at every phase the two may meet.
+    const double harmonic = 0.026, noise = 3e-4, amplitude = 0.58;
+    const double band = (0.99 * 16384 / 2 - 1) / (16384 / 2.0);
+    const double truth = 10 * std::log10(harmonic * harmonic + 2 * noise * noise * band / (amplitude * amplitude));
+    int shown = 0;
+    for (double phase : {0.0, 1.0, 2.0, 3.0, 4.0, 5.0}) {
+        const Fed r(TSmoothing::kForce, 16384, {{0.0, 0.001}, {14.0, amplitude}, {126.0, harmonic * amplitude, phase}},
+                    noise, 1);
+        const auto thdN = r.d->ComputeThdN();
+        if (!thdN)
+            continue;
+        ++shown;
+        EXPECT_NEAR(20 * std::log10(*thdN / 100.0), truth, 0.5) << "phase " << phase;
+    }
+    EXPECT_GE(shown, 5);
+}
+
 TEST(ToneFit, ALeakyWindowsHarmonicReadsOverTheToneLeakage)
 {
     // A clear harmonic beside the skirt of a force window's tone on a bin, at every phase the two
