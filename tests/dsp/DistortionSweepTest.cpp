@@ -1448,7 +1448,8 @@ TEST(DistortionSweep, ThdNCasesTheSweepFoundReadWhereSnrDoes)
     // its real error, summed over the harmonics' lobes. Kaiser and Blackman tones 7-34 bins up
     // (one to three blocks, some beside an offset of up to 7 %) whose mirror image's skirt moved
     // the leakage at the 2nd harmonic a fifth from the tone's own: each bin bounded a harmonic by
-    // itself.
+    // itself. Plain Hamming tones 16-31 bins up (3-54 blocks) beside an offset of 0.7-2 %, whose
+    // skirt reaches no bin beyond its lobe, that kept the fixed share of their mirror beat.
     struct Replay {
         std::uint64_t seed;
         long index;
@@ -1470,6 +1471,34 @@ TEST(DistortionSweep, ThdNCasesTheSweepFoundReadWhereSnrDoes)
                             Replay{22222223, 8858}, Replay{11111117, 15011}, Replay{33333331, 23305},
                             Replay{33333331, 5736}, Replay{22222223, 22829}, Replay{11111117, 97553},
                             Replay{22222223, 1409}, Replay{55555553, 27914}, Replay{55555553, 13426},
-                            Replay{55555553, 44987}, Replay{55555553, 59905}, Replay{6363758, 3651}})
+                            Replay{55555553, 44987}, Replay{55555553, 59905}, Replay{6363758, 3651},
+                            Replay{88888883, 26912}, Replay{88888883, 49657}, Replay{22222223, 5274},
+                            Replay{33333331, 89552}})
         ExpectReplayed(r.seed, r.index, 1u << kThdN | 1u << kSnr, true);
+}
+
+TEST(DistortionSweep, PlainHammingToneBesideAnOffsetReadsThdNWhereSnrDoes)
+{
+    // A plain Hamming tone between bins beside an offset, whose skirt reaches no bin beyond its
+    // lobe: THD+N and SINAD read the noise wherever SNR does, the offset of either sign and size.
+    const auto drawn = Replayed(88888883, 26912);
+    if (!drawn)
+        return;
+    for (const double dc : {-0.05, -0.01, 0.003, 0.02})
+        for (const double place : {31.2, 57.81, 72.9}) {
+            Case c = drawn->first;
+            c.dc = dc;
+            c.tones[0].place = place;
+            const Outcome o = RunCase(c);
+            const auto expect = Expected(c, o.truth);
+            if (!o.v[kSnr])
+                continue;
+            for (const int m : {kThdN, kSinad}) {
+                EXPECT_TRUE(o.v[m]) << kMeasureName[m] << " N/A: " << c.Describe();
+                if (!o.v[m])
+                    continue;
+                const double got = m == kThdN ? 20 * std::log10(*o.v[m] / 100.0) : *o.v[m];
+                EXPECT_NEAR(got, expect[static_cast<std::size_t>(m)].truthDb, 1.0) << c.Describe();
+            }
+        }
 }
