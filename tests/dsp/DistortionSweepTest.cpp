@@ -1468,6 +1468,8 @@ TEST(DistortionSweep, ThdNCasesTheSweepFoundReadWhereSnrDoes)
     // blocks' turning phases leave a tenth of it.
     // A uniform tone 80 bins up with harmonics, two blocks, whose beat with its mirror
     // image kept half its bound in every bin its skirt covers, far beyond what its place moves it.
+    // Plain Hamming tones 16-31 bins up (3-54 blocks) beside an offset of 0.7-2 %, whose
+    // skirt reaches no bin beyond its lobe, that kept the fixed share of their mirror beat.
     struct Replay {
         std::uint64_t seed;
         long index;
@@ -1494,7 +1496,9 @@ TEST(DistortionSweep, ThdNCasesTheSweepFoundReadWhereSnrDoes)
                             Replay{99999971, 67434},
                             Replay{33333331, 5742}, Replay{11111117, 53437}, Replay{55555553, 69443},
                             Replay{99999971, 17483}, Replay{88888883, 33763}, Replay{11111117, 61641},
-                            Replay{88888883, 94972}})
+                            Replay{88888883, 94972},
+                            Replay{88888883, 26912}, Replay{88888883, 49657}, Replay{22222223, 5274},
+                            Replay{33333331, 89552}})
         ExpectReplayed(r.seed, r.index, 1u << kThdN | 1u << kSnr, true);
 }
 
@@ -1530,4 +1534,30 @@ TEST(DistortionSweep, OneBlockOfNoiseShowsNoToneOnAnyWindow)
                         first = std::string(kMeasureName[m]) + " shown: " + c.Describe();
             }
     EXPECT_EQ(shown, 0) << first;
+}
+
+TEST(DistortionSweep, PlainHammingToneBesideAnOffsetReadsThdNWhereSnrDoes)
+{
+    // A plain Hamming tone between bins beside an offset, whose skirt reaches no bin beyond its
+    // lobe: THD+N and SINAD read the noise wherever SNR does, the offset of either sign and size.
+    const auto drawn = Replayed(88888883, 26912);
+    if (!drawn)
+        return;
+    for (const double dc : {-0.05, -0.01, 0.003, 0.02})
+        for (const double place : {31.2, 57.81, 72.9}) {
+            Case c = drawn->first;
+            c.dc = dc;
+            c.tones[0].place = place;
+            const Outcome o = RunCase(c);
+            const auto expect = Expected(c, o.truth);
+            if (!o.v[kSnr])
+                continue;
+            for (const int m : {kThdN, kSinad}) {
+                EXPECT_TRUE(o.v[m]) << kMeasureName[m] << " N/A: " << c.Describe();
+                if (!o.v[m])
+                    continue;
+                const double got = m == kThdN ? 20 * std::log10(*o.v[m] / 100.0) : *o.v[m];
+                EXPECT_NEAR(got, expect[static_cast<std::size_t>(m)].truthDb, 1.0) << c.Describe();
+            }
+        }
 }
