@@ -1314,6 +1314,10 @@ TEST(DistortionSweep, HarmonicCasesTheSweepFoundReadTheirDefinitionOrNotANumber)
     // One uniform block, THD 1.2 dB off: a harmonic on a bin, whose power and beat with the
     // leakage share one bin, and a fit that took side bins holding only the leakage's scatter for
     // exact where the noise read as nothing.
+    // Triangular blocks, 1.1-1.6 dB off: a harmonic on a bin beside a tone on a bin, read from side
+    // bins that hold only the window's leakage floor, out of phase with its kernel (THD); a tone
+    // whose leakage outweighs the noise in every bin, the noise read only from the bins whose beat
+    // added (THD+N high) or only from the rest (low).
     struct Replay {
         std::uint64_t seed;
         long index;
@@ -1336,7 +1340,9 @@ TEST(DistortionSweep, HarmonicCasesTheSweepFoundReadTheirDefinitionOrNotANumber)
                             Replay{31415926, 25207, kThdN, false}, Replay{50918692, 58921, kThd, false},
                             Replay{50918692, 65908, kThdN, false}, Replay{27182818, 28552, kThdN, false},
                             Replay{62831853, 8378, kThd, false}, Replay{17320508, 51766, kThd, false},
-                            Replay{22222223, 94066, kSnr, false}})
+                            Replay{22222223, 94066, kSnr, false}, Replay{11111117, 2331, kThd, false},
+                            Replay{55555553, 30645, kThd, false}, Replay{88888883, 16718, kThdN, false},
+                            Replay{33333331, 12853, kThdN, false}})
         ExpectReplayed(r.seed, r.index, 1u << r.measure, r.clear);
 }
 
