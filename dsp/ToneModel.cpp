@@ -6005,12 +6005,18 @@ ToneModel::TwoTones ToneModel::FitTwoTonesAt(UINT firstBin, UINT lowFrequencyBin
     if (nearDc || TriangularWindow(windowType)) {
         constexpr int kPasses = 6;
         constexpr double kSettled = 1e-3, kLargestStep = 0.5;
-        double moved[2] = {c1, c2}, largest = 0.0;
+        // The places, then the steps that moved them. A step that turns back on the last one
+        // overshot (a strong tone far up swung by a thousandth and a half of a bin from pass to
+        // pass and never settled): half of it goes.
+        double moved[4] = {c1, c2, 0.0, 0.0}, largest = 0.0;
         for (std::size_t i = 0; i < 2; ++i) {
             if (!(power[i] > 0.0))
                 return {};
-            const double step = std::clamp(power[shiftColumn[i]] / power[i], -kLargestStep, kLargestStep);
+            double step = std::clamp(power[shiftColumn[i]] / power[i], -kLargestStep, kLargestStep);
+            if (given && pass > 0 && step * given[2 + i] < 0.0)
+                step *= 0.5;
             moved[i] += step;
+            moved[2 + i] = step;
             largest = std::max(largest, std::abs(step));
         }
         if (largest > kSettled)
