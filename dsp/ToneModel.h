@@ -90,8 +90,8 @@ private:
     // averaged over `blocks`) and DC's skirt `dc`, good to `dcError` of itself.
     double ChancePeak(UINT centre, int halfWidth, double typical, double lobeScatter, double blocks,
                       const std::vector<double>& dc, double dcError) const;
-    // FitTwoTones with the tones' places `given` (refined by an earlier pass), or read from
-    // their lobes where null.
+    // FitTwoTones with the tones' places `given` (refined by an earlier pass, and after them the
+    // steps that pass moved them by), or read from their lobes where null.
     TwoTones FitTwoTonesAt(UINT firstBin, UINT lowBin, UINT highBin, const double* given, int pass);
     // A tone's place where its lobe meets DC's, from the fit with the offset, and into `doubt`
     // how far it may be off (`otherwise`, `doubt` untouched, where that fit finds none).
