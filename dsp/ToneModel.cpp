@@ -492,11 +492,6 @@ double NoiseScatter(const float* mag, const std::vector<unsigned char>& free, st
 // leakage taken away leaves most certain (`spread` a bin): where a tone's leakage covers every
 // other bin (a tone on a bin through the triangular window), what is left of it there scatters
 // about nothing, read the median bin as nothing, and with it the noise under the harmonics.
-// Where the leakage outweighs the noise in every bin (a triangular tone on a bin leaks its floor into
-// all of them), what is left of one block scatters by the noise's beat with it, about nothing, and
-// the median may be nothing or less: the noise hides under the leakage's doubt there, and that
-// doubt is what the bins are judged against (judged against nothing, every bin whose beat happened
-// to add was taken for a spur, and the noise read 12 dB high).
 double CertainMedian(const std::vector<double>& free, const std::vector<UINT>& freeBin, const std::vector<double>& spread)
 {
     std::vector<std::pair<double, double>> bySpread(free.size());
@@ -508,14 +503,7 @@ double CertainMedian(const std::vector<double>& free, const std::vector<UINT>& f
     for (std::size_t i = 0; i < half; ++i)
         held[i] = bySpread[i].second;
     std::nth_element(held.begin(), held.begin() + held.size() / 2, held.end());
-    const double median = held[held.size() / 2];
-    if (median > 0.0)
-        return median;
-    std::vector<double> doubt(half);
-    for (std::size_t i = 0; i < half; ++i)
-        doubt[i] = bySpread[i].first;
-    std::nth_element(doubt.begin(), doubt.begin() + doubt.size() / 2, doubt.end());
-    return std::max(doubt[doubt.size() / 2], 0.0);
+    return std::max(held[held.size() / 2], 0.0);
 }
 
 // The median of `v` (none below nothing).
@@ -2244,23 +2232,19 @@ ToneModel::HarmonicFit ToneModel::FitHarmonicOnLeakage(long a, long b, double pl
             const double e = y[i] - fp * c1[i] - fg * c2[i];
             residual += e * e;
             shape += cross;
+            // A window not quite symmetric leaves the leakage a part out of phase with the kernel:
+            // what the harmonic adds with that part is not fitted, only bounded.
+            if (kernelError > 0.0)
+                odd += most * std::min(kernelError / std::max(std::abs(kernelAt[i]), 1e-300), 1.0);
         }
         const double scatter = residual / static_cast<double>(c1.size() - 2);
         // The harmonic beats with the offset's skirt too, which the fundamental's kernel does not
         // hold: bounded bin by bin, through the weight the fit gives each bin (a Bartlett harmonic
         // on a bin, read from side bins that hold a 10 % offset's skirt and none of the tone's,
         // read 2-3 dB high).
-        // A window not quite symmetric leaves the leakage a part out of phase with the kernel: what
-        // the harmonic adds with that part is not fitted, only bounded, and moves the fit as far as
-        // the fit weighs each bin (summed as it stands, it let one triangular block's harmonic on a
-        // bin, read from its side bins, pass 1.4 dB high).
         double throughFit = 0.0, offsetBeat = 0.0;
         for (std::size_t i = 0; i < c1.size(); ++i) {
             const double row = weights[i];
-            if (kernelError > 0.0) {
-                const double most = 2.0 * std::sqrt(std::max(fp, 0.0) * c1[i] * std::max(leakAt[i], 0.0));
-                odd += std::abs(row) * most * std::min(kernelError / std::max(std::abs(kernelAt[i]), 1e-300), 1.0);
-            }
             variance += row * row * std::max(var[i], scatter);
             if (leakDoubt)
                 throughFit += std::abs(row) * (*leakDoubt)[static_cast<std::size_t>(bin[i])];
@@ -2277,7 +2261,7 @@ ToneModel::HarmonicFit ToneModel::FitHarmonicOnLeakage(long a, long b, double pl
         fit.deviation = std::sqrt(variance) * lobe;
         // Beside the fundamental's own image the leakage is not quite one kernel: a tenth of the
         // fitted term is left as uncertain.
-        fit.shapeError = 0.1 * shape + (odd + offsetTurns * offsetBeat) * lobe;
+        fit.shapeError = 0.1 * shape + odd + offsetTurns * offsetBeat * lobe;
         fit.leakDoubt = throughFit * lobe;
         return fit;
     };
@@ -4579,12 +4563,9 @@ ToneModel::Parts ToneModel::FitToneAnew(UINT lo, UINT hi)
     // A spur stands above the limit by more than the noise's beat with the leakage taken from its
     // bin can give it: that beat adds as often as it cancels, and leaving out only the bins where
     // it added read the noise low (one Gaussian block under a strong skirt: the noise read as
-    // nothing, and a lobe of noise taken for a harmonic). Where the window leaks far, what stands
-    // over the limit is the leakage's misfit, bounded apart. The triangular windows' misfit lies in
-    // the bins beside the tone, where the noise's beat is strongest too: a spur there stands above
-    // that beat as well (left out wherever the beat added, the bins kept held less than nothing and
-    // the typical content read as nothing: THD+N 1.1 dB low).
-    const bool beatBound = LeakyWindow(windowType);
+    // nothing, and a lobe of noise taken for a harmonic). Where the window leaks far or into
+    // every other bin, what stands over the limit is the leakage's misfit, bounded apart.
+    const bool beatBound = LeakyWindow(windowType) || triangular;
     auto spur = [&](std::size_t i) { return free[i] > limit + (beatBound ? 0.0 : spurBeat(freeBin[i])); };
     auto estimate = [&] {
         collect(HUGE_VAL);
