@@ -4014,6 +4014,26 @@ double SkirtBeyondLobes(const std::vector<double>& with, const std::vector<doubl
     return sum;
 }
 
+// What a tone (the window's transform `v` turned to its place, about bin `centre`, scaled by
+// `scale`) leaks by itself, its line and its image without their beats, into the bins no lobe
+// owns; from the leakage it added (`with` over `without`) where its shape is unknown.
+double OwnSkirtBeyondLobes(const std::vector<std::complex<double>>& v, long long centre, double scale,
+                           const std::vector<double>& with, const std::vector<double>& without,
+                           const std::vector<unsigned char>& owner, UINT from, UINT to)
+{
+    if (v.empty())
+        return SkirtBeyondLobes(with, without, owner, from, to);
+    const long long n = static_cast<long long>(v.size());
+    auto power = [&](long long m) { return std::norm(v[static_cast<std::size_t>(((m % n) + n) % n)]); };
+    double sum = 0.0;
+    for (UINT k = from; k <= to && k < owner.size(); ++k)
+        if (owner[k] == 0) {
+            const long long kk = static_cast<long long>(k);
+            sum += scale * (power(kk - centre) + power(-kk - centre));
+        }
+    return sum;
+}
+
 } // namespace
 
 ToneModel::Parts ToneModel::FitToneAnew(UINT lo, UINT hi)
@@ -4645,6 +4665,7 @@ ToneModel::Parts ToneModel::FitToneAnew(UINT lo, UINT hi)
         order[i] = i;
     std::sort(order.begin(), order.end(), [&](std::size_t x, std::size_t y) { return lobes[x].most > lobes[y].most; });
     bool changed = false;
+    ToneShape harmonicShape;
     std::vector<double> toneLeak, toneSpread;
     try {
         toneLeak.assign(bins, 0.0);
@@ -4689,6 +4710,7 @@ ToneModel::Parts ToneModel::FitToneAnew(UINT lo, UINT hi)
         // harmonic is weak, and no noise.
         toneLeak = leakAll;
         std::fill(toneSpread.begin(), toneSpread.end(), 0.0);
+        harmonicShape.v.clear();
         // A harmonic whose beats were fitted with the fundamental as the second line's: its
         // leakage is that fit's (fitted again beside the beats already taken, its lobe
         // was left too uncertain to model, and its skirt, a tenth of a force harmonic, went
@@ -4703,7 +4725,7 @@ ToneModel::Parts ToneModel::FitToneAnew(UINT lo, UINT hi)
         // What is left of the fundamental's leakage is no harmonic to model.
         if (asSecond || (i < 10 && l.power > 10.0 * l.spread &&
             AddToneLeakage(static_cast<UINT>(l.centre), W, l.power, floor, toneLeak, toneSpread, nullptr, nullptr,
-                           nullptr, &fundamentalShape, nullptr, 0.0, turns(2 * HarmonicOrder(l.place, fc)),
+                           nullptr, &fundamentalShape, &harmonicShape, 0.0, turns(2 * HarmonicOrder(l.place, fc)),
                            turns(HarmonicOrder(l.place, fc) - 1), turns(HarmonicOrder(l.place, fc) + 1),
                            RunWindow(windowType) ? l.place : -1.0, HarmonicOrder(l.place, fc) * placeError) > 0.0)) {
             // The leakage is scaled to what the lobe holds beyond the leakage under it, but the
@@ -4712,7 +4734,12 @@ ToneModel::Parts ToneModel::FitToneAnew(UINT lo, UINT hi)
             // up to its `most` (or what its peak bins allow, where less), and all it leaks is
             // uncertain by that share.
             const double powerDoubt = std::max(std::min(l.most, mostByPeak(l)) - l.power, 0.0) / l.power;
-            const double skirt = SkirtBeyondLobes(toneLeak, leakAll, owner, from, hi);
+            // Only the harmonic's own leakage is its power: its beats with the fundamental and the
+            // other lines, modelled in the bins to read the noise there, are no part's power (over
+            // a Bartlett tone's band they summed to as much as its 2nd harmonic: THD+N 2 dB high).
+            const ToneShape& shape = asSecond ? second.shape : harmonicShape;
+            const double skirt =
+                OwnSkirtBeyondLobes(shape.v, shape.centre, shape.scale, toneLeak, leakAll, owner, from, hi);
             harmonicSkirt += skirt;
             harmonicSkirtDoubt += powerDoubt * std::abs(skirt);
             for (UINT k = 0; k < bins; ++k) {
