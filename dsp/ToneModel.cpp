@@ -2049,6 +2049,27 @@ const std::vector<double>& BinNoiseCorrelation(const std::vector<double>& w, int
     return rho;
 }
 
+// The lower Cholesky factor of the m x m matrix `a` (row-major), in place; false where `a` is not
+// positive definite as far as the arithmetic tells.
+bool CholeskyInPlace(std::vector<double>& a, std::size_t m)
+{
+    for (std::size_t j = 0; j < m; ++j) {
+        double d = a[j * m + j];
+        for (std::size_t k = 0; k < j; ++k)
+            d -= a[j * m + k] * a[j * m + k];
+        if (!(d > 0.0) || !std::isfinite(d))
+            return false;
+        a[j * m + j] = std::sqrt(d);
+        for (std::size_t i = j + 1; i < m; ++i) {
+            double e = a[i * m + j];
+            for (std::size_t k = 0; k < j; ++k)
+                e -= a[i * m + k] * a[j * m + k];
+            a[i * m + j] = e / a[j * m + j];
+        }
+    }
+    return true;
+}
+
 // Generalised least squares of y on two columns with the bins' covariance `cov` (m by m, row
 // by row): each column's weights on y (`rows`, 2 by m) and the two estimates' variances. False
 // where the covariance or the columns leave it undetermined.
@@ -2059,20 +2080,8 @@ bool CorrelatedFit(const std::vector<double>& c1, const std::vector<double>& c2,
     if (m < 3 || c2.size() != m || cov.size() != m * m)
         return false;
     // Cholesky factor in place (lower), then C^-1 applied to both columns.
-    for (std::size_t j = 0; j < m; ++j) {
-        double d = cov[j * m + j];
-        for (std::size_t k = 0; k < j; ++k)
-            d -= cov[j * m + k] * cov[j * m + k];
-        if (!(d > 0.0))
-            return false;
-        cov[j * m + j] = std::sqrt(d);
-        for (std::size_t i = j + 1; i < m; ++i) {
-            double e = cov[i * m + j];
-            for (std::size_t k = 0; k < j; ++k)
-                e -= cov[i * m + k] * cov[j * m + k];
-            cov[i * m + j] = e / cov[j * m + j];
-        }
-    }
+    if (!CholeskyInPlace(cov, m))
+        return false;
     auto solve = [&](std::vector<double> v) {
         for (std::size_t i = 0; i < m; ++i) {
             for (std::size_t k = 0; k < i; ++k)
@@ -6260,22 +6269,8 @@ ToneModel::TwoTones ToneModel::FitTwoTonesAt(UINT firstBin, UINT lowFrequencyBin
                 }
             // Cholesky in place; a covariance the parts' content leaves short of positive keeps
             // the bins apart.
-            for (std::size_t j = 0; j < B && !factor.empty(); ++j) {
-                double dd = factor[j * B + j];
-                for (std::size_t k = 0; k < j; ++k)
-                    dd -= factor[j * B + k] * factor[j * B + k];
-                if (!(dd > 0.0) || !std::isfinite(dd)) {
-                    factor.clear();
-                    break;
-                }
-                factor[j * B + j] = std::sqrt(dd);
-                for (std::size_t i = j + 1; i < B; ++i) {
-                    double e = factor[i * B + j];
-                    for (std::size_t k = 0; k < j; ++k)
-                        e -= factor[i * B + k] * factor[j * B + k];
-                    factor[i * B + j] = e / factor[j * B + j];
-                }
-            }
+            if (!factor.empty() && !CholeskyInPlace(factor, B))
+                factor.clear();
         }
     }
     if (!solveLeavingDcBeat())
