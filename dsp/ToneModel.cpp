@@ -4763,8 +4763,16 @@ ToneModel::Parts ToneModel::FitToneAnew(UINT lo, UINT hi)
             continue;
         }
         // A harmonic not modelled leaks about as the fundamental does, scaled to its power:
-        // that much of the bins around it is uncertain.
+        // that much of the bins around it is uncertain. Its skirt beats with the tone's (turning
+        // h - 1 times as fast as the tone from block to block), its image's (h + 1) and the
+        // offset's (h): the average keeps that much of each (bounded whole, a uniform tone's
+        // unseen harmonics, each at the most its lobe could hide, summed to twice the leakage
+        // model's doubt over the band: THD+N N/A where SNR read). What the modelled harmonics
+        // leak beats with it whole.
         const double ratio = l.most / lobePower;
+        const int unseenOrder = HarmonicOrder(l.place, fc);
+        const double toneKept = std::max(turns(unseenOrder - 1), turns(unseenOrder + 1)),
+                     offsetKept = offsetTurns(unseenOrder);
         for (UINT k = from; k <= hi; ++k) {
             // Below DC the fundamental has no leakage as far on that side: the window's
             // response is even, so it is read as far on the other side.
@@ -4774,7 +4782,11 @@ ToneModel::Parts ToneModel::FitToneAnew(UINT lo, UINT hi)
             if (j < static_cast<long long>(bins)) {
                 // The fitted cross terms leave the leakage below nothing here and there.
                 const double h = ratio * std::max(leak[static_cast<std::size_t>(j)], 0.0);
-                spreadAll[k] += h + 2.0 * std::sqrt(std::max(leakAll[k], 0.0) * h);
+                const double offsetPart = std::max(dc[k], 0.0), tonePart = std::max(leak[k] - dc[k], 0.0),
+                             modelledPart = std::max(leakAll[k] - leak[k], 0.0);
+                const double kept = toneKept * std::sqrt(tonePart) + offsetKept * std::sqrt(offsetPart) +
+                                    std::sqrt(modelledPart);
+                spreadAll[k] += h + 2.0 * std::sqrt(h) * std::min(std::sqrt(std::max(leakAll[k], 0.0)), kept);
             }
         }
         changed = true;
