@@ -1646,8 +1646,10 @@ double ToneModel::AddToneLeakage(UINT centre, int halfWidth, double lobePower, d
     // The uniform window leaks far but its transform is the Dirichlet kernel, with nulls and
     // symmetry: the beat is as good as its place there too (a lone uniform tone's fixed half of
     // the beat, summed over the band its skirt covers, outweighed the noise: THD+N N/A where SNR
-    // read).
-    const bool exactBeat = !LeakyWindow(windowType) || windowType == TSmoothing::kUniform;
+    // read). So is the force window's, the Dirichlet kernel of its run (the fixed half, a
+    // quarter of a force tone's skirt at its 2nd harmonic, outweighed what a harmonic could
+    // hide there).
+    const bool exactBeat = !LeakyWindow(windowType) || RunWindow(windowType);
     // Another line standing in the band (a harmonic) bends z through its skirt and its beat with
     // the tone's leakage, which one block keeps whole and the fit does not model (one Hamming
     // block beside a strong 5th harmonic, read as if only the noise were beside the tone: SNR
@@ -3709,7 +3711,8 @@ double ToneModel::UnseenHarmonic(long a, long b, double place, const std::vector
                                  const std::vector<double>& fitted, double typical, double binDeviation,
                                  double blocks, const std::vector<double>& toneKernel, double tonePeak,
                                  double spreadUsed, const std::vector<double>& leakageTurns,
-                                 const std::vector<double>& imageKernel, const std::vector<double>& offsetLeak)
+                                 const std::vector<double>& imageKernel, const std::vector<double>& offsetLeak,
+                                 const LeakySkirt* skirt)
 {
     // A harmonic shows most in the bins next to its place: each of those bounds its power by
     // what stands there above the noise, what the leakage taken away leaves uncertain and two
@@ -3787,7 +3790,79 @@ double ToneModel::UnseenHarmonic(long a, long b, double place, const std::vector
     // together, the phases to each an unknown of their own.
     if (skirts.size() >= 2 && least < HUGE_VAL)
         least = std::min(least, MostHiddenBesideSkirts(skirts, least));
+    // A window that leaks far turns the tone's skirt and the harmonic by the windows' complex
+    // transforms, each bin its own way: the bins bound the harmonic together, its beat with the
+    // skirt one complex number over the lobe, what the average keeps of it (bounded bin by bin,
+    // a force harmonic could hide at four times the leakage in every lobe, where the bins beside
+    // its place would show it).
+    if (skirt && skirt->place > 0.0 && skirt->power > 0.0 && least < HUGE_VAL)
+        least = std::min(least, MostHiddenInLeakySkirt(a, b, place, owner, leak, spread, fitted, typical, binDeviation,
+                                                       blocks, spreadUsed, offsetLeak, *skirt, least));
     return least < HUGE_VAL ? least * whole : HUGE_VAL;
+}
+
+double ToneModel::MostHiddenInLeakySkirt(long a, long b, double place, const std::vector<unsigned char>& owner,
+                                         const std::vector<double>& leak, const std::vector<double>& spread,
+                                         const std::vector<double>& fitted, double typical, double binDeviation,
+                                         double blocks, double spreadUsed, const std::vector<double>& offsetLeak,
+                                         const LeakySkirt& skirt, double most)
+{
+    const std::vector<double>& w = WindowShape();
+    const double energy = SquareSum(w);
+    const double peak = std::abs(TransformAt(w, 0.0));
+    if (w.size() != N || !(energy > 0.0) || !(peak > 0.0))
+        return most;
+    // In each bin, per unit of the harmonic's amplitude at its peak: its own share g, its beat's
+    // coefficient with the tone's skirt c (what the average keeps of it), and the bound on its
+    // beats with the image's skirt and the offset's (e); what the bin holds beyond the leakage,
+    // within `doubt`.
+    struct Bin {
+        double g2, e, held, doubt;
+        std::complex<double> c;
+    };
+    std::vector<Bin> seen;
+    const double perTone = std::sqrt(skirt.power / (static_cast<double>(N) * energy));
+    for (long k = std::max<long>(1, a); k <= std::min<long>(static_cast<long>(bins) - 1, b); ++k) {
+        if (owner[static_cast<std::size_t>(k)] != 2)
+            continue;
+        const std::size_t i = static_cast<std::size_t>(k);
+        const double x = static_cast<double>(k);
+        const std::complex<double> g = TransformAt(w, x - place) / peak;
+        if (std::norm(g) < 0.01)
+            continue;
+        const std::complex<double> direct = perTone * TransformAt(w, x - skirt.place);
+        const double image = perTone * std::abs(TransformAt(w, x + skirt.place));
+        const double offset = offsetLeak.size() == bins ? std::sqrt(std::max(offsetLeak[i], 0.0)) : 0.0;
+        const double deviation = std::sqrt(binDeviation * binDeviation + 2.0 * std::max(leak[i], 0.0) * typical / blocks);
+        seen.push_back({std::norm(g), 2.0 * std::abs(g) * (skirt.image * image + skirt.offset * offset),
+                        static_cast<double>(magnitude[k]) - leak[i] - typical,
+                        spreadUsed * std::max(spread[i] - fitted[i], 0.0) + 2.0 * deviation,
+                        2.0 * skirt.direct * g * std::conj(direct)});
+    }
+    if (seen.size() < 2)
+        return most;
+    // The beat's phase is scanned in steps: within half a step, Re(c e^(i phi)) moves by no more
+    // than |c| times half the step, which each bin allows beside its doubt.
+    constexpr int kSteps = 256;
+    const double slack = M_PI / kSteps;
+    auto fits = [&](double p) {
+        const double root = std::sqrt(p);
+        for (int s = 0; s < kSteps; ++s) {
+            const std::complex<double> turn = std::polar(1.0, 2.0 * M_PI * s / kSteps);
+            bool all = true;
+            for (const Bin& bin : seen) {
+                const double beat = root * (bin.c * turn).real();
+                if (std::abs(p * bin.g2 + beat - bin.held) > bin.doubt + root * (bin.e + std::abs(bin.c) * slack)) {
+                    all = false;
+                    break;
+                }
+            }
+            if (all)
+                return true;
+        }
+        return false;
+    };
+    return MostThatFits(most, fits);
 }
 
 ToneModel::SecondLine ToneModel::ModelSecondLine(UINT k0, UINT from, UINT hi, double lobePower, double floor,
@@ -4935,6 +5010,12 @@ ToneModel::Parts ToneModel::FitToneAnew(UINT lo, UINT hi)
     bool leakyFit = false;
     double leakyBound = HUGE_VAL;
     auto leakyTurns = [&](int h) { return BeatTurns{turns(h - 1), turns(h + 1), turns(h)}; };
+    auto leakySkirt = [&](const Lobe& l) {
+        if (!LeakyWindow(windowType))
+            return LeakySkirt{};
+        const int h = HarmonicOrder(l.place, fc);
+        return LeakySkirt{fc, parts.fundamental, turns(h - 1), turns(h + 1), turns(h)};
+    };
     auto FitLeakyHarmonic = [&](const Lobe& l) {
         const int h = HarmonicOrder(l.place, fc);
         leakyBound = CoherentBeat(l.a, l.b, l.place, fc, parts.fundamental, owner, leak, typical, leakyTurns(h), dc);
@@ -5270,10 +5351,12 @@ ToneModel::Parts ToneModel::FitToneAnew(UINT lo, UINT hi)
                 imageKernel.clear();
             }
         }
+        const LeakySkirt skirtHere = leakySkirt(l);
         const double unseen = found || !readApart ? HUGE_VAL
                                     : UnseenHarmonic(l.a, l.b, l.place, owner, leak, spread, mirrorCross, typical,
                                                      noiseDeviation(1), blocks, kernel, TonePeak(kernel, k0, W, lobePower),
-                                                     spreadUsed, turnsHere, skirtsHere ? imageKernel : std::vector<double>{}, dc);
+                                                     spreadUsed, turnsHere, skirtsHere ? imageKernel : std::vector<double>{}, dc,
+                                                     &skirtHere);
         // Fitted with its beat, the harmonic is read mostly from the bins next to its place:
         // the leakage's uncertainty counts there, as far as the fit weighs those bins.
         const double scale = useFit ? 1.0 : widen;

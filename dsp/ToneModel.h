@@ -219,12 +219,25 @@ private:
     // `spreadUsed`: the share of `spread` the bins around show the leakage to need.
     // `leakageTurns`: how far the leakage's phase may turn in each bin from its phase at the
     // harmonic's place (empty if not known: then only where it is the tone's alone, none).
+    // `skirt`, on a window that leaks far: the fundamental's place and power and what the average
+    // keeps of the harmonic's beats with its skirt, its image's and the offset's (null: none).
+    struct LeakySkirt {
+        double place = -1.0, power = 0.0;
+        double direct = 1.0, image = 1.0, offset = 1.0;
+    };
     double UnseenHarmonic(long a, long b, double place, const std::vector<unsigned char>& owner,
                           const std::vector<double>& leak, const std::vector<double>& spread,
                           const std::vector<double>& fitted, double typical, double binDeviation, double blocks,
                           const std::vector<double>& toneKernel, double tonePeak, double spreadUsed,
                           const std::vector<double>& leakageTurns = {}, const std::vector<double>& imageKernel = {},
-                          const std::vector<double>& offsetLeak = {});
+                          const std::vector<double>& offsetLeak = {}, const LeakySkirt* skirt = nullptr);
+    // That bound from the complex transforms of the harmonic and the skirt at every bin of its
+    // lobe, no more than `most` (a peak power, as UnseenHarmonic's).
+    double MostHiddenInLeakySkirt(long a, long b, double place, const std::vector<unsigned char>& owner,
+                                  const std::vector<double>& leak, const std::vector<double>& spread,
+                                  const std::vector<double>& fitted, double typical, double binDeviation,
+                                  double blocks, double spreadUsed, const std::vector<double>& offsetLeak,
+                                  const LeakySkirt& skirt, double most);
     struct HarmonicFit {
         bool fitted = false;
         double power = 0.0;      // the harmonic's power in its lobe

@@ -1356,6 +1356,25 @@ TEST(DistortionSweep, HarmonicCasesTheSweepFoundReadTheirDefinitionOrNotANumber)
         ExpectReplayed(r.seed, r.index, 1u << r.measure, r.clear);
 }
 
+TEST(DistortionSweep, RunWindowCasesReadWhereTheirSkirtsLeaveNoRoomToHide)
+{
+    // Force and uniform tones (2-35 blocks, 8-816 bins up) whose readings went N/A: each unseen
+    // harmonic was bounded bin by bin at the most its peak bin could cancel (four times the
+    // leakage there), though the bins beside its place, turned otherwise by the windows' complex
+    // transforms, would show it; the force skirt kept half of its mirror beat as doubt in every
+    // bin; and the unseen harmonics' skirts beat with the tone's as if the average kept it whole.
+    struct Replay {
+        std::uint64_t seed;
+        long index;
+        Measure measure;
+    };
+    for (const Replay& r : {Replay{88888883, 4991, kThd}, Replay{88888883, 2243, kThd},
+                            Replay{88888883, 16766, kThdN}, Replay{88888883, 20446, kThdN},
+                            Replay{88888883, 1114, kThd}, Replay{88888883, 11409, kThd},
+                            Replay{88888883, 8444, kSnr}, Replay{88888883, 13118, kSnr}})
+        ExpectReplayed(r.seed, r.index, 1u << r.measure, true);
+}
+
 TEST(DistortionSweep, QuantityStandsClearOnlyWhereNothingCouldHideUnderTheLeakage)
 {
     // A Gaussian tone on bin 3, 4th harmonic 36 dB down: the tone's skirt at bin 6 stands 15.5 dB
