@@ -3712,6 +3712,7 @@ double ToneModel::UnseenHarmonic(long a, long b, double place, const std::vector
                                  double blocks, const std::vector<double>& toneKernel, double tonePeak,
                                  double spreadUsed, const std::vector<double>& leakageTurns,
                                  const std::vector<double>& imageKernel, const std::vector<double>& offsetLeak,
+                                 const BeatTurns* kept, const std::vector<double>& keptImageKernel,
                                  const LeakySkirt* skirt)
 {
     // A harmonic shows most in the bins next to its place: each of those bounds its power by
@@ -3737,6 +3738,14 @@ double ToneModel::UnseenHarmonic(long a, long b, double place, const std::vector
     std::vector<SkirtBin> skirts;
     const bool twoSkirts = imageKernel.size() == bins && offsetLeak.size() == bins && toneKernel.size() == bins &&
                            tonePeak > 0.0;
+    // Where the blocks' phases turn the harmonic against the skirts, the average keeps only a share
+    // of each beat: a harmonic can cancel no more of the leakage than that (taken whole, a Gaussian
+    // tone's 2nd harmonic, its beat with the tone's skirt all but averaged away over 49 blocks,
+    // could hide at a quarter of the noise: THD+N N/A where SNR read).
+    std::vector<SkirtBin> keptSkirts;
+    const bool turning = kept && (kept->direct < 1.0 || kept->image < 1.0 || kept->offset < 1.0) &&
+                         keptImageKernel.size() == bins && offsetLeak.size() == bins && toneKernel.size() == bins &&
+                         tonePeak > 0.0;
     // Where the kernel about the block's middle is not the window's (the force window's reads
     // nought beside its peak, and a harmonic's lobe was taken for half of what it holds), the
     // harmonic's share of its peak in each bin comes from the window's exact response.
@@ -3752,7 +3761,11 @@ double ToneModel::UnseenHarmonic(long a, long b, double place, const std::vector
         const std::size_t i = static_cast<std::size_t>(k);
         const double held = static_cast<double>(magnitude[k]) - leak[i] - typical;
         const double deviation = std::sqrt(binDeviation * binDeviation + 2.0 * std::max(leak[i], 0.0) * typical / blocks);
-        const double doubt = spreadUsed * std::max(spread[i] - fitted[i], 0.0) + 2.0 * deviation;
+        // What the leakage model leaves uncertain and the noise's scatter have causes of their own:
+        // they add as variances (summed as bounds, a Gaussian tone's 2nd harmonic beside a 1 %
+        // offset could hide a quarter of the noise: THD+N N/A where SNR read).
+        const double modelDoubt = spreadUsed * std::max(spread[i] - fitted[i], 0.0);
+        const double doubt = std::hypot(modelDoubt, 2.0 * deviation);
         const double x = std::max(held, 0.0) + doubt;
         const double L = std::max(leak[i], 0.0), root = std::sqrt(L) + std::sqrt(L + x);
         least = std::min(least, root * root / (h * h));
@@ -3764,6 +3777,10 @@ double ToneModel::UnseenHarmonic(long a, long b, double place, const std::vector
         if (twoSkirts)
             skirts.push_back({h, std::sqrt(tonePeak) * toneKernel[i], std::sqrt(tonePeak) * imageKernel[i],
                               std::sqrt(std::max(offsetLeak[i], 0.0)), held, doubt});
+        if (turning)
+            keptSkirts.push_back({h, kept->direct * std::sqrt(tonePeak) * toneKernel[i],
+                                  kept->image * std::sqrt(tonePeak) * keptImageKernel[i],
+                                  kept->offset * std::sqrt(std::max(offsetLeak[i], 0.0)), held, doubt});
         if (toneKernel.size() != bins || !(L > 0.0))
             continue;
         const double turn = LeakageAtOnePhase(windowType, tonePeak * toneKernel[i] * toneKernel[i], L) ? 0.0
@@ -3782,14 +3799,18 @@ double ToneModel::UnseenHarmonic(long a, long b, double place, const std::vector
                 least = std::min(least, root * root);
             }
         }
-    // Where the leakage turns, the pairs each allow their own phase: all the bins at once tell more.
-    if (!leakageTurns.empty() && seen.size() >= 2 && least < HUGE_VAL)
+    // The pairs each allow their own phase and take each bin's excess as its worst either way: all
+    // the bins at once, at one phase and each excess with its sign, tell more (one Hann block's 2nd
+    // harmonic, bounded by its pairs, hid a fifth of the noise: THD+N N/A where SNR read).
+    if (seen.size() >= 2 && least < HUGE_VAL)
         least = std::min(least, MostHeldAtOnePhase(seen, least));
     // The image's skirt moves the leakage from the tone's own (a Kaiser tone 7 bins up leaks a fifth
     // more at its 2nd harmonic): with both skirts' shapes known, the bins still bound the harmonic
     // together, the phases to each an unknown of their own.
     if (skirts.size() >= 2 && least < HUGE_VAL)
         least = std::min(least, MostHiddenBesideSkirts(skirts, least));
+    if (!keptSkirts.empty() && least < HUGE_VAL)
+        least = std::min(least, MostHiddenBesideSkirts(keptSkirts, least));
     // A window that leaks far turns the tone's skirt and the harmonic by the windows' complex
     // transforms, each bin its own way: the bins bound the harmonic together, its beat with the
     // skirt one complex number over the lobe, what the average keeps of it (bounded bin by bin,
@@ -3834,10 +3855,10 @@ double ToneModel::MostHiddenInLeakySkirt(long a, long b, double place, const std
         const double image = perTone * std::abs(TransformAt(w, x + skirt.place));
         const double offset = offsetLeak.size() == bins ? std::sqrt(std::max(offsetLeak[i], 0.0)) : 0.0;
         const double deviation = std::sqrt(binDeviation * binDeviation + 2.0 * std::max(leak[i], 0.0) * typical / blocks);
-        seen.push_back({std::norm(g), 2.0 * std::abs(g) * (skirt.image * image + skirt.offset * offset),
+        seen.push_back({std::norm(g), 2.0 * std::abs(g) * (skirt.kept.image * image + skirt.kept.offset * offset),
                         static_cast<double>(magnitude[k]) - leak[i] - typical,
                         spreadUsed * std::max(spread[i] - fitted[i], 0.0) + 2.0 * deviation,
-                        2.0 * skirt.direct * g * std::conj(direct)});
+                        2.0 * skirt.kept.direct * g * std::conj(direct)});
     }
     if (seen.size() < 2)
         return most;
@@ -5018,7 +5039,7 @@ ToneModel::Parts ToneModel::FitToneAnew(UINT lo, UINT hi)
         if (!LeakyWindow(windowType))
             return LeakySkirt{};
         const int h = HarmonicOrder(l.place, fc);
-        return LeakySkirt{fc, parts.fundamental, turns(h - 1), turns(h + 1), turns(h)};
+        return LeakySkirt{fc, parts.fundamental, {turns(h - 1), turns(h + 1), turns(h)}};
     };
     auto FitLeakyHarmonic = [&](const Lobe& l) {
         const int h = HarmonicOrder(l.place, fc);
@@ -5356,11 +5377,25 @@ ToneModel::Parts ToneModel::FitToneAnew(UINT lo, UINT hi)
             }
         }
         const LeakySkirt skirtHere = leakySkirt(l);
+        // What the average keeps of a hidden harmonic's beats with the tone's skirt, its image's and
+        // the offset's: the harmonic turns against them h - 1, h + 1 and h times as fast as the tone.
+        const int order = HarmonicOrder(l.place, fc);
+        const BeatTurns kept{BeatCoherence(k0, order - 1, phaseError), BeatCoherence(k0, order + 1, phaseError),
+                             BeatCoherence(k0, order, phaseError)};
+        const bool keptLess = !found && readApart && kernel.size() == bins &&
+                              (kept.direct < 1.0 || kept.image < 1.0 || kept.offset < 1.0);
+        if (keptLess && imageKernel.empty()) {
+            try {
+                imageKernel = ShiftedKernel(-fc);
+            } catch (const std::bad_alloc&) {
+                imageKernel.clear();
+            }
+        }
         const double unseen = found || !readApart ? HUGE_VAL
                                     : UnseenHarmonic(l.a, l.b, l.place, owner, leak, spread, mirrorCross, typical,
                                                      noiseDeviation(1), blocks, kernel, TonePeak(kernel, k0, W, lobePower),
                                                      spreadUsed, turnsHere, skirtsHere ? imageKernel : std::vector<double>{}, dc,
-                                                     &skirtHere);
+                                                     &kept, keptLess ? imageKernel : std::vector<double>{}, &skirtHere);
         // Fitted with its beat, the harmonic is read mostly from the bins next to its place:
         // the leakage's uncertainty counts there, as far as the fit weighs those bins.
         const double scale = useFit ? 1.0 : widen;

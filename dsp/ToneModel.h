@@ -211,6 +211,11 @@ private:
     // (`lines`: what those hold beyond the typical bin).
     double UnseenParity(UINT k0, double offset, double offsetError, const std::vector<UINT>& freeBin, double typical,
                         double lines, UINT bandBins);
+    // What the average keeps of a harmonic's beats with the fundamental's leakage, with its mirror
+    // image's and with the offset's, as shares of beats that never turn (see BeatCoherence).
+    struct BeatTurns {
+        double direct = 1.0, image = 1.0, offset = 1.0;
+    };
     // The most a harmonic at `place` may hold over its lobe (bins a..b it owns) without showing
     // above the noise (`typical` a bin, scattering by `binDeviation`, averaged over `blocks`)
     // and what the leakage `leak` taken away leaves uncertain (`spread`, less its `fitted` part);
@@ -219,18 +224,21 @@ private:
     // `spreadUsed`: the share of `spread` the bins around show the leakage to need.
     // `leakageTurns`: how far the leakage's phase may turn in each bin from its phase at the
     // harmonic's place (empty if not known: then only where it is the tone's alone, none).
+    // `kept`: what the average keeps of the harmonic's beats with the skirts (all where null); where less
+    // than all, `keptImageKernel` (the image's kernel at every bin) bounds the harmonic with both.
     // `skirt`, on a window that leaks far: the fundamental's place and power and what the average
     // keeps of the harmonic's beats with its skirt, its image's and the offset's (null: none).
     struct LeakySkirt {
         double place = -1.0, power = 0.0;
-        double direct = 1.0, image = 1.0, offset = 1.0;
+        BeatTurns kept;
     };
     double UnseenHarmonic(long a, long b, double place, const std::vector<unsigned char>& owner,
                           const std::vector<double>& leak, const std::vector<double>& spread,
                           const std::vector<double>& fitted, double typical, double binDeviation, double blocks,
                           const std::vector<double>& toneKernel, double tonePeak, double spreadUsed,
                           const std::vector<double>& leakageTurns = {}, const std::vector<double>& imageKernel = {},
-                          const std::vector<double>& offsetLeak = {}, const LeakySkirt* skirt = nullptr);
+                          const std::vector<double>& offsetLeak = {}, const BeatTurns* kept = nullptr,
+                          const std::vector<double>& keptImageKernel = {}, const LeakySkirt* skirt = nullptr);
     // That bound from the complex transforms of the harmonic and the skirt at every bin of its
     // lobe, no more than `most` (a peak power, as UnseenHarmonic's).
     double MostHiddenInLeakySkirt(long a, long b, double place, const std::vector<unsigned char>& owner,
@@ -260,10 +268,7 @@ private:
     // bins a..b it owns, from the window's complex transform at both places; the rest of the
     // leakage `leak` there bounded bin by bin. The fundamental's power is `fundamental`.
     // The average keeps `turns` of the harmonic's beats with the fundamental's leakage, with its
-    // mirror image's and with the offset's (`dc`, a part of `leak`); see BeatCoherence.
-    struct BeatTurns {
-        double direct = 1.0, image = 1.0, offset = 1.0;
-    };
+    // mirror image's and with the offset's (`dc`, a part of `leak`).
     double CoherentBeat(long a, long b, double place, double fundamentalPlace, double fundamental,
                         const std::vector<unsigned char>& owner, const std::vector<double>& leak, double typical,
                         const BeatTurns& turns, const std::vector<double>& dc);

@@ -1503,6 +1503,11 @@ TEST(DistortionSweep, ThdNCasesTheSweepFoundReadWhereSnrDoes)
     // skirt reaches no bin beyond its lobe, that kept the fixed share of their mirror beat.
     // Eight uniform blocks of a plain tone 123 bins up beside a 1.3 % offset, whose unseen
     // harmonics' skirts beat with the tone's as if the average kept those beats whole.
+    // A hidden 2nd harmonic bounded too wide: one Hann block 11 bins up and three Gaussian blocks
+    // 9 bins up, each beside a small offset, whose bins each took the skirt's doubt and the noise
+    // summed, and pairs of bins in place of all at once; 49 Gaussian blocks 22 bins up whose
+    // harmonic's beat with the skirt was taken whole, though the blocks' turning phases cancel it
+    // (and plain Gaussian tones 9-74 bins up, 3-60 blocks, some beside an offset of 1-3 %).
     struct Replay {
         std::uint64_t seed;
         long index;
@@ -1531,7 +1536,11 @@ TEST(DistortionSweep, ThdNCasesTheSweepFoundReadWhereSnrDoes)
                             Replay{99999971, 17483}, Replay{88888883, 33763}, Replay{11111117, 61641},
                             Replay{88888883, 94972},
                             Replay{88888883, 26912}, Replay{88888883, 49657}, Replay{22222223, 5274},
-                            Replay{33333331, 89552}, Replay{88888883, 51385}})
+                            Replay{33333331, 89552}, Replay{88888883, 51385},
+                            Replay{99999971, 54818}, Replay{13579111, 24428},
+                            Replay{13579111, 52921}, Replay{24681357, 27873}, Replay{24681357, 52505},
+                            Replay{24681357, 68412}, Replay{24681357, 73721}, Replay{97531864, 37777},
+                            Replay{97531864, 44952}})
         ExpectReplayed(r.seed, r.index, 1u << kThdN | 1u << kSnr, true);
 }
 
