@@ -1676,10 +1676,13 @@ double ToneModel::AddToneLeakage(UINT centre, int halfWidth, double lobePower, d
         return !anotherLine();
     };
     const bool besideOffset = !toldBeside && onlyOffsetBefore();
-    // Only there does the fit's own deviation cover what the beat with the image may be off by:
-    // beside an offset's or another line's misfit, or on a window whose beat is not as good as
-    // its place, what the fit reads into the beat is the model's error and stays with it.
-    const bool beatNoiseOnly = ownImage && exactBeat && !triangular && (toldBeside || lone || besideOffset);
+    // Only near DC, where the bins beside the lobe tell the beat closely, does the fit's own
+    // deviation cover what the beat with the image may be off by. Farther up the beat is tiny in
+    // every bin and the misfit the free bins hold is bounded only by its deviation summed bin by
+    // bin (taken apart there, one Hamming block of a lone tone 745 bins up, whose noise read 11 dB
+    // high, read THD+N so); beside another line's misfit, or on a window whose beat is not as good
+    // as its place, what the fit reads into the beat is the model's error and stays with it.
+    const bool beatNoiseOnly = ownImage && exactBeat && !triangular && toldBeside;
     bool keepBeatNoise = false;
     if (self) {
         self->beatNoise.clear();
