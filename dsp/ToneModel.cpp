@@ -1686,6 +1686,36 @@ double ToneModel::AddToneLeakage(UINT centre, int halfWidth, double lobePower, d
         return !anotherLine();
     };
     const bool besideOffset = !toldBeside && onlyOffsetBefore();
+    // Only near DC, where the bins beside the lobe tell the beat closely, does the fit's own
+    // deviation cover what the beat with the image may be off by. Farther up the beat is tiny in
+    // every bin and the misfit the free bins hold is bounded only by its deviation summed bin by
+    // bin (taken apart there, one Hamming block of a lone tone 745 bins up, whose noise read 11 dB
+    // high, read THD+N so); beside another line's misfit, or on a window whose beat is not as good
+    // as its place, what the fit reads into the beat is the model's error and stays with it.
+    const bool beatNoiseOnly = ownImage && exactBeat && !triangular && toldBeside;
+    bool keepBeatNoise = false;
+    if (self) {
+        self->beatNoise.clear();
+        self->beatNoiseHeld.clear();
+        self->beatRows.clear();
+        self->beatCovariance.clear();
+        self->beatColumns = 0;
+        if (fitted && beatNoiseOnly) {
+            try {
+                self->beatNoise.assign(bins, 0.0);
+                self->beatNoiseHeld.assign(bins, 0.0);
+                self->beatRows.assign(static_cast<std::size_t>(bins) * kLeakColumns, 0.0);
+                self->beatCovariance.assign(&covariance[0][0], &covariance[0][0] + kLeakColumns * kLeakColumns);
+                self->beatColumns = kLeakColumns;
+                keepBeatNoise = true;
+            } catch (const std::bad_alloc&) {
+                // Without them the fitted beats' deviation stays with the model's, summed as a bound.
+                self->beatNoise.clear();
+                self->beatNoiseHeld.clear();
+                self->beatRows.clear();
+            }
+        }
+    }
     // Beside an offset and nothing else, the offset's beat with the tone (and its image) is the
     // one thing the bins hold that the fit does not model: it bends z by no more than its bound
     // in every bin the fit reads, carried through the fit. A window whose skirt from DC is
@@ -1750,7 +1780,7 @@ double ToneModel::AddToneLeakage(UINT centre, int halfWidth, double lobePower, d
         leak[k] += scale * (direct + mirror);
         double row[kLeakColumns];
         rowAt(k, row);
-        double fittedSpread = 0.0;
+        double fittedSpread = 0.0, fittedDeviation = 0.0;
         if (fitted) {
             leak[k] += row[1] * za + row[2] * zb;
             if (paired)
@@ -1761,8 +1791,8 @@ double ToneModel::AddToneLeakage(UINT centre, int halfWidth, double lobePower, d
             for (int a = 1; a < M; ++a)
                 for (int b = 1; b < M; ++b)
                     variance += row[a] * covariance[a][b] * row[b];
-            fittedSpread = 2.0 * std::sqrt(std::max(variance, 0.0)) + imageBeatMoved(m, k, cross) +
-                           kCrossFitError * (pairCross + boundedPair);
+            fittedDeviation = 2.0 * std::sqrt(std::max(variance, 0.0));
+            fittedSpread = fittedDeviation + imageBeatMoved(m, k, cross) + kCrossFitError * (pairCross + boundedPair);
         }
         const double moved = movedAt(k, direct, mirror);
         const double crossSpread =
@@ -1772,8 +1802,20 @@ double ToneModel::AddToneLeakage(UINT centre, int halfWidth, double lobePower, d
                      (imagePairFitted ? 0.0 : imagePair);
         // Over a lobe the fitted term is good to a tenth where the bins told it; held near
         // nothing by what is known beforehand, it keeps the deviation that allows.
-        if (mirrorCross && mirrorCross->size() == bins && fitted && told)
-            (*mirrorCross)[k] += std::max(crossSpread - 0.1 * (cross + pairCross + boundedPair), 0.0);
+        const double tenth =
+            fitted && told ? std::max(crossSpread - 0.1 * (cross + pairCross + boundedPair), 0.0) : 0.0;
+        if (mirrorCross && mirrorCross->size() == bins)
+            (*mirrorCross)[k] += tenth;
+        // The part of the spread the noise moves the fitted terms by (where the fit, not the
+        // bound, set it).
+        if (keepBeatNoise) {
+            const bool fromFit = fittedSpread <= cross + pairCross + boundedPair;
+            const double noise = fromFit ? std::min(fittedDeviation, crossSpread) : 0.0;
+            self->beatNoise[k] = noise;
+            self->beatNoiseHeld[k] = std::min(noise, crossSpread - (mirrorCross && mirrorCross->size() == bins ? tenth : 0.0));
+            for (int a = 1; a < M; ++a)
+                self->beatRows[static_cast<std::size_t>(k) * kLeakColumns + a] = row[a];
+        }
     }
     return lobe / total;
 }
@@ -4530,8 +4572,16 @@ ToneModel::Parts ToneModel::FitToneAnew(UINT lo, UINT hi)
         double sharedBelow = 0.0, sharedAbove = 0.0;
         // What a generated tone's rounding lines but its own put into its bins, in lines.
         double noiseLines = 0.0;
+        // The fundamental's fitted beats in the bins it took: their deviation summed bin by bin
+        // (as in `spread`), and each fitted term's weight over those bins.
+        double beatNoise = 0.0;
+        double beatRow[kLeakColumns] = {};
     };
     std::vector<Lobe> lobes;
+    const ToneShape& beats = fundamentalShape;
+    const bool beatsKept = beats.beatColumns == kLeakColumns && beats.beatNoise.size() == bins &&
+                           beats.beatNoiseHeld.size() == bins && beats.beatRows.size() == bins * std::size_t{kLeakColumns} &&
+                           beats.beatCovariance.size() == kLeakColumns * std::size_t{kLeakColumns};
     // Harmonics closer than a lobe's width whose bins the one below took: their power lies in
     // their neighbours' lobes, which can't be read from the neighbours' own shape there.
     std::vector<double> crowded;
@@ -4609,6 +4659,11 @@ ToneModel::Parts ToneModel::FitToneAnew(UINT lo, UINT hi)
             // The fitted cross term with the fundamental's mirror image is good to a tenth
             // here, where the leakage is smooth over a few bins.
             l.spread += spread[k] - mirrorCross[static_cast<std::size_t>(k)];
+            if (beatsKept) {
+                l.beatNoise += beats.beatNoiseHeld[static_cast<std::size_t>(k)];
+                for (int c = 1; c < kLeakColumns; ++c)
+                    l.beatRow[c] += beats.beatRows[static_cast<std::size_t>(k) * kLeakColumns + c];
+            }
             const double both = std::sqrt(std::max(static_cast<double>(mag[k]), 0.0)) + std::sqrt(std::max(leak[k], 0.0));
             l.most += both * both;
             ++l.bins;
@@ -5015,6 +5070,13 @@ ToneModel::Parts ToneModel::FitToneAnew(UINT lo, UINT hi)
         return doubt;
     };
     double lobeContent = 0.0, lobeDoubt = 0.0, standingCrossVariance = 0.0, lobeNoiseVariance = 0.0;
+    // What the fundamental's fitted beats' own deviation adds to the doubts summed here, and how
+    // the bins so counted weigh each fitted term.
+    double lobeBeatNoise = 0.0, beatWeight[kLeakColumns] = {};
+    auto weighBeat = [&](UINT k, double weight) {
+        for (int a = 1; a < kLeakColumns; ++a)
+            beatWeight[a] += weight * beats.beatRows[static_cast<std::size_t>(k) * kLeakColumns + a];
+    };
     const double beatFactor = NoiseBeatFactor(WindowShape());
     // Everything but the tone reads a harmonic's lobe with the leakage's doubt as the free bins
     // around it show it: the leakage's error changes along the skirt (steep beside the tone,
@@ -5445,6 +5507,12 @@ ToneModel::Parts ToneModel::FitToneAnew(UINT lo, UINT hi)
             lobeContent += standing;
             lobeDoubt += standingDoubt;
             measuredBins += useFit ? 0 : static_cast<UINT>(l.bins);
+            // Read as it stands, the lobe moves with the fitted beats bin by bin.
+            if (beatsKept && !useFit) {
+                lobeBeatNoise += spreadUsed * l.beatNoise;
+                for (int c = 1; c < kLeakColumns; ++c)
+                    beatWeight[c] += spreadUsed * l.beatRow[c];
+            }
             standingCrossVariance += crossVariance;
             // Read from its fit, the lobe's bins no longer count in the noise: what the noise
             // there moves the fit by is its own, beyond its beat with the leakage just counted
@@ -5561,8 +5629,35 @@ ToneModel::Parts ToneModel::FitToneAnew(UINT lo, UINT hi)
                             std::sqrt(arithmetic * arithmetic + harmonicDoubt * harmonicDoubt) +
                             std::abs(lobeContent + harmonicSkirt) * hiddenShare;
     const double lobeNoiseBeat = 2.0 * std::sqrt(standingCrossVariance + lobeNoiseVariance);
-    parts.distortionAndNoiseSpread =
-        std::sqrt(modelled * modelled + freeNoise * freeNoise + lobeNoiseBeat * lobeNoiseBeat);
+    // The fitted beats' own deviation is the noise's doing, not the model's: it is a cause of its
+    // own beside the model's errors. And it is one error of a few fitted terms for all bins, which
+    // moves some bins up and others down: summed bin by bin over a low Hamming tone's lobes and free
+    // bins, it outweighed the noise (THD+N N/A where SNR read). Its bound over the bins counted
+    // here is that of their weighed sum, never more than the bins' own bounds summed.
+    double beatPart = 0.0, beatSummed = 0.0, beatTaken = 0.0;
+    if (beatsKept && !free.empty()) {
+        const double freeWeight =
+            (static_cast<double>(bandBins) - std::min(static_cast<double>(measuredBins), standIn)) / free.size();
+        double freeBeatNoise = 0.0;
+        for (UINT k : freeBin) {
+            freeBeatNoise += beats.beatNoise[k];
+            weighBeat(k, freeWeight);
+        }
+        beatSummed = freeWeight * freeBeatNoise + lobeBeatNoise;
+        // The lobes' part went in with the arithmetic's rounding as variances.
+        const double lobesApart = std::max(harmonicDoubt - lobeBeatNoise, 0.0);
+        beatTaken = freeWeight * freeBeatNoise + std::sqrt(arithmetic * arithmetic + harmonicDoubt * harmonicDoubt) -
+                    std::sqrt(arithmetic * arithmetic + lobesApart * lobesApart);
+        double variance = 0.0;
+        for (int a = 1; a < kLeakColumns; ++a)
+            for (int b = 1; b < kLeakColumns; ++b)
+                variance += beatWeight[a] * beats.beatCovariance[static_cast<std::size_t>(a * kLeakColumns + b)] *
+                            beatWeight[b];
+        beatPart = std::min(2.0 * std::sqrt(std::max(variance, 0.0)), beatSummed);
+    }
+    const double modelledApart = std::max(modelled - beatTaken, 0.0);
+    parts.distortionAndNoiseSpread = std::sqrt(modelledApart * modelledApart + beatPart * beatPart +
+                                               freeNoise * freeNoise + lobeNoiseBeat * lobeNoiseBeat);
     // A tone stands 10 dB above the noise in as many bins as its lobe: above the band's
     // typical content, and above what lies around it once its leakage is taken away (a peak
     // in a band of noise is no tone). Where the leakage covers every bin, what is left of it may

@@ -129,6 +129,12 @@ private:
         bool beatsFitted = false; // the tone's beats with its image and partner were fitted
         double scatter = 0.0;     // how far the bins scatter about that fit, weighted
         bool harmonic = false;    // a harmonic of the tone it is fitted beside, placed by it
+        // What the fitted beats' own deviation adds to each bin's spread, as a free bin counts it
+        // and as a harmonic's lobe does (empty where the beats were not fitted), with each bin's
+        // columns of those beats (`beatColumns` a bin) and their covariance: the noise moves the
+        // fitted terms once for all bins, so their effect on a sum of bins is bounded as one.
+        std::vector<double> beatNoise, beatNoiseHeld, beatRows, beatCovariance;
+        int beatColumns = 0;
     };
     double AddToneLeakage(UINT centre, int halfWidth, double lobePower, double floor, std::vector<double>& leak,
                           std::vector<double>& spread, double* offset = nullptr, double* offsetError = nullptr,
