@@ -2933,6 +2933,8 @@ public:
         return index[c1] >= 0 && index[c2] >= 0 ? inv[index[c1]][index[c2]] * Scatter() : 0.0;
     }
     double Scatter() const { return std::max(1.0, chi / std::max(rows - m, 1)); }
+    // The rows beyond the unknowns, which that scatter is measured on.
+    int Freedom() const { return std::max(rows - m, 1); }
     double chi = HUGE_VAL;
 
 private:
@@ -3031,10 +3033,18 @@ bool BeatShowsSecond(const FitOfColumns& fit)
 // fitted as a 2nd harmonic 82 dB down, read THD 1.3 dB high), or show its beat with the tone,
 // which no part but a harmonic there gives (BeatShowsSecond): a flat-top harmonic 69 dB down,
 // refused, left the tone's beats bent to it and the noise read 2.4 dB low.
+// Where the bins scatter more than their weights say, what two unknowns take by chance is judged
+// against a scatter read from the few bins beyond the unknowns, itself uncertain: the chance
+// `shows` stands for where the scatter is known (e^(-shows/2)) takes d (e^(shows/d) - 1) scatters
+// over d such bins, about `shows` over many. Judged as if it were known, the model's own
+// roughness in four bins passed for an offset (a Parzen tone 4.8 bins up with a 2nd harmonic
+// 34 dB down: the harmonic refused by 0.6 %, THD and THD+N N/A).
 bool HarmonicWithoutOffset(const FitOfColumns& alone, const FitOfColumns& both, double offsetAlone, double shows)
 {
     constexpr double kNextLobeEdge = 1e-6;
-    return alone.chi <= both.chi + shows * both.Scatter() && alone.chi < offsetAlone - shows * alone.Scatter() &&
+    const double freedom = both.Freedom();
+    const double byChance = both.chi > freedom ? freedom * std::expm1(shows / freedom) : shows;
+    return alone.chi <= both.chi + byChance * both.Scatter() && alone.chi < offsetAlone - shows * alone.Scatter() &&
            (alone.Value(kSecond) > kNextLobeEdge * alone.Value(kTone) || BeatShowsSecond(alone));
 }
 
@@ -5204,19 +5214,29 @@ ToneModel::Parts ToneModel::FitToneAnew(UINT lo, UINT hi)
             fittedWithDc && std::abs(own - sliverHeld) <= 2.0 * deviation / widen + sliverDoubt +
                                                               AllowanceFor(windowType).crossFit * std::abs(sliverHeld);
         const bool fromDcFit = fittedWithDc && (seen < 0.5 || fitHoldsSliver);
+        // What the sliver holds beyond the fit's share (its beat with the tone too, which may take
+        // from the bins) is another line's, a crowded neighbour's whose peak lies in these bins:
+        // it counts as it stands (dropped with the sliver, a 3rd harmonic 34 dB down went missing
+        // and THD+N read N/A, its sliver widened thirtyfold).
         if (fromDcFit) {
             excess = secondFit.second / secondFit.tone * parts.fundamental * lobeShare(l);
             hidden = excess * (2.0 * secondFit.secondDeviation / secondFit.second + AllowanceFor(windowType).model);
+            if (!fitHoldsSliver)
+                excess += std::max(l.power - lobeNoise(l) - shared - sliverHeld, 0.0);
         }
         // Where that fit tried the harmonic's columns and it did not show, the most it could hold
         // bounds what hides under the tone's lobe (a Parzen tone 3.5 bins up: the skirts of the
         // harmonics above in the sliver, widened seventyfold, kept THD+N N/A).
-        const double hiddenMost =
-            secondFit.fitted && !fromDcFit && seen < 0.5 && HarmonicOrder(l.place, fc) == 2 &&
-                    std::isfinite(secondFit.secondMost)
+        // The same bound holds for what the lobe may hide unseen where it is read with the
+        // offset's and the tone's skirts (see readApart): its bins hold their misfit, and that
+        // misfit's doubt, counted whole, kept THD+N N/A for Parzen tones 4.5-5 bins up with no
+        // second harmonic beside an offset of 7 %.
+        const double triedMost =
+            secondFit.fitted && !fromDcFit && HarmonicOrder(l.place, fc) == 2 && std::isfinite(secondFit.secondMost)
                 ? secondFit.secondMost / secondFit.tone * parts.fundamental * lobeShare(l) *
                       (1.0 + AllowanceFor(windowType).model)
                 : HUGE_VAL;
+        const double hiddenMost = seen < 0.5 ? triedMost : HUGE_VAL;
         // The fundamental's leakage and a harmonic meet at one phase in every block when both
         // stay put between blocks: they may add or cancel. With noise the phase changes from
         // block to block, and the average over the blocks narrows it.
@@ -5327,7 +5347,7 @@ ToneModel::Parts ToneModel::FitToneAnew(UINT lo, UINT hi)
         // nothing, THD+N 3 dB low): so much more may hide. Read from the fit with the tone, the
         // whole harmonic and its beat were fitted: where the sliver holds the fit's share of it,
         // it hides nothing more.
-        if (!fit.fitted && widen == 1.0 && !fitHoldsSliver)
+        if (!fit.fitted && widen == 1.0 && !fitHoldsSliver && !fromDcFit)
             hidden = std::max(hidden, (own + 2.0 * deviation + crossSpread) * (1.0 - seen) / std::max(seen, 1e-3));
         hidden = std::min(hidden, hiddenMost);
         // Everything but the tone needs no harmonic told from the noise: what the lobe holds
@@ -5470,7 +5490,7 @@ ToneModel::Parts ToneModel::FitToneAnew(UINT lo, UINT hi)
                 imageKernel.clear();
             }
         }
-        const double unseen = found || !readApart ? HUGE_VAL
+        const double unseen = found ? HUGE_VAL : !readApart ? triedMost
                                     : UnseenHarmonic(l.a, l.b, l.place, owner, leak, spread, mirrorCross, typical,
                                                      noiseDeviation(1), blocks, kernel, TonePeak(kernel, k0, W, lobePower),
                                                      spreadUsed, turnsHere, skirtsHere ? imageKernel : std::vector<double>{}, dc,
