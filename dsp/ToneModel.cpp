@@ -6155,11 +6155,31 @@ ToneModel::TwoTones ToneModel::FitTwoTonesAt(UINT firstBin, UINT lowFrequencyBin
             far += at(i, -k - rounded[i]);
         return far;
     };
+    // A product's far skirt too: a strong product's lies over a weak one's lobe a few tens of
+    // bins off (a triangular window's falls only as the square of the distance), and left out it
+    // was a misfit thousands of times the bins' scatter that made every product as unsure. Not
+    // over the tones' lobes, where it is nothing beside the tone and its column traded with the
+    // tone's; nor on the leaky windows, whose skirts reach every lobe (one exponential block of
+    // a CCIF pair read a product of nothing 11 dB over the tones).
+    auto inToneLobe = [&](int k) { return std::abs(k - places[0]) <= W + 0.5 || std::abs(k - places[1]) <= W + 0.5; };
+    std::vector<std::complex<double>> productTurned;
     for (std::size_t i = 0; i < m; ++i) {
         std::vector<double> col(B);
+        const long long r = std::llround(places[i]);
+        bool far = false;
+        if (i >= 2 && !LeakyWindow(windowType))
+            for (std::size_t b = 0; b < B && !far; ++b)
+                far = std::abs(fitBins[b] - places[i]) > kReach && !inToneLobe(fitBins[b]);
+        if (far) {
+            productTurned.assign(N, 0.0);
+            TurnWindow(WindowShape(), places[i] - static_cast<double>(r), productTurned);
+            far = DoubleTransform(productTurned);
+        }
         for (std::size_t b = 0; b < B; ++b) {
             const double d = direct[b * m + i], e = mirror[b * m + i];
             col[b] = (symmetric ? d * d + e * e : d) + (i < 2 ? farLeakage(i, fitBins[b]) : 0.0);
+            if (far && std::abs(fitBins[b] - places[i]) > kReach && !inToneLobe(fitBins[b]))
+                col[b] += std::norm(productTurned[static_cast<std::size_t>((((fitBins[b] - r) % N) + N) % N)]);
         }
         columns.push_back(std::move(col));
     }
@@ -6359,6 +6379,9 @@ ToneModel::TwoTones ToneModel::FitTwoTonesAt(UINT firstBin, UINT lowFrequencyBin
         }
     };
     std::size_t undetermined = std::numeric_limits<std::size_t>::max();
+    // Each term's prior precision (none where 0): a tone's beat with a product is known to lie
+    // within what the two amplitudes and the blocks' turns allow (below).
+    std::vector<double> prior;
     auto solve = [&](const std::vector<double>& weight) {
         std::vector<double> a(M * 2 * M, 0.0), atb(M, 0.0), scale(M, 0.0);
         if (!factor.empty()) {
@@ -6388,6 +6411,8 @@ ToneModel::TwoTones ToneModel::FitTwoTonesAt(UINT firstBin, UINT lowFrequencyBin
                 }
             }
         }
+        for (std::size_t i = 0; i < M && i < prior.size(); ++i)
+            a[i * 2 * M + i] += prior[i];
         for (std::size_t i = 0; i < M; ++i) {
             if (!(a[i * 2 * M + i] > 0.0) || !std::isfinite(a[i * 2 * M + i]))
                 return false;
@@ -6469,6 +6494,8 @@ ToneModel::TwoTones ToneModel::FitTwoTonesAt(UINT firstBin, UINT lowFrequencyBin
             if (undetermined < firstDcBeat || undetermined >= M)
                 return false;
             columns.erase(columns.begin() + static_cast<std::ptrdiff_t>(undetermined));
+            if (undetermined < prior.size())
+                prior.erase(prior.begin() + static_cast<std::ptrdiff_t>(undetermined));
             M = columns.size();
             power.assign(M, 0.0);
             variance.assign(M, 0.0);
@@ -6478,6 +6505,50 @@ ToneModel::TwoTones ToneModel::FitTwoTonesAt(UINT firstBin, UINT lowFrequencyBin
     weigh();
     if (!solveLeavingDcBeat())
         return {};
+    // A tone's beat with a product, 2 Re(a_t a_p*) a block, is never more than 2 sqrt(P_t P_p),
+    // and the average keeps of it only what the blocks' turns leave (the phases read at the
+    // tones' bins tell it). Free, two such beats of far skirts made up a product's own column
+    // between them over its few bins, and a product of nothing read as unsure as its lobe was
+    // full (IMD N/A in the clear). Each is held to that bound at a deviation of 1/sqrt(2) of it,
+    // the product taken at the most its lobe holds; only where the turns take half of it away or
+    // more: a beat kept whole (one block) may stand near its bound, where such a prior pulls it in
+    // (a product in a Hamming tone's lobe read IMD 2.8 dB low).
+    constexpr double kKeptForPrior = 0.5;
+    {
+        double errors[2] = {HUGE_VAL, HUGE_VAL};
+        for (std::size_t t = 0; t < 2; ++t) {
+            const int k = static_cast<int>(t == 0 ? phaseBin : static_cast<UINT>(rounded[1]));
+            const auto where = std::lower_bound(fitBins.begin(), fitBins.end(), k);
+            if (where != fitBins.end() && *where == k)
+                errors[t] = PhaseError(mag[k], noise,
+                                       OtherLines(columns, power, direct, m, t, static_cast<std::size_t>(where - fitBins.begin()),
+                                                  symmetric, dcColumn));
+        }
+        prior.assign(M, 0.0);
+        for (const Cross& x : crossOf) {
+            if (x.part < 2 || !(power[x.tone] > 0.0) || !(lobeSum[x.part] > 0.0))
+                continue;
+            double held = 0.0;
+            for (int k : fitBins)
+                if (std::abs(k - places[x.part]) <= W + 0.5)
+                    held += mag[k];
+            auto keptOf = [&](std::size_t t) {
+                return std::clamp(PairCoherence(rounded[0], made[x.part].first - (t == 0 ? 1 : 0), rounded[1],
+                                                made[x.part].second - (t == 1 ? 1 : 0), errors[0], errors[1]),
+                                  1e-3, 1.0);
+            };
+            const double kept = keptOf(x.tone);
+            double bound = kept * 2.0 * std::sqrt(power[x.tone] * held / lobeSum[x.part]);
+            // A uniform column that holds the second tone's beat too holds `absorbed` times that.
+            double beside = 0.0;
+            if (x.tone == 0 && absorbed[x.part] > 0.0) {
+                beside = keptOf(1);
+                bound += absorbed[x.part] * beside * 2.0 * std::sqrt(std::max(power[1], 0.0) * held / lobeSum[x.part]);
+            }
+            if (std::max(kept, beside) <= kKeptForPrior && bound > 0.0)
+                prior[x.column] = 2.0 / (bound * bound);
+        }
+    }
     for (std::size_t b = 0; b < B; ++b) {
         content[b] = 0.0;
         for (std::size_t i = 0; i < M; ++i)
