@@ -244,7 +244,8 @@ private:
                                      const std::vector<double>* offset = nullptr, double offsetTurns = 1.0,
                                      double leakScatter = 0.0, const std::vector<double>* quadrature = nullptr,
                                      const std::vector<double>* image = nullptr,
-                                     const std::vector<double>* imageQuadrature = nullptr, double tonePeak = 0.0);
+                                     const std::vector<double>* imageQuadrature = nullptr, double tonePeak = 0.0,
+                                     double toneTurns = 1.0, double imageTurns = 1.0);
     // How far a harmonic at `place` and the fundamental's leakage may add or cancel by over the
     // bins a..b it owns, from the window's complex transform at both places; the rest of the
     // leakage `leak` there bounded bin by bin. The fundamental's power is `fundamental`.
