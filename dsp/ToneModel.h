@@ -269,7 +269,10 @@ private:
                                      double typical, double noiseVariance, double blocks, double kernelError = 0.0,
                                      const std::vector<double>* leakDoubt = nullptr,
                                      const std::vector<double>* offset = nullptr, double offsetTurns = 1.0,
-                                     double leakScatter = 0.0);
+                                     double leakScatter = 0.0, const std::vector<double>* quadrature = nullptr,
+                                     const std::vector<double>* image = nullptr,
+                                     const std::vector<double>* imageQuadrature = nullptr, double tonePeak = 0.0,
+                                     double toneTurns = 1.0, double imageTurns = 1.0);
     // How far a harmonic at `place` and the fundamental's leakage may add or cancel by over the
     // bins a..b it owns, from the window's complex transform at both places; the rest of the
     // leakage `leak` there bounded bin by bin. The fundamental's power is `fundamental`.
@@ -302,8 +305,9 @@ private:
     double LobeKernel(double x, int halfWidth);
     // The same at k - offset for every bin k of the spectrum; empty for an asymmetric window.
     // `asymmetry` receives how far the window's transform may be from the real kernel, as a
-    // share of its peak (0 for a symmetric window).
-    std::vector<double> ShiftedKernel(double offset, double* asymmetry = nullptr);
+    // share of its peak (0 for a symmetric window), and `quadrature` the transform's part in
+    // quadrature with the kernel at every bin (what that asymmetry leaks).
+    std::vector<double> ShiftedKernel(double offset, double* asymmetry = nullptr, std::vector<double>* quadrature = nullptr);
     // The smallest share of a tone's power the window's lobe holds, at any offset.
     double LeastLobeShare(int halfWidth);
     // The window's response as power at x bins from a tone, |x| <= halfWidth + 1.
