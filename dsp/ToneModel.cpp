@@ -2966,7 +2966,7 @@ public:
     {
         return index[c1] >= 0 && index[c2] >= 0 ? inv[index[c1]][index[c2]] * Scatter() : 0.0;
     }
-    double Scatter() const { return std::max(1.0, chi / std::max(rows - m, 1)); }
+    double Scatter() const { return std::max(1.0, chi / Freedom()); }
     // The rows beyond the unknowns, which that scatter is measured on.
     int Freedom() const { return std::max(rows - m, 1); }
     double chi = HUGE_VAL;
@@ -3800,6 +3800,17 @@ bool FitKnowsLobeBetter(double fitOff, double unfittedBeat, double deviation)
 
 } // namespace
 
+double ToneModel::HiddenBinDoubt(std::size_t i, const std::vector<double>& leak, const std::vector<double>& spread,
+                                 const std::vector<double>& fitted, double typical, double binDeviation, double blocks,
+                                 double spreadUsed)
+{
+    const double deviation = std::sqrt(binDeviation * binDeviation + 2.0 * std::max(leak[i], 0.0) * typical / blocks);
+    // What the leakage model leaves uncertain and the noise's scatter have causes of their own:
+    // they add as variances (summed as bounds, a Gaussian tone's 2nd harmonic beside a 1 %
+    // offset could hide a quarter of the noise: THD+N N/A where SNR read).
+    return std::hypot(spreadUsed * std::max(spread[i] - fitted[i], 0.0), 2.0 * deviation);
+}
+
 double ToneModel::UnseenHarmonic(long a, long b, double place, const std::vector<unsigned char>& owner,
                                  const std::vector<double>& leak, const std::vector<double>& spread,
                                  const std::vector<double>& fitted, double typical, double binDeviation,
@@ -3854,12 +3865,7 @@ double ToneModel::UnseenHarmonic(long a, long b, double place, const std::vector
             continue;
         const std::size_t i = static_cast<std::size_t>(k);
         const double held = static_cast<double>(magnitude[k]) - leak[i] - typical;
-        const double deviation = std::sqrt(binDeviation * binDeviation + 2.0 * std::max(leak[i], 0.0) * typical / blocks);
-        // What the leakage model leaves uncertain and the noise's scatter have causes of their own:
-        // they add as variances (summed as bounds, a Gaussian tone's 2nd harmonic beside a 1 %
-        // offset could hide a quarter of the noise: THD+N N/A where SNR read).
-        const double modelDoubt = spreadUsed * std::max(spread[i] - fitted[i], 0.0);
-        const double doubt = std::hypot(modelDoubt, 2.0 * deviation);
+        const double doubt = HiddenBinDoubt(i, leak, spread, fitted, typical, binDeviation, blocks, spreadUsed);
         const double x = std::max(held, 0.0) + doubt;
         const double L = std::max(leak[i], 0.0), root = std::sqrt(L) + std::sqrt(L + x);
         least = std::min(least, root * root / (h * h));
@@ -3912,7 +3918,8 @@ double ToneModel::UnseenHarmonic(long a, long b, double place, const std::vector
     // its place would show it).
     if (skirt && skirt->place > 0.0 && skirt->power > 0.0 && least < HUGE_VAL)
         least = std::min(least, MostHiddenInLeakySkirt(a, b, place, owner, leak, spread, fitted, typical, binDeviation,
-                                                       blocks, spreadUsed, offsetLeak, *skirt, least));
+                                                       blocks, spreadUsed, offsetLeak, *skirt, kept ? *kept : BeatTurns{},
+                                                       least));
     return least < HUGE_VAL ? least * whole : HUGE_VAL;
 }
 
@@ -3920,7 +3927,7 @@ double ToneModel::MostHiddenInLeakySkirt(long a, long b, double place, const std
                                          const std::vector<double>& leak, const std::vector<double>& spread,
                                          const std::vector<double>& fitted, double typical, double binDeviation,
                                          double blocks, double spreadUsed, const std::vector<double>& offsetLeak,
-                                         const LeakySkirt& skirt, double most)
+                                         const LeakySkirt& skirt, const BeatTurns& kept, double most)
 {
     const std::vector<double>& w = WindowShape();
     const double energy = SquareSum(w);
@@ -3948,11 +3955,10 @@ double ToneModel::MostHiddenInLeakySkirt(long a, long b, double place, const std
         const std::complex<double> direct = perTone * TransformAt(w, x - skirt.place);
         const double image = perTone * std::abs(TransformAt(w, x + skirt.place));
         const double offset = offsetLeak.size() == bins ? std::sqrt(std::max(offsetLeak[i], 0.0)) : 0.0;
-        const double deviation = std::sqrt(binDeviation * binDeviation + 2.0 * std::max(leak[i], 0.0) * typical / blocks);
-        seen.push_back({std::norm(g), 2.0 * std::abs(g) * (skirt.kept.image * image + skirt.kept.offset * offset),
+        seen.push_back({std::norm(g), 2.0 * std::abs(g) * (kept.image * image + kept.offset * offset),
                         static_cast<double>(magnitude[k]) - leak[i] - typical,
-                        spreadUsed * std::max(spread[i] - fitted[i], 0.0) + 2.0 * deviation,
-                        2.0 * skirt.kept.direct * g * std::conj(direct)});
+                        HiddenBinDoubt(i, leak, spread, fitted, typical, binDeviation, blocks, spreadUsed),
+                        2.0 * kept.direct * g * std::conj(direct)});
     }
     if (seen.size() < 2)
         return most;
@@ -5160,12 +5166,6 @@ ToneModel::Parts ToneModel::FitToneAnew(UINT lo, UINT hi)
     bool leakyFit = false;
     double leakyBound = HUGE_VAL;
     auto leakyTurns = [&](int h) { return BeatTurns{turns(h - 1), turns(h + 1), turns(h)}; };
-    auto leakySkirt = [&](const Lobe& l) {
-        if (!LeakyWindow(windowType))
-            return LeakySkirt{};
-        const int h = HarmonicOrder(l.place, fc);
-        return LeakySkirt{fc, parts.fundamental, {turns(h - 1), turns(h + 1), turns(h)}};
-    };
     auto FitLeakyHarmonic = [&](const Lobe& l) {
         const int h = HarmonicOrder(l.place, fc);
         leakyBound = CoherentBeat(l.a, l.b, l.place, fc, parts.fundamental, owner, leak, typical, leakyTurns(h), dc);
@@ -5518,7 +5518,9 @@ ToneModel::Parts ToneModel::FitToneAnew(UINT lo, UINT hi)
                 imageKernel.clear();
             }
         }
-        const LeakySkirt skirtHere = leakySkirt(l);
+        // On a window that leaks far the tone's skirt turns the harmonic bin by bin (see
+        // MostHiddenInLeakySkirt).
+        const LeakySkirt skirtHere = LeakyWindow(windowType) ? LeakySkirt{fc, parts.fundamental} : LeakySkirt{};
         // What the average keeps of a hidden harmonic's beats with the tone's skirt, its image's and
         // the offset's: the harmonic turns against them h - 1, h + 1 and h times as fast as the tone.
         const int order = HarmonicOrder(l.place, fc);

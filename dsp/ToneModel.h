@@ -232,11 +232,9 @@ private:
     // harmonic's place (empty if not known: then only where it is the tone's alone, none).
     // `kept`: what the average keeps of the harmonic's beats with the skirts (all where null); where less
     // than all, `keptImageKernel` (the image's kernel at every bin) bounds the harmonic with both.
-    // `skirt`, on a window that leaks far: the fundamental's place and power and what the average
-    // keeps of the harmonic's beats with its skirt, its image's and the offset's (null: none).
+    // `skirt`, on a window that leaks far: the fundamental's place and power (null: none).
     struct LeakySkirt {
         double place = -1.0, power = 0.0;
-        BeatTurns kept;
     };
     double UnseenHarmonic(long a, long b, double place, const std::vector<unsigned char>& owner,
                           const std::vector<double>& leak, const std::vector<double>& spread,
@@ -251,7 +249,11 @@ private:
                                   const std::vector<double>& leak, const std::vector<double>& spread,
                                   const std::vector<double>& fitted, double typical, double binDeviation,
                                   double blocks, double spreadUsed, const std::vector<double>& offsetLeak,
-                                  const LeakySkirt& skirt, double most);
+                                  const LeakySkirt& skirt, const BeatTurns& kept, double most);
+    // How far what bin `i` holds beyond the leakage may be off, as UnseenHarmonic's bins weigh it.
+    static double HiddenBinDoubt(std::size_t i, const std::vector<double>& leak, const std::vector<double>& spread,
+                                 const std::vector<double>& fitted, double typical, double binDeviation, double blocks,
+                                 double spreadUsed);
     struct HarmonicFit {
         bool fitted = false;
         double power = 0.0;      // the harmonic's power in its lobe
