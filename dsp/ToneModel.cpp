@@ -5123,6 +5123,10 @@ ToneModel::Parts ToneModel::FitToneAnew(UINT lo, UINT hi)
     // What the fundamental's fitted beats' own deviation adds to the doubts summed here, and how
     // the bins so counted weigh each fitted term.
     double lobeBeatNoise = 0.0, beatWeight[kLeakColumns] = {};
+    // What the fitted beats' deviation widens the bounds of harmonics that may hide unseen by:
+    // each a bound either way, so they add as they stand, never cancelling in the weighed sum.
+    double unseenBeatNoise = 0.0;
+    std::vector<double> withoutBeat;
     auto weighBeat = [&](UINT k, double weight) {
         for (int a = 1; a < kLeakColumns; ++a)
             beatWeight[a] += weight * beats.beatRows[static_cast<std::size_t>(k) * kLeakColumns + a];
@@ -5540,6 +5544,29 @@ ToneModel::Parts ToneModel::FitToneAnew(UINT lo, UINT hi)
                                                      noiseDeviation(1), blocks, kernel, TonePeak(kernel, k0, W, lobePower),
                                                      spreadUsed, turnsHere, skirtsHere ? imageKernel : std::vector<double>{}, dc,
                                                      &kept, keptLess ? imageKernel : std::vector<double>{}, &skirtHere);
+        // The same bound with the fitted beats' own deviation taken out of each bin's doubt: what
+        // the bound is wider by is the noise's doing through those beats, one error for all lobes
+        // (see beatPart below), not the model's.
+        double unseenBeat = 0.0;
+        if (beatsKept && !found && readApart && std::isfinite(unseen) && l.beatNoise > 0.0 &&
+            mirrorCross.size() == bins) {
+            try {
+                if (withoutBeat.empty()) {
+                    withoutBeat = mirrorCross;
+                    for (std::size_t i = 0; i < withoutBeat.size(); ++i)
+                        withoutBeat[i] += beats.beatNoiseHeld[i];
+                }
+                const double apart =
+                    UnseenHarmonic(l.a, l.b, l.place, owner, leak, spread, withoutBeat, typical, noiseDeviation(1), blocks,
+                                   kernel, TonePeak(kernel, k0, W, lobePower), spreadUsed, turnsHere,
+                                   skirtsHere ? imageKernel : std::vector<double>{}, dc, &kept,
+                                   keptLess ? imageKernel : std::vector<double>{}, &skirtHere);
+                unseenBeat = std::isfinite(apart) ? std::clamp(unseen - apart, 0.0, unseen) : 0.0;
+            } catch (const std::bad_alloc&) {
+                withoutBeat.clear();
+                unseenBeat = 0.0;
+            }
+        }
         // Fitted with its beat, the harmonic is read mostly from the bins next to its place:
         // the leakage's uncertainty counts there, as far as the fit weighs those bins.
         const double scale = useFit ? 1.0 : widen;
@@ -5553,6 +5580,10 @@ ToneModel::Parts ToneModel::FitToneAnew(UINT lo, UINT hi)
         // lobes' below): the readings are weighed with it.
         const double standingBeat = 2.0 * std::sqrt(crossVariance);
         const bool agrees = std::abs(scale * fit.power - standing) <= fittedDoubt + standingDoubt + standingBeat;
+        // Read as it stands, the lobe's share of the fitted beats' deviation is counted once with
+        // the free bins' (below), as is the bound's share read as a place a harmonic may hide:
+        // the two readings are weighed without it.
+        const double standingBeatNoise = beatsKept && !useFit ? spreadUsed * l.beatNoise : 0.0;
         // A lobe holding less than the leakage may hide a harmonic that cancels it, but not one
         // its fit shows far above what could hide there.
         const bool hides = standing <= unseen + standingDoubt + standingBeat &&
@@ -5566,8 +5597,9 @@ ToneModel::Parts ToneModel::FitToneAnew(UINT lo, UINT hi)
             const double fittedNoise = scale * fit.deviation;
             lobeDoubt += fittedDoubt - 2.0 * fittedNoise;
             lobeNoiseVariance += fittedNoise * fittedNoise;
-        } else if (hides && unseen < standingDoubt + standingBeat) {
+        } else if (hides && unseen - unseenBeat < standingDoubt + standingBeat - standingBeatNoise) {
             lobeDoubt += unseen;
+            unseenBeatNoise += unseenBeat;
         } else {
             lobeContent += standing;
             lobeDoubt += standingDoubt;
@@ -5710,7 +5742,7 @@ ToneModel::Parts ToneModel::FitToneAnew(UINT lo, UINT hi)
         }
         beatSummed = freeWeight * freeBeatNoise + lobeBeatNoise;
         // The lobes' part went in with the arithmetic's rounding as variances.
-        const double lobesApart = std::max(harmonicDoubt - lobeBeatNoise, 0.0);
+        const double lobesApart = std::max(harmonicDoubt - lobeBeatNoise - unseenBeatNoise, 0.0);
         beatTaken = freeWeight * freeBeatNoise + std::sqrt(arithmetic * arithmetic + harmonicDoubt * harmonicDoubt) -
                     std::sqrt(arithmetic * arithmetic + lobesApart * lobesApart);
         double variance = 0.0;
@@ -5718,7 +5750,7 @@ ToneModel::Parts ToneModel::FitToneAnew(UINT lo, UINT hi)
             for (int b = 1; b < kLeakColumns; ++b)
                 variance += beatWeight[a] * beats.beatCovariance[static_cast<std::size_t>(a * kLeakColumns + b)] *
                             beatWeight[b];
-        beatPart = std::min(2.0 * std::sqrt(std::max(variance, 0.0)), beatSummed);
+        beatPart = std::min(2.0 * std::sqrt(std::max(variance, 0.0)), beatSummed) + unseenBeatNoise;
     }
     const double modelledApart = std::max(modelled - beatTaken, 0.0);
     parts.distortionAndNoiseSpread = std::sqrt(modelledApart * modelledApart + beatPart * beatPart +
