@@ -1654,10 +1654,9 @@ double ToneModel::AddToneLeakage(UINT centre, int halfWidth, double lobePower, d
     // The uniform window leaks far but its transform is the Dirichlet kernel, with nulls and
     // symmetry: the beat is as good as its place there too (a lone uniform tone's fixed half of
     // the beat, summed over the band its skirt covers, outweighed the noise: THD+N N/A where SNR
-    // read). So is the force window's, the Dirichlet kernel of its run (the fixed half, a
-    // quarter of a force tone's skirt at its 2nd harmonic, outweighed what a harmonic could
-    // hide there).
-    const bool exactBeat = !LeakyWindow(windowType) || RunWindow(windowType);
+    // read). Not the force window's: taken as exact there, one force block of an SMPTE pair
+    // beside its low tone read THD+N 1.5 dB high.
+    const bool exactBeat = !LeakyWindow(windowType) || windowType == TSmoothing::kUniform;
     // Another line standing in the band (a harmonic) bends z through its skirt and its beat with
     // the tone's leakage, which one block keeps whole and the fit does not model (one Hamming
     // block beside a strong 5th harmonic, read as if only the noise were beside the tone: SNR
@@ -1692,7 +1691,7 @@ double ToneModel::AddToneLeakage(UINT centre, int halfWidth, double lobePower, d
     // bin (taken apart there, one Hamming block of a lone tone 745 bins up, whose noise read 11 dB
     // high, read THD+N so); beside another line's misfit, or on a window whose beat is not as good
     // as its place, what the fit reads into the beat is the model's error and stays with it.
-    const bool beatNoiseOnly = ownImage && exactBeat && !triangular && toldBeside;
+    const bool beatNoiseOnly = ownImage && exactBeat && !triangular && toldBeside && !anotherLine();
     bool keepBeatNoise = false;
     if (self) {
         self->beatNoise.clear();
@@ -5256,8 +5255,9 @@ ToneModel::Parts ToneModel::FitToneAnew(UINT lo, UINT hi)
         const bool fromDcFit = fittedWithDc && (seen < 0.5 || fitHoldsSliver);
         // What the sliver holds beyond the fit's share (its beat with the tone too, which may take
         // from the bins) is another line's, a crowded neighbour's whose peak lies in these bins:
-        // it counts as it stands (dropped with the sliver, a 3rd harmonic 34 dB down went missing
-        // and THD+N read N/A, its sliver widened thirtyfold).
+        // it counts as it stands (dropped with the sliver, a 3rd harmonic 34 dB down went missing).
+        // What the sliver may hide beyond it is still widened below: left out, one Gaussian block
+        // of a tone 3.5 bins up read THD 2.5 dB high.
         if (fromDcFit) {
             excess = secondFit.second / secondFit.tone * parts.fundamental * lobeShare(l);
             hidden = excess * (2.0 * secondFit.secondDeviation / secondFit.second + AllowanceFor(windowType).model);
@@ -5394,7 +5394,7 @@ ToneModel::Parts ToneModel::FitToneAnew(UINT lo, UINT hi)
         // nothing, THD+N 3 dB low): so much more may hide. Read from the fit with the tone, the
         // whole harmonic and its beat were fitted: where the sliver holds the fit's share of it,
         // it hides nothing more.
-        if (!fit.fitted && widen == 1.0 && !fitHoldsSliver && !fromDcFit)
+        if (!fit.fitted && widen == 1.0 && !fitHoldsSliver)
             hidden = std::max(hidden, (own + 2.0 * deviation + crossSpread) * (1.0 - seen) / std::max(seen, 1e-3));
         hidden = std::min(hidden, hiddenMost);
         // Everything but the tone needs no harmonic told from the noise: what the lobe holds

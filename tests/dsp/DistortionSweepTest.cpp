@@ -1242,6 +1242,10 @@ TEST(DistortionSweep, CasesTheSweepFoundReadTheirDefinitionOrNotANumber)
     // little of them, made up its own column over its lobe; a strong product's skirt beyond the
     // fit's reach, left out of its column, was a misfit that made every product as unsure (over
     // a leaky tone's lobe, that skirt took one exponential block's tone for a product: IMD 11 dB).
+    // Gaussian and flat-top tones 3.2-3.5 bins up, one to three blocks, whose 2nd harmonic read from
+    // the fit with the offset hid no more than the fit's share (THD 1.7-2.5 dB high); a Hamming tone
+    // 3.3 bins up beside a strong 2nd harmonic whose fitted mirror beat's deviation was taken for
+    // the noise's alone (THD+N 2.5 dB high); a force SMPTE pair whose mirror beat was taken as exact.
     struct Replay {
         std::uint64_t seed;
         long index;
@@ -1293,7 +1297,9 @@ TEST(DistortionSweep, CasesTheSweepFoundReadTheirDefinitionOrNotANumber)
                             Replay{33333331, 1359, false}, Replay{13579111, 66451, false, oneTone},
                             Replay{13579111, 21502, false, distortionAndNoise}, Replay{88888883, 2448, true},
                             Replay{88888883, 42498, true}, Replay{88888883, 10477, true},
-                            Replay{99999971, 20748, true}, Replay{24681357, 25198, false}})
+                            Replay{99999971, 20748, true}, Replay{24681357, 25198, false},
+                            Replay{88888883, 77694, false}, Replay{88888883, 74235, false},
+                            Replay{99999971, 30115, false}, Replay{88888883, 55419, false}})
         ExpectReplayed(r.seed, r.index, r.measures, r.clear);
 }
 
@@ -1378,17 +1384,16 @@ TEST(DistortionSweep, RunWindowCasesReadWhereTheirSkirtsLeaveNoRoomToHide)
     // Force and uniform tones (2-35 blocks, 8-816 bins up) whose readings went N/A: each unseen
     // harmonic was bounded bin by bin at the most its peak bin could cancel (four times the
     // leakage there), though the bins beside its place, turned otherwise by the windows' complex
-    // transforms, would show it; the force skirt kept half of its mirror beat as doubt in every
-    // bin; and the unseen harmonics' skirts beat with the tone's as if the average kept it whole.
+    // transforms, would show it; and the unseen harmonics' skirts beat with the tone's as if the
+    // average kept it whole.
     struct Replay {
         std::uint64_t seed;
         long index;
         Measure measure;
     };
     for (const Replay& r : {Replay{88888883, 4991, kThd}, Replay{88888883, 2243, kThd},
-                            Replay{88888883, 16766, kThdN}, Replay{88888883, 20446, kThdN},
-                            Replay{88888883, 1114, kThd}, Replay{88888883, 11409, kThd},
-                            Replay{88888883, 8444, kSnr}, Replay{88888883, 13118, kSnr}})
+                            Replay{88888883, 16766, kThdN}, Replay{88888883, 1114, kThd},
+                            Replay{88888883, 11409, kThd}, Replay{88888883, 8444, kSnr}})
         ExpectReplayed(r.seed, r.index, 1u << r.measure, true);
 }
 
@@ -1527,11 +1532,10 @@ TEST(DistortionSweep, ThdNCasesTheSweepFoundReadWhereSnrDoes)
     // (and plain Gaussian tones 9-74 bins up, 3-60 blocks, some beside an offset of 1-3 %).
     // A Hamming tone 4.5 bins up (49 blocks) beside a 0.3 % offset whose mirror beat's fitted
     // deviation, the noise's own, was summed as one bound with the leakage model's errors.
-    // Parzen tones 3.5-5 bins up: a 2nd harmonic 34 dB down refused because the fit without the
-    // offset scattered a little more than a scatter read from four bins was taken to allow; a
-    // 2nd harmonic read with the offset whose sliver, dropped for the fit, held the 3rd's peak
-    // (34 dB down); no 2nd harmonic beside a 7 % offset, its lobe's leakage misfit doubted whole
-    // though the fit with the offset bounded what could hide there.
+    // Parzen tones 4.5-5 bins up: a 2nd harmonic 34 dB down refused because the fit without the
+    // offset scattered a little more than a scatter read from four bins was taken to allow; no
+    // 2nd harmonic beside a 7 % offset, its lobe's leakage misfit doubted whole though the fit
+    // with the offset bounded what could hide there.
     struct Replay {
         std::uint64_t seed;
         long index;
@@ -1565,7 +1569,7 @@ TEST(DistortionSweep, ThdNCasesTheSweepFoundReadWhereSnrDoes)
                             Replay{13579111, 52921}, Replay{24681357, 27873}, Replay{24681357, 52505},
                             Replay{24681357, 68412}, Replay{24681357, 73721}, Replay{97531864, 37777},
                             Replay{97531864, 44952}, Replay{99999971, 25021},
-                            Replay{99999971, 96080}, Replay{13579111, 76606}, Replay{22222223, 7081},
+                            Replay{99999971, 96080}, Replay{22222223, 7081},
                             Replay{22222223, 11473}})
         ExpectReplayed(r.seed, r.index, 1u << kThdN | 1u << kSnr, true);
 }
