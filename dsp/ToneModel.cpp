@@ -1665,7 +1665,7 @@ double ToneModel::AddToneLeakage(UINT centre, int halfWidth, double lobePower, d
         for (UINT k = static_cast<UINT>(halfWidth) + 1; k < bins; ++k) {
             if (std::llabs(static_cast<long long>(k) - centre) <= halfWidth)
                 continue;
-            double row[5], r = 0.0, weight = 0.0;
+            double row[kLeakColumns], r = 0.0, weight = 0.0;
             if (!binAt(k, row, r, weight) && r > 100.0 * noiseFloor)
                 return true;
         }
@@ -1731,7 +1731,7 @@ double ToneModel::AddToneLeakage(UINT centre, int halfWidth, double lobePower, d
         const double atDc = 2.0 * scale * response(-static_cast<long long>(centre));
         const double offsetRoot = std::sqrt(std::max(static_cast<double>(magnitude[0]), 0.0)) + std::sqrt(2.0 * atDc);
         for (UINT k = 1; k < bins; ++k) {
-            double row[5] = {}, r = 0.0, weight = 0.0;
+            double row[kLeakColumns] = {}, r = 0.0, weight = 0.0;
             if (!binAt(k, row, r, weight))
                 continue;
             const long long kk = static_cast<long long>(k);
@@ -1757,7 +1757,7 @@ double ToneModel::AddToneLeakage(UINT centre, int halfWidth, double lobePower, d
         if (toldBeside || lone || besideOffset)
             return own;
         // Beside the offset alone: what its beat bends z by, never more than the fixed share.
-        double row[5];
+        double row[kLeakColumns];
         rowAt(k, row);
         const double bent = std::abs(row[1]) * offsetBend[1] + std::abs(row[2]) * offsetBend[2];
         return std::min(kCrossFitError * cross, std::max(own, bent));
