@@ -2277,14 +2277,27 @@ ToneModel::HarmonicFit ToneModel::FitHarmonicOnLeakage(long a, long b, double pl
         rowP[i] = (s22 * c1[i] - s12 * c2[i]) / det;
     // The fit's reading and its doubts from the estimates and p's weights on the bins; a
     // correlated fit (`correlatedP` its variance, >= 0) brings its variances with it.
-    auto finish = [&](double fp, double fg, const std::vector<double>& weights, double correlatedP, double correlatedG) {
+    // `fd` is the offset's beat where a fit took it as a column of its own (`withOffset`).
+    std::vector<double> withOffset;
+    auto finish = [&](double fp, double fg, const std::vector<double>& weights, double correlatedP, double correlatedG,
+                      double fd = 0.0) {
         HarmonicFit fit;
+        const bool offsetFitted = withOffset.size() == c1.size();
         // |2 Re(H L*)| can't pass 2 |H| |L|: more means the fit read something else. The scatter
         // of the bins about the fit counts where it is larger than the noise's.
         double variance = 0.0, shape = 0.0, residual = 0.0, odd = 0.0;
         for (std::size_t i = 0; i < c1.size(); ++i) {
             const double cross = std::abs(fg * c2[i]);
-            const double most = 2.0 * std::sqrt(std::max(fp, 0.0) * c1[i] * std::max(leakAt[i], 0.0));
+            // Through the triangular windows the tone's column takes its image's beat too (their
+            // skirts differ by a slow factor over a lobe), and one block's offset may cancel both
+            // in the bins where their kernels have nulls: there the leakage left in the bin says
+            // less than the two kernels do of how large the beat may be (one block's 3rd harmonic
+            // beside a 2 % offset went unfitted, THD+N N/A where SNR read).
+            const double toneMost = TriangularWindow(windowType) && imageKnown
+                                        ? 2.0 * std::sqrt(std::max(fp, 0.0) * c1[i] * tonePeak) *
+                                              (std::abs(kernelAt[i]) + std::abs((*image)[static_cast<std::size_t>(bin[i])]))
+                                        : 0.0;
+            const double most = std::max(2.0 * std::sqrt(std::max(fp, 0.0) * c1[i] * std::max(leakAt[i], 0.0)), toneMost);
             // Where the noise's beat is fitted with the harmonic's, the beat may pass what the
             // harmonic's power allows by what the two readings' deviations leave open.
             const bool beyond =
@@ -2301,7 +2314,7 @@ ToneModel::HarmonicFit ToneModel::FitHarmonicOnLeakage(long a, long b, double pl
             // THD and THD+N N/A.)
             if (beyond)
                 return fit;
-            const double e = y[i] - fp * c1[i] - fg * c2[i];
+            const double e = y[i] - fp * c1[i] - fg * c2[i] - (offsetFitted ? fd * withOffset[i] : 0.0);
             residual += e * e;
             shape += cross;
             // A window not quite symmetric leaves the leakage a part out of phase with the kernel:
@@ -2309,11 +2322,14 @@ ToneModel::HarmonicFit ToneModel::FitHarmonicOnLeakage(long a, long b, double pl
             if (kernelError > 0.0 && !quadratureKnown)
                 odd += most * std::min(kernelError / std::max(std::abs(kernelAt[i]), 1e-300), 1.0);
         }
-        const double scatter = residual / static_cast<double>(c1.size() - 2);
+        const double scatter = residual / static_cast<double>(c1.size() - (offsetFitted ? 3 : 2));
         // The harmonic beats with the offset's skirt too, which the fundamental's kernel does not
         // hold: bounded bin by bin, through the weight the fit gives each bin (a Bartlett harmonic
         // on a bin, read from side bins that hold a 10 % offset's skirt and none of the tone's,
-        // read 2-3 dB high).
+        // read 2-3 dB high). Through the triangular windows the offset's transform keeps one sign
+        // and its beat one phase over the lobe, as the image's does: it moves p by its column as
+        // p's weights read it, which is nothing where the fit took that beat as a column.
+        const bool offsetOneSign = TriangularWindow(windowType);
         double throughFit = 0.0, offsetBeat = 0.0, inQuadrature = 0.0, imageInQuadrature = 0.0, withImage = 0.0;
         for (std::size_t i = 0; i < c1.size(); ++i) {
             const double row = weights[i];
@@ -2328,9 +2344,10 @@ ToneModel::HarmonicFit ToneModel::FitHarmonicOnLeakage(long a, long b, double pl
             if (leakDoubt)
                 throughFit += std::abs(row) * (*leakDoubt)[static_cast<std::size_t>(bin[i])];
             if (offset)
-                offsetBeat += std::abs(row) * 2.0 *
+                offsetBeat += (offsetOneSign ? row : std::abs(row)) * 2.0 *
                               std::sqrt(std::max((*offset)[static_cast<std::size_t>(bin[i])], 0.0) * std::max(fp, 0.0) * c1[i]);
         }
+        offsetBeat = std::abs(offsetBeat);
         // (The correlated fit's variance holds the scatter, the beat and the bins' shared noise.)
         if (correlatedP >= 0.0)
             variance = correlatedP;
@@ -2360,6 +2377,45 @@ ToneModel::HarmonicFit ToneModel::FitHarmonicOnLeakage(long a, long b, double pl
         return fit;
     };
     HarmonicFit best = finish(p, g, rowP, -1.0, 0.0);
+    // Through the triangular windows the offset's beat is one number times the harmonic's kernel
+    // and the offset's over the lobe, as the tone's is, but its pattern is its own: the offset's
+    // skirt fills every other bin. Bounded, a strong offset's beat kept one block's clear 2nd and
+    // 3rd harmonics as uncertain as a fifth of their power (THD+N N/A where SNR read); with a
+    // bin to spare it is fitted too, and kept where it knows the harmonic better.
+    if (TriangularWindow(windowType) && offset && offset->size() == bins && offsetTurns > 0.0 && c1.size() >= 5) {
+        std::vector<double> c3(c1.size());
+        double m[3][6] = {}, t[3] = {};
+        for (std::size_t i = 0; i < c1.size(); ++i) {
+            c3[i] = lobeAt[i] * std::sqrt(std::max((*offset)[static_cast<std::size_t>(bin[i])], 0.0));
+            const double x[3] = {c1[i], c2[i], c3[i]};
+            for (int r = 0; r < 3; ++r) {
+                t[r] += x[r] * y[i];
+                for (int c = 0; c < 3; ++c)
+                    m[r][c] += x[r] * x[c];
+            }
+        }
+        for (int r = 0; r < 3; ++r)
+            m[r][3 + r] = 1.0;
+        if (SquareSum(c3) > 0.0 && InvertAugmented(m, 3, 1e-12 * std::max({m[0][0], m[1][1], m[2][2]}))) {
+            double x[3] = {};
+            for (int r = 0; r < 3; ++r)
+                for (int c = 0; c < 3; ++c)
+                    x[r] += m[r][3 + c] * t[c];
+            std::vector<double> rows(c1.size());
+            for (std::size_t i = 0; i < c1.size(); ++i)
+                rows[i] = m[0][3] * c1[i] + m[0][4] * c2[i] + m[0][5] * c3[i];
+            // A beat past what the harmonic and the offset allow read something else.
+            if (std::isfinite(x[0]) && std::isfinite(x[1]) && std::isfinite(x[2]) &&
+                std::abs(x[2]) <= 2.2 * std::sqrt(std::max(x[0], 0.0))) {
+                withOffset = c3;
+                const HarmonicFit three = finish(x[0], x[1], rows, -1.0, 0.0, x[2]);
+                withOffset.clear();
+                auto doubt = [](const HarmonicFit& f) { return 2.0 * f.deviation + f.shapeError + f.leakDoubt; };
+                if (three.fitted && (!best.fitted || doubt(three) < doubt(best)))
+                    best = three;
+            }
+        }
+    }
     // A Gaussian's bins share their noise with their neighbours: weighed as if they did not, one
     // block's beat of the noise with the leakage, alike over the lobe, read the harmonic far
     // less certain than the lobe tells (or passed for more beat than the harmonic allows). The

@@ -1536,6 +1536,10 @@ TEST(DistortionSweep, ThdNCasesTheSweepFoundReadWhereSnrDoes)
     // offset scattered a little more than a scatter read from four bins was taken to allow; no
     // 2nd harmonic beside a 7 % offset, its lobe's leakage misfit doubted whole though the fit
     // with the offset bounded what could hide there.
+    // One or two Bartlett and triangular blocks of a tone 10-16 bins up beside an offset of 2-4 %,
+    // whose strong 2nd or 3rd harmonic's beat with the offset was bounded bin by bin (the fit then
+    // knew the lobe no better than its bound), or whose fit was refused where the offset cancelled
+    // the tone's leakage in its kernels' nulls.
     struct Replay {
         std::uint64_t seed;
         long index;
@@ -1570,7 +1574,8 @@ TEST(DistortionSweep, ThdNCasesTheSweepFoundReadWhereSnrDoes)
                             Replay{24681357, 68412}, Replay{24681357, 73721}, Replay{97531864, 37777},
                             Replay{97531864, 44952}, Replay{99999971, 25021},
                             Replay{99999971, 96080}, Replay{22222223, 7081},
-                            Replay{22222223, 11473}})
+                            Replay{22222223, 11473}, Replay{31415927, 5420}, Replay{88888883, 27511},
+                            Replay{27182818, 690}})
         ExpectReplayed(r.seed, r.index, 1u << kThdN | 1u << kSnr, true);
 }
 
@@ -1650,4 +1655,12 @@ TEST(DistortionSweep, PlainHammingToneBesideAnOffsetReadsThdNWhereSnrDoes)
     // A plain Hamming tone between bins beside an offset, whose skirt reaches no bin beyond its
     // lobe: THD+N and SINAD read the noise wherever SNR does, the offset of either sign and size.
     ExpectThdNWhereSnrReads(88888883, 26912, {-0.05, -0.01, 0.003, 0.02}, {31.2, 57.81, 72.9});
+}
+
+TEST(DistortionSweep, OneBartlettBlockWithAStrongHarmonicBesideAnOffsetReadsThdNWhereSnrDoes)
+{
+    // One Bartlett block of a tone 11 bins up with a 3rd harmonic 45 dB down, beside an offset
+    // of either sign and size: the harmonic's beats with the tone and with the offset are each
+    // one number over its lobe, so its lobe reads to a few per cent and THD+N wherever SNR does.
+    ExpectThdNWhereSnrReads(27182818, 690, {-0.03, -0.018, -0.008, 0.008, 0.02, 0.04}, {11.16});
 }
