@@ -44,6 +44,13 @@ bool RunWindow(WORD type)
     return type == TSmoothing::kForce || type == TSmoothing::kUniform;
 }
 
+// The flat-top window: its lobe is flat over most of a bin, so a weak line's own lobe tells its
+// place far worse than its order and the fundamental's place do.
+bool FlatLobe(WORD type)
+{
+    return type == TSmoothing::kFlattop;
+}
+
 // The Bartlett and triangular windows: their transform is a squared Dirichlet kernel, whose
 // skirt falls only as the square of the distance.
 bool TriangularWindow(WORD type)
@@ -4294,6 +4301,15 @@ double OwnSkirtBeyondLobes(const std::vector<std::complex<double>>& v, long long
     return sum;
 }
 
+// Whether the fit beside DC placed a tone: its power good to 1 dB at two deviations and its
+// place to a tenth of a bin. For the two-tone fit the beats may pass what one tone and the
+// offset allow: the band holds a second tone and its products, which that fit does not model
+// and the two-tone fit does.
+bool PlacedBesideDc(double place, double placeError, double tone, double toneDeviation)
+{
+    return place > 0.0 && tone > 0.0 && 2.0 * toneDeviation <= 0.25 * tone && placeError <= 0.1;
+}
+
 } // namespace
 
 ToneModel::Parts ToneModel::FitToneAnew(UINT lo, UINT hi)
@@ -4395,6 +4411,13 @@ ToneModel::Parts ToneModel::FitToneAnew(UINT lo, UINT hi)
     // and the harmonic, which takes their beats too (a few hundred transforms: only there).
     const BesideDc underLobe = !besideDc && k0 <= static_cast<UINT>(W + 1) ? FitBesideDc(k0, floor) : BesideDc{};
     const BesideDc& secondFit = besideDc ? near : underLobe;
+    // Where DC's lobe meets the tone's, the two beat under it and bend the shape the tone's place
+    // is read from; the fit that takes that beat places it (a flat-top tone five bins up read
+    // 0.015 bins off by its lobe alone, and its far skirt, which follows the place, fourfold).
+    const bool placedUnderLobe = underLobe.fitted && PlacedBesideDc(underLobe.place, underLobe.placeError,
+                                                                    underLobe.tone, underLobe.toneDeviation);
+    const double placeUnderLobe = placedUnderLobe ? underLobe.place : -1.0;
+    const double placeUnderLobeError = placedUnderLobe ? underLobe.placeError : 0.0;
 
     // Bins already given to a tone: 1 fundamental, 2 harmonic. The fundamental's leakage is
     // taken from the harmonics; the harmonics' too from the noise.
@@ -4493,7 +4516,7 @@ ToneModel::Parts ToneModel::FitToneAnew(UINT lo, UINT hi)
         const int order = partner && partner->harmonic ? HarmonicOrder(static_cast<double>(partner->centre), k0) : 0;
         const double got = AddToneLeakage(k0, W, power, floor, l, s, &at, &atError, &m, partner, &shape, dcUnderLobe(),
                                           imageKept, order > 0 ? turns(order - 1) : 1.0,
-                                          order > 0 ? turns(order + 1) : -1.0);
+                                          order > 0 ? turns(order + 1) : -1.0, placeUnderLobe, placeUnderLobeError);
         for (std::size_t k = 0; k < second.leak.size(); ++k)
             l[k] -= second.leak[k];
         return got;
@@ -4612,7 +4635,8 @@ ToneModel::Parts ToneModel::FitToneAnew(UINT lo, UINT hi)
         ToneShape shape;
         double at = 0.0, atError = 0.0;
         dcPartner = AddToneLeakage(k0, W, lobePower, floor, withDc, withDcSpread, &at, &atError, &withDcCross, &dcShape,
-                                   &shape, dcUnderLobe(), imageKept, turns(1)) > 0.0 &&
+                                   &shape, dcUnderLobe(), imageKept, turns(1), -1.0, placeUnderLobe,
+                                   placeUnderLobeError) > 0.0 &&
                     shape.beatsFitted && (!fundamentalShape.beatsFitted || shape.scatter <= fundamentalShape.scatter);
         if (dcPartner) {
             for (UINT k = 0; k < bins; ++k)
@@ -5013,7 +5037,9 @@ ToneModel::Parts ToneModel::FitToneAnew(UINT lo, UINT hi)
             AddToneLeakage(static_cast<UINT>(l.centre), W, l.power, floor, toneLeak, toneSpread, nullptr, nullptr,
                            nullptr, &fundamentalShape, &harmonicShape, 0.0, turns(2 * HarmonicOrder(l.place, fc)),
                            turns(HarmonicOrder(l.place, fc) - 1), turns(HarmonicOrder(l.place, fc) + 1),
-                           RunWindow(windowType) ? l.place : -1.0, HarmonicOrder(l.place, fc) * placeError) > 0.0)) {
+                           // Placed by its order where its own lobe tells its place poorly.
+                           RunWindow(windowType) || FlatLobe(windowType) ? l.place : -1.0,
+                           HarmonicOrder(l.place, fc) * placeError) > 0.0)) {
             // The leakage is scaled to what the lobe holds beyond the leakage under it, but the
             // two add or cancel there at a phase that stays put (a tone on a bin through the
             // Bartlett window leaks into every other harmonic's peak bin): the harmonic may hold
@@ -5849,19 +5875,6 @@ ToneModel::Parts ToneModel::FitToneAnew(UINT lo, UINT hi)
                  lobePower > ChancePeak(k0, W, std::max(typical, bandNoise), lobeScatter, blocks, dc, dcError);
     return parts;
 }
-
-namespace {
-
-// Whether the fit beside DC placed a tone for the two-tone fit: its power good to 1 dB at two
-// deviations and its place to a tenth of a bin. The beats may pass what one tone and the
-// offset allow: the band holds a second tone and its products, which that fit does not model
-// and the two-tone fit does.
-bool PlacedBesideDc(double place, double placeError, double tone, double toneDeviation)
-{
-    return place > 0.0 && tone > 0.0 && 2.0 * toneDeviation <= 0.25 * tone && placeError <= 0.1;
-}
-
-} // namespace
 
 double ToneModel::PlaceBesideDc(UINT peak, double floor, double otherwise, double& doubt)
 {

@@ -1246,6 +1246,8 @@ TEST(DistortionSweep, CasesTheSweepFoundReadTheirDefinitionOrNotANumber)
     // the fit with the offset hid no more than the fit's share (THD 1.7-2.5 dB high); a Hamming tone
     // 3.3 bins up beside a strong 2nd harmonic whose fitted mirror beat's deviation was taken for
     // the noise's alone (THD+N 2.5 dB high); a force SMPTE pair whose mirror beat was taken as exact.
+    // One flat-top block of a tone five bins up beside a 2.6 % offset, placed from its lobe alone
+    // 0.015 bin off, its harmonics from theirs: their far skirts were read as noise (SNR 8.2 dB low).
     struct Replay {
         std::uint64_t seed;
         long index;
@@ -1299,7 +1301,8 @@ TEST(DistortionSweep, CasesTheSweepFoundReadTheirDefinitionOrNotANumber)
                             Replay{88888883, 42498, true}, Replay{88888883, 10477, true},
                             Replay{99999971, 20748, true}, Replay{24681357, 25198, false},
                             Replay{88888883, 77694, false}, Replay{88888883, 74235, false},
-                            Replay{99999971, 30115, false}, Replay{88888883, 55419, false}})
+                            Replay{99999971, 30115, false}, Replay{88888883, 55419, false},
+                            Replay{55443321, 72627, false, oneTone}})
         ExpectReplayed(r.seed, r.index, r.measures, r.clear);
 }
 
