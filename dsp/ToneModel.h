@@ -305,6 +305,9 @@ private:
     // The window's real transform about its centre at x bins (|x| within the lobe and a bin),
     // relative to its value at 0.
     double LobeKernel(double x, int halfWidth);
+    // A line's power x bins from its place as a share of its peak's: the kernel's square, or the
+    // window's exact response where its kernel is not real about the block's middle.
+    double LobePowerShare(double x, int halfWidth);
     // The same at k - offset for every bin k of the spectrum; empty for an asymmetric window.
     // `asymmetry` receives how far the window's transform may be from the real kernel, as a
     // share of its peak (0 for a symmetric window), and `quadrature` the transform's part in

@@ -1352,6 +1352,9 @@ TEST(DistortionSweep, HarmonicCasesTheSweepFoundReadTheirDefinitionOrNotANumber)
     // tones on a bin, their 2nd harmonic read from its side bins, where the leakage of the tone and
     // of its image is all in quadrature; Bartlett tones between bins, their 2nd harmonic under
     // the image's skirt: the harmonic's beats with those went unbounded (THD 1.3-1.5 dB off).
+    // Force tones whose harmonic's beat with the tone's skirt was bounded by nothing: one block,
+    // the leakage fitted below nothing on the 2nd harmonic's peak (THD 1.4 dB high); a tone on a
+    // bin whose 8th harmonic cancelled on its peak bin, its side bins all quadrature (1.2 dB low).
     struct Replay {
         std::uint64_t seed;
         long index;
@@ -1378,7 +1381,8 @@ TEST(DistortionSweep, HarmonicCasesTheSweepFoundReadTheirDefinitionOrNotANumber)
                             Replay{88888883, 9525, kThdN, false}, Replay{88888883, 27337, kThdN, false},
                             Replay{88888883, 78275, kThdN, false}, Replay{11111117, 2331, kThd, false},
                             Replay{55555553, 30645, kThd, false}, Replay{88888883, 74313, kThd, false},
-                            Replay{13579111, 50572, kThd, false}})
+                            Replay{13579111, 50572, kThd, false}, Replay{31415927, 69545, kThd, false},
+                            Replay{31415927, 40959, kThd, false}})
         ExpectReplayed(r.seed, r.index, 1u << r.measure, r.clear);
 }
 
