@@ -5395,18 +5395,27 @@ ToneModel::Parts ToneModel::FitToneAnew(UINT lo, UINT hi)
         }
         // Where the two cancel, the bins beside the harmonic's place hold less than the
         // leakage alone and say nothing of the harmonic: what they may add or cancel by is
-        // taken with the harmonic's power as the bins holding a fair share of its lobe give it
-        // at most. The strongest bin alone may be the one where they cancel: a force harmonic on
-        // a bin meets the tone's skirt only there, its neighbours holding its part in quadrature
-        // (read as nothing, a clear 8th harmonic went missing and THD read 1.2 dB low).
+        // taken with the harmonic's power as its strongest bin gives it. Where the kernel is
+        // not real about the block's middle that bin may be the one where they cancel: a force
+        // harmonic on a bin meets the tone's skirt only there, its neighbours holding its part in
+        // quadrature (read as nothing, a clear 8th harmonic went missing and THD read 1.2 dB
+        // low); there the most any bin holding a fair share of the lobe gives serves.
         {
-            double peak = 0.0;
+            const bool realKernel = KernelAboutMiddle(WindowShape());
+            double peak = 0.0, topShare = 0.0;
             for (long k = l.a; k <= l.b; ++k) {
                 if (owner[static_cast<std::size_t>(k)] != 2)
                     continue;
                 const double share = LobePowerShare(static_cast<double>(k) - l.place, W);
-                if (share > 0.25)
-                    peak = std::max(peak, std::max(mag[k] - leak[k] - typical, 0.0) / share);
+                if (share <= 0.25)
+                    continue;
+                const double implied = std::max(mag[k] - leak[k] - typical, 0.0) / share;
+                if (!realKernel)
+                    peak = std::max(peak, implied);
+                else if (share > topShare) {
+                    topShare = share;
+                    peak = implied;
+                }
             }
             if (peak > 0.0) {
                 double beside = 0.0;
