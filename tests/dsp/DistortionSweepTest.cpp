@@ -1349,6 +1349,8 @@ TEST(DistortionSweep, HarmonicCasesTheSweepFoundReadTheirDefinitionOrNotANumber)
     // tones on a bin, their 2nd harmonic read from its side bins, where the leakage of the tone and
     // of its image is all in quadrature; Bartlett tones between bins, their 2nd harmonic under
     // the image's skirt: the harmonic's beats with those went unbounded (THD 1.3-1.5 dB off).
+    // Flat-top and Parzen tones 5-6 bins up whose strong harmonic's fit took in a bin its
+    // neighbour's lobe shares, bent past its beat's bound and refused (THD N/A in the clear).
     struct Replay {
         std::uint64_t seed;
         long index;
@@ -1375,7 +1377,8 @@ TEST(DistortionSweep, HarmonicCasesTheSweepFoundReadTheirDefinitionOrNotANumber)
                             Replay{88888883, 9525, kThdN, false}, Replay{88888883, 27337, kThdN, false},
                             Replay{88888883, 78275, kThdN, false}, Replay{11111117, 2331, kThd, false},
                             Replay{55555553, 30645, kThd, false}, Replay{88888883, 74313, kThd, false},
-                            Replay{13579111, 50572, kThd, false}})
+                            Replay{13579111, 50572, kThd, false}, Replay{31415927, 17581, kThd, true},
+                            Replay{31415927, 23268, kThd, true}})
         ExpectReplayed(r.seed, r.index, 1u << r.measure, r.clear);
 }
 
@@ -1535,7 +1538,8 @@ TEST(DistortionSweep, ThdNCasesTheSweepFoundReadWhereSnrDoes)
     // Parzen tones 4.5-5 bins up: a 2nd harmonic 34 dB down refused because the fit without the
     // offset scattered a little more than a scatter read from four bins was taken to allow; no
     // 2nd harmonic beside a 7 % offset, its lobe's leakage misfit doubted whole though the fit
-    // with the offset bounded what could hide there.
+    // with the offset bounded what could hide there. Two Gaussian blocks of a tone on bin 8 whose
+    // 2nd harmonic's fit took in the bin its 3rd's lobe shares, bent past its beat and refused.
     struct Replay {
         std::uint64_t seed;
         long index;
@@ -1570,7 +1574,7 @@ TEST(DistortionSweep, ThdNCasesTheSweepFoundReadWhereSnrDoes)
                             Replay{24681357, 68412}, Replay{24681357, 73721}, Replay{97531864, 37777},
                             Replay{97531864, 44952}, Replay{99999971, 25021},
                             Replay{99999971, 96080}, Replay{22222223, 7081},
-                            Replay{22222223, 11473}})
+                            Replay{22222223, 11473}, Replay{24681357, 11206}})
         ExpectReplayed(r.seed, r.index, 1u << kThdN | 1u << kSnr, true);
 }
 
