@@ -1355,6 +1355,8 @@ TEST(DistortionSweep, HarmonicCasesTheSweepFoundReadTheirDefinitionOrNotANumber)
     // Force tones whose harmonic's beat with the tone's skirt was bounded by nothing: one block,
     // the leakage fitted below nothing on the 2nd harmonic's peak (THD 1.4 dB high); a tone on a
     // bin whose 8th harmonic cancelled on its peak bin, its side bins all quadrature (1.2 dB low).
+    // Flat-top and Parzen tones 5-6 bins up whose strong harmonic's fit took in a bin its
+    // neighbour's lobe shares, bent past its beat's bound and refused (THD N/A in the clear).
     struct Replay {
         std::uint64_t seed;
         long index;
@@ -1382,7 +1384,8 @@ TEST(DistortionSweep, HarmonicCasesTheSweepFoundReadTheirDefinitionOrNotANumber)
                             Replay{88888883, 78275, kThdN, false}, Replay{11111117, 2331, kThd, false},
                             Replay{55555553, 30645, kThd, false}, Replay{88888883, 74313, kThd, false},
                             Replay{13579111, 50572, kThd, false}, Replay{31415927, 69545, kThd, false},
-                            Replay{31415927, 40959, kThd, false}})
+                            Replay{31415927, 40959, kThd, false}, Replay{31415927, 17581, kThd, true},
+                            Replay{31415927, 23268, kThd, true}})
         ExpectReplayed(r.seed, r.index, 1u << r.measure, r.clear);
 }
 
@@ -1546,7 +1549,8 @@ TEST(DistortionSweep, ThdNCasesTheSweepFoundReadWhereSnrDoes)
     // One or two Bartlett and triangular blocks of a tone 10-16 bins up beside an offset of 2-4 %,
     // whose strong 2nd or 3rd harmonic's beat with the offset was bounded bin by bin (the fit then
     // knew the lobe no better than its bound), or whose fit was refused where the offset cancelled
-    // the tone's leakage in its kernels' nulls.
+    // the tone's leakage in its kernels' nulls. Two Gaussian blocks of a tone on bin 8 whose
+    // 2nd harmonic's fit took in the bin its 3rd's lobe shares, bent past its beat and refused.
     struct Replay {
         std::uint64_t seed;
         long index;
@@ -1582,7 +1586,7 @@ TEST(DistortionSweep, ThdNCasesTheSweepFoundReadWhereSnrDoes)
                             Replay{97531864, 44952}, Replay{99999971, 25021},
                             Replay{99999971, 96080}, Replay{22222223, 7081},
                             Replay{22222223, 11473}, Replay{31415927, 5420}, Replay{88888883, 27511},
-                            Replay{27182818, 690}})
+                            Replay{27182818, 690}, Replay{24681357, 11206}})
         ExpectReplayed(r.seed, r.index, 1u << kThdN | 1u << kSnr, true);
 }
 
