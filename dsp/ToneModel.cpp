@@ -2290,8 +2290,13 @@ ToneModel::HarmonicFit ToneModel::FitHarmonicOnLeakage(long a, long b, double pl
     if (!std::isfinite(p) || !std::isfinite(g))
         return fit;
     std::vector<double> rowP(c1.size());
-    for (std::size_t i = 0; i < c1.size(); ++i)
+    double plainP = 0.0, plainG = 0.0; // the plain fit's variances of p and g from the bins' noise
+    for (std::size_t i = 0; i < c1.size(); ++i) {
         rowP[i] = (s22 * c1[i] - s12 * c2[i]) / det;
+        const double rowG = (s11 * c2[i] - s12 * c1[i]) / det;
+        plainP += rowP[i] * rowP[i] * var[i];
+        plainG += rowG * rowG * var[i];
+    }
     // The fit's reading and its doubts from the estimates and p's weights on the bins; a
     // correlated fit (`correlatedP` its variance, >= 0) brings its variances with it.
     // `fd` is the offset's beat where a fit took it as a column of its own (`withOffset`).
@@ -2323,8 +2328,15 @@ ToneModel::HarmonicFit ToneModel::FitHarmonicOnLeakage(long a, long b, double pl
                           cross > 2.2 * std::sqrt(std::max(fp + 2.0 * std::sqrt(correlatedP), 0.0) * c1[i] *
                                                   std::max(leakAt[i], 0.0)) +
                                       2.0 * std::sqrt(correlatedG) * std::abs(c2[i])
-                    : cross > 1.1 * most && cross > 0.1 * std::abs(fp) * c1[i] &&
-                          kernelAt[i] * kernelAt[i] > kArithmeticFloor;
+                    // The same holds for the plain fit: a beat within its own noise, or past the
+                    // bound by no more than the two readings' deviations, shows no other line (one
+                    // Parzen block 4.5 bins up, its lobes of noise refused on their edge bins for a
+                    // beat of that noise, kept THD+N N/A where SNR read).
+                    : std::abs(fg) > 2.0 * std::sqrt(plainG) &&
+                          cross > 1.1 * 2.0 * std::sqrt(std::max(fp + 2.0 * std::sqrt(plainP), 0.0) * c1[i] *
+                                                        std::max(leakAt[i], 0.0)) +
+                                      2.0 * std::sqrt(plainG) * std::abs(c2[i]) &&
+                          cross > 0.1 * std::abs(fp) * c1[i] && kernelAt[i] * kernelAt[i] > kArithmeticFloor;
             // (Where the fundamental's kernel lies under the arithmetic's rounding, the bin holds none
             // of its leakage to beat with, and the beat read there is the rounding's: a Bartlett
             // harmonic on a bin, 39 dB down, went unfitted for a bin in the nulls of both kernels,
@@ -5594,9 +5606,11 @@ ToneModel::Parts ToneModel::FitToneAnew(UINT lo, UINT hi)
         // through it. That holds for the plain kernel fit too (a uniform harmonic on a bin has
         // both columns in one bin: read 1-2 dB off, its leakage's doubt as large as itself).
         const double fitOff = 2.0 * fit.deviation + fit.shapeError + fit.leakDoubt;
+        // On every window a fit whose beat its bins tell only to their noise knows the lobe no
+        // better than its standing reading does.
         const bool useFit = fit.fitted && fit.shapeError < crossSpread && lobeWhole &&
                             (!LeakyWindow(windowType) || FitKnowsLobeBetter(fitOff, unfittedBeat, 0.0)) &&
-                            (!TriangularWindow(windowType) || FitKnowsLobeBetter(fitOff, unfittedBeat, deviation));
+                            FitKnowsLobeBetter(fitOff, unfittedBeat, deviation);
         if (useFit) {
             fit.power *= widen;
             fit.deviation *= widen;
