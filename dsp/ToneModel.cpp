@@ -2315,28 +2315,27 @@ ToneModel::HarmonicFit ToneModel::FitHarmonicOnLeakage(long a, long b, double pl
             // in the bins where their kernels have nulls: there the leakage left in the bin says
             // less than the two kernels do of how large the beat may be (one block's 3rd harmonic
             // beside a 2 % offset went unfitted, THD+N N/A where SNR read).
-            const double toneMost = TriangularWindow(windowType) && imageKnown
-                                        ? 2.0 * std::sqrt(std::max(fp, 0.0) * c1[i] * tonePeak) *
-                                              (std::abs(kernelAt[i]) + std::abs((*image)[static_cast<std::size_t>(bin[i])]))
-                                        : 0.0;
-            const double most = std::max(2.0 * std::sqrt(std::max(fp, 0.0) * c1[i] * std::max(leakAt[i], 0.0)), toneMost);
-            // Where the noise's beat is fitted with the harmonic's, the beat may pass what the
-            // harmonic's power allows by what the two readings' deviations leave open.
-            const bool beyond =
-                correlatedP >= 0.0
-                    ? std::abs(fg) > 2.0 * std::sqrt(correlatedG) &&
-                          cross > 2.2 * std::sqrt(std::max(fp + 2.0 * std::sqrt(correlatedP), 0.0) * c1[i] *
-                                                  std::max(leakAt[i], 0.0)) +
-                                      2.0 * std::sqrt(correlatedG) * std::abs(c2[i])
-                    // The same holds for the plain fit: a beat within its own noise, or past the
-                    // bound by no more than the two readings' deviations, shows no other line (one
-                    // Parzen block 4.5 bins up, its lobes of noise refused on their edge bins for a
-                    // beat of that noise, kept THD+N N/A where SNR read).
-                    : std::abs(fg) > 2.0 * std::sqrt(plainG) &&
-                          cross > 1.1 * 2.0 * std::sqrt(std::max(fp + 2.0 * std::sqrt(plainP), 0.0) * c1[i] *
-                                                        std::max(leakAt[i], 0.0)) +
-                                      2.0 * std::sqrt(plainG) * std::abs(c2[i]) &&
-                          cross > 0.1 * std::abs(fp) * c1[i] && kernelAt[i] * kernelAt[i] > kArithmeticFloor;
+            auto mostFor = [&](double power) {
+                const double pw = std::max(power, 0.0);
+                const double inBin = 2.0 * std::sqrt(pw * c1[i] * std::max(leakAt[i], 0.0));
+                return TriangularWindow(windowType) && imageKnown
+                           ? std::max(inBin, 2.0 * std::sqrt(pw * c1[i] * tonePeak) *
+                                                 (std::abs(kernelAt[i]) +
+                                                  std::abs((*image)[static_cast<std::size_t>(bin[i])])))
+                           : inBin;
+            };
+            const double most = mostFor(fp);
+            // The beat may pass what the harmonic's power allows by what the two readings'
+            // deviations leave open, from the noise the correlated fit fitted with the harmonic's
+            // beat or from the bins' own noise in the plain fit: a beat within that noise shows no
+            // other line (one Parzen block 4.5 bins up, its lobes of noise refused on their edge
+            // bins for a beat of that noise, kept THD+N N/A where SNR read).
+            const bool correlated = correlatedP >= 0.0;
+            const double pVar = correlated ? correlatedP : plainP, gVar = correlated ? correlatedG : plainG;
+            const bool beyond = std::abs(fg) > 2.0 * std::sqrt(gVar) &&
+                                cross > 1.1 * mostFor(fp + 2.0 * std::sqrt(pVar)) + 2.0 * std::sqrt(gVar) * std::abs(c2[i]) &&
+                                (correlated || (cross > 0.1 * std::abs(fp) * c1[i] &&
+                                                kernelAt[i] * kernelAt[i] > kArithmeticFloor));
             // (Where the fundamental's kernel lies under the arithmetic's rounding, the bin holds none
             // of its leakage to beat with, and the beat read there is the rounding's: a Bartlett
             // harmonic on a bin, 39 dB down, went unfitted for a bin in the nulls of both kernels,
