@@ -4717,6 +4717,8 @@ ToneModel::Parts ToneModel::FitToneAnew(UINT lo, UINT hi)
         // those the fundamental's lobe took (a fundamental a few bins up shares its lobe with
         // the second harmonic's).
         double whole = 0.0, taken = 0.0, underFundamental = 0.0;
+        // The window's power over the bins of its whole lobe that lie past the band's edges.
+        double beyondBand = 0.0;
         // The window's power the lobes of the harmonics below and above have over the bins it
         // took.
         double sharedBelow = 0.0, sharedAbove = 0.0;
@@ -4791,6 +4793,8 @@ ToneModel::Parts ToneModel::FitToneAnew(UINT lo, UINT hi)
             l.whole += kernel * kernel;
             if (owner[static_cast<std::size_t>(k)] == 1)
                 l.underFundamental += kernel * kernel;
+            else if (k < static_cast<long>(from) || k > static_cast<long>(hi))
+                l.beyondBand += kernel * kernel;
             else if (owner[static_cast<std::size_t>(k)] == 0 && k >= l.a && k <= l.b) {
                 l.taken += kernel * kernel;
                 // Below the second harmonic lies the fundamental, whose leakage is modelled.
@@ -5221,6 +5225,37 @@ ToneModel::Parts ToneModel::FitToneAnew(UINT lo, UINT hi)
         }
         return doubt;
     };
+    // A harmonic meets its own mirror image in its lobe at a phase the average may keep: near the
+    // band's top an exponential window's image skirt stands a tenth of the harmonic there in
+    // amplitude, and the lobe read as the harmonic's power put THD 1 dB low. Only the leaky
+    // windows' skirts reach that far: the most the beat may move the lobe, as a share of what it
+    // holds.
+    auto imageBeat = [&](const Lobe& l) {
+        if (!LeakyWindow(windowType))
+            return 0.0;
+        const double kept = turns(2 * HarmonicOrder(l.place, fc));
+        const std::vector<double>& w = WindowShape();
+        if (!(kept > 0.0) || w.size() != N || l.a > l.b)
+            return 0.0;
+        // The image lies at -place, N - place in the band's terms: its skirt falls away from the
+        // nearest bin, where one transform bounds it over the whole lobe.
+        auto fromImage = [&](long k) {
+            const double x = std::fmod(static_cast<double>(k) + l.place, static_cast<double>(N));
+            return std::min(x, static_cast<double>(N) - x);
+        };
+        const long nearest = fromImage(l.a) <= fromImage(l.b) ? l.a : l.b;
+        const bool far = fromImage(nearest) > W + 1.0;
+        const double imageMost = far ? ResponseAt(w, fromImage(nearest)) : 0.0;
+        double own = 0.0, beat = 0.0;
+        for (long k = l.a; k <= l.b; ++k) {
+            if (owner[static_cast<std::size_t>(k)] != 2)
+                continue;
+            const double r = LobeResponse(static_cast<double>(k) - l.place, W);
+            own += r;
+            beat += std::sqrt(r * (far ? imageMost : ResponseAt(w, static_cast<double>(k) + l.place)));
+        }
+        return own > 0.0 ? 2.0 * kept * beat / own : 0.0;
+    };
     double lobeContent = 0.0, lobeDoubt = 0.0, standingCrossVariance = 0.0, lobeNoiseVariance = 0.0;
     // What the fundamental's fitted beats' own deviation adds to the doubts summed here, and how
     // the bins so counted weigh each fitted term.
@@ -5332,7 +5367,10 @@ ToneModel::Parts ToneModel::FitToneAnew(UINT lo, UINT hi)
                            std::none_of(crowded.begin(), crowded.end(), [&](double p) {
                                return p >= static_cast<double>(l.a - W) && p <= static_cast<double>(l.b + W);
                            });
-        const double widen = seen >= 0.5 && apart ? 1.0 / seen : 1.0;
+        // A harmonic just inside the band's edge has part of its lobe past it: that part is read
+        // on from the bins it has, as the part the fundamental took is.
+        const double inBand = seen - (l.whole > 0.0 ? l.beyondBand / l.whole : 0.0);
+        const double widen = inBand >= 0.5 && apart ? 1.0 / inBand : 1.0;
         const double own = std::max(l.power - lobeNoise(l) - shared, 0.0);
         ownHeld.push_back(own);
         double excess = l.power - lobeNoise(l) + own * (widen - 1.0);
@@ -5785,7 +5823,8 @@ ToneModel::Parts ToneModel::FitToneAnew(UINT lo, UINT hi)
                 ++parts.harmonicsFound;
                 harmonicPower += fit.power / lobeShare(l);
                 foundVariance += fit.deviation * fit.deviation / (lobeShare(l) * lobeShare(l));
-                parts.harmonicsSpread += lobeSpread + fit.shapeError + fit.power / lobeShare(l) * shareDoubt(l);
+                parts.harmonicsSpread +=
+                    lobeSpread + fit.shapeError + fit.power / lobeShare(l) * (shareDoubt(l) + imageBeat(l));
             } else {
                 unseenExcess += fit.power;
                 unseenVariance += fit.deviation * fit.deviation;
@@ -5795,7 +5834,8 @@ ToneModel::Parts ToneModel::FitToneAnew(UINT lo, UINT hi)
             ++parts.harmonicsFound;
             harmonicPower += excess / lobeShare(l);
             foundVariance += deviation * deviation / (lobeShare(l) * lobeShare(l));
-            parts.harmonicsSpread += lobeSpread + crossSpread + hidden + excess / lobeShare(l) * shareDoubt(l);
+            parts.harmonicsSpread +=
+                lobeSpread + crossSpread + hidden + excess / lobeShare(l) * (shareDoubt(l) + imageBeat(l));
         } else {
             unseenExcess += excess;
             unseenVariance += deviation * deviation;
