@@ -2330,8 +2330,13 @@ ToneModel::HarmonicFit ToneModel::FitHarmonicOnLeakage(long a, long b, double pl
             // beat or from the bins' own noise in the plain fit: a beat within that noise shows no
             // other line (one Parzen block 4.5 bins up, its lobes of noise refused on their edge
             // bins for a beat of that noise, kept THD+N N/A where SNR read).
+            // (A Gaussian's bins share their noise, which the plain fit's deviations don't hold:
+            // there only the correlated fit's serve; one Gaussian block of a plain tone had its
+            // noise lobes' beats fitted away, THD+N 1.1 dB low.)
             const bool correlated = correlatedP >= 0.0;
-            const double pVar = correlated ? correlatedP : plainP, gVar = correlated ? correlatedG : plainG;
+            const bool plainNoiseKnown = windowType != TSmoothing::kGaussian;
+            const double pVar = correlated ? correlatedP : plainNoiseKnown ? plainP : 0.0;
+            const double gVar = correlated ? correlatedG : plainNoiseKnown ? plainG : 0.0;
             const bool beyond = std::abs(fg) > 2.0 * std::sqrt(gVar) &&
                                 cross > 1.1 * mostFor(fp + 2.0 * std::sqrt(pVar)) + 2.0 * std::sqrt(gVar) * std::abs(c2[i]) &&
                                 (correlated || (cross > 0.1 * std::abs(fp) * c1[i] &&
@@ -4435,7 +4440,9 @@ ToneModel::Parts ToneModel::FitToneAnew(UINT lo, UINT hi)
     // Where DC's lobe meets the tone's, the two beat under it and bend the shape the tone's place
     // is read from; the fit that takes that beat places it (a flat-top tone five bins up read
     // 0.015 bins off by its lobe alone, and its far skirt, which follows the place, fourfold).
-    const bool placedUnderLobe = underLobe.fitted && PlacedBesideDc(underLobe.place, underLobe.placeError,
+    // The flat-top's lobe tells the place worst; a Hann tone three bins up placed so read its
+    // harmonics' lobes as the tone's leakage (THD+N 4 dB high).
+    const bool placedUnderLobe = FlatLobe(windowType) && underLobe.fitted && PlacedBesideDc(underLobe.place, underLobe.placeError,
                                                                     underLobe.tone, underLobe.toneDeviation);
     const double placeUnderLobe = placedUnderLobe ? underLobe.place : -1.0;
     const double placeUnderLobeError = placedUnderLobe ? underLobe.placeError : 0.0;
@@ -5643,11 +5650,13 @@ ToneModel::Parts ToneModel::FitToneAnew(UINT lo, UINT hi)
         // through it. That holds for the plain kernel fit too (a uniform harmonic on a bin has
         // both columns in one bin: read 1-2 dB off, its leakage's doubt as large as itself).
         const double fitOff = 2.0 * fit.deviation + fit.shapeError + fit.leakDoubt;
-        // On every window a fit whose beat its bins tell only to their noise knows the lobe no
-        // better than its standing reading does.
+        // A fit whose beat its bins tell only to their noise knows the lobe no better than its
+        // standing reading does. A Gaussian's standing reading doesn't hold the noise its bins
+        // share, and its fit does: weighed so, one Gaussian block of a plain tone read its noise
+        // lobes as they stood, THD+N 1.1 dB low.
         const bool useFit = fit.fitted && fit.shapeError < crossSpread && lobeWhole &&
                             (!LeakyWindow(windowType) || FitKnowsLobeBetter(fitOff, unfittedBeat, 0.0)) &&
-                            FitKnowsLobeBetter(fitOff, unfittedBeat, deviation);
+                            (windowType == TSmoothing::kGaussian || FitKnowsLobeBetter(fitOff, unfittedBeat, deviation));
         if (useFit) {
             fit.power *= widen;
             fit.deviation *= widen;

@@ -1248,6 +1248,8 @@ TEST(DistortionSweep, CasesTheSweepFoundReadTheirDefinitionOrNotANumber)
     // the noise's alone (THD+N 2.5 dB high); a force SMPTE pair whose mirror beat was taken as exact.
     // One flat-top block of a tone five bins up beside a 2.6 % offset, placed from its lobe alone
     // 0.015 bin off, its harmonics from theirs: their far skirts were read as noise (SNR 8.2 dB low).
+    // A Hann tone three bins up placed by that fit beside DC (THD+N 4 dB high); one Gaussian block
+    // of a plain tone whose noise lobes were read as they stood (THD+N 1.1 dB low).
     struct Replay {
         std::uint64_t seed;
         long index;
@@ -1302,7 +1304,8 @@ TEST(DistortionSweep, CasesTheSweepFoundReadTheirDefinitionOrNotANumber)
                             Replay{99999971, 20748, true}, Replay{24681357, 25198, false},
                             Replay{88888883, 77694, false}, Replay{88888883, 74235, false},
                             Replay{99999971, 30115, false}, Replay{88888883, 55419, false},
-                            Replay{55443321, 72627, false, oneTone}})
+                            Replay{55443321, 72627, false, oneTone}, Replay{70710678, 42946, false, oneTone},
+                            Replay{70710678, 82187, false, oneTone}})
         ExpectReplayed(r.seed, r.index, r.measures, r.clear);
 }
 
