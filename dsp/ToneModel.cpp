@@ -5352,15 +5352,13 @@ ToneModel::Parts ToneModel::FitToneAnew(UINT lo, UINT hi)
         bool crowded = false;
         for (const Lobe& o : lobes)
             for (long k = l.a; k <= l.b; ++k)
-                crowded = crowded || sharedWith(l, o, k);
-        if (!crowded)
-            return owner;
-        crowdedOwner = owner;
-        for (const Lobe& o : lobes)
-            for (long k = l.a; k <= l.b; ++k)
-                if (sharedWith(l, o, k))
+                if (sharedWith(l, o, k)) {
+                    if (!crowded)
+                        crowdedOwner = owner;
+                    crowded = true;
                     crowdedOwner[static_cast<std::size_t>(k)] = 0;
-        return crowdedOwner;
+                }
+        return crowded ? crowdedOwner : owner;
     };
     for (const Lobe& l : lobes) {
         const double spreadUsed = spreadUsedAt(l);
