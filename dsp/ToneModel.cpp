@@ -2317,7 +2317,12 @@ ToneModel::HarmonicFit ToneModel::FitHarmonicOnLeakage(long a, long b, double pl
             // beside a 2 % offset went unfitted, THD+N N/A where SNR read).
             auto mostFor = [&](double power) {
                 const double pw = std::max(power, 0.0);
-                const double inBin = 2.0 * std::sqrt(pw * c1[i] * std::max(leakAt[i], 0.0));
+                // The leakage the bin may hold is what the model gives it, good to its doubt: near
+                // a null of the tone's kernel that doubt outweighs the model's value (one Parzen
+                // block's 3rd harmonic, its place in such a null beside a strong offset's skirt,
+                // was refused for a beat the doubt allows, and THD+N read N/A where SNR read).
+                const double held = leakAt[i] + (leakDoubt ? (*leakDoubt)[static_cast<std::size_t>(bin[i])] : 0.0);
+                const double inBin = 2.0 * std::sqrt(pw * c1[i] * std::max(held, 0.0));
                 return TriangularWindow(windowType) && imageKnown
                            ? std::max(inBin, 2.0 * std::sqrt(pw * c1[i] * tonePeak) *
                                                  (std::abs(kernelAt[i]) +
@@ -5420,6 +5425,22 @@ ToneModel::Parts ToneModel::FitToneAnew(UINT lo, UINT hi)
             fittedWithDc && std::abs(own - sliverHeld) <= 2.0 * deviation / widen + sliverDoubt +
                                                               AllowanceFor(windowType).crossFit * std::abs(sliverHeld);
         const bool fromDcFit = fittedWithDc && (seen < 0.5 || fitHoldsSliver);
+        // A crowded neighbour (the 3rd harmonic, its bins taken by this lobe) whose place lies in
+        // the sliver: the share of its lobe the fundamental's does not cover.
+        double neighbourSeen = 0.0;
+        for (double p : crowded) {
+            if (!fromDcFit || fitHoldsSliver || p < static_cast<double>(l.a) || p > static_cast<double>(l.b))
+                continue;
+            double all = 0.0, under = 0.0;
+            for (long k = std::max<long>(1, std::lround(p) - W); k <= std::lround(p) + W && k < static_cast<long>(bins); ++k) {
+                const double kernel = LobeKernel(static_cast<double>(k) - p, W);
+                all += kernel * kernel;
+                under += owner[static_cast<std::size_t>(k)] == 1 ? kernel * kernel : 0.0;
+            }
+            const double neighbour = all > 0.0 ? 1.0 - under / all : 0.0;
+            neighbourSeen = neighbourSeen > 0.0 ? std::min(neighbourSeen, neighbour) : neighbour;
+        }
+        const bool neighbourInSliver = neighbourSeen >= kSeenToFit;
         // What the sliver holds beyond the fit's share (its beat with the tone too, which may take
         // from the bins) is another line's, a crowded neighbour's whose peak lies in these bins:
         // it counts as it stands (dropped with the sliver, a 3rd harmonic 34 dB down went missing).
@@ -5596,8 +5617,15 @@ ToneModel::Parts ToneModel::FitToneAnew(UINT lo, UINT hi)
         // nothing, THD+N 3 dB low): so much more may hide. Read from the fit with the tone, the
         // whole harmonic and its beat were fitted: where the sliver holds the fit's share of it,
         // it hides nothing more.
-        if (!fit.fitted && widen == 1.0 && !fitHoldsSliver)
+        if (!fit.fitted && widen == 1.0 && !fitHoldsSliver && !neighbourInSliver)
             hidden = std::max(hidden, (own + 2.0 * deviation + crossSpread) * (1.0 - seen) / std::max(seen, 1e-3));
+        // What the sliver holds beyond the fit's share is the crowded neighbour's, whose lobe lies
+        // mostly clear of the fundamental's: only its own hidden share may hide (widened by the
+        // second harmonic's, a Parzen tone 3.6 bins up with a 3rd harmonic 34 dB down kept THD and
+        // THD+N N/A where SNR read).
+        if (neighbourInSliver)
+            hidden = std::max(hidden, (std::max(own - sliverHeld, 0.0) + 2.0 * deviation) * (1.0 - neighbourSeen) /
+                                          std::max(neighbourSeen, 1e-3));
         hidden = std::min(hidden, hiddenMost);
         // Everything but the tone needs no harmonic told from the noise: what the lobe holds
         // counts as it stands, only as good as the leakage taken from it and its beat with it.

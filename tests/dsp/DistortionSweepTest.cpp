@@ -1557,7 +1557,10 @@ TEST(DistortionSweep, ThdNCasesTheSweepFoundReadWhereSnrDoes)
     // the tone's leakage in its kernels' nulls. Two Gaussian blocks of a tone on bin 8 whose
     // 2nd harmonic's fit took in the bin its 3rd's lobe shares, bent past its beat and refused.
     // One Parzen block 4.5 bins up whose lobes of noise had their beat fits refused on edge bins
-    // for a beat within the fit's own noise.
+    // for a beat within the fit's own noise. One Parzen block 4.3 bins up beside a 3 % offset
+    // whose 3rd harmonic, its place in a null of the tone's kernel, was refused for a beat the
+    // leakage's doubt there allows; three Parzen blocks 3.6 bins up beside a 10 % offset whose
+    // 3rd harmonic, crowded into the 2nd's sliver, was widened as the 2nd harmonic's hidden part.
     struct Replay {
         std::uint64_t seed;
         long index;
@@ -1593,7 +1596,8 @@ TEST(DistortionSweep, ThdNCasesTheSweepFoundReadWhereSnrDoes)
                             Replay{97531864, 44952}, Replay{99999971, 25021},
                             Replay{99999971, 96080}, Replay{22222223, 7081},
                             Replay{22222223, 11473}, Replay{31415927, 5420}, Replay{88888883, 27511},
-                            Replay{27182818, 690}, Replay{24681357, 11206}})
+                            Replay{27182818, 690}, Replay{24681357, 11206}, Replay{99999971, 90067},
+                            Replay{13579111, 76606}})
         ExpectReplayed(r.seed, r.index, 1u << kThdN | 1u << kSnr, true);
 }
 
