@@ -2320,8 +2320,10 @@ ToneModel::HarmonicFit ToneModel::FitHarmonicOnLeakage(long a, long b, double pl
                 // The leakage the bin may hold is what the model gives it, good to its doubt: near
                 // a null of the tone's kernel that doubt outweighs the model's value (one Parzen
                 // block's 3rd harmonic, its place in such a null beside a strong offset's skirt,
-                // was refused for a beat the doubt allows, and THD+N read N/A where SNR read).
-                const double held = leakAt[i] + (leakDoubt ? (*leakDoubt)[static_cast<std::size_t>(bin[i])] : 0.0);
+                // was refused for a beat the doubt allows, and THD+N read N/A where SNR read). A leaky
+                // window's doubt spans its whole skirt and would admit any beat.
+                const double held =
+                    leakAt[i] + (leakDoubt && !LeakyWindow(windowType) ? (*leakDoubt)[static_cast<std::size_t>(bin[i])] : 0.0);
                 const double inBin = 2.0 * std::sqrt(pw * c1[i] * std::max(held, 0.0));
                 return TriangularWindow(windowType) && imageKnown
                            ? std::max(inBin, 2.0 * std::sqrt(pw * c1[i] * tonePeak) *
