@@ -198,6 +198,8 @@ private:
         ToneShape shape;
         UINT peak = 0; // its lobe's centre bin
         double power = 0.0; // what its lobe holds
+        double place = -1.0; // where read with its beat with the fundamental's skirt (-1: from its lobe)
+        int reach = 0;       // over so many bins either side of either peak
     };
     SecondLine ModelSecondLine(UINT k0, UINT from, UINT hi, double lobePower, double floor,
                                const std::vector<double>& dc);
