@@ -5409,10 +5409,13 @@ ToneModel::Parts ToneModel::FitToneAnew(UINT lo, UINT hi)
         // its own part alone, and where they are not, the part unseen is all doubt.
         const double seen = l.whole > 0.0 ? 1.0 - l.underFundamental / l.whole : 1.0;
         const double shared = sharedPower(l, lobes, fc);
-        const bool apart = shared <= (1.0 - kWholeLobe) * lobePeak(l) * l.whole &&
-                           std::none_of(crowded.begin(), crowded.end(), [&](double p) {
-                               return p >= static_cast<double>(l.a - W) && p <= static_cast<double>(l.b + W);
-                           });
+        auto apartAt = [&](double peak) {
+            return shared <= (1.0 - kWholeLobe) * peak * l.whole &&
+                   std::none_of(crowded.begin(), crowded.end(), [&](double p) {
+                       return p >= static_cast<double>(l.a - W) && p <= static_cast<double>(l.b + W);
+                   });
+        };
+        const bool apart = apartAt(lobePeak(l));
         // A harmonic just inside the band's edge has part of its lobe past it: that part is read
         // on from the bins it has, as the part the fundamental took is.
         const double inBand = seen - (l.whole > 0.0 ? l.beyondBand / l.whole : 0.0);
@@ -5559,10 +5562,36 @@ ToneModel::Parts ToneModel::FitToneAnew(UINT lo, UINT hi)
                 crossSpread = std::max(crossSpread, beside);
             }
         }
+        // Through the triangular windows a harmonic meets the tone's skirt at one phase over its
+        // whole lobe, and in one block may cancel it there: its bins then all hold less than the
+        // leakage, and nothing stands out to bound a beat by (read as the shortfall it left, one
+        // Bartlett block's 2nd harmonic 62 dB down went missing, THD+N 1.5 dB low). A shortfall
+        // beyond the noise, its beat with the leakage and the leakage's doubt is such a beat, at
+        // least that large: the harmonic is fitted with it. Beside the tone the leakage's misfit
+        // leaves a few hundredths of it short now and then, more than its doubt allows (fitted,
+        // that shortfall made a harmonic where none was, and THD+N that read right N/A): a
+        // harmonic's is a fair share of the leakage.
+        bool shortfallFit = false;
+        if (TriangularWindow(windowType) && crossSpread == 0.0) {
+            double shortBy = 0.0, leakNoise = 0.0, lobeLeakage = 0.0;
+            for (long k = l.a; k <= l.b; ++k)
+                if (owner[static_cast<std::size_t>(k)] == 2) {
+                    shortBy += std::max(leak[k] - mag[k] - typical, 0.0);
+                    leakNoise += 2.0 * std::max(leak[k], 0.0) * typical / blocks;
+                    lobeLeakage += std::max(leak[k], 0.0);
+                }
+            constexpr double kCancelledShare = 0.25;
+            if (!fromDcFit && shortBy > 2.0 * (deviation + std::sqrt(leakNoise)) + l.spread &&
+                shortBy > kCancelledShare * lobeLeakage) {
+                crossSpread = shortBy;
+                shortfallFit = true;
+            }
+        }
         if (fromDcFit)
             crossSpread = 0.0;
         // Where the harmonic's part in the fundamental's leakage can be fitted, it is no
         // longer what the harmonic may be off by.
+        const double hiddenBeforeFit = hidden;
         HarmonicFit fit;
         leakyFit = false;
         if (crossSpread > 0.0) {
@@ -5670,9 +5699,11 @@ ToneModel::Parts ToneModel::FitToneAnew(UINT lo, UINT hi)
         // owns, would count the shared part twice (THD 1.5 dB high at a fundamental 5 bins up).
         // A lobe that lost no more than its edge to its neighbours, nor took more of theirs,
         // keeps it; what the fundamental's lobe took is read from the rest by the shape, where
-        // the rest holds the harmonic's peak.
+        // the rest holds the harmonic's peak. A lobe that cancelled its leakage reads no peak of
+        // its own: its neighbours' share is weighed against the fitted one.
+        const bool apartAsFitted = apart || (shortfallFit && fit.fitted && apartAt(std::max(fit.peak, 0.0)));
         const bool lobeWhole =
-            l.whole > 0.0 && l.taken + l.underFundamental >= kWholeLobe * l.whole && seen >= kSeenToFit && apart;
+            l.whole > 0.0 && l.taken + l.underFundamental >= kWholeLobe * l.whole && seen >= kSeenToFit && apartAsFitted;
         // The fit reads the lobe by the harmonic's shape at its place; a lobe holding more or
         // less than that shape and its beat with the leakage can give holds another line (a
         // second tone beside the place, of which the fit read a thirtieth: THD+N 15 dB low),
@@ -5702,7 +5733,7 @@ ToneModel::Parts ToneModel::FitToneAnew(UINT lo, UINT hi)
         // Where the tone's lobe reaches DC's, the lobes are read with the offset's and the tone's
         // skirts at once, and only as they stand, their beat bounded over the whole lobe.
         const bool readApart = k0 > static_cast<UINT>(W + 1);
-        const double unfittedBeat =
+        double unfittedBeat =
             fromDcFit ? 0.0
                       : std::min(2.0 * std::sqrt(lobeLeak * StandingHarmonic(excess, 2.0 * deviation + l.spread + noiseBeatShown,
                                                                              fit.fitted ? fit.power : 0.0, fit.deviation)),
@@ -5719,6 +5750,20 @@ ToneModel::Parts ToneModel::FitToneAnew(UINT lo, UINT hi)
         const bool useFit = fit.fitted && fit.shapeError < crossSpread && lobeWhole &&
                             (!LeakyWindow(windowType) || FitKnowsLobeBetter(fitOff, unfittedBeat, 0.0)) &&
                             (windowType == TSmoothing::kGaussian || FitKnowsLobeBetter(fitOff, unfittedBeat, deviation));
+        // A shortfall whose fit is not taken is read as it stands, as one never fitted is: its
+        // beat is no larger for the fit tried (bounded by the shortfall, one Bartlett block's
+        // plain lobe beside strong harmonics kept THD+N N/A where SNR read).
+        if (shortfallFit && !useFit) {
+            fit = HarmonicFit{};
+            crossSpread = 0.0;
+            hidden = hiddenBeforeFit;
+            if (widen == 1.0 && !fitHoldsSliver)
+                hidden = std::max(hidden, (own + 2.0 * deviation) * (1.0 - seen) / std::max(seen, 1e-3));
+            hidden = std::min(hidden, hiddenMost);
+            unfittedBeat = std::min(
+                2.0 * std::sqrt(lobeLeak * StandingHarmonic(excess, 2.0 * deviation + l.spread + noiseBeatShown, 0.0, 0.0)),
+                readApart ? 0.0 : HUGE_VAL);
+        }
         if (useFit) {
             fit.power *= widen;
             fit.deviation *= widen;

@@ -1322,8 +1322,9 @@ TEST(DistortionSweep, HarmonicCasesTheSweepFoundReadTheirDefinitionOrNotANumber)
     // up whose harmonics' lobes meet or whose 2nd harmonic lies on the edge of the tone's lobe,
     // one block of Parzen tones 4-6 bins up (a 2nd harmonic read as nothing; a fit of nothing);
     // one triangular block whose 2nd or 3rd harmonic cancelled with the tone's leakage,
-    // read as the lobe stood with its beat bounded by that (THD+N 1.3-2.7 dB low). Gaussian tones
-    // 7-8 bins up whose skirt's doubt in the 2nd harmonic's lobe, taken whole, kept THD N/A
+    // read as the lobe stood with its beat bounded by that (THD+N 1.3-2.7 dB low), or, no bin of
+    // its lobe left above the leakage, never fitted at all (one Bartlett block, 1.5 dB low).
+    // Gaussian tones 7-8 bins up whose skirt's doubt in the 2nd harmonic's lobe, taken whole, kept THD N/A
     // where no harmonic could hide there. Gaussian and Parzen tones 3.5-4 bins up beside a 1-4 %
     // offset whose 2nd harmonic lies under the tone's lobe: the fit with the offset took it in
     // (THD 2.1-2.5 dB low), or it was read from the sliver of its lobe its own bins show (THD+N
@@ -1394,7 +1395,8 @@ TEST(DistortionSweep, HarmonicCasesTheSweepFoundReadTheirDefinitionOrNotANumber)
                             Replay{55555553, 30645, kThd, false}, Replay{88888883, 74313, kThd, false},
                             Replay{13579111, 50572, kThd, false}, Replay{31415927, 69545, kThd, false},
                             Replay{31415927, 40959, kThd, false}, Replay{31415927, 17581, kThd, true},
-                            Replay{31415927, 23268, kThd, true}, Replay{31415927, 7824, kThd, false}})
+                            Replay{31415927, 23268, kThd, true}, Replay{31415927, 7824, kThd, false},
+                            Replay{16180399, 44380, kThdN, false}})
         ExpectReplayed(r.seed, r.index, 1u << r.measure, r.clear);
 }
 
