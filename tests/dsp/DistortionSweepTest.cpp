@@ -1558,6 +1558,9 @@ TEST(DistortionSweep, ThdNCasesTheSweepFoundReadWhereSnrDoes)
     // 2nd harmonic's fit took in the bin its 3rd's lobe shares, bent past its beat and refused.
     // One Parzen block 4.5 bins up whose lobes of noise had their beat fits refused on edge bins
     // for a beat within the fit's own noise.
+    // Force tones 68-193 bins up 40-49 dB over their noise (one to sixteen blocks, beside offsets
+    // of 0.15-8.5 %) whose exact kernel kept the leaky windows' allowance and a fixed share of
+    // their beats with the image and the offset, summed over the harmonics' lobes.
     struct Replay {
         std::uint64_t seed;
         long index;
@@ -1593,7 +1596,9 @@ TEST(DistortionSweep, ThdNCasesTheSweepFoundReadWhereSnrDoes)
                             Replay{97531864, 44952}, Replay{99999971, 25021},
                             Replay{99999971, 96080}, Replay{22222223, 7081},
                             Replay{22222223, 11473}, Replay{31415927, 5420}, Replay{88888883, 27511},
-                            Replay{27182818, 690}, Replay{24681357, 11206}})
+                            Replay{27182818, 690}, Replay{24681357, 11206}, Replay{16180399, 9797},
+                            Replay{31415927, 62814}, Replay{31415927, 26527}, Replay{13579111, 36570},
+                            Replay{14142135, 10340}})
         ExpectReplayed(r.seed, r.index, 1u << kThdN | 1u << kSnr, true);
 }
 
