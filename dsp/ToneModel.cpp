@@ -1662,9 +1662,11 @@ double ToneModel::AddToneLeakage(UINT centre, int halfWidth, double lobePower, d
     // The uniform window leaks far but its transform is the Dirichlet kernel, with nulls and
     // symmetry: the beat is as good as its place there too (a lone uniform tone's fixed half of
     // the beat, summed over the band its skirt covers, outweighed the noise: THD+N N/A where SNR
-    // read). Not the force window's: taken as exact there, one force block of an SMPTE pair
-    // beside its low tone read THD+N 1.5 dB high.
-    const bool exactBeat = !LeakyWindow(windowType) || windowType == TSmoothing::kUniform;
+    // read). The force window's transform (a uniform one over half the block) is exact too, but
+    // only away from DC: taken as exact beside DC, one force block of an SMPTE pair beside its low
+    // tone read THD+N 1.5 dB high.
+    const bool forceApart = windowType == TSmoothing::kForce && !toldBeside;
+    const bool exactBeat = !LeakyWindow(windowType) || windowType == TSmoothing::kUniform || forceApart;
     // Another line standing in the band (a harmonic) bends z through its skirt and its beat with
     // the tone's leakage, which one block keeps whole and the fit does not model (one Hamming
     // block beside a strong 5th harmonic, read as if only the noise were beside the tone: SNR
@@ -1730,7 +1732,8 @@ double ToneModel::AddToneLeakage(UINT centre, int halfWidth, double lobePower, d
     // fixed share of the beat, summed over the harmonics' lobes, outweighed the noise beside it
     // (THD+N N/A where SNR read).
     double offsetBend[3] = {};
-    const bool offsetOnly = fitted && ownImage && !paired && !lone && !toldBeside && !LeakyWindow(windowType) &&
+    const bool offsetOnly = fitted && ownImage && !paired && !lone && !toldBeside &&
+                            (!LeakyWindow(windowType) || forceApart) &&
                             !triangular && std::all_of(leak.begin(), leak.end(), [](double x) { return x == 0.0; }) &&
                             DcResponse().size() == bins && dcResponse[0] > 0.0 && !anotherLine();
     if (offsetOnly) {
@@ -1753,6 +1756,13 @@ double ToneModel::AddToneLeakage(UINT centre, int halfWidth, double lobePower, d
             }
         }
     }
+    // Away from DC, with nothing but the noise and an offset beside it, a force tone's leakage is
+    // known from its kernel as well as a steady window's: its place's doubt is counted apart (in
+    // `moved`), and the leaky windows' allowance, summed over the harmonics' lobes of a tone 40 dB
+    // over its noise, outweighed that noise (THD+N N/A where SNR read). Beside another line the
+    // allowance stays: it also holds that line's skirt, not modelled yet.
+    const double modelError =
+        forceApart && (lone || besideOffset || offsetOnly) ? PairAllowance(windowType).model : kModelError;
     auto imageBeatMoved = [&](long long m, UINT k, double cross) {
         if (!ownImage || !exactBeat || triangular || (!toldBeside && !lone && !offsetOnly && !besideOffset))
             return kCrossFitError * cross;
@@ -1761,7 +1771,7 @@ double ToneModel::AddToneLeakage(UINT centre, int halfWidth, double lobePower, d
             return 2.0 * scale * (p.real() * za - p.imag() * zb);
         };
         const double here = beat(v);
-        const double own = std::max({kModelError * cross, std::abs(beat(early) - here), std::abs(beat(late) - here)});
+        const double own = std::max({modelError * cross, std::abs(beat(early) - here), std::abs(beat(late) - here)});
         if (toldBeside || lone || besideOffset)
             return own;
         // Beside the offset alone: what its beat bends z by, never more than the fixed share.
@@ -1769,6 +1779,21 @@ double ToneModel::AddToneLeakage(UINT centre, int halfWidth, double lobePower, d
         rowAt(k, row);
         const double bent = std::abs(row[1]) * offsetBend[1] + std::abs(row[2]) * offsetBend[2];
         return std::min(kCrossFitError * cross, std::max(own, bent));
+    };
+    // So is a force tone's beat with the offset it is fitted with: as good as the fit and what the
+    // tone's place moves it by, not a fixed share of it in every bin.
+    auto offsetBeatMoved = [&](UINT k, double pairCross) {
+        if (!forceApart || !besideOffset)
+            return kCrossFitError * pairCross;
+        const long long kk = static_cast<long long>(k);
+        const std::vector<std::complex<double>>& u = partner->v;
+        auto beat = [&](const std::vector<std::complex<double>>& t) {
+            const std::complex<double> q = u[index(kk - partner->centre)] * std::conj(t[index(kk - centre)]) +
+                                           u[index(-kk - partner->centre)] * std::conj(t[index(-kk - centre)]);
+            return pairScale * (q.real() * ya - q.imag() * yb);
+        };
+        const double here = beat(v);
+        return std::max({modelError * pairCross, std::abs(beat(early) - here), std::abs(beat(late) - here)});
     };
     // Elsewhere than on the leaky windows, what the average keeps of the beat with the image only
     // holds its fit: the bound taken down with it left the skirt's doubt to the fitted term's
@@ -1799,13 +1824,14 @@ double ToneModel::AddToneLeakage(UINT centre, int halfWidth, double lobePower, d
                 for (int b = 1; b < M; ++b)
                     variance += row[a] * covariance[a][b] * row[b];
             fittedDeviation = 2.0 * std::sqrt(std::max(variance, 0.0));
-            fittedSpread = fittedDeviation + imageBeatMoved(m, k, cross) + kCrossFitError * (pairCross + boundedPair);
+            fittedSpread = fittedDeviation + imageBeatMoved(m, k, cross) + offsetBeatMoved(k, pairCross) +
+                           kCrossFitError * boundedPair;
         }
         const double moved = movedAt(k, direct, mirror);
         const double crossSpread =
             fitted ? std::min(fittedSpread + (ownImage ? 0.0 : cross), cross + pairCross + boundedPair)
                    : cross + pairCross;
-        spread[k] += scale * (kModelError * (direct + mirror) + moved) + crossSpread +
+        spread[k] += scale * (modelError * (direct + mirror) + moved) + crossSpread +
                      (imagePairFitted ? 0.0 : imagePair);
         // Over a lobe the fitted term is good to a tenth where the bins told it; held near
         // nothing by what is known beforehand, it keeps the deviation that allows.

@@ -1571,6 +1571,9 @@ TEST(DistortionSweep, ThdNCasesTheSweepFoundReadWhereSnrDoes)
     // whose 3rd harmonic, its place in a null of the tone's kernel, was refused for a beat the
     // leakage's doubt there allows; three Parzen blocks 3.6 bins up beside a 10 % offset whose
     // 3rd harmonic, crowded into the 2nd's sliver, was widened as the 2nd harmonic's hidden part.
+    // Force tones 68-193 bins up 40-49 dB over their noise (one to sixteen blocks, beside offsets
+    // of 0.15-8.5 %) whose exact kernel kept the leaky windows' allowance and a fixed share of
+    // their beats with the image and the offset, summed over the harmonics' lobes.
     struct Replay {
         std::uint64_t seed;
         long index;
@@ -1607,7 +1610,8 @@ TEST(DistortionSweep, ThdNCasesTheSweepFoundReadWhereSnrDoes)
                             Replay{99999971, 96080}, Replay{22222223, 7081},
                             Replay{22222223, 11473}, Replay{31415927, 5420}, Replay{88888883, 27511},
                             Replay{27182818, 690}, Replay{24681357, 11206}, Replay{99999971, 90067},
-                            Replay{13579111, 76606}})
+                            Replay{13579111, 76606}, Replay{16180399, 9797}, Replay{31415927, 62814},
+                            Replay{31415927, 26527}, Replay{13579111, 36570}, Replay{14142135, 10340}})
         ExpectReplayed(r.seed, r.index, 1u << kThdN | 1u << kSnr, true);
 }
 
