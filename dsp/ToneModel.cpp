@@ -850,6 +850,32 @@ template <typename Cost> double GridThenGolden(const Cost& cost, double centre, 
     return GoldenMinimum(cost, at - kStep, at + kStep, steps);
 }
 
+// As GridThenGolden, but searched about every least point of the grid, the least found kept: a
+// cost whose minimum is far narrower than a step may leave its grid points above those of a
+// shallow minimum beside it (a Hann tone 2.9-3.2 bins up, three blocks averaged: the image's
+// column, nearly the tone's own at a whole bin, bends the cost into dips a few hundredths of a
+// bin wide about bin 3, and the place was taken in one of them, a tenth to a quarter of a bin
+// off, and every product with it).
+template <typename Cost> double GridThenGoldenAtEveryDip(const Cost& cost, double centre, int points, int steps,
+                                                         double kStep = 0.125)
+{
+    std::vector<double> grid;
+    for (int i = -points; i <= points; ++i)
+        grid.push_back(cost(centre + i * kStep));
+    double at = centre, least = HUGE_VAL;
+    for (std::size_t i = 0; i < grid.size(); ++i) {
+        if ((i > 0 && grid[i - 1] < grid[i]) || (i + 1 < grid.size() && grid[i + 1] < grid[i]))
+            continue;
+        const double x = centre + (static_cast<double>(i) - points) * kStep;
+        const double found = GoldenMinimum(cost, x - kStep, x + kStep, steps), c = cost(found);
+        if (c < least) {
+            least = c;
+            at = found;
+        }
+    }
+    return at;
+}
+
 // The grid's points straddle the bin's middle, where the cost may be undefined and have a
 // minimum a few hundredths of a bin to either side: the grid then picks a side by its points a
 // step out, not by the minima (a uniform tone 0.03 bins up placed 0.03 bins down, its
@@ -3306,6 +3332,19 @@ ToneModel::BesideDc ToneModel::FitBesideDc(UINT peak, double floor, bool secondA
     // it than about one without (two more unknowns take a few deviations by chance): an
     // unknown more where none is there costs the tone's place and power their precision.
     constexpr double kShows = 16.0;
+    // A place whose fit leaves the bins scattering hundreds of times past their weights may lie
+    // in a dip the columns bend the cost into: it is searched again about every dip of a finer
+    // grid, and a place whose fit holds there taken.
+    auto place = [&](bool withDc) {
+        const double at = search(withDc);
+        const FitOfColumns there = solveAt(at, withDc);
+        if (!(there.chi > kShows * kShows * there.Freedom()))
+            return at;
+        const double other =
+            GridThenGoldenAtEveryDip([&](double x) { return solveAt(x, withDc).chi; }, peak, 24, 32, 1.0 / 32);
+        const FitOfColumns fit = solveAt(other, withDc);
+        return fit.chi <= kShows * fit.Freedom() ? other : at;
+    };
     double plain = HUGE_VAL;
     if (secondAllowed && SecondHarmonicBesideTone(peak, W, last) && toSecond + 16 < bins) {
         const UINT alone = last;
@@ -3325,7 +3364,7 @@ ToneModel::BesideDc ToneModel::FitBesideDc(UINT peak, double floor, bool secondA
             best.secondMost = std::max(with.Value(kSecond), 0.0) +
                               2.0 * std::sqrt(std::max(with.Covariance(kSecond, kSecond), 0.0));
     }
-    double f = search(true);
+    double f = place(true);
     FitOfColumns shared = solveAt(f, true);
     bool withDc = true;
     // An offset fitted below nothing is none: the tone alone, the offset bounded by that fit.
@@ -3336,7 +3375,7 @@ ToneModel::BesideDc ToneModel::FitBesideDc(UINT peak, double floor, bool secondA
     if (std::isfinite(shared.chi) && !(shared.Value(kDc) > 0.0)) {
         const FitOfColumns both = shared;
         withDc = false;
-        f = search(false);
+        f = place(false);
         shared = solveAt(f, false);
         if (second && !HarmonicWithoutOffset(shared, both, plain, kShows))
             return FitBesideDc(peak, floor, false);
