@@ -1558,6 +1558,9 @@ TEST(DistortionSweep, ThdNCasesTheSweepFoundReadWhereSnrDoes)
     // 2nd harmonic's fit took in the bin its 3rd's lobe shares, bent past its beat and refused.
     // One Parzen block 4.5 bins up whose lobes of noise had their beat fits refused on edge bins
     // for a beat within the fit's own noise.
+    // Gaussian tones on a bin (17-30 blocks, noise 111-126 dB down) whose skirt covers the band:
+    // the free bins' scatter, holding the noise's beat with it, counted a fifth to a half of the
+    // blocks, and the 2nd harmonic's hiding room under the skirt with them.
     struct Replay {
         std::uint64_t seed;
         long index;
@@ -1593,7 +1596,8 @@ TEST(DistortionSweep, ThdNCasesTheSweepFoundReadWhereSnrDoes)
                             Replay{97531864, 44952}, Replay{99999971, 25021},
                             Replay{99999971, 96080}, Replay{22222223, 7081},
                             Replay{22222223, 11473}, Replay{31415927, 5420}, Replay{88888883, 27511},
-                            Replay{27182818, 690}, Replay{24681357, 11206}})
+                            Replay{27182818, 690}, Replay{24681357, 11206}, Replay{16180399, 94140},
+                            Replay{86602540, 18019}, Replay{13579111, 13871}})
         ExpectReplayed(r.seed, r.index, 1u << kThdN | 1u << kSnr, true);
 }
 
