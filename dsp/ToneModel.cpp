@@ -5299,6 +5299,35 @@ ToneModel::Parts ToneModel::FitToneAnew(UINT lo, UINT hi)
     const UINT bandBins = hi - bandLo + 1;
     const double blocks =
         std::clamp(1.0 / scatter[1], 1.0, std::max(1.0, std::min(static_cast<double>(averageCount), static_cast<double>(averageBlocks))));
+    // The noise's beat with the leakage under a harmonic's lobe narrows with the blocks averaged.
+    // The free bins' scatter tells how many count, but under a far skirt they hold that beat too
+    // (2 L N a bin for one block, beside the noise's own N^2): read as the noise's scatter alone,
+    // a Gaussian tone's skirt over the band counted a fifth of its blocks, and the 2nd harmonic
+    // that could hide under it was bounded twice too wide (THD+N N/A where SNR read). Read from a
+    // few dozen bins at least, and no more than the blocks' weights allow ((sum w)^2 / sum w^2,
+    // which counts an exponential average's blocks nearly twice) or the blocks averaged.
+    double beatBlocks = blocks;
+    if (typical > 0.0) {
+        double seenScatter = 0.0, expectedScatter = 0.0;
+        std::size_t counted = 0;
+        for (std::size_t i = 0; i < free.size(); ++i) {
+            if (spur(i))
+                continue;
+            const double d = free[i] - typical;
+            seenScatter += d * d;
+            expectedScatter += typical * (typical + 2.0 * std::max(leakAll[freeBin[i]], 0.0));
+            ++counted;
+        }
+        double weights = 0.0, squares = 0.0;
+        for (const BlockPhase& b : blockPhases) {
+            weights += b.weight;
+            squares += b.weight * b.weight;
+        }
+        const double most = std::max({1.0, std::min(static_cast<double>(averageCount), static_cast<double>(averageBlocks)),
+                                      squares > 0.0 ? weights * weights / squares : 0.0});
+        if (counted >= 32 && seenScatter > 0.0)
+            beatBlocks = std::clamp(expectedScatter / seenScatter, blocks, std::max(blocks, most));
+    }
     double harmonicPower = 0.0, unseenExcess = 0.0, unseenVariance = 0.0, noiseCrossVariance = 0.0;
     // The noise in each lobe is its own: the found harmonics' scatter adds to the unseen ones'
     // as variances (summed as bounds, three harmonics 15 dB over the noise read N/A).
@@ -5968,6 +5997,19 @@ ToneModel::Parts ToneModel::FitToneAnew(UINT lo, UINT hi)
         // its fit shows far above what could hide there.
         const bool hides = standing <= unseen + standingDoubt + standingBeat &&
                            !(fit.fitted && FitShowsBeyond(fit.power, 2.0 * fit.deviation + fit.shapeError, unseen));
+        // Counted, the bound narrows the noise's beat with the leakage by the blocks that beat shows
+        // (beatBlocks). Weighed against the lobe as it stands, the wider bound still decides where
+        // the standing reading's beat counts whole, since that adds as a variance below: there a
+        // narrower bound took over from a Bartlett lobe that read closer as it stood (THD+N N/A
+        // where it read); the narrower one takes over only where it is the smaller doubt itself.
+        double narrow = unseen;
+        if (hides && readApart && beatBlocks > blocks && std::isfinite(unseen))
+            narrow = std::min(unseen, UnseenHarmonic(l.a, l.b, l.place, owner, leak, spread, mirrorCross, typical,
+                                                     noiseDeviation(1), beatBlocks, kernel,
+                                                     TonePeak(kernel, k0, W, lobePower), spreadUsed, turnsHere,
+                                                     skirtsHere ? imageKernel : std::vector<double>{}, dc, &kept,
+                                                     keptLess ? imageKernel : std::vector<double>{}, &skirtHere));
+        const double narrowBeat = unseen > 0.0 && std::isfinite(unseen) ? unseenBeat * narrow / unseen : 0.0;
         if (agrees && fittedDoubt < std::min(hides ? unseen : HUGE_VAL, standingDoubt + standingBeat)) {
             lobeContent += scale * fit.power;
             // The fit's deviation is the noise in the lobe's own bins, apart from every other
@@ -5977,9 +6019,10 @@ ToneModel::Parts ToneModel::FitToneAnew(UINT lo, UINT hi)
             const double fittedNoise = scale * fit.deviation;
             lobeDoubt += fittedDoubt - 2.0 * fittedNoise;
             lobeNoiseVariance += fittedNoise * fittedNoise;
-        } else if (hides && unseen - unseenBeat < standingDoubt + standingBeat - standingBeatNoise) {
-            lobeDoubt += unseen;
-            unseenBeatNoise += unseenBeat;
+        } else if (hides && (unseen - unseenBeat < standingDoubt + standingBeat - standingBeatNoise ||
+                             narrow - narrowBeat < standingDoubt - standingBeatNoise)) {
+            lobeDoubt += narrow;
+            unseenBeatNoise += narrowBeat;
         } else {
             lobeContent += standing;
             lobeDoubt += standingDoubt;
