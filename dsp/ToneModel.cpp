@@ -1786,9 +1786,11 @@ double ToneModel::AddToneLeakage(UINT centre, int halfWidth, double lobePower, d
     // known from its kernel as well as a steady window's: its place's doubt is counted apart (in
     // `moved`), and the leaky windows' allowance, summed over the harmonics' lobes of a tone 40 dB
     // over its noise, outweighed that noise (THD+N N/A where SNR read). Beside another line the
-    // allowance stays: it also holds that line's skirt, not modelled yet.
+    // allowance stays: it also holds that line's skirt, not modelled yet. So it does for a lone
+    // tone, which has no offset's beat to take apart: the tighter allowance there left THD+N of
+    // eight blocks of a tone on a bin N/A where it read.
     const double modelError =
-        forceApart && (lone || besideOffset || offsetOnly) ? PairAllowance(windowType).model : kModelError;
+        forceApart && (besideOffset || offsetOnly) ? PairAllowance(windowType).model : kModelError;
     auto imageBeatMoved = [&](long long m, UINT k, double cross) {
         if (!ownImage || !exactBeat || triangular || (!toldBeside && !lone && !offsetOnly && !besideOffset))
             return kCrossFitError * cross;

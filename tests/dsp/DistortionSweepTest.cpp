@@ -1638,7 +1638,8 @@ TEST(DistortionSweep, ThdNCasesTheSweepFoundReadWhereSnrDoes)
     // 3rd harmonic, crowded into the 2nd's sliver, was widened as the 2nd harmonic's hidden part.
     // Force tones 68-193 bins up 40-49 dB over their noise (one to sixteen blocks, beside offsets
     // of 0.15-8.5 %) whose exact kernel kept the leaky windows' allowance and a fixed share of
-    // their beats with the image and the offset, summed over the harmonics' lobes.
+    // their beats with the image and the offset, summed over the harmonics' lobes (a lone force tone
+    // on a bin, eight blocks, keeps that allowance and reads).
     // Gaussian tones on a bin (17-30 blocks, noise 111-126 dB down) whose skirt covers the band:
     // the free bins' scatter, holding the noise's beat with it, counted a fifth to a half of the
     // blocks, and the 2nd harmonic's hiding room under the skirt with them.
@@ -1680,7 +1681,8 @@ TEST(DistortionSweep, ThdNCasesTheSweepFoundReadWhereSnrDoes)
                             Replay{27182818, 690}, Replay{24681357, 11206}, Replay{99999971, 90067},
                             Replay{13579111, 76606}, Replay{16180399, 9797}, Replay{31415927, 62814},
                             Replay{31415927, 26527}, Replay{13579111, 36570}, Replay{14142135, 10340},
-                            Replay{16180399, 94140}, Replay{86602540, 18019}, Replay{13579111, 13871}})
+                            Replay{16180399, 94140}, Replay{86602540, 18019}, Replay{13579111, 13871},
+                            Replay{57721566, 43982}})
         ExpectReplayed(r.seed, r.index, 1u << kThdN | 1u << kSnr, true);
 }
 
