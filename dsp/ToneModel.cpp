@@ -1791,6 +1791,12 @@ double ToneModel::AddToneLeakage(UINT centre, int halfWidth, double lobePower, d
     // eight blocks of a tone on a bin N/A where it read.
     const double modelError =
         forceApart && (besideOffset || offsetOnly) ? PairAllowance(windowType).model : kModelError;
+    // What a beat's fitted share is good to: the model's allowance, or how far the tone's place
+    // doubt moves it, whichever is more.
+    auto beatMoved = [&](const auto& beat, double cross) {
+        const double here = beat(v);
+        return std::max({modelError * cross, std::abs(beat(early) - here), std::abs(beat(late) - here)});
+    };
     auto imageBeatMoved = [&](long long m, UINT k, double cross) {
         if (!ownImage || !exactBeat || triangular || (!toldBeside && !lone && !offsetOnly && !besideOffset))
             return kCrossFitError * cross;
@@ -1798,8 +1804,7 @@ double ToneModel::AddToneLeakage(UINT centre, int halfWidth, double lobePower, d
             const std::complex<double> p = t[index(m)] * t[index(-static_cast<long long>(k) - centre)];
             return 2.0 * scale * (p.real() * za - p.imag() * zb);
         };
-        const double here = beat(v);
-        const double own = std::max({modelError * cross, std::abs(beat(early) - here), std::abs(beat(late) - here)});
+        const double own = beatMoved(beat, cross);
         if (toldBeside || lone || besideOffset)
             return own;
         // Beside the offset alone: what its beat bends z by, never more than the fixed share.
@@ -1820,8 +1825,7 @@ double ToneModel::AddToneLeakage(UINT centre, int halfWidth, double lobePower, d
                                            u[index(-kk - partner->centre)] * std::conj(t[index(-kk - centre)]);
             return pairScale * (q.real() * ya - q.imag() * yb);
         };
-        const double here = beat(v);
-        return std::max({modelError * pairCross, std::abs(beat(early) - here), std::abs(beat(late) - here)});
+        return beatMoved(beat, pairCross);
     };
     // Elsewhere than on the leaky windows, what the average keeps of the beat with the image only
     // holds its fit: the bound taken down with it left the skirt's doubt to the fitted term's
