@@ -280,6 +280,16 @@ std::vector<double> CountedProductPlaces(const Case& c, double f1, double f2)
 // so that large transforms run few blocks.
 constexpr long kSampleCap = 1L << 18;
 
+// The settings a channel starts with: Hann, FFT 1024, three blocks averaged exponentially at 90 % overlap.
+void SetTheDefaults(Case& c)
+{
+    c.window = TSmoothing::kHanning;
+    c.fft = 1024;
+    c.averageType = 0;
+    c.blocks = 3;
+    c.overlap = 90;
+}
+
 Case Draw(std::uint64_t runSeed, long index)
 {
     Rng r(CaseSeed(runSeed, index));
@@ -296,13 +306,8 @@ Case Draw(std::uint64_t runSeed, long index)
     c.averageType = r.Chance(0.5) ? 0 : 1;
     c.blocks = r.Chance(0.15) ? 1 : r.Chance(0.2) ? 3 : std::clamp(static_cast<int>(std::lround(r.LogUniform(1, 64))), 1, 64);
     c.overlap = r.Pick(std::vector<int>{0, 50, 75, 90});
-    if (c.OnDefaults()) {
-        c.window = TSmoothing::kHanning;
-        c.fft = 1024;
-        c.averageType = 0;
-        c.blocks = 3;
-        c.overlap = 90;
-    }
+    if (c.OnDefaults())
+        SetTheDefaults(c);
     c.dc = r.Chance(0.4) ? 0.0 : r.LogUniform(1e-3, 0.1) * (r.Chance(0.5) ? 1 : -1);
     c.noiseDb = r.Uniform(40, 130);
 
@@ -1787,12 +1792,8 @@ TEST(DistortionSweep, SmptePairOnTheDefaultSettingsReadsImdOnEveryRead)
             c.kind = kTwoTones;
             c.style = "SMPTE on the default settings";
             c.rate = 4000;
-            c.fft = 1024;
-            c.window = TSmoothing::kHanning;
-            c.averageType = 0;
-            c.blocks = 3;
+            SetTheDefaults(c);
             c.fed = fed;
-            c.overlap = 90;
             c.tones = {Line{60 / bin, 0.4, 0.7 * draw}, Line{1500 / bin, 0.1, 1.3 * draw + 0.5}};
             c.products = {Line{1440 / bin, 5e-5, 2.1 * draw + 1.0}, Line{1560 / bin, 5e-5, 0.9 * draw + 2.0}};
             c.noiseVar = 1e-10;
