@@ -917,10 +917,30 @@ bool HidesAtOnePhase(const Case& c, const Truth& t)
             parts.push_back({l.place, std::polar(l.amp / 2, l.phase)});
             parts.push_back({-l.place, std::polar(l.amp / 2, -l.phase)});
         }
+    // Blocks that overlap share their noise: a bin's noise in blocks d hops apart correlates by
+    // the window's overlap r(d), and its beat with a line by r(d) turned by the hop's phase
+    // between the two. Taken as independent, three blocks at 90 % overlap scattered half as
+    // much as they do (checked with numpy), and a 2nd harmonic that could hide under a Hann
+    // tone's skirt and move THD+N by 0.6 dB passed for one that could not.
     const std::vector<double> weight = BlockWeights(c);
-    double weight2 = 0.0;
-    for (double v : weight)
-        weight2 += v * v;
+    std::vector<double> lagged, overlap; // sum of w_b w_b+d (both orders), r(d)
+    for (std::size_t d = 0; d < weight.size() && d * c.Hop() < w.size(); ++d) {
+        double s = 0.0, r = 0.0;
+        for (std::size_t b = 0; b + d < weight.size(); ++b)
+            s += weight[b] * weight[b + d];
+        for (std::size_t i = 0; i + d * c.Hop() < w.size(); ++i)
+            r += w[i] * w[i + d * c.Hop()];
+        lagged.push_back(d == 0 ? s : 2 * s);
+        overlap.push_back(r / w2);
+    }
+    auto averaged = [&](double apart, int power) {
+        double v = 0.0;
+        for (std::size_t d = 0; d < lagged.size(); ++d)
+            v += lagged[d] * std::pow(overlap[d], power) *
+                 std::cos(2 * M_PI * apart * static_cast<double>(d * c.Hop()) / static_cast<double>(c.fft));
+        return std::max(v, 0.0);
+    };
+    const double noiseShare = averaged(0.0, 2);
     const int reach = static_cast<int>(std::ceil(W.lobeHalfWidth)) + 2;
     double hidden = 0.0;
     for (int h = 2; h <= 40; ++h) {
@@ -942,15 +962,16 @@ bool HidesAtOnePhase(const Case& c, const Truth& t)
              m <= std::min(c.HiBin(), static_cast<int>(std::ceil(q)) + reach); ++m) {
             const std::complex<double> dq = Transform(w, m - q);
             std::complex<double> beat = 0.0;
-            double power = noise;
+            double power = noise, beatScatter = 0.0;
             for (const auto& [place, amp] : near) {
                 const std::complex<double> d = amp * Transform(w, m - place);
                 beat += std::conj(d) * BeatKeptAt(c, q - place);
                 power += std::norm(d);
+                beatScatter += 2 * std::norm(d) * noise * averaged(m - place, 1);
             }
             cross.push_back(dq * beat);
             own.push_back(std::norm(dq));
-            variance.push_back(weight2 * (2 * power * noise + noise * noise));
+            variance.push_back(beatScatter + 3 * noise * noise * noiseShare);
             standing.push_back(power);
         }
         // The largest half-amplitude that some phase leaves within the scatter, in 1 dB steps
@@ -1506,9 +1527,12 @@ TEST(DistortionSweep, QuantityStandsClearOnlyWhereNothingCouldHideUnderTheLeakag
     // A Gaussian tone 48 bins up, three blocks: the skirt at its 2nd harmonic turns as a
     // harmonic's lobe does, and one 3 dB under it cancels its own power with its beat in every bin
     // (checked with numpy). A Hamming tone on bin 30.5 with 36 blocks leaves none unseen that
-    // would move THD+N by half a dB.
+    // would move THD+N by half a dB. A Hann tone on bin 69.5 read after two blocks at 90 % overlap
+    // and a Blackman tone on bin 10.5, three blocks at 90 %: their blocks share most of their
+    // noise, and a 2nd harmonic under the skirt may hide at 16-18 % of the noise.
     for (const auto& [seed, index, hides] :
-         {std::tuple{44444443ull, 18147L, true}, std::tuple{33333331ull, 5736L, false}}) {
+         {std::tuple{44444443ull, 18147L, true}, std::tuple{33333331ull, 5736L, false},
+          std::tuple{24142424ull, 1000005182L, true}, std::tuple{57721566ull, 11328L, true}}) {
         const auto run = Replayed(seed, index);
         if (run)
             EXPECT_EQ(HidesAtOnePhase(run->first, run->second.truth), hides) << run->first.Describe();
