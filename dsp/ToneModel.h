@@ -267,7 +267,8 @@ private:
     // A harmonic's power over bins a..b fitted together with what it adds to or takes from the
     // fundamental's leakage `leak`; `fundamental` is the fundamental's kernel at every bin, good to
     // `kernelError` of its peak. `offset`, the offset's skirt (a part of `leak`), beats with the
-    // harmonic too; the average keeps `offsetTurns` of that beat.
+    // harmonic too; the average keeps `offsetTurns` of that beat. `offsetKernel`, where given,
+    // is the offset's real kernel at every bin (its signs), for a window whose kernel is real.
     HarmonicFit FitHarmonicOnLeakage(long a, long b, double place, const std::vector<double>& fundamental,
                                      const std::vector<unsigned char>& owner, const std::vector<double>& leak,
                                      double typical, double noiseVariance, double blocks, double kernelError = 0.0,
@@ -276,7 +277,8 @@ private:
                                      double leakScatter = 0.0, const std::vector<double>* quadrature = nullptr,
                                      const std::vector<double>* image = nullptr,
                                      const std::vector<double>* imageQuadrature = nullptr, double tonePeak = 0.0,
-                                     double toneTurns = 1.0, double imageTurns = 1.0);
+                                     double toneTurns = 1.0, double imageTurns = 1.0,
+                                     const std::vector<double>* offsetKernel = nullptr);
     // How far a harmonic at `place` and the fundamental's leakage may add or cancel by over the
     // bins a..b it owns, from the window's complex transform at both places; the rest of the
     // leakage `leak` there bounded bin by bin. The fundamental's power is `fundamental`.
