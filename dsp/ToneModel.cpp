@@ -5721,30 +5721,13 @@ ToneModel::Parts ToneModel::FitToneAnew(UINT lo, UINT hi)
             const double v = leak[static_cast<std::size_t>(k)];
             return LeakyWindow(windowType) ? std::abs(v) : std::max(v, 0.0);
         };
-        double crossSpread = 0.0, crossVariance = 0.0, sharedCrossVariance = 0.0;
+        double crossSpread = 0.0, crossVariance = 0.0;
         for (long k = l.a; k <= l.b; ++k) {
             if (owner[static_cast<std::size_t>(k)] != 2)
                 continue;
             const double content = std::max(mag[k] - leak[k], 0.0);
             crossSpread += 2.0 * std::sqrt(beatPartner(k) * std::max(content - typical, 0.0));
             crossVariance += leakIn(k) * std::min(content, typical) / blocks;
-        }
-        // A Gaussian's neighbouring bins share most of their noise, and its skirt keeps one sign
-        // over a lobe: the noise's beats with it there add nearly as amplitudes, not as variances.
-        if (windowType == TSmoothing::kGaussian) {
-            const std::vector<double>& rho = BinNoiseCorrelation(WindowShape(), 2 * W + 2);
-            double shared = 0.0;
-            for (long j = l.a; j <= l.b; ++j)
-                for (long k = l.a; k <= l.b; ++k) {
-                    const std::size_t d = static_cast<std::size_t>(std::labs(j - k));
-                    if (owner[static_cast<std::size_t>(j)] != 2 || owner[static_cast<std::size_t>(k)] != 2 ||
-                        d >= rho.size())
-                        continue;
-                    shared += rho[d] * std::sqrt(leakIn(j) * std::min(std::max(mag[j] - leak[j], 0.0), typical) *
-                                                 leakIn(k) * std::min(std::max(mag[k] - leak[k], 0.0), typical)) /
-                              blocks;
-                }
-            sharedCrossVariance = std::max(crossVariance, shared);
         }
         // Where the two cancel, the bins beside the harmonic's place hold less than the
         // leakage alone and say nothing of the harmonic: what they may add or cancel by is
@@ -5948,17 +5931,11 @@ ToneModel::Parts ToneModel::FitToneAnew(UINT lo, UINT hi)
         // far out now and then: what stands out of it may still be a harmonic (a lobe 3.6 of its
         // deviations out read THD+N 1.3 dB high). Elsewhere the leakage there is known less
         // closely: taken off there, it let a Gaussian tone's plain noise read THD+N 1.7 dB high.
-        // A Gaussian's bins share their noise and its skirt keeps one sign over a lobe: there the
-        // beat is taken off as large as those bins make it, their beats adding nearly as amplitudes
-        // (taken as independent bins give it, one lobe's beat of 63 blocks ran to six of its
-        // deviations and passed for a harmonic: THD+N N/A where SNR read). Only over a settled
-        // average: the beat of a few blocks runs far past two deviations now and then (three
-        // blocks' read as noise, THD+N 1.4 dB high).
-        const double averaged = std::min(static_cast<double>(averageCount), static_cast<double>(averageBlocks));
         const double noiseBeatShown =
-            TriangularWindow(windowType) && averaged >= 2.0 ? 2.0 * std::sqrt(crossVariance)
-            : windowType == TSmoothing::kGaussian && averaged >= 8.0 ? 2.0 * std::sqrt(sharedCrossVariance)
-                                                                     : 0.0;
+            TriangularWindow(windowType) &&
+                    std::min(static_cast<double>(averageCount), static_cast<double>(averageBlocks)) >= 2.0
+                ? 2.0 * std::sqrt(crossVariance)
+                : 0.0;
         double lobeLeak = 0.0;
         for (long k = l.a; k <= l.b; ++k)
             if (owner[static_cast<std::size_t>(k)] == 2)
