@@ -1789,8 +1789,13 @@ double ToneModel::AddToneLeakage(UINT centre, int halfWidth, double lobePower, d
     // allowance stays: it also holds that line's skirt, not modelled yet. So it does for a lone
     // tone, which has no offset's beat to take apart: the tighter allowance there left THD+N of
     // eight blocks of a tone on a bin N/A where it read.
+    // A uniform tone away from DC is placed by its lobe as closely (its transform is the Dirichlet
+    // kernel, its place's doubt counted apart): with no other line beside it, the fixed share,
+    // summed over the harmonics' lobes and the free bins, outweighed a noise 40 dB under the tone
+    // (THD+N N/A where SNR read).
+    const bool uniformApart = windowType == TSmoothing::kUniform && !toldBeside && !anotherLine();
     const double modelError =
-        forceApart && (besideOffset || offsetOnly) ? PairAllowance(windowType).model : kModelError;
+        (forceApart && (besideOffset || offsetOnly)) || uniformApart ? PairAllowance(windowType).model : kModelError;
     // What a beat's fitted share is good to: the model's allowance, or how far the tone's place
     // doubt moves it, whichever is more.
     auto beatMoved = [&](const auto& beat, double cross) {
@@ -3985,6 +3990,40 @@ bool FitKnowsLobeBetter(double fitOff, double unfittedBeat, double deviation)
     return fitOff < unfittedBeat + 2.0 * deviation;
 }
 
+// Whether a harmonic's place bin (the one nearest `place`) holds clearly less than the tone's skirt
+// as the bins beside it show that skirt read: their shares off the model scatter alike by the
+// model's error and the noise's beat with the leakage, and a bin short by far more than that
+// scatter and its own noise has had a line cancel the skirt there.
+bool CancelledInBin(const float* mag, const std::vector<unsigned char>& owner, const std::vector<double>& leak,
+                    double typical, double blocks, long a, long b, int W, double place)
+{
+    const long p = std::lround(place);
+    const long reach = 2L * W + 3;
+    if (p < a || p > b || !(leak[static_cast<std::size_t>(p)] > 0.0))
+        return false;
+    auto share = [&](long k) {
+        return (static_cast<double>(mag[k]) - leak[static_cast<std::size_t>(k)] - typical) / leak[static_cast<std::size_t>(k)];
+    };
+    std::vector<double> beside;
+    for (long k = std::max(1L, p - reach); k <= p + reach && k < static_cast<long>(owner.size()); ++k)
+        if (k != p && (owner[static_cast<std::size_t>(k)] == 0 || (k >= a && k <= b)) &&
+            leak[static_cast<std::size_t>(k)] > 0.0)
+            beside.push_back(share(k));
+    constexpr std::size_t kFewest = 4;
+    if (beside.size() < kFewest)
+        return false;
+    double mean = 0.0;
+    for (double r : beside)
+        mean += r;
+    mean /= static_cast<double>(beside.size());
+    double scatter = 0.0;
+    for (double r : beside)
+        scatter = std::max(scatter, std::abs(r - mean));
+    const double L = leak[static_cast<std::size_t>(p)];
+    const double binDeviation = std::sqrt(typical * typical + 2.0 * L * std::max(typical, 0.0) / std::max(blocks, 1.0)) / L;
+    return mean - share(p) > 3.0 * (scatter + binDeviation);
+}
+
 } // namespace
 
 double ToneModel::HiddenBinDoubt(std::size_t i, const std::vector<double>& leak, const std::vector<double>& spread,
@@ -5959,6 +5998,46 @@ ToneModel::Parts ToneModel::FitToneAnew(UINT lo, UINT hi)
         // over a few bins its columns may look alike, and the leakage's doubt weighs far more
         // through it. That holds for the plain kernel fit too (a uniform harmonic on a bin has
         // both columns in one bin: read 1-2 dB off, its leakage's doubt as large as itself).
+        // Through the uniform window a harmonic on a bin puts its whole lobe into that one bin,
+        // where the tone's skirt meets it at one phase: the fit's two columns are one there, and
+        // what the bin holds beyond the leakage tells the harmonic from its beat no better (one
+        // block's 2nd harmonic, 5 dB over the skirt, cancelled it and went missing: THD 2.2 dB
+        // low). The fit is off by as much of that beat as the average keeps (the blocks' turning
+        // phases thin it; refused whole, harmonics that 31 blocks read to 0.01 dB went N/A). Only
+        // within some 0.05 bin of the bin: farther off, the bins beside it hold enough of the
+        // harmonic for the fit to read its beat there (taken as one bin, a clear 9th harmonic 0.14
+        // bin off went N/A).
+        bool oneBinLobe = false;
+        double peakLeak = 0.0;
+        if (windowType == TSmoothing::kUniform && readApart && !fromDcFit) {
+            double lobeKernel = 0.0, peakKernel = 0.0;
+            for (long k = l.a; k <= l.b; ++k)
+                if (owner[static_cast<std::size_t>(k)] == 2) {
+                    const double v = LobeKernel(static_cast<double>(k) - l.place, W);
+                    lobeKernel += v * v;
+                    if (v * v > peakKernel) {
+                        peakKernel = v * v;
+                        peakLeak = leakIn(k);
+                    }
+                }
+            constexpr double kOneBinShare = 0.995;
+            oneBinLobe = lobeKernel > 0.0 && peakKernel >= kOneBinShare * lobeKernel;
+        }
+        const int beatOrder = HarmonicOrder(l.place, fc);
+        const double beatKept = std::max(turns(beatOrder - 1), turns(beatOrder + 1));
+        if (oneBinLobe && fit.fitted) {
+            const double blind = 2.0 * beatKept * std::sqrt(peakLeak * std::max({fit.power, excess, 0.0}));
+            fit.leakDoubt = std::max(fit.leakDoubt, blind - 2.0 * fit.deviation - fit.shapeError);
+        }
+        // Such a bin holds C = H + 2 k sqrt(H L) cos(phase) of a harmonic H beside leakage L, the
+        // average keeping k of the beat: H may pass C by 2 k^2 L + 2 k sqrt(L (k^2 L + C)), which
+        // THD, counting the harmonics alone, can't tell from nothing (a 2nd harmonic that left its
+        // bin 8 % over the skirt went missing: THD 1.3 dB low). C is what the bin holds: the fit,
+        // blind there, may read far more.
+        const double inBinHidden =
+            oneBinLobe ? 2.0 * beatKept * beatKept * peakLeak +
+                             2.0 * beatKept * std::sqrt(peakLeak * (beatKept * beatKept * peakLeak + std::max(excess, 0.0)))
+                       : 0.0;
         const double fitOff = 2.0 * fit.deviation + fit.shapeError + fit.leakDoubt;
         // A fit whose beat its bins tell only to their noise knows the lobe no better than its
         // standing reading does. A Gaussian's standing reading doesn't hold the noise its bins
@@ -5981,6 +6060,14 @@ ToneModel::Parts ToneModel::FitToneAnew(UINT lo, UINT hi)
                 2.0 * std::sqrt(lobeLeak * std::max(StandingHarmonic(excess, 2.0 * deviation + l.spread + noiseBeatShown, 0.0, 0.0),
                                                     cancelled)),
                 readApart ? 0.0 : HUGE_VAL);
+        }
+        // Where the bin falls short of the skirt that the bins beside it show read closely, a
+        // harmonic cancelled it there, and everything but the tone is that uncertain too; elsewhere
+        // an empty place is no more uncertain there than before (bounded so at every place, one
+        // block's THD+N of a plain tone read N/A where SNR read).
+        if (oneBinLobe && !useFit && CancelledInBin(mag, owner, leak, typical, blocks, l.a, l.b, W, l.place)) {
+            crossSpread = std::max(crossSpread, inBinHidden);
+            unfittedBeat = std::max(unfittedBeat, inBinHidden);
         }
         if (useFit) {
             fit.power *= widen;
@@ -6176,7 +6263,7 @@ ToneModel::Parts ToneModel::FitToneAnew(UINT lo, UINT hi)
             } else {
                 unseenExcess += fit.power;
                 unseenVariance += fit.deviation * fit.deviation;
-                parts.harmonicsSpread += UncountedDoubt(lobeSpread + fit.shapeError, unseen, hides);
+                parts.harmonicsSpread += std::max(UncountedDoubt(lobeSpread + fit.shapeError, unseen, hides), inBinHidden);
             }
         } else if (found) {
             ++parts.harmonicsFound;
@@ -6187,7 +6274,7 @@ ToneModel::Parts ToneModel::FitToneAnew(UINT lo, UINT hi)
         } else {
             unseenExcess += excess;
             unseenVariance += deviation * deviation;
-            parts.harmonicsSpread += UncountedDoubt(lobeSpread + crossSpread + hidden, unseen, hides);
+            parts.harmonicsSpread += std::max(UncountedDoubt(lobeSpread + crossSpread + hidden, unseen, hides), inBinHidden);
         }
         noiseCrossVariance += crossVariance;
     }

@@ -1457,6 +1457,11 @@ TEST(DistortionSweep, HarmonicCasesTheSweepFoundReadTheirDefinitionOrNotANumber)
     // 3.2-3.4 bins up with a strong 2nd harmonic, whose beats with the tone's skirts stay put: a
     // Hamming fit that left the beat with the image's skirt unbounded, and a Bartlett lobe read as
     // it stood where the harmonic cancelled the skirt in its peak bin (THD+N 1.6-2.3 dB off).
+    // One uniform block of a tone on bin 43.5 whose 2nd harmonic, on a bin 5 dB over the skirt,
+    // cancelled it there and was read as nothing, and whose 4th was fitted as if its power and
+    // beat, which share that one bin, were told apart (THD 2.2 dB low). Uniform harmonics that
+    // must keep their fit: a clear 9th 0.14 bin off its bin, which holds enough of itself beside
+    // it, and a 2nd on a bin through 31 blocks, whose beat the blocks' turning phases thin.
     struct Replay {
         std::uint64_t seed;
         long index;
@@ -1487,7 +1492,8 @@ TEST(DistortionSweep, HarmonicCasesTheSweepFoundReadTheirDefinitionOrNotANumber)
                             Replay{31415927, 40959, kThd, false}, Replay{31415927, 17581, kThd, true},
                             Replay{31415927, 23268, kThd, true}, Replay{31415927, 7824, kThd, false},
                             Replay{16180399, 44380, kThdN, false}, Replay{16180399, 14673, kThdN, false},
-                            Replay{16180399, 61360, kThdN, false}})
+                            Replay{16180399, 61360, kThdN, false}, Replay{24142424, 91932, kThd, false},
+                            Replay{24142424, 16074, kThd, true}, Replay{24142424, 6006, kThd, true}})
         ExpectReplayed(r.seed, r.index, 1u << r.measure, r.clear);
 }
 
@@ -1679,6 +1685,10 @@ TEST(DistortionSweep, ThdNCasesTheSweepFoundReadWhereSnrDoes)
     // blocks, and the 2nd harmonic's hiding room under the skirt with them.
     // A Gaussian tone 104 bins up beside a 3 % offset (nine blocks) whose 2nd harmonic's beat with
     // the offset's skirt was bounded bin by bin, though that skirt turns sign from bin to bin.
+    // Uniform tones 36-100 bins up 41-48 dB over their noise (4 and 32 blocks, one beside a
+    // 0.15 % offset) whose skirt kept the leaky windows' allowance, summed over the harmonics'
+    // lobes and the free bins; and one block of a tone 68 bins up whose empty places on a bin
+    // must not be doubted as if a harmonic had cancelled the skirt there.
     struct Replay {
         std::uint64_t seed;
         long index;
@@ -1718,7 +1728,8 @@ TEST(DistortionSweep, ThdNCasesTheSweepFoundReadWhereSnrDoes)
                             Replay{13579111, 76606}, Replay{16180399, 9797}, Replay{31415927, 62814},
                             Replay{31415927, 26527}, Replay{13579111, 36570}, Replay{14142135, 10340},
                             Replay{16180399, 94140}, Replay{86602540, 18019}, Replay{13579111, 13871},
-                            Replay{57721566, 43982}, Replay{24142424, 28063}})
+                            Replay{57721566, 43982}, Replay{24142424, 28063}, Replay{24142424, 86085},
+                            Replay{24142424, 9822}, Replay{24142424, 1268}})
         ExpectReplayed(r.seed, r.index, 1u << kThdN | 1u << kSnr, true);
 }
 
