@@ -1337,7 +1337,9 @@ TEST(DistortionSweep, CasesTheSweepFoundReadTheirDefinitionOrNotANumber)
     // 8 bins apart and whose lines' mean stood for the empty bins between (SNR 5.5 dB low); one
     // triangular block of a tone half a bin off, whose noise's beat with the skirt was cut as
     // spurs (THD+N 3.6 dB low); one Bartlett block of an SMPTE pair whose low tone's direct and
-    // mirror skirts cancelled in DC's empty bin, taken as adding in power (IMD 1.0 dB high).
+    // mirror skirts cancelled in DC's empty bin, taken as adding in power (IMD 1.0 dB high). A
+    // Hamming pair on exact multiples, 37 blocks, whose product under the stronger tone's first
+    // sidelobe beat with that tone's mirror image at one phase in every block (IMD 1.3 dB high).
     struct Replay {
         std::uint64_t seed;
         long index;
@@ -1396,7 +1398,8 @@ TEST(DistortionSweep, CasesTheSweepFoundReadTheirDefinitionOrNotANumber)
                             Replay{70710678, 82187, false, oneTone}, Replay{16180399, 37591, false},
                             Replay{70710678, 18302, false}, Replay{31415927, 1000007365, true},
                             Replay{27182818, 1000000801, true}, Replay{57721566, 14671, false, oneTone},
-                            Replay{57721566, 68029, false, oneTone}, Replay{14142135, 80972, false}})
+                            Replay{57721566, 68029, false, oneTone}, Replay{14142135, 80972, false},
+                            Replay{14142135, 18666, false}})
         ExpectReplayed(r.seed, r.index, r.measures, r.clear);
 }
 
