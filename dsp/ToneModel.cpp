@@ -3592,6 +3592,22 @@ double RunKernel(double x, double run, double n)
     return std::abs(s) < 1e-12 ? 1.0 : std::sin(M_PI * x * run / n) / (run * s);
 }
 
+// What a line at `place`, known to `doubt` bins, puts into bin k through a run of `run` equal
+// samples in a block of n, as a share of its peak, at the most over that doubt: the kernel's
+// envelope 1 / (run sin(pi x / n)), held lower only where the whole doubt keeps it in a null.
+double RunSkirtShare(double k, double place, double doubt, double run, double n)
+{
+    const double x = k - place, s = std::abs(std::sin(M_PI * x / n));
+    if (!(s * run > 1.0))
+        return 1.0;
+    const double u = x * run / n, reach = doubt * run / n;
+    const double top = std::floor(u - reach - 0.5) != std::floor(u + reach - 0.5)
+                           ? 1.0
+                           : std::max(std::abs(std::sin(M_PI * (u - reach))), std::abs(std::sin(M_PI * (u + reach))));
+    const double share = std::min(1.0, top / (run * s));
+    return share * share;
+}
+
 } // namespace
 
 bool ToneModel::ImageMovesPlace(UINT centre, int halfWidth, double lobePower)
@@ -5295,6 +5311,11 @@ ToneModel::Parts ToneModel::FitToneAnew(UINT lo, UINT hi)
         }
         return peak * kernelSum;
     };
+    // The length of a run window's run of equal samples (0 on other windows).
+    double run = 0.0;
+    if (RunWindow(windowType))
+        for (double v : WindowShape())
+            run += v > 0.0 ? 1.0 : 0.0;
     for (std::size_t i = 0; i < order.size(); ++i) {
         const Lobe& l = lobes[order[i]];
         if (!(l.most > 100.0 * typical * (2 * W + 1)))
@@ -5358,6 +5379,27 @@ ToneModel::Parts ToneModel::FitToneAnew(UINT lo, UINT hi)
         // leak beats with it whole.
         const double ratio = l.most / lobePower;
         const int unseenOrder = HarmonicOrder(l.place, fc);
+        // Through a run window a line's far skirt follows the step its phase leaves at the run's
+        // ends, and its image meets it there at that phase: the tone's own skirt is no measure of a
+        // harmonic's where the two cancelled (a tone starting near a zero crossing leaks thousands
+        // of times less far off than a line does on the whole). There the harmonic leaks as a line,
+        // by the kernel's envelope, scaled to the most its lobe holds.
+        double runPeak = 0.0;
+        const double runDoubt = std::max(1, unseenOrder) * offsetError;
+        if (run > 0.0) {
+            double kernelSum = 0.0;
+            for (long k = l.a; k <= l.b; ++k) {
+                if (owner[static_cast<std::size_t>(k)] != 2)
+                    continue;
+                double least = HUGE_VAL;
+                for (double at : {l.place - runDoubt, l.place, l.place + runDoubt}) {
+                    const double kernel = RunKernel(static_cast<double>(k) - at, run, N);
+                    least = std::min(least, kernel * kernel);
+                }
+                kernelSum += least;
+            }
+            runPeak = kernelSum > 0.0 ? l.most / kernelSum : l.most;
+        }
         const double toneKept = std::max(turns(unseenOrder - 1), turns(unseenOrder + 1)),
                      offsetKept = offsetTurns(unseenOrder);
         for (UINT k = from; k <= hi; ++k) {
@@ -5366,9 +5408,11 @@ ToneModel::Parts ToneModel::FitToneAnew(UINT lo, UINT hi)
             const long long d = static_cast<long long>(k) - l.centre;
             const long long j = static_cast<long long>(k0) + d >= 0 ? static_cast<long long>(k0) + d
                                                                      : static_cast<long long>(k0) - d;
-            if (j < static_cast<long long>(bins)) {
+            if (run > 0.0 || j < static_cast<long long>(bins)) {
                 // The fitted cross terms leave the leakage below nothing here and there.
-                const double h = ratio * std::max(leak[static_cast<std::size_t>(j)], 0.0);
+                double h = j < static_cast<long long>(bins) ? ratio * std::max(leak[static_cast<std::size_t>(j)], 0.0) : 0.0;
+                if (run > 0.0)
+                    h = std::max(h, runPeak * RunSkirtShare(k, l.place, runDoubt, run, N));
                 const double offsetPart = std::max(dc[k], 0.0), tonePart = std::max(leak[k] - dc[k], 0.0),
                              modelledPart = std::max(leakAll[k] - leak[k], 0.0);
                 const double kept = toneKept * std::sqrt(tonePart) + offsetKept * std::sqrt(offsetPart) +
@@ -7015,6 +7059,8 @@ ToneModel::TwoTones ToneModel::FitTwoTonesAt(UINT firstBin, UINT lowFrequencyBin
     }
     std::size_t dcColumn = 0; // none
     std::size_t firstDcBeat = std::numeric_limits<std::size_t>::max();
+    // The offset's beats with tones far from DC: (tone, column).
+    std::vector<std::pair<std::size_t, std::size_t>> farDcBeats;
     // The offset's power in the units of its response, read from DC's lobe.
     auto dcLeak = [&](int k) { return withDc ? dcShape[static_cast<std::size_t>(k)] : 0.0; };
     const double dcScale = LobeScale(mag, n, 0.0, W, dcLeak);
@@ -7056,6 +7102,7 @@ ToneModel::TwoTones ToneModel::FitTwoTonesAt(UINT firstBin, UINT lowFrequencyBin
                         std::vector<double> cross(B);
                         for (std::size_t b = 0; b < B; ++b)
                             cross[b] = kernel(fitBins[b]) * (kernelAt(i, b) + imageAt(i, b));
+                        farDcBeats.push_back({i, columns.size()});
                         columns.push_back(std::move(cross));
                     }
                     continue;
@@ -7209,6 +7256,12 @@ ToneModel::TwoTones ToneModel::FitTwoTonesAt(UINT firstBin, UINT lowFrequencyBin
             if (undetermined < firstDcBeat || undetermined >= M)
                 return false;
             columns.erase(columns.begin() + static_cast<std::ptrdiff_t>(undetermined));
+            for (std::size_t f = farDcBeats.size(); f-- > 0;) {
+                if (farDcBeats[f].second == undetermined)
+                    farDcBeats.erase(farDcBeats.begin() + static_cast<std::ptrdiff_t>(f));
+                else if (farDcBeats[f].second > undetermined)
+                    --farDcBeats[f].second;
+            }
             if (undetermined < prior.size())
                 prior.erase(prior.begin() + static_cast<std::ptrdiff_t>(undetermined));
             M = columns.size();
@@ -7560,6 +7613,10 @@ ToneModel::TwoTones ToneModel::FitTwoTonesAt(UINT firstBin, UINT lowFrequencyBin
             for (std::size_t j = 0; j < 2; ++j)
                 shares[t][j] = LobeCorrelation(part, skirt[t][j]);
     };
+    // The most the offset may hold, for its beats with the tones.
+    const double dcDeviation = withDc ? std::sqrt(std::max(variance[dcColumn], 0.0)) : 0.0;
+    const double dcMost = withDc ? std::max(power[dcColumn], 0.0) + 2.0 * dcDeviation : 0.0;
+    const bool dcStands = withDc && power[dcColumn] > kProductSigmas * dcDeviation;
     double sum = 0.0, doubt = 0.0, scatter = 0.0;
     int found = 0;
     for (std::size_t i = 2; i < m; ++i) {
@@ -7603,6 +7660,25 @@ ToneModel::TwoTones ToneModel::FitTwoTonesAt(UINT firstBin, UINT lowFrequencyBin
                                      : std::sqrt(std::max(part, 0.0));
         uncertain += 2.0 * reach * amplitude;
         uncertain += pairBeat[i];
+        // Where no offset stands out of the fit, its beats with the far tones have nothing to make
+        // them (2 sqrt(P_dc P_t) at most): fitted beyond that, their columns took up what the model
+        // misses of the tones' skirts, which a leaky window's skirt makes alike over a product's
+        // lobe. What they put there is not known (one force block of a CCIF pair without products
+        // or an offset read IMD -50 dB).
+        for (const auto& [tone, column] : farDcBeats) {
+            if (dcStands)
+                break;
+            const double most = 1.25 * 2.0 * std::sqrt(dcMost * std::max(power[tone], 0.0)) +
+                                kProductSigmas * std::sqrt(std::max(variance[column], 0.0));
+            const double beat = std::abs(power[column]);
+            if (!(beat > most))
+                continue;
+            double held = 0.0;
+            for (std::size_t b = 0; b < B; ++b)
+                if (std::abs(fitBins[b] - places[i]) <= W + 0.5)
+                    held += std::abs(columns[column][b]);
+            uncertain += (beat - most) * held;
+        }
         // What a tone and a part add or cancel by is bounded by their amplitudes: 2 sqrt(P_t P_p).
         // A fit that needs more took what the model misses of the tone's sidelobes for a
         // product and a cross term that cancel each other: the product is not read from it.

@@ -1340,6 +1340,10 @@ TEST(DistortionSweep, CasesTheSweepFoundReadTheirDefinitionOrNotANumber)
     // mirror skirts cancelled in DC's empty bin, taken as adding in power (IMD 1.0 dB high). A
     // Hamming pair on exact multiples, 37 blocks, whose product under the stronger tone's first
     // sidelobe beat with that tone's mirror image at one phase in every block (IMD 1.3 dB high).
+    // One force block of a generated tone on bin 7 whose unseen harmonics'
+    // skirts were bounded by the tone's own, which its phase kept thousands of times lower (SNR 73
+    // dB low); one force block of a CCIF pair without products whose offset of nothing was fitted
+    // beating with the tones, and took their skirts for products with it (IMD -50 dB for none).
     struct Replay {
         std::uint64_t seed;
         long index;
@@ -1399,7 +1403,8 @@ TEST(DistortionSweep, CasesTheSweepFoundReadTheirDefinitionOrNotANumber)
                             Replay{70710678, 18302, false}, Replay{31415927, 1000007365, true},
                             Replay{27182818, 1000000801, true}, Replay{57721566, 14671, false, oneTone},
                             Replay{57721566, 68029, false, oneTone}, Replay{14142135, 80972, false},
-                            Replay{14142135, 18666, false}})
+                            Replay{14142135, 18666, false}, Replay{24142424, 35607, false, oneTone},
+                            Replay{57721566, 56755, false}})
         ExpectReplayed(r.seed, r.index, r.measures, r.clear);
 }
 

@@ -456,3 +456,25 @@ TEST(ToneFit, AUniformHarmonicOnABinIsNoneOfItsBeatWithTheSkirt)
         EXPECT_FALSE(Off(db, truth)) << "phase " << phase << ": THD " << db.value_or(NAN) << " dB for " << truth;
     }
 }
+
+TEST(ToneFit, AForceTonesSkirtBoundsNoHarmonicsSkirt)
+{
+    // One force block of a tone on bin 7, its 8th harmonic 40 dB down, noise 113 dB down. Far from
+    // a line its skirt follows the step its phase leaves at the run's ends: a tone starting on a
+    // zero crossing leaks thousands of times less far off than the harmonic, and the harmonic's
+    // skirt, bounded by the tone's, was read as noise (SNR tens of dB low). At every phase of both,
+    // SNR and THD+N read their definition or N/A.
+    const double amplitude = 0.64, harmonic = 0.01, noise = 1e-6;
+    const double band = (0.99 * 4096 / 2 - 1) / (4096 / 2.0);
+    const double snr = 10 * std::log10(amplitude * amplitude / (2 * noise * noise * band));
+    const double thdN = 10 * std::log10(harmonic * harmonic + 2 * noise * noise * band / (amplitude * amplitude));
+    for (double tonePhase : {M_PI / 2, 0.0, 1.0})
+        for (double phase : {0.0, 1.0, 2.0, 3.0, 4.0, 5.0}) {
+            const Fed r(TSmoothing::kForce, 4096, {{7.0, amplitude, tonePhase}, {56.0, harmonic * amplitude, phase}},
+                        noise, 1);
+            const auto percent = r.d->ComputeThdN();
+            EXPECT_FALSE(Off(r.d->ComputeSnr(), snr)) << tonePhase << ", " << phase << ": " << *r.d->ComputeSnr();
+            EXPECT_FALSE(percent && std::abs(20 * std::log10(*percent / 100.0) - thdN) > 1.0)
+                << tonePhase << ", " << phase << ": " << *percent << " %";
+        }
+}
