@@ -1587,6 +1587,8 @@ TEST(DistortionSweep, ThdNCasesOfPairsTheSweepFoundReadTheirDefinitionOrNotANumb
     // One uniform block of a pair three to four bins apart: the weaker tone placed from its lobe,
     // bent by the stronger one's skirt (1.2 dB high), and a tone six bins up placed by its fit
     // with its mirror image, which took the other tone's skirt for the image's (1.4 dB low).
+    // Three uniform blocks of a random pair, the weaker tone five bins up and 0.02 bin past its
+    // bin's middle, placed on the wrong side of it (1.3 dB high).
     struct Replay {
         std::uint64_t seed;
         long index;
@@ -1598,8 +1600,26 @@ TEST(DistortionSweep, ThdNCasesOfPairsTheSweepFoundReadTheirDefinitionOrNotANumb
                             Replay{35791113, 3893, false}, Replay{79136238, 42694, false},
                             Replay{55555553, 62257, false}, Replay{11111117, 47992, false},
                             Replay{88888883, 72533, false}, Replay{88888883, 61722, false},
-                            Replay{27182818, 59460, false}})
+                            Replay{27182818, 59460, false}, Replay{24142424, 50285, false}})
         ExpectReplayed(r.seed, r.index, 1u << kThdN, r.clear);
+}
+
+TEST(DistortionSweep, UniformPairJustPastItsBinReadsThdNAtEveryPhase)
+{
+    // A weaker tone five bins above a low one, just past its bin's middle on either side, fits
+    // almost as well on the wrong side with its beat's sign turned: whatever the tones' phases,
+    // THD+N reads its definition or N/A.
+    for (const double past : {0.0221, -0.0221, 0.06})
+        for (int step = 0; step < 8; ++step) {
+            Case c = Draw(24142424, 50285);
+            c.tones[1].place = 13.0 + past;
+            c.tones[1].phase = step * M_PI / 4;
+            c.products.clear();
+            const Outcome o = RunCase(c);
+            if (o.v[kThdN])
+                EXPECT_NEAR(20 * std::log10(*o.v[kThdN] / 100.0), Expected(c, o.truth)[kThdN].truthDb, 1.0)
+                    << c.Describe();
+        }
 }
 
 TEST(DistortionSweep, ThdNCasesTheSweepFoundReadWhereSnrDoes)
