@@ -3055,9 +3055,10 @@ std::complex<double> KernelAt(const std::vector<double>& w, double centre, doubl
 // set by the mean of the tone's phase over the blocks. The columns of P, z, D and u, the parts
 // of z and u that only a window not quite symmetric shows last. A second harmonic whose lobe
 // reaches the tone's adds its power H (|K(k - 2f)|^2 + |K(k + 2f)|^2) and its beat with the tone
-// 2 Re(v K(k - f) K*(k - 2f)), fitted only to keep them out of the others.
+// 2 Re(v K(k - f) K*(k - 2f)), fitted only to keep them out of the others; a third harmonic
+// whose lobe reaches them likewise, with its beats with the tone and the second.
 enum BesideDcColumn { kTone, kImage, kDc, kDcBeat, kImageOdd, kDcBeatOdd, kBesideDcColumns, kSecond = kBesideDcColumns,
-                      kSecondBeat, kFitColumns };
+                      kSecondBeat, kThird, kThirdBeat, kThirdSecondBeat, kFitColumns };
 using BesideDcRow = double[kFitColumns];
 
 void RowBesideDc(std::complex<double> below, std::complex<double> above, std::complex<double> still, BesideDcRow& row)
@@ -3070,6 +3071,7 @@ void RowBesideDc(std::complex<double> below, std::complex<double> above, std::co
     row[kDcBeat] = 2.0 * (a.real() + b.real());
     row[kDcBeatOdd] = 2.0 * (b.imag() - a.imag());
     row[kSecond] = row[kSecondBeat] = 0.0;
+    row[kThird] = row[kThirdBeat] = row[kThirdSecondBeat] = 0.0;
 }
 
 // The second harmonic's columns of a row: its kernels K(k - 2f), K(k + 2f) and the tone's K(k - f).
@@ -3080,17 +3082,34 @@ void SecondHarmonicRow(std::complex<double> second, std::complex<double> secondI
     row[kSecondBeat] = 2.0 * (below * std::conj(second)).real();
 }
 
+// The third harmonic's: its kernels K(k - 3f), K(k + 3f), the tone's K(k - f) and the second's K(k - 2f).
+void ThirdHarmonicRow(std::complex<double> third, std::complex<double> thirdImage, std::complex<double> below,
+                      std::complex<double> second, BesideDcRow& row)
+{
+    row[kThird] = std::norm(third) + std::norm(thirdImage);
+    row[kThirdBeat] = 2.0 * (below * std::conj(third)).real();
+    row[kThirdSecondBeat] = 2.0 * (second * std::conj(third)).real();
+}
+
 // Weighted least squares of a bin's content over some of those columns, and the noise as one
 // more unknown where asked.
 class FitOfColumns {
 public:
-    FitOfColumns(std::initializer_list<int> columns, bool noise, bool second = false) : m(0), noise(noise)
+    FitOfColumns(std::initializer_list<int> columns, bool noise, bool second = false, bool third = false)
+        : m(0), noise(noise)
     {
+        std::fill(std::begin(index), std::end(index), -1);
         for (int c : columns)
             index[c] = m++;
         if (second) {
             index[kSecond] = m++;
             index[kSecondBeat] = m++;
+        }
+        if (third) {
+            index[kThird] = m++;
+            index[kThirdBeat] = m++;
+            if (second)
+                index[kThirdSecondBeat] = m++;
         }
         if (noise)
             ++m;
@@ -3170,7 +3189,7 @@ public:
     double chi = HUGE_VAL;
 
 private:
-    int index[kFitColumns] = {-1, -1, -1, -1, -1, -1, -1, -1};
+    int index[kFitColumns];
     int m;
     bool noise;
     int rows = 0;
@@ -3332,7 +3351,7 @@ ToneModel::BesideDc ToneModel::FitBesideDc(UINT peak, double floor, bool secondA
     // unfitted, a Gaussian harmonic 32 dB down moved the tone's place and was read 8 dB low).
     constexpr UINT kSecondRows = 8;
     const UINT toSecond = std::max({last, 2 * peak, kSecondRows});
-    bool second = false;
+    bool second = false, third = false;
     if (w.size() != N || N == 0 || centre < 0.0 || LeakyWindow(windowType) || !(peakGain > 0.0) || peak < 2 ||
         last + 16 >= bins)
         return best;
@@ -3351,20 +3370,24 @@ ToneModel::BesideDc ToneModel::FitBesideDc(UINT peak, double floor, bool secondA
             (level * level + 2.0 * v * level) / blocks + kRounding * kRounding * v * v + doubt * doubt;
         return variance > 0.0 ? 1.0 / variance : 0.0;
     };
-    std::vector<std::complex<double>> still(std::max(last, toSecond) + 1);
+    const UINT toThird = std::max(3 * peak + 2, 12u);
+    std::vector<std::complex<double>> still(std::max({last, toSecond, toThird}) + 1);
     for (UINT k = 1; k < still.size(); ++k)
         still[k] = KernelAt(w, centre, peakGain, k);
     // The fit at place f over the shared bins, the noise taken as `floor`.
     auto solveAt = [&](double f, bool withDc) {
-        FitOfColumns fit = withDc ? FitOfColumns({kTone, kImage, kDc, kDcBeat}, false, second)
-                                  : FitOfColumns({kTone, kImage}, false, second);
+        FitOfColumns fit = withDc ? FitOfColumns({kTone, kImage, kDc, kDcBeat}, false, second, third)
+                                  : FitOfColumns({kTone, kImage}, false, second, third);
         for (UINT k = 1; k <= last; ++k) {
             BesideDcRow row;
             const std::complex<double> below = KernelAt(w, centre, peakGain, k - f);
+            const std::complex<double> twice = KernelAt(w, centre, peakGain, k - 2.0 * f);
             RowBesideDc(below, KernelAt(w, centre, peakGain, k + f), still[k], row);
             if (second)
-                SecondHarmonicRow(KernelAt(w, centre, peakGain, k - 2.0 * f), KernelAt(w, centre, peakGain, k + 2.0 * f),
-                                  below, row);
+                SecondHarmonicRow(twice, KernelAt(w, centre, peakGain, k + 2.0 * f), below, row);
+            if (third)
+                ThirdHarmonicRow(KernelAt(w, centre, peakGain, k - 3.0 * f), KernelAt(w, centre, peakGain, k + 3.0 * f),
+                                 below, twice, row);
             fit.Add(row, magnitude[k] - std::max(floor, 0.0), weight(magnitude[k], floor));
         }
         if (!fit.Solve())
@@ -3414,6 +3437,41 @@ ToneModel::BesideDc ToneModel::FitBesideDc(UINT peak, double floor, bool secondA
             best.secondMost = std::max(with.Value(kSecond), 0.0) +
                               2.0 * std::sqrt(std::max(with.Covariance(kSecond, kSecond), 0.0));
     }
+    // A third harmonic whose lobe reaches the bins read takes in the offset's part there, or the
+    // second harmonic's (a Parzen tone on bin 3 with a 3rd harmonic 31 dB down: the offset refused,
+    // the tone took its lobe and SNR read 1.4 dB high). Where the bins scatter clearly more than
+    // their weights say, it is fitted with them, over the bins to two past its peak, and kept
+    // where that explains them clearly better (those bins may hold the 4th harmonic's skirt too:
+    // a fit that holds without it is kept).
+    const bool thirdReachesFit = 3.0 * peak - W <= static_cast<double>(last) + 1.0 && toThird + 16 < bins;
+    const double scatterBefore = thirdReachesFit ? solveAt(search(true), true).Scatter() : 0.0;
+    if (scatterBefore > kShows) {
+        const UINT before = last;
+        const bool secondBefore = second;
+        last = toThird;
+        second = secondAllowed;
+        const double without = solveAt(search(true), true).chi;
+        third = true;
+        const FitOfColumns with = solveAt(search(true), true);
+        // The harmonic must show too, above what a lobe's edge puts there: its columns, free,
+        // otherwise take up the model's roughness in the bins added (a Gaussian tone on bin 3 with
+        // no 3rd harmonic: the offset and the 2nd harmonic refused, THD 3.5 dB low).
+        constexpr double kLobeEdge = 1e-6;
+        const double thirdValue = with.Value(kThird);
+        third = with.chi < without - kShows * with.Scatter() && 4.0 * with.Scatter() < scatterBefore &&
+                (!UnmodelledPast(with.Scatter(), true, kShows) || with.chi * kShows * kShows < without) &&
+                thirdValue > 2.0 * std::sqrt(std::max(with.Covariance(kThird, kThird), 0.0)) &&
+                thirdValue > kLobeEdge * with.Value(kTone);
+        if (!third) {
+            last = before;
+            second = secondBefore;
+        } else if (second) {
+            // The fit with the harmonic is judged against the offset alone over the same bins.
+            second = false;
+            plain = solveAt(search(true), true).chi;
+            second = true;
+        }
+    }
     double f = place(true);
     FitOfColumns shared = solveAt(f, true);
     bool withDc = true;
@@ -3455,8 +3513,9 @@ ToneModel::BesideDc ToneModel::FitBesideDc(UINT peak, double floor, bool secondA
     // image's beat only roughly); then five of that fit's own deviations either way (a
     // harmonic may cancel the tone's skirt as well as add to it). The noise's level for the
     // weights is what the fit before leaves in the bins past the lobes.
-    BesideDcKernels kernels, harmonic;
-    if (!KernelsBesideDc(f, kernels) || (second && !KernelsBesideDc(2.0 * f, harmonic)))
+    BesideDcKernels kernels, harmonic, thirdKernels;
+    if (!KernelsBesideDc(f, kernels) || ((second || third) && !KernelsBesideDc(2.0 * f, harmonic)) ||
+        (third && !KernelsBesideDc(3.0 * f, thirdKernels)))
         return best;
     const UINT top = bins - 2; // the last bin is not averaged
     double x[kFitColumns] = {};
@@ -3467,8 +3526,8 @@ ToneModel::BesideDc ToneModel::FitBesideDc(UINT peak, double floor, bool secondA
     std::vector<double> rest;
     rest.reserve(top - last);
     auto wholeFit = [&] {
-        return withDc ? FitOfColumns({kTone, kImage, kDc, kDcBeat, kImageOdd, kDcBeatOdd}, true, second)
-                      : FitOfColumns({kTone, kImage, kImageOdd}, true, second);
+        return withDc ? FitOfColumns({kTone, kImage, kDc, kDcBeat, kImageOdd, kDcBeatOdd}, true, second, third)
+                      : FitOfColumns({kTone, kImage, kImageOdd}, true, second, third);
     };
     FitOfColumns whole = wholeFit();
     FitOfColumns before = whole;
@@ -3494,6 +3553,8 @@ ToneModel::BesideDc ToneModel::FitBesideDc(UINT peak, double floor, bool secondA
             RowBesideDc(kernels.below[k], kernels.above[k], kernels.still[k], row);
             if (second)
                 SecondHarmonicRow(harmonic.below[k], harmonic.above[k], kernels.below[k], row);
+            if (third)
+                ThirdHarmonicRow(thirdKernels.below[k], thirdKernels.above[k], kernels.below[k], harmonic.below[k], row);
             double v = 0.0;
             for (int c = 0; c < kFitColumns; ++c)
                 v += row[c] * x[c];
@@ -3528,6 +3589,10 @@ ToneModel::BesideDc ToneModel::FitBesideDc(UINT peak, double floor, bool secondA
             whole.Prior(c, dcBeatMost);
         if (second)
             whole.Prior(kSecondBeat, std::sqrt(std::max(x[kSecond], 0.0) * std::max(x[kTone], 0.0)));
+        if (third) {
+            whole.Prior(kThirdBeat, std::sqrt(std::max(x[kThird], 0.0) * std::max(x[kTone], 0.0)));
+            whole.Prior(kThirdSecondBeat, std::sqrt(std::max(x[kThird], 0.0) * std::max(x[kSecond], 0.0)));
+        }
         if (!whole.Solve())
             return best;
         before = whole;
