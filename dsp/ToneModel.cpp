@@ -3427,7 +3427,29 @@ ToneModel::BesideDc ToneModel::FitBesideDc(UINT peak, double floor, bool secondA
         const double at = search(true);
         const FitOfColumns with = solveAt(at, true);
         const bool pastPeak = toSecond > 2 * peak;
-        const bool thirdReaches = pastPeak && ThirdReachesPast(3.0 * at, W, last, with.Value(kSecond) / with.Value(kTone));
+        double secondShare = with.Value(kSecond) / with.Value(kTone);
+        // An offset read below nothing traded its column with the tone's beat with its image (a
+        // Gaussian's lobes and their products are all of one shape, so the two are nearly alike and
+        // ran to hundreds of times the tone), and the harmonic's share read beside them is none:
+        // it is read from the fit without the offset (read with it, a Gaussian 2nd harmonic 30 dB
+        // down passed for the third's lobe edge and was refused; the tone's place went 0.014 bin
+        // off). There the third's beat with the tone, which on such a window has the 2nd's very
+        // shape and on a bin keeps its phase, is no harmonic: the share must stand twice over the
+        // most that beat gives, 2 sqrt(T / P) |K(f)|^2, T read from the third's peak bin.
+        const long thirdPeak = std::lround(3.0 * at);
+        if (pastPeak && !(with.Value(kDc) > 0.0) && thirdPeak > 0 && thirdPeak < static_cast<long>(bins)) {
+            const FitOfColumns alone = solveAt(search(false), false);
+            const double third = magnitude[thirdPeak] /
+                                 std::max(std::norm(KernelAt(w, centre, peakGain, static_cast<double>(thirdPeak) - 3.0 * at)), 1e-3);
+            if (std::isfinite(alone.chi) && alone.Value(kTone) > 0.0) {
+                const double share = alone.Value(kSecond) / alone.Value(kTone);
+                const double thirdBeat =
+                    2.0 * std::sqrt(std::max(third, 0.0) / alone.Value(kTone)) * std::norm(KernelAt(w, centre, peakGain, at));
+                if (share > 2.0 * thirdBeat)
+                    secondShare = share;
+            }
+        }
+        const bool thirdReaches = pastPeak && ThirdReachesPast(3.0 * at, W, last, secondShare);
         const bool unmodelled = UnmodelledPast(with.Scatter(), pastPeak, kShows) || thirdReaches;
         second = with.chi < plain - kShows * with.Scatter() && !unmodelled;
         if (!second)
