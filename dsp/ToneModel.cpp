@@ -7503,6 +7503,22 @@ ToneModel::TwoTones ToneModel::FitTwoTonesAt(UINT firstBin, UINT lowFrequencyBin
     }
     if (!solveLeavingDcBeat())
         return {};
+    // Solves with the cross columns added from `before` on, or, where they leave the fit singular,
+    // without them again (false where even that fails).
+    auto solveOrDropFrom = [&](std::size_t before, std::size_t crossesBefore) {
+        M = columns.size();
+        power.resize(M, 0.0);
+        variance.resize(M, 0.0);
+        if (M == before || solve(weight))
+            return true;
+        columns.resize(before);
+        crossOf.resize(crossesBefore);
+        prior.resize(std::min(prior.size(), before));
+        M = before;
+        power.resize(M);
+        variance.resize(M);
+        return solve(weight);
+    };
     // A tone's mirror image beats with a product too, by another number: their phases add, and
     // over the bins that beat is one number times A(k + c_t) A(k - c_p) + A(k - c_t) A(k + c_p).
     // A slowly falling skirt (Hamming's) holds at the image's distance a tenth of the near
@@ -7551,19 +7567,8 @@ ToneModel::TwoTones ToneModel::FitTwoTonesAt(UINT firstBin, UINT lowFrequencyBin
             crossOf.push_back({t, j, columns.size(), true});
             columns.push_back(std::move(col));
         }
-        M = columns.size();
-        power.resize(M, 0.0);
-        variance.resize(M, 0.0);
-        if (M > before && !solve(weight)) {
-            columns.resize(before);
-            crossOf.resize(crossesBefore);
-            prior.resize(std::min(prior.size(), before));
-            M = before;
-            power.resize(M);
-            variance.resize(M);
-            if (!solve(weight))
-                return {};
-        }
+        if (!solveOrDropFrom(before, crossesBefore))
+            return {};
     }
     // Products whose lobes share bins add or cancel by what two tones do (a low tone a few bins
     // up sets its products that close): left out, their beat in one or two blocks read the
@@ -7598,18 +7603,8 @@ ToneModel::TwoTones ToneModel::FitTwoTonesAt(UINT firstBin, UINT lowFrequencyBin
                 columns.push_back(std::move(col));
             }
         // Columns that the others make up leave the beats bounded as they were.
-        M = columns.size();
-        power.resize(M, 0.0);
-        variance.resize(M, 0.0);
-        if (M > before && !solve(weight)) {
-            columns.resize(before);
-            crossOf.resize(crossesBefore);
-            M = before;
-            power.resize(M);
-            variance.resize(M);
-            if (!solve(weight))
-                return {};
-        }
+        if (!solveOrDropFrom(before, crossesBefore))
+            return {};
     }
     // Bins that stray from the fit by more than that hold something the model lacks (a tone's
     // beat with the other's far leakage, coloured noise): every term but the tones' (read from
