@@ -3702,6 +3702,15 @@ std::pair<double, double> ToneModel::BesideDc::SecondHeldIn(long a, long b, cons
 
 namespace {
 
+// How many samples a window holds open (a run window's run of equal samples).
+double RunLength(const std::vector<double>& w)
+{
+    double run = 0.0;
+    for (double v : w)
+        run += v > 0.0 ? 1.0 : 0.0;
+    return run;
+}
+
 // The transform of a run of `run` equal samples in a block of n at x bins, as a share of its
 // peak; real once the run's centre is taken as the time origin.
 double RunKernel(double x, double run, double n)
@@ -3739,9 +3748,7 @@ bool ToneModel::ImageMovesPlace(UINT centre, int halfWidth, double lobePower)
     // leaks as little as the tone: there the lobe alone places it better.)
     constexpr double kLeastPlaceDoubt = 0.001;
     const std::vector<double>& w = WindowShape();
-    double run = 0.0;
-    for (double v : w)
-        run += v > 0.0 ? 1.0 : 0.0;
+    const double run = RunLength(w);
     const double s = std::abs(std::sin(2.0 * M_PI * centre / static_cast<double>(N)));
     if (!(run > 0.0) || (s > 0.0 && 1.0 / (run * s) <= kLeastPlaceDoubt / 4.0))
         return false;
@@ -3761,9 +3768,7 @@ double ToneModel::PlaceBesideImage(UINT centre, int halfWidth, const std::vector
     // D K(k)^2 + 2 u K(k) (K(k-f) + K(k+f)) with a real kernel K: linear in all but f.
     const std::vector<double>& w = WindowShape();
     const double support = SupportCentre(w);
-    double run = 0.0;
-    for (double v : w)
-        run += v > 0.0 ? 1.0 : 0.0;
+    const double run = RunLength(w);
     // The bins from DC's to the lobe's last, at least six: five unknowns want a bin to spare.
     const UINT first = 1, last = std::max<UINT>(centre + static_cast<UINT>(halfWidth), 6);
     if (w.size() != N || support < 0.0 || !(run > 0.0) || other.size() != bins || last >= bins)
@@ -5432,10 +5437,7 @@ ToneModel::Parts ToneModel::FitToneAnew(UINT lo, UINT hi)
         return peak * kernelSum;
     };
     // The length of a run window's run of equal samples (0 on other windows).
-    double run = 0.0;
-    if (RunWindow(windowType))
-        for (double v : WindowShape())
-            run += v > 0.0 ? 1.0 : 0.0;
+    const double run = RunWindow(windowType) ? RunLength(WindowShape()) : 0.0;
     for (std::size_t i = 0; i < order.size(); ++i) {
         const Lobe& l = lobes[order[i]];
         if (!(l.most > 100.0 * typical * (2 * W + 1)))
