@@ -3646,7 +3646,14 @@ ToneModel::BesideDc ToneModel::FitBesideDc(UINT peak, double floor, bool secondA
         best.secondDeviation = std::sqrt(std::max(whole.Covariance(kSecond, kSecond), 0.0));
         const double beatMost = std::sqrt(std::max(x[kSecond], 0.0) * x[kTone]);
         const double beatDoubt = std::sqrt(std::max(whole.Covariance(kSecondBeat, kSecondBeat), 0.0));
-        const bool beatBeyond = std::abs(x[kSecondBeat]) > 2.0 * beatMost + 2.0 * beatDoubt;
+        // So with the third harmonic's beat with the tone: past its bound, the third's columns took
+        // up a misfit of the tone beside an offset the signal need not have (a Gaussian tone on bin 3,
+        // no offset, its 3rd harmonic 32 dB down: an offset of most of the tone's power fitted, and a
+        // 2nd harmonic 36 dB over its truth).
+        const double thirdBeatMost = std::sqrt(std::max(x[kThird], 0.0) * x[kTone]);
+        const double thirdBeatDoubt = std::sqrt(std::max(whole.Covariance(kThirdBeat, kThirdBeat), 0.0));
+        const bool beatBeyond = std::abs(x[kSecondBeat]) > 2.0 * beatMost + 2.0 * beatDoubt ||
+                                (third && std::abs(x[kThirdBeat]) > 2.0 * thirdBeatMost + 2.0 * thirdBeatDoubt);
         if (!(best.second > 2.0 * best.secondDeviation || BeatShowsSecond(whole)) || beatBeyond) {
             BesideDc without = FitBesideDc(peak, floor, false);
             // Too weak to be read, the harmonic is still bounded by that fit.
