@@ -1119,7 +1119,7 @@ struct TableKey {
     UINT param; // the lobe's half width, or the bins of a response over the spectrum
     bool operator==(const TableKey&) const = default;
 };
-enum TableKind { kShapeTable, kLobeResponseTable, kLobeKernelTable, kDcResponseTable };
+enum TableKind { kShapeTable, kLobeResponseTable, kLobeKernelTable, kDcResponseTable, kBlockOverlapTable };
 
 // Every window type at every size the settings offer (1024-65536 points) takes about 20 MB.
 constexpr std::size_t kKeptBytes = std::size_t{32} << 20;
@@ -1192,7 +1192,7 @@ const std::vector<double>& ToneModel::WindowShape()
 {
     if (windowShape.size() == N && windowShapeType == windowType)
         return windowShape.values();
-    lobeResponse = lobeKernel = dcResponse = windowShape = SharedTable();
+    lobeResponse = lobeKernel = dcResponse = blockOverlap = windowShape = SharedTable();
     windowShapeType = windowType;
     try {
         windowShape = SharedTable(KeptTable<SharedTable::Values>(TableKey{windowType, N, kShapeTable, 0}, [&] {
@@ -2850,6 +2850,127 @@ double ToneModel::PairCoherence(long long k1, int m1, long long k2, int m2, doub
     // off by e turns the m-th power by m e.
     const double drift = std::abs(m1) * error1 + std::abs(m2) * error2;
     return std::min(1.0, std::abs(sum) + std::max(1.0 - known, 0.0) + drift * known);
+}
+
+const std::vector<double>& ToneModel::BlockOverlap()
+{
+    const std::vector<double>& w = WindowShape();
+    if (blockOverlap.empty() && w.size() == N && N > 0) {
+        blockOverlap = SharedTable(KeptTable<SharedTable::Values>(TableKey{windowType, N, kBlockOverlapTable, 0}, [&] {
+            auto t = std::make_shared<SharedTable::Values>();
+            const double energy = SquareSum(w);
+            if (energy > 0.0) {
+                t->v.assign(kOverlapSteps + 1, 0.0);
+                for (int i = 0; i <= kOverlapSteps; ++i) {
+                    const std::size_t lag = static_cast<std::size_t>(std::lround(static_cast<double>(i) * N / kOverlapSteps));
+                    double r = 0.0;
+                    for (std::size_t n = 0; n + lag < w.size(); ++n)
+                        r += w[n] * w[n + lag];
+                    t->v[static_cast<std::size_t>(i)] = r / energy;
+                }
+            }
+            return t;
+        }));
+    }
+    return blockOverlap.values();
+}
+
+double ToneModel::NoiseBeatKept(UINT k0, int m, const std::vector<double>& offsets, const std::vector<double>& weights,
+                                const PhaseErrors& error)
+{
+    if (blockPhases.empty() || std::abs(static_cast<long long>(k0) - static_cast<long long>(phaseBin)) > 1)
+        return 1.0;
+    const std::vector<double>& overlap = BlockOverlap();
+    if (overlap.size() != static_cast<std::size_t>(kOverlapSteps) + 1)
+        return 1.0;
+    // Blocks d apart share r(d hop) of a bin's noise, which turns against the line's skirt by the
+    // line's own turn (the tone's phases read, m-fold) and 2 pi offset d hop / N: summed over the
+    // pairs of blocks with their weights. The hop is not known: the largest sum at any hop.
+    const std::size_t n = blockPhases.size();
+    std::vector<std::complex<double>> turned(n);
+    double known = 0.0;
+    for (std::size_t b = 0; b < n; ++b) {
+        const std::complex<double> z(blockPhases[b].value.real(), blockPhases[b].value.imag());
+        if (!(std::abs(z) > 0.0))
+            return 1.0;
+        turned[b] = std::pow(z / std::abs(z), m);
+        known += blockPhases[b].weight;
+    }
+    const std::size_t lags = std::min<std::size_t>(n, kOverlapSteps);
+    std::vector<std::complex<double>> lagged(lags);
+    std::vector<double> plain(lags);
+    for (std::size_t d = 0; d < lags; ++d)
+        for (std::size_t b = 0; b + d < n; ++b) {
+            const double ww = blockPhases[b].weight * blockPhases[b + d].weight;
+            lagged[d] += ww * turned[b + d] * std::conj(turned[b]);
+            plain[d] += ww;
+        }
+    // A phase off by e turns a pair's beat by up to 2 |m| e.
+    const double drift = std::min(2.0 * std::abs(m) * error.Total(), 2.0);
+    double total = 0.0;
+    for (std::size_t i = 0; i < offsets.size() && i < weights.size(); ++i)
+        total += std::max(weights[i], 0.0);
+    if (!(total > 0.0))
+        return 1.0;
+    // The turn at a lag of t steps of the window's length, for each offset.
+    std::vector<std::vector<std::complex<double>>> turn(offsets.size());
+    for (std::size_t i = 0; i < offsets.size(); ++i) {
+        turn[i].resize(kOverlapSteps);
+        for (int t = 0; t < kOverlapSteps; ++t)
+            turn[i][static_cast<std::size_t>(t)] = std::polar(1.0, 2.0 * M_PI * offsets[i] * t / kOverlapSteps);
+    }
+    double most = 0.0;
+    for (std::size_t j = 1; j <= static_cast<std::size_t>(kOverlapSteps); ++j) {
+        double sum = 0.0;
+        for (std::size_t i = 0; i < offsets.size() && i < weights.size(); ++i) {
+            double v = plain[0];
+            for (std::size_t d = 1, t = j; d < lags && t < static_cast<std::size_t>(kOverlapSteps); ++d, t += j)
+                v += 2.0 * overlap[t] * ((lagged[d] * turn[i][t]).real() + drift * plain[d]);
+            sum += std::max(weights[i], 0.0) * std::max(v, 0.0);
+        }
+        most = std::max(most, sum / total);
+    }
+    // The blocks averaged before the phases were kept may have met it at one phase.
+    const double unknown = std::max(1.0 - known, 0.0);
+    return std::min(std::pow(std::sqrt(most) + unknown, 2.0), 1.0);
+}
+
+double ToneModel::SkirtBeatBlocks(long a, long b, double place, UINT k0, double fundamentalPlace,
+                                  const std::vector<unsigned char>& owner, const std::vector<double>& leak,
+                                  const std::vector<double>& kernel, double tonePeak, double typical, double blocks,
+                                  const PhaseErrors& error)
+{
+    // The beat's turn is known only where the place is the harmonic's own, not a folded one.
+    const int order = HarmonicOrder(place, fundamentalPlace);
+    if (order < 2 || std::abs(place - order * fundamentalPlace) > 0.5 || kernel.size() != bins || !(tonePeak > 0.0) ||
+        !(blocks >= 1.0))
+        return blocks;
+    std::vector<double> offsets, weights;
+    for (long k = a; k <= b; ++k) {
+        const std::size_t i = static_cast<std::size_t>(k);
+        if (owner[i] != 2)
+            continue;
+        const double content = std::max(static_cast<double>(magnitude[k]) - leak[i], 0.0);
+        offsets.push_back(static_cast<double>(k) - place);
+        weights.push_back(std::min(tonePeak * kernel[i] * kernel[i], std::max(leak[i], 0.0)) * std::min(content, typical));
+    }
+    // The harmonic's bins turn against the tone h - 1 times as fast as the tone turns.
+    const double kept = std::min(NoiseBeatKept(k0, order - 1, offsets, weights, error), 1.0 / blocks);
+    double whole = 0.0, held = 0.0;
+    for (long k = a; k <= b; ++k) {
+        const std::size_t i = static_cast<std::size_t>(k);
+        if (owner[i] != 2)
+            continue;
+        const double content = std::max(static_cast<double>(magnitude[k]) - leak[i], 0.0);
+        const double l = std::max(leak[i], 0.0), noise = std::min(content, typical);
+        const double skirt = std::min(tonePeak * kernel[i] * kernel[i], l);
+        // The rest of the leakage (the image's, the offset's, other lines') as the noise scatters;
+        // the two parts may meet at one phase.
+        const double both = std::pow(std::sqrt(skirt * kept) + std::sqrt((l - skirt) / blocks), 2.0);
+        whole += l * noise;
+        held += std::min(both, l / blocks) * noise;
+    }
+    return held > 0.0 ? std::max(blocks, whole / held) : blocks;
 }
 
 ToneModel::Parts ToneModel::FitTone(const Spectrum& spectrum, UINT lo, UINT hi)
@@ -5933,13 +6054,29 @@ ToneModel::Parts ToneModel::FitToneAnew(UINT lo, UINT hi)
             const double v = leak[static_cast<std::size_t>(k)];
             return LeakyWindow(windowType) ? std::abs(v) : std::max(v, 0.0);
         };
+        // The noise's beat with the tone's skirt turns from block to block against the noise the
+        // blocks share: the average keeps less of it than of the noise's own scatter (taken as
+        // that, a Hann tone 122 dB over its noise at 90 % overlap read THD+N N/A where SNR read).
+        double skirtBlocks = blocks;
+        if (blocks > 1.0 && !blockPhases.empty() && !LeakyWindow(windowType)) {
+            try {
+                if (!fundamentalKernel) {
+                    fundamentalKernel = true;
+                    kernel = ShiftedKernel(fc, &kernelError, &quadrature);
+                }
+                skirtBlocks = SkirtBeatBlocks(l.a, l.b, l.place, k0, fc, owner, leak, kernel,
+                                              TonePeak(kernel, k0, W, lobePower), typical, blocks, phaseError);
+            } catch (const std::bad_alloc&) {
+                skirtBlocks = blocks;
+            }
+        }
         double crossSpread = 0.0, crossVariance = 0.0;
         for (long k = l.a; k <= l.b; ++k) {
             if (owner[static_cast<std::size_t>(k)] != 2)
                 continue;
             const double content = std::max(mag[k] - leak[k], 0.0);
             crossSpread += 2.0 * std::sqrt(beatPartner(k) * std::max(content - typical, 0.0));
-            crossVariance += leakIn(k) * std::min(content, typical) / blocks;
+            crossVariance += leakIn(k) * std::min(content, typical) / skirtBlocks;
         }
         // Where the two cancel, the bins beside the harmonic's place hold less than the
         // leakage alone and say nothing of the harmonic: what they may add or cancel by is
@@ -6040,7 +6177,7 @@ ToneModel::Parts ToneModel::FitToneAnew(UINT lo, UINT hi)
                 }
                 if (!fit.fitted) {
                     fit = FitHarmonicOnLeakage(l.a, l.b, l.place, kernel, fitOwner, leak, typical,
-                                               typical * typical * scatter[1], blocks, kernelError, &leakDoubt, &dc,
+                                               typical * typical * scatter[1], skirtBlocks, kernelError, &leakDoubt, &dc,
                                                offsetTurns(HarmonicOrder(l.place, fc)), leakScatter, &quadrature,
                                                &imageKernel, &imageQuadrature,
                                                TonePeak(kernel, k0, W, lobePower), offsetTurns(HarmonicOrder(l.place, fc) - 1),

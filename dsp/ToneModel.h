@@ -333,6 +333,24 @@ private:
     // How far one block's phase read at a bin holding `held` may be off, in radians, where the
     // noise puts `noise` and lines turning otherwise `other` into it.
     static double PhaseError(double held, double noise, double other);
+    // What the average keeps of the noise's beat with a line's skirt in bins `offsets` bins from
+    // where that beat turns m times as fast as the tone at bin `k0` does from block to block, as a
+    // share of one block's over those bins (each weighing `weights`; 1 where the blocks' phases are
+    // not known), whatever the blocks' overlap; each block's phase may be off by `error`.
+    double NoiseBeatKept(UINT k0, int m, const std::vector<double>& offsets, const std::vector<double>& weights,
+                         const PhaseErrors& error);
+    // How far the noise in one block's bin goes with that in a block x of the window's length
+    // later, at x = i / kOverlapSteps (empty without the window's shape).
+    static constexpr int kOverlapSteps = 1024;
+    const std::vector<double>& BlockOverlap();
+    // The blocks the noise's beat with the leakage `leak` over a harmonic's lobe (bins a..b that
+    // `owner` gives it, its place `place`, the typical noise `typical` a bin) counts as, its part
+    // with the tone's skirt (`kernel` about the tone at `fundamentalPlace`, `tonePeak` its peak)
+    // kept as NoiseBeatKept gives and the rest as the noise's own scatter (`blocks`).
+    double SkirtBeatBlocks(long a, long b, double place, UINT k0, double fundamentalPlace,
+                           const std::vector<unsigned char>& owner,
+                           const std::vector<double>& leak, const std::vector<double>& kernel, double tonePeak,
+                           double typical, double blocks, const PhaseErrors& error);
 
     // The spectrum in use.
     const float* magnitude = nullptr;
@@ -372,6 +390,7 @@ private:
     SharedTable lobeResponse;
     SharedTable lobeKernel; // the signed transform over the lobe, as lobeResponse
     SharedTable dcResponse; // the window's response as power at each bin from DC
+    SharedTable blockOverlap; // see BlockOverlap
     // The last fit and all it was made from: the spectrum's bins (compared whole, as anyone
     // holding the buffer may write them), the band, the window and the averaging.
     struct FitKey {
