@@ -3863,6 +3863,44 @@ double RunSkirtShare(double k, double place, double doubt, double run, double n)
     return share * share;
 }
 
+// A beat read past what the two powers allow (|z| <= most), brought back to that bound where the
+// fit's own covariance (c00, c01, c11 of its even and odd parts) says it is likeliest: the part
+// the bins tell least gives way first. Scaled down whole, a symmetric window's odd part, which
+// only a lone first sample shows, took the well-read even part with it (a flat-top tone on bin
+// 3.5 read its far skirt twice as strong and SNR 1.5 dB high).
+void BeatToBound(double& even, double& odd, double most, double c00, double c01, double c11)
+{
+    const double size = std::hypot(even, odd);
+    if (!(size > most))
+        return;
+    const double e = even, o = odd;
+    // x(l) = (I + l C)^-1 x0 runs from x0 (l = 0) to nothing as l grows.
+    auto at = [&](double l, double& xe, double& xo) {
+        const double a = 1.0 + l * c00, b = l * c01, d = 1.0 + l * c11, det = a * d - b * b;
+        xe = (d * e - b * o) / det;
+        xo = (a * o - b * e) / det;
+    };
+    const double trace = c00 + c11;
+    if (!(trace > 0.0) || !std::isfinite(trace) || !(c00 * c11 - c01 * c01 >= 0.0)) {
+        even *= most / size;
+        odd *= most / size;
+        return;
+    }
+    double lo = 0.0, hi = 1.0 / trace, xe = e, xo = o;
+    for (at(hi, xe, xo); std::hypot(xe, xo) > most && hi < 1e300; at(hi, xe, xo))
+        hi *= 4.0;
+    for (int i = 0; i < 200 && hi > lo * (1.0 + 1e-12); ++i) {
+        const double mid = lo > 0.0 ? std::sqrt(lo * hi) : hi / 2.0;
+        at(mid, xe, xo);
+        (std::hypot(xe, xo) > most ? lo : hi) = mid;
+    }
+    at(hi, xe, xo);
+    // The constrained point lies on the bound: taken there exactly.
+    const double s = std::hypot(xe, xo);
+    even = s > 0.0 ? xe * most / s : 0.0;
+    odd = s > 0.0 ? xo * most / s : 0.0;
+}
+
 } // namespace
 
 bool ToneModel::ImageMovesPlace(UINT centre, int halfWidth, double lobePower)
@@ -3959,11 +3997,8 @@ bool ToneModel::ModelBesideDc(const BesideDc& fit, UINT peak, std::vector<double
     double x[kBesideDcColumns];
     std::copy(fit.values, fit.values + kBesideDcColumns, x);
     auto bound = [&](int even, int odd, double most) {
-        const double size = std::hypot(x[even], x[odd]);
-        if (size > most) {
-            x[even] *= most / size;
-            x[odd] *= most / size;
-        }
+        BeatToBound(x[even], x[odd], most, fit.covariance[even][even], fit.covariance[even][odd],
+                    fit.covariance[odd][odd]);
     };
     bound(kImage, kImageOdd, fit.tone);
     bound(kDcBeat, kDcBeatOdd, std::sqrt(std::max(fit.dc, 0.0) * fit.tone));
