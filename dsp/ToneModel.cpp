@@ -1032,6 +1032,48 @@ double LobeTone(const Response& response, const float* lobe, int halfWidth, doub
     return share > 0.0 && share <= 1.0 ? sum / share : sum;
 }
 
+// The share of a partner's beat with a tone, in each of `bins` bins, that the tone's beat with its
+// image can't take up over the bins a fit reads (`rowOf` gives a bin's columns, and its weight
+// where it is read): on a symmetric window's skirt the two beats have nearly one shape (a
+// Gaussian's correlate by 0.97 beyond the lobe), and a fit of the tone alone reads the offset's
+// beat into its image's. Empty where the columns can't be fitted.
+std::vector<double> PartnerBeatApart(UINT bins, const std::function<bool(UINT, double*, double&)>& rowOf)
+{
+    std::vector<double> image1(bins, 0.0), image2(bins, 0.0), partner1(bins, 0.0), partner2(bins, 0.0), weight(bins, 0.0);
+    std::vector<unsigned char> read(bins, 0);
+    double norm1 = 0.0, norm2 = 0.0;
+    for (UINT k = 1; k < bins; ++k) {
+        double row[kLeakColumns] = {}, w = 0.0;
+        read[k] = rowOf(k, row, w) && w > 0.0 ? 1 : 0;
+        image1[k] = row[1];
+        image2[k] = row[2];
+        partner1[k] = row[3];
+        partner2[k] = row[4];
+        weight[k] = read[k] ? w : 0.0;
+        norm1 += weight[k] * row[1] * row[1];
+        norm2 += weight[k] * row[2] * row[2];
+    }
+    // A symmetric window's image beat keeps one phase, its two columns alike: the stronger serves.
+    const std::vector<double>& image = norm1 >= norm2 ? image1 : image2;
+    auto regressors = [&](int k, double* x) {
+        x[0] = 1.0;
+        x[1] = image[static_cast<std::size_t>(k)];
+    };
+    double c1[2] = {}, c2[2] = {};
+    const int last = static_cast<int>(bins) - 1;
+    if (!FitOnBins(2, regressors, partner1, weight, read, 1, last, c1) ||
+        !FitOnBins(2, regressors, partner2, weight, read, 1, last, c2))
+        return {};
+    std::vector<double> apart(bins, 1.0);
+    for (UINT k = 0; k < bins; ++k) {
+        const double whole = std::hypot(partner1[k], partner2[k]);
+        if (whole > 0.0)
+            apart[k] = std::min(std::hypot(partner1[k] - c1[0] - c1[1] * image[k], partner2[k] - c2[0] - c2[1] * image[k]) / whole,
+                                1.0);
+    }
+    return apart;
+}
+
 // Whether a lobe holding `sum` that shows a tone of `tone` holds a stronger tone than the one
 // kept. A uniform lobe holds 86-100 % of its tone: by the sums alone the weaker of two tones
 // 0.6 dB apart passed for the fundamental. Tones within a quarter of a dB of each other are as
@@ -1695,6 +1737,19 @@ double ToneModel::AddToneLeakage(UINT centre, int halfWidth, double lobePower, d
     if (self) {
         self->beatsFitted = fitted;
         self->scatter = s2;
+        self->offsetBeatApart.clear();
+        if (fitted && paired && partner->dc && ownImage) {
+            try {
+                self->offsetBeatApart = PartnerBeatApart(bins, [&](UINT k, double* row, double& weight) {
+                    double r = 0.0;
+                    const bool read = binAt(k, row, r, weight);
+                    rowAt(k, row);
+                    return read;
+                });
+            } catch (const std::bad_alloc&) {
+                self->offsetBeatApart.clear();
+            }
+        }
     }
     // Beyond its fit's deviation, the beat with the image is as good as the window's transform,
     // exact for a window whose lobe ends in nulls, at the tone's place: what the place's doubt
@@ -5184,6 +5239,7 @@ ToneModel::Parts ToneModel::FitToneAnew(UINT lo, UINT hi)
     const ToneShape dcShape = !besideDc ? DcShape(dc) : ToneShape{};
     // Beside DC the beat was fitted with the tone.
     bool dcPartner = besideDc;
+    std::vector<double> offsetBeatApart;
     if (!dcShape.v.empty()) {
         std::vector<double> withDc = dc, withDcSpread(bins, 0.0), withDcCross(bins, 0.0);
         ToneShape shape;
@@ -5192,6 +5248,13 @@ ToneModel::Parts ToneModel::FitToneAnew(UINT lo, UINT hi)
                                    &shape, dcUnderLobe(), imageKept, turns(1), -1.0, placeUnderLobe,
                                    placeUnderLobeError) > 0.0 &&
                     shape.beatsFitted && (!fundamentalShape.beatsFitted || shape.scatter <= fundamentalShape.scatter);
+        // The tone's fit alone takes the offset's beat into its image's only where it fitted that beat
+        // freely: the average keeping it (near) whole, on a window whose beats are fitted (the leaky
+        // and triangular ones bound the offset's).
+        constexpr double kImageFree = 0.9;
+        if (!dcPartner && fundamentalShape.beatsFitted && imageKept > kImageFree && !LeakyWindow(windowType) &&
+            !TriangularWindow(windowType))
+            offsetBeatApart = std::move(shape.offsetBeatApart);
         if (dcPartner) {
             for (UINT k = 0; k < bins; ++k)
                 withDc[k] -= dc[k];
@@ -5203,9 +5266,13 @@ ToneModel::Parts ToneModel::FitToneAnew(UINT lo, UINT hi)
     // turns as the tone does from block to block, on every window (bounded whole, a Gaussian
     // tone's skirt beside a 4 % offset hid a harmonic four times the noise: THD+N N/A where SNR
     // read).
+    // The tone's fit alone read the offset's beat into its image's as far as the two have one shape:
+    // only the rest of it is unfitted.
     const double dcTurns = BeatCoherence(k0, 1, phaseError);
     for (UINT k = 0; k < bins; ++k) {
-        spread[k] += dcError * dc[k] + (dcPartner ? 0.0 : 2.0 * dcTurns * std::sqrt(dc[k] * std::max(leak[k], 0.0)));
+        const double unfitted = offsetBeatApart.size() == bins ? offsetBeatApart[k] : 1.0;
+        spread[k] += dcError * dc[k] +
+                     (dcPartner ? 0.0 : 2.0 * dcTurns * unfitted * std::sqrt(dc[k] * std::max(leak[k], 0.0)));
         leak[k] += dc[k];
     }
     // The second line beats with the offset as the fundamental does, and one low in the band

@@ -128,6 +128,9 @@ private:
         bool dc = false;
         bool beatsFitted = false; // the tone's beats with its image and partner were fitted
         double scatter = 0.0;     // how far the bins scatter about that fit, weighted
+        // Fitted with an offset: the share of the offset's beat in each bin that the tone's beat
+        // with its image can't take up over the bins read (empty otherwise).
+        std::vector<double> offsetBeatApart;
         bool harmonic = false;    // a harmonic of the tone it is fitted beside, placed by it
         // What the fitted beats' own deviation adds to each bin's spread, as a free bin counts it
         // and as a harmonic's lobe does (empty where the beats were not fitted), with each bin's
