@@ -5485,11 +5485,15 @@ ToneModel::Parts ToneModel::FitToneAnew(UINT lo, UINT hi)
             if (owner[k] != 0)
                 continue;
             // A bin whose beat is more than the noise itself is left to the typical content; a
-            // spur is judged against what it holds, far above that beat.
+            // spur is judged against what it holds, far above that beat. Where the triangular
+            // windows' median bin reads nothing (the noise's beat with the leakage outweighs the
+            // noise) there is no spur: every bin that beat raised passed for one, and one block of
+            // a tone on a bin read its noise 8 times high.
             const bool noise = std::isinf(guard) ||
                                (spreadAll[k] <= guard * noiseRef && (triangular || noiseBeat(k) <= noiseRef));
-            if (noise || secondLobe(k) || (!lines && mag[k] - leakAll[k] > 10.0 * noiseRef + spurBeat(k) &&
-                          spreadAll[k] <= guard * (mag[k] - leakAll[k]))) {
+            if (noise || secondLobe(k) ||
+                (!lines && (noiseRef > 0.0 || !triangular) && mag[k] - leakAll[k] > 10.0 * noiseRef + spurBeat(k) &&
+                 spreadAll[k] <= guard * (mag[k] - leakAll[k]))) {
                 free.push_back(mag[k] - leakAll[k]);
                 freeBin.push_back(k);
                 freeSpread += spreadAll[k];

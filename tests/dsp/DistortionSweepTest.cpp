@@ -1250,7 +1250,9 @@ TEST(DistortionSweep, CasesTheSweepFoundReadTheirDefinitionOrNotANumber)
     // leakage were read as noise (3.5 dB high); a triangular tone whose noise was read as
     // nothing under a harmonic 35 dB above it (THD 1.5 dB high); a Bartlett harmonic read from
     // side bins that hold a 10 % offset's skirt (THD 2.2 dB high); a triangular tone 3.5 bins
-    // up whose 2nd harmonic's fit made a harmonic of the leakage's misfit (THD+N 92 dB high).
+    // up whose 2nd harmonic's fit made a harmonic of the leakage's misfit (THD+N 92 dB high); one
+    // triangular block on bin 106 whose median bin read nothing, every bin above its leakage then
+    // taken for a spur and counted as noise (THD+N 8.8 dB high).
     // Tones and products beside DC: a second tone three bins up (Blackman) and a first one
     // (Kaiser) read N/A, the strongest product eight bins up was left out (Parzen and Kaiser 5-13
     // dB low); a Hann offset's beat with a low tone left the fit singular; a Hamming tone's far
@@ -1415,7 +1417,8 @@ TEST(DistortionSweep, CasesTheSweepFoundReadTheirDefinitionOrNotANumber)
                             Replay{14142135, 18666, false}, Replay{24142424, 35607, false, oneTone},
                             Replay{57721566, 56755, false}, Replay{57721566, 46725, true, oneTone},
                             Replay{31415927, 98137, false, oneTone}, Replay{24142424, 91219, false, oneTone},
-                            Replay{22360679, 40074, false, oneTone}, Replay{26457513, 92160, false, oneTone}})
+                            Replay{22360679, 40074, false, oneTone}, Replay{26457513, 92160, false, oneTone},
+                            Replay{73205080, 32340, false, oneTone}})
         ExpectReplayed(r.seed, r.index, r.measures, r.clear);
 }
 
