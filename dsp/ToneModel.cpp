@@ -524,6 +524,20 @@ double PlainMedian(std::vector<double> v)
     return std::max(v[v.size() / 2], 0.0);
 }
 
+// The noise a bin must stand far above to count as a spur: the median bin's, or where that holds
+// nothing beyond the leakage (its beat with the noise cancelling as often as it adds), the bins'
+// mean: judged against nothing, every bin whose beat happened to add passed for a spur (one
+// Hamming block under a skirt covering every bin: the noise read 14 dB high, THD+N 3.6 dB).
+double SpurReference(const std::vector<double>& free, double median)
+{
+    if (median > 0.0 || free.empty())
+        return median;
+    double sum = 0.0;
+    for (double v : free)
+        sum += v;
+    return std::max(sum / static_cast<double>(free.size()), 0.0);
+}
+
 // What the parts of a fit other than part t (their columns `columns[p]`, fitted powers `power[p]`,
 // m of them) put into its fit bin b.
 double OtherParts(const std::vector<std::vector<double>>& columns, const std::vector<double>& power, std::size_t m,
@@ -5534,6 +5548,8 @@ ToneModel::Parts ToneModel::FitToneAnew(UINT lo, UINT hi)
         return Parts{};
     }
     double freeSpread = 0.0, noiseRef = 0.0, freeBeat = 0.0;
+    // The noise a spur is judged against (see SpurReference).
+    double spurRef = 0.0;
     // A tone on a bin repeats every block, and so does its rounding where that is all the noise
     // (a generated file): lines on every few bins, the bins between holding no more than the
     // arithmetic's own rounding. Their median says nothing of the noise, and every line is
@@ -5545,7 +5561,7 @@ ToneModel::Parts ToneModel::FitToneAnew(UINT lo, UINT hi)
     // ln 2): otherwise only the bins beside a tone whose beat happens to add would be taken,
     // and read the noise high (at four deviations of the median, one such bin read SNR 1.4 dB
     // low).
-    auto spurBeat = [&](UINT k) { return 5.0 * std::sqrt(2.0 * std::max(leakAll[k], 0.0) * noiseRef / std::log(2.0)); };
+    auto spurBeat = [&](UINT k, double ref) { return 5.0 * std::sqrt(2.0 * std::max(leakAll[k], 0.0) * ref / std::log(2.0)); };
     // A second line's lobe left out would stand for the typical content and go missing whole (its
     // peak bin beside a leaky window's skirt: THD+N 3 dB low); it is counted as it stands,
     // whatever the guard, off by no more than its doubt.
@@ -5574,14 +5590,14 @@ ToneModel::Parts ToneModel::FitToneAnew(UINT lo, UINT hi)
                 continue;
             // A bin whose beat is more than the noise itself is left to the typical content; a
             // spur is judged against what it holds, far above that beat. Where the triangular
-            // windows' median bin reads nothing (the noise's beat with the leakage outweighs the
-            // noise) there is no spur: every bin that beat raised passed for one, and one block of
-            // a tone on a bin read its noise 8 times high.
+            // windows' median bin reads nothing there is no spur at all: their free bins' mean
+            // holds the beat's rises too (one block of a tone on a bin read its noise 8 times high).
             const bool noise = std::isinf(guard) ||
                                (spreadAll[k] <= guard * noiseRef && (triangular || noiseBeat(k) <= noiseRef));
+            const double held = mag[k] - leakAll[k];
             if (noise || secondLobe(k) ||
-                (!lines && (noiseRef > 0.0 || !triangular) && mag[k] - leakAll[k] > 10.0 * noiseRef + spurBeat(k) &&
-                 spreadAll[k] <= guard * (mag[k] - leakAll[k]))) {
+                (!lines && (noiseRef > 0.0 || !triangular) && held > 10.0 * spurRef + spurBeat(k, spurRef) &&
+                 spreadAll[k] <= guard * held)) {
                 free.push_back(mag[k] - leakAll[k]);
                 freeBin.push_back(k);
                 freeSpread += spreadAll[k];
@@ -5616,7 +5632,7 @@ ToneModel::Parts ToneModel::FitToneAnew(UINT lo, UINT hi)
     // other windows' do, and its beat with the noise is the noise's (one Triangular block of a
     // tone half a bin off: the typical content read as nothing, THD+N 3.6 dB low).
     const bool beatBound = LeakyWindow(windowType) || (triangular && onBin);
-    auto spur = [&](std::size_t i) { return free[i] > limit + (beatBound ? 0.0 : spurBeat(freeBin[i])); };
+    auto spur = [&](std::size_t i) { return free[i] > limit + (beatBound ? 0.0 : spurBeat(freeBin[i], noiseRef)); };
     auto estimate = [&] {
         collect(HUGE_VAL);
         const std::size_t unowned = free.size();
@@ -5636,6 +5652,7 @@ ToneModel::Parts ToneModel::FitToneAnew(UINT lo, UINT hi)
                                     (!LeakyWindow(windowType) && HeldInLines(free, freeBin, lineStep)));
             noiseRef = lines ? level : noiseRef;
         }
+        spurRef = lines ? noiseRef : SpurReference(free, noiseRef);
         bandScatter = QuietScatter(mag, owner, leakAll, noiseRef, from, hi, W,
                                    std::min(static_cast<double>(averageCount), static_cast<double>(averageBlocks)));
         // The bins the leakage leaves most certain (against what they hold, or the median bin):
