@@ -644,6 +644,18 @@ struct Expect {
 
 double Db(double ratio) { return 10 * std::log10(ratio); }
 
+// A shown reading in dB: THD, THD+N and IMD as their ratio, SNR and SINAD as they stand.
+double ShownDb(int m, double shown)
+{
+    return m == kThd || m == kThdN || m == kImd ? 20 * std::log10(shown / 100.0) : shown;
+}
+
+// Whether a case's transforms are too large for the sanitizers' runs.
+bool TooLargeForSanitizers(const Case& c)
+{
+    return kSanitized && static_cast<long>(c.fft) * c.fed > (1L << 16);
+}
+
 std::array<Expect, kMeasures> Expected(const Case& c, const Truth& t)
 {
     std::array<Expect, kMeasures> e;
@@ -1060,7 +1072,7 @@ TEST(DistortionSweep, EveryReadingIsItsDefinitionOrNotANumber)
     for (const long i : indices) {
         const Case c = Draw(o.seed, i);
         // The sanitizers make the engine tens of times slower: there the large cases are left out.
-        if (kSanitized && o.single < 0 && static_cast<long>(c.fft) * c.fed > (1L << 16)) {
+        if (o.single < 0 && TooLargeForSanitizers(c)) {
             ++skipped;
             continue;
         }
@@ -1208,7 +1220,7 @@ namespace {
 std::optional<std::pair<Case, Outcome>> Replayed(std::uint64_t seed, long index)
 {
     const Case c = Draw(seed, index);
-    if (kSanitized && static_cast<long>(c.fft) * c.fed > (1L << 16))
+    if (TooLargeForSanitizers(c))
         return std::nullopt;
     return std::pair<Case, Outcome>{c, RunCase(c)};
 }
@@ -1228,10 +1240,8 @@ void ExpectReplayed(std::uint64_t seed, long index, unsigned measures, bool clea
         if (!(measures >> m & 1u) || !e.judged)
             continue;
         EXPECT_TRUE(got || !clear) << kMeasureName[m] << " N/A: " << c.Describe();
-        const bool percent = m == kThd || m == kThdN || m == kImd;
         if (got)
-            EXPECT_NEAR(percent ? 20 * std::log10(*got / 100.0) : *got, e.truthDb, 1.0)
-                << kMeasureName[m] << ": " << c.Describe();
+            EXPECT_NEAR(ShownDb(m, *got), e.truthDb, 1.0) << kMeasureName[m] << ": " << c.Describe();
     }
 }
 
@@ -1641,7 +1651,7 @@ TEST(DistortionSweep, UniformPairJustPastItsBinReadsThdNAtEveryPhase)
             c.products.clear();
             const Outcome o = RunCase(c);
             if (o.v[kThdN])
-                EXPECT_NEAR(20 * std::log10(*o.v[kThdN] / 100.0), Expected(c, o.truth)[kThdN].truthDb, 1.0)
+                EXPECT_NEAR(ShownDb(kThdN, *o.v[kThdN]), Expected(c, o.truth)[kThdN].truthDb, 1.0)
                     << c.Describe();
         }
 }
@@ -1656,7 +1666,7 @@ TEST(DistortionSweep, EqualUniformPairReadsEachToneWithoutTheirBeat)
         c.tones[1].phase = step * M_PI / 4;
         const Outcome o = RunCase(c);
         if (o.v[kThdN])
-            EXPECT_NEAR(20 * std::log10(*o.v[kThdN] / 100.0), Expected(c, o.truth)[kThdN].truthDb, 0.5) << c.Describe();
+            EXPECT_NEAR(ShownDb(kThdN, *o.v[kThdN]), Expected(c, o.truth)[kThdN].truthDb, 0.5) << c.Describe();
     }
 }
 
@@ -1666,13 +1676,12 @@ void ExpectWithinAtEverySetting(std::uint64_t seed, long index, int m, int steps
 {
     for (int step = 0; step < steps; ++step) {
         Case c = Draw(seed, index);
-        if (kSanitized && static_cast<long>(c.fft) * c.fed > (1L << 16))
+        if (TooLargeForSanitizers(c))
             return;
         vary(c, step);
         const Outcome o = RunCase(c);
-        const bool percent = m == kThd || m == kThdN || m == kImd;
         if (o.v[m])
-            EXPECT_NEAR(percent ? 20 * std::log10(*o.v[m] / 100.0) : *o.v[m], Expected(c, o.truth)[m].truthDb, 1.0)
+            EXPECT_NEAR(ShownDb(m, *o.v[m]), Expected(c, o.truth)[m].truthDb, 1.0)
                 << kMeasureName[m] << ": " << c.Describe();
     }
 }
@@ -1905,8 +1914,7 @@ static void ExpectThdNWhereSnrReads(std::uint64_t seed, long index, std::initial
                 EXPECT_TRUE(o.v[m]) << kMeasureName[m] << " N/A: " << c.Describe();
                 if (!o.v[m])
                     continue;
-                const double got = m == kThdN ? 20 * std::log10(*o.v[m] / 100.0) : *o.v[m];
-                EXPECT_NEAR(got, expect[static_cast<std::size_t>(m)].truthDb, 1.0) << c.Describe();
+                EXPECT_NEAR(ShownDb(m, *o.v[m]), expect[static_cast<std::size_t>(m)].truthDb, 1.0) << c.Describe();
             }
         }
 }
