@@ -7449,6 +7449,24 @@ ToneModel::TwoTones ToneModel::FitTwoTonesAt(UINT firstBin, UINT lowFrequencyBin
         }
         return most;
     };
+    // The most the tones' sum beat (each one's skirt with the other's mirror image, turning as
+    // the sum of their phases) adds or cancels by over any product's lobe, as a share of what
+    // that lobe holds (the tones' powers `scale0`, `scale1` in the units of their leakage).
+    auto SumBeatShare = [&](double scale0, double scale1) {
+        double most = 0.0;
+        for (std::size_t j = 2; j < m; ++j) {
+            double beat = 0.0, held = 0.0;
+            const int c = static_cast<int>(std::lround(places[j]));
+            for (int k = std::max(c - W, 0); k <= std::min(c + W, n - 1); ++k) {
+                beat += 2.0 * std::sqrt(scale0 * scale1) *
+                        (std::sqrt(at(0, k - rounded[0]) * at(1, -k - rounded[1])) +
+                         std::sqrt(at(1, k - rounded[1]) * at(0, -k - rounded[0])));
+                held += mag[k];
+            }
+            most = std::max(most, held > 0.0 ? beat / held : 1.0);
+        }
+        return most;
+    };
     // Whether tone i's beat with product j is fitted (else it is bounded as an uncertainty).
     std::vector<unsigned char> beatFitted(2 * m, symmetric ? 1 : 0);
     // The uniform window's kernel is the Dirichlet kernel, whose products over whole bins
@@ -7498,6 +7516,21 @@ ToneModel::TwoTones ToneModel::FitTwoTonesAt(UINT firstBin, UINT lowFrequencyBin
                 }
                 crossOf.push_back({i, j, columns.size()});
                 columns.push_back(std::move(col));
+                // Each tone's skirt beats with the other's mirror image too, by one number over all
+                // bins that turns as the sum of their phases: a triangular skirt falls so slowly that
+                // this reaches the products' lobes, and on a pair of exact multiples the average
+                // keeps it whole; left out, it was read as products (IMD 16 dB high, or read where
+                // there are none).
+                if (j == 1 && TriangularWindow(windowType) &&
+                    SumBeatShare(scale, toneScale[1] > 0.0 ? toneScale[1] : LobeScale(mag, n, places[1], W, [&](int k) {
+                        return fullLeakage(1, k);
+                    })) >= kNegligibleBeat) {
+                    std::vector<double> sumCol(B);
+                    for (std::size_t b = 0; b < B; ++b)
+                        sumCol[b] = kernelAt(0, b) * imageAt(1, b) + kernelAt(1, b) * imageAt(0, b);
+                    crossOf.push_back({0, 1, columns.size(), true});
+                    columns.push_back(std::move(sumCol));
+                }
             }
             // A tone meets its own mirror image beside DC, and far out too where its sidelobes
             // fall slowly (Hamming's): there its direct and mirror leakage, a few times apart,
@@ -7771,6 +7804,13 @@ ToneModel::TwoTones ToneModel::FitTwoTonesAt(UINT firstBin, UINT lowFrequencyBin
         }
         prior.assign(M, 0.0);
         for (const Cross& x : crossOf) {
+            // The tones' sum beat is held so always: fitted free, its column and the tones' direct
+            // beat traded tens of times past their bound and took a strong product with them.
+            if (x.part == 1 && x.image && power[0] > 0.0 && power[1] > 0.0) {
+                const double keptSum = std::clamp(PairCoherence(rounded[0], 1, rounded[1], 1, errors[0], errors[1]), 1e-3, 1.0);
+                const double bound = keptSum * 2.0 * std::sqrt(power[0] * power[1]);
+                prior[x.column] = 2.0 / (bound * bound);
+            }
             if (x.part < 2 || !(power[x.tone] > 0.0) || !(lobeSum[x.part] > 0.0))
                 continue;
             double held = 0.0;
