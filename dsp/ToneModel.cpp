@@ -3142,6 +3142,114 @@ double DcLobeMisfit(const float* magnitude, const std::vector<double>& response,
     return lobe > 0.0 ? apart / lobe : 0.0;
 }
 
+// How far the block's value at a tone's bin may turn beyond the noise's doing: the other lines'
+// leakage there, which the three lines fitted near DC leave out.
+constexpr double kPhaseSlack = 0.05;
+
+// One block through the exponential window (a ratio `r` from sample to sample) is a sum of
+// one-pole transforms: an offset and a tone hold |Q(u)|^2 / |D(u)|^2 in every bin k (u =
+// e^(-2 pi i k / N), D the poles of the offset, the tone and its image, Q of the second degree),
+// and Q's zeros mirrored across the unit circle give other offsets and tones with the very same
+// power spectrum (a 7 % offset beside a tone 11 bins up: one 1 dB stronger, one 0.9 dB weaker).
+// The block's value at the tone's peak bin k0 (`value`, known to within `phaseError` radians)
+// tells them apart, but for the sign of the whole. Gives the tone's lobe power (bins k0 +- W) as
+// the one the value picks has it (0 where the three lines alone don't hold the bins up to the
+// lobe's end) and how far the others it leaves lie from that.
+struct OnePoleLobe {
+    double power = 0.0, spread = 0.0;
+};
+OnePoleLobe OnePoleReading(const float* mag, UINT N, double r, UINT k0, int W, const std::complex<double>* value,
+                           double phaseError)
+{
+    const int last = static_cast<int>(k0) + W;
+    if (!(r > 0.0 && r < 1.0) || k0 <= static_cast<UINT>(W) || static_cast<UINT>(last) >= N / 2)
+        return {};
+    using C = std::complex<double>;
+    const double step = 2.0 * M_PI / static_cast<double>(N);
+    auto unit = [&](double k) { return std::polar(1.0, -step * k); };
+    struct Poles {
+        C p[3]; // the offset's, the tone's, its image's
+        C Den(C u) const { return (1.0 - p[0] * u) * (1.0 - p[1] * u) * (1.0 - p[2] * u); }
+    };
+    auto poles = [&](double place) {
+        return Poles{{C(r, 0.0), r * std::polar(1.0, step * place), r * std::polar(1.0, -step * place)}};
+    };
+    // |Q|^2 is even in k: a quadratic in s = sin^2(pi k / N) (scaled by N / (pi k0) to keep the
+    // regressors of one size), fitted to the bins as shares of each, at the place it fits best.
+    const double sScale = static_cast<double>(N) / (M_PI * k0);
+    const auto size = static_cast<std::size_t>(last) + 1;
+    std::vector<double> y(size), weight(size), s(size);
+    const std::vector<unsigned char> use(size, 1);
+    for (std::size_t k = 0; k < size; ++k)
+        s[k] = std::pow(std::sin(M_PI * static_cast<double>(k) / static_cast<double>(N)), 2) * sScale;
+    auto regress = [&](int k, double* x) {
+        x[0] = 1.0;
+        x[1] = s[static_cast<std::size_t>(k)];
+        x[2] = x[1] * x[1];
+    };
+    double beta[3] = {};
+    auto misfit = [&](double place) {
+        const Poles q = poles(place);
+        for (std::size_t k = 0; k < size; ++k) {
+            y[k] = std::max(static_cast<double>(mag[k]), 1e-300) * std::norm(q.Den(unit(static_cast<double>(k))));
+            weight[k] = 1.0 / (y[k] * y[k]);
+        }
+        if (!FitOnBins(3, regress, y, weight, use, 0, last, beta))
+            return HUGE_VAL;
+        double sum = 0.0;
+        for (std::size_t k = 0; k < size; ++k) {
+            const double e = (beta[0] + beta[1] * s[k] + beta[2] * s[k] * s[k]) / y[k] - 1.0;
+            sum += e * e;
+        }
+        return sum / static_cast<double>(size);
+    };
+    const double place = GoldenMinimum(misfit, k0 - 1.0, k0 + 1.0, 40);
+    // Bins the three lines leave a thousandth of to the noise or other parts say nothing of this.
+    if (!(misfit(place) < 1e-6) || !(std::abs(beta[2]) > 0.0))
+        return {};
+    // The zeros of |Q|^2 in s, each a pair z, 1/z in u: Q takes one of each (a real signal: both
+    // of a complex pair alike).
+    const C root = std::sqrt(C(beta[1] * beta[1] - 4.0 * beta[0] * beta[2], 0.0));
+    const C zeroS[2] = {(-beta[1] + root) / (2.0 * beta[2]), (-beta[1] - root) / (2.0 * beta[2])};
+    C z[2][2];
+    for (int i = 0; i < 2; ++i) {
+        const C t = 1.0 - 2.0 * zeroS[i] / sScale;
+        const C d = std::sqrt(t * t - 1.0);
+        z[i][0] = t + d;
+        z[i][1] = t - d;
+    }
+    const Poles q = poles(place);
+    const C u0 = unit(k0);
+    const double s0 = s[k0], atPeak = beta[0] + beta[1] * s0 + beta[2] * s0 * s0;
+    double lobeShape = 0.0;
+    for (int k = static_cast<int>(k0) - W; k <= last; ++k)
+        lobeShape += 1.0 / std::norm(1.0 - q.p[1] * unit(k));
+    // Each real factorisation's tone lobe, and how far its phase at k0 lies from the block's.
+    std::vector<std::pair<double, double>> lobes;
+    for (int a = 0; a < 2; ++a)
+        for (int b = 0; b < 2; ++b) {
+            const C sum = z[0][a] + z[1][b], product = z[0][a] * z[1][b];
+            if (std::abs(sum.imag()) > 1e-6 * (1.0 + std::abs(sum)) ||
+                std::abs(product.imag()) > 1e-6 * (1.0 + std::abs(product)))
+                continue;
+            auto Q = [&](C u) { return (u - z[0][a]) * (u - z[1][b]); };
+            const double kappa = std::sqrt(std::max(atPeak, 0.0)) / std::abs(Q(u0));
+            const C tone = kappa * Q(1.0 / q.p[1]) / ((1.0 - q.p[0] / q.p[1]) * (1.0 - q.p[2] / q.p[1]));
+            const double turn =
+                value ? std::abs(std::remainder(std::arg(*value * std::conj(Q(u0) / q.Den(u0))), M_PI)) : 0.0;
+            lobes.emplace_back(turn, std::norm(tone) * lobeShape);
+        }
+    if (lobes.empty())
+        return {};
+    std::sort(lobes.begin(), lobes.end());
+    OnePoleLobe out;
+    out.power = lobes.front().second;
+    for (const auto& [turn, lobe] : lobes)
+        if (turn <= lobes.front().first + phaseError)
+            out.spread = std::max(out.spread, std::abs(lobe - out.power));
+    return out;
+}
+
 } // namespace
 
 const std::vector<double>& ToneModel::DcResponse()
@@ -5324,11 +5432,33 @@ ToneModel::Parts ToneModel::FitToneAnew(UINT lo, UINT hi)
     // samples as the force and uniform windows' do): what the offset may hide moves the lobe the
     // tone is read from (a 7 % offset beside one block's tone 9 bins up: the tone read 1.4 dB
     // low). The tone's power is that uncertain, and with it every part read against it.
-    double hiddenBeat = 0.0;
+    double hiddenBeat = 0.0, readLobe = lobePower;
     if (hiddenDc > 0.0 && windowType == TSmoothing::kExponential && DcResponse().size() == bins) {
         const double kept = turns(1);
         for (UINT k = k0 - W; k <= k0 + W; ++k)
             hiddenBeat += 2.0 * kept * std::sqrt(hiddenDc * dcResponse[k] * std::max(leak[k], 0.0));
+    }
+    // One exponential block's power spectrum near DC fits other offsets and tones as well as the
+    // one its lobe was read with (a 7 % offset beside a tone 11 bins up: the tone read 1 dB low
+    // at one phase, right at the next): the tone is read from the one the block's phase picks,
+    // and is as uncertain as the others that phase leaves.
+    if (windowType == TSmoothing::kExponential && std::min<double>(averageCount, averageBlocks) <= 1.0 &&
+        WindowShape().size() == N && N > 1) {
+        const std::vector<double>& w = WindowShape();
+        const bool known = !blockPhases.empty() && phaseBin == k0 && std::isfinite(phaseError.noise);
+        const std::complex<double> v = known ? std::complex<double>(blockPhases.back().value.real(),
+                                                                     blockPhases.back().value.imag())
+                                             : std::complex<double>();
+        try {
+            const OnePoleLobe one = OnePoleReading(mag, N, std::pow(w[N - 1] / w[0], 1.0 / (N - 1.0)), k0, W,
+                                                   known ? &v : nullptr, kPhaseSlack + phaseError.noise);
+            if (one.power > 0.0) {
+                readLobe = one.power;
+                hiddenBeat += one.spread;
+            }
+        } catch (const std::bad_alloc&) {
+            // The tone stays read from its lobe.
+        }
     }
     // The offset and the tone add or cancel where both leak, by the tone's phase, which may
     // stay put from block to block: far from DC that beat is a tenth of the tone's leakage and
@@ -5400,7 +5530,7 @@ ToneModel::Parts ToneModel::FitToneAnew(UINT lo, UINT hi)
         if (excess > 16.0 * floor + 4.0 * spread[k] + leak[k])
             nearDc += excess;
     }
-    parts.fundamental = lobePower / share;
+    parts.fundamental = readLobe / share;
 
     // Harmonics h * f0, each read where the fundamental's frequency (as its lobe places it, to
     // a fraction of a bin) puts it; only those inside the band count. A search over many bins
