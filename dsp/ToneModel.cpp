@@ -4938,6 +4938,25 @@ bool HeldInLines(const std::vector<double>& content, const std::vector<UINT>& bi
            PlainMedian(on) > kLineContrast * std::max(PlainMedian(off), 0.0);
 }
 
+// Whether the quiet bins (no part's, and the leakage `leak` taken away under the noise `level`)
+// scatter as one block's noise though `blocks` were averaged: a tone on a bin repeats every
+// block, and so does a generated file's rounding, whose lines the window's lobe blurs into one
+// another where they lie on every bin or two (no contrast between them tells). White noise
+// averaged over 16 blocks scatters a third as much at 90 % overlap; read as white noise, the
+// lines on the harmonics' places were counted as noise (SNR 1.1 dB low).
+bool RepeatsEveryBlock(const float* mag, const std::vector<unsigned char>& owner, const std::vector<double>& leak,
+                       double level, UINT from, UINT to, int halfWidth, double blocks)
+{
+    if (blocks < 16.0)
+        return false;
+    std::vector<unsigned char> quiet(owner.size(), 0);
+    for (UINT k = from; k <= to && k < owner.size(); ++k)
+        quiet[k] = owner[k] == 0 && leak[k] <= level;
+    bool measured = false;
+    const double scatter = NoiseScatter(mag, quiet, 1, static_cast<std::size_t>(halfWidth) + 1, &measured);
+    return measured && scatter >= 0.5;
+}
+
 // The sum of `f` over the bins of [from, to] that no free bin reads.
 template <class F> double UnfreeSum(const std::vector<UINT>& freeBin, UINT from, UINT to, F f)
 {
@@ -5686,6 +5705,7 @@ ToneModel::Parts ToneModel::FitToneAnew(UINT lo, UINT hi)
     // noise, none a spur (the lines beside the tone, taken as spurs, read SNR 4 dB low).
     bool lines = false;
     const double arithmeticBin = ArithmeticNoise(1);
+    const double averaged = std::min(static_cast<double>(averageCount), static_cast<double>(averageBlocks));
     // A bin judged against what it holds must hold more than the noise's beat with the leakage
     // there can give it (five deviations of one block's, whose mean noise is the median over
     // ln 2): otherwise only the bins beside a tone whose beat happens to add would be taken,
@@ -5779,7 +5799,9 @@ ToneModel::Parts ToneModel::FitToneAnew(UINT lo, UINT hi)
         if (onBin && !triangular) {
             const double level = BestKnownMean(free, freeBin, spreadAll);
             lines = level > 0.0 && ((noiseRef <= 4.0 * arithmeticBin && level >= 10.0 * noiseRef) ||
-                                    (!LeakyWindow(windowType) && HeldInLines(free, freeBin, lineStep)));
+                                    (!LeakyWindow(windowType) &&
+                                     (HeldInLines(free, freeBin, lineStep) ||
+                                      RepeatsEveryBlock(mag, owner, leakAll, noiseRef, from, hi, W, averaged))));
             noiseRef = lines ? level : noiseRef;
         }
         spurRef = lines ? noiseRef : SpurReference(free, noiseRef);
@@ -6196,7 +6218,6 @@ ToneModel::Parts ToneModel::FitToneAnew(UINT lo, UINT hi)
     // around it show it: the leakage's error changes along the skirt (steep beside the tone,
     // flat far out), so only those within a few lobes' widths tell. A tone whose lobe reaches
     // DC's has too few such bins of its kind.
-    const double averaged = std::min(static_cast<double>(averageCount), static_cast<double>(averageBlocks));
     auto spreadUsedAt = [&](const Lobe& l) {
         // Where the noise is read as nothing, only a settled average tells the model's error from
         // the noise in the free bins (one uniform block of a tone between bins, its leakage in
