@@ -559,6 +559,19 @@ double MostInLobe(double held, double others)
     return amplitude * amplitude;
 }
 
+// Whether an offset fitted at `dcPower` (in the units of its response `dcShape`) puts into the
+// bins beside DC (1 .. `halfWidth`) several times what they hold: its beats with the parts
+// beside it then cancel it there, and the two traded rather than told anything.
+bool OffsetOutweighsItsLobe(double dcPower, const std::vector<double>& dcShape, const float* mag, int halfWidth, int bins)
+{
+    double fitted = 0.0, held = 0.0;
+    for (int k = 1; k <= std::min(halfWidth, bins - 1); ++k) {
+        fitted += dcPower * dcShape[static_cast<std::size_t>(k)];
+        held += mag[k];
+    }
+    return fitted > 4.0 * held;
+}
+
 // What a two-tone fit puts into its fit bin b besides tone t's own line: the other parts (their
 // columns `columns[p]`, fitted powers `power[p]`, m of them), the tone's mirror image (its
 // column beyond its direct kernel `direct`, squared where the window is symmetric) and the
@@ -7934,6 +7947,22 @@ ToneModel::TwoTones ToneModel::FitTwoTonesAt(UINT firstBin, UINT lowFrequencyBin
     weigh();
     if (!solveLeavingDcBeat())
         return {};
+    // An offset fitted far beyond what DC's lobe holds was traded against its beats, whose
+    // columns then took up the misfit beside a low tone (two Hamming blocks and no offset: one
+    // read a thousand times what DC's bins hold, and a product of nothing beside the tone as
+    // sure as a clear one, IMD 2 dB high). The beats are bounded instead, by what DC's lobe holds.
+    if (withDc && firstDcBeat < M && OffsetOutweighsItsLobe(power[dcColumn], dcShape, mag, W, n)) {
+        columns.resize(firstDcBeat);
+        farDcBeats.clear();
+        for (std::size_t i = 2; i < m; ++i)
+            if (places[i] <= 2 * W + 4)
+                dcBeatBounded[i] = 1;
+        M = columns.size();
+        power.assign(M, 0.0);
+        variance.assign(M, 0.0);
+        if (!solveLeavingDcBeat())
+            return {};
+    }
     // A tone's beat with a product, 2 Re(a_t a_p*) a block, is never more than 2 sqrt(P_t P_p),
     // and the average keeps of it only what the blocks' turns leave (the phases read at the
     // tones' bins tell it). Free, two such beats of far skirts made up a product's own column
@@ -8195,7 +8224,12 @@ ToneModel::TwoTones ToneModel::FitTwoTonesAt(UINT firstBin, UINT lowFrequencyBin
     // So on the triangular windows: their skirts, falling only as the square of the distance,
     // beat with a product several bins off, and the fitted beat takes up what the product's
     // place (set by the tones') is off (a hundredth of a bin read a CCIF product 1-2 dB off).
-    if (nearDc || TriangularWindow(windowType)) {
+    // So on the uniform window where a tone lies within the mirror image's reach (above): there
+    // no product is taken onto a bin, and a low tone placed from its lobe alone, 0.015 bin off,
+    // set its difference product twice that off (IMD 2 dB high).
+    const bool imageBendsPlace =
+        windowType == TSmoothing::kUniform && std::min(places[0], places[1]) <= kImageReach * (W + 1);
+    if (nearDc || TriangularWindow(windowType) || imageBendsPlace) {
         constexpr int kPasses = 6;
         constexpr double kSettled = 1e-3, kLargestStep = 0.5;
         // The places, then the steps that moved them. A step that turns back on the last one

@@ -1372,8 +1372,12 @@ TEST(DistortionSweep, CasesTheSweepFoundReadTheirDefinitionOrNotANumber)
     // beat with the noise happened to add passed for a spur (THD+N 3.6 dB high). Triangular pairs
     // on exact multiples whose skirts beat with each other's mirror image, left out, at one phase
     // in every block (IMD 16 dB high; IMD read where there are no products). A generated Parzen
-    // tone on bin 6, 23 blocks, whose rounding's lines two bins apart the lobe blurs into white
-    // noise: the lines on the harmonics' places were read as noise (SNR 1.1 dB low).
+    // tone on bin 6, 23 blocks, whose rounding's lines two bins apart the lobe blurs into white noise: the
+    // lines on the harmonics' places were read as noise (SNR 1.1 dB low). Three uniform blocks of an SMPTE
+    // pair whose low tone 4.5 bins up, its place left as its lobe read it, set its difference product 0.03
+    // bin off (IMD 2.0 dB high); two Hamming blocks of a pair whose offset of nothing was fitted far past
+    // DC's lobe, traded with its beats, and those took the lobe beside a low tone for a product (IMD 2.0
+    // dB high).
     struct Replay {
         std::uint64_t seed;
         long index;
@@ -1439,7 +1443,8 @@ TEST(DistortionSweep, CasesTheSweepFoundReadTheirDefinitionOrNotANumber)
                             Replay{22360679, 40074, false, oneTone}, Replay{26457513, 92160, false, oneTone},
                             Replay{26457513, 87253, false, oneTone}, Replay{73205080, 32340, false, oneTone},
                             Replay{26457513, 84695, false, oneTone}, Replay{28284271, 99834, false},
-                            Replay{26457513, 11787, false}, Replay{28284271, 43136, false, oneTone}})
+                            Replay{26457513, 11787, false}, Replay{28284271, 43136, false, oneTone},
+                            Replay{24142424, 34240, true}, Replay{26457513, 75315, false}})
         ExpectReplayed(r.seed, r.index, r.measures, r.clear);
 }
 
