@@ -1369,15 +1369,20 @@ TEST(DistortionSweep, CasesTheSweepFoundReadTheirDefinitionOrNotANumber)
     // block of 32768 points, a tone half a bin off 65 dB over its noise, whose beat with its image,
     // kept whole, was held to the averaged tones' share (THD+N 16 dB high). One Hamming block of a
     // tone whose skirt covers every bin, the median bin holding nothing beyond it: each bin whose
-    // beat with the noise happened to add passed for a spur (THD+N 3.6 dB high). Triangular pairs
-    // on exact multiples whose skirts beat with each other's mirror image, left out, at one phase
-    // in every block (IMD 16 dB high; IMD read where there are no products). A generated Parzen
-    // tone on bin 6, 23 blocks, whose rounding's lines two bins apart the lobe blurs into white noise: the
-    // lines on the harmonics' places were read as noise (SNR 1.1 dB low). Three uniform blocks of an SMPTE
-    // pair whose low tone 4.5 bins up, its place left as its lobe read it, set its difference product 0.03
-    // bin off (IMD 2.0 dB high); two Hamming blocks of a pair whose offset of nothing was fitted far past
-    // DC's lobe, traded with its beats, and those took the lobe beside a low tone for a product (IMD 2.0
-    // dB high).
+    // beat with the noise happened to add passed for a spur (THD+N 3.6 dB high). Triangular pairs on
+    // exact multiples whose skirts beat with each other's mirror image, left out, at one phase in every
+    // block (IMD 16 dB high; IMD read where there are no products). A generated Parzen tone on bin 6,
+    // 23 blocks, whose rounding's lines two bins apart the lobe blurs into white noise: the lines on
+    // the harmonics' places were read as noise (SNR 1.1 dB low). Three uniform blocks of an SMPTE pair
+    // whose low tone 4.5 bins up, its place left as its lobe read it, set its difference product 0.03
+    // bin off (IMD 2.0 dB high); two Hamming blocks of a pair whose offset of nothing was fitted far
+    // past DC's lobe, traded with its beats, and those took the lobe beside a low tone for a product
+    // (IMD 2.0 dB high). A generated Gaussian tone on bin 3 whose 9th harmonic, between a strong 8th
+    // and 10th, cancelled part of their skirts and was read as nothing, its beats with them left out
+    // (THD 1.4 dB low); a Gaussian tone on bin 3.5 whose 3rd harmonic, its lobe not listed, lay in the
+    // 2nd's, bounded by a fit of the 2nd alone (THD+N 1.3 dB low); a Gaussian pair 3.65 bins apart
+    // whose tone's beat with the product two spacings below passed for the product of nothing one
+    // spacing below (IMD 1.2 dB high).
     struct Replay {
         std::uint64_t seed;
         long index;
@@ -1444,7 +1449,9 @@ TEST(DistortionSweep, CasesTheSweepFoundReadTheirDefinitionOrNotANumber)
                             Replay{26457513, 87253, false, oneTone}, Replay{73205080, 32340, false, oneTone},
                             Replay{26457513, 84695, false, oneTone}, Replay{28284271, 99834, false},
                             Replay{26457513, 11787, false}, Replay{28284271, 43136, false, oneTone},
-                            Replay{24142424, 34240, true}, Replay{26457513, 75315, false}})
+                            Replay{24142424, 34240, true}, Replay{26457513, 75315, false},
+                            Replay{22360679, 65283, false, 1u << kThd | distortionAndNoise},
+                            Replay{14142135, 37080, false, distortionAndNoise}, Replay{73205080, 91022, false}})
         ExpectReplayed(r.seed, r.index, r.measures, r.clear);
 }
 
