@@ -5496,8 +5496,10 @@ ToneModel::Parts ToneModel::FitToneAnew(UINT lo, UINT hi)
                                                                      blockPhases.back().value.imag())
                                              : std::complex<double>();
         try {
+            // Without the block's value every reading the spectrum allows stays in doubt.
+            const double slack = known ? kPhaseSlack + phaseError.noise : HUGE_VAL;
             const OnePoleLobe one = OnePoleReading(mag, N, std::pow(w[N - 1] / w[0], 1.0 / (N - 1.0)), k0, W,
-                                                   known ? &v : nullptr, kPhaseSlack + phaseError.noise);
+                                                   known ? &v : nullptr, slack);
             if (one.power > 0.0) {
                 readLobe = one.power;
                 hiddenBeat += one.spread;
@@ -5828,7 +5830,8 @@ ToneModel::Parts ToneModel::FitToneAnew(UINT lo, UINT hi)
             lines = level > 0.0 && ((noiseRef <= 4.0 * arithmeticBin && level >= 10.0 * noiseRef) ||
                                     (!LeakyWindow(windowType) &&
                                      (HeldInLines(free, freeBin, lineStep) ||
-                                      RepeatsEveryBlock(mag, owner, leakAll, noiseRef, from, hi, W, averaged))));
+                                      (lineStep <= 2 &&
+                                       RepeatsEveryBlock(mag, owner, leakAll, noiseRef, from, hi, W, averaged)))));
             noiseRef = lines ? level : noiseRef;
         }
         spurRef = lines ? noiseRef : SpurReference(free, noiseRef);
