@@ -5147,6 +5147,48 @@ double OwnSkirtBeyondLobes(const std::vector<std::complex<double>>& v, long long
     return sum;
 }
 
+// The bins between `from` and `to` that the free bins' mean stands for scatter by their own noise,
+// shared with their neighbours by rho(d)^2 (`rho` out to its reach, the rest of `noiseShared`
+// taken as theirs alone); what they share with the free bins beside them moves the mean with
+// them and cancels. Counting only the first, a low Hann tone's noise under its harmonics' lobes
+// was doubted a tenth more than it scatters. In bins' worth of one bin's variance.
+double StandInShared(const std::vector<double>& rho, double noiseShared, const std::vector<UINT>& freeBin, UINT from,
+                     UINT to)
+{
+    if (to < from || rho.empty())
+        return 0.0;
+    const std::size_t count = to - from + 1;
+    std::vector<unsigned char> isFree(count, 0);
+    std::size_t freeCount = 0;
+    for (UINT k : freeBin)
+        if (k >= from && k <= to && !isFree[k - from]) {
+            isFree[k - from] = 1;
+            ++freeCount;
+        }
+    if (freeCount == 0 || freeCount == count)
+        return static_cast<double>(count - freeCount) * noiseShared;
+    // Each free bin puts standIn / free of itself into what the mean stands for.
+    const double weight = static_cast<double>(count - freeCount) / static_cast<double>(freeCount);
+    double reached = 1.0;
+    for (std::size_t d = 1; d < rho.size(); ++d)
+        reached += 2.0 * rho[d] * rho[d];
+    const double beyond = std::max(noiseShared - reached, 0.0);
+    const long long last = static_cast<long long>(count);
+    double sum = 0.0;
+    for (long long j = 0; j < last; ++j) {
+        if (isFree[static_cast<std::size_t>(j)])
+            continue;
+        sum += 1.0 + beyond;
+        for (std::size_t d = 1; d < rho.size(); ++d) {
+            const double r = rho[d] * rho[d];
+            for (const long long k : {j - static_cast<long long>(d), j + static_cast<long long>(d)})
+                if (k >= 0 && k < last)
+                    sum += isFree[static_cast<std::size_t>(k)] ? -2.0 * weight * r : r;
+        }
+    }
+    return std::max(sum, 0.0);
+}
+
 // Whether the fit beside DC placed a tone: its power good to 1 dB at two deviations and its
 // place to a tenth of a bin. For the two-tone fit the beats may pass what one tone and the
 // offset allow: the band holds a second tone and its products, which that fit does not model
@@ -7056,9 +7098,8 @@ ToneModel::Parts ToneModel::FitToneAnew(UINT lo, UINT hi)
     // low now and then (and a mean off by a fifth passed for one off by a seventh: SNR 1.1 dB
     // high), so it is taken two of its own deviations high.
     const double independent = free.empty() ? 1.0 : static_cast<double>(free.size()) / c;
-    const double typicalDeviation =
-        free.empty() ? 0.0
-                     : typical * std::sqrt(scatter[1] * (1.0 + 2.0 * std::sqrt(2.0 / independent)) * c / free.size());
+    const double typicalScatter = scatter[1] * (1.0 + 2.0 * std::sqrt(2.0 / independent));
+    const double typicalDeviation = free.empty() ? 0.0 : typical * std::sqrt(typicalScatter * c / free.size());
     parts.noiseSpread = free.empty() ? HUGE_VAL
                                      : freeSpread * bandBins / free.size() +
                                            kNoiseSigmas * typicalDeviation * standIn;
@@ -7074,6 +7115,20 @@ ToneModel::Parts ToneModel::FitToneAnew(UINT lo, UINT hi)
     parts.noise -= arithmetic;
     parts.noiseSpread += arithmetic;
     parts.noiseSpread += parts.noise * (lobeBeat / lobePower + hiddenShare);
+    // The bins the typical content stands for hold noise of their own, which scatters about what
+    // the free bins' mean puts there, a cause independent of every doubt above: it adds to their
+    // sum as a variance. Left out, one Kaiser block of a low tone, half the band under its
+    // harmonics' places, read SNR 1 dB high. A generated file's rounding lines don't scatter so.
+    // Where it stands for every bin that is not free, those bins are counted one by one.
+    const double standInShared =
+        lines || free.empty() ? 0.0
+        : static_cast<double>(bandBins - free.size()) == standIn
+            ? StandInShared(BinNoiseCorrelation(shape, 2 * W + 2), noiseShared, freeBin, bandLo, hi)
+            : noiseShared * std::max(standIn, 0.0);
+    const double standInPart = kNoiseSigmas * typical * std::sqrt(typicalScatter * standInShared);
+    const double ownPart =
+        std::isfinite(parts.noiseSpread) ? std::hypot(parts.noiseSpread, standInPart) - parts.noiseSpread : 0.0;
+    parts.noiseSpread += ownPart;
     parts.distortionAndNoise = parts.noise + lobeContent + harmonicSkirt;
     // Everything but the tone takes the harmonics' lobes as they stand: there the typical
     // content's doubt cancels, and only what it stands for elsewhere is uncertain.
@@ -7096,7 +7151,8 @@ ToneModel::Parts ToneModel::FitToneAnew(UINT lo, UINT hi)
     // bounds, a Kaiser tone 130 dB over its noise, near that rounding, read THD+N N/A where SNR
     // read).
     const double harmonicDoubt = lobeDoubt + harmonicSkirtDoubt;
-    const double modelled = parts.noiseSpread - typicalPart - freeBeatPart - typicalLeakPart - arithmetic +
+    // (THD+N reads the harmonics' lobes as they stand, most of those bins: it keeps its own doubt.)
+    const double modelled = parts.noiseSpread - ownPart - typicalPart - freeBeatPart - typicalLeakPart - arithmetic +
                             std::sqrt(arithmetic * arithmetic + harmonicDoubt * harmonicDoubt) +
                             std::abs(lobeContent + harmonicSkirt) * hiddenShare;
     const double lobeNoiseBeat = 2.0 * std::sqrt(standingCrossVariance + lobeNoiseVariance);
