@@ -746,6 +746,39 @@ ImageBeat ImageFromPhases(const std::vector<ToneModel::BlockPhase>& blocks, std:
     return beat;
 }
 
+// A beat with another line's skirt that moves a line's lobe by more than this share (0.2 dB)
+// at its most is taken from the blocks' phases rather than the bins.
+constexpr double kSharedLobeBeat = 0.05;
+
+// Two lines' beat as the blocks' phases give it: each block's values at the tone's peak bin
+// (`value`) and at the second line's (`second`) are a1 s + a2 t and b1 s + b2 t, s and t the
+// lines' complex amplitudes, a and b their transforms at those bins; solved for s and t, the
+// average of t s* / |t s| is the beat the average keeps. Each bin holds the other line's skirt,
+// so neither phase alone tells it where the skirt stands a good part of the line. How far it
+// may be off as ImageFromPhases has it, `phaseError` the two phases' errors summed.
+ImageBeat PairFromPhases(const std::vector<ToneModel::BlockPhase>& blocks, std::complex<double> a1,
+                         std::complex<double> a2, std::complex<double> b1, std::complex<double> b2, double phaseError)
+{
+    ImageBeat beat;
+    const std::complex<double> det = a1 * b2 - a2 * b1;
+    if (blocks.empty() || !(std::abs(det) > 0.1 * std::abs(a1 * b2)) || !std::isfinite(phaseError))
+        return beat;
+    const UINT secondBin = blocks.back().secondBin;
+    double known = 0.0;
+    for (const ToneModel::BlockPhase& block : blocks) {
+        if (block.secondBin != secondBin)
+            continue;
+        const std::complex<double> x(block.value.real(), block.value.imag()), y(block.second.real(), block.second.imag());
+        const std::complex<double> s = b2 * x - a2 * y, t = a1 * y - b1 * x;
+        if (!(std::abs(s) > 0.0) || !(std::abs(t) > 0.0))
+            return ImageBeat{};
+        beat.z += block.weight * (t / std::abs(t)) * std::conj(s / std::abs(s));
+        known += block.weight;
+    }
+    beat.deviation = (std::min(phaseError, 2.0) * known + std::max(1.0 - known, 0.0)) / 3.0;
+    return beat;
+}
+
 // An offset beats with a tone by e^(-i phase) times its own size and sign, which the fit
 // reads from the bins (the offset's power is read less well than the tone's): the phases hold
 // y along their own direction, its part across it near nothing (`prior`, in the units of the
@@ -1741,12 +1774,57 @@ double ToneModel::AddToneLeakage(UINT centre, int halfWidth, double lobePower, d
         if (paired && partner->dc)
             OffsetBeatFromPhases(image, prior);
     }
+    // A second line's beat the average keeps is, on the exponential window, nearly the shape of
+    // the line's own power about its lobe (a one-pole transform's real part is its power's
+    // shape), and the bins can't part the two: the line's power read with the beat in its lobe
+    // read its beat a fifth of its size, and the beat outside the fundamental's lobe passed for
+    // noise (THD+N 1.8 dB low). The blocks' phases at both lines' bins give the beat itself.
+    auto pairFromPhases = [&] {
+        if (!paired || partner->dc || pairImage || windowType != TSmoothing::kExponential || blockPhases.empty() ||
+            partner->v.size() != N)
+            return ImageBeat{};
+        const long long p = phaseBin, q = blockPhases.back().secondBin;
+        if (std::llabs(p - static_cast<long long>(centre)) > 1 || std::llabs(q - partner->centre) > 1 ||
+            !(magnitude[p] > 0.0f) || !(magnitude[q] > 0.0f))
+            return ImageBeat{};
+        const std::vector<std::complex<double>>& u = partner->v;
+        // The transforms' phases at the two bins follow the places: this tone's is good to its
+        // place's doubt; the partner's was read from a lobe the tone's skirt beats in, which moves
+        // it by up to the skirt's share of the line there (in the lobe's half-width, bins).
+        const std::complex<double> vp = v[index(p - centre)], uq = u[index(q - partner->centre)];
+        const double ownTurn = std::max(std::abs(std::arg(early[index(p - centre)] / vp)),
+                                        std::abs(std::arg(late[index(p - centre)] / vp)));
+        const double skirtShare = std::sqrt(scale / partner->scale) * std::abs(v[index(q - centre)]) / std::abs(uq);
+        // Where the skirt's beat moves the line's lobe by little, the bins tell it better than the
+        // places do.
+        if (!(2.0 * skirtShare > kSharedLobeBeat))
+            return ImageBeat{};
+        const double moved = std::min(0.5, skirtShare) * halfWidth;
+        const double x = static_cast<double>(q - partner->centre);
+        const double partnerTurn = std::abs(std::arg(TransformAt(w, x + moved) / TransformAt(w, x)));
+        return PairFromPhases(blockPhases, vp, u[index(p - partner->centre)], v[index(q - centre)], uq,
+                              PhaseError(magnitude[p], noiseFloor, std::max(beating, 0.0)) +
+                                  PhaseError(magnitude[q], noiseFloor, 0.0) + ownTurn + partnerTurn);
+    };
+    const ImageBeat pairBeat = pairFromPhases();
+    // Where the phases show the average turning the beat away, it is left to the bins as before.
+    const bool pairPhased =
+        pairBeat.deviation < kHeldImageDeviation && std::abs(pairBeat.z) > 2.0 * pairBeat.deviation + 0.1;
+    if (pairPhased) {
+        heldMean[3] = pairBeat.z.real();
+        heldMean[4] = pairBeat.z.imag();
+        prior[3][3] = prior[4][4] = 1.0 / (pairBeat.deviation * pairBeat.deviation);
+    }
     if (fitted && s2 > 0.0) {
         double free[kLeakColumns] = {}, plain[kLeakColumns][kLeakColumns] = {}, plainAtr[kLeakColumns] = {};
         std::copy(sol, sol + M, free);
         std::copy(&ata[0][0], &ata[0][0] + kLeakColumns * kLeakColumns, &plain[0][0]);
         std::copy(atr, atr + kLeakColumns, plainAtr);
         const int held = ownImage ? 1 : 3;
+        // The bins can't part the phases' beat from the line's power: they don't move it.
+        if (pairPhased)
+            for (int a = 3; a < 5; ++a)
+                prior[a][a] += 1e6 * plain[a][a] / s2;
         auto withPrior = [&] {
             for (int a = held; a < M; ++a)
                 for (int b = held; b < M; ++b) {
@@ -1770,8 +1848,8 @@ double ToneModel::AddToneLeakage(UINT centre, int halfWidth, double lobePower, d
                 given += (sol[a] - free[a]) * plain[a][b] * (sol[b] - free[b]);
         // Where the phases give z, bins calling for another hold some other part's misfit, not
         // z's: z stays as the phases give it.
-        fitted = fitted && (given <= kTwoDeviationsOf[M - held] * s2 || phased);
-        told = (told || phased) && fitted;
+        fitted = fitted && (given <= kTwoDeviationsOf[M - held] * s2 || phased || pairPhased);
+        told = (told || phased || pairPhased) && fitted;
         // Nor can they pass what the average keeps of them: once the bins are found to call for
         // no more than 1, each is held to that (held within 1 only, an exponential tone's beat
         // with its image took the offset's skirt beside DC, and its far skirt was read a tenth of
@@ -1797,6 +1875,7 @@ double ToneModel::AddToneLeakage(UINT centre, int halfWidth, double lobePower, d
              qa * qa + qb * qb <= 1.2;
     if (self) {
         self->beatsFitted = fitted;
+        self->pairPhased = fitted && pairPhased;
         self->scatter = s2;
         self->offsetBeatApart.clear();
         if (fitted && paired && partner->dc && ownImage) {
@@ -1976,7 +2055,9 @@ double ToneModel::AddToneLeakage(UINT centre, int halfWidth, double lobePower, d
     // read right had THD+N N/A).
     const bool placedPair = windowType == TSmoothing::kUniform && pairImage && !partner->harmonic && place >= 0.0;
     auto offsetBeatMoved = [&](UINT k, double pairCross) {
-        if (!(forceApart && besideOffset) && !placedPair)
+        // Taken from the phases, the beat is as good as they are and the two places.
+        const double phased = pairPhased ? 2.0 * pairBeat.deviation * pairCross : 0.0;
+        if (!(forceApart && besideOffset) && !placedPair && !pairPhased)
             return kCrossFitError * pairCross;
         const long long kk = static_cast<long long>(k);
         const std::vector<std::complex<double>>& u = partner->v;
@@ -1985,7 +2066,7 @@ double ToneModel::AddToneLeakage(UINT centre, int halfWidth, double lobePower, d
                                            u[index(-kk - partner->centre)] * std::conj(t[index(-kk - centre)]);
             return pairScale * (q.real() * ya - q.imag() * yb);
         };
-        return beatMoved(beat, pairCross);
+        return beatMoved(beat, pairCross) + phased;
     };
     // Elsewhere than on the leaky windows, what the average keeps of the beat with the image only
     // holds its fit: the bound taken down with it left the skirt's doubt to the fitted term's
@@ -5422,11 +5503,15 @@ ToneModel::Parts ToneModel::FitToneAnew(UINT lo, UINT hi)
     // The fundamental's fit with the second line's leakage taken away; `partner` fits the two
     // lines' beat too.
     auto fitBeside = [&](double power, const ToneShape* partner, std::vector<double>& l, std::vector<double>& s,
-                         std::vector<double>& m, ToneShape& shape, double& at, double& atError) {
+                         std::vector<double>& m, ToneShape& shape, double& at, double& atError,
+                         const std::vector<double>* under = nullptr) {
         if (second.leak.empty())
             std::fill(l.begin(), l.end(), 0.0);
         else
             std::copy(second.leak.begin(), second.leak.end(), l.begin());
+        if (under)
+            for (std::size_t k = 0; k < l.size(); ++k)
+                l[k] += (*under)[k];
         std::fill(s.begin(), s.end(), 0.0);
         std::fill(m.begin(), m.end(), 0.0);
         // A harmonic h beats with the tone turning h - 1 times as fast, and with its image h + 1
@@ -5445,6 +5530,9 @@ ToneModel::Parts ToneModel::FitToneAnew(UINT lo, UINT hi)
                                           order > 0 ? turns(order + 1) : -1.0, placed, placedError);
         for (std::size_t k = 0; k < second.leak.size(); ++k)
             l[k] -= second.leak[k];
+        if (under)
+            for (std::size_t k = 0; k < l.size(); ++k)
+                l[k] -= (*under)[k];
         return got;
     };
     // The two lines' beat is left out where the average thinned it (their phases turn between
@@ -5469,7 +5557,7 @@ ToneModel::Parts ToneModel::FitToneAnew(UINT lo, UINT hi)
             const bool harmonic = second.shape.harmonic;
             const double kept = harmonic ? kKeptRunBeat : kKeptBeat;
             if (paired > 0.0 && (!harmonic || shape.beatsFitted || !fundamentalShape.beatsFitted) &&
-                (shape.scatter < kept * fundamentalShape.scatter ||
+                (shape.scatter < kept * fundamentalShape.scatter || shape.pairPhased ||
                  (shape.beatsFitted && !fundamentalShape.beatsFitted))) {
                 secondFitted = true;
                 lobeBeat = 0.0;
@@ -5577,7 +5665,30 @@ ToneModel::Parts ToneModel::FitToneAnew(UINT lo, UINT hi)
     // harmonic's leakage read as the beat otherwise: a second tone went missing from THD+N),
     // or where the tone's alone did not hold (the beat left unfitted bent it: a triangular
     // tone's skirt read 25 % high at its second harmonic); unfitted, the beat is only bounded.
-    const ToneShape dcShape = !besideDc ? DcShape(dc) : ToneShape{};
+    // A second line's beat the blocks' phases gave is kept: the tone is fitted with it again, the
+    // offset's skirt now taken away, and the offset's beat, which the average turns away, bounded.
+    const bool pairKept = secondFitted && fundamentalShape.pairPhased;
+    if (pairKept) {
+        // The line's own lobe held the beat: its power is read again without it.
+        double held = 0.0;
+        for (UINT k = second.peak - W; k <= second.peak + W; ++k)
+            held += mag[k] - dc[k] - leak[k];
+        if (held > 0.0) {
+            for (double& x : second.leak)
+                x *= held / second.power;
+            second.power = held;
+        }
+        std::vector<double> l(bins), s(bins), m(bins);
+        ToneShape shape;
+        double at = 0.0, atError = 0.0;
+        if (fitBeside(lobePower, &second.shape, l, s, m, shape, at, atError, &dc) > 0.0 && shape.pairPhased) {
+            lobeBeat = 0.0;
+            for (UINT k = k0 - W; k <= k0 + W; ++k)
+                lobeBeat += std::abs(l[k] - leak[k]);
+            adopt(l, s, m, shape, at, atError);
+        }
+    }
+    const ToneShape dcShape = !besideDc && !pairKept ? DcShape(dc) : ToneShape{};
     // Beside DC the beat was fitted with the tone.
     bool dcPartner = besideDc;
     std::vector<double> offsetBeatApart;

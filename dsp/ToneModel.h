@@ -127,6 +127,7 @@ private:
         double scale = 0.0;
         bool dc = false;
         bool beatsFitted = false; // the tone's beats with its image and partner were fitted
+        bool pairPhased = false;  // its beat with the partner was taken from the blocks' phases
         double scatter = 0.0;     // how far the bins scatter about that fit, weighted
         // Fitted with an offset: the share of the offset's beat in each bin that the tone's beat
         // with its image can't take up over the bins read (empty otherwise).

@@ -1650,6 +1650,8 @@ TEST(DistortionSweep, ThdNCasesOfPairsTheSweepFoundReadTheirDefinitionOrNotANumb
     // offset, was read with another offset that fits the power spectrum as well (1.1 dB high).
     // Three uniform blocks of a random pair four bins apart, the weaker tone on its bin holding its
     // beat with the stronger one's skirt, which the average kept (1.0 dB low).
+    // An exponential random pair 30 bins apart, 14 blocks keeping the tones' beat, whose second
+    // tone's lobe was read with the beat in it and the beat beyond the lobe as noise (1.8 dB low).
     struct Replay {
         std::uint64_t seed;
         long index;
@@ -1663,8 +1665,23 @@ TEST(DistortionSweep, ThdNCasesOfPairsTheSweepFoundReadTheirDefinitionOrNotANumb
                             Replay{88888883, 72533, false}, Replay{88888883, 61722, false},
                             Replay{27182818, 59460, false}, Replay{24142424, 50285, false},
                             Replay{26457513, 17940, false}, Replay{22360679, 27994, false},
-                            Replay{28284271, 89020, true}, Replay{22360679, 86732, false}})
+                            Replay{28284271, 89020, true}, Replay{22360679, 86732, false},
+                            Replay{73205080, 47718, false}})
         ExpectReplayed(r.seed, r.index, 1u << kThdN, r.clear);
+}
+
+TEST(DistortionSweep, ExponentialPairWhoseBeatTheAverageKeepsReadsThdNAtEveryPhase)
+{
+    // Through the exponential window a second tone's beat with the fundamental's skirt has the
+    // shape of the tone's own power about its lobe, and 14 blocks 30 bins apart keep four fifths
+    // of it: whatever the tones' phases, THD+N reads its definition or N/A.
+    for (int step = 0; step < 8; ++step) {
+        Case c = Draw(73205080, 47718);
+        c.tones[1].phase = step * M_PI / 4;
+        const Outcome o = RunCase(c);
+        if (o.v[kThdN])
+            EXPECT_NEAR(ShownDb(kThdN, *o.v[kThdN]), Expected(c, o.truth)[kThdN].truthDb, 1.0) << c.Describe();
+    }
 }
 
 TEST(DistortionSweep, UniformPairJustPastItsBinReadsThdNAtEveryPhase)
