@@ -1384,6 +1384,8 @@ TEST(DistortionSweep, CasesTheSweepFoundReadTheirDefinitionOrNotANumber)
     // whose tone's beat with the product two spacings below passed for the product of nothing one
     // spacing below (IMD 1.2 dB high). A Gaussian plain tone 11 bins up whose empty 2nd harmonic's
     // lobe was read from its fit, the fit's own noise left out of the doubt (THD+N 1.7 dB high).
+    // One flat-top block of a tone on bin 3.5 whose 3rd harmonic beat with the image's skirt, left
+    // out of the fit beside DC: the 3rd was refused there and the 2nd took its lobe (THD 1.0 dB high).
     struct Replay {
         std::uint64_t seed;
         long index;
@@ -1453,7 +1455,8 @@ TEST(DistortionSweep, CasesTheSweepFoundReadTheirDefinitionOrNotANumber)
                             Replay{24142424, 34240, true}, Replay{26457513, 75315, false},
                             Replay{22360679, 65283, false, 1u << kThd | distortionAndNoise},
                             Replay{14142135, 37080, false, distortionAndNoise}, Replay{73205080, 91022, false},
-                            Replay{41421356, 27470, false, distortionAndNoise}})
+                            Replay{41421356, 27470, false, distortionAndNoise},
+                            Replay{73205080, 35455, false, oneTone}})
         ExpectReplayed(r.seed, r.index, r.measures, r.clear);
 }
 
