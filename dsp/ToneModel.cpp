@@ -3522,9 +3522,11 @@ std::complex<double> KernelAt(const std::vector<double>& w, double centre, doubl
 // of z and u that only a window not quite symmetric shows last. A second harmonic whose lobe
 // reaches the tone's adds its power H (|K(k - 2f)|^2 + |K(k + 2f)|^2) and its beat with the tone
 // 2 Re(v K(k - f) K*(k - 2f)), fitted only to keep them out of the others; a third harmonic
-// whose lobe reaches them likewise, with its beats with the tone and the second.
+// whose lobe reaches them likewise, with its beats with the tone and the second; and where the
+// window's skirt stays high, both harmonics' beats with the image's skirt K(k + f).
 enum BesideDcColumn { kTone, kImage, kDc, kDcBeat, kImageOdd, kDcBeatOdd, kBesideDcColumns, kSecond = kBesideDcColumns,
-                      kSecondBeat, kThird, kThirdBeat, kThirdSecondBeat, kFitColumns };
+                      kSecondBeat, kSecondImageBeat, kThird, kThirdBeat, kThirdSecondBeat, kThirdImageBeat,
+                      kFitColumns };
 using BesideDcRow = double[kFitColumns];
 
 void RowBesideDc(std::complex<double> below, std::complex<double> above, std::complex<double> still, BesideDcRow& row)
@@ -3536,32 +3538,41 @@ void RowBesideDc(std::complex<double> below, std::complex<double> above, std::co
     row[kDc] = std::norm(still);
     row[kDcBeat] = 2.0 * (a.real() + b.real());
     row[kDcBeatOdd] = 2.0 * (b.imag() - a.imag());
-    row[kSecond] = row[kSecondBeat] = 0.0;
-    row[kThird] = row[kThirdBeat] = row[kThirdSecondBeat] = 0.0;
+    row[kSecond] = row[kSecondBeat] = row[kSecondImageBeat] = 0.0;
+    row[kThird] = row[kThirdBeat] = row[kThirdSecondBeat] = row[kThirdImageBeat] = 0.0;
 }
 
-// The second harmonic's columns of a row: its kernels K(k - 2f), K(k + 2f) and the tone's K(k - f).
+// The second harmonic's columns of a row: its kernels K(k - 2f), K(k + 2f) and the tone's K(k - f)
+// and K(k + f). Its beat with the image's skirt is fitted only with the third harmonic, over the
+// bins to the third's peak: the few bins to the second's own can't take a column more.
 void SecondHarmonicRow(std::complex<double> second, std::complex<double> secondImage, std::complex<double> below,
-                       BesideDcRow& row)
+                       std::complex<double> above, BesideDcRow& row)
 {
     row[kSecond] = std::norm(second) + std::norm(secondImage);
     row[kSecondBeat] = 2.0 * (below * std::conj(second)).real();
+    row[kSecondImageBeat] = 2.0 * (above * std::conj(second)).real();
 }
 
-// The third harmonic's: its kernels K(k - 3f), K(k + 3f), the tone's K(k - f) and the second's K(k - 2f).
+// The third harmonic's: its kernels K(k - 3f), K(k + 3f), the tone's K(k - f) and K(k + f) and the
+// second's K(k - 2f). A high-skirted window's image skirt, some 13 bins off, still beats with the
+// third's lobe by a tenth of it on one block (a flat-top tone on bin 3.5: left out, the fit
+// scattered thousands of its weights, the third was refused, and the second, read without it,
+// took its lobe's edge: THD 1 dB high).
 void ThirdHarmonicRow(std::complex<double> third, std::complex<double> thirdImage, std::complex<double> below,
-                      std::complex<double> second, BesideDcRow& row)
+                      std::complex<double> second, std::complex<double> above, BesideDcRow& row)
 {
     row[kThird] = std::norm(third) + std::norm(thirdImage);
     row[kThirdBeat] = 2.0 * (below * std::conj(third)).real();
     row[kThirdSecondBeat] = 2.0 * (second * std::conj(third)).real();
+    row[kThirdImageBeat] = 2.0 * (above * std::conj(third)).real();
 }
 
 // Weighted least squares of a bin's content over some of those columns, and the noise as one
 // more unknown where asked.
 class FitOfColumns {
 public:
-    FitOfColumns(std::initializer_list<int> columns, bool noise, bool second = false, bool third = false)
+    FitOfColumns(std::initializer_list<int> columns, bool noise, bool second = false, bool third = false,
+                 bool imageBeats = false)
         : m(0), noise(noise)
     {
         std::fill(std::begin(index), std::end(index), -1);
@@ -3576,6 +3587,11 @@ public:
             index[kThirdBeat] = m++;
             if (second)
                 index[kThirdSecondBeat] = m++;
+            if (imageBeats) {
+                if (second)
+                    index[kSecondImageBeat] = m++;
+                index[kThirdImageBeat] = m++;
+            }
         }
         if (noise)
             ++m;
@@ -3643,6 +3659,7 @@ public:
     }
     double Value(int column) const { return index[column] >= 0 ? x[index[column]] : 0.0; }
     double Noise() const { return noise ? x[m - 1] : 0.0; }
+    int Unknowns() const { return m; }
     // The covariance of two columns' values, the bins' scatter about the fit counted where it
     // is more than their weights say.
     double Covariance(int c1, int c2) const
@@ -3848,23 +3865,35 @@ ToneModel::BesideDc ToneModel::FitBesideDc(UINT peak, double floor, bool secondA
         return variance > 0.0 ? 1.0 / variance : 0.0;
     };
     const UINT toThird = std::max(3 * peak + 2, 12u);
+    // The flat-top's skirt stays some 65 dB down ten bins and more off, where other windows' have
+    // fallen 20 dB further: only there does the image's skirt beat with the harmonics' lobes by a
+    // share the fit must take.
+    const bool imageBeats = FlatLobe(windowType);
     std::vector<std::complex<double>> still(std::max({last, toSecond, toThird}) + 1);
     for (UINT k = 1; k < still.size(); ++k)
         still[k] = KernelAt(w, centre, peakGain, k);
+    auto columns = [&](bool withDc, bool beats) {
+        return withDc ? FitOfColumns({kTone, kImage, kDc, kDcBeat}, false, second, third, beats)
+                      : FitOfColumns({kTone, kImage}, false, second, third, beats);
+    };
+    // The image's beats are fitted only where the shared bins leave two more than the unknowns.
+    auto beatsRead = [&](bool withDc) {
+        return imageBeats && columns(withDc, true).Unknowns() + 2 <= static_cast<int>(last);
+    };
     // The fit at place f over the shared bins, the noise taken as `floor`.
     auto solveAt = [&](double f, bool withDc) {
-        FitOfColumns fit = withDc ? FitOfColumns({kTone, kImage, kDc, kDcBeat}, false, second, third)
-                                  : FitOfColumns({kTone, kImage}, false, second, third);
+        FitOfColumns fit = columns(withDc, beatsRead(withDc));
         for (UINT k = 1; k <= last; ++k) {
             BesideDcRow row;
             const std::complex<double> below = KernelAt(w, centre, peakGain, k - f);
             const std::complex<double> twice = KernelAt(w, centre, peakGain, k - 2.0 * f);
-            RowBesideDc(below, KernelAt(w, centre, peakGain, k + f), still[k], row);
+            const std::complex<double> above = KernelAt(w, centre, peakGain, k + f);
+            RowBesideDc(below, above, still[k], row);
             if (second)
-                SecondHarmonicRow(twice, KernelAt(w, centre, peakGain, k + 2.0 * f), below, row);
+                SecondHarmonicRow(twice, KernelAt(w, centre, peakGain, k + 2.0 * f), below, above, row);
             if (third)
                 ThirdHarmonicRow(KernelAt(w, centre, peakGain, k - 3.0 * f), KernelAt(w, centre, peakGain, k + 3.0 * f),
-                                 below, twice, row);
+                                 below, twice, above, row);
             fit.Add(row, magnitude[k] - std::max(floor, 0.0), weight(magnitude[k], floor));
         }
         if (!fit.Solve())
@@ -4033,8 +4062,9 @@ ToneModel::BesideDc ToneModel::FitBesideDc(UINT peak, double floor, bool secondA
     std::vector<double> rest;
     rest.reserve(top - last);
     auto wholeFit = [&] {
-        return withDc ? FitOfColumns({kTone, kImage, kDc, kDcBeat, kImageOdd, kDcBeatOdd}, true, second, third)
-                      : FitOfColumns({kTone, kImage, kImageOdd}, true, second, third);
+        return withDc ? FitOfColumns({kTone, kImage, kDc, kDcBeat, kImageOdd, kDcBeatOdd}, true, second, third,
+                                     beatsRead(true))
+                      : FitOfColumns({kTone, kImage, kImageOdd}, true, second, third, beatsRead(false));
     };
     FitOfColumns whole = wholeFit();
     FitOfColumns before = whole;
@@ -4059,9 +4089,10 @@ ToneModel::BesideDc ToneModel::FitBesideDc(UINT peak, double floor, bool secondA
         auto model = [&](UINT k, BesideDcRow& row) {
             RowBesideDc(kernels.below[k], kernels.above[k], kernels.still[k], row);
             if (second)
-                SecondHarmonicRow(harmonic.below[k], harmonic.above[k], kernels.below[k], row);
+                SecondHarmonicRow(harmonic.below[k], harmonic.above[k], kernels.below[k], kernels.above[k], row);
             if (third)
-                ThirdHarmonicRow(thirdKernels.below[k], thirdKernels.above[k], kernels.below[k], harmonic.below[k], row);
+                ThirdHarmonicRow(thirdKernels.below[k], thirdKernels.above[k], kernels.below[k], harmonic.below[k],
+                                 kernels.above[k], row);
             double v = 0.0;
             for (int c = 0; c < kFitColumns; ++c)
                 v += row[c] * x[c];
@@ -4094,10 +4125,13 @@ ToneModel::BesideDc ToneModel::FitBesideDc(UINT peak, double floor, bool secondA
             whole.Prior(c, std::max(x[kTone], 0.0));
         for (int c : {kDcBeat, kDcBeatOdd})
             whole.Prior(c, dcBeatMost);
-        if (second)
+        if (second) {
             whole.Prior(kSecondBeat, std::sqrt(std::max(x[kSecond], 0.0) * std::max(x[kTone], 0.0)));
+            whole.Prior(kSecondImageBeat, std::sqrt(std::max(x[kSecond], 0.0) * std::max(x[kTone], 0.0)));
+        }
         if (third) {
             whole.Prior(kThirdBeat, std::sqrt(std::max(x[kThird], 0.0) * std::max(x[kTone], 0.0)));
+            whole.Prior(kThirdImageBeat, std::sqrt(std::max(x[kThird], 0.0) * std::max(x[kTone], 0.0)));
             whole.Prior(kThirdSecondBeat, std::sqrt(std::max(x[kThird], 0.0) * std::max(x[kSecond], 0.0)));
         }
         if (!whole.Solve())
@@ -4156,7 +4190,7 @@ ToneModel::BesideDc ToneModel::FitBesideDc(UINT peak, double floor, bool secondA
         best.secondBeatShape.assign(reach, 0.0);
         for (UINT k = 1; k < reach; ++k) {
             BesideDcRow row;
-            SecondHarmonicRow(harmonic.below[k], harmonic.above[k], kernels.below[k], row);
+            SecondHarmonicRow(harmonic.below[k], harmonic.above[k], kernels.below[k], kernels.above[k], row);
             best.secondShape[k] = row[kSecond];
             best.secondBeatShape[k] = row[kSecondBeat];
         }
