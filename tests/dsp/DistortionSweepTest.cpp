@@ -1481,7 +1481,9 @@ TEST(DistortionSweep, HarmonicCasesTheSweepFoundReadTheirDefinitionOrNotANumber)
     // offset whose 2nd harmonic lies under the tone's lobe: the fit with the offset took it in
     // (THD 2.1-2.5 dB low), or it was read from the sliver of its lobe its own bins show (THD+N
     // 1.1 dB low); a Gaussian tone on bin 3.5 whose offset that fit took for the harmonic (THD
-    // 3.5 dB high). A Gaussian tone on bin 3 whose 2nd harmonic, 32 dB down on bin 6, that fit
+    // 3.5 dB high), and Gaussian tones on bins 3.1 and 3.5 beside an offset whose 3rd harmonic's
+    // skirt, 35-38 dB down, that fit gave the 2nd (THD 1.5-3.7 dB high; N/A, the 2nd hidden under
+    // the tone's lobe). A Gaussian tone on bin 3 whose 2nd harmonic, 32 dB down on bin 6, that fit
     // left out (THD 3.5 dB low); a Parzen 2nd harmonic 66 dB down cancelling the tone's skirt six
     // bins up, fitted closely and read as hidden (THD+N 3 dB low); a Kaiser tone on bin 3.2 with no
     // 2nd harmonic, whose 3rd's skirt the bins past bin 6 must not give the 2nd (THD 1.9 dB high).
@@ -1561,7 +1563,8 @@ TEST(DistortionSweep, HarmonicCasesTheSweepFoundReadTheirDefinitionOrNotANumber)
                             Replay{16180399, 44380, kThdN, false}, Replay{16180399, 14673, kThdN, false},
                             Replay{16180399, 61360, kThdN, false}, Replay{24142424, 91932, kThd, false},
                             Replay{24142424, 16074, kThd, true}, Replay{24142424, 6006, kThd, true},
-                            Replay{22360679, 50694, kSnr, false}})
+                            Replay{22360679, 50694, kSnr, false}, Replay{44721359, 2227, kThdN, false},
+                            Replay{44721359, 69761, kThd, false}})
         ExpectReplayed(r.seed, r.index, 1u << r.measure, r.clear);
 }
 
