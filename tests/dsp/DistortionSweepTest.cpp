@@ -1386,11 +1386,11 @@ TEST(DistortionSweep, CasesTheSweepFoundReadTheirDefinitionOrNotANumber)
     // lobe was read from its fit, the fit's own noise left out of the doubt (THD+N 1.7 dB high).
     // A Gaussian tone on bin 3 beside a 1 % offset and a 2nd harmonic 32 dB down, whose fit with
     // both read the offset below nothing, and fitted again without the harmonic, which the bins
-    // called for, read the tone 0.9 dB low (SNR 1.2 dB low).
-    // One flat-top block of a tone on bin 3.5 whose 3rd harmonic beat with the image's skirt, left
-    // out of the fit beside DC: the 3rd was refused there and the 2nd took its lobe (THD 1.0 dB high).
-    // One Kaiser block of an SMPTE pair whose difference product, 3 bins beside the high tone,
-    // was fitted as nothing, its columns traded, and bounded by that fit (IMD 1.8 dB low).
+    // called for, read the tone 0.9 dB low (SNR 1.2 dB low). One flat-top block of a tone on bin 3.5
+    // whose 3rd harmonic beat with the image's skirt, left out of the fit beside DC: the 3rd was
+    // refused there and the 2nd took its lobe (THD 1.0 dB high). One Kaiser block of an SMPTE pair
+    // whose difference product, 3 bins beside the high tone, was fitted as nothing, its columns
+    // traded, and bounded by that fit (IMD 1.8 dB low).
     struct Replay {
         std::uint64_t seed;
         long index;
@@ -1529,8 +1529,8 @@ TEST(DistortionSweep, HarmonicCasesTheSweepFoundReadTheirDefinitionOrNotANumber)
     // beat, which share that one bin, were told apart (THD 2.2 dB low). Uniform harmonics that
     // must keep their fit: a clear 9th 0.14 bin off its bin, which holds enough of itself beside
     // it, and a 2nd on a bin through 31 blocks, whose beat the blocks' turning phases thin.
-    // One Kaiser block of a tone 5.8 bins up, half the band under its harmonics' places, whose
-    // noise there was doubted only as the free bins' mean, not as what those bins hold (SNR 1 dB high).
+    // One Kaiser block of a tone 5.8 bins up, half the band under its harmonics' places, whose noise
+    // there was doubted only as the free bins' mean, not as what those bins hold (SNR 1 dB high).
     struct Replay {
         std::uint64_t seed;
         long index;
@@ -1657,9 +1657,9 @@ TEST(DistortionSweep, ThdNCasesOfPairsTheSweepFoundReadTheirDefinitionOrNotANumb
     // (11.8 dB low). One exponential block of a random pair whose low tone, 11 bins up beside a 7 %
     // offset, was read with another offset that fits the power spectrum as well (1.1 dB high).
     // Three uniform blocks of a random pair four bins apart, the weaker tone on its bin holding its
-    // beat with the stronger one's skirt, which the average kept (1.0 dB low).
-    // An exponential random pair 30 bins apart, 14 blocks keeping the tones' beat, whose second
-    // tone's lobe was read with the beat in it and the beat beyond the lobe as noise (1.8 dB low).
+    // beat with the stronger one's skirt, which the average kept (1.0 dB low). An exponential random
+    // pair 30 bins apart, 14 blocks keeping the tones' beat, whose second tone's lobe was read with
+    // the beat in it and the beat beyond the lobe as noise (1.8 dB low).
     struct Replay {
         std::uint64_t seed;
         long index;
