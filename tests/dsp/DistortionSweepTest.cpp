@@ -1678,18 +1678,28 @@ TEST(DistortionSweep, ThdNCasesOfPairsTheSweepFoundReadTheirDefinitionOrNotANumb
         ExpectReplayed(r.seed, r.index, 1u << kThdN, r.clear);
 }
 
+// A drawn pair's THD+N, its second tone turned through eight phases (after `adjust`): its
+// definition within `tolerance`, or N/A.
+void ExpectThdNAtEveryPhaseOfTheSecondTone(std::uint64_t seed, long index, double tolerance,
+                                           const std::function<void(Case&)>& adjust = {})
+{
+    for (int step = 0; step < 8; ++step) {
+        Case c = Draw(seed, index);
+        if (adjust)
+            adjust(c);
+        c.tones[1].phase = step * M_PI / 4;
+        const Outcome o = RunCase(c);
+        if (o.v[kThdN])
+            EXPECT_NEAR(ShownDb(kThdN, *o.v[kThdN]), Expected(c, o.truth)[kThdN].truthDb, tolerance) << c.Describe();
+    }
+}
+
 TEST(DistortionSweep, ExponentialPairWhoseBeatTheAverageKeepsReadsThdNAtEveryPhase)
 {
     // Through the exponential window a second tone's beat with the fundamental's skirt has the
     // shape of the tone's own power about its lobe, and 14 blocks 30 bins apart keep four fifths
     // of it: whatever the tones' phases, THD+N reads its definition or N/A.
-    for (int step = 0; step < 8; ++step) {
-        Case c = Draw(73205080, 47718);
-        c.tones[1].phase = step * M_PI / 4;
-        const Outcome o = RunCase(c);
-        if (o.v[kThdN])
-            EXPECT_NEAR(ShownDb(kThdN, *o.v[kThdN]), Expected(c, o.truth)[kThdN].truthDb, 1.0) << c.Describe();
-    }
+    ExpectThdNAtEveryPhaseOfTheSecondTone(73205080, 47718, 1.0);
 }
 
 TEST(DistortionSweep, UniformPairJustPastItsBinReadsThdNAtEveryPhase)
@@ -1698,16 +1708,10 @@ TEST(DistortionSweep, UniformPairJustPastItsBinReadsThdNAtEveryPhase)
     // almost as well on the wrong side with its beat's sign turned: whatever the tones' phases,
     // THD+N reads its definition or N/A.
     for (const double past : {0.0221, -0.0221, 0.06})
-        for (int step = 0; step < 8; ++step) {
-            Case c = Draw(24142424, 50285);
+        ExpectThdNAtEveryPhaseOfTheSecondTone(24142424, 50285, 1.0, [past](Case& c) {
             c.tones[1].place = 13.0 + past;
-            c.tones[1].phase = step * M_PI / 4;
             c.products.clear();
-            const Outcome o = RunCase(c);
-            if (o.v[kThdN])
-                EXPECT_NEAR(ShownDb(kThdN, *o.v[kThdN]), Expected(c, o.truth)[kThdN].truthDb, 1.0)
-                    << c.Describe();
-        }
+        });
 }
 
 TEST(DistortionSweep, OneExponentialBlockBesideAnOffsetReadsThdNAtEveryPhase)
@@ -1734,13 +1738,7 @@ TEST(DistortionSweep, EqualUniformPairReadsEachToneWithoutTheirBeat)
     // Three uniform blocks of an equal CCIF pair 4.3 bins apart: each tone's lobe holds their
     // beat, which the average keeps in part, by the tones' phases. Whatever those, THD+N reads
     // within half a dB.
-    for (int step = 0; step < 8; ++step) {
-        Case c = Draw(26457513, 17940);
-        c.tones[1].phase = step * M_PI / 4;
-        const Outcome o = RunCase(c);
-        if (o.v[kThdN])
-            EXPECT_NEAR(ShownDb(kThdN, *o.v[kThdN]), Expected(c, o.truth)[kThdN].truthDb, 0.5) << c.Describe();
-    }
+    ExpectThdNAtEveryPhaseOfTheSecondTone(26457513, 17940, 0.5);
 }
 
 // Each reading of `m` shown within 1 dB of its definition, for a case changed by `vary` at every step.
