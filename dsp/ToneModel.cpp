@@ -5741,7 +5741,8 @@ ToneModel::Parts ToneModel::FitToneAnew(UINT lo, UINT hi)
     if (pairKept) {
         // The line's own lobe held the beat: its power is read again without it.
         double held = 0.0;
-        for (UINT k = second.peak - W; k <= second.peak + W; ++k)
+        const UINT half = static_cast<UINT>(W);
+        for (UINT k = second.peak > half ? second.peak - half : 0; k <= std::min(second.peak + half, bins - 1); ++k)
             held += mag[k] - dc[k] - leak[k];
         if (held > 0.0) {
             for (double& x : second.leak)
