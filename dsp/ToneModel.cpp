@@ -7215,13 +7215,8 @@ ToneModel::Parts ToneModel::FitToneAnew(UINT lo, UINT hi)
             lobeDoubt += narrow;
             unseenBeatNoise += narrowBeat;
         } else {
-            // A lobe holds no less than nothing: read below the leakage, it says that leakage was
-            // too much by the shortfall, so it is read that much higher and doubted only as far as
-            // the leakage may be too much beyond it (its upper bound stays). Read as it stood, one
-            // Blackman block's 2nd-harmonic lobe, where the tone's image beats with its skirt,
-            // held THD+N 0.7 dB low and its doubt over the bound (N/A where SNR read).
-            lobeContent += standing + shortfall;
-            lobeDoubt += standingDoubt - shortfall;
+            lobeContent += standing;
+            lobeDoubt += standingDoubt;
             measuredBins += useFit ? 0 : static_cast<UINT>(l.bins);
             // Read as it stands, the lobe moves with the fitted beats bin by bin.
             if (beatsKept && !useFit) {
