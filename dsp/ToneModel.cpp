@@ -4161,14 +4161,15 @@ ToneModel::BesideDc ToneModel::FitBesideDc(UINT peak, double floor, bool secondA
             whole.Prior(c, std::max(x[kTone], 0.0));
         for (int c : {kDcBeat, kDcBeatOdd})
             whole.Prior(c, dcBeatMost);
-        if (second) {
-            whole.Prior(kSecondBeat, std::sqrt(std::max(x[kSecond], 0.0) * std::max(x[kTone], 0.0)));
-            whole.Prior(kSecondImageBeat, std::sqrt(std::max(x[kSecond], 0.0) * std::max(x[kTone], 0.0)));
-        }
+        // Two lines beat by no more than the root of their powers' product.
+        auto beatMost = [&](int a, int b) { return std::sqrt(std::max(x[a], 0.0) * std::max(x[b], 0.0)); };
+        if (second)
+            for (int c : {kSecondBeat, kSecondImageBeat})
+                whole.Prior(c, beatMost(kSecond, kTone));
         if (third) {
-            whole.Prior(kThirdBeat, std::sqrt(std::max(x[kThird], 0.0) * std::max(x[kTone], 0.0)));
-            whole.Prior(kThirdImageBeat, std::sqrt(std::max(x[kThird], 0.0) * std::max(x[kTone], 0.0)));
-            whole.Prior(kThirdSecondBeat, std::sqrt(std::max(x[kThird], 0.0) * std::max(x[kSecond], 0.0)));
+            for (int c : {kThirdBeat, kThirdImageBeat})
+                whole.Prior(c, beatMost(kThird, kTone));
+            whole.Prior(kThirdSecondBeat, beatMost(kThird, kSecond));
         }
         if (!whole.Solve())
             return best;
