@@ -7273,8 +7273,14 @@ ToneModel::Parts ToneModel::FitToneAnew(UINT lo, UINT hi)
         parts.harmonicsSpread += beat;
         lobeDoubt += beat;
     }
-    parts.harmonicsSpread +=
-        std::max(unseenExcess, 0.0) + 2.0 * std::sqrt(foundVariance + unseenVariance + noiseCrossVariance);
+    // The noise's part, at two deviations; at three where one or two blocks are averaged: the
+    // harmonics' lobes are a few bins each, whose noise then scatters as a chi-square of few
+    // degrees, its tail far heavier than a normal variate's (THD 1.0-1.1 dB off, one reading in
+    // some ten thousand).
+    const double noiseDeviations =
+        std::min(static_cast<double>(averageCount), static_cast<double>(averageBlocks)) < 3.0 ? 3.0 : 2.0;
+    parts.harmonicsSpread += std::max(unseenExcess, 0.0) +
+                             noiseDeviations * std::sqrt(foundVariance + unseenVariance + noiseCrossVariance);
     // The bins the typical content stands for; where the noise is a generated tone's rounding,
     // the lines on them.
     const double standIn =
