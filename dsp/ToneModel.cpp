@@ -7409,8 +7409,15 @@ ToneModel::Parts ToneModel::FitToneAnew(UINT lo, UINT hi)
         beatPart = std::min(2.0 * std::sqrt(std::max(variance, 0.0)), beatSummed) + unseenBeatNoise;
     }
     const double modelledApart = std::max(modelled - beatTaken, 0.0);
+    // The bins the typical content still stands for hold noise of their own, as SNR counts it
+    // (left out, one triangular block of a tone high in the band, no harmonic inside it, read
+    // THD+N 1 dB low where SNR, the same noise, read N/A).
+    const double standInHere =
+        standIn > 0.0 ? (standIn - std::min(static_cast<double>(measuredBins), standIn)) / standIn : 0.0;
+    const double ownNoise = standInPart * std::sqrt(standInHere);
     parts.distortionAndNoiseSpread = std::sqrt(modelledApart * modelledApart + beatPart * beatPart +
-                                               freeNoise * freeNoise + lobeNoiseBeat * lobeNoiseBeat);
+                                               freeNoise * freeNoise + lobeNoiseBeat * lobeNoiseBeat +
+                                               ownNoise * ownNoise);
     // A tone stands 10 dB above the noise in as many bins as its lobe: above the band's
     // typical content, and above what lies around it once its leakage is taken away (a peak
     // in a band of noise is no tone). Where the leakage covers every bin, what is left of it may

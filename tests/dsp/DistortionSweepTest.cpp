@@ -1730,6 +1730,14 @@ TEST(DistortionSweep, TriangularToneOnABinReadsTheNoiseTheMedianBinMisses)
     ExpectReplayed(26457513, 51414, (1u << kMeasures) - 1, false);
 }
 
+TEST(DistortionSweep, ThdNOfAToneWithNoHarmonicInTheBandDoubtsItsNoiseAsSnrDoes)
+{
+    // One triangular block of a tone 474 bins up in 512: no harmonic inside the band, so THD+N is
+    // the noise SNR reads, and the bins the free ones stand for scatter as much for both (THD+N
+    // 1.0 dB low where SNR read N/A).
+    ExpectReplayed(54772256, 6970, 1u << kThdN | 1u << kSinad | 1u << kSnr, false);
+}
+
 TEST(DistortionSweep, UniformPairJustPastItsBinReadsThdNAtEveryPhase)
 {
     // A weaker tone five bins above a low one, just past its bin's middle on either side, fits
@@ -1957,11 +1965,15 @@ TEST(DistortionSweep, ThdNCasesTheSweepFoundReadWhereSnrDoes)
     // Of those, cases whose SNR may read N/A: the noise under their harmonics' places (two fifths
     // to two thirds of the band) scatters by itself beyond what the free bins' mean tells of it, and
     // with their other doubts past the fifth allowed. THD+N must still read.
-    for (const Replay& r : {Replay{50918692, 11462}, Replay{11111117, 61641}, Replay{24142424, 1000010495},
-                            Replay{14142135, 64079}, Replay{31415927, 31596}, Replay{24142424, 28063}}) {
+    for (const Replay& r : {Replay{50918692, 11462}, Replay{11111117, 61641}, Replay{14142135, 64079},
+                            Replay{31415927, 31596}, Replay{24142424, 28063}}) {
         ExpectReplayed(r.seed, r.index, 1u << kThdN, true);
         ExpectReplayed(r.seed, r.index, 1u << kSnr, false);
     }
+    // A Hann tone on the defaults 122 dB over its noise, whose harmonics' places hold nothing
+    // THD+N reads as it stands: there it takes the typical content as SNR does, with that
+    // content's own scatter, and may read N/A with it.
+    ExpectReplayed(24142424, 1000010495, 1u << kThdN | 1u << kSnr, false);
 }
 
 TEST(DistortionSweep, OneBlockOfNoiseShowsNoToneOnAnyWindow)
