@@ -3435,7 +3435,7 @@ double ToneModel::DcLeakage(double floor, const std::vector<double>& other, cons
 double ToneModel::BandScatter(int halfWidth) const
 {
     std::vector<unsigned char> every(bins, 1);
-    const double most = std::max(1.0, std::min(static_cast<double>(averageCount), static_cast<double>(averageBlocks)));
+    const double most = std::max(1.0, BlocksAveraged());
     return std::max(NoiseScatter(magnitude, every, 1, static_cast<std::size_t>(2 * halfWidth + 1)), 1.0 / most);
 }
 
@@ -3882,7 +3882,7 @@ ToneModel::BesideDc ToneModel::FitBesideDc(UINT peak, double floor, bool secondA
     if (w.size() != N || N == 0 || centre < 0.0 || LeakyWindow(windowType) || !(peakGain > 0.0) || peak < 2 ||
         last + 16 >= bins)
         return best;
-    const double blocks = std::max(1.0, std::min(static_cast<double>(averageCount), static_cast<double>(averageBlocks)));
+    const double blocks = std::max(1.0, BlocksAveraged());
     // Each bin weighs by how much it scatters: the noise `level` (never less than the
     // single-precision arithmetic's, once the tone is known), its beat with what the bin
     // holds, the spectrum's rounding, and how far the model it is judged by may be off there
@@ -5708,7 +5708,7 @@ ToneModel::Parts ToneModel::FitToneAnew(UINT lo, UINT hi)
     // one its lobe was read with (a 7 % offset beside a tone 11 bins up: the tone read 1 dB low
     // at one phase, right at the next): the tone is read from the one the block's phase picks,
     // and is as uncertain as the others that phase leaves.
-    if (windowType == TSmoothing::kExponential && std::min<double>(averageCount, averageBlocks) <= 1.0 &&
+    if (windowType == TSmoothing::kExponential && BlocksAveraged() <= 1.0 &&
         WindowShape().size() == N && N > 1) {
         const std::vector<double>& w = WindowShape();
         const bool known = !blockPhases.empty() && phaseBin == k0 && std::isfinite(phaseError.noise);
@@ -5978,7 +5978,7 @@ ToneModel::Parts ToneModel::FitToneAnew(UINT lo, UINT hi)
     // noise, none a spur (the lines beside the tone, taken as spurs, read SNR 4 dB low).
     bool lines = false;
     const double arithmeticBin = ArithmeticNoise(1);
-    const double averaged = std::min(static_cast<double>(averageCount), static_cast<double>(averageBlocks));
+    const double averaged = BlocksAveraged();
     // A bin judged against what it holds must hold more than the noise's beat with the leakage
     // there can give it (five deviations of one block's, whose mean noise is the median over
     // ln 2): otherwise only the bins beside a tone whose beat happens to add would be taken,
@@ -6087,8 +6087,7 @@ ToneModel::Parts ToneModel::FitToneAnew(UINT lo, UINT hi)
             noiseRef = lines ? level : noiseRef;
         }
         spurRef = lines ? noiseRef : SpurReference(free, noiseRef);
-        bandScatter = QuietScatter(mag, owner, leakAll, noiseRef, from, hi, W,
-                                   std::min(static_cast<double>(averageCount), static_cast<double>(averageBlocks)));
+        bandScatter = QuietScatter(mag, owner, leakAll, noiseRef, from, hi, W, BlocksAveraged());
         // The bins the leakage leaves most certain (against what they hold, or the median bin):
         // of the sets the guards give (a quarter of the free bins or more), the one that leaves
         // the noise's total least uncertain. More bins bring more of what the leakage taken away
@@ -6396,8 +6395,7 @@ ToneModel::Parts ToneModel::FitToneAnew(UINT lo, UINT hi)
     // uncertain. Those that don't add nothing but the power they might hold unseen: what they
     // read above the noise (never less than nothing) and two deviations of their sum.
     const UINT bandBins = hi - bandLo + 1;
-    const double blocks =
-        std::clamp(1.0 / scatter[1], 1.0, std::max(1.0, std::min(static_cast<double>(averageCount), static_cast<double>(averageBlocks))));
+    const double blocks = std::clamp(1.0 / scatter[1], 1.0, std::max(1.0, BlocksAveraged()));
     // The noise's beat with the leakage under a harmonic's lobe narrows with the blocks averaged.
     // The free bins' scatter tells how many count, but under a far skirt they hold that beat too
     // (2 L N a bin for one block, beside the noise's own N^2): read as the noise's scatter alone,
@@ -6422,8 +6420,7 @@ ToneModel::Parts ToneModel::FitToneAnew(UINT lo, UINT hi)
             weights += b.weight;
             squares += b.weight * b.weight;
         }
-        const double most = std::max({1.0, std::min(static_cast<double>(averageCount), static_cast<double>(averageBlocks)),
-                                      squares > 0.0 ? weights * weights / squares : 0.0});
+        const double most = std::max({1.0, BlocksAveraged(), squares > 0.0 ? weights * weights / squares : 0.0});
         if (counted >= 32 && seenScatter > 0.0)
             beatBlocks = std::clamp(expectedScatter / seenScatter, blocks, std::max(blocks, most));
     }
@@ -6966,10 +6963,7 @@ ToneModel::Parts ToneModel::FitToneAnew(UINT lo, UINT hi)
         // deviations out read THD+N 1.3 dB high). Elsewhere the leakage there is known less
         // closely: taken off there, it let a Gaussian tone's plain noise read THD+N 1.7 dB high.
         const double noiseBeatShown =
-            TriangularWindow(windowType) &&
-                    std::min(static_cast<double>(averageCount), static_cast<double>(averageBlocks)) >= 2.0
-                ? 2.0 * std::sqrt(crossVariance)
-                : 0.0;
+            TriangularWindow(windowType) && BlocksAveraged() >= 2.0 ? 2.0 * std::sqrt(crossVariance) : 0.0;
         double lobeLeak = 0.0;
         for (long k = l.a; k <= l.b; ++k)
             if (owner[static_cast<std::size_t>(k)] == 2)
@@ -7291,8 +7285,7 @@ ToneModel::Parts ToneModel::FitToneAnew(UINT lo, UINT hi)
     // harmonics' lobes are a few bins each, whose noise then scatters as a chi-square of few
     // degrees, its tail far heavier than a normal variate's (THD 1.0-1.1 dB off, one reading in
     // some ten thousand).
-    const double noiseDeviations =
-        std::min(static_cast<double>(averageCount), static_cast<double>(averageBlocks)) < 3.0 ? 3.0 : 2.0;
+    const double noiseDeviations = BlocksAveraged() < 3.0 ? 3.0 : 2.0;
     parts.harmonicsSpread += std::max(unseenExcess, 0.0) +
                              noiseDeviations * std::sqrt(foundVariance + unseenVariance + noiseCrossVariance);
     // The bins the typical content stands for; where the noise is a generated tone's rounding,
@@ -7785,7 +7778,7 @@ ToneModel::TwoTones ToneModel::FitTwoTonesAt(UINT firstBin, UINT lowFrequencyBin
     const auto lobe = static_cast<std::size_t>(lobeBins);
     // One bin's, for the noise's beat with what a bin holds.
     const double measuredScatter = NoiseScatter(rest.data(), free, 1, lobe);
-    const double blocks = std::max(1.0, std::min(static_cast<double>(averageCount), static_cast<double>(averageBlocks)));
+    const double blocks = std::max(1.0, BlocksAveraged());
     const double binScatter =
         LeakyWindow(windowType) ? LeakyNoiseScatter(mag, leftOver, free, noise, lowBin, highBin, W, blocks) : measuredScatter;
     const double lobeScatter = std::min(NoiseScatter(rest.data(), free, lobe, lobe), measuredScatter);

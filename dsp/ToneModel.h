@@ -9,6 +9,7 @@
 
 #include "platform/core/WinTypes.h"
 
+#include <algorithm>
 #include <cmath>
 #include <complex>
 #include <memory>
@@ -79,6 +80,8 @@ public:
 private:
     void Use(const Spectrum& spectrum);
     float BinFrequency(UINT k) const { return static_cast<float>(k) * binWidth; }
+    // The blocks in the average: those averaged so far, up to the averaging's length.
+    double BlocksAveraged() const { return std::min<double>(averageCount, averageBlocks); }
     Parts FitToneAnew(UINT lo, UINT hi);
     // The noise the spectrum's own single-precision arithmetic adds to `bandBins` bins.
     double ArithmeticNoise(UINT bandBins) const;
