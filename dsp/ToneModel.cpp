@@ -3756,6 +3756,17 @@ bool BeatShowsSecond(const FitOfColumns& fit)
     return std::abs(fit.Value(kSecondBeat)) > kClearly * std::sqrt(std::max(fit.Covariance(kSecondBeat, kSecondBeat), 0.0));
 }
 
+// Where the third harmonic's lobe reaches the bins read, the harmonic must stand twice over what
+// the third and its beat with the tone put there (`thirdEdge`, see ThirdAsSecond): unmodelled, they
+// bend the offset below nothing and the harmonic's columns, beat and all, take them for theirs
+// (Gaussian tones on bins 3.1 and 3.5 beside an offset, a 3rd harmonic 35-38 dB down: the offset
+// and the third read as a 2nd harmonic 11 dB over its truth or where there is none, THD 1.5-3.7 dB
+// high).
+bool SecondOverThird(const FitOfColumns& fit, double thirdEdge)
+{
+    return fit.Value(kSecond) > 2.0 * thirdEdge * fit.Value(kTone);
+}
+
 // Whether, the offset fitted below nothing beside the second harmonic, the harmonic without
 // the offset is what the bins hold: that fit must explain them about as well as the one with
 // both (within what two unknowns more take by chance) and clearly better than the offset without
@@ -3772,13 +3783,8 @@ bool BeatShowsSecond(const FitOfColumns& fit)
 // `shows` stands for where the scatter is known (e^(-shows/2)) takes d (e^(shows/d) - 1) scatters
 // over d such bins, about `shows` over many. Judged as if it were known, the model's own
 // roughness in four bins passed for an offset (a Parzen tone 4.8 bins up with a 2nd harmonic
-// 34 dB down: the harmonic refused by 0.6 %, THD and THD+N N/A).
-// Where the third harmonic's lobe reaches the bins read, the harmonic must stand twice over what
-// the third and its beat with the tone put there (`thirdEdge`, see ThirdAsSecond): unmodelled, they
-// bend the offset below nothing and the harmonic's columns, beat and all, take them for theirs
-// (Gaussian tones on bins 3.1 and 3.5 beside an offset, a 3rd harmonic 35-38 dB down: the offset
-// and the third read as a 2nd harmonic 11 dB over its truth or where there is none, THD 1.5-3.7 dB
-// high).
+// 34 dB down: the harmonic refused by 0.6 %, THD and THD+N N/A). It must also pass
+// SecondOverThird.
 bool HarmonicWithoutOffset(const FitOfColumns& alone, const FitOfColumns& both, double offsetAlone, double shows,
                            double thirdEdge)
 {
@@ -3787,7 +3793,7 @@ bool HarmonicWithoutOffset(const FitOfColumns& alone, const FitOfColumns& both, 
     const double byChance = both.chi > freedom ? freedom * std::expm1(shows / freedom) : shows;
     return alone.chi <= both.chi + byChance * both.Scatter() && alone.chi < offsetAlone - shows * alone.Scatter() &&
            (alone.Value(kSecond) > kNextLobeEdge * alone.Value(kTone) || BeatShowsSecond(alone)) &&
-           alone.Value(kSecond) > 2.0 * thirdEdge * alone.Value(kTone);
+           SecondOverThird(alone, thirdEdge);
 }
 
 // What the third harmonic's lobe and its beat with the tone put into bins 1 to `last` beside a
@@ -4052,7 +4058,7 @@ ToneModel::BesideDc ToneModel::FitBesideDc(UINT peak, double floor, bool secondA
         const double thirdEdge = second ? ThirdAsSecond(w, centre, peakGain, magnitude, bins, f, last) : 0.0;
         if (second && !HarmonicWithoutOffset(shared, both, plain, kShows, thirdEdge)) {
             if (!OffsetAndHarmonicBothShow(both, shared.chi, plain, kShows) ||
-                !(both.Value(kSecond) > 2.0 * thirdEdge * both.Value(kTone)))
+                !SecondOverThird(both, thirdEdge))
                 return FitBesideDc(peak, floor, false);
             withDc = true;
             f = placeWithBoth;

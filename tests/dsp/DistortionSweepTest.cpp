@@ -1400,7 +1400,12 @@ TEST(DistortionSweep, CasesTheSweepFoundReadTheirDefinitionOrNotANumber)
     // whose difference product, 3 bins beside the high tone, was fitted as nothing, its columns
     // traded, and bounded by that fit (IMD 1.8 dB low). Five triangular blocks of a tone on bin 3 whose
     // 2nd harmonic, 33 dB down, cancels the skirt in its lobe: a lobe read below the leakage may hide
-    // a harmonic, not only leakage taken too large (read as the latter, THD+N 2.8 dB low).
+    // a harmonic, not only leakage taken too large (read as the latter, THD+N 2.8 dB low). One or
+    // two blocks of Blackman, Kaiser and Parzen tones whose harmonic's few bins of noise passed two
+    // deviations (THD 1.0-1.1 dB off). A triangular tone on a bin read after one block, the free
+    // bins' median far under the noise (the typical content read as nothing, THD+N 3 dB low); one
+    // triangular block of a tone with no harmonic in its band, whose THD+N, the noise SNR reads,
+    // left out the noise of the bins the free ones stand for (1.0 dB low).
     struct Replay {
         std::uint64_t seed;
         long index;
@@ -1472,7 +1477,10 @@ TEST(DistortionSweep, CasesTheSweepFoundReadTheirDefinitionOrNotANumber)
                             Replay{14142135, 37080, false, distortionAndNoise}, Replay{73205080, 91022, false},
                             Replay{41421356, 27470, false, distortionAndNoise}, Replay{14142135, 39255, false, oneTone},
                             Replay{73205080, 35455, false, oneTone}, Replay{44721359, 35362, false},
-                            Replay{54772256, 74440, false, distortionAndNoise}})
+                            Replay{54772256, 74440, false, distortionAndNoise},
+                            Replay{26457513, 54657, false, oneTone}, Replay{44721359, 7462, false, oneTone},
+                            Replay{54772256, 50494, false, oneTone},
+                            Replay{26457513, 51414, false, oneTone}, Replay{54772256, 6970, false, oneTone}})
         ExpectReplayed(r.seed, r.index, r.measures, r.clear);
 }
 
@@ -1711,31 +1719,6 @@ TEST(DistortionSweep, ExponentialPairWhoseBeatTheAverageKeepsReadsThdNAtEveryPha
     // shape of the tone's own power about its lobe, and 14 blocks 30 bins apart keep four fifths
     // of it: whatever the tones' phases, THD+N reads its definition or N/A.
     ExpectThdNAtEveryPhaseOfTheSecondTone(73205080, 47718, 1.0);
-}
-
-TEST(DistortionSweep, OneOrTwoBlocksOfAHarmonicReadTheirDefinitionOrNotANumber)
-{
-    // One or two blocks whose harmonic's few bins of noise passed two deviations, as such a small
-    // sum now and then does: a Blackman, a Kaiser and a Parzen tone's THD (1.0-1.1 dB off).
-    const std::pair<std::uint64_t, long> found[] = {{26457513, 54657}, {44721359, 7462}, {54772256, 50494}};
-    for (const auto& [seed, index] : found)
-        ExpectReplayed(seed, index, 1u << kThd, false);
-}
-
-TEST(DistortionSweep, TriangularToneOnABinReadsTheNoiseTheMedianBinMisses)
-{
-    // A triangular tone on bin 347, read after one block: every other bin holds its skirt, many
-    // taken a little large, and ten times the median free bin passed a fifth of the noise for
-    // spurs, the rest summing to nothing (THD+N 3 dB low).
-    ExpectReplayed(26457513, 51414, (1u << kMeasures) - 1, false);
-}
-
-TEST(DistortionSweep, ThdNOfAToneWithNoHarmonicInTheBandDoubtsItsNoiseAsSnrDoes)
-{
-    // One triangular block of a tone 474 bins up in 512: no harmonic inside the band, so THD+N is
-    // the noise SNR reads, and the bins the free ones stand for scatter as much for both (THD+N
-    // 1.0 dB low where SNR read N/A).
-    ExpectReplayed(54772256, 6970, 1u << kThdN | 1u << kSinad | 1u << kSnr, false);
 }
 
 TEST(DistortionSweep, UniformPairJustPastItsBinReadsThdNAtEveryPhase)
