@@ -6507,6 +6507,9 @@ ToneModel::Parts ToneModel::FitToneAnew(UINT lo, UINT hi)
     // What the fitted beats' deviation widens the bounds of harmonics that may hide unseen by:
     // each a bound either way, so they add as they stand, never cancelling in the weighed sum.
     double unseenBeatNoise = 0.0;
+    // What harmonics hiding unseen under the leakage may hold beyond that: whether one is there
+    // has nothing to do with how well the leakage is modelled.
+    double lobeHidden = 0.0;
     std::vector<double> withoutBeat;
     auto weighBeat = [&](UINT k, double weight) {
         for (int a = 1; a < kLeakColumns; ++a)
@@ -7241,7 +7244,7 @@ ToneModel::Parts ToneModel::FitToneAnew(UINT lo, UINT hi)
             lobeNoiseVariance += fittedNoise * fittedNoise;
         } else if (hides && (unseen - unseenBeat < standingDoubt + standingBeat - standingBeatNoise ||
                              narrow - narrowBeat < standingDoubt - standingBeatNoise)) {
-            lobeDoubt += narrow;
+            lobeHidden += narrow - narrowBeat;
             unseenBeatNoise += narrowBeat;
         } else {
             lobeContent += standing;
@@ -7411,7 +7414,7 @@ ToneModel::Parts ToneModel::FitToneAnew(UINT lo, UINT hi)
         }
         beatSummed = freeWeight * freeBeatNoise + lobeBeatNoise;
         // The lobes' part went in with the arithmetic's rounding as variances.
-        const double lobesApart = std::max(harmonicDoubt - lobeBeatNoise - unseenBeatNoise, 0.0);
+        const double lobesApart = std::max(harmonicDoubt - lobeBeatNoise, 0.0);
         beatTaken = freeWeight * freeBeatNoise + std::sqrt(arithmetic * arithmetic + harmonicDoubt * harmonicDoubt) -
                     std::sqrt(arithmetic * arithmetic + lobesApart * lobesApart);
         double variance = 0.0;
@@ -7428,9 +7431,11 @@ ToneModel::Parts ToneModel::FitToneAnew(UINT lo, UINT hi)
     const double standInHere =
         standIn > 0.0 ? (standIn - std::min(static_cast<double>(measuredBins), standIn)) / standIn : 0.0;
     const double ownNoise = standInPart * std::sqrt(standInHere);
+    // A harmonic hiding unseen is a cause of its own beside the model's errors and the noise (summed
+    // with the leakage's doubt in the free bins, a force tone's THD+N read N/A where SNR read).
     parts.distortionAndNoiseSpread = std::sqrt(modelledApart * modelledApart + beatPart * beatPart +
                                                freeNoise * freeNoise + lobeNoiseBeat * lobeNoiseBeat +
-                                               ownNoise * ownNoise);
+                                               ownNoise * ownNoise + lobeHidden * lobeHidden);
     // A tone stands 10 dB above the noise in as many bins as its lobe: above the band's
     // typical content, and above what lies around it once its leakage is taken away (a peak
     // in a band of noise is no tone). Where the leakage covers every bin, what is left of it may
