@@ -6264,7 +6264,13 @@ ToneModel::Parts ToneModel::FitToneAnew(UINT lo, UINT hi)
             // Bartlett window leaks into every other harmonic's peak bin): the harmonic may hold
             // up to its `most` (or what its peak bins allow, where less), and all it leaks is
             // uncertain by that share.
-            const double powerDoubt = std::max(std::min(l.most, mostByPeak(l)) - l.power, 0.0) / l.power;
+            // Fitted as the second line, the harmonic may leave its lobe holding nothing beyond
+            // that fit's leakage: its power is then the fit's (divided by what the lobe read, one
+            // uniform block's share came out negative, and with it every bin's doubt: THD+N
+            // 10 dB high).
+            const double held = l.power > 0.0 ? l.power : asSecond ? second.power : 0.0;
+            const double powerDoubt =
+                held > 0.0 ? std::max(std::min(l.most, mostByPeak(l)) - l.power, 0.0) / held : 0.0;
             // Only the harmonic's own leakage is its power: its beats with the fundamental and the
             // other lines, modelled in the bins to read the noise there, are no part's power (over
             // a Bartlett tone's band they summed to as much as its 2nd harmonic: THD+N 2 dB high).

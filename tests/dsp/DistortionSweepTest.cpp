@@ -1406,7 +1406,9 @@ TEST(DistortionSweep, CasesTheSweepFoundReadTheirDefinitionOrNotANumber)
     // bins' median far under the noise (the typical content read as nothing, THD+N 3 dB low); one
     // triangular block of a tone with no harmonic in its band, whose THD+N, the noise SNR reads,
     // left out the noise of the bins the free ones stand for (1.0 dB low). One triangular block
-    // whose 2nd harmonic, 6 dB over the tone's skirt, cancelled a sixth of it (THD 1.1 dB low).
+    // whose 2nd harmonic, 6 dB over the tone's skirt, cancelled a sixth of it (THD 1.1 dB low). One
+    // uniform block beside an offset whose 2nd harmonic, fitted as a second line, left its lobe
+    // holding less than nothing, and every bin's doubt negative (THD+N 10 dB high).
     struct Replay {
         std::uint64_t seed;
         long index;
@@ -1482,7 +1484,7 @@ TEST(DistortionSweep, CasesTheSweepFoundReadTheirDefinitionOrNotANumber)
                             Replay{26457513, 54657, false, oneTone}, Replay{44721359, 7462, false, oneTone},
                             Replay{54772256, 50494, false, oneTone},
                             Replay{26457513, 51414, false, oneTone}, Replay{54772256, 6970, false, oneTone},
-                            Replay{12247448, 65364, false, oneTone}})
+                            Replay{12247448, 65364, false, oneTone}, Replay{22912878, 48449, false, oneTone}})
         ExpectReplayed(r.seed, r.index, r.measures, r.clear);
 }
 
@@ -1906,6 +1908,8 @@ TEST(DistortionSweep, ThdNCasesTheSweepFoundReadWhereSnrDoes)
     // One Gaussian block of a tone 8.7 bins up beside a 9.5 % offset, whose fit with the offset was
     // refused: the offset's beat was bounded whole, though the tone's fit alone had read nearly all
     // of it into its beat with its image, whose shape on the skirt it shares.
+    // Six force blocks of a plain tone 58 bins up, whose harmonics that could hide under its skirt
+    // were summed with the leakage's doubt as if one cause.
     struct Replay {
         std::uint64_t seed;
         long index;
@@ -1945,7 +1949,7 @@ TEST(DistortionSweep, ThdNCasesTheSweepFoundReadWhereSnrDoes)
                             Replay{31415927, 26527}, Replay{13579111, 36570}, Replay{14142135, 10340},
                             Replay{16180399, 94140}, Replay{86602540, 18019}, Replay{13579111, 13871},
                             Replay{57721566, 43982}, Replay{24142424, 86085}, Replay{24142424, 9822},
-                            Replay{24142424, 1268}, Replay{22360679, 96896}})
+                            Replay{24142424, 1268}, Replay{22360679, 96896}, Replay{12247448, 64010}})
         ExpectReplayed(r.seed, r.index, 1u << kThdN | 1u << kSnr, true);
     // Of those, cases whose SNR may read N/A: the noise under their harmonics' places (two fifths
     // to two thirds of the band) scatters by itself beyond what the free bins' mean tells of it, and
