@@ -6708,11 +6708,19 @@ ToneModel::Parts ToneModel::FitToneAnew(UINT lo, UINT hi)
         // it counts as it stands (dropped with the sliver, a 3rd harmonic 34 dB down went missing).
         // What the sliver may hide beyond it is still widened below: left out, one Gaussian block
         // of a tone 3.5 bins up read THD 2.5 dB high.
+        // The fit with the offset takes no neighbour, whose skirt and its beat with the tone's in
+        // the bins that fit reads may pass for this harmonic: where the neighbour stands in the
+        // sliver, the two readings may be one line counted twice, as uncertain as the smaller
+        // (a Gaussian tone on bin 3, its 3rd harmonic in the 2nd's sliver: THD+N 4.4 dB high).
         if (fromDcFit) {
             excess = secondFit.second / secondFit.tone * parts.fundamental * lobeShare(l);
             hidden = excess * (2.0 * secondFit.secondDeviation / secondFit.second + AllowanceFor(windowType).model);
-            if (!fitHoldsSliver)
-                excess += std::max(l.power - lobeNoise(l) - shared - sliverHeld, 0.0);
+            if (!fitHoldsSliver) {
+                const double beyond = std::max(l.power - lobeNoise(l) - shared - sliverHeld, 0.0);
+                if (neighbourInSliver)
+                    hidden += std::min(std::max(excess, 0.0), beyond);
+                excess += beyond;
+            }
         }
         // Where that fit tried the harmonic's columns and it did not show, the most it could hold
         // bounds what hides under the tone's lobe (a Parzen tone 3.5 bins up: the skirts of the

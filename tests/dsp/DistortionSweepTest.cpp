@@ -1408,7 +1408,9 @@ TEST(DistortionSweep, CasesTheSweepFoundReadTheirDefinitionOrNotANumber)
     // left out the noise of the bins the free ones stand for (1.0 dB low). One triangular block
     // whose 2nd harmonic, 6 dB over the tone's skirt, cancelled a sixth of it (THD 1.1 dB low). One
     // uniform block beside an offset whose 2nd harmonic, fitted as a second line, left its lobe
-    // holding less than nothing, and every bin's doubt negative (THD+N 10 dB high).
+    // holding less than nothing, and every bin's doubt negative (THD+N 10 dB high). A Gaussian
+    // tone on bin 3 whose 3rd harmonic, in the 2nd's sliver, passed for the 2nd in the fit with
+    // the offset too (THD+N 4.4 dB high).
     struct Replay {
         std::uint64_t seed;
         long index;
@@ -1484,7 +1486,8 @@ TEST(DistortionSweep, CasesTheSweepFoundReadTheirDefinitionOrNotANumber)
                             Replay{26457513, 54657, false, oneTone}, Replay{44721359, 7462, false, oneTone},
                             Replay{54772256, 50494, false, oneTone},
                             Replay{26457513, 51414, false, oneTone}, Replay{54772256, 6970, false, oneTone},
-                            Replay{12247448, 65364, false, oneTone}, Replay{22912878, 48449, false, oneTone}})
+                            Replay{12247448, 65364, false, oneTone}, Replay{22912878, 48449, false, oneTone},
+                            Replay{22912878, 1151, false, oneTone}})
         ExpectReplayed(r.seed, r.index, r.measures, r.clear);
 }
 
