@@ -3435,7 +3435,7 @@ double ToneModel::DcLeakage(double floor, const std::vector<double>& other, cons
 double ToneModel::BandScatter(int halfWidth) const
 {
     std::vector<unsigned char> every(bins, 1);
-    const double most = std::max(1.0, BlocksAveraged());
+    const double most = BlocksCounted();
     return std::max(NoiseScatter(magnitude, every, 1, static_cast<std::size_t>(2 * halfWidth + 1)), 1.0 / most);
 }
 
@@ -3888,7 +3888,7 @@ ToneModel::BesideDc ToneModel::FitBesideDc(UINT peak, double floor, bool secondA
     if (w.size() != N || N == 0 || centre < 0.0 || LeakyWindow(windowType) || !(peakGain > 0.0) || peak < 2 ||
         last + 16 >= bins)
         return best;
-    const double blocks = std::max(1.0, BlocksAveraged());
+    const double blocks = BlocksCounted();
     // Each bin weighs by how much it scatters: the noise `level` (never less than the
     // single-precision arithmetic's, once the tone is known), its beat with what the bin
     // holds, the spectrum's rounding, and how far the model it is judged by may be off there
@@ -6407,7 +6407,7 @@ ToneModel::Parts ToneModel::FitToneAnew(UINT lo, UINT hi)
     // uncertain. Those that don't add nothing but the power they might hold unseen: what they
     // read above the noise (never less than nothing) and two deviations of their sum.
     const UINT bandBins = hi - bandLo + 1;
-    const double blocks = std::clamp(1.0 / scatter[1], 1.0, std::max(1.0, BlocksAveraged()));
+    const double blocks = std::clamp(1.0 / scatter[1], 1.0, BlocksCounted());
     // The noise's beat with the leakage under a harmonic's lobe narrows with the blocks averaged.
     // The free bins' scatter tells how many count, but under a far skirt they hold that beat too
     // (2 L N a bin for one block, beside the noise's own N^2): read as the noise's scatter alone,
@@ -6432,7 +6432,7 @@ ToneModel::Parts ToneModel::FitToneAnew(UINT lo, UINT hi)
             weights += b.weight;
             squares += b.weight * b.weight;
         }
-        const double most = std::max({1.0, BlocksAveraged(), squares > 0.0 ? weights * weights / squares : 0.0});
+        const double most = std::max(BlocksCounted(), squares > 0.0 ? weights * weights / squares : 0.0);
         if (counted >= 32 && seenScatter > 0.0)
             beatBlocks = std::clamp(expectedScatter / seenScatter, blocks, std::max(blocks, most));
     }
@@ -7817,7 +7817,7 @@ ToneModel::TwoTones ToneModel::FitTwoTonesAt(UINT firstBin, UINT lowFrequencyBin
     const auto lobe = static_cast<std::size_t>(lobeBins);
     // One bin's, for the noise's beat with what a bin holds.
     const double measuredScatter = NoiseScatter(rest.data(), free, 1, lobe);
-    const double blocks = std::max(1.0, BlocksAveraged());
+    const double blocks = BlocksCounted();
     const double binScatter =
         LeakyWindow(windowType) ? LeakyNoiseScatter(mag, leftOver, free, noise, lowBin, highBin, W, blocks) : measuredScatter;
     const double lobeScatter = std::min(NoiseScatter(rest.data(), free, lobe, lobe), measuredScatter);

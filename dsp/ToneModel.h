@@ -82,6 +82,8 @@ private:
     float BinFrequency(UINT k) const { return static_cast<float>(k) * binWidth; }
     // The blocks in the average: those averaged so far, up to the averaging's length.
     double BlocksAveraged() const { return std::min<double>(averageCount, averageBlocks); }
+    // The same, never fewer than one: what a spectrum not yet averaged counts as.
+    double BlocksCounted() const { return std::max(1.0, BlocksAveraged()); }
     Parts FitToneAnew(UINT lo, UINT hi);
     // The noise the spectrum's own single-precision arithmetic adds to `bandBins` bins.
     double ArithmeticNoise(UINT bandBins) const;
