@@ -453,10 +453,13 @@ constexpr double kDoubtSigmas = 3.0;
 // sum spreads as a gamma variate of shape 1/scatter (Wilson and Hilferty's cube root at five
 // deviations). With one block averaged a lobe of noise reads some 16 times its mean that
 // often; settled, little more than its mean. IMD reads no product from that.
-double NoiseTail(double scatter)
+// Where the run is the strongest of `places` apart, the tail it reaches once in a million such
+// searches lies further out: the square of the deviations grows by 2 ln(places).
+double NoiseTail(double scatter, double places = 1.0)
 {
     const double k = 2.0 / std::clamp(scatter, 1e-4, 1.0);
-    const double root = 1.0 - 2.0 / (9.0 * k) + 5.0 * std::sqrt(2.0 / (9.0 * k));
+    const double deviations = std::sqrt(25.0 + 2.0 * std::log(std::max(places, 1.0)));
+    const double root = 1.0 - 2.0 / (9.0 * k) + deviations * std::sqrt(2.0 / (9.0 * k));
     return root * root * root;
 }
 
@@ -3440,9 +3443,11 @@ double ToneModel::BandScatter(int halfWidth) const
 }
 
 double ToneModel::ChancePeak(UINT centre, int halfWidth, double typical, double lobeScatter, double blocks,
-                             const std::vector<double>& dc, double dcError) const
+                             const std::vector<double>& dc, double dcError, UINT bandBins) const
 {
-    // The noise summed over a lobe reaches NoiseTail times its mean once in a million places.
+    // The noise summed over a lobe reaches NoiseTail times its mean once in a million places;
+    // the strongest lobe of a band of many, further (one Hann block of 65536 points read a peak
+    // of noise alone, 52 times a bin's mean over five bins, as a tone).
     // DC's skirt is only as good as its fit, and beats with the noise by 2 Re(D N*): a
     // deviation of sqrt(2 D N / blocks) a bin that the window shares over the lobe, so the
     // bins' beats add as amplitudes; five deviations are as rare as the noise's tail.
@@ -3453,7 +3458,7 @@ double ToneModel::ChancePeak(UINT centre, int halfWidth, double typical, double 
         skirt += dcError * d;
         beat += std::sqrt(2.0 * d * typical / std::max(blocks, 1.0));
     }
-    return typical * lobeBins * NoiseTail(lobeScatter) + skirt + 5.0 * beat;
+    return typical * lobeBins * NoiseTail(lobeScatter, static_cast<double>(bandBins) / lobeBins) + skirt + 5.0 * beat;
 }
 
 double ToneModel::UnseenParity(UINT k0, double offset, double offsetError, const std::vector<UINT>& freeBin,
@@ -7485,7 +7490,7 @@ ToneModel::Parts ToneModel::FitToneAnew(UINT lo, UINT hi)
     }
     parts.tone = lobePower > 10.0 * typical * (2 * W + 1) && lobePower > 10.0 * local * (2 * W + 1) &&
                  !(nearDc > 0.02 * std::max(parts.distortionAndNoise, 0.0)) &&
-                 lobePower > ChancePeak(k0, W, std::max(typical, bandNoise), lobeScatter, blocks, dc, dcError);
+                 lobePower > ChancePeak(k0, W, std::max(typical, bandNoise), lobeScatter, blocks, dc, dcError, bandBins);
     return parts;
 }
 

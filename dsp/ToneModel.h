@@ -90,11 +90,12 @@ private:
     // The square scatter of one bin's noise about its mean, as the band shows it (one block's
     // at most, the blocks averaged at least).
     double BandScatter(int halfWidth) const;
-    // What the lobe of bins centre +- halfWidth may hold by chance without a tone: the noise
-    // (`typical` a bin, its sum over the lobe scattering by `lobeScatter` of its square mean,
-    // averaged over `blocks`) and DC's skirt `dc`, good to `dcError` of itself.
+    // What the lobe of bins centre +- halfWidth, the strongest of a band of `bandBins`, may hold
+    // by chance without a tone: the noise (`typical` a bin, its sum over the lobe scattering by
+    // `lobeScatter` of its square mean, averaged over `blocks`) and DC's skirt `dc`, good to
+    // `dcError` of itself.
     double ChancePeak(UINT centre, int halfWidth, double typical, double lobeScatter, double blocks,
-                      const std::vector<double>& dc, double dcError) const;
+                      const std::vector<double>& dc, double dcError, UINT bandBins) const;
     // FitTwoTones with the tones' places `given` (refined by an earlier pass, and after them the
     // steps that pass moved them by), or read from their lobes where null.
     TwoTones FitTwoTonesAt(UINT firstBin, UINT lowBin, UINT highBin, const double* given, int pass);
