@@ -5059,6 +5059,7 @@ ToneModel::SecondLine ToneModel::ModelSecondLine(UINT k0, UINT from, UINT hi, do
     for (UINT k = 0; k < bins; ++k)
         leak[k] -= first[k];
     line.leak = std::move(leak);
+    line.spread = std::move(spread);
     line.peak = best;
     return line;
 }
@@ -5866,6 +5867,9 @@ ToneModel::Parts ToneModel::FitToneAnew(UINT lo, UINT hi)
         // (as in `spread`), and each fitted term's weight over those bins.
         double beatNoise = 0.0;
         double beatRow[kLeakColumns] = {};
+        // A second line's skirt over the bins it took, and how far that may be off: part of
+        // everything but the tone, but no harmonic.
+        double otherLine = 0.0, otherSpread = 0.0;
     };
     std::vector<Lobe> lobes;
     const ToneShape& beats = fundamentalShape;
@@ -5900,6 +5904,13 @@ ToneModel::Parts ToneModel::FitToneAnew(UINT lo, UINT hi)
         return sum;
     };
     const int count = std::min(static_cast<int>(std::trunc(highFrequency / f0)) + 1, static_cast<int>(kHarmonicOrders));
+    // A second line off every harmonic's place is another tone (the other of a pair): its skirt
+    // in a harmonic's lobe is no harmonic (a clean pair's high tone, 7 bins from the 26th
+    // harmonic's place through a Bartlett window, read THD 1.5 %). One on a harmonic's place is
+    // that harmonic, however strong.
+    bool secondApart = !second.leak.empty() && second.spread.size() == bins && !second.shape.harmonic;
+    for (int h = 2; h <= count && secondApart; ++h)
+        secondApart = std::abs(static_cast<double>(second.peak) - h * fc) > W + 1 + h * placeError;
     for (int h = 2; h <= count; ++h) {
         const double at = h * fc;
         if (at > static_cast<double>(hi))
@@ -5948,6 +5959,10 @@ ToneModel::Parts ToneModel::FitToneAnew(UINT lo, UINT hi)
             owner[static_cast<std::size_t>(k)] = 2;
             l.noiseLines += lineContent(static_cast<UINT>(k));
             l.power += mag[k] - leak[k];
+            if (secondApart) {
+                l.otherLine += second.leak[k];
+                l.otherSpread += second.spread[k];
+            }
             // The fitted cross term with the fundamental's mirror image is good to a tenth
             // here, where the leakage is smooth over a few bins.
             l.spread += spread[k] - mirrorCross[static_cast<std::size_t>(k)];
@@ -7134,11 +7149,18 @@ ToneModel::Parts ToneModel::FitToneAnew(UINT lo, UINT hi)
         // tone's rounding read THD -148 dB where it has no harmonic).
         const double spur = kArithmeticFloor * lobePower;
         const double lobeSpread = LeakyWindow(windowType) ? spreadUsed * l.spread : l.spread;
-        const bool found = useFit ? fit.power > 4.0 * fit.deviation +
-                                                    2.0 * (lobeSpread + fit.shapeError + 2.0 * std::sqrt(crossVariance)) &&
-                                        fit.power > spur
-                                  : excess > 4.0 * deviation + 2.0 * (lobeSpread + crossSpread + 2.0 * std::sqrt(crossVariance)) &&
-                                        excess > spur;
+        auto standsOut = [&](double power, double doubt) {
+            return useFit ? power > 4.0 * fit.deviation +
+                                        2.0 * (lobeSpread + fit.shapeError + 2.0 * std::sqrt(crossVariance) + doubt) &&
+                                power > spur
+                          : power > 4.0 * deviation +
+                                        2.0 * (lobeSpread + crossSpread + 2.0 * std::sqrt(crossVariance) + doubt) &&
+                                power > spur;
+        };
+        const bool found = standsOut(useFit ? fit.power : excess, 0.0);
+        // THD counts the lobe without the second line's skirt, everything but the tone with it.
+        const double harmonicHeld = (useFit ? fit.power : excess) - l.otherLine;
+        const bool harmonicFound = found && standsOut(harmonicHeld, l.otherSpread);
         // Where no harmonic stands out, its lobe may be read as the noise elsewhere is, with
         // only what a harmonic could hold unseen as its doubt: where the fundamental's skirt
         // crosses the lobe, what the leakage taken away leaves uncertain there is far more
@@ -7287,26 +7309,27 @@ ToneModel::Parts ToneModel::FitToneAnew(UINT lo, UINT hi)
             if (useFit)
                 lobeNoiseVariance += std::max(fit.deviation * fit.deviation - crossVariance, 0.0);
         }
+        parts.harmonicsSpread += l.otherSpread;
         if (useFit) {
-            if (found) {
+            if (harmonicFound) {
                 ++parts.harmonicsFound;
-                harmonicPower += fit.power / lobeShare(l);
+                harmonicPower += harmonicHeld / lobeShare(l);
                 foundVariance += fit.deviation * fit.deviation / (lobeShare(l) * lobeShare(l));
                 parts.harmonicsSpread +=
-                    lobeSpread + fit.shapeError + fit.power / lobeShare(l) * (shareDoubt(l) + imageBeat(l));
+                    lobeSpread + fit.shapeError + harmonicHeld / lobeShare(l) * (shareDoubt(l) + imageBeat(l));
             } else {
-                unseenExcess += fit.power;
+                unseenExcess += harmonicHeld;
                 unseenVariance += fit.deviation * fit.deviation;
                 parts.harmonicsSpread += std::max(UncountedDoubt(lobeSpread + fit.shapeError, unseen, hides), inBinHidden);
             }
-        } else if (found) {
+        } else if (harmonicFound) {
             ++parts.harmonicsFound;
-            harmonicPower += excess / lobeShare(l);
+            harmonicPower += harmonicHeld / lobeShare(l);
             foundVariance += deviation * deviation / (lobeShare(l) * lobeShare(l));
             parts.harmonicsSpread +=
-                lobeSpread + crossSpread + hidden + excess / lobeShare(l) * (shareDoubt(l) + imageBeat(l));
+                lobeSpread + crossSpread + hidden + harmonicHeld / lobeShare(l) * (shareDoubt(l) + imageBeat(l));
         } else {
-            unseenExcess += excess;
+            unseenExcess += harmonicHeld;
             unseenVariance += deviation * deviation;
             parts.harmonicsSpread += std::max(UncountedDoubt(lobeSpread + crossSpread + hidden, unseen, hides), inBinHidden);
         }

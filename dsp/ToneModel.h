@@ -205,6 +205,7 @@ private:
     // them (empty where there is none).
     struct SecondLine {
         std::vector<double> leak;
+        std::vector<double> spread; // how far `leak` may be off
         ToneShape shape;
         UINT peak = 0; // its lobe's centre bin
         double power = 0.0; // what its lobe holds

@@ -537,3 +537,25 @@ TEST(SpectralDataDistortion, ImdOfOneForceBlockReadsNoProductsInTheSkirts)
         EXPECT_FALSE(imd) << "phase " << phase << ": " << (imd ? *imd : 0.0f) << " %";
     }
 }
+
+TEST(SpectralDataDistortion, ThdReadsNoHarmonicsInASecondTonesSkirt)
+{
+    // A 60 Hz + 1 kHz pair with its products and no harmonics: the 1 kHz tone's skirt over the
+    // 60 Hz tone's 16th and 17th harmonic places is no harmonic (it read THD 0.003 % on Hann, and
+    // 1.5 % through a Bartlett window's skirt). THD+N counts all of it: 25 % from the parts fed in.
+    const double bin = 4000.0 / 1024;
+    const std::vector<Tone> tones = {{60 / bin, 0.4}, {1000 / bin, 0.1}, {940 / bin, 2e-5}, {1060 / bin, 1e-5}};
+    const double rest = 0.1 * 0.1 + 2e-5 * 2e-5 + 1e-5 * 1e-5;
+    for (WORD window : {TSmoothing::kHanning, TSmoothing::kBartlett, TSmoothing::kHamming, TSmoothing::kUniform})
+        for (int blocks : {3, 30}) {
+            const Averaged m(window, 1024, tones, 1e-6, blocks);
+            const auto thd = m.d->ComputeThd();
+            EXPECT_FALSE(thd) << window << " " << blocks << ": " << (thd ? *thd : 0.0f) << " %";
+            // The uniform window's skirt over the whole band leaves its THD+N less sure.
+            const auto thdN = m.d->ComputeThdN();
+            if (window == TSmoothing::kUniform)
+                continue;
+            ASSERT_TRUE(thdN) << window << " " << blocks;
+            EXPECT_NEAR(*thdN, 100.0 * std::sqrt(rest) / 0.4, 0.01) << window << " " << blocks;
+        }
+}
