@@ -660,23 +660,35 @@ bool TooLargeForSanitizers(const Case& c)
 // its multiples (the weaker tone and the products of an exact multiple); every other line, and its
 // skirt, is no harmonic. Unjudged where a line's lobe overlaps a harmonic's place without lying on
 // it, or where a line on it stands stronger than a harmonic of that order can (see IMD below).
+// The model takes the weaker tone's skirt away but no product's, and no line's beside a
+// fundamental whose lobe meets DC's: there a product's skirt standing over the noise at a
+// harmonic's place, or the weaker tone's, leaves THD unjudged.
 Expect PairThd(const Case& c, const Truth& t)
 {
     Expect e;
-    const double f0 = c.tones[0].place, reach = 2 * Leakage(c.window, c.fft).lobeHalfWidth + 2;
+    const WindowLeakage& W = Leakage(c.window, c.fft);
+    const double f0 = c.tones[0].place, reach = 2 * W.lobeHalfWidth + 2;
+    const bool besideDc = f0 < reach;
     double harmonics = 0.0;
-    auto judge = [&](double place, double power, bool tone) {
-        const double h = std::clamp(std::round(place / f0), 2.0, 40.0);
-        if (std::abs(place - h * f0) >= reach)
+    auto judge = [&](const Line& l, bool tone) {
+        const double power = l.amp * l.amp / 2;
+        const double h = std::clamp(std::round(l.place / f0), 2.0, 40.0);
+        if (std::abs(l.place - h * f0) < reach) {
+            if (std::abs(l.place - h * f0) >= 1e-9 * l.place || (tone && power * h * h / t.tone > 0.5))
+                return false;
+            harmonics += power;
             return true;
-        if (std::abs(place - h * f0) >= 1e-9 * place || (tone && power * h * h / t.tone > 0.5))
-            return false;
-        harmonics += power;
+        }
+        if (tone && !besideDc)
+            return true;
+        for (int k = 2; k <= 40 && k * f0 <= c.HiBin(); ++k)
+            if (power / 2 * W.Envelope(l.place - k * f0, W.lobeHalfWidth + 1) > 0.1 * t.noiseVar * W.noisePerBin)
+                return false;
         return true;
     };
-    bool judged = judge(c.tones[1].place, t.second, true);
+    bool judged = judge(c.tones[1], true);
     for (const Line& p : c.products)
-        judged = judge(p.place, p.amp * p.amp / 2, false) && judged;
+        judged = judge(p, false) && judged;
     e.judged = judged;
     if (harmonics > 0)
         e.truthDb = Db(harmonics / t.tone);
@@ -699,7 +711,7 @@ std::array<Expect, kMeasures> Expected(const Case& c, const Truth& t)
         e[kThd] = PairThd(c, t);
         const double apart = std::abs(c.tones[0].place - c.tones[1].place);
         if (apart < 20 && apart < 2 * Leakage(c.window, c.fft).lobeHalfWidth + 1)
-            e[kThdN].judged = e[kSinad].judged = e[kImd].judged = false;
+            e[kThd].judged = e[kThdN].judged = e[kSinad].judged = e[kImd].judged = false;
         // A weaker tone on a multiple of the stronger one, no stronger than a harmonic of that
         // order can be (1/h^2 of its power), is that harmonic to any analysis: one tone and its
         // harmonics have no IMD. Near that level (a 4:1 pair whose high tone is the 4th
