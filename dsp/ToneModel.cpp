@@ -1258,7 +1258,7 @@ struct TableKey {
     UINT param; // the lobe's half width, or the bins of a response over the spectrum
     bool operator==(const TableKey&) const = default;
 };
-enum TableKind { kShapeTable, kLobeResponseTable, kLobeKernelTable, kDcResponseTable, kBlockOverlapTable };
+enum TableKind { kShapeTable, kLobeResponseTable, kLobeKernelTable, kDcResponseTable, kBlockOverlapTable, kSkirtTable };
 
 // Every window type at every size the settings offer (1024-65536 points) takes about 20 MB.
 constexpr std::size_t kKeptBytes = std::size_t{32} << 20;
@@ -1331,7 +1331,7 @@ const std::vector<double>& ToneModel::WindowShape()
 {
     if (windowShape.size() == N && windowShapeType == windowType)
         return windowShape.values();
-    lobeResponse = lobeKernel = dcResponse = blockOverlap = windowShape = SharedTable();
+    lobeResponse = lobeKernel = dcResponse = skirtEnvelope = blockOverlap = windowShape = SharedTable();
     windowShapeType = windowType;
     try {
         windowShape = SharedTable(KeptTable<SharedTable::Values>(TableKey{windowType, N, kShapeTable, 0}, [&] {
@@ -3369,6 +3369,44 @@ const std::vector<double>& ToneModel::DcResponse()
         }));
     }
     return dcResponse.values();
+}
+
+const std::vector<double>& ToneModel::SkirtEnvelope()
+{
+    const std::vector<double>& w = WindowShape();
+    const int W = LobeHalfWidth(windowType);
+    if (skirtEnvelope.size() != bins && w.size() == N && N > 0 && bins > static_cast<UINT>(W) + 2) {
+        skirtEnvelope = SharedTable(KeptTable<SharedTable::Values>(TableKey{windowType, N, kSkirtTable, bins}, [&] {
+            auto t = std::make_shared<SharedTable::Values>();
+            // The response on bins and half-way between them: a line anywhere in its bin meets
+            // a bin d away at d - 1..d + 1, whose sidelobe peaks these samples hold closely.
+            std::vector<std::complex<double>> onBin(N), between(N);
+            TurnWindow(w, 0.0, onBin);
+            TurnWindow(w, 0.5, between);
+            if (!DoubleTransform(onBin) || !DoubleTransform(between))
+                return t;
+            auto at = [&](const std::vector<std::complex<double>>& v, long k) {
+                return std::norm(v[static_cast<std::size_t>(k >= 0 ? k : k + static_cast<long>(N))]);
+            };
+            // The lobe holds least of the line's power half a bin off.
+            double lobe = 0.0;
+            for (long m = -W; m <= W; ++m)
+                lobe += at(between, m + 1);
+            if (!(lobe > 0.0))
+                return t;
+            t->v.assign(bins, 1.0);
+            for (long d = W + 1; d < static_cast<long>(bins); ++d) {
+                double most = 0.0;
+                for (long j = d - 1; j <= d + 1; ++j)
+                    most = std::max({most, at(onBin, j), at(onBin, -j)});
+                for (long j = d - 1; j <= d + 1; ++j)
+                    most = std::max({most, at(between, j), at(between, 1 - j)});
+                t->v[static_cast<std::size_t>(d)] = std::min(most / lobe, 1.0);
+            }
+            return t;
+        }));
+    }
+    return skirtEnvelope.values();
 }
 
 double ToneModel::DcLeakage(double floor, const std::vector<double>& other, const std::vector<double>& otherSpread,
@@ -5868,8 +5906,9 @@ ToneModel::Parts ToneModel::FitToneAnew(UINT lo, UINT hi)
         double beatNoise = 0.0;
         double beatRow[kLeakColumns] = {};
         // A second line's skirt over the bins it took, and how far that may be off: part of
-        // everything but the tone, but no harmonic.
-        double otherLine = 0.0, otherSpread = 0.0;
+        // everything but the tone, but no harmonic. And the most other lines' skirts may put
+        // there (see below).
+        double otherLine = 0.0, otherSpread = 0.0, otherSkirts = 0.0;
     };
     std::vector<Lobe> lobes;
     const ToneShape& beats = fundamentalShape;
@@ -6641,6 +6680,33 @@ ToneModel::Parts ToneModel::FitToneAnew(UINT lo, UINT hi)
                 }
         return crowded ? crowdedOwner : owner;
     };
+    // Lines standing clear in the free bins (a pair's products, hum) leak into the harmonics'
+    // lobes as the second line does, unmodelled: THD bounds what their skirts may put there (a
+    // product 33 dB under a pair's weaker tone, six bins from the 2nd harmonic's place, read as
+    // that harmonic). A line holding less than the noise of a few lobes puts nothing that counts.
+    {
+        const std::vector<double>& envelope = SkirtEnvelope();
+        constexpr double kStandingLine = 10.0;
+        auto clean = [&](UINT k) {
+            return static_cast<double>(mag[k]) - leakAll[k] - (secondApart ? second.leak[k] : 0.0);
+        };
+        std::vector<std::pair<long, double>> others;
+        if (envelope.size() == bins && typical > 0.0 && !lobes.empty()) {
+            for (UINT k = std::max<UINT>(from, static_cast<UINT>(2 * W + 1)); k <= hi && k + W + 1 < bins; ++k) {
+                bool free = true;
+                for (UINT j = k - W; j <= k + W && free; ++j)
+                    free = owner[j] == 0;
+                const double power = free && StandsAsLobe(clean, k, W, bins) ? LobeSum(clean, k, W) : 0.0;
+                if (power > kStandingLine * typical * (2 * W + 1))
+                    others.emplace_back(static_cast<long>(k), power);
+            }
+        }
+        for (Lobe& l : lobes)
+            for (long k = l.a; k <= l.b; ++k)
+                if (owner[static_cast<std::size_t>(k)] == 2)
+                    for (const auto& [peak, power] : others)
+                        l.otherSkirts += power * envelope[static_cast<std::size_t>(std::labs(k - peak))];
+    }
     for (const Lobe& l : lobes) {
         const double spreadUsed = spreadUsedAt(l);
         // What the fundamental's lobe took of a harmonic's is read from the rest of its lobe
@@ -7160,7 +7226,7 @@ ToneModel::Parts ToneModel::FitToneAnew(UINT lo, UINT hi)
         const bool found = standsOut(useFit ? fit.power : excess, 0.0);
         // THD counts the lobe without the second line's skirt, everything but the tone with it.
         const double harmonicHeld = (useFit ? fit.power : excess) - l.otherLine;
-        const bool harmonicFound = found && standsOut(harmonicHeld, l.otherSpread);
+        const bool harmonicFound = found && standsOut(harmonicHeld, l.otherSpread + l.otherSkirts);
         // Where no harmonic stands out, its lobe may be read as the noise elsewhere is, with
         // only what a harmonic could hold unseen as its doubt: where the fundamental's skirt
         // crosses the lobe, what the leakage taken away leaves uncertain there is far more
@@ -7309,7 +7375,7 @@ ToneModel::Parts ToneModel::FitToneAnew(UINT lo, UINT hi)
             if (useFit)
                 lobeNoiseVariance += std::max(fit.deviation * fit.deviation - crossVariance, 0.0);
         }
-        parts.harmonicsSpread += l.otherSpread;
+        parts.harmonicsSpread += l.otherSpread + l.otherSkirts;
         if (useFit) {
             if (harmonicFound) {
                 ++parts.harmonicsFound;

@@ -109,6 +109,9 @@ private:
     // window's response; 0 where one is modelled.
     // The window's response as power at every bin from DC (empty without the window's shape).
     const std::vector<double>& DcResponse();
+    // The most a line's lobe power puts into one bin d bins from its peak bin, as a share of it,
+    // wherever in its bin the line lies (empty without the window's shape).
+    const std::vector<double>& SkirtEnvelope();
     double DcLeakage(double floor, const std::vector<double>& other, const std::vector<double>& otherSpread,
                      std::vector<double>& dc, double* hidden = nullptr);
     // Adds the predicted share of a tone's power in every bin (the window's response at the
@@ -401,6 +404,7 @@ private:
     SharedTable lobeResponse;
     SharedTable lobeKernel; // the signed transform over the lobe, as lobeResponse
     SharedTable dcResponse; // the window's response as power at each bin from DC
+    SharedTable skirtEnvelope; // see SkirtEnvelope
     SharedTable blockOverlap; // see BlockOverlap
     // The last fit and all it was made from: the spectrum's bins (compared whole, as anyone
     // holding the buffer may write them), the band, the window and the averaging.
