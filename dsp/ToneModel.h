@@ -109,11 +109,11 @@ private:
     // window's response; 0 where one is modelled.
     // The window's response as power at every bin from DC (empty without the window's shape).
     const std::vector<double>& DcResponse();
+    double DcLeakage(double floor, const std::vector<double>& other, const std::vector<double>& otherSpread,
+                     std::vector<double>& dc, double* hidden = nullptr);
     // The most a line's lobe power puts into one bin d bins from its peak bin, as a share of it,
     // wherever in its bin the line lies (empty without the window's shape).
     const std::vector<double>& SkirtEnvelope();
-    double DcLeakage(double floor, const std::vector<double>& other, const std::vector<double>& otherSpread,
-                     std::vector<double>& dc, double* hidden = nullptr);
     // Adds the predicted share of a tone's power in every bin (the window's response at the
     // tone's offset from the bin, scaled to `lobePower` over the lobe of `centre`) to `leak`,
     // and how far that prediction may be off to `spread`; `floor` is the noise in one bin.
