@@ -7225,8 +7225,15 @@ ToneModel::Parts ToneModel::FitToneAnew(UINT lo, UINT hi)
         };
         const bool found = standsOut(useFit ? fit.power : excess, 0.0);
         // THD counts the lobe without the second line's skirt, everything but the tone with it.
+        // Where the free bins sum to nothing (the leakage taken away beside a second tone as
+        // strong fell short of them), their median still tells the noise a harmonic must stand
+        // out of (a lobe of it read THD -131 dB where there was none).
         const double harmonicHeld = (useFit ? fit.power : excess) - l.otherLine;
-        const bool harmonicFound = found && standsOut(harmonicHeld, l.otherSpread + l.otherSkirts);
+        const int lobeBins = std::clamp(l.bins, 1, widest);
+        const double medianNoise = typical > 0.0 || lines ? 0.0 : noiseRef * lobeBins,
+                     medianDeviation = medianNoise * std::sqrt(scatter[static_cast<std::size_t>(lobeBins)]);
+        const bool harmonicFound = found && standsOut(harmonicHeld, l.otherSpread + l.otherSkirts) &&
+                                   harmonicHeld > medianNoise + 4.0 * medianDeviation;
         // Where no harmonic stands out, its lobe may be read as the noise elsewhere is, with
         // only what a harmonic could hold unseen as its doubt: where the fundamental's skirt
         // crosses the lobe, what the leakage taken away leaves uncertain there is far more
