@@ -1600,7 +1600,9 @@ TEST(DistortionSweep, HarmonicCasesTheSweepFoundReadTheirDefinitionOrNotANumber)
     // One Kaiser block of a tone 5.8 bins up, half the band under its harmonics' places, whose noise
     // there was doubted only as the free bins' mean, not as what those bins hold (SNR 1 dB high).
     // Clean pairs whose second tone's skirt over the harmonics' places read as harmonics: a
-    // Bartlett, an exponential and a uniform one (THD 1.5-13 % where there is none).
+    // Bartlett, an exponential and a uniform one (THD 1.5-13 % where there is none); a Hann pair
+    // whose product six bins from the 2nd harmonic's place passed for it, and an equal CCIF pair
+    // whose free bins summed to nothing beside the second tone, a lobe of noise counted.
     struct Replay {
         std::uint64_t seed;
         long index;
@@ -1635,7 +1637,8 @@ TEST(DistortionSweep, HarmonicCasesTheSweepFoundReadTheirDefinitionOrNotANumber)
                             Replay{24142424, 16074, kThd, true}, Replay{24142424, 6006, kThd, true},
                             Replay{22360679, 50694, kSnr, false}, Replay{44721359, 2227, kThdN, false},
                             Replay{44721359, 69761, kThd, false}, Replay{26925824, 17803, kThd, false},
-                            Replay{26925824, 4625, kThd, false}, Replay{26925824, 16558, kThd, false}})
+                            Replay{26925824, 4625, kThd, false}, Replay{26925824, 16558, kThd, false},
+                            Replay{17320508, 43830, kThd, false}, Replay{33166247, 1000003580, kThd, false}})
         ExpectReplayed(r.seed, r.index, 1u << r.measure, r.clear);
 }
 
