@@ -673,10 +673,12 @@ Expect PairThdOf(const Case& c, int first)
         return e;
     }
     double harmonics = 0.0;
+    // A product's skirt is bounded only where its lobe, as the analysis takes it to whole bins,
+    // stays out of the harmonic's (which widens with the harmonic's order as its place does).
     auto judge = [&](const Line& l, bool tone) {
         const double power = l.amp * l.amp / 2;
         const double h = std::clamp(std::round(l.place / f0), 2.0, 40.0), off = std::abs(l.place - h * f0);
-        if (off >= reach)
+        if (off >= (tone ? reach : 2 * std::ceil(W.lobeHalfWidth) + 2 + 0.02 * h))
             return true;
         if (off >= 1e-9 * l.place || (tone && power * h * h / fundamental > 0.5))
             return false;
