@@ -3398,9 +3398,7 @@ const std::vector<double>& ToneModel::SkirtEnvelope()
             for (long d = W + 1; d < static_cast<long>(bins); ++d) {
                 double most = 0.0;
                 for (long j = d - 1; j <= d + 1; ++j)
-                    most = std::max({most, at(onBin, j), at(onBin, -j)});
-                for (long j = d - 1; j <= d + 1; ++j)
-                    most = std::max({most, at(between, j), at(between, 1 - j)});
+                    most = std::max({most, at(onBin, j), at(onBin, -j), at(between, j), at(between, 1 - j)});
                 t->v[static_cast<std::size_t>(d)] = std::min(most / lobe, 1.0);
             }
             return t;
