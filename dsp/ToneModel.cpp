@@ -4635,10 +4635,24 @@ double CrowdedLobeHeld(double own, double held, double skirts, double skirtRoots
 // keeps one sign, so the tone's, its image's and the offset's skirts turn alike from bin to bin
 // and so does their sum: there the leakage need not be the tone's alone (their beats moved it
 // from the tone's kernel by more than a tenth, each bin then bounded a harmonic by itself, up
-// to four times the leakage, and THD+N read N/A where SNR read).
+// to four times the leakage, and THD+N read N/A where SNR read). Not in the tone's nulls, though (a
+// Bartlett tone on a bin leaks nothing two bins off): see PhaseTurnAt.
 bool LeakageAtOnePhase(WORD windowType, double kernel, double leakage)
 {
-    return TriangularWindow(windowType) || std::abs(kernel - leakage) <= 0.1 * leakage;
+    constexpr double kToneShare = 0.25;
+    return TriangularWindow(windowType) ? kernel >= kToneShare * leakage : std::abs(kernel - leakage) <= 0.1 * leakage;
+}
+
+// How far the cosine of a harmonic's phase with the leakage may move in a bin from its value at the
+// tone's skirt: nothing where the leakage meets it at one phase, `turn` where other parts turn it
+// by that much, HUGE_VAL where that is not known. In a triangular window's nulls of the tone's
+// kernel the leakage is the other parts' alone, at a phase of their own, any cosine (taken for the
+// tone's, an offset's skirt there bounded a 2nd harmonic at half its power: THD+N 1.1 dB low); a
+// harmonic still can't hide there by more than that little leakage cancels.
+double PhaseTurnAt(WORD windowType, double kernel, double leakage, double turn)
+{
+    constexpr double kAnyCosine = 2.0;
+    return LeakageAtOnePhase(windowType, kernel, leakage) ? 0.0 : TriangularWindow(windowType) ? kAnyCosine : turn;
 }
 
 // A bin a harmonic shows in: its share `h` of the harmonic's peak, the leakage's signed amplitude
@@ -4910,9 +4924,8 @@ double ToneModel::UnseenHarmonic(long a, long b, double place, const std::vector
                                   kept->offset * std::sqrt(std::max(offsetLeak[i], 0.0)), held, doubt});
         if (toneKernel.size() != bins || !(L > 0.0))
             continue;
-        const double turn = LeakageAtOnePhase(windowType, tonePeak * toneKernel[i] * toneKernel[i], L) ? 0.0
-                            : leakageTurns.size() == bins                                             ? leakageTurns[i]
-                                                                                                      : HUGE_VAL;
+        const double turn = PhaseTurnAt(windowType, tonePeak * toneKernel[i] * toneKernel[i], L,
+                                        leakageTurns.size() == bins ? leakageTurns[i] : HUGE_VAL);
         if (turn < HUGE_VAL)
             seen.push_back({h, std::copysign(std::sqrt(L), toneKernel[i]), x + shortfall, turn, held, doubt});
     }
