@@ -5252,10 +5252,13 @@ template <class F> double UnfreeSum(const std::vector<UINT>& freeBin, UINT from,
 // stood for them too, and read a tone on bin 196's rounding 5.5 dB high. They hold what the odd
 // bins hold but the lines' skirts (`lineSkirt` of a line's power, ENBW - 1): that, and not the
 // odd bins the tone's leakage leaves least uncertain, says what every odd bin holds (what that
-// leakage's misfit left there read the rounding 1.8 dB high).
+// leakage's misfit left there read the rounding 1.8 dB high). Where that leakage leaves too few
+// odd bins free to read, lines that repeat every block (`repeats`: the noise, averaged, scatters
+// as one block's) still put only their skirts there (one mean stood for them, and a Bartlett tone
+// on bin 6 read its rounding 1.8 dB high).
 template <class F, class S>
 double ParityStandIn(const std::vector<double>& free, const std::vector<UINT>& freeBin, F spur, UINT k0, UINT from,
-                     UINT to, double typical, double otherwise, UINT step, S stands, double lineSkirt)
+                     UINT to, double typical, double otherwise, UINT step, S stands, double lineSkirt, bool repeats)
 {
     constexpr std::size_t kParityBins = 256;
     enum { kLine, kOdd, kBetween };
@@ -5299,7 +5302,8 @@ double ParityStandIn(const std::vector<double>& free, const std::vector<UINT>& f
         square[p] += free[i] * free[i];
         ++count[p];
     }
-    if (!(typical > 0.0) || count[kLine] < kParityBins || count[kOdd] < kParityBins)
+    const bool oddUnread = count[kOdd] < kParityBins;
+    if (!(typical > 0.0) || count[kLine] < kParityBins || (oddUnread && !repeats))
         return otherwise;
     std::array<double, 3> mean{}, variance{};
     for (std::size_t p = 0; p < 3; ++p) {
@@ -5307,7 +5311,8 @@ double ParityStandIn(const std::vector<double>& free, const std::vector<UINT>& f
         mean[p] = std::max(sum[p] / n, 0.0);
         variance[p] = std::max(square[p] / n - sum[p] / n * sum[p] / n, 0.0) / n;
     }
-    if (!(mean[kLine] > 2.0 * mean[kOdd] && mean[kLine] - mean[kOdd] > 4.0 * std::sqrt(variance[kLine] + variance[kOdd])))
+    if (!oddUnread &&
+        !(mean[kLine] > 2.0 * mean[kOdd] && mean[kLine] - mean[kOdd] > 4.0 * std::sqrt(variance[kLine] + variance[kOdd])))
         return otherwise;
     if (spacing > 2 && count[kBetween] < kParityBins) {
         double held = 0.0;
@@ -5324,7 +5329,7 @@ double ParityStandIn(const std::vector<double>& free, const std::vector<UINT>& f
         mean[kBetween] = n > 0 ? std::min(std::max(held / static_cast<double>(n), 0.0), mean[kOdd]) : mean[kOdd];
     }
     double moved = 0.0;
-    if (spacing > 2) {
+    if (spacing > 2 || oddUnread) {
         const double line = linesHeld / static_cast<double>(lines);
         const double odd = mean[kBetween] + 2.0 * lineSkirt * std::max(line - mean[kBetween], 0.0) / spacing;
         for (std::size_t i = 0; i < free.size(); ++i)
@@ -5934,7 +5939,10 @@ ToneModel::Parts ToneModel::FitToneAnew(UINT lo, UINT hi)
     // The lobe's offset is good to offsetError when the window matches the tone's shape well;
     // a tone near DC or a window without nulls may read a few hundredths of a bin off.
     const double placeError = std::max(offsetError, 0.02);
-    const bool onBin = std::abs(offset) <= offsetError;
+    // A tone is on its bin where its place reads within twice that: the skirts of an offset and of
+    // strong harmonics bend the lobe a little past it (a Bartlett tone on bin 6 read 0.0011 off
+    // for 0.001, and its rounding's lines were read as white noise: SNR 1.8 dB low).
+    const bool onBin = std::abs(offset) <= 2.0 * offsetError;
     // A generated tone's rounding lines spread over the bins as the window's lobe does: what
     // the noise lines (not those on the tone's and harmonics' places) put into bin k, in lines.
     const UINT lineStep = std::gcd(k0, N);
@@ -7449,7 +7457,8 @@ ToneModel::Parts ToneModel::FitToneAnew(UINT lo, UINT hi)
                                                [&](UINT k) {
                                                    return owner[k] != 0 ? NAN : mag[k] - leakAll[k];
                                                },
-                                               s1 > 0.0 ? static_cast<double>(shape.size()) * s2 / (s1 * s1) - 1.0 : 0.0)
+                                               s1 > 0.0 ? static_cast<double>(shape.size()) * s2 / (s1 * s1) - 1.0 : 0.0,
+                                               RepeatsEveryBlock(mag, owner, leakAll, noiseRef, from, hi, W, averaged))
                                : static_cast<double>(bandBins - free.size());
     parts.noise = freeSum + typical * standIn;
     // The typical content is a mean over the free bins: with few of them (a window that leaks

@@ -1623,7 +1623,9 @@ TEST(DistortionSweep, HarmonicCasesTheSweepFoundReadTheirDefinitionOrNotANumber)
     // nulls beside the 2nd harmonic's place, taken to meet it at the tone's phase, bounded the
     // harmonic at half its power (THD+N 1.1 dB low); one Bartlett block on bin 19 beside a 0.75 %
     // offset, whose 2nd harmonic, up to a fifth of the noise, may cancel that skirt there unseen
-    // (THD+N may read N/A).
+    // (THD+N may read N/A). Thirty-two Bartlett blocks of a generated tone on bin 6 beside a 1.8 %
+    // offset, its place read a hair past its doubt, whose rounding's lines two bins apart, the odd
+    // bins between them all under the tone's skirt, were read as white noise (SNR 1.8 dB low).
     struct Replay {
         std::uint64_t seed;
         long index;
@@ -1660,7 +1662,8 @@ TEST(DistortionSweep, HarmonicCasesTheSweepFoundReadTheirDefinitionOrNotANumber)
                             Replay{44721359, 69761, kThd, false}, Replay{26925824, 17803, kThd, false},
                             Replay{26925824, 4625, kThd, false}, Replay{26925824, 16558, kThd, false},
                             Replay{17320508, 43830, kThd, false}, Replay{33166247, 1000003580, kThd, false},
-                            Replay{40000003, 3459, kThdN, false}, Replay{31415926, 59024, kThdN, false}})
+                            Replay{40000003, 3459, kThdN, false}, Replay{31415926, 59024, kThdN, false},
+                            Replay{40000003, 68788, kSnr, false}})
         ExpectReplayed(r.seed, r.index, 1u << r.measure, r.clear);
 }
 
