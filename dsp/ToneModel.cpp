@@ -8923,6 +8923,11 @@ ToneModel::TwoTones ToneModel::FitTwoTonesAt(UINT firstBin, UINT lowFrequencyBin
             return {};
         if (consistent && part > lobeThreshold + 2.0 * uncertain + kProductSigmas * deviation &&
             power[i] > 10.0 * kArithmeticFloor * tones) {
+            // No product outweighs the weaker tone: one that does is a tone the search missed (a
+            // flat-top tone 3 bins up, under DC's lobe, read as a product of the tone and of the
+            // strongest product, taken for the second tone: IMD 37 dB high).
+            if (power[i] > std::min(power[0], power[1]))
+                return {};
             sum += power[i];
             doubt += uncertain / lobeSum[i];
             scatter += std::max(variance[i], 0.0);

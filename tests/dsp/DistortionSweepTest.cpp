@@ -1467,7 +1467,9 @@ TEST(DistortionSweep, CasesTheSweepFoundReadTheirDefinitionOrNotANumber)
     // skirts' misfit and left the products 7 and 42 dB high (IMD 8 dB high). One Hann block of
     // 65536 points without a tone, whose strongest lobe of noise, 52 times a bin's mean over five
     // bins, passed for one: a peak found anywhere in the band is weighed against the most the
-    // noise reaches over all its places, not over one.
+    // noise reaches over all its places, not over one. One flat-top block of a pair whose low tone
+    // lies 3.3 bins up, under DC's lobe, where no second tone is looked for: the strongest product
+    // passed for it, and the low tone for a product of the two (IMD 37 dB high).
     struct Replay {
         std::uint64_t seed;
         long index;
@@ -1545,7 +1547,7 @@ TEST(DistortionSweep, CasesTheSweepFoundReadTheirDefinitionOrNotANumber)
                             Replay{26457513, 51414, false, oneTone}, Replay{54772256, 6970, false, oneTone},
                             Replay{12247448, 65364, false, oneTone}, Replay{22912878, 48449, false, oneTone},
                             Replay{22912878, 1151, false, oneTone}, Replay{17320508, 30410, false},
-                            Replay{26925824, 16267, false, oneTone}})
+                            Replay{26925824, 16267, false, oneTone}, Replay{37416573, 63647, false}})
         ExpectReplayed(r.seed, r.index, r.measures, r.clear);
 }
 
