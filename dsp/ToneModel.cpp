@@ -1884,7 +1884,10 @@ double ToneModel::AddToneLeakage(UINT centre, int halfWidth, double lobePower, d
         self->pairPhased = fitted && pairPhased;
         self->scatter = s2;
         self->offsetBeatApart.clear();
-        if (fitted && paired && partner->dc && ownImage) {
+        // Where the blocks' phases hold the image's beat, the tone's fit alone can't bend it to take
+        // the offset's (taken so, a Parzen tone's offset beat midway to DC went unbounded, and the
+        // bin's misfit read as noise: SNR 21 dB low).
+        if (fitted && paired && partner->dc && ownImage && !phased) {
             try {
                 self->offsetBeatApart = PartnerBeatApart(bins, [&](UINT k, double* row, double& weight) {
                     double r = 0.0;
