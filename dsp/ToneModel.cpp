@@ -4633,29 +4633,23 @@ double CrowdedLobeHeld(double own, double held, double skirts, double skirtRoots
     return std::max(own, most * most);
 }
 
-// Whether the `leakage` in a bin meets a harmonic there at one phase over its lobe, as the tone's
-// own skirt (`kernel`, its power) does. Through the triangular windows every part's transform
-// keeps one sign, so the tone's, its image's and the offset's skirts turn alike from bin to bin
-// and so does their sum: there the leakage need not be the tone's alone (their beats moved it
-// from the tone's kernel by more than a tenth, each bin then bounded a harmonic by itself, up
-// to four times the leakage, and THD+N read N/A where SNR read). Not in the tone's nulls, though (a
-// Bartlett tone on a bin leaks nothing two bins off): see PhaseTurnAt.
-bool LeakageAtOnePhase(WORD windowType, double kernel, double leakage)
-{
-    constexpr double kToneShare = 0.25;
-    return TriangularWindow(windowType) ? kernel >= kToneShare * leakage : std::abs(kernel - leakage) <= 0.1 * leakage;
-}
-
-// How far the cosine of a harmonic's phase with the leakage may move in a bin from its value at the
-// tone's skirt: nothing where the leakage meets it at one phase, `turn` where other parts turn it
-// by that much, HUGE_VAL where that is not known. In a triangular window's nulls of the tone's
-// kernel the leakage is the other parts' alone, at a phase of their own, any cosine (taken for the
-// tone's, an offset's skirt there bounded a 2nd harmonic at half its power: THD+N 1.1 dB low); a
-// harmonic still can't hide there by more than that little leakage cancels.
+// How far the cosine of a harmonic's phase with the `leakage` in a bin may move from its value at
+// the tone's skirt (`kernel`, its power): nothing where the leakage meets it at one phase over its
+// lobe, as the tone's own skirt does; `turn` where other parts turn it by that much (HUGE_VAL where
+// that is not known). Through the triangular windows every part's transform keeps one sign, so the
+// tone's, its image's and the offset's skirts turn alike from bin to bin and so does their sum:
+// there the leakage need not be the tone's alone (their beats moved it from the tone's kernel by
+// more than a tenth, each bin then bounded a harmonic by itself, up to four times the leakage, and
+// THD+N read N/A where SNR read). But in the tone's nulls (a Bartlett tone on a bin leaks nothing
+// two bins off) the leakage is the other parts' alone, at a phase of their own, any cosine (taken
+// for the tone's, an offset's skirt there bounded a 2nd harmonic at half its power: THD+N 1.1 dB
+// low); a harmonic still can't hide there by more than that little leakage cancels.
 double PhaseTurnAt(WORD windowType, double kernel, double leakage, double turn)
 {
-    constexpr double kAnyCosine = 2.0;
-    return LeakageAtOnePhase(windowType, kernel, leakage) ? 0.0 : TriangularWindow(windowType) ? kAnyCosine : turn;
+    constexpr double kToneShare = 0.25, kAnyCosine = 2.0;
+    if (TriangularWindow(windowType))
+        return kernel >= kToneShare * leakage ? 0.0 : kAnyCosine;
+    return std::abs(kernel - leakage) <= 0.1 * leakage ? 0.0 : turn;
 }
 
 // A bin a harmonic shows in: its share `h` of the harmonic's peak, the leakage's signed amplitude
@@ -4874,7 +4868,7 @@ double ToneModel::UnseenHarmonic(long a, long b, double place, const std::vector
     // ratios there: with e = P h^2 + 2 sqrt(P) c h f in each (c the cosine of their phase, f the
     // leakage's signed amplitude), c drops out and P (h2 / f2 - h1 / f1) is within
     // x1 / |h1 f1| + x2 / |h2 f2|. Only where the leakage there meets the harmonic at one phase
-    // (LeakageAtOnePhase). Where other parts of the leakage turn its phase from bin to bin by up
+    // (PhaseTurnAt). Where other parts of the leakage turn its phase from bin to bin by up
     // to t (the mirror image's skirt, a tenth of a Gaussian tone's at its 2nd harmonic), c moves
     // by t between the two: P d - 2 sqrt(P) (t1 + t2) is within the same, d the ratios'
     // difference (refused, a hidden harmonic four times the leakage there kept THD+N N/A).
