@@ -7447,11 +7447,12 @@ ToneModel::Parts ToneModel::FitToneAnew(UINT lo, UINT hi)
         parts.harmonicsSpread += beat;
         lobeDoubt += beat;
     }
-    // The noise's part, at two deviations; at three where one or two blocks are averaged: the
-    // harmonics' lobes are a few bins each, whose noise then scatters as a chi-square of few
-    // degrees, its tail far heavier than a normal variate's (THD 1.0-1.1 dB off, one reading in
-    // some ten thousand).
-    const double noiseDeviations = BlocksAveraged() < 3.0 ? 3.0 : 2.0;
+    // The noise's part, at two deviations; at three where the noise holds fewer than three
+    // independent blocks: the harmonics' lobes are a few bins each, whose noise then scatters as a
+    // chi-square of few degrees, its tail far heavier than a normal variate's (THD 1.0-1.1 dB off,
+    // one reading in some ten thousand). The blocks the noise shows count, not those averaged:
+    // three exponential blocks at 90 % overlap hold one or two (THD 1.0 dB off again).
+    const double noiseDeviations = blocks < 3.0 ? 3.0 : 2.0;
     parts.harmonicsSpread += std::max(unseenExcess, 0.0) +
                              noiseDeviations * std::sqrt(foundVariance + unseenVariance + noiseCrossVariance);
     // The bins the typical content stands for; where the noise is a generated tone's rounding,
