@@ -58,14 +58,27 @@ bool TriangularWindow(WORD type)
     return type == TSmoothing::kBartlett || type == TSmoothing::kTriangular;
 }
 
-// Whether the bins hold nothing modelled before a tone (`leak` all nought) and DC's bin no more
-// than the tone's leakage there (`toneAtDc`, its beat with its image as much again) and what
-// the noise reaches once in a million bins (`chance`): no offset, no other part.
-bool NothingBesideTone(const std::vector<double>& leak, const float* magnitude, double toneAtDc, double chance)
+// Whether the bins hold nothing modelled before a tone (`leak` all nought) and bin `at` (DC's,
+// or the first beside it where an offset leaves every other bin alone) no more than the tone's
+// leakage there (`toneThere`, its beat with its image as much again) and what the noise reaches
+// once in a million bins (`chance`): no offset the bins read, no other part.
+bool NothingBesideTone(const std::vector<double>& leak, const float* magnitude, std::size_t at, double toneThere,
+                       double chance)
 {
-    if (!magnitude || !std::all_of(leak.begin(), leak.end(), [](double x) { return x == 0.0; }))
+    if (!magnitude || at >= leak.size() || !std::all_of(leak.begin(), leak.end(), [](double x) { return x == 0.0; }))
         return false;
-    return static_cast<double>(magnitude[0]) <= 2.0 * toneAtDc + chance;
+    return static_cast<double>(magnitude[at]) <= 2.0 * toneThere + chance;
+}
+
+// Whether the window puts an offset into DC's bin alone, its transform a null at every other
+// bin (a uniform run over the whole block): `response` the offset's power per bin.
+bool OffsetInDcBinAlone(const std::vector<double>& response)
+{
+    // Far above the transform's rounding, far under any skirt a window has.
+    constexpr double kNull = 1e-20;
+    if (response.size() < 2 || !(response[0] > 0.0))
+        return false;
+    return std::all_of(response.begin() + 1, response.end(), [&](double x) { return x <= kNull * response[0]; });
 }
 
 LeakageAllowance AllowanceFor(WORD type)
@@ -1916,7 +1929,15 @@ double ToneModel::AddToneLeakage(UINT centre, int halfWidth, double lobePower, d
     // and on many), and the fixed share, summed over a harmonic's lobe, outweighed the noise
     // (THD+N N/A where SNR read). Beside an offset and another line the fit reads what it does
     // not model into z (one block: SNR 7.9 dB low, THD+N 1.1 dB high without the share).
-    const bool lone = !paired && NothingBesideTone(leak, magnitude, 2.0 * scale * response(-static_cast<long long>(centre)),
+    // A uniform run puts an offset into DC's bin alone, which the fit does not read: the bins it
+    // reads are the lone tone's, and what DC's bin holds tells nothing of them (read as beside an
+    // offset, a uniform tone 90 bins up beside one of 0.2 % kept the fixed share, summed over its
+    // harmonics' lobes, and THD+N N/A where SNR read). Another part low in the band still shows
+    // in the first bin beside DC.
+    const std::size_t dcSeenAt = OffsetInDcBinAlone(DcResponse()) ? 1 : 0;
+    const long long dcSeen = static_cast<long long>(dcSeenAt);
+    const bool lone = !paired && NothingBesideTone(leak, magnitude, dcSeenAt,
+                                                   scale * (response(dcSeen - centre) + response(-dcSeen - centre)),
                                                    NoiseTail(BandScatter(halfWidth)) * noiseFloor);
     const bool triangular = TriangularWindow(windowType);
     const bool toldBeside = centre <= static_cast<UINT>(kImageReach * (halfWidth + 1));
