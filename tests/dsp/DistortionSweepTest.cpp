@@ -1995,7 +1995,9 @@ TEST(DistortionSweep, ThdNCasesTheSweepFoundReadWhereSnrDoes)
     // lobes and the free bins; and one block of a tone 68 bins up whose empty places on a bin
     // must not be doubted as if a harmonic had cancelled the skirt there. Four uniform blocks of a
     // tone 90 bins up beside a 0.17 % offset, which that window puts into DC's bin alone, taken as
-    // beside the tone: its mirror beat kept half its bound over the band.
+    // beside the tone: its mirror beat kept half its bound over the band (again, 18 blocks 30 bins
+    // up beside 0.28 %). One Hann block on the default settings, a tone 4.5 bins up whose 2nd
+    // harmonic's bins its image's skirt moves by a tenth: bounded by two of them, not three.
     // Hann tones on the default settings 122 dB over their noise, whose noise's beat with the
     // skirt at the 2nd harmonic was thinned only as the noise's own scatter, though it turns
     // against the noise the overlapping blocks share.
@@ -2046,7 +2048,8 @@ TEST(DistortionSweep, ThdNCasesTheSweepFoundReadWhereSnrDoes)
                             Replay{16180399, 94140}, Replay{86602540, 18019}, Replay{13579111, 13871},
                             Replay{57721566, 43982}, Replay{24142424, 86085}, Replay{24142424, 9822},
                             Replay{24142424, 1268}, Replay{22360679, 96896}, Replay{12247448, 64010},
-                            Replay{26925824, 1000006622}, Replay{50990195, 66940}})
+                            Replay{26925824, 1000006622}, Replay{50990195, 66940},
+                            Replay{42426407, 23044}, Replay{50990195, 1000003002}})
         ExpectReplayed(r.seed, r.index, 1u << kThdN | 1u << kSnr, true);
     // Of those, cases whose SNR may read N/A: the noise under their harmonics' places (two fifths
     // to two thirds of the band) scatters by itself beyond what the free bins' mean tells of it, and
