@@ -387,6 +387,122 @@ double SquareTransformShare(const std::vector<double>& w, double d)
     return whole > 0.0 ? std::abs(sum) / whole : 1.0;
 }
 
+// Defined with the fits below.
+bool CholeskyInPlace(std::vector<double>& a, std::size_t m);
+void CholeskySolve(const std::vector<double>& factor, std::size_t m, std::vector<double>& v);
+
+// How much of what crowded lobes hold a fit of their lines on their places may leave unexplained
+// (as a root of the squares' share).
+constexpr double kCrowdedMisfit = 0.05;
+
+// The peak powers of lines at `places` (in order) whose lobes meet, fitted over the bins `at`
+// holding `y` together with each neighbouring pair's beat: through a symmetric window (real
+// kernel `kernel` x bins from a line) a pair's beat has one phase over every bin, in proportion
+// to their kernels' product. Only pairs closer than `reach` beat there. Empty where the bins
+// can't tell the columns apart.
+std::vector<double> CrowdedLinesFit(const std::vector<double>& places, double reach, const std::vector<long>& at,
+                                    const std::vector<double>& y, const std::function<double(double)>& kernel)
+{
+    const std::size_t n = places.size();
+    std::vector<std::size_t> pairs;
+    for (std::size_t i = 0; i + 1 < n; ++i)
+        if (places[i + 1] - places[i] < reach)
+            pairs.push_back(i);
+    const std::size_t m = n + pairs.size();
+    if (pairs.empty() || at.size() <= m)
+        return {};
+    std::vector<double> a(m * m, 0.0), b(m, 0.0), row(m, 0.0), lobe(n, 0.0);
+    for (std::size_t r = 0; r < at.size(); ++r) {
+        const double k = static_cast<double>(at[r]);
+        for (std::size_t i = 0; i < n; ++i) {
+            lobe[i] = kernel(k - places[i]);
+            row[i] = lobe[i] * lobe[i];
+        }
+        for (std::size_t p = 0; p < pairs.size(); ++p)
+            row[n + p] = 2.0 * lobe[pairs[p]] * lobe[pairs[p] + 1];
+        for (std::size_t i = 0; i < m; ++i) {
+            if (row[i] == 0.0)
+                continue;
+            b[i] += row[i] * y[r];
+            for (std::size_t j = 0; j < m; ++j)
+                a[i * m + j] += row[i] * row[j];
+        }
+    }
+    // Brought to one scale, then solved by the normal matrix's Cholesky factor.
+    std::vector<double> scale(m, 0.0);
+    for (std::size_t i = 0; i < m; ++i) {
+        if (!(a[i * m + i] > 0.0))
+            return {};
+        scale[i] = 1.0 / std::sqrt(a[i * m + i]);
+    }
+    for (std::size_t i = 0; i < m; ++i) {
+        b[i] *= scale[i];
+        for (std::size_t j = 0; j < m; ++j)
+            a[i * m + j] *= scale[i] * scale[j];
+    }
+    if (!CholeskyInPlace(a, m))
+        return {};
+    for (std::size_t i = 0; i < m; ++i)
+        if (!(a[i * m + i] > 1e-4))
+            return {};
+    CholeskySolve(a, m, b);
+    for (std::size_t i = 0; i < m; ++i)
+        b[i] *= scale[i];
+    // The lines on their places must hold what the bins do: a line off its place (a second tone
+    // near a harmonic's) leaves a misfit the neighbours' columns take up far along the lobes.
+    double misfit = 0.0, held = 0.0;
+    std::vector<double> binMisfit(at.size()), binHeld(at.size());
+    for (std::size_t r = 0; r < at.size(); ++r) {
+        const double k = static_cast<double>(at[r]);
+        double model = 0.0;
+        for (std::size_t i = 0; i < n; ++i) {
+            lobe[i] = kernel(k - places[i]);
+            model += b[i] * lobe[i] * lobe[i];
+        }
+        for (std::size_t p = 0; p < pairs.size(); ++p)
+            model += b[n + p] * 2.0 * lobe[pairs[p]] * lobe[pairs[p] + 1];
+        binMisfit[r] = (y[r] - model) * (y[r] - model);
+        binHeld[r] = y[r] * y[r];
+        misfit += binMisfit[r];
+        held += binHeld[r];
+    }
+    if (!(misfit <= kCrowdedMisfit * kCrowdedMisfit * held))
+        return {};
+    // Each line only as far as the fit shows it beyond two deviations of what the bins scatter
+    // about it by (the misfit's, as the noise's): a weak line read off a strong one's misfit beats
+    // with it by the root of their product, far more than itself.
+    const double variance = misfit / static_cast<double>(at.size() - m);
+    std::vector<double> unit(m, 0.0);
+    for (std::size_t i = 0; i < n; ++i) {
+        // The diagonal of the inverse normal matrix: the square of L^-1 e_i.
+        std::fill(unit.begin(), unit.end(), 0.0);
+        unit[i] = 1.0;
+        double square = 0.0;
+        for (std::size_t r = i; r < m; ++r) {
+            for (std::size_t k = i; k < r; ++k)
+                unit[r] -= a[r * m + k] * unit[k];
+            unit[r] /= a[r * m + r];
+            square += unit[r] * unit[r];
+        }
+        b[i] -= 2.0 * std::sqrt(variance * square) * scale[i];
+        // And only where the fit holds the bins from the line below to the one above: a strong
+        // line a little off its place leaves a misfit there that the fit, over all the lobes,
+        // takes for the neighbours' beats.
+        const double below = i > 0 ? places[i - 1] : places[i] - reach / 2.0,
+                     above = i + 1 < n ? places[i + 1] : places[i] + reach / 2.0;
+        double localMisfit = 0.0, localHeld = 0.0;
+        for (std::size_t r = 0; r < at.size(); ++r)
+            if (static_cast<double>(at[r]) >= below && static_cast<double>(at[r]) <= above) {
+                localMisfit += binMisfit[r];
+                localHeld += binHeld[r];
+            }
+        if (!(localMisfit <= kCrowdedMisfit * kCrowdedMisfit * localHeld))
+            b[i] = 0.0;
+    }
+    b.resize(n);
+    return b;
+}
+
 // What the lines at `places` holding `powers` may add or cancel by, pairs closer than `reach`
 // bins (beyond it the window's square leaves nothing of their beat).
 double CrowdedBeat(const std::vector<double>& w, const std::vector<double>& places, const std::vector<double>& powers,
@@ -2473,6 +2589,21 @@ bool CholeskyInPlace(std::vector<double>& a, std::size_t m)
     return true;
 }
 
+// Solves a x = v in place, `factor` the lower Cholesky factor of a (m x m, row-major).
+void CholeskySolve(const std::vector<double>& factor, std::size_t m, std::vector<double>& v)
+{
+    for (std::size_t i = 0; i < m; ++i) {
+        for (std::size_t k = 0; k < i; ++k)
+            v[i] -= factor[i * m + k] * v[k];
+        v[i] /= factor[i * m + i];
+    }
+    for (std::size_t i = m; i-- > 0;) {
+        for (std::size_t k = i + 1; k < m; ++k)
+            v[i] -= factor[k * m + i] * v[k];
+        v[i] /= factor[i * m + i];
+    }
+}
+
 // Generalised least squares of y on two columns with the bins' covariance `cov` (m by m, row
 // by row): each column's weights on y (`rows`, 2 by m) and the two estimates' variances. False
 // where the covariance or the columns leave it undetermined.
@@ -2486,16 +2617,7 @@ bool CorrelatedFit(const std::vector<double>& c1, const std::vector<double>& c2,
     if (!CholeskyInPlace(cov, m))
         return false;
     auto solve = [&](std::vector<double> v) {
-        for (std::size_t i = 0; i < m; ++i) {
-            for (std::size_t k = 0; k < i; ++k)
-                v[i] -= cov[i * m + k] * v[k];
-            v[i] /= cov[i * m + i];
-        }
-        for (std::size_t i = m; i-- > 0;) {
-            for (std::size_t k = i + 1; k < m; ++k)
-                v[i] -= cov[k * m + i] * v[k];
-            v[i] /= cov[i * m + i];
-        }
+        CholeskySolve(cov, m, v);
         return v;
     };
     const std::vector<double> w1 = solve(c1), w2 = solve(c2);
@@ -7472,6 +7594,41 @@ ToneModel::Parts ToneModel::FitToneAnew(UINT lo, UINT hi)
         std::vector<double> places;
         for (const Lobe& l : lobes)
             places.push_back(l.place);
+        // Through a symmetric window two lines' beat meets every bin at one phase, in proportion to
+        // the product of their kernels there. Where it cancels, each lobe holds less than its own
+        // line, and a beat bounded by what the lobes hold is bounded by what it left of them (a
+        // Gaussian tone 3.5 bins up, its 7th harmonic left at a fifth of itself beside a strong 8th:
+        // THD+N 1.1 dB low, sure of it within a fifth). Fitted over the lobes' bins with every line's
+        // shape and each neighbouring pair's product, the lines are read apart from their beats: a
+        // lobe holds at least its line's share of its bins.
+        if (!LeakyWindow(windowType) && ownHeld.size() == lobes.size() && lobes.size() >= 2) {
+            try {
+                std::vector<double> y;
+                std::vector<long> at;
+                for (long k = lobes.front().a; k <= lobes.back().b; ++k)
+                    if (owner[static_cast<std::size_t>(k)] == 2) {
+                        at.push_back(k);
+                        y.push_back(mag[k] - leak[static_cast<std::size_t>(k)] - typical);
+                    }
+                const std::vector<double> peaks =
+                    CrowdedLinesFit(places, 2.0 * W, at, y,
+                                    [&](double x) { return std::abs(x) <= W + 1.0 ? LobeKernel(x, W) : 0.0; });
+                for (std::size_t i = 0; i < peaks.size(); ++i) {
+                    // A lobe mostly under the fundamental's holds that one's misfit as much as its
+                    // line (what it may hide is bounded above); and a line cancelled by its
+                    // neighbours is at most what its bins hold and their skirts there together.
+                    const Lobe& l = lobes[i];
+                    const double seen = l.whole > 0.0 ? 1.0 - l.underFundamental / l.whole : 1.0;
+                    if (seen < kSeenToFit)
+                        continue;
+                    const double skirtRoots = neighbourSkirts(l, fc).second;
+                    const double most = std::sqrt(std::max(l.power - lobeNoise(l), 0.0)) + skirtRoots;
+                    ownHeld[i] = std::max(ownHeld[i], std::min(peaks[i] * l.taken, most * most));
+                }
+            } catch (const std::bad_alloc&) {
+                // Unfitted, each lobe holds what it holds.
+            }
+        }
         // (The leaky windows bound each lobe's beats with all the leakage there already.)
         const double beat = LeakyWindow(windowType) ? 0.0 : CrowdedBeat(WindowShape(), places, ownHeld, 4.0 * W + 4.0);
         parts.harmonicsSpread += beat;
