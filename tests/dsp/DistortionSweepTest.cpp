@@ -1902,6 +1902,47 @@ TEST(DistortionSweep, LinesTheOffsetOrTheThirdHarmonicTookReadTheirDefinitionOrN
     });
 }
 
+TEST(DistortionSweep, LinesThatCancelAtSomePhaseReadTheirDefinitionOrNotANumber)
+{
+    // Gaussian 7th and 8th harmonics 3.5 bins apart, one block, the 7th turned through eight
+    // phases: where their beat cancels, the 7th's lobe holds a fifth of it (THD+N 1.1 dB low).
+    ExpectWithinAtEverySetting(50990195, 37296, kThdN, 8, [](Case& c, int step) {
+        for (Line& h : c.harmonics)
+            if (h.order == 7)
+                h.phase += step * M_PI / 4;
+    });
+    // One triangular or Bartlett block beside a 7 % offset, the 3rd harmonic turned: where it
+    // cancels the skirts in its peak bin, the bin beside it still shows it whole (1.6 dB low).
+    ExpectWithinAtEverySetting(50990195, 82540, kThdN, 16, [](Case& c, int step) {
+        c.window = step < 8 ? TSmoothing::kTriangular : TSmoothing::kBartlett;
+        for (Line& h : c.harmonics)
+            if (h.order == 3)
+                h.phase += (step % 8) * M_PI / 4;
+    });
+}
+
+TEST(DistortionSweep, UniformToneBesideAnOffsetReadsThdNAsWithoutIt)
+{
+    // A uniform run puts an offset into DC's bin alone: a tone beside one, at four phases, reads
+    // THD+N as it does without it (N/A with any offset, where its harmonics' bound took the
+    // leaky windows' allowance for a beat with the offset there is none of).
+    int shown = 0, steps = 0;
+    for (const double dc : {0.0, -0.0017, 0.01, -0.05})
+        for (int step = 0; step < 4; ++step, ++steps) {
+            Case c = Draw(50990195, 66940);
+            if (TooLargeForSanitizers(c))
+                return;
+            c.dc = dc;
+            c.tones[0].phase += step * M_PI / 2;
+            const Outcome o = RunCase(c);
+            if (!o.v[kThdN])
+                continue;
+            ++shown;
+            EXPECT_NEAR(ShownDb(kThdN, *o.v[kThdN]), Expected(c, o.truth)[kThdN].truthDb, 1.0) << c.Describe();
+        }
+    EXPECT_EQ(shown, steps);
+}
+
 TEST(DistortionSweep, ThdNCasesTheSweepFoundReadWhereSnrDoes)
 {
     // One-tone cases earlier runs found with THD+N N/A where SNR read: the second harmonic's lobe
