@@ -1642,7 +1642,10 @@ TEST(DistortionSweep, HarmonicCasesTheSweepFoundReadTheirDefinitionOrNotANumber)
     // (THD 1.0 dB off, Hann, Parzen and uniform).
     // One triangular block of a tone 39.8 bins up beside a 7 % offset, whose 3rd harmonic cancelled
     // the skirts in its peak bin and stood whole in the skirt-free bin beside it: its beat, bounded
-    // by the peak bin, let the lobe read a fifth of it (THD+N 1.6 dB low).
+    // by the peak bin, let the lobe read a fifth of it (THD+N 1.6 dB low). Four Bartlett blocks of a
+    // tone on bin 7 beside a 1.3 % offset, its 2nd harmonic cancelling the skirt in its peak bin: its
+    // fit from the side bins took the skirt bins' scatter as theirs, and the lobe read as it stood
+    // (THD+N 1.1 dB low).
     // One Gaussian block of a tone on bin 3.5 whose 7th harmonic, 7 dB under the 8th 3.5 bins on,
     // cancelled with it over both lobes: their beat, bounded by what it left of the 7th, read
     // THD+N 1.1 dB low (may read N/A).
@@ -1685,7 +1688,8 @@ TEST(DistortionSweep, HarmonicCasesTheSweepFoundReadTheirDefinitionOrNotANumber)
                             Replay{40000003, 3459, kThdN, false}, Replay{31415926, 59024, kThdN, false},
                             Replay{40000003, 68788, kSnr, false}, Replay{50990195, 92369, kThd, false},
                             Replay{50990195, 1000005170, kThd, false}, Replay{26925824, 18877, kThd, false},
-                            Replay{50990195, 82540, kThdN, false}, Replay{50990195, 37296, kThdN, false}})
+                            Replay{50990195, 82540, kThdN, false}, Replay{50990195, 37296, kThdN, false},
+                            Replay{53851648, 17768, kThdN, false}})
         ExpectReplayed(r.seed, r.index, 1u << r.measure, r.clear);
 }
 
