@@ -4092,6 +4092,8 @@ ToneModel::BesideDc ToneModel::FitBesideDc(UINT peak, double floor, bool secondA
     constexpr UINT kSecondRows = 8;
     const UINT toSecond = std::max({last, 2 * peak, kSecondRows});
     bool second = false, third = false;
+    // The harmonic's columns were tried and refused as another line's misfit (see below).
+    bool refused = false;
     if (w.size() != N || N == 0 || centre < 0.0 || LeakyWindow(windowType) || !(peakGain > 0.0) || peak < 2 ||
         last + 16 >= bins)
         return best;
@@ -4170,6 +4172,29 @@ ToneModel::BesideDc ToneModel::FitBesideDc(UINT peak, double floor, bool secondA
         const FitOfColumns fit = solveAt(other, withDc);
         return fit.chi <= kShows * fit.Freedom() ? other : at;
     };
+    // Refused (as the third's lobe edge, or traded with the offset), the harmonic is no part of the
+    // fit, whose other columns (on the Gaussian, of nearly one shape with its own) may have taken it
+    // in: a harmonic mostly under the tone's lobe then goes missing, its own bins showing a sliver
+    // read against the leakage that took it (a Gaussian tone 3 bins up, its 2nd harmonic 45 dB
+    // down: THD 1.1 dB low). Its columns fitted at the tone's place `at` say how much that may be,
+    // as a share of the tone; with the offset only where that fit reads one and explains the bins
+    // better.
+    auto unreadAt = [&](double at) {
+        const UINT before = last;
+        const bool secondBefore = second, thirdBefore = third;
+        last = std::max(last, toSecond);
+        second = true;
+        third = false;
+        const FitOfColumns withOffset = solveAt(at, true), without = solveAt(at, false);
+        last = before;
+        second = secondBefore;
+        third = thirdBefore;
+        const FitOfColumns& read = withOffset.Value(kDc) > 0.0 && withOffset.chi < without.chi ? withOffset : without;
+        if (!std::isfinite(read.chi) || !(read.Value(kTone) > 0.0))
+            return HUGE_VAL;
+        return (std::max(read.Value(kSecond), 0.0) + 2.0 * std::sqrt(std::max(read.Covariance(kSecond, kSecond), 0.0))) /
+               read.Value(kTone);
+    };
     double plain = HUGE_VAL;
     if (secondAllowed && SecondHarmonicBesideTone(peak, W, last) && toSecond + 16 < bins) {
         const UINT alone = last;
@@ -4204,6 +4229,7 @@ ToneModel::BesideDc ToneModel::FitBesideDc(UINT peak, double floor, bool secondA
         const bool thirdReaches = pastPeak && ThirdReachesPast(3.0 * at, W, last, secondShare);
         const bool unmodelled = UnmodelledPast(with.Scatter(), pastPeak, kShows) || thirdReaches;
         second = with.chi < plain - kShows * with.Scatter() && !unmodelled;
+        refused = unmodelled;
         if (!second)
             last = alone;
         // Not needed, its columns still say how strong a harmonic could be there.
@@ -4265,8 +4291,12 @@ ToneModel::BesideDc ToneModel::FitBesideDc(UINT peak, double floor, bool secondA
         const double thirdEdge = second ? ThirdAsSecond(w, centre, peakGain, magnitude, bins, f, last) : 0.0;
         if (second && !HarmonicWithoutOffset(shared, both, plain, kShows, thirdEdge)) {
             if (!OffsetAndHarmonicBothShow(both, shared.chi, plain, kShows) ||
-                !SecondOverThird(both, thirdEdge))
-                return FitBesideDc(peak, floor, false);
+                !SecondOverThird(both, thirdEdge)) {
+                BesideDc without = FitBesideDc(peak, floor, false);
+                if (without.fitted)
+                    without.secondUnread = unreadAt(without.place);
+                return without;
+            }
             withDc = true;
             f = placeWithBoth;
             shared = both;
@@ -4276,6 +4306,8 @@ ToneModel::BesideDc ToneModel::FitBesideDc(UINT peak, double floor, bool secondA
     }
     if (!std::isfinite(shared.chi) || !(shared.Value(kTone) > 0.0))
         return best;
+    if (refused && !second && !third)
+        best.secondUnread = unreadAt(f);
     // The place is good to where the residual grows by one deviation (more where the bins
     // scatter more than their weights say); the tone's power follows the place that far.
     constexpr double kProbe = 0.01;
@@ -7014,6 +7046,11 @@ ToneModel::Parts ToneModel::FitToneAnew(UINT lo, UINT hi)
                       (1.0 + AllowanceFor(windowType).model)
                 : HUGE_VAL;
         const double hiddenMost = seen < 0.5 ? triedMost : HUGE_VAL;
+        // Where that fit refused the harmonic's columns, it may have taken the part under the tone's
+        // lobe into its own: the sliver's reading bounds no part of that (see FitBesideDc).
+        const double unreadLeast = secondFit.fitted && !fromDcFit && HarmonicOrder(l.place, fc) == 2 && seen < kSeenToFit
+                                       ? secondFit.secondUnread * parts.fundamental * lobeShare(l) * (1.0 - seen)
+                                       : 0.0;
         // That fit bounds this harmonic alone: a crowded neighbour whose place lies in the lobe's
         // bins (its own lobe not listed) leaves its power there too, and the lobe is read as it
         // stands (bounded by the fit, a Gaussian 3rd harmonic in a 2nd's lobe went missing from
@@ -7240,7 +7277,7 @@ ToneModel::Parts ToneModel::FitToneAnew(UINT lo, UINT hi)
         if (neighbourInSliver)
             hidden = std::max(hidden, (std::max(own - sliverHeld, 0.0) + 2.0 * deviation) * (1.0 - neighbourSeen) /
                                           std::max(neighbourSeen, 1e-3));
-        hidden = std::min(hidden, hiddenMost);
+        hidden = std::max(std::min(hidden, hiddenMost), unreadLeast);
         // Everything but the tone needs no harmonic told from the noise: what the lobe holds
         // counts as it stands, only as good as the leakage taken from it and its beat with it.
         // Harmonics closer than a lobe's width share bins, each bin counted with the first
@@ -7352,7 +7389,7 @@ ToneModel::Parts ToneModel::FitToneAnew(UINT lo, UINT hi)
             hidden = hiddenBeforeFit;
             if (widen == 1.0 && !fitHoldsSliver)
                 hidden = std::max(hidden, (own + 2.0 * deviation) * (1.0 - seen) / std::max(seen, 1e-3));
-            hidden = std::min(hidden, hiddenMost);
+            hidden = std::max(std::min(hidden, hiddenMost), unreadLeast);
             unfittedBeat = std::min(
                 2.0 * std::sqrt(lobeLeak * std::max(StandingHarmonic(excess, 2.0 * deviation + l.spread + noiseBeatShown, 0.0, 0.0),
                                                     cancelled)),

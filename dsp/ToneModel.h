@@ -176,6 +176,9 @@ private:
         // The most the second harmonic could hold at its peak where its columns were tried and it
         // did not show (HUGE_VAL where that is not known).
         double secondMost = HUGE_VAL;
+        // Where its columns were tried and refused (another line's misfit may pass for it), the
+        // most it may hold as a share of the tone, which the fit without them may have taken in.
+        double secondUnread = 0.0;
         // Where fitted: what the harmonic (its lobe and image) and its beat with the tone put into
         // each bin, per unit of each, with their values' covariance.
         std::vector<double> secondShape, secondBeatShape;
