@@ -6516,6 +6516,15 @@ ToneModel::Parts ToneModel::FitToneAnew(UINT lo, UINT hi)
     const double run = RunWindow(windowType) ? RunLength(WindowShape()) : 0.0;
     for (std::size_t i = 0; i < order.size(); ++i) {
         const Lobe& l = lobes[order[i]];
+        // The typical content was read with the stronger harmonics' skirts still in the free bins
+        // (through the triangular windows a harmonic on a bin fills every other bin far over the
+        // noise): read again once they are modelled, before it turns a weaker harmonic away.
+        // Left unmodelled and unbounded, a Bartlett tone's 4th harmonic, 26 dB over the band's
+        // noise, put its skirt into the free bins beside its lobe: SNR 3.8 dB low.
+        if (!(l.most > 100.0 * typical * (2 * W + 1)) && changed) {
+            estimate();
+            changed = false;
+        }
         if (!(l.most > 100.0 * typical * (2 * W + 1)))
             break;
         // A harmonic's leakage and the tones' add or cancel by up to 2 sqrt(L H) in every bin,
