@@ -1579,7 +1579,10 @@ double ToneModel::AddToneLeakage(UINT centre, int halfWidth, double lobePower, d
         (centre <= static_cast<UINT>(kImageReach * (halfWidth + 1)) ||
          (windowType == TSmoothing::kForce && ImageMovesPlace(centre, halfWidth, lobePower))))
         delta = PlaceBesideImage(centre, halfWidth, leak, delta);
-    if (place >= 0.0 && std::abs(place - centre) <= 0.5)
+    // A line midway between bins may have its lobe centred on either: its place, known to
+    // `placeError`, holds a hair beyond half a bin as well.
+    const bool placed = place >= 0.0 && std::abs(place - centre) <= 0.5 + std::max(placeError, 0.0);
+    if (placed)
         delta = place - centre;
     // The window shifted by the offset: its transform is the response at every bin's distance
     // from the tone. The offset found from the lobe is good to about the root of the noise's
@@ -1601,7 +1604,7 @@ double ToneModel::AddToneLeakage(UINT centre, int halfWidth, double lobePower, d
             // The bound as noise stands.
         }
     }
-    if (place >= 0.0 && std::abs(place - centre) <= 0.5)
+    if (placed)
         placeDoubt = placeError;
     const double kOffsetError = std::clamp(placeDoubt, 0.001, 0.03);
     if (offset)
@@ -5267,8 +5270,12 @@ ToneModel::SecondLine ToneModel::ModelSecondLine(UINT k0, UINT from, UINT hi, do
     // its beat with the fundamental's leakage, would read it up to half a bin off on a run window,
     // and its skirt with it.
     const double fc = static_cast<double>(k0) + at;
+    // Midway between bins its lobe may be centred on either: half a bin holds as far as the
+    // fundamental's place is doubted (held to half a bin exactly, a 7th harmonic of a tone 0.499995
+    // bin off fell 0.50003 from its peak bin, was modelled as another tone and read 1.6 dB high).
     const int order = HarmonicOrder(best, fc);
-    const bool harmonic = RunWindow(windowType) && order >= 2 && std::abs(order * fc - best) <= 0.5;
+    const bool harmonic =
+        RunWindow(windowType) && order >= 2 && std::abs(order * fc - best) <= 0.5 + order * atError;
     // A uniform line under the fundamental's skirt is placed with their beat, as a pair's second
     // tone is: its lobe, the skirt taken away but not the beat, placed one 3.9 bins from a tone
     // 3 dB stronger 0.22 bins off, and its leakage read the noise 1.2 dB high.
@@ -5293,6 +5300,7 @@ ToneModel::SecondLine ToneModel::ModelSecondLine(UINT k0, UINT from, UINT hi, do
         line.reach = reach;
     }
     line.shape.harmonic = harmonic;
+    line.shape.order = harmonic ? order : 0;
     line.power = strongest;
     for (UINT k = 0; k < bins; ++k)
         leak[k] -= first[k];
@@ -5809,7 +5817,7 @@ ToneModel::Parts ToneModel::FitToneAnew(UINT lo, UINT hi)
     // blocks' turning phases, it is read with the other harmonics (fitted with the tone, eight
     // force blocks' 3rd harmonic 31 dB down was left too uncertain to read: THD N/A).
     if (second.shape.harmonic && second.power < kSecondLine * lobePower) {
-        const int order = HarmonicOrder(static_cast<double>(second.shape.centre), k0);
+        const int order = second.shape.order;
         const double kept = std::max(turns(order - 1), turns(order + 1));
         const double beat = AllowanceFor(windowType).model / 2.0;
         if (!(kept * kept * second.power > beat * beat * lobePower))
@@ -5855,7 +5863,7 @@ ToneModel::Parts ToneModel::FitToneAnew(UINT lo, UINT hi)
         // A harmonic h beats with the tone turning h - 1 times as fast, and with its image h + 1
         // times: the average keeps that much of each (held whole, eight force blocks' 3rd
         // harmonic left its lobe too uncertain to read: THD N/A).
-        const int order = partner && partner->harmonic ? HarmonicOrder(static_cast<double>(partner->centre), k0) : 0;
+        const int order = partner && partner->harmonic ? partner->order : 0;
         // Under a uniform second line's skirt the tone is placed with their beat too, as the line was.
         double placed = placeUnderLobe, placedError = placeUnderLobeError;
         if (placed < 0.0 && second.place >= 0.0 && k0 > static_cast<UINT>(second.reach) &&
@@ -6492,14 +6500,15 @@ ToneModel::Parts ToneModel::FitToneAnew(UINT lo, UINT hi)
     // its beat with that skirt is bounded by this least harmonic instead (a Bartlett tone 3.2 bins
     // up, its 2nd harmonic's peak bin under a skirt ten times as strong: the lobe read as a
     // twentieth of the harmonic, THD+N 2.3 dB low).
-    auto leastByPeak = [&](const Lobe& l) {
-        const double reach = std::max(1, HarmonicOrder(l.place, fc)) * placeError;
+    // Taken at `place`, the line's own or a crowded neighbour's in the lobe's bins.
+    auto leastByPeak = [&](const Lobe& l, double place) {
+        const double reach = std::max(1, HarmonicOrder(place, fc)) * placeError;
         double peak = 0.0, kernelSum = 0.0;
         for (long k = l.a; k <= l.b; ++k) {
             if (owner[static_cast<std::size_t>(k)] != 2)
                 continue;
             double top = 0.0, least = HUGE_VAL;
-            for (double at : {l.place - reach, l.place, l.place + reach}) {
+            for (double at : {place - reach, place, place + reach}) {
                 const double h = LobeKernel(static_cast<double>(k) - at, W);
                 top = std::max(top, h * h);
                 least = std::min(least, h * h);
@@ -7327,7 +7336,14 @@ ToneModel::Parts ToneModel::FitToneAnew(UINT lo, UINT hi)
         const bool readApart = k0 > static_cast<UINT>(W + 1);
         // A lobe holding clearly less than its bins show the harmonic to be has had the harmonic
         // cancel the leakage there: the beat is bounded by that least harmonic.
-        const double shownLeast = leastByPeak(l);
+        // A crowded neighbour whose place the lobe's bins hold (the 3rd harmonic of a tone 3.5 bins
+        // up, in the 2nd's bins) is its line as much: its peak bins tell where it cancelled the
+        // skirt (one Parzen block's 3rd harmonic, cancelling the tone's sidelobe beside it, was
+        // read a third short as it stood: THD+N 1.2 dB low).
+        double shownLeast = leastByPeak(l, l.place);
+        for (double p : crowded)
+            if (p >= static_cast<double>(l.a) - 0.5 && p <= static_cast<double>(l.b) + 0.5)
+                shownLeast = std::max(shownLeast, leastByPeak(l, p));
         const double cancelled = shownLeast > excess + 2.0 * deviation + l.spread ? shownLeast : 0.0;
         double unfittedBeat =
             fromDcFit ? 0.0

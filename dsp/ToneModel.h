@@ -142,6 +142,10 @@ private:
         // with its image can't take up over the bins read (empty otherwise).
         std::vector<double> offsetBeatApart;
         bool harmonic = false;    // a harmonic of the tone it is fitted beside, placed by it
+        // Its order there (0: none). Read from its peak bin and the tone's, a harmonic midway
+        // between bins of a tone midway too can round to the next (the 7th at bin 60 of a tone
+        // at 8.5 read as the 8th).
+        int order = 0;
         // What the fitted beats' own deviation adds to each bin's spread, as a free bin counts it
         // and as a harmonic's lobe does (empty where the beats were not fitted), with each bin's
         // columns of those beats (`beatColumns` a bin) and their covariance: the noise moves the
