@@ -1481,11 +1481,14 @@ TEST(DistortionSweep, CasesTheSweepFoundReadTheirDefinitionOrNotANumber)
     // lobe edge and taken into that fit, its sliver read against it (THD 1.1 dB low, THD+N 1.4 dB).
     // One Bartlett block of a tone on a bin whose 10th harmonic's skirt filled every other bin,
     // read as noise before any harmonic was modelled: a 4th harmonic 26 dB over the band's noise
-    // was turned away unmodelled, its skirt counted as noise (SNR 3.8 dB low). A uniform tone on bin
-    // 8.5 whose 7th harmonic, 34 dB down midway between bins 59 and 60, fell a hair past half a bin
-    // from its peak bin and was modelled as another tone (THD 1.6 dB high); one Parzen block of a
-    // tone on bin 3.5 whose 3rd harmonic, in the 2nd's bins, cancelled the tone's sidelobe beside
-    // it and was read a third short as the lobe stood (THD+N 1.2 dB low).
+    // was turned away unmodelled, its skirt counted as noise (SNR 3.8 dB low). A uniform tone on
+    // bin 8.5 whose 7th harmonic, 34 dB down midway between bins 59 and 60, fell a hair past half a
+    // bin from its peak bin and was modelled as another tone (THD 1.6 dB high); one Parzen block of
+    // a tone on bin 3.5 whose 3rd harmonic, in the 2nd's bins, cancelled the tone's sidelobe beside
+    // it and was read a third short as the lobe stood (THD+N 1.2 dB low). Force tones on a bin
+    // beside an offset, the tone's skirt filling every other bin: a 0.1 % offset read against that
+    // skirt went unmodelled, its skirt counted as noise (THD+N 1.1 dB high); a 2.7 % offset's beat
+    // with the tone, bounded, left the other half's median near nothing (SNR 1.4 dB low).
     struct Replay {
         std::uint64_t seed;
         long index;
@@ -1567,7 +1570,8 @@ TEST(DistortionSweep, CasesTheSweepFoundReadTheirDefinitionOrNotANumber)
                             Replay{42426407, 20123, false, oneTone}, Replay{45825757, 1000002830, false, oneTone},
                             Replay{53851648, 19804, false, distortionAndNoise}, Replay{53851648, 88400, false, oneTone},
                             Replay{45825757, 25901, false, oneTone}, Replay{60000001, 42642, true, 1u << kThd},
-                            Replay{45825757, 67713, false, oneTone}})
+                            Replay{45825757, 67713, false, oneTone}, Replay{42426407, 43781, false, oneTone},
+                            Replay{47958315, 73117, false, oneTone}})
         ExpectReplayed(r.seed, r.index, r.measures, r.clear);
 }
 
