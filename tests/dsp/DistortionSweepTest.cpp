@@ -1496,7 +1496,11 @@ TEST(DistortionSweep, CasesTheSweepFoundReadTheirDefinitionOrNotANumber)
     // its band, whose noise's beat with the skirt passed for spurs (THD+N 2 dB low). One Hamming
     // block of a tone half a bin off beside a 1 % offset, the leakage's misfit over the noise in
     // every bin, the free bins' median and mean both nothing: every bin that happened to hold more
-    // passed for a spur (THD+N 11.6 dB high).
+    // passed for a spur (THD+N 11.6 dB high). On the defaults, an SMPTE pair whose low tone lies
+    // 1.28 bins up beside a 3.8 % offset, whose kernel meets one bin read: the offset and its beat,
+    // free in the far bins, were read below nothing and refused, and the tone took bin 1 for its
+    // own (THD+N 1.5 dB high); one whose low tone lies 1.6 bins up, below the search for a second
+    // tone: the product 2f2 - f1 passed for it (IMD 7 dB high).
     struct Replay {
         std::uint64_t seed;
         long index;
@@ -1581,7 +1585,9 @@ TEST(DistortionSweep, CasesTheSweepFoundReadTheirDefinitionOrNotANumber)
                             Replay{45825757, 67713, false, oneTone}, Replay{42426407, 43781, false, oneTone},
                             Replay{47958315, 73117, false, oneTone}, Replay{62449979, 74811, false, oneTone},
                             Replay{62449979, 59508, false}, Replay{64031242, 88081, false, oneTone},
-                            Replay{62449979, 90121, false, oneTone}})
+                            Replay{62449979, 90121, false, oneTone},
+                            Replay{62449979, 1000010248, true, distortionAndNoise},
+                            Replay{64031242, 1000011587, false}})
         ExpectReplayed(r.seed, r.index, r.measures, r.clear);
 }
 
