@@ -2780,7 +2780,10 @@ ToneModel::HarmonicFit ToneModel::FitHarmonicOnLeakage(long a, long b, double pl
         lobe += h * h;
     }
     const double det = s11 * s22 - s12 * s12;
-    if (c1.size() < 3 || !(det > 1e-9 * s11 * s22) || !(lobe > 0.0))
+    // Two bins give both columns: a 2nd harmonic of a tone three bins up keeps only two beside the
+    // tone's lobe, and read as it stood where it cancelled the skirt there, its beat was bounded
+    // by what it left of itself (THD+N 1.1 dB low).
+    if (c1.size() < 2 || !(det > 1e-9 * s11 * s22) || !(lobe > 0.0))
         return fit;
     const double p = (t1 * s22 - t2 * s12) / det, g = (s11 * t2 - s12 * t1) / det;
     if (!std::isfinite(p) || !std::isfinite(g))
@@ -2863,8 +2866,10 @@ ToneModel::HarmonicFit ToneModel::FitHarmonicOnLeakage(long a, long b, double pl
             if (kernelError > 0.0 && !quadratureKnown)
                 odd += most * std::min(kernelError / std::max(std::abs(kernelAt[i]), 1e-300), 1.0);
         }
+        // Given exactly by two bins, the fit shows no scatter: it is off by the bins' noise and the
+        // leakage's doubt through its rows alone.
         const double freedom = static_cast<double>(c1.size() - (offsetFitted ? 3 : 2));
-        const double scatter = residual / freedom;
+        const double scatter = freedom > 0.0 ? residual / freedom : 0.0;
         // The bins scatter unalike: under the tone's skirt by its beat with the noise, far more
         // than beside it. Their scatter about the fit counts where larger than the noise's, each
         // bin's as a share of its own: laid on every bin alike, what the skirt's bins scatter by
@@ -2872,7 +2877,7 @@ ToneModel::HarmonicFit ToneModel::FitHarmonicOnLeakage(long a, long b, double pl
         // distance from the tone: read from its side bins, free of the skirt, its fit was taken as
         // uncertain as half itself, the lobe where it cancelled the skirt was read as it stood, and
         // THD+N 1.1 dB low). Where a bin has no scatter of its own, on every bin alike.
-        const double beyondNoise = std::max(relative / freedom, 1.0);
+        const double beyondNoise = freedom > 0.0 ? std::max(relative / freedom, 1.0) : 1.0;
         // The harmonic beats with the offset's skirt too, which the fundamental's kernel does not
         // hold: bounded bin by bin, through the weight the fit gives each bin (a Bartlett harmonic
         // on a bin, read from side bins that hold a 10 % offset's skirt and none of the tone's,
@@ -7242,7 +7247,13 @@ ToneModel::Parts ToneModel::FitToneAnew(UINT lo, UINT hi)
                         continue;
                     beside += 2.0 * std::sqrt(beatPartner(k) * peak * LobePowerShare(static_cast<double>(k) - l.place, W));
                 }
-                crossSpread = std::max(crossSpread, beside);
+                // Where that bin holds next to no leakage, the harmonic it shows is clear of its beat,
+                // and so bounds the beat in every other bin; what those bins hold beyond the leakage is
+                // the beat itself, not more harmonic to beat with (a Parzen harmonic on a bin, the
+                // tone's and an offset's skirts between its nulls: THD and THD+N N/A where clear).
+                constexpr double kClearBeat = 0.05;
+                const bool peakClear = realKernel && 2.0 * std::sqrt(leastMoved * peak) <= kClearBeat * peak;
+                crossSpread = peakClear ? beside : std::max(crossSpread, beside);
             }
         }
         // Through the triangular windows a harmonic meets the tone's skirt at one phase over its

@@ -1500,7 +1500,11 @@ TEST(DistortionSweep, CasesTheSweepFoundReadTheirDefinitionOrNotANumber)
     // 1.28 bins up beside a 3.8 % offset, whose kernel meets one bin read: the offset and its beat,
     // free in the far bins, were read below nothing and refused, and the tone took bin 1 for its
     // own (THD+N 1.5 dB high); one whose low tone lies 1.6 bins up, below the search for a second
-    // tone: the product 2f2 - f1 passed for it (IMD 7 dB high).
+    // tone: the product 2f2 - f1 passed for it (IMD 7 dB high). A Hann tone 3.2 bins up whose 2nd
+    // harmonic keeps two bins of its own beside the tone's lobe, too few to fit: read as it stood
+    // where it cancelled the skirt, bounded by that (THD+N 1.1 dB low). A Parzen tone on bin 8
+    // beside a 4 % offset: its harmonics' beats bounded by what their bins held beyond the skirts,
+    // the beats themselves (THD and THD+N N/A).
     struct Replay {
         std::uint64_t seed;
         long index;
@@ -1587,7 +1591,8 @@ TEST(DistortionSweep, CasesTheSweepFoundReadTheirDefinitionOrNotANumber)
                             Replay{62449979, 59508, false}, Replay{64031242, 88081, false, oneTone},
                             Replay{62449979, 90121, false, oneTone},
                             Replay{62449979, 1000010248, true, distortionAndNoise},
-                            Replay{64031242, 1000011587, false}})
+                            Replay{64031242, 1000011587, false}, Replay{64031242, 1000002317, false, oneTone},
+                            Replay{62449979, 90657, false, oneTone}})
         ExpectReplayed(r.seed, r.index, r.measures, r.clear);
 }
 
