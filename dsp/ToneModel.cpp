@@ -7589,8 +7589,21 @@ ToneModel::Parts ToneModel::FitToneAnew(UINT lo, UINT hi)
         const int lobeBins = std::clamp(l.bins, 1, widest);
         const double medianNoise = typical > 0.0 || lines ? 0.0 : noiseRef * lobeBins,
                      medianDeviation = medianNoise * std::sqrt(scatter[static_cast<std::size_t>(lobeBins)]);
+        // A lobe on the rising skirt of a line no part models (a pair's product a few bins from a
+        // harmonic's place) holds that skirt: two free bins beyond it on one side, each holding
+        // more than the harmonic read and rising away from it (a Hann CCIF pair's sum product 7.6
+        // bins above the low tone's 2nd harmonic read THD -110 dB where there is no harmonic).
+        auto onRisingSkirt = [&] {
+            auto cleanAt = [&](long k) { return static_cast<double>(mag[k]) - leakAll[static_cast<std::size_t>(k)]; };
+            auto rises = [&](long k1, long k2) {
+                return k1 >= 1 && k2 >= 1 && k1 < static_cast<long>(bins) && k2 < static_cast<long>(bins) &&
+                       owner[static_cast<std::size_t>(k1)] == 0 && owner[static_cast<std::size_t>(k2)] == 0 &&
+                       cleanAt(k1) > harmonicHeld && cleanAt(k2) > cleanAt(k1);
+            };
+            return rises(l.b + 1, l.b + 2) || rises(l.a - 1, l.a - 2);
+        };
         const bool harmonicFound = found && standsOut(harmonicHeld, l.otherSpread + l.otherSkirts) &&
-                                   harmonicHeld > medianNoise + 4.0 * medianDeviation;
+                                   harmonicHeld > medianNoise + 4.0 * medianDeviation && !onRisingSkirt();
         // Where no harmonic stands out, its lobe may be read as the noise elsewhere is, with
         // only what a harmonic could hold unseen as its doubt: where the fundamental's skirt
         // crosses the lobe, what the leakage taken away leaves uncertain there is far more
@@ -8836,11 +8849,24 @@ ToneModel::TwoTones ToneModel::FitTwoTonesAt(UINT firstBin, UINT lowFrequencyBin
     // its first tone to the far bins and read IMD 1.1 dB high).
     const double rounding = triangular || LeakyWindow(windowType) || !(noise > 0.0) ? roundingFloor
                                                                                     : std::min(roundingFloor, noise);
+    // A window symmetric but for its first coefficient (flat-top's, Kaiser's) puts that
+    // coefficient's share of a tone into every bin alike: far out it outweighs the real kernel,
+    // and there the tone's direct and mirror skirts beat by what the kernels' beat column can't
+    // hold. That beat is bounded, not fitted: weighed as exact, the far bins bent a flat-top
+    // pair's low tone to their floor (IMD 1.1 dB high).
+    std::vector<double> unfitBeat(B, 0.0);
+    if (symmetric)
+        for (std::size_t i = 0; i < 2; ++i)
+            for (std::size_t b = 0; b < B; ++b) {
+                const int k = fitBins[b];
+                const double whole = std::sqrt(at(i, k - rounded[i]) * at(i, -k - rounded[i]));
+                unfitBeat[b] += 2.0 * toneScale[i] * std::max(whole - std::abs(kernelAt(i, b) * imageAt(i, b)), 0.0);
+            }
     auto weigh = [&] {
         for (std::size_t b = 0; b < B; ++b) {
             const double modelError = allowance.model * content[b];
-            const double spread =
-                binScatter * noise * (noise + 2.0 * content[b]) + modelError * modelError + rounding * rounding;
+            const double spread = binScatter * noise * (noise + 2.0 * content[b]) + modelError * modelError +
+                                  rounding * rounding + unfitBeat[b] * unfitBeat[b];
             weight[b] = spread > 0.0 ? 1.0 / spread : 1.0;
         }
     };

@@ -1504,7 +1504,11 @@ TEST(DistortionSweep, CasesTheSweepFoundReadTheirDefinitionOrNotANumber)
     // harmonic keeps two bins of its own beside the tone's lobe, too few to fit: read as it stood
     // where it cancelled the skirt, bounded by that (THD+N 1.1 dB low). A Parzen tone on bin 8
     // beside a 4 % offset: its harmonics' beats bounded by what their bins held beyond the skirts,
-    // the beats themselves (THD and THD+N N/A).
+    // the beats themselves (THD and THD+N N/A). A Hann CCIF pair whose sum product lies 7.6 bins
+    // above the low tone's 2nd harmonic: its skirt, rising through that lobe, read as a harmonic
+    // (THD -110 dB where there is none). A flat-top pair of exact multiples, 13 blocks: the low
+    // tone's direct and mirror skirts beat in the far bins by the window's unpaired first
+    // coefficient, weighed as exact (IMD 1.1 dB high).
     struct Replay {
         std::uint64_t seed;
         long index;
@@ -1592,7 +1596,8 @@ TEST(DistortionSweep, CasesTheSweepFoundReadTheirDefinitionOrNotANumber)
                             Replay{62449979, 90121, false, oneTone},
                             Replay{62449979, 1000010248, true, distortionAndNoise},
                             Replay{64031242, 1000011587, false}, Replay{64031242, 1000002317, false, oneTone},
-                            Replay{62449979, 90657, false, oneTone}})
+                            Replay{62449979, 90657, false, oneTone}, Replay{60000001, 1000004040, false, 1u << kThd},
+                            Replay{64031242, 71587, true}})
         ExpectReplayed(r.seed, r.index, r.measures, r.clear);
 }
 
