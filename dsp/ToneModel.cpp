@@ -5431,8 +5431,9 @@ double LeakyNoiseScatter(const float* mag, const std::vector<double>& rest, cons
 
 // The mean content of the half of the bins whose leakage taken away is best known (`spread` the
 // doubt at each bin): chosen without looking at what they hold, it reads noise whose power sits
-// in a few bins as well as any. Nothing where that half's doubt is more than a tenth of it.
-double BestKnownMean(const std::vector<double>& content, const std::vector<UINT>& bin, const std::vector<double>& spread)
+// in a few bins as well as any. Nothing where that half's doubt is more than a `certainty`th of it.
+double BestKnownMean(const std::vector<double>& content, const std::vector<UINT>& bin, const std::vector<double>& spread,
+                     double certainty = 10.0)
 {
     if (content.empty())
         return 0.0;
@@ -5447,15 +5448,16 @@ double BestKnownMean(const std::vector<double>& content, const std::vector<UINT>
         sum += content[*i];
         doubt += spread[bin[*i]];
     }
-    return sum > 10.0 * doubt ? sum / static_cast<double>(half - order.begin()) : 0.0;
+    return sum > certainty * doubt ? sum / static_cast<double>(half - order.begin()) : 0.0;
 }
 
 // A tone on bin k0 of an N-point block repeats every N / gcd(k0, N) samples, and so does its
 // rounding where that is all the noise (a generated file): its lines lie on the multiples of
-// that gcd, `step`. Those on the tone's and its harmonics' places are a part of them.
-bool NoiseLinePlace(UINT k, UINT step, UINT k0)
+// that gcd, and where the signal turns sign every half repeat, on every other one only: `spacing`
+// apart from the tone. Those on the tone's and its harmonics' places are a part of them.
+bool NoiseLinePlace(UINT k, UINT spacing, UINT k0)
 {
-    return k % step == 0 && !(k % k0 == 0 && k / k0 <= kHarmonicOrders);
+    return (k > k0 ? k - k0 : k0 - k) % spacing == 0 && !(k % k0 == 0 && k / k0 <= kHarmonicOrders);
 }
 
 // Whether the free bins hold their noise in such lines: the median bin on the lines' places holds
@@ -5465,11 +5467,11 @@ bool NoiseLinePlace(UINT k, UINT step, UINT k0)
 // 1.44 sqrt(scatter / n) of itself: the contrast must also pass what that reaches once in a
 // million (five deviations of the two medians' log ratio). One block of a Hann tone's white noise,
 // 23 bins on the places against 63 between, stood 4.1 apart and passed for lines: SNR 3.8 dB high.
-bool HeldInLines(const std::vector<double>& content, const std::vector<UINT>& bin, UINT step, double scatter)
+bool HeldInLines(const std::vector<double>& content, const std::vector<UINT>& bin, UINT step, UINT k0, double scatter)
 {
     std::vector<double> on, off;
     for (std::size_t i = 0; i < content.size() && step > 1; ++i) {
-        const UINT r = bin[i] % step;
+        const UINT r = (bin[i] > k0 ? bin[i] - k0 : k0 - bin[i]) % step;
         if (r == 0)
             on.push_back(content[i]);
         else if (std::min(r, step - r) == step / 2)
@@ -5540,10 +5542,12 @@ template <class F> double UnfreeSum(const std::vector<UINT>& freeBin, UINT from,
 // odd bins free to read, lines that repeat every block (`repeats`: the noise, averaged, scatters
 // as one block's) still put only their skirts there (one mean stood for them, and a Bartlett tone
 // on bin 6 read its rounding 1.8 dB high).
-template <class F, class S>
+template <class F, class S, class B>
 double ParityStandIn(const std::vector<double>& free, const std::vector<UINT>& freeBin, F spur, UINT k0, UINT from,
-                     UINT to, double typical, double otherwise, UINT step, S stands, double lineSkirt, bool repeats)
+                     UINT to, double typical, double otherwise, UINT step, S stands, double lineSkirt, bool repeats,
+                     B beat, double& beatsCut)
 {
+    beatsCut = 0.0;
     constexpr std::size_t kParityBins = 256;
     enum { kLine, kOdd, kBetween };
     // Which bins hold lines is read from the even bins as they stand: no tone, offset or
@@ -5572,12 +5576,13 @@ double ParityStandIn(const std::vector<double>& free, const std::vector<UINT>& f
     std::array<double, 3> sum{}, square{};
     std::array<std::size_t, 3> count{};
     // The lines' skirts follow all their power, the strong lines (spurs to the typical content) too.
-    double linesHeld = 0.0;
+    double linesHeld = 0.0, strongestLine = 0.0;
     std::size_t lines = 0;
     for (std::size_t i = 0; i < free.size(); ++i) {
         const int p = kind(freeBin[i]);
         if (p == kLine) {
             linesHeld += free[i];
+            strongestLine = std::max(strongestLine, free[i]);
             ++lines;
         }
         if (spur(i))
@@ -5587,14 +5592,21 @@ double ParityStandIn(const std::vector<double>& free, const std::vector<UINT>& f
         ++count[p];
     }
     const bool oddUnread = count[kOdd] < kParityBins;
-    if (!(typical > 0.0) || count[kLine] < kParityBins || (oddUnread && !repeats))
-        return otherwise;
     std::array<double, 3> mean{}, variance{};
     for (std::size_t p = 0; p < 3; ++p) {
         const double n = static_cast<double>(std::max<std::size_t>(count[p], 1));
         mean[p] = std::max(sum[p] / n, 0.0);
         variance[p] = std::max(square[p] / n - sum[p] / n * sum[p] / n, 0.0) / n;
     }
+    // Even bins between the lines that hold a tenth of what the lines do, by many deviations, say
+    // the signal repeats in lines as plainly as an averaged scatter would: white noise fills them
+    // alike. (One Bartlett block of a tone on bin 4: its odd bins, left to the lines' mean, read
+    // the rounding 1.6 dB high.)
+    const bool emptyBetween = spacing > 2 && count[kBetween] >= kParityBins &&
+                              mean[kLine] > 10.0 * mean[kBetween] &&
+                              mean[kLine] - mean[kBetween] > 4.0 * std::sqrt(variance[kLine] + variance[kBetween]);
+    if (!(typical > 0.0) || count[kLine] < kParityBins || (oddUnread && !repeats && !emptyBetween))
+        return otherwise;
     if (!oddUnread &&
         !(mean[kLine] > 2.0 * mean[kOdd] && mean[kLine] - mean[kOdd] > 4.0 * std::sqrt(variance[kLine] + variance[kOdd])))
         return otherwise;
@@ -5616,9 +5628,20 @@ double ParityStandIn(const std::vector<double>& free, const std::vector<UINT>& f
     if (spacing > 2 || oddUnread) {
         const double line = linesHeld / static_cast<double>(lines);
         const double odd = mean[kBetween] + 2.0 * lineSkirt * std::max(line - mean[kBetween], 0.0) / spacing;
-        for (std::size_t i = 0; i < free.size(); ++i)
-            if (!spur(i) && kind(freeBin[i]) == kOdd)
+        // That mean holds every line's skirt, those beside the lines too: an odd bin over the
+        // limit is a spur only where it holds more than the strongest line and its beat with the
+        // tone's leakage can give. Taken as they stood, the bins beside the lines counted their
+        // skirts twice, and the beats that happened to add were kept (a triangular tone on bin 196
+        // read its rounding 1.1 dB high). Those are taken off as they stand, apart from what the
+        // typical content stands for.
+        for (std::size_t i = 0; i < free.size(); ++i) {
+            if (kind(freeBin[i]) != kOdd)
+                continue;
+            if (!spur(i))
                 moved += odd - free[i];
+            else if (free[i] <= strongestLine + beat(i, strongestLine))
+                beatsCut += free[i] - odd;
+        }
         mean[kOdd] = odd;
     }
     return (UnfreeSum(freeBin, from, to, [&](UINT k) { return mean[kind(k)]; }) + moved) / typical;
@@ -6247,6 +6270,22 @@ ToneModel::Parts ToneModel::FitToneAnew(UINT lo, UINT hi)
     // A generated tone's rounding lines spread over the bins as the window's lobe does: what
     // the noise lines (not those on the tone's and harmonics' places) put into bin k, in lines.
     const UINT lineStep = std::gcd(k0, N);
+    // A tone alone (no offset, no even harmonic) on an odd multiple of that step turns sign every
+    // half repeat, and its rounding with it: the lines lie on every other multiple, the others
+    // empty, as the bins there say (taken for lines too, the empty bins between read a flat-top
+    // tone's rounding 5.8 dB high).
+    UINT lineSpacing = lineStep;
+    if (onBin) {
+        std::vector<double> on, off;
+        for (UINT k = from; k <= hi; ++k) {
+            const UINT d = (k > k0 ? k - k0 : k0 - k) % (2 * lineStep);
+            if (owner[k] == 0 && (d == 0 || d == lineStep))
+                (d == 0 ? on : off).push_back(mag[k] - leak[k]);
+        }
+        if (on.size() >= kLineBins && off.size() >= kLineBins && PlainMedian(on) > 0.0 &&
+            PlainMedian(off) < 0.1 * PlainMedian(on))
+            lineSpacing = 2 * lineStep;
+    }
     std::vector<double> lineShare(static_cast<std::size_t>(W) + 1, 0.0);
     {
         const double energy = SquareSum(WindowShape());
@@ -6258,7 +6297,7 @@ ToneModel::Parts ToneModel::FitToneAnew(UINT lo, UINT hi)
         if (!onBin)
             return sum;
         for (long j = static_cast<long>(k) - W; j <= static_cast<long>(k) + W; ++j)
-            if (j > 0 && NoiseLinePlace(static_cast<UINT>(j), lineStep, k0))
+            if (j > 0 && NoiseLinePlace(static_cast<UINT>(j), lineSpacing, k0))
                 sum += lineShare[static_cast<std::size_t>(std::labs(j - static_cast<long>(k)))];
         return sum;
     };
@@ -6469,12 +6508,14 @@ ToneModel::Parts ToneModel::FitToneAnew(UINT lo, UINT hi)
         // Rounding lines of a generated tone on a bin; the triangular windows' hidden bins are
         // read apart (UnseenParity): taken as lines there, SNR read 37 dB low.
         if (onBin && !triangular) {
-            const double level = BestKnownMean(free, freeBin, spreadAll);
-            lines = level > 0.0 && ((noiseRef <= 4.0 * arithmeticBin && level >= 10.0 * noiseRef) ||
-                                    (!LeakyWindow(windowType) &&
-                                     (HeldInLines(free, freeBin, lineStep, BandScatter(W)) ||
-                                      (lineStep <= 2 &&
-                                       RepeatsEveryBlock(mag, owner, leakAll, noiseRef, from, hi, W, averaged)))));
+            const bool held = !LeakyWindow(windowType) && HeldInLines(free, freeBin, lineSpacing, k0, BandScatter(W));
+            // Lines that stand plainly out of the bins between are read from their own mean; their
+            // level sets only the spurs' limit and need be good to a third (a flat-top tone's bins,
+            // each doubted by the arithmetic's rounding, were read as white noise: 5.8 dB high).
+            const double level = BestKnownMean(free, freeBin, spreadAll, held ? 3.0 : 10.0);
+            lines = level > 0.0 && ((noiseRef <= 4.0 * arithmeticBin && level >= 10.0 * noiseRef) || held ||
+                                    (!LeakyWindow(windowType) && lineStep <= 2 &&
+                                     RepeatsEveryBlock(mag, owner, leakAll, noiseRef, from, hi, W, averaged)));
             noiseRef = lines ? level : noiseRef;
         }
         spurRef = lines ? noiseRef : SpurReference(free, noiseRef);
@@ -7840,6 +7881,8 @@ ToneModel::Parts ToneModel::FitToneAnew(UINT lo, UINT hi)
                              noiseDeviations * std::sqrt(foundVariance + unseenVariance + noiseCrossVariance);
     // The bins the typical content stands for; where the noise is a generated tone's rounding,
     // the lines on them.
+    // Odd bins' beats with a triangular tone's leakage read over the limit (see ParityStandIn).
+    double oddBeatsCut = 0.0;
     const double standIn =
         lines && typical > 0.0 ? perLine * UnfreeSum(freeBin, bandLo, hi, lineContent) / typical
         : triangular && onBin  ? ParityStandIn(free, freeBin, spur, k0, bandLo, hi, typical,
@@ -7848,9 +7891,11 @@ ToneModel::Parts ToneModel::FitToneAnew(UINT lo, UINT hi)
                                                    return owner[k] != 0 ? NAN : mag[k] - leakAll[k];
                                                },
                                                s1 > 0.0 ? static_cast<double>(shape.size()) * s2 / (s1 * s1) - 1.0 : 0.0,
-                                               RepeatsEveryBlock(mag, owner, leakAll, noiseRef, from, hi, W, averaged))
+                                               RepeatsEveryBlock(mag, owner, leakAll, noiseRef, from, hi, W, averaged),
+                                               [&](std::size_t i, double level) { return spurBeat(freeBin[i], level); },
+                                               oddBeatsCut)
                                : static_cast<double>(bandBins - free.size());
-    parts.noise = freeSum + typical * standIn;
+    parts.noise = freeSum - oddBeatsCut + typical * standIn;
     // The typical content is a mean over the free bins: with few of them (a window that leaks
     // far) it is itself uncertain, and so is the noise it stands for under the tones.
     // Neighbouring bins share the noise through the window: a mean over n bins scatters as one

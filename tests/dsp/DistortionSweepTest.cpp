@@ -1508,7 +1508,12 @@ TEST(DistortionSweep, CasesTheSweepFoundReadTheirDefinitionOrNotANumber)
     // above the low tone's 2nd harmonic: its skirt, rising through that lobe, read as a harmonic
     // (THD -110 dB where there is none). A flat-top pair of exact multiples, 13 blocks: the low
     // tone's direct and mirror skirts beat in the far bins by the window's unpaired first
-    // coefficient, weighed as exact (IMD 1.1 dB high).
+    // coefficient, weighed as exact (IMD 1.1 dB high). Generated tones on a bin whose rounding is
+    // all the noise: a triangular tone whose odd bins over the limit, the tone's leakage beating
+    // with the lines' skirts, were kept as spurs (SNR 1.1 dB low); one Bartlett block of a tone on
+    // bin 4 whose odd bins, too few to read, the lines' mean stood for (SNR 1.6 dB low); a flat-top
+    // tone whose lines 16 bins apart were read as white noise, the empty bins between taken as full
+    // (THD+N 5.8 dB high).
     struct Replay {
         std::uint64_t seed;
         long index;
@@ -1597,7 +1602,8 @@ TEST(DistortionSweep, CasesTheSweepFoundReadTheirDefinitionOrNotANumber)
                             Replay{62449979, 1000010248, true, distortionAndNoise},
                             Replay{64031242, 1000011587, false}, Replay{64031242, 1000002317, false, oneTone},
                             Replay{62449979, 90657, false, oneTone}, Replay{60000001, 1000004040, false, 1u << kThd},
-                            Replay{64031242, 71587, true}})
+                            Replay{64031242, 71587, true}, Replay{64031242, 5920, false, oneTone},
+                            Replay{42426407, 76293, false, oneTone}, Replay{45825757, 52123, false, oneTone}})
         ExpectReplayed(r.seed, r.index, r.measures, r.clear);
 }
 
