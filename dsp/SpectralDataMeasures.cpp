@@ -221,24 +221,35 @@ ToneModel::Parts SpectralData::FitTone(float f1, float f2) const
 
 namespace {
 
-// A part read to within a fifth of its power (under 1 dB either way), or nothing.
-bool Measurable(double part, double spread)
+// A part read to within a fifth of its power (under 1 dB either way), or nothing. Where it may
+// be more than read by `above` but less only by `below`, 0.8 to 1.25 of it is as close.
+bool Measurable(double part, double below, double above)
 {
-    return part > 0.0 && spread <= 0.2 * part;
+    return part > 0.0 && below <= 0.2 * part && above <= 0.25 * part;
 }
 
-std::optional<float> Percent(double part, double spread, double whole)
+std::optional<float> Percent(double part, double below, double above, double whole)
 {
-    if (!Measurable(part, spread) || !(whole > 0.0))
+    if (!Measurable(part, below, above) || !(whole > 0.0))
         return std::nullopt;
     return static_cast<float>(100.0 * std::sqrt(part / whole));
 }
 
-std::optional<float> RatioDb(double whole, double part, double spread)
+std::optional<float> Percent(double part, double spread, double whole)
 {
-    if (!Measurable(part, spread) || !(whole > 0.0))
+    return Percent(part, spread, spread, whole);
+}
+
+std::optional<float> RatioDb(double whole, double part, double below, double above)
+{
+    if (!Measurable(part, below, above) || !(whole > 0.0))
         return std::nullopt;
     return static_cast<float>(10.0 * std::log10(whole / part));
+}
+
+std::optional<float> RatioDb(double whole, double part, double spread)
+{
+    return RatioDb(whole, part, spread, spread);
 }
 
 } // namespace
@@ -266,7 +277,7 @@ std::optional<float> SpectralData::ComputeThdNInRange(float f1, float f2) const
     const ToneModel::Parts t = FitTone(f1, f2);
     if (!t.tone)
         return std::nullopt;
-    return Percent(t.distortionAndNoise, t.distortionAndNoiseSpread, t.fundamental);
+    return Percent(t.distortionAndNoise, t.distortionAndNoiseSpreadBelow, t.distortionAndNoiseSpread, t.fundamental);
 }
 
 std::optional<float> SpectralData::ComputeSnr() const
@@ -292,7 +303,7 @@ std::optional<float> SpectralData::ComputeSinadInRange(float f1, float f2) const
     const ToneModel::Parts t = FitTone(f1, f2);
     if (!t.tone)
         return std::nullopt;
-    return RatioDb(t.fundamental, t.distortionAndNoise, t.distortionAndNoiseSpread);
+    return RatioDb(t.fundamental, t.distortionAndNoise, t.distortionAndNoiseSpreadBelow, t.distortionAndNoiseSpread);
 }
 
 void SpectralData::FindValleys(UINT peak, UINT* lo, UINT* hi) const

@@ -8012,9 +8012,13 @@ ToneModel::Parts ToneModel::FitToneAnew(UINT lo, UINT hi)
     const double ownNoise = standInPart * std::sqrt(standInHere);
     // A harmonic hiding unseen is a cause of its own beside the model's errors and the noise (summed
     // with the leakage's doubt in the free bins, a force tone's THD+N read N/A where SNR read).
-    parts.distortionAndNoiseSpread = std::sqrt(modelledApart * modelledApart + beatPart * beatPart +
-                                               freeNoise * freeNoise + lobeNoiseBeat * lobeNoiseBeat +
-                                               ownNoise * ownNoise + lobeHidden * lobeHidden);
+    // That harmonic is a doubt one way only: uncounted, it is either there, the reading short by
+    // it, or not (taken as a doubt either way, a Gaussian tone's 2nd harmonic that could hide at a
+    // fifth of the noise kept THD+N N/A where SNR read, though it could move it 0.9 dB at most).
+    parts.distortionAndNoiseSpreadBelow =
+        std::sqrt(modelledApart * modelledApart + beatPart * beatPart + freeNoise * freeNoise +
+                  lobeNoiseBeat * lobeNoiseBeat + ownNoise * ownNoise);
+    parts.distortionAndNoiseSpread = std::hypot(parts.distortionAndNoiseSpreadBelow, lobeHidden);
     // A tone stands 10 dB above the noise in as many bins as its lobe: above the band's
     // typical content, and above what lies around it once its leakage is taken away (a peak
     // in a band of noise is no tone). Where the leakage covers every bin, what is left of it may

@@ -59,6 +59,9 @@ public:
         int harmonicsFound = 0;  // of those, the ones that stand out of the noise at their place
         double distortionAndNoise = 0.0; // everything but the fundamental
         double distortionAndNoiseSpread = 0.0;
+        // Of that spread, how far it may lie under the reading: a harmonic hidden under the
+        // leakage, left uncounted, can only have made it read low.
+        double distortionAndNoiseSpreadBelow = 0.0;
         double noise = 0.0;      // everything but the fundamental and its harmonics
         double noiseSpread = 0.0;
     };
