@@ -7058,20 +7058,30 @@ ToneModel::Parts ToneModel::FitToneAnew(UINT lo, UINT hi)
     // lobes as the second line does, unmodelled: THD bounds what their skirts may put there (a
     // product 33 dB under a pair's weaker tone, six bins from the 2nd harmonic's place, read as
     // that harmonic). A line holding less than the noise of a few lobes puts nothing that counts.
+    // Where the free bins' typical content reads nothing (the leakage taken away outweighed the
+    // noise), their median stands for the noise, and a line must stand as far above what the
+    // leakage taken away leaves uncertain in its bins: a force tone's skirt, barely falling, is
+    // no line of its own (unchecked, a triangular CCIF pair's sum product 11.6 bins above the high
+    // tone's 2nd harmonic read THD -92 dB where there is none).
     {
         const std::vector<double>& envelope = SkirtEnvelope();
         constexpr double kStandingLine = 10.0;
+        const bool byMedian = !(typical > 0.0);
+        const double lineNoise = byMedian ? noiseRef : typical;
         auto clean = [&](UINT k) {
             return static_cast<double>(mag[k]) - leakAll[k] - (secondApart ? second.leak[k] : 0.0);
         };
         std::vector<std::pair<long, double>> others;
-        if (envelope.size() == bins && typical > 0.0 && !lobes.empty()) {
+        if (envelope.size() == bins && lineNoise > 0.0 && !lobes.empty()) {
             for (UINT k = std::max<UINT>(from, static_cast<UINT>(2 * W + 1)); k <= hi && k + W + 1 < bins; ++k) {
                 bool free = true;
                 for (UINT j = k - W; j <= k + W && free; ++j)
                     free = owner[j] == 0;
                 const double power = free && StandsAsLobe(clean, k, W, bins) ? LobeSum(clean, k, W) : 0.0;
-                if (power > kStandingLine * typical * (2 * W + 1))
+                double doubt = 0.0;
+                for (UINT j = k - W; byMedian && j <= k + W; ++j)
+                    doubt += spreadAll[j];
+                if (power > kStandingLine * std::max(lineNoise * (2 * W + 1), doubt))
                     others.emplace_back(static_cast<long>(k), power);
             }
         }

@@ -1517,7 +1517,9 @@ TEST(DistortionSweep, CasesTheSweepFoundReadTheirDefinitionOrNotANumber)
     // noise, its beat with the noise left 22 % low and sure of itself by that low reading (THD 1.1
     // dB low). Six exponential Gaussian blocks of a plain tone on bin 57, whose 2nd harmonic could
     // hide under the skirt at a fifth of the noise: a doubt one way only, taken either way (THD+N
-    // N/A).
+    // N/A). A triangular CCIF pair whose sum product lies 11.6 bins above the high tone's 2nd
+    // harmonic, where the free bins' typical content read nothing: the product's skirt went
+    // unbounded and read as a harmonic (THD -92 dB where there is none).
     struct Replay {
         std::uint64_t seed;
         long index;
@@ -1609,7 +1611,8 @@ TEST(DistortionSweep, CasesTheSweepFoundReadTheirDefinitionOrNotANumber)
                             Replay{64031242, 71587, true}, Replay{64031242, 5920, false, oneTone},
                             Replay{42426407, 76293, false, oneTone}, Replay{45825757, 52123, false, oneTone},
                             Replay{72111025, 17712, false, oneTone},
-                            Replay{64031242, 85447, true, distortionAndNoise}})
+                            Replay{64031242, 85447, true, distortionAndNoise},
+                            Replay{72111025, 9216, false, 1u << kThd}})
         ExpectReplayed(r.seed, r.index, r.measures, r.clear);
 }
 
