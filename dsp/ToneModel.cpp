@@ -5001,17 +5001,20 @@ std::vector<double> LeakageTurns(const std::vector<double>& tone, const std::vec
 }
 
 // A bin a harmonic shows in, beside a tone's skirt and its mirror image's: its share `h` of the
-// harmonic's peak, the two skirts' signed amplitudes `f` and `g`, the offset's amplitude `d`, and
-// what the bin holds beyond the leakage and the noise, within `doubt`.
+// harmonic's peak, the two skirts' signed amplitudes `f` and `g`, the offset's amplitude `d`
+// where its sign is not known or `o` signed where it is, and what the bin holds beyond the
+// leakage and the noise, within `doubt`.
 struct SkirtBin {
     double h, f, g, d, held, doubt;
+    double o = 0.0;
 };
 
 // Whether a harmonic of power `p` may hide in every bin of `seen` at once: P h^2 + 2 sqrt(P) h
-// (c1 f + c2 g) within held +- doubt, c1 and c2 its cosines with the tone and with the image,
-// each one for all bins; the offset's beat, its phase unknown, widens each bin by 2 sqrt(P) h d.
-// The (c1, c2) square is cut by each bin's band; an empty remainder refuses it.
-bool HidesBesideSkirts(const std::vector<SkirtBin>& seen, double p)
+// (c1 f + c2 g + c3 o) within held +- doubt, c1, c2 and c3 its cosines with the tone, the image
+// and the offset, each one for all bins (c3 taken as `c3` within `c3Slack`); the offset's beat,
+// where its sign is not known, widens each bin by 2 sqrt(P) h d. The (c1, c2) square is cut by
+// each bin's band; an empty remainder refuses it.
+bool HidesBesideSkirtsAt(const std::vector<SkirtBin>& seen, double p, double c3, double c3Slack)
 {
     using Point = std::array<double, 2>;
     std::vector<Point> shape{{-1.0, -1.0}, {1.0, -1.0}, {1.0, 1.0}, {-1.0, 1.0}}, cut;
@@ -5033,14 +5036,31 @@ bool HidesBesideSkirts(const std::vector<SkirtBin>& seen, double p)
     };
     const double root = std::sqrt(p);
     for (const SkirtBin& s : seen) {
-        const double a = 2.0 * root * s.h * s.f, b = 2.0 * root * s.h * s.g, rest = s.held - p * s.h * s.h;
-        const double doubt = s.doubt + 2.0 * root * s.h * s.d;
+        const double a = 2.0 * root * s.h * s.f, b = 2.0 * root * s.h * s.g;
+        const double rest = s.held - p * s.h * s.h - 2.0 * root * s.h * s.o * c3;
+        const double doubt = s.doubt + 2.0 * root * s.h * (s.d + std::abs(s.o) * c3Slack);
         keep(a, b, rest + doubt);
         keep(-a, -b, doubt - rest);
         if (shape.empty())
             return false;
     }
     return true;
+}
+
+// The same with the offset's cosine one unknown over the lobe, where the bins know its sign: it is
+// scanned in steps, each allowing half a step beside the bins' doubts. Taken bin by bin at any
+// phase, a Gaussian tone's offset let its 2nd harmonic hide at seven times what the lobe allows.
+bool HidesBesideSkirts(const std::vector<SkirtBin>& seen, double p)
+{
+    const bool signs = std::any_of(seen.begin(), seen.end(), [](const SkirtBin& s) { return s.o != 0.0; });
+    if (!signs)
+        return HidesBesideSkirtsAt(seen, p, 0.0, 0.0);
+    constexpr int kSteps = 32;
+    constexpr double kHalfStep = 1.0 / kSteps;
+    for (int i = 0; i < kSteps; ++i)
+        if (HidesBesideSkirtsAt(seen, p, -1.0 + (2.0 * i + 1.0) * kHalfStep, kHalfStep))
+            return true;
+    return false;
 }
 
 // The largest power up to `most` a harmonic may hide with (HidesBesideSkirts).
@@ -5129,7 +5149,7 @@ double ToneModel::UnseenHarmonic(long a, long b, double place, const std::vector
                                  double spreadUsed, const std::vector<double>& leakageTurns,
                                  const std::vector<double>& imageKernel, const std::vector<double>& offsetLeak,
                                  const BeatTurns* kept, const std::vector<double>& keptImageKernel,
-                                 const LeakySkirt* skirt)
+                                 const LeakySkirt* skirt, const std::vector<double>& offsetKernel)
 {
     // A harmonic shows most in the bins next to its place: each of those bounds its power by
     // what stands there above the noise, what the leakage taken away leaves uncertain and two
@@ -5159,6 +5179,7 @@ double ToneModel::UnseenHarmonic(long a, long b, double place, const std::vector
     // tone's 2nd harmonic, its beat with the tone's skirt all but averaged away over 49 blocks,
     // could hide at a quarter of the noise: THD+N N/A where SNR read).
     std::vector<SkirtBin> keptSkirts;
+    const bool offsetSigned = offsetKernel.size() == bins && offsetLeak.size() == bins;
     const bool turning = kept && (kept->direct < 1.0 || kept->image < 1.0 || kept->offset < 1.0) &&
                          keptImageKernel.size() == bins && offsetLeak.size() == bins && toneKernel.size() == bins &&
                          tonePeak > 0.0;
@@ -5185,13 +5206,18 @@ double ToneModel::UnseenHarmonic(long a, long b, double place, const std::vector
         // nothing as one holding that much more (taken as nothing, a triangular tone's 2nd
         // harmonic went missing from THD+N).
         const double shortfall = std::max(-held - doubt, 0.0);
+        // The offset's kernel, real and exact, gives its sign in each bin: its beat then takes one
+        // phase over the lobe as the skirts' do.
+        const double offset = std::sqrt(std::max(offsetLeak.size() == bins ? offsetLeak[i] : 0.0, 0.0));
+        const double offsetSign = offsetSigned ? (offsetKernel[i] > 0.0 ? 1.0 : offsetKernel[i] < 0.0 ? -1.0 : 0.0) : 0.0;
         if (twoSkirts)
             skirts.push_back({h, std::sqrt(tonePeak) * toneKernel[i], std::sqrt(tonePeak) * imageKernel[i],
-                              std::sqrt(std::max(offsetLeak[i], 0.0)), held, doubt});
+                              offsetSigned ? 0.0 : offset, held, doubt, offsetSign * offset});
         if (turning)
             keptSkirts.push_back({h, kept->direct * std::sqrt(tonePeak) * toneKernel[i],
                                   kept->image * std::sqrt(tonePeak) * keptImageKernel[i],
-                                  kept->offset * std::sqrt(std::max(offsetLeak[i], 0.0)), held, doubt});
+                                  offsetSigned ? 0.0 : kept->offset * offset, held, doubt,
+                                  kept->offset * offsetSign * offset});
         if (toneKernel.size() != bins || !(L > 0.0))
             continue;
         const double turn = PhaseTurnAt(windowType, tonePeak * toneKernel[i] * toneKernel[i], L,
@@ -6989,6 +7015,10 @@ ToneModel::Parts ToneModel::FitToneAnew(UINT lo, UINT hi)
     // The tone's kernel, and its and its image's parts in quadrature where the window is not quite
     // symmetric.
     std::vector<double> kernel, quadrature, imageQuadrature, leakDoubt, imageKernel, offsetKernel;
+    // The offset's kernel for the bounds on hidden harmonics, tried once.
+    std::vector<double> offsetSigns;
+    const std::vector<double> noSigns;
+    bool offsetSignsTried = false;
     double kernelError = 0.0;
     // On the leaky windows the harmonic's beats with the fundamental and its image are fitted
     // from the window's complex transform; what the average keeps of each needs no bound then.
@@ -7690,9 +7720,12 @@ ToneModel::Parts ToneModel::FitToneAnew(UINT lo, UINT hi)
             }
         }
         // Kaiser's and Blackman's own skirts fall so low that the mirror image's matches them at the
-        // harmonics: there both shapes bound a harmonic the bins may hide.
+        // harmonics: there both shapes bound a harmonic the bins may hide. So do the Gaussian's, where
+        // its truncated skirts meet the image's and the offset's at like levels, their signs turning
+        // from bin to bin.
         const bool skirtsHere = !found && readApart &&
-                                (windowType == TSmoothing::kKaiser || windowType == TSmoothing::kBlackman) &&
+                                (windowType == TSmoothing::kKaiser || windowType == TSmoothing::kBlackman ||
+                                 windowType == TSmoothing::kGaussian) &&
                                 kernel.size() == bins;
         if (skirtsHere && imageKernel.empty()) {
             try {
@@ -7718,11 +7751,27 @@ ToneModel::Parts ToneModel::FitToneAnew(UINT lo, UINT hi)
                 imageKernel.clear();
             }
         }
+        // The offset's signs over the lobe, where its kernel is real and exact, let its beat take one
+        // phase there with the skirts'.
+        if ((skirtsHere || keptLess) && !offsetSignsTried && !TriangularWindow(windowType) &&
+            KernelAboutMiddle(WindowShape()) && dc.size() == bins && dc[0] > 0.0) {
+            offsetSignsTried = true;
+            try {
+                double asymmetry = 0.0;
+                offsetSigns = ShiftedKernel(0.0, &asymmetry);
+                if (asymmetry > 0.0)
+                    offsetSigns.clear();
+            } catch (const std::bad_alloc&) {
+                offsetSigns.clear();
+            }
+        }
+        const std::vector<double>& offsetSignsHere = skirtsHere || keptLess ? offsetSigns : noSigns;
         const double unseen = found ? HUGE_VAL : !readApart ? wholeMost
                                     : UnseenHarmonic(l.a, l.b, l.place, owner, leak, spread, mirrorCross, typical,
                                                      noiseDeviation(1), blocks, kernel, TonePeak(kernel, k0, W, lobePower),
                                                      spreadUsed, turnsHere, skirtsHere ? imageKernel : std::vector<double>{}, dc,
-                                                     &kept, keptLess ? imageKernel : std::vector<double>{}, &skirtHere);
+                                                     &kept, keptLess ? imageKernel : std::vector<double>{}, &skirtHere,
+                                                     offsetSignsHere);
         // The same bound with the fitted beats' own deviation taken out of each bin's doubt: what
         // the bound is wider by is the noise's doing through those beats, one error for all lobes
         // (see beatPart below), not the model's.
@@ -7739,7 +7788,7 @@ ToneModel::Parts ToneModel::FitToneAnew(UINT lo, UINT hi)
                     UnseenHarmonic(l.a, l.b, l.place, owner, leak, spread, withoutBeat, typical, noiseDeviation(1), blocks,
                                    kernel, TonePeak(kernel, k0, W, lobePower), spreadUsed, turnsHere,
                                    skirtsHere ? imageKernel : std::vector<double>{}, dc, &kept,
-                                   keptLess ? imageKernel : std::vector<double>{}, &skirtHere);
+                                   keptLess ? imageKernel : std::vector<double>{}, &skirtHere, offsetSignsHere);
                 unseenBeat = std::isfinite(apart) ? std::clamp(unseen - apart, 0.0, unseen) : 0.0;
             } catch (const std::bad_alloc&) {
                 withoutBeat.clear();
@@ -7778,7 +7827,8 @@ ToneModel::Parts ToneModel::FitToneAnew(UINT lo, UINT hi)
                                                      noiseDeviation(1), beatBlocks, kernel,
                                                      TonePeak(kernel, k0, W, lobePower), spreadUsed, turnsHere,
                                                      skirtsHere ? imageKernel : std::vector<double>{}, dc, &kept,
-                                                     keptLess ? imageKernel : std::vector<double>{}, &skirtHere));
+                                                     keptLess ? imageKernel : std::vector<double>{}, &skirtHere,
+                                                     offsetSignsHere));
         const double narrowBeat = unseen > 0.0 && std::isfinite(unseen) ? unseenBeat * narrow / unseen : 0.0;
         if (agrees && fittedDoubt < std::min(hides ? unseen : HUGE_VAL, standingDoubt + standingBeat)) {
             lobeContent += scale * fit.power;

@@ -259,6 +259,8 @@ private:
     // `kept`: what the average keeps of the harmonic's beats with the skirts (all where null); where less
     // than all, `keptImageKernel` (the image's kernel at every bin) bounds the harmonic with both.
     // `skirt`, on a window that leaks far: the fundamental's place and power (null: none).
+    // `offsetKernel`: the offset's real kernel at every bin (empty if not known), whose signs
+    // let the offset's beat take one phase over the lobe.
     struct LeakySkirt {
         double place = -1.0, power = 0.0;
     };
@@ -268,7 +270,8 @@ private:
                           const std::vector<double>& toneKernel, double tonePeak, double spreadUsed,
                           const std::vector<double>& leakageTurns = {}, const std::vector<double>& imageKernel = {},
                           const std::vector<double>& offsetLeak = {}, const BeatTurns* kept = nullptr,
-                          const std::vector<double>& keptImageKernel = {}, const LeakySkirt* skirt = nullptr);
+                          const std::vector<double>& keptImageKernel = {}, const LeakySkirt* skirt = nullptr,
+                          const std::vector<double>& offsetKernel = {});
     // That bound from the complex transforms of the harmonic and the skirt at every bin of its
     // lobe, no more than `most` (a peak power, as UnseenHarmonic's).
     double MostHiddenInLeakySkirt(long a, long b, double place, const std::vector<unsigned char>& owner,

@@ -1519,7 +1519,10 @@ TEST(DistortionSweep, CasesTheSweepFoundReadTheirDefinitionOrNotANumber)
     // hide under the skirt at a fifth of the noise: a doubt one way only, taken either way (THD+N
     // N/A). A triangular CCIF pair whose sum product lies 11.6 bins above the high tone's 2nd
     // harmonic, where the free bins' typical content read nothing: the product's skirt went
-    // unbounded and read as a harmonic (THD -92 dB where there is none).
+    // unbounded and read as a harmonic (THD -92 dB where there is none). One Gaussian block of a
+    // plain tone beside a 6 % offset, whose truncated skirts meet at the 2nd harmonic: the
+    // offset's beat taken at any phase bin by bin let a harmonic hide at seven times what the
+    // lobe allows (THD+N N/A where SNR read).
     struct Replay {
         std::uint64_t seed;
         long index;
@@ -1612,7 +1615,8 @@ TEST(DistortionSweep, CasesTheSweepFoundReadTheirDefinitionOrNotANumber)
                             Replay{42426407, 76293, false, oneTone}, Replay{45825757, 52123, false, oneTone},
                             Replay{72111025, 17712, false, oneTone},
                             Replay{64031242, 85447, true, distortionAndNoise},
-                            Replay{72111025, 9216, false, 1u << kThd}})
+                            Replay{72111025, 9216, false, 1u << kThd},
+                            Replay{64031242, 73211, true, distortionAndNoise}})
         ExpectReplayed(r.seed, r.index, r.measures, r.clear);
 }
 
