@@ -1803,7 +1803,9 @@ double ToneModel::AddToneLeakage(UINT centre, int halfWidth, double lobePower, d
         for (int h = 2; !underHarmonic.empty() && h * at + halfWidth < static_cast<double>(bins); ++h) {
             const long long p = std::llround(h * at);
             double held = 0.0;
-            for (long long k = p - halfWidth; k <= p + halfWidth; ++k) {
+            // Rounded, the place may put the lobe's edge a bin past the band's either end.
+            const long long last = std::min(p + halfWidth, static_cast<long long>(bins) - 1);
+            for (long long k = std::max(p - halfWidth, 0LL); k <= last; ++k) {
                 const double own = scale * (response(k - centre) + response(-k - centre));
                 held += std::max(magnitude[k] - leak[static_cast<std::size_t>(k)] - own - chance, 0.0);
             }
