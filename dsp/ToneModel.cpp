@@ -5570,10 +5570,14 @@ template <class F> double UnfreeSum(const std::vector<UINT>& freeBin, UINT from,
 // odd bins free to read, lines that repeat every block (`repeats`: the noise, averaged, scatters
 // as one block's) still put only their skirts there (one mean stood for them, and a Bartlett tone
 // on bin 6 read its rounding 1.8 dB high).
-template <class F, class S, class B>
+// Free bins another tone holds (`otherLine`: its lobe, and its skirt over the noise) are neither
+// parity's noise nor a line of the tone's: they count as they stand, apart from both means and
+// from every cut (a pair's second tone half a bin off, its peak on the lines' parity, stood for
+// the lines' mean and had its lobe's odd bins cut as beats: THD+N 1.1 dB low).
+template <class F, class S, class B, class O>
 double ParityStandIn(const std::vector<double>& free, const std::vector<UINT>& freeBin, F spur, UINT k0, UINT from,
                      UINT to, double typical, double otherwise, UINT step, S stands, double lineSkirt, bool repeats,
-                     B beat, double& beatsCut)
+                     B beat, O otherLine, double& beatsCut)
 {
     beatsCut = 0.0;
     constexpr std::size_t kParityBins = 256;
@@ -5587,7 +5591,7 @@ double ParityStandIn(const std::vector<double>& free, const std::vector<UINT>& f
         std::array<std::size_t, 2> n{};
         for (UINT k = from; k <= to; ++k) {
             const UINT d = k > k0 ? k - k0 : k0 - k;
-            const double v = d % step == 0 ? stands(k) : NAN;
+            const double v = d % step == 0 && !otherLine(k) ? stands(k) : NAN;
             if (!std::isnan(v)) {
                 held[d / step % 2] += v;
                 ++n[d / step % 2];
@@ -5607,6 +5611,8 @@ double ParityStandIn(const std::vector<double>& free, const std::vector<UINT>& f
     double linesHeld = 0.0, strongestLine = 0.0;
     std::size_t lines = 0;
     for (std::size_t i = 0; i < free.size(); ++i) {
+        if (otherLine(freeBin[i]))
+            continue;
         const int p = kind(freeBin[i]);
         if (p == kLine) {
             linesHeld += free[i];
@@ -5642,7 +5648,7 @@ double ParityStandIn(const std::vector<double>& free, const std::vector<UINT>& f
         double held = 0.0;
         std::size_t n = 0;
         for (UINT k = from; k <= to; ++k) {
-            const double v = kind(k) == kBetween ? stands(k) : NAN;
+            const double v = kind(k) == kBetween && !otherLine(k) ? stands(k) : NAN;
             if (!std::isnan(v)) {
                 held += v;
                 ++n;
@@ -5663,7 +5669,7 @@ double ParityStandIn(const std::vector<double>& free, const std::vector<UINT>& f
         // read its rounding 1.1 dB high). Those are taken off as they stand, apart from what the
         // typical content stands for.
         for (std::size_t i = 0; i < free.size(); ++i) {
-            if (kind(freeBin[i]) != kOdd)
+            if (kind(freeBin[i]) != kOdd || otherLine(freeBin[i]))
                 continue;
             if (!spur(i))
                 moved += odd - free[i];
@@ -7961,6 +7967,10 @@ ToneModel::Parts ToneModel::FitToneAnew(UINT lo, UINT hi)
                                                s1 > 0.0 ? static_cast<double>(shape.size()) * s2 / (s1 * s1) - 1.0 : 0.0,
                                                RepeatsEveryBlock(mag, owner, leakAll, noiseRef, from, hi, W, averaged),
                                                [&](std::size_t i, double level) { return spurBeat(freeBin[i], level); },
+                                               [&](UINT k) {
+                                                   return secondApart &&
+                                                          (secondLobe(k) || second.leak[k] > std::max(noiseRef, typical));
+                                               },
                                                oddBeatsCut)
                                : static_cast<double>(bandBins - free.size());
     parts.noise = freeSum - oddBeatsCut + typical * standIn;

@@ -1618,7 +1618,8 @@ TEST(DistortionSweep, CasesTheSweepFoundReadTheirDefinitionOrNotANumber)
                             Replay{72111025, 17712, false, oneTone},
                             Replay{64031242, 85447, true, distortionAndNoise},
                             Replay{72111025, 9216, false, 1u << kThd},
-                            Replay{64031242, 73211, true, distortionAndNoise}, Replay{77459667, 79795, false}})
+                            Replay{64031242, 73211, true, distortionAndNoise}, Replay{77459667, 79795, false},
+                            Replay{77459667, 38413, true, distortionAndNoise}})
         ExpectReplayed(r.seed, r.index, r.measures, r.clear);
 }
 
