@@ -2314,7 +2314,7 @@ TEST(DistortionSweep, TriangularWindowsReadAGeneratedToneOnAnyBin)
                 }
 }
 
-TEST(DistortionSweep, EveryWindowReadsAGeneratedToneOnAnyBin)
+TEST(DistortionSweep, GeneratedToneOnAnyBinReadsOnEveryWindow)
 {
     // A generated 24-bit tone on a bin, its rounding all the noise there is: a comb of lines whose
     // spacing the tone's bin sets (every 4 to 1024 bins, or every other such place where the tone
