@@ -1620,7 +1620,8 @@ TEST(DistortionSweep, CasesTheSweepFoundReadTheirDefinitionOrNotANumber)
                             Replay{64031242, 85447, true, distortionAndNoise},
                             Replay{72111025, 9216, false, 1u << kThd},
                             Replay{64031242, 73211, true, distortionAndNoise}, Replay{77459667, 79795, false},
-                            Replay{77459667, 38413, true, distortionAndNoise}})
+                            Replay{77459667, 38413, true, distortionAndNoise},
+                            Replay{92195444, 25426, true, 1u << kThd | distortionAndNoise}})
         ExpectReplayed(r.seed, r.index, r.measures, r.clear);
 }
 
