@@ -5844,11 +5844,10 @@ ToneModel::Parts ToneModel::FitToneAnew(UINT lo, UINT hi)
     double floor = 0.0, dcFloor = 0.0;
     try {
         auto medianOf = [&](UINT first, UINT step) {
-            std::vector<float> sorted;
+            std::vector<double> values;
             for (UINT k = first; k <= hi; k += step)
-                sorted.push_back(mag[k]);
-            std::nth_element(sorted.begin(), sorted.begin() + sorted.size() / 2, sorted.end());
-            return static_cast<double>(sorted[sorted.size() / 2]);
+                values.push_back(mag[k]);
+            return PlainMedian(std::move(values));
         };
         floor = medianOf(from, 1);
         dcFloor = everyOther ? std::min(medianOf(from, 2), medianOf(from + 1, 2)) : floor;
@@ -8460,8 +8459,10 @@ ToneModel::TwoTones ToneModel::FitTwoTonesAt(UINT firstBin, UINT lowFrequencyBin
             continue;
         bool edge = false;
         for (std::size_t j = 0; j < places.size(); ++j)
-            if (std::abs(c - places[j]) < kApart + kEdge)
-                edge = nearEdge[j] = 1;
+            if (std::abs(c - places[j]) < kApart + kEdge) {
+                nearEdge[j] = 1;
+                edge = true;
+            }
         nearEdge.push_back(edge);
         places.push_back(c);
         made.push_back(signedPlace < 0 ? std::pair{-pr[1], -pr[0]} : std::pair{pr[1], pr[0]});
